@@ -1,0 +1,53 @@
+// Ratio reporting for benchmarks: each case is timed beside its plain
+// baseline over the same number of iterations, and the ratio is a counter.
+#pragma once
+
+#include <velkor.h>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+
+namespace bench {
+
+using clock = std::chrono::steady_clock;
+
+inline double seconds_since(clock::time_point t0)
+{
+    return std::chrono::duration<double>(clock::now() - t0).count();
+}
+
+template <class F>
+double time_baseline(std::int64_t iterations, F&& baseline)
+{
+    auto t0 = clock::now();
+    for (std::int64_t k = 0; k < iterations; ++k)
+        baseline();
+    return seconds_since(t0);
+}
+
+// Runs the measured body under the benchmark loop, then the baseline for the
+// same iteration count, and reports ours / baseline as "x_baseline".
+template <class Body, class Baseline>
+void run_with_baseline(benchmark::State& state, Body&& body, Baseline&& baseline)
+{
+    auto t0 = clock::now();
+    for (auto _ : state)
+        body();
+    double ours = seconds_since(t0);
+    double base = time_baseline(state.iterations(), baseline);
+    state.counters["x_baseline"] = base > 0 ? ours / base : 0;
+}
+
+// Starts the library once, in throwing mode, before any benchmark runs.
+struct library_started {
+    library_started()
+    {
+        initM2(4510, sizeof(Mm));
+        qv_set_default_error_flags(0x10, 1);
+        qv_set_default_error_flags(0x2, 0);
+    }
+};
+
+} // namespace bench

@@ -1,0 +1,34 @@
+/* vizmo4510: the graphics and GUI engine the run-time library draws through.
+   This is the headless stand-in: it keeps every object and property in
+   memory, draws nothing, and records each operation in a log that tests read. */
+#pragma once
+
+class Mm;
+
+/* The one value layout that crosses the border in both directions. */
+struct miniM {
+    int ndims;      /* 2 to 4 when built; -1 once destroyed */
+    int dims[4];    /* every entry beyond ndims is 1 */
+    int isString;   /* non-zero: the elements are character codes */
+    double* data;   /* product of dims doubles, column-major; null when empty */
+};
+
+extern "C" {
+
+/* Start-up and shut-down. */
+void vizmo_init(int runtime_version, int n);
+void vizmo_set_callback_hook(void (*hook)(miniM*));
+void vizmo_set_error_hook(void (*hook)(const char*));
+void vizmo_set_destroy_hook(void (*hook)(Mm*));
+void vizmo_redraw(void);
+void vizmo_exit(int code);
+
+/* Inspection, for tests: the log of operations, one line each. */
+int vizmo_log_size(void);
+const char* vizmo_log_line(int k);
+void vizmo_log_clear(void);
+/* Runs a GUI callback text through the registered callback hook, as the
+   engine does when the user acts on a control. Returns 0 when no hook is set. */
+int vizmo_fire_callback(const char* text);
+
+}

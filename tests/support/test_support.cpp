@@ -1,0 +1,66 @@
+// Builders and comparisons shared by the tests.
+#include "test_support.hpp"
+
+#include <bit>
+#include <cmath>
+
+namespace test {
+
+Mm real(int rows, int cols, std::initializer_list<double> values)
+{
+    Mm x(0, 0, 0, rows, cols, qv_double);
+    double* p = x.getpr((double*)nullptr);
+    int k = 0;
+    for (double v : values)
+        p[k++] = v;
+    return x;
+}
+
+Mm row(std::initializer_list<double> values) { return real(1, static_cast<int>(values.size()), values); }
+
+Mm complex(int rows, int cols, std::initializer_list<double> re, std::initializer_list<double> im)
+{
+    Mm x(1, 0, 0, rows, cols, qv_double);
+    double* p = x.getpr((double*)nullptr);
+    double* q = x.getpi((double*)nullptr);
+    int k = 0;
+    for (double v : re)
+        p[k++] = v;
+    k = 0;
+    for (double v : im)
+        q[k++] = v;
+    return x;
+}
+
+Mm bytes(int rows, int cols, std::initializer_list<unsigned> values)
+{
+    Mm x(0, 0, 0, rows, cols, qv_uint8);
+    unsigned char* p = x.getpr((unsigned char*)nullptr);
+    int k = 0;
+    for (unsigned v : values)
+        p[k++] = static_cast<unsigned char>(v);
+    return x;
+}
+
+Mm text(const char* s) { return TM(s); }
+
+std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+
+std::int64_t ulps(double a, double b)
+{
+    if (a == b)
+        return 0;
+    if (std::isnan(a) || std::isnan(b))
+        return INT64_MAX;
+    // Map doubles onto a line of integers ordered like the values.
+    auto key = [](double x) {
+        std::int64_t i = std::bit_cast<std::int64_t>(x);
+        return i < 0 ? INT64_MIN - i : i;
+    };
+    std::int64_t d = key(a) - key(b);
+    return d < 0 ? -d : d;
+}
+
+double at(const Mm& x, int k) { return x.getpr((double*)nullptr)[k]; }
+
+} // namespace test

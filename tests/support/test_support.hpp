@@ -1,0 +1,50 @@
+// Test scaffolding: the library runs in throwing mode with the print hook
+// captured; builders for small values; exact-error and bit/ULP checks.
+#pragma once
+
+#include <velkor.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+namespace test {
+
+// Everything written through the print hook since the last clear.
+const std::string& printed();
+void clear_printed();
+
+// Values from lists of numbers, column-major.
+Mm real(int rows, int cols, std::initializer_list<double> values);
+Mm row(std::initializer_list<double> values);
+Mm complex(int rows, int cols, std::initializer_list<double> re, std::initializer_list<double> im);
+Mm bytes(int rows, int cols, std::initializer_list<unsigned> values);
+Mm text(const char* s);
+
+// The message of the error a callable raises; "" when it raises none.
+template <class F>
+std::string error_of(F&& f)
+{
+    try {
+        f();
+    } catch (const char* message) {
+        return message;
+    }
+    return "";
+}
+
+std::uint64_t bits(double x);
+// Distance in units in the last place; 0 for equal values (+0 and -0 too).
+std::int64_t ulps(double a, double b);
+
+// The value's elements as doubles, column-major (double storage only).
+double at(const Mm& x, int k);
+
+} // namespace test
+
+// The statement must raise exactly this error text.
+#define EXPECT_ERROR(statement, text) EXPECT_EQ(::test::error_of([&] { statement; }), std::string(text))
+#define EXPECT_BITS_EQ(a, b) EXPECT_EQ(::test::bits(a), ::test::bits(b)) << (a) << " vs " << (b)
+#define EXPECT_ULPS(a, b, n) EXPECT_LE(::test::ulps(a, b), (n)) << (a) << " vs " << (b)
