@@ -1,0 +1,11 @@
+// numrun: the run-time library of the VORLAN matrix language.
+// Compiled programs include this header, call initM2(4510, sizeof(Mm)) first
+// and exitM() last, and call the classes and functions below in between.
+#pragma once
+
+#include "velkor/value.h"
+#include "velkor/report.h"
+#include "velkor/runtime.h"
+#include "velkor/scalar.h"
+#include "velkor/host.h"
+#include "velkor/graphics.h"

@@ -1,0 +1,12 @@
+// The graphics side that the rest of the library reaches: the callback entry
+// the engine calls and the shut-down of the GUI.
+#pragma once
+
+#include "value.h"
+
+struct miniM;
+
+void gui_callback_entry(miniM* text);
+void run_callback_hook(const Mm& text);
+Mm guiexit(int code);
+Mm drawnow();

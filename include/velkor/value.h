@@ -1,0 +1,152 @@
+// The value type Mm: every matrix, text, logical, sparse, cell, struct and
+// object value of the language. Its layout is part of the interface with
+// compiled programs, which check it at start-up with initM2.
+#pragma once
+
+#include <cstddef>
+
+class Mm;
+class Mr;
+class Mc;
+
+// Separates the inputs of a multi-output call from its output references,
+// as in size(x, i_o, rows, cols). It carries nothing.
+struct i_o_t {};
+extern i_o_t i_o;
+
+// Element type of a value. Text is a double value with the str flag set.
+enum qv_matrix_types : int {
+    qv_none = 0,   // declared, never assigned (storage of an empty double)
+    qv_double = 1,
+    qv_uint8 = 2,
+    qv_cell = 3,   // elements are Mm: cells, structs and objects
+};
+
+// The flag block, returned whole by Mm::getflags.
+struct M_types {
+    int str;         // text
+    int sparse;      // sparse storage: index in use
+    int logical;     // logical array
+    int scalar_var;  // a named variable that has held a real scalar all along
+    int persistent;  // kept in the workspace when the value is destroyed
+    int global;      // a global variable
+    int type;        // qv_matrix_types
+};
+
+class Mm {
+public:
+    // Empty 0x0 real double.
+    Mm();
+    // Shaped construction; element values are not initialised.
+    Mm(int complex, int sparse, int nzmax, int ndims, const int* dims, qv_matrix_types type);
+    Mm(int complex, int sparse, int nzmax, int rows, int cols, qv_matrix_types type);
+    // A declared variable without a value (type qv_none).
+    Mm(i_o_t, const char* name, int global);
+    // A named real rows x cols double; elements not set; not registered.
+    Mm(const char* name, int rows, int cols);
+    // Real 1x1 double.
+    Mm(double v);
+    // Copies share storage: no element is copied.
+    Mm(const Mm& x) noexcept;
+    Mm(const Mm& x, const char* name) noexcept;
+    ~Mm();
+
+    // Keeps the target's name, scope link, persistent and global words.
+    Mm& operator=(const Mm& x);
+
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p) noexcept;
+    static void* operator new(std::size_t, void* place) noexcept { return place; }
+    static void operator delete(void*, void*) noexcept {}
+
+    void setname(const char* name);
+
+    // Accessors. Element positions count from 1, column-major, unchecked.
+    int rows() const noexcept { return dims[0]; }
+    int cols() const noexcept { return dims[1]; }
+    int& getndims() noexcept { return ndims; }
+    const int& getndims() const noexcept { return ndims; }
+    int* getdims() noexcept { return dims; }
+    const int* getdims() const noexcept { return dims; }
+    int& getnnz() noexcept { return nnz; }
+    const int& getnnz() const noexcept { return nnz; }
+    int getp() const noexcept { return capacity; }
+    int* getindex() const noexcept { return index; }
+    const char* getname() const noexcept { return name; }
+    int issamename(const char* s) const noexcept { return s == name; }
+    int isstr() const noexcept { return flags.str != 0; }
+    int issparse() const noexcept { return flags.sparse != 0; }
+    int islogical() const noexcept { return flags.logical != 0; }
+    int isglobal() const noexcept { return flags.global != 0; }
+    int isstruct() const noexcept { return fields != nullptr; }
+    int isc() const noexcept { return pi != nullptr; }
+    M_types& getflags() noexcept { return flags; }
+    const M_types& getflags() const noexcept { return flags; }
+    int gettype() const noexcept { return flags.type; }
+    int getnfields() const noexcept { return nfields; }
+    char** getfields() const noexcept { return fields; }
+    int getclassid() const noexcept { return classid; }
+    void setclassid(int id) noexcept { classid = id; }
+    Mm* getscopelink() const noexcept { return scope_link; }
+    void setscopelink(Mm* link) noexcept { scope_link = link; }
+    // Whether the storage is shared: the reference count minus 1.
+    int dirty() const noexcept { return refcount ? *refcount - 1 : 0; }
+    // Whether the value has storage at all (only a failed allocation under
+    // a returning error hook leaves it without).
+    bool hasstorage() const noexcept { return refcount != nullptr; }
+
+    template <class T> T* getpr(T*) const noexcept { return static_cast<T*>(pr); }
+    template <class T> T* getpi(T*) const noexcept { return static_cast<T*>(pi); }
+    template <class T> T* getpr(T*, int k) const noexcept { return static_cast<T*>(pr) + (k - 1); }
+    template <class T> T* getpi(T*, int k) const noexcept { return static_cast<T*>(pi) + (k - 1); }
+    template <class T> T* getpr(T*, int r, int c) const noexcept
+    {
+        return static_cast<T*>(pr) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
+    }
+    template <class T> T* getpi(T*, int r, int c) const noexcept
+    {
+        return static_cast<T*>(pi) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
+    }
+
+private:
+    friend struct mm_access;
+
+    void init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type);
+    void init_empty(qv_matrix_types type);
+    void allocate(int complex);
+    bool try_allocate(int complex);
+    void make_storageless() noexcept;
+    bool release() noexcept;
+    void free_block() noexcept;
+    void retain() const noexcept;
+
+    // The field order is the layout compiled programs were built against.
+    int ndims;
+    int dims[4];
+    int capacity;
+    int* refcount;
+    void* pr;
+    void* pi;
+    int nnz;
+    int* index;
+    const char* name;
+    char** fields;
+    int nfields;
+    int classid;
+    Mm* scope_link;
+    M_types flags;
+};
+
+static_assert(sizeof(Mm) == 128, "the layout of Mm is part of the interface");
+
+// The global constant values, valued at start-up and again by initM2.
+// Markers (semi, c_p, nop_M, l_M) are recognised by their name pointer.
+extern Mm TICTOC, ans, i, j, pi, Inf, NaN, eps, x_M, semi, c_p, nop_M, one_M, zero_M, l_M;
+extern Mm page_screen_output, implicit_str_to_num_ok, empty_list_elements_ok, switchvar;
+
+// Text values: a char row from a C string, and back into a caller's buffer.
+Mm TM(const char* s);
+int Mstr_size(const Mm& x);
+void Mstr(const Mm& x, char* buf, int size);
+void Mstr_row(const Mm& x, char* buf, int size);
+void Mstr(const double* p, int rows, int cols, char* buf, int size);

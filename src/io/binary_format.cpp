@@ -1,0 +1,10 @@
+// The native byte order that unformatted reads and writes compare against.
+#include "io/binary_format.hpp"
+
+int native_format = -1;
+
+void init_native_format()
+{
+    if (native_format == -1)
+        native_format = 0;
+}

@@ -1,0 +1,293 @@
+// The runtime allocator: power-of-two size classes with free lists, carved
+// from one reserved address range committed a page unit at a time; requests
+// over 128 KiB go to the standard heap. Values are created and dropped at a
+// high rate (every temporary of every statement), almost all small.
+#include "value/allocator.hpp"
+#include "value/runtime.hpp"
+#include "platform/memory.hpp"
+#include "velkor/runtime.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <unistd.h>
+
+#if defined(NUMRUN_SANITIZE)
+#include <sanitizer/asan_interface.h>
+#define POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define POOL_POISON(p, n) ((void)(p), (void)(n))
+#define POOL_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+int qv_mt_mode = 0;
+
+namespace {
+
+constexpr std::size_t heap_threshold = 0x20000;    // m = n + 8 above this: standard heap
+// Address space reserved at a time. Linux places new mappings below the
+// previous ones, so the range just past a reservation is rarely free for a
+// contiguous extension: one reservation is made large enough to serve any
+// realistic pool (it costs address space only, committed a unit at a time).
+constexpr std::size_t reservation = std::size_t{64} << 30;
+constexpr unsigned char pool_mark = 0xEF;
+constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) before the pointer
+
+// Constant-initialised and never destroyed, so that values released by the
+// last static destructors still find a working allocator.
+constinit block_pool pool;
+
+inline char* load_link(const char* block)
+{
+    char* next;
+    std::memcpy(&next, block + 4, sizeof next);
+    return next;
+}
+
+inline void store_link(char* block, char* next) { std::memcpy(block + 4, &next, sizeof next); }
+
+// Smallest e with 2^e >= n, for n >= 1.
+inline int ceil_log2(std::size_t n) { return n <= 1 ? 0 : 64 - __builtin_clzl(n - 1); }
+
+inline int class_of(const void* p) { return static_cast<const unsigned char*>(p)[-static_cast<int>(prefix) + 1]; }
+
+} // namespace
+
+void block_pool::setup()
+{
+    unit_ = 8 * platform::page_size();
+    int log2_unit = 0;
+    while ((std::size_t{1} << log2_unit) < unit_)
+        ++log2_unit;
+    first_large_ = log2_unit - 3;
+}
+
+// Moves the break forward by k bytes, reserving and committing as needed.
+bool block_pool::advance_break(std::size_t k)
+{
+    if (!region_) {
+        char* r = static_cast<char*>(platform::reserve(nullptr, reservation));
+        if (!r)
+            return false;
+        region_ = brk_ = committed_end_ = r;
+        reserved_end_ = r + reservation;
+    }
+    if (brk_ + k >= reserved_end_) {
+        if (committed_end_ < reserved_end_) {
+            if (!platform::commit(committed_end_, reserved_end_ - committed_end_))
+                return false;
+            committed_end_ = reserved_end_;
+        }
+        if (!platform::reserve(reserved_end_, reservation))
+            return false;
+        reserved_end_ += reservation;
+    }
+    brk_ += k;
+    if (brk_ > committed_end_) {
+        std::size_t need = brk_ - committed_end_;
+        std::size_t units = (need + unit_ - 1) / unit_;
+        if (!platform::commit(committed_end_, units * unit_)) {
+            brk_ -= k;
+            return false;
+        }
+        committed_end_ += units * unit_;
+    }
+    return true;
+}
+
+// The first request aligns the break so that break + 4 is a multiple of P.
+bool block_pool::start_region()
+{
+    if (!advance_break(0))
+        return false;
+    auto at = reinterpret_cast<std::uintptr_t>(brk_) + 4;
+    std::size_t skip = (unit_ - at % unit_) % unit_;
+    return advance_break(skip);
+}
+
+bool block_pool::refill(int c)
+{
+    if (!region_ && !start_region())
+        return false;
+    char* start = brk_;
+    std::size_t size = block_bytes(c);
+    if (c < first_large_) {
+        if (!advance_break(unit_))
+            return false;
+        POOL_UNPOISON(start, unit_);
+        std::size_t n = unit_ / size;
+        for (std::size_t k = 0; k < n; ++k)
+            store_link(start + k * size, k + 1 < n ? start + (k + 1) * size : nullptr);
+    } else {
+        if (!advance_break(size))
+            return false;
+        POOL_UNPOISON(start, size);
+        store_link(start, nullptr);
+    }
+    free_list_[c] = start;
+    return true;
+}
+
+// The first class whose usable size holds m: small classes from class 0,
+// requests above a page unit from the first large class.
+inline int block_pool::class_for(std::size_t m) const
+{
+    int c;
+    if (m <= unit_ - 4) {
+        c = ceil_log2(m + 4) - 3;
+        if (c < 0)
+            c = 0;
+    } else {
+        c = ceil_log2(m - unit_ + 4) - 3;
+        if (c < first_large_)
+            c = first_large_;
+    }
+    return c < classes ? c : -1;
+}
+
+void* block_pool::allocate(std::size_t m)
+{
+    mt_lock guard(lock_allocator);
+    if (__builtin_expect(unit_ == 0, 0))
+        setup();
+    int c = class_for(m);
+    if (__builtin_expect(c < 0, 0))
+        return nullptr;
+    if (__builtin_expect(!free_list_[c], 0) && !refill(c))
+        return nullptr;
+    char* block = free_list_[c];
+    free_list_[c] = load_link(block);
+    block[0] = static_cast<char>(pool_mark);
+    block[1] = static_cast<char>(c);
+    block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
+    ++live_;
+    char* p = block + prefix;
+    POOL_UNPOISON(p, m - 8);
+    return p;
+}
+
+void block_pool::release_region()
+{
+    // The range may be mapped again at the same address: leave no poison.
+    POOL_UNPOISON(region_, committed_end_ - region_);
+    if (region_)
+        platform::release(region_, reserved_end_ - region_, reservation);
+    *this = block_pool();
+}
+
+void block_pool::free(char* p)
+{
+    mt_lock guard(lock_allocator);
+    char* block = p - prefix;
+    if (static_cast<unsigned char>(block[0]) != pool_mark)
+        return;  // not ours, or freed already
+    int c = static_cast<unsigned char>(block[1]);
+    block[0] = 0;
+    store_link(block, free_list_[c]);
+    free_list_[c] = block;
+    POOL_POISON(p, block_bytes(c) - prefix);
+    if (--live_ == 0)
+        release_region();
+}
+
+std::size_t block_pool::usable(const void* p) const { return usable_bytes(class_of(p)) - 8; }
+
+bool block_pool::fits_exactly(const void* p, std::size_t m) const
+{
+    int c = class_of(p);
+    return usable_bytes(c) >= m && !(c > 0 && usable_bytes(c - 1) >= m);
+}
+
+namespace {
+
+// Heap blocks: the pointer is the first multiple of 8 that lies 1 to 8 bytes
+// past the heap block's start; that distance is stored in the byte before it.
+void* heap_malloc(std::size_t m)
+{
+    char* raw = static_cast<char*>(std::malloc(m));
+    if (!raw)
+        return nullptr;
+    auto at = reinterpret_cast<std::uintptr_t>(raw);
+    std::size_t dist = 8 - at % 8;
+    char* p = raw + dist;
+    p[-1] = static_cast<char>(dist);
+    return p;
+}
+
+inline bool is_heap_block(const void* p) { return static_cast<const char*>(p)[-1] != 0; }
+
+inline char* heap_start(void* p)
+{
+    char* q = static_cast<char*>(p);
+    return q - static_cast<unsigned char>(q[-1]);
+}
+
+std::size_t usable_size(void* p)
+{
+    if (is_heap_block(p)) {
+        char* raw = heap_start(p);
+        return platform::heap_block_size(raw) - (static_cast<char*>(p) - raw);
+    }
+    return pool.usable(p);
+}
+
+} // namespace
+
+void* qv_malloc(std::size_t n)
+{
+    if (n > SIZE_MAX - 16)
+        return nullptr;
+    std::size_t m = n + 8;
+    if (m > heap_threshold)
+        return heap_malloc(m);
+    return pool.allocate(m);
+}
+
+void qv_free(void* p)
+{
+    if (!p)
+        return;
+    if (is_heap_block(p))
+        std::free(heap_start(p));
+    else
+        pool.free(static_cast<char*>(p));
+}
+
+void* qv_realloc(void* p, std::size_t n)
+{
+    if (!p)
+        return qv_malloc(n);
+    if (n == 0) {
+        qv_free(p);
+        return nullptr;
+    }
+    if (!is_heap_block(p) && n <= SIZE_MAX - 16 && pool.fits_exactly(p, n + 8)) {
+        POOL_UNPOISON(p, n);
+        return p;
+    }
+    void* q = qv_malloc(n);
+    if (!q)
+        return nullptr;
+    std::size_t old = usable_size(p);
+    std::memcpy(q, p, old < n ? old : n);
+    qv_free(p);
+    return q;
+}
+
+unsigned int qv_set_MT(int on)
+{
+    qv_mt_mode = on;
+    return static_cast<unsigned int>(getpid());
+}
+
+void configure_large_block_heap()
+{
+    // Large results are created and dropped once per statement. Served by
+    // fresh mappings, every one of them faults its pages in again; kept in
+    // the heap, the next result reuses pages that are already resident.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+    mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+}

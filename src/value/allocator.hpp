@@ -1,0 +1,47 @@
+// The size-class pool behind qv_malloc, as a type so tests can run one of
+// their own from a fresh state.
+#pragma once
+
+#include <cstddef>
+
+class block_pool {
+public:
+    enum { classes = 32 };
+
+    // A block whose usable size from the returned pointer is at least m - 8
+    // bytes, or null; m includes the 8-byte prefix.
+    void* allocate(std::size_t m);
+    // Returns a block of this pool; one without the mark is ignored.
+    void free(char* p);
+    // Usable bytes of a pool block's class (the caller's view: minus the prefix).
+    std::size_t usable(const void* p) const;
+    // Whether a pool block still fits m bytes and the next smaller class would not.
+    bool fits_exactly(const void* p, std::size_t m) const;
+
+    long live() const { return live_; }
+    bool has_region() const { return region_ != nullptr; }
+    std::size_t committed() const { return static_cast<std::size_t>(committed_end_ - region_); }
+
+private:
+    void setup();
+    bool advance_break(std::size_t k);
+    bool start_region();
+    bool refill(int c);
+    int class_for(std::size_t m) const;
+    std::size_t block_bytes(int c) const
+    {
+        std::size_t b = std::size_t{1} << (c + 3);
+        return c >= first_large_ ? b + unit_ : b;
+    }
+    std::size_t usable_bytes(int c) const { return block_bytes(c) - 4; }
+    void release_region();
+
+    std::size_t unit_ = 0;       // P: eight system pages; 0 until the first request
+    int first_large_ = 0;        // L: the first class whose blocks are at least P bytes
+    char* region_ = nullptr;     // start of the first reservation
+    char* reserved_end_ = nullptr;
+    char* committed_end_ = nullptr;
+    char* brk_ = nullptr;        // next byte not yet handed to a size class
+    char* free_list_[classes] = {};
+    long live_ = 0;              // blocks handed out and not yet returned
+};

@@ -1,0 +1,370 @@
+// The value type Mm: storage blocks with a shared reference count, every
+// constructor, copy, assignment and destruction.
+#include "value/runtime.hpp"
+#include "value/report.hpp"
+#include "velkor/host.h"
+#include "velkor/report.h"
+#include "velkor/runtime.h"
+#include "velkor/value.h"
+
+#include <climits>
+#include <cstdint>
+#include <new>
+
+namespace {
+
+// Where a value without storage points its data: nothing is ever read from
+// or written to it, but pointer arithmetic and zero-length copies stay valid.
+alignas(16) double storageless_area[2];
+
+constexpr std::int64_t max_count = INT_MAX - 8;
+
+inline std::size_t align8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+
+inline std::size_t element_width(int type)
+{
+    return type == qv_uint8 ? 1 : type == qv_cell ? sizeof(Mm) : sizeof(double);
+}
+
+inline bool is_out_of_memory_count(std::int64_t n) { return n > max_count; }
+
+} // namespace
+
+// ---- storage ----
+
+void Mm::retain() const noexcept
+{
+    if (!refcount)
+        return;
+    if (qv_mt_mode)
+        atomic_inc(refcount);
+    else
+        ++*refcount;
+}
+
+void Mm::make_storageless() noexcept
+{
+    ndims = 2;
+    dims[0] = dims[1] = dims[2] = dims[3] = 0;
+    capacity = 0;
+    refcount = nullptr;
+    pr = storageless_area;
+    pi = nullptr;
+    nnz = 0;
+    index = nullptr;
+    fields = nullptr;
+    nfields = 0;
+    classid = 0;
+}
+
+// Allocates the block for nnz elements of the current type. On failure
+// nothing is held and false is returned; the caller raises the error.
+bool Mm::try_allocate(int complex)
+{
+    if (nnz <= 0) {
+        dims[0] = dims[1] = dims[2] = dims[3] = 0;
+        nnz = 0;
+    }
+    fields = nullptr;
+    nfields = 0;
+    classid = 0;
+    index = nullptr;
+    pi = nullptr;
+    if (flags.type == qv_cell) {
+        capacity = nnz + 4;
+        Mm* elements = static_cast<Mm*>(qv_malloc(std::size_t(capacity) * sizeof(Mm)));
+        int* count = static_cast<int*>(qv_malloc(8));
+        if (!elements || !count) {
+            qv_free(elements);
+            qv_free(count);
+            return false;
+        }
+        int built = 0;
+        try {
+            for (; built < capacity; ++built)
+                new (elements + built) Mm();
+        } catch (...) {
+            while (built > 0)
+                elements[--built].~Mm();
+            qv_free(elements);
+            qv_free(count);
+            throw;
+        }
+        pr = elements;
+        refcount = count;
+    } else {
+        capacity = nnz + 8;
+        std::size_t part = std::size_t(capacity) * element_width(flags.type);
+        std::size_t data = align8(complex ? 2 * part : part);
+        char* block = static_cast<char*>(qv_malloc(data + 8));
+        if (!block)
+            return false;
+        pr = block;
+        if (complex)
+            pi = block + part;
+        refcount = reinterpret_cast<int*>(block + data);
+    }
+    *refcount = 1;
+    if (flags.sparse) {
+        index = static_cast<int*>(qv_malloc(std::size_t(capacity) * sizeof(int)));
+        if (!index) {
+            free_block();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Allocates, or raises "Out of memory!". Should the error hook return, the
+// value is left a valid empty 0x0 double.
+void Mm::allocate(int complex)
+{
+    if (try_allocate(complex))
+        return;
+    make_storageless();
+    error("Out of memory!");
+    init_empty(qv_double);
+}
+
+void Mm::init_empty(qv_matrix_types type)
+{
+    flags.sparse = 0;
+    flags.type = type;
+    ndims = 2;
+    dims[0] = dims[1] = dims[2] = dims[3] = 0;
+    nnz = 0;
+    if (!try_allocate(0))
+        make_storageless();
+}
+
+void Mm::free_block() noexcept
+{
+    if (flags.type == qv_cell) {
+        Mm* elements = static_cast<Mm*>(pr);
+        for (int k = 0; k < capacity; ++k)
+            elements[k].~Mm();
+        qv_free(refcount);
+        if (nfields > 0) {
+            for (int k = 0; k < nfields; ++k)
+                qv_free(fields[k]);
+            qv_free(fields);
+        }
+        qv_free(index);
+        qv_free(pr);
+    } else {
+        qv_free(index);
+        qv_free(pr);  // the count word lives at the end of this block
+    }
+}
+
+// Drops this holder's share; frees the block when it was the last one.
+bool Mm::release() noexcept
+{
+    if (!refcount)
+        return false;
+    int left = qv_mt_mode ? atomic_dec(refcount) : --*refcount;
+    if (left != 0)
+        return false;
+    free_block();
+    return true;
+}
+
+// ---- constructors ----
+
+Mm::Mm() : name(nullptr), scope_link(nullptr), flags{}
+{
+    flags.type = qv_double;
+    ndims = 2;
+    dims[0] = dims[1] = dims[2] = dims[3] = 0;
+    nnz = 0;
+    allocate(0);
+}
+
+void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type)
+{
+    name = nullptr;
+    scope_link = nullptr;
+    flags = M_types{};
+    flags.type = type;
+    flags.sparse = sparse ? 1 : 0;
+    if (nd > 4)
+        nd = 4;
+    int given[4] = {1, 1, 1, 1};
+    for (int k = 0; k < nd; ++k)
+        given[k] = extents[k];
+    ndims = nd < 2 ? 2 : nd;
+    while (ndims > 2 && given[ndims - 1] == 1)
+        --ndims;
+
+    if (!sparse) {
+        std::int64_t count = 1;
+        for (int k = 0; k < 4; ++k) {
+            dims[k] = k < ndims ? given[k] : 1;
+            count *= dims[k] < 0 ? 0 : dims[k];
+        }
+        if (is_out_of_memory_count(count)) {
+            make_storageless();
+            error("Out of memory!");
+            init_empty(qv_double);
+            return;
+        }
+        nnz = static_cast<int>(count);
+        allocate(complex);
+        return;
+    }
+
+    // Sparse: storage for nzmax entries; positions are row + column x rows
+    // in an int, so the element count must fit.
+    std::int64_t cells = 1;
+    for (int k = 0; k < ndims; ++k)
+        cells *= given[k] < 0 ? 0 : given[k];
+    if (nzmax < 0)
+        nzmax = 0;
+    if (cells > INT_MAX || nzmax > max_count) {
+        make_storageless();
+        error("Out of memory!");
+        init_empty(qv_double);
+        return;
+    }
+    dims[0] = nzmax;
+    dims[1] = dims[2] = dims[3] = 1;
+    nnz = nzmax;
+    allocate(complex);
+    if (!flags.sparse)
+        return;  // allocation failed under a returning hook
+    for (int k = 0; k < 4; ++k) {
+        if (k < ndims)
+            dims[k] = given[k] < 0 ? 0 : given[k];
+        else
+            dims[k] = dims[0] > 0 ? 1 : 0;
+    }
+    if (nnz > cells)
+        nnz = static_cast<int>(cells);
+}
+
+Mm::Mm(int complex, int sparse, int nzmax, int nd, const int* const extents, qv_matrix_types type)
+{
+    init_shaped(complex, sparse, nzmax, nd, extents, type);
+}
+
+Mm::Mm(int complex, int sparse, int nzmax, int rows, int cols, qv_matrix_types type)
+{
+    const int extents[2] = {rows, cols};
+    init_shaped(complex, sparse, nzmax, 2, extents, type);
+}
+
+Mm::Mm(i_o_t, const char* variable, int global) : name(nullptr), scope_link(nullptr), flags{}
+{
+    init_empty(qv_double);
+    flags.type = qv_none;
+    flags.scalar_var = 1;
+    flags.global = global;
+    name = variable;
+    if (scope_tracking) {
+        try {
+            variables_scope.scope_register(this, 0);
+        } catch (...) {
+            release();
+            throw;
+        }
+    }
+}
+
+Mm::Mm(const char* variable, int r, int c) : Mm(0, 0, 0, r, c, qv_double)
+{
+    name = variable;
+}
+
+Mm::Mm(double v) : name(nullptr), scope_link(nullptr), flags{}
+{
+    flags.type = qv_double;
+    flags.scalar_var = 1;
+    ndims = 2;
+    dims[0] = dims[1] = dims[2] = dims[3] = 1;
+    nnz = 1;
+    allocate(0);
+    if (nnz == 1)
+        *static_cast<double*>(pr) = v;
+}
+
+Mm::Mm(const Mm& x) noexcept
+    : ndims(x.ndims), dims{x.dims[0], x.dims[1], x.dims[2], x.dims[3]}, capacity(x.capacity),
+      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), index(x.index), name(nullptr),
+      fields(x.fields), nfields(x.nfields), classid(x.classid), scope_link(nullptr), flags(x.flags)
+{
+    flags.persistent = 0;
+    flags.global = 0;
+    retain();
+}
+
+Mm::Mm(const Mm& x, const char* variable) noexcept : Mm(x)
+{
+    name = variable;
+    flags.global = x.flags.global;
+}
+
+Mm::~Mm()
+{
+    if (scope_tracking && name) {
+        try {
+            variables_scope.scope_unregister(this);
+        } catch (...) {
+            // A destructor cannot report; the registry keeps what it had.
+        }
+    }
+    ndims = -1;
+    if (release() && flags.scalar_var && nnz == 1 && name && (qv_default_error_flags & 0x8))
+        qv_debug_handler('s', name);
+}
+
+Mm& Mm::operator=(const Mm& x)
+{
+    if (this == &x)
+        return *this;
+    // Hold the source first: it may live inside this value's own storage
+    // (a cell element assigned to its cell), which the release below frees.
+    Mm keep(x);
+    const char* own_name = name;
+    Mm* own_link = scope_link;
+    int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
+    release();
+    ndims = keep.ndims;
+    for (int k = 0; k < 4; ++k)
+        dims[k] = keep.dims[k];
+    capacity = keep.capacity;
+    refcount = keep.refcount;
+    pr = keep.pr;
+    pi = keep.pi;
+    nnz = keep.nnz;
+    index = keep.index;
+    fields = keep.fields;
+    nfields = keep.nfields;
+    classid = keep.classid;
+    flags = keep.flags;
+    keep.refcount = nullptr;  // the share passes to this value
+    name = own_name;
+    scope_link = own_link;
+    flags.persistent = own_persistent;
+    flags.global = own_global;
+    flags.scalar_var = own_scalar && !flags.sparse && flags.type == qv_double && !pi && nnz == 1;
+    return *this;
+}
+
+void* Mm::operator new(std::size_t size)
+{
+    void* p = qv_malloc(size);
+    if (!p) {
+        error("Out of memory!");
+        throw std::bad_alloc();
+    }
+    return p;
+}
+
+void Mm::operator delete(void* p) noexcept { qv_free(p); }
+
+void Mm::setname(const char* variable)
+{
+    name = variable;
+    if (scope_tracking)
+        variables_scope.scope_register(this, 0);
+}

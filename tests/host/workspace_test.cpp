@@ -1,0 +1,160 @@
+// The workspace registry: registration of named values by frame, owned
+// copies that outlive their objects, and frames opened and closed.
+#include "test_support.hpp"
+
+#include <plu.h>
+
+#include <string>
+
+namespace {
+
+// Runs with scope tracking on and leaves the workspace as it found it.
+class Workspace : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        scope_tracking = 1;
+        variables_scope.reset();
+        clear_frame(1);
+        clear_frame(0);
+    }
+    void TearDown() override
+    {
+        variables_scope.reset();
+        clear_frame(1);
+        clear_frame(0);
+        scope_tracking = 0;
+    }
+    static void clear_frame(int f)
+    {
+        while (variables_scope.scope_count(f) > 0)
+            variables_scope.scope_remove_entry(variables_scope.scope_count(f) - 1, f);
+    }
+    static double value_of(const char* name, int frame)
+    {
+        Mm* v = variables_scope.scope_lookup(name, frame);
+        return v ? test::at(*v, 0) : -1;
+    }
+};
+
+TEST_F(Workspace, ATopLevelValueLeavesAnOwnedCopyThatTheNextOneTakesBack)
+{
+    {
+        Mm x(i_o, "x", 0);
+        x = 4.0;
+        EXPECT_EQ(variables_scope.scope_count(1), 1);
+        EXPECT_EQ(x.getflags().persistent, 1);
+    }
+    ASSERT_EQ(variables_scope.scope_count(1), 1);
+    EXPECT_EQ(value_of("x", 1), 4) << "the content stays in the workspace";
+    Mm* kept = variables_scope.scope_entry(0, 1);
+    EXPECT_NE(kept->getname(), nullptr);
+    {
+        Mm again(i_o, "x", 0);
+        EXPECT_EQ(test::at(again, 0), 4) << "a new value of that name shows the old content";
+        EXPECT_EQ(variables_scope.scope_count(1), 1);
+        EXPECT_EQ(variables_scope.scope_entry(0, 1), &again);
+        again = 9.0;
+    }
+    EXPECT_EQ(value_of("x", 1), 9);
+}
+
+TEST_F(Workspace, ValuesOfInnerFramesGoWithTheirObjects)
+{
+    variables_scope.begin();
+    EXPECT_EQ(variables_scope.depth(), 2);
+    {
+        Mm y(i_o, "y", 0);
+        EXPECT_EQ(y.getflags().persistent, 0);
+        EXPECT_EQ(variables_scope.scope_count(2), 1);
+    }
+    EXPECT_EQ(variables_scope.scope_count(2), 0);
+    variables_scope.end();
+    EXPECT_EQ(variables_scope.depth(), 1);
+}
+
+TEST_F(Workspace, AGlobalDeclaredTwiceLinksAndHandsItsContentBack)
+{
+    Mm first(i_o, "g", 1);
+    first = 1.0;
+    variables_scope.begin();
+    {
+        Mm second(i_o, "g", 1);
+        EXPECT_EQ(test::at(second, 0), 1) << "the second declaration takes the first's value";
+        EXPECT_EQ(second.getscopelink(), &first);
+        second = 2.0;
+    }
+    variables_scope.end();
+    EXPECT_EQ(test::at(first, 0), 2) << "the first gets the latest content back";
+    EXPECT_EQ(variables_scope.scope_entry(0, 0), &first);
+}
+
+TEST_F(Workspace, RemovingAMiddleEntryKeepsOwnedFlagsWithTheirEntries)
+{
+    variables_scope.begin();
+    Mm a(i_o, "a", 0), b(i_o, "b", 0), c(i_o, "c", 0), d(i_o, "d", 0), e(i_o, "e", 0);
+    EXPECT_EQ(variables_scope.scope_count(2), 5) << "the fifth entry grows the arrays from 4 to 12";
+    variables_scope.scope_remove_value(&b);
+    ASSERT_EQ(variables_scope.scope_count(2), 4);
+    EXPECT_STREQ(variables_scope.scope_entry_name(1, 2), "c");
+    EXPECT_STREQ(variables_scope.scope_entry_name(3, 2), "e");
+    variables_scope.end();
+    EXPECT_EQ(variables_scope.scope_count(2), 0);
+}
+
+TEST_F(Workspace, LookupFindsANameRegisteredWithATrailingUnderscore)
+{
+    Mm v(i_o, "z_", 0);
+    v = 3.0;
+    EXPECT_EQ(variables_scope.scope_lookup("z", 1), &v);
+    EXPECT_EQ(variables_scope.scope_lookup("q", 1), nullptr);
+}
+
+TEST_F(Workspace, BadEntryIndexAndTooDeepCallStack)
+{
+    EXPECT_ERROR(variables_scope.scope_entry(5, 1), "variable_scope: index out of range");
+    for (int d = variables_scope.depth(); d < 512; ++d)
+        variables_scope.begin();
+    EXPECT_EQ(variables_scope.depth(), 512);
+    EXPECT_ERROR(variables_scope.begin(), "Call stack too deep");
+    variables_scope.end();  // the refused frame
+    EXPECT_EQ(variables_scope.depth(), 512);
+    variables_scope.reset();
+    EXPECT_EQ(variables_scope.depth(), 1);
+}
+
+TEST_F(Workspace, SetnameRegistersAndNamelessValuesAreIgnored)
+{
+    Mm v = 5.0;
+    variables_scope.scope_register(&v, 0);
+    EXPECT_EQ(variables_scope.scope_count(1), 0);
+    v.setname("named");
+    EXPECT_EQ(variables_scope.scope_count(1), 1);
+    EXPECT_EQ(variables_scope.scope_lookup("named", 1), &v);
+}
+
+TEST(CallInfo, CurrentFrameOfTheLanguageCallStack)
+{
+    qv_error_stack.functions[1] = "caller";
+    qv_error_stack.lines[1] = 42;
+    qv_error_stack.depth = 1;
+    EXPECT_STREQ(vfilename(), "caller");
+    EXPECT_EQ(vfileline(), 42);
+    qv_error_stack.depth = 0;
+}
+
+TEST(EvaluationHooks, FevalReportsWhenNotLinked)
+{
+    Mm a, b, c, d, e, f;
+    EXPECT_ERROR(feval_func(TM("sin"), Mm(), i_o, a, b, c, d, e, f), "feval was not linked with the program.");
+}
+
+TEST(PluginApi, ErrorTextIsTheMessageItselfAndDestroyFrees)
+{
+    EXPECT_ERROR(pluErrMsgTxt("100% wrong"), "100% wrong");
+    kaDestroyArray(nullptr);
+    kaDestroyArray(new Mm(1.0));
+    SUCCEED();
+}
+
+} // namespace

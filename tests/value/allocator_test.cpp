@@ -1,0 +1,199 @@
+// The runtime allocator and the multi-thread switch.
+#include "test_support.hpp"
+#include "value/allocator.hpp"
+#include "value/runtime.hpp"
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+unsigned char byte_before(void* p) { return static_cast<unsigned char*>(p)[-1]; }
+
+TEST(Allocator, PoolAndHeapMeetAt128KiB)
+{
+    void* pool = qv_malloc(131064);  // with its 8-byte prefix exactly 128 KiB
+    void* heap = qv_malloc(131065);
+    ASSERT_NE(pool, nullptr);
+    ASSERT_NE(heap, nullptr);
+    EXPECT_EQ(byte_before(pool), 0);
+    EXPECT_GE(byte_before(heap), 1);
+    EXPECT_LE(byte_before(heap), 8);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(heap) % 8, 0u);
+    std::memset(pool, 0xAB, 131064);
+    std::memset(heap, 0xCD, 131065);
+    qv_free(pool);
+    qv_free(heap);
+}
+
+TEST(Allocator, ZeroBytesComeFromThePool)
+{
+    void* p = qv_malloc(0);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(byte_before(p), 0);
+    // The 16-byte class: 4 usable bytes past the pointer.
+    void* q = qv_realloc(p, 4);
+    EXPECT_EQ(q, p);
+    qv_free(q);
+}
+
+TEST(Allocator, FreedBlocksAreReusedLastInFirstOut)
+{
+    for (std::size_t n : {1u, 24u, 100u, 5000u, 40000u, 131000u}) {
+        SCOPED_TRACE(n);
+        void* a = qv_malloc(n);
+        qv_free(a);
+        void* b = qv_malloc(n);
+        EXPECT_EQ(a, b);
+        qv_free(b);
+    }
+}
+
+TEST(Allocator, NullIsANoOpAndReallocOfNullAllocates)
+{
+    qv_free(nullptr);
+    void* p = qv_realloc(nullptr, 10);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(qv_realloc(p, 0), nullptr);
+}
+
+TEST(Allocator, ReallocKeepsContentAcrossClassesAndTheHeap)
+{
+    char* p = static_cast<char*>(qv_malloc(20));
+    for (int k = 0; k < 20; ++k)
+        p[k] = static_cast<char>(k);
+    char* same = static_cast<char*>(qv_realloc(p, 18));
+    EXPECT_EQ(same, p) << "still fits its class and not the next smaller one";
+    char* bigger = static_cast<char*>(qv_realloc(same, 1000));
+    char* heap = static_cast<char*>(qv_realloc(bigger, 300000));
+    EXPECT_NE(byte_before(heap), 0);
+    for (int k = 0; k < 18; ++k)
+        ASSERT_EQ(heap[k], k);
+    char* back = static_cast<char*>(qv_realloc(heap, 12));
+    EXPECT_EQ(byte_before(back), 0);
+    for (int k = 0; k < 12; ++k)
+        ASSERT_EQ(back[k], k);
+    qv_free(back);
+}
+
+TEST(Allocator, ABlockWithoutTheMarkIsIgnored)
+{
+    char* p = static_cast<char*>(qv_malloc(40));
+    qv_free(p);
+    qv_free(p);  // freed already: no mark, ignored
+    void* a = qv_malloc(40);
+    void* b = qv_malloc(40);
+    EXPECT_NE(a, b) << "a double free must not hand one block out twice";
+    qv_free(a);
+    qv_free(b);
+}
+
+TEST(Allocator, TheRegionGoesWithTheLastLiveBlockAndComesBack)
+{
+    // The library's own pool always holds the constants; a pool of the
+    // test's own shows the release.
+    block_pool local;
+    void* a = local.allocate(64);
+    void* b = local.allocate(20000);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(local.has_region());
+    EXPECT_EQ(local.live(), 2);
+    local.free(static_cast<char*>(a));
+    EXPECT_TRUE(local.has_region());
+    local.free(static_cast<char*>(b));
+    EXPECT_FALSE(local.has_region());
+    EXPECT_EQ(local.live(), 0);
+    char* c = static_cast<char*>(local.allocate(64));
+    ASSERT_NE(c, nullptr);
+    std::memset(c, 7, 56);
+    EXPECT_TRUE(local.has_region());
+    local.free(c);
+}
+
+TEST(Allocator, CommitsInPageUnitsAsTheBreakAdvances)
+{
+    block_pool local;
+    std::size_t unit = 8 * static_cast<std::size_t>(getpagesize());
+    void* first = local.allocate(64);
+    EXPECT_EQ(local.committed() % unit, 0u);
+    std::size_t before = local.committed();
+    std::vector<void*> blocks;
+    for (int k = 0; k < 300; ++k) {  // about 47 MiB of the largest class
+        void* p = local.allocate(131072);
+        ASSERT_NE(p, nullptr) << k;
+        static_cast<char*>(p)[0] = 1;
+        static_cast<char*>(p)[131063] = 2;
+        blocks.push_back(p);
+    }
+    EXPECT_GE(local.committed(), before + 300 * 131072);
+    EXPECT_EQ(local.committed() % unit, 0u);
+    for (void* p : blocks)
+        local.free(static_cast<char*>(p));
+    local.free(static_cast<char*>(first));
+    EXPECT_FALSE(local.has_region());
+}
+
+TEST(Allocator, ThreadsInMultiThreadModeLoseNothing)
+{
+    EXPECT_EQ(qv_set_MT(1), static_cast<unsigned int>(getpid()));
+    std::atomic<int> bad{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([t, &bad] {
+            std::vector<unsigned char*> held;
+            for (int round = 0; round < 2000; ++round) {
+                std::size_t n = 8 + (round * 37 + t * 11) % 3000;
+                auto* p = static_cast<unsigned char*>(qv_malloc(n));
+                if (!p) {
+                    ++bad;
+                    continue;
+                }
+                std::memset(p, t, n);
+                held.push_back(p);
+                if (held.size() > 16) {
+                    unsigned char* q = held.front();
+                    held.erase(held.begin());
+                    if (q[0] != t)
+                        ++bad;
+                    qv_free(q);
+                }
+            }
+            for (auto* q : held) {
+                if (q[0] != t)
+                    ++bad;
+                qv_free(q);
+            }
+        });
+    // Values shared between threads: interlocked counts.
+    Mm shared = test::row({1, 2, 3});
+    std::vector<std::thread> copiers;
+    for (int t = 0; t < 4; ++t)
+        copiers.emplace_back([&shared] {
+            for (int k = 0; k < 10000; ++k) {
+                Mm c(shared);
+                (void)c;
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    for (auto& th : copiers)
+        th.join();
+    qv_set_MT(0);
+    EXPECT_EQ(bad.load(), 0);
+    EXPECT_EQ(shared.dirty(), 0);
+}
+
+TEST(Allocator, LocksAreReentrant)
+{
+    runtime_lock_enter(1);
+    runtime_lock_enter(1);
+    runtime_lock_leave(1);
+    runtime_lock_leave(1);
+    SUCCEED();
+}
+
+} // namespace
