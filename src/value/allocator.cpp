@@ -164,6 +164,7 @@ void* block_pool::allocate(std::size_t m)
     block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
     ++live_;
     char* p = block + prefix;
+    POOL_POISON(p, block_bytes(c) - prefix);  // the slack past the request too
     POOL_UNPOISON(p, m - 8);
     return p;
 }
@@ -271,6 +272,8 @@ void* qv_realloc(void* p, std::size_t n)
     if (!q)
         return nullptr;
     std::size_t old = usable_size(p);
+    if (!is_heap_block(p))
+        POOL_UNPOISON(p, old);  // the whole class is copied, past the old request too
     std::memcpy(q, p, old < n ? old : n);
     qv_free(p);
     return q;

@@ -197,3 +197,31 @@ TEST(Allocator, LocksAreReentrant)
 }
 
 } // namespace
+
+#if defined(NUMRUN_SANITIZE)
+namespace {
+
+// The pool hides its blocks from the address checker unless it poisons them.
+TEST(AllocatorUnderSanitizer, UseAfterFreeOfAPoolBlockIsCaught)
+{
+    EXPECT_DEATH(
+        {
+            volatile char* p = static_cast<char*>(qv_malloc(48));
+            qv_free(const_cast<char*>(p));
+            p[3] = 1;
+        },
+        "use-after-poison");
+}
+
+TEST(AllocatorUnderSanitizer, WritingPastTheRequestIsCaught)
+{
+    EXPECT_DEATH(
+        {
+            volatile char* p = static_cast<char*>(qv_malloc(40));
+            p[40] = 1;
+        },
+        "use-after-poison|container-overflow|heap-buffer-overflow");
+}
+
+} // namespace
+#endif
