@@ -4,8 +4,10 @@
 #pragma once
 
 #include "velkor/value.h"
+#include "velkor/checks.h"
 #include "velkor/report.h"
 #include "velkor/runtime.h"
 #include "velkor/scalar.h"
+#include "velkor/array.h"
 #include "velkor/host.h"
 #include "velkor/graphics.h"

@@ -95,6 +95,76 @@ public:
     // a returning error hook leaves it without).
     bool hasstorage() const noexcept { return refcount != nullptr; }
 
+    // ---- conversion and sharing ----
+    // Makes this value a private copy of src converted to the given flags
+    // and element type (qv_none: src's type). Keeps this value's name.
+    void deepcopy(int complex, int sparse, const Mm& src, qv_matrix_types type);
+    void deepcopy(int complex, const Mm& src, qv_matrix_types type);
+    void deepcopy(const Mm& src, qv_matrix_types type);
+    // Drops the imaginary part when forced, when not a double, or when it is
+    // all zero; returns 1 when the value is still complex.
+    int getreal(int force) const;
+    // Gives a real value a zero imaginary part; returns 1.
+    int getcomplex();
+
+    // ---- shape ----
+    int size() const noexcept;
+    int size(int d) const;
+    int nsingleton() const noexcept;
+    int vectordim() const noexcept;
+    int length() const noexcept;
+    void collapse() noexcept;
+    void reshape(int r, int c);
+    void reshape(int n, const int* const d);
+
+    void setstr(int v) noexcept { flags.str = v; }
+    void setsparse(int v) noexcept { flags.sparse = v; }
+    void setlogical(int v) noexcept { flags.logical = v; }
+
+    // ---- element access: raw (unchecked) and bounds-tested ----
+    double* addr() const noexcept { return static_cast<double*>(pr); }
+    double* addr(int k) const noexcept { return static_cast<double*>(pr) + (k - 1); }
+    double* addr(int r, int c) const noexcept
+    {
+        return static_cast<double*>(pr) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
+    }
+    double* addi() const noexcept { return static_cast<double*>(pi); }
+    double* addi(int k) const noexcept { return static_cast<double*>(pi) + (k - 1); }
+    double* addi(int r, int c) const noexcept
+    {
+        return static_cast<double*>(pi) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
+    }
+    double& r() const;
+    double& r(double k) const;
+    double& r(double row, double col) const;
+    double& r(double row, double col, double depth) const;
+    double& i() const;
+    double& i(double k) const;
+    double& i(double row, double col) const;
+    double& i(double row, double col, double depth) const;
+    unsigned char& ur(int k) const;
+    unsigned char& ur(int row, int col) const;
+    Mm& mr(int k) const;
+    Mm& mr(int row, int col) const;
+    // Element k of a cell, or nop_M when there is none.
+    Mm safebr(int k) const;
+
+    // ---- struct field names ----
+    int findfield(const char* field, int raise) const;
+    const char* getfield(int k) const;
+    int addfield(const char* field, int no_lookup);
+    int rmfield(const char* field);
+    void extend_nfields(int n);
+
+    // ---- sparse storage: ascending positions without repeats ----
+    void sort();
+    void resparse();
+    int search(int position) const;
+    void extend_nnz(int n);
+
+    // Raises "variable '%s' was used without a value" for a value of type 0.
+    void warn_uninit() const;
+
     template <class T> T* getpr(T*) const noexcept { return static_cast<T*>(pr); }
     template <class T> T* getpi(T*) const noexcept { return static_cast<T*>(pi); }
     template <class T> T* getpr(T*, int k) const noexcept { return static_cast<T*>(pr) + (k - 1); }

@@ -144,17 +144,15 @@ void Mm::free_block() noexcept
         for (int k = 0; k < capacity; ++k)
             elements[k].~Mm();
         qv_free(refcount);
-        if (nfields > 0) {
-            for (int k = 0; k < nfields; ++k)
-                qv_free(fields[k]);
-            qv_free(fields);
-        }
-        qv_free(index);
-        qv_free(pr);
-    } else {
-        qv_free(index);
-        qv_free(pr);  // the count word lives at the end of this block
     }
+    // The name array goes with the block, even when its last name was removed.
+    if (fields) {
+        for (int k = 0; k < nfields; ++k)
+            qv_free(fields[k]);
+        qv_free(fields);
+    }
+    qv_free(index);
+    qv_free(pr);  // for numeric values the count word lives at the end of this block
 }
 
 // Drops this holder's share; frees the block when it was the last one.

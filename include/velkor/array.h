@@ -1,0 +1,37 @@
+// Arrays, cells, structs and classes: user classes and their methods,
+// random numbers and constructors, and the array functions built on them.
+#pragma once
+
+#include "value.h"
+
+// ---- user classes ----
+using class_method_1 = Mm (*)(Mm);
+using class_method_2 = Mm (*)(Mm, Mm);
+using class_method_3 = Mm (*)(Mm, Mm, Mm);
+using class_method_out = Mm (*)(Mm, Mm, i_o_t, Mm&, Mm&);
+
+// The method name is kept by pointer: it must outlive its registration.
+void register_class_function(const char* class_name, const char* method_name, class_method_1 fn);
+void register_class_function(const char* class_name, const char* method_name, class_method_2 fn);
+void register_class_function(const char* class_name, const char* method_name, class_method_3 fn);
+void register_class_function(const char* class_name, const char* method_name, class_method_out fn);
+void unregister_class_function(const char* class_name, const char* method_name);
+int is_class_function(const char* class_name, const char* method_name);
+// Sends a call to the class of the first value with struct fields (else of
+// the last value).
+Mm call_class_function(const char* method_name, const Mm& a);
+Mm call_class_function(const char* method_name, const Mm& a, const Mm& b);
+Mm call_class_function(const char* method_name, const Mm& a, const Mm& b, const Mm& c);
+
+int isa(const Mm& x, const Mm& name);
+Mm mclass(const Mm& x);
+Mm mclass(const Mm& s, const Mm& name);
+Mm mdouble(const Mm& x);
+Mm muint8(const Mm& x);
+Mm muint16(const Mm& x);
+Mm subsasgn(const Mm& a);
+Mm subsasgn(const Mm& a, const Mm& s);
+Mm subsasgn(const Mm& a, const Mm& s, const Mm& b);
+Mm subsref(const Mm& a);
+Mm subsref(const Mm& a, const Mm& s);
+Mm subsindex(const Mm& a);
