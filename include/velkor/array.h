@@ -35,3 +35,59 @@ Mm subsasgn(const Mm& a, const Mm& s, const Mm& b);
 Mm subsref(const Mm& a);
 Mm subsref(const Mm& a, const Mm& s);
 Mm subsindex(const Mm& a);
+
+// ---- constructors and random numbers ----
+// Scalar size arguments are truncated (below 1 and NaN give 0), size vectors
+// are rounded; an empty size argument gives an empty result. rand and randn
+// draw from process-wide generators whose first argument "state" or "seed"
+// reads (one argument) or sets (two) the generator and its method.
+Mm zeros(double n);
+Mm zeros(double rows, double cols);
+Mm zeros(const Mm& a);
+// Rows from the first element of a, columns from the first element of b.
+Mm zeros(const Mm& a, const Mm& b);
+Mm zeros(const Mm& a, const Mm& b, const Mm& c);
+Mm zeros(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+
+Mm ones();
+// Standard output's file identifier, 1.
+Mm stdoutM();
+Mm ones(double n);
+Mm ones(double rows, double cols);
+Mm ones(const Mm& a);
+Mm ones(const Mm& a, const Mm& b);
+Mm ones(const Mm& a, const Mm& b, const Mm& c);
+Mm ones(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+
+// A 3-d or 4-d eye has its ones in the first page only.
+Mm eye();
+Mm eye(double n);
+Mm eye(double rows, double cols);
+Mm eye(const Mm& a);
+Mm eye(const Mm& a, const Mm& b);
+Mm eye(const Mm& a, const Mm& b, const Mm& c);
+Mm eye(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+
+// Uniform on [0, 1); with no argument a plain double.
+double randM();
+Mm randM(double n);
+Mm randM(double rows, double cols);
+Mm randM(const Mm& a);
+Mm randM(const Mm& a, const Mm& b);
+Mm randM(const Mm& a, const Mm& b, const Mm& c);
+Mm randM(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+
+// Standard normal; with no argument a plain double.
+double randn();
+Mm randn(double n);
+Mm randn(double rows, double cols);
+Mm randn(const Mm& a);
+Mm randn(const Mm& a, const Mm& b);
+Mm randn(const Mm& a, const Mm& b, const Mm& c);
+Mm randn(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+
+// Zeros and the identity from plain counts, with an all-zero imaginary part
+// when complex is non-zero.
+Mm czeros(int complex, int rows, int cols);
+Mm czeros(int complex, int ndims, const int* dims);
+Mm ceye(int complex, int rows, int cols);
