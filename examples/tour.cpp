@@ -4,6 +4,7 @@
 // hook, shut-down.
 #include <velkor.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -26,6 +27,15 @@ void show(const char* label, const Mm& x)
     std::snprintf(line, sizeof line, "  %-26s %dx%d  type %d%s%s%s\n", label, x.rows(), x.cols(), x.gettype(),
                   x.isc() ? "  complex" : "", x.isstr() ? "  text" : "", x.islogical() ? "  logical" : "");
     qv_print_handler(line);
+}
+
+Mm nan_row()
+{
+    Mm x(0, 0, 0, 1, 4, qv_double);
+    const double values[] = {3, NAN, 5, 1};
+    for (int k = 0; k < 4; ++k)
+        x.addr()[k] = values[k];
+    return x;
 }
 
 void section(const char* title)
@@ -83,6 +93,24 @@ int main()
     Mm last = lasterr();
     Mstr(last, line, sizeof line);
     qv_print_handler("  lasterr: ");
+    qv_print_handler(line);
+
+    section("Operations");
+    Mm v(0, 0, 0, 1, 4, qv_double);
+    for (int k = 0; k < 4; ++k)
+        v.addr()[k] = k + 2;
+    Mm w = sin(v) + Mm(1.0);
+    std::snprintf(line, sizeof line, "  y = sin([2 3 4 5]) + 1 = [%.4f %.4f %.4f %.4f]\n", w.r(1), w.r(2), w.r(3),
+                  w.r(4));
+    qv_print_handler(line);
+    Mm root = msqrt(Mm(-4.0));
+    std::snprintf(line, sizeof line, "  sqrt(-4) = %g%+gi, abs(3+4i) = %g\n", root.r(), root.i(),
+                  abs(Mm(3.0) + times(i, Mm(4.0))).r());
+    qv_print_handler(line);
+    Mm mx, at;
+    max(nan_row(), i_o, mx, at);
+    std::snprintf(line, sizeof line, "  [m, k] = max([3 NaN 5 1]) gives m = %g at k = %g; sum = %g\n", mx.r(), at.r(),
+                  sum(nan_row()).r());
     qv_print_handler(line);
 
     section("Scalar kernels");

@@ -8,6 +8,7 @@
 #include "velkor/report.h"
 #include "velkor/runtime.h"
 #include "velkor/scalar.h"
+#include "velkor/engine.h"
 #include "velkor/array.h"
 #include "velkor/host.h"
 #include "velkor/graphics.h"

@@ -8,6 +8,7 @@
 class Mm;
 class Mr;
 class Mc;
+enum op_t : int;
 
 // Separates the inputs of a multi-output call from its output references,
 // as in size(x, i_o, rows, cols). It carries nothing.
@@ -49,6 +50,9 @@ public:
     // Copies share storage: no element is copied.
     Mm(const Mm& x) noexcept;
     Mm(const Mm& x, const char* name) noexcept;
+    // The operation engine: the result of operation op on a and b (or of the
+    // reduction of a along dimension dim), complex when the front says so.
+    Mm(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, int reduce, Mm& index_out);
     ~Mm();
 
     // Keeps the target's name, scope link, persistent and global words.
@@ -108,7 +112,18 @@ public:
     int getcomplex();
 
     // ---- shape ----
-    int size() const noexcept;
+    // The element count, the product of the first ndims extents.
+    int size() const noexcept
+    {
+        if (ndims < 2 || ndims > 4)
+            return -1;
+        long long n = static_cast<long long>(dims[0]) * dims[1];
+        if (ndims > 2)
+            n *= dims[2];
+        if (ndims > 3)
+            n *= dims[3];
+        return static_cast<int>(n);  // storage limits keep it within int
+    }
     int size(int d) const;
     int nsingleton() const noexcept;
     int vectordim() const noexcept;
@@ -181,14 +196,19 @@ public:
 private:
     friend struct mm_access;
 
+    struct storageless_tag {};
+    explicit Mm(storageless_tag) noexcept;
+
     void init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type);
     void init_empty(qv_matrix_types type);
+    void init_like(int complex, const Mm& like, qv_matrix_types type);
     void allocate(int complex);
     bool try_allocate(int complex);
     void make_storageless() noexcept;
     bool release() noexcept;
     void free_block() noexcept;
     void retain() const noexcept;
+    void adopt(Mm& from) noexcept;
 
     // The field order is the layout compiled programs were built against.
     int ndims;

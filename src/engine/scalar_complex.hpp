@@ -662,14 +662,14 @@ inline void complex_asech(const double& re, const double& im, double& out_re, do
 
 // ---- for the complex Schur form ----
 
-// The eigenvalues of the 2x2 block [a b; c d]: a and d when the subdiagonal
-// entry c is negligible (|c| <= 2 eps), else (a + d)/2 +- sqrt(((a - d)/2)^2 + b·c)
+// The eigenvalues of the 2x2 block [a b; c d]: a and d when the off-diagonal
+// entry b is negligible (|b| <= 2 eps: the block is then lower triangular), else (a + d)/2 +- sqrt(((a - d)/2)^2 + b·c)
 // with the principal root, the + root first.
 inline void rsf2csf_rotation(double a_re, double a_im, double b_re, double b_im, double c_re, double c_im,
                              double d_re, double d_im, double& out1_re, double& out1_im, double& out2_re,
                              double& out2_im) noexcept
 {
-    if (complex_abs_value(c_re, c_im) <= 2 * machine_eps_value) {
+    if (complex_abs_value(b_re, b_im) <= 2 * machine_eps_value) {
         out1_re = a_re;
         out1_im = a_im;
         out2_re = d_re;

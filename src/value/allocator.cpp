@@ -29,9 +29,11 @@ namespace {
 constexpr std::size_t heap_threshold = 0x20000;    // m = n + 8 above this: standard heap
 // Address space reserved at a time. Linux places new mappings below the
 // previous ones, so the range just past a reservation is rarely free for a
-// contiguous extension: one reservation is made large enough to serve any
-// realistic pool (it costs address space only, committed a unit at a time).
-constexpr std::size_t reservation = std::size_t{64} << 30;
+// contiguous extension: the first reservation is made large enough to serve
+// any realistic pool (it costs address space only, committed a unit at a
+// time), smaller where the address space is limited (valgrind, ulimit -v).
+constexpr std::size_t largest_reservation = std::size_t{64} << 30;
+constexpr std::size_t smallest_reservation = 0x8000000;
 constexpr unsigned char pool_mark = 0xEF;
 constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) before the pointer
 
@@ -68,11 +70,16 @@ void block_pool::setup()
 bool block_pool::advance_break(std::size_t k)
 {
     if (!region_) {
-        char* r = static_cast<char*>(platform::reserve(nullptr, reservation));
+        char* r = nullptr;
+        std::size_t size = largest_reservation;
+        for (; size >= smallest_reservation; size /= 4)
+            if ((r = static_cast<char*>(platform::reserve(nullptr, size))))
+                break;
         if (!r)
             return false;
         region_ = brk_ = committed_end_ = r;
-        reserved_end_ = r + reservation;
+        reserved_end_ = r + size;
+        reservation_ = size;
     }
     if (brk_ + k >= reserved_end_) {
         if (committed_end_ < reserved_end_) {
@@ -80,9 +87,9 @@ bool block_pool::advance_break(std::size_t k)
                 return false;
             committed_end_ = reserved_end_;
         }
-        if (!platform::reserve(reserved_end_, reservation))
+        if (!platform::reserve(reserved_end_, reservation_))
             return false;
-        reserved_end_ += reservation;
+        reserved_end_ += reservation_;
     }
     brk_ += k;
     if (brk_ > committed_end_) {
@@ -174,7 +181,7 @@ void block_pool::release_region()
     // The range may be mapped again at the same address: leave no poison.
     POOL_UNPOISON(region_, committed_end_ - region_);
     if (region_)
-        platform::release(region_, reserved_end_ - region_, reservation);
+        platform::release(region_, reserved_end_ - region_, reservation_);
     *this = block_pool();
 }
 

@@ -42,6 +42,7 @@ private:
     char* reserved_end_ = nullptr;
     char* committed_end_ = nullptr;
     char* brk_ = nullptr;        // next byte not yet handed to a size class
+    std::size_t reservation_ = 0;  // size of each reservation of this region
     char* free_list_[classes] = {};
     long live_ = 0;              // blocks handed out and not yet returned
 };

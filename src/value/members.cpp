@@ -201,16 +201,6 @@ int Mm::getcomplex()
 
 // ---- shape ----
 
-int Mm::size() const noexcept
-{
-    if (ndims < 2 || ndims > 4)
-        return -1;
-    std::int64_t n = 1;
-    for (int k = 0; k < ndims; ++k)
-        n *= dims[k];
-    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
-}
-
 int Mm::size(int d) const
 {
     if (d < 1 || d > 4) {

@@ -28,6 +28,22 @@ inline std::size_t element_width(int type)
 
 inline bool is_out_of_memory_count(std::int64_t n) { return n > max_count; }
 
+// The product of n extents (negative ones count as 0), or limit + 1 once it
+// passes limit: four int extents would overflow even 64 bits.
+std::int64_t checked_count(const int* extents, int n, std::int64_t limit)
+{
+    for (int k = 0; k < n; ++k)
+        if (extents[k] <= 0)
+            return 0;
+    std::int64_t count = 1;
+    for (int k = 0; k < n; ++k) {
+        count *= extents[k];
+        if (count > limit)
+            return limit + 1;
+    }
+    return count;
+}
+
 } // namespace
 
 // ---- storage ----
@@ -167,7 +183,33 @@ bool Mm::release() noexcept
     return true;
 }
 
+// Takes over from's storage, shape and flags; from is left without storage.
+// This value must hold no storage of its own.
+void Mm::adopt(Mm& from) noexcept
+{
+    ndims = from.ndims;
+    for (int k = 0; k < 4; ++k)
+        dims[k] = from.dims[k];
+    capacity = from.capacity;
+    refcount = from.refcount;
+    pr = from.pr;
+    pi = from.pi;
+    nnz = from.nnz;
+    index = from.index;
+    fields = from.fields;
+    nfields = from.nfields;
+    classid = from.classid;
+    flags = from.flags;
+    from.make_storageless();
+}
+
 // ---- constructors ----
+
+Mm::Mm(storageless_tag) noexcept : name(nullptr), scope_link(nullptr), flags{}
+{
+    make_storageless();
+    flags.type = qv_double;
+}
 
 Mm::Mm() : name(nullptr), scope_link(nullptr), flags{}
 {
@@ -195,11 +237,9 @@ void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* exte
         --ndims;
 
     if (!sparse) {
-        std::int64_t count = 1;
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < 4; ++k)
             dims[k] = k < ndims ? given[k] : 1;
-            count *= dims[k] < 0 ? 0 : dims[k];
-        }
+        const std::int64_t count = checked_count(dims, 4, max_count);
         if (is_out_of_memory_count(count)) {
             make_storageless();
             error("Out of memory!");
@@ -213,9 +253,7 @@ void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* exte
 
     // Sparse: storage for nzmax entries; positions are row + column x rows
     // in an int, so the element count must fit.
-    std::int64_t cells = 1;
-    for (int k = 0; k < ndims; ++k)
-        cells *= given[k] < 0 ? 0 : given[k];
+    const std::int64_t cells = checked_count(given, ndims, INT_MAX);
     if (nzmax < 0)
         nzmax = 0;
     if (cells > INT_MAX || nzmax > max_count) {
@@ -238,6 +276,20 @@ void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* exte
     }
     if (nnz > cells)
         nnz = static_cast<int>(cells);
+}
+
+// The shape of a full value is already normalised: copy it as it stands.
+void Mm::init_like(int complex, const Mm& like, qv_matrix_types type)
+{
+    name = nullptr;
+    scope_link = nullptr;
+    flags = M_types{};
+    flags.type = type;
+    ndims = like.ndims;
+    for (int k = 0; k < 4; ++k)
+        dims[k] = like.dims[k];
+    nnz = like.size();
+    allocate(complex);
 }
 
 Mm::Mm(int complex, int sparse, int nzmax, int nd, const int* const extents, qv_matrix_types type)

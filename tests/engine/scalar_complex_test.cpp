@@ -316,7 +316,8 @@ TEST(ComplexKernels, EigenvaluesOfTwoByTwoBlocks)
     const std::vector<Case> cases = {
         {"rotation block [0 -1; 1 0]", {0, 0}, {-1, 0}, {1, 0}, {0, 0}, {0, 1}, {0, -1}},
         {"real block [1 2; 3 4]", {1, 0}, {2, 0}, {3, 0}, {4, 0}, {(5 + s33) / 2, 0}, {(5 - s33) / 2, 0}},
-        {"negligible subdiagonal keeps the diagonal", {2, 1}, {5, 0}, {1e-16, 0}, {-3, 0}, {2, 1}, {-3, 0}},
+        {"negligible subdiagonal", {2, 1}, {5, 0}, {1e-16, 0}, {-3, 0}, {2, 1}, {-3, 0}},
+        {"negligible b keeps the diagonal exactly", {2, 1}, {1e-17, 0}, {7, 0}, {-3, 0}, {2, 1}, {-3, 0}},
         {"standardized block [1 4; -1 1]", {1, 0}, {4, 0}, {-1, 0}, {1, 0}, {1, 2}, {1, -2}},
     };
     for (const auto& c : cases) {

@@ -228,7 +228,7 @@ TEST(ScalarKernels, ConvertersSaturate)
 TEST(ScalarKernels, UnwrapStartsFromTheReducedFirstElement)
 {
     const double in[] = {7, 8, 8 + 2 * const_pi + 0.1};
-    double out[3];
+    double out[3] = {};
     for (int k = 0; k < 3; ++k)
         unwrap_step(in + k, 1, out + k, k, const_pi);
     EXPECT_DOUBLE_EQ(out[0], 7 - 2 * const_pi);

@@ -243,3 +243,18 @@ TEST(Value, TypedAccessorsAddressColumnMajorElements)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Value, HugeExtentsNeverOverflowTheCount)
+{
+    const int four[4] = {2147483647, 2147483647, 2147483647, 2147483647};
+    EXPECT_ERROR(Mm(0, 0, 0, 4, four, qv_double), "Out of memory!");
+    const int with_zero[4] = {2147483647, 2147483647, 2147483647, 0};
+    Mm empty(0, 0, 0, 4, with_zero, qv_double);
+    EXPECT_EQ(empty.getnnz(), 0) << "a zero extent makes an empty value, however large the others";
+    const int sparse_big[2] = {65536, 65536};
+    EXPECT_ERROR(Mm(0, 1, 1, 2, sparse_big, qv_double), "Out of memory!");
+}
+
+} // namespace

@@ -1,0 +1,691 @@
+// Element work of the operation engine for double values, real or complex:
+// by operation code, one tight loop per combination of operand kinds and
+// scalar expansion, and the reductions walked vector by vector.
+#include "engine/kernels.hpp"
+#include "engine/loops.hpp"
+#include "engine/scalar_complex.hpp"
+#include "engine/scalar_real.hpp"
+#include "engine/special.hpp"
+#include "velkor/engine.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using loops::expansion;
+using std::size_t;
+
+struct parts {
+    const double* re;
+    const double* im;  // null for a real operand
+};
+
+inline parts parts_of(const Mm& x) { return {x.addr(), x.addi()}; }
+
+inline void zero_fill(double* p, size_t n)
+{
+    if (p && n)
+        std::memset(p, 0, n * sizeof(double));
+}
+
+// ---- two-operand arithmetic: complex in, complex out ----
+//
+// Each operation spells out its four cases, so a real operand contributes
+// no imaginary zero to the arithmetic (ai + 0 would turn -0 into +0, and
+// Inf * 0 would make NaN where the real formula gives a number).
+
+struct plus_op {
+    static double rr(double a, double b) { return a + b; }
+    static void cr(double ar, double ai, double br, double& r, double& i) { r = ar + br, i = ai; }
+    static void rc(double ar, double br, double bi, double& r, double& i) { r = ar + br, i = bi; }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i) { r = ar + br, i = ai + bi; }
+};
+
+struct minus_op {
+    static double rr(double a, double b) { return a - b; }
+    static void cr(double ar, double ai, double br, double& r, double& i) { r = ar - br, i = ai; }
+    static void rc(double ar, double br, double bi, double& r, double& i) { r = ar - br, i = -bi; }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i) { r = ar - br, i = ai - bi; }
+};
+
+struct times_op {
+    static double rr(double a, double b) { return a * b; }
+    static void cr(double ar, double ai, double br, double& r, double& i) { r = ar * br, i = ai * br; }
+    static void rc(double ar, double br, double bi, double& r, double& i) { r = ar * br, i = ar * bi; }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i)
+    {
+        r = ar * br - ai * bi;
+        i = ai * br + ar * bi;
+    }
+};
+
+struct rdivide_op {
+    static double rr(double a, double b) { return a / b; }
+    static void cr(double ar, double ai, double br, double& r, double& i) { r = ar / br, i = ai / br; }
+    static void rc(double ar, double br, double bi, double& r, double& i) { complex_div(ar, 0.0, br, bi, r, i); }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i) { complex_div(ar, ai, br, bi, r, i); }
+};
+
+struct ldivide_op {
+    static double rr(double a, double b) { return b / a; }
+    static void cr(double ar, double ai, double br, double& r, double& i) { complex_div(br, 0.0, ar, ai, r, i); }
+    static void rc(double ar, double br, double bi, double& r, double& i) { r = br / ar, i = bi / ar; }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i) { complex_div(br, bi, ar, ai, r, i); }
+};
+
+struct power_op {
+    static double rr(double a, double b) { return power_real(a, b); }
+    static void cr(double ar, double ai, double br, double& r, double& i) { complex_pow(ar, ai, br, 0.0, r, i); }
+    static void rc(double ar, double br, double bi, double& r, double& i) { complex_pow(ar, 0.0, br, bi, r, i); }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i) { complex_pow(ar, ai, br, bi, r, i); }
+};
+
+// max(a, b) and min(a, b): real operands keep the non-NaN one and, on ties,
+// a; otherwise the larger (smaller) modulus decides.
+struct max_op {
+    static double rr(double a, double b) { return max_ignore_nan(b, a); }
+    static void cr(double ar, double ai, double br, double& r, double& i) { complex_max2(ar, ai, br, 0.0, r, i); }
+    static void rc(double ar, double br, double bi, double& r, double& i) { complex_max2(ar, 0.0, br, bi, r, i); }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i) { complex_max2(ar, ai, br, bi, r, i); }
+};
+
+struct min_op {
+    static double rr(double a, double b) { return min_ignore_nan(b, a); }
+    static void cr(double ar, double ai, double br, double& r, double& i) { complex_min2(ar, ai, br, 0.0, r, i); }
+    static void rc(double ar, double br, double bi, double& r, double& i) { complex_min2(ar, 0.0, br, bi, r, i); }
+    static void cc(double ar, double ai, double br, double bi, double& r, double& i) { complex_min2(ar, ai, br, bi, r, i); }
+};
+
+template <class Op>
+void arithmetic(Mm& r, const Mm& a, const Mm& b)
+{
+    const size_t n = r.getnnz();
+    const expansion e = loops::expansion_of(a.size(), b.size());
+    const parts x = parts_of(a), y = parts_of(b);
+    double* __restrict o = r.addr();
+    double* __restrict oi = r.addi();
+    if (!x.im && !y.im) {
+        if (oi) {  // a complex result from real operands: only power asks for it
+            loops::walk2(n, e, [&](size_t k, size_t i, size_t j) { Op::cc(x.re[i], 0.0, y.re[j], 0.0, o[k], oi[k]); });
+            return;
+        }
+        loops::map2(o, x.re, y.re, n, e, Op::rr);
+        return;
+    }
+    if (!oi) {  // a real result was asked for: the real parts decide
+        loops::map2(o, x.re, y.re, n, e, Op::rr);
+        return;
+    }
+    if (x.im && !y.im)
+        loops::walk2(n, e, [&](size_t k, size_t i, size_t j) { Op::cr(x.re[i], x.im[i], y.re[j], o[k], oi[k]); });
+    else if (!x.im)
+        loops::walk2(n, e, [&](size_t k, size_t i, size_t j) { Op::rc(x.re[i], y.re[j], y.im[j], o[k], oi[k]); });
+    else
+        loops::walk2(n, e,
+                     [&](size_t k, size_t i, size_t j) { Op::cc(x.re[i], x.im[i], y.re[j], y.im[j], o[k], oi[k]); });
+}
+
+// ---- comparisons and truth operations: complex in, real 0 or 1 out ----
+
+inline bool truth(double re, double im) { return !(re == 0 && im == 0); }
+
+struct eq_op {
+    static double rr(double a, double b) { return a == b; }
+    static double cc(double ar, double ai, double br, double bi) { return ar == br && ai == bi; }
+};
+struct ne_op {
+    static double rr(double a, double b) { return !(a == b); }
+    static double cc(double ar, double ai, double br, double bi) { return !(ar == br && ai == bi); }
+};
+struct and_op {
+    static double rr(double a, double b) { return a != 0 && b != 0; }
+    static double cc(double ar, double ai, double br, double bi) { return truth(ar, ai) && truth(br, bi); }
+};
+struct or_op {
+    static double rr(double a, double b) { return a != 0 || b != 0; }
+    static double cc(double ar, double ai, double br, double bi) { return truth(ar, ai) || truth(br, bi); }
+};
+struct xor_op {
+    static double rr(double a, double b) { return (a != 0) != (b != 0); }
+    static double cc(double ar, double ai, double br, double bi) { return truth(ar, ai) != truth(br, bi); }
+};
+
+template <class Op>
+void predicate(Mm& r, const Mm& a, const Mm& b)
+{
+    const size_t n = r.getnnz();
+    const expansion e = loops::expansion_of(a.size(), b.size());
+    const parts x = parts_of(a), y = parts_of(b);
+    double* __restrict o = r.addr();
+    if (!x.im && !y.im) {
+        loops::map2(o, x.re, y.re, n, e, Op::rr);
+        return;
+    }
+    const double zero = 0;
+    const double* xi = x.im ? x.im : &zero;
+    const double* yi = y.im ? y.im : &zero;
+    const bool xs = x.im != nullptr, ys = y.im != nullptr;  // a real operand's zero never advances
+    loops::walk2(n, e, [&](size_t k, size_t i, size_t j) {
+        o[k] = Op::cc(x.re[i], xi[xs ? i : 0], y.re[j], yi[ys ? j : 0]);
+    });
+}
+
+// Operations on the real parts alone (ordering comparisons, atan2, rem,
+// mod, special functions of two arguments, bit operations).
+template <class F>
+void real_parts2(Mm& r, const Mm& a, const Mm& b, F f)
+{
+    loops::map2(r.addr(), a.addr(), b.addr(), r.getnnz(), loops::expansion_of(a.size(), b.size()), f);
+}
+
+// ---- one-operand work ----
+
+// A real function of the real parts.
+template <class F>
+void real_parts1(Mm& r, const Mm& a, F f)
+{
+    loops::map1(r.addr(), a.addr(), r.getnnz(), f);
+}
+
+// Real function with the complex flag clear, complex function with it set
+// (a real operand then enters with imaginary part 0).
+template <class R, class C>
+void unary(Mm& r, const Mm& a, R real_f, C complex_f)
+{
+    const size_t n = r.getnnz();
+    double* o = r.addr();
+    double* oi = r.addi();
+    const double* ar = a.addr();
+    const double* ai = a.addi();
+    if (!oi) {
+        loops::map1(o, ar, n, real_f);
+        return;
+    }
+    if (ai)
+        for (size_t k = 0; k < n; ++k)
+            complex_f(ar[k], ai[k], o[k], oi[k]);
+    else
+        for (size_t k = 0; k < n; ++k)
+            complex_f(ar[k], 0.0, o[k], oi[k]);
+}
+
+// A complex operand through per-part functions; a real one through the
+// real function.
+template <class F>
+void each_part(Mm& r, const Mm& a, F f)
+{
+    const size_t n = r.getnnz();
+    loops::map1(r.addr(), a.addr(), n, f);
+    if (double* oi = r.addi()) {
+        if (const double* ai = a.addi())
+            loops::map1(oi, ai, n, f);
+        else
+            zero_fill(oi, n);
+    }
+}
+
+// Real result from a possibly complex operand.
+template <class R, class C>
+void to_real(Mm& r, const Mm& a, R real_f, C complex_f)
+{
+    const size_t n = r.getnnz();
+    double* o = r.addr();
+    const double* ar = a.addr();
+    if (const double* ai = a.addi())
+        for (size_t k = 0; k < n; ++k)
+            o[k] = complex_f(ar[k], ai[k]);
+    else
+        loops::map1(o, ar, n, real_f);
+    zero_fill(r.addi(), n);
+}
+
+double complex_angle(double x, double y) { return (y == 0 || y != y) ? angle_real(x) : std::atan2(y, x); }
+
+void sqrt_kernel(Mm& r, const Mm& a)
+{
+    const size_t n = r.getnnz();
+    double* o = r.addr();
+    double* oi = r.addi();
+    const double* ar = a.addr();
+    const double* ai = a.addi();
+    if (!oi)
+        loops::map1(o, ar, n, [](double x) { return std::sqrt(x); });
+    else if (ai)
+        for (size_t k = 0; k < n; ++k)
+            complex_sqrt(ar[k], ai[k], o[k], oi[k]);
+    else
+        for (size_t k = 0; k < n; ++k)
+            sqrt_real_to_complex(ar[k], o[k], oi[k]);
+}
+
+// ---- reductions ----
+
+struct reduction {
+    const double* re;
+    const double* im;
+    double* o;
+    double* oi;
+    size_t n, inner, outer;
+};
+
+// Sum and product of each vector, accumulated in order from its first
+// element; vectors along a later dimension walk a contiguous row.
+void sum_kernel(const reduction& g)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * g.n * g.inner;
+        double* acc = g.o + blk * g.inner;
+        double* acci = g.oi ? g.oi + blk * g.inner : nullptr;
+        for (size_t p = 0; p < g.inner; ++p)
+            acc[p] = 0;
+        for (size_t k = 0; k < g.n; ++k) {
+            const double* x = g.re + in0 + k * g.inner;
+            for (size_t p = 0; p < g.inner; ++p)
+                acc[p] += x[p];
+        }
+        if (acci) {
+            for (size_t p = 0; p < g.inner; ++p)
+                acci[p] = 0;
+            if (g.im)
+                for (size_t k = 0; k < g.n; ++k) {
+                    const double* x = g.im + in0 + k * g.inner;
+                    for (size_t p = 0; p < g.inner; ++p)
+                        acci[p] += x[p];
+                }
+        }
+    }
+}
+
+void prod_kernel(const reduction& g)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * g.n * g.inner;
+        double* acc = g.o + blk * g.inner;
+        double* acci = g.oi ? g.oi + blk * g.inner : nullptr;
+        for (size_t p = 0; p < g.inner; ++p)
+            acc[p] = 1;
+        if (!acci) {
+            for (size_t k = 0; k < g.n; ++k) {
+                const double* x = g.re + in0 + k * g.inner;
+                for (size_t p = 0; p < g.inner; ++p)
+                    acc[p] *= x[p];
+            }
+            continue;
+        }
+        for (size_t p = 0; p < g.inner; ++p)
+            acci[p] = 0;
+        for (size_t k = 0; k < g.n; ++k) {
+            const size_t at = in0 + k * g.inner;
+            for (size_t p = 0; p < g.inner; ++p) {
+                double xr = g.re[at + p], xi = g.im ? g.im[at + p] : 0.0;
+                double pr = acc[p], pi = acci[p];
+                complex_mul(pr, pi, xr, xi, acc[p], acci[p]);
+            }
+        }
+    }
+}
+
+void cumulative_kernel(const reduction& g, bool product)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t base = blk * g.n * g.inner;  // the result has the operand's shape
+        for (size_t k = 0; k < g.n; ++k) {
+            const size_t at = base + k * g.inner;
+            for (size_t p = 0; p < g.inner; ++p) {
+                double xr = g.re[at + p], xi = g.im ? g.im[at + p] : 0.0;
+                if (k == 0) {
+                    // 0 + x and 1 * x, in the arithmetic of the running value.
+                    if (product) {
+                        if (g.oi)
+                            complex_mul(1.0, 0.0, xr, xi, g.o[at + p], g.oi[at + p]);
+                        else
+                            g.o[at + p] = 1 * xr;
+                    } else {
+                        g.o[at + p] = 0 + xr;
+                        if (g.oi)
+                            g.oi[at + p] = 0 + xi;
+                    }
+                    continue;
+                }
+                const size_t prev = at + p - g.inner;
+                if (product) {
+                    if (g.oi)
+                        complex_mul(g.o[prev], g.oi[prev], xr, xi, g.o[at + p], g.oi[at + p]);
+                    else
+                        g.o[at + p] = g.o[prev] * xr;
+                } else {
+                    g.o[at + p] = g.o[prev] + xr;
+                    if (g.oi)
+                        g.oi[at + p] = g.oi[prev] + xi;
+                }
+            }
+        }
+    }
+}
+
+void diff_kernel(const reduction& g)
+{
+    const size_t m = g.n - 1;
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * g.n * g.inner, out0 = blk * m * g.inner;
+        for (size_t k = 0; k < m; ++k) {
+            const size_t at = in0 + k * g.inner, to = out0 + k * g.inner;
+            for (size_t p = 0; p < g.inner; ++p) {
+                g.o[to + p] = g.re[at + g.inner + p] - g.re[at + p];
+                if (g.oi)
+                    g.oi[to + p] = g.im ? g.im[at + g.inner + p] - g.im[at + p] : 0.0;
+            }
+        }
+    }
+}
+
+void truth_kernel(const reduction& g, bool all)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * g.n * g.inner;
+        double* out = g.o + blk * g.inner;
+        for (size_t p = 0; p < g.inner; ++p)
+            out[p] = all ? 1 : 0;
+        for (size_t k = 0; k < g.n; ++k) {
+            const size_t at = in0 + k * g.inner;
+            for (size_t p = 0; p < g.inner; ++p) {
+                bool t = truth(g.re[at + p], g.im ? g.im[at + p] : 0.0);
+                if (all ? !t : t)
+                    out[p] = all ? 0 : 1;
+            }
+        }
+    }
+    zero_fill(g.oi, g.outer * g.inner);
+}
+
+// max and min along a dimension. A NaN never wins; a vector of NaN only
+// gives NaN at position 1. Ties keep the earlier element.
+void extreme_kernel(const reduction& g, bool largest, double* where)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * g.n * g.inner, out0 = blk * g.inner;
+        for (size_t p = 0; p < g.inner; ++p) {
+            size_t best = 0;
+            if (!g.im) {
+                double v = g.re[in0 + p];
+                for (size_t k = 1; k < g.n; ++k) {
+                    double x = g.re[in0 + k * g.inner + p];
+                    if ((largest ? x > v : x < v) || (v != v && x == x)) {
+                        v = x;
+                        best = k;
+                    }
+                }
+                g.o[out0 + p] = v;
+                if (g.oi)
+                    g.oi[out0 + p] = 0;
+            } else {
+                auto modulus = [&](size_t k) {
+                    double xr = g.re[in0 + k * g.inner + p], xi = g.im[in0 + k * g.inner + p];
+                    return xr * xr + xi * xi;
+                };
+                double v = modulus(0);
+                for (size_t k = 1; k < g.n; ++k) {
+                    double m = modulus(k);
+                    if ((largest ? m > v : m < v) || (v != v && m == m)) {
+                        v = m;
+                        best = k;
+                    }
+                }
+                g.o[out0 + p] = g.re[in0 + best * g.inner + p];
+                if (g.oi)
+                    g.oi[out0 + p] = g.im[in0 + best * g.inner + p];
+            }
+            if (where)
+                where[out0 + p] = double(best + 1);
+        }
+    }
+}
+
+// The middle of each (already sorted) vector; NaN when any part is NaN.
+void median_kernel(const reduction& g)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * g.n * g.inner, out0 = blk * g.inner;
+        for (size_t p = 0; p < g.inner; ++p) {
+            auto re = [&](size_t k) { return g.re[in0 + k * g.inner + p]; };
+            auto im = [&](size_t k) { return g.im ? g.im[in0 + k * g.inner + p] : 0.0; };
+            bool nan = false;
+            for (size_t k = 0; k < g.n && !nan; ++k)
+                nan = re(k) != re(k) || im(k) != im(k);
+            double vr, vi;
+            if (nan)
+                vr = vi = NAN;
+            else if (g.n % 2) {
+                vr = re(g.n / 2);
+                vi = im(g.n / 2);
+            } else {
+                vr = 0.5 * (re(g.n / 2 - 1) + re(g.n / 2));
+                vi = 0.5 * (im(g.n / 2 - 1) + im(g.n / 2));
+            }
+            g.o[out0 + p] = vr;
+            if (g.oi)
+                g.oi[out0 + p] = vi;
+        }
+    }
+}
+
+// gradient and del2 of real vectors, with coordinates c (b's real elements).
+void slope_kernel(const reduction& g, const double* c, bool second)
+{
+    const size_t n = g.n;
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * n * g.inner;
+        for (size_t p = 0; p < g.inner; ++p) {
+            auto x = [&](size_t k) { return g.re[in0 + k * g.inner + p]; };
+            double* y = g.o + in0 + p;
+            const size_t s = g.inner;
+            if (!second) {
+                for (size_t k = 1; k + 1 < n; ++k)
+                    y[k * s] = (x(k + 1) - x(k - 1)) / (c[k + 1] - c[k - 1]);
+                y[0] = n < 2 ? 0.0 : (x(1) - x(0)) / (c[1] - c[0]);
+                if (n >= 2)
+                    y[(n - 1) * s] = (x(n - 1) - x(n - 2)) / (c[n - 1] - c[n - 2]);
+            } else {
+                for (size_t k = 1; k + 1 < n; ++k)
+                    y[k * s] = (x(k + 1) - 2 * x(k) + x(k - 1)) / (c[k + 1] - c[k - 1]);
+                if (n < 3) {
+                    y[0] = 0;
+                    y[(n - 1) * s] = 0;
+                } else {
+                    y[0] = (x(0) - 2 * x(1) + x(2)) / (c[2] - c[0]);
+                    y[(n - 1) * s] = (x(n - 1) - 2 * x(n - 2) + x(n - 3)) / (c[n - 1] - c[n - 3]);
+                }
+            }
+        }
+    }
+}
+
+void unwrap_kernel(const reduction& g, double tol)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const size_t in0 = blk * g.n * g.inner;
+        for (size_t p = 0; p < g.inner; ++p)
+            for (size_t k = 0; k < g.n; ++k) {
+                const size_t at = in0 + k * g.inner + p;
+                unwrap_step(g.re + at, static_cast<int>(g.inner), g.o + at, static_cast<int>(k), tol);
+                if (g.oi && g.im)
+                    unwrap_step(g.im + at, static_cast<int>(g.inner), g.oi + at, static_cast<int>(k), tol);
+            }
+    }
+}
+
+void reduce(Mm& r, const Mm& a, const Mm& b, op_t op, size_t n, size_t inner, size_t outer, Mm& index_out)
+{
+    // The positions of max and min may be wanted in a's own variable: hold
+    // a's data before index_out is replaced.
+    const Mm keep(a);
+    reduction g{keep.addr(), keep.addi(), r.addr(), r.addi(), n, inner, outer};
+    switch (op) {
+    case op_sum: sum_kernel(g); break;
+    case op_prod: prod_kernel(g); break;
+    case op_cumsum: cumulative_kernel(g, false); break;
+    case op_cumprod: cumulative_kernel(g, true); break;
+    case op_diff: diff_kernel(g); break;
+    case op_all: truth_kernel(g, true); break;
+    case op_any: truth_kernel(g, false); break;
+    case op_median: median_kernel(g); break;
+    case op_max_1:
+    case op_min_1: {
+        double* where = nullptr;
+        if (index_wanted(index_out)) {
+            Mm positions(0, 0, 0, r.getndims(), r.getdims(), qv_double);
+            index_out = positions;
+            where = index_out.addr();
+        }
+        extreme_kernel(g, op == op_max_1, where);
+        break;
+    }
+    case op_gradient:
+    case op_del2:
+        if (!keep.addi())  // complex operands are split into parts by their callers
+            slope_kernel(g, b.addr(), op == op_del2);
+        break;
+    case op_unwrap: unwrap_kernel(g, *b.addr()); break;
+    default: break;
+    }
+}
+
+} // namespace
+
+void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::int64_t n, std::int64_t inner,
+                    std::int64_t outer, Mm& index_out)
+{
+    if (op < 0 || op > 98) {
+        error("op_core: unknown op");
+        return;
+    }
+    if (op <= op_unwrap) {
+        reduce(r, a, b, op, static_cast<size_t>(n), static_cast<size_t>(inner), static_cast<size_t>(outer),
+               index_out);
+        return;
+    }
+    (void)complex;  // the result's own imaginary array says whether it is complex
+    switch (op) {
+    // Domain-dependent inverse and logarithmic functions.
+    case op_acos: unary(r, a, [](double x) { return std::acos(x); }, complex_acos); break;
+    case op_asin: unary(r, a, [](double x) { return std::asin(x); }, complex_asin); break;
+    case op_asec: unary(r, a, asec_double, complex_asec); break;
+    case op_acsc: unary(r, a, acsc_double, complex_acsc); break;
+    case op_acosh: unary(r, a, acosh_double, complex_acosh); break;
+    case op_asinh: unary(r, a, asinh_double, complex_asinh); break;
+    case op_atanh: unary(r, a, atanh_double, complex_atanh); break;
+    case op_asech: unary(r, a, asech_double, complex_asech); break;
+    case op_acsch: unary(r, a, acsch_double, complex_acsch); break;
+    case op_acoth: unary(r, a, acoth_double, complex_acoth); break;
+    case op_log: unary(r, a, [](double x) { return std::log(x); }, complex_log); break;
+    case op_log10: unary(r, a, log10_via_ln, complex_log10); break;
+    case op_log2: unary(r, a, log2_via_ln, complex_log2); break;
+    case op_sqrt: sqrt_kernel(r, a); break;
+
+    // Complex exactly when the operand is.
+    case op_acot: unary(r, a, [](double x) { return std::atan(1.0 / x); }, complex_acot); break;
+    case op_atan: unary(r, a, [](double x) { return std::atan2(x, 1.0); }, complex_atan); break;
+    case op_cos: unary(r, a, cos_reduced, complex_cos); break;
+    case op_sin: unary(r, a, sin_reduced, complex_sin); break;
+    case op_tan: unary(r, a, tan_reduced, complex_tan); break;
+    case op_sec: unary(r, a, sec_double, complex_sec); break;
+    case op_csc: unary(r, a, csc_double, complex_csc); break;
+    case op_cot: unary(r, a, cot_double, complex_cot); break;
+    case op_sinc: unary(r, a, sinc_double, complex_sinc); break;
+    case op_cosh: unary(r, a, [](double x) { return std::cosh(x); }, complex_cosh); break;
+    case op_sinh: unary(r, a, [](double x) { return std::sinh(x); }, complex_sinh); break;
+    case op_tanh: unary(r, a, [](double x) { return std::tanh(x); }, complex_tanh); break;
+    case op_sech: unary(r, a, sech_double, complex_sech); break;
+    case op_csch: unary(r, a, csch_double, complex_csch); break;
+    case op_coth: unary(r, a, coth_double, complex_coth); break;
+    case op_exp: unary(r, a, exp_double, complex_exp); break;
+    case op_pow2_1:
+        unary(r, a, [](double x) { return power_real(2.0, x); },
+              [](const double& x, const double& y, double& o, double& oi) { complex_pow(2.0, 0.0, x, y, o, oi); });
+        break;
+    case op_sign: unary(r, a, sign_double, complex_sign); break;
+    case op_ceil: each_part(r, a, [](double x) { return std::ceil(x); }); break;
+    case op_fix: each_part(r, a, fix_double); break;
+    case op_floor: each_part(r, a, [](double x) { return std::floor(x); }); break;
+    case op_round: each_part(r, a, round_half_away); break;
+    case op_uplus: each_part(r, a, [](double x) { return x; }); break;
+    case op_uminus: each_part(r, a, [](double x) { return -x; }); break;
+    case op_conj:
+        loops::map1(r.addr(), a.addr(), r.getnnz(), [](double x) { return x; });
+        if (double* oi = r.addi()) {
+            if (const double* ai = a.addi())
+                loops::map1(oi, ai, r.getnnz(), [](double y) { return -y; });
+            else
+                zero_fill(oi, r.getnnz());
+        }
+        break;
+
+    // Real results whatever the operand.
+    case op_abs: to_real(r, a, [](double x) { return std::fabs(x); }, complex_abs_value); break;
+    case op_angle: to_real(r, a, angle_real, complex_angle); break;
+    case op_imag: to_real(r, a, [](double) { return 0.0; }, [](double, double y) { return y; }); break;
+    case op_isfinite:
+        to_real(r, a, [](double x) { return double(std::isfinite(x)); },
+                [](double x, double y) { return double(std::isfinite(x) && std::isfinite(y)); });
+        break;
+    case op_isinf:
+        to_real(r, a, [](double x) { return double(std::isinf(x)); },
+                [](double x, double y) { return double(std::isinf(x) || std::isinf(y)); });
+        break;
+    case op_isnan:
+        to_real(r, a, [](double x) { return double(x != x); },
+                [](double x, double y) { return double(x != x || y != y); });
+        break;
+    case op_not:
+        to_real(r, a, [](double x) { return double(x == 0); }, [](double x, double y) { return double(x == 0 && y == 0); });
+        break;
+
+    // Special functions of the real parts.
+    case op_erf: real_parts1(r, a, erf_double); break;
+    case op_erfc: real_parts1(r, a, erfc_double); break;
+    case op_erfcx: real_parts1(r, a, erfcx_double); break;
+    case op_erfinv: real_parts1(r, a, erfinv_double); break;
+    case op_expint: real_parts1(r, a, expint_real); break;
+    case op_gamma: real_parts1(r, a, gamma_double); break;
+    case op_gammaln: real_parts1(r, a, log_gamma); break;
+
+    // Two operands.
+    case op_plus: arithmetic<plus_op>(r, a, b); break;
+    case op_minus: arithmetic<minus_op>(r, a, b); break;
+    case op_times:
+    case op_mtimes: arithmetic<times_op>(r, a, b); break;
+    case op_rdivide: arithmetic<rdivide_op>(r, a, b); break;
+    case op_ldivide: arithmetic<ldivide_op>(r, a, b); break;
+    case op_power: arithmetic<power_op>(r, a, b); break;
+    case op_max_2: arithmetic<max_op>(r, a, b); break;
+    case op_min_2: arithmetic<min_op>(r, a, b); break;
+    case op_eq: predicate<eq_op>(r, a, b); break;
+    case op_ne: predicate<ne_op>(r, a, b); break;
+    case op_and: predicate<and_op>(r, a, b); break;
+    case op_or: predicate<or_op>(r, a, b); break;
+    case op_xor: predicate<xor_op>(r, a, b); break;
+    case op_lt: real_parts2(r, a, b, [](double x, double y) { return double(x < y); }); break;
+    case op_gt: real_parts2(r, a, b, [](double x, double y) { return double(x > y); }); break;
+    case op_le: real_parts2(r, a, b, [](double x, double y) { return double(x <= y); }); break;
+    case op_ge: real_parts2(r, a, b, [](double x, double y) { return double(x >= y); }); break;
+    case op_atan2: real_parts2(r, a, b, [](double y, double x) { return std::atan2(y, x); }); break;
+    case op_beta: real_parts2(r, a, b, beta_double); break;
+    case op_betaln: real_parts2(r, a, b, betaln_double); break;
+    case op_gammainc: real_parts2(r, a, b, gammainc_kernel); break;
+    case op_rem: real_parts2(r, a, b, rem_double); break;
+    case op_mod: real_parts2(r, a, b, mod_double); break;
+    case op_pow2_2: real_parts2(r, a, b, pow2_scale); break;
+    case op_bitand: real_parts2(r, a, b, bitand_double); break;
+    case op_bitor: real_parts2(r, a, b, bitor_double); break;
+    case op_bitxor: real_parts2(r, a, b, bitxor_double); break;
+    case op_bitcmp: real_parts2(r, a, b, bitcmp_double); break;
+    case op_bitget: real_parts2(r, a, b, bitget_double); break;
+    case op_bitset: real_parts2(r, a, b, bitset_double); break;
+    case op_bitreset: real_parts2(r, a, b, bitreset_double); break;
+    case op_bitshift: real_parts2(r, a, b, bitshift_double); break;
+    default: break;
+    }
+}

@@ -1,0 +1,25 @@
+// The element kernels behind the operation engine, and the engine's path
+// for sparse operands.
+#pragma once
+
+#include <cstdint>
+
+class Mm;
+enum op_t : int;
+
+// Fill the engine's freshly allocated result by operation code. n is the
+// extent along the working dimension of a reduction, inner and outer the
+// products of the extents before and after it (0, 1, 1 for element-wise work).
+void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::int64_t n, std::int64_t inner,
+                    std::int64_t outer, Mm& index_out);
+void op_core_uint8(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::int64_t n, std::int64_t inner,
+                   std::int64_t outer, Mm& index_out);
+
+// The engine's road for an operation with a sparse operand.
+Mm sparse_path(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, int reduce, Mm& index_out);
+
+// Whether the caller wants the positions of max and min: l_M means no.
+bool index_wanted(const Mm& index_out);
+
+// Whether an element-wise code reads its first operand only.
+bool is_one_operand(op_t op);

@@ -1,0 +1,87 @@
+// Tight element loops for the element kernels. An operation switches once
+// per call into one of these; each instantiation runs the scalar kernel
+// alone in its body, with scalar expansion fixed for the whole loop.
+#pragma once
+
+#include <cstddef>
+
+namespace loops {
+
+// Which operand of a two-operand operation is one element repeated over the
+// result: the second when it has one element, else the first when it has.
+enum class expansion { none, first_scalar, second_scalar };
+
+inline expansion expansion_of(std::size_t first_count, std::size_t second_count)
+{
+    if (second_count == 1)
+        return expansion::second_scalar;
+    if (first_count == 1)
+        return expansion::first_scalar;
+    return expansion::none;
+}
+
+// Calls f(k, ia, ib) for every result position k, with ia and ib the
+// positions in the operands (0 for a repeated operand).
+template <class F>
+inline void walk2(std::size_t n, expansion e, F&& f)
+{
+    switch (e) {
+    case expansion::none:
+        for (std::size_t k = 0; k < n; ++k)
+            f(k, k, k);
+        break;
+    case expansion::first_scalar:
+        for (std::size_t k = 0; k < n; ++k)
+            f(k, std::size_t{0}, k);
+        break;
+    case expansion::second_scalar:
+        for (std::size_t k = 0; k < n; ++k)
+            f(k, k, std::size_t{0});
+        break;
+    }
+}
+
+// out[k] = f(a[k], b[k]) with scalar expansion, on plain arrays.
+template <class Out, class In, class F>
+inline void map2(Out* __restrict out, const In* __restrict a, const In* __restrict b, std::size_t n, expansion e, F f)
+{
+    switch (e) {
+    case expansion::none:
+        for (std::size_t k = 0; k < n; ++k)
+            out[k] = f(a[k], b[k]);
+        break;
+    case expansion::first_scalar: {
+        const In av = a[0];
+        for (std::size_t k = 0; k < n; ++k)
+            out[k] = f(av, b[k]);
+        break;
+    }
+    case expansion::second_scalar: {
+        const In bv = b[0];
+        for (std::size_t k = 0; k < n; ++k)
+            out[k] = f(a[k], bv);
+        break;
+    }
+    }
+}
+
+// out[k] = f(a[k]).
+template <class Out, class In, class F>
+inline void map1(Out* __restrict out, const In* __restrict a, std::size_t n, F f)
+{
+    for (std::size_t k = 0; k < n; ++k)
+        out[k] = f(a[k]);
+}
+
+// The vectors of a reduction: outer blocks of n * inner elements, in each
+// block the inner vectors p at offsets p, p + inner, ... Calls
+// f(first, out_first) per block with the offsets of the block's first
+// element in the operand and of its first result row.
+template <class F>
+inline void blocks(std::size_t n, std::size_t inner, std::size_t outer, std::size_t out_extent, F&& f)
+{
+    for (std::size_t o = 0; o < outer; ++o)
+        f(o * n * inner, o * out_extent * inner);
+}
+
+} // namespace loops

@@ -1,0 +1,163 @@
+// The element-wise operators: logic and NaN, comparisons of complex values,
+// complex-result decisions, and the one-operand rejectors.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+const double nan = std::numeric_limits<double>::quiet_NaN();
+const double inf = std::numeric_limits<double>::infinity();
+
+std::vector<double> values(const Mm& x)
+{
+    return std::vector<double>(x.addr(), x.addr() + x.getnnz());
+}
+
+TEST(Operators, NaNAndTruth)
+{
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> expected;
+        bool logical;
+    };
+    const std::vector<Case> cases = {
+        {"NaN==NaN", Mm(nan) == Mm(nan), {0}, true},
+        {"NaN~=NaN", Mm(nan) != Mm(nan), {1}, true},
+        {"NaN<1", Mm(nan) < Mm(1.0), {0}, true},
+        {"NaN>=1", Mm(nan) >= Mm(1.0), {0}, true},
+        {"[1 2 3]<2", test::row({1, 2, 3}) < Mm(2.0), {1, 0, 0}, true},
+        {"not [0 2 NaN]", !test::row({0, 2, nan}), {1, 0, 0}, true},
+        {"0 || NaN", Mm(0.0) || Mm(nan), {1}, true},
+        {"1 && 0", Mm(1.0) && Mm(0.0), {0}, true},
+        {"xor", mxor(test::row({0, 1, 1}), test::row({0, 0, 5})), {0, 1, 0}, true},
+        {"bitand(12,10)", mbitand(Mm(12.0), Mm(10.0)), {8}, false},
+        {"(2+3i) > 2", test::complex(1, 1, {2}, {3}) > Mm(2.0), {0}, true},
+        {"(3+1i) > 2", test::complex(1, 1, {3}, {1}) > Mm(2.0), {1}, true},
+        {"(1+2i) == 1", test::complex(1, 1, {1}, {2}) == Mm(1.0), {0}, true},
+        {"(1+0i) == 1", test::complex(1, 1, {1}, {0}) == Mm(1.0), {1}, true},
+        {"(1+2i) ~= (1+2i)", test::complex(1, 1, {1}, {2}) != test::complex(1, 1, {1}, {2}), {0}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(values(c.result), c.expected);
+        EXPECT_EQ(c.result.islogical(), c.logical);
+        EXPECT_EQ(c.result.isc(), 0);
+    }
+}
+
+TEST(Operators, ComparisonDropsAnAllZeroImaginaryPart)
+{
+    Mm z = test::complex(1, 1, {1}, {0});
+    Mm r = z == Mm(1.0);
+    EXPECT_EQ(r.r(), 1);
+    EXPECT_EQ(z.isc(), 0);
+}
+
+TEST(Operators, Arithmetic)
+{
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> re, im;  // im empty: real result
+    };
+    const std::vector<Case> cases = {
+        {"5 .\\ 10", ldivide(Mm(5.0), Mm(10.0)), {2}, {}},
+        {"(1+2i)/(2+0i)", rdivide(test::complex(1, 1, {1}, {2}), test::complex(1, 1, {2}, {0})), {0.5}, {1}},
+        {"(1+1i)./0", rdivide(test::complex(1, 1, {1}, {1}), Mm(0.0)), {inf}, {inf}},
+        {"(1+1i)/(0+0i)", rdivide(test::complex(1, 1, {1}, {1}), test::complex(1, 1, {0}, {0})), {inf}, {inf}},
+        {"1./(0+1i)", rdivide(Mm(1.0), test::complex(1, 1, {0}, {1})), {0}, {-1}},
+        {"(1e200+1e200i)/(1e200+1e200i)",
+         rdivide(test::complex(1, 1, {1e200}, {1e200}), test::complex(1, 1, {1e200}, {1e200})), {1}, {0}},
+        {"-0i + 1 keeps -0", test::complex(1, 1, {0}, {-0.0}) + Mm(1.0), {1}, {-0.0}},
+        {"max(3,NaN)", max(Mm(3.0), Mm(nan)), {3}, {}},
+        {"max(NaN,3)", max(Mm(nan), Mm(3.0)), {3}, {}},
+        {"max(1+1i,-2)", max(test::complex(1, 1, {1}, {1}), Mm(-2.0)), {-2}, {0}},
+        {"min of equal moduli", min(test::complex(1, 1, {3}, {4}), Mm(-5.0)), {3}, {4}},
+        {"rem", rem(test::row({5, -5}), Mm(3.0)), {2, -2}, {}},
+        {"mod", mod(test::row({5, -5}), Mm(3.0)), {2, 1}, {}},
+        {"atan2", atan2(Mm(1.0), Mm(1.0)), {M_PI / 4}, {}},
+        {"pow2(3,4)", pow2(Mm(3.0), Mm(4.0)), {48}, {}},
+        {"bitand(2^40+1, 2^40+3)", mbitand(Mm(1099511627777.0), Mm(1099511627779.0)), {1099511627777.0}, {}},
+        {"bitcmp(0,8)", bitcmp(Mm(0.0), Mm(8.0)), {255}, {}},
+        {"bitshift(7,-1)", bitshift(Mm(7.0), Mm(-1.0)), {3}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(c.result.isc(), !c.im.empty());
+        for (size_t k = 0; k < c.re.size(); ++k) {
+            EXPECT_BITS_EQ(c.result.addr()[k], c.re[k]);
+            if (!c.im.empty()) {
+                EXPECT_BITS_EQ(c.result.addi()[k], c.im[k]);
+            }
+        }
+    }
+}
+
+TEST(Operators, PowerDecidesComplexBeforeComputing)
+{
+    Mm sq = power(Mm(-8.0), Mm(2.0));
+    EXPECT_EQ(sq.isc(), 0);
+    EXPECT_EQ(sq.r(), 64);
+    Mm cube = power(Mm(-8.0), Mm(3.0));
+    EXPECT_EQ(cube.isc(), 1);
+    EXPECT_EQ(cube.r(), -512);
+    EXPECT_EQ(cube.i(), 0);
+    Mm roots = power(test::row({-8, 8}), Mm(1.0 / 3));
+    EXPECT_EQ(roots.isc(), 1) << "one negative base makes every element complex";
+    EXPECT_NEAR(roots.r(2), 2, 1e-15);
+    EXPECT_NEAR(roots.i(2), 0, 1e-15);
+    EXPECT_NEAR(roots.r(1), 1, 1e-15);
+    EXPECT_NEAR(roots.i(1), std::sqrt(3.0), 1e-15);
+    EXPECT_EQ(power(test::row({4, 9}), Mm(0.5)).isc(), 0);
+    Mm sq_i = power(test::complex(1, 1, {1}, {1}), Mm(2.0));
+    EXPECT_BITS_EQ(sq_i.r(), 0.0);
+    EXPECT_BITS_EQ(sq_i.i(), 2.0);
+    Mm rp = realpow(Mm(-1.0), Mm(0.5));
+    EXPECT_EQ(rp.isc(), 1);
+    EXPECT_NEAR(rp.i(), 1, 1e-15);
+}
+
+TEST(Operators, OneOperandFormsReject)
+{
+    struct Case {
+        Mm (*f)(const Mm&);
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {lt, "lt does not accept 1 input"},         {gt, "gt does not accept 1 input"},
+        {le, "le does not accept 1 input"},         {ge, "ge does not accept 1 input"},
+        {eq, "eq does not accept 1 input"},         {ne, "ne does not accept 1 input"},
+        {mbitor, "bitor does not accept 1 input"},  {mbitand, "bitand does not accept 1 input"},
+        {bitxor, "bitxor does not accept 1 input"}, {bitcmp, "bitcmp does not accept 1 input"},
+        {bitget, "bitget does not accept 1 input"}, {bitset, "bitset does not accept 1 input"},
+        {bitreset, "bitreset does not accept 1 input"}, {bitshift, "bitshift does not accept 1 input"},
+        {mor, "or does not accept 1 input"},        {mand, "and does not accept 1 input"},
+        {plus, "plus does not accept 1 input"},     {minus, "minus does not accept 1 input"},
+        {times, "times does not accept 1 input"},   {rdivide, "rdivide does not accept 1 input"},
+        {ldivide, "ldivide does not accept 1 input"}, {power, "power does not accept 1 input"},
+        {atan2, "atan2 does not accept 1 input"},   {beta, "beta does not accept 1 input"},
+        {betaln, "betaln does not accept 1 input"}, {rem, "rem does not accept 1 input"},
+        {mod, "mod does not accept 1 input"},       {realpow, "realpow does not accept 1 input"},
+        {mxor, "mxor does not accept 1 input"},
+    };
+    for (const auto& c : cases)
+        EXPECT_ERROR(c.f(Mm(1.0)), c.message);
+}
+
+TEST(Operators, UnaryMinusAndPlus)
+{
+    Mm x = test::complex(1, 2, {1, -2}, {3, 0});
+    Mm n = -x;
+    EXPECT_EQ(values(n), (std::vector<double>{-1, 2}));
+    EXPECT_EQ(n.addi()[0], -3);
+    Mm p = +x;
+    EXPECT_EQ(p.getpr((double*)nullptr), x.getpr((double*)nullptr)) << "the unary plus is a copy";
+    EXPECT_EQ(values(uminus(test::row({3}))), (std::vector<double>{-3}));
+}
+
+} // namespace

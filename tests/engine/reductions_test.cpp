@@ -1,0 +1,177 @@
+// Reductions: max and min with positions and NaN, sums and products, the
+// logical reductions, cumulative forms and unwrap.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+const double nan = std::numeric_limits<double>::quiet_NaN();
+
+std::vector<double> values(const Mm& x) { return std::vector<double>(x.addr(), x.addr() + x.getnnz()); }
+
+TEST(Reductions, MaxAndMinWithPositions)
+{
+    struct Case {
+        const char* what;
+        Mm x;
+        bool largest;
+        double value;
+        double position;
+    };
+    const std::vector<Case> cases = {
+        {"max([3 NaN 5])", test::row({3, nan, 5}), true, 5, 3},
+        {"max([NaN 1 2])", test::row({nan, 1, 2}), true, 2, 3},
+        {"max([NaN 1 3])", test::row({nan, 1, 3}), true, 3, 3},
+        {"max([NaN NaN]) is NaN at 1", test::row({nan, nan}), true, nan, 1},
+        {"min([NaN NaN]) is NaN at 1", test::row({nan, nan}), false, nan, 1},
+        {"max(NaN)", Mm(nan), true, nan, 1},
+        {"max([2 5 5])", test::row({2, 5, 5}), true, 5, 2},
+        {"min([4 1 1])", test::row({4, 1, 1}), false, 1, 2},
+        {"min([1 1])", test::row({1, 1}), false, 1, 1},
+        {"max of a column", test::real(3, 1, {1, 9, 2}), true, 9, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm m, k;
+        if (c.largest)
+            max(c.x, i_o, m, k);
+        else
+            min(c.x, i_o, m, k);
+        ASSERT_EQ(m.getnnz(), 1);
+        if (std::isnan(c.value))
+            EXPECT_TRUE(std::isnan(m.r()));
+        else
+            EXPECT_EQ(m.r(), c.value);
+        EXPECT_EQ(k.r(), c.position);
+    }
+}
+
+TEST(Reductions, ComplexMaxComparesModuli)
+{
+    Mm m = max(test::complex(1, 2, {1, -3}, {2, 0}));
+    ASSERT_EQ(m.isc(), 1);
+    EXPECT_EQ(m.r(), -3);
+    EXPECT_EQ(m.i(), 0);
+    Mm real_again = max(test::complex(1, 2, {1, 4}, {0, 0}));
+    EXPECT_EQ(real_again.isc(), 0) << "an all-zero imaginary part is dropped first";
+    Mm all_nan = max(test::complex(1, 2, {nan, nan}, {0, 1}));
+    EXPECT_TRUE(std::isnan(all_nan.r()));
+}
+
+TEST(Reductions, AlongADimensionWithTheIgnoredSecondOperand)
+{
+    Mm x = test::real(2, 3, {1, 8, 3, 4, 9, 2});
+    EXPECT_EQ(values(max(x, Mm(), Mm(2.0))), values(max(x, Mm(7.0), Mm(2.0))));
+    EXPECT_EQ(values(max(x, Mm(), Mm(2.0))), (std::vector<double>{9, 8}));
+    Mm m, k;
+    min(x, Mm(), Mm(1.0), i_o, m, k);
+    EXPECT_EQ(values(k), (std::vector<double>{1, 1, 2}));
+    EXPECT_ERROR(max(x, Mm(), i_o, m, k), "max does not accept 2 inputs");
+    EXPECT_ERROR(min(x, Mm(), i_o, m, k), "min does not accept 2 inputs");
+}
+
+TEST(Reductions, PositionsMayGoToTheOperandsOwnVariable)
+{
+    Mm x = test::row({4, 7, 2});
+    Mm m;
+    max(x, i_o, m, x);
+    EXPECT_EQ(m.r(), 7);
+    EXPECT_EQ(x.r(), 2);
+}
+
+TEST(Reductions, SumsProductsAndTruth)
+{
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> expected;
+    };
+    Mm b = test::bytes(1, 2, {200, 100});
+    const std::vector<Case> cases = {
+        {"sum", sum(test::real(2, 2, {1, 2, 3, 4})), {3, 7}},
+        {"sum dim 2", sum(test::real(2, 2, {1, 2, 3, 4}), Mm(2.0)), {4, 6}},
+        {"sum of uint8 does not wrap", sum(b), {300}},
+        {"prod", prod(test::row({2, 3, 4})), {24}},
+        {"cumsum", cumsum(test::row({1, 2, 3})), {1, 3, 6}},
+        {"cumprod", cumprod(test::row({1, 2, 3})), {1, 2, 6}},
+        {"all([0 NaN])", all(test::row({0, nan})), {0}},
+        {"all([1 NaN])", all(test::row({1, nan})), {1}},
+        {"any(NaN)", any(Mm(nan)), {1}},
+        {"all([])", all(Mm()), {1}},
+        {"any([])", any(Mm()), {0}},
+        {"sum([])", sum(Mm()), {0}},
+        {"prod([])", prod(Mm()), {1}},
+        {"max([])", max(Mm()), {}},
+        {"sum([],1)", sum(Mm(), Mm(1.0)), {}},
+        {"sumabs", sumabs(test::row({-1, 2, -3})), {6}},
+        {"unwrap(x,[])", unwrap(test::row({1, 2}), Mm()), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(values(c.result), c.expected);
+    }
+    EXPECT_EQ(all(test::row({1, 2})).islogical(), 1);
+    EXPECT_EQ(sum(b).gettype(), qv_double);
+    Mm named = test::row({1, 2});
+    Mm x(named, "x");
+    EXPECT_ERROR(sum(x, Mm(5.0)), "sum: dimension=5 does not exist for matrix x");
+    EXPECT_ERROR(sum(x, Mm()), "sum: dim argument may not be empty");
+    EXPECT_ERROR(max(x, Mm(), Mm(9.0)), "max_1: dimension=9 does not exist for matrix x");
+}
+
+TEST(Reductions, ComplexCumulativeAndUnwrap)
+{
+    Mm c = cumprod(test::complex(1, 2, {1, 1}, {1, 1}));
+    EXPECT_EQ(values(c), (std::vector<double>{1, 0}));
+    EXPECT_EQ(c.i(1), 1);
+    EXPECT_EQ(c.i(2), 2);
+    Mm u = unwrap(test::row({0, 2 * M_PI + 0.1, 4 * M_PI + 0.2}));
+    EXPECT_NEAR(u.r(2), 0.1, 1e-12);
+    EXPECT_NEAR(u.r(3), 0.2, 1e-12);
+    Mm uc = unwrap(test::complex(1, 2, {0, 2 * M_PI + 0.1}, {0, -2 * M_PI - 0.2}));
+    EXPECT_NEAR(uc.r(2), 0.1, 1e-12);
+    EXPECT_NEAR(uc.i(2), -0.2, 1e-12) << "real and imaginary parts are unwrapped separately";
+}
+
+TEST(Size, ExtentsAndSelectors)
+{
+    const int d234[3] = {2, 3, 4};
+    Mm x(0, 0, 0, 3, d234, qv_double);
+    struct Case {
+        const char* what;
+        Mm selector;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+        {"0", Mm(0.0), {2, 3, 4}},  {"-2", Mm(-2.0), {2, 3, 4}}, {"0.4", Mm(0.4), {2, 3, 4}},
+        {"100", Mm(100.0), {4, 3, 2}}, {"3", Mm(3.0), {4}},      {"4", Mm(4.0), {1}},
+        {"1.6", Mm(1.6), {3}},      {"empty", Mm(), {2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(values(size(x, c.selector)), c.expected);
+    }
+    EXPECT_EQ(values(size(x)), (std::vector<double>{2, 3, 4}));
+    Mm named(x, "x");
+    EXPECT_ERROR(size(named, Mm(5.0)), "x.size(dim): no such dimension=5");
+    double r, cc, p;
+    size(x, i_o, r, cc);
+    EXPECT_EQ(r, 2);
+    EXPECT_EQ(cc, 12);
+    const int d2345[4] = {2, 3, 4, 5};
+    Mm y(0, 0, 0, 4, d2345, qv_double);
+    Mm mr, mc, mp;
+    size(y, i_o, mr, mc, mp);
+    EXPECT_EQ(mp.r(), 4) << "a fourth extent is not folded into the third output";
+    size(Mm(0, 1, 0, 0, 5, qv_double), i_o, r, cc, p);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(cc, 5);
+    EXPECT_EQ(length(test::real(3, 7, {})), 7);
+    EXPECT_EQ(length(Mm()), 0);
+    EXPECT_EQ(length(Mm(1.0)), 1);
+}
+
+} // namespace
