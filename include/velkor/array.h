@@ -91,3 +91,8 @@ Mm randn(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
 Mm czeros(int complex, int rows, int cols);
 Mm czeros(int complex, int ndims, const int* dims);
 Mm ceye(int complex, int rows, int cols);
+
+// ---- sorting ----
+// Columns ascending (a row vector as one row), NaN last.
+Mm sort(const Mm& a);
+Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index);

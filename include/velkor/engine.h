@@ -216,3 +216,6 @@ Mm size(const Mm& x, i_o_t, double& r, double& c);
 Mm size(const Mm& x, i_o_t, Mm& r, Mm& c);
 Mm size(const Mm& x, i_o_t, double& r, double& c, double& p);
 Mm size(const Mm& x, i_o_t, Mm& r, Mm& c, Mm& p);
+
+// The middle of each sorted vector; NaN when it holds a NaN.
+Mm median(const Mm& x);

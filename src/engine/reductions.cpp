@@ -75,3 +75,5 @@ Mm unwrap(const Mm& x, const Mm& tol, const Mm& dim)
 {
     return reduce(op_unwrap, x.isc(), x, dim, isempty(tol) ? pi : tol);
 }
+
+Mm median(const Mm& x) { return Mm(x.isc(), sort(x), zero_M, zero_M, op_median, 1, l_M); }

@@ -1,0 +1,240 @@
+// Sorting: sort and the two column engines beneath it, the values-only
+// three-way quicksort and the stable index sort that median and the set
+// operations call directly.
+#include "array/sort.hpp"
+#include "value/report.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// ---- values-only: Bentley and McIlroy's three-way partitioning ----
+
+// The position of the median of x[a], x[b], x[c].
+inline int median_index(const double* x, int a, int b, int c)
+{
+    const double va = x[a], vb = x[b], vc = x[c];
+    if (va >= vb)
+        return vb > vc ? b : (va > vc ? c : a);
+    return vb < vc ? b : (va >= vc ? a : c);
+}
+
+// Exchanges the runs x[a..a+n) and x[b..b+n).
+inline void swap_runs(double* x, int a, int b, int n)
+{
+    for (int k = 0; k < n; ++k)
+        std::swap(x[a + k], x[b + k]);
+}
+
+void quicksort_values(double* x, int n)
+{
+    while (n > 1) {
+        if (n < 7) {
+            for (int i = 1; i < n; ++i)
+                for (int j = i; j > 0 && x[j - 1] > x[j]; --j)
+                    std::swap(x[j - 1], x[j]);
+            return;
+        }
+        int mid = n / 2;
+        if (n > 7) {
+            int lo = 0, hi = n - 1;
+            if (n >= 41) {
+                int d = n / 8;
+                lo = median_index(x, lo, lo + d, lo + 2 * d);
+                mid = median_index(x, mid - d, mid, mid + d);
+                hi = median_index(x, hi - 2 * d, hi - d, hi);
+            }
+            mid = median_index(x, lo, mid, hi);
+        }
+        std::swap(x[0], x[mid]);
+        const double pivot = x[0];
+        int a = 1, b = 1, c = n - 1, d = n - 1;
+        for (;;) {
+            while (b <= c && x[b] <= pivot) {
+                if (x[b] == pivot)
+                    std::swap(x[a++], x[b]);
+                ++b;
+            }
+            while (c >= b && x[c] >= pivot) {
+                if (x[c] == pivot)
+                    std::swap(x[c], x[d--]);
+                --c;
+            }
+            if (b > c)
+                break;
+            std::swap(x[b++], x[c--]);
+        }
+        int s = std::min(a, b - a);
+        swap_runs(x, 0, b - s, s);
+        s = std::min(d - c, n - 1 - d);
+        swap_runs(x, b, n - s, s);
+        const int below = b - a, above = d - c;
+        if (below > 1)
+            quicksort_values(x, below);
+        if (above <= 1)
+            return;
+        x += n - above;
+        n = above;
+    }
+}
+
+// NaN sorts after +Inf: counted out as +Inf and put back at the end.
+void sort_values_column(double* x, int n)
+{
+    int nans = 0;
+    for (int k = 0; k < n; ++k)
+        if (x[k] != x[k]) {
+            x[k] = INFINITY;
+            ++nans;
+        }
+    quicksort_values(x, n);
+    for (int k = n - nans; k < n; ++k)
+        x[k] = NAN;
+}
+
+// ---- with positions: a stable order on (key, second key), NaN last ----
+
+void order_column(const double* key, const double* second, int n, int* pos)
+{
+    for (int k = 0; k < n; ++k)
+        pos[k] = k;
+    auto is_nan = [&](int k) { return key[k] != key[k]; };
+    int* nan_start = std::stable_partition(pos, pos + n, [&](int k) { return !is_nan(k); });
+    if (second)
+        std::stable_sort(pos, nan_start, [&](int u, int v) {
+            return key[u] < key[v] || (key[u] == key[v] && second[u] < second[v]);
+        });
+    else
+        std::stable_sort(pos, nan_start, [&](int u, int v) { return key[u] < key[v]; });
+}
+
+// Rows and columns of the column-by-column view: trailing dimensions fold
+// into columns.
+inline int row_count(const Mm& a) { return a.rows(); }
+inline int column_count(const Mm& a) { return a.rows() ? a.size() / a.rows() : 0; }
+
+// A double value to sort: uint8 elements as their values (the sorted
+// values go back to bytes, exactly), sparse values made full.
+Mm numeric_operand(const Mm& a, const char* f)
+{
+    if (error_numeric(a, f))
+        return Mm();
+    if (a.gettype() == qv_double && !a.issparse())
+        return a;
+    Mm full;
+    full.deepcopy(a.isc(), 0, a, qv_double);
+    return full;
+}
+
+// A row vector is sorted as a column and reshaped back.
+bool is_row(const Mm& a) { return a.getndims() == 2 && a.rows() == 1; }
+
+Mm as_column(const Mm& a)
+{
+    Mm c(a);
+    c.reshape(a.size(), 1);
+    return c;
+}
+
+void reshape_like(Mm& x, const Mm& like)
+{
+    x.reshape(like.getndims(), like.getdims());
+}
+
+} // namespace
+
+void sort_engine(const Mm& a, Mm& sorted)
+{
+    if (row_count(a) == 0) {
+        sorted = a;
+        return;
+    }
+    Mm copy;
+    copy.deepcopy(0, 0, a, qv_double);
+    const int r = row_count(copy), cols = column_count(copy);
+    double* p = copy.addr();
+    for (int c = 0; c < cols; ++c)
+        sort_values_column(p + std::size_t(c) * r, r);
+    sorted = copy;
+}
+
+Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
+{
+    if (row_count(a) == 0) {
+        sorted = nop_M;
+        index = nop_M;
+        return x_M;
+    }
+    if (a.issparse() || a.gettype() != qv_double) {
+        Mm full;
+        full.deepcopy(a.isc(), 0, a, qv_double);
+        a = full;
+    }
+    const int r = row_count(a), cols = column_count(a);
+    const bool complex = a.isc();
+    Mm keys = complex ? abs(a) : a;
+    Mm angles = complex ? angle(a) : Mm();
+    Mm out = czeros(complex, a.getndims(), a.getdims());
+    Mm positions = zeros(size(a));
+    scratch<int> pos(std::size_t(r) + 1);
+    const double *kr = keys.addr(), *ka = complex ? angles.addr() : nullptr;
+    const double *re = a.addr(), *im = a.addi();
+    double *ore = out.addr(), *oim = out.addi(), *oix = positions.addr();
+    for (int c = 0; c < cols; ++c) {
+        const std::size_t base = std::size_t(c) * r;
+        order_column(kr + base, ka ? ka + base : nullptr, r, pos.get());
+        for (int k = 0; k < r; ++k) {
+            const std::size_t from = base + pos[k];
+            ore[base + k] = re[from];
+            if (complex)
+                oim[base + k] = im[from];
+            oix[base + k] = pos[k] + 1;
+        }
+    }
+    out.setstr(a.isstr());
+    sorted = out;
+    index = positions;
+    return x_M;
+}
+
+Mm sort(const Mm& a)
+{
+    Mm x = numeric_operand(a, "sort");
+    const bool row = is_row(x);
+    Mm work = row ? as_column(x) : x;
+    Mm sorted;
+    if (work.isc()) {
+        Mm index;
+        sort_engine(work, sorted, index);
+    } else
+        sort_engine(work, sorted);
+    if (row)
+        reshape_like(sorted, x);
+    sorted.setstr(a.isstr());
+    return a.gettype() == qv_uint8 ? muint8(sorted) : sorted;
+}
+
+Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index)
+{
+    Mm x = numeric_operand(a, "sort");
+    const bool row = is_row(x);
+    Mm work = row ? as_column(x) : x;
+    Mm s, k;
+    sort_engine(work, s, k);
+    if (row && !isempty(s)) {
+        reshape_like(s, x);
+        reshape_like(k, x);
+    }
+    s.setstr(a.isstr());
+    sorted = a.gettype() == qv_uint8 && !isempty(s) ? muint8(s) : s;
+    index = k;
+    return x_M;
+}
