@@ -10,5 +10,6 @@
 #include "velkor/scalar.h"
 #include "velkor/engine.h"
 #include "velkor/array.h"
+#include "velkor/linalg.h"
 #include "velkor/host.h"
 #include "velkor/graphics.h"
