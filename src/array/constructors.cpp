@@ -17,36 +17,6 @@
 
 namespace {
 
-// Whether the element count of the first (up to four) counts fits in an int.
-// The value constructor bounds the count itself, but only after forming the
-// product, which four extents near 2^31 would overflow.
-bool count_fits(int ndims, const int* counts)
-{
-    const int n = std::clamp(ndims, 0, 4);
-    for (int k = 0; k < n; ++k)
-        if (counts[k] <= 0)
-            return true;  // nothing to store
-    std::int64_t product = 1;
-    for (int k = 0; k < n; ++k) {
-        product *= counts[k];
-        if (product > INT_MAX)
-            return false;
-    }
-    return true;
-}
-
-// A new double value of the given counts, its elements not yet set. Counts
-// beyond the range of an int raise "Out of memory!"; should the hook return,
-// the result is the empty value, so a caller's fill loop stores nothing.
-Mm new_double(int complex, int ndims, const int* counts)
-{
-    if (!count_fits(ndims, counts)) {
-        error("Out of memory!");
-        return x_M;
-    }
-    return Mm(complex, 0, 0, ndims, counts, qv_double);
-}
-
 void clear(double* p, int n)
 {
     if (n > 0)
@@ -137,7 +107,9 @@ Mm fill_constant_matrix(int kind, int ndims, const int* counts)
         error("eye01_op: unknown op");
         return x_M;
     }
-    Mm r = new_double(0, ndims, counts);
+    // Counts beyond an int raise "Out of memory!" in the constructor; should
+    // the hook return, the value is empty and nothing is filled or drawn.
+    Mm r(0, 0, 0, ndims, counts, qv_double);
     double* p = r.addr();
     const int n = r.getnnz();
     switch (kind) {
@@ -274,7 +246,7 @@ Mm czeros(int complex, int rows, int cols)
 
 Mm czeros(int complex, int ndims, const int* dims)
 {
-    Mm r = new_double(complex, ndims, dims);
+    Mm r(complex, 0, 0, ndims, dims, qv_double);
     clear(r.addr(), r.getnnz());
     if (r.isc())
         clear(r.addi(), r.getnnz());
