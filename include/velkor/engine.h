@@ -219,3 +219,22 @@ Mm size(const Mm& x, i_o_t, Mm& r, Mm& c, Mm& p);
 
 // The middle of each sorted vector; NaN when it holds a NaN.
 Mm median(const Mm& x);
+
+// ---- incomplete beta and elliptic functions ----
+// Element-wise over their arguments; an argument with fewer elements than
+// the largest supplies its first element to every result. Out-of-domain
+// elements give NaN. The one- and two-argument forms of betainc and the
+// one-argument forms of ellipj only reject the call.
+Mm betainc(const Mm& x);
+Mm betainc(const Mm& x, const Mm& a);
+// I_x(a, b), shaped like the last of x, a, b with the most elements.
+Mm betainc(const Mm& x, const Mm& a, const Mm& b);
+Mm ellipj(const Mm& u);
+Mm ellipj(const Mm& u, i_o_t, Mm& sn, Mm& cn, Mm& dn);
+// sn; the outputs are shaped like u when u has the most elements, else m.
+Mm ellipj(const Mm& u, const Mm& m);
+Mm ellipj(const Mm& u, const Mm& m, i_o_t, Mm& sn, Mm& cn);
+Mm ellipj(const Mm& u, const Mm& m, i_o_t, Mm& sn, Mm& cn, Mm& dn);
+// The complete elliptic integrals K(m) (returned) and E(m), shaped like m.
+Mm ellipke(const Mm& m);
+Mm ellipke(const Mm& m, i_o_t, Mm& k, Mm& e);

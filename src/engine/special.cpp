@@ -17,8 +17,8 @@ constexpr double two_over_sqrt_pi = 1.1283791670955126;
 // so no argument can hang the caller.
 constexpr int max_terms = 1000000;
 
-// ln Gamma(x) - ((x - 0.5) ln x - x + ln sqrt(2 pi)) for x >= 10: Stirling's
-// series. The first omitted term is below 3e-17 at x = 10.
+} // namespace
+
 double stirling_correction(double x) noexcept
 {
     double t = 1 / (x * x);
@@ -31,6 +31,8 @@ double stirling_correction(double x) noexcept
     s = s * t + 1.0 / 12;
     return s / x;
 }
+
+namespace {
 
 // ln(1 + d) - d, accurate also where the two nearly cancel: with
 // s = d/(2 + d), ln(1 + d) = 2 atanh(s), so ln(1 + d) - d = -d·s + 2(s^3/3 +

@@ -75,6 +75,10 @@ inline double log_gamma(double x) noexcept
 // Regularized lower incomplete gamma P(a, x), called as gammainc(x, a).
 double gammainc_kernel(double x, double a) noexcept;
 
+// ln Gamma(x) - ((x - 0.5) ln x - x + ln sqrt(2 pi)) for x >= 10: Stirling's
+// series. The first omitted term is below 3e-17 at x = 10.
+double stirling_correction(double x) noexcept;
+
 // ln B(a, b) and B(a, b) for a, b >= 0; a negative argument gives NaN.
 double betaln_double(double a, double b) noexcept;
 double beta_double(double a, double b) noexcept;
