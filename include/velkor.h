@@ -11,4 +11,5 @@
 #include "velkor/engine.h"
 #include "velkor/array.h"
 #include "velkor/host.h"
+#include "velkor/io.h"
 #include "velkor/graphics.h"
