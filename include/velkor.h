@@ -12,4 +12,5 @@
 #include "velkor/array.h"
 #include "velkor/linalg.h"
 #include "velkor/host.h"
+#include "velkor/io.h"
 #include "velkor/graphics.h"
