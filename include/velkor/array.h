@@ -4,6 +4,15 @@
 
 #include "value.h"
 
+// ---- ranges ----
+// colon() is an ordinary empty value: only c_p itself indexes a whole
+// dimension. Ranges that select nothing are the 0x0 empty value.
+Mm colon();
+Mm colon(double a, double b);
+Mm colon(const Mm& a, const Mm& b);
+Mm colon(double a, double d, double b);
+Mm colon(const Mm& a, const Mm& d, const Mm& b);
+
 // ---- cells ----
 // Every element of a new cell is an empty double. An empty size argument
 // gives the empty value nop_M.
