@@ -38,6 +38,12 @@ public:
     Mr(Mr_idx_type k, const Mr& p, const Mm& i1, const Mm& i2, const Mm& i3, const Mm& i4);
     ~Mr();
 
+    // Indexed assignment through the reference (and the chain above it).
+    // With parentheses an empty y deletes the selected elements.
+    void operator=(const Mm& y);
+    // Reads r2 (errors reported) and assigns its value.
+    void operator=(const Mr& r2);
+
     // Number of elements of the referenced value (errors reported).
     int size() const;
 

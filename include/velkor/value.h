@@ -180,6 +180,17 @@ public:
     Mr br(const Mm& i1, const Mm& i2, const Mm& i3, const Mm& i4) const;
     Mr member(const char* field) const;
 
+    // ---- indexed assignment on this value ----
+    // x(i) = y and x(i, j) = y: growth fills with zeros (empty elements for
+    // a cell); an empty y deletes. A failed assignment changes nothing.
+    void vwcopy1(const Mm& y, const Mm& i);
+    void vwcopy2(const Mm& y, const Mm& i, const Mm& j);
+    // Every other form, brace assignment included, driven by the indices of
+    // r (whose base is this value).
+    void vwcopyn(const Mr& r, const Mm& y);
+    // x(r's indices) = []: deletion along the one index that is not a colon.
+    void vwcopy0(const Mr& r);
+
     template <class T> T* getpr(T*) const noexcept { return static_cast<T*>(pr); }
     template <class T> T* getpi(T*) const noexcept { return static_cast<T*>(pi); }
     template <class T> T* getpr(T*, int k) const noexcept { return static_cast<T*>(pr) + (k - 1); }
