@@ -1,7 +1,7 @@
 // A walk along the main road of the library, written the way a compiled
 // program calls it: start-up, values of every element type, copies that
-// share storage, an error caught as an exception, text through the print
-// hook, shut-down.
+// share storage, an error caught as an exception, indexing, text through
+// the print hook, shut-down.
 #include <velkor.h>
 
 #include <cmath>
@@ -95,13 +95,36 @@ int main()
     qv_print_handler("  lasterr: ");
     qv_print_handler(line);
 
+    section("Indexing");
+    Mm r = colon(1.0, 10.0);
+    Mm part(r(colon(2.0, 5.0)));
+    show("r = 1:10; r(2:5)", part);
+    std::snprintf(line, sizeof line, "    elements %g %g %g %g\n", part.r(1), part.r(2), part.r(3), part.r(4));
+    qv_print_handler(line);
+    Mm g(x_M, "g");
+    g(Mm(3.0)) = Mm(7.0);
+    show("g = []; g(3) = 7", g);
+    std::snprintf(line, sizeof line, "    elements %g %g %g (new ones are 0)\n", g.r(1), g.r(2), g.r(3));
+    qv_print_handler(line);
+    r(colon(1.0, 2.0, 9.0)) = x_M;
+    show("r(1:2:9) = []", r);
+    std::snprintf(line, sizeof line, "    elements %g %g ... %g\n", r.r(1), r.r(2), r.r(5));
+    qv_print_handler(line);
+    Mm st(i_o, "st", 0);
+    st.member("name") = TM("tour");
+    st.member("count") = Mm(3.0);
+    Mm name(st.member("name"));
+    Mstr(name, back, sizeof back);
+    show("st.name = 'tour'", st);
+    std::snprintf(line, sizeof line, "    struct with %d fields: st.name is \"%s\", st.count is %g\n", st.getnfields(),
+                  back, Mm(st.member("count")).r());
+    qv_print_handler(line);
+
     section("Operations");
-    Mm v(0, 0, 0, 1, 4, qv_double);
-    for (int k = 0; k < 4; ++k)
-        v.addr()[k] = k + 2;
-    Mm w = sin(v) + Mm(1.0);
-    std::snprintf(line, sizeof line, "  y = sin([2 3 4 5]) + 1 = [%.4f %.4f %.4f %.4f]\n", w.r(1), w.r(2), w.r(3),
-                  w.r(4));
+    Mm xs = colon(1.0, 6.0);
+    Mm w = sin(Mm(xs(colon(2.0, 5.0)))) + Mm(1.0);
+    std::snprintf(line, sizeof line, "  x = 1:6; y = sin(x(2:5)) + 1 = [%.4f %.4f %.4f %.4f]\n", w.r(1), w.r(2),
+                  w.r(3), w.r(4));
     qv_print_handler(line);
     Mm root = msqrt(Mm(-4.0));
     std::snprintf(line, sizeof line, "  sqrt(-4) = %g%+gi, abs(3+4i) = %g\n", root.r(), root.i(),

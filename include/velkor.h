@@ -4,6 +4,7 @@
 #pragma once
 
 #include "velkor/value.h"
+#include "velkor/index.h"
 #include "velkor/checks.h"
 #include "velkor/report.h"
 #include "velkor/runtime.h"

@@ -4,6 +4,36 @@
 
 #include "value.h"
 
+// ---- ranges ----
+// colon() is an ordinary empty value: only c_p itself indexes a whole
+// dimension. Ranges that select nothing are the 0x0 empty value.
+Mm colon();
+Mm colon(double a, double b);
+Mm colon(const Mm& a, const Mm& b);
+Mm colon(double a, double d, double b);
+Mm colon(const Mm& a, const Mm& d, const Mm& b);
+
+// ---- cells ----
+// Every element of a new cell is an empty double. An empty size argument
+// gives the empty value nop_M.
+Mm cell(const Mm& a);
+Mm cell(const Mm& a, const Mm& b);
+
+// ---- transposes ----
+// Reverses the order of all dimensions; noconj 0 also conjugates.
+Mm transpose(const Mm& a, int noconj);
+Mm transpose(const Mm& a);
+
+// ---- sparse storage views ----
+// The full form of a value; a full value is returned as a shared copy.
+Mm full(const Mm& s);
+// Compressed-column views of a sparse value, from the standard heap: row
+// of each stored entry (Ir) and the first stored entry of each column (Jc).
+// The caller releases them with freeIrJc.
+int* getIr(const Mm& s);
+int* getJc(const Mm& s);
+void freeIrJc(int* ir, int* jc);
+
 // ---- user classes ----
 using class_method_1 = Mm (*)(Mm);
 using class_method_2 = Mm (*)(Mm, Mm);

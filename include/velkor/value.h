@@ -47,6 +47,9 @@ public:
     Mm(const char* name, int rows, int cols);
     // Real 1x1 double.
     Mm(double v);
+    // The value an index reference denotes. With report 0 no index error is
+    // raised and a failed reference gives a value of type qv_none.
+    Mm(const Mr& r, int report = 1);
     // Copies share storage: no element is copied.
     Mm(const Mm& x) noexcept;
     Mm(const Mm& x, const char* name) noexcept;
@@ -180,6 +183,29 @@ public:
     // Raises "variable '%s' was used without a value" for a value of type 0.
     void warn_uninit() const;
 
+    // ---- index references (defined in velkor/index.h) ----
+    Mr operator()() const;
+    Mr operator()(const Mm& i1) const;
+    Mr operator()(const Mm& i1, const Mm& i2) const;
+    Mr operator()(const Mm& i1, const Mm& i2, const Mm& i3) const;
+    Mr operator()(const Mm& i1, const Mm& i2, const Mm& i3, const Mm& i4) const;
+    Mr br(const Mm& i1) const;
+    Mr br(const Mm& i1, const Mm& i2) const;
+    Mr br(const Mm& i1, const Mm& i2, const Mm& i3) const;
+    Mr br(const Mm& i1, const Mm& i2, const Mm& i3, const Mm& i4) const;
+    Mr member(const char* field) const;
+
+    // ---- indexed assignment on this value ----
+    // x(i) = y and x(i, j) = y: growth fills with zeros (empty elements for
+    // a cell); an empty y deletes. A failed assignment changes nothing.
+    void vwcopy1(const Mm& y, const Mm& i);
+    void vwcopy2(const Mm& y, const Mm& i, const Mm& j);
+    // Every other form, brace assignment included, driven by the indices of
+    // r (whose base is this value).
+    void vwcopyn(const Mr& r, const Mm& y);
+    // x(r's indices) = []: deletion along the one index that is not a colon.
+    void vwcopy0(const Mr& r);
+
     template <class T> T* getpr(T*) const noexcept { return static_cast<T*>(pr); }
     template <class T> T* getpi(T*) const noexcept { return static_cast<T*>(pi); }
     template <class T> T* getpr(T*, int k) const noexcept { return static_cast<T*>(pr) + (k - 1); }
@@ -240,3 +266,6 @@ int Mstr_size(const Mm& x);
 void Mstr(const Mm& x, char* buf, int size);
 void Mstr_row(const Mm& x, char* buf, int size);
 void Mstr(const double* p, int rows, int cols, char* buf, int size);
+
+// The index-reference class completes the builders declared above.
+#include "index.h"

@@ -1,15 +1,11 @@
 // Raw access to the fields of Mm for the library's own builders (the
-// operation engine, indexing): a value made without storage, shaped
-// allocation into an existing value, and taking over another's storage.
+// operation engine, indexing): shaped allocation into an existing value and
+// handing a value's storage on without counting. Keep its use rare.
 #pragma once
 
 #include "velkor/value.h"
 
 struct mm_access {
-    // A value that holds no storage yet: the cheapest start for a result
-    // that will be shaped or assigned once.
-    static Mm storageless() noexcept { return Mm(Mm::storageless_tag{}); }
-
     // Gives x (without storage) fresh full storage of the given shape; the
     // elements are not initialised.
     static void shape(Mm& x, int complex, int nd, const int* dims, qv_matrix_types type)
@@ -24,6 +20,17 @@ struct mm_access {
         x.init_like(complex, like, type);
     }
 
-    // Takes over from's storage; x must hold none.
-    static void adopt(Mm& x, Mm& from) noexcept { x.adopt(from); }
+    // Moves the content of from into to, a value under construction whose
+    // fields are not set yet, as the copy constructor would take it (no
+    // name, scope link, persistent or global mark). from is left without
+    // storage or name, so its destructor releases nothing.
+    static void adopt(Mm& to, Mm& from) noexcept
+    {
+        to.adopt(from);
+        to.name = nullptr;
+        to.scope_link = nullptr;
+        to.flags.persistent = 0;
+        to.flags.global = 0;
+        from.name = nullptr;
+    }
 };

@@ -63,4 +63,15 @@ std::int64_t ulps(double a, double b)
 
 double at(const Mm& x, int k) { return x.getpr((double*)nullptr)[k]; }
 
+std::vector<double> values(const Mm& x)
+{
+    const Mm f = full(x);
+    return std::vector<double>(f.addr(), f.addr() + f.size());
+}
+
+std::vector<int> extents(const Mm& x)
+{
+    return std::vector<int>(x.getdims(), x.getdims() + x.getndims());
+}
+
 } // namespace test

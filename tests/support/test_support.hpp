@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -41,6 +42,11 @@ std::int64_t ulps(double a, double b);
 
 // The value's elements as doubles, column-major (double storage only).
 double at(const Mm& x, int k);
+
+// All elements of a double value (a sparse one in its full form), and the
+// extents up to its number of dimensions.
+std::vector<double> values(const Mm& x);
+std::vector<int> extents(const Mm& x);
 
 } // namespace test
 

@@ -1,0 +1,35 @@
+// Internal side of the sparse storage views: the column-start builder that
+// the sparse kernels share, and an owner for a compressed-column pair.
+#pragma once
+
+#include "velkor/array.h"
+
+// A new Jc array (cols + 2 ints, standard heap) for a stored list of 0-based
+// linear positions; bounds receives the smallest and largest row and column
+// of the stored entries (2147483647, -1, 2147483647, -1 when there are none).
+int* build_jc(int cols, int numel, int nnz, const int* index, int bounds[4]);
+
+// Holds the Ir and Jc arrays of one sparse value and releases them.
+class ir_jc_view {
+public:
+    explicit ir_jc_view(const Mm& s) : ir_(getIr(s))
+    {
+        try {
+            jc_ = getJc(s);
+        } catch (...) {
+            freeIrJc(ir_, nullptr);
+            throw;
+        }
+    }
+    ~ir_jc_view() { freeIrJc(ir_, jc_); }
+    ir_jc_view(const ir_jc_view&) = delete;
+    ir_jc_view& operator=(const ir_jc_view&) = delete;
+
+    const int* ir() const { return ir_; }
+    const int* jc() const { return jc_; }
+    bool valid() const { return ir_ && jc_; }
+
+private:
+    int* ir_ = nullptr;
+    int* jc_ = nullptr;
+};

@@ -1,0 +1,804 @@
+// Indexed assignment: x(i) = y, x(i, j) = y and the general form behind
+// every other index count, sparse target and brace store. Each engine is
+// written once over the element storage (double, uint8, cell) and runs all
+// of its checks before the target changes.
+#include "array/ndim.hpp"
+#include "value/element_kernels.hpp"
+#include "value/index_engines.hpp"
+#include "value/index_walk.hpp"
+#include "value/report.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/index.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+// The value every new element of x starts from: an empty double in a cell,
+// a cell of empty field values in a struct array.
+Mm new_element_of(const Mm& x)
+{
+    if (x.isstruct())
+        return Mm(0, 0, 0, x.getnfields(), 1, qv_cell);
+    return Mm();
+}
+
+template <class T>
+void fill_new(T* dst, std::int64_t n, const Mm& x)
+{
+    if constexpr (is_cell_element<T>) {
+        if (n > 0)
+            fill_new_elements(dst, n, new_element_of(x));
+    } else {
+        fill_zero(dst, n);
+    }
+}
+
+void copy_fields(Mm& out, const Mm& x)
+{
+    for (int k = 0; k < x.getnfields(); ++k)
+        out.addfield(x.getfields()[k], 1);
+    out.setclassid(x.getclassid());
+}
+
+// The source in the target's element type, full. Returns false for a
+// source without a value.
+bool settle_source(Mm& y, const Mm& x)
+{
+    if (y.gettype() == qv_none) {
+        y.warn_uninit();
+        return false;
+    }
+    if (y.gettype() != x.gettype())
+        y.deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+    if (y.issparse())
+        y = full(y);
+    return y.gettype() == x.gettype();
+}
+
+// A private copy of an index as a double value.
+bool settle_index(Mm& i)
+{
+    if (i.gettype() == qv_none) {
+        i.warn_uninit();
+        return false;
+    }
+    if (i.gettype() != qv_double)
+        i = subsindex(i);
+    if (i.issparse())
+        i = full(i);
+    return true;
+}
+
+// The 1-based positions of the selected entries of a logical index, as a row.
+Mm positions_of(const Mm& mask)
+{
+    const int count = count_true(mask);
+    Mm out(0, 0, 0, 1, count, qv_double);
+    if (!holds(out, count))
+        return out;
+    double* p = out.addr();
+    const double* v = mask.addr();
+    for (int k = 0, q = 0, n = mask.size(); k < n && q < count; ++k)
+        if (is_selected(v[k]))
+            p[q++] = k + 1;
+    return out;
+}
+
+// ---- one index ----
+
+template <class T>
+bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y_shown)
+{
+    const int n = x.size(), m = y.size();
+    const M_types saved = x.getflags();
+    const qv_matrix_types type = element_type_of<T>;
+    const T* yre = real_part<T>(y);
+    const T* yim = imag_part<T>(y);
+
+    if (colon) {
+        if (m == 0)
+            return delete_one(x, idx, true);
+        if (m > 1 && n > 0 && n != m) {
+            error("%s(:)=%s: size(%s) different than size(%s)", matrix_display_name(x), matrix_display_name(y_shown),
+                  matrix_display_name(y_shown), matrix_display_name(x));
+            return false;
+        }
+        if (n == 0)
+            return true;
+        const int rows = x.rows(), cols = x.cols();
+        if (m > 1) {
+            if (!y.isstruct() && y.getclassid() == 0) {
+                // Take the source's buffer, keep the target's shape and marks.
+                const int classid = x.getclassid();
+                x = y;
+                x.getndims() = 2;
+                int* d = x.getdims();
+                d[0] = rows;
+                d[1] = cols;
+                d[2] = d[3] = 1;
+                restore_flags(x, saved);
+                x.setclassid(classid);
+                return true;
+            }
+            Mm out(yim != nullptr, 0, 0, rows, cols, type);
+            if (!holds(out, n))
+                return false;
+            copy_elements(real_part<T>(out), yre, n);
+            if (yim)
+                copy_elements(imag_part<T>(out), yim, n);
+            x = out;
+            restore_flags(x, saved);
+            return true;
+        }
+        if (x.dirty() || x.getp() < 1 || (yim && !x.isc())) {
+            Mm out(yim != nullptr, 0, 0, rows, cols, type);
+            if (!holds(out, n))
+                return false;
+            x = out;
+            restore_flags(x, saved);
+        } else if (!yim && x.isc()) {
+            x.getreal(1);
+        }
+        T* re = real_part<T>(x);
+        T* im = imag_part<T>(x);
+        for (int k = 0; k < n; ++k)
+            re[k] = yre[0];
+        if (im)
+            for (int k = 0; k < n; ++k)
+                im[k] = yim[0];
+        return true;
+    }
+
+    const int k = idx.size();
+    if (k == 0)
+        return true;
+    if (m == 0)
+        return delete_one(x, idx, false);
+    const double* iv = idx.addr();
+    const bool logical = idx.islogical();
+    int e;
+    if (logical) {
+        if (count_true(idx) != m && m != 1) {
+            error("%s(%s)=%s: a logical assignment ; source size != number of non zeros in index",
+                  matrix_display_name(x), matrix_display_name(idx), matrix_display_name(y_shown));
+            return false;
+        }
+        e = k;
+    } else {
+        int lo = INT_MAX, hi = INT_MIN;
+        for (int p = 0; p < k; ++p) {
+            const int r = index_extent(iv[p]);
+            lo = std::min(lo, r);
+            hi = std::max(hi, r);
+        }
+        if (lo < 1) {
+            error("%s(%s): index is non-positive", matrix_display_name(x), matrix_display_name(idx));
+            return false;
+        }
+        if (m != k && m != 1) {
+            error("%s(%s)=%s: size(%s) different than size(%s)", matrix_display_name(x), matrix_display_name(idx),
+                  matrix_display_name(y_shown), matrix_display_name(y_shown), matrix_display_name(idx));
+            return false;
+        }
+        e = hi;
+    }
+
+    const bool need_complex = yim && !x.isc();
+    int rows = x.rows(), cols = x.cols();
+    if (e > n) {
+        if (rows > 1) {
+            rows = e;
+            cols = 1;
+        } else {
+            rows = 1;
+            cols = e;
+        }
+    }
+    if (!x.dirty() && !need_complex && (e <= n || x.getp() >= e)) {
+        if (e > n) {
+            x.getndims() = 2;
+            int* d = x.getdims();
+            d[0] = rows;
+            d[1] = cols;
+            d[2] = d[3] = 1;
+            x.getnnz() = e;
+            fill_new(real_part<T>(x) + n, e - n, x);
+            if (T* im = imag_part<T>(x))
+                fill_zero(im + n, e - n);
+        }
+    } else {
+        const int count = std::max(n, e);
+        Mm out(x.isc() || need_complex, 0, 0, rows, cols, type);
+        if (!holds(out, count))
+            return false;
+        copy_elements(real_part<T>(out), real_part<T>(x), n);
+        fill_new(real_part<T>(out) + n, count - n, x);
+        if (T* oim = imag_part<T>(out)) {
+            if (x.isc())
+                copy_elements(oim, imag_part<T>(x), n);
+            else
+                fill_zero(oim, n);
+            fill_zero(oim + n, count - n);
+        }
+        x = out;
+        restore_flags(x, saved);
+    }
+
+    T* re = real_part<T>(x);
+    T* im = imag_part<T>(x);
+    if (logical) {
+        for (int p = 0, q = 0; p < k; ++p) {
+            if (!is_selected(iv[p]))
+                continue;
+            const int from = m == 1 ? 0 : q++;
+            re[p] = yre[from];
+            if (im)
+                im[p] = yim ? yim[from] : T{};
+        }
+    } else {
+        for (int p = 0; p < k; ++p) {
+            const int at = index_position(iv[p]);
+            const int from = m == 1 ? 0 : p;
+            re[at] = yre[from];
+            if (im)
+                im[at] = yim ? yim[from] : T{};
+        }
+    }
+    return true;
+}
+
+// ---- two indices ----
+
+template <class T>
+bool assign_two_typed(Mm& x, const Mm& y, const Mm& I, const Mm& J, bool ci, bool cj, const Mm& y_shown)
+{
+    const int R = x.rows(), Q = x.cols(), n = x.size(), m = y.size();
+    const M_types saved = x.getflags();
+    const qv_matrix_types type = element_type_of<T>;
+    // Target, indices and source as the messages name them, built only for
+    // a message.
+    auto names = [&] {
+        return std::array<const char*, 4>{matrix_display_name(x), matrix_display_name(I), matrix_display_name(J),
+                                          matrix_display_name(y_shown)};
+    };
+
+    if (m == 0)
+        return delete_two(x, I, J, ci, cj);
+    const bool scalar = m == 1;
+    const int rc = ci ? (scalar && n > 0 ? R : y.rows()) : I.size();
+    const int cc = cj ? (scalar && n > 0 ? Q : y.cols()) : J.size();
+    if (std::int64_t{rc} * cc != m && !scalar) {
+        const auto shown = names();
+        error("%s(%s,%s)=%s: size(row index)*size(col index) is different than size(source)", shown[0], shown[1],
+              shown[2], shown[3]);
+        return false;
+    }
+    auto extent_of = [](const Mm& index, int& lo) {
+        int hi = 0;
+        lo = INT_MAX;
+        const double* v = index.addr();
+        for (int k = 0, c = index.size(); k < c; ++k) {
+            const int r = index_extent(v[k]);
+            lo = std::min(lo, r);
+            hi = std::max(hi, r);
+        }
+        return hi;
+    };
+    int lo = 1;
+    const int R2 = std::max(R, ci ? rc : extent_of(I, lo));
+    if (lo < 1) {
+        const auto shown = names();
+        error("%s(%s,%s)=%s: row index is non-positive", shown[0], shown[1], shown[2], shown[3]);
+        return false;
+    }
+    lo = 1;
+    const int Q2 = std::max(Q, cj ? cc : extent_of(J, lo));
+    if (lo < 1) {
+        const auto shown = names();
+        error("%s(%s,%s)=%s: col index is non-positive", shown[0], shown[1], shown[2], shown[3]);
+        return false;
+    }
+
+    const T* yre = real_part<T>(y);
+    const T* yim = imag_part<T>(y);
+    const bool need_complex = yim && !x.isc();
+    if (R2 > R || Q2 > Q || x.dirty() || need_complex) {
+        const std::int64_t count = std::int64_t{R2} * Q2;
+        Mm out(x.isc() || need_complex, 0, 0, R2, Q2, type);
+        if (!holds(out, count))
+            return false;
+        auto move_part = [&](T* dst, const T* src, bool fresh_values) {
+            if (R2 == R) {
+                if (src)
+                    copy_elements(dst, src, n);
+                else
+                    fill_zero(dst, n);
+            } else {
+                for (int c = 0; c < Q; ++c) {
+                    T* to = dst + std::int64_t{c} * R2;
+                    if (src)
+                        copy_elements(to, src + std::int64_t{c} * R, R);
+                    else
+                        fill_zero(to, R);
+                    if (fresh_values)
+                        fill_new(to + R, R2 - R, x);
+                    else
+                        fill_zero(to + R, R2 - R);
+                }
+            }
+            const std::int64_t done = std::int64_t{R2} * Q;
+            if (fresh_values)
+                fill_new(dst + done, count - done, x);
+            else
+                fill_zero(dst + done, count - done);
+        };
+        move_part(real_part<T>(out), real_part<T>(x), true);
+        if (T* oim = imag_part<T>(out))
+            move_part(oim, imag_part<T>(x), false);
+        x = out;
+        restore_flags(x, saved);
+    }
+
+    T* re = real_part<T>(x);
+    T* im = imag_part<T>(x);
+    const double* iv = ci ? nullptr : I.addr();
+    const double* jv = cj ? nullptr : J.addr();
+    int from = 0;
+    for (int c = 0; c < cc; ++c) {
+        const std::int64_t col = cj ? c : index_position(jv[c]);
+        T* column = re + col * R2;
+        T* icolumn = im ? im + col * R2 : nullptr;
+        for (int r = 0; r < rc; ++r) {
+            const int row = ci ? r : index_position(iv[r]);
+            const int at = scalar ? 0 : from++;
+            column[row] = yre[at];
+            if (icolumn)
+                icolumn[row] = yim ? yim[at] : T{};
+        }
+    }
+    return true;
+}
+
+// ---- the general form ----
+
+struct sparse_entry {
+    std::int64_t offset;
+    int from;
+};
+
+// The assigned positions merged into the stored entries of a sparse target:
+// equal positions keep the assigned value (the later one when an index
+// repeats a position), and zeros are dropped at the end.
+bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, const Mm& y, const M_types& saved)
+{
+    const std::int64_t P = w.index_counts();
+    const int m = y.size();
+    const double* yre = y.addr();
+    const double* yim = y.addi();
+    if (P == 1 && !grows && !x.dirty() && (x.isc() || !yim)) {
+        w.index_walk_start();
+        const std::int64_t off = w.next_index_offset(false, true);
+        if (off < 0)
+            return false;
+        const int at = x.search(static_cast<int>(off));
+        if (at >= 0) {
+            double* re = x.addr();
+            double* im = x.addi();
+            re[at] = yre[0];
+            if (im)
+                im[at] = yim ? yim[0] : 0;
+            if (re[at] == 0 && (!im || im[at] == 0)) {
+                x.resparse();
+                restore_flags(x, saved);
+            }
+            return true;
+        }
+    }
+
+    scratch<sparse_entry> items(static_cast<std::size_t>(P));
+    w.index_walk_start();
+    for (std::int64_t q = 0; q < P; ++q) {
+        if (w.next_index_offset(true, false) < 0)
+            return false;
+        std::int64_t offset;
+        if (k == 1) {
+            offset = w.position(0);
+        } else {
+            int subs[4] = {0, 0, 0, 0};
+            for (int d = 0; d < k; ++d)
+                subs[d] = w.position(d);
+            offset = linear_offset(subs, newd);
+        }
+        items[q] = {offset, m == 1 ? 0 : static_cast<int>(q)};
+    }
+    std::stable_sort(items.get(), items.get() + P,
+                     [](const sparse_entry& a, const sparse_entry& b) { return a.offset < b.offset; });
+
+    const int old_count = x.getnnz();
+    const int* old_index = x.getindex();
+    const int* old_dims = x.getdims();
+    const double* xre = x.addr();
+    const double* xim = x.addi();
+    const bool complex = xim || yim;
+    const std::int64_t room = old_count + P;
+    if (room > max_element_count) {
+        error("Out of memory!");
+        return false;
+    }
+    Mm out(complex, 1, static_cast<int>(room), newd[0], newd[1], qv_double);
+    if (!out.issparse() || out.getp() < room)
+        return false;
+    double* ore = out.addr();
+    double* oim = out.addi();
+    int* oindex = out.getindex();
+    auto old_offset = [&](int e) -> std::int64_t {
+        if (!grows)
+            return old_index[e];
+        int subs[4];
+        const int dims[4] = {old_dims[0], old_dims[1], 1, 1};
+        offset_to_subscripts(old_index[e], subs, dims);
+        return linear_offset(subs, newd);
+    };
+    int stored = 0, e = 0;
+    std::int64_t q = 0;
+    while (e < old_count || q < P) {
+        const std::int64_t oe = e < old_count ? old_offset(e) : INT64_MAX;
+        const std::int64_t oq = q < P ? items[q].offset : INT64_MAX;
+        if (oe < oq) {
+            oindex[stored] = static_cast<int>(oe);
+            ore[stored] = xre[e];
+            if (oim)
+                oim[stored] = xim ? xim[e] : 0;
+            ++e;
+        } else {
+            // Skip to the last assignment of this position.
+            while (q + 1 < P && items[q + 1].offset == oq)
+                ++q;
+            const int from = items[q].from;
+            oindex[stored] = static_cast<int>(oq);
+            ore[stored] = yre[from];
+            if (oim)
+                oim[stored] = yim ? yim[from] : 0;
+            ++q;
+            if (oe == oq)
+                ++e;
+        }
+        ++stored;
+    }
+    out.getnnz() = stored;
+    out.resparse();
+    x = out;
+    restore_flags(x, saved);
+    return true;
+}
+
+template <class T>
+bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, const Mm& y_shown)
+{
+    const M_types saved = x.getflags();
+    const qv_matrix_types type = element_type_of<T>;
+    index_walk w(x, k, ix, true);
+    const std::int64_t P = w.index_counts();
+    if (P == 0)
+        return true;
+    int m = 1;
+    if (!brace) {
+        m = y.size();
+        if (m != 1 && P != m) {
+            error("In indexed assignment to the matrix %s, the index size was %d but right hand side has %d elements",
+                  matrix_display_name(x), static_cast<int>(std::min<std::int64_t>(P, INT_MAX)), m);
+            return false;
+        }
+    }
+
+    // Every index error is raised here, before anything changes.
+    w.index_walk_start();
+    for (std::int64_t q = 0; q < P; ++q)
+        if (w.next_index_offset(true, true) < 0)
+            return false;
+
+    int old_dims[4];
+    for (int d = 0; d < 4; ++d)
+        old_dims[d] = x.getdims()[d];
+    const int n = x.size();
+    int nd = std::max(x.getndims(), k);
+    int newd[4] = {old_dims[0], old_dims[1], old_dims[2], old_dims[3]};
+    if (k == 1) {
+        if (!is_colon_index(*ix[0])) {
+            if (n == 0)
+                newd[0] = newd[1] = newd[2] = newd[3] = 1;
+            const int s = w.maximum(0);
+            if (s >= n) {
+                int along = 1;
+                for (int d = 0; d < 4; ++d)
+                    if (newd[d] > 1) {
+                        along = d;
+                        break;
+                    }
+                newd[along] = s + 1;
+            }
+        }
+    } else {
+        bool grew = false;
+        for (int d = 0; d < k; ++d)
+            if (w.maximum(d) >= newd[d]) {
+                newd[d] = w.maximum(d) + 1;
+                grew = true;
+            }
+        if (grew) {
+            for (int d = k; d < 4; ++d) {
+                if (newd[d] > 1) {
+                    // Its elements have subscripts there that k indices cannot keep apart.
+                    error("In indexed assignment to the matrix %s, %d indices can not grow a matrix of %d dimensions",
+                          matrix_display_name(x), k, x.getndims());
+                    return false;
+                }
+                newd[d] = 1;
+            }
+        }
+    }
+    bool grows = false;
+    std::int64_t count = 1;
+    for (int d = 0; d < 4; ++d) {
+        grows |= newd[d] != old_dims[d];
+        count *= newd[d];
+    }
+    if (count > max_element_count) {
+        error("Out of memory!");
+        return false;
+    }
+
+    if constexpr (std::is_same_v<T, double>) {
+        if (x.issparse()) {
+            if (newd[2] != 1 || newd[3] != 1) {
+                error("In indexed assignment to the sparse matrix %s, the result would have more than 2 dimensions",
+                      matrix_display_name(x));
+                return false;
+            }
+            return assign_sparse(x, w, k, newd, grows, y, saved);
+        }
+    }
+
+    const T* yre = brace ? nullptr : real_part<T>(y);
+    const T* yim = brace ? nullptr : imag_part<T>(y);
+    const bool need_complex = yim && !x.isc();
+    if (grows) {
+        if (k == 1 && nd == 2 && !x.dirty() && count <= x.getp() && !need_complex) {
+            x.getndims() = 2;
+            int* d = x.getdims();
+            for (int j = 0; j < 4; ++j)
+                d[j] = newd[j];
+            x.getnnz() = static_cast<int>(count);
+            fill_new(real_part<T>(x) + n, count - n, x);
+            if (T* im = imag_part<T>(x))
+                fill_zero(im + n, count - n);
+        } else {
+            Mm out(x.isc() || need_complex, 0, 0, nd, newd, type);
+            if (!holds(out, count))
+                return false;
+            copy_fields(out, x);
+            T* ore = real_part<T>(out);
+            T* oim = imag_part<T>(out);
+            fill_new(ore, count, x);
+            if (oim)
+                fill_zero(oim, count);
+            // Old elements keep their subscripts, one column run at a time.
+            const T* re = real_part<T>(x);
+            const T* im = imag_part<T>(x);
+            const int run = old_dims[0] > 0 ? old_dims[0] : 1;
+            for (int o = 0; o < n; o += run) {
+                int subs[4];
+                offset_to_subscripts(o, subs, old_dims);
+                const std::int64_t to = linear_offset(subs, newd);
+                copy_elements(ore + to, re + o, std::min(run, n - o));
+                if (oim && im)
+                    copy_elements(oim + to, im + o, std::min(run, n - o));
+            }
+            x = out;
+            restore_flags(x, saved);
+        }
+        w.rebase();
+    } else if (x.dirty() || need_complex) {
+        Mm out(x.isc() || need_complex, 0, 0, x.getndims(), x.getdims(), type);
+        if (!holds(out, n))
+            return false;
+        copy_fields(out, x);
+        copy_elements(real_part<T>(out), real_part<T>(x), n);
+        if (T* oim = imag_part<T>(out)) {
+            if (x.isc())
+                copy_elements(oim, imag_part<T>(x), n);
+            else
+                fill_zero(oim, n);
+        }
+        x = out;
+        restore_flags(x, saved);
+        w.rebase();
+    }
+
+    T* re = real_part<T>(x);
+    T* im = imag_part<T>(x);
+    w.index_walk_start();
+    for (std::int64_t q = 0; q < P; ++q) {
+        const std::int64_t off = w.next_index_offset(false, true);
+        if (off < 0)
+            return false;  // unreachable: the first walk checked every position
+        if constexpr (is_cell_element<T>) {
+            if (brace) {
+                re[off] = y;
+                continue;
+            }
+        }
+        const std::int64_t from = m == 1 ? 0 : q;
+        re[off] = yre[from];
+        if (im)
+            im[off] = yim ? yim[from] : T{};
+    }
+    return true;
+}
+
+} // namespace
+
+bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
+{
+    // x(k) = v on a full, unshared 2-D double: no copies, no checks beyond
+    // the bounds.
+    if (x.gettype() == qv_double && !x.issparse() && x.getndims() == 2 && !x.getfields() && !x.dirty() &&
+        y_shown.gettype() == qv_double && !y_shown.issparse() && y_shown.getnnz() == 1 && y_shown.rows() == 1 &&
+        y_shown.cols() == 1 && !y_shown.isc() && i_given.gettype() == qv_double && !i_given.issparse() &&
+        !i_given.islogical() && i_given.rows() == 1 && i_given.cols() == 1) {
+        // round(v) in 1 .. N, without the rounding: v in [0.5, N + 0.5).
+        const double v = *i_given.addr();
+        if (v >= 0.5 && v < x.rows() * double(x.cols()) + 0.5) {
+            const int at = index_position(v);
+            x.addr()[at] = *y_shown.addr();
+            if (double* im = x.addi())
+                im[at] = 0;
+            return true;
+        }
+    }
+    if (x.gettype() == qv_none) {
+        x.warn_uninit();
+        return false;
+    }
+    if (x.issparse() || x.getndims() > 2 || x.isstruct()) {
+        Mr r(Mr_paren, x, i_given);
+        return assign_general(x, r, y_shown);
+    }
+    const bool colon = is_colon_index(i_given);
+    Mm idx(i_given);  // private: shown without a name
+    Mm y(y_shown);    // holds the source should it live inside x
+    if (!settle_index(idx) || !settle_source(y, x))
+        return false;
+    switch (x.gettype()) {
+    case qv_double:
+        return assign_one_typed<double>(x, y, idx, colon, y_shown);
+    case qv_uint8:
+        return assign_one_typed<unsigned char>(x, y, idx, colon, y_shown);
+    case qv_cell:
+        return assign_one_typed<Mm>(x, y, idx, colon, y_shown);
+    default:
+        return false;
+    }
+}
+
+bool assign_two(Mm& x, const Mm& y_shown, const Mm& i_given, const Mm& j_given)
+{
+    if (x.gettype() == qv_none) {
+        x.warn_uninit();
+        return false;
+    }
+    if (x.issparse() || x.getndims() > 2 || x.isstruct()) {
+        Mr r(Mr_paren, x, i_given, j_given);
+        return assign_general(x, r, y_shown);
+    }
+    const bool ci = is_colon_index(i_given), cj = is_colon_index(j_given);
+    Mm I(i_given), J(j_given), y(y_shown);
+    if (!settle_index(I) || !settle_index(J) || !settle_source(y, x))
+        return false;
+    if (!ci && I.islogical())
+        I = positions_of(I);
+    if (!cj && J.islogical())
+        J = positions_of(J);
+    if ((!ci && I.size() == 0) || (!cj && J.size() == 0))
+        return true;
+    switch (x.gettype()) {
+    case qv_double:
+        return assign_two_typed<double>(x, y, I, J, ci, cj, y_shown);
+    case qv_uint8:
+        return assign_two_typed<unsigned char>(x, y, I, J, ci, cj, y_shown);
+    case qv_cell:
+        return assign_two_typed<Mm>(x, y, I, J, ci, cj, y_shown);
+    default:
+        return false;
+    }
+}
+
+bool assign_general(Mm& x, const Mr& r, const Mm& y_shown)
+{
+    if (x.gettype() == qv_none) {
+        x.warn_uninit();
+        return false;
+    }
+    const int k = std::max(r.getnidx(), 0);
+    const bool brace = r.getkind() == Mr_brace;
+    if (brace && x.gettype() != qv_cell) {
+        error("'%s' is not a cell array and can't be {}-indexed", matrix_display_name(x));
+        return false;
+    }
+    Mm y(y_shown);
+    if (!brace) {
+        if (k == 0) {
+            x = y;
+            return true;
+        }
+        if (y.size() == 0)
+            return delete_general(x, r);
+        if (!settle_source(y, x))
+            return false;
+        if (x.size() == 0 && k >= 2) {
+            // An empty target takes a colon's extent from the source:
+            // x(:, :, k) = a creates x.
+            Mm ranges[4];
+            const Mm* ix[4] = {};
+            bool replaced = false;
+            for (int d = 0; d < k; ++d) {
+                ix[d] = &r.getindex(d);
+                if (is_colon_index(*ix[d])) {
+                    ranges[d] = colon(1.0, static_cast<double>(y.getdims()[d]));
+                    ix[d] = &ranges[d];
+                    replaced = true;
+                }
+            }
+            if (replaced) {
+                switch (k) {
+                case 2:
+                    return assign_general(x, Mr(Mr_paren, x, *ix[0], *ix[1]), y_shown);
+                case 3:
+                    return assign_general(x, Mr(Mr_paren, x, *ix[0], *ix[1], *ix[2]), y_shown);
+                default:
+                    return assign_general(x, Mr(Mr_paren, x, *ix[0], *ix[1], *ix[2], *ix[3]), y_shown);
+                }
+            }
+        }
+    }
+
+    // Private copies of the indices: a write into x must not change them,
+    // even when an index is x itself.
+    std::optional<Mm> held[4];
+    const Mm* ix[4] = {};
+    for (int d = 0; d < k; ++d) {
+        const Mm& given = r.getindex(d);
+        if (is_colon_index(given)) {
+            ix[d] = &given;
+            continue;
+        }
+        Mm& copy = held[d].emplace(given);
+        if (!settle_index(copy))
+            return false;
+        ix[d] = &copy;
+    }
+    switch (x.gettype()) {
+    case qv_double:
+        return assign_general_typed<double>(x, brace, k, ix, y, y_shown);
+    case qv_uint8:
+        return assign_general_typed<unsigned char>(x, brace, k, ix, y, y_shown);
+    case qv_cell:
+        return assign_general_typed<Mm>(x, brace, k, ix, y, y_shown);
+    default:
+        return false;
+    }
+}
+
+void Mm::vwcopy1(const Mm& y, const Mm& i) { assign_one(*this, y, i); }
+
+void Mm::vwcopy2(const Mm& y, const Mm& i, const Mm& j) { assign_two(*this, y, i, j); }
+
+void Mm::vwcopyn(const Mr& r, const Mm& y) { assign_general(*this, r, y); }

@@ -1,0 +1,281 @@
+// Assignment through an index reference, x(i) = y, x{i} = y, x.f = y and
+// their chains: the element type is settled, struct arrays are matched,
+// untyped targets become cells or structs, user classes take over with
+// "subsasgn", and a chain writes its change back level by level.
+#include "value/index_engines.hpp"
+#include "value/report.hpp"
+#include "value/subscript_record.hpp"
+#include "velkor/array.h"
+#include "velkor/index.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+Mm empty_cell() { return Mm(0, 0, 0, 0, 0, qv_cell); }
+
+// Makes x's storage its own, so that writing into it changes no other value.
+void unshare(Mm& x)
+{
+    if (x.dirty())
+        x.deepcopy(x, qv_none);
+}
+
+// A field cell of a struct element, nfields x 1, with the old values where
+// there were some and empty values after them.
+Mm field_cell_with(const Mm& old, int nfields)
+{
+    Mm cell(0, 0, 0, nfields, 1, qv_cell);
+    if (old.gettype() == qv_cell && cell.size() == nfields) {
+        const Mm* from = old.getpr((Mm*)nullptr);
+        Mm* to = cell.getpr((Mm*)nullptr);
+        for (int k = 0, n = old.size() < nfields ? old.size() : nfields; k < n; ++k)
+            to[k] = from[k];
+    }
+    return cell;
+}
+
+// Adds a field to struct array x and an empty value for it to every
+// element. The new field lists are built first, so that running out of
+// memory leaves x as it was (false under an error hook that returns).
+bool add_field_to_elements(Mm& x, const char* field)
+{
+    const int n = x.size(), nfields = x.getnfields() + 1;
+    Mm lists(0, 0, 0, n, 1, qv_cell);
+    if (lists.size() != n)
+        return false;
+    Mm* fresh = lists.getpr((Mm*)nullptr);
+    const Mm* old = x.getpr((Mm*)nullptr);
+    for (int k = 0; k < n; ++k)
+        fresh[k] = field_cell_with(old[k], nfields);
+    unshare(x);
+    if (x.gettype() != qv_cell || x.size() != n)
+        return false;
+    x.addfield(field, 1);
+    Mm* elements = x.getpr((Mm*)nullptr);
+    for (int k = 0; k < n; ++k)
+        elements[k] = fresh[k];
+    return x.findfield(field, 0) >= 0;
+}
+
+// The struct rules of x(...) = b: b must be a struct whose field names
+// match x's in order; one extra trailing field of b is added to x.
+bool settle_struct_fields(Mm& x, const Mm& b)
+{
+    if (!(x.isstruct() || b.isstruct()) || b.size() < 1)
+        return true;
+    const int nx = x.getnfields(), ny = b.getnfields();
+    if (!b.isstruct()) {
+        error("In the assignment x(...)=y, x was a structure array but y was not a structure");
+        return false;
+    }
+    // A cell with elements does not become a struct array: its elements are
+    // not field lists.
+    bool same = (ny == nx || ny == nx + 1) && (x.isstruct() || x.size() == 0);
+    for (int k = 0; same && k < nx && k < ny; ++k)
+        same = std::strcmp(x.getfields()[k], b.getfields()[k]) == 0;
+    if (!same) {
+        error("In the assignment x(...)=y, x and y (structures) must have identical members");
+        return false;
+    }
+    return ny == nx || add_field_to_elements(x, b.getfields()[nx]);
+}
+
+// x(...) = y and x{...} = y on the value that holds r's indices.
+bool store(Mm& x, const Mr& r, const Mm& b)
+{
+    const int k = r.getnidx() > 0 ? r.getnidx() : 0;
+    bool general = x.isstruct() || r.getkind() == Mr_brace || b.issparse() || b.getndims() > 2 || x.issparse() ||
+                   x.getndims() > 2 || k > 2;
+    for (int d = 0; d < k && !general; ++d)
+        general = r.getindex(d).issparse() || r.getindex(d).getndims() > 2;
+    if (general)
+        return assign_general(x, r, b);
+    switch (k) {
+    case 0:
+        x = b;
+        return true;
+    case 1:
+        return assign_one(x, b, r.getindex(0));
+    default:
+        return assign_two(x, b, r.getindex(0), r.getindex(1));
+    }
+}
+
+// Puts a target back as it was, name and marks included, unless the
+// assignment that replaced it went through.
+class replaced_target {
+public:
+    explicit replaced_target(Mm& x) : x_(x), old_(x), flags_(x.getflags()) {}
+    ~replaced_target()
+    {
+        if (armed_) {
+            x_ = old_;
+            x_.getflags() = flags_;
+        }
+    }
+    replaced_target(const replaced_target&) = delete;
+    replaced_target& operator=(const replaced_target&) = delete;
+    bool commit(bool done)
+    {
+        armed_ = !done;
+        return done;
+    }
+
+private:
+    Mm& x_;
+    const Mm old_;
+    const M_types flags_;
+    bool armed_ = true;
+};
+
+// The target replaced or the source converted before the store.
+bool assign_paren_settling(Mm& x, const Mr& r, const Mm& y, bool empty)
+{
+    std::optional<Mm> converted;
+    std::optional<replaced_target> undo;
+    if (empty && !x.isstruct() && y.isstruct()) {
+        // A 1x1 struct of y's fields, all empty, to grow from.
+        undo.emplace(x);
+        x = Mm(Mr(Mr_paren, y, zero_M), 0);
+    } else if (!empty) {
+        converted.emplace(y).deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+    } else {
+        // An untyped or empty target takes the source's element type.
+        undo.emplace(x);
+        x = Mm(0, 0, 0, 0, 0, static_cast<qv_matrix_types>(y.gettype()));
+    }
+    const Mm& b = converted ? *converted : y;
+    const bool done = settle_struct_fields(x, b) && store(x, r, b);
+    return undo ? undo->commit(done) : done;
+}
+
+bool assign_paren(Mm& x, const Mr& r, const Mm& y)
+{
+    const int* d = x.getdims();
+    const bool empty = x.gettype() == qv_none || d[0] == 0 || d[1] == 0 || d[2] == 0 || d[3] == 0;
+    if (x.gettype() == y.gettype() && !(empty && !x.isstruct() && y.isstruct()))
+        return settle_struct_fields(x, y) && store(x, r, y);
+    return assign_paren_settling(x, r, y, empty);
+}
+
+bool assign_brace(Mm& x, const Mr& r, const Mm& y)
+{
+    if (x.gettype() == qv_cell)
+        return store(x, r, y);
+    if (x.gettype() != qv_none && x.size() > 0) {
+        error("'%s' is not a cell array and can't be {}-indexed", matrix_display_name(x));
+        return false;
+    }
+    replaced_target undo(x);
+    x = empty_cell();
+    return undo.commit(store(x, r, y));
+}
+
+// x.f = y: only the first element of a struct array receives the value.
+bool assign_field(Mm& x, const char* field, const Mm& y)
+{
+    std::optional<replaced_target> undo;
+    if (x.gettype() != qv_cell || (!x.isstruct() && x.size() > 0)) {
+        undo.emplace(x);
+        x = empty_cell();
+    }
+    if (x.findfield(field, 0) < 0 && !add_field_to_elements(x, field))
+        return undo ? undo->commit(false) : false;
+    const int k = x.findfield(field, 0);
+    const int nfields = x.getnfields();
+    if (x.size() == 0) {
+        Mm one(0, 0, 0, 1, 1, qv_cell);
+        for (int f = 0; f < nfields; ++f)
+            one.addfield(x.getfields()[f], 1);
+        one.setclassid(x.getclassid());
+        *one.getpr((Mm*)nullptr) = Mm(0, 0, 0, nfields, 1, qv_cell);
+        x = one;
+    }
+    // Each step below checks what it built: after "Out of memory!" under a
+    // hook that returns, a value may be left empty.
+    unshare(x);
+    if (x.gettype() != qv_cell || x.size() < 1)
+        return undo ? undo->commit(false) : false;
+    Mm& element = *x.getpr((Mm*)nullptr);
+    if (element.gettype() != qv_cell || element.size() != nfields)
+        element = field_cell_with(element, nfields);
+    unshare(element);
+    if (element.gettype() != qv_cell || element.size() != nfields)
+        return undo ? undo->commit(false) : false;
+    element.getpr((Mm*)nullptr)[k] = y;
+    return undo ? undo->commit(true) : true;
+}
+
+// Assigns y into x through this level of r; false when the assignment was
+// abandoned, leaving x as it was.
+bool assign_into(Mm& x, const Mr& r, const Mm& y)
+{
+    if (has_class_method(x, "subsasgn")) {
+        const Mm result = call_class_function("subsasgn", x, make_subscript_record(r), y);
+        x = result;
+        return true;
+    }
+    switch (r.getkind()) {
+    case Mr_field:
+        return assign_field(x, r.getfieldname(), y);
+    case Mr_brace:
+        return assign_brace(x, r, y);
+    default:
+        return assign_paren(x, r, y);
+    }
+}
+
+// x(i) = y with a double x and y, none of them sparse, N-d or a struct:
+// nothing to settle, the one-index engine takes it as it is.
+bool plain_one_index(const Mr& r, const Mm& y)
+{
+    if (r.ischained() || r.getkind() != Mr_paren || r.getnidx() != 1 || !r.getbase())
+        return false;
+    const Mm& x = *r.getbase();
+    const Mm& i = r.getindex(0);
+    return x.gettype() == qv_double && y.gettype() == qv_double && !x.getclassid() && !x.getfields() &&
+           !y.getfields() && !x.issparse() && !y.issparse() && !i.issparse() && x.getndims() == 2 &&
+           y.getndims() == 2 && i.getndims() == 2 && x.rows() > 0 && x.cols() > 0;
+}
+
+void assign_reference(const Mr& r, const Mm& y)
+{
+    if (plain_one_index(r, y)) {
+        assign_one(const_cast<Mm&>(*r.getbase()), y, r.getindex(0));
+        return;
+    }
+    if (y.gettype() == qv_none) {
+        y.warn_uninit();
+        return;
+    }
+    // Holds the source for the whole assignment: it may live inside the
+    // target, whose storage the engines may replace.
+    const Mm keep(y);
+    if (r.ischained() && r.getparent()) {
+        // Copy in, change, copy out: the level above receives the changed
+        // value, up to the root variable.
+        Mm x(*r.getparent(), 0);
+        if (assign_into(x, r, y))
+            assign_reference(*r.getparent(), x);
+        return;
+    }
+    if (!r.getbase() || r.getkind() == Mr_none) {
+        error("index reference without a value to index");
+        return;
+    }
+    assign_into(const_cast<Mm&>(*r.getbase()), r, y);
+}
+
+} // namespace
+
+void Mr::operator=(const Mm& y) { assign_reference(*this, y); }
+
+void Mr::operator=(const Mr& r2)
+{
+    const Mm value(r2, 1);
+    assign_reference(*this, value);
+}

@@ -1,0 +1,58 @@
+// The subscript record: how an index reference is described to the methods
+// of a user class that takes over its own indexing.
+#include "value/subscript_record.hpp"
+#include "array/classes.hpp"
+#include "velkor/array.h"
+#include "velkor/index.h"
+#include "velkor/value.h"
+
+namespace {
+
+const char* type_text(Mr_idx_type kind)
+{
+    switch (kind) {
+    case Mr_paren:
+        return "()";
+    case Mr_brace:
+        return "{}";
+    case Mr_field:
+        return ".";
+    default:
+        return "?";
+    }
+}
+
+} // namespace
+
+Mm make_subscript_record(const Mr& r)
+{
+    Mm subs;
+    if (r.getkind() == Mr_field) {
+        subs = TM(r.getfieldname() ? r.getfieldname() : "");
+    } else {
+        const int n = r.getnidx() > 0 ? r.getnidx() : 0;
+        Mm list(0, 0, 0, n, 1, qv_cell);
+        Mm* items = list.getpr((Mm*)nullptr);
+        for (int k = 0; k < n; ++k)
+            items[k] = Mm(r.getindex(k));  // a copy: a colon loses its marker name
+        subs = list;
+    }
+    Mm values(0, 0, 0, 2, 1, qv_cell);
+    Mm* v = values.getpr((Mm*)nullptr);
+    v[0] = TM(type_text(r.getkind()));
+    v[1] = subs;
+    Mm record(0, 0, 0, 1, 1, qv_cell);
+    record.addfield("type", 1);
+    record.addfield("subs", 1);
+    *record.getpr((Mm*)nullptr) = values;
+    return record;
+}
+
+bool has_class_method(const Mm& x, const char* method)
+{
+    const int id = x.getclassid();
+    if (id == 0)
+        return false;
+    const class_record* record = class_record_of_id(id);
+    return record && is_class_function(record->name, method);
+}

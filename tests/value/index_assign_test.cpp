@@ -1,0 +1,435 @@
+// Indexed assignment x(...) = y and x{...} = y: growth, element types,
+// complex parts, sparse targets, copy-on-write, and targets that stay
+// exactly as they were when an assignment is refused.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test::extents;
+using test::values;
+
+Mm counting(std::vector<int> dims)
+{
+    Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
+    for (int k = 0; k < x.size(); ++k)
+        x.addr()[k] = k + 1;
+    return x;
+}
+
+Mm zeros(std::vector<int> dims)
+{
+    Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
+    for (int k = 0; k < x.size(); ++k)
+        x.addr()[k] = 0;
+    return x;
+}
+
+Mm logical_row(std::initializer_list<double> v)
+{
+    Mm m = test::row(v);
+    m.setlogical(1);
+    return m;
+}
+
+Mm col(std::initializer_list<double> v) { return test::real(static_cast<int>(v.size()), 1, v); }
+
+// Everything a refused assignment must leave alone.
+struct snapshot {
+    std::vector<int> dims;
+    int type, complex, str, logical;
+    const void* data;
+    std::vector<double> elements;
+    explicit snapshot(const Mm& x)
+        : dims(extents(x)), type(x.gettype()), complex(x.isc()), str(x.isstr()), logical(x.islogical()),
+          data(x.addr()), elements(x.gettype() == qv_double ? values(x) : std::vector<double>{})
+    {
+    }
+    bool operator==(const snapshot&) const = default;
+};
+
+struct AssignCase {
+    const char* what;
+    Mm start;
+    std::function<void(Mm&)> assign;
+    std::vector<int> dims;
+    std::vector<double> expected;
+};
+
+void run(const std::vector<AssignCase>& cases)
+{
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x(c.start, "x");
+        c.assign(x);
+        EXPECT_EQ(extents(x), c.dims);
+        EXPECT_EQ(values(x), c.expected);
+        EXPECT_STREQ(x.getname(), "x") << "the target keeps its name";
+    }
+}
+
+TEST(IndexAssign, OneIndexWritesAndGrows)
+{
+    std::vector<double> grown20(20, 0);
+    for (int k = 0; k < 9; ++k)
+        grown20[k] = k + 1;
+    grown20[19] = 7;
+    run({
+        {"3x3 grows to a column", counting({3, 3}), [](Mm& x) { x(Mm(20.0)) = Mm(7.0); }, {20, 1}, grown20},
+        {"empty grows to a row", Mm(), [](Mm& x) { x(Mm(3.0)) = Mm(5.0); }, {1, 3}, {0, 0, 5}},
+        {"a column grows as a column", zeros({4, 1}), [](Mm& x) { x(Mm(6.0)) = Mm(1.0); }, {6, 1}, {0, 0, 0, 0, 0, 1}},
+        {"a row grows as a row", counting({1, 2}), [](Mm& x) { x(Mm(4.0)) = Mm(9.0); }, {1, 4}, {1, 2, 0, 9}},
+        {"2.5 grows to 3 and writes element 2", Mm(), [](Mm& x) { x(Mm(2.5)) = Mm(1.0); }, {1, 3}, {0, 1, 0}},
+        {"0.5 writes element 1", counting({1, 2}), [](Mm& x) { x(Mm(0.5)) = Mm(9.0); }, {1, 2}, {9, 2}},
+        {"a list with a scalar", counting({1, 4}), [](Mm& x) { x(test::row({4, 1})) = Mm(0.0); }, {1, 4}, {0, 2, 3, 0}},
+        {"a list with a list", counting({1, 3}), [](Mm& x) { x(test::row({3, 1})) = test::row({7, 8}); }, {1, 3},
+         {8, 2, 7}},
+        {"a repeated position keeps the last", counting({1, 3}),
+         [](Mm& x) { x(test::row({2, 2})) = test::row({5, 6}); }, {1, 3}, {1, 6, 3}},
+        {"an empty index does nothing", counting({1, 3}), [](Mm& x) { x(x_M) = test::row({5, 6}); }, {1, 3}, {1, 2, 3}},
+        {"x(:) = scalar fills", counting({2, 2}), [](Mm& x) { x(c_p) = Mm(5.0); }, {2, 2}, {5, 5, 5, 5}},
+        {"x(:) = scalar on empty stays empty", Mm(), [](Mm& x) { x(c_p) = Mm(5.0); }, {0, 0}, {}},
+        {"x(:) = 6 values keeps 2x3", counting({2, 3}), [](Mm& x) { x(c_p) = test::row({6, 5, 4, 3, 2, 1}); }, {2, 3},
+         {6, 5, 4, 3, 2, 1}},
+        {"a mask grows to its length", counting({1, 3}),
+         [](Mm& x) { x(logical_row({0, 1, 0, 1})) = test::row({7, 8}); }, {1, 4}, {1, 7, 3, 8}},
+        {"a mask with a scalar", counting({1, 4}), [](Mm& x) { x(logical_row({1, NAN, 0, 1})) = Mm(0.0); }, {1, 4},
+         {0, 2, 3, 0}},
+        {"a range", counting({1, 6}), [](Mm& x) { x(colon(2.0, 4.0)) = Mm(0.0); }, {1, 6}, {1, 0, 0, 0, 5, 6}},
+        {"x() = y replaces", counting({1, 3}), [](Mm& x) { x() = col({4, 5}); }, {2, 1}, {4, 5}},
+    });
+}
+
+TEST(IndexAssign, SeveralIndicesWriteAndGrow)
+{
+    run({
+        {"x(3,4) on 2x2", counting({2, 2}), [](Mm& x) { x(Mm(3.0), Mm(4.0)) = Mm(1.0); }, {3, 4},
+         {1, 2, 0, 3, 4, 0, 0, 0, 0, 0, 0, 1}},
+        {"x(:,3) counts the target's rows", zeros({2, 2}), [](Mm& x) { x(c_p, Mm(3.0)) = Mm(5.0); }, {2, 3},
+         {0, 0, 0, 0, 5, 5}},
+        {"x(:,1) = 5 on empty", Mm(), [](Mm& x) { x(c_p, Mm(1.0)) = Mm(5.0); }, {1, 1}, {5}},
+        {"x(:,1) = column on empty", Mm(), [](Mm& x) { x(c_p, Mm(1.0)) = col({1, 2, 3}); }, {3, 1}, {1, 2, 3}},
+        {"x(:,2) = 3 rows on 2x2", counting({2, 2}), [](Mm& x) { x(c_p, Mm(2.0)) = col({7, 8, 9}); }, {3, 2},
+         {1, 2, 0, 7, 8, 9}},
+        {"rows and columns from lists", counting({3, 3}),
+         [](Mm& x) { x(test::row({3, 1}), test::row({2})) = col({0, -1}); }, {3, 3}, {1, 2, 3, -1, 5, 0, 7, 8, 9}},
+        {"a logical row index", counting({2, 2}), [](Mm& x) { x(logical_row({0, 1}), c_p) = Mm(0.0); }, {2, 2},
+         {1, 0, 3, 0}},
+        {"x(2,:,3) on empty", Mm(), [](Mm& x) { x(Mm(2.0), c_p, Mm(3.0)) = counting({1, 4}); }, {2, 4, 3},
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 3, 0, 4}},
+        {"a third index grows a page", counting({2, 2}), [](Mm& x) { x(Mm(1.0), Mm(2.0), Mm(2.0)) = Mm(9.0); },
+         {2, 2, 2}, {1, 2, 3, 4, 0, 0, 9, 0}},
+        {"one index grows 1x1x3 along its pages", zeros({1, 1, 3}), [](Mm& x) { x(Mm(5.0)) = Mm(1.0); },
+         {1, 1, 5}, {0, 0, 0, 0, 1}},
+        {"x(:,:,2) = a creates x", Mm(), [](Mm& x) { x(c_p, c_p, Mm(2.0)) = counting({2, 2}); }, {2, 2, 2},
+         {0, 0, 0, 0, 1, 2, 3, 4}},
+    });
+}
+
+TEST(IndexAssign, SourceAndTargetTypes)
+{
+    Mm u(test::bytes(1, 2, {1, 2}), "u");
+    u(Mm(2.0)) = Mm(300.0);
+    EXPECT_EQ(u.gettype(), qv_uint8);
+    EXPECT_EQ(u.ur(2), 44) << "300 stored as a byte";
+    u(Mm(4.0)) = Mm(7.0);
+    EXPECT_EQ(u.size(), 4);
+    EXPECT_EQ(u.ur(3), 0);
+    Mm d(test::row({1, 2}), "d");
+    d(Mm(1.0)) = test::bytes(1, 1, {200});
+    EXPECT_EQ(d.gettype(), qv_double) << "a double target stays double";
+    EXPECT_EQ(d.r(1), 200);
+    Mm t(TM("abc"), "t");
+    t(Mm(2.0)) = Mm(65.0);
+    EXPECT_TRUE(t.isstr()) << "the target keeps its text mark";
+    EXPECT_EQ(t.r(2), 65);
+    Mm m(logical_row({1, 0}), "m");
+    m(Mm(3.0)) = Mm(1.0);
+    EXPECT_TRUE(m.islogical());
+    Mm declared(i_o, "declared", 0);
+    declared(Mm(3.0)) = Mm(5.0);
+    EXPECT_EQ(declared.gettype(), qv_double);
+    EXPECT_EQ(values(declared), (std::vector<double>{0, 0, 5}));
+}
+
+TEST(IndexAssign, ComplexParts)
+{
+    Mm x(test::row({1, 2, 3}), "x");
+    x(Mm(2.0)) = test::complex(1, 1, {5}, {1});
+    ASSERT_TRUE(x.isc());
+    EXPECT_EQ(x.addi()[0], 0);
+    EXPECT_EQ(x.addi()[1], 1);
+    x(c_p) = test::row({4, 5, 6});
+    EXPECT_FALSE(x.isc()) << "a real source through a colon makes the target real";
+    Mm z(test::complex(1, 2, {1, 2}, {3, 4}), "z");
+    z(Mm(2.0)) = Mm(9.0);
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(z.addi()[1], 0) << "a real source writes a zero imaginary part";
+    Mm n(zeros({2, 2, 2}), "n");
+    n(Mm(1.0), Mm(1.0), Mm(2.0)) = test::complex(1, 1, {1}, {2});
+    ASSERT_TRUE(n.isc());
+    EXPECT_EQ(n.addi()[4], 2);
+    EXPECT_EQ(n.addi()[0], 0);
+}
+
+TEST(IndexAssign, XColonTakesTheSourceButKeepsTheTargetKind)
+{
+    // Unshared and shared targets behave alike: the kind is the target's.
+    for (bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "shared" : "unshared");
+        Mm x(zeros({2, 3}), "x");
+        Mm other(x);
+        if (!shared)
+            other = Mm();
+        x(c_p) = TM("abcdef");
+        EXPECT_FALSE(x.isstr());
+        EXPECT_EQ(x.gettype(), qv_double);
+        EXPECT_EQ(extents(x), (std::vector<int>{2, 3}));
+        EXPECT_EQ(values(x), (std::vector<double>{97, 98, 99, 100, 101, 102}));
+        if (shared) {
+            EXPECT_EQ(values(other), std::vector<double>(6, 0)) << "the other holder keeps the old elements";
+        }
+    }
+    Mm src = test::row({1, 0, 1, 1});
+    src.setlogical(1);
+    Mm y(zeros({2, 2}), "y");
+    y(c_p) = src;
+    EXPECT_FALSE(y.islogical());
+    EXPECT_EQ(y.addr(), src.addr()) << "the source's buffer is shared, not copied";
+}
+
+struct RefusedCase {
+    const char* what;
+    Mm start;
+    std::function<void(Mm&)> assign;
+    const char* message;
+};
+
+TEST(IndexAssign, RefusedAssignmentsLeaveTheTargetExactlyAsItWas)
+{
+    const std::vector<RefusedCase> cases = {
+        {"zero index", counting({1, 3}), [](Mm& x) { x(Mm(0.0)) = Mm(1.0); }, "x(=0): index is non-positive"},
+        {"zero in a list", counting({1, 3}), [](Mm& x) { x(test::row({0, 1})) = Mm(1.0); },
+         "x((temporary)): index is non-positive"},
+        {"NaN index", counting({1, 3}), [](Mm& x) { x(Mm(NAN)) = Mm(1.0); },
+         "x(=-2147483647): index is non-positive"},
+        {"0.4 rounds to 0", counting({1, 3}), [](Mm& x) { x(Mm(0.4)) = Mm(1.0); }, "x(=0): index is non-positive"},
+        {"x(:) with another count", counting({2, 3}), [](Mm& x) { x(c_p) = colon(1.0, 5.0); },
+         "x(:)=(temporary): size((temporary)) different than size(x)"},
+        {"list and source sizes differ, before growing", counting({1, 3}),
+         [](Mm& x) { x(test::row({1, 5})) = test::row({1, 2, 3}); },
+         "x((temporary))=(temporary): size((temporary)) different than size((temporary))"},
+        {"mask count differs, before growing", counting({1, 3}),
+         [](Mm& x) { x(logical_row({1, 0, 0, 1, 1})) = test::row({1, 2}); },
+         "x((temporary))=(temporary): a logical assignment ; source size != number of non zeros in index"},
+        {"a complex source is not taken in on failure", counting({1, 3}),
+         [](Mm& x) { x(test::row({1, 2})) = test::complex(1, 3, {1, 2, 3}, {1, 1, 1}); },
+         "x((temporary))=(temporary): size((temporary)) different than size((temporary))"},
+        {"infinite index", counting({1, 3}), [](Mm& x) { x(Mm(INFINITY)) = Mm(1.0); }, "Out of memory!"},
+        {"two indices, sizes differ", counting({2, 2}),
+         [](Mm& x) { x(colon(1.0, 2.0), colon(1.0, 2.0)) = test::row({1, 2, 3}); },
+         "x((temporary),(temporary))=(temporary): size(row index)*size(col index) is different than size(source)"},
+        {"row index checked first", counting({2, 2}), [](Mm& x) { x(Mm(0.0), Mm(0.0)) = Mm(1.0); },
+         "x(=0,=0)==1: row index is non-positive"},
+        {"column index", counting({2, 2}), [](Mm& x) { x(Mm(3.0), Mm(-1.0)) = Mm(1.0); },
+         "x(=3,=-1)==1: col index is non-positive"},
+        {"general form, one index past a non-vector", zeros({2, 2, 2}), [](Mm& x) { x(Mm(9.0)) = Mm(1.0); },
+         "Index =9 out of matrix x. Index value was 9 however the indexed matrix has only 8 elements."},
+        {"general form, count differs", zeros({2, 2, 2}), [](Mm& x) { x(colon(1.0, 3.0)) = test::row({1, 2}); },
+         "In indexed assignment to the matrix x, the index size was 3 but right hand side has 2 elements"},
+        {"general form, not positive", zeros({2, 2, 2}), [](Mm& x) { x(Mm(1.0), Mm(0.0), Mm(1.0)) = Mm(1.0); },
+         "index =0 out of matrix x. Index value was 0 which is not positive."},
+        {"two indices cannot grow three dimensions", zeros({2, 2, 2}), [](Mm& x) { x(Mm(3.0), Mm(1.0)) = Mm(1.0); },
+         "In indexed assignment to the matrix x, 2 indices can not grow a matrix of 3 dimensions"},
+        {"brace into a double", counting({1, 2}), [](Mm& x) { x.br(Mm(2.0)) = TM("a"); },
+         "'x' is not a cell array and can't be {}-indexed"},
+        {"cell into a double", counting({1, 2}), [](Mm& x) { x(Mm(1.0)) = Mm(0, 0, 0, 1, 1, qv_cell); },
+         "Can not convert (temporary) into a numeric matrix"},
+        {"unassigned source", counting({1, 2}), [](Mm& x) { Mm u(i_o, "u", 0); x(Mm(1.0)) = u; },
+         "variable 'u' was used without a value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x(c.start, "x");
+        const snapshot before(x);
+        EXPECT_ERROR(c.assign(x), c.message);
+        EXPECT_EQ(snapshot(x), before);
+    }
+    Mm declared(i_o, "declared", 0);
+    EXPECT_ERROR(declared(Mm(0.0)) = Mm(1.0), "declared(=0): index is non-positive");
+    EXPECT_EQ(declared.gettype(), qv_none) << "an untyped target is not given a type by a failed assignment";
+}
+
+// A host whose error hook returns: the library goes on after each report,
+// so every refused assignment must stop by itself without writing.
+class ReturningErrorHook : public ::testing::Test {
+protected:
+    static std::vector<std::string>& reports()
+    {
+        static std::vector<std::string> seen;
+        return seen;
+    }
+    static void record(const char* text) { reports().push_back(text); }
+    void SetUp() override
+    {
+        reports().clear();
+        previous_ = qv_set_error_handler(record);
+    }
+    void TearDown() override { qv_set_error_handler(previous_); }
+
+private:
+    qv_text_handler previous_ = nullptr;
+};
+
+TEST_F(ReturningErrorHook, RefusedAssignmentsStopWithoutWriting)
+{
+    const std::vector<RefusedCase> cases = {
+        {"non-positive", counting({1, 3}), [](Mm& x) { x(Mm(0.0)) = Mm(1.0); }, "x(=0): index is non-positive"},
+        {"size", counting({2, 2}), [](Mm& x) { x(colon(1.0, 2.0), c_p) = test::row({1, 2, 3}); },
+         "x((temporary),(temporary))=(temporary): size(row index)*size(col index) is different than size(source)"},
+        {"walk", zeros({2, 2, 2}), [](Mm& x) { x(Mm(9.0)) = Mm(1.0); },
+         "Index =9 out of matrix x. Index value was 9 however the indexed matrix has only 8 elements."},
+        {"growth beyond memory", counting({1, 3}), [](Mm& x) { x(Mm(INFINITY)) = Mm(1.0); }, "Out of memory!"},
+        {"brace into a double", counting({1, 3}), [](Mm& x) { x.br(Mm(2.0)) = Mm(1.0); },
+         "'x' is not a cell array and can't be {}-indexed"},
+        {"deletion", counting({1, 3}), [](Mm& x) { x(Mm(-1.0)) = x_M; }, "x(-1): index is non-positive"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        reports().clear();
+        Mm x(c.start, "x");
+        const snapshot before(x);
+        c.assign(x);
+        ASSERT_EQ(reports().size(), 1u);
+        EXPECT_EQ(reports()[0], c.message);
+        EXPECT_EQ(snapshot(x), before);
+    }
+    Mm x(counting({1, 3}), "x");
+    Mm r(x(Mm(5.0)));
+    EXPECT_EQ(r.gettype(), qv_none) << "a failed read gives an untyped value";
+    EXPECT_EQ(colon(1.0, INFINITY).size(), 0);
+}
+
+TEST(IndexAssign, SparseTargets)
+{
+    // 3x3 with (1,1)=1, (2,2)=2, (3,3)=3.
+    auto diagonal = [] {
+        Mm s(0, 1, 3, 3, 3, qv_double);
+        for (int k = 0; k < 3; ++k) {
+            s.getindex()[k] = 4 * k;
+            s.addr()[k] = k + 1;
+        }
+        return s;
+    };
+    Mm s(diagonal(), "s");
+    s(Mm(2.0), Mm(2.0)) = Mm(0.0);
+    EXPECT_TRUE(s.issparse());
+    EXPECT_EQ(s.getnnz(), 2) << "a stored element set to 0 is removed";
+    s(Mm(3.0), Mm(1.0)) = Mm(7.0);
+    EXPECT_EQ(s.getnnz(), 3);
+    EXPECT_EQ(values(s), (std::vector<double>{1, 0, 7, 0, 0, 0, 0, 0, 3}));
+    EXPECT_EQ(std::vector<int>(s.getindex(), s.getindex() + 3), (std::vector<int>{0, 2, 8})) << "kept in order";
+    s(test::row({1, 1}), Mm(2.0)) = test::row({4, 5});
+    EXPECT_EQ(s.getnnz(), 4) << "a position assigned twice is stored once";
+    EXPECT_EQ(values(s)[3], 5) << "with the later value";
+    s(Mm(4.0), Mm(4.0)) = Mm(1.0);
+    EXPECT_EQ(extents(s), (std::vector<int>{4, 4}));
+    EXPECT_EQ(values(s), (std::vector<double>{1, 0, 7, 0, 5, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 1}));
+    s(c_p, Mm(1.0)) = Mm(0.0);
+    EXPECT_EQ(s.getnnz(), 3) << "zeros are not stored";
+    Mm z(diagonal(), "z");
+    z(Mm(2.0)) = test::complex(1, 1, {0}, {1});
+    ASSERT_TRUE(z.isc());
+    EXPECT_TRUE(z.issparse());
+    EXPECT_EQ(z.getnnz(), 4);
+}
+
+TEST(IndexAssign, CellTargets)
+{
+    Mm c(cell(Mm(1.0), Mm(2.0)), "c");
+    c.br(Mm(4.0)) = TM("a");
+    ASSERT_EQ(extents(c), (std::vector<int>{1, 4}));
+    EXPECT_EQ(c.mr(3).gettype(), qv_double) << "a new cell element is an empty double";
+    EXPECT_EQ(c.mr(3).size(), 0);
+    EXPECT_TRUE(c.mr(4).isstr());
+    c.br(Mm(2.0)) = x_M;
+    EXPECT_EQ(c.size(), 4) << "a brace store of [] stores an empty element";
+    c(Mm(1.0)) = Mm(5.0);
+    EXPECT_EQ(c.mr(1).r(), 5) << "a number into a cell through parentheses becomes an element";
+    Mm e(Mm(), "e");
+    e.br(Mm(2.0)) = TM("a");
+    EXPECT_EQ(e.gettype(), qv_cell);
+    EXPECT_EQ(extents(e), (std::vector<int>{1, 2}));
+    Mm grid(Mm(0, 0, 0, 2, 2, qv_cell), "grid");
+    grid.br(Mm(2.0), Mm(3.0)) = Mm(1.0);
+    EXPECT_EQ(extents(grid), (std::vector<int>{2, 3}));
+    EXPECT_EQ(grid.mr(2, 3).r(), 1);
+    EXPECT_EQ(grid.mr(1, 3).gettype(), qv_double);
+}
+
+TEST(IndexAssign, CellElementIntoItsOwnCell)
+{
+    Mm c(cell(Mm(1.0), Mm(2.0)), "c");
+    c.mr(1) = Mm(1.0);
+    c.br(Mm(2.0)) = c;
+    ASSERT_EQ(c.mr(2).gettype(), qv_cell);
+    EXPECT_EQ(c.mr(2).size(), 2);
+    EXPECT_NE(c.mr(2).getpr((Mm*)nullptr), c.getpr((Mm*)nullptr)) << "the element holds the old cell, no cycle";
+    // The source lives in the storage the growth replaces.
+    c.br(Mm(7.0)) = c.mr(2);
+    ASSERT_EQ(c.size(), 7);
+    EXPECT_EQ(c.mr(7).size(), 2);
+    c.br(Mm(1.0)) = c.mr(1);
+    EXPECT_EQ(c.mr(1).r(), 1);
+    EXPECT_ERROR(c(Mm(3.0)) = c.mr(2), "c(=3)=(temporary): size((temporary)) different than size(=3)")
+        << "through parentheses a cell source gives its elements";
+    Mm one(cell(Mm(1.0)), "one");
+    one(Mm(2.0)) = one;
+    EXPECT_EQ(one.size(), 2);
+}
+
+TEST(IndexAssign, CopyOnWriteAndGrowthInPlace)
+{
+    Mm x(counting({1, 3}), "x");
+    Mm y(x, "y");
+    x(Mm(2.0)) = Mm(9.0);
+    EXPECT_EQ(values(y), (std::vector<double>{1, 2, 3})) << "the other holder keeps its elements";
+    EXPECT_EQ(values(x), (std::vector<double>{1, 9, 3}));
+    const double* block = x.addr();
+    x(Mm(6.0)) = Mm(1.0);
+    EXPECT_EQ(x.addr(), block) << "growth within the spare room keeps the block";
+    Mm z(x);
+    x(Mm(7.0)) = Mm(1.0);
+    EXPECT_NE(x.addr(), block) << "a shared target gets its own block";
+    EXPECT_EQ(z.size(), 6);
+
+    Mm c(cell(Mm(1.0), Mm(4.0)), "c");
+    for (int k = 1; k <= 4; ++k)
+        c.mr(k) = Mm(double(k));
+    c(test::row({3, 4})) = x_M;
+    c(Mm(4.0)) = Mm(0, 0, 0, 1, 1, qv_cell);
+    ASSERT_EQ(c.size(), 4);
+    EXPECT_EQ(c.mr(3).size(), 0) << "a slot freed by deletion comes back empty";
+    EXPECT_EQ(c.mr(3).gettype(), qv_double);
+}
+
+TEST(IndexAssign, EnginesCalledDirectly)
+{
+    Mm x = counting({2, 2});
+    x.vwcopy2(Mm(0.0), Mm(1.0), c_p);
+    EXPECT_EQ(values(x), (std::vector<double>{0, 2, 0, 4}));
+    x.vwcopy1(test::bytes(1, 1, {5}), Mm(4.0));
+    EXPECT_EQ(values(x)[3], 5) << "the source is converted to the target's type";
+    Mm n = zeros({1, 2, 2});
+    n.vwcopy1(Mm(3.0), Mm(2.0));
+    EXPECT_EQ(values(n), (std::vector<double>{0, 3, 0, 0})) << "an N-d target takes the general form";
+    Mm c(0, 0, 0, 1, 1, qv_cell);
+    c.vwcopyn(Mr(Mr_brace, c, Mm(3.0)), Mm(1.0));
+    EXPECT_EQ(c.size(), 3);
+}
+
+} // namespace

@@ -1,0 +1,190 @@
+// Deleting elements with an empty source: one index, two indices and the
+// general form along one non-colon index, for every element storage.
+#include "test_support.hpp"
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+using test::extents;
+using test::values;
+
+Mm counting(std::vector<int> dims)
+{
+    Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
+    for (int k = 0; k < x.size(); ++k)
+        x.addr()[k] = k + 1;
+    return x;
+}
+
+Mm logical_row(std::initializer_list<double> v)
+{
+    Mm m = test::row(v);
+    m.setlogical(1);
+    return m;
+}
+
+std::vector<double> range(int from, int to)
+{
+    std::vector<double> v;
+    for (int k = from; k <= to; ++k)
+        v.push_back(k);
+    return v;
+}
+
+struct DeleteCase {
+    const char* what;
+    Mm start;
+    std::function<void(Mm&)> remove;
+    std::vector<int> dims;
+    std::vector<double> expected;
+};
+
+TEST(IndexDelete, DeletionShapes)
+{
+    std::vector<double> outside_row2_col3 = {1, 3, 4, 6, 10, 12};
+    const std::vector<DeleteCase> cases = {
+        {"a repeat counts once, beyond is ignored", counting({1, 4}), [](Mm& x) { x(test::row({2, 2, 9})) = x_M; },
+         {1, 4 - 1}, {1, 3, 4}},
+        {"from a matrix gives a row", counting({3, 3}), [](Mm& x) { x(Mm(5.0)) = x_M; }, {1, 8},
+         {1, 2, 3, 4, 6, 7, 8, 9}},
+        {"from a column stays a column", counting({4, 1}), [](Mm& x) { x(Mm(1.0)) = x_M; }, {3, 1}, {2, 3, 4}},
+        {"0.5 deletes element 1", counting({1, 3}), [](Mm& x) { x(Mm(0.5)) = x_M; }, {1, 2}, {2, 3}},
+        {"a full mask empties", counting({1, 3}), [](Mm& x) { x(logical_row({1, 1, 1})) = x_M; }, {0, 0}, {}},
+        {"mask entries beyond delete nothing", counting({1, 3}), [](Mm& x) { x(logical_row({0, 1, 0, 1})) = x_M; },
+         {1, 2}, {1, 3}},
+        {"an empty index deletes nothing", counting({1, 3}), [](Mm& x) { x(x_M) = x_M; }, {1, 3}, {1, 2, 3}},
+        {"x(:) empties", counting({2, 2}), [](Mm& x) { x(c_p) = x_M; }, {0, 0}, {}},
+        {"x(:,:) leaves a matrix alone", counting({3, 4}), [](Mm& x) { x(c_p, c_p) = x_M; }, {3, 4}, range(1, 12)},
+        {"a row", counting({3, 4}), [](Mm& x) { x(Mm(2.0), c_p) = x_M; }, {2, 4}, {1, 3, 4, 6, 7, 9, 10, 12}},
+        {"two columns", counting({3, 4}), [](Mm& x) { x(c_p, test::row({1, 4})) = x_M; }, {3, 2}, range(4, 9)},
+        {"a mask of columns", counting({3, 4}), [](Mm& x) { x(c_p, logical_row({0, 1, 1, 0})) = x_M; }, {3, 2},
+         {1, 2, 3, 10, 11, 12}},
+        {"row and column give a row", counting({3, 4}), [](Mm& x) { x(Mm(2.0), Mm(3.0)) = x_M; }, {1, 6},
+         outside_row2_col3},
+        {"out-of-range rows are ignored", counting({3, 4}), [](Mm& x) { x(test::row({0, 7}), c_p) = x_M; }, {3, 4},
+         range(1, 12)},
+        {"every row", counting({2, 2}), [](Mm& x) { x(test::row({1, 2}), c_p) = x_M; }, {0, 0}, {}},
+        {"a middle slab of 3x4x2", counting({3, 4, 2}), [](Mm& x) { x(Mm(2.0), c_p, c_p) = x_M; }, {2, 4, 2},
+         {1, 3, 4, 6, 7, 9, 10, 12, 13, 15, 16, 18, 19, 21, 22, 24}},
+        {"the last page collapses", counting({3, 4, 2}), [](Mm& x) { x(c_p, c_p, Mm(2.0)) = x_M; }, {3, 4},
+         range(1, 12)},
+        {"a column of every page", counting({2, 3, 2}), [](Mm& x) { x(c_p, Mm(2.0)) = x_M; }, {2, 2, 2},
+         {1, 2, 5, 6, 7, 8, 11, 12}},
+        {"one index on N-d gives a row", counting({2, 1, 2}), [](Mm& x) { x(Mm(2.0)) = x_M; }, {1, 3}, {1, 3, 4}},
+        {"one index on an N-d vector keeps it", counting({1, 1, 4}), [](Mm& x) { x(test::row({1, 4})) = x_M; },
+         {1, 1, 2}, {2, 3}},
+        {"all colons in the general form", counting({2, 2, 2}), [](Mm& x) { x(c_p, c_p, c_p) = x_M; }, {0, 0}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x(c.start, "x");
+        c.remove(x);
+        EXPECT_EQ(extents(x), c.dims);
+        EXPECT_EQ(values(x), c.expected);
+    }
+}
+
+TEST(IndexDelete, RefusedDeletionsChangeNothing)
+{
+    struct Case {
+        const char* what;
+        Mm start;
+        std::function<void(Mm&)> remove;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"zero", counting({1, 3}), [](Mm& x) { x(Mm(0.0)) = x_M; }, "x(0): index is non-positive"},
+        {"NaN", counting({1, 3}), [](Mm& x) { x(test::row({1, NAN})) = x_M; }, "x(0): index is non-positive"},
+        {"minus two", counting({1, 3}), [](Mm& x) { x(test::row({1, -2})) = x_M; }, "x(-2): index is non-positive"},
+        {"two non-colon indices", counting({2, 2, 2}), [](Mm& x) { x(Mm(1.0), Mm(2.0), c_p) = x_M; },
+         "While assigning empty matrix to the matrix 'x', there was more than one non-colon index"},
+        {"general form, not positive", counting({2, 2, 2}), [](Mm& x) { x(c_p, Mm(0.0), c_p) = x_M; },
+         "index =0 out of matrix x. Index value was 0 which is not positive."},
+        {"general form, one index past a non-vector", counting({2, 2, 2}), [](Mm& x) { x(Mm(9.0)) = x_M; },
+         "Index =9 out of matrix x. Index value was 9 however the indexed matrix has only 8 elements."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x(c.start, "x");
+        const std::vector<int> dims = extents(x);
+        const double* data = x.addr();
+        EXPECT_ERROR(c.remove(x), c.message);
+        EXPECT_EQ(extents(x), dims);
+        EXPECT_EQ(x.addr(), data);
+    }
+}
+
+TEST(IndexDelete, MarksStorageAndSharing)
+{
+    Mm t(TM("hello"), "t");
+    t(c_p) = x_M;
+    EXPECT_TRUE(t.isstr()) << "x(:) = [] keeps the text mark";
+    EXPECT_EQ(t.size(), 0);
+    Mm s(TM("hello"), "s");
+    s(Mm(1.0), c_p) = x_M;
+    EXPECT_TRUE(s.isstr());
+
+    Mm x(counting({1, 5}), "x");
+    const double* block = x.addr();
+    x(Mm(2.0)) = x_M;
+    EXPECT_EQ(x.addr(), block) << "an unshared target is compacted in place";
+    Mm y(x);
+    x(Mm(1.0)) = x_M;
+    EXPECT_EQ(values(y), (std::vector<double>{1, 3, 4, 5})) << "a shared target leaves the other holder alone";
+    EXPECT_EQ(values(x), (std::vector<double>{3, 4, 5}));
+
+    Mm z(test::complex(1, 3, {1, 2, 3}, {4, 5, 6}), "z");
+    z(Mm(2.0)) = x_M;
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(z.addi()[1], 6);
+
+    Mm b(test::bytes(2, 2, {1, 2, 3, 4}), "b");
+    b(c_p, Mm(1.0)) = x_M;
+    EXPECT_EQ(b.gettype(), qv_uint8);
+    EXPECT_EQ(b.ur(2), 4);
+
+    Mm c(cell(Mm(1.0), Mm(3.0)), "c");
+    c.mr(3) = TM("last");
+    c(Mm(1.0)) = x_M;
+    ASSERT_EQ(c.size(), 2);
+    EXPECT_TRUE(c.mr(2).isstr());
+    c.br(Mm(1.0)) = x_M;
+    EXPECT_EQ(c.size(), 2) << "a brace store of [] is not a deletion";
+}
+
+TEST(IndexDelete, StructArraysAndSparseValues)
+{
+    Mm s(Mm(0, 0, 0, 1, 3, qv_cell), "s");
+    s.addfield("a", 1);
+    for (int k = 1; k <= 3; ++k) {
+        Mm f(0, 0, 0, 1, 1, qv_cell);
+        f.mr(1) = Mm(double(k));
+        s.mr(k) = f;
+    }
+    s(Mm(2.0)) = x_M;
+    ASSERT_TRUE(s.isstruct());
+    EXPECT_EQ(extents(s), (std::vector<int>{1, 2}));
+    EXPECT_EQ(Mm(s(Mm(2.0)).member("a")).r(), 3);
+
+    // 4x4 with (r, c) holding 10 r + c on the diagonal and at (1,4).
+    Mm sp(0, 1, 5, 4, 4, qv_double);
+    const int at[] = {0, 5, 10, 12, 15};
+    const double v[] = {11, 22, 33, 14, 44};
+    for (int k = 0; k < 5; ++k) {
+        sp.getindex()[k] = at[k];
+        sp.addr()[k] = v[k];
+    }
+    Mm x(sp, "x");
+    x(c_p, Mm(2.0)) = x_M;
+    ASSERT_TRUE(x.issparse());
+    EXPECT_EQ(extents(x), (std::vector<int>{4, 3}));
+    EXPECT_EQ(x.getnnz(), 4);
+    EXPECT_EQ(values(x), (std::vector<double>{11, 0, 0, 0, 0, 0, 33, 0, 14, 0, 0, 44}));
+    x(Mm(4.0), c_p) = x_M;
+    EXPECT_EQ(extents(x), (std::vector<int>{3, 3}));
+    EXPECT_EQ(values(x), (std::vector<double>{11, 0, 0, 0, 0, 33, 14, 0, 0}));
+}
+
+} // namespace

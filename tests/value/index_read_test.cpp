@@ -1,0 +1,385 @@
+// Reading through index references: result shapes, shared storage, the
+// index-error messages, struct fields, cells, sparse values and the
+// references themselves (intake of index values, copies, cell indices).
+#include "test_support.hpp"
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test::extents;
+using test::values;
+
+// 1, 2, ..., n shaped to the given extents.
+Mm counting(std::vector<int> dims)
+{
+    Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
+    for (int k = 0; k < x.size(); ++k)
+        x.addr()[k] = k + 1;
+    return x;
+}
+
+Mm logical_row(std::initializer_list<double> v)
+{
+    Mm m = test::row(v);
+    m.setlogical(1);
+    return m;
+}
+
+Mm logical_matrix(int r, int c, std::initializer_list<double> v)
+{
+    Mm m = test::real(r, c, v);
+    m.setlogical(1);
+    return m;
+}
+
+struct ShapeCase {
+    const char* what;
+    Mm value;
+    std::vector<int> dims;
+    std::vector<double> values;
+};
+
+TEST(IndexRead, ResultShapesFollowTheBaseAndTheIndex)
+{
+    const Mm m3 = counting({3, 3});
+    const Mm r4 = counting({1, 4});
+    const Mm c4 = counting({4, 1});
+    const Mm one = Mm(7.0);
+    const Mm m34 = counting({3, 4});
+    const std::vector<ShapeCase> cases = {
+        {"3x3 by a row", Mm(m3(test::row({1, 2, 3}))), {1, 3}, {1, 2, 3}},
+        {"3x3 by a column", Mm(m3(test::real(3, 1, {1, 2, 3}))), {3, 1}, {1, 2, 3}},
+        {"3x3 by a 2x2 index", Mm(m3(test::real(2, 2, {9, 8, 7, 6}))), {2, 2}, {9, 8, 7, 6}},
+        {"row by a column", Mm(r4(test::real(2, 1, {1, 2}))), {1, 2}, {1, 2}},
+        {"column by a row", Mm(c4(test::row({1, 2}))), {2, 1}, {1, 2}},
+        {"scalar by a 2x2 index", Mm(one(test::real(2, 2, {1, 1, 1, 1}))), {2, 2}, {7, 7, 7, 7}},
+        {"3x3 by a 3x3 mask", Mm(m3(logical_matrix(3, 3, {1, 0, 0, 0, 1, 1, 0, 0, 1}))), {4, 1}, {1, 5, 6, 9}},
+        {"3x3 by a 1x9 mask", Mm(m3(logical_row({1, 0, 0, 0, 1, 1, 0, 0, 1}))), {1, 4}, {1, 5, 6, 9}},
+        {"row by a column mask", Mm(r4(logical_matrix(4, 1, {0, 1, 1, 0}))), {1, 2}, {2, 3}},
+        {"mask with NaN selects nothing there", Mm(r4(logical_row({NAN, 1, NAN, 1}))), {1, 2}, {2, 4}},
+        {"x(:) of 2x3", Mm(counting({2, 3})(c_p)), {6, 1}, {1, 2, 3, 4, 5, 6}},
+        {"x(2,:) of 3x4", Mm(m34(Mm(2.0), c_p)), {1, 4}, {2, 5, 8, 11}},
+        {"x(:,[4 1]) of 3x4", Mm(m34(c_p, test::row({4, 1}))), {3, 2}, {10, 11, 12, 1, 2, 3}},
+        {"x([3 1],[2 2])", Mm(m34(test::row({3, 1}), test::row({2, 2}))), {2, 2}, {6, 4, 6, 4}},
+        {"x(mask,:) with a row mask", Mm(m34(logical_row({1, 0, 1}), c_p)), {2, 4}, {1, 3, 4, 6, 7, 9, 10, 12}},
+        {"x(1.7) is the first", Mm(r4(Mm(1.7))), {1, 1}, {1}},
+        {"x(2.9) is the second", Mm(r4(Mm(2.9))), {1, 1}, {2}},
+        {"x([]) is empty", Mm(r4(x_M)), {0, 0}, {}},
+        {"x(:,:,2) of 2x2x2", Mm(counting({2, 2, 2})(c_p, c_p, Mm(2.0))), {2, 2}, {5, 6, 7, 8}},
+        {"N-d base by one row index", Mm(counting({2, 2, 2})(test::row({8, 1}))), {1, 2}, {8, 1}},
+        {"N-d vector keeps its orientation", Mm(counting({1, 1, 4})(test::row({4, 2}))), {1, 1, 2}, {4, 2}},
+        {"3-index read", Mm(counting({2, 3, 2})(Mm(2.0), test::row({1, 3}), Mm(2.0))), {1, 2}, {8, 12}},
+        {"range index", Mm(counting({1, 20})(colon(3.0, 14.0))), {1, 12}, {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(extents(c.value), c.dims);
+        EXPECT_EQ(values(c.value), c.values);
+        EXPECT_EQ(c.value.getname(), nullptr) << "results never carry a name";
+    }
+}
+
+TEST(IndexRead, WholeValueReadsShareStorage)
+{
+    Mm x(counting({2, 3}), "x");
+    for (Mm y : {Mm(x(c_p)), Mm(x()), Mm(x(c_p, c_p))}) {
+        EXPECT_EQ(y.addr(), x.addr());
+        EXPECT_EQ(y.getname(), nullptr);
+    }
+    Mm column(x(c_p));
+    EXPECT_EQ(extents(column), (std::vector<int>{6, 1}));
+    EXPECT_EQ(extents(x), (std::vector<int>{2, 3})) << "the base keeps its shape";
+    Mm empty(Mm()(c_p));
+    EXPECT_EQ(extents(empty), (std::vector<int>{0, 0}));
+}
+
+struct ErrorCase {
+    const char* what;
+    std::function<void()> read;
+    const char* message;
+};
+
+TEST(IndexRead, BadIndicesGetTheirMessages)
+{
+    const Mm x(counting({1, 3}), "x");
+    const Mm m(counting({3, 4}), "m");
+    const Mm a(counting({2, 3, 2}), "a");
+    const Mm v(counting({1, 1, 6}), "v");
+    const std::vector<ErrorCase> cases = {
+        {"beyond a row", [&] { (void)Mm(x(Mm(5.0))); },
+         "x(=5) : Index out of matrix. Index value was 5 however the indexed matrix has 3 elements."},
+        {"zero", [&] { (void)Mm(x(Mm(0.0))); },
+         "x(=0) : Index out of matrix. Index value was 0 however the indexed matrix has 3 elements."},
+        {"minus a half selects position 0", [&] { (void)Mm(x(Mm(-0.5))); },
+         "x(=0) : Index out of matrix. Index value was 0 however the indexed matrix has 3 elements."},
+        {"NaN", [&] { (void)Mm(x(Mm(NAN))); },
+         "x(=-2147483647) : Index out of matrix. Index value was 0 however the indexed matrix has 3 elements."},
+        {"infinity", [&] { (void)Mm(x(Mm(INFINITY))); },
+         "x(=2147483647) : Index out of matrix. Index value was 2147483647 however the indexed matrix has 3 "
+         "elements."},
+        {"a list with one bad value", [&] { (void)Mm(x(test::row({1, 4}))); },
+         "x((temporary)) : Index out of matrix. Index value was 4 however the indexed matrix has 3 elements."},
+        {"mask true beyond the end", [&] { (void)Mm(x(logical_row({0, 1, 0, 0, 1}))); },
+         "x((temporary)) : Index out of matrix. Index value was 5 however the indexed matrix has 3 elements."},
+        {"column", [&] { (void)Mm(m(c_p, Mm(5.0))); },
+         "m(:,=5): col index out of matrix. Index was 5 but indexed matrix has 4 columns."},
+        {"row", [&] { (void)Mm(m(Mm(4.0), Mm(1.0))); },
+         "m(=4,=1): row index out of matrix. Index was 4 but indexed matrix has 3 rows."},
+        {"the first column is checked before the rows", [&] { (void)Mm(m(test::row({9, 1}), test::row({7, 1}))); },
+         "m((temporary),(temporary)): col index out of matrix. Index was 7 but indexed matrix has 4 columns."},
+        {"the rows before a later column", [&] { (void)Mm(m(test::row({9, 1}), test::row({1, 7}))); },
+         "m((temporary),(temporary)): row index out of matrix. Index was 9 but indexed matrix has 3 rows."},
+        {"row mask beyond the rows", [&] { (void)Mm(m(logical_row({0, 0, 0, 1}), c_p)); },
+         "m((temporary),:): row index out of matrix. Index was 4 but indexed matrix has 3 rows."},
+        {"walk: one index past a non-vector", [&] { (void)Mm(a(Mm(13.0))); },
+         "Index =13 out of matrix a. Index value was 13 however the indexed matrix has only 12 elements."},
+        {"walk: one index past a vector", [&] { (void)Mm(v(Mm(7.0))); },
+         "Index =7 out of vector v. Index value was 7 however the indexed vector has only 6 elements."},
+        {"walk: the second index stays in its dimension", [&] { (void)Mm(a(Mm(1.0), Mm(5.0))); },
+         "Index =5 out of matrix a. Index value was 5 however the indexed matrix has 3 elements in this "
+         "dimension."},
+        {"walk: not positive", [&] { (void)Mm(a(Mm(1.0), Mm(0.0), Mm(1.0))); },
+         "index =0 out of matrix a. Index value was 0 which is not positive."},
+        {"brace on a double", [&] { (void)Mm(x.br(Mm(1.0))); },
+         "variable 'x' was {}-indexed, but it is not a cell array"},
+        {"untyped base", [&] { Mm u(i_o, "u", 0); (void)Mm(u(Mm(1.0))); },
+         "u(...): variable 'u' was used without value."},
+        {"unassigned index", [&] { Mm u(i_o, "u", 0); (void)Mm(x(u)); }, "variable 'u' was used without a value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(c.read(), c.message);
+    }
+}
+
+TEST(IndexRead, TheColonFunctionIsAnEmptyIndexNotTheColon)
+{
+    Mm x = test::row({4, 5, 6});
+    Mm none(x(colon()));
+    EXPECT_EQ(none.size(), 0);
+    Mm all(x(c_p));
+    EXPECT_EQ(all.size(), 3);
+}
+
+TEST(IndexRead, SilentReadsGiveAnUntypedValue)
+{
+    const Mm x(counting({1, 3}), "x");
+    test::clear_printed();
+    for (Mm r : {Mm(x(Mm(5.0)), 0), Mm(x(Mm(0.0), Mm(1.0)), 0), Mm(x.br(Mm(1.0)), 0), Mm(x.member("f"), 0)}) {
+        EXPECT_EQ(r.gettype(), qv_none);
+        EXPECT_EQ(r.getname(), nullptr);
+    }
+    EXPECT_EQ(test::printed(), "");
+}
+
+TEST(IndexRead, ComplexSelectionsWithoutImaginaryPartsAreReal)
+{
+    Mm z = test::complex(1, 3, {1, 2, 3}, {0, 5, 0});
+    Mm picked(z(test::row({1, 3})));
+    EXPECT_FALSE(picked.isc());
+    EXPECT_EQ(values(picked), (std::vector<double>{1, 3}));
+    Mm kept(z(test::row({3, 2})));
+    ASSERT_TRUE(kept.isc());
+    EXPECT_EQ(kept.addi()[1], 5);
+    Mm one(z(Mm(2.0)));
+    ASSERT_TRUE(one.isc()) << "the scalar read keeps a non-zero imaginary part";
+    EXPECT_EQ(one.addi()[0], 5);
+}
+
+TEST(IndexRead, ResultsKeepTheBaseFlagsButNotItsWorkspaceMarks)
+{
+    Mm s = TM("hello");
+    Mm piece(s(colon(2.0, 4.0)));
+    EXPECT_TRUE(piece.isstr());
+    Mm mask = logical_row({1, 0, 1});
+    EXPECT_TRUE(Mm(mask(Mm(1.0))).islogical());
+    Mm g(test::row({1, 2}), "g");
+    g.getflags().global = 1;
+    g.getflags().persistent = 1;
+    Mm part(g(Mm(2.0)));
+    EXPECT_EQ(part.getflags().global, 0);
+    EXPECT_EQ(part.getflags().persistent, 0);
+}
+
+TEST(IndexRead, Uint8AndCellElements)
+{
+    Mm b = test::bytes(2, 2, {10, 20, 30, 40});
+    Mm col(b(c_p, Mm(2.0)));
+    EXPECT_EQ(col.gettype(), qv_uint8);
+    EXPECT_EQ(col.ur(1), 30);
+    EXPECT_EQ(col.ur(2), 40);
+
+    Mm c(0, 0, 0, 1, 3, qv_cell);
+    c.mr(1) = Mm(1.0);
+    c.mr(2) = TM("two");
+    c.mr(3) = Mm(3.0);
+    Mm sub(c(test::row({3, 2})));
+    EXPECT_EQ(sub.gettype(), qv_cell);
+    EXPECT_EQ(extents(sub), (std::vector<int>{1, 2}));
+    EXPECT_EQ(sub.mr(1).r(), 3);
+    EXPECT_EQ(sub.mr(2).getpr((double*)nullptr), c.mr(2).getpr((double*)nullptr)) << "elements are shared";
+    Mm second(c.br(test::row({2, 3})));
+    EXPECT_TRUE(second.isstr()) << "a brace read returns the first selected element only";
+    EXPECT_EQ(Mm(c.br(x_M)).size(), 0);
+    const Mm empty(Mm(0, 0, 0, 0, 0, qv_cell), "empty");
+    EXPECT_ERROR((void)Mm(empty.br(Mm(1.0))),
+                 "Index =1 out of vector empty. Index value was 1 however the indexed vector has only 0 elements.");
+}
+
+Mm make_struct(int n, std::vector<const char*> fields)
+{
+    Mm s(0, 0, 0, 1, n, qv_cell);
+    for (const char* f : fields)
+        s.addfield(f, 1);
+    for (int k = 1; k <= n; ++k) {
+        Mm values(0, 0, 0, static_cast<int>(fields.size()), 1, qv_cell);
+        for (int f = 1; f <= static_cast<int>(fields.size()); ++f)
+            values.mr(f) = Mm(10.0 * k + f);
+        s.mr(k) = values;
+    }
+    return s;
+}
+
+TEST(IndexRead, StructFields)
+{
+    Mm s(make_struct(3, {"a", "f"}), "s");
+    Mm all(s.member("f"));
+    ASSERT_EQ(all.gettype(), qv_cell);
+    EXPECT_EQ(extents(all), (std::vector<int>{1, 3}));
+    EXPECT_EQ(all.mr(3).r(), 32);
+    Mm one(make_struct(1, {"a", "f"}));
+    EXPECT_EQ(Mm(one.member("a")).r(), 11) << "a 1x1 struct gives the value itself";
+    Mm none(Mm(0, 0, 0, 0, 0, qv_cell), "none");
+    none.addfield("f", 1);
+    EXPECT_EQ(Mm(none.member("f")).gettype(), qv_double);
+    EXPECT_ERROR((void)Mm(s.member("g")), "s.g: structure field does not exist");
+    const Mm d(Mm(1.0), "d");
+    EXPECT_ERROR((void)Mm(d.member("g")), "d.g: not a structure");
+    Mm bad = make_struct(2, {"a", "f"});
+    bad.mr(2) = Mm(0, 0, 0, 1, 1, qv_cell);
+    EXPECT_ERROR((void)Mm(bad.member("a")), "structure '(temporary)' is built wrong");
+    // Chains: the second element's field.
+    EXPECT_EQ(Mm(s(Mm(2.0)).member("a")).r(), 21);
+    // Beyond the array, a silent read gives a struct of empty fields.
+    Mm beyond(s(Mm(5.0)), 0);
+    EXPECT_TRUE(beyond.isstruct());
+    EXPECT_EQ(beyond.size(), 1);
+    EXPECT_EQ(beyond.mr(1).size(), 2);
+}
+
+TEST(IndexRead, SparseBases)
+{
+    // 4x4 with entries at (1,1)=1, (3,2)=2, (2,4)=3, (4,4)=4.
+    Mm s(0, 1, 4, 4, 4, qv_double);
+    const int at[] = {0, 6, 13, 15};
+    const double v[] = {1, 2, 3, 4};
+    for (int k = 0; k < 4; ++k) {
+        s.getindex()[k] = at[k];
+        s.addr()[k] = v[k];
+    }
+    Mm cols(s(c_p, test::row({4, 3, 2})));
+    EXPECT_TRUE(cols.issparse());
+    EXPECT_EQ(extents(cols), (std::vector<int>{4, 3}));
+    EXPECT_EQ(cols.getnnz(), 3) << "the empty column still counts";
+    EXPECT_EQ(values(cols), (std::vector<double>{0, 3, 0, 4, 0, 0, 0, 0, 0, 0, 2, 0}));
+    Mm block(s(test::row({2, 4}), test::row({4, 1})));
+    EXPECT_TRUE(block.issparse());
+    EXPECT_EQ(values(block), (std::vector<double>{3, 4, 0, 0}));
+    Mm picked(s(test::row({7, 16, 2})));
+    EXPECT_TRUE(picked.issparse());
+    EXPECT_EQ(values(picked), (std::vector<double>{2, 4, 0}));
+    Mm whole(s(c_p));
+    EXPECT_EQ(extents(whole), (std::vector<int>{16, 1}));
+    EXPECT_EQ(whole.getindex(), s.getindex()) << "x(:) shares even a sparse value";
+    const Mm named(s, "s");
+    EXPECT_ERROR((void)Mm(named(c_p, Mm(5.0))),
+                 "Index =5 out of matrix s. Index value was 5 however the indexed matrix has 4 elements in this "
+                 "dimension.");
+    Mm sparse_index(0, 1, 2, 1, 2, qv_double);
+    sparse_index.getindex()[0] = 0;
+    sparse_index.getindex()[1] = 1;
+    sparse_index.addr()[0] = 4;
+    sparse_index.addr()[1] = 1;
+    EXPECT_EQ(values(Mm(counting({1, 4})(sparse_index))), (std::vector<double>{4, 1}))
+        << "a sparse index is read in its full form on the plain path";
+    Mm with_zero(0, 1, 1, 1, 3, qv_double);
+    with_zero.getindex()[0] = 1;
+    with_zero.addr()[0] = 2;
+    EXPECT_ERROR((void)Mm(named(with_zero)), "Sparse index (temporary) out of matrix s. Index value was 0.");
+}
+
+// A class whose "subsref" records the subscript record it receives.
+Mm last_record;
+Mm recording_subsref(Mm object, Mm record)
+{
+    last_record = record;
+    return Mm(42.0);
+}
+
+TEST(IndexRead, ClassesWithSubsrefReceiveTheSubscriptRecord)
+{
+    register_class_function("probe", "subsref", recording_subsref);
+    Mm object = mclass(make_struct(1, {"a"}), TM("probe"));
+    EXPECT_EQ(Mm(object(Mm(2.0), c_p)).r(), 42);
+    ASSERT_TRUE(last_record.isstruct());
+    Mm type(last_record.member("type"));
+    char text[8];
+    Mstr(type, text, sizeof text);
+    EXPECT_STREQ(text, "()");
+    Mm subs(last_record.member("subs"));
+    ASSERT_EQ(subs.gettype(), qv_cell);
+    EXPECT_EQ(extents(subs), (std::vector<int>{2, 1}));
+    EXPECT_EQ(subs.mr(1).r(), 2);
+    EXPECT_EQ(extents(subs.mr(2)), (std::vector<int>{0, 0}));
+    EXPECT_EQ(subs.mr(2).getname(), nullptr) << "the colon is stored as an ordinary empty value";
+
+    (void)Mm(object.member("name"));
+    Mstr(Mm(last_record.member("type")), text, sizeof text);
+    EXPECT_STREQ(text, ".");
+    Mstr(Mm(last_record.member("subs")), text, sizeof text);
+    EXPECT_STREQ(text, "name");
+    (void)Mm(object());
+    EXPECT_EQ(Mm(last_record.member("subs")).size(), 0) << "x() passes an empty cell";
+    unregister_class_function("probe", "subsref");
+    last_record = Mm();
+}
+
+TEST(IndexReference, IntakeBorrowsDoublesAndOwnsConversions)
+{
+    Mm x = counting({3, 3});
+    Mm k(2.0);
+    Mr by_double(Mr_paren, x, k);
+    EXPECT_EQ(&by_double.getindex(0), &k);
+    EXPECT_FALSE(by_double.isowned(0));
+    Mm u = test::bytes(1, 1, {3});
+    Mr by_byte(Mr_paren, x, u);
+    EXPECT_TRUE(by_byte.isowned(0));
+    EXPECT_EQ(by_byte.getindex(0).gettype(), qv_double);
+    EXPECT_EQ(Mm(by_byte).r(), 3);
+    Mr copy(by_byte);
+    EXPECT_FALSE(copy.isowned(0)) << "a copy borrows";
+    EXPECT_EQ(&copy.getindex(0), &by_byte.getindex(0));
+
+    Mm pair(0, 0, 0, 1, 2, qv_cell);
+    pair.mr(1) = Mm(2.0);
+    pair.mr(2) = test::bytes(1, 1, {3});
+    Mr by_cell(Mr_paren, x, pair);
+    ASSERT_EQ(by_cell.getnidx(), 2);
+    EXPECT_EQ(Mm(by_cell).r(), 8) << "x({2, 3}) is x(2, 3)";
+    Mm five(0, 0, 0, 1, 5, qv_cell);
+    EXPECT_EQ(Mr(Mr_paren, x, five).getnidx(), 0);
+    EXPECT_EQ(Mm(Mr(Mr_paren, x, five)).size(), 9) << "five elements refer to x as a whole";
+    EXPECT_EQ(Mm(Mr(Mr_paren, x, Mm(0, 0, 0, 0, 0, qv_cell))).size(), 9);
+    EXPECT_EQ(x(Mm(1.0)).size(), 1);
+
+    Mm scalar(5.0);
+    ASSERT_EQ(scalar.getflags().scalar_var, 1);
+    Mr on_scalar(Mr_paren, scalar, k);
+    EXPECT_EQ(scalar.getflags().scalar_var, 0) << "a base loses its scalar-variable mark";
+}
+
+} // namespace
