@@ -33,6 +33,19 @@ Mm full(const Mm& s);
 int* getIr(const Mm& s);
 int* getJc(const Mm& s);
 void freeIrJc(int* ir, int* jc);
+// Rewrites S's positions from a compressed-column pair; S already has room.
+void setIrJc(Mm& s, int* ir, int* jc);
+
+// ---- sparse values ----
+// The sparse form of A without its zeros (NaN counts as non-zero).
+Mm sparse(const Mm& a);
+// An m x n sparse value with nothing stored.
+Mm sparse(const Mm& m, const Mm& n);
+// Entries s(k) at rows i(k), columns j(k); entries at one position add up.
+Mm sparse(const Mm& i, const Mm& j, const Mm& s);
+Mm sparse(const Mm& i, const Mm& j, const Mm& s, const Mm& m);
+Mm sparse(const Mm& i, const Mm& j, const Mm& s, const Mm& m, const Mm& n);
+Mm sparse(Mm i, Mm j, Mm s, Mm m, Mm n, Mm nzmax);
 
 // ---- user classes ----
 using class_method_1 = Mm (*)(Mm);

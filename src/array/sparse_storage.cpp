@@ -1,6 +1,9 @@
 // Sparse storage views and conversions: the full form of a sparse value and
 // the compressed-column arrays (Ir, Jc) that sparse kernels and plug-ins read.
 #include "array/sparse_storage.hpp"
+#include "engine/scalar_real.hpp"
+#include "velkor/array.h"
+#include "velkor/engine.h"
 #include "value/report.hpp"
 #include "velkor/checks.h"
 #include "velkor/report.h"
@@ -133,4 +136,206 @@ void freeIrJc(int* ir, int* jc)
 {
     std::free(ir);
     std::free(jc);
+}
+
+// ---- conversions ----
+
+namespace {
+
+// Element storage read as doubles: uint8 values by their values; cells and
+// structs have no numbers to store.
+bool numeric_source(const Mm& a, const char* f, Mm& out)
+{
+    if (error_numeric(a, f))
+        return false;
+    if (a.gettype() == qv_uint8) {
+        out.deepcopy(a.isc(), a.issparse(), a, qv_double);
+        return true;
+    }
+    out = a;
+    return true;
+}
+
+inline bool nonzero(const double* re, const double* im, int k)
+{
+    return re[k] != 0 || (im && im[k] != 0);  // NaN compares unequal: non-zero
+}
+
+// A sparse value whose stored entries may exceed rows x cols until resparse
+// merges them.
+Mm working_sparse(int complex, int entries, int rows, int cols)
+{
+    Mm w(complex, 1, entries, entries, 1, qv_double);
+    int* d = w.getdims();
+    d[0] = rows;
+    d[1] = cols;
+    d[2] = d[3] = rows > 0 ? 1 : 0;
+    return w;
+}
+
+// A size argument's first element as a count.
+int count_of(const Mm& x)
+{
+    Mm d = x.gettype() == qv_double ? full(x) : mdouble(full(x));
+    return d.size() > 0 ? round_to_count(*d.addr()) : 0;
+}
+
+// i, j or s made an N x 1 full double column: by reshaping, or by repeating
+// a single element.
+bool as_column(const Mm& x, int n, Mm& out)
+{
+    Mm f;
+    if (!numeric_source(full(x), "sparse", f))
+        return false;
+    if (f.size() == n) {
+        out = f;
+        out.reshape(n, 1);
+        return true;
+    }
+    if (f.size() != 1)
+        return false;
+    Mm rep(f.isc(), 0, 0, n, 1, qv_double);
+    for (int k = 0; k < n; ++k) {
+        rep.addr()[k] = *f.addr();
+        if (f.isc())
+            rep.addi()[k] = *f.addi();
+    }
+    out = rep;
+    return true;
+}
+
+} // namespace
+
+int count_nonzeros(const Mm& a)
+{
+    Mm x;
+    if (!numeric_source(a, "nnz", x))
+        return 0;
+    const double* re = x.addr();
+    const double* im = x.addi();
+    int n = 0;
+    for (int k = 0, m = x.getnnz(); k < m; ++k)
+        n += nonzero(re, im, k);
+    return n;
+}
+
+Mm sparse(const Mm& a)
+{
+    if (a.issparse())
+        return a;
+    Mm x;
+    if (!numeric_source(a, "sparse", x))
+        return x_M;
+    const int count = count_nonzeros(x);
+    Mm out(x.isc(), 1, count, x.getndims(), x.getdims(), qv_double);
+    if (out.getnnz() != count)
+        return x_M;  // refused (size or memory) under a returning error hook
+    const double* re = x.addr();
+    const double* im = x.addi();
+    int m = 0;
+    for (int k = 0, n = x.getnnz(); k < n; ++k)
+        if (nonzero(re, im, k)) {
+            out.addr()[m] = re[k];
+            if (im)
+                out.addi()[m] = im[k];
+            out.getindex()[m] = k;
+            ++m;
+        }
+    out.setlogical(x.islogical());
+    return out;
+}
+
+Mm sparse(const Mm& m, const Mm& n) { return sparse(nop_M, nop_M, nop_M, m, n); }
+
+Mm sparse(const Mm& i, const Mm& j, const Mm& s)
+{
+    return sparse(i, j, s, max(max(i)), max(max(j)), Mm(double(s.size())));
+}
+
+Mm sparse(const Mm&, const Mm&, const Mm&, const Mm&) { return Mm(error_input("sparse", 4)); }
+
+Mm sparse(const Mm& i, const Mm& j, const Mm& s, const Mm& m, const Mm& n)
+{
+    return sparse(i, j, s, m, n, Mm(double(s.size())));
+}
+
+Mm sparse(Mm i, Mm j, Mm s, Mm m, Mm n, Mm)
+{
+    const int ni = i.size(), nj = j.size(), ns = s.size();
+    const int count = ns != 1 ? ns : nj != 1 ? nj : ni != 1 ? ni : 1;
+    Mm ci, cj, cs;
+    if (!as_column(i, count, ci) || !as_column(j, count, cj) || !as_column(s, count, cs)) {
+        error("sparse: i,j and v must be same size");
+        return x_M;
+    }
+    if (isempty(m) || isempty(n))
+        return Mm(0, 1, 0, 1, 1, qv_double);
+    const int rows = count_of(m), cols = count_of(n);
+    if (std::int64_t{rows} * cols > INT_MAX) {
+        error("Out of memory!");
+        return x_M;
+    }
+    const bool complex = cs.isc();
+    Mm w = working_sparse(complex, count, rows, cols);
+    const double* vi = ci.addr();
+    const double* vj = cj.addr();
+    for (int k = 0; k < count; ++k) {
+        const int r = round_to_count(vi[k]), c = round_to_count(vj[k]);
+        const char* fault = r < 1 ? "sparse: non-positive row index encountered"
+                            : r > rows ? "sparse: out of bounds row index encountered"
+                            : c < 1    ? "sparse: non-positive column index encountered"
+                            : c > cols ? "sparse: out of bounds column index encountered"
+                                       : nullptr;
+        if (fault) {
+            // Should the hook return, nothing is stored at a bad position.
+            error("%s", fault);
+            return x_M;
+        }
+        w.getindex()[k] = (c - 1) * rows + (r - 1);
+        w.addr()[k] = cs.addr()[k];
+        if (complex)
+            w.addi()[k] = cs.addi()[k];
+    }
+    w.sort();
+    w.resparse();
+    return w;
+}
+
+Mm sparse_of(const Mm& a, int keep_all)
+{
+    if (a.issparse())
+        return a;
+    if (!keep_all)
+        return sparse(a);
+    Mm x;
+    if (!numeric_source(a, "sparse", x))
+        return x_M;
+    Mm out;
+    out.deepcopy(x.isc(), 1, x, qv_double);
+    return out;
+}
+
+int match_sparsity(Mm& a, Mm& b)
+{
+    if (a.issparse() == b.issparse())
+        return 0;
+    if (a.issparse())
+        b = sparse(b);
+    else
+        a = sparse(a);
+    return 1;
+}
+
+void setIrJc(Mm& s, int* ir, int* jc)
+{
+    if (error_sparse(s, "IrJc"))
+        return;
+    const int cols = s.cols();
+    if (cols <= 0)
+        return;
+    const int rows = s.rows();
+    int* index = s.getindex();
+    for (int c = 0; c < cols; ++c)
+        for (int k = jc[c]; k < jc[c + 1]; ++k)
+            index[k] = ir[k] + c * rows;
 }

@@ -9,6 +9,17 @@
 // of the stored entries (2147483647, -1, 2147483647, -1 when there are none).
 int* build_jc(int cols, int numel, int nnz, const int* index, int bounds[4]);
 
+// Elements (full) or stored entries (sparse) that are not zero; NaN counts.
+int count_nonzeros(const Mm& a);
+
+// A sparse a as it is; keep_all: every element of a stored, zeros too, at
+// positions 0, 1, 2, ...; otherwise sparse(a).
+Mm sparse_of(const Mm& a, int keep_all);
+
+// When exactly one of a and b is sparse, the other becomes sparse too;
+// returns whether it did.
+int match_sparsity(Mm& a, Mm& b);
+
 // Holds the Ir and Jc arrays of one sparse value and releases them.
 class ir_jc_view {
 public:
