@@ -238,3 +238,36 @@ Mm ellipj(const Mm& u, const Mm& m, i_o_t, Mm& sn, Mm& cn, Mm& dn);
 // The complete elliptic integrals K(m) (returned) and E(m), shaped like m.
 Mm ellipke(const Mm& m);
 Mm ellipke(const Mm& m, i_o_t, Mm& k, Mm& e);
+
+// ---- triangular parts, matrix product and right division ----
+Mm tril(const Mm& a);
+Mm tril(const Mm& a, const Mm& k);
+Mm triu(const Mm& a);
+Mm triu(const Mm& a, const Mm& k);
+Mm operator*(const Mm& a, const Mm& b);
+Mm mtimes(const Mm& a, const Mm& b);
+Mm mtimes(const Mm& a);
+// A / B is (B' \ A')'.
+Mm operator/(const Mm& a, const Mm& b);
+
+// A plain double on either side of an operator stands for a 1x1 value.
+Mm operator!=(const Mm& a, double b);
+Mm operator!=(double a, const Mm& b);
+Mm operator*(const Mm& a, double b);
+Mm operator*(double a, const Mm& b);
+Mm operator/(const Mm& a, double b);
+Mm operator/(double a, const Mm& b);
+Mm operator+(const Mm& a, double b);
+Mm operator+(double a, const Mm& b);
+Mm operator-(const Mm& a, double b);
+Mm operator-(double a, const Mm& b);
+Mm operator<(const Mm& a, double b);
+Mm operator<(double a, const Mm& b);
+Mm operator<=(const Mm& a, double b);
+Mm operator<=(double a, const Mm& b);
+Mm operator==(const Mm& a, double b);
+Mm operator==(double a, const Mm& b);
+Mm operator>(const Mm& a, double b);
+Mm operator>(double a, const Mm& b);
+Mm operator>=(const Mm& a, double b);
+Mm operator>=(double a, const Mm& b);

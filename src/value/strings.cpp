@@ -1,6 +1,7 @@
 // Text values: TM makes a char row from a C string; Mstr, Mstr_row and
 // Mstr_size write a text value into a caller's buffer.
 #include "engine/scalar_real.hpp"
+#include "velkor/array.h"
 #include "velkor/report.h"
 #include "velkor/value.h"
 
@@ -79,6 +80,10 @@ void Mstr(const double* p, int rows, int cols, char* buf, int size) { write_text
 
 void Mstr(const Mm& x, char* buf, int size)
 {
+    if (x.issparse()) {
+        Mstr(full(x), buf, size);
+        return;
+    }
     int rows = x.getnnz() == 0 ? 0 : x.rows();
     int cols = rows == 0 ? 0 : x.getnnz() / rows;
     write_value(x, rows, cols, buf, size);
@@ -86,6 +91,10 @@ void Mstr(const Mm& x, char* buf, int size)
 
 void Mstr_row(const Mm& x, char* buf, int size)
 {
+    if (x.issparse()) {
+        Mstr_row(full(x), buf, size);
+        return;
+    }
     int n = x.getnnz();
     write_value(x, n > 0 ? 1 : 0, n, buf, size);
 }

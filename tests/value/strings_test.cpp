@@ -65,3 +65,15 @@ TEST(TextValues, ElementsBecomeBytesByTruncation)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TextValues, SparseTextIsReadInItsFullForm)
+{
+    Mm s = sparse(test::row({104, 0, 105}));
+    char buf[8];
+    Mstr_row(s, buf, sizeof buf);
+    EXPECT_EQ(std::string(buf, 3), std::string("h\0i", 3));
+}
+
+} // namespace

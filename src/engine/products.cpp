@@ -1,0 +1,204 @@
+// The matrix operations beside the element-wise engine: triangular parts,
+// the matrix product (BLAS for full operands, a column accumulator for
+// sparse ones), right division through left division, and the operators
+// with a plain double on either side.
+#include "array/sparse_storage.hpp"
+#include "engine/scalar_real.hpp"
+#include "linalg/glue.hpp"
+#include "value/globals.hpp"
+#include "value/report.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/linalg.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <cstring>
+
+namespace {
+
+Mm triltriu(const Mm& a, const Mm& k, bool lower)
+{
+    const int offset = k.size() > 0 ? saturate_to_int(k.gettype() == qv_double ? *full(k).addr() : *mdouble(k).addr())
+                                    : 0;  // an empty k counts as 0
+    const int m = a.rows();
+    if (m == 0)
+        return nop_M;
+    if (error_numeric(a, lower ? "tril" : "triu"))
+        return x_M;
+    Mm x = a.gettype() == qv_double ? a : mdouble(a);
+    const int n = x.size() / m;
+    auto kept = [&](long long i, long long j) { return lower ? j - i <= offset : j - i >= offset; };
+    const bool complex = x.isc();
+    if (x.issparse()) {
+        Mm out(complex, 1, x.getnnz(), m, n, qv_double);
+        int kept_count = 0;
+        for (int e = 0; e < x.getnnz(); ++e) {
+            const int at = x.getindex()[e];
+            if (!kept(at % m, at / m))
+                continue;
+            out.getindex()[kept_count] = at;
+            out.addr()[kept_count] = x.addr()[e];
+            if (complex)
+                out.addi()[kept_count] = x.addi()[e];
+            ++kept_count;
+        }
+        out.getnnz() = kept_count;
+        return out;
+    }
+    Mm out(complex, 0, 0, m, n, qv_double);
+    for (long long j = 0; j < n; ++j)
+        for (long long i = 0; i < m; ++i) {
+            const long long at = i + j * m;
+            const bool keep = kept(i, j);
+            out.addr()[at] = keep ? x.addr()[at] : 0.0;
+            if (complex)
+                out.addi()[at] = keep ? x.addi()[at] : 0.0;
+        }
+    return out;
+}
+
+// A times B with at least one sparse operand: one dense accumulator column
+// of m entries, reused for every column of B; only occupied rows are stored.
+Mm sparse_product(Mm a, Mm b)
+{
+    match_sparsity(a, b);
+    const int m = a.rows(), k = a.cols(), n = b.cols();
+    int a_bounds[4], b_bounds[4];
+    struct heap_ints {
+        int* p;
+        ~heap_ints() { freeIrJc(nullptr, p); }
+    };
+    heap_ints jca{build_jc(k, a.size(), a.getnnz(), a.getindex(), a_bounds)};
+    heap_ints jcb{build_jc(n, b.size(), b.getnnz(), b.getindex(), b_bounds)};
+    if (!jca.p || !jcb.p)
+        return x_M;
+    const bool a_complex = a.isc(), b_complex = b.isc(), complex = a_complex || b_complex;
+    Mm out(complex, 1, a.getnnz() + b.getnnz(), m, n, qv_double);
+    scratch<double> acc_re(m), acc_im(complex ? m : 0);
+    scratch<char> occupied(m);
+    if (m > 0) {
+        std::memset(acc_re.get(), 0, sizeof(double) * m);
+        if (complex)
+            std::memset(acc_im.get(), 0, sizeof(double) * m);
+        std::memset(occupied.get(), 0, m);
+    }
+    const double *ar = a.addr(), *ai = a.addi(), *br = b.addr(), *bi = b.addi();
+    const int* ia = a.getindex();
+    const int* ib = b.getindex();
+    int stored = 0;
+    for (int j = b_bounds[2]; j <= b_bounds[3]; ++j) {
+        for (int e = jcb.p[j]; e < jcb.p[j + 1]; ++e) {
+            const int l = ib[e] - j * k;  // row of B, column of A
+            for (int f = jca.p[l]; f < jca.p[l + 1]; ++f) {
+                const int r = ia[f] - l * m;
+                if (b_complex && a_complex) {
+                    acc_re[r] += ar[f] * br[e] - ai[f] * bi[e];
+                    acc_im[r] += ai[f] * br[e] + ar[f] * bi[e];
+                } else if (a_complex) {
+                    acc_re[r] += ar[f] * br[e];
+                    acc_im[r] += ai[f] * br[e];
+                } else if (b_complex) {
+                    acc_re[r] += ar[f] * br[e];
+                    acc_im[r] += ar[f] * bi[e];
+                } else
+                    acc_re[r] += ar[f] * br[e];
+                occupied[r] = 1;
+            }
+        }
+        for (int r = 0; r < m; ++r) {
+            if (!occupied[r])
+                continue;
+            if (stored == out.getp() - 8) {  // room for the stored entries runs out: double it
+                out.getnnz() = stored;
+                out.extend_nnz(2 * stored > 0 ? 2 * stored : 1);
+            }
+            // An exactly cancelled sum is still stored.
+            out.getindex()[stored] = r + j * m;
+            out.addr()[stored] = acc_re[r];
+            if (complex)
+                out.addi()[stored] = acc_im[r];
+            ++stored;
+            acc_re[r] = 0;
+            if (complex)
+                acc_im[r] = 0;
+            occupied[r] = 0;
+        }
+    }
+    out.getnnz() = stored;
+    return out;
+}
+
+} // namespace
+
+Mm tril(const Mm& a) { return triltriu(a, zero_M, true); }
+Mm tril(const Mm& a, const Mm& k) { return triltriu(a, k, true); }
+Mm triu(const Mm& a) { return triltriu(a, zero_M, false); }
+Mm triu(const Mm& a, const Mm& k) { return triltriu(a, k, false); }
+
+Mm operator*(const Mm& a, const Mm& b)
+{
+    if (a.size() < 2 || b.size() < 2)
+        return Mm(a.isc() || b.isc(), a, b, nop_M, op_mtimes, 0, l_M);
+    if (a.cols() != b.rows()) {
+        error("*: wrong dimensions of: %s %dx%d, %s %dx%d", matrix_display_name(a), a.rows(), a.cols(),
+              matrix_display_name(b), b.rows(), b.cols());
+        return x_M;
+    }
+    if (a.issparse() || b.issparse()) {
+        Mm p = sparse_product(a, b);
+        return a.issparse() && b.issparse() ? p : full(p);
+    }
+    if (error_numeric(a, "*") || error_numeric(b, "*") || error_2d(a, "*") || error_2d(b, "*"))
+        return x_M;
+    Mm fa = a.gettype() == qv_double ? a : mdouble(a);
+    Mm fb = b.gettype() == qv_double ? b : mdouble(b);
+    const int m = fa.rows(), k = fa.cols(), n = fb.cols();
+    const bool complex = fa.isc() || fb.isc();
+    Mm p(complex, 0, 0, m, n, qv_double);
+    split_gemm("N", "N", m, n, k, 1.0, fa.addr(), fa.addi(), m, fb.addr(), fb.addi(), k, 0.0, p.addr(),
+               complex ? p.addi() : nullptr, m);
+    return p;
+}
+
+Mm mtimes(const Mm& a, const Mm& b) { return a * b; }
+
+Mm mtimes(const Mm&)
+{
+    error_input("mtimes", 1);
+    return Mm(0.0);
+}
+
+Mm operator/(const Mm& a, const Mm& b)
+{
+    if (a.isstruct() || b.isstruct())
+        return call_class_function("mrdivide", a, b);
+    if (b.size() == 1)
+        return Mm(a.isc() || b.isc(), a, b, nop_M, op_rdivide, 0, l_M);
+    Mm at = transpose(a, 0);
+    Mm bt = transpose(b, 0);
+    return transpose(mldivide(bt, at), 0);
+}
+
+Mm operator!=(const Mm& a, double b) { return a != Mm(b); }
+Mm operator!=(double a, const Mm& b) { return Mm(a) != b; }
+Mm operator*(const Mm& a, double b) { return a * Mm(b); }
+Mm operator*(double a, const Mm& b) { return Mm(a) * b; }
+Mm operator/(const Mm& a, double b) { return a / Mm(b); }
+Mm operator/(double a, const Mm& b) { return Mm(a) / b; }
+Mm operator+(const Mm& a, double b) { return a + Mm(b); }
+Mm operator+(double a, const Mm& b) { return Mm(a) + b; }
+Mm operator-(const Mm& a, double b) { return a - Mm(b); }
+Mm operator-(double a, const Mm& b) { return Mm(a) - b; }
+Mm operator<(const Mm& a, double b) { return a < Mm(b); }
+Mm operator<(double a, const Mm& b) { return Mm(a) < b; }
+Mm operator<=(const Mm& a, double b) { return a <= Mm(b); }
+Mm operator<=(double a, const Mm& b) { return Mm(a) <= b; }
+Mm operator==(const Mm& a, double b) { return a == Mm(b); }
+Mm operator==(double a, const Mm& b) { return Mm(a) == b; }
+Mm operator>(const Mm& a, double b) { return a > Mm(b); }
+Mm operator>(double a, const Mm& b) { return Mm(a) > b; }
+Mm operator>=(const Mm& a, double b) { return a >= Mm(b); }
+Mm operator>=(double a, const Mm& b) { return Mm(a) >= b; }

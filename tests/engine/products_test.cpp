@@ -1,0 +1,105 @@
+// Triangular parts, the matrix product (full, complex and sparse) and right
+// division.
+#include "test_support.hpp"
+
+#include <random>
+#include <vector>
+
+namespace {
+
+Mm magic3() { return test::real(3, 3, {8, 3, 4, 1, 5, 9, 6, 7, 2}); }
+
+TEST(Triangular, PartsAboveAndBelowADiagonal)
+{
+    EXPECT_EQ(test::values(tril(magic3())), (std::vector<double>{8, 3, 4, 0, 5, 9, 0, 0, 2}));
+    EXPECT_EQ(test::values(triu(magic3(), Mm(1.0))), (std::vector<double>{0, 0, 0, 1, 0, 0, 6, 7, 0}));
+    EXPECT_EQ(test::values(tril(magic3(), Mm(-1.0))), (std::vector<double>{0, 3, 4, 0, 0, 9, 0, 0, 0}));
+    EXPECT_EQ(test::values(tril(magic3(), Mm())), test::values(tril(magic3()))) << "an empty k counts as 0";
+    EXPECT_EQ(tril(Mm()).getnnz(), 0);
+    Mm s = tril(sparse(magic3()));
+    ASSERT_TRUE(s.issparse());
+    EXPECT_EQ(s.getnnz(), 6);
+    EXPECT_EQ(test::values(full(s)), test::values(tril(magic3())));
+    Mm b = triu(test::bytes(2, 2, {1, 2, 3, 4}));
+    EXPECT_EQ(test::values(b), (std::vector<double>{1, 0, 3, 4})) << "bytes are read as their values";
+}
+
+TEST(MatrixProduct, ShapesAndErrors)
+{
+    Mm p = test::real(2, 2, {1, 3, 2, 4}) * test::real(2, 1, {5, 6});
+    EXPECT_EQ(test::values(p), (std::vector<double>{17, 39}));
+    EXPECT_ERROR(test::row({1, 2, 3}) * test::row({4, 5}), "*: wrong dimensions of: (temporary) 1x3, (temporary) 1x2");
+    EXPECT_EQ(test::values(2.0 * test::row({1, 2})), (std::vector<double>{2, 4}));
+    EXPECT_EQ((magic3() * Mm()).getnnz(), 0);
+    EXPECT_ERROR(mtimes(Mm(1.0)), "mtimes does not accept 1 input");
+    EXPECT_EQ(test::values(3.0 - test::row({1, 2})), (std::vector<double>{2, 1}));
+    EXPECT_EQ(test::values(test::row({2, 4}) / 2.0), (std::vector<double>{1, 2}));
+}
+
+TEST(MatrixProduct, ComplexAgainstADirectSum)
+{
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<double> u(-1, 1);
+    Mm a(1, 0, 0, 3, 4, qv_double), b(1, 0, 0, 4, 2, qv_double);
+    for (int k = 0; k < 12; ++k) {
+        a.addr()[k] = u(gen);
+        a.addi()[k] = u(gen);
+    }
+    for (int k = 0; k < 8; ++k) {
+        b.addr()[k] = u(gen);
+        b.addi()[k] = u(gen);
+    }
+    Mm p = a * b;
+    ASSERT_EQ(p.rows(), 3);
+    ASSERT_EQ(p.cols(), 2);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 2; ++j) {
+            double re = 0, im = 0;
+            for (int l = 0; l < 4; ++l) {
+                double xr = a.addr()[i + 3 * l], xi = a.addi()[i + 3 * l];
+                double yr = b.addr()[l + 4 * j], yi = b.addi()[l + 4 * j];
+                re += xr * yr - xi * yi;
+                im += xr * yi + xi * yr;
+            }
+            EXPECT_NEAR(p.addr()[i + 3 * j], re, 1e-14);
+            EXPECT_NEAR(p.addi()[i + 3 * j], im, 1e-14);
+        }
+}
+
+TEST(MatrixProduct, SparseOperands)
+{
+    Mm a = sparse(test::real(2, 2, {1, 0, 2, 3}));
+    Mm x = test::real(2, 1, {1, 1});
+    Mm sf = a * x;
+    EXPECT_FALSE(sf.issparse()) << "sparse times full is full";
+    EXPECT_EQ(test::values(sf), (std::vector<double>{3, 3}));
+    Mm c = sparse(test::real(2, 2, {1, 0, -1, 1}));  // [1 -1; 0 1]
+    Mm d = sparse(test::real(2, 2, {1, 1, 0, 1}));   // [1 0; 1 1]
+    Mm ss = c * d;                                    // [0 -1; 1 1]
+    ASSERT_TRUE(ss.issparse());
+    EXPECT_EQ(ss.getnnz(), 4) << "a cancelled sum is stored as an explicit 0";
+    EXPECT_EQ(test::values(full(ss)), (std::vector<double>{0, 1, -1, 1}));
+    // Many entries per column exercise the growth of the result's room.
+    Mm dense = test::real(4, 4, {});
+    for (int k = 0; k < 16; ++k)
+        dense.addr()[k] = k % 3 ? k : 0;
+    Mm sq = sparse(dense) * sparse(dense);
+    Mm expected = dense * dense;
+    EXPECT_EQ(test::values(full(sq)), test::values(expected));
+}
+
+TEST(RightDivision, ThroughLeftDivision)
+{
+    Mm a = test::real(2, 2, {1, 3, 2, 4});
+    Mm q = a / a;
+    ASSERT_EQ(q.rows(), 2);
+    EXPECT_NEAR(q.r(1, 1), 1, 1e-15);
+    EXPECT_NEAR(q.r(1, 2), 0, 1e-15);
+    EXPECT_NEAR(q.r(2, 1), 0, 1e-15);
+    EXPECT_NEAR(q.r(2, 2), 1, 1e-15);
+    Mm row = test::row({7, 10}) / a;  // x * a = [7 10] gives x = [1 2]
+    EXPECT_NEAR(row.r(1), 1, 1e-14);
+    EXPECT_NEAR(row.r(2), 2, 1e-14);
+}
+
+} // namespace
