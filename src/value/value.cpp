@@ -167,7 +167,8 @@ void Mm::free_block() noexcept
             qv_free(fields[k]);
         qv_free(fields);
     }
-    qv_free(index);
+    if (index)
+        qv_free(index);
     qv_free(pr);  // for numeric values the count word lives at the end of this block
 }
 
@@ -332,9 +333,13 @@ Mm::Mm(double v) : name(nullptr), scope_link(nullptr), flags{}
     ndims = 2;
     dims[0] = dims[1] = dims[2] = dims[3] = 1;
     nnz = 1;
-    allocate(0);
-    if (nnz == 1)
-        *static_cast<double*>(pr) = v;
+    if (__builtin_expect(!try_allocate(0), 0)) {
+        make_storageless();
+        error("Out of memory!");
+        init_empty(qv_double);
+        return;
+    }
+    *static_cast<double*>(pr) = v;
 }
 
 Mm::Mm(const Mm& x) noexcept
