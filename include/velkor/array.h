@@ -19,10 +19,25 @@ Mm colon(const Mm& a, const Mm& d, const Mm& b);
 Mm cell(const Mm& a);
 Mm cell(const Mm& a, const Mm& b);
 
-// ---- transposes ----
-// Reverses the order of all dimensions; noconj 0 also conjugates.
+// ---- transposes, flips, rotation and replication ----
+// Reverses the order of all dimensions; noconj 0 also conjugates. An empty
+// value is returned as it is.
 Mm transpose(const Mm& a, int noconj);
 Mm transpose(const Mm& a);
+Mm dot_transpose(const Mm& a);
+Mm ctranspose(const Mm& a);
+// Column and row order reversed (2-d values only). flipdim flips the rows
+// when dim is 1 and the columns for any other dim.
+Mm fliplr(const Mm& a);
+Mm flipud(const Mm& a);
+Mm flipdim(const Mm& a, const Mm& dim);
+// k quarter turns counter-clockwise (2-d values only); k is truncated.
+Mm rot90(const Mm& a);
+Mm rot90(const Mm& a, const Mm& k);
+// a tiled by up to four rounded counts (missing counts are 1); all counts 1
+// returns a itself.
+Mm repmat(const Mm& a, const Mm& v);
+Mm repmat(const Mm& a, const Mm& m, const Mm& n);
 
 // ---- sparse storage views ----
 // The full form of a value; a full value is returned as a shared copy.
