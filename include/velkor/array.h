@@ -141,3 +141,35 @@ Mm ceye(int complex, int rows, int cols);
 // Columns ascending (a row vector as one row), NaN last.
 Mm sort(const Mm& a);
 Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index);
+
+// ---- N-d index conversion and dimension helpers ----
+// The k-th diagonal of a matrix as a column, or a vector placed on the k-th
+// diagonal of a square matrix.
+Mm diag(const Mm& x);
+Mm diag(const Mm& x, const Mm& k);
+// Subscripts of linear indices for extents siz; the last output takes all
+// remaining dimensions. The function's own result is x_M.
+Mm ind2sub(const Mm& siz, Mm ind, i_o_t, Mm& r, Mm& c);
+Mm ind2sub(const Mm& siz, Mm ind, i_o_t, Mm& r, Mm& c, Mm& p);
+Mm ind2sub(const Mm& siz, Mm ind, i_o_t, Mm& r, Mm& c, Mm& p, Mm& q);
+// Linear indices of subscripts for extents siz; subscripts are not checked.
+Mm sub2ind(const Mm& siz, const Mm& i, const Mm& j);
+Mm sub2ind(const Mm& siz, const Mm& i, const Mm& j, const Mm& k);
+Mm sub2ind(const Mm& siz, const Mm& i, const Mm& j, const Mm& k, const Mm& l);
+// Forms with nothing to compute: without a size argument ind2sub returns
+// nop_M and leaves its outputs alone; the two-argument forms return b.
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r);
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c);
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c, Mm& p);
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c, Mm& p, Mm& q);
+Mm ind2sub(const Mm& a, const Mm& b);
+Mm sub2ind(const Mm& a, const Mm& b);
+// Extents of 1 removed from a value of more than two dimensions.
+Mm squeeze(Mm x);
+Mm ndims(const Mm& x);
+// Dimensions rearranged: extent m of the result is extent order(m) of x.
+// order must be a permutation of 1..n with n at least ndims(x), at most 4.
+Mm permute(Mm x, Mm order);
+Mm ipermute(const Mm& x, Mm order);
+// x's storage read as the row-major storage of an array of x's extents.
+Mm row2col(Mm x);
