@@ -141,6 +141,8 @@ Mm ceye(int complex, int rows, int cols);
 // Columns ascending (a row vector as one row), NaN last.
 Mm sort(const Mm& a);
 Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index);
+Mm sort(const Mm& a, const Mm& dim);
+Mm sort(const Mm& a, const Mm& dim, i_o_t, Mm& sorted, Mm& index);
 
 // ---- N-d index conversion and dimension helpers ----
 // The k-th diagonal of a matrix as a column, or a vector placed on the k-th
