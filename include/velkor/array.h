@@ -175,3 +175,49 @@ Mm permute(Mm x, Mm order);
 Mm ipermute(const Mm& x, Mm order);
 // x's storage read as the row-major storage of an array of x's extents.
 Mm row2col(Mm x);
+
+// ---- set operations ----
+// Element forms treat values as lists (ascending as sort orders them);
+// row forms, chosen by a third input of any value, treat each row as one
+// member. Index outputs are 1-based and point to last occurrences.
+Mm unique(Mm a);
+Mm unique(Mm a, i_o_t, Mm& b, Mm& i);
+Mm unique(Mm a, i_o_t, Mm& b, Mm& i, Mm& j);
+Mm unique(Mm a, Mm flag);
+Mm unique(Mm a, Mm flag, i_o_t, Mm& b, Mm& i);
+Mm unique(Mm a, Mm flag, i_o_t, Mm& b, Mm& i, Mm& j);
+// Logical: which elements of a (which rows, as a column) occur in S.
+Mm ismember(Mm a);
+Mm ismember(Mm a, Mm S);
+Mm ismember(Mm a, Mm S, Mm flag);
+Mm intersect(Mm A);
+Mm intersect(Mm A, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm intersect(Mm A, Mm B);
+Mm intersect(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm intersect(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm intersect(Mm A, Mm B, Mm flag);
+Mm intersect(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm intersect(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm setdiff(Mm A);
+Mm setdiff(Mm A, i_o_t, Mm& R, Mm& ia);
+Mm setdiff(Mm A, Mm B);
+Mm setdiff(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm setdiff(Mm A, Mm B, Mm flag);
+Mm setdiff(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm setxor(Mm A);
+Mm setxor(Mm A, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm setxor(Mm A, Mm B);
+Mm setxor(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm setxor(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm setxor(Mm A, Mm B, Mm flag);
+Mm setxor(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm setxor(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia, Mm& ib);
+// The union.
+Mm munion(Mm A);
+Mm munion(Mm A, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm munion(Mm A, Mm B);
+Mm munion(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm munion(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm munion(Mm A, Mm B, Mm flag);
+Mm munion(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm munion(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia, Mm& ib);
