@@ -19,10 +19,25 @@ Mm colon(const Mm& a, const Mm& d, const Mm& b);
 Mm cell(const Mm& a);
 Mm cell(const Mm& a, const Mm& b);
 
-// ---- transposes ----
-// Reverses the order of all dimensions; noconj 0 also conjugates.
+// ---- transposes, flips, rotation and replication ----
+// Reverses the order of all dimensions; noconj 0 also conjugates. An empty
+// value is returned as it is.
 Mm transpose(const Mm& a, int noconj);
 Mm transpose(const Mm& a);
+Mm dot_transpose(const Mm& a);
+Mm ctranspose(const Mm& a);
+// Column and row order reversed (2-d values only). flipdim flips the rows
+// when dim is 1 and the columns for any other dim.
+Mm fliplr(const Mm& a);
+Mm flipud(const Mm& a);
+Mm flipdim(const Mm& a, const Mm& dim);
+// k quarter turns counter-clockwise (2-d values only); k is truncated.
+Mm rot90(const Mm& a);
+Mm rot90(const Mm& a, const Mm& k);
+// a tiled by up to four rounded counts (missing counts are 1); all counts 1
+// returns a itself.
+Mm repmat(const Mm& a, const Mm& v);
+Mm repmat(const Mm& a, const Mm& m, const Mm& n);
 
 // ---- sparse storage views ----
 // The full form of a value; a full value is returned as a shared copy.
@@ -139,3 +154,83 @@ Mm ceye(int complex, int rows, int cols);
 // Columns ascending (a row vector as one row), NaN last.
 Mm sort(const Mm& a);
 Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index);
+Mm sort(const Mm& a, const Mm& dim);
+Mm sort(const Mm& a, const Mm& dim, i_o_t, Mm& sorted, Mm& index);
+
+// ---- N-d index conversion and dimension helpers ----
+// The k-th diagonal of a matrix as a column, or a vector placed on the k-th
+// diagonal of a square matrix.
+Mm diag(const Mm& x);
+Mm diag(const Mm& x, const Mm& k);
+// Subscripts of linear indices for extents siz; the last output takes all
+// remaining dimensions. The function's own result is x_M.
+Mm ind2sub(const Mm& siz, Mm ind, i_o_t, Mm& r, Mm& c);
+Mm ind2sub(const Mm& siz, Mm ind, i_o_t, Mm& r, Mm& c, Mm& p);
+Mm ind2sub(const Mm& siz, Mm ind, i_o_t, Mm& r, Mm& c, Mm& p, Mm& q);
+// Linear indices of subscripts for extents siz; subscripts are not checked.
+Mm sub2ind(const Mm& siz, const Mm& i, const Mm& j);
+Mm sub2ind(const Mm& siz, const Mm& i, const Mm& j, const Mm& k);
+Mm sub2ind(const Mm& siz, const Mm& i, const Mm& j, const Mm& k, const Mm& l);
+// Forms with nothing to compute: without a size argument ind2sub returns
+// nop_M and leaves its outputs alone; the two-argument forms return b.
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r);
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c);
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c, Mm& p);
+Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c, Mm& p, Mm& q);
+Mm ind2sub(const Mm& a, const Mm& b);
+Mm sub2ind(const Mm& a, const Mm& b);
+// Extents of 1 removed from a value of more than two dimensions.
+Mm squeeze(Mm x);
+Mm ndims(const Mm& x);
+// Dimensions rearranged: extent m of the result is extent order(m) of x.
+// order must be a permutation of 1..n with n at least ndims(x), at most 4.
+Mm permute(Mm x, Mm order);
+Mm ipermute(const Mm& x, Mm order);
+// x's storage read as the row-major storage of an array of x's extents.
+Mm row2col(Mm x);
+
+// ---- set operations ----
+// Element forms treat values as lists (ascending as sort orders them);
+// row forms, chosen by a third input of any value, treat each row as one
+// member. Index outputs are 1-based and point to last occurrences.
+Mm unique(Mm a);
+Mm unique(Mm a, i_o_t, Mm& b, Mm& i);
+Mm unique(Mm a, i_o_t, Mm& b, Mm& i, Mm& j);
+Mm unique(Mm a, Mm flag);
+Mm unique(Mm a, Mm flag, i_o_t, Mm& b, Mm& i);
+Mm unique(Mm a, Mm flag, i_o_t, Mm& b, Mm& i, Mm& j);
+// Logical: which elements of a (which rows, as a column) occur in S.
+Mm ismember(Mm a);
+Mm ismember(Mm a, Mm S);
+Mm ismember(Mm a, Mm S, Mm flag);
+Mm intersect(Mm A);
+Mm intersect(Mm A, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm intersect(Mm A, Mm B);
+Mm intersect(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm intersect(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm intersect(Mm A, Mm B, Mm flag);
+Mm intersect(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm intersect(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm setdiff(Mm A);
+Mm setdiff(Mm A, i_o_t, Mm& R, Mm& ia);
+Mm setdiff(Mm A, Mm B);
+Mm setdiff(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm setdiff(Mm A, Mm B, Mm flag);
+Mm setdiff(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm setxor(Mm A);
+Mm setxor(Mm A, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm setxor(Mm A, Mm B);
+Mm setxor(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm setxor(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm setxor(Mm A, Mm B, Mm flag);
+Mm setxor(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm setxor(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia, Mm& ib);
+// The union.
+Mm munion(Mm A);
+Mm munion(Mm A, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm munion(Mm A, Mm B);
+Mm munion(Mm A, Mm B, i_o_t, Mm& R, Mm& ia);
+Mm munion(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib);
+Mm munion(Mm A, Mm B, Mm flag);
+Mm munion(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
+Mm munion(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia, Mm& ib);

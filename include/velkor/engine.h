@@ -219,6 +219,7 @@ Mm size(const Mm& x, i_o_t, Mm& r, Mm& c, Mm& p);
 
 // The middle of each sorted vector; NaN when it holds a NaN.
 Mm median(const Mm& x);
+Mm median(const Mm& x, const Mm& dim);
 
 // ---- incomplete beta and elliptic functions ----
 // Element-wise over their arguments; an argument with fewer elements than

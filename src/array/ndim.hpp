@@ -1,5 +1,5 @@
-// N-d index arithmetic over the four extents of a value: linear offsets and
-// subscripts, shared by indexed assignment, transposes and concatenation.
+// N-d index arithmetic over the four extents of a value (linear offsets and
+// subscripts) and the dimension helpers every column-wise routine shares.
 #pragma once
 
 #include <cstdint>
@@ -31,3 +31,20 @@ inline std::int64_t linear_offset(const int subs[4], const int dims[4]) noexcept
 
 // dst[m] = src[count - 1 - m] for m below count, fill beyond, up to 4.
 void reverse_dims_fill(const int* src, int count, int dst[4], int fill);
+
+class Mm;
+
+// The 0-based working dimension named by a dimension argument of function
+// name: 0 selects the first extent above 1. An empty, non-positive or too
+// large dim is reported with name; should the error hook return, the first
+// dimension is used, so a caller never walks a dimension the value lacks.
+int parse_dim_argument(const char* name, const Mm& x, const Mm& dim);
+
+// The working-dimension mover. dims and ndims describe x (move_dim_first)
+// or the value to rebuild (move_dim_back); k is 0-based. move_dim_first
+// returns x's elements as consecutive lines along dimension k, the lines in
+// x's storage order of the other dimensions, so a column routine runs on
+// the result's columns; its first extent is dims[k]. move_dim_back undoes
+// that into a value of extents dims. k = 0 returns the value unchanged.
+Mm move_dim_first(const Mm& x, int ndims, const int dims[4], int k);
+Mm move_dim_back(const Mm& y, int ndims, const int dims[4], int k);

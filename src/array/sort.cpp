@@ -2,6 +2,7 @@
 // three-way quicksort and the stable index sort that median and the set
 // operations call directly.
 #include "array/sort.hpp"
+#include "array/ndim.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -236,5 +237,58 @@ Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index)
     s.setstr(a.isstr());
     sorted = a.gettype() == qv_uint8 && !isempty(s) ? muint8(s) : s;
     index = k;
+    return x_M;
+}
+
+namespace {
+
+// The extents of a value padded with 1 to four.
+void padded_dims(const Mm& x, int dims[4])
+{
+    for (int m = 0; m < 4; ++m)
+        dims[m] = m < x.getndims() ? x.getdims()[m] : 1;
+}
+
+// The sorted value in the operand's own element type and text flag.
+Mm as_operand_type(Mm sorted, const Mm& a)
+{
+    sorted.setstr(a.isstr());
+    return a.gettype() == qv_uint8 && !isempty(sorted) ? muint8(sorted) : sorted;
+}
+
+} // namespace
+
+// Along dimension dim: that dimension is moved first, its lines sorted as
+// columns, and the result moved back to the operand's layout.
+Mm sort(const Mm& a, const Mm& dim)
+{
+    Mm x = numeric_operand(a, "sort");
+    const int k = parse_dim_argument("sort", a, dim);
+    int dims[4];
+    padded_dims(x, dims);
+    Mm moved = move_dim_first(x, x.getndims(), dims, k);
+    Mm sorted;
+    if (moved.isc()) {
+        Mm index;
+        sort_engine(moved, sorted, index);
+    } else
+        sort_engine(moved, sorted);
+    return as_operand_type(move_dim_back(sorted, x.getndims(), dims, k), a);
+}
+
+Mm sort(const Mm& a, const Mm& dim, i_o_t, Mm& sorted, Mm& index)
+{
+    Mm x = numeric_operand(a, "sort");
+    const int k = parse_dim_argument("sort", a, dim);
+    int dims[4];
+    padded_dims(x, dims);
+    Mm moved = move_dim_first(x, x.getndims(), dims, k);
+    Mm s, i;
+    sort_engine(moved, s, i);
+    // Both outputs return to the operand's layout: the move is undone, not
+    // repeated, which for three and four dimensions is not the same.
+    Mm back = move_dim_back(s, x.getndims(), dims, k);
+    index = move_dim_back(i, x.getndims(), dims, k);
+    sorted = as_operand_type(back, a);
     return x_M;
 }

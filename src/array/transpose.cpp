@@ -1,6 +1,7 @@
 // Transposes: the order of all dimensions reversed, with or without complex
 // conjugation. One kernel per element width; sparse values stay sparse.
 #include "array/ndim.hpp"
+#include "array/permute_kernel.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"
 #include "velkor/report.h"
@@ -12,36 +13,6 @@
 
 namespace {
 
-// Out-of-place 2-D transpose of a rows x cols column-major block, in tiles
-// so that both sides stay in cache.
-template <class T>
-void transpose_block(T* out, const T* in, int rows, int cols)
-{
-    constexpr int tile = 32;
-    for (int c0 = 0; c0 < cols; c0 += tile) {
-        const int c1 = std::min(cols, c0 + tile);
-        for (int r0 = 0; r0 < rows; r0 += tile) {
-            const int r1 = std::min(rows, r0 + tile);
-            for (int c = c0; c < c1; ++c)
-                for (int r = r0; r < r1; ++r)
-                    out[c + std::int64_t{cols} * r] = in[r + std::int64_t{rows} * c];
-        }
-    }
-}
-
-template <class T>
-void transpose_nd(T* out, const T* in, int ndims, const int dims[4], const int reversed[4])
-{
-    const std::int64_t n = std::int64_t{dims[0]} * dims[1] * dims[2] * dims[3];
-    int subs[4], rsubs[4];
-    for (std::int64_t o = 0; o < n; ++o) {
-        offset_to_subscripts(o, subs, dims);
-        for (int m = 0; m < 4; ++m)
-            rsubs[m] = m < ndims ? subs[ndims - 1 - m] : 0;
-        out[linear_offset(rsubs, reversed)] = in[o];
-    }
-}
-
 template <class T>
 Mm transpose_full(const Mm& a, int noconj)
 {
@@ -52,11 +23,17 @@ Mm transpose_full(const Mm& a, int noconj)
     Mm out(complex, 0, 0, nd, reversed, static_cast<qv_matrix_types>(a.gettype()));
     if (out.size() != a.size())
         return x_M;  // allocation failed under a returning error hook
+    // Reversing the dimensions is the permutation nd-1, ..., 1, 0.
+    int order[4], dims[4];
+    for (int m = 0; m < 4; ++m) {
+        order[m] = m < nd ? nd - 1 - m : m;
+        dims[m] = m < nd ? a.getdims()[m] : 1;
+    }
     auto move_part = [&](T* dst, const T* src) {
         if (nd == 2)
             transpose_block(dst, src, a.rows(), a.cols());
         else
-            transpose_nd(dst, src, nd, a.getdims(), reversed);
+            permute_copy(dst, src, dims, order);
     };
     move_part(out.getpr((T*)nullptr), a.getpr((T*)nullptr));
     if constexpr (!std::is_same_v<T, Mm>) {
@@ -130,3 +107,5 @@ Mm transpose(const Mm& a, int noconj)
 }
 
 Mm transpose(const Mm& a) { return transpose(a, 1); }
+Mm dot_transpose(const Mm& a) { return transpose(a, 1); }
+Mm ctranspose(const Mm& a) { return transpose(a, 0); }

@@ -77,3 +77,5 @@ Mm unwrap(const Mm& x, const Mm& tol, const Mm& dim)
 }
 
 Mm median(const Mm& x) { return Mm(x.isc(), sort(x), zero_M, zero_M, op_median, 1, l_M); }
+// Sorted along dim, then the middle taken along the same dim.
+Mm median(const Mm& x, const Mm& dim) { return Mm(x.isc(), sort(x, dim), zero_M, dim, op_median, 1, l_M); }

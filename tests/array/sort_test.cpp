@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -131,12 +132,98 @@ TEST(Sort, SignedZerosFollowThePartitioning)
     EXPECT_EQ(negative_zeros, 2);
 }
 
+// Sorts every line of x along 0-based dimension k by the expected order
+// and compares values and positions.
+void expect_sorted_along(const Mm& x, int k, const Mm& sorted, const Mm& index)
+{
+    std::vector<int> d(4, 1);
+    for (int m = 0; m < x.getndims(); ++m)
+        d[m] = x.getdims()[m];
+    ASSERT_EQ(test::extents(sorted), test::extents(x));
+    ASSERT_EQ(test::extents(index), test::extents(x));
+    std::vector<int> stride(4, 1);
+    for (int m = 1; m < 4; ++m)
+        stride[m] = stride[m - 1] * d[m - 1];
+    for (int start = 0; start < x.size(); ++start) {
+        if ((start / stride[k]) % d[k] != 0)
+            continue;  // not the first element of a line
+        std::vector<double> line(d[k]);
+        for (int j = 0; j < d[k]; ++j)
+            line[j] = x.addr()[start + j * stride[k]];
+        const std::vector<int> order = reference_order(line);
+        for (int j = 0; j < d[k]; ++j) {
+            const int at = start + j * stride[k];
+            ASSERT_EQ(index.addr()[at], order[j] + 1) << "line from " << start;
+            ASSERT_EQ(sorted.addr()[at], line[order[j]]);
+        }
+    }
+}
+
+TEST(Sort, AlongEveryDimension)
+{
+    std::mt19937 gen(11);
+    std::uniform_int_distribution<int> small(0, 6);  // ties in every line
+    for (std::vector<int> dims : {std::vector<int>{2, 3, 4}, std::vector<int>{3, 2, 2, 4}, std::vector<int>{4, 5}}) {
+        Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
+        for (int k = 0; k < x.size(); ++k)
+            x.addr()[k] = small(gen);
+        for (int k = 0; k < static_cast<int>(dims.size()); ++k) {
+            SCOPED_TRACE(::testing::PrintToString(dims) + " along " + std::to_string(k + 1));
+            Mm s, i;
+            sort(x, Mm(k + 1.0), i_o, s, i);
+            expect_sorted_along(x, k, s, i);
+            EXPECT_EQ(values(sort(x, Mm(k + 1.0))), values(s));
+        }
+    }
+    // sort(a, 2) sorts rows; a row along 1 is left as it is.
+    EXPECT_EQ(values(sort(test::real(2, 3, {3, 0, 1, 9, 2, 5}), Mm(2.0))), (std::vector<double>{1, 0, 2, 5, 3, 9}));
+    EXPECT_EQ(values(sort(test::row({3, 1, 2}), one_M)), (std::vector<double>{3, 1, 2}));
+    EXPECT_EQ(values(sort(test::row({3, 1, 2}), zero_M)), (std::vector<double>{1, 2, 3})) << "0: first extent above 1";
+}
+
+TEST(Sort, AlongADimensionKeepsTypeAndRejectsBadDims)
+{
+    Mm z = test::complex(1, 3, {0, -1, 1}, {1, 0, 0});
+    Mm s, k;
+    sort(z, Mm(2.0), i_o, s, k);
+    EXPECT_EQ(values(k), (std::vector<double>{3, 1, 2}));
+    EXPECT_EQ(s.addi()[1], 1);
+    EXPECT_EQ(values(sort(z, Mm(2.0))), (std::vector<double>{1, 0, -1}));
+    Mm b = sort(test::bytes(2, 2, {9, 1, 3, 2}), Mm(2.0));
+    ASSERT_EQ(b.gettype(), qv_uint8);
+    EXPECT_EQ(values(mdouble(b)), (std::vector<double>{3, 1, 9, 2}));
+    Mm t = sort(TM("cab"), Mm(2.0));
+    EXPECT_TRUE(t.isstr());
+    sort(Mm(), Mm(2.0), i_o, s, k);
+    EXPECT_EQ(s.size(), 0);
+    EXPECT_ERROR(sort(test::real(2, 2, {1, 2, 3, 4}), Mm(3.0)),
+                 "sort: dim argument may not be more then the number of dimensions");
+    EXPECT_ERROR(sort(test::row({1, 2}), Mm(-1.0), i_o, s, k), "sort: dim argument must be positive");
+    EXPECT_ERROR(sort(test::row({1, 2}), Mm()), "sort: dim argument may not be empty");
+}
+
 TEST(Median, SortsFirst)
 {
     EXPECT_EQ(median(test::row({3, 1, 2, 4})).r(), 2.5);
     EXPECT_TRUE(std::isnan(median(test::row({1, nan, 3})).r()));
     EXPECT_EQ(median(test::real(3, 2, {5, 1, 3, 2, 8, 4})).r(2), 4);
     EXPECT_EQ(median(test::bytes(1, 2, {1, 2})).ur(1), 1);
+}
+
+TEST(Median, AlongADimension)
+{
+    Mm m = test::real(2, 3, {1, 4, 3, 6, 2, 5});  // [1 3 2; 4 6 5]
+    EXPECT_EQ(values(median(m, Mm(2.0))), (std::vector<double>{2, 5}));
+    EXPECT_EQ(values(median(m, one_M)), (std::vector<double>{2.5, 4.5, 3.5}));
+    const int d[3] = {1, 2, 4};
+    Mm x(0, 0, 0, 3, d, qv_double);
+    const double v[8] = {4, 10, 1, 30, 3, 20, 2, nan};
+    std::copy(v, v + 8, x.addr());
+    Mm along3 = median(x, Mm(3.0));
+    EXPECT_EQ(test::extents(along3), (std::vector<int>{1, 2}));
+    EXPECT_EQ(along3.addr()[0], 2.5);
+    EXPECT_TRUE(std::isnan(along3.addr()[1]));
+    EXPECT_ERROR(median(m, Mm(3.0)), "sort: dim argument may not be more then the number of dimensions");
 }
 
 } // namespace

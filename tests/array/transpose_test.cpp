@@ -1,9 +1,21 @@
-// Transposes of full, N-d, cell and sparse values.
+// Transposes of full, N-d, cell and sparse values; flips, rotation and
+// replication.
 #include "test_support.hpp"
 
 #include <vector>
 
 namespace {
+
+using test::extents;
+using test::values;
+
+Mm counting(std::vector<int> dims)
+{
+    Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
+    for (int k = 0; k < x.size(); ++k)
+        x.addr()[k] = k + 1;
+    return x;
+}
 
 TEST(Transpose, ReversesTheDimensions)
 {
@@ -55,6 +67,173 @@ TEST(Transpose, SparseStaysSparseAndSorted)
     EXPECT_EQ(test::extents(t), (std::vector<int>{3, 2}));
     EXPECT_EQ(std::vector<int>(t.getindex(), t.getindex() + 2), (std::vector<int>{1, 3}));
     EXPECT_EQ(test::values(t), (std::vector<double>{0, 1, 0, 2, 0, 0}));
+}
+
+TEST(Transpose, ConjugatingAndPlainFronts)
+{
+    Mm a = test::complex(1, 2, {1, 3}, {2, 0});
+    Mm c = ctranspose(a);
+    EXPECT_EQ(extents(c), (std::vector<int>{2, 1}));
+    EXPECT_EQ(values(c), (std::vector<double>{1, 3}));
+    EXPECT_EQ(std::vector<double>(c.addi(), c.addi() + 2), (std::vector<double>{-2, 0}));
+    EXPECT_EQ(dot_transpose(a).addi()[0], 2);
+
+    // A complex 2x3x4 value: element (i, j, k) lands at (k, j, i), conjugated.
+    const int d[3] = {2, 3, 4};
+    Mm z(1, 0, 0, 3, d, qv_double);
+    for (int k = 0; k < z.size(); ++k) {
+        z.addr()[k] = k;
+        z.addi()[k] = 100 + k;
+    }
+    Mm zt = ctranspose(z);
+    EXPECT_EQ(extents(zt), (std::vector<int>{4, 3, 2}));
+    bool same = true;
+    for (int i = 1; i <= 2; ++i)
+        for (int j = 1; j <= 3; ++j)
+            for (int k = 1; k <= 4; ++k)
+                same &= zt.r(k, j, i) == z.r(i, j, k) && zt.i(k, j, i) == -z.i(i, j, k);
+    EXPECT_TRUE(same);
+}
+
+TEST(Flips, ColumnsRowsAndDimensions)
+{
+    const Mm a = counting({2, 3});
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> values;
+    };
+    const std::vector<Case> cases = {
+        {"fliplr", fliplr(a), {5, 6, 3, 4, 1, 2}},
+        {"flipud", flipud(a), {2, 1, 4, 3, 6, 5}},
+        {"flipdim 1", flipdim(a, one_M), {2, 1, 4, 3, 6, 5}},
+        {"flipdim 2", flipdim(a, Mm(2.0)), {5, 6, 3, 4, 1, 2}},
+        {"flipdim 3 flips the columns", flipdim(a, Mm(3.0)), {5, 6, 3, 4, 1, 2}},
+        {"flipdim 1.7 is 1", flipdim(a, Mm(1.7)), {2, 1, 4, 3, 6, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(extents(c.result), (std::vector<int>{2, 3}));
+        EXPECT_EQ(values(c.result), c.values);
+    }
+    Mm t = fliplr(TM("abc"));
+    EXPECT_TRUE(t.isstr());
+    EXPECT_EQ(values(t), (std::vector<double>{'c', 'b', 'a'}));
+    Mm b = flipud(test::bytes(2, 1, {1, 2}));
+    EXPECT_EQ(b.gettype(), qv_uint8);
+    EXPECT_EQ(b.ur(1), 2);
+    EXPECT_EQ(fliplr(Mm()).size(), 0);
+    Mm s(0, 1, 1, 2, 3, qv_double);  // 7 at (2,1)
+    s.getindex()[0] = 1;
+    s.addr()[0] = 7;
+    s.getnnz() = 1;
+    Mm sf = fliplr(s);
+    EXPECT_TRUE(sf.issparse());
+    EXPECT_EQ(values(sf), (std::vector<double>{0, 0, 0, 0, 0, 7}));
+    EXPECT_ERROR(fliplr(counting({2, 2, 2})), "fliplr: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    EXPECT_ERROR(flipud(counting({2, 2, 2})), "flipud: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    EXPECT_ERROR(flipdim(a, Mm()), "(temporary).r(): matrix is empty");
+}
+
+TEST(Rot90, QuarterTurns)
+{
+    const Mm a = counting({2, 3});  // [1 3 5; 2 4 6]
+    struct Case {
+        double k;
+        std::vector<int> dims;
+        std::vector<double> values;
+    };
+    const std::vector<Case> cases = {
+        {1, {3, 2}, {5, 3, 1, 6, 4, 2}},   // [5 6; 3 4; 1 2]
+        {2, {2, 3}, {6, 5, 4, 3, 2, 1}},
+        {3, {3, 2}, {2, 4, 6, 1, 3, 5}},   // [2 1; 4 3; 6 5]
+        {4, {2, 3}, {1, 2, 3, 4, 5, 6}},
+        {-1, {3, 2}, {2, 4, 6, 1, 3, 5}},
+        {-5, {3, 2}, {2, 4, 6, 1, 3, 5}},
+        {1.9, {3, 2}, {5, 3, 1, 6, 4, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.k);
+        Mm r = rot90(a, Mm(c.k));
+        EXPECT_EQ(extents(r), c.dims);
+        EXPECT_EQ(values(r), c.values);
+    }
+    EXPECT_EQ(values(rot90(a)), values(rot90(a, one_M)));
+    Mm z = rot90(test::complex(1, 2, {1, 2}, {3, 4}));
+    EXPECT_EQ(std::vector<double>(z.addi(), z.addi() + 2), (std::vector<double>{4, 3})) << "never conjugated";
+    EXPECT_ERROR(rot90(counting({2, 2, 2})), "rot90: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+}
+
+TEST(Repmat, CountsShapesAndTypes)
+{
+    const Mm a = counting({2, 3});
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<int> dims;
+        std::vector<double> values;
+    };
+    const std::vector<Case> cases = {
+        {"[1 2] by 2, 3", repmat(test::row({1, 2}), Mm(2.0), Mm(3.0)), {2, 6}, {1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 2, 2}},
+        {"one count doubles the rows", repmat(a, Mm(2.0)), {4, 3}, {1, 2, 1, 2, 3, 4, 3, 4, 5, 6, 5, 6}},
+        {"a column by [1 2]", repmat(test::real(2, 1, {7, 8}), test::row({1, 2})), {2, 2}, {7, 8, 7, 8}},
+        {"a third dimension", repmat(test::row({1, 2}), test::row({1, 1, 2})), {1, 2, 2}, {1, 2, 1, 2}},
+        {"a scalar everywhere", repmat(Mm(4.0), Mm(2.0), Mm(2.0)), {2, 2}, {4, 4, 4, 4}},
+        {"counts round", repmat(Mm(4.0), Mm(1.5), Mm(0.4)), {0, 0}, {}},
+        {"zero rows", repmat(a, Mm(0.0), one_M), {0, 0}, {}},
+        {"NaN counts 0", repmat(a, Mm(NAN), one_M), {0, 0}, {}},
+        {"count vector of five", repmat(Mm(1.0), test::row({1, 1, 1, 2, 9})), {1, 1, 1, 2}, {1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(extents(c.result), c.dims);
+        EXPECT_EQ(values(c.result), c.values);
+    }
+    // 2x3x2 by [2 1 2]: element (i, j, k) is a(i mod 2, j, k mod 2).
+    Mm n = counting({2, 3, 2});
+    Mm r = repmat(n, test::row({2, 1, 2}));
+    EXPECT_EQ(extents(r), (std::vector<int>{4, 3, 4}));
+    bool same = true;
+    for (int i = 1; i <= 4; ++i)
+        for (int j = 1; j <= 3; ++j)
+            for (int k = 1; k <= 4; ++k)
+                same &= r.r(i, j, k) == n.r((i - 1) % 2 + 1, j, (k - 1) % 2 + 1);
+    EXPECT_TRUE(same);
+
+    Mm same_x = repmat(a, one_M, one_M);
+    EXPECT_EQ(same_x.addr(), a.addr()) << "all counts 1 share the storage";
+    EXPECT_EQ(repmat(a, Mm()).addr(), a.addr());
+
+    Mm text = repmat(TM("ab"), one_M, Mm(2.0));
+    EXPECT_TRUE(text.isstr());
+    EXPECT_EQ(values(text), (std::vector<double>{'a', 'b', 'a', 'b'}));
+    Mm z = repmat(test::complex(1, 1, {1}, {2}), Mm(2.0), one_M);
+    EXPECT_EQ(std::vector<double>(z.addi(), z.addi() + 2), (std::vector<double>{2, 2}));
+    Mm b = repmat(test::bytes(1, 2, {5, 6}), Mm(2.0));
+    ASSERT_EQ(b.gettype(), qv_uint8);
+    EXPECT_EQ(b.ur(2, 2), 6);
+    Mm logical = test::row({1, 0});
+    logical.setlogical(1);
+    EXPECT_TRUE(repmat(logical, Mm(3.0)).islogical());
+    Mm c(0, 0, 0, 1, 2, qv_cell);
+    c.mr(1) = Mm(9.0);
+    Mm rc = repmat(c, Mm(2.0));
+    ASSERT_EQ(rc.gettype(), qv_cell);
+    EXPECT_EQ(rc.mr(2, 1).r(), 9);
+
+    // Sparse: all counts 1 keep the sparse value, others give a full one.
+    Mm s(0, 1, 1, 2, 2, qv_double);
+    s.getindex()[0] = 3;
+    s.addr()[0] = 5;
+    s.getnnz() = 1;
+    EXPECT_TRUE(repmat(s, one_M, one_M).issparse());
+    Mm sf = repmat(s, one_M, Mm(2.0));
+    EXPECT_FALSE(sf.issparse());
+    EXPECT_EQ(values(sf), (std::vector<double>{0, 0, 0, 5, 0, 0, 0, 5}));
+
+    EXPECT_ERROR(repmat(a, Mm(1e6), Mm(1e6)), "Out of memory!");
+    EXPECT_ERROR(repmat(a, Mm(3e9), one_M), "Out of memory!");
+    EXPECT_ERROR(repmat(a, Mm(0, 0, 0, 1, 1, qv_cell)), "repmat: numeric data expected, but matrix (temporary) is not");
 }
 
 } // namespace

@@ -1,0 +1,1015 @@
+// Set operations: unique, ismember, intersect, setdiff, setxor and the
+// union, in element form (values as lists, merged as sorted lists) and in
+// row form (each row one member, rows compared whole).
+#include "array/sort.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+inline bool is_nan(double x) { return x != x; }
+
+// A numeric argument as a full double value (bytes converted, sparse values
+// made full). Cells and values without one are reported; false then.
+bool numeric_double(const Mm& a, const char* f, Mm& out)
+{
+    if (a.gettype() == qv_none) {
+        a.warn_uninit();
+        return false;
+    }
+    if (error_numeric(a, f))
+        return false;
+    if (a.gettype() == qv_double && !a.issparse()) {
+        out = a;
+        return true;
+    }
+    Mm d;
+    d.deepcopy(a.isc(), 0, a, qv_double);
+    out = d;
+    return true;
+}
+
+// A list of n doubles shaped as a row or a column.
+Mm list_value(int n, bool as_row, int complex = 0)
+{
+    return as_row ? Mm(complex, 0, 0, 1, n, qv_double) : Mm(complex, 0, 0, n, 1, qv_double);
+}
+
+// 1-based positions as a row or a column.
+Mm position_list(const int* pos, int n, bool as_row)
+{
+    Mm out = list_value(n, as_row);
+    double* p = out.addr();
+    for (int k = 0; k < n; ++k)
+        p[k] = pos[k] + 1.0;
+    return out;
+}
+
+// ---- element form: distinct values of a list ----
+
+// The list sorted as sort orders it (NaN last, complex values by modulus,
+// then angle; ties in input order), with the sorted positions that close a
+// run of equal values: the last occurrence of each distinct value.
+struct distinct_values {
+    Mm sorted;
+    scratch<int> origin;  // 0-based input position of each sorted element
+    scratch<int> kept;    // sorted positions of the distinct values, ascending
+    int count = 0;
+
+    double re(int k) const { return sorted.addr()[kept[k]]; }
+    double im(int k) const { return sorted.isc() ? sorted.addi()[kept[k]] : 0.0; }
+    int last(int k) const { return origin[kept[k]]; }
+};
+
+// group, when given, receives for each input element the 1-based number of
+// its distinct value.
+void find_distinct(const Mm& list, distinct_values& d, double* group)
+{
+    const int n = list.size();
+    d.count = 0;
+    if (n <= 0)
+        return;
+    Mm column(list);
+    column.reshape(n, 1);
+    Mm index;
+    sort_engine(column, d.sorted, index);
+    d.origin.reset(n);
+    d.kept.reset(n);
+    const double* ix = index.addr();
+    for (int k = 0; k < n; ++k)
+        d.origin[k] = static_cast<int>(ix[k]) - 1;
+    const double* re = d.sorted.addr();
+    const double* im = d.sorted.addi();
+    int number = 1;
+    for (int k = 0; k < n; ++k) {
+        const bool same_as_next = k + 1 < n && re[k] == re[k + 1] && (!im || im[k] == im[k + 1]);
+        if (group)
+            group[d.origin[k]] = number;
+        if (!same_as_next) {
+            d.kept[d.count++] = k;
+            ++number;
+        }
+    }
+}
+
+void unique_elements(const Mm& a, Mm& b, Mm& i, Mm& j)
+{
+    const int n = a.size();
+    if (n == 1) {
+        b = a;
+        i = Mm(1.0);
+        j = Mm(1.0);
+        return;
+    }
+    Mm x;
+    if (!numeric_double(a, "unique", x)) {
+        b = i = j = x_M;
+        return;
+    }
+    const bool as_row = a.rows() == 1;
+    if (n <= 0) {
+        b = i = as_row ? list_value(0, true) : Mm();
+        j = Mm();
+        return;
+    }
+    distinct_values d;
+    Mm groups(0, 0, 0, 1, n, qv_double);
+    find_distinct(x, d, groups.addr());
+    Mm values = list_value(d.count, as_row, x.isc());
+    Mm where = list_value(d.count, as_row);
+    for (int k = 0; k < d.count; ++k) {
+        values.addr()[k] = d.re(k);
+        if (x.isc())
+            values.addi()[k] = d.im(k);
+        where.addr()[k] = d.last(k) + 1.0;
+    }
+    values.setstr(a.isstr());
+    b = a.gettype() == qv_uint8 ? muint8(values) : values;
+    i = where;
+    j = groups;
+}
+
+// The two argument lists of a merge, each reduced to its distinct values.
+struct merge_lists {
+    distinct_values a, b;
+    bool as_row = false;  // results are rows when either argument has one row
+    bool text = false;    // either argument is text
+};
+
+bool prepare_merge(const Mm& A, const Mm& B, const char* f, merge_lists& m)
+{
+    Mm x, y;
+    if (!numeric_double(A, f, x) || !numeric_double(B, f, y))
+        return false;
+    m.as_row = A.rows() == 1 || B.rows() == 1;
+    m.text = A.isstr() || B.isstr();
+    find_distinct(x, m.a, nullptr);
+    find_distinct(y, m.b, nullptr);
+    return true;
+}
+
+// The real values and positions a walk recorded, as the outputs R, ia, ib.
+struct walk_record {
+    std::vector<double> values;
+    std::vector<int> from_a, from_b;
+};
+
+void emit_walk(const merge_lists& m, const walk_record& w, Mm& R, Mm& ia, Mm& ib)
+{
+    const int n = static_cast<int>(w.values.size());
+    Mm r = list_value(n, m.as_row);
+    std::copy(w.values.begin(), w.values.end(), r.addr());
+    r.setstr(m.text);
+    std::vector<int> pa(w.from_a.size()), pb(w.from_b.size());
+    for (std::size_t k = 0; k < pa.size(); ++k)
+        pa[k] = m.a.last(w.from_a[k]);
+    for (std::size_t k = 0; k < pb.size(); ++k)
+        pb[k] = m.b.last(w.from_b[k]);
+    R = r;
+    ia = position_list(pa.data(), static_cast<int>(pa.size()), m.as_row);
+    ib = position_list(pb.data(), static_cast<int>(pb.size()), m.as_row);
+}
+
+// The walks compare real parts only; NaN is never equal to anything.
+void intersect_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
+{
+    merge_lists m;
+    if (!prepare_merge(A, B, "intersect", m)) {
+        R = ia = ib = x_M;
+        return;
+    }
+    walk_record w;
+    int p = 0, q = 0;
+    while (p < m.a.count && q < m.b.count) {
+        const double x = m.a.re(p), y = m.b.re(q);
+        if (x < y || is_nan(x) || is_nan(y))
+            ++p;
+        else if (x > y)
+            ++q;
+        else {
+            w.values.push_back(x);
+            w.from_a.push_back(p++);
+            w.from_b.push_back(q++);
+        }
+    }
+    emit_walk(m, w, R, ia, ib);
+}
+
+void setdiff_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia)
+{
+    merge_lists m;
+    if (!prepare_merge(A, B, "setdiff", m)) {
+        R = ia = x_M;
+        return;
+    }
+    walk_record w;
+    int p = 0, q = 0;
+    while (p < m.a.count && q < m.b.count) {
+        const double x = m.a.re(p), y = m.b.re(q);
+        if (!is_nan(x) && !is_nan(y) && x >= y) {
+            if (x == y)
+                ++p;
+            ++q;
+        } else {
+            w.values.push_back(x);
+            w.from_a.push_back(p++);
+        }
+    }
+    for (; p < m.a.count; ++p) {
+        w.values.push_back(m.a.re(p));
+        w.from_a.push_back(p);
+    }
+    Mm unused;
+    emit_walk(m, w, R, ia, unused);
+}
+
+void setxor_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
+{
+    merge_lists m;
+    if (!prepare_merge(A, B, "setxor", m)) {
+        R = ia = ib = x_M;
+        return;
+    }
+    walk_record w;
+    int p = 0, q = 0;
+    auto take_a = [&] {
+        w.values.push_back(m.a.re(p));
+        w.from_a.push_back(p++);
+    };
+    auto take_b = [&] {
+        w.values.push_back(m.b.re(q));
+        w.from_b.push_back(q++);
+    };
+    while (p < m.a.count || q < m.b.count) {
+        if (q >= m.b.count)
+            take_a();
+        else if (p >= m.a.count)
+            take_b();
+        else {
+            const double x = m.a.re(p), y = m.b.re(q);
+            if (x < y || is_nan(x) || is_nan(y))
+                take_a();
+            else if (x > y)
+                take_b();
+            else {
+                ++p;
+                ++q;
+            }
+        }
+    }
+    emit_walk(m, w, R, ia, ib);
+}
+
+// [A; B] of two values as lists or rows, by the concatenation rules: uint8
+// wins over double, complex when either is, text when either is, logical
+// only when both are. rows_of_a x width and rows_of_b x width, stacked.
+Mm stack_values(const Mm& x, int xr, const Mm& y, int yr, int width, const Mm& A, const Mm& B)
+{
+    const bool complex = x.isc() || y.isc();
+    Mm out(complex, 0, 0, xr + yr, width, qv_double);
+    if (out.rows() != xr + yr)
+        return x_M;
+    const int rows = xr + yr;
+    for (int c = 0; c < width; ++c) {
+        for (int r = 0; r < xr; ++r) {
+            out.addr()[r + std::int64_t{rows} * c] = x.addr()[r + std::int64_t{xr} * c];
+            if (complex)
+                out.addi()[r + std::int64_t{rows} * c] = x.isc() ? x.addi()[r + std::int64_t{xr} * c] : 0.0;
+        }
+        for (int r = 0; r < yr; ++r) {
+            out.addr()[xr + r + std::int64_t{rows} * c] = y.addr()[r + std::int64_t{yr} * c];
+            if (complex)
+                out.addi()[xr + r + std::int64_t{rows} * c] = y.isc() ? y.addi()[r + std::int64_t{yr} * c] : 0.0;
+        }
+    }
+    out.setstr(A.isstr() || B.isstr());
+    out.setlogical(A.islogical() && B.islogical());
+    if (A.gettype() == qv_uint8 || B.gettype() == qv_uint8)
+        return muint8(out);
+    return out;
+}
+
+void union_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
+{
+    Mm x, y;
+    if (!numeric_double(A, "munion", x) || !numeric_double(B, "munion", y)) {
+        R = ia = ib = x_M;
+        return;
+    }
+    const int na = x.size(), nb = y.size();
+    const bool as_row = A.rows() == 1 || B.rows() == 1;
+    // The two lists end to end: a row when either argument is a row.
+    Mm e = stack_values(x, na, y, nb, 1, A, B);
+    if (as_row)
+        e.reshape(1, na + nb);
+    Mm d, j;
+    unique_elements(e, R, d, j);
+    std::vector<int> from_a, from_b;
+    const double* pd = d.addr();
+    for (int k = 0, n = d.size(); k < n; ++k) {
+        const int pos = static_cast<int>(pd[k]);
+        if (pos <= na)
+            from_a.push_back(pos - 1);
+        else
+            from_b.push_back(pos - na - 1);
+    }
+    ia = position_list(from_a.data(), static_cast<int>(from_a.size()), as_row);
+    ib = position_list(from_b.data(), static_cast<int>(from_b.size()), as_row);
+}
+
+// ---- ismember, element form: a sorted copy of S and binary search ----
+
+struct complex_point {
+    double re, im;
+};
+
+Mm ismember_elements(const Mm& a, const Mm& S)
+{
+    Mm x, s;
+    if (!numeric_double(a, "ismember", x) || !numeric_double(S, "ismember", s))
+        return x_M;
+    Mm out(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+    out.setlogical(1);
+    const int n = x.size(), m = s.size();
+    double* o = out.addr();
+    std::fill_n(o, n, 0.0);
+    const double* xr = x.addr();
+    const double* sr = s.addr();
+    if (!x.isc() && !s.isc()) {
+        scratch<double> keys(m);
+        int count = 0;
+        for (int k = 0; k < m; ++k)
+            if (!is_nan(sr[k]))
+                keys[count++] = sr[k];
+        std::sort(keys.get(), keys.get() + count);
+        for (int k = 0; k < n; ++k) {
+            const double* at = std::lower_bound(keys.get(), keys.get() + count, xr[k]);
+            o[k] = at != keys.get() + count && *at == xr[k];
+        }
+        return out;
+    }
+    // A real operand takes a zero imaginary part; a NaN part matches nothing.
+    const double* xi = x.addi();
+    const double* si = s.addi();
+    scratch<complex_point> keys(m);
+    int count = 0;
+    for (int k = 0; k < m; ++k) {
+        const complex_point v{sr[k], si ? si[k] : 0.0};
+        if (!is_nan(v.re) && !is_nan(v.im))
+            keys[count++] = v;
+    }
+    auto less = [](const complex_point& u, const complex_point& v) {
+        return u.re < v.re || (u.re == v.re && u.im < v.im);
+    };
+    std::sort(keys.get(), keys.get() + count, less);
+    for (int k = 0; k < n; ++k) {
+        const complex_point v{xr[k], xi ? xi[k] : 0.0};
+        const complex_point* at = std::lower_bound(keys.get(), keys.get() + count, v, less);
+        o[k] = at != keys.get() + count && at->re == v.re && at->im == v.im;
+    }
+    return out;
+}
+
+// ---- row form ----
+
+// A value read as a matrix of rows (trailing dimensions folded into
+// columns), its elements as doubles. Columns past its width read as blanks,
+// which is how rows of different widths meet.
+struct row_matrix {
+    Mm values;
+    int rows = 0, cols = 0;
+    const double* re = nullptr;
+    const double* im = nullptr;
+
+    double real_at(int r, int c) const { return c < cols ? re[r + std::int64_t{rows} * c] : 32.0; }
+    double imag_at(int r, int c) const { return im && c < cols ? im[r + std::int64_t{rows} * c] : 0.0; }
+};
+
+bool read_rows(const Mm& a, const char* f, row_matrix& m)
+{
+    if (!numeric_double(a, f, m.values))
+        return false;
+    m.rows = a.rows();
+    if (m.rows > 0)
+        m.cols = a.size() / m.rows;
+    else {
+        m.cols = 1;
+        for (int d = 1; d < a.getndims(); ++d)
+            m.cols *= a.getdims()[d];
+    }
+    m.re = m.values.addr();
+    m.im = m.values.addi();
+    return true;
+}
+
+// a as a two-dimensional value of its rows, for indexing by rows.
+Mm as_matrix(const Mm& a, const row_matrix& m)
+{
+    if (a.getndims() <= 2 || a.size() == 0)
+        return a;
+    Mm flat(a);
+    flat.reshape(m.rows, m.cols);
+    return flat;
+}
+
+// The rows of a value in the order of its rows sorted column by column,
+// each column ordered as the index sort orders it (NaN last; complex values
+// by modulus, then angle), ties in input order.
+void order_rows(const row_matrix& m, scratch<int>& order)
+{
+    order.reset(m.rows);
+    for (int r = 0; r < m.rows; ++r)
+        order[r] = r;
+    Mm modulus, angles;
+    const double* key = m.re;
+    const double* second = nullptr;
+    if (m.im) {
+        modulus = abs(m.values);
+        angles = angle(m.values);
+        key = modulus.addr();
+        second = angles.addr();
+    }
+    const std::int64_t rows = m.rows;
+    auto compare_column = [&](int u, int v, int c) {
+        const double a = key[u + rows * c], b = key[v + rows * c];
+        const bool na = is_nan(a), nb = is_nan(b);
+        if (na || nb)
+            return na == nb ? 0 : (na ? 1 : -1);
+        if (a < b)
+            return -1;
+        if (b < a)
+            return 1;
+        if (second) {
+            const double s = second[u + rows * c], t = second[v + rows * c];
+            if (s < t)
+                return -1;
+            if (t < s)
+                return 1;
+        }
+        return 0;
+    };
+    std::stable_sort(order.get(), order.get() + m.rows, [&](int u, int v) {
+        for (int c = 0; c < m.cols; ++c)
+            if (const int s = compare_column(u, v, c))
+                return s < 0;
+        return false;
+    });
+}
+
+// Rows equal element by element over the wider width (blanks past a
+// narrower one); NaN equals nothing.
+bool rows_equal(const row_matrix& a, int r, const row_matrix& b, int s)
+{
+    const int width = std::max(a.cols, b.cols);
+    for (int c = 0; c < width; ++c)
+        if (!(a.real_at(r, c) == b.real_at(s, c)) || !(a.imag_at(r, c) == b.imag_at(s, c)))
+            return false;
+    return true;
+}
+
+// The distinct rows of m (the last of each run of equal sorted rows), as
+// row numbers of m in sorted order; group as for find_distinct.
+void find_distinct_rows(const row_matrix& m, std::vector<int>& kept, double* group)
+{
+    kept.clear();
+    scratch<int> order;
+    order_rows(m, order);
+    int number = 1;
+    for (int k = 0; k < m.rows; ++k) {
+        const bool same_as_next = k + 1 < m.rows && rows_equal(m, order[k], m, order[k + 1]);
+        if (group)
+            group[order[k]] = number;
+        if (!same_as_next) {
+            kept.push_back(order[k]);
+            ++number;
+        }
+    }
+}
+
+// The rows of a at the given row numbers (0-based), through indexing so
+// that element type, text and logical flags and sparse storage carry over.
+Mm take_rows(const Mm& a, const row_matrix& m, const std::vector<int>& rows)
+{
+    Mm index(0, 0, 0, static_cast<int>(rows.size()), 1, qv_double);
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        index.addr()[k] = rows[k] + 1.0;
+    return Mm(as_matrix(a, m)(index, c_p));
+}
+
+Mm positions_column(const std::vector<int>& pos) { return position_list(pos.data(), static_cast<int>(pos.size()), false); }
+
+// Widens a matrix that has rows to `width` columns with 32 in the last one;
+// columns between take 0, as growth by assignment fills them.
+void blank_last_column(Mm& m, int width)
+{
+    if (m.rows() > 0 && m.size() / m.rows() < width)
+        m.vwcopy2(Mm(32.0), c_p, Mm(double(width)));
+}
+
+void unique_rows(const Mm& a, Mm& b, Mm& i, Mm& j)
+{
+    if (a.rows() == 1) {
+        b = a;
+        i = Mm(1.0);
+        j = Mm(1.0);
+        return;
+    }
+    row_matrix m;
+    if (!read_rows(a, "unique", m)) {
+        b = i = j = x_M;
+        return;
+    }
+    if (m.rows == 0) {
+        b = a;
+        i = Mm(0, 0, 0, 0, 1, qv_double);
+        j = Mm();
+        return;
+    }
+    Mm groups(0, 0, 0, 1, m.rows, qv_double);
+    std::vector<int> kept;
+    find_distinct_rows(m, kept, groups.addr());
+    b = take_rows(a, m, kept);
+    i = positions_column(kept);
+    j = groups;
+}
+
+// Two row matrices reduced to their distinct rows and matched: pairs of
+// equal rows, as positions in the two lists of distinct rows.
+struct row_merge {
+    row_matrix a, b;
+    std::vector<int> ta, tb;        // distinct rows (row numbers) in sorted order
+    std::vector<char> in_a, in_b;   // whether each distinct row has a partner
+    std::vector<int> pair_a, pair_b;
+};
+
+bool prepare_row_merge(const Mm& A, const Mm& B, const char* f, row_merge& m)
+{
+    if (!read_rows(A, f, m.a) || !read_rows(B, f, m.b))
+        return false;
+    find_distinct_rows(m.a, m.ta, nullptr);
+    find_distinct_rows(m.b, m.tb, nullptr);
+    m.in_a.assign(m.ta.size(), 0);
+    m.in_b.assign(m.tb.size(), 0);
+    if (isempty(A) || isempty(B))
+        return true;
+    // Both lists stacked (the narrower padded with blanks) and sorted: equal
+    // rows meet as neighbours, the row of A first.
+    const int na = static_cast<int>(m.ta.size()), nb = static_cast<int>(m.tb.size());
+    const int width = std::max(m.a.cols, m.b.cols);
+    const bool complex = m.a.im || m.b.im;
+    row_matrix d;
+    d.values = Mm(complex, 0, 0, na + nb, width, qv_double);
+    d.rows = na + nb;
+    d.cols = width;
+    d.re = d.values.addr();
+    d.im = d.values.addi();
+    for (int c = 0; c < width; ++c)
+        for (int r = 0; r < d.rows; ++r) {
+            const bool from_a = r < na;
+            const row_matrix& src = from_a ? m.a : m.b;
+            const int row = from_a ? m.ta[r] : m.tb[r - na];
+            const std::int64_t at = r + std::int64_t{d.rows} * c;
+            d.values.addr()[at] = src.real_at(row, c);
+            if (complex)
+                d.values.addi()[at] = src.imag_at(row, c);
+        }
+    scratch<int> order;
+    order_rows(d, order);
+    for (int k = 0; k + 1 < d.rows; ++k) {
+        const int u = order[k], v = order[k + 1];
+        if (u < na && v >= na && rows_equal(d, u, d, v)) {
+            m.pair_a.push_back(u);
+            m.pair_b.push_back(v - na);
+            m.in_a[u] = 1;
+            m.in_b[v - na] = 1;
+        }
+    }
+    return true;
+}
+
+// Rows of the two lists stacked over the wider width, blanks padding the
+// narrower: text when either argument is text.
+Mm stack_padded(const row_matrix& a, const std::vector<int>& ra, const row_matrix& b, const std::vector<int>& rb,
+                bool text)
+{
+    const int width = std::max(a.cols, b.cols);
+    const int na = static_cast<int>(ra.size()), nb = static_cast<int>(rb.size());
+    const bool complex = a.im || b.im;
+    Mm out(complex, 0, 0, na + nb, width, qv_double);
+    if (out.rows() != na + nb)
+        return x_M;
+    for (int c = 0; c < width; ++c)
+        for (int r = 0; r < na + nb; ++r) {
+            const std::int64_t at = r + std::int64_t{na + nb} * c;
+            const bool from_a = r < na;
+            const row_matrix& src = from_a ? a : b;
+            const int row = from_a ? ra[r] : rb[r - na];
+            out.addr()[at] = src.real_at(row, c);
+            if (complex)
+                out.addi()[at] = src.imag_at(row, c);
+        }
+    out.setstr(text);
+    return out;
+}
+
+void intersect_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
+{
+    const bool text = A.isstr() || B.isstr();
+    if (isempty(A) || isempty(B)) {
+        Mm empty;
+        empty.setstr(text);
+        R = empty;
+        ia = ib = nop_M;
+        return;
+    }
+    row_merge m;
+    if (!prepare_row_merge(A, B, "intersect", m)) {
+        R = ia = ib = x_M;
+        return;
+    }
+    // The common rows as the stacked list holds them: over the wider width.
+    std::vector<int> pos_a, pos_b, none;
+    for (std::size_t k = 0; k < m.pair_a.size(); ++k) {
+        pos_a.push_back(m.ta[m.pair_a[k]]);
+        pos_b.push_back(m.tb[m.pair_b[k]]);
+    }
+    Mm r = stack_padded(m.a, pos_a, m.b, none, text);
+    R = r;
+    ia = positions_column(pos_a);
+    ib = positions_column(pos_b);
+}
+
+// The rows of a distinct-row list that have no partner in the other list.
+std::vector<int> unmatched(const std::vector<int>& rows, const std::vector<char>& matched)
+{
+    std::vector<int> out;
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        if (!matched[k])
+            out.push_back(rows[k]);
+    return out;
+}
+
+void setdiff_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia)
+{
+    row_merge m;
+    if (!prepare_row_merge(A, B, "setdiff", m)) {
+        R = ia = x_M;
+        return;
+    }
+    const std::vector<int> left = unmatched(m.ta, m.in_a);
+    Mm r = m.a.rows == 0 ? A : take_rows(A, m.a, left);
+    if (m.a.cols < m.b.cols && !isempty(B))
+        blank_last_column(r, m.b.cols);
+    R = r;
+    ia = positions_column(left);
+}
+
+void setxor_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
+{
+    row_merge m;
+    if (!prepare_row_merge(A, B, "setxor", m)) {
+        R = ia = ib = x_M;
+        return;
+    }
+    const std::vector<int> left_a = unmatched(m.ta, m.in_a), left_b = unmatched(m.tb, m.in_b);
+    const int width = std::max(m.a.cols, m.b.cols);
+    const bool a_empty = left_a.empty() || m.a.cols == 0;
+    const bool b_empty = left_b.empty() || m.b.cols == 0;
+    Mm stack;
+    Mm ta = positions_column(left_a), tb = positions_column(left_b);
+    if (a_empty) {
+        ta = nop_M;
+        stack = m.b.rows == 0 ? B : take_rows(B, m.b, left_b);
+    } else if (b_empty) {
+        tb = nop_M;
+        stack = take_rows(A, m.a, left_a);
+    } else
+        stack = stack_padded(m.a, left_a, m.b, left_b, A.isstr() || B.isstr());
+    if (!b_empty)
+        blank_last_column(stack, width);
+    // The stack sorted by rows.
+    row_matrix s;
+    if (stack.rows() > 1 && read_rows(stack, "setxor", s)) {
+        scratch<int> order;
+        order_rows(s, order);
+        stack = take_rows(stack, s, std::vector<int>(order.get(), order.get() + s.rows));
+    }
+    R = stack;
+    ia = ta;
+    ib = tb;
+}
+
+void union_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
+{
+    row_matrix a, b;
+    if (!read_rows(A, "munion", a) || !read_rows(B, "munion", b)) {
+        R = ia = ib = x_M;
+        return;
+    }
+    Mm m;
+    if (A.isstr() && B.isstr()) {
+        if (isempty(A))
+            m = B;
+        else if (isempty(B))
+            m = A;
+        else {
+            std::vector<int> ra(a.rows), rb(b.rows);
+            for (int k = 0; k < a.rows; ++k)
+                ra[k] = k;
+            for (int k = 0; k < b.rows; ++k)
+                rb[k] = k;
+            m = stack_padded(a, ra, b, rb, true);
+        }
+    } else if (a.cols == b.cols)
+        m = stack_values(a.values, a.rows, b.values, b.rows, a.cols, A, B);
+    else {
+        error("union: both arguments must have same number of columns");
+        R = ia = ib = x_M;
+        return;
+    }
+    Mm h, j;
+    unique_rows(m, R, h, j);
+    blank_last_column(R, std::max(a.cols, b.cols));
+    std::vector<int> from_a, from_b;
+    const double* ph = h.addr();
+    for (int k = 0, n = h.size(); k < n; ++k) {
+        const int pos = static_cast<int>(ph[k]);
+        if (pos <= a.rows)
+            from_a.push_back(pos - 1);
+        else
+            from_b.push_back(pos - a.rows - 1);
+    }
+    ia = positions_column(from_a);
+    ib = positions_column(from_b);
+}
+
+// ---- ismember, row form: rows of S sorted, each row of a looked up ----
+
+Mm ismember_rows(const Mm& a, const Mm& S)
+{
+    row_matrix x, s;
+    if (!read_rows(a, "ismember", x) || !read_rows(S, "ismember", s))
+        return x_M;
+    Mm out(0, 0, 0, x.rows, 1, qv_double);
+    out.setlogical(1);
+    std::fill_n(out.addr(), x.rows, 0.0);
+    const int width = std::max(x.cols, s.cols);
+    auto has_nan = [&](const row_matrix& m, int r) {
+        for (int c = 0; c < m.cols; ++c)
+            if (is_nan(m.real_at(r, c)) || is_nan(m.imag_at(r, c)))
+                return true;
+        return false;
+    };
+    // Lexicographic on (real, imaginary) over the common width.
+    auto compare = [&](const row_matrix& m, int r, const row_matrix& n, int t) {
+        for (int c = 0; c < width; ++c) {
+            const double u = m.real_at(r, c), v = n.real_at(t, c);
+            if (u != v)
+                return u < v ? -1 : 1;
+            const double ui = m.imag_at(r, c), vi = n.imag_at(t, c);
+            if (ui != vi)
+                return ui < vi ? -1 : 1;
+        }
+        return 0;
+    };
+    std::vector<int> keys;
+    for (int r = 0; r < s.rows; ++r)
+        if (!has_nan(s, r))
+            keys.push_back(r);
+    std::sort(keys.begin(), keys.end(), [&](int u, int v) { return compare(s, u, s, v) < 0; });
+    for (int r = 0; r < x.rows; ++r) {
+        if (has_nan(x, r))
+            continue;
+        auto at = std::lower_bound(keys.begin(), keys.end(), r,
+                                   [&](int key, int row) { return compare(s, key, x, row) < 0; });
+        out.addr()[r] = at != keys.end() && compare(s, *at, x, r) == 0;
+    }
+    return out;
+}
+
+Mm rejected(const char* f) { return Mm(error_input(f, 1)); }
+
+} // namespace
+
+// ---- unique ----
+
+Mm unique(Mm a)
+{
+    Mm b, i, j;
+    unique_elements(a, b, i, j);
+    return b;
+}
+
+Mm unique(Mm a, i_o_t, Mm& b, Mm& i)
+{
+    Mm j;
+    unique_elements(a, b, i, j);
+    return x_M;
+}
+
+Mm unique(Mm a, i_o_t, Mm& b, Mm& i, Mm& j)
+{
+    unique_elements(a, b, i, j);
+    return x_M;
+}
+
+Mm unique(Mm a, Mm)
+{
+    Mm b, i, j;
+    unique_rows(a, b, i, j);
+    return b;
+}
+
+Mm unique(Mm a, Mm, i_o_t, Mm& b, Mm& i)
+{
+    Mm j;
+    unique_rows(a, b, i, j);
+    return x_M;
+}
+
+Mm unique(Mm a, Mm, i_o_t, Mm& b, Mm& i, Mm& j)
+{
+    unique_rows(a, b, i, j);
+    return x_M;
+}
+
+// ---- ismember ----
+
+Mm ismember(Mm) { return rejected("ismember"); }
+Mm ismember(Mm a, Mm S) { return ismember_elements(a, S); }
+Mm ismember(Mm a, Mm S, Mm) { return ismember_rows(a, S); }
+
+// ---- intersect ----
+
+Mm intersect(Mm) { return rejected("intersect"); }
+Mm intersect(Mm, i_o_t, Mm&, Mm&, Mm&) { return rejected("intersect"); }
+
+Mm intersect(Mm A, Mm B)
+{
+    Mm R, ia, ib;
+    intersect_elements(A, B, R, ia, ib);
+    return R;
+}
+
+Mm intersect(Mm A, Mm B, i_o_t, Mm& R, Mm& ia)
+{
+    Mm ib;
+    intersect_elements(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm intersect(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib)
+{
+    intersect_elements(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm intersect(Mm A, Mm B, Mm)
+{
+    Mm R, ia, ib;
+    intersect_rows(A, B, R, ia, ib);
+    return R;
+}
+
+Mm intersect(Mm A, Mm B, Mm, i_o_t, Mm& R, Mm& ia)
+{
+    Mm ib;
+    intersect_rows(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm intersect(Mm A, Mm B, Mm, i_o_t, Mm& R, Mm& ia, Mm& ib)
+{
+    intersect_rows(A, B, R, ia, ib);
+    return x_M;
+}
+
+// ---- setdiff ----
+
+Mm setdiff(Mm) { return rejected("setdiff"); }
+Mm setdiff(Mm, i_o_t, Mm&, Mm&) { return rejected("setdiff"); }
+
+Mm setdiff(Mm A, Mm B)
+{
+    Mm R, ia;
+    setdiff_elements(A, B, R, ia);
+    return R;
+}
+
+Mm setdiff(Mm A, Mm B, i_o_t, Mm& R, Mm& ia)
+{
+    setdiff_elements(A, B, R, ia);
+    return x_M;
+}
+
+Mm setdiff(Mm A, Mm B, Mm)
+{
+    Mm R, ia;
+    setdiff_rows(A, B, R, ia);
+    return R;
+}
+
+Mm setdiff(Mm A, Mm B, Mm, i_o_t, Mm& R, Mm& ia)
+{
+    setdiff_rows(A, B, R, ia);
+    return x_M;
+}
+
+// ---- setxor ----
+
+Mm setxor(Mm) { return rejected("setxor"); }
+Mm setxor(Mm, i_o_t, Mm&, Mm&, Mm&) { return rejected("setxor"); }
+
+Mm setxor(Mm A, Mm B)
+{
+    Mm R, ia, ib;
+    setxor_elements(A, B, R, ia, ib);
+    return R;
+}
+
+Mm setxor(Mm A, Mm B, i_o_t, Mm& R, Mm& ia)
+{
+    Mm ib;
+    setxor_elements(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm setxor(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib)
+{
+    setxor_elements(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm setxor(Mm A, Mm B, Mm)
+{
+    Mm R, ia, ib;
+    setxor_rows(A, B, R, ia, ib);
+    return R;
+}
+
+Mm setxor(Mm A, Mm B, Mm, i_o_t, Mm& R, Mm& ia)
+{
+    Mm ib;
+    setxor_rows(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm setxor(Mm A, Mm B, Mm, i_o_t, Mm& R, Mm& ia, Mm& ib)
+{
+    setxor_rows(A, B, R, ia, ib);
+    return x_M;
+}
+
+// ---- union ----
+
+Mm munion(Mm) { return rejected("munion"); }
+Mm munion(Mm, i_o_t, Mm&, Mm&, Mm&) { return rejected("munion"); }
+
+Mm munion(Mm A, Mm B)
+{
+    Mm R, ia, ib;
+    union_elements(A, B, R, ia, ib);
+    return R;
+}
+
+Mm munion(Mm A, Mm B, i_o_t, Mm& R, Mm& ia)
+{
+    Mm ib;
+    union_elements(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm munion(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib)
+{
+    union_elements(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm munion(Mm A, Mm B, Mm)
+{
+    Mm R, ia, ib;
+    union_rows(A, B, R, ia, ib);
+    return R;
+}
+
+Mm munion(Mm A, Mm B, Mm, i_o_t, Mm& R, Mm& ia)
+{
+    Mm ib;
+    union_rows(A, B, R, ia, ib);
+    return x_M;
+}
+
+Mm munion(Mm A, Mm B, Mm, i_o_t, Mm& R, Mm& ia, Mm& ib)
+{
+    union_rows(A, B, R, ia, ib);
+    return x_M;
+}

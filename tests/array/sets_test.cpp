@@ -1,0 +1,321 @@
+// Set operations in element and row forms: values, index outputs, shapes,
+// NaN and complex values, text, and the rejected one-input calls.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test::extents;
+using test::values;
+
+const double nan = std::nan("");
+
+// Compares element lists where NaN equals NaN.
+bool same_values(const std::vector<double>& a, const std::vector<double>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (!(a[k] == b[k] || (std::isnan(a[k]) && std::isnan(b[k]))))
+            return false;
+    return true;
+}
+
+Mm text_rows(int rows, int cols, const char* column_major)
+{
+    Mm t(0, 0, 0, rows, cols, qv_double);
+    for (int k = 0; k < rows * cols; ++k)
+        t.addr()[k] = static_cast<unsigned char>(column_major[k]);
+    t.setstr(1);
+    return t;
+}
+
+// One call of a set function with up to three outputs, its expected values
+// and extents (of the first output).
+struct SetCase {
+    const char* what;
+    std::function<void(Mm&, Mm&, Mm&)> call;
+    std::vector<double> r, first_index, second_index;
+    std::vector<int> r_extents;
+};
+
+void check(const std::vector<SetCase>& cases)
+{
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm r, p, q;
+        c.call(r, p, q);
+        EXPECT_TRUE(same_values(values(r), c.r)) << ::testing::PrintToString(values(r));
+        EXPECT_EQ(values(p), c.first_index);
+        EXPECT_EQ(values(q), c.second_index);
+        if (!c.r_extents.empty())
+            EXPECT_EQ(extents(r), c.r_extents);
+    }
+}
+
+TEST(Unique, ElementForm)
+{
+    const std::vector<SetCase> cases = {
+        {"[3 1 3 2]: i points to the last 3", [](Mm& b, Mm& i, Mm& j) { unique(test::row({3, 1, 3, 2}), i_o, b, i, j); },
+         {1, 2, 3}, {2, 4, 3}, {3, 1, 3, 2}, {1, 3}},
+        {"a column stays a column", [](Mm& b, Mm& i, Mm& j) { unique(test::real(3, 1, {2, 2, 1}), i_o, b, i, j); },
+         {1, 2}, {3, 2}, {2, 2, 1}, {2, 1}},
+        {"a matrix gives columns", [](Mm& b, Mm& i, Mm& j) { unique(test::real(2, 2, {4, 4, 1, 4}), i_o, b, i, j); },
+         {1, 4}, {3, 4}, {2, 2, 1, 2}, {2, 1}},
+        {"a scalar", [](Mm& b, Mm& i, Mm& j) { unique(Mm(5.0), i_o, b, i, j); }, {5}, {1}, {1}, {1, 1}},
+        {"NaN values stay apart", [](Mm& b, Mm& i, Mm& j) { unique(test::row({nan, 1, nan}), i_o, b, i, j); },
+         {1, nan, nan}, {2, 1, 3}, {2, 1, 3}, {1, 3}},
+        {"-0 and 0 are one value", [](Mm& b, Mm& i, Mm& j) { unique(test::row({0.0, -0.0}), i_o, b, i, j); },
+         {0}, {2}, {1, 1}, {1, 1}},
+        {"empty", [](Mm& b, Mm& i, Mm& j) { unique(Mm(), i_o, b, i, j); }, {}, {}, {}, {0, 0}},
+    };
+    check(cases);
+    EXPECT_EQ(values(unique(test::row({3, 1, 3}))), (std::vector<double>{1, 3}));
+    Mm b, i;
+    unique(test::row({2, 2}), i_o, b, i);
+    EXPECT_EQ(values(i), (std::vector<double>{2}));
+}
+
+TEST(Unique, ComplexTextAndBytes)
+{
+    // 1i, -1, 1, 1i: equal moduli ordered by angle, 1 (0) before 1i (pi/2) before -1 (pi).
+    Mm b, i, j;
+    unique(test::complex(1, 4, {0, -1, 1, 0}, {1, 0, 0, 1}), i_o, b, i, j);
+    ASSERT_TRUE(b.isc());
+    EXPECT_EQ(values(b), (std::vector<double>{1, 0, -1}));
+    EXPECT_EQ(std::vector<double>(b.addi(), b.addi() + 3), (std::vector<double>{0, 1, 0}));
+    EXPECT_EQ(values(i), (std::vector<double>{3, 4, 2}));
+    EXPECT_EQ(values(j), (std::vector<double>{2, 3, 1, 2}));
+
+    Mm t = unique(TM("banana"));
+    EXPECT_TRUE(t.isstr());
+    EXPECT_EQ(values(t), (std::vector<double>{'a', 'b', 'n'}));
+    Mm u = unique(test::bytes(1, 4, {9, 3, 9, 3}));
+    ASSERT_EQ(u.gettype(), qv_uint8);
+    EXPECT_EQ(u.ur(1), 3);
+    EXPECT_EQ(u.ur(2), 9);
+    EXPECT_ERROR(unique(Mm(0, 0, 0, 1, 2, qv_cell)), "unique: numeric data expected, but matrix (temporary) is not");
+}
+
+TEST(Merges, IntersectSetdiffSetxorUnion)
+{
+    const std::vector<SetCase> cases = {
+        {"intersect: last occurrences", [](Mm& r, Mm& a, Mm& b) { intersect(test::row({5, 1, 5}), test::row({5, 7}), i_o, r, a, b); },
+         {5}, {3}, {1}, {1, 1}},
+        {"intersect of columns is a column",
+         [](Mm& r, Mm& a, Mm& b) { intersect(test::real(3, 1, {1, 2, 3}), test::real(3, 1, {3, 2, 9}), i_o, r, a, b); },
+         {2, 3}, {2, 3}, {2, 1}, {2, 1}},
+        {"a row and a column give a row",
+         [](Mm& r, Mm& a, Mm& b) { intersect(test::row({1, 2, 3}), test::real(2, 1, {3, 2}), i_o, r, a, b); },
+         {2, 3}, {2, 3}, {2, 1}, {1, 2}},
+        {"NaN is never common", [](Mm& r, Mm& a, Mm& b) { intersect(test::row({nan, 1}), test::row({nan, 1}), i_o, r, a, b); },
+         {1}, {2}, {2}, {1, 1}},
+        {"real parts are compared",
+         [](Mm& r, Mm& a, Mm& b) { intersect(test::complex(1, 1, {1}, {2}), test::complex(1, 1, {1}, {5}), i_o, r, a, b); },
+         {1}, {1}, {1}, {1, 1}},
+        {"nothing in common", [](Mm& r, Mm& a, Mm& b) { intersect(test::row({1, 2}), test::row({3, 4}), i_o, r, a, b); },
+         {}, {}, {}, {}},
+        {"setdiff", [](Mm& r, Mm& a, Mm&) { setdiff(test::row({4, 1, 4, 9}), Mm(1.0), i_o, r, a); }, {4, 9}, {3, 4}, {}, {1, 2}},
+        {"setdiff keeps NaN", [](Mm& r, Mm& a, Mm&) { setdiff(test::row({nan, 2}), Mm(2.0), i_o, r, a); }, {nan}, {1}, {}, {1, 1}},
+        {"setdiff against NaN", [](Mm& r, Mm& a, Mm&) { setdiff(test::real(3, 1, {3, 1, 2}), test::real(2, 1, {nan, 2}), i_o, r, a); },
+         {1, 3}, {2, 1}, {}, {2, 1}},
+        {"setdiff of everything", [](Mm& r, Mm& a, Mm&) { setdiff(test::row({2, 2}), test::row({2, 5}), i_o, r, a); },
+         {}, {}, {}, {}},
+        {"setxor", [](Mm& r, Mm& a, Mm& b) { setxor(test::row({1, 2, 3}), test::row({3, 4}), i_o, r, a, b); },
+         {1, 2, 4}, {1, 2}, {2}, {1, 3}},
+        {"setxor merges both lists",
+         [](Mm& r, Mm& a, Mm& b) { setxor(test::real(3, 1, {5, 1, 5}), test::real(3, 1, {2, 6, 1}), i_o, r, a, b); },
+         {2, 5, 6}, {3}, {1, 2}, {3, 1}},
+        {"union: common values reported from B",
+         [](Mm& r, Mm& a, Mm& b) { munion(test::row({1, 2}), test::row({2, 3}), i_o, r, a, b); }, {1, 2, 3}, {1}, {1, 2}, {1, 3}},
+        {"union of columns",
+         [](Mm& r, Mm& a, Mm& b) { munion(test::real(2, 1, {4, 0}), test::real(2, 1, {4, 4}), i_o, r, a, b); },
+         {0, 4}, {2}, {2}, {2, 1}},
+    };
+    check(cases);
+    EXPECT_EQ(values(intersect(test::row({1, 2}), test::row({2, 3}))), (std::vector<double>{2}));
+    EXPECT_EQ(values(setdiff(test::row({1, 2}), test::row({2, 3}))), (std::vector<double>{1}));
+    EXPECT_EQ(values(setxor(test::row({1, 2}), test::row({2, 3}))), (std::vector<double>{1, 3}));
+    EXPECT_EQ(values(munion(test::row({1, 2}), test::row({2, 3}))), (std::vector<double>{1, 2, 3}));
+    EXPECT_TRUE(intersect(TM("abc"), test::row({'b'})).isstr()) << "text when either is text";
+    EXPECT_TRUE(setdiff(test::row({'b'}), TM("x")).isstr());
+    EXPECT_TRUE(munion(TM("ba"), TM("c")).isstr());
+}
+
+TEST(Ismember, ElementForm)
+{
+    struct Case {
+        const char* what;
+        Mm a, s;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+        {"[1 5 2] in [2 1]", test::row({1, 5, 2}), test::row({2, 1}), {1, 0, 1}},
+        {"complex", test::complex(1, 2, {1, 2}, {1, 0}), test::complex(1, 2, {1, 1}, {1, 2}), {1, 0}},
+        {"a real element against complex S", test::row({1, 2}), test::complex(1, 2, {1, 2}, {0, 1}), {1, 0}},
+        {"NaN is never a member", test::row({nan, 1}), test::row({nan, 1}), {0, 1}},
+        {"-0 is 0", test::row({-0.0}), test::row({0.0}), {1}},
+        {"empty S", test::row({1, 2}), Mm(), {0, 0}},
+        {"bytes against doubles", test::bytes(1, 2, {3, 4}), test::row({4}), {0, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm r = ismember(c.a, c.s);
+        EXPECT_TRUE(r.islogical());
+        EXPECT_EQ(extents(r), extents(c.a));
+        EXPECT_EQ(values(r), c.expected);
+    }
+    EXPECT_ERROR(ismember(Mm(1.0)), "ismember does not accept 1 input");
+}
+
+TEST(Ismember, SortedSearchAgreesWithALinearScan)
+{
+    std::mt19937 gen(3);
+    std::uniform_int_distribution<int> pick(0, 40);
+    const int dims[3] = {3, 5, 7};
+    Mm a(0, 0, 0, 3, dims, qv_double), s(0, 0, 0, 1, 60, qv_double);
+    auto draw = [&] {
+        const int v = pick(gen);
+        return v == 0 ? nan : v == 1 ? -0.0 : (v - 20) / 4.0;
+    };
+    for (int k = 0; k < a.size(); ++k)
+        a.addr()[k] = draw();
+    for (int k = 0; k < s.size(); ++k)
+        s.addr()[k] = draw();
+    Mm r = ismember(a, s);
+    EXPECT_EQ(extents(r), (std::vector<int>{3, 5, 7}));
+    int found = 0;
+    for (int k = 0; k < a.size(); ++k) {
+        bool member = false;
+        for (int m = 0; m < s.size() && !member; ++m)
+            member = a.addr()[k] == s.addr()[m];
+        ASSERT_EQ(r.addr()[k], member) << k;
+        found += member;
+    }
+    EXPECT_GT(found, 0);
+    EXPECT_LT(found, a.size());
+}
+
+TEST(RowForms, UniqueIntersectSetdiffSetxorUnion)
+{
+    const Mm rows = test::row({'r'});
+    const std::vector<SetCase> cases = {
+        {"unique rows keep the last occurrence",
+         [&](Mm& b, Mm& i, Mm& j) { unique(test::real(3, 2, {1, 1, 0, 2, 2, 5}), rows, i_o, b, i, j); },
+         {0, 1, 5, 2}, {3, 2}, {2, 2, 1}, {2, 2}},
+        {"unique of one row", [&](Mm& b, Mm& i, Mm& j) { unique(test::row({3, 3}), rows, i_o, b, i, j); }, {3, 3}, {1}, {1}, {1, 2}},
+        {"rows with NaN are never equal",
+         [&](Mm& b, Mm& i, Mm& j) { unique(test::real(2, 1, {nan, nan}), rows, i_o, b, i, j); }, {nan, nan}, {1, 2}, {1, 2}, {2, 1}},
+        {"intersect rows",
+         [&](Mm& r, Mm& a, Mm& b) { intersect(test::real(2, 2, {1, 3, 2, 4}), test::real(2, 2, {3, 5, 4, 6}), rows, i_o, r, a, b); },
+         {3, 4}, {2}, {1}, {1, 2}},
+        {"intersect rows with an empty argument",
+         [&](Mm& r, Mm& a, Mm& b) { intersect(Mm(), test::real(2, 2, {3, 5, 4, 6}), rows, i_o, r, a, b); }, {}, {}, {}, {0, 0}},
+        {"setdiff rows",
+         [&](Mm& r, Mm& a, Mm&) { setdiff(test::real(3, 2, {1, 3, 1, 2, 4, 2}), test::row({3, 4}), rows, i_o, r, a); },
+         {1, 2}, {3}, {}, {1, 2}},
+        {"setxor rows",
+         [&](Mm& r, Mm& a, Mm& b) { setxor(test::real(2, 2, {1, 3, 2, 4}), test::real(2, 2, {3, 5, 4, 6}), rows, i_o, r, a, b); },
+         {1, 5, 2, 6}, {1}, {2}, {2, 2}},
+        {"setxor rows when all of A is common",
+         [&](Mm& r, Mm& a, Mm& b) { setxor(test::row({3, 4}), test::real(2, 2, {5, 3, 6, 4}), rows, i_o, r, a, b); },
+         {5, 6}, {}, {1}, {1, 2}},
+        {"union rows",
+         [&](Mm& r, Mm& a, Mm& b) { munion(test::real(2, 2, {1, 3, 2, 4}), test::real(2, 2, {3, 5, 4, 6}), rows, i_o, r, a, b); },
+         {1, 3, 5, 2, 4, 6}, {1}, {1, 2}, {3, 2}},
+    };
+    check(cases);
+    EXPECT_EQ(values(unique(test::real(2, 1, {4, 4}), rows)), (std::vector<double>{4}));
+    EXPECT_ERROR(munion(test::real(2, 2, {1, 3, 2, 4}), test::row({1, 2, 3}), rows),
+                 "union: both arguments must have same number of columns");
+}
+
+TEST(RowForms, TextRowsOfDifferentWidths)
+{
+    const Mm rows = TM("rows");
+    // 'ab' and 'cd' as two rows, 'ab ' as one wider row: equal once padded.
+    Mm two = text_rows(2, 2, "acbd");
+    Mm r, ia, ib;
+    intersect(two, TM("ab "), rows, i_o, r, ia, ib);
+    EXPECT_TRUE(r.isstr());
+    EXPECT_EQ(values(r), (std::vector<double>{'a', 'b', ' '}));
+    EXPECT_EQ(values(ia), (std::vector<double>{1}));
+    EXPECT_EQ(values(ib), (std::vector<double>{1}));
+
+    // What is left of the narrower A reaches B's width with a blank last column.
+    Mm d = setdiff(TM("xy"), TM("abc"), rows);
+    EXPECT_TRUE(d.isstr());
+    EXPECT_EQ(values(d), (std::vector<double>{'x', 'y', ' '}));
+
+    Mm u, ua, ub;
+    munion(TM("cd"), text_rows(2, 3, "xaybzc"), rows, i_o, u, ua, ub);
+    EXPECT_TRUE(u.isstr());
+    EXPECT_EQ(extents(u), (std::vector<int>{3, 3}));
+    EXPECT_EQ(values(u), (std::vector<double>{'a', 'c', 'x', 'b', 'd', 'y', 'c', ' ', 'z'}));
+    EXPECT_EQ(values(ua), (std::vector<double>{1}));
+    EXPECT_EQ(values(ub), (std::vector<double>{2, 1}));
+
+    Mm x = setxor(text_rows(2, 2, "acbd"), text_rows(2, 2, "cedf"), rows);
+    EXPECT_EQ(values(x), (std::vector<double>{'a', 'e', 'b', 'f'}));
+}
+
+TEST(RowForms, Ismember)
+{
+    const Mm rows = TM("rows");
+    struct Case {
+        const char* what;
+        Mm a, s;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+        {"text rows", text_rows(2, 2, "acbd"), text_rows(2, 2, "cedf"), {0, 1}},
+        {"numeric rows", test::real(3, 2, {1, 3, 5, 2, 4, 6}), test::real(2, 2, {5, 1, 6, 2}), {1, 0, 1}},
+        {"a narrower row matches a blank-padded one", TM("ab"), TM("ab "), {1}},
+        {"but not a longer one", TM("ab"), TM("abc"), {0}},
+        {"rows with NaN match nothing", test::real(2, 1, {nan, 1}), test::real(2, 1, {nan, 1}), {0, 1}},
+        {"complex rows", test::complex(1, 2, {1, 2}, {1, 0}), test::complex(2, 2, {1, 1, 2, 2}, {0, 1, 0, 0}), {1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm r = ismember(c.a, c.s, rows);
+        EXPECT_TRUE(r.islogical());
+        EXPECT_EQ(r.cols(), 1);
+        EXPECT_EQ(values(r), c.expected);
+    }
+}
+
+TEST(SetFunctions, OneInputIsRejected)
+{
+    Mm r, a, b;
+    struct Case {
+        std::function<Mm()> call;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {[] { return intersect(Mm(1.0)); }, "intersect does not accept 1 input"},
+        {[&] { return intersect(Mm(1.0), i_o, r, a, b); }, "intersect does not accept 1 input"},
+        {[] { return setdiff(Mm(1.0)); }, "setdiff does not accept 1 input"},
+        {[&] { return setdiff(Mm(1.0), i_o, r, a); }, "setdiff does not accept 1 input"},
+        {[] { return setxor(Mm(1.0)); }, "setxor does not accept 1 input"},
+        {[&] { return setxor(Mm(1.0), i_o, r, a, b); }, "setxor does not accept 1 input"},
+        {[] { return munion(Mm(1.0)); }, "munion does not accept 1 input"},
+        {[&] { return munion(Mm(1.0), i_o, r, a, b); }, "munion does not accept 1 input"},
+        {[] { return ismember(Mm(1.0)); }, "ismember does not accept 1 input"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_ERROR(c.call(), c.message);
+    }
+    // With a hook that returns, the call gives 0.
+    qv_text_handler previous = qv_set_error_handler([](const char*) {});
+    Mm zero = setdiff(Mm(7.0));
+    qv_set_error_handler(previous);
+    EXPECT_EQ(zero.r(), 0);
+}
+
+} // namespace
