@@ -310,8 +310,9 @@ TEST(DimArgument, ParsedAndChecked)
         SCOPED_TRACE(c.what);
         int d = -1;
         EXPECT_ERROR(d = parse_dim_argument("sort", c.x, c.dim), c.message);
-        if (!*c.message)
+        if (!*c.message) {
             EXPECT_EQ(d, c.expected);
+        }
     }
     // With a hook that returns, a bad dim still names a dimension the value has.
     qv_text_handler previous = qv_set_error_handler([](const char*) {});

@@ -53,8 +53,9 @@ void check(const std::vector<SetCase>& cases)
         EXPECT_TRUE(same_values(values(r), c.r)) << ::testing::PrintToString(values(r));
         EXPECT_EQ(values(p), c.first_index);
         EXPECT_EQ(values(q), c.second_index);
-        if (!c.r_extents.empty())
+        if (!c.r_extents.empty()) {
             EXPECT_EQ(extents(r), c.r_extents);
+        }
     }
 }
 
