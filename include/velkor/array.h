@@ -234,3 +234,56 @@ Mm munion(Mm A, Mm B, i_o_t, Mm& R, Mm& ia, Mm& ib);
 Mm munion(Mm A, Mm B, Mm flag);
 Mm munion(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia);
 Mm munion(Mm A, Mm B, Mm flag, i_o_t, Mm& R, Mm& ia, Mm& ib);
+
+// ---- sparse constructors and queries ----
+// Linear indices (1-based) of the non-zeros; NaN counts as non-zero.
+Mm find(const Mm& a);
+Mm find(const Mm& a, i_o_t, Mm& i, Mm& j);
+Mm find(const Mm& a, i_o_t, Mm& i, Mm& j, Mm& v);
+Mm nnz(const Mm& a);
+Mm nonzeros(const Mm& a);
+// Stored entries plus one for a sparse value, the element count otherwise.
+Mm nzmax(const Mm& a);
+Mm speye();
+Mm speye(const Mm& n);
+Mm speye(const Mm& m, const Mm& n);
+Mm spzeros(const Mm& n);
+Mm spzeros(const Mm& m, const Mm& n);
+// Room for nz entries, stored as explicit zeros.
+Mm spalloc(const Mm& m, const Mm& n, const Mm& nz);
+Mm spalloc(const Mm& m);
+Mm spalloc(const Mm& m, const Mm& n);
+Mm spones(const Mm& s);
+Mm sprand(const Mm& s);
+Mm sprandn(const Mm& s);
+Mm sprand(const Mm& m, const Mm& n);
+Mm sprandn(const Mm& m, const Mm& n);
+Mm sprand(const Mm& m, const Mm& n, const Mm& density);
+Mm sprandn(const Mm& m, const Mm& n, const Mm& density);
+Mm sprand_eng1(const Mm& s, int uniform);
+Mm sprand_eng3(const Mm& m, const Mm& n, const Mm& density, int uniform);
+// From and to the coordinate list: rows (i, j, value) and a last row
+// (rows, cols, 0).
+Mm spconvert(Mm a);
+Mm sp2coo(const Mm& s);
+// The function named f (called through feval_func) on the non-zeros of s.
+Mm spfun(const Mm& f, const Mm& s);
+Mm spfun(const Mm& f);
+Mm colperm(Mm s);
+Mm colmmd(Mm s);
+Mm randperm(const Mm& n);
+Mm sparsfun(const Mm& a, const Mm& b);
+Mm sparsfun(const Mm& a, const Mm& b, i_o_t, Mm& o1, Mm& o2);
+// Entries that accept their arguments and do nothing.
+Mm echo(const Mm& a);
+Mm inbounds();
+Mm ivdep();
+Mm more(const Mm& a);
+Mm realonly();
+Mm rmpath(const Mm& a);
+Mm sim(const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, const Mm&,
+       const Mm&, const Mm&, i_o_t, Mm&, Mm&, Mm&);
+Mm sim(const Mm&, const Mm&, const Mm&, const Mm&, i_o_t, Mm&, Mm&, Mm&);
+Mm spparms(const Mm& a);
+Mm spparms(const Mm& a, const Mm& b);
+Mm then();
