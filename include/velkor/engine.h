@@ -238,3 +238,33 @@ Mm ellipj(const Mm& u, const Mm& m, i_o_t, Mm& sn, Mm& cn, Mm& dn);
 // The complete elliptic integrals K(m) (returned) and E(m), shaped like m.
 Mm ellipke(const Mm& m);
 Mm ellipke(const Mm& m, i_o_t, Mm& k, Mm& e);
+
+// ---- differences, gradients and Laplacian ----
+// diff along the first non-singleton dimension, n times (n <= 0: x itself)
+// along dim (0: the first non-singleton one); each pass shortens it by one.
+Mm diff(const Mm& x);
+Mm diff(const Mm& x, const Mm& n);
+Mm diff(const Mm& x, const Mm& n, const Mm& dim);
+// A spacing is a step h (coordinates h, 2h, ...) or the coordinates along
+// that dimension. x runs along dimension 2 (the columns), y along 1, z
+// along 3. The one-output forms give the x derivative only.
+Mm gradient(const Mm& f);
+Mm gradient(const Mm& f, const Mm& h);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, const Mm& hz);
+Mm gradient(const Mm& f, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, const Mm& h, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, const Mm& hz, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+Mm gradient(const Mm& f, const Mm& h, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+// The z spacing is hx.
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, const Mm& hz, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+// The sum of the second derivatives over the dimensions divided by twice
+// their number; ends extrapolated linearly. A vector takes hx along its
+// length; a fourth dimension takes hz.
+Mm del2(const Mm& u);
+Mm del2(const Mm& u, const Mm& h);
+Mm del2(const Mm& u, const Mm& hx, const Mm& hy);
+Mm del2(const Mm& u, const Mm& hx, const Mm& hy, const Mm& hz);
