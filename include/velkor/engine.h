@@ -268,3 +268,23 @@ Mm del2(const Mm& u);
 Mm del2(const Mm& u, const Mm& h);
 Mm del2(const Mm& u, const Mm& hx, const Mm& hy);
 Mm del2(const Mm& u, const Mm& hx, const Mm& hy, const Mm& hz);
+
+// ---- vector products and coordinate transforms ----
+// sum(conj(a) .* b, dim); two vectors are paired as columns whatever their
+// orientation. dim 0: the first non-singleton dimension.
+Mm dot(const Mm& a);
+Mm dot(const Mm& a, const Mm& b);
+Mm dot(const Mm& a, const Mm& b, const Mm& dim);
+// The cross product along dim, where both have extent 3; row vectors give
+// a row. Without dim: dimension 1 for two vectors or two values with three
+// rows, else 2 for two with three columns.
+Mm cross(const Mm& a);
+Mm cross(const Mm& a, const Mm& b);
+Mm cross(const Mm& a, const Mm& b, const Mm& dim);
+// Outputs may be the variables passed as inputs.
+Mm cart2pol(const Mm& x, const Mm& y, i_o_t, Mm& th, Mm& r);
+Mm cart2pol(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& r, Mm& zz);
+Mm pol2cart(const Mm& th, const Mm& r, i_o_t, Mm& x, Mm& y);
+Mm pol2cart(const Mm& th, const Mm& r, const Mm& z, i_o_t, Mm& x, Mm& y, Mm& zz);
+Mm cart2sph(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& phi, Mm& r);
+Mm sph2cart(const Mm& th, const Mm& phi, const Mm& r, i_o_t, Mm& x, Mm& y, Mm& z);
