@@ -288,3 +288,35 @@ Mm pol2cart(const Mm& th, const Mm& r, i_o_t, Mm& x, Mm& y);
 Mm pol2cart(const Mm& th, const Mm& r, const Mm& z, i_o_t, Mm& x, Mm& y, Mm& zz);
 Mm cart2sph(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& phi, Mm& r);
 Mm sph2cart(const Mm& th, const Mm& phi, const Mm& r, i_o_t, Mm& x, Mm& y, Mm& z);
+
+// ---- number theory ----
+// Every permutation of v's elements, one per row, the last in
+// lexicographic order of positions first.
+Mm perms(const Mm& v);
+// n over k for a one-element v, else every k-element combination of v's
+// elements, one per row, in lexicographic order of positions.
+Mm nchoosek(const Mm& v);
+Mm nchoosek(const Mm& v, const Mm& k);
+// The prime factors of a scalar ascending; n <= 3 and non-finite n are
+// returned as they are.
+Mm factor(const Mm& n);
+// The primes up to round(n), as a row.
+Mm primes(const Mm& n);
+// 1 where an element is a prime, else 0, in x's shape; empty x gives 0.
+Mm isprime(const Mm& x);
+// Element-wise over two values of one element count (no scalar
+// expansion), shaped like a; g = a .* c + b .* d. Non-finite operands give
+// NaN.
+Mm gcd(const Mm& a);
+Mm gcd(const Mm& a, const Mm& b);
+Mm gcd(const Mm& a, const Mm& b, i_o_t, Mm& g, Mm& c, Mm& d);
+// a .* b ./ gcd(a, b), with the sign of a .* b.
+Mm lcm(const Mm& a);
+Mm lcm(const Mm& a, const Mm& b);
+// Continued-fraction approximations n ./ d within tol of x (default 1e-6
+// times the 1-norm of x's finite elements), d >= 0; the one-output forms
+// return n.
+Mm rat(const Mm& x);
+Mm rat(const Mm& x, const Mm& tol);
+Mm rat(const Mm& x, i_o_t, Mm& n, Mm& d);
+Mm rat(const Mm& x, const Mm& tol, i_o_t, Mm& n, Mm& d);
