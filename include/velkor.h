@@ -12,6 +12,7 @@
 #include "velkor/engine.h"
 #include "velkor/array.h"
 #include "velkor/linalg.h"
+#include "velkor/signal.h"
 #include "velkor/host.h"
 #include "velkor/io.h"
 #include "velkor/graphics.h"

@@ -287,3 +287,72 @@ Mm sim(const Mm&, const Mm&, const Mm&, const Mm&, i_o_t, Mm&, Mm&, Mm&);
 Mm spparms(const Mm& a);
 Mm spparms(const Mm& a, const Mm& b);
 Mm then();
+
+
+// ---- equality ----
+// Same element type, field names, dimensions and values (text and numbers
+// alike; NaN equals nothing; sparse and full compare by value). A cell
+// against a value that is not a cell holds when any element of the cell
+// equals the value: the test of a switch case.
+int isequal(const Mm& a, const Mm& b);
+// a equals b and every element of the cell rest.
+int isequal(const Mm& a, const Mm& b, const Mm& rest);
+int isequal(const Mm& a);
+
+// ---- for-loop helpers ----
+// The iterations of a for loop over x: its columns, pages included.
+int forsize(Mm& range);
+int columns(const Mm& x);
+// Sets var to column k (from 0) of range, in range's element type.
+void forelem(Mm& var, Mm& range, int k);
+
+// ---- small value functions ----
+// x{1}, and x{k} into the k-th output.
+Mm deal(const Mm& x);
+Mm deal(const Mm& x, i_o_t, Mm& o1);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6, Mm& o7);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6, Mm& o7, Mm& o8);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6, Mm& o7, Mm& o8, Mm& o9);
+Mm deal(const Mm& x, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6, Mm& o7, Mm& o8, Mm& o9, Mm& o10);
+// A copy with its own storage.
+Mm deepcopy(const Mm& x);
+// i*y and x + i*y, the parts placed as given.
+Mm mcomplex(const Mm& y);
+Mm mcomplex(const Mm& x, const Mm& y);
+// A rows x cols double from rows*cols doubles in column-major order.
+Mm M_from_double_array(double* p, int rows, int cols);
+// n points from a to b (100 by default); fewer than 2 give b.
+Mm linspace(const Mm& a, const Mm& b);
+Mm linspace(const Mm& a, const Mm& b, const Mm& n);
+// n points from 10^a to 10^b (50 by default); b equal to pi ends at pi.
+Mm logspace(const Mm& a, const Mm& b);
+Mm logspace(const Mm& a, const Mm& b, const Mm& n);
+// 2^53, the largest whole double below which every whole number is exact.
+Mm bitmax();
+// The platform tag "PCWIN", which stored files carry.
+Mm computer();
+Mm computer(i_o_t, Mm& c, Mm& maxsize);
+// The environment variable named by the text name; empty text when unset.
+Mm getenv(const Mm& name);
+Mm inputname(const Mm& x);
+// The demonstration surface over the grid x, y (by default 49 x 49 points
+// from -3 to 3; n points, or the points of a vector n).
+Mm peaks();
+Mm peaks(const Mm& n);
+Mm peaks(const Mm& x, const Mm& y);
+Mm peaks(i_o_t, Mm& x, Mm& y, Mm& z);
+Mm peaks(const Mm& n, i_o_t, Mm& x, Mm& y, Mm& z);
+Mm peaks(const Mm& x, const Mm& y, i_o_t, Mm& gx, Mm& gy, Mm& z);
+// Consistency of the state-space matrices: the message (empty when they
+// fit) is returned, never raised.
+Mm abcdchk(const Mm& a);
+Mm abcdchk(const Mm& a, const Mm& b);
+Mm abcdchk(const Mm& a, const Mm& b, const Mm& c);
+Mm abcdchk(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+Mm abcdchk(const Mm& a, const Mm& b, i_o_t, Mm& msg, Mm& a2, Mm& b2);
+Mm abcdchk(const Mm& a, const Mm& b, const Mm& c, const Mm& d, i_o_t, Mm& msg, Mm& a2, Mm& b2, Mm& c2, Mm& d2);

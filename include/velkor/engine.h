@@ -272,3 +272,85 @@ Mm operator>(const Mm& a, double b);
 Mm operator>(double a, const Mm& b);
 Mm operator>=(const Mm& a, double b);
 Mm operator>=(double a, const Mm& b);
+
+// ---- differences, gradients and Laplacian ----
+// diff along the first non-singleton dimension, n times (n <= 0: x itself)
+// along dim (0: the first non-singleton one); each pass shortens it by one.
+Mm diff(const Mm& x);
+Mm diff(const Mm& x, const Mm& n);
+Mm diff(const Mm& x, const Mm& n, const Mm& dim);
+// A spacing is a step h (coordinates h, 2h, ...) or the coordinates along
+// that dimension. x runs along dimension 2 (the columns), y along 1, z
+// along 3. The one-output forms give the x derivative only.
+Mm gradient(const Mm& f);
+Mm gradient(const Mm& f, const Mm& h);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, const Mm& hz);
+Mm gradient(const Mm& f, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, const Mm& h, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, const Mm& hz, i_o_t, Mm& fx, Mm& fy);
+Mm gradient(const Mm& f, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+Mm gradient(const Mm& f, const Mm& h, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+// The z spacing is hx.
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+Mm gradient(const Mm& f, const Mm& hx, const Mm& hy, const Mm& hz, i_o_t, Mm& fx, Mm& fy, Mm& fz);
+// The sum of the second derivatives over the dimensions divided by twice
+// their number; ends extrapolated linearly. A vector takes hx along its
+// length; a fourth dimension takes hz.
+Mm del2(const Mm& u);
+Mm del2(const Mm& u, const Mm& h);
+Mm del2(const Mm& u, const Mm& hx, const Mm& hy);
+Mm del2(const Mm& u, const Mm& hx, const Mm& hy, const Mm& hz);
+
+// ---- vector products and coordinate transforms ----
+// sum(conj(a) .* b, dim); two vectors are paired as columns whatever their
+// orientation. dim 0: the first non-singleton dimension.
+Mm dot(const Mm& a);
+Mm dot(const Mm& a, const Mm& b);
+Mm dot(const Mm& a, const Mm& b, const Mm& dim);
+// The cross product along dim, where both have extent 3; row vectors give
+// a row. Without dim: dimension 1 for two vectors or two values with three
+// rows, else 2 for two with three columns.
+Mm cross(const Mm& a);
+Mm cross(const Mm& a, const Mm& b);
+Mm cross(const Mm& a, const Mm& b, const Mm& dim);
+// Outputs may be the variables passed as inputs.
+Mm cart2pol(const Mm& x, const Mm& y, i_o_t, Mm& th, Mm& r);
+Mm cart2pol(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& r, Mm& zz);
+Mm pol2cart(const Mm& th, const Mm& r, i_o_t, Mm& x, Mm& y);
+Mm pol2cart(const Mm& th, const Mm& r, const Mm& z, i_o_t, Mm& x, Mm& y, Mm& zz);
+Mm cart2sph(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& phi, Mm& r);
+Mm sph2cart(const Mm& th, const Mm& phi, const Mm& r, i_o_t, Mm& x, Mm& y, Mm& z);
+
+// ---- number theory ----
+// Every permutation of v's elements, one per row, the last in
+// lexicographic order of positions first.
+Mm perms(const Mm& v);
+// n over k for a one-element v, else every k-element combination of v's
+// elements, one per row, in lexicographic order of positions.
+Mm nchoosek(const Mm& v);
+Mm nchoosek(const Mm& v, const Mm& k);
+// The prime factors of a scalar ascending; n <= 3 and non-finite n are
+// returned as they are.
+Mm factor(const Mm& n);
+// The primes up to round(n), as a row.
+Mm primes(const Mm& n);
+// 1 where an element is a prime, else 0, in x's shape; empty x gives 0.
+Mm isprime(const Mm& x);
+// Element-wise over two values of one element count (no scalar
+// expansion), shaped like a; g = a .* c + b .* d. Non-finite operands give
+// NaN.
+Mm gcd(const Mm& a);
+Mm gcd(const Mm& a, const Mm& b);
+Mm gcd(const Mm& a, const Mm& b, i_o_t, Mm& g, Mm& c, Mm& d);
+// a .* b ./ gcd(a, b), with the sign of a .* b.
+Mm lcm(const Mm& a);
+Mm lcm(const Mm& a, const Mm& b);
+// Continued-fraction approximations n ./ d within tol of x (default 1e-6
+// times the 1-norm of x's finite elements), d >= 0; the one-output forms
+// return n.
+Mm rat(const Mm& x);
+Mm rat(const Mm& x, const Mm& tol);
+Mm rat(const Mm& x, i_o_t, Mm& n, Mm& d);
+Mm rat(const Mm& x, const Mm& tol, i_o_t, Mm& n, Mm& d);

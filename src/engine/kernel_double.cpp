@@ -473,6 +473,10 @@ void median_kernel(const reduction& g)
 }
 
 // gradient and del2 of real vectors, with coordinates c (b's real elements).
+// del2 writes half the second derivative, the slope change over the span
+// of the two neighbours: the front divides the sum over the dimensions by
+// their number. At unit spacing that is half the second difference. The
+// ends continue the neighbouring values linearly in the coordinates.
 void slope_kernel(const reduction& g, const double* c, bool second)
 {
     const size_t n = g.n;
@@ -488,17 +492,25 @@ void slope_kernel(const reduction& g, const double* c, bool second)
                 y[0] = n < 2 ? 0.0 : (x(1) - x(0)) / (c[1] - c[0]);
                 if (n >= 2)
                     y[(n - 1) * s] = (x(n - 1) - x(n - 2)) / (c[n - 1] - c[n - 2]);
-            } else {
-                for (size_t k = 1; k + 1 < n; ++k)
-                    y[k * s] = (x(k + 1) - 2 * x(k) + x(k - 1)) / (c[k + 1] - c[k - 1]);
-                if (n < 3) {
-                    y[0] = 0;
-                    y[(n - 1) * s] = 0;
-                } else {
-                    y[0] = (x(0) - 2 * x(1) + x(2)) / (c[2] - c[0]);
-                    y[(n - 1) * s] = (x(n - 1) - 2 * x(n - 2) + x(n - 3)) / (c[n - 1] - c[n - 3]);
-                }
+                continue;
             }
+            if (n < 3) {
+                for (size_t k = 0; k < n; ++k)
+                    y[k * s] = 0;
+                continue;
+            }
+            for (size_t k = 1; k + 1 < n; ++k) {
+                const double ahead = (x(k + 1) - x(k)) / (c[k + 1] - c[k]);
+                const double behind = (x(k) - x(k - 1)) / (c[k] - c[k - 1]);
+                y[k * s] = (ahead - behind) / (c[k + 1] - c[k - 1]);
+            }
+            if (n == 3) {
+                y[0] = y[2 * s] = y[s];
+                continue;
+            }
+            y[0] = y[s] + (y[s] - y[2 * s]) * ((c[1] - c[0]) / (c[2] - c[1]));
+            const size_t e = n - 1;
+            y[e * s] = y[(e - 1) * s] + (y[(e - 1) * s] - y[(e - 2) * s]) * ((c[e] - c[e - 1]) / (c[e - 1] - c[e - 2]));
         }
     }
 }

@@ -269,25 +269,37 @@ void reduce(const vectors& v, const Mm& b, op_t op, Mm& index_out, Mm& r)
                 const byte* c = b.getpr((byte*)nullptr);
                 const size_t n = v.n;
                 auto xv = [&](size_t k) { return std::int64_t(x.re[v.at(blk, k, p)]); };
+                auto cv = [&](size_t k) { return std::int64_t(c[k]); };
                 // Signed integer quotients, truncated; a zero divisor gives 0.
                 auto quotient = [](std::int64_t num, std::int64_t den) { return den == 0 ? 0 : num / den; };
                 auto put = [&](size_t k, std::int64_t val) { o.re[v.at(blk, k, p)] = byte(val & 255); };
-                bool second = op == op_del2;
-                for (size_t k = 1; k + 1 < n; ++k) {
-                    std::int64_t num = second ? xv(k + 1) - 2 * xv(k) + xv(k - 1) : xv(k + 1) - xv(k - 1);
-                    put(k, quotient(num, std::int64_t(c[k + 1]) - c[k - 1]));
-                }
-                if (!second) {
-                    put(0, n < 2 ? 0 : quotient(xv(1) - xv(0), std::int64_t(c[1]) - c[0]));
+                if (op == op_gradient) {
+                    for (size_t k = 1; k + 1 < n; ++k)
+                        put(k, quotient(xv(k + 1) - xv(k - 1), cv(k + 1) - cv(k - 1)));
+                    put(0, n < 2 ? 0 : quotient(xv(1) - xv(0), cv(1) - cv(0)));
                     if (n >= 2)
-                        put(n - 1, quotient(xv(n - 1) - xv(n - 2), std::int64_t(c[n - 1]) - c[n - 2]));
-                } else if (n < 3) {
-                    put(0, 0);
-                    put(n - 1, 0);
-                } else {
-                    put(0, quotient(xv(0) - 2 * xv(1) + xv(2), std::int64_t(c[2]) - c[0]));
-                    put(n - 1, quotient(xv(n - 1) - 2 * xv(n - 2) + xv(n - 3), std::int64_t(c[n - 1]) - c[n - 3]));
+                        put(n - 1, quotient(xv(n - 1) - xv(n - 2), cv(n - 1) - cv(n - 2)));
+                    break;
                 }
+                if (n < 3) {
+                    for (size_t k = 0; k < n; ++k)
+                        put(k, 0);
+                    break;
+                }
+                // Half the second derivative as one quotient over a common
+                // denominator (half the second difference at unit spacing),
+                // kept unwrapped until the ends are extrapolated from it.
+                auto half_second = [&](size_t k) {
+                    const std::int64_t ahead = cv(k + 1) - cv(k), behind = cv(k) - cv(k - 1);
+                    const std::int64_t num = (xv(k + 1) - xv(k)) * behind - (xv(k) - xv(k - 1)) * ahead;
+                    return quotient(num, ahead * behind * (ahead + behind));
+                };
+                std::int64_t first = half_second(1), second = n > 3 ? half_second(2) : first;
+                std::int64_t last = half_second(n - 2), before = n > 3 ? half_second(n - 3) : last;
+                for (size_t k = 1; k + 1 < n; ++k)
+                    put(k, half_second(k));
+                put(0, first + quotient((first - second) * (cv(1) - cv(0)), cv(2) - cv(1)));
+                put(n - 1, last + quotient((last - before) * (cv(n - 1) - cv(n - 2)), cv(n - 2) - cv(n - 3)));
                 break;
             }
             case op_unwrap:

@@ -21,6 +21,12 @@ void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, doub
             const int* ldb, double* work, const int* lwork, int* info, std::size_t);
 void zgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
             const int* ldb, double* work, const int* lwork, int* info, std::size_t);
+void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a, const int* lda, double* s,
+             double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, int* info,
+             std::size_t, std::size_t);
+void zgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a, const int* lda, double* s,
+             double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, double* rwork,
+             int* info, std::size_t, std::size_t);
 
 // LAPACK reports illegal arguments through this routine; the library's own
 // version raises the error.

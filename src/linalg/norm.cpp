@@ -1,0 +1,182 @@
+// Vector and matrix norms: the p-norms of a vector, and the 1, 2, infinity
+// and Frobenius norms of a matrix (its 2-norm the largest singular value,
+// through LAPACK).
+#include "array/constructors.hpp"
+#include "engine/scalar_real.hpp"
+#include "linalg/lapack.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/linalg.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+struct elements {
+    const double* re;
+    const double* im;  // null for a real value
+    int n;
+
+    double magnitude(int k) const { return im ? std::hypot(re[k], im[k]) : std::fabs(re[k]); }
+};
+
+// Whether a text value spells word exactly.
+bool spells(const Mm& p, const char* word)
+{
+    const int n = int(std::strlen(word));
+    if (!p.isstr() || p.size() != n)
+        return false;
+    for (int k = 0; k < n; ++k)
+        if (number_at(p, k) != double(static_cast<unsigned char>(word[k])))
+            return false;
+    return true;
+}
+
+// The largest (or smallest) magnitude; NaN only when every one is NaN.
+double extreme_magnitude(const elements& x, bool largest)
+{
+    double m = x.magnitude(0);
+    for (int k = 1; k < x.n; ++k)
+        m = largest ? max_ignore_nan(m, x.magnitude(k)) : min_ignore_nan(m, x.magnitude(k));
+    return m;
+}
+
+// (sum |x_k|^p)^(1/p). Should the powers overflow or underflow while the
+// norm itself is representable, the sum is taken again over |x_k| / max.
+double power_sum(const elements& x, double p)
+{
+    auto run = [&](double scale) {
+        double s = 0;
+        for (int k = 0; k < x.n; ++k) {
+            const double m = x.magnitude(k) / scale;
+            s += p == 1 ? m : p == 2 ? m * m : std::pow(m, p);
+        }
+        return p == 1 ? s : p == 2 ? std::sqrt(s) : std::pow(s, 1 / p);
+    };
+    const double plain = run(1);
+    if (!(p > 0) || !(plain == 0 || std::isinf(plain)))
+        return plain;
+    const double big = extreme_magnitude(x, true);
+    if (!(big > 0) || std::isinf(big))
+        return plain;
+    return big * run(big);
+}
+
+bool any_nan(const elements& x)
+{
+    for (int k = 0; k < x.n; ++k)
+        if (x.re[k] != x.re[k] || (x.im && x.im[k] != x.im[k]))
+            return true;
+    return false;
+}
+
+// Largest sum of magnitudes over the columns (or the rows).
+double largest_line_sum(const elements& x, int rows, int cols, bool over_rows)
+{
+    const int lines = over_rows ? rows : cols, length = over_rows ? cols : rows;
+    double best = 0;
+    for (int l = 0; l < lines; ++l) {
+        double s = 0;
+        for (int j = 0; j < length; ++j)
+            s += x.magnitude(over_rows ? l + j * rows : j + l * rows);
+        best = std::max(best, s);
+    }
+    return best;
+}
+
+// The largest singular value, from LAPACK's SVD without vectors. NaN when
+// the iteration does not converge.
+double largest_singular_value(const elements& x, int m, int n)
+{
+    const int lda = std::max(m, 1), one = 1, query = -1, count = std::min(m, n);
+    scratch<double> s{std::size_t(count)};
+    double dummy = 0, size = 0;
+    int info = 0;
+    if (!x.im) {
+        scratch<double> a{std::size_t(x.n)};
+        std::copy(x.re, x.re + x.n, a.get());
+        dgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, &size, &query, &info, 1, 1);
+        const int lwork = std::max(int(size), 1);
+        scratch<double> work{std::size_t(lwork)};
+        dgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, work.get(), &lwork, &info, 1,
+                1);
+    } else {
+        scratch<double> a(2 * std::size_t(x.n)), rwork(5 * std::size_t(count));
+        for (int k = 0; k < x.n; ++k) {
+            a[2 * std::size_t(k)] = x.re[k];
+            a[2 * std::size_t(k) + 1] = x.im[k];
+        }
+        double complex_size[2] = {0, 0};
+        zgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, complex_size, &query,
+                rwork.get(), &info, 1, 1);
+        const int lwork = std::max(int(complex_size[0]), 1);
+        scratch<double> work(2 * std::size_t(lwork));
+        zgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, work.get(), &lwork,
+                rwork.get(), &info, 1, 1);
+    }
+    return info == 0 ? s[0] : NAN;
+}
+
+double matrix_norm(const elements& x, int rows, int cols, double p, bool inf_text, bool& known)
+{
+    known = true;
+    const bool by_rows = p == INFINITY || inf_text;
+    if (p != 1 && p != 2 && !by_rows) {
+        known = false;
+        return 0;
+    }
+    // A NaN anywhere leaves no norm: no column or row may pass it by.
+    if (any_nan(x))
+        return NAN;
+    if (p == 1)
+        return largest_line_sum(x, rows, cols, false);
+    if (by_rows)
+        return largest_line_sum(x, rows, cols, true);
+    if (extreme_magnitude(x, true) == INFINITY)
+        return INFINITY;
+    return largest_singular_value(x, rows, cols);
+}
+
+} // namespace
+
+Mm norm(const Mm& x) { return norm(x, Mm(2.0)); }
+
+Mm norm(const Mm& x, const Mm& p)
+{
+    if (x.gettype() == qv_none || p.gettype() == qv_none) {
+        (x.gettype() == qv_none ? x : p).warn_uninit();
+        return x_M;
+    }
+    if (error_numeric(x, "norm") || error_numeric(p, "norm") || error_2d(x, "norm"))
+        return x_M;
+    if (isempty(x))
+        return Mm(0.0);
+    Mm a = full(x);
+    if (a.gettype() == qv_uint8)
+        a = mdouble(a);
+    const elements e{a.addr(), a.addi(), a.size()};
+    // the Frobenius norm is the 2-norm of all elements alike
+    if (spells(p, "fro"))
+        return Mm(power_sum(e, 2));
+    const double pv = isempty(p) ? 2 : number_at(p, 0);
+    const bool inf_text = spells(p, "inf");
+    if (isvector(a)) {
+        if (pv == INFINITY || inf_text)
+            return Mm(extreme_magnitude(e, true));
+        if (pv == -INFINITY)
+            return Mm(extreme_magnitude(e, false));
+        return Mm(power_sum(e, pv));
+    }
+    bool known = false;
+    const double v = matrix_norm(e, a.rows(), a.cols(), pv, inf_text, known);
+    if (!known) {
+        error("norm: x matrix, P not 1, 2, inf or fro");
+        return x_M;
+    }
+    return Mm(v);
+}

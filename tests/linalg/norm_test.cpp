@@ -1,0 +1,106 @@
+// norm: vector p-norms for any p, the matrix 1, 2, infinity and Frobenius
+// norms (the 2-norm against mpmath's singular values), scaling against
+// overflow, and the argument messages.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+const double inf = std::numeric_limits<double>::infinity();
+const double qnan = std::numeric_limits<double>::quiet_NaN();
+
+struct NormReference {
+    int rows, cols;
+    std::vector<double> re, im;
+    double p, value;
+};
+
+Mm value_of(int rows, int cols, const std::vector<double>& re, const std::vector<double>& im)
+{
+    bool complex = false;
+    for (double v : im)
+        complex = complex || v != 0;
+    Mm x(complex, 0, 0, rows, cols, qv_double);
+    for (size_t k = 0; k < re.size(); ++k) {
+        x.addr()[k] = re[k];
+        if (complex)
+            x.addi()[k] = im[k];
+    }
+    return x;
+}
+
+// Vectors are one row; the matrix rows hold their 2-norm.
+const std::vector<NormReference> reference = {
+#include "data/norm_reference.inc"
+};
+
+TEST(Norm, ReferenceValues)
+{
+    ASSERT_GE(reference.size(), 8u);
+    for (const auto& c : reference) {
+        SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols) + ", p = " + std::to_string(c.p));
+        const double got = norm(value_of(c.rows, c.cols, c.re, c.im), Mm(c.p)).r();
+        EXPECT_NEAR(got, c.value, 8 * std::numeric_limits<double>::epsilon() * c.value);
+    }
+}
+
+TEST(Norm, VectorForms)
+{
+    const Mm v = test::row({3, 4});
+    struct Case {
+        const char* what;
+        Mm got;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"default 2", norm(v), 5},
+        {"p = 1", norm(v, Mm(1.0)), 7},
+        {"p = 1 sums exactly", norm(test::row({0.1, 0.2, 0.3}), Mm(1.0)), 0.1 + 0.2 + 0.3},
+        {"Inf", norm(v, Mm(inf)), 4},
+        {"\"inf\"", norm(v, test::text("inf")), 4},
+        {"-Inf", norm(v, Mm(-inf)), 3},
+        {"\"fro\"", norm(test::row({3, -4}), test::text("fro")), 5},
+        {"a column", norm(test::real(2, 1, {3, 4})), 5},
+        {"complex magnitudes", norm(test::complex(1, 2, {3, 0}, {4, 12}), Mm(1.0)), 17},
+        {"bytes", norm(test::bytes(1, 2, {3, 4})), 5},
+        {"Inf ignores NaN", norm(test::row({qnan, 2, -7}), Mm(inf)), 7},
+        {"empty", norm(Mm(), Mm(3.0)), 0},
+        {"empty matrix norm", norm(Mm(), test::text("fro")), 0},
+        {"an element too large to square", norm(test::row({3e300, 4e300})), 5e300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_DOUBLE_EQ(c.got.r(), c.expected);
+    }
+    EXPECT_TRUE(std::isnan(norm(test::row({1, qnan})).r()));
+    EXPECT_EQ(norm(test::row({1, 1}), Mm(0.0)).r(), inf) << "2^(1/0)";
+}
+
+TEST(Norm, MatrixForms)
+{
+    const Mm a = test::real(2, 2, {1, 3, 2, 4});
+    EXPECT_EQ(norm(a, test::text("inf")).r(), 7);
+    EXPECT_EQ(norm(a, Mm(inf)).r(), 7);
+    EXPECT_EQ(norm(a, Mm(1.0)).r(), 6);
+    EXPECT_DOUBLE_EQ(norm(a, test::text("fro")).r(), std::sqrt(30.0));
+    EXPECT_DOUBLE_EQ(norm(test::complex(2, 2, {0, 0, 3, 0}, {1, 0, 4, 2}), Mm(1.0)).r(), 7);
+    EXPECT_DOUBLE_EQ(norm(test::complex(2, 2, {0, 0, 3, 0}, {1, 0, 4, 2}), Mm(inf)).r(), 6);
+    EXPECT_DOUBLE_EQ(norm(test::real(2, 2, {3, 0, 0, -5})).r(), 5) << "a diagonal's largest magnitude";
+    EXPECT_EQ(norm(test::real(2, 2, {1, 2, inf, 0})).r(), inf);
+    EXPECT_TRUE(std::isnan(norm(test::real(2, 2, {qnan, 2, 3, 4}), Mm(1.0)).r())) << "no column passes a NaN by";
+    EXPECT_TRUE(std::isnan(norm(test::real(2, 2, {qnan, 2, 3, 4})).r()));
+
+    EXPECT_ERROR(norm(a, Mm(3.0)), "norm: x matrix, P not 1, 2, inf or fro");
+    EXPECT_ERROR(norm(a, Mm(-inf)), "norm: x matrix, P not 1, 2, inf or fro");
+    EXPECT_ERROR(norm(a, Mm(qnan)), "norm: x matrix, P not 1, 2, inf or fro");
+    EXPECT_ERROR(norm(a, test::text("max")), "norm: x matrix, P not 1, 2, inf or fro");
+    EXPECT_ERROR(norm(zeros(Mm(2.0), Mm(2.0), Mm(2.0)), Mm(1.0)),
+                 "norm: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    EXPECT_ERROR(norm(Mm(0, 0, 0, 1, 2, qv_cell), Mm(1.0)), "norm: numeric data expected, but matrix (temporary) is not");
+}
+
+} // namespace
