@@ -74,4 +74,12 @@ std::vector<int> extents(const Mm& x)
     return std::vector<int>(x.getdims(), x.getdims() + x.getndims());
 }
 
+Mm counting(std::vector<int> dims)
+{
+    Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
+    for (int k = 0; k < x.size(); ++k)
+        x.addr()[k] = k + 1;
+    return x;
+}
+
 } // namespace test

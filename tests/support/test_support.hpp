@@ -48,6 +48,9 @@ double at(const Mm& x, int k);
 std::vector<double> values(const Mm& x);
 std::vector<int> extents(const Mm& x);
 
+// 1, 2, ..., n shaped to the given extents.
+Mm counting(std::vector<int> dims);
+
 } // namespace test
 
 // The statement must raise exactly this error text.

@@ -13,14 +13,7 @@ namespace {
 using test::extents;
 using test::values;
 
-// 1, 2, ..., n shaped to the given extents.
-Mm counting(std::vector<int> dims)
-{
-    Mm x(0, 0, 0, static_cast<int>(dims.size()), dims.data(), qv_double);
-    for (int k = 0; k < x.size(); ++k)
-        x.addr()[k] = k + 1;
-    return x;
-}
+using test::counting;
 
 Mm logical_row(std::initializer_list<double> v)
 {
