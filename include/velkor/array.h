@@ -19,6 +19,53 @@ Mm colon(const Mm& a, const Mm& d, const Mm& b);
 Mm cell(const Mm& a);
 Mm cell(const Mm& a, const Mm& b);
 
+// ---- structs ----
+// A struct is a cell-typed value with field names; each of its elements is
+// a column cell of that element's field values, in field order.
+// The field names as an N x 1 cell of char rows, in creation order.
+Mm fieldnames(const Mm& s);
+// Logical 1 or 0 for a struct (exact, case-sensitive names); the double 0
+// for any other value.
+Mm isfield(const Mm& s, const Mm& name);
+// Walks path, a cell of steps: a name selects that field, a cell of up to
+// four subscripts selects elements. A path that is not a cell is one step.
+Mm getfield(const Mm& s, const Mm& path);
+// A copy of s with one assignment: s.(index) = v for a name, or
+// s(index{1}, ...) = v for a cell of subscripts (any other index value is
+// the one subscript).
+Mm setfield(const Mm& s, const Mm& index, const Mm& v);
+// A copy of s without the named fields (one name, or a cell of names).
+Mm rmfield(const Mm& s, const Mm& names);
+// The language's struct: args is a cell of the call's arguments, name and
+// value pairs; a cell value spreads over the elements of a struct array.
+Mm mstruct(const Mm& args);
+// A cell of the field values, N x size(s) for N fields.
+Mm struct2cell(const Mm& s);
+// A copy of x flagged logical; the values are not changed.
+Mm mlogical(const Mm& x);
+// The function-handle checks of compiled code: fcn gets f (or a), msg the
+// empty char row; the result is x_M.
+Mm fcnchk(const Mm& f, const Mm& x, i_o_t, Mm& fcn, Mm& msg);
+Mm prefcnchk(const Mm& a, const Mm& b, const Mm& c, const Mm& d, i_o_t, Mm& fcn, Mm& msg);
+// Forms that only reject the call.
+Mm isfield(const Mm& s);
+Mm getfield(const Mm& s);
+Mm setfield(const Mm& s);
+Mm setfield(const Mm& s, const Mm& index);
+Mm rmfield(const Mm& s);
+// One-argument forms with nothing to compute: each returns its argument.
+Mm horzcat(const Mm& a);
+Mm vertcat(const Mm& a);
+Mm reshape(const Mm& a);
+Mm colon(const Mm& a);
+Mm fcnchk(const Mm& a);
+Mm fcnchk(const Mm& a, const Mm& b);
+Mm formula(const Mm& a);
+Mm inlinefcn(const Mm& a);
+Mm inlinefcn(const Mm& a, const Mm& b);
+Mm minline(const Mm& a);
+Mm minline(const Mm& a, const Mm& b);
+
 // ---- transposes ----
 // Reverses the order of all dimensions; noconj 0 also conjugates.
 Mm transpose(const Mm& a, int noconj);
