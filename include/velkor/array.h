@@ -13,6 +13,29 @@ Mm colon(const Mm& a, const Mm& b);
 Mm colon(double a, double d, double b);
 Mm colon(const Mm& a, const Mm& d, const Mm& b);
 
+// ---- reshape and concatenation ----
+// New extents from the vector dims (truncated toward zero) or one per
+// argument (rounded); the element count must stay the same. The result
+// shares a's data; a sparse value stays sparse.
+Mm reshape(const Mm& a, const Mm& dims);
+Mm reshape(const Mm& a, const Mm& m, const Mm& n);
+Mm reshape(const Mm& a, const Mm& m, const Mm& n, const Mm& p);
+Mm reshape(const Mm& a, const Mm& m, const Mm& n, const Mm& p, const Mm& q);
+// cat(2, a, b) and cat(1, a, b), the rules of the language's brackets. An
+// empty operand is dropped whatever its extents. A cell does not join a
+// number; uint8 wins over double. Text joined with numbers is text; the
+// result is logical only when both operands are; a sparse operand makes
+// the result sparse.
+Mm horzcat(const Mm& a, const Mm& b);
+Mm vertcat(const Mm& a, const Mm& b);
+// Along dimension dim (1 to 4); dimensions above 2 keep empty operands.
+// Horizontal only for dim exactly 2 among the two-dimensional cases.
+Mm cat(const Mm& dim, Mm a, Mm b);
+Mm cat(const Mm& dim, const Mm& a, const Mm& b, const Mm& c);
+// Nothing to join: the 0x0 empty value.
+Mm cat(const Mm& a);
+Mm all();
+
 // ---- cells ----
 // Every element of a new cell is an empty double. An empty size argument
 // gives the empty value nop_M.
