@@ -127,6 +127,8 @@ int isa(const Mm& x, const Mm& name);
 Mm mclass(const Mm& x);
 Mm mclass(const Mm& s, const Mm& name);
 Mm mdouble(const Mm& x);
+// The language's char: str2mat of x (velkor/io.h).
+Mm mchar(const Mm& x);
 Mm muint8(const Mm& x);
 Mm muint16(const Mm& x);
 Mm subsasgn(const Mm& a);
