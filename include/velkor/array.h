@@ -38,9 +38,26 @@ Mm all();
 
 // ---- cells ----
 // Every element of a new cell is an empty double. An empty size argument
-// gives the empty value nop_M.
+// gives the empty value nop_M; missing arguments count as 1.
 Mm cell(const Mm& a);
 Mm cell(const Mm& a, const Mm& b);
+Mm cell(const Mm& a, const Mm& b, const Mm& c);
+Mm cell(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+Mm cells(const Mm& a);
+Mm cells(const Mm& a, const Mm& b);
+// A column cell of the rows of x, each without its trailing blanks (and
+// code-0 characters); a cell is returned as it is.
+Mm cellstr(const Mm& x);
+// A 1 x n cell of copies of the values p[0] to p[n - 1].
+Mm cell_from_array(int n, const Mm** p);
+// A struct array whose fields are named by the cell fields and filled from
+// the cell c along dimension dim: the extent of c there must equal the
+// number of names. The one- and two-argument forms only reject the call.
+Mm cell2struct(const Mm& c);
+Mm cell2struct(const Mm& c, const Mm& fields);
+Mm cell2struct(const Mm& c, const Mm& fields, const Mm& dim);
+// 1 for a cell whose elements are all text (an empty cell included).
+int iscellstr(const Mm& x);
 
 // ---- structs ----
 // A struct is a cell-typed value with field names; each of its elements is
