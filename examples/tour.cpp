@@ -1,7 +1,7 @@
 // A walk along the main road of the library, written the way a compiled
 // program calls it: start-up, values of every element type, copies that
-// share storage, an error caught as an exception, indexing, text through
-// the print hook, shut-down.
+// share storage, an error caught as an exception, indexing, brackets, cells
+// and structs, text through the print hook, shut-down.
 #include <velkor.h>
 
 #include <cmath>
@@ -118,6 +118,32 @@ int main()
     show("st.name = 'tour'", st);
     std::snprintf(line, sizeof line, "    struct with %d fields: st.name is \"%s\", st.count is %g\n", st.getnfields(),
                   back, Mm(st.member("count")).r());
+    qv_print_handler(line);
+
+    section("Brackets, cells and structs");
+    Mm mb = (BR(1.0), 2.0, 3.0, semi, 4.0, 5.0, 6.0);
+    show("mb = [1 2 3; 4 5 6]", mb);
+    std::snprintf(line, sizeof line, "    rows %g %g %g / %g %g %g\n", mb.r(1, 1), mb.r(1, 2), mb.r(1, 3), mb.r(2, 1),
+                  mb.r(2, 2), mb.r(2, 3));
+    qv_print_handler(line);
+    Mm wide = (BR(mb), (BR(7.0), semi, 8.0));
+    show("[mb, [7; 8]]", wide);
+    Mm rows2 = (BR("abc"), semi, "xyz");
+    show("['abc'; 'xyz']", rows2);
+    show("reshape(1:6, [3 2])", reshape(colon(1.0, 6.0), (BR(3.0), 2.0)));
+    Mm ce = (CL(1.0), "two", semi, mb);
+    show("ce = {1, 'two'; mb}", ce);
+    std::snprintf(line, sizeof line, "    ce{2, 1} is %dx%d, ce{2, 2} is empty: %s\n", ce.mr(2, 1).rows(),
+                  ce.mr(2, 1).cols(), ce.mr(2, 2).size() == 0 ? "yes" : "no");
+    qv_print_handler(line);
+    Mm sa = mstruct((CL("name"), "tour", "size", (CL(1.0), 2.0, 3.0)));
+    show("struct('name', 'tour', 'size', {1, 2, 3})", sa);
+    Mm names = fieldnames(sa);
+    char first[16], second[16];
+    Mstr(names.mr(1), first, sizeof first);
+    Mstr(names.mr(2), second, sizeof second);
+    std::snprintf(line, sizeof line, "    fields %s, %s; element 3 has size %g\n", first, second,
+                  Mm(Mm(sa(Mm(3.0))).member("size")).r());
     qv_print_handler(line);
 
     section("Operations");

@@ -5,6 +5,7 @@
 
 #include "velkor/value.h"
 #include "velkor/index.h"
+#include "velkor/list.h"
 #include "velkor/checks.h"
 #include "velkor/report.h"
 #include "velkor/runtime.h"

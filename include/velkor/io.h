@@ -1,5 +1,6 @@
-// Formatted text: sprintf formats values into a string through a printf-style
-// format, sscanf reads values out of a string through a scanf-style format.
+// Text: sprintf formats values into a string through a printf-style format,
+// sscanf reads values out of a string through a scanf-style format; the
+// string functions work on character codes.
 #pragma once
 
 #include "value.h"
@@ -25,3 +26,16 @@ Mm sscanf(const Mm& s, const Mm& format, i_o_t, Mm& a, Mm& count, Mm& errmsg, Mm
 Mm sscanf(const Mm& s, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count);
 Mm sscanf(const Mm& s, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count, Mm& errmsg);
 Mm sscanf(const Mm& s, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count, Mm& errmsg, Mm& next);
+
+// ---- string functions ----
+// Trailing blanks removed, then every element of code 0; what is left of a
+// matrix is a row (a column stays a column). A cell gives a cell of the
+// same size with each element deblanked.
+Mm deblank(const Mm& s);
+// One char matrix whose rows are the values of the list args (a cell; any
+// other value is the one argument), shorter rows padded with blanks. One
+// cell argument gives str2mat of that cell.
+Mm str2mat(const Mm& args);
+// The rows of a above the rows of b, the narrower padded with blank columns
+// on the right; an empty operand counts as one blank.
+Mm str2mat_pair(const Mm& a, const Mm& b);

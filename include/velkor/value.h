@@ -50,6 +50,8 @@ public:
     // The value an index reference denotes. With report 0 no index error is
     // raised and a failed reference gives a value of type qv_none.
     Mm(const Mr& r, int report = 1);
+    // The matrix of a bracket list or the cell of a brace list (velkor/list.h).
+    Mm(const Mc& list);
     // Copies share storage: no element is copied.
     Mm(const Mm& x) noexcept;
     Mm(const Mm& x, const char* name) noexcept;

@@ -6,6 +6,7 @@
 #include "value/report.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
+#include "velkor/io.h"
 #include "velkor/report.h"
 #include "velkor/value.h"
 
@@ -265,6 +266,8 @@ Mm mdouble(const Mm& x)
     r.deepcopy(x, qv_double);
     return r;
 }
+
+Mm mchar(const Mm& x) { return str2mat(x); }
 
 Mm muint8(const Mm& x)
 {
