@@ -56,6 +56,8 @@ Mm bitget(const Mm& a, const Mm& b);
 Mm bitset(const Mm& a, const Mm& b);
 Mm bitreset(const Mm& a, const Mm& b);
 Mm bitshift(const Mm& a, const Mm& b);
+// Bit bit of each element set where v is true, reset where it is false.
+Mm bitset(const Mm& a, const Mm& bit, const Mm& v);
 
 // ---- arithmetic ----
 Mm operator+(const Mm& a, const Mm& b);

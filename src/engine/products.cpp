@@ -202,3 +202,18 @@ Mm operator>(const Mm& a, double b) { return a > Mm(b); }
 Mm operator>(double a, const Mm& b) { return Mm(a) > b; }
 Mm operator>=(const Mm& a, double b) { return a >= Mm(b); }
 Mm operator>=(double a, const Mm& b) { return Mm(a) >= b; }
+
+// Bits set where V is true and reset where it is false, one bit position
+// per element (a scalar position applies to every element).
+Mm bitset(const Mm& a, const Mm& bit, const Mm& v)
+{
+    if (isempty(a))
+        return a;
+    Mm c = mlogical(v);
+    Mm f = isscalar(a) || !isscalar(bit) ? bit : times(ones(size(a)), bit);
+    Mm d(a);
+    d(c) = bitset(Mm(a(c)), Mm(f(c)));
+    Mm e = !c;
+    d(e) = bitreset(Mm(d(e)), Mm(f(e)));
+    return d;
+}

@@ -103,3 +103,18 @@ TEST(RightDivision, ThroughLeftDivision)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BitsetWithMask, SetsWhereTrueAndResetsWhereFalse)
+{
+    EXPECT_EQ(test::values(bitset(test::row({1, 2, 4}), Mm(3.0), test::row({1, 0, 1}))),
+              (std::vector<double>{5, 2, 4}));
+    Mm b = bitset(test::bytes(1, 2, {8, 8}), Mm(4.0), test::row({0, 1}));
+    ASSERT_EQ(b.gettype(), qv_uint8);
+    EXPECT_EQ(b.ur(1), 0);
+    EXPECT_EQ(b.ur(2), 8);
+    EXPECT_EQ(bitset(Mm(), Mm(1.0), Mm(1.0)).getnnz(), 0);
+}
+
+} // namespace
