@@ -137,33 +137,45 @@ Mm real(const Mm& x)
 Mm expint(const Mm& x)
 {
     Mm b = run(op_expint, 0, x);
-    if (x.gettype() != qv_double || x.isc() || x.issparse() || !negative(x))
-        return b;
-    Mm z(1, 0, 0, b.getndims(), b.getdims(), qv_double);
-    const double* xr = x.addr();
-    for (int k = 0, n = b.getnnz(); k < n; ++k) {
-        z.addr()[k] = b.addr()[k];
-        z.addi()[k] = xr[k] < 0 ? -M_PI : 0.0;
-    }
-    return z;
+    Mm c = x < 0.0;
+    if (istrue(any(Mm(c(c_p)))))
+        b(c) = Mm(b(c)) - pi * i;
+    return b;
 }
+
+namespace {
+
+// Mantissas and exponents of the elements of a full value: t = f * 2^e
+// with 0.5 <= |f| < 1, f = t and e = 0 for an infinity or NaN.
+void split_exponents(const Mm& v, Mm& fm, Mm& ex)
+{
+    Mm x = v.gettype() == qv_double ? v : mdouble(v);
+    fm = Mm(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+    ex = Mm(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+    const double* p = x.addr();
+    for (int k = 0, n = fm.getnnz(); k < n; ++k) {
+        const double t = p[k];
+        int exponent = 0;
+        fm.addr()[k] = std::isfinite(t) ? std::frexp(t, &exponent) : t;
+        ex.addr()[k] = exponent;
+    }
+}
+
+} // namespace
 
 Mm log2(const Mm& x, i_o_t, Mm& f, Mm& e)
 {
-    Mm fm(0, 0, 0, x.getndims(), x.getdims(), qv_double);
-    Mm ex(0, 0, 0, x.getndims(), x.getdims(), qv_double);
-    Mm v = x.gettype() == qv_double && !x.issparse() ? x : mdouble(x);
-    const double* p = v.addr();
-    for (int k = 0, n = fm.getnnz(); k < n; ++k) {
-        double t = p[k];
-        if (std::isfinite(t)) {
-            int exponent = 0;
-            fm.addr()[k] = std::frexp(t, &exponent);
-            ex.addr()[k] = exponent;
-        } else {
-            fm.addr()[k] = t;
-            ex.addr()[k] = 0;
-        }
+    Mm fm, ex;
+    if (!x.issparse()) {
+        split_exponents(x, fm, ex);
+    } else {
+        // The non-zeros only; the results are sparse in x's pattern.
+        Mm r, c, v;
+        find(x, i_o, r, c, v);
+        split_exponents(v, fm, ex);
+        const Mm m(double(x.rows())), n(double(x.cols()));
+        fm = sparse(r, c, fm, m, n);
+        ex = sparse(r, c, ex, m, n);
     }
     f = fm;
     e = ex;

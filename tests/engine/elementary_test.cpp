@@ -169,3 +169,23 @@ TEST(Elementary, RealFunctionsAgreeWithTheCLibrary)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Elementary, SparseOperandsOfTheSpecialForms)
+{
+    Mm f, e;
+    Mm s = sparse(test::row({8, 0, 0.75}));
+    log2(s, i_o, f, e);
+    ASSERT_TRUE(f.issparse());
+    ASSERT_TRUE(e.issparse());
+    EXPECT_EQ(test::values(full(f)), (std::vector<double>{0.5, 0, 0.75}));
+    EXPECT_EQ(test::values(full(e)), (std::vector<double>{4, 0, 0}));
+    Mm x = expint(sparse(test::row({-1, 0, 2})));
+    ASSERT_EQ(x.isc(), 1);
+    Mm xf = full(x);
+    EXPECT_DOUBLE_EQ(xf.i(1), -M_PI);
+    EXPECT_EQ(xf.i(3), 0);
+}
+
+} // namespace
