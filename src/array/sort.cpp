@@ -103,18 +103,33 @@ void sort_values_column(double* x, int n)
 
 // ---- with positions: a stable order on (key, second key), NaN last ----
 
-void order_column(const double* key, const double* second, int n, int* pos)
+// One sort key with its input position: sorting these pairs keeps the keys
+// beside their positions in memory.
+struct keyed {
+    double key;
+    int pos;
+};
+
+// Positions ordered by (key, second key), ties in input order, NaN keys last
+// in input order. work holds room for n pairs.
+void order_column(const double* key, const double* second, int n, int* pos, keyed* work)
 {
-    for (int k = 0; k < n; ++k)
-        pos[k] = k;
-    auto is_nan = [&](int k) { return key[k] != key[k]; };
-    int* nan_start = std::stable_partition(pos, pos + n, [&](int k) { return !is_nan(k); });
+    int m = 0, nans = 0;
+    for (int k = 0; k < n; ++k) {
+        if (key[k] != key[k])
+            pos[n - 1 - nans++] = k;  // collected backwards, reversed below
+        else
+            work[m++] = keyed{key[k], k};
+    }
+    std::reverse(pos + m, pos + n);
     if (second)
-        std::stable_sort(pos, nan_start, [&](int u, int v) {
-            return key[u] < key[v] || (key[u] == key[v] && second[u] < second[v]);
+        std::stable_sort(work, work + m, [second](const keyed& u, const keyed& v) {
+            return u.key < v.key || (u.key == v.key && second[u.pos] < second[v.pos]);
         });
     else
-        std::stable_sort(pos, nan_start, [&](int u, int v) { return key[u] < key[v]; });
+        std::stable_sort(work, work + m, [](const keyed& u, const keyed& v) { return u.key < v.key; });
+    for (int k = 0; k < m; ++k)
+        pos[k] = work[k].pos;
 }
 
 // Rows and columns of the column-by-column view: trailing dimensions fold
@@ -186,12 +201,13 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
     Mm out = czeros(complex, a.getndims(), a.getdims());
     Mm positions = zeros(size(a));
     scratch<int> pos(std::size_t(r) + 1);
+    scratch<keyed> work{std::size_t(r)};
     const double *kr = keys.addr(), *ka = complex ? angles.addr() : nullptr;
     const double *re = a.addr(), *im = a.addi();
     double *ore = out.addr(), *oim = out.addi(), *oix = positions.addr();
     for (int c = 0; c < cols; ++c) {
         const std::size_t base = std::size_t(c) * r;
-        order_column(kr + base, ka ? ka + base : nullptr, r, pos.get());
+        order_column(kr + base, ka ? ka + base : nullptr, r, pos.get(), work.get());
         for (int k = 0; k < r; ++k) {
             const std::size_t from = base + pos[k];
             ore[base + k] = re[from];

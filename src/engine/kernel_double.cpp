@@ -273,29 +273,36 @@ struct reduction {
 
 // Sum and product of each vector, accumulated in order from its first
 // element; vectors along a later dimension walk a contiguous row.
+void sum_parts(const double* x, double* o, size_t n, size_t inner, size_t outer)
+{
+    for (size_t blk = 0; blk < outer; ++blk) {
+        const double* in = x + blk * n * inner;
+        double* acc = o + blk * inner;
+        if (inner == 1) {
+            double a = 0;
+            for (size_t k = 0; k < n; ++k)
+                a += in[k];
+            *acc = a;
+            continue;
+        }
+        for (size_t p = 0; p < inner; ++p)
+            acc[p] = 0;
+        for (size_t k = 0; k < n; ++k) {
+            const double* row = in + k * inner;
+            for (size_t p = 0; p < inner; ++p)
+                acc[p] += row[p];
+        }
+    }
+}
+
 void sum_kernel(const reduction& g)
 {
-    for (size_t blk = 0; blk < g.outer; ++blk) {
-        const size_t in0 = blk * g.n * g.inner;
-        double* acc = g.o + blk * g.inner;
-        double* acci = g.oi ? g.oi + blk * g.inner : nullptr;
-        for (size_t p = 0; p < g.inner; ++p)
-            acc[p] = 0;
-        for (size_t k = 0; k < g.n; ++k) {
-            const double* x = g.re + in0 + k * g.inner;
-            for (size_t p = 0; p < g.inner; ++p)
-                acc[p] += x[p];
-        }
-        if (acci) {
-            for (size_t p = 0; p < g.inner; ++p)
-                acci[p] = 0;
-            if (g.im)
-                for (size_t k = 0; k < g.n; ++k) {
-                    const double* x = g.im + in0 + k * g.inner;
-                    for (size_t p = 0; p < g.inner; ++p)
-                        acci[p] += x[p];
-                }
-        }
+    sum_parts(g.re, g.o, g.n, g.inner, g.outer);
+    if (g.oi) {
+        if (g.im)
+            sum_parts(g.im, g.oi, g.n, g.inner, g.outer);
+        else
+            zero_fill(g.oi, g.inner * g.outer);
     }
 }
 
@@ -403,41 +410,110 @@ void truth_kernel(const reduction& g, bool all)
 
 // max and min along a dimension. A NaN never wins; a vector of NaN only
 // gives NaN at position 1. Ties keep the earlier element.
+template <bool Largest>
+inline bool better(double x, double v)
+{
+    return Largest ? x > v : x < v;
+}
+
+// One vector of a real operand, contiguous: the first element that is not
+// NaN starts, then only strictly better elements replace it.
+template <bool Largest>
+double extreme_of(const double* x, size_t n, bool track, size_t& best)
+{
+    size_t k = 0;
+    while (k < n && x[k] != x[k])
+        ++k;
+    if (k == n) {
+        best = 0;
+        return x[0];
+    }
+    double v = x[k];
+    best = k;
+    if (!track) {
+        // Without positions the loop is a plain running extreme.
+        for (++k; k < n; ++k)
+            v = better<Largest>(x[k], v) ? x[k] : v;
+        return v;
+    }
+    for (++k; k < n; ++k)
+        if (better<Largest>(x[k], v)) {
+            v = x[k];
+            best = k;
+        }
+    return v;
+}
+
+// Vectors along a later dimension: a row of running extremes walked
+// contiguously.
+template <bool Largest>
+void extreme_rows(const double* in, double* o, double* where, size_t n, size_t inner)
+{
+    for (size_t p = 0; p < inner; ++p) {
+        o[p] = in[p];
+        if (where)
+            where[p] = 1;
+    }
+    for (size_t k = 1; k < n; ++k) {
+        const double* row = in + k * inner;
+        for (size_t p = 0; p < inner; ++p) {
+            const double x = row[p], v = o[p];
+            if (better<Largest>(x, v) || (v != v && x == x)) {
+                o[p] = x;
+                if (where)
+                    where[p] = double(k + 1);
+            }
+        }
+    }
+}
+
+template <bool Largest>
+void extreme_real(const reduction& g, double* where)
+{
+    for (size_t blk = 0; blk < g.outer; ++blk) {
+        const double* in = g.re + blk * g.n * g.inner;
+        double* o = g.o + blk * g.inner;
+        double* w = where ? where + blk * g.inner : nullptr;
+        if (g.inner == 1) {
+            size_t best;
+            *o = extreme_of<Largest>(in, g.n, w != nullptr, best);
+            if (w)
+                *w = double(best + 1);
+        } else
+            extreme_rows<Largest>(in, o, w, g.n, g.inner);
+    }
+    zero_fill(g.oi, g.inner * g.outer);
+}
+
 void extreme_kernel(const reduction& g, bool largest, double* where)
 {
+    if (!g.im) {
+        if (largest)
+            extreme_real<true>(g, where);
+        else
+            extreme_real<false>(g, where);
+        return;
+    }
+    // Complex values compare squared moduli, with the same NaN rule.
     for (size_t blk = 0; blk < g.outer; ++blk) {
         const size_t in0 = blk * g.n * g.inner, out0 = blk * g.inner;
         for (size_t p = 0; p < g.inner; ++p) {
+            auto modulus = [&](size_t k) {
+                double xr = g.re[in0 + k * g.inner + p], xi = g.im[in0 + k * g.inner + p];
+                return xr * xr + xi * xi;
+            };
             size_t best = 0;
-            if (!g.im) {
-                double v = g.re[in0 + p];
-                for (size_t k = 1; k < g.n; ++k) {
-                    double x = g.re[in0 + k * g.inner + p];
-                    if ((largest ? x > v : x < v) || (v != v && x == x)) {
-                        v = x;
-                        best = k;
-                    }
+            double v = modulus(0);
+            for (size_t k = 1; k < g.n; ++k) {
+                double m = modulus(k);
+                if ((largest ? m > v : m < v) || (v != v && m == m)) {
+                    v = m;
+                    best = k;
                 }
-                g.o[out0 + p] = v;
-                if (g.oi)
-                    g.oi[out0 + p] = 0;
-            } else {
-                auto modulus = [&](size_t k) {
-                    double xr = g.re[in0 + k * g.inner + p], xi = g.im[in0 + k * g.inner + p];
-                    return xr * xr + xi * xi;
-                };
-                double v = modulus(0);
-                for (size_t k = 1; k < g.n; ++k) {
-                    double m = modulus(k);
-                    if ((largest ? m > v : m < v) || (v != v && m == m)) {
-                        v = m;
-                        best = k;
-                    }
-                }
-                g.o[out0 + p] = g.re[in0 + best * g.inner + p];
-                if (g.oi)
-                    g.oi[out0 + p] = g.im[in0 + best * g.inner + p];
             }
+            g.o[out0 + p] = g.re[in0 + best * g.inner + p];
+            if (g.oi)
+                g.oi[out0 + p] = g.im[in0 + best * g.inner + p];
             if (where)
                 where[out0 + p] = double(best + 1);
         }
