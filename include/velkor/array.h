@@ -240,11 +240,20 @@ Mm czeros(int complex, int ndims, const int* dims);
 Mm ceye(int complex, int rows, int cols);
 
 // ---- sorting ----
-// Columns ascending (a row vector as one row), NaN last.
+// Columns ascending (a row vector as one row), NaN last. A cell of strings
+// sorts as sortrows sorts it.
 Mm sort(const Mm& a);
 Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index);
 Mm sort(const Mm& a, const Mm& dim);
 Mm sort(const Mm& a, const Mm& dim, i_o_t, Mm& sorted, Mm& index);
+// Rows in ascending order of the listed columns (by default all, left to
+// right), each column ordered as sort orders it; ties keep their input
+// order. index is the column of the rows' input numbers. A cell of strings
+// sorts as the rows of a char matrix and gives a column cell back.
+Mm sortrows(const Mm& a);
+Mm sortrows(const Mm& a, const Mm& cols);
+Mm sortrows(const Mm& a, i_o_t, Mm& sorted, Mm& index);
+Mm sortrows(const Mm& a, const Mm& cols, i_o_t, Mm& sorted, Mm& index);
 
 // ---- N-d index conversion and dimension helpers ----
 // The k-th diagonal of a matrix as a column, or a vector placed on the k-th

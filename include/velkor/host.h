@@ -64,3 +64,35 @@ Mm lasterr(const Mm& x);
 // Function name and line of the current frame of the language call stack.
 const char* vfilename();
 int vfileline();
+
+// ---- argument assertions ----
+// Each runs its tests on x in the order of its name (integer, real, scalar,
+// vector) and raises "<name>: <variable> not integer" (or "not real", "not
+// scalar", "not vector") at the first that fails; the result is empty.
+Mm mbint(const Mm& x);
+Mm mbintreal(const Mm& x);
+Mm mbintrealscalar(const Mm& x);
+Mm mbintrealvector(const Mm& x);
+Mm mbintscalar(const Mm& x);
+Mm mbintvector(const Mm& x);
+Mm mbrealvector(const Mm& x);
+Mm mbscalar(const Mm& x);
+Mm mbvector(const Mm& x);
+
+// ---- stub entries ----
+// Environment functions a compiled program may call that the library does
+// not provide: each takes up to 17 values, ignores them and returns the
+// text "Stub called.".
+#define VELKOR_STUB_PARAMETERS                                                                                  \
+    Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, \
+       Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M, Mm = x_M
+Mm assignin(VELKOR_STUB_PARAMETERS);
+Mm close_system(VELKOR_STUB_PARAMETERS);
+Mm find_system(VELKOR_STUB_PARAMETERS);
+Mm open_system(VELKOR_STUB_PARAMETERS);
+Mm get_param(VELKOR_STUB_PARAMETERS);
+Mm set_param(VELKOR_STUB_PARAMETERS);
+Mm simset(VELKOR_STUB_PARAMETERS);
+Mm system_dependent(VELKOR_STUB_PARAMETERS);
+Mm quidedit(VELKOR_STUB_PARAMETERS);
+#undef VELKOR_STUB_PARAMETERS

@@ -28,10 +28,40 @@ Mm sscanf(const Mm& s, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count
 Mm sscanf(const Mm& s, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count, Mm& errmsg, Mm& next);
 
 // ---- string functions ----
+// Text is a double value with the string flag set, one character code per
+// element; padding is always with blanks (32). Functions taking a list of
+// arguments (str2mat, strcat, strvcat) take it packed into one cell; any
+// other value is the one argument. Cells and structs where text is expected
+// are rejected, except where a cell is said to be taken.
+
+// Blank text: n(1) blanks, or n(1) x n(2) for two or more counts (rounded;
+// at or below 0 none); an empty n gives the empty text.
+Mm blanks(const Mm& n);
+Mm blanks(const Mm& rows, const Mm& cols);
 // Trailing blanks removed, then every element of code 0; what is left of a
 // matrix is a row (a column stays a column). A cell gives a cell of the
 // same size with each element deblanked.
 Mm deblank(const Mm& s);
+// Leading columns that are blank in every row removed, then every element
+// of code 0 (what is left of a matrix then is a row). A cell as for deblank.
+Mm deblank_leading(const Mm& s);
+// 1-based starts (a row) of every occurrence, overlapping ones included, of
+// the shorter argument in the longer (b is the pattern for equal lengths);
+// none gives the empty value.
+Mm findstr(const Mm& a);
+Mm findstr(const Mm& a, const Mm& b);
+// Logical, shaped like s: letters A-Z and a-z; lower case; upper case;
+// white space (blank and codes 9 to 13).
+Mm isletter(const Mm& s);
+Mm islower(const Mm& s);
+Mm isupper(const Mm& s);
+Mm isspace(const Mm& s);
+// Case changed for the codes of A-Z (lower) or a-z (upper) only; element
+// type and flags stay. A cell gives a cell of the same size.
+Mm lower(const Mm& s);
+Mm upper(const Mm& s);
+// x flagged as text.
+Mm setstr(const Mm& x);
 // One char matrix whose rows are the values of the list args (a cell; any
 // other value is the one argument), shorter rows padded with blanks. One
 // cell argument gives str2mat of that cell.
@@ -39,3 +69,52 @@ Mm str2mat(const Mm& args);
 // The rows of a above the rows of b, the narrower padded with blank columns
 // on the right; an empty operand counts as one blank.
 Mm str2mat_pair(const Mm& a, const Mm& b);
+// The arguments joined left to right after their trailing blanks are
+// removed; a char matrix joins row by row, a cell element by element, and
+// one string joins every string of the other side. The result is a cell
+// when an operand is one (a row when the first has one row), else a char
+// matrix. No argument gives the empty value; one is returned unchanged.
+Mm strcat(const Mm& args);
+// The arguments stacked as rows, the narrower padded with blanks; empty
+// arguments are skipped and a cell adds its elements.
+Mm strvcat(const Mm& args);
+Mm strvcat(const Mm& a, const Mm& b);
+// Each row's text (without its surrounding blanks and codes 0) moved to the
+// right of its row, or where mode's first letter says: "l" left, "c" centre.
+Mm strjust(const Mm& s);
+Mm strjust(const Mm& s, const Mm& mode);
+// Column of the row numbers of list that begin with s (trailing blanks of
+// both ignored); with a non-zero exact, rows equal to s. Cells are read as
+// char matrices.
+Mm strmatch(const Mm& s);
+Mm strmatch(const Mm& s, const Mm& list);
+Mm strmatch(const Mm& s, const Mm& list, const Mm& exact);
+// Text comparison, on the first n characters for the n forms: two
+// non-empty texts give logical 1 when equal in shape and codes; two empty
+// texts give the double 1, one empty text or a value that is not text the
+// double 0, as does n at or below 0. A cell compares element by element
+// with a cell of its size, a one-element cell or a value: a logical array
+// of the cell's size. The i forms compare upper-cased copies.
+Mm strcmp(const Mm& a);
+Mm strcmp(const Mm& a, const Mm& b);
+Mm strncmp(const Mm& a);
+Mm strncmp(const Mm& a, const Mm& b);
+Mm strncmp(const Mm& a, const Mm& b, const Mm& n);
+Mm strcmpi(const Mm& a);
+Mm strcmpi(const Mm& a, const Mm& b);
+Mm strncmpi(const Mm& a);
+Mm strncmpi(const Mm& a, const Mm& b);
+Mm strncmpi(const Mm& a, const Mm& b, const Mm& n);
+// Every occurrence of from in s replaced by to, found before any is
+// replaced and replaced from the last; a cell is replaced element by
+// element.
+Mm strrep(const Mm& s);
+Mm strrep(const Mm& s, const Mm& from);
+Mm strrep(const Mm& s, const Mm& from, const Mm& to);
+// The first token of s: the run after any leading delimiters up to the next
+// delimiter (by default blank and codes 9 to 13); the rest starts with the
+// delimiter that ended the token.
+Mm strtok(const Mm& s);
+Mm strtok(const Mm& s, const Mm& delims);
+Mm strtok(const Mm& s, i_o_t, Mm& token, Mm& rest);
+Mm strtok(const Mm& s, const Mm& delims, i_o_t, Mm& token, Mm& rest);

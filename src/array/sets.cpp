@@ -2,10 +2,12 @@
 // union, in element form (values as lists, merged as sorted lists) and in
 // row form (each row one member, rows compared whole).
 #include "array/sort.hpp"
+#include "io/string_functions.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
+#include "velkor/io.h"
 #include "velkor/report.h"
 #include "velkor/value.h"
 
@@ -421,60 +423,29 @@ Mm as_matrix(const Mm& a, const row_matrix& m)
     return flat;
 }
 
-// The rows of a value in the order of its rows sorted column by column,
-// each column ordered as the index sort orders it (NaN last; complex values
-// by modulus, then angle), ties in input order.
+// The rows of a value in the order sortrows gives them.
 void order_rows(const row_matrix& m, scratch<int>& order)
 {
-    order.reset(m.rows);
-    for (int r = 0; r < m.rows; ++r)
-        order[r] = r;
-    Mm modulus, angles;
-    const double* key = m.re;
-    const double* second = nullptr;
-    if (m.im) {
-        modulus = abs(m.values);
-        angles = angle(m.values);
-        key = modulus.addr();
-        second = angles.addr();
-    }
-    const std::int64_t rows = m.rows;
-    auto compare_column = [&](int u, int v, int c) {
-        const double a = key[u + rows * c], b = key[v + rows * c];
-        const bool na = is_nan(a), nb = is_nan(b);
-        if (na || nb)
-            return na == nb ? 0 : (na ? 1 : -1);
-        if (a < b)
-            return -1;
-        if (b < a)
-            return 1;
-        if (second) {
-            const double s = second[u + rows * c], t = second[v + rows * c];
-            if (s < t)
-                return -1;
-            if (t < s)
-                return 1;
-        }
-        return 0;
-    };
-    std::stable_sort(order.get(), order.get() + m.rows, [&](int u, int v) {
-        for (int c = 0; c < m.cols; ++c)
-            if (const int s = compare_column(u, v, c))
-                return s < 0;
-        return false;
-    });
+    order.reset(std::size_t(m.rows));
+    sort_rows_order(m.values, m.rows, order.get());
 }
 
-// Rows equal element by element over the wider width (blanks past a
-// narrower one); NaN equals nothing.
-bool rows_equal(const row_matrix& a, int r, const row_matrix& b, int s)
+// Row r of m as a text row.
+Mm text_row(const row_matrix& m, int r)
 {
-    const int width = std::max(a.cols, b.cols);
-    for (int c = 0; c < width; ++c)
-        if (!(a.real_at(r, c) == b.real_at(s, c)) || !(a.imag_at(r, c) == b.imag_at(s, c)))
-            return false;
-    return true;
+    Mm row(m.im != nullptr, 0, 0, 1, m.cols, qv_double);
+    for (int c = 0; c < m.cols && c < row.size(); ++c) {
+        row.addr()[c] = m.real_at(r, c);
+        if (m.im)
+            row.addi()[c] = m.imag_at(r, c);
+    }
+    row.setstr(1);
+    return row;
 }
+
+// Rows of one matrix are equal when strcmp finds them equal as texts:
+// same values, NaN equal to nothing.
+bool rows_equal(const row_matrix& m, int r, int s) { return text_equals(text_row(m, r), text_row(m, s)); }
 
 // The distinct rows of m (the last of each run of equal sorted rows), as
 // row numbers of m in sorted order; group as for find_distinct.
@@ -484,8 +455,14 @@ void find_distinct_rows(const row_matrix& m, std::vector<int>& kept, double* gro
     scratch<int> order;
     order_rows(m, order);
     int number = 1;
+    // Each row is made a text once, compared with its successor and then
+    // with its predecessor.
+    Mm next = m.rows > 0 ? text_row(m, order[0]) : Mm();
     for (int k = 0; k < m.rows; ++k) {
-        const bool same_as_next = k + 1 < m.rows && rows_equal(m, order[k], m, order[k + 1]);
+        const Mm row = next;
+        if (k + 1 < m.rows)
+            next = text_row(m, order[k + 1]);
+        const bool same_as_next = k + 1 < m.rows && text_equals(row, next);
         if (group)
             group[order[k]] = number;
         if (!same_as_next) {
@@ -549,6 +526,7 @@ struct row_merge {
     std::vector<int> ta, tb;        // distinct rows (row numbers) in sorted order
     std::vector<char> in_a, in_b;   // whether each distinct row has a partner
     std::vector<int> pair_a, pair_b;
+    row_matrix d;                   // the distinct rows of A above those of B
 };
 
 bool prepare_row_merge(const Mm& A, const Mm& B, const char* f, row_merge& m)
@@ -562,31 +540,17 @@ bool prepare_row_merge(const Mm& A, const Mm& B, const char* f, row_merge& m)
     if (isempty(A) || isempty(B))
         return true;
     // Both lists stacked (the narrower padded with blanks) and sorted: equal
-    // rows meet as neighbours, the row of A first.
-    const int na = static_cast<int>(m.ta.size()), nb = static_cast<int>(m.tb.size());
-    const int width = std::max(m.a.cols, m.b.cols);
-    const bool complex = m.a.im || m.b.im;
-    row_matrix d;
-    d.values = Mm(complex, 0, 0, na + nb, width, qv_double);
-    d.rows = na + nb;
-    d.cols = width;
-    d.re = d.values.addr();
-    d.im = d.values.addi();
-    for (int c = 0; c < width; ++c)
-        for (int r = 0; r < d.rows; ++r) {
-            const bool from_a = r < na;
-            const row_matrix& src = from_a ? m.a : m.b;
-            const int row = from_a ? m.ta[r] : m.tb[r - na];
-            const std::int64_t at = r + std::int64_t{d.rows} * c;
-            d.values.addr()[at] = src.real_at(row, c);
-            if (complex)
-                d.values.addi()[at] = src.imag_at(row, c);
-        }
+    // rows meet as neighbours, the row of A first. The stack is made of the
+    // double views, so bytes and doubles meet by value.
+    const int na = static_cast<int>(m.ta.size());
+    const Mm stack = str2mat_pair(take_rows(m.a.values, m.a, m.ta), take_rows(m.b.values, m.b, m.tb));
+    if (!read_rows(stack, f, m.d))
+        return false;
     scratch<int> order;
-    order_rows(d, order);
-    for (int k = 0; k + 1 < d.rows; ++k) {
+    order_rows(m.d, order);
+    for (int k = 0; k + 1 < m.d.rows; ++k) {
         const int u = order[k], v = order[k + 1];
-        if (u < na && v >= na && rows_equal(d, u, d, v)) {
+        if (u < na && v >= na && rows_equal(m.d, u, v)) {
             m.pair_a.push_back(u);
             m.pair_b.push_back(v - na);
             m.in_a[u] = 1;
@@ -594,31 +558,6 @@ bool prepare_row_merge(const Mm& A, const Mm& B, const char* f, row_merge& m)
         }
     }
     return true;
-}
-
-// Rows of the two lists stacked over the wider width, blanks padding the
-// narrower: text when either argument is text.
-Mm stack_padded(const row_matrix& a, const std::vector<int>& ra, const row_matrix& b, const std::vector<int>& rb,
-                bool text)
-{
-    const int width = std::max(a.cols, b.cols);
-    const int na = static_cast<int>(ra.size()), nb = static_cast<int>(rb.size());
-    const bool complex = a.im || b.im;
-    Mm out(complex, 0, 0, na + nb, width, qv_double);
-    if (out.rows() != na + nb)
-        return x_M;
-    for (int c = 0; c < width; ++c)
-        for (int r = 0; r < na + nb; ++r) {
-            const std::int64_t at = r + std::int64_t{na + nb} * c;
-            const bool from_a = r < na;
-            const row_matrix& src = from_a ? a : b;
-            const int row = from_a ? ra[r] : rb[r - na];
-            out.addr()[at] = src.real_at(row, c);
-            if (complex)
-                out.addi()[at] = src.imag_at(row, c);
-        }
-    out.setstr(text);
-    return out;
 }
 
 void intersect_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
@@ -636,13 +575,14 @@ void intersect_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
         R = ia = ib = x_M;
         return;
     }
-    // The common rows as the stacked list holds them: over the wider width.
-    std::vector<int> pos_a, pos_b, none;
+    // The common rows as the stack holds them: over the wider width.
+    std::vector<int> pos_a, pos_b;
     for (std::size_t k = 0; k < m.pair_a.size(); ++k) {
         pos_a.push_back(m.ta[m.pair_a[k]]);
         pos_b.push_back(m.tb[m.pair_b[k]]);
     }
-    Mm r = stack_padded(m.a, pos_a, m.b, none, text);
+    Mm r = take_rows(m.d.values, m.d, m.pair_a);
+    r.setstr(text);
     R = r;
     ia = positions_column(pos_a);
     ib = positions_column(pos_b);
@@ -693,17 +633,10 @@ void setxor_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
         tb = nop_M;
         stack = take_rows(A, m.a, left_a);
     } else
-        stack = stack_padded(m.a, left_a, m.b, left_b, A.isstr() || B.isstr());
+        stack = str2mat_pair(take_rows(m.a.values, m.a, left_a), take_rows(m.b.values, m.b, left_b));
     if (!b_empty)
         blank_last_column(stack, width);
-    // The stack sorted by rows.
-    row_matrix s;
-    if (stack.rows() > 1 && read_rows(stack, "setxor", s)) {
-        scratch<int> order;
-        order_rows(s, order);
-        stack = take_rows(stack, s, std::vector<int>(order.get(), order.get() + s.rows));
-    }
-    R = stack;
+    R = stack.rows() > 1 ? sortrows(stack) : stack;
     ia = ta;
     ib = tb;
 }
@@ -721,14 +654,8 @@ void union_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
             m = B;
         else if (isempty(B))
             m = A;
-        else {
-            std::vector<int> ra(a.rows), rb(b.rows);
-            for (int k = 0; k < a.rows; ++k)
-                ra[k] = k;
-            for (int k = 0; k < b.rows; ++k)
-                rb[k] = k;
-            m = stack_padded(a, ra, b, rb, true);
-        }
+        else
+            m = strvcat(a.values, b.values);
     } else if (a.cols == b.cols)
         m = stack_values(a.values, a.rows, b.values, b.rows, a.cols, A, B);
     else {

@@ -1,6 +1,6 @@
-// Sorting: sort and the two column engines beneath it, the values-only
-// three-way quicksort and the stable index sort that median and the set
-// operations call directly.
+// Sorting: sort, sortrows and the engines beneath them, the values-only
+// three-way quicksort, the stable index sort and the row order that median
+// and the set operations call directly.
 #include "array/sort.hpp"
 #include "array/ndim.hpp"
 #include "value/report.hpp"
@@ -224,6 +224,8 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
 
 Mm sort(const Mm& a)
 {
+    if (iscellstr(a))
+        return sortrows(a);
     Mm x = numeric_operand(a, "sort");
     const bool row = is_row(x);
     Mm work = row ? as_column(x) : x;
@@ -241,6 +243,8 @@ Mm sort(const Mm& a)
 
 Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index)
 {
+    if (iscellstr(a))
+        return sortrows(a, i_o, sorted, index);
     Mm x = numeric_operand(a, "sort");
     const bool row = is_row(x);
     Mm work = row ? as_column(x) : x;
@@ -306,5 +310,132 @@ Mm sort(const Mm& a, const Mm& dim, i_o_t, Mm& sorted, Mm& index)
     Mm back = move_dim_back(s, x.getndims(), dims, k);
     index = move_dim_back(i, x.getndims(), dims, k);
     sorted = as_operand_type(back, a);
+    return x_M;
+}
+
+// ---- rows ----
+
+namespace {
+
+// Order of one column at rows u and v: negative, 0 or positive.
+inline int compare_keys(const double* key, const double* second, std::size_t u, std::size_t v)
+{
+    const double a = key[u], b = key[v];
+    const bool na = a != a, nb = b != b;
+    if (na || nb)
+        return na == nb ? 0 : (na ? 1 : -1);
+    if (a != b)
+        return a < b ? -1 : 1;
+    if (second && second[u] != second[v])
+        return second[u] < second[v] ? -1 : 1;
+    return 0;
+}
+
+// The rows of a as a two-dimensional value, for indexing by rows.
+Mm as_rows(const Mm& a)
+{
+    if (a.getndims() <= 2)
+        return a;
+    Mm flat(a);
+    flat.reshape(row_count(a), column_count(a));
+    return flat;
+}
+
+// sortrows by the columns cols (all columns when null).
+void sort_rows(const Mm& a, const Mm* cols, Mm& sorted, Mm& index)
+{
+    if (iscell(a) && iscellstr(a)) {
+        // Strings sort as the rows of a char matrix; the index refers to
+        // the cells.
+        Mm rows, order;
+        sort_rows(mchar(a), cols, rows, order);
+        sorted = cellstr(rows);
+        index = order;
+        return;
+    }
+    if (a.gettype() == qv_none) {
+        a.warn_uninit();
+        sorted = index = x_M;
+        return;
+    }
+    if (error_numeric(a, "sortrows")) {
+        sorted = index = x_M;
+        return;
+    }
+    const int r = row_count(a);
+    if (r == 0) {
+        sorted = a;
+        index = Mm();
+        return;
+    }
+    const Mm grid = as_rows(a);
+    // The listed columns, read by indexing: a column number that is not a
+    // column of a fails there with the indexing message.
+    const Mm keys = cols ? Mm(grid(c_p, *cols)) : grid;
+    Mm full_keys;
+    full_keys.deepcopy(keys.isc(), 0, keys, qv_double);
+    scratch<int> order(std::size_t(r) + 1);
+    sort_rows_order(full_keys, r, order.get());
+    Mm idx(0, 0, 0, r, 1, qv_double);
+    for (int k = 0; k < r; ++k)
+        idx.addr()[k] = order[k] + 1.0;
+    sorted = Mm(grid(idx, c_p));
+    index = idx;
+}
+
+} // namespace
+
+void sort_rows_order(const Mm& keys, int r, int* order)
+{
+    for (int k = 0; k < r; ++k)
+        order[k] = k;
+    if (r <= 0 || keys.size() <= 0)
+        return;
+    const std::size_t rows = std::size_t(r);
+    const int cols = keys.size() / r;
+    const bool complex = keys.isc();
+    const Mm modulus = complex ? abs(keys) : keys;
+    const Mm angles = complex ? angle(keys) : Mm();
+    const double* key = modulus.addr();
+    const double* second = complex ? angles.addr() : nullptr;
+    std::stable_sort(order, order + r, [&](int u, int v) {
+        for (int c = 0; c < cols; ++c) {
+            const std::size_t base = rows * std::size_t(c);
+            if (const int s = compare_keys(key + base, second ? second + base : nullptr, u, v))
+                return s < 0;
+        }
+        return false;
+    });
+}
+
+Mm sortrows(const Mm& a)
+{
+    Mm sorted, index;
+    sort_rows(a, nullptr, sorted, index);
+    return sorted;
+}
+
+Mm sortrows(const Mm& a, const Mm& cols)
+{
+    Mm sorted, index;
+    sort_rows(a, &cols, sorted, index);
+    return sorted;
+}
+
+Mm sortrows(const Mm& a, i_o_t, Mm& sorted, Mm& index)
+{
+    Mm s, k;
+    sort_rows(a, nullptr, s, k);
+    sorted = s;
+    index = k;
+    return x_M;
+}
+
+Mm sortrows(const Mm& a, const Mm& cols, i_o_t, Mm& sorted, Mm& index)
+{
+    Mm s, k;
+    sort_rows(a, &cols, s, k);
+    sorted = s;
+    index = k;
     return x_M;
 }

@@ -3,6 +3,7 @@
 
 class Mm;
 
-// Whether a and b are both text and equal: same shape and codes; two empty
-// texts are equal. A value that is not text equals nothing.
+// Whether a and b are equal texts by the rule of strcmp: same shape and
+// codes, or both empty. A value that is not text (a cell included) equals
+// nothing.
 bool text_equals(const Mm& a, const Mm& b);

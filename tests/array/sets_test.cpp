@@ -263,6 +263,25 @@ TEST(RowForms, TextRowsOfDifferentWidths)
 
     Mm x = setxor(text_rows(2, 2, "acbd"), text_rows(2, 2, "cedf"), rows);
     EXPECT_EQ(values(x), (std::vector<double>{'a', 'e', 'b', 'f'}));
+
+    // Rows left on both sides are stacked over the wider width and sorted.
+    Mm w = setxor(text_rows(2, 1, "zb"), text_rows(1, 2, "ac"), rows);
+    EXPECT_TRUE(w.isstr());
+    EXPECT_EQ(extents(w), (std::vector<int>{3, 2}));
+    EXPECT_EQ(values(w), (std::vector<double>{'a', 'b', 'z', 'c', ' ', ' '}));
+}
+
+TEST(RowForms, BytesAndDoublesMeetByValue)
+{
+    // A byte row and a double row are compared as numbers: 300 is not
+    // saturated to 255 on the way.
+    const Mm rows = TM("rows");
+    EXPECT_TRUE(isempty(intersect(test::bytes(1, 2, {255, 1}), test::row({300, 1}), rows)));
+    Mm r, ia, ib;
+    intersect(test::bytes(2, 2, {255, 7, 1, 7}), test::row({7, 7}), rows, i_o, r, ia, ib);
+    EXPECT_EQ(values(r), (std::vector<double>{7, 7}));
+    EXPECT_EQ(values(ia), (std::vector<double>{2}));
+    EXPECT_EQ(values(setxor(test::bytes(1, 1, {255}), Mm(300.0), rows)), (std::vector<double>{255, 300}));
 }
 
 TEST(RowForms, Ismember)
@@ -280,6 +299,10 @@ TEST(RowForms, Ismember)
         {"but not a longer one", TM("ab"), TM("abc"), {0}},
         {"rows with NaN match nothing", test::real(2, 1, {nan, 1}), test::real(2, 1, {nan, 1}), {0, 1}},
         {"complex rows", test::complex(1, 2, {1, 2}, {1, 0}), test::complex(2, 2, {1, 1, 2, 2}, {0, 1, 0, 0}), {1}},
+        // Rows compare whole: a 0 in a numeric row is a value, not a
+        // character to drop as trimming text would.
+        {"zeros in numeric rows count", test::real(2, 2, {1, 1, 0, 2}), Mm(1.0), {0, 0}},
+        {"a zero is not a blank", test::row({1, 0}), test::row({1, 32}), {0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -226,4 +226,144 @@ TEST(Median, AlongADimension)
     EXPECT_ERROR(median(m, Mm(3.0)), "sort: dim argument may not be more then the number of dimensions");
 }
 
+// ---- sortrows ----
+
+Mm cell_of(int rows, int cols, std::vector<Mm> items)
+{
+    Mm c(0, 0, 0, rows, cols, qv_cell);
+    for (std::size_t k = 0; k < items.size(); ++k)
+        c.mr(static_cast<int>(k) + 1) = items[k];
+    return c;
+}
+
+std::string chars(const Mm& x)
+{
+    std::string out;
+    for (double v : test::values(x))
+        out += static_cast<char>(v);
+    return out;
+}
+
+TEST(Sortrows, RowsByColumns)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+        const Mm* cols;
+        std::vector<double> sorted, index;
+    };
+    const Mm second = Mm(2.0), second_then_first = test::row({2, 1});
+    const std::vector<Case> cases = {
+        {"all columns", test::real(3, 2, {1, 1, 0, 2, 1, 5}), nullptr, {0, 1, 1, 5, 1, 2}, {3, 2, 1}},
+        {"second column only, ties in input order", test::real(3, 2, {3, 1, 2, 9, 5, 5}), &second,
+         {1, 2, 3, 5, 5, 9}, {2, 3, 1}},
+        {"columns in the order given", test::real(3, 2, {2, 1, 1, 7, 7, 3}), &second_then_first,
+         {1, 1, 2, 3, 7, 7}, {3, 2, 1}},
+        {"NaN rows after Inf", test::real(3, 1, {NAN, INFINITY, -1}), nullptr, {-1, INFINITY, NAN}, {3, 2, 1}},
+        {"equal rows keep their order", test::real(3, 2, {4, 4, 4, 1, 1, 1}), nullptr, {4, 4, 4, 1, 1, 1}, {1, 2, 3}},
+        {"one row", test::row({3, 1, 2}), nullptr, {3, 1, 2}, {1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm sorted, index;
+        if (c.cols)
+            sortrows(c.a, *c.cols, i_o, sorted, index);
+        else
+            sortrows(c.a, i_o, sorted, index);
+        EXPECT_EQ(test::extents(sorted), test::extents(c.a));
+        const std::vector<double> got = test::values(sorted);
+        ASSERT_EQ(got.size(), c.sorted.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_TRUE(got[k] == c.sorted[k] || (std::isnan(got[k]) && std::isnan(c.sorted[k]))) << k;
+        EXPECT_EQ(test::values(index), c.index);
+        EXPECT_EQ(index.cols(), 1);
+        const Mm only = c.cols ? sortrows(c.a, *c.cols) : sortrows(c.a);
+        EXPECT_EQ(test::values(only).size(), got.size());
+    }
+}
+
+TEST(Sortrows, AgreesWithStableSortsFromTheLastColumn)
+{
+    // The definition: stable index sorts by each listed column, last first.
+    std::mt19937 gen(13);
+    std::uniform_int_distribution<int> small(0, 3);
+    Mm a(0, 0, 0, 60, 3, qv_double);
+    for (int k = 0; k < a.size(); ++k)
+        a.addr()[k] = small(gen) == 0 ? NAN : small(gen);
+    Mm cols = test::row({3, 1});
+    std::vector<double> idx(60);
+    for (int k = 0; k < 60; ++k)
+        idx[k] = k + 1;
+    for (int c : {1, 3}) {
+        Mm key(0, 0, 0, 60, 1, qv_double);
+        for (int k = 0; k < 60; ++k)
+            key.addr()[k] = a.addr()[int(idx[k]) - 1 + 60 * (c - 1)];
+        Mm s, f;
+        sort(key, i_o, s, f);
+        std::vector<double> next(60);
+        for (int k = 0; k < 60; ++k)
+            next[k] = idx[int(f.addr()[k]) - 1];
+        idx = next;
+    }
+    Mm sorted, index;
+    sortrows(a, cols, i_o, sorted, index);
+    EXPECT_EQ(test::values(index), idx);
+}
+
+TEST(Sortrows, ComplexTextBytesAndBadColumns)
+{
+    // Rows by magnitude, then angle: 1 before 1i before -1.
+    Mm z = test::complex(3, 1, {-1, 0, 1}, {0, 1, 0});
+    Mm zs, zi;
+    sortrows(z, i_o, zs, zi);
+    EXPECT_EQ(test::values(zi), (std::vector<double>{3, 2, 1}));
+    ASSERT_TRUE(zs.isc());
+    EXPECT_EQ(zs.addi()[1], 1);
+
+    Mm t(0, 0, 0, 3, 2, qv_double);
+    const char* rows = "bacbac";  // column-major: rows "bb", "aa", "cc"
+    for (int k = 0; k < 6; ++k)
+        t.addr()[k] = rows[k];
+    t.setstr(1);
+    const Mm st = sortrows(t);
+    EXPECT_TRUE(st.isstr());
+    EXPECT_EQ(chars(st), "abcabc");
+
+    const Mm b = sortrows(test::bytes(2, 1, {9, 3}));
+    ASSERT_EQ(b.gettype(), qv_uint8);
+    EXPECT_EQ(test::values(mdouble(b)), (std::vector<double>{3, 9}));
+
+    Mm e, ei;
+    sortrows(Mm(), i_o, e, ei);
+    EXPECT_TRUE(isempty(e));
+    EXPECT_TRUE(isempty(ei));
+
+    EXPECT_ERROR(sortrows(test::real(2, 2, {1, 2, 3, 4}), Mm(3.0)),
+                 "(temporary)(:,=3): col index out of matrix. Index was 3 but indexed matrix has 2 columns.");
+    EXPECT_ERROR(sortrows(cell_of(1, 2, {Mm(1.0), TM("a")})),
+                 "sortrows: numeric data expected, but matrix (temporary) is not");
+}
+
+TEST(Sortrows, CellsOfStrings)
+{
+    const Mm words = cell_of(1, 3, {TM("pear"), TM("fig"), TM("apple")});
+    Mm sorted, index;
+    sortrows(words, i_o, sorted, index);
+    ASSERT_EQ(sorted.gettype(), qv_cell);
+    EXPECT_EQ(test::extents(sorted), (std::vector<int>{3, 1}));
+    EXPECT_EQ(chars(sorted.mr(1)) + "|" + chars(sorted.mr(2)) + "|" + chars(sorted.mr(3)), "apple|fig|pear");
+    EXPECT_EQ(test::values(index), (std::vector<double>{3, 2, 1})) << "the index refers to the cells";
+
+    // sort of a cell of strings is sortrows; a shorter string sorts before
+    // a longer one it begins, as blanks pad it.
+    const Mm s = sort(cell_of(2, 1, {TM("ab"), TM("a")}));
+    ASSERT_EQ(s.gettype(), qv_cell);
+    EXPECT_EQ(chars(s.mr(1)), "a");
+    EXPECT_EQ(chars(s.mr(2)), "ab");
+    Mm ss, si;
+    sort(cell_of(1, 2, {TM("b"), TM("a")}), i_o, ss, si);
+    EXPECT_EQ(test::values(si), (std::vector<double>{2, 1}));
+    EXPECT_ERROR(sort(cell_of(1, 2, {Mm(1.0), TM("a")})), "sort: numeric data expected, but matrix (temporary) is not");
+}
+
 } // namespace
