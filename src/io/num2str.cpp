@@ -40,8 +40,8 @@ constexpr double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 // Appends the text of v through "%.<p>g", with infinities and NaN spelled
-// the library's way. Whole numbers that fit the precision print as their
-// digits, so they skip the C library's formatter.
+// the library's way. Whole numbers that fit the precision are written as
+// their digits directly.
 void append_g(std::string& out, double v, int p)
 {
     const int digits = p < 1 ? 1 : p;
@@ -87,7 +87,7 @@ inline int trimmed_length(std::string_view t)
 // Element texts of many numbers in one buffer, with the widest of them.
 struct text_list {
     std::string chars;
-    std::vector<std::uint32_t> start;  // n + 1 offsets into chars
+    std::vector<std::size_t> start;  // n + 1 offsets into chars
     int widest = 0;                    // largest length without leading whitespace
 
     void reserve(std::size_t n)
@@ -99,8 +99,8 @@ struct text_list {
     void add(double v, int p)
     {
         append_g(chars, v, p);
-        std::uint32_t from = start.back();
-        start.push_back(static_cast<std::uint32_t>(chars.size()));
+        const std::size_t from = start.back();
+        start.push_back(chars.size());
         int w = trimmed_length(std::string_view(chars).substr(from));
         if (w > widest)
             widest = w;
@@ -363,7 +363,7 @@ Mm text_from_rows(const std::vector<std::string>& lines)
     const int cols = rows > 0 ? static_cast<int>(lines[0].size()) : 0;
     Mm out(0, 0, 0, rows, cols, qv_double);
     out.setstr(1);
-    if (out.size() != rows * cols)
+    if (out.size() != static_cast<long long>(rows) * cols)
         return out;
     // Rows become columns of storage: a band of columns at a time keeps the
     // lines being written in cache while every row passes through them.
@@ -669,7 +669,7 @@ Mm str2num(const Mm& s)
             complex = complex || t.back() == 'i';
         });
     Mm out = czeros(complex, rows, cols);
-    if (out.size() != rows * cols || rows * cols == 0)
+    if (out.size() != static_cast<long long>(rows) * cols || out.size() == 0)
         return out;
 
     // Second walk: the values; places of short rows stay 0.
@@ -799,9 +799,11 @@ Mm dec2base(const Mm& x, const Mm& b, const Mm& len)
     const int n = v.size();
     double largest = NAN;
     for (int k = 0; k < n; ++k) {
+        // Only a whole number that is not negative has digits: anything else
+        // would come out as characters that are no digits at all.
         const double e = element_value(v, k);
-        if (!std::isfinite(e)) {
-            error("dec2base: input must be finite");
+        if (!(e >= 0 && std::isfinite(e) && e == std::floor(e))) {
+            error("dec2base: input must be non-negative integers");
             return x_M;
         }
         largest = max_ignore_nan(largest, e);
@@ -811,14 +813,14 @@ Mm dec2base(const Mm& x, const Mm& b, const Mm& len)
     // largest + 1 is largest) they can come out one digit short, and that
     // digit would be lost. The count of digits is the floor.
     int needed = 0;
-    for (double rest = largest; rest >= 1 && needed < 2000; rest = std::floor(rest / base))
+    for (double rest = largest; rest >= 1; rest = std::floor(rest / base))
         ++needed;
     digits = std::max({digits, needed, 1});
     const int width = std::max(digits, round_to_count(first_value(len)));
 
     Mm out(0, 0, 0, n, width, qv_double);
     out.setstr(1);
-    if (out.size() != n * width)
+    if (out.size() != static_cast<long long>(n) * width)
         return x_M;
     double* p = out.addr();
     for (int k = 0; k < n; ++k) {

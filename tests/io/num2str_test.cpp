@@ -333,7 +333,10 @@ TEST(Radix, NumbersToDigits)
     const Mm empty = dec2bin(Mm());
     EXPECT_EQ(empty.size(), 0);
     EXPECT_TRUE(empty.isstr());
-    EXPECT_ERROR(dec2bin(Mm(static_cast<double>(INFINITY))), "dec2base: input must be finite");
+    for (double bad : {static_cast<double>(INFINITY), static_cast<double>(NAN), -5.0, 5.5}) {
+        SCOPED_TRACE(bad);
+        EXPECT_ERROR(dec2bin(test::row({1, bad})), "dec2base: input must be non-negative integers");
+    }
     EXPECT_ERROR(dec2base(Mm(5.0), Mm(1.0)), "dec2base: base must be at least 2");
     EXPECT_ERROR(dec2base(Mm(5.0), NaN), "dec2base: base must be at least 2");
 }
