@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ namespace {
 struct EngineState {
     std::mutex lock;
     std::vector<std::string> log;
+    std::deque<int> button_answers;
     void (*callback_hook)(miniM*) = nullptr;
     void (*error_hook)(const char*) = nullptr;
     void (*destroy_hook)(Mm*) = nullptr;
@@ -39,6 +41,15 @@ void record(const char* format, ...)
     EngineState& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     s.log.emplace_back(line);
+}
+
+// Appends the line unless it repeats the last one.
+void record_unless_repeated(const std::string& line)
+{
+    EngineState& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (s.log.empty() || s.log.back() != line)
+        s.log.push_back(line);
 }
 
 const char* set_or_null(const void* p) { return p ? "set" : "null"; }
@@ -74,6 +85,30 @@ void vizmo_set_destroy_hook(void (*hook)(Mm*))
 void vizmo_redraw(void) { record("redraw"); }
 
 void vizmo_exit(int code) { record("exit %d", code); }
+
+int vizmo_button_press(void)
+{
+    int answer = 0;
+    {
+        EngineState& s = state();
+        std::lock_guard<std::mutex> guard(s.lock);
+        if (!s.button_answers.empty()) {
+            answer = s.button_answers.front() != 0;
+            s.button_answers.pop_front();
+        }
+    }
+    record_unless_repeated("button_press " + std::to_string(answer));
+    return answer;
+}
+
+void vizmo_script_button_press(const int* answers, int n)
+{
+    EngineState& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.button_answers.clear();
+    for (int k = 0; answers && k < n; ++k)
+        s.button_answers.push_back(answers[k]);
+}
 
 int vizmo_log_size(void)
 {

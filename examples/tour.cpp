@@ -1,7 +1,9 @@
 // A walk along the main road of the library, written the way a compiled
-// program calls it: start-up, values of every element type, copies that
-// share storage, an error caught as an exception, indexing, brackets, cells
-// and structs, text through the print hook, shut-down.
+// program calls it and shown the way the language shows results: each
+// statement, then its value through display. Start-up, values of every
+// element type, copies that share storage, an error caught as an exception,
+// indexing, brackets, cells and structs, operations, numbers as text,
+// shut-down.
 #include <velkor.h>
 
 #include <cmath>
@@ -11,7 +13,7 @@ namespace {
 
 int lines_shown = 0;
 
-// The host's print hook: numbers each line the library writes.
+// The host's print hook: counts each line the library writes.
 void host_print(const char* text)
 {
     for (const char* c = text; *c; ++c) {
@@ -21,29 +23,20 @@ void host_print(const char* text)
     }
 }
 
-void show(const char* label, const Mm& x)
+// A statement as typed at the prompt, then its result as the language shows
+// it: under the variable's name, or as ans.
+void show(const char* statement, const char* name, const Mm& value)
 {
-    char line[256];
-    std::snprintf(line, sizeof line, "  %-26s %dx%d  type %d%s%s%s\n", label, x.rows(), x.cols(), x.gettype(),
-                  x.isc() ? "  complex" : "", x.isstr() ? "  text" : "", x.islogical() ? "  logical" : "");
-    qv_print_handler(line);
+    qv_printf(">> %s\n", statement);
+    if (name)
+        display(Mm(value, name));
+    else
+        display(Mm(value));  // a copy carries no name: it shows as ans
 }
 
-Mm nan_row()
-{
-    Mm x(0, 0, 0, 1, 4, qv_double);
-    const double values[] = {3, NAN, 5, 1};
-    for (int k = 0; k < 4; ++k)
-        x.addr()[k] = values[k];
-    return x;
-}
+void note(const char* text) { qv_printf("   %% %s\n", text); }
 
-void section(const char* title)
-{
-    qv_print_handler("\n");
-    qv_print_handler(title);
-    qv_print_handler("\n");
-}
+void section(const char* title) { qv_printf("\n%s\n", title); }
 
 } // namespace
 
@@ -58,114 +51,106 @@ int main()
 
     section("Values of every element type");
     Mm x = 3.5;
-    show("x = 3.5", x);
+    show("x = 3.5", "x", x);
     Mm m(0, 0, 0, 2, 3, qv_double);
     double* p = m.getpr((double*)nullptr);
     for (int k = 0; k < 6; ++k)
         p[k] = k + 1;
-    show("m = [1 3 5; 2 4 6]", m);
-    show("i", i);
+    show("m = [1 3 5; 2 4 6]", "m", m);
+    show("i", nullptr, i);
     Mm b(0, 0, 0, 1, 4, qv_uint8);
-    show("b = uint8 row", b);
-    Mm c(0, 0, 0, 1, 2, qv_cell);
-    show("c = cell(1, 2)", c);
+    const unsigned char bytes[] = {1, 2, 254, 255};
+    for (int k = 0; k < 4; ++k)
+        b.getpr((unsigned char*)nullptr)[k] = bytes[k];
+    show("b = uint8([1 2 254 255])", "b", b);
+    show("c = cell(1, 2)", "c", cell(Mm(1.0), Mm(2.0)));
     Mm s = TM("hello");
-    show("s = 'hello'", s);
+    show("s = 'hello'", "s", s);
     char back[16];
     Mstr(s, back, sizeof back);
-    char line[128];
-    std::snprintf(line, sizeof line, "  Mstr(s) reads back \"%s\"\n", back);
-    qv_print_handler(line);
+    qv_printf("   %% Mstr(s) reads back \"%s\" into a C buffer\n", back);
 
     section("Copies share storage");
     Mm y = m;
-    std::snprintf(line, sizeof line, "  y = m: m is shared by %d other holder(s), same data: %s\n", m.dirty(),
-                  y.getpr((double*)nullptr) == m.getpr((double*)nullptr) ? "yes" : "no");
-    qv_print_handler(line);
+    show("y = m", "y", y);
+    qv_printf("   %% m is shared by %d other holder(s), same data: %s\n", m.dirty(),
+              y.getpr((double*)nullptr) == m.getpr((double*)nullptr) ? "yes" : "no");
 
     section("Errors");
     try {
         initM2(4500, sizeof(Mm));
     } catch (const char* text) {
-        std::snprintf(line, sizeof line, "  caught: %s\n", text);
-        qv_print_handler(line);
+        qv_printf("   %% caught: %s\n", text);
     }
-    Mm last = lasterr();
-    Mstr(last, line, sizeof line);
-    qv_print_handler("  lasterr: ");
-    qv_print_handler(line);
+    show("lasterr", nullptr, lasterr());
+    try {
+        error(TM("a 100% literal message"));
+    } catch (const char* text) {
+        qv_printf(">> error('a 100%% literal message')\n   %% caught: %s\n", text);
+    }
 
     section("Indexing");
     Mm r = colon(1.0, 10.0);
-    Mm part(r(colon(2.0, 5.0)));
-    show("r = 1:10; r(2:5)", part);
-    std::snprintf(line, sizeof line, "    elements %g %g %g %g\n", part.r(1), part.r(2), part.r(3), part.r(4));
-    qv_print_handler(line);
+    show("r = 1:10", "r", r);
+    show("r(2:5)", nullptr, Mm(r(colon(2.0, 5.0))));
     Mm g(x_M, "g");
     g(Mm(3.0)) = Mm(7.0);
-    show("g = []; g(3) = 7", g);
-    std::snprintf(line, sizeof line, "    elements %g %g %g (new ones are 0)\n", g.r(1), g.r(2), g.r(3));
-    qv_print_handler(line);
+    show("g = []; g(3) = 7", "g", g);
     r(colon(1.0, 2.0, 9.0)) = x_M;
-    show("r(1:2:9) = []", r);
-    std::snprintf(line, sizeof line, "    elements %g %g ... %g\n", r.r(1), r.r(2), r.r(5));
-    qv_print_handler(line);
+    show("r(1:2:9) = []", "r", r);
     Mm st(i_o, "st", 0);
     st.member("name") = TM("tour");
     st.member("count") = Mm(3.0);
-    Mm name(st.member("name"));
-    Mstr(name, back, sizeof back);
-    show("st.name = 'tour'", st);
-    std::snprintf(line, sizeof line, "    struct with %d fields: st.name is \"%s\", st.count is %g\n", st.getnfields(),
-                  back, Mm(st.member("count")).r());
-    qv_print_handler(line);
+    show("st.name = 'tour'; st.count = 3", "st", st);
 
     section("Brackets, cells and structs");
     Mm mb = (BR(1.0), 2.0, 3.0, semi, 4.0, 5.0, 6.0);
-    show("mb = [1 2 3; 4 5 6]", mb);
-    std::snprintf(line, sizeof line, "    rows %g %g %g / %g %g %g\n", mb.r(1, 1), mb.r(1, 2), mb.r(1, 3), mb.r(2, 1),
-                  mb.r(2, 2), mb.r(2, 3));
-    qv_print_handler(line);
+    show("mb = [1 2 3; 4 5 6]", "mb", mb);
     Mm wide = (BR(mb), (BR(7.0), semi, 8.0));
-    show("[mb, [7; 8]]", wide);
+    show("[mb, [7; 8]]", nullptr, wide);
     Mm rows2 = (BR("abc"), semi, "xyz");
-    show("['abc'; 'xyz']", rows2);
-    show("reshape(1:6, [3 2])", reshape(colon(1.0, 6.0), (BR(3.0), 2.0)));
+    show("['abc'; 'xyz']", nullptr, rows2);
+    show("reshape(1:6, [3 2])", nullptr, reshape(colon(1.0, 6.0), (BR(3.0), 2.0)));
     Mm ce = (CL(1.0), "two", semi, mb);
-    show("ce = {1, 'two'; mb}", ce);
-    std::snprintf(line, sizeof line, "    ce{2, 1} is %dx%d, ce{2, 2} is empty: %s\n", ce.mr(2, 1).rows(),
-                  ce.mr(2, 1).cols(), ce.mr(2, 2).size() == 0 ? "yes" : "no");
-    qv_print_handler(line);
+    show("ce = {1, 'two'; mb}", "ce", ce);
+    Mm ce_named(ce, "ce");
+    qv_printf(">> celldisp(ce)\n");
+    celldisp(ce_named);
     Mm sa = mstruct((CL("name"), "tour", "size", (CL(1.0), 2.0, 3.0)));
-    show("struct('name', 'tour', 'size', {1, 2, 3})", sa);
-    Mm names = fieldnames(sa);
-    char first[16], second[16];
-    Mstr(names.mr(1), first, sizeof first);
-    Mstr(names.mr(2), second, sizeof second);
-    std::snprintf(line, sizeof line, "    fields %s, %s; element 3 has size %g\n", first, second,
-                  Mm(Mm(sa(Mm(3.0))).member("size")).r());
-    qv_print_handler(line);
+    show("sa = struct('name', 'tour', 'size', {1, 2, 3})", "sa", sa);
+    show("fieldnames(sa)", nullptr, fieldnames(sa));
+    show("sa(3).size", nullptr, Mm(Mm(sa(Mm(3.0))).member("size")));
 
     section("Operations");
     Mm xs = colon(1.0, 6.0);
-    Mm w = sin(Mm(xs(colon(2.0, 5.0)))) + Mm(1.0);
-    std::snprintf(line, sizeof line, "  x = 1:6; y = sin(x(2:5)) + 1 = [%.4f %.4f %.4f %.4f]\n", w.r(1), w.r(2),
-                  w.r(3), w.r(4));
-    qv_print_handler(line);
-    Mm root = msqrt(Mm(-4.0));
-    std::snprintf(line, sizeof line, "  sqrt(-4) = %g%+gi, abs(3+4i) = %g\n", root.r(), root.i(),
-                  abs(Mm(3.0) + times(i, Mm(4.0))).r());
-    qv_print_handler(line);
+    show("x = 1:6; y = sin(x(2:5)) + 1", "y", sin(Mm(xs(colon(2.0, 5.0)))) + Mm(1.0));
+    show("sqrt(-4)", nullptr, msqrt(Mm(-4.0)));
+    show("abs(3 + 4i)", nullptr, abs(Mm(3.0) + times(i, Mm(4.0))));
+    Mm with_nan = (BR(3.0), NAN, 5.0, 1.0);
     Mm mx, at;
-    max(nan_row(), i_o, mx, at);
-    std::snprintf(line, sizeof line, "  [m, k] = max([3 NaN 5 1]) gives m = %g at k = %g; sum = %g\n", mx.r(), at.r(),
-                  sum(nan_row()).r());
-    qv_print_handler(line);
+    max(with_nan, i_o, mx, at);
+    qv_printf(">> [m, k] = max([3 NaN 5 1])\n");
+    display(Mm(mx, "m"));
+    display(Mm(at, "k"));
+    show("sum([3 NaN 5 1])", nullptr, sum(with_nan));
+    show("magic = [8 1 6; 3 5 7; 4 9 2] / 7", "magic", (BR(8.0), 1.0, 6.0, semi, 3.0, 5.0, 7.0, semi, 4.0, 9.0, 2.0) / 7.0);
+    format(TM("long"));
+    show("format long; pi", nullptr, pi);
+    format();
+    show("format short; pi", nullptr, pi);
 
     section("Scalar kernels");
-    std::snprintf(line, sizeof line, "  rem(-5, 3) = %g, mod(-5, 3) = %g, fix(-2.7) = %g, round(-2.5) = %g\n",
-                  rem(-5.0, 3.0), mod(-5.0, 3.0), fix(-2.7), round(-2.5));
-    qv_print_handler(line);
+    show("[rem(-5, 3), mod(-5, 3), fix(-2.7), round(-2.5)]", nullptr,
+         (BR(rem(-5.0, 3.0)), mod(-5.0, 3.0), fix(-2.7), round(-2.5)));
+
+    section("Numbers and text");
+    show("num2str(pi)", nullptr, num2str(pi));
+    show("num2str([1 NaN Inf; -2 0.5 1e5])", nullptr,
+         num2str((BR(1.0), NAN, INFINITY, semi, -2.0, 0.5, 1e5)));
+    show("mat2str([1 2; 3 4])", nullptr, mat2str((BR(1.0), 2.0, semi, 3.0, 4.0)));
+    show("str2num('1 2; 3 4+2i')", nullptr, str2num(TM("1 2; 3 4+2i")));
+    show("dec2hex([1 255])", nullptr, dec2hex((BR(1.0), 255.0)));
+    show("sparse([0 5 0; 0 0 7])", nullptr, sparse((BR(0.0), 5.0, 0.0, semi, 0.0, 0.0, 7.0)));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);

@@ -10,3 +10,5 @@ void gui_callback_entry(miniM* text);
 void run_callback_hook(const Mm& text);
 Mm guiexit(int code);
 Mm drawnow();
+// 1 when a mouse button was pressed in a figure, else 0.
+Mm checkforbuttonpress();

@@ -96,3 +96,84 @@ Mm simset(VELKOR_STUB_PARAMETERS);
 Mm system_dependent(VELKOR_STUB_PARAMETERS);
 Mm quidedit(VELKOR_STUB_PARAMETERS);
 #undef VELKOR_STUB_PARAMETERS
+
+// ---- console text and input hooks ----
+// A host replaces these to read a line typed by the user (at most size - 1
+// characters and a terminating zero, the newline kept), to poll for a key
+// (non-zero when one was pressed) and to clear its output screen. The
+// defaults use standard input and the terminal.
+using qv_input_handler_t = void (*)(char* buffer, int size);
+using qv_kbhit_handler_t = int (*)();
+using qv_clc_handler_t = int (*)();
+extern qv_input_handler_t qv_input_handler;
+extern qv_kbhit_handler_t qv_kbhit_handler;
+extern qv_clc_handler_t qv_clc_handler;
+void default_input_handler(char* buffer, int size);
+int default_kbhit_handler();
+int default_clc_handler();
+// Each setter installs the given hook; null restores the default.
+void qv_set_input_handler(qv_input_handler_t h);
+void qv_set_kbhit_handler(qv_kbhit_handler_t h);
+void qv_set_clc_handler(qv_clc_handler_t h);
+
+// 1 at load; 0 makes timed pauses return at once.
+extern int pause_enabled;
+// 1 at load; 0 silences the language-level warning(text).
+extern int warnings_enabled;
+
+// Formats like printf and sends the whole text to the print hook in one
+// call; returns the number of characters formatted.
+int qv_printf(const char* format, ...) __attribute__((__format__(__printf__, 1, 2)));
+
+// Waits for a mouse click in a figure or a key, then prints a new line.
+Mm pauseM();
+// Text: "on" and "off" switch timed pauses; a number: waits that many
+// seconds.
+Mm pauseM(const Mm& x);
+// Shows the prompt and reads a line: as a number (str2num; nop_M for an
+// empty line), or with a second argument as text without its newline.
+Mm input(const Mm& prompt);
+Mm input(const Mm& prompt, const Mm& x);
+Mm kbhitM();
+Mm clc();
+Mm home();
+// disp(x); usage prints "Usage: " first.
+Mm puts(const Mm& x);
+Mm usage(const Mm& x);
+Mm smiley();
+// The language's warning and error: "on" and "off" switch warnings (and
+// warning() tells which is in force); any other text is shown as it is,
+// never used as a format. error() raises "error!"; an empty message raises
+// nothing. Calls with a string literal still reach the C-string forms of
+// velkor/report.h.
+Mm warning();
+Mm warning(const Mm& text);
+Mm error();
+Mm error(const Mm& msg);
+
+// ---- value display ----
+// 1 at load: 4 significant digits, blank columns on the left removed; 0:
+// 12 significant digits. Only format changes it.
+extern int short_format;
+// A word whose first letter is l or L selects the long layout, anything
+// else (or none) the short one.
+Mm format();
+Mm format(const Mm& word);
+Mm format(const Mm& word, const Mm& x);
+// The rows of x through the print hook, one call per line: text as it is,
+// numbers through num2str, cells and structs as summaries, 3-d and 4-d
+// values page by page. The empty result x_M shows nothing.
+Mm disp(const Mm& x);
+// A class's "display" method, or disp_header and disp.
+Mm display(const Mm& x);
+// "name (rows x cols)=count class elements real (bytes) = ", with "ans" for
+// a value without a name.
+Mm disp_header(const Mm& x);
+// Each element of a cell under its heading name{i,j}.
+Mm celldisp(const Mm& x);
+// The internal fields of x, for debugging.
+Mm dump(const Mm& x);
+// The workspace line of a named value: its name in 22 columns and its
+// description.
+void whos_line(const Mm& x);
+Mm get_whos_line(const Mm& x);

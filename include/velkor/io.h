@@ -118,3 +118,45 @@ Mm strtok(const Mm& s);
 Mm strtok(const Mm& s, const Mm& delims);
 Mm strtok(const Mm& s, i_o_t, Mm& token, Mm& rest);
 Mm strtok(const Mm& s, const Mm& delims, i_o_t, Mm& token, Mm& rest);
+
+
+// ---- number and text conversions ----
+// Numbers as text with 4 significant digits (or p), one row of text per
+// row of x, columns aligned; infinities and NaN as Inf, -Inf and NaN; a
+// sparse value one line per non-zero. The one-output forms without p lose
+// the blank columns on the left; [s, n] forms also give the width n of one
+// element. Text is returned as it is.
+Mm num2str(const Mm& x);
+Mm num2str(const Mm& x, const Mm& p);
+Mm num2str(const Mm& x, i_o_t, Mm& s, Mm& n);
+Mm num2str(const Mm& x, const Mm& p, i_o_t, Mm& s, Mm& n);
+// num2str(round(x)).
+Mm int2str(const Mm& x);
+// One row of text in bracket syntax with n (default 15) significant digits.
+Mm mat2str(const Mm& x);
+Mm mat2str(const Mm& x, const Mm& n);
+// The matrix written in a text: blanks or commas between elements, ';' or
+// a new line between rows, complex elements such as 3+4i; an element that
+// reads as no number is 0. str2double gives NaN for a text with no
+// element, and works element by element on a cell.
+Mm str2num(const Mm& s);
+Mm str2double(const Mm& s);
+// A column with the value of each row of s read as digits in base b
+// (default 16): 0-9, then A-Z (either case) from 10; other characters are 0.
+Mm base2dec(const Mm& s);
+Mm base2dec(const Mm& s, const Mm& b);
+Mm bin2dec(const Mm& s);
+Mm hex2dec(const Mm& s);
+// One row of base-b digits (default 16, at least 2) per element of x, which
+// must be non-negative whole numbers; all rows of one width, padded with
+// '0' on the left to at least len columns.
+Mm dec2base(const Mm& x);
+Mm dec2base(const Mm& x, const Mm& b);
+Mm dec2base(const Mm& x, const Mm& b, const Mm& len);
+Mm dec2bin(const Mm& x);
+Mm dec2bin(const Mm& x, const Mm& len);
+Mm dec2hex(const Mm& x);
+Mm dec2hex(const Mm& x, const Mm& len);
+// The double whose bits are the 16 hexadecimal digits of s, most
+// significant first, s padded on the right with '0'.
+Mm hex2num(const Mm& s);

@@ -1,4 +1,5 @@
-// Figure utilities: flushing pending drawing and ending the GUI.
+// Figure utilities: flushing pending drawing, asking for a button press in a
+// figure and ending the GUI.
 #include "velkor/graphics.h"
 #include "velkor/value.h"
 #include "vizmo4510.h"
@@ -8,6 +9,8 @@ Mm drawnow()
     vizmo_redraw();
     return x_M;
 }
+
+Mm checkforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press())); }
 
 Mm guiexit(int code)
 {
