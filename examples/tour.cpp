@@ -34,8 +34,6 @@ void show(const char* statement, const char* name, const Mm& value)
         display(Mm(value));  // a copy carries no name: it shows as ans
 }
 
-void note(const char* text) { qv_printf("   %% %s\n", text); }
-
 void section(const char* title) { qv_printf("\n%s\n", title); }
 
 } // namespace
@@ -138,6 +136,34 @@ int main()
     show("format long; pi", nullptr, pi);
     format();
     show("format short; pi", nullptr, pi);
+
+    section("Constructors and random numbers");
+    show("eye(2, 3)", nullptr, eye(2.0, 3.0));
+    show("zeros(2, 2) + ones(2, 2)", nullptr, zeros(2.0, 2.0) + ones(2.0, 2.0));
+    randM(TM("seed"), Mm(42.0));
+    show("rand('seed', 42); rand(1, 3)", nullptr, randM(1.0, 3.0));
+    show("randn(2, 2)", nullptr, randn(2.0, 2.0));
+
+    section("Sorting, reductions and sparse values");
+    Mm unsorted = (BR(3.0), 1.0, 4.0, 1.0, 5.0, 9.0, 2.0, 6.0);
+    Mm sorted, order;
+    sort(unsorted, i_o, sorted, order);
+    qv_printf(">> [s, k] = sort([3 1 4 1 5 9 2 6])\n");
+    display(Mm(sorted, "s"));
+    display(Mm(order, "k"));
+    show("median([3 1 4 1 5 9 2 6])", nullptr, median(unsorted));
+    show("cumsum(1:5)", nullptr, cumsum(colon(1.0, 5.0)));
+    Mm sp = sparse((BR(1.0), 2.0, 3.0), (BR(1.0), 2.0, 3.0), (BR(10.0), 20.0, 30.0));
+    show("S = sparse(1:3, 1:3, [10 20 30])", "S", sp);
+    show("S * [1; 1; 1]", nullptr, sp * (BR(1.0), semi, 1.0, semi, 1.0));
+
+    section("Matrix products, find and sets");
+    Mm a2 = (BR(1.0), 2.0, semi, 3.0, 4.0);
+    show("A = [1 2; 3 4]; A * [5; 6]", nullptr, a2 * (BR(5.0), semi, 6.0));
+    show("A / A", nullptr, a2 / a2);
+    show("find([0 3 0 4])", nullptr, find((BR(0.0), 3.0, 0.0, 4.0)));
+    show("unique([3 1 3 2])", nullptr, unique((BR(3.0), 1.0, 3.0, 2.0)));
+    show("intersect([5 1 5], [5 7])", nullptr, intersect((BR(5.0), 1.0, 5.0), (BR(5.0), 7.0)));
 
     section("Scalar kernels");
     show("[rem(-5, 3), mod(-5, 3), fix(-2.7), round(-2.5)]", nullptr,
