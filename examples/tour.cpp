@@ -178,6 +178,17 @@ int main()
     show("dec2hex([1 255])", nullptr, dec2hex((BR(1.0), 255.0)));
     show("sparse([0 5 0; 0 0 7])", nullptr, sparse((BR(0.0), 5.0, 0.0, semi, 0.0, 0.0, 7.0)));
 
+    section("Formatted text");
+    Mm table = (BR(1.0), 2.0, 3.0, semi, 1.0, 4.0, 9.0, semi, 1.0, 8.0, 27.0);
+    show("sprintf('%3d %4d %5d\\n', [1 2 3; 1 4 9; 1 8 27])", nullptr,
+         sprintf(TM("%3d %4d %5d\n"), CL(table)));
+    Mm values_read, count;
+    sscanf(TM("10 20 30 40"), TM("%d"), (BR(2.0), INFINITY), i_o, values_read, count);
+    qv_printf(">> [a, n] = sscanf('10 20 30 40', '%%d', [2 Inf])\n");
+    display(Mm(values_read, "a"));
+    display(Mm(count, "n"));
+    show("strrep('abcabc', 'bc', 'X')", nullptr, strrep(TM("abcabc"), TM("bc"), TM("X")));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

@@ -109,6 +109,37 @@ Mm deblank_codes(const Mm& x)
     return out;
 }
 
+// A matrix of several rows keeps its rows: the trailing columns that hold
+// only blanks or code 0 in every row go (read column by column, the rows'
+// characters would be scrambled together).
+template <class T>
+Mm deblank_columns(const Mm& x)
+{
+    const T* re = x.getpr((T*)nullptr);
+    const T* im = x.getpi((T*)nullptr);
+    const int rows = x.rows(), cols = x.size() / rows;
+    int keep = cols;
+    for (; keep > 0; --keep) {
+        bool empty_column = true;
+        for (int r = 0; r < rows && empty_column; ++r) {
+            const std::int64_t k = r + std::int64_t(keep - 1) * rows;
+            empty_column = holds_code(re, im, k, 32) || holds_code(re, im, k, 0);
+        }
+        if (!empty_column)
+            break;
+    }
+    if (keep == cols)
+        return x;
+    Mm out(im != nullptr, 0, 0, rows, keep, x.gettype() == qv_uint8 ? qv_uint8 : qv_double);
+    const std::int64_t n = std::int64_t(rows) * keep;
+    std::copy(re, re + n, out.getpr((T*)nullptr));
+    if (im)
+        std::copy(im, im + n, out.getpi((T*)nullptr));
+    out.setstr(x.isstr());
+    out.setlogical(x.islogical());
+    return out;
+}
+
 // The columns from the first one holding something other than a blank in
 // some row, then without the code-0 elements; x itself when nothing goes.
 template <class T>
@@ -628,10 +659,11 @@ Mm deblank(const Mm& s)
 {
     if (iscell(s))
         return map_cell(s, [](const Mm& e) { return deblank(e); });
+    const bool matrix = s.rows() > 1 && s.size() / s.rows() > 1;
     if (s.gettype() == qv_double)
-        return deblank_codes<double>(full(s));
+        return matrix ? deblank_columns<double>(full(s)) : deblank_codes<double>(full(s));
     if (s.gettype() == qv_uint8)
-        return deblank_codes<unsigned char>(s);
+        return matrix ? deblank_columns<unsigned char>(s) : deblank_codes<unsigned char>(s);
     return s;
 }
 

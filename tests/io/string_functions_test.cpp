@@ -77,7 +77,7 @@ TEST(StringFunctions, Deblank)
         {"code 0 removed anywhere", codes(1, 4, {97, 0, 98, 0}), {1, 2}, {97, 98}},
         {"blank before a trailing 0 stays", codes(1, 3, {97, 32, 0}), {1, 2}, {97, 32}},
         {"all blanks", TM("   "), {0, 0}, {}},
-        {"a matrix becomes its column-major run", codes(2, 3, {97, 99, 98, 100, 32, 32}), {1, 4}, {97, 99, 98, 100}},
+        {"a matrix keeps its rows", codes(2, 3, {97, 99, 98, 100, 32, 32}), {2, 2}, {97, 99, 98, 100}},
         {"a matrix without blanks or zeros stays", codes(2, 2, {97, 99, 98, 100}), {2, 2}, {97, 99, 98, 100}},
         {"a column stays a column", codes(3, 1, {97, 98, 32}), {2, 1}, {97, 98}},
         {"empty", TM(""), {0, 0}, {}},
@@ -623,6 +623,24 @@ TEST(StringFunctions, Strtok)
     strtok(test::row({1, 44, 2}), TM(","), i_o, token, rest);
     EXPECT_TRUE(token.isstr());
     EXPECT_TRUE(rest.isstr());
+}
+
+} // namespace
+
+namespace {
+
+TEST(Deblank, AMatrixOfSeveralRowsKeepsItsRows)
+{
+    Mm m = TM("ab ");
+    Mm two = vertcat(TM("ab "), TM("cd "));
+    Mm d = deblank(two);
+    EXPECT_EQ(d.rows(), 2);
+    EXPECT_EQ(d.cols(), 2);
+    EXPECT_EQ(d.isstr(), 1);
+    EXPECT_EQ(test::values(d), (std::vector<double>{'a', 'c', 'b', 'd'}));
+    Mm ragged = vertcat(TM("ab  "), TM("c   "));
+    EXPECT_EQ(deblank(ragged).cols(), 2) << "a column blank in one row only stays";
+    EXPECT_EQ(test::values(deblank(m)), (std::vector<double>{'a', 'b'}));
 }
 
 } // namespace
