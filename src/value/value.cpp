@@ -381,22 +381,9 @@ Mm& Mm::operator=(const Mm& x)
     Mm keep(x);
     const char* own_name = name;
     Mm* own_link = scope_link;
-    int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
+    const int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
     release();
-    ndims = keep.ndims;
-    for (int k = 0; k < 4; ++k)
-        dims[k] = keep.dims[k];
-    capacity = keep.capacity;
-    refcount = keep.refcount;
-    pr = keep.pr;
-    pi = keep.pi;
-    nnz = keep.nnz;
-    index = keep.index;
-    fields = keep.fields;
-    nfields = keep.nfields;
-    classid = keep.classid;
-    flags = keep.flags;
-    keep.refcount = nullptr;  // the share passes to this value
+    adopt(keep);  // the share passes to this value
     name = own_name;
     scope_link = own_link;
     flags.persistent = own_persistent;

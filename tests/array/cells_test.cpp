@@ -9,23 +9,13 @@
 
 namespace {
 
+using test::text_of;
+using test::cell_row;
+
 using test::extents;
 using test::values;
 
-std::string text_of(const Mm& x)
-{
-    char buf[64];
-    Mstr(x, buf, sizeof buf);
-    return buf;
-}
 
-Mm cell_row(std::vector<Mm> items)
-{
-    Mm c(0, 0, 0, 1, static_cast<int>(items.size()), qv_cell);
-    for (std::size_t k = 0; k < items.size(); ++k)
-        c.mr(static_cast<int>(k) + 1) = items[k];
-    return c;
-}
 
 // A char matrix from rows of equal length.
 Mm char_rows(std::vector<std::string> rows)

@@ -10,6 +10,8 @@
 
 namespace {
 
+using test::cell_of;
+
 const double nan = std::nan("");
 
 std::vector<double> values(const Mm& x) { return std::vector<double>(x.addr(), x.addr() + x.getnnz()); }
@@ -228,13 +230,6 @@ TEST(Median, AlongADimension)
 
 // ---- sortrows ----
 
-Mm cell_of(int rows, int cols, std::vector<Mm> items)
-{
-    Mm c(0, 0, 0, rows, cols, qv_cell);
-    for (std::size_t k = 0; k < items.size(); ++k)
-        c.mr(static_cast<int>(k) + 1) = items[k];
-    return c;
-}
 
 std::string chars(const Mm& x)
 {

@@ -11,6 +11,8 @@
 
 namespace {
 
+using test::cell_of;
+
 // Each call of the print hook, in order.
 std::vector<std::string> calls;
 
@@ -33,13 +35,6 @@ protected:
 
 using lines = std::vector<std::string>;
 
-Mm cell_of(int rows, int cols, std::vector<Mm> items)
-{
-    Mm c(0, 0, 0, rows, cols, qv_cell);
-    for (std::size_t k = 0; k < items.size(); ++k)
-        c.mr(static_cast<int>(k) + 1) = items[k];
-    return c;
-}
 
 Mm pair_struct(const Mm& a, const Mm& b) { return mstruct(cell_of(1, 4, {TM("a"), a, TM("b"), b})); }
 

@@ -13,6 +13,9 @@
 
 namespace {
 
+using test::cell_of;
+using test::cell_row;
+
 using test::extents;
 using test::values;
 
@@ -23,15 +26,7 @@ Mm codes(int rows, int cols, std::initializer_list<double> v)
     return x;
 }
 
-Mm cell_of(int rows, int cols, std::vector<Mm> items)
-{
-    Mm c(0, 0, 0, rows, cols, qv_cell);
-    for (std::size_t k = 0; k < items.size(); ++k)
-        c.mr(static_cast<int>(k) + 1) = items[k];
-    return c;
-}
 
-Mm cell_row(std::vector<Mm> items) { return cell_of(1, static_cast<int>(items.size()), items); }
 
 // A char matrix from its rows, all of one width.
 Mm char_rows(std::vector<std::string> rows)

@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace test {
 
@@ -80,6 +81,24 @@ Mm counting(std::vector<int> dims)
     for (int k = 0; k < x.size(); ++k)
         x.addr()[k] = k + 1;
     return x;
+}
+
+Mm cell_of(int rows, int cols, std::vector<Mm> items)
+{
+    Mm c(0, 0, 0, rows, cols, qv_cell);
+    for (std::size_t k = 0; k < items.size(); ++k)
+        c.mr(static_cast<int>(k) + 1) = items[k];
+    return c;
+}
+
+Mm cell_row(std::vector<Mm> items) { return cell_of(1, static_cast<int>(items.size()), items); }
+
+std::string text_of(const Mm& x)
+{
+    std::string s(static_cast<std::size_t>(Mstr_size(x)), '\0');
+    Mstr(x, s.data(), static_cast<int>(s.size()));
+    s.resize(std::strlen(s.c_str()));
+    return s;
 }
 
 } // namespace test

@@ -51,6 +51,13 @@ std::vector<int> extents(const Mm& x);
 // 1, 2, ..., n shaped to the given extents.
 Mm counting(std::vector<int> dims);
 
+// A rows x cols cell of the given elements, column-major; a row of them.
+Mm cell_of(int rows, int cols, std::vector<Mm> items);
+Mm cell_row(std::vector<Mm> items);
+
+// The characters of a text value (its rows joined by newlines).
+std::string text_of(const Mm& x);
+
 } // namespace test
 
 // The statement must raise exactly this error text.

@@ -8,15 +8,11 @@
 
 namespace {
 
+using test::text_of;
+
 using test::extents;
 using test::values;
 
-std::string text_of(const Mm& x)
-{
-    char buf[64];
-    Mstr(x, buf, sizeof buf);
-    return buf;
-}
 
 std::vector<std::string> field_names(const Mm& s)
 {
