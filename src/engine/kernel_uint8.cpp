@@ -161,33 +161,18 @@ void reduce(const vectors& v, const Mm& b, op_t op, Mm& index_out, Mm& r)
         for (size_t p = 0; p < v.inner; ++p) {
             switch (op) {
             case op_sum:
-            case op_prod: {
-                // Running value (p0, q0), modulo 256.
-                int pr = op == op_sum ? 0 : 1, qi = 0;
-                for (size_t k = 0; k < v.n; ++k) {
-                    size_t i = v.at(blk, k, p);
-                    int ar = x.re[i], ai = im_of(x, i);
-                    if (op == op_sum) {
-                        pr = (pr + ar) & 255;
-                        qi = (qi + ai) & 255;
-                    } else {
-                        int np = (pr * ar - qi * ai) & 255, nq = (qi * ar + pr * ai) & 255;
-                        pr = np;
-                        qi = nq;
-                    }
-                }
-                o.re[v.out(blk, 1, 0, p)] = byte(pr);
-                if (o.im)
-                    o.im[v.out(blk, 1, 0, p)] = byte(qi);
-                break;
-            }
+            case op_prod:
             case op_cumsum:
             case op_cumprod: {
-                int pr = op == op_cumsum ? 0 : 1, qi = 0;
+                // Running value (pr, qi), modulo 256; the cumulative forms
+                // store it at every element, the others once at the end.
+                const bool adding = op == op_sum || op == op_cumsum;
+                const bool running = op == op_cumsum || op == op_cumprod;
+                int pr = adding ? 0 : 1, qi = 0;
                 for (size_t k = 0; k < v.n; ++k) {
                     size_t i = v.at(blk, k, p);
                     int ar = x.re[i], ai = im_of(x, i);
-                    if (op == op_cumsum) {
+                    if (adding) {
                         pr = (pr + ar) & 255;
                         qi = (qi + ai) & 255;
                     } else {
@@ -195,9 +180,16 @@ void reduce(const vectors& v, const Mm& b, op_t op, Mm& index_out, Mm& r)
                         pr = np;
                         qi = nq;
                     }
-                    o.re[i] = byte(pr);
+                    if (running) {
+                        o.re[i] = byte(pr);
+                        if (o.im)
+                            o.im[i] = byte(qi);
+                    }
+                }
+                if (!running) {
+                    o.re[v.out(blk, 1, 0, p)] = byte(pr);
                     if (o.im)
-                        o.im[i] = byte(qi);
+                        o.im[v.out(blk, 1, 0, p)] = byte(qi);
                 }
                 break;
             }

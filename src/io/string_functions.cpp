@@ -74,6 +74,27 @@ inline bool is_column(const Mm& x) { return x.getndims() == 2 && x.cols() == 1 &
 
 // ---- deblank and deblank_leading ----
 
+// Elements from to end of x, those of code 0 left out, into out, which
+// takes x's text and logical marks.
+template <class T>
+void copy_without_zeros(const Mm& x, std::int64_t from, std::int64_t end, Mm& out)
+{
+    const T* re = x.getpr((T*)nullptr);
+    const T* im = x.getpi((T*)nullptr);
+    T* o = out.getpr((T*)nullptr);
+    T* oi = out.getpi((T*)nullptr);
+    for (std::int64_t k = from, m = 0; k < end; ++k) {
+        if (holds_code(re, im, k, 0))
+            continue;
+        o[m] = re[k];
+        if (oi)
+            oi[m] = im[k];
+        ++m;
+    }
+    out.setstr(x.isstr());
+    out.setlogical(x.islogical());
+}
+
 // The elements up to the last that is not a blank, without the code-0
 // ones; x itself when nothing goes.
 template <class T>
@@ -94,18 +115,7 @@ Mm deblank_codes(const Mm& x)
     Mm out = run_value(count, is_column(x), im != nullptr, x.gettype() == qv_uint8 ? qv_uint8 : qv_double);
     if (out.size() != count)
         return x_M;
-    T* o = out.getpr((T*)nullptr);
-    T* oi = out.getpi((T*)nullptr);
-    for (std::int64_t k = 0, m = 0; k < keep; ++k) {
-        if (holds_code(re, im, k, 0))
-            continue;
-        o[m] = re[k];
-        if (oi)
-            oi[m] = im[k];
-        ++m;
-    }
-    out.setstr(x.isstr());
-    out.setlogical(x.islogical());
+    copy_without_zeros<T>(x, 0, keep, out);
     return out;
 }
 
@@ -163,18 +173,7 @@ Mm deblank_leading_codes(const Mm& x)
                         : run_value(static_cast<int>(n - first - zeros), kept_cols == 1 && rows != 1, im != nullptr, type);
     if (out.size() != n - first - zeros)
         return x_M;
-    T* o = out.getpr((T*)nullptr);
-    T* oi = out.getpi((T*)nullptr);
-    for (std::int64_t k = first, m = 0; k < n; ++k) {
-        if (holds_code(re, im, k, 0))
-            continue;
-        o[m] = re[k];
-        if (oi)
-            oi[m] = im[k];
-        ++m;
-    }
-    out.setstr(x.isstr());
-    out.setlogical(x.islogical());
+    copy_without_zeros<T>(x, first, n, out);
     return out;
 }
 
