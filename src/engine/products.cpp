@@ -19,44 +19,56 @@
 
 namespace {
 
+// The kept elements of a full value of element type T, the rest zero.
+template <class T>
+Mm triangular_full(const Mm& x, int m, int n, bool lower, int offset)
+{
+    const bool complex = x.isc();
+    Mm out(complex, 0, 0, m, n, static_cast<qv_matrix_types>(x.gettype()));
+    const T* re = x.getpr((T*)nullptr);
+    const T* im = x.getpi((T*)nullptr);
+    T* ore = out.getpr((T*)nullptr);
+    T* oim = out.getpi((T*)nullptr);
+    for (long long j = 0; j < n; ++j)
+        for (long long i = 0; i < m; ++i) {
+            const long long at = i + j * m;
+            const bool keep = lower ? j - i <= offset : j - i >= offset;
+            ore[at] = keep ? re[at] : T(0);
+            if (complex)
+                oim[at] = keep ? im[at] : T(0);
+        }
+    out.setlogical(x.islogical());
+    return out;
+}
+
 Mm triltriu(const Mm& a, const Mm& k, bool lower)
 {
-    const int offset = k.size() > 0 ? saturate_to_int(k.gettype() == qv_double ? *full(k).addr() : *mdouble(k).addr())
-                                    : 0;  // an empty k counts as 0
+    Mm kd = k.gettype() == qv_double ? full(k) : mdouble(full(k));
+    const int offset = kd.size() > 0 ? saturate_to_int(*kd.addr()) : 0;  // an empty k counts as 0
     const int m = a.rows();
     if (m == 0)
         return nop_M;
     if (error_numeric(a, lower ? "tril" : "triu"))
         return x_M;
-    Mm x = a.gettype() == qv_double ? a : mdouble(a);
-    const int n = x.size() / m;
-    auto kept = [&](long long i, long long j) { return lower ? j - i <= offset : j - i >= offset; };
-    const bool complex = x.isc();
-    if (x.issparse()) {
-        Mm out(complex, 1, x.getnnz(), m, n, qv_double);
-        int kept_count = 0;
-        for (int e = 0; e < x.getnnz(); ++e) {
-            const int at = x.getindex()[e];
-            if (!kept(at % m, at / m))
-                continue;
-            out.getindex()[kept_count] = at;
-            out.addr()[kept_count] = x.addr()[e];
-            if (complex)
-                out.addi()[kept_count] = x.addi()[e];
-            ++kept_count;
-        }
-        out.getnnz() = kept_count;
-        return out;
+    const int n = a.size() / m;
+    if (a.gettype() == qv_uint8)
+        return triangular_full<unsigned char>(a, m, n, lower, offset);
+    if (!a.issparse())
+        return triangular_full<double>(a, m, n, lower, offset);
+    const bool complex = a.isc();
+    Mm out(complex, 1, a.getnnz(), m, n, qv_double);
+    int kept = 0;
+    for (int e = 0; e < a.getnnz(); ++e) {
+        const long long at = a.getindex()[e], i = at % m, j = at / m;
+        if (lower ? j - i > offset : j - i < offset)
+            continue;
+        out.getindex()[kept] = static_cast<int>(at);
+        out.addr()[kept] = a.addr()[e];
+        if (complex)
+            out.addi()[kept] = a.addi()[e];
+        ++kept;
     }
-    Mm out(complex, 0, 0, m, n, qv_double);
-    for (long long j = 0; j < n; ++j)
-        for (long long i = 0; i < m; ++i) {
-            const long long at = i + j * m;
-            const bool keep = kept(i, j);
-            out.addr()[at] = keep ? x.addr()[at] : 0.0;
-            if (complex)
-                out.addi()[at] = keep ? x.addi()[at] : 0.0;
-        }
+    out.getnnz() = kept;
     return out;
 }
 
