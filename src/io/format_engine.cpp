@@ -438,31 +438,31 @@ void put_floating(growing_buffer<char>& out, const format_piece& p, int width, i
 
 } // namespace
 
-void format_print_values(format_spec& spec, const double* values, std::size_t count, growing_buffer<char>& out)
+void format_print_values(format_spec& compiled, const double* values, std::size_t count, growing_buffer<char>& out)
 {
     std::size_t k = 0;
     for (;;) {
-        const format_piece& p = spec.pieces_[spec.current_];
+        const format_piece& p = compiled.pieces_[compiled.current_];
         const char c = upper(p.conversion);
         if (c == '=') {
-            if (spec.previous_was_literal_)
+            if (compiled.previous_was_literal_)
                 return;
         } else if (k == count) {
             return;
         }
         // '*' values first; a piece whose values run out waits, with what it
         // took, for the next value list.
-        while (spec.npending_ < p.stars()) {
+        while (compiled.npending_ < p.stars()) {
             if (k == count)
                 return;
-            spec.pending_[spec.npending_++] = saturate_to_int(values[k++]);
+            compiled.pending_[compiled.npending_++] = saturate_to_int(values[k++]);
         }
         if (c != '=' && k == count)
             return;
-        spec.previous_was_literal_ = c == '=';
-        const int width = p.width_star ? spec.pending_[0] : p.width;
-        const int precision = p.precision_star ? spec.pending_[p.width_star ? 1 : 0] : p.precision;
-        spec.npending_ = 0;
+        compiled.previous_was_literal_ = c == '=';
+        const int width = p.width_star ? compiled.pending_[0] : p.width;
+        const int precision = p.precision_star ? compiled.pending_[p.width_star ? 1 : 0] : p.precision;
+        compiled.npending_ = 0;
 
         put_text(out, p.literal);
         switch (c) {
@@ -506,8 +506,8 @@ void format_print_values(format_spec& spec, const double* values, std::size_t co
             error("sprintf: unknown type character");
             break;
         }
-        if (++spec.current_ == spec.pieces_.size())
-            spec.current_ = 0;
+        if (++compiled.current_ == compiled.pieces_.size())
+            compiled.current_ = 0;
         if (c == 'S')
             return;  // the next piece waits for the next value list
     }
@@ -519,7 +519,7 @@ inline std::size_t element_count(const Mm& x) { return x.size() > 0 ? static_cas
 
 } // namespace
 
-void format_print(format_spec& spec, const Mm& value, growing_buffer<char>& out)
+void format_print(format_spec& compiled, const Mm& value, growing_buffer<char>& out)
 {
     if (value.issamename(l_M_name))
         return;
@@ -534,10 +534,10 @@ void format_print(format_spec& spec, const Mm& value, growing_buffer<char>& out)
     if (value.gettype() == qv_uint8 || value.issparse()) {
         Mm full;
         full.deepcopy(0, 0, value, qv_double);
-        format_print_values(spec, full.addr(), element_count(full), out);
+        format_print_values(compiled, full.addr(), element_count(full), out);
         return;
     }
-    format_print_values(spec, value.addr(), element_count(value), out);
+    format_print_values(compiled, value.addr(), element_count(value), out);
 }
 
 // ---- the scan walk ----
@@ -1013,7 +1013,7 @@ void scan_walk(const std::vector<format_piece>& pieces, std::size_t& current, In
 
 } // namespace
 
-void format_scan_values(format_spec& spec, std::FILE* stream, const char* text, long long max_conversions,
+void format_scan_values(format_spec& compiled, std::FILE* stream, const char* text, long long max_conversions,
                         growing_buffer<double>& values, long long& conversions)
 {
     conversions = 0;
@@ -1022,10 +1022,10 @@ void format_scan_values(format_spec& spec, std::FILE* stream, const char* text, 
     scan_store store(values);
     if (stream) {
         stream_input input(stream);
-        scan_walk(spec.pieces_, spec.current_, input, max_conversions, store, conversions);
+        scan_walk(compiled.pieces_, compiled.current_, input, max_conversions, store, conversions);
     } else {
         text_input input(text);
-        scan_walk(spec.pieces_, spec.current_, input, max_conversions, store, conversions);
+        scan_walk(compiled.pieces_, compiled.current_, input, max_conversions, store, conversions);
     }
 }
 
@@ -1047,7 +1047,7 @@ void set_output(Mm& out, const Mm& v)
 Mm format_scan(std::FILE* stream, const char* text, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count,
                Mm& errmsg)
 {
-    format_spec spec(format_text_of(format));
+    format_spec compiled(format_text_of(format));
 
     if (size.gettype() == qv_none) {
         size.warn_uninit();
@@ -1077,7 +1077,7 @@ Mm format_scan(std::FILE* stream, const char* text, const Mm& format, const Mm& 
 
     growing_buffer<double> values;
     long long conversions = 0;
-    format_scan_values(spec, stream, text, max, values, conversions);
+    format_scan_values(compiled, stream, text, max, values, conversions);
 
     // The shape is worked out in 64 bits; nothing is written past rows x cols.
     const long long stored = static_cast<long long>(values.size());
@@ -1085,7 +1085,7 @@ Mm format_scan(std::FILE* stream, const char* text, const Mm& format, const Mm& 
     if (elements == 2) {
         result_rows = rows;
         result_cols = rows > 0 ? (stored + rows - 1) / rows : 0;
-    } else if (spec.string_only()) {
+    } else if (compiled.string_only()) {
         result_rows = 1;
         result_cols = stored;
     } else {
@@ -1100,7 +1100,7 @@ Mm format_scan(std::FILE* stream, const char* text, const Mm& format, const Mm& 
         std::memcpy(out, values.data(), filled * sizeof(double));
     for (std::size_t k = filled; k < room; ++k)
         out[k] = 0;
-    if (spec.string_only())
+    if (compiled.string_only())
         result.setstr(1);
 
     set_output(a, result);

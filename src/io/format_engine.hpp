@@ -140,9 +140,9 @@ public:
     int string_only() const { return string_only_; }
 
 private:
-    friend void format_print_values(format_spec& spec, const double* values, std::size_t count,
+    friend void format_print_values(format_spec& compiled, const double* values, std::size_t count,
                                     growing_buffer<char>& out);
-    friend void format_scan_values(format_spec& spec, std::FILE* stream, const char* text, long long max_conversions,
+    friend void format_scan_values(format_spec& compiled, std::FILE* stream, const char* text, long long max_conversions,
                                    growing_buffer<double>& values, long long& conversions);
 
     std::vector<format_piece> pieces_;
@@ -157,11 +157,11 @@ private:
 // column-major order, through the walk below. The not-wanted marker prints
 // nothing; a uint8 or sparse value is read as full doubles; cells, structs
 // and objects are refused with "sprintf: unknown type character".
-void format_print(format_spec& spec, const Mm& value, growing_buffer<char>& out);
+void format_print(format_spec& compiled, const Mm& value, growing_buffer<char>& out);
 
-// The print walk from the spec's current piece over count values; '*'
+// The print walk from the compiled's current piece over count values; '*'
 // widths and precisions take values too.
-void format_print_values(format_spec& spec, const double* values, std::size_t count, growing_buffer<char>& out);
+void format_print_values(format_spec& compiled, const double* values, std::size_t count, growing_buffer<char>& out);
 
 // The scan walk: exactly one of stream and text (zero-terminated) is given.
 // Appends the stored values and sets the count of conversions made; reads
@@ -169,7 +169,7 @@ void format_print_values(format_spec& spec, const double* values, std::size_t co
 // consumes what it matched; on a text, each piece starts a whitespace field
 // further on (after a "c" conversion of width w, w characters further; after
 // a literal piece or "n", where it started).
-void format_scan_values(format_spec& spec, std::FILE* stream, const char* text, long long max_conversions,
+void format_scan_values(format_spec& compiled, std::FILE* stream, const char* text, long long max_conversions,
                         growing_buffer<double>& values, long long& conversions);
 
 // The scan driver: compiles format, reads size (one element: the most

@@ -56,14 +56,14 @@ Mm sprintf(const Mm& format, const Mm& args)
         const std::string plain = unescape_format(text);
         return text_value(plain.data(), plain.size());
     }
-    format_spec spec(text);
+    format_spec compiled(text);
     growing_buffer<char> out;
     if (list) {
         const Mm* values = args.getpr(static_cast<Mm*>(nullptr));
         for (int k = 0, n = args.size(); k < n; ++k)
-            format_print(spec, values[k], out);
+            format_print(compiled, values[k], out);
     } else {
-        format_print(spec, args, out);
+        format_print(compiled, args, out);
     }
     return text_value(out.data(), out.size());
 }

@@ -58,15 +58,15 @@ TEST(FormatCompile, PiecesEndAfterTheirConversion)
     };
     for (const CompileCase& c : cases) {
         SCOPED_TRACE(std::string("format '") + c.format + "'");
-        format_spec spec(c.format);
-        ASSERT_EQ(spec.pieces().size(), c.literals.size());
+        format_spec compiled(c.format);
+        ASSERT_EQ(compiled.pieces().size(), c.literals.size());
         for (std::size_t k = 0; k < c.literals.size(); ++k) {
-            const format_piece& p = spec.pieces()[k];
+            const format_piece& p = compiled.pieces()[k];
             EXPECT_EQ(p.literal, c.literals[k]) << "piece " << k;
             EXPECT_EQ(p.conversion, c.conversions[k]) << "piece " << k;
             EXPECT_EQ(p.length ? p.length : '.', c.lengths[k]) << "piece " << k;
         }
-        EXPECT_EQ(spec.string_only(), c.string_only);
+        EXPECT_EQ(compiled.string_only(), c.string_only);
     }
 }
 
@@ -85,8 +85,8 @@ TEST(FormatCompile, OnlyWellFormedConversionsReachTheCLibrary)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("format '") + c.format + "'");
-        format_spec spec(c.format);
-        EXPECT_EQ(spec.pieces()[0].c_format, c.c_format);
+        format_spec compiled(c.format);
+        EXPECT_EQ(compiled.pieces()[0].c_format, c.c_format);
     }
 }
 
@@ -135,31 +135,31 @@ TEST(FormatPrint, StateCarriesAcrossValueLists)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("format '") + c.format + "'");
-        format_spec spec(c.format);
+        format_spec compiled(c.format);
         growing_buffer<char> out;
         for (const std::vector<double>& list : c.lists)
-            format_print_values(spec, list.data(), list.size(), out);
+            format_print_values(compiled, list.data(), list.size(), out);
         EXPECT_EQ(text_of(out), c.expected);
     }
 }
 
 TEST(FormatPrint, MarkersAndValueKinds)
 {
-    format_spec spec("%d,");
+    format_spec compiled("%d,");
     growing_buffer<char> out;
-    format_print(spec, l_M, out);
+    format_print(compiled, l_M, out);
     EXPECT_EQ(text_of(out), "") << "the not-wanted marker prints nothing";
-    format_print(spec, test::bytes(1, 2, {250, 7}), out);
-    format_print(spec, test::complex(1, 1, {-4}, {9}), out);
+    format_print(compiled, test::bytes(1, 2, {250, 7}), out);
+    format_print(compiled, test::complex(1, 1, {-4}, {9}), out);
     EXPECT_EQ(text_of(out), "250,7,-4,");
 }
 
 TEST(FormatPrint, PointerConversionPrintsAnAddress)
 {
-    format_spec spec("%p|");
+    format_spec compiled("%p|");
     growing_buffer<char> out;
     const double v[2] = {1, 2};
-    format_print_values(spec, v, 2, out);
+    format_print_values(compiled, v, 2, out);
     const std::string s = text_of(out);
     ASSERT_GE(s.size(), 6u);
     EXPECT_EQ(s.substr(0, 2), "0x");
@@ -204,16 +204,16 @@ TEST(FormatPrint, MalformedFormats)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("format '") + c.format + "'");
-        format_spec spec(c.format);
+        format_spec compiled(c.format);
         growing_buffer<char> out;
-        format_print_values(spec, c.values.data(), c.values.size(), out);
+        format_print_values(compiled, c.values.data(), c.values.size(), out);
         EXPECT_EQ(text_of(out), c.expected);
     }
     const double one = 1;
     for (const char* huge : {"%99999999999d", "%.99999999999d", "%.2147483647e", "%-2147483647.2000f"}) {
-        format_spec spec(huge);
+        format_spec compiled(huge);
         growing_buffer<char> out;
-        EXPECT_ERROR(format_print_values(spec, &one, 1, out), "Out of memory!") << huge;
+        EXPECT_ERROR(format_print_values(compiled, &one, 1, out), "Out of memory!") << huge;
     }
 }
 
@@ -236,22 +236,22 @@ TEST(FormatPrint, LongPrecisionsMatchTheCLibrary)
         char reference[4096];
         int n = std::snprintf(reference, sizeof reference, c.format, c.value);
         ASSERT_TRUE(n > 0 && n < static_cast<int>(sizeof reference));
-        format_spec spec(c.format);
+        format_spec compiled(c.format);
         growing_buffer<char> out;
-        format_print_values(spec, &c.value, 1, out);
+        format_print_values(compiled, &c.value, 1, out);
         EXPECT_TRUE(text_of(out) == std::string(reference, n)) << "differs from the C library";
     }
     {
-        format_spec spec("%*.*f|");
+        format_spec compiled("%*.*f|");
         growing_buffer<char> out;
         const double values[3] = {-1205, 1201, 0.5};
-        format_print_values(spec, values, 3, out);
+        format_print_values(compiled, values, 3, out);
         EXPECT_TRUE(text_of(out) == "0.5" + std::string(1200, '0') + "  |") << "a negative '*' width left-justifies";
     }
-    format_spec spec("%.2147483647g|%#.3000f");
+    format_spec compiled("%.2147483647g|%#.3000f");
     growing_buffer<char> out;
     const double values[2] = {0.5, 0.25};
-    format_print_values(spec, values, 2, out);
+    format_print_values(compiled, values, 2, out);
     EXPECT_TRUE(text_of(out) == "0.5|0.25" + std::string(2998, '0'));
 }
 
