@@ -229,6 +229,7 @@ private:
 
     void init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type);
     void init_empty(qv_matrix_types type);
+    void init_real_scalar(double v);
     void init_like(int complex, const Mm& like, qv_matrix_types type);
     void allocate(int complex);
     bool try_allocate(int complex);

@@ -639,11 +639,18 @@ Mm evaluate_reference(const Mr& r, bool report)
 
 } // namespace
 
-// The result takes the evaluation's storage and never its name.
-Mm::Mm(const Mr& r, int report)
+// The result takes the evaluation's storage and never its name. A scalar
+// read builds straight into the result: no value is made to be moved.
+Mm::Mm(const Mr& r, int report) : name(nullptr), scope_link(nullptr), flags{}
 {
     const Mm* base = r.getbase();
     const int p = base && !r.ischained() ? scalar_fast_position(r, *base) : -1;
-    Mm value = p >= 0 ? scalar_element(*base, p) : evaluate_reference(r, report != 0);
+    if (p >= 0) {
+        init_real_scalar(base->addr()[p]);
+        take_header(*this, *base);
+        return;
+    }
+    make_storageless();
+    Mm value = evaluate_reference(r, report != 0);
     mm_access::adopt(*this, value);
 }

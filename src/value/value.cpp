@@ -326,19 +326,35 @@ Mm::Mm(const char* variable, int r, int c) : Mm(0, 0, 0, r, c, qv_double)
     name = variable;
 }
 
-Mm::Mm(double v) : name(nullptr), scope_link(nullptr), flags{}
+Mm::Mm(double v) : name(nullptr), scope_link(nullptr), flags{} { init_real_scalar(v); }
+
+// The value compiled code makes most, sized without the general arithmetic.
+// The flag block must be clear on entry.
+void Mm::init_real_scalar(double v)
 {
+    constexpr int slots = 1 + 8;
+    constexpr std::size_t data = slots * sizeof(double);
     flags.type = qv_double;
     flags.scalar_var = 1;
     ndims = 2;
     dims[0] = dims[1] = dims[2] = dims[3] = 1;
     nnz = 1;
-    if (__builtin_expect(!try_allocate(0), 0)) {
+    capacity = slots;
+    index = nullptr;
+    fields = nullptr;
+    nfields = 0;
+    classid = 0;
+    pi = nullptr;
+    char* block = static_cast<char*>(qv_malloc(data + 8));  // the count word, as every numeric block has
+    if (__builtin_expect(!block, 0)) {
         make_storageless();
         error("Out of memory!");
         init_empty(qv_double);
         return;
     }
+    pr = block;
+    refcount = reinterpret_cast<int*>(block + data);
+    *refcount = 1;
     *static_cast<double*>(pr) = v;
 }
 
