@@ -1,10 +1,10 @@
-// The complex and special-function scalar kernels in the element loop the
+// The complex and higher-function scalar kernels in the element loop the
 // engine will run, each beside the plain formula or library call it replaces,
 // so the price of the overflow-safe and NaN-safe forms is visible.
 #include "bench_util.hpp"
 
 #include "engine/scalar_complex.hpp"
-#include "engine/special.hpp"
+#include "engine/higher_functions.hpp"
 
 #include <complex>
 #include <vector>

@@ -1,7 +1,7 @@
 // betainc, ellipj and ellipke: the incomplete beta kernel, and the fronts that
 // expand their arguments element by element outside the operation engine.
 #include "engine/elliptic.hpp"
-#include "engine/special.hpp"
+#include "engine/higher_functions.hpp"
 #include "linalg/machine.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"

@@ -5,7 +5,7 @@
 #include "engine/loops.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
-#include "engine/special.hpp"
+#include "engine/higher_functions.hpp"
 #include "velkor/engine.h"
 #include "velkor/report.h"
 #include "velkor/value.h"
@@ -174,7 +174,7 @@ void predicate(Mm& r, const Mm& a, const Mm& b)
 }
 
 // Operations on the real parts alone (ordering comparisons, atan2, rem,
-// mod, special functions of two arguments, bit operations).
+// mod, higher functions of two arguments, bit operations).
 template <class F>
 void real_parts2(Mm& r, const Mm& a, const Mm& b, F f)
 {
@@ -731,7 +731,7 @@ void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::
         to_real(r, a, [](double x) { return double(x == 0); }, [](double x, double y) { return double(x == 0 && y == 0); });
         break;
 
-    // Special functions of the real parts.
+    // Higher functions of the real parts.
     case op_erf: real_parts1(r, a, erf_double); break;
     case op_erfc: real_parts1(r, a, erfc_double); break;
     case op_erfcx: real_parts1(r, a, erfcx_double); break;

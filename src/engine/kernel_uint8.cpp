@@ -5,7 +5,7 @@
 #include "engine/loops.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
-#include "engine/special.hpp"
+#include "engine/higher_functions.hpp"
 #include "velkor/engine.h"
 #include "velkor/report.h"
 #include "velkor/value.h"

@@ -1,9 +1,9 @@
-// Special-function kernels (gamma, log-gamma, incomplete gamma, beta, the
+// Higher-function kernels (gamma, log-gamma, incomplete gamma, beta, the
 // error functions and their inverse, the exponential integral) and the bit
 // operations on doubles. Per-element kernels of the engine: pure,
 // allocation-free and never reporting; outside a function's domain the result
 // is NaN. The cheap ones are inline here, the iterative ones live in
-// special.cpp.
+// higher_functions.cpp.
 #pragma once
 
 #include "engine/scalar_real.hpp"
@@ -13,7 +13,7 @@
 
 // ---- gamma family ----
 
-namespace special_detail {
+namespace higher_detail {
 
 // (n - 1)! for n = 1..23: every one exact in a double, which the C library's
 // gamma does not promise at whole arguments.
@@ -43,7 +43,7 @@ inline constexpr double factorials[23] = {
     1124000727777607680000.0,
 };
 
-} // namespace special_detail
+} // namespace higher_detail
 
 // Gamma(x): +Inf at the negative integers (the poles), +Inf at +0 and -Inf
 // at -0, exact at the whole numbers 1..23, overflowing to +Inf from 171.6 on.
@@ -57,7 +57,7 @@ inline double gamma_double(double x) noexcept
         if (x < 0)
             return std::isinf(x) ? NAN : INFINITY;
         if (x <= 23)
-            return special_detail::factorials[static_cast<int>(x) - 1];
+            return higher_detail::factorials[static_cast<int>(x) - 1];
     }
     return std::tgamma(x);
 }
@@ -107,7 +107,7 @@ double expint_real(double x) noexcept;
 // low 32 bits of the truncation of each word; a NaN or infinite operand gives
 // NaN (it has no bits).
 
-namespace special_detail {
+namespace higher_detail {
 
 inline constexpr double two_32 = 4294967296.0;
 
@@ -120,17 +120,17 @@ inline std::uint32_t low_word_bits(double v) noexcept
     return static_cast<std::uint32_t>(r);
 }
 
-} // namespace special_detail
+} // namespace higher_detail
 
 // kind 1 AND, 2 OR, 3 XOR; any other kind gives 0.
 inline double bit_op(double a, double b, int kind) noexcept
 {
-    using special_detail::two_32;
+    using higher_detail::two_32;
     if (!std::isfinite(a) || !std::isfinite(b))
         return NAN;
     double ah = fix_double(a / two_32), bh = fix_double(b / two_32);
-    std::uint32_t a_hi = special_detail::low_word_bits(ah), a_lo = special_detail::low_word_bits(a - ah * two_32);
-    std::uint32_t b_hi = special_detail::low_word_bits(bh), b_lo = special_detail::low_word_bits(b - bh * two_32);
+    std::uint32_t a_hi = higher_detail::low_word_bits(ah), a_lo = higher_detail::low_word_bits(a - ah * two_32);
+    std::uint32_t b_hi = higher_detail::low_word_bits(bh), b_lo = higher_detail::low_word_bits(b - bh * two_32);
     std::uint32_t hi, lo;
     switch (kind) {
     case 1:

@@ -1,7 +1,7 @@
-// The special-function kernels that iterate or branch too much to inline:
+// The higher-function kernels that iterate or branch too much to inline:
 // incomplete gamma, log-beta and beta, the scaled complementary error
 // function, the inverse error function and the exponential integral.
-#include "engine/special.hpp"
+#include "engine/higher_functions.hpp"
 
 #include <cfloat>
 

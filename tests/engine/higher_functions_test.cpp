@@ -1,7 +1,7 @@
-// The special-function kernels and the bit operations on doubles: domain
+// The higher-function kernels and the bit operations on doubles: domain
 // rules and signed zeros, accuracy against mpmath, termination at extreme
 // arguments, and full 53-bit integers in the bit operations.
-#include "engine/special.hpp"
+#include "engine/higher_functions.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -21,7 +21,7 @@ struct UnaryCase {
 };
 
 // Exact results (bit for bit, so the sign of a zero counts) and domain rules.
-TEST(SpecialFunctions, DomainRulesAndExactValues)
+TEST(HigherFunctions, DomainRulesAndExactValues)
 {
     const std::vector<UnaryCase> cases = {
         {"gamma(5)", gamma_double, 5, 24},
@@ -88,7 +88,7 @@ struct BinaryCase {
     double a, b, expected;
 };
 
-TEST(SpecialFunctions, TwoArgumentDomainRules)
+TEST(HigherFunctions, TwoArgumentDomainRules)
 {
     const std::vector<BinaryCase> cases = {
         {"beta(2,3)", beta_double, 2, 3, 1.0 / 12},
@@ -152,15 +152,15 @@ double by_name(const std::string& f, double x, double y)
     return nan;
 }
 
-TEST(SpecialFunctions, AgreeWithMpmath)
+TEST(HigherFunctions, AgreeWithMpmath)
 {
     struct Row {
         const char* f;
         double x, expected, tolerance;
     };
-    // tools/reference/special_functions.py
+    // tools/reference/higher_functions.py
     const std::vector<Row> rows = {
-#include "data/special_unary.inc"
+#include "data/higher_unary.inc"
     };
     for (const auto& row : rows) {
         double r = by_name(row.f, row.x);
@@ -173,7 +173,7 @@ TEST(SpecialFunctions, AgreeWithMpmath)
         double x, y, expected, tolerance;
     };
     const std::vector<BinaryRow> binary_rows = {
-#include "data/special_binary.inc"
+#include "data/higher_binary.inc"
     };
     for (const auto& row : binary_rows) {
         double r = by_name(row.f, row.x, row.y);
@@ -184,7 +184,7 @@ TEST(SpecialFunctions, AgreeWithMpmath)
 
 // Every series and continued fraction ends, and the result stays a
 // probability, whatever the arguments.
-TEST(SpecialFunctions, IncompleteGammaTerminatesEverywhere)
+TEST(HigherFunctions, IncompleteGammaTerminatesEverywhere)
 {
     const double values[] = {0, 1e-300, 1e-5, 0.5, 1, 10, 1e3, 1e5, 1e6 - 1, 1e6, 3e7, 1e10, 1e15, 1e300, inf};
     for (double a : values) {
@@ -198,7 +198,7 @@ TEST(SpecialFunctions, IncompleteGammaTerminatesEverywhere)
     }
 }
 
-TEST(SpecialFunctions, InverseErrorFunctionRoundTrips)
+TEST(HigherFunctions, InverseErrorFunctionRoundTrips)
 {
     for (double x = -0.999; x < 1; x += 0.0371) {
         SCOPED_TRACE(x);
