@@ -13,6 +13,8 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include "value/mm_access.hpp"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -27,7 +29,7 @@ Mm new_element_of(const Mm& x)
 {
     if (x.isstruct())
         return Mm(0, 0, 0, x.getnfields(), 1, qv_cell);
-    return Mm();
+    return mm_access::empty_element();
 }
 
 template <class T>
@@ -56,11 +58,14 @@ bool settle_source(Mm& y, const Mm& x)
         y.warn_uninit();
         return false;
     }
-    if (y.gettype() != x.gettype())
-        y.deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+    // Full first: sparse storage holds doubles only, whatever the target.
+    // A refused allocation on the way leaves y short or of another type.
+    const int n = y.size();
     if (y.issparse())
         y = full(y);
-    return y.gettype() == x.gettype();
+    if (y.gettype() != x.gettype())
+        y.deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+    return y.gettype() == x.gettype() && y.size() == n && !y.issparse();
 }
 
 // A private copy of an index as a double value.

@@ -18,10 +18,12 @@ namespace {
 Mm empty_cell() { return Mm(0, 0, 0, 0, 0, qv_cell); }
 
 // Makes x's storage its own, so that writing into it changes no other value.
-void unshare(Mm& x)
+// False when the copy was refused (x is then as it was, still shared).
+bool unshare(Mm& x)
 {
     if (x.dirty())
         x.deepcopy(x, qv_none);
+    return !x.dirty();
 }
 
 // A field cell of a struct element, nfields x 1, with the old values where
@@ -49,10 +51,12 @@ bool add_field_to_elements(Mm& x, const char* field)
         return false;
     Mm* fresh = lists.getpr((Mm*)nullptr);
     const Mm* old = x.getpr((Mm*)nullptr);
-    for (int k = 0; k < n; ++k)
+    for (int k = 0; k < n; ++k) {
         fresh[k] = field_cell_with(old[k], nfields);
-    unshare(x);
-    if (x.gettype() != qv_cell || x.size() != n)
+        if (fresh[k].gettype() != qv_cell || fresh[k].size() != nfields)
+            return false;  // refused under a returning hook: x as it was
+    }
+    if (!unshare(x) || x.gettype() != qv_cell || x.size() != n)
         return false;
     x.addfield(field, 1);
     Mm* elements = x.getpr((Mm*)nullptr);
@@ -142,7 +146,11 @@ bool assign_paren_settling(Mm& x, const Mr& r, const Mm& y, bool empty)
         undo.emplace(x);
         x = Mm(Mr(Mr_paren, y, zero_M), 0);
     } else if (!empty) {
-        converted.emplace(y).deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+        // Full first: sparse storage holds doubles only, whatever the target.
+        Mm& c = converted.emplace(y.issparse() ? full(y) : y);
+        c.deepcopy(c, static_cast<qv_matrix_types>(x.gettype()));
+        if (c.gettype() != x.gettype() || c.size() != y.size() || c.issparse())
+            return false;  // "Out of memory!" went to a hook that returned
     } else {
         // An untyped or empty target takes the source's element type.
         undo.emplace(x);
@@ -189,22 +197,27 @@ bool assign_field(Mm& x, const char* field, const Mm& y)
     const int nfields = x.getnfields();
     if (x.size() == 0) {
         Mm one(0, 0, 0, 1, 1, qv_cell);
+        Mm values(0, 0, 0, nfields, 1, qv_cell);
+        if (one.gettype() != qv_cell || values.gettype() != qv_cell)
+            return undo ? undo->commit(false) : false;  // refused under a returning hook
         for (int f = 0; f < nfields; ++f)
             one.addfield(x.getfields()[f], 1);
         one.setclassid(x.getclassid());
-        *one.getpr((Mm*)nullptr) = Mm(0, 0, 0, nfields, 1, qv_cell);
+        *one.getpr((Mm*)nullptr) = values;
         x = one;
     }
     // Each step below checks what it built: after "Out of memory!" under a
     // hook that returns, a value may be left empty.
-    unshare(x);
-    if (x.gettype() != qv_cell || x.size() < 1)
+    if (!unshare(x) || x.gettype() != qv_cell || x.size() < 1)
         return undo ? undo->commit(false) : false;
     Mm& element = *x.getpr((Mm*)nullptr);
-    if (element.gettype() != qv_cell || element.size() != nfields)
-        element = field_cell_with(element, nfields);
-    unshare(element);
-    if (element.gettype() != qv_cell || element.size() != nfields)
+    if (element.gettype() != qv_cell || element.size() != nfields) {
+        Mm grown = field_cell_with(element, nfields);
+        if (grown.gettype() != qv_cell || grown.size() != nfields)
+            return undo ? undo->commit(false) : false;  // refused under a returning hook
+        element = grown;
+    }
+    if (!unshare(element) || element.gettype() != qv_cell || element.size() != nfields)
         return undo ? undo->commit(false) : false;
     element.getpr((Mm*)nullptr)[k] = y;
     return undo ? undo->commit(true) : true;
