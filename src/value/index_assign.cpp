@@ -651,6 +651,16 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
 
 } // namespace
 
+// A struct array's elements are structs: a plain value (other than the
+// empty one that deletes) is refused before anything changes.
+bool refuses_plain_into_struct(const Mm& x, const Mm& y)
+{
+    if (!x.isstruct() || y.isstruct() || y.size() == 0)
+        return false;
+    error("In the assignment x(...)=y, x was a structure array but y was not a structure");
+    return true;
+}
+
 bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
 {
     // x(k) = v on a full, unshared 2-D double: no copies, no checks beyond
@@ -673,6 +683,8 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
         x.warn_uninit();
         return false;
     }
+    if (refuses_plain_into_struct(x, y_shown))
+        return false;
     if (x.issparse() || x.getndims() > 2 || x.isstruct()) {
         Mr r(Mr_paren, x, i_given);
         return assign_general(x, r, y_shown);
@@ -700,6 +712,8 @@ bool assign_two(Mm& x, const Mm& y_shown, const Mm& i_given, const Mm& j_given)
         x.warn_uninit();
         return false;
     }
+    if (refuses_plain_into_struct(x, y_shown))
+        return false;
     if (x.issparse() || x.getndims() > 2 || x.isstruct()) {
         Mr r(Mr_paren, x, i_given, j_given);
         return assign_general(x, r, y_shown);

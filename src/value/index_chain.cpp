@@ -3,6 +3,7 @@
 // untyped targets become cells or structs, user classes take over with
 // "subsasgn", and a chain writes its change back level by level.
 #include "value/index_engines.hpp"
+#include "value/index_walk.hpp"
 #include "value/report.hpp"
 #include "value/subscript_record.hpp"
 #include "velkor/array.h"
@@ -10,6 +11,8 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -165,13 +168,25 @@ bool assign_paren(Mm& x, const Mr& r, const Mm& y)
 {
     const int* d = x.getdims();
     const bool empty = x.gettype() == qv_none || d[0] == 0 || d[1] == 0 || d[2] == 0 || d[3] == 0;
-    if (x.gettype() == y.gettype() && !(empty && !x.isstruct() && y.isstruct()))
+    if (x.gettype() == y.gettype() && !(empty && !x.isstruct() && y.isstruct())) {
+        if (x.isstruct() && y.isstruct() && y.getnfields() > x.getnfields()) {
+            // The new field is added before the store: a refused store takes it back.
+            replaced_target undo(x);
+            return undo.commit(settle_struct_fields(x, y) && store(x, r, y));
+        }
         return settle_struct_fields(x, y) && store(x, r, y);
+    }
     return assign_paren_settling(x, r, y, empty);
 }
 
 bool assign_brace(Mm& x, const Mr& r, const Mm& y)
 {
+    if (x.isstruct() && !(y.gettype() == qv_cell && !y.isstruct() && y.size() == x.getnfields())) {
+        // A struct element is the list of its field values, nothing else.
+        error("In the assignment %s{...}=y, y must be a cell of the structure's %d field values",
+              matrix_display_name(x), x.getnfields());
+        return false;
+    }
     if (x.gettype() == qv_cell)
         return store(x, r, y);
     if (x.gettype() != qv_none && x.size() > 0) {
@@ -255,6 +270,26 @@ bool plain_one_index(const Mr& r, const Mm& y)
            y.getndims() == 2 && i.getndims() == 2 && x.rows() > 0 && x.cols() > 0;
 }
 
+// Whether a brace reference names more than one element.
+bool denotes_several(const Mr& p)
+{
+    if (p.getkind() != Mr_brace)
+        return false;
+    std::int64_t count = 1;
+    for (int d = 0; d < p.getnidx(); ++d) {
+        const Mm& i = p.getindex(d);
+        std::int64_t n;
+        if (is_colon_index(i))
+            n = p.getbase() ? (p.getnidx() == 1 ? p.getbase()->size() : p.getbase()->size(d + 1)) : 1;
+        else if (i.islogical() && i.gettype() == qv_double && !i.issparse())
+            n = std::count_if(i.addr(), i.addr() + i.size(), [](double v) { return v != 0; });
+        else
+            n = i.size();
+        count *= n;
+    }
+    return count > 1;
+}
+
 void assign_reference(const Mr& r, const Mm& y)
 {
     if (plain_one_index(r, y)) {
@@ -268,6 +303,11 @@ void assign_reference(const Mr& r, const Mm& y)
     // Holds the source for the whole assignment: it may live inside the
     // target, whose storage the engines may replace.
     const Mm keep(y);
+    if (r.ischained() && r.getparent() && denotes_several(*r.getparent())) {
+        // Copy in, change, copy out would write one changed copy over each.
+        error("A {}-reference to several elements can not be indexed further in an assignment");
+        return;
+    }
     if (r.ischained() && r.getparent()) {
         // Copy in, change, copy out: the level above receives the changed
         // value, up to the root variable.
