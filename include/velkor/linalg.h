@@ -11,3 +11,18 @@ Mm mldivide(const Mm& a, Mm b);
 // An empty x has norm 0. Without p: the 2-norm.
 Mm norm(const Mm& x);
 Mm norm(const Mm& x, const Mm& p);
+
+// Singular values, a column in decreasing order. A second input selects the
+// economy form of the multi-output calls (its value is not read): U m-by-k,
+// S k-by-n for k = min(m, n); the full form gives U m-by-m, S m-by-n; V is
+// always n-by-n, and A = U*S*V'. The multi-output forms return x_M.
+Mm svd(const Mm& a);
+Mm svd(const Mm& a, const Mm& economy);
+Mm svd(const Mm& a, i_o_t, Mm& U, Mm& S);
+Mm svd(const Mm& a, const Mm& economy, i_o_t, Mm& U, Mm& S);
+Mm svd(const Mm& a, i_o_t, Mm& U, Mm& S, Mm& V);
+Mm svd(const Mm& a, const Mm& economy, i_o_t, Mm& U, Mm& S, Mm& V);
+// U, S or V of the full form.
+Mm svd_U(const Mm& a);
+Mm svd_S(const Mm& a);
+Mm svd_W(const Mm& a);

@@ -76,3 +76,7 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx, const int* m, con
 // first leading minor that is not positive definite.
 int chol_kernel_real(double* a, const int* lda, const int* n, int* info);
 int chol_kernel_complex(double* ar, double* ai, const int* lda, const int* n, int* info);
+
+// Steps allowed per singular value before the SVD kernels give up (100);
+// tests lower it to see the stopped iteration's results.
+extern int svd_iteration_limit;
