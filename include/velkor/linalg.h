@@ -26,3 +26,11 @@ Mm svd(const Mm& a, const Mm& economy, i_o_t, Mm& U, Mm& S, Mm& V);
 Mm svd_U(const Mm& a);
 Mm svd_S(const Mm& a);
 Mm svd_W(const Mm& a);
+
+// The upper triangular R with R'*R = A, for a Hermitian positive definite A
+// (only the upper triangle is read). "chol: %s matrix not positive
+// definite" otherwise. The two-output form raises nothing: p is 0, or the
+// order of the first leading minor that is not positive definite, with R
+// the factor of the leading block before it.
+Mm chol(Mm a);
+Mm chol(Mm a, i_o_t, Mm& R, Mm& p);
