@@ -189,6 +189,17 @@ int main()
     display(Mm(count, "n"));
     show("strrep('abcabc', 'bc', 'X')", nullptr, strrep(TM("abcabc"), TM("bc"), TM("X")));
 
+    section("Linear algebra");
+    Mm spd = (BR(4.0), 2.0, semi, 2.0, 3.0);
+    show("svd([1 2; 3 4])", nullptr, svd(a2));
+    Mm su, ss, sv;
+    svd((BR(2.0), 0.0, semi, 0.0, -3.0), i_o, su, ss, sv);
+    qv_printf(">> [U, S, V] = svd([2 0; 0 -3])\n");
+    display(Mm(su, "U"));
+    display(Mm(ss, "S"));
+    display(Mm(sv, "V"));
+    show("chol([4 2; 2 3])", nullptr, chol(spd));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;
