@@ -11,3 +11,18 @@ Mm mldivide(const Mm& a, Mm b);
 // An empty x has norm 0. Without p: the 2-norm.
 Mm norm(const Mm& x);
 Mm norm(const Mm& x, const Mm& p);
+
+// ---- Hermitian test and plane rotations ----
+// 1 when A is a double matrix equal to its conjugate transpose within
+// 10·eps·min(1, max|A|) (an empty or exactly Hermitian one included); 0 for
+// other element types. A non-square A raises.
+int ishermitian(const Mm& A);
+// The rotation G = [c s; -conj(s) c] with G·[x; y] = [r; 0]: c real, s
+// carries the phases; x = 0 gives c = 0, s = 1.
+Mm givens(const Mm& x, const Mm& y);
+Mm givens(const Mm& x, const Mm& y, i_o_t, Mm& c, Mm& s);
+Mm givens(const Mm& x);
+Mm givens(const Mm& x, i_o_t, Mm& c, Mm& s);
+// G with G·x = y = [norm(x); 0] for a 2-element column x.
+Mm planerot(const Mm& x);
+Mm planerot(const Mm& x, i_o_t, Mm& G, Mm& y);
