@@ -199,6 +199,16 @@ int main()
     display(Mm(ss, "S"));
     display(Mm(sv, "V"));
     show("chol([4 2; 2 3])", nullptr, chol(spd));
+    section("Eigenvalues");
+    Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
+    show("eig([2 1; 1 2])", nullptr, eig(sym));
+    Mm vectors, values;
+    eig(sym, i_o, vectors, values);
+    qv_printf(">> [V, D] = eig([2 1; 1 2])\n");
+    display(Mm(vectors, "V"));
+    display(Mm(values, "D"));
+    show("eig([0 1; -2 -3])", nullptr, eig((BR(0.0), 1.0, semi, -2.0, -3.0)));
+    show("eig([1 2; -2 1])", nullptr, eig((BR(1.0), 2.0, semi, -2.0, 1.0)));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
