@@ -57,6 +57,21 @@ extern eval_func_t eval_func;
 extern feval_func_t feval_func;
 extern callback_func_t callback_func;
 
+// Calls the language function `name` through feval_func with a copy of
+// args; the callee assigns up to six outputs. Returns the hook's result.
+Mm feval_call_1(const char* name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
+// Calls `name` for its first output only: nargout_val reads 1 during the
+// call and is restored afterwards, also when the callee raises.
+Mm feval_call_nargout1(const char* name, const Mm& args);
+
+// The argument counts of the current call, set by the host or the compiled
+// code (0 at load). nargin_set and nargout_set are the host's bookkeeping:
+// the library only ever sets nargout_set to 1.
+extern double nargin_val;
+extern double nargout_val;
+extern int nargin_set;
+extern int nargout_set;
+
 // The last-error text: read and cleared, or replaced.
 Mm lasterr();
 Mm lasterr(const Mm& x);
