@@ -160,3 +160,62 @@ Mm dec2hex(const Mm& x, const Mm& len);
 // The double whose bits are the 16 hexadecimal digits of s, most
 // significant first, s padded on the right with '0'.
 Mm hex2num(const Mm& s);
+
+// ---- files, directories and system commands ----
+// Path and file names are shown with backslash separators; the system receives
+// them with '/'. Failures of the file system come back as results and
+// warnings, never as errors.
+// Prints the help block of a language file (the comment lines after its
+// function line, without their '%'), or the whole file.
+Mm help(const Mm& name);
+Mm type(const Mm& name);
+// The parts (a cell of texts, or one text) joined with backslashes, one separator
+// at each joint.
+Mm fullfile();
+Mm fullfile(const Mm& parts);
+Mm filesep();
+Mm pathsep();
+// 1 after a copy, 0 after a failure; a file copied onto itself stays.
+Mm copyfile(const Mm& x);
+Mm copyfile(const Mm& from, const Mm& to);
+// 2 when the directory exists already, 1 when made, 0 (with a warning)
+// when it cannot be.
+Mm mkdir(const Mm& name);
+// 1, or 0 with a warning.
+Mm rmdir(const Mm& name);
+Mm cd(const Mm& name);
+Mm chdir(const Mm& name);
+// The current directory.
+Mm cd();
+// A text deletes that file; other values delete the graphics objects of
+// their handles.
+Mm deleteM(const Mm& x);
+// The struct array (name, date, bytes, isdir) of the files matching the
+// pattern; a directory lists its content.
+Mm dir();
+Mm dir(const Mm& pattern);
+Mm tempdir();
+// A new empty file "qv..." in the temporary directory, and its name.
+Mm tempname();
+// Prints the memory status of the machine.
+Mm memory();
+
+// Runs a command for dos and unixM: the text, whether to echo its output,
+// and a buffer of size bytes for the output the caller receives. Returns
+// the command's status. The default runs the text with the shell and
+// leaves the buffer empty.
+using system_command_hook_t = int (*)(const char* command, int echo, char* buffer, int size);
+extern system_command_hook_t system_command_hook;
+int default_system_command(const char* command, int echo, char* buffer, int size);
+// The status of the command through the hook (echo on for one argument;
+// with two, on when the second has elements); the multi-output forms give
+// the output text too, echo off when not given.
+Mm dos(const Mm& command);
+Mm dos(const Mm& command, const Mm& echo);
+Mm dos(const Mm& command, i_o_t, Mm& status, Mm& output);
+Mm dos(const Mm& command, const Mm& echo, i_o_t, Mm& status, Mm& output);
+// dos; the output text is always empty.
+Mm unixM(const Mm& command);
+Mm unixM(const Mm& command, i_o_t, Mm& status, Mm& output);
+// Runs each ';'- or newline-separated command with the shell, in order.
+Mm system(const Mm& command);

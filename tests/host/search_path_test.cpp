@@ -31,7 +31,7 @@ protected:
 
     search_path host_path;
     void* saved = nullptr;
-    test::temp_dir dir;
+    test::temp_dir tmp;
 };
 
 using strings = std::vector<std::string>;
@@ -62,7 +62,7 @@ TEST_F(SearchPath, AFullBufferRefusesFurtherEntriesSilently)
 
 TEST_F(SearchPath, TextTokensBecomeFullPathsWithAFinalBackslash)
 {
-    const std::string here = dir.language();
+    const std::string here = tmp.language();
     struct Case {
         const char* text;
         strings expected;
@@ -121,10 +121,10 @@ TEST_F(SearchPath, WithoutAHostPathTheFunctionsRefuse)
 
 TEST_F(SearchPath, OpenOnPathPrefersTheCurrentDirectoryAndOnlyTheExtendedName)
 {
-    dir.write("lib/f.v", "library");
-    dir.write("lib/g", "bare");
-    dir.write("lib/h.v", "path");
-    dir.write("h.v", "current");
+    tmp.write("lib/f.v", "library");
+    tmp.write("lib/g", "bare");
+    tmp.write("lib/h.v", "path");
+    tmp.write("h.v", "current");
     search_path_add_text(host_path, "lib", 1);
     struct Case {
         const char* name;
@@ -132,7 +132,7 @@ TEST_F(SearchPath, OpenOnPathPrefersTheCurrentDirectoryAndOnlyTheExtendedName)
         const char* opened;   // nullptr: not found
         const char* content;
     };
-    const std::string lib = dir.language() + "\\lib\\";
+    const std::string lib = tmp.language() + "\\lib\\";
     const std::vector<Case> cases = {
         {"f", 1, "lib\\f.v", "library"},
         {"h", 1, "h.v", "current"},
@@ -156,7 +156,7 @@ TEST_F(SearchPath, OpenOnPathPrefersTheCurrentDirectoryAndOnlyTheExtendedName)
         EXPECT_STREQ(buf, c.content);
         std::string expected = c.opened;
         if (expected.rfind("lib", 0) == 0)
-            expected = dir.language() + "\\" + expected;
+            expected = tmp.language() + "\\" + expected;
         EXPECT_EQ(name, expected);
     }
     std::string name = "f";
@@ -165,19 +165,19 @@ TEST_F(SearchPath, OpenOnPathPrefersTheCurrentDirectoryAndOnlyTheExtendedName)
 
 TEST_F(SearchPath, FindOnPathLooksInTheCallersAndPrivateFoldersBeforeThePath)
 {
-    dir.write("own/a.v", "");
-    dir.write("base/private/b.v", "");
-    dir.write("lib/b.v", "");
+    tmp.write("own/a.v", "");
+    tmp.write("base/private/b.v", "");
+    tmp.write("lib/b.v", "");
     search_path_add_text(host_path, "lib", 1);
     std::string where;
-    const std::string own = dir.language() + "\\own\\";
-    const std::string base = dir.language() + "\\base";
+    const std::string own = tmp.language() + "\\own\\";
+    const std::string base = tmp.language() + "\\base";
     ASSERT_TRUE(find_on_path(host_path, base.c_str(), own.c_str(), "a", 1, where));
     EXPECT_EQ(where, own);
     ASSERT_TRUE(find_on_path(host_path, base.c_str(), own.c_str(), "b", 1, where));
     EXPECT_EQ(where, base + "\\private\\");
     ASSERT_TRUE(find_on_path(host_path, nullptr, nullptr, "b", 1, where));
-    EXPECT_EQ(where, dir.language() + "\\lib\\");
+    EXPECT_EQ(where, tmp.language() + "\\lib\\");
     EXPECT_FALSE(find_on_path(host_path, nullptr, nullptr, "c", 1, where));
 }
 
