@@ -12,3 +12,28 @@ Mm meshgrid(const Mm& x);
 Mm meshgrid(const Mm& x, const Mm& y);
 Mm meshgrid(const Mm& v, i_o_t, Mm& X, Mm& Y);
 Mm meshgrid(const Mm& x, const Mm& y, i_o_t, Mm& X, Mm& Y);
+
+// ---- Fourier transforms ----
+// fft(x, n, dim): the discrete Fourier transform along dimension dim (the
+// first extent above 1 by default) at length n (padded with zeros or
+// truncated); ifft the inverse, scaled by 1/n. Results are always complex.
+Mm fft(const Mm& x);
+Mm fft(const Mm& x, const Mm& n);
+Mm fft(const Mm& x, const Mm& n, const Mm& dim);
+Mm ifft(const Mm& x);
+Mm ifft(const Mm& x, const Mm& n);
+Mm ifft(const Mm& x, const Mm& n, const Mm& dim);
+Mm dft(const Mm& x);
+// Two-dimensional transforms: columns at length m, then rows at length n;
+// a vector without sizes goes to fft/ifft. Pages of a value with more than
+// two dimensions are transformed one by one.
+Mm fft2(const Mm& x);
+Mm fft2(const Mm& x, const Mm& m);
+Mm fft2(const Mm& x, const Mm& m, const Mm& n);
+Mm ifft2(const Mm& x);
+Mm ifft2(const Mm& x, const Mm& m);
+Mm ifft2(const Mm& x, const Mm& m, const Mm& n);
+// The quadrant swap that moves the zero frequency to the centre (fftshift,
+// halves rounded up) and back (ifftshift, halves rounded down), page by page.
+Mm fftshift(const Mm& x);
+Mm ifftshift(const Mm& x);

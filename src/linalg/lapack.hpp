@@ -7,6 +7,8 @@
 
 extern "C" {
 
+void dscal_(const int* n, const double* alpha, double* x, const int* incx);
+
 void dgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k, const double* alpha,
             const double* a, const int* lda, const double* b, const int* ldb, const double* beta, double* c,
             const int* ldc, std::size_t, std::size_t);
