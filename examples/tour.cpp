@@ -189,6 +189,12 @@ int main()
     display(Mm(count, "n"));
     show("strrep('abcabc', 'bc', 'X')", nullptr, strrep(TM("abcabc"), TM("bc"), TM("X")));
 
+    section("Signals");
+    Mm spectrum = fft((BR(1.0), 2.0, 3.0, 4.0));
+    show("X = fft([1 2 3 4])", "X", spectrum);
+    show("real(ifft(X))", nullptr, real(ifft(spectrum)));
+    show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

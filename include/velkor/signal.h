@@ -37,3 +37,17 @@ Mm ifft2(const Mm& x, const Mm& m, const Mm& n);
 // halves rounded up) and back (ifftshift, halves rounded down), page by page.
 Mm fftshift(const Mm& x);
 Mm ifftshift(const Mm& x);
+
+// ---- filters ----
+// filter(b, a, x, zi, dim): y = b(z)/a(z) applied along dimension dim (the
+// first extent above 1 by default) by the transposed direct form II, from
+// the initial conditions zi (n-1 along dim, x's size elsewhere, or one
+// vector of n-1 for every signal); zf returns the final conditions.
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi, const Mm& dim, i_o_t, Mm& y, Mm& zf);
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi, i_o_t, Mm& y, Mm& zf);
+Mm filter(const Mm& b, const Mm& a, const Mm& x, i_o_t, Mm& y, Mm& zf);
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi, const Mm& dim);
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi);
+Mm filter(const Mm& b, const Mm& a, const Mm& x);
+Mm filter(const Mm& b);
+Mm filter(const Mm& b, const Mm& a);
