@@ -10,7 +10,7 @@ Mm drawnow()
     return x_M;
 }
 
-Mm checkforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press())); }
+Mm checkforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press(1))); }
 
 Mm guiexit(int code)
 {
