@@ -3,6 +3,9 @@
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
+#include <climits>
+#include <functional>
+
 namespace {
 
 using test::cell_row;
@@ -58,6 +61,37 @@ TEST(AllocationFailure, ArrayFunctions)
              x = fieldnames(x);
          }},
     });
+}
+
+TEST(AllocationFailure, ImpossibleSizesStopBeforeWriting)
+{
+    // Each raises "Out of memory!" and, under a hook that returns, gives a
+    // valid value without writing into storage it does not have.
+    struct Case {
+        const char* what;
+        std::function<Mm()> statement;
+    };
+    const std::vector<Case> cases = {
+        {"speye(1e5, 1e5)", [] { return speye(Mm(1e5), Mm(1e5)); }},
+        {"sprand(10, 10, 1e9)", [] { return sprand(Mm(10.0), Mm(10.0), Mm(1e9)); }},
+        {"sprandn(10, 10, 1e9)", [] { return sprandn(Mm(10.0), Mm(10.0), Mm(1e9)); }},
+        {"peaks(1e5)", [] { return peaks(Mm(1e5)); }},
+        {"meshgrid(1:1e5)", [] { return meshgrid(colon(1.0, 1e5)); }},
+        {"extend_nnz(INT_MAX - 7)",
+         [] {
+             Mm s = sparse(test::row({1, 0, 2}));
+             s.extend_nnz(INT_MAX - 7);
+             return s;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const test::returning_errors hook;
+        const Mm r = c.statement();
+        ASSERT_FALSE(hook.reports().empty());
+        EXPECT_EQ(hook.reports().front(), "Out of memory!");
+        (void)test::fingerprint(r);  // whole enough to be read
+    }
 }
 
 } // namespace

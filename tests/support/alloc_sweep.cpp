@@ -110,6 +110,10 @@ bool run_once(const sweep_case& c, long n)
 
 } // namespace
 
+returning_errors::returning_errors() : previous_(qv_set_error_handler(record)) { test::reports().clear(); }
+returning_errors::~returning_errors() { qv_set_error_handler(previous_); }
+const std::vector<std::string>& returning_errors::reports() const { return test::reports(); }
+
 std::string fingerprint(const Mm& x)
 {
     std::string out;

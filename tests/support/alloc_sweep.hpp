@@ -42,6 +42,20 @@ struct sweep_case {
 
 void sweep_allocations(const std::vector<sweep_case>& cases);
 
+// While it lives, errors go to a hook that records them and returns, as a
+// host that goes on after an error would have it.
+class returning_errors {
+public:
+    returning_errors();
+    ~returning_errors();
+    returning_errors(const returning_errors&) = delete;
+    returning_errors& operator=(const returning_errors&) = delete;
+    const std::vector<std::string>& reports() const;
+
+private:
+    qv_text_handler previous_;
+};
+
 // Every bit of a value that a program can observe: type, flags, extents,
 // elements (those of cells and structs, recursively), field names.
 std::string fingerprint(const Mm& x);
