@@ -1,12 +1,13 @@
 # Front door: every target installs what is missing, configures and builds.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build demo test bench test-asan fuzz fuzz-deps clean
+.PHONY: all deps configure build demo test bench test-asan test-tsan fuzz fuzz-deps clean
 
 all: build
 
@@ -38,6 +39,15 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# The tests that run several threads, under ThreadSanitizer.
+$(TSAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUMRUN_TSAN=ON \
+	  -DNUMRUN_BUILD_BENCH=OFF $(CMAKE_ARGS)
+
+test-tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_value
+	TSAN_OPTIONS=halt_on_error=1 ./$(TSAN_BUILD)/tests/test_value --gtest_filter='Threads.*'
+
 # Each libFuzzer harness for FUZZ_SECONDS, starting from a scratch copy of
 # its committed seeds; findings land in $(FUZZ_BUILD)/findings.
 fuzz-deps:
@@ -59,4 +69,4 @@ fuzz: fuzz-deps $(FUZZ_BUILD)/build.ninja
 	done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
