@@ -6,8 +6,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
+PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build demo test bench test-asan test-tsan fuzz fuzz-deps clean
+.PHONY: all deps configure build demo install test test-consumer bench test-asan test-tsan fuzz fuzz-deps clean
 
 all: build
 
@@ -22,8 +23,18 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The tour needs the library and the engine only: no test or benchmark.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tour
 	./$(BUILD)/examples/tour
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Installs into a scratch prefix and builds a small program against it,
+# through the CMake package and through pkg-config.
+test-consumer: build
+	./tests/consumer/run.sh $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
