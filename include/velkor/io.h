@@ -10,8 +10,16 @@ Mm sprintf(const Mm& format);
 // The values of the cell args (a single value when args is not a cell),
 // formatted in turn: the format continues across the values of all
 // arguments. With no argument at all, the format with its escapes replaced.
+// Unlike C: "%s" takes all of its argument's elements as characters (a 0
+// ends the text) and ends that argument, so the text after the last "%s"
+// appears only when another argument follows (sprintf("%s\n", {"ab"}) is
+// "ab" without the newline); an empty argument prints nothing and does not
+// advance the format; %d, %i, %u, %x and %o truncate toward zero (2.7 is 2).
 Mm sprintf(const Mm& format, const Mm& args);
 
+// Unlike C, conversions read whitespace-separated fields: after each one the
+// text moves past the rest of its field and the blanks after it, so "1,2,3"
+// read with "%d," gives 1 only ("1 2 3" with "%d" gives all three).
 // Reads s (the rows of a char matrix joined by newlines) with format; size
 // limits and shapes the result: n reads at most n values into a column (a
 // row of text for a format of "c" and "s" conversions only), [m n] fills m

@@ -142,6 +142,10 @@ public:
     void setlogical(int v) noexcept { flags.logical = v; }
 
     // ---- element access: raw (unchecked) and bounds-tested ----
+    // Copies share storage, and these accessors hand out the shared block:
+    // writing through addr(), r(), getpr() and the like changes every copy.
+    // A function that writes into a value it did not create itself first
+    // makes the storage its own: if (x.dirty()) x.deepcopy(x, qv_none);
     double* addr() const noexcept { return static_cast<double*>(pr); }
     double* addr(int k) const noexcept { return static_cast<double*>(pr) + (k - 1); }
     double* addr(int r, int c) const noexcept
