@@ -155,8 +155,8 @@ Mm base2dec(const Mm& s);
 Mm base2dec(const Mm& s, const Mm& b);
 Mm bin2dec(const Mm& s);
 Mm hex2dec(const Mm& s);
-// One row of base-b digits (default 16, at least 2) per element of x, which
-// must be non-negative whole numbers; all rows of one width, padded with
+// One row of base-b digits (default 16, from 2 to 36) per element of x, which
+// must be non-negative finite whole numbers; all rows of one width, padded with
 // '0' on the left to at least len columns.
 Mm dec2base(const Mm& x);
 Mm dec2base(const Mm& x, const Mm& b);
