@@ -231,12 +231,14 @@ private:
     struct storageless_tag {};
     explicit Mm(storageless_tag) noexcept;
 
-    void init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type);
+    // room: spare elements past the count (-1: the standard spare room).
+    void init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type,
+                     int room = -1);
     void init_empty(qv_matrix_types type);
     void init_real_scalar(double v);
     void init_like(int complex, const Mm& like, qv_matrix_types type);
-    void allocate(int complex);
-    bool try_allocate(int complex);
+    void allocate(int complex, int room = -1);
+    bool try_allocate(int complex, int room = -1);
     void make_storageless() noexcept;
     void share_empty_block() noexcept;
     bool release() noexcept;

@@ -92,7 +92,7 @@ void Mm::make_storageless() noexcept
 
 // Allocates the block for nnz elements of the current type. On failure
 // nothing is held and false is returned; the caller raises the error.
-bool Mm::try_allocate(int complex)
+bool Mm::try_allocate(int complex, int room)
 {
     if (nnz <= 0) {
         dims[0] = dims[1] = dims[2] = dims[3] = 0;
@@ -104,7 +104,7 @@ bool Mm::try_allocate(int complex)
     index = nullptr;
     pi = nullptr;
     if (flags.type == qv_cell) {
-        capacity = nnz + 4;
+        capacity = nnz + (room < 0 ? 4 : room);
         Mm* elements = static_cast<Mm*>(qv_malloc(std::size_t(capacity) * sizeof(Mm)));
         int* count = static_cast<int*>(qv_malloc(8));
         if (!elements || !count) {
@@ -117,7 +117,7 @@ bool Mm::try_allocate(int complex)
         pr = elements;
         refcount = count;
     } else {
-        capacity = nnz + 8;
+        capacity = nnz + (room < 0 ? 8 : room);
         std::size_t part = std::size_t(capacity) * element_width(flags.type);
         std::size_t data = align8(complex ? 2 * part : part);
         char* block = static_cast<char*>(qv_malloc(data + 8));
@@ -141,9 +141,9 @@ bool Mm::try_allocate(int complex)
 
 // Allocates, or raises "Out of memory!". Should the error hook return, the
 // value is left a valid empty 0x0 double.
-void Mm::allocate(int complex)
+void Mm::allocate(int complex, int room)
 {
-    if (try_allocate(complex))
+    if (try_allocate(complex, room))
         return;
     make_storageless();
     error("Out of memory!");
@@ -229,7 +229,7 @@ Mm::Mm() : name(nullptr), scope_link(nullptr), flags{}
     allocate(0);
 }
 
-void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type)
+void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type, int room)
 {
     name = nullptr;
     scope_link = nullptr;
@@ -256,7 +256,9 @@ void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* exte
             return;
         }
         nnz = static_cast<int>(count);
-        allocate(complex);
+        if (room > max_count - count)
+            room = static_cast<int>(max_count - count);
+        allocate(complex, room);
         return;
     }
 
