@@ -335,42 +335,79 @@ void prod_kernel(const reduction& g)
     }
 }
 
-void cumulative_kernel(const reduction& g, bool product)
+// One running sum or product per line, with the kind and the complex case
+// chosen once per call: the first element is 0 + x or 1 * x in the
+// arithmetic of the running value, every later one prev + x or prev * x.
+template <bool Product, bool Complex>
+void cumulative_lines(const reduction& g)
 {
+    const double* re = g.re;
+    const double* im = g.im;
+    double* o = g.o;
+    double* oi = g.oi;
+    const size_t inner = g.inner;
+    if constexpr (!Complex) {
+        if (inner == 1 && g.n > 0) {
+            // Lines are contiguous: the running value stays in a register.
+            for (size_t blk = 0; blk < g.outer; ++blk) {
+                const double* x = re + blk * g.n;
+                double* out = o + blk * g.n;
+                double run = Product ? 1 * x[0] : 0 + x[0];
+                out[0] = run;
+                for (size_t k = 1; k < g.n; ++k) {
+                    run = Product ? run * x[k] : run + x[k];
+                    out[k] = run;
+                }
+            }
+            return;
+        }
+    }
     for (size_t blk = 0; blk < g.outer; ++blk) {
-        const size_t base = blk * g.n * g.inner;  // the result has the operand's shape
-        for (size_t k = 0; k < g.n; ++k) {
-            const size_t at = base + k * g.inner;
-            for (size_t p = 0; p < g.inner; ++p) {
-                double xr = g.re[at + p], xi = g.im ? g.im[at + p] : 0.0;
-                if (k == 0) {
-                    // 0 + x and 1 * x, in the arithmetic of the running value.
-                    if (product) {
-                        if (g.oi)
-                            complex_mul(1.0, 0.0, xr, xi, g.o[at + p], g.oi[at + p]);
-                        else
-                            g.o[at + p] = 1 * xr;
-                    } else {
-                        g.o[at + p] = 0 + xr;
-                        if (g.oi)
-                            g.oi[at + p] = 0 + xi;
+        const size_t base = blk * g.n * inner;  // the result has the operand's shape
+        for (size_t p = 0; p < inner; ++p) {
+            const size_t at = base + p;
+            if constexpr (Complex) {
+                const double xi = im ? im[at] : 0.0;
+                if constexpr (Product)
+                    complex_mul(1.0, 0.0, re[at], xi, o[at], oi[at]);
+                else {
+                    o[at] = 0 + re[at];
+                    oi[at] = 0 + xi;
+                }
+            } else {
+                o[at] = Product ? 1 * re[at] : 0 + re[at];
+            }
+        }
+        for (size_t k = 1; k < g.n; ++k) {
+            const size_t at = base + k * inner;
+            const double* prev = o + at - inner;
+            const double* x = re + at;
+            double* out = o + at;
+            if constexpr (Complex) {
+                const double* prev_i = oi + at - inner;
+                for (size_t p = 0; p < inner; ++p) {
+                    const double xi = im ? im[at + p] : 0.0;
+                    if constexpr (Product)
+                        complex_mul(prev[p], prev_i[p], x[p], xi, out[p], oi[at + p]);
+                    else {
+                        out[p] = prev[p] + x[p];
+                        oi[at + p] = prev_i[p] + xi;
                     }
-                    continue;
                 }
-                const size_t prev = at + p - g.inner;
-                if (product) {
-                    if (g.oi)
-                        complex_mul(g.o[prev], g.oi[prev], xr, xi, g.o[at + p], g.oi[at + p]);
-                    else
-                        g.o[at + p] = g.o[prev] * xr;
-                } else {
-                    g.o[at + p] = g.o[prev] + xr;
-                    if (g.oi)
-                        g.oi[at + p] = g.oi[prev] + xi;
-                }
+            } else {
+                for (size_t p = 0; p < inner; ++p)
+                    out[p] = Product ? prev[p] * x[p] : prev[p] + x[p];
             }
         }
     }
+}
+
+void cumulative_kernel(const reduction& g, bool product)
+{
+    if (product)
+        g.oi ? cumulative_lines<true, true>(g) : cumulative_lines<true, false>(g);
+    else
+        g.oi ? cumulative_lines<false, true>(g) : cumulative_lines<false, false>(g);
 }
 
 void diff_kernel(const reduction& g)
