@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -28,6 +29,15 @@ struct alignas(16) empty_double_block {
     int count;
 };
 empty_double_block shared_empty{{0, 0}, 1 << 30};
+
+// n shares more (or fewer) of a block, interlocked in multi-thread mode.
+inline void add_shares(int* count, int n) noexcept
+{
+    if (qv_mt_mode)
+        __atomic_add_fetch(count, n, __ATOMIC_ACQ_REL);
+    else
+        *count += n;
+}
 
 inline std::size_t align8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
 
@@ -112,8 +122,15 @@ bool Mm::try_allocate(int complex, int room)
             qv_free(count);
             return false;
         }
+        // Every element is the same header on the shared block: built once,
+        // copied into each slot, and counted in one step.
+        Mm proto(storageless_tag{});
+        proto.refcount = &shared_empty.count;
+        proto.pr = shared_empty.data;
         for (int k = 0; k < capacity; ++k)
-            (new (elements + k) Mm(storageless_tag{}))->share_empty_block();
+            std::memcpy(static_cast<void*>(elements + k), static_cast<const void*>(&proto), sizeof(Mm));
+        add_shares(&shared_empty.count, capacity);
+        proto.refcount = nullptr;  // its share was never counted
         pr = elements;
         refcount = count;
     } else {
@@ -164,9 +181,17 @@ void Mm::init_empty(qv_matrix_types type)
 void Mm::free_block() noexcept
 {
     if (flags.type == qv_cell) {
+        // Elements still on the shared empty block (unnamed, like every
+        // element) give their shares back in one step.
         Mm* elements = static_cast<Mm*>(pr);
-        for (int k = 0; k < capacity; ++k)
-            elements[k].~Mm();
+        int on_shared = 0;
+        for (int k = 0; k < capacity; ++k) {
+            if (elements[k].refcount == &shared_empty.count && !elements[k].name)
+                ++on_shared;
+            else
+                elements[k].~Mm();
+        }
+        add_shares(&shared_empty.count, -on_shared);
         qv_free(refcount);
     }
     // The name array goes with the block, even when its last name was removed.
