@@ -34,3 +34,18 @@ Mm svd_W(const Mm& a);
 // the factor of the leading block before it.
 Mm chol(Mm a);
 Mm chol(Mm a, i_o_t, Mm& R, Mm& p);
+
+// The 2-norm condition number, largest over smallest singular value (NaN
+// for an empty argument, Inf for a singular one).
+Mm cond(const Mm& a);
+// The number of singular values above max(size(a))*max(s)*eps, or above tol.
+Mm rank(const Mm& a);
+Mm rank(const Mm& a, const Mm& tol);
+// Orthonormal bases of the null space (columns of V) and of the range
+// (columns of U), cut at eps*max(s)*max(m, n).
+Mm null(const Mm& a);
+Mm orth(const Mm& a);
+// The pseudo-inverse, dropping singular values up to eps*s(1)*length(a),
+// or up to tol.
+Mm pinv(const Mm& a);
+Mm pinv(const Mm& a, const Mm& tol);

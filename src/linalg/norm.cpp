@@ -1,10 +1,7 @@
 // Vector and matrix norms: the p-norms of a vector, and the 1, 2, infinity
-// and Frobenius norms of a matrix (its 2-norm the largest singular value,
-// through LAPACK).
+// and Frobenius norms of a matrix (its 2-norm the largest singular value).
 #include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
-#include "linalg/lapack.hpp"
-#include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/linalg.h"
@@ -89,40 +86,7 @@ double largest_line_sum(const elements& x, int rows, int cols, bool over_rows)
     return best;
 }
 
-// The largest singular value, from LAPACK's SVD without vectors. NaN when
-// the iteration does not converge.
-double largest_singular_value(const elements& x, int m, int n)
-{
-    const int lda = std::max(m, 1), one = 1, query = -1, count = std::min(m, n);
-    scratch<double> s{std::size_t(count)};
-    double dummy = 0, size = 0;
-    int info = 0;
-    if (!x.im) {
-        scratch<double> a{std::size_t(x.n)};
-        std::copy(x.re, x.re + x.n, a.get());
-        dgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, &size, &query, &info, 1, 1);
-        const int lwork = std::max(int(size), 1);
-        scratch<double> work{std::size_t(lwork)};
-        dgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, work.get(), &lwork, &info, 1,
-                1);
-    } else {
-        scratch<double> a(2 * std::size_t(x.n)), rwork(5 * std::size_t(count));
-        for (int k = 0; k < x.n; ++k) {
-            a[2 * std::size_t(k)] = x.re[k];
-            a[2 * std::size_t(k) + 1] = x.im[k];
-        }
-        double complex_size[2] = {0, 0};
-        zgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, complex_size, &query,
-                rwork.get(), &info, 1, 1);
-        const int lwork = std::max(int(complex_size[0]), 1);
-        scratch<double> work(2 * std::size_t(lwork));
-        zgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, work.get(), &lwork,
-                rwork.get(), &info, 1, 1);
-    }
-    return info == 0 ? s[0] : NAN;
-}
-
-double matrix_norm(const elements& x, int rows, int cols, double p, bool inf_text, bool& known)
+double matrix_norm(const Mm& a, const elements& x, int rows, int cols, double p, bool inf_text, bool& known)
 {
     known = true;
     const bool by_rows = p == INFINITY || inf_text;
@@ -139,7 +103,8 @@ double matrix_norm(const elements& x, int rows, int cols, double p, bool inf_tex
         return largest_line_sum(x, rows, cols, true);
     if (extreme_magnitude(x, true) == INFINITY)
         return INFINITY;
-    return largest_singular_value(x, rows, cols);
+    // The library's own SVD, so every 2-norm agrees with max(svd(A)).
+    return svd(a).addr()[0];
 }
 
 } // namespace
@@ -173,7 +138,7 @@ Mm norm(const Mm& x, const Mm& p)
         return Mm(power_sum(e, pv));
     }
     bool known = false;
-    const double v = matrix_norm(e, a.rows(), a.cols(), pv, inf_text, known);
+    const double v = matrix_norm(a, e, a.rows(), a.cols(), pv, inf_text, known);
     if (!known) {
         error("norm: x matrix, P not 1, 2, inf or fro");
         return x_M;
