@@ -49,3 +49,19 @@ Mm orth(const Mm& a);
 // or up to tol.
 Mm pinv(const Mm& a);
 Mm pinv(const Mm& a, const Mm& tol);
+
+// QR factorisation. qr(A): the factored matrix (R in the upper triangle,
+// the Householder vectors below). [Q,R] = qr(A) with Q*R = A; [Q,R,E] with
+// column pivoting, A*E = Q*R. A second input (its value is not read)
+// selects the economy size, with E a row of column indices: A(:, E) = Q*R.
+// qr(A, B) alone is the economy Q.
+Mm qr(const Mm& a);
+Mm qr(const Mm& a, const Mm& economy);
+Mm qr(const Mm& a, i_o_t, Mm& Q, Mm& R);
+Mm qr(const Mm& a, i_o_t, Mm& Q, Mm& R, Mm& E);
+Mm qr(const Mm& a, const Mm& economy, i_o_t, Mm& Q, Mm& R);
+Mm qr(const Mm& a, const Mm& economy, i_o_t, Mm& Q, Mm& R, Mm& E);
+// The factors of A with column j removed, or with column x inserted before
+// column j, by plane rotations.
+Mm qrdelete(const Mm& Q, const Mm& R, const Mm& j, i_o_t, Mm& Q1, Mm& R1);
+Mm qrinsert(const Mm& Q, const Mm& R, const Mm& j, const Mm& x, i_o_t, Mm& Q1, Mm& R1);
