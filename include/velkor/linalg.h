@@ -65,3 +65,31 @@ Mm qr(const Mm& a, const Mm& economy, i_o_t, Mm& Q, Mm& R, Mm& E);
 // column j, by plane rotations.
 Mm qrdelete(const Mm& Q, const Mm& R, const Mm& j, i_o_t, Mm& Q1, Mm& R1);
 Mm qrinsert(const Mm& Q, const Mm& R, const Mm& j, const Mm& x, i_o_t, Mm& Q1, Mm& R1);
+
+// Test matrices. Orders are read from the first element, rounded; an empty
+// argument gives []. magic(n) has equal row, column and diagonal sums;
+// hilb(n)(i, j) = 1/(i+j-1) and invhilb(n) its exact inverse; hadamard(n)
+// for n = 2^k, 12*2^k or 20*2^k; pascalM(n, k) the binomial matrices (k 0
+// symmetric, 1 lower triangular with alternating signs, 2 its rotation);
+// toeplitz(c, r) and hankel(c, r) constant along diagonals and
+// anti-diagonals (toeplitz(c) Hermitian); vander(c) the powers of c down to
+// 0; compan(c) the companion matrix of the polynomial c; cauchy(x, y)
+// 1./(x(i) + y(j)); wilkinson(n) the symmetric tridiagonal with |-h:h| on
+// its diagonal; gallery(3), gallery(5) and rosser() fixed matrices.
+Mm cauchy(const Mm& x);
+Mm cauchy(const Mm& x, const Mm& y);
+Mm compan(const Mm& c);
+Mm gallery(const Mm& n);
+Mm hadamard(Mm n);
+Mm hankel(const Mm& c);
+Mm hankel(const Mm& c, const Mm& r);
+Mm hilb(const Mm& n);
+Mm invhilb(const Mm& n);
+Mm magic(const Mm& n);
+Mm pascalM(const Mm& n);
+Mm pascalM(const Mm& n, const Mm& k);
+Mm rosser();
+Mm toeplitz(const Mm& c);
+Mm toeplitz(const Mm& c, const Mm& r);
+Mm vander(const Mm& c);
+Mm wilkinson(const Mm& n);
