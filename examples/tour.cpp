@@ -199,6 +199,12 @@ int main()
     display(Mm(ss, "S"));
     display(Mm(sv, "V"));
     show("chol([4 2; 2 3])", nullptr, chol(spd));
+    Mm qq, qr_r;
+    qr((BR(3.0), 1.0, semi, 4.0, 2.0), i_o, qq, qr_r);
+    qv_printf(">> [Q, R] = qr([3 1; 4 2])\n");
+    display(Mm(qq, "Q"));
+    display(Mm(qr_r, "R"));
+    show("rank(magic(4))", nullptr, rank(magic(Mm(4.0))));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);

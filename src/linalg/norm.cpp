@@ -2,6 +2,7 @@
 // and Frobenius norms of a matrix (its 2-norm the largest singular value).
 #include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/linalg.h"
@@ -72,18 +73,47 @@ bool any_nan(const elements& x)
     return false;
 }
 
-// Largest sum of magnitudes over the columns (or the rows).
-double largest_line_sum(const elements& x, int rows, int cols, bool over_rows)
+// Largest sum of magnitudes over the columns (or the rows). A NaN makes
+// its sum NaN, and a NaN sum is the result: no line passes a NaN by.
+template <class Magnitude>
+double largest_line_sum(const elements& x, int rows, int cols, bool over_rows, Magnitude&& magnitude)
 {
-    const int lines = over_rows ? rows : cols, length = over_rows ? cols : rows;
     double best = 0;
-    for (int l = 0; l < lines; ++l) {
-        double s = 0;
-        for (int j = 0; j < length; ++j)
-            s += x.magnitude(over_rows ? l + j * rows : j + l * rows);
-        best = std::max(best, s);
+    if (!over_rows) {
+        for (int c = 0; c < cols; ++c) {
+            double s = 0;
+            const std::ptrdiff_t base = std::ptrdiff_t(c) * rows;
+            for (int r = 0; r < rows; ++r)
+                s += magnitude(base + r);
+            if (s != s)
+                return s;
+            best = std::max(best, s);
+        }
+        return best;
+    }
+    // Rows: one pass down the columns into a running sum per row.
+    scratch<double> sums{std::size_t(rows)};
+    std::fill(sums.get(), sums.get() + rows, 0.0);
+    for (int c = 0; c < cols; ++c) {
+        const std::ptrdiff_t base = std::ptrdiff_t(c) * rows;
+        double* acc = sums.get();
+        for (int r = 0; r < rows; ++r)
+            acc[r] += magnitude(base + r);
+    }
+    for (int r = 0; r < rows; ++r) {
+        if (sums[r] != sums[r])
+            return sums[r];
+        best = std::max(best, sums[r]);
     }
     return best;
+}
+
+double largest_line_sum(const elements& x, int rows, int cols, bool over_rows)
+{
+    if (!x.im)
+        return largest_line_sum(x, rows, cols, over_rows, [re = x.re](std::ptrdiff_t k) { return std::fabs(re[k]); });
+    return largest_line_sum(x, rows, cols, over_rows,
+                            [&x](std::ptrdiff_t k) { return std::hypot(x.re[k], x.im[k]); });
 }
 
 double matrix_norm(const Mm& a, const elements& x, int rows, int cols, double p, bool inf_text, bool& known)
@@ -94,13 +124,13 @@ double matrix_norm(const Mm& a, const elements& x, int rows, int cols, double p,
         known = false;
         return 0;
     }
-    // A NaN anywhere leaves no norm: no column or row may pass it by.
-    if (any_nan(x))
-        return NAN;
     if (p == 1)
         return largest_line_sum(x, rows, cols, false);
     if (by_rows)
         return largest_line_sum(x, rows, cols, true);
+    // A NaN anywhere leaves no 2-norm either.
+    if (any_nan(x))
+        return NAN;
     if (extreme_magnitude(x, true) == INFINITY)
         return INFINITY;
     // The library's own SVD, so every 2-norm agrees with max(svd(A)).

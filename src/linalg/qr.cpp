@@ -494,13 +494,16 @@ void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
     for (int k = 0; k < s; ++k) {
         std::fill(e.get(), e.get() + 2 * m, 0.0);
         e[k] = 1;
+        // Reflections past column k + 1 meet only zeros of e_k: leaving
+        // them out changes no bit.
+        const int used = std::min(n, k + 1);
         double* qr = q.addr() + m * idx(k);
         if (complex)
-            qr_apply_split(f.x.addr(), f.x.addi(), &m, &m, &n, f.qraux_r.data(), f.qraux_i.data(), e.get(),
+            qr_apply_split(f.x.addr(), f.x.addi(), &m, &m, &used, f.qraux_r.data(), f.qraux_i.data(), e.get(),
                            e.get() + m, qr, q.addi() + m * idx(k), nullptr, nullptr, nullptr, nullptr, nullptr,
                            nullptr, nullptr, nullptr, &job, &info);
         else
-            qr_apply_real(f.x.addr(), &m, &m, &n, f.qraux_r.data(), e.get(), qr, nullptr, nullptr, nullptr, nullptr,
+            qr_apply_real(f.x.addr(), &m, &m, &used, f.qraux_r.data(), e.get(), qr, nullptr, nullptr, nullptr, nullptr,
                           &job, &info);
     }
     if (E) {
