@@ -205,6 +205,21 @@ int main()
     display(Mm(qq, "Q"));
     display(Mm(qr_r, "R"));
     show("rank(magic(4))", nullptr, rank(magic(Mm(4.0))));
+    section("Eigenvalues");
+    Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
+    show("eig([2 1; 1 2])", nullptr, eig(sym));
+    Mm vectors, values;
+    eig(sym, i_o, vectors, values);
+    qv_printf(">> [V, D] = eig([2 1; 1 2])\n");
+    display(Mm(vectors, "V"));
+    display(Mm(values, "D"));
+    show("eig([0 1; -2 -3])", nullptr, eig((BR(0.0), 1.0, semi, -2.0, -3.0)));
+    show("eig([1 2; -2 1])", nullptr, eig((BR(1.0), 2.0, semi, -2.0, 1.0)));
+    section("Signals");
+    Mm spectrum = fft((BR(1.0), 2.0, 3.0, 4.0));
+    show("X = fft([1 2 3 4])", "X", spectrum);
+    show("real(ifft(X))", nullptr, real(ifft(spectrum)));
+    show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);

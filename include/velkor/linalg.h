@@ -93,3 +93,39 @@ Mm toeplitz(const Mm& c);
 Mm toeplitz(const Mm& c, const Mm& r);
 Mm vander(const Mm& c);
 Mm wilkinson(const Mm& n);
+
+// ---- Hermitian test and plane rotations ----
+// 1 when A is a double matrix equal to its conjugate transpose within
+// 10·eps·min(1, max|A|) (an empty or exactly Hermitian one included); 0 for
+// other element types. A non-square A raises.
+int ishermitian(const Mm& A);
+// The rotation G = [c s; -conj(s) c] with G·[x; y] = [r; 0]: c real, s
+// carries the phases; x = 0 gives c = 0, s = 1.
+Mm givens(const Mm& x, const Mm& y);
+Mm givens(const Mm& x, const Mm& y, i_o_t, Mm& c, Mm& s);
+Mm givens(const Mm& x);
+Mm givens(const Mm& x, i_o_t, Mm& c, Mm& s);
+// G with G·x = y = [norm(x); 0] for a 2-element column x.
+Mm planerot(const Mm& x);
+Mm planerot(const Mm& x, i_o_t, Mm& G, Mm& y);
+
+// ---- Eigenvalues ----
+// The eigenvalues of a square matrix as a column, after balancing. A matrix
+// that ishermitian accepts gives real values in ascending order; a real one
+// gives complex conjugate pairs side by side, positive imaginary part first.
+Mm eig(const Mm& A);
+// V, whose unit-norm columns are the eigenvectors, and D = diag of the
+// eigenvalues in the same order; both real when every eigenvalue is.
+Mm eig(const Mm& A, i_o_t, Mm& V, Mm& D);
+// The eigenvalues (a column) and the eigenvectors of the two-output form.
+Mm eig_D(const Mm& A);
+Mm eig_W(const Mm& A);
+// The engine behind them and the generalized problem: A is a private copy;
+// without vectors D receives the eigenvalue column and V is left alone. A
+// kernel that does not converge leaves NaN where it did not finish.
+void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance);
+// V (complex n-by-n) from the real vector matrix Z of the real kernels, a
+// complex pair's parts in adjacent columns; columns of unit norm.
+void pack_eigenvectors(const Mm& w, const Mm& Z, Mm& V);
+// Every column of M scaled to unit Euclidean norm; zero columns stay.
+void normalize_columns(Mm& M);
