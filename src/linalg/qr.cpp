@@ -600,28 +600,35 @@ Mm from_work(const cwork& w, bool complex)
     return x;
 }
 
-// The plane rotation G = [conj(a) conj(b); -b a] / r with G [a; b] = [r; 0],
-// r = norm([a; b]); the identity when b is 0.
+// The rotation of planerot for the column [a; b]: its four elements and y.
 struct rotation {
     cx g11, g12, g21, g22;
-    cx r;
+    cx y1, y2;
 };
 
-rotation planerot2(cx a, cx b)
+rotation plane_rotation(cx a, cx b, bool complex)
 {
-    if (b == cx(0))
-        return {1, 0, 0, 1, a};
-    const double r = std::hypot(std::abs(a), std::abs(b));
-    return {std::conj(a) / r, std::conj(b) / r, -b / r, a / r, r};
+    Mm x(complex, 0, 0, 2, 1, qv_double);
+    x.addr()[0] = a.real();
+    x.addr()[1] = b.real();
+    if (complex) {
+        x.addi()[0] = a.imag();
+        x.addi()[1] = b.imag();
+    }
+    Mm G, y;
+    planerot(x, i_o, G, y);
+    const Mm g = dense_copy(G), v = dense_copy(y);
+    auto at = [](const Mm& m, int k) { return cx(m.addr()[k], m.isc() ? m.addi()[k] : 0.0); };
+    return {at(g, 0), at(g, 2), at(g, 1), at(g, 3), at(v, 0), at(v, 1)};
 }
 
-// Rotates rows k, k+1 of R at column c (setting [r; 0]), then G times those
+// Rotates rows k, k+1 of R at column c (setting y), then G times those
 // rows over columns first..last, and Q's columns k, k+1 times G'.
-void rotate(cwork& Q, cwork& R, int k, int c, int first, int last)
+void rotate(cwork& Q, cwork& R, int k, int c, int first, int last, bool complex)
 {
-    const rotation g = planerot2(R(k, c), R(k + 1, c));
-    R(k, c) = g.r;
-    R(k + 1, c) = 0;
+    const rotation g = plane_rotation(R(k, c), R(k + 1, c), complex);
+    R(k, c) = g.y1;
+    R(k + 1, c) = g.y2;
     for (int j = first; j <= last; ++j) {
         const cx a = R(k, j), b = R(k + 1, j);
         R(k, j) = g.g11 * a + g.g12 * b;
@@ -651,7 +658,7 @@ Mm qrdelete(const Mm& Q, const Mm& R, const Mm& j, i_o_t, Mm& Q1, Mm& R1)
     cwork q = to_work(Q), r = to_work(r1);
     const int m = r.rows, n = r.cols;
     for (int k = first_index(j); k >= 1 && k <= std::min(n, m - 1); ++k)
-        rotate(q, r, k, k, k + 1, n);
+        rotate(q, r, k, k, k + 1, n, complex);
     Q1 = from_work(q, complex);
     R1 = from_work(r, complex);
     return x_M;
@@ -671,7 +678,7 @@ Mm qrinsert(const Mm& Q, const Mm& R, const Mm& j, const Mm& x, i_o_t, Mm& Q1, M
     cwork q = to_work(Q), r = to_work(r1);
     const int m = r.rows;
     for (int k = m - 1; k >= jj && k >= 1; --k)
-        rotate(q, r, k, jj, k + 1, n + 1);
+        rotate(q, r, k, jj, k + 1, n + 1, complex);
     Q1 = from_work(q, complex);
     R1 = from_work(r, complex);
     return x_M;
