@@ -199,6 +199,12 @@ int main()
     display(Mm(ss, "S"));
     display(Mm(sv, "V"));
     show("chol([4 2; 2 3])", nullptr, chol(spd));
+    Mm qq, qr_r;
+    qr((BR(3.0), 1.0, semi, 4.0, 2.0), i_o, qq, qr_r);
+    qv_printf(">> [Q, R] = qr([3 1; 4 2])\n");
+    display(Mm(qq, "Q"));
+    display(Mm(qr_r, "R"));
+    show("rank(magic(4))", nullptr, rank(magic(Mm(4.0))));
     section("Eigenvalues");
     Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
     show("eig([2 1; 1 2])", nullptr, eig(sym));
