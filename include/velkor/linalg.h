@@ -47,3 +47,20 @@ void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance);
 void pack_eigenvectors(const Mm& w, const Mm& Z, Mm& V);
 // Every column of M scaled to unit Euclidean norm; zero columns stay.
 void normalize_columns(Mm& M);
+
+// ---- Balancing, Hessenberg and Schur forms ----
+// B = T\A·T with T a permutation times a diagonal of powers of 2.
+Mm balance(const Mm& A);
+Mm balance(const Mm& A, i_o_t, Mm& T, Mm& B);
+// H upper Hessenberg and P unitary with A = P·H·P' (real for real A).
+Mm hess(const Mm& A);
+Mm hess(const Mm& A, i_o_t, Mm& P, Mm& H);
+// U unitary and T with A = U·T·U': T real quasi-triangular (2-by-2 blocks
+// for complex pairs) for real A, upper triangular for complex A.
+Mm schur(const Mm& A);
+Mm schur(const Mm& A, i_o_t, Mm& U, Mm& T);
+Mm schur_U(const Mm& A);
+Mm schur_T(const Mm& A);
+// The complex engine of hess (want_hess) and of complex schur
+// (want_schur_vectors); H and U drop an all-zero imaginary part.
+void unitary_hess_schur(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur_vectors);
