@@ -64,3 +64,16 @@ Mm schur_T(const Mm& A);
 // The complex engine of hess (want_hess) and of complex schur
 // (want_schur_vectors); H and U drop an all-zero imaginary part.
 void unitary_hess_schur(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur_vectors);
+
+// ---- Schur-form conversions, eigenvalue condition and trace ----
+// U2 unitary and T2 upper triangular with U2·T2·U2' = U·T·U', from a real
+// Schur pair; both real when T has no 2-by-2 blocks.
+Mm rsf2csf(const Mm& U, const Mm& T, i_o_t, Mm& U2, Mm& T2);
+// Complex eigen-data V, D to the real form VV = V/Tm, DD = Tm·D/Tm with a
+// 2-by-2 real block for each complex pair.
+Mm cdf2rdf(const Mm& V, const Mm& D);
+Mm cdf2rdf(const Mm& V, const Mm& D, i_o_t, Mm& VV, Mm& DD);
+Mm cdf2rdf(const Mm& V);
+Mm cdf2rdf(const Mm& V, i_o_t, Mm& VV, Mm& DD);
+// sum(diag(A)).
+Mm trace(const Mm& A);
