@@ -12,6 +12,28 @@ Mm mldivide(const Mm& a, Mm b);
 Mm norm(const Mm& x);
 Mm norm(const Mm& x, const Mm& p);
 
+// Singular values, a column in decreasing order. A second input selects the
+// economy form of the multi-output calls (its value is not read): U m-by-k,
+// S k-by-n for k = min(m, n); the full form gives U m-by-m, S m-by-n; V is
+// always n-by-n, and A = U*S*V'. The multi-output forms return x_M.
+Mm svd(const Mm& a);
+Mm svd(const Mm& a, const Mm& economy);
+Mm svd(const Mm& a, i_o_t, Mm& U, Mm& S);
+Mm svd(const Mm& a, const Mm& economy, i_o_t, Mm& U, Mm& S);
+Mm svd(const Mm& a, i_o_t, Mm& U, Mm& S, Mm& V);
+Mm svd(const Mm& a, const Mm& economy, i_o_t, Mm& U, Mm& S, Mm& V);
+// U, S or V of the full form.
+Mm svd_U(const Mm& a);
+Mm svd_S(const Mm& a);
+Mm svd_W(const Mm& a);
+
+// The upper triangular R with R'*R = A, for a Hermitian positive definite A
+// (only the upper triangle is read). "chol: %s matrix not positive
+// definite" otherwise. The two-output form raises nothing: p is 0, or the
+// order of the first leading minor that is not positive definite, with R
+// the factor of the leading block before it.
+Mm chol(Mm a);
+Mm chol(Mm a, i_o_t, Mm& R, Mm& p);
 // ---- Hermitian test and plane rotations ----
 // 1 when A is a double matrix equal to its conjugate transpose within
 // 10·eps·min(1, max|A|) (an empty or exactly Hermitian one included); 0 for
