@@ -99,3 +99,27 @@ Mm cdf2rdf(const Mm& V);
 Mm cdf2rdf(const Mm& V, i_o_t, Mm& VV, Mm& DD);
 // sum(diag(A)).
 Mm trace(const Mm& A);
+
+// ---- Generalized eigenvalues and the QZ decomposition ----
+// D = diag(alfa./beta) of A·x = λ·B·x for real square A and B of one size
+// (a diagonal matrix in every form); B a string: the eigenvalues of A
+// without balancing. V has unit-norm columns.
+Mm eig(const Mm& A, const Mm& B);
+Mm eig(const Mm& A, const Mm& B, i_o_t, Mm& V, Mm& D);
+Mm qzval(const Mm& A, const Mm& B);
+Mm qzval(const Mm& A);
+// AA = Q·A·Z upper quasi-triangular, BB = Q·B·Z upper triangular but for
+// BB(n,1), which holds the iteration's tolerance; Q and Z orthogonal; V the
+// generalized eigenvectors.
+Mm qz(const Mm& A, const Mm& B);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB, Mm& Q);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z, Mm& V);
+Mm qz(const Mm& A);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z, Mm& V);
+// The engine of them all: outputs are left alone when a check fails.
+void qz_engine(Mm A, Mm B, Mm& V, Mm& D, Mm& AA, Mm& BB, Mm& Q, Mm& Z, int want_vectors, int want_qz);
