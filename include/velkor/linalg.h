@@ -123,3 +123,14 @@ Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z);
 Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z, Mm& V);
 // The engine of them all: outputs are left alone when a check fails.
 void qz_engine(Mm A, Mm B, Mm& V, Mm& D, Mm& AA, Mm& BB, Mm& Q, Mm& Z, int want_vectors, int want_qz);
+
+// ---- Matrix exponential, logarithm, square root ----
+// e^A by scaling and squaring with the degree-6 diagonal Padé approximant.
+Mm expm(const Mm& A);
+// The principal logarithm and square root through the eigen-decomposition
+// (real when every imaginary part is below eps); the two-output forms add
+// the relative 1-norm residual of expm(L) = A or X·X = A.
+Mm logm(const Mm& A);
+Mm logm(const Mm& A, i_o_t, Mm& L, Mm& esterr);
+Mm sqrtm(const Mm& A);
+Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr);
