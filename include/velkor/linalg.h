@@ -134,3 +134,8 @@ Mm logm(const Mm& A);
 Mm logm(const Mm& A, i_o_t, Mm& L, Mm& esterr);
 Mm sqrtm(const Mm& A);
 Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr);
+// A^B: integral powers by repeated squaring (negative ones of inv(A)),
+// others through the eigen-decomposition of the matrix operand; a struct
+// operand calls its class's mpower.
+Mm mpower(const Mm& A, Mm B);
+Mm mpower(const Mm& A);

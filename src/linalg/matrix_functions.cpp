@@ -102,3 +102,69 @@ Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr)
     esterr = rdivide(norm(X * X - A, Mm(1.0)), norm(A, Mm(1.0)));
     return x_M;
 }
+
+namespace {
+
+// inv(A) for the negative powers, through left division by the identity.
+Mm inverse_of(const Mm& A)
+{
+    return mldivide(A, eye(double(A.rows())));
+}
+
+// R = V·diag(f(d))/V for the eigen-decomposition of M, real when every
+// eigenvalue-built part is real.
+template <class F>
+Mm power_through_eigenvalues(const Mm& M, F f)
+{
+    Mm V, D;
+    eig(M, i_o, V, D);
+    Mm R = (V * diag(f(diag(D)))) / V;
+    R.getreal(0);
+    return R;
+}
+
+} // namespace
+
+Mm mpower(const Mm& A, Mm B)
+{
+    if (A.isstruct() || B.isstruct())
+        return call_class_function("mpower", A, B);
+    if (error_square(A, "mpower") || error_square(B, "mpower"))
+        return x_M;
+    if (A.rows() == 0 || A.cols() == 0 || B.rows() == 0)
+        return nop_M;
+    if (A.size() == 1 && B.rows() == 1)
+        return power(A, B);
+    if (isscalar(B)) {
+        if (B.issparse() || B.gettype() != qv_double)
+            B.deepcopy(B.isc(), 0, B, qv_double);
+        const double br = B.addr()[0], bi = B.isc() ? B.addi()[0] : 0.0;
+        if (bi == 0 && br < 0)
+            return mpower(inverse_of(A), Mm(-br));
+        if (bi == 0 && std::isfinite(br) && std::floor(br) == br) {
+            // Repeated squaring on the exponent held as a double: its
+            // halving ends within 1024 passes however large it is.
+            Mm P = identity_like(A);
+            Mm X = A;
+            for (double k = br;;) {
+                if (std::fmod(k, 2.0) == 1.0)
+                    P = P * X;
+                k = std::floor(k / 2);
+                if (k == 0)
+                    break;
+                X = X * X;
+            }
+            return P;
+        }
+        return power_through_eigenvalues(A, [&](const Mm& d) { return power(d, B); });
+    }
+    if (A.size() == 1)
+        return power_through_eigenvalues(B, [&](const Mm& d) { return power(A, d); });
+    error("%s: matrix^matrix not supported.", "mpower");
+    return x_M;
+}
+
+Mm mpower(const Mm&)
+{
+    return Mm(error_input("mpower", 1));
+}

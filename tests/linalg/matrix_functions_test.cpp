@@ -111,4 +111,46 @@ TEST(Sqrtm, SquareReproducesTheArgument)
     EXPECT_ERROR(sqrtm(zeros(2.0, 3.0)), "sqrtm: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
 }
 
+TEST(Mpower, PowersOfMatrices)
+{
+    const Mm a = test::real(2, 2, {2, 1, 1, 3});
+    struct Case {
+        const char* what;
+        Mm got, want;
+        double tolerance;
+    };
+    const Mm five = a * a * a * a * a;
+    const std::vector<Case> cases = {
+        {"A^0", mpower(a, Mm(0.0)), eye(2.0), 0},
+        {"A^1", mpower(a, Mm(1.0)), a, 0},
+        {"A^-1", mpower(a, Mm(-1.0)), test::real(2, 2, {0.6, -0.2, -0.2, 0.4}), 4 * eps},
+        {"A^5", mpower(a, Mm(5.0)), five, 8 * eps * max_abs(five)},
+        {"A^-2", mpower(a, Mm(-2.0)), test::real(2, 2, {0.4, -0.2, -0.2, 0.2}), 8 * eps},
+        {"2^eye(2)", mpower(Mm(2.0), eye(2.0)), test::real(2, 2, {2, 0, 0, 2}), 4 * eps},
+        {"diag([4 9])^0.5", mpower(test::real(2, 2, {4, 0, 0, 9}), Mm(0.5)), test::real(2, 2, {2, 0, 0, 3}), 4 * eps},
+        {"scalar pair", mpower(Mm(2.0), Mm(10.0)), Mm(1024.0), 0},
+        {"[1 1; 0 1]^2^40 ends", mpower(test::real(2, 2, {1, 0, 1, 1}), Mm(std::ldexp(1.0, 40))),
+         test::real(2, 2, {1, 0, std::ldexp(1.0, 40), 1}), 0},
+        {"[1 1; 0 1]^(2^70 + 2^20)", mpower(test::real(2, 2, {1, 0, 1, 1}), Mm(std::ldexp(1.0, 70) + std::ldexp(1.0, 20))),
+         test::real(2, 2, {1, 0, std::ldexp(1.0, 70) + std::ldexp(1.0, 20), 1}), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(test::extents(c.got), test::extents(c.want));
+        EXPECT_LE(max_diff(c.got, c.want), c.tolerance);
+    }
+    // A real matrix to a fractional power with a negative eigenvalue.
+    const Mm root = mpower(test::real(2, 2, {-4, 0, 0, 9}), Mm(0.5));
+    ASSERT_TRUE(root.isc());
+    EXPECT_NEAR(root.addi()[0], 2, 4 * eps);
+    EXPECT_NEAR(root.addr()[3], 3, 4 * eps);
+
+    EXPECT_EQ(test::extents(mpower(Mm(), a)), (std::vector<int>{0, 0}));
+    EXPECT_EQ(test::extents(mpower(a, Mm())), (std::vector<int>{0, 0}));
+    EXPECT_ERROR(mpower(a, a), "mpower: matrix^matrix not supported.");
+    EXPECT_ERROR(mpower(a), "mpower does not accept 1 input");
+    EXPECT_ERROR(mpower(zeros(2.0, 3.0), Mm(2.0)),
+                 "mpower: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
 } // namespace
