@@ -128,9 +128,30 @@ extern int nargout_set;
 Mm lasterr();
 Mm lasterr(const Mm& x);
 
-// Function name and line of the current frame of the language call stack.
-const char* vfilename();
-int vfileline();
+// ---- call information and version ----
+// nargin_val and nargout_val as values; argn gives the output count first.
+Mm nargin();
+Mm nargout();
+Mm argn(i_o_t, Mm& outputs, Mm& inputs);
+// "" when low <= n <= high, else "too few input arguments" or (winning
+// when both hold) "too many input arguments".
+Mm nargchk(const Mm& low);
+Mm nargchk(const Mm& low, const Mm& high);
+Mm nargchk(const Mm& low, const Mm& high, const Mm& n);
+// The name (without directory and extension) and line of the language file
+// being run; "unknown" and 0 outside any call.
+Mm vfilename();
+Mm vfileline();
+// "4.51 VORSEN"; the two-output form adds the release date "Sep 14 2000".
+Mm version();
+Mm version(i_o_t, Mm& v, Mm& d);
+// Shows the version.
+Mm ver();
+// The largest finite and the smallest normalised double.
+Mm realmax();
+Mm realmin();
+// The current directory, as cd() gives it.
+Mm pwd();
 
 // ---- argument assertions ----
 // Each runs its tests on x in the order of its name (integer, real, scalar,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "value.h"
+#include "list.h"
 
 #include <cstddef>
 
@@ -329,3 +330,20 @@ Mm soundsc(const Mm& y, const Mm& fs, const Mm& bits);
 using wave_player_t = int (*)(const unsigned char* image, std::size_t bytes);
 extern wave_player_t wave_player;
 int default_wave_player(const unsigned char* image, std::size_t bytes);
+
+// ---- data files ----
+// Version 5 (the default, ".vor" added to a name without a '.'), version 4
+// and ASCII files; the kind of a file is read from its first bytes. Targets
+// and values are the variables of a list, each carrying its name.
+// The first variable of the file.
+Mm load(const Mm& name);
+// Each target from the variable of its name (version 5), the records in
+// order (version 4) or the one matrix (ASCII).
+Mm load(const Mm& name, const Mc& targets);
+Mm vbload(const Mm& name);
+Mm save(const Mm& name, const Mc& values);
+// list{1} is the file name, the other elements the values.
+Mm vbsave(const Mm& list);
+Mm saveV4(const Mm& name, const Mc& values);
+// The rows of each value's first page, each element in 23 columns.
+Mm saveascii(const Mm& name, const Mc& values);

@@ -133,16 +133,6 @@ TEST_F(Workspace, SetnameRegistersAndNamelessValuesAreIgnored)
     EXPECT_EQ(variables_scope.scope_lookup("named", 1), &v);
 }
 
-TEST(CallInfo, CurrentFrameOfTheLanguageCallStack)
-{
-    qv_error_stack.functions[1] = "caller";
-    qv_error_stack.lines[1] = 42;
-    qv_error_stack.depth = 1;
-    EXPECT_STREQ(vfilename(), "caller");
-    EXPECT_EQ(vfileline(), 42);
-    qv_error_stack.depth = 0;
-}
-
 TEST(EvaluationHooks, FevalReportsWhenNotLinked)
 {
     Mm a, b, c, d, e, f;
