@@ -77,9 +77,10 @@ void expect_same(const Mm& a, const Mm& b)
         ASSERT_EQ(va.size(), vb.size());
         for (std::size_t k = 0; k < va.size(); ++k)
             EXPECT_BITS_EQ(va[k], vb[k]);
-        if (a.isc() && b.isc() && !a.issparse())
+        if (a.isc() && b.isc() && !a.issparse()) {
             for (int k = 1; k <= a.size(); ++k)
                 EXPECT_EQ(*a.addi(k), *b.addi(k));
+        }
     } else if (a.gettype() == qv_uint8) {
         for (int k = 1; k <= a.size(); ++k)
             EXPECT_EQ(a.ur(k), b.ur(k));
