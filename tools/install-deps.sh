@@ -3,7 +3,7 @@
 # asking apt-get only for the ones that are missing.
 set -eu
 
-packages="build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libopenblas-dev libsuperlu-dev libfftw3-dev"
+packages="build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libopenblas-dev libsuperlu-dev libfftw3-dev libpng-dev"
 
 missing=""
 for p in $packages; do

@@ -6,6 +6,7 @@
 #include "io/files.hpp"
 #include "temp_dir.hpp"
 #include "vizmo4510.h"
+#include "vizmo_test.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -153,11 +154,14 @@ TEST_F(Files, DeleteRemovesAFileOrHandsHandlesToTheEngine)
     deleteM(t("gone.txt"));
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "gone.txt"));
     deleteM(t("gone.txt"));  // a missing file is not reported
-    vizmo_log_clear();
-    deleteM(test::row({3, 4.5}));
-    ASSERT_EQ(vizmo_log_size(), 2);
-    EXPECT_STREQ(vizmo_log_line(0), "delete 3");
-    EXPECT_STREQ(vizmo_log_line(1), "delete 4.5");
+    vizmo::test::reset();
+    const double f1 = vizmo_create_object("Figure", 1);
+    const double f2 = vizmo_create_object("Figure", 2);
+    ASSERT_TRUE(vizmo::test::exists(f1) && vizmo::test::exists(f2));
+    deleteM(test::row({f1, f2}));
+    EXPECT_FALSE(vizmo::test::exists(f1));
+    EXPECT_FALSE(vizmo::test::exists(f2));
+    vizmo::test::reset();
 }
 
 TEST_F(Files, DirListsNamesDatesWholeSizesAndKinds)
