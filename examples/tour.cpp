@@ -221,6 +221,20 @@ int main()
     show("real(ifft(X))", nullptr, real(ifft(spectrum)));
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
 
+    section("Files");
+    Mm file = tempname();
+    Mm fid = fopen(file, TM("w"));
+    qv_printf(">> fid = fopen(tempname(), 'w'); fprintf(fid, '%%d %%d\\n', [1 2 3 4]); fclose(fid);\n");
+    fprintf(fid, TM("%d %d\\n"), CL((BR(1.0), 2.0, 3.0, 4.0)));
+    fclose(fid);
+    fid = fopen(file);
+    qv_printf(">> fid = fopen(name);\n");
+    show("fgetl(fid)", nullptr, fgetl(fid));
+    show("fscanf(fid, '%d')", nullptr, fscanf(fid, TM("%d")));
+    fclose(fid);
+    deleteM(file);
+    show("fullfile('data', 'run1', 'x.wav')", nullptr, fullfile((CL("data"), "run1", "x.wav")));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;
