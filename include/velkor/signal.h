@@ -51,3 +51,14 @@ Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi);
 Mm filter(const Mm& b, const Mm& a, const Mm& x);
 Mm filter(const Mm& b);
 Mm filter(const Mm& b, const Mm& a);
+
+// ---- convolution ----
+// conv(a, b): the product of the polynomials a and b (vectors, read by
+// linear index), oriented like the longer operand (b on equal lengths).
+Mm conv(Mm a, Mm b);
+Mm conv(const Mm& x);
+// deconv(b, a): quotient q and remainder r with b = conv(a, q) + r.
+Mm deconv(const Mm& b, const Mm& a, i_o_t, Mm& q, Mm& r);
+Mm deconv(const Mm& b, const Mm& a);
+Mm deconv(const Mm& x, i_o_t, Mm& q, Mm& r);
+Mm deconv(const Mm& x);

@@ -8,6 +8,7 @@
 extern "C" {
 
 void dscal_(const int* n, const double* alpha, double* x, const int* incx);
+void daxpy_(const int* n, const double* alpha, const double* x, const int* incx, double* y, const int* incy);
 
 void dgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k, const double* alpha,
             const double* a, const int* lda, const double* b, const int* ldb, const double* beta, double* c,
