@@ -62,3 +62,17 @@ Mm deconv(const Mm& b, const Mm& a, i_o_t, Mm& q, Mm& r);
 Mm deconv(const Mm& b, const Mm& a);
 Mm deconv(const Mm& x, i_o_t, Mm& q, Mm& r);
 Mm deconv(const Mm& x);
+
+// ---- two-dimensional convolution ----
+// conv2(a, b, shape): the full convolution, or its "same" part (a's size)
+// or "valid" part (measured against the operand with more elements); the
+// shape is read from its first letter. conv2(u, v, A, shape): A convolved
+// with u down its columns and with v along its rows.
+Mm conv2(Mm a, Mm b, const Mm& shape);
+Mm conv2(Mm u, Mm v, Mm A, const Mm& shape);
+Mm conv2(const Mm& a, const Mm& b);
+Mm conv2(const Mm& a);
+// filter2(h, x, shape): correlation of x with h ("same" by default).
+Mm filter2(const Mm& h, const Mm& x, const Mm& shape);
+Mm filter2(const Mm& h, const Mm& x);
+Mm filter2(const Mm& h);
