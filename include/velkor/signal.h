@@ -76,3 +76,13 @@ Mm conv2(const Mm& a);
 Mm filter2(const Mm& h, const Mm& x, const Mm& shape);
 Mm filter2(const Mm& h, const Mm& x);
 Mm filter2(const Mm& h);
+
+// ---- resampling ----
+// upfirdn(x, h, p, q): x upsampled by p, filtered by h and downsampled by q
+// (p and q rounded; columns of matrices one by one). upfirdn_vec is the
+// vector kernel; an empty operand gives the scalar 0.
+Mm upfirdn(Mm x, Mm h, const Mm& p, const Mm& q);
+Mm upfirdn(const Mm& x, const Mm& h, const Mm& p);
+Mm upfirdn(const Mm& x, const Mm& h);
+Mm upfirdn(const Mm& x);
+Mm upfirdn_vec(const Mm& x, const Mm& h, int p, int q);
