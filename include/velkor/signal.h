@@ -86,3 +86,14 @@ Mm upfirdn(const Mm& x, const Mm& h, const Mm& p);
 Mm upfirdn(const Mm& x, const Mm& h);
 Mm upfirdn(const Mm& x);
 Mm upfirdn_vec(const Mm& x, const Mm& h, int p, int q);
+
+// ---- pairing and numbering ----
+// cplxpair(x, tol, dim): along dim, complex conjugate pairs first (by real
+// part, negative imaginary part first), then the real numbers ascending;
+// numbers that do not pair within tol raise an error.
+Mm cplxpair(Mm x, Mm tol, const Mm& dim);
+Mm cplxpair(const Mm& x, const Mm& tol);
+Mm cplxpair(const Mm& x);
+// nested(n): the n x n grid whose interior is numbered in nested-dissection
+// order, the border zero.
+Mm nested(const Mm& n);
