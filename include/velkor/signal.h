@@ -97,3 +97,20 @@ Mm cplxpair(const Mm& x);
 // nested(n): the n x n grid whose interior is numbered in nested-dissection
 // order, the border zero.
 Mm nested(const Mm& n);
+
+// ---- statistics ----
+// mean along dim (the first extent above 1 by default); NaN for an empty x.
+Mm mean(const Mm& x);
+Mm mean(const Mm& x, const Mm& dim);
+// The standard deviation along dim, normalised by m - 1, or by m when flag
+// is non-zero.
+Mm stdM(const Mm& x);
+Mm stdM(const Mm& x, const Mm& flag);
+Mm stdM(const Mm& x, const Mm& flag, const Mm& dim);
+// The covariance of the columns of x (a vector is one variable), or of x(:)
+// and y(:); a scalar second argument is the flag (> 0: normalise by m).
+Mm cov(const Mm& x);
+Mm cov(const Mm& x, const Mm& y);
+Mm cov(const Mm& x, const Mm& y, const Mm& flag);
+Mm corrcoef(const Mm& x);
+Mm corrcoef(const Mm& x, const Mm& y);
