@@ -114,3 +114,26 @@ Mm cov(const Mm& x, const Mm& y);
 Mm cov(const Mm& x, const Mm& y, const Mm& flag);
 Mm corrcoef(const Mm& x);
 Mm corrcoef(const Mm& x, const Mm& y);
+
+// ---- polynomials (coefficient vectors, highest power first) ----
+Mm polyval(Mm p, Mm x);
+Mm polyval(Mm p);
+// p evaluated at the square matrix X by matrix products.
+Mm polyvalm(const Mm& p, const Mm& X);
+Mm polyvalm(const Mm& p);
+// The monic polynomial with the roots x (a vector) or the eigenvalues of x;
+// non-finite roots are dropped.
+Mm poly(const Mm& x);
+// The roots as a column: one zero per trailing zero coefficient, then the
+// eigenvalues of the companion matrix.
+Mm roots(const Mm& p);
+// Derivatives: of a, of the product a b, and of the quotient a/b as q/d.
+Mm polyder(const Mm& a);
+Mm polyder(const Mm& a, const Mm& b);
+Mm polyder(const Mm& a, i_o_t, Mm& q, Mm& d);
+Mm polyder(const Mm& a, const Mm& b, i_o_t, Mm& q, Mm& d);
+// The three polynomials behind polyder: a'b + ab', a'b - ab' and b b, with
+// leading zeros removed.
+void polyder_core(const Mm& a, const Mm& b, Mm& sum, Mm& difference, Mm& square);
+// x from its first non-zero coefficient on; the scalar 0 when all are zero.
+Mm strip_leading_zeros(const Mm& x);
