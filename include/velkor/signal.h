@@ -137,3 +137,22 @@ Mm polyder(const Mm& a, const Mm& b, i_o_t, Mm& q, Mm& d);
 void polyder_core(const Mm& a, const Mm& b, Mm& sum, Mm& difference, Mm& square);
 // x from its first non-zero coefficient on; the scalar 0 when all are zero.
 Mm strip_leading_zeros(const Mm& x);
+
+// ---- piecewise polynomials ----
+// The pp form is the real row [10, 1, L, breaks (L+1), k, coefficients (the
+// L x k matrix column-major, highest power first in x - breaks(i))].
+Mm mkpp(Mm breaks, Mm coefs);
+Mm mkpp(Mm breaks);
+Mm unmkpp(const Mm& pp, i_o_t, Mm& breaks, Mm& coefs, Mm& l, Mm& k);
+// The values at xx, shaped like xx; a point on an interior break belongs
+// to the piece that starts there, a NaN point gives NaN.
+Mm ppval(const Mm& pp, Mm xx);
+Mm ppval(Mm pp);
+// The not-a-knot cubic spline through (x, y) as a pp value (a line for two
+// points, one parabola for three), or its values at xx.
+Mm spline(const Mm& x, const Mm& y);
+Mm spline(const Mm& x, const Mm& y, const Mm& xx);
+Mm spline(Mm x);
+// Solves the tridiagonal system (sub-, main and super-diagonal) for the
+// columns of B by elimination with row interchanges.
+Mm tridiag_solve(Mm sub, Mm diag, Mm super, const Mm& B);
