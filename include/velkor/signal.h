@@ -156,3 +156,33 @@ Mm spline(Mm x);
 // Solves the tridiagonal system (sub-, main and super-diagonal) for the
 // columns of B by elimination with row interchanges.
 Mm tridiag_solve(Mm sub, Mm diag, Mm super, const Mm& B);
+
+// ---- linear time-invariant models ----
+// State space (A, B, C, D), transfer function (numerator rows num over the
+// row den) and zeros, poles and gains (z one column per output, padded with
+// Inf). Only input iu (default 1) of a multi-input system is converted.
+Mm ss2tf(const Mm& A, Mm B, const Mm& C, Mm D, const Mm& iu, i_o_t, Mm& num, Mm& den);
+Mm ss2tf(const Mm& A, const Mm& B, const Mm& C, const Mm& D, i_o_t, Mm& num, Mm& den);
+Mm ss2zp(const Mm& A, const Mm& B, const Mm& C, const Mm& D, const Mm& iu, i_o_t, Mm& z, Mm& p, Mm& k);
+Mm ss2zp(const Mm& A, const Mm& B, const Mm& C, const Mm& D, i_o_t, Mm& z, Mm& p, Mm& k);
+Mm ss2zp(const Mm& A, const Mm& B, const Mm& C, const Mm& D, i_o_t, Mm& z, Mm& p);
+// The controller canonical form; an improper transfer function is refused.
+Mm tf2ss(Mm num, Mm den, i_o_t, Mm& A, Mm& B, Mm& C, Mm& D);
+Mm tf2zp(Mm num, Mm den, i_o_t, Mm& z, Mm& p, Mm& k);
+Mm tf2zp(const Mm& num, const Mm& den, i_o_t, Mm& z, Mm& p);
+Mm zp2tf(const Mm& z, const Mm& p, Mm k, i_o_t, Mm& num, Mm& den);
+Mm zp2ss(Mm z, Mm p, const Mm& k, i_o_t, Mm& A, Mm& B, Mm& C, Mm& D);
+// The 1-based position of the first non-zero element of v, 0 for none.
+int first_nonzero(const Mm& v);
+// den without leading zeros and both divided by its first coefficient.
+void tf_normalize(Mm& num, Mm& den);
+// ltitr: the trajectory of x[k+1] = a x[k] + b u[k] (one row per step of u,
+// from x0 = 0 by default), one state per row of the result. ltifr: the
+// frequency response (s I - a) \ b, one column per element of s.
+Mm ltitr(Mm a, Mm b, Mm u, Mm x0);
+Mm ltitr(const Mm& a, const Mm& b, const Mm& u);
+Mm ltitr(const Mm& a);
+Mm ltitr(const Mm& a, const Mm& b);
+Mm ltifr(const Mm& a, const Mm& b, const Mm& s);
+Mm ltifr(const Mm& a);
+Mm ltifr(const Mm& a, const Mm& b);
