@@ -95,9 +95,9 @@ Mm spline(const Mm& x0, const Mm& y0)
     std::vector<int> order(std::max(n, 0));
     std::iota(order.begin(), order.end(), 0);
     const double* xr = x.addr();
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return xr[a] == xr[a] && (xr[b] != xr[b] || xr[a] < xr[b]);
-    });
+    auto before = [&](int a, int b) { return xr[a] == xr[a] && (xr[b] != xr[b] || xr[a] < xr[b]); };
+    if (!std::is_sorted(order.begin(), order.end(), before))  // a stable sort keeps sorted data as it is
+        std::stable_sort(order.begin(), order.end(), before);
     std::vector<double> xs(n), dx(n > 0 ? n - 1 : 0);
     for (int k = 0; k < n; ++k)
         xs[k] = xr[order[k]];
