@@ -220,6 +220,8 @@ int main()
     show("X = fft([1 2 3 4])", "X", spectrum);
     show("real(ifft(X))", nullptr, real(ifft(spectrum)));
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
+    show("roots([1 -3 2])", nullptr, roots((BR(1.0), -3.0, 2.0)));
+    show("polyval([1 2 3], [0 1 2])", nullptr, polyval((BR(1.0), 2.0, 3.0), (BR(0.0), 1.0, 2.0)));
 
     section("Files");
     Mm file = tempname();
