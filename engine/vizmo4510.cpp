@@ -86,6 +86,8 @@ void vizmo_redraw(void) { record("redraw"); }
 
 void vizmo_exit(int code) { record("exit %d", code); }
 
+void vizmo_delete_object(double handle) { record("delete %.17g", handle); }
+
 int vizmo_button_press(void)
 {
     int answer = 0;

@@ -15,6 +15,7 @@
 #include "velkor/linalg.h"
 #include "velkor/signal.h"
 #include "velkor/bessel.h"
+#include "velkor/optim.h"
 #include "velkor/host.h"
 #include "velkor/io.h"
 #include "velkor/graphics.h"

@@ -22,6 +22,8 @@ void vizmo_set_error_hook(void (*hook)(const char*));
 void vizmo_set_destroy_hook(void (*hook)(Mm*));
 void vizmo_redraw(void);
 void vizmo_exit(int code);
+/* Deletes the object of a handle (and its children). */
+void vizmo_delete_object(double handle);
 /* Whether a mouse button was pressed in a figure since the last question:
    1 or 0. The stand-in has no figures on screen: it answers from the
    script a test gives it, and 0 once the script is used up. A run of

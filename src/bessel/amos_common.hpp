@@ -8,7 +8,7 @@
 #include "engine/higher_functions.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
-#include "linalg/machine.hpp"
+#include "linalg/kernels.hpp"
 
 #include <cmath>
 
