@@ -530,6 +530,9 @@ void LpSolver::postsolve()
     for (int j = 0; j < n0_; ++j)
         objective_ += c0_[j] * x_out_[j];
     y_out_.assign(m0_, 0.0);
-    for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i)
+    rows_kept_.assign(m0_, 0);
+    for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i) {
         y_out_[row_id_[i]] = ys_[i];
+        rows_kept_[row_id_[i]] = standard_row_kept_[i];
+    }
 }

@@ -449,6 +449,9 @@ void LpSolver::iterate()
     for (int j = 0; j < n; ++j)
         xs_[j] = it.x[j] / q[j];
     ys_.assign(m_, 0.0);
-    for (int i = 0; i < m; ++i)
+    standard_row_kept_.assign(m_, 0);
+    for (int i = 0; i < m; ++i) {
         ys_[kept_rows[i]] = it.y[i] / r[i];
+        standard_row_kept_[kept_rows[i]] = 1;
+    }
 }

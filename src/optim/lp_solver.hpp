@@ -38,6 +38,9 @@ public:
     const std::vector<double>& x() const { return x_out_; }
     const std::vector<double>& y() const { return y_out_; }
     double objective() const { return objective_; }
+    // Per loaded row: 1 when its multiplier was computed (the row survived
+    // presolve and was not dropped as dependent).
+    const std::vector<char>& rows_kept() const { return rows_kept_; }
     int iterations() const { return iter_; }
 
     // Internal steps, public for the tests of the presolve and the reader.
@@ -88,6 +91,7 @@ private:
     int pivot_limit_ = 5;
     double objective_ = 0;
     std::vector<double> x_out_, y_out_;
+    std::vector<char> rows_kept_, standard_row_kept_;
     std::vector<double> xs_, ys_;  // standard-form solution (x per column, y per row)
     std::vector<double> c0_;       // costs as loaded
     std::vector<double> lo_, hi_;  // row activity limits during presolve
