@@ -236,6 +236,11 @@ int main()
     fclose(fid);
     deleteM(file);
     show("fullfile('data', 'run1', 'x.wav')", nullptr, fullfile((CL("data"), "run1", "x.wav")));
+    section("Bessel functions");
+    show("besselj([0 1 2], 1)", nullptr, besselj((BR(0.0), 1.0, 2.0), Mm(1.0)));
+    show("besselk(0, -1)", nullptr, besselk(Mm(0.0), Mm(-1.0)));
+    show("besseli(1, 1000, 1)", nullptr, besseli(Mm(1.0), Mm(1000.0), Mm(1.0)));
+    show("airy(2, [0 1])", nullptr, airy(Mm(2.0), (BR(0.0), 1.0)));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
