@@ -27,3 +27,57 @@ Mm optimset(const Mm& first, const Mm& rest);
 Mm optimget(const Mm& opts, const Mm& name);
 Mm optimget(const Mm& opts, const Mm& name, const Mm& dflt);
 
+// ---- zero finding ----
+// A zero of the function named f: from a scalar start x (0 by default) an
+// outward search for a sign change first, then Brent's zero finder on the
+// interval (ends in any order). tol: absolute tolerance (empty, 0, negative
+// or NaN: 10 times the smallest normal double); trace is not used; P: cell
+// of extra parameters passed after the point. NaN when a value at the
+// bracket is not finite.
+Mm fzero(const Mm& f);
+Mm fzero(const Mm& f, const Mm& x);
+Mm fzero(const Mm& f, const Mm& x, const Mm& tol);
+Mm fzero(const Mm& f, const Mm& x, const Mm& tol, const Mm& trace);
+Mm fzero(const Mm& f, const Mm& x, const Mm& tol, const Mm& trace, const Mm& P);
+
+// ---- bounded one-dimensional minimisation ----
+// A minimiser of the function named f on the interval between the first
+// elements of x1 and x2 (in any order), by Brent's golden-section and
+// parabolic search. fmin reads the options vector (position 2 the
+// tolerance, else 1e-4; position 14 the pass limit, else 1000) and returns
+// a 1x18 vector with position 2 the tolerance, 8 the value at x and 10 the
+// number of passes. fminbnd reads an options structure; exitflag is 0 when
+// the passes reached the limit, else 1. A non-finite value gives x = NaN.
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2);
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options);
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, const Mm& P);
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& options_out);
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, i_o_t, Mm& x, Mm& options_out);
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, const Mm& P, i_o_t, Mm& x, Mm& options_out);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& fval);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, i_o_t, Mm& x, Mm& fval);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& fval, Mm& exitflag);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, i_o_t, Mm& x, Mm& fval, Mm& exitflag);
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval,
+           Mm& exitflag);
+
+// ---- quadrature ----
+// The integral of the function named f from a to b by the nested 10-, 21-,
+// 43- and 87-point Gauss-Kronrod-Patterson rules, without subdivision: f
+// gets one row of all the new abscissae per rule (at most three calls of
+// 21, 22 and 44 points) and must work element by element. tol: relative
+// tolerance (1e-9 when absent, 0, negative or NaN; at least 50 eps); trace
+// is not used; P: cell of extra parameters after the abscissae. The
+// 87-point estimate is returned when the tolerance is not met. The one- and
+// two-argument forms only reject the call.
+Mm quad8(const Mm& f);
+Mm quad8(const Mm& f, const Mm& a);
+Mm quad8(const Mm& f, const Mm& a, const Mm& b);
+Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol);
+Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace);
+Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, const Mm& P);
+
