@@ -36,6 +36,22 @@ void show(const char* statement, const char* name, const Mm& value)
 
 void section(const char* title) { qv_printf("\n%s\n", title); }
 
+// The host's function caller: the solvers call user functions by name
+// through it. This host knows one function, Rosenbrock's valley.
+Mm host_feval(Mm name, Mm args, i_o_t, Mm& out1, Mm&, Mm&, Mm&, Mm&, Mm&)
+{
+    char text[32];
+    Mstr(name, text, sizeof text);
+    const Mm x = Mm(args.br(Mm(1.0)));
+    if (text[0] == 'r') {
+        const double a = x.r(1.0), b = x.r(2.0);
+        out1 = Mm(100 * (b - a * a) * (b - a * a) + (1 - a) * (1 - a));
+    } else {
+        error("Undefined function '%s'.", text);
+    }
+    return out1;
+}
+
 } // namespace
 
 int main()
@@ -214,6 +230,14 @@ int main()
     show("X = fft([1 2 3 4])", "X", spectrum);
     show("real(ifft(X))", nullptr, real(ifft(spectrum)));
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
+
+    section("Optimisation");
+    feval_func = host_feval;
+    Mm xmin, fval;
+    fminsearch(TM("rosenbrock"), (BR(-1.2), 1.0), optimset(TM("TolX"), CL(1e-8)), i_o, xmin, fval);
+    qv_printf(">> [x, fval] = fminsearch('rosenbrock', [-1.2 1], optimset('TolX', 1e-8))\n");
+    display(Mm(xmin, "x"));
+    display(Mm(fval, "fval"));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);

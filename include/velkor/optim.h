@@ -81,3 +81,103 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol);
 Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace);
 Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, const Mm& P);
 
+// ---- multivariate minimisation ----
+// constr minimises f(x) (the sum of squares of a vector objective) subject
+// to g(x) <= 0 from [f, g] = fun(x, P{:}) and the bounds vlb <= x <= vub
+// (shorter bound vectors bound the leading components), without
+// derivatives (grad is accepted and not used). Options: 2 TolX, 3 TolFun,
+// 13 the number of leading equalities in g, 14 the evaluation limit (else
+// 300·numel(x0)). The options output holds 2 TolX, 3 TolFun, 10 the
+// evaluations made and 13 the equalities. minimax minimises the largest
+// value of f (its first options(15) values taken by magnitude); curvefit
+// fits fun(x, xdata, P{:}) to ydata in the least-squares sense.
+#define VELKOR_CONSTRAINED_FAMILY(NAME)                                                                             \
+    Mm NAME(const Mm& fun);                                                                                          \
+    Mm NAME(const Mm& fun, const Mm& x0);                                                                            \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options);                                                         \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb);                                          \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb, const Mm& vub);                           \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb, const Mm& vub, const Mm& grad);           \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb, const Mm& vub, const Mm& grad,            \
+            const Mm& P);                                                                                            \
+    Mm NAME(const Mm& fun, i_o_t, Mm& x, Mm& options_out);                                                          \
+    Mm NAME(const Mm& fun, const Mm& x0, i_o_t, Mm& x, Mm& options_out);                                            \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, i_o_t, Mm& x, Mm& options_out);                         \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb, i_o_t, Mm& x, Mm& options_out);          \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb, const Mm& vub, i_o_t, Mm& x,             \
+            Mm& options_out);                                                                                        \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb, const Mm& vub, const Mm& grad, i_o_t,    \
+            Mm& x, Mm& options_out);                                                                                 \
+    Mm NAME(const Mm& fun, const Mm& x0, const Mm& options, const Mm& vlb, const Mm& vub, const Mm& grad,            \
+            const Mm& P, i_o_t, Mm& x, Mm& options_out);
+VELKOR_CONSTRAINED_FAMILY(constr)
+VELKOR_CONSTRAINED_FAMILY(minimax)
+#undef VELKOR_CONSTRAINED_FAMILY
+Mm curvefit(const Mm& fun);
+Mm curvefit(const Mm& fun, const Mm& x0);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata, const Mm& options);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata, const Mm& options, const Mm& grad);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata, const Mm& options, const Mm& grad,
+            const Mm& P);
+Mm curvefit(const Mm& fun, i_o_t, Mm& x, Mm& options_out);
+Mm curvefit(const Mm& fun, const Mm& x0, i_o_t, Mm& x, Mm& options_out);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, i_o_t, Mm& x, Mm& options_out);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata, i_o_t, Mm& x, Mm& options_out);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata, const Mm& options, i_o_t, Mm& x,
+            Mm& options_out);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata, const Mm& options, const Mm& grad, i_o_t,
+            Mm& x, Mm& options_out);
+Mm curvefit(const Mm& fun, const Mm& x0, const Mm& xdata, const Mm& ydata, const Mm& options, const Mm& grad,
+            const Mm& P, i_o_t, Mm& x, Mm& options_out);
+// fminu: constr without bounds, every form.
+Mm fminu(const Mm& f);
+Mm fminu(const Mm& f, const Mm& x);
+Mm fminu(const Mm& f, const Mm& x, const Mm& options);
+Mm fminu(const Mm& f, const Mm& x, const Mm& options, const Mm& grad);
+Mm fminu(const Mm& f, const Mm& x, const Mm& options, const Mm& grad, const Mm& P);
+Mm fminu(const Mm& f, i_o_t, Mm& x_out, Mm& options_out);
+Mm fminu(const Mm& f, const Mm& x, i_o_t, Mm& x_out, Mm& options_out);
+Mm fminu(const Mm& f, const Mm& x, const Mm& options, i_o_t, Mm& x_out, Mm& options_out);
+Mm fminu(const Mm& f, const Mm& x, const Mm& options, const Mm& grad, i_o_t, Mm& x_out, Mm& options_out);
+Mm fminu(const Mm& f, const Mm& x, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x_out,
+         Mm& options_out);
+
+// Nelder-Mead simplex search from x0 (the function always gets x0's
+// shape). Options: 1 display (one trace word per iteration), 2 tolx (the
+// best-to-worst distance), 3 tolf (the simplex extent), 14 the iteration
+// limit (else 300·numel(x0)). The options output holds 2, 3, 8 (the value
+// at x) and 10 (the iterations). fminsearch reads an options structure;
+// exitflag is 0 when the iterations reached the limit. grad is not used.
+Mm fmins(const Mm& f, const Mm& x0);
+Mm fmins(const Mm& f, const Mm& x0, const Mm& options);
+Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad);
+Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P);
+Mm fmins(const Mm& f, const Mm& x0, i_o_t, Mm& x, Mm& options_out);
+Mm fmins(const Mm& f, const Mm& x0, const Mm& options, i_o_t, Mm& x, Mm& options_out);
+Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, i_o_t, Mm& x, Mm& options_out);
+Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x, Mm& options_out);
+Mm fminsearch(const Mm& f, const Mm& x0);
+Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts);
+Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, const Mm& P);
+Mm fminsearch(const Mm& f, const Mm& x0, i_o_t, Mm& x, Mm& fval);
+Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, i_o_t, Mm& x, Mm& fval);
+Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval);
+Mm fminsearch(const Mm& f, const Mm& x0, i_o_t, Mm& x, Mm& fval, Mm& exitflag);
+Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, i_o_t, Mm& x, Mm& fval, Mm& exitflag);
+Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval, Mm& exitflag);
+
+// fsolve: f(x) = 0 by the simplex search on |f| (the sum of squares of a
+// vector f); start 0 by default, none (no evaluation) in the form without
+// x0 that returns outputs.
+Mm fsolve(const Mm& f);
+Mm fsolve(const Mm& f, const Mm& x0);
+Mm fsolve(const Mm& f, const Mm& x0, const Mm& options);
+Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad);
+Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P);
+Mm fsolve(const Mm& f, i_o_t, Mm& x, Mm& options_out);
+Mm fsolve(const Mm& f, const Mm& x0, i_o_t, Mm& x, Mm& options_out);
+Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, i_o_t, Mm& x, Mm& options_out);
+Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, i_o_t, Mm& x, Mm& options_out);
+Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x, Mm& options_out);
