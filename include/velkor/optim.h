@@ -181,3 +181,30 @@ Mm fsolve(const Mm& f, const Mm& x0, i_o_t, Mm& x, Mm& options_out);
 Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, i_o_t, Mm& x, Mm& options_out);
 Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, i_o_t, Mm& x, Mm& options_out);
 Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x, Mm& options_out);
+
+// ---- differential equations ----
+// The ODE options value: a 4x1 column [RelTol; AbsTol; Refine;
+// InitialStep]; a slot that is not positive reads as unset. Names are
+// whole, with A-Z folded; unknown names and empty values are skipped; a
+// slot keeps the first element of its value. odeset starts from zeros(4,1)
+// or from a copy of the options value given first; odeget gives the slot's
+// value or dflt ([] in the two-argument form).
+Mm odeset();
+Mm odeset(const Mm& x);  // rejected
+Mm odeset(const Mm& n1, const Mm& v1);
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1);
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2);
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2);
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3);
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3);
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3, const Mm& n4,
+          const Mm& v4);
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3,
+          const Mm& n4, const Mm& v4);
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3, const Mm& n4,
+          const Mm& v4, const Mm& n5, const Mm& v5);
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3,
+          const Mm& n4, const Mm& v4, const Mm& n5, const Mm& v5);
+Mm odeget(const Mm& options);  // rejected
+Mm odeget(const Mm& options, const Mm& name);
+Mm odeget(const Mm& options, const Mm& name, const Mm& dflt);
