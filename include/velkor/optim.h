@@ -208,3 +208,30 @@ Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, c
 Mm odeget(const Mm& options);  // rejected
 Mm odeget(const Mm& options, const Mm& name);
 Mm odeget(const Mm& options, const Mm& name, const Mm& dflt);
+
+// Initial value problems y' = F(t, y, [], extra{:}) for the function named
+// F: ode23 (Bogacki-Shampine 3(2)), ode45 (Bogacki-Shampine 5(4)), ode78
+// (Prince-Dormand 8(7), not available: raises an error) and ode15s (BDF,
+// orders 1 to 5, for stiff problems). A two-element tspan reports every
+// step (with Refine - 1 interpolated rows before each, Refine 4 by
+// default); a longer one reports exactly its times. An empty tspan asks
+// F([], [], "init") for tspan, y0 and options. t is a column, y one row per
+// time. The one-output forms return t.
+#define VELKOR_ODE_FAMILY(NAME)                                                                                     \
+    Mm NAME(const Mm& F);                                                                                           \
+    Mm NAME(const Mm& F, const Mm& tspan);                                                                          \
+    Mm NAME(const Mm& F, const Mm& tspan, const Mm& y0);                                                           \
+    Mm NAME(const Mm& F, const Mm& tspan, const Mm& y0, const Mm& options);                                        \
+    Mm NAME(const Mm& F, const Mm& tspan, const Mm& y0, const Mm& options, const Mm& extra);                       \
+    Mm NAME(const Mm& F, i_o_t, Mm& t, Mm& y);                                                                      \
+    Mm NAME(const Mm& F, const Mm& tspan, i_o_t, Mm& t, Mm& y);                                                     \
+    Mm NAME(const Mm& F, const Mm& tspan, const Mm& y0, i_o_t, Mm& t, Mm& y);                                      \
+    Mm NAME(const Mm& F, const Mm& tspan, const Mm& y0, const Mm& options, i_o_t, Mm& t, Mm& y);                   \
+    Mm NAME(const Mm& F, const Mm& tspan, const Mm& y0, const Mm& options, const Mm& extra, i_o_t, Mm& t, Mm& y);
+VELKOR_ODE_FAMILY(ode23)
+VELKOR_ODE_FAMILY(ode45)
+VELKOR_ODE_FAMILY(ode78)
+VELKOR_ODE_FAMILY(ode15s)
+#undef VELKOR_ODE_FAMILY
+// The driver of the four: method 1 ode23, 2 ode45, 3 ode78, 4 ode15s.
+Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& extra, i_o_t, Mm& t_out, Mm& y_out);
