@@ -1130,6 +1130,8 @@ void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y
         p.is_string = false;
         p.data.resize(static_cast<std::size_t>(n));
         double* out = p.data.data();
+        if (n == 0)
+            return;
         if (step == 1)
             std::memcpy(out, src, static_cast<std::size_t>(n) * sizeof(double));
         else
