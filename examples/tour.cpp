@@ -189,6 +189,32 @@ int main()
     display(Mm(count, "n"));
     show("strrep('abcabc', 'bc', 'X')", nullptr, strrep(TM("abcabc"), TM("bc"), TM("X")));
 
+    section("Linear algebra");
+    Mm spd = (BR(4.0), 2.0, semi, 2.0, 3.0);
+    show("svd([1 2; 3 4])", nullptr, svd(a2));
+    Mm su, ss, sv;
+    svd((BR(2.0), 0.0, semi, 0.0, -3.0), i_o, su, ss, sv);
+    qv_printf(">> [U, S, V] = svd([2 0; 0 -3])\n");
+    display(Mm(su, "U"));
+    display(Mm(ss, "S"));
+    display(Mm(sv, "V"));
+    show("chol([4 2; 2 3])", nullptr, chol(spd));
+    section("Eigenvalues");
+    Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
+    show("eig([2 1; 1 2])", nullptr, eig(sym));
+    Mm vectors, values;
+    eig(sym, i_o, vectors, values);
+    qv_printf(">> [V, D] = eig([2 1; 1 2])\n");
+    display(Mm(vectors, "V"));
+    display(Mm(values, "D"));
+    show("eig([0 1; -2 -3])", nullptr, eig((BR(0.0), 1.0, semi, -2.0, -3.0)));
+    show("eig([1 2; -2 1])", nullptr, eig((BR(1.0), 2.0, semi, -2.0, 1.0)));
+    section("Signals");
+    Mm spectrum = fft((BR(1.0), 2.0, 3.0, 4.0));
+    show("X = fft([1 2 3 4])", "X", spectrum);
+    show("real(ifft(X))", nullptr, real(ifft(spectrum)));
+    show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

@@ -12,3 +12,5 @@ Mm guiexit(int code);
 Mm drawnow();
 // 1 when a mouse button was pressed in a figure, else 0.
 Mm checkforbuttonpress();
+// Deletes the graphics objects whose handles h holds.
+Mm deleteobj(const Mm& h);

@@ -4,6 +4,9 @@
 
 #include "value.h"
 
+#include <cstddef>
+#include <string>
+
 // The workspace: frame 0 holds the global variables, frame 1 the top level,
 // frames 2 to 512 the active language calls.
 class variables_scope_t {
@@ -48,6 +51,55 @@ extern variables_scope_t variables_scope;
 // Non-zero while the host tracks named values in the workspace.
 extern int scope_tracking;
 
+// The search path: an ordered list of directories in one buffer of
+// 131072 bytes, entries zero-terminated in search order, each normally
+// ending in a backslash (an empty entry is the current directory). A host keeps
+// its own object and lends it through mpath_pointer; the layout (the two
+// pointers, then the home directory text) is shared with hosts.
+struct search_path {
+    enum : unsigned { capacity = 0x20000 };
+
+    search_path();
+    ~search_path();
+    search_path(const search_path&) = delete;
+    search_path& operator=(const search_path&) = delete;
+
+    char* start;
+    char* end;
+    char home[1024];
+};
+
+// True when dir equals an entry exactly.
+bool search_path_contains(const search_path& p, const char* dir);
+// One entry at the back (at_back non-zero) or the front; nothing when it is
+// there already or the buffer is full.
+void search_path_add(search_path& p, const char* dir, int at_back);
+// The directories of a ';'-separated text, each made a full path with a
+// final backslash; tokens starting "diary" are skipped, a "/tmp_mnt" prefix is
+// dropped.
+void search_path_add_text(search_path& p, const char* text, int at_back);
+// All entries replaced by the ';'-separated text, unchanged.
+void search_path_set_text(search_path& p, const char* text);
+// The entries, each followed by ';'.
+std::string search_path_text(const search_path& p);
+std::size_t search_path_size(const search_path& p);
+const char* search_path_first(const search_path& p);
+
+// The host's search path (null: a compiled program without one) and the
+// library's own, which stays empty.
+extern void* mpath_pointer;
+extern search_path static_search_path;
+
+// The language functions on the host's path. addpath takes a text or a
+// cell of texts; its elements end up first, in their order.
+Mm addpath(const Mm& dirs);
+Mm vorlanpath();
+Mm vorlanpath(const Mm& text);
+Mm vorlanroot();
+Mm path();
+Mm path(const Mm& text);
+Mm path(const Mm& a, const Mm& b);
+
 // Hooks a host sets to evaluate language text, call a function by name and
 // run a GUI callback text.
 using eval_func_t = int (*)(const char* text);
@@ -56,6 +108,21 @@ using callback_func_t = Mm (*)(Mm text);
 extern eval_func_t eval_func;
 extern feval_func_t feval_func;
 extern callback_func_t callback_func;
+
+// Calls the language function `name` through feval_func with a copy of
+// args; the callee assigns up to six outputs. Returns the hook's result.
+Mm feval_call_1(const char* name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
+// Calls `name` for its first output only: nargout_val reads 1 during the
+// call and is restored afterwards, also when the callee raises.
+Mm feval_call_nargout1(const char* name, const Mm& args);
+
+// The argument counts of the current call, set by the host or the compiled
+// code (0 at load). nargin_set and nargout_set are the host's bookkeeping:
+// the library only ever sets nargout_set to 1.
+extern double nargin_val;
+extern double nargout_val;
+extern int nargin_set;
+extern int nargout_set;
 
 // The last-error text: read and cleared, or replaced.
 Mm lasterr();

@@ -160,3 +160,141 @@ Mm dec2hex(const Mm& x, const Mm& len);
 // The double whose bits are the 16 hexadecimal digits of s, most
 // significant first, s padded on the right with '0'.
 Mm hex2num(const Mm& s);
+
+// ---- files, directories and system commands ----
+// Path and file names are shown with backslash separators; the system receives
+// them with '/'. Failures of the file system come back as results and
+// warnings, never as errors.
+// Prints the help block of a language file (the comment lines after its
+// function line, without their '%'), or the whole file.
+Mm help(const Mm& name);
+Mm type(const Mm& name);
+// The parts (a cell of texts, or one text) joined with backslashes, one separator
+// at each joint.
+Mm fullfile();
+Mm fullfile(const Mm& parts);
+Mm filesep();
+Mm pathsep();
+// 1 after a copy, 0 after a failure; a file copied onto itself stays.
+Mm copyfile(const Mm& x);
+Mm copyfile(const Mm& from, const Mm& to);
+// 2 when the directory exists already, 1 when made, 0 (with a warning)
+// when it cannot be.
+Mm mkdir(const Mm& name);
+// 1, or 0 with a warning.
+Mm rmdir(const Mm& name);
+Mm cd(const Mm& name);
+Mm chdir(const Mm& name);
+// The current directory.
+Mm cd();
+// A text deletes that file; other values delete the graphics objects of
+// their handles.
+Mm deleteM(const Mm& x);
+// The struct array (name, date, bytes, isdir) of the files matching the
+// pattern; a directory lists its content.
+Mm dir();
+Mm dir(const Mm& pattern);
+Mm tempdir();
+// A new empty file "qv..." in the temporary directory, and its name.
+Mm tempname();
+// Prints the memory status of the machine.
+Mm memory();
+
+// Runs a command for dos and unixM: the text, whether to echo its output,
+// and a buffer of size bytes for the output the caller receives. Returns
+// the command's status. The default runs the text with the shell and
+// leaves the buffer empty.
+using system_command_hook_t = int (*)(const char* command, int echo, char* buffer, int size);
+extern system_command_hook_t system_command_hook;
+int default_system_command(const char* command, int echo, char* buffer, int size);
+// The status of the command through the hook (echo on for one argument;
+// with two, on when the second has elements); the multi-output forms give
+// the output text too, echo off when not given.
+Mm dos(const Mm& command);
+Mm dos(const Mm& command, const Mm& echo);
+Mm dos(const Mm& command, i_o_t, Mm& status, Mm& output);
+Mm dos(const Mm& command, const Mm& echo, i_o_t, Mm& status, Mm& output);
+// dos; the output text is always empty.
+Mm unixM(const Mm& command);
+Mm unixM(const Mm& command, i_o_t, Mm& status, Mm& output);
+// Runs each ';'- or newline-separated command with the shell, in order.
+Mm system(const Mm& command);
+
+// ---- files by identifier ----
+// Fids 0, 1 and 2 stand for standard input, output and error; text written
+// to 1 and 2 goes to the print hook. User files take 3 to 127. Results
+// report failures (-1, counts, "File error"); only argument errors and
+// unknown precisions raise.
+// The fid of the name opened for reading (looked up on the search path),
+// or -1. A number instead of a name gives the name of that open fid.
+Mm fopen(const Mm& name);
+// Modes without 'b' or 't' get 'b'; the machine format ("n" by default,
+// "l" in the two-output forms) gives the file's byte order. The name "all"
+// gives the row of open user fids.
+Mm fopen(const Mm& name, const Mm& mode);
+Mm fopen(const Mm& name, const Mm& mode, const Mm& machineformat);
+Mm fopen(const Mm& name, i_o_t, Mm& fid, Mm& message);
+Mm fopen(const Mm& name, const Mm& mode, i_o_t, Mm& fid, Mm& message);
+Mm fopen(const Mm& name, const Mm& mode, const Mm& machineformat, i_o_t, Mm& fid, Mm& message);
+// The name, mode and byte order of an open fid; three empty texts for a fid
+// that is not open.
+Mm fopen(const Mm& fid, i_o_t, Mm& name, Mm& mode, Mm& machineformat);
+// 0, or -1 when the close fails; a text closes every user file.
+Mm fclose(const Mm& fid);
+// The next line with its line end ("\r\n" read as "\n"), at most n
+// characters, or -1 at the end of the file.
+Mm fgets(const Mm& fid);
+Mm fgets(const Mm& fid, const Mm& n);
+// The next line without its line-end characters, or -1.
+Mm fgetl(const Mm& fid);
+Mm feof(const Mm& fid);
+// "File error" while the stream's error indicator is set, else ""; a text
+// second argument clears the indicators afterwards.
+Mm ferror(const Mm& fid);
+Mm ferror(const Mm& fid, const Mm& clear);
+Mm ferror(const Mm& fid, i_o_t, Mm& message, Mm& errnum);
+Mm ferror(const Mm& fid, const Mm& clear, i_o_t, Mm& message, Mm& errnum);
+Mm fflush(const Mm& fid);
+Mm frewind(const Mm& fid);
+// Origin "bof", "cof" or "eof", or a number: below 0 the start, 0 the
+// current position, above 0 the end. 0, or -1 when the seek fails.
+Mm fseek(const Mm& fid);
+Mm fseek(const Mm& fid, const Mm& offset);
+Mm fseek(const Mm& fid, const Mm& offset, const Mm& origin);
+Mm ftell(const Mm& fid);
+// Formatted output: the elements of args (a cell) in turn through one
+// compiled format, the format continuing across them.
+Mm fprintf(const Mm& format);
+Mm fprintf(const Mm& first, const Mm& second);
+Mm fprintf(const Mm& fid, const Mm& format, const Mm& args);
+Mm printf(const Mm& format);
+Mm printf(const Mm& format, const Mm& args);
+// Formatted input from the fid's stream, as sscanf reads a text.
+Mm fscanf(const Mm& fid);
+Mm fscanf(const Mm& fid, const Mm& format);
+Mm fscanf(const Mm& fid, const Mm& format, const Mm& size);
+Mm fscanf(const Mm& fid, const Mm& format, i_o_t, Mm& a, Mm& count);
+Mm fscanf(const Mm& fid, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count);
+Mm fscanf(const Mm& fid, const Mm& format, const Mm& size, i_o_t, Mm& a, Mm& count, Mm& errmsg);
+// Unformatted input: size n, [n m] or [n Inf] (default Inf), precision
+// (default "uchar"), bytes skipped after each element, machine format. A
+// text where the size or skip stands is the precision or machine format.
+Mm fread(const Mm& fid);
+Mm fread(const Mm& fid, const Mm& size);
+Mm fread(const Mm& fid, const Mm& size, const Mm& precision);
+Mm fread(const Mm& fid, const Mm& size, const Mm& precision, const Mm& skip);
+Mm fread(const Mm& fid, const Mm& size, const Mm& precision, const Mm& skip, const Mm& machineformat);
+Mm fread(const Mm& fid, i_o_t, Mm& a, Mm& count);
+Mm fread(const Mm& fid, const Mm& size, i_o_t, Mm& a, Mm& count);
+Mm fread(const Mm& fid, const Mm& size, const Mm& precision, i_o_t, Mm& a, Mm& count);
+Mm fread(const Mm& fid, const Mm& size, const Mm& precision, const Mm& skip, i_o_t, Mm& a, Mm& count);
+Mm fread(const Mm& fid, const Mm& size, const Mm& precision, const Mm& skip, const Mm& machineformat, i_o_t, Mm& a,
+         Mm& count);
+// Unformatted output of the real parts of A, column by column; the number
+// of elements written.
+Mm fwrite(const Mm& fid);
+Mm fwrite(const Mm& fid, const Mm& a);
+Mm fwrite(const Mm& fid, const Mm& a, const Mm& precision);
+Mm fwrite(const Mm& fid, const Mm& a, const Mm& precision, const Mm& skip);
+Mm fwrite(const Mm& fid, const Mm& a, const Mm& precision, const Mm& skip, const Mm& machineformat);
+Mm stderrM();

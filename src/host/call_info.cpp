@@ -1,7 +1,13 @@
-// Call information: the function name and line of the current frame of the
-// language call stack.
+// Call information: the argument counts of the running call, which the host
+// or the compiled code sets before each call, and the function name and line
+// of the current frame of the language call stack.
 #include "velkor/host.h"
 #include "velkor/report.h"
+
+double nargin_val = 0;
+double nargout_val = 0;
+int nargin_set = 0;
+int nargout_set = 0;
 
 const char* vfilename()
 {

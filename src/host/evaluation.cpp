@@ -32,3 +32,37 @@ Mm default_callback(Mm text)
 eval_func_t eval_func = nullptr;
 feval_func_t feval_func = feval_not_linked;
 callback_func_t callback_func = default_callback;
+
+Mm feval_call_1(const char* name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6)
+{
+    return feval_func(TM(name), Mm(args), i_o, out1, out2, out3, out4, out5, out6);
+}
+
+namespace {
+
+// Holds nargout_val at 1 for the length of a call and gives the caller's
+// count back on every way out.
+class nargout_one {
+public:
+    nargout_one() : saved(nargout_val)
+    {
+        nargout_val = 1;
+        nargout_set = 1;
+    }
+    ~nargout_one() { nargout_val = saved; }
+    nargout_one(const nargout_one&) = delete;
+    nargout_one& operator=(const nargout_one&) = delete;
+
+private:
+    double saved;
+};
+
+} // namespace
+
+Mm feval_call_nargout1(const char* name, const Mm& args)
+{
+    nargout_one count;
+    Mm out1, out2, out3, out4, out5, out6;
+    feval_func(TM(name), Mm(args), i_o, out1, out2, out3, out4, out5, out6);
+    return out1;
+}

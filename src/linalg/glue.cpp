@@ -1,6 +1,6 @@
 // The split complex matrix product over the BLAS real product: up to four
-// real products, Pr = Ar*Br - Ai*Bi and Pi = Ai*Br + Ar*Bi.
-#include "linalg/glue.hpp"
+// real products, Cr = Ar*Br - Ai*Bi and Ci = Ai*Br + Ar*Bi.
+#include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 
 namespace {
@@ -14,30 +14,23 @@ void gemm(const char* ta, const char* tb, int m, int n, int k, double alpha, con
 } // namespace
 
 void split_gemm(const char* transa, const char* transb, int m, int n, int k, double alpha, const double* Ar,
-                const double* Ai, int lda, const double* Br, const double* Bi, int ldb, double beta, double* Pr,
-                double* Pi, int ldp)
+                const double* Ai, int lda, const double* Br, const double* Bi, int ldb, double beta, double* Cr,
+                double* Ci, int ldc)
 {
     if (m <= 0 || n <= 0)
         return;
-    gemm(transa, transb, m, n, k, alpha, Ar, lda, Br, ldb, beta, Pr, ldp);
+    gemm(transa, transb, m, n, k, alpha, Ar, lda, Br, ldb, beta, Cr, ldc);
     if (Ai && Bi)
-        gemm(transa, transb, m, n, k, -alpha, Ai, lda, Bi, ldb, 1.0, Pr, ldp);
-    if (!Pi)
+        gemm(transa, transb, m, n, k, -alpha, Ai, lda, Bi, ldb, 1.0, Cr, ldc);
+    // Both real: the imaginary part is not ours to touch. A null Ci with a
+    // complex operand asks for the real part only.
+    if (!Ci || (!Ai && !Bi))
         return;
     if (Ai && Bi) {
-        gemm(transa, transb, m, n, k, alpha, Ai, lda, Br, ldb, beta, Pi, ldp);
-        gemm(transa, transb, m, n, k, alpha, Ar, lda, Bi, ldb, 1.0, Pi, ldp);
+        gemm(transa, transb, m, n, k, alpha, Ai, lda, Br, ldb, beta, Ci, ldc);
+        gemm(transa, transb, m, n, k, alpha, Ar, lda, Bi, ldb, 1.0, Ci, ldc);
     } else if (Ai)
-        gemm(transa, transb, m, n, k, alpha, Ai, lda, Br, ldb, beta, Pi, ldp);
-    else if (Bi)
-        gemm(transa, transb, m, n, k, alpha, Ar, lda, Bi, ldb, beta, Pi, ldp);
-    else {
-        // Both operands real: the imaginary part is beta times its old value
-        // (none when beta is 0, so unset storage is never read).
-        for (int c = 0; c < n; ++c)
-            for (int r = 0; r < m; ++r) {
-                double& p = Pi[r + static_cast<long>(c) * ldp];
-                p = beta == 0 ? 0.0 : beta * p;
-            }
-    }
+        gemm(transa, transb, m, n, k, alpha, Ai, lda, Br, ldb, beta, Ci, ldc);
+    else
+        gemm(transa, transb, m, n, k, alpha, Ar, lda, Bi, ldb, beta, Ci, ldc);
 }

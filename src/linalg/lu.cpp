@@ -48,10 +48,9 @@ Mm solve_real(const Mm& a, const Mm& b)
         Mm rhs;
         rhs.deepcopy(0, 0, b, qv_double);
         scratch<int> pivots(std::size_t(std::max(n, 1)));
-        int info = 0;
-        dgetrf_(&m, &n, lu.addr(), &m, pivots.get(), &info);
+        lapack::getrf(m, n, lu.addr(), m, pivots.get());
         // A singular matrix still solves: the zero pivot shows as Inf or NaN.
-        dgetrs_("N", &n, &nrhs, lu.addr(), &m, pivots.get(), rhs.addr(), &m, &info, 1);
+        lapack::getrs('N', n, nrhs, lu.addr(), m, pivots.get(), rhs.addr(), m);
         return rhs;
     }
     const int ldb = std::max(m, n);
@@ -60,12 +59,11 @@ Mm solve_real(const Mm& a, const Mm& b)
     std::vector<double> rhs(std::size_t(ldb) * nrhs, 0.0);
     for (int c = 0; c < nrhs; ++c)
         std::copy(b.addr() + std::size_t(c) * m, b.addr() + std::size_t(c + 1) * m, rhs.begin() + std::size_t(c) * ldb);
-    int info = 0, lwork = -1;
     double query = 0;
-    dgels_("N", &m, &n, &nrhs, work_a.addr(), &m, rhs.data(), &ldb, &query, &lwork, &info, 1);
-    lwork = std::max(1, static_cast<int>(query));
+    lapack::gels(m, n, nrhs, work_a.addr(), m, rhs.data(), ldb, &query, -1);
+    const int lwork = std::max(1, static_cast<int>(query));
     std::vector<double> work(lwork);
-    dgels_("N", &m, &n, &nrhs, work_a.addr(), &m, rhs.data(), &ldb, work.data(), &lwork, &info, 1);
+    lapack::gels(m, n, nrhs, work_a.addr(), m, rhs.data(), ldb, work.data(), lwork);
     for (int c = 0; c < nrhs; ++c)
         std::copy(rhs.begin() + std::size_t(c) * ldb, rhs.begin() + std::size_t(c) * ldb + n, x.addr() + std::size_t(c) * n);
     return x;
@@ -77,18 +75,16 @@ Mm solve_complex(const Mm& a, const Mm& b)
     const int ldb = std::max(m, n);
     std::vector<double> za = interleaved(a, m, n, m);
     std::vector<double> zb = interleaved(b, m, nrhs, ldb);
-    int info = 0;
     if (m == n) {
         scratch<int> pivots(std::size_t(std::max(n, 1)));
-        zgetrf_(&m, &n, za.data(), &m, pivots.get(), &info);
-        zgetrs_("N", &n, &nrhs, za.data(), &m, pivots.get(), zb.data(), &ldb, &info, 1);
+        lapack::zgetrf(m, n, za.data(), m, pivots.get());
+        lapack::zgetrs('N', n, nrhs, za.data(), m, pivots.get(), zb.data(), ldb);
     } else {
-        int lwork = -1;
         double query[2] = {0, 0};
-        zgels_("N", &m, &n, &nrhs, za.data(), &m, zb.data(), &ldb, query, &lwork, &info, 1);
-        lwork = std::max(1, static_cast<int>(query[0]));
+        lapack::zgels(m, n, nrhs, za.data(), m, zb.data(), ldb, query, -1);
+        const int lwork = std::max(1, static_cast<int>(query[0]));
         std::vector<double> work(2 * std::size_t(lwork));
-        zgels_("N", &m, &n, &nrhs, za.data(), &m, zb.data(), &ldb, work.data(), &lwork, &info, 1);
+        lapack::zgels(m, n, nrhs, za.data(), m, zb.data(), ldb, work.data(), lwork);
     }
     Mm x(1, 0, 0, n, nrhs, qv_double);
     for (int c = 0; c < nrhs; ++c)

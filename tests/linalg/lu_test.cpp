@@ -1,7 +1,4 @@
-// Left division through LAPACK, the split complex product, and LAPACK's
-// argument errors reaching the library's error reporting.
-#include "linalg/glue.hpp"
-#include "linalg/lapack.hpp"
+// Left division: square and least-squares systems, shapes and messages.
 #include "test_support.hpp"
 
 #include <cmath>
@@ -65,29 +62,6 @@ TEST(LeftDivision, ShapesAndSpecialOperands)
     EXPECT_NEAR(z.r(1), 1, 1e-15);
     EXPECT_NEAR(z.i(1), -1, 1e-15);
     EXPECT_NEAR(z.r(2), 3, 1e-15);
-}
-
-TEST(SplitProduct, FourRealProductsMakeTheComplexProduct)
-{
-    // (1+2i  3) (5  ) = (1*5 + 3*(1-1i) + 2i*5) = (8 + 7i)
-    //           (1-1i)
-    const double ar[] = {1, 3}, ai[] = {2, 0}, br[] = {5, 1}, bi[] = {0, -1};
-    double pr = -1, pi = -1;
-    split_gemm("N", "N", 1, 1, 2, 1.0, ar, ai, 1, br, bi, 2, 0.0, &pr, &pi, 1);
-    EXPECT_EQ(pr, 8);
-    EXPECT_EQ(pi, 7);
-    double qr, qi = NAN;  // unset: beta 0 must not read it
-    split_gemm("N", "N", 1, 1, 2, 1.0, ar, nullptr, 1, br, nullptr, 2, 0.0, &qr, &qi, 1);
-    EXPECT_EQ(qr, 8);
-    EXPECT_EQ(qi, 0);
-}
-
-TEST(Lapack, IllegalArgumentsAreReportedAsErrors)
-{
-    int m = -1, n = 2, info = 0;
-    double a[4];
-    int piv[2];
-    EXPECT_ERROR(dgetrf_(&m, &n, a, &n, piv, &info), "** On entry to DGETRF parameter number 1 had an illegal value");
 }
 
 } // namespace

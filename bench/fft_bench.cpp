@@ -1,0 +1,150 @@
+// fft against FFTW's own plans (made outside the timed loop) on the same
+// data: complex and real powers of two with each backend, the mixed-radix
+// real kernel, fft2, and ifft against fft.
+#include "bench_util.hpp"
+#include "signal/fft_kernels.hpp"
+
+#include <fftw3.h>
+
+#include <cmath>
+#include <complex>
+#include <vector>
+
+namespace {
+
+bench::library_started started;
+
+Mm signal_column(int n, bool complex)
+{
+    Mm x(complex, 0, 0, n, 1, qv_double);
+    for (int j = 0; j < n; ++j) {
+        x.addr()[j] = std::sin(0.001 * j) + 0.25 * std::cos(0.37 * j);
+        if (complex)
+            x.addi()[j] = std::cos(0.002 * j);
+    }
+    return x;
+}
+
+// FFTW's complex plan of length n on interleaved data, out of place.
+struct complex_plan {
+    explicit complex_plan(int n, const Mm& x) : in(n), out(n)
+    {
+        for (int j = 0; j < n; ++j)
+            in[j] = {x.addr()[j], x.addi() ? x.addi()[j] : 0.0};
+        plan = fftw_plan_dft_1d(n, reinterpret_cast<fftw_complex*>(in.data()),
+                                reinterpret_cast<fftw_complex*>(out.data()), FFTW_FORWARD, FFTW_ESTIMATE);
+    }
+    ~complex_plan() { fftw_destroy_plan(plan); }
+    void run() { fftw_execute(plan); }
+    std::vector<std::complex<double>> in, out;
+    fftw_plan plan;
+};
+
+struct real_plan {
+    explicit real_plan(int n, const Mm& x) : in(x.addr(), x.addr() + n), out(n / 2 + 1)
+    {
+        plan = fftw_plan_dft_r2c_1d(n, in.data(), reinterpret_cast<fftw_complex*>(out.data()), FFTW_ESTIMATE);
+    }
+    ~real_plan() { fftw_destroy_plan(plan); }
+    void run() { fftw_execute(plan); }
+    std::vector<double> in;
+    std::vector<std::complex<double>> out;
+    fftw_plan plan;
+};
+
+// range(1): 1 routes powers of two to our own kernel
+void ComplexPow2(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const bool old = pow2_force_own_kernel(state.range(1) != 0);
+    const Mm x = signal_column(n, true);
+    complex_plan p(n, x);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm y = fft(x);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        [&] { p.run(); });
+    pow2_force_own_kernel(old);
+    state.SetLabel(state.range(1) ? "own kernel; baseline: FFTW plan" : "default backend; baseline: FFTW plan");
+}
+BENCHMARK(ComplexPow2)->Args({1 << 20, 0})->Args({1 << 20, 1})->Unit(benchmark::kMillisecond);
+
+void RealPacked(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm x = signal_column(n, false);
+    real_plan p(n, x);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm y = fft(x);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        [&] { p.run(); });
+    state.SetLabel("packed half-length path; baseline: FFTW r2c plan");
+}
+BENCHMARK(RealPacked)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+void RealMixedRadix(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm x = signal_column(n, false);
+    real_plan p(n, x);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm y = fft(x);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        [&] { p.run(); });
+    state.SetLabel("mixed-radix real kernel; baseline: FFTW r2c plan");
+}
+BENCHMARK(RealMixedRadix)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void Fft2Complex(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    Mm x(1, 0, 0, n, n, qv_double);
+    std::vector<std::complex<double>> in(std::size_t(n) * n), out(in.size());
+    for (int k = 0; k < n * n; ++k) {
+        x.addr()[k] = std::sin(0.01 * k);
+        x.addi()[k] = std::cos(0.003 * k);
+        in[k] = {x.addr()[k], x.addi()[k]};
+    }
+    fftw_plan p = fftw_plan_dft_2d(n, n, reinterpret_cast<fftw_complex*>(in.data()),
+                                   reinterpret_cast<fftw_complex*>(out.data()), FFTW_FORWARD, FFTW_ESTIMATE);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm y = fft2(x);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        [&] { fftw_execute(p); });
+    fftw_destroy_plan(p);
+    state.SetLabel("baseline: FFTW 2-d plan");
+}
+BENCHMARK(Fft2Complex)->Arg(512)->Unit(benchmark::kMillisecond);
+
+void InverseAgainstForward(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm x = signal_column(n, true);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm y = ifft(x);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        [&] {
+            Mm y = fft(x);
+            benchmark::DoNotOptimize(y.addr());
+        });
+    state.SetLabel("baseline: fft of the same data");
+}
+BENCHMARK(InverseAgainstForward)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,156 @@
+// Cholesky factorisation: LINPACK's column-by-column kernels (real and
+// split complex) and the language function chol, whose two-output form
+// reports how far the factorisation got instead of raising.
+#include "engine/scalar_complex.hpp"
+#include "linalg/front.hpp"
+#include "linalg/kernels.hpp"
+#include "value/report.hpp"
+#include "velkor/checks.h"
+#include "velkor/linalg.h"
+#include "velkor/report.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace {
+
+using idx = std::ptrdiff_t;
+
+inline double dot(int n, const double* x, const double* y) noexcept
+{
+    double s = 0;
+    for (int i = 0; i < n; ++i)
+        s += x[i] * y[i];
+    return s;
+}
+
+} // namespace
+
+int chol_kernel_real(double* a, const int*, const int* n_, int* info)
+{
+    // The column stride is the order: every caller passes lda = n.
+    const int n = *n_;
+    const idx ld = n;
+    for (int j = 0; j < n; ++j) {
+        *info = j + 1;
+        double* cj = a + j * ld;
+        double s = cj[j];
+        for (int k = 0; k < j; ++k) {
+            const double* ck = a + k * ld;
+            const double t = (cj[k] - dot(k, ck, cj)) / ck[k];
+            cj[k] = t;
+            s -= t * t;
+        }
+        if (!(s > 0))
+            return 0;
+        cj[j] = std::sqrt(s);
+    }
+    *info = 0;
+    return 0;
+}
+
+int chol_kernel_complex(double* ar, double* ai, const int* lda_, const int* n_, int* info)
+{
+    const int n = *n_;
+    const idx ld = *lda_;
+    for (int j = 0; j < n; ++j) {
+        *info = j + 1;
+        double* jr = ar + j * ld;
+        double* ji = ai + j * ld;
+        double sum = 0;
+        for (int k = 0; k < j; ++k) {
+            const double* kr = ar + k * ld;
+            const double* ki = ai + k * ld;
+            const double dr = dotc_real_split(k, kr, ki, 1, jr, ji, 1);
+            const double di = dotc_imag_split(k, kr, ki, 1, jr, ji, 1);
+            double tr, ti;
+            complex_div(jr[k] - dr, ji[k] - di, kr[k], ki[k], tr, ti);
+            jr[k] = tr;
+            ji[k] = ti;
+            sum += tr * tr + ti * ti;
+        }
+        const double s = jr[j] - sum;
+        if (!(s > 0) || ji[j] != 0)
+            return 0;
+        jr[j] = std::sqrt(s);
+    }
+    *info = 0;
+    return 0;
+}
+
+namespace {
+
+// The upper triangle of the leading q-by-q block of w (n-by-n), zeros below.
+Mm upper_block(const Mm& w, int q)
+{
+    const int n = w.rows();
+    Mm r(w.isc(), 0, 0, q, q, qv_double);
+    for (int j = 0; j < q; ++j)
+        for (int i = 0; i < q; ++i) {
+            const idx from = i + idx(j) * n, to = i + idx(j) * q;
+            r.addr()[to] = i <= j ? w.addr()[from] : 0.0;
+            if (r.isc())
+                r.addi()[to] = i <= j ? w.addi()[from] : 0.0;
+        }
+    return r;
+}
+
+// Factors the dense copy w in place; returns info.
+int factor(Mm& w)
+{
+    const int n = w.rows();
+    int info = 0;
+    if (w.isc())
+        chol_kernel_complex(w.addr(), w.addi(), &n, &n, &info);
+    else
+        chol_kernel_real(w.addr(), &n, &n, &info);
+    return info;
+}
+
+} // namespace
+
+Mm chol(Mm a)
+{
+    if (error_square(a, "chol"))
+        return x_M;
+    const int n = a.rows();
+    if (n == 0)
+        return nop_M;
+    Mm w = dense_copy(a);
+    if (factor(w) != 0) {
+        error("%s: %s matrix not positive definite", "chol", matrix_display_name(a));
+        return x_M;
+    }
+    return upper_block(w, n);
+}
+
+Mm chol(Mm a, i_o_t, Mm& R, Mm& p)
+{
+    if (error_square(a, "chol")) {
+        R = x_M;
+        p = x_M;
+        return x_M;
+    }
+    const int n = a.rows();
+    if (n == 0) {
+        R = nop_M;
+        p = nop_M;
+        return x_M;
+    }
+    Mm w = dense_copy(a);
+    const int info = factor(w);
+    // Column j of the factor depends only on the leading block of order j,
+    // so the factor of the largest positive definite leading block is
+    // already in w's first info - 1 columns.
+    if (info == 0) {
+        R = upper_block(w, n);
+        p = Mm(0.0);
+    } else if (info == 1) {
+        R = nop_M;
+        p = Mm(1.0);
+    } else {
+        R = upper_block(w, info - 1);
+        p = Mm(double(info));
+    }
+    return x_M;
+}

@@ -1,0 +1,302 @@
+// eig and the eigenvalue engine behind it: one routine picks the Hermitian,
+// complex or real kernel path for a dense square matrix and turns the
+// kernels' split-storage results into language values.
+#include "engine/scalar_complex.hpp"
+#include "linalg/kernels.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/linalg.h"
+#include "velkor/report.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
+
+// A private full double copy, complex when asked (with zero imaginary parts
+// for a real source) or when the source is complex.
+Mm working_copy(const Mm& a, bool complex)
+{
+    Mm h;
+    h.deepcopy(complex || a.isc(), 0, a, qv_double);
+    h.setstr(0);
+    h.setlogical(0);
+    return h;
+}
+
+Mm zeros_of(int rows, int cols, bool complex)
+{
+    Mm z(complex, 0, 0, rows, cols, qv_double);
+    const std::size_t count = std::size_t(rows) * std::size_t(cols);
+    for (std::size_t k = 0; k < count; ++k) {
+        z.addr()[k] = 0.0;
+        if (complex)
+            z.addi()[k] = 0.0;
+    }
+    return z;
+}
+
+void fill_nan(double* p, std::size_t count)
+{
+    for (std::size_t k = 0; k < count; ++k)
+        p[k] = not_a_number;
+}
+
+// A kernel that ran out of iterations leaves eigenvalues it did not reach
+// (first .. last) unset: they become NaN, and so does every vector.
+void mark_failure(Mm& w, int first, int last, Mm* vectors)
+{
+    for (int k = first; k <= last; ++k) {
+        w.addr()[k - 1] = not_a_number;
+        w.addi()[k - 1] = not_a_number;
+    }
+    if (vectors) {
+        const std::size_t count = std::size_t(vectors->rows()) * std::size_t(vectors->cols());
+        fill_nan(vectors->addr(), count);
+        if (vectors->addi())
+            fill_nan(vectors->addi(), count);
+    }
+}
+
+void hermitian_path(const Mm& a, Mm& w, Mm& V, bool want_vectors)
+{
+    int n = a.cols();
+    Mm h = working_copy(a, true);
+    const std::size_t un = std::size_t(n);
+    scratch<double> e(un), e2(un), tau(2 * un);
+    double* d = w.addr();
+    for (std::size_t k = 0; k < un; ++k)
+        w.addi()[k] = 0.0;
+    htridi(&n, &n, h.addr(), h.addi(), d, e.get(), e2.get(), tau.get());
+    int ierr = 0;
+    if (want_vectors) {
+        Mm z = zeros_of(n, n, true);
+        for (int k = 0; k < n; ++k)
+            z.addr()[k + std::size_t(k) * un] = 1.0;
+        imtql2(&n, &n, d, e.get(), z.addr(), &ierr);
+        htribk(&n, &n, h.addr(), h.addi(), tau.get(), &n, z.addr(), z.addi());
+        normalize_columns(z);
+        if (ierr != 0)
+            mark_failure(w, ierr, n, &z);
+        V = z;
+    } else {
+        imtql1(&n, d, e.get(), &ierr);
+        if (ierr != 0)
+            mark_failure(w, ierr, n, nullptr);
+    }
+    if (ierr != 0)  // the eigenvalues of a Hermitian matrix are real
+        for (std::size_t k = 0; k < un; ++k)
+            w.addi()[k] = 0.0;
+}
+
+void complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
+{
+    int n = a.cols();
+    Mm h = working_copy(a, true);
+    const std::size_t un = std::size_t(n);
+    scratch<double> scale(un), ortr(un), orti(un);
+    int low = 1, igh = n, ierr = 0;
+    if (want_balance)
+        cbal(&n, &n, h.addr(), h.addi(), &low, &igh, scale.get());
+    corth(&n, &n, &low, &igh, h.addr(), h.addi(), ortr.get(), orti.get());
+    if (want_vectors) {
+        Mm z = zeros_of(n, n, true);
+        comqr2(&n, &n, &low, &igh, ortr.get(), orti.get(), h.addr(), h.addi(), w.addr(), w.addi(), z.addr(), z.addi(),
+               &ierr);
+        if (want_balance)
+            cbabk2(&n, &n, &low, &igh, scale.get(), &n, z.addr(), z.addi());
+        normalize_columns(z);
+        if (ierr != 0)
+            mark_failure(w, 1, ierr, &z);
+        V = z;
+    } else {
+        comqr(&n, &n, &low, &igh, h.addr(), h.addi(), w.addr(), w.addi(), &ierr);
+        if (ierr != 0)
+            mark_failure(w, 1, ierr, nullptr);
+    }
+}
+
+void real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
+{
+    int n = a.cols();
+    Mm h = working_copy(a, false);
+    const std::size_t un = std::size_t(n);
+    scratch<double> scale(un);
+    scratch<int> piv(un);
+    int low = 1, igh = n, ierr = 0;
+    if (want_balance)
+        balanc(&n, &n, h.addr(), &low, &igh, scale.get());
+    elmhes(&n, &n, &low, &igh, h.addr(), piv.get());
+    if (want_vectors) {
+        Mm z = zeros_of(n, n, false);
+        eltran(&n, &n, &low, &igh, h.addr(), piv.get(), z.addr());
+        hqr2(&n, &n, &low, &igh, h.addr(), w.addr(), w.addi(), z.addr(), &ierr);
+        if (want_balance)
+            balbak(&n, &n, &low, &igh, scale.get(), &n, z.addr());
+        Mm v;
+        pack_eigenvectors(w, z, v);
+        if (ierr != 0)
+            mark_failure(w, 1, ierr, &v);
+        V = v;
+    } else {
+        hqr(&n, &n, &low, &igh, h.addr(), w.addr(), w.addi(), &ierr);
+        if (ierr != 0)
+            mark_failure(w, 1, ierr, nullptr);
+    }
+}
+
+Mm diagonal_of(const Mm& w)
+{
+    const int n = w.rows();
+    Mm d = zeros_of(n, n, w.isc());
+    for (int k = 0; k < n; ++k) {
+        const std::size_t at = std::size_t(k) * (std::size_t(n) + 1);
+        d.addr()[at] = w.addr()[k];
+        if (w.isc())
+            d.addi()[at] = w.addi()[k];
+    }
+    return d;
+}
+
+} // namespace
+
+void normalize_columns(Mm& M)
+{
+    if (M.issparse() || M.gettype() != qv_double)
+        M.deepcopy(M.isc(), 0, M, qv_double);
+    const std::ptrdiff_t rows = M.rows(), cols = M.cols();
+    double* re = M.addr();
+    double* im = M.addi();
+    for (std::ptrdiff_t c = 0; c < cols; ++c) {
+        double* xr = re + c * rows;
+        if (im) {
+            double* xi = im + c * rows;
+            // xᴴx with its (rounding-level) imaginary part.
+            double sr = 0.0, si = 0.0;
+            for (std::ptrdiff_t k = 0; k < rows; ++k) {
+                sr += xr[k] * xr[k] + xi[k] * xi[k];
+                si += xr[k] * xi[k] - xi[k] * xr[k];
+            }
+            double s_re, s_im;
+            complex_sqrt(sr, si, s_re, s_im);
+            if (s_re == 0.0 && s_im == 0.0)
+                continue;
+            double f_re, f_im;
+            complex_recip(s_re, s_im, f_re, f_im);
+            for (std::ptrdiff_t k = 0; k < rows; ++k) {
+                const double a = xr[k], b = xi[k];
+                xr[k] = f_re * a - f_im * b;
+                xi[k] = f_re * b + f_im * a;
+            }
+        } else {
+            double s = 0.0;
+            for (std::ptrdiff_t k = 0; k < rows; ++k)
+                s += xr[k] * xr[k];
+            s = std::sqrt(s);
+            if (s == 0.0)
+                continue;
+            const double f = 1.0 / s;
+            for (std::ptrdiff_t k = 0; k < rows; ++k)
+                xr[k] *= f;
+        }
+    }
+}
+
+void pack_eigenvectors(const Mm& w, const Mm& Z, Mm& V)
+{
+    const int n = Z.cols();
+    const std::ptrdiff_t rows = Z.rows();
+    Mm v(1, 0, 0, int(rows), n, qv_double);
+    const double* wi = w.addi();
+    for (int k = 0; k < n;) {
+        const double* z0 = Z.addr() + k * rows;
+        double* vr0 = v.addr() + k * rows;
+        double* vi0 = v.addi() + k * rows;
+        // A pair's real and imaginary parts lie in columns k and k+1; a last
+        // column cannot start a pair (only a failed kernel leaves one).
+        if (wi && wi[k] != 0.0 && k + 1 < n) {
+            const double* z1 = z0 + rows;
+            double* vr1 = vr0 + rows;
+            double* vi1 = vi0 + rows;
+            for (std::ptrdiff_t r = 0; r < rows; ++r) {
+                vr0[r] = z0[r];
+                vi0[r] = z1[r];
+                vr1[r] = z0[r];
+                vi1[r] = -z1[r];
+            }
+            k += 2;
+        } else {
+            for (std::ptrdiff_t r = 0; r < rows; ++r) {
+                vr0[r] = z0[r];
+                vi0[r] = 0.0;
+            }
+            k += 1;
+        }
+    }
+    normalize_columns(v);
+    V = v;
+}
+
+void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance)
+{
+    if (error_numeric(A, "eig") || error_square(A, "eig")) {
+        V = x_M;
+        D = x_M;
+        return;
+    }
+    if (A.issparse() || A.gettype() != qv_double)
+        A = working_copy(A, false);
+    const int n = A.cols();
+    if (n == 0) {
+        V = nop_M;
+        D = nop_M;
+        return;
+    }
+    Mm w(1, 0, 0, n, 1, qv_double);
+    Mm vectors;
+    if (ishermitian(A))
+        hermitian_path(A, w, vectors, want_vectors);
+    else if (A.isc())
+        complex_path(A, w, vectors, want_vectors, want_balance);
+    else
+        real_path(A, w, vectors, want_vectors, want_balance);
+    if (want_vectors) {
+        vectors.getreal(0);
+        V = vectors;
+        D = diagonal_of(w);
+    } else
+        D = w;
+    D.getreal(0);
+}
+
+Mm eig(const Mm& A)
+{
+    Mm V, D;
+    eig_engine(A, V, D, 0, 1);
+    return D;
+}
+
+Mm eig(const Mm& A, i_o_t, Mm& V, Mm& D)
+{
+    eig_engine(A, V, D, 1, 1);
+    return x_M;
+}
+
+Mm eig_D(const Mm& A)
+{
+    Mm V, D;
+    eig(A, i_o, V, D);
+    if (isempty(D))
+        return D;
+    return diag(D);
+}
+
+Mm eig_W(const Mm& A)
+{
+    Mm V, D;
+    eig(A, i_o, V, D);
+    return V;
+}

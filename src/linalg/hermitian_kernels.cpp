@@ -1,0 +1,280 @@
+// Hermitian eigenproblems: reduction to a real symmetric tridiagonal matrix
+// (htridi), its eigenvalues by the implicit QL method (imtql1, imtql2), and
+// the back-transformation of the eigenvectors (htribk).
+#include "engine/scalar_complex.hpp"
+#include "linalg/kernel_access.hpp"
+#include "linalg/kernels.hpp"
+
+#include <cmath>
+
+int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_p, double* e_p, double* e2_p,
+           double* tau_p)
+{
+    const auto ar = view(ar_p, *nm);
+    const auto ai = view(ai_p, *nm);
+    const auto tau = view(tau_p, 2);
+    const auto d = view(d_p);
+    const auto e = view(e_p);
+    const auto e2 = view(e2_p);
+    const std::ptrdiff_t n = *n_p;
+
+    tau(1, n) = 1.0;
+    tau(2, n) = 0.0;
+    for (std::ptrdiff_t i = 1; i <= n; ++i)
+        d(i) = ar(i, i);
+
+    for (std::ptrdiff_t i = n; i >= 1; --i) {
+        const std::ptrdiff_t l = i - 1;
+        double h = 0.0, scale = 0.0;
+        for (std::ptrdiff_t k = 1; k <= l; ++k)
+            scale += std::fabs(ar(i, k)) + std::fabs(ai(i, k));
+        if (l < 1 || scale == 0.0) {
+            if (l >= 1) {
+                tau(1, l) = 1.0;
+                tau(2, l) = 0.0;
+            }
+            e(i) = 0.0;
+            e2(i) = 0.0;
+        } else {
+            for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                ar(i, k) /= scale;
+                ai(i, k) /= scale;
+                h += ar(i, k) * ar(i, k) + ai(i, k) * ai(i, k);
+            }
+            e2(i) = scale * scale * h;
+            double g = std::sqrt(h);
+            e(i) = scale * g;
+            double f = complex_abs(ar(i, l), ai(i, l));
+            double si;
+            bool reduce = true;
+            if (f != 0.0) {
+                tau(1, l) = (ai(i, l) * tau(2, i) - ar(i, l) * tau(1, i)) / f;
+                si = (ar(i, l) * tau(2, i) + ai(i, l) * tau(1, i)) / f;
+                h += f * g;
+                g = 1.0 + g / f;
+                ar(i, l) *= g;
+                ai(i, l) *= g;
+                reduce = l != 1;
+            } else {
+                tau(1, l) = -tau(1, i);
+                si = tau(2, i);
+                ar(i, l) = g;
+            }
+            if (reduce) {
+                f = 0.0;
+                for (std::ptrdiff_t j = 1; j <= l; ++j) {
+                    // Element j of A·u.
+                    double gr = 0.0, gi = 0.0;
+                    for (std::ptrdiff_t k = 1; k <= j; ++k) {
+                        gr += ar(j, k) * ar(i, k) + ai(j, k) * ai(i, k);
+                        gi += -ar(j, k) * ai(i, k) + ai(j, k) * ar(i, k);
+                    }
+                    for (std::ptrdiff_t k = j + 1; k <= l; ++k) {
+                        gr += ar(k, j) * ar(i, k) - ai(k, j) * ai(i, k);
+                        gi -= ar(k, j) * ai(i, k) + ai(k, j) * ar(i, k);
+                    }
+                    // Element j of p.
+                    e(j) = gr / h;
+                    tau(2, j) = gi / h;
+                    f += e(j) * ar(i, j) - tau(2, j) * ai(i, j);
+                }
+                const double hh = f / (h + h);
+                // The reduced matrix.
+                for (std::ptrdiff_t j = 1; j <= l; ++j) {
+                    const double fr = ar(i, j);
+                    const double gr = e(j) - hh * fr;
+                    e(j) = gr;
+                    const double fi = -ai(i, j);
+                    const double gi = tau(2, j) - hh * fi;
+                    tau(2, j) = -gi;
+                    for (std::ptrdiff_t k = 1; k <= j; ++k) {
+                        ar(j, k) = ar(j, k) - fr * e(k) - gr * ar(i, k) + fi * tau(2, k) + gi * ai(i, k);
+                        ai(j, k) = ai(j, k) - fr * tau(2, k) - gr * ai(i, k) - fi * e(k) - gi * ar(i, k);
+                    }
+                }
+            }
+            for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                ar(i, k) *= scale;
+                ai(i, k) *= scale;
+            }
+            tau(2, l) = -si;
+        }
+        const double hh = d(i);
+        d(i) = ar(i, i);
+        ar(i, i) = hh;
+        ai(i, i) = scale * std::sqrt(h);
+    }
+    return 0;
+}
+
+int htribk(const int* nm, const int* n_p, const double* ar_p, const double* ai_p, const double* tau_p, const int* m_p,
+           double* zr_p, double* zi_p)
+{
+    const auto ar = view(ar_p, *nm);
+    const auto ai = view(ai_p, *nm);
+    const auto tau = view(tau_p, 2);
+    const auto zr = view(zr_p, *nm);
+    const auto zi = view(zi_p, *nm);
+    const std::ptrdiff_t n = *n_p, m = *m_p;
+    if (m == 0)
+        return 0;
+    // Eigenvectors of the real tridiagonal matrix become those of the
+    // Hermitian tridiagonal one ...
+    for (std::ptrdiff_t j = 1; j <= m; ++j)
+        for (std::ptrdiff_t k = 1; k <= n; ++k) {
+            zi(k, j) = -zr(k, j) * tau(2, k);
+            zr(k, j) *= tau(1, k);
+        }
+    // ... and the Householder reflections are applied.
+    for (std::ptrdiff_t i = 2; i <= n; ++i) {
+        const std::ptrdiff_t l = i - 1;
+        const double h = ai(i, i);
+        if (h == 0.0)
+            continue;
+        for (std::ptrdiff_t j = 1; j <= m; ++j) {
+            double s = 0.0, si = 0.0;
+            for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                s += ar(i, k) * zr(k, j) - ai(i, k) * zi(k, j);
+                si += ar(i, k) * zi(k, j) + ai(i, k) * zr(k, j);
+            }
+            // Two divisions keep s/h² from underflowing.
+            s = (s / h) / h;
+            si = (si / h) / h;
+            for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                zr(k, j) += -s * ar(i, k) - si * ai(i, k);
+                zi(k, j) += -si * ar(i, k) + s * ai(i, k);
+            }
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+inline double sign_of(double magnitude, double s) noexcept
+{
+    return s >= 0 ? std::fabs(magnitude) : -std::fabs(magnitude);
+}
+
+// The implicit QL iteration; with z, the rotations are applied to its
+// columns. Returns 0 or the index of the eigenvalue that did not converge.
+// imtql1 inserts each eigenvalue into the ascending d(1..l) as it is found.
+int implicit_ql(std::ptrdiff_t n, double* d_p, double* e_p, const matrix_view<double>* z)
+{
+    const auto d = view(d_p);
+    const auto e = view(e_p);
+    if (n == 1)
+        return 0;
+    for (std::ptrdiff_t i = 2; i <= n; ++i)
+        e(i - 1) = e(i);
+    e(n) = 0.0;
+    const int limit = 30 * eigen_budget_scale;
+
+    for (std::ptrdiff_t l = 1; l <= n; ++l) {
+        int j = 0;
+        double p;
+        for (;;) {
+            std::ptrdiff_t m = l;
+            for (; m < n; ++m) {
+                const double tst1 = std::fabs(d(m)) + std::fabs(d(m + 1));
+                if (tst1 + std::fabs(e(m)) == tst1)
+                    break;
+            }
+            p = d(l);
+            if (m == l)
+                break;
+            if (j >= limit)
+                return int(l);
+            ++j;
+            // The shift.
+            double g = (d(l + 1) - p) / (2.0 * e(l));
+            double r = complex_abs(g, 1.0);
+            g = d(m) - p + e(l) / (g + sign_of(r, g));
+            double s = 1.0, c = 1.0;
+            p = 0.0;
+            bool underflow = false;
+            for (std::ptrdiff_t i = m - 1; i >= l; --i) {
+                const double f = s * e(i);
+                const double b = c * e(i);
+                r = complex_abs(f, g);
+                e(i + 1) = r;
+                if (r == 0.0) {
+                    // Recover from underflow.
+                    d(i + 1) -= p;
+                    e(m) = 0.0;
+                    underflow = true;
+                    break;
+                }
+                s = f / r;
+                c = g / r;
+                g = d(i + 1) - p;
+                r = (d(i) - g) * s + 2.0 * c * b;
+                p = s * r;
+                d(i + 1) = g + p;
+                g = c * r - b;
+                if (z) {
+                    double* zi = z->column(i);
+                    double* zi1 = z->column(i + 1);
+                    for (std::ptrdiff_t k = 0; k < n; ++k) {
+                        const double t = zi1[k];
+                        zi1[k] = s * zi[k] + c * t;
+                        zi[k] = c * zi[k] - s * t;
+                    }
+                }
+            }
+            if (underflow)
+                continue;
+            d(l) -= p;
+            e(l) = g;
+            e(m) = 0.0;
+        }
+        if (!z) {
+            std::ptrdiff_t i = l;
+            for (; i >= 2 && p < d(i - 1); --i)
+                d(i) = d(i - 1);
+            d(i) = p;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int imtql1(const int* n, double* d, double* e, int* ierr)
+{
+    *ierr = implicit_ql(*n, d, e, nullptr);
+    return 0;
+}
+
+int imtql2(const int* nm, const int* n_p, double* d_p, double* e, double* z_p, int* ierr)
+{
+    const auto z = view(z_p, *nm);
+    const std::ptrdiff_t n = *n_p;
+    *ierr = implicit_ql(n, d_p, e, &z);
+    if (*ierr != 0)
+        return 0;
+    // Selection sort: only a strictly smaller value displaces the current
+    // one, so equal eigenvalues keep their order.
+    const auto d = view(d_p);
+    for (std::ptrdiff_t i = 1; i < n; ++i) {
+        std::ptrdiff_t k = i;
+        double p = d(i);
+        for (std::ptrdiff_t j = i + 1; j <= n; ++j)
+            if (d(j) < p) {
+                k = j;
+                p = d(j);
+            }
+        if (k == i)
+            continue;
+        d(k) = d(i);
+        d(i) = p;
+        double* zi = z.column(i);
+        double* zk = z.column(k);
+        for (std::ptrdiff_t r = 0; r < n; ++r) {
+            const double t = zi[r];
+            zi[r] = zk[r];
+            zk[r] = t;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,232 @@
+// Reduction of rows and columns low..igh to upper Hessenberg form:
+// elementary similarities (elmhes, eltran), Householder reflections
+// (orthes, ortran) and their complex form (corth).
+#include "engine/scalar_complex.hpp"
+#include "linalg/kernel_access.hpp"
+#include "linalg/kernels.hpp"
+
+#include <cmath>
+
+namespace {
+
+void set_identity(const matrix_view<double>& z, int n)
+{
+    for (std::ptrdiff_t j = 1; j <= n; ++j) {
+        for (std::ptrdiff_t i = 1; i <= n; ++i)
+            z(i, j) = 0.0;
+        z(j, j) = 1.0;
+    }
+}
+
+} // namespace
+
+int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, int* piv_p)
+{
+    const auto a = view(a_p, *nm);
+    const auto piv = view(piv_p);
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
+        // The first entry of largest magnitude, as IDAMAX chooses.
+        std::ptrdiff_t i = m;
+        double largest = std::fabs(a(m, m - 1));
+        for (std::ptrdiff_t j = m + 1; j <= igh; ++j)
+            if (std::fabs(a(j, m - 1)) > largest) {
+                largest = std::fabs(a(j, m - 1));
+                i = j;
+            }
+        const double x = a(i, m - 1);
+        piv(m) = int(i);
+        if (i != m) {
+            for (std::ptrdiff_t j = m - 1; j <= n; ++j) {
+                const double t = a(i, j);
+                a(i, j) = a(m, j);
+                a(m, j) = t;
+            }
+            double* ci = a.column(i);
+            double* cm = a.column(m);
+            for (std::ptrdiff_t r = 0; r < igh; ++r) {
+                const double t = ci[r];
+                ci[r] = cm[r];
+                cm[r] = t;
+            }
+        }
+        if (x == 0.0)
+            continue;
+        for (std::ptrdiff_t r = m + 1; r <= igh; ++r) {
+            double y = a(r, m - 1);
+            if (y == 0.0)
+                continue;
+            y /= x;
+            a(r, m - 1) = y;
+            for (std::ptrdiff_t j = m; j <= n; ++j)
+                a(r, j) -= y * a(m, j);
+            double* cm = a.column(m);
+            const double* cr = a.column(r);
+            for (std::ptrdiff_t k = 0; k < igh; ++k)
+                cm[k] += y * cr[k];
+        }
+    }
+    return 0;
+}
+
+int eltran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, const int* piv_p,
+           double* z_p)
+{
+    const auto a = view(a_p, *nm);
+    const auto z = view(z_p, *nm);
+    const auto piv = view(piv_p);
+    const std::ptrdiff_t low = *low_p, igh = *igh_p;
+    set_identity(z, *n_p);
+    for (std::ptrdiff_t mp = igh - 1; mp >= low + 1; --mp) {
+        for (std::ptrdiff_t i = mp + 1; i <= igh; ++i)
+            z(i, mp) = a(i, mp - 1);
+        const std::ptrdiff_t i = piv(mp);
+        if (i == mp)
+            continue;
+        for (std::ptrdiff_t j = mp; j <= igh; ++j) {
+            z(mp, j) = z(i, j);
+            z(i, j) = 0.0;
+        }
+        z(i, mp) = 1.0;
+    }
+    return 0;
+}
+
+int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, double* ort_p)
+{
+    const auto a = view(a_p, *nm);
+    const auto ort = view(ort_p);
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
+        ort(m) = 0.0;
+        double scale = 0.0;
+        for (std::ptrdiff_t i = m; i <= igh; ++i)
+            scale += std::fabs(a(i, m - 1));
+        if (scale == 0.0)
+            continue;
+        double h = 0.0;
+        for (std::ptrdiff_t i = igh; i >= m; --i) {
+            ort(i) = a(i, m - 1) / scale;
+            h += ort(i) * ort(i);
+        }
+        const double g = ort(m) >= 0 ? -std::sqrt(h) : std::sqrt(h);
+        h -= ort(m) * g;
+        ort(m) -= g;
+        // (I - u·uᵀ/h)·A over columns m..n ...
+        for (std::ptrdiff_t j = m; j <= n; ++j) {
+            double f = 0.0;
+            for (std::ptrdiff_t i = m; i <= igh; ++i)
+                f += ort(i) * a(i, j);
+            f = -f / h;
+            for (std::ptrdiff_t i = m; i <= igh; ++i)
+                a(i, j) += f * ort(i);
+        }
+        // ... then A·(I - u·uᵀ/h) over rows 1..igh.
+        for (std::ptrdiff_t i = 1; i <= igh; ++i) {
+            double f = 0.0;
+            for (std::ptrdiff_t j = m; j <= igh; ++j)
+                f += ort(j) * a(i, j);
+            f = -f / h;
+            for (std::ptrdiff_t j = m; j <= igh; ++j)
+                a(i, j) += f * ort(j);
+        }
+        ort(m) *= scale;
+        a(m, m - 1) = scale * g;
+    }
+    return 0;
+}
+
+int ortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, double* ort_p,
+           double* z_p)
+{
+    const auto a = view(a_p, *nm);
+    const auto z = view(z_p, *nm);
+    const auto ort = view(ort_p);
+    const std::ptrdiff_t low = *low_p, igh = *igh_p;
+    set_identity(z, *n_p);
+    for (std::ptrdiff_t mp = igh - 1; mp >= low + 1; --mp) {
+        if (a(mp, mp - 1) == 0.0)
+            continue;
+        for (std::ptrdiff_t i = mp + 1; i <= igh; ++i)
+            ort(i) = a(i, mp - 1);
+        for (std::ptrdiff_t j = mp; j <= igh; ++j) {
+            double g = 0.0;
+            for (std::ptrdiff_t i = mp; i <= igh; ++i)
+                g += z(i, j) * ort(i);
+            // The divisor ort(mp)·a(mp, mp-1) is the negative of orthes' h.
+            g = (g / ort(mp)) / a(mp, mp - 1);
+            for (std::ptrdiff_t i = mp; i <= igh; ++i)
+                z(i, j) += g * ort(i);
+        }
+    }
+    return 0;
+}
+
+int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* ar_p, double* ai_p,
+          double* ortr_p, double* orti_p)
+{
+    const auto ar = view(ar_p, *nm);
+    const auto ai = view(ai_p, *nm);
+    const auto ortr = view(ortr_p);
+    const auto orti = view(orti_p);
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
+        ortr(m) = 0.0;
+        orti(m) = 0.0;
+        double scale = 0.0;
+        for (std::ptrdiff_t i = m; i <= igh; ++i)
+            scale += std::fabs(ar(i, m - 1)) + std::fabs(ai(i, m - 1));
+        if (scale == 0.0)
+            continue;
+        double h = 0.0;
+        for (std::ptrdiff_t i = igh; i >= m; --i) {
+            ortr(i) = ar(i, m - 1) / scale;
+            orti(i) = ai(i, m - 1) / scale;
+            h += ortr(i) * ortr(i) + orti(i) * orti(i);
+        }
+        double g = std::sqrt(h);
+        const double f = complex_abs(ortr(m), orti(m));
+        if (f != 0.0) {
+            h += f * g;
+            g /= f;
+            ortr(m) *= 1.0 + g;
+            orti(m) *= 1.0 + g;
+        } else {
+            ortr(m) = g;
+            ar(m, m - 1) = scale;
+        }
+        // Left update: column j -= u·(uᴴ·column j)/h.
+        for (std::ptrdiff_t j = m; j <= n; ++j) {
+            double fr = 0.0, fi = 0.0;
+            for (std::ptrdiff_t i = m; i <= igh; ++i) {
+                fr += ortr(i) * ar(i, j) + orti(i) * ai(i, j);
+                fi += ortr(i) * ai(i, j) - orti(i) * ar(i, j);
+            }
+            fr = -fr / h;
+            fi = -fi / h;
+            for (std::ptrdiff_t i = m; i <= igh; ++i) {
+                ar(i, j) += fr * ortr(i) - fi * orti(i);
+                ai(i, j) += fr * orti(i) + fi * ortr(i);
+            }
+        }
+        // Right update: row i -= (row i·u)/h·uᴴ.
+        for (std::ptrdiff_t i = 1; i <= igh; ++i) {
+            double fr = 0.0, fi = 0.0;
+            for (std::ptrdiff_t j = m; j <= igh; ++j) {
+                fr += ortr(j) * ar(i, j) - orti(j) * ai(i, j);
+                fi += ortr(j) * ai(i, j) + orti(j) * ar(i, j);
+            }
+            fr = -fr / h;
+            fi = -fi / h;
+            for (std::ptrdiff_t j = m; j <= igh; ++j) {
+                ar(i, j) += fr * ortr(j) + fi * orti(j);
+                ai(i, j) += fi * ortr(j) - fr * orti(j);
+            }
+        }
+        ortr(m) *= scale;
+        orti(m) *= scale;
+        ar(m, m - 1) *= -g;
+        ai(m, m - 1) *= -g;
+    }
+    return 0;
+}

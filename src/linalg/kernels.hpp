@@ -1,0 +1,140 @@
+// Every numeric kernel of the linear-algebra subsystem, in one calling
+// convention, for the language functions here and for the numerical
+// subsystems above (Bessel functions, ODE and DAE integrators, state space).
+//
+// The convention:
+// - Kernel arguments are passed by reference: integers as pointers to 32-bit
+//   int, reals as pointers to double, job codes as pointers to int.
+// - Matrices are column-major with a leading dimension; element (i, j)
+//   (1-based) of a lies at a[(i-1) + (j-1)*lda]. Index arithmetic inside the
+//   kernels is done in ptrdiff_t.
+// - Pivots, failure indices and result indices are 1-based.
+// - A complex array is two arrays of double (real parts, imaginary parts)
+//   with one leading dimension ("split" storage).
+// - Kernels return 0 and report through info; they never raise, never
+//   allocate: the caller carves work arrays (scratch<double>, int_scratch).
+#pragma once
+
+#include "linalg/int_scratch.hpp"
+#include "linalg/split_blas.hpp"
+
+// ---- machine constants ----
+
+// 1 realmin (2^-1022), 2 realmax ((2 - eps)·2^1023), 3 eps/2 (2^-53),
+// 4 eps (2^-52), 5 log10(2), 6 +Inf, 7 NaN; any other code gives 0.
+double machine_double(int code) noexcept;
+// 9 the largest int, 14 the mantissa digits (53), 15 the smallest exponent
+// (-1021), 16 the largest exponent (1023); any other code gives 0.
+int machine_int(int code) noexcept;
+
+// ---- the split complex matrix product ----
+
+// C = alpha*op(A)*op(B) + beta*C with real alpha and beta; op as for DGEMM.
+// A null Ai or Bi is a real operand. With both operands real, Ci is not
+// touched; a null Ci is never read or written.
+void split_gemm(const char* transa, const char* transb, int m, int n, int k, double alpha, const double* Ar,
+                const double* Ai, int lda, const double* Br, const double* Bi, int ldb, double beta, double* Cr,
+                double* Ci, int ldc);
+
+// ---- dense LU family (LINPACK layout: the strict lower triangle holds the
+// negated multipliers; ipvt(k) is the row exchanged with row k at step k;
+// info the last zero pivot met, 0 when none) ----
+
+int lu_factor_real(double* a, const int* lda, const int* n, int* ipvt, int* info);
+// b := A\b (job 0) or A.'\b (job != 0) from the factors of lu_factor_real.
+int lu_solve_real(const double* a, const int* lda, const int* n, const int* ipvt, double* b, const int* job);
+int lu_factor_split(double* ar, double* ai, const int* lda, const int* n, int* ipvt, int* info);
+// b := A\b (job 0) or A'\b (job != 0).
+int lu_solve_split(const double* ar, const double* ai, const int* lda, const int* n, const int* ipvt, double* br,
+                   double* bi, const int* job);
+// Factors a and estimates its reciprocal 1-norm condition number; z (n
+// elements) ends holding the approximate null vector.
+int rcond_real(double* a, const int* lda, const int* n, int* ipvt, double* rcond, double* z);
+int rcond_split(double* ar, double* ai, const int* lda, const int* n, int* ipvt, double* rcond, double* zr,
+                double* zi);
+// From the factors of lu_factor_split: job's tens digit asks for the
+// determinant record det(1)*16^det(2) (det holds two complex numbers), its
+// units digit replaces a by the inverse. work holds n complex elements.
+int det_inv_split(double* ar, double* ai, const int* lda, const int* n, const int* ipvt, double* detr,
+                  double* deti, double* workr, double* worki, const int* job);
+
+// ---- singular values (LINPACK's bidiagonalisation and implicit QR) ----
+
+// x (m-by-n, overwritten), s (min(m+1, n)), e (n), u (m-by-m for left digit
+// 1, m-by-min(m, n) for 2), v (n-by-n), work (m). job: tens digit left
+// vectors, units digit right vectors. info: 0, or the number of values
+// still unfound when a value took its 100 steps.
+int svd_kernel_real(double* x, const int* ldx, const int* m, const int* n, double* s, double* e, double* u,
+                    const int* ldu, double* v, const int* ldv, double* work, const int* job, int* info);
+int svd_kernel_complex(double* xr, double* xi, const int* ldx, const int* m, const int* n, double* sr, double* si,
+                       double* er, double* ei, double* ur, double* ui, const int* ldu, double* vr, double* vi,
+                       const int* ldv, double* workr, double* worki, const int* job, int* info);
+
+// ---- Cholesky (upper factor in place; lower triangle untouched) ----
+
+// The column stride is n (lda is not read). info: 0, or the order of the
+// first leading minor that is not positive definite.
+int chol_kernel_real(double* a, const int* lda, const int* n, int* info);
+int chol_kernel_complex(double* ar, double* ai, const int* lda, const int* n, int* info);
+
+// Steps allowed per singular value before the SVD kernels give up (100);
+// tests lower it to see the stopped iteration's results.
+extern int svd_iteration_limit;
+
+// ---------------------------------------------------------------------------
+// Eigenvalue kernels
+// ---------------------------------------------------------------------------
+// Balancing: rows and columns low..igh remain to be reduced; scale holds the
+// exchange index (outside low..igh) or the power-of-2 factor (inside).
+int balanc(const int* nm, const int* n, double* a, int* low, int* igh, double* scale);
+int cbal(const int* nm, const int* n, double* ar, double* ai, int* low, int* igh, double* scale);
+// Back-transformation of m eigenvector columns of the balanced matrix.
+int balbak(const int* nm, const int* n, const int* low, const int* igh, const double* scale, const int* m, double* z);
+int cbabk2(const int* nm, const int* n, const int* low, const int* igh, const double* scale, const int* m, double* zr,
+           double* zi);
+
+// Hessenberg reduction of rows and columns low..igh: stabilised elementary
+// similarities (elmhes, accumulated by eltran), Householder (orthes,
+// ortran) and complex Householder (corth).
+int elmhes(const int* nm, const int* n, const int* low, const int* igh, double* a, int* piv);
+int eltran(const int* nm, const int* n, const int* low, const int* igh, const double* a, const int* piv, double* z);
+int orthes(const int* nm, const int* n, const int* low, const int* igh, double* a, double* ort);
+int ortran(const int* nm, const int* n, const int* low, const int* igh, const double* a, double* ort, double* z);
+int corth(const int* nm, const int* n, const int* low, const int* igh, double* ar, double* ai, double* ortr,
+          double* orti);
+
+// Real Hessenberg QR: eigenvalues (hqr), eigenvectors (hqr2, unnormalised,
+// a complex pair as real and imaginary columns), and the real Schur form
+// with its basis (real_schur_qr). ierr = 0 or the index of the eigenvalue
+// whose iteration budget ran out.
+int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr);
+int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, double* z,
+         int* ierr);
+int real_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi,
+                  double* z, int* ierr);
+
+// Complex Hessenberg QR after corth: eigenvalues (comqr), eigenvectors
+// (comqr2), and complex_schur_qr with job 0 (triangular form), 1 (with its
+// unitary basis), 2 (eigenvectors, as comqr2) or 3 (only the unitary matrix
+// of the reduction, when igh - low >= 2).
+int comqr(const int* nm, const int* n, const int* low, const int* igh, double* hr, double* hi, double* wr, double* wi,
+          int* ierr);
+int comqr2(const int* nm, const int* n, const int* low, const int* igh, double* ortr, double* orti, double* hr,
+           double* hi, double* wr, double* wi, double* zr, double* zi, int* ierr);
+int complex_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* ortr, double* orti,
+                     double* hr, double* hi, double* wr, double* wi, double* zr, double* zi, const int* job,
+                     int* ierr);
+
+// Hermitian matrices: reduction to a real symmetric tridiagonal matrix
+// (htridi, reading the lower triangle), its eigenvalues in ascending order
+// by the implicit QL method (imtql1; imtql2 with vectors), and the
+// back-transformation of the vectors (htribk).
+int htridi(const int* nm, const int* n, double* ar, double* ai, double* d, double* e, double* e2, double* tau);
+int htribk(const int* nm, const int* n, const double* ar, const double* ai, const double* tau, const int* m,
+           double* zr, double* zi);
+int imtql1(const int* n, double* d, double* e, int* ierr);
+int imtql2(const int* nm, const int* n, double* d, double* e, double* z, int* ierr);
+
+// Scales every iteration budget of the eigenvalue kernels (1 normally). A
+// test sets 0 to reach the paths of a kernel that does not converge.
+extern int eigen_budget_scale;

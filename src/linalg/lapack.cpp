@@ -1,0 +1,162 @@
+// The checked LAPACK wrappers: the one place the library calls LAPACK, so
+// an argument error recorded by xerbla_ always becomes the library's error.
+#include "linalg/lapack.hpp"
+
+#include "velkor/report.h"
+
+namespace {
+
+// Raises the recorded argument error, if any, once LAPACK has returned.
+int checked(int info)
+{
+    const lapack_argument_error e = lapack_take_argument_error();
+    if (e.parameter != 0)
+        error("** On entry to %s parameter number %d had an illegal value", e.routine, e.parameter);
+    return info;
+}
+
+// Drops a record left by a call that did not go through a wrapper.
+void clear() { (void)lapack_take_argument_error(); }
+
+} // namespace
+
+namespace lapack {
+
+int getrf(int m, int n, double* a, int lda, int* ipiv)
+{
+    clear();
+    int info = 0;
+    dgetrf_(&m, &n, a, &lda, ipiv, &info);
+    return checked(info);
+}
+
+int getrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipiv, double* b, int ldb)
+{
+    clear();
+    int info = 0;
+    dgetrs_(&trans, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1);
+    return checked(info);
+}
+
+int getri(int n, double* a, int lda, const int* ipiv, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    dgetri_(&n, a, &lda, ipiv, work, &lwork, &info);
+    return checked(info);
+}
+
+void laswp(int n, double* a, int lda, int k1, int k2, const int* ipiv, int incx)
+{
+    clear();
+    dlaswp_(&n, a, &lda, &k1, &k2, ipiv, &incx);
+    checked(0);
+}
+
+int sytrf(char uplo, int n, double* a, int lda, int* ipiv, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    dsytrf_(&uplo, &n, a, &lda, ipiv, work, &lwork, &info, 1);
+    return checked(info);
+}
+
+int sytrs(char uplo, int n, int nrhs, const double* a, int lda, const int* ipiv, double* b, int ldb)
+{
+    clear();
+    int info = 0;
+    dsytrs_(&uplo, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1);
+    return checked(info);
+}
+
+int potrf(char uplo, int n, double* a, int lda)
+{
+    clear();
+    int info = 0;
+    dpotrf_(&uplo, &n, a, &lda, &info, 1);
+    return checked(info);
+}
+
+int zpotrf(char uplo, int n, double* a, int lda)
+{
+    clear();
+    int info = 0;
+    zpotrf_(&uplo, &n, a, &lda, &info, 1);
+    return checked(info);
+}
+
+int zgetrf(int m, int n, double* a, int lda, int* ipiv)
+{
+    clear();
+    int info = 0;
+    zgetrf_(&m, &n, a, &lda, ipiv, &info);
+    return checked(info);
+}
+
+int zgetrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipiv, double* b, int ldb)
+{
+    clear();
+    int info = 0;
+    zgetrs_(&trans, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1);
+    return checked(info);
+}
+
+int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
+          int ldvt, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    dgesvd_(&jobu, &jobvt, &m, &n, a, &lda, s, u, &ldu, vt, &ldvt, work, &lwork, &info, 1, 1);
+    return checked(info);
+}
+
+int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    dgeqrf_(&m, &n, a, &lda, tau, work, &lwork, &info);
+    return checked(info);
+}
+
+int geqp3(int m, int n, double* a, int lda, int* jpvt, double* tau, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    dgeqp3_(&m, &n, a, &lda, jpvt, tau, work, &lwork, &info);
+    return checked(info);
+}
+
+int orgqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    dorgqr_(&m, &n, &k, a, &lda, tau, work, &lwork, &info);
+    return checked(info);
+}
+
+int gels(int m, int n, int nrhs, double* a, int lda, double* b, int ldb, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    dgels_("N", &m, &n, &nrhs, a, &lda, b, &ldb, work, &lwork, &info, 1);
+    return checked(info);
+}
+
+int zgels(int m, int n, int nrhs, double* a, int lda, double* b, int ldb, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    zgels_("N", &m, &n, &nrhs, a, &lda, b, &ldb, work, &lwork, &info, 1);
+    return checked(info);
+}
+
+int zgesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
+           int ldvt, double* work, int lwork, double* rwork)
+{
+    clear();
+    int info = 0;
+    zgesvd_(&jobu, &jobvt, &m, &n, a, &lda, s, u, &ldu, vt, &ldvt, work, &lwork, rwork, &info, 1, 1);
+    return checked(info);
+}
+
+} // namespace lapack

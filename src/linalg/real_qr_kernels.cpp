@@ -1,0 +1,413 @@
+// The implicit double-shift QR iteration on a real upper Hessenberg matrix:
+// eigenvalues (hqr), eigenvectors by back substitution (hqr2), and the real
+// Schur form with its basis (real_schur_qr). One iteration body serves all
+// three; they differ in the ranges they update, their convergence tests and
+// their iteration limits.
+#include "engine/scalar_complex.hpp"
+#include "engine/scalar_real.hpp"
+#include "linalg/kernel_access.hpp"
+#include "linalg/kernels.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+int eigen_budget_scale = 1;
+
+namespace {
+
+enum class real_qr { values, vectors, schur };
+
+
+inline double sign_of(double magnitude, double s) noexcept
+{
+    return s >= 0 ? std::fabs(magnitude) : -std::fabs(magnitude);
+}
+
+template <real_qr Kind>
+void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, double* wr_p, double* wi_p,
+                        double* z_p, int* ierr)
+{
+    constexpr bool full_rows = Kind != real_qr::values;  // the whole matrix is kept consistent
+    const auto h = view(h_p, nm);
+    const auto z = view(z_p, nm);
+    const auto wr = view(wr_p);
+    const auto wi = view(wi_p);
+    const std::ptrdiff_t n = n_in, low = low_in, igh = igh_in;
+    *ierr = 0;
+
+    double norm = 0.0;
+    for (std::ptrdiff_t i = 1, k = 1; i <= n; k = i, ++i) {
+        for (std::ptrdiff_t j = k; j <= n; ++j)
+            norm += std::fabs(h(i, j));
+        if (i < low || i > igh) {
+            wr(i) = h(i, i);
+            wi(i) = 0.0;
+        }
+    }
+
+    std::ptrdiff_t en = igh;
+    double t = 0.0;
+    // hqr and hqr2: 30·n iterations over all eigenvalues; real_schur_qr: 30
+    // for each eigenvalue.
+    long itn = 30L * n * eigen_budget_scale;
+    const int its_limit = 30 * eigen_budget_scale;
+
+    while (en >= low) {
+        int its = 0;
+        const std::ptrdiff_t na = en - 1, enm2 = na - 1;
+        for (;;) {
+            std::ptrdiff_t l = en;
+            for (; l > low; --l) {
+                double s = std::fabs(h(l - 1, l - 1)) + std::fabs(h(l, l));
+                if (s == 0.0)
+                    s = norm;
+                if (Kind == real_qr::schur ? std::fabs(h(l, l - 1)) <= machine_eps_value * s
+                                           : s + std::fabs(h(l, l - 1)) == s)
+                    break;
+            }
+            double x = h(en, en);
+            if (l == en) {  // one root
+                wr(en) = x + t;
+                wi(en) = 0.0;
+                if (full_rows)
+                    h(en, en) = x + t;
+                en = na;
+                break;
+            }
+            double y = h(na, na);
+            double w = h(en, na) * h(na, en);
+            if (l == na) {  // two roots
+                double p = (y - x) / 2.0;
+                double q = p * p + w;
+                double zz = std::sqrt(std::fabs(q));
+                if (full_rows)
+                    h(en, en) = x + t;
+                x += t;
+                if (full_rows)
+                    h(na, na) = y + t;
+                if (q >= 0.0) {
+                    zz = p + sign_of(zz, p);
+                    wr(na) = x + zz;
+                    wr(en) = zz != 0.0 ? x - w / zz : wr(na);
+                    wi(na) = 0.0;
+                    wi(en) = 0.0;
+                    if (full_rows) {
+                        // Rotate the real pair's block to triangular form.
+                        x = h(en, na);
+                        const double s = std::fabs(x) + std::fabs(zz);
+                        p = x / s;
+                        q = zz / s;
+                        const double r = std::sqrt(p * p + q * q);
+                        p /= r;
+                        q /= r;
+                        for (std::ptrdiff_t j = na; j <= n; ++j) {
+                            zz = h(na, j);
+                            h(na, j) = q * zz + p * h(en, j);
+                            h(en, j) = q * h(en, j) - p * zz;
+                        }
+                        for (std::ptrdiff_t i = 1; i <= en; ++i) {
+                            zz = h(i, na);
+                            h(i, na) = q * zz + p * h(i, en);
+                            h(i, en) = q * h(i, en) - p * zz;
+                        }
+                        for (std::ptrdiff_t i = low; i <= igh; ++i) {
+                            zz = z(i, na);
+                            z(i, na) = q * zz + p * z(i, en);
+                            z(i, en) = q * z(i, en) - p * zz;
+                        }
+                    }
+                } else {
+                    wr(na) = x + p;
+                    wr(en) = x + p;
+                    wi(na) = zz;
+                    wi(en) = -zz;
+                }
+                en = enm2;
+                break;
+            }
+            if (Kind == real_qr::schur ? its >= its_limit : itn <= 0) {
+                *ierr = int(en);
+                return;
+            }
+            if (its == 10 || its == 20) {  // exceptional shift
+                t += x;
+                for (std::ptrdiff_t i = low; i <= en; ++i)
+                    h(i, i) -= x;
+                const double s = std::fabs(h(en, na)) + std::fabs(h(na, enm2));
+                x = 0.75 * s;
+                y = x;
+                w = -0.4375 * s * s;
+            }
+            ++its;
+            --itn;
+
+            // Two consecutive small subdiagonal elements.
+            std::ptrdiff_t m = enm2;
+            double p = 0, q = 0, r = 0, zz = 0;
+            for (;; --m) {
+                zz = h(m, m);
+                r = x - zz;
+                double s = y - zz;
+                p = (r * s - w) / h(m + 1, m) + h(m, m + 1);
+                q = h(m + 1, m + 1) - zz - r - s;
+                r = h(m + 2, m + 1);
+                s = std::fabs(p) + std::fabs(q) + std::fabs(r);
+                p /= s;
+                q /= s;
+                r /= s;
+                if (m == l)
+                    break;
+                const double tst1 = std::fabs(p) * (std::fabs(h(m - 1, m - 1)) + std::fabs(zz) + std::fabs(h(m + 1, m + 1)));
+                const double lhs = std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r));
+                if (Kind == real_qr::schur ? lhs <= machine_eps_value * tst1 : tst1 + lhs == tst1)
+                    break;
+            }
+            for (std::ptrdiff_t i = m + 2; i <= en; ++i) {
+                h(i, i - 2) = 0.0;
+                if (i != m + 2)
+                    h(i, i - 3) = 0.0;
+            }
+
+            // Double QR step on rows l..en and columns m..en.
+            for (std::ptrdiff_t k = m; k <= na; ++k) {
+                const bool notlast = k != na;
+                if (k != m) {
+                    p = h(k, k - 1);
+                    q = h(k + 1, k - 1);
+                    r = notlast ? h(k + 2, k - 1) : 0.0;
+                    x = std::fabs(p) + std::fabs(q) + std::fabs(r);
+                    if (x == 0.0)
+                        continue;
+                    p /= x;
+                    q /= x;
+                    r /= x;
+                }
+                const double s = sign_of(std::sqrt(p * p + q * q + r * r), p);
+                if (k != m)
+                    h(k, k - 1) = -s * x;
+                else if (l != m)
+                    h(k, k - 1) = -h(k, k - 1);
+                p += s;
+                x = p / s;
+                y = q / s;
+                zz = r / s;
+                q /= p;
+                r /= p;
+                const std::ptrdiff_t last_col = full_rows ? n : en;
+                const std::ptrdiff_t first_row = full_rows ? 1 : l;
+                const std::ptrdiff_t last_row = std::min(en, k + 3);
+                if (!notlast) {
+                    for (std::ptrdiff_t j = k; j <= last_col; ++j) {
+                        p = h(k, j) + q * h(k + 1, j);
+                        h(k, j) -= p * x;
+                        h(k + 1, j) -= p * y;
+                    }
+                    for (std::ptrdiff_t i = first_row; i <= last_row; ++i) {
+                        p = x * h(i, k) + y * h(i, k + 1);
+                        h(i, k) -= p;
+                        h(i, k + 1) -= p * q;
+                    }
+                    if (full_rows)
+                        for (std::ptrdiff_t i = low; i <= igh; ++i) {
+                            p = x * z(i, k) + y * z(i, k + 1);
+                            z(i, k) -= p;
+                            z(i, k + 1) -= p * q;
+                        }
+                } else {
+                    for (std::ptrdiff_t j = k; j <= last_col; ++j) {
+                        p = h(k, j) + q * h(k + 1, j) + r * h(k + 2, j);
+                        h(k, j) -= p * x;
+                        h(k + 1, j) -= p * y;
+                        h(k + 2, j) -= p * zz;
+                    }
+                    for (std::ptrdiff_t i = first_row; i <= last_row; ++i) {
+                        p = x * h(i, k) + y * h(i, k + 1) + zz * h(i, k + 2);
+                        h(i, k) -= p;
+                        h(i, k + 1) -= p * q;
+                        h(i, k + 2) -= p * r;
+                    }
+                    if (full_rows)
+                        for (std::ptrdiff_t i = low; i <= igh; ++i) {
+                            p = x * z(i, k) + y * z(i, k + 1) + zz * z(i, k + 2);
+                            z(i, k) -= p;
+                            z(i, k + 1) -= p * q;
+                            z(i, k + 2) -= p * r;
+                        }
+                }
+            }
+        }
+    }
+}
+
+// The smallest norm·0.01^k (k ≥ 1) that no longer changes norm when added:
+// the stand-in for a zero divisor.
+double negligible_part_of(double norm) noexcept
+{
+    double t = norm;
+    do
+        t *= 0.01;
+    while (norm + t > norm);
+    return t;
+}
+
+// Eigenvectors of the quasi-triangular form left in h, then carried back
+// through z. Runs only when every eigenvalue was found.
+void back_substitute(int nm, int n_in, int low_in, int igh_in, double* h_p, const double* wr_p, const double* wi_p,
+                     double* z_p)
+{
+    const auto h = view(h_p, nm);
+    const auto z = view(z_p, nm);
+    const auto wr = view(wr_p);
+    const auto wi = view(wi_p);
+    const std::ptrdiff_t n = n_in, low = low_in, igh = igh_in;
+
+    double norm = 0.0;
+    for (std::ptrdiff_t i = 1, k = 1; i <= n; k = i, ++i)
+        for (std::ptrdiff_t j = k; j <= n; ++j)
+            norm += std::fabs(h(i, j));
+    if (norm == 0.0)
+        return;
+
+    for (std::ptrdiff_t en = n; en >= 1; --en) {
+        const double p = wr(en), q = wi(en);
+        const std::ptrdiff_t na = en - 1;
+        if (q == 0.0) {  // real vector
+            std::ptrdiff_t m = en;
+            h(en, en) = 1.0;
+            double zz = 0, s = 0;
+            for (std::ptrdiff_t i = na; i >= 1; --i) {
+                const double w = h(i, i) - p;
+                double r = 0.0;
+                for (std::ptrdiff_t j = m; j <= en; ++j)
+                    r += h(i, j) * h(j, en);
+                if (wi(i) < 0.0) {
+                    zz = w;
+                    s = r;
+                    continue;
+                }
+                m = i;
+                if (wi(i) == 0.0) {
+                    const double t = w != 0.0 ? w : negligible_part_of(norm);
+                    h(i, en) = -r / t;
+                } else {
+                    const double x = h(i, i + 1), y = h(i + 1, i);
+                    const double den = (wr(i) - p) * (wr(i) - p) + wi(i) * wi(i);
+                    const double t = (x * s - zz * r) / den;
+                    h(i, en) = t;
+                    h(i + 1, en) = std::fabs(x) > std::fabs(zz) ? (-r - w * t) / x : (-s - y * t) / zz;
+                }
+                const double t = std::fabs(h(i, en));
+                if (t != 0.0 && t + 1.0 / t <= t)
+                    for (std::ptrdiff_t j = i; j <= en; ++j)
+                        h(j, en) /= t;
+            }
+        } else if (q < 0.0) {  // complex vector, at the pair's second member
+            std::ptrdiff_t m = na;
+            // The last component is chosen imaginary, so the vector matrix
+            // stays triangular.
+            if (std::fabs(h(en, na)) > std::fabs(h(na, en))) {
+                h(na, na) = q / h(en, na);
+                h(na, en) = -(h(en, en) - p) / h(en, na);
+            } else {
+                double cr, ci;
+                complex_div(0.0, -h(na, en), h(na, na) - p, q, cr, ci);
+                h(na, na) = cr;
+                h(na, en) = ci;
+            }
+            h(en, na) = 0.0;
+            h(en, en) = 1.0;
+            double zz = 0, r = 0, s = 0;
+            for (std::ptrdiff_t i = na - 1; i >= 1; --i) {
+                const double w = h(i, i) - p;
+                double ra = 0.0, sa = 0.0;
+                for (std::ptrdiff_t j = m; j <= en; ++j) {
+                    ra += h(i, j) * h(j, na);
+                    sa += h(i, j) * h(j, en);
+                }
+                if (wi(i) < 0.0) {
+                    zz = w;
+                    r = ra;
+                    s = sa;
+                    continue;
+                }
+                m = i;
+                double cr, ci;
+                if (wi(i) == 0.0) {
+                    complex_div(-ra, -sa, w, q, cr, ci);
+                    h(i, na) = cr;
+                    h(i, en) = ci;
+                } else {
+                    const double x = h(i, i + 1), y = h(i + 1, i);
+                    double vr = (wr(i) - p) * (wr(i) - p) + wi(i) * wi(i) - q * q;
+                    const double vi = (wr(i) - p) * 2.0 * q;
+                    if (vr == 0.0 && vi == 0.0) {
+                        const double tst1 =
+                            norm * (std::fabs(w) + std::fabs(q) + std::fabs(x) + std::fabs(y) + std::fabs(zz));
+                        vr = tst1;
+                        do
+                            vr *= 0.01;
+                        while (tst1 + vr > tst1);
+                    }
+                    complex_div(x * r - zz * ra + q * sa, x * s - zz * sa - q * ra, vr, vi, cr, ci);
+                    h(i, na) = cr;
+                    h(i, en) = ci;
+                    if (std::fabs(x) > std::fabs(zz) + std::fabs(q)) {
+                        h(i + 1, na) = (-ra - w * h(i, na) + q * h(i, en)) / x;
+                        h(i + 1, en) = (-sa - w * h(i, en) - q * h(i, na)) / x;
+                    } else {
+                        complex_div(-r - y * h(i, na), -s - y * h(i, en), zz, q, cr, ci);
+                        h(i + 1, na) = cr;
+                        h(i + 1, en) = ci;
+                    }
+                }
+                const double t = std::max(std::fabs(h(i, na)), std::fabs(h(i, en)));
+                if (t != 0.0 && t + 1.0 / t <= t)
+                    for (std::ptrdiff_t j = i; j <= en; ++j) {
+                        h(j, na) /= t;
+                        h(j, en) /= t;
+                    }
+            }
+        }
+    }
+
+    // Vectors of the roots isolated by balancing.
+    for (std::ptrdiff_t i = 1; i <= n; ++i)
+        if (i < low || i > igh)
+            for (std::ptrdiff_t j = i; j <= n; ++j)
+                z(i, j) = h(i, j);
+
+    // Back through the transformations: z := z·(vectors of the triangle).
+    for (std::ptrdiff_t j = n; j >= low; --j) {
+        const std::ptrdiff_t m = std::min(j, igh);
+        for (std::ptrdiff_t i = low; i <= igh; ++i) {
+            double zz = 0.0;
+            for (std::ptrdiff_t k = low; k <= m; ++k)
+                zz += z(i, k) * h(k, j);
+            z(i, j) = zz;
+        }
+    }
+}
+
+} // namespace
+
+int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr)
+{
+    real_hessenberg_qr<real_qr::values>(*nm, *n, *low, *igh, h, wr, wi, nullptr, ierr);
+    return 0;
+}
+
+int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, double* z,
+         int* ierr)
+{
+    real_hessenberg_qr<real_qr::vectors>(*nm, *n, *low, *igh, h, wr, wi, z, ierr);
+    if (*ierr == 0)
+        back_substitute(*nm, *n, *low, *igh, h, wr, wi, z);
+    return 0;
+}
+
+int real_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi,
+                  double* z, int* ierr)
+{
+    real_hessenberg_qr<real_qr::schur>(*nm, *n, *low, *igh, h, wr, wi, z, ierr);
+    return 0;
+}

@@ -1,0 +1,14 @@
+// The transform core and its driver, shared by fft, fft2 and conv.
+#pragma once
+
+#include "velkor/value.h"
+
+// Transforms every column of x (working dimension already first) at length
+// len (-1: the row count) in direction dir (-1 forward, +1 inverse, scaled
+// by 1/len). With dim_not_given a single row is transformed as a vector and
+// returned as a row. The result is complex; no rows give the empty value.
+Mm fft_core(const Mm& x, int dir, int len, bool dim_not_given);
+
+// The front of fft and ifft: length from n (empty: none), working
+// dimension from dim (0: the first extent above 1).
+Mm fft_along_dim(const Mm& x, const Mm& n, const Mm& dim, int dir);

@@ -1,0 +1,206 @@
+// filter: the transposed direct form II recursion along any dimension, with
+// initial and final conditions, on plain doubles or complex pairs.
+#include "array/ndim.hpp"
+#include "engine/scalar_complex.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/report.h"
+#include "velkor/signal.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+const char zi_message[] = "filter: zi must have same dimensions as x (except on the working dimension) or be a vector";
+
+void padded_dims(const Mm& x, int dims[4])
+{
+    for (int m = 0; m < 4; ++m)
+        dims[m] = m < x.getndims() ? x.getdims()[m] : 1;
+}
+
+// One real signal of length len through the recursion; z holds n - 1 states.
+void filter_real(const double* b, const double* a, int n, const double* x, double* y, std::int64_t len, double* z)
+{
+    const int last = n - 2;
+    for (std::int64_t m = 0; m < len; ++m) {
+        const double u = x[m];
+        const double v = b[0] * u + z[0];
+        y[m] = v;
+        for (int i = 0; i < last; ++i)
+            z[i] = b[i + 1] * u - a[i + 1] * v + z[i + 1];
+        z[last] = b[last + 1] * u - a[last + 1] * v;
+    }
+}
+
+void filter_complex(const double* br, const double* bi, const double* ar, const double* ai, int n, const double* xr,
+                    const double* xi, double* yr, double* yi, std::int64_t len, double* zr, double* zi)
+{
+    const int last = n - 2;
+    for (std::int64_t m = 0; m < len; ++m) {
+        const double ur = xr[m], ui = xi ? xi[m] : 0.0;
+        double pr, pi, qr, qi;
+        complex_mul(br[0], bi[0], ur, ui, pr, pi);
+        const double vr = pr + zr[0], vi = pi + zi[0];
+        yr[m] = vr;
+        yi[m] = vi;
+        for (int i = 0; i < last; ++i) {
+            complex_mul(br[i + 1], bi[i + 1], ur, ui, pr, pi);
+            complex_mul(ar[i + 1], ai[i + 1], vr, vi, qr, qi);
+            zr[i] = pr - qr + zr[i + 1];
+            zi[i] = pi - qi + zi[i + 1];
+        }
+        complex_mul(br[last + 1], bi[last + 1], ur, ui, pr, pi);
+        complex_mul(ar[last + 1], ai[last + 1], vr, vi, qr, qi);
+        zr[last] = pr - qr;
+        zi[last] = pi - qi;
+    }
+}
+
+// Coefficients as n doubles each (real, imaginary), divided by a(1) and
+// padded with zeros.
+void normalised(const Mm& c, const double a1r, const double a1i, bool complex, int n, double* re, double* im)
+{
+    const int k = c.size();
+    const double* cr = c.addr();
+    const double* ci = c.addi();
+    for (int j = 0; j < n; ++j) {
+        if (j >= k) {
+            re[j] = im[j] = 0;
+        } else if (complex) {
+            complex_div(cr[j], ci ? ci[j] : 0.0, a1r, a1i, re[j], im[j]);
+        } else {
+            re[j] = cr[j] / a1r;
+            im[j] = 0;
+        }
+    }
+}
+
+} // namespace
+
+Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim, i_o_t, Mm& y, Mm& zf)
+{
+    if (isempty(b0) || isempty(a0) || isempty(x0)) {
+        y = zf = nop_M;
+        return x_M;
+    }
+    const Mm b = mdouble(b0), a = mdouble(a0), x = mdouble(x0);
+    Mm z = isempty(zi0) ? Mm() : mdouble(zi0);
+    const int n = std::max(a.size(), b.size());
+    const bool complex = b.isc() || a.isc() || x.isc() || z.isc();
+    const int w = parse_dim_argument("filter", x, dim);
+    int xdims[4];
+    padded_dims(x, xdims);
+    const int ndims = std::max(x.getndims(), w + 1);
+
+    bool failed = false;
+    int zdims[4];
+    std::memcpy(zdims, xdims, sizeof zdims);
+    zdims[w] = n - 1;
+    if (n == 1) {
+        // no state to take: a given zi cannot be used
+        if (z.size() > 0) {
+            error(zi_message);
+            failed = true;
+        }
+    } else if (z.size() == 0) {
+        z = Mm(0, 0, 0, ndims, zdims, qv_double);
+        std::fill(z.addr(), z.addr() + z.size(), 0.0);
+    } else {
+        if (z.size() == n - 1 && isvector(z)) {
+            // one vector of initial conditions serves every signal
+            int along[4] = {1, 1, 1, 1};
+            along[w] = n - 1;
+            z.reshape(4, along);
+            int reps[4];
+            for (int m = 0; m < 4; ++m)
+                reps[m] = m == w ? 1 : xdims[m];
+            Mm r(0, 0, 0, 1, 4, qv_double);
+            for (int m = 0; m < 4; ++m)
+                r.addr()[m] = reps[m];
+            z = repmat(z, r);
+        }
+        int have[4];
+        padded_dims(z, have);
+        for (int m = 0; m < 4; ++m)
+            if (have[m] != zdims[m]) {
+                error(zi_message);
+                failed = true;
+                break;
+            }
+    }
+    const double a1r = a.addr()[0], a1i = a.addi() ? a.addi()[0] : 0.0;
+    if (a1r == 0 && (!complex || a1i == 0)) {
+        error("filter: a(1) must be non-zero");
+        failed = true;
+    }
+    if (failed) {
+        y = zf = x_M;
+        return x_M;
+    }
+
+    if (n == 1) {
+        const Mm bn = Mm(b(Mm(1.0))) / Mm(a(Mm(1.0)));
+        const Mm an = Mm(a(Mm(1.0))) / Mm(a(Mm(1.0)));
+        y = (bn / an) * x;
+        zf = nop_M;
+        return x_M;
+    }
+
+    scratch<double> coef(4 * std::size_t(n));
+    double* bnr = coef.get();
+    double* bni = bnr + n;
+    double* anr = bni + n;
+    double* ani = anr + n;
+    normalised(b, a1r, a1i, complex, n, bnr, bni);
+    normalised(a, a1r, a1i, complex, n, anr, ani);
+
+    Mm xm = move_dim_first(x, ndims, xdims, w);
+    Mm zm;
+    zm.deepcopy(complex, move_dim_first(z, ndims, zdims, w), qv_double);  // private, complex in a complex run
+    const std::int64_t len = xm.rows();
+    const std::int64_t signals = len > 0 ? xm.size() / len : 0;
+    Mm ym(complex, 0, 0, xm.getndims(), xm.getdims(), qv_double);
+    for (std::int64_t s = 0; s < signals; ++s) {
+        const std::int64_t xo = s * len, zo = s * (n - 1);
+        if (complex)
+            filter_complex(bnr, bni, anr, ani, n, xm.addr() + xo, xm.addi() ? xm.addi() + xo : nullptr,
+                           ym.addr() + xo, ym.addi() + xo, len, zm.addr() + zo, zm.addi() + zo);
+        else
+            filter_real(bnr, anr, n, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
+    }
+    Mm yb = move_dim_back(ym, ndims, xdims, w);
+    Mm zb = move_dim_back(zm, ndims, zdims, w);
+    if (isvector(x) || x.size() == 1)
+        zb.reshape(n - 1, 1);
+    y = yb;
+    zf = zb;
+    return x_M;
+}
+
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi, i_o_t, Mm& y, Mm& zf)
+{
+    return filter(b, a, x, zi, Mm(0.0), i_o, y, zf);
+}
+
+Mm filter(const Mm& b, const Mm& a, const Mm& x, i_o_t, Mm& y, Mm& zf)
+{
+    return filter(b, a, x, nop_M, Mm(0.0), i_o, y, zf);
+}
+
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi, const Mm& dim)
+{
+    Mm y, zf;
+    filter(b, a, x, zi, dim, i_o, y, zf);
+    return y;
+}
+
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi) { return filter(b, a, x, zi, Mm(0.0)); }
+Mm filter(const Mm& b, const Mm& a, const Mm& x) { return filter(b, a, x, nop_M, Mm(0.0)); }
+Mm filter(const Mm&) { return Mm(error_input("filter", 1)); }
+Mm filter(const Mm&, const Mm&) { return Mm(error_input("filter", 2)); }

@@ -1,0 +1,125 @@
+// Calls by name through the host's feval hook: what the hook receives, the
+// outputs it assigns, and the output count seen during and after a call.
+#include "test_support.hpp"
+
+#include <string>
+
+namespace {
+
+// What the recording host saw on its last call.
+struct seen_call {
+    std::string name;
+    Mm args;
+    double nargout = -1;
+    int calls = 0;
+};
+seen_call seen;
+// When set, the recording host raises this text instead of answering.
+const char* raise_text = nullptr;
+// When set, the host changes the count itself during the call.
+bool host_changes_count = false;
+
+// Assigns args + k to output k and returns 100 + the number of inputs.
+Mm recording_host(Mm name, Mm args, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6)
+{
+    seen.name = test::text_of(name);
+    seen.args = args;
+    seen.nargout = nargout_val;
+    ++seen.calls;
+    if (host_changes_count)
+        nargout_val = 5;
+    if (raise_text)
+        error("%s", raise_text);
+    Mm* outs[] = {&o1, &o2, &o3, &o4, &o5, &o6};
+    double base = args.size() > 0 ? test::at(args, 0) : 0;
+    for (int k = 0; k < 6; ++k)
+        *outs[k] = base + (k + 1);
+    return Mm(100.0 + args.size());
+}
+
+class FevalHook : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_hook = feval_func;
+        saved_nargout = nargout_val;
+        saved_set = nargout_set;
+        seen = seen_call{};
+        raise_text = nullptr;
+        host_changes_count = false;
+        feval_func = recording_host;
+    }
+    void TearDown() override
+    {
+        feval_func = saved_hook;
+        nargout_val = saved_nargout;
+        nargout_set = saved_set;
+    }
+    feval_func_t saved_hook = nullptr;
+    double saved_nargout = 0;
+    int saved_set = 0;
+};
+
+TEST(FevalNotLinked, TheLoadTimeHookRaises)
+{
+    Mm a, b, c, d, e, f;
+    EXPECT_ERROR(feval_call_1("sin", Mm(1.0), a, b, c, d, e, f), "feval was not linked with the program.");
+    EXPECT_ERROR(feval_call_nargout1("sin", Mm(1.0)), "feval was not linked with the program.");
+}
+
+TEST_F(FevalHook, CallOneHandsNameArgumentsAndAllSixOutputs)
+{
+    Mm args = test::row({2, 3});
+    Mm o1, o2, o3, o4, o5, o6;
+    Mm result = feval_call_1("myfun", args, o1, o2, o3, o4, o5, o6);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.name, "myfun");
+    EXPECT_EQ(test::values(seen.args), (std::vector<double>{2, 3}));
+    EXPECT_EQ(test::at(result, 0), 102) << "the hook's own result comes back";
+    Mm* outs[] = {&o1, &o2, &o3, &o4, &o5, &o6};
+    for (int k = 0; k < 6; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(test::values(*outs[k]), std::vector<double>{2.0 + k + 1});
+    }
+    EXPECT_EQ(test::values(args), (std::vector<double>{2, 3})) << "the caller's arguments are untouched";
+}
+
+TEST_F(FevalHook, NargoutOneReturnsTheFirstOutputWithTheCountAtOne)
+{
+    nargout_val = 3;
+    nargout_set = 0;
+    Mm y = feval_call_nargout1("f", Mm(10.0));
+    EXPECT_EQ(seen.name, "f");
+    EXPECT_EQ(seen.nargout, 1) << "the callee is asked for one output";
+    EXPECT_EQ(test::values(y), std::vector<double>{11});
+    EXPECT_EQ(nargout_val, 3) << "the caller's count is restored";
+    EXPECT_EQ(nargout_set, 1);
+}
+
+TEST_F(FevalHook, NargoutOneRestoresTheCountAfterEveryWayOut)
+{
+    struct Case {
+        const char* what;
+        bool changes;
+        const char* raises;
+    };
+    const std::vector<Case> cases = {
+        {"a callee that changes the count", true, nullptr},
+        {"a callee that raises", false, "callee failed"},
+        {"a callee that changes the count and raises", true, "callee failed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        nargout_val = 2;
+        host_changes_count = c.changes;
+        raise_text = c.raises;
+        if (c.raises)
+            EXPECT_ERROR(feval_call_nargout1("g", Mm(1.0)), c.raises);
+        else
+            feval_call_nargout1("g", Mm(1.0));
+        EXPECT_EQ(seen.nargout, 1);
+        EXPECT_EQ(nargout_val, 2);
+    }
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// chol: hand-checked factors, the upper triangle as the only input, the
+// messages, the two-output report of how far the factorisation got, and the
+// backward error and agreement with LAPACK's Cholesky on random Hermitian
+// positive definite matrices.
+#include "linalg/lapack.hpp"
+#include "linalg_support.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace linalg_test;
+
+TEST(Chol, SmallCases)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+        std::vector<double> r;
+    };
+    const double r2 = std::sqrt(2.0);
+    const std::vector<Case> cases = {
+        {"scalar", Mm(4.0), {2}},
+        {"2x2", test::real(2, 2, {4, 2, 2, 3}), {2, 0, 1, r2}},
+        {"lower triangle not read", test::real(2, 2, {4, 99, 2, 3}), {2, 0, 1, r2}},
+        {"sparse", sparse(test::real(2, 2, {4, 2, 2, 3})), {2, 0, 1, r2}},
+        {"uint8", test::bytes(2, 2, {4, 2, 2, 3}), {2, 0, 1, r2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm r = chol(c.a);
+        EXPECT_FALSE(r.issparse());
+        EXPECT_EQ(r.gettype(), qv_double);
+        EXPECT_EQ(test::values(r), c.r);
+    }
+    // Complex Hermitian: [2 i; -i 2] = R'R with R = [√2 i/√2; 0 √(3/2)].
+    const Mm z = chol(test::complex(2, 2, {2, 0, 0, 2}, {0, -1, 1, 0}));
+    ASSERT_TRUE(z.isc());
+    EXPECT_DOUBLE_EQ(z.r(1, 1), r2);
+    EXPECT_DOUBLE_EQ(z.i(1, 2), 1 / r2);
+    EXPECT_EQ(z.r(1, 2), 0);
+    EXPECT_DOUBLE_EQ(z.r(2, 2), std::sqrt(1.5));
+    EXPECT_EQ(z.i(2, 2), 0);
+    EXPECT_EQ(z.r(2, 1), 0);
+    EXPECT_EQ(z.i(2, 1), 0);
+    EXPECT_EQ(test::extents(chol(Mm())), (std::vector<int>{0, 0}));
+}
+
+TEST(Chol, Messages)
+{
+    EXPECT_ERROR(chol(test::real(2, 2, {1, 2, 2, 1})), "chol: (temporary) matrix not positive definite");
+    EXPECT_ERROR(chol(Mm(-3.0)), "chol: =-3 matrix not positive definite");
+    EXPECT_ERROR(chol(zeros(2.0, 3.0)), "chol: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_ERROR(chol(zeros(Mm(2.0), Mm(2.0), Mm(2.0))),
+                 "chol: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    Mm R, p;
+    EXPECT_ERROR(chol(zeros(2.0, 3.0), i_o, R, p),
+                 "chol: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+TEST(Chol, TwoOutputsReportTheFailingMinor)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+        std::vector<double> r;
+        std::vector<int> r_extents;
+        double p;
+    };
+    const double nan = NAN;
+    const std::vector<Case> cases = {
+        {"fails at 2", test::real(2, 2, {1, 2, 2, 1}), {1}, {1, 1}, 2},
+        {"fails at 1", Mm(-1.0), {}, {0, 0}, 1},
+        {"positive definite", test::real(2, 2, {4, 2, 2, 3}), {2, 0, 1, std::sqrt(2.0)}, {2, 2}, 0},
+        {"NaN on the diagonal", test::real(3, 3, {4, 0, 0, 0, nan, 0, 0, 0, 1}), {2}, {1, 1}, 2},
+        {"imaginary diagonal", test::complex(2, 2, {4, 0, 0, 9}, {0, 0, 0, 1}), {2}, {1, 1}, 2},
+        {"zero on the diagonal", test::real(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 0}), {1, 0, 0, 1}, {2, 2}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm R, p;
+        chol(c.a, i_o, R, p);
+        EXPECT_EQ(test::extents(R), c.r_extents);
+        EXPECT_EQ(test::values(R), c.r);
+        EXPECT_EQ(p.r(), c.p);
+    }
+    // The imaginary diagonal fails even though its real part would pass.
+    EXPECT_ERROR(chol(test::complex(2, 2, {4, 0, 0, 9}, {0, 0, 0, 1})),
+                 "chol: (temporary) matrix not positive definite");
+    Mm R, p;
+    chol(Mm(), i_o, R, p);
+    EXPECT_TRUE(isempty(R) && isempty(p));
+}
+
+// A random Hermitian positive definite matrix B'B + n I (shift < 0 makes it
+// indefinite somewhere down the diagonal).
+Mm hpd(std::mt19937_64& gen, int n, bool complex, double shift)
+{
+    const Mm b = random_matrix(gen, n, n, complex);
+    const cmat B = to_cmat(b);
+    const cmat A = product(B, B, true);
+    Mm a(complex, 0, 0, n, n, qv_double);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            a.addr()[i + j * n] = A(i, j).real() + (i == j ? shift * n : 0.0);
+            if (complex)
+                a.addi()[i + j * n] = i == j ? 0.0 : A(i, j).imag();
+        }
+    return a;
+}
+
+TEST(Chol, AgreesWithLapackAndReproducesTheMatrix)
+{
+    std::mt19937_64 gen(21);
+    for (bool complex : {false, true})
+        for (int n : {1, 2, 3, 7, 16, 33, 60})
+            for (double shift : {1.0, -0.3}) {
+                SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real") + " shift " + std::to_string(shift));
+                const Mm a = hpd(gen, n, complex, shift);
+                Mm R, p;
+                chol(a, i_o, R, p);
+                // LAPACK on the same data (interleaved for the complex one).
+                int info;
+                std::vector<double> l;
+                if (complex) {
+                    l.resize(2 * std::size_t(n) * n);
+                    for (int k = 0; k < n * n; ++k) {
+                        l[2 * k] = a.addr()[k];
+                        l[2 * k + 1] = a.addi()[k];
+                    }
+                    info = lapack::zpotrf('U', n, l.data(), n);
+                } else {
+                    l.assign(a.addr(), a.addr() + n * n);
+                    info = lapack::potrf('U', n, l.data(), n);
+                }
+                ASSERT_EQ(p.r(), info);
+                const int q = info == 0 ? n : info - 1;
+                ASSERT_EQ(R.rows(), q);
+                const cmat r = to_cmat(R);
+                double rmax = max_abs(r);
+                for (int j = 0; j < q; ++j)
+                    for (int i = 0; i <= j; ++i) {
+                        const cx ref = complex ? cx(l[2 * (i + j * n)], l[2 * (i + j * n) + 1]) : cx(l[i + j * n]);
+                        EXPECT_LE(std::abs(r(i, j) - ref), 1e-13 * rmax) << i << "," << j;
+                    }
+                if (info == 0) {
+                    const cmat A = to_cmat(a);
+                    EXPECT_LE(max_abs_diff(product(r, r, true), A) / (max_abs(A) * n * eps52), 30);
+                    EXPECT_EQ(test::values(chol(a)), test::values(R));
+                }
+            }
+}
+
+} // namespace

@@ -1,0 +1,315 @@
+// eig: accuracy against LAPACK's eigenvalues (kept as data) with scale-free
+// residuals, the three paths and their result shapes and orders, the
+// argument messages, and convergence failures shown as NaN.
+#include "linalg/kernels.hpp"
+#include "test_support.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using cx = std::complex<double>;
+const double eps = std::numeric_limits<double>::epsilon();
+
+struct EigReference {
+    const char* kind;
+    int n;
+    int well_conditioned;
+    std::vector<double> re, im, lambda_re, lambda_im;
+};
+
+const std::vector<EigReference> reference = {
+#include "data/eig_reference.inc"
+};
+
+Mm matrix_of(int n, const std::vector<double>& re, const std::vector<double>& im, bool complex)
+{
+    Mm a(complex, 0, 0, n, n, qv_double);
+    for (int k = 0; k < n * n; ++k) {
+        a.addr()[k] = re[k];
+        if (complex)
+            a.addi()[k] = im[k];
+    }
+    return a;
+}
+
+cx at(const Mm& x, int r, int c)
+{
+    const std::size_t k = std::size_t(r) + std::size_t(c) * x.rows();
+    return {x.addr()[k], x.isc() ? x.addi()[k] : 0.0};
+}
+
+// Largest column sum of magnitudes.
+double norm1(const Mm& x)
+{
+    double best = 0;
+    for (int c = 0; c < x.cols(); ++c) {
+        double s = 0;
+        for (int r = 0; r < x.rows(); ++r)
+            s += std::abs(at(x, r, c));
+        best = std::max(best, s);
+    }
+    return best;
+}
+
+// |A·V - V·D|₁ / (n·eps·|A|₁·|V|₁), D diagonal.
+double eigen_residual(const Mm& a, const Mm& v, const Mm& d)
+{
+    const int n = a.rows();
+    double worst = 0;
+    for (int c = 0; c < n; ++c) {
+        double s = 0;
+        for (int r = 0; r < n; ++r) {
+            cx acc = -at(v, r, c) * at(d, c, c);
+            for (int k = 0; k < n; ++k)
+                acc += at(a, r, k) * at(v, k, c);
+            s += std::abs(acc);
+        }
+        worst = std::max(worst, s);
+    }
+    const double scale = n * eps * norm1(a) * norm1(v);
+    return scale == 0 ? worst : worst / scale;
+}
+
+// |VᴴV - I| (max) / (n·eps).
+double orthonormality(const Mm& v)
+{
+    const int n = v.cols();
+    double worst = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            cx s = i == j ? -1.0 : 0.0;
+            for (int k = 0; k < v.rows(); ++k)
+                s += std::conj(at(v, k, i)) * at(v, k, j);
+            worst = std::max(worst, std::abs(s));
+        }
+    return worst / (n * eps);
+}
+
+double largest_column_norm_error(const Mm& v)
+{
+    double worst = 0;
+    for (int c = 0; c < v.cols(); ++c) {
+        double s = 0;
+        for (int r = 0; r < v.rows(); ++r)
+            s += std::norm(at(v, r, c));
+        worst = std::max(worst, std::fabs(std::sqrt(s) - 1));
+    }
+    return worst;
+}
+
+TEST(Eig, MatchesReferenceEigenvaluesWithSmallResiduals)
+{
+    ASSERT_GE(reference.size(), 40u);
+    for (const auto& c : reference) {
+        const bool complex = std::string(c.kind) == "complex" || std::string(c.kind) == "hermitian";
+        const bool hermitian = std::string(c.kind) == "symmetric" || std::string(c.kind) == "hermitian";
+        SCOPED_TRACE(std::string(c.kind) + " n = " + std::to_string(c.n));
+        const Mm a = matrix_of(c.n, c.re, c.im, complex);
+
+        Mm V, D;
+        eig(a, i_o, V, D);
+        ASSERT_EQ(V.rows(), c.n);
+        ASSERT_EQ(V.cols(), c.n);
+        ASSERT_EQ(D.rows(), c.n);
+        ASSERT_EQ(D.cols(), c.n);
+        EXPECT_LE(eigen_residual(a, V, D), 20);
+        EXPECT_LE(largest_column_norm_error(V), 20 * c.n * eps);
+        if (hermitian) {
+            EXPECT_EQ(ishermitian(a), 1);
+            EXPECT_FALSE(D.isc());
+            if (!complex)
+                EXPECT_FALSE(V.isc()) << "real symmetric matrices keep real vectors";
+            EXPECT_LE(orthonormality(V), 20);
+        }
+
+        const Mm w = eig(a);
+        ASSERT_EQ(w.rows(), c.n);
+        ASSERT_EQ(w.cols(), 1);
+        if (hermitian)
+            for (int k = 1; k < c.n; ++k)
+                EXPECT_LE(w.addr()[k - 1], w.addr()[k]) << "ascending at " << k;
+        // The two forms compute the same eigenvalues up to rounding; the
+        // one-output form is compared with the reference.
+        if (!c.well_conditioned)
+            continue;
+        double big = 1;
+        for (int k = 0; k < c.n; ++k)
+            big = std::max(big, std::abs(cx(c.lambda_re[k], c.lambda_im[k])));
+        std::vector<bool> used(c.n, false);
+        for (int k = 0; k < c.n; ++k) {
+            const cx want(c.lambda_re[k], c.lambda_im[k]);
+            int best = -1;
+            for (int j = 0; j < c.n; ++j)
+                if (!used[j] && (best < 0 || std::abs(at(w, j, 0) - want) < std::abs(at(w, best, 0) - want)))
+                    best = j;
+            used[best] = true;
+            EXPECT_LE(std::abs(at(w, best, 0) - want), 1e-10 * big) << "eigenvalue " << want;
+            EXPECT_LE(std::abs(at(D, best, best) - want), 1e-10 * big) << "eigenvalue " << want;
+        }
+    }
+}
+
+TEST(Eig, EmptyAndRejectedArguments)
+{
+    Mm V(7.0), D(7.0);
+    const Mm w = eig(Mm());
+    EXPECT_EQ(test::extents(w), (std::vector<int>{0, 0}));
+    eig(Mm(), i_o, V, D);
+    EXPECT_EQ(test::extents(V), (std::vector<int>{0, 0}));
+    EXPECT_EQ(test::extents(D), (std::vector<int>{0, 0}));
+    EXPECT_EQ(test::extents(eig_D(Mm())), (std::vector<int>{0, 0}));
+
+    EXPECT_ERROR(eig(zeros(2.0, 3.0)), "eig: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_ERROR(eig(zeros(Mm(2.0), Mm(2.0), Mm(2.0))),
+                 "eig: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    EXPECT_ERROR(eig(zeros(2.0, 3.0), i_o, V, D),
+                 "eig: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_ERROR(eig(Mm(0, 0, 0, 2, 2, qv_cell)), "eig: numeric data expected, but matrix (temporary) is not");
+}
+
+TEST(Eig, PathsByHermitianTest)
+{
+    // Within the tolerance: the Hermitian path, real values in ascending order.
+    const Mm nearly = test::real(2, 2, {2, 1 + 2 * eps, 1, 2});
+    Mm w = eig(nearly);
+    EXPECT_FALSE(w.isc());
+    EXPECT_LT(w.addr()[0], w.addr()[1]);
+
+    // An asymmetry at 10·eps takes the general path: values in the order of
+    // the Schur form (here the larger first), not sorted.
+    const Mm general = test::real(2, 2, {2, 1 + 16 * eps, 1, 2});
+    EXPECT_EQ(ishermitian(general), 0);
+    w = eig(general);
+    EXPECT_NEAR(w.addr()[0], 3, 1e-14);
+    EXPECT_NEAR(w.addr()[1], 1, 1e-14);
+
+    // A tiny non-symmetric matrix is not read as symmetric.
+    const Mm tiny = test::real(2, 2, {0, 1e-300, 0, 0});
+    w = eig(tiny);
+    EXPECT_EQ(w.addr()[0], 0);
+    EXPECT_EQ(w.addr()[1], 0);
+
+    EXPECT_EQ(test::values(eig(Mm(-3.0))), std::vector<double>{-3});
+    const Mm one_complex = eig(test::complex(1, 1, {1}, {2}));
+    ASSERT_TRUE(one_complex.isc());
+    EXPECT_EQ(at(one_complex, 0, 0), cx(1, 2));
+}
+
+TEST(Eig, RealMatrixWithComplexPairs)
+{
+    // Rotation-like 3x3 with eigenvalues 2 and 1 ± 3i.
+    const Mm a = test::real(3, 3, {1, -3, 0, 3, 1, 0, 0, 0, 2});
+    Mm V, D;
+    eig(a, i_o, V, D);
+    ASSERT_TRUE(D.isc());
+    ASSERT_TRUE(V.isc());
+    int pair = -1;
+    for (int k = 0; k < 3; ++k)
+        if (at(D, k, k).imag() > 0) {
+            pair = k;
+            break;
+        }
+    ASSERT_GE(pair, 0);
+    ASSERT_LT(pair, 2);
+    EXPECT_NEAR(std::abs(at(D, pair, pair) - cx(1, 3)), 0, 1e-14);
+    EXPECT_EQ(at(D, pair + 1, pair + 1), std::conj(at(D, pair, pair))) << "the conjugate follows at once";
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(at(V, r, pair + 1), std::conj(at(V, r, pair)));
+    EXPECT_LE(largest_column_norm_error(V), 4 * eps);
+    EXPECT_LE(eigen_residual(a, V, D), 20);
+
+    const Mm w = eig(test::real(2, 2, {0, -1, 1, 0}));
+    EXPECT_EQ(at(w, 0, 0), cx(0, 1));
+    EXPECT_EQ(at(w, 1, 0), cx(0, -1));
+}
+
+TEST(Eig, RealSpectrumGivesRealResults)
+{
+    const Mm a = test::real(3, 3, {4, 1, 0, 2, 3, 1, 0, 0, 1});
+    Mm V, D;
+    eig(a, i_o, V, D);
+    EXPECT_FALSE(V.isc());
+    EXPECT_FALSE(D.isc());
+    EXPECT_LE(eigen_residual(a, V, D), 20);
+    const Mm w = eig(a);
+    EXPECT_FALSE(w.isc());
+    EXPECT_EQ(w.cols(), 1);
+
+    const Mm d = eig_D(a);
+    ASSERT_EQ(d.rows(), 3);
+    ASSERT_EQ(d.cols(), 1);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(d.addr()[k], D.addr()[k * 4]);
+    EXPECT_EQ(test::values(eig_W(a)), test::values(V));
+}
+
+TEST(Eig, BytesSparseAndTextAreTheirDoubleForms)
+{
+    const Mm a = test::real(2, 2, {2, 1, 1, 3});
+    const std::vector<double> expected = test::values(eig(a));
+    EXPECT_EQ(test::values(eig(test::bytes(2, 2, {2, 1, 1, 3}))), expected);
+    EXPECT_EQ(test::values(eig(sparse(a))), expected);
+    const Mm w = eig(test::text("a"));
+    EXPECT_FALSE(w.isstr());
+    EXPECT_EQ(test::values(w), std::vector<double>{97});
+}
+
+TEST(Eig, ComplexMatrixWithZeroFirstColumnKeepsItsUnitVector)
+{
+    // First column zero: eigenvalue 0 with eigenvector e1, balanced or not.
+    const Mm a = test::complex(3, 3, {0, 0, 0, 1, 2, 1, 3, 1, 1}, {0, 0, 0, 1, 0, -1, 0, 2, 1});
+    Mm V, D;
+    eig(a, i_o, V, D);
+    int zero = -1;
+    for (int k = 0; k < 3; ++k)
+        if (std::abs(at(D, k, k)) < 1e-14)
+            zero = k;
+    ASSERT_GE(zero, 0);
+    EXPECT_NEAR(std::abs(at(V, 0, zero)), 1, 1e-15);
+    EXPECT_EQ(std::abs(at(V, 1, zero)), 0);
+    EXPECT_EQ(std::abs(at(V, 2, zero)), 0);
+    EXPECT_LE(eigen_residual(a, V, D), 20);
+}
+
+// Convergence failures through the budget seam: NaN, no message.
+struct BudgetOff {
+    BudgetOff() { eigen_budget_scale = 0; }
+    ~BudgetOff() { eigen_budget_scale = 1; }
+};
+
+TEST(Eig, ConvergenceFailureShowsAsNaN)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    const std::vector<Case> cases = {
+        {"real", test::real(3, 3, {1, 4, 2, 2, 1, 5, 3, 1, 2})},
+        {"complex", test::complex(3, 3, {1, 4, 2, 2, 1, 5, 3, 1, 2}, {1, 0, 1, 0, 2, 0, 1, 1, 0})},
+        {"symmetric", test::real(3, 3, {2, 1, 0, 1, 2, 1, 0, 1, 2})},
+    };
+    BudgetOff off;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::clear_printed();
+        Mm V, D;
+        EXPECT_EQ(test::error_of([&] { eig(c.a, i_o, V, D); }), "");
+        EXPECT_EQ(test::printed(), "");
+        bool any_nan = false;
+        for (int k = 0; k < 3; ++k)
+            any_nan = any_nan || std::isnan(D.addr()[k * 4]);
+        EXPECT_TRUE(any_nan);
+        for (double v : test::values(V))
+            EXPECT_TRUE(std::isnan(v));
+        const Mm w = eig(c.a);
+        EXPECT_TRUE(std::isnan(w.addr()[0])) << "the first eigenvalue is not reached";
+    }
+}
+
+} // namespace

@@ -1,0 +1,192 @@
+// elmhes/eltran, orthes/ortran and corth: the reduced matrix is upper
+// Hessenberg and similar to the given one through the accumulated
+// transformation, over the full range and a sub-range low..igh.
+#include "dense_matrix.hpp"
+#include "linalg/kernels.hpp"
+#include "test_support.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+const double eps = std::numeric_limits<double>::epsilon();
+
+struct Range {
+    int low, igh;
+};
+
+// A random n x n matrix that is already reduced outside low..igh (zero
+// left of low below the diagonal, zero below igh left of the diagonal), as
+// balancing leaves it.
+test::dense balanced_shape(int n, Range r, unsigned seed, bool complex)
+{
+    test::dense a = test::dense::random(n, n, seed, complex);
+    for (int j = 0; j < n; ++j)
+        for (int i = j + 1; i < n; ++i)
+            if (j + 1 < r.low || i + 1 > r.igh)
+                a.set(i, j, 0.0);
+    return a;
+}
+
+// Clears what the kernels leave below the subdiagonal (their multipliers
+// or Householder vectors).
+test::dense hessenberg_part(const test::dense& a)
+{
+    test::dense h = a;
+    for (int j = 0; j < a.cols; ++j)
+        for (int i = j + 2; i < a.rows; ++i)
+            h.set(i, j, 0.0);
+    return h;
+}
+
+const std::vector<Range> ranges = {{1, 8}, {3, 6}, {2, 8}};
+
+TEST(Orthes, OrthogonalReductionOfRealMatrices)
+{
+    const int n = 8;
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(std::to_string(r.low) + ".." + std::to_string(r.igh));
+        const test::dense a = balanced_shape(n, r, 11 + r.low, false);
+        std::vector<double> h = a.re, ort(n, 0.0), z(n * n);
+        orthes(&n, &n, &r.low, &r.igh, h.data(), ort.data());
+        test::dense reduced(n, n);
+        reduced.re = h;
+        ortran(&n, &n, &r.low, &r.igh, h.data(), ort.data(), z.data());
+        test::dense q(n, n);
+        q.re = z;
+        const test::dense hh = hessenberg_part(reduced);
+        EXPECT_LE(test::departure_from_unitary(q), 30 * n * eps);
+        const double residual = test::difference(test::product(test::product(test::adjoint(q), a), q), hh).norm1();
+        EXPECT_LE(residual, 30 * n * eps * a.norm1());
+    }
+}
+
+TEST(Elmhes, ElementaryReductionIsASimilarity)
+{
+    const int n = 8;
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(std::to_string(r.low) + ".." + std::to_string(r.igh));
+        const test::dense a = balanced_shape(n, r, 21 + r.low, false);
+        std::vector<double> h = a.re, z(n * n);
+        std::vector<int> piv(n, 0);
+        elmhes(&n, &n, &r.low, &r.igh, h.data(), piv.data());
+        eltran(&n, &n, &r.low, &r.igh, h.data(), piv.data(), z.data());
+        test::dense reduced(n, n), t(n, n);
+        reduced.re = h;
+        t.re = z;
+        // A·Z = Z·H (Z is not orthogonal, but unit lower triangular up to
+        // the row exchanges).
+        const test::dense hh = hessenberg_part(reduced);
+        const double residual = test::difference(test::product(a, t), test::product(t, hh)).norm1();
+        EXPECT_LE(residual, 30 * n * eps * a.norm1() * t.norm1());
+        for (int m = r.low + 1; m <= r.igh - 1; ++m) {
+            EXPECT_GE(piv[m - 1], m);
+            EXPECT_LE(piv[m - 1], r.igh);
+        }
+    }
+}
+
+TEST(Corth, UnitaryReductionOfComplexMatrices)
+{
+    const int n = 8;
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(std::to_string(r.low) + ".." + std::to_string(r.igh));
+        const test::dense a = balanced_shape(n, r, 31 + r.low, true);
+        test::dense h = a;
+        std::vector<double> ortr(n, 0.0), orti(n, 0.0);
+        corth(&n, &n, &r.low, &r.igh, h.re.data(), h.im.data(), ortr.data(), orti.data());
+        // The unitary matrix of the reduction, from complex_schur_qr's job 3.
+        test::dense q(n, n), work = h;
+        std::vector<double> wr(n), wi(n);
+        const int job = 3;
+        int ierr = -1;
+        complex_schur_qr(&n, &n, &r.low, &r.igh, ortr.data(), orti.data(), work.re.data(), work.im.data(), wr.data(),
+                         wi.data(), q.re.data(), q.im.data(), &job, &ierr);
+        EXPECT_EQ(work.re, h.re) << "job 3 leaves the Hessenberg matrix alone";
+        EXPECT_EQ(work.im, h.im);
+        const test::dense hh = hessenberg_part(h);
+        EXPECT_LE(test::departure_from_unitary(q), 30 * n * eps);
+        const double residual = test::difference(test::product(test::product(test::adjoint(q), a), q), hh).norm1();
+        EXPECT_LE(residual, 30 * n * eps * a.norm1());
+    }
+}
+
+TEST(HessenbergKernels, NothingToReduce)
+{
+    struct Case {
+        int n;
+        Range r;
+    };
+    for (const Case& c : std::vector<Case>{{1, {1, 1}}, {2, {1, 2}}, {5, {2, 3}}, {5, {4, 4}}}) {
+        SCOPED_TRACE(std::to_string(c.n) + ": " + std::to_string(c.r.low) + ".." + std::to_string(c.r.igh));
+        const int n = c.n;
+        const test::dense a = test::dense::random(n, n, 41, true);
+        const test::dense identity = test::dense::identity(n);
+
+        std::vector<double> h = a.re, ort(n, 0.0), z(n * n, 7.0);
+        orthes(&n, &n, &c.r.low, &c.r.igh, h.data(), ort.data());
+        EXPECT_EQ(h, a.re);
+        ortran(&n, &n, &c.r.low, &c.r.igh, h.data(), ort.data(), z.data());
+        EXPECT_EQ(z, identity.re);
+
+        std::vector<int> piv(n, 0);
+        elmhes(&n, &n, &c.r.low, &c.r.igh, h.data(), piv.data());
+        EXPECT_EQ(h, a.re);
+        std::fill(z.begin(), z.end(), 7.0);
+        eltran(&n, &n, &c.r.low, &c.r.igh, h.data(), piv.data(), z.data());
+        EXPECT_EQ(z, identity.re);
+
+        test::dense hc = a;
+        std::vector<double> ortr(n, 0.0), orti(n, 0.0);
+        corth(&n, &n, &c.r.low, &c.r.igh, hc.re.data(), hc.im.data(), ortr.data(), orti.data());
+        EXPECT_EQ(hc.re, a.re);
+        EXPECT_EQ(hc.im, a.im);
+    }
+}
+
+TEST(HessenbergKernels, ColumnAlreadyReducedIsSkipped)
+{
+    // Column 1 is zero below the subdiagonal and the subdiagonal itself is
+    // zero: step m = 2 has nothing to do.
+    const int n = 4, low = 1, igh = 4;
+    test::dense a = test::dense::random(n, n, 51, false);
+    a.set(1, 0, 0.0);
+    a.set(2, 0, 0.0);
+    a.set(3, 0, 0.0);
+    std::vector<double> h = a.re, ort(n, 5.0), z(n * n);
+    orthes(&n, &n, &low, &igh, h.data(), ort.data());
+    EXPECT_EQ(ort[1], 0);
+    EXPECT_EQ(h[1], 0) << "a(2,1)";
+    ortran(&n, &n, &low, &igh, h.data(), ort.data(), z.data());
+    test::dense q(n, n);
+    q.re = z;
+    EXPECT_LE(test::departure_from_unitary(q), 30 * n * eps);
+
+    test::dense c = test::dense::random(n, n, 52, true);
+    for (int i = 1; i < n; ++i)
+        c.set(i, 0, 0.0);
+    std::vector<double> ortr(n, 5.0), orti(n, 5.0);
+    corth(&n, &n, &low, &igh, c.re.data(), c.im.data(), ortr.data(), orti.data());
+    EXPECT_EQ(ortr[1], 0);
+    EXPECT_EQ(orti[1], 0);
+}
+
+TEST(Corth, ZeroLeadingComponentEndsAsMinusScaleTimesRootH)
+{
+    // Column 1 below the diagonal is (0, 3, 4): the leading component of the
+    // Householder vector is 0, scale = 7 and h = (3² + 4²)/49.
+    const int n = 4, low = 1, igh = 4;
+    test::dense a = test::dense::random(n, n, 61, true);
+    a.set(1, 0, 0.0);
+    a.set(2, 0, 3.0);
+    a.set(3, 0, std::complex<double>(0, 4));
+    std::vector<double> ortr(n), orti(n);
+    corth(&n, &n, &low, &igh, a.re.data(), a.im.data(), ortr.data(), orti.data());
+    EXPECT_DOUBLE_EQ(a(1, 0).real(), -7 * std::sqrt(25.0 / 49));
+    EXPECT_EQ(a(1, 0).imag(), 0);
+}
+
+} // namespace

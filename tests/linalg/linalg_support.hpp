@@ -1,0 +1,123 @@
+// Helpers shared by the linear-algebra tests: the deterministic test
+// matrices of tools/reference (the same integer hash), conversions to plain
+// complex arrays, and the scale-free residuals the tests bound.
+#pragma once
+
+#include "test_support.hpp"
+
+#include <algorithm>
+#include <complex>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace linalg_test {
+
+using cx = std::complex<double>;
+inline constexpr double eps52 = 0x1p-52;
+
+// Element (i, j) (0-based) of the hash matrix; part 0 real, 1 imaginary.
+inline double hash_element(int seed, int i, int j, int part)
+{
+    const std::uint64_t h =
+        (std::uint64_t(i) * 7919 + std::uint64_t(j) * 104729 + std::uint64_t(seed) * 31337 + std::uint64_t(part) * 65537 + 1) *
+        2654435761ull % (std::uint64_t(1) << 32);
+    return double(h) / 4294967296.0 - 0.5;
+}
+
+inline Mm hash_matrix(int rows, int cols, bool complex, int seed)
+{
+    Mm a(complex, 0, 0, rows, cols, qv_double);
+    for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < rows; ++i) {
+            a.addr()[i + j * rows] = hash_element(seed, i, j, 0);
+            if (complex)
+                a.addi()[i + j * rows] = hash_element(seed, i, j, 1);
+        }
+    return a;
+}
+
+inline Mm random_matrix(std::mt19937_64& gen, int rows, int cols, bool complex)
+{
+    std::normal_distribution<double> normal;
+    Mm a(complex, 0, 0, rows, cols, qv_double);
+    for (int k = 0; k < rows * cols; ++k) {
+        a.addr()[k] = normal(gen);
+        if (complex)
+            a.addi()[k] = normal(gen);
+    }
+    return a;
+}
+
+// A dense matrix of std::complex, column-major, from any full double value.
+struct cmat {
+    int rows = 0, cols = 0;
+    std::vector<cx> v;
+    cx& operator()(int i, int j) { return v[i + std::size_t(j) * rows]; }
+    cx operator()(int i, int j) const { return v[i + std::size_t(j) * rows]; }
+};
+
+inline cmat to_cmat(const Mm& x)
+{
+    const Mm f = full(x);
+    cmat m{f.rows(), f.cols(), std::vector<cx>(std::size_t(f.rows()) * f.cols())};
+    for (std::size_t k = 0; k < m.v.size(); ++k)
+        m.v[k] = cx(f.addr()[k], f.isc() ? f.addi()[k] : 0.0);
+    return m;
+}
+
+inline cmat product(const cmat& a, const cmat& b, bool conj_a = false)
+{
+    const int r = conj_a ? a.cols : a.rows, inner = conj_a ? a.rows : a.cols;
+    cmat c{r, b.cols, std::vector<cx>(std::size_t(r) * b.cols)};
+    for (int j = 0; j < b.cols; ++j)
+        for (int k = 0; k < inner; ++k) {
+            const cx bkj = b(k, j);
+            for (int i = 0; i < r; ++i)
+                c(i, j) += (conj_a ? std::conj(a(k, i)) : a(i, k)) * bkj;
+        }
+    return c;
+}
+
+inline cmat ctrans(const cmat& a)
+{
+    cmat t{a.cols, a.rows, std::vector<cx>(a.v.size())};
+    for (int j = 0; j < a.cols; ++j)
+        for (int i = 0; i < a.rows; ++i)
+            t(j, i) = std::conj(a(i, j));
+    return t;
+}
+
+inline cmat identity(int n)
+{
+    cmat e{n, n, std::vector<cx>(std::size_t(n) * n)};
+    for (int k = 0; k < n; ++k)
+        e(k, k) = 1;
+    return e;
+}
+
+inline double max_abs(const cmat& a)
+{
+    double m = 0;
+    for (const cx& z : a.v)
+        m = std::max(m, std::abs(z));
+    return m;
+}
+
+inline double max_abs_diff(const cmat& a, const cmat& b)
+{
+    double m = 0;
+    for (std::size_t k = 0; k < a.v.size(); ++k)
+        m = std::max(m, std::abs(a.v[k] - b.v[k]));
+    return m;
+}
+
+// max|A X - B| / (max|A| max|X| n eps): the solve residual.
+inline double solve_residual(const Mm& a, const Mm& x, const Mm& b)
+{
+    const cmat A = to_cmat(a), X = to_cmat(x), B = to_cmat(b);
+    const int n = std::max(A.rows, A.cols);
+    return max_abs_diff(product(A, X), B) / (max_abs(A) * max_abs(X) * n * eps52);
+}
+
+} // namespace linalg_test

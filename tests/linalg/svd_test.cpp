@@ -1,0 +1,200 @@
+// svd: shapes of every form, hand-checked values, the backward error and
+// orthogonality of the factors on real and complex matrices, the values
+// against reference values, and the stopped iteration showing as NaN.
+#include "linalg/kernels.hpp"
+#include "linalg_support.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace linalg_test;
+
+struct SvdReference {
+    int rows, cols;
+    bool complex;
+    int seed;
+    std::vector<double> values;
+};
+
+const std::vector<SvdReference> reference = {
+#include "data/svd_reference.inc"
+};
+
+TEST(Svd, ValuesMatchReference)
+{
+    ASSERT_GE(reference.size(), 30u);
+    for (const auto& c : reference) {
+        SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols) + (c.complex ? " complex" : " real"));
+        const Mm s = svd(hash_matrix(c.rows, c.cols, c.complex, c.seed));
+        ASSERT_EQ(s.rows(), int(c.values.size()));
+        ASSERT_EQ(s.cols(), 1);
+        EXPECT_FALSE(s.isc());
+        for (int k = 0; k < s.rows(); ++k)
+            EXPECT_NEAR(s.addr()[k], c.values[k], 1e-13 * c.values[0]) << k;
+    }
+}
+
+TEST(Svd, FactorsReproduceTheMatrix)
+{
+    for (const auto& c : reference) {
+        for (bool economy : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols) + (c.complex ? " complex" : " real") +
+                         (economy ? " economy" : " full"));
+            const Mm a = hash_matrix(c.rows, c.cols, c.complex, c.seed);
+            Mm U, S, V;
+            if (economy)
+                svd(a, Mm(0.0), i_o, U, S, V);
+            else
+                svd(a, i_o, U, S, V);
+            const int m = c.rows, n = c.cols, k = std::min(m, n);
+            ASSERT_EQ(U.rows(), m);
+            ASSERT_EQ(U.cols(), economy ? k : m);
+            ASSERT_EQ(S.rows(), economy ? k : m);
+            ASSERT_EQ(S.cols(), n);
+            ASSERT_EQ(V.rows(), n);
+            ASSERT_EQ(V.cols(), n);
+            EXPECT_EQ(bool(U.isc()), c.complex);
+            EXPECT_EQ(bool(S.isc()), c.complex);
+            EXPECT_EQ(bool(V.isc()), c.complex);
+            const cmat A = to_cmat(a), u = to_cmat(U), s = to_cmat(S), v = to_cmat(V);
+            const cmat usv = product(product(u, s), ctrans(v));
+            EXPECT_LE(max_abs_diff(A, usv) / (max_abs(A) * std::max(m, n) * eps52), 50);
+            EXPECT_LE(max_abs_diff(product(u, u, true), identity(u.cols)), 50 * u.rows * eps52);
+            EXPECT_LE(max_abs_diff(product(v, v, true), identity(n)), 50 * n * eps52);
+            // S: the values on the diagonal, decreasing, zeros elsewhere.
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < S.rows(); ++i) {
+                    if (i != j)
+                        EXPECT_EQ(s(i, j), cx(0)) << i << "," << j;
+                    else
+                        EXPECT_NEAR(s(i, j).real(), c.values[i], 1e-13 * c.values[0]);
+                }
+        }
+    }
+}
+
+TEST(Svd, SmallCases)
+{
+    EXPECT_EQ(svd(Mm(5.0)).r(), 5);
+    EXPECT_EQ(svd(Mm(-5.0)).r(), 5);
+    const Mm d = svd(test::real(3, 3, {1, 0, 0, 0, -3, 0, 0, 0, 2}));
+    EXPECT_EQ(test::values(d), (std::vector<double>{3, 2, 1}));
+    EXPECT_EQ(test::extents(d), (std::vector<int>{3, 1}));
+    const Mm a = test::real(2, 3, {1, 4, 2, 5, 3, 6});
+    EXPECT_EQ(test::values(svd(a, Mm(1.0))), test::values(svd(a)));
+    EXPECT_EQ(test::values(svd(a, Mm(0.0))), test::values(svd(a)));
+    // uint8 and sparse arguments give what their double forms give.
+    EXPECT_EQ(test::values(svd(test::bytes(2, 3, {1, 4, 2, 5, 3, 6}))), test::values(svd(a)));
+    EXPECT_EQ(test::values(svd(sparse(a))), test::values(svd(a)));
+    Mm U, S, V;
+    svd(sparse(a), i_o, U, S, V);
+    EXPECT_FALSE(U.issparse() || S.issparse() || V.issparse());
+    // A complex argument: a real column of values.
+    const Mm z = svd(test::complex(1, 1, {3}, {4}));
+    EXPECT_FALSE(z.isc());
+    EXPECT_DOUBLE_EQ(z.r(), 5);
+}
+
+TEST(Svd, ZeroMatrixGivesIdentityVectors)
+{
+    for (auto [m, n] : std::vector<std::pair<int, int>>{{3, 2}, {2, 3}, {3, 3}}) {
+        SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n));
+        const Mm z = zeros(double(m), double(n));
+        EXPECT_EQ(test::values(svd(z)), std::vector<double>(std::min(m, n), 0.0));
+        Mm U, S, V;
+        svd(z, i_o, U, S, V);
+        EXPECT_EQ(test::values(U), test::values(eye(double(m))));
+        EXPECT_EQ(test::values(S), std::vector<double>(m * n, 0.0));
+        EXPECT_EQ(test::values(V), test::values(eye(double(n))));
+    }
+}
+
+TEST(Svd, OutputShapes)
+{
+    struct Case {
+        const char* what;
+        int m, n;
+        bool economy;
+        std::vector<int> u, s, v;
+    };
+    const std::vector<Case> cases = {
+        {"2x3 economy", 2, 3, true, {2, 2}, {2, 3}, {3, 3}},
+        {"3x2 economy", 3, 2, true, {3, 2}, {2, 2}, {2, 2}},
+        {"3x2 full", 3, 2, false, {3, 3}, {3, 2}, {2, 2}},
+        {"1x4 full", 1, 4, false, {1, 1}, {1, 4}, {4, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm a = hash_matrix(c.m, c.n, false, 99);
+        Mm U, S, V, U2, S2;
+        if (c.economy) {
+            svd(a, Mm(1.0), i_o, U, S, V);
+            svd(a, Mm(1.0), i_o, U2, S2);
+        } else {
+            svd(a, i_o, U, S, V);
+            svd(a, i_o, U2, S2);
+        }
+        EXPECT_EQ(test::extents(U), c.u);
+        EXPECT_EQ(test::extents(S), c.s);
+        EXPECT_EQ(test::extents(V), c.v);
+        EXPECT_EQ(test::values(U2), test::values(U));
+        EXPECT_EQ(test::values(S2), test::values(S));
+    }
+    const Mm a = hash_matrix(3, 2, true, 7);
+    Mm U, S, V;
+    svd(a, i_o, U, S, V);
+    EXPECT_EQ(test::values(svd_U(a)), test::values(U));
+    EXPECT_EQ(test::values(svd_S(a)), test::values(S));
+    EXPECT_EQ(test::values(svd_W(a)), test::values(V));
+    EXPECT_TRUE(svd_S(a).isc());
+}
+
+TEST(Svd, EmptyAndNdArguments)
+{
+    for (const Mm& e : {Mm(), zeros(0.0, 3.0), zeros(4.0, 0.0)}) {
+        const std::vector<int> none = {0, 0};
+        EXPECT_EQ(test::extents(svd(e)), none);
+        Mm U, S, V;
+        svd(e, i_o, U, S, V);
+        EXPECT_EQ(test::extents(U), none);
+        EXPECT_EQ(test::extents(S), none);
+        EXPECT_EQ(test::extents(V), none);
+    }
+    const Mm cube = zeros(Mm(2.0), Mm(2.0), Mm(2.0));
+    const char* message = "svd: 2-d matrix expected, but matrix (temporary) has 3 dimensions";
+    Mm U, S, V;
+    EXPECT_ERROR(svd(cube), message);
+    EXPECT_ERROR(svd(cube, Mm(0.0)), message);
+    EXPECT_ERROR(svd(cube, i_o, U, S), message);
+    EXPECT_ERROR(svd(cube, Mm(0.0), i_o, U, S), message);
+    EXPECT_ERROR(svd(cube, i_o, U, S, V), message);
+    EXPECT_ERROR(svd(cube, Mm(0.0), i_o, U, S, V), message);
+    EXPECT_ERROR(svd_U(cube), message);
+}
+
+// A stopped iteration shows as NaN, never as plausible numbers.
+class SvdStopped : public ::testing::Test {
+protected:
+    void SetUp() override { svd_iteration_limit = 0; }
+    void TearDown() override { svd_iteration_limit = 100; }
+};
+
+TEST_F(SvdStopped, OutputsAreNaN)
+{
+    for (bool complex : {false, true}) {
+        SCOPED_TRACE(complex);
+        const Mm a = hash_matrix(4, 3, complex, 5);
+        for (double v : test::values(svd(a)))
+            EXPECT_TRUE(std::isnan(v));
+        Mm U, S, V;
+        svd(a, i_o, U, S, V);
+        for (const Mm* x : {&U, &S, &V})
+            for (double v : test::values(*x))
+                EXPECT_TRUE(std::isnan(v));
+    }
+}
+
+} // namespace

@@ -1,0 +1,361 @@
+// fft, ifft and dft: kernel values and factor lists, shapes and errors of
+// the front, accuracy of every path against extended-precision sums, in
+// both power-of-two backends, and concurrent transforms.
+#include "signal/fft_internal.hpp"
+#include "signal/fft_kernels.hpp"
+#include "test_support.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+#include "data/fft_reference.inc"
+
+constexpr double eps = 2.220446049250313e-16;
+
+// The inputs the reference script transforms.
+double input_re(long j) { return double((j * 7919 + 13) % 1009) / 1009 - 0.5; }
+double input_im(long j) { return double((j * 104729 + 7) % 1013) / 1013 - 0.5; }
+
+Mm input_column(int n, bool complex)
+{
+    Mm x(complex, 0, 0, n, 1, qv_double);
+    for (int j = 0; j < n; ++j) {
+        x.addr()[j] = input_re(j);
+        if (complex)
+            x.addi()[j] = input_im(j);
+    }
+    return x;
+}
+
+std::vector<std::complex<double>> elements(const Mm& x)
+{
+    std::vector<std::complex<double>> v(x.size());
+    for (int k = 0; k < x.size(); ++k)
+        v[k] = {x.addr()[k], x.addi() ? x.addi()[k] : 0.0};
+    return v;
+}
+
+// The largest factor of n above 5: the general odd passes sum p terms and
+// form their roots of unity by recurrence, so their error grows with p.
+int general_radix(int n)
+{
+    int largest = 1;
+    for (int p : complex_fft_factors(n))
+        largest = std::max(largest, p > 5 ? p : 1);
+    return largest;
+}
+
+// The error bound of a transform of length n with largest magnitude big:
+// a few eps per pass and per term of a general pass, plus the packed path's
+// twiddle recurrence, whose error grows linearly with n.
+double bound(int n, double big)
+{
+    const double passes = std::max(1.0, std::log2(double(n)));
+    return (8 * eps * (passes + general_radix(n)) + 2e-17 * n) * std::max(big, 1.0);
+}
+
+void expect_near_all(const std::vector<std::complex<double>>& got, const std::vector<std::complex<double>>& want)
+{
+    ASSERT_EQ(got.size(), want.size());
+    double big = 0;
+    for (auto w : want)
+        big = std::max(big, std::abs(w));
+    const double tol = bound(int(want.size()), big);
+    for (std::size_t k = 0; k < want.size(); ++k)
+        ASSERT_LE(std::abs(got[k] - want[k]), tol) << "element " << k << ": " << got[k] << " vs " << want[k];
+}
+
+// Runs the body with powers of two served by FFTW (when built in) and by
+// our own kernel.
+class FftBackends : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { old_ = pow2_force_own_kernel(GetParam()); }
+    void TearDown() override { pow2_force_own_kernel(old_); }
+    bool old_ = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(Backend, FftBackends, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "OwnKernel" : "Default"; });
+
+TEST(FftKernels, FactorLists)
+{
+    struct Case {
+        int n;
+        std::vector<int> real, complex;
+    };
+    const std::vector<Case> cases = {
+        {6, {2, 3}, {2, 3}},
+        {12, {4, 3}, {3, 4}},
+        {18, {2, 3, 3}, {2, 3, 3}},
+        {24, {2, 4, 3}, {2, 3, 4}},
+        {100, {4, 5, 5}, {4, 5, 5}},
+        {1000, {2, 4, 5, 5, 5}, {2, 4, 5, 5, 5}},
+        {3072, {4, 4, 4, 4, 4, 3}, {3, 4, 4, 4, 4, 4}},
+        {14, {2, 7}, {2, 7}},
+        {7, {7}, {7}},
+        {1155, {3, 5, 7, 11}, {3, 5, 7, 11}},
+        {2, {2}, {2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.n);
+        EXPECT_EQ(real_fft_factors(c.n), c.real);
+        EXPECT_EQ(complex_fft_factors(c.n), c.complex);
+    }
+}
+
+TEST(FftKernels, RealKernelHalfComplexOutput)
+{
+    std::vector<double> r = {1, 2, 3}, work(2 * 3 + 16);
+    real_fft_init(3, work.data());
+    real_fft_forward(3, r.data(), work.data());
+    EXPECT_DOUBLE_EQ(r[0], 6);
+    EXPECT_DOUBLE_EQ(r[1], -1.5);
+    EXPECT_DOUBLE_EQ(r[2], 0.866025403784439) << "the radix-3 literal, not sqrt(3)/2";
+
+    std::vector<double> one = {4.5}, w1(18);
+    real_fft_init(1, w1.data());
+    real_fft_forward(1, one.data(), w1.data());
+    EXPECT_EQ(one[0], 4.5);
+}
+
+TEST(FftKernels, ComplexKernelImpulses)
+{
+    std::vector<double> work(4 * 6 + 16);
+    complex_fft_init(6, work.data());
+    std::vector<double> delta0(12, 0.0), delta1(12, 0.0);
+    delta0[0] = 1;
+    delta1[2] = 1;
+    complex_fft_forward(6, delta0.data(), work.data());
+    complex_fft_forward(6, delta1.data(), work.data());
+    for (int k = 0; k < 6; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_NEAR(delta0[2 * k], 1, 1e-15);
+        EXPECT_NEAR(delta0[2 * k + 1], 0, 1e-15);
+        EXPECT_NEAR(delta1[2 * k], std::cos(-2 * M_PI * k / 6), 4 * eps);
+        EXPECT_NEAR(delta1[2 * k + 1], std::sin(-2 * M_PI * k / 6), 4 * eps);
+    }
+    // forward then backward is n times the input (a prime length: one
+    // general pass whose result lands in the work array)
+    std::vector<double> w7(4 * 7 + 16), c(14);
+    for (int j = 0; j < 14; ++j)
+        c[j] = input_re(j);
+    const std::vector<double> original = c;
+    complex_fft_init(7, w7.data());
+    complex_fft_forward(7, c.data(), w7.data());
+    complex_fft_backward(7, c.data(), w7.data());
+    for (int j = 0; j < 14; ++j)
+        EXPECT_NEAR(c[j], 7 * original[j], 7 * bound(7, 1.0));
+}
+
+TEST(Fft, ValuesOfShortVectors)
+{
+    const Mm y = fft(test::row({1, 2, 3}));
+    ASSERT_TRUE(y.isc());
+    EXPECT_EQ(test::extents(y), (std::vector<int>{1, 3}));
+    EXPECT_DOUBLE_EQ(y.addr()[0], 6);
+    EXPECT_DOUBLE_EQ(y.addr()[1], -1.5);
+    EXPECT_DOUBLE_EQ(y.addi()[1], 0.866025403784439);
+    EXPECT_DOUBLE_EQ(y.addr()[2], -1.5);
+    EXPECT_DOUBLE_EQ(y.addi()[2], -0.866025403784439);
+    EXPECT_EQ(y.addi()[0], 0);
+
+    const Mm two = fft(test::row({1, 1}));
+    ASSERT_TRUE(two.isc()) << "the result is complex even when its values are real";
+    EXPECT_EQ(test::values(two), (std::vector<double>{2, 0}));
+    EXPECT_EQ(two.addi()[0], 0);
+    EXPECT_EQ(two.addi()[1], 0);
+
+    EXPECT_EQ(test::values(dft(test::row({1, 2, 3}))), test::values(y));
+    EXPECT_EQ(test::values(fft(test::bytes(1, 3, {1, 2, 3}))), test::values(y));
+    EXPECT_EQ(test::values(fft(test::text("ab"))), (std::vector<double>{97 + 98, -1}));
+}
+
+TEST(Fft, Shapes)
+{
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<int> extents;
+    };
+    const Mm m = test::real(2, 3, {1, 2, 3, 4, 5, 6});
+    const std::vector<Case> cases = {
+        {"row along the row", fft(test::row({1, 2, 3, 4})), {1, 4}},
+        {"matrix per column", fft(m), {2, 3}},
+        {"matrix per row", fft(m, Mm(), Mm(2.0)), {2, 3}},
+        {"pages", fft(test::counting({2, 3, 4}), Mm(5.0), Mm(3.0)), {2, 3, 5}},
+        {"pages at their own length", fft(test::counting({2, 3, 4}), Mm(), Mm(3.0)), {2, 3, 4}},
+        {"scalar padded to a row", fft(Mm(5.0), Mm(4.0)), {1, 4}},
+        {"scalar padded along dim 1", fft(Mm(5.0), Mm(4.0), Mm(1.0)), {4, 1}},
+        {"truncated", fft(test::row({1, 2, 3, 4, 5}), Mm(3.0)), {1, 3}},
+        {"half rounds up", fft(test::row({1, 2, 3}), Mm(2.5)), {1, 3}},
+        {"padded column", fft(test::real(3, 1, {1, 2, 3}), Mm(8.0)), {8, 1}},
+        // every empty value of the library is 0x0
+        {"length 0", fft(m, Mm(0.0)), {0, 0}},
+        {"negative length", fft(m, Mm(-2.0), Mm(2.0)), {0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(test::extents(c.result), c.extents);
+        if (c.result.size() > 0)
+            EXPECT_TRUE(c.result.isc());
+    }
+    EXPECT_EQ(test::values(fft(Mm(5.0), Mm(4.0))), (std::vector<double>{5, 5, 5, 5}));
+    EXPECT_EQ(test::values(fft(test::row({1, 2, 3, 4, 5}), Mm(3.0))), test::values(fft(test::row({1, 2, 3}))));
+    EXPECT_EQ(test::values(fft(test::row({1, 2}), Mm(4.0))), test::values(fft(test::row({1, 2, 0, 0}))));
+    EXPECT_EQ(fft(Mm()).size(), 0);
+    EXPECT_EQ(fft(Mm(0, 0, 0, 0, 3, qv_double), Mm(), Mm(1.0)).size(), 0);
+
+    // per row equals the transposed per-column transform
+    const Mm rows = fft(m, Mm(), Mm(2.0));
+    const Mm cols = dot_transpose(fft(dot_transpose(m)));
+    expect_near_all(elements(rows), elements(cols));
+
+    // pages: element (i, j, :) is the transform of x(i, j, :)
+    const Mm x = test::counting({2, 3, 4});
+    const Mm y = fft(x, Mm(), Mm(3.0));
+    for (int i = 1; i <= 2; ++i)
+        for (int j = 1; j <= 3; ++j) {
+            Mm line(0, 0, 0, 4, 1, qv_double);
+            for (int p = 1; p <= 4; ++p)
+                line.addr()[p - 1] = x.r(i, j, p);
+            const Mm want = fft(line);
+            for (int p = 1; p <= 4; ++p) {
+                EXPECT_NEAR(y.r(i, j, p), want.r(p), 1e-13);
+                EXPECT_NEAR(y.i(i, j, p), want.i(p), 1e-13);
+            }
+        }
+
+    // a sparse input is transformed as its full equivalent; the result is full
+    const Mm s = sparse(test::real(4, 1, {0, 2, 0, 1}));
+    const Mm fs = fft(s);
+    EXPECT_FALSE(fs.issparse());
+    EXPECT_EQ(test::values(fs), test::values(fft(test::real(4, 1, {0, 2, 0, 1}))));
+}
+
+TEST(Fft, Errors)
+{
+    const Mm x = test::row({1, 2});
+    EXPECT_ERROR(fft(x, Mm(), Mm()), "fft: dim argument may not be empty");
+    EXPECT_ERROR(fft(x, Mm(), Mm(-1.0)), "fft: dim argument must be positive");
+    EXPECT_ERROR(ifft(x, Mm(), Mm()), "fft: dim argument may not be empty");
+    EXPECT_ERROR(ifft(test::real(2, 2, {1, 1, 1, 1}), Mm(), Mm(3.0)),
+                 "fft: dim argument may not be more then the number of dimensions");
+}
+
+TEST_P(FftBackends, EveryLengthAgainstReference)
+{
+    const double* ref = fft_reference_values;
+    for (int n : fft_reference_lengths) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        auto block = [&](int which) {
+            std::vector<std::complex<double>> v(n);
+            for (int k = 0; k < n; ++k)
+                v[k] = {ref[2 * which * n + k], ref[(2 * which + 1) * n + k]};
+            return v;
+        };
+        const auto fx = block(0), fz = block(1), iz = block(2);
+        const Mm x = input_column(n, false), z = input_column(n, true);
+
+        expect_near_all(elements(fft(x)), fx);
+        expect_near_all(elements(fft(z)), fz);
+        expect_near_all(elements(ifft(z)), iz);
+        // the inverse of a real sequence is the conjugate of its transform / n
+        std::vector<std::complex<double>> ix(n);
+        for (int k = 0; k < n; ++k)
+            ix[k] = std::conj(fx[k]) / double(n);
+        expect_near_all(elements(ifft(x)), ix);
+
+        // round trips through every path
+        std::vector<std::complex<double>> xs(n), zs(n);
+        for (int j = 0; j < n; ++j) {
+            xs[j] = {input_re(j), 0};
+            zs[j] = {input_re(j), input_im(j)};
+        }
+        expect_near_all(elements(ifft(fft(x))), xs);
+        expect_near_all(elements(ifft(fft(z))), zs);
+        expect_near_all(elements(fft(ifft(z))), zs);
+        ref += 6 * n;
+    }
+}
+
+TEST_P(FftBackends, LargeLengthsAtSpotBins)
+{
+    int current = -1;
+    Mm fx, fz;
+    for (const auto& s : fft_reference_spots) {
+        SCOPED_TRACE("n = " + std::to_string(s.n) + ", k = " + std::to_string(s.k));
+        if (s.n != current) {
+            current = s.n;
+            fx = fft(input_column(s.n, false));
+            fz = fft(input_column(s.n, true));
+        }
+        // the largest magnitude of these inputs is of the order of n / 2
+        const double tol = bound(s.n, 0.5 * s.n);
+        EXPECT_NEAR(fx.addr()[s.k], s.xr, tol);
+        EXPECT_NEAR(fx.addi()[s.k], s.xi, tol);
+        EXPECT_NEAR(fz.addr()[s.k], s.zr, tol);
+        EXPECT_NEAR(fz.addi()[s.k], s.zi, tol);
+    }
+}
+
+TEST_P(FftBackends, LargeRoundTrips)
+{
+    for (int n : {1 << 16, 3 << 14, 1 << 20, 1000000}) {
+        SCOPED_TRACE(n);
+        for (bool complex : {false, true}) {
+            const Mm x = input_column(n, complex);
+            const Mm back = ifft(fft(x));
+            double worst = 0;
+            for (int j = 0; j < n; ++j)
+                worst = std::max(worst, std::abs(std::complex<double>(back.addr()[j], back.addi()[j]) -
+                                                 std::complex<double>(x.addr()[j], complex ? x.addi()[j] : 0.0)));
+            EXPECT_LE(worst, bound(n, 1.0));
+        }
+    }
+}
+
+TEST(FftBackendsAgree, PowersOfTwoInBothBackends)
+{
+    for (int n : {2, 4, 8, 16, 64, 1024, 1 << 15}) {
+        SCOPED_TRACE(n);
+        for (bool complex : {false, true}) {
+            const Mm x = input_column(n, complex);
+            const bool old = pow2_force_own_kernel(true);
+            const Mm own = fft(x), own_inverse = ifft(x);
+            pow2_force_own_kernel(old);
+            expect_near_all(elements(fft(x)), elements(own));
+            expect_near_all(elements(ifft(x)), elements(own_inverse));
+        }
+    }
+}
+
+TEST(Fft, ConcurrentTransformsMatchSequential)
+{
+    const unsigned old = qv_set_MT(1);
+    const Mm a = input_column(1 << 14, true), b = input_column(1 << 12, true);
+    const Mm ra = fft(a), rb = fft(b);
+    Mm ta, tb;
+    {
+        std::thread t1([&] {
+            for (int k = 0; k < 20; ++k)
+                ta = fft(a);
+        });
+        std::thread t2([&] {
+            for (int k = 0; k < 20; ++k)
+                tb = ifft(fft(b));
+        });
+        t1.join();
+        t2.join();
+    }
+    qv_set_MT(old);
+    EXPECT_EQ(test::values(ta), test::values(ra));
+    EXPECT_EQ(test::values(imag(ta)), test::values(imag(ra)));
+    expect_near_all(elements(tb), elements(b));
+}
+
+} // namespace

@@ -1,0 +1,130 @@
+// filter: the recursion's values and final conditions, working dimensions,
+// initial conditions spread over signals, complex runs and the errors.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+TEST(Filter, ValuesAndFinalConditions)
+{
+    struct Case {
+        const char* what;
+        Mm b, a, x;
+        std::vector<double> y, zf;
+        std::vector<int> zf_extents;
+    };
+    const std::vector<Case> cases = {
+        {"one pole", Mm(1.0), test::row({1, -0.5}), test::row({1, 1, 1}), {1, 1.5, 1.75}, {0.875}, {1, 1}},
+        {"moving sum", test::row({1, 1}), Mm(1.0), test::row({1, 2, 3}), {1, 3, 5}, {3}, {1, 1}},
+        {"second order", test::row({1, 2, 1}), test::row({2, 1}), test::real(3, 1, {2, 4, 6}),
+         {1, 3.5, 6.25}, {4.875, 3}, {2, 1}},
+        {"a longer than b", Mm(1.0), test::row({1, 0, -0.25}), test::row({4, 0, 0, 0}), {4, 0, 1, 0},
+         {0.25, 0}, {2, 1}},
+        {"scalar gain", Mm(2.0), Mm(4.0), test::row({1, 2}), {0.5, 1}, {}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm y, zf;
+        filter(c.b, c.a, c.x, i_o, y, zf);
+        EXPECT_EQ(test::extents(y), test::extents(c.x));
+        EXPECT_EQ(test::values(y), c.y);
+        EXPECT_EQ(test::values(zf), c.zf);
+        EXPECT_EQ(test::extents(zf), c.zf_extents);
+        EXPECT_EQ(test::values(filter(c.b, c.a, c.x)), c.y);
+    }
+}
+
+TEST(Filter, ChainedHalvesEqualOneCall)
+{
+    const Mm b = test::row({0.2, 0.3, 0.1}), a = test::row({1, -0.6, 0.2});
+    std::vector<double> data(20);
+    for (int k = 0; k < 20; ++k)
+        data[k] = std::sin(0.7 * k) + 0.1 * k;
+    Mm whole(0, 0, 0, 1, 20, qv_double), first(0, 0, 0, 1, 12, qv_double), second(0, 0, 0, 1, 8, qv_double);
+    for (int k = 0; k < 20; ++k) {
+        whole.addr()[k] = data[k];
+        (k < 12 ? first.addr()[k] : second.addr()[k - 12]) = data[k];
+    }
+    Mm y, zf, y1, z1, y2, z2;
+    filter(b, a, whole, i_o, y, zf);
+    filter(b, a, first, i_o, y1, z1);
+    filter(b, a, second, z1, i_o, y2, z2);
+    for (int k = 0; k < 20; ++k)
+        EXPECT_EQ(y.addr()[k], k < 12 ? y1.addr()[k] : y2.addr()[k - 12]) << k;
+    EXPECT_EQ(test::values(z2), test::values(zf));
+}
+
+TEST(Filter, DimensionsAndInitialConditions)
+{
+    const Mm x = test::real(2, 3, {1, 2, 3, 4, 5, 6});
+    const Mm b = test::row({1, 1});
+    // columns by default, rows with dim 2
+    EXPECT_EQ(test::values(filter(b, Mm(1.0), x)), (std::vector<double>{1, 3, 3, 7, 5, 11}));
+    Mm y, zf;
+    filter(b, Mm(1.0), x, Mm(), Mm(2.0), i_o, y, zf);
+    EXPECT_EQ(test::values(y), (std::vector<double>{1, 2, 4, 6, 8, 10}));
+    EXPECT_EQ(test::extents(zf), (std::vector<int>{2, 1}));
+    EXPECT_EQ(test::values(zf), (std::vector<double>{5, 6}));
+
+    // one vector of initial conditions for every column
+    filter(b, Mm(1.0), x, Mm(10.0), i_o, y, zf);
+    EXPECT_EQ(test::values(y), (std::vector<double>{11, 3, 13, 7, 15, 11}));
+    EXPECT_EQ(test::extents(zf), (std::vector<int>{1, 3}));
+    // a full matrix of initial conditions
+    filter(b, Mm(1.0), x, test::row({1, 2, 3}), i_o, y, zf);
+    EXPECT_EQ(test::values(y), (std::vector<double>{2, 3, 5, 7, 8, 11}));
+
+    // pages along dimension 3
+    const Mm cube = test::counting({1, 2, 3});
+    EXPECT_EQ(test::values(filter(b, Mm(1.0), cube, Mm(), Mm(3.0))), (std::vector<double>{1, 2, 4, 6, 8, 10}));
+
+    // empty operands give empty outputs without a message
+    filter(Mm(), Mm(1.0), x, i_o, y, zf);
+    EXPECT_EQ(y.size(), 0);
+    EXPECT_EQ(zf.size(), 0);
+}
+
+TEST(Filter, ComplexRuns)
+{
+    Mm y, zf;
+    filter(test::complex(1, 1, {0}, {1}), Mm(1.0), test::row({1, 2}), i_o, y, zf);
+    ASSERT_TRUE(y.isc());
+    EXPECT_EQ(test::values(y), (std::vector<double>{0, 0}));
+    EXPECT_EQ(test::values(imag(y)), (std::vector<double>{1, 2}));
+
+    // one pole at 0.5i: y(m) = x(m) + 0.5i y(m-1)
+    filter(Mm(1.0), test::complex(1, 2, {1, 0}, {0, -0.5}), test::row({1, 0, 0}), i_o, y, zf);
+    EXPECT_EQ(test::values(y), (std::vector<double>{1, 0, -0.25}));
+    EXPECT_EQ(test::values(imag(y)), (std::vector<double>{0, 0.5, 0}));
+
+    // a complex initial condition makes the run complex
+    filter(test::row({1, 1}), Mm(1.0), test::row({1, 1}), test::complex(1, 1, {0}, {2}), i_o, y, zf);
+    ASSERT_TRUE(y.isc());
+    EXPECT_EQ(test::values(imag(y)), (std::vector<double>{2, 0}));
+
+    // complex divisor a(1)
+    const Mm yd = filter(Mm(1.0), test::complex(1, 1, {0}, {2}), test::row({2, 4}));
+    EXPECT_EQ(test::values(yd), (std::vector<double>{0, 0}));
+    EXPECT_EQ(test::values(imag(yd)), (std::vector<double>{-1, -2}));
+}
+
+TEST(Filter, Errors)
+{
+    const Mm x = test::row({1, 2, 3});
+    const char zi[] = "filter: zi must have same dimensions as x (except on the working dimension) or be a vector";
+    EXPECT_ERROR(filter(Mm(1.0), Mm(0.0), x), "filter: a(1) must be non-zero");
+    EXPECT_ERROR(filter(Mm(1.0), test::row({0, 1}), x), "filter: a(1) must be non-zero");
+    EXPECT_ERROR(filter(test::row({1, 1}), Mm(1.0), x, test::row({1, 2})), zi);
+    EXPECT_ERROR(filter(test::row({1, 1, 1}), Mm(1.0), test::real(2, 2, {1, 2, 3, 4}), test::real(2, 3, {1, 2, 3, 4, 5, 6})), zi);
+    EXPECT_ERROR(filter(Mm(2.0), Mm(1.0), x, Mm(1.0)), zi) << "no state to take for scalar a and b";
+    EXPECT_ERROR(filter(Mm(1.0), Mm(1.0), x, Mm(), Mm()), "filter: dim argument may not be empty");
+    EXPECT_ERROR(filter(Mm(1.0), Mm(1.0), x, Mm(), Mm(-1.0)), "filter: dim argument must be positive");
+    EXPECT_ERROR(filter(Mm(1.0), Mm(1.0), x, Mm(), Mm(3.0)),
+                 "filter: dim argument may not be more then the number of dimensions");
+    EXPECT_ERROR(filter(x), "filter does not accept 1 input");
+    EXPECT_ERROR(filter(x, x), "filter does not accept 2 inputs");
+}
+
+} // namespace
