@@ -162,3 +162,19 @@ Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U, Mm& P);
 Mm lu_L(const Mm& a);
 Mm lu_U(const Mm& a);
 void lu_decompose(const Mm& a, Mm& L, Mm& U, Mm& P);
+
+// ---- inverse, determinant, condition, reduced row echelon form ----
+// inv: Inf or NaN entries for a singular matrix, a sparse inverse for a
+// sparse one. det: 1 for an empty matrix; rounded when every element is an
+// integer. rcond: LINPACK's reciprocal 1-norm condition estimate.
+Mm inv(const Mm& a);
+Mm det(const Mm& a);
+Mm rcond(const Mm& a);
+// The dense worker: job 1 the inverse, job 10 the determinant.
+Mm inv_det_dense(const Mm& a, int job);
+// R in reduced row echelon form and jb the pivot columns; the default (or
+// empty) tol is max(m, n)*norm(A, "inf")*eps.
+Mm rref(const Mm& a);
+Mm rref(const Mm& a, const Mm& tol);
+Mm rref(const Mm& a, i_o_t, Mm& R, Mm& jb);
+Mm rref(const Mm& a, const Mm& tol, i_o_t, Mm& R, Mm& jb);

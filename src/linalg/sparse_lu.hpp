@@ -12,12 +12,12 @@ struct ccs_matrix {
     std::vector<double> v;
 };
 
-// Factors A*Pc (perm_c: 0-based column order, n entries) with partial
-// pivoting: Pr*A*Pc = L*U, L unit lower and U upper triangular in the
-// pivoted numbering, perm_r (n entries) receiving Pr. Returns SuperLU's
+// Factors A*Pc (perm_c: 0-based column order, n entries, kept as given)
+// with partial pivoting: Pr*A*Pc = L*U, L unit lower and U upper
+// triangular in the pivoted numbering, perm_r (n entries) receiving Pr. Returns SuperLU's
 // info: 0, the column of an exactly zero pivot (the factors are complete),
 // or above n when memory ran out (no factors).
-int superlu_factor(const ccs_matrix& a, const int* perm_c, int* perm_r, ccs_matrix& L, ccs_matrix& U);
+int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L, ccs_matrix& U);
 
 // Solves A*X = B in place (B dense, rows(A) rows, leading dimension ldb).
 // Returns SuperLU's info; B holds X only when it is 0.

@@ -91,23 +91,28 @@ void extract_factors(const SuperMatrix& L, const SuperMatrix& U, int n, ccs_matr
 
 } // namespace
 
-int superlu_factor(const ccs_matrix& a, const int* perm_c, int* perm_r, ccs_matrix& L, ccs_matrix& U)
+int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L, ccs_matrix& U)
 {
     const int n = a.cols;
     superlu_options_t options;
     set_default_options(&options);
     options.Fact = DOFACT;
     options.DiagPivotThresh = 1.0;
+    // Keeps the caller's column order: otherwise the elimination tree's
+    // postorder permutes the columns, and P*A = L*U with triangular factors
+    // would not hold.
+    options.SymmetricMode = YES;
     wrapped A(a);
-    std::vector<int> etree(std::size_t(n) + 1), pc(perm_c, perm_c + n);
+    std::vector<int> etree(std::size_t(n) + 1);
+    int* pc = perm_c;
     permuted AC;
-    sp_preorder(&options, &A.m, pc.data(), etree.data(), &AC.m);
+    sp_preorder(&options, &A.m, pc, etree.data(), &AC.m);
     AC.made = true;
     stats stat;
     factors f;
     GlobalLU_t glu{};
     int info = 0;
-    dgstrf(&options, &AC.m, sp_ienv(2), sp_ienv(1), etree.data(), nullptr, 0, pc.data(), perm_r, &f.L, &f.U, &glu,
+    dgstrf(&options, &AC.m, sp_ienv(2), sp_ienv(1), etree.data(), nullptr, 0, pc, perm_r, &f.L, &f.U, &glu,
            &stat.s, &info);
     if (info < 0 || info > n)
         return info;
