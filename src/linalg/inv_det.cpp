@@ -77,8 +77,16 @@ Mm inv_det_dense(const Mm& a0, int job)
         complex_mul(detr[0], deti[0], pr, pi, d.addr()[0], d.addi()[0]);
         return d;
     }
-    lapack::getrf(n, n, a.addr(), n, ipvt.get());
+    const int info = lapack::getrf(n, n, a.addr(), n, ipvt.get());
     if (job == 1) {
+        if (info > 0) {
+            // DGETRI refuses an exactly singular U and would hand back the
+            // factors as if they were the inverse: solve against the
+            // identity instead, so the zero pivot shows as Inf or NaN.
+            Mm x = eye(double(n));
+            lapack::getrs('N', n, n, a.addr(), n, ipvt.get(), x.addr(), n);
+            return x;
+        }
         const int lwork = 256 * n;
         scratch<double> work{std::size_t(lwork)};
         lapack::getri(n, a.addr(), n, ipvt.get(), work.get(), lwork);
