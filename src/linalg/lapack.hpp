@@ -63,6 +63,10 @@ void dgeqp3_(const int* m, const int* n, double* a, const int* lda, int* jpvt, d
 void dorgqr_(const int* m, const int* n, const int* k, double* a, const int* lda, const double* tau, double* work,
              const int* lwork, int* info);
 
+void dormqr_(const char* side, const char* trans, const int* m, const int* n, const int* k, const double* a,
+             const int* lda, const double* tau, double* c, const int* ldc, double* work, const int* lwork, int* info,
+             std::size_t, std::size_t);
+
 // LAPACK's error routine: the library's own records the routine name and
 // the number of the bad argument and returns.
 void xerbla_(const char* srname, const int* info, std::size_t len);

@@ -172,11 +172,38 @@ Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U)
     return x_M;
 }
 
+namespace {
+
+// P*x for a dense permutation matrix P, by moving rows: exact, where the
+// general product would turn 0*Inf into NaN, and without its n^3 cost.
+Mm permute_rows(const Mm& P, const Mm& x)
+{
+    const int n = x.rows(), c = x.cols();
+    std::vector<int> source(n, 0);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            if (P.addr()[i + idx(j) * n] != 0)
+                source[i] = j;
+    Mm r(x.isc(), 0, 0, n, c, qv_double);
+    for (int j = 0; j < c; ++j)
+        for (int i = 0; i < n; ++i) {
+            r.addr()[i + idx(j) * n] = x.addr()[source[i] + idx(j) * n];
+            if (x.isc())
+                r.addi()[i + idx(j) * n] = x.addi()[source[i] + idx(j) * n];
+        }
+    return r;
+}
+
+} // namespace
+
 Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U, Mm& P)
 {
     Mm l;
     lu_decompose(a, l, U, P);
-    L = isempty(l) || is_x_M(l) ? l : P * l;
+    if (isempty(l) || is_x_M(l))
+        L = l;
+    else
+        L = P.issparse() ? P * l : permute_rows(P, l);
     return x_M;
 }
 
