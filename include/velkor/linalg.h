@@ -178,3 +178,73 @@ Mm rref(const Mm& a);
 Mm rref(const Mm& a, const Mm& tol);
 Mm rref(const Mm& a, i_o_t, Mm& R, Mm& jb);
 Mm rref(const Mm& a, const Mm& tol, i_o_t, Mm& R, Mm& jb);
+
+// ---- Balancing, Hessenberg and Schur forms ----
+// B = T\A·T with T a permutation times a diagonal of powers of 2.
+Mm balance(const Mm& A);
+Mm balance(const Mm& A, i_o_t, Mm& T, Mm& B);
+// H upper Hessenberg and P unitary with A = P·H·P' (real for real A).
+Mm hess(const Mm& A);
+Mm hess(const Mm& A, i_o_t, Mm& P, Mm& H);
+// U unitary and T with A = U·T·U': T real quasi-triangular (2-by-2 blocks
+// for complex pairs) for real A, upper triangular for complex A.
+Mm schur(const Mm& A);
+Mm schur(const Mm& A, i_o_t, Mm& U, Mm& T);
+Mm schur_U(const Mm& A);
+Mm schur_T(const Mm& A);
+// The complex engine of hess (want_hess) and of complex schur
+// (want_schur_vectors); H and U drop an all-zero imaginary part.
+void unitary_hess_schur(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur_vectors);
+
+// ---- Schur-form conversions, eigenvalue condition and trace ----
+// U2 unitary and T2 upper triangular with U2·T2·U2' = U·T·U', from a real
+// Schur pair; both real when T has no 2-by-2 blocks.
+Mm rsf2csf(const Mm& U, const Mm& T, i_o_t, Mm& U2, Mm& T2);
+// Complex eigen-data V, D to the real form VV = V/Tm, DD = Tm·D/Tm with a
+// 2-by-2 real block for each complex pair.
+Mm cdf2rdf(const Mm& V, const Mm& D);
+Mm cdf2rdf(const Mm& V, const Mm& D, i_o_t, Mm& VV, Mm& DD);
+Mm cdf2rdf(const Mm& V);
+Mm cdf2rdf(const Mm& V, i_o_t, Mm& VV, Mm& DD);
+// sum(diag(A)).
+Mm trace(const Mm& A);
+
+// ---- Generalized eigenvalues and the QZ decomposition ----
+// D = diag(alfa./beta) of A·x = λ·B·x for real square A and B of one size
+// (a diagonal matrix in every form); B a string: the eigenvalues of A
+// without balancing. V has unit-norm columns.
+Mm eig(const Mm& A, const Mm& B);
+Mm eig(const Mm& A, const Mm& B, i_o_t, Mm& V, Mm& D);
+Mm qzval(const Mm& A, const Mm& B);
+Mm qzval(const Mm& A);
+// AA = Q·A·Z upper quasi-triangular, BB = Q·B·Z upper triangular but for
+// BB(n,1), which holds the iteration's tolerance; Q and Z orthogonal; V the
+// generalized eigenvectors.
+Mm qz(const Mm& A, const Mm& B);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB, Mm& Q);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z);
+Mm qz(const Mm& A, const Mm& B, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z, Mm& V);
+Mm qz(const Mm& A);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z);
+Mm qz(const Mm& A, i_o_t, Mm& AA, Mm& BB, Mm& Q, Mm& Z, Mm& V);
+// The engine of them all: outputs are left alone when a check fails.
+void qz_engine(Mm A, Mm B, Mm& V, Mm& D, Mm& AA, Mm& BB, Mm& Q, Mm& Z, int want_vectors, int want_qz);
+
+// ---- Matrix exponential, logarithm, square root ----
+// e^A by scaling and squaring with the degree-6 diagonal Padé approximant.
+Mm expm(const Mm& A);
+// The principal logarithm and square root through the eigen-decomposition
+// (real when every imaginary part is below eps); the two-output forms add
+// the relative 1-norm residual of expm(L) = A or X·X = A.
+Mm logm(const Mm& A);
+Mm logm(const Mm& A, i_o_t, Mm& L, Mm& esterr);
+Mm sqrtm(const Mm& A);
+Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr);
+// A^B: integral powers by repeated squaring (negative ones of inv(A)),
+// others through the eigen-decomposition of the matrix operand; a struct
+// operand calls its class's mpower.
+Mm mpower(const Mm& A, Mm B);
+Mm mpower(const Mm& A);

@@ -155,6 +155,21 @@ int htribk(const int* nm, const int* n, const double* ar, const double* ai, cons
 int imtql1(const int* n, double* d, double* e, int* ierr);
 int imtql2(const int* nm, const int* n, double* d, double* e, double* z, int* ierr);
 
+// The QZ method for A·x = λ·B·x (real): a to upper Hessenberg and b to upper
+// triangular form (qzhes), a to quasi-triangular form (qzit; eps1 <= 0
+// means the machine epsilon; b(n,1) receives epsb for the later kernels),
+// the eigenvalues (alfr + i·alfi)/beta with beta >= 0 (qzval_kernel), and
+// the unnormalised eigenvectors in hqr2's packed form (qzvec). With matz, z
+// accumulates the right transformations; a non-null q (n-by-n) accumulates
+// the left ones, so that q·A·z is the reduced a.
+int qzhes(const int* nm, const int* n, double* a, double* b, const int* matz, double* z, double* q = nullptr);
+int qzit(const int* nm, const int* n, double* a, double* b, const double* eps1, const int* matz, double* z, int* ierr,
+         double* q = nullptr);
+int qzval_kernel(const int* nm, const int* n, double* a, double* b, double* alfr, double* alfi, double* beta,
+                 const int* matz, double* z, double* q = nullptr);
+int qzvec(const int* nm, const int* n, double* a, double* b, const double* alfr, const double* alfi,
+          const double* beta, double* z);
+
 // Scales every iteration budget of the eigenvalue kernels (1 normally). A
 // test sets 0 to reach the paths of a kernel that does not converge.
 extern int eigen_budget_scale;
