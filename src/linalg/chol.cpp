@@ -84,7 +84,7 @@ namespace {
 Mm upper_block(const Mm& w, int q)
 {
     const int n = w.rows();
-    Mm r(w.isc(), 0, 0, q, q, qv_double);
+    Mm r = new_dense(w.isc(), q, q);
     for (int j = 0; j < q; ++j)
         for (int i = 0; i < q; ++i) {
             const idx from = i + idx(j) * n, to = i + idx(j) * q;

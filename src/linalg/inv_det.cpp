@@ -40,7 +40,7 @@ Mm sparse_det(const Mm& a)
     if (U.issamename(x_M.getname()))
         return x_M;
     const int n = a.rows();
-    const Mm u = full(U), p = full(P);
+    const Mm u = checked(full(U), n, n), p = checked(full(P), n, n);
     double d = 1;
     for (int k = 0; k < n; ++k)
         d *= u.addr()[k + idx(k) * n];
@@ -73,7 +73,7 @@ Mm inv_det_dense(const Mm& a0, int job)
         // det(1) * 16^det(2)
         double pr, pi;
         complex_pow(16.0, 0.0, detr[1], deti[1], pr, pi);
-        Mm d(1, 0, 0, 1, 1, qv_double);
+        Mm d = new_dense(1, 1, 1);
         complex_mul(detr[0], deti[0], pr, pi, d.addr()[0], d.addi()[0]);
         return d;
     }
@@ -83,7 +83,7 @@ Mm inv_det_dense(const Mm& a0, int job)
             // DGETRI refuses an exactly singular U and would hand back the
             // factors as if they were the inverse: solve against the
             // identity instead, so the zero pivot shows as Inf or NaN.
-            Mm x = eye(double(n));
+            Mm x = checked(eye(double(n)), n, n);
             lapack::getrs('N', n, n, a.addr(), n, ipvt.get(), x.addr(), n);
             return x;
         }
@@ -114,7 +114,7 @@ Mm inv(const Mm& a)
         return inv_det_dense(a, 1);
     const Mm s = dense_copy(a);
     if (s.isc()) {
-        Mm r(1, 0, 0, 1, 1, qv_double);
+        Mm r = new_dense(1, 1, 1);
         complex_recip(s.addr()[0], s.addi()[0], r.addr()[0], r.addi()[0]);
         return r;
     }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -37,10 +38,25 @@ Mm linpack_factor(const Mm& a, int_scratch& ipvt)
     return f;
 }
 
+// The upper triangle of a square f, zeros below.
+Mm upper_triangle(const Mm& f)
+{
+    const int n = f.rows();
+    Mm u = new_dense(f.isc(), n, n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const idx e = i + idx(j) * n;
+            u.addr()[e] = i <= j ? f.addr()[e] : 0.0;
+            if (f.isc())
+                u.addi()[e] = i <= j ? f.addi()[e] : 0.0;
+        }
+    return u;
+}
+
 // Column j (1-based) of an n-by-n permutation with ones at (rows[j], j).
 Mm permutation_matrix(int n, const std::vector<int>& row_of_column)
 {
-    Mm p = czeros(0, n, n);
+    Mm p = checked(czeros(0, n, n), n, n);
     for (int j = 0; j < n; ++j)
         p.addr()[(row_of_column[j] - 1) + idx(j) * n] = 1;
     return p;
@@ -55,8 +71,8 @@ void sparse_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
         L = U = P = x_M;
         return;
     }
-    L = Mm(l(r, c));
-    U = Mm(u(c, c));
+    L = checked(Mm(l(r, c)), n, n);
+    U = checked(Mm(u(c, c)), n, n);
     // One stored 1 in row ic(q), column ir(q), from the inverse orders.
     std::vector<int> ir(n), ic(n);
     for (int k = 0; k < n; ++k) {
@@ -64,6 +80,8 @@ void sparse_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
         ic[int(c.addr()[k]) - 1] = k + 1;
     }
     Mm p(0, 1, n, n, n, qv_double);
+    if (p.getnnz() < n)
+        throw std::bad_alloc();  // refused; "Out of memory!" is reported
     for (int q = 0; q < n; ++q) {
         p.getindex()[q] = (ic[q] - 1) + (ir[q] - 1) * n;
         p.addr()[q] = 1;
@@ -77,7 +95,7 @@ void dense_complex_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
     const int n = a.rows();
     int_scratch ipvt{std::size_t(n)};
     Mm f = linpack_factor(dense_complex_copy(a), ipvt);
-    U = triu(f);
+    U = upper_triangle(f);
     Mm l = f;
     std::vector<int> p(n);
     for (int k = 0; k < n; ++k)
@@ -114,14 +132,14 @@ void dense_real_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
     Mm f = dense_copy(a);
     int_scratch ipiv{std::size_t(n)};
     lapack::getrf(n, n, f.addr(), n, ipiv.get());
-    Mm u = triu(f);
+    Mm u = upper_triangle(f);
     Mm l = f;
     for (idx k = 0; k < idx(n) * n; ++k)
         l.addr()[k] -= u.addr()[k];
     for (int k = 0; k < n; ++k)
         l.addr()[k + idx(k) * n] += 1;
     lapack::laswp(n, l.addr(), n, 1, n, ipiv.get(), -1);
-    Mm p = eye(double(n));
+    Mm p = checked(eye(double(n)), n, n);
     lapack::laswp(n, p.addr(), n, 1, n, ipiv.get(), 1);
     L = l;
     U = u;
@@ -184,7 +202,7 @@ Mm permute_rows(const Mm& P, const Mm& x)
         for (int i = 0; i < n; ++i)
             if (P.addr()[i + idx(j) * n] != 0)
                 source[i] = j;
-    Mm r(x.isc(), 0, 0, n, c, qv_double);
+    Mm r = new_dense(x.isc(), n, c);
     for (int j = 0; j < c; ++j)
         for (int i = 0; i < n; ++i) {
             r.addr()[i + idx(j) * n] = x.addr()[source[i] + idx(j) * n];
@@ -202,8 +220,15 @@ Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U, Mm& P)
     lu_decompose(a, l, U, P);
     if (isempty(l) || is_x_M(l))
         L = l;
-    else
-        L = P.issparse() ? P * l : permute_rows(P, l);
+    else if (P.issparse()) {
+        // P's one in column j sits in row ic: row ic of P*l is row j of l.
+        const int n = l.rows();
+        Mm source = new_dense(0, n, 1);
+        for (int e = 0; e < P.getnnz(); ++e)
+            source.addr()[P.getindex()[e] % n] = P.getindex()[e] / n + 1;
+        L = checked(Mm(l(source, c_p)), n, n);
+    } else
+        L = permute_rows(P, l);
     return x_M;
 }
 
@@ -244,7 +269,7 @@ Mm least_squares(const Mm& a, const Mm& b)
                         work.data() + n, &pivot);
     else
         qr_factor_real(x.addr(), &m, &m, &n, qraux.data(), jpvt.get(), work.data(), &pivot);
-    Mm result = czeros(complex, n, nrhs);
+    Mm result = checked(czeros(complex, n, nrhs), n, nrhs);
     std::vector<double> br(k), bi(k);
     for (int c = 0; c < nrhs; ++c) {
         double* yr = rhs.addr() + idx(c) * m;
@@ -318,7 +343,7 @@ Mm solve_real_square(const Mm& a, const Mm& b)
 Mm pad_rows(const Mm& x, int n)
 {
     const int m = x.rows(), c = x.cols();
-    Mm r = czeros(x.isc(), n, c);
+    Mm r = checked(czeros(x.isc(), n, c), n, c);
     for (int j = 0; j < c; ++j) {
         std::memcpy(r.addr() + idx(j) * n, x.addr() + idx(j) * m, sizeof(double) * m);
         if (x.isc())

@@ -87,7 +87,7 @@ void rref_core(const Mm& a0, const Mm& tol_in, Mm& R, Mm* jb_out)
         if (jb.empty())
             *jb_out = nop_M;
         else {
-            Mm row(0, 0, 0, 1, int(jb.size()), qv_double);
+            Mm row = new_dense(0, 1, int(jb.size()));
             std::copy(jb.begin(), jb.end(), row.addr());
             *jb_out = row;
         }

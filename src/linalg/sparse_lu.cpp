@@ -85,6 +85,8 @@ Mm sparse_of_ccs(const ccs_matrix& a)
     const int nnz = int(a.v.size());
     Mm s(0, 1, nnz, a.rows, a.cols, qv_double);
     if (nnz > 0) {
+        if (s.getnnz() < nnz || s.rows() != a.rows)
+            throw std::bad_alloc();  // refused; "Out of memory!" is reported
         setIrJc(s, const_cast<int*>(a.ir.data()), const_cast<int*>(a.jc.data()));
         std::memcpy(s.addr(), a.v.data(), sizeof(double) * nnz);
         s.sort();
@@ -113,7 +115,7 @@ bool column_order(const Mm& p, int n, std::vector<int>& order)
 
 Mm nan_matrix(int rows, int cols)
 {
-    Mm x(0, 0, 0, rows, cols, qv_double);
+    Mm x = new_dense(0, rows, cols);
     std::fill(x.addr(), x.addr() + x.size(), NAN);
     return x;
 }
@@ -163,7 +165,7 @@ Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
             }
         if (!solve_in_place(d, natural_order(2 * n), rhs.data(), nrhs))
             return nan_matrix(n, nrhs);
-        Mm x(1, 0, 0, n, nrhs, qv_double);
+        Mm x = new_dense(1, n, nrhs);
         for (int c = 0; c < nrhs; ++c)
             for (int i = 0; i < n; ++i) {
                 x.addr()[i + std::size_t(n) * c] = rhs[i + 2 * std::size_t(n) * c];
@@ -199,9 +201,11 @@ void sparse_lu_factor(const Mm& a, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)
         L = U = r = c = x_M;
         return;
     }
+    if (l.v.empty() && n > 0)
+        throw std::bad_alloc();
     L = sparse_of_ccs(l);
     U = sparse_of_ccs(u);
-    Mm rr(0, 0, 0, n, 1, qv_double), cc(0, 0, 0, n, 1, qv_double);
+    Mm rr = new_dense(0, n, 1), cc = new_dense(0, n, 1);
     for (int k = 0; k < n; ++k) {
         rr.addr()[k] = perm_r[k] + 1;
         cc.addr()[k] = order[k] + 1;
