@@ -221,6 +221,11 @@ int main()
     display(Mm(qq, "Q"));
     display(Mm(qr_r, "R"));
     show("rank(magic(4))", nullptr, rank(magic(Mm(4.0))));
+    Mm sys = (BR(4.0), 1.0, semi, 1.0, 3.0);
+    show("[4 1; 1 3] \\ [1; 2]", nullptr, mldivide(sys, (BR(1.0), semi, 2.0)));
+    show("sparse([4 1; 1 3]) \\ [1; 2]", nullptr, mldivide(sparse(sys), (BR(1.0), semi, 2.0)));
+    show("det([1 2; 3 4])", nullptr, det((BR(1.0), 2.0, semi, 3.0, 4.0)));
+    show("inv([4 7; 2 6])", nullptr, inv((BR(4.0), 7.0, semi, 2.0, 6.0)));
     section("Eigenvalues");
     Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
     show("eig([2 1; 1 2])", nullptr, eig(sym));
