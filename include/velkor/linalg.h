@@ -139,3 +139,21 @@ Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr);
 // operand calls its class's mpower.
 Mm mpower(const Mm& A, Mm B);
 Mm mpower(const Mm& A);
+
+// ---- Matrix equations, subspace angle and LU timing ----
+// X with A·X + X·B = C (Bartels–Stewart on complex Schur forms); real when
+// no argument is complex.
+Mm axxbc(const Mm& A, const Mm& B, const Mm& C);
+Mm axxbc(const Mm& A);
+Mm axxbc(const Mm& A, const Mm& B);
+// X with A·X + X·A.' = -C, and with A·X + X·B = -C.
+Mm lyap(const Mm& A, const Mm& C);
+Mm lyap(const Mm& A, const Mm& B, const Mm& C);
+Mm lyap(const Mm& A);
+// X with A·X + X·B = C.
+Mm sylv(const Mm& A, const Mm& B, const Mm& C);
+Mm sylv(const Mm& A);
+Mm sylv(const Mm& A, const Mm& B);
+// Seconds per LU factorisation and solve of a random system of order
+// round(n), measured over three seconds.
+Mm dongarra(const Mm& n);
