@@ -34,6 +34,66 @@ Mm svd_W(const Mm& a);
 // the factor of the leading block before it.
 Mm chol(Mm a);
 Mm chol(Mm a, i_o_t, Mm& R, Mm& p);
+
+// The 2-norm condition number, largest over smallest singular value (NaN
+// for an empty argument, Inf for a singular one).
+Mm cond(const Mm& a);
+// The number of singular values above max(size(a))*max(s)*eps, or above tol.
+Mm rank(const Mm& a);
+Mm rank(const Mm& a, const Mm& tol);
+// Orthonormal bases of the null space (columns of V) and of the range
+// (columns of U), cut at eps*max(s)*max(m, n).
+Mm null(const Mm& a);
+Mm orth(const Mm& a);
+// The pseudo-inverse, dropping singular values up to eps*s(1)*length(a),
+// or up to tol.
+Mm pinv(const Mm& a);
+Mm pinv(const Mm& a, const Mm& tol);
+
+// QR factorisation. qr(A): the factored matrix (R in the upper triangle,
+// the Householder vectors below). [Q,R] = qr(A) with Q*R = A; [Q,R,E] with
+// column pivoting, A*E = Q*R. A second input (its value is not read)
+// selects the economy size, with E a row of column indices: A(:, E) = Q*R.
+// qr(A, B) alone is the economy Q.
+Mm qr(const Mm& a);
+Mm qr(const Mm& a, const Mm& economy);
+Mm qr(const Mm& a, i_o_t, Mm& Q, Mm& R);
+Mm qr(const Mm& a, i_o_t, Mm& Q, Mm& R, Mm& E);
+Mm qr(const Mm& a, const Mm& economy, i_o_t, Mm& Q, Mm& R);
+Mm qr(const Mm& a, const Mm& economy, i_o_t, Mm& Q, Mm& R, Mm& E);
+// The factors of A with column j removed, or with column x inserted before
+// column j, by plane rotations.
+Mm qrdelete(const Mm& Q, const Mm& R, const Mm& j, i_o_t, Mm& Q1, Mm& R1);
+Mm qrinsert(const Mm& Q, const Mm& R, const Mm& j, const Mm& x, i_o_t, Mm& Q1, Mm& R1);
+
+// Test matrices. Orders are read from the first element, rounded; an empty
+// argument gives []. magic(n) has equal row, column and diagonal sums;
+// hilb(n)(i, j) = 1/(i+j-1) and invhilb(n) its exact inverse; hadamard(n)
+// for n = 2^k, 12*2^k or 20*2^k; pascalM(n, k) the binomial matrices (k 0
+// symmetric, 1 lower triangular with alternating signs, 2 its rotation);
+// toeplitz(c, r) and hankel(c, r) constant along diagonals and
+// anti-diagonals (toeplitz(c) Hermitian); vander(c) the powers of c down to
+// 0; compan(c) the companion matrix of the polynomial c; cauchy(x, y)
+// 1./(x(i) + y(j)); wilkinson(n) the symmetric tridiagonal with |-h:h| on
+// its diagonal; gallery(3), gallery(5) and rosser() fixed matrices.
+Mm cauchy(const Mm& x);
+Mm cauchy(const Mm& x, const Mm& y);
+Mm compan(const Mm& c);
+Mm gallery(const Mm& n);
+Mm hadamard(Mm n);
+Mm hankel(const Mm& c);
+Mm hankel(const Mm& c, const Mm& r);
+Mm hilb(const Mm& n);
+Mm invhilb(const Mm& n);
+Mm magic(const Mm& n);
+Mm pascalM(const Mm& n);
+Mm pascalM(const Mm& n, const Mm& k);
+Mm rosser();
+Mm toeplitz(const Mm& c);
+Mm toeplitz(const Mm& c, const Mm& r);
+Mm vander(const Mm& c);
+Mm wilkinson(const Mm& n);
+
 // ---- Hermitian test and plane rotations ----
 // 1 when A is a double matrix equal to its conjugate transpose within
 // 10·eps·min(1, max|A|) (an empty or exactly Hermitian one included); 0 for
