@@ -214,6 +214,10 @@ Mm lyap(const Mm& A);
 Mm sylv(const Mm& A, const Mm& B, const Mm& C);
 Mm sylv(const Mm& A);
 Mm sylv(const Mm& A, const Mm& B);
+// The largest principal angle (radians) between the column spaces of A
+// and B, which need the same number of rows.
+Mm subspace(const Mm& A, const Mm& B);
+Mm subspace(const Mm& A);
 // Seconds per LU factorisation and solve of a random system of order
 // round(n), measured over three seconds.
 Mm dongarra(const Mm& n);

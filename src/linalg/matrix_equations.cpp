@@ -135,6 +135,24 @@ Mm sylv(const Mm&, const Mm&)
     return Mm(error_input("sylv", 2));
 }
 
+Mm subspace(const Mm& A, const Mm& B)
+{
+    if (A.rows() != B.rows()) {
+        error("%s: arguments must have same number of rows.", "subspace");
+        return x_M;
+    }
+    Mm QA, RA, QB, RB;
+    qr(A, Mm(0.0), i_o, QA, RA);
+    qr(B, Mm(0.0), i_o, QB, RB);
+    const Mm s = svd(transpose(QA) * QB);
+    return acos(min(Mm(1.0), min(s)));
+}
+
+Mm subspace(const Mm&)
+{
+    return Mm(error_input("subspace", 1));
+}
+
 Mm dongarra(const Mm& n)
 {
     const Mm f = full(n);

@@ -96,6 +96,20 @@ TEST(Axxbc, VariantsAndMessages)
     EXPECT_ERROR(sylv(A, B), "sylv does not accept 2 inputs");
 }
 
+TEST(Subspace, LargestPrincipalAngle)
+{
+    const Mm A = random(6, 2, 51);
+    EXPECT_NEAR(subspace(A, A).r(), 0, 1e-7) << "identical spaces";
+    EXPECT_NEAR(subspace(A, A * test::real(2, 2, {2, 1, -1, 3})).r(), 0, 1e-7) << "same span, other basis";
+    const Mm e12 = test::real(4, 2, {1, 0, 0, 0, 0, 1, 0, 0}), e34 = test::real(4, 1, {0, 0, 1, 0});
+    EXPECT_NEAR(subspace(e12, e34).r(), std::acos(0.0), 1e-15) << "orthogonal spaces";
+    // A plane and a line at 30 degrees to it.
+    const Mm line = test::real(4, 1, {std::cos(M_PI / 6), 0, std::sin(M_PI / 6), 0});
+    EXPECT_NEAR(subspace(e12, line).r(), M_PI / 6, 1e-14);
+    EXPECT_ERROR(subspace(eye(3.0), eye(2.0)), "subspace: arguments must have same number of rows.");
+    EXPECT_ERROR(subspace(A), "subspace does not accept 1 input");
+}
+
 // A scripted clock: the readings in order, then the last one forever.
 std::vector<std::time_t> readings;
 std::size_t next_reading = 0;
