@@ -5,6 +5,7 @@
 #include "engine/scalar_real.hpp"
 #include "linalg/int_scratch.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/storage.hpp"
 #include "linalg/timing.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -17,15 +18,6 @@
 #include <limits>
 
 namespace {
-
-Mm complex_copy(const Mm& a)
-{
-    Mm c;
-    c.deepcopy(1, 0, a, qv_double);
-    c.setstr(0);
-    c.setlogical(0);
-    return c;
-}
 
 std::time_t system_clock_seconds()
 {
@@ -56,14 +48,19 @@ Mm axxbc(const Mm& A, const Mm& B, const Mm& C)
     rsf2csf(U, T, i_o, U, T);
     schur(full(B), i_o, V, S);
     rsf2csf(V, S, i_o, V, S);
-    const Mm F = complex_copy(ctranspose(U) * full(C) * V);
-    const Mm t = complex_copy(T), s = complex_copy(S);
+    const Mm F = working_copy(ctranspose(U) * full(C) * V, true);
+    const Mm t = working_copy(T, true), s = working_copy(S, true);
+    with_storage(F, m, n, true);
+    with_storage(t, m, m, true);
+    with_storage(s, n, n, true);
 
     // Column by column: (T + S(k,k)·I)·X(:,k) = F(:,k) - X(:,1:k-1)·S(1:k-1,k).
     Mm X = czeros(1, m, n);
+    with_storage(X, m, n, true);
     const std::ptrdiff_t um = m;
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         Mm y(1, 0, 0, m, 1, qv_double);
+        with_storage(y, m, 1, true);
         for (std::ptrdiff_t i = 0; i < um; ++i) {
             y.addr()[i] = F.addr()[i + k * um];
             y.addi()[i] = F.addi()[i + k * um];
@@ -76,7 +73,7 @@ Mm axxbc(const Mm& A, const Mm& B, const Mm& C)
                 y.addi()[i] -= xr * si + xi * sr;
             }
         }
-        Mm shifted = complex_copy(t);
+        Mm shifted = working_copy(t, true);
         for (std::ptrdiff_t i = 0; i < um; ++i) {
             shifted.addr()[i * (um + 1)] += s.addr()[k * (n + 1)];
             shifted.addi()[i * (um + 1)] += s.addi()[k * (n + 1)];
@@ -84,6 +81,7 @@ Mm axxbc(const Mm& A, const Mm& B, const Mm& C)
         Mm x = mldivide(shifted, y);
         if (!x.isc())
             x.getcomplex();
+        with_storage(x, m, 1, true);
         for (std::ptrdiff_t i = 0; i < um; ++i) {
             X.addr()[i + k * um] = x.addr()[i];
             X.addi()[i + k * um] = x.addi()[i];
@@ -163,10 +161,8 @@ Mm dongarra(const Mm& n)
     Mm A = randM(double(k), double(k));
     Mm b = randM(double(k), 1.0);
     int_scratch pivots(std::size_t(k > 0 ? k : 1));
-    if (k > 0 && (!A.addr() || !b.addr())) {
-        error("Out of memory!");
-        return x_M;
-    }
+    with_storage(A, k, k, false);
+    with_storage(b, k, 1, false);
 
     // Start on a clock tick, then run passes for three whole seconds. A and
     // b are factored and solved in place, so from the second pass on the
