@@ -157,6 +157,11 @@ Mm cdf2rdf(const Mm& V, const Mm& D);
 Mm cdf2rdf(const Mm& V, const Mm& D, i_o_t, Mm& VV, Mm& DD);
 Mm cdf2rdf(const Mm& V);
 Mm cdf2rdf(const Mm& V, i_o_t, Mm& VV, Mm& DD);
+// The condition numbers of the eigenvalues, |y_i|·|x_i|/|y_i·x_i| with x_i
+// the eigenvectors and y_i the rows of their inverse; V and D as eig gives.
+Mm condeig(const Mm& A);
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D);
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D, Mm& s);
 // sum(diag(A)).
 Mm trace(const Mm& A);
 

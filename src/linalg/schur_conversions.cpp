@@ -133,6 +133,56 @@ Mm cdf2rdf(const Mm&, i_o_t, Mm&, Mm&)
     return Mm(error_input("cdf2rdf", 1));
 }
 
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D, Mm& s)
+{
+    const int n = A.rows();
+    if (n == 0 && A.getndims() == 2) {
+        V = D = s = nop_M;
+        return x_M;
+    }
+    Mm X, Dm;
+    eig(A, i_o, X, Dm);
+    if (X.rows() != n || X.cols() != n) {  // eig refused A
+        V = D = s = x_M;
+        return x_M;
+    }
+    const Mm Y = mldivide(X, eye(double(n)));
+    Mm c = zeros_of(n, 1, false);
+    with_storage(Y, n, n, false);
+    const split_matrix x{X.addr(), X.addi(), n}, y{Y.addr(), Y.addi(), n};
+    auto at = [](const split_matrix& m, std::ptrdiff_t i, std::ptrdiff_t j) {
+        return cx(m.re[i + j * m.ld], m.im ? m.im[i + j * m.ld] : 0.0);
+    };
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        // |Y(i,:)|·|X(:,i)| / |Y(i,:)·X(:,i)|.
+        double row = 0, col = 0;
+        cx dot = 0;
+        for (std::ptrdiff_t k = 0; k < n; ++k) {
+            row += std::norm(at(y, i, k));
+            col += std::norm(at(x, k, i));
+            dot += at(y, i, k) * at(x, k, i);
+        }
+        c.addr()[i] = std::sqrt(row) * std::sqrt(col) / std::abs(dot);
+    }
+    V = X;
+    D = Dm;
+    s = c;
+    return x_M;
+}
+
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D)
+{
+    Mm s;
+    return condeig(A, i_o, V, D, s);
+}
+
+Mm condeig(const Mm& A)
+{
+    Mm V, D, s;
+    condeig(A, i_o, V, D, s);
+    return s;
+}
+
 Mm trace(const Mm& A)
 {
     return sum(diag(A));
