@@ -271,6 +271,16 @@ int main()
     display(Mm(xmin, "x"));
     display(Mm(fval, "fval"));
 
+    section("Schur form, matrix exponential and a Lyapunov equation");
+    Mm rot = (BR(4.0), 1.0, semi, 2.0, 3.0);
+    Mm schur_u, schur_t;
+    schur(rot, i_o, schur_u, schur_t);
+    qv_printf(">> [U, T] = schur([4 1; 2 3])\n");
+    display(Mm(schur_u, "U"));
+    display(Mm(schur_t, "T"));
+    show("expm([0 1; 0 0])", nullptr, expm((BR(0.0), 1.0, semi, 0.0, 0.0)));
+    show("lyap([-2 1; 0 -3], [1 0; 0 1])", nullptr, lyap((BR(-2.0), 1.0, semi, 0.0, -3.0), eye(2.0)));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

@@ -206,6 +206,11 @@ Mm cdf2rdf(const Mm& V, const Mm& D);
 Mm cdf2rdf(const Mm& V, const Mm& D, i_o_t, Mm& VV, Mm& DD);
 Mm cdf2rdf(const Mm& V);
 Mm cdf2rdf(const Mm& V, i_o_t, Mm& VV, Mm& DD);
+// The condition numbers of the eigenvalues, |y_i|·|x_i|/|y_i·x_i| with x_i
+// the eigenvectors and y_i the rows of their inverse; V and D as eig gives.
+Mm condeig(const Mm& A);
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D);
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D, Mm& s);
 // sum(diag(A)).
 Mm trace(const Mm& A);
 
@@ -248,3 +253,25 @@ Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr);
 // operand calls its class's mpower.
 Mm mpower(const Mm& A, Mm B);
 Mm mpower(const Mm& A);
+
+// ---- Matrix equations, subspace angle and LU timing ----
+// X with A·X + X·B = C (Bartels–Stewart on complex Schur forms); real when
+// no argument is complex.
+Mm axxbc(const Mm& A, const Mm& B, const Mm& C);
+Mm axxbc(const Mm& A);
+Mm axxbc(const Mm& A, const Mm& B);
+// X with A·X + X·A.' = -C, and with A·X + X·B = -C.
+Mm lyap(const Mm& A, const Mm& C);
+Mm lyap(const Mm& A, const Mm& B, const Mm& C);
+Mm lyap(const Mm& A);
+// X with A·X + X·B = C.
+Mm sylv(const Mm& A, const Mm& B, const Mm& C);
+Mm sylv(const Mm& A);
+Mm sylv(const Mm& A, const Mm& B);
+// The largest principal angle (radians) between the column spaces of A
+// and B, which need the same number of rows.
+Mm subspace(const Mm& A, const Mm& B);
+Mm subspace(const Mm& A);
+// Seconds per LU factorisation and solve of a random system of order
+// round(n), measured over three seconds.
+Mm dongarra(const Mm& n);
