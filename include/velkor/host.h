@@ -141,6 +141,24 @@ extern eval_func_t eval_func;
 extern feval_func_t feval_func;
 extern callback_func_t callback_func;
 
+// Counts the evaluations whose result may come back; each uses the new
+// capture name eval_result_<count>.
+extern int eval_result_counter;
+// Evaluates a text through eval_func: a top-frame variable of that name
+// comes back as it is; an expression is sent as an assignment to a fresh
+// capture variable whose value is the result; a statement (with '=', '!',
+// '%', "global", "load ", ...) is sent unchanged and gives the empty value.
+// Without a host, the text is read as numbers. A failing host raises
+// "error evaluating.". The catch text and the output references are not
+// used.
+Mm eval(const Mm& text);
+Mm eval(const Mm& text, const Mm& catch_text);
+Mm eval(const Mm& text, i_o_t, Mm& a, Mm& b);
+// eval of the text; the context is not used.
+Mm evalin(const Mm& context);
+Mm evalin(const Mm& context, const Mm& text);
+Mm evalin(const Mm& context, const Mm& text, const Mm& catch_text);
+
 // Calls the language function `name` through feval_func with a copy of
 // args; the callee assigns up to six outputs. Returns the hook's result.
 Mm feval_call_1(const char* name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
