@@ -107,6 +107,50 @@ Mm path();
 Mm path(const Mm& text);
 Mm path(const Mm& a, const Mm& b);
 
+// ---- dates and times ----
+// Serial day numbers count from 1 January of year 0 (day 1); the fraction
+// is the time of day. Date vectors are [year month day hour minute
+// seconds], one row per date. Arguments expand from one element.
+Mm datenum(const Mm& d);  // a text is read as a date; numbers as they are
+Mm datenum(const Mm& y, const Mm& mo);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi, const Mm& s);
+// Day numbers or texts ("15-Mar-1999 10:20:30", "3/15/99", "10:20 PM")
+// as date vectors, or their first fields shaped like d.
+Mm datevec(const Mm& d);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute, Mm& seconds);
+Mm datevec_str(const Mm& text, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute, Mm& seconds);
+// The local date and time now, as a date vector (seconds with
+// milliseconds) and as a day number; the date as "09-Dec-2026".
+Mm mclock();
+Mm now();
+Mm date();
+// Seconds from the date vectors t0 to t1.
+Mm etime(const Mm& t);
+Mm etime(const Mm& t1, const Mm& t0);
+// tic keeps the clock in TICTOC; toc gives the seconds since.
+Mm tic();
+Mm toc();
+// The last day of month m of year y, as a row.
+Mm eomday(const Mm& y);
+Mm eomday(const Mm& y, const Mm& m);
+// 1 (Sunday) to 7 (Saturday), and the day's three-letter name.
+Mm weekday(const Mm& d);
+Mm weekday(const Mm& d, i_o_t, Mm& n, Mm& s);
+// Exports with nothing to measure: the scalar 0.
+Mm cputime();
+Mm flops();
+Mm flops(const Mm& x);
+Mm isunix();
+Mm stdinM();
+Mm zeros();
+
 // ---- the language functions over the workspace ----
 // clear() empties the top frame; clear(list) takes each listed variable out
 // of the workspace and leaves it without a value.
