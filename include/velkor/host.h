@@ -6,6 +6,7 @@
 #include "list.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The workspace: frame 0 holds the global variables, frame 1 the top level,
@@ -106,6 +107,17 @@ Mm vorlanroot();
 Mm path();
 Mm path(const Mm& text);
 Mm path(const Mm& a, const Mm& b);
+
+// ---- the host command channel ----
+// One entry through which the interactive environment drives the library:
+// command 0 switches on scope tracking, 1 to 4 and 23, 24, 26, 29, 30
+// walk, show, describe and clear the workspace, 12 and 15 to 20 and 25
+// install hooks, the others forward environment commands (help, dir,
+// memory, version, figures, the variable viewer). Pointers pass through
+// number and text unchanged; the result is 0 unless a command answers.
+extern "C" intptr_t _kiv_do(int command, intptr_t number, char* text);
+// Drops one final '_' from a name of two or more characters.
+void strip_trailing_underscore(char* name);
 
 // ---- dates and times ----
 // Serial day numbers count from 1 January of year 0 (day 1); the fraction

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <climits>
 #include <dlfcn.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -26,6 +28,26 @@ void close_module(void* module)
 {
     if (module)
         ::dlclose(module);
+}
+
+} // namespace platform
+
+namespace platform {
+
+bool readable(const void* p, std::size_t n)
+{
+    if (!p)
+        return false;
+    char copy[64];
+    if (n > sizeof copy)
+        n = sizeof copy;
+    iovec local{copy, n};
+    iovec remote{const_cast<void*>(p), n};
+    if (::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(n))
+        return true;
+    // Where the system refuses the probe itself, a non-null pointer is
+    // taken as readable.
+    return errno != EFAULT && errno != ESRCH;
 }
 
 } // namespace platform
