@@ -96,8 +96,10 @@ Mm numbers(const Mm& x)
     return d;
 }
 
-// Element-wise over arguments of one size or one element.
-Mm elementwise(const char* who, const std::vector<Mm>& args, double (*f)(const double*))
+// Element-wise over arguments of one size or one element: one typed loop,
+// each argument read with a stride of 0 (one element) or 1.
+template <class F>
+Mm elementwise(const char* who, const std::vector<Mm>& args, F f)
 {
     std::vector<Mm> v;
     const Mm* shape = nullptr;
@@ -116,12 +118,16 @@ Mm elementwise(const char* who, const std::vector<Mm>& args, double (*f)(const d
     }
     const int n = shape ? shape->size() : 1;
     Mm out = shape ? Mm(0, 0, 0, shape->getndims(), shape->getdims(), qv_double) : Mm(0.0);
-    double in[6];
-    for (int k = 0; k < n; ++k) {
-        for (std::size_t a = 0; a < v.size(); ++a)
-            in[a] = v[a].size() == 1 ? *v[a].addr() : v[a].addr()[k];
-        out.addr()[k] = f(in);
+    const double* p[6] = {};
+    std::ptrdiff_t step[6] = {};
+    for (std::size_t a = 0; a < v.size() && a < 6; ++a) {
+        p[a] = v[a].addr();
+        step[a] = v[a].size() == 1 ? 0 : 1;
     }
+    double* o = out.addr();
+    for (int k = 0; k < n; ++k)
+        o[k] = f(p[0][k * step[0]], p[1][k * step[1]], p[2][k * step[2]], p[3][k * step[3]], p[4][k * step[4]],
+                 p[5][k * step[5]]);
     return out;
 }
 
@@ -342,8 +348,7 @@ Mm datenum(const Mm&, const Mm&, const Mm&, const Mm&, const Mm&) { return Mm(er
 
 Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi, const Mm& s)
 {
-    return elementwise("datenum", {y, mo, d, h, mi, s},
-                       [](const double* a) { return day_number(a[0], a[1], a[2], a[3], a[4], a[5]); });
+    return elementwise("datenum", {y, mo, d, h, mi, s}, day_number);
 }
 
 // ---- date vectors ----
