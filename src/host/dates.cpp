@@ -215,7 +215,7 @@ date_vector parse_date_row(std::string text)
                 found = k + 1;
         if (!found) {
             Mm names = cell(Mm(1.0), Mm(12.0));
-            for (int k = 0; k < 12; ++k)
+            for (int k = 0; k < 12 && names.hasstorage(); ++k)
                 names.mr(k + 1) = TM(month_names[k]);
             disp(names);
             disp(TM(month.c_str()));
