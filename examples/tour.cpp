@@ -257,6 +257,28 @@ int main()
     fclose(fid);
     deleteM(file);
     show("fullfile('data', 'run1', 'x.wav')", nullptr, fullfile((CL("data"), "run1", "x.wav")));
+    Mm saved_matrix((BR(8.0), 1.0, 6.0, semi, 3.0, 5.0, 7.0, semi, 4.0, 9.0, 2.0), "m");
+    Mm saved_text(TM("kept"), "t");
+    Mm stem = tempname();
+    Mm data_file = strcat((CL(stem), ".vor"));
+    qv_printf(">> m = [8 1 6; 3 5 7; 4 9 2]; t = 'kept'; save(name, 'm', 't'); clear m t; load(name, 't', 'm')\n");
+    save(data_file, (CL(saved_matrix), saved_text));
+    Mm loaded_matrix(Mm(), "m"), loaded_text(Mm(), "t");
+    load(data_file, (CL(loaded_text), loaded_matrix));
+    display(loaded_matrix);
+    display(loaded_text);
+    deleteM(data_file);
+    deleteM(stem);
+
+    section("Dates");
+    show("datenum(2000, 1, 1)", nullptr, datenum(Mm(2000.0), Mm(1.0), Mm(1.0)));
+    show("datevec('15-Mar-1999 10:20:30')", nullptr, datevec(TM("15-Mar-1999 10:20:30")));
+    Mm day_number, day_name;
+    weekday(Mm(730486.0), i_o, day_number, day_name);
+    qv_printf(">> [n, s] = weekday(730486)\n");
+    display(Mm(day_number, "n"));
+    display(Mm(day_name, "s"));
+
     section("Bessel functions");
     show("besselj([0 1 2], 1)", nullptr, besselj((BR(0.0), 1.0, 2.0), Mm(1.0)));
     show("besselk(0, -1)", nullptr, besselk(Mm(0.0), Mm(-1.0)));
