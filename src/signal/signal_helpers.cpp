@@ -94,7 +94,7 @@ Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
 
 Mm kron(const Mm& A0, const Mm& B0)
 {
-    const Mm A = mdouble(A0), B = mdouble(B0);
+    const Mm A = A0.issparse() ? A0 : mdouble(A0), B = B0.issparse() ? B0 : mdouble(B0);
     const int ma = A.rows(), mb = B.rows();
     if (ma == 0 || mb == 0 || A.size() == 0 || B.size() == 0)
         return nop_M;
