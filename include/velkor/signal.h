@@ -268,3 +268,9 @@ Mm interp3(const Mm& a, const Mm& b, const Mm& c, const Mm& d, const Mm& e, cons
 Mm interp3(const Mm& v, const Mm& ntimes, const Mm& method);
 Mm interp3(const Mm& v, const Mm& ntimes);
 Mm interp3(const Mm& v);
+// The least-squares polynomial of degree n through (x, y), by the economy
+// QR factorisation; S holds the fields R, df and normr.
+Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S);
+Mm polyfit(const Mm& x, const Mm& y, const Mm& n);
+Mm polyfit(const Mm& x);
+Mm polyfit(const Mm& x, const Mm& y);

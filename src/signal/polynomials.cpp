@@ -285,3 +285,50 @@ Mm polyder(const Mm& a, const Mm& b, i_o_t, Mm& q, Mm& d)
 }
 
 Mm polyder(const Mm& a, i_o_t, Mm& q, Mm& d) { return polyder(a, Mm(1.0), i_o, q, d); }
+
+// ---- least-squares fit ----
+
+Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
+{
+    x = mdouble(full(x));
+    y = mdouble(full(y));
+    const int m = x.size();
+    if (error_numeric(n, "polyfit"))
+        return x_M;
+    const int deg = n.size() > 0 ? round_to_int(mdouble(n).addr()[0]) : 0;
+    if (y.size() != m) {
+        error("%s: x and y must be same size", "polyfit");
+        return x_M;
+    }
+    x.reshape(m, 1);
+    y.reshape(m, 1);
+    const Mm ones_column = ones(double(m), 1.0);
+    Mm A = ones_column;
+    if (deg > 0) {
+        // columns x^deg, ..., x^1, then x^0
+        const Mm V = power(mtimes(x, ones(1.0, double(deg))), mtimes(ones_column, colon(double(deg), -1.0, 1.0)));
+        A = horzcat(V, ones_column);
+    }
+    Mm Q, R;
+    qr(A, Mm(0.0), i_o, Q, R);
+    Mm coefficients = mldivide(R, mtimes(ctranspose(Q), y));
+    coefficients = dot_transpose(Mm(coefficients(c_p)));
+    const Mm residual = norm(minus(y, mtimes(A, dot_transpose(coefficients))));
+    Mm fit;
+    fit.member("R") = R;
+    fit.member("df") = Mm(double(m) - deg - 1);
+    fit.member("normr") = residual;
+    p = coefficients;
+    S = fit;
+    return x_M;
+}
+
+Mm polyfit(const Mm& x, const Mm& y, const Mm& n)
+{
+    Mm p, S;
+    polyfit(x, y, n, i_o, p, S);
+    return p;
+}
+
+Mm polyfit(const Mm&) { return Mm(error_input("polyfit", 1)); }
+Mm polyfit(const Mm&, const Mm&) { return Mm(error_input("polyfit", 2)); }
