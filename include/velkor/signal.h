@@ -274,3 +274,23 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S);
 Mm polyfit(const Mm& x, const Mm& y, const Mm& n);
 Mm polyfit(const Mm& x);
 Mm polyfit(const Mm& x, const Mm& y);
+
+// ---- Delaunay triangulation and scattered data ----
+// The triangles of the points (x, y) as rows of three 1-based point
+// numbers, in the order the sweep finds them; 0x3 for fewer than three
+// points. opt (any non-empty value) says the points come sorted by y, x.
+Mm delaunay(const Mm& x, const Mm& y, const Mm& opt);
+Mm delaunay(const Mm& x, const Mm& y);
+Mm delaunay(const Mm& x);
+// The number of the triangle of delaunay(x, y) that holds each query point
+// (NaN outside), and the number of the nearest data point.
+Mm tsearch(const Mm& x, const Mm& y, const Mm& tri, const Mm& xi, const Mm& yi);
+Mm dsearch(const Mm& x, const Mm& y, const Mm& tri, const Mm& xi, const Mm& yi);
+// griddata(x, y, z, xi, yi, method): the surface through the scattered
+// points at (xi, yi): 'linear' in the Delaunay triangles (NaN outside the
+// hull), 'nearest', or any other method the biharmonic spline. Coincident
+// points are averaged and points whose z is NaN dropped (linear, nearest).
+Mm griddata(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method, i_o_t, Mm& XI, Mm& YI, Mm& ZI);
+Mm griddata(const Mm& x, const Mm& y, const Mm& z, const Mm& xi, const Mm& yi, i_o_t, Mm& XI, Mm& YI, Mm& ZI);
+Mm griddata(const Mm& x, const Mm& y, const Mm& z, const Mm& xi, const Mm& yi, const Mm& method);
+Mm griddata(const Mm& x, const Mm& y, const Mm& z, const Mm& xi, const Mm& yi);
