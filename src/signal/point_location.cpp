@@ -33,15 +33,21 @@ double segment_distance2(double px, double py, double ax, double ay, double bx, 
     return qx * qx + qy * qy;
 }
 
-// The signed-area products of the inside test.
-void weights(const triangulation& g, int t, double px, double py, double& w1, double& w2, double& w3)
+// The signed-area products of the inside test for the vertices v.
+void weights_of(const double* x, const double* y, const int* v, double px, double py, double& w1, double& w2,
+                double& w3)
 {
-    const double x1 = g.x[g.p(t, 0)], y1 = g.y[g.p(t, 0)];
-    const double x2 = g.x[g.p(t, 1)], y2 = g.y[g.p(t, 1)];
-    const double x3 = g.x[g.p(t, 2)], y3 = g.y[g.p(t, 2)];
+    const double x1 = x[v[0]], y1 = y[v[0]];
+    const double x2 = x[v[1]], y2 = y[v[1]];
+    const double x3 = x[v[2]], y3 = y[v[2]];
     w1 = (y3 - py) * (x2 - px) - (y2 - py) * (x3 - px);
     w3 = (y2 - py) * (x1 - px) - (y1 - py) * (x2 - px);
     w2 = (x3 - px) * (y1 - py) - (y3 - py) * (x1 - px);
+}
+
+void weights(const triangulation& g, int t, double px, double py, double& w1, double& w2, double& w3)
+{
+    weights_of(g.x, g.y, g.tri.data() + std::size_t(t) * 3, px, py, w1, w2, w3);
 }
 
 bool inside(double w1, double w2, double w3) { return w1 * w3 >= 0 && w2 * w1 >= 0 && w3 * w2 >= 0; }
@@ -50,10 +56,8 @@ bool inside(double w1, double w2, double w3) { return w1 * w3 >= 0 && w2 * w1 >=
 
 double triangle_distance2(const double* x, const double* y, const int* v, double px, double py)
 {
-    const std::vector<int> one(v, v + 3);
-    const triangulation g{x, y, one};
     double w1, w2, w3;
-    weights(g, 0, px, py, w1, w2, w3);
+    weights_of(x, y, v, px, py, w1, w2, w3);
     if (inside(w1, w2, w3))
         return 0;
     const double x1 = x[v[0]], y1 = y[v[0]], x2 = x[v[1]], y2 = y[v[1]], x3 = x[v[2]], y3 = y[v[2]];
@@ -118,8 +122,7 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         cy[std::size_t(t)] = (yv[g.p(t, 1)] + yv[g.p(t, 2)] + yv[g.p(t, 0)]) * third;
     }
     auto tri_distance = [&](int t, double px, double py) {
-        const int v[3] = {g.p(t, 0), g.p(t, 1), g.p(t, 2)};
-        return triangle_distance2(xv, yv, v, px, py);
+        return triangle_distance2(xv, yv, st.triangles.data() + std::size_t(t) * 3, px, py);
     };
     int T = 0;
     for (int k = 0; k < m; ++k) {
