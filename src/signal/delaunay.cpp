@@ -1,6 +1,7 @@
 // delaunay and the driver every Delaunay-based function goes through: it
 // checks and sorts the points, rejects duplicates, runs the sweep and
 // returns the triangles or answers the queries by mode.
+#include "signal/storage.hpp"
 #include "signal/delaunay_internal.hpp"
 #include "signal/delaunay_sweep.hpp"
 #include "velkor/array.h"
@@ -89,7 +90,7 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
         if (mode == 0) {
             if (rows == 0)
                 return empty_triangles();
-            Mm tri(0, 0, 0, int(rows), 3, qv_double);
+            Mm tri = shaped(0, int(rows), 3);
             for (std::int64_t r = 0; r < rows; ++r)
                 for (int c = 0; c < 3; ++c)
                     tri.addr()[r + c * rows] = st.triangles[std::size_t(r * 3 + c)] + 1;

@@ -1,6 +1,7 @@
 // griddata: a surface through scattered points evaluated at query points,
 // by linear interpolation in the Delaunay triangles, the nearest data
 // point, or the biharmonic spline (one dense solve).
+#include "signal/storage.hpp"
 #include "signal/delaunay_internal.hpp"
 #include "signal/interp_common.hpp"
 #include "velkor/array.h"
@@ -27,7 +28,7 @@ inline bool same_coordinate(double a, double b) { return !(a < b) && !(a > b); }
 
 Mm row_of(const std::vector<double>& v)
 {
-    Mm r(0, 0, 0, 1, int(v.size()), qv_double);
+    Mm r = shaped(0, 1, int(v.size()));
     std::copy(v.begin(), v.end(), r.addr());
     return r;
 }
@@ -109,7 +110,7 @@ Mm griddata(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method, i_o_t, Mm& XI, Mm&
             kr.push_back(szr[std::size_t(k)]);
             ki.push_back(szi[std::size_t(k)]);
         }
-        Mm kz(complex, 0, 0, int(kr.size()), 1, qv_double);
+        Mm kz = shaped(complex, int(kr.size()), 1);
         std::copy(kr.begin(), kr.end(), kz.addr());
         if (complex)
             std::copy(ki.begin(), ki.end(), kz.addi());
@@ -122,8 +123,8 @@ Mm griddata(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method, i_o_t, Mm& XI, Mm&
 
     // biharmonic spline: G w = z, then one row of G per query
     const int m = xi.size();
-    Mm zi(0, 0, 0, xi.getndims(), xi.getdims(), qv_double);
-    Mm G(0, 0, 0, n, n, qv_double);
+    Mm zi = shaped(0, xi.getndims(), xi.getdims());
+    Mm G = shaped(0, n, n);
     const double* xv = x.addr();
     const double* yv = y.addr();
     for (int j = 0; j < n; ++j)

@@ -1,5 +1,6 @@
 // interp1 and interp1q: linear, nearest and spline interpolation of tables
 // along one axis, the method letter and the library's default method.
+#include "signal/storage.hpp"
 #include "signal/interp_common.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -69,7 +70,7 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
         error("interp1: x and y dimensions are not compatible");
         return x_M;
     }
-    Mm result = vector_table ? Mm(0, 0, 0, xi.getndims(), xi.getdims(), qv_double) : Mm(0, 0, 0, m, tables, qv_double);
+    Mm result = vector_table ? shaped(0, xi.getndims(), xi.getdims()) : shaped(0, m, tables);
     if (letter == 'l' || letter == 'n') {
         if (n < 2) {
             error("interp1: at least two values required.");
@@ -98,7 +99,7 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
         if (s.size() == m)
             std::memcpy(result.addr(), s.addr(), sizeof(double) * m);
     } else {
-        Mm column(0, 0, 0, n, 1, qv_double);
+        Mm column = shaped(0, n, 1);
         for (int t = 0; t < tables; ++t) {
             std::memcpy(column.addr(), y.addr() + std::int64_t(t) * n, sizeof(double) * n);
             const Mm s = spline(x, column, xi);

@@ -1,5 +1,6 @@
 // interp2: bilinear, nearest and separable spline interpolation of a table
 // on a rectangular grid, and the refinement that halves its steps.
+#include "signal/storage.hpp"
 #include "signal/interp_common.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -52,7 +53,7 @@ Mm interp2(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method)
         error("interp2: xi and yi are not same size.");
         return x_M;
     }
-    Mm result(0, 0, 0, yi.getndims(), yi.getdims(), qv_double);
+    Mm result = shaped(0, yi.getndims(), yi.getdims());
     const int m = xi.size(), nx = x.size(), ny = y.size();
     double* out = result.addr();
     if (letter == 'l' || letter == 'n') {
@@ -91,7 +92,7 @@ Mm interp2(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method)
                 out[j] = NAN;
         } else {
             const int rr = R.rows();
-            Mm column(0, 0, 0, rr, 1, qv_double);
+            Mm column = shaped(0, rr, 1);
             for (int j = 0; j < m; ++j) {
                 std::memcpy(column.addr(), R.addr() + std::int64_t(j) * rr, sizeof(double) * rr);
                 const Mm v = interp1(y, column, Mm(yi.addr()[j]), method);

@@ -1,5 +1,6 @@
 // interp3: trilinear, nearest and separable spline interpolation of a
 // three-dimensional table, and its refinement.
+#include "signal/storage.hpp"
 #include "signal/interp_common.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -25,7 +26,7 @@ Mm grid_line3(const Mm& v, int axis)
         return v;
     const int rows = v.rows(), cols = v.cols(), pages = v.size(3);
     const int n = axis == 0 ? cols : axis == 1 ? rows : pages;
-    Mm line(0, 0, 0, 1, n, qv_double);
+    Mm line = shaped(0, 1, n);
     for (int k = 0; k < n; ++k) {
         const std::int64_t at = axis == 0 ? std::int64_t(k) * rows : axis == 1 ? k : std::int64_t(k) * rows * cols;
         line.addr()[k] = v.addr()[at];
@@ -61,7 +62,7 @@ Mm interp3(Mm x, Mm y, Mm z, Mm v, Mm xi, Mm yi, Mm zi, const Mm& method)
         error("interp2: xi and yi are not same size.");
         return x_M;
     }
-    Mm result(0, 0, 0, zi.getndims(), zi.getdims(), qv_double);
+    Mm result = shaped(0, zi.getndims(), zi.getdims());
     const int m = xi.size(), nx = x.size(), ny = y.size(), nz = z.size();
     double* out = result.addr();
     if (letter == 'l' || letter == 'n') {
@@ -105,16 +106,16 @@ Mm interp3(Mm x, Mm y, Mm z, Mm v, Mm xi, Mm yi, Mm zi, const Mm& method)
     } else {
         // each page in two dimensions at every query point, then along z
         const int rows = v.rows(), cols = v.cols(), pages = v.size(3);
-        Mm L(0, 0, 0, m, nz, qv_double);
+        Mm L = shaped(0, m, nz);
         std::fill(L.addr(), L.addr() + L.size(), 0.0);
-        Mm page(0, 0, 0, rows, cols, qv_double);
+        Mm page = shaped(0, rows, cols);
         for (int k = 0; k < nz && k < pages; ++k) {
             std::memcpy(page.addr(), v.addr() + std::int64_t(k) * rows * cols, sizeof(double) * rows * cols);
             const Mm p = interp2(x, y, page, xi, yi, method);
             if (p.size() == m)
                 std::memcpy(L.addr() + std::int64_t(k) * m, p.addr(), sizeof(double) * m);
         }
-        Mm line(0, 0, 0, nz, 1, qv_double);
+        Mm line = shaped(0, nz, 1);
         for (int j = 0; j < m; ++j) {
             for (int k = 0; k < nz; ++k)
                 line.addr()[k] = L.addr()[j + std::int64_t(k) * m];

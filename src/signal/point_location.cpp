@@ -1,6 +1,7 @@
 // Point location over a Delaunay triangulation: the nearest-point walk on
 // the neighbour lists and the enclosing-triangle walk (centroid descent,
 // then exact descent) on the incident-triangle lists; tsearch and dsearch.
+#include "signal/storage.hpp"
 #include "signal/delaunay_internal.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -69,7 +70,7 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
 {
     const Mm xi = mdouble(full(xi0)), yi = mdouble(full(yi0));
     const bool complex = (mode == 2 || mode == 4) && z.isc();
-    Mm result(complex, 0, 0, xi.getndims(), xi.getdims(), qv_double);
+    Mm result = shaped(complex, xi.getndims(), xi.getdims());
     const int m = xi.size();
     double* out = result.addr();
     double* out_im = result.addi();

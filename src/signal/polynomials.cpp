@@ -1,6 +1,7 @@
 // Polynomials as coefficient vectors, highest power first: evaluation at
 // points and at a matrix, construction from roots, roots by the companion
 // matrix, derivatives and the least-squares fit.
+#include "signal/storage.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/report.hpp"
@@ -46,7 +47,7 @@ Mm polyval(Mm p, Mm x)
     }
     if (!x.isc() && !p.isc()) {
         // y = x .* y + p(k), fused into one pass per element
-        Mm y(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+        Mm y = shaped(0, x.getndims(), x.getdims());
         const double* t = x.addr();
         const double* c = p.addr();
         double* out = y.addr();
@@ -60,7 +61,7 @@ Mm polyval(Mm p, Mm x)
         }
         return y;
     }
-    Mm y(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+    Mm y = shaped(0, x.getndims(), x.getdims());
     std::fill(y.addr(), y.addr() + y.size(), 0.0);
     for (int k = 1; k <= n; ++k)
         y = plus(times(x, y), Mm(p(Mm(double(k)))));
@@ -108,7 +109,7 @@ Mm poly(const Mm& x0)
     }
     const int m = int(re.size());
     const bool complex = ri != nullptr;
-    Mm c(complex, 0, 0, 1, m + 1, qv_double);
+    Mm c = shaped(complex, 1, m + 1);
     double* cr = c.addr();
     double* ci = c.addi();
     std::fill(cr, cr + m + 1, 0.0);
@@ -167,7 +168,7 @@ Mm roots(const Mm& p0)
     Mm K;
     if (n > 1) {
         const bool complex = pi != nullptr;
-        K = czeros(complex, n - 1, n - 1);
+        K = shaped_zeros(complex, n - 1, n - 1);
         for (int j = 0; j + 1 < n - 1; ++j)
             K.addr()[(j + 1) + std::int64_t(j) * (n - 1)] = 1;
         // first row: -(p(2:n) ./ p(1))
@@ -186,7 +187,7 @@ Mm roots(const Mm& p0)
     const Mm e = n > 1 ? eig(K) : Mm();
     const int ne = e.size() > 0 ? e.size() : 0;
     const bool complex = e.isc();
-    Mm out(complex, 0, 0, zeros_at_origin + ne, 1, qv_double);
+    Mm out = shaped(complex, zeros_at_origin + ne, 1);
     if (out.size() == 0)
         return Mm();
     std::fill(out.addr(), out.addr() + zeros_at_origin, 0.0);
@@ -225,7 +226,7 @@ Mm derivative_terms(const Mm& a)
     const int n = a.size();
     if (n <= 1)
         return Mm(0.0);
-    Mm d(a.isc(), 0, 0, 1, n - 1, qv_double);
+    Mm d = shaped(a.isc(), 1, n - 1);
     for (int k = 0; k < n - 1; ++k) {
         d.addr()[k] = a.addr()[k] * double(n - 1 - k);
         if (a.isc())
@@ -240,7 +241,7 @@ Mm lead_with_zeros(const Mm& v, int n)
     const int have = v.size();
     if (have >= n)
         return v;
-    Mm out = czeros(v.isc(), 1, n);
+    Mm out = shaped_zeros(v.isc(), 1, n);
     std::copy(v.addr(), v.addr() + have, out.addr() + (n - have));
     if (v.isc())
         std::copy(v.addi(), v.addi() + have, out.addi() + (n - have));

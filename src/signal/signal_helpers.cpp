@@ -1,6 +1,7 @@
 // Small signal functions: the Kronecker product (dense and sparse),
 // trapezoidal integration, nextpow2, the frequency grids of freqspace and
 // the remezf stub.
+#include "signal/storage.hpp"
 #include "array/constructors.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -14,6 +15,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace {
@@ -43,7 +45,7 @@ Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
         return x_M;
     }
     if (!A.issparse() && !B.issparse()) {
-        Mm K(0, 0, 0, int(rows), int(cols), qv_double);
+        Mm K = shaped(0, int(rows), int(cols));
         const double* a = A.addr();
         const double* b = B.addr();
         double* k = K.addr();
@@ -67,6 +69,8 @@ Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
         return x_M;
     }
     Mm K(0, 1, int(room), int(rows), int(cols), qv_double);
+    if (!K.issparse() || K.getnnz() != room)
+        throw std::bad_alloc();
     const std::vector<int> ca = column_starts(sa, ma, na), cb = column_starts(sb, mb, nb);
     const int* pa = sa.getindex();
     const int* pb = sb.getindex();
@@ -127,7 +131,7 @@ Mm trapz(const Mm& x0, const Mm& y0)
         return x_M;
     }
     // diff(x) * H with H the means of neighbouring rows
-    Mm r = czeros(Y.isc(), 1, cols);
+    Mm r = shaped_zeros(Y.isc(), 1, cols);
     const double* xv = x.addr();
     for (int c = 0; c < cols; ++c) {
         double sr = 0, si = 0;
