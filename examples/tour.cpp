@@ -243,6 +243,8 @@ int main()
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
     show("roots([1 -3 2])", nullptr, roots((BR(1.0), -3.0, 2.0)));
     show("polyval([1 2 3], [0 1 2])", nullptr, polyval((BR(1.0), 2.0, 3.0), (BR(0.0), 1.0, 2.0)));
+    show("interp1([1 2 3], [10 20 30], [1.5 2.25 4])", nullptr,
+         interp1((BR(1.0), 2.0, 3.0), (BR(10.0), 20.0, 30.0), (BR(1.5), 2.25, 4.0)));
 
     section("Files");
     Mm file = tempname();
