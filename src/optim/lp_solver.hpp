@@ -28,6 +28,9 @@ public:
     void load_triplets(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets, const double* b,
                        const int* row_kinds, const double* c, const double* l, const double* u);
     void load_mps(const char* name);
+    // Reads an MPS file into the object without solving (status 8 or 9 on
+    // failure, 0 otherwise).
+    void read_mps_only(const char* name);
     void release();
 
     // After a run with status 1: one value per loaded column, and one
