@@ -183,7 +183,6 @@ bool LpSolver::read_mps(const char* name)
     Section section = none;
     Name last_column;
     int current = -1;
-    bool bounds_set = false;
 
     auto fail = [&]() {
         status = 9;
@@ -205,13 +204,6 @@ bool LpSolver::read_mps(const char* name)
         ++nonzeros;
         return true;
     };
-    auto finish_columns = [&]() {
-        if (!bounds_set) {
-            lower.assign(columns.size(), 0.0);
-            upper.assign(columns.size(), lp_inf);
-            bounds_set = true;
-        }
-    };
 
     // One line: comments and blanks skipped, headers switch the section. A
     // carriage return counts as a blank; more than 80 characters before the
@@ -230,8 +222,6 @@ bool LpSolver::read_mps(const char* name)
         if (used == 0 || line.s[0] == '*')
             return true;
         if (line.s[0] != ' ') {
-            if (section == columns_section)
-                finish_columns();
             auto starts = [&](const char* word) {
                 const std::size_t n = std::strlen(word);
                 return used >= n && std::memcmp(line.s, word, n) == 0;
@@ -262,6 +252,9 @@ bool LpSolver::read_mps(const char* name)
                 type = line.s[2];
             type = static_cast<char>(std::toupper(static_cast<unsigned char>(type)));
             const Name rname = field(line, 5, 12);
+            int known;
+            if (row_table.find(rname, known))
+                return fail();  // a row named twice
             if (type == 'N') {
                 return row_table.insert(rname, -2) || fail();
             }
@@ -288,6 +281,8 @@ bool LpSolver::read_mps(const char* name)
                         return fail();
                     columns.emplace_back();
                     costs.push_back(0);
+                    lower.push_back(0);
+                    upper.push_back(lp_inf);
                     col_names_.push_back(cname.str());
                 }
                 current = j;
@@ -344,7 +339,6 @@ bool LpSolver::read_mps(const char* name)
             return true;
         }
         case bounds_section: {
-            finish_columns();
             const std::string type(line.s + 1, 2);
             int j;
             if (!col_table.find(field(line, 15, 22), j))
@@ -409,7 +403,6 @@ bool LpSolver::read_mps(const char* name)
         return false;
     if (section != done)
         return fail();
-    finish_columns();
     std::fclose(file_);
     file_ = nullptr;
     for (auto& col : columns)

@@ -379,6 +379,8 @@ TEST(LpMps, Failures)
     objective_range.insert(objective_range.begin() + 25, mps_line("", "RNG", "COST", "1"));
     std::vector<std::string> unknown_row = sample_problem();
     unknown_row[9] = mps_line("", "X1", "NOSUCH", "1");
+    std::vector<std::string> twice = sample_problem();
+    twice.insert(twice.begin() + 5, " G  R1");
     std::vector<std::string> unknown_column = sample_problem();
     unknown_column[unknown_column.size() - 2] = mps_line("UP", "BND", "NOSUCH", "1");
     struct Case {
@@ -393,6 +395,7 @@ TEST(LpMps, Failures)
         {"range on the objective", objective_range, "MPS error\n"},
         {"unknown row", unknown_row, "MPS error\n"},
         {"unknown column in BOUNDS", unknown_column, "MPS error\n"},
+        {"row named twice", twice, "MPS error\n"},
         {"unbounded column",
          {"ROWS", " N  OBJ", " L  R1", "COLUMNS", mps_line("", "X", "OBJ", "1", "R1", "1"), mps_line("", "Y", "OBJ", "-1"),
           "RHS", mps_line("", "RHS", "R1", "1"), "ENDATA"},
