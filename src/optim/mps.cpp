@@ -176,7 +176,11 @@ bool LpSolver::read_mps(const char* name)
     NameTable row_table, col_table;
     std::vector<int> kinds;
     std::vector<double> rhs_values;
-    std::vector<std::vector<LpEntry>> columns;
+    // Entries in file order (column, row, value); grouped by column at the end,
+    // so a column resumed after others has its runs merged.
+    std::vector<int> entry_col, entry_row;
+    std::vector<double> entry_value;
+    int column_count = 0;
     std::vector<double> costs, lower, upper;
     std::vector<double> rlo, rhi;
     int nonzeros = 0, range_count = 0;
@@ -200,7 +204,9 @@ bool LpSolver::read_mps(const char* name)
             return true;
         if (nonzeros >= max_nonzeros)
             return false;
-        columns[current].push_back({r, value});
+        entry_col.push_back(current);
+        entry_row.push_back(r);
+        entry_value.push_back(value);
         ++nonzeros;
         return true;
     };
@@ -274,12 +280,12 @@ bool LpSolver::read_mps(const char* name)
             if (current < 0 || cname != last_column) {
                 int j;
                 if (!col_table.find(cname, j)) {
-                    if (static_cast<int>(columns.size()) >= max_cols)
+                    if (column_count >= max_cols)
                         return fail();
-                    j = static_cast<int>(columns.size());
+                    j = column_count;
                     if (!col_table.insert(cname, j))
                         return fail();
-                    columns.emplace_back();
+                    ++column_count;
                     costs.push_back(0);
                     lower.push_back(0);
                     upper.push_back(lp_inf);
@@ -405,6 +411,17 @@ bool LpSolver::read_mps(const char* name)
         return fail();
     std::fclose(file_);
     file_ = nullptr;
+    // Group by column (stable), then each column's entries by row.
+    std::vector<std::vector<LpEntry>> columns(column_count);
+    {
+        std::vector<int> count(column_count, 0);
+        for (int c : entry_col)
+            ++count[c];
+        for (int j = 0; j < column_count; ++j)
+            columns[j].reserve(count[j]);
+        for (std::size_t k = 0; k < entry_col.size(); ++k)
+            columns[entry_col[k]].push_back({entry_row[k], entry_value[k]});
+    }
     for (auto& col : columns)
         std::stable_sort(col.begin(), col.end(), [](const LpEntry& a, const LpEntry& b) { return a.index < b.index; });
     m_ = m0_ = static_cast<int>(kinds.size());
