@@ -365,6 +365,16 @@ TEST(LpMps, ReaderDetails)
         expect_near_all(s.x(), {3, 5}, 1e-6);  // costs -1 and -1 from the later lines
     EXPECT_EQ(s.loaded_rows(), 1);
     s.release();
+    // The reader alone: B's zero entry in the constraint row is not stored.
+    LpSolver r;
+    r.read_mps_only(path.c_str());
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.cols_.size(), 2u);
+    EXPECT_EQ(r.cols_[0].size(), 1u);
+    EXPECT_TRUE(r.cols_[1].empty());
+    EXPECT_EQ(r.c_[0], -1);
+    EXPECT_EQ(r.c_[1], -1);
+    r.release();
 }
 
 TEST(LpMps, Failures)
