@@ -22,6 +22,9 @@ public:
     // inconsistent, 7 triplet count inconsistent, 8 file not found, 9 MPS
     // format error, negative: internal failure.
     int status = 0;
+    // Whether presolve reduces the problem (off: only the row limits are
+    // turned into kinds); set before loading.
+    bool reductions = true;
 
     // triplets: nnz-by-3 column-major doubles (rows, columns, values, 1-based
     // indices); row_kinds: 1 row <= b, 0 row = b, -1 row >= b.

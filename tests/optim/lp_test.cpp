@@ -494,6 +494,42 @@ TEST(LpRandom, ReachTheReferenceOptimum)
     }
 }
 
+// Presolve on and off reach the same optimum.
+TEST(LpRandom, PresolveOnAndOffAgree)
+{
+    int index = 0;
+    for (const RandomLp& p : random_problems) {
+        SCOPED_TRACE("problem " + std::to_string(index++));
+        std::vector<double> t;
+        for (int pass = 0; pass < 3; ++pass)
+            for (int j = 0; j < p.n; ++j)
+                for (int i = 0; i < p.m; ++i) {
+                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                    if (a != 0)
+                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
+                }
+        std::vector<int> kinds(p.m, 1);
+        for (int i = 0; i < p.neq; ++i)
+            kinds[i] = 0;
+        double objective[2];
+        int status[2];
+        for (int on = 0; on < 2; ++on) {
+            LpSolver s;
+            s.reductions = on == 1;
+            s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                            kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+            status[on] = s.status;
+            objective[on] = s.status == 1 ? s.objective() : 0;
+            s.release();
+        }
+        EXPECT_EQ(status[0], p.status);
+        EXPECT_EQ(status[1], p.status);
+        EXPECT_NEAR(objective[0], objective[1], 1e-6 * std::max(1.0, std::fabs(p.objective)));
+        if (p.status == 1)
+            EXPECT_NEAR(objective[0], p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
+    }
+}
+
 // The dual residual: c + A'y vanishes for every column strictly inside its
 // bounds whose rows all kept their multipliers (rows removed by presolve or
 // dropped as dependent report 0).
