@@ -286,6 +286,9 @@ int main()
     show("besselk(0, -1)", nullptr, besselk(Mm(0.0), Mm(-1.0)));
     show("besseli(1, 1000, 1)", nullptr, besseli(Mm(1.0), Mm(1000.0), Mm(1.0)));
     show("airy(2, [0 1])", nullptr, airy(Mm(2.0), (BR(0.0), 1.0)));
+    section("Linear programming");
+    show("lp([-1 -2], [1 1; 1 -1], [4; 2], [0 0])", nullptr,
+         lp((BR(-1.0), -2.0), (BR(1.0), 1.0, semi, 1.0, -1.0), (BR(4.0), semi, 2.0), (BR(0.0), 0.0)));
 
     section("Optimisation");
     feval_func = host_feval;
