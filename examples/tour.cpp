@@ -219,6 +219,12 @@ int main()
     display(Mm(ss, "S"));
     display(Mm(sv, "V"));
     show("chol([4 2; 2 3])", nullptr, chol(spd));
+    Mm qq, qr_r;
+    qr((BR(3.0), 1.0, semi, 4.0, 2.0), i_o, qq, qr_r);
+    qv_printf(">> [Q, R] = qr([3 1; 4 2])\n");
+    display(Mm(qq, "Q"));
+    display(Mm(qr_r, "R"));
+    show("rank(magic(4))", nullptr, rank(magic(Mm(4.0))));
     section("Eigenvalues");
     Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
     show("eig([2 1; 1 2])", nullptr, eig(sym));
@@ -234,6 +240,27 @@ int main()
     show("X = fft([1 2 3 4])", "X", spectrum);
     show("real(ifft(X))", nullptr, real(ifft(spectrum)));
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
+    show("roots([1 -3 2])", nullptr, roots((BR(1.0), -3.0, 2.0)));
+    show("polyval([1 2 3], [0 1 2])", nullptr, polyval((BR(1.0), 2.0, 3.0), (BR(0.0), 1.0, 2.0)));
+
+    section("Files");
+    Mm file = tempname();
+    Mm fid = fopen(file, TM("w"));
+    qv_printf(">> fid = fopen(tempname(), 'w'); fprintf(fid, '%%d %%d\\n', [1 2 3 4]); fclose(fid);\n");
+    fprintf(fid, TM("%d %d\\n"), CL((BR(1.0), 2.0, 3.0, 4.0)));
+    fclose(fid);
+    fid = fopen(file);
+    qv_printf(">> fid = fopen(name);\n");
+    show("fgetl(fid)", nullptr, fgetl(fid));
+    show("fscanf(fid, '%d')", nullptr, fscanf(fid, TM("%d")));
+    fclose(fid);
+    deleteM(file);
+    show("fullfile('data', 'run1', 'x.wav')", nullptr, fullfile((CL("data"), "run1", "x.wav")));
+    section("Bessel functions");
+    show("besselj([0 1 2], 1)", nullptr, besselj((BR(0.0), 1.0, 2.0), Mm(1.0)));
+    show("besselk(0, -1)", nullptr, besselk(Mm(0.0), Mm(-1.0)));
+    show("besseli(1, 1000, 1)", nullptr, besseli(Mm(1.0), Mm(1000.0), Mm(1.0)));
+    show("airy(2, [0 1])", nullptr, airy(Mm(2.0), (BR(0.0), 1.0)));
 
     section("Optimisation and differential equations");
     feval_func = host_feval;

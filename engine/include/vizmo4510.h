@@ -1,6 +1,9 @@
 /* vizmo4510: the graphics and GUI engine the run-time library draws through.
-   This is the headless stand-in: it keeps every object and property in
-   memory, draws nothing, and records each operation in a log that tests read. */
+   This engine is headless: it keeps the object tree and its properties in
+   memory, answers waits and dialogs from a script (vizmo_test.h), reads and
+   writes image files, and records each operation in a log that tests read.
+   Handles are doubles, texts are zero-terminated, values cross as miniM.
+   The engine is driven from one thread, the one that runs the GUI. */
 #pragma once
 
 class Mm;
@@ -12,34 +15,69 @@ struct miniM {
     int isString;   /* non-zero: the elements are character codes */
     double* data;   /* product of dims doubles, column-major; null when empty */
 };
+static_assert(sizeof(miniM) == 32, "miniM is laid out for the engine");
 
 extern "C" {
 
-/* Start-up and shut-down. */
+/* Start-up and shut-down. The hooks may be null (withdrawn). The error hook
+   may not return (it may throw through the engine): the engine commits its
+   state before it calls any hook. */
 void vizmo_init(int runtime_version, int n);
 void vizmo_set_callback_hook(void (*hook)(miniM*));
 void vizmo_set_error_hook(void (*hook)(const char*));
 void vizmo_set_destroy_hook(void (*hook)(Mm*));
-void vizmo_redraw(void);
 void vizmo_exit(int code);
-/* Deletes the object of a handle (and its children). */
-void vizmo_delete_object(double handle);
-/* Whether a mouse button was pressed in a figure since the last question:
-   1 or 0. The stand-in has no figures on screen: it answers from the
-   script a test gives it, and 0 once the script is used up. A run of
-   questions with the same answer shares one log line, so a pause that
-   polls for a long time does not grow the log. */
-int vizmo_button_press(void);
 
-/* Inspection, for tests: the log of operations, one line each. */
-int vizmo_log_size(void);
-const char* vizmo_log_line(int k);
-void vizmo_log_clear(void);
-/* The answers the next n questions of vizmo_button_press get, in order;
-   replaces what is left of an earlier script. */
-void vizmo_script_button_press(const int* answers, int n);
-/* Runs a GUI callback text through the registered callback hook, as the
-   engine does when the user acts on a control. Returns 0 when no hook is set. */
-int vizmo_fire_callback(const char* text);
+/* Objects. "Figure" with n >= 1 selects or creates figure n, with -1 the
+   lowest free number; every other type takes -1 and gets a fresh handle that
+   is never an integer. A failure gives -1. */
+double vizmo_create_object(const char* type, int n);
+/* The caller owns the value; the engine copies it at once. */
+void vizmo_set_property(double h, const char* name, const miniM* value);
+/* Never null. The engine owns the result, which stays valid for the next 8
+   reads; an unknown name or a dead handle reads as a 0 x 0 value. */
+miniM* vizmo_get_property(double h, const char* name);
+int vizmo_is_handle(double h);
+/* Negative when there is no figure. */
+double vizmo_current_figure(void);
+void vizmo_redraw(void);
+/* n points with element strides; the arrays are copied at once. z may be
+   null; a stride of 0 means 1. */
+void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y, int ystep, const double* z,
+                    int zstep);
+void vizmo_set_rotate3d_axes(double axes);
+void vizmo_set_surface_axes(double axes);
+void vizmo_set_hosted_mode(int mode);
+void vizmo_set_application_handle(void* handle);
+void vizmo_set_application_key_handle(void* handle);
+void vizmo_console_mode(int mode);
+
+/* Modal dialogs. */
+int vizmo_message_box(const char* text, const char* title, const char* icon);
+/* 0-based default in, 0-based choice out. */
+int vizmo_question_dialog(const char* text, const char* title, const char* kind, char** buttons, int count,
+                          int default_button);
+/* 0: cancelled; else every answer buffer (size bytes each) holds an answer. */
+int vizmo_input_dialog(const char* title, char** prompts, int* line_counts, char** defaults, int count,
+                       char** answers, int size);
+/* strings: the title, then the choices; count includes the title. The
+   chosen choice counted from 1, 0 for none. */
+int vizmo_menu_dialog(char** strings, int count);
+/* The chosen file's name and directory; both empty when cancelled. */
+void vizmo_open_file_dialog(const char* filter, const char* title, char* file, int file_size, char* path,
+                            int path_size);
+void vizmo_save_file_dialog(const char* filter, const char* title, char* file, int file_size, char* path,
+                            int path_size);
+/* Colour R + 256 G + 65536 B, or -1 when cancelled. */
+int vizmo_color_dialog(int mode, int colour);
+
+/* Waiting. */
+void vizmo_wait(void);
+void vizmo_resume(void);
+void vizmo_wait_for_object(double h);
+/* mode 0 waits: 0 mouse press, 1 key, 2 figure closed, -1 nothing more will
+   come. mode 1 polls: 0 or 1 for a pending press or key, else 1 or -1 as
+   the engine's policy says (see vizmo_test.h). */
+int vizmo_button_press(int mode);
 
 }

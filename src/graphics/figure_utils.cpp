@@ -11,7 +11,7 @@ Mm drawnow()
     return x_M;
 }
 
-Mm checkforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press())); }
+Mm checkforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press(1))); }
 
 Mm guiexit(int code)
 {
@@ -26,7 +26,10 @@ Mm deleteobj(const Mm& h)
         return x_M;
     Mm handles = h.issparse() ? full(h) : h;
     const int n = handles.size();
+    // The engine deletes an object when its "Kill" property is written.
+    double zero = 0;
+    miniM kill{2, {1, 1, 1, 1}, 0, &zero};
     for (int k = 1; k <= n; ++k)
-        vizmo_delete_object(*handles.addr(k));
+        vizmo_set_property(*handles.addr(k), "Kill", &kill);
     return x_M;
 }

@@ -1,6 +1,7 @@
 // Values in the engine's layout and GUI callbacks coming back from it.
 #include "graphics/engine_values.hpp"
 #include "test_support.hpp"
+#include "vizmo_test.h"
 
 #include <string>
 #include <vector>
@@ -75,8 +76,8 @@ TEST(GuiCallbacks, TextFromTheEngineRunsThroughTheHook)
     callbacks.clear();
     callback_func_t old = callback_func;
     callback_func = record_callback;
-    EXPECT_EQ(vizmo_fire_callback("disp(1)"), 1);
-    EXPECT_EQ(vizmo_fire_callback(""), 1);
+    EXPECT_EQ(vizmo::test::fire_callback("disp(1)"), true);
+    EXPECT_EQ(vizmo::test::fire_callback(""), true);
     callback_func = old;
     ASSERT_EQ(callbacks.size(), 1u) << "an empty callback text runs nothing";
     EXPECT_EQ(callbacks[0], "disp(1) (text)");
@@ -89,7 +90,7 @@ TEST(GuiCallbacks, AnErrorInsideIsReportedAndTheDepthRestored)
     callback_func_t old = callback_func;
     callback_func = record_callback;
     qv_error_stack.depth = 1;
-    EXPECT_NO_THROW(vizmo_fire_callback("fail now"));
+    EXPECT_NO_THROW(vizmo::test::fire_callback("fail now"));
     callback_func = old;
     EXPECT_EQ(qv_error_stack.depth, 1);
     EXPECT_EQ(test::printed().rfind("error: callback failed\n", 0), 0u) << test::printed();

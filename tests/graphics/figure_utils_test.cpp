@@ -1,46 +1,60 @@
-// Figure utilities against the stand-in engine: drawnow, checkforbuttonpress
-// and guiexit as the engine's log records them.
+// Figure utilities against the headless engine: drawnow, checkforbuttonpress
+// and guiexit as the engine records them.
 #include "test_support.hpp"
 
 #include "vizmo4510.h"
+#include "vizmo_test.h"
 
 #include <string>
 #include <vector>
 
 namespace {
 
-std::vector<std::string> engine_log()
-{
-    std::vector<std::string> out;
-    for (int k = 0; k < vizmo_log_size(); ++k)
-        out.emplace_back(vizmo_log_line(k));
-    return out;
-}
+using vizmo::test::Policy;
 
-TEST(FigureUtils, CheckForButtonPressAsksTheEngine)
+TEST(FigureUtils, CheckForButtonPressPollsTheEngine)
 {
-    vizmo_log_clear();
-    const int answers[] = {1, 0, 5};
-    vizmo_script_button_press(answers, 3);
-    std::vector<double> seen;
-    for (int k = 0; k < 5; ++k)
-        seen.push_back(checkforbuttonpress().r());
-    EXPECT_EQ(seen, (std::vector<double>{1, 0, 1, 0, 0})) << "any non-zero answer is a press; none left is 0";
-    EXPECT_EQ(engine_log(), (std::vector<std::string>{"button_press 1", "button_press 0", "button_press 1",
-                                                      "button_press 0"}))
-        << "a run of equal answers shares one line";
+    vizmo::test::reset();
+    const double fig = vizmo_create_object("Figure", -1);
+    const double ax = vizmo_create_object("Axes", -1);
+    const int dims[2] = {1, 1};
+    miniM parent{2, {dims[0], dims[1], 1, 1}, 0, const_cast<double*>(&fig)};
+    vizmo_set_property(ax, "Parent", &parent);
 
-    vizmo_script_button_press(answers, 3);
-    vizmo_script_button_press(nullptr, 0);
-    EXPECT_EQ(checkforbuttonpress().r(), 0) << "a new script replaces the old one";
+    struct Case {
+        const char* what;
+        Policy policy;
+        bool mouse, key;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"a pending press", Policy::Strict, true, false, 0},
+        {"a pending key", Policy::Strict, false, true, 1},
+        {"nothing pending at a terminal", Policy::Strict, false, false, -1},
+        {"nothing pending, unattended", Policy::AutoContinue, false, false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vizmo::test::set_policy(c.policy);
+        if (c.mouse)
+            vizmo::test::push_mouse(ax, 0.25, 0.5, 1);
+        if (c.key)
+            vizmo::test::push_key('q');
+        EXPECT_EQ(checkforbuttonpress().r(), c.expected);
+        EXPECT_EQ(vizmo::test::pending_events(), 0u);
+    }
+    EXPECT_EQ(vizmo::test::prop(ax, "CurrentPoint").data, (std::vector<double>{0.25, 0.5}));
+    EXPECT_EQ(vizmo::test::prop(fig, "CurrentCharacter").data, (std::vector<double>{'q'}));
+    vizmo::test::reset();
 }
 
 TEST(FigureUtils, DrawnowAndGuiexit)
 {
-    vizmo_log_clear();
+    const std::size_t mark = vizmo::test::mark();
     EXPECT_EQ(drawnow().getpr((void*)nullptr), x_M.getpr((void*)nullptr));
     guiexit(3);
-    EXPECT_EQ(engine_log(), (std::vector<std::string>{"redraw", "redraw", "exit 3"}));
+    EXPECT_EQ(vizmo::test::since(mark), (std::vector<std::string>{"redraw", "redraw", "exit 3"}));
+    EXPECT_EQ(vizmo::test::modes().exit_code, 3);
 }
 
 } // namespace

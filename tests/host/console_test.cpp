@@ -5,6 +5,7 @@
 
 #include "host/console.hpp"
 #include "vizmo4510.h"
+#include "vizmo_test.h"
 
 #include <climits>
 #include <cmath>
@@ -43,6 +44,8 @@ int counting_clear()
     return 0;
 }
 
+std::size_t log_mark = 0;  // where the engine's log stood when the test began
+
 class Console : public ::testing::Test {
 protected:
     void SetUp() override
@@ -54,7 +57,7 @@ protected:
         previous = qv_set_print_handler(record);
         qv_set_input_handler(scripted_input);
         qv_set_kbhit_handler(scripted_keys);
-        vizmo_log_clear();
+        log_mark = vizmo::test::mark();
     }
     void TearDown() override
     {
@@ -73,8 +76,8 @@ using lines = std::vector<std::string>;
 std::vector<std::string> engine_log()
 {
     std::vector<std::string> out;
-    for (int k = 0; k < vizmo_log_size(); ++k)
-        out.emplace_back(vizmo_log_line(k));
+    for (std::string& line : vizmo::test::since(log_mark))
+        out.push_back(std::move(line));
     return out;
 }
 
@@ -167,21 +170,32 @@ TEST_F(Console, HooksAndTheirDefaults)
 
 TEST_F(Console, PauseWaitsForAKeyOrAButton)
 {
+    const vizmo::test::Policy policy = vizmo::test::policy();
+    // At a terminal the engine has nothing pending and leaves the end of the
+    // wait to the keyboard.
+    vizmo::test::set_policy(vizmo::test::Policy::Strict);
     keys = {0, 0, 1};
     pauseM();
     EXPECT_EQ(polls, 3);
     EXPECT_EQ(calls, (lines{"\n"}));
-    EXPECT_EQ(engine_log(), (lines{"redraw", "button_press 0"})) << "drawing is flushed first";
+    EXPECT_EQ(engine_log(), (lines{"redraw", "button_press -1"})) << "drawing is flushed first";
 
-    // A press in a figure ends the wait without a key.
-    keys.clear();
+    // A key pressed in a figure ends the wait without the keyboard.
+    keys = {0, 0, 1};
     polls = 0;
-    vizmo_log_clear();
-    const int answers[] = {0, 0, 0, 1};
-    vizmo_script_button_press(answers, 4);
+    log_mark = vizmo::test::mark();
+    vizmo::test::push_key(13);
     pauseM();
-    EXPECT_EQ(polls, 3);
-    EXPECT_EQ(engine_log(), (lines{"redraw", "button_press 0", "button_press 1"}));
+    EXPECT_EQ(polls, 0);
+    EXPECT_EQ(engine_log(), (lines{"redraw", "key 13", "button_press 1"}));
+
+    // Unattended, the engine ends the wait at once.
+    vizmo::test::set_policy(vizmo::test::Policy::AutoContinue);
+    keys = {0, 0, 1};
+    polls = 0;
+    pauseM();
+    EXPECT_EQ(polls, 0);
+    vizmo::test::set_policy(policy);
 }
 
 TEST_F(Console, TimedPauses)

@@ -6,6 +6,7 @@
 #include "io/files.hpp"
 #include "temp_dir.hpp"
 #include "vizmo4510.h"
+#include "vizmo_test.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -153,11 +154,12 @@ TEST_F(Files, DeleteRemovesAFileOrHandsHandlesToTheEngine)
     deleteM(t("gone.txt"));
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "gone.txt"));
     deleteM(t("gone.txt"));  // a missing file is not reported
-    vizmo_log_clear();
-    deleteM(test::row({3, 4.5}));
-    ASSERT_EQ(vizmo_log_size(), 2);
-    EXPECT_STREQ(vizmo_log_line(0), "delete 3");
-    EXPECT_STREQ(vizmo_log_line(1), "delete 4.5");
+    vizmo::test::reset();
+    const double fig = vizmo_create_object("Figure", -1);
+    const double line = vizmo_create_object("line", -1);
+    deleteM(test::row({fig, line}));
+    EXPECT_FALSE(vizmo::test::exists(fig));
+    EXPECT_FALSE(vizmo::test::exists(line));
 }
 
 TEST_F(Files, DirListsNamesDatesWholeSizesAndKinds)

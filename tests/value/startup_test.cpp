@@ -4,6 +4,7 @@
 #include "value/globals.hpp"
 #include "value/report.hpp"
 #include "vizmo4510.h"
+#include "vizmo_test.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -70,11 +71,12 @@ TEST(Startup, InitM2ChecksVersionAndLayout)
 TEST(Startup, EngineSawInitThenTheThreeRegistrations)
 {
     // The log holds every operation since load; the start-up ones come first.
-    ASSERT_GE(vizmo_log_size(), 4);
-    EXPECT_STREQ(vizmo_log_line(0), ("init 4510 " + std::to_string(sizeof(Mm))).c_str());
-    EXPECT_STREQ(vizmo_log_line(1), "set_callback_hook set");
-    EXPECT_STREQ(vizmo_log_line(2), "set_error_hook set");
-    EXPECT_STREQ(vizmo_log_line(3), "set_destroy_hook set");
+    const std::vector<std::string> log = vizmo::test::log();
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[0], "init 4510 " + std::to_string(sizeof(Mm)));
+    EXPECT_EQ(log[1], "set_callback_hook set");
+    EXPECT_EQ(log[2], "set_error_hook set");
+    EXPECT_EQ(log[3], "set_destroy_hook set");
 }
 
 TEST(Startup, UpperCaseEnvironmentVariableWins)
@@ -104,11 +106,9 @@ TEST(Startup, UpperCaseEnvironmentVariableWins)
 
 TEST(Startup, ExitMEndsTheGui)
 {
-    int before = vizmo_log_size();
+    const std::size_t before = vizmo::test::mark();
     exitM();
-    ASSERT_EQ(vizmo_log_size(), before + 2);
-    EXPECT_STREQ(vizmo_log_line(before), "redraw");
-    EXPECT_STREQ(vizmo_log_line(before + 1), "exit 0");
+    EXPECT_EQ(vizmo::test::since(before), (std::vector<std::string>{"redraw", "exit 0"}));
 }
 
 TEST(Startup, ExitEndsTheProcessWithStatusZero)

@@ -1,0 +1,337 @@
+// BMP (uncompressed 1/4/8/24/32-bit read; 8-bit indexed and 24-bit written)
+// and PCX (8-bit palette and 24-bit, run-length encoded) from their byte
+// layouts; every length and offset is checked against the bytes at hand.
+#include "image_codec.hpp"
+
+#include <cstring>
+
+namespace vizmo::codec {
+
+namespace {
+
+std::uint32_t u16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+std::uint32_t u32(const std::uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::int32_t s32(const std::uint8_t* p) { return static_cast<std::int32_t>(u32(p)); }
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+bool sane_size(long long rows, long long cols)
+{
+    return rows > 0 && cols > 0 && rows <= (1 << 24) && cols <= (1 << 24) &&
+           static_cast<unsigned long long>(rows * cols) <= max_pixels;
+}
+
+bool encodable(const Picture& p)
+{
+    if (!sane_size(p.rows, p.cols))
+        return false;
+    const std::size_t n = static_cast<std::size_t>(p.rows) * static_cast<std::size_t>(p.cols);
+    if (p.indexed)
+        return p.pixels.size() == n && !p.palette.empty() && p.palette.size() % 3 == 0 &&
+               p.palette.size() <= 3 * 256;
+    return p.pixels.size() == 3 * n;
+}
+
+} // namespace
+
+Format sniff(const std::uint8_t* b, std::size_t n)
+{
+    static const std::uint8_t png_magic[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n >= 8 && std::memcmp(b, png_magic, 8) == 0)
+        return Format::png;
+    if (n >= 2 && b[0] == 'B' && b[1] == 'M')
+        return Format::bmp;
+    if (n >= 4 && b[0] == 0x0A && b[2] == 1)
+        return Format::pcx;
+    return Format::unknown;
+}
+
+// ---------------------------------------------------------------------------
+// BMP
+
+bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
+{
+    if (n < 14 + 40 || b[0] != 'B' || b[1] != 'M')
+        return false;
+    const std::uint32_t offset = u32(b + 10);
+    const std::uint32_t header = u32(b + 14);
+    if (header < 40 || header > n - 14)
+        return false;
+    const long long width = s32(b + 18);
+    const long long height_signed = s32(b + 22);
+    const unsigned planes = u16(b + 26), bits = u16(b + 28);
+    const std::uint32_t compression = u32(b + 30), used = u32(b + 46);
+    const bool top_down = height_signed < 0;
+    const long long height = top_down ? -height_signed : height_signed;
+    if (planes != 1 || compression != 0 || !sane_size(height, width))
+        return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
+        return false;
+
+    out.rows = static_cast<int>(height);
+    out.cols = static_cast<int>(width);
+    out.indexed = bits <= 8;
+    out.palette.clear();
+    if (out.indexed) {
+        const std::uint32_t entries = used ? used : 1u << bits;
+        if (entries > 256)
+            return false;
+        const std::size_t at = 14 + static_cast<std::size_t>(header);
+        if (at + 4 * static_cast<std::size_t>(entries) > n)
+            return false;
+        for (std::uint32_t k = 0; k < entries; ++k) {
+            const std::uint8_t* e = b + at + 4 * k;
+            out.palette.insert(out.palette.end(), {e[2], e[1], e[0]});
+        }
+    }
+    const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
+    if (offset > n || stride * static_cast<std::size_t>(height) > n - offset)
+        return false;
+
+    const std::size_t cols = static_cast<std::size_t>(width);
+    const std::size_t channels = out.indexed ? 1 : 3;
+    out.pixels.resize(static_cast<std::size_t>(height) * cols * channels);
+    const std::size_t entries = out.palette.size() / 3;
+    for (long long r = 0; r < height; ++r) {
+        const std::uint8_t* row = b + offset + stride * static_cast<std::size_t>(top_down ? r : height - 1 - r);
+        std::uint8_t* dst = out.pixels.data() + static_cast<std::size_t>(r) * cols * channels;
+        switch (bits) {
+        case 1:
+            for (std::size_t c = 0; c < cols; ++c)
+                dst[c] = (row[c >> 3] >> (7 - (c & 7))) & 1;
+            break;
+        case 4:
+            for (std::size_t c = 0; c < cols; ++c)
+                dst[c] = (row[c >> 1] >> ((c & 1) ? 0 : 4)) & 15;
+            break;
+        case 8:
+            std::memcpy(dst, row, cols);
+            break;
+        default: {
+            const std::size_t step = bits / 8;
+            for (std::size_t c = 0; c < cols; ++c) {
+                const std::uint8_t* px = row + step * c;
+                dst[3 * c] = px[2];
+                dst[3 * c + 1] = px[1];
+                dst[3 * c + 2] = px[0];
+            }
+        }
+        }
+        if (out.indexed)
+            for (std::size_t c = 0; c < cols; ++c)
+                if (dst[c] >= entries)
+                    return false;
+    }
+    return true;
+}
+
+bool encode_bmp(const Picture& p, std::vector<std::uint8_t>& out)
+{
+    if (!encodable(p))
+        return false;
+    const std::size_t cols = static_cast<std::size_t>(p.cols), rows = static_cast<std::size_t>(p.rows);
+    const unsigned bits = p.indexed ? 8 : 24;
+    const std::size_t entries = p.indexed ? p.palette.size() / 3 : 0;
+    const std::size_t stride = ((cols * bits + 31) / 32) * 4;
+    const std::size_t offset = 14 + 40 + 4 * entries;
+    const std::size_t size = offset + stride * rows;
+    if (size > 0xFFFFFFFFu)
+        return false;
+    out.clear();
+    out.reserve(size);
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, static_cast<std::uint32_t>(size));
+    put32(out, 0);
+    put32(out, static_cast<std::uint32_t>(offset));
+    put32(out, 40);
+    put32(out, static_cast<std::uint32_t>(cols));
+    put32(out, static_cast<std::uint32_t>(rows));
+    put16(out, 1);
+    put16(out, bits);
+    put32(out, 0);
+    put32(out, static_cast<std::uint32_t>(stride * rows));
+    put32(out, 2835);  // 72 dots per inch
+    put32(out, 2835);
+    put32(out, static_cast<std::uint32_t>(entries));
+    put32(out, 0);
+    for (std::size_t k = 0; k < entries; ++k)
+        out.insert(out.end(), {p.palette[3 * k + 2], p.palette[3 * k + 1], p.palette[3 * k], 0});
+    out.resize(size, 0);
+    std::uint8_t* data = out.data() + offset;
+    for (std::size_t r = 0; r < rows; ++r) {
+        std::uint8_t* row = data + stride * (rows - 1 - r);
+        if (p.indexed) {
+            std::memcpy(row, p.pixels.data() + r * cols, cols);
+        } else {
+            const std::uint8_t* src = p.pixels.data() + 3 * r * cols;
+            for (std::size_t c = 0; c < cols; ++c) {
+                row[3 * c] = src[3 * c + 2];
+                row[3 * c + 1] = src[3 * c + 1];
+                row[3 * c + 2] = src[3 * c];
+            }
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// PCX. A PCX palette always has 256 entries; the writer keeps the number of
+// entries that were meant in the header's filler (bytes 74-75), which other
+// readers ignore, so a colormap comes back with the rows it had.
+
+namespace {
+
+constexpr std::size_t pcx_header = 128;
+constexpr std::size_t pcx_count_at = 74;
+
+void pcx_run(std::vector<std::uint8_t>& out, std::uint8_t value, unsigned count)
+{
+    if (count > 1 || (value & 0xC0) == 0xC0)
+        out.push_back(static_cast<std::uint8_t>(0xC0 | count));
+    out.push_back(value);
+}
+
+void pcx_encode_line(std::vector<std::uint8_t>& out, const std::uint8_t* line, std::size_t n)
+{
+    std::size_t k = 0;
+    while (k < n) {
+        unsigned count = 1;
+        while (k + count < n && count < 63 && line[k + count] == line[k])
+            ++count;
+        pcx_run(out, line[k], count);
+        k += count;
+    }
+}
+
+} // namespace
+
+bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
+{
+    if (n < pcx_header || b[0] != 0x0A || b[2] != 1 || b[3] != 8)
+        return false;
+    const long long xmin = u16(b + 4), ymin = u16(b + 6), xmax = u16(b + 8), ymax = u16(b + 10);
+    const unsigned planes = b[65];
+    const std::size_t per_line = u16(b + 66);
+    const long long width = xmax - xmin + 1, height = ymax - ymin + 1;
+    if ((planes != 1 && planes != 3) || !sane_size(height, width) || per_line < static_cast<std::size_t>(width))
+        return false;
+
+    std::size_t end = n;
+    out.palette.clear();
+    out.indexed = planes == 1;
+    if (out.indexed) {
+        if (n < pcx_header + 769 || b[n - 769] != 0x0C)
+            return false;
+        std::size_t entries = u16(b + pcx_count_at);
+        if (entries == 0 || entries > 256)
+            entries = 256;
+        out.palette.assign(b + n - 768, b + n - 768 + 3 * entries);
+        end = n - 769;
+    }
+    // Each byte of input yields at most 63 bytes: a short file cannot claim
+    // a huge picture.
+    const std::size_t line = per_line * planes;
+    const std::size_t total = line * static_cast<std::size_t>(height);
+    if (total / 63 > end - pcx_header + 1)
+        return false;
+    std::vector<std::uint8_t> raw(total);
+    std::size_t at = pcx_header, got = 0;
+    while (got < total) {
+        if (at >= end)
+            return false;
+        std::uint8_t v = b[at++];
+        std::size_t count = 1;
+        if ((v & 0xC0) == 0xC0) {
+            count = v & 0x3F;
+            if (at >= end)
+                return false;
+            v = b[at++];
+        }
+        if (count > total - got)
+            count = total - got;
+        std::memset(raw.data() + got, v, count);
+        got += count;
+    }
+
+    out.rows = static_cast<int>(height);
+    out.cols = static_cast<int>(width);
+    const std::size_t cols = static_cast<std::size_t>(width);
+    out.pixels.resize(static_cast<std::size_t>(height) * cols * (out.indexed ? 1 : 3));
+    const std::size_t entries = out.palette.size() / 3;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
+        const std::uint8_t* src = raw.data() + r * line;
+        if (out.indexed) {
+            std::uint8_t* dst = out.pixels.data() + r * cols;
+            for (std::size_t c = 0; c < cols; ++c) {
+                if (src[c] >= entries)
+                    return false;
+                dst[c] = src[c];
+            }
+        } else {
+            std::uint8_t* dst = out.pixels.data() + 3 * r * cols;
+            for (std::size_t c = 0; c < cols; ++c) {
+                dst[3 * c] = src[c];
+                dst[3 * c + 1] = src[per_line + c];
+                dst[3 * c + 2] = src[2 * per_line + c];
+            }
+        }
+    }
+    return true;
+}
+
+bool encode_pcx(const Picture& p, std::vector<std::uint8_t>& out)
+{
+    if (!encodable(p) || p.rows > 65536 || p.cols > 65536)
+        return false;
+    const std::size_t cols = static_cast<std::size_t>(p.cols);
+    const std::size_t per_line = cols + (cols & 1);
+    const unsigned planes = p.indexed ? 1 : 3;
+    out.assign(pcx_header, 0);
+    out[0] = 0x0A;
+    out[1] = 5;
+    out[2] = 1;
+    out[3] = 8;
+    auto set16 = [&](std::size_t at, std::uint32_t v) {
+        out[at] = static_cast<std::uint8_t>(v);
+        out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    set16(8, static_cast<std::uint32_t>(p.cols - 1));
+    set16(10, static_cast<std::uint32_t>(p.rows - 1));
+    set16(12, 72);
+    set16(14, 72);
+    out[65] = static_cast<std::uint8_t>(planes);
+    set16(66, static_cast<std::uint32_t>(per_line));
+    set16(68, 1);
+    if (p.indexed)
+        set16(pcx_count_at, static_cast<std::uint32_t>(p.palette.size() / 3));
+
+    std::vector<std::uint8_t> line(per_line, 0);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(p.rows); ++r)
+        for (unsigned plane = 0; plane < planes; ++plane) {
+            for (std::size_t c = 0; c < cols; ++c)
+                line[c] = p.indexed ? p.pixels[r * cols + c] : p.pixels[3 * (r * cols + c) + plane];
+            pcx_encode_line(out, line.data(), per_line);
+        }
+    if (p.indexed) {
+        out.push_back(0x0C);
+        std::vector<std::uint8_t> palette(768, 0);
+        std::memcpy(palette.data(), p.palette.data(), p.palette.size());
+        out.insert(out.end(), palette.begin(), palette.end());
+    }
+    return true;
+}
+
+} // namespace vizmo::codec

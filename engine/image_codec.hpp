@@ -1,0 +1,39 @@
+// Image file codecs: BMP and PCX written here, PNG through libpng. They
+// work on bytes in memory and know nothing of objects or properties, so
+// a fuzzer can drive each reader on its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vizmo::codec {
+
+// Pixels top row first, left to right. Indexed: one 0-based palette index
+// per pixel. Truecolor: red, green, blue bytes per pixel.
+struct Picture {
+    int rows = 0;
+    int cols = 0;
+    bool indexed = false;
+    std::vector<std::uint8_t> pixels;
+    std::vector<std::uint8_t> palette;  // red, green, blue per entry; at most 256 entries
+};
+
+// Readers refuse pictures larger than this many pixels.
+constexpr std::size_t max_pixels = std::size_t(1) << 26;
+
+enum class Format { unknown, bmp, pcx, png };
+// The format a file's first bytes announce.
+Format sniff(const std::uint8_t* bytes, std::size_t n);
+
+// Each reader returns false for data it cannot decode, leaving out in an
+// unspecified but valid state; each writer returns false for a picture it
+// cannot encode (an empty one, or more than 256 palette entries).
+bool decode_bmp(const std::uint8_t* bytes, std::size_t n, Picture& out);
+bool encode_bmp(const Picture& picture, std::vector<std::uint8_t>& out);
+bool decode_pcx(const std::uint8_t* bytes, std::size_t n, Picture& out);
+bool encode_pcx(const Picture& picture, std::vector<std::uint8_t>& out);
+bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out);
+bool encode_png(const Picture& picture, std::vector<std::uint8_t>& out);
+
+} // namespace vizmo::codec

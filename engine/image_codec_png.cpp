@@ -1,0 +1,197 @@
+// PNG through libpng. libpng reports a failure by longjmp: each codec keeps
+// its C++ objects in an outer frame and runs libpng in an inner one that
+// holds nothing to destroy, so a jump back frees everything in order and no
+// exception ever crosses libpng.
+#include "image_codec.hpp"
+
+#include <csetjmp>
+#include <cstring>
+#include <new>
+#include <png.h>
+
+namespace vizmo::codec {
+
+namespace {
+
+// libpng prints its messages by default; the engine reports failures its
+// own way.
+void png_fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void png_quiet(png_structp, png_const_charp) {}
+
+struct Source {
+    const std::uint8_t* bytes;
+    std::size_t n;
+    std::size_t at;
+};
+
+void read_bytes(png_structp png, png_bytep out, png_size_t len)
+{
+    Source* s = static_cast<Source*>(png_get_io_ptr(png));
+    if (len > s->n - s->at)
+        png_error(png, "truncated");
+    std::memcpy(out, s->bytes + s->at, len);
+    s->at += len;
+}
+
+struct Sink {
+    std::vector<std::uint8_t>* out;
+};
+
+void write_bytes(png_structp png, png_bytep data, png_size_t len)
+{
+    Sink* s = static_cast<Sink*>(png_get_io_ptr(png));
+    try {
+        s->out->insert(s->out->end(), data, data + len);
+    } catch (...) {
+        png_error(png, "out of memory");
+    }
+}
+
+void flush_bytes(png_structp) {}
+
+struct ReadStruct {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~ReadStruct() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+struct WriteStruct {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~WriteStruct() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+};
+
+// Reads the header and sets the transforms; fills the picture's shape and
+// palette. Runs under the jump buffer; allocates nothing of its own.
+bool read_header(ReadStruct& rs, Picture& out)
+{
+    png_structp png = rs.png;
+    png_infop info = rs.info;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
+    if (width == 0 || height == 0 || static_cast<unsigned long long>(width) * height > max_pixels)
+        return false;
+    out.rows = static_cast<int>(height);
+    out.cols = static_cast<int>(width);
+    out.indexed = type == PNG_COLOR_TYPE_PALETTE;
+    if (out.indexed) {
+        png_colorp colours = nullptr;
+        int entries = 0;
+        if (!png_get_PLTE(png, info, &colours, &entries) || entries < 1 || entries > 256)
+            return false;
+        out.palette.resize(3 * static_cast<std::size_t>(entries));
+        for (int k = 0; k < entries; ++k) {
+            out.palette[3 * k] = colours[k].red;
+            out.palette[3 * k + 1] = colours[k].green;
+            out.palette[3 * k + 2] = colours[k].blue;
+        }
+        if (depth < 8)
+            png_set_packing(png);
+    } else {
+        if (depth == 16)
+            png_set_strip_16(png);
+        if (type & PNG_COLOR_MASK_ALPHA)
+            png_set_strip_alpha(png);
+        if (!(type & PNG_COLOR_MASK_COLOR)) {
+            png_set_expand_gray_1_2_4_to_8(png);
+            png_set_gray_to_rgb(png);
+        }
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return png_get_rowbytes(png, info) == static_cast<std::size_t>(width) * (out.indexed ? 1 : 3);
+}
+
+bool read_pixels(ReadStruct& rs, png_bytepp rows)
+{
+    png_structp png = rs.png;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    return true;
+}
+
+bool write_all(WriteStruct& ws, const Picture& p, png_bytepp rows)
+{
+    png_structp png = ws.png;
+    png_infop info = ws.info;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(p.cols), static_cast<png_uint_32>(p.rows), 8,
+                 p.indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (p.indexed) {
+        png_color colours[256];
+        const int entries = static_cast<int>(p.palette.size() / 3);
+        for (int k = 0; k < entries; ++k)
+            colours[k] = png_color{p.palette[3 * k], p.palette[3 * k + 1], p.palette[3 * k + 2]};
+        png_set_PLTE(png, info, colours, entries);
+    }
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, info);
+    return true;
+}
+
+} // namespace
+
+bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out)
+{
+    Source source{bytes, n, 0};
+    ReadStruct rs;
+    rs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+    if (!rs.png)
+        return false;
+    rs.info = png_create_info_struct(rs.png);
+    if (!rs.info)
+        return false;
+    png_set_read_fn(rs.png, &source, read_bytes);
+    png_set_crc_action(rs.png, PNG_CRC_DEFAULT, PNG_CRC_DEFAULT);
+    if (!read_header(rs, out))
+        return false;
+
+    const std::size_t row_bytes = static_cast<std::size_t>(out.cols) * (out.indexed ? 1 : 3);
+    out.pixels.resize(row_bytes * static_cast<std::size_t>(out.rows));
+    std::vector<png_bytep> rows(static_cast<std::size_t>(out.rows));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        rows[r] = out.pixels.data() + r * row_bytes;
+    if (!read_pixels(rs, rows.data()))
+        return false;
+    if (out.indexed) {
+        const std::size_t entries = out.palette.size() / 3;
+        for (std::uint8_t v : out.pixels)
+            if (v >= entries)
+                return false;
+    }
+    return true;
+}
+
+bool encode_png(const Picture& p, std::vector<std::uint8_t>& out)
+{
+    const std::size_t n = static_cast<std::size_t>(p.rows > 0 ? p.rows : 0) * static_cast<std::size_t>(p.cols > 0 ? p.cols : 0);
+    if (p.rows <= 0 || p.cols <= 0 || n > max_pixels || p.pixels.size() != n * (p.indexed ? 1 : 3) ||
+        (p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768)))
+        return false;
+    out.clear();
+    Sink sink{&out};
+    WriteStruct ws;
+    ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+    if (!ws.png)
+        return false;
+    ws.info = png_create_info_struct(ws.png);
+    if (!ws.info)
+        return false;
+    png_set_write_fn(ws.png, &sink, write_bytes, flush_bytes);
+
+    const std::size_t row_bytes = static_cast<std::size_t>(p.cols) * (p.indexed ? 1 : 3);
+    std::vector<png_bytep> rows(static_cast<std::size_t>(p.rows));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        rows[r] = const_cast<png_bytep>(p.pixels.data() + r * row_bytes);
+    return write_all(ws, p, rows.data());
+}
+
+} // namespace vizmo::codec

@@ -1,0 +1,1190 @@
+// The object tree: handles, properties, the acting pseudo-properties
+// ("Kill", "Clear", "Parent", ...), bulk coordinates and the operations that
+// only record a mode.
+#include "state.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace vizmo {
+
+namespace {
+
+constexpr std::size_t max_log_lines = 100000;
+constexpr std::size_t max_property_names_bytes = 9998;
+constexpr std::size_t max_writes_kept = 4096;
+
+Object make_root();
+
+Engine* build_engine()
+{
+    Engine* e = new Engine;
+    e->objects.emplace(0, make_root());
+    e->policy = default_policy();
+    return e;
+}
+
+} // namespace
+
+Engine& engine()
+{
+    static Engine* e = build_engine();
+    return *e;
+}
+
+test::Policy default_policy()
+{
+    if (const char* p = std::getenv("VIZMO_POLICY")) {
+        if (equal_folded(p, "strict"))
+            return test::Policy::Strict;
+        if (equal_folded(p, "auto"))
+            return test::Policy::AutoContinue;
+    }
+    return isatty(STDIN_FILENO) ? test::Policy::Strict : test::Policy::AutoContinue;
+}
+
+std::string fold(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool equal_folded(std::string_view a, std::string_view b) noexcept
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        char x = a[k], y = b[k];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::size_t FoldedHash::operator()(std::string_view s) const noexcept
+{
+    std::size_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
+    for (char c : s) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return h;
+}
+
+bool FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept { return equal_folded(a, b); }
+
+// ---------------------------------------------------------------------------
+// Handles: the root is 0, figure n is n, every other object k + 0.5. Twice
+// the handle is an exact integer key for all of them.
+
+bool handle_key(double h, std::int64_t& key)
+{
+    const double twice = 2 * h;
+    if (!(twice >= 0 && twice < 9.0e15) || twice != std::floor(twice))
+        return false;
+    key = static_cast<std::int64_t>(twice);
+    return true;
+}
+
+Object* find(double h)
+{
+    std::int64_t key;
+    if (!handle_key(h, key))
+        return nullptr;
+    // Runs of operations on one object are the rule: the last one found is
+    // kept (elements of the map stay put until erased).
+    Engine& e = engine();
+    if (key == e.found_key && e.found)
+        return e.found;
+    auto it = e.objects.find(key);
+    if (it == e.objects.end())
+        return nullptr;
+    e.found_key = key;
+    e.found = &it->second;
+    return e.found;
+}
+
+double figure_of(double h)
+{
+    for (int guard = 0; guard < 1 << 20; ++guard) {
+        const Object* o = find(h);
+        if (!o)
+            return -1;
+        if (o->kind == Kind::figure)
+            return h;
+        h = o->parent;
+    }
+    return -1;
+}
+
+double axes_of(double h)
+{
+    for (int guard = 0; guard < 1 << 20; ++guard) {
+        const Object* o = find(h);
+        if (!o)
+            return -1;
+        if (o->kind == Kind::axes)
+            return h;
+        h = o->parent;
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------------------
+// The log.
+
+std::string handle_text(double h)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", h);
+    return buf;
+}
+
+static void append_log(std::string line)
+{
+    Engine& e = engine();
+    e.log.push_back(std::move(line));
+    if (e.log.size() > max_log_lines) {
+        e.log.pop_front();
+        ++e.log_dropped;
+    }
+}
+
+void record(const char* format, ...)
+{
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    append_log(line);
+}
+
+void record_unless_repeated(const std::string& line)
+{
+    Engine& e = engine();
+    if (e.log.empty() || e.log.back() != line)
+        append_log(line);
+}
+
+// ---------------------------------------------------------------------------
+// Properties.
+
+Prop* find_prop(Object& o, std::string_view name)
+{
+    auto it = o.index.find(name);
+    return it == o.index.end() ? nullptr : &o.props[it->second];
+}
+
+const Prop* find_prop(const Object& o, std::string_view name)
+{
+    auto it = o.index.find(name);
+    return it == o.index.end() ? nullptr : &o.props[it->second];
+}
+
+Prop& put_prop(Object& o, std::string_view name)
+{
+    auto it = o.index.find(name);
+    if (it != o.index.end())
+        return o.props[it->second];
+    o.props.emplace_back();
+    o.props.back().name = std::string(name);
+    o.index.emplace(std::string(name), o.props.size() - 1);
+    return o.props.back();
+}
+
+void assign(Prop& p, int ndims, const int* dims, const double* data, bool is_string)
+{
+    p.ndims = ndims;
+    std::size_t n = 1;
+    for (int k = 0; k < 4; ++k) {
+        p.dims[k] = k < ndims ? dims[k] : 1;
+        n *= static_cast<std::size_t>(p.dims[k]);
+    }
+    p.is_string = is_string;
+    p.data.assign(data, data + n);
+}
+
+void put_matrix(Object& o, std::string_view name, int ndims, const int* dims, const double* data, bool is_string)
+{
+    assign(put_prop(o, name), ndims, dims, data, is_string);
+}
+
+void put_number(Object& o, std::string_view name, double v)
+{
+    const int dims[2] = {1, 1};
+    put_matrix(o, name, 2, dims, &v, false);
+}
+
+void put_row(Object& o, std::string_view name, std::initializer_list<double> v)
+{
+    const int dims[2] = {1, static_cast<int>(v.size())};
+    put_matrix(o, name, 2, dims, v.begin(), false);
+}
+
+void put_text(Object& o, std::string_view name, std::string_view text)
+{
+    std::vector<double> codes(text.begin(), text.end());
+    for (std::size_t k = 0; k < text.size(); ++k)
+        codes[k] = static_cast<unsigned char>(text[k]);
+    const int dims[2] = {1, static_cast<int>(text.size())};
+    put_matrix(o, name, 2, dims, codes.data(), true);
+}
+
+void erase_prop(Object& o, std::string_view name)
+{
+    auto it = o.index.find(name);
+    if (it == o.index.end())
+        return;
+    const std::size_t gone = it->second;
+    o.props.erase(o.props.begin() + static_cast<std::ptrdiff_t>(gone));
+    o.index.erase(it);
+    for (auto& [key, pos] : o.index)
+        if (pos > gone)
+            --pos;
+}
+
+std::string prop_text(const Object& o, std::string_view name)
+{
+    const Prop* p = find_prop(o, name);
+    std::string out;
+    if (!p)
+        return out;
+    for (double c : p->data)
+        out.push_back(c >= 1 && c < 256 ? static_cast<char>(static_cast<unsigned char>(c)) : '?');
+    return out;
+}
+
+void note_write(Object& o, const char* name)
+{
+    // A long-lived object keeps its recent writes only.
+    if (o.writes.size() >= max_writes_kept)
+        o.writes.erase(o.writes.begin(), o.writes.begin() + max_writes_kept / 2);
+    o.writes.emplace_back(name);
+}
+
+double prop_number(const Object& o, std::string_view name, double fallback)
+{
+    const Prop* p = find_prop(o, name);
+    return p && !p->data.empty() ? p->data[0] : fallback;
+}
+
+namespace {
+
+// The 22 default callback texts of the root, all empty.
+const char* const default_callbacks[] = {
+    "DefaultAxesCreateFcn",        "DefaultAxesDeleteFcn",        "DefaultFigureCreateFcn",
+    "DefaultFigureDeleteFcn",      "DefaultHwcontrolCreateFcn",   "DefaultHwcontrolDeleteFcn",
+    "DefaultImageCreateFcn",       "DefaultImageDeleteFcn",       "DefaultLineCreateFcn",
+    "DefaultLineDeleteFcn",        "DefaultPatchCreateFcn",       "DefaultPatchDeleteFcn",
+    "DefaultSurfaceCreateFcn",     "DefaultSurfaceDeleteFcn",     "DefaultTextCreateFcn",
+    "DefaultTextDeleteFcn",        "DefaultUicontextmenuCreateFcn", "DefaultUicontextmenuDeleteFcn",
+    "DefaultUicontrolCreateFcn",   "DefaultUicontrolDeleteFcn",   "DefaultUimenuCreateFcn",
+    "DefaultUimenuDeleteFcn",
+};
+
+void copy_from_root(Object& o, std::string_view name, std::string_view root_name)
+{
+    const Object* root = find(0);
+    const Prop* p = root ? find_prop(*root, root_name) : nullptr;
+    if (p)
+        put_matrix(o, name, p->ndims, p->dims, p->data.data(), p->is_string);
+}
+
+Object make_root()
+{
+    Object o;
+    o.kind = Kind::root;
+    apply_defaults(o, 0);
+    return o;
+}
+
+} // namespace
+
+void apply_defaults(Object& o, double h)
+{
+    switch (o.kind) {
+    case Kind::root:
+        put_row(o, "Position", {0, 0, 1024, 768});
+        put_text(o, "Units", "pixels");
+        put_row(o, "DefaultFigurePosition", {100, 100, 560, 420});
+        put_row(o, "DefaultFigureColor", {0.8, 0.8, 0.8});
+        put_row(o, "DefaultAxesColor", {1, 1, 1});
+        put_row(o, "DefaultAxesPosition", {0, 0, 1, 1});
+        put_row(o, "DefaultUIcontrolBackgroundColor", {0.8, 0.8, 0.8});
+        put_row(o, "DefaultUIControlForegroundColor", {0, 0, 0});
+        for (const char* name : default_callbacks)
+            put_text(o, name, "");
+        break;
+    case Kind::figure:
+        copy_from_root(o, "Color", "DefaultFigureColor");
+        copy_from_root(o, "Position", "DefaultFigurePosition");
+        put_text(o, "Units", "pixels");
+        put_number(o, "CurrentAxes", -1);
+        put_text(o, "Visible", "on");
+        put_number(o, "FigureIndex", h);
+        break;
+    case Kind::axes:
+        put_text(o, "NextPlot", "replace");
+        copy_from_root(o, "Color", "DefaultAxesColor");
+        put_text(o, "Units", "normalized");
+        put_row(o, "Position", {0, 0, 1, 1});
+        put_text(o, "XLimMode", "auto");
+        put_text(o, "YLimMode", "auto");
+        put_text(o, "ZLimMode", "auto");
+        put_text(o, "Visible", "on");
+        break;
+    case Kind::uicontrol:
+    case Kind::hwcontrol:
+        put_text(o, "Style", o.style);
+        copy_from_root(o, "BackgroundColor", "DefaultUIcontrolBackgroundColor");
+        copy_from_root(o, "ForegroundColor", "DefaultUIControlForegroundColor");
+        put_number(o, "Value", 0);
+        put_text(o, "String", "");
+        break;
+    default:
+        put_text(o, "Visible", "on");
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Hooks.
+
+void report_error(const std::string& message)
+{
+    record("error %s", message.c_str());
+    if (void (*hook)(const char*) = engine().error_hook)
+        hook(message.c_str());
+    else
+        std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+void destroy_user_data(double address)
+{
+    if (address == 0 || !std::isfinite(address))
+        return;
+    record("destroy %s", handle_text(address).c_str());
+    if (void (*hook)(Mm*) = engine().destroy_hook)
+        hook(reinterpret_cast<Mm*>(static_cast<std::uintptr_t>(address)));
+}
+
+namespace {
+
+// Puts a property back as it was before a callback, or removes it.
+struct SavedProp {
+    double h;
+    const char* name;
+    bool had = false;
+    Prop value;
+
+    SavedProp(double h_, const char* name_) : h(h_), name(name_)
+    {
+        if (Object* o = find(h))
+            if (const Prop* p = find_prop(*o, name)) {
+                had = true;
+                value = *p;
+            }
+    }
+    ~SavedProp()
+    {
+        Object* o = find(h);
+        if (!o)
+            return;
+        if (had)
+            put_matrix(*o, name, value.ndims, value.dims, value.data.data(), value.is_string);
+        else
+            erase_prop(*o, name);
+    }
+};
+
+} // namespace
+
+void run_callback_text(const std::vector<double>& codes, double obj)
+{
+    void (*hook)(miniM*) = engine().callback_hook;
+    if (!hook)
+        return;
+    std::string line = "callback ";
+    for (double c : codes)
+        line.push_back(c >= 1 && c < 256 ? static_cast<char>(static_cast<unsigned char>(c)) : '?');
+    append_log(line);
+
+    // The callback may delete objects or rewrite the text: the hook gets a
+    // copy, and the objects it names are found again afterwards.
+    std::vector<double> copy(codes);
+    miniM m{2, {1, static_cast<int>(copy.size()), 1, 1}, 1, copy.empty() ? nullptr : copy.data()};
+    const double fig = obj > 0 ? figure_of(obj) : -1;
+    SavedProp saved_object(0, "CallbackObject");
+    SavedProp saved_current(fig, "CurrentObject");
+    if (Object* root = find(0))
+        put_number(*root, "CallbackObject", obj);
+    if (Object* f = find(fig))
+        put_number(*f, "CurrentObject", obj);
+    hook(&m);
+}
+
+// ---------------------------------------------------------------------------
+// The tree.
+
+void make_current_figure(double fig)
+{
+    Engine& e = engine();
+    e.current_figure = fig;
+    auto& hist = e.figure_history;
+    hist.erase(std::remove(hist.begin(), hist.end(), fig), hist.end());
+    hist.push_back(fig);
+}
+
+std::vector<double> live_children(double h, const Object& o)
+{
+    std::vector<double> out;
+    out.reserve(o.children.size());
+    for (double c : o.children) {
+        const Object* child = find(c);
+        if (child && child->parent == h)
+            out.push_back(c);
+    }
+    return out;
+}
+
+namespace {
+
+bool is_text_object(const Object& o)
+{
+    if (o.kind != Kind::line)
+        return false;
+    if (o.is_text)
+        return true;
+    const std::string chart = fold(prop_text(o, "ChartType"));
+    return chart == "text" || chart == "text3";
+}
+
+void detach(double h, Object& o)
+{
+    if (Object* p = find(o.parent)) {
+        // A parent being deleted drops its list of children in one go.
+        if (!p->dying) {
+            auto& c = p->children;
+            c.erase(std::remove(c.begin(), c.end(), h), c.end());
+        }
+    }
+    o.parent = -1;
+}
+
+// Removes h, whose children are gone, from the tree and every place that
+// names it; returns the user-data address it held.
+double remove_object(double h)
+{
+    Engine& e = engine();
+    Object* o = find(h);
+    const Kind kind = o->kind;
+    const double parent = o->parent;
+    const double address = prop_number(*o, "UserData", 0);
+    detach(h, *o);
+    std::int64_t key;
+    handle_key(h, key);
+    e.objects.erase(key);
+    e.found = nullptr;
+
+    if (kind == Kind::figure) {
+        auto& hist = e.figure_history;
+        hist.erase(std::remove(hist.begin(), hist.end(), h), hist.end());
+        if (e.current_figure == h)
+            e.current_figure = hist.empty() ? -1 : hist.back();
+    }
+    if (kind == Kind::axes) {
+        if (Object* f = find(parent))
+            if (prop_number(*f, "CurrentAxes", -1) == h)
+                put_number(*f, "CurrentAxes", -1);
+        if (e.modes.rotate3d_axes == h)
+            e.modes.rotate3d_axes = 0;
+        if (e.modes.surface_axes == h)
+            e.modes.surface_axes = 0;
+    }
+    record("kill %s", handle_text(h).c_str());
+    return address;
+}
+
+} // namespace
+
+void kill(double h)
+{
+    Object* o = find(h);
+    if (!o)
+        return;
+    if (h == 0) {
+        kill_children(0, false);
+        return;
+    }
+    if (!o->dying) {
+        o->dying = true;
+        const Prop* fcn = find_prop(*o, "DeleteFcn");
+        if (fcn && !fcn->data.empty())
+            run_callback_text(std::vector<double>(fcn->data), h);
+    }
+    // Children go in order; a DeleteFcn may add or remove some, so the list
+    // is walked as a copy until no child is left.
+    for (;;) {
+        o = find(h);
+        if (!o)
+            return;  // a DeleteFcn deleted it
+        std::vector<double> batch = live_children(h, *o);
+        if (batch.empty())
+            break;
+        for (double c : batch) {
+            const Object* child = find(c);
+            if (child && child->parent == h)
+                kill(c);
+        }
+    }
+    o->children.clear();
+    destroy_user_data(remove_object(h));
+}
+
+void kill_children(double h, bool keep_texts)
+{
+    Object* o = find(h);
+    if (!o)
+        return;
+    const std::vector<double> children = live_children(h, *o);
+    for (double c : children) {
+        const Object* child = find(c);
+        if (child && !(keep_texts && is_text_object(*child)))
+            kill(c);
+    }
+}
+
+namespace {
+
+void reparent(double h, Object& o, const miniM* v)
+{
+    double p = -1;
+    if (v && v->data && v->dims[0] * v->dims[1] >= 1)
+        p = v->data[0];
+    if (p == o.parent)
+        return;
+    if (p < 0 || std::isnan(p)) {
+        detach(h, o);
+        return;
+    }
+    Object* target = find(p);
+    // A dead parent, or one inside h's own subtree, would cut h off.
+    bool cycle = false;
+    for (double a = p; a >= 0 && !cycle;) {
+        if (a == h)
+            cycle = true;
+        const Object* up = find(a);
+        a = up ? up->parent : -1;
+    }
+    if (!target || cycle) {
+        record("parent refused %s %s", handle_text(h).c_str(), handle_text(p).c_str());
+        return;
+    }
+    detach(h, o);
+    o.parent = p;
+    target->children.push_back(h);
+}
+
+void reset_object(double h, Object& o)
+{
+    std::vector<Prop> kept;
+    for (const char* name : {"Units", "Position"})
+        if (const Prop* p = find_prop(o, name))
+            kept.push_back(*p);
+    o.props.clear();
+    o.index.clear();
+    o.is_text = false;
+    apply_defaults(o, h);
+    for (const Prop& p : kept)
+        put_matrix(o, p.name, p.ndims, p.dims, p.data.data(), p.is_string);
+}
+
+bool value_is_true(const miniM* v)
+{
+    if (!v || !v->data)
+        return false;
+    const long long n = 1LL * v->dims[0] * v->dims[1] * v->dims[2] * v->dims[3];
+    for (long long k = 0; k < n; ++k)
+        if (v->data[k] == 0)
+            return false;
+    return n > 0;
+}
+
+// Colour values: an RGB row, a code -100..-107 for the letters of
+// "ymcrgbwk", a colour word or letter, or R + 256 G + 65536 B.
+bool colour_from(const miniM* v, long long n, double rgb[3])
+{
+    static const char letters[] = "ymcrgbwk";
+    static const char* const words[] = {"yellow", "magenta", "cyan", "red", "green", "blue", "white", "black"};
+    static const double table[8][3] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0},
+                                       {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
+    int pick = -1;
+    if (v->isString) {
+        std::string s;
+        for (long long k = 0; k < n; ++k)
+            s.push_back(static_cast<char>(v->data[k]));
+        s = fold(s);
+        for (int k = 0; k < 8; ++k)
+            if (s == words[k] || (s.size() == 1 && s[0] == letters[k]))
+                pick = k;
+    } else if (n == 3) {
+        std::copy(v->data, v->data + 3, rgb);
+        return true;
+    } else if (n == 1) {
+        const double c = v->data[0];
+        if (c <= -100 && c >= -107 && c == std::floor(c))
+            pick = static_cast<int>(-100 - c);
+        else if (c >= 0 && c <= 0xFFFFFF && c == std::floor(c)) {
+            const long packed = static_cast<long>(c);
+            rgb[0] = (packed & 255) / 255.0;
+            rgb[1] = ((packed >> 8) & 255) / 255.0;
+            rgb[2] = ((packed >> 16) & 255) / 255.0;
+            return true;
+        }
+    }
+    if (pick < 0)
+        return false;
+    std::copy(table[pick], table[pick] + 3, rgb);
+    return true;
+}
+
+bool ends_with_color(std::string_view name)
+{
+    return name.size() >= 5 && equal_folded(name.substr(name.size() - 5), "color");
+}
+
+bool valid_value(const miniM* v, long long& n)
+{
+    n = 0;
+    if (!v)
+        return true;
+    if (v->ndims < 2 || v->ndims > 4)
+        return false;
+    n = 1;
+    for (int k = 0; k < 4; ++k) {
+        if (v->dims[k] < 0)
+            return false;
+        n *= v->dims[k];
+        if (n > (1LL << 40))
+            return false;
+    }
+    return n == 0 || v->data;
+}
+
+void store_value(Object& o, const char* name, const miniM* v, long long n)
+{
+    Prop& p = put_prop(o, name);
+    if (!v) {
+        const int dims[2] = {0, 0};
+        assign(p, 2, dims, nullptr, false);
+        return;
+    }
+    assign(p, v->ndims, v->dims, n ? v->data : nullptr, v->isString != 0);
+}
+
+void apply_font(double h, Object& o)
+{
+    Engine& e = engine();
+    test::Dialog d;
+    d.kind = "font";
+    d.text = handle_text(h);
+    if (!e.answers.font.empty()) {
+        auto [name, size] = e.answers.font.front();
+        e.answers.font.pop_front();
+        put_text(o, "FontName", name);
+        put_number(o, "FontSize", size);
+        d.items.push_back(name);
+        d.answer = 1;
+    }
+    e.dialogs.push_back(std::move(d));
+    record("font %s", handle_text(h).c_str());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Reading the computed properties.
+
+namespace {
+
+// The names the engine acts on or computes. Lengths and first letters sift
+// them, so an ordinary property costs next to no string comparisons.
+enum class Special {
+    none, type, children, parent, propertynames, capture, currentfigure, userdata, kill, killchilds,
+    killserieses, clear, reset, load, store, setfont, print, show, needshow, refresh
+};
+
+Special classify(std::string_view key)
+{
+    struct Entry {
+        std::string_view name;
+        Special what;
+    };
+    static const Entry entries[] = {
+        {"type", Special::type},
+        {"children", Special::children},
+        {"parent", Special::parent},
+        {"propertynames", Special::propertynames},
+        {"capture", Special::capture},
+        {"currentfigure", Special::currentfigure},
+        {"userdata", Special::userdata},
+        {"kill", Special::kill},
+        {"killchilds", Special::killchilds},
+        {"killserieses", Special::killserieses},
+        {"clear", Special::clear},
+        {"reset", Special::reset},
+        {"load", Special::load},
+        {"store", Special::store},
+        {"setfont", Special::setfont},
+        {"print", Special::print},
+        {"show", Special::show},
+        {"needshow", Special::needshow},
+        {"refresh", Special::refresh},
+    };
+    for (const Entry& e : entries)
+        if (key.size() == e.name.size() && (key[0] | 0x20) == e.name[0] && equal_folded(key, e.name))
+            return e.what;
+    return Special::none;
+}
+
+} // namespace
+
+
+namespace {
+
+const char* kind_name(const Object& o)
+{
+    switch (o.kind) {
+    case Kind::root: return "root";
+    case Kind::figure: return "figure";
+    case Kind::axes: return "axes";
+    case Kind::line: return is_text_object(o) ? "text" : "line";
+    case Kind::patch: return "patch";
+    case Kind::surface: return "surface";
+    case Kind::uicontrol: return "uicontrol";
+    case Kind::hwcontrol: return "hwcontrol";
+    case Kind::uimenu: return "uimenu";
+    case Kind::uicontextmenu: return "uicontextmenu";
+    }
+    return "";
+}
+
+bool is_pseudo(const std::string& folded)
+{
+    static const char* const names[] = {"kill",  "killchilds", "killserieses", "clear",   "reset",
+                                        "load",  "store",      "show",         "needshow", "refresh",
+                                        "print", "setfont",    "capture"};
+    for (const char* n : names)
+        if (folded == n)
+            return true;
+    return false;
+}
+
+void text_value(Prop& out, const std::string& s)
+{
+    out.ndims = 2;
+    out.dims[0] = 1;
+    out.dims[1] = static_cast<int>(s.size());
+    out.dims[2] = out.dims[3] = 1;
+    out.is_string = true;
+    out.data.resize(s.size());
+    for (std::size_t k = 0; k < s.size(); ++k)
+        out.data[k] = static_cast<unsigned char>(s[k]);
+}
+
+void row_value(Prop& out, const std::vector<double>& v)
+{
+    out.ndims = 2;
+    out.dims[0] = v.empty() ? 0 : 1;
+    out.dims[1] = static_cast<int>(v.size());
+    out.dims[2] = out.dims[3] = 1;
+    out.is_string = false;
+    out.data = v;
+}
+
+} // namespace
+
+// Fills out with what "name" of h reads; false for an unknown name or a
+// dead handle.
+bool read_property(double h, const char* name, Prop& out)
+{
+    const Object* o = find(h);
+    if (!o || !name)
+        return false;
+    const Special what = classify(name);
+    if (what == Special::type) {
+        text_value(out, kind_name(*o));
+        return true;
+    }
+    if (what == Special::children) {
+        row_value(out, live_children(h, *o));
+        return true;
+    }
+    if (what == Special::parent) {
+        if (h == 0)
+            return false;
+        row_value(out, o->parent >= 0 ? std::vector<double>{o->parent} : std::vector<double>{});
+        return true;
+    }
+    if (what == Special::propertynames) {
+        std::string list;
+        for (const Prop& p : o->props) {
+            if (is_pseudo(fold(p.name)))
+                continue;
+            if (list.size() + p.name.size() + 1 > max_property_names_bytes)
+                break;
+            if (!list.empty())
+                list.push_back(',');
+            list += p.name;
+        }
+        text_value(out, list);
+        return true;
+    }
+    if (what == Special::capture) {
+        capture_figure(h, out);
+        return true;
+    }
+    if (h == 0 && what == Special::currentfigure) {
+        row_value(out, {engine().current_figure});
+        return true;
+    }
+    auto it = o->index.find(std::string_view(name));
+    if (it == o->index.end())
+        return false;
+    const Prop& p = o->props[it->second];
+    assign(out, p.ndims, p.dims, p.data.data(), p.is_string);
+    return true;
+}
+
+} // namespace vizmo
+
+using namespace vizmo;
+
+extern "C" {
+
+void vizmo_init(int runtime_version, int n)
+{
+    Engine& e = engine();
+    e.modes.version = runtime_version;
+    e.modes.value_size = n;
+    record("init %d %d", runtime_version, n);
+}
+
+void vizmo_set_callback_hook(void (*hook)(miniM*))
+{
+    engine().callback_hook = hook;
+    record("set_callback_hook %s", hook ? "set" : "null");
+}
+
+void vizmo_set_error_hook(void (*hook)(const char*))
+{
+    engine().error_hook = hook;
+    record("set_error_hook %s", hook ? "set" : "null");
+}
+
+void vizmo_set_destroy_hook(void (*hook)(Mm*))
+{
+    engine().destroy_hook = hook;
+    record("set_destroy_hook %s", hook ? "set" : "null");
+}
+
+void vizmo_exit(int code)
+{
+    Engine& e = engine();
+    e.modes.exited = true;
+    e.modes.exit_code = code;
+    record("exit %d", code);
+}
+
+double vizmo_create_object(const char* type, int n)
+{
+    Engine& e = engine();
+    if (!type) {
+        record("create refused (no type)");
+        return -1;
+    }
+    if (equal_folded(type, "figure")) {
+        if (n == -1) {
+            n = 1;
+            while (find(n))
+                ++n;
+        } else if (n < 1) {
+            record("create refused figure %d", n);
+            return -1;
+        }
+        const double h = n;
+        if (!find(h)) {
+            Object o;
+            o.kind = Kind::figure;
+            o.parent = 0;
+            apply_defaults(o, h);
+            e.objects.emplace(2 * static_cast<std::int64_t>(n), std::move(o));
+            find(0)->children.push_back(h);
+            record("create figure %d", n);
+        } else {
+            record("select figure %d", n);
+        }
+        make_current_figure(h);
+        return h;
+    }
+
+    static const char* const styles[] = {"pushbutton", "edit",     "text",    "progressbar",
+                                         "checkbox",   "radiobutton", "slider", "listbox",
+                                         "popupmenu",  "frame",    "togglebutton"};
+    Object o;
+    const std::string t = fold(type);
+    if (t == "axes")
+        o.kind = Kind::axes;
+    else if (t == "line")
+        o.kind = Kind::line;
+    else if (t == "patch")
+        o.kind = Kind::patch;
+    else if (t == "surface")
+        o.kind = Kind::surface;
+    else if (t == "menuitem")
+        o.kind = Kind::uimenu;
+    else if (t == "contextmenu")
+        o.kind = Kind::uicontextmenu;
+    else if (t == "comport") {
+        o.kind = Kind::hwcontrol;
+        o.style = t;
+    } else if (std::find(std::begin(styles), std::end(styles), t) != std::end(styles)) {
+        o.kind = Kind::uicontrol;
+        o.style = t;
+    } else {
+        record("create refused %s", type);
+        return -1;
+    }
+    const std::int64_t k = e.next_object++;
+    const double h = static_cast<double>(k) + 0.5;
+    apply_defaults(o, h);
+    e.objects.emplace(2 * k + 1, std::move(o));
+    record("create %s %s", t.c_str(), handle_text(h).c_str());
+    return h;
+}
+
+void vizmo_set_property(double h, const char* name, const miniM* value)
+{
+    if (!name)
+        return;
+    long long n;
+    if (!valid_value(value, n)) {
+        record("set refused %s %s (bad value)", handle_text(h).c_str(), name);
+        return;
+    }
+    const Special what = classify(name);
+    Object* o = find(h);
+    if (!o) {
+        record("set dead %s %s", handle_text(h).c_str(), name);
+        // The library hands over a heap value with each UserData write.
+        if (what == Special::userdata && n >= 1)
+            destroy_user_data(value->data[0]);
+        return;
+    }
+    note_write(*o, name);
+
+    if (what == Special::userdata) {
+        store_value(*o, "UserData", value, n);
+        return;
+    }
+    if (what == Special::kill) {
+        kill(h);
+        return;
+    }
+    if (what == Special::killchilds) {
+        record("killchilds %s", handle_text(h).c_str());
+        kill_children(h, false);
+        return;
+    }
+    if (what == Special::killserieses) {
+        record("killserieses %s", handle_text(h).c_str());
+        kill_children(h, true);
+        return;
+    }
+    if (what == Special::clear) {
+        record("clear %s", handle_text(h).c_str());
+        if (value_is_true(value)) {
+            erase_prop(*o, "CData");
+            erase_prop(*o, "LegendString");
+            kill_children(h, false);
+        }
+        return;
+    }
+    if (what == Special::reset) {
+        record("reset %s", handle_text(h).c_str());
+        if (value_is_true(value))
+            reset_object(h, *o);
+        return;
+    }
+    if (what == Special::parent) {
+        reparent(h, *o, value);
+        return;
+    }
+    if (what == Special::children || what == Special::propertynames || what == Special::capture) {
+        record("set read-only %s %s", handle_text(h).c_str(), name);
+        return;
+    }
+    if (what == Special::type) {
+        if (o->kind == Kind::line && value && value->isString) {
+            std::string s;
+            for (long long k = 0; k < n; ++k)
+                s.push_back(static_cast<char>(value->data[k]));
+            o->is_text = equal_folded(s, "text");
+        }
+        return;
+    }
+    if (what == Special::load) {
+        load_image_file(h);
+        return;
+    }
+    if (what == Special::store) {
+        store_image_file(h);
+        return;
+    }
+    if (what == Special::setfont) {
+        apply_font(h, *o);
+        return;
+    }
+    if (what == Special::print || what == Special::show || what == Special::needshow || what == Special::refresh)
+        record("%s %s", fold(name).c_str(), handle_text(h).c_str());
+
+    double rgb[3];
+    if (value && n > 0 && ends_with_color(name) && colour_from(value, n, rgb)) {
+        const int dims[2] = {1, 3};
+        assign(put_prop(*o, name), 2, dims, rgb, false);
+        return;
+    }
+    store_value(*o, name, value, n);
+}
+
+miniM* vizmo_get_property(double h, const char* name)
+{
+    Engine& e = engine();
+    const int slot = e.next_slot;
+    e.next_slot = (slot + 1) % Engine::read_slots;
+    miniM& m = e.slots[slot];
+    Prop& value = e.slot_values[slot];
+    if (!read_property(h, name, value)) {
+        m = miniM{2, {0, 0, 1, 1}, 0, nullptr};
+        return &m;
+    }
+    m.ndims = value.ndims;
+    std::copy(value.dims, value.dims + 4, m.dims);
+    m.isString = value.is_string;
+    m.data = value.data.empty() ? nullptr : value.data.data();
+    return &m;
+}
+
+int vizmo_is_handle(double h) { return find(h) ? 1 : 0; }
+
+double vizmo_current_figure(void) { return engine().current_figure; }
+
+void vizmo_redraw(void)
+{
+    ++engine().modes.redraws;
+    record("redraw");
+}
+
+void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y, int ystep, const double* z,
+                    int zstep)
+{
+    Object* o = find(h);
+    if (!o) {
+        record("set_data dead %s", handle_text(h).c_str());
+        return;
+    }
+    if (n < 0 || (n > 0 && (!x || !y))) {
+        record("set_data refused %s %d", handle_text(h).c_str(), n);
+        return;
+    }
+    const std::ptrdiff_t xs = xstep > 0 ? xstep : 1, ys = ystep > 0 ? ystep : 1, zs = zstep > 0 ? zstep : 1;
+    // A surface's grid is column-major: its rows are the first run of equal x.
+    int rows = n > 0 ? 1 : 0, cols = n;
+    if (o->kind == Kind::surface && n > 0) {
+        while (rows < n && x[rows * xs] == x[0])
+            ++rows;
+        if (n % rows != 0)
+            rows = 1;
+        cols = n / rows;
+    }
+    auto put = [&](const char* name, const double* src, std::ptrdiff_t step) {
+        Prop& p = put_prop(*o, name);
+        p.ndims = 2;
+        p.dims[0] = rows;
+        p.dims[1] = cols;
+        p.dims[2] = p.dims[3] = 1;
+        p.is_string = false;
+        p.data.resize(static_cast<std::size_t>(n));
+        double* out = p.data.data();
+        if (n == 0)
+            return;
+        if (step == 1)
+            std::memcpy(out, src, static_cast<std::size_t>(n) * sizeof(double));
+        else
+            for (int k = 0; k < n; ++k)
+                out[k] = src[k * step];
+    };
+    put("XData", x, xs);
+    put("YData", y, ys);
+    if (z)
+        put("ZData", z, zs);
+    else
+        erase_prop(*o, "ZData");
+    note_write(*o, "XData");
+    note_write(*o, "YData");
+    if (z)
+        note_write(*o, "ZData");
+    record("set_data %s %d", handle_text(h).c_str(), n);
+}
+
+void vizmo_set_rotate3d_axes(double axes)
+{
+    engine().modes.rotate3d_axes = axes;
+    record("rotate3d_axes %s", handle_text(axes).c_str());
+}
+
+void vizmo_set_surface_axes(double axes)
+{
+    engine().modes.surface_axes = axes;
+    record("surface_axes %s", handle_text(axes).c_str());
+}
+
+void vizmo_set_hosted_mode(int mode)
+{
+    engine().modes.hosted = mode;
+    record("hosted_mode %d", mode);
+}
+
+void vizmo_set_application_handle(void* handle)
+{
+    engine().modes.application = handle;
+    record("application_handle %s", handle ? "set" : "null");
+}
+
+void vizmo_set_application_key_handle(void* handle)
+{
+    engine().modes.application_key = handle;
+    record("application_key_handle %s", handle ? "set" : "null");
+}
+
+void vizmo_console_mode(int mode)
+{
+    engine().modes.console = mode;
+    record("console_mode %d", mode);
+}
+
+} // extern "C"

@@ -1,0 +1,437 @@
+// Image files through the image-file object: round trips in BMP, PCX and PNG,
+// files made byte by byte here (so the readers are checked against the
+// formats, not against our own writers), and every failure message.
+#include "vizmo_support.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+#include <zlib.h>
+
+namespace {
+
+using namespace vizmo_testing;
+namespace vt = vizmo::test;
+
+using Bytes = std::vector<unsigned char>;
+
+class ImageFiles : public Engine {
+protected:
+    void SetUp() override
+    {
+        Engine::SetUp();
+        char pattern[] = "/tmp/vizmo-images-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override
+    {
+        Engine::TearDown();
+        std::system(("rm -rf '" + dir + "'").c_str());
+    }
+    std::string path(const std::string& name) const { return dir + "/" + name; }
+
+    void write_bytes(const std::string& name, const Bytes& b) const
+    {
+        std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+    }
+
+    // A fresh image-file object that loads name; its handle.
+    double load(const std::string& name, const std::string& format = "") const
+    {
+        const double h = vizmo_create_object("axes", -1);
+        set(h, "Format", text(format));
+        set(h, "Filename", text(path(name)));
+        set(h, "Load", num(0));
+        return h;
+    }
+    void store(const std::string& name, const Val& cdata, const Val* map, const std::string& format = "") const
+    {
+        const double h = vizmo_create_object("axes", -1);
+        set(h, "CData", cdata);
+        if (map)
+            set(h, "Colormap", *map);
+        set(h, "Format", text(format));
+        set(h, "Filename", text(path(name)));
+        set(h, "Store", num(0));
+        set(h, "Kill", num(0));
+    }
+    std::string dir;
+};
+
+Val matrix(int rows, int cols, std::vector<double> v) { return Val(rows, cols, std::move(v)); }
+Val cube(int rows, int cols, std::vector<double> v)
+{
+    Val x(rows, cols, std::move(v));
+    x.m.ndims = 3;
+    x.m.dims[2] = 3;
+    return x;
+}
+
+TEST_F(ImageFiles, IndexedRoundTripsKeepIndicesAndColormapExactly)
+{
+    // 3 x 4 indices into a 5-colour map whose entries are whole steps of 1/255.
+    const std::vector<double> indices = {1, 2, 3, 4, 5, 1, 2, 3, 4, 5, 5, 5};
+    std::vector<double> map(15);
+    for (int k = 0; k < 15; ++k)
+        map[k] = ((k * 53) % 256) / 255.0;
+    const Val cdata = matrix(3, 4, indices), colormap = matrix(5, 3, map);
+    for (const char* format : {"bmp", "pcx", "png"}) {
+        SCOPED_TRACE(format);
+        const std::string name = std::string("indexed.") + format;
+        store(name, cdata, &colormap);
+        const double h = load(name);
+        EXPECT_TRUE(seen().errors.empty());
+        const vt::Value c = vt::prop(h, "CData");
+        EXPECT_EQ(c.ndims, 2);
+        EXPECT_EQ(c.dims[0], 3);
+        EXPECT_EQ(c.dims[1], 4);
+        EXPECT_EQ(c.data, indices);
+        const vt::Value m = vt::prop(h, "ColorMap");
+        EXPECT_EQ(m.dims[0], 5);
+        EXPECT_EQ(m.dims[1], 3);
+        EXPECT_EQ(m.data, map);
+        EXPECT_EQ(get(h, "BitDepth"), (std::vector<double>{8}));
+        struct stat st{};
+        ASSERT_EQ(stat(path(name).c_str(), &st), 0);
+        EXPECT_EQ(get(h, "FileSize"), (std::vector<double>{double(st.st_size)}));
+    }
+}
+
+TEST_F(ImageFiles, TruecolorRoundTripsStayWithinOneStep)
+{
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<double> u(0, 1);
+    const int rows = 5, cols = 7;  // odd widths exercise row padding
+    std::vector<double> v(rows * cols * 3);
+    for (double& x : v)
+        x = u(gen);
+    v[0] = 0;
+    v[1] = 1;
+    for (const char* format : {"bmp", "pcx", "png"}) {
+        SCOPED_TRACE(format);
+        const std::string name = std::string("true.") + format;
+        store(name, cube(rows, cols, v), nullptr);
+        const double h = load(name);
+        const vt::Value c = vt::prop(h, "CData");
+        ASSERT_EQ(c.ndims, 3);
+        EXPECT_EQ((std::vector<int>(c.dims, c.dims + 3)), (std::vector<int>{rows, cols, 3}));
+        ASSERT_EQ(c.data.size(), v.size());
+        for (std::size_t k = 0; k < v.size(); ++k)
+            ASSERT_NEAR(c.data[k], v[k], 0.5 / 255 + 1e-12) << k;
+        EXPECT_EQ(get(h, "BitDepth"), (std::vector<double>{24}));
+        EXPECT_TRUE(get(h, "ColorMap").empty());
+    }
+}
+
+TEST_F(ImageFiles, TheFormatComesFromFormatThenMagicOrExtension)
+{
+    const Val cdata = matrix(1, 2, {1, 2}), map = matrix(2, 3, {0, 1, 0, 1, 0, 1});
+    store("picture.dat", cdata, &map, "PNG");
+    Bytes head(8);
+    std::ifstream(path("picture.dat"), std::ios::binary).read(reinterpret_cast<char*>(head.data()), 8);
+    EXPECT_EQ(head[1], 'P') << "written as PNG whatever the extension";
+    const double h = load("picture.dat");
+    EXPECT_EQ(get(h, "CData"), (std::vector<double>{1, 2})) << "read by its magic bytes";
+    load("picture.dat", "bmp");
+    EXPECT_EQ(seen().errors, (std::vector<std::string>{"vizmo: cannot read image file '" + path("picture.dat") + "'"}))
+        << "a given format is not second-guessed";
+}
+
+// Little-endian writers for the files built by hand.
+void le(Bytes& b, unsigned v, int n)
+{
+    for (int k = 0; k < n; ++k)
+        b.push_back(static_cast<unsigned char>(v >> (8 * k)));
+}
+
+Bytes bmp_file(int width, int height, int bits, const Bytes& palette_bgrx, const Bytes& pixels)
+{
+    Bytes b = {'B', 'M'};
+    const unsigned offset = 54 + static_cast<unsigned>(palette_bgrx.size());
+    le(b, offset + static_cast<unsigned>(pixels.size()), 4);
+    le(b, 0, 4);
+    le(b, offset, 4);
+    le(b, 40, 4);
+    le(b, static_cast<unsigned>(width), 4);
+    le(b, static_cast<unsigned>(height), 4);
+    le(b, 1, 2);
+    le(b, static_cast<unsigned>(bits), 2);
+    le(b, 0, 4);
+    le(b, static_cast<unsigned>(pixels.size()), 4);
+    le(b, 0, 4);
+    le(b, 0, 4);
+    le(b, static_cast<unsigned>(palette_bgrx.size() / 4), 4);
+    le(b, 0, 4);
+    b.insert(b.end(), palette_bgrx.begin(), palette_bgrx.end());
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+Bytes pcx24_file(int width, int height, const Bytes& encoded)
+{
+    Bytes b(128, 0);
+    b[0] = 0x0A;
+    b[1] = 5;
+    b[2] = 1;
+    b[3] = 8;
+    b[8] = static_cast<unsigned char>(width - 1);
+    b[10] = static_cast<unsigned char>(height - 1);
+    b[65] = 3;
+    b[66] = static_cast<unsigned char>(width + (width & 1));
+    b.insert(b.end(), encoded.begin(), encoded.end());
+    return b;
+}
+
+void png_chunk(Bytes& out, const char* type, const Bytes& data)
+{
+    const unsigned n = static_cast<unsigned>(data.size());
+    for (int k = 3; k >= 0; --k)
+        out.push_back(static_cast<unsigned char>(n >> (8 * k)));
+    Bytes body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    const unsigned long crc = crc32(0, body.data(), static_cast<uInt>(body.size()));
+    for (int k = 3; k >= 0; --k)
+        out.push_back(static_cast<unsigned char>(crc >> (8 * k)));
+}
+
+// A PNG from its scanlines (each with its filter byte), made with zlib.
+Bytes png_file(unsigned width, unsigned height, int depth, int colour_type, const Bytes& scanlines,
+               const Bytes& palette = {})
+{
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr;
+    for (unsigned v : {width, height})
+        for (int k = 3; k >= 0; --k)
+            ihdr.push_back(static_cast<unsigned char>(v >> (8 * k)));
+    ihdr.insert(ihdr.end(), {static_cast<unsigned char>(depth), static_cast<unsigned char>(colour_type), 0, 0, 0});
+    png_chunk(out, "IHDR", ihdr);
+    if (!palette.empty())
+        png_chunk(out, "PLTE", palette);
+    uLongf size = compressBound(static_cast<uLong>(scanlines.size()));
+    Bytes packed(size);
+    compress(packed.data(), &size, scanlines.data(), static_cast<uLong>(scanlines.size()));
+    packed.resize(size);
+    png_chunk(out, "IDAT", packed);
+    png_chunk(out, "IEND", {});
+    return out;
+}
+
+TEST_F(ImageFiles, APureRedPixelReadsAsPlaneThree)
+{
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    const std::vector<Case> cases = {
+        {"red.bmp", bmp_file(1, 1, 24, {}, {0, 0, 255, 0})},
+        {"red32.bmp", bmp_file(1, 1, 32, {}, {0, 0, 255, 0})},
+        {"red.pcx", pcx24_file(1, 1, {0xC1, 255, 0, 0, 0, 0, 0})},
+        {"red.png", png_file(1, 1, 8, 2, {0, 255, 0, 0})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_bytes(c.name, c.bytes);
+        const double h = load(c.name);
+        EXPECT_TRUE(seen().errors.empty()) << (seen().errors.empty() ? "" : seen().errors[0]);
+        EXPECT_EQ(get(h, "CData"), (std::vector<double>{0, 0, 1})) << "blue, green, red";
+    }
+}
+
+TEST_F(ImageFiles, ReadersTakeEveryLayoutTheyName)
+{
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::vector<int> dims;
+        std::vector<double> cdata;
+        std::vector<double> map;
+    };
+    const Bytes bw = {0, 0, 0, 0, 255, 255, 255, 0};
+    const std::vector<Case> cases = {
+        // 1-bit, 3 x 2, bottom-up rows padded to 4 bytes: top row 101, bottom row 010.
+        {"mono.bmp", bmp_file(3, 2, 1, bw, {0x40, 0, 0, 0, 0xA0, 0, 0, 0}), {2, 3}, {2, 1, 1, 2, 2, 1},
+         {0, 1, 0, 1, 0, 1}},
+        // 4-bit, 3 x 1: indices 2, 0, 1 into a 3-colour map.
+        {"four.bmp", bmp_file(3, 1, 4, {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0}, {0x20, 0x10, 0, 0}), {1, 3},
+         {3, 1, 2}, {1, 0, 0, 0, 1, 0, 0, 0, 1}},
+        // Top-down 8-bit (negative height): rows stay in file order.
+        {"topdown.bmp",
+         [] {
+             Bytes b = bmp_file(1, 2, 8, {0, 0, 0, 0, 255, 255, 255, 0}, {0, 0, 0, 0, 1, 0, 0, 0});
+             const unsigned h = static_cast<unsigned>(-2);
+             for (int k = 0; k < 4; ++k)
+                 b[22 + k] = static_cast<unsigned char>(h >> (8 * k));
+             return b;
+         }(),
+         {2, 1}, {1, 2}, {0, 1, 0, 1, 0, 1}},
+        // PNG with a 4-bit palette, 3 x 1: indices 1, 0, 2.
+        {"packed.png", png_file(3, 1, 4, 3, {0, 0x10, 0x20}, {255, 0, 0, 0, 255, 0, 0, 0, 255}), {1, 3}, {2, 1, 3},
+         {1, 0, 0, 0, 1, 0, 0, 0, 1}},
+        // 16-bit gray with alpha: the alpha goes, the gray fills all planes.
+        {"gray16.png", png_file(1, 1, 16, 4, {0, 0xFF, 0xFF, 0x12, 0x34}), {1, 1, 3}, {1, 1, 1}, {}},
+        // PCX with a 256-colour palette from another writer (no count in the filler).
+        {"pal.pcx",
+         [] {
+             Bytes b(128, 0);
+             b[0] = 0x0A, b[1] = 5, b[2] = 1, b[3] = 8, b[8] = 1, b[65] = 1, b[66] = 2;
+             b.insert(b.end(), {0xC2, 7});
+             b.push_back(0x0C);
+             Bytes pal(768, 0);
+             pal[21] = 255;
+             b.insert(b.end(), pal.begin(), pal.end());
+             return b;
+         }(),
+         {1, 2}, {8, 8}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_bytes(c.name, c.bytes);
+        const double h = load(c.name);
+        ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
+        const vt::Value v = vt::prop(h, "CData");
+        EXPECT_EQ(std::vector<int>(v.dims, v.dims + c.dims.size()), c.dims);
+        EXPECT_EQ(v.data, c.cdata);
+        if (!c.map.empty()) {
+            EXPECT_EQ(get(h, "ColorMap"), c.map);
+        }
+    }
+    const vt::Value map = vt::prop(load("pal.pcx"), "ColorMap");
+    EXPECT_EQ(map.dims[0], 256);
+    EXPECT_EQ(map.data[7], 1) << "entry 8 is red";
+}
+
+TEST_F(ImageFiles, FileDatesAreUtc)
+{
+    write_bytes("old.bmp", bmp_file(1, 1, 24, {}, {0, 0, 255, 0}));
+    utimbuf times{86400 * 365 + 3723, 86400 * 365 + 3723};  // 1971-01-01 01:02:03
+    ASSERT_EQ(utime(path("old.bmp").c_str(), &times), 0);
+    EXPECT_EQ(get_text(load("old.bmp"), "FileModDate"), "01-Jan-1971 01:02:03");
+}
+
+TEST_F(ImageFiles, EveryFailureIsReportedWithItsMessage)
+{
+    const Val cdata = matrix(1, 2, {1, 2}), map = matrix(2, 3, {0, 1, 0, 1, 0, 1});
+    store("good.bmp", cdata, &map);
+    store("good.png", cdata, &map);
+    store("good.pcx", cdata, &map);
+    Bytes whole;
+    {
+        std::ifstream in(path("good.png"), std::ios::binary);
+        whole.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    Bytes bmp_bytes;
+    {
+        std::ifstream in(path("good.bmp"), std::ios::binary);
+        bmp_bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    write_bytes("cut.png", Bytes(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)));
+    write_bytes("cut.bmp", Bytes(bmp_bytes.begin(), bmp_bytes.end() - 3));
+    Bytes crc = whole;
+    crc[20] ^= 1;  // inside IHDR: its checksum no longer holds
+    write_bytes("crc.png", crc);
+    write_bytes("noise.bmp", Bytes(100, 0x5A));
+    write_bytes("index.bmp", bmp_file(1, 1, 8, {0, 0, 0, 0}, {3, 0, 0, 0}));
+    write_bytes("empty.pcx", {});
+
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::string message;
+    };
+    const std::string read = "vizmo: cannot read image file '";
+    const std::string write = "vizmo: cannot write image file '";
+    const std::string no_fit = "vizmo: image data do not fit the colormap";
+    const std::vector<Case> cases = {
+        {"a missing file", [&] { load("missing.bmp"); }, read + path("missing.bmp") + "'"},
+        {"a truncated PNG", [&] { load("cut.png"); }, read + path("cut.png") + "'"},
+        {"a truncated BMP", [&] { load("cut.bmp"); }, read + path("cut.bmp") + "'"},
+        {"a bad checksum", [&] { load("crc.png"); }, read + path("crc.png") + "'"},
+        {"noise", [&] { load("noise.bmp"); }, read + path("noise.bmp") + "'"},
+        {"an index past the palette", [&] { load("index.bmp"); }, read + path("index.bmp") + "'"},
+        {"an empty file", [&] { load("empty.pcx"); }, read + path("empty.pcx") + "'"},
+        {"an unknown format to read", [&] { load("good.bmp", "gif"); }, "vizmo: image format 'gif' not supported"},
+        {"an unknown extension", [&] { store("x.tif", cdata, &map); }, "vizmo: image format 'tif' not supported"},
+        {"no extension", [&] { store("x", cdata, &map); }, "vizmo: image format '' not supported"},
+        {"an unwritable path", [&] { store("no/such/dir/x.bmp", cdata, &map); }, write + path("no/such/dir/x.bmp") + "'"},
+        {"no image", [&] { store("x.bmp", Val(0, 0, {}), &map); }, write + path("x.bmp") + "'"},
+        {"four planes", [&] {
+             Val four(1, 1, {0, 0, 0, 0});
+             four.m.ndims = 3;
+             four.m.dims[2] = 4;
+             store("x.bmp", four, &map);
+         }, write + path("x.bmp") + "'"},
+        {"an index of 0", [&] { store("x.bmp", matrix(1, 1, {0}), &map); }, no_fit},
+        {"an index past the map", [&] { store("x.bmp", matrix(1, 1, {3}), &map); }, no_fit},
+        {"a fractional index", [&] { store("x.png", matrix(1, 1, {1.5}), &map); }, no_fit},
+        {"no colormap", [&] { store("x.pcx", cdata, nullptr); }, no_fit},
+        {"a colormap of 257 rows", [&] {
+             const Val big = matrix(257, 3, std::vector<double>(771, 0.5));
+             store("x.bmp", cdata, &big);
+         }, no_fit},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seen().errors.clear();
+        c.act();
+        EXPECT_EQ(seen().errors, (std::vector<std::string>{c.message}));
+    }
+    EXPECT_NE(access(path("x.bmp").c_str(), F_OK), 0) << "no file is left by a refused write";
+}
+
+TEST_F(ImageFiles, AFailedLoadLeavesTheObjectAsItWas)
+{
+    const double h = vizmo_create_object("axes", -1);
+    set(h, "CData", matrix(1, 1, {42}));
+    set(h, "Filename", text(path("missing.png")));
+    set(h, "Load", num(0));
+    EXPECT_EQ(get(h, "CData"), (std::vector<double>{42}));
+    EXPECT_TRUE(get(h, "FileSize").empty());
+}
+
+// A hook that throws leaves a consistent engine: the operation's state was
+// committed before the hook ran, and nothing is leaked (the sanitizer build
+// checks that).
+TEST_F(ImageFiles, AThrowingHookLeavesTheEngineConsistent)
+{
+    seen().throw_on_error = true;
+    const double h = vizmo_create_object("axes", -1);
+    set(h, "Filename", text(path("missing.png")));
+    EXPECT_THROW(set(h, "Load", num(0)), std::runtime_error);
+    EXPECT_TRUE(vt::exists(h));
+    EXPECT_THROW(set(h, "Store", num(0)), std::runtime_error);
+
+    const double fig = vizmo_create_object("Figure", -1);
+    const double ax = vizmo_create_object("Axes", -1);
+    set(ax, "Parent", num(fig));
+    set(ax, "DeleteFcn", text("boom"));
+    set(fig, "UserData", num(address(9)));
+    seen().throw_on_callback = "boom";
+    EXPECT_THROW(set(fig, "Kill", num(0)), std::runtime_error);
+    EXPECT_TRUE(vt::exists(fig)) << "the kill stopped where the callback threw";
+    EXPECT_TRUE(get(0, "CallbackObject").empty()) << "restored on the way out";
+    set(fig, "Kill", num(0));
+    EXPECT_FALSE(vt::exists(fig)) << "a second kill finishes without running the DeleteFcn again";
+    EXPECT_FALSE(vt::exists(ax));
+    EXPECT_EQ(seen().destroyed, (std::vector<std::uintptr_t>{address_bits(9)}));
+
+    const double button = vizmo_create_object("pushbutton", -1);
+    set(button, "Callback", text("boom"));
+    vt::push_callback(button);
+    vt::push_key(1);
+    EXPECT_THROW(vizmo_wait(), std::runtime_error);
+    EXPECT_EQ(vt::pending_events(), 1u);
+    vt::push_resume();
+    vizmo_wait();  // a wait after the failed one still works
+    EXPECT_EQ(vt::pending_events(), 0u) << "the key, then the resume that ends it";
+}
+
+} // namespace
