@@ -37,7 +37,8 @@ void show(const char* statement, const char* name, const Mm& value)
 void section(const char* title) { qv_printf("\n%s\n", title); }
 
 // The host's function caller: the solvers call user functions by name
-// through it. This host knows one function, Rosenbrock's valley.
+// through it. This host knows two functions: Rosenbrock's valley and a
+// damped oscillator y'' = -y - y'/5 as a first-order system.
 Mm host_feval(Mm name, Mm args, i_o_t, Mm& out1, Mm&, Mm&, Mm&, Mm&, Mm&)
 {
     char text[32];
@@ -46,6 +47,9 @@ Mm host_feval(Mm name, Mm args, i_o_t, Mm& out1, Mm&, Mm&, Mm&, Mm&, Mm&)
     if (text[0] == 'r') {
         const double a = x.r(1.0), b = x.r(2.0);
         out1 = Mm(100 * (b - a * a) * (b - a * a) + (1 - a) * (1 - a));
+    } else if (text[0] == 'd') {
+        const Mm y = Mm(args.br(Mm(2.0)));
+        out1 = (BR(y.r(2.0)), semi, -y.r(1.0) - y.r(2.0) / 5);
     } else {
         error("Undefined function '%s'.", text);
     }
@@ -290,13 +294,18 @@ int main()
     show("lp([-1 -2], [1 1; 1 -1], [4; 2], [0 0])", nullptr,
          lp((BR(-1.0), -2.0), (BR(1.0), 1.0, semi, 1.0, -1.0), (BR(4.0), semi, 2.0), (BR(0.0), 0.0)));
 
-    section("Optimisation");
+    section("Optimisation and differential equations");
     feval_func = host_feval;
     Mm xmin, fval;
     fminsearch(TM("rosenbrock"), (BR(-1.2), 1.0), optimset(TM("TolX"), CL(1e-8)), i_o, xmin, fval);
     qv_printf(">> [x, fval] = fminsearch('rosenbrock', [-1.2 1], optimset('TolX', 1e-8))\n");
     display(Mm(xmin, "x"));
     display(Mm(fval, "fval"));
+    Mm times, states;
+    ode45(TM("damped"), (BR(0.0), 1.0, 2.0, 3.0), (BR(1.0), semi, 0.0), i_o, times, states);
+    qv_printf(">> [t, y] = ode45('damped', [0 1 2 3], [1; 0])\n");
+    display(Mm(times, "t"));
+    display(Mm(states, "y"));
 
     section("Schur form, matrix exponential and a Lyapunov equation");
     Mm rot = (BR(4.0), 1.0, semi, 2.0, 3.0);
