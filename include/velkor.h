@@ -18,3 +18,4 @@
 #include "velkor/host.h"
 #include "velkor/io.h"
 #include "velkor/graphics.h"
+#include "velkor/gui.h"
