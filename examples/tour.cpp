@@ -36,6 +36,22 @@ void show(const char* statement, const char* name, const Mm& value)
 
 void section(const char* title) { qv_printf("\n%s\n", title); }
 
+// The host's function caller: the solvers call user functions by name
+// through it. This host knows one function, Rosenbrock's valley.
+Mm host_feval(Mm name, Mm args, i_o_t, Mm& out1, Mm&, Mm&, Mm&, Mm&, Mm&)
+{
+    char text[32];
+    Mstr(name, text, sizeof text);
+    const Mm x = Mm(args.br(Mm(1.0)));
+    if (text[0] == 'r') {
+        const double a = x.r(1.0), b = x.r(2.0);
+        out1 = Mm(100 * (b - a * a) * (b - a * a) + (1 - a) * (1 - a));
+    } else {
+        error("Undefined function '%s'.", text);
+    }
+    return out1;
+}
+
 } // namespace
 
 int main()
@@ -199,6 +215,12 @@ int main()
     display(Mm(ss, "S"));
     display(Mm(sv, "V"));
     show("chol([4 2; 2 3])", nullptr, chol(spd));
+    Mm qq, qr_r;
+    qr((BR(3.0), 1.0, semi, 4.0, 2.0), i_o, qq, qr_r);
+    qv_printf(">> [Q, R] = qr([3 1; 4 2])\n");
+    display(Mm(qq, "Q"));
+    display(Mm(qr_r, "R"));
+    show("rank(magic(4))", nullptr, rank(magic(Mm(4.0))));
     section("Eigenvalues");
     Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
     show("eig([2 1; 1 2])", nullptr, eig(sym));
@@ -214,6 +236,35 @@ int main()
     show("X = fft([1 2 3 4])", "X", spectrum);
     show("real(ifft(X))", nullptr, real(ifft(spectrum)));
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
+    show("roots([1 -3 2])", nullptr, roots((BR(1.0), -3.0, 2.0)));
+    show("polyval([1 2 3], [0 1 2])", nullptr, polyval((BR(1.0), 2.0, 3.0), (BR(0.0), 1.0, 2.0)));
+
+    section("Files");
+    Mm file = tempname();
+    Mm fid = fopen(file, TM("w"));
+    qv_printf(">> fid = fopen(tempname(), 'w'); fprintf(fid, '%%d %%d\\n', [1 2 3 4]); fclose(fid);\n");
+    fprintf(fid, TM("%d %d\\n"), CL((BR(1.0), 2.0, 3.0, 4.0)));
+    fclose(fid);
+    fid = fopen(file);
+    qv_printf(">> fid = fopen(name);\n");
+    show("fgetl(fid)", nullptr, fgetl(fid));
+    show("fscanf(fid, '%d')", nullptr, fscanf(fid, TM("%d")));
+    fclose(fid);
+    deleteM(file);
+    show("fullfile('data', 'run1', 'x.wav')", nullptr, fullfile((CL("data"), "run1", "x.wav")));
+    section("Bessel functions");
+    show("besselj([0 1 2], 1)", nullptr, besselj((BR(0.0), 1.0, 2.0), Mm(1.0)));
+    show("besselk(0, -1)", nullptr, besselk(Mm(0.0), Mm(-1.0)));
+    show("besseli(1, 1000, 1)", nullptr, besseli(Mm(1.0), Mm(1000.0), Mm(1.0)));
+    show("airy(2, [0 1])", nullptr, airy(Mm(2.0), (BR(0.0), 1.0)));
+
+    section("Optimisation");
+    feval_func = host_feval;
+    Mm xmin, fval;
+    fminsearch(TM("rosenbrock"), (BR(-1.2), 1.0), optimset(TM("TolX"), CL(1e-8)), i_o, xmin, fval);
+    qv_printf(">> [x, fval] = fminsearch('rosenbrock', [-1.2 1], optimset('TolX', 1e-8))\n");
+    display(Mm(xmin, "x"));
+    display(Mm(fval, "fval"));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);

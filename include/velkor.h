@@ -14,6 +14,7 @@
 #include "velkor/array.h"
 #include "velkor/linalg.h"
 #include "velkor/signal.h"
+#include "velkor/bessel.h"
 #include "velkor/optim.h"
 #include "velkor/host.h"
 #include "velkor/io.h"

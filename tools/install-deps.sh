@@ -1,9 +1,14 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the benchmarks need,
-# asking apt-get only for the ones that are missing.
+# asking apt-get only for the ones that are missing. With the argument
+# "fuzz", also clang and its run-time libraries for the libFuzzer programs
+# (`make fuzz`); the ordinary build and tests never need them.
 set -eu
 
 packages="build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libopenblas-dev libsuperlu-dev libfftw3-dev libpng-dev"
+if [ "${1:-}" = fuzz ]; then
+    packages="$packages clang libclang-rt-14-dev"
+fi
 
 missing=""
 for p in $packages; do

@@ -105,6 +105,12 @@ Mm inlinefcn(const Mm& a);
 Mm inlinefcn(const Mm& a, const Mm& b);
 Mm minline(const Mm& a);
 Mm minline(const Mm& a, const Mm& b);
+Mm flipdim(const Mm& a);
+Mm ipermute(const Mm& a);
+Mm linspace(const Mm& a);
+Mm logspace(const Mm& a);
+Mm permute(const Mm& a);
+Mm repmat(const Mm& a);
 
 // ---- transposes, flips, rotation and replication ----
 // Reverses the order of all dimensions; noconj 0 also conjugates. An empty
@@ -277,6 +283,8 @@ Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c, Mm& p);
 Mm ind2sub(const Mm& ind, i_o_t, Mm& r, Mm& c, Mm& p, Mm& q);
 Mm ind2sub(const Mm& a, const Mm& b);
 Mm sub2ind(const Mm& a, const Mm& b);
+Mm cat(const Mm& a, const Mm& b);
+Mm textwrap(const Mm& a, const Mm& b);
 // Extents of 1 removed from a value of more than two dimensions.
 Mm squeeze(Mm x);
 Mm ndims(const Mm& x);

@@ -232,6 +232,9 @@ Mm betainc(const Mm& x);
 Mm betainc(const Mm& x, const Mm& a);
 // I_x(a, b), shaped like the last of x, a, b with the most elements.
 Mm betainc(const Mm& x, const Mm& a, const Mm& b);
+// The three-operand beta is betainc with the operands in the order given:
+// beta(p, q, r) is betainc(p, q, r), whose first operand is the point.
+Mm beta(const Mm& a, const Mm& b, const Mm& c);
 Mm ellipj(const Mm& u);
 Mm ellipj(const Mm& u, i_o_t, Mm& sn, Mm& cn, Mm& dn);
 // sn; the outputs are shaped like u when u has the most elements, else m.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "value.h"
+#include "list.h"
 
 #include <cstddef>
 #include <string>
@@ -37,6 +38,12 @@ public:
 private:
     bool check_entry(int k, int frame) const;
     void remove_slot(int k, int frame);
+    // The frame and slot that hold this very value.
+    bool find_slot(const Mm* value, int& frame, int& k) const;
+    // Takes a value out of a chain of scope links; true when it was in one.
+    bool splice_link(const Mm* value);
+    // Whether any slot or link points at the value.
+    bool refers_to(const Mm* value) const;
 
     // Constant-initialised: values registered by other static initialisers
     // and released by static destructors always find a valid registry.
@@ -100,6 +107,31 @@ Mm path();
 Mm path(const Mm& text);
 Mm path(const Mm& a, const Mm& b);
 
+// ---- the language functions over the workspace ----
+// clear() empties the top frame; clear(list) takes each listed variable out
+// of the workspace and leaves it without a value.
+Mm clear();
+Mm clear(const Mc& list);
+// 9 for "_VORSEN_", 1 for a variable with a value, 2 for a language file
+// on the path, 7 for a directory, else 0; kind ("var", "file", "dir",
+// "builtin") keeps only its own code.
+Mm exist(const Mm& name);
+Mm exist(const Mm& name, const Mm& kind);
+// "a variable", the file a name stands for, or "unknown".
+Mm which(const Mm& name);
+std::string describe_name(const char* name);
+// Copies at most 511 characters and a terminator into out (512 bytes).
+void describe_name(const char* name, char* out);
+// The named values of the top frame as a struct array (name, size, bytes,
+// class), the empty 0 x 4 cell when there are none; who gives the names.
+// With a file, the variables of that data file.
+Mm whos();
+Mm who();
+Mm whos(const Mm& x, const Mm& file);
+Mm who(const Mm& x, const Mm& file);
+// Starts the environment's variable viewer on a variable (or shows it).
+Mm openvar(const Mm& name);
+
 // Hooks a host sets to evaluate language text, call a function by name and
 // run a GUI callback text.
 using eval_func_t = int (*)(const char* text);
@@ -128,9 +160,30 @@ extern int nargout_set;
 Mm lasterr();
 Mm lasterr(const Mm& x);
 
-// Function name and line of the current frame of the language call stack.
-const char* vfilename();
-int vfileline();
+// ---- call information and version ----
+// nargin_val and nargout_val as values; argn gives the output count first.
+Mm nargin();
+Mm nargout();
+Mm argn(i_o_t, Mm& outputs, Mm& inputs);
+// "" when low <= n <= high, else "too few input arguments" or (winning
+// when both hold) "too many input arguments".
+Mm nargchk(const Mm& low);
+Mm nargchk(const Mm& low, const Mm& high);
+Mm nargchk(const Mm& low, const Mm& high, const Mm& n);
+// The name (without directory and extension) and line of the language file
+// being run; "unknown" and 0 outside any call.
+Mm vfilename();
+Mm vfileline();
+// "4.51 VORSEN"; the two-output form adds the release date "Sep 14 2000".
+Mm version();
+Mm version(i_o_t, Mm& v, Mm& d);
+// Shows the version.
+Mm ver();
+// The largest finite and the smallest normalised double.
+Mm realmax();
+Mm realmin();
+// The current directory, as cd() gives it.
+Mm pwd();
 
 // ---- argument assertions ----
 // Each runs its tests on x in the order of its name (integer, real, scalar,

@@ -234,6 +234,7 @@ private:
     void allocate(int complex);
     bool try_allocate(int complex);
     void make_storageless() noexcept;
+    void share_empty_block() noexcept;
     bool release() noexcept;
     void free_block() noexcept;
     void retain() const noexcept;

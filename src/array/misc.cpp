@@ -10,6 +10,7 @@
 #include "velkor/signal.h"
 #include "velkor/value.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,7 +32,17 @@ bool same_fields(const Mm& a, const Mm& b)
 }
 
 // Complex in value: an imaginary part that is all zero does not count.
-bool complex_valued(const Mm& x) { return x.isc() && iscomplex(x.addi(), x.getnnz()); }
+// A value with a non-zero imaginary part; a uint8 one is read as bytes.
+bool complex_valued(const Mm& x)
+{
+    if (!x.isc())
+        return false;
+    if (x.gettype() == qv_uint8) {
+        const unsigned char* im = x.getpi((unsigned char*)nullptr);
+        return std::any_of(im, im + x.size(), [](unsigned char v) { return v != 0; });
+    }
+    return iscomplex(x.addi(), x.getnnz());
+}
 
 inline bool nonzero(const double* re, const double* im, int k) { return re[k] != 0 || (im && im[k] != 0); }
 

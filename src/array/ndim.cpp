@@ -434,6 +434,8 @@ Mm ind2sub(const Mm&, i_o_t, Mm&, Mm&) { return nop_M; }
 Mm ind2sub(const Mm&, i_o_t, Mm&, Mm&, Mm&) { return nop_M; }
 Mm ind2sub(const Mm&, i_o_t, Mm&, Mm&, Mm&, Mm&) { return nop_M; }
 Mm ind2sub(const Mm&, const Mm& b) { return b; }
+Mm cat(const Mm&, const Mm& b) { return b; }
+Mm textwrap(const Mm&, const Mm& b) { return b; }
 Mm sub2ind(const Mm&, const Mm& b) { return b; }
 
 Mm squeeze(Mm x)

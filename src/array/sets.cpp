@@ -681,8 +681,12 @@ void union_rows(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
 
 // ---- ismember, row form: rows of S sorted, each row of a looked up ----
 
-Mm ismember_rows(const Mm& a, const Mm& S)
+Mm ismember_rows(const Mm& a_given, const Mm& S_given)
 {
+    // A cell of strings is read as the char matrix of its strings, padded
+    // with blanks; rows are then compared exactly.
+    const Mm a = iscell(a_given) ? mchar(a_given) : a_given;
+    const Mm S = iscell(S_given) ? mchar(S_given) : S_given;
     row_matrix x, s;
     if (!read_rows(a, "ismember", x) || !read_rows(S, "ismember", s))
         return x_M;

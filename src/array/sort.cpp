@@ -150,8 +150,17 @@ Mm numeric_operand(const Mm& a, const char* f)
     return full;
 }
 
-// A row vector is sorted as a column and reshaped back.
-bool is_row(const Mm& a) { return a.getndims() == 2 && a.rows() == 1; }
+// A vector lying along any dimension but the first (a row, or 1x1x4) is
+// sorted as a column and reshaped back.
+bool is_row(const Mm& a)
+{
+    if (a.rows() != 1)
+        return false;
+    int long_extents = 0;
+    for (int d = 1; d < a.getndims(); ++d)
+        long_extents += a.getdims()[d] != 1;
+    return long_extents <= 1;
+}
 
 Mm as_column(const Mm& a)
 {

@@ -136,6 +136,8 @@ Mm speye(const Mm& m, const Mm& n)
         return empty_sparse();
     const int k = std::min(rows, cols);
     Mm r(0, 1, k, rows, cols, qv_double);
+    if (!r.issparse())
+        return r;  // "Out of memory!" went to a hook that returned
     for (int e = 0; e < k; ++e) {
         r.getindex()[e] = e * (rows + 1);
         r.addr()[e] = 1;
@@ -160,6 +162,8 @@ Mm spalloc(const Mm& m, const Mm& n, const Mm& nz)
 {
     const int rows = first_count(m), cols = first_count(n), count = first_count(nz);
     Mm r(0, 1, count, rows, cols, qv_double);
+    if (!r.issparse())
+        return r;  // "Out of memory!" went to a hook that returned
     // Explicit zeros at the first positions: invisible to find, nnz and full.
     for (int e = 0; e < r.getnnz(); ++e) {
         r.getindex()[e] = e;
@@ -186,6 +190,8 @@ Mm sprand_eng3(const Mm& m, const Mm& n, const Mm& density, int uniform)
     Mm i = fix(1.0 + times(Mm(mm), randM(Mm(double(count)), one_M)));
     Mm j = fix(1.0 + times(Mm(nn), randM(Mm(double(count)), one_M)));
     Mm pairs(0, 0, 0, count, 2, qv_double);
+    if (i.size() < count || j.size() < count || pairs.rows() != count)
+        return empty_sparse();  // "Out of memory!" went to a hook that returned
     for (int k = 0; k < count; ++k) {
         pairs.addr()[k] = i.addr()[k];
         pairs.addr()[count + k] = j.addr()[k];
@@ -194,6 +200,8 @@ Mm sprand_eng3(const Mm& m, const Mm& n, const Mm& density, int uniform)
     if (!isempty(u)) {
         count = u.rows();
         Mm ui(0, 0, 0, count, 1, qv_double), uj(0, 0, 0, count, 1, qv_double);
+        if (ui.rows() != count || uj.rows() != count)
+            return empty_sparse();
         for (int k = 0; k < count; ++k) {
             ui.addr()[k] = u.addr()[k];
             uj.addr()[k] = u.addr()[count + k];

@@ -166,6 +166,8 @@ inline bool nonzero(const double* re, const double* im, int k)
 Mm working_sparse(int complex, int entries, int rows, int cols)
 {
     Mm w(complex, 1, entries, entries, 1, qv_double);
+    if (!w.issparse())
+        return w;  // "Out of memory!" went to a hook that returned
     int* d = w.getdims();
     d[0] = rows;
     d[1] = cols;
@@ -277,6 +279,8 @@ Mm sparse(Mm i, Mm j, Mm s, Mm m, Mm n, Mm)
     }
     const bool complex = cs.isc();
     Mm w = working_sparse(complex, count, rows, cols);
+    if (!w.issparse() || w.getnnz() < count)
+        return x_M;  // "Out of memory!" went to a hook that returned
     const double* vi = ci.addr();
     const double* vj = cj.addr();
     for (int k = 0; k < count; ++k) {

@@ -341,3 +341,9 @@ Mm inlinefcn(const Mm& a) { return first_argument(a); }
 Mm inlinefcn(const Mm& a, const Mm&) { return first_argument(a); }
 Mm minline(const Mm& a) { return first_argument(a); }
 Mm minline(const Mm& a, const Mm&) { return first_argument(a); }
+Mm flipdim(const Mm& a) { return first_argument(a); }
+Mm ipermute(const Mm& a) { return first_argument(a); }
+Mm linspace(const Mm& a) { return first_argument(a); }
+Mm logspace(const Mm& a) { return first_argument(a); }
+Mm permute(const Mm& a) { return first_argument(a); }
+Mm repmat(const Mm& a) { return first_argument(a); }

@@ -372,6 +372,12 @@ Mm betainc(const Mm& x, const Mm& a, const Mm& b)
     return r;
 }
 
+Mm beta(const Mm& a, const Mm& b, const Mm& c)
+{
+    const Mm p(a), q(b), r(c);
+    return betainc(p, q, r);
+}
+
 Mm ellipj(const Mm&) { return Mm(error_input("ellipj", 1)); }
 Mm ellipj(const Mm&, i_o_t, Mm&, Mm&, Mm&) { return Mm(error_input("ellipj", 1)); }
 

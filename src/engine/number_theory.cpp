@@ -75,12 +75,33 @@ bool index_matrix(double rows, int cols, Mm& out)
 // n over k as the running product x = x (n + i - k) / i, rounded. Once the
 // product is infinite no later factor brings it back: only the signs of
 // the remaining factors still count.
+// C(n, k) exactly when it lies below 2^53, else -1. The running product
+// C(n - k + i, i) is a whole number at every step and grows with i.
+double exact_binomial(int n, int k)
+{
+    const int m = std::min(k, n - k);
+    unsigned __int128 x = 1;
+    for (int i = 1; i <= m; ++i) {
+        x = x * static_cast<unsigned>(n - m + i) / static_cast<unsigned>(i);
+        if (x >= (static_cast<unsigned __int128>(1) << 53))
+            return -1;
+    }
+    return static_cast<double>(static_cast<std::uint64_t>(x));
+}
+
 double binomial(int n, int k)
 {
     if (k <= 0)
         return 1;
     if (n >= 0 && k > n)
         return 0;
+    if (n >= 0) {
+        // The floating product rounds (C(56, 23) would end in 1): whole
+        // numbers are exact wherever a double can hold the result.
+        const double exact = exact_binomial(n, k);
+        if (exact >= 0)
+            return exact;
+    }
     double x = 1;
     for (int i = 1; i <= k; ++i) {
         x = x * (double(n) + i - k) / i;

@@ -509,6 +509,20 @@ inline void complex_sinc(const double& re, const double& im, double& out_re, dou
         return;
     }
     double wr = const_pi * r, wi = const_pi * i, sr, si;
+    if (std::fabs(wi) > 709.0) {
+        // cosh(wi) and sinh(wi) overflow though the quotient may not: sin(w)
+        // is e^|wi| / 2 times (sin wr, sign(wi) cos wr) to double precision,
+        // so scale that direction by w's and split the exponential so that
+        // only a true overflow of the result gives infinity.
+        const double size = std::hypot(wr, wi);
+        const double scale = 0.5 * (std::exp(709.0) / size) * std::exp(std::fabs(wi) - 709.0);
+        const double nr = std::sin(wr), ni = std::copysign(std::cos(wr), wi);
+        const double cr = wr / size, ci = wi / size;
+        const double dr = nr * cr + ni * ci, di = ni * cr - nr * ci;
+        out_re = dr == 0 ? 0.0 : scale * dr;
+        out_im = di == 0 ? 0.0 : scale * di;
+        return;
+    }
     complex_sin(wr, wi, sr, si);
     complex_div(sr, si, wr, wi, out_re, out_im);
 }

@@ -26,6 +26,7 @@ Mm deleteobj(const Mm& h)
         return x_M;
     Mm handles = h.issparse() ? full(h) : h;
     const int n = handles.size();
+    // The engine deletes an object when its "Kill" property is written.
     double zero = 0;
     miniM kill{2, {1, 1, 1, 1}, 0, &zero};
     for (int k = 1; k <= n; ++k)

@@ -792,8 +792,8 @@ Mm dec2base(const Mm& x, const Mm& b, const Mm& len)
     }
     const Mm v = full(x);
     const int base = round_to_count(first_value(b));
-    if (base < 2) {
-        error("dec2base: base must be at least 2");
+    if (base < 2 || base > 36) {
+        error("dec2base: base must be between 2 and 36");
         return x_M;
     }
     const int n = v.size();
@@ -803,7 +803,7 @@ Mm dec2base(const Mm& x, const Mm& b, const Mm& len)
         // would come out as characters that are no digits at all.
         const double e = element_value(v, k);
         if (!(e >= 0 && std::isfinite(e) && e == std::floor(e))) {
-            error("dec2base: input must be non-negative integers");
+            error("dec2base: input must be non-negative finite numbers");
             return x_M;
         }
         largest = max_ignore_nan(largest, e);

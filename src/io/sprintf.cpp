@@ -22,6 +22,8 @@ Mm text_value(const char* s, std::size_t n)
         return x_M;
     }
     Mm r(0, 0, 0, 1, static_cast<int>(n), qv_double);
+    if (r.size() != static_cast<int>(n))
+        return r;  // "Out of memory!" went to a hook that returned
     r.setstr(1);
     double* p = r.addr();
     for (std::size_t k = 0; k < n; ++k)

@@ -28,6 +28,8 @@ Mm grid_of(const Mm& v, int rows, int cols, bool along_rows)
 {
     const qv_matrix_types type = static_cast<qv_matrix_types>(v.gettype());
     Mm g(v.isc(), 0, 0, rows, cols, type);
+    if (g.rows() != rows || g.cols() != cols)
+        return g;  // "Out of memory!" went to a hook that returned
     if (type == qv_uint8) {
         using byte = unsigned char;
         spread(v.getpr((byte*)nullptr), g.getpr((byte*)nullptr), rows, cols, along_rows);

@@ -7,6 +7,7 @@
 #include "platform/memory.hpp"
 #include "velkor/runtime.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,23 @@
 int qv_mt_mode = 0;
 
 namespace {
+
+// The test-only failure switch: 0 disarmed, otherwise the number of requests
+// left until the one that fails. Read on every request, so kept to one word.
+std::atomic<long> fail_countdown{0};
+bool fail_fired = false;
+std::atomic<long> heap_live{0};
+
+// Whether this request is the one the switch refuses.
+inline bool refused_by_switch()
+{
+    if (__builtin_expect(fail_countdown.load(std::memory_order_relaxed) == 0, 1))
+        return false;
+    if (fail_countdown.fetch_sub(1, std::memory_order_relaxed) != 1)
+        return false;
+    fail_fired = true;
+    return true;
+}
 
 constexpr std::size_t heap_threshold = 0x20000;    // m = n + 8 above this: standard heap
 // Address space reserved at a time. Linux places new mappings below the
@@ -217,6 +235,7 @@ void* heap_malloc(std::size_t m)
     char* raw = static_cast<char*>(std::malloc(m));
     if (!raw)
         return nullptr;
+    ++heap_live;
     auto at = reinterpret_cast<std::uintptr_t>(raw);
     std::size_t dist = 8 - at % 8;
     char* p = raw + dist;
@@ -245,7 +264,7 @@ std::size_t usable_size(void* p)
 
 void* qv_malloc(std::size_t n)
 {
-    if (n > SIZE_MAX - 16)
+    if (n > SIZE_MAX - 16 || refused_by_switch())
         return nullptr;
     std::size_t m = n + 8;
     if (m > heap_threshold)
@@ -257,9 +276,10 @@ void qv_free(void* p)
 {
     if (!p)
         return;
-    if (is_heap_block(p))
+    if (is_heap_block(p)) {
+        --heap_live;
         std::free(heap_start(p));
-    else
+    } else
         pool.free(static_cast<char*>(p));
 }
 
@@ -285,6 +305,16 @@ void* qv_realloc(void* p, std::size_t n)
     qv_free(p);
     return q;
 }
+
+void qv_fail_allocation(long n)
+{
+    fail_countdown.store(n > 0 ? n : 0, std::memory_order_relaxed);
+    fail_fired = false;
+}
+
+bool qv_allocation_failed() { return fail_fired; }
+
+long qv_live_blocks() { return pool.live() + heap_live; }
 
 unsigned int qv_set_MT(int on)
 {

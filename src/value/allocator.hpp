@@ -46,3 +46,13 @@ private:
     char* free_list_[classes] = {};
     long live_ = 0;              // blocks handed out and not yet returned
 };
+
+// Test-only controls of qv_malloc and qv_realloc, for proving that every
+// statement survives a refused allocation. qv_fail_allocation(n) makes the
+// n-th request from now return null (only that one); 0 disarms. Not for
+// multi-thread mode.
+void qv_fail_allocation(long n);
+// Whether the armed request has been refused since the last arming.
+bool qv_allocation_failed();
+// Blocks handed out by the runtime allocator and not yet returned.
+long qv_live_blocks();

@@ -13,6 +13,8 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include "value/mm_access.hpp"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -27,7 +29,7 @@ Mm new_element_of(const Mm& x)
 {
     if (x.isstruct())
         return Mm(0, 0, 0, x.getnfields(), 1, qv_cell);
-    return Mm();
+    return mm_access::empty_element();
 }
 
 template <class T>
@@ -56,11 +58,14 @@ bool settle_source(Mm& y, const Mm& x)
         y.warn_uninit();
         return false;
     }
-    if (y.gettype() != x.gettype())
-        y.deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+    // Full first: sparse storage holds doubles only, whatever the target.
+    // A refused allocation on the way leaves y short or of another type.
+    const int n = y.size();
     if (y.issparse())
         y = full(y);
-    return y.gettype() == x.gettype();
+    if (y.gettype() != x.gettype())
+        y.deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+    return y.gettype() == x.gettype() && y.size() == n && !y.issparse();
 }
 
 // A private copy of an index as a double value.
@@ -646,6 +651,16 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
 
 } // namespace
 
+// A struct array's elements are structs: a plain value (other than the
+// empty one that deletes) is refused before anything changes.
+bool refuses_plain_into_struct(const Mm& x, const Mm& y)
+{
+    if (!x.isstruct() || y.isstruct() || y.size() == 0)
+        return false;
+    error("In the assignment x(...)=y, x was a structure array but y was not a structure");
+    return true;
+}
+
 bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
 {
     // x(k) = v on a full, unshared 2-D double: no copies, no checks beyond
@@ -668,6 +683,8 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
         x.warn_uninit();
         return false;
     }
+    if (refuses_plain_into_struct(x, y_shown))
+        return false;
     if (x.issparse() || x.getndims() > 2 || x.isstruct()) {
         Mr r(Mr_paren, x, i_given);
         return assign_general(x, r, y_shown);
@@ -695,6 +712,8 @@ bool assign_two(Mm& x, const Mm& y_shown, const Mm& i_given, const Mm& j_given)
         x.warn_uninit();
         return false;
     }
+    if (refuses_plain_into_struct(x, y_shown))
+        return false;
     if (x.issparse() || x.getndims() > 2 || x.isstruct()) {
         Mr r(Mr_paren, x, i_given, j_given);
         return assign_general(x, r, y_shown);

@@ -3,6 +3,7 @@
 // untyped targets become cells or structs, user classes take over with
 // "subsasgn", and a chain writes its change back level by level.
 #include "value/index_engines.hpp"
+#include "value/index_walk.hpp"
 #include "value/report.hpp"
 #include "value/subscript_record.hpp"
 #include "velkor/array.h"
@@ -10,6 +11,8 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -18,10 +21,12 @@ namespace {
 Mm empty_cell() { return Mm(0, 0, 0, 0, 0, qv_cell); }
 
 // Makes x's storage its own, so that writing into it changes no other value.
-void unshare(Mm& x)
+// False when the copy was refused (x is then as it was, still shared).
+bool unshare(Mm& x)
 {
     if (x.dirty())
         x.deepcopy(x, qv_none);
+    return !x.dirty();
 }
 
 // A field cell of a struct element, nfields x 1, with the old values where
@@ -49,10 +54,12 @@ bool add_field_to_elements(Mm& x, const char* field)
         return false;
     Mm* fresh = lists.getpr((Mm*)nullptr);
     const Mm* old = x.getpr((Mm*)nullptr);
-    for (int k = 0; k < n; ++k)
+    for (int k = 0; k < n; ++k) {
         fresh[k] = field_cell_with(old[k], nfields);
-    unshare(x);
-    if (x.gettype() != qv_cell || x.size() != n)
+        if (fresh[k].gettype() != qv_cell || fresh[k].size() != nfields)
+            return false;  // refused under a returning hook: x as it was
+    }
+    if (!unshare(x) || x.gettype() != qv_cell || x.size() != n)
         return false;
     x.addfield(field, 1);
     Mm* elements = x.getpr((Mm*)nullptr);
@@ -142,7 +149,11 @@ bool assign_paren_settling(Mm& x, const Mr& r, const Mm& y, bool empty)
         undo.emplace(x);
         x = Mm(Mr(Mr_paren, y, zero_M), 0);
     } else if (!empty) {
-        converted.emplace(y).deepcopy(y, static_cast<qv_matrix_types>(x.gettype()));
+        // Full first: sparse storage holds doubles only, whatever the target.
+        Mm& c = converted.emplace(y.issparse() ? full(y) : y);
+        c.deepcopy(c, static_cast<qv_matrix_types>(x.gettype()));
+        if (c.gettype() != x.gettype() || c.size() != y.size() || c.issparse())
+            return false;  // "Out of memory!" went to a hook that returned
     } else {
         // An untyped or empty target takes the source's element type.
         undo.emplace(x);
@@ -157,13 +168,25 @@ bool assign_paren(Mm& x, const Mr& r, const Mm& y)
 {
     const int* d = x.getdims();
     const bool empty = x.gettype() == qv_none || d[0] == 0 || d[1] == 0 || d[2] == 0 || d[3] == 0;
-    if (x.gettype() == y.gettype() && !(empty && !x.isstruct() && y.isstruct()))
+    if (x.gettype() == y.gettype() && !(empty && !x.isstruct() && y.isstruct())) {
+        if (x.isstruct() && y.isstruct() && y.getnfields() > x.getnfields()) {
+            // The new field is added before the store: a refused store takes it back.
+            replaced_target undo(x);
+            return undo.commit(settle_struct_fields(x, y) && store(x, r, y));
+        }
         return settle_struct_fields(x, y) && store(x, r, y);
+    }
     return assign_paren_settling(x, r, y, empty);
 }
 
 bool assign_brace(Mm& x, const Mr& r, const Mm& y)
 {
+    if (x.isstruct() && !(y.gettype() == qv_cell && !y.isstruct() && y.size() == x.getnfields())) {
+        // A struct element is the list of its field values, nothing else.
+        error("In the assignment %s{...}=y, y must be a cell of the structure's %d field values",
+              matrix_display_name(x), x.getnfields());
+        return false;
+    }
     if (x.gettype() == qv_cell)
         return store(x, r, y);
     if (x.gettype() != qv_none && x.size() > 0) {
@@ -189,22 +212,27 @@ bool assign_field(Mm& x, const char* field, const Mm& y)
     const int nfields = x.getnfields();
     if (x.size() == 0) {
         Mm one(0, 0, 0, 1, 1, qv_cell);
+        Mm values(0, 0, 0, nfields, 1, qv_cell);
+        if (one.gettype() != qv_cell || values.gettype() != qv_cell)
+            return undo ? undo->commit(false) : false;  // refused under a returning hook
         for (int f = 0; f < nfields; ++f)
             one.addfield(x.getfields()[f], 1);
         one.setclassid(x.getclassid());
-        *one.getpr((Mm*)nullptr) = Mm(0, 0, 0, nfields, 1, qv_cell);
+        *one.getpr((Mm*)nullptr) = values;
         x = one;
     }
     // Each step below checks what it built: after "Out of memory!" under a
     // hook that returns, a value may be left empty.
-    unshare(x);
-    if (x.gettype() != qv_cell || x.size() < 1)
+    if (!unshare(x) || x.gettype() != qv_cell || x.size() < 1)
         return undo ? undo->commit(false) : false;
     Mm& element = *x.getpr((Mm*)nullptr);
-    if (element.gettype() != qv_cell || element.size() != nfields)
-        element = field_cell_with(element, nfields);
-    unshare(element);
-    if (element.gettype() != qv_cell || element.size() != nfields)
+    if (element.gettype() != qv_cell || element.size() != nfields) {
+        Mm grown = field_cell_with(element, nfields);
+        if (grown.gettype() != qv_cell || grown.size() != nfields)
+            return undo ? undo->commit(false) : false;  // refused under a returning hook
+        element = grown;
+    }
+    if (!unshare(element) || element.gettype() != qv_cell || element.size() != nfields)
         return undo ? undo->commit(false) : false;
     element.getpr((Mm*)nullptr)[k] = y;
     return undo ? undo->commit(true) : true;
@@ -242,6 +270,26 @@ bool plain_one_index(const Mr& r, const Mm& y)
            y.getndims() == 2 && i.getndims() == 2 && x.rows() > 0 && x.cols() > 0;
 }
 
+// Whether a brace reference names more than one element.
+bool denotes_several(const Mr& p)
+{
+    if (p.getkind() != Mr_brace)
+        return false;
+    std::int64_t count = 1;
+    for (int d = 0; d < p.getnidx(); ++d) {
+        const Mm& i = p.getindex(d);
+        std::int64_t n;
+        if (is_colon_index(i))
+            n = p.getbase() ? (p.getnidx() == 1 ? p.getbase()->size() : p.getbase()->size(d + 1)) : 1;
+        else if (i.islogical() && i.gettype() == qv_double && !i.issparse())
+            n = std::count_if(i.addr(), i.addr() + i.size(), [](double v) { return v != 0; });
+        else
+            n = i.size();
+        count *= n;
+    }
+    return count > 1;
+}
+
 void assign_reference(const Mr& r, const Mm& y)
 {
     if (plain_one_index(r, y)) {
@@ -255,6 +303,11 @@ void assign_reference(const Mr& r, const Mm& y)
     // Holds the source for the whole assignment: it may live inside the
     // target, whose storage the engines may replace.
     const Mm keep(y);
+    if (r.ischained() && r.getparent() && denotes_several(*r.getparent())) {
+        // Copy in, change, copy out would write one changed copy over each.
+        error("A {}-reference to several elements can not be indexed further in an assignment");
+        return;
+    }
     if (r.ischained() && r.getparent()) {
         // Copy in, change, copy out: the level above receives the changed
         // value, up to the root variable.

@@ -1,6 +1,7 @@
 // Deleting elements, x(...) = []: by one index, by two indices, and along
 // the one non-colon index of any index list. A keep mask is built and
 // checked first; the target changes only once the mask is complete.
+#include "value/mm_access.hpp"
 #include "value/element_kernels.hpp"
 #include "value/index_engines.hpp"
 #include "value/index_walk.hpp"
@@ -105,8 +106,7 @@ bool delete_one_typed(Mm& x, const Mm& idx)
         if (T* im = imag_part<T>(x))
             compact(im);
         if constexpr (is_cell_element<T>) {
-            const Mm empty;
-            fill_new_elements(real_part<T>(x) + r, n - r, empty);
+            fill_new_elements(real_part<T>(x) + r, n - r, mm_access::empty_element());
         }
         set_extents(x, 2, shape);
         x.getnnz() = r;

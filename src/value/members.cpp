@@ -100,6 +100,8 @@ void Mm::deepcopy(int complex, int sparse, const Mm& src, qv_matrix_types type)
     }
 
     Mm out(complex, sparse, n, src.ndims, src.dims, type);
+    if (out.flags.type != type || out.flags.sparse != (sparse ? 1 : 0) || (!sparse && out.size() != src.size()))
+        return;  // "Out of memory!" went to a hook that returned: unchanged
     const int m = out.nnz;
     const int count = scatter ? 0 : std::min(n, m);
     const bool src_typed = src.flags.type == qv_double || src.flags.type == qv_uint8 || src.flags.type == qv_cell;
@@ -459,8 +461,11 @@ int Mm::addfield(const char* field, int no_lookup)
         if (k >= 0)
             return k;
     }
-    if (dirty())
+    if (dirty()) {
         deepcopy(*this, qv_none);
+        if (dirty())
+            throw std::bad_alloc();  // "Out of memory!" went to a hook that returned
+    }
     if (!fields)
         extend_nfields(8);
     else if (!fields[nfields])  // the null entry right after the last name: full
@@ -476,6 +481,8 @@ int Mm::rmfield(const char* field)
         return -1;
     if (dirty()) {
         deepcopy(*this, qv_none);
+        if (dirty())
+            return -1;  // "Out of memory!" went to a hook that returned
         k = findfield(field, 1);
     }
     qv_free(fields[k]);
@@ -516,6 +523,8 @@ void Mm::resparse()
         return;
     const bool complex = pi != nullptr;
     Mm out(complex, 1, nnz, dims[0], dims[1], qv_double);
+    if (!out.flags.sparse)
+        return;  // "Out of memory!" went to a hook that returned: unchanged
     const double* re = static_cast<const double*>(pr);
     const double* im = static_cast<const double*>(pi);
     double* ore = static_cast<double*>(out.pr);
@@ -561,6 +570,8 @@ void Mm::extend_nnz(int n)
         return;
     const bool complex = pi != nullptr;
     Mm out(complex, 1, n, dims[0], dims[1], qv_double);
+    if (!out.issparse())
+        return;  // "Out of memory!" went to a hook that returned: unchanged
     int keep = nnz;
     std::memcpy(out.pr, pr, sizeof(double) * keep);
     fill_zero(static_cast<double*>(out.pr) + keep, n - keep);

@@ -33,4 +33,13 @@ struct mm_access {
         to.flags.global = 0;
         from.name = nullptr;
     }
+
+    // The empty double every new cell element starts from: it shares one
+    // never-freed block, so making it allocates nothing and cannot fail.
+    static Mm empty_element() noexcept
+    {
+        Mm e(Mm::storageless_tag{});
+        e.share_empty_block();
+        return e;
+    }
 };

@@ -13,17 +13,19 @@
 
 namespace {
 
-char format_buffer[report_buffer_size];
-char last_error[report_buffer_size];
-char warning_buffer[report_buffer_size];
-int error_line = 0;
+// Each thread formats, reports and throws its own texts, so in multi-thread
+// mode no thread reads another's message or a half-written one.
+thread_local char format_buffer[report_buffer_size];
+thread_local char last_error[report_buffer_size];
+thread_local char warning_buffer[report_buffer_size];
+thread_local int error_line = 0;
 int was_set = 0;
 
 // What the default error hook throws: each throw gets its own copy, so a
 // warning or message issued while the stack unwinds cannot change it.
 constexpr int throw_ring = 8;
-char thrown[throw_ring][report_buffer_size];
-int next_thrown = 0;
+thread_local char thrown[throw_ring][report_buffer_size];
+thread_local int next_thrown = 0;
 
 void default_print(const char* text)
 {

@@ -19,6 +19,16 @@ alignas(16) double storageless_area[2];
 
 constexpr std::int64_t max_count = INT_MAX - 8;
 
+// The storage every new cell element starts with: an empty double that is
+// never freed. Its count starts far above any possible number of holders,
+// so copy-on-write always treats it as shared and no holder frees it; making
+// and dropping a cell then touches only the element headers.
+struct alignas(16) empty_double_block {
+    double data[2];
+    int count;
+};
+empty_double_block shared_empty{{0, 0}, 1 << 30};
+
 inline std::size_t align8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
 
 inline std::size_t element_width(int type)
@@ -58,6 +68,13 @@ void Mm::retain() const noexcept
         ++*refcount;
 }
 
+void Mm::share_empty_block() noexcept
+{
+    refcount = &shared_empty.count;
+    pr = shared_empty.data;
+    retain();
+}
+
 void Mm::make_storageless() noexcept
 {
     ndims = 2;
@@ -95,17 +112,8 @@ bool Mm::try_allocate(int complex)
             qv_free(count);
             return false;
         }
-        int built = 0;
-        try {
-            for (; built < capacity; ++built)
-                new (elements + built) Mm();
-        } catch (...) {
-            while (built > 0)
-                elements[--built].~Mm();
-            qv_free(elements);
-            qv_free(count);
-            throw;
-        }
+        for (int k = 0; k < capacity; ++k)
+            (new (elements + k) Mm(storageless_tag{}))->share_empty_block();
         pr = elements;
         refcount = count;
     } else {

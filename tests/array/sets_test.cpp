@@ -303,6 +303,14 @@ TEST(RowForms, Ismember)
         // character to drop as trimming text would.
         {"zeros in numeric rows count", test::real(2, 2, {1, 1, 0, 2}), Mm(1.0), {0, 0}},
         {"a zero is not a blank", test::row({1, 0}), test::row({1, 32}), {0}},
+        // A cell of strings is the char matrix of its strings.
+        {"text in a cell of strings", TM("cd"), test::cell_row({TM("ab"), TM("cd")}), {1}},
+        {"rows against strings of other lengths", text_rows(2, 3, "afbecg"),
+         test::cell_row({TM("abc"), TM("efg"), TM("x")}), {1, 0}},
+        {"not a prefix", TM("ab"), test::cell_row({TM("abc")}), {0}},
+        {"a cell on the left", test::cell_row({TM("x"), TM("cd")}), test::cell_row({TM("ab"), TM("cd")}), {0, 1}},
+        {"exact rows, not prefixes", TM("abc"), TM("ab"), {0}},
+        {"exact numeric rows", test::row({1, 0, 2}), test::row({1, 2}), {0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -204,6 +204,45 @@ TEST(Sort, AlongADimensionKeepsTypeAndRejectsBadDims)
     EXPECT_ERROR(sort(test::row({1, 2}), Mm()), "sort: dim argument may not be empty");
 }
 
+TEST(Sort, VectorsAlongALaterDimension)
+{
+    // All extents 1 but one: sorted along that one, shape kept.
+    struct Case {
+        const char* what;
+        std::vector<int> dims;
+        std::vector<double> x, sorted, index;
+    };
+    const std::vector<Case> cases = {
+        {"1x1x4", {1, 1, 4}, {4, 3, 2, 1}, {1, 2, 3, 4}, {4, 3, 2, 1}},
+        {"1x1x1x3", {1, 1, 1, 3}, {2, nan, -1}, {-1, 2, nan}, {3, 1, 2}},
+        {"1x1x3 with ties", {1, 1, 3}, {5, 1, 5}, {1, 5, 5}, {2, 1, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x(0, 0, 0, static_cast<int>(c.dims.size()), c.dims.data(), qv_double);
+        std::copy(c.x.begin(), c.x.end(), x.addr());
+        Mm s, k;
+        sort(x, i_o, s, k);
+        EXPECT_EQ(test::extents(s), c.dims);
+        EXPECT_EQ(test::extents(k), c.dims);
+        EXPECT_EQ(values(k), c.index);
+        for (const Mm& got : {s, sort(x)})
+            for (size_t m = 0; m < c.sorted.size(); ++m)
+                EXPECT_TRUE(got.addr()[m] == c.sorted[m] || (std::isnan(got.addr()[m]) && std::isnan(c.sorted[m])));
+    }
+    // Two extents above 1: columns along the first extent, which has one
+    // element each, so nothing moves.
+    Mm wide = test::counting({1, 2, 2});
+    wide.addr()[0] = 9;
+    EXPECT_EQ(values(sort(wide)), (std::vector<double>{9, 2, 3, 4}));
+    const int d[3] = {1, 1, 4};
+    Mm x(0, 0, 0, 3, d, qv_double);
+    const double v[4] = {7, 1, 4, 2};
+    std::copy(v, v + 4, x.addr());
+    EXPECT_EQ(median(x).r(), 3) << "the median of a vector along dimension 3";
+    EXPECT_EQ(values(unique(x)), (std::vector<double>{1, 2, 4, 7}));
+}
+
 TEST(Median, SortsFirst)
 {
     EXPECT_EQ(median(test::row({3, 1, 2, 4})).r(), 2.5);

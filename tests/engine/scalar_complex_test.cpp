@@ -127,6 +127,14 @@ TEST(ComplexKernels, ExactAndEdgeValues)
         {"tanh(800+1i)", complex_tanh, 800, 1, 1, 0, false},
         {"sinc(0)", complex_sinc, 0, 0, 1, 0, true},
         {"sinc(0.5+0i)", complex_sinc, 0.5, 0, sinc_double(0.5), 0, true},
+        // Past the overflow of cosh(pi im): the limit, never a NaN part. The
+        // huge values are mpmath's sin(w)/w of w = pi z rounded to doubles.
+        {"sinc(-276-396i) overflows", complex_sinc, -276, -396, inf, inf, true},
+        {"sinc(0+230i) overflows", complex_sinc, 0, 230, inf, 0, true},
+        {"sinc(0.25+226.6i) is huge", complex_sinc, 0.25, 226.63663896285897, 8.2058656122400749061e+305,
+         -8.1877819876384878743e+305, false},
+        {"sinc(0.25-226.6i) is huge", complex_sinc, 0.25, -226.63663896285897, 8.2058656122400749061e+305,
+         8.1877819876384878743e+305, false},
         {"sign(0)", complex_sign, 0, 0, 0, 0, true},
         {"sign(-2+0i)", complex_sign, -2, 0, -1, 0, true},
         {"sign(NaN+0i)", complex_sign, nan, 0, nan, 0, true},

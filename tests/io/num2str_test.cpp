@@ -335,10 +335,15 @@ TEST(Radix, NumbersToDigits)
     EXPECT_TRUE(empty.isstr());
     for (double bad : {static_cast<double>(INFINITY), static_cast<double>(NAN), -5.0, 5.5}) {
         SCOPED_TRACE(bad);
-        EXPECT_ERROR(dec2bin(test::row({1, bad})), "dec2base: input must be non-negative integers");
+        EXPECT_ERROR(dec2bin(test::row({1, bad})), "dec2base: input must be non-negative finite numbers");
     }
-    EXPECT_ERROR(dec2base(Mm(5.0), Mm(1.0)), "dec2base: base must be at least 2");
-    EXPECT_ERROR(dec2base(Mm(5.0), NaN), "dec2base: base must be at least 2");
+    EXPECT_ERROR(dec2base(Mm(5.0), Mm(1.0)), "dec2base: base must be between 2 and 36");
+    EXPECT_ERROR(dec2base(Mm(5.0), NaN), "dec2base: base must be between 2 and 36");
+    for (double base : {37.0, 40.0, 1e9, static_cast<double>(INFINITY)}) {
+        SCOPED_TRACE(base);
+        EXPECT_ERROR(dec2base(Mm(39.0), Mm(base)), "dec2base: base must be between 2 and 36");
+    }
+    EXPECT_EQ(test::text_of(dec2base(Mm(35.0), Mm(36.0))), "Z") << "the last digit of the largest base";
 }
 
 TEST(Radix, Hex2num)

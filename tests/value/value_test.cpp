@@ -48,16 +48,23 @@ TEST(Value, ShapedConstructionFollowsTheStorageRules)
     }
 }
 
-TEST(Value, CellElementsAreEmptyDoublesWithTheirOwnStorage)
+TEST(Value, CellElementsAreEmptyDoublesSharingOneBlock)
 {
     Mm c(0, 0, 0, 1, 3, qv_cell);
     Mm* e = c.getpr((Mm*)nullptr);
     for (int k = 0; k < c.getp(); ++k) {
         EXPECT_EQ(e[k].gettype(), qv_double);
         EXPECT_EQ(e[k].rows(), 0);
-        EXPECT_EQ(e[k].dirty(), 0);
+        EXPECT_GT(e[k].dirty(), 0) << "shared: a writer takes a copy first";
     }
-    EXPECT_NE(e[0].getpr((double*)nullptr), e[1].getpr((double*)nullptr));
+    EXPECT_EQ(e[0].getpr((double*)nullptr), e[1].getpr((double*)nullptr));
+    // Growing one element in place leaves the others empty.
+    e[1].vwcopy1(Mm(7.0), Mm(3.0));
+    EXPECT_EQ(test::values(e[1]), (std::vector<double>{0, 0, 7}));
+    EXPECT_EQ(e[0].size(), 0);
+    EXPECT_EQ(e[2].size(), 0);
+    Mm d(0, 0, 0, 2, 2, qv_cell);
+    EXPECT_EQ(d.getpr((Mm*)nullptr)[3].size(), 0) << "a new cell still starts empty";
 }
 
 TEST(Value, DefaultAndScalarConstruction)

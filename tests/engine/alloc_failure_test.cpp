@@ -1,0 +1,28 @@
+// Refused allocations in the operation engine: element-wise operations,
+// reductions, elementary functions and products.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+using test::counting;
+
+TEST(AllocationFailure, Engine)
+{
+    const Mm a = counting({3, 3});
+    const Mm z = test::complex(1, 3, {1, 2, 3}, {-1, 0, 2});
+    const Mm bytes = test::bytes(1, 4, {1, 200, 30, 4});
+    test::sweep_allocations({
+        {"plus", a, [=](Mm& x) { x = x + a; }},
+        {"scalar expansion", a, [=](Mm& x) { x = x * Mm(2.0) + Mm(1.0); }},
+        {"times of complex", z, [=](Mm& x) { x = times(x, z); }},
+        {"comparison", a, [=](Mm& x) { x = x > Mm(4.0); }},
+        {"uint8 arithmetic", bytes, [=](Mm& x) { x = x + bytes; }},
+        {"sum", a, [=](Mm& x) { x = sum(x); }},
+        {"cumsum", a, [=](Mm& x) { x = cumsum(x, Mm(2.0)); }},
+        {"sin", z, [=](Mm& x) { x = sin(x); }},
+        {"matrix product", a, [=](Mm& x) { x = mtimes(x, a); }},
+    });
+}
+
+} // namespace

@@ -1,0 +1,35 @@
+// The format engine: sprintf of fuzzed formats over fuzzed arguments, and
+// sscanf of fuzzed text through the same formats. The input is the format,
+// a NUL, the text to read, a NUL, then bytes that build two arguments.
+#include "fuzz_support.hpp"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::start();
+    fuzz::bytes in(data, size);
+    const Mm format = TM(in.text().c_str());
+    const Mm text = TM(in.text().c_str());
+    const Mm a = in.matrix();
+    const Mm b = in.matrix();
+    fuzz::guarded([&] {
+        Mm s = sprintf(format, cell_from_array(0, nullptr));
+        if (s.size() > 0 && !s.isstr())
+            std::abort();  // a formatted result is always text
+    });
+    fuzz::guarded([&] {
+        const Mm* args[] = {&a, &b, &text};
+        Mm s = sprintf(format, cell_from_array(3, args));
+        if (s.size() > 0 && !s.isstr())
+            std::abort();
+    });
+    fuzz::guarded([&] {
+        Mm values, count, message, next;
+        sscanf(text, format, i_o, values, count, message, next);
+        if (count.size() != 1 || count.r() < 0 || count.r() > values.size())
+            std::abort();  // the count is of the values actually read
+    });
+    fuzz::guarded([&] { (void)sscanf(text, format, a); });
+    return 0;
+}

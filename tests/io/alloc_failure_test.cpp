@@ -1,0 +1,30 @@
+// Refused allocations in the text functions: sprintf, sscanf, number text
+// and the string functions.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+using test::row;
+using test::text;
+
+TEST(AllocationFailure, Text)
+{
+    const Mm v = row({1.5, -2, 1e10, 0.25});
+    const Mm format = text("%g, %5.2f|%s\\n"), args = test::cell_row({v, text("ab")});
+    const Mm pieces = test::cell_row({text("ab "), text("cd"), text(" e")});
+    test::sweep_allocations({
+        {"sprintf", Mm(), [=](Mm& x) { x = sprintf(format, args); }},
+        {"sscanf", text("1 2.5 3e2 x"), [=](Mm& x) { x = sscanf(x, text("%f")); }},
+        {"num2str", v, [=](Mm& x) { x = num2str(x); }},
+        {"num2str of a matrix", test::counting({3, 3}), [=](Mm& x) { x = num2str(x, text("%8.3f")); }},
+        {"mat2str", v, [=](Mm& x) { x = mat2str(x); }},
+        {"str2num", text("[1 2; 3 4.5]"), [=](Mm& x) { x = str2num(x); }},
+        {"str2double", text("-3.25e1"), [=](Mm& x) { x = str2double(x); }},
+        {"upper", text("mixed Case"), [=](Mm& x) { x = upper(x); }},
+        {"strcat", text("ab "), [=](Mm& x) { x = strcat(pieces); }},
+        {"strrep", text("abcabc"), [=](Mm& x) { x = strrep(x, text("b"), text("XY")); }},
+    });
+}
+
+} // namespace

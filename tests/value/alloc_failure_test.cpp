@@ -1,0 +1,49 @@
+// Refused allocations in indexing: reads, growth, deletion, brace and member
+// assignments survive every refusal, and a refused assignment changes nothing.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+using test::counting;
+using test::keeps_target;
+
+TEST(AllocationFailure, Indexing)
+{
+    const Mm two(2.0), three(3.0), seven(7.0), ten(10.0);
+    const Mm range = colon(2.0, 4.0);
+    Mm a_struct;
+    a_struct.member("a") = Mm(1.0);
+    const Mm cells = test::cell_row({Mm(1.0), test::text("ab"), counting({2, 2})});
+    test::sweep_allocations({
+        {"scalar read", counting({3, 3}), [=](Mm& x) { x = Mm(x(two, three)); }},
+        {"range read", counting({1, 6}), [=](Mm& x) { x = Mm(x(range)); }},
+        {"colon read", counting({3, 3}), [=](Mm& x) { x = Mm(x(c_p, two)); }},
+        {"element write", counting({1, 4}), [=](Mm& x) { x(two) = seven; }, keeps_target},
+        {"growth by one", counting({1, 4}), [=](Mm& x) { x(Mm(5.0)) = seven; }, keeps_target},
+        {"growth of both extents", counting({2, 2}), [=](Mm& x) { x(three, ten) = seven; }, keeps_target},
+        {"growth of a shared value", counting({1, 3}),
+         [=](Mm& x) {
+             Mm other = x;
+             x(ten) = seven;
+         },
+         keeps_target},
+        {"deletion", counting({1, 6}), [=](Mm& x) { x(range) = x_M; }, keeps_target},
+        {"column deletion", counting({3, 3}), [=](Mm& x) { x(c_p, two) = x_M; }, keeps_target},
+        {"text growth", test::text("abc"), [=](Mm& x) { x(Mm(6.0)) = test::text("z"); }, keeps_target},
+        {"byte write", test::bytes(1, 3, {1, 2, 3}), [=](Mm& x) { x(ten) = seven; }, keeps_target},
+        {"brace read", cells, [=](Mm& x) { x = Mm(x.br(two)); }},
+        {"brace write", cells, [=](Mm& x) { x.br(three) = range; }, keeps_target},
+        {"brace growth", cells, [=](Mm& x) { x.br(ten) = range; }, keeps_target},
+        {"cell deletion", cells, [=](Mm& x) { x(two) = x_M; }, keeps_target},
+        {"nested write", cells, [=](Mm& x) { x.br(three)(two, two) = seven; }, keeps_target},
+        {"member write", Mm(), [=](Mm& x) { x.member("a") = range; }},
+        {"member into a struct", a_struct, [=](Mm& x) { x.member("b") = range; }, keeps_target},
+        {"member growth", Mm(), [=](Mm& x) {
+             x.member("a") = seven;
+             x(three).member("b") = range;
+         }},
+    });
+}
+
+} // namespace
