@@ -12,6 +12,8 @@ Mm im2double(const Mm& a)
             return Mm(0.0);
         }
         Mm r(0, 0, 0, nd, a.getdims(), qv_double);
+        if (r.size() != a.size())
+            return r;  // refused storage, already reported
         const unsigned char* in = a.getpr(static_cast<unsigned char*>(nullptr));
         double* out = r.addr();
         const int n = r.size();

@@ -313,6 +313,8 @@ Mm get(const Mm& h_in, const Mm& name)
     const int count = handle_count(h);
     if (iscell(name)) {
         Mm out(0, 0, 0, count, name.size(), qv_cell);
+        if (out.size() != count * name.size())
+            return out;  // refused storage, already reported
         for (int i = 1; i <= count; ++i)
             for (int k = 1; k <= name.size(); ++k)
                 out.mr(i, k) = get(Mm(handle_at(h, i)), at(name, k));
@@ -323,6 +325,8 @@ Mm get(const Mm& h_in, const Mm& name)
     if (count == 1)
         return get_one(handle_at(h, 1), buf);
     Mm out(0, 0, 0, count, 1, qv_cell);
+    if (out.size() != count)
+        return out;  // refused storage, already reported
     if (count == 0)
         out.getdims()[1] = 1;  // a 0 x 1 cell: empty values are made 0 x 0
     for (int k = 1; k <= count; ++k)
@@ -343,6 +347,8 @@ Mm ishandle(const Mm& h_in)
     const Mm h = full_handles(h_in);
     const int nd = h.getndims() < 2 ? 2 : h.getndims();
     Mm r(0, 0, 0, nd, h.getdims(), qv_double);
+    if (r.size() != h.size())
+        return r;  // refused storage, already reported
     double* out = r.addr();
     const int count = handle_count(h);
     for (int k = 1, n = r.size(); k <= n; ++k)
@@ -437,7 +443,8 @@ Mm color_to_rgb(const Mm& value)
     for (const Colour& c : table)
         if (equals_folded(text.c_str(), c.name) || (c.letter && equals_folded(text.c_str(), c.letter))) {
             Mm r(0, 0, 0, 1, 3, qv_double);
-            std::copy(c.rgb, c.rgb + 3, r.addr());
+            if (r.size() == 3)
+                std::copy(c.rgb, c.rgb + 3, r.addr());
             return r;
         }
     error("'%s' is illegal color", text.c_str());

@@ -56,6 +56,10 @@ Mm new_map(int rows)
     return r;
 }
 
+// Whether new_map got its storage (a refused allocation under a returning
+// error hook leaves an empty value).
+bool made(const Mm& map, int rows) { return rows == 0 || (map.rows() == rows && map.cols() == 3); }
+
 double* column(Mm& map, int c) { return map.addr() + static_cast<std::ptrdiff_t>(c) * map.rows(); }
 
 // The language's linspace(a, b, n) as a column: a + (k (b - a)) / (n - 1).
@@ -79,6 +83,8 @@ Mm linear_map(double m, linear_column red, linear_column green, linear_column bl
 {
     const std::size_t rows = ramp(0, 1, m).size();
     Mm map = new_map(rows_from(static_cast<double>(rows)));
+    if (!made(map, rows_from(static_cast<double>(rows))))
+        return map;
     const linear_column cols[3] = {red, green, blue};
     for (int c = 0; c < 3; ++c) {
         double* out = column(map, c);
@@ -94,6 +100,8 @@ Mm cycle_map(const Mm& m, const double (*cycle)[3], int length)
 {
     const int n = count_of(m);
     Mm map = new_map(n);
+    if (!made(map, n))
+        return map;
     for (int c = 0; c < 3; ++c) {
         double* out = column(map, c);
         for (int r = 0; r < n; ++r)
@@ -113,6 +121,8 @@ Mm black(const Mm& m)
         return nop_M;
     const int n = count_of(m);
     Mm map = new_map(n);
+    if (!made(map, n))
+        return map;
     std::fill(map.addr(), map.addr() + 3 * n, 0.0);
     return map;
 }
@@ -123,6 +133,8 @@ Mm white(const Mm& m)
         return nop_M;
     const int n = count_of(m);
     Mm map = new_map(n);
+    if (!made(map, n))
+        return map;
     std::fill(map.addr(), map.addr() + 3 * n, 1.0);
     return map;
 }
@@ -134,6 +146,8 @@ Mm gray(const Mm& m)
     const int n = count_of(m);
     const double divisor = first(m) - 1;  // the value itself, not the count
     Mm map = new_map(n);
+    if (!made(map, n))
+        return map;
     for (int c = 0; c < 3; ++c) {
         double* out = column(map, c);
         for (int k = 0; k < n; ++k)
@@ -152,6 +166,8 @@ Mm jet(const Mm& m_in)
         n = std::max(n, 1.0);  // jet(1) is one row, not an index past the ramp
     const int rows = rows_from(std::floor(m));
     Mm map = new_map(rows);
+    if (!made(map, rows))
+        return map;
     if (rows == 0)
         return map;
     const long long ni = static_cast<long long>(n);
@@ -217,6 +233,8 @@ Mm hsv(const Mm& m_in)
     }
     const int keep = std::min(rows_from(std::floor(m)), static_cast<int>(rows.size() / 3));
     Mm map = new_map(keep);
+    if (!made(map, keep))
+        return map;
     for (int c = 0; c < 3; ++c) {
         double* out = column(map, c);
         for (int r = 0; r < keep; ++r)
@@ -234,6 +252,8 @@ Mm hot(const Mm& m_in)
     // Indexed assignments past row m grow the map (m = 1 gives two rows).
     const int rows = std::max(M, M > 0 ? 2 * ni : 0);
     Mm map = new_map(rows);
+    if (!made(map, rows))
+        return map;
     std::fill(map.addr(), map.addr() + 3 * static_cast<std::ptrdiff_t>(rows), 0.0);
     if (rows == 0)
         return map;
@@ -259,12 +279,16 @@ Mm bone(const Mm& m_in)
     const double m = first(m_in);
     if (m == 2) {
         Mm map = new_map(2);
+        if (!made(map, 2))
+            return map;
         const double v[6] = {0.0625, 1, 0.125, 1, 0.125, 1};
         std::copy(v, v + 6, map.addr());
         return map;
     }
     if (m == 1) {
         Mm map = new_map(1);
+        if (!made(map, 1))
+            return map;
         std::fill(map.addr(), map.addr() + 3, 0.125);
         return map;
     }
@@ -293,6 +317,8 @@ Mm bone(const Mm& m_in)
         sum3 += v;
     const double first_row[3] = {0, 0, 1 - sum3};
     Mm map = new_map(rows);
+    if (!made(map, rows))
+        return map;
     for (int c = 0; c < 3; ++c) {
         double* out = column(map, c);
         double acc = first_row[c];
@@ -315,6 +341,8 @@ Mm pink(const Mm& m)
     if (g.size() != h.size() || g.rows() != h.rows())
         return plus(g, h);  // reports the mismatch as the language does
     Mm map = new_map(g.rows());
+    if (!made(map, g.rows()))
+        return map;
     const double* gp = g.addr();
     const double* hp = h.addr();
     double* out = map.addr();
@@ -329,6 +357,8 @@ Mm copper(const Mm& m)
     if (g.size() <= 0)
         return g;
     Mm map = new_map(g.rows());
+    if (!made(map, g.rows()))
+        return map;
     const int rows = g.rows();
     const double* in = g.addr();
     double* out = map.addr();
