@@ -107,7 +107,7 @@ std::uint8_t to_byte(double v)
         return 0;
     if (v >= 1)
         return 255;
-    return static_cast<std::uint8_t>(std::lround(v * 255));
+    return static_cast<std::uint8_t>(v * 255 + 0.5);
 }
 
 } // namespace
@@ -145,18 +145,22 @@ void load_image_file(double h)
     cdata.is_string = false;
     cdata.data.resize(p.indexed ? n : 3 * n);
     double* out = cdata.data.data();
+    // The doubles are written in order; the bytes are read across rows.
     if (p.indexed) {
-        for (std::size_t r = 0; r < rows; ++r)
-            for (std::size_t c = 0; c < cols; ++c)
-                out[c * rows + r] = p.pixels[r * cols + c] + 1.0;
+        for (std::size_t c = 0; c < cols; ++c)
+            for (std::size_t r = 0; r < rows; ++r)
+                *out++ = p.pixels[r * cols + c] + 1.0;
     } else {
-        for (std::size_t r = 0; r < rows; ++r)
-            for (std::size_t c = 0; c < cols; ++c) {
-                const std::uint8_t* px = p.pixels.data() + 3 * (r * cols + c);
-                out[c * rows + r] = px[2] / 255.0;          // blue
-                out[n + c * rows + r] = px[1] / 255.0;      // green
-                out[2 * n + c * rows + r] = px[0] / 255.0;  // red
-            }
+        double level[256];
+        for (int k = 0; k < 256; ++k)
+            level[k] = k / 255.0;
+        static constexpr int plane_channel[3] = {2, 1, 0};  // blue, green, red
+        for (int plane = 0; plane < 3; ++plane) {
+            const std::uint8_t* src = p.pixels.data() + plane_channel[plane];
+            for (std::size_t c = 0; c < cols; ++c)
+                for (std::size_t r = 0; r < rows; ++r)
+                    *out++ = level[src[3 * (r * cols + c)]];
+        }
     }
     const std::size_t entries = p.palette.size() / 3;
     std::vector<double> map(3 * entries);
@@ -214,13 +218,13 @@ void store_image_file(double h)
                 p.palette[3 * k + j] = to_byte(map->data[j * entries + k]);
     } else {
         p.pixels.resize(3 * n);
-        for (std::size_t r = 0; r < rows; ++r)
-            for (std::size_t c = 0; c < cols; ++c) {
-                std::uint8_t* px = p.pixels.data() + 3 * (r * cols + c);
-                px[0] = to_byte(in[2 * n + c * rows + r]);
-                px[1] = to_byte(in[n + c * rows + r]);
-                px[2] = to_byte(in[c * rows + r]);
-            }
+        static constexpr int plane_channel[3] = {2, 1, 0};  // blue, green, red
+        for (int plane = 0; plane < 3; ++plane) {
+            std::uint8_t* dst = p.pixels.data() + plane_channel[plane];
+            for (std::size_t c = 0; c < cols; ++c)
+                for (std::size_t r = 0; r < rows; ++r)
+                    dst[3 * (r * cols + c)] = to_byte(*in++);
+        }
     }
     std::vector<std::uint8_t> bytes;
     if (name.empty() || !encode(format, p, bytes) || !write_file(name, bytes))

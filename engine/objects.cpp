@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::size_t max_log_lines = 100000;
 constexpr std::size_t max_property_names_bytes = 9998;
+constexpr std::size_t max_writes_kept = 4096;
 
 Object make_root();
 
@@ -56,7 +57,7 @@ std::string fold(std::string_view s)
     return out;
 }
 
-bool equal_folded(std::string_view a, std::string_view b)
+bool equal_folded(std::string_view a, std::string_view b) noexcept
 {
     if (a.size() != b.size())
         return false;
@@ -71,6 +72,19 @@ bool equal_folded(std::string_view a, std::string_view b)
     }
     return true;
 }
+
+std::size_t FoldedHash::operator()(std::string_view s) const noexcept
+{
+    std::size_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
+    for (char c : s) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return h;
+}
+
+bool FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept { return equal_folded(a, b); }
 
 // ---------------------------------------------------------------------------
 // Handles: the root is 0, figure n is n, every other object k + 0.5. Twice
@@ -90,9 +104,17 @@ Object* find(double h)
     std::int64_t key;
     if (!handle_key(h, key))
         return nullptr;
-    auto& objects = engine().objects;
-    auto it = objects.find(key);
-    return it == objects.end() ? nullptr : &it->second;
+    // Runs of operations on one object are the rule: the last one found is
+    // kept (elements of the map stay put until erased).
+    Engine& e = engine();
+    if (key == e.found_key && e.found)
+        return e.found;
+    auto it = e.objects.find(key);
+    if (it == e.objects.end())
+        return nullptr;
+    e.found_key = key;
+    e.found = &it->second;
+    return e.found;
 }
 
 double figure_of(double h)
@@ -163,29 +185,29 @@ void record_unless_repeated(const std::string& line)
 
 Prop* find_prop(Object& o, std::string_view name)
 {
-    auto it = o.index.find(fold(name));
+    auto it = o.index.find(name);
     return it == o.index.end() ? nullptr : &o.props[it->second];
 }
 
 const Prop* find_prop(const Object& o, std::string_view name)
 {
-    auto it = o.index.find(fold(name));
+    auto it = o.index.find(name);
     return it == o.index.end() ? nullptr : &o.props[it->second];
 }
 
 Prop& put_prop(Object& o, std::string_view name)
 {
-    auto [it, fresh] = o.index.try_emplace(fold(name), o.props.size());
-    if (fresh) {
-        o.props.emplace_back();
-        o.props.back().name = std::string(name);
-    }
-    return o.props[it->second];
+    auto it = o.index.find(name);
+    if (it != o.index.end())
+        return o.props[it->second];
+    o.props.emplace_back();
+    o.props.back().name = std::string(name);
+    o.index.emplace(std::string(name), o.props.size() - 1);
+    return o.props.back();
 }
 
-void put_matrix(Object& o, std::string_view name, int ndims, const int* dims, const double* data, bool is_string)
+void assign(Prop& p, int ndims, const int* dims, const double* data, bool is_string)
 {
-    Prop& p = put_prop(o, name);
     p.ndims = ndims;
     std::size_t n = 1;
     for (int k = 0; k < 4; ++k) {
@@ -194,6 +216,11 @@ void put_matrix(Object& o, std::string_view name, int ndims, const int* dims, co
     }
     p.is_string = is_string;
     p.data.assign(data, data + n);
+}
+
+void put_matrix(Object& o, std::string_view name, int ndims, const int* dims, const double* data, bool is_string)
+{
+    assign(put_prop(o, name), ndims, dims, data, is_string);
 }
 
 void put_number(Object& o, std::string_view name, double v)
@@ -219,7 +246,7 @@ void put_text(Object& o, std::string_view name, std::string_view text)
 
 void erase_prop(Object& o, std::string_view name)
 {
-    auto it = o.index.find(fold(name));
+    auto it = o.index.find(name);
     if (it == o.index.end())
         return;
     const std::size_t gone = it->second;
@@ -239,6 +266,14 @@ std::string prop_text(const Object& o, std::string_view name)
     for (double c : p->data)
         out.push_back(c >= 1 && c < 256 ? static_cast<char>(static_cast<unsigned char>(c)) : '?');
     return out;
+}
+
+void note_write(Object& o, const char* name)
+{
+    // A long-lived object keeps its recent writes only.
+    if (o.writes.size() >= max_writes_kept)
+        o.writes.erase(o.writes.begin(), o.writes.begin() + max_writes_kept / 2);
+    o.writes.emplace_back(name);
 }
 
 double prop_number(const Object& o, std::string_view name, double fallback)
@@ -414,6 +449,18 @@ void make_current_figure(double fig)
     hist.push_back(fig);
 }
 
+std::vector<double> live_children(double h, const Object& o)
+{
+    std::vector<double> out;
+    out.reserve(o.children.size());
+    for (double c : o.children) {
+        const Object* child = find(c);
+        if (child && child->parent == h)
+            out.push_back(c);
+    }
+    return out;
+}
+
 namespace {
 
 bool is_text_object(const Object& o)
@@ -429,8 +476,11 @@ bool is_text_object(const Object& o)
 void detach(double h, Object& o)
 {
     if (Object* p = find(o.parent)) {
-        auto& c = p->children;
-        c.erase(std::remove(c.begin(), c.end(), h), c.end());
+        // A parent being deleted drops its list of children in one go.
+        if (!p->dying) {
+            auto& c = p->children;
+            c.erase(std::remove(c.begin(), c.end(), h), c.end());
+        }
     }
     o.parent = -1;
 }
@@ -448,6 +498,7 @@ double remove_object(double h)
     std::int64_t key;
     handle_key(h, key);
     e.objects.erase(key);
+    e.found = nullptr;
 
     if (kind == Kind::figure) {
         auto& hist = e.figure_history;
@@ -485,15 +536,22 @@ void kill(double h)
         if (fcn && !fcn->data.empty())
             run_callback_text(std::vector<double>(fcn->data), h);
     }
-    // Children go in order; a DeleteFcn may have added or removed some.
+    // Children go in order; a DeleteFcn may add or remove some, so the list
+    // is walked as a copy until no child is left.
     for (;;) {
         o = find(h);
         if (!o)
             return;  // a DeleteFcn deleted it
-        if (o->children.empty())
+        std::vector<double> batch = live_children(h, *o);
+        if (batch.empty())
             break;
-        kill(o->children.front());
+        for (double c : batch) {
+            const Object* child = find(c);
+            if (child && child->parent == h)
+                kill(c);
+        }
     }
+    o->children.clear();
     destroy_user_data(remove_object(h));
 }
 
@@ -502,7 +560,7 @@ void kill_children(double h, bool keep_texts)
     Object* o = find(h);
     if (!o)
         return;
-    const std::vector<double> children = o->children;
+    const std::vector<double> children = live_children(h, *o);
     for (double c : children) {
         const Object* child = find(c);
         if (child && !(keep_texts && is_text_object(*child)))
@@ -604,9 +662,9 @@ bool colour_from(const miniM* v, long long n, double rgb[3])
     return true;
 }
 
-bool ends_with_color(const std::string& folded)
+bool ends_with_color(std::string_view name)
 {
-    return folded.size() >= 5 && folded.compare(folded.size() - 5, 5, "color") == 0;
+    return name.size() >= 5 && equal_folded(name.substr(name.size() - 5), "color");
 }
 
 bool valid_value(const miniM* v, long long& n)
@@ -629,12 +687,13 @@ bool valid_value(const miniM* v, long long& n)
 
 void store_value(Object& o, const char* name, const miniM* v, long long n)
 {
+    Prop& p = put_prop(o, name);
     if (!v) {
         const int dims[2] = {0, 0};
-        put_matrix(o, name, 2, dims, nullptr, false);
+        assign(p, 2, dims, nullptr, false);
         return;
     }
-    put_matrix(o, name, v->ndims, v->dims, n ? v->data : nullptr, v->isString != 0);
+    assign(p, v->ndims, v->dims, n ? v->data : nullptr, v->isString != 0);
 }
 
 void apply_font(double h, Object& o)
@@ -659,6 +718,51 @@ void apply_font(double h, Object& o)
 
 // ---------------------------------------------------------------------------
 // Reading the computed properties.
+
+namespace {
+
+// The names the engine acts on or computes. Lengths and first letters sift
+// them, so an ordinary property costs next to no string comparisons.
+enum class Special {
+    none, type, children, parent, propertynames, capture, currentfigure, userdata, kill, killchilds,
+    killserieses, clear, reset, load, store, setfont, print, show, needshow, refresh
+};
+
+Special classify(std::string_view key)
+{
+    struct Entry {
+        std::string_view name;
+        Special what;
+    };
+    static const Entry entries[] = {
+        {"type", Special::type},
+        {"children", Special::children},
+        {"parent", Special::parent},
+        {"propertynames", Special::propertynames},
+        {"capture", Special::capture},
+        {"currentfigure", Special::currentfigure},
+        {"userdata", Special::userdata},
+        {"kill", Special::kill},
+        {"killchilds", Special::killchilds},
+        {"killserieses", Special::killserieses},
+        {"clear", Special::clear},
+        {"reset", Special::reset},
+        {"load", Special::load},
+        {"store", Special::store},
+        {"setfont", Special::setfont},
+        {"print", Special::print},
+        {"show", Special::show},
+        {"needshow", Special::needshow},
+        {"refresh", Special::refresh},
+    };
+    for (const Entry& e : entries)
+        if (key.size() == e.name.size() && (key[0] | 0x20) == e.name[0] && equal_folded(key, e.name))
+            return e.what;
+    return Special::none;
+}
+
+} // namespace
+
 
 namespace {
 
@@ -721,22 +825,22 @@ bool read_property(double h, const char* name, Prop& out)
     const Object* o = find(h);
     if (!o || !name)
         return false;
-    const std::string key = fold(name);
-    if (key == "type") {
+    const Special what = classify(name);
+    if (what == Special::type) {
         text_value(out, kind_name(*o));
         return true;
     }
-    if (key == "children") {
-        row_value(out, o->children);
+    if (what == Special::children) {
+        row_value(out, live_children(h, *o));
         return true;
     }
-    if (key == "parent") {
+    if (what == Special::parent) {
         if (h == 0)
             return false;
         row_value(out, o->parent >= 0 ? std::vector<double>{o->parent} : std::vector<double>{});
         return true;
     }
-    if (key == "propertynames") {
+    if (what == Special::propertynames) {
         std::string list;
         for (const Prop& p : o->props) {
             if (is_pseudo(fold(p.name)))
@@ -750,18 +854,19 @@ bool read_property(double h, const char* name, Prop& out)
         text_value(out, list);
         return true;
     }
-    if (key == "capture") {
+    if (what == Special::capture) {
         capture_figure(h, out);
         return true;
     }
-    if (h == 0 && key == "currentfigure") {
+    if (h == 0 && what == Special::currentfigure) {
         row_value(out, {engine().current_figure});
         return true;
     }
-    auto it = o->index.find(key);
+    auto it = o->index.find(std::string_view(name));
     if (it == o->index.end())
         return false;
-    out = o->props[it->second];
+    const Prop& p = o->props[it->second];
+    assign(out, p.ndims, p.dims, p.data.data(), p.is_string);
     return true;
 }
 
@@ -881,36 +986,36 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         record("set refused %s %s (bad value)", handle_text(h).c_str(), name);
         return;
     }
-    const std::string key = fold(name);
+    const Special what = classify(name);
     Object* o = find(h);
     if (!o) {
         record("set dead %s %s", handle_text(h).c_str(), name);
         // The library hands over a heap value with each UserData write.
-        if (key == "userdata" && n >= 1)
+        if (what == Special::userdata && n >= 1)
             destroy_user_data(value->data[0]);
         return;
     }
-    o->writes.emplace_back(name);
+    note_write(*o, name);
 
-    if (key == "userdata") {
+    if (what == Special::userdata) {
         store_value(*o, "UserData", value, n);
         return;
     }
-    if (key == "kill") {
+    if (what == Special::kill) {
         kill(h);
         return;
     }
-    if (key == "killchilds") {
+    if (what == Special::killchilds) {
         record("killchilds %s", handle_text(h).c_str());
         kill_children(h, false);
         return;
     }
-    if (key == "killserieses") {
+    if (what == Special::killserieses) {
         record("killserieses %s", handle_text(h).c_str());
         kill_children(h, true);
         return;
     }
-    if (key == "clear") {
+    if (what == Special::clear) {
         record("clear %s", handle_text(h).c_str());
         if (value_is_true(value)) {
             erase_prop(*o, "CData");
@@ -919,21 +1024,21 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         }
         return;
     }
-    if (key == "reset") {
+    if (what == Special::reset) {
         record("reset %s", handle_text(h).c_str());
         if (value_is_true(value))
             reset_object(h, *o);
         return;
     }
-    if (key == "parent") {
+    if (what == Special::parent) {
         reparent(h, *o, value);
         return;
     }
-    if (key == "children" || key == "propertynames" || key == "capture") {
+    if (what == Special::children || what == Special::propertynames || what == Special::capture) {
         record("set read-only %s %s", handle_text(h).c_str(), name);
         return;
     }
-    if (key == "type") {
+    if (what == Special::type) {
         if (o->kind == Kind::line && value && value->isString) {
             std::string s;
             for (long long k = 0; k < n; ++k)
@@ -942,25 +1047,25 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         }
         return;
     }
-    if (key == "load") {
+    if (what == Special::load) {
         load_image_file(h);
         return;
     }
-    if (key == "store") {
+    if (what == Special::store) {
         store_image_file(h);
         return;
     }
-    if (key == "setfont") {
+    if (what == Special::setfont) {
         apply_font(h, *o);
         return;
     }
-    if (key == "print" || key == "show" || key == "needshow" || key == "refresh")
-        record("%s %s", key.c_str(), handle_text(h).c_str());
+    if (what == Special::print || what == Special::show || what == Special::needshow || what == Special::refresh)
+        record("%s %s", fold(name).c_str(), handle_text(h).c_str());
 
     double rgb[3];
-    if (value && n > 0 && ends_with_color(key) && colour_from(value, n, rgb)) {
+    if (value && n > 0 && ends_with_color(name) && colour_from(value, n, rgb)) {
         const int dims[2] = {1, 3};
-        put_matrix(*o, name, 2, dims, rgb, false);
+        assign(put_prop(*o, name), 2, dims, rgb, false);
         return;
     }
     store_value(*o, name, value, n);
@@ -972,18 +1077,15 @@ miniM* vizmo_get_property(double h, const char* name)
     const int slot = e.next_slot;
     e.next_slot = (slot + 1) % Engine::read_slots;
     miniM& m = e.slots[slot];
-    std::vector<double>& store = e.slot_data[slot];
-
-    Prop value;
+    Prop& value = e.slot_values[slot];
     if (!read_property(h, name, value)) {
         m = miniM{2, {0, 0, 1, 1}, 0, nullptr};
         return &m;
     }
-    store.swap(value.data);
     m.ndims = value.ndims;
     std::copy(value.dims, value.dims + 4, m.dims);
     m.isString = value.is_string;
-    m.data = store.empty() ? nullptr : store.data();
+    m.data = value.data.empty() ? nullptr : value.data.data();
     return &m;
 }
 
@@ -1028,6 +1130,8 @@ void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y
         p.is_string = false;
         p.data.resize(static_cast<std::size_t>(n));
         double* out = p.data.data();
+        if (n == 0)
+            return;
         if (step == 1)
             std::memcpy(out, src, static_cast<std::size_t>(n) * sizeof(double));
         else
@@ -1040,10 +1144,10 @@ void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y
         put("ZData", z, zs);
     else
         erase_prop(*o, "ZData");
-    o->writes.emplace_back("XData");
-    o->writes.emplace_back("YData");
+    note_write(*o, "XData");
+    note_write(*o, "YData");
     if (z)
-        o->writes.emplace_back("ZData");
+        note_write(*o, "ZData");
     record("set_data %s %d", handle_text(h).c_str(), n);
 }
 

@@ -25,6 +25,17 @@ struct Prop {
     std::vector<double> data;
 };
 
+// Property names match without case: the map keeps the first spelling and
+// finds it from any other without building a folded copy.
+struct FoldedHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept;
+};
+struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept;
+};
+
 struct Object {
     Kind kind = Kind::root;
     std::string style;     // a control's style, lower case
@@ -33,8 +44,8 @@ struct Object {
     double parent = -1;
     std::vector<double> children;  // in attachment order
     std::vector<Prop> props;       // in first-write order
-    std::unordered_map<std::string, std::size_t> index;  // folded name -> props
-    std::vector<std::string> writes;
+    std::unordered_map<std::string, std::size_t, FoldedHash, FoldedEqual> index;  // name -> props
+    std::vector<std::string> writes;  // the most recent property writes
 };
 
 enum class EventKind { mouse, key, callback, close, resume };
@@ -59,6 +70,8 @@ struct Engine {
 
     std::unordered_map<std::int64_t, Object> objects;  // key: twice the handle
     std::int64_t next_object = 1;                      // handle k + 0.5, never reused
+    std::int64_t found_key = -1;                       // the object find() saw last
+    Object* found = nullptr;                           // null whenever objects are erased
     double current_figure = -1;
     std::vector<double> figure_history;  // figures in the order they became current
 
@@ -77,7 +90,7 @@ struct Engine {
     // Values handed out by vizmo_get_property, reused in turn.
     static constexpr int read_slots = 9;
     miniM slots[read_slots] = {};
-    std::vector<double> slot_data[read_slots];
+    Prop slot_values[read_slots];
     int next_slot = 0;
 };
 
@@ -87,7 +100,7 @@ Engine& engine();
 
 // Folds A..Z to a..z (names are matched without case, ASCII only).
 std::string fold(std::string_view s);
-bool equal_folded(std::string_view a, std::string_view b);
+bool equal_folded(std::string_view a, std::string_view b) noexcept;
 
 // Handles.
 bool handle_key(double h, std::int64_t& key);
@@ -104,11 +117,13 @@ std::string handle_text(double h);
 Prop* find_prop(Object& o, std::string_view name);
 const Prop* find_prop(const Object& o, std::string_view name);
 Prop& put_prop(Object& o, std::string_view name);
+void assign(Prop& p, int ndims, const int* dims, const double* data, bool is_string);
 void put_number(Object& o, std::string_view name, double v);
 void put_row(Object& o, std::string_view name, std::initializer_list<double> v);
 void put_text(Object& o, std::string_view name, std::string_view text);
 void put_matrix(Object& o, std::string_view name, int ndims, const int* dims, const double* data, bool is_string);
 void erase_prop(Object& o, std::string_view name);
+void note_write(Object& o, const char* name);
 std::string prop_text(const Object& o, std::string_view name);
 double prop_number(const Object& o, std::string_view name, double fallback);
 void apply_defaults(Object& o, double h);
@@ -118,6 +133,9 @@ bool read_property(double h, const char* name, Prop& out);
 
 // The tree.
 void kill(double h);
+// The children still attached to h, in order (a parent being deleted keeps
+// stale entries until it is gone).
+std::vector<double> live_children(double h, const Object& o);
 void kill_children(double h, bool keep_texts);
 void make_current_figure(double fig);
 

@@ -26,6 +26,7 @@ void reset()
             if (double a = prop_number(o, "UserData", 0); a != 0)
                 addresses.push_back(a);
     e.objects.clear();
+    e.found = nullptr;
     Object root;
     root.kind = Kind::root;
     apply_defaults(root, 0);
@@ -68,7 +69,7 @@ double parent(double h)
 std::vector<double> children(double h)
 {
     const Object* o = find(h);
-    return o ? o->children : std::vector<double>{};
+    return o ? live_children(h, *o) : std::vector<double>{};
 }
 
 Value prop(double h, const char* name)

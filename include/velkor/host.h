@@ -3,8 +3,10 @@
 #pragma once
 
 #include "value.h"
+#include "list.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The workspace: frame 0 holds the global variables, frame 1 the top level,
@@ -37,6 +39,12 @@ public:
 private:
     bool check_entry(int k, int frame) const;
     void remove_slot(int k, int frame);
+    // The frame and slot that hold this very value.
+    bool find_slot(const Mm* value, int& frame, int& k) const;
+    // Takes a value out of a chain of scope links; true when it was in one.
+    bool splice_link(const Mm* value);
+    // Whether any slot or link points at the value.
+    bool refers_to(const Mm* value) const;
 
     // Constant-initialised: values registered by other static initialisers
     // and released by static destructors always find a valid registry.
@@ -100,6 +108,86 @@ Mm path();
 Mm path(const Mm& text);
 Mm path(const Mm& a, const Mm& b);
 
+// ---- the host command channel ----
+// One entry through which the interactive environment drives the library:
+// command 0 switches on scope tracking, 1 to 4 and 23, 24, 26, 29, 30
+// walk, show, describe and clear the workspace, 12 and 15 to 20 and 25
+// install hooks, the others forward environment commands (help, dir,
+// memory, version, figures, the variable viewer). Pointers pass through
+// number and text unchanged; the result is 0 unless a command answers.
+extern "C" intptr_t _kiv_do(int command, intptr_t number, char* text);
+// Drops one final '_' from a name of two or more characters.
+void strip_trailing_underscore(char* name);
+
+// ---- dates and times ----
+// Serial day numbers count from 1 January of year 0 (day 1); the fraction
+// is the time of day. Date vectors are [year month day hour minute
+// seconds], one row per date. Arguments expand from one element.
+Mm datenum(const Mm& d);  // a text is read as a date; numbers as they are
+Mm datenum(const Mm& y, const Mm& mo);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi, const Mm& s);
+// Day numbers or texts ("15-Mar-1999 10:20:30", "3/15/99", "10:20 PM")
+// as date vectors, or their first fields shaped like d.
+Mm datevec(const Mm& d);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute, Mm& seconds);
+Mm datevec_str(const Mm& text, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute, Mm& seconds);
+// The local date and time now, as a date vector (seconds with
+// milliseconds) and as a day number; the date as "09-Dec-2026".
+Mm mclock();
+Mm now();
+Mm date();
+// Seconds from the date vectors t0 to t1.
+Mm etime(const Mm& t);
+Mm etime(const Mm& t1, const Mm& t0);
+// tic keeps the clock in TICTOC; toc gives the seconds since.
+Mm tic();
+Mm toc();
+// The last day of month m of year y, as a row.
+Mm eomday(const Mm& y);
+Mm eomday(const Mm& y, const Mm& m);
+// 1 (Sunday) to 7 (Saturday), and the day's three-letter name.
+Mm weekday(const Mm& d);
+Mm weekday(const Mm& d, i_o_t, Mm& n, Mm& s);
+// Exports with nothing to measure: the scalar 0.
+Mm cputime();
+Mm flops();
+Mm flops(const Mm& x);
+Mm isunix();
+Mm stdinM();
+Mm zeros();
+
+// ---- the language functions over the workspace ----
+// clear() empties the top frame; clear(list) takes each listed variable out
+// of the workspace and leaves it without a value.
+Mm clear();
+Mm clear(const Mc& list);
+// 9 for "_VORSEN_", 1 for a variable with a value, 2 for a language file
+// on the path, 7 for a directory, else 0; kind ("var", "file", "dir",
+// "builtin") keeps only its own code.
+Mm exist(const Mm& name);
+Mm exist(const Mm& name, const Mm& kind);
+// "a variable", the file a name stands for, or "unknown".
+Mm which(const Mm& name);
+std::string describe_name(const char* name);
+// Copies at most 511 characters and a terminator into out (512 bytes).
+void describe_name(const char* name, char* out);
+// The named values of the top frame as a struct array (name, size, bytes,
+// class), the empty 0 x 4 cell when there are none; who gives the names.
+// With a file, the variables of that data file.
+Mm whos();
+Mm who();
+Mm whos(const Mm& x, const Mm& file);
+Mm who(const Mm& x, const Mm& file);
+// Starts the environment's variable viewer on a variable (or shows it).
+Mm openvar(const Mm& name);
+
 // Hooks a host sets to evaluate language text, call a function by name and
 // run a GUI callback text.
 using eval_func_t = int (*)(const char* text);
@@ -108,6 +196,24 @@ using callback_func_t = Mm (*)(Mm text);
 extern eval_func_t eval_func;
 extern feval_func_t feval_func;
 extern callback_func_t callback_func;
+
+// Counts the evaluations whose result may come back; each uses the new
+// capture name eval_result_<count>.
+extern int eval_result_counter;
+// Evaluates a text through eval_func: a top-frame variable of that name
+// comes back as it is; an expression is sent as an assignment to a fresh
+// capture variable whose value is the result; a statement (with '=', '!',
+// '%', "global", "load ", ...) is sent unchanged and gives the empty value.
+// Without a host, the text is read as numbers. A failing host raises
+// "error evaluating.". The catch text and the output references are not
+// used.
+Mm eval(const Mm& text);
+Mm eval(const Mm& text, const Mm& catch_text);
+Mm eval(const Mm& text, i_o_t, Mm& a, Mm& b);
+// eval of the text; the context is not used.
+Mm evalin(const Mm& context);
+Mm evalin(const Mm& context, const Mm& text);
+Mm evalin(const Mm& context, const Mm& text, const Mm& catch_text);
 
 // Calls the language function `name` through feval_func with a copy of
 // args; the callee assigns up to six outputs. Returns the hook's result.
@@ -128,9 +234,30 @@ extern int nargout_set;
 Mm lasterr();
 Mm lasterr(const Mm& x);
 
-// Function name and line of the current frame of the language call stack.
-const char* vfilename();
-int vfileline();
+// ---- call information and version ----
+// nargin_val and nargout_val as values; argn gives the output count first.
+Mm nargin();
+Mm nargout();
+Mm argn(i_o_t, Mm& outputs, Mm& inputs);
+// "" when low <= n <= high, else "too few input arguments" or (winning
+// when both hold) "too many input arguments".
+Mm nargchk(const Mm& low);
+Mm nargchk(const Mm& low, const Mm& high);
+Mm nargchk(const Mm& low, const Mm& high, const Mm& n);
+// The name (without directory and extension) and line of the language file
+// being run; "unknown" and 0 outside any call.
+Mm vfilename();
+Mm vfileline();
+// "4.51 VORSEN"; the two-output form adds the release date "Sep 14 2000".
+Mm version();
+Mm version(i_o_t, Mm& v, Mm& d);
+// Shows the version.
+Mm ver();
+// The largest finite and the smallest normalised double.
+Mm realmax();
+Mm realmin();
+// The current directory, as cd() gives it.
+Mm pwd();
 
 // ---- argument assertions ----
 // Each runs its tests on x in the order of its name (integer, real, scalar,

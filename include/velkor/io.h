@@ -4,6 +4,9 @@
 #pragma once
 
 #include "value.h"
+#include "list.h"
+
+#include <cstddef>
 
 // The format itself, unchanged: no escape is replaced.
 Mm sprintf(const Mm& format);
@@ -306,3 +309,49 @@ Mm fwrite(const Mm& fid, const Mm& a, const Mm& precision);
 Mm fwrite(const Mm& fid, const Mm& a, const Mm& precision, const Mm& skip);
 Mm fwrite(const Mm& fid, const Mm& a, const Mm& precision, const Mm& skip, const Mm& machineformat);
 Mm stderrM();
+
+// ---- WAV files and sound ----
+// Samples are columns of doubles in [-1, 1], one per channel. Files are
+// RIFF/WAVE with 8- or 16-bit PCM; a name without a '.' gets ".wav".
+Mm wavread(const Mm& file);
+Mm wavread(const Mm& file, i_o_t, Mm& y, Mm& fs);
+Mm wavread(const Mm& file, i_o_t, Mm& y, Mm& fs, Mm& bits);
+// Fs 8000 and 16 bits by default; samples outside [-1, 1] (and NaN) are
+// clipped with a warning.
+Mm wavwrite(const Mm& y);
+Mm wavwrite(const Mm& y, const Mm& file);
+Mm wavwrite(const Mm& y, const Mm& fs, const Mm& file);
+Mm wavwrite(const Mm& y, const Mm& fs, const Mm& bits, const Mm& file);
+// Plays y in the background (Fs 8192 and 16 bits by default); soundsc
+// first scales y onto [-1, 1].
+Mm soundM(const Mm& y);
+Mm soundM(const Mm& y, const Mm& fs);
+Mm soundM(const Mm& y, const Mm& fs, const Mm& bits);
+Mm soundsc(const Mm& y);
+Mm soundsc(const Mm& y, const Mm& fs);
+Mm soundsc(const Mm& y, const Mm& fs, const Mm& bits);
+// Receives the WAV image of each sound (44 header bytes, then the samples)
+// and starts playing it without waiting; returns 0 when nothing can play.
+// The image is valid only during the call. The default hands it to the
+// program named by the environment variable VORSENPLAYER (which reads the
+// image from its standard input), else to "aplay -q -" when installed.
+using wave_player_t = int (*)(const unsigned char* image, std::size_t bytes);
+extern wave_player_t wave_player;
+int default_wave_player(const unsigned char* image, std::size_t bytes);
+
+// ---- data files ----
+// Version 5 (the default, ".vor" added to a name without a '.'), version 4
+// and ASCII files; the kind of a file is read from its first bytes. Targets
+// and values are the variables of a list, each carrying its name.
+// The first variable of the file.
+Mm load(const Mm& name);
+// Each target from the variable of its name (version 5), the records in
+// order (version 4) or the one matrix (ASCII).
+Mm load(const Mm& name, const Mc& targets);
+Mm vbload(const Mm& name);
+Mm save(const Mm& name, const Mc& values);
+// list{1} is the file name, the other elements the values.
+Mm vbsave(const Mm& list);
+Mm saveV4(const Mm& name, const Mc& values);
+// The rows of each value's first page, each element in 23 columns.
+Mm saveascii(const Mm& name, const Mc& values);

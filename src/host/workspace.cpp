@@ -7,8 +7,10 @@
 #include "velkor/runtime.h"
 #include "velkor/value.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 int scope_tracking = 0;
 
@@ -43,9 +45,8 @@ Mm* variables_scope_t::scope_lookup(const char* name, int frame) const
     if (!name)
         return nullptr;
     // A value registered under its name followed by "_" answers to the name.
-    char alias[1024];
-    std::snprintf(alias, sizeof alias, "%s_", name);
-    k = scope_find(alias, frame);
+    const std::string alias = std::string(name) + "_";
+    k = scope_find(alias.c_str(), frame);
     return k >= 0 ? entries[frame][k] : nullptr;
 }
 
@@ -73,6 +74,42 @@ void variables_scope_t::remove_slot(int k, int frame)
     --count[frame];
 }
 
+bool variables_scope_t::find_slot(const Mm* value, int& frame, int& k) const
+{
+    const int highest = top < frames ? top : frames - 1;
+    for (int f = highest; f >= 0; --f)
+        for (int m = 0; m < count[f]; ++m)
+            if (entries[f][m] == value) {
+                frame = f;
+                k = m;
+                return true;
+            }
+    return false;
+}
+
+bool variables_scope_t::splice_link(const Mm* value)
+{
+    const int highest = top < frames ? top : frames - 1;
+    for (int f = highest; f >= 0; --f)
+        for (int m = 0; m < count[f]; ++m)
+            for (Mm* v = entries[f][m]; v; v = v->getscopelink())
+                if (v->getscopelink() == value) {
+                    v->setscopelink(value->getscopelink());
+                    return true;
+                }
+    return false;
+}
+
+bool variables_scope_t::refers_to(const Mm* value) const
+{
+    for (int f = 0; f < frames; ++f)
+        for (int m = 0; m < count[f]; ++m)
+            for (const Mm* v = entries[f][m]; v; v = v->getscopelink())
+                if (v == value)
+                    return true;
+    return false;
+}
+
 void variables_scope_t::scope_register(Mm* value, int own)
 {
     const char* name = value->getname();
@@ -81,6 +118,23 @@ void variables_scope_t::scope_register(Mm* value, int own)
     int f = scope_frame_of(value);
     if (f < 0 || f >= frames)
         return;
+    // A value already in the registry: under this name in this frame it
+    // stays as it is; under another (a rename) its old slot goes first.
+    int old_frame = 0, old_k = 0;
+    if (find_slot(value, old_frame, old_k)) {
+        if (old_frame == f && scope_find(name, f) == old_k)
+            return;
+        if (Mm* linked = value->getscopelink()) {
+            *linked = *value;
+            entries[old_frame][old_k] = linked;
+            owned[old_frame][old_k] = 0;
+            value->setscopelink(nullptr);
+        } else {
+            remove_slot(old_k, old_frame);
+        }
+    } else {
+        splice_link(value);
+    }
     value->getflags().persistent = (f == 0 || f == 1) ? 1 : 0;
     int k = scope_find(name, f);
     if (k >= 0) {
@@ -123,10 +177,14 @@ void variables_scope_t::scope_unregister(Mm* value)
     const char* name = value->getname();
     if (!name)
         return;
-    int f = scope_frame_of(value);
-    int k = scope_find(name, f);
-    if (k < 0)
+    // Only the slot that holds this very value, in the frame it registered
+    // in; a value shadowed by a later one leaves the chain of links.
+    int f = 0, k = 0;
+    if (!find_slot(value, f, k)) {
+        splice_link(value);
+        assert(!refers_to(value));
         return;
+    }
     if (Mm* linked = value->getscopelink()) {
         *linked = *value;
         entries[f][k] = linked;
@@ -153,6 +211,7 @@ void variables_scope_t::scope_unregister(Mm* value)
     } else {
         remove_slot(k, f);
     }
+    assert(!refers_to(value));
 }
 
 void variables_scope_t::scope_remove_entry(int k, int frame)
@@ -173,8 +232,13 @@ void variables_scope_t::scope_remove_entry(int k, int frame)
 
 void variables_scope_t::scope_remove_value(Mm* value)
 {
-    int f = scope_frame_of(value);
-    int k = scope_find(value->getname(), f);
+    int f = 0, k = 0;
+    if (find_slot(value, f, k)) {
+        scope_remove_entry(k, f);
+        return;
+    }
+    f = scope_frame_of(value);
+    k = scope_find(value->getname(), f);
     if (k >= 0)
         scope_remove_entry(k, f);
 }

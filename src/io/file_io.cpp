@@ -16,11 +16,17 @@
 #include "velkor/report.h"
 
 #include <climits>
+#include <cstdlib>
+#include <memory>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 namespace {
+
+struct free_deleter {
+    void operator()(char* p) const { std::free(p); }
+};
 
 struct fid_slot {
     int format = -1;
@@ -28,6 +34,9 @@ struct fid_slot {
     std::string name;
     int open = 0;
     std::FILE* stream = nullptr;
+    // The line buffer of fgets and fgetl, kept between lines.
+    std::unique_ptr<char, free_deleter> line;
+    std::size_t line_capacity = 0;
 };
 
 constexpr int table_size = 129;
@@ -308,6 +317,8 @@ Mm fclose(const Mm& fid)
             if (s.open && s.stream)
                 std::fclose(s.stream);
             s.stream = nullptr;
+            s.line.reset();
+            s.line_capacity = 0;
             s.open = 0;
         }
         return x_M;
@@ -327,6 +338,8 @@ Mm fclose(const Mm& fid)
     fid_slot& s = fid_table[k];
     const int status = std::fclose(s.stream);
     s.stream = nullptr;
+    s.line.reset();
+    s.line_capacity = 0;
     s.open = 0;
     return Mm(status == 0 ? 0.0 : -1.0);
 }
@@ -337,66 +350,80 @@ namespace {
 
 constexpr int longest_line = 0x4000;
 
-// One line of at most n characters; nullopt-like false at the end.
-bool read_text_line(std::FILE* f, long long n, std::string& line)
+// A char row of the bytes (codes 0 to 255), a final "\r\n" read as "\n";
+// with strip, every character 10 and 13 left out.
+Mm line_value(const char* data, std::size_t n, bool strip)
 {
-    line.clear();
-    int c = 0;
-    while (static_cast<long long>(line.size()) < n && (c = std::getc(f)) != EOF) {
-        line += static_cast<char>(c);
-        if (c == '\n')
-            break;
+    if (n >= 2 && data[n - 2] == '\r' && data[n - 1] == '\n') {
+        std::string joined(data, n - 2);
+        joined += '\n';
+        return line_value(joined.data(), joined.size(), strip);
     }
-    return !line.empty();
-}
-
-Mm byte_text(const std::string& s)
-{
-    Mm t(0, 0, 0, 1, static_cast<int>(s.size()), qv_double);
+    std::size_t kept = n;
+    if (strip) {
+        if (std::memchr(data, '\r', n))
+            for (std::size_t k = 0; k < n; ++k)
+                kept -= data[k] == '\n' || data[k] == '\r';
+        else
+            kept -= n > 0 && data[n - 1] == '\n';
+    }
+    Mm t(0, 0, 0, 1, static_cast<int>(kept), qv_double);
     double* p = t.addr();
-    for (std::size_t k = 0; k < s.size(); ++k)
-        p[k] = static_cast<unsigned char>(s[k]);
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(data);
+    if (kept == n || !strip) {
+        for (std::size_t k = 0; k < kept; ++k)
+            p[k] = u[k];
+    } else {
+        for (std::size_t k = 0; k < n; ++k)
+            if (u[k] != '\n' && u[k] != '\r')
+                *p++ = u[k];
+    }
     t.setstr(1);
     return t;
 }
 
-} // namespace
-
-Mm fgets(const Mm& fid) { return fgets(fid, Mm(static_cast<double>(longest_line))); }
-
-Mm fgets(const Mm& fid, const Mm& n)
+Mm next_line(const Mm& fid, double limit, bool strip)
 {
-    std::FILE* f = fid_file(fid);
-    if (!f)
+    const int slot = check_fid(fid, 1);
+    std::FILE* f = slot < 0 ? nullptr : stream_of(slot);
+    if (!f || std::feof(f))
         return Mm(-1.0);
-    if (std::feof(f))
-        return Mm(-1.0);
-    long long count = saturated_int(first_value(n));
+    long long count = saturated_int(limit);
     if (count < 1)
         return TM("");
     if (count > longest_line)
         count = longest_line;
-    std::string line;
-    if (!read_text_line(f, count, line))
-        return Mm(-1.0);
-    if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') {
-        line.erase(line.size() - 2, 1);
+    if (slot > 2) {
+        // A seekable file: the line read whole, its part past count given
+        // back to the stream.
+        fid_slot& s = fid_table[slot];
+        char* buffer = s.line.release();
+        const ssize_t got = ::getline(&buffer, &s.line_capacity, f);
+        s.line.reset(buffer);
+        if (got <= 0)
+            return Mm(-1.0);
+        std::size_t n = static_cast<std::size_t>(got);
+        if (got > count && fseeko(f, -static_cast<off_t>(got - count), SEEK_CUR) == 0)
+            n = static_cast<std::size_t>(count);
+        return line_value(buffer, n, strip);
     }
-    return byte_text(line);
+    std::string line;
+    int c = 0;
+    while (static_cast<long long>(line.size()) < count && (c = std::getc(f)) != EOF) {
+        line += static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    if (line.empty())
+        return Mm(-1.0);
+    return line_value(line.data(), line.size(), strip);
 }
 
-Mm fgetl(const Mm& fid)
-{
-    Mm line = fgets(fid);
-    if (!isstr(line))
-        return line;
-    std::string s;
-    const double* p = line.addr();
-    for (int k = 0, n = line.size(); k < n; ++k)
-        if (p[k] != 10 && p[k] != 13)
-            s += static_cast<char>(static_cast<unsigned char>(p[k]));
-    return byte_text(s);
-}
+} // namespace
+
+Mm fgets(const Mm& fid) { return next_line(fid, longest_line, false); }
+Mm fgets(const Mm& fid, const Mm& n) { return next_line(fid, first_value(n), false); }
+Mm fgetl(const Mm& fid) { return next_line(fid, longest_line, true); }
 
 // ---- stream state ----
 
@@ -525,6 +552,8 @@ Mm print_to(const Mm& fid, const Mm& format, const Mm& args)
 Mm one_cell(const Mm& a, const Mm& b)
 {
     Mm c = cell(Mm(1.0), Mm(2.0));
+    if (!c.hasstorage())
+        return c;
     c.mr(1) = a;
     c.mr(2) = b;
     return c;
@@ -541,6 +570,8 @@ Mm fprintf(const Mm& first, const Mm& second)
         return x_M;
     }
     Mm list = cell(Mm(1.0), Mm(1.0));
+    if (!list.hasstorage())
+        return x_M;
     list.mr(1) = nop_M;
     return print_to(first, second, list);
 }
@@ -551,6 +582,8 @@ Mm fprintf(const Mm& fid, const Mm& format, const Mm& args)
         const bool list = args.gettype() == qv_cell && !args.isstruct();
         const int n = list ? args.size() : 1;
         Mm all = cell(Mm(1.0), Mm(static_cast<double>(n + 1)));
+        if (!all.hasstorage())
+            return x_M;
         all.mr(1) = format;
         for (int k = 1; k <= n; ++k)
             all.mr(k + 1) = list ? args.mr(k) : args;
@@ -681,7 +714,6 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     Mm result(0, 0, 0, static_cast<int>(rows), static_cast<int>(cols), qv_double);
     const std::size_t total = static_cast<std::size_t>(rows * cols);
     double* p = result.addr();
-    std::fill(p, p + total, 0.0);
     std::size_t got = 0;
     if (skip == 0) {
         got = read_as_precision(p, total, f, code, swap);
@@ -695,6 +727,7 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
             }
         }
     }
+    std::fill(p + got, p + total, 0.0);  // what the file did not supply
     if (over)
         std::fgetc(f);  // sets the end-of-file indicator
     a = result;

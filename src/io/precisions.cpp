@@ -256,8 +256,49 @@ void encode_block(const double* v, std::size_t n, int code, int swap, unsigned c
         encode_precision(v[k], code, swap, out + s * k);
 }
 
-template <class T, class Store>
-std::size_t read_block(T* dst, std::size_t count, std::FILE* file, int code, int swap, Store store)
+// One typed loop over raw elements of type Raw in the file's own order.
+template <class Raw>
+void decode_native(const unsigned char* in, std::size_t n, double* out)
+{
+    for (std::size_t k = 0; k < n; ++k) {
+        Raw r;
+        std::memcpy(&r, in + sizeof(Raw) * k, sizeof(Raw));
+        out[k] = static_cast<double>(r);
+    }
+}
+
+// Converts n elements to doubles: the switch runs once per block.
+void decode_block(const unsigned char* in, std::size_t n, int code, int swap, double* out)
+{
+    if (!swap) {
+        switch (code) {
+        case prec_single:
+            return decode_native<float>(in, n, out);
+        case prec_int32:
+            return decode_native<std::int32_t>(in, n, out);
+        case prec_uint32:
+            return decode_native<std::uint32_t>(in, n, out);
+        case prec_int16:
+            return decode_native<std::int16_t>(in, n, out);
+        case prec_uint16:
+            return decode_native<std::uint16_t>(in, n, out);
+        case prec_uint8:
+            return decode_native<std::uint8_t>(in, n, out);
+        case prec_int8:
+            return decode_native<std::int8_t>(in, n, out);
+        default:
+            break;
+        }
+    }
+    const std::size_t s = static_cast<std::size_t>(precision_size(code));
+    for (std::size_t k = 0; k < n; ++k)
+        out[k] = decode_precision(in + s * k, code, swap);
+}
+
+// Reads count elements in bounded chunks; store(chunk, n, at) converts the
+// n whole elements of a chunk into the destination from position at.
+template <class Store>
+std::size_t read_block(std::size_t count, std::FILE* file, int code, Store store)
 {
     if (count == 0)
         return 0;
@@ -267,13 +308,23 @@ std::size_t read_block(T* dst, std::size_t count, std::FILE* file, int code, int
     while (done < count) {
         const std::size_t want = std::min(count - done, chunk_elements);
         const std::size_t got = std::fread(chunk.data(), s, want, file);
-        for (std::size_t k = 0; k < got; ++k)
-            dst[done + k] = store(chunk.data() + s * k);
+        store(chunk.data(), got, done);
         done += got;
         if (got < want)
             break;
     }
     return done;
+}
+
+template <class T>
+std::size_t read_converted(T* dst, std::size_t count, std::FILE* file, int code, int swap)
+{
+    std::vector<double> values(std::min(count, chunk_elements));
+    return read_block(count, file, code, [&](const unsigned char* in, std::size_t n, std::size_t at) {
+        decode_block(in, n, code, swap, values.data());
+        for (std::size_t k = 0; k < n; ++k)
+            dst[at + k] = static_cast<T>(truncate64(values[k]));
+    });
 }
 
 } // namespace
@@ -282,6 +333,8 @@ std::size_t write_block_as_precision(const double* values, std::size_t count, st
 {
     if (count == 0 || code == -1)
         return 0;
+    if ((code == prec_double || code == prec_long_double || code > 10) && !swap)
+        return std::fwrite(values, 8, count, file);  // the doubles are the file's bytes
     const std::size_t s = static_cast<std::size_t>(precision_size(code));
     std::vector<unsigned char> chunk(std::min(count, chunk_elements) * s);
     std::size_t done = 0;
@@ -301,20 +354,17 @@ std::size_t read_as_precision(double* dst, std::size_t count, std::FILE* file, i
     if ((code == prec_double || code == prec_long_double || code > 10) && !swap &&
         bytes_left(file) >= count * 8)
         return std::fread(dst, 8, count, file);  // the file's bytes are the doubles
-    return read_block(dst, count, file, code, swap,
-                      [code, swap](const unsigned char* in) { return decode_precision(in, code, swap); });
+    return read_block(count, file, code, [&](const unsigned char* in, std::size_t n, std::size_t at) {
+        decode_block(in, n, code, swap, dst + at);
+    });
 }
 
 std::size_t read_as_precision_int(int* dst, std::size_t count, std::FILE* file, int code, int swap)
 {
-    return read_block(dst, count, file, code, swap, [code, swap](const unsigned char* in) {
-        return static_cast<int>(truncate64(decode_precision(in, code, swap)));
-    });
+    return read_converted(dst, count, file, code, swap);
 }
 
 std::size_t read_as_precision_byte(unsigned char* dst, std::size_t count, std::FILE* file, int code, int swap)
 {
-    return read_block(dst, count, file, code, swap, [code, swap](const unsigned char* in) {
-        return static_cast<unsigned char>(truncate64(decode_precision(in, code, swap)));
-    });
+    return read_converted(dst, count, file, code, swap);
 }

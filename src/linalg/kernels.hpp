@@ -70,6 +70,26 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx, const int* m, con
                        double* er, double* ei, double* ur, double* ui, const int* ldu, double* vr, double* vi,
                        const int* ldv, double* workr, double* worki, const int* job, int* info);
 
+// ---- QR (LINPACK's Householder form: R in the upper triangle, the
+// vectors below, qraux the rest; jpvt cleared by the caller) ----
+
+// job != 0 pivots on the column norms; jpvt(k) ends as the index in A of
+// the column at position k. work: p elements.
+int qr_factor_real(double* x, const int* ldx, const int* n, const int* p, double* qraux, int* jpvt, double* work,
+                   const int* job);
+// job digits abcde: a qy = Q*y; any of the last four qty = Q'*y; c the
+// least-squares coefficients b; d the residual rsd; e the fitted xb. Uses
+// the first k columns of the factors; info is the index of a zero diagonal
+// element met while computing b. x is restored on return.
+int qr_apply_real(double* x, const int* ldx, const int* n, const int* k, const double* qraux, const double* y,
+                  double* qy, double* qty, double* b, double* rsd, double* xb, const int* job, int* info);
+int qr_factor_split(double* xr, double* xi, const int* ldx, const int* n, const int* p, double* qrauxr,
+                    double* qrauxi, int* jpvt, double* workr, double* worki, const int* job);
+int qr_apply_split(double* xr, double* xi, const int* ldx, const int* n, const int* k, const double* qrauxr,
+                   const double* qrauxi, const double* yr, const double* yi, double* qyr, double* qyi, double* qtyr,
+                   double* qtyi, double* br, double* bi, double* rsdr, double* rsdi, double* xbr, double* xbi,
+                   const int* job, int* info);
+
 // ---- Cholesky (upper factor in place; lower triangle untouched) ----
 
 // The column stride is n (lda is not read). info: 0, or the order of the
@@ -134,6 +154,21 @@ int htribk(const int* nm, const int* n, const double* ar, const double* ai, cons
            double* zr, double* zi);
 int imtql1(const int* n, double* d, double* e, int* ierr);
 int imtql2(const int* nm, const int* n, double* d, double* e, double* z, int* ierr);
+
+// The QZ method for A·x = λ·B·x (real): a to upper Hessenberg and b to upper
+// triangular form (qzhes), a to quasi-triangular form (qzit; eps1 <= 0
+// means the machine epsilon; b(n,1) receives epsb for the later kernels),
+// the eigenvalues (alfr + i·alfi)/beta with beta >= 0 (qzval_kernel), and
+// the unnormalised eigenvectors in hqr2's packed form (qzvec). With matz, z
+// accumulates the right transformations; a non-null q (n-by-n) accumulates
+// the left ones, so that q·A·z is the reduced a.
+int qzhes(const int* nm, const int* n, double* a, double* b, const int* matz, double* z, double* q = nullptr);
+int qzit(const int* nm, const int* n, double* a, double* b, const double* eps1, const int* matz, double* z, int* ierr,
+         double* q = nullptr);
+int qzval_kernel(const int* nm, const int* n, double* a, double* b, double* alfr, double* alfi, double* beta,
+                 const int* matz, double* z, double* q = nullptr);
+int qzvec(const int* nm, const int* n, double* a, double* b, const double* alfr, const double* alfi,
+          const double* beta, double* z);
 
 // Scales every iteration budget of the eigenvalue kernels (1 normally). A
 // test sets 0 to reach the paths of a kernel that does not converge.

@@ -1,9 +1,7 @@
 // Vector and matrix norms: the p-norms of a vector, and the 1, 2, infinity
-// and Frobenius norms of a matrix (its 2-norm the largest singular value,
-// through LAPACK).
+// and Frobenius norms of a matrix (its 2-norm the largest singular value).
 #include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
-#include "linalg/lapack.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -75,54 +73,50 @@ bool any_nan(const elements& x)
     return false;
 }
 
-// Largest sum of magnitudes over the columns (or the rows).
-double largest_line_sum(const elements& x, int rows, int cols, bool over_rows)
+// Largest sum of magnitudes over the columns (or the rows). A NaN makes
+// its sum NaN, and a NaN sum is the result: no line passes a NaN by.
+template <class Magnitude>
+double largest_line_sum(const elements& x, int rows, int cols, bool over_rows, Magnitude&& magnitude)
 {
-    const int lines = over_rows ? rows : cols, length = over_rows ? cols : rows;
     double best = 0;
-    for (int l = 0; l < lines; ++l) {
-        double s = 0;
-        for (int j = 0; j < length; ++j)
-            s += x.magnitude(over_rows ? l + j * rows : j + l * rows);
-        best = std::max(best, s);
+    if (!over_rows) {
+        for (int c = 0; c < cols; ++c) {
+            double s = 0;
+            const std::ptrdiff_t base = std::ptrdiff_t(c) * rows;
+            for (int r = 0; r < rows; ++r)
+                s += magnitude(base + r);
+            if (s != s)
+                return s;
+            best = std::max(best, s);
+        }
+        return best;
+    }
+    // Rows: one pass down the columns into a running sum per row.
+    scratch<double> sums{std::size_t(rows)};
+    std::fill(sums.get(), sums.get() + rows, 0.0);
+    for (int c = 0; c < cols; ++c) {
+        const std::ptrdiff_t base = std::ptrdiff_t(c) * rows;
+        double* acc = sums.get();
+        for (int r = 0; r < rows; ++r)
+            acc[r] += magnitude(base + r);
+    }
+    for (int r = 0; r < rows; ++r) {
+        if (sums[r] != sums[r])
+            return sums[r];
+        best = std::max(best, sums[r]);
     }
     return best;
 }
 
-// The largest singular value, from LAPACK's SVD without vectors. NaN when
-// the iteration does not converge.
-double largest_singular_value(const elements& x, int m, int n)
+double largest_line_sum(const elements& x, int rows, int cols, bool over_rows)
 {
-    const int lda = std::max(m, 1), one = 1, query = -1, count = std::min(m, n);
-    scratch<double> s{std::size_t(count)};
-    double dummy = 0, size = 0;
-    int info = 0;
-    if (!x.im) {
-        scratch<double> a{std::size_t(x.n)};
-        std::copy(x.re, x.re + x.n, a.get());
-        dgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, &size, &query, &info, 1, 1);
-        const int lwork = std::max(int(size), 1);
-        scratch<double> work{std::size_t(lwork)};
-        dgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, work.get(), &lwork, &info, 1,
-                1);
-    } else {
-        scratch<double> a(2 * std::size_t(x.n)), rwork(5 * std::size_t(count));
-        for (int k = 0; k < x.n; ++k) {
-            a[2 * std::size_t(k)] = x.re[k];
-            a[2 * std::size_t(k) + 1] = x.im[k];
-        }
-        double complex_size[2] = {0, 0};
-        zgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, complex_size, &query,
-                rwork.get(), &info, 1, 1);
-        const int lwork = std::max(int(complex_size[0]), 1);
-        scratch<double> work(2 * std::size_t(lwork));
-        zgesvd_("N", "N", &m, &n, a.get(), &lda, s.get(), &dummy, &one, &dummy, &one, work.get(), &lwork,
-                rwork.get(), &info, 1, 1);
-    }
-    return info == 0 ? s[0] : NAN;
+    if (!x.im)
+        return largest_line_sum(x, rows, cols, over_rows, [re = x.re](std::ptrdiff_t k) { return std::fabs(re[k]); });
+    return largest_line_sum(x, rows, cols, over_rows,
+                            [&x](std::ptrdiff_t k) { return std::hypot(x.re[k], x.im[k]); });
 }
 
-double matrix_norm(const elements& x, int rows, int cols, double p, bool inf_text, bool& known)
+double matrix_norm(const Mm& a, const elements& x, int rows, int cols, double p, bool inf_text, bool& known)
 {
     known = true;
     const bool by_rows = p == INFINITY || inf_text;
@@ -130,16 +124,17 @@ double matrix_norm(const elements& x, int rows, int cols, double p, bool inf_tex
         known = false;
         return 0;
     }
-    // A NaN anywhere leaves no norm: no column or row may pass it by.
-    if (any_nan(x))
-        return NAN;
     if (p == 1)
         return largest_line_sum(x, rows, cols, false);
     if (by_rows)
         return largest_line_sum(x, rows, cols, true);
+    // A NaN anywhere leaves no 2-norm either.
+    if (any_nan(x))
+        return NAN;
     if (extreme_magnitude(x, true) == INFINITY)
         return INFINITY;
-    return largest_singular_value(x, rows, cols);
+    // The library's own SVD, so every 2-norm agrees with max(svd(A)).
+    return svd(a).addr()[0];
 }
 
 } // namespace
@@ -173,7 +168,7 @@ Mm norm(const Mm& x, const Mm& p)
         return Mm(power_sum(e, pv));
     }
     bool known = false;
-    const double v = matrix_norm(e, a.rows(), a.cols(), pv, inf_text, known);
+    const double v = matrix_norm(a, e, a.rows(), a.cols(), pv, inf_text, known);
     if (!known) {
         error("norm: x matrix, P not 1, 2, inf or fro");
         return x_M;

@@ -37,11 +37,14 @@ bool file_exists(std::string_view name)
 {
     if (name.empty())
         return false;
+    // A directory opens for reading here but is no file.
     std::FILE* f = open_file(name, "rb");
     if (!f)
         return false;
+    struct stat st;
+    const bool regular = ::fstat(fileno(f), &st) == 0 && !S_ISDIR(st.st_mode);
     std::fclose(f);
-    return true;
+    return regular;
 }
 
 bool dir_exists(std::string_view name)

@@ -4,6 +4,7 @@
 
 #include <plu.h>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -133,16 +134,6 @@ TEST_F(Workspace, SetnameRegistersAndNamelessValuesAreIgnored)
     EXPECT_EQ(variables_scope.scope_lookup("named", 1), &v);
 }
 
-TEST(CallInfo, CurrentFrameOfTheLanguageCallStack)
-{
-    qv_error_stack.functions[1] = "caller";
-    qv_error_stack.lines[1] = 42;
-    qv_error_stack.depth = 1;
-    EXPECT_STREQ(vfilename(), "caller");
-    EXPECT_EQ(vfileline(), 42);
-    qv_error_stack.depth = 0;
-}
-
 TEST(EvaluationHooks, FevalReportsWhenNotLinked)
 {
     Mm a, b, c, d, e, f;
@@ -155,6 +146,71 @@ TEST(PluginApi, ErrorTextIsTheMessageItselfAndDestroyFrees)
     kaDestroyArray(nullptr);
     kaDestroyArray(new Mm(1.0));
     SUCCEED();
+}
+
+TEST_F(Workspace, ValuesAreTrackedByIdentityNotByName)
+{
+    // A value of an inner frame that outlives the frame must not touch the
+    // top level's value of the same name.
+    Mm outer(i_o, "x", 0);
+    outer = 1.0;
+    auto inner = std::make_unique<Mm>(i_o, "x", 0);
+    variables_scope.begin();
+    {
+        Mm local(i_o, "y", 0);
+        local = 2.0;
+    }
+    variables_scope.end();
+    EXPECT_EQ(variables_scope.scope_count(1), 1);
+    EXPECT_EQ(variables_scope.scope_entry(0, 1), inner.get()) << "the later x shadows the first";
+    variables_scope.begin();
+    auto stray = std::make_unique<Mm>(i_o, "x", 0);
+    variables_scope.end();
+    stray.reset();  // dies after its frame closed: frame 1 is left alone
+    EXPECT_EQ(variables_scope.scope_entry(0, 1), inner.get());
+    inner.reset();
+    EXPECT_EQ(variables_scope.scope_entry(0, 1), &outer) << "the link hands the slot back";
+}
+
+TEST_F(Workspace, RegisteringTwiceAndRenamingLeaveOneSlot)
+{
+    Mm v(i_o, "first", 0);
+    v = 3.0;
+    v.setname("first");
+    EXPECT_EQ(variables_scope.scope_count(1), 1);
+    v.setname("second");
+    ASSERT_EQ(variables_scope.scope_count(1), 1);
+    EXPECT_EQ(variables_scope.scope_lookup("second", 1), &v);
+    EXPECT_EQ(variables_scope.scope_lookup("first", 1), nullptr);
+}
+
+TEST_F(Workspace, AShadowedValueThatDiesFirstLeavesTheChain)
+{
+    auto first = std::make_unique<Mm>(i_o, "g", 1);
+    *first = 1.0;
+    Mm second(i_o, "g", 1);
+    EXPECT_EQ(second.getscopelink(), first.get());
+    first.reset();  // the shadowed one goes before the one that shadows it
+    EXPECT_EQ(second.getscopelink(), nullptr);
+    EXPECT_EQ(variables_scope.scope_entry(0, 0), &second);
+}
+
+TEST_F(Workspace, GlobalsDestroyedInCreationOrderLeaveNothingDangling)
+{
+    {
+        auto a = std::make_unique<Mm>(i_o, "g", 1);
+        *a = 1.0;
+        auto b = std::make_unique<Mm>(i_o, "g", 1);
+        auto c = std::make_unique<Mm>(i_o, "g", 1);
+        *c = 5.0;
+        a.reset();
+        b.reset();
+        c.reset();
+    }
+    ASSERT_EQ(variables_scope.scope_count(0), 1);
+    Mm* kept = variables_scope.scope_entry(0, 0);
+    EXPECT_EQ(test::at(*kept, 0), 5) << "an owned copy keeps the last content";
+    EXPECT_EQ(kept->getscopelink(), nullptr);
 }
 
 } // namespace

@@ -155,13 +155,11 @@ TEST_F(Files, DeleteRemovesAFileOrHandsHandlesToTheEngine)
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "gone.txt"));
     deleteM(t("gone.txt"));  // a missing file is not reported
     vizmo::test::reset();
-    const double f1 = vizmo_create_object("Figure", 1);
-    const double f2 = vizmo_create_object("Figure", 2);
-    ASSERT_TRUE(vizmo::test::exists(f1) && vizmo::test::exists(f2));
-    deleteM(test::row({f1, f2}));
-    EXPECT_FALSE(vizmo::test::exists(f1));
-    EXPECT_FALSE(vizmo::test::exists(f2));
-    vizmo::test::reset();
+    const double fig = vizmo_create_object("Figure", -1);
+    const double line = vizmo_create_object("line", -1);
+    deleteM(test::row({fig, line}));
+    EXPECT_FALSE(vizmo::test::exists(fig));
+    EXPECT_FALSE(vizmo::test::exists(line));
 }
 
 TEST_F(Files, DirListsNamesDatesWholeSizesAndKinds)

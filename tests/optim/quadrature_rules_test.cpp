@@ -106,8 +106,9 @@ TEST(QuadratureRules, NodesNestAndDescend)
     std::vector<double> all;
     for (auto [x, n] : {std::pair{x1, 5}, {x2, 5}, {x3, 11}, {x4, 22}}) {
         for (int k = 0; k < n; ++k) {
-            if (k > 0)
+            if (k > 0) {
                 EXPECT_LT(x[k], x[k - 1]);
+            }
             all.push_back(x[k]);
         }
     }

@@ -1,0 +1,361 @@
+// The Bessel, Hankel and Airy language functions and bessel_dispatch, which
+// walks the orders and arguments, calls the complex package once per pair,
+// reflects negative orders, settles z = 0 and maps the package's status to
+// IEEE values.
+#include "bessel/amos.hpp"
+#include "engine/scalar_complex.hpp"
+#include "engine/scalar_real.hpp"
+#include "velkor/array.h"
+#include "velkor/bessel.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double pi = 3.141592653589793;
+constexpr double two_over_pi = 0.6366197723675814;
+constexpr double nan_value = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf_value = std::numeric_limits<double>::infinity();
+
+enum Code { airy_a = 65, airy_b = 66, hankel1 = 72, hankel2 = 144, mod_i = 73, bes_j = 74, mod_k = 75, bes_y = 89 };
+
+struct Value {
+    double re = 0, im = 0;
+    int status = 0;
+};
+
+// One package call of one member; a failed call leaves NaN, never a value
+// of an earlier element.
+Value call(int code, double zr, double zi, double order, int kode)
+{
+    Value v;
+    double yr = nan_value, yi = nan_value, wr = nan_value, wi = nan_value;
+    int n = 1, nz = 0, ierr = 0;
+    switch (code) {
+    case hankel1:
+    case hankel2: {
+        int m = code / hankel1;
+        amos::ZBESH(&zr, &zi, &order, &kode, &m, &n, &yr, &yi, &nz, &ierr);
+        break;
+    }
+    case mod_i:
+        amos::ZBESI(&zr, &zi, &order, &kode, &n, &yr, &yi, &nz, &ierr);
+        break;
+    case bes_j:
+        amos::ZBESJ(&zr, &zi, &order, &kode, &n, &yr, &yi, &nz, &ierr);
+        break;
+    case mod_k:
+        amos::ZBESK(&zr, &zi, &order, &kode, &n, &yr, &yi, &nz, &ierr);
+        break;
+    case bes_y:
+        amos::ZBESY(&zr, &zi, &order, &kode, &n, &yr, &yi, &nz, &wr, &wi, &ierr);
+        break;
+    default: {
+        // Airy: the order's integer part selects the function or its
+        // derivative; anything else is rejected by the package.
+        int id = order >= 0 && order < 2 ? static_cast<int>(order) : 2;
+        if (code == airy_a)
+            amos::ZAIRY(&zr, &zi, &id, &kode, &yr, &yi, &nz, &ierr);
+        else
+            amos::ZBIRY(&zr, &zi, &id, &kode, &yr, &yi, &ierr);
+        break;
+    }
+    }
+    if (ierr != 0 && ierr != 3) {
+        yr = nan_value;
+        yi = nan_value;
+    }
+    v.re = yr;
+    v.im = yi;
+    v.status = ierr;
+    return v;
+}
+
+bool is_odd(double whole) { return std::fmod(whole, 2.0) != 0; }
+
+// One element: the package value of order nu at z, reflected for nu < 0.
+Value element(int code, double nu, double zr, double zi, int kode)
+{
+    const bool zero_z = zr == 0 && zi == 0;
+    if (code == airy_a || code == airy_b)
+        return call(code, zr, zi, nu, kode);
+    const double whole = fix_double(nu);
+    const bool integer = whole == nu;
+    const bool negative = nu < 0;
+    if (zero_z) {
+        if (code == hankel1 || code == hankel2)
+            return {nan_value, 0, 0};
+        if (code == mod_k)
+            return {inf_value, 0, 0};
+        if (code == bes_y || (negative && !integer && (code == mod_i || code == bes_j)))
+            return {-inf_value, 0, 0};
+    }
+    if (!negative || code == mod_k)
+        return call(code, zr, zi, negative ? -nu : nu, kode);
+    const double a = -nu;
+    if (integer) {
+        Value v = call(code, zr, zi, a, kode);
+        if (code != mod_i && is_odd(whole)) {
+            v.re = -v.re;
+            v.im = -v.im;
+        }
+        return v;
+    }
+    const double c = std::cos(nu * pi), s = std::sin(nu * pi);
+    Value v;
+    switch (code) {
+    case hankel1:
+    case hankel2: {
+        v = call(code, zr, zi, a, kode);
+        double fr = c, fi = code == hankel1 ? -s : s;
+        complex_mul(v.re, v.im, fr, fi, v.re, v.im);
+        return v;
+    }
+    case mod_i: {
+        Value first = call(mod_i, zr, zi, a, kode);
+        v = call(mod_k, zr, zi, a, kode);
+        double kr = v.re, ki = v.im;
+        if (kode == 2) {
+            // K scaled by exp(z) brought to I's scale exp(-|Re z|).
+            double er, ei;
+            complex_exp(-zr - std::fabs(zr), -zi, er, ei);
+            complex_mul(kr, ki, er, ei, kr, ki);
+        }
+        v.re = first.re - two_over_pi * s * kr;
+        v.im = first.im - two_over_pi * s * ki;
+        return v;
+    }
+    case bes_j: {
+        Value first = call(bes_j, zr, zi, a, kode);
+        v = call(bes_y, zr, zi, a, kode);
+        double yr = v.re, yi = v.im;
+        v.re = c * first.re + s * yr;
+        v.im = c * first.im + s * yi;
+        return v;
+    }
+    default: {  // bes_y
+        Value first = call(bes_y, zr, zi, a, kode);
+        v = call(bes_j, zr, zi, a, kode);
+        double jr = v.re, ji = v.im;
+        v.re = c * first.re - s * jr;
+        v.im = c * first.im - s * ji;
+        return v;
+    }
+    }
+}
+
+// Whether a real argument keeps the imaginary part of its value: the
+// function is complex there.
+bool keeps_imaginary(int code, double nu, double z)
+{
+    if (!(z < 0))
+        return false;
+    switch (code) {
+    case mod_k:
+    case bes_y:
+        return true;
+    case mod_i:
+    case bes_j:
+        return fix_double(nu) != nu;
+    default:
+        return false;
+    }
+}
+
+// kode from the first element of scale; NaN, infinite and huge scales make
+// an invalid kode (every element then fails with status 1).
+int kode_of(const Mm& scale)
+{
+    if (scale.size() < 1)
+        return 0;
+    double s = scale.addr()[0];
+    if (!(std::fabs(s) < 1.0e6))
+        return 0;
+    return static_cast<int>(fix_double(s)) + 1;
+}
+
+bool any_nonzero(const double* p, int n)
+{
+    for (int k = 0; k < n; ++k)
+        if (p[k] != 0)
+            return true;
+    return false;
+}
+
+// The first element of k truncated toward zero, or a value outside every
+// valid range for NaN, infinities and empty k.
+double selector(const Mm& k)
+{
+    Mm kd = mdouble(full(k));
+    if (kd.size() < 1)
+        return -1;
+    double v = kd.addr()[0];
+    if (!(std::fabs(v) < 1.0e6))
+        return -1;
+    return fix_double(v);
+}
+
+} // namespace
+
+void bessel_dispatch(int code, Mm nu, Mm z, Mm scale, Mm& value, Mm& status)
+{
+    nu = mdouble(full(nu));
+    z = mdouble(full(z));
+    scale = mdouble(full(scale));
+    if (nu.addi() && any_nonzero(nu.addi(), nu.size())) {
+        error("bessel: nu must be real");
+        value = x_M;
+        status = x_M;
+        return;
+    }
+    const int nz = z.size(), nn = nu.size();
+    const double* zr = z.addr();
+    const double* zi = z.addi();
+    const double* nur = nu.addr();
+    int complex = zi != nullptr || code == hankel1 || code == hankel2;
+    if (!complex) {
+        for (int j = 0; j < nn && !complex; ++j)
+            for (int i = 0; i < nz && !complex; ++i)
+                complex = keeps_imaginary(code, nur[j], zr[i]);
+    }
+    Mm v, st;
+    if (nn == 1) {
+        v = czeros(complex, z.getndims(), z.getdims());
+        st = czeros(0, z.getndims(), z.getdims());
+    } else {
+        v = czeros(complex, nz, nn);
+        st = czeros(0, nz, nn);
+    }
+    double* vr = v.addr();
+    double* vi = v.addi();
+    double* sp = st.addr();
+    const int kode = kode_of(scale);
+    for (int j = 0; j < nn; ++j) {
+        for (int i = 0; i < nz; ++i) {
+            const double re = zr[i], im = zi ? zi[i] : 0.0;
+            Value e = element(code, nur[j], re, im, kode);
+            switch (e.status) {
+            case 1:
+            case 4:
+            case 5:
+                e.re = nan_value;
+                e.im = 0;
+                break;
+            case 2:
+                e.re = inf_value;
+                e.im = 0;
+                break;
+            default:
+                break;
+            }
+            const int k = j * nz + i;
+            vr[k] = e.re;
+            if (vi)
+                vi[k] = zi || code == hankel1 || code == hankel2 || keeps_imaginary(code, nur[j], re) ? e.im : 0.0;
+            sp[k] = e.status;
+        }
+    }
+    v.getreal(0);
+    value = v;
+    status = st;
+}
+
+// ---- airy ----
+
+Mm airy(const Mm& z) { return airy(Mm(0.0), z); }
+Mm airy(const Mm& k, const Mm& z)
+{
+    Mm v, e;
+    airy(k, z, i_o, v, e);
+    return v;
+}
+Mm airy(const Mm& z, i_o_t, Mm& v, Mm& e) { return airy(Mm(0.0), z, i_o, v, e); }
+Mm airy(const Mm& k, const Mm& z, i_o_t, Mm& v, Mm& e)
+{
+    const double kk = selector(k);
+    if (!(kk >= 0 && kk <= 3)) {
+        error("airy: k must be 0,1,2,3");
+        v = x_M;
+        e = x_M;
+        return x_M;
+    }
+    if (kk <= 1)
+        bessel_dispatch(airy_a, k, z, Mm(0.0), v, e);
+    else
+        bessel_dispatch(airy_b, Mm(kk - 2), z, Mm(0.0), v, e);
+    return x_M;
+}
+
+// ---- besselh ----
+
+Mm besselh(const Mm& x) { return besselh(x, Mm(1.0), Mm(0.0), Mm(0.0)); }
+Mm besselh(const Mm& nu, const Mm& z) { return besselh(nu, Mm(1.0), z, Mm(0.0)); }
+Mm besselh(const Mm& nu, const Mm& k, const Mm& z) { return besselh(nu, k, z, Mm(0.0)); }
+Mm besselh(const Mm& nu, const Mm& k, const Mm& z, const Mm& scale)
+{
+    Mm v, e;
+    besselh(nu, k, z, scale, i_o, v, e);
+    return v;
+}
+Mm besselh(const Mm& nu, const Mm& z, i_o_t, Mm& v, Mm& e) { return besselh(nu, Mm(1.0), z, Mm(0.0), i_o, v, e); }
+Mm besselh(const Mm& nu, const Mm& k, const Mm& z, i_o_t, Mm& v, Mm& e)
+{
+    return besselh(nu, k, z, Mm(0.0), i_o, v, e);
+}
+Mm besselh(const Mm& nu, const Mm& k, const Mm& z, const Mm& scale, i_o_t, Mm& v, Mm& e)
+{
+    const double kk = selector(k);
+    if (kk != 1 && kk != 2) {
+        error("besselh: k must be 1 or 2");
+        v = x_M;
+        e = x_M;
+        return x_M;
+    }
+    bessel_dispatch(hankel1 * static_cast<int>(kk), nu, z, scale, v, e);
+    return x_M;
+}
+
+// ---- besseli, besselj, besselk, bessely ----
+
+#define BESSEL_FAMILY(name, code)                                                                                  \
+    Mm name(const Mm& x) { return name(x, Mm(0.0), Mm(0.0)); }                                                    \
+    Mm name(const Mm& nu, const Mm& z) { return name(nu, z, Mm(0.0)); }                                           \
+    Mm name(const Mm& nu, const Mm& z, const Mm& scale)                                                           \
+    {                                                                                                              \
+        Mm v, e;                                                                                                   \
+        bessel_dispatch(code, nu, z, scale, v, e);                                                                 \
+        return v;                                                                                                  \
+    }                                                                                                              \
+    Mm name(const Mm& nu, const Mm& z, i_o_t, Mm& v, Mm& e) { return name(nu, z, Mm(0.0), i_o, v, e); }           \
+    Mm name(const Mm& nu, const Mm& z, const Mm& scale, i_o_t, Mm& v, Mm& e)                                      \
+    {                                                                                                              \
+        bessel_dispatch(code, nu, z, scale, v, e);                                                                 \
+        return x_M;                                                                                                \
+    }
+
+BESSEL_FAMILY(besseli, mod_i)
+BESSEL_FAMILY(besselj, bes_j)
+BESSEL_FAMILY(besselk, mod_k)
+BESSEL_FAMILY(bessely, bes_y)
+
+#undef BESSEL_FAMILY
+
+// ---- bessel, bessela ----
+
+Mm bessel(const Mm& x) { return besselj(x, Mm(0.0), Mm(0.0)); }
+Mm bessel(const Mm& nu, const Mm& z) { return besselj(nu, z, Mm(0.0)); }
+Mm bessel(const Mm& nu, const Mm& z, i_o_t, Mm& v, Mm& e) { return besselj(nu, z, Mm(0.0), i_o, v, e); }
+
+Mm bessela(const Mm& x) { return besselj(x, Mm(0.0)); }
+Mm bessela(const Mm& nu, const Mm& z) { return besselj(nu, z); }
+Mm bessela(const Mm& nu, const Mm& z, i_o_t, Mm& v, Mm& e)
+{
+    v = besselj(nu, z);
+    double eps_value;
+    machine_eps(&eps_value);
+    e = Mm(-std::log10(eps_value));
+    return x_M;
+}

@@ -1,0 +1,758 @@
+// VOR-file version 5. The writer emits elements in the machine's order and
+// back-patches each size; the reader decides the byte order per element and
+// checks every count against the file before it allocates or reads, so that
+// a damaged file ends with a message instead of a hang or an overrun.
+#include "io/vor5.hpp"
+
+#include "array/classes.hpp"
+#include "io/precisions.hpp"
+#include "value/report.hpp"
+#include "velkor/array.h"
+#include "velkor/report.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+constexpr int array_type = 14;
+constexpr int header_bytes = 128;
+constexpr int deepest_nesting = 256;
+constexpr int longest_name = 255;
+constexpr int field_name_bytes = 32;
+
+enum v5_class : int {
+    class_cell = 1,
+    class_struct = 2,
+    class_object = 3,
+    class_char = 4,
+    class_sparse = 5,
+    class_double = 6,
+    class_uint8 = 9,
+};
+constexpr int flag_logical = 0x0200;
+constexpr int flag_complex = 0x0800;
+
+// The names of unnamed values: "A" to "Z", "a" to "z", again from "A".
+int unnamed_counter = 0;
+
+std::string next_unnamed()
+{
+    const int k = unnamed_counter++ % 52;
+    return std::string(1, static_cast<char>(k < 26 ? 'A' + k : 'a' + k - 26));
+}
+
+// ---- writing ----
+
+class v5_writer {
+public:
+    v5_writer(const char* path, std::FILE* file) : path_(path ? path : ""), file_(file) {}
+
+    void element(const Mm& value, const char* name);
+
+private:
+    bool word(std::int32_t w) { return std::fwrite(&w, 4, 1, file_) == 1; }
+    bool name_part(const std::string& name);
+    bool data_part(int type, int code, const double* values, std::size_t n);
+    bool text_part(const Mm& value);
+    bool byte_part(const unsigned char* bytes, std::size_t n);
+    bool index_part(const int* values, std::size_t n);
+    bool tag(int type, std::size_t bytes);
+
+    const char* path_;
+    std::FILE* file_;
+};
+
+bool v5_writer::tag(int type, std::size_t bytes)
+{
+    if (bytes <= 4) {
+        const std::int16_t small[2] = {static_cast<std::int16_t>(type), static_cast<std::int16_t>(bytes)};
+        return std::fwrite(small, 2, 2, file_) == 2;
+    }
+    return word(type) && word(static_cast<std::int32_t>(bytes));
+}
+
+bool v5_writer::name_part(const std::string& name)
+{
+    if (!tag(1, name.size()) || std::fwrite(name.data(), 1, name.size(), file_) != name.size())
+        return false;
+    return align_write_8(file_);
+}
+
+bool v5_writer::data_part(int type, int code, const double* values, std::size_t n)
+{
+    const std::size_t size = static_cast<std::size_t>(precision_size(code));
+    if (!tag(type, n * size))
+        return false;
+    if (write_block_as_precision(values, n, file_, code, 0) != n) {
+        error("load: '%s' could not write data set", path_);
+        return false;
+    }
+    return align_write_8(file_);
+}
+
+bool v5_writer::text_part(const Mm& value)
+{
+    const std::size_t n = static_cast<std::size_t>(value.size());
+    std::vector<std::uint16_t> codes(n);
+    if (value.gettype() == qv_uint8) {
+        const unsigned char* p = value.getpr(static_cast<unsigned char*>(nullptr));
+        for (std::size_t k = 0; k < n; ++k)
+            codes[k] = p[k];
+    } else {
+        const double* p = value.addr();
+        for (std::size_t k = 0; k < n; ++k)
+            codes[k] = static_cast<std::uint16_t>(p[k] > -2147483648.0 && p[k] < 2147483648.0 ? static_cast<std::int64_t>(p[k]) : 0);
+    }
+    if (!tag(4, 2 * n) || std::fwrite(codes.data(), 2, n, file_) != n) {
+        error("load: '%s' could not write data set", path_);
+        return false;
+    }
+    return align_write_8(file_);
+}
+
+bool v5_writer::byte_part(const unsigned char* bytes, std::size_t n)
+{
+    if (!tag(2, n) || std::fwrite(bytes, 1, n, file_) != n) {
+        error("load: '%s' could not write data set", path_);
+        return false;
+    }
+    return align_write_8(file_);
+}
+
+bool v5_writer::index_part(const int* values, std::size_t n)
+{
+    if (!tag(5, 4 * n) || std::fwrite(values, 4, n, file_) != n) {
+        error("load: '%s' could not write data set", path_);
+        return false;
+    }
+    return align_write_8(file_);
+}
+
+void v5_writer::element(const Mm& value, const char* given_name)
+{
+    const bool sparse = value.issparse();
+    const bool object = value.gettype() == qv_cell && value.getclassid() != 0;
+    int cls = class_double;
+    if (sparse)
+        cls = class_sparse;
+    else if (value.isstr())
+        cls = class_char;
+    else if (value.gettype() == qv_uint8)
+        cls = class_uint8;
+    else if (value.gettype() == qv_cell)
+        cls = object ? class_object : (value.isstruct() ? class_struct : class_cell);
+    int flags = cls;
+    if (value.islogical())
+        flags |= flag_logical;
+    if (value.isc() && cls != class_char)
+        flags |= flag_complex;
+    const int nzmax = sparse ? (value.getnnz() > 0 ? value.getnnz() : 1) : 0;
+    const int ndims = value.getndims();
+
+    const off_t start = ftello(file_);
+    const std::int32_t head[8] = {array_type, 0, 6, 8, flags, nzmax, 5, 4 * ndims};
+    if (std::fwrite(head, 4, 8, file_) != 8) {
+        error("save5: '%s' could not write header", path_);
+        return;
+    }
+    for (int d = 0; d < ndims; ++d) {
+        if (!word(value.getdims()[d])) {
+            error("savev5: could not write file '%s'.", path_);
+            return;
+        }
+    }
+    const std::string name = given_name && *given_name ? given_name : next_unnamed();
+    if (!align_write_8(file_) || !name_part(name)) {
+        error("save5: could not save name to file '%s'", path_);
+        return;
+    }
+    if (object) {
+        const class_record* record = class_record_of_id(value.getclassid());
+        if (!name_part(record ? record->name : "")) {
+            error("save5: could not save name to file '%s'", path_);
+            return;
+        }
+    }
+    const int nfields = value.isstruct() ? value.getnfields() : 0;
+    if ((cls == class_struct || cls == class_object) && nfields > 0) {
+        bool ok = word(0x00040005) && word(field_name_bytes) && word(1) && word(field_name_bytes * nfields);
+        for (int f = 0; ok && f < nfields; ++f) {
+            char field[field_name_bytes] = {};
+            const char* text = value.getfield(f);
+            std::memcpy(field, text, std::min<std::size_t>(std::strlen(text), field_name_bytes));
+            ok = std::fwrite(field, 1, field_name_bytes, file_) == field_name_bytes;
+        }
+        if (!ok) {
+            error("save5: could not save field name in file '%s'", path_);
+            return;
+        }
+    }
+
+    const std::size_t n = value.size() > 0 ? static_cast<std::size_t>(value.size()) : 0;
+    switch (cls) {
+    case class_double:
+        if (data_part(9, prec_double, value.addr(), n) && value.isc())
+            data_part(9, prec_double, value.addi(), n);
+        break;
+    case class_char:
+        text_part(value);
+        break;
+    case class_uint8:
+        if (byte_part(value.getpr(static_cast<unsigned char*>(nullptr)), n) && value.isc())
+            byte_part(value.getpi(static_cast<unsigned char*>(nullptr)), n);
+        break;
+    case class_sparse: {
+        const int nnz = value.getnnz();
+        const int rows = value.rows(), cols = value.cols();
+        std::vector<int> ir(static_cast<std::size_t>(nzmax), 0), jc(static_cast<std::size_t>(cols) + 1, 0);
+        const int* index = value.getindex();
+        for (int k = 0; k < nnz; ++k) {
+            ir[static_cast<std::size_t>(k)] = index[k] % rows;
+            ++jc[static_cast<std::size_t>(index[k] / rows) + 1];
+        }
+        for (int c = 0; c < cols; ++c)
+            jc[static_cast<std::size_t>(c) + 1] += jc[static_cast<std::size_t>(c)];
+        if (index_part(ir.data(), ir.size()) && index_part(jc.data(), jc.size()) &&
+            data_part(9, prec_double, value.addr(), static_cast<std::size_t>(nnz)) && value.isc())
+            data_part(9, prec_double, value.addi(), static_cast<std::size_t>(nnz));
+        break;
+    }
+    case class_cell: {
+        const Mm* cells = value.getpr(static_cast<Mm*>(nullptr));
+        for (std::size_t k = 0; k < n; ++k)
+            element(cells[k], nullptr);
+        break;
+    }
+    default: {  // struct and object: the fields of each element in turn
+        const Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
+        for (std::size_t k = 0; k < n; ++k) {
+            const Mm& fields = elements[k];
+            const Mm* values = fields.getpr(static_cast<Mm*>(nullptr));
+            for (int f = 0; f < nfields; ++f)
+                element(f < fields.size() ? values[f] : Mm(), nullptr);
+        }
+        break;
+    }
+    }
+
+    align_write_8(file_);
+    const off_t end = ftello(file_);
+    const std::int32_t size = static_cast<std::int32_t>(end - start - 8);
+    fseeko(file_, start + 4, SEEK_SET);
+    word(size);
+    fseeko(file_, end, SEEK_SET);
+}
+
+// ---- reading ----
+
+struct read_failure {};
+
+class v5_reader {
+public:
+    v5_reader(const char* path, std::FILE* file) : path_(path ? path : ""), file_(file)
+    {
+        struct stat st;
+        length_ = ::fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : LLONG_MAX;
+    }
+
+    // Reads one element; false after its message.
+    bool element(Mm& target, int depth, const char* target_name);
+
+private:
+    std::int32_t word()
+    {
+        std::int32_t w;
+        if (std::fread(&w, 4, 1, file_) != 1)
+            fail("loadv5: file '%s' ended prematurely.");
+        return swap_ ? static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(w))) : w;
+    }
+    [[noreturn]] void fail(const char* message)
+    {
+        error(message, path_);
+        throw read_failure{};
+    }
+    void data_set_failure() { fail("load: '%s' could not read data set"); }
+    std::string name_part();
+    // A data tag of a known type holding at least n elements; its end.
+    long long data_tag(std::size_t n, int& code);
+    void finish_part(long long end);
+    void doubles(double* out, std::size_t n);
+    void ints(int* out, std::size_t n);
+    void bytes(unsigned char* out, std::size_t n);
+
+    const char* path_;
+    std::FILE* file_;
+    long long length_;
+    int swap_ = 0;
+};
+
+std::string v5_reader::name_part()
+{
+    int type = 0, n = 0;
+    if (!read_v5_tag(file_, swap_, &type, &n) || n < 0 || ftello(file_) + n > length_) {
+        error("load5: could not read name name in file '%s'", path_);
+        throw read_failure{};
+    }
+    const long long start = ftello(file_);
+    const bool small = n <= 4 && (start % 8) == 4;
+    std::string name(static_cast<std::size_t>(n < longest_name ? n : longest_name), '\0');
+    if (!name.empty() && std::fread(name.data(), 1, name.size(), file_) != name.size()) {
+        error("load5: could not read name name in file '%s'", path_);
+        throw read_failure{};
+    }
+    if (n > longest_name)
+        warning("load5: name field is too long in file '%s'", path_);
+    fseeko(file_, start + (small ? 4 : n), SEEK_SET);
+    align_read_8(file_);
+    name.resize(std::strlen(name.c_str()));
+    return name;
+}
+
+long long v5_reader::data_tag(std::size_t n, int& code)
+{
+    int type = 0, bytes_in_tag = 0;
+    if (!read_v5_tag(file_, swap_, &type, &bytes_in_tag))
+        data_set_failure();
+    code = v5_type_to_precision(type);
+    if (code < 0)
+        throw read_failure{};
+    const long long start = ftello(file_);
+    const std::size_t size = static_cast<std::size_t>(precision_size(code));
+    if (bytes_in_tag < 0 || static_cast<std::size_t>(bytes_in_tag) / size < n || start + bytes_in_tag > length_)
+        data_set_failure();
+    const bool small = bytes_in_tag <= 4 && (start % 8) == 4;
+    return start + (small ? 4 : bytes_in_tag);
+}
+
+void v5_reader::finish_part(long long end)
+{
+    fseeko(file_, end, SEEK_SET);
+    align_read_8(file_);
+}
+
+void v5_reader::doubles(double* out, std::size_t n)
+{
+    int code = 0;
+    const long long end = data_tag(n, code);
+    if (read_as_precision(out, n, file_, code, swap_) != n)
+        data_set_failure();
+    finish_part(end);
+}
+
+void v5_reader::ints(int* out, std::size_t n)
+{
+    int code = 0;
+    const long long end = data_tag(n, code);
+    if (read_as_precision_int(out, n, file_, code, swap_) != n)
+        data_set_failure();
+    finish_part(end);
+}
+
+void v5_reader::bytes(unsigned char* out, std::size_t n)
+{
+    int code = 0;
+    const long long end = data_tag(n, code);
+    if (read_as_precision_byte(out, n, file_, code, swap_) != n)
+        data_set_failure();
+    finish_part(end);
+}
+
+bool v5_reader::element(Mm& target, int depth, const char* target_name)
+{
+    if (depth > deepest_nesting)
+        data_set_failure();
+    const long long start = ftello(file_);
+    std::int32_t head[8];
+    if (std::fread(head, 4, 2, file_) != 2) {
+        error("load5: '%s' could not read header", path_);
+        target = nop_M;
+        return false;
+    }
+    if (head[1] == 0) {
+        target = Mm();
+        return true;
+    }
+    if (std::fread(head + 2, 4, 6, file_) != 6) {
+        error("load5: '%s' could not read header", path_);
+        target = nop_M;
+        return false;
+    }
+    swap_ = static_cast<std::uint32_t>(head[0]) >= 65537u;
+    if (swap_)
+        for (std::int32_t& w : head)
+            w = static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(w)));
+    if (head[0] != array_type)
+        fail("load5: '%s' unrecognized matrix type");
+    const long long end = start + 8 + static_cast<long long>(head[1]);
+    if (head[1] < 0 || end > length_)
+        fail("loadv5: file '%s' ended prematurely.");
+
+    // Dimensions.
+    if (head[7] >= 20) {
+        char four[32];
+        std::snprintf(four, sizeof four, "=%d", 4);
+        error("load5: Can not read matrix from file '%s' which has more then %s dimensions.", path_, four);
+        target = x_M;
+        return false;
+    }
+    const int ndims = head[7] > 0 ? head[7] / 4 : 0;
+    int dims[4] = {0, 0, 1, 1};
+    long long count = ndims > 0 ? 1 : 0;
+    for (int d = 0; d < ndims; ++d) {
+        dims[d] = word();
+        if (dims[d] < 0)
+            data_set_failure();
+        count *= dims[d];
+        if (count > INT_MAX)
+            data_set_failure();
+    }
+    if (ndims == 1)
+        dims[1] = 1;
+    align_read_8(file_);
+
+    const int flags = head[4];
+    const bool complex = (flags & flag_complex) != 0;
+    const bool logical = (flags & flag_logical) != 0;
+    const int cls = flags & 0xFF;
+    const int nzmax = head[5];
+
+    const std::string name = name_part();
+    if (target_name && *target_name) {
+        const std::size_t n = std::min(name.size(), std::strlen(target_name));
+        if (std::strncmp(name.c_str(), target_name, n) != 0 || (n == 0 && !name.empty()))
+            warning("load5: '%s': variable named '%s' loaded into '%s'", path_, name.c_str(), target_name);
+    }
+
+    qv_matrix_types type;
+    switch (cls) {
+    case 0:
+    case class_char:
+    case class_sparse:
+    case class_double:
+        type = qv_double;
+        break;
+    case class_cell:
+    case class_struct:
+    case class_object:
+        type = qv_cell;
+        break;
+    case class_uint8:
+        type = qv_uint8;
+        break;
+    default:
+        fail("load5: '%s' unrecognized matrix type");
+    }
+    const int nd = ndims < 2 ? 2 : ndims;
+    const std::size_t numel = static_cast<std::size_t>(count);
+    // Every element costs the file at least a byte (a nested element 8):
+    // counts the element cannot hold are damage, found before allocating.
+    const long long room = end - static_cast<long long>(ftello(file_));
+    if (count > room || (type == qv_cell && count > room / 8) ||
+        (cls == class_sparse && (nzmax > room || static_cast<long long>(dims[1]) + 1 > room)))
+        data_set_failure();
+
+    if (cls == class_sparse) {
+        if (nd != 2 || nzmax < 0)
+            data_set_failure();
+        const int rows = dims[0], cols = dims[1];
+        std::vector<int> ir(static_cast<std::size_t>(nzmax));
+        std::vector<int> jc(static_cast<std::size_t>(cols) + 1);
+        ints(ir.data(), ir.size());
+        ints(jc.data(), jc.size());
+        const int nnz = jc.back();
+        if (nnz < 0) {
+            error("load5: '%s' contained sparse matrix with negative nnz", path_);
+            target = x_M;
+            return false;
+        }
+        if (jc[0] != 0 || nnz > nzmax)
+            data_set_failure();
+        for (int c = 0; c < cols; ++c) {
+            if (jc[static_cast<std::size_t>(c) + 1] < jc[static_cast<std::size_t>(c)])
+                data_set_failure();
+            for (int k = jc[static_cast<std::size_t>(c)]; k < jc[static_cast<std::size_t>(c) + 1]; ++k) {
+                const int r = ir[static_cast<std::size_t>(k)];
+                if (r < 0 || r >= rows || (k > jc[static_cast<std::size_t>(c)] && r <= ir[static_cast<std::size_t>(k) - 1]))
+                    data_set_failure();
+            }
+        }
+        Mm value(complex, 1, nnz > 0 ? nnz : 1, rows, cols, qv_double);
+        int* index = value.getindex();
+        for (int c = 0; c < cols; ++c)
+            for (int k = jc[static_cast<std::size_t>(c)]; k < jc[static_cast<std::size_t>(c) + 1]; ++k)
+                index[k] = ir[static_cast<std::size_t>(k)] + c * rows;
+        value.getnnz() = nnz;
+        doubles(value.addr(), static_cast<std::size_t>(nnz));
+        if (complex)
+            doubles(value.addi(), static_cast<std::size_t>(nnz));
+        value.setlogical(logical);
+        finish_part(end);
+        target = value;
+        return true;
+    }
+
+    Mm value(complex && type != qv_cell, 0, 0, nd, dims, type);
+    value.setstr(0);
+    value.setlogical(logical);
+    switch (cls) {
+    case class_cell: {
+        Mm* cells = value.getpr(static_cast<Mm*>(nullptr));
+        for (std::size_t k = 0; k < numel; ++k) {
+            const int saved = swap_;
+            if (!element(cells[k], depth + 1, nullptr))
+                throw read_failure{};
+            swap_ = saved;
+            align_read_8(file_);
+        }
+        break;
+    }
+    case class_struct:
+    case class_object: {
+        if (cls == class_object)
+            value.setclassid(class_id_of_name(name_part().c_str()));
+        int nfields = 0;
+        align_read_8(file_);
+        if (ftello(file_) < end) {
+            word();
+            const std::int32_t m = word();
+            word();
+            const std::int32_t l = word();
+            if (m < 1 || m > 4096 || l < 0 || l % m != 0 || ftello(file_) + l > end) {
+                error("load5: could not read field name from '%s'", path_);
+                target = x_M;
+                return false;
+            }
+            nfields = l / m;
+            std::vector<char> field(static_cast<std::size_t>(m) + 1, '\0');
+            for (int f = 0; f < nfields; ++f) {
+                if (std::fread(field.data(), 1, static_cast<std::size_t>(m), file_) != static_cast<std::size_t>(m)) {
+                    error("load5: could not read field name from '%s'", path_);
+                    target = x_M;
+                    return false;
+                }
+                field[static_cast<std::size_t>(m)] = '\0';
+                value.addfield(field.data(), 1);
+            }
+            align_read_8(file_);
+        }
+        if (!value.isstruct())
+            value.extend_nfields(1);
+        Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
+        for (std::size_t k = 0; k < numel; ++k) {
+            Mm fields(0, 0, 0, nfields, 1, qv_cell);
+            Mm* slots = fields.getpr(static_cast<Mm*>(nullptr));
+            for (int f = 0; f < nfields; ++f) {
+                const int saved = swap_;
+                if (!element(slots[f], depth + 1, nullptr))
+                    throw read_failure{};
+                swap_ = saved;
+                align_read_8(file_);
+            }
+            elements[k] = fields;
+        }
+        break;
+    }
+    case class_uint8:
+        bytes(value.getpr(static_cast<unsigned char*>(nullptr)), numel);
+        if (complex)
+            bytes(value.getpi(static_cast<unsigned char*>(nullptr)), numel);
+        break;
+    default:  // double, char and class 0
+        doubles(value.addr(), numel);
+        if (complex)
+            doubles(value.addi(), numel);
+        if (cls == class_char)
+            value.setstr(1);
+        break;
+    }
+    finish_part(end);
+    target = value;
+    return true;
+}
+
+} // namespace
+
+int v5_type_to_precision(int type)
+{
+    switch (type) {
+    case 1:
+        return prec_int8;
+    case 2:
+        return prec_uint8;
+    case 3:
+        return prec_int16;
+    case 4:
+        return prec_uint16;
+    case 5:
+        return prec_int32;
+    case 6:
+        return prec_uint32;
+    case 7:
+        return prec_single;
+    case 9:
+        return prec_double;
+    default:
+        error("loadsave5: unknown data format");
+        return -1;
+    }
+}
+
+int precision_to_v5_type(int code)
+{
+    static const int types[] = {9, 7, 5, 3, 4, 2, -1, 6, 1};
+    if (code >= 0 && code <= 8 && types[code] > 0)
+        return types[code];
+    error("loadsave5: unknown data format");
+    return -1;
+}
+
+bool read_v5_tag(std::FILE* file, int swap, int* type, int* bytes)
+{
+    std::uint32_t w;
+    if (std::fread(&w, 4, 1, file) != 1)
+        return false;
+    if (swap)
+        w = __builtin_bswap32(w);
+    if (w >> 16) {
+        *type = static_cast<int>(w & 0xFFFF);
+        *bytes = static_cast<int>(w >> 16);
+        return true;
+    }
+    std::uint32_t n;
+    if (std::fread(&n, 4, 1, file) != 1)
+        return false;
+    if (swap)
+        n = __builtin_bswap32(n);
+    *type = static_cast<int>(w);
+    *bytes = static_cast<int>(n);
+    return true;
+}
+
+bool write_v5_tag(std::FILE* file, int type, int bytes)
+{
+    if (bytes >= 0 && bytes <= 4) {
+        const std::int16_t small[2] = {static_cast<std::int16_t>(type), static_cast<std::int16_t>(bytes)};
+        return std::fwrite(small, 2, 2, file) == 2;
+    }
+    const std::int32_t words[2] = {type, bytes};
+    return std::fwrite(words, 4, 2, file) == 2;
+}
+
+void align_read_8(std::FILE* file)
+{
+    const off_t at = ftello(file);
+    if (at >= 0 && at % 8)
+        fseeko(file, 8 - at % 8, SEEK_CUR);
+}
+
+bool align_write_8(std::FILE* file)
+{
+    static const char zeros[8] = {};
+    const off_t at = ftello(file);
+    if (at < 0)
+        return false;
+    const std::size_t pad = static_cast<std::size_t>((8 - at % 8) % 8);
+    return pad == 0 || std::fwrite(zeros, 1, pad, file) == pad;
+}
+
+bool write_v5_header(std::FILE* file)
+{
+    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    unnamed_counter = 0;
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    char text[header_bytes];
+    std::memset(text, ' ', sizeof text);
+    char line[160];
+    const int n = std::snprintf(line, sizeof line, "VORSEN %3.1f VOR-file, Platform: PCWIN, Created on: %s %s %02d %02d:%02d:%02d %d",
+                                4.51, days[t.tm_wday % 7], months[t.tm_mon % 12], t.tm_mday, t.tm_hour, t.tm_min,
+                                t.tm_sec, t.tm_year + 1900);
+    std::memcpy(text, line, static_cast<std::size_t>(n < 124 ? n : 124));
+    const std::int16_t version = 0x0100, endian = 0x4D49;
+    std::memcpy(text + 124, &version, 2);
+    std::memcpy(text + 126, &endian, 2);
+    return std::fwrite(text, 1, header_bytes, file) == header_bytes;
+}
+
+void write_v5_element(const char* path, std::FILE* file, const Mm& value)
+{
+    v5_writer(path, file).element(value, value.getname());
+}
+
+int read_v5_element(const char* path, std::FILE* file, Mm& target)
+{
+    try {
+        return v5_reader(path, file).element(target, 0, target.getname()) ? 0 : 1;
+    } catch (const read_failure&) {
+        return 1;
+    }
+}
+
+std::string v5_next_name(std::FILE* file)
+{
+    const off_t start = ftello(file);
+    std::int32_t head[8];
+    if (std::fread(head, 4, 8, file) != 8)
+        return "";
+    const int swap = static_cast<std::uint32_t>(head[0]) >= 65537u;
+    if (swap)
+        for (std::int32_t& w : head)
+            w = static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(w)));
+    if (head[1] < 0)
+        return "";
+    const off_t next = start + 8 + head[1];
+    std::string name;
+    if (head[0] == array_type && head[7] >= 0 && head[7] < 20) {
+        fseeko(file, head[7] / 4 * 4, SEEK_CUR);
+        align_read_8(file);
+        int type = 0, n = 0;
+        if (read_v5_tag(file, swap, &type, &n) && n > 0) {
+            name.resize(static_cast<std::size_t>(n < longest_name ? n : longest_name));
+            name.resize(std::fread(name.data(), 1, name.size(), file));
+            name.resize(std::strlen(name.c_str()));
+        }
+    }
+    fseeko(file, next, SEEK_SET);
+    align_read_8(file);
+    // An element without a readable name still counts: it is not the end.
+    return name.empty() && head[0] == array_type ? std::string(" ") : name;
+}
+
+v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target)
+{
+    const char* stored = target.getname();
+    if (!stored || !*stored) {
+        error("Could not load unnamed variable from file '%s'", path ? path : "");
+        return v5_failed;
+    }
+    std::string wanted = stored;
+    if (wanted == "ans" || wanted == "ans_")
+        return v5_loaded;
+    if (wanted == "i_" || wanted == "j_")
+        wanted.pop_back();
+    struct stat st;
+    const long long length = ::fstat(fileno(file), &st) == 0 ? st.st_size : LLONG_MAX;
+    fseeko(file, header_bytes, SEEK_SET);
+    for (;;) {
+        const off_t at = ftello(file);
+        if (at < 0 || at >= length)
+            return v5_not_found;
+        const std::string name = v5_next_name(file);
+        if (name.empty() || ftello(file) <= at)
+            return v5_not_found;
+        if (name == wanted) {
+            fseeko(file, at, SEEK_SET);
+            return read_v5_element(path, file, target) == 0 ? v5_loaded : v5_failed;
+        }
+    }
+}

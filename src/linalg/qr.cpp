@@ -1,0 +1,685 @@
+// QR factorisation: LINPACK's Householder kernels with optional column
+// pivoting on the column norms (real and split complex), the application
+// of the factored Q, the language function qr in all its output forms, and
+// the Givens updates qrdelete and qrinsert.
+#include "engine/scalar_complex.hpp"
+#include "linalg/front.hpp"
+#include "linalg/kernels.hpp"
+#include "linalg/lapack.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/linalg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+namespace {
+
+using idx = std::ptrdiff_t;
+
+inline double fsign(double a, double b) noexcept { return b >= 0 ? std::fabs(a) : -std::fabs(a); }
+inline double cabs1(double re, double im) noexcept { return std::fabs(re) + std::fabs(im); }
+
+inline double nrm2(int n, const double* x) noexcept
+{
+    const int one = 1;
+    return n > 0 ? dnrm2_(&n, x, &one) : 0.0;
+}
+
+inline double dot(int n, const double* x, const double* y) noexcept
+{
+    double s = 0;
+    for (int i = 0; i < n; ++i)
+        s += x[i] * y[i];
+    return s;
+}
+
+inline void axpy(int n, double t, const double* x, double* y) noexcept
+{
+    for (int i = 0; i < n; ++i)
+        y[i] += t * x[i];
+}
+
+inline void swap_columns(int n, double* x, double* y) noexcept
+{
+    for (int i = 0; i < n; ++i)
+        std::swap(x[i], y[i]);
+}
+
+// The decimal digits of a QR apply job.
+struct apply_job {
+    bool qy, qty, b, rsd, xb;
+    explicit apply_job(int job)
+        : qy(job / 10000 != 0), qty(job % 10000 != 0), b((job % 1000) / 100 != 0), rsd((job % 100) / 10 != 0),
+          xb(job % 10 != 0)
+    {
+    }
+};
+
+// Column arrangement before pivoting: jpvt(j) > 0 moves column j to the
+// front, < 0 to the back, 0 leaves it free. Returns the free range [pl, pu].
+template <class Swap>
+void arrange_columns(int p, int* jpvt, int& pl, int& pu, Swap&& swap)
+{
+    pl = 1;
+    for (int j = 1; j <= p; ++j) {
+        const bool to_front = jpvt[j - 1] > 0, to_back = jpvt[j - 1] < 0;
+        jpvt[j - 1] = to_back ? -j : j;
+        if (to_front) {
+            if (j != pl)
+                swap(pl, j);
+            jpvt[j - 1] = jpvt[pl - 1];
+            jpvt[pl - 1] = j;
+            ++pl;
+        }
+    }
+    pu = p;
+    for (int j = p; j >= 1; --j) {
+        if (jpvt[j - 1] < 0) {
+            jpvt[j - 1] = -jpvt[j - 1];
+            if (j != pu) {
+                swap(pu, j);
+                std::swap(jpvt[pu - 1], jpvt[j - 1]);
+            }
+            --pu;
+        }
+    }
+}
+
+} // namespace
+
+int qr_factor_real(double* x, const int* ldx_, const int* n_, const int* p_, double* qraux, int* jpvt, double* work,
+                   const int* job)
+{
+    const int n = *n_, p = *p_;
+    const idx ldx = *ldx_;
+    auto col = [&](int j) { return x + (j - 1) * ldx; };
+    auto X = [&](int i, int j) -> double& { return x[(i - 1) + (j - 1) * ldx]; };
+    int pl = 1, pu = 0;
+    if (*job != 0) {
+        arrange_columns(p, jpvt, pl, pu, [&](int a, int b) { swap_columns(n, col(a), col(b)); });
+        for (int j = pl; j <= pu; ++j)
+            qraux[j - 1] = work[j - 1] = nrm2(n, col(j));
+    }
+    const int lup = std::min(n, p);
+    for (int l = 1; l <= lup; ++l) {
+        if (l == n) {
+            qraux[l - 1] = 0;
+            break;
+        }
+        // Bring the free column of largest norm into the pivot position.
+        if (l >= pl && l < pu) {
+            double maxnrm = 0;
+            int maxj = l;
+            for (int j = l; j <= pu; ++j)
+                if (qraux[j - 1] > maxnrm) {
+                    maxnrm = qraux[j - 1];
+                    maxj = j;
+                }
+            if (maxj != l) {
+                swap_columns(n, col(l), col(maxj));
+                qraux[maxj - 1] = qraux[l - 1];
+                work[maxj - 1] = work[l - 1];
+                std::swap(jpvt[maxj - 1], jpvt[l - 1]);
+            }
+        }
+        qraux[l - 1] = 0;
+        // The Householder transformation for column l.
+        double nrmxl = nrm2(n - l + 1, &X(l, l));
+        if (nrmxl == 0)
+            continue;
+        if (X(l, l) != 0)
+            nrmxl = fsign(nrmxl, X(l, l));
+        const double inv = 1.0 / nrmxl;
+        for (int i = l; i <= n; ++i)
+            X(i, l) *= inv;
+        X(l, l) = 1.0 + X(l, l);
+        // Apply it to the remaining columns, down-dating their norms.
+        for (int j = l + 1; j <= p; ++j) {
+            const double t = -dot(n - l + 1, &X(l, l), &X(l, j)) / X(l, l);
+            axpy(n - l + 1, t, &X(l, l), &X(l, j));
+            if (j < pl || j > pu || qraux[j - 1] == 0)
+                continue;
+            double tt = 1.0 - (std::fabs(X(l, j)) / qraux[j - 1]) * (std::fabs(X(l, j)) / qraux[j - 1]);
+            tt = std::max(tt, 0.0);
+            const double keep = tt;
+            const double ratio = qraux[j - 1] / work[j - 1];
+            tt = 1.0 + 0.05 * tt * ratio * ratio;
+            if (tt != 1.0)
+                qraux[j - 1] *= std::sqrt(keep);
+            else {
+                // The down-dated norm has lost its accuracy: recompute it.
+                qraux[j - 1] = nrm2(n - l, &X(l + 1, j));
+                work[j - 1] = qraux[j - 1];
+            }
+        }
+        qraux[l - 1] = X(l, l);
+        X(l, l) = -nrmxl;
+    }
+    return 0;
+}
+
+int qr_apply_real(double* x, const int* ldx_, const int* n_, const int* k_, const double* qraux, const double* y,
+                  double* qy, double* qty, double* b, double* rsd, double* xb, const int* job, int* info)
+{
+    const int n = *n_, k = *k_;
+    const idx ldx = *ldx_;
+    auto X = [&](int i, int j) -> double& { return x[(i - 1) + (j - 1) * ldx]; };
+    const apply_job want(*job);
+    *info = 0;
+    const int ju = std::min(k, n - 1);
+    if (ju == 0) {
+        if (want.qy)
+            qy[0] = y[0];
+        if (want.qty)
+            qty[0] = y[0];
+        if (want.xb)
+            xb[0] = y[0];
+        if (want.b) {
+            if (X(1, 1) == 0)
+                *info = 1;
+            else
+                b[0] = y[0] / X(1, 1);
+        }
+        if (want.rsd)
+            rsd[0] = 0;
+        return 0;
+    }
+    // H_j applied to v (from row j): v -= (v'u / u(1)) u with u(1) = qraux(j).
+    auto reflect = [&](int j, double* v) {
+        if (qraux[j - 1] == 0)
+            return;
+        const double diag = X(j, j);
+        X(j, j) = qraux[j - 1];
+        const double t = -dot(n - j + 1, &X(j, j), v + j - 1) / X(j, j);
+        axpy(n - j + 1, t, &X(j, j), v + j - 1);
+        X(j, j) = diag;
+    };
+    if (want.qy) {
+        std::copy(y, y + n, qy);
+        for (int j = ju; j >= 1; --j)
+            reflect(j, qy);
+    }
+    if (want.qty) {
+        std::copy(y, y + n, qty);
+        for (int j = 1; j <= ju; ++j)
+            reflect(j, qty);
+    }
+    if (want.b)
+        std::copy(qty, qty + k, b);
+    if (want.xb)
+        std::copy(qty, qty + k, xb);
+    if (want.rsd && k < n)
+        std::copy(qty + k, qty + n, rsd + k);
+    if (want.xb)
+        for (int i = k + 1; i <= n; ++i)
+            xb[i - 1] = 0;
+    if (want.rsd)
+        for (int i = 1; i <= k; ++i)
+            rsd[i - 1] = 0;
+    if (want.b) {
+        for (int j = k; j >= 1; --j) {
+            if (X(j, j) == 0) {
+                *info = j;
+                break;
+            }
+            b[j - 1] /= X(j, j);
+            if (j != 1)
+                axpy(j - 1, -b[j - 1], &X(1, j), b);
+        }
+    }
+    if (want.rsd || want.xb)
+        for (int j = ju; j >= 1; --j) {
+            if (want.rsd)
+                reflect(j, rsd);
+            if (want.xb)
+                reflect(j, xb);
+        }
+    return 0;
+}
+
+int qr_factor_split(double* xr, double* xi, const int* ldx_, const int* n_, const int* p_, double* qrauxr,
+                    double* qrauxi, int* jpvt, double* workr, double* worki, const int* job)
+{
+    const int n = *n_, p = *p_;
+    const idx ldx = *ldx_;
+    auto off = [&](int i, int j) { return (i - 1) + (j - 1) * ldx; };
+    int pl = 1, pu = 0;
+    if (*job != 0) {
+        arrange_columns(p, jpvt, pl, pu, [&](int a, int b) {
+            swap_split(n, xr + off(1, a), xi + off(1, a), 1, xr + off(1, b), xi + off(1, b), 1);
+        });
+        for (int j = pl; j <= pu; ++j) {
+            qrauxr[j - 1] = workr[j - 1] = nrm2_split(n, xr + off(1, j), xi + off(1, j), 1);
+            qrauxi[j - 1] = worki[j - 1] = 0;
+        }
+    }
+    const int lup = std::min(n, p);
+    for (int l = 1; l <= lup; ++l) {
+        if (l == n) {
+            qrauxr[l - 1] = qrauxi[l - 1] = 0;
+            break;
+        }
+        if (l >= pl && l < pu) {
+            double maxnrm = 0;
+            int maxj = l;
+            for (int j = l; j <= pu; ++j)
+                if (qrauxr[j - 1] > maxnrm) {
+                    maxnrm = qrauxr[j - 1];
+                    maxj = j;
+                }
+            if (maxj != l) {
+                swap_split(n, xr + off(1, l), xi + off(1, l), 1, xr + off(1, maxj), xi + off(1, maxj), 1);
+                qrauxr[maxj - 1] = qrauxr[l - 1];
+                qrauxi[maxj - 1] = qrauxi[l - 1];
+                workr[maxj - 1] = workr[l - 1];
+                worki[maxj - 1] = worki[l - 1];
+                std::swap(jpvt[maxj - 1], jpvt[l - 1]);
+            }
+        }
+        qrauxr[l - 1] = qrauxi[l - 1] = 0;
+        double* lr = xr + off(l, l);
+        double* li = xi + off(l, l);
+        double nr = nrm2_split(n - l + 1, lr, li, 1), ni = 0;
+        if (nr == 0)
+            continue;
+        if (cabs1(*lr, *li) != 0) {
+            // |nrmxl| with the direction of x(l, l)
+            const double a = complex_abs(*lr, *li);
+            const double m = nr;
+            nr = m * (*lr / a);
+            ni = m * (*li / a);
+        }
+        double rr, ri;
+        complex_recip(nr, ni, rr, ri);
+        scal_split(n - l + 1, rr, ri, lr, li, 1);
+        *lr = 1.0 + *lr;
+        for (int j = l + 1; j <= p; ++j) {
+            double* jr = xr + off(l, j);
+            double* ji = xi + off(l, j);
+            const double dr = dotc_real_split(n - l + 1, lr, li, 1, jr, ji, 1);
+            const double di = dotc_imag_split(n - l + 1, lr, li, 1, jr, ji, 1);
+            double tr, ti;
+            complex_div(-dr, -di, *lr, *li, tr, ti);
+            axpy_split(n - l + 1, tr, ti, lr, li, 1, jr, ji, 1);
+            if (j < pl || j > pu || cabs1(qrauxr[j - 1], qrauxi[j - 1]) == 0)
+                continue;
+            const double q = complex_abs(*jr, *ji) / qrauxr[j - 1];
+            double tt = std::max(1.0 - q * q, 0.0);
+            const double keep = tt;
+            const double ratio = qrauxr[j - 1] / workr[j - 1];
+            tt = 1.0 + 0.05 * tt * ratio * ratio;
+            if (tt != 1.0) {
+                const double s = std::sqrt(keep);
+                qrauxr[j - 1] *= s;
+                qrauxi[j - 1] *= s;
+            } else {
+                qrauxr[j - 1] = nrm2_split(n - l, jr + 1, ji + 1, 1);
+                qrauxi[j - 1] = 0;
+                workr[j - 1] = qrauxr[j - 1];
+                worki[j - 1] = 0;
+            }
+        }
+        qrauxr[l - 1] = *lr;
+        qrauxi[l - 1] = *li;
+        *lr = -nr;
+        *li = -ni;
+    }
+    return 0;
+}
+
+int qr_apply_split(double* xr, double* xi, const int* ldx_, const int* n_, const int* k_, const double* qrauxr,
+                   const double* qrauxi, const double* yr, const double* yi, double* qyr, double* qyi, double* qtyr,
+                   double* qtyi, double* br, double* bi, double* rsdr, double* rsdi, double* xbr, double* xbi,
+                   const int* job, int* info)
+{
+    const int n = *n_, k = *k_;
+    const idx ldx = *ldx_;
+    auto off = [&](int i, int j) { return (i - 1) + (j - 1) * ldx; };
+    const apply_job want(*job);
+    *info = 0;
+    const int ju = std::min(k, n - 1);
+    if (ju == 0) {
+        if (want.qy) {
+            qyr[0] = yr[0];
+            qyi[0] = yi[0];
+        }
+        if (want.qty) {
+            qtyr[0] = yr[0];
+            qtyi[0] = yi[0];
+        }
+        if (want.xb) {
+            xbr[0] = yr[0];
+            xbi[0] = yi[0];
+        }
+        if (want.b) {
+            if (cabs1(xr[0], xi[0]) == 0)
+                *info = 1;
+            else
+                complex_div(yr[0], yi[0], xr[0], xi[0], br[0], bi[0]);
+        }
+        if (want.rsd)
+            rsdr[0] = rsdi[0] = 0;
+        return 0;
+    }
+    auto reflect = [&](int j, double* vr, double* vi) {
+        if (cabs1(qrauxr[j - 1], qrauxi[j - 1]) == 0)
+            return;
+        double* dr = xr + off(j, j);
+        double* di = xi + off(j, j);
+        const double keep_r = *dr, keep_i = *di;
+        *dr = qrauxr[j - 1];
+        *di = qrauxi[j - 1];
+        const double sr = dotc_real_split(n - j + 1, dr, di, 1, vr + j - 1, vi + j - 1, 1);
+        const double si = dotc_imag_split(n - j + 1, dr, di, 1, vr + j - 1, vi + j - 1, 1);
+        double tr, ti;
+        complex_div(-sr, -si, *dr, *di, tr, ti);
+        axpy_split(n - j + 1, tr, ti, dr, di, 1, vr + j - 1, vi + j - 1, 1);
+        *dr = keep_r;
+        *di = keep_i;
+    };
+    if (want.qy) {
+        std::copy(yr, yr + n, qyr);
+        std::copy(yi, yi + n, qyi);
+        for (int j = ju; j >= 1; --j)
+            reflect(j, qyr, qyi);
+    }
+    if (want.qty) {
+        std::copy(yr, yr + n, qtyr);
+        std::copy(yi, yi + n, qtyi);
+        for (int j = 1; j <= ju; ++j)
+            reflect(j, qtyr, qtyi);
+    }
+    if (want.b) {
+        std::copy(qtyr, qtyr + k, br);
+        std::copy(qtyi, qtyi + k, bi);
+    }
+    if (want.xb) {
+        std::copy(qtyr, qtyr + k, xbr);
+        std::copy(qtyi, qtyi + k, xbi);
+    }
+    if (want.rsd && k < n) {
+        std::copy(qtyr + k, qtyr + n, rsdr + k);
+        std::copy(qtyi + k, qtyi + n, rsdi + k);
+    }
+    if (want.xb)
+        for (int i = k + 1; i <= n; ++i)
+            xbr[i - 1] = xbi[i - 1] = 0;
+    if (want.rsd)
+        for (int i = 1; i <= k; ++i)
+            rsdr[i - 1] = rsdi[i - 1] = 0;
+    if (want.b) {
+        for (int j = k; j >= 1; --j) {
+            const idx d = off(j, j);
+            if (cabs1(xr[d], xi[d]) == 0) {
+                *info = j;
+                break;
+            }
+            complex_div(br[j - 1], bi[j - 1], xr[d], xi[d], br[j - 1], bi[j - 1]);
+            if (j != 1)
+                axpy_split(j - 1, -br[j - 1], -bi[j - 1], xr + off(1, j), xi + off(1, j), 1, br, bi, 1);
+        }
+    }
+    if (want.rsd || want.xb)
+        for (int j = ju; j >= 1; --j) {
+            if (want.rsd)
+                reflect(j, rsdr, rsdi);
+            if (want.xb)
+                reflect(j, xbr, xbi);
+        }
+    return 0;
+}
+
+// ---- the language functions ----
+
+namespace {
+
+// The factored copy of a dense 2-d A (m-by-n, both > 0) with its qraux.
+struct factored {
+    Mm x;
+    std::vector<double> qraux_r, qraux_i;
+};
+
+factored factor_copy(const Mm& a, int pivot, int* jpvt)
+{
+    factored f{dense_copy(a), {}, {}};
+    const int m = a.rows(), n = a.cols();
+    f.qraux_r.assign(n, 0.0);
+    scratch<double> work{std::size_t(2) * n};
+    if (f.x.isc()) {
+        f.qraux_i.assign(n, 0.0);
+        qr_factor_split(f.x.addr(), f.x.addi(), &m, &m, &n, f.qraux_r.data(), f.qraux_i.data(), jpvt, work.get(),
+                        work.get() + n, &pivot);
+    } else
+        qr_factor_real(f.x.addr(), &m, &m, &n, f.qraux_r.data(), jpvt, work.get(), &pivot);
+    return f;
+}
+
+// qr_decompose: Q, R and (with pivoting) E of a.
+void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
+{
+    const Mm a = checked(full(a0), a0.rows(), a0.cols());
+    if (error_2d(a, "qr") || a.rows() == 0 || a.cols() == 0) {
+        Q = nop_M;
+        R = nop_M;
+        if (E)
+            *E = nop_M;
+        return;
+    }
+    const int m = a.rows(), n = a.cols();
+    int_scratch jpvt{std::size_t(n)};
+    std::fill(jpvt.get(), jpvt.get() + n, 0);
+    factored f = factor_copy(a, pivot ? 1 : 0, jpvt.get());
+    const int complex = f.x.isc();
+    const int s = economy ? std::min(m, n) : m;
+
+    Mm r = checked(czeros(complex, s, n), s, n);
+    for (int k = 1; k <= n; ++k) {
+        const int count = std::min(s, k);
+        std::copy(f.x.addr() + m * idx(k - 1), f.x.addr() + m * idx(k - 1) + count, r.addr() + s * idx(k - 1));
+        if (complex)
+            std::copy(f.x.addi() + m * idx(k - 1), f.x.addi() + m * idx(k - 1) + count, r.addi() + s * idx(k - 1));
+    }
+
+    // Q's columns: Q applied to the columns of the m-by-s identity.
+    Mm q = checked(czeros(complex, m, s), m, s);
+    scratch<double> e{std::size_t(2) * m};
+    const int job = 10000;
+    int info = 0;
+    for (int k = 0; k < s; ++k) {
+        std::fill(e.get(), e.get() + 2 * m, 0.0);
+        e[k] = 1;
+        // Reflections past column k + 1 meet only zeros of e_k: leaving
+        // them out changes no bit.
+        const int used = std::min(n, k + 1);
+        double* qr = q.addr() + m * idx(k);
+        if (complex)
+            qr_apply_split(f.x.addr(), f.x.addi(), &m, &m, &used, f.qraux_r.data(), f.qraux_i.data(), e.get(),
+                           e.get() + m, qr, q.addi() + m * idx(k), nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, nullptr, nullptr, &job, &info);
+        else
+            qr_apply_real(f.x.addr(), &m, &m, &used, f.qraux_r.data(), e.get(), qr, nullptr, nullptr, nullptr, nullptr,
+                          &job, &info);
+    }
+    if (E) {
+        if (economy) {
+            Mm row = new_dense(0, 1, n);
+            for (int k = 0; k < n; ++k)
+                row.addr()[k] = jpvt[k];
+            *E = row;
+        } else {
+            Mm p = checked(czeros(0, n, n), n, n);
+            for (int k = 0; k < n; ++k)
+                p.addr()[(jpvt[k] - 1) + n * idx(k)] = 1;
+            *E = p;
+        }
+    }
+    Q = q;
+    R = r;
+}
+
+} // namespace
+
+Mm qr(const Mm& a)
+{
+    if (error_2d(a, "qr"))
+        return x_M;
+    if (a.rows() == 0 || a.cols() == 0)
+        return nop_M;
+    int_scratch jpvt{std::size_t(a.cols())};
+    std::fill(jpvt.get(), jpvt.get() + a.cols(), 0);
+    return factor_copy(full(a), 0, jpvt.get()).x;
+}
+
+Mm qr(const Mm& a, const Mm&)
+{
+    Mm Q, R;
+    qr_decompose(a, false, true, Q, R, nullptr);
+    return Q;
+}
+
+Mm qr(const Mm& a, i_o_t, Mm& Q, Mm& R)
+{
+    qr_decompose(a, false, false, Q, R, nullptr);
+    return x_M;
+}
+
+Mm qr(const Mm& a, i_o_t, Mm& Q, Mm& R, Mm& E)
+{
+    qr_decompose(a, true, false, Q, R, &E);
+    return x_M;
+}
+
+Mm qr(const Mm& a, const Mm&, i_o_t, Mm& Q, Mm& R)
+{
+    qr_decompose(a, false, true, Q, R, nullptr);
+    return x_M;
+}
+
+Mm qr(const Mm& a, const Mm&, i_o_t, Mm& Q, Mm& R, Mm& E)
+{
+    qr_decompose(a, true, true, Q, R, &E);
+    return x_M;
+}
+
+// ---- Givens updates ----
+
+namespace {
+
+using cx = std::complex<double>;
+
+// A dense complex working copy of a value, and back.
+struct cwork {
+    int rows, cols;
+    std::vector<cx> v;
+    cx& operator()(int i, int j) { return v[(i - 1) + std::size_t(j - 1) * rows]; }
+};
+
+cwork to_work(const Mm& x0)
+{
+    const Mm x = dense_copy(x0);
+    cwork w{x.rows(), x.cols(), std::vector<cx>(std::size_t(x.rows()) * x.cols())};
+    for (std::size_t k = 0; k < w.v.size(); ++k)
+        w.v[k] = cx(x.addr()[k], x.isc() ? x.addi()[k] : 0.0);
+    return w;
+}
+
+Mm from_work(const cwork& w, bool complex)
+{
+    Mm x = new_dense(complex, w.rows, w.cols);
+    for (std::size_t k = 0; k < w.v.size(); ++k) {
+        x.addr()[k] = w.v[k].real();
+        if (complex)
+            x.addi()[k] = w.v[k].imag();
+    }
+    return x;
+}
+
+// The rotation of planerot for the column [a; b]: its four elements and y.
+struct rotation {
+    cx g11, g12, g21, g22;
+    cx y1, y2;
+};
+
+rotation plane_rotation(cx a, cx b, bool complex)
+{
+    Mm x = new_dense(complex, 2, 1);
+    x.addr()[0] = a.real();
+    x.addr()[1] = b.real();
+    if (complex) {
+        x.addi()[0] = a.imag();
+        x.addi()[1] = b.imag();
+    }
+    Mm G, y;
+    planerot(x, i_o, G, y);
+    const Mm g = dense_copy(G), v = dense_copy(y);
+    auto at = [](const Mm& m, int k) { return cx(m.addr()[k], m.isc() ? m.addi()[k] : 0.0); };
+    return {at(g, 0), at(g, 2), at(g, 1), at(g, 3), at(v, 0), at(v, 1)};
+}
+
+// Rotates rows k, k+1 of R at column c (setting y), then G times those
+// rows over columns first..last, and Q's columns k, k+1 times G'.
+void rotate(cwork& Q, cwork& R, int k, int c, int first, int last, bool complex)
+{
+    const rotation g = plane_rotation(R(k, c), R(k + 1, c), complex);
+    R(k, c) = g.y1;
+    R(k + 1, c) = g.y2;
+    for (int j = first; j <= last; ++j) {
+        const cx a = R(k, j), b = R(k + 1, j);
+        R(k, j) = g.g11 * a + g.g12 * b;
+        R(k + 1, j) = g.g21 * a + g.g22 * b;
+    }
+    for (int i = 1; i <= Q.rows; ++i) {
+        const cx a = Q(i, k), b = Q(i, k + 1);
+        Q(i, k) = a * std::conj(g.g11) + b * std::conj(g.g12);
+        Q(i, k + 1) = a * std::conj(g.g21) + b * std::conj(g.g22);
+    }
+}
+
+int first_index(const Mm& j)
+{
+    const Mm f = full(j);
+    return f.size() > 0 && f.gettype() == qv_double ? int(f.addr()[0]) : 0;
+}
+
+} // namespace
+
+Mm qrdelete(const Mm& Q, const Mm& R, const Mm& j, i_o_t, Mm& Q1, Mm& R1)
+{
+    Mm r1 = R;
+    // The language's own deletion: an index outside R fails there.
+    r1.vwcopy0(r1(c_p, j));
+    const bool complex = Q.isc() || R.isc();
+    cwork q = to_work(Q), r = to_work(r1);
+    const int m = r.rows, n = r.cols;
+    for (int k = first_index(j); k >= 1 && k <= std::min(n, m - 1); ++k)
+        rotate(q, r, k, k, k + 1, n, complex);
+    Q1 = from_work(q, complex);
+    R1 = from_work(r, complex);
+    return x_M;
+}
+
+Mm qrinsert(const Mm& Q, const Mm& R, const Mm& j, const Mm& x, i_o_t, Mm& Q1, Mm& R1)
+{
+    const int n = R.cols();
+    if (n == 0 || isempty(R))
+        return qr(x, i_o, Q1, R1);
+    const int jj = first_index(j);
+    // R1 = [R(:, 1:j-1), Q'*x, R(:, j:n)], through the language's indexing.
+    const Mm left = Mm(R(c_p, colon(1.0, double(jj - 1))));
+    const Mm right = Mm(R(c_p, colon(double(jj), double(n))));
+    const Mm r1 = horzcat(horzcat(left, ctranspose(Q) * x), right);
+    const bool complex = Q.isc() || r1.isc();
+    cwork q = to_work(Q), r = to_work(r1);
+    const int m = r.rows;
+    for (int k = m - 1; k >= jj && k >= 1; --k)
+        rotate(q, r, k, jj, k + 1, n + 1, complex);
+    Q1 = from_work(q, complex);
+    R1 = from_work(r, complex);
+    return x_M;
+}

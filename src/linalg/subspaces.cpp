@@ -1,0 +1,137 @@
+// The functions that read the singular values: cond, rank, null, orth and
+// pinv, each a short composition over svd with its tolerance multiplied in
+// a fixed order.
+#include "engine/scalar_real.hpp"
+#include "linalg/front.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/linalg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const double eps52 = 0x1p-52;
+
+// Columns first..last (1-based, inclusive; none when last < first) of x.
+Mm columns(const Mm& x, int first, int last)
+{
+    const int m = x.rows(), count = std::max(0, last - first + 1);
+    Mm r = new_dense(x.isc(), m, count);
+    const std::size_t from = std::size_t(first - 1) * m, n = std::size_t(count) * m;
+    if (n > 0) {
+        std::memcpy(r.addr(), x.addr() + from, n * sizeof(double));
+        if (x.isc())
+            std::memcpy(r.addi(), x.addi() + from, n * sizeof(double));
+    }
+    return r;
+}
+
+// The singular values on S's diagonal: k of them from a k-row S.
+int count_above(const Mm& S, int k, double tol)
+{
+    int r = 0;
+    const int ld = S.rows();
+    for (int i = 0; i < k; ++i)
+        r += S.addr()[i * std::ptrdiff_t(ld + 1)] > tol;
+    return r;
+}
+
+double largest(const Mm& S, int k)
+{
+    double m = NAN;
+    for (int i = 0; i < k; ++i)
+        m = max_ignore_nan(m, S.addr()[i * std::ptrdiff_t(S.rows() + 1)]);
+    return m;
+}
+
+enum class basis { null_space, range };
+
+Mm null_orth_basis(const Mm& a, basis which)
+{
+    Mm U, S, V;
+    svd(a, Mm(0.0), i_o, U, S, V);
+    if (U.issamename(x_M.getname()))
+        return x_M;
+    const int m = a.rows(), n = a.cols();
+    if (m == 0 || n == 0)
+        return which == basis::range ? zeros(double(m), 0.0) : eye(double(n));
+    // A one-row A has a single singular value.
+    const int k = m == 1 ? 1 : std::min(m, n);
+    const double tol = (eps52 * largest(S, k)) * std::max(m, n);
+    const int r = count_above(S, k, tol);
+    return which == basis::range ? columns(U, 1, r) : columns(V, r + 1, n);
+}
+
+Mm pinv_core(const Mm& a, const Mm& tol, bool tol_given)
+{
+    Mm U, S, V;
+    svd(a, Mm(0.0), i_o, U, S, V);
+    if (U.issamename(x_M.getname()))
+        return x_M;
+    const int m = a.rows(), n = a.cols();
+    if (m == 0 || n == 0)
+        return zeros(double(n), double(m));
+    const int k = std::min(m, n);
+    double t;
+    if (tol_given) {
+        if (error_numeric(tol, "pinv"))
+            return x_M;
+        t = isempty(tol) ? 0.0 : real(tol).addr()[0];
+    } else
+        t = (eps52 * S.addr()[0]) * a.length();
+    const int r = count_above(S, k, t);
+    if (r == 0)
+        return zeros(double(n), double(m));
+    Mm inverses = new_dense(0, r, 1);
+    for (int i = 0; i < r; ++i)
+        inverses.addr()[i] = 1.0 / S.addr()[i * std::ptrdiff_t(S.rows() + 1)];
+    return (columns(V, 1, r) * diag(inverses)) * ctranspose(columns(U, 1, r));
+}
+
+} // namespace
+
+Mm cond(const Mm& a)
+{
+    if (isempty(a) && a.getndims() == 2)
+        return Mm(NAN);
+    const Mm s = svd(a);
+    if (s.issamename(x_M.getname()))
+        return x_M;
+    if (isempty(s))
+        return Mm(NAN);
+    const double smax = max(s).addr()[0], smin = min(s).addr()[0];
+    if (smax != 0 || smin != 0)
+        return Mm(smax / smin);
+    return Mm(INFINITY);
+}
+
+Mm rank(const Mm& a)
+{
+    const Mm s = svd(a);
+    if (s.issamename(x_M.getname()))
+        return x_M;
+    const int m = a.rows(), n = a.cols();
+    if (m == 0 || n == 0)
+        return Mm(0.0);
+    const double tol = (double(std::max(m, n)) * max(s).addr()[0]) * eps52;
+    return sum(s > Mm(tol));
+}
+
+Mm rank(const Mm& a, const Mm& tol)
+{
+    const Mm s = svd(a);
+    if (s.issamename(x_M.getname()))
+        return x_M;
+    if (isempty(s))
+        return Mm(0.0);
+    return sum(s > tol);
+}
+
+Mm null(const Mm& a) { return null_orth_basis(a, basis::null_space); }
+Mm orth(const Mm& a) { return null_orth_basis(a, basis::range); }
+Mm pinv(const Mm& a) { return pinv_core(a, Mm(0.0), false); }
+Mm pinv(const Mm& a, const Mm& tol) { return pinv_core(a, tol, true); }

@@ -1,0 +1,224 @@
+// fmin and fminbnd: Brent's minimiser of a function of one variable on an
+// interval, golden-section steps combined with parabolic interpolation.
+#include "optim/options.hpp"
+#include "optim/user_function.hpp"
+#include "linalg/machine.hpp"
+
+#include "velkor/array.h"
+#include "velkor/optim.h"
+
+#include <cmath>
+
+namespace {
+
+struct minimum {
+    double x = NAN;
+    double fx = NAN;  // the value at x, from the evaluation that produced x
+    int passes = 0;
+    bool started = false;  // false: the first value was not finite
+};
+
+struct min_settings {
+    double tol;
+    int maxiter;
+};
+
+min_settings settings_of(const Mm& options)
+{
+    min_settings s{1e-4, 1000};
+    const int n = options.size();
+    if (n > 1) {
+        const double tol = option_at(options, 2);
+        if (tol > 0)
+            s.tol = tol;
+    }
+    if (n > 13) {
+        const int limit = option_int(option_at(options, 14));
+        if (limit >= 1)
+            s.maxiter = limit;
+    }
+    return s;
+}
+
+minimum brent_minimise(user_function& f, double x1, double x2, const min_settings& set)
+{
+    constexpr double golden = 0.3819660112501051;  // (3 - sqrt(5)) / 2
+    const double sqrt_eps = std::sqrt(machine_double(4));
+    auto value = [&f](double u) { return first_value(f(Mm(u))); };
+
+    double a = std::fmin(x1, x2), b = std::fmax(x1, x2);
+    if (std::isnan(x1) || std::isnan(x2))
+        a = b = NAN;
+    double x = a + golden * (b - a), w = x, v = x;
+    double fx = value(x), fw = fx, fv = fx;
+    double d = 0, e = 0;
+    minimum out;
+    if (!std::isfinite(fx))
+        return out;
+    out.started = true;
+    int k = 0;
+    for (;;) {
+        ++k;
+        const double xm = (a + b) / 2;
+        const double tol1 = sqrt_eps * std::fabs(x) + set.tol / 3;
+        const double tol2 = 2 * tol1;
+        if (std::fabs(x - xm) <= tol2 - (b - a) / 2)
+            break;
+        double p = 0, q = 0, old_e = 0;
+        if (std::fabs(e) > tol1) {
+            double r = (x - w) * (fx - fv);
+            q = (x - v) * (fx - fw);
+            p = (x - v) * q - (x - w) * r;
+            q = 2 * (q - r);
+            if (q > 0)
+                p = -p;
+            else
+                q = -q;
+            old_e = e;
+            e = d;
+        }
+        if (std::fabs(p) < std::fabs(q * old_e / 2) && p > q * (a - x) && p < q * (b - x)) {
+            d = p / q;
+            const double u = x + d;
+            if (u - a < tol2 || b - u < tol2)
+                d = x >= xm ? -tol1 : tol1;
+        } else {
+            e = x >= xm ? a - x : b - x;
+            d = golden * e;
+        }
+        const double u = std::fabs(d) >= tol1 ? x + d : (d > 0 ? x + tol1 : x - tol1);
+        const double fu = value(u);
+        if (!std::isfinite(fu)) {
+            out.passes = k;
+            return out;
+        }
+        if (fu <= fx) {
+            if (u >= x)
+                a = x;
+            else
+                b = x;
+            v = w;
+            fv = fw;
+            w = x;
+            fw = fx;
+            x = u;
+            fx = fu;
+        } else {
+            if (u < x)
+                a = u;
+            else
+                b = u;
+            if (fu <= fw || w == x) {
+                v = w;
+                fv = fw;
+                w = u;
+                fw = fu;
+            } else if (fu <= fv || v == x || v == w) {
+                v = u;
+                fv = fu;
+            }
+        }
+        if (k >= set.maxiter)
+            break;
+    }
+    out.x = x;
+    out.fx = fx;
+    out.passes = k;
+    return out;
+}
+
+minimum run(const Mm& f, const Mm& x1, const Mm& x2, const min_settings& set, const Mm& P)
+{
+    const double a = first_argument(x1), b = first_argument(x2);
+    user_function fn(f, P);
+    return brent_minimise(fn, a, b, set);
+}
+
+Mm output_vector(const minimum& m, const min_settings& set)
+{
+    Mm out(0, 0, 0, 1, 18, qv_double);
+    double* p = out.addr();
+    for (int k = 0; k < 18; ++k)
+        p[k] = 0;
+    p[1] = set.tol;
+    p[7] = m.fx;
+    p[9] = m.passes;
+    return out;
+}
+
+} // namespace
+
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, const Mm& P, i_o_t, Mm& x, Mm& options_out)
+{
+    const min_settings set = settings_of(options);
+    const minimum m = run(f, x1, x2, set, P);
+    if (m.started)
+        options_out = output_vector(m, set);
+    x = Mm(m.x);
+    return x_M;
+}
+
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, i_o_t, Mm& x, Mm& options_out)
+{
+    return fmin(f, x1, x2, options, Mm(), i_o, x, options_out);
+}
+
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& options_out)
+{
+    return fmin(f, x1, x2, Mm(), Mm(), i_o, x, options_out);
+}
+
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, const Mm& P)
+{
+    return Mm(run(f, x1, x2, settings_of(options), P).x);
+}
+
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options) { return fmin(f, x1, x2, options, Mm()); }
+Mm fmin(const Mm& f, const Mm& x1, const Mm& x2) { return fmin(f, x1, x2, Mm(), Mm()); }
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval,
+           Mm& exitflag)
+{
+    const min_settings set = settings_of(options_from_struct(opts));
+    const minimum m = run(f, x1, x2, set, P);
+    x = Mm(m.x);
+    fval = Mm(m.started ? m.fx : 0.0);
+    exitflag = Mm(m.started && m.passes == set.maxiter ? 0.0 : 1.0);
+    return x_M;
+}
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, i_o_t, Mm& x, Mm& fval, Mm& exitflag)
+{
+    return fminbnd(f, x1, x2, opts, Mm(), i_o, x, fval, exitflag);
+}
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& fval, Mm& exitflag)
+{
+    return fminbnd(f, x1, x2, Mm(), Mm(), i_o, x, fval, exitflag);
+}
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval)
+{
+    Mm exitflag;
+    return fminbnd(f, x1, x2, opts, P, i_o, x, fval, exitflag);
+}
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, i_o_t, Mm& x, Mm& fval)
+{
+    Mm exitflag;
+    return fminbnd(f, x1, x2, opts, Mm(), i_o, x, fval, exitflag);
+}
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& fval)
+{
+    Mm exitflag;
+    return fminbnd(f, x1, x2, Mm(), Mm(), i_o, x, fval, exitflag);
+}
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P)
+{
+    return Mm(run(f, x1, x2, settings_of(options_from_struct(opts)), P).x);
+}
+
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts) { return fminbnd(f, x1, x2, opts, Mm()); }
+Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2) { return fminbnd(f, x1, x2, Mm(), Mm()); }

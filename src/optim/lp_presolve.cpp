@@ -1,0 +1,540 @@
+// Presolve, standard form and postsolve of the LP solver. Presolve removes
+// empty, free and singleton rows, fixed, empty and slack columns, eliminates
+// doubleton equality rows, fixes dominated columns and drops redundant
+// rows; standard form splits free columns, negates upper-only ones, shifts
+// lower bounds to 0 and adds slacks. Every change to the primal values is
+// recorded and undone newest first after an optimal run.
+#include "optim/lp_solver.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double lp_inf = 1e20;
+constexpr double feas = 1e-8;
+constexpr double sigma = -1.0;
+
+bool infinite(double v) { return std::fabs(v) >= lp_inf; }
+
+} // namespace
+
+void LpSolver::presolve()
+{
+    const int m = m_, n = n_;
+    c0_ = c_;
+    lo_.assign(m, -lp_inf);
+    hi_.assign(m, lp_inf);
+    for (int i = 0; i < m; ++i) {
+        const int k = kind_[i];
+        if (k == 1)
+            hi_[i] = b_[i];
+        else if (k == -1)
+            lo_[i] = b_[i];
+        else if (k == 0)
+            lo_[i] = hi_[i] = b_[i];
+        else if (k >= 10) {
+            lo_[i] = range_lo_[k - 10];
+            hi_[i] = range_hi_[k - 10];
+        }
+    }
+    std::vector<char> row_gone(m, 0), col_gone(n, 0);
+    // Drop stored zeros: they are no entries.
+    for (auto& col : cols_)
+        col.erase(std::remove_if(col.begin(), col.end(), [](const LpEntry& e) { return e.value == 0; }), col.end());
+    int eliminated = 0;
+
+    auto row_lists = [&]() {
+        std::vector<std::vector<LpEntry>> rows(m);
+        for (int j = 0; j < n; ++j)
+            if (!col_gone[j])
+                for (const LpEntry& e : cols_[j])
+                    if (!row_gone[e.index])
+                        rows[e.index].push_back({j, e.value});
+        return rows;
+    };
+    auto active_count = [&](int j) {
+        int cnt = 0;
+        for (const LpEntry& e : cols_[j])
+            if (!row_gone[e.index])
+                ++cnt;
+        return cnt;
+    };
+    // Fix column j at value v: row limits drop by a v, the cost joins the
+    // objective constant.
+    auto fix_column = [&](int j, double v) {
+        for (const LpEntry& e : cols_[j]) {
+            if (row_gone[e.index])
+                continue;
+            if (!infinite(lo_[e.index]))
+                lo_[e.index] -= e.value * v;
+            if (!infinite(hi_[e.index]))
+                hi_[e.index] -= e.value * v;
+        }
+        obj_const_ += c_[j] * v;
+        stack_.push_back({j, 3, v, 0, {}});
+        col_gone[j] = 1;
+    };
+
+    auto first_pass = [&]() {
+        bool changed = true;
+        while (changed && status == 0) {
+            changed = false;
+            auto rows = row_lists();
+            for (int i = 0; i < m && status == 0; ++i) {
+                if (row_gone[i])
+                    continue;
+                if (rows[i].empty()) {
+                    if (!(lo_[i] <= feas && hi_[i] >= -feas)) {
+                        status = 2;
+                        return;
+                    }
+                    row_gone[i] = 1;
+                    changed = true;
+                } else if (lo_[i] <= -lp_inf && hi_[i] >= lp_inf) {
+                    row_gone[i] = 1;
+                    changed = true;
+                } else if (rows[i].size() == 1) {
+                    const int j = rows[i][0].index;
+                    const double a = rows[i][0].value;
+                    double il = -lp_inf, iu = lp_inf;
+                    if (a > 0) {
+                        if (!infinite(lo_[i]))
+                            il = lo_[i] / a;
+                        if (!infinite(hi_[i]))
+                            iu = hi_[i] / a;
+                    } else {
+                        if (!infinite(hi_[i]))
+                            il = hi_[i] / a;
+                        if (!infinite(lo_[i]))
+                            iu = lo_[i] / a;
+                    }
+                    if (il > u_[j] + feas || iu < l_[j] - feas) {
+                        status = 2;
+                        return;
+                    }
+                    l_[j] = std::max(l_[j], il);
+                    u_[j] = std::min(u_[j], iu);
+                    if (l_[j] > u_[j])  // within the tolerance: make it fixed
+                        l_[j] = u_[j];
+                    row_gone[i] = 1;
+                    changed = true;
+                }
+            }
+            if (status != 0)
+                return;
+            for (int j = 0; j < n; ++j) {
+                if (col_gone[j])
+                    continue;
+                if (std::fabs(l_[j] - u_[j]) < 1e-14) {
+                    fix_column(j, l_[j]);
+                    changed = true;
+                    continue;
+                }
+                const int cnt = active_count(j);
+                if (cnt == 0) {
+                    const double t = sigma * c_[j];
+                    double v;
+                    if (t > 0) {
+                        if (u_[j] >= lp_inf) {
+                            status = 3;
+                            return;
+                        }
+                        v = u_[j];
+                    } else if (t < 0) {
+                        if (l_[j] <= -lp_inf) {
+                            status = 3;
+                            return;
+                        }
+                        v = l_[j];
+                    } else {
+                        v = std::min(std::max(0.0, l_[j]), u_[j]);
+                    }
+                    fix_column(j, v);
+                    changed = true;
+                } else if (cnt == 1 && c_[j] == 0 && l_[j] < u_[j]) {
+                    // A slack: the row's limits widen by the column's range.
+                    const LpEntry* e = nullptr;
+                    for (const LpEntry& f : cols_[j])
+                        if (!row_gone[f.index])
+                            e = &f;
+                    const int i = e->index;
+                    const double a = e->value;
+                    Record rec{j, 11 + eliminated++, infinite(hi_[i]) ? lo_[i] : hi_[i], 0, {}};
+                    rec.lo = lo_[i];
+                    rec.hi = hi_[i];
+                    rec.lj = l_[j];
+                    rec.uj = u_[j];
+                    rec.coef.push_back({j, a});
+                    for (const LpEntry& g : rows[i])
+                        if (g.index != j)
+                            rec.coef.push_back(g);
+                    const double lo_u = a > 0 ? u_[j] : l_[j], hi_l = a > 0 ? l_[j] : u_[j];
+                    lo_[i] = infinite(lo_[i]) || infinite(lo_u) ? -lp_inf : lo_[i] - a * lo_u;
+                    hi_[i] = infinite(hi_[i]) || infinite(hi_l) ? lp_inf : hi_[i] - a * hi_l;
+                    stack_.push_back(std::move(rec));
+                    col_gone[j] = 1;
+                    changed = true;
+                    rows = row_lists();
+                }
+            }
+        }
+    };
+
+    // Doubleton equality rows: the larger entry's column is eliminated
+    // through the row, its bounds passed to the other column.
+    auto second_pass = [&]() {
+        bool changed = true;
+        while (changed && status == 0) {
+            changed = false;
+            auto rows = row_lists();
+            for (int i = 0; i < m; ++i) {
+                if (row_gone[i] || rows[i].size() != 2 || infinite(lo_[i]) || lo_[i] != hi_[i])
+                    continue;
+                const LpEntry e0 = rows[i][0], e1 = rows[i][1];
+                const bool second = std::fabs(e1.value) >= std::fabs(e0.value);
+                const LpEntry pe = second ? e1 : e0, ke = second ? e0 : e1;
+                const int t = pe.index, k = ke.index;
+                const double at = pe.value, ak = ke.value, rhs = lo_[i];
+                // x_t = (rhs - ak x_k) / at: bounds of x_t as bounds of x_k.
+                double lo_k = -lp_inf, hi_k = lp_inf;
+                const double ratio = -at / ak;
+                for (double bt : {l_[t], u_[t]}) {
+                    if (infinite(bt))
+                        continue;
+                    const double xk = (rhs - at * bt) / ak;
+                    const bool is_lower = bt == l_[t];
+                    if ((ratio > 0) == is_lower)
+                        lo_k = std::max(lo_k, xk);
+                    else
+                        hi_k = std::min(hi_k, xk);
+                }
+                double nl = std::max(l_[k], lo_k), nu = std::min(u_[k], hi_k);
+                if (nl > nu + feas) {
+                    status = 2;
+                    return;
+                }
+                if (nl > nu)
+                    nl = nu;
+                Record rec{t, 11 + eliminated++, rhs, 0, {}};
+                rec.lo = rec.hi = rhs;
+                rec.lj = l_[t];
+                rec.uj = u_[t];
+                rec.coef.push_back({t, at});
+                rec.coef.push_back({k, ak});
+                l_[k] = nl;
+                u_[k] = nu;
+                // Substitute x_t into the other rows and the cost.
+                const double f = ak / at;
+                for (const LpEntry& e : cols_[t]) {
+                    const int r = e.index;
+                    if (r == i || row_gone[r])
+                        continue;
+                    const double shift = e.value * rhs / at;
+                    if (!infinite(lo_[r]))
+                        lo_[r] -= shift;
+                    if (!infinite(hi_[r]))
+                        hi_[r] -= shift;
+                    bool found = false;
+                    for (LpEntry& g : cols_[k])
+                        if (g.index == r) {
+                            g.value -= e.value * f;
+                            found = true;
+                        }
+                    if (!found)
+                        cols_[k].push_back({r, -e.value * f});
+                }
+                cols_[k].erase(std::remove_if(cols_[k].begin(), cols_[k].end(),
+                                              [](const LpEntry& g) { return g.value == 0; }),
+                               cols_[k].end());
+                obj_const_ += c_[t] * rhs / at;
+                c_[k] -= c_[t] * f;
+                stack_.push_back(std::move(rec));
+                col_gone[t] = 1;
+                row_gone[i] = 1;
+                changed = true;
+                rows = row_lists();
+            }
+        }
+    };
+
+    // Dominated columns and redundant or forcing rows.
+    auto third_pass = [&]() {
+        auto rows = row_lists();
+        for (int j = n - 1; j >= 0 && status == 0; --j) {
+            if (col_gone[j] || l_[j] == u_[j])
+                continue;
+            int up = 0, down = 0;
+            for (const LpEntry& e : cols_[j]) {
+                if (row_gone[e.index])
+                    continue;
+                const bool flo = !infinite(lo_[e.index]), fhi = !infinite(hi_[e.index]);
+                if ((e.value > 0 && flo) || (e.value < 0 && fhi))
+                    ++up;
+                if ((e.value > 0 && fhi) || (e.value < 0 && flo))
+                    ++down;
+            }
+            const double t = sigma * c_[j];
+            if (t < 0 && up == 0) {
+                if (l_[j] <= -lp_inf) {
+                    status = 3;
+                    return;
+                }
+                u_[j] = l_[j];
+            } else if (t > 0 && down == 0) {
+                if (u_[j] >= lp_inf) {
+                    status = 3;
+                    return;
+                }
+                l_[j] = u_[j];
+            }
+            if (l_[j] == u_[j])
+                fix_column(j, l_[j]);
+        }
+        rows = row_lists();
+        for (int i = m - 1; i >= 0 && status == 0; --i) {
+            if (row_gone[i])
+                continue;
+            if (infinite(lo_[i]) && infinite(hi_[i])) {
+                row_gone[i] = 1;
+                continue;
+            }
+            double dmax = 0, dmin = 0;
+            int inf_max = 0, inf_min = 0;
+            for (const LpEntry& e : rows[i]) {
+                const int j = e.index;
+                const double a = e.value;
+                const double bmax = a > 0 ? u_[j] : l_[j], bmin = a > 0 ? l_[j] : u_[j];
+                if (infinite(bmax))
+                    ++inf_max;
+                else
+                    dmax += a * bmax;
+                if (infinite(bmin))
+                    ++inf_min;
+                else
+                    dmin += a * bmin;
+            }
+            dmax = std::min(dmax, lp_inf);
+            dmin = std::max(dmin, -lp_inf);
+            const bool fhi = !infinite(hi_[i]), flo = !infinite(lo_[i]);
+            const bool needed = (fhi && (dmax - 1e-10 > hi_[i] || inf_max > 0)) ||
+                                (flo && (lo_[i] > dmin + 1e-10 || inf_min > 0));
+            if (needed) {
+                if ((fhi && inf_min == 0 && dmin - 1e-10 > hi_[i]) || (flo && inf_max == 0 && dmax + 1e-10 < lo_[i])) {
+                    status = 2;
+                    return;
+                }
+            } else {
+                row_gone[i] = 1;
+            }
+        }
+    };
+
+    if (reductions) {
+        first_pass();
+        if (status == 0)
+            second_pass();
+        if (status == 0)
+            third_pass();
+        if (status == 0)
+            first_pass();
+        if (status != 0)
+            return;
+    }
+
+    // Compress: renumber the rows and columns that are left.
+    std::vector<int> rnum(m, -1);
+    int mm = 0;
+    std::vector<int> new_row_id;
+    std::vector<double> nb;
+    std::vector<int> nkind;
+    range_lo_.clear();
+    range_hi_.clear();
+    for (int i = 0; i < m; ++i) {
+        if (row_gone[i])
+            continue;
+        rnum[i] = mm++;
+        new_row_id.push_back(row_id_[i]);
+        const double lo = lo_[i], hi = hi_[i];
+        if (lo <= -lp_inf && hi < lp_inf) {
+            nkind.push_back(1);
+            nb.push_back(hi);
+        } else if (lo > -lp_inf && hi >= lp_inf) {
+            nkind.push_back(-1);
+            nb.push_back(lo);
+        } else if (std::fabs(lo - hi) < feas) {
+            nkind.push_back(0);
+            nb.push_back(lo);
+        } else if (lo > -lp_inf && hi < lp_inf) {
+            nkind.push_back(10 + static_cast<int>(range_lo_.size()));
+            range_lo_.push_back(lo);
+            range_hi_.push_back(hi);
+            nb.push_back(lo);
+        } else {
+            status = -6;
+            return;
+        }
+    }
+    std::vector<std::vector<LpEntry>> ncols;
+    std::vector<double> nc, nl, nu;
+    std::vector<int> ncol_id;
+    for (int j = 0; j < n; ++j) {
+        if (col_gone[j])
+            continue;
+        std::vector<LpEntry> col;
+        for (const LpEntry& e : cols_[j])
+            if (rnum[e.index] >= 0)
+                col.push_back({rnum[e.index], e.value});
+        ncols.push_back(std::move(col));
+        nc.push_back(c_[j]);
+        nl.push_back(l_[j]);
+        nu.push_back(u_[j]);
+        ncol_id.push_back(col_id_[j]);
+    }
+    m_ = mm;
+    n_ = static_cast<int>(ncols.size());
+    cols_ = std::move(ncols);
+    c_ = std::move(nc);
+    l_ = std::move(nl);
+    u_ = std::move(nu);
+    b_ = std::move(nb);
+    kind_ = std::move(nkind);
+    row_id_ = std::move(new_row_id);
+    col_id_ = std::move(ncol_id);
+    standard_cols_ = n_;
+    presolve_records_ = static_cast<int>(stack_.size());
+}
+
+void LpSolver::standard_form()
+{
+    const int n = n_;
+    // Free columns split in two, upper-only columns negated.
+    for (int j = 0; j < n; ++j) {
+        if (l_[j] <= -lp_inf && u_[j] >= lp_inf) {
+            std::vector<LpEntry> partner = cols_[j];
+            for (LpEntry& e : partner)
+                e.value = -e.value;
+            cols_.push_back(std::move(partner));
+            c_.push_back(-c_[j]);
+            l_.push_back(0);
+            u_.push_back(lp_inf);
+            col_id_.push_back(-1);
+            l_[j] = 0;
+            stack_.push_back({j, 6, 0, static_cast<int>(cols_.size()) - 1, {}});
+        } else if (l_[j] <= -lp_inf) {
+            for (LpEntry& e : cols_[j])
+                e.value = -e.value;
+            c_[j] = -c_[j];
+            l_[j] = -u_[j];
+            u_[j] = lp_inf;
+            stack_.push_back({j, 1, 0, 0, {}});
+        }
+    }
+    n_ = static_cast<int>(cols_.size());
+    // Lower bounds shifted to 0.
+    for (int j = 0; j < n_; ++j) {
+        if (u_[j] > lp_inf)
+            u_[j] = lp_inf;
+        if (u_[j] < lp_inf)
+            u_[j] = std::min(u_[j] - l_[j], lp_inf);
+        if (l_[j] != 0) {
+            const double lj = l_[j];
+            obj_const_ -= sigma * c_[j] * lj;
+            for (const LpEntry& e : cols_[j]) {
+                b_[e.index] -= e.value * lj;
+                const int k = kind_[e.index];
+                if (k >= 10) {
+                    range_lo_[k - 10] -= e.value * lj;
+                    range_hi_[k - 10] -= e.value * lj;
+                }
+            }
+            stack_.push_back({j, 2, lj, 0, {}});
+            l_[j] = 0;
+        }
+    }
+    // Slacks: range rows first, then the inequality rows in row order.
+    for (int i = 0; i < m_; ++i) {
+        const int k = kind_[i];
+        if (k >= 10) {
+            cols_.push_back({{i, -1.0}});
+            c_.push_back(0);
+            l_.push_back(0);
+            u_.push_back(range_hi_[k - 10] - range_lo_[k - 10]);
+            col_id_.push_back(-1);
+            b_[i] = range_lo_[k - 10];
+            kind_[i] = 0;
+        }
+    }
+    for (int i = 0; i < m_; ++i) {
+        const int k = kind_[i];
+        if (k == 1 || k == -1) {
+            cols_.push_back({{i, k == 1 ? 1.0 : -1.0}});
+            c_.push_back(0);
+            l_.push_back(0);
+            u_.push_back(lp_inf);
+            col_id_.push_back(-1);
+        }
+    }
+    n_ = static_cast<int>(cols_.size());
+}
+
+void LpSolver::postsolve()
+{
+    std::vector<double> xs = xs_;
+    // Standard-form records, newest first.
+    for (int r = static_cast<int>(stack_.size()) - 1; r >= presolve_records_; --r) {
+        const Record& rec = stack_[r];
+        if (rec.code == 1)
+            xs[rec.col] = -xs[rec.col];
+        else if (rec.code == 2)
+            xs[rec.col] += rec.value;
+        else if (rec.code == 6)
+            xs[rec.col] -= xs[rec.index];
+    }
+    // Kept columns at their loaded numbers.
+    x_out_.assign(n0_, 0.0);
+    for (int j = 0; j < standard_cols_; ++j)
+        x_out_[col_id_[j]] = xs[j];
+    // Presolve records, newest first.
+    for (int r = presolve_records_ - 1; r >= 0; --r) {
+        const Record& rec = stack_[r];
+        if (rec.code == 3) {
+            x_out_[rec.col] = rec.value;
+        } else if (rec.code >= 11) {
+            const double a = rec.coef[0].value;
+            double rest = 0;
+            for (std::size_t k = 1; k < rec.coef.size(); ++k)
+                rest += rec.coef[k].value * x_out_[rec.coef[k].index];
+            double v = (rec.value - rest) / a;
+            // Keep the row within its limits and the column within its
+            // bounds (a slack need not sit at the limit it was named by).
+            double lo = rec.lj, hi = rec.uj;
+            if (std::fabs(rec.lo) < lp_inf) {
+                const double t = (rec.lo - rest) / a;
+                if (a > 0)
+                    lo = std::max(lo, t);
+                else
+                    hi = std::min(hi, t);
+            }
+            if (std::fabs(rec.hi) < lp_inf) {
+                const double t = (rec.hi - rest) / a;
+                if (a > 0)
+                    hi = std::min(hi, t);
+                else
+                    lo = std::max(lo, t);
+            }
+            if (lo <= hi)
+                v = std::min(std::max(v, lo), hi);
+            x_out_[rec.col] = v;
+        }
+    }
+    objective_ = 0;
+    for (int j = 0; j < n0_; ++j)
+        objective_ += c0_[j] * x_out_[j];
+    y_out_.assign(m0_, 0.0);
+    rows_kept_.assign(m0_, 0);
+    for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i) {
+        y_out_[row_id_[i]] = ys_[i];
+        rows_kept_[row_id_[i]] = standard_row_kept_[i];
+    }
+}

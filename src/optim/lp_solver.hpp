@@ -1,0 +1,108 @@
+// The interior-point linear programming solver behind lp: a plain object,
+// loaded from triplets or an MPS file, run once and read. It presolves the
+// problem, rewrites it in the standard form A x = b, 0 <= x <= u, scales
+// it, and runs Mehrotra's predictor-corrector with Gondzio's centrality
+// corrections on the normal equations A Theta A'; postsolve rebuilds x for
+// the columns as loaded. All work memory is owned by the object.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct LpEntry {
+    int index;  // row (in a column list) or column (in a row list), 0-based
+    double value;
+};
+
+class LpSolver {
+public:
+    // Status codes: 0 running, 1 optimal, 2 infeasible, 3 unbounded,
+    // 4 iteration limit, 5 a column without non-zeros, 6 row counts
+    // inconsistent, 7 triplet count inconsistent, 8 file not found, 9 MPS
+    // format error, negative: internal failure.
+    int status = 0;
+    // Whether presolve reduces the problem (off: only the row limits are
+    // turned into kinds); set before loading.
+    bool reductions = true;
+
+    // triplets: nnz-by-3 column-major doubles (rows, columns, values, 1-based
+    // indices); row_kinds: 1 row <= b, 0 row = b, -1 row >= b.
+    void load_triplets(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets, const double* b,
+                       const int* row_kinds, const double* c, const double* l, const double* u);
+    void load_mps(const char* name);
+    // Reads an MPS file into the object without solving (status 8 or 9 on
+    // failure, 0 otherwise).
+    void read_mps_only(const char* name);
+    void release();
+
+    // After a run with status 1: one value per loaded column, and one
+    // multiplier per loaded row (0 for rows removed by presolve or dropped
+    // as dependent). Sign: c + A' y minus the bound multipliers is zero.
+    int loaded_rows() const { return m0_; }
+    int loaded_cols() const { return n0_; }
+    const std::vector<double>& x() const { return x_out_; }
+    const std::vector<double>& y() const { return y_out_; }
+    double objective() const { return objective_; }
+    // Per loaded row: 1 when its multiplier was computed (the row survived
+    // presolve and was not dropped as dependent).
+    const std::vector<char>& rows_kept() const { return rows_kept_; }
+    int iterations() const { return iter_; }
+
+    // Internal steps, public for the tests of the presolve and the reader.
+    struct Record {
+        int col;    // working column at the time of the record
+        int code;   // 3 fixed, 11+k eliminated, 1 negated, 2 shifted, 6 split
+        double value;
+        int index;  // partner column for code 6
+        std::vector<LpEntry> coef;  // code 11+k: own coefficient first, then the others
+        double lo = 0, hi = 0;      // code 11+k: the row's limits and the column's
+        double lj = 0, uj = 0;      // bounds when it was taken out
+    };
+
+    // ---- the problem in its working form ----
+    int m_ = 0, n_ = 0;
+    std::vector<std::vector<LpEntry>> cols_;  // per column: (row, value)
+    std::vector<double> b_, c_, l_, u_;
+    std::vector<int> kind_;  // 1 <=, 0 =, -1 >=, 10 + k range k
+    std::vector<double> range_lo_, range_hi_;
+    std::vector<int> row_id_;  // working row -> loaded row
+    std::vector<int> col_id_;  // working column -> loaded column (-1: added)
+    std::vector<Record> stack_;
+    double obj_const_ = 0;
+    int standard_cols_ = 0;  // columns before standard form (kept columns)
+    int presolve_records_ = 0;
+
+    // MPS names (kept for the caller; freed by release)
+    std::vector<std::string> row_names_, col_names_;
+    FILE* file_ = nullptr;
+
+private:
+    void reset();
+    void run();
+    bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
+                             const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
+    bool read_mps(const char* name);
+
+public:
+    void clean_tiny();
+    void presolve();
+    void standard_form();
+    void iterate();
+    void postsolve();
+
+private:
+    int m0_ = 0, n0_ = 0;
+    int iter_ = 0;
+    int pivot_limit_ = 5;
+    double objective_ = 0;
+    std::vector<double> x_out_, y_out_;
+    std::vector<char> rows_kept_, standard_row_kept_;
+    std::vector<double> xs_, ys_;  // standard-form solution (x per column, y per row)
+    std::vector<double> c0_;       // costs as loaded
+    std::vector<double> lo_, hi_;  // row activity limits during presolve
+};
+
+// The status text of lp: printed through the print hook when display >= 0;
+// returns "ok", "infeasible", "unbounded" or null for the other codes.
+const char* lp_status_message(int status, int display);

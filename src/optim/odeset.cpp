@@ -1,0 +1,105 @@
+// odeset and odeget: the ODE options value, a 4x1 column [RelTol, AbsTol,
+// Refine, InitialStep] whose non-positive slots read as unset.
+#include "optim/options.hpp"
+
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/optim.h"
+#include "velkor/report.h"
+
+namespace {
+
+constexpr const char* ode_option_names[] = {"RelTol", "AbsTol", "Refine", "InitialStep"};
+constexpr int ode_option_count = 4;
+
+Mm odeset_pairs(const Mm& options, const Mm* const* pairs, int npairs)
+{
+    Mm out;
+    if (options.size() == 0) {
+        out = Mm(0, 0, 0, ode_option_count, 1, qv_double);
+        for (int k = 0; k < ode_option_count; ++k)
+            out.addr()[k] = 0;
+    } else {
+        out.deepcopy(options, qv_none);
+    }
+    for (int k = 0; k < npairs; ++k) {
+        const Mm& name = *pairs[2 * k];
+        const Mm& value = *pairs[2 * k + 1];
+        const int slot = option_index(name, ode_option_names, ode_option_count);
+        if (slot == 0 || value.size() == 0)
+            continue;
+        out.r(double(slot)) = value.r();
+    }
+    return out;
+}
+
+} // namespace
+
+Mm odeset() { return odeset_pairs(Mm(), nullptr, 0); }
+
+Mm odeset(const Mm&) { return Mm(error_input("odeset", 1)); }
+
+Mm odeset(const Mm& options, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3,
+          const Mm& n4, const Mm& v4, const Mm& n5, const Mm& v5)
+{
+    const Mm* pairs[] = {&n1, &v1, &n2, &v2, &n3, &v3, &n4, &v4, &n5, &v5};
+    return odeset_pairs(options, pairs, 5);
+}
+
+Mm odeset(const Mm& n1, const Mm& v1) { return odeset(nop_M, n1, v1, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M); }
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1)
+{
+    return odeset(o, n1, v1, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M);
+}
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2)
+{
+    return odeset(nop_M, n1, v1, n2, v2, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M);
+}
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2)
+{
+    return odeset(o, n1, v1, n2, v2, nop_M, nop_M, nop_M, nop_M, nop_M, nop_M);
+}
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3)
+{
+    return odeset(nop_M, n1, v1, n2, v2, n3, v3, nop_M, nop_M, nop_M, nop_M);
+}
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3)
+{
+    return odeset(o, n1, v1, n2, v2, n3, v3, nop_M, nop_M, nop_M, nop_M);
+}
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3, const Mm& n4,
+          const Mm& v4)
+{
+    return odeset(nop_M, n1, v1, n2, v2, n3, v3, n4, v4, nop_M, nop_M);
+}
+Mm odeset(const Mm& o, const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3,
+          const Mm& n4, const Mm& v4)
+{
+    return odeset(o, n1, v1, n2, v2, n3, v3, n4, v4, nop_M, nop_M);
+}
+Mm odeset(const Mm& n1, const Mm& v1, const Mm& n2, const Mm& v2, const Mm& n3, const Mm& v3, const Mm& n4,
+          const Mm& v4, const Mm& n5, const Mm& v5)
+{
+    return odeset(nop_M, n1, v1, n2, v2, n3, v3, n4, v4, n5, v5);
+}
+
+Mm odeget(const Mm&) { return Mm(error_input("odeget", 1)); }
+
+Mm odeget(const Mm& options, const Mm& name) { return odeget(options, name, nop_M); }
+
+Mm odeget(const Mm& options, const Mm& name, const Mm& dflt)
+{
+    if (options.size() == 0)
+        return Mm(dflt);
+    if (options.size() != ode_option_count) {
+        error("odeget: options is not correct size");
+        return x_M;
+    }
+    const int slot = option_index(name, ode_option_names, ode_option_count);
+    if (slot > 0) {
+        const double v = options.r(double(slot));
+        if (v > 0)
+            return Mm(v);
+    }
+    return Mm(dflt);
+}

@@ -1,0 +1,164 @@
+// quad8: non-adaptive Gauss-Kronrod-Patterson quadrature. Each rule reuses
+// the values of the previous one; the function sees one row of abscissae
+// per rule and the interval is never subdivided.
+#include "optim/quadrature_rules.hpp"
+#include "optim/user_function.hpp"
+#include "linalg/machine.hpp"
+
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/optim.h"
+#include "velkor/report.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using namespace quadrature_rules;
+
+struct node_group {
+    const double* x;
+    int n;
+};
+
+// One call of the function: for each group c + h·x(k) for its nodes, then
+// c - h·x(k), then (with centre) c itself. The values stay valid until the
+// next call.
+class rule_caller {
+public:
+    rule_caller(const Mm& f, const Mm& P) : fn_(f, P) {}
+
+    const double* call(std::initializer_list<node_group> groups, double c, double h, bool centre)
+    {
+        int count = centre ? 1 : 0;
+        for (const node_group& g : groups)
+            count += 2 * g.n;
+        Mm x(0, 0, 0, 1, count, qv_double);
+        double* p = x.addr();
+        for (const node_group& g : groups) {
+            for (int k = 0; k < g.n; ++k) {
+                const double hx = h * g.x[k];
+                p[k] = c + hx;
+                p[g.n + k] = c - hx;
+            }
+            p += 2 * g.n;
+        }
+        if (centre)
+            *p = c;
+        values_ = fn_(x);
+        if (values_.gettype() != qv_double || values_.issparse())
+            values_ = full(mdouble(values_));
+        const int got = values_.gettype() == qv_double ? values_.size() : 0;
+        if (got < count) {
+            error("quad8: the function returned %d values for %d abscissae", got, count);
+            return nullptr;
+        }
+        return values_.addr();
+    }
+
+private:
+    user_function fn_;
+    Mm values_;
+};
+
+} // namespace
+
+Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, const Mm& P)
+{
+    const double lower = first_argument(a), upper = first_argument(b);
+    const double eps = machine_double(4), tiny = machine_double(1);
+    double rel = isempty(tol) ? 0 : first_argument(tol);
+    if (!(rel > 0))
+        rel = 1e-9;
+    rel = std::max(rel, std::max(50 * eps, 5e-29));
+
+    // h keeps its sign when b < a: the estimate changes sign with it.
+    const double c = (lower + upper) / 2, h = (upper - lower) / 2, habs = std::fabs(h);
+    rule_caller rule(f, P);
+    double resabs = 0, resasc = 0, result = 0;
+    auto converged = [&](double res, double raw_err) {
+        result = res;
+        double err = raw_err;
+        if (resasc != 0 && err != 0)
+            err = resasc * std::min(1.0, std::pow(200 * err / resasc, 1.5));
+        if (resabs > tiny / (50 * eps))
+            err = std::max(50 * eps * resabs, err);
+        return err <= std::max(0.0, rel * std::fabs(res));
+    };
+
+    // The pair sums f(c + h x) + f(c - h x) of every node so far, in the
+    // order the later weights expect them: x1, x2, then x3.
+    double pairs[21];
+
+    // Rule 1: the 10-point Gauss rule and its 21-point Kronrod extension.
+    const double* v = rule.call({{x1, 5}, {x2, 5}}, c, h, true);
+    if (!v)
+        return Mm(NAN);
+    const double* plus1 = v;
+    const double* minus1 = v + 5;
+    const double* plus2 = v + 10;
+    const double* minus2 = v + 15;
+    const double centre = v[20];
+    double res10 = 0, res21 = w21b[5] * centre;
+    resabs = w21b[5] * std::fabs(centre);
+    for (int k = 0; k < 5; ++k) {
+        const double sum = plus1[k] + minus1[k];
+        res10 += w10[k] * sum;
+        res21 += w21a[k] * sum;
+        resabs += w21a[k] * (std::fabs(plus1[k]) + std::fabs(minus1[k]));
+        pairs[k] = sum;
+    }
+    for (int k = 0; k < 5; ++k) {
+        const double sum = plus2[k] + minus2[k];
+        res21 += w21b[k] * sum;
+        resabs += w21b[k] * (std::fabs(plus2[k]) + std::fabs(minus2[k]));
+        pairs[5 + k] = sum;
+    }
+    const double mean = res21 / 2;
+    resasc = w21b[5] * std::fabs(centre - mean);
+    for (int k = 0; k < 5; ++k) {
+        resasc += w21a[k] * (std::fabs(plus1[k] - mean) + std::fabs(minus1[k] - mean));
+        resasc += w21b[k] * (std::fabs(plus2[k] - mean) + std::fabs(minus2[k] - mean));
+    }
+    resabs *= habs;
+    resasc *= habs;
+    if (converged(res21 * h, std::fabs((res21 - res10) * h)))
+        return Mm(result);
+
+    // Rule 2: the 43-point extension.
+    double res43 = w43b[11] * centre;
+    for (int k = 0; k < 10; ++k)
+        res43 += w43a[k] * pairs[k];
+    v = rule.call({{x3, 11}}, c, h, false);
+    if (!v)
+        return Mm(NAN);
+    for (int k = 0; k < 11; ++k) {
+        const double sum = v[k] + v[11 + k];
+        res43 += w43b[k] * sum;
+        pairs[10 + k] = sum;
+    }
+    if (converged(res43 * h, std::fabs((res43 - res21) * h)))
+        return Mm(result);
+
+    // Rule 3: the 87-point extension; its estimate stands in any case.
+    double res87 = w87b[22] * centre;
+    for (int k = 0; k < 21; ++k)
+        res87 += w87a[k] * pairs[k];
+    v = rule.call({{x4, 22}}, c, h, false);
+    if (!v)
+        return Mm(NAN);
+    for (int k = 0; k < 22; ++k)
+        res87 += w87b[k] * (v[k] + v[22 + k]);
+    converged(res87 * h, std::fabs((res87 - res43) * h));
+    return Mm(result);
+}
+
+Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace)
+{
+    return quad8(f, a, b, tol, trace, Mm());
+}
+Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol) { return quad8(f, a, b, tol, zero_M, Mm()); }
+Mm quad8(const Mm& f, const Mm& a, const Mm& b) { return quad8(f, a, b, zero_M, zero_M, Mm()); }
+Mm quad8(const Mm& f) { return Mm(error_input("quad", 1)); }
+Mm quad8(const Mm& f, const Mm& a) { return Mm(error_input("quad", 2)); }

@@ -1,0 +1,511 @@
+// The explicit Runge-Kutta suite: embedded pairs with local extrapolation,
+// step-size control on the error per unit step of the lower-order formula,
+// dense output and an optional global error assessment. Every task checks
+// the registry first, so the order of calls is enforced as in the
+// published package; nothing is printed and every failure is a flag.
+#include "optim/rk_suite.hpp"
+#include "optim/rk_tables.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+struct rk_pair {
+    int stages;
+    bool fsal;
+    double exponent;   // 1 / (order + 1) of the lower-order formula
+    double radius;     // stability radius along the negative real axis
+    const double* c;
+    const double* a;   // stages x stages, row i the coefficients of stage i
+    const double* b;
+    const double* e;   // b - bhat
+};
+
+namespace {
+
+using namespace rk_tables;
+
+constexpr rk_pair pairs[] = {
+    {4, true, 1.0 / 3, 2.3, bs32_c, &bs32_a[0][0], bs32_b, bs32_e},
+    {8, true, 1.0 / 5, 3.9, bs54_c, &bs54_a[0][0], bs54_b, bs54_e},
+};
+constexpr double safety = 0.8;
+constexpr long budget = 5000;
+
+int finish(rk_context& ctx, int task, int flag)
+{
+    ctx.state[task] = flag;
+    if (flag > 910)
+        ctx.fatal = true;
+    return flag;
+}
+
+// The common refusals: no set-up yet (911), an earlier fatal flag (912).
+bool refused(rk_context& ctx, int task, int& flag)
+{
+    if (ctx.state[rk_context::setup] == 0) {
+        flag = finish(ctx, task, rk_fatal);
+        return true;
+    }
+    if (ctx.fatal) {
+        flag = rk_after_fatal;
+        return true;
+    }
+    return false;
+}
+
+double h_min(const rk_context& ctx, double t, double h)
+{
+    return std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(t), std::fabs(t + h)));
+}
+
+// One trial step of size h from (t, y): the stages, the new solution and
+// the error measure. The stability check may shrink h and start again.
+double trial_step(rk_context& ctx, const rk_function& f, double t, const double* y, const double* yp, double& h,
+                  bool last, bool on_scale, double* stages, double* ynew, long& evals)
+{
+    const rk_pair& p = *ctx.pair;
+    const int n = ctx.n, s = p.stages;
+    double* arg = ctx.arg;
+restart:
+    std::memcpy(stages, yp, sizeof(double) * n);
+    for (int i = 1; i < s; ++i) {
+        double* ki = stages + static_cast<long long>(i) * n;
+        for (int k = 0; k < n; ++k) {
+            double sum = 0;
+            for (int j = 0; j < i; ++j)
+                sum += p.a[i * s + j] * stages[static_cast<long long>(j) * n + k];
+            arg[k] = y[k] + h * sum;
+        }
+        const double ti = (last && p.c[i] == 1.0) ? ctx.t_end : t + p.c[i] * h;
+        f.call(f.context, ti, arg, ki);
+        ++evals;
+        if (on_scale && i <= 2 && std::fabs(h) > h_min(ctx, t, h)) {
+            double num = 0, den = 0;
+            for (int k = 0; k < n; ++k) {
+                num = std::max(num, std::fabs(ki[k] - stages[k]) / ctx.wt[k]);
+                den = std::max(den, std::fabs(arg[k] - y[k]) / ctx.wt[k]);
+            }
+            if (den > 0) {
+                const double lipschitz = num / den;
+                if (std::fabs(h) * lipschitz > p.radius) {
+                    h *= std::max(std::min(p.radius / (std::fabs(h) * lipschitz), 0.5), 0.125);
+                    goto restart;
+                }
+            }
+        }
+    }
+    double err = 0;
+    for (int k = 0; k < n; ++k) {
+        double sb = 0, se = 0;
+        for (int j = 0; j < s; ++j) {
+            const double kj = stages[static_cast<long long>(j) * n + k];
+            sb += p.b[j] * kj;
+            se += p.e[j] * kj;
+        }
+        ynew[k] = y[k] + h * sb;
+        const double w = std::max((std::fabs(y[k]) + std::fabs(ynew[k])) / 2, ctx.thres[k]);
+        err = std::max(err, std::fabs(h * se) / w);
+    }
+    return err;
+}
+
+// The secondary integration over the step just taken: false when the
+// assessment is unreliable.
+bool assess_step(rk_context& ctx, const rk_function& f, double t, double h)
+{
+    const int n = ctx.n;
+    const int m = ctx.method == 1 ? 3 : 2;
+    const double hs = h / m;
+    if (std::fabs(hs) < h_min(ctx, t, hs))
+        return false;
+    std::memcpy(ctx.y2_save, ctx.y2, sizeof(double) * n);
+    double* k2 = ctx.gea_stages;
+    double* ynew2 = ctx.err;  // free between steps
+    int large = 0;
+    for (int j = 0; j < m; ++j) {
+        const double tj = t + j * hs;
+        f.call(f.context, tj, ctx.y2, k2);
+        ++ctx.gea_evals;
+        double hj = hs;
+        const double e = trial_step(ctx, f, tj, ctx.y2, k2, hj, false, false, k2, ynew2, ctx.gea_evals);
+        if (e >= ctx.tol / m || (e > ctx.tol / 10 && ++large >= 2)) {
+            std::memcpy(ctx.y2, ctx.y2_save, sizeof(double) * n);
+            return false;
+        }
+        std::memcpy(ctx.y2, ynew2, sizeof(double) * n);
+    }
+    double largest = 0;
+    for (int k = 0; k < n; ++k) {
+        const double w = std::max((std::fabs(ctx.y[k]) + std::fabs(ctx.ynew[k])) / 2, ctx.thres[k]);
+        largest = std::max(largest, std::fabs(ctx.y2[k] - ctx.ynew[k]) / w);
+    }
+    if (largest > ctx.max_err) {
+        ctx.max_err = largest;
+        ctx.t_max_err = t + h;
+    }
+    if (largest > 0.1) {
+        std::memcpy(ctx.y2, ctx.y2_save, sizeof(double) * n);
+        return false;
+    }
+    for (int k = 0; k < n; ++k) {
+        const double w = std::max((std::fabs(ctx.y[k]) + std::fabs(ctx.ynew[k])) / 2, ctx.thres[k]);
+        const double a = std::fabs(ctx.y2[k] - ctx.ynew[k]) / w;
+        ctx.rms[k] += a * a;
+    }
+    return true;
+}
+
+// Cubic Hermite interpolation on the last step, exact at both ends.
+void hermite(const rk_context& ctx, double t_target, int n_wanted, double* y_wanted, double* yp_wanted)
+{
+    const double h = ctx.t - ctx.t_old;
+    const double th = (t_target - ctx.t_old) / h;
+    for (int k = 0; k < n_wanted; ++k) {
+        const double y0 = ctx.yold[k], y1 = ctx.y[k], f0 = ctx.ypold[k], f1 = ctx.yp[k];
+        const double d = y1 - y0;
+        if (y_wanted)
+            y_wanted[k] =
+                (1 - th) * y0 + th * y1 + th * (th - 1) * ((1 - 2 * th) * d + (th - 1) * h * f0 + th * h * f1);
+        if (yp_wanted)
+            yp_wanted[k] = (d * (6 * th - 6 * th * th) + h * f0 * (1 - 4 * th + 3 * th * th) +
+                            h * f1 * (3 * th * th - 2 * th)) /
+                           h;
+    }
+}
+
+} // namespace
+
+long long rk_work_length(int n, int method, bool errass)
+{
+    const int s = method >= 1 && method <= 2 ? pairs[method - 1].stages : 13;
+    return static_cast<long long>(n) * (9 + s + (errass ? 3 + s : 0));
+}
+
+int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, double t_end, double tolerance,
+             const double* thresholds, int method, const char* task, bool assess_error, double h_start, double* work,
+             long long work_length, bool messages)
+{
+    for (int& s : ctx.state)
+        s = -1;
+    ctx.fatal = false;
+    ctx.u = std::ldexp(1.0, -53);
+    ctx.rmin = std::ldexp(1.0, -1022);
+    ctx.roundoff = 10 * ctx.u;
+    ctx.sqrt_u = std::sqrt(ctx.u);
+    ctx.cbrt_u = std::cbrt(ctx.u);
+    ctx.tiny = std::sqrt(ctx.rmin);
+    auto fail = [&] { return finish(ctx, rk_context::setup, rk_fatal); };
+
+    const char letter = task ? task[0] : 0;
+    if (letter != 'C' && letter != 'c' && letter != 'U' && letter != 'u')
+        return fail();
+    if (n < 1 || method < 1 || method > 2 || t_start == t_end)
+        return fail();
+    if (!(tolerance <= 0.01) || !(tolerance >= ctx.roundoff))
+        return fail();
+    for (int k = 0; k < n; ++k)
+        if (!(thresholds[k] >= ctx.tiny))
+            return fail();
+
+    const rk_pair& p = pairs[method - 1];
+    ctx.pair = &p;
+    ctx.method = method;
+    double gap = 1;
+    for (int i = 0; i <= p.stages; ++i)
+        for (int j = 0; j < i; ++j) {
+            const double ci = i < p.stages ? p.c[i] : 1.0;
+            const double d = std::fabs(ci - p.c[j]);
+            if (d > 0)
+                gap = std::min(gap, d);
+        }
+    ctx.smallness = ctx.roundoff / gap;
+    ctx.ut_task = letter == 'U' || letter == 'u';
+    ctx.n = n;
+    ctx.t_start = ctx.t = ctx.t_old = ctx.t_reached = t_start;
+    ctx.t_end = t_end;
+    ctx.dir = t_end > t_start ? 1.0 : -1.0;
+    ctx.tol = tolerance;
+    const double range = std::fabs(t_end - t_start);
+    const double hmin = std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(t_start), std::fabs(t_end)));
+    ctx.h_start = std::fabs(h_start);
+    if (range < ctx.h_start || ctx.h_start < hmin)
+        ctx.h_start = 0;
+    ctx.h = ctx.h_start != 0 ? ctx.h_start : std::max(range / 8, hmin);
+    ctx.h_old = 0;
+    ctx.evals = ctx.total_evals = ctx.steps = ctx.calls_at_end = 0;
+    ctx.first = true;
+    ctx.last = ctx.at_end = ctx.ended_on_moved_end = ctx.have_prev = false;
+    ctx.on_scale = ctx.growth = false;
+    ctx.errass = assess_error;
+    ctx.max_err = ctx.t_max_err = 0;
+    ctx.gea_evals = 0;
+    ctx.intrp_nwant = 0;
+
+    if (work_length < rk_work_length(n, method, assess_error) || range < hmin)
+        return fail();
+    double* w = work;
+    auto take = [&w](long long count) {
+        double* piece = w;
+        w += count;
+        return piece;
+    };
+    ctx.thres = take(n);
+    ctx.wt = take(n);
+    ctx.y = take(n);
+    ctx.yp = take(n);
+    ctx.ynew = take(n);
+    ctx.err = take(n);
+    ctx.yold = take(n);
+    ctx.ypold = take(n);
+    ctx.arg = take(n);
+    ctx.stages = take(static_cast<long long>(p.stages) * n);
+    if (assess_error) {
+        ctx.y2 = take(n);
+        ctx.y2_save = take(n);
+        ctx.rms = take(n);
+        ctx.gea_stages = take(static_cast<long long>(p.stages) * n);
+    }
+    std::memcpy(ctx.thres, thresholds, sizeof(double) * n);
+    std::memcpy(ctx.y, y_start, sizeof(double) * n);
+    if (assess_error) {
+        std::memcpy(ctx.y2, y_start, sizeof(double) * n);
+        std::fill(ctx.rms, ctx.rms + n, 0.0);
+    }
+    (void)messages;
+    return finish(ctx, rk_context::setup, rk_success);
+}
+
+int rk_ct(rk_context& ctx, const rk_function& f, double& t_now, double* y_now, double* yp_now, double* work)
+{
+    int flag = 0;
+    if (refused(ctx, rk_context::ct, flag))
+        return flag;
+    auto fail = [&] { return finish(ctx, rk_context::ct, rk_fatal); };
+    if (ctx.ut_task && ctx.state[rk_context::ut] != -2)
+        return fail();
+    const int previous = ctx.state[rk_context::ct];
+    if (previous == rk_too_accurate || previous == rk_unreliable)
+        return fail();
+    if (ctx.at_end)
+        return fail();
+    const int n = ctx.n;
+    const rk_pair& p = *ctx.pair;
+
+    if (ctx.first) {
+        f.call(f.context, ctx.t, ctx.y, ctx.yp);
+        ++ctx.evals;
+        ++ctx.total_evals;
+        for (int k = 0; k < n; ++k)
+            ctx.wt[k] = std::max(std::fabs(ctx.y[k]), ctx.thres[k]);
+        if (ctx.h_start == 0) {
+            double d = 0;
+            for (int k = 0; k < n; ++k)
+                if (ctx.y[k] != 0)
+                    d = std::max(d, std::fabs(ctx.yp[k]) / ctx.wt[k]);
+            const double tolp = std::pow(ctx.tol, p.exponent);
+            if (tolp < ctx.h * d)
+                ctx.h = tolp / d;
+            const double hmin =
+                std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(ctx.t_start), std::fabs(ctx.t_end)));
+            ctx.h = std::max(ctx.h, hmin);
+            ctx.on_scale = true;
+        }
+        ctx.growth = true;
+    }
+
+    flag = rk_success;
+    int failures = 0;
+    bool first_attempt = true;
+    double h = 0, err = 0, alpha = 0;
+    for (;;) {
+        h = ctx.dir * std::fabs(ctx.h);
+        ctx.last = false;
+        if (ctx.dir * (ctx.t + h - ctx.t_end) >= 0) {
+            h = ctx.t_end - ctx.t;
+            ctx.last = true;
+        } else if (ctx.dir * (ctx.t + 2 * h - ctx.t_end) >= 0) {
+            h = (ctx.t_end - ctx.t) / 2;
+        }
+        if (std::fabs(h) < h_min(ctx, ctx.t, h))
+            return finish(ctx, rk_context::ct, rk_too_accurate);
+        if (first_attempt && ctx.ended_on_moved_end) {
+            if (++ctx.calls_at_end >= 100 && ctx.calls_at_end >= ctx.steps / 3) {
+                ctx.calls_at_end = 0;
+                return finish(ctx, rk_context::ct, rk_inefficient);
+            }
+        }
+        if (first_attempt && ctx.evals > budget) {
+            flag = rk_much_work;
+            ctx.evals = 0;
+        }
+        first_attempt = false;
+        long evals = 0;
+        const double h_tried = h;
+        err = trial_step(ctx, f, ctx.t, ctx.y, ctx.yp, h, ctx.last, ctx.on_scale, ctx.stages, ctx.ynew, evals);
+        ctx.evals += evals;
+        ctx.total_evals += evals;
+        if (h != h_tried)
+            ctx.last = false;  // the stability check shortened the step
+        if (err > ctx.tol) {
+            const double factor =
+                (ctx.first || failures >= 1) ? 0.5 : std::max(safety * std::pow(ctx.tol / err, p.exponent), 0.5);
+            ++failures;
+            ctx.h = std::fabs(h) * factor;
+            continue;
+        }
+        double tau = std::pow(err / ctx.tol, p.exponent);
+        const double e = std::pow(err, p.exponent) / std::fabs(h);
+        if (!ctx.first && ctx.have_prev && ctx.err_prev > 0) {
+            const double q = e / ctx.err_prev;
+            if (q > 0.01 && q < 100)
+                tau *= q;
+        }
+        alpha = tau > 0 ? std::min(safety / tau, 8.0) : 8.0;
+        // The first step grows while it proves too cautious, but not after a
+        // failure in this call: growing again would only fail again.
+        if (ctx.first && ctx.growth && !ctx.last && alpha > 4 && failures == 0) {
+            ctx.h = std::fabs(h) * alpha;
+            ctx.on_scale = false;
+            continue;
+        }
+        ctx.err_prev = e;
+        ctx.have_prev = true;
+        break;
+    }
+
+    double factor = std::min(alpha, 2.0);
+    if (failures > 0)
+        factor = std::min(factor, 1.0);
+    factor = std::max(factor, 0.5);
+    ctx.h_old = h;
+    ctx.h = std::fabs(h) * factor;
+
+    const double t_new = ctx.last ? ctx.t_end : ctx.t + h;
+    if (ctx.errass && !assess_step(ctx, f, ctx.t, h)) {
+        ctx.h = std::fabs(h);
+        return finish(ctx, rk_context::ct, rk_unreliable);
+    }
+    std::memcpy(ctx.yold, ctx.y, sizeof(double) * n);
+    std::memcpy(ctx.ypold, ctx.yp, sizeof(double) * n);
+    std::memcpy(ctx.y, ctx.ynew, sizeof(double) * n);
+    ctx.t_old = ctx.t;
+    ctx.t = t_new;
+    if (p.fsal) {
+        std::memcpy(ctx.yp, ctx.stages + static_cast<long long>(p.stages - 1) * n, sizeof(double) * n);
+    } else {
+        f.call(f.context, ctx.t, ctx.y, ctx.yp);
+        ++ctx.evals;
+        ++ctx.total_evals;
+    }
+    for (int k = 0; k < n; ++k)
+        ctx.wt[k] = std::max(std::fabs(ctx.y[k]), ctx.thres[k]);
+    ++ctx.steps;
+    ctx.first = false;
+    ctx.on_scale = false;
+    ctx.at_end = ctx.t == ctx.t_end;
+    t_now = ctx.t;
+    std::memcpy(y_now, ctx.y, sizeof(double) * n);
+    std::memcpy(yp_now, ctx.yp, sizeof(double) * n);
+    (void)work;
+    finish(ctx, rk_context::ct, flag);
+    if (flag == rk_success)
+        ctx.state[rk_context::intrp] = -2;
+    return flag;
+}
+
+int rk_reset(rk_context& ctx, double t_end_new)
+{
+    int flag = 0;
+    if (refused(ctx, rk_context::reset, flag))
+        return flag;
+    auto fail = [&] { return finish(ctx, rk_context::reset, rk_fatal); };
+    const int ct = ctx.state[rk_context::ct], ut = ctx.state[rk_context::ut];
+    if (ct == -1 || ct == rk_too_accurate || ct == rk_unreliable || ut == rk_too_accurate || ut == rk_unreliable)
+        return fail();
+    if (ctx.ut_task && ut != -2)
+        return fail();
+    if (!(ctx.dir * (t_end_new - ctx.t) > 0) || std::fabs(t_end_new - ctx.t) < h_min(ctx, ctx.t, t_end_new - ctx.t))
+        return fail();
+    ctx.t_end = t_end_new;
+    if (ctx.at_end)
+        ctx.ended_on_moved_end = true;
+    ctx.at_end = false;
+    return finish(ctx, rk_context::reset, rk_success);
+}
+
+int rk_intrp(rk_context& ctx, double t_target, const char* request, int n_wanted, double* y_wanted,
+             double* yp_wanted, const rk_function& f, double* work, double* interp_work, long long interp_length)
+{
+    int flag = 0;
+    if (refused(ctx, rk_context::intrp, flag))
+        return flag;
+    auto fail = [&] { return finish(ctx, rk_context::intrp, rk_fatal); };
+    if (ctx.ut_task && ctx.state[rk_context::ut] != -2)
+        return fail();
+    if (ctx.state[rk_context::ct] != rk_success)
+        return fail();
+    const char letter = request ? request[0] : 0;
+    const bool want_y = letter == 'S' || letter == 's' || letter == 'B' || letter == 'b';
+    const bool want_yp = letter == 'D' || letter == 'd' || letter == 'B' || letter == 'b';
+    if (!want_y && !want_yp)
+        return fail();
+    if (n_wanted < 1 || n_wanted > ctx.n)
+        return fail();
+    const long long needed =
+        ctx.method == 1 ? 1 : static_cast<long long>(ctx.n) + std::max<long long>(ctx.n, 5LL * n_wanted);
+    if (interp_length < needed)
+        return fail();
+    // Both methods interpolate with the cubic Hermite polynomial through the
+    // ends of the last step; nothing is formed per step.
+    ctx.intrp_nwant = n_wanted;
+    hermite(ctx, t_target, n_wanted, want_y ? y_wanted : nullptr, want_yp ? yp_wanted : nullptr);
+    (void)f;
+    (void)work;
+    (void)interp_work;
+    return finish(ctx, rk_context::intrp, rk_success);
+}
+
+int rk_ut(rk_context& ctx, const rk_function& f, double t_target, double& t_reached, double* y_reached,
+          double* yp_reached, double* work)
+{
+    int flag = 0;
+    if (refused(ctx, rk_context::ut, flag))
+        return flag;
+    auto fail = [&] { return finish(ctx, rk_context::ut, rk_fatal); };
+    const int previous = ctx.state[rk_context::ut];
+    if (!ctx.ut_task || previous == rk_too_accurate || previous == rk_unreliable)
+        return fail();
+    if (previous == -1) {
+        ctx.t_reached = ctx.t_start;
+        if (ctx.h_start == 0) {
+            const double hmin =
+                std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(ctx.t_start), std::fabs(ctx.t_end)));
+            ctx.h = std::max(std::min(std::fabs(ctx.h), std::fabs(t_target - ctx.t_start)), hmin);
+        }
+    } else if (ctx.at_end && ctx.t_reached == ctx.t_end) {
+        return fail();
+    }
+    if (!(ctx.dir * (t_target - ctx.t_reached) > 0) || ctx.dir * (t_target - ctx.t_end) > 0)
+        return fail();
+    ctx.state[rk_context::ut] = -2;
+    const int n = ctx.n;
+    while (ctx.dir * (ctx.t - t_target) < 0) {
+        double t_now = 0;
+        flag = rk_ct(ctx, f, t_now, ctx.err, ctx.ynew, work);  // scratch outputs
+        if (flag != rk_success) {
+            if (flag < 910) {
+                t_reached = ctx.t;
+                ctx.t_reached = ctx.t;
+                std::memcpy(y_reached, ctx.y, sizeof(double) * n);
+                std::memcpy(yp_reached, ctx.yp, sizeof(double) * n);
+            }
+            return finish(ctx, rk_context::ut, flag);
+        }
+    }
+    hermite(ctx, t_target, n, y_reached, yp_reached);
+    ctx.state[rk_context::intrp] = rk_success;
+    t_reached = t_target;
+    ctx.t_reached = t_target;
+    return finish(ctx, rk_context::ut, rk_success);
+}

@@ -1,0 +1,45 @@
+// A user function called by name, as every solver of this subsystem calls
+// it: the argument cell holds the current point first and the caller's
+// extra parameters after it, and the point is dropped again after the call
+// so that a function keeping its arguments never sees later points.
+#pragma once
+
+#include "velkor/value.h"
+
+class user_function {
+public:
+    // extra: a cell of extra parameters (its elements follow the point), an
+    // empty value (none), or any other value (the one extra parameter).
+    // leading: how many arguments the solver sets before the extras.
+    user_function(const Mm& name, const Mm& extra, int leading = 1);
+
+    // The function at x for its first output (one output wanted).
+    Mm operator()(const Mm& x);
+    // The same with the leading arguments a and b (the rest left empty).
+    Mm call2(const Mm& a, const Mm& b);
+    // All outputs: the host fills up to six; returns the hook's result.
+    Mm call_outputs(const Mm& x, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
+    // The leading arguments set, all outputs asked for.
+    Mm call2_outputs(const Mm& a, const Mm& b, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
+
+    const char* name() const noexcept { return name_; }
+
+private:
+    // The argument cell's elements, un-shared first when the function kept
+    // a copy of the cell itself.
+    Mm* slots();
+
+    char name_[40];
+    Mm args_;
+    Mm empty_;
+    int leading_;
+};
+
+// The first element of a function's result as a double (real part; other
+// element types converted); raises "optimization: function returned empty
+// result" for an empty result and gives NaN should the error hook return.
+double first_value(const Mm& result);
+
+// The first element of an argument as a double; an empty argument raises
+// the value layer's ".r(): matrix is empty" message.
+double first_argument(const Mm& v);

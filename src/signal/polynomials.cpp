@@ -1,0 +1,335 @@
+// Polynomials as coefficient vectors, highest power first: evaluation at
+// points and at a matrix, construction from roots, roots by the companion
+// matrix, derivatives and the least-squares fit.
+#include "signal/storage.hpp"
+#include "engine/scalar_complex.hpp"
+#include "engine/scalar_real.hpp"
+#include "value/report.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/index.h"
+#include "velkor/linalg.h"
+#include "velkor/report.h"
+#include "velkor/signal.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr double double_eps = 2.220446049250313e-16;
+
+Mm as_row(Mm x)
+{
+    x.reshape(1, x.size());
+    return x;
+}
+
+} // namespace
+
+// ---- evaluation ----
+
+Mm polyval(Mm p, Mm x)
+{
+    p = mdouble(full(p));
+    x = mdouble(full(x));
+    const int n = p.size();
+    if (x.size() == 1 && !x.isc() && !p.isc()) {
+        const double t = x.addr()[0];
+        double y = 0;
+        for (int k = 0; k < n; ++k)
+            y = t * y + p.addr()[k];
+        return Mm(y);
+    }
+    if (!x.isc() && !p.isc()) {
+        // y = x .* y + p(k), fused into one pass per element
+        Mm y = shaped(0, x.getndims(), x.getdims());
+        const double* t = x.addr();
+        const double* c = p.addr();
+        double* out = y.addr();
+        const int count = x.size();
+        for (int e = 0; e < count; ++e) {
+            double v = 0;
+            const double te = t[e];
+            for (int k = 0; k < n; ++k)
+                v = te * v + c[k];
+            out[e] = v;
+        }
+        return y;
+    }
+    Mm y = shaped(0, x.getndims(), x.getdims());
+    std::fill(y.addr(), y.addr() + y.size(), 0.0);
+    for (int k = 1; k <= n; ++k)
+        y = plus(times(x, y), Mm(p(Mm(double(k)))));
+    return y;
+}
+
+Mm polyval(Mm) { return Mm(error_input("polyval", 1)); }
+
+Mm polyvalm(const Mm& p0, const Mm& X)
+{
+    if (error_square(X, "polyvalm"))
+        return x_M;
+    const Mm p = mdouble(full(p0));
+    const int n = X.rows();
+    Mm Y = zeros(double(n));
+    const Mm I = eye(double(n));
+    for (int k = 1; k <= p.size(); ++k)
+        Y = plus(mtimes(X, Y), mtimes(Mm(p(Mm(double(k)))), I));
+    return Y;
+}
+
+Mm polyvalm(const Mm&) { return Mm(error_input("polyvalm", 1)); }
+
+// ---- construction from roots ----
+
+Mm poly(const Mm& x0)
+{
+    if (isempty(x0))
+        return Mm(1.0);
+    const Mm x = mdouble(full(x0));
+    Mm r = isvector(x) ? x : eig(x);
+    if (r.gettype() != qv_double)
+        return x_M;
+    const int total = r.size();
+    const double* rr = r.addr();
+    const double* ri = r.addi();
+    // the finite roots, in order
+    std::vector<double> re, im;
+    for (int k = 0; k < total; ++k) {
+        const double a = rr[k], b = ri ? ri[k] : 0.0;
+        if (std::isfinite(a) && std::isfinite(b)) {
+            re.push_back(a);
+            im.push_back(b);
+        }
+    }
+    const int m = int(re.size());
+    const bool complex = ri != nullptr;
+    Mm c = shaped(complex, 1, m + 1);
+    double* cr = c.addr();
+    double* ci = c.addi();
+    std::fill(cr, cr + m + 1, 0.0);
+    if (ci)
+        std::fill(ci, ci + m + 1, 0.0);
+    cr[0] = 1;
+    // c(2:k+1) = c(2:k+1) - r(k) .* c(1:k): downwards, so the right side
+    // reads the old coefficients
+    for (int k = 0; k < m; ++k)
+        for (int j = k + 1; j >= 1; --j) {
+            if (complex) {
+                const double pr = re[k] * cr[j - 1] - im[k] * ci[j - 1];
+                const double pi = re[k] * ci[j - 1] + im[k] * cr[j - 1];
+                cr[j] -= pr;
+                ci[j] -= pi;
+            } else {
+                cr[j] -= re[k] * cr[j - 1];
+            }
+        }
+    if (complex) {
+        double big = 0;
+        for (int j = 0; j <= m; ++j)
+            big = std::max(big, std::fabs(ci[j]));
+        if (big < double_eps)
+            c = real(c);
+    }
+    return c;
+}
+
+// ---- roots ----
+
+Mm roots(const Mm& p0)
+{
+    if (isempty(p0))
+        return Mm();
+    if (!isvector(p0)) {
+        error("roots: %s is not a vector", matrix_display_name(p0));
+        return x_M;
+    }
+    Mm p = as_row(mdouble(full(p0)));
+    const int n0 = p.size();
+    const double* pr = p.addr();
+    const double* pi = p.addi();
+    auto nonzero = [&](int k) { return pr[k] != 0 || (pi && pi[k] != 0); };
+    int first = -1, last = -1;
+    for (int k = 0; k < n0; ++k)
+        if (nonzero(k)) {
+            if (first < 0)
+                first = k;
+            last = k;
+        }
+    if (first < 0)
+        return Mm();  // every coefficient zero: no companion matrix to form
+    const int zeros_at_origin = n0 - 1 - last;
+    const int n = last - first + 1;
+    Mm K;
+    if (n > 1) {
+        const bool complex = pi != nullptr;
+        K = shaped_zeros(complex, n - 1, n - 1);
+        for (int j = 0; j + 1 < n - 1; ++j)
+            K.addr()[(j + 1) + std::int64_t(j) * (n - 1)] = 1;
+        // first row: -(p(2:n) ./ p(1))
+        for (int j = 0; j < n - 1; ++j) {
+            const int src = first + 1 + j;
+            if (complex) {
+                double qr, qi;
+                complex_div(pr[src], pi[src], pr[first], pi[first], qr, qi);
+                K.addr()[std::int64_t(j) * (n - 1)] = -qr;
+                K.addi()[std::int64_t(j) * (n - 1)] = -qi;
+            } else {
+                K.addr()[std::int64_t(j) * (n - 1)] = -(pr[src] / pr[first]);
+            }
+        }
+    }
+    const Mm e = n > 1 ? eig(K) : Mm();
+    const int ne = e.size() > 0 ? e.size() : 0;
+    const bool complex = e.isc();
+    Mm out = shaped(complex, zeros_at_origin + ne, 1);
+    if (out.size() == 0)
+        return Mm();
+    std::fill(out.addr(), out.addr() + zeros_at_origin, 0.0);
+    std::copy(e.addr(), e.addr() + ne, out.addr() + zeros_at_origin);
+    if (complex) {
+        std::fill(out.addi(), out.addi() + zeros_at_origin, 0.0);
+        std::copy(e.addi(), e.addi() + ne, out.addi() + zeros_at_origin);
+    }
+    return out;
+}
+
+// ---- derivatives ----
+
+Mm strip_leading_zeros(const Mm& x0)
+{
+    const Mm x = full(x0);
+    const int n = x.size();
+    const double* xr = x.addr();
+    const double* xi = x.addi();
+    int first = 0;
+    while (first < n && xr[first] == 0 && (!xi || xi[first] == 0))
+        ++first;
+    if (first == n)
+        return Mm(0.0);
+    if (first == 0)
+        return x;
+    return Mm(x(colon(double(first + 1), double(n))));
+}
+
+namespace {
+
+// The derivative's coefficients a(1:n-1) .* (n-1:-1:1) as a row; the
+// scalar 0 for a constant or an empty polynomial.
+Mm derivative_terms(const Mm& a)
+{
+    const int n = a.size();
+    if (n <= 1)
+        return Mm(0.0);
+    Mm d = shaped(a.isc(), 1, n - 1);
+    for (int k = 0; k < n - 1; ++k) {
+        d.addr()[k] = a.addr()[k] * double(n - 1 - k);
+        if (a.isc())
+            d.addi()[k] = a.addi()[k] * double(n - 1 - k);
+    }
+    return d;
+}
+
+// v with leading zeros up to length n, as a row.
+Mm lead_with_zeros(const Mm& v, int n)
+{
+    const int have = v.size();
+    if (have >= n)
+        return v;
+    Mm out = shaped_zeros(v.isc(), 1, n);
+    std::copy(v.addr(), v.addr() + have, out.addr() + (n - have));
+    if (v.isc())
+        std::copy(v.addi(), v.addi() + have, out.addi() + (n - have));
+    return out;
+}
+
+} // namespace
+
+void polyder_core(const Mm& a0, const Mm& b0, Mm& sum, Mm& difference, Mm& square)
+{
+    const Mm a = as_row(mdouble(full(a0))), b = as_row(mdouble(full(b0)));
+    const Mm u0 = conv(derivative_terms(a), b);
+    const Mm v0 = conv(a, derivative_terms(b));
+    const int n = std::max(u0.size(), v0.size());
+    const Mm u = as_row(lead_with_zeros(u0, n)), v = as_row(lead_with_zeros(v0, n));
+    sum = strip_leading_zeros(plus(u, v));
+    difference = strip_leading_zeros(minus(u, v));
+    square = strip_leading_zeros(conv(b, b));
+}
+
+Mm polyder(const Mm& a)
+{
+    Mm s, d, q;
+    polyder_core(a, Mm(1.0), s, d, q);
+    return s;
+}
+
+Mm polyder(const Mm& a, const Mm& b)
+{
+    Mm s, d, q;
+    polyder_core(a, b, s, d, q);
+    return s;
+}
+
+Mm polyder(const Mm& a, const Mm& b, i_o_t, Mm& q, Mm& d)
+{
+    Mm s, diff, square;
+    polyder_core(a, b, s, diff, square);
+    q = diff;
+    d = square;
+    return x_M;
+}
+
+Mm polyder(const Mm& a, i_o_t, Mm& q, Mm& d) { return polyder(a, Mm(1.0), i_o, q, d); }
+
+// ---- least-squares fit ----
+
+Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
+{
+    x = mdouble(full(x));
+    y = mdouble(full(y));
+    const int m = x.size();
+    if (error_numeric(n, "polyfit"))
+        return x_M;
+    const int deg = n.size() > 0 ? round_to_int(mdouble(n).addr()[0]) : 0;
+    if (y.size() != m) {
+        error("%s: x and y must be same size", "polyfit");
+        return x_M;
+    }
+    x.reshape(m, 1);
+    y.reshape(m, 1);
+    const Mm ones_column = ones(double(m), 1.0);
+    Mm A = ones_column;
+    if (deg > 0) {
+        // columns x^deg, ..., x^1, then x^0
+        const Mm V = power(mtimes(x, ones(1.0, double(deg))), mtimes(ones_column, colon(double(deg), -1.0, 1.0)));
+        A = horzcat(V, ones_column);
+    }
+    Mm Q, R;
+    qr(A, Mm(0.0), i_o, Q, R);
+    Mm coefficients = mldivide(R, mtimes(ctranspose(Q), y));
+    coefficients = dot_transpose(Mm(coefficients(c_p)));
+    const Mm residual = norm(minus(y, mtimes(A, dot_transpose(coefficients))));
+    Mm fit;
+    fit.member("R") = R;
+    fit.member("df") = Mm(double(m) - deg - 1);
+    fit.member("normr") = residual;
+    p = coefficients;
+    S = fit;
+    return x_M;
+}
+
+Mm polyfit(const Mm& x, const Mm& y, const Mm& n)
+{
+    Mm p, S;
+    polyfit(x, y, n, i_o, p, S);
+    return p;
+}
+
+Mm polyfit(const Mm&) { return Mm(error_input("polyfit", 1)); }
+Mm polyfit(const Mm&, const Mm&) { return Mm(error_input("polyfit", 2)); }

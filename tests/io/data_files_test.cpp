@@ -1,0 +1,475 @@
+// Data files in a fresh temporary directory: the exact bytes of version-5
+// elements, round trips of every class through versions 5 and 4, files of
+// the other byte order, damaged files, ASCII matrices and the language
+// functions' naming and sniffing of files.
+#include "test_support.hpp"
+
+#include "io/data_files.hpp"
+#include "io/vor5.hpp"
+#include "temp_dir.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> warnings;
+void record_warning(const char* text) { warnings.emplace_back(text ? text : ""); }
+
+std::string hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::uint32_t u32(const std::string& b, std::size_t at)
+{
+    std::uint32_t v;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+}
+
+class DataFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        warnings.clear();
+        previous = qv_set_warning_handler(record_warning);
+    }
+    void TearDown() override { qv_set_warning_handler(previous); }
+    static Mm t(const char* s) { return test::text(s); }
+
+    // Saves one value under a name to a version-5 file and returns its bytes.
+    std::string saved(const char* file, const Mm& value, const char* name)
+    {
+        Mm named(value, name);
+        save(t(file), CL(named));
+        return tmp.read(file);
+    }
+
+    test::temp_dir tmp;
+    qv_text_handler previous = nullptr;
+};
+
+void expect_same(const Mm& a, const Mm& b)
+{
+    EXPECT_EQ(test::extents(a), test::extents(b));
+    EXPECT_EQ(a.gettype(), b.gettype());
+    EXPECT_EQ(a.isstr(), b.isstr());
+    EXPECT_EQ(a.islogical(), b.islogical());
+    EXPECT_EQ(a.issparse(), b.issparse());
+    EXPECT_EQ(a.isc() != 0, b.isc() != 0);
+    EXPECT_EQ(a.isstruct(), b.isstruct());
+    EXPECT_EQ(a.getclassid(), b.getclassid());
+    if (a.gettype() == qv_double) {
+        const std::vector<double> va = test::values(a), vb = test::values(b);
+        ASSERT_EQ(va.size(), vb.size());
+        for (std::size_t k = 0; k < va.size(); ++k)
+            EXPECT_BITS_EQ(va[k], vb[k]);
+        if (a.isc() && b.isc() && !a.issparse()) {
+            for (int k = 1; k <= a.size(); ++k)
+                EXPECT_EQ(*a.addi(k), *b.addi(k));
+        }
+    } else if (a.gettype() == qv_uint8) {
+        for (int k = 1; k <= a.size(); ++k)
+            EXPECT_EQ(a.ur(k), b.ur(k));
+    } else if (a.gettype() == qv_cell && a.gettype() == b.gettype()) {
+        ASSERT_EQ(a.getnfields(), b.getnfields());
+        for (int f = 0; f < a.getnfields(); ++f)
+            EXPECT_STREQ(a.getfield(f), b.getfield(f));
+        for (int k = 1; k <= a.size(); ++k) {
+            SCOPED_TRACE("element " + std::to_string(k));
+            expect_same(a.mr(k), b.mr(k));
+        }
+    }
+}
+
+TEST_F(DataFiles, VersionFiveBytes)
+{
+    const std::string x = saved("x.vor", test::row({1, 2, 3}), "x");
+    ASSERT_EQ(x.size(), 128u + 80);
+    const std::string intro = "VORSEN 4.5 VOR-file, Platform: PCWIN, Created on: ";
+    EXPECT_EQ(x.substr(0, intro.size()), intro);
+    EXPECT_EQ(hex(x.substr(124, 4)), "0001494d");
+    EXPECT_EQ(u32(x, 128), 14u);
+    EXPECT_EQ(u32(x, 132), 72u) << "size word";
+    EXPECT_EQ(hex(x.substr(136, 16)), "06000000080000000600000000000000") << "flags: class double";
+    EXPECT_EQ(hex(x.substr(152, 16)), "05000000080000000100000003000000") << "dimensions 1 x 3";
+    EXPECT_EQ(hex(x.substr(168, 8)), "0100010078000000") << "a small name tag";
+    EXPECT_EQ(hex(x.substr(176, 8)), "0900000018000000") << "the data tag";
+
+    const std::string e = saved("e.vor", Mm(), "e");
+    EXPECT_EQ(hex(e.substr(e.size() - 8)), "0900000000000000") << "an empty value's small data tag";
+    const std::string s = saved("s.vor", t("hi"), "s");
+    EXPECT_EQ(hex(s.substr(s.size() - 8)), "0400040068006900");
+    EXPECT_EQ(u32(s, 144), 4u) << "class char, never flagged complex";
+    const std::string five = saved("five.vor", test::row({1}), "abcde");
+    EXPECT_EQ(hex(five.substr(168, 16)), "01000000050000006162636465000000") << "a long name tag";
+}
+
+TEST_F(DataFiles, UnnamedValuesShareOneCounter)
+{
+    std::vector<Mm> cells;
+    for (int k = 0; k < 27; ++k)
+        cells.push_back(Mm(static_cast<double>(k)));
+    Mm c = test::cell_row(cells);
+    save(t("u"), CL(c));
+    std::FILE* f = std::fopen("u.vor", "rb");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, 128, SEEK_SET);
+    EXPECT_EQ(v5_next_name(f), "A") << "the cell itself";
+    std::fclose(f);
+    Mm back = load(t("u"));
+    ASSERT_EQ(back.size(), 27);
+    // The elements' names are not kept by the reader; read them from the file.
+    const std::string bytes = tmp.read("u.vor");
+    std::vector<std::string> names;
+    for (std::size_t at = bytes.find(std::string("\x01\x00\x01\x00", 4), 180); at != std::string::npos && names.size() < 27;
+         at = bytes.find(std::string("\x01\x00\x01\x00", 4), at + 8))
+        names.push_back(bytes.substr(at + 4, 1));
+    ASSERT_EQ(names.size(), 27u);
+    EXPECT_EQ(names[0], "B");
+    EXPECT_EQ(names[24], "Z");
+    EXPECT_EQ(names[25], "a");
+    EXPECT_EQ(names[26], "b");
+}
+
+TEST_F(DataFiles, EveryClassRoundTripsThroughVersionFive)
+{
+    Mm logical = test::row({1, 0, 1});
+    logical.setlogical(1);
+    Mm sparse_value = sparse(test::real(3, 2, {0, 5, 0, 7, 0, 8}));
+    Mm sparse_empty = sparse(Mm(0, 0, 0, 4, 3, qv_double));
+    Mm four_d = reshape(test::counting({2, 1, 3, 2}), test::row({2, 1, 3, 2}));
+    Mm nested = test::cell_row({Mm(1.0), test::cell_row({t("in"), test::row({2, 3})}), Mm()});
+    Mm st = mstruct((CL("a"), test::cell_row({Mm(1.0), t("two")}), "b", test::cell_row({Mm(), nested})));
+    struct Case {
+        const char* name;
+        Mm value;
+    };
+    const std::vector<Case> cases = {
+        {"double", test::real(2, 2, {1, -2.5, 1e300, NAN})},
+        {"complex", test::complex(1, 2, {1, 2}, {3, -4})},
+        {"logical", logical},
+        {"text", t("hello")},
+        {"uint8", test::bytes(1, 5, {0, 1, 128, 255, 7})},
+        {"sparse", sparse_value},
+        {"sparse_empty", sparse_empty},
+        {"complex_sparse", sparse(test::complex(2, 2, {0, 1, 0, 2}, {0, 1, 0, 0}))},
+        {"empty", Mm()},
+        {"four_d", four_d},
+        {"nested", nested},
+        {"structs", st},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        save(t("round"), CL(Mm(c.value, c.name)));
+        Mm target(Mm(), c.name);
+        load(t("round"), CL(target));
+        expect_same(target, c.value);
+        EXPECT_STREQ(target.getname(), c.name) << "the target keeps its name";
+    }
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(DataFiles, TargetsLoadByNameSkippingMissingOnes)
+{
+    Mm a(Mm(1.0), "a"), b(Mm(2.0), "b"), i(Mm(3.0), "i");
+    save(t("names"), (CL(a), b, i));
+    Mm ta(Mm(0.0), "a"), missing(Mm(9.0), "zz"), tb(Mm(0.0), "b"), ti(Mm(0.0), "i_"), ans_(Mm(7.0), "ans");
+    load(t("names"), (CL(tb), missing, ta, ti, ans_));
+    EXPECT_EQ(test::at(ta, 0), 1);
+    EXPECT_EQ(test::at(tb, 0), 2) << "a missing target does not stop the others";
+    EXPECT_EQ(test::at(ti, 0), 3) << "i_ loads i";
+    EXPECT_EQ(test::at(missing, 0), 9);
+    EXPECT_EQ(test::at(ans_, 0), 7) << "ans is skipped";
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(DataFiles, AStoredNameUnlikeTheTargetsWarns)
+{
+    save(t("w"), CL(Mm(Mm(5.0), "stored")));
+    std::FILE* f = std::fopen("w.vor", "rb");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, 128, SEEK_SET);
+    Mm target(Mm(), "other");
+    EXPECT_EQ(read_v5_element("w.vor", f, target), 0);
+    std::fclose(f);
+    EXPECT_EQ(test::at(target, 0), 5);
+    EXPECT_EQ(warnings, std::vector<std::string>{"load5: 'w.vor': variable named 'stored' loaded into 'other'"});
+}
+
+// A version-5 element built word by word, in either byte order.
+struct element_builder {
+    bool big = false;
+    std::string bytes;
+    void word(std::uint32_t w)
+    {
+        if (big)
+            w = __builtin_bswap32(w);
+        bytes.append(reinterpret_cast<const char*>(&w), 4);
+    }
+    void pad()
+    {
+        while (bytes.size() % 8)
+            bytes += '\0';
+    }
+    void doubles(const std::vector<double>& v)
+    {
+        word(9);
+        word(static_cast<std::uint32_t>(8 * v.size()));
+        for (double d : v) {
+            std::uint64_t u;
+            std::memcpy(&u, &d, 8);
+            if (big)
+                u = __builtin_bswap64(u);
+            bytes.append(reinterpret_cast<const char*>(&u), 8);
+        }
+    }
+    // An array element of the given dimensions and name, data appended by f.
+    template <class F>
+    void element(const std::vector<int>& dims, const std::string& name, F&& data)
+    {
+        const std::size_t start = bytes.size();
+        word(14);
+        word(0);
+        word(6);
+        word(8);
+        word(6);
+        word(0);
+        word(5);
+        word(static_cast<std::uint32_t>(4 * dims.size()));
+        for (int d : dims)
+            word(static_cast<std::uint32_t>(d));
+        pad();
+        word(1);
+        word(static_cast<std::uint32_t>(name.size()));
+        bytes += name;
+        pad();
+        data();
+        pad();
+        std::uint32_t size = static_cast<std::uint32_t>(bytes.size() - start - 8);
+        if (big)
+            size = __builtin_bswap32(size);
+        std::memcpy(bytes.data() + start + 4, &size, 4);
+    }
+    std::string file() const { return std::string("VOR") + std::string(125, ' ') + bytes; }
+};
+
+TEST_F(DataFiles, AFileOfTheOtherByteOrderIsSwapped)
+{
+    element_builder b;
+    b.big = true;
+    b.element({1, 2}, "v", [&] { b.doubles({1.5, -2}); });
+    tmp.write("big.vor", b.file());
+    Mm v(Mm(), "v");
+    load(t("big"), CL(v));
+    EXPECT_EQ(test::values(v), (std::vector<double>{1.5, -2}));
+}
+
+TEST_F(DataFiles, LongNamesAndTooManyDimensions)
+{
+    element_builder b;
+    const std::string long_name(300, 'n');
+    b.element({1, 1}, long_name, [&] { b.doubles({42}); });
+    tmp.write("long.vor", b.file());
+    Mm first = load(t("long"));
+    EXPECT_EQ(test::values(first), std::vector<double>{42}) << "the data after the name loads";
+    EXPECT_EQ(warnings, std::vector<std::string>{"load5: name field is too long in file 'long.vor'"});
+
+    element_builder five;
+    five.element({1, 1, 1, 1, 1}, "f", [&] { five.doubles({1}); });
+    tmp.write("five.vor", five.file());
+    EXPECT_ERROR(load(t("five")),
+                 "load5: Can not read matrix from file 'five.vor' which has more then =4 dimensions.");
+}
+
+TEST_F(DataFiles, DamagedVersionFiveFilesEndWithAMessage)
+{
+    Mm sp = sparse(test::real(3, 3, {1, 0, 2, 0, 0, 3, 4, 0, 5}));
+    Mm st = mstruct((CL("field"), test::cell_row({Mm(1.0), t("x")})));
+    save(t("good"), (CL(Mm(sp, "sp")), Mm(st, "st")));
+    const std::string good = tmp.read("good.vor");
+    const std::vector<std::string> known = {
+        "load5: 'bad.vor' could not read header",
+        "load5: 'bad.vor' unrecognized matrix type",
+        "loadv5: file 'bad.vor' ended prematurely.",
+        "load: 'bad.vor' could not read data set",
+        "load5: could not read field name from 'bad.vor'",
+        "loadsave5: unknown data format",
+        "load5: could not read name name in file 'bad.vor'",
+        "load5: 'bad.vor' contained sparse matrix with negative nnz",
+        "load5: Can not read matrix from file 'bad.vor' which has more then =4 dimensions.",
+        "",
+    };
+    auto check = [&](const std::string& bytes, const std::string& what) {
+        SCOPED_TRACE(what);
+        tmp.write("bad.vor", bytes);
+        Mm sp_target(Mm(), "sp"), st_target(Mm(), "st");
+        const std::string message = test::error_of([&] { load(t("bad"), (CL(sp_target), st_target)); });
+        EXPECT_TRUE(std::find(known.begin(), known.end(), message) != known.end()) << message;
+    };
+    for (std::size_t cut = 128; cut < good.size(); cut += 3)
+        check(good.substr(0, cut), "cut at " + std::to_string(cut));
+    std::uint32_t state = 12345;
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes = good;
+        for (int flips = 0; flips < 3; ++flips) {
+            state = state * 1103515245 + 12345;
+            const std::size_t at = 128 + (state >> 8) % (bytes.size() - 128);
+            bytes[at] = static_cast<char>(bytes[at] ^ (1 << ((state >> 4) % 8)));
+        }
+        check(bytes, "flips of round " + std::to_string(round));
+    }
+}
+
+// ---- the other kinds ----
+
+TEST_F(DataFiles, NamesAndKindsOfFiles)
+{
+    save(t("data"), CL(Mm(Mm(1.0), "x")));
+    EXPECT_TRUE(std::filesystem::exists(tmp.path() / "data.vor"));
+    save(t("data.bin"), CL(Mm(Mm(2.0), "x")));
+    EXPECT_TRUE(std::filesystem::exists(tmp.path() / "data.bin"));
+    saveascii(t("data"), CL(Mm(Mm(3.0), "x")));
+    EXPECT_TRUE(std::filesystem::exists(tmp.path() / "data"));
+    EXPECT_EQ(test::at(load(t("data")), 0), 1) << "data.vor before data";
+    EXPECT_EQ(test::at(load(t("data.bin")), 0), 2) << "VOR makes version 5 whatever the extension";
+    tmp.write("short.txt", "1 2 3 4 5 6 7 8 9 1");
+    EXPECT_EQ(test::values(load(t("short.txt"))), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9, 1}));
+    EXPECT_ERROR(load(t("nothing")), "load: nothing not found");
+    EXPECT_ERROR(load(t("nothing.x")), "load: nothing.x not found");
+}
+
+TEST_F(DataFiles, AsciiMatrices)
+{
+    struct Case {
+        const char* what;
+        const char* text;
+        std::vector<int> shape;
+        std::vector<double> values;
+    };
+    const std::vector<Case> cases = {
+        {"blanks and commas", "1 2 3\n4,5,6\n", {2, 3}, {1, 4, 2, 5, 3, 6}},
+        {"comments", "% header\n# also\n1 2 % trailing\n\n3 4\r\n", {2, 2}, {1, 3, 2, 4}},
+        {"specials", "Inf -Inf NaN 1.#INF -1.#INF\n", {1, 5}, {INFINITY, -INFINITY, NAN, INFINITY, -INFINITY}},
+        {"tabs and exponents", "\t1e3\t-2.5E-1\n", {1, 2}, {1000, -0.25}},
+        {"text that is no number", "1 x 2\n", {1, 2}, {1, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tmp.write("m.txt", c.text);
+        Mm m = load(t("m.txt"));
+        EXPECT_EQ(test::extents(m), c.shape);
+        const std::vector<double> got = test::values(m);
+        ASSERT_EQ(got.size(), c.values.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_TRUE(got[k] == c.values[k] || (std::isnan(got[k]) && std::isnan(c.values[k]))) << k;
+    }
+    tmp.write("r.txt", "1 2 3\n4 5 6\n7 8\n");
+    EXPECT_ERROR(load(t("r.txt")), "loadascii: matrix in r.txt is not rectangular");
+}
+
+TEST_F(DataFiles, AsciiLinesOfAnyLength)
+{
+    std::string line;
+    for (int k = 0; k < 30000; ++k) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%12.6f ", k + 0.5);
+        line += number;
+    }
+    tmp.write("wide.txt", line + "\n");
+    Mm m = load(t("wide.txt"));
+    ASSERT_EQ(test::extents(m), (std::vector<int>{1, 30000}));
+    EXPECT_EQ(test::at(m, 29999), 29999.5);
+}
+
+TEST_F(DataFiles, SaveasciiWritesRightAlignedColumns)
+{
+    saveascii(t("a.txt"), (CL(Mm(test::row({1, INFINITY}), "x")), Mm(test::real(2, 1, {-0.5, NAN}), "y")));
+    const std::string expected = std::string(22, ' ') + "1" + std::string(20, ' ') + "Inf\n" +
+                                 std::string(19, ' ') + "-0.5\n" + std::string(20, ' ') + "NaN\n";
+    EXPECT_EQ(tmp.read("a.txt"), expected);
+    EXPECT_ERROR(saveascii(t("b.txt"), CL(Mm(test::cell_row({Mm(1.0)}), "c"))), "saveascii: matrix 'c' is not numeric");
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "b.txt"));
+}
+
+TEST_F(DataFiles, VersionFourRecords)
+{
+    Mm x(test::real(2, 2, {1, 3, 2, 4}), "x");
+    saveV4(t("v4"), CL(x));
+    const std::string bytes = tmp.read("v4.vor");
+    ASSERT_EQ(bytes.size(), 54u);
+    EXPECT_EQ(hex(bytes.substr(0, 22)), "00000000020000000200000000000000020000007800");
+    Mm flags(Mm(), "f");
+    Mm zeros_ones(test::real(2, 2, {0, 1, 1, 0}), "f");
+    Mm bytes_value(test::bytes(1, 3, {1, 2, 3}), "u");
+    Mm text_value(t("ab"), "s");
+    Mm complex_value(test::complex(1, 2, {1, 2}, {3, 4}), "z");
+    Mm sparse_value(sparse(test::real(2, 3, {0, 1, 0, 0, 2, 0})), "sp");
+    Mm nameless(Mm(5.0));
+    saveV4(t("all"), (CL(zeros_ones), bytes_value, text_value, complex_value, sparse_value, nameless));
+    Mm a(Mm(), "f"), b(Mm(), "u"), c(Mm(), "s"), d(Mm(), "z"), e(Mm(), "sp"), f(Mm(), "noname");
+    load(t("all"), (CL(a), b, c, d, e, f));
+    EXPECT_TRUE(a.islogical()) << "zeros and ones load as logical";
+    EXPECT_EQ(test::values(a), (std::vector<double>{0, 1, 1, 0}));
+    EXPECT_EQ(test::values(b), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(test::text_of(c), "ab");
+    EXPECT_TRUE(c.isstr());
+    expect_same(d, complex_value);
+    EXPECT_TRUE(e.issparse());
+    EXPECT_EQ(test::values(full(e)), (std::vector<double>{0, 1, 0, 0, 2, 0}));
+    EXPECT_EQ(test::at(f, 0), 5);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+
+    EXPECT_ERROR(saveV4(t("c4"), CL(Mm(test::cell_row({Mm(1.0)}), "c"))), "save: matrix 'c' can not be saved in 4.0 format");
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "c4.vor"));
+    EXPECT_ERROR(saveV4(t("d4"), CL(Mm(test::counting({1, 2, 2}), "d"))),
+                 "save: matrix 'd' has more than two dimensions and can not be saved in 4.0 format");
+}
+
+TEST_F(DataFiles, DamagedVersionFourRecords)
+{
+    auto record = [](std::int32_t type, std::int32_t m, std::int32_t n, std::int32_t imagf, std::int32_t namlen) {
+        std::string b;
+        for (std::int32_t w : {type, m, n, imagf, namlen})
+            b.append(reinterpret_cast<const char*>(&w), 4);
+        return b;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"negative rows", record(0, -1, 2, 0, 2) + "x", "load4: could not read real part from file 'bad4.vor'"},
+        {"past the end", record(0, 1000, 1000, 0, 2) + "x", "load4: could not read real part from file 'bad4.vor'"},
+        {"no name", record(0, 1, 1, 0, 0), "load4: 'bad4.vor' could not read matrix name"},
+        {"unknown type", record(3, 1, 1, 0, 2) + std::string("x\0", 2) + std::string(8, '\0'),
+         "load4: 'bad4.vor' unknown matrix type"},
+        {"odd byte order", record(2000, 1, 1, 0, 2) + std::string("x\0", 2) + std::string(8, '\0'),
+         "load4: 'bad4.vor' no conversion from this"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tmp.write("bad4.vor", std::string(1, '\x80') + c.bytes.substr(1));
+        // The first byte above 127 keeps the sniffer off ASCII.
+        std::string bytes = c.bytes;
+        tmp.write("bad4.vor", bytes + std::string(40, '\xff'));
+        Mm target(Mm(), "x");
+        EXPECT_ERROR(load(t("bad4.vor"), CL(target)), c.message);
+    }
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// expm, logm, sqrtm (and mpower): scipy's values kept as data, the
+// identities they must satisfy, real and complex results, and the argument
+// messages.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+const double eps = std::numeric_limits<double>::epsilon();
+
+struct FunctionReference {
+    const char* name;
+    int n;
+    std::vector<double> a, result;
+};
+
+const std::vector<FunctionReference> reference = {
+#include "data/matrix_functions_reference.inc"
+};
+
+Mm matrix_of(int n, const std::vector<double>& v)
+{
+    Mm a(0, 0, 0, n, n, qv_double);
+    for (int k = 0; k < n * n; ++k)
+        a.addr()[k] = v[k];
+    return a;
+}
+
+double max_abs(const Mm& x)
+{
+    double m = 0;
+    const int count = x.rows() * x.cols();
+    for (int k = 0; k < count; ++k)
+        m = std::max(m, std::hypot(x.addr()[k], x.isc() ? x.addi()[k] : 0.0));
+    return m;
+}
+
+double max_diff(const Mm& x, const Mm& y)
+{
+    return max_abs(x - y);
+}
+
+TEST(MatrixFunctions, ReferenceValues)
+{
+    ASSERT_GE(reference.size(), 12u);
+    for (const auto& c : reference) {
+        SCOPED_TRACE(std::string(c.name) + " n = " + std::to_string(c.n));
+        const Mm a = matrix_of(c.n, c.a), want = matrix_of(c.n, c.result);
+        const std::string name = c.name;
+        const Mm got = name == "expm" ? expm(a) : name == "logm" ? logm(a) : sqrtm(a);
+        EXPECT_FALSE(got.isc());
+        EXPECT_LE(max_diff(got, want), 1e-10 * std::max(1.0, max_abs(want)));
+    }
+}
+
+TEST(Expm, Identities)
+{
+    EXPECT_EQ(test::values(expm(zeros(2.0, 2.0))), (std::vector<double>{1, 0, 0, 1}));
+    const Mm d = expm(test::real(2, 2, {1, 0, 0, -2}));
+    EXPECT_NEAR(d.addr()[0], std::exp(1.0), 16 * eps * std::exp(1.0)) << "Padé-6 after two squarings";
+    EXPECT_NEAR(d.addr()[3], std::exp(-2.0), 4 * eps);
+    EXPECT_EQ(d.addr()[1], 0);
+    const Mm nil = expm(test::real(2, 2, {0, 0, 1, 0}));
+    EXPECT_NEAR(max_diff(nil, test::real(2, 2, {1, 0, 1, 1})), 0, 4 * eps);
+    // A complex 1x1 argument: e^i.
+    const Mm one = expm(test::complex(1, 1, {0}, {1}));
+    EXPECT_NEAR(one.addr()[0], std::cos(1.0), 4 * eps);
+    EXPECT_NEAR(one.addi()[0], std::sin(1.0), 4 * eps);
+    EXPECT_ERROR(expm(zeros(2.0, 3.0)), "expm: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_EQ(test::extents(expm(Mm())), (std::vector<int>{0, 0}));
+}
+
+TEST(Logm, RealAndComplexResults)
+{
+    EXPECT_EQ(max_abs(logm(eye(3.0))), 0);
+    const Mm positive = test::real(2, 2, {3, 1, 1, 2});
+    const Mm l = logm(positive);
+    EXPECT_FALSE(l.isc());
+    EXPECT_LE(max_diff(expm(l), positive), 1e-14 * 4);
+    // A negative eigenvalue: the principal logarithm is complex.
+    const Mm negative = test::real(2, 2, {-2, 0, 1, 3});
+    const Mm lc = logm(negative);
+    EXPECT_TRUE(lc.isc());
+    EXPECT_LE(max_diff(expm(lc), negative), 1e-13);
+    Mm L, err;
+    logm(positive, i_o, L, err);
+    EXPECT_EQ(test::values(L), test::values(l));
+    EXPECT_LE(err.r(), 1e-15);
+    EXPECT_ERROR(logm(zeros(2.0, 3.0)), "logm: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+TEST(Sqrtm, SquareReproducesTheArgument)
+{
+    const Mm a = test::real(3, 3, {4, 1, 0, 1, 5, 2, 0, 2, 6});
+    const Mm x = sqrtm(a);
+    EXPECT_FALSE(x.isc());
+    EXPECT_LE(max_diff(x * x, a), 1e-14 * 6);
+    Mm X, err;
+    sqrtm(a, i_o, X, err);
+    EXPECT_EQ(test::values(X), test::values(x));
+    EXPECT_LE(err.r(), 1e-15);
+    // Non-symmetric with a negative eigenvalue: complex root.
+    const Mm b = test::real(2, 2, {-4, 0, 1, 9});
+    const Mm y = sqrtm(b);
+    EXPECT_TRUE(y.isc());
+    EXPECT_LE(max_diff(y * y, b), 1e-13);
+    EXPECT_ERROR(sqrtm(zeros(2.0, 3.0)), "sqrtm: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+TEST(Mpower, PowersOfMatrices)
+{
+    const Mm a = test::real(2, 2, {2, 1, 1, 3});
+    struct Case {
+        const char* what;
+        Mm got, want;
+        double tolerance;
+    };
+    const Mm five = a * a * a * a * a;
+    const std::vector<Case> cases = {
+        {"A^0", mpower(a, Mm(0.0)), eye(2.0), 0},
+        {"A^1", mpower(a, Mm(1.0)), a, 0},
+        {"A^-1", mpower(a, Mm(-1.0)), test::real(2, 2, {0.6, -0.2, -0.2, 0.4}), 4 * eps},
+        {"A^5", mpower(a, Mm(5.0)), five, 8 * eps * max_abs(five)},
+        {"A^-2", mpower(a, Mm(-2.0)), test::real(2, 2, {0.4, -0.2, -0.2, 0.2}), 8 * eps},
+        {"2^eye(2)", mpower(Mm(2.0), eye(2.0)), test::real(2, 2, {2, 0, 0, 2}), 4 * eps},
+        {"diag([4 9])^0.5", mpower(test::real(2, 2, {4, 0, 0, 9}), Mm(0.5)), test::real(2, 2, {2, 0, 0, 3}), 4 * eps},
+        {"scalar pair", mpower(Mm(2.0), Mm(10.0)), Mm(1024.0), 0},
+        {"[1 1; 0 1]^2^40 ends", mpower(test::real(2, 2, {1, 0, 1, 1}), Mm(std::ldexp(1.0, 40))),
+         test::real(2, 2, {1, 0, std::ldexp(1.0, 40), 1}), 0},
+        {"[1 1; 0 1]^(2^70 + 2^20)", mpower(test::real(2, 2, {1, 0, 1, 1}), Mm(std::ldexp(1.0, 70) + std::ldexp(1.0, 20))),
+         test::real(2, 2, {1, 0, std::ldexp(1.0, 70) + std::ldexp(1.0, 20), 1}), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(test::extents(c.got), test::extents(c.want));
+        EXPECT_LE(max_diff(c.got, c.want), c.tolerance);
+    }
+    // A real matrix to a fractional power with a negative eigenvalue.
+    const Mm root = mpower(test::real(2, 2, {-4, 0, 0, 9}), Mm(0.5));
+    ASSERT_TRUE(root.isc());
+    EXPECT_NEAR(root.addi()[0], 2, 4 * eps);
+    EXPECT_NEAR(root.addr()[3], 3, 4 * eps);
+
+    EXPECT_EQ(test::extents(mpower(Mm(), a)), (std::vector<int>{0, 0}));
+    EXPECT_EQ(test::extents(mpower(a, Mm())), (std::vector<int>{0, 0}));
+    EXPECT_ERROR(mpower(a, a), "mpower: matrix^matrix not supported.");
+    EXPECT_ERROR(mpower(a), "mpower does not accept 1 input");
+    EXPECT_ERROR(mpower(zeros(2.0, 3.0), Mm(2.0)),
+                 "mpower: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+} // namespace

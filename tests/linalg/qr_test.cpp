@@ -1,0 +1,200 @@
+// qr in every output form, its shapes and permutations, the backward error
+// and orthogonality of the factors against LAPACK's QR, and the Givens
+// updates qrdelete and qrinsert.
+#include "linalg/kernels.hpp"
+#include "linalg/lapack.hpp"
+#include "linalg_support.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace linalg_test;
+
+bool upper_triangular(const cmat& r)
+{
+    for (int j = 0; j < r.cols; ++j)
+        for (int i = j + 1; i < r.rows; ++i)
+            if (r(i, j) != cx(0))
+                return false;
+    return true;
+}
+
+// A*E for a permutation matrix E, or A(:, E) for a row of indices.
+cmat permuted(const cmat& a, const Mm& E)
+{
+    if (E.rows() == 1 && a.cols > 1) {
+        cmat p{a.rows, a.cols, std::vector<cx>(a.v.size())};
+        for (int k = 0; k < a.cols; ++k)
+            for (int i = 0; i < a.rows; ++i)
+                p(i, k) = a(i, int(E.addr()[k]) - 1);
+        return p;
+    }
+    return product(a, to_cmat(E));
+}
+
+TEST(Qr, FactorsReproduceTheMatrix)
+{
+    std::mt19937_64 gen(31);
+    for (bool complex : {false, true})
+        for (auto [m, n] : std::vector<std::pair<int, int>>{{1, 1}, {1, 5}, {5, 1}, {4, 4}, {9, 4}, {4, 9}, {40, 40},
+                                                            {40, 17}, {17, 40}})
+            for (bool pivot : {false, true})
+                for (bool economy : {false, true}) {
+                    SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n) + (complex ? " complex" : "") +
+                                 (pivot ? " pivot" : "") + (economy ? " economy" : ""));
+                    const Mm a = random_matrix(gen, m, n, complex);
+                    Mm Q, R, E;
+                    if (pivot && economy)
+                        qr(a, Mm(0.0), i_o, Q, R, E);
+                    else if (pivot)
+                        qr(a, i_o, Q, R, E);
+                    else if (economy)
+                        qr(a, Mm(0.0), i_o, Q, R);
+                    else
+                        qr(a, i_o, Q, R);
+                    const int s = economy ? std::min(m, n) : m;
+                    ASSERT_EQ(test::extents(Q), (std::vector<int>{m, s}));
+                    ASSERT_EQ(test::extents(R), (std::vector<int>{s, n}));
+                    const cmat A = to_cmat(a), q = to_cmat(Q), r = to_cmat(R);
+                    const cmat AE = pivot ? permuted(A, E) : A;
+                    EXPECT_LE(max_abs_diff(AE, product(q, r)) / (max_abs(A) * std::max(m, n) * eps52), 30);
+                    EXPECT_LE(max_abs_diff(product(q, q, true), identity(s)), 30 * m * eps52);
+                    EXPECT_TRUE(upper_triangular(r));
+                    const int k = std::min(m, n);
+                    if (pivot) {
+                        for (int i = 1; i < k; ++i)
+                            EXPECT_LE(std::abs(r(i, i)), std::abs(r(i - 1, i - 1)) * (1 + 1e-14)) << i;
+                        continue;
+                    }
+                    // |diag R| agrees with LAPACK's QR of the same matrix.
+                    if (complex)
+                        continue;
+                    std::vector<double> w(a.addr(), a.addr() + m * n), tau(k), work(64 * std::size_t(n) + 64);
+                    lapack::geqrf(m, n, w.data(), m, tau.data(), work.data(), int(work.size()));
+                    for (int i = 0; i < k; ++i)
+                        EXPECT_NEAR(std::abs(r(i, i)), std::fabs(w[i + i * m]), 1e-12 * std::fabs(w[i + i * m]));
+                }
+}
+
+TEST(Qr, ShapesAndForms)
+{
+    const Mm a = test::real(3, 2, {1, 2, 3, 4, 5, 7});
+    Mm Q, R, E;
+    qr(a, i_o, Q, R);
+    EXPECT_EQ(test::extents(Q), (std::vector<int>{3, 3}));
+    EXPECT_EQ(test::extents(R), (std::vector<int>{3, 2}));
+    EXPECT_EQ(R.r(3, 1), 0);
+    EXPECT_EQ(R.r(3, 2), 0);
+    qr(a, Mm(0.0), i_o, Q, R);
+    EXPECT_EQ(test::extents(Q), (std::vector<int>{3, 2}));
+    EXPECT_EQ(test::extents(R), (std::vector<int>{2, 2}));
+    EXPECT_EQ(test::values(qr(a, Mm(0.0))), test::values(Q));
+    qr(a, Mm(0.0), i_o, Q, R, E);
+    EXPECT_EQ(test::values(E), (std::vector<double>{2, 1}));
+    qr(a, i_o, Q, R, E);
+    EXPECT_EQ(test::values(E), (std::vector<double>{0, 1, 1, 0}));
+
+    // One output: R's diagonal on the raw factored matrix.
+    const Mm raw = qr(a);
+    qr(a, i_o, Q, R);
+    EXPECT_EQ(test::extents(raw), (std::vector<int>{3, 2}));
+    EXPECT_EQ(raw.r(1, 1), R.r(1, 1));
+    EXPECT_EQ(raw.r(2, 2), R.r(2, 2));
+    EXPECT_EQ(raw.r(1, 2), R.r(1, 2));
+
+    // uint8 and sparse arguments act as their double forms.
+    Mm Q2, R2;
+    qr(sparse(a), i_o, Q2, R2);
+    EXPECT_EQ(test::values(R2), test::values(R));
+    EXPECT_FALSE(R2.issparse());
+    qr(test::bytes(3, 2, {1, 2, 3, 4, 5, 7}), i_o, Q2, R2);
+    EXPECT_EQ(test::values(R2), test::values(R));
+
+    const Mm none = zeros(0.0, 3.0);
+    qr(none, i_o, Q, R, E);
+    EXPECT_TRUE(isempty(Q) && isempty(R) && isempty(E));
+    EXPECT_TRUE(isempty(qr(none)));
+    EXPECT_ERROR(qr(zeros(Mm(2.0), Mm(2.0), Mm(2.0))), "qr: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+}
+
+TEST(QrKernels, LeastSquaresSolve)
+{
+    // The line through (0, 1), (1, 2), (2, 4): intercept 5/6, slope 3/2.
+    int m = 3, n = 2, job = 100, info = -1, pivot = 0;
+    std::vector<double> x = {1, 1, 1, 0, 1, 2}, qraux(2), work(2), y = {1, 2, 4}, qty(3), b(2);
+    std::vector<int> jpvt(2, 0);
+    qr_factor_real(x.data(), &m, &m, &n, qraux.data(), jpvt.data(), work.data(), &pivot);
+    qr_apply_real(x.data(), &m, &m, &n, qraux.data(), y.data(), nullptr, qty.data(), b.data(), nullptr, nullptr,
+                  &job, &info);
+    EXPECT_EQ(info, 0);
+    EXPECT_NEAR(b[0], 5.0 / 6, 1e-15);
+    EXPECT_NEAR(b[1], 1.5, 1e-15);
+    // A zero column leaves a zero on R's diagonal: info names it.
+    std::vector<double> z = {1, 1, 1, 0, 0, 0};
+    qr_factor_real(z.data(), &m, &m, &n, qraux.data(), jpvt.data(), work.data(), &pivot);
+    qr_apply_real(z.data(), &m, &m, &n, qraux.data(), y.data(), nullptr, qty.data(), b.data(), nullptr, nullptr, &job,
+                  &info);
+    EXPECT_EQ(info, 2);
+}
+
+TEST(QrUpdates, DeleteAndInsert)
+{
+    std::mt19937_64 gen(32);
+    for (bool complex : {false, true}) {
+        SCOPED_TRACE(complex ? "complex" : "real");
+        const Mm a = random_matrix(gen, 5, 3, complex);
+        Mm Q, R;
+        qr(a, i_o, Q, R);
+        const cmat A = to_cmat(a);
+        for (int j = 1; j <= 3; ++j) {
+            SCOPED_TRACE("delete " + std::to_string(j));
+            Mm Q1, R1;
+            qrdelete(Q, R, Mm(double(j)), i_o, Q1, R1);
+            cmat expected{5, 2, {}};
+            for (int c = 1; c <= 3; ++c)
+                if (c != j)
+                    for (int i = 0; i < 5; ++i)
+                        expected.v.push_back(A(i, c - 1));
+            const cmat q1 = to_cmat(Q1), r1 = to_cmat(R1);
+            EXPECT_LE(max_abs_diff(product(q1, r1), expected) / (max_abs(A) * 5 * eps52), 30);
+            EXPECT_TRUE(upper_triangular(r1));
+            EXPECT_LE(max_abs_diff(product(q1, q1, true), identity(5)), 30 * 5 * eps52);
+            if (j == 3) {
+                EXPECT_EQ(test::values(Q1), test::values(Q)) << "no rotation for the last column";
+            }
+        }
+        const Mm x = random_matrix(gen, 5, 1, complex);
+        const cmat X = to_cmat(x);
+        for (int j = 1; j <= 4; ++j) {
+            SCOPED_TRACE("insert " + std::to_string(j));
+            Mm Q1, R1;
+            qrinsert(Q, R, Mm(double(j)), x, i_o, Q1, R1);
+            cmat expected{5, 4, {}};
+            for (int c = 1; c <= 4; ++c)
+                for (int i = 0; i < 5; ++i)
+                    expected.v.push_back(c == j ? X(i, 0) : A(i, c < j ? c - 1 : c - 2));
+            const cmat q1 = to_cmat(Q1), r1 = to_cmat(R1);
+            ASSERT_EQ(r1.cols, 4);
+            EXPECT_LE(max_abs_diff(product(q1, r1), expected) / (max_abs(A) * 5 * eps52), 30);
+            EXPECT_TRUE(upper_triangular(r1));
+            EXPECT_LE(max_abs_diff(product(q1, q1, true), identity(5)), 30 * 5 * eps52);
+        }
+    }
+    // Into factors of a matrix without columns: qr(x).
+    const Mm x = test::real(3, 1, {3, 0, 4});
+    Mm Q1, R1, Qx, Rx;
+    qrinsert(eye(3.0), Mm(), Mm(1.0), x, i_o, Q1, R1);
+    qr(x, i_o, Qx, Rx);
+    EXPECT_EQ(test::values(Q1), test::values(Qx));
+    EXPECT_EQ(test::values(R1), test::values(Rx));
+    // The deletion is the language's own: its index messages, its rules.
+    Mm Q, R;
+    qr(test::real(2, 2, {1, 2, 3, 4}), i_o, Q, R);
+    EXPECT_ERROR(qrdelete(Q, R, Mm(0.0), i_o, Q1, R1),
+                 "index =0 out of matrix (temporary). Index value was 0 which is not positive.");
+}
+
+} // namespace

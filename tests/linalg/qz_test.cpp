@@ -1,0 +1,247 @@
+// The QZ kernels and eig(A, B), qz, qzval: scipy's generalized eigenvalues
+// (kept as data), the residual |A·V - B·V·D|, the reduced pencil and its
+// transformations, and the argument messages.
+#include "dense_matrix.hpp"
+#include "linalg/kernels.hpp"
+#include "test_support.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using cx = std::complex<double>;
+const double eps = std::numeric_limits<double>::epsilon();
+
+struct QzReference {
+    int n;
+    std::vector<double> a, b, lambda_re, lambda_im;
+};
+
+const std::vector<QzReference> reference = {
+#include "data/qz_reference.inc"
+};
+
+Mm matrix_of(int n, const std::vector<double>& v)
+{
+    Mm a(0, 0, 0, n, n, qv_double);
+    for (int k = 0; k < n * n; ++k)
+        a.addr()[k] = v[k];
+    return a;
+}
+
+test::dense dense_of(const Mm& x)
+{
+    test::dense d(x.rows(), x.cols());
+    const std::size_t count = std::size_t(x.rows()) * x.cols();
+    for (std::size_t k = 0; k < count; ++k) {
+        d.re[k] = x.addr()[k];
+        d.im[k] = x.isc() ? x.addi()[k] : 0.0;
+    }
+    return d;
+}
+
+TEST(GeneralizedEig, MatchesReferenceWithSmallResiduals)
+{
+    ASSERT_GE(reference.size(), 8u);
+    for (const auto& c : reference) {
+        SCOPED_TRACE(c.n);
+        const Mm A = matrix_of(c.n, c.a), B = matrix_of(c.n, c.b);
+        Mm V, D;
+        eig(A, B, i_o, V, D);
+        ASSERT_EQ(D.rows(), c.n);
+        ASSERT_EQ(D.cols(), c.n);
+        const test::dense a = dense_of(A), b = dense_of(B), v = dense_of(V), d = dense_of(D);
+        // |A·V - B·V·D|₁ / (n·eps·(|A|₁ + |B|₁·|D|)·|V|₁), unit columns.
+        double dmax = 0;
+        for (int k = 0; k < c.n; ++k)
+            dmax = std::max(dmax, std::abs(d(k, k)));
+        const double residual =
+            test::difference(test::product(a, v), test::product(test::product(b, v), d)).norm1();
+        EXPECT_LE(residual / (c.n * eps * (a.norm1() + b.norm1() * dmax) * v.norm1()), 20);
+        for (int k = 0; k < c.n; ++k) {
+            double s = 0;
+            for (int i = 0; i < c.n; ++i)
+                s += std::norm(v(i, k));
+            EXPECT_NEAR(std::sqrt(s), 1, 20 * c.n * eps);
+        }
+        // Eigenvalues, matched to the nearest reference value.
+        const Mm w = eig(A, B);
+        ASSERT_EQ(w.rows(), c.n) << "a diagonal matrix in the one-output form too";
+        ASSERT_EQ(w.cols(), c.n);
+        std::vector<bool> used(c.n, false);
+        for (int k = 0; k < c.n; ++k) {
+            const cx want(c.lambda_re[k], c.lambda_im[k]);
+            int best = -1;
+            for (int j = 0; j < c.n; ++j) {
+                const cx got = dense_of(w)(j, j);
+                if (!used[j] && (best < 0 || std::abs(got - want) < std::abs(dense_of(w)(best, best) - want)))
+                    best = j;
+            }
+            used[best] = true;
+            EXPECT_LE(std::abs(dense_of(w)(best, best) - want), 1e-9 * std::max(1.0, std::abs(want)))
+                << "eigenvalue " << want;
+        }
+        EXPECT_EQ(test::values(qzval(A, B)), test::values(w));
+    }
+}
+
+TEST(Qz, ReducedPencilAndTransformations)
+{
+    for (int n : {2, 3, 6, 12}) {
+        SCOPED_TRACE(n);
+        const test::dense a = test::dense::random(n, n, 900 + n, false), b = test::dense::random(n, n, 950 + n, false);
+        Mm A(0, 0, 0, n, n, qv_double), B(0, 0, 0, n, n, qv_double);
+        std::copy(a.re.begin(), a.re.end(), A.addr());
+        std::copy(b.re.begin(), b.re.end(), B.addr());
+        Mm AA, BB, Q, Z, V;
+        qz(A, B, i_o, AA, BB, Q, Z, V);
+        const test::dense aa = dense_of(AA), bb = dense_of(BB), q = dense_of(Q), z = dense_of(Z);
+        EXPECT_LE(test::departure_from_unitary(q), 30 * n * eps);
+        EXPECT_LE(test::departure_from_unitary(z), 30 * n * eps);
+        EXPECT_LE(test::difference(test::product(test::product(q, a), z), aa).norm1(), 30 * n * eps * a.norm1());
+        // B·Z = Qᵀ·BB, with BB's tolerance entry taken out.
+        test::dense bb_clean = bb;
+        bb_clean.set(n - 1, 0, 0.0);
+        EXPECT_LE(test::difference(test::product(test::product(q, b), z), bb_clean).norm1(), 30 * n * eps * b.norm1());
+        EXPECT_GT(bb(n - 1, 0).real(), 0) << "the tolerance epsb";
+        for (int j = 0; j < n; ++j)
+            for (int i = j + 1; i < n; ++i)
+                if (!(i == n - 1 && j == 0))
+                    EXPECT_EQ(bb(i, j), 0.0) << i << ", " << j;
+        for (int j = 0; j < n; ++j)
+            for (int i = j + 2; i < n; ++i)
+                EXPECT_EQ(aa(i, j), 0.0) << "quasi-triangular AA at " << i << ", " << j;
+        EXPECT_EQ(test::values(qz(A, B)), test::values(AA));
+    }
+
+    // A singular A still gives an orthogonal Q with Q·A·Z = AA.
+    const Mm A = test::real(3, 3, {1, 2, 3, 2, 4, 6, 0, 1, 1});
+    const Mm B = test::real(3, 3, {2, 0, 1, 1, 3, 0, 0, 1, 4});
+    Mm AA, BB, Q, Z;
+    qz(A, B, i_o, AA, BB, Q, Z);
+    const test::dense q = dense_of(Q);
+    EXPECT_LE(test::departure_from_unitary(q), 30 * 3 * eps);
+    EXPECT_LE(test::difference(test::product(test::product(q, dense_of(A)), dense_of(Z)), dense_of(AA)).norm1(),
+              1e-14 * 10);
+
+    // n = 1: AA = A, BB = B, no tolerance stored.
+    qz(Mm(3.0), Mm(-2.0), i_o, AA, BB, Q, Z);
+    EXPECT_EQ(AA.r(), 3);
+    EXPECT_EQ(BB.r(), -2);
+}
+
+TEST(GeneralizedEig, SpecialPencils)
+{
+    const Mm a = test::real(3, 3, {2, 1, 0, 1, 3, 1, 0, 1, 4});
+    // B = I: the eigenvalues of A, as a diagonal matrix.
+    const Mm d = eig(a, eye(3.0));
+    ASSERT_EQ(d.rows(), 3);
+    ASSERT_EQ(d.cols(), 3);
+    const Mm w = eig(a);
+    std::vector<double> got = {d.addr()[0], d.addr()[4], d.addr()[8]};
+    std::sort(got.begin(), got.end());
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(got[k], w.addr()[k], 1e-14 * 5);
+    EXPECT_EQ(d.addr()[1], 0);
+
+    // A singular B: an infinite eigenvalue, no message.
+    test::clear_printed();
+    const Mm inf_d = eig(test::real(2, 2, {1, 0, 0, 1}), test::real(2, 2, {1, 0, 0, 0}));
+    EXPECT_EQ(test::printed(), "");
+    int infinite = 0;
+    for (int k = 0; k < 2; ++k)
+        infinite += !std::isfinite(inf_d.addr()[k * 3]);
+    EXPECT_EQ(infinite, 1);
+
+    // A string B: the unbalanced eigenvalues of A, whatever the text.
+    const Mm badly_scaled = test::real(2, 2, {1, 1e-8, 1e8, 1});
+    EXPECT_EQ(test::values(eig(badly_scaled, test::text("nobalance"))),
+              test::values(eig(badly_scaled, test::text("x"))));
+    Mm V, D;
+    eig(a, test::text(""), i_o, V, D);
+    EXPECT_EQ(D.rows(), 3);
+    EXPECT_EQ(D.cols(), 3);
+}
+
+TEST(GeneralizedEig, Rejections)
+{
+    const Mm a3 = eye(3.0), a2 = eye(2.0);
+    EXPECT_ERROR(eig(test::complex(2, 2, {1, 0, 0, 1}, {1, 0, 0, 0}), a2), "eig(a,b): complex arguments not supported.");
+    EXPECT_ERROR(eig(a3, a2), "eig(a,b): matrix a and b must be of same size.");
+    EXPECT_ERROR(eig(zeros(2.0, 3.0), a2), "eig(a,b): square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_ERROR(qz(a3), "qz does not accept 1 input");
+    Mm AA, BB;
+    EXPECT_ERROR(qz(a3, i_o, AA, BB), "qz does not accept 1 input");
+    EXPECT_ERROR(qzval(a3), "qz" "val does not accept 1 input");
+}
+
+TEST(QzKernels, FixedCases)
+{
+    // n = 1: alfr with b's sign, beta = |b|, z = 1, b(n, 1) not written.
+    {
+        int n = 1, ierr = -1;
+        const int matz = 1;
+        const double eps1 = 0;
+        double a = 3, b = -2, z = 9, alfr, alfi, beta;
+        qzhes(&n, &n, &a, &b, &matz, &z);
+        qzit(&n, &n, &a, &b, &eps1, &matz, &z, &ierr);
+        EXPECT_EQ(b, -2);
+        qzval_kernel(&n, &n, &a, &b, &alfr, &alfi, &beta, &matz, &z);
+        EXPECT_EQ(alfr, -3);
+        EXPECT_EQ(alfi, 0);
+        EXPECT_EQ(beta, 2);
+        EXPECT_EQ(z, 1);
+    }
+    // a = [1 3; 0 2], b = I: eigenvalues 1 and 2, z = [1 3; 0 1] unscaled.
+    {
+        int n = 2, ierr = -1;
+        const int matz = 1;
+        const double eps1 = 0;
+        std::vector<double> a = {1, 0, 3, 2}, b = {1, 0, 0, 1}, z(4), alfr(2), alfi(2), beta(2);
+        qzhes(&n, &n, a.data(), b.data(), &matz, z.data());
+        qzit(&n, &n, a.data(), b.data(), &eps1, &matz, z.data(), &ierr);
+        EXPECT_EQ(b[1], eps) << "epsb = eps·|b|";
+        qzval_kernel(&n, &n, a.data(), b.data(), alfr.data(), alfi.data(), beta.data(), &matz, z.data());
+        EXPECT_EQ(alfr, (std::vector<double>{1, 2}));
+        EXPECT_EQ(beta, (std::vector<double>{1, 1}));
+        qzvec(&n, &n, a.data(), b.data(), alfr.data(), alfi.data(), beta.data(), z.data());
+        EXPECT_EQ(z, (std::vector<double>{1, 0, 3, 1}));
+    }
+    // The tolerance: eps1 <= 0 means eps, a positive eps1 is used as given.
+    for (double e1 : {0.0, -1.0, 1e-10}) {
+        SCOPED_TRACE(e1);
+        int n = 3, ierr = -1;
+        const int matz = 0;
+        test::dense a = test::dense::random(3, 3, 5, false), b = test::dense::random(3, 3, 6, false);
+        std::vector<double> z(9);
+        qzhes(&n, &n, a.re.data(), b.re.data(), &matz, z.data());
+        // The row norm of the triangular b before the iteration, which only
+        // applies orthogonal transformations.
+        double bnorm = 0;
+        for (int i = 0; i < 3; ++i) {
+            double s = 0;
+            for (int j = i; j < 3; ++j)
+                s += std::fabs(b.re[i + 3 * j]);
+            bnorm = std::max(bnorm, s);
+        }
+        qzit(&n, &n, a.re.data(), b.re.data(), &e1, &matz, z.data(), &ierr);
+        EXPECT_EQ(b.re[2], (e1 > 0 ? e1 : eps) * bnorm);
+    }
+}
+
+TEST(QzKernels, BudgetSeamGivesNaN)
+{
+    eigen_budget_scale = 0;
+    const Mm A = test::real(3, 3, {1, 4, 2, 2, 1, 5, 3, 1, 2});
+    Mm V, D;
+    eig(A, eye(3.0), i_o, V, D);
+    eigen_budget_scale = 1;
+    EXPECT_TRUE(std::isnan(D.addr()[0]));
+    for (double v : test::values(V))
+        EXPECT_TRUE(std::isnan(v));
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+// balance, hess and schur: the similarities they return reproduce the
+// argument, the forms have their exact zeros, results are real for real
+// data, and the argument messages name the right function.
+#include "dense_matrix.hpp"
+#include "linalg/kernels.hpp"
+#include "test_support.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using cx = std::complex<double>;
+const double eps = std::numeric_limits<double>::epsilon();
+
+test::dense dense_of(const Mm& x)
+{
+    test::dense d(x.rows(), x.cols());
+    const std::size_t count = std::size_t(x.rows()) * x.cols();
+    for (std::size_t k = 0; k < count; ++k) {
+        d.re[k] = x.addr()[k];
+        d.im[k] = x.isc() ? x.addi()[k] : 0.0;
+    }
+    return d;
+}
+
+Mm value_of(const test::dense& d, bool complex)
+{
+    Mm x(complex, 0, 0, d.rows, d.cols, qv_double);
+    for (std::size_t k = 0; k < d.re.size(); ++k) {
+        x.addr()[k] = d.re[k];
+        if (complex)
+            x.addi()[k] = d.im[k];
+    }
+    return x;
+}
+
+// |U·T·Uᴴ - A|₁ / (n·eps·|A|₁).
+double similarity_residual(const test::dense& a, const test::dense& u, const test::dense& t)
+{
+    const double r = test::difference(test::product(test::product(u, t), test::adjoint(u)), a).norm1();
+    return r / (a.rows * eps * a.norm1());
+}
+
+TEST(Balance, ReproducesTheBalancedMatrix)
+{
+    // Row 3 isolates the eigenvalue 9; the rest is badly scaled.
+    const Mm a = test::real(3, 3, {1, 1e-4, 0, 1e4, 2, 0, 3, 4, 9});
+    Mm T, B;
+    balance(a, i_o, T, B);
+    const test::dense t = dense_of(T), b = dense_of(B), ad = dense_of(a);
+    // T·B = A·T exactly: T is a permutation times powers of 2.
+    EXPECT_EQ(test::product(t, b).re, test::product(ad, t).re);
+    EXPECT_EQ(test::values(balance(a)), test::values(B));
+    EXPECT_FALSE(B.isc());
+    EXPECT_LT(b.norm1(), ad.norm1() / 10);
+
+    // An isolated eigenvalue at the top: T permutes outside low..igh.
+    const Mm c = test::real(3, 3, {5, 0, 0, 1, 1, 1e4, 2, 1e-4, 1});
+    balance(c, i_o, T, B);
+    const test::dense tc = dense_of(T);
+    EXPECT_EQ(test::product(tc, dense_of(B)).re, test::product(dense_of(c), tc).re);
+
+    // Complex data stays complex.
+    const Mm z = test::complex(2, 2, {1, 0.01, 100, 1}, {1, 0, 0, -1});
+    balance(z, i_o, T, B);
+    EXPECT_TRUE(B.isc());
+    EXPECT_EQ(test::values(T), (std::vector<double>{128, 0, 0, 1}));
+
+    balance(Mm(), i_o, T, B);
+    EXPECT_EQ(test::extents(T), (std::vector<int>{0, 0}));
+    EXPECT_EQ(test::extents(B), (std::vector<int>{0, 0}));
+    EXPECT_ERROR(balance(zeros(2.0, 3.0)), "balance: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+TEST(Hess, UnitaryReductionToHessenbergForm)
+{
+    for (bool complex : {false, true})
+        for (int n : {1, 2, 3, 6, 20}) {
+            SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real"));
+            const test::dense a = test::dense::random(n, n, 400 + n, complex);
+            const Mm A = value_of(a, complex);
+            Mm P, H;
+            hess(A, i_o, P, H);
+            EXPECT_EQ(P.isc() || H.isc(), complex) << "real data gives real results";
+            const test::dense p = dense_of(P), h = dense_of(H);
+            EXPECT_EQ(test::below(h, 1), 0) << "exact zeros below the subdiagonal";
+            EXPECT_LE(test::departure_from_unitary(p), 30 * n * eps);
+            EXPECT_LE(similarity_residual(a, p, h), 30);
+            if (n <= 2) {
+                EXPECT_EQ(test::values(H), test::values(A));
+                EXPECT_EQ(p.re, test::dense::identity(n).re);
+            }
+            EXPECT_EQ(test::values(hess(A)), test::values(H));
+        }
+    // The check names "eig" (empty values are all 0x0 here, so the n-by-0
+    // case of the message cannot arise).
+    EXPECT_ERROR(hess(zeros(2.0, 3.0)), "eig: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    Mm P(1.0), H(1.0);
+    hess(Mm(), i_o, P, H);
+    EXPECT_EQ(test::extents(P), (std::vector<int>{0, 0}));
+}
+
+TEST(Schur, RealQuasiTriangularForm)
+{
+    for (int n : {1, 2, 3, 7, 25}) {
+        SCOPED_TRACE(n);
+        const test::dense a = test::dense::random(n, n, 500 + n, false);
+        const Mm A = value_of(a, false);
+        Mm U, T;
+        schur(A, i_o, U, T);
+        ASSERT_FALSE(U.isc());
+        ASSERT_FALSE(T.isc());
+        const test::dense u = dense_of(U), t = dense_of(T);
+        EXPECT_EQ(test::below(t, 1), 0);
+        EXPECT_LE(test::departure_from_unitary(u), 30 * n * eps);
+        EXPECT_LE(similarity_residual(a, u, t), 30);
+        // Blocks do not touch: no two consecutive non-negligible subdiagonals.
+        for (int k = 1; k + 1 < n; ++k)
+            EXPECT_FALSE(std::abs(t(k, k - 1)) > eps * a.norm1() && std::abs(t(k + 1, k)) > eps * a.norm1());
+        EXPECT_EQ(test::values(schur(A)), test::values(T));
+        EXPECT_EQ(test::values(schur_T(A)), test::values(T));
+        EXPECT_EQ(test::values(schur_U(A)), test::values(U));
+    }
+    // A rotation has one 2x2 block of the complex pair.
+    Mm U, T;
+    schur(test::real(2, 2, {0, -1, 1, 0}), i_o, U, T);
+    EXPECT_NE(T.addr()[1], 0);
+}
+
+TEST(Schur, ComplexTriangularForm)
+{
+    for (int n : {1, 2, 4, 15}) {
+        SCOPED_TRACE(n);
+        const test::dense a = test::dense::random(n, n, 600 + n, true);
+        Mm U, T;
+        schur(value_of(a, true), i_o, U, T);
+        const test::dense u = dense_of(U), t = dense_of(T);
+        EXPECT_EQ(test::below(t, 0), 0);
+        EXPECT_LE(test::departure_from_unitary(u), 30 * n * eps);
+        EXPECT_LE(similarity_residual(a, u, t), 30);
+    }
+}
+
+TEST(Schur, EmptyAndRejected)
+{
+    Mm U(1.0), T(1.0);
+    test::clear_printed();
+    EXPECT_EQ(test::error_of([&] { schur(Mm(), i_o, U, T); }), "");
+    EXPECT_EQ(test::extents(U), (std::vector<int>{0, 0}));
+    EXPECT_EQ(test::extents(T), (std::vector<int>{0, 0}));
+    EXPECT_ERROR(schur(zeros(2.0, 3.0)), "schur: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_ERROR(schur(test::complex(2, 3, {1, 2, 3, 4, 5, 6}, {1, 0, 0, 0, 0, 0})),
+                 "eig: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+TEST(Schur, ConvergenceFailureGivesNaN)
+{
+    eigen_budget_scale = 0;
+    for (bool complex : {false, true}) {
+        SCOPED_TRACE(complex);
+        Mm U, T;
+        schur(value_of(test::dense::random(4, 4, 700, complex), complex), i_o, U, T);
+        for (double v : test::values(T))
+            EXPECT_TRUE(std::isnan(v));
+        for (double v : test::values(U))
+            EXPECT_TRUE(std::isnan(v));
+    }
+    eigen_budget_scale = 1;
+}
+
+} // namespace

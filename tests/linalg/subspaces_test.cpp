@@ -1,0 +1,121 @@
+// cond, rank, null, orth and pinv: the edge cases of their tolerances, known
+// ranks of random products, and the defining properties of the bases and
+// of the pseudo-inverse.
+#include "linalg_support.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace linalg_test;
+
+TEST(Cond, EdgeCases)
+{
+    EXPECT_TRUE(std::isnan(cond(Mm()).r()));
+    EXPECT_EQ(cond(zeros(2.0, 2.0)).r(), INFINITY);
+    EXPECT_EQ(cond(test::real(2, 2, {1, 2, 2, 4})).r(), INFINITY);
+    EXPECT_DOUBLE_EQ(cond(test::real(2, 2, {2, 0, 0, -8})).r(), 4);
+    EXPECT_DOUBLE_EQ(cond(eye(3.0)).r(), 1);
+    EXPECT_ERROR(cond(zeros(Mm(2.0), Mm(2.0), Mm(2.0))), "svd: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+}
+
+TEST(Rank, Cases)
+{
+    struct Case {
+        const char* what;
+        Mm got;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"zeros", rank(zeros(3.0, 3.0)), 0},
+        {"identity", rank(eye(3.0)), 3},
+        {"rank one", rank(test::real(2, 2, {1, 2, 2, 4})), 1},
+        {"tol counts values strictly above", rank(test::real(2, 2, {3, 0, 0, 1}), Mm(1.0)), 1},
+        {"tol just below", rank(test::real(2, 2, {3, 0, 0, 1}), Mm(0.999)), 2},
+        {"one row", rank(test::row({0, 3, 4})), 1},
+        {"empty", rank(Mm()), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.got.r(), c.expected);
+    }
+    // Products of random factors have the rank of their inner dimension.
+    std::mt19937_64 gen(3);
+    for (bool complex : {false, true})
+        for (int r : {1, 2, 5}) {
+            SCOPED_TRACE(std::to_string(r) + (complex ? " complex" : ""));
+            const Mm a = random_matrix(gen, 9, r, complex) * random_matrix(gen, r, 7, complex);
+            EXPECT_EQ(rank(a).r(), r);
+        }
+}
+
+TEST(NullOrth, Bases)
+{
+    // Empty values are 0x0 in this library: the 2x0 basis shows as [].
+    EXPECT_TRUE(isempty(null(eye(2.0))));
+    EXPECT_EQ(test::extents(orth(eye(2.0))), (std::vector<int>{2, 2}));
+    // One row: its single singular value decides.
+    EXPECT_EQ(test::extents(null(test::row({1, 1}))), (std::vector<int>{2, 1}));
+    EXPECT_EQ(test::extents(orth(test::row({1, 1}))), (std::vector<int>{1, 1}));
+    EXPECT_EQ(test::extents(null(test::row({0, 0}))), (std::vector<int>{2, 2}));
+
+    std::mt19937_64 gen(4);
+    for (bool complex : {false, true})
+        for (auto [m, n] : std::vector<std::pair<int, int>>{{3, 5}, {5, 3}}) {
+            SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n) + (complex ? " complex" : ""));
+            const Mm a = random_matrix(gen, m, n, complex);
+            const cmat A = to_cmat(a), N = to_cmat(null(a)), O = to_cmat(orth(a));
+            ASSERT_EQ(N.cols, m < n ? n - m : 0);
+            ASSERT_EQ(O.cols, std::min(m, n));
+            if (N.cols > 0) {
+                EXPECT_LE(max_abs(product(A, N)), 50 * max_abs(A) * n * eps52);
+                EXPECT_LE(max_abs_diff(product(N, N, true), identity(N.cols)), 50 * n * eps52);
+            }
+            EXPECT_LE(max_abs_diff(product(O, O, true), identity(O.cols)), 50 * m * eps52);
+            // A's columns lie in the range: O O' A = A.
+            EXPECT_LE(max_abs_diff(product(O, product(O, A, true)), A), 50 * max_abs(A) * m * eps52);
+        }
+}
+
+TEST(Pinv, Cases)
+{
+    const Mm z = pinv(zeros(2.0, 3.0));
+    EXPECT_EQ(test::extents(z), (std::vector<int>{3, 2}));
+    EXPECT_EQ(test::values(z), std::vector<double>(6, 0.0));
+    EXPECT_TRUE(isempty(pinv(zeros(0.0, 3.0))));
+    // An invertible matrix: its inverse.
+    const Mm a = test::real(2, 2, {4, 2, 7, 6});  // inverse [0.6 -0.7; -0.2 0.4]
+    const std::vector<double> inv = {0.6, -0.2, -0.7, 0.4};
+    const std::vector<double> got = test::values(pinv(a));
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(got[k], inv[k], 1e-15);
+    // A tolerance above every value leaves zeros.
+    EXPECT_EQ(test::values(pinv(a, Mm(100.0))), std::vector<double>(4, 0.0));
+    // The Moore-Penrose conditions on a random rank-deficient complex matrix.
+    std::mt19937_64 gen(6);
+    const Mm b = random_matrix(gen, 6, 2, true) * random_matrix(gen, 2, 4, true);
+    const cmat B = to_cmat(b), X = to_cmat(pinv(b));
+    ASSERT_EQ(X.rows, 4);
+    ASSERT_EQ(X.cols, 6);
+    const double scale = max_abs(B) * max_abs(X);
+    EXPECT_LE(max_abs_diff(product(product(B, X), B), B) / (scale * max_abs(B) * 6 * eps52), 100);
+    EXPECT_LE(max_abs_diff(product(product(X, B), X), X) / (scale * max_abs(X) * 6 * eps52), 100);
+    const cmat BX = product(B, X);
+    EXPECT_LE(max_abs_diff(BX, ctrans(BX)) / (scale * 6 * eps52), 100);
+}
+
+TEST(Norm, TwoNormIsTheLargestSingularValue)
+{
+    std::mt19937_64 gen(8);
+    for (bool complex : {false, true})
+        for (auto [m, n] : std::vector<std::pair<int, int>>{{2, 2}, {7, 3}, {3, 7}, {30, 30}}) {
+            SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n) + (complex ? " complex" : ""));
+            const Mm a = random_matrix(gen, m, n, complex);
+            EXPECT_EQ(norm(a).r(), max(svd(a)).r());
+            EXPECT_EQ(norm(a, Mm(2.0)).r(), max(svd(a)).r());
+        }
+}
+
+} // namespace

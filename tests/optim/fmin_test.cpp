@@ -1,0 +1,130 @@
+// fmin and fminbnd: Brent's minimiser on an interval, its pass limit, its
+// output vector and the non-finite cases.
+#include "test_support.hpp"
+#include "user_functions.hpp"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+class FminTest : public ::testing::Test {
+protected:
+    FminTest()
+    {
+        reg.define_scalar("cos", [](double x) { return std::cos(x); });
+        reg.define_scalar("line", [](double x) { return x; });
+        reg.define_scalar("nan", [](double) { return NAN; });
+        reg.define_scalar("quartic", [](double x) { return std::pow(x - 0.7, 4) + 0.1 * x; });
+    }
+    test::user_functions reg;
+};
+
+TEST_F(FminTest, FindsTheMinimumEitherWayRound)
+{
+    const double x = test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0)), 0);
+    EXPECT_NEAR(x, M_PI, 1e-4);
+    EXPECT_EQ(test::bits(test::at(fmin(TM("cos"), Mm(4.0), Mm(3.0)), 0)), test::bits(x));
+    EXPECT_EQ(test::bits(test::at(fminbnd(TM("cos"), Mm(3.0), Mm(4.0)), 0)), test::bits(x));
+    const double tight = test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0), test::row({0, 1e-10})), 0);
+    EXPECT_NEAR(tight, M_PI, 1e-7);
+}
+
+TEST_F(FminTest, OutputVector)
+{
+    Mm x, out;
+    fmin(TM("cos"), Mm(3.0), Mm(4.0), i_o, x, out);
+    ASSERT_EQ(out.size(), 18);
+    EXPECT_EQ(out.rows(), 1);
+    EXPECT_EQ(test::at(out, 1), 1e-4);
+    EXPECT_EQ(test::bits(test::at(out, 7)), test::bits(std::cos(test::at(x, 0)))) << "the value at x";
+    EXPECT_GT(test::at(out, 9), 1);
+    for (int k : {0, 2, 3, 4, 5, 6, 8, 10, 11, 12, 13, 14, 15, 16, 17})
+        EXPECT_EQ(test::at(out, k), 0) << k;
+
+    Mm fx, fval;
+    fminbnd(TM("quartic"), Mm(0.0), Mm(2.0), i_o, fx, fval);
+    EXPECT_EQ(test::bits(test::at(fval, 0)), test::bits(std::pow(test::at(fx, 0) - 0.7, 4) + 0.1 * test::at(fx, 0)));
+}
+
+TEST_F(FminTest, PassLimitAndExitflag)
+{
+    Mm x, out, fval, flag;
+    std::vector<double> opts(14, 0.0);
+    opts[13] = 3;
+    Mm o(0, 0, 0, 1, 14, qv_double);
+    std::copy(opts.begin(), opts.end(), o.addr());
+    fmin(TM("cos"), Mm(3.0), Mm(4.0), o, i_o, x, out);
+    EXPECT_EQ(test::at(out, 9), 3);
+    EXPECT_EQ(reg.calls(), 4u) << "the start and one point per pass";
+
+    fminbnd(TM("cos"), Mm(3.0), Mm(4.0), optimset(TM("MaxFunEvals"), test::cell_row({Mm(3.0)})), i_o, x, fval, flag);
+    EXPECT_EQ(test::at(flag, 0), 0);
+    fminbnd(TM("cos"), Mm(3.0), Mm(4.0), optimset(), i_o, x, fval, flag);
+    EXPECT_EQ(test::at(flag, 0), 1);
+    opts[13] = 3.9;  // truncated
+    std::copy(opts.begin(), opts.end(), o.addr());
+    fmin(TM("cos"), Mm(3.0), Mm(4.0), o, i_o, x, out);
+    EXPECT_EQ(test::at(out, 9), 3);
+    opts[13] = NAN;  // absent
+    std::copy(opts.begin(), opts.end(), o.addr());
+    fmin(TM("cos"), Mm(3.0), Mm(4.0), o, i_o, x, out);
+    EXPECT_GT(test::at(out, 9), 3);
+
+    fmin(TM("cos"), Mm(3.0), Mm(3.0 + 1e-6), i_o, x, out);
+    EXPECT_EQ(test::at(out, 9), 1) << "converged at the first test";
+}
+
+TEST_F(FminTest, ToleranceFromTheStructure)
+{
+    const Mm loose = fminbnd(TM("cos"), Mm(3.0), Mm(4.0), optimset(TM("TolX"), test::cell_row({Mm(1e-2)})));
+    const Mm same = fmin(TM("cos"), Mm(3.0), Mm(4.0), test::row({0, 1e-2}));
+    EXPECT_EQ(test::bits(test::at(loose, 0)), test::bits(test::at(same, 0)));
+    EXPECT_NEAR(test::at(loose, 0), M_PI, 1e-2);
+}
+
+TEST_F(FminTest, MinimumAtAnEnd)
+{
+    for (auto [a, b] : {std::pair{1.0, 2.0}, {2.0, 1.0}}) {
+        const double x = test::at(fmin(TM("line"), Mm(a), Mm(b)), 0);
+        EXPECT_GE(x, 1.0) << "never beyond the end";
+        // The stopping test bounds the distance to the end by tol2 = 2·tol1.
+        EXPECT_LE(x - 1.0, 2 * (std::sqrt(2.220446049250313e-16) * x + 1e-4 / 3));
+        for (double p : reg.points())
+            EXPECT_GE(p, 1.0);
+    }
+}
+
+TEST_F(FminTest, NonFiniteValues)
+{
+    Mm x = Mm(5.0), out = TM("untouched"), fval, flag;
+    fmin(TM("nan"), Mm(0.0), Mm(1.0), i_o, x, out);
+    EXPECT_TRUE(std::isnan(test::at(x, 0)));
+    EXPECT_EQ(test::text_of(out), "untouched");
+    fminbnd(TM("nan"), Mm(0.0), Mm(1.0), i_o, x, fval, flag);
+    EXPECT_TRUE(std::isnan(test::at(x, 0)));
+    EXPECT_EQ(test::at(fval, 0), 0);
+    EXPECT_EQ(test::at(flag, 0), 1);
+
+    reg.define_scalar("nan_later", [](double x) { return x > 0.5 ? NAN : x * x; });
+    fmin(TM("nan_later"), Mm(0.0), Mm(1.0), i_o, x, out);
+    EXPECT_TRUE(std::isnan(test::at(x, 0))) << "a non-finite value inside the loop";
+
+    reg.define("empty", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm()}; });
+    EXPECT_ERROR(fmin(TM("empty"), Mm(0.0), Mm(1.0)), "optimization: function returned empty result");
+    EXPECT_ERROR(fminbnd(TM("empty"), Mm(0.0), Mm(1.0)), "optimization: function returned empty result");
+}
+
+TEST_F(FminTest, ExtraParametersFollowThePoint)
+{
+    reg.define("shifted", [](const std::vector<Mm>& args, int) {
+        const double x = args.at(0).addr()[0], c = args.at(1).addr()[0];
+        return std::vector<Mm>{Mm((x - c) * (x - c))};
+    });
+    const double x = test::at(fmin(TM("shifted"), Mm(0.0), Mm(1.0), Mm(), test::cell_row({Mm(0.25)})), 0);
+    EXPECT_NEAR(x, 0.25, 1e-4);
+    for (const auto& r : reg.log())
+        ASSERT_EQ(r.args.size(), 2u);
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+// fzero: the outward search, Brent's iteration on a bracket, its errors,
+// and the calling protocol seen through the test harness.
+#include "test_support.hpp"
+#include "user_functions.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+#include "data/scalar_solvers.inc"
+
+constexpr double eps = 2.220446049250313e-16;
+
+TEST(UserFunctionHarness, ArgumentsAndNargoutDuringTheCall)
+{
+    test::user_functions reg;
+    double seen_nargout = -1;
+    reg.define("f", [&](const std::vector<Mm>& args, int) {
+        seen_nargout = nargout_val;
+        return std::vector<Mm>{Mm(args.at(0).addr()[0] - args.at(1).addr()[0] * args.at(2).addr()[0])};
+    });
+    nargout_val = 3;
+    const Mm x = fzero(TM("f"), test::row({0, 10}), Mm(), Mm(), test::cell_row({Mm(2.0), Mm(3.0)}));
+    EXPECT_NEAR(test::at(x, 0), 6.0, 4 * eps * 6);
+    EXPECT_EQ(seen_nargout, 1.0);
+    EXPECT_EQ(nargout_val, 3.0) << "restored after the calls";
+    const auto log = reg.log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0].name, "f");
+    ASSERT_EQ(log[0].args.size(), 3u);
+    EXPECT_EQ(test::values(log[0].args[1]), (std::vector<double>{2}));
+    EXPECT_EQ(test::values(log[0].args[2]), (std::vector<double>{3}));
+    EXPECT_EQ(log[0].nargout, 1.0);
+    nargout_val = 0;
+}
+
+TEST(UserFunctionHarness, ErrorsPassThroughAndNargoutIsRestored)
+{
+    test::user_functions reg;
+    reg.define("bad", [](const std::vector<Mm>&, int) -> std::vector<Mm> {
+        error("bad: my own failure %d", 7);
+        return {};
+    });
+    nargout_val = 2;
+    EXPECT_ERROR(fzero(TM("bad"), Mm(1.0)), "bad: my own failure 7");
+    EXPECT_ERROR(fmin(TM("bad"), Mm(1.0), Mm(2.0)), "bad: my own failure 7");
+    EXPECT_ERROR(quad8(TM("bad"), Mm(0.0), Mm(1.0)), "bad: my own failure 7");
+    EXPECT_EQ(nargout_val, 2.0);
+    nargout_val = 0;
+}
+
+TEST(UserFunctionHarness, WithoutAHostTheHookRefuses)
+{
+    const char* text = "feval was not linked with the program.";
+    EXPECT_ERROR(fzero(TM("sin"), Mm(3.0)), text);
+    EXPECT_ERROR(fmin(TM("cos"), Mm(3.0), Mm(4.0)), text);
+    EXPECT_ERROR(quad8(TM("exp"), Mm(0.0), Mm(1.0)), text);
+}
+
+TEST(Fzero, SearchesOutwardThenConverges)
+{
+    test::user_functions reg;
+    reg.define_scalar("sin", [](double x) { return std::sin(x); });
+    const Mm x = fzero(TM("sin"), Mm(3.0));
+    EXPECT_NEAR(test::at(x, 0), M_PI, 4 * eps * M_PI);
+    const std::vector<double> p = reg.points();
+    ASSERT_GE(p.size(), 5u);
+    EXPECT_EQ(p[0], 3.0);
+    EXPECT_DOUBLE_EQ(p[1], 3.039);
+    EXPECT_DOUBLE_EQ(p[2], 2.961);
+    EXPECT_DOUBLE_EQ(p[3], 3.0507);
+    EXPECT_DOUBLE_EQ(p[4], 2.9493);
+
+    reg.clear_log();
+    reg.define_scalar("shifted", [](double x) { return x - 0.5; });
+    fzero(TM("shifted"), Mm(0.0));
+    const std::vector<double> q = reg.points();
+    ASSERT_GE(q.size(), 5u);
+    EXPECT_EQ(q[0], 0.0);
+    EXPECT_DOUBLE_EQ(q[1], 0.013);
+    EXPECT_DOUBLE_EQ(q[2], -0.013);
+    EXPECT_DOUBLE_EQ(q[3], 0.0169);
+    EXPECT_DOUBLE_EQ(q[4], -0.0169);
+}
+
+TEST(Fzero, ZerosOfMonotoneFunctionsAgreeWithReferences)
+{
+    test::user_functions reg;
+    reg.define_scalar("cubic", [](double x) { return x * x * x - 2 * x - 5; });
+    reg.define_scalar("cos_minus_x", [](double x) { return std::cos(x) - x; });
+    reg.define_scalar("exp_minus_2", [](double x) { return std::exp(x) - 2; });
+    reg.define_scalar("atan_half", [](double x) { return std::atan(x) - 0.5; });
+    reg.define_scalar("log_shifted", [](double x) { return std::log(x) + 3; });
+    reg.define_scalar("steep", [](double x) { return std::tanh(50 * (x - 1.0 / 3)); });
+    for (const zero_reference& r : zero_references) {
+        SCOPED_TRACE(r.name);
+        const double forward = test::at(fzero(TM(r.name), test::row({r.a, r.b})), 0);
+        const double reversed = test::at(fzero(TM(r.name), test::row({r.b, r.a})), 0);
+        EXPECT_LE(std::fabs(forward - r.zero), 4 * eps * std::fabs(r.zero));
+        EXPECT_LE(std::fabs(reversed - r.zero), 4 * eps * std::fabs(r.zero));
+        const double searched = test::at(fzero(TM(r.name), Mm(1.2 * r.zero)), 0);
+        EXPECT_LE(std::fabs(searched - r.zero), 4 * eps * std::fabs(r.zero));
+    }
+}
+
+TEST(Fzero, ToleranceAndExactZeros)
+{
+    test::user_functions reg;
+    reg.define_scalar("line", [](double x) { return x - 1.25; });
+    EXPECT_EQ(test::at(fzero(TM("line"), Mm(1.25)), 0), 1.25);
+    EXPECT_EQ(reg.calls(), 1u) << "a zero at the start point";
+    reg.clear_log();
+    EXPECT_EQ(test::at(fzero(TM("line"), test::row({1.25, 3})), 0), 1.25);
+
+    reg.define_scalar("cubic", [](double x) { return x * x * x - 2 * x - 5; });
+    const double loose = test::at(fzero(TM("cubic"), test::row({2, 3}), Mm(1e-3)), 0);
+    EXPECT_LE(std::fabs(loose - 2.0945514815423265), 2e-3);
+    for (Mm tol : {Mm(), Mm(0.0), Mm(-1.0), Mm(NAN)}) {
+        const double x = test::at(fzero(TM("cubic"), test::row({2, 3}), tol), 0);
+        EXPECT_LE(std::fabs(x - 2.0945514815423265), 4 * eps * 2.1) << "the default tolerance";
+    }
+}
+
+TEST(Fzero, Errors)
+{
+    test::user_functions reg;
+    reg.define_scalar("above", [](double x) { return x * x + 1; });
+    reg.define_scalar("bounded", [](double x) { return 2 + std::sin(x); });
+    reg.define_scalar("nan_left", [](double x) { return x < 1.5 ? NAN : x - 2; });
+    reg.define_scalar("nan_below", [](double x) { return x < 0 ? NAN : 1.0; });
+    reg.define("empty", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm()}; });
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"no sign change", [] { fzero(TM("bounded"), Mm(1.0)); }, "fzero: could not find a change-sign interval"},
+        {"no sign change, the values overflow first", [] { fzero(TM("above"), Mm(1.0)); },
+         "fzero: non-finite function value encountered while searching for interval"},
+        {"same signs", [] { fzero(TM("above"), test::row({1, 2})); },
+         "fzero: function must have opposite signs at interval points"},
+        {"three elements", [] { fzero(TM("above"), test::row({1, 2, 3})); },
+         "fzero: initial guess x must be a scalar or interval"},
+        {"empty start", [] { fzero(TM("above"), Mm()); }, "fzero: initial guess x must be a scalar or interval"},
+        {"non-finite in the search", [] { fzero(TM("nan_below"), Mm(0.0)); },
+         "fzero: non-finite function value encountered while searching for interval"},
+        {"empty result", [] { fzero(TM("empty"), Mm(1.0)); }, "optimization: function returned empty result"},
+        {"empty result on an interval", [] { fzero(TM("empty"), test::row({1, 2})); },
+         "optimization: function returned empty result"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(c.call(), c.message);
+    }
+    EXPECT_TRUE(std::isnan(test::at(fzero(TM("nan_left"), test::row({1, 3})), 0))) << "NaN, no error";
+    EXPECT_TRUE(std::isnan(test::at(fzero(TM("nan_left"), test::row({3, 1})), 0)));
+}
+
+} // namespace

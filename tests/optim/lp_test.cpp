@@ -1,0 +1,581 @@
+// lp and its solver: the matrix forms with their defaults and multipliers,
+// presolve and standard form (fixed, doubleton, dependent, free and bounded
+// columns), statuses and their messages, the MPS reader, and random
+// problems against an independent solver's optima.
+#include "optim/lp_solver.hpp"
+#include "test_support.hpp"
+#include "velkor.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const double inf = 1e20;
+
+std::vector<double> column(const Mm& v) { return test::values(v); }
+
+void expect_near_all(const std::vector<double>& got, const std::vector<double>& want, double tol)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < got.size(); ++k)
+        EXPECT_NEAR(got[k], want[k], tol) << "entry " << k;
+}
+
+TEST(Lp, SmallProblemWithMultipliers)
+{
+    test::clear_printed();
+    Mm x, lambda, how;
+    lp(test::row({-1, -2}), test::real(2, 2, {1, 1, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0}), i_o, x,
+       lambda, how);
+    expect_near_all(column(x), {0, 4}, 1e-6);
+    expect_near_all(column(lambda), {2, 0}, 1e-6);
+    EXPECT_EQ(test::text_of(how), "ok");
+    EXPECT_EQ(test::printed(), "Optimal solution\n");
+}
+
+TEST(Lp, EqualityRowsAndBounds)
+{
+    // min 2x1 + 3x2 + x3, x1 + x3 = 3 (first row), -x1 - x2 <= -4,
+    // -x2 - x3 <= -3, 0 <= x <= 10.
+    const Mm c = test::row({2, 3, 1});
+    const Mm A = test::real(3, 3, {1, -1, 0, 0, -1, -1, 1, 0, -1});
+    const Mm b = test::real(3, 1, {3, -4, -3});
+    Mm x, lambda;
+    lp(c, A, b, test::row({0, 0, 0}), test::row({10, 10, 10}), nop_M, Mm(1.0), Mm(-1.0), i_o, x, lambda);
+    expect_near_all(column(x), {2, 2, 1}, 1e-6);
+    const std::vector<double> xv = column(x), lv = column(lambda);
+    EXPECT_NEAR(2 * xv[0] + 3 * xv[1] + xv[2], 11, 1e-6);
+    // Stationarity: c + A'lambda is the bound multipliers, zero where the
+    // variable is strictly between its bounds.
+    for (int j = 0; j < 3; ++j) {
+        double g = test::at(c, j);
+        for (int i = 0; i < 3; ++i)
+            g += test::at(A, i + 3 * j) * lv[i];
+        if (xv[j] > 1e-4 && xv[j] < 10 - 1e-4)
+            EXPECT_NEAR(g, 0, 1e-6) << "column " << j;
+    }
+    EXPECT_GE(lv[1], -1e-8);
+    EXPECT_GE(lv[2], -1e-8);
+}
+
+TEST(Lp, Defaults)
+{
+    const Mm c = test::row({-1, -2}), A = test::real(2, 2, {1, 1, 1, -1}), b = test::real(2, 1, {4, 2});
+    struct Case {
+        const char* what;
+        Mm neq;
+    };
+    for (const Case& k : std::vector<Case>{{"neq -1", Mm(-1.0)}, {"neq m + 1", Mm(3.0)}, {"neq NaN", Mm(NAN)}}) {
+        SCOPED_TRACE(k.what);
+        test::clear_printed();
+        Mm x = lp(c, A, b, test::row({0, 0}), nop_M, nop_M, k.neq, Mm(-1.0));
+        expect_near_all(column(x), {0, 4}, 1e-6);
+        EXPECT_EQ(test::printed(), "");
+    }
+    // lb shorter than n: the rest unbounded below (x2 >= -5 from its row).
+    Mm x = lp(test::row({1, 1}), test::real(2, 2, {-1, 0, 0, -1}), test::real(2, 1, {0, 5}), test::row({0}));
+    expect_near_all(column(x), {0, -5}, 1e-6);
+    // An A without non-zeros: every column is empty, which the solver
+    // reports as a singular A.
+    test::clear_printed();
+    Mm x2, l2, h2;
+    lp(test::row({1}), test::real(1, 1, {0}), test::real(1, 1, {5}), test::row({2}), test::row({7}), i_o, x2, l2,
+       h2);
+    EXPECT_EQ(h2.size(), 0);
+    EXPECT_EQ(test::printed(), "A is singular\n");
+}
+
+TEST(Lp, Infeasible)
+{
+    test::clear_printed();
+    Mm x, lambda, how;
+    lp(test::row({1}), test::real(2, 1, {1, -1}), test::real(2, 1, {1, -2}), i_o, x, lambda, how);
+    ASSERT_EQ(x.size(), 1);
+    EXPECT_TRUE(std::isnan(test::at(x, 0)));
+    EXPECT_EQ(lambda.size(), 0);
+    EXPECT_EQ(test::text_of(how), "infeasible");
+    EXPECT_EQ(test::printed(), "Infeasible problem\n");
+}
+
+TEST(Lp, ArgumentErrors)
+{
+    const Mm A = test::real(2, 2, {1, 1, 1, -1});
+    EXPECT_ERROR(lp(test::row({1, 1}), A, test::real(3, 1, {1, 2, 3})), "lp: A and b must have same number of rows");
+    EXPECT_ERROR(lp(test::row({1, 1, 1}), A, test::real(2, 1, {1, 2})),
+                 "lp: number of rows in C must be same as number of columns in A");
+    EXPECT_ERROR(lp(Mm(3.0)), "lp does not accept 1 input");
+    Mm x, l, h;
+    EXPECT_ERROR(lp(test::text("a.mps"), i_o, x, l, h), "lp does not accept 1 input");
+    EXPECT_ERROR(lp(test::row({1}), A), "lp does not accept 2 inputs");
+}
+
+// ---- the solver object ----
+
+struct Problem {
+    int m, n;
+    std::vector<double> rows, cols, vals;  // 1-based triplets
+    std::vector<double> b;
+    std::vector<int> kinds;
+    std::vector<double> c, l, u;
+};
+
+LpSolver solve(const Problem& p)
+{
+    std::vector<double> t(p.rows);
+    t.insert(t.end(), p.cols.begin(), p.cols.end());
+    t.insert(t.end(), p.vals.begin(), p.vals.end());
+    int le = 0, eq = 0, ge = 0;
+    for (int k : p.kinds)
+        (k == 1 ? le : k == 0 ? eq : ge) += 1;
+    LpSolver s;
+    s.load_triplets(static_cast<int>(p.vals.size()), p.m, p.n, le, eq, ge, t.data(), p.b.data(), p.kinds.data(),
+                    p.c.data(), p.l.data(), p.u.data());
+    return s;
+}
+
+TEST(LpSolverObject, PresolveCases)
+{
+    struct Case {
+        const char* what;
+        Problem p;
+        int status;
+        std::vector<double> x;
+    };
+    const std::vector<Case> cases = {
+        // min x1 + x2 + x3, x1 + x2 + x3 >= 2, x3 fixed at 0.5.
+        {"fixed column",
+         {1, 3, {1, 1, 1}, {1, 2, 3}, {1, 1, 1}, {2}, {-1}, {1, 1, 1}, {0, 0, 0.5}, {10, 10, 0.5}},
+         1,
+         {}},
+        // min -x1, x1 + 2 x2 = 4, x1 - x2 <= 1, x >= 0: x1 = 2, x2 = 1.
+        {"doubleton", {2, 2, {1, 2, 1, 2}, {1, 1, 2, 2}, {1, 1, 2, -1}, {4, 1}, {0, 1}, {-1, 0}, {0, 0}, {inf, inf}},
+         1,
+         {2, 1}},
+        // Two identical rows: one is dependent.
+        {"identical rows",
+         {3, 2, {1, 2, 3, 1, 2, 3}, {1, 1, 1, 2, 2, 2}, {1, 1, 1, 1, 1, 2}, {3, 3, 5}, {0, 0, 1}, {1, 2}, {0, 0},
+          {inf, inf}},
+         1,
+         {3, 0}},
+        // Two identical rows of three entries reach the factorisation, which
+        // drops one as dependent: min x1 + 2 x2 + 3 x3 with
+        // x1 + x2 + x3 = 3 twice and x1 <= 2.
+        {"identical rows in the factorisation",
+         {3, 3, {1, 2, 3, 1, 2, 1, 2}, {1, 1, 1, 2, 2, 3, 3}, {1, 1, 1, 1, 1, 1, 1}, {3, 3, 2}, {0, 0, 1}, {1, 2, 3},
+          {0, 0, 0}, {inf, inf, inf}},
+         1,
+         {2, 1, 0}},
+        {"empty equality row 0 = 5",
+         {2, 1, {1}, {1}, {1}, {1, 5}, {1, 0}, {1}, {0}, {inf}},
+         2,
+         {}},
+        {"empty first column", {1, 2, {1}, {2}, {1}, {1}, {1}, {1, 1}, {0, 0}, {1, 1}}, 5, {}},
+        {"empty middle column", {1, 3, {1, 1}, {1, 3}, {1, 1}, {1}, {1}, {1, 1, 1}, {0, 0, 0}, {1, 1, 1}}, 5, {}},
+        {"empty last column", {1, 2, {1}, {1}, {1}, {1}, {1}, {1, 1}, {0, 0}, {1, 1}}, 5, {}},
+        // A free column: min x1 + x2 with x1 - x2 = -3, x2 <= 1: x1 free.
+        {"free column",
+         {2, 2, {1, 1, 2}, {1, 2, 2}, {1, -1, 1}, {-3, 1}, {0, 1}, {0, 1}, {-inf, 0}, {inf, inf}},
+         1,
+         {-3, 0}},
+        // An upper-only column: max x1 (min -x1) with x1 + x2 = 1, x1 <= 0.5.
+        {"upper-only column",
+         {1, 2, {1, 1}, {1, 2}, {1, 1}, {1}, {0}, {-1, 0}, {-inf, 0}, {0.5, inf}},
+         1,
+         {0.5, 0.5}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        LpSolver s = solve(k.p);
+        EXPECT_EQ(s.status, k.status);
+        if (!k.x.empty() && s.status == 1)
+            expect_near_all(s.x(), k.x, 1e-6);
+        if (s.status == 1) {
+            // Feasibility of the loaded rows.
+            for (int i = 0; i < k.p.m; ++i) {
+                double ax = 0;
+                for (std::size_t e = 0; e < k.p.vals.size(); ++e)
+                    if (k.p.rows[e] == i + 1)
+                        ax += k.p.vals[e] * s.x()[static_cast<int>(k.p.cols[e]) - 1];
+                if (k.p.kinds[i] == 0)
+                    EXPECT_NEAR(ax, k.p.b[i], 1e-6);
+                else if (k.p.kinds[i] == 1)
+                    EXPECT_LE(ax, k.p.b[i] + 1e-6);
+                else
+                    EXPECT_GE(ax, k.p.b[i] - 1e-6);
+            }
+        }
+        s.release();
+    }
+}
+
+TEST(LpSolverObject, RowCountsThatDisagree)
+{
+    Problem p{2, 1, {1, 2}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1}, {0}, {inf}};
+    std::vector<double> t(p.rows);
+    t.insert(t.end(), p.cols.begin(), p.cols.end());
+    t.insert(t.end(), p.vals.begin(), p.vals.end());
+    LpSolver s;
+    s.load_triplets(2, 2, 1, 1, 0, 0, t.data(), p.b.data(), p.kinds.data(), p.c.data(), p.l.data(), p.u.data());
+    EXPECT_EQ(s.status, 6);
+    s.release();
+}
+
+TEST(LpSolverObject, StatusMessages)
+{
+    struct Case {
+        int status;
+        const char* printed;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {1, "Optimal solution\n", "ok"},       {2, "Infeasible problem\n", "infeasible"},
+        {3, "Unbounded problem\n", "unbounded"}, {4, "Too many iterations\n", nullptr},
+        {5, "A is singular\n", nullptr},        {6, "Inconsistent initial\n", nullptr},
+        {7, "Inconsistent A\n", nullptr},       {8, "File not found\n", nullptr},
+        {9, "MPS error\n", nullptr},            {0, "LP internal error\n", nullptr},
+        {-5, "LP internal error\n", nullptr},   {10, "", nullptr},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.status);
+        test::clear_printed();
+        const char* t = lp_status_message(k.status, 0);
+        EXPECT_EQ(test::printed(), k.printed);
+        EXPECT_EQ(t == nullptr, k.text == nullptr);
+        if (t && k.text)
+            EXPECT_STREQ(t, k.text);
+        test::clear_printed();
+        lp_status_message(k.status, -1);
+        EXPECT_EQ(test::printed(), "");
+    }
+}
+
+// ---- MPS files ----
+
+// A fixed-format data line: type in columns 2-3, names at 5, 15 and 40,
+// numbers at 25 and 50.
+std::string mps_line(const char* type, const char* n1, const char* n2, const char* v1, const char* n3 = nullptr,
+                     const char* v2 = nullptr)
+{
+    char buf[128];
+    if (n3)
+        std::snprintf(buf, sizeof buf, " %-2s %-8s  %-8s  %12s   %-8s  %12s", type, n1, n2, v1, n3, v2);
+    else
+        std::snprintf(buf, sizeof buf, " %-2s %-8s  %-8s  %12s", type, n1, n2, v1);
+    return buf;
+}
+
+std::string write_file(const std::string& name, const std::vector<std::string>& lines, const char* end = "\n")
+{
+    std::string path = testing::TempDir() + name;
+    std::ofstream f(path, std::ios::binary);
+    for (const std::string& l : lines)
+        f << l << end;
+    return path;
+}
+
+// min x1 + 2x2 - x3 + x4 + 3x5 - 2x6 with x1 + x2 + x3 = 10 (E),
+// x2 - x4 + x5 <= 8 (L), x1 + x3 + x6 >= 2 (G), 2 <= x3 + x5 <= 6 (E with a
+// range of -4), x1 <= 4 (UP), x2 >= 1 (LO), x4 = 2 (FX), x5 free (FR),
+// x6 <= 0 (MI), x3 >= 0 (PL); X1 in two runs. Optimum -26 at
+// [0 1 9 2 -7 0] (an independent solver's answer).
+std::vector<std::string> sample_problem()
+{
+    return {
+        "* a sample problem",
+        "NAME          SAMPLE",
+        "ROWS",
+        " N  COST",
+        " E  R1",
+        " L  R2",
+        " G  R3",
+        " E  R4",
+        "COLUMNS",
+        mps_line("", "X1", "COST", "1", "R1", "1"),
+        mps_line("", "X2", "COST", "2", "R1", "1"),
+        mps_line("", "X2", "R2", "1"),
+        mps_line("", "X1", "R3", "1"),
+        mps_line("", "X3", "COST", "-1", "R1", "1"),
+        mps_line("", "X3", "R3", "1", "R4", "1"),
+        mps_line("", "X4", "COST", "1", "R2", "-1"),
+        mps_line("", "X5", "COST", "3", "R2", "1"),
+        mps_line("", "X5", "R4", "1"),
+        mps_line("", "X6", "COST", "-2", "R3", "1"),
+        mps_line("", "X6", "R2", "0"),
+        "RHS",
+        mps_line("", "RHS", "R1", "10", "R2", "8"),
+        mps_line("", "RHS", "R3", "2", "R4", "6"),
+        mps_line("", "RHS", "COST", "123"),
+        "RANGES",
+        mps_line("", "RNG", "R4", "-4"),
+        "BOUNDS",
+        mps_line("UP", "BND", "X1", "4"),
+        mps_line("LO", "BND", "X2", "1"),
+        mps_line("FX", "BND", "X4", "2"),
+        mps_line("FR", "BND", "X5", "0"),
+        mps_line("MI", "BND", "X6", "0"),
+        mps_line("PL", "BND", "X3", "0"),
+        "ENDATA",
+    };
+}
+
+TEST(LpMps, SampleProblem)
+{
+    for (const char* end : {"\n", "\r\n"}) {
+        SCOPED_TRACE(end[0] == '\r' ? "CRLF" : "LF");
+        std::string path = write_file("sample.mps", sample_problem(), end);
+        test::clear_printed();
+        Mm x, lambda;
+        lp(test::text(path.c_str()), i_o, x, lambda);
+        EXPECT_EQ(test::printed(), "Optimal solution\n");
+        expect_near_all(column(x), {0, 1, 9, 2, -7, 0}, 1e-6);
+        EXPECT_EQ(lambda.size(), 4);
+    }
+}
+
+TEST(LpMps, ReaderDetails)
+{
+    // Two objective rows: the later line sets c; a zero entry of a
+    // constraint row is not stored; a COLUMN... header is accepted; a name
+    // with a byte above 0x7F reads like any other.
+    std::string path = write_file("details.mps", {
+        "NAME",
+        "ROWS",
+        " N  OBJ",
+        " N  OBJ2",
+        " L  R\xe9",
+        "COLUMNSX",
+        mps_line("", "A\xff", "OBJ", "1", "OBJ2", "-1"),
+        mps_line("", "A\xff", "R\xe9", "1"),
+        mps_line("", "B", "OBJ2", "1", "R\xe9", "0"),
+        mps_line("", "B", "OBJ", "-1"),
+        "RHS",
+        mps_line("", "RHS", "R\xe9", "3"),
+        "BOUNDS",
+        mps_line("UP", "BND", "B", "5"),
+        "ENDDATA",
+    });
+    LpSolver s;
+    s.load_mps(path.c_str());
+    EXPECT_EQ(s.status, 1);
+    if (s.status == 1)
+        expect_near_all(s.x(), {3, 5}, 1e-6);  // costs -1 and -1 from the later lines
+    EXPECT_EQ(s.loaded_rows(), 1);
+    s.release();
+    // The reader alone: B's zero entry in the constraint row is not stored.
+    LpSolver r;
+    r.read_mps_only(path.c_str());
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.cols_.size(), 2u);
+    EXPECT_EQ(r.cols_[0].size(), 1u);
+    EXPECT_TRUE(r.cols_[1].empty());
+    EXPECT_EQ(r.c_[0], -1);
+    EXPECT_EQ(r.c_[1], -1);
+    r.release();
+}
+
+TEST(LpMps, Failures)
+{
+    std::vector<std::string> long_line = sample_problem();
+    long_line[10] += std::string(81 - long_line[10].size(), 'x');
+    std::vector<std::string> unknown = sample_problem();
+    unknown.insert(unknown.begin() + 3, "SOMETHING");
+    std::vector<std::string> no_end = sample_problem();
+    no_end.pop_back();
+    std::vector<std::string> objective_range = sample_problem();
+    objective_range.insert(objective_range.begin() + 25, mps_line("", "RNG", "COST", "1"));
+    std::vector<std::string> unknown_row = sample_problem();
+    unknown_row[9] = mps_line("", "X1", "NOSUCH", "1");
+    std::vector<std::string> twice = sample_problem();
+    twice.insert(twice.begin() + 5, " G  R1");
+    std::vector<std::string> unknown_column = sample_problem();
+    unknown_column[unknown_column.size() - 2] = mps_line("UP", "BND", "NOSUCH", "1");
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        const char* printed;
+    };
+    const std::vector<Case> cases = {
+        {"81 characters", long_line, "MPS error\n"},
+        {"unknown section", unknown, "MPS error\n"},
+        {"no ENDATA", no_end, "MPS error\n"},
+        {"range on the objective", objective_range, "MPS error\n"},
+        {"unknown row", unknown_row, "MPS error\n"},
+        {"unknown column in BOUNDS", unknown_column, "MPS error\n"},
+        {"row named twice", twice, "MPS error\n"},
+        {"unbounded column",
+         {"ROWS", " N  OBJ", " L  R1", "COLUMNS", mps_line("", "X", "OBJ", "1", "R1", "1"), mps_line("", "Y", "OBJ", "-1"),
+          "RHS", mps_line("", "RHS", "R1", "1"), "ENDATA"},
+         "Unbounded problem\n"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::string path = write_file("failing.mps", k.lines);
+        test::clear_printed();
+        Mm x = Mm(7.0), lambda = Mm(8.0);
+        lp(test::text(path.c_str()), i_o, x, lambda);
+        EXPECT_EQ(test::printed(), k.printed);
+        EXPECT_EQ(test::at(x, 0), 7);  // outputs untouched
+        EXPECT_EQ(test::at(lambda, 0), 8);
+    }
+    test::clear_printed();
+    Mm x = Mm(7.0), lambda = Mm(8.0);
+    lp(test::text((testing::TempDir() + "no-such-file.mps").c_str()), i_o, x, lambda);
+    EXPECT_EQ(test::printed(), "File not found\n");
+    EXPECT_EQ(test::at(x, 0), 7);
+    EXPECT_EQ(test::at(lambda, 0), 8);
+}
+
+// ---- random problems against an independent solver ----
+
+struct RandomLp {
+    int m, n, neq;
+    std::vector<double> A, b, c, lb, ub;
+    int status;
+    double objective;
+};
+
+const std::vector<RandomLp> random_problems = {
+#include "data/lp_reference.inc"
+};
+
+Mm matrix(int rows, int cols, const std::vector<double>& v)
+{
+    Mm a(0, 0, 0, rows, cols, qv_double);
+    for (std::size_t k = 0; k < v.size(); ++k)
+        a.addr()[k] = v[k];
+    return a;
+}
+
+TEST(LpRandom, ReachTheReferenceOptimum)
+{
+    int index = 0;
+    for (const RandomLp& p : random_problems) {
+        SCOPED_TRACE("problem " + std::to_string(index++));
+        for (bool sparse_a : {false, true}) {
+            Mm A = matrix(p.m, p.n, p.A);
+            if (sparse_a)
+                A = sparse(A);
+            Mm x, lambda, how;
+            lp(matrix(1, p.n, p.c), A, matrix(p.m, 1, p.b), matrix(1, p.n, p.lb), matrix(1, p.n, p.ub), nop_M,
+               Mm(double(p.neq)), Mm(-1.0), i_o, x, lambda, how);
+            if (p.status == 2) {
+                EXPECT_EQ(test::text_of(how), "infeasible");
+                continue;
+            }
+            ASSERT_EQ(test::text_of(how), "ok");
+            const std::vector<double> xv = column(x), lv = column(lambda);
+            double obj = 0;
+            for (int j = 0; j < p.n; ++j)
+                obj += p.c[j] * xv[j];
+            EXPECT_NEAR(obj, p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
+            // Primal feasibility and the sign of the multipliers.
+            for (int i = 0; i < p.m; ++i) {
+                double ax = 0;
+                for (int j = 0; j < p.n; ++j)
+                    ax += p.A[i + static_cast<std::size_t>(j) * p.m] * xv[j];
+                const double scale = 1 + std::fabs(p.b[i]);
+                if (i < p.neq) {
+                    EXPECT_NEAR(ax, p.b[i], 1e-6 * scale);
+                } else {
+                    EXPECT_LE(ax, p.b[i] + 1e-6 * scale);
+                    EXPECT_GE(lv[i], -1e-6);
+                    EXPECT_LE(lv[i] * (p.b[i] - ax), 1e-5 * scale);
+                }
+            }
+            for (int j = 0; j < p.n; ++j) {
+                EXPECT_GE(xv[j], p.lb[j] - 1e-6);
+                EXPECT_LE(xv[j], p.ub[j] + 1e-6);
+            }
+        }
+    }
+}
+
+// Presolve on and off reach the same optimum.
+TEST(LpRandom, PresolveOnAndOffAgree)
+{
+    int index = 0;
+    for (const RandomLp& p : random_problems) {
+        SCOPED_TRACE("problem " + std::to_string(index++));
+        std::vector<double> t;
+        for (int pass = 0; pass < 3; ++pass)
+            for (int j = 0; j < p.n; ++j)
+                for (int i = 0; i < p.m; ++i) {
+                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                    if (a != 0)
+                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
+                }
+        std::vector<int> kinds(p.m, 1);
+        for (int i = 0; i < p.neq; ++i)
+            kinds[i] = 0;
+        double objective[2];
+        int status[2];
+        for (int on = 0; on < 2; ++on) {
+            LpSolver s;
+            s.reductions = on == 1;
+            s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                            kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+            status[on] = s.status;
+            objective[on] = s.status == 1 ? s.objective() : 0;
+            s.release();
+        }
+        EXPECT_EQ(status[0], p.status);
+        EXPECT_EQ(status[1], p.status);
+        EXPECT_NEAR(objective[0], objective[1], 1e-6 * std::max(1.0, std::fabs(p.objective)));
+        if (p.status == 1)
+            EXPECT_NEAR(objective[0], p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
+    }
+}
+
+// The dual residual: c + A'y vanishes for every column strictly inside its
+// bounds whose rows all kept their multipliers (rows removed by presolve or
+// dropped as dependent report 0).
+TEST(LpRandom, DualResiduals)
+{
+    int index = 0, checked = 0;
+    for (const RandomLp& p : random_problems) {
+        SCOPED_TRACE("problem " + std::to_string(index++));
+        if (p.status != 1)
+            continue;
+        std::vector<double> t;
+        for (int pass = 0; pass < 3; ++pass)
+            for (int j = 0; j < p.n; ++j)
+                for (int i = 0; i < p.m; ++i) {
+                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                    if (a != 0)
+                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
+                }
+        std::vector<int> kinds(p.m, 1);
+        for (int i = 0; i < p.neq; ++i)
+            kinds[i] = 0;
+        LpSolver s;
+        s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                        kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+        ASSERT_EQ(s.status, 1);
+        const std::vector<double>& x = s.x();
+        const std::vector<double>& y = s.y();
+        for (int j = 0; j < p.n; ++j) {
+            if (!(x[j] > p.lb[j] + 1e-4 && x[j] < p.ub[j] - 1e-4))
+                continue;
+            bool all_kept = true;
+            double g = p.c[j];
+            for (int i = 0; i < p.m; ++i) {
+                const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                if (a != 0 && !s.rows_kept()[i])
+                    all_kept = false;
+                g += a * y[i];
+            }
+            if (!all_kept)
+                continue;
+            ++checked;
+            EXPECT_NEAR(g, 0, 1e-6) << "column " << j;
+        }
+        s.release();
+    }
+    EXPECT_GT(checked, 20);
+}
+
+} // namespace

@@ -1,0 +1,289 @@
+// ode23, ode45, ode78 and ode15s through the test harness: output modes,
+// accuracy against reference solutions, the init request, the argument
+// list, backward spans, nested integrations and the errors.
+#include "test_support.hpp"
+#include "user_functions.hpp"
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+#include "data/ode_problems.inc"
+
+Mm column(std::vector<double> v)
+{
+    Mm m(0, 0, 0, static_cast<int>(v.size()), 1, qv_double);
+    std::copy(v.begin(), v.end(), m.addr());
+    return m;
+}
+
+// A derivative function of (t, y) on plain doubles, returned as a column.
+test::user_body derivative(int n, std::function<void(double, const double*, double*)> f)
+{
+    return [n, f](const std::vector<Mm>& a, int) {
+        Mm out(0, 0, 0, n, 1, qv_double);
+        f(a.at(0).addr()[0], a.at(1).addr(), out.addr());
+        return std::vector<Mm>{out};
+    };
+}
+
+class OdeTest : public ::testing::Test {
+protected:
+    OdeTest()
+    {
+        reg.define("decay", derivative(1, [](double, const double* y, double* d) { d[0] = -y[0]; }));
+        reg.define("oscillator", derivative(2, [](double, const double* y, double* d) {
+                       d[0] = y[1];
+                       d[1] = -y[0];
+                   }));
+        reg.define("van_der_pol", derivative(2, [](double, const double* y, double* d) {
+                       d[0] = y[1];
+                       d[1] = (1 - y[0] * y[0]) * y[1] - y[0];
+                   }));
+        reg.define("lotka_volterra", derivative(2, [](double, const double* y, double* d) {
+                       d[0] = 1.5 * y[0] - y[0] * y[1];
+                       d[1] = -3 * y[1] + y[0] * y[1];
+                   }));
+        reg.define("robertson", derivative(3, [](double, const double* y, double* d) {
+                       d[0] = -0.04 * y[0] + 1e4 * y[1] * y[2];
+                       d[1] = 0.04 * y[0] - 1e4 * y[1] * y[2] - 3e7 * y[1] * y[1];
+                       d[2] = 3e7 * y[1] * y[1];
+                   }));
+    }
+    test::user_functions reg;
+};
+
+Mm solve(int method, const char* f, const Mm& tspan, const Mm& y0, const Mm& options, Mm& y)
+{
+    Mm t;
+    switch (method) {
+    case 1:
+        ode23(TM(f), tspan, y0, options, i_o, t, y);
+        break;
+    case 2:
+        ode45(TM(f), tspan, y0, options, i_o, t, y);
+        break;
+    default:
+        ode15s(TM(f), tspan, y0, options, i_o, t, y);
+        break;
+    }
+    return t;
+}
+
+TEST_F(OdeTest, StepModeWithRefinement)
+{
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        Mm y;
+        const Mm t = solve(method, "decay", test::row({0, 1}), Mm(1.0), odeset(), y);
+        const std::vector<double> tv = test::values(t), yv = test::values(y);
+        ASSERT_GE(tv.size(), 5u);
+        EXPECT_EQ((tv.size() - 1) % 4, 0u) << "three refinement rows before each step row";
+        EXPECT_EQ(tv.front(), 0);
+        EXPECT_EQ(tv.back(), 1);
+        for (std::size_t k = 1; k < tv.size(); ++k) {
+            EXPECT_GT(tv[k], tv[k - 1]);
+            EXPECT_LE(std::fabs(yv[k] - std::exp(-tv[k])), 10 * (1e-3 * std::fabs(yv[k]) + 1e-6)) << tv[k];
+        }
+        EXPECT_EQ(test::extents(y), (std::vector<int>{static_cast<int>(tv.size()), 1}));
+    }
+    Mm y;
+    const Mm t = solve(1, "decay", test::row({0, 1}), Mm(1.0), odeset(TM("Refine"), Mm(1.0)), y);
+    const Mm t4 = solve(1, "decay", test::row({0, 1}), Mm(1.0), odeset(), y);
+    EXPECT_EQ((t.size() - 1) * 4, t4.size() - 1) << "Refine 1 reports step ends only";
+}
+
+TEST_F(OdeTest, TimesModeAndOneOutput)
+{
+    for (int method : {1, 2, 4}) {
+        SCOPED_TRACE(method);
+        Mm y;
+        const Mm t = solve(method, "oscillator", test::row({0, 0.5, 1}), column({1, 2}), odeset(), y);
+        EXPECT_EQ(test::values(t), (std::vector<double>{0, 0.5, 1}));
+        EXPECT_EQ(test::extents(y), (std::vector<int>{3, 2}));
+        EXPECT_NEAR(y.r(3.0, 1.0), std::cos(1.0) + 2 * std::sin(1.0), 1e-2);
+    }
+    const Mm t = ode23(TM("oscillator"), test::row({0, 0.5, 1}), column({1, 2}));
+    EXPECT_EQ(test::extents(t), (std::vector<int>{3, 1}));
+}
+
+TEST_F(OdeTest, AgreesWithReferenceSolutions)
+{
+    const Mm tight = odeset(TM("RelTol"), Mm(1e-6), TM("AbsTol"), Mm(1e-9));
+    for (const ode_reference& r : ode_references) {
+        const std::string name = r.name;
+        Mm times(0, 0, 0, 1, static_cast<int>(r.times.size()), qv_double);
+        std::copy(r.times.begin(), r.times.end(), times.addr());
+        const Mm y0 = column(r.rows[0]);
+        std::vector<int> methods = name == "robertson" ? std::vector<int>{4} : std::vector<int>{1, 2, 4};
+        for (int method : methods) {
+            SCOPED_TRACE(name + " by method " + std::to_string(method));
+            Mm y;
+            const Mm options = name == "robertson" ? odeset(TM("RelTol"), Mm(1e-6), TM("AbsTol"), Mm(1e-10)) : tight;
+            const Mm t = solve(method, r.name, times, y0, options, y);
+            ASSERT_EQ(t.size(), static_cast<int>(r.times.size()));
+            for (std::size_t k = 0; k < r.times.size(); ++k) {
+                for (std::size_t c = 0; c < r.rows[k].size(); ++c) {
+                    const double ref = r.rows[k][c];
+                    const double got = y.r(double(k + 1), double(c + 1));
+                    if (name == "robertson")
+                        EXPECT_LE(std::fabs(got - ref), 1e-4 * std::fabs(ref) + 1e-12) << k << "," << c;
+                    else
+                        EXPECT_LE(std::fabs(got - ref), 200 * (1e-6 * std::fabs(ref) + 1e-9)) << k << "," << c;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(OdeTest, InitRequestAndArguments)
+{
+    int init_calls = 0;
+    reg.define("defaults", [&](const std::vector<Mm>& a, int) -> std::vector<Mm> {
+        if (a.size() >= 3 && a[2].isstr()) {
+            ++init_calls;
+            EXPECT_EQ(test::text_of(a[2]), "init");
+            EXPECT_TRUE(isempty(a[0]));
+            return {test::row({0, 2}), Mm(3.0), odeset(TM("RelTol"), Mm(1e-5))};
+        }
+        return {Mm(-a[1].addr()[0])};
+    });
+    Mm t, y;
+    ode15s(TM("defaults"), i_o, t, y);
+    EXPECT_EQ(init_calls, 1);
+    EXPECT_EQ(test::at(t, t.size() - 1), 2);
+    EXPECT_NEAR(y.r(double(y.rows()), 1.0), 3 * std::exp(-2.0), 1e-3);
+
+    reg.define("with_extras", [](const std::vector<Mm>& a, int) {
+        EXPECT_EQ(a.size(), 5u);
+        EXPECT_TRUE(isempty(a[2]));
+        EXPECT_EQ(test::extents(a[1]), (std::vector<int>{2, 1}));
+        return std::vector<Mm>{test::row({a[3].addr()[0], a[4].addr()[0]})};
+    });
+    reg.clear_log();
+    ode23(TM("with_extras"), test::row({0, 1}), column({0, 0}), odeset(), test::cell_row({Mm(1.0), Mm(2.0)}), i_o, t,
+          y);
+    EXPECT_NEAR(y.r(double(y.rows()), 2.0), 2, 1e-12) << "a row result is accepted";
+    const auto log = reg.log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0].args.size(), 5u);
+    EXPECT_EQ(test::values(log[0].args[3]), (std::vector<double>{1}));
+
+    reg.define("one_extra", [](const std::vector<Mm>& a, int) {
+        EXPECT_EQ(a.size(), 4u);
+        return std::vector<Mm>{Mm(a[3].addr()[0])};
+    });
+    ode45(TM("one_extra"), test::row({0, 1}), Mm(0.0), odeset(), Mm(5.0), i_o, t, y);
+    EXPECT_NEAR(y.r(double(y.rows()), 1.0), 5, 1e-10) << "a value that is not a cell is the one extra argument";
+}
+
+TEST_F(OdeTest, LongRunReachesTheEnd)
+{
+    Mm y;
+    const Mm t = solve(2, "oscillator", test::row({0, 2000}), column({0, 1}), odeset(), y);
+    const std::vector<double> tv = test::values(t);
+    EXPECT_EQ(tv.back(), 2000);
+    for (std::size_t k = 1; k < tv.size(); ++k)
+        ASSERT_GT(tv[k], tv[k - 1]);
+    EXPECT_NEAR(y.r(double(y.rows()), 1.0), std::sin(2000.0), 0.5);
+    EXPECT_NE((tv.size() - 1) % 4, 0u) << "the warned steps come without refinement rows";
+}
+
+TEST_F(OdeTest, BackwardSpans)
+{
+    for (int method : {1, 2, 4}) {
+        SCOPED_TRACE(method);
+        Mm y;
+        Mm t = solve(method, "decay", test::row({1, 0}), Mm(1.0), odeset(), y);
+        EXPECT_EQ(test::at(t, t.size() - 1), 0);
+        EXPECT_NEAR(y.r(double(y.rows()), 1.0), std::exp(1.0), 1e-2);
+        t = solve(method, "decay", test::row({1, 0.5, 0}), Mm(1.0), odeset(), y);
+        EXPECT_EQ(test::values(t), (std::vector<double>{1, 0.5, 0}));
+        EXPECT_NEAR(y.r(2.0, 1.0), std::exp(0.5), 1e-2);
+        t = solve(method, "decay", test::row({1, 1}), Mm(3.0), odeset(), y);
+        EXPECT_EQ(test::values(t), (std::vector<double>{1}));
+        EXPECT_EQ(test::values(y), (std::vector<double>{3}));
+    }
+}
+
+TEST_F(OdeTest, NestedIntegrationsMatchSeparateOnes)
+{
+    // The rate of the outer problem is itself integrated: y(1) of y' = -y.
+    reg.define("nested", [](const std::vector<Mm>& a, int) {
+        Mm t, y;
+        ode45(TM("decay"), test::row({0, 1}), Mm(1.0), odeset(), i_o, t, y);
+        const double rate = y.r(double(y.rows()), 1.0);
+        return std::vector<Mm>{Mm(-rate * a[1].addr()[0])};
+    });
+    Mm t, y;
+    ode45(TM("decay"), test::row({0, 1}), Mm(1.0), odeset(), i_o, t, y);
+    const double rate = y.r(double(y.rows()), 1.0);
+    reg.define("flat", [rate](const std::vector<Mm>& a, int) { return std::vector<Mm>{Mm(-rate * a[1].addr()[0])}; });
+    for (int method : {2, 4}) {
+        Mm tn, yn, ts, ys;
+        tn = solve(method, "nested", test::row({0, 2}), Mm(1.0), odeset(), yn);
+        ts = solve(method, "flat", test::row({0, 2}), Mm(1.0), odeset(), ys);
+        EXPECT_EQ(test::values(tn), test::values(ts));
+        EXPECT_EQ(test::values(yn), test::values(ys));
+    }
+}
+
+TEST_F(OdeTest, Errors)
+{
+    reg.define("three", [](const std::vector<Mm>&, int) { return std::vector<Mm>{test::row({1, 2, 3})}; });
+    reg.define("blow_up", derivative(1, [](double, const double* y, double* d) { d[0] = y[0] * y[0]; }));
+    reg.define("complex", [](const std::vector<Mm>& a, int) {
+        return std::vector<Mm>{test::complex(1, 1, {-a[1].addr()[0]}, {1})};
+    });
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        const char* message;
+    };
+    Mm t, y;
+    const std::vector<Case> cases = {
+        {"no y0", [&] { ode15s(TM("decay"), test::row({0, 1}), i_o, t, y); }, "ode: y0 must have at least one value"},
+        {"options size", [&] { ode45(TM("decay"), test::row({0, 1}), Mm(1.0), test::row({1, 2}), i_o, t, y); },
+         "ode: options vector is not correct size"},
+        {"short tspan", [&] { ode45(TM("decay"), Mm(1.0), Mm(1.0), i_o, t, y); },
+         "ode: tspan must have at least two elements"},
+        {"refine 0.4", [&] { ode45(TM("decay"), test::row({0, 1}), Mm(1.0), odeset(TM("Refine"), Mm(0.4)), i_o, t, y); },
+         "ode: refine value must be positive integer no more then 32"},
+        {"refine 40", [&] { ode45(TM("decay"), test::row({0, 1}), Mm(1.0), odeset(TM("Refine"), Mm(40.0)), i_o, t, y); },
+         "ode: refine value must be positive integer no more then 32"},
+        {"three values", [&] { ode23(TM("three"), test::row({0, 1}), column({1, 1}), i_o, t, y); },
+         "ode: the derivative function result must have 2 elements."},
+        {"too much accuracy", [&] { ode45(TM("blow_up"), test::row({0, 2}), Mm(1.0), i_o, t, y); },
+         "ode: failed to achieve requested accuracy."},
+        {"RelTol too large", [&] { ode45(TM("decay"), test::row({0, 1}), Mm(1.0), odeset(TM("RelTol"), Mm(0.02)), i_o, t, y); },
+         "ode: RelTol must lie between 1.1e-15 and 0.01"},
+        {"AbsTol too small",
+         [&] {
+             ode45(TM("decay"), test::row({0, 1}), Mm(1.0), odeset(TM("AbsTol"), Mm(1e-200)), i_o, t, y);
+         },
+         "ode: AbsTol/RelTol must not be below 1.49e-154"},
+        {"span too short", [&] { ode23(TM("decay"), test::row({1, 1 + 1e-15}), Mm(1.0), i_o, t, y); },
+         "ode: tspan is too short for the integrator"},
+        {"NaN in tspan", [&] { ode23(TM("decay"), test::row({0, NAN, 1}), Mm(1.0), i_o, t, y); },
+         "ode: tspan must be finite"},
+        {"ode78", [&] { ode78(TM("decay"), test::row({0, 1}), Mm(1.0), i_o, t, y); },
+         "ode78: the Prince-Dormand 8(7) pair is not available"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(c.call(), c.message);
+    }
+    EXPECT_EQ(test::error_of([&] { ode15s(TM("blow_up"), test::row({0, 2}), Mm(1.0), i_o, t, y); }).rfind("ode: failed to", 0),
+              0u);
+    ode45(TM("decay"), test::row({0, 1}), Mm(1.0), odeset(TM("Refine"), Mm(32.4)), i_o, t, y);
+    EXPECT_EQ((t.size() - 1) % 32, 0) << "32.4 counts as 32";
+    test::clear_printed();
+    ode23(TM("complex"), test::row({0, 1}), Mm(1.0), i_o, t, y);
+    EXPECT_NE(test::printed().find("ode: the derivative function returned complex result."), std::string::npos);
+    EXPECT_NEAR(y.r(double(y.rows()), 1.0), std::exp(-1.0), 1e-2);
+}
+
+} // namespace

@@ -1,0 +1,139 @@
+// quad8: the nested rules through the user function, call by call, and its
+// accuracy against reference integrals.
+#include "optim/quadrature_rules.hpp"
+#include "test_support.hpp"
+#include "user_functions.hpp"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+#include "data/scalar_solvers.inc"
+
+class Quad8Test : public ::testing::Test {
+protected:
+    Quad8Test()
+    {
+        reg.define_elementwise("exp", [](double x) { return std::exp(x); });
+        reg.define_elementwise("one", [](double) { return 1.0; });
+        reg.define_elementwise("x", [](double x) { return x; });
+        reg.define_elementwise("sqrt", [](double x) { return std::sqrt(x); });
+        reg.define_elementwise("poly19", [](double x) { return 1 + x + std::pow(x, 19); });
+        reg.define_elementwise("cos_wide", [](double x) { return std::cos(x); });
+        reg.define_elementwise("gauss", [](double x) { return std::exp(-x * x); });
+    }
+    std::vector<int> call_sizes() const
+    {
+        std::vector<int> out;
+        for (const auto& r : reg.log())
+            out.push_back(r.args.at(0).size());
+        return out;
+    }
+    test::user_functions reg;
+};
+
+TEST_F(Quad8Test, CallsPerRule)
+{
+    struct Case {
+        const char* f;
+        double a, b;
+        double expected;
+        std::vector<int> calls;
+    };
+    const std::vector<Case> cases = {
+        {"one", 0, 1, 1.0, {21}},
+        {"poly19", 0, 1, 1 + 0.5 + 1.0 / 20, {21}},
+        {"x", -1, 1, 0.0, {21, 22, 44}},
+        {"one", 2, 2, 0.0, {21}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.f);
+        reg.clear_log();
+        const double q = test::at(quad8(TM(c.f), Mm(c.a), Mm(c.b)), 0);
+        EXPECT_NEAR(q, c.expected, 4e-16 * std::fmax(1, std::fabs(c.expected)));
+        EXPECT_EQ(call_sizes(), c.calls);
+        for (const auto& r : reg.log())
+            EXPECT_EQ(r.args.at(0).rows(), 1) << "a row of abscissae";
+    }
+}
+
+TEST_F(Quad8Test, SingularIntegrandUsesAllRulesSilently)
+{
+    test::clear_printed();
+    const double q = test::at(quad8(TM("sqrt"), Mm(0.0), Mm(1.0)), 0);
+    EXPECT_EQ(call_sizes(), (std::vector<int>{21, 22, 44}));
+    EXPECT_NEAR(q, 2.0 / 3, 1e-5);
+    EXPECT_EQ(test::printed(), "");
+}
+
+TEST_F(Quad8Test, AbscissaeInTheirOrder)
+{
+    using namespace quadrature_rules;
+    quad8(TM("sqrt"), Mm(0.0), Mm(2.0));
+    const auto log = reg.log();
+    ASSERT_EQ(log.size(), 3u);
+    const double c = 1, h = 1;
+    std::vector<double> first;
+    for (const double* nodes : {x1, x2}) {
+        for (int k = 0; k < 5; ++k)
+            first.push_back(c + h * nodes[k]);
+        for (int k = 0; k < 5; ++k)
+            first.push_back(c - h * nodes[k]);
+    }
+    first.push_back(c);
+    EXPECT_EQ(test::values(log[0].args[0]), first);
+    std::vector<double> second;
+    for (int k = 0; k < 11; ++k)
+        second.push_back(c + h * x3[k]);
+    for (int k = 0; k < 11; ++k)
+        second.push_back(c - h * x3[k]);
+    EXPECT_EQ(test::values(log[1].args[0]), second);
+    EXPECT_EQ(log[2].args[0].size(), 44);
+    EXPECT_EQ(test::at(log[2].args[0], 43), c - h * x4[21]);
+}
+
+TEST_F(Quad8Test, ReversedLimitsNegate)
+{
+    const double forward = test::at(quad8(TM("exp"), Mm(0.0), Mm(1.0)), 0);
+    const double backward = test::at(quad8(TM("exp"), Mm(1.0), Mm(0.0)), 0);
+    EXPECT_EQ(test::bits(backward), test::bits(-forward));
+    EXPECT_NEAR(forward, std::exp(1.0) - 1, 1e-13);
+}
+
+TEST_F(Quad8Test, AgreesWithReferenceIntegrals)
+{
+    for (const integral_reference& r : integral_references) {
+        SCOPED_TRACE(r.name);
+        const double q = test::at(quad8(TM(r.name), Mm(r.a), Mm(r.b)), 0);
+        EXPECT_LE(std::fabs(q - r.value), 1e-9 * std::fabs(r.value));
+        const double coarse = test::at(quad8(TM(r.name), Mm(r.a), Mm(r.b), Mm(1e-3)), 0);
+        EXPECT_LE(std::fabs(coarse - r.value), 1e-3 * std::fabs(r.value));
+    }
+}
+
+TEST_F(Quad8Test, ExtraParametersAndErrors)
+{
+    reg.define("scaled", [](const std::vector<Mm>& args, int) {
+        const Mm& x = args.at(0);
+        Mm y(0, 0, 0, 1, x.size(), qv_double);
+        for (int k = 0; k < x.size(); ++k)
+            y.addr()[k] = args.at(1).addr()[0] * x.addr()[k] + args.at(2).addr()[0];
+        return std::vector<Mm>{y};
+    });
+    const double q = test::at(quad8(TM("scaled"), Mm(0.0), Mm(2.0), Mm(), Mm(), test::cell_row({Mm(3.0), Mm(1.0)})), 0);
+    EXPECT_NEAR(q, 3 * 2 + 2, 1e-14);
+    for (const auto& r : reg.log())
+        ASSERT_EQ(r.args.size(), 3u);
+
+    reg.define("short", [](const std::vector<Mm>& args, int) {
+        return std::vector<Mm>{Mm(0, 0, 0, 1, args.at(0).size() - 1, qv_double)};
+    });
+    EXPECT_ERROR(quad8(TM("short")), "quad does not accept 1 input");
+    EXPECT_ERROR(quad8(TM("short"), Mm(0.0)), "quad does not accept 2 inputs");
+    EXPECT_ERROR(quad8(TM("short"), Mm(0.0), Mm(1.0)), "quad8: the function returned 20 values for 21 abscissae");
+    reg.define("scalar", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm(1.0)}; });
+    EXPECT_ERROR(quad8(TM("scalar"), Mm(0.0), Mm(1.0)), "quad8: the function returned 1 values for 21 abscissae");
+}
+
+} // namespace

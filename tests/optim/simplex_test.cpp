@@ -1,0 +1,158 @@
+// The Nelder-Mead core through fmins, fminsearch and fsolve: the initial
+// simplex, the stopping tests, the trace and the outputs.
+#include "test_support.hpp"
+#include "user_functions.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+Mm options_with(std::vector<std::pair<int, double>> entries)
+{
+    Mm o = foptions();
+    for (auto [pos, v] : entries)
+        o.addr()[pos - 1] = v;
+    return o;
+}
+
+int count_of(const std::string& text, const std::string& word)
+{
+    int n = 0;
+    for (std::size_t p = text.find(word); p != std::string::npos; p = text.find(word, p + 1))
+        ++n;
+    return n;
+}
+
+class SimplexTest : public ::testing::Test {
+protected:
+    SimplexTest()
+    {
+        reg.define("rosen", [](const std::vector<Mm>& a, int) {
+            const double x = a[0].addr()[0], y = a[0].addr()[1];
+            return std::vector<Mm>{Mm(100 * (y - x * x) * (y - x * x) + (1 - x) * (1 - x))};
+        });
+        reg.define("bowl", [](const std::vector<Mm>& a, int) {
+            const double x = a[0].addr()[0], y = a[0].addr()[1];
+            return std::vector<Mm>{Mm((x - 2) * (x - 2) + y * y)};
+        });
+    }
+    test::user_functions reg;
+};
+
+TEST_F(SimplexTest, InitialSimplexInOrder)
+{
+    fmins(TM("bowl"), test::row({0, 0}), options_with({{14, 1}}));
+    const auto log = reg.log();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(test::values(log[0].args[0]), (std::vector<double>{0, 0}));
+    EXPECT_EQ(test::values(log[1].args[0]), (std::vector<double>{0.00025, 0}));
+    EXPECT_EQ(test::values(log[2].args[0]), (std::vector<double>{0, 0.00025}));
+    reg.clear_log();
+    fmins(TM("bowl"), test::row({2, -4}), options_with({{14, 1}}));
+    EXPECT_EQ(test::values(reg.log()[1].args[0]), (std::vector<double>{2.1, -4}));
+    EXPECT_EQ(test::values(reg.log()[2].args[0]), (std::vector<double>{2, -4.2}));
+}
+
+TEST_F(SimplexTest, Rosenbrock)
+{
+    Mm x, out;
+    fmins(TM("rosen"), test::row({-1.2, 1}), options_with({{2, 1e-6}, {3, 1e-6}}), i_o, x, out);
+    EXPECT_NEAR(test::at(x, 0), 1, 1e-4);
+    EXPECT_NEAR(test::at(x, 1), 1, 1e-4);
+    EXPECT_EQ(test::extents(x), (std::vector<int>{1, 2}));
+    ASSERT_EQ(out.size(), 18);
+    EXPECT_EQ(test::at(out, 1), 1e-6);
+    EXPECT_EQ(test::at(out, 2), 1e-6);
+    const double fx = 100 * std::pow(test::at(x, 1) - test::at(x, 0) * test::at(x, 0), 2) +
+                      std::pow(1 - test::at(x, 0), 2);
+    EXPECT_EQ(test::bits(test::at(out, 7)), test::bits(fx));
+    EXPECT_GT(test::at(out, 9), 10);
+    EXPECT_EQ(test::at(out, 0), 0) << "nothing else carried over";
+}
+
+TEST_F(SimplexTest, IterationLimit)
+{
+    Mm x, out, fval, flag;
+    fmins(TM("rosen"), test::row({-1.2, 1}), options_with({{14, 5}}), i_o, x, out);
+    EXPECT_EQ(test::at(out, 9), 5);
+    fminsearch(TM("rosen"), test::row({-1.2, 1}), optimset(TM("MaxFunEvals"), test::cell_row({Mm(5.0)})), i_o, x,
+               fval, flag);
+    EXPECT_EQ(test::at(flag, 0), 0);
+    EXPECT_EQ(test::bits(test::at(fval, 0)), test::bits(test::at(out, 7)));
+    fminsearch(TM("bowl"), test::row({0, 0}), i_o, x, fval, flag);
+    EXPECT_EQ(test::at(flag, 0), 1);
+    EXPECT_NEAR(test::at(x, 0), 2, 1e-3);
+}
+
+TEST_F(SimplexTest, ExtentBelowTolfStopsAtOnce)
+{
+    Mm x, out;
+    fmins(TM("bowl"), test::row({1, 1}), options_with({{3, 0.06}}), i_o, x, out);
+    EXPECT_EQ(reg.calls(), 3u);
+    EXPECT_EQ(test::at(out, 9), 0);
+    EXPECT_EQ(test::values(x), (std::vector<double>{1.05, 1})) << "the best initial vertex";
+}
+
+TEST_F(SimplexTest, ShapeOfThePointAndTrace)
+{
+    reg.define("matrix", [](const std::vector<Mm>& a, int) {
+        EXPECT_EQ(test::extents(a[0]), (std::vector<int>{2, 2}));
+        double s = 0;
+        for (int k = 0; k < 4; ++k)
+            s += (a[0].addr()[k] - k) * (a[0].addr()[k] - k);
+        return std::vector<Mm>{Mm(s)};
+    });
+    test::clear_printed();
+    Mm x, out;
+    fmins(TM("matrix"), test::real(2, 2, {1, 1, 1, 1}), options_with({{1, 1}, {14, 40}}), i_o, x, out);
+    EXPECT_EQ(test::extents(x), (std::vector<int>{2, 2}));
+    const std::string& trace = test::printed();
+    const int words = count_of(trace, "reflect\n") + count_of(trace, "expand\n") +
+                      count_of(trace, "contract inside\n") + count_of(trace, "shrink\n");
+    EXPECT_EQ(words, static_cast<int>(test::at(out, 9)));
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), words);
+    test::clear_printed();
+    fmins(TM("matrix"), test::real(2, 2, {1, 1, 1, 1}), options_with({{1, NAN}, {14, 4}}));
+    EXPECT_EQ(test::printed(), "") << "NaN display is off";
+}
+
+TEST_F(SimplexTest, EmptyStartAndEmptyResult)
+{
+    Mm x = Mm(3.0), out;
+    fmins(TM("bowl"), Mm(), i_o, x, out);
+    EXPECT_TRUE(isempty(x));
+    EXPECT_EQ(reg.calls(), 0u);
+    reg.define("empty", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm()}; });
+    EXPECT_ERROR(fmins(TM("empty"), Mm(1.0)), "optimization: function returned empty result");
+}
+
+TEST_F(SimplexTest, FsolveMinimisesTheSize)
+{
+    reg.define_scalar("minus2", [](double x) { return x - 2; });
+    EXPECT_NEAR(test::at(fsolve(TM("minus2")), 0), 2, 1e-3);
+    EXPECT_EQ(reg.points()[1], 0.00025);
+
+    Mm x = Mm(1.0), out;
+    reg.clear_log();
+    fsolve(TM("minus2"), i_o, x, out);
+    EXPECT_TRUE(isempty(x));
+    EXPECT_EQ(reg.calls(), 0u);
+
+    reg.define("pair", [](const std::vector<Mm>& a, int) {
+        const double u = a[0].addr()[0], v = a[0].addr()[1];
+        Mm r(0, 0, 0, 2, 1, qv_double);
+        r.addr()[0] = u + v - 3;
+        r.addr()[1] = u - v - 1;
+        return std::vector<Mm>{r};
+    });
+    fsolve(TM("pair"), test::row({0, 0}), options_with({{2, 1e-8}, {3, 1e-8}}), i_o, x, out);
+    EXPECT_NEAR(test::at(x, 0), 2, 1e-4);
+    EXPECT_NEAR(test::at(x, 1), 1, 1e-4);
+    const double r1 = test::at(x, 0) + test::at(x, 1) - 3, r2 = test::at(x, 0) - test::at(x, 1) - 1;
+    EXPECT_EQ(test::bits(test::at(out, 7)), test::bits(r1 * r1 + r2 * r2));
+}
+
+} // namespace

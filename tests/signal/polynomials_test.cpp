@@ -1,0 +1,183 @@
+// polyval, polyvalm, poly, roots and polyder: values, shapes, the real and
+// complex paths, the messages, and roots against extended-precision roots.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <complex>
+#include <vector>
+
+namespace {
+
+#include "data/roots_reference.inc"
+#include "data/polyfit_reference.inc"
+
+TEST(Polyval, Values)
+{
+    EXPECT_EQ(test::values(polyval(test::row({1, 2, 3}), Mm(2.0))), (std::vector<double>{11}));
+    const Mm m = polyval(test::row({1, 2, 3}), test::real(2, 2, {1, 3, 2, 4}));
+    EXPECT_EQ(test::extents(m), (std::vector<int>{2, 2}));
+    EXPECT_EQ(test::values(m), (std::vector<double>{6, 18, 11, 27}));
+    EXPECT_EQ(test::values(polyval(Mm(), test::row({1, 2}))), (std::vector<double>{0, 0}));
+    EXPECT_EQ(test::values(polyval(Mm(), Mm(3.0))), (std::vector<double>{0}));
+    EXPECT_EQ(test::values(polyval(test::real(3, 1, {1, 0, -1}), test::row({2, 3}))), (std::vector<double>{3, 8}));
+    // complex points and coefficients go through the element-wise operators
+    const Mm z = polyval(test::row({1, 0, 1}), test::complex(1, 1, {0}, {1}));
+    EXPECT_EQ(test::values(z), (std::vector<double>{0}));
+    const Mm w = polyval(test::complex(1, 2, {1, 0}, {0, 1}), test::row({2, 3}));
+    EXPECT_EQ(test::values(w), (std::vector<double>{2, 3}));
+    EXPECT_EQ(test::values(imag(w)), (std::vector<double>{1, 1}));
+    EXPECT_ERROR(polyval(Mm(1.0)), "polyval does not accept 1 input");
+}
+
+TEST(Polyvalm, ValuesAndMessages)
+{
+    EXPECT_EQ(test::values(polyvalm(test::row({1, 0, 0}), test::real(2, 2, {1, 3, 2, 4}))),
+              (std::vector<double>{7, 15, 10, 22}));
+    EXPECT_EQ(test::values(polyvalm(test::row({1, 1}), test::real(2, 2, {1, 3, 2, 4}))),
+              (std::vector<double>{2, 3, 2, 5}));
+    EXPECT_ERROR(polyvalm(test::row({1, 2}), Mm(test::counting({2, 3}))),
+                 "polyvalm: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_ERROR(polyvalm(test::row({1, 2}), test::counting({2, 2, 2})),
+                 "polyvalm: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    EXPECT_ERROR(polyvalm(Mm(1.0)), "polyvalm does not accept 1 input");
+}
+
+TEST(Poly, FromRootsAndMatrices)
+{
+    EXPECT_EQ(test::values(poly(test::row({1, 2}))), (std::vector<double>{1, -3, 2}));
+    EXPECT_EQ(test::values(poly(Mm())), (std::vector<double>{1}));
+    EXPECT_EQ(test::values(poly(test::row({1, INFINITY, 2}))), (std::vector<double>{1, -3, 2}));
+    EXPECT_EQ(test::extents(poly(test::real(3, 1, {1, 2, 3}))), (std::vector<int>{1, 4}));
+
+    const Mm c = poly(test::real(2, 2, {1, 3, 2, 4}));
+    EXPECT_FALSE(c.isc());
+    ASSERT_EQ(c.size(), 3);
+    EXPECT_NEAR(c.addr()[0], 1, 1e-15);
+    EXPECT_NEAR(c.addr()[1], -5, 1e-14);
+    EXPECT_NEAR(c.addr()[2], -2, 1e-14);
+
+    const Mm conj = poly(test::complex(1, 2, {0, 0}, {1, -1}));
+    EXPECT_FALSE(conj.isc()) << "imaginary parts below eps vanish";
+    EXPECT_EQ(test::values(conj), (std::vector<double>{1, 0, 1}));
+    const Mm stays = poly(test::complex(1, 2, {0, 2}, {1, 0}));
+    ASSERT_TRUE(stays.isc());
+    EXPECT_EQ(test::values(stays), (std::vector<double>{1, -2, 0}));
+    EXPECT_EQ(test::values(imag(stays)), (std::vector<double>{0, -1, 2}));
+}
+
+TEST(Roots, SmallCases)
+{
+    const Mm r = roots(test::row({1, -3, 2}));
+    ASSERT_EQ(r.size(), 2);
+    EXPECT_EQ(test::extents(r), (std::vector<int>{2, 1}));
+    std::vector<double> v = test::values(r);
+    std::sort(v.begin(), v.end());
+    EXPECT_NEAR(v[0], 1, 1e-15);
+    EXPECT_NEAR(v[1], 2, 1e-15);
+    EXPECT_EQ(test::values(roots(test::row({1, 0, 0}))), (std::vector<double>{0, 0}));
+    EXPECT_EQ(test::values(roots(test::row({0, 0, 1, -1}))), (std::vector<double>{1}));
+    EXPECT_EQ(test::values(roots(test::row({2, 0, -8, 0}))).size(), 3u);
+    EXPECT_EQ(roots(Mm(5.0)).size(), 0);
+    EXPECT_EQ(roots(Mm()).size(), 0);
+    EXPECT_EQ(roots(test::row({0, 0, 0})).size(), 0);
+
+    Mm M(test::real(2, 2, {1, 3, 2, 4}), "M");
+    EXPECT_ERROR(roots(M), "roots: M is not a vector");
+    EXPECT_ERROR(roots(test::real(2, 2, {1, 3, 2, 4})), "roots: (temporary) is not a vector");
+}
+
+TEST(Roots, AgainstReference)
+{
+    for (const auto& c : roots_reference) {
+        SCOPED_TRACE(c.p.size());
+        Mm p(0, 0, 0, 1, int(c.p.size()), qv_double);
+        std::copy(c.p.begin(), c.p.end(), p.addr());
+        const Mm r = roots(p);
+        ASSERT_EQ(r.size(), int(c.re.size()));
+        for (std::size_t k = 0; k < c.re.size(); ++k) {
+            const std::complex<double> want(c.re[k], c.im[k]);
+            double nearest = INFINITY;
+            for (int j = 0; j < r.size(); ++j)
+                nearest = std::min(nearest, std::abs(std::complex<double>(r.addr()[j], r.addi() ? r.addi()[j] : 0) - want));
+            EXPECT_LE(nearest, 1e-9 * std::max(1.0, std::abs(want))) << want;
+        }
+    }
+}
+
+TEST(Polyder, Forms)
+{
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> values;
+    };
+    Mm q, d, q2, d2;
+    polyder(Mm(1.0), test::row({1, 1}), i_o, q, d);
+    polyder(test::row({1, 2, 3}), i_o, q2, d2);
+    const std::vector<Case> cases = {
+        {"derivative", polyder(test::row({1, 2, 3})), {2, 2}},
+        {"constant", polyder(Mm(5.0)), {0}},
+        {"empty", polyder(Mm()), {0}},
+        {"product", polyder(test::row({1, 0}), test::row({1, 1})), {2, 1}},
+        {"leading zeros stripped", polyder(test::row({0, 0, 3, 1})), {3}},
+        {"leading zeros of a higher degree", polyder(test::row({0, 1, 3, 1})), {2, 3}},
+        {"all zero", polyder(test::row({0, 0, 7})), {0}},
+        {"quotient numerator", q, {-1}},
+        {"quotient denominator", d, {1, 2, 1}},
+        {"one-polynomial quotient", q2, {2, 2}},
+        {"its denominator", d2, {1}},
+        {"column input", polyder(test::real(3, 1, {1, 2, 3})), {2, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(test::values(c.result), c.values);
+    }
+    EXPECT_EQ(test::values(strip_leading_zeros(test::row({0, 0, 1, 0}))), (std::vector<double>{1, 0}));
+    EXPECT_EQ(test::values(strip_leading_zeros(test::complex(1, 2, {0, 1}, {1, 0}))), (std::vector<double>{0, 1}));
+}
+
+TEST(Polyfit, FitsAndFitData)
+{
+    Mm p, S;
+    polyfit(test::row({0, 1, 2}), test::row({1, 3, 5}), Mm(1.0), i_o, p, S);
+    ASSERT_EQ(p.size(), 2);
+    EXPECT_EQ(test::extents(p), (std::vector<int>{1, 2}));
+    EXPECT_NEAR(p.addr()[0], 2, 1e-14);
+    EXPECT_NEAR(p.addr()[1], 1, 1e-14);
+    ASSERT_EQ(S.getnfields(), 3);
+    EXPECT_STREQ(S.getfield(0), "R");
+    EXPECT_STREQ(S.getfield(1), "df");
+    EXPECT_STREQ(S.getfield(2), "normr");
+    EXPECT_EQ(Mm(S.member("df")).r(), 1);
+    EXPECT_LT(Mm(S.member("normr")).r(), 1e-12);
+    EXPECT_EQ(test::extents(Mm(S.member("R"))), (std::vector<int>{2, 2}));
+
+    // degree 0 fits the mean; a negative degree too, with df = m - deg - 1
+    const Mm y = test::row({1, 2, 6});
+    EXPECT_NEAR(polyfit(test::row({0, 1, 2}), y, Mm(0.0)).r(), 3, 1e-15);
+    polyfit(test::row({0, 1, 2}), y, Mm(-1.5), i_o, p, S);
+    EXPECT_NEAR(p.r(), 3, 1e-15);
+    EXPECT_EQ(Mm(S.member("df")).r(), 4);
+    // 1.5 is taken as 2: three points, an exact parabola
+    EXPECT_EQ(polyfit(test::row({0, 1, 2}), y, Mm(1.5)).size(), 3);
+
+    for (const auto& c : polyfit_reference) {
+        SCOPED_TRACE(c.degree);
+        Mm x(0, 0, 0, 15, 1, qv_double), yy(0, 0, 0, 1, 15, qv_double);
+        for (int k = 0; k < 15; ++k) {
+            x.addr()[k] = 0.25 * k - 1;
+            yy.addr()[k] = std::exp(0.3 * x.addr()[k]) + 0.05 * std::sin(7.0 * k);
+        }
+        polyfit(x, yy, Mm(double(c.degree)), i_o, p, S);
+        ASSERT_EQ(p.size(), int(c.p.size()));
+        for (std::size_t k = 0; k < c.p.size(); ++k)
+            EXPECT_NEAR(p.addr()[k], c.p[k], 1e-9 * (1 + std::fabs(c.p[k]))) << k;
+        EXPECT_NEAR(Mm(S.member("normr")).r(), c.normr, 1e-9);
+    }
+
+    EXPECT_ERROR(polyfit(test::row({1, 2, 3}), test::row({1, 2}), Mm(1.0)), "polyfit: x and y must be same size");
+    EXPECT_ERROR(polyfit(Mm(1.0)), "polyfit does not accept 1 input");
+    EXPECT_ERROR(polyfit(Mm(1.0), Mm(1.0)), "polyfit does not accept 2 inputs");
+}
+
+} // namespace

@@ -1,0 +1,96 @@
+// mean, stdM, cov and corrcoef: small exact cases, dimensions and
+// normalisation flags, and matrix and complex data against numpy.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+#include "data/statistics_reference.inc"
+
+Mm data(int rows, int cols, bool complex)
+{
+    Mm x(complex, 0, 0, rows, cols, qv_double);
+    for (long k = 0; k < rows * cols; ++k) {
+        x.addr()[k] = double((k * k * 7919 + 31 * k + 13) % 1009) / 1009 - 0.5;
+        if (complex)
+            x.addi()[k] = double((k * 104729 + 7) % 1013) / 1013 - 0.5;
+    }
+    return x;
+}
+
+template <std::size_t N>
+void expect_reference(const Mm& got, const double (&re)[N], const double (&im)[N], bool real_result)
+{
+    ASSERT_EQ(got.size(), int(N));
+    EXPECT_EQ(!got.isc(), real_result);
+    for (std::size_t k = 0; k < N; ++k) {
+        EXPECT_NEAR(got.addr()[k], re[k], 1e-15 * (1 + std::fabs(re[k]))) << k;
+        EXPECT_NEAR(got.addi() ? got.addi()[k] : 0.0, im[k], 1e-15 * (1 + std::fabs(im[k]))) << k;
+    }
+}
+
+TEST(Statistics, SmallCases)
+{
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> values;
+        std::vector<int> extents;
+    };
+    const Mm m = test::real(2, 2, {1, 3, 2, 4});
+    const std::vector<Case> cases = {
+        {"mean of columns", mean(m), {2, 3}, {1, 2}},
+        {"mean of rows", mean(m, Mm(2.0)), {1.5, 3.5}, {2, 1}},
+        {"mean of a row", mean(test::row({1, 2, 3})), {2}, {1, 1}},
+        {"mean along a third dimension", mean(test::row({1, 2, 3}), Mm(3.0)), {1, 2, 3}, {1, 3}},
+        {"std", stdM(test::row({1, 2, 3, 4})), {std::sqrt(5.0 / 3)}, {1, 1}},
+        {"std by m", stdM(test::row({1, 2, 3, 4}), Mm(1.0)), {std::sqrt(5.0 / 4)}, {1, 1}},
+        {"std along a singleton", stdM(test::row({1, 2, 3}), Mm(0.0), Mm(1.0)), {0, 0, 0}, {1, 3}},
+        {"std of columns", stdM(test::real(2, 2, {1, 3, 5, 5})), {std::sqrt(2.0), 0}, {1, 2}},
+        {"cov of a row", cov(test::row({1, 2, 3, 4})), {5.0 / 3}, {1, 1}},
+        {"cov with a flag", cov(test::row({1, 2, 3, 4}), Mm(1.0)), {5.0 / 4}, {1, 1}},
+        {"cov of two vectors", cov(test::row({1, 2, 3}), test::row({1, 2, 3})), {1, 1, 1, 1}, {2, 2}},
+        {"cov of a scalar", cov(Mm(5.0)), {0}, {1, 1}},
+        {"corrcoef", corrcoef(test::row({1, 2, 3}), test::row({3, 2, 1})), {1, -1, -1, 1}, {2, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(test::extents(c.result), c.extents);
+        const auto v = test::values(c.result);
+        ASSERT_EQ(v.size(), c.values.size());
+        for (std::size_t k = 0; k < v.size(); ++k)
+            EXPECT_NEAR(v[k], c.values[k], 4e-16 * (1 + std::fabs(c.values[k])));
+    }
+    EXPECT_TRUE(std::isnan(mean(Mm()).r()));
+    EXPECT_EQ(cov(Mm()).size(), 0);
+    EXPECT_EQ(stdM(Mm(0, 0, 0, 0, 3, qv_double), Mm(0.0), Mm(1.0)).size(), 0);
+    // the negative and NaN flags normalise by m - 1, as 0 does
+    EXPECT_EQ(test::values(cov(test::row({1, 2, 3, 4}), test::row({2, 1, 4, 3}), Mm(-1.0))),
+              test::values(cov(test::row({1, 2, 3, 4}), test::row({2, 1, 4, 3}))));
+}
+
+TEST(Statistics, AgainstReference)
+{
+    const Mm a = data(5, 3, false), z = data(6, 2, true);
+    expect_reference(stdM(a), std_columns_re, std_columns_im, true);
+    expect_reference(stdM(a, Mm(1.0), Mm(2.0)), std_rows_by_m_re, std_rows_by_m_im, true);
+    expect_reference(stdM(z), std_complex_re, std_complex_im, true);
+    expect_reference(cov(a), cov_matrix_re, cov_matrix_im, true);
+    expect_reference(cov(a, Mm(1.0)), cov_matrix_by_m_re, cov_matrix_by_m_im, true);
+    expect_reference(cov(z), cov_complex_re, cov_complex_im, false);
+    expect_reference(corrcoef(a), corrcoef_matrix_re, corrcoef_matrix_im, true);
+    expect_reference(mean(z, Mm(2.0)), mean_complex_rows_re, mean_complex_rows_im, false);
+}
+
+TEST(Statistics, Errors)
+{
+    const Mm x = test::row({1, 2, 3});
+    EXPECT_ERROR(stdM(x, Mm(0.0), Mm(-1.0)), "std: dim argument must be positive");
+    EXPECT_ERROR(stdM(x, Mm(0.0), Mm()), "std: dim argument may not be empty");
+    EXPECT_ERROR(stdM(x, Mm(0.0), Mm(3.0)), "std: dim argument may not be more then the number of dimensions");
+    EXPECT_ERROR(cov(x, test::row({1, 2})), "horzcat: # of rows different");
+}
+
+} // namespace
