@@ -277,6 +277,8 @@ Mm columns_of(const std::vector<date_vector>& dates)
 {
     const int n = static_cast<int>(dates.size());
     Mm out(0, 0, 0, n, 6, qv_double);
+    if (out.size() != 6 * n)
+        return out;  // "Out of memory!" went to a hook that returned
     for (int k = 0; k < n; ++k)
         for (int c = 0; c < 6; ++c)
             out.addr()[k + c * n] = dates[static_cast<std::size_t>(k)][static_cast<std::size_t>(c)];
@@ -290,6 +292,8 @@ Mm field_of(const std::vector<date_vector>& dates, int c, const Mm& d)
     Mm out = text || d.size() != static_cast<int>(dates.size())
                  ? Mm(0, 0, 0, static_cast<int>(dates.size()), 1, qv_double)
                  : Mm(0, 0, 0, d.getndims(), d.getdims(), qv_double);
+    if (out.size() != static_cast<int>(dates.size()))
+        return out;  // "Out of memory!" went to a hook that returned
     for (std::size_t k = 0; k < dates.size(); ++k)
         out.addr()[k] = dates[k][static_cast<std::size_t>(c)];
     return out;
@@ -312,6 +316,8 @@ Mm day_numbers_of_rows(const Mm& t)
     const Mm v = numbers(t);
     const int rows = v.rows();
     Mm out(0, 0, 0, rows, 1, qv_double);
+    if (out.size() != rows || v.size() < 6 * rows)
+        return out;  // "Out of memory!" went to a hook that returned
     for (int r = 0; r < rows; ++r) {
         const double* p = v.addr() + r;
         out.addr()[r] = day_number(p[0], p[rows], p[2 * rows], p[3 * rows], p[4 * rows], p[5 * rows]);
