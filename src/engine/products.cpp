@@ -170,6 +170,8 @@ Mm operator*(const Mm& a, const Mm& b)
     const int m = fa.rows(), k = fa.cols(), n = fb.cols();
     const bool complex = fa.isc() || fb.isc();
     Mm p(complex, 0, 0, m, n, qv_double);
+    if (p.rows() != m || p.cols() != n)
+        return p;  // refused under a returning error hook: nothing to write into
     split_gemm("N", "N", m, n, k, 1.0, fa.addr(), fa.addi(), m, fb.addr(), fb.addi(), k, 0.0, p.addr(),
                complex ? p.addi() : nullptr, m);
     return p;
