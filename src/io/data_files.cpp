@@ -238,8 +238,11 @@ std::string v4_next_name(std::FILE* file)
     name.resize(std::fread(name.data(), 1, kept, file));
     fseeko(file, h.namlen - static_cast<long long>(kept), SEEK_CUR);
     name.resize(std::strlen(name.c_str()));
-    const long long data = static_cast<long long>(h.mrows) * h.ncols * precision_size(P) * (h.imagf ? 2 : 1);
-    fseeko(file, data, SEEK_CUR);
+    const long long count = static_cast<long long>(h.mrows) * h.ncols;
+    if (count > INT_MAX)
+        fseeko(file, 0, SEEK_END);  // no record this large fits a value: the scan ends here
+    else
+        fseeko(file, count * precision_size(P) * (h.imagf ? 2 : 1), SEEK_CUR);
     return name.empty() ? std::string(" ") : name;
 }
 

@@ -15,6 +15,7 @@
 #include "velkor/io.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -676,7 +677,9 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     const bool swap = swapping(fid, format_name);
     int s = 8;
     const int code = fileio(precision.c_str(), &s);
-    const long long skip = rounded_count(first_value(skip_arg));
+    // A gap past any file reads like one of 2^40 bytes; the bound keeps the
+    // sums below in range.
+    const long long skip = std::min(rounded_count(first_value(skip_arg)), 1LL << 40);
 
     Mm sz = size;
     if (sz.gettype() != qv_double || sz.issparse())
