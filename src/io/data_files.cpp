@@ -162,6 +162,10 @@ int read_v4_record(const char* path, std::FILE* file, Mm& target)
             warning("load4 '%s': variable named '%s' loaded into '%s'", path, name.c_str(), wanted);
     }
     Mm value(h.imagf != 0, 0, 0, h.mrows, h.ncols, qv_double);
+    if (value.size() != static_cast<int>(count)) {
+        target = x_M;
+        return 1;
+    }
     const std::size_t n = static_cast<std::size_t>(count);
     if (read_as_precision(value.addr(), n, file, P, swap) != n) {
         error("load4: could not read real part from file '%s'", path);
@@ -364,6 +368,8 @@ int load_ascii(const char* path, std::FILE* file, Mm& target)
         return 1;
     }
     Mm value(0, 0, 0, static_cast<int>(rows), static_cast<int>(cols), qv_double);
+    if (value.size() != rows * cols)
+        return 1;
     double* p = value.addr();
     for (long long r = 0; r < rows; ++r)
         for (long long c = 0; c < cols; ++c)
