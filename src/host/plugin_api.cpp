@@ -4,6 +4,7 @@
 // are plain C names so that modules in C can reach them.
 #include "host/display.hpp"
 #include "host/plugins.hpp"
+#include "value/heap_cells.hpp"
 #include "velkor.h"
 
 #include <plu.h>
@@ -134,8 +135,17 @@ Mm* kaDuplicateArray(const Mm* v)
     return fresh(copy);
 }
 
-void kaDestroyArray(Mm* v) { delete v; }
-void kaFreeMatrix(Mm* v) { delete v; }
+void kaDestroyArray(Mm* v)
+{
+    if (!v)
+        return;
+    // The engine releases UserData values through here: an address it
+    // hands back later must no longer be taken for a value.
+    heap_cell_forget(v);
+    delete v;
+}
+
+void kaFreeMatrix(Mm* v) { kaDestroyArray(v); }
 
 // ---- access ----
 
