@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 
 namespace {
 
@@ -30,9 +29,10 @@ Mm grid_of(const Mm& v, int rows, int cols, bool along_rows)
 {
     const qv_matrix_types type = static_cast<qv_matrix_types>(v.gettype());
     Mm g(v.isc(), 0, 0, rows, cols, type);
-    // a refused allocation (reported, under a returning hook) leaves no room
+    // a refused allocation (reported, under a returning hook) leaves an
+    // empty value with no room to fill
     if (g.size() != std::int64_t(rows) * cols)
-        throw std::bad_alloc();
+        return g;
     if (g.rows() != rows || g.cols() != cols)
         return g;  // "Out of memory!" went to a hook that returned
     if (type == qv_uint8) {
@@ -81,7 +81,7 @@ Mm grid3_of(const Mm& v, int ny, int nx, int nz, int axis)
     const int dims[3] = {ny, nx, nz};
     Mm g(v.isc(), 0, 0, 3, dims, type);
     if (g.size() != std::int64_t(ny) * nx * nz)
-        throw std::bad_alloc();
+        return g;
     if (type == qv_uint8) {
         using byte = unsigned char;
         spread3(v.getpr((byte*)nullptr), g.getpr((byte*)nullptr), ny, nx, nz, axis);
@@ -102,7 +102,7 @@ Mm reversed_vector(const Mm& v)
     r.deepcopy(v, qv_none);
     const int n = r.size();
     if (n != v.size())
-        throw std::bad_alloc();
+        return r;
     if (r.gettype() == qv_uint8) {
         unsigned char* p = r.getpr((unsigned char*)nullptr);
         std::reverse(p, p + n);
