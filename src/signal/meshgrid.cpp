@@ -20,8 +20,10 @@ void spread(const T* from, T* to, int rows, int cols, bool along_rows)
         return;
     for (int c = 0; c < cols; ++c) {
         T* column = to + std::int64_t(c) * rows;
-        for (int r = 0; r < rows; ++r)
-            column[r] = along_rows ? from[c] : from[r];
+        if (along_rows)
+            std::fill(column, column + rows, from[c]);
+        else
+            std::copy(from, from + rows, column);
     }
 }
 
