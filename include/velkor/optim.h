@@ -279,3 +279,28 @@ VELKOR_ODE_FAMILY(ode15s)
 #undef VELKOR_ODE_FAMILY
 // The driver of the four: method 1 ode23, 2 ode45, 3 ode78, 4 ode15s.
 Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& extra, i_o_t, Mm& t_out, Mm& y_out);
+
+// ---- least squares ----
+// min ||A x - b|| subject to x >= 0 by Lawson and Hanson's active-set
+// method from x = 0; tol replaces zero in the sign tests (default 10 eps
+// max(m, n) norm(A, 1)). w is the dual vector; flag is 1 when the method
+// converged, 0 at its iteration limit or for an empty problem.
+Mm nnls(const Mm& A, const Mm& b);
+// The core of nnls and lsqnonneg (tol of one element is used as given);
+// iterations counts the variables moved into the positive set.
+Mm nnls_core(const Mm& A, const Mm& b, const Mm& tol, const Mm& x0, i_o_t, Mm& x, Mm& w, Mm& flag, Mm& iterations);
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol);
+Mm nnls(const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& w);
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol, i_o_t, Mm& x, Mm& w);
+Mm nnls(const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& w, Mm& flag);
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol, i_o_t, Mm& x, Mm& w, Mm& flag);
+// lsqnonneg({M, v, x0, options}): the same problem; TolX of the options
+// structure is the tolerance; x0 is accepted and not used. residual is
+// M x - v, resnorm its sum of squares, output.iterations the count,
+// lambda the dual vector.
+Mm lsqnonneg(const Mm& args);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag, Mm& output);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag, Mm& output, Mm& lambda);
