@@ -19,3 +19,4 @@
 #include "velkor/host.h"
 #include "velkor/io.h"
 #include "velkor/graphics.h"
+#include "velkor/gui.h"

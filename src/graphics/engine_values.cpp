@@ -10,7 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 
-void minim_build(miniM& m, int ndims, const int* dims, int is_string)
+namespace {
+
+// Shapes m and takes its data from the standard heap, zero-filled unless the
+// caller overwrites every element at once.
+void minim_shape(miniM& m, int ndims, const int* dims, int is_string, bool zero)
 {
     m.ndims = ndims;
     m.dims[0] = m.dims[1] = m.dims[2] = m.dims[3] = 1;
@@ -20,11 +24,16 @@ void minim_build(miniM& m, int ndims, const int* dims, int is_string)
     m.data = nullptr;
     long long n = minim_numel(m);
     if (n > 0) {
-        m.data = static_cast<double*>(std::calloc(static_cast<size_t>(n), sizeof(double)));
+        const size_t count = static_cast<size_t>(n);
+        m.data = static_cast<double*>(zero ? std::calloc(count, sizeof(double)) : std::malloc(count * sizeof(double)));
         if (!m.data)
             error("Out of memory!");
     }
 }
+
+} // namespace
+
+void minim_build(miniM& m, int ndims, const int* dims, int is_string) { minim_shape(m, ndims, dims, is_string, true); }
 
 void minim_build(miniM& m, int rows, int cols, int pages, int is_string)
 {
@@ -65,10 +74,16 @@ double& minim_r(miniM& m, long long i)
 
 void minim_from_value(miniM& m, const Mm& x)
 {
-    minim_build(m, x.getndims(), x.getdims(), x.isstr());
+    // Full real doubles are copied straight in; anything else stays zero.
+    const bool copy = x.gettype() == qv_double && !x.issparse();
+    minim_shape(m, x.getndims(), x.getdims(), x.isstr(), !copy);
     long long n = minim_numel(m);
-    if (n > 0 && m.data && x.gettype() == qv_double && !x.issparse() && x.getnnz() == n)
+    if (!copy || !m.data)
+        return;
+    if (x.getnnz() == n)
         std::memcpy(m.data, x.getpr((double*)nullptr), static_cast<size_t>(n) * sizeof(double));
+    else
+        std::memset(m.data, 0, static_cast<size_t>(n) * sizeof(double));
 }
 
 Mm value_from_minim(miniM& m)

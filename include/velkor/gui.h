@@ -1,0 +1,47 @@
+// Images, colormaps, dialogs and GUI controls: the language functions of
+// the GUI side.
+#pragma once
+
+#include "value.h"
+
+// ---- colormap generators ----
+// Each gives an m x 3 map of red, green and blue in [0, 1]; X() is X(64).
+// black, white, gray, flag, prism and lines take m as a rounded count
+// (halves away from zero); the others use the value in their arithmetic.
+// black, white and gray of an empty m give nop_M.
+Mm black();
+Mm black(const Mm& m);
+Mm white();
+Mm white(const Mm& m);
+Mm gray();
+Mm gray(const Mm& m);
+Mm grey();
+Mm grey(const Mm& m);
+Mm jet();
+Mm jet(const Mm& m);
+Mm hsv();
+Mm hsv(const Mm& m);
+Mm hot();
+Mm hot(const Mm& m);
+Mm bone();
+Mm bone(const Mm& m);
+Mm cool();
+Mm cool(const Mm& m);
+Mm spring();
+Mm spring(const Mm& m);
+Mm summer();
+Mm summer(const Mm& m);
+Mm winter();
+Mm winter(const Mm& m);
+Mm autumn();
+Mm autumn(const Mm& m);
+Mm pink();
+Mm pink(const Mm& m);
+Mm copper();
+Mm copper(const Mm& m);
+Mm flag();
+Mm flag(const Mm& m);
+Mm prism();
+Mm prism(const Mm& m);
+Mm lines();
+Mm lines(const Mm& m);

@@ -1,0 +1,67 @@
+// Refused allocations in the graphics functions: set and get with their
+// conversions, the property listing, im2double and the colormap generators.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+#include "vizmo4510.h"
+#include "vizmo_test.h"
+
+namespace {
+
+using test::cell_row;
+using test::row;
+using test::text;
+
+// Runs f on a fresh line and deletes it afterwards, so that what the object
+// held (its UserData value) is given back within the statement.
+template <class F>
+void on_a_line(F&& f)
+{
+    const Mm h(vizmo_create_object("line", -1));
+    f(h);
+    vizmo_set_property(*h.addr(1), "Kill", nullptr);
+}
+
+TEST(AllocationFailure, GraphicsFunctions)
+{
+    vizmo::test::reset();
+    const Mm names = cell_row({text("ab"), text("c")});
+    const Mm data = row({1, 2, 3});
+    const Mm image = test::bytes(2, 2, {0, 1, 2, 255});
+    const Mm list = cell_row({text("LineWidth"), Mm(2.0), text("r")});
+    test::sweep_allocations({
+        {"set and get of UserData", Mm(), [=](Mm& x) {
+             on_a_line([&](const Mm& h) {
+                 set(h, text("UserData"), data);
+                 x = get(h, text("UserData"));
+             });
+         }},
+        {"a cell of strings", Mm(), [=](Mm& x) {
+             on_a_line([&](const Mm& h) {
+                 set(h, text("String"), names);
+                 x = get(h, text("String"));
+             });
+         }},
+        {"uint8 image data", Mm(), [=](Mm& x) {
+             on_a_line([&](const Mm& h) {
+                 set(h, text("CData"), image);
+                 x = get(h, text("CData"));
+             });
+         }},
+        {"a property list", Mm(), [=](Mm& x) {
+             on_a_line([&](const Mm& h) {
+                 set(h, list);
+                 x = get(h, text("Color"));
+             });
+         }},
+        {"the listing", Mm(), [=](Mm& x) { on_a_line([&](const Mm& h) { x = get(h); }); }},
+        {"im2double", image, [](Mm& x) { x = im2double(x); }},
+        {"jet", Mm(), [](Mm& x) { x = jet(Mm(16.0)); }},
+        {"hsv", Mm(), [](Mm& x) { x = hsv(Mm(16.0)); }},
+        {"bone", Mm(), [](Mm& x) { x = bone(Mm(16.0)); }},
+        {"pink", Mm(), [](Mm& x) { x = pink(Mm(16.0)); }},
+        {"copper", Mm(), [](Mm& x) { x = copper(Mm(16.0)); }},
+    });
+    vizmo::test::reset();
+}
+
+} // namespace
