@@ -266,6 +266,15 @@ int main()
     display(Mm(xmin, "x"));
     display(Mm(fval, "fval"));
 
+    section("Graphics");
+    Mm fig = figure();
+    show("f = figure()", "f", fig);
+    set(fig, TM("Name"), TM("tour"));
+    show("get(f, 'Name')", nullptr, get(fig, TM("Name")));
+    show("size(getframe(f))", nullptr, size(getframe(fig)));
+    show("hot(4)", nullptr, hot(Mm(4.0)));
+    figure_close(TM("all"));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;
