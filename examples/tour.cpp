@@ -37,7 +37,8 @@ void show(const char* statement, const char* name, const Mm& value)
 void section(const char* title) { qv_printf("\n%s\n", title); }
 
 // The host's function caller: the solvers call user functions by name
-// through it. This host knows one function, Rosenbrock's valley.
+// through it. This host knows two functions: Rosenbrock's valley and a
+// damped oscillator y'' = -y - y'/5 as a first-order system.
 Mm host_feval(Mm name, Mm args, i_o_t, Mm& out1, Mm&, Mm&, Mm&, Mm&, Mm&)
 {
     char text[32];
@@ -46,6 +47,9 @@ Mm host_feval(Mm name, Mm args, i_o_t, Mm& out1, Mm&, Mm&, Mm&, Mm&, Mm&)
     if (text[0] == 'r') {
         const double a = x.r(1.0), b = x.r(2.0);
         out1 = Mm(100 * (b - a * a) * (b - a * a) + (1 - a) * (1 - a));
+    } else if (text[0] == 'd') {
+        const Mm y = Mm(args.br(Mm(2.0)));
+        out1 = (BR(y.r(2.0)), semi, -y.r(1.0) - y.r(2.0) / 5);
     } else {
         error("Undefined function '%s'.", text);
     }
@@ -221,6 +225,11 @@ int main()
     display(Mm(qq, "Q"));
     display(Mm(qr_r, "R"));
     show("rank(magic(4))", nullptr, rank(magic(Mm(4.0))));
+    Mm sys = (BR(4.0), 1.0, semi, 1.0, 3.0);
+    show("[4 1; 1 3] \\ [1; 2]", nullptr, mldivide(sys, (BR(1.0), semi, 2.0)));
+    show("sparse([4 1; 1 3]) \\ [1; 2]", nullptr, mldivide(sparse(sys), (BR(1.0), semi, 2.0)));
+    show("det([1 2; 3 4])", nullptr, det((BR(1.0), 2.0, semi, 3.0, 4.0)));
+    show("inv([4 7; 2 6])", nullptr, inv((BR(4.0), 7.0, semi, 2.0, 6.0)));
     section("Eigenvalues");
     Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
     show("eig([2 1; 1 2])", nullptr, eig(sym));
@@ -238,6 +247,8 @@ int main()
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
     show("roots([1 -3 2])", nullptr, roots((BR(1.0), -3.0, 2.0)));
     show("polyval([1 2 3], [0 1 2])", nullptr, polyval((BR(1.0), 2.0, 3.0), (BR(0.0), 1.0, 2.0)));
+    show("interp1([1 2 3], [10 20 30], [1.5 2.25 4])", nullptr,
+         interp1((BR(1.0), 2.0, 3.0), (BR(10.0), 20.0, 30.0), (BR(1.5), 2.25, 4.0)));
 
     section("Files");
     Mm file = tempname();
@@ -252,19 +263,59 @@ int main()
     fclose(fid);
     deleteM(file);
     show("fullfile('data', 'run1', 'x.wav')", nullptr, fullfile((CL("data"), "run1", "x.wav")));
+    Mm saved_matrix((BR(8.0), 1.0, 6.0, semi, 3.0, 5.0, 7.0, semi, 4.0, 9.0, 2.0), "m");
+    Mm saved_text(TM("kept"), "t");
+    Mm stem = tempname();
+    Mm data_file = strcat((CL(stem), ".vor"));
+    qv_printf(">> m = [8 1 6; 3 5 7; 4 9 2]; t = 'kept'; save(name, 'm', 't'); clear m t; load(name, 't', 'm')\n");
+    save(data_file, (CL(saved_matrix), saved_text));
+    Mm loaded_matrix(Mm(), "m"), loaded_text(Mm(), "t");
+    load(data_file, (CL(loaded_text), loaded_matrix));
+    display(loaded_matrix);
+    display(loaded_text);
+    deleteM(data_file);
+    deleteM(stem);
+
+    section("Dates");
+    show("datenum(2000, 1, 1)", nullptr, datenum(Mm(2000.0), Mm(1.0), Mm(1.0)));
+    show("datevec('15-Mar-1999 10:20:30')", nullptr, datevec(TM("15-Mar-1999 10:20:30")));
+    Mm day_number, day_name;
+    weekday(Mm(730486.0), i_o, day_number, day_name);
+    qv_printf(">> [n, s] = weekday(730486)\n");
+    display(Mm(day_number, "n"));
+    display(Mm(day_name, "s"));
+
     section("Bessel functions");
     show("besselj([0 1 2], 1)", nullptr, besselj((BR(0.0), 1.0, 2.0), Mm(1.0)));
     show("besselk(0, -1)", nullptr, besselk(Mm(0.0), Mm(-1.0)));
     show("besseli(1, 1000, 1)", nullptr, besseli(Mm(1.0), Mm(1000.0), Mm(1.0)));
     show("airy(2, [0 1])", nullptr, airy(Mm(2.0), (BR(0.0), 1.0)));
+    section("Linear programming");
+    show("lp([-1 -2], [1 1; 1 -1], [4; 2], [0 0])", nullptr,
+         lp((BR(-1.0), -2.0), (BR(1.0), 1.0, semi, 1.0, -1.0), (BR(4.0), semi, 2.0), (BR(0.0), 0.0)));
 
-    section("Optimisation");
+    section("Optimisation and differential equations");
     feval_func = host_feval;
     Mm xmin, fval;
     fminsearch(TM("rosenbrock"), (BR(-1.2), 1.0), optimset(TM("TolX"), CL(1e-8)), i_o, xmin, fval);
     qv_printf(">> [x, fval] = fminsearch('rosenbrock', [-1.2 1], optimset('TolX', 1e-8))\n");
     display(Mm(xmin, "x"));
     display(Mm(fval, "fval"));
+    Mm times, states;
+    ode45(TM("damped"), (BR(0.0), 1.0, 2.0, 3.0), (BR(1.0), semi, 0.0), i_o, times, states);
+    qv_printf(">> [t, y] = ode45('damped', [0 1 2 3], [1; 0])\n");
+    display(Mm(times, "t"));
+    display(Mm(states, "y"));
+
+    section("Schur form, matrix exponential and a Lyapunov equation");
+    Mm rot = (BR(4.0), 1.0, semi, 2.0, 3.0);
+    Mm schur_u, schur_t;
+    schur(rot, i_o, schur_u, schur_t);
+    qv_printf(">> [U, T] = schur([4 1; 2 3])\n");
+    display(Mm(schur_u, "U"));
+    display(Mm(schur_t, "T"));
+    show("expm([0 1; 0 0])", nullptr, expm((BR(0.0), 1.0, semi, 0.0, 0.0)));
+    show("lyap([-2 1; 0 -3], [1 0; 0 1])", nullptr, lyap((BR(-2.0), 1.0, semi, 0.0, -3.0), eye(2.0)));
 
     section("Graphics");
     Mm fig = figure();

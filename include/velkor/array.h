@@ -299,6 +299,9 @@ Mm row2col(Mm x);
 // Element forms treat values as lists (ascending as sort orders them);
 // row forms, chosen by a third input of any value, treat each row as one
 // member. Index outputs are 1-based and point to last occurrences.
+// Cells of strings are not sets here: every form refuses a cell ("numeric
+// data expected") except ismember's row form, which reads a cell of strings
+// as the blank-padded char matrix of its strings. sort sorts them.
 Mm unique(Mm a);
 Mm unique(Mm a, i_o_t, Mm& b, Mm& i);
 Mm unique(Mm a, i_o_t, Mm& b, Mm& i, Mm& j);

@@ -45,6 +45,13 @@ int isuint8(const Mm& x);
 int kaIsUint8(const Mm& x);
 int issparse(const Mm& x);
 int kaIsSparse(const Mm& x);
+// The library has no such element types: always 0.
+int kaIsInt8(const Mm& x);
+int kaIsInt16(const Mm& x);
+int kaIsInt32(const Mm& x);
+int kaIsUint16(const Mm& x);
+int kaIsUint32(const Mm& x);
+int kaIsSingle(const Mm& x);
 int isglobal(const Mm& x);
 int is_same_dims(const Mm& x, const Mm& y);
 int is_same_dims(const int* const a, const int* const b);

@@ -6,6 +6,7 @@
 #include "list.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The workspace: frame 0 holds the global variables, frame 1 the top level,
@@ -107,6 +108,61 @@ Mm path();
 Mm path(const Mm& text);
 Mm path(const Mm& a, const Mm& b);
 
+// ---- the host command channel ----
+// One entry through which the interactive environment drives the library:
+// command 0 switches on scope tracking, 1 to 4 and 23, 24, 26, 29, 30
+// walk, show, describe and clear the workspace, 12 and 15 to 20 and 25
+// install hooks, the others forward environment commands (help, dir,
+// memory, version, figures, the variable viewer). Pointers pass through
+// number and text unchanged; the result is 0 unless a command answers.
+extern "C" intptr_t _kiv_do(int command, intptr_t number, char* text);
+// Drops one final '_' from a name of two or more characters.
+void strip_trailing_underscore(char* name);
+
+// ---- dates and times ----
+// Serial day numbers count from 1 January of year 0 (day 1); the fraction
+// is the time of day. Date vectors are [year month day hour minute
+// seconds], one row per date. Arguments expand from one element.
+Mm datenum(const Mm& d);  // a text is read as a date; numbers as they are
+Mm datenum(const Mm& y, const Mm& mo);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi);
+Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi, const Mm& s);
+// Day numbers or texts ("15-Mar-1999 10:20:30", "3/15/99", "10:20 PM")
+// as date vectors, or their first fields shaped like d.
+Mm datevec(const Mm& d);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute);
+Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute, Mm& seconds);
+Mm datevec_str(const Mm& text, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute, Mm& seconds);
+// The local date and time now, as a date vector (seconds with
+// milliseconds) and as a day number; the date as "09-Dec-2026".
+Mm mclock();
+Mm now();
+Mm date();
+// Seconds from the date vectors t0 to t1.
+Mm etime(const Mm& t);
+Mm etime(const Mm& t1, const Mm& t0);
+// tic keeps the clock in TICTOC; toc gives the seconds since.
+Mm tic();
+Mm toc();
+// The last day of month m of year y, as a row.
+Mm eomday(const Mm& y);
+Mm eomday(const Mm& y, const Mm& m);
+// 1 (Sunday) to 7 (Saturday), and the day's three-letter name.
+Mm weekday(const Mm& d);
+Mm weekday(const Mm& d, i_o_t, Mm& n, Mm& s);
+// Exports with nothing to measure: the scalar 0.
+Mm cputime();
+Mm flops();
+Mm flops(const Mm& x);
+Mm isunix();
+Mm stdinM();
+Mm zeros();
+
 // ---- the language functions over the workspace ----
 // clear() empties the top frame; clear(list) takes each listed variable out
 // of the workspace and leaves it without a value.
@@ -140,6 +196,24 @@ using callback_func_t = Mm (*)(Mm text);
 extern eval_func_t eval_func;
 extern feval_func_t feval_func;
 extern callback_func_t callback_func;
+
+// Counts the evaluations whose result may come back; each uses the new
+// capture name eval_result_<count>.
+extern int eval_result_counter;
+// Evaluates a text through eval_func: a top-frame variable of that name
+// comes back as it is; an expression is sent as an assignment to a fresh
+// capture variable whose value is the result; a statement (with '=', '!',
+// '%', "global", "load ", ...) is sent unchanged and gives the empty value.
+// Without a host, the text is read as numbers. A failing host raises
+// "error evaluating.". The catch text and the output references are not
+// used.
+Mm eval(const Mm& text);
+Mm eval(const Mm& text, const Mm& catch_text);
+Mm eval(const Mm& text, i_o_t, Mm& a, Mm& b);
+// eval of the text; the context is not used.
+Mm evalin(const Mm& context);
+Mm evalin(const Mm& context, const Mm& text);
+Mm evalin(const Mm& context, const Mm& text, const Mm& catch_text);
 
 // Calls the language function `name` through feval_func with a copy of
 // args; the callee assigns up to six outputs. Returns the hook's result.

@@ -16,7 +16,9 @@ enum Mr_idx_type : int {
 
 // An index reference borrows its base, parent, field name and double index
 // values: all of them must outlive it, as the temporaries of one expression
-// do. Index values of any other element type are converted to double and
+// do. So an Mr lives within its statement: `auto y = x(2, 3);` keeps an Mr
+// whose index values are gone when the statement ends; write
+// `Mm y = x(2, 3);` to take the value. Index values of any other element type are converted to double and
 // owned by the reference.
 class Mr {
 public:

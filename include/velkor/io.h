@@ -13,8 +13,16 @@ Mm sprintf(const Mm& format);
 // The values of the cell args (a single value when args is not a cell),
 // formatted in turn: the format continues across the values of all
 // arguments. With no argument at all, the format with its escapes replaced.
+// Unlike C: "%s" takes all of its argument's elements as characters (a 0
+// ends the text) and ends that argument, so the text after the last "%s"
+// appears only when another argument follows (sprintf("%s\n", {"ab"}) is
+// "ab" without the newline); an empty argument prints nothing and does not
+// advance the format; %d, %i, %u, %x and %o truncate toward zero (2.7 is 2).
 Mm sprintf(const Mm& format, const Mm& args);
 
+// Unlike C, conversions read whitespace-separated fields: after each one the
+// text moves past the rest of its field and the blanks after it, so "1,2,3"
+// read with "%d," gives 1 only ("1 2 3" with "%d" gives all three).
 // Reads s (the rows of a char matrix joined by newlines) with format; size
 // limits and shapes the result: n reads at most n values into a column (a
 // row of text for a format of "c" and "s" conversions only), [m n] fills m
@@ -150,8 +158,8 @@ Mm base2dec(const Mm& s);
 Mm base2dec(const Mm& s, const Mm& b);
 Mm bin2dec(const Mm& s);
 Mm hex2dec(const Mm& s);
-// One row of base-b digits (default 16, at least 2) per element of x, which
-// must be non-negative whole numbers; all rows of one width, padded with
+// One row of base-b digits (default 16, from 2 to 36) per element of x, which
+// must be non-negative finite whole numbers; all rows of one width, padded with
 // '0' on the left to at least len columns.
 Mm dec2base(const Mm& x);
 Mm dec2base(const Mm& x, const Mm& b);

@@ -3,8 +3,19 @@
 
 #include "value.h"
 
-// The solution X of a*X = b.
+// The solution X of a*X = b: b./a for a scalar a; the sparse direct
+// solver for a sparse a (least squares through the augmented system when
+// tall, the first columns when wide); pivoted QR least squares for a
+// non-square dense a; otherwise LU, or the symmetric indefinite
+// factorisation for a symmetric real a. A singular a gives Inf or NaN.
 Mm mldivide(const Mm& a, Mm b);
+Mm invdiv(const Mm& a, const Mm& b);
+// a/b, the division operator.
+Mm mrdivide(const Mm& a, const Mm& b);
+// One input: "... does not accept 1 input", result 0.
+Mm mldivide(const Mm& a);
+Mm mrdivide(const Mm& a);
+Mm invdiv(const Mm& a);
 
 // Vector norms for any p: (sum |x|^p)^(1/p), Inf the largest magnitude,
 // -Inf the smallest. Matrix norms for p = 1, 2, Inf (or "inf") and "fro".
@@ -130,6 +141,44 @@ void pack_eigenvectors(const Mm& w, const Mm& Z, Mm& V);
 // Every column of M scaled to unit Euclidean norm; zero columns stay.
 void normalize_columns(Mm& M);
 
+// ---- LU, left division and the sparse solver ----
+// X with A*X = B for a square sparse A, dense B, and P a sparse matrix whose
+// row indices give the column order (speye(n): the natural one). A singular
+// A, or arguments outside that (not square, rows of B, P no permutation),
+// give NaN of rows(A) x cols(B). Complex data is solved as the doubled real
+// system in the natural order.
+Mm lusolve(const Mm& a, const Mm& b, const Mm& p);
+// Pr*A*Pc = L*U for a real sparse square A and the column order of the
+// sparse Pc: r and c the orders as columns of 1-based indices (Pr's
+// row r(k) holds row k of A). An exactly zero pivot still gives the factors.
+void sparse_lu_factor(const Mm& a, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c);
+// lu(A): the factored matrix in LINPACK's layout (U on and above the
+// diagonal, the negated multipliers below). [L,U] = lu(A): A = L*U with a
+// row-permuted unit lower L; [L,U,P] = lu(A): P*A = L*U with L unit lower.
+Mm lu(const Mm& a);
+Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U);
+Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U, Mm& P);
+// The L and U of [L,U] = lu(A), and the worker behind every form.
+Mm lu_L(const Mm& a);
+Mm lu_U(const Mm& a);
+void lu_decompose(const Mm& a, Mm& L, Mm& U, Mm& P);
+
+// ---- inverse, determinant, condition, reduced row echelon form ----
+// inv: Inf or NaN entries for a singular matrix, a sparse inverse for a
+// sparse one. det: 1 for an empty matrix; rounded when every element is an
+// integer. rcond: LINPACK's reciprocal 1-norm condition estimate.
+Mm inv(const Mm& a);
+Mm det(const Mm& a);
+Mm rcond(const Mm& a);
+// The dense worker: job 1 the inverse, job 10 the determinant.
+Mm inv_det_dense(const Mm& a, int job);
+// R in reduced row echelon form and jb the pivot columns; the default (or
+// empty) tol is max(m, n)*norm(A, "inf")*eps.
+Mm rref(const Mm& a);
+Mm rref(const Mm& a, const Mm& tol);
+Mm rref(const Mm& a, i_o_t, Mm& R, Mm& jb);
+Mm rref(const Mm& a, const Mm& tol, i_o_t, Mm& R, Mm& jb);
+
 // ---- Balancing, Hessenberg and Schur forms ----
 // B = T\A·T with T a permutation times a diagonal of powers of 2.
 Mm balance(const Mm& A);
@@ -157,6 +206,11 @@ Mm cdf2rdf(const Mm& V, const Mm& D);
 Mm cdf2rdf(const Mm& V, const Mm& D, i_o_t, Mm& VV, Mm& DD);
 Mm cdf2rdf(const Mm& V);
 Mm cdf2rdf(const Mm& V, i_o_t, Mm& VV, Mm& DD);
+// The condition numbers of the eigenvalues, |y_i|·|x_i|/|y_i·x_i| with x_i
+// the eigenvectors and y_i the rows of their inverse; V and D as eig gives.
+Mm condeig(const Mm& A);
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D);
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D, Mm& s);
 // sum(diag(A)).
 Mm trace(const Mm& A);
 
@@ -199,3 +253,25 @@ Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr);
 // operand calls its class's mpower.
 Mm mpower(const Mm& A, Mm B);
 Mm mpower(const Mm& A);
+
+// ---- Matrix equations, subspace angle and LU timing ----
+// X with A·X + X·B = C (Bartels–Stewart on complex Schur forms); real when
+// no argument is complex.
+Mm axxbc(const Mm& A, const Mm& B, const Mm& C);
+Mm axxbc(const Mm& A);
+Mm axxbc(const Mm& A, const Mm& B);
+// X with A·X + X·A.' = -C, and with A·X + X·B = -C.
+Mm lyap(const Mm& A, const Mm& C);
+Mm lyap(const Mm& A, const Mm& B, const Mm& C);
+Mm lyap(const Mm& A);
+// X with A·X + X·B = C.
+Mm sylv(const Mm& A, const Mm& B, const Mm& C);
+Mm sylv(const Mm& A);
+Mm sylv(const Mm& A, const Mm& B);
+// The largest principal angle (radians) between the column spaces of A
+// and B, which need the same number of rows.
+Mm subspace(const Mm& A, const Mm& B);
+Mm subspace(const Mm& A);
+// Seconds per LU factorisation and solve of a random system of order
+// round(n), measured over three seconds.
+Mm dongarra(const Mm& n);

@@ -186,3 +186,111 @@ Mm ltitr(const Mm& a, const Mm& b);
 Mm ltifr(const Mm& a, const Mm& b, const Mm& s);
 Mm ltifr(const Mm& a);
 Mm ltifr(const Mm& a, const Mm& b);
+// Three-dimensional grids, ny x nx x nz (a scalar z gives 2-d grids).
+Mm meshgrid(const Mm& x, const Mm& y, const Mm& z);
+Mm meshgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X, Mm& Y, Mm& Z);
+// X receives meshgrid(x) (and Y meshgrid(x, y)'s second grid); the other
+// outputs are left as they are.
+Mm meshgrid(const Mm& x, i_o_t, Mm& X, Mm& Y, Mm& Z);
+Mm meshgrid(const Mm& x, const Mm& y, i_o_t, Mm& X, Mm& Y, Mm& Z);
+// Rejected: three inputs and two outputs.
+Mm meshgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X, Mm& Y);
+// ndgrid: the first coordinate along the first dimension (meshgrid with the
+// first two coordinates and outputs exchanged). The one-output two-input
+// form returns X2.
+Mm ndgrid(const Mm& x);
+Mm ndgrid(const Mm& x, const Mm& y);
+Mm ndgrid(const Mm& x, i_o_t, Mm& X1, Mm& X2);
+Mm ndgrid(const Mm& x, const Mm& y, i_o_t, Mm& X1, Mm& X2);
+Mm ndgrid(const Mm& x, i_o_t, Mm& X1, Mm& X2, Mm& X3);
+Mm ndgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X1, Mm& X2, Mm& X3);
+// meshdom: the meshgrid grids with y running downwards.
+Mm meshdom(Mm x, Mm y, i_o_t, Mm& X, Mm& Y);
+
+// ---- mesh test ----
+// 1 when the coordinates are vectors (of two dimensions) whose sizes are
+// not all equal: separate axes to be expanded with meshgrid.
+int automesh(const Mm& x, const Mm& y);
+int automesh(const Mm& x, const Mm& y, const Mm& z);
+// Always 0, as are isa(x) and isstudent().
+int automesh(const Mm& x);
+int isa(const Mm& x);
+int isstudent();
+
+// ---- small helpers ----
+// The Kronecker product; sparse when either operand is.
+Mm kron(const Mm& A, const Mm& B);
+Mm kron(const Mm& A);
+// The trapezoidal integral of y (columns of a matrix) over unit spacing or
+// over the abscissae x.
+Mm trapz(const Mm& y);
+Mm trapz(const Mm& x, const Mm& y);
+// The smallest p with 2^p >= |x| (or >= numel(x) for a non-scalar x).
+Mm nextpow2(const Mm& x);
+// Frequency rows 0 : 2/n : 1 (or the whole circle with a flag), the two
+// centred rows of a 2-d grid, or that grid through meshgrid.
+Mm freqspace(const Mm& n);
+Mm freqspace(const Mm& n, const Mm& flag);
+Mm freqspace(const Mm& n, i_o_t, Mm& f1, Mm& f2);
+Mm freqspace(const Mm& n, const Mm& flag, i_o_t, Mm& x, Mm& y);
+// No equiripple design is provided: the results are constants.
+Mm remezf(const Mm& a, const Mm& b, const Mm& c, const Mm& d, const Mm& e);
+Mm remezf(const Mm& a, const Mm& b, const Mm& c, const Mm& d, const Mm& e, const Mm& f, i_o_t, Mm& h, Mm& err, Mm& r);
+
+// ---- interpolation ----
+// The method of every interpolation call that names none: "linear".
+extern Mm default_interp_method;
+// interp1(x, y, xi, method): the table y(x) (a vector, or one table per
+// column) at xi: 'linear' and 'nearest' give NaN outside the knots, any
+// other method is the spline, which extrapolates. Without x, x = 1:n.
+Mm interp1(Mm x, Mm y, Mm xi, const Mm& method);
+Mm interp1(Mm a, Mm b, Mm c);
+Mm interp1(const Mm& y, const Mm& xi);
+Mm interp1(const Mm& y);
+Mm interp1q(const Mm& x, const Mm& y, const Mm& xi);
+// interp2(x, y, z, xi, yi, method): the table z (z(r, c) at x(c), y(r)) at
+// the points (xi, yi), expanded to a grid when they are vectors of
+// different sizes; bilinear and nearest give NaN outside the grid. Without
+// x and y the grid is 1:cols, 1:rows; interp2(z, ntimes, method) refines z
+// by halving its steps ntimes times.
+Mm interp2(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method);
+Mm interp2(const Mm& x, const Mm& y, const Mm& z, const Mm& xi, const Mm& yi);
+Mm interp2(const Mm& z, const Mm& xi, const Mm& yi, const Mm& method);
+Mm interp2(const Mm& z, Mm a, Mm b);
+Mm interp2(const Mm& z, Mm a);
+Mm interp2(const Mm& z);
+// interp3: the same in three dimensions (v(r, c, p) at x(c), y(r), z(p)).
+Mm interp3(Mm x, Mm y, Mm z, Mm v, Mm xi, Mm yi, Mm zi, const Mm& method);
+Mm interp3(const Mm& x, const Mm& y, const Mm& z, const Mm& v, const Mm& xi, const Mm& yi, const Mm& zi);
+Mm interp3(const Mm& v, const Mm& xi, const Mm& yi, const Mm& zi, const Mm& method);
+Mm interp3(const Mm& v, const Mm& xi, const Mm& yi, const Mm& zi);
+Mm interp3(const Mm& a, const Mm& b, const Mm& c, const Mm& d, const Mm& e, const Mm& f);
+Mm interp3(const Mm& v, const Mm& ntimes, const Mm& method);
+Mm interp3(const Mm& v, const Mm& ntimes);
+Mm interp3(const Mm& v);
+// The least-squares polynomial of degree n through (x, y), by the economy
+// QR factorisation; S holds the fields R, df and normr.
+Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S);
+Mm polyfit(const Mm& x, const Mm& y, const Mm& n);
+Mm polyfit(const Mm& x);
+Mm polyfit(const Mm& x, const Mm& y);
+
+// ---- Delaunay triangulation and scattered data ----
+// The triangles of the points (x, y) as rows of three 1-based point
+// numbers, in the order the sweep finds them; 0x3 for fewer than three
+// points. opt (any non-empty value) says the points come sorted by y, x.
+Mm delaunay(const Mm& x, const Mm& y, const Mm& opt);
+Mm delaunay(const Mm& x, const Mm& y);
+Mm delaunay(const Mm& x);
+// The number of the triangle of delaunay(x, y) that holds each query point
+// (NaN outside), and the number of the nearest data point.
+Mm tsearch(const Mm& x, const Mm& y, const Mm& tri, const Mm& xi, const Mm& yi);
+Mm dsearch(const Mm& x, const Mm& y, const Mm& tri, const Mm& xi, const Mm& yi);
+// griddata(x, y, z, xi, yi, method): the surface through the scattered
+// points at (xi, yi): 'linear' in the Delaunay triangles (NaN outside the
+// hull), 'nearest', or any other method the biharmonic spline. Coincident
+// points are averaged and points whose z is NaN dropped (linear, nearest).
+Mm griddata(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method, i_o_t, Mm& XI, Mm& YI, Mm& ZI);
+Mm griddata(const Mm& x, const Mm& y, const Mm& z, const Mm& xi, const Mm& yi, i_o_t, Mm& XI, Mm& YI, Mm& ZI);
+Mm griddata(const Mm& x, const Mm& y, const Mm& z, const Mm& xi, const Mm& yi, const Mm& method);
+Mm griddata(const Mm& x, const Mm& y, const Mm& z, const Mm& xi, const Mm& yi);

@@ -142,6 +142,10 @@ public:
     void setlogical(int v) noexcept { flags.logical = v; }
 
     // ---- element access: raw (unchecked) and bounds-tested ----
+    // Copies share storage, and these accessors hand out the shared block:
+    // writing through addr(), r(), getpr() and the like changes every copy.
+    // A function that writes into a value it did not create itself first
+    // makes the storage its own: if (x.dirty()) x.deepcopy(x, qv_none);
     double* addr() const noexcept { return static_cast<double*>(pr); }
     double* addr(int k) const noexcept { return static_cast<double*>(pr) + (k - 1); }
     double* addr(int r, int c) const noexcept
@@ -227,12 +231,14 @@ private:
     struct storageless_tag {};
     explicit Mm(storageless_tag) noexcept;
 
-    void init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type);
+    // room: spare elements past the count (-1: the standard spare room).
+    void init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type,
+                     int room = -1);
     void init_empty(qv_matrix_types type);
     void init_real_scalar(double v);
     void init_like(int complex, const Mm& like, qv_matrix_types type);
-    void allocate(int complex);
-    bool try_allocate(int complex);
+    void allocate(int complex, int room = -1);
+    bool try_allocate(int complex, int room = -1);
     void make_storageless() noexcept;
     void share_empty_block() noexcept;
     bool release() noexcept;

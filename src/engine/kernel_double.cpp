@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstring>
 
+using loops::functor;
+
 namespace {
 
 using loops::expansion;
@@ -112,11 +114,11 @@ void arithmetic(Mm& r, const Mm& a, const Mm& b)
             loops::walk2(n, e, [&](size_t k, size_t i, size_t j) { Op::cc(x.re[i], 0.0, y.re[j], 0.0, o[k], oi[k]); });
             return;
         }
-        loops::map2(o, x.re, y.re, n, e, Op::rr);
+        loops::map2(o, x.re, y.re, n, e, functor<Op::rr>{});
         return;
     }
     if (!oi) {  // a real result was asked for: the real parts decide
-        loops::map2(o, x.re, y.re, n, e, Op::rr);
+        loops::map2(o, x.re, y.re, n, e, functor<Op::rr>{});
         return;
     }
     if (x.im && !y.im)
@@ -161,7 +163,7 @@ void predicate(Mm& r, const Mm& a, const Mm& b)
     const parts x = parts_of(a), y = parts_of(b);
     double* __restrict o = r.addr();
     if (!x.im && !y.im) {
-        loops::map2(o, x.re, y.re, n, e, Op::rr);
+        loops::map2(o, x.re, y.re, n, e, functor<Op::rr>{});
         return;
     }
     const double zero = 0;
@@ -335,42 +337,79 @@ void prod_kernel(const reduction& g)
     }
 }
 
-void cumulative_kernel(const reduction& g, bool product)
+// One running sum or product per line, with the kind and the complex case
+// chosen once per call: the first element is 0 + x or 1 * x in the
+// arithmetic of the running value, every later one prev + x or prev * x.
+template <bool Product, bool Complex>
+void cumulative_lines(const reduction& g)
 {
+    const double* re = g.re;
+    const double* im = g.im;
+    double* o = g.o;
+    double* oi = g.oi;
+    const size_t inner = g.inner;
+    if constexpr (!Complex) {
+        if (inner == 1 && g.n > 0) {
+            // Lines are contiguous: the running value stays in a register.
+            for (size_t blk = 0; blk < g.outer; ++blk) {
+                const double* x = re + blk * g.n;
+                double* out = o + blk * g.n;
+                double run = Product ? 1 * x[0] : 0 + x[0];
+                out[0] = run;
+                for (size_t k = 1; k < g.n; ++k) {
+                    run = Product ? run * x[k] : run + x[k];
+                    out[k] = run;
+                }
+            }
+            return;
+        }
+    }
     for (size_t blk = 0; blk < g.outer; ++blk) {
-        const size_t base = blk * g.n * g.inner;  // the result has the operand's shape
-        for (size_t k = 0; k < g.n; ++k) {
-            const size_t at = base + k * g.inner;
-            for (size_t p = 0; p < g.inner; ++p) {
-                double xr = g.re[at + p], xi = g.im ? g.im[at + p] : 0.0;
-                if (k == 0) {
-                    // 0 + x and 1 * x, in the arithmetic of the running value.
-                    if (product) {
-                        if (g.oi)
-                            complex_mul(1.0, 0.0, xr, xi, g.o[at + p], g.oi[at + p]);
-                        else
-                            g.o[at + p] = 1 * xr;
-                    } else {
-                        g.o[at + p] = 0 + xr;
-                        if (g.oi)
-                            g.oi[at + p] = 0 + xi;
+        const size_t base = blk * g.n * inner;  // the result has the operand's shape
+        for (size_t p = 0; p < inner; ++p) {
+            const size_t at = base + p;
+            if constexpr (Complex) {
+                const double xi = im ? im[at] : 0.0;
+                if constexpr (Product)
+                    complex_mul(1.0, 0.0, re[at], xi, o[at], oi[at]);
+                else {
+                    o[at] = 0 + re[at];
+                    oi[at] = 0 + xi;
+                }
+            } else {
+                o[at] = Product ? 1 * re[at] : 0 + re[at];
+            }
+        }
+        for (size_t k = 1; k < g.n; ++k) {
+            const size_t at = base + k * inner;
+            const double* prev = o + at - inner;
+            const double* x = re + at;
+            double* out = o + at;
+            if constexpr (Complex) {
+                const double* prev_i = oi + at - inner;
+                for (size_t p = 0; p < inner; ++p) {
+                    const double xi = im ? im[at + p] : 0.0;
+                    if constexpr (Product)
+                        complex_mul(prev[p], prev_i[p], x[p], xi, out[p], oi[at + p]);
+                    else {
+                        out[p] = prev[p] + x[p];
+                        oi[at + p] = prev_i[p] + xi;
                     }
-                    continue;
                 }
-                const size_t prev = at + p - g.inner;
-                if (product) {
-                    if (g.oi)
-                        complex_mul(g.o[prev], g.oi[prev], xr, xi, g.o[at + p], g.oi[at + p]);
-                    else
-                        g.o[at + p] = g.o[prev] * xr;
-                } else {
-                    g.o[at + p] = g.o[prev] + xr;
-                    if (g.oi)
-                        g.oi[at + p] = g.oi[prev] + xi;
-                }
+            } else {
+                for (size_t p = 0; p < inner; ++p)
+                    out[p] = Product ? prev[p] * x[p] : prev[p] + x[p];
             }
         }
     }
+}
+
+void cumulative_kernel(const reduction& g, bool product)
+{
+    if (product)
+        g.oi ? cumulative_lines<true, true>(g) : cumulative_lines<true, false>(g);
+    else
+        g.oi ? cumulative_lines<false, true>(g) : cumulative_lines<false, false>(g);
 }
 
 void diff_kernel(const reduction& g)
@@ -660,43 +699,43 @@ void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::
     // Domain-dependent inverse and logarithmic functions.
     case op_acos: unary(r, a, [](double x) { return std::acos(x); }, complex_acos); break;
     case op_asin: unary(r, a, [](double x) { return std::asin(x); }, complex_asin); break;
-    case op_asec: unary(r, a, asec_double, complex_asec); break;
-    case op_acsc: unary(r, a, acsc_double, complex_acsc); break;
-    case op_acosh: unary(r, a, acosh_double, complex_acosh); break;
-    case op_asinh: unary(r, a, asinh_double, complex_asinh); break;
-    case op_atanh: unary(r, a, atanh_double, complex_atanh); break;
-    case op_asech: unary(r, a, asech_double, complex_asech); break;
-    case op_acsch: unary(r, a, acsch_double, complex_acsch); break;
-    case op_acoth: unary(r, a, acoth_double, complex_acoth); break;
+    case op_asec: unary(r, a, functor<asec_double>{}, functor<complex_asec>{}); break;
+    case op_acsc: unary(r, a, functor<acsc_double>{}, functor<complex_acsc>{}); break;
+    case op_acosh: unary(r, a, functor<acosh_double>{}, functor<complex_acosh>{}); break;
+    case op_asinh: unary(r, a, functor<asinh_double>{}, functor<complex_asinh>{}); break;
+    case op_atanh: unary(r, a, functor<atanh_double>{}, functor<complex_atanh>{}); break;
+    case op_asech: unary(r, a, functor<asech_double>{}, functor<complex_asech>{}); break;
+    case op_acsch: unary(r, a, functor<acsch_double>{}, functor<complex_acsch>{}); break;
+    case op_acoth: unary(r, a, functor<acoth_double>{}, functor<complex_acoth>{}); break;
     case op_log: unary(r, a, [](double x) { return std::log(x); }, complex_log); break;
-    case op_log10: unary(r, a, log10_via_ln, complex_log10); break;
-    case op_log2: unary(r, a, log2_via_ln, complex_log2); break;
+    case op_log10: unary(r, a, log10_via_ln, functor<complex_log10>{}); break;
+    case op_log2: unary(r, a, log2_via_ln, functor<complex_log2>{}); break;
     case op_sqrt: sqrt_kernel(r, a); break;
 
     // Complex exactly when the operand is.
     case op_acot: unary(r, a, [](double x) { return std::atan(1.0 / x); }, complex_acot); break;
     case op_atan: unary(r, a, [](double x) { return std::atan2(x, 1.0); }, complex_atan); break;
-    case op_cos: unary(r, a, cos_reduced, complex_cos); break;
-    case op_sin: unary(r, a, sin_reduced, complex_sin); break;
-    case op_tan: unary(r, a, tan_reduced, complex_tan); break;
-    case op_sec: unary(r, a, sec_double, complex_sec); break;
-    case op_csc: unary(r, a, csc_double, complex_csc); break;
-    case op_cot: unary(r, a, cot_double, complex_cot); break;
-    case op_sinc: unary(r, a, sinc_double, complex_sinc); break;
+    case op_cos: unary(r, a, cos_reduced, functor<complex_cos>{}); break;
+    case op_sin: unary(r, a, sin_reduced, functor<complex_sin>{}); break;
+    case op_tan: unary(r, a, tan_reduced, functor<complex_tan>{}); break;
+    case op_sec: unary(r, a, functor<sec_double>{}, functor<complex_sec>{}); break;
+    case op_csc: unary(r, a, functor<csc_double>{}, functor<complex_csc>{}); break;
+    case op_cot: unary(r, a, functor<cot_double>{}, functor<complex_cot>{}); break;
+    case op_sinc: unary(r, a, functor<sinc_double>{}, functor<complex_sinc>{}); break;
     case op_cosh: unary(r, a, [](double x) { return std::cosh(x); }, complex_cosh); break;
     case op_sinh: unary(r, a, [](double x) { return std::sinh(x); }, complex_sinh); break;
     case op_tanh: unary(r, a, [](double x) { return std::tanh(x); }, complex_tanh); break;
-    case op_sech: unary(r, a, sech_double, complex_sech); break;
-    case op_csch: unary(r, a, csch_double, complex_csch); break;
-    case op_coth: unary(r, a, coth_double, complex_coth); break;
-    case op_exp: unary(r, a, exp_double, complex_exp); break;
+    case op_sech: unary(r, a, functor<sech_double>{}, functor<complex_sech>{}); break;
+    case op_csch: unary(r, a, functor<csch_double>{}, functor<complex_csch>{}); break;
+    case op_coth: unary(r, a, functor<coth_double>{}, functor<complex_coth>{}); break;
+    case op_exp: unary(r, a, functor<exp_double>{}, functor<complex_exp>{}); break;
     case op_pow2_1:
         unary(r, a, [](double x) { return power_real(2.0, x); },
               [](const double& x, const double& y, double& o, double& oi) { complex_pow(2.0, 0.0, x, y, o, oi); });
         break;
-    case op_sign: unary(r, a, sign_double, complex_sign); break;
+    case op_sign: unary(r, a, functor<sign_double>{}, functor<complex_sign>{}); break;
     case op_ceil: each_part(r, a, [](double x) { return std::ceil(x); }); break;
-    case op_fix: each_part(r, a, fix_double); break;
+    case op_fix: each_part(r, a, functor<fix_double>{}); break;
     case op_floor: each_part(r, a, [](double x) { return std::floor(x); }); break;
     case op_round: each_part(r, a, round_half_away); break;
     case op_uplus: each_part(r, a, [](double x) { return x; }); break;
@@ -732,12 +771,12 @@ void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::
         break;
 
     // Higher functions of the real parts.
-    case op_erf: real_parts1(r, a, erf_double); break;
-    case op_erfc: real_parts1(r, a, erfc_double); break;
-    case op_erfcx: real_parts1(r, a, erfcx_double); break;
-    case op_erfinv: real_parts1(r, a, erfinv_double); break;
+    case op_erf: real_parts1(r, a, functor<erf_double>{}); break;
+    case op_erfc: real_parts1(r, a, functor<erfc_double>{}); break;
+    case op_erfcx: real_parts1(r, a, functor<erfcx_double>{}); break;
+    case op_erfinv: real_parts1(r, a, functor<erfinv_double>{}); break;
     case op_expint: real_parts1(r, a, expint_real); break;
-    case op_gamma: real_parts1(r, a, gamma_double); break;
+    case op_gamma: real_parts1(r, a, functor<gamma_double>{}); break;
     case op_gammaln: real_parts1(r, a, log_gamma); break;
 
     // Two operands.
@@ -760,20 +799,20 @@ void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::
     case op_le: real_parts2(r, a, b, [](double x, double y) { return double(x <= y); }); break;
     case op_ge: real_parts2(r, a, b, [](double x, double y) { return double(x >= y); }); break;
     case op_atan2: real_parts2(r, a, b, [](double y, double x) { return std::atan2(y, x); }); break;
-    case op_beta: real_parts2(r, a, b, beta_double); break;
-    case op_betaln: real_parts2(r, a, b, betaln_double); break;
+    case op_beta: real_parts2(r, a, b, functor<beta_double>{}); break;
+    case op_betaln: real_parts2(r, a, b, functor<betaln_double>{}); break;
     case op_gammainc: real_parts2(r, a, b, gammainc_kernel); break;
-    case op_rem: real_parts2(r, a, b, rem_double); break;
-    case op_mod: real_parts2(r, a, b, mod_double); break;
+    case op_rem: real_parts2(r, a, b, functor<rem_double>{}); break;
+    case op_mod: real_parts2(r, a, b, functor<mod_double>{}); break;
     case op_pow2_2: real_parts2(r, a, b, pow2_scale); break;
-    case op_bitand: real_parts2(r, a, b, bitand_double); break;
-    case op_bitor: real_parts2(r, a, b, bitor_double); break;
-    case op_bitxor: real_parts2(r, a, b, bitxor_double); break;
-    case op_bitcmp: real_parts2(r, a, b, bitcmp_double); break;
-    case op_bitget: real_parts2(r, a, b, bitget_double); break;
-    case op_bitset: real_parts2(r, a, b, bitset_double); break;
-    case op_bitreset: real_parts2(r, a, b, bitreset_double); break;
-    case op_bitshift: real_parts2(r, a, b, bitshift_double); break;
+    case op_bitand: real_parts2(r, a, b, functor<bitand_double>{}); break;
+    case op_bitor: real_parts2(r, a, b, functor<bitor_double>{}); break;
+    case op_bitxor: real_parts2(r, a, b, functor<bitxor_double>{}); break;
+    case op_bitcmp: real_parts2(r, a, b, functor<bitcmp_double>{}); break;
+    case op_bitget: real_parts2(r, a, b, functor<bitget_double>{}); break;
+    case op_bitset: real_parts2(r, a, b, functor<bitset_double>{}); break;
+    case op_bitreset: real_parts2(r, a, b, functor<bitreset_double>{}); break;
+    case op_bitshift: real_parts2(r, a, b, functor<bitshift_double>{}); break;
     default: break;
     }
 }

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstring>
 
+using loops::functor;
+
 namespace {
 
 using byte = unsigned char;
@@ -413,7 +415,7 @@ void op_core_uint8(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::i
     case op_uminus: each_part(o, a, [](double x) { return -x; }); break;
     case op_uplus: each_part(o, a, [](double x) { return x; }); break;
     case op_ceil: each_part(o, a, [](double x) { return std::ceil(x); }); break;
-    case op_fix: each_part(o, a, fix_double); break;
+    case op_fix: each_part(o, a, functor<fix_double>{}); break;
     case op_floor: each_part(o, a, [](double x) { return std::floor(x); }); break;
     case op_round: each_part(o, a, round_half_away); break;
     case op_conj: {
@@ -484,27 +486,27 @@ void op_core_uint8(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::i
     case op_acos: real_or_zero1(o, a, [](double x) { return std::acos(x); }); break;
     case op_asin: real_or_zero1(o, a, [](double x) { return std::asin(x); }); break;
     case op_atan: real_or_zero1(o, a, [](double x) { return std::atan(x); }); break;
-    case op_asec: real_or_zero1(o, a, asec_double); break;
-    case op_acsc: real_or_zero1(o, a, acsc_double); break;
-    case op_acot: real_or_zero1(o, a, acot_double); break;
-    case op_acosh: real_or_zero1(o, a, acosh_double); break;
-    case op_asinh: real_or_zero1(o, a, asinh_double); break;
-    case op_atanh: real_or_zero1(o, a, atanh_double); break;
-    case op_asech: real_or_zero1(o, a, asech_double); break;
-    case op_acsch: real_or_zero1(o, a, acsch_double); break;
-    case op_acoth: real_or_zero1(o, a, acoth_double); break;
+    case op_asec: real_or_zero1(o, a, functor<asec_double>{}); break;
+    case op_acsc: real_or_zero1(o, a, functor<acsc_double>{}); break;
+    case op_acot: real_or_zero1(o, a, functor<acot_double>{}); break;
+    case op_acosh: real_or_zero1(o, a, functor<acosh_double>{}); break;
+    case op_asinh: real_or_zero1(o, a, functor<asinh_double>{}); break;
+    case op_atanh: real_or_zero1(o, a, functor<atanh_double>{}); break;
+    case op_asech: real_or_zero1(o, a, functor<asech_double>{}); break;
+    case op_acsch: real_or_zero1(o, a, functor<acsch_double>{}); break;
+    case op_acoth: real_or_zero1(o, a, functor<acoth_double>{}); break;
     case op_cos: real_or_zero1(o, a, cos_reduced); break;
     case op_sin: real_or_zero1(o, a, sin_reduced); break;
-    case op_sinc: real_or_zero1(o, a, sinc_double); break;
+    case op_sinc: real_or_zero1(o, a, functor<sinc_double>{}); break;
     case op_tan: real_or_zero1(o, a, tan_reduced); break;
-    case op_sec: real_or_zero1(o, a, sec_double); break;
-    case op_csc: real_or_zero1(o, a, csc_double); break;
-    case op_cot: real_or_zero1(o, a, cot_double); break;
+    case op_sec: real_or_zero1(o, a, functor<sec_double>{}); break;
+    case op_csc: real_or_zero1(o, a, functor<csc_double>{}); break;
+    case op_cot: real_or_zero1(o, a, functor<cot_double>{}); break;
     case op_tanh: real_or_zero1(o, a, [](double x) { return std::tanh(x); }); break;
-    case op_sech: real_or_zero1(o, a, sech_double); break;
-    case op_csch: real_or_zero1(o, a, csch_double); break;
-    case op_coth: real_or_zero1(o, a, coth_double); break;
-    case op_sign: real_or_zero1(o, a, sign_double); break;
+    case op_sech: real_or_zero1(o, a, functor<sech_double>{}); break;
+    case op_csch: real_or_zero1(o, a, functor<csch_double>{}); break;
+    case op_coth: real_or_zero1(o, a, functor<coth_double>{}); break;
+    case op_sign: real_or_zero1(o, a, functor<sign_double>{}); break;
     case op_sqrt: real_or_zero1(o, a, [](double x) { return std::sqrt(x); }); break;
     case op_log: real_or_zero1(o, a, [](double x) { return std::log(x); }); break;
     case op_log2: real_or_zero1(o, a, log2_via_ln); break;

@@ -7,6 +7,18 @@
 
 namespace loops {
 
+// A function as a type: a loop that receives it calls the function by name,
+// so the compiler inlines it into the loop body (a function pointer would
+// stay an indirect call per element).
+template <auto F>
+struct functor {
+    template <class... A>
+    decltype(auto) operator()(A&&... a) const
+    {
+        return F(static_cast<A&&>(a)...);
+    }
+};
+
 // Which operand of a two-operand operation is one element repeated over the
 // result: the second when it has one element, else the first when it has.
 enum class expansion { none, first_scalar, second_scalar };

@@ -2,10 +2,12 @@
 // cell and struct layouts, pages of 3-d and 4-d values), the short and long
 // number layouts, celldisp, dump and the workspace description line.
 #include "host/display.hpp"
+
 #include "array/classes.hpp"
 #include "engine/scalar_real.hpp"
 #include "host/number_text.hpp"
 #include "io/num2str.hpp"
+#include "platform/modules.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -16,6 +18,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -51,7 +54,7 @@ long long value_bytes(const Mm& x)
         per = 1;
         break;
     case qv_cell:
-        per = 92;
+        per = static_cast<long long>(sizeof(Mm));
         break;
     default:
         break;
@@ -337,8 +340,9 @@ Mm format(const Mm& word, const Mm&) { return format(word); }
 void whos_line(const Mm& x)
 {
     const char* name = x.getname();
-    if (!name) {
-        qv_printf("whos: bad name pointer %08X", 0u);
+    if (!name || !platform::readable(name, 16)) {
+        qv_printf("whos: bad name pointer %016llX",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(name)));
         return;
     }
     std::string line = name;

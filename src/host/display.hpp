@@ -9,7 +9,7 @@ class Mm;
 // "char", "sparse", "struct", an object's class name, "cell", "uint8" or
 // "double". The text is static or belongs to the class registry.
 const char* class_name_of(const Mm& x);
-// Bytes the elements take: 8 a double, 1 a uint8, 92 a cell or struct
+// Bytes the elements take: 8 a double, 1 a uint8, sizeof(Mm) a cell or struct
 // element, 4 more each when sparse, times the stored element count.
 long long value_bytes(const Mm& x);
 // The extents joined by "x", a blank and the class name: "2x3 double".

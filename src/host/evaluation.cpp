@@ -1,10 +1,14 @@
 // The hooks through which a host evaluates language text, calls a function
 // by name and runs GUI callback texts, with their load-time values.
+#include "velkor/checks.h"
 #include "velkor/host.h"
+#include "velkor/io.h"
 #include "velkor/report.h"
 #include "velkor/value.h"
 
-#include <vector>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -14,22 +18,17 @@ Mm feval_not_linked(Mm, Mm, i_o_t, Mm&, Mm&, Mm&, Mm&, Mm&, Mm&)
     return x_M;
 }
 
-// Without a host interpreter a callback text has nothing to run it; with
-// one, the text goes to it and its result is discarded.
+// A callback text is evaluated and its result discarded.
 Mm default_callback(Mm text)
 {
-    if (eval_func) {
-        int n = Mstr_size(text);
-        std::vector<char> buf(static_cast<size_t>(n));
-        Mstr(text, buf.data(), n);
-        eval_func(buf.data());
-    }
+    eval(text);
     return x_M;
 }
 
 } // namespace
 
 eval_func_t eval_func = nullptr;
+int eval_result_counter = 0;
 feval_func_t feval_func = feval_not_linked;
 callback_func_t callback_func = default_callback;
 
@@ -66,3 +65,71 @@ Mm feval_call_nargout1(const char* name, const Mm& args)
     feval_func(TM(name), Mm(args), i_o, out1, out2, out3, out4, out5, out6);
     return out1;
 }
+
+// ---- eval ----
+
+namespace {
+
+constexpr int eval_text_size = 16384;
+constexpr int eval_statement_size = 2048;
+
+// Texts that are statements rather than expressions are sent unchanged.
+bool is_expression(const char* text)
+{
+    for (const char* word : {"tripdata", "playshow", "load ", "global"})
+        if (std::strstr(text, word))
+            return false;
+    return !std::strpbrk(text, "!%=");
+}
+
+} // namespace
+
+Mm eval(const Mm& text)
+{
+    if (!eval_func)
+        return str2num(text);
+    std::string statement(eval_text_size, '\0');
+    Mstr(text, statement.data(), eval_text_size);
+    statement.resize(std::strlen(statement.c_str()));
+    if (statement.empty())
+        return x_M;
+    if (Mm* known = variables_scope.scope_lookup(statement.c_str(), variables_scope.depth()))
+        return Mm(*known);
+
+    ++eval_result_counter;
+    char capture_name[64];
+    std::snprintf(capture_name, sizeof capture_name, "%s_%d", "eval_result", eval_result_counter);
+    const bool capture = is_expression(statement.c_str());
+    if (capture) {
+        std::string rewritten = std::string(capture_name) + "=";
+        if (rewritten.size() + statement.size() < static_cast<std::size_t>(eval_statement_size))
+            rewritten += statement;
+        else
+            warning("Mstr: buffer too small - chopped");
+        statement = rewritten;
+    }
+    // The host assigns the expression's value to the variable of the
+    // capture name, which it finds in the workspace. The name outlives the
+    // value, and the value leaves no owned copy behind.
+    const std::string name = capture_name;
+    Mm result;
+    result.setname(name.c_str());
+    result.getflags().persistent = 0;
+    qv_printf("Calling eval('%s')\n", statement.c_str());
+    const int failed = eval_func(statement.c_str());
+    qv_printf("Done eval\n");
+    if (failed > 0) {
+        qv_printf("eval '%s'\n", statement.c_str());
+        error("error evaluating.");
+        return x_M;
+    }
+    return capture ? Mm(result) : x_M;
+}
+
+Mm eval(const Mm& text, const Mm&) { return eval(text); }
+
+Mm eval(const Mm& text, i_o_t, Mm&, Mm&) { return eval(text); }
+
+Mm evalin(const Mm&) { return Mm(error_input("evalin", 1)); }
+Mm evalin(const Mm&, const Mm& text) { return eval(text); }
+Mm evalin(const Mm&, const Mm& text, const Mm&) { return eval(text); }

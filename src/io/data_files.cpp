@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -246,58 +247,87 @@ std::string v4_next_name(std::FILE* file)
 
 namespace {
 
-bool read_whole_line(std::FILE* f, std::string& line)
-{
-    line.clear();
-    int c;
-    while ((c = getc_unlocked(f)) != EOF) {
-        line += static_cast<char>(c);
-        if (c == '\n')
-            break;
+// Whole lines of any length, through one buffer kept across lines.
+class line_reader {
+public:
+    explicit line_reader(std::FILE* f) : file_(f) {}
+    ~line_reader() { std::free(buffer_); }
+    line_reader(const line_reader&) = delete;
+    line_reader& operator=(const line_reader&) = delete;
+
+    bool next(std::string_view& line)
+    {
+        const ssize_t n = ::getline(&buffer_, &capacity_, file_);
+        if (n <= 0)
+            return false;
+        line = std::string_view(buffer_, static_cast<std::size_t>(n));
+        return true;
     }
-    return !line.empty();
+
+private:
+    std::FILE* file_;
+    char* buffer_ = nullptr;
+    std::size_t capacity_ = 0;
+};
+
+bool is_separator(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
+
+// A token with a special: the runtime's spellings first, then -Inf, Inf
+// and NaN; anything else with 'I' or 'N' is 0.
+double special_of(std::string token)
+{
+    if (token.size() > 31)
+        token.resize(31);
+    for (const char* spelling : {"1.#INF", "1.#QNAN", "1.#IND", "1.#SNAN"}) {
+        const std::size_t at = token.find(spelling);
+        if (at != std::string::npos)
+            token.replace(at, std::strlen(spelling), spelling[3] == 'I' && spelling[4] == 'N' ? "Inf" : "NaN");
+    }
+    if (token.find("-Inf") != std::string::npos)
+        return -INFINITY;
+    if (token.find("Inf") != std::string::npos)
+        return INFINITY;
+    if (token.find("NaN") != std::string::npos)
+        return NAN;
+    return 0;
 }
 
-// The numbers of one line in order; false for a comment line.
-bool numbers_of(std::string& line, std::vector<double>& out)
+// Appends the numbers of one line to out; false for a comment line.
+bool numbers_of(std::string_view line, std::vector<double>& out)
 {
-    out.clear();
-    std::size_t k = 0;
-    while (k < line.size() && (line[k] == ' ' || (line[k] >= '\t' && line[k] <= '\r')))
-        ++k;
-    if (k == line.size() || line[k] == '%' || line[k] == '#' || line[k] == '\r' || line[k] == '\n')
+    const char* p = line.data();
+    const char* end = p + line.size();
+    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        ++p;
+    if (p == end || *p == '%' || *p == '#' || *p == '\r' || *p == '\n')
         return false;
-    const std::size_t cut = line.find('%', k);
-    if (cut != std::string::npos)
-        line.resize(cut);
-    while (k < line.size()) {
-        const std::size_t end = line.find_first_of(" ,\t\r\n", k);
-        const std::size_t stop = end == std::string::npos ? line.size() : end;
-        std::string token = line.substr(k, std::min<std::size_t>(stop - k, 31));
-        k = stop + 1;
-        if (token.empty())
-            continue;
-        if (token.find_first_of("IN") != std::string::npos) {
-            // The runtime's spellings of the specials first.
-            for (const char* spelling : {"1.#INF", "1.#QNAN", "1.#IND", "1.#SNAN"}) {
-                const std::size_t at = token.find(spelling);
-                if (at != std::string::npos)
-                    token.replace(at, std::strlen(spelling), spelling[3] == 'I' && spelling[4] == 'N' ? "Inf" : "NaN");
-            }
-            if (token.find("-Inf") != std::string::npos)
-                out.push_back(-INFINITY);
-            else if (token.find("Inf") != std::string::npos)
-                out.push_back(INFINITY);
-            else if (token.find("NaN") != std::string::npos)
-                out.push_back(NAN);
-            else
-                out.push_back(0);
-            continue;
+    if (const char* cut = static_cast<const char*>(std::memchr(p, '%', static_cast<std::size_t>(end - p))))
+        end = cut;
+    while (p < end) {
+        while (p < end && is_separator(*p))
+            ++p;
+        const char* stop = p;
+        bool special = false;
+        while (stop < end && !is_separator(*stop)) {
+            special = special || *stop == 'I' || *stop == 'N';
+            ++stop;
         }
-        char* end_of_number = nullptr;
-        const double v = std::strtod(token.c_str(), &end_of_number);
-        if (end_of_number != token.c_str())
-            out.push_back(v);
+        if (stop == p)
+            break;
+        if (special) {
+            out.push_back(special_of(std::string(p, stop)));
+        } else {
+            // A token is at most 31 characters long.
+            char token[32];
+            const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(stop - p), 31);
+            std::memcpy(token, p, n);
+            token[n] = '\0';
+            char* after = nullptr;
+            const double v = std::strtod(token, &after);
+            if (after != token)
+                out.push_back(v);
+        }
+        p = stop;
     }
     return true;
 }
@@ -306,18 +336,22 @@ bool numbers_of(std::string& line, std::vector<double>& out)
 
 int load_ascii(const char* path, std::FILE* file, Mm& target)
 {
-    const off_t start = ftello(file);
-    std::string line;
-    std::vector<double> row;
+    // One pass: the rows are kept as they come and laid out column by
+    // column at the end.
+    line_reader reader(file);
+    std::string_view line;
+    std::vector<double> values;
     long long rows = 0, cols = -1;
-    while (read_whole_line(file, line)) {
-        if (!numbers_of(line, row) || row.empty())
+    while (reader.next(line)) {
+        const std::size_t before = values.size();
+        if (!numbers_of(line, values) || values.size() == before)
             continue;
-        if (cols >= 0 && static_cast<long long>(row.size()) != cols) {
+        const long long count = static_cast<long long>(values.size() - before);
+        if (cols >= 0 && count != cols) {
             error("loadascii: matrix in %s is not rectangular", path);
             return 1;
         }
-        cols = static_cast<long long>(row.size());
+        cols = count;
         ++rows;
     }
     if (cols < 0)
@@ -328,16 +362,9 @@ int load_ascii(const char* path, std::FILE* file, Mm& target)
     }
     Mm value(0, 0, 0, static_cast<int>(rows), static_cast<int>(cols), qv_double);
     double* p = value.addr();
-    std::fill(p, p + rows * cols, 0.0);
-    fseeko(file, start, SEEK_SET);
-    long long r = 0;
-    while (r < rows && read_whole_line(file, line)) {
-        if (!numbers_of(line, row) || row.empty())
-            continue;
-        for (long long c = 0; c < cols && c < static_cast<long long>(row.size()); ++c)
-            p[r + c * rows] = row[static_cast<std::size_t>(c)];
-        ++r;
-    }
+    for (long long r = 0; r < rows; ++r)
+        for (long long c = 0; c < cols; ++c)
+            p[r + c * rows] = values[static_cast<std::size_t>(r * cols + c)];
     target = value;
     return 0;
 }

@@ -552,6 +552,8 @@ Mm print_to(const Mm& fid, const Mm& format, const Mm& args)
 Mm one_cell(const Mm& a, const Mm& b)
 {
     Mm c = cell(Mm(1.0), Mm(2.0));
+    if (!c.hasstorage())
+        return c;
     c.mr(1) = a;
     c.mr(2) = b;
     return c;
@@ -568,6 +570,8 @@ Mm fprintf(const Mm& first, const Mm& second)
         return x_M;
     }
     Mm list = cell(Mm(1.0), Mm(1.0));
+    if (!list.hasstorage())
+        return x_M;
     list.mr(1) = nop_M;
     return print_to(first, second, list);
 }
@@ -578,6 +582,8 @@ Mm fprintf(const Mm& fid, const Mm& format, const Mm& args)
         const bool list = args.gettype() == qv_cell && !args.isstruct();
         const int n = list ? args.size() : 1;
         Mm all = cell(Mm(1.0), Mm(static_cast<double>(n + 1)));
+        if (!all.hasstorage())
+            return x_M;
         all.mr(1) = format;
         for (int k = 1; k <= n; ++k)
             all.mr(k + 1) = list ? args.mr(k) : args;

@@ -4,11 +4,13 @@
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg/lapack.hpp"
 #include "value/report.hpp"
 #include "velkor/checks.h"
 #include "velkor/linalg.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -26,13 +28,14 @@ inline double dot(int n, const double* x, const double* y) noexcept
 
 } // namespace
 
-int chol_kernel_real(double* a, const int*, const int* n_, int* info)
+namespace {
+
+// LINPACK's column-by-column factorisation of the m-by-m block at a (column
+// stride ld), the squares subtracted one by one. Returns the failing order
+// within the block, 0 on success.
+int chol_columns(double* a, idx ld, int m)
 {
-    // The column stride is the order: every caller passes lda = n.
-    const int n = *n_;
-    const idx ld = n;
-    for (int j = 0; j < n; ++j) {
-        *info = j + 1;
+    for (int j = 0; j < m; ++j) {
         double* cj = a + j * ld;
         double s = cj[j];
         for (int k = 0; k < j; ++k) {
@@ -42,8 +45,40 @@ int chol_kernel_real(double* a, const int*, const int* n_, int* info)
             s -= t * t;
         }
         if (!(s > 0))
-            return 0;
+            return j + 1;
         cj[j] = std::sqrt(s);
+    }
+    return 0;
+}
+
+constexpr int chol_block = 64;
+
+} // namespace
+
+int chol_kernel_real(double* a, const int*, const int* n_, int* info)
+{
+    // The column stride is the order: every caller passes lda = n.
+    const int n = *n_;
+    const int ld = n;
+    // Right-looking by blocks: each diagonal block by columns, then the
+    // rows beside it by a triangular solve and the trailing upper triangle
+    // by a rank-k update. Column j still depends only on the leading block
+    // of order j, and only the upper triangle is read or written.
+    for (int k0 = 0; k0 < n; k0 += chol_block) {
+        const int kb = std::min(chol_block, n - k0);
+        double* a11 = a + k0 + idx(k0) * ld;
+        if (const int fail = chol_columns(a11, ld, kb)) {
+            *info = k0 + fail;
+            return 0;
+        }
+        const int rest = n - k0 - kb;
+        if (rest == 0)
+            break;
+        double* a12 = a + k0 + idx(k0 + kb) * ld;
+        double* a22 = a + (k0 + kb) + idx(k0 + kb) * ld;
+        const double one = 1, minus_one = -1;
+        dtrsm_("L", "U", "T", "N", &kb, &rest, &one, a11, &ld, a12, &ld, 1, 1, 1, 1);
+        dsyrk_("U", "T", &rest, &kb, &minus_one, a12, &ld, &one, a22, &ld, 1, 1);
     }
     *info = 0;
     return 0;
@@ -84,7 +119,7 @@ namespace {
 Mm upper_block(const Mm& w, int q)
 {
     const int n = w.rows();
-    Mm r(w.isc(), 0, 0, q, q, qv_double);
+    Mm r = new_dense(w.isc(), q, q);
     for (int j = 0; j < q; ++j)
         for (int i = 0; i < q; ++i) {
             const idx from = i + idx(j) * n, to = i + idx(j) * q;

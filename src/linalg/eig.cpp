@@ -3,6 +3,7 @@
 // kernels' split-storage results into language values.
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -15,29 +16,6 @@
 namespace {
 
 constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
-
-// A private full double copy, complex when asked (with zero imaginary parts
-// for a real source) or when the source is complex.
-Mm working_copy(const Mm& a, bool complex)
-{
-    Mm h;
-    h.deepcopy(complex || a.isc(), 0, a, qv_double);
-    h.setstr(0);
-    h.setlogical(0);
-    return h;
-}
-
-Mm zeros_of(int rows, int cols, bool complex)
-{
-    Mm z(complex, 0, 0, rows, cols, qv_double);
-    const std::size_t count = std::size_t(rows) * std::size_t(cols);
-    for (std::size_t k = 0; k < count; ++k) {
-        z.addr()[k] = 0.0;
-        if (complex)
-            z.addi()[k] = 0.0;
-    }
-    return z;
-}
 
 void fill_nan(double* p, std::size_t count)
 {
@@ -166,7 +144,7 @@ Mm diagonal_of(const Mm& w)
 void normalize_columns(Mm& M)
 {
     if (M.issparse() || M.gettype() != qv_double)
-        M.deepcopy(M.isc(), 0, M, qv_double);
+        M = working_copy(M, false);
     const std::ptrdiff_t rows = M.rows(), cols = M.cols();
     double* re = M.addr();
     double* im = M.addi();
@@ -210,6 +188,7 @@ void pack_eigenvectors(const Mm& w, const Mm& Z, Mm& V)
     const int n = Z.cols();
     const std::ptrdiff_t rows = Z.rows();
     Mm v(1, 0, 0, int(rows), n, qv_double);
+    with_storage(v, int(rows), n, true);
     const double* wi = w.addi();
     for (int k = 0; k < n;) {
         const double* z0 = Z.addr() + k * rows;
@@ -256,6 +235,7 @@ void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance)
         return;
     }
     Mm w(1, 0, 0, n, 1, qv_double);
+    with_storage(w, n, 1, true);
     Mm vectors;
     if (ishermitian(A))
         hermitian_path(A, w, vectors, want_vectors);

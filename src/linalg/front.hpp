@@ -10,3 +10,12 @@ Mm dense_copy(const Mm& a);
 
 // A private dense copy, complex whether or not a is.
 Mm dense_complex_copy(const Mm& a);
+
+// x when it has the given extents. A value that came back empty because
+// the allocator refused it (the error hook returned after "Out of
+// memory!") ends the function with std::bad_alloc, as a refused scratch
+// buffer does.
+Mm checked(Mm x, int rows, int cols);
+
+// A new dense rows-by-cols double value, elements not set; checked.
+Mm new_dense(int complex, int rows, int cols);

@@ -5,9 +5,13 @@
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
+
+// Rows updated together by the right-hand Householder updates.
+constexpr std::ptrdiff_t row_block = 16;
 
 void set_identity(const matrix_view<double>& z, int n)
 {
@@ -121,14 +125,24 @@ int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, do
             for (std::ptrdiff_t i = m; i <= igh; ++i)
                 a(i, j) += f * ort(i);
         }
-        // ... then A·(I - u·uᵀ/h) over rows 1..igh.
-        for (std::ptrdiff_t i = 1; i <= igh; ++i) {
-            double f = 0.0;
-            for (std::ptrdiff_t j = m; j <= igh; ++j)
-                f += ort(j) * a(i, j);
-            f = -f / h;
-            for (std::ptrdiff_t j = m; j <= igh; ++j)
-                a(i, j) += f * ort(j);
+        // ... then A·(I - u·uᵀ/h) over rows 1..igh, a block of rows at a
+        // time so the columns are read in storage order; each row's sum
+        // still runs over j in ascending order.
+        for (std::ptrdiff_t i0 = 1; i0 <= igh; i0 += row_block) {
+            const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(row_block, igh - i0 + 1);
+            double f[row_block] = {};
+            for (std::ptrdiff_t j = m; j <= igh; ++j) {
+                const double* col = &a(i0, j);
+                for (std::ptrdiff_t r = 0; r < rows; ++r)
+                    f[r] += ort(j) * col[r];
+            }
+            for (std::ptrdiff_t r = 0; r < rows; ++r)
+                f[r] = -f[r] / h;
+            for (std::ptrdiff_t j = m; j <= igh; ++j) {
+                double* col = &a(i0, j);
+                for (std::ptrdiff_t r = 0; r < rows; ++r)
+                    col[r] += f[r] * ort(j);
+            }
         }
         ort(m) *= scale;
         a(m, m - 1) = scale * g;
@@ -209,18 +223,32 @@ int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, dou
                 ai(i, j) += fr * orti(i) + fi * ortr(i);
             }
         }
-        // Right update: row i -= (row i·u)/h·uᴴ.
-        for (std::ptrdiff_t i = 1; i <= igh; ++i) {
-            double fr = 0.0, fi = 0.0;
+        // Right update: row i -= (row i·u)/h·uᴴ, a block of rows at a time
+        // (each row's sums in ascending j as before).
+        for (std::ptrdiff_t i0 = 1; i0 <= igh; i0 += row_block) {
+            const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(row_block, igh - i0 + 1);
+            double fr[row_block] = {}, fi[row_block] = {};
             for (std::ptrdiff_t j = m; j <= igh; ++j) {
-                fr += ortr(j) * ar(i, j) - orti(j) * ai(i, j);
-                fi += ortr(j) * ai(i, j) + orti(j) * ar(i, j);
+                const double* cr = &ar(i0, j);
+                const double* ci = &ai(i0, j);
+                const double orj = ortr(j), oij = orti(j);
+                for (std::ptrdiff_t r = 0; r < rows; ++r) {
+                    fr[r] += orj * cr[r] - oij * ci[r];
+                    fi[r] += orj * ci[r] + oij * cr[r];
+                }
             }
-            fr = -fr / h;
-            fi = -fi / h;
+            for (std::ptrdiff_t r = 0; r < rows; ++r) {
+                fr[r] = -fr[r] / h;
+                fi[r] = -fi[r] / h;
+            }
             for (std::ptrdiff_t j = m; j <= igh; ++j) {
-                ar(i, j) += fr * ortr(j) + fi * orti(j);
-                ai(i, j) += fi * ortr(j) - fr * orti(j);
+                double* cr = &ar(i0, j);
+                double* ci = &ai(i0, j);
+                const double orj = ortr(j), oij = orti(j);
+                for (std::ptrdiff_t r = 0; r < rows; ++r) {
+                    cr[r] += fr[r] * orj + fi[r] * oij;
+                    ci[r] += fi[r] * orj - fr[r] * oij;
+                }
             }
         }
         ortr(m) *= scale;

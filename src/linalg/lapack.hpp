@@ -26,6 +26,8 @@ void dger_(const int* m, const int* n, const double* alpha, const double* x, con
 void dgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k, const double* alpha,
             const double* a, const int* lda, const double* b, const int* ldb, const double* beta, double* c,
             const int* ldc, std::size_t, std::size_t);
+void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k, const double* alpha, const double* a,
+            const int* lda, const double* beta, double* c, const int* ldc, std::size_t, std::size_t);
 void dtrsm_(const char* side, const char* uplo, const char* transa, const char* diag, const int* m, const int* n,
             const double* alpha, const double* a, const int* lda, double* b, const int* ldb, std::size_t,
             std::size_t, std::size_t, std::size_t);
@@ -62,6 +64,10 @@ void dgeqp3_(const int* m, const int* n, double* a, const int* lda, int* jpvt, d
              const int* lwork, int* info);
 void dorgqr_(const int* m, const int* n, const int* k, double* a, const int* lda, const double* tau, double* work,
              const int* lwork, int* info);
+
+void dormqr_(const char* side, const char* trans, const int* m, const int* n, const int* k, const double* a,
+             const int* lda, const double* tau, double* c, const int* ldc, double* work, const int* lwork, int* info,
+             std::size_t, std::size_t);
 
 // LAPACK's error routine: the library's own records the routine name and
 // the number of the bad argument and returns.

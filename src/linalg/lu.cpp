@@ -1,5 +1,10 @@
-// Left division: square systems by LU factorisation with partial pivoting,
-// others in the least-squares sense, through LAPACK.
+// LU factorisation as a language function (lu, lu_decompose, lu_L, lu_U)
+// and left division, the library's general solver: element-wise division,
+// the sparse direct solver, pivoted QR least squares, the symmetric
+// indefinite factorisation or the general LU, chosen in that order.
+#include "engine/scalar_complex.hpp"
+#include "linalg/front.hpp"
+#include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -9,91 +14,360 @@
 #include "velkor/report.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
 
-// A full double copy of x (uint8 values as their values, sparse ones made full).
-Mm full_double(const Mm& x)
+using idx = std::ptrdiff_t;
+
+bool is_x_M(const Mm& x) { return x.issamename(x_M.getname()); }
+
+// The factored copy of a dense square A and its pivots (LINPACK's layout).
+Mm linpack_factor(const Mm& a, int_scratch& ipvt)
 {
-    if (x.gettype() == qv_double && !x.issparse())
-        return x;
-    Mm f;
-    f.deepcopy(x.isc(), 0, x, qv_double);
+    Mm f = dense_copy(a);
+    const int n = f.rows();
+    int info = 0;
+    if (f.isc())
+        lu_factor_split(f.addr(), f.addi(), &n, &n, ipvt.get(), &info);
+    else
+        lu_factor_real(f.addr(), &n, &n, ipvt.get(), &info);
     return f;
 }
 
-// Interleaved complex storage for the complex LAPACK routines.
-std::vector<double> interleaved(const Mm& x, int rows, int cols, int ld)
+// The upper triangle of a square f, zeros below.
+Mm upper_triangle(const Mm& f)
 {
-    std::vector<double> z(2 * std::size_t(ld) * cols, 0.0);
-    const double* re = x.addr();
-    const double* im = x.addi();
-    for (int c = 0; c < cols; ++c)
-        for (int r = 0; r < rows; ++r) {
-            std::size_t from = r + std::size_t(c) * rows, to = 2 * (r + std::size_t(c) * ld);
-            z[to] = re[from];
-            z[to + 1] = im ? im[from] : 0.0;
+    const int n = f.rows();
+    Mm u = new_dense(f.isc(), n, n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const idx e = i + idx(j) * n;
+            u.addr()[e] = i <= j ? f.addr()[e] : 0.0;
+            if (f.isc())
+                u.addi()[e] = i <= j ? f.addi()[e] : 0.0;
         }
-    return z;
+    return u;
 }
 
-Mm solve_real(const Mm& a, const Mm& b)
+// Column j (1-based) of an n-by-n permutation with ones at (rows[j], j).
+Mm permutation_matrix(int n, const std::vector<int>& row_of_column)
 {
-    const int m = a.rows(), n = a.cols(), nrhs = b.cols();
-    Mm x(0, 0, 0, n, nrhs, qv_double);
-    if (m == n) {
-        Mm lu;
-        lu.deepcopy(0, 0, a, qv_double);
-        Mm rhs;
-        rhs.deepcopy(0, 0, b, qv_double);
-        scratch<int> pivots(std::size_t(std::max(n, 1)));
-        lapack::getrf(m, n, lu.addr(), m, pivots.get());
-        // A singular matrix still solves: the zero pivot shows as Inf or NaN.
-        lapack::getrs('N', n, nrhs, lu.addr(), m, pivots.get(), rhs.addr(), m);
-        return rhs;
+    Mm p = checked(czeros(0, n, n), n, n);
+    for (int j = 0; j < n; ++j)
+        p.addr()[(row_of_column[j] - 1) + idx(j) * n] = 1;
+    return p;
+}
+
+void sparse_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
+{
+    const int n = a.rows();
+    Mm l, u, r, c;
+    sparse_lu_factor(a, speye(Mm(double(n))), l, u, r, c);
+    if (is_x_M(l)) {
+        L = U = P = x_M;
+        return;
     }
-    const int ldb = std::max(m, n);
-    Mm work_a;
-    work_a.deepcopy(0, 0, a, qv_double);
-    std::vector<double> rhs(std::size_t(ldb) * nrhs, 0.0);
+    L = checked(Mm(l(r, c)), n, n);
+    U = checked(Mm(u(c, c)), n, n);
+    // One stored 1 in row ic(q), column ir(q), from the inverse orders.
+    std::vector<int> ir(n), ic(n);
+    for (int k = 0; k < n; ++k) {
+        ir[int(r.addr()[k]) - 1] = k + 1;
+        ic[int(c.addr()[k]) - 1] = k + 1;
+    }
+    Mm p(0, 1, n, n, n, qv_double);
+    if (p.getnnz() < n)
+        throw std::bad_alloc();  // refused; "Out of memory!" is reported
+    for (int q = 0; q < n; ++q) {
+        p.getindex()[q] = (ic[q] - 1) + (ir[q] - 1) * n;
+        p.addr()[q] = 1;
+    }
+    p.sort();
+    P = p;
+}
+
+void dense_complex_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
+{
+    const int n = a.rows();
+    int_scratch ipvt{std::size_t(n)};
+    Mm f = linpack_factor(dense_complex_copy(a), ipvt);
+    U = upper_triangle(f);
+    Mm l = f;
+    std::vector<int> p(n);
+    for (int k = 0; k < n; ++k)
+        p[k] = k + 1;
+    double* lr = l.addr();
+    double* li = l.addi();
+    for (int k = n - 1; k >= 0; --k) {
+        for (int i = 0; i < n; ++i) {
+            const idx e = i + idx(k) * n;
+            if (i < k)
+                lr[e] = li[e] = 0;
+            else if (i == k) {
+                lr[e] = 1;
+                li[e] = 0;
+            } else {
+                lr[e] = -lr[e];
+                li[e] = -li[e];
+            }
+        }
+        const int q = ipvt[k] - 1;
+        if (q != k) {
+            swap_split(n - k, lr + k + idx(k) * n, li + k + idx(k) * n, n, lr + q + idx(k) * n, li + q + idx(k) * n,
+                       n);
+            std::swap(p[k], p[q]);
+        }
+    }
+    L = l;
+    P = permutation_matrix(n, p);
+}
+
+void dense_real_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
+{
+    const int n = a.rows();
+    Mm f = dense_copy(a);
+    int_scratch ipiv{std::size_t(n)};
+    lapack::getrf(n, n, f.addr(), n, ipiv.get());
+    Mm u = upper_triangle(f);
+    Mm l = f;
+    for (idx k = 0; k < idx(n) * n; ++k)
+        l.addr()[k] -= u.addr()[k];
+    for (int k = 0; k < n; ++k)
+        l.addr()[k + idx(k) * n] += 1;
+    lapack::laswp(n, l.addr(), n, 1, n, ipiv.get(), -1);
+    Mm p = checked(eye(double(n)), n, n);
+    lapack::laswp(n, p.addr(), n, 1, n, ipiv.get(), 1);
+    L = l;
+    U = u;
+    P = p;
+}
+
+} // namespace
+
+void lu_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
+{
+    if (error_square(a, "lu")) {
+        U = x_M;
+        P = x_M;
+        return;
+    }
+    if (a.rows() == 0) {
+        L = U = P = nop_M;
+        return;
+    }
+    if (a.issparse()) {
+        if (a.isc()) {
+            error("lu: Complex sparse not supported.");
+            L = U = P = x_M;
+            return;
+        }
+        sparse_decompose(a, L, U, P);
+    } else if (a.isc())
+        dense_complex_decompose(a, L, U, P);
+    else
+        dense_real_decompose(a, L, U, P);
+}
+
+Mm lu(const Mm& a)
+{
+    if (error_square(a, "lu"))
+        return x_M;
+    const int n = a.rows();
+    if (n == 0)
+        return nop_M;
+    int_scratch ipvt{std::size_t(n)};
+    return linpack_factor(a, ipvt);
+}
+
+Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U)
+{
+    Mm P;
+    lu_decompose(a, L, U, P);
+    return x_M;
+}
+
+namespace {
+
+// P*x for a dense permutation matrix P, by moving rows: exact, where the
+// general product would turn 0*Inf into NaN, and without its n^3 cost.
+Mm permute_rows(const Mm& P, const Mm& x)
+{
+    const int n = x.rows(), c = x.cols();
+    std::vector<int> source(n, 0);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            if (P.addr()[i + idx(j) * n] != 0)
+                source[i] = j;
+    Mm r = new_dense(x.isc(), n, c);
+    for (int j = 0; j < c; ++j)
+        for (int i = 0; i < n; ++i) {
+            r.addr()[i + idx(j) * n] = x.addr()[source[i] + idx(j) * n];
+            if (x.isc())
+                r.addi()[i + idx(j) * n] = x.addi()[source[i] + idx(j) * n];
+        }
+    return r;
+}
+
+} // namespace
+
+Mm lu(const Mm& a, i_o_t, Mm& L, Mm& U, Mm& P)
+{
+    Mm l;
+    lu_decompose(a, l, U, P);
+    if (isempty(l) || is_x_M(l))
+        L = l;
+    else if (P.issparse()) {
+        // P's one in column j sits in row ic: row ic of P*l is row j of l.
+        const int n = l.rows();
+        Mm source = new_dense(0, n, 1);
+        for (int e = 0; e < P.getnnz(); ++e)
+            source.addr()[P.getindex()[e] % n] = P.getindex()[e] / n + 1;
+        L = checked(Mm(l(source, c_p)), n, n);
+    } else
+        L = permute_rows(P, l);
+    return x_M;
+}
+
+Mm lu_L(const Mm& a)
+{
+    Mm L, U, P;
+    lu_decompose(a, L, U, P);
+    return L;
+}
+
+Mm lu_U(const Mm& a)
+{
+    Mm L, U, P;
+    lu_decompose(a, L, U, P);
+    return U;
+}
+
+// ---- left division ----
+
+namespace {
+
+// Least squares by pivoted QR with all min(m, n) pivots. Where R's
+// diagonal is 0 the back substitution still divides, so a rank-deficient
+// A shows as Inf or NaN rather than as leftover values.
+Mm least_squares(const Mm& a, const Mm& b)
+{
+    const int m = a.rows(), n = a.cols(), nrhs = b.cols(), k = std::min(m, n);
+    const bool complex = a.isc() || b.isc();
+    Mm x = complex ? dense_complex_copy(a) : dense_copy(a);
+    Mm rhs = complex ? dense_complex_copy(b) : dense_copy(b);
+    int_scratch jpvt{std::size_t(n)};
+    std::fill(jpvt.get(), jpvt.get() + n, 0);
+    std::vector<double> qraux(2 * std::size_t(n)), work(2 * std::size_t(n)), qty(2 * std::size_t(m));
+    const int pivot = 1, job = 1000;
+    int info = 0;
+    if (complex)
+        qr_factor_split(x.addr(), x.addi(), &m, &m, &n, qraux.data(), qraux.data() + n, jpvt.get(), work.data(),
+                        work.data() + n, &pivot);
+    else
+        qr_factor_real(x.addr(), &m, &m, &n, qraux.data(), jpvt.get(), work.data(), &pivot);
+    Mm result = checked(czeros(complex, n, nrhs), n, nrhs);
+    std::vector<double> br(k), bi(k);
+    for (int c = 0; c < nrhs; ++c) {
+        double* yr = rhs.addr() + idx(c) * m;
+        if (complex)
+            qr_apply_split(x.addr(), x.addi(), &m, &m, &k, qraux.data(), qraux.data() + n, yr, rhs.addi() + idx(c) * m,
+                           nullptr, nullptr, qty.data(), qty.data() + m, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, &job, &info);
+        else
+            qr_apply_real(x.addr(), &m, &m, &k, qraux.data(), yr, nullptr, qty.data(), nullptr, nullptr, nullptr, &job,
+                          &info);
+        // R b = (Q'y)(1:k), every division made.
+        for (int j = 0; j < k; ++j) {
+            br[j] = qty[j];
+            bi[j] = complex ? qty[m + j] : 0.0;
+        }
+        for (int j = k - 1; j >= 0; --j) {
+            const idx d = j + idx(j) * m;
+            if (complex) {
+                complex_div(br[j], bi[j], x.addr()[d], x.addi()[d], br[j], bi[j]);
+                axpy_split(j, -br[j], -bi[j], x.addr() + idx(j) * m, x.addi() + idx(j) * m, 1, br.data(), bi.data(),
+                           1);
+            } else {
+                br[j] /= x.addr()[d];
+                const double t = -br[j];
+                const double* col = x.addr() + idx(j) * m;
+                for (int i = 0; i < j; ++i)
+                    br[i] += t * col[i];
+            }
+        }
+        for (int j = 0; j < k; ++j) {
+            const idx to = (jpvt[j] - 1) + idx(c) * n;
+            result.addr()[to] = br[j];
+            if (complex)
+                result.addi()[to] = bi[j];
+        }
+    }
+    return result;
+}
+
+Mm solve_complex_square(const Mm& a, const Mm& b)
+{
+    const int n = a.rows(), nrhs = b.cols();
+    int_scratch ipvt{std::size_t(n)};
+    Mm f = linpack_factor(dense_complex_copy(a), ipvt);
+    Mm x = dense_complex_copy(b);
+    const int job = 0;
     for (int c = 0; c < nrhs; ++c)
-        std::copy(b.addr() + std::size_t(c) * m, b.addr() + std::size_t(c + 1) * m, rhs.begin() + std::size_t(c) * ldb);
-    double query = 0;
-    lapack::gels(m, n, nrhs, work_a.addr(), m, rhs.data(), ldb, &query, -1);
-    const int lwork = std::max(1, static_cast<int>(query));
-    std::vector<double> work(lwork);
-    lapack::gels(m, n, nrhs, work_a.addr(), m, rhs.data(), ldb, work.data(), lwork);
-    for (int c = 0; c < nrhs; ++c)
-        std::copy(rhs.begin() + std::size_t(c) * ldb, rhs.begin() + std::size_t(c) * ldb + n, x.addr() + std::size_t(c) * n);
+        lu_solve_split(f.addr(), f.addi(), &n, &n, ipvt.get(), x.addr() + idx(c) * n, x.addi() + idx(c) * n, &job);
     return x;
 }
 
-Mm solve_complex(const Mm& a, const Mm& b)
+Mm solve_real_square(const Mm& a, const Mm& b)
 {
-    const int m = a.rows(), n = a.cols(), nrhs = b.cols();
-    const int ldb = std::max(m, n);
-    std::vector<double> za = interleaved(a, m, n, m);
-    std::vector<double> zb = interleaved(b, m, nrhs, ldb);
-    if (m == n) {
-        scratch<int> pivots(std::size_t(std::max(n, 1)));
-        lapack::zgetrf(m, n, za.data(), m, pivots.get());
-        lapack::zgetrs('N', n, nrhs, za.data(), m, pivots.get(), zb.data(), ldb);
+    const int n = a.rows(), nrhs = b.cols();
+    Mm f = dense_copy(a);
+    Mm x = dense_copy(b);
+    int_scratch ipiv{std::size_t(n)};
+    if (ishermitian(f)) {
+        const int lwork = 256 * n;
+        scratch<double> work{std::size_t(lwork)};
+        lapack::sytrf('L', n, f.addr(), n, ipiv.get(), work.get(), lwork);
+        lapack::sytrs('L', n, nrhs, f.addr(), n, ipiv.get(), x.addr(), n);
     } else {
-        double query[2] = {0, 0};
-        lapack::zgels(m, n, nrhs, za.data(), m, zb.data(), ldb, query, -1);
-        const int lwork = std::max(1, static_cast<int>(query[0]));
-        std::vector<double> work(2 * std::size_t(lwork));
-        lapack::zgels(m, n, nrhs, za.data(), m, zb.data(), ldb, work.data(), lwork);
+        lapack::getrf(n, n, f.addr(), n, ipiv.get());
+        lapack::getrs('N', n, nrhs, f.addr(), n, ipiv.get(), x.addr(), n);
     }
-    Mm x(1, 0, 0, n, nrhs, qv_double);
-    for (int c = 0; c < nrhs; ++c)
-        for (int r = 0; r < n; ++r) {
-            std::size_t from = 2 * (r + std::size_t(c) * ldb);
-            x.addr()[r + std::size_t(c) * n] = zb[from];
-            x.addi()[r + std::size_t(c) * n] = zb[from + 1];
-        }
     return x;
+}
+
+// n - m zero rows below x (m-by-c).
+Mm pad_rows(const Mm& x, int n)
+{
+    const int m = x.rows(), c = x.cols();
+    Mm r = checked(czeros(x.isc(), n, c), n, c);
+    for (int j = 0; j < c; ++j) {
+        std::memcpy(r.addr() + idx(j) * n, x.addr() + idx(j) * m, sizeof(double) * m);
+        if (x.isc())
+            std::memcpy(r.addi() + idx(j) * n, x.addi() + idx(j) * m, sizeof(double) * m);
+    }
+    return r;
+}
+
+Mm solve_sparse(const Mm& a, const Mm& b)
+{
+    const int m = a.rows(), n = a.cols();
+    if (m == n)
+        return lusolve(a, b, speye(Mm(double(n))));
+    if (m < n) {
+        const Mm first = Mm(a(c_p, colon(1.0, double(m))));
+        return pad_rows(lusolve(first, b, speye(Mm(double(m)))), n);
+    }
+    // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0].
+    const double s = max(max(abs(full(a)))).r() / 1000;
+    const Mm top = horzcat(times(Mm(s), speye(Mm(double(m)))), a);
+    const Mm bottom = horzcat(ctranspose(a), sparse(Mm(double(n)), Mm(double(n))));
+    const Mm rhs = vertcat(b, zeros(double(n), double(b.cols())));
+    const Mm z = lusolve(vertcat(top, bottom), rhs, speye(Mm(double(m + n))));
+    return Mm(z(colon(double(m + 1), double(m + n)), c_p));
 }
 
 } // namespace
@@ -106,12 +380,34 @@ Mm mldivide(const Mm& a, Mm b)
         return nop_M;
     if (a.size() == 1)
         return rdivide(b, a);
+    if (b.size() == 1 && a.getndims() > 2)
+        return rdivide(b, a);
     if (a.rows() != b.rows()) {
         error("%s: a,b does not have the same number of rows", "mldivide");
         return x_M;
     }
     if (error_2d(a, "mldivide") || error_2d(b, "mldivide"))
         return x_M;
-    Mm fa = full_double(a), fb = full_double(b);
-    return fa.isc() || fb.isc() ? solve_complex(fa, fb) : solve_real(fa, fb);
+    const bool sparse_b = b.issparse();
+    if (sparse_b || b.gettype() != qv_double)
+        b = dense_copy(b);
+    Mm x;
+    const int m = a.rows(), n = a.cols();
+    if (a.issparse() && a.gettype() == qv_double)
+        x = solve_sparse(a, b);
+    else if (m != n)
+        x = least_squares(a, b);
+    else if (a.isc() || b.isc())
+        x = solve_complex_square(a, b);
+    else
+        x = solve_real_square(a, b);
+    return sparse_b && !is_x_M(x) ? sparse(x) : x;
 }
+
+Mm invdiv(const Mm& a, const Mm& b) { return mldivide(a, b); }
+
+Mm mrdivide(const Mm& a, const Mm& b) { return a / b; }
+
+Mm mldivide(const Mm&) { return Mm(error_input("mldivide", 1)); }
+Mm mrdivide(const Mm&) { return Mm(error_input("mrdivide", 1)); }
+Mm invdiv(const Mm&) { return Mm(error_input("invdiv", 1)); }

@@ -8,6 +8,7 @@
 #include "linalg/lapack.hpp"
 
 #include <cmath>
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -53,12 +54,13 @@ inline double fsign(double a, double b) noexcept { return b >= 0 ? std::fabs(a) 
 
 } // namespace
 
-int lu_factor_real(double* a, const int* lda_, const int* n_, int* ipvt, int* info)
+namespace {
+
+// LINPACK's elimination steps k = first ... last - 1 (0-based) on the
+// columns first ... last - 1 only, over rows k ... n - 1.
+void factor_panel(double* a, idx lda, int n, int first, int last, int* ipvt, int* info)
 {
-    const int n = *n_;
-    const idx lda = *lda_;
-    *info = 0;
-    for (int k = 0; k < n - 1; ++k) {
+    for (int k = first; k < last && k < n - 1; ++k) {
         double* ck = a + k * lda;
         const int l = k + idamax_first(n - k, ck + k, 1) - 1;
         ipvt[k] = l + 1;
@@ -72,7 +74,7 @@ int lu_factor_real(double* a, const int* lda_, const int* n_, int* ipvt, int* in
             ck[k] = t;
         }
         scal(n - k - 1, -1.0 / ck[k], ck + k + 1);
-        for (int j = k + 1; j < n; ++j) {
+        for (int j = k + 1; j < last; ++j) {
             double* cj = a + j * lda;
             const double t = cj[l];
             if (l != k) {
@@ -80,6 +82,81 @@ int lu_factor_real(double* a, const int* lda_, const int* n_, int* ipvt, int* in
                 cj[k] = t;
             }
             axpy(n - k - 1, t, ck + k + 1, cj + k + 1);
+        }
+    }
+}
+
+constexpr int lu_block = 48;
+
+} // namespace
+
+int lu_factor_real(double* a, const int* lda_, const int* n_, int* ipvt, int* info)
+{
+    const int n = *n_;
+    const idx lda = *lda_;
+    *info = 0;
+    if (n <= 2 * lu_block)
+        factor_panel(a, lda, n, 0, n, ipvt, info);
+    else {
+        // By panels: each panel by LINPACK's steps, then the columns right of
+        // it get the panel's row exchanges and one triangular solve and
+        // matrix product in place of its rank-one updates. The product needs
+        // the multipliers with their sign and with the later exchanges of
+        // the panel applied, where LINPACK keeps them negated and where they
+        // were: both are done in place and undone afterwards, bit for bit.
+        // A panel that met a zero pivot takes LINPACK's own updates, which
+        // skip that column.
+        const int ld = int(lda);
+        for (int k0 = 0; k0 < n - 1; k0 += lu_block) {
+            const int k1 = std::min(k0 + lu_block, n);
+            const int kb = k1 - k0, rest = n - k1;
+            const int before = *info;
+            factor_panel(a, lda, n, k0, k1, ipvt, info);
+            if (rest == 0)
+                break;
+            const int last = std::min(k1, n - 1);
+            if (*info != before) {
+                for (int j = k1; j < n; ++j) {
+                    double* cj = a + j * lda;
+                    for (int k = k0; k < last; ++k) {
+                        const int l = ipvt[k] - 1;
+                        const double t = cj[l];
+                        if (l != k) {
+                            cj[l] = cj[k];
+                            cj[k] = t;
+                        }
+                        if (!zero_pivot(a[k + k * lda]))
+                            axpy(n - k - 1, t, a + k + 1 + k * lda, cj + k + 1);
+                    }
+                }
+                continue;
+            }
+            auto exchange_earlier = [&](int k) {
+                const int l = ipvt[k] - 1;
+                if (l != k)
+                    for (int c = k0; c < k; ++c)
+                        std::swap(a[l + c * lda], a[k + c * lda]);
+            };
+            for (int c = k0; c < last; ++c)
+                scal(n - c - 1, -1.0, a + c + 1 + c * lda);
+            for (int k = k0; k < last; ++k) {
+                exchange_earlier(k);
+                const int l = ipvt[k] - 1;
+                if (l != k)
+                    for (int j = k1; j < n; ++j)
+                        std::swap(a[l + j * lda], a[k + j * lda]);
+            }
+            const double one = 1, minus_one = -1;
+            double* a11 = a + k0 + k0 * lda;
+            double* a12 = a + k0 + k1 * lda;
+            double* a21 = a + k1 + k0 * lda;
+            double* a22 = a + k1 + k1 * lda;
+            dtrsm_("L", "L", "N", "U", &kb, &rest, &one, a11, &ld, a12, &ld, 1, 1, 1, 1);
+            dgemm_("N", "N", &rest, &rest, &kb, &minus_one, a21, &ld, a12, &ld, &one, a22, &ld, 1, 1);
+            for (int k = last - 1; k >= k0; --k)
+                exchange_earlier(k);
+            for (int c = k0; c < last; ++c)
+                scal(n - c - 1, -1.0, a + c + 1 + c * lda);
         }
     }
     ipvt[n - 1] = n;

@@ -463,7 +463,7 @@ factored factor_copy(const Mm& a, int pivot, int* jpvt)
 // qr_decompose: Q, R and (with pivoting) E of a.
 void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
 {
-    const Mm a = full(a0);
+    const Mm a = checked(full(a0), a0.rows(), a0.cols());
     if (error_2d(a, "qr") || a.rows() == 0 || a.cols() == 0) {
         Q = nop_M;
         R = nop_M;
@@ -478,7 +478,7 @@ void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
     const int complex = f.x.isc();
     const int s = economy ? std::min(m, n) : m;
 
-    Mm r = czeros(complex, s, n);
+    Mm r = checked(czeros(complex, s, n), s, n);
     for (int k = 1; k <= n; ++k) {
         const int count = std::min(s, k);
         std::copy(f.x.addr() + m * idx(k - 1), f.x.addr() + m * idx(k - 1) + count, r.addr() + s * idx(k - 1));
@@ -487,7 +487,7 @@ void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
     }
 
     // Q's columns: Q applied to the columns of the m-by-s identity.
-    Mm q = czeros(complex, m, s);
+    Mm q = checked(czeros(complex, m, s), m, s);
     scratch<double> e{std::size_t(2) * m};
     const int job = 10000;
     int info = 0;
@@ -508,12 +508,12 @@ void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
     }
     if (E) {
         if (economy) {
-            Mm row(0, 0, 0, 1, n, qv_double);
+            Mm row = new_dense(0, 1, n);
             for (int k = 0; k < n; ++k)
                 row.addr()[k] = jpvt[k];
             *E = row;
         } else {
-            Mm p = czeros(0, n, n);
+            Mm p = checked(czeros(0, n, n), n, n);
             for (int k = 0; k < n; ++k)
                 p.addr()[(jpvt[k] - 1) + n * idx(k)] = 1;
             *E = p;
@@ -591,7 +591,7 @@ cwork to_work(const Mm& x0)
 
 Mm from_work(const cwork& w, bool complex)
 {
-    Mm x(complex, 0, 0, w.rows, w.cols, qv_double);
+    Mm x = new_dense(complex, w.rows, w.cols);
     for (std::size_t k = 0; k < w.v.size(); ++k) {
         x.addr()[k] = w.v[k].real();
         if (complex)
@@ -608,7 +608,7 @@ struct rotation {
 
 rotation plane_rotation(cx a, cx b, bool complex)
 {
-    Mm x(complex, 0, 0, 2, 1, qv_double);
+    Mm x = new_dense(complex, 2, 1);
     x.addr()[0] = a.real();
     x.addr()[1] = b.real();
     if (complex) {

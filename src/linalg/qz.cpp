@@ -1,6 +1,7 @@
 // The generalized eigenproblem A·x = λ·B·x through the QZ kernels: eig(A,B)
 // (and the unbalanced eig of A when B is a string), qzval and qz.
 #include "linalg/kernels.hpp"
+#include "linalg/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -11,27 +12,6 @@
 #include <limits>
 
 namespace {
-
-Mm real_copy(const Mm& a)
-{
-    Mm c;
-    c.deepcopy(0, 0, a, qv_double);
-    c.setstr(0);
-    c.setlogical(0);
-    return c;
-}
-
-Mm zero_matrix(int rows, int cols, bool complex)
-{
-    Mm z(complex, 0, 0, rows, cols, qv_double);
-    const std::size_t count = std::size_t(rows) * std::size_t(cols);
-    for (std::size_t k = 0; k < count; ++k) {
-        z.addr()[k] = 0.0;
-        if (complex)
-            z.addi()[k] = 0.0;
-    }
-    return z;
-}
 
 } // namespace
 
@@ -61,22 +41,22 @@ void qz_engine(Mm A, Mm B, Mm& V, Mm& D, Mm& AA, Mm& BB, Mm& Q, Mm& Z, int want_
         }
         return;
     }
-    Mm a = real_copy(A), b = real_copy(B);
-    Mm zw = zero_matrix(n, n, false);
-    Mm q = want_qz ? zero_matrix(n, n, false) : Mm();
+    Mm a = working_copy(A, false), b = working_copy(B, false);
+    Mm zw = zeros_of(n, n, false);
+    Mm q = want_qz ? zeros_of(n, n, false) : Mm();
     double* q_p = want_qz ? q.addr() : nullptr;
     const int matz = want_vectors;
     const double eps1 = 0.0;
     int ierr = 0;
     qzhes(&n, &n, a.addr(), b.addr(), &matz, zw.addr(), q_p);
     qzit(&n, &n, a.addr(), b.addr(), &eps1, &matz, zw.addr(), &ierr, q_p);
-    Mm alfa = zero_matrix(n, 1, true), beta = zero_matrix(n, 1, true);
+    Mm alfa = zeros_of(n, 1, true), beta = zeros_of(n, 1, true);
     qzval_kernel(&n, &n, a.addr(), b.addr(), alfa.addr(), alfa.addi(), beta.addr(), &matz, zw.addr(), q_p);
     if (want_qz) {
         Mm aa, bb, z;
-        aa.deepcopy(0, 0, a, qv_double);
-        bb.deepcopy(0, 0, b, qv_double);
-        z.deepcopy(0, 0, zw, qv_double);
+        aa = working_copy(a, false);
+        bb = working_copy(b, false);
+        z = working_copy(zw, false);
         AA = aa;
         BB = bb;
         Q = q;

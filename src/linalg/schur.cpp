@@ -2,6 +2,7 @@
 // and schur (the real quasi-triangular form in real arithmetic, the complex
 // triangular form through unitary_hess_schur, which also serves hess).
 #include "linalg/kernels.hpp"
+#include "linalg/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -11,27 +12,6 @@
 #include <limits>
 
 namespace {
-
-Mm full_copy(const Mm& a, bool complex)
-{
-    Mm h;
-    h.deepcopy(complex || a.isc(), 0, a, qv_double);
-    h.setstr(0);
-    h.setlogical(0);
-    return h;
-}
-
-Mm zero_matrix(int n, bool complex)
-{
-    Mm z(complex, 0, 0, n, n, qv_double);
-    const std::size_t count = std::size_t(n) * std::size_t(n);
-    for (std::size_t k = 0; k < count; ++k) {
-        z.addr()[k] = 0.0;
-        if (complex)
-            z.addi()[k] = 0.0;
-    }
-    return z;
-}
 
 // A Schur kernel that stopped leaves no usable form: everything is NaN.
 void fill_nan(Mm& x)
@@ -72,8 +52,8 @@ Mm balance(const Mm& A, i_o_t, Mm& T, Mm& B)
         B = nop_M;
         return x_M;
     }
-    Mm b = full_copy(A, false);
-    Mm t = zero_matrix(n, false);
+    Mm b = working_copy(A, false);
+    Mm t = zeros_of(n, n, false);
     for (int k = 0; k < n; ++k)
         t.addr()[k * (std::size_t(n) + 1)] = 1.0;
     scratch<double> scale{std::size_t(n)};
@@ -122,8 +102,8 @@ void unitary_hess_schur(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur
         U = nop_M;
         return;
     }
-    Mm h = full_copy(A, true);
-    Mm u = zero_matrix(n, true);
+    Mm h = working_copy(A, true);
+    Mm u = zeros_of(n, n, true);
     const std::size_t un = std::size_t(n);
     scratch<double> ortr(un), orti(un), wr(un), wi(un);
     int low = 1, igh = n;
@@ -180,8 +160,8 @@ Mm schur(const Mm& A, i_o_t, Mm& U, Mm& T)
         T = x_M;
         return x_M;
     }
-    Mm t = full_copy(A, false);
-    Mm u = zero_matrix(n, false);
+    Mm t = working_copy(A, false);
+    Mm u = zeros_of(n, n, false);
     const std::size_t un = std::size_t(n);
     scratch<double> wr(un), wi(un);
     int low = 1, igh = n, ierr = 0;

@@ -3,6 +3,7 @@
 // (cdf2rdf), eigenvalue condition numbers (condeig) and trace.
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
+#include "linalg/storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -15,15 +16,6 @@
 namespace {
 
 using cx = std::complex<double>;
-
-Mm complex_full_copy(const Mm& a)
-{
-    Mm c;
-    c.deepcopy(1, 0, a, qv_double);
-    c.setstr(0);
-    c.setlogical(0);
-    return c;
-}
 
 // Column-major split complex access, 0-based.
 struct split_matrix {
@@ -59,7 +51,7 @@ Mm rsf2csf(const Mm& U, const Mm& T, i_o_t, Mm& U2, Mm& T2)
         error("rsf2csf: T must be %d-by-%d, the size of U", n, n);
         return x_M;
     }
-    Mm u = complex_full_copy(U), t = complex_full_copy(T);
+    Mm u = working_copy(U, true), t = working_copy(T, true);
     const split_matrix us{u.addr(), u.addi(), n}, ts{t.addr(), t.addi(), n};
     const double tolerance = 10 * machine_eps_value;
     for (std::ptrdiff_t m = n - 1; m >= 1; --m) {  // 0-based: rows m-1 and m
@@ -101,6 +93,7 @@ Mm cdf2rdf(const Mm& V, const Mm& D, i_o_t, Mm& VV, Mm& DD)
 {
     const int n = D.length();
     Mm tm = ceye(1, n, n);
+    with_storage(tm, n, n, true);
     const Mm d = diag(D);
     if (d.addi()) {
         // The first of each conjugate pair, counted in increasing order.
@@ -138,6 +131,56 @@ Mm cdf2rdf(const Mm&)
 Mm cdf2rdf(const Mm&, i_o_t, Mm&, Mm&)
 {
     return Mm(error_input("cdf2rdf", 1));
+}
+
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D, Mm& s)
+{
+    const int n = A.rows();
+    if (n == 0 && A.getndims() == 2) {
+        V = D = s = nop_M;
+        return x_M;
+    }
+    Mm X, Dm;
+    eig(A, i_o, X, Dm);
+    if (X.rows() != n || X.cols() != n) {  // eig refused A
+        V = D = s = x_M;
+        return x_M;
+    }
+    const Mm Y = mldivide(X, eye(double(n)));
+    Mm c = zeros_of(n, 1, false);
+    with_storage(Y, n, n, false);
+    const split_matrix x{X.addr(), X.addi(), n}, y{Y.addr(), Y.addi(), n};
+    auto at = [](const split_matrix& m, std::ptrdiff_t i, std::ptrdiff_t j) {
+        return cx(m.re[i + j * m.ld], m.im ? m.im[i + j * m.ld] : 0.0);
+    };
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        // |Y(i,:)|·|X(:,i)| / |Y(i,:)·X(:,i)|.
+        double row = 0, col = 0;
+        cx dot = 0;
+        for (std::ptrdiff_t k = 0; k < n; ++k) {
+            row += std::norm(at(y, i, k));
+            col += std::norm(at(x, k, i));
+            dot += at(y, i, k) * at(x, k, i);
+        }
+        c.addr()[i] = std::sqrt(row) * std::sqrt(col) / std::abs(dot);
+    }
+    V = X;
+    D = Dm;
+    s = c;
+    return x_M;
+}
+
+Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D)
+{
+    Mm s;
+    return condeig(A, i_o, V, D, s);
+}
+
+Mm condeig(const Mm& A)
+{
+    Mm V, D, s;
+    condeig(A, i_o, V, D, s);
+    return s;
 }
 
 Mm trace(const Mm& A)

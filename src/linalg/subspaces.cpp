@@ -2,6 +2,7 @@
 // pinv, each a short composition over svd with its tolerance multiplied in
 // a fixed order.
 #include "engine/scalar_real.hpp"
+#include "linalg/front.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -19,7 +20,7 @@ const double eps52 = 0x1p-52;
 Mm columns(const Mm& x, int first, int last)
 {
     const int m = x.rows(), count = std::max(0, last - first + 1);
-    Mm r(x.isc(), 0, 0, m, count, qv_double);
+    Mm r = new_dense(x.isc(), m, count);
     const std::size_t from = std::size_t(first - 1) * m, n = std::size_t(count) * m;
     if (n > 0) {
         std::memcpy(r.addr(), x.addr() + from, n * sizeof(double));
@@ -85,7 +86,7 @@ Mm pinv_core(const Mm& a, const Mm& tol, bool tol_given)
     const int r = count_above(S, k, t);
     if (r == 0)
         return zeros(double(n), double(m));
-    Mm inverses(0, 0, 0, r, 1, qv_double);
+    Mm inverses = new_dense(0, r, 1);
     for (int i = 0; i < r; ++i)
         inverses.addr()[i] = 1.0 / S.addr()[i * std::ptrdiff_t(S.rows() + 1)];
     return (columns(V, 1, r) * diag(inverses)) * ctranspose(columns(U, 1, r));

@@ -647,8 +647,8 @@ void svd_outputs(const Mm& a, Mm& U, Mm& S, Mm& V, bool economy)
     const int c = economy ? k : m, job = economy ? 21 : 11;
     Mm x = dense_copy(a);
     const int complex = x.isc();
-    Mm u(complex, 0, 0, m, c, qv_double), v(complex, 0, 0, n, n, qv_double);
-    Mm s = czeros(complex, c, n);
+    Mm u = new_dense(complex, m, c), v = new_dense(complex, n, n);
+    Mm s = checked(czeros(complex, c, n), c, n);
     scratch<double> values{std::size_t(k)};
     const int info = run_kernel(x, job, values.get(), &u, &v);
     for (int i = 0; i < k; ++i)
@@ -674,7 +674,7 @@ Mm svd(const Mm& a)
     if (m == 0 || n == 0)
         return nop_M;
     Mm x = dense_copy(a);
-    Mm s(0, 0, 0, std::min(m, n), 1, qv_double);
+    Mm s = new_dense(0, std::min(m, n), 1);
     run_kernel(x, 0, s.addr(), nullptr, nullptr);
     return s;
 }

@@ -31,7 +31,7 @@ bool order_of(const Mm& n, int& order)
 }
 
 // A real n-by-n zero matrix.
-Mm square_zeros(int n) { return czeros(0, n, n); }
+Mm square_zeros(int n) { return checked(czeros(0, n, n), n, n); }
 
 // Elements of a dense copy as a flat vector view.
 struct elements {
@@ -122,7 +122,7 @@ Mm hilb(const Mm& n_)
     int n;
     if (!order_of(n_, n) || n == 0)
         return nop_M;
-    Mm r(0, 0, 0, n, n, qv_double);
+    Mm r = new_dense(0, n, n);
     for (int j = 0; j < n; ++j)
         for (int i = 0; i <= j; ++i)
             r.addr()[i + idx(j) * n] = r.addr()[j + idx(i) * n] = 1.0 / (i + j + 1);
@@ -134,7 +134,7 @@ Mm invhilb(const Mm& n_)
     int k;
     if (!order_of(n_, k) || k == 0)
         return nop_M;
-    Mm r(0, 0, 0, k, k, qv_double);
+    Mm r = new_dense(0, k, k);
     auto H = [&](int i, int j) -> double& { return r.addr()[(i - 1) + idx(j - 1) * k]; };
     const double kk = double(static_cast<long long>(k) * k);
     double p = k;
@@ -159,7 +159,7 @@ Mm rosser()
         {-8, -71, 61, 8, 411, -599, 208, 208},       {-52, -43, 49, 44, -599, 411, 208, 208},
         {-49, -8, 8, 59, 208, 208, 99, -911},        {29, -44, 52, -23, 208, 208, -911, 99},
     };
-    Mm r(0, 0, 0, 8, 8, qv_double);
+    Mm r = new_dense(0, 8, 8);
     for (int j = 0; j < 8; ++j)
         for (int i = 0; i < 8; ++i)
             r.addr()[i + 8 * j] = rows[i][j];
@@ -177,7 +177,7 @@ Mm gallery(const Mm& n_)
     int n;
     if (!order_of(n_, n) || (n != 3 && n != 5))
         return nop_M;
-    Mm r(0, 0, 0, n, n, qv_double);
+    Mm r = new_dense(0, n, n);
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i)
             r.addr()[i + n * j] = n == 3 ? three[i][j] : five[i][j];
@@ -191,7 +191,7 @@ Mm toeplitz(const Mm& c, const Mm& r)
     if (m == 0 || n == 0)
         return nop_M;
     const bool complex = ce.complex || re.complex;
-    Mm t(complex, 0, 0, m, n, qv_double);
+    Mm t = new_dense(complex, m, n);
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < m; ++i) {
             const idx to = i + idx(j) * m;
@@ -225,7 +225,7 @@ Mm hankel(const Mm& c)
         return x_M;
     }
     const elements ce = elements_of(c);
-    Mm h(ce.complex, 0, 0, n, n, qv_double);
+    Mm h = new_dense(ce.complex, n, n);
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
             const int k = i + j;
@@ -248,7 +248,7 @@ Mm hankel(const Mm& c, const Mm& r)
         }
     const elements ce = elements_of(c), re = elements_of(r);
     const bool complex = ce.complex || re.complex;
-    Mm h(complex, 0, 0, m, n, qv_double);
+    Mm h = new_dense(complex, m, n);
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < m; ++i) {
             const int k = i + j;  // 0-based c(i+j-1)
@@ -266,15 +266,15 @@ Mm vander(const Mm& c)
     const int n = c.length();
     if (n <= 0)
         return nop_M;
-    const Mm col = reshape(dense_copy(c), Mm(double(c.size())), Mm(1.0));
-    Mm v = ones(double(n), double(n));
+    const Mm col = checked(reshape(dense_copy(c), Mm(double(c.size())), Mm(1.0)), c.size(), 1);
+    Mm v = checked(ones(double(n), double(n)), n, n);
     if (col.rows() != n) {
         // A matrix's column does not fit V's: the assignment's own message.
         v.vwcopy2(col, c_p, Mm(1.0));
         return x_M;
     }
     for (int j = 1; j <= n; ++j) {
-        const Mm p = power(col, Mm(double(n - j)));
+        const Mm p = checked(power(col, Mm(double(n - j))), n, 1);
         if (p.isc() && !v.isc())
             v.getcomplex();
         std::memcpy(v.addr() + idx(j - 1) * n, p.addr(), sizeof(double) * n);
@@ -331,7 +331,7 @@ Mm pascalM(const Mm& n_, const Mm& k_)
         for (int i = 1; i <= n; ++i)
             P(i, j) = -P(i, j);
     if (k == 2) {
-        p = rot90(p);
+        p = checked(rot90(p), n, n);
         for (int i = 1; i <= n; ++i)
             P(i, n) = -P(i, n);
         for (int j = 1; j <= n; ++j)
@@ -359,7 +359,7 @@ Mm hadamard(Mm n_)
     else if (power_of_two(k * (1.0 / 12))) {
         const double c[11] = {-1, -1, 1, -1, -1, -1, 1, 1, 1, -1, 1};
         const double r[11] = {-1, 1, -1, 1, 1, 1, -1, -1, -1, 1, -1};
-        h = Mm(0, 0, 0, 12, 12, qv_double);
+        h = new_dense(0, 12, 12);
         for (int j = 0; j < 12; ++j)
             for (int i = 0; i < 12; ++i) {
                 double v = 1;
@@ -370,7 +370,7 @@ Mm hadamard(Mm n_)
     } else if (power_of_two(k * 0.05)) {
         const double c[19] = {-1, -1, 1, 1, -1, -1, -1, -1, 1, -1, 1, -1, 1, 1, 1, 1, -1, -1, 1};
         const double r[19] = {1, -1, -1, 1, 1, -1, -1, -1, -1, 1, -1, 1, -1, 1, 1, 1, 1, -1, -1};
-        h = Mm(0, 0, 0, 20, 20, qv_double);
+        h = new_dense(0, 20, 20);
         for (int j = 0; j < 20; ++j)
             for (int i = 0; i < 20; ++i) {
                 double v = 1;
@@ -387,7 +387,7 @@ Mm hadamard(Mm n_)
     // Double e - 1 times: [H H; H -H].
     for (int step = 1; step < e; ++step) {
         const int m = h.rows();
-        Mm d(0, 0, 0, 2 * m, 2 * m, qv_double);
+        Mm d = new_dense(0, 2 * m, 2 * m);
         for (int j = 0; j < m; ++j)
             for (int i = 0; i < m; ++i) {
                 const double v = h.addr()[i + idx(j) * m];
@@ -416,10 +416,10 @@ Mm compan(const Mm& c)
         return uminus(rdivide(Mm(ce.value(Mm(2.0))), Mm(ce.value(Mm(1.0)))));
     }
     const int m = n - 1;
-    Mm a = czeros(ce.complex, m, m);
+    Mm a = checked(czeros(ce.complex, m, m), m, m);
     for (int i = 1; i < m; ++i)
         a.addr()[i + idx(i - 1) * m] = 1;
-    const Mm first = uminus(rdivide(Mm(ce.value(colon(2.0, double(n)))), Mm(ce.value(Mm(1.0)))));
+    const Mm first = checked(uminus(rdivide(Mm(ce.value(colon(2.0, double(n)))), Mm(ce.value(Mm(1.0))))), 1, m);
     for (int j = 0; j < m; ++j) {
         a.addr()[idx(j) * m] = first.addr()[j];
         if (ce.complex)
@@ -434,7 +434,7 @@ Mm cauchy(const Mm& x, const Mm& y)
     const int m = xe.n, n = ye.n;
     if (m == 0 || n == 0)
         return nop_M;
-    Mm c(0, 0, 0, m, n, qv_double);
+    Mm c = new_dense(0, m, n);
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < m; ++i)
             c.addr()[i + idx(j) * m] = 1.0 / (xe.re(i) + ye.re(j));

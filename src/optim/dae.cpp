@@ -774,8 +774,11 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
                 stop(-3);
                 return;
             }
-        const double rr = dae_norm(neq, p.phi_col(1), p.wt) * 100 * uround;
+        double rr = dae_norm(neq, p.phi_col(1), p.wt) * 100 * uround;
         if (rr > 1) {
+            // Scaled a hair beyond the limit, so that rounding in the next
+            // norm cannot refuse the returned tolerances once more.
+            rr *= 1 + 1e-10;
             const int ntol = info[1] == 1 ? neq : 1;
             for (int k = 0; k < ntol; ++k) {
                 rtol[k] *= rr;

@@ -330,15 +330,17 @@ void LpSolver::presolve()
         }
     };
 
-    first_pass();
-    if (status == 0)
-        second_pass();
-    if (status == 0)
-        third_pass();
-    if (status == 0)
+    if (reductions) {
         first_pass();
-    if (status != 0)
-        return;
+        if (status == 0)
+            second_pass();
+        if (status == 0)
+            third_pass();
+        if (status == 0)
+            first_pass();
+        if (status != 0)
+            return;
+    }
 
     // Compress: renumber the rows and columns that are left.
     std::vector<int> rnum(m, -1);

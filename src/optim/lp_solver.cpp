@@ -78,6 +78,16 @@ void LpSolver::load_mps(const char* name)
     }
 }
 
+void LpSolver::read_mps_only(const char* name)
+{
+    reset();
+    try {
+        read_mps(name);
+    } catch (const std::bad_alloc&) {
+        status = -7;
+    }
+}
+
 bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                                    const double* b, const int* row_kinds, const double* c, const double* l,
                                    const double* u)

@@ -22,12 +22,18 @@ public:
     // inconsistent, 7 triplet count inconsistent, 8 file not found, 9 MPS
     // format error, negative: internal failure.
     int status = 0;
+    // Whether presolve reduces the problem (off: only the row limits are
+    // turned into kinds); set before loading.
+    bool reductions = true;
 
     // triplets: nnz-by-3 column-major doubles (rows, columns, values, 1-based
     // indices); row_kinds: 1 row <= b, 0 row = b, -1 row >= b.
     void load_triplets(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets, const double* b,
                        const int* row_kinds, const double* c, const double* l, const double* u);
     void load_mps(const char* name);
+    // Reads an MPS file into the object without solving (status 8 or 9 on
+    // failure, 0 otherwise).
+    void read_mps_only(const char* name);
     void release();
 
     // After a run with status 1: one value per loaded column, and one

@@ -362,7 +362,9 @@ int rk_ct(rk_context& ctx, const rk_function& f, double& t_now, double* y_now, d
                 tau *= q;
         }
         alpha = tau > 0 ? std::min(safety / tau, 8.0) : 8.0;
-        if (ctx.first && ctx.growth && !ctx.last && alpha > 4) {
+        // The first step grows while it proves too cautious, but not after a
+        // failure in this call: growing again would only fail again.
+        if (ctx.first && ctx.growth && !ctx.last && alpha > 4 && failures == 0) {
             ctx.h = std::fabs(h) * alpha;
             ctx.on_scale = false;
             continue;

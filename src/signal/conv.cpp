@@ -1,5 +1,6 @@
 // conv and deconv: polynomial products by blocked DAXPY accumulation, or by
 // FFT when both operands are long, and division through filter.
+#include "signal/storage.hpp"
 #include "linalg/lapack.hpp"
 #include "signal/fft_internal.hpp"
 #include "velkor/array.h"
@@ -41,7 +42,7 @@ int fft_length(int n)
 // The first `count` elements of v padded with zeros to a len x 1 column.
 Mm padded_column(const Mm& v, int count, int len)
 {
-    Mm c(v.isc(), 0, 0, len, 1, qv_double);
+    Mm c = shaped(v.isc(), len, 1);
     std::memcpy(c.addr(), v.addr(), sizeof(double) * count);
     std::fill(c.addr() + count, c.addr() + len, 0.0);
     if (v.isc()) {
@@ -69,7 +70,7 @@ Mm conv(Mm a, Mm b)
     const int rows = as_row ? 1 : n, cols = as_row ? n : 1;
 
     if (la < direct_limit || lb < direct_limit) {
-        Mm y = czeros(complex, rows, cols);
+        Mm y = shaped_zeros(complex, rows, cols);
         const double *ar = a.addr(), *ai = a.addi(), *br = b.addr(), *bi = b.addi();
         // the shorter operand drives, b on equal lengths
         auto add = [&](const double* from_a, const double* from_b, double* into) {
@@ -97,7 +98,7 @@ Mm conv(Mm a, Mm b)
     const Mm fa = fft_core(padded_column(a, la, len), -1, len, false);
     const Mm fb = fft_core(padded_column(b, lb, len), -1, len, false);
     const Mm c = fft_core(times(fa, fb), +1, len, false);
-    Mm y(complex, 0, 0, rows, cols, qv_double);
+    Mm y = shaped(complex, rows, cols);
     std::memcpy(y.addr(), c.addr(), sizeof(double) * n);
     if (complex)
         std::memcpy(y.addi(), c.addi(), sizeof(double) * n);
@@ -116,7 +117,7 @@ Mm deconv(const Mm& b, const Mm& a, i_o_t, Mm& q, Mm& r)
         return x_M;
     }
     const int k = lb - la + 1;
-    Mm e(0, 0, 0, 1, k, qv_double);
+    Mm e = shaped(0, 1, k);
     std::fill(e.addr(), e.addr() + k, 0.0);
     e.addr()[0] = 1;
     Mm quotient = filter(b, a, e);

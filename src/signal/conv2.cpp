@@ -1,6 +1,7 @@
 // conv2 and filter2: two-dimensional convolution by DAXPY accumulation
 // driven by the smaller operand's non-zeros, the separable form on
 // one-dimensional conv, and correlation as convolution with h rotated.
+#include "signal/storage.hpp"
 #include "linalg/lapack.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -44,7 +45,7 @@ Mm block_of(const Mm& z, int r0, int rows, int c0, int cols)
 {
     if (rows <= 0 || cols <= 0)
         return nop_M;
-    Mm out(z.isc(), 0, 0, rows, cols, qv_double);
+    Mm out = shaped(z.isc(), rows, cols);
     for (int j = 0; j < cols; ++j) {
         const std::int64_t from = r0 + std::int64_t(c0 + j) * z.rows(), to = std::int64_t(j) * rows;
         std::memcpy(out.addr() + to, z.addr() + from, sizeof(double) * rows);
@@ -56,7 +57,7 @@ Mm block_of(const Mm& z, int r0, int rows, int c0, int cols)
 
 Mm zeros_like(const Mm& a)
 {
-    Mm z(0, 0, 0, a.rows(), a.cols(), qv_double);
+    Mm z = shaped(0, a.rows(), a.cols());
     std::fill(z.addr(), z.addr() + z.size(), 0.0);
     return z;
 }
@@ -77,7 +78,7 @@ Mm conv2(Mm a, Mm b, const Mm& shape)
     const Mm& s = a_larger ? b : a;
     const int ml = l.rows(), nl = l.cols(), ms = s.rows(), ns = s.cols();
     const int mz = ml + ms - 1, nz = nl + ns - 1;
-    Mm z = czeros(l.isc() || s.isc(), mz, nz);
+    Mm z = shaped_zeros(l.isc() || s.isc(), mz, nz);
     accumulate2(s.addr(), ms, ns, l.addr(), ml, nl, z.addr(), mz, false);
     if (l.isc())
         accumulate2(s.addr(), ms, ns, l.addi(), ml, nl, z.addi(), mz, false);
@@ -105,9 +106,9 @@ Mm conv2(Mm u, Mm v, Mm A, const Mm& shape)
     v.reshape(1, lv);
     const int mz = lu + ma - 1, nz = lv + na - 1;
     // along the columns, then along the rows of the first na columns
-    Mm cols(1, 0, 0, mz, na, qv_double);
+    Mm cols = shaped(1, mz, na);
     bool complex = false;
-    Mm column(A.isc(), 0, 0, ma, 1, qv_double);
+    Mm column = shaped(A.isc(), ma, 1);
     for (int j = 0; j < na; ++j) {
         std::memcpy(column.addr(), A.addr() + std::int64_t(j) * ma, sizeof(double) * ma);
         if (A.isc())
@@ -120,8 +121,8 @@ Mm conv2(Mm u, Mm v, Mm A, const Mm& shape)
             std::fill(cols.addi() + std::int64_t(j) * mz, cols.addi() + std::int64_t(j + 1) * mz, 0.0);
         complex = complex || c.isc();
     }
-    Mm z(1, 0, 0, mz, nz, qv_double);
-    Mm row(complex, 0, 0, 1, na, qv_double);
+    Mm z = shaped(1, mz, nz);
+    Mm row = shaped(complex, 1, na);
     bool any_complex = false;
     for (int i = 0; i < mz; ++i) {
         for (int j = 0; j < na; ++j) {

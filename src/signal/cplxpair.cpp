@@ -1,5 +1,6 @@
 // cplxpair, which orders complex conjugate pairs ahead of the real numbers,
 // and nested, the nested-dissection numbering of a square grid's interior.
+#include "signal/storage.hpp"
 #include "array/constructors.hpp"
 #include "array/ndim.hpp"
 #include "engine/scalar_complex.hpp"
@@ -104,7 +105,9 @@ Mm cplxpair(Mm x, Mm tol, const Mm& dim)
     for (int d = 0; d < 4; ++d)
         dims[d] = d < x.getndims() ? x.getdims()[d] : 1;
     Mm c;
-    c.deepcopy(1, move_dim_first(x, x.getndims(), dims, k), qv_double);
+    const Mm moved = move_dim_first(x, x.getndims(), dims, k);
+    c.deepcopy(1, moved, qv_double);
+    c = required(c, moved.size());
     double t = 100 * 2.220446049250313e-16;
     if (!isempty(tol)) {
         if (error_numeric(tol, "cplxpair"))
@@ -135,7 +138,7 @@ Mm nested(const Mm& n)
         return nop_M;
     if (e == 1)
         return Mm(0.0);
-    Mm m(0, 0, 0, e, e, qv_double);
+    Mm m = shaped(0, e, e);
     if (m.size() != std::int64_t(e) * e)
         return x_M;
     std::fill(m.addr(), m.addr() + m.size(), 0.0);

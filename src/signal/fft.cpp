@@ -1,6 +1,7 @@
 // fft, ifft and dft: the driver that moves the working dimension first and
 // back, and the core that transforms column by column on the power-of-two
 // backend or the mixed-radix kernels.
+#include "signal/storage.hpp"
 #include "array/constructors.hpp"
 #include "array/ndim.hpp"
 #include "engine/scalar_real.hpp"
@@ -127,7 +128,7 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
     if (n == 0)
         return as_row ? Mm(1, 0, 0, 1, 0, qv_double) : Mm(1, 0, 0, 0, m, qv_double);
 
-    Mm y(1, 0, 0, n, m, qv_double);
+    Mm y = shaped(1, n, m);
     if (y.size() != std::int64_t(n) * m)
         return nop_M;  // no memory, under a returning error hook
     const double* xr = x.addr();

@@ -1,5 +1,6 @@
 // fft2 and ifft2, two passes of the column transform with a transpose
 // between them, and the quadrant swaps fftshift and ifftshift.
+#include "signal/storage.hpp"
 #include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
 #include "signal/fft_internal.hpp"
@@ -37,7 +38,7 @@ Mm page_of(const Mm& x, std::int64_t p)
 {
     const int rows = x.rows(), cols = x.cols();
     const std::int64_t count = std::int64_t(rows) * cols;
-    Mm page(x.isc(), 0, 0, rows, cols, qv_double);
+    Mm page = shaped(x.isc(), rows, cols);
     std::memcpy(page.addr(), x.addr() + p * count, sizeof(double) * count);
     if (x.isc())
         std::memcpy(page.addi(), x.addi() + p * count, sizeof(double) * count);
@@ -59,7 +60,7 @@ Mm two_pass(const Mm& x0, const Mm& mm, const Mm& nn, int dir)
     dims[1] = n >= 0 ? n : dims[1];
     if (x.rows() == 0 || x.cols() == 0 || dims[0] == 0 || dims[1] == 0 || pages == 0)
         return Mm(1, 0, 0, x.getndims(), dims, qv_double);
-    Mm y(1, 0, 0, x.getndims(), dims, qv_double);
+    Mm y = shaped(1, x.getndims(), dims);
     const std::int64_t count = std::int64_t(dims[0]) * dims[1];
     for (std::int64_t p = 0; p < pages; ++p) {
         const Mm t = two_pass_page(page_of(x, p), m, n, dir);
@@ -72,7 +73,7 @@ Mm two_pass(const Mm& x0, const Mm& mm, const Mm& nn, int dir)
 // Row positions (1-based) that rotate k places: (j + k) mod n + 1.
 Mm rotated_positions(int n, int k)
 {
-    Mm v(0, 0, 0, 1, n, qv_double);
+    Mm v = shaped(0, 1, n);
     for (int j = 0; j < n; ++j)
         v.addr()[j] = double((j + k) % n + 1);
     return v;

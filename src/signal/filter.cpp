@@ -1,5 +1,6 @@
 // filter: the transposed direct form II recursion along any dimension, with
 // initial and final conditions, on plain doubles or complex pairs.
+#include "signal/storage.hpp"
 #include "array/ndim.hpp"
 #include "engine/scalar_complex.hpp"
 #include "value/scratch.hpp"
@@ -109,7 +110,7 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
             failed = true;
         }
     } else if (z.size() == 0) {
-        z = Mm(0, 0, 0, ndims, zdims, qv_double);
+        z = shaped(0, ndims, zdims);
         std::fill(z.addr(), z.addr() + z.size(), 0.0);
     } else {
         if (z.size() == n - 1 && isvector(z)) {
@@ -120,7 +121,7 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
             int reps[4];
             for (int m = 0; m < 4; ++m)
                 reps[m] = m == w ? 1 : xdims[m];
-            Mm r(0, 0, 0, 1, 4, qv_double);
+            Mm r = shaped(0, 1, 4);
             for (int m = 0; m < 4; ++m)
                 r.addr()[m] = reps[m];
             z = repmat(z, r);
@@ -162,10 +163,12 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
 
     Mm xm = move_dim_first(x, ndims, xdims, w);
     Mm zm;
-    zm.deepcopy(complex, move_dim_first(z, ndims, zdims, w), qv_double);  // private, complex in a complex run
+    const Mm zmoved = move_dim_first(z, ndims, zdims, w);
+    zm.deepcopy(complex, zmoved, qv_double);  // private, complex in a complex run
+    zm = required(zm, zmoved.size());
     const std::int64_t len = xm.rows();
     const std::int64_t signals = len > 0 ? xm.size() / len : 0;
-    Mm ym(complex, 0, 0, xm.getndims(), xm.getdims(), qv_double);
+    Mm ym = shaped(complex, xm.getndims(), xm.getdims());
     for (std::int64_t s = 0; s < signals; ++s) {
         const std::int64_t xo = s * len, zo = s * (n - 1);
         if (complex)

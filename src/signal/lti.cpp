@@ -1,6 +1,7 @@
 // Linear time-invariant models: conversions between state space, transfer
 // function and zero-pole-gain forms, and the state-space time (ltitr) and
 // frequency (ltifr) responses.
+#include "signal/storage.hpp"
 #include "linalg/kernels.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -68,7 +69,7 @@ Mm tf2ss(Mm num, Mm den, i_o_t, Mm& A, Mm& B, Mm& C, Mm& D)
         }
         num = columns(num, c - nd + 1, c);
     } else if (c < nd) {
-        num = horzcat(czeros(0, q, nd - c), num);
+        num = horzcat(shaped_zeros(0, q, nd - c), num);
     }
     Mm a, b, cc, dd;
     Mm d;
@@ -77,7 +78,7 @@ Mm tf2ss(Mm num, Mm den, i_o_t, Mm& A, Mm& B, Mm& C, Mm& D)
     } else {
         d = Mm(den(range(2, nd)));
         a = vertcat(-d, eye(double(nd - 2), double(nd - 1)));
-        b = zeros(double(nd - 1), 1.0);
+        b = shaped_zeros(0, nd - 1, 1);
         b.addr()[0] = 1;
     }
     if (num.rows() == 0) {
@@ -125,8 +126,8 @@ Mm tf2zp(Mm num, Mm den, i_o_t, Mm& z, Mm& p, Mm& k)
         zs[r] = roots(Mm(num(Mm(double(r + 1)), c_p)));
         complex_z = complex_z || zs[r].isc();
     }
-    Mm zeros_out(complex_z, 0, 0, std::max(c - 1, 0), q, qv_double);
-    Mm gains(num.isc(), 0, 0, q, 1, qv_double);
+    Mm zeros_out = shaped(complex_z, std::max(c - 1, 0), q);
+    Mm gains = shaped(num.isc(), q, 1);
     for (int r = 0; r < q; ++r) {
         const int have = zs[r].size();
         for (int e = 0; e < c - 1; ++e) {
@@ -169,7 +170,7 @@ Mm ss2tf(const Mm& A, Mm B, const Mm& C, Mm D, const Mm& iu, i_o_t, Mm& num, Mm&
     if (!isempty(D))
         D = Mm(D(c_p, iu));
     const Mm d = poly(A);
-    Mm n = czeros(0, q, A.length() + 1);
+    Mm n = shaped_zeros(0, q, A.length() + 1);
     for (int r = 1; r <= q; ++r) {
         const Mm row = plus(poly(minus(A, mtimes(B, Mm(C(Mm(double(r)), c_p))))),
                             mtimes(minus(Mm(D(Mm(double(r)))), Mm(1.0)), d));
@@ -227,7 +228,7 @@ Mm zp2tf(const Mm& z, const Mm& p, Mm k, i_o_t, Mm& num, Mm& den)
             error("zp2tf: k is too small");
             return x_M;
         }
-        n = czeros(k.isc(), q, L);
+        n = shaped_zeros(k.isc(), q, L);
         for (int j = 1; j <= q; ++j) {
             const Mm dz = real(poly(Mm(z(c_p, Mm(double(j))))));
             const Mm row = times(Mm(k(Mm(double(j)))), dz);
@@ -240,7 +241,7 @@ Mm zp2tf(const Mm& z, const Mm& p, Mm k, i_o_t, Mm& num, Mm& den)
             }
         }
     } else {
-        n = czeros(k.isc(), g, L);
+        n = shaped_zeros(k.isc(), g, L);
         for (int r = 0; r < g && L > 0; ++r) {
             n.addr()[r + std::int64_t(L - 1) * g] = k.addr()[r];
             if (k.isc())
@@ -283,7 +284,7 @@ Mm ltitr(Mm a, Mm b, Mm u, Mm x0)
         return x_M;
     }
     const bool complex = a.isc() || b.isc() || u.isc() || x0.isc();
-    Mm X = czeros(complex, n, N);
+    Mm X = shaped_zeros(complex, n, N);
     std::copy(x0.addr(), x0.addr() + n, X.addr());
     if (complex && x0.isc())
         std::copy(x0.addi(), x0.addi() + n, X.addi());
@@ -318,7 +319,7 @@ Mm ltifr(const Mm& a0, const Mm& b0, const Mm& s0)
     v.reshape(v.size(), 1);
     const int n = a.rows(), m = s.size();
     const Mm I = eye(double(n));
-    Mm G = czeros(a.isc() || v.isc() || s.isc(), n, m);
+    Mm G = shaped_zeros(a.isc() || v.isc() || s.isc(), n, m);
     for (int k = 0; k < m; ++k) {
         const Mm sk = Mm(s(Mm(double(k + 1))));
         const Mm col = mldivide(minus(mtimes(sk, I), a), v);

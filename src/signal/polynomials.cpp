@@ -1,6 +1,7 @@
 // Polynomials as coefficient vectors, highest power first: evaluation at
 // points and at a matrix, construction from roots, roots by the companion
 // matrix, derivatives and the least-squares fit.
+#include "signal/storage.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/report.hpp"
@@ -46,7 +47,7 @@ Mm polyval(Mm p, Mm x)
     }
     if (!x.isc() && !p.isc()) {
         // y = x .* y + p(k), fused into one pass per element
-        Mm y(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+        Mm y = shaped(0, x.getndims(), x.getdims());
         const double* t = x.addr();
         const double* c = p.addr();
         double* out = y.addr();
@@ -60,7 +61,7 @@ Mm polyval(Mm p, Mm x)
         }
         return y;
     }
-    Mm y(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+    Mm y = shaped(0, x.getndims(), x.getdims());
     std::fill(y.addr(), y.addr() + y.size(), 0.0);
     for (int k = 1; k <= n; ++k)
         y = plus(times(x, y), Mm(p(Mm(double(k)))));
@@ -108,7 +109,7 @@ Mm poly(const Mm& x0)
     }
     const int m = int(re.size());
     const bool complex = ri != nullptr;
-    Mm c(complex, 0, 0, 1, m + 1, qv_double);
+    Mm c = shaped(complex, 1, m + 1);
     double* cr = c.addr();
     double* ci = c.addi();
     std::fill(cr, cr + m + 1, 0.0);
@@ -167,7 +168,7 @@ Mm roots(const Mm& p0)
     Mm K;
     if (n > 1) {
         const bool complex = pi != nullptr;
-        K = czeros(complex, n - 1, n - 1);
+        K = shaped_zeros(complex, n - 1, n - 1);
         for (int j = 0; j + 1 < n - 1; ++j)
             K.addr()[(j + 1) + std::int64_t(j) * (n - 1)] = 1;
         // first row: -(p(2:n) ./ p(1))
@@ -186,7 +187,7 @@ Mm roots(const Mm& p0)
     const Mm e = n > 1 ? eig(K) : Mm();
     const int ne = e.size() > 0 ? e.size() : 0;
     const bool complex = e.isc();
-    Mm out(complex, 0, 0, zeros_at_origin + ne, 1, qv_double);
+    Mm out = shaped(complex, zeros_at_origin + ne, 1);
     if (out.size() == 0)
         return Mm();
     std::fill(out.addr(), out.addr() + zeros_at_origin, 0.0);
@@ -225,7 +226,7 @@ Mm derivative_terms(const Mm& a)
     const int n = a.size();
     if (n <= 1)
         return Mm(0.0);
-    Mm d(a.isc(), 0, 0, 1, n - 1, qv_double);
+    Mm d = shaped(a.isc(), 1, n - 1);
     for (int k = 0; k < n - 1; ++k) {
         d.addr()[k] = a.addr()[k] * double(n - 1 - k);
         if (a.isc())
@@ -240,7 +241,7 @@ Mm lead_with_zeros(const Mm& v, int n)
     const int have = v.size();
     if (have >= n)
         return v;
-    Mm out = czeros(v.isc(), 1, n);
+    Mm out = shaped_zeros(v.isc(), 1, n);
     std::copy(v.addr(), v.addr() + have, out.addr() + (n - have));
     if (v.isc())
         std::copy(v.addi(), v.addi() + have, out.addi() + (n - have));
@@ -285,3 +286,50 @@ Mm polyder(const Mm& a, const Mm& b, i_o_t, Mm& q, Mm& d)
 }
 
 Mm polyder(const Mm& a, i_o_t, Mm& q, Mm& d) { return polyder(a, Mm(1.0), i_o, q, d); }
+
+// ---- least-squares fit ----
+
+Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
+{
+    x = mdouble(full(x));
+    y = mdouble(full(y));
+    const int m = x.size();
+    if (error_numeric(n, "polyfit"))
+        return x_M;
+    const int deg = n.size() > 0 ? round_to_int(mdouble(n).addr()[0]) : 0;
+    if (y.size() != m) {
+        error("%s: x and y must be same size", "polyfit");
+        return x_M;
+    }
+    x.reshape(m, 1);
+    y.reshape(m, 1);
+    const Mm ones_column = ones(double(m), 1.0);
+    Mm A = ones_column;
+    if (deg > 0) {
+        // columns x^deg, ..., x^1, then x^0
+        const Mm V = power(mtimes(x, ones(1.0, double(deg))), mtimes(ones_column, colon(double(deg), -1.0, 1.0)));
+        A = horzcat(V, ones_column);
+    }
+    Mm Q, R;
+    qr(A, Mm(0.0), i_o, Q, R);
+    Mm coefficients = mldivide(R, mtimes(ctranspose(Q), y));
+    coefficients = dot_transpose(Mm(coefficients(c_p)));
+    const Mm residual = norm(minus(y, mtimes(A, dot_transpose(coefficients))));
+    Mm fit;
+    fit.member("R") = R;
+    fit.member("df") = Mm(double(m) - deg - 1);
+    fit.member("normr") = residual;
+    p = coefficients;
+    S = fit;
+    return x_M;
+}
+
+Mm polyfit(const Mm& x, const Mm& y, const Mm& n)
+{
+    Mm p, S;
+    polyfit(x, y, n, i_o, p, S);
+    return p;
+}
+
+Mm polyfit(const Mm&) { return Mm(error_input("polyfit", 1)); }
+Mm polyfit(const Mm&, const Mm&) { return Mm(error_input("polyfit", 2)); }

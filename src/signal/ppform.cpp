@@ -1,5 +1,6 @@
 // The pp form of a piecewise polynomial, one real row [10, 1, L, breaks, k,
 // coefficients column-major], and mkpp, unmkpp and ppval over it.
+#include "signal/storage.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"
@@ -25,7 +26,7 @@ Mm mkpp(Mm breaks, Mm coefs)
         return x_M;
     }
     const bool complex = breaks.isc() || coefs.isc();
-    Mm pp = czeros(complex, 1, 5 + L + nc);
+    Mm pp = shaped_zeros(complex, 1, 5 + L + nc);
     double* r = pp.addr();
     r[0] = 10;
     r[1] = 1;
@@ -84,7 +85,7 @@ Mm unmkpp(const Mm& pp, i_o_t, Mm& breaks, Mm& coefs, Mm& l, Mm& k)
     pp_view v;
     if (!read_pp(pp, v))
         return x_M;
-    Mm b(pp.isc(), 0, 0, 1, v.L + 1, qv_double), c(pp.isc(), 0, 0, v.L, v.k, qv_double);
+    Mm b = shaped(pp.isc(), 1, v.L + 1), c = shaped(pp.isc(), v.L, v.k);
     std::copy(v.breaks, v.breaks + v.L + 1, b.addr());
     std::copy(v.coefs, v.coefs + std::int64_t(v.L) * v.k, c.addr());
     if (pp.isc()) {
@@ -113,7 +114,7 @@ Mm ppval(const Mm& pp, Mm xx)
     const double* c = v.coefs;
     const double* x = xx.addr();
     const double* xi = xx.addi();
-    Mm out(xi != nullptr, 0, 0, xx.getndims(), xx.getdims(), qv_double);
+    Mm out = shaped(xi != nullptr, xx.getndims(), xx.getdims());
     double* y = out.addr();
     double* yi = out.addi();
 

@@ -1,6 +1,7 @@
 // spline: the not-a-knot cubic spline in pp form (a line for two points, a
 // parabola for three), its slopes from a banded elimination with row
 // interchanges whose order is part of the result.
+#include "signal/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -18,13 +19,20 @@
 Mm tridiag_solve(Mm sub, Mm diag, Mm super, const Mm& B)
 {
     Mm X;
-    X.deepcopy(0, mdouble(full(B)), qv_double);
+    const Mm rhs = mdouble(full(B));
+    X.deepcopy(0, rhs, qv_double);
+    X = required(X, rhs.size());
     const int n = diag.size(), m = X.cols();
     if (n == 0 || m == 0)
         return X;
-    sub.deepcopy(0, mdouble(full(sub)), qv_double);
-    diag.deepcopy(0, mdouble(full(diag)), qv_double);
-    super.deepcopy(0, mdouble(full(super)), qv_double);
+    // private copies: the elimination works in them
+    for (Mm* band : {&sub, &diag, &super}) {
+        const Mm source = mdouble(full(*band));
+        band->deepcopy(0, source, qv_double);
+        *band = required(*band, source.size());
+    }
+    if (diag.size() != n || sub.size() < n - 1 || super.size() < n - 1)
+        return X;
     double* s = sub.addr();
     double* d = diag.addr();
     double* u = super.addr();
@@ -80,7 +88,7 @@ namespace {
 
 Mm row_of(const double* v, int n)
 {
-    Mm r(0, 0, 0, 1, n, qv_double);
+    Mm r = shaped(0, 1, n);
     std::copy(v, v + n, r.addr());
     return r;
 }
@@ -134,8 +142,7 @@ Mm spline(const Mm& x0, const Mm& y0)
             return mkpp(row_of(ends, 2), row_of(c, 3));
         }
         const double x31 = xs[2] - xs[0], xn = xs[n - 1] - xs[n - 3];
-        Mm r(0, 0, 0, n, 1, qv_double), sub(0, 0, 0, 1, n - 1, qv_double), diag(0, 0, 0, 1, n, qv_double),
-            super(0, 0, 0, 1, n - 1, qv_double);
+        Mm r = shaped(0, n, 1), sub = shaped(0, 1, n - 1), diag = shaped(0, 1, n), super = shaped(0, 1, n - 1);
         double* rr = r.addr();
         for (int i = 1; i < n - 1; ++i)
             rr[i] = 3 * (dx[i] * dd[i - 1] + dx[i - 1] * dd[i]);
@@ -153,7 +160,7 @@ Mm spline(const Mm& x0, const Mm& y0)
             super.addr()[i] = dx[i - 1];
         const Mm slopes = tridiag_solve(sub, diag, super, r);
         const double* s = slopes.addr();
-        Mm coefs(0, 0, 0, n - 1, 4, qv_double);
+        Mm coefs = shaped(0, n - 1, 4);
         double* c = coefs.addr();
         const int L = n - 1;
         for (int i = 0; i < L; ++i) {
@@ -170,7 +177,7 @@ Mm spline(const Mm& x0, const Mm& y0)
     if (!complex)
         return re;
     const Mm im = build(y.addi());
-    Mm pp = czeros(1, 1, re.size());
+    Mm pp = shaped_zeros(1, 1, re.size());
     std::copy(re.addr(), re.addr() + re.size(), pp.addr());
     // the imaginary parts of the coefficients only; the layout is shared
     const int L = int(re.addr()[2]);

@@ -1,5 +1,6 @@
 // mean, stdM, cov and corrcoef: descriptive statistics composed of the
 // reductions and element-wise operators.
+#include "signal/storage.hpp"
 #include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
 #include "velkor/array.h"
@@ -48,7 +49,7 @@ Mm stdM(const Mm& x, const Mm& flag, const Mm& dim)
     const int w = parse_dim_argument("std", x, dim);
     const int m = x.size(w + 1);
     if (m == 1) {
-        Mm z(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+        Mm z = shaped(0, x.getndims(), x.getdims());
         for (int k = 0; k < z.size(); ++k)
             z.addr()[k] = 0;
         return z;
@@ -56,7 +57,7 @@ Mm stdM(const Mm& x, const Mm& flag, const Mm& dim)
     if (m == 0)
         return nop_M;
     const Mm mu = mean(x, Mm(double(w + 1)));
-    Mm reps(0, 0, 0, 1, std::max(x.getndims(), w + 1), qv_double);
+    Mm reps = shaped(0, 1, std::max(x.getndims(), w + 1));
     for (int k = 0; k < reps.size(); ++k)
         reps.addr()[k] = k == w ? m : 1;
     const Mm d = minus(mdouble(x), repmat(mu, reps));
@@ -81,7 +82,7 @@ Mm cov(const Mm& x, const Mm& y, const Mm& flag)
     if (c == 1)
         return Mm(0.0);
     const int m = D.rows();
-    Mm ones_column(0, 0, 0, m, 1, qv_double);
+    Mm ones_column = shaped(0, m, 1);
     for (int k = 0; k < m; ++k)
         ones_column.addr()[k] = 1;
     const Mm centred = minus(D, rdivide(mtimes(ones_column, sum(D, Mm(1.0))), Mm(double(m))));

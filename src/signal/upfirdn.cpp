@@ -1,5 +1,6 @@
 // upfirdn: upsample by p, FIR filter, downsample by q in one polyphase loop
 // that never forms the upsampled signal nor the discarded samples.
+#include "signal/storage.hpp"
 #include "engine/scalar_real.hpp"
 #include "array/constructors.hpp"
 #include "value/scratch.hpp"
@@ -99,7 +100,7 @@ Mm upfirdn_vec(const Mm& x0, const Mm& h0, int p, int q)
     if (too_long(ly))
         return x_M;
     const bool complex = x.isc() || h.isc();
-    Mm y(complex, 0, 0, x.rows() == 1 ? 1 : int(ly), x.rows() == 1 ? int(ly) : 1, qv_double);
+    Mm y = shaped(complex, x.rows() == 1 ? 1 : int(ly), x.rows() == 1 ? int(ly) : 1);
     upfirdn_line(column_of(x, 0, true), column_of(h, 0, true), p, q, y.addr(), y.addi(), ly);
     return y;
 }
@@ -127,14 +128,14 @@ Mm upfirdn(Mm x, Mm h, const Mm& pv, const Mm& qv)
     const int cols = xv ? h.cols() : x.cols();
     const std::int64_t lx = xv ? x.size() : x.rows(), lh = hv ? h.size() : h.rows();
     if (lx == 0 || lh == 0) {
-        Mm zeros(0, 0, 0, 1, cols, qv_double);
+        Mm zeros = shaped(0, 1, cols);
         std::fill(zeros.addr(), zeros.addr() + zeros.size(), 0.0);
         return zeros;
     }
     const std::int64_t ly = output_length(lx, lh, p, q);
     if (too_long(ly))
         return x_M;
-    Mm y(x.isc() || h.isc(), 0, 0, int(ly), cols, qv_double);
+    Mm y = shaped(x.isc() || h.isc(), int(ly), cols);
     for (int j = cols - 1; j >= 0; --j) {
         const std::int64_t off = std::int64_t(j) * ly;
         upfirdn_line(column_of(x, j, xv), column_of(h, j, hv), p, q, y.addr() + off,

@@ -23,6 +23,14 @@
 
 namespace {
 
+// Spare elements for a value of `count` elements that grew out of
+// `capacity`: the standard 8, or up to 1.5 times the old capacity.
+inline int growth_room(int capacity, int count)
+{
+    const std::int64_t target = std::max<std::int64_t>(std::int64_t{count} + 8, std::int64_t{capacity} * 3 / 2);
+    return static_cast<int>(std::min<std::int64_t>(target - count, max_element_count - count));
+}
+
 // The value every new element of x starts from: an empty double in a cell,
 // a cell of empty field values in a struct array.
 Mm new_element_of(const Mm& x)
@@ -221,7 +229,11 @@ bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y
         }
     } else {
         const int count = std::max(n, e);
-        Mm out(x.isc() || need_complex, 0, 0, rows, cols, type);
+        // An unshared value that outgrows its room gets half as much again,
+        // so appending one element at a time copies each element O(1) times.
+        Mm out = e > n && !x.dirty()
+                     ? mm_access::with_room(x.isc() || need_complex, rows, cols, type, growth_room(x.getp(), count))
+                     : Mm(x.isc() || need_complex, 0, 0, rows, cols, type);
         if (!holds(out, count))
             return false;
         copy_elements(real_part<T>(out), real_part<T>(x), n);
@@ -586,7 +598,10 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
             if (T* im = imag_part<T>(x))
                 fill_zero(im + n, count - n);
         } else {
-            Mm out(x.isc() || need_complex, 0, 0, nd, newd, type);
+            const bool appends = k == 1 && nd == 2 && newd[2] == 1 && newd[3] == 1 && !x.dirty();
+            Mm out = appends ? mm_access::with_room(x.isc() || need_complex, newd[0], newd[1], type,
+                                                    growth_room(x.getp(), static_cast<int>(count)))
+                             : Mm(x.isc() || need_complex, 0, 0, nd, newd, type);
             if (!holds(out, count))
                 return false;
             copy_fields(out, x);

@@ -57,6 +57,45 @@ void make_empty(Mm& x, bool keep_sparse)
     restore_flags(x, saved);
 }
 
+// x(i) = [] for strictly ascending valid positions on an unshared value of
+// plain elements: the kept runs move down with memmove, no mask needed.
+// Returns false, changing nothing, when the positions are not of that kind.
+template <class T>
+bool delete_ascending(Mm& x, const double* iv, int k)
+{
+    const int n = x.size();
+    int deleted = 0;
+    for (int j = 0, prev = -1; j < k; ++j) {
+        const int q = index_position(iv[j]);
+        if (q <= prev)
+            return false;  // unordered, repeated or non-positive: the general path
+        prev = q;
+        if (q < n)
+            ++deleted;
+    }
+    if (deleted == 0)
+        return true;
+    const int r = n - deleted;
+    auto squeeze = [&](T* data) {
+        int write = index_position(iv[0]);
+        for (int j = 0; j < deleted; ++j) {
+            const int from = index_position(iv[j]) + 1;
+            const int next = j + 1 < deleted ? index_position(iv[j + 1]) : n;
+            if (next > from)
+                std::memmove(data + write, data + from, sizeof(T) * std::size_t(next - from));
+            write += next - from;
+        }
+    };
+    squeeze(real_part<T>(x));
+    if (T* im = imag_part<T>(x))
+        squeeze(im);
+    const int shape[4] = {r == 0 ? 0 : x.cols() == 1 ? r : 1, r == 0 ? 0 : x.cols() == 1 ? 1 : r, r == 0 ? 0 : 1,
+                          r == 0 ? 0 : 1};
+    set_extents(x, 2, shape);
+    x.getnnz() = r;
+    return true;
+}
+
 template <class T>
 bool delete_one_typed(Mm& x, const Mm& idx)
 {
@@ -64,8 +103,12 @@ bool delete_one_typed(Mm& x, const Mm& idx)
     if (k == 0 || n == 0)
         return true;
     const M_types saved = x.getflags();
-    keep_mask mask(n);
     const double* iv = idx.addr();
+    if constexpr (!is_cell_element<T>) {
+        if (!idx.islogical() && !x.dirty() && delete_ascending<T>(x, iv, k))
+            return true;
+    }
+    keep_mask mask(n);
     if (idx.islogical()) {
         for (int p = 0; p < k && p < n; ++p)
             if (is_selected(iv[p]))

@@ -34,6 +34,16 @@ struct mm_access {
         from.name = nullptr;
     }
 
+    // A full rows x cols value with room spare elements past its count, for
+    // a value that grows: its next growth within the room copies nothing.
+    static Mm with_room(int complex, int rows, int cols, qv_matrix_types type, int room)
+    {
+        Mm x(Mm::storageless_tag{});
+        const int dims[2] = {rows, cols};
+        x.init_shaped(complex, 0, 0, 2, dims, type, room);
+        return x;
+    }
+
     // The empty double every new cell element starts from: it shares one
     // never-freed block, so making it allocates nothing and cannot fail.
     static Mm empty_element() noexcept

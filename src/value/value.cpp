@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -28,6 +29,15 @@ struct alignas(16) empty_double_block {
     int count;
 };
 empty_double_block shared_empty{{0, 0}, 1 << 30};
+
+// n shares more (or fewer) of a block, interlocked in multi-thread mode.
+inline void add_shares(int* count, int n) noexcept
+{
+    if (qv_mt_mode)
+        __atomic_add_fetch(count, n, __ATOMIC_ACQ_REL);
+    else
+        *count += n;
+}
 
 inline std::size_t align8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
 
@@ -92,7 +102,7 @@ void Mm::make_storageless() noexcept
 
 // Allocates the block for nnz elements of the current type. On failure
 // nothing is held and false is returned; the caller raises the error.
-bool Mm::try_allocate(int complex)
+bool Mm::try_allocate(int complex, int room)
 {
     if (nnz <= 0) {
         dims[0] = dims[1] = dims[2] = dims[3] = 0;
@@ -104,7 +114,7 @@ bool Mm::try_allocate(int complex)
     index = nullptr;
     pi = nullptr;
     if (flags.type == qv_cell) {
-        capacity = nnz + 4;
+        capacity = nnz + (room < 0 ? 4 : room);
         Mm* elements = static_cast<Mm*>(qv_malloc(std::size_t(capacity) * sizeof(Mm)));
         int* count = static_cast<int*>(qv_malloc(8));
         if (!elements || !count) {
@@ -112,12 +122,19 @@ bool Mm::try_allocate(int complex)
             qv_free(count);
             return false;
         }
+        // Every element is the same header on the shared block: built once,
+        // copied into each slot, and counted in one step.
+        Mm proto(storageless_tag{});
+        proto.refcount = &shared_empty.count;
+        proto.pr = shared_empty.data;
         for (int k = 0; k < capacity; ++k)
-            (new (elements + k) Mm(storageless_tag{}))->share_empty_block();
+            std::memcpy(static_cast<void*>(elements + k), static_cast<const void*>(&proto), sizeof(Mm));
+        add_shares(&shared_empty.count, capacity);
+        proto.refcount = nullptr;  // its share was never counted
         pr = elements;
         refcount = count;
     } else {
-        capacity = nnz + 8;
+        capacity = nnz + (room < 0 ? 8 : room);
         std::size_t part = std::size_t(capacity) * element_width(flags.type);
         std::size_t data = align8(complex ? 2 * part : part);
         char* block = static_cast<char*>(qv_malloc(data + 8));
@@ -141,9 +158,9 @@ bool Mm::try_allocate(int complex)
 
 // Allocates, or raises "Out of memory!". Should the error hook return, the
 // value is left a valid empty 0x0 double.
-void Mm::allocate(int complex)
+void Mm::allocate(int complex, int room)
 {
-    if (try_allocate(complex))
+    if (try_allocate(complex, room))
         return;
     make_storageless();
     error("Out of memory!");
@@ -164,9 +181,17 @@ void Mm::init_empty(qv_matrix_types type)
 void Mm::free_block() noexcept
 {
     if (flags.type == qv_cell) {
+        // Elements still on the shared empty block (unnamed, like every
+        // element) give their shares back in one step.
         Mm* elements = static_cast<Mm*>(pr);
-        for (int k = 0; k < capacity; ++k)
-            elements[k].~Mm();
+        int on_shared = 0;
+        for (int k = 0; k < capacity; ++k) {
+            if (elements[k].refcount == &shared_empty.count && !elements[k].name)
+                ++on_shared;
+            else
+                elements[k].~Mm();
+        }
+        add_shares(&shared_empty.count, -on_shared);
         qv_free(refcount);
     }
     // The name array goes with the block, even when its last name was removed.
@@ -229,7 +254,7 @@ Mm::Mm() : name(nullptr), scope_link(nullptr), flags{}
     allocate(0);
 }
 
-void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type)
+void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* extents, qv_matrix_types type, int room)
 {
     name = nullptr;
     scope_link = nullptr;
@@ -256,7 +281,9 @@ void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* exte
             return;
         }
         nnz = static_cast<int>(count);
-        allocate(complex);
+        if (room > max_count - count)
+            room = static_cast<int>(max_count - count);
+        allocate(complex, room);
         return;
     }
 

@@ -2,7 +2,9 @@
 // logical reductions, cumulative forms and unwrap.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <limits>
 #include <vector>
 
@@ -172,6 +174,51 @@ TEST(Size, ExtentsAndSelectors)
     EXPECT_EQ(length(test::real(3, 7, {})), 7);
     EXPECT_EQ(length(Mm()), 0);
     EXPECT_EQ(length(Mm(1.0)), 1);
+}
+
+} // namespace
+
+namespace {
+
+// cumsum and cumprod agree bit for bit with a plain running loop (first
+// element 0 + x or 1 * x), along either dimension, real and complex.
+TEST(Reductions, CumulativeMatchesARunningLoop)
+{
+    const int rows = 7, cols = 5;
+    Mm x(1, 0, 0, rows, cols, qv_double);
+    for (int k = 0; k < rows * cols; ++k) {
+        x.addr()[k] = k % 6 == 0 ? -0.0 : std::sin(1.7 * k) * 3;
+        x.addi()[k] = std::cos(0.3 * k);
+    }
+    Mm real_x(0, 0, 0, rows, cols, qv_double);
+    std::copy(x.addr(), x.addr() + rows * cols, real_x.addr());
+    for (int dim : {1, 2})
+        for (bool product : {false, true}) {
+            SCOPED_TRACE(std::string(product ? "cumprod" : "cumsum") + " along " + std::to_string(dim));
+            const Mm r = product ? cumprod(real_x, Mm(double(dim))) : cumsum(real_x, Mm(double(dim)));
+            const int n = dim == 1 ? rows : cols, lines = dim == 1 ? cols : rows;
+            const int step = dim == 1 ? 1 : rows, line_step = dim == 1 ? rows : 1;
+            for (int l = 0; l < lines; ++l) {
+                double run = 0;
+                for (int k = 0; k < n; ++k) {
+                    const int at = l * line_step + k * step;
+                    const double v = real_x.addr()[at];
+                    run = k == 0 ? (product ? 1 * v : 0 + v) : (product ? run * v : run + v);
+                    ASSERT_EQ(test::bits(r.addr()[at]), test::bits(run)) << "element " << at;
+                }
+            }
+            const Mm z = product ? cumprod(x, Mm(double(dim))) : cumsum(x, Mm(double(dim)));
+            ASSERT_TRUE(z.isc());
+            if (!product)
+                for (int l = 0; l < lines; ++l) {
+                    double run = 0;
+                    for (int k = 0; k < n; ++k) {
+                        const int at = l * line_step + k * step;
+                        run = k == 0 ? 0 + x.addi()[at] : run + x.addi()[at];
+                        ASSERT_EQ(test::bits(z.addi()[at]), test::bits(run));
+                    }
+                }
+        }
 }
 
 } // namespace

@@ -22,15 +22,26 @@ public:
     std::uint8_t take() { return p_ < end_ ? *p_++ : 0; }
     // Bytes up to the next NUL (dropped) or the end.
     std::string text();
-    // A small double: whole numbers, halves, signs, Inf and NaN, from one byte.
+    // A double from one byte: 0-199 the whole numbers -100 to 99, 200-249
+    // the halves -24.5 to 24.5, then Inf, -Inf, NaN, -0, 1e300 and 0.1.
     double number();
-    // A value of up to 4x4 numbers; its shape and elements from the input.
+    // A value of up to 4x4 numbers, text or logical; its shape, flags and
+    // elements from the input.
     Mm matrix();
 
 private:
     const std::uint8_t* p_;
     const std::uint8_t* end_;
 };
+
+// Every bit of a value a program can observe (type, flags, extents,
+// elements, recursively for cells, field names): equal fingerprints mean an
+// unchanged value.
+std::string fingerprint(const Mm& x);
+
+// Stops the run (a finding) when a value's own description is inconsistent:
+// extents that do not multiply to its element count, a bad type.
+void check_whole(const Mm& x);
 
 // Runs f, swallowing the library's errors and refused scratch space: a
 // harness looks for crashes, sanitizer reports and broken invariants.

@@ -234,8 +234,8 @@ TEST_F(Display, SummariesAndDescriptions)
         {"17 characters", TM("seventeen chars!!"), "1x17 char", " (1x17)=17 char elements  (136 bytes)"},
         {"sparse", sparse(test::row({0, 5, 0})), "1x3 sparse", " (1x3)=3 sparse elements real (12 bytes)"},
         {"sparse scalar", sparse(Mm(4.0)), "4", " (1x1)=1 sparse elements real (12 bytes)"},
-        {"cell", cell_of(1, 2, {}), "1x2 cell", " (1x2)=2 cell elements real (184 bytes)"},
-        {"struct", pair_struct(Mm(1.0), Mm(2.0)), "1x1 struct", " (1x1)=1 struct elements real (92 bytes)"},
+        {"cell", cell_of(1, 2, {}), "1x2 cell", " (1x2)=2 cell elements real (256 bytes)"},
+        {"struct", pair_struct(Mm(1.0), Mm(2.0)), "1x1 struct", " (1x1)=1 struct elements real (128 bytes)"},
         {"3-d", test::counting({2, 2, 2}), "2x2x2 double", " (2x2x2)=8 double elements real (64 bytes)"},
     };
     for (const Case& c : cases) {
@@ -258,7 +258,7 @@ TEST_F(Display, WhosLine)
     whos_line(Mm(1.0));
     EXPECT_EQ(calls, (lines{"s                      (1x3)=3 char elements  (24 bytes)\n",
                             "a_name_of_more_than_22_letters (1x1)=1 double elements real (8 bytes)\n",
-                            "whos: bad name pointer 00000000"}));
+                            "whos: bad name pointer 0000000000000000"}));
 }
 
 TEST_F(Display, DumpListsTheFields)

@@ -2,7 +2,9 @@
 // outputs it assigns, and the output count seen during and after a call.
 #include "test_support.hpp"
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -120,6 +122,103 @@ TEST_F(FevalHook, NargoutOneRestoresTheCountAfterEveryWayOut)
         EXPECT_EQ(seen.nargout, 1);
         EXPECT_EQ(nargout_val, 2);
     }
+}
+
+// ---- eval ----
+
+std::vector<std::string> evaluated;
+int eval_answer = 0;
+// Evaluates "name=expression" by assigning 10 * the number of characters of
+// the expression to the capture variable it finds in the workspace.
+int recording_eval(const char* text)
+{
+    evaluated.emplace_back(text);
+    const char* eq = std::strchr(text, '=');
+    if (eq && std::strncmp(text, "eval_result_", 12) == 0) {
+        const std::string name(text, static_cast<std::size_t>(eq - text));
+        if (Mm* v = variables_scope.scope_lookup(name.c_str(), variables_scope.depth()))
+            *v = Mm(10.0 * static_cast<double>(std::strlen(eq + 1)));
+    }
+    return eval_answer;
+}
+
+class Eval : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        evaluated.clear();
+        eval_answer = 0;
+        saved = eval_func;
+        eval_func = recording_eval;
+        scope_tracking = 1;
+        test::clear_printed();
+    }
+    void TearDown() override
+    {
+        eval_func = saved;
+        scope_tracking = 0;
+    }
+    eval_func_t saved = nullptr;
+};
+
+TEST(EvalWithoutHost, TheTextIsReadAsNumbers)
+{
+    ASSERT_EQ(eval_func, nullptr);
+    EXPECT_EQ(test::values(eval(test::text("1 2 3"))), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(test::values(eval(test::text("4"), test::text("catch"))), std::vector<double>{4});
+}
+
+TEST_F(Eval, AnExpressionComesBackThroughACaptureVariable)
+{
+    const int before = eval_result_counter;
+    Mm r = eval(test::text("1+1"));
+    const std::string sent = "eval_result_" + std::to_string(before + 1) + "=1+1";
+    EXPECT_EQ(evaluated, std::vector<std::string>{sent});
+    EXPECT_EQ(test::printed(), "Calling eval('" + sent + "')\nDone eval\n");
+    EXPECT_EQ(test::values(r), std::vector<double>{30});
+    EXPECT_EQ(variables_scope.scope_lookup(("eval_result_" + std::to_string(before + 1)).c_str(), 1), nullptr)
+        << "the capture variable leaves the workspace";
+    eval(test::text("x*2"));
+    EXPECT_EQ(evaluated.back(), "eval_result_" + std::to_string(before + 2) + "=x*2") << "every capture is new";
+}
+
+TEST_F(Eval, StatementsAreSentUnchangedAndGiveTheEmptyValue)
+{
+    for (const char* text : {"a=1", "global g", "load data", "!ls", "x % note"}) {
+        SCOPED_TRACE(text);
+        evaluated.clear();
+        Mm r = eval(test::text(text));
+        EXPECT_EQ(evaluated, std::vector<std::string>{text});
+        EXPECT_EQ(r.size(), 0);
+    }
+    EXPECT_EQ(eval(test::text("")).size(), 0);
+}
+
+TEST_F(Eval, ATopFrameVariableComesBackWithoutTheHost)
+{
+    Mm x(i_o, "x", 0);
+    x = 7.0;
+    Mm r = eval(test::text("x"));
+    EXPECT_TRUE(evaluated.empty());
+    EXPECT_EQ(test::values(r), std::vector<double>{7});
+}
+
+TEST_F(Eval, AFailingHostIsReported)
+{
+    eval_answer = 1;
+    EXPECT_ERROR(eval(test::text("a=1")), "error evaluating.");
+    EXPECT_EQ(test::printed(), "Calling eval('a=1')\nDone eval\neval 'a=1'\n");
+}
+
+TEST_F(Eval, EvalinAndTheDefaultCallbackEvaluate)
+{
+    evalin(test::text("base"), test::text("b=2"));
+    evalin(test::text("caller"), test::text("c=3"), test::text("catch"));
+    callback_func(test::text("d=4"));
+    Mm a, b;
+    eval(test::text("e=5"), i_o, a, b);
+    EXPECT_EQ(evaluated, (std::vector<std::string>{"b=2", "c=3", "d=4", "e=5"}));
+    EXPECT_ERROR(evalin(test::text("base")), "evalin does not accept 1 input");
 }
 
 } // namespace

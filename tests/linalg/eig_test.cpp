@@ -277,6 +277,29 @@ TEST(Eig, ComplexMatrixWithZeroFirstColumnKeepsItsUnitVector)
     EXPECT_LE(eigen_residual(a, V, D), 20);
 }
 
+TEST(Eig, NonFiniteEntriesEndWithoutHanging)
+{
+    const double qnan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const std::vector<Mm> cases = {
+        test::real(2, 2, {qnan, 1, 2, 3}),
+        test::real(3, 3, {0, 1, 2, 3, qnan, 5, 6, 7, 8}),
+        test::real(2, 2, {inf, 1, 2, 3}),
+        test::real(2, 2, {1, inf, 2, 3}),
+        test::complex(2, 2, {1, qnan, 2, 1}, {0, 1, 0, 0}),
+        test::real(2, 2, {1, qnan, qnan, 1}),
+    };
+    for (const Mm& a : cases) {
+        Mm V, D;
+        EXPECT_EQ(test::error_of([&] { eig(a, i_o, V, D); }), "");
+        EXPECT_EQ(D.rows(), a.rows());
+        bool any_non_finite = false;
+        for (int k = 0; k < a.rows(); ++k)
+            any_non_finite = any_non_finite || !std::isfinite(D.addr()[k * (a.rows() + 1)]);
+        EXPECT_TRUE(any_non_finite);
+        EXPECT_EQ(eig(a).rows(), a.rows());
+    }
+}
+
 // Convergence failures through the budget seam: NaN, no message.
 struct BudgetOff {
     BudgetOff() { eigen_budget_scale = 0; }

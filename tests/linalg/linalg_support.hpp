@@ -19,9 +19,12 @@ inline constexpr double eps52 = 0x1p-52;
 // Element (i, j) (0-based) of the hash matrix; part 0 real, 1 imaginary.
 inline double hash_element(int seed, int i, int j, int part)
 {
-    const std::uint64_t h =
+    const std::uint64_t mod = std::uint64_t(1) << 32;
+    std::uint64_t h =
         (std::uint64_t(i) * 7919 + std::uint64_t(j) * 104729 + std::uint64_t(seed) * 31337 + std::uint64_t(part) * 65537 + 1) *
-        2654435761ull % (std::uint64_t(1) << 32);
+        2654435761ull % mod;
+    h = ((h ^ (h >> 13)) * 1274126177ull) % mod;
+    h ^= h >> 16;
     return double(h) / 4294967296.0 - 0.5;
 }
 

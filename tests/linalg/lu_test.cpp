@@ -1,67 +1,254 @@
-// Left division: square and least-squares systems, shapes and messages.
-#include "test_support.hpp"
+// lu in every form and left division on each of its paths: hand-checked
+// factors and solutions, the messages, least squares against numpy, and
+// backward accuracy of every solver on random systems.
+#include "linalg/lapack.hpp"
+#include "linalg_support.hpp"
 
 #include <cmath>
-#include <random>
+#include <string>
 #include <vector>
 
 namespace {
 
-// |A x - b| / (|A| |x| eps) over the max norms.
-double scaled_residual(const Mm& a, const Mm& x, const Mm& b)
+using namespace linalg_test;
+
+struct LstsqReference {
+    int rows, cols;
+    bool complex;
+    int seed;
+    std::vector<double> re, im;
+};
+
+const std::vector<LstsqReference> lstsq_reference = {
+#include "data/lstsq_reference.inc"
+};
+
+bool unit_lower(const cmat& l)
 {
-    const int m = a.rows(), n = a.cols(), r = b.cols();
-    double res = 0, na = 0, nx = 0;
-    for (int c = 0; c < r; ++c)
-        for (int i = 0; i < m; ++i) {
-            double s = -b.addr()[i + c * m];
-            for (int k = 0; k < n; ++k)
-                s += a.addr()[i + k * m] * x.addr()[k + c * n];
-            res = std::max(res, std::fabs(s));
-        }
-    for (int k = 0; k < m * n; ++k)
-        na = std::max(na, std::fabs(a.addr()[k]));
-    for (int k = 0; k < n * r; ++k)
-        nx = std::max(nx, std::fabs(x.addr()[k]));
-    return res / (na * nx * 0x1p-52 * n);
+    for (int j = 0; j < l.cols; ++j)
+        for (int i = 0; i <= j; ++i)
+            if (l(i, j) != (i == j ? cx(1) : cx(0)))
+                return false;
+    return true;
 }
 
-TEST(LeftDivision, SquareSystemsSolveToBackwardAccuracy)
+TEST(Lu, SmallCases)
 {
-    std::mt19937_64 gen(3);
-    std::normal_distribution<double> normal;
-    for (int n : {1, 2, 5, 40}) {
-        SCOPED_TRACE(n);
-        Mm a(0, 0, 0, n, n, qv_double), b(0, 0, 0, n, 3, qv_double);
-        for (int k = 0; k < n * n; ++k)
-            a.addr()[k] = normal(gen);
-        for (int k = 0; k < n * 3; ++k)
-            b.addr()[k] = normal(gen);
-        Mm x = mldivide(a, b);
-        ASSERT_EQ(x.rows(), n);
-        ASSERT_EQ(x.cols(), 3);
-        EXPECT_LT(scaled_residual(a, x, b), 30);
+    const Mm f = lu(test::real(2, 2, {4, 6, 3, 3}));
+    EXPECT_EQ(f.r(1, 1), 6);
+    EXPECT_DOUBLE_EQ(f.r(2, 1), -2.0 / 3);
+    EXPECT_EQ(f.r(1, 2), 3);
+    EXPECT_DOUBLE_EQ(f.r(2, 2), 1);
+    Mm L, U, P;
+    const Mm swap = test::real(2, 2, {0, 1, 1, 0});
+    lu(swap, i_o, L, U, P);
+    EXPECT_EQ(test::values(L), test::values(eye(2.0)));
+    EXPECT_EQ(test::values(U), test::values(eye(2.0)));
+    EXPECT_EQ(test::values(P), test::values(swap));
+    lu(swap, i_o, L, U);
+    EXPECT_EQ(test::values(L), test::values(swap));
+    EXPECT_EQ(test::values(lu_L(swap)), test::values(swap));
+    EXPECT_EQ(test::values(lu_U(swap)), test::values(eye(2.0)));
+    EXPECT_TRUE(isempty(lu(Mm())));
+    lu(Mm(), i_o, L, U, P);
+    EXPECT_TRUE(isempty(L) && isempty(U) && isempty(P));
+    EXPECT_ERROR(lu(zeros(2.0, 3.0)), "lu: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    EXPECT_ERROR(lu(zeros(2.0, 3.0), i_o, L, U), "lu: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    const Mm z = sparse(test::complex(2, 2, {1, 0, 0, 1}, {1, 0, 0, 0}));
+    EXPECT_ERROR(lu(z, i_o, L, U), "lu: Complex sparse not supported.");
+    EXPECT_ERROR(lu(z, i_o, L, U, P), "lu: Complex sparse not supported.");
+}
+
+TEST(Lu, FactorsOfRandomMatrices)
+{
+    std::mt19937_64 gen(41);
+    for (bool complex : {false, true})
+        for (int n : {1, 2, 5, 17, 40}) {
+            SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real"));
+            const Mm a = random_matrix(gen, n, n, complex);
+            Mm L, U, P, L2, U2;
+            lu(a, i_o, L, U, P);
+            lu(a, i_o, L2, U2);
+            const cmat A = to_cmat(a), l = to_cmat(L), u = to_cmat(U), p = to_cmat(P);
+            EXPECT_TRUE(unit_lower(l));
+            EXPECT_LE(max_abs_diff(product(p, A), product(l, u)) / (max_abs(A) * n * eps52), 30);
+            EXPECT_LE(max_abs_diff(A, product(to_cmat(L2), to_cmat(U2))) / (max_abs(A) * n * eps52), 30);
+            if (complex)
+                continue;
+            // The real factors are DGETRF's.
+            std::vector<double> w(a.addr(), a.addr() + n * n);
+            std::vector<int> ipiv(n);
+            lapack::getrf(n, n, w.data(), n, ipiv.data());
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i) {
+                    const double ref = w[i + j * n];
+                    EXPECT_EQ(i <= j ? u(i, j).real() : l(i, j).real(), ref) << i << "," << j;
+                }
+        }
+}
+
+TEST(SparseLu, FactorsOfRandomSparseMatrices)
+{
+    std::mt19937_64 gen(42);
+    std::uniform_real_distribution<double> uniform(0, 1);
+    for (int n : {1, 3, 10, 30, 60})
+        for (double grading : {1.0, 1e-8}) {
+            SCOPED_TRACE(std::to_string(n) + " grading " + std::to_string(grading));
+            Mm d = random_matrix(gen, n, n, false);
+            for (int k = 0; k < n * n; ++k)
+                if (uniform(gen) < 0.7 && k % (n + 1) != 0)
+                    d.addr()[k] = 0;
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i)
+                    d.addr()[i + j * n] *= std::pow(grading, double(j) / n);
+            const Mm a = sparse(d);
+            Mm L, U, P;
+            lu(a, i_o, L, U, P);
+            EXPECT_TRUE(L.issparse() && U.issparse() && P.issparse());
+            const cmat A = to_cmat(a), l = to_cmat(L), u = to_cmat(U), p = to_cmat(P);
+            EXPECT_TRUE(unit_lower(l));
+            for (int j = 0; j < n; ++j) {
+                for (int i = j + 1; i < n; ++i)
+                    EXPECT_EQ(u(i, j), cx(0));
+            }
+            EXPECT_LE(max_abs_diff(product(p, A), product(l, u)) / (max_abs(A) * n * eps52), 30);
+        }
+    // A zero pivot still gives factors: P S = L U with a zero on U's diagonal.
+    const Mm s = sparse(ones(2.0, 2.0));
+    Mm L, U, P;
+    lu(s, i_o, L, U, P);
+    const cmat l = to_cmat(L), u = to_cmat(U), p = to_cmat(P), S = to_cmat(s);
+    EXPECT_EQ(max_abs_diff(product(p, S), product(l, u)), 0);
+    EXPECT_EQ(u(0, 0) * u(1, 1), cx(0));
+}
+
+TEST(Lusolve, Cases)
+{
+    const Mm b = test::real(3, 1, {1, 2, 3});
+    EXPECT_EQ(test::values(lusolve(speye(Mm(3.0)), b, speye(Mm(3.0)))), (std::vector<double>{1, 2, 3}));
+    // A column order from P.
+    const Mm a = sparse(test::real(3, 3, {4, 1, 0, 1, 5, 2, 0, 2, 6}));
+    const Mm order = sparse(test::real(3, 3, {0, 0, 1, 1, 0, 0, 0, 1, 0}));
+    const Mm x1 = lusolve(a, b, speye(Mm(3.0))), x2 = lusolve(a, b, order);
+    EXPECT_LE(solve_residual(a, x1, b), 30);
+    EXPECT_LE(solve_residual(a, x2, b), 30);
+    // A complex right-hand side: the doubled real system.
+    const Mm zb = test::complex(3, 1, {1, 2, 3}, {1, 0, -1});
+    const Mm zx = lusolve(a, zb, speye(Mm(3.0)));
+    EXPECT_TRUE(zx.isc());
+    EXPECT_LE(solve_residual(a, zx, zb), 30);
+    // What it cannot solve is NaN of rows(A) x cols(B), without a word.
+    struct Case {
+        const char* what;
+        Mm a, b, p;
+        int rows, cols;
+    };
+    const std::vector<Case> cases = {
+        {"singular", sparse(ones(2.0, 2.0)), ones(2.0, 3.0), speye(Mm(2.0)), 2, 3},
+        {"rows of B", a, ones(2.0, 1.0), speye(Mm(3.0)), 3, 1},
+        {"P no permutation", a, b, sparse(ones(3.0, 3.0)), 3, 1},
+        {"P repeats a row", a, b, sparse(test::real(3, 3, {1, 0, 0, 1, 0, 0, 0, 0, 1})), 3, 1},
+        {"not square", sparse(ones(2.0, 3.0)), ones(2.0, 1.0), speye(Mm(3.0)), 2, 1},
+        {"not sparse", eye(2.0), ones(2.0, 1.0), speye(Mm(2.0)), 2, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::clear_printed();
+        const Mm x = lusolve(c.a, c.b, c.p);
+        EXPECT_EQ(test::extents(x), (std::vector<int>{c.rows, c.cols}));
+        for (double v : test::values(x))
+            EXPECT_TRUE(std::isnan(v));
+        EXPECT_EQ(test::printed(), "");
     }
 }
 
-TEST(LeftDivision, ShapesAndSpecialOperands)
+TEST(Mldivide, SmallCasesAndMessages)
 {
-    Mm a = test::real(2, 2, {1, 3, 2, 4});
-    EXPECT_ERROR(mldivide(a, test::row({1, 2})), "mldivide: a,b does not have the same number of rows");
-    EXPECT_EQ(mldivide(a, Mm()).getnnz(), 0);
-    Mm scaled = mldivide(Mm(2.0), test::row({4, 6}));
-    EXPECT_EQ(scaled.r(2), 3);
-    // Overdetermined: the least-squares line through three points.
-    Mm tall = test::real(3, 2, {1, 1, 1, 0, 1, 2});
-    Mm fit = mldivide(tall, test::real(3, 1, {1, 2, 4}));
-    EXPECT_NEAR(fit.r(1), 5.0 / 6, 1e-14);
-    EXPECT_NEAR(fit.r(2), 1.5, 1e-14);
-    // Complex: (1+1i) x = 2 gives 1 - 1i.
-    Mm z = mldivide(test::complex(2, 2, {1, 0, 0, 1}, {1, 0, 0, 0}), test::real(2, 1, {2, 3}));
-    ASSERT_EQ(z.isc(), 1);
-    EXPECT_NEAR(z.r(1), 1, 1e-15);
-    EXPECT_NEAR(z.i(1), -1, 1e-15);
-    EXPECT_NEAR(z.r(2), 3, 1e-15);
+    EXPECT_EQ(test::values(mldivide(Mm(2.0), test::row({4, 6}))), (std::vector<double>{2, 3}));
+    EXPECT_TRUE(isempty(mldivide(Mm(), test::row({1, 2}))));
+    EXPECT_ERROR(mldivide(test::real(2, 2, {1, 3, 2, 4}), test::row({1, 2})),
+                 "mldivide: a,b does not have the same number of rows");
+    EXPECT_ERROR(mldivide(Mm(1.0)), "mldivide does not accept 1 input");
+    EXPECT_ERROR(mrdivide(Mm(1.0)), "mrdivide does not accept 1 input");
+    EXPECT_ERROR(invdiv(Mm(1.0)), "invdiv does not accept 1 input");
+    EXPECT_ERROR(mldivide(zeros(Mm(2.0), Mm(2.0), Mm(2.0)), ones(2.0, 2.0)),
+                 "mldivide: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    EXPECT_EQ(test::values(mrdivide(test::row({4, 6}), Mm(2.0))), (std::vector<double>{2, 3}));
+    EXPECT_EQ(test::values(invdiv(Mm(2.0), test::row({4, 6}))), (std::vector<double>{2, 3}));
+
+    // Wide: a basic solution with a zero row.
+    const Mm wide = mldivide(test::real(2, 3, {1, 0, 0, 1, 1, 1}), test::real(2, 1, {1, 2}));
+    EXPECT_EQ(test::extents(wide), (std::vector<int>{3, 1}));
+    const std::vector<double> w = test::values(wide);
+    EXPECT_EQ(std::count(w.begin(), w.end(), 0.0), 1);
+    EXPECT_LE(solve_residual(test::real(2, 3, {1, 0, 0, 1, 1, 1}), wide, test::real(2, 1, {1, 2})), 30);
+    // Rank deficiency shows, never leftover values.
+    for (double v : test::values(mldivide(test::real(3, 2, {1, 0, 0, 0, 0, 0}), test::real(3, 1, {1, 2, 3}))))
+        EXPECT_FALSE(std::isfinite(v)) << v;
+    // Tiny entries are still not symmetric: the general path solves them.
+    const Mm tiny = mldivide(1e-16 * test::real(2, 2, {1, 3, 2, 4}), 1e-16 * test::real(2, 1, {5, 11}));
+    EXPECT_NEAR(tiny.r(1), 1, 1e-14);
+    EXPECT_NEAR(tiny.r(2), 2, 1e-14);
+    // A sparse right-hand side gives a sparse result.
+    EXPECT_TRUE(mldivide(test::real(2, 2, {2, 0, 0, 4}), sparse(test::real(2, 1, {2, 4}))).issparse());
+    // Singular: Inf or NaN, no message.
+    test::clear_printed();
+    const Mm s = mldivide(test::real(2, 2, {1, 2, 2, 4}), test::real(2, 1, {1, 1}));
+    bool nonfinite = false;
+    for (double v : test::values(s))
+        nonfinite = nonfinite || !std::isfinite(v);
+    EXPECT_TRUE(nonfinite);
+    EXPECT_EQ(test::printed(), "");
+}
+
+TEST(Mldivide, LeastSquaresAgainstReference)
+{
+    for (const auto& c : lstsq_reference) {
+        SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols) + (c.complex ? " complex" : ""));
+        const Mm a = hash_matrix(c.rows, c.cols, c.complex, c.seed);
+        const Mm b = hash_matrix(c.rows, 1, c.complex, c.seed + 100);
+        for (const Mm& x : {mldivide(a, b), mldivide(sparse(a), b)}) {
+            ASSERT_EQ(x.rows(), c.cols);
+            for (int k = 0; k < c.cols; ++k) {
+                EXPECT_NEAR(x.addr()[k], c.re[k], 1e-12);
+                EXPECT_NEAR(x.isc() ? x.addi()[k] : 0.0, c.im[k], 1e-12);
+            }
+        }
+    }
+}
+
+TEST(Mldivide, EveryPathIsBackwardStable)
+{
+    std::mt19937_64 gen(43);
+    for (int n = 1; n <= 60; n += (n < 6 ? 1 : 9))
+        for (const char* path : {"general", "symmetric", "complex", "sparse", "sparse complex"}) {
+            SCOPED_TRACE(std::to_string(n) + " " + path);
+            const std::string p = path;
+            const bool complex = p.find("complex") != std::string::npos;
+            Mm a = random_matrix(gen, n, n, complex);
+            if (p == "symmetric")
+                a = a + transpose(a);
+            if (p.rfind("sparse", 0) == 0)
+                a = sparse(a);
+            const Mm b = random_matrix(gen, n, 4, complex);
+            const Mm x = mldivide(a, b);
+            EXPECT_LE(solve_residual(a, x, b), 30);
+            if (p == "symmetric") {
+                // The same answer as the general path (LAPACK's LU) to rounding.
+                std::vector<double> w(a.addr(), a.addr() + n * n), y(b.addr(), b.addr() + 4 * n);
+                std::vector<int> ipiv(n);
+                lapack::getrf(n, n, w.data(), n, ipiv.data());
+                lapack::getrs('N', n, 4, w.data(), n, ipiv.data(), y.data(), n);
+                const cmat X = to_cmat(x);
+                double diff = 0, size = 0;
+                for (int k = 0; k < 4 * n; ++k) {
+                    diff = std::max(diff, std::abs(X.v[k] - y[k]));
+                    size = std::max(size, std::fabs(y[k]));
+                }
+                const double c = n == 1 ? 1.0 : cond(a).r();
+                EXPECT_LE(diff, 100 * n * eps52 * c * size);
+            }
+        }
 }
 
 } // namespace

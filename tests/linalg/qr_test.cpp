@@ -162,8 +162,9 @@ TEST(QrUpdates, DeleteAndInsert)
             EXPECT_LE(max_abs_diff(product(q1, r1), expected) / (max_abs(A) * 5 * eps52), 30);
             EXPECT_TRUE(upper_triangular(r1));
             EXPECT_LE(max_abs_diff(product(q1, q1, true), identity(5)), 30 * 5 * eps52);
-            if (j == 3)
+            if (j == 3) {
                 EXPECT_EQ(test::values(Q1), test::values(Q)) << "no rotation for the last column";
+            }
         }
         const Mm x = random_matrix(gen, 5, 1, complex);
         const cmat X = to_cmat(x);

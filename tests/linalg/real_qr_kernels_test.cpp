@@ -108,6 +108,21 @@ TEST(RealHessenbergQr, ExhaustedBudgetReportsTheEigenvalue)
     }
 }
 
+TEST(RealHessenbergQr, PerEigenvalueLimitAgainstTotalBudget)
+{
+    // A matrix on which the double shift stalls (couplings of 1e-14 between
+    // two rotation blocks): real_schur_qr gives up after 30 iterations on
+    // its first eigenvalue, hqr and hqr2 draw on their budget of 30·n.
+    const double d = 1e-14;
+    const std::vector<double> h = {0, 1, 0, 0, 1, 0, d, 0, 0, -d, 0, 1, 0, 0, 1, 0};
+    EXPECT_EQ(run(kernel::schur, 4, h).ierr, 4);
+    EXPECT_EQ(run(kernel::values, 4, h).ierr, 0);
+    const QrRun vectors = run(kernel::vectors, 4, h);
+    EXPECT_EQ(vectors.ierr, 0);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(std::hypot(vectors.wr[k], vectors.wi[k]), 1, 1e-7) << "eigenvalues on the unit circle";
+}
+
 TEST(RealSchurQr, QuasiTriangularFormAndOrthogonalBasis)
 {
     for (int n : {2, 5, 8, 17}) {

@@ -123,6 +123,31 @@ TEST(Cdf2rdf, ComplexPairsBecomeRealBlocks)
     EXPECT_ERROR(cdf2rdf(V, i_o, VV, DD), "cdf2rdf does not accept 1 input");
 }
 
+TEST(Condeig, EigenvalueConditionNumbers)
+{
+    const Mm normal = condeig(test::real(3, 3, {1, 0, 0, 0, 2, 0, 0, 0, 3}));
+    ASSERT_EQ(test::extents(normal), (std::vector<int>{3, 1}));
+    for (double v : test::values(normal))
+        EXPECT_NEAR(v, 1, 4 * eps);
+    // [1 1; 0 2]: both eigenvalues have condition number √2.
+    const Mm a = test::real(2, 2, {1, 0, 1, 2});
+    Mm V, D, c;
+    condeig(a, i_o, V, D, c);
+    for (double v : test::values(c))
+        EXPECT_NEAR(v, std::sqrt(2.0), 8 * eps);
+    Mm V2, D2;
+    eig(a, i_o, V2, D2);
+    EXPECT_EQ(test::values(V), test::values(V2));
+    EXPECT_EQ(test::values(D), test::values(D2));
+    condeig(a, i_o, V2, D2);
+    EXPECT_EQ(test::values(D2), test::values(D));
+    // A complex non-normal matrix: condition numbers at least 1.
+    for (double v : test::values(condeig(test::complex(2, 2, {1, 0, 3, 2}, {1, 0, 1, -1}))))
+        EXPECT_GE(v, 1 - 8 * eps);
+    EXPECT_EQ(test::extents(condeig(Mm())), (std::vector<int>{0, 0}));
+    EXPECT_ERROR(condeig(zeros(2.0, 3.0)), "eig: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
 TEST(Trace, SumOfTheDiagonal)
 {
     EXPECT_EQ(test::values(trace(test::real(2, 2, {1, 3, 2, 4}))), std::vector<double>{5});

@@ -365,6 +365,16 @@ TEST(LpMps, ReaderDetails)
         expect_near_all(s.x(), {3, 5}, 1e-6);  // costs -1 and -1 from the later lines
     EXPECT_EQ(s.loaded_rows(), 1);
     s.release();
+    // The reader alone: B's zero entry in the constraint row is not stored.
+    LpSolver r;
+    r.read_mps_only(path.c_str());
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.cols_.size(), 2u);
+    EXPECT_EQ(r.cols_[0].size(), 1u);
+    EXPECT_TRUE(r.cols_[1].empty());
+    EXPECT_EQ(r.c_[0], -1);
+    EXPECT_EQ(r.c_[1], -1);
+    r.release();
 }
 
 TEST(LpMps, Failures)
@@ -379,6 +389,8 @@ TEST(LpMps, Failures)
     objective_range.insert(objective_range.begin() + 25, mps_line("", "RNG", "COST", "1"));
     std::vector<std::string> unknown_row = sample_problem();
     unknown_row[9] = mps_line("", "X1", "NOSUCH", "1");
+    std::vector<std::string> twice = sample_problem();
+    twice.insert(twice.begin() + 5, " G  R1");
     std::vector<std::string> unknown_column = sample_problem();
     unknown_column[unknown_column.size() - 2] = mps_line("UP", "BND", "NOSUCH", "1");
     struct Case {
@@ -393,6 +405,7 @@ TEST(LpMps, Failures)
         {"range on the objective", objective_range, "MPS error\n"},
         {"unknown row", unknown_row, "MPS error\n"},
         {"unknown column in BOUNDS", unknown_column, "MPS error\n"},
+        {"row named twice", twice, "MPS error\n"},
         {"unbounded column",
          {"ROWS", " N  OBJ", " L  R1", "COLUMNS", mps_line("", "X", "OBJ", "1", "R1", "1"), mps_line("", "Y", "OBJ", "-1"),
           "RHS", mps_line("", "RHS", "R1", "1"), "ENDATA"},
@@ -478,6 +491,42 @@ TEST(LpRandom, ReachTheReferenceOptimum)
                 EXPECT_LE(xv[j], p.ub[j] + 1e-6);
             }
         }
+    }
+}
+
+// Presolve on and off reach the same optimum.
+TEST(LpRandom, PresolveOnAndOffAgree)
+{
+    int index = 0;
+    for (const RandomLp& p : random_problems) {
+        SCOPED_TRACE("problem " + std::to_string(index++));
+        std::vector<double> t;
+        for (int pass = 0; pass < 3; ++pass)
+            for (int j = 0; j < p.n; ++j)
+                for (int i = 0; i < p.m; ++i) {
+                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                    if (a != 0)
+                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
+                }
+        std::vector<int> kinds(p.m, 1);
+        for (int i = 0; i < p.neq; ++i)
+            kinds[i] = 0;
+        double objective[2];
+        int status[2];
+        for (int on = 0; on < 2; ++on) {
+            LpSolver s;
+            s.reductions = on == 1;
+            s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                            kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+            status[on] = s.status;
+            objective[on] = s.status == 1 ? s.objective() : 0;
+            s.release();
+        }
+        EXPECT_EQ(status[0], p.status);
+        EXPECT_EQ(status[1], p.status);
+        EXPECT_NEAR(objective[0], objective[1], 1e-6 * std::max(1.0, std::fabs(p.objective)));
+        if (p.status == 1)
+            EXPECT_NEAR(objective[0], p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
     }
 }
 

@@ -9,6 +9,7 @@
 namespace {
 
 #include "data/roots_reference.inc"
+#include "data/polyfit_reference.inc"
 
 TEST(Polyval, Values)
 {
@@ -133,6 +134,50 @@ TEST(Polyder, Forms)
     }
     EXPECT_EQ(test::values(strip_leading_zeros(test::row({0, 0, 1, 0}))), (std::vector<double>{1, 0}));
     EXPECT_EQ(test::values(strip_leading_zeros(test::complex(1, 2, {0, 1}, {1, 0}))), (std::vector<double>{0, 1}));
+}
+
+TEST(Polyfit, FitsAndFitData)
+{
+    Mm p, S;
+    polyfit(test::row({0, 1, 2}), test::row({1, 3, 5}), Mm(1.0), i_o, p, S);
+    ASSERT_EQ(p.size(), 2);
+    EXPECT_EQ(test::extents(p), (std::vector<int>{1, 2}));
+    EXPECT_NEAR(p.addr()[0], 2, 1e-14);
+    EXPECT_NEAR(p.addr()[1], 1, 1e-14);
+    ASSERT_EQ(S.getnfields(), 3);
+    EXPECT_STREQ(S.getfield(0), "R");
+    EXPECT_STREQ(S.getfield(1), "df");
+    EXPECT_STREQ(S.getfield(2), "normr");
+    EXPECT_EQ(Mm(S.member("df")).r(), 1);
+    EXPECT_LT(Mm(S.member("normr")).r(), 1e-12);
+    EXPECT_EQ(test::extents(Mm(S.member("R"))), (std::vector<int>{2, 2}));
+
+    // degree 0 fits the mean; a negative degree too, with df = m - deg - 1
+    const Mm y = test::row({1, 2, 6});
+    EXPECT_NEAR(polyfit(test::row({0, 1, 2}), y, Mm(0.0)).r(), 3, 1e-15);
+    polyfit(test::row({0, 1, 2}), y, Mm(-1.5), i_o, p, S);
+    EXPECT_NEAR(p.r(), 3, 1e-15);
+    EXPECT_EQ(Mm(S.member("df")).r(), 4);
+    // 1.5 is taken as 2: three points, an exact parabola
+    EXPECT_EQ(polyfit(test::row({0, 1, 2}), y, Mm(1.5)).size(), 3);
+
+    for (const auto& c : polyfit_reference) {
+        SCOPED_TRACE(c.degree);
+        Mm x(0, 0, 0, 15, 1, qv_double), yy(0, 0, 0, 1, 15, qv_double);
+        for (int k = 0; k < 15; ++k) {
+            x.addr()[k] = 0.25 * k - 1;
+            yy.addr()[k] = std::exp(0.3 * x.addr()[k]) + 0.05 * std::sin(7.0 * k);
+        }
+        polyfit(x, yy, Mm(double(c.degree)), i_o, p, S);
+        ASSERT_EQ(p.size(), int(c.p.size()));
+        for (std::size_t k = 0; k < c.p.size(); ++k)
+            EXPECT_NEAR(p.addr()[k], c.p[k], 1e-9 * (1 + std::fabs(c.p[k]))) << k;
+        EXPECT_NEAR(Mm(S.member("normr")).r(), c.normr, 1e-9);
+    }
+
+    EXPECT_ERROR(polyfit(test::row({1, 2, 3}), test::row({1, 2}), Mm(1.0)), "polyfit: x and y must be same size");
+    EXPECT_ERROR(polyfit(Mm(1.0)), "polyfit does not accept 1 input");
+    EXPECT_ERROR(polyfit(Mm(1.0), Mm(1.0)), "polyfit does not accept 2 inputs");
 }
 
 } // namespace

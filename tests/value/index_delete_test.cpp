@@ -70,6 +70,24 @@ TEST(IndexDelete, DeletionShapes)
         {"one index on an N-d vector keeps it", counting({1, 1, 4}), [](Mm& x) { x(test::row({1, 4})) = x_M; },
          {1, 1, 2}, {2, 3}},
         {"all colons in the general form", counting({2, 2, 2}), [](Mm& x) { x(c_p, c_p, c_p) = x_M; }, {0, 0}, {}},
+        // Ascending positions move the kept runs; any other order takes the
+        // mask: both give the same value.
+        {"ascending runs", counting({1, 10}), [](Mm& x) { x(test::row({1, 4, 5, 9})) = x_M; }, {1, 6},
+         {2, 3, 6, 7, 8, 10}},
+        {"the same positions unordered", counting({1, 10}), [](Mm& x) { x(test::row({9, 4, 1, 5})) = x_M; },
+         {1, 6}, {2, 3, 6, 7, 8, 10}},
+        {"ascending, the last one beyond", counting({1, 5}), [](Mm& x) { x(test::row({2, 5, 8})) = x_M; }, {1, 3},
+         {1, 3, 4}},
+        {"ascending, every one", counting({3, 1}), [](Mm& x) { x(test::row({1, 2, 3})) = x_M; }, {0, 0}, {}},
+        {"ascending from a matrix", counting({2, 3}), [](Mm& x) { x(test::row({1, 6})) = x_M; }, {1, 4},
+         {2, 3, 4, 5}},
+        {"a shared value is copied", counting({1, 4}),
+         [](Mm& x) {
+             const Mm keep = x;
+             x(Mm(3.0)) = x_M;
+             EXPECT_EQ(values(keep), (std::vector<double>{1, 2, 3, 4}));
+         },
+         {1, 3}, {1, 2, 4}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -78,6 +96,21 @@ TEST(IndexDelete, DeletionShapes)
         EXPECT_EQ(extents(x), c.dims);
         EXPECT_EQ(values(x), c.expected);
     }
+}
+
+TEST(IndexDelete, AscendingPositionsInComplexAndByteValues)
+{
+    Mm z(test::complex(1, 4, {1, 2, 3, 4}, {5, 6, 7, 8}), "z");
+    z(test::row({2, 3})) = x_M;
+    EXPECT_EQ(values(z), (std::vector<double>{1, 4}));
+    EXPECT_EQ(std::vector<double>(z.addi(), z.addi() + 2), (std::vector<double>{5, 8}));
+    Mm b(test::bytes(1, 5, {10, 20, 30, 40, 50}), "b");
+    b(test::row({1, 5})) = x_M;
+    ASSERT_EQ(b.size(), 3);
+    EXPECT_EQ(b.getpr((unsigned char*)nullptr)[0], 20);
+    EXPECT_EQ(b.getpr((unsigned char*)nullptr)[2], 40);
+    EXPECT_ERROR(b(test::row({1, -1})) = x_M, "b(-1): index is non-positive");
+    EXPECT_EQ(b.size(), 3) << "a bad position anywhere deletes nothing";
 }
 
 TEST(IndexDelete, RefusedDeletionsChangeNothing)

@@ -1,0 +1,134 @@
+// Data files against the C library doing the same work: save and load of
+// a 1000 x 1000 double beside fwrite and fread of its bytes, an ASCII load
+// beside a strtod loop, and saveascii beside a snprintf loop.
+#include "bench_util.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+bench::library_started started;
+
+struct scratch_dir {
+    scratch_dir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "numrun-bench-XXXXXX").string();
+        path = ::mkdtemp(pattern.data()) ? pattern : ".";
+        std::filesystem::current_path(path);
+    }
+    ~scratch_dir()
+    {
+        std::error_code ec;
+        std::filesystem::current_path("/", ec);
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string path;
+} scratch;
+
+Mm square(int n)
+{
+    Mm x(0, 0, 0, n, n, qv_double);
+    for (int k = 0; k < n * n; ++k)
+        x.addr()[k] = k * 0.25 - 7;
+    return x;
+}
+
+void SaveLoad(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    Mm x(square(n), "x");
+    std::vector<double> back(static_cast<std::size_t>(n) * n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            save(TM("big"), CL(x));
+            Mm y(Mm(), "x");
+            load(TM("big"), CL(y));
+            benchmark::DoNotOptimize(y.addr());
+        },
+        [&] {
+            std::FILE* f = std::fopen("raw.bin", "wb");
+            std::fwrite(x.addr(), 8, back.size(), f);
+            std::fclose(f);
+            f = std::fopen("raw.bin", "rb");
+            benchmark::DoNotOptimize(std::fread(back.data(), 8, back.size(), f));
+            std::fclose(f);
+        });
+    state.SetLabel("baseline: fwrite and fread of the bytes");
+}
+BENCHMARK(SaveLoad)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void LoadAscii(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    {
+        std::FILE* f = std::fopen("numbers.txt", "wb");
+        for (int r = 0; r < n / 10; ++r) {
+            for (int c = 0; c < 10; ++c)
+                std::fprintf(f, "%.6g ", r * 0.5 + c);
+            std::fputc('\n', f);
+        }
+        std::fclose(f);
+    }
+    std::string text;
+    {
+        std::FILE* f = std::fopen("numbers.txt", "rb");
+        char buf[65536];
+        std::size_t got;
+        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
+            text.append(buf, got);
+        std::fclose(f);
+    }
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm m = load(TM("numbers.txt"));
+            benchmark::DoNotOptimize(m.addr());
+        },
+        [&] {
+            double sum = 0;
+            const char* p = text.c_str();
+            char* end = nullptr;
+            for (;;) {
+                const double v = std::strtod(p, &end);
+                if (end == p)
+                    break;
+                sum += v;
+                p = end;
+            }
+            benchmark::DoNotOptimize(sum);
+        });
+    state.SetLabel("baseline: a strtod loop over the text in memory");
+}
+BENCHMARK(LoadAscii)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void SaveAscii(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    Mm x(square(n), "x");
+    bench::run_with_baseline(
+        state,
+        [&] { saveascii(TM("out.txt"), CL(x)); },
+        [&] {
+            std::FILE* f = std::fopen("out_c.txt", "wb");
+            char text[64];
+            for (int r = 0; r < n; ++r) {
+                for (int c = 0; c < n; ++c) {
+                    const int len = std::snprintf(text, sizeof text, "%23.13g", x.addr()[r + c * n]);
+                    std::fwrite(text, 1, static_cast<std::size_t>(len), f);
+                }
+                std::fputc('\n', f);
+            }
+            std::fclose(f);
+        });
+    state.SetLabel("baseline: a snprintf(\"%23.13g\") loop");
+}
+BENCHMARK(SaveAscii)->Arg(300)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

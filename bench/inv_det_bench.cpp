@@ -1,0 +1,90 @@
+// inv, det and the three-output lu beside the LAPACK calls they rest on.
+#include "bench_util.hpp"
+#include "linalg/lapack.hpp"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+bench::library_started started;
+
+Mm square(int n)
+{
+    Mm x(0, 0, 0, n, n, qv_double);
+    for (int k = 0; k < n * n; ++k)
+        x.addr()[k] = std::sin(k * 0.37) + (k % (n + 1) == 0 ? 3 : 0) + 0.01 * (k % 7);
+    return x;
+}
+
+void Inv(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm a = square(n);
+    std::vector<double> w, work(256 * std::size_t(n));
+    std::vector<int> ipiv(n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm x = inv(a);
+            benchmark::DoNotOptimize(x.addr());
+        },
+        [&] {
+            w.assign(a.addr(), a.addr() + n * n);
+            lapack::getrf(n, n, w.data(), n, ipiv.data());
+            lapack::getri(n, w.data(), n, ipiv.data(), work.data(), int(work.size()));
+            benchmark::DoNotOptimize(w.data());
+        });
+    state.SetLabel("baseline: DGETRF + DGETRI");
+}
+BENCHMARK(Inv)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
+
+void Det(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm a = square(n);
+    std::vector<double> w;
+    std::vector<int> ipiv(n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm d = det(a);
+            benchmark::DoNotOptimize(d.addr());
+        },
+        [&] {
+            w.assign(a.addr(), a.addr() + n * n);
+            lapack::getrf(n, n, w.data(), n, ipiv.data());
+            double d = 1;
+            for (int k = 0; k < n; ++k)
+                d *= (ipiv[k] != k + 1 ? -1 : 1) * w[k + std::size_t(k) * n];
+            benchmark::DoNotOptimize(d);
+        });
+    state.SetLabel("baseline: DGETRF + the diagonal product");
+}
+BENCHMARK(Det)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
+
+void LuThreeOutputs(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm a = square(n);
+    std::vector<double> w;
+    std::vector<int> ipiv(n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm L, U, P;
+            lu(a, i_o, L, U, P);
+            benchmark::DoNotOptimize(L.addr());
+        },
+        [&] {
+            w.assign(a.addr(), a.addr() + n * n);
+            lapack::getrf(n, n, w.data(), n, ipiv.data());
+            benchmark::DoNotOptimize(w.data());
+        });
+    state.SetLabel("baseline: DGETRF alone");
+}
+BENCHMARK(LuThreeOutputs)->Arg(500)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,333 @@
+// The hot paths of compiled programs beside the same work in Armadillo, in
+// Eigen and in a plain C++ loop over the same data. Each case reports its
+// time per iteration and, as counters, its time over each peer's
+// (x_armadillo, x_eigen, x_hand): below 1 the library is faster.
+#include "bench_util.hpp"
+
+#include <armadillo>
+#include <Eigen/Dense>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+bench::library_started started;
+
+// Times each peer for the iteration count the library's body ran and
+// reports the ratios.
+template <class Body>
+void with_peers(benchmark::State& state, Body&& body, std::initializer_list<std::pair<const char*, std::function<void()>>> peers)
+{
+    auto t0 = bench::clock::now();
+    for (auto _ : state)
+        body();
+    const double ours = bench::seconds_since(t0);
+    for (const auto& [name, peer] : peers) {
+        const double theirs = bench::time_baseline(state.iterations(), peer);
+        state.counters[std::string("x_") + name] = theirs > 0 ? ours / theirs : 0;
+    }
+}
+
+std::vector<double> random_values(std::size_t n, unsigned seed = 7)
+{
+    std::mt19937_64 gen(seed);
+    std::uniform_real_distribution<double> u(-1, 1);
+    std::vector<double> v(n);
+    for (auto& e : v)
+        e = u(gen);
+    return v;
+}
+
+Mm row_of(const std::vector<double>& v)
+{
+    Mm x(0, 0, 0, 1, static_cast<int>(v.size()), qv_double);
+    std::copy(v.begin(), v.end(), x.addr());
+    return x;
+}
+
+// ---- scalar statements ----
+
+void ScalarMultiplyAdd(benchmark::State& state)
+{
+    Mm x(1.0, "x");
+    const Mm a(0.999), b(0.001);
+    arma::mat ax(1, 1, arma::fill::ones), aa(1, 1), ab(1, 1);
+    aa(0, 0) = 0.999;
+    ab(0, 0) = 0.001;
+    volatile double hx = 1.0;
+    with_peers(
+        state,
+        [&] {
+            x = x * a + b;
+            benchmark::DoNotOptimize(x.addr());
+        },
+        {{"armadillo", [&] {
+              ax = ax % aa + ab;
+              benchmark::DoNotOptimize(ax.memptr());
+          }},
+         {"hand", [&] { hx = hx * 0.999 + 0.001; }}});
+}
+BENCHMARK(ScalarMultiplyAdd);
+
+void ScalarIndexRead(benchmark::State& state)
+{
+    const auto v = random_values(100);
+    const Mm x = row_of(v);
+    const arma::rowvec ax(v);
+    const Mm i(37.0);
+    Mm y;
+    double ay = 0;
+    with_peers(
+        state,
+        [&] {
+            y = x(i);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        {{"armadillo", [&] {
+              ay = ax(36);
+              benchmark::DoNotOptimize(ay);
+          }}});
+}
+BENCHMARK(ScalarIndexRead);
+
+void ScalarIndexWrite(benchmark::State& state)
+{
+    const auto v = random_values(100);
+    Mm x(row_of(v), "x");
+    arma::rowvec ax(v);
+    const Mm i(37.0), y(2.5);
+    with_peers(
+        state,
+        [&] {
+            x(i) = y;
+            benchmark::DoNotOptimize(x.addr());
+        },
+        {{"armadillo", [&] {
+              ax(36) = 2.5;
+              benchmark::DoNotOptimize(ax.memptr());
+          }}});
+}
+BENCHMARK(ScalarIndexWrite);
+
+void ScalarCompare(benchmark::State& state)
+{
+    const Mm x(0.5), a(0.25);
+    int taken = 0;
+    volatile double hx = 0.5, ha = 0.25;
+    with_peers(
+        state,
+        [&] {
+            if (istrue(x > a))
+                ++taken;
+            benchmark::DoNotOptimize(taken);
+        },
+        {{"hand", [&] {
+              if (hx > ha)
+                  ++taken;
+              benchmark::DoNotOptimize(taken);
+          }}});
+}
+BENCHMARK(ScalarCompare);
+
+void ScalarSin(benchmark::State& state)
+{
+    const Mm x(0.75);
+    Mm y;
+    volatile double hx = 0.75;
+    double hy = 0;
+    with_peers(
+        state,
+        [&] {
+            y = sin(x);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        {{"libm", [&] {
+              hy = std::sin(hx);
+              benchmark::DoNotOptimize(hy);
+          }}});
+}
+BENCHMARK(ScalarSin);
+
+// ---- growth and deletion ----
+
+// x(end+1) = v, n times from empty; the time is per append.
+void AppendOneAtATime(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    with_peers(
+        state,
+        [&] {
+            Mm x(0, 0, 0, 1, 0, qv_double);
+            Mm named(x, "x");
+            for (int k = 1; k <= n; ++k)
+                named(Mm(double(k))) = Mm(0.5 * k);
+            benchmark::DoNotOptimize(named.addr());
+        },
+        {{"eigen", [&] {
+              Eigen::VectorXd x;
+              for (int k = 0; k < n; ++k) {
+                  x.conservativeResize(k + 1);
+                  x(k) = 0.5 * (k + 1);
+              }
+              benchmark::DoNotOptimize(x.data());
+          }},
+         {"hand", [&] {
+              std::vector<double> x;
+              for (int k = 0; k < n; ++k)
+                  x.push_back(0.5 * (k + 1));
+              benchmark::DoNotOptimize(x.data());
+          }}});
+    state.counters["ns_per_append"] = benchmark::Counter(double(n) * state.iterations(),
+                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(AppendOneAtATime)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void DeleteOneOfAMillion(benchmark::State& state)
+{
+    const auto v = random_values(1000000);
+    const Mm x0 = row_of(v);
+    const Mm k(500000.0);
+    std::vector<double> w;
+    with_peers(
+        state,
+        [&] {
+            state.PauseTiming();
+            Mm x(x0, "x");
+            x.deepcopy(x, qv_none);
+            state.ResumeTiming();
+            x(k) = x_M;
+            benchmark::DoNotOptimize(x.addr());
+        },
+        {{"erase", [&] {
+              w = v;
+              w.erase(w.begin() + 499999);
+              benchmark::DoNotOptimize(w.data());
+          }}});
+}
+BENCHMARK(DeleteOneOfAMillion)->Unit(benchmark::kMicrosecond);
+
+void CellMakeAndFree(benchmark::State& state)
+{
+    const Mm n(1000.0);
+    with_peers(
+        state,
+        [&] {
+            Mm c = cell(n, n);
+            benchmark::DoNotOptimize(c.addr());
+        },
+        {{"eigen", [&] {
+              std::vector<Eigen::MatrixXd> c(1000 * 1000);
+              benchmark::DoNotOptimize(c.data());
+          }}});
+}
+BENCHMARK(CellMakeAndFree)->Unit(benchmark::kMillisecond);
+
+// ---- element-wise kernels ----
+
+void ElementwisePlus(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto va = random_values(n, 1), vb = random_values(n, 2);
+    const Mm a = row_of(va), b = row_of(vb);
+    const arma::rowvec aa(va), ab(vb);
+    Mm c;
+    arma::rowvec ac;
+    std::vector<double> hc;
+    with_peers(
+        state,
+        [&] {
+            c = a + b;
+            benchmark::DoNotOptimize(c.addr());
+        },
+        {{"armadillo", [&] {
+              ac = aa + ab;
+              benchmark::DoNotOptimize(ac.memptr());
+          }},
+         {"hand", [&] {
+              std::vector<double> out(n);
+              for (std::size_t k = 0; k < n; ++k)
+                  out[k] = va[k] + vb[k];
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(ElementwisePlus)->Arg(1000)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMicrosecond);
+
+void CumulativeSum(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto v = random_values(n);
+    const Mm a = row_of(v);
+    Mm c;
+    with_peers(
+        state,
+        [&] {
+            c = cumsum(a);
+            benchmark::DoNotOptimize(c.addr());
+        },
+        {{"hand", [&] {
+              std::vector<double> out(n);
+              double s = 0;
+              for (std::size_t k = 0; k < n; ++k)
+                  out[k] = s += v[k];
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(CumulativeSum)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// ---- indexing, sort ----
+
+void RangeRead(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto v = random_values(n);
+    const Mm x = row_of(v);
+    const Mm range = colon(2.0, double(n) - 1);
+    Mm y;
+    with_peers(
+        state,
+        [&] {
+            y = x(colon(2.0, double(n) - 1));
+            benchmark::DoNotOptimize(y.addr());
+        },
+        {{"memcpy", [&] {
+              std::vector<double> out(n - 2);
+              std::memcpy(out.data(), v.data() + 1, (n - 2) * sizeof(double));
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(RangeRead)->Arg(10000000)->Unit(benchmark::kMillisecond);
+
+void SortPeers(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto v = random_values(n);
+    const Mm x = row_of(v);
+    const arma::rowvec ax(v);
+    std::vector<double> w;
+    with_peers(
+        state,
+        [&] {
+            Mm s = sort(x);
+            benchmark::DoNotOptimize(s.addr());
+        },
+        {{"armadillo", [&] {
+              arma::rowvec s = arma::sort(ax);
+              benchmark::DoNotOptimize(s.memptr());
+          }},
+         {"std_sort", [&] {
+              w = v;
+              std::sort(w.begin(), w.end());
+              benchmark::DoNotOptimize(w.data());
+          }}});
+}
+BENCHMARK(SortPeers)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

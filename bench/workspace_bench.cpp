@@ -1,0 +1,48 @@
+// The workspace: creating and destroying a named scalar with scope
+// tracking on, with 10 and 1000 other entries live, beside tracking off.
+#include "bench_util.hpp"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+bench::library_started started;
+
+void NamedScalar(benchmark::State& state)
+{
+    const int live = static_cast<int>(state.range(0));
+    std::vector<std::string> names;
+    for (int k = 0; k < live; ++k)
+        names.push_back("v" + std::to_string(k));
+    scope_tracking = 1;
+    std::vector<std::unique_ptr<Mm>> others;
+    for (const std::string& n : names)
+        others.push_back(std::make_unique<Mm>(i_o, n.c_str(), 0));
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm x(i_o, "bench_x", 0);
+            x = 1.0;
+            benchmark::DoNotOptimize(x.addr());
+        },
+        [&] {
+            scope_tracking = 0;
+            Mm x(i_o, "bench_y", 0);
+            x = 1.0;
+            benchmark::DoNotOptimize(x.addr());
+            scope_tracking = 1;
+        });
+    others.clear();
+    variables_scope.reset();
+    while (variables_scope.scope_count(1) > 0)
+        variables_scope.scope_remove_entry(variables_scope.scope_count(1) - 1, 1);
+    scope_tracking = 0;
+    state.SetLabel("baseline: the same value with tracking off");
+}
+BENCHMARK(NamedScalar)->Arg(10)->Arg(1000);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,152 @@
+// The inverse, the determinant and the reciprocal condition estimate of a
+// square matrix: LAPACK for dense real matrices, the LINPACK-layout kernels
+// for complex ones and for the estimate, left division or the sparse LU for
+// sparse ones.
+#include "engine/scalar_complex.hpp"
+#include "linalg/front.hpp"
+#include "linalg/kernels.hpp"
+#include "linalg/lapack.hpp"
+#include "value/scratch.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/linalg.h"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using idx = std::ptrdiff_t;
+
+// +1 or -1: the parity of the permutation whose column j has its one in
+// row row_of[j] (1-based).
+double parity(std::vector<int> row_of)
+{
+    double sign = 1;
+    const int n = int(row_of.size());
+    for (int j = 0; j < n; ++j)
+        while (row_of[j] - 1 != j) {
+            std::swap(row_of[j], row_of[row_of[j] - 1]);
+            sign = -sign;
+        }
+    return sign;
+}
+
+Mm sparse_det(const Mm& a)
+{
+    Mm L, U, P;
+    lu(a, i_o, L, U, P);
+    if (U.issamename(x_M.getname()))
+        return x_M;
+    const int n = a.rows();
+    const Mm u = checked(full(U), n, n), p = checked(full(P), n, n);
+    double d = 1;
+    for (int k = 0; k < n; ++k)
+        d *= u.addr()[k + idx(k) * n];
+    // The row interchanges count, as in the dense determinant.
+    std::vector<int> row_of(n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            if (p.addr()[i + idx(j) * n] != 0)
+                row_of[j] = i + 1;
+    return Mm(parity(row_of) * d);
+}
+
+} // namespace
+
+Mm inv_det_dense(const Mm& a0, int job)
+{
+    const int n = a0.rows();
+    if (n == 0)
+        return nop_M;
+    Mm a = dense_copy(a0);
+    int_scratch ipvt{std::size_t(n)};
+    if (a.isc()) {
+        int info = 0;
+        lu_factor_split(a.addr(), a.addi(), &n, &n, ipvt.get(), &info);
+        scratch<double> work{2 * std::size_t(n)};
+        double detr[2] = {0, 0}, deti[2] = {0, 0};
+        det_inv_split(a.addr(), a.addi(), &n, &n, ipvt.get(), detr, deti, work.get(), work.get() + n, &job);
+        if (job == 1)
+            return a;
+        // det(1) * 16^det(2)
+        double pr, pi;
+        complex_pow(16.0, 0.0, detr[1], deti[1], pr, pi);
+        Mm d = new_dense(1, 1, 1);
+        complex_mul(detr[0], deti[0], pr, pi, d.addr()[0], d.addi()[0]);
+        return d;
+    }
+    const int info = lapack::getrf(n, n, a.addr(), n, ipvt.get());
+    if (job == 1) {
+        if (info > 0) {
+            // DGETRI refuses an exactly singular U and would hand back the
+            // factors as if they were the inverse: solve against the
+            // identity instead, so the zero pivot shows as Inf or NaN.
+            Mm x = checked(eye(double(n)), n, n);
+            lapack::getrs('N', n, n, a.addr(), n, ipvt.get(), x.addr(), n);
+            return x;
+        }
+        const int lwork = 256 * n;
+        scratch<double> work{std::size_t(lwork)};
+        lapack::getri(n, a.addr(), n, ipvt.get(), work.get(), lwork);
+        return a;
+    }
+    double d = 1, sign = 1;
+    for (int k = 0; k < n; ++k) {
+        d *= a.addr()[k + idx(k) * n];
+        if (ipvt[k] != k + 1)
+            sign = -sign;
+    }
+    return Mm(sign * d);
+}
+
+Mm inv(const Mm& a)
+{
+    if (error_square(a, "inv"))
+        return x_M;
+    const int n = a.rows();
+    if (n == 0)
+        return nop_M;
+    if (a.issparse())
+        return sparse(mldivide(a, eye(double(n))));
+    if (n > 1)
+        return inv_det_dense(a, 1);
+    const Mm s = dense_copy(a);
+    if (s.isc()) {
+        Mm r = new_dense(1, 1, 1);
+        complex_recip(s.addr()[0], s.addi()[0], r.addr()[0], r.addi()[0]);
+        return r;
+    }
+    return Mm(1.0 / s.addr()[0]);
+}
+
+Mm det(const Mm& a)
+{
+    if (isempty(a))
+        return one_M;
+    if (error_square(a, "det"))
+        return x_M;
+    Mm d = a.issparse() ? sparse_det(a) : inv_det_dense(a, 10);
+    if (isint(a) == 1 && !d.issamename(x_M.getname()))
+        d = round(d);
+    return d;
+}
+
+Mm rcond(const Mm& a)
+{
+    if (error_square(a, "rcond"))
+        return x_M;
+    const int n = a.rows();
+    if (n == 0)
+        return nop_M;
+    Mm w = dense_copy(a);
+    int_scratch ipvt{std::size_t(n)};
+    scratch<double> z{2 * std::size_t(n)};
+    double rc = 0;
+    if (w.isc())
+        rcond_split(w.addr(), w.addi(), &n, &n, ipvt.get(), &rc, z.get(), z.get() + n);
+    else
+        rcond_real(w.addr(), &n, &n, ipvt.get(), &rc, z.get());
+    return Mm(rc);
+}

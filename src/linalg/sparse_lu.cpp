@@ -1,0 +1,215 @@
+// The sparse LU factorisation as language values and the direct sparse
+// solve lusolve, both over SuperLU (sparse_lu_superlu.cpp). Arguments are
+// checked here, before SuperLU sees them.
+#include "linalg/sparse_lu.hpp"
+
+#include "linalg/front.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/linalg.h"
+#include "velkor/report.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// The compressed-column arrays of a real sparse value (its real parts).
+ccs_matrix ccs_of(const Mm& s)
+{
+    ccs_matrix a;
+    a.rows = s.rows();
+    a.cols = s.cols();
+    a.jc.assign(std::size_t(a.cols) + 1, 0);
+    const int nnz = s.getnnz();
+    const int* index = s.getindex();
+    a.ir.reserve(nnz);
+    a.v.reserve(nnz);
+    for (int k = 0; k < nnz; ++k) {
+        const int c = index[k] / a.rows;
+        a.ir.push_back(index[k] % a.rows);
+        a.v.push_back(s.addr()[k]);
+        ++a.jc[c + 1];
+    }
+    for (int c = 0; c < a.cols; ++c)
+        a.jc[c + 1] += a.jc[c];
+    return a;
+}
+
+// The doubled real system [Ar -Ai; Ai Ar] of a complex (or real) sparse A.
+ccs_matrix doubled_ccs(const Mm& s)
+{
+    const int n = s.rows(), m = s.cols();
+    const int nnz = s.getnnz();
+    const int* index = s.getindex();
+    const double* re = s.addr();
+    const double* im = s.addi();
+    // Stored entries by column.
+    std::vector<int> start(std::size_t(m) + 1, 0);
+    for (int k = 0; k < nnz; ++k)
+        ++start[index[k] / n + 1];
+    for (int c = 0; c < m; ++c)
+        start[c + 1] += start[c];
+    ccs_matrix a;
+    a.rows = 2 * n;
+    a.cols = 2 * m;
+    a.jc.push_back(0);
+    for (int half = 0; half < 2; ++half)
+        for (int c = 0; c < m; ++c) {
+            // Left half: (Ar; Ai). Right half: (-Ai; Ar).
+            for (int k = start[c]; k < start[c + 1]; ++k) {
+                const double v = half == 0 ? re[k] : (im ? -im[k] : 0.0);
+                if (v != 0 || half == 0) {
+                    a.ir.push_back(index[k] % n);
+                    a.v.push_back(v);
+                }
+            }
+            for (int k = start[c]; k < start[c + 1]; ++k) {
+                const double v = half == 0 ? (im ? im[k] : 0.0) : re[k];
+                if (v != 0 || half == 1) {
+                    a.ir.push_back(index[k] % n + n);
+                    a.v.push_back(v);
+                }
+            }
+            a.jc.push_back(int(a.v.size()));
+        }
+    return a;
+}
+
+// A sparse value from compressed-column arrays, in the library's order.
+Mm sparse_of_ccs(const ccs_matrix& a)
+{
+    const int nnz = int(a.v.size());
+    Mm s(0, 1, nnz, a.rows, a.cols, qv_double);
+    if (nnz > 0) {
+        if (s.getnnz() < nnz || s.rows() != a.rows)
+            throw std::bad_alloc();  // refused; "Out of memory!" is reported
+        setIrJc(s, const_cast<int*>(a.ir.data()), const_cast<int*>(a.jc.data()));
+        std::memcpy(s.addr(), a.v.data(), sizeof(double) * nnz);
+        s.sort();
+    }
+    return s;
+}
+
+// The column order given by P's row indices, when they are a permutation
+// of 0 ... n-1.
+bool column_order(const Mm& p, int n, std::vector<int>& order)
+{
+    if (!p.issparse() || p.getnnz() != n)
+        return false;
+    order.resize(n);
+    std::vector<char> seen(n, 0);
+    const int rows = p.rows();
+    for (int k = 0; k < n; ++k) {
+        const int r = p.getindex()[k] % rows;
+        if (r < 0 || r >= n || seen[r])
+            return false;
+        seen[r] = 1;
+        order[k] = r;
+    }
+    return true;
+}
+
+Mm nan_matrix(int rows, int cols)
+{
+    Mm x = new_dense(0, rows, cols);
+    std::fill(x.addr(), x.addr() + x.size(), NAN);
+    return x;
+}
+
+std::vector<int> natural_order(int n)
+{
+    std::vector<int> o(n);
+    for (int k = 0; k < n; ++k)
+        o[k] = k;
+    return o;
+}
+
+// Solves the real system a (compressed columns) with dense B in place.
+bool solve_in_place(const ccs_matrix& a, const std::vector<int>& order, double* b, int nrhs)
+{
+    int info;
+    try {
+        info = superlu_solve(a, order.data(), b, a.rows, nrhs);
+    } catch (const std::bad_alloc&) {
+        info = a.cols + 1;
+    }
+    if (info > a.cols) {
+        error("Out of memory!");
+        return false;
+    }
+    return info == 0;
+}
+
+} // namespace
+
+Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
+{
+    const int n = a.rows(), nrhs = b.cols();
+    // Checked before SuperLU sees anything: it has no way to refuse them.
+    if (!a.issparse() || a.cols() != n || b.rows() != n || a.getndims() != 2 || b.getndims() != 2 ||
+        b.gettype() == qv_cell || n == 0)
+        return nan_matrix(n, nrhs);
+    const Mm fb = dense_copy(b);
+    if (a.isc() || fb.isc()) {
+        // The doubled real system, in its natural order.
+        const ccs_matrix d = doubled_ccs(a);
+        std::vector<double> rhs(2 * std::size_t(n) * nrhs);
+        for (int c = 0; c < nrhs; ++c)
+            for (int i = 0; i < n; ++i) {
+                rhs[i + 2 * std::size_t(n) * c] = fb.addr()[i + std::size_t(n) * c];
+                rhs[i + n + 2 * std::size_t(n) * c] = fb.isc() ? fb.addi()[i + std::size_t(n) * c] : 0.0;
+            }
+        if (!solve_in_place(d, natural_order(2 * n), rhs.data(), nrhs))
+            return nan_matrix(n, nrhs);
+        Mm x = new_dense(1, n, nrhs);
+        for (int c = 0; c < nrhs; ++c)
+            for (int i = 0; i < n; ++i) {
+                x.addr()[i + std::size_t(n) * c] = rhs[i + 2 * std::size_t(n) * c];
+                x.addi()[i + std::size_t(n) * c] = rhs[i + n + 2 * std::size_t(n) * c];
+            }
+        return x;
+    }
+    std::vector<int> order;
+    if (!column_order(p, n, order))
+        return nan_matrix(n, nrhs);
+    Mm x = fb;
+    if (!solve_in_place(ccs_of(a), order, x.addr(), nrhs))
+        return nan_matrix(n, nrhs);
+    return x;
+}
+
+void sparse_lu_factor(const Mm& a, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)
+{
+    const int n = a.rows();
+    std::vector<int> order;
+    if (!column_order(pc, n, order))
+        order = natural_order(n);
+    std::vector<int> perm_r(std::size_t(n) + 1, 0);
+    ccs_matrix l, u;
+    int info;
+    try {
+        info = superlu_factor(ccs_of(a), order.data(), perm_r.data(), l, u);
+    } catch (const std::bad_alloc&) {
+        info = n + 1;
+    }
+    if (info < 0 || info > n) {
+        error("Out of memory!");
+        L = U = r = c = x_M;
+        return;
+    }
+    if (l.v.empty() && n > 0)
+        throw std::bad_alloc();
+    L = sparse_of_ccs(l);
+    U = sparse_of_ccs(u);
+    Mm rr = new_dense(0, n, 1), cc = new_dense(0, n, 1);
+    for (int k = 0; k < n; ++k) {
+        rr.addr()[k] = perm_r[k] + 1;
+        cc.addr()[k] = order[k] + 1;
+    }
+    r = rr;
+    c = cc;
+}

@@ -1,0 +1,24 @@
+// The sparse direct solver's side of the library: compressed-column
+// matrices as plain arrays, and the two SuperLU entry points the sparse LU
+// functions use (every SuperLU call lives in sparse_lu_superlu.cpp).
+#pragma once
+
+#include <vector>
+
+// A compressed-column matrix: row indices (0-based), column starts, values.
+struct ccs_matrix {
+    int rows = 0, cols = 0;
+    std::vector<int> ir, jc;
+    std::vector<double> v;
+};
+
+// Factors A*Pc (perm_c: 0-based column order, n entries, kept as given)
+// with partial pivoting: Pr*A*Pc = L*U, L unit lower and U upper
+// triangular in the pivoted numbering, perm_r (n entries) receiving Pr. Returns SuperLU's
+// info: 0, the column of an exactly zero pivot (the factors are complete),
+// or above n when memory ran out (no factors).
+int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L, ccs_matrix& U);
+
+// Solves A*X = B in place (B dense, rows(A) rows, leading dimension ldb).
+// Returns SuperLU's info; B holds X only when it is 0.
+int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs);

@@ -1,0 +1,113 @@
+// delaunay and the driver every Delaunay-based function goes through: it
+// checks and sorts the points, rejects duplicates, runs the sweep and
+// returns the triangles or answers the queries by mode.
+#include "signal/storage.hpp"
+#include "signal/delaunay_internal.hpp"
+#include "signal/delaunay_sweep.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/report.h"
+#include "velkor/signal.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <new>
+
+namespace {
+
+bool site_before(const sweep_site& a, const sweep_site& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); }
+
+// Equal, with a comparison against NaN counting as equal.
+bool same_coordinate(double a, double b) { return !(a < b) && !(a > b); }
+
+Mm empty_triangles() { return Mm(0, 0, 0, 0, 3, qv_double); }
+
+} // namespace
+
+Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted, const Mm& xi, const Mm& yi, int mode)
+{
+    if (x0.size() != y0.size()) {
+        error("delaunay: x and y must be same size");
+        return x_M;
+    }
+    const int n = x0.size();
+    if (n < 3)
+        return empty_triangles();
+    const Mm x = mdouble(full(x0)), y = mdouble(full(y0));
+    const double* xv = x.addr();
+    const double* yv = y.addr();
+    for (int k = 0; k < n; ++k)
+        if (!std::isfinite(xv[k]) || !std::isfinite(yv[k])) {
+            error("delaunay: x and y must be finite");
+            return x_M;
+        }
+    try {
+        const std::size_t s = std::size_t(std::sqrt(double(n) + 4));
+        sweep_state st(s);
+        st.sqrt_nsites = int(s);
+        st.mode = mode;
+        st.sites.resize(std::size_t(n));
+        st.xmin = st.xmax = xv[0];
+        st.ymin = st.ymax = yv[0];
+        for (int k = 0; k < n; ++k) {
+            if (!(xv[k] >= st.xmin))
+                st.xmin = xv[k];
+            if (xv[k] > st.xmax)
+                st.xmax = xv[k];
+            if (!(yv[k] >= st.ymin))
+                st.ymin = yv[k];
+            if (yv[k] > st.ymax)
+                st.ymax = yv[k];
+            sweep_site& site = st.sites[std::size_t(k)];
+            site.x = xv[k];
+            site.y = yv[k];
+            site.number = k;
+        }
+        st.deltax = st.xmax - st.xmin;
+        st.deltay = st.ymax - st.ymin;
+        // presorted data are checked once and sorted anyway when out of order
+        if (presorted.size() == 0 || !std::is_sorted(st.sites.begin(), st.sites.end(), site_before))
+            std::sort(st.sites.begin(), st.sites.end(), site_before);
+        for (int k = 0; k < n; ++k)
+            st.sites[std::size_t(k)].sorted = k;
+        for (int k = 1; k < n; ++k) {
+            const sweep_site& a = st.sites[std::size_t(k - 1)];
+            const sweep_site& b = st.sites[std::size_t(k)];
+            if (same_coordinate(a.x, b.x) && same_coordinate(a.y, b.y)) {
+                error("delaunay: duplicate data point(s)");
+                return x_M;
+            }
+        }
+        if (mode >= 1)
+            st.lists.resize(std::size_t(n));
+        st.table_rows = 2 * std::int64_t(n) + 50;
+        st.triangles.reserve(std::size_t(2 * std::int64_t(n)) * 3);
+        sweep_run(st);
+
+        const std::int64_t rows = std::int64_t(st.triangles.size() / 3);
+        if (mode == 0) {
+            if (rows == 0)
+                return empty_triangles();
+            Mm tri = shaped(0, int(rows), 3);
+            for (std::int64_t r = 0; r < rows; ++r)
+                for (int c = 0; c < 3; ++c)
+                    tri.addr()[r + c * rows] = st.triangles[std::size_t(r * 3 + c)] + 1;
+            return tri;
+        }
+        return answer_queries(st, x, y, z, xi, yi, mode);
+    } catch (const std::bad_alloc&) {
+        error("Out of memory!");
+        return x_M;
+    }
+}
+
+Mm delaunay_run(const Mm& x, const Mm& y, const Mm& z, const Mm& presorted, const Mm& xi, const Mm& yi, int mode)
+{
+    return delaunay_driver(x, y, z, presorted, xi, yi, mode);
+}
+
+Mm delaunay(const Mm& x, const Mm& y, const Mm& opt) { return delaunay_run(x, y, nop_M, opt, nop_M, nop_M, 0); }
+Mm delaunay(const Mm& x, const Mm& y) { return delaunay(x, y, nop_M); }
+Mm delaunay(const Mm&) { return Mm(error_input("delaunay", 1)); }

@@ -1,0 +1,49 @@
+// The interval search and the method letter shared by interp1, interp2,
+// interp3 and griddata.
+#pragma once
+
+#include "velkor/value.h"
+
+// The interval of knots (1-based: knots[1] .. knots[n], stored at k[0] ..
+// k[n-1]) that brackets t, by bisection on increasing or decreasing knots
+// (n >= 2). 1 <= lo <= n - 1: t lies between knots lo and hi = lo + 1; lo
+// = 0 before the first knot, lo = n beyond the last; both end knots are
+// inside. A NaN query lands in interval 1 (increasing) or n - 1.
+inline void interval_bracket(double t, const double* k, int n, int& lo, int& hi) noexcept
+{
+    lo = 0;
+    hi = n + 1;
+    const bool increasing = k[0] < k[1];
+    while (hi - lo > 1) {
+        const int mid = (lo + hi) / 2;
+        // written so that NaN is "not greater" and "less"
+        if (increasing ? t > k[mid - 1] : !(t >= k[mid - 1]))
+            lo = mid;
+        else
+            hi = mid;
+    }
+    // NaN counts as equal here
+    auto same = [](double a, double b) { return !(a < b) && !(a > b); };
+    if (lo == 0 && same(t, k[0]))
+        lo = 1, hi = 2;
+    else if (lo == n && same(t, k[n - 1]))
+        lo = n - 1, hi = n;
+}
+
+// The nearer of knots lo and hi to t: the upper (hi) at the half-way point
+// of increasing knots, the larger abscissa (lo) of decreasing ones.
+inline int nearest_knot(double t, const double* k, int lo, int hi) noexcept
+{
+    const double a = k[lo - 1], b = k[hi - 1];
+    if (a < b)
+        return a + b > 2 * t ? lo : hi;
+    return a + b <= 2 * t ? lo : hi;
+}
+
+// The method letter: one '*' and a leading "bi" skipped; 'l' linear, 'n'
+// nearest, anything else the spline.
+char interp_method_letter(const Mm& method);
+
+// The letter of an explicit method argument; a method that is not text
+// raises "<name>: method must be a string" and gives 0.
+char checked_method_letter(const Mm& method, const char* name);

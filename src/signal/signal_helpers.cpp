@@ -1,0 +1,231 @@
+// Small signal functions: the Kronecker product (dense and sparse),
+// trapezoidal integration, nextpow2, the frequency grids of freqspace and
+// the remezf stub.
+#include "signal/storage.hpp"
+#include "array/constructors.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/index.h"
+#include "velkor/report.h"
+#include "velkor/signal.h"
+#include "velkor/value.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Column starts of a sparse value's stored positions (cols + 1 entries).
+std::vector<int> column_starts(const Mm& s, int rows, int cols)
+{
+    std::vector<int> start(std::size_t(cols) + 1, 0);
+    const int nnz = s.getnnz();
+    const int* pos = s.getindex();
+    int e = 0;
+    for (int c = 0; c < cols; ++c) {
+        start[c] = e;
+        const std::int64_t end = std::int64_t(c + 1) * rows;
+        while (e < nnz && pos[e] < end)
+            ++e;
+    }
+    start[cols] = e;
+    return start;
+}
+
+Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
+{
+    const std::int64_t rows = std::int64_t(ma) * mb, cols = std::int64_t(na) * nb;
+    if (rows > INT_MAX || cols > INT_MAX || (A.issparse() || B.issparse() ? rows * cols > INT_MAX : false)) {
+        error("Out of memory!");
+        return x_M;
+    }
+    if (!A.issparse() && !B.issparse()) {
+        Mm K = shaped(0, int(rows), int(cols));
+        const double* a = A.addr();
+        const double* b = B.addr();
+        double* k = K.addr();
+        for (int j = 0; j < na; ++j)
+            for (int q = 0; q < nb; ++q) {
+                double* column = k + (std::int64_t(j) * nb + q) * rows;
+                const double* bq = b + std::int64_t(q) * mb;
+                for (int i = 0; i < ma; ++i) {
+                    const double aij = a[i + std::int64_t(j) * ma];
+                    double* block = column + std::int64_t(i) * mb;
+                    for (int p = 0; p < mb; ++p)
+                        block[p] = aij * bq[p];
+                }
+            }
+        return K;
+    }
+    const Mm sa = A.issparse() ? A : sparse(A), sb = B.issparse() ? B : sparse(B);
+    const std::int64_t room = std::int64_t(sa.getnnz()) * sb.getnnz();
+    if (room > INT_MAX) {
+        error("Out of memory!");
+        return x_M;
+    }
+    Mm K(0, 1, int(room), int(rows), int(cols), qv_double);
+    if (!K.issparse() || K.getnnz() != room)
+        throw std::bad_alloc();
+    const std::vector<int> ca = column_starts(sa, ma, na), cb = column_starts(sb, mb, nb);
+    const int* pa = sa.getindex();
+    const int* pb = sb.getindex();
+    int* pk = K.getindex();
+    double* vk = K.addr();
+    int e = 0;
+    for (int j = 0; j < na; ++j)
+        for (int q = 0; q < nb; ++q) {
+            const std::int64_t column = std::int64_t(j) * nb + q;
+            for (int s = ca[j]; s < ca[j + 1]; ++s) {
+                const int i = pa[s] - j * ma;
+                for (int t = cb[q]; t < cb[q + 1]; ++t) {
+                    const int p = pb[t] - q * mb;
+                    pk[e] = int((std::int64_t(i) * mb + p) + column * rows);
+                    vk[e] = sa.addr()[s] * sb.addr()[t];
+                    ++e;
+                }
+            }
+        }
+    K.getnnz() = e;
+    return K;
+}
+
+} // namespace
+
+Mm kron(const Mm& A0, const Mm& B0)
+{
+    const Mm A = A0.issparse() ? A0 : mdouble(A0), B = B0.issparse() ? B0 : mdouble(B0);
+    const int ma = A.rows(), mb = B.rows();
+    if (ma == 0 || mb == 0 || A.size() == 0 || B.size() == 0)
+        return nop_M;
+    const int na = A.size() / ma, nb = B.size() / mb;
+    if (A.isc() || B.isc()) {
+        const Mm ar = real(A), br = real(B);
+        if (A.isc() && !B.isc())
+            return plus(kron(ar, B), times(i, kron(imag(A), B)));
+        if (!A.isc())
+            return plus(kron(A, br), times(i, kron(A, imag(B))));
+        const Mm ai = imag(A), bi = imag(B);
+        return plus(minus(kron(ar, br), kron(ai, bi)), times(i, plus(kron(ar, bi), kron(ai, br))));
+    }
+    return kron_real(A, B, ma, na, mb, nb);
+}
+
+Mm kron(const Mm&) { return Mm(error_input("kron", 1)); }
+
+// ---- trapezoidal integration ----
+
+Mm trapz(const Mm& x0, const Mm& y0)
+{
+    Mm Y = mdouble(full(y0));
+    if (isvector(Y))
+        Y.reshape(Y.size(), 1);
+    const int m = Y.rows(), cols = m > 0 ? Y.size() / m : 0;
+    const Mm x = mdouble(full(x0));
+    if (x.size() != m || m < 1) {
+        error("trapz: a,b sizes not consistent");
+        return x_M;
+    }
+    // diff(x) * H with H the means of neighbouring rows
+    Mm r = shaped_zeros(Y.isc(), 1, cols);
+    const double* xv = x.addr();
+    for (int c = 0; c < cols; ++c) {
+        double sr = 0, si = 0;
+        const double* yr = Y.addr() + std::int64_t(c) * m;
+        const double* yi = Y.addi() ? Y.addi() + std::int64_t(c) * m : nullptr;
+        for (int k = 0; k + 1 < m; ++k) {
+            const double dx = xv[k + 1] - xv[k];
+            sr += dx * (0.5 * (yr[k] + yr[k + 1]));
+            if (yi)
+                si += dx * (0.5 * (yi[k] + yi[k + 1]));
+        }
+        r.addr()[c] = sr;
+        if (yi)
+            r.addi()[c] = si;
+    }
+    return r;
+}
+
+Mm trapz(const Mm& y)
+{
+    const int n = y.length();
+    if (n == 0)
+        return y;
+    if (n == 1)
+        return Mm(0.0);
+    const int m = isvector(y) ? n : y.rows();
+    return trapz(colon(1.0, double(m)), y);
+}
+
+// ---- powers of two and frequency grids ----
+
+Mm nextpow2(const Mm& x)
+{
+    double v;
+    if (x.size() != 1) {
+        v = x.size();
+    } else {
+        if (error_numeric(x, "nextpow2"))
+            return x_M;
+        const Mm d = mdouble(full(x));
+        v = d.addi() ? std::hypot(d.addr()[0], d.addi()[0]) : std::fabs(d.addr()[0]);
+    }
+    int e = 0;
+    const double f = std::frexp(v, &e);
+    return Mm(double(f == 0.5 ? e - 1 : e));
+}
+
+Mm freqspace(const Mm& n)
+{
+    const double v = number_at(mdouble(n), 0);
+    return colon(0.0, 2.0 / v, 1.0);
+}
+
+Mm freqspace(const Mm& n, const Mm&)
+{
+    const double v = number_at(mdouble(n), 0);
+    return colon(0.0, 2.0 / v, 2.0 * (v - 1) / v);
+}
+
+namespace {
+
+// ((0 : count-1) - floor(count/2)) * (2/count)
+Mm centred_row(double count)
+{
+    return times(minus(colon(0.0, count - 1), Mm(std::floor(count / 2))), Mm(2.0 / count));
+}
+
+} // namespace
+
+Mm freqspace(const Mm& n0, i_o_t, Mm& f1, Mm& f2)
+{
+    const Mm n = mdouble(n0);
+    const double r = number_at(n, 0), c = n.size() > 1 ? number_at(n, 1) : r;
+    const Mm a = centred_row(c), b = centred_row(r);
+    f1 = a;
+    f2 = b;
+    return x_M;
+}
+
+Mm freqspace(const Mm& n, const Mm&, i_o_t, Mm& x, Mm& y)
+{
+    Mm f1, f2;
+    freqspace(n, i_o, f1, f2);
+    return meshgrid(f1, f2, i_o, x, y);
+}
+
+// ---- remezf: present as a stub ----
+
+Mm remezf(const Mm&, const Mm&, const Mm&, const Mm&, const Mm&) { return NaN; }
+
+Mm remezf(const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, i_o_t, Mm& h, Mm& e, Mm& r)
+{
+    h = NaN;
+    e = Mm(1.0);
+    r = Mm(1.0);
+    return x_M;
+}

