@@ -47,6 +47,8 @@ Mm interp2(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method)
     if (automesh(xi, yi)) {
         Mm gx, gy;
         meshgrid(xi, yi, i_o, gx, gy);
+        if (gx.size() != gy.size())
+            return x_M;  // a refused grid, already reported to a hook that returned
         xi = gx;
         yi = gy;
     } else if (!isequal(size(xi), size(yi))) {

@@ -30,9 +30,6 @@ Mm grid_of(const Mm& v, int rows, int cols, bool along_rows)
 {
     const qv_matrix_types type = static_cast<qv_matrix_types>(v.gettype());
     Mm g(v.isc(), 0, 0, rows, cols, type);
-    // a refused allocation (reported, under a returning hook) leaves no room
-    if (g.size() != std::int64_t(rows) * cols)
-        throw std::bad_alloc();
     if (g.rows() != rows || g.cols() != cols)
         return g;  // "Out of memory!" went to a hook that returned
     if (type == qv_uint8) {
