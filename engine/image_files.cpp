@@ -3,6 +3,9 @@
 // Truecolor planes are held blue, green, red (plane 3 is red).
 #include "image_codec.hpp"
 #include "state.hpp"
+#ifdef VIZMO_WITH_RENDERER
+#include "render/render.hpp"
+#endif
 
 #include <cmath>
 #include <cstdio>
@@ -234,6 +237,10 @@ void store_image_file(double h)
 
 void capture_figure(double h, Prop& out)
 {
+#ifdef VIZMO_WITH_RENDERER
+    if (render::capture(h, out))
+        return;
+#endif
     out = Prop{};
     const Object* f = find(figure_of(h));
     if (!f)

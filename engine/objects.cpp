@@ -2,6 +2,9 @@
 // ("Kill", "Clear", "Parent", ...), bulk coordinates and the operations that
 // only record a mode.
 #include "state.hpp"
+#ifdef VIZMO_WITH_RENDERER
+#include "render/render.hpp"
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -909,6 +912,9 @@ void vizmo_exit(int code)
     e.modes.exited = true;
     e.modes.exit_code = code;
     record("exit %d", code);
+#ifdef VIZMO_WITH_RENDERER
+    render::at_exit();
+#endif
 }
 
 double vizmo_create_object(const char* type, int n)
@@ -1062,6 +1068,10 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
     }
     if (what == Special::print || what == Special::show || what == Special::needshow || what == Special::refresh)
         record("%s %s", fold(name).c_str(), handle_text(h).c_str());
+#ifdef VIZMO_WITH_RENDERER
+    if (what == Special::print)
+        render::after_print(h);
+#endif
 
     double rgb[3];
     if (value && n > 0 && ends_with_color(name) && colour_from(value, n, rgb)) {
@@ -1098,6 +1108,9 @@ void vizmo_redraw(void)
 {
     ++engine().modes.redraws;
     record("redraw");
+#ifdef VIZMO_WITH_RENDERER
+    render::after_redraw();
+#endif
 }
 
 void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y, int ystep, const double* z,

@@ -1,6 +1,9 @@
 // The test side of the engine: inspection, the scripted user and the dialog
 // answers declared in vizmo_test.h.
 #include "state.hpp"
+#ifdef VIZMO_WITH_RENDERER
+#include "render/render.hpp"
+#endif
 
 namespace vizmo {
 void push_event(const Event& ev);
@@ -159,5 +162,15 @@ Modes modes()
     m.destroy_hook = e.destroy_hook != nullptr;
     return m;
 }
+
+#ifdef VIZMO_WITH_RENDERER
+bool render_png(double fig, const std::string& path) { return render::write_png(fig, path); }
+bool render_svg(double fig, const std::string& path) { return render::write_svg(fig, path); }
+bool has_renderer() { return true; }
+#else
+bool render_png(double, const std::string&) { return false; }
+bool render_svg(double, const std::string&) { return false; }
+bool has_renderer() { return false; }
+#endif
 
 } // namespace vizmo::test

@@ -5,7 +5,7 @@
 # (`make fuzz`); the ordinary build and tests never need them.
 set -eu
 
-packages="build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libopenblas-dev libsuperlu-dev libfftw3-dev libpng-dev libarmadillo-dev libeigen3-dev"
+packages="build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libopenblas-dev libsuperlu-dev libfftw3-dev libpng-dev libcairo2-dev fonts-dejavu-core libarmadillo-dev libeigen3-dev"
 if [ "${1:-}" = fuzz ]; then
     packages="$packages clang libclang-rt-14-dev"
 fi

@@ -102,4 +102,11 @@ struct Modes {
 };
 Modes modes();
 
+// The renderer's pictures of a figure (or of the figure an object lies in),
+// for visual checks; false when the figure is gone, the file cannot be
+// written, or the engine was built without the renderer.
+bool render_png(double fig, const std::string& path);
+bool render_svg(double fig, const std::string& path);
+bool has_renderer();
+
 } // namespace vizmo::test

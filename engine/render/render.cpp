@@ -1,0 +1,1230 @@
+// Draws a figure's object tree with cairo: axes with their box, ticks,
+// labels, series of every chart type, surfaces, images, controls and
+// menus. Raster and SVG share every drawing call below.
+#include "render.hpp"
+
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <map>
+#include <memory>
+
+namespace vizmo::render {
+
+namespace {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr int max_side = 4096;
+const char* const font = "DejaVu Sans";
+
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+
+using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
+
+const Prop* prop(const Object& o, const char* name) { return find_prop(o, name); }
+
+std::vector<double> numbers(const Object& o, const char* name)
+{
+    const Prop* p = prop(o, name);
+    return p && !p->is_string ? p->data : std::vector<double>{};
+}
+
+std::string text_of(const Object& o, const char* name)
+{
+    const Prop* p = prop(o, name);
+    return p && p->is_string ? prop_text(o, name) : std::string();
+}
+
+bool colour_letter(char c, Rgb& out)
+{
+    static const char letters[] = "ymcrgbwk";
+    static const Rgb rgb[] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
+    const char* at = std::strchr(letters, c);
+    if (!c || !at)
+        return false;
+    out = rgb[at - letters];
+    return true;
+}
+
+// A colour as a program may write it: a code -100..-107 for the letters of
+// "ymcrgbwk", an RGB row, a letter or colour word, or R + 256 G + 65536 B.
+bool colour(const Object& o, const char* name, Rgb& out)
+{
+    const Prop* p = prop(o, name);
+    if (!p || p->data.empty())
+        return false;
+    if (p->is_string) {
+        const std::string t = fold(prop_text(o, name));
+        static const std::pair<const char*, char> words[] = {{"yellow", 'y'}, {"magenta", 'm'}, {"cyan", 'c'},
+                                                             {"red", 'r'},    {"green", 'g'},   {"blue", 'b'},
+                                                             {"white", 'w'},  {"black", 'k'}};
+        for (const auto& [word, letter] : words)
+            if (t == word)
+                return colour_letter(letter, out);
+        return t.size() == 1 && colour_letter(t[0], out);
+    }
+    if (p->data.size() >= 3) {
+        auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
+        out = {unit(p->data[0]), unit(p->data[1]), unit(p->data[2])};
+        return true;
+    }
+    const double v = p->data[0];
+    if (v <= -100 && v >= -107 && v == std::floor(v))
+        return colour_letter("ymcrgbwk"[static_cast<int>(-100 - v)], out);
+    if (v >= 0 && v < 16777216 && v == std::floor(v)) {
+        const long c = static_cast<long>(v);
+        out = {(c & 255) / 255.0, ((c >> 8) & 255) / 255.0, ((c >> 16) & 255) / 255.0};
+        return true;
+    }
+    return false;
+}
+
+void set_colour(cairo_t* cr, const Rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+// The figure's colormap; gray when it holds none.
+std::vector<Rgb> colormap(const Object& fig)
+{
+    std::vector<Rgb> map;
+    if (const Prop* p = prop(fig, "ColorMap"); p && !p->is_string && p->dims[1] == 3 && p->dims[0] > 0) {
+        const int m = p->dims[0];
+        for (int k = 0; k < m; ++k) {
+            auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
+            map.push_back({unit(p->data[k]), unit(p->data[m + k]), unit(p->data[2 * m + k])});
+        }
+    }
+    if (map.empty())
+        for (int k = 0; k < 64; ++k)
+            map.push_back({k / 63.0, k / 63.0, k / 63.0});
+    return map;
+}
+
+// The row of the map that v takes between lo and hi.
+const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
+{
+    const int m = static_cast<int>(map.size());
+    if (!std::isfinite(v) || !(hi > lo))
+        return map[std::isfinite(v) && v >= hi ? m - 1 : 0];
+    const int k = static_cast<int>(std::floor((v - lo) / (hi - lo) * m));
+    return map[static_cast<std::size_t>(std::clamp(k, 0, m - 1))];
+}
+
+void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
+               double angle = 0)
+{
+    if (s.empty())
+        return;
+    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, s.c_str(), &e);
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_rotate(cr, angle);
+    cairo_move_to(cr, -e.x_bearing - ax * e.width, -e.y_bearing - ay * e.height);
+    cairo_show_text(cr, s.c_str());
+    cairo_restore(cr);
+}
+
+// ---------------------------------------------------------------------------
+// Axes coordinates.
+
+struct Scale {
+    double lo = 0, hi = 1;
+    bool log = false;
+    bool reversed = false;
+    double p0 = 0, p1 = 1;  // pixels of lo and hi
+
+    double value(double v) const { return log ? (v > 0 ? std::log10(v) : nan) : v; }
+    double pixel(double v) const
+    {
+        const double t = (value(v) - value(lo)) / (value(hi) - value(lo));
+        return reversed ? p1 + t * (p0 - p1) : p0 + t * (p1 - p0);
+    }
+};
+
+// Limits a program wrote win unless it switched the mode back to "auto"
+// after writing them.
+bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi)
+{
+    const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
+    const std::vector<double> v = numbers(ax, lim.c_str());
+    if (v.size() < 2 || !std::isfinite(v[0]) || !std::isfinite(v[1]) || v[0] == v[1])
+        return false;
+    bool manual = true;
+    for (auto it = ax.writes.rbegin(); it != ax.writes.rend(); ++it) {
+        if (equal_folded(*it, lim))
+            break;
+        if (equal_folded(*it, mode)) {
+            manual = !equal_folded(prop_text(ax, mode), "auto");
+            break;
+        }
+    }
+    if (!manual)
+        return false;
+    lo = v[0];
+    hi = v[1];
+    return true;
+}
+
+void nice_limits(double& lo, double& hi, bool log)
+{
+    if (!(lo <= hi)) {
+        lo = log ? 1 : 0;
+        hi = log ? 10 : 1;
+        return;
+    }
+    if (log) {
+        lo = std::pow(10, std::floor(std::log10(lo)));
+        hi = std::pow(10, std::ceil(std::log10(hi)));
+        if (lo == hi)
+            hi = lo * 10;
+        return;
+    }
+    if (lo == hi) {
+        lo -= 1;
+        hi += 1;
+        return;
+    }
+    const double step = std::pow(10, std::floor(std::log10((hi - lo) / 5)));
+    const double s = (hi - lo) / step > 25 ? 5 * step : (hi - lo) / step > 10 ? 2 * step : step;
+    lo = std::floor(lo / s + 1e-9) * s;
+    hi = std::ceil(hi / s - 1e-9) * s;
+}
+
+std::vector<double> ticks(const Scale& s)
+{
+    double a = std::min(s.lo, s.hi), b = std::max(s.lo, s.hi);
+    std::vector<double> t;
+    if (s.log) {
+        for (double e = std::ceil(std::log10(a)); e <= std::floor(std::log10(b)) && t.size() < 20; ++e)
+            t.push_back(std::pow(10, e));
+        return t;
+    }
+    const double raw = (b - a) / 5;
+    const double mag = std::pow(10, std::floor(std::log10(raw)));
+    const double step = raw / mag >= 5 ? 5 * mag : raw / mag >= 2 ? 2 * mag : mag;
+    for (double v = std::ceil(a / step - 1e-9) * step; v <= b + step * 1e-9 && t.size() < 50; v += step)
+        t.push_back(std::fabs(v) < step * 1e-9 ? 0 : v);
+    return t;
+}
+
+std::string tick_label(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+// ---------------------------------------------------------------------------
+// The figure.
+
+struct Painter {
+    cairo_t* cr;
+    int width, height;
+    const Object& fig;
+    std::vector<Rgb> map;
+
+    void figure();
+    void axes(double h, const Object& ax);
+    void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
+    void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys);
+    void image(const Object& ax, const Scale& x, const Scale& y);
+    void control(const Object& c);
+};
+
+void Painter::figure()
+{
+    Rgb bg{0.8, 0.8, 0.8};
+    colour(fig, "Color", bg);
+    set_colour(cr, bg);
+    cairo_paint(cr);
+    double menu_x = 4;
+    // Children in attachment order: the first drawn lies underneath.
+    std::vector<double> kids;
+    for (double h : fig.children)
+        if (const Object* o = find(h); o && !o->dying && o->parent >= 0)
+            kids.push_back(h);
+    for (double h : kids) {
+        const Object& o = *find(h);
+        if (equal_folded(prop_text(o, "Visible"), "off"))
+            continue;
+        if (o.kind == Kind::axes)
+            axes(h, o);
+        else if (o.kind == Kind::uicontrol)
+            control(o);
+        else if (o.kind == Kind::uimenu) {
+            const std::string label = text_of(o, "Label").empty() ? text_of(o, "String") : text_of(o, "Label");
+            cairo_set_source_rgb(cr, 0, 0, 0);
+            cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+            cairo_set_font_size(cr, 11);
+            cairo_text_extents_t e;
+            cairo_text_extents(cr, label.c_str(), &e);
+            show_text(cr, label, menu_x, 3, 11, 0, 0);
+            menu_x += e.x_advance + 12;
+        }
+    }
+}
+
+void Painter::control(const Object& c)
+{
+    std::vector<double> pos = numbers(c, "Position");
+    if (pos.size() < 4)
+        return;
+    if (equal_folded(prop_text(c, "Units"), "normalized")) {
+        pos[0] *= width;
+        pos[2] *= width;
+        pos[1] *= height;
+        pos[3] *= height;
+    }
+    const double x = pos[0], y = height - pos[1] - pos[3], w = pos[2], h = pos[3];
+    Rgb bg{0.8, 0.8, 0.8}, fg{0, 0, 0};
+    colour(c, "BackgroundColor", bg);
+    colour(c, "ForegroundColor", fg);
+    cairo_rectangle(cr, x, y, w, h);
+    set_colour(cr, bg);
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgb(cr, 0.4, 0.4, 0.4);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    const double value = prop_number(c, "Value", 0);
+    if (c.style == "progressbar" || c.style == "slider") {
+        const double lo = prop_number(c, "Min", 0), hi = prop_number(c, "Max", c.style == "slider" ? 1 : 100);
+        const double t = hi > lo ? std::clamp((value - lo) / (hi - lo), 0.0, 1.0) : 0;
+        cairo_rectangle(cr, x + 1, y + 1, (w - 2) * t, h - 2);
+        cairo_set_source_rgb(cr, 0.2, 0.4, 0.8);
+        cairo_fill(cr);
+    }
+    double text_x = x + 4;
+    if (c.style == "checkbox" || c.style == "radiobutton") {
+        const double s = std::min(h - 4, 12.0);
+        cairo_rectangle(cr, x + 3, y + (h - s) / 2, s, s);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_fill_preserve(cr);
+        set_colour(cr, fg);
+        cairo_stroke(cr);
+        if (value != 0) {
+            cairo_rectangle(cr, x + 5, y + (h - s) / 2 + 2, s - 4, s - 4);
+            cairo_fill(cr);
+        }
+        text_x += s + 4;
+    }
+    set_colour(cr, fg);
+    std::string s = text_of(c, "String");
+    if (const std::size_t bar = s.find('|'); bar != std::string::npos)
+        s.resize(bar);
+    show_text(cr, s, text_x, y + h / 2, std::clamp(h * 0.6, 6.0, 12.0), 0, 0.5);
+}
+
+// The view of an axes: azimuth and elevation in degrees.
+void view_of(const Object& ax, double& az, double& el)
+{
+    const std::vector<double> v = numbers(ax, "View");
+    az = 0;
+    el = 90;
+    if (v.size() >= 2) {
+        az = v[0];
+        el = v[1];
+    } else if (v.size() == 1) {
+        if (v[0] == 3 || v[0] == 3.5) {
+            az = -37.5;
+            el = 30;
+        }
+    }
+}
+
+void Painter::axes(double h, const Object& ax)
+{
+    std::vector<double> pos = numbers(ax, "RealPosition");
+    if (pos.size() < 4)
+        pos = numbers(ax, "Position");
+    if (pos.size() < 4)
+        pos = {0, 0, 1, 1};
+    if (equal_folded(prop_text(ax, "Units"), "pixels")) {
+        pos[0] /= width;
+        pos[2] /= width;
+        pos[1] /= height;
+        pos[3] /= height;
+    }
+    double bx = pos[0] * width, bw = pos[2] * width;
+    double by = height - (pos[1] + pos[3]) * height, bh = pos[3] * height;
+    const bool decorated = !equal_folded(prop_text(ax, "Visible"), "off");
+    // An axes filling the figure leaves room for its labels and title.
+    if (decorated && pos[0] <= 0 && pos[1] <= 0 && pos[2] >= 1 && pos[3] >= 1) {
+        const double left = std::min(60.0, 0.13 * width), right = std::min(20.0, 0.05 * width);
+        const double top = std::min(30.0, 0.08 * height), bottom = std::min(45.0, 0.11 * height);
+        bx += left;
+        bw -= left + right;
+        by += top;
+        bh -= top + bottom;
+    }
+    if (!(bw > 1 && bh > 1))
+        return;
+
+    std::vector<const Object*> items;
+    std::vector<double> item_handles;
+    for (double c : ax.children)
+        if (const Object* o = find(c); o && o->parent == h && !equal_folded(prop_text(*o, "Visible"), "off")) {
+            items.push_back(o);
+            item_handles.push_back(c);
+        }
+
+    // Data limits of the series, surfaces and image.
+    double xlo = INFINITY, xhi = -INFINITY, ylo = INFINITY, yhi = -INFINITY;
+    const bool xlog = equal_folded(prop_text(ax, "XScale"), "log"), ylog = equal_folded(prop_text(ax, "YScale"), "log");
+    auto widen = [](double v, double& lo, double& hi, bool log) {
+        if (std::isfinite(v) && (!log || v > 0)) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    };
+    bool polar = false, pie = false;
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        polar = polar || chart == "polar";
+        pie = pie || chart == "pie";
+        if (chart == "text" || chart == "text3") {
+            const std::vector<double> p = numbers(*o, "Position");
+            if (p.size() >= 2) {
+                widen(p[0], xlo, xhi, xlog);
+                widen(p[1], ylo, yhi, ylog);
+            }
+            continue;
+        }
+        for (double v : numbers(*o, "XData"))
+            widen(v, xlo, xhi, xlog);
+        for (double v : numbers(*o, "YData"))
+            widen(v, ylo, yhi, ylog);
+        if (chart == "bar" || chart == "area" || chart == "stem")
+            widen(0, ylo, yhi, ylog);
+        if (chart == "barh")
+            widen(0, xlo, xhi, xlog);
+    }
+    if (const std::vector<double> im = numbers(ax, "IMLim"); im.size() >= 4 && prop(ax, "CData")) {
+        widen(im[0], xlo, xhi, false);
+        widen(im[1], xlo, xhi, false);
+        widen(im[2], ylo, yhi, false);
+        widen(im[3], ylo, yhi, false);
+    }
+    Scale xs, ys;
+    xs.log = xlog;
+    ys.log = ylog;
+    if (!manual_limits(ax, "X", xs.lo, xs.hi)) {
+        nice_limits(xlo, xhi, xlog);
+        xs.lo = xlo;
+        xs.hi = xhi;
+    }
+    if (!manual_limits(ax, "Y", ys.lo, ys.hi)) {
+        nice_limits(ylo, yhi, ylog);
+        ys.lo = ylo;
+        ys.hi = yhi;
+    }
+    // Limits written largest first, or "YDir" "inverted", turn the axis over.
+    if (xs.lo > xs.hi) {
+        std::swap(xs.lo, xs.hi);
+        xs.reversed = true;
+    }
+    if (ys.lo > ys.hi) {
+        std::swap(ys.lo, ys.hi);
+        ys.reversed = true;
+    }
+    if (equal_folded(prop_text(ax, "YDir"), "reverse") || equal_folded(prop_text(ax, "YDir"), "inverted"))
+        ys.reversed = !ys.reversed;
+    if (equal_folded(prop_text(ax, "XDir"), "reverse"))
+        xs.reversed = !xs.reversed;
+    xs.p0 = bx;
+    xs.p1 = bx + bw;
+    ys.p0 = by + bh;  // y grows upwards
+    ys.p1 = by;
+
+    Rgb bg{1, 1, 1};
+    colour(ax, "Color", bg);
+    if (decorated && !polar && !pie) {
+        set_colour(cr, bg);
+        cairo_rectangle(cr, bx, by, bw, bh);
+        cairo_fill(cr);
+    }
+
+    cairo_save(cr);
+    cairo_rectangle(cr, bx, by, bw, bh);
+    cairo_clip(cr);
+    if (prop(ax, "CData"))
+        image(ax, xs, ys);
+    // Grid lines lie under the data.
+    const std::vector<double> xt = ticks(xs), yt = ticks(ys);
+    cairo_set_line_width(cr, 0.5);
+    cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
+    if (decorated && !polar && !pie && equal_folded(prop_text(ax, "XGrid"), "on"))
+        for (double t : xt) {
+            cairo_move_to(cr, std::round(xs.pixel(t)) + 0.5, by);
+            cairo_line_to(cr, std::round(xs.pixel(t)) + 0.5, by + bh);
+            cairo_stroke(cr);
+        }
+    if (decorated && !polar && !pie && equal_folded(prop_text(ax, "YGrid"), "on"))
+        for (double t : yt) {
+            cairo_move_to(cr, bx, std::round(ys.pixel(t)) + 0.5);
+            cairo_line_to(cr, bx + bw, std::round(ys.pixel(t)) + 0.5);
+            cairo_stroke(cr);
+        }
+    for (const Object* o : items) {
+        if (o->kind == Kind::surface)
+            surface(*o, ax, xs, ys);
+        else if (o->kind == Kind::line || o->kind == Kind::patch)
+            series(*o, xs, ys, Rgb{0, 0, 1});
+    }
+    cairo_restore(cr);
+
+    double az, el;
+    view_of(ax, az, el);
+    const bool three_d = el < 89.999 || std::fmod(az, 360.0) != 0;
+    if (!decorated || polar || pie || three_d) {
+        if (decorated)
+            show_text(cr, text_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+        return;
+    }
+    // Box, ticks and tick labels.
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, std::round(bx) + 0.5, std::round(by) + 0.5, std::round(bw) - 1, std::round(bh) - 1);
+    cairo_stroke(cr);
+    const double fs = 10;
+    for (double t : xt) {
+        const double px = std::round(xs.pixel(t)) + 0.5;
+        cairo_move_to(cr, px, by + bh);
+        cairo_line_to(cr, px, by + bh - 5);
+        cairo_stroke(cr);
+        show_text(cr, tick_label(t), px, by + bh + 4, fs, 0.5, 0);
+    }
+    for (double t : yt) {
+        const double py = std::round(ys.pixel(t)) + 0.5;
+        cairo_move_to(cr, bx, py);
+        cairo_line_to(cr, bx + 5, py);
+        cairo_stroke(cr);
+        show_text(cr, tick_label(t), bx - 4, py, fs, 1, 0.5);
+    }
+    show_text(cr, text_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+    show_text(cr, text_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
+    show_text(cr, text_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
+
+    // The legend: one entry per series, in order.
+    std::string legend = text_of(ax, "LegendString");
+    if (!legend.empty()) {
+        std::vector<std::string> names;
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t bar = legend.find_first_of("|\n", from);
+            names.push_back(legend.substr(from, bar - from));
+            if (bar == std::string::npos)
+                break;
+            from = bar + 1;
+        }
+        std::vector<const Object*> lines;
+        for (const Object* o : items)
+            if (o->kind == Kind::line && !o->is_text)
+                lines.push_back(o);
+        const std::size_t n = std::min(names.size(), lines.size());
+        if (n > 0) {
+            const double lw = 140, lh = 16.0 * static_cast<double>(n) + 6;
+            const double lx = bx + bw - lw - 6, ly = by + 6;
+            cairo_rectangle(cr, lx, ly, lw, lh);
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_fill_preserve(cr);
+            cairo_set_source_rgb(cr, 0, 0, 0);
+            cairo_stroke(cr);
+            for (std::size_t k = 0; k < n; ++k) {
+                Rgb c{0, 0, 1};
+                colour(*lines[k], "Color", c);
+                const double yy = ly + 11 + 16.0 * static_cast<double>(k);
+                set_colour(cr, c);
+                cairo_set_line_width(cr, 2);
+                cairo_move_to(cr, lx + 6, yy);
+                cairo_line_to(cr, lx + 30, yy);
+                cairo_stroke(cr);
+                cairo_set_source_rgb(cr, 0, 0, 0);
+                show_text(cr, names[k], lx + 36, yy, 10, 0, 0.5);
+            }
+        }
+    }
+}
+
+void dash(cairo_t* cr, int style, double w)
+{
+    static const double dotted[] = {1, 3}, dashdot[] = {6, 3, 1, 3}, dashed[] = {6, 4};
+    switch (style) {
+    case 1: {
+        const double d[] = {dotted[0] * w, dotted[1] * w};
+        cairo_set_dash(cr, d, 2, 0);
+        break;
+    }
+    case 2: {
+        const double d[] = {dashdot[0] * w, dashdot[1] * w, dashdot[2] * w, dashdot[3] * w};
+        cairo_set_dash(cr, d, 4, 0);
+        break;
+    }
+    case 3: {
+        const double d[] = {dashed[0] * w, dashed[1] * w};
+        cairo_set_dash(cr, d, 2, 0);
+        break;
+    }
+    default:
+        cairo_set_dash(cr, nullptr, 0, 0);
+    }
+}
+
+void marker(cairo_t* cr, int m, double x, double y, double s)
+{
+    const double r = s / 2;
+    switch (m) {
+    case 0:  // .
+        cairo_arc(cr, x, y, std::max(1.0, r / 3), 0, 2 * M_PI);
+        cairo_fill(cr);
+        return;
+    case 1:  // o
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, x, y, r, 0, 2 * M_PI);
+        break;
+    case 2:  // x
+        cairo_move_to(cr, x - r, y - r);
+        cairo_line_to(cr, x + r, y + r);
+        cairo_move_to(cr, x - r, y + r);
+        cairo_line_to(cr, x + r, y - r);
+        break;
+    case 3:  // +
+        cairo_move_to(cr, x - r, y);
+        cairo_line_to(cr, x + r, y);
+        cairo_move_to(cr, x, y - r);
+        cairo_line_to(cr, x, y + r);
+        break;
+    case 4:  // *
+        for (int k = 0; k < 3; ++k) {
+            const double a = k * M_PI / 3;
+            cairo_move_to(cr, x - r * std::cos(a), y - r * std::sin(a));
+            cairo_line_to(cr, x + r * std::cos(a), y + r * std::sin(a));
+        }
+        break;
+    case 5:  // s
+        cairo_rectangle(cr, x - r, y - r, 2 * r, 2 * r);
+        break;
+    case 6:  // d
+        cairo_move_to(cr, x, y - r);
+        cairo_line_to(cr, x + r, y);
+        cairo_line_to(cr, x, y + r);
+        cairo_line_to(cr, x - r, y);
+        cairo_close_path(cr);
+        break;
+    case 7:   // ^
+    case 8:   // v
+    case 9:   // >
+    case 10: {  // <
+        static const double turn[] = {-M_PI / 2, M_PI / 2, 0, M_PI};
+        const double a = turn[m - 7];
+        for (int k = 0; k < 3; ++k) {
+            const double t = a + k * 2 * M_PI / 3;
+            if (k == 0)
+                cairo_move_to(cr, x + r * std::cos(t), y + r * std::sin(t));
+            else
+                cairo_line_to(cr, x + r * std::cos(t), y + r * std::sin(t));
+        }
+        cairo_close_path(cr);
+        break;
+    }
+    case 11:  // p: pentagram
+    case 12: {  // h: hexagram
+        const int points = m == 11 ? 5 : 6;
+        for (int k = 0; k < 2 * points; ++k) {
+            const double t = -M_PI / 2 + k * M_PI / points, rr = k % 2 ? r * 0.45 : r;
+            if (k == 0)
+                cairo_move_to(cr, x + rr * std::cos(t), y + rr * std::sin(t));
+            else
+                cairo_line_to(cr, x + rr * std::cos(t), y + rr * std::sin(t));
+        }
+        cairo_close_path(cr);
+        break;
+    }
+    default:
+        return;
+    }
+    cairo_stroke(cr);
+}
+
+void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rgb& fallback)
+{
+    const std::string chart = fold(prop_text(s, "ChartType"));
+    Rgb c = fallback;
+    colour(s, "Color", c);
+    if (chart == "text" || chart == "text3" || s.is_text) {
+        const std::vector<double> p = numbers(s, "Position");
+        if (p.size() >= 2) {
+            set_colour(cr, c);
+            show_text(cr, text_of(s, "String"), xs.pixel(p[0]), ys.pixel(p[1]), prop_number(s, "FontSize", 10), 0,
+                      0.5);
+        }
+        return;
+    }
+    const std::vector<double> xd = numbers(s, "XData"), yd = numbers(s, "YData");
+    const std::size_t n = std::min(xd.size(), yd.size());
+    const double lw = std::max(0.5, prop_number(s, "LineWidth", 2));
+    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
+    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const double msize = std::max(1.0, prop_number(s, "MarkerSize", 6));
+    cairo_set_line_width(cr, lw);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    set_colour(cr, c);
+    std::vector<double> px(n), py(n);
+    auto point = [&](std::size_t k, double& x, double& y) {
+        x = xs.pixel(xd[k]);
+        y = ys.pixel(yd[k]);
+        return std::isfinite(x) && std::isfinite(y);
+    };
+
+    if (chart == "polar" || chart == "pie") {
+        // A square frame in the axes box: angle 0 at the top, clockwise.
+        const double cx = (xs.p0 + xs.p1) / 2, cy = (ys.p0 + ys.p1) / 2;
+        const double radius = 0.45 * std::min(std::fabs(xs.p1 - xs.p0), std::fabs(ys.p1 - ys.p0));
+        if (chart == "pie") {
+            double total = 0;
+            for (std::size_t k = 0; k < yd.size(); ++k)
+                if (std::isfinite(yd[k]) && yd[k] > 0)
+                    total += yd[k];
+            double a = 0;
+            for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
+                if (!(std::isfinite(yd[k]) && yd[k] > 0))
+                    continue;
+                const double sweep = 2 * M_PI * yd[k] / total;
+                cairo_move_to(cr, cx, cy);
+                cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
+                cairo_close_path(cr);
+                set_colour(cr, map[(k * map.size()) / yd.size()]);
+                cairo_fill_preserve(cr);
+                cairo_set_source_rgb(cr, 0, 0, 0);
+                cairo_set_line_width(cr, 1);
+                cairo_stroke(cr);
+                a += sweep;
+            }
+            return;
+        }
+        double rmax = 0;
+        for (double v : yd)
+            if (std::isfinite(v))
+                rmax = std::max(rmax, std::fabs(v));
+        if (!(rmax > 0))
+            rmax = 1;
+        cairo_save(cr);
+        cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
+        cairo_set_line_width(cr, 0.5);
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, cx, cy, radius, 0, 2 * M_PI);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+        bool open = false;
+        for (std::size_t k = 0; k < n; ++k) {
+            const double r = yd[k] / rmax * radius, t = xd[k];
+            if (!std::isfinite(r) || !std::isfinite(t)) {
+                if (open)
+                    cairo_stroke(cr);
+                open = false;
+                continue;
+            }
+            const double x = cx + r * std::sin(t), y = cy - r * std::cos(t);
+            open ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
+            open = true;
+        }
+        if (open)
+            cairo_stroke(cr);
+        return;
+    }
+
+    if (chart == "bar" || chart == "barh") {
+        double gap = INFINITY;
+        const std::vector<double>& at = xd;
+        for (std::size_t k = 1; k < n; ++k)
+            if (std::isfinite(at[k]) && std::isfinite(at[k - 1]) && at[k] != at[k - 1])
+                gap = std::min(gap, std::fabs(at[k] - at[k - 1]));
+        if (!std::isfinite(gap))
+            gap = 1;
+        const double half = 0.4 * gap;
+        for (std::size_t k = 0; k < n; ++k) {
+            double x0, x1, y0, y1;
+            if (chart == "bar") {
+                x0 = xs.pixel(xd[k] - half);
+                x1 = xs.pixel(xd[k] + half);
+                y0 = ys.pixel(ys.log ? ys.lo : 0);
+                y1 = ys.pixel(yd[k]);
+            } else {
+                y0 = ys.pixel(xd[k] - half);
+                y1 = ys.pixel(xd[k] + half);
+                x0 = xs.pixel(xs.log ? xs.lo : 0);
+                x1 = xs.pixel(yd[k]);
+            }
+            if (!(std::isfinite(x0) && std::isfinite(x1) && std::isfinite(y0) && std::isfinite(y1)))
+                continue;
+            cairo_rectangle(cr, std::min(x0, x1), std::min(y0, y1), std::fabs(x1 - x0), std::fabs(y1 - y0));
+            set_colour(cr, c);
+            cairo_fill_preserve(cr);
+            cairo_set_source_rgb(cr, 0, 0, 0);
+            cairo_set_line_width(cr, 1);
+            cairo_stroke(cr);
+        }
+        return;
+    }
+
+    if (chart == "patch" || chart == "area") {
+        cairo_new_path(cr);
+        bool any = false;
+        double first_x = 0, last_x = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            double x, y;
+            if (!point(k, x, y))
+                continue;
+            if (!any && chart == "area") {
+                cairo_move_to(cr, x, ys.pixel(ys.log ? ys.lo : 0));
+                first_x = x;
+            }
+            any ? cairo_line_to(cr, x, y) : (chart == "area" ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y));
+            any = true;
+            last_x = x;
+        }
+        if (!any)
+            return;
+        if (chart == "area")
+            cairo_line_to(cr, last_x, ys.pixel(ys.log ? ys.lo : 0));
+        (void)first_x;
+        cairo_close_path(cr);
+        Rgb face = c;
+        colour(s, "FaceColor", face);
+        set_colour(cr, face);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        return;
+    }
+
+    // Lines: one stroke per run of finite points, so a NaN breaks the line.
+    if (style >= 0 && style <= 3) {
+        dash(cr, style, lw);
+        bool open = false;
+        double last_y = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            double x, y;
+            if (!point(k, x, y)) {
+                if (open)
+                    cairo_stroke(cr);
+                open = false;
+                continue;
+            }
+            if (chart == "stem") {
+                cairo_move_to(cr, x, ys.pixel(ys.log ? ys.lo : 0));
+                cairo_line_to(cr, x, y);
+                cairo_stroke(cr);
+                continue;
+            }
+            if (!open)
+                cairo_move_to(cr, x, y);
+            else if (chart == "stairs") {
+                cairo_line_to(cr, x, last_y);
+                cairo_line_to(cr, x, y);
+            } else
+                cairo_line_to(cr, x, y);
+            open = true;
+            last_y = y;
+        }
+        if (open)
+            cairo_stroke(cr);
+        dash(cr, 0, lw);
+    }
+    const int shown_mark = chart == "stem" && mark < 0 ? 1 : mark;
+    if (shown_mark >= 0 && shown_mark <= 12) {
+        Rgb mc = c;
+        colour(s, "MarkerColor", mc);
+        set_colour(cr, mc);
+        cairo_set_line_width(cr, 1);
+        for (std::size_t k = 0; k < n; ++k) {
+            double x, y;
+            if (point(k, x, y))
+                marker(cr, shown_mark, x, y, msize);
+        }
+    }
+}
+
+void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys)
+{
+    const double bx = std::min(xs.p0, xs.p1), bw = std::fabs(xs.p1 - xs.p0);
+    const double by = std::min(ys.p0, ys.p1), bh = std::fabs(ys.p1 - ys.p0);
+    const Prop* zp = prop(s, "ZData");
+    const std::vector<double> xd = numbers(s, "XData"), yd = numbers(s, "YData");
+    if (!zp || zp->data.size() != xd.size() || yd.size() != xd.size() || xd.empty())
+        return;
+    const std::vector<double>& zd = zp->data;
+    const int rows = zp->dims[0], cols = static_cast<int>(zd.size()) / std::max(1, zp->dims[0]);
+    if (rows < 2 || cols < 2)
+        return;
+    double az, el;
+    view_of(ax, az, el);
+    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    const std::vector<double>* d[3] = {&xd, &yd, &zd};
+    for (int a = 0; a < 3; ++a)
+        for (double v : *d[a])
+            if (std::isfinite(v)) {
+                lo[a] = std::min(lo[a], v);
+                hi[a] = std::max(hi[a], v);
+            }
+    for (int a = 0; a < 3; ++a)
+        if (!(hi[a] > lo[a])) {
+            lo[a] = std::isfinite(lo[a]) ? lo[a] - 1 : -1;
+            hi[a] = lo[a] + 2;
+        }
+    double clo = lo[2], chi = hi[2];
+    if (const std::vector<double> cl = numbers(ax, "CLim"); cl.size() >= 2 && cl[1] > cl[0]) {
+        clo = cl[0];
+        chi = cl[1];
+    }
+    // Orthographic projection of the unit cube: azimuth about z, then elevation.
+    const double a = az * M_PI / 180, e = el * M_PI / 180;
+    auto project = [&](std::size_t k, double& u, double& v, double& depth) {
+        const double x = (xd[k] - lo[0]) / (hi[0] - lo[0]) - 0.5, y = (yd[k] - lo[1]) / (hi[1] - lo[1]) - 0.5;
+        const double z = (zd[k] - lo[2]) / (hi[2] - lo[2]) - 0.5;
+        const double xr = x * std::cos(a) + y * std::sin(a), yr = -x * std::sin(a) + y * std::cos(a);
+        u = xr;
+        v = z * std::cos(e) + yr * std::sin(e);
+        depth = yr * std::cos(e) - z * std::sin(e);
+    };
+    const double scale = 0.6 * std::min(bw, bh), cx = bx + bw / 2, cy = by + bh / 2;
+    // Seen from straight above, the grid lies in the axes' own coordinates.
+    const bool flat = el >= 89.999 && std::fmod(az, 360.0) == 0;
+    struct Quad {
+        double depth;
+        double u[4], v[4];
+        double z;
+    };
+    std::vector<Quad> quads;
+    quads.reserve(static_cast<std::size_t>(rows - 1) * static_cast<std::size_t>(cols - 1));
+    for (int j = 0; j + 1 < cols; ++j)
+        for (int i = 0; i + 1 < rows; ++i) {
+            const std::size_t k[4] = {static_cast<std::size_t>(j) * rows + i, static_cast<std::size_t>(j) * rows + i + 1,
+                                      static_cast<std::size_t>(j + 1) * rows + i + 1,
+                                      static_cast<std::size_t>(j + 1) * rows + i};
+            Quad q{0, {}, {}, 0};
+            bool ok = true;
+            for (int c = 0; c < 4; ++c) {
+                double depth;
+                project(k[c], q.u[c], q.v[c], depth);
+                if (flat) {
+                    q.u[c] = (xs.pixel(xd[k[c]]) - cx) / scale;
+                    q.v[c] = (cy - ys.pixel(yd[k[c]])) / scale;
+                }
+                q.depth += depth / 4;
+                q.z += zd[k[c]] / 4;
+                ok = ok && std::isfinite(q.u[c]) && std::isfinite(q.v[c]);
+            }
+            if (ok)
+                quads.push_back(q);
+        }
+    // Painter's order: the farthest quads first.
+    std::stable_sort(quads.begin(), quads.end(), [](const Quad& p, const Quad& q) { return p.depth > q.depth; });
+    const bool mesh = equal_folded(prop_text(s, "ChartType"), "mesh");
+    cairo_set_line_width(cr, 0.5);
+    for (const Quad& q : quads) {
+        cairo_move_to(cr, cx + scale * q.u[0], cy - scale * q.v[0]);
+        for (int c = 1; c < 4; ++c)
+            cairo_line_to(cr, cx + scale * q.u[c], cy - scale * q.v[c]);
+        cairo_close_path(cr);
+        const Rgb& fill = map_scaled(map, q.z, clo, chi);
+        if (mesh) {
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_fill_preserve(cr);
+            set_colour(cr, fill);
+        } else {
+            set_colour(cr, fill);
+            cairo_fill_preserve(cr);
+            cairo_set_source_rgb(cr, 0, 0, 0);
+        }
+        cairo_stroke(cr);
+    }
+}
+
+void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
+{
+    const Prop* cd = prop(ax, "CData");
+    if (!cd || cd->is_string || cd->data.empty())
+        return;
+    const int rows = cd->dims[0], cols = cd->dims[1];
+    const bool truecolor = cd->ndims >= 3 && cd->dims[2] == 3;
+    if (rows < 1 || cols < 1)
+        return;
+    std::vector<double> im = numbers(ax, "IMLim");
+    if (im.size() < 4)
+        im = {1, static_cast<double>(cols + 1), 1, static_cast<double>(rows + 1)};
+    // The limits span either the pixel edges (image) or the pixel centres (imagesc).
+    auto edges = [](double lo, double hi, int n, double& e0, double& e1) {
+        if (std::fabs((hi - lo) - n) < 1e-9 * std::max(1.0, std::fabs(n)) || n == 1) {
+            e0 = lo;
+            e1 = n == 1 && hi == lo ? lo + 1 : hi;
+            if (n == 1 && hi - lo != 1) {
+                e0 = lo - 0.5;
+                e1 = hi + 0.5;
+            }
+        } else {
+            const double step = (hi - lo) / (n - 1);
+            e0 = lo - step / 2;
+            e1 = hi + step / 2;
+        }
+    };
+    double x0, x1, y0, y1;
+    edges(im[0], im[1], cols, x0, x1);
+    edges(im[2], im[3], rows, y0, y1);
+
+    const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
+    Surface pic(cairo_image_surface_create(CAIRO_FORMAT_RGB24, cols, rows), cairo_surface_destroy);
+    if (cairo_surface_status(pic.get()) != CAIRO_STATUS_SUCCESS)
+        return;
+    cairo_surface_flush(pic.get());
+    unsigned char* base = cairo_image_surface_get_data(pic.get());
+    const int stride = cairo_image_surface_get_stride(pic.get());
+    const bool scaled = equal_folded(prop_text(ax, "CDataMapping"), "scaled");
+    double clo = 0, chi = 1;
+    if (const std::vector<double> cl = numbers(ax, "CLim"); cl.size() >= 2) {
+        clo = cl[0];
+        chi = cl[1];
+    }
+    const int m = static_cast<int>(map.size());
+    auto byte = [](double v) {
+        return static_cast<std::uint32_t>(std::lround((std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0) * 255));
+    };
+    const double* d = cd->data.data();
+    for (int i = 0; i < rows; ++i) {
+        auto* row = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride);
+        for (int j = 0; j < cols; ++j) {
+            const std::size_t k = static_cast<std::size_t>(j) * rows + i;
+            Rgb c;
+            if (truecolor)
+                c = {d[2 * n + k], d[n + k], d[k]};
+            else if (scaled)
+                c = map_scaled(map, d[k], clo, chi);
+            else {
+                const double v = d[k];
+                const int idx = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
+                c = map[static_cast<std::size_t>(idx - 1)];
+            }
+            row[j] = (byte(c.r) << 16) | (byte(c.g) << 8) | byte(c.b);
+        }
+    }
+    cairo_surface_mark_dirty(pic.get());
+    const double px0 = xs.pixel(x0), px1 = xs.pixel(x1), py0 = ys.pixel(y0), py1 = ys.pixel(y1);
+    if (!(std::isfinite(px0) && std::isfinite(px1) && std::isfinite(py0) && std::isfinite(py1)))
+        return;
+    cairo_save(cr);
+    cairo_translate(cr, px0, py0);
+    cairo_scale(cr, (px1 - px0) / cols, (py1 - py0) / rows);
+    cairo_set_source_surface(cr, pic.get(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_rectangle(cr, 0, 0, cols, rows);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+void draw(double fig_handle, cairo_t* cr, int width, int height)
+{
+    const Object* fig = find(fig_handle);
+    Painter p{cr, width, height, *fig, colormap(*fig)};
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+    p.figure();
+}
+
+// A raster of the figure; null when it has no surface.
+Surface raster(double fig, int& width, int& height)
+{
+    Surface none(nullptr, cairo_surface_destroy);
+    if (!figure_size(fig, width, height) || width < 1 || height < 1)
+        return none;
+    Surface s(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), cairo_surface_destroy);
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
+        return none;
+    Context cr(cairo_create(s.get()), cairo_destroy);
+    draw(figure_of(fig), cr.get(), width, height);
+    cairo_surface_flush(s.get());
+    return s;
+}
+
+const char* output_dir()
+{
+    const char* d = std::getenv("VIZMO_OUTPUT_DIR");
+    return d && *d ? d : nullptr;
+}
+
+// What a figure looked like when it was last written, to skip the unchanged.
+std::map<double, std::uint64_t>& drawn()
+{
+    static std::map<double, std::uint64_t> m;
+    return m;
+}
+
+std::uint64_t fingerprint(double h)
+{
+    std::uint64_t f = 1469598103934665603ull;
+    auto mix = [&f](const void* p, std::size_t n) {
+        const auto* b = static_cast<const unsigned char*>(p);
+        for (std::size_t k = 0; k < n; ++k)
+            f = (f ^ b[k]) * 1099511628211ull;
+    };
+    std::function<void(double)> walk = [&](double x) {
+        const Object* o = find(x);
+        if (!o)
+            return;
+        mix(&x, sizeof x);
+        for (const Prop& p : o->props) {
+            mix(p.name.data(), p.name.size());
+            mix(p.dims, sizeof p.dims);
+            if (!p.data.empty())
+                mix(p.data.data(), p.data.size() * sizeof(double));
+        }
+        for (double c : o->children)
+            if (const Object* k = find(c); k && k->parent == x)
+                walk(c);
+    };
+    walk(h);
+    return f;
+}
+
+void write_figure(double fig, const std::string& stem)
+{
+    const std::string base = std::string(output_dir()) + "/" + stem;
+    write_png(fig, base + ".png");
+    write_svg(fig, base + ".svg");
+}
+
+std::vector<double> figures()
+{
+    std::vector<double> out;
+    if (const Object* root = find(0))
+        for (double h : root->children)
+            if (const Object* f = find(h); f && f->kind == Kind::figure && f->parent == 0)
+                out.push_back(h);
+    return out;
+}
+
+std::string figure_name(double fig) { return "figure-" + std::to_string(static_cast<long long>(fig)); }
+
+} // namespace
+
+bool figure_size(double h, int& width, int& height)
+{
+    const Object* f = find(figure_of(h));
+    if (!f)
+        return false;
+    double w = 0, hh = 0;
+    if (const Prop* pos = find_prop(*f, "Position"); pos && pos->data.size() >= 4) {
+        w = pos->data[2];
+        hh = pos->data[3];
+    }
+    if (equal_folded(prop_text(*f, "Units"), "normalized")) {
+        const Object* root = find(0);
+        const Prop* screen = root ? find_prop(*root, "Position") : nullptr;
+        if (screen && screen->data.size() >= 4) {
+            w *= screen->data[2];
+            hh *= screen->data[3];
+        }
+    }
+    auto pixels = [](double v) { return !(v > 0) ? 0 : v >= max_side ? max_side : static_cast<int>(std::lround(v)); };
+    width = pixels(w);
+    height = pixels(hh);
+    return true;
+}
+
+bool capture(double h, Prop& out)
+{
+    int width = 0, height = 0;
+    Surface s = raster(h, width, height);
+    if (!s)
+        return false;
+    out = Prop{};
+    out.ndims = 3;
+    out.dims[0] = height;
+    out.dims[1] = width;
+    out.dims[2] = 3;
+    out.dims[3] = 1;
+    const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    out.data.resize(3 * n);
+    const unsigned char* base = cairo_image_surface_get_data(s.get());
+    const int stride = cairo_image_surface_get_stride(s.get());
+    double* blue = out.data.data();
+    double* green = blue + n;
+    double* red = green + n;
+    for (int i = 0; i < height; ++i) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride);
+        for (int j = 0; j < width; ++j) {
+            const std::size_t k = static_cast<std::size_t>(j) * height + i;
+            const std::uint32_t p = row[j];
+            red[k] = ((p >> 16) & 255) / 255.0;
+            green[k] = ((p >> 8) & 255) / 255.0;
+            blue[k] = (p & 255) / 255.0;
+        }
+    }
+    return true;
+}
+
+bool write_png(double h, const std::string& path)
+{
+    int width = 0, height = 0;
+    Surface s = raster(h, width, height);
+    return s && cairo_surface_write_to_png(s.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+bool write_svg(double h, const std::string& path)
+{
+    int width = 0, height = 0;
+    if (!figure_size(h, width, height) || width < 1 || height < 1)
+        return false;
+    Surface s(cairo_svg_surface_create(path.c_str(), width, height), cairo_surface_destroy);
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
+        return false;
+    {
+        Context cr(cairo_create(s.get()), cairo_destroy);
+        draw(figure_of(h), cr.get(), width, height);
+    }
+    cairo_surface_finish(s.get());
+    return cairo_surface_status(s.get()) == CAIRO_STATUS_SUCCESS;
+}
+
+void after_redraw()
+{
+    if (!output_dir())
+        return;
+    static long long seq = 0;
+    ++seq;
+    for (double fig : figures()) {
+        const std::uint64_t f = fingerprint(fig);
+        auto it = drawn().find(fig);
+        if (it != drawn().end() && it->second == f)
+            continue;
+        drawn()[fig] = f;
+        write_figure(fig, figure_name(fig) + "-" + std::to_string(seq));
+    }
+}
+
+void after_print(double h)
+{
+    const double fig = figure_of(h);
+    if (output_dir() && fig > 0)
+        write_png(fig, std::string(output_dir()) + "/" + figure_name(fig) + "-print.png");
+}
+
+void at_exit()
+{
+    if (!output_dir())
+        return;
+    for (double fig : figures())
+        write_figure(fig, figure_name(fig));
+}
+
+} // namespace vizmo::render

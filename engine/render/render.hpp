@@ -1,0 +1,29 @@
+// The renderer: draws a figure's object tree with cairo, onto a raster or
+// an SVG file through one drawing path. It only reads the engine's state.
+#pragma once
+
+#include "../state.hpp"
+
+#include <string>
+
+namespace vizmo::render {
+
+// The figure's surface in pixels (Position(3:4), scaled by the screen when
+// "Units" is "normalized"); false when h lies in no figure.
+bool figure_size(double h, int& width, int& height);
+
+// "Capture": rows x cols x 3 doubles in [0, 1], planes blue, green, red.
+// False when h lies in no figure or its surface is empty.
+bool capture(double h, Prop& out);
+
+bool write_png(double h, const std::string& path);
+bool write_svg(double h, const std::string& path);
+
+// The picture files a run leaves in VIZMO_OUTPUT_DIR (nothing when unset):
+// after a redraw, of each figure changed since the one before; on "Print",
+// figure-<n>-print.png; at exit, the final state of every figure.
+void after_redraw();
+void after_print(double h);
+void at_exit();
+
+} // namespace vizmo::render

@@ -1,0 +1,557 @@
+// The renderer, seen through "Capture", "Print" and the picture files:
+// figures are built with the engine's own operations and the pictures are
+// checked pixel by pixel against where and how the properties say things lie.
+#include "image_codec.hpp"
+#include "vizmo_support.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+using namespace vizmo_testing;
+namespace vt = vizmo::test;
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+struct Rgb {
+    double r, g, b;
+};
+
+// A captured figure: planes blue, green, red, column-major.
+struct Picture {
+    int rows = 0, cols = 0;
+    std::vector<double> data;
+
+    Rgb at(int i, int j) const
+    {
+        const std::size_t n = static_cast<std::size_t>(rows) * cols, k = static_cast<std::size_t>(j) * rows + i;
+        return {data[2 * n + k], data[n + k], data[k]};
+    }
+    bool operator==(const Picture& o) const { return rows == o.rows && cols == o.cols && data == o.data; }
+};
+
+::testing::AssertionResult near(const Rgb& got, const Rgb& want, double tol = 1.5 / 255)
+{
+    if (std::fabs(got.r - want.r) <= tol && std::fabs(got.g - want.g) <= tol && std::fabs(got.b - want.b) <= tol)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got (" << got.r << ", " << got.g << ", " << got.b << "), want ("
+                                         << want.r << ", " << want.g << ", " << want.b << ")";
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::size_t count(const std::string& s, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// Every element closes in order, and the document is one <svg> element.
+bool well_formed_svg(const std::string& s)
+{
+    std::vector<std::string> open;
+    std::size_t at = 0, roots = 0;
+    while ((at = s.find('<', at)) != std::string::npos) {
+        const std::size_t end = s.find('>', at);
+        if (end == std::string::npos)
+            return false;
+        const std::string tag = s.substr(at + 1, end - at - 1);
+        at = end + 1;
+        if (tag.empty() || tag[0] == '?' || tag[0] == '!')
+            continue;
+        if (tag[0] == '/') {
+            if (open.empty() || open.back() != tag.substr(1))
+                return false;
+            open.pop_back();
+            continue;
+        }
+        const std::string name = tag.substr(0, tag.find_first_of(" \t\n/"));
+        if (open.empty()) {
+            if (name != "svg")
+                return false;
+            ++roots;
+        }
+        if (tag.back() != '/')
+            open.push_back(name);
+    }
+    return open.empty() && roots == 1;
+}
+
+class Render : public Engine {
+protected:
+    void SetUp() override
+    {
+        Engine::SetUp();
+        if (!vt::has_renderer())
+            GTEST_SKIP() << "built without the renderer";
+        char pattern[] = "/tmp/vizmo-render-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override
+    {
+        Engine::TearDown();
+        unsetenv("VIZMO_OUTPUT_DIR");
+        if (!dir.empty())
+            std::system(("rm -rf '" + dir + "'").c_str());
+    }
+    std::string path(const std::string& name) const { return dir + "/" + name; }
+
+    // A 200 x 160 figure, gray, with one white axes whose box is
+    // x 20..180, y 16..144 (pixels from the top) and limits [0 1 0 1].
+    double figure_with_axes(std::vector<double> position = {0.1, 0.1, 0.8, 0.8})
+    {
+        fig = vizmo_create_object("Figure", -1);
+        set(fig, "Position", row({100, 100, 200, 160}));
+        set(fig, "Color", row({0.8, 0.8, 0.8}));
+        ax = vizmo_create_object("Axes", -1);
+        set(ax, "Parent", num(fig));
+        set(ax, "Position", row(std::move(position)));
+        set(ax, "XLim", row({0, 1}));
+        set(ax, "YLim", row({0, 1}));
+        return ax;
+    }
+    double series(std::vector<double> x, std::vector<double> y, double colour = -103, double marker = -1,
+                  double style = 0)
+    {
+        const double h = vizmo_create_object("line", -1);
+        set(h, "ChartType", text("plot"));
+        set(h, "Parent", num(ax));
+        set(h, "Color", num(colour));
+        set(h, "Marker", num(marker));
+        set(h, "LineStyle", num(style));
+        vizmo_set_data(h, static_cast<int>(x.size()), x.data(), 1, y.data(), 1, nullptr, 0);
+        return h;
+    }
+    Picture capture(double h) const
+    {
+        const vt::Value v = vt::prop(h, "Capture");
+        Picture p;
+        if (v.ndims == 3 && v.dims[2] == 3) {
+            p.rows = v.dims[0];
+            p.cols = v.dims[1];
+            p.data = v.data;
+        }
+        return p;
+    }
+
+    std::string dir;
+    double fig = -1, ax = -1;
+};
+
+const Rgb red{1, 0, 0}, white{1, 1, 1}, gray{0.8, 0.8, 0.8};
+
+TEST_F(Render, ARedSeriesLiesOnItsRow)
+{
+    figure_with_axes();
+    series({0, 1}, {0.5, 0.5});
+    const Picture p = capture(fig);
+    ASSERT_EQ(p.rows, 160);
+    ASSERT_EQ(p.cols, 200);
+    // y = 0.5 is 64 pixels below the box top at 16: rows 79 and 80.
+    for (int j : {25, 60, 100, 140, 175}) {
+        SCOPED_TRACE(j);
+        EXPECT_TRUE(near(p.at(79, j), red));
+        EXPECT_TRUE(near(p.at(80, j), red));
+        EXPECT_TRUE(near(p.at(60, j), white)) << "the axes background above";
+        EXPECT_TRUE(near(p.at(100, j), white)) << "and below";
+    }
+    EXPECT_TRUE(near(p.at(80, 5), gray)) << "the figure around the box";
+    EXPECT_TRUE(near(p.at(5, 100), gray));
+}
+
+TEST_F(Render, AFullFigureAxesKeepsRoomForItsLabels)
+{
+    figure_with_axes({0, 0, 1, 1});
+    series({0, 1}, {0.5, 0.5});
+    const Picture p = capture(fig);
+    int first = -1, last = -1;
+    for (int i = 0; i < p.rows; ++i)
+        if (near(p.at(i, p.cols / 2), red)) {
+            first = first < 0 ? i : first;
+            last = i;
+        }
+    ASSERT_GE(first, 0) << "the series is drawn";
+    EXPECT_LE(last - first, 2) << "one thin line";
+    EXPECT_NEAR((first + last) / 2.0, p.rows / 2.0, 0.15 * p.rows);
+    EXPECT_TRUE(near(p.at(2, 2), gray)) << "a margin of figure colour";
+    EXPECT_TRUE(near(p.at(p.rows - 3, p.cols - 3), gray));
+}
+
+TEST_F(Render, TheAxesBoxIsWherePositionSays)
+{
+    figure_with_axes({0.25, 0.5, 0.5, 0.25});
+    set(ax, "Color", row({0, 1, 0}));
+    // Columns 50..150; rows 160 - 0.75 * 160 = 40 down to 80.
+    const Picture p = capture(fig);
+    const Rgb green{0, 1, 0};
+    struct Case {
+        int i, j;
+        Rgb want;
+    } cases[] = {{60, 100, green}, {45, 55, green},  {75, 145, green}, {60, 12, gray},
+                 {60, 155, gray},  {35, 100, gray}, {100, 100, gray}, {120, 100, gray}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.i << ", " << c.j);
+        EXPECT_TRUE(near(p.at(c.i, c.j), c.want));
+    }
+    set(ax, "Visible", text("off"));
+    EXPECT_TRUE(near(capture(fig).at(60, 100), gray)) << "an invisible axes draws no box";
+}
+
+TEST_F(Render, InvertedAndLogarithmicAxes)
+{
+    struct Case {
+        const char* what;
+        const char* name;
+        const char* value;
+        std::vector<double> ylim;
+        double y;
+        int row;  // the row the series crosses at
+    };
+    // Box rows 16 (top) .. 144 (bottom).
+    const std::vector<Case> cases = {
+        {"plain", "YDir", "normal", {0, 1}, 0.25, 112},
+        {"inverted", "YDir", "inverted", {0, 1}, 0.25, 48},
+        {"limits largest first", "YDir", "normal", {1, 0}, 0.25, 48},
+        {"log", "YScale", "log", {1, 100}, 10, 80},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes();
+        set(ax, c.name, text(c.value));
+        set(ax, "YLim", row(c.ylim));
+        series({0, 1}, {c.y, c.y});
+        const Picture p = capture(fig);
+        EXPECT_TRUE(near(p.at(c.row - 1, 100), red));
+        EXPECT_TRUE(near(p.at(c.row, 100), red));
+        EXPECT_TRUE(near(p.at(c.row + 8, 100), white));
+        EXPECT_TRUE(near(p.at(c.row - 9, 100), white));
+    }
+}
+
+TEST_F(Render, WrittenLimitsHoldUntilTheModeGoesBackToAuto)
+{
+    figure_with_axes();
+    series({0, 4}, {0.5, 0.5});
+    set(ax, "XLim", row({0, 8}));
+    Picture p = capture(fig);
+    EXPECT_TRUE(near(p.at(80, 90), red)) << "x = 4 is the box's middle (column 100)";
+    EXPECT_TRUE(near(p.at(80, 110), white));
+    set(ax, "XLimMode", text("auto"));
+    p = capture(fig);
+    EXPECT_TRUE(near(p.at(80, 175), red)) << "the data fill the box again";
+}
+
+TEST_F(Render, ColourCodesWordsRowsAndPackedValues)
+{
+    struct Case {
+        const char* what;
+        Val colour;
+        Rgb want;
+    };
+    const std::vector<Case> cases = {
+        {"y", num(-100), {1, 1, 0}},          {"m", num(-101), {1, 0, 1}},
+        {"c", num(-102), {0, 1, 1}},          {"r", num(-103), {1, 0, 0}},
+        {"g", num(-104), {0, 1, 0}},          {"b", num(-105), {0, 0, 1}},
+        {"k", num(-107), {0, 0, 0}},          {"row", row({0.2, 0.4, 0.6}), {0.2, 0.4, 0.6}},
+        {"word", text("magenta"), {1, 0, 1}}, {"letter", text("c"), {0, 1, 1}},
+        {"packed", num(255 + 256 * 128), {1, 128 / 255.0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes();
+        const double h = series({0, 1}, {0.5, 0.5});
+        set(h, "Color", c.colour);
+        EXPECT_TRUE(near(capture(fig).at(80, 100), c.want, 2.5 / 255));
+    }
+}
+
+TEST_F(Render, RenderingIsDeterministic)
+{
+    auto draw = [this] {
+        vt::reset();
+        figure_with_axes({0, 0, 1, 1});
+        set(ax, "Title", text("Same picture"));
+        set(ax, "XGrid", text("on"));
+        series({0, 0.3, 0.6, 1}, {0.1, 0.9, 0.2, 0.7}, -105, 1, 3);
+    };
+    draw();
+    ASSERT_TRUE(vt::render_png(fig, path("a.png")));
+    const Picture first = capture(fig);
+    draw();
+    ASSERT_TRUE(vt::render_png(fig, path("b.png")));
+    const std::string a = slurp(path("a.png")), b = slurp(path("b.png"));
+    EXPECT_GT(a.size(), 100u);
+    EXPECT_EQ(a, b);
+    EXPECT_TRUE(first == capture(fig));
+}
+
+TEST_F(Render, CaptureAndPrintGiveTheFigureSize)
+{
+    fig = vizmo_create_object("Figure", -1);
+    set(fig, "Position", row({100, 100, 320, 240}));
+    ax = vizmo_create_object("Axes", -1);
+    set(ax, "Parent", num(fig));
+    series({1, 2, 3}, {3, 1, 2});
+    const Picture p = capture(ax);
+    EXPECT_EQ(p.rows, 240);
+    EXPECT_EQ(p.cols, 320);
+
+    setenv("VIZMO_OUTPUT_DIR", dir.c_str(), 1);
+    set(fig, "Print", num(0));
+    const std::string png = slurp(path("figure-1-print.png"));
+    vizmo::codec::Picture decoded;
+    ASSERT_TRUE(vizmo::codec::decode_png(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), decoded));
+    ASSERT_EQ(decoded.rows, 240);
+    ASSERT_EQ(decoded.cols, 320);
+    ASSERT_FALSE(decoded.indexed);
+    // The printed file holds the captured picture.
+    for (int i : {0, 50, 120, 239})
+        for (int j : {0, 100, 160, 319}) {
+            SCOPED_TRACE(testing::Message() << i << ", " << j);
+            const std::size_t k = 3 * (static_cast<std::size_t>(i) * 320 + j);
+            EXPECT_TRUE(near({decoded.pixels[k] / 255.0, decoded.pixels[k + 1] / 255.0, decoded.pixels[k + 2] / 255.0},
+                             p.at(i, j), 0));
+        }
+}
+
+TEST_F(Render, RedrawWritesTheChangedFiguresOnly)
+{
+    setenv("VIZMO_OUTPUT_DIR", dir.c_str(), 1);
+    figure_with_axes();
+    series({0, 1}, {0.5, 0.5});
+    const double other = vizmo_create_object("Figure", 2);
+    set(other, "Position", row({0, 0, 50, 40}));
+    vizmo_redraw();
+    set(ax, "Color", row({0, 0, 1}));
+    vizmo_redraw();
+    vizmo_redraw();
+    auto exists = [this](const char* name) { return access(path(name).c_str(), F_OK) == 0; };
+    EXPECT_TRUE(exists("figure-1-1.png"));
+    EXPECT_TRUE(exists("figure-1-1.svg"));
+    EXPECT_TRUE(exists("figure-2-1.png"));
+    EXPECT_TRUE(exists("figure-1-2.png")) << "figure 1 changed";
+    EXPECT_FALSE(exists("figure-2-2.png")) << "figure 2 did not";
+    EXPECT_FALSE(exists("figure-1-3.png")) << "nothing changed";
+    vizmo_exit(0);
+    EXPECT_TRUE(exists("figure-1.png"));
+    EXPECT_TRUE(exists("figure-2.svg"));
+}
+
+TEST_F(Render, SvgHoldsOnePathPerPieceOfASeries)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> x, y;
+        std::size_t paths;
+    };
+    const std::vector<Case> cases = {
+        {"whole", {0, 0.5, 1}, {0.2, 0.8, 0.2}, 1},
+        {"one gap", {0, 0.2, nan, 0.6, 1}, {0.2, 0.8, 0.5, 0.2, 0.8}, 2},
+        {"gap in y", {0, 0.2, 0.4, 0.6, 0.8, 1}, {0.2, nan, 0.5, 0.5, nan, 0.8}, 1},
+        {"gaps at the ends", {nan, 0.2, 0.4, nan}, {0.5, 0.2, 0.6, 0.5}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes();
+        series(c.x, c.y);
+        ASSERT_TRUE(vt::render_svg(fig, path("s.svg")));
+        const std::string svg = slurp(path("s.svg"));
+        EXPECT_TRUE(well_formed_svg(svg));
+        EXPECT_EQ(count(svg, "stroke:rgb(100%,0%,0%)"), c.paths);
+    }
+}
+
+TEST_F(Render, ImagesFollowTheirColormap)
+{
+    // imagesc of a 4 x 4 matrix holding 0..15 column by column, between
+    // CLim [0 15], through a 16-row gray map: cell value v shows gray v / 15.
+    figure_with_axes();
+    std::vector<double> map(48);
+    for (int k = 0; k < 16; ++k)
+        map[k] = map[16 + k] = map[32 + k] = k / 15.0;
+    set(fig, "ColorMap", Val(16, 3, map));
+    std::vector<double> cd(16);
+    for (int k = 0; k < 16; ++k)
+        cd[k] = k;
+    set(ax, "CData", Val(4, 4, cd));
+    set(ax, "CDataMapping", text("scaled"));
+    set(ax, "CLim", row({0, 15}));
+    set(ax, "XLim", row({1, 4}));
+    set(ax, "YLim", row({4, 1}));
+    set(ax, "IMLim", row({1, 4, 1, 4}));
+    Picture p = capture(fig);
+    // Cell (i, j) is centred at x = j, y = i (row 1 at the top): columns
+    // 20 + (j - 1) * 160 / 3, rows 16 + (i - 1) * 128 / 3.
+    for (int i = 1; i <= 4; ++i)
+        for (int j = 1; j <= 4; ++j) {
+            SCOPED_TRACE(testing::Message() << "cell " << i << ", " << j);
+            // Clear of the tick marks, which fall on the cell centres.
+            const int col = static_cast<int>(20 + (j - 1) * 160.0 / 3 + (j == 1 ? 8 : j == 4 ? -8 : 10));
+            const int r = static_cast<int>(16 + (i - 1) * 128.0 / 3 + (i == 1 ? 8 : i == 4 ? -8 : 10));
+            const double v = cd[static_cast<std::size_t>((j - 1) * 4 + (i - 1))] / 15.0;
+            EXPECT_TRUE(near(p.at(r, col), {v, v, v}));
+        }
+
+    // Direct mapping takes the indices as 1-based rows of the map.
+    set(ax, "CDataMapping", text("direct"));
+    set(ax, "CData", Val(4, 4, std::vector<double>(16, 16)));
+    EXPECT_TRUE(near(capture(fig).at(80, 100), white)) << "index 16 is the last row";
+    set(ax, "CData", Val(4, 4, std::vector<double>(16, 1)));
+    EXPECT_TRUE(near(capture(fig).at(80, 100), {0, 0, 0})) << "index 1 is the first row";
+
+    // A truecolor image holds planes blue, green, red.
+    std::vector<double> rgb(12, 0);
+    std::fill(rgb.begin() + 8, rgb.end(), 1.0);
+    Val truecolor(2, 2, rgb);
+    truecolor.m.ndims = 3;
+    truecolor.m.dims[2] = 3;
+    set(ax, "CData", truecolor);
+    set(ax, "IMLim", row({1, 3, 1, 3}));
+    set(ax, "XLim", row({1, 3}));
+    set(ax, "YLim", row({3, 1}));
+    p = capture(fig);
+    EXPECT_TRUE(near(p.at(40, 40), red));
+    EXPECT_TRUE(near(p.at(120, 160), red));
+}
+
+TEST_F(Render, MarkersAndLineStylesDrawDifferentPictures)
+{
+    const std::vector<double> x = {0.2, 0.5, 0.8}, y = {0.3, 0.7, 0.4};
+    auto picture = [&](double marker, double style) {
+        vt::reset();
+        figure_with_axes();
+        series(x, y, -105, marker, style);
+        return capture(fig);
+    };
+    std::vector<Picture> markers, styles;
+    for (int m = 0; m <= 12; ++m)
+        markers.push_back(picture(m, -1));
+    for (int s = 0; s <= 3; ++s)
+        styles.push_back(picture(-1, s));
+    vt::reset();
+    figure_with_axes();
+    const Picture empty = capture(fig);
+    for (std::size_t a = 0; a < markers.size(); ++a) {
+        EXPECT_FALSE(markers[a] == empty) << "marker " << a << " is drawn";
+        for (std::size_t b = a + 1; b < markers.size(); ++b)
+            EXPECT_FALSE(markers[a] == markers[b]) << "markers " << a << " and " << b;
+    }
+    for (std::size_t a = 0; a < styles.size(); ++a)
+        for (std::size_t b = a + 1; b < styles.size(); ++b)
+            EXPECT_FALSE(styles[a] == styles[b]) << "line styles " << a << " and " << b;
+    EXPECT_TRUE(picture(-1, -1) == empty) << "no line and no marker draw nothing";
+}
+
+TEST_F(Render, ChartTypesFillWhatTheyShould)
+{
+    struct Case {
+        const char* chart;
+        std::vector<double> x, y;
+        int i, j;       // a pixel the chart fills with its colour
+        int ei, ej;     // one it leaves empty
+    };
+    // Limits [0 1 0 1]: box columns 20..180, rows 16..144.
+    const std::vector<Case> cases = {
+        {"area", {0, 1}, {0.5, 0.5}, 120, 100, 60, 100},
+        {"bar", {0.5}, {0.5}, 120, 100, 60, 100},
+        {"barh", {0.5}, {0.5}, 80, 60, 80, 160},
+        {"patch", {0.2, 0.8, 0.8, 0.2}, {0.2, 0.2, 0.8, 0.8}, 80, 100, 30, 30},
+        {"stairs", {0, 0.5, 1}, {0.25, 0.75, 0.75}, 48, 140, 112, 140},
+        {"stem", {0.5}, {0.75}, 80, 100, 80, 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chart);
+        vt::reset();
+        figure_with_axes();
+        const double h = series(c.x, c.y);
+        set(h, "ChartType", text(c.chart));
+        const Picture p = capture(fig);
+        EXPECT_TRUE(near(p.at(c.i, c.j), red));
+        EXPECT_TRUE(near(p.at(c.ei, c.ej), white));
+    }
+}
+
+TEST_F(Render, PolarFramePutsZeroAtTheTopClockwise)
+{
+    figure_with_axes();
+    // One spoke from the centre along angle pi/2: to the right.
+    const double h = series({M_PI / 2, M_PI / 2}, {0, 1});
+    set(h, "ChartType", text("polar"));
+    const Picture p = capture(fig);
+    // Centre (100, 80), radius 0.45 * 128 = 57.6.
+    int red_right = 0, red_elsewhere = 0;
+    for (int j = 105; j < 150; ++j)
+        red_right += near(p.at(79, j), red, 0.1) || near(p.at(80, j), red, 0.1);
+    for (int i = 20; i < 75; ++i)
+        red_elsewhere += near(p.at(i, 100), red, 0.1);
+    EXPECT_GE(red_right, 40);
+    EXPECT_EQ(red_elsewhere, 0) << "nothing towards the top";
+}
+
+TEST_F(Render, SurfacesTakeTheirColoursFromZ)
+{
+    // A flat view of a 2 x 2 grid whose z rises along x: with a two-row
+    // map (black, white) the low half is black and the high half white.
+    figure_with_axes();
+    set(fig, "ColorMap", Val(2, 3, {0, 1, 0, 1, 0, 1}));
+    set(ax, "View", row({0, 90}));
+    set(ax, "XLim", row({0, 2}));
+    const double s = vizmo_create_object("surface", -1);
+    set(s, "Parent", num(ax));
+    std::vector<double> x, y, z;
+    for (int c = 0; c < 3; ++c)
+        for (int r = 0; r < 2; ++r) {
+            x.push_back(c);
+            y.push_back(r);
+            z.push_back(c);
+        }
+    vizmo_set_data(s, 6, x.data(), 1, y.data(), 1, z.data(), 0);
+    const Picture p = capture(fig);
+    int black = 0, whites = 0;
+    for (int j = 20; j < 180; ++j) {
+        black += near(p.at(80, j), {0, 0, 0}, 0.05);
+        whites += near(p.at(80, j), white, 0.05);
+    }
+    EXPECT_GT(black, 20) << "the quad with z 0.5 takes the first row";
+    EXPECT_GT(whites, 20) << "the quad with z 1.5 the second";
+    EXPECT_TRUE(near(p.at(80, 60), {0, 0, 0}, 0.05)) << "low x lies left";
+}
+
+TEST_F(Render, ControlsAreLabelledBoxes)
+{
+    fig = vizmo_create_object("Figure", -1);
+    set(fig, "Position", row({0, 0, 200, 100}));
+    set(fig, "Color", row({0.8, 0.8, 0.8}));
+    const double b = vizmo_create_object("pushbutton", -1);
+    set(b, "Parent", num(fig));
+    set(b, "Position", row({10, 10, 80, 30}));  // pixels from the bottom left
+    set(b, "BackgroundColor", row({1, 0, 0}));
+    set(b, "String", text("OK"));
+    const double bar = vizmo_create_object("progressbar", -1);
+    set(bar, "Parent", num(fig));
+    set(bar, "Position", row({100, 60, 90, 20}));
+    set(bar, "Value", num(50));
+    const Picture p = capture(fig);
+    EXPECT_TRUE(near(p.at(62, 80), red)) << "the button's box, away from its label";
+    EXPECT_TRUE(near(p.at(50, 50), gray)) << "above the button";
+    const Rgb left = p.at(30, 120), right = p.at(30, 180);
+    EXPECT_FALSE(near(left, right)) << "half the bar is filled";
+}
+
+} // namespace
