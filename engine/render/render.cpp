@@ -45,6 +45,43 @@ std::string text_of(const Object& o, const char* name)
     return p && p->is_string ? prop_text(o, name) : std::string();
 }
 
+// The rows of a character matrix, trailing blanks dropped.
+std::vector<std::string> text_rows(const Prop& p)
+{
+    std::vector<std::string> rows;
+    if (!p.is_string || p.data.empty())
+        return rows;
+    const int m = std::max(1, p.dims[0]);
+    const std::size_t cols = p.data.size() / static_cast<std::size_t>(m);
+    for (int i = 0; i < m; ++i) {
+        std::string r;
+        for (std::size_t j = 0; j < cols; ++j)
+            r.push_back(static_cast<char>(static_cast<unsigned char>(p.data[j * m + i])));
+        r.erase(r.find_last_not_of(' ') + 1);
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+// A label of an axes: the handle of a text object whose "String" shows,
+// or the text itself.
+std::string label_of(const Object& ax, const char* name)
+{
+    const Prop* p = find_prop(ax, name);
+    if (!p || p->data.empty())
+        return "";
+    if (p->is_string)
+        return prop_text(ax, name);
+    const Object* t = find(p->data[0]);
+    const Prop* s = t ? find_prop(*t, "String") : nullptr;
+    if (!s)
+        return "";
+    std::string joined;
+    for (const std::string& r : text_rows(*s))
+        joined += (joined.empty() ? "" : " ") + r;
+    return joined;
+}
+
 bool colour_letter(char c, Rgb& out)
 {
     static const char letters[] = "ymcrgbwk";
@@ -233,6 +270,10 @@ struct Painter {
     int width, height;
     const Object& fig;
     std::vector<Rgb> map;
+    // Bar series of the axes being drawn: their number, the next one's
+    // place in its group, and the stacked heights so far per bar.
+    int bars = 0, bar_at = 0;
+    std::vector<double> stack;
 
     void figure();
     void axes(double h, const Object& ax);
@@ -475,6 +516,12 @@ void Painter::axes(double h, const Object& ax)
             cairo_line_to(cr, bx + bw, std::round(ys.pixel(t)) + 0.5);
             cairo_stroke(cr);
         }
+    bars = bar_at = 0;
+    stack.clear();
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        bars += chart == "bar" || chart == "barh";
+    }
     for (const Object* o : items) {
         if (o->kind == Kind::surface)
             surface(*o, ax, xs, ys);
@@ -488,7 +535,7 @@ void Painter::axes(double h, const Object& ax)
     const bool three_d = el < 89.999 || std::fmod(az, 360.0) != 0;
     if (!decorated || polar || pie || three_d) {
         if (decorated)
-            show_text(cr, text_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+            show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
         return;
     }
     // Box, ticks and tick labels.
@@ -511,29 +558,30 @@ void Painter::axes(double h, const Object& ax)
         cairo_stroke(cr);
         show_text(cr, tick_label(t), bx - 4, py, fs, 1, 0.5);
     }
-    show_text(cr, text_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
-    show_text(cr, text_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
-    show_text(cr, text_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
+    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+    show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
+    show_text(cr, label_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
 
     // The legend: one entry per series, in order.
-    std::string legend = text_of(ax, "LegendString");
-    if (!legend.empty()) {
-        std::vector<std::string> names;
-        std::size_t from = 0;
-        for (;;) {
-            const std::size_t bar = legend.find_first_of("|\n", from);
-            names.push_back(legend.substr(from, bar - from));
-            if (bar == std::string::npos)
-                break;
-            from = bar + 1;
-        }
+    // The legend: one row of "LegendString" per series, in order.
+    const Prop* legend = find_prop(ax, "LegendString");
+    if (legend && !equal_folded(prop_text(ax, "Legend"), "off")) {
+        const std::vector<std::string> names = text_rows(*legend);
         std::vector<const Object*> lines;
         for (const Object* o : items)
             if (o->kind == Kind::line && !o->is_text)
                 lines.push_back(o);
         const std::size_t n = std::min(names.size(), lines.size());
         if (n > 0) {
-            const double lw = 140, lh = 16.0 * static_cast<double>(n) + 6;
+            double widest = 0;
+            cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+            cairo_set_font_size(cr, 10);
+            for (std::size_t k = 0; k < n; ++k) {
+                cairo_text_extents_t e;
+                cairo_text_extents(cr, names[k].c_str(), &e);
+                widest = std::max(widest, e.x_advance);
+            }
+            const double lw = widest + 44, lh = 16.0 * static_cast<double>(n) + 6;
             const double lx = bx + bw - lw - 6, ly = by + 6;
             cairo_rectangle(cr, lx, ly, lw, lh);
             cairo_set_source_rgb(cr, 1, 1, 1);
@@ -744,30 +792,39 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     }
 
     if (chart == "bar" || chart == "barh") {
+        // Positions and lengths: x and y for "bar", y and x for "barh".
+        const bool vertical = chart == "bar";
+        const std::vector<double>& at = vertical ? xd : yd;
+        const std::vector<double>& len = vertical ? yd : xd;
+        const Scale& along = vertical ? xs : ys;
+        const Scale& up = vertical ? ys : xs;
         double gap = INFINITY;
-        const std::vector<double>& at = xd;
         for (std::size_t k = 1; k < n; ++k)
             if (std::isfinite(at[k]) && std::isfinite(at[k - 1]) && at[k] != at[k - 1])
                 gap = std::min(gap, std::fabs(at[k] - at[k - 1]));
         if (!std::isfinite(gap))
             gap = 1;
-        const double half = 0.4 * gap;
+        const bool stacked = fold(prop_text(s, "Stacktype")).find("stack") != std::string::npos;
+        const int group = stacked ? 1 : std::max(1, bars);
+        const int place = stacked ? 0 : bar_at;
+        ++bar_at;
+        const double width = 0.8 * gap / group;
+        if (stack.size() < n)
+            stack.resize(n, 0);
         for (std::size_t k = 0; k < n; ++k) {
-            double x0, x1, y0, y1;
-            if (chart == "bar") {
-                x0 = xs.pixel(xd[k] - half);
-                x1 = xs.pixel(xd[k] + half);
-                y0 = ys.pixel(ys.log ? ys.lo : 0);
-                y1 = ys.pixel(yd[k]);
-            } else {
-                y0 = ys.pixel(xd[k] - half);
-                y1 = ys.pixel(xd[k] + half);
-                x0 = xs.pixel(xs.log ? xs.lo : 0);
-                x1 = xs.pixel(yd[k]);
-            }
-            if (!(std::isfinite(x0) && std::isfinite(x1) && std::isfinite(y0) && std::isfinite(y1)))
+            const double from = at[k] - 0.4 * gap + place * width;
+            const double base = stacked ? stack[k] : 0;
+            const double top = base + len[k];
+            if (stacked && std::isfinite(len[k]))
+                stack[k] = top;
+            const double a0 = along.pixel(from), a1 = along.pixel(from + width);
+            const double u0 = up.pixel(up.log && base <= 0 ? up.lo : base), u1 = up.pixel(top);
+            if (!(std::isfinite(a0) && std::isfinite(a1) && std::isfinite(u0) && std::isfinite(u1)))
                 continue;
-            cairo_rectangle(cr, std::min(x0, x1), std::min(y0, y1), std::fabs(x1 - x0), std::fabs(y1 - y0));
+            if (vertical)
+                cairo_rectangle(cr, std::min(a0, a1), std::min(u0, u1), std::fabs(a1 - a0), std::fabs(u1 - u0));
+            else
+                cairo_rectangle(cr, std::min(u0, u1), std::min(a0, a1), std::fabs(u1 - u0), std::fabs(a1 - a0));
             set_colour(cr, c);
             cairo_fill_preserve(cr);
             cairo_set_source_rgb(cr, 0, 0, 0);
@@ -1036,7 +1093,7 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
 void draw(double fig_handle, cairo_t* cr, int width, int height)
 {
     const Object* fig = find(fig_handle);
-    Painter p{cr, width, height, *fig, colormap(*fig)};
+    Painter p{cr, width, height, *fig, colormap(*fig), 0, 0, {}};
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     p.figure();
 }

@@ -470,7 +470,7 @@ TEST_F(Render, ChartTypesFillWhatTheyShould)
     const std::vector<Case> cases = {
         {"area", {0, 1}, {0.5, 0.5}, 120, 100, 60, 100},
         {"bar", {0.5}, {0.5}, 120, 100, 60, 100},
-        {"barh", {0.5}, {0.5}, 80, 60, 80, 160},
+        {"barh", {0.5}, {0.5}, 80, 60, 80, 160},  // lengths in x, positions in y
         {"patch", {0.2, 0.8, 0.8, 0.2}, {0.2, 0.2, 0.8, 0.8}, 80, 100, 30, 30},
         {"stairs", {0, 0.5, 1}, {0.25, 0.75, 0.75}, 48, 140, 112, 140},
         {"stem", {0.5}, {0.75}, 80, 100, 80, 60},
@@ -485,6 +485,82 @@ TEST_F(Render, ChartTypesFillWhatTheyShould)
         EXPECT_TRUE(near(p.at(c.i, c.j), red));
         EXPECT_TRUE(near(p.at(c.ei, c.ej), white));
     }
+}
+
+TEST_F(Render, BarsOfSeveralSeriesGroupOrStack)
+{
+    // Two series of one bar each at x = 0.5, heights 0.25 (red) and 0.5 (blue).
+    struct Case {
+        const char* stacktype;
+        Rgb left_low, right_low, left_high;  // at columns 70 and 130, rows 120 and 60
+    };
+    const Rgb blue{0, 0, 1};
+    const std::vector<Case> cases = {
+        {"grouped", red, blue, white},
+        {"none", red, blue, white},
+        {"stacked", red, red, blue},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stacktype);
+        vt::reset();
+        figure_with_axes();
+        for (auto [colour, height] : {std::pair{-103.0, 0.25}, std::pair{-105.0, 0.5}}) {
+            const double h = series({0.5}, {height}, colour);
+            set(h, "ChartType", text("bar"));
+            set(h, "Stacktype", text(c.stacktype));
+        }
+        const Picture p = capture(fig);
+        EXPECT_TRUE(near(p.at(125, 70), c.left_low));
+        EXPECT_TRUE(near(p.at(125, 130), c.right_low));
+        EXPECT_TRUE(near(p.at(60, 70), c.left_high));
+    }
+}
+
+TEST_F(Render, LabelsAndLegendComeFromTheirObjectsAndRows)
+{
+    auto picture = [this](bool title, bool legend, const char* legend_switch) {
+        vt::reset();
+        figure_with_axes();
+        series({0, 1}, {0.2, 0.2});
+        series({0, 1}, {0.4, 0.4}, -105);
+        if (title) {
+            // As the label functions make it: a hidden text object in the axes.
+            const double t = vizmo_create_object("line", -1);
+            set(t, "ChartType", text("text"));
+            set(t, "Parent", num(ax));
+            set(t, "Position", row({0, 0}));
+            set(t, "Visible", text("off"));
+            set(t, "String", text("Title"));
+            set(ax, "Title", num(t));
+        }
+        if (legend) {
+            set(ax, "LegendString", Val(2, 3, {'o', 't', 'n', 'w', 'e', 'o'}, true));  // rows "one", "two"
+            set(ax, "Legend", text(legend_switch));
+        }
+        return capture(fig);
+    };
+    const Picture plain = picture(false, false, "on");
+    const Picture titled = picture(true, false, "on");
+    int changed_above = 0, changed_inside = 0;
+    for (int i = 0; i < 160; ++i)
+        for (int j = 0; j < 200; ++j)
+            if (!near(plain.at(i, j), titled.at(i, j), 0))
+                (i < 16 ? changed_above : changed_inside) += 1;
+    EXPECT_GT(changed_above, 10) << "the title shows above the box";
+    EXPECT_EQ(changed_inside, 0) << "its hidden text object draws nothing at [0 0]";
+
+    const Picture legend = picture(false, true, "on");
+    // The legend box lies in the top right corner of the axes box, with a
+    // swatch of each series' colour.
+    int red_swatch = 0, blue_swatch = 0;
+    for (int i = 16; i < 60; ++i)
+        for (int j = 100; j < 180; ++j) {
+            red_swatch += near(legend.at(i, j), red);
+            blue_swatch += near(legend.at(i, j), {0, 0, 1});
+        }
+    EXPECT_GT(red_swatch, 10);
+    EXPECT_GT(blue_swatch, 10);
+    EXPECT_TRUE(picture(false, true, "off") == plain) << "Legend off hides it";
 }
 
 TEST_F(Render, PolarFramePutsZeroAtTheTopClockwise)
