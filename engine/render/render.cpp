@@ -3,6 +3,8 @@
 // menus. Raster and SVG share every drawing call below.
 #include "render.hpp"
 
+#include "date_labels.hpp"
+
 #include <cairo-svg.h>
 #include <cairo.h>
 
@@ -544,19 +546,25 @@ void Painter::axes(double h, const Object& ax)
     cairo_rectangle(cr, std::round(bx) + 0.5, std::round(by) + 0.5, std::round(bw) - 1, std::round(bh) - 1);
     cairo_stroke(cr);
     const double fs = 10;
+    // A date format on an axis ("xDate", "yDate") labels its ticks as dates.
+    const Prop* xdate = find_prop(ax, "xDate");
+    const Prop* ydate = find_prop(ax, "yDate");
+    auto label = [](double t, const Object& o, const Prop* date, const char* name) {
+        return date && date->is_string ? date_label(t, prop_text(o, name)) : tick_label(t);
+    };
     for (double t : xt) {
         const double px = std::round(xs.pixel(t)) + 0.5;
         cairo_move_to(cr, px, by + bh);
         cairo_line_to(cr, px, by + bh - 5);
         cairo_stroke(cr);
-        show_text(cr, tick_label(t), px, by + bh + 4, fs, 0.5, 0);
+        show_text(cr, label(t, ax, xdate, "xDate"), px, by + bh + 4, fs, 0.5, 0);
     }
     for (double t : yt) {
         const double py = std::round(ys.pixel(t)) + 0.5;
         cairo_move_to(cr, bx, py);
         cairo_line_to(cr, bx + 5, py);
         cairo_stroke(cr);
-        show_text(cr, tick_label(t), bx - 4, py, fs, 1, 0.5);
+        show_text(cr, label(t, ax, ydate, "yDate"), bx - 4, py, fs, 1, 0.5);
     }
     show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
     show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);

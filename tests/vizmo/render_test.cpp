@@ -563,6 +563,29 @@ TEST_F(Render, LabelsAndLegendComeFromTheirObjectsAndRows)
     EXPECT_TRUE(picture(false, true, "off") == plain) << "Legend off hides it";
 }
 
+TEST_F(Render, DateAxesLabelTheirTicksThroughTheFormat)
+{
+    auto picture = [this](const char* format) {
+        vt::reset();
+        figure_with_axes();
+        set(ax, "XLim", row({730545, 730575}));  // 29-Feb-2000 to 30-Mar-2000
+        if (*format)
+            set(ax, "xDate", text(format));
+        return capture(fig);
+    };
+    auto below_the_box = [](const Picture& a, const Picture& b) {
+        int differ = 0;
+        for (int i = 145; i < 160; ++i)
+            for (int j = 0; j < 200; ++j)
+                differ += !near(a.at(i, j), b.at(i, j), 0);
+        return differ;
+    };
+    const Picture numbers = picture(""), months = picture("mmm"), days = picture("dd");
+    EXPECT_GT(below_the_box(numbers, months), 20);
+    EXPECT_GT(below_the_box(months, days), 20);
+    EXPECT_TRUE(picture("mmm") == months);
+}
+
 TEST_F(Render, PolarFramePutsZeroAtTheTopClockwise)
 {
     figure_with_axes();
