@@ -933,6 +933,8 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
     const int rows = zp->dims[0], cols = static_cast<int>(zd.size()) / std::max(1, zp->dims[0]);
     if (rows < 2 || cols < 2)
         return;
+    // The surface's own colormap wins over the figure's.
+    const std::vector<Rgb> own = prop(s, "Colormap") ? colormap(s) : map;
     double az, el;
     view_of(ax, az, el);
     double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
@@ -953,23 +955,71 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
         clo = cl[0];
         chi = cl[1];
     }
-    // Orthographic projection of the unit cube: azimuth about z, then elevation.
+    // Orthographic projection of the unit cube: azimuth about z, then
+    // elevation; seen from straight above, the grid lies in the axes' own
+    // coordinates.
     const double a = az * M_PI / 180, e = el * M_PI / 180;
-    auto project = [&](std::size_t k, double& u, double& v, double& depth) {
-        const double x = (xd[k] - lo[0]) / (hi[0] - lo[0]) - 0.5, y = (yd[k] - lo[1]) / (hi[1] - lo[1]) - 0.5;
-        const double z = (zd[k] - lo[2]) / (hi[2] - lo[2]) - 0.5;
-        const double xr = x * std::cos(a) + y * std::sin(a), yr = -x * std::sin(a) + y * std::cos(a);
-        u = xr;
-        v = z * std::cos(e) + yr * std::sin(e);
-        depth = yr * std::cos(e) - z * std::sin(e);
-    };
     const double scale = 0.6 * std::min(bw, bh), cx = bx + bw / 2, cy = by + bh / 2;
-    // Seen from straight above, the grid lies in the axes' own coordinates.
     const bool flat = el >= 89.999 && std::fmod(az, 360.0) == 0;
+    auto project = [&](double x0, double y0, double z0, double& u, double& v, double& depth) {
+        const double x = (x0 - lo[0]) / (hi[0] - lo[0]) - 0.5, y = (y0 - lo[1]) / (hi[1] - lo[1]) - 0.5;
+        const double z = (z0 - lo[2]) / (hi[2] - lo[2]) - 0.5;
+        const double xr = x * std::cos(a) + y * std::sin(a), yr = -x * std::sin(a) + y * std::cos(a);
+        depth = yr * std::cos(e) - z * std::sin(e);
+        if (flat) {
+            u = xs.pixel(x0);
+            v = ys.pixel(y0);
+        } else {
+            u = cx + scale * xr;
+            v = cy - scale * (z * std::cos(e) + yr * std::sin(e));
+        }
+    };
+    const std::string chart = fold(prop_text(s, "ChartType"));
+
+    // Contour charts: the level lines of z, at their height ("contour3")
+    // or on the floor of the box ("contour", under a mesh or a surface).
+    if (chart == "contour" || chart == "contour3") {
+        const int levels = std::clamp(static_cast<int>(prop_number(s, "NumContourLines", 10)), 1, 1000);
+        cairo_set_line_width(cr, 1);
+        for (int l = 1; l <= levels; ++l) {
+            const double level = lo[2] + (hi[2] - lo[2]) * l / (levels + 1);
+            set_colour(cr, map_scaled(own, level, clo, chi));
+            const double height = chart == "contour3" ? level : lo[2];
+            for (int j = 0; j + 1 < cols; ++j)
+                for (int i = 0; i + 1 < rows; ++i) {
+                    const std::size_t k[4] = {static_cast<std::size_t>(j) * rows + i,
+                                              static_cast<std::size_t>(j) * rows + i + 1,
+                                              static_cast<std::size_t>(j + 1) * rows + i + 1,
+                                              static_cast<std::size_t>(j + 1) * rows + i};
+                    // Where the level crosses each edge of the cell.
+                    double px[4], py[4];
+                    int found = 0;
+                    for (int c = 0; c < 4 && found < 4; ++c) {
+                        const std::size_t p = k[c], q = k[(c + 1) % 4];
+                        const double zp0 = zd[p] - level, zq = zd[q] - level;
+                        if (!std::isfinite(zp0) || !std::isfinite(zq) || (zp0 < 0) == (zq < 0))
+                            continue;
+                        const double t = zp0 / (zp0 - zq);
+                        px[found] = xd[p] + t * (xd[q] - xd[p]);
+                        py[found] = yd[p] + t * (yd[q] - yd[p]);
+                        ++found;
+                    }
+                    for (int f = 0; f + 1 < found; f += 2) {
+                        double u0, v0, u1, v1, depth;
+                        project(px[f], py[f], height, u0, v0, depth);
+                        project(px[f + 1], py[f + 1], height, u1, v1, depth);
+                        cairo_move_to(cr, u0, v0);
+                        cairo_line_to(cr, u1, v1);
+                    }
+                }
+            cairo_stroke(cr);
+        }
+        return;
+    }
+
     struct Quad {
         double depth;
-        double u[4], v[4];
-        double z;
+        double u[4], v[4], z[4];
     };
     std::vector<Quad> quads;
     quads.reserve(static_cast<std::size_t>(rows - 1) * static_cast<std::size_t>(cols - 1));
@@ -978,32 +1028,50 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
             const std::size_t k[4] = {static_cast<std::size_t>(j) * rows + i, static_cast<std::size_t>(j) * rows + i + 1,
                                       static_cast<std::size_t>(j + 1) * rows + i + 1,
                                       static_cast<std::size_t>(j + 1) * rows + i};
-            Quad q{0, {}, {}, 0};
+            Quad q{0, {}, {}, {}};
             bool ok = true;
             for (int c = 0; c < 4; ++c) {
                 double depth;
-                project(k[c], q.u[c], q.v[c], depth);
-                if (flat) {
-                    q.u[c] = (xs.pixel(xd[k[c]]) - cx) / scale;
-                    q.v[c] = (cy - ys.pixel(yd[k[c]])) / scale;
-                }
+                project(xd[k[c]], yd[k[c]], zd[k[c]], q.u[c], q.v[c], depth);
                 q.depth += depth / 4;
-                q.z += zd[k[c]] / 4;
-                ok = ok && std::isfinite(q.u[c]) && std::isfinite(q.v[c]);
+                q.z[c] = zd[k[c]];
+                ok = ok && std::isfinite(q.u[c]) && std::isfinite(q.v[c]) && std::isfinite(q.z[c]);
             }
             if (ok)
                 quads.push_back(q);
         }
     // Painter's order: the farthest quads first.
     std::stable_sort(quads.begin(), quads.end(), [](const Quad& p, const Quad& q) { return p.depth > q.depth; });
-    const bool mesh = equal_folded(prop_text(s, "ChartType"), "mesh");
+    const bool mesh = chart.rfind("mesh", 0) == 0;
+    const bool interp = !mesh && equal_folded(prop_text(ax, "Shading"), "interp");
     cairo_set_line_width(cr, 0.5);
     for (const Quad& q : quads) {
-        cairo_move_to(cr, cx + scale * q.u[0], cy - scale * q.v[0]);
+        if (interp) {
+            // Each corner takes its own colour, blended across the quad.
+            cairo_pattern_t* grad = cairo_pattern_create_mesh();
+            cairo_mesh_pattern_begin_patch(grad);
+            cairo_mesh_pattern_move_to(grad, q.u[0], q.v[0]);
+            for (int c = 1; c < 4; ++c)
+                cairo_mesh_pattern_line_to(grad, q.u[c], q.v[c]);
+            for (int c = 0; c < 4; ++c) {
+                const Rgb& rgb = map_scaled(own, q.z[c], clo, chi);
+                cairo_mesh_pattern_set_corner_color_rgb(grad, static_cast<unsigned>(c), rgb.r, rgb.g, rgb.b);
+            }
+            cairo_mesh_pattern_end_patch(grad);
+            cairo_set_source(cr, grad);
+            cairo_move_to(cr, q.u[0], q.v[0]);
+            for (int c = 1; c < 4; ++c)
+                cairo_line_to(cr, q.u[c], q.v[c]);
+            cairo_close_path(cr);
+            cairo_fill(cr);
+            cairo_pattern_destroy(grad);
+            continue;
+        }
+        cairo_move_to(cr, q.u[0], q.v[0]);
         for (int c = 1; c < 4; ++c)
-            cairo_line_to(cr, cx + scale * q.u[c], cy - scale * q.v[c]);
+            cairo_line_to(cr, q.u[c], q.v[c]);
         cairo_close_path(cr);
-        const Rgb& fill = map_scaled(map, q.z, clo, chi);
+        const Rgb& fill = map_scaled(own, (q.z[0] + q.z[1] + q.z[2] + q.z[3]) / 4, clo, chi);
         if (mesh) {
             cairo_set_source_rgb(cr, 1, 1, 1);
             cairo_fill_preserve(cr);

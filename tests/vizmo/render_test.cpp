@@ -632,6 +632,46 @@ TEST_F(Render, SurfacesTakeTheirColoursFromZ)
     EXPECT_TRUE(near(p.at(80, 60), {0, 0, 0}, 0.05)) << "low x lies left";
 }
 
+TEST_F(Render, InterpolatedShadingAndContourLines)
+{
+    // One quad over the whole box, z = x, through a black-to-white map.
+    auto plane = [this](const char* chart) {
+        vt::reset();
+        figure_with_axes();
+        set(fig, "ColorMap", Val(2, 3, {0, 1, 0, 1, 0, 1}));
+        set(ax, "View", row({0, 90}));
+        const double s = vizmo_create_object("surface", -1);
+        set(s, "Parent", num(ax));
+        set(s, "ChartType", text(chart));
+        std::vector<double> x = {0, 0, 1, 1}, y = {0, 1, 0, 1}, z = {0, 0, 1, 1};
+        vizmo_set_data(s, 4, x.data(), 1, y.data(), 1, z.data(), 0);
+        return s;
+    };
+    plane("surf");
+    set(ax, "Shading", text("interp"));
+    Picture p = capture(fig);
+    const double left = p.at(80, 40).r, middle = p.at(80, 100).r, right = p.at(80, 160).r;
+    EXPECT_LT(left, middle);
+    EXPECT_LT(middle, right);
+    EXPECT_NEAR(middle, 0.5, 0.1) << "halfway between the corner colours";
+    EXPECT_TRUE(near(p.at(40, 100), p.at(120, 100), 2.0 / 255)) << "z does not change along y";
+
+    // One contour level, at the middle height: a line at x = 0.5, column 100.
+    const double c = plane("contour");
+    set(fig, "ColorMap", Val(2, 3, {1, 0, 0, 0, 0, 1}));  // red, blue: no level is white
+    set(c, "NumContourLines", num(1));
+    p = capture(fig);
+    int on_line = 0;
+    for (int i = 20; i < 140; ++i)
+        on_line += !near(p.at(i, 100), white, 0.02) || !near(p.at(i, 99), white, 0.02);
+    EXPECT_GT(on_line, 100);
+    EXPECT_TRUE(near(p.at(80, 60), white)) << "nothing but the level line";
+    EXPECT_TRUE(near(p.at(80, 140), white));
+    set(c, "NumContourLines", num(3));
+    p = capture(fig);
+    EXPECT_FALSE(near(p.at(80, 60), white, 0.02)) << "x = 0.25 is a level now";
+}
+
 TEST_F(Render, ControlsAreLabelledBoxes)
 {
     fig = vizmo_create_object("Figure", -1);
