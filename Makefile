@@ -25,8 +25,10 @@ build: configure
 
 # The tour needs the library and the engine only: no test or benchmark.
 demo: configure
-	cmake --build $(BUILD) -j $(JOBS) --target tour
+	cmake --build $(BUILD) -j $(JOBS) --target tour plots
 	./$(BUILD)/examples/tour
+	mkdir -p $(BUILD)/pictures
+	VIZMO_OUTPUT_DIR=$(BUILD)/pictures ./$(BUILD)/examples/plots
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

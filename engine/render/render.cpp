@@ -249,7 +249,9 @@ std::vector<double> ticks(const Scale& s)
             t.push_back(std::pow(10, e));
         return t;
     }
-    const double raw = (b - a) / 5;
+    // About one tick per 50 pixels, at least two and at most six.
+    const double room = std::fabs(s.p1 - s.p0);
+    const double raw = (b - a) / std::clamp(std::floor(room / 50), 2.0, 6.0);
     const double mag = std::pow(10, std::floor(std::log10(raw)));
     const double step = raw / mag >= 5 ? 5 * mag : raw / mag >= 2 ? 2 * mag : mag;
     for (double v = std::ceil(a / step - 1e-9) * step; v <= b + step * 1e-9 && t.size() < 50; v += step)
@@ -299,7 +301,8 @@ void Painter::figure()
             kids.push_back(h);
     for (double h : kids) {
         const Object& o = *find(h);
-        if (equal_folded(prop_text(o, "Visible"), "off"))
+        // An invisible axes still shows its contents, only undecorated.
+        if (o.kind != Kind::axes && equal_folded(prop_text(o, "Visible"), "off"))
             continue;
         if (o.kind == Kind::axes)
             axes(h, o);
@@ -536,8 +539,10 @@ void Painter::axes(double h, const Object& ax)
     view_of(ax, az, el);
     const bool three_d = el < 89.999 || std::fmod(az, 360.0) != 0;
     if (!decorated || polar || pie || three_d) {
-        if (decorated)
+        if (decorated) {
+            cairo_set_source_rgb(cr, 0, 0, 0);
             show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+        }
         return;
     }
     // Box, ticks and tick labels.
@@ -1133,22 +1138,35 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     auto byte = [](double v) {
         return static_cast<std::uint32_t>(std::lround((std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0) * 255));
     };
+    std::vector<std::uint32_t> packed(map.size());
+    for (std::size_t k = 0; k < map.size(); ++k)
+        packed[k] = (byte(map[k].r) << 16) | (byte(map[k].g) << 8) | byte(map[k].b);
     const double* d = cd->data.data();
-    for (int i = 0; i < rows; ++i) {
-        auto* row = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride);
-        for (int j = 0; j < cols; ++j) {
-            const std::size_t k = static_cast<std::size_t>(j) * rows + i;
-            Rgb c;
-            if (truecolor)
-                c = {d[2 * n + k], d[n + k], d[k]};
-            else if (scaled)
-                c = map_scaled(map, d[k], clo, chi);
-            else {
-                const double v = d[k];
-                const int idx = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
-                c = map[static_cast<std::size_t>(idx - 1)];
+    // Column by column, as the data lie; one typed loop per kind of image.
+    for (int j = 0; j < cols; ++j) {
+        const double* col = d + static_cast<std::size_t>(j) * rows;
+        auto pixel = [&](int i) -> std::uint32_t& {
+            return reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride)[j];
+        };
+        if (truecolor) {
+            for (int i = 0; i < rows; ++i)
+                pixel(i) = (byte(col[2 * n + i]) << 16) | (byte(col[n + i]) << 8) | byte(col[i]);
+        } else if (scaled) {
+            const double span = chi - clo;
+            for (int i = 0; i < rows; ++i) {
+                const double v = col[i];
+                int k = 0;
+                if (std::isfinite(v))
+                    k = span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
+                                 : (v >= chi ? m - 1 : 0);
+                pixel(i) = packed[static_cast<std::size_t>(k)];
             }
-            row[j] = (byte(c.r) << 16) | (byte(c.g) << 8) | byte(c.b);
+        } else {
+            for (int i = 0; i < rows; ++i) {
+                const double v = col[i];
+                const int k = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
+                pixel(i) = packed[static_cast<std::size_t>(k - 1)];
+            }
         }
     }
     cairo_surface_mark_dirty(pic.get());

@@ -168,7 +168,7 @@ TEST_F(Render, ARedSeriesLiesOnItsRow)
         EXPECT_TRUE(near(p.at(60, j), white)) << "the axes background above";
         EXPECT_TRUE(near(p.at(100, j), white)) << "and below";
     }
-    EXPECT_TRUE(near(p.at(80, 5), gray)) << "the figure around the box";
+    EXPECT_TRUE(near(p.at(60, 5), gray)) << "the figure around the box, between tick labels";
     EXPECT_TRUE(near(p.at(5, 100), gray));
 }
 
