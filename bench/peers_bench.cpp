@@ -328,6 +328,29 @@ void SortPeers(benchmark::State& state)
 }
 BENCHMARK(SortPeers)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+void UniquePeers(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    auto v = random_values(n);
+    for (auto& e : v)
+        e = std::round(e * 1000);  // many repeats
+    const Mm x = row_of(v);
+    std::vector<double> w;
+    with_peers(
+        state,
+        [&] {
+            Mm u = unique(x);
+            benchmark::DoNotOptimize(u.addr());
+        },
+        {{"std_sort_unique", [&] {
+              w = v;
+              std::sort(w.begin(), w.end());
+              w.erase(std::unique(w.begin(), w.end()), w.end());
+              benchmark::DoNotOptimize(w.data());
+          }}});
+}
+BENCHMARK(UniquePeers)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

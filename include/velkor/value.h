@@ -60,8 +60,11 @@ public:
     Mm(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, int reduce, Mm& index_out);
     ~Mm();
 
+    // Takes x's storage without counting it; x is left an empty value.
+    Mm(Mm&& x) noexcept;
     // Keeps the target's name, scope link, persistent and global words.
     Mm& operator=(const Mm& x);
+    Mm& operator=(Mm&& x) noexcept;
 
     static void* operator new(std::size_t size);
     static void operator delete(void* p) noexcept;
@@ -241,6 +244,9 @@ private:
     bool try_allocate(int complex, int room = -1);
     void make_storageless() noexcept;
     void share_empty_block() noexcept;
+    bool assign_scalar_in_place(const Mm& x) noexcept;
+    void keep_own_words(const char* own_name, Mm* own_link, int own_scalar, int own_persistent,
+                        int own_global) noexcept;
     bool release() noexcept;
     void free_block() noexcept;
     void retain() const noexcept;

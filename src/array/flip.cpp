@@ -113,7 +113,8 @@ Mm replicate_value(const Mm& a, int c, const int counts[4])
             return x_M;
         }
         e[m] = static_cast<int>(extent);
-        total *= extent;
+        // Held at "too many" once past an int: four extents would overflow.
+        total = total > INT_MAX && extent > 0 ? total : total * extent;
     }
     const bool complex = b.isc() && b.gettype() != qv_cell;
     Mm out(complex, 0, 0, std::max(c, b.getndims()), e, static_cast<qv_matrix_types>(b.gettype()));

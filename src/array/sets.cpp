@@ -733,9 +733,63 @@ Mm rejected(const char* f) { return Mm(error_input(f, 1)); }
 
 // ---- unique ----
 
+namespace {
+
+// The distinct values of a real list without their positions: the values-
+// only sort, then one pass over the runs. The result is the one the index
+// sort gives: a run of zeros takes the sign of its last zero in input
+// order, and NaNs, each distinct, follow in input order.
+bool unique_values_only(const Mm& a, Mm& b)
+{
+    if ((a.gettype() != qv_double && a.gettype() != qv_uint8) || a.size() <= 1 || a.isc())
+        return false;  // the general path takes it, and reports what it must
+    Mm x;
+    if (!numeric_double(a, "unique", x) || x.isc())
+        return false;
+    const int n = x.size();
+    Mm column(x);
+    column.reshape(n, 1);
+    Mm sorted;
+    sort_engine(column, sorted);
+    if (sorted.size() != n)
+        return false;  // refused under a returning hook: the general path reports
+    const double* in = x.addr();
+    double last_zero = 0;
+    int nans = 0;
+    for (int k = 0; k < n; ++k) {
+        if (in[k] == 0)
+            last_zero = in[k];
+        nans += is_nan(in[k]);
+    }
+    const double* s = sorted.addr();
+    const int m = n - nans;
+    int count = 0;
+    for (int k = 0; k < m; ++k)
+        count += k + 1 == m || s[k] != s[k + 1];
+    const bool as_row = a.rows() == 1;
+    Mm values = list_value(count + nans, as_row);
+    if (values.size() != count + nans)
+        return false;
+    double* out = values.addr();
+    int q = 0;
+    for (int k = 0; k < m; ++k)
+        if (k + 1 == m || s[k] != s[k + 1])
+            out[q++] = s[k] == 0 ? last_zero : s[k];
+    for (int k = 0; k < n && nans > 0; ++k)
+        if (is_nan(in[k]))
+            out[q++] = in[k];
+    values.setstr(a.isstr());
+    b = a.gettype() == qv_uint8 ? muint8(values) : values;
+    return true;
+}
+
+} // namespace
+
 Mm unique(Mm a)
 {
     Mm b, i, j;
+    if (unique_values_only(a, b))
+        return b;
     unique_elements(a, b, i, j);
     return b;
 }

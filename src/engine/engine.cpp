@@ -212,9 +212,15 @@ void run(Mm& r, int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, i
             return;
         }
         mm_access::shape_like(r, complex, *like, static_cast<qv_matrix_types>(a.gettype()));
+        if (r.size() != element_count(*like))
+            return;  // "Out of memory!" went to a hook that returned: r is empty
     }
-    if (reduce)
+    if (reduce) {
         mm_access::shape(r, complex, 4, shape, static_cast<qv_matrix_types>(a.gettype()));
+        const std::int64_t want = std::int64_t{shape[0]} * shape[1] * shape[2] * shape[3];
+        if (r.size() != want)
+            return;  // "Out of memory!" went to a hook that returned: r is empty
+    }
     if (!reduce && r.getnnz() > 1 && element_count(a) == 1 && is_one_operand(op)) {
         // The second operand only gave the shape (sign(x, y)): the one
         // element's result is repeated.

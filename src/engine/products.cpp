@@ -2,6 +2,7 @@
 // the matrix product (BLAS for full operands, a column accumulator for
 // sparse ones), right division through left division, and the operators
 // with a plain double on either side.
+#include "engine/scalar_fast.hpp"
 #include "array/sparse_storage.hpp"
 #include "engine/scalar_real.hpp"
 #include "linalg/glue.hpp"
@@ -152,6 +153,8 @@ Mm triu(const Mm& a, const Mm& k) { return triltriu(a, k, false); }
 
 Mm operator*(const Mm& a, const Mm& b)
 {
+    if (plain_scalar(a) && plain_scalar(b))
+        return scalar_result(*a.addr() * *b.addr());
     if (a.size() < 2 || b.size() < 2)
         return Mm(a.isc() || b.isc(), a, b, nop_M, op_mtimes, 0, l_M);
     if (a.cols() != b.rows()) {
@@ -170,6 +173,8 @@ Mm operator*(const Mm& a, const Mm& b)
     const int m = fa.rows(), k = fa.cols(), n = fb.cols();
     const bool complex = fa.isc() || fb.isc();
     Mm p(complex, 0, 0, m, n, qv_double);
+    if (p.size() != std::int64_t{m} * n)
+        return p;  // "Out of memory!" went to a hook that returned
     split_gemm("N", "N", m, n, k, 1.0, fa.addr(), fa.addi(), m, fb.addr(), fb.addi(), k, 0.0, p.addr(),
                complex ? p.addi() : nullptr, m);
     return p;
@@ -185,6 +190,8 @@ Mm mtimes(const Mm&)
 
 Mm operator/(const Mm& a, const Mm& b)
 {
+    if (plain_scalar(a) && plain_scalar(b))
+        return scalar_result(*a.addr() / *b.addr());
     if (a.isstruct() || b.isstruct())
         return call_class_function("mrdivide", a, b);
     if (b.size() == 1)

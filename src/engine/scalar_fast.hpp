@@ -10,10 +10,12 @@ inline bool plain_scalar(const Mm& x)
     return x.gettype() == qv_double && x.getnnz() == 1 && x.size() == 1 && !x.isc() && !x.issparse();
 }
 
+// Built by the real-scalar constructor, which sizes its block without the
+// general shape arithmetic; a result is no variable, so its flags are clear.
 inline Mm scalar_result(double v, int logical = 0)
 {
-    Mm r(0, 0, 0, 1, 1, qv_double);
-    *r.addr() = v;
+    Mm r(v);
+    r.getflags().scalar_var = 0;
     r.setlogical(logical);
     return r;
 }

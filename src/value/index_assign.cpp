@@ -566,7 +566,9 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     std::int64_t count = 1;
     for (int d = 0; d < 4; ++d) {
         grows |= newd[d] != old_dims[d];
-        count *= newd[d];
+        // Held at "too many" once past the limit: four int extents would
+        // overflow even 64 bits.
+        count = count > max_element_count && newd[d] > 0 ? count : count * newd[d];
     }
     if (count > max_element_count) {
         error("Out of memory!");

@@ -194,7 +194,7 @@ struct axis_positions {
         for (int k = 0; k < count; ++k) {
             if (first_bad < 0 && (list[k] < 0 || list[k] >= extent))
                 first_bad = k;
-            if (list[k] != start + k)
+            if (list[k] != std::int64_t{start} + k)
                 contiguous = false;
         }
     }

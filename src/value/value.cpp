@@ -423,9 +423,51 @@ Mm::~Mm()
         qv_debug_handler('s', name);
 }
 
+Mm::Mm(Mm&& x) noexcept
+    : ndims(x.ndims), dims{x.dims[0], x.dims[1], x.dims[2], x.dims[3]}, capacity(x.capacity),
+      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), index(x.index), name(nullptr),
+      fields(x.fields), nfields(x.nfields), classid(x.classid), scope_link(nullptr), flags(x.flags)
+{
+    flags.persistent = 0;
+    flags.global = 0;
+    x.make_storageless();
+    x.flags.type = qv_double;
+    x.flags.sparse = x.flags.str = x.flags.logical = 0;
+}
+
+// What assignment keeps of the target: its name, scope link, persistent
+// and global words, and the scalar-variable mark while it stays true.
+void Mm::keep_own_words(const char* own_name, Mm* own_link, int own_scalar, int own_persistent,
+                        int own_global) noexcept
+{
+    name = own_name;
+    scope_link = own_link;
+    flags.persistent = own_persistent;
+    flags.global = own_global;
+    flags.scalar_var = own_scalar && !flags.sparse && flags.type == qv_double && !pi && nnz == 1;
+}
+
+// x = y of plain real 1x1 doubles into an unshared 1x1 block: the element
+// is written where it is, as the general path would leave it.
+inline bool Mm::assign_scalar_in_place(const Mm& x) noexcept
+{
+    if (!(refcount && *refcount == 1 && x.refcount && flags.type == qv_double && x.flags.type == qv_double &&
+          nnz == 1 && x.nnz == 1 && ndims == 2 && x.ndims == 2 && dims[0] == 1 && dims[1] == 1 &&
+          x.dims[0] == 1 && x.dims[1] == 1 && !pi && !x.pi && !flags.sparse && !x.flags.sparse && !fields &&
+          !x.fields && !classid && !x.classid))
+        return false;
+    *static_cast<double*>(pr) = *static_cast<const double*>(x.pr);
+    const int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
+    flags = x.flags;
+    keep_own_words(name, scope_link, own_scalar, own_persistent, own_global);
+    return true;
+}
+
 Mm& Mm::operator=(const Mm& x)
 {
     if (this == &x)
+        return *this;
+    if (assign_scalar_in_place(x))
         return *this;
     // Hold the source first: it may live inside this value's own storage
     // (a cell element assigned to its cell), which the release below frees.
@@ -435,11 +477,23 @@ Mm& Mm::operator=(const Mm& x)
     const int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
     release();
     adopt(keep);  // the share passes to this value
-    name = own_name;
-    scope_link = own_link;
-    flags.persistent = own_persistent;
-    flags.global = own_global;
-    flags.scalar_var = own_scalar && !flags.sparse && flags.type == qv_double && !pi && nnz == 1;
+    keep_own_words(own_name, own_link, own_scalar, own_persistent, own_global);
+    return *this;
+}
+
+Mm& Mm::operator=(Mm&& x) noexcept
+{
+    if (this == &x)
+        return *this;
+    if (assign_scalar_in_place(x))
+        return *this;
+    Mm keep(static_cast<Mm&&>(x));  // x may live inside this value's storage
+    const char* own_name = name;
+    Mm* own_link = scope_link;
+    const int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
+    release();
+    adopt(keep);
+    keep_own_words(own_name, own_link, own_scalar, own_persistent, own_global);
     return *this;
 }
 

@@ -1,5 +1,6 @@
 // Set operations in element and row forms: values, index outputs, shapes,
 // NaN and complex values, text, and the rejected one-input calls.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -348,6 +349,40 @@ TEST(SetFunctions, OneInputIsRejected)
     Mm zero = setdiff(Mm(7.0));
     qv_set_error_handler(previous);
     EXPECT_EQ(zero.r(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// unique without positions takes its own path; it gives what the path with
+// positions gives, bit for bit: signed zeros, NaNs, text, bytes, shapes.
+TEST(Unique, ValuesAloneAgreeWithThePositionsPath)
+{
+    const double nan = std::nan(""), neg_nan = -std::nan("");
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    Mm text_value = TM("banana");
+    const std::vector<Case> cases = {
+        {"repeats", test::row({3, 1, 2, 3, 1})},
+        {"zeros of both signs, -0 last", test::row({0, 5, -0.0, 1})},
+        {"zeros of both signs, +0 last", test::row({-0.0, 5, 0, 1})},
+        {"NaNs stay apart, in input order", test::row({nan, 2, neg_nan, 2, nan})},
+        {"a column", test::real(4, 1, {4, 4, -1, 7})},
+        {"a matrix gives a column", test::real(2, 2, {9, 1, 9, 1})},
+        {"text", text_value},
+        {"bytes", test::bytes(1, 4, {7, 3, 7, 200})},
+        {"infinities", test::row({INFINITY, -INFINITY, INFINITY, 0})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm with_positions, i, j;
+        unique(c.a, i_o, with_positions, i, j);
+        const Mm alone = unique(c.a);
+        EXPECT_EQ(test::fingerprint(alone), test::fingerprint(with_positions));
+    }
 }
 
 } // namespace

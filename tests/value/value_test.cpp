@@ -265,3 +265,50 @@ TEST(Value, HugeExtentsNeverOverflowTheCount)
 }
 
 } // namespace
+
+namespace {
+
+// A plain 1x1 assigned to an unshared 1x1 is written where it is; the
+// target keeps what assignment always keeps and takes the source's marks.
+TEST(Value, ScalarAssignmentInPlaceKeepsWhatAssignmentKeeps)
+{
+    Mm x(Mm(1.0), "x");
+    x.getflags().persistent = 1;
+    const double* before = x.addr();
+    Mm flag(1.0);
+    flag.setlogical(1);
+    x = flag;
+    EXPECT_EQ(x.addr(), before) << "no new block for a scalar into a scalar";
+    EXPECT_EQ(x.r(), 1);
+    EXPECT_EQ(x.islogical(), 1) << "the source's marks come along";
+    EXPECT_EQ(x.getflags().persistent, 1);
+    EXPECT_STREQ(x.getname(), "x");
+    // A shared target is not written in place: its other holder keeps 1.
+    Mm other = x;
+    x = Mm(5.0);
+    EXPECT_EQ(other.r(), 1);
+    EXPECT_EQ(x.r(), 5);
+    // Every other pair goes the general way.
+    x = test::row({1, 2});
+    EXPECT_EQ(x.cols(), 2);
+    x = Mm(3.0);
+    EXPECT_EQ(x.size(), 1);
+}
+
+TEST(Value, MovesTakeTheStorageAndLeaveAnEmptyValue)
+{
+    Mm a = test::row({1, 2, 3});
+    const double* data = a.addr();
+    Mm b(std::move(a));
+    EXPECT_EQ(b.addr(), data);
+    EXPECT_EQ(b.dirty(), 0) << "the share was handed on, not counted twice";
+    EXPECT_EQ(a.size(), 0);
+    EXPECT_EQ(a.gettype(), qv_double);
+    Mm c(Mm(0.0), "c");
+    c = std::move(b);
+    EXPECT_EQ(c.addr(), data);
+    EXPECT_STREQ(c.getname(), "c") << "a moved value keeps the target's name";
+    EXPECT_EQ(test::values(c), (std::vector<double>{1, 2, 3}));
+}
+
+} // namespace
