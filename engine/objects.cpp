@@ -375,7 +375,8 @@ void report_error(const std::string& message)
 
 void destroy_user_data(double address)
 {
-    if (address == 0 || !std::isfinite(address))
+    // Only a number that can be an address is handed over.
+    if (!(address > 0 && address < 18446744073709551616.0))
         return;
     record("destroy %s", handle_text(address).c_str());
     if (void (*hook)(Mm*) = engine().destroy_hook)

@@ -317,6 +317,15 @@ int main()
     show("expm([0 1; 0 0])", nullptr, expm((BR(0.0), 1.0, semi, 0.0, 0.0)));
     show("lyap([-2 1; 0 -3], [1 0; 0 1])", nullptr, lyap((BR(-2.0), 1.0, semi, 0.0, -3.0), eye(2.0)));
 
+    section("Graphics");
+    Mm fig = figure();
+    show("f = figure()", "f", fig);
+    set(fig, TM("Name"), TM("tour"));
+    show("get(f, 'Name')", nullptr, get(fig, TM("Name")));
+    show("size(getframe(f))", nullptr, size(getframe(fig)));
+    show("hot(4)", nullptr, hot(Mm(4.0)));
+    figure_close(TM("all"));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

@@ -33,8 +33,46 @@ Mm ishghandle(const Mm& h);
 // / 255, doubles unchanged.
 Mm im2double(const Mm& a);
 Mm im2double(const Mm& a, const Mm& b);
+// Draws pending changes when a figure is current.
 Mm drawnow();
 // 1 when a mouse button was pressed in a figure, else 0.
 Mm checkforbuttonpress();
 // Deletes the graphics objects whose handles h holds.
 Mm deleteobj(const Mm& h);
+
+// ---- figures ----
+// figure(args): a leading number selects or opens that figure; otherwise a
+// new one at the root's default position. Property pairs follow.
+Mm figure();
+Mm figure(const Mm& args);
+// close: a handle, a text of handles, 'all', or (none) the current figure.
+Mm figure_close();
+Mm figure_close(const Mm& p);
+Mm figure_close(const Mm& p, const Mm& q);
+// A figure without menu bar, number title or resizing.
+Mm dialog();
+Mm dialog(const Mm& args);
+// The current figure, made when there is none; 0 while axes are hosted.
+Mm gcf();
+Mm refresh();
+Mm refresh(const Mm& h);
+Mm shg();
+// Clears the current figure; clf('reset') also restores its colours and map.
+Mm clf();
+Mm clf(const Mm& opt);
+Mm clg();
+// A figure's picture, rows x cols x 3 (planes blue, green, red), and its
+// colormap; getframe of an axes captures its figure.
+Mm capture();
+Mm capture(const Mm& h);
+Mm capture(i_o_t, Mm& X, Mm& map);
+Mm capture(const Mm& h, i_o_t, Mm& X, Mm& map);
+Mm getframe();
+Mm getframe(const Mm& h);
+Mm getframe(i_o_t, Mm& X, Mm& map);
+Mm getframe(const Mm& h, i_o_t, Mm& X, Mm& map);
+// A host's application and key handler, passed to the engine.
+Mm setapplicationhandle(void* handle);
+Mm setapplicationkeyhandle(void* handle);
+// Asks the engine for an object of no type (a test of its refusal).
+Mm vizmocrash();

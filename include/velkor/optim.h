@@ -279,3 +279,86 @@ VELKOR_ODE_FAMILY(ode15s)
 #undef VELKOR_ODE_FAMILY
 // The driver of the four: method 1 ode23, 2 ode45, 3 ode78, 4 ode15s.
 Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& extra, i_o_t, Mm& t_out, Mm& y_out);
+
+// ---- least squares ----
+// min ||A x - b|| subject to x >= 0 by Lawson and Hanson's active-set
+// method from x = 0; tol replaces zero in the sign tests (default 10 eps
+// max(m, n) norm(A, 1)). w is the dual vector; flag is 1 when the method
+// converged, 0 at its iteration limit or for an empty problem.
+Mm nnls(const Mm& A, const Mm& b);
+// The core of nnls and lsqnonneg (tol of one element is used as given);
+// iterations counts the variables moved into the positive set.
+Mm nnls_core(const Mm& A, const Mm& b, const Mm& tol, const Mm& x0, i_o_t, Mm& x, Mm& w, Mm& flag, Mm& iterations);
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol);
+Mm nnls(const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& w);
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol, i_o_t, Mm& x, Mm& w);
+Mm nnls(const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& w, Mm& flag);
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol, i_o_t, Mm& x, Mm& w, Mm& flag);
+// lsqnonneg({M, v, x0, options}): the same problem; TolX of the options
+// structure is the tolerance; x0 is accepted and not used. residual is
+// M x - v, resnorm its sum of squares, output.iterations the count,
+// lambda the dual vector.
+Mm lsqnonneg(const Mm& args);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag, Mm& output);
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag, Mm& output, Mm& lambda);
+
+// ---- quadratic programming ----
+// min 0.5 x'Hx + f'x subject to A(1:neq,:) x = b(1:neq), the other rows
+// <= and vlb <= x <= vub (bound vectors of k entries bound the first k
+// variables; infinite entries bound nothing), by a two-phase interior-point
+// method; an empty H solves the linear problem through lp. lambda: one
+// multiplier per row of A, then per lower and per upper bound (0 for an
+// infinite bound), >= 0 where a <= row binds; sparse when H is. how is
+// "ok", "infeasible" or "unbounded" (x NaN then); the verdicts are printed
+// when verbosity >= 0. Results use the shared random generator.
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq,
+      const Mm& verbosity);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& lambda);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, i_o_t, Mm& x, Mm& lambda);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, i_o_t, Mm& x, Mm& lambda);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, i_o_t, Mm& x,
+      Mm& lambda);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq,
+      i_o_t, Mm& x, Mm& lambda);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq,
+      const Mm& verbosity, i_o_t, Mm& x, Mm& lambda);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& lambda, Mm& how);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, i_o_t, Mm& x, Mm& lambda, Mm& how);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, i_o_t, Mm& x, Mm& lambda,
+      Mm& how);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, i_o_t, Mm& x,
+      Mm& lambda, Mm& how);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq,
+      i_o_t, Mm& x, Mm& lambda, Mm& how);
+Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq,
+      const Mm& verbosity, i_o_t, Mm& x, Mm& lambda, Mm& how);
+// conls: min ||A x - b||^2 subject to G x <= h (the first neq rows
+// equalities) and the bounds: qp(A.'A, -(A.'b), G, h, vlb, vub, x0, neq).
+// The forms with fewer than four inputs only reject the call.
+Mm conls(const Mm& A);
+Mm conls(const Mm& A, const Mm& b);
+Mm conls(const Mm& A, const Mm& b, const Mm& G);
+Mm conls(const Mm& A, i_o_t, Mm& x, Mm& lambda);
+Mm conls(const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& lambda);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, i_o_t, Mm& x, Mm& lambda);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, const Mm& x0);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, const Mm& x0,
+         const Mm& neq);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, i_o_t, Mm& x, Mm& lambda);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, i_o_t, Mm& x, Mm& lambda);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, i_o_t, Mm& x, Mm& lambda);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, const Mm& x0, i_o_t,
+         Mm& x, Mm& lambda);
+Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, const Mm& x0,
+         const Mm& neq, i_o_t, Mm& x, Mm& lambda);

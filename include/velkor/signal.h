@@ -12,6 +12,26 @@ Mm meshgrid(const Mm& x);
 Mm meshgrid(const Mm& x, const Mm& y);
 Mm meshgrid(const Mm& v, i_o_t, Mm& X, Mm& Y);
 Mm meshgrid(const Mm& x, const Mm& y, i_o_t, Mm& X, Mm& Y);
+// Three-dimensional grids, ny x nx x nz (a scalar z gives 2-d grids).
+Mm meshgrid(const Mm& x, const Mm& y, const Mm& z);
+Mm meshgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X, Mm& Y, Mm& Z);
+// X receives meshgrid(x) (and Y meshgrid(x, y)'s second grid); the other
+// outputs are left as they are.
+Mm meshgrid(const Mm& x, i_o_t, Mm& X, Mm& Y, Mm& Z);
+Mm meshgrid(const Mm& x, const Mm& y, i_o_t, Mm& X, Mm& Y, Mm& Z);
+// Rejected: three inputs and two outputs.
+Mm meshgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X, Mm& Y);
+// ndgrid: the first coordinate along the first dimension (meshgrid with the
+// first two coordinates and outputs exchanged). The one-output two-input
+// form returns X2.
+Mm ndgrid(const Mm& x);
+Mm ndgrid(const Mm& x, const Mm& y);
+Mm ndgrid(const Mm& x, i_o_t, Mm& X1, Mm& X2);
+Mm ndgrid(const Mm& x, const Mm& y, i_o_t, Mm& X1, Mm& X2);
+Mm ndgrid(const Mm& x, i_o_t, Mm& X1, Mm& X2, Mm& X3);
+Mm ndgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X1, Mm& X2, Mm& X3);
+// meshdom: the meshgrid grids with y running downwards.
+Mm meshdom(Mm x, Mm y, i_o_t, Mm& X, Mm& Y);
 
 // ---- Fourier transforms ----
 // fft(x, n, dim): the discrete Fourier transform along dimension dim (the
@@ -137,6 +157,12 @@ Mm polyder(const Mm& a, const Mm& b, i_o_t, Mm& q, Mm& d);
 void polyder_core(const Mm& a, const Mm& b, Mm& sum, Mm& difference, Mm& square);
 // x from its first non-zero coefficient on; the scalar 0 when all are zero.
 Mm strip_leading_zeros(const Mm& x);
+// The least-squares polynomial of degree n through (x, y), by the economy
+// QR factorisation; S holds the fields R, df and normr.
+Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S);
+Mm polyfit(const Mm& x, const Mm& y, const Mm& n);
+Mm polyfit(const Mm& x);
+Mm polyfit(const Mm& x, const Mm& y);
 
 // ---- piecewise polynomials ----
 // The pp form is the real row [10, 1, L, breaks (L+1), k, coefficients (the
@@ -186,26 +212,6 @@ Mm ltitr(const Mm& a, const Mm& b);
 Mm ltifr(const Mm& a, const Mm& b, const Mm& s);
 Mm ltifr(const Mm& a);
 Mm ltifr(const Mm& a, const Mm& b);
-// Three-dimensional grids, ny x nx x nz (a scalar z gives 2-d grids).
-Mm meshgrid(const Mm& x, const Mm& y, const Mm& z);
-Mm meshgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X, Mm& Y, Mm& Z);
-// X receives meshgrid(x) (and Y meshgrid(x, y)'s second grid); the other
-// outputs are left as they are.
-Mm meshgrid(const Mm& x, i_o_t, Mm& X, Mm& Y, Mm& Z);
-Mm meshgrid(const Mm& x, const Mm& y, i_o_t, Mm& X, Mm& Y, Mm& Z);
-// Rejected: three inputs and two outputs.
-Mm meshgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X, Mm& Y);
-// ndgrid: the first coordinate along the first dimension (meshgrid with the
-// first two coordinates and outputs exchanged). The one-output two-input
-// form returns X2.
-Mm ndgrid(const Mm& x);
-Mm ndgrid(const Mm& x, const Mm& y);
-Mm ndgrid(const Mm& x, i_o_t, Mm& X1, Mm& X2);
-Mm ndgrid(const Mm& x, const Mm& y, i_o_t, Mm& X1, Mm& X2);
-Mm ndgrid(const Mm& x, i_o_t, Mm& X1, Mm& X2, Mm& X3);
-Mm ndgrid(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& X1, Mm& X2, Mm& X3);
-// meshdom: the meshgrid grids with y running downwards.
-Mm meshdom(Mm x, Mm y, i_o_t, Mm& X, Mm& Y);
 
 // ---- mesh test ----
 // 1 when the coordinates are vectors (of two dimensions) whose sizes are
@@ -268,12 +274,6 @@ Mm interp3(const Mm& a, const Mm& b, const Mm& c, const Mm& d, const Mm& e, cons
 Mm interp3(const Mm& v, const Mm& ntimes, const Mm& method);
 Mm interp3(const Mm& v, const Mm& ntimes);
 Mm interp3(const Mm& v);
-// The least-squares polynomial of degree n through (x, y), by the economy
-// QR factorisation; S holds the fields R, df and normr.
-Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S);
-Mm polyfit(const Mm& x, const Mm& y, const Mm& n);
-Mm polyfit(const Mm& x);
-Mm polyfit(const Mm& x, const Mm& y);
 
 // ---- Delaunay triangulation and scattered data ----
 // The triangles of the points (x, y) as rows of three 1-based point

@@ -12,6 +12,9 @@ void minim_build(miniM& m, int ndims, const int* dims, int is_string);
 void minim_build(miniM& m, int rows, int cols, int pages, int is_string);
 void minim_destroy(miniM& m);
 long long minim_numel(const miniM& m);
+inline int minim_ndims(const miniM& m) { return m.ndims; }
+inline const int* minim_dims(const miniM& m) { return m.dims; }
+inline bool minim_is_string(const miniM& m) { return m.isString != 0; }
 // Address of the element at 0-based offset i, 0 <= i <= numel.
 double* minim_addr(miniM& m, long long i);
 // The element with 1-based index i.

@@ -5,12 +5,6 @@
 #include "velkor/value.h"
 #include "vizmo4510.h"
 
-Mm drawnow()
-{
-    vizmo_redraw();
-    return x_M;
-}
-
 Mm checkforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press(1))); }
 
 Mm guiexit(int code)

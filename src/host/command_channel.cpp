@@ -22,11 +22,9 @@
 
 // Environment functions of the GUI layer, reached when the library has
 // them.
+// (figure_close and the two application handles are in velkor/graphics.h.)
 Mm designer() __attribute__((weak));
-Mm setapplicationhandle(void* handle) __attribute__((weak));
-Mm setapplicationkeyhandle(void* handle) __attribute__((weak));
 Mm helpwin(const Mm& topic) __attribute__((weak));
-Mm figure_close(const Mm& figure) __attribute__((weak));
 
 void strip_trailing_underscore(char* name)
 {
@@ -178,8 +176,7 @@ extern "C" intptr_t _kiv_do(int command, intptr_t number, char* text)
         qv_clc_handler();
         return 0;
     case 22:
-        if (setapplicationhandle)
-            setapplicationhandle(text);
+        setapplicationhandle(text);
         return 0;
     case 23:
         return variables_scope.scope_count(0);
@@ -218,8 +215,7 @@ extern "C" intptr_t _kiv_do(int command, intptr_t number, char* text)
         return 0;
     }
     case 34:
-        if (figure_close)
-            figure_close(TM(text ? text : ""));
+        figure_close(TM(text ? text : ""));
         return 0;
     case 35:
         openvar(TM(text ? text : ""));
@@ -232,8 +228,7 @@ extern "C" intptr_t _kiv_do(int command, intptr_t number, char* text)
             Mstr(version(), text, 2048);
         return 0;
     case 38:
-        if (setapplicationkeyhandle)
-            setapplicationkeyhandle(text);
+        setapplicationkeyhandle(text);
         return 0;
     default:
         return 0;

@@ -118,6 +118,8 @@ Mm elementwise(const char* who, const std::vector<Mm>& args, F f)
     }
     const int n = shape ? shape->size() : 1;
     Mm out = shape ? Mm(0, 0, 0, shape->getndims(), shape->getdims(), qv_double) : Mm(0.0);
+    if (out.size() != n)
+        return x_M;  // refused memory, reported
     const double* p[6] = {};
     std::ptrdiff_t step[6] = {};
     for (std::size_t a = 0; a < v.size() && a < 6; ++a) {
@@ -335,6 +337,8 @@ Mm datenum(const Mm& d)
         return d;
     const std::vector<date_vector> dates = dates_of_text(d);
     Mm out(0, 0, 0, static_cast<int>(dates.size()), 1, qv_double);
+    if (out.size() != static_cast<int>(dates.size()))
+        return x_M;
     for (std::size_t k = 0; k < dates.size(); ++k) {
         const date_vector& v = dates[k];
         out.addr()[k] = day_number(v[0], v[1], v[2], v[3], v[4], v[5]);
@@ -412,6 +416,8 @@ Mm mclock()
     date_vector v;
     clock_now(v);
     Mm out(0, 0, 0, 1, 6, qv_double);
+    if (out.size() != 6)
+        return x_M;
     for (int c = 0; c < 6; ++c)
         out.addr()[c] = v[static_cast<std::size_t>(c)];
     return out;
@@ -446,6 +452,8 @@ Mm etime(const Mm& t1, const Mm& t0)
     }
     const int n = a.size() > b.size() ? a.size() : b.size();
     Mm out(0, 0, 0, n, 1, qv_double);
+    if (out.size() != n)
+        return x_M;
     for (int k = 0; k < n; ++k)
         out.addr()[k] = 86400 * ((a.size() == 1 ? *a.addr() : a.addr()[k]) - (b.size() == 1 ? *b.addr() : b.addr()[k]));
     return out;
@@ -474,6 +482,8 @@ Mm eomday(const Mm& y, const Mm& m)
         return x_M;
     }
     Mm out(0, 0, 0, 1, n, qv_double);
+    if (out.size() != n)
+        return x_M;
     for (int k = 0; k < n; ++k) {
         const double year = yy.size() == 1 ? *yy.addr() : yy.addr()[k];
         const double month = mm.size() == 1 ? *mm.addr() : mm.addr()[k];
@@ -506,6 +516,8 @@ Mm weekday(const Mm& d, i_o_t, Mm& number, Mm& name)
     const int n = days.size();
     number = Mm(0, 0, 0, days.getndims(), days.getdims(), qv_double);
     Mm names(0, 0, 0, n, 3, qv_double);
+    if (number.size() != n || names.size() != 3 * n)
+        return x_M;
     for (int k = 0; k < n; ++k) {
         double w = rem(std::trunc(days.addr()[k]) - 1, 7);
         if (w == 0)

@@ -46,6 +46,8 @@ Mm* kaCreateDoubleMatrix(int m, int n, int complexity) { return fresh(czeros(com
 Mm* kaCreateFull(int m, int n, int complexity)
 {
     Mm v(complexity != 0, 0, 0, m, n, qv_double);
+    if (v.size() != m * n)
+        return nullptr;
     const std::size_t count = v.size() > 0 ? static_cast<std::size_t>(v.size()) : 0;
     if (count) {
         std::memset(v.addr(), 0, count * sizeof(double));
@@ -75,6 +77,8 @@ Mm* kaCreateNumericArray(int ndim, const int* dims, int classid, int complexity)
         return nullptr;
     }
     Mm v(complexity != 0, 0, 0, ndim, dims, type);
+    if (v.size() == 0 && ndim > 0 && dims && dims[0] != 0 && dims[ndim > 1 ? 1 : 0] != 0)
+        return nullptr;
     const std::size_t count = v.size() > 0 ? static_cast<std::size_t>(v.size()) : 0;
     if (count) {
         std::memset(v.getpr(static_cast<unsigned char*>(nullptr)), 0, count * bytes);
@@ -94,6 +98,8 @@ Mm* kaCreateString(const char* text) { return fresh(TM(text ? text : "")); }
 Mm* kaCreateCharArray(int ndim, const int* dims)
 {
     Mm v(0, 0, 0, ndim, dims, qv_double);
+    if (v.size() == 0 && ndim > 0 && dims && dims[0] != 0 && dims[ndim > 1 ? 1 : 0] != 0)
+        return nullptr;
     const std::size_t count = v.size() > 0 ? static_cast<std::size_t>(v.size()) : 0;
     for (std::size_t k = 0; k < count; ++k)
         v.addr()[k] = 0;

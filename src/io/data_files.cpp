@@ -162,6 +162,10 @@ int read_v4_record(const char* path, std::FILE* file, Mm& target)
             warning("load4 '%s': variable named '%s' loaded into '%s'", path, name.c_str(), wanted);
     }
     Mm value(h.imagf != 0, 0, 0, h.mrows, h.ncols, qv_double);
+    if (value.size() != static_cast<int>(count)) {
+        target = x_M;
+        return 1;
+    }
     const std::size_t n = static_cast<std::size_t>(count);
     if (read_as_precision(value.addr(), n, file, P, swap) != n) {
         error("load4: could not read real part from file '%s'", path);
@@ -238,8 +242,11 @@ std::string v4_next_name(std::FILE* file)
     name.resize(std::fread(name.data(), 1, kept, file));
     fseeko(file, h.namlen - static_cast<long long>(kept), SEEK_CUR);
     name.resize(std::strlen(name.c_str()));
-    const long long data = static_cast<long long>(h.mrows) * h.ncols * precision_size(P) * (h.imagf ? 2 : 1);
-    fseeko(file, data, SEEK_CUR);
+    const long long count = static_cast<long long>(h.mrows) * h.ncols;
+    if (count > INT_MAX)
+        fseeko(file, 0, SEEK_END);  // no record this large fits a value: the scan ends here
+    else
+        fseeko(file, count * precision_size(P) * (h.imagf ? 2 : 1), SEEK_CUR);
     return name.empty() ? std::string(" ") : name;
 }
 
@@ -361,6 +368,8 @@ int load_ascii(const char* path, std::FILE* file, Mm& target)
         return 1;
     }
     Mm value(0, 0, 0, static_cast<int>(rows), static_cast<int>(cols), qv_double);
+    if (value.size() != rows * cols)
+        return 1;
     double* p = value.addr();
     for (long long r = 0; r < rows; ++r)
         for (long long c = 0; c < cols; ++c)

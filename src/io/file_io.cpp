@@ -15,6 +15,7 @@
 #include "velkor/io.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -177,6 +178,8 @@ Mm open_fids()
     if (fids.empty())
         return Mm(0, 0, 0, 0, 0, qv_double);
     Mm row(0, 0, 0, 1, static_cast<int>(fids.size()), qv_double);
+    if (row.size() != static_cast<int>(fids.size()))
+        return x_M;
     std::memcpy(row.addr(), fids.data(), fids.size() * sizeof(double));
     return row;
 }
@@ -368,6 +371,8 @@ Mm line_value(const char* data, std::size_t n, bool strip)
             kept -= n > 0 && data[n - 1] == '\n';
     }
     Mm t(0, 0, 0, 1, static_cast<int>(kept), qv_double);
+    if (t.size() != static_cast<int>(kept))
+        return x_M;
     double* p = t.addr();
     const unsigned char* u = reinterpret_cast<const unsigned char*>(data);
     if (kept == n || !strip) {
@@ -676,7 +681,9 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     const bool swap = swapping(fid, format_name);
     int s = 8;
     const int code = fileio(precision.c_str(), &s);
-    const long long skip = rounded_count(first_value(skip_arg));
+    // A gap past any file reads like one of 2^40 bytes; the bound keeps the
+    // sums below in range.
+    const long long skip = std::min(rounded_count(first_value(skip_arg)), 1LL << 40);
 
     Mm sz = size;
     if (sz.gettype() != qv_double || sz.issparse())
@@ -712,6 +719,8 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
         return;
     }
     Mm result(0, 0, 0, static_cast<int>(rows), static_cast<int>(cols), qv_double);
+    if (result.size() != rows * cols)
+        return;
     const std::size_t total = static_cast<std::size_t>(rows * cols);
     double* p = result.addr();
     std::size_t got = 0;

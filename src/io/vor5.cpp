@@ -484,6 +484,8 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
             }
         }
         Mm value(complex, 1, nnz > 0 ? nnz : 1, rows, cols, qv_double);
+        if (!value.issparse() || value.getp() < nnz)
+            throw read_failure{};  // refused memory, reported
         int* index = value.getindex();
         for (int c = 0; c < cols; ++c)
             for (int k = jc[static_cast<std::size_t>(c)]; k < jc[static_cast<std::size_t>(c) + 1]; ++k)
@@ -499,6 +501,8 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
     }
 
     Mm value(complex && type != qv_cell, 0, 0, nd, dims, type);
+    if (value.size() != static_cast<int>(numel) && !(numel == 0 && value.size() == 0))
+        throw read_failure{};
     value.setstr(0);
     value.setlogical(logical);
     switch (cls) {
@@ -547,6 +551,8 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
         Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
         for (std::size_t k = 0; k < numel; ++k) {
             Mm fields(0, 0, 0, nfields, 1, qv_cell);
+            if (fields.size() != nfields)
+                throw read_failure{};
             Mm* slots = fields.getpr(static_cast<Mm*>(nullptr));
             for (int f = 0; f < nfields; ++f) {
                 const int saved = swap_;

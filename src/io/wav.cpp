@@ -263,6 +263,8 @@ Mm samples_value(const wav_contents& w)
 {
     const int frames = static_cast<int>(w.frames);
     Mm y(0, 0, 0, frames, w.channels, qv_double);
+    if (y.size() != frames * w.channels)
+        return x_M;
     double* p = y.addr();
     for (std::size_t f = 0; f < w.frames; ++f)
         for (int c = 0; c < w.channels; ++c)
@@ -417,6 +419,8 @@ Mm soundsc(const Mm& y, const Mm& fs, const Mm& bits)
     }
     const double s = 2 * (1 - machine_eps) / (hi - lo);
     Mm scaled(0, 0, 0, r.rows(), r.cols(), qv_double);
+    if (scaled.size() != r.size())
+        return x_M;
     double* q = scaled.addr();
     for (int k = 0, total = r.size(); k < total; ++k)
         q[k] = s * p[k] + (1 - machine_eps) - s * hi;

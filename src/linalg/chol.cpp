@@ -18,8 +18,14 @@ namespace {
 
 using idx = std::ptrdiff_t;
 
+// A sum that must keep its order does not vectorise by itself: long ones
+// go to the BLAS.
 inline double dot(int n, const double* x, const double* y) noexcept
 {
+    if (n > 16) {
+        const int one = 1;
+        return ddot_(&n, x, &one, y, &one);
+    }
     double s = 0;
     for (int i = 0; i < n; ++i)
         s += x[i] * y[i];

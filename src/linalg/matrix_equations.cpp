@@ -2,6 +2,7 @@
 // Sylvester equation by Bartels–Stewart on complex Schur forms (axxbc, with
 // lyap and sylv as its sign variants), the largest principal angle between
 // column spaces (subspace), and the LU timing function dongarra.
+#include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
 #include "linalg/int_scratch.hpp"
 #include "linalg/lapack.hpp"
@@ -154,7 +155,7 @@ Mm subspace(const Mm&)
 Mm dongarra(const Mm& n)
 {
     const Mm f = full(n);
-    const double x = f.size() > 0 && f.gettype() == qv_double ? f.addr()[0] : 0.0;
+    const double x = f.size() > 0 && f.gettype() != qv_cell ? number_at(f, 0) : 0.0;
     const int k = x > 0 ? saturate_to_int(std::floor(x + 0.5)) : 0;
     if (dongarra_order_seen)
         dongarra_order_seen(k);

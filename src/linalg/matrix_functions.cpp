@@ -105,12 +105,6 @@ Mm sqrtm(const Mm& A, i_o_t, Mm& X, Mm& esterr)
 
 namespace {
 
-// inv(A) for the negative powers, through left division by the identity.
-Mm inverse_of(const Mm& A)
-{
-    return mldivide(A, eye(double(A.rows())));
-}
-
 // R = V·diag(f(d))/V for the eigen-decomposition of M, real when every
 // eigenvalue-built part is real.
 template <class F>
@@ -140,7 +134,7 @@ Mm mpower(const Mm& A, Mm B)
             B.deepcopy(B.isc(), 0, B, qv_double);
         const double br = B.addr()[0], bi = B.isc() ? B.addi()[0] : 0.0;
         if (bi == 0 && br < 0)
-            return mpower(inverse_of(A), Mm(-br));
+            return mpower(inv(A), Mm(-br));
         if (bi == 0 && std::isfinite(br) && std::floor(br) == br) {
             // Repeated squaring on the exponent held as a double: its
             // halving ends within 1024 passes however large it is.

@@ -31,8 +31,14 @@ inline double nrm2(int n, const double* x) noexcept
     return n > 0 ? dnrm2_(&n, x, &one) : 0.0;
 }
 
+// A sum that must keep its order does not vectorise by itself: long ones
+// go to the BLAS.
 inline double dot(int n, const double* x, const double* y) noexcept
 {
+    if (n > 16) {
+        const int one = 1;
+        return ddot_(&n, x, &one, y, &one);
+    }
     double s = 0;
     for (int i = 0; i < n; ++i)
         s += x[i] * y[i];

@@ -146,7 +146,7 @@ Mm condeig(const Mm& A, i_o_t, Mm& V, Mm& D, Mm& s)
         V = D = s = x_M;
         return x_M;
     }
-    const Mm Y = mldivide(X, eye(double(n)));
+    const Mm Y = inv(X);
     Mm c = zeros_of(n, 1, false);
     with_storage(Y, n, n, false);
     const split_matrix x{X.addr(), X.addi(), n}, y{Y.addr(), Y.addi(), n};

@@ -51,7 +51,7 @@ struct stats {
 // L's and U's columns from SuperLU's supernodal L and compressed-column U.
 // Only entries equal to 0 are dropped (a NaN is kept); L gets its unit
 // diagonal explicitly.
-void extract_factors(const SuperMatrix& L, const SuperMatrix& U, int n, ccs_matrix& l, ccs_matrix& u)
+void superlu_extract_factors(const SuperMatrix& L, const SuperMatrix& U, int n, ccs_matrix& l, ccs_matrix& u)
 {
     const SCformat* ls = static_cast<const SCformat*>(L.Store);
     const NCformat* us = static_cast<const NCformat*>(U.Store);
@@ -117,7 +117,7 @@ int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L,
     if (info < 0 || info > n)
         return info;
     f.made = true;
-    extract_factors(f.L, f.U, n, L, U);
+    superlu_extract_factors(f.L, f.U, n, L, U);
     return info;
 }
 

@@ -28,8 +28,14 @@ inline double nrm2(int n, const double* x) noexcept
     return n > 0 ? dnrm2_(&n, x, &one) : 0.0;
 }
 
+// A sum that must keep its order does not vectorise by itself: long ones
+// go to the BLAS.
 inline double dot(int n, const double* x, const double* y) noexcept
 {
+    if (n > 16) {
+        const int one = 1;
+        return ddot_(&n, x, &one, y, &one);
+    }
     double s = 0;
     for (int i = 0; i < n; ++i)
         s += x[i] * y[i];
@@ -308,14 +314,28 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
             }
             S(l) = -S(l);
         }
-        for (int j = lp1; j <= p; ++j) {
-            if (l <= nct && S(l) != 0) {
-                const double t = -dot(n - l + 1, &X(l, l), &X(l, j)) / X(l, l);
-                axpy(n - l + 1, t, &X(l, l), &X(l, j));
-            }
-            // Row l of x for the next row transformation.
-            E(j) = X(l, j);
+        // Small blocks keep LINPACK's column-by-column arithmetic (exact
+        // zeros stay exact); large ones take the matrix-vector form.
+        const bool level2 = double(n - l + 1) * (p - l) >= 4096;
+        if (!level2)
+            for (int j = lp1; j <= p; ++j)
+                if (l <= nct && S(l) != 0) {
+                    const double t = -dot(n - l + 1, &X(l, l), &X(l, j)) / X(l, l);
+                    axpy(n - l + 1, t, &X(l, l), &X(l, j));
+                }
+        if (level2 && l <= nct && S(l) != 0 && lp1 <= p) {
+            // The transformation applied to every later column at once:
+            // w = X' u (in e's free places), then X -= u w' / u(1).
+            const int rows = n - l + 1, cols = p - l, one = 1;
+            const double unit = 1, zero = 0;
+            const int ld = int(ldx);
+            dgemv_("T", &rows, &cols, &unit, &X(l, lp1), &ld, &X(l, l), &one, &zero, &E(lp1), &one, 1);
+            scal(cols, -1.0 / X(l, l), &E(lp1));
+            dger_(&rows, &cols, &unit, &X(l, l), &one, &E(lp1), &one, &X(l, lp1), &ld);
         }
+        // Row l of x for the next row transformation.
+        for (int j = lp1; j <= p; ++j)
+            E(j) = X(l, j);
         if (wantu && l <= nct)
             for (int i = l; i <= n; ++i)
                 U(i, l) = X(i, l);
@@ -328,13 +348,20 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
                 E(lp1) = 1.0 + E(lp1);
             }
             E(l) = -E(l);
-            if (lp1 <= n && E(l) != 0) {
+            if (lp1 <= n && E(l) != 0 && double(n - l) * (p - l) < 4096) {
                 for (int i = lp1; i <= n; ++i)
                     W(i) = 0;
                 for (int j = lp1; j <= p; ++j)
                     axpy(n - l, E(j), &X(lp1, j), &W(lp1));
                 for (int j = lp1; j <= p; ++j)
                     axpy(n - l, -E(j) / E(lp1), &W(lp1), &X(lp1, j));
+            } else if (lp1 <= n && E(l) != 0) {
+                // w = X e, then X -= w e' / e(l+1).
+                const int rows = n - l, cols = p - l, one = 1, ld = int(ldx);
+                const double unit = 1, zero = 0;
+                dgemv_("N", &rows, &cols, &unit, &X(lp1, lp1), &ld, &E(lp1), &one, &zero, &W(lp1), &one, 1);
+                scal(rows, -1.0 / E(lp1), &W(lp1));
+                dger_(&rows, &cols, &unit, &W(lp1), &one, &E(lp1), &one, &X(lp1, lp1), &ld);
             }
             if (wantv)
                 for (int i = lp1; i <= p; ++i)

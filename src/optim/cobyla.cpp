@@ -479,6 +479,15 @@ evaluate:
     resmax = 0;
     for (int k = 1; k <= m; ++k)
         resmax = std::max(resmax, -con(k));
+    // A value that is not finite would poison the linear models (and the
+    // subproblem need not end on NaN): stop with the best vertex so far.
+    {
+        bool finite = std::isfinite(f);
+        for (int k = 1; k <= m; ++k)
+            finite = finite && std::isfinite(con(k));
+        if (!finite)
+            goto best_vertex;
+    }
     con(mp) = f;
     con(mpp) = resmax;
     if (ibrnch == 1)

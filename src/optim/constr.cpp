@@ -65,6 +65,10 @@ void constrained_min_evaluate(void* context, int n, int m, double* x, double* f,
 {
     constrained_min_context& c = *static_cast<constrained_min_context*>(context);
     Mm point(0, 0, 0, c.x0->getndims(), c.x0->getdims(), qv_double);
+    *f = NAN;
+    std::fill(con, con + m, 0.0);
+    if (!allocated(point, n))
+        return;
     std::memcpy(point.addr(), x, sizeof(double) * static_cast<std::size_t>(n));
     Mm fv, gv, o3, o4, o5, o6;
     c.fn->call_outputs(point, fv, gv, o3, o4, o5, o6);
@@ -130,6 +134,8 @@ Mm extra_arguments(constrained_mode mode, const Mm& xdata, const Mm& P)
     const bool list = P.gettype() == qv_cell && !P.isstruct();
     const int np = list ? P.size() : (isempty(P) ? 0 : 1);
     Mm extra(0, 0, 0, 1, np + 1, qv_cell);
+    if (!allocated(extra, np + 1))
+        return x_M;
     Mm* to = extra.getpr((Mm*)nullptr);
     int k = 0;
     if (mode == constrained_mode::curvefit)
@@ -190,6 +196,8 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
 
     Mm xwork;
     xwork.deepcopy(x0, qv_double);
+    if (!allocated(xwork, n))
+        return x_M;
     constrained_min_context context{mode, &fn, neq, nabs, &x0, nlb, nub, ng,
                                     nlb ? vlb.addr() : nullptr, nub ? vub.addr() : nullptr,
                                     ydata.size() ? ydata.addr() : nullptr, ydata.size()};
@@ -201,6 +209,8 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
                     iact.get());
 
     Mm out(0, 0, 0, 1, 18, qv_double);
+    if (!allocated(out, 18))
+        return x_M;
     double* p = out.addr();
     std::fill(p, p + 18, 0.0);
     p[1] = tolx;

@@ -137,6 +137,8 @@ minimum run(const Mm& f, const Mm& x1, const Mm& x2, const min_settings& set, co
 Mm output_vector(const minimum& m, const min_settings& set)
 {
     Mm out(0, 0, 0, 1, 18, qv_double);
+    if (!allocated(out, 18))
+        return x_M;
     double* p = out.addr();
     for (int k = 0; k < 18; ++k)
         p[k] = 0;

@@ -181,77 +181,189 @@ void LpSolver::presolve()
         }
     };
 
-    // Doubleton equality rows: the larger entry's column is eliminated
-    // through the row, its bounds passed to the other column.
-    auto second_pass = [&]() {
-        bool changed = true;
-        while (changed && status == 0) {
-            changed = false;
-            auto rows = row_lists();
-            for (int i = 0; i < m; ++i) {
-                if (row_gone[i] || rows[i].size() != 2 || infinite(lo_[i]) || lo_[i] != hi_[i])
+    // Substitution of equality rows: column t is eliminated through row i
+    // (x_t = (rhs - sum of the row's other terms) / a_t): every other row
+    // holding t loses a multiple of row i, the costs of the row's other
+    // columns absorb t's cost. Returns false when the non-zero space is
+    // exhausted.
+    std::size_t nonzero_space = 0;
+    for (const auto& col : cols_)
+        nonzero_space += col.size();
+    nonzero_space = nonzero_space * 4 + 100;  // room for fill; the run ends (-5) beyond it
+    std::vector<int> touched(m, -1);
+    auto substitute = [&](int i, int t, double at, const std::vector<LpEntry>& row, int sweep) {
+        const double rhs = lo_[i];
+        Record rec{t, 11 + eliminated++, rhs, 0, {}};
+        rec.lo = rec.hi = rhs;
+        rec.lj = l_[t];
+        rec.uj = u_[t];
+        rec.coef.push_back({t, at});
+        for (const LpEntry& g : row)
+            if (g.index != t)
+                rec.coef.push_back(g);
+        const bool mark = row.size() > 2;
+        for (const LpEntry& e : cols_[t]) {
+            const int r = e.index;
+            if (r == i || row_gone[r])
+                continue;
+            const double f = e.value / at;
+            if (!infinite(lo_[r]))
+                lo_[r] -= f * rhs;
+            if (!infinite(hi_[r]))
+                hi_[r] -= f * rhs;
+            for (const LpEntry& g : row) {
+                if (g.index == t)
                     continue;
-                const LpEntry e0 = rows[i][0], e1 = rows[i][1];
-                const bool second = std::fabs(e1.value) >= std::fabs(e0.value);
-                const LpEntry pe = second ? e1 : e0, ke = second ? e0 : e1;
-                const int t = pe.index, k = ke.index;
-                const double at = pe.value, ak = ke.value, rhs = lo_[i];
-                // x_t = (rhs - ak x_k) / at: bounds of x_t as bounds of x_k.
-                double lo_k = -lp_inf, hi_k = lp_inf;
-                const double ratio = -at / ak;
-                for (double bt : {l_[t], u_[t]}) {
-                    if (infinite(bt))
-                        continue;
-                    const double xk = (rhs - at * bt) / ak;
-                    const bool is_lower = bt == l_[t];
-                    if ((ratio > 0) == is_lower)
-                        lo_k = std::max(lo_k, xk);
-                    else
-                        hi_k = std::min(hi_k, xk);
+                bool found = false;
+                for (LpEntry& h : cols_[g.index])
+                    if (h.index == r) {
+                        h.value -= f * g.value;
+                        found = true;
+                    }
+                if (!found)
+                    cols_[g.index].push_back({r, -f * g.value});
+            }
+            if (mark)
+                touched[r] = sweep;
+        }
+        std::size_t total = 0;
+        for (const LpEntry& g : row) {
+            if (g.index == t)
+                continue;
+            auto& col = cols_[g.index];
+            col.erase(std::remove_if(col.begin(), col.end(), [](const LpEntry& h) { return h.value == 0; }),
+                      col.end());
+            c_[g.index] -= c_[t] * g.value / at;
+        }
+        for (const auto& col : cols_)
+            total += col.size();
+        obj_const_ += c_[t] * rhs / at;
+        stack_.push_back(std::move(rec));
+        col_gone[t] = 1;
+        row_gone[i] = 1;
+        return total <= nonzero_space;
+    };
+
+    // Doubleton equality rows eliminate the column of the larger entry and
+    // pass its bounds to the other column; longer equality rows eliminate an
+    // implied free column (its bounds follow from the row), the one with the
+    // fewest entries, when the fill it may cause is within the limit.
+    auto second_pass = [&]() {
+        int fill_limit = 10;
+        bool changed = true;
+        for (int sweep = 0; changed && status == 0; ++sweep) {
+            changed = false;
+            if (sweep >= 2)
+                fill_limit = (fill_limit + 20) / 2;
+            auto rows = row_lists();
+            std::vector<int> order;
+            for (int i = 0; i < m; ++i)
+                if (!row_gone[i])
+                    order.push_back(i);
+            std::stable_sort(order.begin(), order.end(),
+                             [&](int a, int b) { return rows[a].size() < rows[b].size(); });
+            for (int i : order) {
+                if (row_gone[i] || touched[i] == sweep || infinite(lo_[i]) || lo_[i] != hi_[i])
+                    continue;
+                const std::vector<LpEntry> row = rows[i];
+                if (row.size() < 2)
+                    continue;
+                const double rhs = lo_[i];
+                if (row.size() == 2) {
+                    const LpEntry e0 = row[0], e1 = row[1];
+                    const bool second = std::fabs(e1.value) >= std::fabs(e0.value);
+                    const LpEntry pe = second ? e1 : e0, ke = second ? e0 : e1;
+                    const int t = pe.index, k = ke.index;
+                    const double at = pe.value, ak = ke.value;
+                    // x_t = (rhs - ak x_k) / at: bounds of x_t as bounds of x_k.
+                    double lo_k = -lp_inf, hi_k = lp_inf;
+                    const double ratio = -at / ak;
+                    for (int side = 0; side < 2; ++side) {
+                        const double bt = side == 0 ? l_[t] : u_[t];
+                        if (infinite(bt))
+                            continue;
+                        const double xk = (rhs - at * bt) / ak;
+                        if ((ratio > 0) == (side == 0))
+                            lo_k = std::max(lo_k, xk);
+                        else
+                            hi_k = std::min(hi_k, xk);
+                    }
+                    double nl = std::max(l_[k], lo_k), nu = std::min(u_[k], hi_k);
+                    if (nl > nu + feas) {
+                        status = 2;
+                        return;
+                    }
+                    if (nl > nu)
+                        nl = nu;
+                    l_[k] = nl;
+                    u_[k] = nu;
+                    if (!substitute(i, t, at, row, sweep)) {
+                        status = -5;
+                        return;
+                    }
+                    changed = true;
+                    rows = row_lists();
+                    continue;
                 }
-                double nl = std::max(l_[k], lo_k), nu = std::min(u_[k], hi_k);
-                if (nl > nu + feas) {
-                    status = 2;
+                // Longer rows: the activity range of the row's terms.
+                double amax = 0, smin = 0, smax = 0;
+                int nmin = 0, nmax = 0;
+                auto term_min = [&](const LpEntry& e) { return e.value > 0 ? l_[e.index] : u_[e.index]; };
+                auto term_max = [&](const LpEntry& e) { return e.value > 0 ? u_[e.index] : l_[e.index]; };
+                for (const LpEntry& e : row) {
+                    amax = std::max(amax, std::fabs(e.value));
+                    const double bmin = term_min(e), bmax = term_max(e);
+                    if (infinite(bmin))
+                        ++nmin;
+                    else
+                        smin += e.value * bmin;
+                    if (infinite(bmax))
+                        ++nmax;
+                    else
+                        smax += e.value * bmax;
+                }
+                int best = -1, best_count = 0;
+                for (std::size_t q = 0; q < row.size(); ++q) {
+                    const LpEntry& e = row[q];
+                    if (std::fabs(e.value) <= 0.01 * amax)
+                        continue;
+                    const int t = e.index;
+                    // Range of the other terms.
+                    const double bmin = term_min(e), bmax = term_max(e);
+                    const int omin = nmin - (infinite(bmin) ? 1 : 0), omax = nmax - (infinite(bmax) ? 1 : 0);
+                    const double rmin = smin - (infinite(bmin) ? 0.0 : e.value * bmin);
+                    const double rmax = smax - (infinite(bmax) ? 0.0 : e.value * bmax);
+                    // a_t x_t = rhs - others, others in [rmin, rmax].
+                    double ilo = -lp_inf, ihi = lp_inf;
+                    if (e.value > 0) {
+                        if (omax == 0)
+                            ilo = (rhs - rmax) / e.value;
+                        if (omin == 0)
+                            ihi = (rhs - rmin) / e.value;
+                    } else {
+                        if (omin == 0)
+                            ilo = (rhs - rmin) / e.value;
+                        if (omax == 0)
+                            ihi = (rhs - rmax) / e.value;
+                    }
+                    const bool lower_free = infinite(l_[t]) || (!infinite(ilo) && ilo >= l_[t] - feas);
+                    const bool upper_free = infinite(u_[t]) || (!infinite(ihi) && ihi <= u_[t] + feas);
+                    if (!lower_free || !upper_free)
+                        continue;
+                    const int count = active_count(t);
+                    if (best < 0 || count < best_count) {
+                        best = static_cast<int>(q);
+                        best_count = count;
+                    }
+                }
+                if (best < 0)
+                    continue;
+                if (static_cast<long long>(best_count - 1) * static_cast<long long>(row.size() - 1) > fill_limit)
+                    continue;
+                if (!substitute(i, row[best].index, row[best].value, row, sweep)) {
+                    status = -5;
                     return;
                 }
-                if (nl > nu)
-                    nl = nu;
-                Record rec{t, 11 + eliminated++, rhs, 0, {}};
-                rec.lo = rec.hi = rhs;
-                rec.lj = l_[t];
-                rec.uj = u_[t];
-                rec.coef.push_back({t, at});
-                rec.coef.push_back({k, ak});
-                l_[k] = nl;
-                u_[k] = nu;
-                // Substitute x_t into the other rows and the cost.
-                const double f = ak / at;
-                for (const LpEntry& e : cols_[t]) {
-                    const int r = e.index;
-                    if (r == i || row_gone[r])
-                        continue;
-                    const double shift = e.value * rhs / at;
-                    if (!infinite(lo_[r]))
-                        lo_[r] -= shift;
-                    if (!infinite(hi_[r]))
-                        hi_[r] -= shift;
-                    bool found = false;
-                    for (LpEntry& g : cols_[k])
-                        if (g.index == r) {
-                            g.value -= e.value * f;
-                            found = true;
-                        }
-                    if (!found)
-                        cols_[k].push_back({r, -e.value * f});
-                }
-                cols_[k].erase(std::remove_if(cols_[k].begin(), cols_[k].end(),
-                                              [](const LpEntry& g) { return g.value == 0; }),
-                               cols_[k].end());
-                obj_const_ += c_[t] * rhs / at;
-                c_[k] -= c_[t] * f;
-                stack_.push_back(std::move(rec));
-                col_gone[t] = 1;
-                row_gone[i] = 1;
                 changed = true;
                 rows = row_lists();
             }

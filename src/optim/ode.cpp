@@ -39,6 +39,8 @@ public:
     void deliver(Mm& t_out, Mm& y_out) const
     {
         Mm t(0, 0, 0, rows_, 1, qv_double), y(0, 0, 0, rows_, n_, qv_double);
+        if (!allocated(t, rows_) || !allocated(y, static_cast<long long>(rows_) * n_))
+            return;
         std::copy(t_.begin(), t_.begin() + rows_, t.addr());
         for (int k = 0; k < n_; ++k)
             std::copy(y_.begin() + static_cast<std::ptrdiff_t>(k) * capacity_,
@@ -76,6 +78,10 @@ public:
     void operator()(double t, const double* y, double* out)
     {
         Mm column(0, 0, 0, n_, 1, qv_double);
+        if (!allocated(column, n_)) {
+            std::fill(out, out + n_, 0.0);
+            return;
+        }
         std::memcpy(column.addr(), y, sizeof(double) * n_);
         Mm r = fn_.call2(Mm(t), column);
         if (r.gettype() != qv_double || r.issparse())
@@ -119,6 +125,8 @@ private:
         const bool list = extra.gettype() == qv_cell && !extra.isstruct();
         const int m = list ? extra.size() : (isempty(extra) ? 0 : 1);
         Mm out(0, 0, 0, 1, m + 1, qv_cell);
+        if (!allocated(out, m + 1))
+            return x_M;
         Mm* to = out.getpr((Mm*)nullptr);
         for (int k = 0; k < m; ++k)
             to[k + 1] = list ? extra.getpr((Mm*)nullptr)[k] : extra;
@@ -280,6 +288,8 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
     if (tspan.size() == 0) {
         // The function's defaults: F([], [], "init").
         Mm args(0, 0, 0, 1, 3, qv_cell);
+        if (!allocated(args, 3))
+            return x_M;
         args.getpr((Mm*)nullptr)[2] = TM("init");
         char name[40];
         Mstr(F, name, sizeof name);

@@ -17,6 +17,8 @@ Mm odeset_pairs(const Mm& options, const Mm* const* pairs, int npairs)
     Mm out;
     if (options.size() == 0) {
         out = Mm(0, 0, 0, ode_option_count, 1, qv_double);
+        if (!out.hasstorage() || out.size() != ode_option_count)
+            return x_M;
         for (int k = 0; k < ode_option_count; ++k)
             out.addr()[k] = 0;
     } else {

@@ -136,6 +136,8 @@ Mm optimget(const Mm& opts, const Mm& name, const Mm& dflt)
 Mm options_from_struct(const Mm& opts)
 {
     Mm v = foptions();
+    if (!v.hasstorage() || v.size() != option_count)
+        return v;
     double* p = v.addr();
     for (int k = 0; k < option_count; ++k) {
         if (std::strcmp(names[k], "?") == 0 || !has_field(opts, names[k]))

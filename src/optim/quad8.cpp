@@ -35,6 +35,8 @@ public:
         for (const node_group& g : groups)
             count += 2 * g.n;
         Mm x(0, 0, 0, 1, count, qv_double);
+        if (!allocated(x, count))
+            return nullptr;
         double* p = x.addr();
         for (const node_group& g : groups) {
             for (int k = 0; k < g.n; ++k) {

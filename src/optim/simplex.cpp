@@ -72,6 +72,8 @@ public:
     double operator()(const double* coordinates)
     {
         Mm x(0, 0, 0, x0_.getndims(), x0_.getdims(), qv_double);
+        if (!allocated(x, x0_.size()))
+            return NAN;
         std::memcpy(x.addr(), coordinates, sizeof(double) * static_cast<std::size_t>(x0_.size()));
         const double v = scalar_objective(fn_(x));
         return abs_ ? std::fabs(v) : v;
@@ -86,6 +88,8 @@ private:
 Mm output_vector(const simplex_settings& s, double fval, int iterations)
 {
     Mm out(0, 0, 0, 1, 18, qv_double);
+    if (!allocated(out, 18))
+        return x_M;
     double* p = out.addr();
     for (int k = 0; k < 18; ++k)
         p[k] = 0;
@@ -235,6 +239,8 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
     }
 
     Mm result(0, 0, 0, x0.getndims(), x0.getdims(), qv_double);
+    if (!allocated(result, n))
+        return out;
     for (int m = 0; m < n; ++m)
         result.addr()[m] = at(best, m);
     out.fval = value[best];

@@ -34,6 +34,8 @@ user_function::user_function(const Mm& name, const Mm& extra, int leading) : lea
     const bool is_list = extra.gettype() == qv_cell && !extra.isstruct();
     const int nextra = is_list ? extra.size() : (isempty(extra) ? 0 : 1);
     args_ = Mm(0, 0, 0, 1, leading + nextra, qv_cell);
+    if (!allocated(args_, leading + nextra))
+        return;
     Mm* to = args_.getpr((Mm*)nullptr);
     if (is_list) {
         const Mm* from = extra.getpr((Mm*)nullptr);
@@ -46,9 +48,13 @@ user_function::user_function(const Mm& name, const Mm& extra, int leading) : lea
 
 Mm* user_function::slots()
 {
+    if (!args_.hasstorage() || args_.size() < leading_)
+        return nullptr;
     if (args_.dirty()) {
         // The function kept the cell we passed: give it that one for good.
         Mm fresh(0, 0, 0, 1, args_.size(), qv_cell);
+        if (!allocated(fresh, args_.size()))
+            return nullptr;
         const Mm* from = args_.getpr((Mm*)nullptr);
         Mm* to = fresh.getpr((Mm*)nullptr);
         for (int k = 0; k < args_.size(); ++k)
@@ -61,6 +67,8 @@ Mm* user_function::slots()
 Mm user_function::operator()(const Mm& x)
 {
     Mm* s = slots();
+    if (!s)
+        return x_M;
     s[0] = x;
     leading_reset reset{args_, empty_, 1};
     return feval_call_nargout1(name_, args_);
@@ -69,6 +77,8 @@ Mm user_function::operator()(const Mm& x)
 Mm user_function::call2(const Mm& a, const Mm& b)
 {
     Mm* s = slots();
+    if (!s)
+        return x_M;
     s[0] = a;
     s[1] = b;
     leading_reset reset{args_, empty_, 2};
@@ -78,6 +88,8 @@ Mm user_function::call2(const Mm& a, const Mm& b)
 Mm user_function::call_outputs(const Mm& x, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6)
 {
     Mm* s = slots();
+    if (!s)
+        return x_M;
     s[0] = x;
     leading_reset reset{args_, empty_, 1};
     return feval_call_1(name_, args_, o1, o2, o3, o4, o5, o6);
@@ -86,6 +98,8 @@ Mm user_function::call_outputs(const Mm& x, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& 
 Mm user_function::call2_outputs(const Mm& a, const Mm& b, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6)
 {
     Mm* s = slots();
+    if (!s)
+        return x_M;
     s[0] = a;
     s[1] = b;
     leading_reset reset{args_, empty_, 2};

@@ -40,6 +40,10 @@ private:
 // result" for an empty result and gives NaN should the error hook return.
 double first_value(const Mm& result);
 
+// Whether v holds its n elements: a refused allocation under an error hook
+// that returns leaves a value without them.
+inline bool allocated(const Mm& v, long long n) { return v.hasstorage() && v.size() == n; }
+
 // The first element of an argument as a double; an empty argument raises
 // the value layer's ".r(): matrix is empty" message.
 double first_argument(const Mm& v);

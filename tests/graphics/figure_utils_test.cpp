@@ -48,13 +48,19 @@ TEST(FigureUtils, CheckForButtonPressPollsTheEngine)
     vizmo::test::reset();
 }
 
-TEST(FigureUtils, DrawnowAndGuiexit)
+TEST(FigureUtils, DrawnowDrawsOnlyWithAFigure)
 {
-    const std::size_t mark = vizmo::test::mark();
-    EXPECT_EQ(drawnow().getpr((void*)nullptr), x_M.getpr((void*)nullptr));
+    vizmo::test::reset();
+    std::size_t mark = vizmo::test::mark();
+    EXPECT_EQ(drawnow().size(), 0);
+    EXPECT_TRUE(vizmo::test::since(mark).empty()) << "nothing to draw";
+    vizmo_create_object("Figure", -1);
+    mark = vizmo::test::mark();
+    drawnow();
     guiexit(3);
     EXPECT_EQ(vizmo::test::since(mark), (std::vector<std::string>{"redraw", "redraw", "exit 3"}));
     EXPECT_EQ(vizmo::test::modes().exit_code, 3);
+    vizmo::test::reset();
 }
 
 } // namespace

@@ -171,6 +171,8 @@ TEST_F(Console, HooksAndTheirDefaults)
 TEST_F(Console, PauseWaitsForAKeyOrAButton)
 {
     const vizmo::test::Policy policy = vizmo::test::policy();
+    vizmo_create_object("Figure", -1);  // something to draw
+    log_mark = vizmo::test::mark();
     // At a terminal the engine has nothing pending and leaves the end of the
     // wait to the keyboard.
     vizmo::test::set_policy(vizmo::test::Policy::Strict);
@@ -196,6 +198,7 @@ TEST_F(Console, PauseWaitsForAKeyOrAButton)
     pauseM();
     EXPECT_EQ(polls, 0);
     vizmo::test::set_policy(policy);
+    vizmo::test::reset();
 }
 
 TEST_F(Console, TimedPauses)

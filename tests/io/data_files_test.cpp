@@ -472,4 +472,16 @@ TEST_F(DataFiles, DamagedVersionFourRecords)
     }
 }
 
+TEST_F(DataFiles, TheNameScanStopsAtARecordTooLargeForAValue)
+{
+    std::string bytes;
+    for (std::int32_t w : {0, 1 << 30, 1 << 30, 1, 2})
+        bytes.append(reinterpret_cast<const char*>(&w), 4);
+    bytes += std::string("q\0", 2) + std::string(64, '\xff');
+    tmp.write("huge.vor", bytes);
+    Mm names = who(Mm(), t("huge.vor"));
+    ASSERT_EQ(names.size(), 1);
+    EXPECT_EQ(test::text_of(names.mr(1)), "q");
+}
+
 } // namespace

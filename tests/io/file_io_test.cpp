@@ -341,4 +341,13 @@ TEST_F(FileIo, FwriteSkipsAndConvertsItsValues)
     EXPECT_ERROR(fread(fid, test::row({1, 2, 3})), "fread: can not read multi-dimensional matrices");
 }
 
+TEST_F(FileIo, AGapPastAnyFileReadsOneElement)
+{
+    Mm fid = with_bytes("\x07\x08\x09");
+    Mm a, count;
+    fread(fid, Mm(INFINITY), t("uchar"), Mm(1e300), i_o, a, count);
+    EXPECT_EQ(test::values(a), std::vector<double>{7});
+    EXPECT_EQ(num(count), 1);
+}
+
 } // namespace

@@ -35,6 +35,17 @@ TEST(AllocationFailure, Eigenvalues)
              qz(x, b, i_o, AA, BB, Q, Z, V);
              x = Q;
          }},
+        {"expm", general, [](Mm& x) { x = expm(x); }},
+        {"sqrtm", symmetric, [](Mm& x) { x = sqrtm(x); }},
+        {"mpower", general, [](Mm& x) { x = mpower(x, Mm(-3.0)); }},
+        {"condeig", general, [](Mm& x) { x = condeig(x); }},
+        {"axxbc", symmetric, [=](Mm& x) { x = axxbc(x, x, general); }},
+        {"rsf2csf", general, [](Mm& x) {
+             Mm U, T;
+             schur(x, i_o, U, T);
+             rsf2csf(U, T, i_o, U, T);
+             x = T;
+         }},
     });
 }
 

@@ -123,17 +123,19 @@ TEST(Eig, MatchesReferenceEigenvaluesWithSmallResiduals)
         if (hermitian) {
             EXPECT_EQ(ishermitian(a), 1);
             EXPECT_FALSE(D.isc());
-            if (!complex)
+            if (!complex) {
                 EXPECT_FALSE(V.isc()) << "real symmetric matrices keep real vectors";
+            }
             EXPECT_LE(orthonormality(V), 20);
         }
 
         const Mm w = eig(a);
         ASSERT_EQ(w.rows(), c.n);
         ASSERT_EQ(w.cols(), 1);
-        if (hermitian)
+        if (hermitian) {
             for (int k = 1; k < c.n; ++k)
                 EXPECT_LE(w.addr()[k - 1], w.addr()[k]) << "ascending at " << k;
+        }
         // The two forms compute the same eigenvalues up to rounding; the
         // one-output form is compared with the reference.
         if (!c.well_conditioned)

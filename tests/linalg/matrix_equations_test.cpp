@@ -158,6 +158,11 @@ TEST(Dongarra, TimesPassesOverThreeSeconds)
         {-3, 0, {7, 8, 9, 9, 10, 10, 11}, 0.75},
         {2, 2, {100, 101, 104}, std::numeric_limits<double>::infinity()},
     };
+    {
+        ScriptedClock clock({1, 2, 5});
+        dongarra(test::bytes(1, 1, {3}));
+        EXPECT_EQ(order_seen, 3) << "a uint8 order";
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.n);
         ScriptedClock clock(c.clock);

@@ -109,8 +109,9 @@ TEST(Qz, ReducedPencilAndTransformations)
         EXPECT_GT(bb(n - 1, 0).real(), 0) << "the tolerance epsb";
         for (int j = 0; j < n; ++j)
             for (int i = j + 1; i < n; ++i)
-                if (!(i == n - 1 && j == 0))
+                if (!(i == n - 1 && j == 0)) {
                     EXPECT_EQ(bb(i, j), 0.0) << i << ", " << j;
+                }
         for (int j = 0; j < n; ++j)
             for (int i = j + 2; i < n; ++i)
                 EXPECT_EQ(aa(i, j), 0.0) << "quasi-triangular AA at " << i << ", " << j;

@@ -150,8 +150,9 @@ TEST(RealSchurQr, QuasiTriangularFormAndOrthogonalBasis)
         // (the kernel leaves it unzeroed) and the diagonal holds the value.
         const double small = eps * a.norm1();
         for (int k = 0; k < n; ++k) {
-            if (k > 0 && wi[k] >= 0)
+            if (k > 0 && wi[k] >= 0) {
                 EXPECT_LE(std::abs(t(k, k - 1)), small) << "subdiagonal " << k;
+            }
             if (wi[k] != 0) {
                 ASSERT_LT(k + 1, n);
                 EXPECT_GT(wi[k], 0);
@@ -186,8 +187,9 @@ TEST(Hqr, ValuesAgreeWithHqr2AndPairsComePositiveFirst)
             ++pairs;
             EXPECT_EQ(values.wi[k + 1], -values.wi[k]);
         }
-        if (values.wi[k] < 0)
+        if (values.wi[k] < 0) {
             EXPECT_GT(values.wi[k - 1], 0);
+        }
     }
     EXPECT_GT(pairs, 0) << "the fixture should hold complex pairs";
 }

@@ -99,10 +99,12 @@ TEST(Cdf2rdf, ComplexPairsBecomeRealBlocks)
     cdf2rdf(V, D, i_o, VV, DD);
     // Real up to the rounding of the divisions (which keep their imaginary
     // parts: nothing beyond the operators removes them).
-    for (const Mm* x : {&DD, &VV})
-        if (x->isc())
+    for (const Mm* x : {&DD, &VV}) {
+        if (x->isc()) {
             for (int k = 0; k < 4; ++k)
                 EXPECT_LE(std::fabs(x->addi()[k]), 4 * eps);
+        }
+    }
     // DD = [1 2; -2 1] up to rounding, and A·VV = VV·DD.
     EXPECT_NEAR(DD.addr()[0], 1, 1e-15);
     EXPECT_NEAR(DD.addr()[3], 1, 1e-15);

@@ -140,6 +140,21 @@ TEST(Cobyla, AgreesWithAnIndependentRun)
     }
 }
 
+TEST(Cobyla, NonFiniteValuesEndTheRun)
+{
+    // Heading for x = 1 it meets NaN beyond 0.7 (Inf beyond 0.7 in the
+    // constraint): the run ends at once with the best point so far.
+    problem nan_objective{1, 0, [](const double* x) { return x[0] > 0.7 ? NAN : (x[0] - 1) * (x[0] - 1); }, {}, {}};
+    const run_result a = run(nan_objective, {0}, 0.5, 1e-8, 10000);
+    EXPECT_LE(a.x[0], 0.7);
+    EXPECT_LT(a.evaluations, 100);
+    problem inf_constraint{1, 1, [](const double* x) { return (x[0] - 1) * (x[0] - 1); },
+                           {[](const double* x) { return x[0] > 0.7 ? -INFINITY : 1.0; }}, {}};
+    const run_result b = run(inf_constraint, {0}, 0.5, 1e-8, 10000);
+    EXPECT_LE(b.x[0], 0.7);
+    EXPECT_LT(b.evaluations, 100);
+}
+
 TEST(Cobyla, TwoThreadsGiveTheSequentialResults)
 {
     problem a = quadratic_above_line();

@@ -48,6 +48,7 @@ TEST(Lp, EqualityRowsAndBounds)
     lp(c, A, b, test::row({0, 0, 0}), test::row({10, 10, 10}), nop_M, Mm(1.0), Mm(-1.0), i_o, x, lambda);
     expect_near_all(column(x), {2, 2, 1}, 1e-6);
     const std::vector<double> xv = column(x), lv = column(lambda);
+    ASSERT_EQ(lv.size(), 3u);
     EXPECT_NEAR(2 * xv[0] + 3 * xv[1] + xv[2], 11, 1e-6);
     // Stationarity: c + A'lambda is the bound multipliers, zero where the
     // variable is strictly between its bounds.
@@ -155,6 +156,13 @@ TEST(LpSolverObject, PresolveCases)
         {"doubleton", {2, 2, {1, 2, 1, 2}, {1, 1, 2, 2}, {1, 1, 2, -1}, {4, 1}, {0, 1}, {-1, 0}, {0, 0}, {inf, inf}},
          1,
          {2, 1}},
+        // x1 + x2 + x3 = 6 eliminates the free x1 (implied free, fill 2):
+        // min -x1 + x2 + 2 x3 with x1 - x2 <= 3, 0 <= x2 <= 2, 1 <= x3 <= 5.
+        {"implied free column",
+         {2, 3, {1, 2, 1, 2, 1}, {1, 1, 2, 2, 3}, {1, 1, 1, -1, 1}, {6, 3}, {0, 1}, {-1, 1, 2}, {-inf, 0, 1},
+          {inf, 2, 5}},
+         1,
+         {4, 1, 1}},
         // Two identical rows: one is dependent.
         {"identical rows",
          {3, 2, {1, 2, 3, 1, 2, 3}, {1, 1, 1, 2, 2, 2}, {1, 1, 1, 1, 1, 2}, {3, 3, 5}, {0, 0, 1}, {1, 2}, {0, 0},
@@ -208,6 +216,33 @@ TEST(LpSolverObject, PresolveCases)
                     EXPECT_GE(ax, k.p.b[i] - 1e-6);
             }
         }
+        s.release();
+    }
+}
+
+TEST(LpSolverObject, SubstitutionRecords)
+{
+    // The free x1 of x1 + x2 + x3 = 6 is eliminated through its row and
+    // rebuilt from it; the doubleton x1 + 2 x2 = 4 eliminates x2.
+    struct Case {
+        const char* what;
+        Problem p;
+        int eliminated;
+    };
+    const std::vector<Case> cases = {
+        {"implied free", {2, 3, {1, 2, 1, 2, 1}, {1, 1, 2, 2, 3}, {1, 1, 1, -1, 1}, {6, 3}, {0, 1}, {-1, 1, 2},
+                          {-inf, 0, 1}, {inf, 2, 5}}, 0},
+        {"doubleton", {2, 2, {1, 2, 1, 2}, {1, 1, 2, 2}, {1, 1, 2, -1}, {4, 1}, {0, 1}, {-1, 0}, {0, 0}, {inf, inf}},
+         1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        LpSolver s = solve(k.p);
+        EXPECT_EQ(s.status, 1);
+        bool found = false;
+        for (const LpSolver::Record& r : s.stack_)
+            found = found || (r.code >= 11 && r.col == k.eliminated);
+        EXPECT_TRUE(found);
         s.release();
     }
 }

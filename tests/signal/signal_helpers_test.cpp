@@ -42,6 +42,10 @@ TEST(Kron, DenseSparseAndComplex)
     const Mm s2 = kron(test::real(2, 1, {3, 0}), sparse(test::real(2, 2, {0, 5, 7, 0})));
     EXPECT_EQ(test::values(s2), test::values(kron(test::real(2, 1, {3, 0}), test::real(2, 2, {0, 5, 7, 0}))));
     EXPECT_ERROR(kron(Mm(1.0)), "kron does not accept 1 input");
+    // a result beyond the value type's extents is refused, not wrapped
+    const Mm wide = ones(1.0, 50000.0);
+    EXPECT_ERROR(kron(wide, wide), "Out of memory!");
+    EXPECT_ERROR(kron(sparse(wide), wide), "Out of memory!");
 }
 
 TEST(Trapz, Integrals)

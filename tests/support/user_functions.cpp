@@ -26,6 +26,8 @@ Mm user_functions_trampoline(Mm name, Mm args, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm
         const Mm* items = args.getpr((Mm*)nullptr);
         for (int k = 0; k < args.size(); ++k) {
             list.push_back(items[k]);
+            if (!reg->logging_)
+                continue;
             Mm copy;
             if (items[k].gettype() == qv_double)
                 copy.deepcopy(items[k], qv_none);
@@ -34,7 +36,7 @@ Mm user_functions_trampoline(Mm name, Mm args, i_o_t, Mm& o1, Mm& o2, Mm& o3, Mm
             record.args.push_back(copy);
         }
     }
-    {
+    if (reg->logging_) {
         std::lock_guard<std::mutex> lock(reg->mutex_);
         reg->log_.push_back(record);
     }
@@ -64,6 +66,8 @@ void user_functions::define_elementwise(const std::string& name, std::function<d
     define(name, [f](const std::vector<Mm>& args, int) {
         const Mm& x = args.at(0);
         Mm y(0, 0, 0, x.getndims(), x.getdims(), qv_double);
+        if (x.gettype() != qv_double || y.size() != x.size())
+            return std::vector<Mm>{Mm()};
         for (int k = 0; k < x.size(); ++k)
             y.addr()[k] = f(x.addr()[k]);
         return std::vector<Mm>{y};
@@ -72,7 +76,12 @@ void user_functions::define_elementwise(const std::string& name, std::function<d
 
 void user_functions::define_scalar(const std::string& name, std::function<double(double)> f)
 {
-    define(name, [f](const std::vector<Mm>& args, int) { return std::vector<Mm>{Mm(f(args.at(0).addr()[0]))}; });
+    define(name, [f](const std::vector<Mm>& args, int) {
+        const Mm& x = args.at(0);
+        if (x.gettype() != qv_double || x.size() < 1)
+            return std::vector<Mm>{Mm()};
+        return std::vector<Mm>{Mm(f(x.addr()[0]))};
+    });
 }
 
 std::vector<feval_record> user_functions::log() const

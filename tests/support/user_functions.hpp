@@ -40,6 +40,8 @@ public:
     // f of the first element of the first argument, as a 1x1 value.
     void define_scalar(const std::string& name, std::function<double(double)> f);
 
+    // Off: calls leave no record (and hold no copies of their arguments).
+    void keep_log(bool on) { logging_ = on; }
     std::vector<feval_record> log() const;
     void clear_log();
     // The first element of the first argument of each logged call.
@@ -52,6 +54,7 @@ private:
     std::map<std::string, user_body> bodies_;
     mutable std::mutex mutex_;
     std::vector<feval_record> log_;
+    bool logging_ = true;
     feval_func_t previous_;
     user_functions* outer_;
 };

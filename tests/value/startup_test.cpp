@@ -106,9 +106,12 @@ TEST(Startup, UpperCaseEnvironmentVariableWins)
 
 TEST(Startup, ExitMEndsTheGui)
 {
+    vizmo::test::reset();
+    vizmo_create_object("Figure", -1);  // pending drawing is flushed first
     const std::size_t before = vizmo::test::mark();
     exitM();
     EXPECT_EQ(vizmo::test::since(before), (std::vector<std::string>{"redraw", "exit 0"}));
+    vizmo::test::reset();
 }
 
 TEST(Startup, ExitEndsTheProcessWithStatusZero)

@@ -1,0 +1,274 @@
+// Figures and the current figure: opening, selecting, clearing, capturing
+// and closing figures, the host hand-over of the application handles, and
+// the callback steps every object constructor ends with.
+#include "graphics/figures.hpp"
+#include "graphics/properties.hpp"
+#include "graphics/property_names.hpp"
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/graphics.h"
+#include "velkor/gui.h"
+#include "velkor/io.h"
+#include "velkor/list.h"
+#include "velkor/report.h"
+#include "vizmo4510.h"
+
+#include <cctype>
+#include <cmath>
+#include <string>
+
+namespace {
+
+Mm number(double v) { return Mm(v); }
+
+bool hosted() { return hosted_axes.size() > 0; }
+
+// A text value's characters.
+std::string text_of(const Mm& s)
+{
+    std::string out;
+    for (int k = 1, n = s.size(); k <= n && s.gettype() == qv_double; ++k)
+        out.push_back(static_cast<char>(*s.addr(k)));
+    return out;
+}
+
+void kill(double h) { set(number(h), pn_Kill, number(0)); }
+
+Mm row4(double a, double b, double c, double d)
+{
+    Mm r(0, 0, 0, 1, 4, qv_double);
+    if (r.size() == 4) {
+        double* p = r.addr();
+        p[0] = a, p[1] = b, p[2] = c, p[3] = d;
+    }
+    return r;
+}
+
+} // namespace
+
+void run_default_callbacks(const Mm& h, const char* kind)
+{
+    const std::string create = std::string("Default") + kind + "CreateFcn";
+    const std::string remove = std::string("Default") + kind + "DeleteFcn";
+    set(h, Mm((CL(pn_CreateFcn), get(number(0), TM(create.c_str())))));
+    set(h, Mm((CL(pn_DeleteFcn), get(number(0), TM(remove.c_str())))));
+    run_callback_hook(get(h, pn_CreateFcn));
+}
+
+Mm open_figure(double n)
+{
+    const int number_of_figure = static_cast<int>(std::trunc(n));
+    if (vizmo_is_handle(n)) {
+        const Mm h(vizmo_create_object("Figure", number_of_figure));
+        set(h, pn_Show, number(1));
+        return h;
+    }
+    const double made = vizmo_create_object("Figure", number_of_figure);
+    const Mm h(made);
+    if (made < 0)
+        return h;
+    set(h, pn_Parent, number(0));
+    set(h, pn_FigureIndex, h);
+    set(h, pn_Visible, pv_on);
+    set(h, pn_Show, number(0));
+    clf(pv_reset);
+    return h;
+}
+
+Mm figure() { return figure(cell(Mm(0.0))); }
+
+Mm figure(const Mm& args)
+{
+    if (count_data_args(args) == 1) {
+        const Mm& first = args.mr(1);
+        const double n = first.gettype() == qv_uint8 ? *first.getpr(static_cast<unsigned char*>(nullptr), 1)
+                                                     : *first.addr(1);
+        const Mm h = open_figure(n);
+        set_props_from(h, args, 2);
+        set(number(0), pn_NeedShow, h);
+        return h;
+    }
+    const Mm h = open_figure(-1);
+    set(number(0), pn_NeedShow, h);
+    set(h, pn_Units, pv_pixels);
+    set(h, pn_Position, get(number(0), pn_DefaultFigurePosition));
+    set_props_from(h, args, 1);
+    run_default_callbacks(h, "Figure");
+    return h;
+}
+
+Mm figure_close() { return figure_close(TM("")); }
+
+Mm figure_close(const Mm& p, const Mm&) { return figure_close(p); }
+
+Mm figure_close(const Mm& p)
+{
+    if (p.isstr()) {
+        std::string s = text_of(p);
+        std::size_t at = 0;
+        while (at < s.size() && std::isspace(static_cast<unsigned char>(s[at])))
+            ++at;
+        s = s.substr(at);
+        const std::string head = s.substr(0, 3);
+        if (head.size() == 3 && std::tolower(static_cast<unsigned char>(head[0])) == 'a' &&
+            std::tolower(static_cast<unsigned char>(head[1])) == 'l' &&
+            std::tolower(static_cast<unsigned char>(head[2])) == 'l') {
+            // A figure whose DeleteFcn opens it again would keep this going.
+            for (double current = vizmo_current_figure(); current > 0;) {
+                kill(current);
+                const double next = vizmo_current_figure();
+                if (next == current)
+                    break;
+                current = next;
+            }
+            return x_M;
+        }
+        if (!s.empty()) {
+            const Mm handles = str2num(TM(s.c_str()));
+            bool positive = handles.size() > 0 && handles.gettype() == qv_double;
+            for (int k = 1; positive && k <= handles.size(); ++k)
+                positive = *handles.addr(k) > 0;
+            if (!positive) {
+                error("close(p) - valid options are fignum, 'all'");
+                return x_M;
+            }
+            for (int k = 1; k <= handles.size(); ++k)
+                kill(*handles.addr(k));
+            return x_M;
+        }
+        kill(vizmo_current_figure());
+        return x_M;
+    }
+    if (p.size() != 1 || (p.gettype() != qv_double && p.gettype() != qv_uint8)) {
+        error("figure_close(i) must be a number");
+        return x_M;
+    }
+    set(p, pn_Kill, number(0));
+    return x_M;
+}
+
+Mm dialog() { return dialog(cell(Mm(0.0))); }
+
+Mm dialog(const Mm& args)
+{
+    const Mm h = figure();
+    set(h, pn_MenuBar, pv_off);
+    set(h, pn_NumberTitle, pv_off);
+    set(h, pn_Resize, pv_off);
+    set_props_from(h, args, 1);
+    return h;
+}
+
+Mm gcf()
+{
+    if (hosted())
+        return number(0);
+    if (vizmo_current_figure() < 0)
+        figure();
+    set(number(0), pn_NeedShow, number(vizmo_current_figure()));
+    return number(vizmo_current_figure());
+}
+
+Mm drawnow()
+{
+    if (vizmo_current_figure() > 0)
+        vizmo_redraw();
+    return x_M;
+}
+
+Mm refresh(const Mm& h)
+{
+    set(h, pn_Refresh, number(1));
+    vizmo_redraw();
+    return x_M;
+}
+
+Mm refresh() { return refresh(gcf()); }
+
+Mm shg() { return refresh(gcf()); }
+
+Mm clf()
+{
+    vizmo_set_rotate3d_axes(0);
+    const Mm f = gcf();
+    set(f, pn_KillChilds, number(0));
+    set(f, pn_CurrentAxes, number(-1));
+    set(f, pn_DefaultAxesPosition, row4(0, 0, 1, 1));
+    return gcf();
+}
+
+Mm clf(const Mm& opt)
+{
+    clf();
+    const Mm r = strcmpi(opt, pv_reset);
+    if (r.size() == 1 && r.gettype() == qv_double && *r.addr(1) != 0) {
+        const Mm f = gcf();
+        set(f, pn_ColorMap, jet());
+        set(f, pn_Color, get(number(0), pn_DefaultFigureColor));
+        set(f, pn_DefaultAxesColor, get(number(0), pn_DefaultAxesColor));
+    }
+    return gcf();
+}
+
+Mm clg()
+{
+    clf();
+    return x_M;
+}
+
+Mm capture(const Mm& h, i_o_t, Mm& X, Mm& map)
+{
+    drawnow();
+    X = get(h, "Capture");  // not among the constants: made at the call
+    map = get(h, pn_ColorMap);
+    return X;
+}
+
+Mm capture(const Mm& h)
+{
+    Mm X, map;
+    return capture(h, i_o, X, map);
+}
+
+Mm capture() { return capture(gcf()); }
+
+Mm capture(i_o_t, Mm& X, Mm& map) { return capture(gcf(), i_o, X, map); }
+
+namespace {
+
+// An axes is captured through its figure.
+Mm frame_owner(const Mm& h)
+{
+    const Mm type = get(h, pn_Type);
+    if (text_of(type) == "axes")
+        return get(h, pn_Parent);
+    return h;
+}
+
+} // namespace
+
+Mm getframe(const Mm& h, i_o_t, Mm& X, Mm& map) { return capture(frame_owner(h), i_o, X, map); }
+
+Mm getframe(const Mm& h) { return capture(frame_owner(h)); }
+
+Mm getframe() { return capture(gcf()); }
+
+Mm getframe(i_o_t, Mm& X, Mm& map) { return capture(gcf(), i_o, X, map); }
+
+Mm setapplicationhandle(void* handle)
+{
+    vizmo_set_application_handle(handle);
+    return x_M;
+}
+
+Mm setapplicationkeyhandle(void* handle)
+{
+    vizmo_set_application_key_handle(handle);
+    return x_M;
+}
+
+Mm vizmocrash()
+{
+    vizmo_create_object(nullptr, -1);
+    return x_M;
+}

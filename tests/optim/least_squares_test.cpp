@@ -1,0 +1,152 @@
+// nnls, lsqnonneg and the kernels under them: small exact cases, random
+// problems against an independent solution, the dual vector, the limits
+// and the errors.
+#include "optim/nnls_kernels.hpp"
+#include "test_support.hpp"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+#include "data/nnls_problems.inc"
+
+Mm matrix(int m, int n, const std::vector<double>& v)
+{
+    Mm a(0, 0, 0, m, n, qv_double);
+    std::copy(v.begin(), v.end(), a.addr());
+    return a;
+}
+
+Mm column(const std::vector<double>& v) { return matrix(static_cast<int>(v.size()), 1, v); }
+
+TEST(Nnls, SmallCases)
+{
+    Mm x, w, flag;
+    nnls(test::real(2, 2, {1, 0, 0, 1}), column({1, -1}), i_o, x, w, flag);
+    EXPECT_EQ(test::values(x), (std::vector<double>{1, 0}));
+    EXPECT_EQ(test::at(flag, 0), 1);
+    EXPECT_EQ(test::extents(x), (std::vector<int>{2, 1}));
+    EXPECT_EQ(test::values(w), (std::vector<double>{0, -1})) << "the dual vector: negative where x is held at 0";
+
+    nnls(test::real(2, 2, {1, 0, 0, 1}), column({-1, -2}), i_o, x, w, flag);
+    EXPECT_EQ(test::values(x), (std::vector<double>{0, 0})) << "every correlation non-positive";
+    EXPECT_EQ(test::at(flag, 0), 1);
+    Mm xx, ww, ff, iterations;
+    nnls_core(test::real(2, 2, {1, 0, 0, 1}), column({-1, -2}), Mm(), Mm(), i_o, xx, ww, ff, iterations);
+    EXPECT_EQ(test::at(iterations, 0), 0);
+
+    nnls(Mm(), Mm(), i_o, x, w, flag);
+    EXPECT_EQ(test::at(flag, 0), 0) << "an empty problem";
+    EXPECT_TRUE(isempty(x));
+    EXPECT_TRUE(isempty(w));
+    nnls(test::real(1, 3, {1, 2, 3}), Mm(1.0), Mm(), i_o, x, w, flag);
+    EXPECT_EQ(test::at(flag, 0), 1);
+    EXPECT_NEAR(test::at(x, 0) + 2 * test::at(x, 1) + 3 * test::at(x, 2), 1, 1e-15) << "underdetermined: exact fit";
+}
+
+TEST(Nnls, AgreesWithAnIndependentSolution)
+{
+    for (const nnls_reference& r : nnls_references) {
+        SCOPED_TRACE(std::to_string(r.m) + "x" + std::to_string(r.n));
+        const Mm A = matrix(r.m, r.n, r.a), b = column(r.b);
+        for (const Mm& tol : {Mm(), Mm(0.0)}) {
+            Mm x, w, flag;
+            nnls(A, b, tol, i_o, x, w, flag);
+            EXPECT_EQ(test::at(flag, 0), 1);
+            for (int k = 0; k < r.n; ++k) {
+                EXPECT_NEAR(test::at(x, k), r.x[k], 1e-10) << k;
+                EXPECT_GE(test::at(x, k), 0);
+            }
+            // w = A'(b - A x): zero on the positive set, at most 0 elsewhere.
+            for (int j = 0; j < r.n; ++j) {
+                double wj = 0;
+                for (int i = 0; i < r.m; ++i) {
+                    double res = r.b[i];
+                    for (int k = 0; k < r.n; ++k)
+                        res -= r.a[i + k * r.m] * test::at(x, k);
+                    wj += r.a[i + j * r.m] * res;
+                }
+                if (test::at(x, j) > 0) {
+                    EXPECT_NEAR(test::at(w, j), 0, 1e-12);
+                } else {
+                    EXPECT_NEAR(test::at(w, j), wj, 1e-9);
+                    EXPECT_LE(test::at(w, j), 1e-9);
+                }
+            }
+        }
+    }
+}
+
+TEST(NnlsKernel, IterationLimitAndEmptyDimensions)
+{
+    const nnls_reference& r = nnls_references[2];  // 12x12
+    std::vector<double> a = r.a, b = r.b, x(r.n, 0.0), w(r.n), zz(r.m);
+    std::vector<int> index(r.n);
+    double rnorm = 0;
+    int mode = 0, iterations = 0;
+    nnls_solve(0.0, a.data(), r.m, r.m, r.n, b.data(), x.data(), rnorm, w.data(), zz.data(), index.data(), mode,
+               iterations);
+    EXPECT_EQ(mode, 1);
+    EXPECT_GT(iterations, 0);
+    int nonzero = 0;
+    for (double v : x)
+        nonzero += v > 0;
+    EXPECT_GE(iterations, nonzero);
+
+    std::vector<double> x2(3, 7.0);
+    int m0 = 0, n3 = 3;
+    nnls_solve(0.0, a.data(), 1, m0, n3, b.data(), x2.data(), rnorm, w.data(), zz.data(), index.data(), mode,
+               iterations);
+    EXPECT_EQ(mode, 2);
+    EXPECT_EQ(x2, (std::vector<double>{7, 7, 7})) << "x untouched";
+}
+
+TEST(Householder, ReflectsOntoThePivot)
+{
+    std::vector<double> u = {3, 0, 4};
+    double up = 0;
+    std::vector<double> c = {3, 0, 4, 1, 2, 3};
+    householder_h12(1, 1, 2, 3, u.data(), 1, up, c.data(), 1, 3, 2);
+    EXPECT_NEAR(std::fabs(u[0]), 5, 1e-15);
+    EXPECT_NEAR(std::fabs(c[0]), 5, 1e-15) << "the vector itself maps onto its pivot";
+    EXPECT_NEAR(c[1], 0, 1e-15);
+    EXPECT_NEAR(c[2], 0, 1e-15);
+    const double n2 = c[3] * c[3] + c[4] * c[4] + c[5] * c[5];
+    EXPECT_NEAR(n2, 14, 1e-13) << "lengths kept";
+    EXPECT_EQ(householder_h12(1, 0, 2, 3, u.data(), 1, up, c.data(), 1, 3, 1), 0);
+}
+
+TEST(Lsqnonneg, OutputsAndOptions)
+{
+    const Mm M = test::real(3, 2, {1, 2, 3, 1, 0, -1});
+    const Mm v = column({1, 1, 2});
+    Mm x, resnorm, residual, exitflag, output, lambda;
+    lsqnonneg(test::cell_row({M, v}), i_o, x, resnorm, residual, exitflag, output, lambda);
+    EXPECT_EQ(test::extents(x), (std::vector<int>{2, 1}));
+    const std::vector<double> res = test::values(M * x - v);
+    EXPECT_EQ(test::values(residual), res);
+    EXPECT_NEAR(test::at(resnorm, 0), res[0] * res[0] + res[1] * res[1] + res[2] * res[2], 1e-15);
+    EXPECT_EQ(test::at(exitflag, 0), 1);
+    const Mm iterations = getfield(output, TM("iterations"));
+    EXPECT_EQ(iterations.gettype(), qv_double);
+    EXPECT_GE(test::at(iterations, 0), 1);
+    Mm xn, wn;
+    nnls(M, v, i_o, xn, wn);
+    EXPECT_EQ(test::values(lambda), test::values(wn));
+    EXPECT_EQ(test::values(x), test::values(xn));
+
+    // A large TolX stops at once: no correlation exceeds it.
+    const Mm loose = lsqnonneg(test::cell_row({M, v, Mm(), optimset(TM("TolX"), test::cell_row({Mm(1e3)}))}));
+    EXPECT_EQ(test::values(loose), (std::vector<double>{0, 0}));
+    EXPECT_EQ(test::values(nnls(M, v, Mm(1e3))), (std::vector<double>{0, 0}));
+
+    EXPECT_ERROR(lsqnonneg(test::cell_row({M})), "lsqnonneg: wrong number of arguments");
+    EXPECT_ERROR(lsqnonneg(test::cell_row({M, v, Mm(), Mm(), Mm()})), "lsqnonneg: wrong number of arguments");
+    EXPECT_ERROR(nnls(Mm(0, 0, 0, 3, 2, qv_double), Mm(0, 0, 0, 2, 1, qv_double)),
+                 "nnls: number of rows in a and b is different");
+    EXPECT_ERROR(lsqnonneg(test::cell_row({Mm(0, 0, 0, 3, 2, qv_double), column({1, 1})})),
+                 "nnls: number of rows in a and b is different");
+}
+
+} // namespace

@@ -1,0 +1,152 @@
+// qp and conls: exact solutions and multipliers, the linear path, the
+// verdicts and their texts, the bound rows and the sparse multipliers.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+#include "data/qp_problems.inc"
+
+Mm matrix(int m, int n, const std::vector<double>& v)
+{
+    Mm a(0, 0, 0, m, n, qv_double);
+    std::copy(v.begin(), v.end(), a.addr());
+    return a;
+}
+Mm column(const std::vector<double>& v) { return v.empty() ? Mm() : matrix(static_cast<int>(v.size()), 1, v); }
+
+void seed() { randM(TM("seed"), Mm(5489.0)); }
+
+TEST(Qp, AgreesWithExactKktSolutions)
+{
+    for (const qp_reference& r : qp_references) {
+        SCOPED_TRACE(r.name);
+        seed();
+        Mm x, lambda, how;
+        qp(matrix(r.n, r.n, r.H), column(r.f), matrix(r.rows, r.n, r.A), column(r.b), column(r.lb), column(r.ub),
+           Mm(), Mm(double(r.neq)), Mm(-1.0), i_o, x, lambda, how);
+        EXPECT_EQ(test::text_of(how), "ok");
+        ASSERT_EQ(x.size(), r.n);
+        for (int k = 0; k < r.n; ++k)
+            EXPECT_NEAR(test::at(x, k), r.x[k], 2e-5) << k;
+        ASSERT_EQ(lambda.size(), static_cast<int>(r.lambda.size()));
+        for (std::size_t k = 0; k < r.lambda.size(); ++k)
+            EXPECT_NEAR(test::at(lambda, static_cast<int>(k)), r.lambda[k], 1e-4) << k;
+    }
+}
+
+TEST(Qp, SparseAndSymmetry)
+{
+    const qp_reference& r = qp_references[0];
+    seed();
+    Mm x, lambda;
+    qp(sparse(matrix(2, 2, r.H)), column(r.f), matrix(2, 2, r.A), column(r.b), i_o, x, lambda);
+    EXPECT_TRUE(issparse(lambda));
+    EXPECT_NEAR(test::values(lambda)[0], 1, 1e-5);
+
+    test::clear_printed();
+    seed();
+    const Mm x1 = qp(test::real(2, 2, {1, 0, 1, 1}), column({-1, -1}), Mm(), Mm());
+    EXPECT_NE(test::printed().find("Q not symmetric"), std::string::npos);
+    seed();
+    const Mm x2 = qp(test::real(2, 2, {1, 0.5, 0.5, 1}), column({-1, -1}), Mm(), Mm());
+    EXPECT_NEAR(test::at(x1, 0), test::at(x2, 0), 1e-7) << "(H + H')/2";
+    EXPECT_NEAR(test::at(x1, 0), 2.0 / 3, 1e-5);
+}
+
+TEST(Qp, LinearPathIsLp)
+{
+    const Mm f = column({-1, -2}), A = test::real(2, 2, {1, 1, 1, -1}), b = column({4, 2});
+    const Mm lb = column({0, 0});
+    Mm x1, l1, x2, l2;
+    qp(Mm(), f, A, b, lb, i_o, x1, l1);
+    lp(f, A, b, lb, Mm(), Mm(), Mm(0.0), i_o, x2, l2);
+    EXPECT_EQ(test::values(x1), test::values(x2));
+    EXPECT_EQ(test::values(l1), test::values(l2));
+}
+
+TEST(Qp, Verdicts)
+{
+    struct Case {
+        const char* what;
+        Mm H, f, A, b, vlb, vub;
+        const char* message;
+        const char* how;
+    };
+    const std::vector<Case> cases = {
+        {"infeasible", test::real(1, 1, {1}), column({0}), test::real(2, 1, {1, -1}), column({-1, -1}), Mm(), Mm(),
+         "The system has no feasible solution.\n", "infeasible"},
+        {"NaN in H", test::real(1, 1, {NAN}), column({1}), Mm(), Mm(), Mm(), Mm(),
+         "The system has no feasible solution.\n", "infeasible"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seed();
+        test::clear_printed();
+        Mm x, lambda, how;
+        qp(c.H, c.f, c.A, c.b, c.vlb, c.vub, i_o, x, lambda, how);
+        EXPECT_NE(test::printed().find(c.message), std::string::npos) << test::printed();
+        EXPECT_EQ(test::text_of(how), c.how);
+        EXPECT_TRUE(std::isnan(test::at(x, 0)));
+        EXPECT_TRUE(isempty(lambda));
+        test::clear_printed();
+        seed();
+        qp(c.H, c.f, c.A, c.b, c.vlb, c.vub, Mm(), Mm(), Mm(-1.0), i_o, x, lambda, how);
+        EXPECT_EQ(test::printed().find("The "), std::string::npos) << "verbosity -1 is silent";
+    }
+}
+
+TEST(Qp, InfiniteBoundsMakeNoRows)
+{
+    const Mm H = test::real(2, 2, {2, 0, 0, 2}), f = column({-2, -4});
+    seed();
+    Mm x, lambda, how;
+    qp(H, f, Mm(), Mm(), column({-INFINITY, -INFINITY}), Mm(), i_o, x, lambda, how);
+    EXPECT_EQ(test::text_of(how), "ok");
+    EXPECT_NEAR(test::at(x, 0), 1, 1e-6);
+    EXPECT_NEAR(test::at(x, 1), 2, 1e-6);
+    EXPECT_EQ(test::values(lambda), (std::vector<double>{0, 0}));
+    seed();
+    qp(H, f, Mm(), Mm(), Mm(), column({INFINITY, 1.5}), i_o, x, lambda, how);
+    EXPECT_NEAR(test::at(x, 1), 1.5, 1e-6);
+    ASSERT_EQ(lambda.size(), 2);
+    EXPECT_EQ(test::at(lambda, 0), 0) << "the omitted row keeps its place";
+    EXPECT_NEAR(test::at(lambda, 1), 1, 1e-5);
+}
+
+TEST(Qp, NeqBeyondTheRowsCountsAsZero)
+{
+    const qp_reference& r = qp_references[0];
+    seed();
+    const Mm a = qp(matrix(2, 2, r.H), column(r.f), matrix(2, 2, r.A), column(r.b), Mm(), Mm(), Mm(), Mm(5.0));
+    seed();
+    const Mm b = qp(matrix(2, 2, r.H), column(r.f), matrix(2, 2, r.A), column(r.b));
+    EXPECT_EQ(test::values(a), test::values(b));
+}
+
+TEST(Conls, IsQpOnTheNormalEquations)
+{
+    const Mm A = test::real(3, 2, {1, 2, 3, 1, 0, 1}), b = column({1, 2, 2});
+    const Mm G = test::real(1, 2, {1, 1}), h = column({0.5});
+    seed();
+    Mm x1, l1;
+    conls(A, b, G, h, i_o, x1, l1);
+    seed();
+    Mm x2, l2;
+    qp(dot_transpose(A) * A, -(dot_transpose(A) * b), G, h, i_o, x2, l2);
+    EXPECT_EQ(test::values(x1), test::values(x2));
+    EXPECT_EQ(test::values(l1), test::values(l2));
+    EXPECT_NEAR(test::at(x1, 0) + test::at(x1, 1), 0.5, 1e-6);
+    seed();
+    EXPECT_EQ(test::values(conls(A, b, G, h)), test::values(x1));
+    EXPECT_ERROR(conls(A), "conls does not accept 1 input");
+    EXPECT_ERROR(conls(A, b), "conls does not accept 2 inputs");
+    EXPECT_ERROR(conls(A, b, G), "conls does not accept 3 inputs");
+    Mm x, l;
+    EXPECT_ERROR(conls(A, b, G, i_o, x, l), "conls does not accept 3 inputs");
+}
+
+} // namespace
