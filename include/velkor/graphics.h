@@ -76,3 +76,13 @@ Mm setapplicationhandle(void* handle);
 Mm setapplicationkeyhandle(void* handle);
 // Asks the engine for an object of no type (a test of its refusal).
 Mm vizmocrash();
+
+// ---- pointer interaction ----
+// gco(h): h's "CurrentObject" (gco() of the current figure). gcbo: the
+// object whose callback runs; gcbf: the figure that holds it, or empty when
+// there is none or its parent chain is broken.
+Mm gco();
+Mm gco(const Mm& h);
+Mm gcbo();
+Mm gcbo(i_o_t, Mm& h, Mm& f);
+Mm gcbf();
