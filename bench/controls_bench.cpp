@@ -40,7 +40,7 @@ BENCHMARK(WaitbarUpdate);
 void TextControl(benchmark::State& state)
 {
     vizmo::test::reset();
-    const double fig = *figure().addr(1);
+    double fig = *figure().addr(1);
     const Mm args = Mm((CL(pn_Style), pv_text));
     double off_codes[] = {'o', 'f', 'f'}, on_codes[] = {'o', 'n'}, text_codes[] = {'t', 'e', 'x', 't'};
     double bg[] = {0.8, 0.8, 0.8}, fg[] = {0, 0, 0};
@@ -74,3 +74,5 @@ void TextControl(benchmark::State& state)
 BENCHMARK(TextControl);
 
 } // namespace
+
+BENCHMARK_MAIN();

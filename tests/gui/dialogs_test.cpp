@@ -159,6 +159,22 @@ TEST_F(Gui, QuestionsOfferButtonsAndADefault)
     }
 }
 
+TEST_F(Gui, QuestionsKeepAtMost256Buttons)
+{
+    std::vector<Mm> args{text("q"), text("t")};
+    for (int k = 1; k <= 300; ++k)
+        args.push_back(text(("b" + std::to_string(k)).c_str()));
+    args.push_back(text("b280"));
+    test::clear_printed();
+    vizmo::test::answer_question(255);
+    EXPECT_EQ(test::text_of(questdlg(cell_row(args))), "b256");
+    const vizmo::test::Dialog d = last_dialog();
+    ASSERT_EQ(d.items.size(), 256u);
+    EXPECT_EQ(d.items.back(), "b256");
+    EXPECT_EQ(d.number, 0) << "a default among the dropped buttons is not offered";
+    EXPECT_NE(test::printed().find(chopped), std::string::npos);
+}
+
 TEST_F(Gui, AnAnswerOutsideTheButtonsIsAnIndexingError)
 {
     vizmo::test::answer_question(7);
