@@ -34,11 +34,16 @@ Mm number(double v) { return Mm(v); }
 
 Mm element(const Mm& args, int k) { return args.safebr(k); }
 
+// A 1 x n cell, or an empty value when its storage was refused; callers
+// fill it only when it has its n elements.
+Mm cell_row_of(int n) { return cell(number(1), number(n)); }
+
 // A one-element cell holding x.
 Mm boxed(const Mm& x)
 {
-    Mm c = cell(number(1));
-    c.mr(1) = x;
+    Mm c = cell_row_of(1);
+    if (c.size() == 1)
+        c.mr(1) = x;
     return c;
 }
 
@@ -149,11 +154,11 @@ Mm questdlg(const Mm& args)
     if (n <= 3) {
         buttons = Mm((CL("Yes"), "No", "Cancel"));
     } else {
-        buttons = cell(number(1), number(n - 3));
-        for (int k = 3; k <= n - 1; ++k)
+        buttons = cell_row_of(n - 3);
+        for (int k = 3; k <= n - 1 && buttons.size() == n - 3; ++k)
             buttons.mr(k - 2) = element(args, k);
     }
-    const int count = buttons.size();
+    const int count = buttons.gettype() == qv_cell ? buttons.size() : 0;
     int dflt = 0;
     if (n >= 3)
         for (int k = 1; k <= count; ++k)
@@ -182,13 +187,15 @@ Mm inputdlg(const Mm& args)
     const Mm lines = n >= 3 ? element(args, 3) : Mm(x_M);
     const Mm defaults = n >= 4 ? cellstr(element(args, 4)) : cell(number(0));
     drawnow();
-    const int count = prompts.size() < max_fields ? prompts.size() : max_fields;
+    const int prompt_count = prompts.gettype() == qv_cell ? prompts.size() : 0;
+    const int default_count = defaults.gettype() == qv_cell ? defaults.size() : 0;
+    const int count = prompt_count < max_fields ? prompt_count : max_fields;
     string_array prompt_texts, default_texts, answers;
     std::vector<int> line_counts;
     for (int i = 1; i <= count; ++i) {
         prompt_texts.add(bounded_text(prompts.mr(i), short_text));
         answers.add(std::string(short_text + 1, '\0'));
-        default_texts.add(i <= defaults.size() ? bounded_text(defaults.mr(i), short_text) : std::string());
+        default_texts.add(i <= default_count ? bounded_text(defaults.mr(i), short_text) : std::string());
         line_counts.push_back(i <= lines.size() ? static_cast<int>(std::trunc(value_at(lines, i))) : 1);
     }
     const std::string t = bounded_text(title, short_text);
@@ -196,8 +203,8 @@ Mm inputdlg(const Mm& args)
     char** answer_slots = answers.get();
     if (vizmo_input_dialog(t.c_str(), prompt_texts.get(), line_counts.data(), default_texts.get(), count, answer_slots,
                            short_text)) {
-        result = cell(number(1), number(count));
-        for (int k = 1; k <= count; ++k) {
+        result = cell_row_of(count);
+        for (int k = 1; k <= count && result.size() == count; ++k) {
             answer_slots[k - 1][short_text] = '\0';
             result.mr(k) = TM(answer_slots[k - 1]);
         }
@@ -248,8 +255,8 @@ Mm helpwin(const Mm& text, const Mm& title) { return msgbox(Mm((CL(text), title)
 Mm helpwin(const Mm& table, const Mm& topic, const Mm& title)
 {
     for (int i = 1, rows = table.rows(); i <= rows && table.gettype() == qv_cell; ++i)
-        if (istrue(strcmp(topic, table.mr(i, 1))))
-            return msgbox(Mm((CL(table.mr(i, 2)), title)));
+        if (istrue(strcmp(topic, Mm(table.br(number(i), number(1))))))
+            return msgbox(Mm((CL(Mm(table.br(number(i), number(2)))), title)));
     error("helpwin: could not locate string topic in inputs");
     return x_M;
 }

@@ -252,6 +252,8 @@ TEST_F(Gui, HelpWindowForms)
     helpwin(cell_of(1, 2, {text("only"), text("alone")}), text("only"), text("T"));
     EXPECT_EQ(last_dialog().text, "alone");
     EXPECT_ERROR(helpwin(table, text("cos"), text("T")), "helpwin: could not locate string topic in inputs");
+    EXPECT_NE(test::error_of([] { helpwin(cell_of(1, 1, {text("only")}), text("only"), text("T")); }), "")
+        << "a table without a text column is an indexing error, never a read past it";
 
     helpwin(text("a text"), text("Its title"));
     EXPECT_EQ(last_dialog().text, "a text");
