@@ -2,6 +2,7 @@
 // shows, what its answer becomes, its argument errors, and the bounds of
 // its text buffers.
 #include "gui_fixture.hpp"
+#include "graphics/property_names.hpp"
 #include "temp_dir.hpp"
 
 #include <fstream>
@@ -241,6 +242,13 @@ TEST_F(Gui, PrintdlgAsksTheFigureToPrint)
     EXPECT_EQ(printdlg(cell_row({text("-v")})).size(), 0);
     EXPECT_EQ(gui_test::prop_values(f, "Print"), std::vector<double>{1});
     EXPECT_TRUE(vizmo::test::dialogs().empty());
+
+    // While axes are hosted in a host's window, they print.
+    const double hosted = vizmo_create_object("Axes", -1);
+    hosted_axes = Mm(hosted);
+    printdlg(cell_row({}));
+    hosted_axes = Mm();
+    EXPECT_EQ(gui_test::prop_values(hosted, "Print"), std::vector<double>{1});
 }
 
 TEST_F(Gui, HelpWindowForms)
