@@ -86,6 +86,15 @@ TEST_F(Pointer, NoCallbackMeansNoCallbackFigure)
     seen = seen_t{};
     ASSERT_TRUE(vizmo::test::fire_callback("look"));
     EXPECT_EQ(seen.figure, -99) << "a callback with no object behind it";
+
+    // A callback object that is gone, or not a handle at all.
+    for (double gone : {12345.5, -3.0}) {
+        miniM value{2, {1, 1, 1, 1}, 0, &gone};
+        vizmo_set_property(0, "CallbackObject", &value);
+        ASSERT_EQ(vizmo::test::prop(0, "CallbackObject").data, std::vector<double>{gone});
+        EXPECT_EQ(gcbf().size(), 0);
+        EXPECT_EQ(gcbo().r(), gone);
+    }
 }
 
 TEST_F(Pointer, CurrentObjectOfAFigure)
