@@ -107,6 +107,9 @@ int vizmo_input_dialog(const char* title, char** prompts, int* line_counts, char
     d.title = text_or_empty(title);
     d.items = strings(prompts, count);
     d.number = count;
+    if (line_counts)
+        d.line_counts.assign(line_counts, line_counts + (count > 0 ? count : 0));
+    d.defaults = strings(defaults, count);
     std::pair<bool, std::vector<std::string>> scripted{true, {}};
     next(e.answers.input, scripted);
     d.answer = scripted.first;

@@ -79,6 +79,8 @@ struct Dialog {
     std::string text;                // message text, icon word, filter, or font object
     std::vector<std::string> items;  // buttons, prompts, menu choices or defaults
     int number = 0;                  // default button, count, colour
+    std::vector<int> line_counts;    // input: lines of each field
+    std::vector<std::string> defaults;  // input: default of each field
     int answer = 0;
 };
 std::vector<Dialog> dialogs();

@@ -80,3 +80,13 @@ Mm vizmocrash();
 // axes stand in for the current axes. vbaxes takes the window as a number.
 Mm winaxes(void* window);
 Mm vbaxes(const Mm& window);
+
+// ---- pointer interaction ----
+// gco(h): h's "CurrentObject" (gco() of the current figure). gcbo: the
+// object whose callback runs; gcbf: the figure that holds it, or empty when
+// there is none or its parent chain is broken.
+Mm gco();
+Mm gco(const Mm& h);
+Mm gcbo();
+Mm gcbo(i_o_t, Mm& h, Mm& f);
+Mm gcbf();

@@ -45,3 +45,93 @@ Mm prism();
 Mm prism(const Mm& m);
 Mm lines();
 Mm lines(const Mm& m);
+
+// ---- controls and menus ----
+// Each takes the call's arguments as one cell row: an optional leading
+// parent, then property pairs. uicontrol's "Style" names the engine type
+// (default "pushbutton"; hwcontrol's default "comport"); the control is
+// hidden while its properties are written. makemenu prints why it is not
+// supported and raises an error.
+Mm uicontrol();
+Mm uicontrol(const Mm& args);
+Mm hwcontrol();
+Mm hwcontrol(const Mm& args);
+Mm uimenu();
+Mm uimenu(const Mm& args);
+Mm uicontextmenu();
+Mm uicontextmenu(const Mm& args);
+Mm makemenu(const Mm& args);
+
+// ---- modal dialogs ----
+// Texts that do not fit their slots (255 characters a line, title, button,
+// prompt; 4999 bytes a message) arrive empty or end at the last whole line,
+// with a warning. msgbox and menu return the engine's answer; questdlg the
+// chosen button's text; inputdlg a 1 x n cell of answers, or a 0x0 cell
+// when cancelled.
+Mm msgbox(const Mm& args);
+Mm errordlg(const Mm& args);
+Mm helpdlg(const Mm& args);
+Mm warndlg(const Mm& args);
+Mm questdlg(const Mm& args);
+Mm inputdlg(const Mm& args);
+Mm menu(const Mm& args);
+Mm printdlg(const Mm& args);
+// The help of a language function, a text with a title, or the row of a
+// {topic, text} table whose topic matches.
+Mm helpwin(const Mm& topic);
+Mm helpwin(const Mm& text, const Mm& title);
+Mm helpwin(const Mm& table, const Mm& topic, const Mm& title);
+
+// ---- file, colour and font choosers; waiting ----
+// The chosen file's name, or 0 when cancelled; the output forms give the
+// name and the directory, each 0 when empty. Extra x, y are ignored.
+Mm uigetfile();
+Mm uigetfile(const Mm& filter);
+Mm uigetfile(const Mm& filter, const Mm& title);
+Mm uigetfile(const Mm& filter, const Mm& title, const Mm& x);
+Mm uigetfile(const Mm& filter, const Mm& title, const Mm& x, const Mm& y);
+Mm uigetfile(i_o_t, Mm& file, Mm& path);
+Mm uigetfile(const Mm& filter, i_o_t, Mm& file, Mm& path);
+Mm uigetfile(const Mm& filter, const Mm& title, i_o_t, Mm& file, Mm& path);
+Mm uigetfile(const Mm& filter, const Mm& title, const Mm& x, i_o_t, Mm& file, Mm& path);
+Mm uigetfile(const Mm& filter, const Mm& title, const Mm& x, const Mm& y, i_o_t, Mm& file, Mm& path);
+Mm uiputfile();
+Mm uiputfile(const Mm& filter);
+Mm uiputfile(const Mm& filter, const Mm& title);
+Mm uiputfile(const Mm& filter, const Mm& title, const Mm& x);
+Mm uiputfile(const Mm& filter, const Mm& title, const Mm& x, const Mm& y);
+Mm uiputfile(i_o_t, Mm& file, Mm& path);
+Mm uiputfile(const Mm& filter, i_o_t, Mm& file, Mm& path);
+Mm uiputfile(const Mm& filter, const Mm& title, i_o_t, Mm& file, Mm& path);
+Mm uiputfile(const Mm& filter, const Mm& title, const Mm& x, i_o_t, Mm& file, Mm& path);
+Mm uiputfile(const Mm& filter, const Mm& title, const Mm& x, const Mm& y, i_o_t, Mm& file, Mm& path);
+// x is a handle (its "Color" is set) or [r g b] in [0, 1]; the result is
+// the chosen [r g b] in [0, 1], or on cancel the colour given (the
+// handle's current "Color"). The title is accepted and not used.
+Mm uisetcolor(const Mm& x);
+Mm uisetcolor(const Mm& x, const Mm& title);
+// x is a handle, or a text (a new "text" control is made for it).
+Mm uisetfont(const Mm& x);
+Mm uisetfont(const Mm& x, const Mm& title);
+// Waits until a callback calls uiresume or the figure closes.
+Mm uiwait();
+Mm uiwait(const Mm& h);
+Mm uiresume();
+Mm uiresume(const Mm& h);
+// The busy pointer; watchon() without a figure gives NaN, which watchoff
+// ignores.
+Mm watchon();
+Mm watchon(const Mm& h);
+Mm watchoff();
+Mm watchoff(const Mm& h);
+Mm popupstr(const Mm& h);
+// Flips a menu item's "Checked" between "on" and "off"; gives the new one.
+Mm umtoggle(const Mm& h);
+
+// ---- waitbar ----
+// waitbar(x, title) opens a new progress window at x; waitbar(x) moves the
+// bar of the newest one to x(1).
+Mm waitbar(const Mm& x, const Mm& title);
+Mm waitbar(const Mm& x);
+extern Mm waitbar_figure;
+extern Mm waitbar_bar;

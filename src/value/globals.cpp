@@ -49,6 +49,9 @@ constinit qv_error_stack_t qv_error_stack = {{}, {}, 0, &qv_error_stack.lines[0]
 #include "graphics/property_names.inc"
 #undef NUMRUN_PROPERTY_NAME
 Mm hosted_axes;
+// The progress window and its bar; -1 until waitbar(x, title) makes them.
+Mm waitbar_figure(-1.0);
+Mm waitbar_bar(-1.0);
 
 namespace {
 

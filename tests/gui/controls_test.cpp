@@ -1,0 +1,182 @@
+// Controls, menus and context menus against the headless engine: the type
+// each asks for, its parent, the order of its property writes and the
+// callback that runs at creation.
+#include "gui_fixture.hpp"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using gui_test::Gui;
+using gui_test::prop_text;
+using gui_test::prop_values;
+using test::cell_row;
+using test::row;
+using test::text;
+using strings = std::vector<std::string>;
+
+TEST_F(Gui, UicontrolWithoutArgumentsIsAVisiblePushbuttonInANewFigure)
+{
+    ASSERT_LT(vizmo_current_figure(), 0);
+    const double h = uicontrol().r();
+    const double fig = vizmo_current_figure();
+    ASSERT_GT(fig, 0) << "a figure is made for the control";
+    EXPECT_EQ(prop_text(h, "Style"), "pushbutton");
+    EXPECT_EQ(vizmo::test::parent(h), fig);
+    EXPECT_EQ(prop_text(h, "Visible"), "on");
+    EXPECT_EQ(prop_values(h, "BackgroundColor"), prop_values(0, "DefaultUIcontrolBackgroundColor"));
+    EXPECT_EQ(prop_values(h, "ForegroundColor"), prop_values(0, "DefaultUIControlForegroundColor"));
+}
+
+TEST_F(Gui, UicontrolWritesItsPropertiesInOrder)
+{
+    const double f = figure().r();
+    const double other = figure().r();
+    struct Case {
+        const char* what;
+        Mm args;
+        const char* style;
+        double parent;
+        strings writes;
+    };
+    const std::vector<Case> cases = {
+        {"no arguments", cell_row({}), "pushbutton", other,
+         {"Visible", "Parent", "BackgroundColor", "ForegroundColor", "Visible", "CreateFcn", "DeleteFcn"}},
+        {"a leading parent", cell_row({Mm(f), text("Style"), text("edit")}), "edit", f,
+         {"Visible", "Parent", "BackgroundColor", "ForegroundColor", "Style", "Visible", "CreateFcn", "DeleteFcn"}},
+        {"units before the caller's position",
+         cell_row({text("Units"), text("normalized"), text("Position"), row({0.1, 0.1, 0.5, 0.2})}), "pushbutton",
+         other,
+         {"Visible", "Parent", "Units", "BackgroundColor", "ForegroundColor", "Units", "Position", "Visible",
+          "CreateFcn", "DeleteFcn"}},
+        {"a parent pair", cell_row({text("Parent"), Mm(f), text("Style"), text("text")}), "text", f,
+         {"Visible", "Parent", "BackgroundColor", "ForegroundColor", "Parent", "Style", "Visible", "CreateFcn",
+          "DeleteFcn"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double h = uicontrol(c.args).r();
+        EXPECT_EQ(prop_text(h, "Style"), c.style);
+        EXPECT_EQ(vizmo::test::parent(h), c.parent);
+        EXPECT_EQ(vizmo::test::writes(h), c.writes);
+        EXPECT_EQ(prop_text(h, "Visible"), "on");
+    }
+}
+
+TEST_F(Gui, UicontrolKeepsACallersInvisibility)
+{
+    const double h = uicontrol(cell_row({text("Visible"), text("off"), text("String"), text("x")})).r();
+    EXPECT_EQ(prop_text(h, "Visible"), "off");
+    EXPECT_EQ(prop_text(h, "String"), "x");
+}
+
+TEST_F(Gui, AnUnknownStyleIsRefusedWithNothingWritten)
+{
+    figure();
+    struct Case {
+        const char* what;
+        Mm (*make)(const Mm&);
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"uicontrol", uicontrol, "uicontrol: unknown object style"},
+        {"hwcontrol", hwcontrol, "hwcontrol: unknown object style"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t mark = vizmo::test::mark();
+        EXPECT_ERROR(c.make(cell_row({text("Style"), text("nosuchstyle")})), c.message);
+        // Only gcf's own bookkeeping may come before the refusal; nothing after it.
+        const strings log = vizmo::test::since(mark);
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), "create refused nosuchstyle");
+        EXPECT_LE(log.size(), 2u);
+    }
+}
+
+TEST_F(Gui, AStyleTooLongForItsBufferReachesTheEngineEmpty)
+{
+    figure();
+    const std::size_t mark = vizmo::test::mark();
+    test::clear_printed();
+    EXPECT_ERROR(uicontrol(cell_row({text("Style"), text(std::string(100, 'p').c_str())})),
+                 "uicontrol: unknown object style");
+    const strings log = vizmo::test::since(mark);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "create refused ");
+    EXPECT_NE(test::printed().find("Mstr: buffer too small - chopped"), std::string::npos);
+}
+
+TEST_F(Gui, TheRootsCreateFcnReplacesTheCallersAndRuns)
+{
+    gui_test::write_text(0, "DefaultUicontrolCreateFcn", "from_root");
+    gui_test::write_text(0, "DefaultUicontrolDeleteFcn", "root_delete");
+    const double h = uicontrol(cell_row({text("CreateFcn"), text("mine")})).r();
+    EXPECT_EQ(prop_text(h, "CreateFcn"), "from_root");
+    EXPECT_EQ(prop_text(h, "DeleteFcn"), "root_delete");
+    EXPECT_EQ(gui_test::ran(), strings{"from_root"});
+}
+
+TEST_F(Gui, HwcontrolIsNeverHiddenAndGetsNoColours)
+{
+    const double f = figure().r();
+    gui_test::write_text(0, "DefaultHwcontrolCreateFcn", "hw_created");
+    const double h = hwcontrol(cell_row({text("Tag"), text("port")})).r();
+    EXPECT_EQ(prop_text(h, "Style"), "comport");
+    EXPECT_EQ(vizmo::test::parent(h), f);
+    EXPECT_EQ(vizmo::test::writes(h), (strings{"Parent", "Tag", "CreateFcn", "DeleteFcn"}));
+    EXPECT_EQ(gui_test::ran(), strings{"hw_created"});
+}
+
+TEST_F(Gui, MenusAttachToTheCurrentFigureOrTheNamedParent)
+{
+    gui_test::write_text(0, "DefaultUimenuCreateFcn", "menu_made");
+    const double m = uimenu(cell_row({text("Label"), text("File")})).r();
+    const double fig = vizmo_current_figure();
+    ASSERT_GT(fig, 0);
+    EXPECT_EQ(vizmo::test::parent(m), fig);
+    EXPECT_EQ(prop_text(m, "Label"), "File");
+    const double item = uimenu(cell_row({Mm(m), text("Label"), text("Open")})).r();
+    EXPECT_EQ(vizmo::test::parent(item), m);
+    EXPECT_EQ(prop_text(item, "Label"), "Open");
+    const double named = uimenu(cell_row({text("Parent"), Mm(m), text("Label"), text("Save")})).r();
+    EXPECT_EQ(vizmo::test::parent(named), m);
+    EXPECT_EQ(vizmo::test::writes(named), (strings{"Parent", "Label", "CreateFcn", "DeleteFcn"}))
+        << "a named parent is written once, with the pairs";
+    EXPECT_EQ(gui_test::ran(), (strings{"menu_made", "menu_made", "menu_made"}));
+}
+
+TEST_F(Gui, AContextMenuHasNoParentUnlessNamed)
+{
+    const double loose = uicontextmenu().r();
+    EXPECT_EQ(vizmo::test::type(loose).empty(), false);
+    EXPECT_LT(vizmo_current_figure(), 0) << "no figure is made";
+    EXPECT_EQ(vizmo::test::writes(loose), (strings{"CreateFcn", "DeleteFcn"}));
+    const double f = figure().r();
+    const double owned = uicontextmenu(cell_row({text("Parent"), Mm(f)})).r();
+    EXPECT_EQ(vizmo::test::parent(owned), f);
+}
+
+TEST_F(Gui, MakemenuPrintsItsNoteAndFails)
+{
+    test::clear_printed();
+    EXPECT_ERROR(makemenu(cell_row({text("x")})), "makemenu: command not supported");
+    const std::string note = "makemenu is not supported in QUIDAR/VORSEN.\n"
+                             "The correct way to create menus is to use the uimenu()\n"
+                             "command (the makemenu command will indeed create the menus but the\n"
+                             "callbacks will not be recognized by QUIDAR and VORSEN during compile\n"
+                             "time and thus will eval at run-time).\n"
+                             "\n"
+                             "The following is a simple example of creating menus using uimenu, and\n"
+                             "displaying the right string after clicking them:\n"
+                             "\n"
+                             "m1=uimenu('label','menu1');\n"
+                             "m11=uimenu(m1,'label','menu11','callback','disp(''menu11'')');\n"
+                             "m12=uimenu(m1,'label','menu12','callback','disp(''menu12'')');\n"
+                             "m2=uimenu('label','menu2','callback','disp(''menu2'')');\n"
+                             "\n";
+    EXPECT_EQ(test::printed().substr(0, note.size()), note);
+}
+
+} // namespace
