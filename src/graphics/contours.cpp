@@ -126,14 +126,20 @@ contour_trace_result contour_trace(const Mm& args)
         for (std::size_t k = 0, n = above.size(); k < n; ++k)
             above[k] = z[k] > v;
         auto W = [&above, r](int i, int j) { return above[(j - 1) * static_cast<std::size_t>(r) + (i - 1)]; };
+        // A cell is crossed when 0 < s < 4 corners lie above: s & 3 != 0.
         marked.clear();
-        for (int j = 1; j <= cells_c; ++j)
-            for (int i = 1; i <= cells_r; ++i) {
-                const std::size_t cell = (j - 1) * static_cast<std::size_t>(cells_r) + (i - 1);
-                const int s = W(i, j) + W(i + 1, j) + W(i, j + 1) + W(i + 1, j + 1);
-                if (s > 0 && s < 4 && usable[cell])
-                    marked.push_back(static_cast<int>(cell));
+        for (int j = 0; j < cells_c; ++j) {
+            const std::uint8_t* a = above.data() + static_cast<std::size_t>(j) * r;
+            const std::uint8_t* b = a + r;
+            const std::uint8_t* ok = usable.data() + static_cast<std::size_t>(j) * cells_r;
+            int upper = a[0] + b[0];
+            for (int i = 0; i < cells_r; ++i) {
+                const int lower = a[i + 1] + b[i + 1];
+                if (((upper + lower) & 3) && ok[i])
+                    marked.push_back(j * cells_r + i);
+                upper = lower;
             }
+        }
 
         // Crossing fractions along an edge; a flat edge divides by 1.
         auto across = [&](int i, int j) {
@@ -228,8 +234,9 @@ contour_trace_result contour_trace(const Mm& args)
         std::copy(cm.begin(), cm.end(), cmv.addr());
     out.cm = cmv;
     Mm cl(0, 0, 0, 1, static_cast<int>(list.size()), qv_cell);
-    for (std::size_t k = 0; k < list.size(); ++k)
-        cl.mr(static_cast<int>(k) + 1) = list[k];
+    if (cl.size() == static_cast<int>(list.size()))  // else refused, already reported
+        for (std::size_t k = 0; k < list.size(); ++k)
+            cl.mr(static_cast<int>(k) + 1) = list[k];
     out.list = cl;
     return out;
 }
