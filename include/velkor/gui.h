@@ -73,3 +73,10 @@ Mm tiffwrite(const Mm& args);
 // Height, BitDepth, ColorType; the name is used as given.
 Mm imfinfo(const Mm& name, const Mm& fmt);
 Mm imfinfo(const Mm& name);
+// ---- image display ----
+// The image data of object h (as get gives "CData"); with outputs also
+// x = [1 columns], y = [1 rows] and the kind: 4 truecolor, 1 two-dimensional.
+Mm getimage(const Mm& h);
+Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y);
+Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A);
+Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A, Mm& flag);
