@@ -76,3 +76,7 @@ Mm setapplicationhandle(void* handle);
 Mm setapplicationkeyhandle(void* handle);
 // Asks the engine for an object of no type (a test of its refusal).
 Mm vizmocrash();
+// Hosts plots in a foreign window: from then on gcf is 0 and the hosted
+// axes stand in for the current axes. vbaxes takes the window as a number.
+Mm winaxes(void* window);
+Mm vbaxes(const Mm& window);

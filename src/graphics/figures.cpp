@@ -15,6 +15,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -271,4 +272,27 @@ Mm vizmocrash()
 {
     vizmo_create_object(nullptr, -1);
     return x_M;
+}
+
+Mm winaxes(void* window)
+{
+    vizmo_set_hosted_mode(1);
+    hosted_axes = Mm(vizmo_create_object("Axes", -1));
+    set(number(0), pn_ColorMap, jet());
+    set(hosted_axes, pn_Parent, number(0));
+    // The whole pointer: a 32-bit cut would lose the upper half of a 64-bit
+    // address.
+    set(hosted_axes, TM("WinParent"), number(static_cast<double>(reinterpret_cast<std::intptr_t>(window))));
+    set(hosted_axes, pn_NextPlot, pv_replace);
+    set(hosted_axes, pn_Clear, number(0));
+    set(hosted_axes, pn_Refresh, number(1));
+    return hosted_axes;
+}
+
+Mm vbaxes(const Mm& window)
+{
+    // Such hosts pass a 32-bit window number: read as one, then widened.
+    const double first = window.size() > 0 && window.gettype() == qv_double ? *window.addr(1) : 0;
+    const std::int32_t w = std::isfinite(first) && std::fabs(first) < 2147483648.0 ? static_cast<std::int32_t>(first) : 0;
+    return winaxes(reinterpret_cast<void*>(static_cast<std::intptr_t>(w)));
 }

@@ -5,6 +5,7 @@
 #include "vizmo4510.h"
 #include "vizmo_test.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,27 @@ TEST_F(Figures, ClosingFigures)
     figure_close(TM("1"), TM("ignored"));
     EXPECT_TRUE(vt::children(0).empty());
     EXPECT_EQ(vizmo_current_figure(), -1);
+}
+
+TEST_F(Figures, AxesInAHostWindow)
+{
+    int window = 0;
+    const Mm ax = winaxes(&window);
+    const double h = *ax.addr(1);
+    EXPECT_TRUE(isequal(ax, hosted_axes));
+    EXPECT_EQ(vt::modes().hosted, 1);
+    EXPECT_EQ(vt::type(h), "axes");
+    EXPECT_EQ(vt::writes(h), (std::vector<std::string>{"Parent", "WinParent", "NextPlot", "Clear", "Refresh"}));
+    EXPECT_EQ(values_of(h, "WinParent"),
+              (std::vector<double>{static_cast<double>(reinterpret_cast<std::intptr_t>(&window))}))
+        << "the whole pointer";
+    EXPECT_EQ(values_of(0, "ColorMap"), test::values(jet()));
+    EXPECT_EQ(test::values(gcf()), (std::vector<double>{0}));
+    EXPECT_EQ(vizmo_current_figure(), -1) << "no figure is made";
+
+    const Mm second = vbaxes(test::row({-7, 5}));
+    EXPECT_NE(*second.addr(1), h) << "a second host window replaces the hosted axes";
+    EXPECT_EQ(values_of(*second.addr(1), "WinParent"), (std::vector<double>{-7}));
 }
 
 TEST_F(Figures, HostHandlesAndTheEngineRefusal)
