@@ -326,6 +326,20 @@ int main()
     show("hot(4)", nullptr, hot(Mm(4.0)));
     figure_close(TM("all"));
 
+    section("Image files");
+    Mm picture = strcat((CL(tempname()), ".bmp"));
+    Mm indices = muint8((BR(0.0), 1.0, 2.0, semi, 3.0, 2.0, 1.0));
+    imwrite((CL(indices), hot(Mm(4.0)), picture));
+    qv_printf(">> name = [tempname() '.bmp']; imwrite(uint8([0 1 2; 3 2 1]), hot(4), name)\n");
+    Mm read_back, back_map;
+    imread(picture, i_o, read_back, back_map);
+    qv_printf(">> [X, map] = imread(name)\n");
+    display(Mm(read_back, "X"));
+    display(Mm(back_map, "map"));
+    show("getfield(imfinfo(name), 'ColorType')", nullptr, getfield(imfinfo(picture), TM("ColorType")));
+    deleteM(picture);
+    figure_close(TM("all"));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

@@ -135,3 +135,38 @@ Mm waitbar(const Mm& x, const Mm& title);
 Mm waitbar(const Mm& x);
 extern Mm waitbar_figure;
 extern Mm waitbar_bar;
+// ---- image files ----
+// Read, written and described by the engine. From a file an indexed image
+// comes back as uint8 indices from 0 with its map, a truecolor image as
+// rows x cols x 3 uint8 with planes blue, green, red. The name is looked
+// up in the current directory, then on the search path.
+Mm imread(const Mm& name, const Mm& fmt, i_o_t, Mm& X, Mm& map);
+Mm imread(const Mm& name, i_o_t, Mm& X, Mm& map);
+Mm imread(const Mm& name, const Mm& fmt);
+Mm imread(const Mm& name);
+// One output: imread with that format. Two outputs: the image as doubles
+// (indices from 1, components in [0, 1]) and its map.
+Mm bmpread(const Mm& name);
+Mm gifread(const Mm& name);
+Mm tiffread(const Mm& name);
+Mm pcxread(const Mm& name);
+Mm bmpread(const Mm& name, i_o_t, Mm& X, Mm& map);
+Mm gifread(const Mm& name, i_o_t, Mm& X, Mm& map);
+Mm tiffread(const Mm& name, i_o_t, Mm& X, Mm& map);
+Mm pcxread(const Mm& name, i_o_t, Mm& X, Mm& map);
+// args = {A, name}, {A, name, fmt, pairs...}, {A, map, name, pairs...};
+// without a map the current figure's colormap is written.
+Mm imwrite(const Mm& args);
+Mm bmpwrite(const Mm& args);
+Mm tiffwrite(const Mm& args);
+// Struct of Filename, Format, FormatVersion, FileSize, FileModDate, Width,
+// Height, BitDepth, ColorType; the name is used as given.
+Mm imfinfo(const Mm& name, const Mm& fmt);
+Mm imfinfo(const Mm& name);
+// ---- image display ----
+// The image data of object h (as get gives "CData"); with outputs also
+// x = [1 columns], y = [1 rows] and the kind: 4 truecolor, 1 two-dimensional.
+Mm getimage(const Mm& h);
+Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y);
+Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A);
+Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A, Mm& flag);

@@ -1,6 +1,8 @@
 // Refused allocations in the graphics functions: set and get with their
-// conversions, the property listing, im2double and the colormap generators.
+// conversions, the property listing, im2double, the colormap generators and
+// the contour tracer.
 #include "alloc_sweep.hpp"
+#include "graphics/contours.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -28,6 +30,7 @@ TEST(AllocationFailure, GraphicsFunctions)
     const Mm data = row({1, 2, 3});
     const Mm image = test::bytes(2, 2, {0, 1, 2, 255});
     const Mm list = cell_row({text("LineWidth"), Mm(2.0), text("r")});
+    const Mm contour_args = cell_row({test::real(3, 3, {0, 1, 0, 1, 2, 1, 0, 1, 0}), row({0.5, 1.5}), text("r")});
     test::sweep_allocations({
         {"set and get of UserData", Mm(), [=](Mm& x) {
              on_a_line([&](const Mm& h) {
@@ -60,6 +63,7 @@ TEST(AllocationFailure, GraphicsFunctions)
         {"bone", Mm(), [](Mm& x) { x = bone(Mm(16.0)); }},
         {"pink", Mm(), [](Mm& x) { x = pink(Mm(16.0)); }},
         {"copper", Mm(), [](Mm& x) { x = copper(Mm(16.0)); }},
+        {"contour lines", Mm(), [=](Mm& x) { x = contour_trace(contour_args).cm; }},
     });
     vizmo::test::reset();
 }
