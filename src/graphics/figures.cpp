@@ -173,14 +173,28 @@ Mm dialog(const Mm& args)
     return h;
 }
 
+namespace {
+
+// gcf's work without the result value: the current figure, made when there
+// is none, announced to the root. gcf and gca run on every plotting call, so
+// the one number goes to the engine directly rather than through set.
+double current_figure()
+{
+    if (vizmo_current_figure() < 0)
+        figure();
+    double shown = vizmo_current_figure();
+    const miniM value{2, {1, 1, 1, 1}, 0, &shown};
+    vizmo_set_property(0, "NeedShow", &value);
+    return vizmo_current_figure();
+}
+
+} // namespace
+
 Mm gcf()
 {
     if (hosted())
         return number(0);
-    if (vizmo_current_figure() < 0)
-        figure();
-    set(number(0), pn_NeedShow, number(vizmo_current_figure()));
-    return number(vizmo_current_figure());
+    return number(current_figure());
 }
 
 Mm drawnow()
@@ -330,9 +344,21 @@ Mm gca()
 {
     if (hosted())
         return hosted_axes;
-    if (first_of(get(gcf(), pn_CurrentAxes)) < 0)
+    // A lone number is read straight from the engine; anything else goes
+    // through get.
+    const auto lone_number = [](const miniM* m) {
+        return m && !m->isString && m->data && m->dims[0] * m->dims[1] * m->dims[2] * m->dims[3] == 1;
+    };
+    double f = current_figure();
+    const miniM* now = vizmo_get_property(f, "CurrentAxes");
+    if (lone_number(now) && now->data[0] >= 0)
+        return number(now->data[0]);
+    if (!now || !now->data || now->data[0] < 0) {
         axes();
-    return get(gcf(), pn_CurrentAxes);
+        f = current_figure();
+    }
+    const miniM* result = vizmo_get_property(f, "CurrentAxes");
+    return lone_number(result) ? number(result->data[0]) : get(number(f), pn_CurrentAxes);
 }
 
 Mm axes() { return axes(cell(Mm(0.0))); }
