@@ -324,6 +324,12 @@ int main()
     show("get(f, 'Name')", nullptr, get(fig, TM("Name")));
     show("size(getframe(f))", nullptr, size(getframe(fig)));
     show("hot(4)", nullptr, hot(Mm(4.0)));
+    Mm lower = subplot(Mm(2.0), Mm(1.0), Mm(2.0));
+    show("a = subplot(2, 1, 2); get(a, 'Position')", nullptr, get(lower, TM("Position")));
+    xlabel(Mm(CL(TM("time"))));
+    show("xlabel('time'); get(get(a, 'XLabel'), 'String')", nullptr, get(get(lower, TM("XLabel")), TM("String")));
+    axis((BR(0.0), 10.0, -1.0, 1.0));
+    show("axis([0 10 -1 1]); axis()", nullptr, axis());
     figure_close(TM("all"));
 
     section("Image files");

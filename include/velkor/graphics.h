@@ -90,3 +90,63 @@ Mm gco(const Mm& h);
 Mm gcbo();
 Mm gcbo(i_o_t, Mm& h, Mm& f);
 Mm gcbf();
+// ---- axes ----
+// The current axes, made when the current figure has none.
+Mm gca();
+// axes(h) makes h current; otherwise a new axes in the parent (default: the
+// current figure) at "Position" (default: the parent's DefaultAxesPosition).
+Mm axes();
+Mm axes(const Mm& args);
+// axes of each argument in turn.
+Mm axis(const Mm& a, const Mm& b);
+Mm axis(const Mm& a, const Mm& b, const Mm& c);
+// [a b c d] as the current axes' "RealPosition".
+Mm axesposition(const Mm& a, const Mm& b, const Mm& c, const Mm& d);
+// Clears the current axes and gives it four empty labels; cla(opt) also
+// resets it, turns the grid off and restores the 2-D view.
+Mm cla();
+Mm cla(const Mm& opt);
+// Prepares the current axes for a new plot by its "NextPlot": "add" keeps,
+// "replacechildren" drops the series, "replace" resets.
+Mm newplot();
+// Resets an axes (as cla), a figure (as clf), or clears any other object.
+Mm reset(const Mm& h);
+
+// ---- decorations ----
+// subplot(m, n, p): the axes in cell p (row by row) of an m-by-n grid of the
+// current figure, reused when one is there; overlapped axes are deleted.
+Mm subplot();
+Mm subplot(const Mm& mnp);
+Mm subplot(const Mm& m, const Mm& n, const Mm& p);
+Mm subplot(const Mm& name, const Mm& pos);
+Mm grid();
+Mm grid(const Mm& s);
+Mm hold();
+Mm hold(const Mm& s);
+Mm ishold();
+// A label text on the current axes: an odd argument count starts with the
+// text, the rest are the text's property pairs.
+Mm xlabel();
+Mm xlabel(const Mm& args);
+Mm ylabel();
+Mm ylabel(const Mm& args);
+Mm zlabel();
+Mm zlabel(const Mm& args);
+Mm title();
+Mm title(const Mm& args);
+// [XLim YLim ZLim] of the current axes; axis(a) sets limits or a mode.
+Mm axis();
+Mm axis(const Mm& a);
+Mm legend();
+Mm legend(const Mm& args);
+// The view: 2, 2.5, 3, 3.5, [az el] in degrees, or a viewpoint vector.
+Mm view();
+Mm view(const Mm& v);
+Mm view(const Mm& az, const Mm& el);
+Mm view(i_o_t, Mm& az, Mm& el);
+
+// ---- texts ----
+// text(x, y, s), text(x, y, z, s): one text per point; text(pairs): one
+// invisible text at [0 0] given the pairs.
+Mm text();
+Mm text(const Mm& args);

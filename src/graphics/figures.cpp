@@ -35,6 +35,19 @@ std::string text_of(const Mm& s)
 
 void kill(double h) { set(number(h), pn_Kill, number(0)); }
 
+// strcmpi's verdict on one pair of values.
+bool same_text(const Mm& a, const Mm& b)
+{
+    const Mm r = strcmpi(a, b);
+    return r.size() == 1 && r.gettype() == qv_double && *r.addr(1) != 0;
+}
+
+double first_of(const Mm& v) { return v.size() > 0 && v.gettype() == qv_double ? *v.addr(1) : -1; }
+
+// A call's argument list: a cell stays as it is, any other value is the
+// list's one element.
+Mm as_list(const Mm& a) { return iscell(a) ? a : Mm(CL(a)); }
+
 Mm row4(double a, double b, double c, double d)
 {
     Mm r(0, 0, 0, 1, 4, qv_double);
@@ -160,14 +173,28 @@ Mm dialog(const Mm& args)
     return h;
 }
 
+namespace {
+
+// gcf's work without the result value: the current figure, made when there
+// is none, announced to the root. gcf and gca run on every plotting call, so
+// the one number goes to the engine directly rather than through set.
+double current_figure()
+{
+    if (vizmo_current_figure() < 0)
+        figure();
+    double shown = vizmo_current_figure();
+    const miniM value{2, {1, 1, 1, 1}, 0, &shown};
+    vizmo_set_property(0, "NeedShow", &value);
+    return vizmo_current_figure();
+}
+
+} // namespace
+
 Mm gcf()
 {
     if (hosted())
         return number(0);
-    if (vizmo_current_figure() < 0)
-        figure();
-    set(number(0), pn_NeedShow, number(vizmo_current_figure()));
-    return number(vizmo_current_figure());
+    return number(current_figure());
 }
 
 Mm drawnow()
@@ -295,4 +322,202 @@ Mm vbaxes(const Mm& window)
     const double first = window.size() > 0 && window.gettype() == qv_double ? *window.addr(1) : 0;
     const std::int32_t w = std::isfinite(first) && std::fabs(first) < 2147483648.0 ? static_cast<std::int32_t>(first) : 0;
     return winaxes(reinterpret_cast<void*>(static_cast<std::intptr_t>(w)));
+}
+
+// ---- axes and the current axes ----
+
+namespace {
+
+// The current axes' handle, or -1, without creating a figure or an axes.
+double current_axes()
+{
+    if (hosted())
+        return first_of(hosted_axes);
+    if (vizmo_current_figure() <= 0)
+        return -1;
+    return first_of(get(number(vizmo_current_figure()), pn_CurrentAxes));
+}
+
+} // namespace
+
+Mm gca()
+{
+    if (hosted())
+        return hosted_axes;
+    // A lone number is read straight from the engine; anything else goes
+    // through get.
+    const auto lone_number = [](const miniM* m) {
+        return m && !m->isString && m->data && m->dims[0] * m->dims[1] * m->dims[2] * m->dims[3] == 1;
+    };
+    double f = current_figure();
+    const miniM* now = vizmo_get_property(f, "CurrentAxes");
+    if (lone_number(now) && now->data[0] >= 0)
+        return number(now->data[0]);
+    if (!now || !now->data || now->data[0] < 0) {
+        axes();
+        f = current_figure();
+    }
+    const miniM* result = vizmo_get_property(f, "CurrentAxes");
+    return lone_number(result) ? number(result->data[0]) : get(number(f), pn_CurrentAxes);
+}
+
+Mm axes() { return axes(cell(Mm(0.0))); }
+
+Mm axes(const Mm& args)
+{
+    const int k = count_data_args(args);
+    if (k == 1) {
+        const Mm h = args.mr(1);
+        if (!vizmo_is_handle(first_of(h))) {
+            error("axes(h): h is not a valid handle");
+            return h;
+        }
+        set(gcf(), pn_CurrentAxes, h);
+        if (hosted())
+            hosted_axes = h;
+        return h;
+    }
+    Mm parent = findpropvalue(pn_Parent, pv_empty_text, args, k + 1);
+    parent = number(first_of(same_text(parent, pv_empty_text) ? gcf() : parent));
+    Mm units = findpropvalue(pn_Units, pv_normalized, args, k + 1);
+    Mm pos = findpropvalue(pn_Position, pv_empty_text, args, k + 1);
+    if (same_text(pos, pv_empty_text)) {
+        pos = get(parent, pn_DefaultAxesPosition);
+        units = pv_normalized;
+    }
+    const Mm h(vizmo_create_object("Axes", -1));
+    set(h, pn_Parent, parent);
+    set(h, pn_Refresh, number(0));
+    set(h, pn_Units, units);
+    set(h, pn_Position, pos);
+    set(h, pn_NextPlot, pv_replace);
+    set(gcf(), pn_CurrentAxes, h);
+    cla(pv_reset);
+    set(h, pn_Color, get(parent, pn_DefaultAxesColor));
+    set_props_from(h, args, k + 1);
+    run_default_callbacks(h, "Axes");
+    return h;
+}
+
+Mm axis(const Mm& a, const Mm& b)
+{
+    axes(as_list(a));
+    axes(as_list(b));
+    return x_M;
+}
+
+Mm axis(const Mm& a, const Mm& b, const Mm& c)
+{
+    axes(as_list(a));
+    axes(as_list(b));
+    axes(as_list(c));
+    return x_M;
+}
+
+Mm axesposition(const Mm& a, const Mm& b, const Mm& c, const Mm& d)
+{
+    for (const Mm* v : {&a, &b, &c, &d}) {
+        if (v->size() < 1 || v->gettype() != qv_double || v->isstr()) {
+            error("axesposition(a,b,c,d): a, b, c, d must be numbers");
+            return x_M;
+        }
+    }
+    set(gca(), pn_RealPosition, row4(*a.addr(1), *b.addr(1), *c.addr(1), *d.addr(1)));
+    return x_M;
+}
+
+Mm cla()
+{
+    if (!hosted())
+        set(gca(), pn_Refresh, number(0));
+    for (const Mm* label : {&pn_XLabel, &pn_YLabel, &pn_ZLabel, &pn_Title})
+        set(gca(), Mm((CL(*label), Mm())));
+    set(gca(), pn_KillChilds, number(0));
+    set(gca(), pn_Clear, number(1));
+    const Mm blank(CL(pv_empty_text));
+    xlabel(blank);
+    ylabel(blank);
+    zlabel(blank);
+    title(blank);
+    return gca();
+}
+
+Mm cla(const Mm&)
+{
+    set(gca(), Mm((CL(pn_Reset), number(1))));
+    cla();
+    vizmo_set_surface_axes(0);
+    grid(pv_off);
+    view(number(2));
+    return gca();
+}
+
+Mm newplot()
+{
+    if (hosted())
+        return hosted_axes;
+    const Mm next = get(gca(), pn_NextPlot);
+    if (same_text(next, pv_replacechildren))
+        set(gca(), TM("KillSerieses"), number(1));
+    else if (same_text(next, pv_replace))
+        cla(pv_reset);
+    return gca();
+}
+
+Mm reset(const Mm& h)
+{
+    const std::string type = text_of(get(h, pn_Type));
+    if (type == "axes") {
+        axes(Mm(CL(h)));
+        cla();
+    } else if (type == "figure") {
+        figure(Mm(CL(h)));
+        clf();
+    } else {
+        set(h, pn_KillChilds, number(0));
+        set(h, pn_Clear, number(0));
+    }
+    return x_M;
+}
+
+Mm create_object_sequence(const object_kind& kind, const Mm& args,
+                          const std::function<void(const Mm& h, const Mm& parent)>& data)
+{
+    const int k = count_data_args(args);
+    Mm parent = findpropvalue(pn_Parent, pv_empty_text, args, k + 1);
+    bool current = true;
+    if (same_text(parent, pv_empty_text)) {
+        parent = kind.figure_parent ? gcf() : gca();
+    } else {
+        parent = number(first_of(parent));
+        current = first_of(parent) == current_axes();
+    }
+    if (kind.refresh_parent)
+        set(parent, pn_Refresh, number(0));
+    Mm saved;
+    if (kind.hold_next_plot) {
+        saved = get(parent, pn_NextPlot);
+        set(parent, pn_NextPlot, pv_add);
+        // An explicit other parent is already at "add": only the current
+        // axes may be prepared (or cleared) for the new object.
+        if (current)
+            newplot();
+    }
+    const Mm h(vizmo_create_object(kind.type_name, -1));
+    set(h, pn_ChartType, TM(kind.chart_type));
+    set(h, pn_Parent, parent);
+    if (data)
+        data(h, parent);
+    if (kind.apply_pairs)
+        set_props_from(h, args, k + 1);
+    const std::string create = std::string("Default") + kind.callbacks + "CreateFcn";
+    const std::string remove = std::string("Default") + kind.callbacks + "DeleteFcn";
+    set(h, Mm((CL(pn_CreateFcn), get(number(0), TM(create.c_str())))));
+    set(h, Mm((CL(pn_DeleteFcn), get(number(0), TM(remove.c_str())))));
+    if (kind.run_create)
+        run_callback_hook(get(h, pn_CreateFcn));
+    // Back on the axes it was saved from, whatever became current meanwhile.
+    if (kind.hold_next_plot)
+        set(parent, pn_NextPlot, saved);
+    return h;
 }

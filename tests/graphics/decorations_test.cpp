@@ -1,0 +1,278 @@
+// Axes decorations against the headless engine: the subplot grid, grid
+// lines, hold, limits and modes, the legend, the view and the labels.
+#include "graphics/property_names.hpp"
+#include "test_support.hpp"
+#include "vizmo4510.h"
+#include "vizmo_test.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace vt = vizmo::test;
+
+class Decorations : public ::testing::Test {
+protected:
+    void SetUp() override { vt::reset(); }
+    void TearDown() override
+    {
+        hosted_axes = Mm();
+        vt::reset();
+    }
+};
+
+double handle(const Mm& h) { return *h.addr(1); }
+std::vector<double> values_of(double h, const char* name) { return vt::prop(h, name).data; }
+
+std::vector<double> axes_of_figure()
+{
+    std::vector<double> out;
+    for (double k : vt::children(vizmo_current_figure()))
+        if (vt::type(k) == "axes")
+            out.push_back(k);
+    return out;
+}
+
+void expect_near(const std::vector<double>& got, const std::vector<double>& want)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < got.size(); ++k)
+        EXPECT_NEAR(got[k], want[k], 1e-15) << k;
+}
+
+TEST_F(Decorations, SubplotCells)
+{
+    struct Case {
+        const char* what;
+        Mm m, n, p;
+        std::vector<double> position;
+    };
+    const std::vector<Case> cases = {
+        {"bottom left of 2x2", Mm(2.0), Mm(2.0), Mm(3.0), {0.0125, 0.0125, 0.475, 0.475}},
+        {"top right of 2x2", Mm(2.0), Mm(2.0), Mm(2.0), {0.5125, 0.5125, 0.475, 0.475}},
+        {"middle of 1x3, truncated", Mm(1.0), Mm(3.9), Mm(2.5),
+         {1.0 / 3 + 0.025000000000000022 / 3, 0.025000000000000022, 0.95 / 3, 0.95}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        const double a = handle(subplot(c.m, c.n, c.p));
+        expect_near(values_of(a, "Position"), c.position);
+        EXPECT_EQ(vt::prop(vizmo_current_figure(), "CurrentAxes").data.at(0), a);
+    }
+    vt::reset();
+    const double first = handle(subplot(Mm(221.0)));
+    expect_near(values_of(first, "Position"), {0.0125, 0.5125, 0.475, 0.475});
+    const double other = handle(subplot(Mm(2.0), Mm(2.0), Mm(4.0)));
+    EXPECT_EQ(handle(subplot(Mm(2.0), Mm(2.0), Mm(1.0))), first) << "the same cell again: the same axes";
+    EXPECT_EQ(axes_of_figure(), (std::vector<double>{first, other}));
+    EXPECT_EQ(handle(gca()), first);
+
+    // Overlapping another: the others go.
+    const double whole = handle(subplot(TM("Position"), test::row({0, 0, 1, 1})));
+    EXPECT_EQ(axes_of_figure(), (std::vector<double>{whole}));
+    // Already there, in pixels: kept, its units restored.
+    set(Mm(whole), pn_Units, TM("pixels"));
+    EXPECT_EQ(handle(subplot(TM("position"), test::row({0.005, 0, 1, 1}))), whole);
+    EXPECT_EQ(vt::prop(whole, "Units").text(), "pixels");
+}
+
+TEST_F(Decorations, SubplotRefusals)
+{
+    const char* cell_message = "subplot: m, n must be >= 1 and p in 1..m*n";
+    const char* pos_message = "subplot('position',pos): pos should be [left botttom width height], in (0..1)";
+    EXPECT_ERROR(subplot(Mm(201.0)), cell_message);
+    EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(5.0)), cell_message);
+    EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(0.0)), cell_message);
+    EXPECT_ERROR(subplot(Mm(0.0), Mm(2.0), Mm(1.0)), cell_message);
+    EXPECT_ERROR(subplot(TM("position"), test::row({0, 0, 1})), pos_message);
+    EXPECT_ERROR(subplot(TM("position"), test::row({0, 0, 1, 1, 1})), pos_message);
+    EXPECT_ERROR(subplot(TM("place"), test::row({0, 0, 1, 1})), pos_message);
+    EXPECT_TRUE(axes_of_figure().empty());
+
+    figure();
+    subplot();
+    subplot(Mm(111.0));
+    EXPECT_TRUE(axes_of_figure().empty()) << "111 makes nothing";
+    EXPECT_EQ(vt::prop(1, "NextPlot").text(), "replace");
+}
+
+TEST_F(Decorations, GridAndHold)
+{
+    const double a = handle(gca());
+    grid(TM("ON"));
+    for (const char* g : {"XGrid", "YGrid", "ZGrid"})
+        EXPECT_EQ(vt::prop(a, g).text(), "ON") << g;
+    grid();
+    EXPECT_EQ(vt::prop(a, "YGrid").text(), "off");
+    grid();
+    EXPECT_EQ(vt::prop(a, "ZGrid").text(), "on");
+    EXPECT_ERROR(grid(TM("x")), "Grid: unknown argument");
+
+    set(Mm(a), pn_NextPlot, pv_add);
+    EXPECT_EQ(test::values(ishold()), (std::vector<double>{1}));
+    hold();
+    EXPECT_EQ(vt::prop(a, "NextPlot").text(), "replace");
+    EXPECT_EQ(test::values(ishold()), (std::vector<double>{0}));
+    hold();
+    EXPECT_EQ(vt::prop(a, "NextPlot").text(), "Add");
+    hold(TM("OFF"));
+    EXPECT_EQ(vt::prop(a, "NextPlot").text(), "replace");
+    hold(TM("on"));
+    EXPECT_EQ(vt::prop(a, "NextPlot").text(), "Add");
+    EXPECT_ERROR(hold(TM("x")), "Hold: unknown argument");
+}
+
+TEST_F(Decorations, AxisLimitsAndModes)
+{
+    const double a = handle(gca());
+    set(Mm(a), pn_ZLim, test::row({7, 8}));
+    const std::size_t mark = vt::writes(a).size();
+    axis(test::row({0, 1, 0, 2, 0}));
+    const std::vector<std::string> w = vt::writes(a);
+    EXPECT_EQ(std::vector<std::string>(w.begin() + static_cast<long>(mark), w.end()),
+              (std::vector<std::string>{"XLim", "YLim"}));
+    EXPECT_EQ(test::values(axis()), (std::vector<double>{0, 1, 0, 2, 7, 8}));
+
+    test::clear_printed();
+    axis(Mm(5.0));
+    EXPECT_NE(test::printed().find("axis: unknown argument"), std::string::npos) << test::printed();
+    EXPECT_EQ(vt::writes(a).size(), w.size());
+
+    struct Case {
+        const char* word;
+        std::vector<std::string> writes;
+    };
+    const std::vector<Case> cases = {
+        {"ON", {"Visible"}},
+        {"off", {"Visible"}},
+        {"xy", {"YDir", "Visible"}},
+        {"ij", {"YDir", "Visible"}},
+        {"auto", {"XLimMode", "YLimMode", "ZLimMode"}},
+        {"Manual", {"XLimMode", "YLimMode", "ZLimMode"}},
+        {"equal", {"square", "ResizeWith"}},
+        {"square", {"square", "ResizeWith"}},
+        {"normal", {"square", "ResizeWith"}},
+        {"tight", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.word);
+        const std::size_t before = vt::writes(a).size();
+        axis(TM(c.word));
+        const std::vector<std::string> all = vt::writes(a);
+        EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<long>(before), all.end()), c.writes);
+    }
+    axis(TM("ij"));
+    EXPECT_EQ(vt::prop(a, "YDir").text(), "inverted");
+    axis(TM("manual"));
+    EXPECT_EQ(vt::prop(a, "ZLimMode").text(), "manual");
+
+    // Hosted: equal does nothing, normal still acts.
+    int window = 0;
+    const double h = handle(winaxes(&window));
+    const std::size_t before = vt::writes(h).size();
+    axis(TM("equal"));
+    EXPECT_EQ(vt::writes(h).size(), before);
+    axis(TM("normal"));
+    EXPECT_EQ(vt::prop(h, "square").text(), "off");
+    EXPECT_EQ(values_of(h, "ResizeWith"), (std::vector<double>{1, 1}));
+}
+
+TEST_F(Decorations, Legend)
+{
+    const double a = handle(gca());
+    legend(test::cell_row({TM("a"), TM("bc"), Mm(2.0)}));
+    EXPECT_EQ(vt::prop(a, "Legend").text(), "on");
+    EXPECT_EQ(values_of(a, "LegendPos"), (std::vector<double>{2}));
+    const vt::Value s = vt::prop(a, "LegendString");
+    EXPECT_EQ(s.dims[0], 2);
+    EXPECT_EQ(s.dims[1], 2);
+    EXPECT_EQ(s.text(), "ab c") << "column-major rows 'a ' and 'bc'";
+
+    vt::reset();
+    const double b = handle(gca());
+    legend(test::cell_row({TM("a"), TM("b")}));
+    const std::vector<std::string> w = vt::writes(b);
+    EXPECT_EQ(std::count(w.begin(), w.end(), "LegendPos"), 0);
+    legend(test::cell_row({TM("OFF")}));
+    EXPECT_EQ(vt::prop(b, "Legend").text(), "off");
+    legend();
+    EXPECT_EQ(vt::prop(b, "Legend").text(), "on");
+
+    const double l1 = handle(text()), l2 = handle(text());
+    legend(test::cell_row({test::row({l1, l2}), mchar(Mm((CL(TM("one")), TM("two"))))}));
+    EXPECT_EQ(vt::prop(l1, "LegendString").text(), "one");
+    EXPECT_EQ(vt::prop(l2, "LegendString").text(), "two");
+    EXPECT_ERROR(legend(test::cell_row({test::row({l1, l2}), TM("a")})), "legend(h,strings) should have the same length");
+    EXPECT_ERROR(legend(test::cell_row({test::row({l1, l2})})), "legend(h,...) should have strings parameter");
+}
+
+TEST_F(Decorations, Views)
+{
+    const double a = handle(gca());
+    struct Case {
+        const char* what;
+        Mm v;
+        std::vector<double> view;
+    };
+    const std::vector<Case> cases = {
+        {"from the front", test::row({0, -1, 0}), {0, 0}},
+        {"from the side", test::row({1, 0, 0}), {90, 0}},
+        // Straight down: atan2(0, -0) puts the azimuth at 180.
+        {"from above", test::row({0, 0, 5}), {180, 90}},
+        {"a diagonal", test::row({1, -1, 1}), {45, 35.264389682754654}},
+        {"azimuth and elevation", test::row({-37.5, 30}), {-37.5, 30}},
+        {"3-D", Mm(3.0), {3}},
+        {"3.5", Mm(3.5), {3.5}},
+        {"2.5", Mm(2.5), {2.5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        view(c.v);
+        expect_near(values_of(a, "View"), c.view);
+    }
+    view(Mm(10.0), Mm(20.0));
+    Mm az, el;
+    view(i_o, az, el);
+    EXPECT_EQ(test::values(az), (std::vector<double>{10}));
+    EXPECT_EQ(test::values(el), (std::vector<double>{20}));
+    EXPECT_EQ(test::values(view()), (std::vector<double>{10, 20}));
+    EXPECT_ERROR(view(Mm(4.0)), "view(a): a must be 2,2.5 or 3");
+    EXPECT_ERROR(view(test::row({1, 2, 3, 4})), "view: parameter must have 1,2 or 3 elements");
+    EXPECT_ERROR(view(x_M), "view: parameter must have 1,2 or 3 elements");
+}
+
+TEST_F(Decorations, Labels)
+{
+    const double a = handle(gca());
+    struct Case {
+        const char* what;
+        Mm (*make)(const Mm&);
+        const char* property;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"xlabel", xlabel, "XLabel", "xlabel needs to have at least one parameter"},
+        {"ylabel", ylabel, "YLabel", "ylabel needs to have at least one parameter"},
+        {"zlabel", zlabel, "ZLabel", "zlabel needs to have at least one parameter"},
+        {"title", title, "Title", "title needs to have at least one parameter"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double t = handle(c.make(test::cell_row({TM("String"), TM("t")})));
+        EXPECT_EQ(values_of(a, c.property), (std::vector<double>{t}));
+        EXPECT_EQ(vt::prop(t, "String").text(), "t");
+        EXPECT_EQ(vt::parent(t), a);
+        const double u = handle(c.make(test::cell_row({TM("words"), TM("Tag"), TM("g")})));
+        EXPECT_EQ(vt::prop(u, "String").text(), "words");
+        EXPECT_EQ(vt::prop(u, "Tag").text(), "g");
+        EXPECT_EQ(values_of(a, c.property), (std::vector<double>{u}));
+        EXPECT_ERROR(c.make(cell(Mm(0.0))), c.message);
+    }
+    EXPECT_ERROR(title(), "title needs to have at least one parameter");
+    EXPECT_ERROR(xlabel(), "xlabel needs to have at least one parameter");
+}
+
+} // namespace
