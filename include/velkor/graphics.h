@@ -35,7 +35,9 @@ Mm im2double(const Mm& a);
 Mm im2double(const Mm& a, const Mm& b);
 // Draws pending changes when a figure is current.
 Mm drawnow();
-// 1 when a mouse button was pressed in a figure, else 0.
+// Waits for the user: 0 a mouse press, 1 a key, anything else no press.
+Mm waitforbuttonpress();
+// Polls without waiting, with the same answers as waitforbuttonpress.
 Mm checkforbuttonpress();
 // Deletes the graphics objects whose handles h holds.
 Mm deleteobj(const Mm& h);

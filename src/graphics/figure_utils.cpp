@@ -5,6 +5,8 @@
 #include "velkor/value.h"
 #include "vizmo4510.h"
 
+Mm waitforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press(0))); }
+
 Mm checkforbuttonpress() { return Mm(static_cast<double>(vizmo_button_press(1))); }
 
 Mm guiexit(int code)

@@ -63,4 +63,34 @@ TEST(FigureUtils, DrawnowDrawsOnlyWithAFigure)
     vizmo::test::reset();
 }
 
+TEST(FigureUtils, WaitForButtonPressAnswersTheScriptedUser)
+{
+    vizmo::test::reset();
+    const double fig = vizmo_create_object("Figure", -1);
+    const double ax = vizmo_create_object("Axes", -1);
+    set(Mm(ax), TM("Parent"), Mm(fig));
+    struct Case {
+        const char* what;
+        bool mouse, key, close;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"a mouse press", true, false, false, 0},
+        {"a key", false, true, false, 1},
+        {"the figure closed", false, false, true, 2},
+        {"no user at all", false, false, false, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.mouse)
+            vizmo::test::push_mouse(ax, 0.5, 0.75, 1);
+        if (c.key)
+            vizmo::test::push_key('x');
+        if (c.close)
+            vizmo::test::push_close(fig);
+        EXPECT_EQ(waitforbuttonpress().r(), c.expected);
+        EXPECT_EQ(vizmo::test::pending_events(), 0u);
+    }
+}
+
 } // namespace
