@@ -45,3 +45,16 @@ Mm prism();
 Mm prism(const Mm& m);
 Mm lines();
 Mm lines(const Mm& m);
+
+// ---- colour control ----
+// The current figure's colormap; jet(64), making no figure, when none is
+// open.
+Mm colormap();
+// Sets the current figure's colormap from an m x 3 matrix in [0, 1] or a
+// generator name ('default' is jet; a name followed by more letters counts
+// as the name). An empty argument does nothing.
+Mm colormap(const Mm& map);
+// Default background colour x ('black', 'white', 'none', ...) of the root
+// (a = 0), of figure a, or of a new figure (a = 'new'); returns the target.
+Mm colordef(const Mm& x);
+Mm colordef(const Mm& a, const Mm& x);
