@@ -3,12 +3,13 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+NOFFTW_BUILD ?= build-nofftw
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build demo install test test-consumer bench test-asan test-tsan fuzz fuzz-deps clean
+.PHONY: all deps configure build demo install test test-consumer test-nofftw bench test-asan test-tsan fuzz fuzz-deps clean
 
 all: build
 
@@ -38,6 +39,16 @@ test-consumer: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Without FFTW our own kernel serves every FFT length: the signal tests
+# again, on that build.
+$(NOFFTW_BUILD)/build.ninja: | deps
+	cmake -S . -B $(NOFFTW_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUMRUN_USE_FFTW=OFF \
+	  -DNUMRUN_BUILD_BENCH=OFF $(CMAKE_ARGS)
+
+test-nofftw: deps $(NOFFTW_BUILD)/build.ninja
+	cmake --build $(NOFFTW_BUILD) -j $(JOBS) --target test_signal
+	cd $(NOFFTW_BUILD)/tests && ./test_signal
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
