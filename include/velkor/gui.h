@@ -58,3 +58,9 @@ Mm colormap(const Mm& map);
 // (a = 0), of figure a, or of a new figure (a = 'new'); returns the target.
 Mm colordef(const Mm& x);
 Mm colordef(const Mm& a, const Mm& x);
+
+// ---- image files ----
+// imwrite({A, name}), ({A, name, format, pairs...}) or ({A, map, name,
+// pairs...}): writes image A (uint8 or double) through the engine, with the
+// current colormap unless one is given; the format "" lets the engine choose.
+Mm imwrite(const Mm& args);
