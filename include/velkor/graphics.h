@@ -35,10 +35,45 @@ Mm im2double(const Mm& a);
 Mm im2double(const Mm& a, const Mm& b);
 // Draws pending changes when a figure is current.
 Mm drawnow();
-// 1 when a mouse button was pressed in a figure, else 0.
+// Waits for the user: 0 a mouse press, 1 a key, anything else no press.
+Mm waitforbuttonpress();
+// Polls without waiting, with the same answers as waitforbuttonpress.
 Mm checkforbuttonpress();
 // Deletes the graphics objects whose handles h holds.
 Mm deleteobj(const Mm& h);
+
+// ---- figure utilities ----
+// Blocks until object h(1) is gone; waiting on a property is refused.
+Mm waitfor(const Mm& h);
+Mm waitfor(const Mm& h, const Mm& name);
+Mm waitfor(const Mm& h, const Mm& name, const Mm& value);
+// The printing background: of the current figure, of figure f (black), or
+// a colour for the current figure and the root's default colours.
+Mm whitebg();
+Mm whitebg(const Mm& x);
+Mm whitebg(const Mm& f, const Mm& color);
+// Shows the current figure in design mode.
+Mm designer();
+Mm guide();
+// The engine's console mode, m(1) truncated toward zero.
+Mm consolemode(const Mm& m);
+// Paper orientation: read from the current figure or handle x, or set.
+Mm orient();
+Mm orient(const Mm& x);
+Mm orient(const Mm& h, const Mm& o);
+// get(h, 'Children').
+Mm allchild(const Mm& h);
+// Searches the object tree breadth first from the root, or from the handles
+// of args{1}, optionally 'flat' (only those handles), for objects matching
+// every name/value pair that follows; a row of handles or empty.
+Mm findobj();
+Mm findobj(const Mm& args);
+Mm findall(const Mm& args);
+// Moves every figure into the screen.
+Mm findfigs();
+// Writes s to the object tagged "Status" in figure f (or the current one).
+Mm setstatus(const Mm& f, const Mm& s);
+Mm setstatus(const Mm& s);
 
 // ---- figures ----
 // figure(args): a leading number selects or opens that figure; otherwise a

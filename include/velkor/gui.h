@@ -170,3 +170,16 @@ Mm getimage(const Mm& h);
 Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y);
 Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A);
 Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A, Mm& flag);
+// ---- colour control ----
+// The current figure's colormap; jet(64), making no figure, when none is
+// open.
+Mm colormap();
+// Sets the current figure's colormap from an m x 3 matrix in [0, 1] or a
+// generator name ('default' is jet; a name followed by more letters counts
+// as the name). An empty argument does nothing.
+Mm colormap(const Mm& map);
+// Default background colour x ('black', 'white', 'none', ...) of the root
+// (a = 0), of figure a, or of a new figure (a = 'new'); returns the target.
+Mm colordef(const Mm& x);
+Mm colordef(const Mm& a, const Mm& x);
+

@@ -71,6 +71,8 @@ Mm isspace(const Mm& s);
 // type and flags stay. A cell gives a cell of the same size.
 Mm lower(const Mm& s);
 Mm upper(const Mm& s);
+// Lower-cases the letters A-Z of a zero-terminated string in place.
+void lowercase_in_place(char* s);
 // x flagged as text.
 Mm setstr(const Mm& x);
 // One char matrix whose rows are the values of the list args (a cell; any

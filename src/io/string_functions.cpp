@@ -709,6 +709,13 @@ Mm isupper(const Mm& s) { return classify(s, "isupper", upper_code); }
 Mm isspace(const Mm& s) { return classify(s, "isspace", space_code); }
 
 Mm lower(const Mm& s) { return change_case_of_argument(s, "lower", upper_code, 32); }
+
+void lowercase_in_place(char* s)
+{
+    for (; s && *s; ++s)
+        if (*s >= 'A' && *s <= 'Z')
+            *s = static_cast<char>(*s + 32);
+}
 Mm upper(const Mm& s) { return change_case_of_argument(s, "upper", lower_code, -32); }
 
 Mm setstr(const Mm& x)

@@ -1,6 +1,6 @@
 // Refused allocations in the graphics functions: set and get with their
-// conversions, the property listing, im2double, the colormap generators and
-// the contour tracer.
+// conversions, the property listing, im2double, the colormap generators,
+// the contour tracer, the object search and the current colormap.
 #include "alloc_sweep.hpp"
 #include "graphics/contours.hpp"
 #include "test_support.hpp"
@@ -31,6 +31,11 @@ TEST(AllocationFailure, GraphicsFunctions)
     const Mm image = test::bytes(2, 2, {0, 1, 2, 255});
     const Mm list = cell_row({text("LineWidth"), Mm(2.0), text("r")});
     const Mm contour_args = cell_row({test::real(3, 3, {0, 1, 0, 1, 2, 1, 0, 1, 0}), row({0.5, 1.5}), text("r")});
+    const double figure = vizmo_create_object("Figure", -1);
+    const Mm child(vizmo_create_object("line", -1));
+    set(child, text("Parent"), Mm(figure));
+    const Mm search = cell_row({text("Type"), text("line")});
+    const Mm hot_name = text("hot");
     test::sweep_allocations({
         {"set and get of UserData", Mm(), [=](Mm& x) {
              on_a_line([&](const Mm& h) {
@@ -64,6 +69,11 @@ TEST(AllocationFailure, GraphicsFunctions)
         {"pink", Mm(), [](Mm& x) { x = pink(Mm(16.0)); }},
         {"copper", Mm(), [](Mm& x) { x = copper(Mm(16.0)); }},
         {"contour lines", Mm(), [=](Mm& x) { x = contour_trace(contour_args).cm; }},
+        {"findobj", Mm(), [=](Mm& x) { x = findobj(search); }},
+        {"colormap by name", Mm(), [=](Mm& x) {
+             colormap(hot_name);
+             x = colormap();
+         }},
     });
     vizmo::test::reset();
 }

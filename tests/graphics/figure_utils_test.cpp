@@ -1,5 +1,8 @@
-// Figure utilities against the headless engine: drawnow, checkforbuttonpress
-// and guiexit as the engine records them.
+// Figure utilities against the headless engine: drawing, waiting for the
+// user and for objects, printing background and orientation, modes, the
+// object search and the status line, as the engine records them.
+#include "graphics/property_names.hpp"
+#include "velkor/host.h"
 #include "test_support.hpp"
 
 #include "vizmo4510.h"
@@ -11,8 +14,29 @@
 namespace {
 
 using vizmo::test::Policy;
+namespace vt = vizmo::test;
 
-TEST(FigureUtils, CheckForButtonPressPollsTheEngine)
+std::vector<double> values_of(double h, const char* name) { return vt::prop(h, name).data; }
+
+// An engine object of the given type under parent.
+double make(const char* type, double parent)
+{
+    const double h = vizmo_create_object(type, -1);
+    set(Mm(h), pn_Parent, Mm(parent));
+    return h;
+}
+
+class FigureUtils : public ::testing::Test {
+protected:
+    void SetUp() override { vt::reset(); }
+    void TearDown() override
+    {
+        hosted_axes = Mm();
+        vt::reset();
+    }
+};
+
+TEST_F(FigureUtils, CheckForButtonPressPollsTheEngine)
 {
     vizmo::test::reset();
     const double fig = vizmo_create_object("Figure", -1);
@@ -48,7 +72,7 @@ TEST(FigureUtils, CheckForButtonPressPollsTheEngine)
     vizmo::test::reset();
 }
 
-TEST(FigureUtils, DrawnowDrawsOnlyWithAFigure)
+TEST_F(FigureUtils, DrawnowDrawsOnlyWithAFigure)
 {
     vizmo::test::reset();
     std::size_t mark = vizmo::test::mark();
@@ -61,6 +85,264 @@ TEST(FigureUtils, DrawnowDrawsOnlyWithAFigure)
     EXPECT_EQ(vizmo::test::since(mark), (std::vector<std::string>{"redraw", "redraw", "exit 3"}));
     EXPECT_EQ(vizmo::test::modes().exit_code, 3);
     vizmo::test::reset();
+}
+
+TEST_F(FigureUtils, WaitForButtonPressAnswersTheScriptedUser)
+{
+    const double fig = vizmo_create_object("Figure", -1);
+    const double ax = make("Axes", fig);
+    struct Case {
+        const char* what;
+        bool mouse, key, close;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"a mouse press", true, false, false, 0},
+        {"a key", false, true, false, 1},
+        {"the figure closed", false, false, true, 2},
+        {"no user at all", false, false, false, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.mouse)
+            vt::push_mouse(ax, 0.5, 0.75, 1);
+        if (c.key)
+            vt::push_key('x');
+        if (c.close)
+            vt::push_close(fig);
+        EXPECT_EQ(waitforbuttonpress().r(), c.expected);
+        EXPECT_EQ(vt::pending_events(), 0u);
+    }
+}
+
+TEST_F(FigureUtils, WaitForReturnsWhenTheObjectGoesAndRefusesProperties)
+{
+    const double fig = vizmo_create_object("Figure", -1);
+    const double other = vizmo_create_object("Figure", -1);
+    vt::push_key('a');
+    vt::push_close(other);
+    vt::push_close(fig);
+    vt::push_key('b');
+    EXPECT_EQ(waitfor(test::row({fig, other})).size(), 0);
+    EXPECT_FALSE(vt::exists(fig));
+    EXPECT_FALSE(vt::exists(other));
+    EXPECT_EQ(vt::pending_events(), 1u) << "the wait ends at the close, not later";
+
+    EXPECT_EQ(test::error_of([&] { waitfor(Mm(1.0), TM("x")); }), "waitfor(h,propname) is not supported");
+    EXPECT_EQ(test::error_of([&] { waitfor(Mm(1.0), TM("x"), Mm(2.0)); }),
+              "waitfor(h,propname,propvalue) is not supported");
+    EXPECT_NE(test::error_of([&] { waitfor(x_M); }), "");
+}
+
+TEST_F(FigureUtils, WhiteBackgroundOfAFigureOrWithAColour)
+{
+    const double f = vizmo_create_object("Figure", -1);
+    const std::vector<double> root_axes = values_of(0, "DefaultAxesColor");
+    const std::vector<double> root_figure = values_of(0, "DefaultFigureColor");
+
+    whitebg(Mm(f));
+    EXPECT_EQ(values_of(f, "WhiteBackgroundPrint"), (std::vector<double>{0, 0, 0}));
+    EXPECT_EQ(values_of(f, "DefaultAxesColor"), (std::vector<double>{0, 0, 0}));
+    EXPECT_EQ(values_of(0, "DefaultAxesColor"), root_axes) << "a figure handle leaves the root alone";
+    EXPECT_EQ(values_of(0, "DefaultFigureColor"), root_figure);
+
+    whitebg(TM("w"));
+    EXPECT_EQ(values_of(f, "WhiteBackgroundPrint"), (std::vector<double>{1, 1, 1}));
+    EXPECT_EQ(values_of(f, "DefaultAxesColor"), (std::vector<double>{1, 1, 1}));
+    EXPECT_EQ(values_of(0, "DefaultAxesColor"), (std::vector<double>{1, 1, 1}));
+    EXPECT_EQ(values_of(0, "DefaultFigureColor"), (std::vector<double>{1, 1, 1}));
+
+    whitebg(test::row({0.25, 0.5, 0.75}));
+    EXPECT_EQ(values_of(0, "DefaultFigureColor"), (std::vector<double>{0.25, 0.5, 0.75}));
+
+    whitebg(Mm(f), TM("r"));
+    EXPECT_EQ(values_of(f, "WhiteBackgroundPrint"), (std::vector<double>{1, 0, 0}));
+
+    // whitebg() works on the current figure, black.
+    whitebg();
+    EXPECT_EQ(values_of(f, "WhiteBackgroundPrint"), (std::vector<double>{0, 0, 0}));
+}
+
+TEST_F(FigureUtils, WhiteBackgroundWithABadColourWritesNothing)
+{
+    const double f = vizmo_create_object("Figure", -1);
+    const std::size_t before = vt::writes(f).size();
+    const std::vector<double> root_axes = values_of(0, "DefaultAxesColor");
+    EXPECT_NE(test::error_of([] { whitebg(TM("nosuchcolour")); }), "");
+    EXPECT_EQ(vt::writes(f).size(), before);
+    EXPECT_EQ(values_of(0, "DefaultAxesColor"), root_axes);
+}
+
+TEST_F(FigureUtils, DesignerShowsTheCurrentFigureInDesignMode)
+{
+    for (Mm (*open)() : {designer, guide}) {
+        vt::reset();
+        designer();
+        const double f = vizmo_current_figure();
+        ASSERT_GT(f, 0) << "a figure is made when there is none";
+        EXPECT_EQ(values_of(f, "DesignMode"), (std::vector<double>{1}));
+        const double g = vizmo_create_object("Figure", -1);
+        set(Mm(g), TM("Visible"), TM("off"));
+        open();
+        EXPECT_EQ(vizmo_current_figure(), g);
+        EXPECT_EQ(values_of(g, "DesignMode"), (std::vector<double>{1}));
+        EXPECT_EQ(values_of(g, "Show"), (std::vector<double>{1}));
+    }
+}
+
+TEST_F(FigureUtils, TheHostCommandChannelReachesDesigner)
+{
+    EXPECT_EQ(_kiv_do(5, 0, nullptr), 0);
+    const double f = vizmo_current_figure();
+    ASSERT_GT(f, 0);
+    EXPECT_EQ(values_of(f, "DesignMode"), (std::vector<double>{1}));
+}
+
+TEST_F(FigureUtils, ConsoleModeTruncatesTowardZero)
+{
+    struct Case {
+        Mm m;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {Mm(2.7), 2}, {Mm(-2.7), -2}, {test::row({3, 9}), 3}, {Mm(0.5), 0}, {test::bytes(1, 1, {4}), 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        consolemode(c.m);
+        EXPECT_EQ(vt::modes().console, c.expected);
+    }
+    for (const Mm& bad : {x_M, TM("on"), Mm(std::nan("")), Mm(1e300)}) {
+        EXPECT_NE(test::error_of([&] { consolemode(bad); }), "");
+        EXPECT_EQ(vt::modes().console, 4) << "a refused mode reaches no engine";
+    }
+}
+
+TEST_F(FigureUtils, OrientReadsAndWritesThePaperOrientation)
+{
+    const double f = vizmo_create_object("Figure", -1);
+    const double g = vizmo_create_object("Figure", -1);
+    set(Mm(f), pn_PaperOrientation, TM("portrait"));
+    EXPECT_EQ(orient(TM("landscape")).size(), 0);
+    EXPECT_EQ(vt::prop(g, "PaperOrientation").text(), "landscape");
+    EXPECT_EQ(test::text_of(orient()), "landscape");
+    EXPECT_EQ(test::text_of(orient(Mm(f))), "portrait");
+    orient(Mm(f), TM("tall"));
+    EXPECT_EQ(vt::prop(f, "PaperOrientation").text(), "tall");
+}
+
+// Root -> two figures; the first holds axes with two lines and a radio
+// button, the second a line.
+class FindObj : public FigureUtils {
+protected:
+    void SetUp() override
+    {
+        FigureUtils::SetUp();
+        f1 = vizmo_create_object("Figure", -1);
+        f2 = vizmo_create_object("Figure", -1);
+        ax = make("Axes", f1);
+        l1 = make("Line", ax);
+        l2 = make("Line", ax);
+        radio = make("radiobutton", f1);
+        l3 = make("Line", f2);
+    }
+    double f1 = 0, f2 = 0, ax = 0, l1 = 0, l2 = 0, radio = 0, l3 = 0;
+};
+
+TEST_F(FindObj, WalksTheTreeBreadthFirst)
+{
+    // The visiting order: the start, its children, their children, ...
+    std::vector<double> all;
+    for (double h : {0.0, f1, f2})
+        all.push_back(h);
+    for (double h : vt::children(f1))
+        all.push_back(h);
+    for (double h : vt::children(f2))
+        all.push_back(h);
+    for (double h : vt::children(ax))
+        all.push_back(h);
+    ASSERT_EQ(all.size(), 8u);
+    EXPECT_EQ(test::values(findobj()), all) << "no pairs: every visited object matches";
+    EXPECT_EQ(test::values(findall(test::cell_row({Mm(0.0)}))), all);
+
+    const std::vector<double> lines = {l3, l1, l2};
+    EXPECT_EQ(test::values(findobj(test::cell_row({TM("Type"), TM("line")}))), lines);
+    EXPECT_EQ(test::values(findobj(test::cell_row({TM("Type"), TM("line"), TM("Type")}))), lines)
+        << "a trailing lone name is ignored";
+    EXPECT_EQ(test::values(findobj(test::cell_row({Mm(ax), TM("Type"), TM("line")}))), (std::vector<double>{l1, l2}));
+    EXPECT_EQ(test::values(findobj(test::cell_row({Mm(f1), TM("Parent"), Mm(ax)}))), (std::vector<double>{l1, l2}))
+        << "a numeric value is compared with isequal";
+
+    const Mm none = findobj(test::cell_row({TM("Type"), TM("surface")}));
+    EXPECT_EQ(none.size(), 0);
+}
+
+TEST_F(FindObj, FlatTestsOnlyTheGivenHandles)
+{
+    const Mm start = test::row({f1, l1, l3});
+    EXPECT_EQ(test::values(findobj(test::cell_row({start, TM("FLAT"), TM("Type"), TM("line")}))),
+              (std::vector<double>{l1, l3}));
+    EXPECT_EQ(test::values(findobj(test::cell_row({start, TM("flat")}))), (std::vector<double>{f1, l1, l3}));
+}
+
+TEST_F(FindObj, EveryPairMustMatch)
+{
+    set(Mm(l2), pn_Tag, TM("mark"));
+    set(Mm(l3), pn_Tag, TM("mark"));
+    EXPECT_EQ(test::values(findobj(test::cell_row({TM("Tag"), TM("mark"), TM("Parent"), Mm(ax)}))),
+              (std::vector<double>{l2}));
+    EXPECT_EQ(test::values(findobj(test::cell_row({TM("Parent"), Mm(ax), TM("Tag"), TM("mark")}))),
+              (std::vector<double>{l2}));
+}
+
+TEST_F(FindObj, StyleComparesOverTheObjectsOwnLength)
+{
+    struct Case {
+        const char* value;
+        bool found;
+    };
+    const std::vector<Case> cases = {
+        {"radiobutton", true},
+        {"radiobuttonish", true},  // goes on past the object's style
+        {"radio", false},          // only the start of it
+        {"checkbox", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        for (const char* name : {"Style", "style"}) {
+            const Mm found = findobj(test::cell_row({TM(name), TM(c.value)}));
+            EXPECT_EQ(test::values(found), c.found ? std::vector<double>{radio} : std::vector<double>{});
+        }
+    }
+    EXPECT_EQ(findobj(test::cell_row({TM("Type"), TM("uicontrolx")})).size(), 0)
+        << "other names need the whole value";
+}
+
+TEST_F(FindObj, SetStatusWritesTheTaggedObject)
+{
+    const double status = make("text", f1);
+    set(Mm(status), pn_Tag, TM("Status"));
+    figure(test::cell_row({Mm(f1)}));  // f1 current
+    setstatus(TM("ready"));
+    EXPECT_EQ(vt::prop(status, "String").text(), "ready");
+    setstatus(Mm(f1), TM("done"));
+    EXPECT_EQ(vt::prop(status, "String").text(), "done");
+
+    std::vector<std::vector<std::string>> before;
+    for (double h : {f2, l3})
+        before.push_back(vt::writes(h));
+    setstatus(Mm(f2), TM("nobody"));
+    EXPECT_EQ(vt::writes(f2), before[0]);
+    EXPECT_EQ(vt::writes(l3), before[1]);
+}
+
+TEST_F(FindObj, AllChildAndFindFigs)
+{
+    EXPECT_EQ(test::values(allchild(Mm(ax))), (std::vector<double>{l1, l2}));
+    findfigs();
+    EXPECT_EQ(values_of(f1, "MoveIntoScreen"), (std::vector<double>{1}));
+    EXPECT_EQ(values_of(f2, "MoveIntoScreen"), (std::vector<double>{1}));
+    EXPECT_TRUE(vt::prop(ax, "MoveIntoScreen").empty());
 }
 
 } // namespace
