@@ -44,6 +44,13 @@ TEST(AllocationFailure, Signal)
         {"ltitr", r7, [=](Mm& x) { x = ltitr(half, one, three); }},
         {"delaunay", px, [=](Mm& x) { x = delaunay(x, py); }},
         {"griddata", px, [=](Mm& x) { x = griddata(x, py, pz, half, half); }},
+        {"sum along rows", m, [=](Mm& x) { x = sum(x, gain); }},
+        {"mean", m, [](Mm& x) { x = mean(x); }},
+        {"mean along rows", m, [=](Mm& x) { x = mean(x, gain); }},
+        {"stdM", m, [](Mm& x) { x = stdM(x); }},
+        {"cov", m, [](Mm& x) { x = cov(x); }},
+        {"cov of two", r7, [=](Mm& x) { x = cov(x, x); }},
+        {"roots", r7, [](Mm& x) { x = roots(x); }},
     });
 }
 
