@@ -45,3 +45,45 @@ Mm prism();
 Mm prism(const Mm& m);
 Mm lines();
 Mm lines(const Mm& m);
+
+// ---- unsupported functions ----
+// Names a program may call that the library does not carry out: each takes
+// up to seventeen values, reads none, and returns the text "Stub called."
+// without raising, printing or touching the engine.
+#define NUMRUN_STUB_DECLARE(name)                                                                     \
+    Mm name(Mm a1 = nop_M, Mm a2 = nop_M, Mm a3 = nop_M, Mm a4 = nop_M, Mm a5 = nop_M, Mm a6 = nop_M,  \
+            Mm a7 = nop_M, Mm a8 = nop_M, Mm a9 = nop_M, Mm a10 = nop_M, Mm a11 = nop_M,                \
+            Mm a12 = nop_M, Mm a13 = nop_M, Mm a14 = nop_M, Mm a15 = nop_M, Mm a16 = nop_M,             \
+            Mm a17 = nop_M)
+NUMRUN_STUB_DECLARE(frame2im);
+NUMRUN_STUB_DECLARE(im2frame);
+NUMRUN_STUB_DECLARE(movie);
+NUMRUN_STUB_DECLARE(spinmap);
+NUMRUN_STUB_DECLARE(contourc);
+NUMRUN_STUB_DECLARE(doc);
+NUMRUN_STUB_DECLARE(getline);
+NUMRUN_STUB_DECLARE(getrect);
+NUMRUN_STUB_DECLARE(helpfun);
+NUMRUN_STUB_DECLARE(hthelp);
+NUMRUN_STUB_DECLARE(htpp);
+NUMRUN_STUB_DECLARE(light);
+NUMRUN_STUB_DECLARE(lightangle);
+NUMRUN_STUB_DECLARE(lighting);
+NUMRUN_STUB_DECLARE(loadhtml);
+NUMRUN_STUB_DECLARE(material);
+NUMRUN_STUB_DECLARE(uirestore);
+NUMRUN_STUB_DECLARE(uisuspend);
+NUMRUN_STUB_DECLARE(web);
+NUMRUN_STUB_DECLARE(rbbox);
+NUMRUN_STUB_DECLARE(dragrect);
+NUMRUN_STUB_DECLARE(copyobj);
+NUMRUN_STUB_DECLARE(selectmoveresize);
+NUMRUN_STUB_DECLARE(setptr);
+NUMRUN_STUB_DECLARE(struct2handle);
+NUMRUN_STUB_DECLARE(handle2struct);
+NUMRUN_STUB_DECLARE(hardcopy);
+NUMRUN_STUB_DECLARE(pagedlg);
+NUMRUN_STUB_DECLARE(ctlpanel);
+#undef NUMRUN_STUB_DECLARE
+// The two-output form leaves x and y as they are.
+Mm getline(Mm a1, Mm a2, i_o_t, Mm& x, Mm& y);
