@@ -87,3 +87,9 @@ NUMRUN_STUB_DECLARE(ctlpanel);
 #undef NUMRUN_STUB_DECLARE
 // The two-output form leaves x and y as they are.
 Mm getline(Mm a1, Mm a2, i_o_t, Mm& x, Mm& y);
+
+// ---- colormap adjustment ----
+// A grey k x 3 map whose steps follow how X's values fill m levels: the
+// positions of the level boundaries in X's sorted levels, scaled to end at 1.
+// A constant X puts every value on level 0, giving [1 1 1].
+Mm contrast(const Mm& X, const Mm& m);
