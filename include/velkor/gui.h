@@ -93,3 +93,16 @@ Mm getline(Mm a1, Mm a2, i_o_t, Mm& x, Mm& y);
 // positions of the level boundaries in X's sorted levels, scaled to end at 1.
 // A constant X puts every value on level 0, giving [1 1 1].
 Mm contrast(const Mm& X, const Mm& m);
+
+// ---- histograms ----
+// Counts y into bins: nb is a bin count (default 10, equal widths between
+// the data's least and largest values) or a row of centres. A value v is in
+// bin j when the midpoint below centre j < v <= the midpoint above it; NaN
+// and -Inf are in no bin. Vector data give a row of counts and a row of
+// centres; matrix data an N x cols count matrix and a column of centres.
+Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x);
+Mm hist(const Mm& y, i_o_t, Mm& n, Mm& x);
+// Angle histogram outline: rows t and r of three points per bin (its lower
+// edge and upper edge at the bin's count, then the centre), ready for polar.
+Mm rose(const Mm& theta, const Mm& nb, i_o_t, Mm& t, Mm& r);
+Mm rose(const Mm& theta, i_o_t, Mm& t, Mm& r);
