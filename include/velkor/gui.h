@@ -106,3 +106,9 @@ Mm hist(const Mm& y, i_o_t, Mm& n, Mm& x);
 // edge and upper edge at the bin's count, then the centre), ready for polar.
 Mm rose(const Mm& theta, const Mm& nb, i_o_t, Mm& t, Mm& r);
 Mm rose(const Mm& theta, i_o_t, Mm& t, Mm& r);
+
+// ---- staircase data ----
+// The coordinates of the staircase through x = args{1} and y = args{2}
+// (vectors as columns): ys the rows 1 1 2 2 .. n of y, xs the rows
+// 1 2 2 3 3 .. n n of x, a single column of x repeated per column of ys.
+Mm stairs(const Mm& args, i_o_t, Mm& xs, Mm& ys);
