@@ -1,0 +1,77 @@
+// Contour labels and staircase data: functions that work on plot data
+// rather than on graphics objects.
+#include "gui/contour_labels.hpp"
+#include "gui/real_values.hpp"
+
+#include "velkor/array.h"
+#include "velkor/gui.h"
+#include "velkor/report.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace gui {
+
+bool read_contour_labels(const Mm& c, std::vector<contour_label>& out)
+{
+    out.clear();
+    if (c.getndims() != 2 || c.rows() != 2)
+        return true;
+    std::vector<double> v;
+    if (!real_elements(c, v)) {
+        error("clabel: invalid contour matrix");
+        return false;
+    }
+    const std::ptrdiff_t cols = c.cols();
+    // Column j (from 0) is a header [level; count]; its points follow it.
+    for (std::ptrdiff_t j = 0; j < cols;) {
+        const double level = v[2 * j];
+        const double count = v[2 * j + 1];
+        if (!(count >= 0 && count == std::floor(count) && count <= static_cast<double>(cols - 1 - j))) {
+            error("clabel: invalid contour matrix");
+            return false;
+        }
+        if (count > 0)
+            out.push_back({level, v[2 * (j + 1)], v[2 * (j + 1) + 1]});
+        j += static_cast<std::ptrdiff_t>(count) + 1;
+    }
+    return true;
+}
+
+} // namespace gui
+
+Mm stairs(const Mm& args, i_o_t, Mm& xs, Mm& ys)
+{
+    Mm x = Mm(args.br(Mm(1)));
+    Mm y = Mm(args.br(Mm(2)));
+    const bool x_several_columns = x.cols() > 1;
+    if (x.rows() == 1 || x.cols() == 1)
+        x = reshape(x, Mm(x.size()), Mm(1));
+    if (y.rows() == 1 || y.cols() == 1)
+        y = reshape(y, Mm(y.size()), Mm(1));
+    const int n = y.rows();
+    const int steps = n > 0 ? 2 * n - 1 : 0;
+
+    // k = [1:n; 1:n](:) = 1 1 2 2 .. n n; the rows of ys are k(1:2n-1),
+    // those of xs k(2:2n).
+    Mm y_rows(0, 0, 0, 1, steps, qv_double), x_rows(0, 0, 0, 1, steps, qv_double);
+    if (y_rows.cols() != steps || x_rows.cols() != steps)
+        return x_M;
+    for (int j = 0; j < steps; ++j) {
+        y_rows.addr()[j] = static_cast<double>(j / 2 + 1);
+        x_rows.addr()[j] = static_cast<double>((j + 1) / 2 + 1);
+    }
+    Mm ys_value = Mm(y(y_rows, c_p));
+    Mm xs_value;
+    if (x_several_columns) {
+        xs_value = Mm(x(x_rows, c_p));
+    } else {
+        Mm repeat(0, 0, 0, 1, ys_value.cols(), qv_double);
+        for (int k = 0; k < ys_value.cols(); ++k)
+            repeat.addr()[k] = 1;
+        xs_value = Mm(x(x_rows, repeat));
+    }
+    xs = xs_value;
+    ys = ys_value;
+    return x_M;
+}

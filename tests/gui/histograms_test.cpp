@@ -1,0 +1,128 @@
+// Histogram counting: equal-width bins from the data's range, given
+// centres with midpoint edges, the shapes of counts and centres, the
+// values that fall in no bin, and the rose outline built from the counts.
+#include "test_support.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Counted {
+    Mm n, x;
+};
+
+Counted count(const Mm& y, const Mm& nb)
+{
+    Counted c;
+    EXPECT_TRUE(hist(y, nb, i_o, c.n, c.x).size() == 0);
+    return c;
+}
+
+void expect_values(const Mm& got, std::vector<int> extents, const std::vector<double>& expected, int ulps = 0)
+{
+    EXPECT_EQ(test::extents(got), extents);
+    const std::vector<double> v = test::values(got);
+    ASSERT_EQ(v.size(), expected.size());
+    for (std::size_t k = 0; k < v.size(); ++k)
+        EXPECT_ULPS(v[k], expected[k], ulps) << "element " << k + 1;
+}
+
+struct BinCase {
+    const char* what;
+    Mm y;
+    Mm nb;
+    std::vector<int> n_extents;
+    std::vector<double> n;
+    std::vector<int> x_extents;
+    std::vector<double> x;
+};
+
+TEST(Hist, CountsAndCentres)
+{
+    const std::vector<BinCase> cases = {
+        // w = 0.75: centres lo + (k - 1/2) w
+        {"four equal bins", test::row({1, 2, 2, 3, 3, 3, 4, 4, 4, 4}), Mm(4), {1, 4}, {1, 2, 3, 4}, {1, 4},
+         {1.375, 2.125, 2.875, 3.625}},
+        {"the same data as a column", test::real(10, 1, {4, 4, 3, 1, 2, 4, 3, 2, 3, 4}), Mm(4), {1, 4},
+         {1, 2, 3, 4}, {1, 4}, {1.375, 2.125, 2.875, 3.625}},
+        // hi = lo: every centre is lo and every value lands in the first bin
+        {"all values equal", test::row({5, 5, 5}), Mm(3), {1, 3}, {3, 0, 0}, {1, 3}, {5, 5, 5}},
+        // edges -Inf 1.5 2.5 Inf: midpoints count in the lower bin
+        {"given centres", test::row({1.5, 2.5, 100, -100, INFINITY, -INFINITY, NAN}), test::row({1, 2, 3}),
+         {1, 3}, {2, 1, 2}, {1, 3}, {1, 2, 3}},
+        // default 10 bins over 0..10: w = 1, values on edges 1, 2, .. count below
+        {"ten bins", test::row({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), Mm(10), {1, 10},
+         {2, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 10}, {0.5, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5}},
+        // a fractional count keeps 1:N's whole part; the width uses N itself
+        {"fractional bin count", test::row({0, 1, 2}), Mm(2.5), {1, 2}, {1, 2}, {1, 2}, {0.4, 1.2}},
+        {"no bins", test::row({1, 2}), Mm(0), {1, 0}, {}, {1, 0}, {}},
+        {"only NaN", test::row({NAN, NAN}), Mm(2), {1, 2}, {0, 0}, {1, 2}, {NAN, NAN}},
+    };
+    for (const BinCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Counted got = count(c.y, c.nb);
+        expect_values(got.n, c.n_extents, c.n);
+        EXPECT_EQ(test::extents(got.x), c.x_extents);
+        const std::vector<double> x = test::values(got.x);
+        ASSERT_EQ(x.size(), c.x.size());
+        for (std::size_t k = 0; k < x.size(); ++k) {
+            if (std::isnan(c.x[k]))
+                EXPECT_TRUE(std::isnan(x[k]));
+            else
+                EXPECT_ULPS(x[k], c.x[k], 1) << "centre " << k + 1;
+        }
+    }
+}
+
+TEST(Hist, MatrixDataCountsEachColumnAndGivesAColumnOfCentres)
+{
+    // columns 1..5, 5..1 and all 3; range 1..5 in 4 bins of width 1
+    const Mm y = test::real(5, 3, {1, 2, 3, 4, 5, 5, 4, 3, 2, 1, 3, 3, 3, 3, 3});
+    const Counted got = count(y, Mm(4));
+    expect_values(got.n, {4, 3}, {2, 1, 1, 1, 2, 1, 1, 1, 0, 5, 0, 0});
+    expect_values(got.x, {4, 1}, {1.5, 2.5, 3.5, 4.5});
+}
+
+TEST(Hist, DefaultsToTenBins)
+{
+    Mm n, x;
+    hist(test::row({0, 10}), i_o, n, x);
+    expect_values(n, {1, 10}, {1, 0, 0, 0, 0, 0, 0, 0, 0, 1});
+}
+
+TEST(Hist, OutputsOfABadCallAreLeftAlone)
+{
+    Mm n = Mm(7), x = Mm(8);
+    EXPECT_ERROR(hist(test::row({1, 2}), test::real(2, 1, {1, 2}), i_o, n, x), "horzcat: # of rows different");
+    EXPECT_ERROR(hist(test::complex(1, 1, {1}, {1}), Mm(2), i_o, n, x), "hist: data must be real");
+    EXPECT_ERROR(hist(test::row({1, 2}), test::complex(1, 1, {1}, {1}), i_o, n, x), "hist: the bins must be real");
+    EXPECT_EQ(test::values(n), std::vector<double>{7});
+    EXPECT_EQ(test::values(x), std::vector<double>{8});
+}
+
+TEST(Rose, OutlineHasThreePointsPerBin)
+{
+    // centres pi/2 and 3 pi/2: E = [-pi/2, pi/2, 3pi/2, -3pi/2]
+    const double pi = M_PI;
+    Mm t, r;
+    rose(test::row({0.1, 1, 2, 4, 5}), test::row({pi / 2, 3 * pi / 2}), i_o, t, r);
+    expect_values(t, {1, 6}, {0, pi, pi, pi, 0, 0}, 4);
+    expect_values(r, {1, 6}, {3, 3, 0, 2, 2, 0});
+
+    rose(test::real(1, 4, {0, 1, 2, 3}), i_o, t, r);
+    EXPECT_EQ(test::extents(t), (std::vector<int>{1, 30}));
+    EXPECT_EQ(test::extents(r), (std::vector<int>{1, 30}));
+    const std::vector<double> tv = test::values(t);
+    EXPECT_EQ(tv[0], 0);   // the first bin's lower edge closes at angle 0
+    EXPECT_EQ(tv[29], 0);  // and so does the last bin's upper edge
+}
+
+TEST(Rose, MatrixDataCannotJoinItsCentres)
+{
+    Mm t, r;
+    EXPECT_ERROR(rose(test::real(3, 2, {1, 2, 3, 4, 5, 6}), Mm(3), i_o, t, r), "horzcat: # of rows different");
+}
+
+} // namespace
