@@ -206,6 +206,15 @@ TEST_F(ImageFiles, TheCurrentDirectoryWinsOverThePath)
     mark = vt::mark();
     EXPECT_EQ(test::extents(imread(TM("only.bmp"))), (std::vector<int>{truecolor_rows, truecolor_cols, 3}));
     expect_no_object_left(mark);
+
+    // Full names in the language's '\' form reach the engine as the system
+    // spells them, for reading, describing and writing.
+    const std::string full = dir.language() + "\\lib\\only.bmp";
+    EXPECT_EQ(test::extents(imread(TM(full.c_str()))), (std::vector<int>{truecolor_rows, truecolor_cols, 3}));
+    EXPECT_EQ(test::values(getfield(imfinfo(TM(full.c_str())), TM("Width"))), (std::vector<double>{truecolor_cols}));
+    const std::string copy = dir.language() + "\\lib\\copy.bmp";
+    imwrite(test::cell_row({imread(TM(full.c_str())), TM(copy.c_str())}));
+    EXPECT_TRUE(fs::exists(dir.path() / "lib" / "copy.bmp"));
 }
 
 TEST_F(ImageFiles, MissingAndCorruptFiles)
