@@ -38,7 +38,10 @@ Mm brighten_map(const Mm& map, const Mm& beta)
     for (std::size_t k = 0; k < m.size(); ++k)
         M.addr()[k] = largest > 1 ? m[k] / 255 : m[k];
 
-    const double s = *sqrtm(eps).addr(1);
+    const Mm root = sqrtm(eps);
+    if (root.size() != 1)
+        return x_M;
+    const double s = *root.addr(1);
     Mm gamma(0, 0, 0, beta.rows(), beta.cols(), qv_double);
     if (gamma.rows() != beta.rows())
         return x_M;

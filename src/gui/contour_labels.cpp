@@ -67,6 +67,8 @@ Mm stairs(const Mm& args, i_o_t, Mm& xs, Mm& ys)
         xs_value = Mm(x(x_rows, c_p));
     } else {
         Mm repeat(0, 0, 0, 1, ys_value.cols(), qv_double);
+        if (repeat.cols() != ys_value.cols())
+            return x_M;
         for (int k = 0; k < ys_value.cols(); ++k)
             repeat.addr()[k] = 1;
         xs_value = Mm(x(x_rows, repeat));

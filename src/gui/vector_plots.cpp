@@ -116,8 +116,9 @@ arrow_strokes make_arrows(const Mm& X, const Mm& Y, const Mm& U, const Mm& V)
         return {};
     }
     arrow_strokes s{new_strokes(n), new_strokes(n), new_strokes(n), new_strokes(n), new_strokes(n), new_strokes(n)};
-    if (s.barb2_y.cols() != n)
-        return {};
+    for (const Mm* m : {&s.shaft_x, &s.shaft_y, &s.barb1_x, &s.barb1_y, &s.barb2_x, &s.barb2_y})
+        if (m->cols() != n)
+            return {};  // a refused allocation under a returning error hook
     const double* x = X.addr();
     const double* y = Y.addr();
     const double* u = U.addr();

@@ -96,7 +96,8 @@ TEST(Quiver, AllNegativeFieldKeepsItsDirections)
     EXPECT_ULPS(x[1][1] - x[0][1], -0.45, 2);
     // every component zero: unscaled, no NaN
     const gui::vector_field z = gui::quiver_field(test::row({0, 0}), test::row({0, 0}), Mm(1));
-    for (double e : ends(z.arrows.shaft_x)[1])
+    const auto tips = ends(z.arrows.shaft_x)[1];
+    for (double e : tips)
         EXPECT_FALSE(std::isnan(e));
 }
 
