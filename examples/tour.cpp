@@ -324,6 +324,11 @@ int main()
     show("get(f, 'Name')", nullptr, get(fig, TM("Name")));
     show("size(getframe(f))", nullptr, size(getframe(fig)));
     show("hot(4)", nullptr, hot(Mm(4.0)));
+    colormap(TM("gray"));
+    show("size(colormap())", nullptr, size(colormap()));
+    whitebg(fig);
+    show("get(f, 'WhiteBackgroundPrint')", nullptr, get(fig, TM("WhiteBackgroundPrint")));
+    show("findobj('Type', 'figure')", nullptr, findobj(Mm((CL(TM("Type")), TM("figure")))));
     figure_close(TM("all"));
 
     exitM();
