@@ -344,6 +344,11 @@ int main()
     display(Mm(back_map, "map"));
     show("getfield(imfinfo(name), 'ColorType')", nullptr, getfield(imfinfo(picture), TM("ColorType")));
     deleteM(picture);
+    colormap(TM("gray"));
+    show("size(colormap())", nullptr, size(colormap()));
+    whitebg(fig);
+    show("get(f, 'WhiteBackgroundPrint')", nullptr, get(fig, TM("WhiteBackgroundPrint")));
+    show("findobj('Type', 'figure')", nullptr, findobj(Mm((CL(TM("Type")), TM("figure")))));
     figure_close(TM("all"));
 
     exitM();
