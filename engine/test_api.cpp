@@ -21,6 +21,9 @@ std::string Value::text() const
 
 void reset()
 {
+#ifdef VIZMO_WITH_RENDERER
+    render::forget();
+#endif
     Engine& e = engine();
     // Collect the user data first: the hook runs once the engine is clean.
     std::vector<double> addresses;

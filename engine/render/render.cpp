@@ -1220,6 +1220,13 @@ std::map<double, std::uint64_t>& drawn()
     return m;
 }
 
+// The redraws that wrote pictures, which number their files.
+long long& redraw_count()
+{
+    static long long n = 0;
+    return n;
+}
+
 std::uint64_t fingerprint(double h)
 {
     std::uint64_t f = 1469598103934665603ull;
@@ -1351,8 +1358,7 @@ void after_redraw()
 {
     if (!output_dir())
         return;
-    static long long seq = 0;
-    ++seq;
+    const long long seq = ++redraw_count();
     for (double fig : figures()) {
         const std::uint64_t f = fingerprint(fig);
         auto it = drawn().find(fig);
@@ -1368,6 +1374,12 @@ void after_print(double h)
     const double fig = figure_of(h);
     if (output_dir() && fig > 0)
         write_png(fig, std::string(output_dir()) + "/" + figure_name(fig) + "-print.png");
+}
+
+void forget()
+{
+    drawn().clear();
+    redraw_count() = 0;
 }
 
 void at_exit()

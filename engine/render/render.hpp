@@ -25,5 +25,8 @@ bool write_svg(double h, const std::string& path);
 void after_redraw();
 void after_print(double h);
 void at_exit();
+// Forgets what was written: the next redraw writes every figure again,
+// numbered from 1.
+void forget();
 
 } // namespace vizmo::render
