@@ -22,6 +22,23 @@ TEST(AllocationFailure, Engine)
         {"cumsum", a, [=](Mm& x) { x = cumsum(x, Mm(2.0)); }},
         {"sin", z, [=](Mm& x) { x = sin(x); }},
         {"matrix product", a, [=](Mm& x) { x = mtimes(x, a); }},
+        {"sum along rows", a, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
+        {"sum of bytes along rows", bytes, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
+        {"sum of complex", z, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
+        {"sum of sparse along rows", a, [=](Mm& x) { x = sum(sparse(x), Mm(2.0)); }},
+        {"max with positions", a, [=](Mm& x) {
+             Mm m, k;
+             max(x, i_o, m, k);
+             x = k;
+         }},
+        {"max of bytes with positions", bytes, [=](Mm& x) {
+             Mm m, k;
+             max(x, i_o, m, k);
+             x = k;
+         }},
+        {"triu", a, [=](Mm& x) { x = triu(x); }},
+        {"tril of sparse", a, [=](Mm& x) { x = tril(sparse(x), Mm(-1.0)); }},
+        {"triu of bytes", bytes, [=](Mm& x) { x = triu(x); }},
     });
 }
 
