@@ -282,7 +282,7 @@ Mm shift_codes(const Mm& s, Pick pick, int shift)
     Mm out;
     out.deepcopy(s.isc(), 0, s, qv_none);
     if (out.size() != n)
-        return x_M;  // "Out of memory!" went to a hook that returned: out has no room
+        return out;  // "Out of memory!" went to a hook that returned
     T* o = out.getpr((T*)nullptr);
     for (int k = first; k < n; ++k)
         if (pick(double(o[k])))
