@@ -24,6 +24,7 @@ TEST(AllocationFailure, Engine)
         {"sin", z, [=](Mm& x) { x = sin(x); }},
         {"matrix product", a, [=](Mm& x) { x = mtimes(x, a); }},
         {"sum along rows", a, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
+        {"sum of a wide matrix", wide, [=](Mm& x) { x = sum(x, Mm(1.0)); }},
         {"sum of bytes along rows", bytes, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
         {"sum of complex", z, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
         {"sum of sparse along rows", a, [=](Mm& x) { x = sum(sparse(x), Mm(2.0)); }},
