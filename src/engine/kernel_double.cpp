@@ -665,7 +665,8 @@ void reduce(Mm& r, const Mm& a, const Mm& b, op_t op, size_t n, size_t inner, si
         if (index_wanted(index_out)) {
             Mm positions(0, 0, 0, r.getndims(), r.getdims(), qv_double);
             index_out = positions;
-            where = index_out.addr();
+            if (index_out.size() == r.size())  // else refused: the extremes alone are found
+                where = index_out.addr();
         }
         extreme_kernel(g, op == op_max_1, where);
         break;

@@ -159,6 +159,9 @@ void reduce(const vectors& v, const Mm& b, op_t op, Mm& index_out, Mm& r)
 {
     const bytes& x = v.x;
     const result& o = v.o;
+    // Positions are written only where they were given room: a refused
+    // positions value leaves the extremes alone to find.
+    double* const where = index_wanted(index_out) && index_out.size() == r.size() ? index_out.addr() : nullptr;
     for (size_t blk = 0; blk < v.outer; ++blk)
         for (size_t p = 0; p < v.inner; ++p) {
             switch (op) {
@@ -229,8 +232,8 @@ void reduce(const vectors& v, const Mm& b, op_t op, Mm& index_out, Mm& r)
                 o.re[to] = x.re[i];
                 if (o.im)
                     o.im[to] = im_of(x, i);
-                if (index_wanted(index_out))
-                    index_out.addr()[to] = double(best + 1);
+                if (where)
+                    where[to] = double(best + 1);
                 break;
             }
             case op_median: {

@@ -26,6 +26,8 @@ Mm triangular_full(const Mm& x, int m, int n, bool lower, int offset)
 {
     const bool complex = x.isc();
     Mm out(complex, 0, 0, m, n, static_cast<qv_matrix_types>(x.gettype()));
+    if (out.size() != std::int64_t{m} * n)
+        return x_M;  // "Out of memory!" went to a hook that returned: no room to write
     const T* re = x.getpr((T*)nullptr);
     const T* im = x.getpi((T*)nullptr);
     T* ore = out.getpr((T*)nullptr);
@@ -58,6 +60,8 @@ Mm triltriu(const Mm& a, const Mm& k, bool lower)
         return triangular_full<double>(a, m, n, lower, offset);
     const bool complex = a.isc();
     Mm out(complex, 1, a.getnnz(), m, n, qv_double);
+    if (!out.issparse())
+        return x_M;  // refused under a returning hook: no entries to write into
     int kept = 0;
     for (int e = 0; e < a.getnnz(); ++e) {
         const long long at = a.getindex()[e], i = at % m, j = at / m;

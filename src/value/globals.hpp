@@ -6,6 +6,11 @@ class Mm;
 // The marker of an absent value: no value (type 0), named "nothing".
 extern Mm nothing_M;
 
+// What a cell accessor hands out after a failed check whose error hook
+// returned. Assignments into it are dropped, so nothing written there is
+// kept past the statement (a value assigned into a cell that was refused).
+extern Mm failed_access_sink;
+
 // Name pointers of the markers, recorded each time the constants are valued.
 extern const char* l_M_name;
 extern const char* semi_name;

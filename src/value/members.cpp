@@ -2,6 +2,7 @@
 // shape queries, bounds-tested element access, struct field names and the
 // upkeep of sparse storage.
 #include "engine/scalar_real.hpp"
+#include "value/globals.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
 #include "velkor/checks.h"
@@ -25,11 +26,7 @@ char placeholder_name[] = "char";
 thread_local double scratch_double;
 thread_local unsigned char scratch_byte;
 
-Mm& scratch_cell()
-{
-    static thread_local Mm cell;
-    return cell;
-}
+Mm& scratch_cell() { return failed_access_sink; }
 
 char* copy_name(const char* name)
 {

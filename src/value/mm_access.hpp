@@ -6,6 +6,9 @@
 #include "velkor/value.h"
 
 struct mm_access {
+    // A value without storage (the start of every builder).
+    static Mm storageless() noexcept { return Mm(Mm::storageless_tag{}); }
+
     // Gives x (without storage) fresh full storage of the given shape; the
     // elements are not initialised.
     static void shape(Mm& x, int complex, int nd, const int* dims, qv_matrix_types type)

@@ -53,6 +53,14 @@ TEST(AllocationFailure, ArrayFunctions)
         {"ismember", v, [=](Mm& x) { x = ismember(x, w); }},
         {"unique of text", text("banana"), [=](Mm& x) { x = unique(x); }},
         {"cell", Mm(), [=](Mm& x) { x = cell(three, three); }},
+        {"text into a new cell", Mm(), [=](Mm& x) {
+             Mm c = cell(Mm(2.0), Mm(1.0));
+             c.mr(1) = TM("ab");
+             x = c;
+         }},
+        {"triu", counting({4, 4}), [=](Mm& x) { x = triu(x); }},
+        {"triu above a diagonal", counting({3, 5}), [=](Mm& x) { x = triu(x, Mm(1.0)); }},
+        {"tril", counting({4, 4}), [=](Mm& x) { x = tril(x); }},
         {"cellstr", text("ab"), [=](Mm& x) { x = cellstr(vertcat(x, text("cd"))); }},
         {"struct", Mm(), [=](Mm& x) { x = mstruct(struct_args); }},
         {"fieldnames", Mm(), [=](Mm& x) {

@@ -12,6 +12,7 @@ TEST(AllocationFailure, Engine)
     const Mm a = counting({3, 3});
     const Mm z = test::complex(1, 3, {1, 2, 3}, {-1, 0, 2});
     const Mm bytes = test::bytes(1, 4, {1, 200, 30, 4});
+    const Mm wide = counting({2, 12});
     test::sweep_allocations({
         {"plus", a, [=](Mm& x) { x = x + a; }},
         {"scalar expansion", a, [=](Mm& x) { x = x * Mm(2.0) + Mm(1.0); }},
@@ -22,6 +23,25 @@ TEST(AllocationFailure, Engine)
         {"cumsum", a, [=](Mm& x) { x = cumsum(x, Mm(2.0)); }},
         {"sin", z, [=](Mm& x) { x = sin(x); }},
         {"matrix product", a, [=](Mm& x) { x = mtimes(x, a); }},
+        {"sum along rows", a, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
+        {"sum of a wide matrix", wide, [=](Mm& x) { x = sum(x, Mm(1.0)); }},
+        {"sum of bytes along rows", bytes, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
+        {"sum of complex", z, [=](Mm& x) { x = sum(x, Mm(2.0)); }},
+        {"sum of sparse along rows", a, [=](Mm& x) { x = sum(sparse(x), Mm(2.0)); }},
+        // Results wider than the spare room of an empty block.
+        {"max with positions", wide, [=](Mm& x) {
+             Mm m, k;
+             max(x, i_o, m, k);
+             x = k;
+         }},
+        {"max of bytes with positions", muint8(wide), [=](Mm& x) {
+             Mm m, k;
+             max(x, i_o, m, k);
+             x = k;
+         }},
+        {"triu", a, [=](Mm& x) { x = triu(x); }},
+        {"tril of sparse", a, [=](Mm& x) { x = tril(sparse(x), Mm(-1.0)); }},
+        {"triu of bytes", bytes, [=](Mm& x) { x = triu(x); }},
     });
 }
 

@@ -51,6 +51,8 @@ TEST(AllocationFailure, FileFunctions)
              x = fgetl(fid);
              fclose(fid);
          }},
+        {"dir", Mm(), [](Mm& x) { x = dir(); }},
+        {"dir of a pattern", Mm(), [](Mm& x) { x = dir(text("*.txt")); }},
     });
 }
 
