@@ -141,3 +141,13 @@ Mm view(i_o_t, Mm& az, Mm& el);
 // invisible text at [0 0] given the pairs.
 Mm text();
 Mm text(const Mm& args);
+
+// ---- images ----
+// The image is the "CData" of an axes: image({CD}), image({X, Y, CD}) with
+// property pairs after; the axes limits follow the coordinates, and
+// decreasing coordinates mirror the data. imagesc scales to the colour
+// limits (given, or the finite data's range).
+Mm image();
+Mm image(const Mm& args);
+Mm imagesc();
+Mm imagesc(const Mm& args);
