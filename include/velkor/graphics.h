@@ -151,3 +151,15 @@ Mm image();
 Mm image(const Mm& args);
 Mm imagesc();
 Mm imagesc(const Mm& args);
+
+// ---- series ----
+// plot({x, y, spec, ..., pairs}): one "line" per series, coloured from a
+// cycle that starts at blue in every call. plot2 serves every series chart:
+// dm is 2 for (x, y) data and 3 for (x, y, z).
+Mm plot(const Mm& args);
+Mm plot2(const char* chart, int dm, const Mm& args);
+Mm plot_matrices(const char* chart, int& colour, int colour_given, int line_style, int marker, const Mm& x,
+                 const Mm& y, const Mm& z);
+Mm plot_series(const char* chart, int colour, int line_style, int marker, int n, const double* x, int x_stride,
+               const double* y, int y_stride, const double* z, int z_stride);
+void next_color_index(int& colour, int colour_given);
