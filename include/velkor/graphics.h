@@ -163,3 +163,18 @@ Mm plot_matrices(const char* chart, int& colour, int colour_given, int line_styl
 Mm plot_series(const char* chart, int colour, int line_style, int marker, int n, const double* x, int x_stride,
                const double* y, int y_stride, const double* z, int z_stride);
 void next_color_index(int& colour, int colour_given);
+
+// ---- charts ----
+// Series charts over plot2, each taking the call's whole argument list; the
+// engine draws each chart type. polar turns the grid on; the log forms set
+// the axes scales after the series; plot3 and pie3 end in the 3-D view.
+Mm stem(const Mm& args);
+Mm stairs(const Mm& args);
+Mm area(const Mm& args);
+Mm pie(const Mm& args);
+Mm polar(const Mm& args);
+Mm semilogx(const Mm& args);
+Mm semilogy(const Mm& args);
+Mm loglog(const Mm& args);
+Mm plot3(const Mm& args);
+Mm pie3(const Mm& args);
