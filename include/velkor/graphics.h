@@ -185,3 +185,40 @@ Mm view(i_o_t, Mm& az, Mm& el);
 // invisible text at [0 0] given the pairs.
 Mm text();
 Mm text(const Mm& args);
+
+// ---- images ----
+// The image is the "CData" of an axes: image({CD}), image({X, Y, CD}) with
+// property pairs after; the axes limits follow the coordinates, and
+// decreasing coordinates mirror the data. imagesc scales to the colour
+// limits (given, or the finite data's range).
+Mm image();
+Mm image(const Mm& args);
+Mm imagesc();
+Mm imagesc(const Mm& args);
+
+// ---- series ----
+// plot({x, y, spec, ..., pairs}): one "line" per series, coloured from a
+// cycle that starts at blue in every call. plot2 serves every series chart:
+// dm is 2 for (x, y) data and 3 for (x, y, z).
+Mm plot(const Mm& args);
+Mm plot2(const char* chart, int dm, const Mm& args);
+Mm plot_matrices(const char* chart, int& colour, int colour_given, int line_style, int marker, const Mm& x,
+                 const Mm& y, const Mm& z);
+Mm plot_series(const char* chart, int colour, int line_style, int marker, int n, const double* x, int x_stride,
+               const double* y, int y_stride, const double* z, int z_stride);
+void next_color_index(int& colour, int colour_given);
+
+// ---- charts ----
+// Series charts over plot2, each taking the call's whole argument list; the
+// engine draws each chart type. polar turns the grid on; the log forms set
+// the axes scales after the series; plot3 and pie3 end in the 3-D view.
+Mm stem(const Mm& args);
+Mm stairs(const Mm& args);
+Mm area(const Mm& args);
+Mm pie(const Mm& args);
+Mm polar(const Mm& args);
+Mm semilogx(const Mm& args);
+Mm semilogy(const Mm& args);
+Mm loglog(const Mm& args);
+Mm plot3(const Mm& args);
+Mm pie3(const Mm& args);

@@ -1,5 +1,8 @@
 // im2double: the one numeric form image data takes in the engine.
 #include "test_support.hpp"
+#include "vizmo_test.h"
+
+#include <cmath>
 
 #include <vector>
 
@@ -27,6 +30,90 @@ TEST(Images, Im2doubleConvertsUint8AndPassesDoubles)
                  "uint8 images suppoort (1) NxMx3 of 0..255 or (2) NxM of 0..255");
     EXPECT_ERROR(im2double(TM("abc")), "im* can get only uint8 or double matrices");
     EXPECT_ERROR(im2double(test::cell_row({Mm(1.0)})), "im* can get only uint8 or double matrices");
+}
+
+} // namespace
+
+namespace {
+
+namespace ivt = vizmo::test;
+
+class ImageObjects : public ::testing::Test {
+protected:
+    void SetUp() override { ivt::reset(); }
+    void TearDown() override { ivt::reset(); }
+};
+
+std::vector<double> image_prop(const Mm& h, const char* name) { return ivt::prop(*h.addr(1), name).data; }
+
+TEST_F(ImageObjects, ImageLimitsAndOrientation)
+{
+    const Mm cd = test::real(3, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    const Mm h = image(test::cell_row({cd}));
+    EXPECT_EQ(ivt::type(*h.addr(1)), "axes") << "an image is its axes' CData";
+    EXPECT_EQ(image_prop(h, "XLim"), (std::vector<double>{1, 5}));
+    EXPECT_EQ(image_prop(h, "YLim"), (std::vector<double>{4, 1}));
+    EXPECT_EQ(image_prop(h, "IMLim"), (std::vector<double>{1, 5, 1, 4}));
+    EXPECT_EQ(image_prop(h, "CData"), test::values(cd));
+    EXPECT_EQ(ivt::prop(*h.addr(1), "NextPlot").text(), "replace");
+
+    const Mm m = image(test::cell_row({test::row({3, 2, 1}), test::row({1, 2}), cd}));
+    EXPECT_EQ(image_prop(m, "XLim"), (std::vector<double>{1, 3}));
+    EXPECT_EQ(image_prop(m, "YLim"), (std::vector<double>{2, 1}));
+    EXPECT_EQ(image_prop(m, "CData"), test::values(fliplr(cd))) << "decreasing X mirrors left to right";
+    const Mm u = image(test::cell_row({test::row({1, 2}), test::row({5, 4, 3}), cd}));
+    EXPECT_EQ(image_prop(u, "CData"), test::values(flipud(cd))) << "decreasing Y mirrors top to bottom";
+
+    ivt::reset();
+    const Mm e = image();
+    EXPECT_EQ(image_prop(e, "IMLim"), (std::vector<double>{1, 1, 1, 1}));
+    EXPECT_TRUE(ivt::prop(*e.addr(1), "CData").empty());
+    EXPECT_ERROR(image(test::cell_row({Mm(1.0), Mm(2.0)})), "image should have at least one parameter");
+
+    // Indexed uint8 data arrive as 1-based doubles.
+    const Mm b = image(test::cell_row({test::bytes(1, 2, {0, 255})}));
+    EXPECT_EQ(image_prop(b, "CData"), (std::vector<double>{1, 256}));
+}
+
+TEST_F(ImageObjects, ImageOnAGivenParent)
+{
+    const double first = *axes().addr(1);
+    axes();
+    const Mm h = image(test::cell_row({test::real(1, 1, {7}), TM("Parent"), Mm(first)}));
+    EXPECT_EQ(*h.addr(1), first);
+    EXPECT_EQ(image_prop(h, "CData"), (std::vector<double>{7}));
+    EXPECT_EQ(*gca().addr(1), first);
+}
+
+TEST_F(ImageObjects, ScaledImageLimits)
+{
+    struct Case {
+        const char* what;
+        Mm args;
+        std::vector<double> clim, xlim, ylim;
+    };
+    const double inf = INFINITY, nan = NAN;
+    const std::vector<Case> cases = {
+        {"finite elements only", test::cell_row({test::real(2, 2, {nan, 3, -inf, -2})}), {-2, 3}, {1, 2}, {2, 1}},
+        {"nothing finite", test::cell_row({test::real(1, 2, {nan, inf})}), {1e300, -1e300}, {1, 2}, {1, 1}},
+        {"given limits", test::cell_row({test::real(2, 3, {1, 2, 3, 4, 5, 6}), test::row({0, 10})}), {0, 10}, {1, 3},
+         {2, 1}},
+        {"coordinates", test::cell_row({test::row({5, 6}), test::row({7, 9}), test::real(1, 2, {4, 8})}), {4, 8},
+         {5, 6}, {9, 7}},
+        {"coordinates and limits",
+         test::cell_row({test::row({5, 6}), test::row({7, 9}), test::real(1, 2, {4, 8}), test::row({-1, 1})}),
+         {-1, 1}, {5, 6}, {9, 7}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ivt::reset();
+        const Mm h = imagesc(c.args);
+        EXPECT_EQ(ivt::prop(*h.addr(1), "CDataMapping").text(), "scaled");
+        EXPECT_EQ(image_prop(h, "CLim"), c.clim);
+        EXPECT_EQ(image_prop(h, "XLim"), c.xlim);
+        EXPECT_EQ(image_prop(h, "YLim"), c.ylim);
+    }
+    EXPECT_ERROR(imagesc(), "imagesc: at least one parameter is required");
 }
 
 } // namespace
