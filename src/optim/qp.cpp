@@ -378,6 +378,8 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
                 const double ymin = min_of(y);
                 const double vy = objective(y);
                 accept = ymin > 0 ? std::fmin(ymin, fval - vy + eps) : ymin;
+                if (any_nan(M.v))
+                    accept = -1;  // a singular system: try a larger weight
                 mu *= 2;
                 if (mu >= (std::fabs(fval) + 1) * 1e8) {
                     result = verdict::seems_unbounded;
@@ -428,6 +430,19 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
         }
     }
 
+    if (result == verdict::ok) {
+        // A point that breaks the constraints is no answer: degenerate
+        // problems (a feasible set without interior) end here, not with a
+        // wrong "ok".
+        const vec ax = times(As, xs);
+        double worst = 0, scale = 1;
+        for (int i = 0; i < m; ++i) {
+            worst = std::fmax(worst, std::fabs(ax[i] - bs[i]));
+            scale = std::fmax(scale, std::fabs(bs[i]));
+        }
+        if (!(worst <= 1e-6 * scale) || any_nan(xs))
+            result = verdict::infeasible;
+    }
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
                                            "The problem has a unique feasible point\n",
                                            "The problem seems unbounded.\n", "The problem is unbounded.\n"};

@@ -21,6 +21,12 @@ std::string write_file(const std::uint8_t* data, std::size_t size, const char* n
     if (dir.empty()) {
         char pattern[] = "/tmp/numrun-fuzz-XXXXXX";
         dir = ::mkdtemp(pattern) ? pattern : "/tmp";
+        std::atexit([] {
+            if (dir != "/tmp") {
+                std::remove((dir + "/fuzz.vor").c_str());
+                ::rmdir(dir.c_str());
+            }
+        });
     }
     const std::string path = dir + "/" + name;
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {

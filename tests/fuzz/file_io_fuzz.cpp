@@ -16,10 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* precision = precisions[in.take() % 10];
     const Mm shape = in.matrix();
     const double skip = in.number();
-    static std::string path;
+    static std::string dir, path;
     if (path.empty()) {
         char pattern[] = "/tmp/numrun-fuzz-XXXXXX";
-        path = std::string(::mkdtemp(pattern) ? pattern : "/tmp") + "/fid.bin";
+        dir = ::mkdtemp(pattern) ? pattern : "/tmp";
+        path = dir + "/fid.bin";
+        std::atexit([] {
+            std::remove(path.c_str());
+            if (dir != "/tmp")
+                ::rmdir(dir.c_str());
+        });
     }
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);

@@ -79,6 +79,9 @@ TEST(Qp, Verdicts)
     const std::vector<Case> cases = {
         {"infeasible", test::real(1, 1, {1}), column({0}), test::real(2, 1, {1, -1}), column({-1, -1}), Mm(), Mm(),
          "The system has no feasible solution.\n", "infeasible"},
+        {"unbounded", test::real(1, 1, {0}), column({-1}), Mm(), Mm(), column({0}), Mm(), "unbounded", "unbounded"},
+        {"single feasible point", test::real(1, 1, {1}), column({0}), test::real(2, 1, {1, -1}), column({1, -1}), Mm(),
+         Mm(), "The system has no feasible solution.\n", "infeasible"},
         {"NaN in H", test::real(1, 1, {NAN}), column({1}), Mm(), Mm(), Mm(), Mm(),
          "The system has no feasible solution.\n", "infeasible"},
     };
