@@ -125,6 +125,21 @@ Mm gco(const Mm& h);
 Mm gcbo();
 Mm gcbo(i_o_t, Mm& h, Mm& f);
 Mm gcbf();
+// ginput picks up to trunc(n(1)) points in the current axes (no limit when
+// negative or not given) until Return; presses on other objects do not
+// count. Returns [x y]; the outputs take the columns and the buttons.
+Mm ginput(const Mm& n, i_o_t, Mm& x, Mm& y, Mm& button);
+Mm ginput(const Mm& n, i_o_t, Mm& x, Mm& y);
+Mm ginput(const Mm& n);
+Mm ginput(i_o_t, Mm& x, Mm& y, Mm& button);
+Mm ginput(i_o_t, Mm& x, Mm& y);
+Mm ginput();
+// A text s at one picked point; returns the text's handle.
+Mm gtext(const Mm& s);
+// Points picked in figure number h (an integer) or axes h, or the current
+// figure.
+Mm getpts(const Mm& h, i_o_t, Mm& x, Mm& y);
+Mm getpts(i_o_t, Mm& x, Mm& y);
 // ---- axes ----
 // The current axes, made when the current figure has none.
 Mm gca();
