@@ -61,6 +61,22 @@ Mm consolemode(const Mm& m);
 Mm orient();
 Mm orient(const Mm& x);
 Mm orient(const Mm& h, const Mm& o);
+// Zoom of the current axes ("on", "off" or a factor), optionally of
+// figure f made current first.
+Mm zoom();
+Mm zoom(const Mm& z);
+Mm zoom(const Mm& f, const Mm& z);
+// Interactive rotation of the current axes: "on" or "off" (any case); any
+// other value does nothing.
+Mm rotate3d();
+Mm rotate3d(const Mm& x);
+// The box of the current axes.
+Mm box(const Mm& x);
+// Prints the current figure through the engine, or, given a file name (the
+// last one wins), writes its picture there. Options begin with "-"; one
+// about PostScript shows how to make a PostScript file.
+Mm print();
+Mm print(const Mm& args);
 // get(h, 'Children').
 Mm allchild(const Mm& h);
 // Searches the object tree breadth first from the root, or from the handles

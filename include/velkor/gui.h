@@ -182,6 +182,20 @@ Mm colormap(const Mm& map);
 // (a = 0), of figure a, or of a new figure (a = 'new'); returns the target.
 Mm colordef(const Mm& x);
 Mm colordef(const Mm& a, const Mm& x);
+// The current axes' colour limits: read, or set from [cmin cmax] (or a
+// "CLimMode" text) and the colormap applied again; the i_o forms read the
+// two limits into cmin and cmax.
+Mm caxis();
+Mm caxis(const Mm& c);
+Mm caxis(i_o_t, Mm& cmin, Mm& cmax);
+Mm caxis(const Mm& c, i_o_t, Mm& cmin, Mm& cmax);
+// A colour-scale axes beside the current axes (orientation "vert", exactly,
+// for a vertical bar; any other text horizontal) or beside axes handle arg;
+// the axes shrink to make room and stay current. Returns the new axes.
+Mm colorbar();
+Mm colorbar(const Mm& arg);
+// The three columns of a colormap as red, green and blue lines.
+Mm rgbplot(const Mm& map);
 
 // ---- unsupported functions ----
 // Names a program may call that the library does not carry out: each takes

@@ -7,6 +7,8 @@
 #include "velkor/checks.h"
 #include "velkor/engine.h"
 #include "velkor/graphics.h"
+#include "velkor/gui.h"
+#include "velkor/host.h"
 #include "velkor/io.h"
 #include "velkor/list.h"
 #include "velkor/report.h"
@@ -186,6 +188,97 @@ Mm orient(const Mm& x)
 Mm orient(const Mm& h, const Mm& o)
 {
     set(h, pn_PaperOrientation, o);
+    return x_M;
+}
+
+// ---- zoom, rotation and the axes box ----
+
+Mm zoom() { return zoom(TM("on")); }
+
+Mm zoom(const Mm& z)
+{
+    set(gca(), TM("ZoomFactor"), z);
+    return x_M;
+}
+
+Mm zoom(const Mm& f, const Mm& z)
+{
+    figure(Mm(CL(f)));
+    return zoom(z);
+}
+
+Mm rotate3d() { return rotate3d(TM("on")); }
+
+Mm rotate3d(const Mm& x)
+{
+    if (equals_ignoring_case(x, "on")) {
+        double axes = 0;
+        if (first_number(gca(), axes))
+            vizmo_set_rotate3d_axes(axes);
+    } else if (equals_ignoring_case(x, "off")) {
+        vizmo_set_rotate3d_axes(0);
+    }
+    return x_M;
+}
+
+Mm box(const Mm& x)
+{
+    set(gca(), TM("Box"), x);
+    return x_M;
+}
+
+// ---- printing ----
+
+namespace {
+
+const char* const postscript_help =
+    "13.13 How to create a PostScript file of the current plot:\n"
+    "\n"
+    "o Download the Generic PostScript Printer driver from\n"
+    "  (see the printer driver supplier's web site)\n"
+    "o Install it.\n"
+    "o Set the Generic PostScript Printer driver as the default printer.\n"
+    "o Select the 'Print to file' options of this driver.\n"
+    "o Use File/Print Plot to produce a PostScript file.";
+
+bool holds_either(const Mm& option, const char* word)
+{
+    return findstr(option, TM(word)).size() > 0;
+}
+
+} // namespace
+
+Mm print() { return print(x_M); }
+
+Mm print(const Mm& args)
+{
+    drawnow();
+    const int n = iscell(args) ? args.size() : 0;
+    Mm name = x_M;
+    for (int i = 1; i <= n; ++i) {
+        const Mm& a = args.mr(i);
+        if (istrue(strncmp(a, TM("-"), Mm(1.0)))) {
+            // findstr looks for the shorter text in the longer, so "-" alone
+            // or "-d" also asks for the help.
+            if (holds_either(a, "-deps") || holds_either(a, "-dps"))
+                display(TM(postscript_help));
+        } else {
+            name = a;
+        }
+    }
+    if (name.size() > 0) {
+        Mm X, map;
+        capture(i_o, X, map);
+        // A failed capture leaves no picture, and there is nothing to write.
+        if (X.size() < 1)
+            return x_M;
+        imwrite(Mm((CL(X), map, name)));
+        return x_M;
+    }
+    if (hosted_axes.size() > 0)
+        set(gca(), TM("Print"), Mm());
+    else
+        set(gcf(), TM("Print"), Mm(0.0));
     return x_M;
 }
 

@@ -12,8 +12,10 @@
 #include "velkor/report.h"
 #include "vizmo4510.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -118,4 +120,170 @@ Mm colordef(const Mm& a, const Mm& x)
         set(Mm(0.0), Mm((CL(pn_DefaultFigureColor), rgb)));
     }
     return target;
+}
+
+// ---- colour limits ----
+
+namespace {
+
+Mm real_row(std::initializer_list<double> values)
+{
+    Mm r(0, 0, 0, 1, static_cast<int>(values.size()), qv_double);
+    if (r.size() == static_cast<int>(values.size()))
+        std::copy(values.begin(), values.end(), r.addr());
+    return r;
+}
+
+// The value as real doubles, or an empty value when it holds no numbers.
+Mm real_doubles(const Mm& x)
+{
+    if (x.isstr() || iscell(x) || isstruct(x))
+        return Mm();
+    const Mm d = x.issparse() ? full(x) : x;
+    const Mm r = d.gettype() == qv_double ? d : mdouble(d);
+    return r.gettype() == qv_double && !r.isc() ? r : Mm();
+}
+
+// The two limits of v; false (after the error) when v does not hold them.
+bool two_limits(const Mm& v, double& lo, double& hi)
+{
+    const Mm d = real_doubles(v);
+    if (d.size() < 2) {
+        error("caxis: the current axes have no colour limits");
+        return false;
+    }
+    lo = *d.addr(1);
+    hi = *d.addr(2);
+    return true;
+}
+
+} // namespace
+
+Mm caxis() { return get(gca(), pn_CLim); }
+
+Mm caxis(const Mm& c)
+{
+    if (c.isstr()) {
+        set(gca(), pn_CLimMode, c);
+    } else if (c.size() == 2) {
+        set(gca(), pn_CLim, c);
+    } else {
+        error("caxes(c) - c must be of [cmin cmax]");
+        return x_M;
+    }
+    // Writing the map again makes the engine recolour with the new limits.
+    colormap(colormap());
+    return x_M;
+}
+
+Mm caxis(i_o_t, Mm& cmin, Mm& cmax)
+{
+    double lo = 0, hi = 0;
+    if (!two_limits(caxis(), lo, hi))
+        return x_M;
+    cmin = Mm(lo);
+    cmax = Mm(hi);
+    return cmin;
+}
+
+Mm caxis(const Mm& c, i_o_t, Mm& cmin, Mm& cmax)
+{
+    caxis(c);
+    return caxis(i_o, cmin, cmax);
+}
+
+// ---- the colour scale ----
+
+Mm colorbar() { return colorbar(TM("vert")); }
+
+Mm colorbar(const Mm& arg)
+{
+    Mm orientation = TM("vert");
+    Mm P;
+    if (arg.isstr()) {
+        orientation = arg;
+        P = gca();
+    } else {
+        P = arg;
+    }
+    if (!istrue(ishandle(P))) {
+        error(TM("colorbar: cannot locate specified axes"));
+        return x_M;
+    }
+    const Mm pos = real_doubles(get(P, pn_Position));
+    const Mm units = get(P, pn_Units);
+    if (pos.size() < 4) {
+        error(TM("colorbar: the axes have no position"));
+        return x_M;
+    }
+    const double x = *pos.addr(1), y = *pos.addr(2), w = *pos.addr(3), h = *pos.addr(4);
+    // The bar takes what the axes give up: a shrink to 85% and a 1% gap.
+    const double s = 0.85, g = 0.01;
+    const bool vertical = istrue(strcmp(orientation, TM("vert")));
+    const int m = colormap().rows();
+
+    Mm bar_position, axes_position, scale;
+    if (vertical) {
+        bar_position = real_row({x + w * (s + g), y, w * (1 - s - g), h});
+        axes_position = real_row({x, y, w * s, h});
+        scale = Mm(0, 0, 0, m, 10, qv_double);
+        for (int j = 1; j <= 10 && scale.size() == m * 10; ++j)
+            for (int i = 1; i <= m; ++i)
+                *scale.addr(i, j) = m - i + 1;
+    } else {
+        bar_position = real_row({x, y, w, h * (1 - s - g)});
+        axes_position = real_row({x, y + h * (1 - s), w, h * s});
+        scale = Mm(0, 0, 0, 10, m, qv_double);
+        for (int j = 1; j <= m && scale.size() == m * 10; ++j)
+            for (int i = 1; i <= 10; ++i)
+                *scale.addr(i, j) = j;
+    }
+    const Mm& limit = vertical ? pn_YLim : pn_XLim;
+    const Mm& ticks = vertical ? pn_XTick : pn_YTick;
+    const int k = vertical ? 3 : 1;
+
+    set(P, Mm((CL(pn_Position), axes_position)));
+    const Mm K = axes(Mm((CL(pn_Units), units, pn_Position, bar_position)));
+    image(Mm(CL(scale)));
+
+    double v[4] = {0, 10, 0, 10};
+    Mm lim;
+    if (istrue(strcmp(get(P, pn_CDataMapping), TM("scaled"))) || get(P, pn_CLim).size() > 0) {
+        set(gca(), Mm((CL(limit), get(P, pn_CLim))));
+        lim = real_doubles(get(P, pn_CLim));
+    } else {
+        lim = real_row({1, static_cast<double>(colormap().rows())});
+        set(gca(), Mm((CL(limit), lim)));
+    }
+    if (lim.size() >= 2) {
+        v[k - 1] = *lim.addr(1);
+        v[k] = *lim.addr(2);
+    }
+    set(gca(), Mm((CL(pn_IMLim), real_row({v[0], v[1], v[2], v[3]}))));
+    set(gca(), Mm((CL(ticks), x_M)));
+    set(gcf(), Mm((CL(pn_CurrentAxes), P)));
+    return K;
+}
+
+// ---- a colormap as three curves ----
+
+Mm rgbplot(const Mm& map)
+{
+    const Mm d = real_doubles(map);
+    if (d.size() < 1 || d.cols() != 3 || d.getndims() > 2) {
+        error("rgbplot: the colormap must be an m x 3 matrix");
+        return x_M;
+    }
+    const int m = d.rows();
+    const Mm t = colon(1.0, 1.0, static_cast<double>(m));
+    Mm columns[3];
+    for (int j = 0; j < 3; ++j) {
+        columns[j] = Mm(0, 0, 0, m, 1, qv_double);
+        if (columns[j].size() == m)
+            std::copy(d.addr() + static_cast<std::size_t>(j) * m, d.addr() + static_cast<std::size_t>(j + 1) * m,
+                      columns[j].addr());
+    }
+    const Mm h = plot(Mm((CL(t), columns[0], TM("r"), t, columns[1], TM("g"), t, columns[2], TM("b"))));
+    axis(real_row({0, static_cast<double>(m), -0.02, 1.02}));
+    return h;
 }

@@ -3,7 +3,12 @@
 // object search and the status line, as the engine records them.
 #include "graphics/property_names.hpp"
 #include "velkor/host.h"
+#include "velkor/gui.h"
+#include "temp_dir.hpp"
 #include "test_support.hpp"
+
+#include <cstdio>
+#include <filesystem>
 
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -229,6 +234,158 @@ TEST_F(FigureUtils, OrientReadsAndWritesThePaperOrientation)
     EXPECT_EQ(test::text_of(orient(Mm(f))), "portrait");
     orient(Mm(f), TM("tall"));
     EXPECT_EQ(vt::prop(f, "PaperOrientation").text(), "tall");
+}
+
+TEST_F(FigureUtils, ZoomWritesTheFactorOfTheCurrentAxes)
+{
+    const double f = vizmo_create_object("Figure", -1);
+    zoom();
+    const double ax = *gca().addr(1);
+    EXPECT_EQ(vt::prop(ax, "ZoomFactor").text(), "on");
+    zoom(TM("off"));
+    EXPECT_EQ(vt::prop(ax, "ZoomFactor").text(), "off");
+    zoom(Mm(2.5));
+    EXPECT_EQ(values_of(ax, "ZoomFactor"), (std::vector<double>{2.5}));
+
+    // zoom(f, z) makes f current first, so its own axes take the factor.
+    const double g = vizmo_create_object("Figure", -1);
+    zoom(Mm(f), Mm(4.0));
+    EXPECT_EQ(vizmo_current_figure(), f);
+    EXPECT_EQ(values_of(ax, "ZoomFactor"), (std::vector<double>{4})) << "f's axes, not a new one in g";
+    EXPECT_TRUE(vt::children(g).empty());
+}
+
+TEST_F(FigureUtils, Rotate3dTakesOnlyOnAndOffInAnyCase)
+{
+    vizmo_create_object("Figure", -1);
+    rotate3d(TM("ON"));
+    const double ax = *gca().addr(1);
+    EXPECT_EQ(vt::modes().rotate3d_axes, ax);
+    for (const Mm& ignored : {Mm(0.0), Mm(1.0), TM("of"), TM("onn"), TM(""), x_M}) {
+        rotate3d(ignored);
+        EXPECT_EQ(vt::modes().rotate3d_axes, ax) << "only the words on and off act";
+    }
+    rotate3d(TM("Off"));
+    EXPECT_EQ(vt::modes().rotate3d_axes, 0);
+    rotate3d();
+    EXPECT_EQ(vt::modes().rotate3d_axes, ax) << "no argument is on";
+}
+
+TEST_F(FigureUtils, BoxWritesTheCurrentAxes)
+{
+    vizmo_create_object("Figure", -1);
+    box(TM("on"));
+    const double ax = *gca().addr(1);
+    EXPECT_EQ(vt::prop(ax, "Box").text(), "on");
+    box(TM("off"));
+    EXPECT_EQ(vt::prop(ax, "Box").text(), "off");
+}
+
+// print: the engine prints, or the current figure's picture goes to the last
+// file named; options about PostScript show how to make such a file.
+std::vector<std::string> printed;
+void record_print(const char* text) { printed.emplace_back(text ? text : ""); }
+
+class Print : public FigureUtils {
+protected:
+    void SetUp() override
+    {
+        FigureUtils::SetUp();
+        printed.clear();
+        previous = qv_set_print_handler(record_print);
+    }
+    void TearDown() override
+    {
+        qv_set_print_handler(previous);
+        FigureUtils::TearDown();
+    }
+    // How many times the help was shown, each time in full.
+    static int help_shown()
+    {
+        std::string all;
+        for (const std::string& t : printed)
+            all += t;
+        int count = 0;
+        for (std::size_t at = all.find("13.13 How to create"); at != std::string::npos;
+             at = all.find("13.13 How to create", at + 1))
+            ++count;
+        if (count > 0) {
+            EXPECT_NE(all.find("  (see the printer driver supplier's web site)"), std::string::npos);
+            EXPECT_NE(all.find("o Use File/Print Plot to produce a PostScript file."), std::string::npos);
+        }
+        return count;
+    }
+    qv_text_handler previous = nullptr;
+};
+
+TEST_F(Print, WithoutAFileTheEnginePrintsTheFigure)
+{
+    const double f = vizmo_create_object("Figure", -1);
+    for (const Mm& args : {Mm(x_M), test::cell_row({TM("-dbmp")}), test::cell_row({TM("-r300"), TM("-dwin")})}) {
+        const std::size_t before = vt::writes(f).size();
+        print(args);
+        const std::vector<std::string> w = vt::writes(f);
+        ASSERT_EQ(w.size(), before + 1);
+        EXPECT_EQ(w.back(), "Print");
+    }
+    print();
+    EXPECT_EQ(vt::writes(f).back(), "Print");
+    EXPECT_EQ(help_shown(), 0) << "no PostScript option";
+}
+
+TEST_F(Print, HostedAxesPrintThemselvesWithAnEmptyValue)
+{
+    int window = 0;
+    const double h = *winaxes(&window).addr(1);
+    print();
+    ASSERT_FALSE(vt::writes(h).empty());
+    EXPECT_EQ(vt::writes(h).back(), "Print");
+    EXPECT_TRUE(vt::prop(h, "Print").empty());
+}
+
+TEST_F(Print, PostScriptOptionsShowTheHelpAndAFileIsWritten)
+{
+    test::temp_dir dir;
+    struct Case {
+        const char* what;
+        Mm args;
+        int help;
+        const char* written;  // nullptr: the engine prints
+    };
+    const std::vector<Case> cases = {
+        {"-dps and a name", test::cell_row({TM("-dps"), TM("x.bmp")}), 1, "x.bmp"},
+        {"-deps", test::cell_row({TM("-deps")}), 1, nullptr},
+        {"a word holding -deps", test::cell_row({TM("-x-depsy")}), 1, nullptr},
+        {"a dash alone", test::cell_row({TM("-")}), 1, nullptr},
+        {"a piece of -dps", test::cell_row({TM("-dp")}), 1, nullptr},
+        {"other options", test::cell_row({TM("-dpng"), TM("-depth")}), 0, nullptr},
+        {"two names, the last wins", test::cell_row({TM("a.bmp"), TM("b.bmp")}), 0, "b.bmp"},
+        {"help twice", test::cell_row({TM("-dps"), TM("-deps"), TM("c.bmp")}), 2, "c.bmp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        printed.clear();
+        for (const char* name : {"x.bmp", "a.bmp", "b.bmp", "c.bmp"})
+            std::remove(name);
+        const double f = vizmo_create_object("Figure", -1);
+        set(Mm(f), TM("Position"), test::row({0, 0, 6, 4}));
+        print(c.args);
+        EXPECT_EQ(help_shown(), c.help);
+        const bool engine_printed = !vt::writes(f).empty() && vt::writes(f).back() == "Print";
+        if (c.written) {
+            EXPECT_FALSE(engine_printed);
+            EXPECT_TRUE(std::filesystem::exists(c.written));
+            const Mm back = imread(TM(c.written));
+            const Mm dims = size(back);
+            ASSERT_GE(dims.size(), 2);
+            EXPECT_EQ(*dims.addr(1), 4) << "the figure's height";
+            EXPECT_EQ(*dims.addr(2), 6) << "and width";
+        } else {
+            EXPECT_TRUE(engine_printed);
+        }
+        EXPECT_FALSE(std::filesystem::exists("a.bmp")) << "an earlier name is not written";
+    }
 }
 
 // Root -> two figures; the first holds axes with two lines and a radio

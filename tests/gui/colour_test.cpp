@@ -131,3 +131,138 @@ TEST(LowercaseInPlace, FoldsOnlyAToZ)
 }
 
 } // namespace
+
+namespace {
+
+void expect_near_all(const std::vector<double>& got, const std::vector<double>& want)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k)
+        EXPECT_NEAR(got[k], want[k], 1e-12) << "element " << k;
+}
+
+double first(const Mm& h) { return *h.addr(1); }
+
+TEST_F(Colour, CaxisSetsTheLimitsOrTheModeAndReadsThemBack)
+{
+    const double f = vizmo_create_object("Figure", -1);
+    const double ax = first(gca());
+
+    caxis(test::row({2, 7}));
+    EXPECT_EQ(values_of(ax, "CLim"), (std::vector<double>{2, 7}));
+    caxis(test::real(2, 1, {1, 5}));
+    EXPECT_EQ(values_of(ax, "CLim"), (std::vector<double>{1, 5})) << "a column works";
+    EXPECT_EQ(test::values(caxis()), (std::vector<double>{1, 5}));
+
+    Mm lo, hi;
+    EXPECT_EQ(first(caxis(i_o, lo, hi)), 1);
+    EXPECT_EQ(first(lo), 1);
+    EXPECT_EQ(first(hi), 5);
+    EXPECT_EQ(first(caxis(test::row({-3, 4}), i_o, lo, hi)), -3);
+    EXPECT_EQ(first(hi), 4);
+
+    // A mode is passed through and the map is written again.
+    colormap(TM("hot"));
+    const std::size_t before = vt::writes(f).size();
+    caxis(TM("auto"));
+    EXPECT_EQ(vt::prop(ax, "CLimMode").text(), "auto");
+    const std::vector<std::string> w = vt::writes(f);
+    ASSERT_EQ(w.size(), before + 1);
+    EXPECT_EQ(w.back(), "ColorMap");
+    EXPECT_EQ(values_of(f, "ColorMap"), test::values(hot()));
+
+    for (const Mm& bad : {test::row({0, 1, 2}), Mm(3.0), Mm(x_M)}) {
+        const std::size_t mark = vt::writes(f).size();
+        EXPECT_EQ(test::error_of([&] { caxis(bad); }), "caxes(c) - c must be of [cmin cmax]");
+        EXPECT_EQ(vt::writes(f).size(), mark) << "a refused limit leaves the map alone";
+    }
+    EXPECT_EQ(values_of(ax, "CLim"), (std::vector<double>{-3, 4}));
+}
+
+TEST_F(Colour, VerticalColorbarBesideTheAxes)
+{
+    vizmo_create_object("Figure", -1);
+    const Mm P = axes(test::cell_row({TM("Position"), test::row({0.1, 0.1, 0.8, 0.8})}));
+    set(P, TM("CLim"), test::row({0, 2}));
+    colormap(jet(Mm(64.0)));
+    const double p = first(P);
+
+    const double K = first(colorbar());
+    ASSERT_NE(K, p);
+    EXPECT_EQ(vt::type(K), "axes");
+    expect_near_all(values_of(K, "Position"), {0.788, 0.1, 0.112, 0.8});
+    expect_near_all(values_of(p, "Position"), {0.1, 0.1, 0.68, 0.8});
+    EXPECT_EQ(first(gca()), p) << "the parent axes are current again";
+
+    // The scale image is drawn into the new axes.
+    const vt::Value S = vt::prop(K, "CData");
+    ASSERT_EQ(S.dims[0], 64);
+    ASSERT_EQ(S.dims[1], 10);
+    EXPECT_EQ(S.data[0], 64) << "the top row holds the last colour";
+    EXPECT_EQ(S.data[63], 1);
+    EXPECT_EQ(S.data[64 * 9 + 63], 1) << "every column alike";
+    EXPECT_EQ(values_of(K, "YLim"), (std::vector<double>{0, 2}));
+    EXPECT_EQ(values_of(K, "IMLim"), (std::vector<double>{0, 10, 0, 2}));
+    EXPECT_TRUE(vt::prop(K, "XTick").empty());
+}
+
+TEST_F(Colour, EveryOrientationButExactlyVertIsHorizontal)
+{
+    for (const char* o : {"Vert", "ver", "horiz", ""}) {
+        SCOPED_TRACE(o);
+        vt::reset();
+        vizmo_create_object("Figure", -1);
+        const Mm P = axes(test::cell_row({TM("Position"), test::row({0.1, 0.1, 0.8, 0.8})}));
+        set(P, TM("CLim"), test::row({-1, 3}));
+        colormap(test::real(4, 3, {0, 0.25, 0.5, 1, 0, 0.25, 0.5, 1, 0, 0.25, 0.5, 1}));
+        const double K = first(colorbar(TM(o)));
+        expect_near_all(values_of(K, "Position"), {0.1, 0.1, 0.8, 0.8 * 0.14});
+        expect_near_all(values_of(first(P), "Position"), {0.1, 0.1 + 0.8 * 0.15, 0.8, 0.8 * 0.85});
+        EXPECT_EQ(values_of(K, "XLim"), (std::vector<double>{-1, 3}));
+        EXPECT_EQ(values_of(K, "IMLim"), (std::vector<double>{-1, 3, 0, 10}));
+        EXPECT_TRUE(vt::prop(K, "YTick").empty());
+        const vt::Value S = vt::prop(K, "CData");
+        ASSERT_EQ(S.dims[0], 10);
+        ASSERT_EQ(S.dims[1], 4);
+        EXPECT_EQ(S.data, (std::vector<double>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
+                                               3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4}));
+    }
+}
+
+TEST_F(Colour, ColorbarOfAGivenAxesAndOfNoAxes)
+{
+    vizmo_create_object("Figure", -1);
+    const Mm P = axes(test::cell_row({TM("Position"), test::row({0.2, 0.2, 0.5, 0.5})}));
+    axes();  // another axes is current
+    const double K = first(colorbar(P));
+    expect_near_all(values_of(K, "Position"), {0.2 + 0.5 * 0.86, 0.2, 0.5 * 0.14, 0.5});
+    EXPECT_EQ(first(gca()), first(P));
+
+    const std::size_t objects = vt::log().size();
+    EXPECT_EQ(test::error_of([] { colorbar(Mm(7.0)); }), "colorbar: cannot locate specified axes");
+    EXPECT_EQ(vt::log().size(), objects) << "nothing is made for a bad handle";
+}
+
+TEST_F(Colour, RgbplotDrawsTheThreeColumns)
+{
+    vizmo_create_object("Figure", -1);
+    const Mm map = jet(Mm(64.0));
+    const Mm h = rgbplot(map);
+    ASSERT_EQ(h.size(), 3);
+    const char* colours[3] = {"r", "g", "b"};
+    const std::vector<double> m = test::values(map);
+    for (int j = 0; j < 3; ++j) {
+        SCOPED_TRACE(colours[j]);
+        const vt::Bulk d = vt::data(*h.addr(j + 1));
+        ASSERT_EQ(d.x.data.size(), 64u);
+        EXPECT_EQ(d.x.data.front(), 1);
+        EXPECT_EQ(d.x.data.back(), 64);
+        EXPECT_EQ(d.y.data, std::vector<double>(m.begin() + 64 * j, m.begin() + 64 * (j + 1)));
+    }
+    const double ax = first(gca());
+    EXPECT_EQ(values_of(ax, "XLim"), (std::vector<double>{0, 64}));
+    EXPECT_EQ(values_of(ax, "YLim"), (std::vector<double>{-0.02, 1.02}));
+    EXPECT_NE(test::error_of([] { rgbplot(test::row({1, 2})); }), "");
+}
+
+} // namespace
