@@ -64,7 +64,8 @@ Mm pie3(const Mm& args)
 
 // ---- bars ----
 // A one-character text is a line specification (a colour letter); a longer
-// one names the stacking and never reaches the specification parse.
+// one names the stacking and never reaches the specification parse. An
+// empty text is an empty specification, not an empty stacking name.
 
 namespace {
 
@@ -88,7 +89,7 @@ Mm bar(const Mm& y) { return plot2("bar", 2, Mm((CL(y)))); }
 
 Mm bar(const Mm& a, const Mm& b)
 {
-    if (b.isstr() && b.size() != 1)
+    if (b.isstr() && b.size() > 1)
         return stacked(plot2("bar", 2, Mm((CL(a)))), b);
     return plot2("bar", 2, Mm((CL(a), b)));
 }
@@ -106,7 +107,7 @@ Mm barh(const Mm& a, const Mm& b)
 {
     if (!b.isstr())
         return plot2("barh", 2, Mm((CL(b), a)));
-    if (b.size() == 1)
+    if (b.size() <= 1)
         return plot2("barh", 2, Mm((CL(a), rows_range(a), b)));
     return stacked(plot2("barh", 2, Mm((CL(a), rows_range(a)))), b);
 }

@@ -122,6 +122,8 @@ TEST_F(Charts, BarsArrangeTheirArgumentsAndStacking)
         {"bar(y)", [&] { return bar(y); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, nullptr, -105, 2},
         {"bar(y,'r')", [&] { return bar(y, TM("r")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, nullptr, -103, 2},
         {"bar(y,'stacked')", [&] { return bar(y, TM("stacked")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, "stacked", -105, 2},
+        {"bar(y,'')", [&] { return bar(y, TM("")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, nullptr, -105, 2},
+        {"barh(y,'')", [&] { return barh(yc, TM("")); }, "barh", {{3, 1, 2}}, {{1, 2, 3}}, nullptr, -105, 2},
         {"bar(x,y)", [&] { return bar(x, y); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, nullptr, -105, 2},
         {"bar(x,y,'g')", [&] { return bar(x, y, TM("g")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, nullptr, -104, 2},
         {"bar(x,y,'grouped')", [&] { return bar(x, y, TM("grouped")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}},
