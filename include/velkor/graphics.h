@@ -253,3 +253,56 @@ Mm semilogy(const Mm& args);
 Mm loglog(const Mm& args);
 Mm plot3(const Mm& args);
 Mm pie3(const Mm& args);
+
+// Bars: bar(y), bar(x, y), bar(x, y, s) and the horizontal barh, whose
+// series carry the bar lengths as x data and the positions as y data. A
+// one-letter text is a line specification, a longer one the "Stacktype".
+// The 3-D forms stack "none" unless told otherwise and end in the 3-D view.
+Mm bar(const Mm& y);
+Mm bar(const Mm& a, const Mm& b);
+Mm bar(const Mm& x, const Mm& y, const Mm& s);
+Mm barh(const Mm& y);
+Mm barh(const Mm& a, const Mm& b);
+Mm barh(const Mm& x, const Mm& y, const Mm& s);
+Mm bar3(const Mm& y);
+Mm bar3(const Mm& x, const Mm& y);
+Mm bar3(const Mm& x, const Mm& y, const Mm& s);
+Mm bar3h(const Mm& y);
+Mm bar3h(const Mm& x, const Mm& y);
+Mm bar3h(const Mm& x, const Mm& y, const Mm& s);
+
+// Error bars: errorbar(y, e), (y, e, spec), (x, y, e), (x, y, e, spec),
+// (x, y, l, u) and (x, y, l, u, spec); vertical segments from y - l to
+// y + u, then the data line, returning both handles as one row.
+Mm errorbar(const Mm& y, const Mm& e);
+Mm errorbar(const Mm& a, const Mm& b, const Mm& c);
+Mm errorbar(const Mm& x, const Mm& y, const Mm& a, const Mm& b);
+Mm errorbar(const Mm& x, const Mm& y, const Mm& l, const Mm& u, const Mm& spec);
+
+// Markers: options is a cell list of a size, a colour and texts ("filled"
+// keeps the circles).
+Mm scatter(const Mm& x, const Mm& y, const Mm& options);
+Mm scatter3(const Mm& x, const Mm& y, const Mm& z, const Mm& options);
+
+// Two series, the second shown against the right and top axes. The output
+// forms give the axes and the series handles and return the empty value.
+Mm plotyy(const Mm& x1, const Mm& y1, const Mm& x2, const Mm& y2);
+Mm plotyy(const Mm& x1, const Mm& y1, const Mm& x2, const Mm& y2, i_o_t, Mm& ax, Mm& h1);
+Mm plotyy(const Mm& x1, const Mm& y1, const Mm& x2, const Mm& y2, i_o_t, Mm& ax, Mm& h1, Mm& h2);
+
+// Calls with too few inputs: each raises "<name> does not accept <n> inputs".
+Mm plotyy(const Mm& x1);
+Mm plotyy(const Mm& x1, const Mm& y1);
+Mm plotyy(const Mm& x1, const Mm& y1, const Mm& x2);
+Mm plotyy(const Mm& x1, i_o_t, Mm& ax, Mm& h1);
+Mm plotyy(const Mm& x1, const Mm& y1, i_o_t, Mm& ax, Mm& h1);
+Mm plotyy(const Mm& x1, const Mm& y1, const Mm& x2, i_o_t, Mm& ax, Mm& h1);
+Mm plotyy(const Mm& x1, i_o_t, Mm& ax, Mm& h1, Mm& h2);
+Mm plotyy(const Mm& x1, const Mm& y1, i_o_t, Mm& ax, Mm& h1, Mm& h2);
+Mm plotyy(const Mm& x1, const Mm& y1, const Mm& x2, i_o_t, Mm& ax, Mm& h1, Mm& h2);
+Mm scatter(const Mm& x);
+Mm scatter(const Mm& x, const Mm& y);
+Mm scatter3(const Mm& x);
+Mm scatter3(const Mm& x, const Mm& y);
+Mm scatter3(const Mm& x, const Mm& y, const Mm& z);
+Mm errorbar(const Mm& y);

@@ -5,12 +5,49 @@
 #include "vizmo_test.h"
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace vt = vizmo::test;
+
+// The engine keeps a colour code as its RGB: back to the code -(100 + i) of
+// letter i of "ymcrgbwk".
+double colour_code(double h)
+{
+    const std::vector<std::vector<double>> table = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0},
+                                                    {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
+    const std::vector<double> rgb = vt::prop(h, "Color").data;
+    for (std::size_t k = 0; k < table.size(); ++k)
+        if (rgb == table[k])
+            return -100.0 - static_cast<double>(k);
+    return 0;
+}
+
+double num(double h, const char* name) { return vt::prop(h, name).data.at(0); }
+
+bool has_write(double h, const char* name)
+{
+    const std::vector<std::string> w = vt::writes(h);
+    return std::find(w.begin(), w.end(), name) != w.end();
+}
+
+// Equal element by element, NaN matching NaN.
+void expect_same(const std::vector<double>& got, const std::vector<double>& want)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        if (std::isnan(want[k]))
+            EXPECT_TRUE(std::isnan(got[k])) << k;
+        else
+            EXPECT_DOUBLE_EQ(got[k], want[k]) << k;
+    }
+}
+
+std::vector<double> handles(const Mm& h) { return test::values(h); }
 
 class Charts : public ::testing::Test {
 protected:
@@ -63,6 +100,254 @@ TEST_F(Charts, FrontsNameTheirChartAndSetTheAxes)
     EXPECT_EQ(vt::prop(*gca().addr(1), "View").data, (std::vector<double>{3}));
     EXPECT_EQ(vt::prop(*gca().addr(1), "XGrid").text(), "off");
     EXPECT_ERROR(plot3(test::cell_row({test::row({1, 2}), test::row({3, 4})})), "plot3: expecting 3 data items in position 1");
+}
+
+TEST_F(Charts, BarsArrangeTheirArgumentsAndStacking)
+{
+    const Mm y = test::row({3, 1, 2});
+    const Mm x = test::row({10, 20, 30});
+    const Mm yc = test::real(3, 1, {3, 1, 2});
+    const Mm y42 = test::real(4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
+    using series = std::vector<std::vector<double>>;
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        const char* chart;
+        series xs, ys;
+        const char* stack;  // nullptr: no Stacktype written
+        double colour;      // 0: not checked
+        double view;
+    };
+    const std::vector<Case> cases = {
+        {"bar(y)", [&] { return bar(y); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, nullptr, -105, 2},
+        {"bar(y,'r')", [&] { return bar(y, TM("r")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, nullptr, -103, 2},
+        {"bar(y,'stacked')", [&] { return bar(y, TM("stacked")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, "stacked", -105, 2},
+        {"bar(y,'')", [&] { return bar(y, TM("")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, nullptr, -105, 2},
+        {"barh(y,'')", [&] { return barh(yc, TM("")); }, "barh", {{3, 1, 2}}, {{1, 2, 3}}, nullptr, -105, 2},
+        {"bar(x,y)", [&] { return bar(x, y); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, nullptr, -105, 2},
+        {"bar(x,y,'g')", [&] { return bar(x, y, TM("g")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, nullptr, -104, 2},
+        {"bar(x,y,'grouped')", [&] { return bar(x, y, TM("grouped")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}},
+         "grouped", -105, 2},
+        {"barh(y) 4x2", [&] { return barh(y42); }, "barh", {{1, 2, 3, 4}, {5, 6, 7, 8}}, {{1, 2, 3, 4}, {1, 2, 3, 4}},
+         nullptr, 0, 2},
+        {"barh(x,y)", [&] { return barh(x, y); }, "barh", {{3, 1, 2}}, {{10, 20, 30}}, nullptr, -105, 2},
+        {"barh(y,'k')", [&] { return barh(yc, TM("k")); }, "barh", {{3, 1, 2}}, {{1, 2, 3}}, nullptr, -107, 2},
+        {"barh(y,'stacked')", [&] { return barh(yc, TM("stacked")); }, "barh", {{3, 1, 2}}, {{1, 2, 3}}, "stacked",
+         -105, 2},
+        {"barh(x,y,'m')", [&] { return barh(x, y, TM("m")); }, "barh", {{3, 1, 2}}, {{10, 20, 30}}, nullptr, -101, 2},
+        {"barh(x,y,'grouped')", [&] { return barh(x, y, TM("grouped")); }, "barh", {{3, 1, 2}}, {{10, 20, 30}},
+         "grouped", -105, 2},
+        {"bar3(y)", [&] { return bar3(y); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, "none", -105, 3},
+        {"bar3(x,y)", [&] { return bar3(x, y); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, "none", -105, 3},
+        {"bar3(x,y,'r')", [&] { return bar3(x, y, TM("r")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, nullptr, -103, 3},
+        {"bar3(x,y,'stacked')", [&] { return bar3(x, y, TM("stacked")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}},
+         "stacked", -105, 3},
+        {"bar3h(y)", [&] { return bar3h(yc); }, "barh", {{3, 1, 2}}, {{1, 2, 3}}, "none", -105, 3},
+        {"bar3h(x,y)", [&] { return bar3h(x, y); }, "barh", {{3, 1, 2}}, {{10, 20, 30}}, "none", -105, 3},
+        {"bar3h(x,y,'r')", [&] { return bar3h(x, y, TM("r")); }, "barh", {{3, 1, 2}}, {{10, 20, 30}}, nullptr, -103, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        const std::vector<double> h = handles(c.call());
+        ASSERT_EQ(h.size(), c.xs.size());
+        for (std::size_t k = 0; k < h.size(); ++k) {
+            EXPECT_EQ(vt::prop(h[k], "ChartType").text(), c.chart);
+            EXPECT_EQ(vt::data(h[k]).x.data, c.xs[k]) << k;
+            EXPECT_EQ(vt::data(h[k]).y.data, c.ys[k]) << k;
+            if (c.stack)
+                EXPECT_EQ(vt::prop(h[k], "Stacktype").text(), c.stack);
+            else
+                EXPECT_FALSE(has_write(h[k], "Stacktype"));
+            if (c.colour != 0)
+                EXPECT_EQ(colour_code(h[k]), c.colour);
+        }
+        EXPECT_EQ(vt::prop(*gca().addr(1), "View").data, (std::vector<double>{c.view}));
+    }
+}
+
+TEST_F(Charts, ErrorBarsAreBrokenSegmentsUnderTheLine)
+{
+    const Mm y = test::row({2, 4, 3});
+    const Mm e = test::row({0.5, 1, 0.25});
+    const double nan = NAN;
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        std::vector<double> x, bars_y;
+        double colour;
+    };
+    const std::vector<double> low_high = {1.5, 2.5, nan, 3, 5, nan, 2.75, 3.25, nan};
+    const std::vector<Case> cases = {
+        {"(y,e)", [&] { return errorbar(y, e); }, {1, 2, 3}, low_high, -105},
+        {"(y,e) columns", [&] { return errorbar(test::real(3, 1, {2, 4, 3}), test::real(3, 1, {0.5, 1, 0.25})); },
+         {1, 2, 3}, low_high, -105},
+        {"(y,e,'r')", [&] { return errorbar(y, e, TM("r")); }, {1, 2, 3}, low_high, -103},
+        {"(x,y,e)", [&] { return errorbar(test::row({1, 2, 5}), y, e); }, {1, 2, 5}, low_high, -105},
+        {"(x,y,e,'g')", [&] { return errorbar(test::row({1, 2, 5}), y, e, TM("g")); }, {1, 2, 5}, low_high, -104},
+        {"(x,y,l,u)", [&] { return errorbar(test::row({1, 2, 5}), y, e, test::row({1, 1, 1})); }, {1, 2, 5},
+         {1.5, 3, nan, 3, 5, nan, 2.75, 4, nan}, -105},
+        {"(x,y,l,u,'k')", [&] { return errorbar(test::row({1, 2, 5}), y, e, test::row({1, 1, 1}), TM("k")); },
+         {1, 2, 5}, {1.5, 3, nan, 3, 5, nan, 2.75, 4, nan}, -107},
+        {"scalar error", [&] { return errorbar(y, Mm(1.0)); }, {1, 2, 3}, {1, 3, nan, 3, 5, nan, 2, 4, nan}, -105},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        const std::vector<double> h = handles(c.call());
+        ASSERT_EQ(h.size(), 2u);
+        const std::vector<double> bars_x = {c.x[0], c.x[0], nan, c.x[1], c.x[1], nan, c.x[2], c.x[2], nan};
+        expect_same(vt::data(h[0]).x.data, bars_x);
+        expect_same(vt::data(h[0]).y.data, c.bars_y);
+        EXPECT_EQ(vt::data(h[1]).x.data, c.x);
+        EXPECT_EQ(vt::data(h[1]).y.data, (std::vector<double>{2, 4, 3}));
+        EXPECT_TRUE(vt::exists(h[0])) << "the line must not replace the bars";
+        EXPECT_EQ(colour_code(h[0]), c.colour);
+        EXPECT_EQ(colour_code(h[1]), c.colour);
+        EXPECT_FALSE(istrue(ishold()));
+        const double f = (c.x[2] - c.x[0]) / 100;
+        const std::vector<double> lim = vt::prop(*gca().addr(1), "XLim").data;
+        ASSERT_EQ(lim.size(), 2u);
+        EXPECT_DOUBLE_EQ(lim[0], c.x[0] - f);
+        EXPECT_DOUBLE_EQ(lim[1], c.x[2] + f);
+    }
+    vt::reset();
+    const Mm h = errorbar(y, e);
+    const std::vector<double> lim = vt::prop(*gca().addr(1), "XLim").data;
+    EXPECT_DOUBLE_EQ(lim.at(0), 0.98);
+    EXPECT_DOUBLE_EQ(lim.at(1), 3.02);
+    EXPECT_ERROR(errorbar(y, test::row({1, 2})), "errorbar: vectors are not matched");
+    EXPECT_ERROR(errorbar(test::row({1, 2}), y, e), "errorbar: vectors are not matched");
+}
+
+TEST_F(Charts, ScatterOptionsGiveSpecificationSizeAndColour)
+{
+    const Mm x = test::row({1, 2, 3});
+    const Mm y = test::row({4, 5, 6});
+    const Mm z = test::row({7, 8, 9});
+    const Mm green = test::row({0, 1, 0});
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        const char* chart;
+        double marker, line_style, colour;
+        std::vector<double> size, marker_colour;  // empty: not written
+    };
+    const std::vector<Case> cases = {
+        {"{}", [&] { return scatter(x, y, test::cell_row({})); }, "plot", 1, -1, -105, {}, {}},
+        {"{10,c,'filled'}", [&] { return scatter(x, y, test::cell_row({Mm(10.0), green, TM("filled")})); }, "plot", 1,
+         -1, -105, {10}, {0, 1, 0}},
+        {"{'FILLED'}", [&] { return scatter(x, y, test::cell_row({TM("FILLED")})); }, "plot", 1, -1, -105, {}, {}},
+        {"{'r'}", [&] { return scatter(x, y, test::cell_row({TM("r")})); }, "plot", -1, 0, -103, {}, {}},
+        {"{'r',c}: only the first position is a size",
+         [&] { return scatter(x, y, test::cell_row({TM("r"), green})); }, "plot", -1, 0, -103, {}, {0, 1, 0}},
+        {"{4,c,9}: the third number is ignored",
+         [&] { return scatter(x, y, test::cell_row({Mm(4.0), green, Mm(9.0)})); }, "plot", 1, -1, -105, {4}, {0, 1, 0}},
+        {"3-D {}", [&] { return scatter3(x, y, z, test::cell_row({})); }, "plot3", 1, -1, -105, {}, {}},
+        {"3-D {'filled'}", [&] { return scatter3(x, y, z, test::cell_row({TM("filled")})); }, "plot3", 1, -1, -105, {},
+         {}},
+        {"3-D {'r'} appends", [&] { return scatter3(x, y, z, test::cell_row({TM("r")})); }, "plot3", 1, -1, -103, {},
+         {}},
+        {"3-D {12,c}", [&] { return scatter3(x, y, z, test::cell_row({Mm(12.0), green})); }, "plot3", 1, -1, -105,
+         {12}, {0, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        const std::vector<double> h = handles(c.call());
+        ASSERT_EQ(h.size(), 1u);
+        EXPECT_EQ(vt::prop(h[0], "ChartType").text(), c.chart);
+        EXPECT_EQ(num(h[0], "Marker"), c.marker);
+        EXPECT_EQ(num(h[0], "LineStyle"), c.line_style);
+        EXPECT_EQ(colour_code(h[0]), c.colour);
+        EXPECT_EQ(has_write(h[0], "MarkerSize"), !c.size.empty());
+        if (!c.size.empty())
+            EXPECT_EQ(vt::prop(h[0], "MarkerSize").data, c.size);
+        EXPECT_EQ(has_write(h[0], "MarkerColor"), !c.marker_colour.empty());
+        if (!c.marker_colour.empty())
+            EXPECT_EQ(vt::prop(h[0], "MarkerColor").data, c.marker_colour);
+        if (std::string(c.chart) == "plot3")
+            EXPECT_EQ(vt::data(h[0]).z.data, (std::vector<double>{7, 8, 9}));
+    }
+}
+
+TEST_F(Charts, PlotyyMovesTheSecondSeriesAxes)
+{
+    const Mm x = test::row({1, 2, 3});
+    const Mm y1 = test::row({4, 5, 6});
+    const Mm y2 = test::row({40, 50, 60});
+    const std::vector<double> h = handles(plotyy(x, y1, x, y2));
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(vt::data(h[1]).y.data, (std::vector<double>{40, 50, 60}));
+    const std::vector<std::string> w = vt::writes(h[1]);
+    ASSERT_GE(w.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(w.end() - 2, w.end()),
+              (std::vector<std::string>{"YAxisLocation", "XAxisLocation"}));
+    EXPECT_EQ(vt::prop(h[1], "YAxisLocation").text(), "right");
+    EXPECT_EQ(vt::prop(h[1], "XAxisLocation").text(), "top");
+    EXPECT_FALSE(has_write(h[0], "YAxisLocation"));
+    EXPECT_FALSE(has_write(h[0], "XAxisLocation"));
+
+    // A two-column y1 is two series already: its second column takes the
+    // right axis.
+    vt::reset();
+    const std::vector<double> m = handles(plotyy(x, test::real(3, 2, {1, 2, 3, 7, 8, 9}), x, y2));
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(vt::data(m[1]).y.data, (std::vector<double>{7, 8, 9}));
+    EXPECT_EQ(vt::prop(m[1], "YAxisLocation").text(), "right");
+    EXPECT_FALSE(has_write(m[2], "YAxisLocation"));
+
+    vt::reset();
+    Mm ax, h1, h2;
+    const Mm r = plotyy(x, y1, x, y2, i_o, ax, h1, h2);
+    EXPECT_TRUE(isempty(r));
+    EXPECT_EQ(test::values(ax), test::values(gca()));
+    ASSERT_EQ(h1.size(), 1);
+    ASSERT_EQ(h2.size(), 1);
+    EXPECT_EQ(vt::data(*h1.addr(1)).y.data, (std::vector<double>{4, 5, 6}));
+    EXPECT_EQ(vt::prop(*h2.addr(1), "XAxisLocation").text(), "top");
+
+    vt::reset();
+    Mm ax2, only;
+    EXPECT_TRUE(isempty(plotyy(x, y1, x, y2, i_o, ax2, only)));
+    EXPECT_EQ(test::values(ax2), test::values(gca()));
+    EXPECT_EQ(vt::data(*only.addr(1)).y.data, (std::vector<double>{4, 5, 6}));
+
+    vt::reset();
+    EXPECT_ERROR(plotyy(x_M, x_M, x_M, x_M), "plotyy: expecting two series");
+}
+
+TEST_F(Charts, TooFewInputsAreRejected)
+{
+    const Mm a = test::row({1, 2});
+    Mm o1, o2, o3;
+    struct Case {
+        std::function<void()> call;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {[&] { plotyy(a); }, "plotyy does not accept 1 input"},
+        {[&] { plotyy(a, a); }, "plotyy does not accept 2 inputs"},
+        {[&] { plotyy(a, a, a); }, "plotyy does not accept 3 inputs"},
+        {[&] { plotyy(a, i_o, o1, o2); }, "plotyy does not accept 1 input"},
+        {[&] { plotyy(a, a, i_o, o1, o2); }, "plotyy does not accept 2 inputs"},
+        {[&] { plotyy(a, a, a, i_o, o1, o2); }, "plotyy does not accept 3 inputs"},
+        {[&] { plotyy(a, i_o, o1, o2, o3); }, "plotyy does not accept 1 input"},
+        {[&] { plotyy(a, a, i_o, o1, o2, o3); }, "plotyy does not accept 2 inputs"},
+        {[&] { plotyy(a, a, a, i_o, o1, o2, o3); }, "plotyy does not accept 3 inputs"},
+        {[&] { scatter(a); }, "scatter does not accept 1 input"},
+        {[&] { scatter(a, a); }, "scatter does not accept 2 inputs"},
+        {[&] { scatter3(a); }, "scatter3 does not accept 1 input"},
+        {[&] { scatter3(a, a); }, "scatter3 does not accept 2 inputs"},
+        {[&] { scatter3(a, a, a); }, "scatter3 does not accept 3 inputs"},
+        {[&] { errorbar(a); }, "errorbar does not accept 1 input"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        vt::reset();
+        EXPECT_ERROR(c.call(), c.message);
+        EXPECT_TRUE(vt::children(*gcf().addr(1)).empty()) << "nothing is drawn";
+    }
 }
 
 } // namespace
