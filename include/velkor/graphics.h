@@ -217,6 +217,17 @@ Mm view(i_o_t, Mm& az, Mm& el);
 Mm text();
 Mm text(const Mm& args);
 
+// ---- patches and lines ----
+// patch(x, y), patch(x, y, c) with c an RGB row or a colormap index,
+// patch(pairs); fill and rectangle are patch. line(x, y), line(x, y, z) and
+// line(pairs); a "Parent" pair puts the line in that axes.
+Mm patch();
+Mm patch(const Mm& args);
+Mm fill(const Mm& args);
+Mm rectangle(const Mm& args);
+Mm line();
+Mm line(const Mm& args);
+
 // ---- images ----
 // The image is the "CData" of an axes: image({CD}), image({X, Y, CD}) with
 // property pairs after; the axes limits follow the coordinates, and

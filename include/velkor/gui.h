@@ -170,6 +170,23 @@ Mm getimage(const Mm& h);
 Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y);
 Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A);
 Mm getimage(const Mm& h, i_o_t, Mm& x, Mm& y, Mm& A, Mm& flag);
+// The same for the current axes.
+Mm getimage();
+Mm getimage(i_o_t, Mm& x, Mm& y);
+Mm getimage(i_o_t, Mm& x, Mm& y, Mm& A);
+Mm getimage(i_o_t, Mm& x, Mm& y, Mm& A, Mm& flag);
+// imshow({X}), imshow({X, r}) with r a gray level count, [low high] or a
+// colormap, imshow({name}), imshow({R, G, B}), each optionally after x, y
+// coordinate vectors; a last argument "truesize" runs truesize(). Without
+// coordinates the axes decoration is turned off. subimage is imshow.
+Mm imshow(const Mm& args);
+Mm subimage(const Mm& args);
+Mm imshow_array(const Mm& X, const Mm& r);
+Mm imshow_single(const Mm& A);
+// Asks the engine to show fig's current axes' image at its own size.
+Mm truesize();
+Mm truesize(const Mm& fig);
+Mm truesize(const Mm& fig, const Mm& size);
 // ---- colour control ----
 // The current figure's colormap; jet(64), making no figure, when none is
 // open.
