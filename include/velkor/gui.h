@@ -230,6 +230,13 @@ Mm getline(Mm a1, Mm a2, i_o_t, Mm& x, Mm& y);
 // positions of the level boundaries in X's sorted levels, scaled to end at 1.
 // A constant X puts every value on level 0, giving [1 1 1].
 Mm contrast(const Mm& X, const Mm& m);
+// contrast with as many levels as the current colormap has rows.
+Mm contrast(const Mm& X);
+// The current colormap (or map; a scalar map means the current one)
+// brightened for beta > 0, darkened otherwise. The two-argument form also
+// makes the result the current figure's colormap.
+Mm brighten(const Mm& beta);
+Mm brighten(const Mm& map, const Mm& beta);
 
 // ---- histograms ----
 // Counts y into bins: nb is a bin count (default 10, equal widths between
