@@ -250,6 +250,9 @@ Mm hist(const Mm& y, i_o_t, Mm& n, Mm& x);
 // edge and upper edge at the bin's count, then the centre), ready for polar.
 Mm rose(const Mm& theta, const Mm& nb, i_o_t, Mm& t, Mm& r);
 Mm rose(const Mm& theta, i_o_t, Mm& t, Mm& r);
+// The outline drawn by polar; returns polar's handles.
+Mm rose(const Mm& theta, const Mm& nb);
+Mm rose(const Mm& theta);
 
 // ---- staircase data ----
 // The coordinates of the staircase through x = args{1} and y = args{2}
