@@ -254,6 +254,31 @@ Mm rose(const Mm& theta, i_o_t, Mm& t, Mm& r);
 Mm rose(const Mm& theta, const Mm& nb);
 Mm rose(const Mm& theta);
 
+// ---- vector plots ----
+// spy: a marker at (column, row) of each non-zero of S, row 1 at the top.
+Mm spy(const Mm& S);
+Mm spy(const Mm& S, const Mm& spec);
+// quiver: arrows (u, v) at (x, y), or at the matrix positions of u; a
+// complex z stands for (real, imag). The last argument is a line spec, or a
+// scale (0 or less draws the components as they are).
+Mm quiver(const Mm& z);
+Mm quiver(const Mm& a, const Mm& b);
+Mm quiver(const Mm& u, const Mm& v, const Mm& s);
+Mm quiver(const Mm& x, const Mm& y, const Mm& u, const Mm& v);
+Mm quiver(const Mm& x, const Mm& y, const Mm& u, const Mm& v, const Mm& s);
+// feather: unscaled arrows based at 1..n along the x axis.
+Mm feather(const Mm& z);
+Mm feather(const Mm& a, const Mm& b);
+Mm feather(const Mm& u, const Mm& v, const Mm& spec);
+// compass: spokes from the origin in polar axes, one polar series.
+Mm compass(const Mm& z);
+Mm compass(const Mm& a, const Mm& b);
+Mm compass(const Mm& u, const Mm& v, const Mm& spec);
+// ribbon: plot of (x, y) seen from azimuth and elevation 330; w unused.
+Mm ribbon(const Mm& y);
+Mm ribbon(const Mm& x, const Mm& y);
+Mm ribbon(const Mm& x, const Mm& y, const Mm& w);
+
 // ---- staircase data ----
 // The coordinates of the staircase through x = args{1} and y = args{2}
 // (vectors as columns): ys the rows 1 1 2 2 .. n of y, xs the rows
