@@ -279,6 +279,13 @@ Mm ribbon(const Mm& y);
 Mm ribbon(const Mm& x, const Mm& y);
 Mm ribbon(const Mm& x, const Mm& y, const Mm& w);
 
+// ---- contour labels ----
+// One text per group of a 2-row contour matrix, the level at its first
+// point; the row of text handles. h and v are accepted and not used.
+Mm clabel(const Mm& c);
+Mm clabel(const Mm& c, const Mm& h);
+Mm clabel(const Mm& c, const Mm& h, const Mm& v);
+
 // ---- staircase data ----
 // The coordinates of the staircase through x = args{1} and y = args{2}
 // (vectors as columns): ys the rows 1 1 2 2 .. n of y, xs the rows
