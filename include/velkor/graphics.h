@@ -210,6 +210,13 @@ Mm view();
 Mm view(const Mm& v);
 Mm view(const Mm& az, const Mm& el);
 Mm view(i_o_t, Mm& az, Mm& el);
+// Date ticks on one axis of the current axes: the property ax + "Date"
+// (default axis "x") gets the format, a text as given or a code 0..18 picked
+// from the date format table (any other code passed as the number; default
+// "mm/yy").
+Mm datetick();
+Mm datetick(const Mm& ax);
+Mm datetick(const Mm& ax, const Mm& format);
 
 // ---- texts ----
 // text(x, y, s), text(x, y, z, s): one text per point; text(pairs): one

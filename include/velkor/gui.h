@@ -261,6 +261,13 @@ Mm getline(Mm a1, Mm a2, i_o_t, Mm& x, Mm& y);
 // positions of the level boundaries in X's sorted levels, scaled to end at 1.
 // A constant X puts every value on level 0, giving [1 1 1].
 Mm contrast(const Mm& X, const Mm& m);
+// contrast with as many levels as the current colormap has rows.
+Mm contrast(const Mm& X);
+// The current colormap (or map; a scalar map means the current one)
+// brightened for beta > 0, darkened otherwise. The two-argument form also
+// makes the result the current figure's colormap.
+Mm brighten(const Mm& beta);
+Mm brighten(const Mm& map, const Mm& beta);
 
 // ---- histograms ----
 // Counts y into bins: nb is a bin count (default 10, equal widths between
@@ -274,6 +281,41 @@ Mm hist(const Mm& y, i_o_t, Mm& n, Mm& x);
 // edge and upper edge at the bin's count, then the centre), ready for polar.
 Mm rose(const Mm& theta, const Mm& nb, i_o_t, Mm& t, Mm& r);
 Mm rose(const Mm& theta, i_o_t, Mm& t, Mm& r);
+// The outline drawn by polar; returns polar's handles.
+Mm rose(const Mm& theta, const Mm& nb);
+Mm rose(const Mm& theta);
+
+// ---- vector plots ----
+// spy: a marker at (column, row) of each non-zero of S, row 1 at the top.
+Mm spy(const Mm& S);
+Mm spy(const Mm& S, const Mm& spec);
+// quiver: arrows (u, v) at (x, y), or at the matrix positions of u; a
+// complex z stands for (real, imag). The last argument is a line spec, or a
+// scale (0 or less draws the components as they are).
+Mm quiver(const Mm& z);
+Mm quiver(const Mm& a, const Mm& b);
+Mm quiver(const Mm& u, const Mm& v, const Mm& s);
+Mm quiver(const Mm& x, const Mm& y, const Mm& u, const Mm& v);
+Mm quiver(const Mm& x, const Mm& y, const Mm& u, const Mm& v, const Mm& s);
+// feather: unscaled arrows based at 1..n along the x axis.
+Mm feather(const Mm& z);
+Mm feather(const Mm& a, const Mm& b);
+Mm feather(const Mm& u, const Mm& v, const Mm& spec);
+// compass: spokes from the origin in polar axes, one polar series.
+Mm compass(const Mm& z);
+Mm compass(const Mm& a, const Mm& b);
+Mm compass(const Mm& u, const Mm& v, const Mm& spec);
+// ribbon: plot of (x, y) seen from azimuth and elevation 330; w unused.
+Mm ribbon(const Mm& y);
+Mm ribbon(const Mm& x, const Mm& y);
+Mm ribbon(const Mm& x, const Mm& y, const Mm& w);
+
+// ---- contour labels ----
+// One text per group of a 2-row contour matrix, the level at its first
+// point; the row of text handles. h and v are accepted and not used.
+Mm clabel(const Mm& c);
+Mm clabel(const Mm& c, const Mm& h);
+Mm clabel(const Mm& c, const Mm& h, const Mm& v);
 
 // ---- staircase data ----
 // The coordinates of the staircase through x = args{1} and y = args{2}

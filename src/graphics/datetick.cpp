@@ -3,6 +3,8 @@
 #include "graphics/datetick.hpp"
 
 #include "velkor/array.h"
+#include "velkor/graphics.h"
+#include "velkor/list.h"
 
 #include <cmath>
 
@@ -44,3 +46,14 @@ date_tick_setting choose_date_tick(const Mm& ax, const Mm& format)
 }
 
 } // namespace graphics
+
+Mm datetick() { return datetick(TM("x")); }
+
+Mm datetick(const Mm& ax) { return datetick(ax, TM("mm/yy")); }
+
+Mm datetick(const Mm& ax, const Mm& format)
+{
+    const graphics::date_tick_setting s = graphics::choose_date_tick(ax, format);
+    set(gca(), Mm((CL(s.name), s.format)));
+    return x_M;
+}

@@ -57,6 +57,19 @@ Mm brighten_map(const Mm& map, const Mm& beta)
 
 } // namespace gui
 
+Mm brighten(const Mm& beta) { return gui::brighten_map(colormap(), beta); }
+
+Mm brighten(const Mm& map, const Mm& beta)
+{
+    const Mm N = gui::brighten_map(map.size() == 1 ? colormap() : map, beta);
+    if (N.size() == 0)
+        return N;  // the map was refused: the figure keeps its own
+    colormap(N);
+    return N;
+}
+
+Mm contrast(const Mm& X) { return contrast(X, Mm(static_cast<double>(colormap().rows()))); }
+
 Mm contrast(const Mm& X, const Mm& m)
 {
     std::vector<double> x;

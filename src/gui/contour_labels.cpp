@@ -4,11 +4,15 @@
 #include "gui/real_values.hpp"
 
 #include "velkor/array.h"
+#include "velkor/graphics.h"
 #include "velkor/gui.h"
+#include "velkor/io.h"
+#include "velkor/list.h"
 #include "velkor/report.h"
 
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 namespace gui {
 
@@ -39,6 +43,27 @@ bool read_contour_labels(const Mm& c, std::vector<contour_label>& out)
 }
 
 } // namespace gui
+
+Mm clabel(const Mm& c)
+{
+    std::vector<gui::contour_label> labels;
+    if (!gui::read_contour_labels(c, labels))
+        return x_M;
+    Mm handles(0, 0, 0, labels.empty() ? 0 : 1, static_cast<int>(labels.size()), qv_double);
+    if (handles.size() != static_cast<int>(labels.size()))
+        return x_M;
+    for (std::size_t k = 0; k < labels.size(); ++k) {
+        const Mm h = text(Mm((CL(labels[k].x), labels[k].y, num2str(Mm(labels[k].level)))));
+        if (h.size() != 1)
+            return x_M;
+        handles.addr()[k] = *h.addr(1);
+    }
+    return handles;
+}
+
+Mm clabel(const Mm& c, const Mm&) { return clabel(c); }
+
+Mm clabel(const Mm& c, const Mm&, const Mm&) { return clabel(c); }
 
 Mm stairs(const Mm& args, i_o_t, Mm& xs, Mm& ys)
 {

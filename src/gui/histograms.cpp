@@ -5,7 +5,9 @@
 
 #include "velkor/array.h"
 #include "velkor/engine.h"
+#include "velkor/graphics.h"
 #include "velkor/gui.h"
+#include "velkor/list.h"
 #include "velkor/report.h"
 
 #include <algorithm>
@@ -164,3 +166,14 @@ Mm rose(const Mm& theta, const Mm& nb, i_o_t, Mm& t, Mm& r)
 }
 
 Mm rose(const Mm& theta, i_o_t, Mm& t, Mm& r) { return rose(theta, Mm(default_bins), i_o, t, r); }
+
+Mm rose(const Mm& theta, const Mm& nb)
+{
+    Mm t, r;  // left 0x0 when the counting fails
+    rose(theta, nb, i_o, t, r);
+    if (t.rows() != 1 || r.rows() != 1)
+        return x_M;
+    return polar(Mm((CL(t), r)));
+}
+
+Mm rose(const Mm& theta) { return rose(theta, Mm(default_bins)); }

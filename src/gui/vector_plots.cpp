@@ -7,7 +7,9 @@
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
+#include "velkor/graphics.h"
 #include "velkor/gui.h"
+#include "velkor/list.h"
 #include "velkor/report.h"
 #include "velkor/signal.h"
 
@@ -228,3 +230,103 @@ void compass_spokes(const Mm& u, const Mm& v, Mm& th, Mm& r)
 }
 
 } // namespace gui
+
+namespace {
+
+// A stroke matrix read column by column: one polyline, broken after every
+// arrow by its NaN row, so that each stroke kind is a single series.
+Mm polyline(const Mm& strokes)
+{
+    const int n = strokes.size();
+    Mm line(0, 0, 0, n, 1, qv_double);
+    if (line.size() == n && n > 0)
+        std::copy(strokes.addr(), strokes.addr() + n, line.addr());
+    return line;
+}
+
+// One plot call with the three stroke series, then the axis limits; a field
+// refused by its checks draws nothing.
+Mm draw_field(const gui::vector_field& f)
+{
+    if (!f.spec.isstr())
+        return x_M;
+    const gui::arrow_strokes& a = f.arrows;
+    const Mm h = plot(Mm((CL(polyline(a.shaft_x)), polyline(a.shaft_y), f.spec, polyline(a.barb1_x),
+                          polyline(a.barb1_y), f.spec, polyline(a.barb2_x), polyline(a.barb2_y), f.spec)));
+    if (f.limits.size() == 4) {
+        Mm lim(0, 0, 0, 1, 4, qv_double);
+        if (lim.size() != 4)
+            return h;
+        std::copy(f.limits.begin(), f.limits.end(), lim.addr());
+        axis(lim);
+    }
+    return h;
+}
+
+} // namespace
+
+Mm spy(const Mm& S) { return spy(S, TM("ob")); }
+
+Mm spy(const Mm& S, const Mm& spec)
+{
+    Mm i, j;
+    find(S, i_o, i, j);
+    axis(TM("ij"));  // row 1 at the top, before the points
+    return plot(Mm((CL(j), i, spec)));
+}
+
+Mm quiver(const Mm& z) { return quiver(real(z), imag(z), TM("b-")); }
+
+Mm quiver(const Mm& a, const Mm& b)
+{
+    return b.isstr() ? quiver(real(a), imag(a), b) : quiver(a, b, TM("b-"));
+}
+
+Mm quiver(const Mm& u, const Mm& v, const Mm& s) { return draw_field(gui::quiver_field(u, v, s)); }
+
+Mm quiver(const Mm& x, const Mm& y, const Mm& u, const Mm& v) { return quiver(x, y, u, v, TM("b-")); }
+
+Mm quiver(const Mm& x, const Mm& y, const Mm& u, const Mm& v, const Mm& s)
+{
+    return draw_field(gui::quiver_field(x, y, u, v, s));
+}
+
+Mm feather(const Mm& z) { return feather(real(z), imag(z), TM("b-")); }
+
+Mm feather(const Mm& a, const Mm& b)
+{
+    return b.isstr() ? feather(real(a), imag(a), b) : feather(a, b, TM("b-"));
+}
+
+Mm feather(const Mm& u, const Mm& v, const Mm& spec) { return draw_field(gui::feather_field(u, v, spec)); }
+
+Mm compass(const Mm& z) { return compass(real(z), imag(z), TM("o-b")); }
+
+Mm compass(const Mm& a, const Mm& b)
+{
+    return b.isstr() ? compass(real(a), imag(a), b) : compass(a, b, TM("o-b"));
+}
+
+Mm compass(const Mm& u, const Mm& v, const Mm& spec)
+{
+    Mm th, r;  // left 0x0 when the checks refuse the data
+    gui::compass_spokes(u, v, th, r);
+    if (th.rows() != 1 || r.rows() != 1)
+        return x_M;
+    return polar(Mm((CL(th), r, spec)));
+}
+
+Mm ribbon(const Mm& y)
+{
+    const int n = y.size() == 0 ? 0 : std::max(y.rows(), y.cols());
+    return ribbon(colon(1, n), y);
+}
+
+Mm ribbon(const Mm& x, const Mm& y)
+{
+    const Mm h = plot(Mm((CL(x), y)));
+    view(Mm(330), Mm(330));
+    return h;
+}
+
+Mm ribbon(const Mm& x, const Mm& y, const Mm&) { return ribbon(x, y); }

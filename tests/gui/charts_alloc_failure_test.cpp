@@ -4,6 +4,9 @@
 #include "gui/colormap_adjust.hpp"
 #include "gui/vector_plots.hpp"
 #include "test_support.hpp"
+#include "velkor/graphics.h"
+#include "velkor/gui.h"
+#include "vizmo_test.h"
 
 namespace {
 
@@ -41,6 +44,29 @@ TEST(AllocationFailure, GuiNumericalFunctions)
              gui::compass_spokes(data, data, x, r);
          }},
     });
+}
+
+// The drawing forms against the headless engine.
+TEST(AllocationFailure, GuiChartDrawing)
+{
+    vizmo::test::reset();
+    const Mm data = row({1, 2, 2, 3, 3, 3, 4, 4, 4, 4});
+    const Mm matrix = test::real(3, 2, {1, 2, 3, 4, 5, 6});
+    const Mm map = test::real(2, 3, {0, 51, 102, 153, 204, 255});
+    const Mm contour = test::real(2, 5, {0.5, 2, 1, 4, 2, 5, 0.7, 1, 3, 6});
+    test::sweep_allocations({
+        {"datetick", Mm(), [](Mm& x) { x = datetick(test::text("y"), Mm(3)); }},
+        {"brighten", Mm(), [=](Mm& x) { x = brighten(map, Mm(0.4)); }},
+        {"contrast", Mm(), [=](Mm& x) { x = contrast(data); }},
+        {"rose", Mm(), [=](Mm& x) { x = rose(data, Mm(3)); }},
+        {"quiver", Mm(), [=](Mm& x) { x = quiver(matrix, matrix); }},
+        {"feather", Mm(), [=](Mm& x) { x = feather(data, data); }},
+        {"compass", Mm(), [=](Mm& x) { x = compass(data, data); }},
+        {"spy", Mm(), [=](Mm& x) { x = spy(matrix); }},
+        {"ribbon", Mm(), [=](Mm& x) { x = ribbon(data); }},
+        {"clabel", Mm(), [=](Mm& x) { x = clabel(contour); }},
+    });
+    vizmo::test::reset();
 }
 
 } // namespace

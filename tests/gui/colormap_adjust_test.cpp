@@ -1,7 +1,9 @@
 // Colormap adjustment: contrast's grey ramps from level boundaries and
 // brighten's power law with its clamped factors and 0..255 maps.
 #include "gui/colormap_adjust.hpp"
+#include "gui_fixture.hpp"
 #include "test_support.hpp"
+#include "velkor/gui.h"
 
 #include <cmath>
 #include <string>
@@ -107,6 +109,55 @@ TEST(Brighten, RejectsAnEmptyOrComplexFactor)
     const Mm map = test::real(1, 3, {0, 0.5, 1});
     EXPECT_ERROR(gui::brighten_map(map, Mm()), "brighten: beta must be a real number");
     EXPECT_ERROR(gui::brighten_map(map, test::complex(1, 1, {0.5}, {1})), "brighten: beta must be a real number");
+}
+
+} // namespace
+
+namespace {
+
+class ColormapOfFigure : public gui_test::Gui {};
+
+// The current figure's map as the engine holds it, row-major flattened as
+// the language stores it (column after column).
+std::vector<double> figure_map() { return test::values(colormap()); }
+
+TEST_F(ColormapOfFigure, BrightenReadsTheCurrentMapAndWritesOnlyTheTwoArgumentForm)
+{
+    colormap(test::real(2, 3, {0, 0.25, 0.5, 1, 0.04, 0.81}));
+    const std::vector<double> before = figure_map();
+
+    const Mm one = brighten(Mm(0.5));
+    EXPECT_EQ(figure_map(), before) << "brighten(beta) leaves the figure's map";
+    ASSERT_EQ(one.rows(), 2);
+    ASSERT_EQ(one.cols(), 3);
+    const std::vector<double> got = test::values(one);
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_DOUBLE_EQ(got[k], std::pow(before[k], 0.5));
+        EXPECT_GE(got[k], 0);
+        EXPECT_LE(got[k], 1);
+    }
+
+    // A scalar first argument stands for the current map.
+    const Mm two = brighten(Mm(7), Mm(-0.5));
+    const std::vector<double> darker = test::values(two);
+    ASSERT_EQ(darker.size(), before.size());
+    for (std::size_t k = 0; k < darker.size(); ++k)
+        EXPECT_DOUBLE_EQ(darker[k], std::pow(before[k], 2));
+    EXPECT_EQ(figure_map(), darker) << "brighten(map, beta) replaces the figure's map";
+
+    const Mm given = brighten(test::real(1, 3, {0, 51, 255}), Mm(0));
+    EXPECT_EQ(figure_map(), (std::vector<double>{0, 0.2, 1}));
+    EXPECT_EQ(test::values(given), figure_map());
+}
+
+TEST_F(ColormapOfFigure, ContrastTakesItsLevelsFromTheCurrentMap)
+{
+    colormap(test::real(4, 3, {0, 0.2, 0.4, 1, 0, 0.2, 0.4, 1, 0, 0.2, 0.4, 1}));
+    const Mm X = test::row({0, 1, 2, 3});
+    EXPECT_EQ(test::values(contrast(X)), test::values(contrast(X, Mm(4))));
+    EXPECT_EQ(test::values(contrast(X)), (std::vector<double>{0.4, 0.8, 1, 0.4, 0.8, 1, 0.4, 0.8, 1}));
+    EXPECT_EQ(test::values(contrast(test::row({2, 2, 2}))), (std::vector<double>{1, 1, 1}));
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // Contour matrices as clabel reads them (groups, empty levels, malformed
 // counts) and the staircase coordinates of the two-output stairs.
 #include "gui/contour_labels.hpp"
+#include "gui_fixture.hpp"
 #include "test_support.hpp"
+#include "velkor/gui.h"
 
 #include <string>
 #include <vector>
@@ -98,6 +100,47 @@ TEST(Stairs, TooFewValuesOrTooShortXRaiseIndexErrors)
               "");
     EXPECT_EQ(test::values(xs), std::vector<double>{1});
     EXPECT_EQ(test::values(ys), std::vector<double>{2});
+}
+
+} // namespace
+
+namespace {
+
+namespace vt = vizmo::test;
+
+class ContourLabelDrawing : public gui_test::Gui {};
+
+TEST_F(ContourLabelDrawing, OneTextPerGroupWithItsLevel)
+{
+    const Mm c = test::real(2, 5, {0.5, 2, 1, 4, 2, 5, 0.7, 1, 3, 6});
+    const std::vector<double> h = test::values(clabel(c));
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(vt::prop(h[0], "String").text(), "0.5");
+    EXPECT_EQ(vt::prop(h[0], "Position").data, (std::vector<double>{1, 4}));
+    EXPECT_EQ(vt::prop(h[1], "String").text(), "0.7");
+    EXPECT_EQ(vt::prop(h[1], "Position").data, (std::vector<double>{3, 6}));
+    EXPECT_EQ(test::values(clabel(c, Mm(1))).size(), 2u);
+    EXPECT_EQ(test::values(clabel(c, Mm(1), Mm(2))).size(), 2u);
+}
+
+TEST_F(ContourLabelDrawing, NothingIsMadeForOtherShapesOrEmptyLevels)
+{
+    const std::size_t before = vt::children(*gca().addr(1)).size();
+    EXPECT_EQ(clabel(test::real(3, 2, {0.5, 1, 0, 1, 2, 3})).size(), 0);
+    EXPECT_EQ(vt::children(*gca().addr(1)).size(), before);
+    const std::vector<double> one = test::values(clabel(test::real(2, 3, {0.5, 1, 1, 4, 0.9, 0})));
+    ASSERT_EQ(one.size(), 1u) << "the trailing [v; 0] header gives no label";
+    EXPECT_EQ(vt::prop(one[0], "String").text(), "0.5");
+    EXPECT_EQ(vt::children(*gca().addr(1)).size(), before + 1);
+}
+
+TEST_F(ContourLabelDrawing, MalformedMatricesRaiseAndDrawNothing)
+{
+    const std::size_t before = vt::children(*gca().addr(1)).size();
+    EXPECT_ERROR(clabel(test::real(2, 2, {1, -2, 5, 0})), "clabel: invalid contour matrix");
+    EXPECT_ERROR(clabel(test::real(2, 1, {1, 3})), "clabel: invalid contour matrix");
+    EXPECT_ERROR(clabel(test::real(2, 3, {0.5, 1, 1, 4, 0.7, 1.5})), "clabel: invalid contour matrix");
+    EXPECT_EQ(vt::children(*gca().addr(1)).size(), before) << "a bad matrix places no label at all";
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // Histogram counting: equal-width bins from the data's range, given
 // centres with midpoint edges, the shapes of counts and centres, the
 // values that fall in no bin, and the rose outline built from the counts.
+#include "gui_fixture.hpp"
 #include "test_support.hpp"
+#include "velkor/graphics.h"
 
 #include <cmath>
 #include <string>
@@ -123,6 +125,40 @@ TEST(Rose, MatrixDataCannotJoinItsCentres)
 {
     Mm t, r;
     EXPECT_ERROR(rose(test::real(3, 2, {1, 2, 3, 4, 5, 6}), Mm(3), i_o, t, r), "horzcat: # of rows different");
+}
+
+} // namespace
+
+namespace {
+
+namespace vt = vizmo::test;
+
+class RoseDrawing : public gui_test::Gui {};
+
+TEST_F(RoseDrawing, TheOutlineIsOnePolarSeries)
+{
+    const double pi = M_PI;
+    const Mm theta = test::row({0.1, 1, 2, 4, 5});
+    const Mm h = rose(theta, test::row({pi / 2, 3 * pi / 2}));
+    ASSERT_EQ(h.size(), 1);
+    const double line = *h.addr(1);
+    EXPECT_EQ(vt::prop(line, "ChartType").text(), "polar");
+    Mm t, r;
+    rose(theta, test::row({pi / 2, 3 * pi / 2}), i_o, t, r);
+    EXPECT_EQ(vt::data(line).x.data, test::values(t));
+    EXPECT_EQ(vt::data(line).y.data, (std::vector<double>{3, 3, 0, 2, 2, 0}));
+    EXPECT_EQ(vt::prop(*gca().addr(1), "XGrid").text(), "on") << "polar turns the grid on";
+
+    const Mm ten = rose(test::row({0, 1, 2, 3}));
+    ASSERT_EQ(ten.size(), 1);
+    EXPECT_EQ(vt::data(*ten.addr(1)).x.data.size(), 30u) << "ten bins by default";
+}
+
+TEST_F(RoseDrawing, MatrixDataFailsBeforeAnythingIsDrawn)
+{
+    const std::size_t before = vt::children(*gca().addr(1)).size();
+    EXPECT_ERROR(rose(test::real(3, 2, {1, 2, 3, 4, 5, 6}), Mm(3)), "horzcat: # of rows different");
+    EXPECT_EQ(vt::children(*gca().addr(1)).size(), before);
 }
 
 } // namespace

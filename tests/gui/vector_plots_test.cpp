@@ -1,8 +1,12 @@
 // Vector plots up to their drawing calls: arrow strokes, quiver's checks,
 // grids, scaling and limits, feather's bases and compass's spokes.
 #include "gui/vector_plots.hpp"
+#include "gui_fixture.hpp"
 #include "test_support.hpp"
+#include "velkor/graphics.h"
+#include "velkor/gui.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -151,6 +155,124 @@ TEST(Compass, SpokesFromTipToOrigin)
     EXPECT_EQ(test::values(r), (std::vector<double>{2, 0, 1, 0}));
     EXPECT_ERROR(gui::compass_spokes(test::counting({2, 3}), test::counting({3, 2}), th, r),
                  "compass: u,v should be of same size");
+}
+
+} // namespace
+
+namespace {
+
+namespace vt = vizmo::test;
+
+class VectorDrawing : public gui_test::Gui {};
+
+std::vector<double> handles_of(const Mm& h) { return test::values(h); }
+
+// Element by element, NaN matching NaN: the strokes break at NaN points.
+void expect_same_points(const std::vector<double>& got, const std::vector<double>& want)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < got.size(); ++k)
+        EXPECT_BITS_EQ(got[k], want[k]) << k;
+}
+double axes_handle() { return *gca().addr(1); }
+
+TEST_F(VectorDrawing, QuiverDrawsThreeSeriesAndFramesTheBases)
+{
+    Mm U = test::real(3, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    Mm V = test::real(3, 4, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const std::vector<double> h = handles_of(quiver(U, V));
+    ASSERT_EQ(h.size(), 3u) << "shafts, first barbs, second barbs";
+    const vt::Bulk shafts = vt::data(h[0]);
+    ASSERT_EQ(shafts.x.data.size(), 36u) << "12 arrows, 3 points each";
+    // The longest arrow, at column 4 row 3, ends 0.9 to the right of its base.
+    EXPECT_NEAR(shafts.x.data[34] - shafts.x.data[33], 0.9, 1e-12);
+    EXPECT_TRUE(std::isnan(shafts.x.data[35]));
+    const double a = axes_handle();
+    EXPECT_EQ(vt::prop(a, "XLim").data, (std::vector<double>{-1, 6}));
+    EXPECT_EQ(vt::prop(a, "YLim").data, (std::vector<double>{-1, 5}));
+    for (double s : h)
+        EXPECT_EQ(vt::prop(s, "Color").data, (std::vector<double>{0, 0, 1}));
+}
+
+TEST_F(VectorDrawing, QuiverFormsAgreeAndARedSpecKeepsScaleOne)
+{
+    const Mm z = test::complex(1, 2, {3, 0}, {0, 1});
+    const std::vector<double> h1 = handles_of(quiver(z));
+    const std::vector<double> x1 = vt::data(h1[0]).x.data, y1 = vt::data(h1[0]).y.data;
+    const std::vector<double> h2 = handles_of(quiver(test::row({1, 2}), test::row({1, 1}), test::row({3, 0}),
+                                                     test::row({0, 1}), Mm(1)));
+    expect_same_points(vt::data(h2[0]).x.data, x1);
+    expect_same_points(vt::data(h2[0]).y.data, y1);
+    EXPECT_NEAR(x1[1] - x1[0], 0.9, 1e-12);
+
+    const std::vector<double> red = handles_of(quiver(z, test::text("r-")));
+    ASSERT_EQ(red.size(), 3u);
+    EXPECT_EQ(vt::prop(red[0], "Color").data, (std::vector<double>{1, 0, 0}));
+    expect_same_points(vt::data(red[0]).x.data, x1);
+}
+
+TEST_F(VectorDrawing, QuiverSizeErrorsDrawNothing)
+{
+    EXPECT_ERROR(quiver(test::real(2, 3, {1, 2, 3, 4, 5, 6}), test::real(3, 2, {1, 2, 3, 4, 5, 6})),
+                 "quiver: u,v should be of same size");
+    // Sizes that agree in one extent pass the check.
+    const Mm column = test::real(2, 1, {1, 2}), row3 = test::row({1, 2, 3}), row2 = test::row({1, 2});
+    EXPECT_ERROR(quiver(column, row3, row2, row2), "quiver: x,y should be of same size");
+    EXPECT_ERROR(quiver(column, column, row3, row3), "quiver: x,y,u,v should be of same size");
+    EXPECT_ERROR(feather(column, row3), "feather: u,v should be of same size");
+    EXPECT_ERROR(compass(column, row3), "compass: u,v should be of same size");
+    EXPECT_TRUE(vt::children(axes_handle()).size() <= 4u) << "no series drawn";
+}
+
+TEST_F(VectorDrawing, FeatherFramesNPlusTwoByFour)
+{
+    const std::vector<double> h = handles_of(feather(test::complex(1, 5, {1, 2, 3, 4, 5}, {1, 0, -1, 0, 1})));
+    ASSERT_EQ(h.size(), 3u);
+    const std::vector<double> xs = vt::data(h[0]).x.data;
+    EXPECT_EQ(xs[0], 1);
+    EXPECT_EQ(xs[1], 2) << "unscaled: base 1 plus u = 1";
+    const double a = axes_handle();
+    EXPECT_EQ(vt::prop(a, "XLim").data, (std::vector<double>{-1, 7}));
+    EXPECT_EQ(vt::prop(a, "YLim").data, (std::vector<double>{-4, 4}));
+}
+
+TEST_F(VectorDrawing, CompassIsOnePolarSeriesOfSpokes)
+{
+    const std::vector<double> h = handles_of(compass(Mm(3), Mm(4)));
+    ASSERT_EQ(h.size(), 1u);
+    EXPECT_EQ(vt::prop(h[0], "ChartType").text(), "polar");
+    const double a = std::atan2(3.0, 4.0);
+    EXPECT_EQ(vt::data(h[0]).x.data, (std::vector<double>{a, a}));
+    EXPECT_EQ(vt::data(h[0]).y.data, (std::vector<double>{5, 0}));
+    EXPECT_EQ(vt::prop(h[0], "Color").data, (std::vector<double>{0, 0, 1}));
+}
+
+TEST_F(VectorDrawing, SpyTurnsTheAxesBeforeItsPlot)
+{
+    const std::vector<double> h = handles_of(spy(test::real(3, 3, {1, 0, 0, 0, 0, 5, 0, 0, 1})));
+    ASSERT_EQ(h.size(), 1u);
+    EXPECT_EQ(vt::data(h[0]).x.data, (std::vector<double>{1, 2, 3})) << "columns along x";
+    EXPECT_EQ(vt::data(h[0]).y.data, (std::vector<double>{1, 3, 3})) << "rows along y";
+    const std::vector<std::string> w = vt::writes(axes_handle());
+    EXPECT_NE(std::find(w.begin(), w.end(), "YDir"), w.end());
+
+    vt::reset();
+    const std::vector<double> none = handles_of(spy(test::real(2, 2, {0, 0, 0, 0})));
+    const std::vector<std::string> w0 = vt::writes(axes_handle());
+    EXPECT_NE(std::find(w0.begin(), w0.end(), "YDir"), w0.end()) << "zeros still turn the axes";
+    for (double line : none)
+        EXPECT_TRUE(vt::data(line).x.data.empty());
+}
+
+TEST_F(VectorDrawing, RibbonPlotsAgainstOneToNAndTurnsTheView)
+{
+    const Mm y = test::row({5, 4, 3, 2, 1, 0, 1, 2, 3, 4});
+    const std::vector<double> h = handles_of(ribbon(y));
+    ASSERT_EQ(h.size(), 1u);
+    EXPECT_EQ(vt::data(h[0]).x.data, (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(vt::data(h[0]).y.data, test::values(y));
+    EXPECT_EQ(vt::prop(axes_handle(), "View").data, (std::vector<double>{330, 330}));
+    EXPECT_EQ(test::values(ribbon(y, y, Mm(2))).size(), 1u);
 }
 
 } // namespace
