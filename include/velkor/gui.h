@@ -277,6 +277,9 @@ Mm brighten(const Mm& map, const Mm& beta);
 // centres; matrix data an N x cols count matrix and a column of centres.
 Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x);
 Mm hist(const Mm& y, i_o_t, Mm& n, Mm& x);
+// The counts, drawn as a bar chart with its x ticks at the centres.
+Mm hist(const Mm& y, const Mm& nb);
+Mm hist(const Mm& y);
 // Angle histogram outline: rows t and r of three points per bin (its lower
 // edge and upper edge at the bin's count, then the centre), ready for polar.
 Mm rose(const Mm& theta, const Mm& nb, i_o_t, Mm& t, Mm& r);

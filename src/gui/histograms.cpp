@@ -127,6 +127,19 @@ Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x)
 
 Mm hist(const Mm& y, i_o_t, Mm& n, Mm& x) { return hist(y, Mm(default_bins), i_o, n, x); }
 
+Mm hist(const Mm& y, const Mm& nb)
+{
+    Mm n, x;  // left 0x0 when the counting fails
+    hist(y, nb, i_o, n, x);
+    if (n.size() == 0)
+        return n;
+    bar(x, n);
+    set(gca(), Mm((CL(TM("xtick")), x)));
+    return n;
+}
+
+Mm hist(const Mm& y) { return hist(y, Mm(default_bins)); }
+
 Mm rose(const Mm& theta, const Mm& nb, i_o_t, Mm& t, Mm& r)
 {
     Mm counts, centres;

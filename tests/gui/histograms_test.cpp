@@ -162,3 +162,29 @@ TEST_F(RoseDrawing, MatrixDataFailsBeforeAnythingIsDrawn)
 }
 
 } // namespace
+
+namespace {
+
+namespace vt = vizmo::test;
+
+class HistDrawing : public gui_test::Gui {};
+
+TEST_F(HistDrawing, CountsComeBackAsABarChartTickedAtTheCentres)
+{
+    const Mm y = test::row({1, 2, 2, 3, 3, 3});
+    Mm n, x;
+    hist(y, Mm(3.0), i_o, n, x);
+    const Mm drawn = hist(y, Mm(3.0));
+    EXPECT_EQ(test::values(drawn), test::values(n));
+    const double ax = *gca().addr(1);
+    std::vector<double> bars;
+    for (double c : vt::children(ax))
+        if (vt::prop(c, "ChartType").text() == "bar")
+            bars.push_back(c);
+    ASSERT_EQ(bars.size(), 1u);
+    EXPECT_EQ(vt::data(bars[0]).y.data, test::values(n));
+    EXPECT_EQ(vt::prop(ax, "XTick").data, test::values(x));
+    EXPECT_EQ(hist(y).size(), 10) << "ten bins by default";
+}
+
+} // namespace
