@@ -246,7 +246,7 @@ Mm imagesc();
 Mm imagesc(const Mm& args);
 
 // ---- series ----
-// plot({x, y, spec, ..., pairs}): one "line" per series, coloured from a
+// plot({x, y, linestyle, ..., pairs}): one "line" per series, coloured from a
 // cycle that starts at blue in every call. plot2 serves every series chart:
 // dm is 2 for (x, y) data and 3 for (x, y, z).
 Mm plot(const Mm& args);
@@ -274,7 +274,7 @@ Mm pie3(const Mm& args);
 
 // Bars: bar(y), bar(x, y), bar(x, y, s) and the horizontal barh, whose
 // series carry the bar lengths as x data and the positions as y data. A
-// one-letter text is a line specification, a longer one the "Stacktype".
+// one-letter text is a line style, a longer one the "Stacktype".
 // The 3-D forms stack "none" unless told otherwise and end in the 3-D view.
 Mm bar(const Mm& y);
 Mm bar(const Mm& a, const Mm& b);
@@ -289,13 +289,13 @@ Mm bar3h(const Mm& y);
 Mm bar3h(const Mm& x, const Mm& y);
 Mm bar3h(const Mm& x, const Mm& y, const Mm& s);
 
-// Error bars: errorbar(y, e), (y, e, spec), (x, y, e), (x, y, e, spec),
-// (x, y, l, u) and (x, y, l, u, spec); vertical segments from y - l to
+// Error bars: errorbar(y, e), (y, e, linestyle), (x, y, e), (x, y, e, linestyle),
+// (x, y, l, u) and (x, y, l, u, linestyle); vertical segments from y - l to
 // y + u, then the data line, returning both handles as one row.
 Mm errorbar(const Mm& y, const Mm& e);
 Mm errorbar(const Mm& a, const Mm& b, const Mm& c);
 Mm errorbar(const Mm& x, const Mm& y, const Mm& a, const Mm& b);
-Mm errorbar(const Mm& x, const Mm& y, const Mm& l, const Mm& u, const Mm& spec);
+Mm errorbar(const Mm& x, const Mm& y, const Mm& l, const Mm& u, const Mm& linestyle);
 
 // Markers: options is a cell list of a size, a colour and texts ("filled"
 // keeps the circles).

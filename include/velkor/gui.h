@@ -291,9 +291,9 @@ Mm rose(const Mm& theta);
 // ---- vector plots ----
 // spy: a marker at (column, row) of each non-zero of S, row 1 at the top.
 Mm spy(const Mm& S);
-Mm spy(const Mm& S, const Mm& spec);
+Mm spy(const Mm& S, const Mm& linestyle);
 // quiver: arrows (u, v) at (x, y), or at the matrix positions of u; a
-// complex z stands for (real, imag). The last argument is a line spec, or a
+// complex z stands for (real, imag). The last argument is a line linestyle, or a
 // scale (0 or less draws the components as they are).
 Mm quiver(const Mm& z);
 Mm quiver(const Mm& a, const Mm& b);
@@ -303,11 +303,11 @@ Mm quiver(const Mm& x, const Mm& y, const Mm& u, const Mm& v, const Mm& s);
 // feather: unscaled arrows based at 1..n along the x axis.
 Mm feather(const Mm& z);
 Mm feather(const Mm& a, const Mm& b);
-Mm feather(const Mm& u, const Mm& v, const Mm& spec);
+Mm feather(const Mm& u, const Mm& v, const Mm& linestyle);
 // compass: spokes from the origin in polar axes, one polar series.
 Mm compass(const Mm& z);
 Mm compass(const Mm& a, const Mm& b);
-Mm compass(const Mm& u, const Mm& v, const Mm& spec);
+Mm compass(const Mm& u, const Mm& v, const Mm& linestyle);
 // ribbon: plot of (x, y) seen from azimuth and elevation 330; w unused.
 Mm ribbon(const Mm& y);
 Mm ribbon(const Mm& x, const Mm& y);

@@ -63,9 +63,9 @@ Mm pie3(const Mm& args)
 }
 
 // ---- bars ----
-// A one-character text is a line specification (a colour letter); a longer
-// one names the stacking and never reaches the specification parse. An
-// empty text is an empty specification, not an empty stacking name.
+// A one-character text is a line style (a colour letter); a longer
+// one names the stacking and never reaches the line style parse. An
+// empty text is an empty line style, not an empty stacking name.
 
 namespace {
 
@@ -153,7 +153,7 @@ Mm handle_row(const Mm& a, const Mm& b)
     return r;
 }
 
-Mm error_bars(const Mm& x_in, const Mm& y_in, const Mm& l_in, const Mm& u_in, const Mm& spec)
+Mm error_bars(const Mm& x_in, const Mm& y_in, const Mm& l_in, const Mm& u_in, const Mm& linestyle)
 {
     const Mm x = plain_values(x_in), y = plain_values(y_in), l = plain_values(l_in), u = plain_values(u_in);
     const int n = x.size();
@@ -176,9 +176,9 @@ Mm error_bars(const Mm& x_in, const Mm& y_in, const Mm& l_in, const Mm& u_in, co
         py[3 * j + 1] = ys[j] + us[j * u_step];
         py[3 * j + 2] = nan;
     }
-    const Mm v = plot2("plot", 2, Mm((CL(X), Y, spec)));
+    const Mm v = plot2("plot", 2, Mm((CL(X), Y, linestyle)));
     hold(pv_on);
-    const Mm r = plot2("plot", 2, Mm((CL(x), y, spec)));
+    const Mm r = plot2("plot", 2, Mm((CL(x), y, linestyle)));
     hold(pv_off);
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
     for (int j = 0; j < n; ++j)
@@ -217,9 +217,9 @@ Mm errorbar(const Mm& x, const Mm& y, const Mm& a, const Mm& b)
     return error_bars(x, y, a, b, TM("b"));
 }
 
-Mm errorbar(const Mm& x, const Mm& y, const Mm& l, const Mm& u, const Mm& spec)
+Mm errorbar(const Mm& x, const Mm& y, const Mm& l, const Mm& u, const Mm& linestyle)
 {
-    return error_bars(x, y, l, u, spec);
+    return error_bars(x, y, l, u, linestyle);
 }
 
 // ---- scatter ----
@@ -229,7 +229,7 @@ Mm errorbar(const Mm& x, const Mm& y, const Mm& l, const Mm& u, const Mm& spec)
 namespace {
 
 struct scatter_options {
-    Mm spec = TM("o");
+    Mm linestyle = TM("o");
     Mm size, colour;
     bool has_size = false, has_colour = false;
 };
@@ -243,7 +243,7 @@ bool text_is(const Mm& s, const char* word, bool ignore_case)
     return ignore_case ? strcasecmp(text, word) == 0 : std::strcmp(text, word) == 0;
 }
 
-// A text option: scatter takes it as the specification, scatter3 appends
+// A text option: scatter takes it as the line style, scatter3 appends
 // it; "filled" keeps the circles in both.
 scatter_options read_options(const Mm& options, bool append_texts)
 {
@@ -254,9 +254,9 @@ scatter_options read_options(const Mm& options, bool append_texts)
         const Mm& v = list ? options.mr(k) : options;
         if (v.isstr()) {
             if (text_is(v, "filled", !append_texts))
-                o.spec = TM("o");
+                o.linestyle = TM("o");
             else
-                o.spec = append_texts ? strcat(Mm((CL(o.spec), v))) : v;
+                o.linestyle = append_texts ? strcat(Mm((CL(o.linestyle), v))) : v;
         } else if (k == 1) {
             o.size = v;
             o.has_size = true;
@@ -282,13 +282,13 @@ Mm marked(const Mm& h, const scatter_options& o)
 Mm scatter(const Mm& x, const Mm& y, const Mm& options)
 {
     const scatter_options o = read_options(options, false);
-    return marked(plot(Mm((CL(x), y, o.spec))), o);
+    return marked(plot(Mm((CL(x), y, o.linestyle))), o);
 }
 
 Mm scatter3(const Mm& x, const Mm& y, const Mm& z, const Mm& options)
 {
     const scatter_options o = read_options(options, true);
-    return marked(plot3(Mm((CL(x), y, z, o.spec))), o);
+    return marked(plot3(Mm((CL(x), y, z, o.linestyle))), o);
 }
 
 // ---- two y axes ----

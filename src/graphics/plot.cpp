@@ -1,4 +1,4 @@
-// The series plot engine: data groups, line specifications, the pairing of
+// The series plot engine: data groups, line styles, the pairing of
 // x and y into series, and the colour cycle. Each series is one engine
 // object given its coordinates in one bulk call, as pointers into the data.
 #include "graphics/properties.hpp"
@@ -38,45 +38,45 @@ struct line_spec {
 line_spec parse_spec(const Mm& s, int& colour)
 {
     char text[256] = "";
-    // A text that does not fit is taken as no specification at all, not as
+    // A text that does not fit is taken as no line style at all, not as
     // its first 255 characters.
     if (s.size() >= static_cast<int>(sizeof text))
         warning("Mstr: buffer too small - chopped");
     else
         Mstr(s, text, sizeof text);
     const int saved = colour;
-    line_spec spec;
+    line_spec linestyle;
     int count = 0;
     for (int k = 0; colour_letters[k]; ++k) {
         if (std::strchr(text, colour_letters[k])) {
             colour = k;
-            spec.colour_given = 1;
+            linestyle.colour_given = 1;
             count = 1;
             break;
         }
     }
     for (int k = 12; k >= 0; --k) {
         if (std::strstr(text, markers[k])) {
-            spec.marker = k;
-            spec.line_style = -1;
+            linestyle.marker = k;
+            linestyle.line_style = -1;
             ++count;
             break;
         }
     }
     for (int k = 3; k >= 0; --k) {
         if (std::strstr(text, line_styles[k])) {
-            spec.line_style = k;
+            linestyle.line_style = k;
             count += static_cast<int>(std::strlen(line_styles[k]));
             break;
         }
     }
-    if (spec.line_style == 2 && spec.marker == 0) {
-        spec.marker = -1;
+    if (linestyle.line_style == 2 && linestyle.marker == 0) {
+        linestyle.marker = -1;
         --count;
     }
     if (count == static_cast<int>(std::strlen(text))) {
-        spec.accepted = true;
-        return spec;
+        linestyle.accepted = true;
+        return linestyle;
     }
     colour = saved;
     return line_spec{};
@@ -240,13 +240,13 @@ Mm plot2(const char* chart, int dm, const Mm& args)
             z = args.mr(p + 2);
             p += 3;
         }
-        line_spec spec;
+        line_spec linestyle;
         if (p <= N && args.mr(p).isstr()) {
-            spec = parse_spec(args.mr(p), colour);
-            if (spec.accepted)
+            linestyle = parse_spec(args.mr(p), colour);
+            if (linestyle.accepted)
                 ++p;
         }
-        const Mm h = plot_matrices(chart, colour, spec.colour_given, spec.line_style, spec.marker, x, y,
+        const Mm h = plot_matrices(chart, colour, linestyle.colour_given, linestyle.line_style, linestyle.marker, x, y,
                                    dm == 3 ? z : nop_M);
         for (int k = 1; k <= h.size(); ++k)
             result.push_back(*h.addr(k));

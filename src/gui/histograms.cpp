@@ -55,8 +55,8 @@ Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x)
         error("hist: data must be real");
         return x_M;
     }
-    std::vector<double> spec;
-    if (!gui::real_elements(nb, spec)) {
+    std::vector<double> bins;
+    if (!gui::real_elements(nb, bins)) {
         error("hist: the bins must be real");
         return x_M;
     }
@@ -77,17 +77,17 @@ Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x)
     // concatenation error for a column of several.
     std::vector<double> centres;
     Mm given;
-    if (spec.size() == 1) {
-        const std::ptrdiff_t N = bin_count(spec[0]);
-        const double w = (hi - lo) / spec[0];
+    if (bins.size() == 1) {
+        const std::ptrdiff_t N = bin_count(bins[0]);
+        const double w = (hi - lo) / bins[0];
         centres.resize(static_cast<std::size_t>(N));
         for (std::ptrdiff_t k = 0; k < N; ++k)
             centres[k] = static_cast<double>(k + 1) * w - w / 2 + lo;
     } else {
         const Mm P = horzcat(horzcat(Mm(-INFINITY), nb), Mm(INFINITY));
-        if (P.size() != static_cast<int>(spec.size()) + 2)
+        if (P.size() != static_cast<int>(bins.size()) + 2)
             return x_M;  // the join raised under a returning error hook
-        centres = spec;
+        centres = bins;
         given = nb;
     }
     const std::ptrdiff_t L = static_cast<std::ptrdiff_t>(centres.size());

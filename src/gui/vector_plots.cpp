@@ -72,7 +72,7 @@ void add_limits(std::vector<double>& limits, const std::vector<double>& v, doubl
 }
 
 gui::vector_field arrows_over(const std::vector<double>& X, const std::vector<double>& Y, std::vector<double> U,
-                              std::vector<double> V, const Mm& spec, double scale, double y_margin,
+                              std::vector<double> V, const Mm& linestyle, double scale, double y_margin,
                               double x_margin)
 {
     if (scale > 0) {
@@ -91,7 +91,7 @@ gui::vector_field arrows_over(const std::vector<double>& X, const std::vector<do
     }
     gui::vector_field f;
     f.arrows = gui::make_arrows(row_value(X), row_value(Y), row_value(U), row_value(V));
-    f.spec = spec;
+    f.linestyle = linestyle;
     if (!X.empty()) {
         add_limits(f.limits, X, x_margin);
         add_limits(f.limits, Y, y_margin);
@@ -171,13 +171,13 @@ vector_field quiver_field(const Mm& x, const Mm& y, const Mm& u, const Mm& v, co
     const std::vector<double> xs = as_row(X, "quiver"), ys = as_row(Y, "quiver");
     std::vector<double> us = as_row(u, "quiver"), vs = as_row(v, "quiver");
     double scale = 1;
-    Mm spec = s;
+    Mm linestyle = s;
     if (!s.isstr()) {
         std::vector<double> given = as_row(s, "quiver");
         scale = given.empty() ? NAN : given[0];
-        spec = TM("b-");
+        linestyle = TM("b-");
     }
-    return arrows_over(xs, ys, std::move(us), std::move(vs), spec, scale, 2, 2);
+    return arrows_over(xs, ys, std::move(us), std::move(vs), linestyle, scale, 2, 2);
 }
 
 vector_field quiver_field(const Mm& u, const Mm& v, const Mm& s)
@@ -192,7 +192,7 @@ vector_field quiver_field(const Mm& u, const Mm& v, const Mm& s)
     return quiver_field(X, Y, u, v, s);
 }
 
-vector_field feather_field(const Mm& u, const Mm& v, const Mm& spec)
+vector_field feather_field(const Mm& u, const Mm& v, const Mm& linestyle)
 {
     if (sizes_differ(u, v)) {
         error("feather: u,v should be of same size");
@@ -202,7 +202,7 @@ vector_field feather_field(const Mm& u, const Mm& v, const Mm& spec)
     std::vector<double> X(static_cast<std::size_t>(n)), Y(static_cast<std::size_t>(n), 0.0);
     for (int k = 0; k < n; ++k)
         X[k] = k + 1;
-    return arrows_over(X, Y, as_row(u, "feather"), as_row(v, "feather"), spec, 0, 4, 2);
+    return arrows_over(X, Y, as_row(u, "feather"), as_row(v, "feather"), linestyle, 0, 4, 2);
 }
 
 void compass_spokes(const Mm& u, const Mm& v, Mm& th, Mm& r)
@@ -248,11 +248,11 @@ Mm polyline(const Mm& strokes)
 // refused by its checks draws nothing.
 Mm draw_field(const gui::vector_field& f)
 {
-    if (!f.spec.isstr())
+    if (!f.linestyle.isstr())
         return x_M;
     const gui::arrow_strokes& a = f.arrows;
-    const Mm h = plot(Mm((CL(polyline(a.shaft_x)), polyline(a.shaft_y), f.spec, polyline(a.barb1_x),
-                          polyline(a.barb1_y), f.spec, polyline(a.barb2_x), polyline(a.barb2_y), f.spec)));
+    const Mm h = plot(Mm((CL(polyline(a.shaft_x)), polyline(a.shaft_y), f.linestyle, polyline(a.barb1_x),
+                          polyline(a.barb1_y), f.linestyle, polyline(a.barb2_x), polyline(a.barb2_y), f.linestyle)));
     if (f.limits.size() == 4) {
         Mm lim(0, 0, 0, 1, 4, qv_double);
         if (lim.size() != 4)
@@ -267,12 +267,12 @@ Mm draw_field(const gui::vector_field& f)
 
 Mm spy(const Mm& S) { return spy(S, TM("ob")); }
 
-Mm spy(const Mm& S, const Mm& spec)
+Mm spy(const Mm& S, const Mm& linestyle)
 {
     Mm i, j;
     find(S, i_o, i, j);
     axis(TM("ij"));  // row 1 at the top, before the points
-    return plot(Mm((CL(j), i, spec)));
+    return plot(Mm((CL(j), i, linestyle)));
 }
 
 Mm quiver(const Mm& z) { return quiver(real(z), imag(z), TM("b-")); }
@@ -298,7 +298,7 @@ Mm feather(const Mm& a, const Mm& b)
     return b.isstr() ? feather(real(a), imag(a), b) : feather(a, b, TM("b-"));
 }
 
-Mm feather(const Mm& u, const Mm& v, const Mm& spec) { return draw_field(gui::feather_field(u, v, spec)); }
+Mm feather(const Mm& u, const Mm& v, const Mm& linestyle) { return draw_field(gui::feather_field(u, v, linestyle)); }
 
 Mm compass(const Mm& z) { return compass(real(z), imag(z), TM("o-b")); }
 
@@ -307,13 +307,13 @@ Mm compass(const Mm& a, const Mm& b)
     return b.isstr() ? compass(real(a), imag(a), b) : compass(a, b, TM("o-b"));
 }
 
-Mm compass(const Mm& u, const Mm& v, const Mm& spec)
+Mm compass(const Mm& u, const Mm& v, const Mm& linestyle)
 {
     Mm th, r;  // left 0x0 when the checks refuse the data
     gui::compass_spokes(u, v, th, r);
     if (th.rows() != 1 || r.rows() != 1)
         return x_M;
-    return polar(Mm((CL(th), r, spec)));
+    return polar(Mm((CL(th), r, linestyle)));
 }
 
 Mm ribbon(const Mm& y)

@@ -30,18 +30,18 @@ arrow_strokes make_arrows(const Mm& X, const Mm& Y, const Mm& U, const Mm& V);
 
 struct vector_field {
     arrow_strokes arrows;
-    Mm spec;                     // the line specification of all three series
+    Mm linestyle;                // the line style of all three series
     std::vector<double> limits;  // the axis limits; none for an empty field
 };
 
 // quiver(x, y, u, v, s) and quiver(u, v, s) up to their plot and axis calls:
-// s a text is the spec (scale 1), a number the scale (spec "b-"). Arrows are
+// s a text is the linestyle (scale 1), a number the scale (linestyle "b-"). Arrows are
 // scaled so that the largest absolute component becomes 0.9 scale, unless
 // the scale is not positive or every component is 0 (or not finite).
 vector_field quiver_field(const Mm& x, const Mm& y, const Mm& u, const Mm& v, const Mm& s);
 vector_field quiver_field(const Mm& u, const Mm& v, const Mm& s);
-// feather(u, v, spec): unscaled arrows based at 1..n on y = 0.
-vector_field feather_field(const Mm& u, const Mm& v, const Mm& spec);
+// feather(u, v, linestyle): unscaled arrows based at 1..n on y = 0.
+vector_field feather_field(const Mm& u, const Mm& v, const Mm& linestyle);
 // compass(u, v): angles atan2(u(k), v(k)) and radii |[u(k) v(k)]|, each
 // spoke as tip then origin.
 void compass_spokes(const Mm& u, const Mm& v, Mm& th, Mm& r);

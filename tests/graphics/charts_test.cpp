@@ -220,7 +220,7 @@ TEST_F(Charts, ErrorBarsAreBrokenSegmentsUnderTheLine)
     EXPECT_ERROR(errorbar(test::row({1, 2}), y, e), "errorbar: vectors are not matched");
 }
 
-TEST_F(Charts, ScatterOptionsGiveSpecificationSizeAndColour)
+TEST_F(Charts, ScatterOptionsGiveLineStyleSizeAndColour)
 {
     const Mm x = test::row({1, 2, 3});
     const Mm y = test::row({4, 5, 6});

@@ -1,5 +1,5 @@
 // The series plot engine against the headless engine: pairing data into
-// series, line specifications, the colour cycle and the 3-D groups.
+// series, line styles, the colour cycle and the 3-D groups.
 #include "graphics/property_names.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
@@ -83,10 +83,10 @@ TEST_F(Plot, DataGroupsPairIntoSeries)
     EXPECT_EQ(vt::prop(*gca().addr(1), "View").data, (std::vector<double>{2}));
 }
 
-TEST_F(Plot, LineSpecifications)
+TEST_F(Plot, LineStyles)
 {
     struct Case {
-        const char* spec;
+        const char* linestyle;
         double colour, marker, style;
     };
     const std::vector<Case> cases = {
@@ -94,9 +94,9 @@ TEST_F(Plot, LineSpecifications)
         {"o", -105, 1, -1},  {"--", -105, -1, 3}, {"", -105, -1, 0},   {"gh", -104, 12, -1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec);
+        SCOPED_TRACE(c.linestyle);
         vt::reset();
-        const std::vector<double> h = handles(plot(test::cell_row({test::row({1, 2}), test::row({3, 4}), TM(c.spec)})));
+        const std::vector<double> h = handles(plot(test::cell_row({test::row({1, 2}), test::row({3, 4}), TM(c.linestyle)})));
         ASSERT_EQ(h.size(), 1u);
         EXPECT_EQ(colour_code(h[0]), c.colour);
         EXPECT_EQ(num(h[0], "Marker"), c.marker);

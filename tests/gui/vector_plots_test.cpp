@@ -68,21 +68,21 @@ TEST(Quiver, MatrixFieldIsScaledToTheGridAndFramed)
         const char* what;
         Mm s;
         double longest;
-        const char* spec;
+        const char* linestyle;
     };
     const std::vector<Case> cases = {
         {"default", test::text("b-"), 0.9, "b-"},
         {"scale 2", Mm(2), 1.8, "b-"},
         {"scale 0 keeps lengths", Mm(0), 4, "b-"},
         {"negative scale keeps lengths", Mm(-1), 4, "b-"},
-        {"spec", test::text("r-"), 0.9, "r-"},
+        {"linestyle", test::text("r-"), 0.9, "r-"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const gui::vector_field f = gui::quiver_field(U, V, c.s);
         EXPECT_EQ(ends(f.arrows.shaft_x)[0].size(), 12u);
         EXPECT_ULPS(longest(f.arrows), c.longest, 2);
-        EXPECT_EQ(test::text_of(f.spec), c.spec);
+        EXPECT_EQ(test::text_of(f.linestyle), c.linestyle);
         EXPECT_EQ(f.limits, (std::vector<double>{-1, 6, -1, 5}));
     }
     // bases: x the column number, y the row number, column by column
