@@ -52,6 +52,54 @@ inline void zeta2_minus_z(double fn, double zr, double zi, double z2r, double z2
     outi = -sti * rast * rast;
 }
 
+// Orders nd - 2 down to 1 from the two highest (cy), by the backward
+// three-term recurrence, rescaling when the values leave the range the
+// current scale keeps (iflag 1 to 3 against bry, css, csr).
+void backward_recurrence(double zr, double zi, double fnu, int nd, const double* cyr, const double* cyi,
+                         const double* css, const double* csr, double* bry, int iflag, double* yr,
+                         double* yi) noexcept
+{
+    double rzr, rzi;
+    two_over(zr, zi, rzr, rzi);
+    bry[1] = 1.0 / bry[0];
+    bry[2] = realmax();
+    double s1r2 = cyr[0], s1i2 = cyi[0], s2r = cyr[1], s2i = cyi[1];
+    double c1r = csr[iflag - 1];
+    double ascle = bry[iflag - 1];
+    int k = nd - 2;
+    double fn = k;
+    for (int i = 3; i <= nd; ++i) {
+        double c2r = s2r, c2i = s2i;
+        double f = fnu + fn;
+        s2r = s1r2 + f * (rzr * c2r - rzi * c2i);
+        s2i = s1i2 + f * (rzr * c2i + rzi * c2r);
+        s1r2 = c2r;
+        s1i2 = c2i;
+        c2r = s2r * c1r;
+        c2i = s2i * c1r;
+        yr[k - 1] = c2r;
+        yi[k - 1] = c2i;
+        k -= 1;
+        fn -= 1.0;
+        if (iflag >= 3)
+            continue;
+        double c2m = std::fmax(std::fabs(c2r), std::fabs(c2i));
+        if (c2m <= ascle)
+            continue;
+        iflag += 1;
+        ascle = bry[iflag - 1];
+        s1r2 *= c1r;
+        s1i2 *= c1r;
+        s2r = c2r;
+        s2i = c2i;
+        s1r2 *= css[iflag - 1];
+        s1i2 *= css[iflag - 1];
+        s2r *= css[iflag - 1];
+        s2i *= css[iflag - 1];
+        c1r = csr[iflag - 1];
+    }
+}
+
 } // namespace
 
 void ZUNIK(const double* zrr, const double* zri, const double* fnu, const int* ikflg, const int* ipmtr,
@@ -657,45 +705,7 @@ void ZUNI1(const double* zr, const double* zi, const double* fnu, const int* kod
     }
     if (nd <= 2)
         return;
-    double rzr, rzi;
-    two_over(*zr, *zi, rzr, rzi);
-    bry[1] = 1.0 / bry[0];
-    bry[2] = realmax();
-    double s1r2 = cyr[0], s1i2 = cyi[0], s2r = cyr[1], s2i = cyi[1];
-    double c1r = csr[iflag - 1];
-    double ascle = bry[iflag - 1];
-    int k = nd - 2;
-    fn = k;
-    for (int i = 3; i <= nd; ++i) {
-        double c2r = s2r, c2i = s2i;
-        double f = *fnu + fn;
-        s2r = s1r2 + f * (rzr * c2r - rzi * c2i);
-        s2i = s1i2 + f * (rzr * c2i + rzi * c2r);
-        s1r2 = c2r;
-        s1i2 = c2i;
-        c2r = s2r * c1r;
-        c2i = s2i * c1r;
-        yr[k - 1] = c2r;
-        yi[k - 1] = c2i;
-        k -= 1;
-        fn -= 1.0;
-        if (iflag >= 3)
-            continue;
-        double c2m = std::fmax(std::fabs(c2r), std::fabs(c2i));
-        if (c2m <= ascle)
-            continue;
-        iflag += 1;
-        ascle = bry[iflag - 1];
-        s1r2 *= c1r;
-        s1i2 *= c1r;
-        s2r = c2r;
-        s2i = c2i;
-        s1r2 *= css[iflag - 1];
-        s1i2 *= css[iflag - 1];
-        s2r *= css[iflag - 1];
-        s2i *= css[iflag - 1];
-        c1r = csr[iflag - 1];
-    }
+    backward_recurrence(*zr, *zi, *fnu, nd, cyr, cyi, css, csr, bry, iflag, yr, yi);
 }
 
 void ZUNI2(const double* zr, const double* zi, const double* fnu, const int* kode, const int* n, double* yr,
@@ -859,45 +869,7 @@ void ZUNI2(const double* zr, const double* zi, const double* fnu, const int* kod
     }
     if (nd <= 2)
         return;
-    double rzr, rzi;
-    two_over(*zr, *zi, rzr, rzi);
-    bry[1] = 1.0 / bry[0];
-    bry[2] = realmax();
-    double s1r2 = cyr[0], s1i2 = cyi[0], s2r = cyr[1], s2i = cyi[1];
-    double c1r = csr[iflag - 1];
-    double ascle = bry[iflag - 1];
-    int k = nd - 2;
-    fn = k;
-    for (int i = 3; i <= nd; ++i) {
-        double c2rr = s2r, c2ii = s2i;
-        double f = *fnu + fn;
-        s2r = s1r2 + f * (rzr * c2rr - rzi * c2ii);
-        s2i = s1i2 + f * (rzr * c2ii + rzi * c2rr);
-        s1r2 = c2rr;
-        s1i2 = c2ii;
-        c2rr = s2r * c1r;
-        c2ii = s2i * c1r;
-        yr[k - 1] = c2rr;
-        yi[k - 1] = c2ii;
-        k -= 1;
-        fn -= 1.0;
-        if (iflag >= 3)
-            continue;
-        double c2m = std::fmax(std::fabs(c2rr), std::fabs(c2ii));
-        if (c2m <= ascle)
-            continue;
-        iflag += 1;
-        ascle = bry[iflag - 1];
-        s1r2 *= c1r;
-        s1i2 *= c1r;
-        s2r = c2rr;
-        s2i = c2ii;
-        s1r2 *= css[iflag - 1];
-        s1i2 *= css[iflag - 1];
-        s2r *= css[iflag - 1];
-        s2i *= css[iflag - 1];
-        c1r = csr[iflag - 1];
-    }
+    backward_recurrence(*zr, *zi, *fnu, nd, cyr, cyi, css, csr, bry, iflag, yr, yi);
 }
 
 void ZBUNI(const double* zr, const double* zi, const double* fnu, const int* kode, const int* n, double* yr,
