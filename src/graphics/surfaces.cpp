@@ -71,6 +71,10 @@ extent extent_of(const Mm& v)
     return e;
 }
 
+// A call's argument list; a bare matrix, as a C++ caller may pass it, is the
+// list of that one matrix.
+Mm as_list(const Mm& a) { return iscell(a) ? a : Mm(CL(a)); }
+
 bool no_parent(const Mm& p)
 {
     const Mm r = strcmpi(p, TM("None"));
@@ -113,8 +117,9 @@ bool send_grid(const Mm& h, const Mm& X, const Mm& Y, const Mm& Z, int r, int c)
 // Rounds half away from zero.
 inline double round_half_away(double v) { return v > 0 ? std::floor(v + 0.5) : std::ceil(v - 0.5); }
 
-Mm contour_pair(const char* surface_chart, const Mm& args)
+Mm contour_pair(const char* surface_chart, const Mm& call)
 {
+    const Mm args = as_list(call);
     const Mm hc = contour_surface("contour", args, number(3));
     if (hc.size() == 0)
         return x_M;
@@ -132,8 +137,9 @@ Mm contour_pair(const char* surface_chart, const Mm& args)
 
 } // namespace
 
-Mm surface_plot(const char* chart, const Mm& args, const Mm& view_arg)
+Mm surface_plot(const char* chart, const Mm& call, const Mm& view_arg)
 {
+    const Mm args = as_list(call);
     remember_surface(chart, args, view_arg);
     const int n = count_data_args(args);
     if (n > 4) {
@@ -200,8 +206,9 @@ Mm surface_plot(const char* chart, const Mm& args, const Mm& view_arg)
     return h;
 }
 
-Mm contour_surface(const char* chart, const Mm& args, const Mm& view_arg)
+Mm contour_surface(const char* chart, const Mm& call, const Mm& view_arg)
 {
+    const Mm args = as_list(call);
     const int n = count_data_args(args);
     if (n < 1 || n > 4) {
         error("contour: must be of z or z,n or x,y,z or x,y,z,n");
@@ -235,8 +242,9 @@ Mm surfl(const Mm& args) { return surf(args); }
 Mm meshc(const Mm& args) { return contour_pair("mesh", args); }
 Mm surfc(const Mm& args) { return contour_pair("surf", args); }
 
-Mm pcolor(const Mm& args)
+Mm pcolor(const Mm& call)
 {
+    const Mm args = as_list(call);
     last_pcolor_args = args;
     last_surface_chart.args = Mm();
     const int n = count_data_args(args);

@@ -220,6 +220,15 @@ TEST_F(Surfaces, DataCountsAndShapes)
     }
 }
 
+TEST_F(Surfaces, ABareMatrixIsAListOfOne)
+{
+    const Mm Z = real(2, 2, {1, 2, 3, 4});
+    EXPECT_EQ(vt::data(h_of(mesh(Z))).z.data, test::values(Z));
+    const Mm h = surfc(Z);
+    EXPECT_EQ(vt::data(test::at(h, 1)).z.data, test::values(Z));
+    EXPECT_EQ(vt::prop(h_of(pcolor(real(2, 2, {1, 2, 3, 4}))), "CData").data, (std::vector<double>{1}));
+}
+
 TEST_F(Surfaces, SurfaceWithoutDataStillGetsItsSettings)
 {
     const double s = h_of(surface());
