@@ -208,6 +208,7 @@ TEST_F(Surfaces, DataCountsAndShapes)
         {"3-d surf", surf, cell_row({Z3}), "mesh: 2-d matrix expected, but matrix (temporary) has 3 dimensions"},
         {"3-d surface, x and y", surface, cell_row({row({1, 2}), row({1, 2}), Z3}),
          "mesh: 2-d matrix expected, but matrix (temporary) has 3 dimensions"},
+        {"3-d pcolor", pcolor, cell_row({Z3}), "pcolor: 2-d matrix expected, but matrix (temporary) has 3 dimensions"},
         {"five data", surf, cell_row({Z, Z, Z, Z, Z}), "surf: use (z), (z,c), (x,y,z) or (x,y,z,c)"},
         {"contour pair, five data", meshc, cell_row({Z, Z, Z, Z, Z}), "contour: must be of z or z,n or x,y,z or x,y,z,n"},
         {"contour pair, no data", surfc, cell_row({text("Tag"), text("t")}),
