@@ -69,6 +69,11 @@ TEST(AllocationFailure, GraphicsFunctions)
         {"pink", Mm(), [](Mm& x) { x = pink(Mm(16.0)); }},
         {"copper", Mm(), [](Mm& x) { x = copper(Mm(16.0)); }},
         {"contour lines", Mm(), [=](Mm& x) { x = contour_trace(contour_args).cm; }},
+        {"contourf drawn", Mm(), [=](Mm& x) {
+             Mm h;
+             contourf(contour_args, i_o, x, h);
+             figure_close(text("all"));
+         }},
         {"findobj", Mm(), [=](Mm& x) { x = findobj(search); }},
         {"colormap by name", Mm(), [=](Mm& x) {
              colormap(hot_name);
