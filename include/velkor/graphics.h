@@ -277,8 +277,7 @@ Mm pie3(const Mm& args);
 // the range of Z (8 by default) or, with more than one element, the levels
 // themselves in their order. Returns the contour matrix that clabel reads:
 // per level a column [v; n], then its n points. contourf draws the same
-// lines 8 wide. contour3 shows the engine's contour surface instead and has
-// no contour matrix.
+// lines 8 wide.
 Mm contour(const Mm& args);
 Mm contour(const Mm& args, i_o_t, Mm& CM, Mm& h);
 Mm contourf(const Mm& args);

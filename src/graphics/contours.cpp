@@ -67,8 +67,6 @@ contour_trace_result contour_trace(const Mm& args)
     const Mm style = args.size() > nd ? args.mr(nd + 1) : TM("");
     const bool has_style = style.size() > 0;
 
-    // Levels: an explicit vector in its order, or N steps strictly inside
-    // the range of Z.
     const Mm N = nd == 2 || nd == 4 ? as_real_matrix(args.mr(nd)) : Mm(8.0);
     if (N.isc()) {
         error("contour: N must be real");
