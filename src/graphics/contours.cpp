@@ -274,3 +274,14 @@ Mm contourf(const Mm& args, i_o_t, Mm& CM, Mm& h)
     CM = contour_lines(args, 2.5, h);
     return CM;
 }
+
+// contour3 is the engine's own contour surface: no lines are traced here,
+// so there is no contour matrix to give back.
+Mm contour3(const Mm& args) { return contour_surface("contour3", args, Mm(3.0)); }
+
+Mm contour3(const Mm& args, i_o_t, Mm& CM, Mm& h)
+{
+    h = contour_surface("contour3", args, Mm(3.0));
+    CM = zeros(0, 0);
+    return h;
+}

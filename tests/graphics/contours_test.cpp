@@ -256,9 +256,40 @@ TEST_F(ContourDrawing, NoPointsLeaveTheLimitsAlone)
 
 TEST_F(ContourDrawing, ABadCallDrawsNothing)
 {
-    EXPECT_ERROR(contour(args_of({})), "contour: must be of z or z,n or x,y,z or x,y,z,n");
-    EXPECT_ERROR(contourf(args_of({TM("r")})), "contour: must be of z or z,n or x,y,z or x,y,z,n");
+    const char* usage = "contour: must be of z or z,n or x,y,z or x,y,z,n";
+    EXPECT_ERROR(contour(args_of({})), usage);
+    EXPECT_ERROR(contourf(args_of({TM("r")})), usage);
+    EXPECT_ERROR(contour3(args_of({})), usage);
+    Mm CM = Mm(5.0), h;
+    EXPECT_ERROR(contour3(args_of({TM("r")}), i_o, CM, h), usage);
     EXPECT_LT(vizmo_current_figure(), 0);
+}
+
+// contour3 makes one contour surface and no line series; its contour
+// matrix is the 0x0 empty matrix, whatever the variable held before.
+TEST_F(ContourDrawing, Contour3IsAContourSurface)
+{
+    const Mm Z = test::real(3, 3, {0, 1, 0, 1, 2, 1, 0, 1, 0});
+    const Mm one = contour3(args_of({Z, Mm(4.0)}));
+    ASSERT_EQ(one.size(), 1);
+    EXPECT_EQ(vt::type(*one.addr(1)), "surface");
+    EXPECT_EQ(vt::prop(*one.addr(1), "ChartType").text(), "contour3");
+
+    vt::reset();
+    Mm CM = test::row({1, 2}), h;
+    const Mm out = contour3(args_of({Z}), i_o, CM, h);
+    EXPECT_EQ(CM.rows(), 0);
+    EXPECT_EQ(CM.cols(), 0);
+    EXPECT_EQ(CM.gettype(), qv_double);
+    ASSERT_EQ(h.size(), 1);
+    EXPECT_EQ(test::values(out), test::values(h));
+    std::vector<double> surfaces;
+    for (double k : vt::children(axes())) {
+        EXPECT_NE(vt::type(k), "line") << "no traced series";
+        if (vt::type(k) == "surface")
+            surfaces.push_back(k);
+    }
+    EXPECT_EQ(surfaces, (std::vector<double>{*h.addr(1)}));
 }
 
 } // namespace
