@@ -347,6 +347,12 @@ int main()
     display(Mm(back_map, "map"));
     show("getfield(imfinfo(name), 'ColorType')", nullptr, getfield(imfinfo(picture), TM("ColorType")));
     deleteM(picture);
+    Mm mound = (BR(0.0), 1.0, 0.0, semi, 1.0, 2.0, 1.0, semi, 0.0, 1.0, 0.0);
+    Mm contours, lines;
+    contour(Mm((CL(mound), 1.0)), i_o, contours, lines);
+    qv_printf(">> [C, h] = contour([0 1 0; 1 2 1; 0 1 0], 1)\n");
+    display(Mm(contours, "C"));
+    show("get(h, 'ChartType')", nullptr, get(lines, TM("ChartType")));
     colormap(TM("gray"));
     show("size(colormap())", nullptr, size(colormap()));
     whitebg(fig);
