@@ -77,13 +77,12 @@ public:
 
     void operator()(double t, const double* y, double* out)
     {
-        Mm column(0, 0, 0, n_, 1, qv_double);
-        if (!allocated(column, n_)) {
+        bool called = false;
+        Mm r = fn_.call_point(t, y, n_, called);
+        if (!called) {
             std::fill(out, out + n_, 0.0);
             return;
         }
-        std::memcpy(column.addr(), y, sizeof(double) * n_);
-        Mm r = fn_.call2(Mm(t), column);
         if (r.gettype() != qv_double || r.issparse())
             r = full(mdouble(r));
         if (r.gettype() != qv_double || r.size() != n_) {

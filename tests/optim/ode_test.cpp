@@ -225,6 +225,33 @@ TEST_F(OdeTest, InitRequestAndArguments)
     EXPECT_NEAR(y.r(double(y.rows()), 1.0), 5, 1e-10) << "a value that is not a cell is the one extra argument";
 }
 
+TEST_F(OdeTest, KeptArgumentsNeverChange)
+{
+    // The solver rewrites its t and y values between calls only while it
+    // holds them alone: a function that keeps every other argument must
+    // find each one as it was passed.
+    for (int method : {2, 3, 4}) {
+        SCOPED_TRACE(method);
+        std::vector<Mm> kept;
+        std::vector<std::vector<double>> seen;
+        int call = 0;
+        reg.define("keeper", [&](const std::vector<Mm>& a, int) {
+            if (call++ % 2 == 0) {
+                kept.push_back(a[0]);
+                kept.push_back(a[1]);
+                seen.push_back(test::values(a[0]));
+                seen.push_back(test::values(a[1]));
+            }
+            return std::vector<Mm>{column({a[1].addr()[1], -a[1].addr()[0]})};
+        });
+        Mm y;
+        solve(method, "keeper", test::row({0, 3}), column({0, 1}), odeset(), y);
+        ASSERT_GT(kept.size(), 20u);
+        for (std::size_t k = 0; k < kept.size(); ++k)
+            ASSERT_EQ(test::values(kept[k]), seen[k]) << "value " << k;
+    }
+}
+
 TEST_F(OdeTest, LongRunReachesTheEnd)
 {
     Mm y;
