@@ -75,7 +75,7 @@ Mm feval_call_nargout1(const Mm& name, const Mm& args, Mm (&outs)[6])
 {
     nargout_one count;
     feval_func(name, args, i_o, outs[0], outs[1], outs[2], outs[3], outs[4], outs[5]);
-    return outs[0];
+    return static_cast<Mm&&>(outs[0]);
 }
 
 // ---- eval ----

@@ -27,15 +27,15 @@ struct leading_reset {
     }
 };
 
-// Empties the kept output slots after a call, errors included, so that
-// the caller's result is the only holder of its storage.
+// Empties the output slots the function also assigned, errors included
+// (the first slot's result is moved out by the call itself).
 struct outputs_reset {
     Mm (&outs)[6];
     const Mm& empty;
     ~outputs_reset()
     {
         for (Mm& o : outs)
-            if (!o.hasstorage() || o.addr() != empty.addr())
+            if (o.hasstorage() && o.addr() != empty.addr())
                 o = empty;
     }
 };

@@ -43,7 +43,7 @@ private:
     Mm name_value_;  // made once: the hook takes the name as a value
     Mm args_;
     Mm empty_;
-    Mm outs_[6];     // the hook's output slots, empty between calls
+    Mm outs_[6];     // the hook's output slots: empty, or without storage, between calls
     int leading_;
 };
 
