@@ -360,6 +360,14 @@ int main()
     show("findobj('Type', 'figure')", nullptr, findobj(Mm((CL(TM("Type")), TM("figure")))));
     figure_close(TM("all"));
 
+    section("Tight tolerances: the 8(7) pair");
+    Mm tight_t, tight_y;
+    ode78(TM("damped"), (BR(0.0), 3.0), (BR(1.0), semi, 0.0), odeset(TM("RelTol"), Mm(1e-10), TM("AbsTol"), Mm(1e-12)),
+          i_o, tight_t, tight_y);
+    qv_printf(">> [t, y] = ode78('damped', [0 3], [1; 0], odeset('RelTol', 1e-10, 'AbsTol', 1e-12)); size(t)\n");
+    display(Mm(size(tight_t), "ans"));
+    show("y(end, :)", nullptr, tight_y(Mm(double(tight_y.rows())), c_p));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;
