@@ -12,6 +12,7 @@
 #include "velkor/value.h"
 
 #include <bit>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -194,6 +195,24 @@ std::string c_format_of(const format_piece& p)
     return f;
 }
 
+// Whether the C conversion is a bare "%e", "%8.3f", "%.10G" and the like:
+// the number's text is then the standard library's exact conversion, which
+// equals the C library's byte for byte, without parsing a format per value.
+bool is_plain_floating(const format_piece& p)
+{
+    const std::string& f = p.c_format;
+    if (f.size() < 2 || !std::strchr("eEfFgG", f.back()) || p.width_star || p.precision_star)
+        return false;
+    if (p.precision > 40)
+        return false;
+    std::size_t at = 1;
+    if (at < f.size() && f[at] == '*')
+        ++at;
+    if (at + 1 < f.size() && f[at] == '.' && f[at + 1] == '*')
+        at += 2;
+    return at + 1 == f.size();  // nothing but width and precision before the letter
+}
+
 } // namespace
 
 format_spec::format_spec(std::string_view format)
@@ -206,6 +225,7 @@ format_spec::format_spec(std::string_view format)
         cur.length = length;
         parse_run(run, cur);
         cur.c_format = c_format_of(cur);
+        cur.plain_floating = is_plain_floating(cur);
         if (conversion != 'c' && conversion != 's')
             string_only_ = 0;
         pieces_.push_back(std::move(cur));
@@ -416,8 +436,40 @@ void put_long_precision(growing_buffer<char>& out, const format_piece& p, int wi
     out.commit(field);
 }
 
+// A finite value under a plain floating conversion: the exact conversion of
+// the standard library, right-justified in the field.
+void put_plain_floating(growing_buffer<char>& out, const format_piece& p, int width, int precision, double v)
+{
+    const char letter = p.c_format.back();
+    std::chars_format form = std::chars_format::general;
+    if (letter == 'e' || letter == 'E')
+        form = std::chars_format::scientific;
+    else if (letter == 'f' || letter == 'F')
+        form = std::chars_format::fixed;
+    char text[400];  // sign, 309 integer digits, point, at most 40 decimals
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, v, form, precision < 0 ? 6 : precision);
+    if (ec != std::errc{}) {
+        put_conversion(out, p, width, precision, v);
+        return;
+    }
+    const std::size_t n = static_cast<std::size_t>(end - text);
+    if (letter == 'E' || letter == 'G')
+        for (char* c = text; c < end; ++c)
+            if (*c == 'e')
+                *c = 'E';
+    const std::size_t pad = width > 0 && static_cast<std::size_t>(width) > n ? width - n : 0;
+    char* w = out.reserve_tail(pad + n);
+    std::memset(w, ' ', pad);
+    std::memcpy(w + pad, text, n);
+    out.commit(pad + n);
+}
+
 void put_floating(growing_buffer<char>& out, const format_piece& p, int width, int precision, double v)
 {
+    if (p.plain_floating && std::isfinite(v)) {
+        put_plain_floating(out, p, width, precision, v);
+        return;
+    }
     if (precision > exact_digits) {
         if (std::isfinite(v)) {
             put_long_precision(out, p, width, precision, v);

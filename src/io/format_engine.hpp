@@ -122,6 +122,8 @@ struct format_piece {
     std::string set;              // its characters between "[" and "]"
     std::string c_format;         // printing: the conversion for the C library,
                                   // "*" standing for width and precision
+    bool plain_floating = false;  // printing: e, f or g with no flags, stars or
+                                  // long precision: written without the C library
 
     int stars() const { return int(width_star) + int(precision_star); }
 };
