@@ -764,6 +764,22 @@ inline bool is_word_char(int c)
     return is_decimal_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
+// A decimal number at s, read by the standard library's exact reader, which
+// rounds as strtod does without its locale and prefix work. Only for texts
+// both read alike: a digit or point after an optional '-'; a "0x" prefix,
+// a result out of range or no number at all leave it to strtod (false).
+inline bool read_decimal(const char* s, const char* end, double& out, const char*& stop)
+{
+    const char* body = s < end && *s == '-' ? s + 1 : s;
+    if (body >= end || !(is_decimal_digit(*body) || *body == '.'))
+        return false;
+    const auto [e, ec] = std::from_chars(s, end, out);
+    if (ec != std::errc{} || (e < end && (*e == 'x' || *e == 'X')))
+        return false;
+    stop = e;
+    return true;
+}
+
 // A floating-point number as C's scanf reads it: the longest prefix of a
 // decimal or hexadecimal number, "inf", "infinity" or "nan(...)", in at most
 // width characters; the prefix must be a whole number.
@@ -843,6 +859,9 @@ bool scan_double(Cursor& in, int width, double& out)
         }
     }
     const char* s = t.c_str();
+    const char* stop = nullptr;
+    if (read_decimal(s, s + t.size(), out, stop))
+        return stop == s + t.size();
     char* end = nullptr;
     out = std::strtod(s, &end);
     return end == s + t.size();
@@ -855,8 +874,12 @@ bool scan_double(Cursor& in, int width, double& out)
 inline bool scan_double_in_place(text_cursor& in, double& out)
 {
     const char* s = in.p;
+    const char* fast = nullptr;
     char* e = nullptr;
-    out = std::strtod(s, &e);
+    if (read_decimal(s, in.end, out, fast))
+        e = const_cast<char*>(fast);
+    else
+        out = std::strtod(s, &e);
     if (e == s)
         return false;
     in.p = e;

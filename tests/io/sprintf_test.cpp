@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -288,6 +290,30 @@ struct ScanCase {
     std::vector<double> values;
     bool is_text;
 };
+
+// %f over decimal, hexadecimal and out-of-range numbers reads what strtod
+// reads, bit for bit, in memory and through a width.
+TEST(Sscanf, NumbersReadAsStrtodReadsThem)
+{
+    const std::string text = "1e-310 -0 0x1A -0x1p-3 1e400 -1e-400 .5 5. 1E+05 2.4703282292062328e-324 "
+                             "9007199254740993 0.1000000000000000055511151231257827 -7 1.7976931348623159e308";
+    std::vector<double> expected;
+    const char* p = text.c_str();
+    for (char* end = nullptr;; p = end) {
+        const double v = std::strtod(p, &end);
+        if (end == p)
+            break;
+        expected.push_back(v);
+    }
+    ASSERT_EQ(expected.size(), 14u);
+    for (const char* format : {"%f", "%60f"}) {
+        SCOPED_TRACE(format);
+        const Mm r = sscanf(TM(text.c_str()), TM(format));
+        ASSERT_EQ(r.size(), static_cast<int>(expected.size()));
+        for (std::size_t k = 0; k < expected.size(); ++k)
+            EXPECT_EQ(std::memcmp(&r.addr()[k], &expected[k], sizeof(double)), 0) << "number " << k;
+    }
+}
 
 TEST(Sscanf, ValuesAndShapes)
 {
