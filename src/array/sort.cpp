@@ -128,8 +128,9 @@ struct keyed {
 };
 
 // Positions ordered by (key, second key), ties in input order, NaN keys last
-// in input order. work holds room for n pairs.
-void order_column(const double* key, const double* second, int n, int* pos, keyed* work)
+// in input order. work holds room for n pairs and ends with the ordered
+// pairs that are not NaN, whose count is returned.
+int order_column(const double* key, const double* second, int n, int* pos, keyed* work)
 {
     int m = 0, nans = 0;
     for (int k = 0; k < n; ++k) {
@@ -147,6 +148,7 @@ void order_column(const double* key, const double* second, int n, int* pos, keye
         std::stable_sort(work, work + m, [](const keyed& u, const keyed& v) { return u.key < v.key; });
     for (int k = 0; k < m; ++k)
         pos[k] = work[k].pos;
+    return m;
 }
 
 // Rows and columns of the column-by-column view: trailing dimensions fold
@@ -224,8 +226,11 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
     const bool complex = a.isc();
     Mm keys = complex ? abs(a) : a;
     Mm angles = complex ? angle(a) : Mm();
-    Mm out = czeros(complex, a.getndims(), a.getdims());
-    Mm positions = zeros(size(a));
+    // Every element of both results is written below.
+    Mm out(complex, 0, 0, a.getndims(), a.getdims(), qv_double);
+    Mm positions(0, 0, 0, a.getndims(), a.getdims(), qv_double);
+    if (out.size() != a.size() || positions.size() != a.size())
+        return x_M;  // "Out of memory!" went to a hook that returned
     scratch<int> pos(std::size_t(r) + 1);
     scratch<keyed> work{std::size_t(r)};
     const double *kr = keys.addr(), *ka = complex ? angles.addr() : nullptr;
@@ -233,8 +238,15 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
     double *ore = out.addr(), *oim = out.addi(), *oix = positions.addr();
     for (int c = 0; c < cols; ++c) {
         const std::size_t base = std::size_t(c) * r;
-        order_column(kr + base, ka ? ka + base : nullptr, r, pos.get(), work.get());
-        for (int k = 0; k < r; ++k) {
+        const int ordered = order_column(kr + base, ka ? ka + base : nullptr, r, pos.get(), work.get());
+        // A real key is the element itself: the ordered pairs hold the sorted
+        // values, so only NaN elements are fetched from their positions.
+        const int from_pairs = complex ? 0 : ordered;
+        for (int k = 0; k < from_pairs; ++k) {
+            ore[base + k] = work[k].key;
+            oix[base + k] = work[k].pos + 1;
+        }
+        for (int k = from_pairs; k < r; ++k) {
             const std::size_t from = base + pos[k];
             ore[base + k] = re[from];
             if (complex)
