@@ -203,6 +203,10 @@ void sort_engine(const Mm& a, Mm& sorted)
     }
     Mm copy;
     copy.deepcopy(0, 0, a, qv_double);
+    if (copy.size() != a.size()) {
+        sorted = copy;  // "Out of memory!" went to a hook that returned
+        return;
+    }
     const int r = row_count(copy), cols = column_count(copy);
     double* p = copy.addr();
     for (int c = 0; c < cols; ++c)
@@ -229,8 +233,13 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
     // Every element of both results is written below.
     Mm out(complex, 0, 0, a.getndims(), a.getdims(), qv_double);
     Mm positions(0, 0, 0, a.getndims(), a.getdims(), qv_double);
-    if (out.size() != a.size() || positions.size() != a.size())
-        return x_M;  // "Out of memory!" went to a hook that returned
+    if (out.size() != a.size() || positions.size() != a.size()) {
+        // "Out of memory!" went to a hook that returned: both results are
+        // empty, which the callers check before reading positions.
+        sorted = x_M;
+        index = x_M;
+        return x_M;
+    }
     scratch<int> pos(std::size_t(r) + 1);
     scratch<keyed> work{std::size_t(r)};
     const double *kr = keys.addr(), *ka = complex ? angles.addr() : nullptr;
