@@ -213,6 +213,18 @@ bool is_plain_floating(const format_piece& p)
     return at + 1 == f.size();  // nothing but width and precision before the letter
 }
 
+// Whether the C conversion is a bare "%d", "%5x" and the like, whose text
+// the standard library's integer conversion gives as well.
+bool is_plain_integer(const format_piece& p)
+{
+    const std::string& f = p.c_format;
+    if (f.size() < 2 || !std::strchr("diuoxX", f.back()) || p.width_star || p.precision_star || p.precision >= 0)
+        return false;
+    if (p.length == 'b' || p.length == 'B' || p.length == 't' || p.length == 'T')
+        return false;
+    return f.size() == 2 || (f.size() == 3 && f[1] == '*');
+}
+
 } // namespace
 
 format_spec::format_spec(std::string_view format)
@@ -226,6 +238,7 @@ format_spec::format_spec(std::string_view format)
         parse_run(run, cur);
         cur.c_format = c_format_of(cur);
         cur.plain_floating = is_plain_floating(cur);
+        cur.plain_integer = is_plain_integer(cur);
         if (conversion != 'c' && conversion != 's')
             string_only_ = 0;
         pieces_.push_back(std::move(cur));
@@ -349,6 +362,29 @@ inline std::int64_t truncate_to_int64(double v)
     return v > -9223372036854775808.0 && v < 9223372036854775808.0 ? static_cast<std::int64_t>(v) : 0;
 }
 
+// The low 32 bits under a plain integer conversion, right-justified.
+void put_plain_integer(growing_buffer<char>& out, char letter, int width, std::uint32_t low)
+{
+    if (width > max_text_length)
+        out_of_memory();
+    char text[16];
+    std::to_chars_result r;
+    if (letter == 'd' || letter == 'i')
+        r = std::to_chars(text, text + sizeof text, static_cast<std::int32_t>(low));
+    else
+        r = std::to_chars(text, text + sizeof text, low, letter == 'u' ? 10 : letter == 'o' ? 8 : 16);
+    if (letter == 'X')
+        for (char* c = text; c < r.ptr; ++c)
+            if (*c >= 'a' && *c <= 'f')
+                *c = static_cast<char>(*c - 'a' + 'A');
+    const std::size_t n = static_cast<std::size_t>(r.ptr - text);
+    const std::size_t pad = width > 0 && static_cast<std::size_t>(width) > n ? width - n : 0;
+    char* w = out.reserve_tail(pad + n);
+    std::memset(w, ' ', pad);
+    std::memcpy(w + pad, text, n);
+    out.commit(pad + n);
+}
+
 void put_integer(growing_buffer<char>& out, const format_piece& p, int width, int precision, double v)
 {
     if (p.length == 'b' || p.length == 'B' || p.length == 't' || p.length == 'T') {
@@ -370,6 +406,10 @@ void put_integer(growing_buffer<char>& out, const format_piece& p, int width, in
         out_of_memory();  // at least that many digits
     const std::uint32_t low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(truncate_to_int64(v)));
     const char c = upper(p.conversion);
+    if (p.plain_integer) {
+        put_plain_integer(out, p.c_format.back(), width, low);
+        return;
+    }
     if (c == 'D' || c == 'I')
         put_conversion(out, p, width, precision, static_cast<int>(static_cast<std::int32_t>(low)));
     else
@@ -440,6 +480,8 @@ void put_long_precision(growing_buffer<char>& out, const format_piece& p, int wi
 // the standard library, right-justified in the field.
 void put_plain_floating(growing_buffer<char>& out, const format_piece& p, int width, int precision, double v)
 {
+    if (width > max_text_length)
+        out_of_memory();
     const char letter = p.c_format.back();
     std::chars_format form = std::chars_format::general;
     if (letter == 'e' || letter == 'E')

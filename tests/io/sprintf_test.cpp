@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -153,6 +154,34 @@ TEST(Sprintf, FloatingConversionsMatchTheCLibrary)
     EXPECT_EQ(printed_text(sprintf(TM("[%8.3f|%.2e]\\n"), args({test::row({1, 2, -3, 4e-9})}))), expected);
     std::snprintf(expected, sizeof expected, "%*.*f", 9, 2, pi_value);
     EXPECT_EQ(printed_text(sprintf(TM("%*.*f"), args({test::row({9, 2, pi_value})}))), expected);
+}
+
+// Integer conversions against the C library's text of the value's low 32
+// bits, the integer the conversions print.
+TEST(Sprintf, IntegerConversionsMatchTheCLibrary)
+{
+    struct Case {
+        const char* format;
+        bool is_signed;
+    };
+    const std::vector<Case> formats = {
+        {"%d", true}, {"%i", true},  {"%u", false}, {"%o", false},   {"%x", false},   {"%X", false},
+        {"%5d", true}, {"%1d", true}, {"%12X", false}, {"%0d", true}, {"%-6d|", true}, {"%+d", true},
+        {"%.3d", true}, {"%#x", false}, {"%08u", false},
+    };
+    const std::vector<double> values = {0, -0.0, 1, -1, 2.9, -2.9, 255, 65535.5, 2147483647, 2147483648.0, -2147483648.0,
+                                        -2147483649.0, 3e9, -3e9, 4294967295.0, 4294967297.0, 1e15, -1e15};
+    for (const Case& c : formats)
+        for (double v : values) {
+            const auto low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(v)));
+            char expected[64];
+            if (c.is_signed)
+                std::snprintf(expected, sizeof expected, c.format, static_cast<std::int32_t>(low));
+            else
+                std::snprintf(expected, sizeof expected, c.format, low);
+            SCOPED_TRACE(testing::Message() << "format '" << c.format << "' value " << v);
+            EXPECT_EQ(printed_text(sprintf(TM(c.format), args({v}))), expected);
+        }
 }
 
 TEST(Sprintf, StarTakesTheNextValueAsWidthOrPrecision)
