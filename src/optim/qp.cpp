@@ -22,6 +22,21 @@ namespace {
 
 thread_local int kkt_solves = 0;
 
+// A refused allocation under an error hook that returns leaves a value
+// with extents and no elements; the operators would read through it. The
+// error is already reported: the run ends there, through this exception,
+// caught at the entry point.
+struct storage_lost {};
+
+const Mm& live(const Mm& v)
+{
+    if (v.size() > 0 && !v.hasstorage())
+        throw storage_lost{};
+    return v;
+}
+
+Mm mul(const Mm& a, const Mm& b) { return live(live(a) * live(b)); }
+
 // The first element as a double; NaN for a value without one, which is
 // what a failed operation leaves when the error hook returns, so that the
 // solver ends with a verdict instead of reading missing storage.
@@ -29,7 +44,7 @@ double scalar_of(const Mm& v)
 {
     if (v.size() < 1)
         return NAN;
-    const Mm f = full(v);
+    const Mm f = full(live(v));
     if (f.gettype() != qv_double || f.size() < 1 || !f.hasstorage())
         return NAN;
     return f.addr()[0];
@@ -40,13 +55,13 @@ double inner(const Mm& a, const Mm& b)
 {
     if (a.size() == 0 && b.size() == 0)
         return 0;
-    return scalar_of(dot_transpose(a) * b);
+    return scalar_of(mul(dot_transpose(a), b));
 }
 
 double smallest(const Mm& v) { return scalar_of(min(v)); }
 double largest(const Mm& v) { return scalar_of(max(v)); }
 
-bool has_nan(const Mm& v) { return v.size() > 0 && scalar_of(any(any(isnan(full(v))))) != 0; }
+bool has_nan(const Mm& v) { return v.size() > 0 && scalar_of(any(any(isnan(full(live(v)))))) != 0; }
 
 Mm num(double v) { return Mm(v); }
 
@@ -56,14 +71,14 @@ Mm rows_of(const Mm& S, int first, int last, double col)
 {
     if (last < first)
         return zeros(0.0, 1.0);
-    return Mm(S(colon(double(first), double(last)), Mm(col)));
+    return live(Mm(live(S)(colon(double(first), double(last)), Mm(col))));
 }
 
 Mm column_of(const Mm& v)
 {
     if (v.size() == 0)
         return zeros(0.0, 1.0);
-    return Mm(mdouble(v)(c_p));
+    return live(Mm(live(mdouble(v))(c_p)));
 }
 
 // x such that [T, A'; A, 0] x = R, by sparse left division.
@@ -71,8 +86,8 @@ Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
 {
     const int m = A.rows();
     ++kkt_solves;
-    const Mm K = vertcat(horzcat(T, dot_transpose(A)), horzcat(A, sparse(num(m), num(m))));
-    return mldivide(issparse(K) ? K : sparse(K), R);
+    const Mm K = live(vertcat(live(horzcat(live(T), live(dot_transpose(live(A))))), live(horzcat(A, sparse(num(m), num(m))))));
+    return live(mldivide(issparse(K) ? K : live(sparse(K)), live(R)));
 }
 
 // The sparse diagonal matrix with v on its diagonal.
@@ -80,7 +95,7 @@ Mm sparse_diagonal(const Mm& v)
 {
     const double n = v.size();
     const Mm k = colon(1.0, n);
-    return sparse(k, k, v, num(n), num(n));
+    return live(sparse(live(k), k, live(v), num(n), num(n)));
 }
 
 // Rows bounding the first k variables: sign * x(j) <= sign * bound(j),
@@ -119,7 +134,7 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
     const int m = A.rows(), nx = H.rows();
     if (m == 0)
         return false;
-    const Mm slack = b - A * x;
+    const Mm slack = live(b - mul(A, x));
     Mm binding = slack <= lambda;
     if (neq > 0)
         binding(colon(1.0, double(neq))) = one_M;
@@ -134,7 +149,7 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
     const Mm xe = rows_of(S, 1, nx, 1.0);
     const Mm y = rows_of(S, nx + 1, nx + k, 1.0);
     const double tol = 1e-9 * (1 + largest(abs(b)));
-    const Mm residual = A * xe - b;
+    const Mm residual = live(mul(A, xe) - b);
     if (largest(residual) > tol || (neq > 0 && largest(abs(rows_of(residual, 1, neq, 1.0))) > tol))
         return false;
     if (k > neq && smallest(rows_of(y, neq + 1, k, 1.0)) < -1e-9 * (1 + largest(abs(y))))
@@ -170,7 +185,7 @@ verdict phase_one(const standard_problem& P, Mm& x)
     x = ones(double(n + 1), 1.0);
     if (n == 0)
         return verdict::ok;
-    const Mm r = m > 0 ? P.b - P.A * ones(double(n), 1.0) : zeros(0.0, 1.0);
+    const Mm r = live(m > 0 ? P.b - mul(P.A, ones(double(n), 1.0)) : zeros(0.0, 1.0));
     double z = 0, xa = 1, factor = 0.95;
     for (int it = 0; it < 100; ++it) {
         const Mm xx = rows_of(x, 1, n, 1.0);
@@ -180,25 +195,25 @@ verdict phase_one(const standard_problem& P, Mm& x)
         Mm I = rows_of(S, n + 1, n + m, 1.0), J = rows_of(S, n + 1, n + m, 2.0);
         double L = 1 / (1 / (xa * xa) - inner(r, J));
         double K = (1 / xa - inner(r, I)) * L;
-        I = I - K * J;
-        J = -L * J;
+        I = live(I - K * J);
+        J = live(-L * J);
         K = inner(P.b, I);
         L = inner(P.b, J);
-        I = I / (1 + K);
-        J = J - L * I;
-        const Mm AtJ = m > 0 ? dot_transpose(P.A) * J : zeros(double(n), 1.0);
-        const Mm AtI = m > 0 ? dot_transpose(P.A) * I : zeros(double(n), 1.0);
-        Mm M = vertcat(vertcat(times(xx, -AtJ), num(xa * (1 - inner(J, r)))), num(L / (1 + K)));
-        const Mm G = vertcat(vertcat(times(xx, AtI), num(xa * inner(I, r))), num(1 / (1 + K)));
-        if (smallest(M - z * G) >= 0) {
-            const Mm N = J + z * I;
+        I = live(I / (1 + K));
+        J = live(J - L * I);
+        const Mm AtJ = live(m > 0 ? mul(dot_transpose(P.A), J) : zeros(double(n), 1.0));
+        const Mm AtI = live(m > 0 ? mul(dot_transpose(P.A), I) : zeros(double(n), 1.0));
+        Mm M = live(vertcat(vertcat(times(xx, live(-AtJ)), num(xa * (1 - inner(J, r)))), num(L / (1 + K))));
+        const Mm G = live(vertcat(vertcat(times(xx, AtI), num(xa * inner(I, r))), num(1 / (1 + K))));
+        if (smallest(live(M - live(z * G))) >= 0) {
+            const Mm N = live(J + live(z * I));
             z = inner(P.b, N);
         }
-        M = M - z * G - ((xa - z) / (n + 2)) * ones(double(n + 2), 1.0);
+        M = live(live(M - live(z * G)) - live(((xa - z) / (n + 2)) * live(ones(double(n + 2), 1.0))));
         const double t = largest(M);
         if (t == scalar_of(Mm(M(num(n + 1)))))
             factor = 1;
-        const Mm g = ones(double(n + 2), 1.0) - (factor / t) * M;
+        const Mm g = live(live(ones(double(n + 2), 1.0)) - live((factor / t) * M));
         x = times(x, rows_of(g, 1, n + 1, 1.0)) / scalar_of(Mm(g(num(n + 2))));
         xa = scalar_of(Mm(x(num(n + 1))));
         if (z > 0)
@@ -244,6 +259,11 @@ bool single_feasible_point(const standard_problem& P, int nx, const Mm& x, const
 
 int qp_kkt_solves() noexcept { return kkt_solves; }
 
+namespace {
+Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& vlb_in, const Mm& vub_in,
+                  const Mm& neq_in, const Mm& verbosity_in, Mm& x_out, Mm& lambda_out, Mm& how_out);
+}
+
 Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& vlb_in, const Mm& vub_in,
       const Mm& x0, const Mm& neq_in, const Mm& verbosity_in, i_o_t, Mm& x_out, Mm& lambda_out, Mm& how_out)
 {
@@ -255,15 +275,27 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
         return x_M;
     }
     kkt_solves = 0;
+    try {
+        return quadratic_path(H_in, f_in, A_in, b_in, vlb_in, vub_in, neq_in, verbosity_in, x_out, lambda_out, how_out);
+    } catch (const storage_lost&) {
+        return x_M;
+    }
+}
+
+namespace {
+
+Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& vlb_in, const Mm& vub_in,
+                  const Mm& neq_in, const Mm& verbosity_in, Mm& x_out, Mm& lambda_out, Mm& how_out)
+{
     const bool sparse_h = issparse(H_in) != 0;
     const int nx = H_in.rows();
     if (H_in.cols() != nx) {
         error_square(H_in, "qp");
         return x_M;
     }
-    Mm H = mdouble(H_in);
+    Mm H = live(mdouble(H_in));
     Mm f = column_of(f_in);
-    Mm A = A_in.size() == 0 ? sparse(zero_M, num(nx)) : mdouble(A_in);
+    Mm A = live(A_in.size() == 0 ? sparse(zero_M, num(nx)) : mdouble(A_in));
     Mm b = column_of(b_in);
     if (f.size() != nx || A.cols() != nx || b.size() != A.rows()) {
         error("qp: the sizes of H, f, A and b do not agree");
@@ -277,7 +309,7 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
 
     if (largest(max(abs(H - dot_transpose(H)))) > std::ldexp(1.0, -52)) {
         warning("Q not symmetric");
-        H = (H + dot_transpose(H)) / 2.0;
+        H = live(live(H + live(dot_transpose(H))) / 2.0);
     }
 
     // Bounds as rows; lambda keeps one place per bound entry, filled from
@@ -286,11 +318,11 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
     const int klb = vlb.size() < nx ? vlb.size() : nx, kub = vub.size() < nx ? vub.size() : nx;
     Mm rows, rhs, kept_lb, kept_ub;
     bound_rows(vlb, nx, -1.0, rows, rhs, kept_lb);
-    A = vertcat(A, rows);
-    b = vertcat(b, rhs);
+    A = live(vertcat(A, live(rows)));
+    b = live(vertcat(b, live(rhs)));
     bound_rows(vub, nx, 1.0, rows, rhs, kept_ub);
-    A = vertcat(A, rows);
-    b = vertcat(b, rhs);
+    A = live(vertcat(A, live(rows)));
+    b = live(vertcat(b, live(rhs)));
     const int m = A.rows();
     if (A.cols() != nx || b.size() != m)  // a refused allocation on the way
         return x_M;
@@ -299,27 +331,28 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
     standard_problem P;
     P.m = m;
     P.neq = neq;
-    P.A = horzcat(A, -A);
-    P.f = vertcat(f, -f);
-    P.H = vertcat(horzcat(H, -H), horzcat(-H, H));
+    const Mm minus_h = live(-H);
+    P.A = live(horzcat(A, live(-A)));
+    P.f = live(vertcat(f, live(-f)));
+    P.H = live(vertcat(live(horzcat(H, minus_h)), live(horzcat(minus_h, H))));
     P.b = b;
     P.n = 2 * nx;
     const int p = m - neq;
     if (p > 0) {
-        P.A = horzcat(P.A, sparse(colon(double(neq + 1), double(m)), colon(1.0, double(p)), one_M, num(m),
-                                  num(p)));
+        P.A = live(horzcat(P.A, live(sparse(colon(double(neq + 1), double(m)), colon(1.0, double(p)), one_M, num(m),
+                                  num(p)))));
         P.n += p;
-        P.f = vertcat(P.f, zeros(double(p), 1.0));
+        P.f = live(vertcat(P.f, live(zeros(double(p), 1.0))));
         const Mm right = sparse_h ? sparse(num(2 * nx), num(p)) : zeros(double(2 * nx), double(p));
         const Mm below = sparse_h ? sparse(num(p), num(P.n)) : zeros(double(p), double(P.n));
-        P.H = vertcat(horzcat(P.H, right), below);
+        P.H = live(vertcat(live(horzcat(P.H, live(right))), live(below)));
     }
     const int n = P.n;
     if (m == 0) {  // joining empty operands drops them: keep the shapes
         P.A = sparse(zero_M, num(n));
         P.b = zeros(0.0, 1.0);
     }
-    auto objective = [&P](const Mm& v) { return 0.5 * inner(v, P.H * v) + inner(P.f, v); };
+    auto objective = [&P](const Mm& v) { return 0.5 * inner(v, mul(P.H, v)) + inner(P.f, v); };
 
     // NaN data would give NaN iterates: such a problem has no solution to
     // report, and is said to be infeasible at once.
@@ -347,7 +380,7 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
         if (result == verdict::ok && single_feasible_point(P, nx, x, random))
             result = verdict::unique_point;
         if (result == verdict::ok) {
-            x = x + step * Pd;
+            x = live(x + live(step * Pd));
             if (has_nan(x) || x.size() != n)
                 result = verdict::infeasible;
         }
@@ -361,7 +394,7 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
         for (int it = 0; it < 100 && result == verdict::ok; ++it) {
             mu *= 0.19999999999999996;
             const Mm h = rdivide(one_M, x);
-            const Mm grad = P.H * x + P.f;
+            const Mm grad = live(mul(P.H, x) + P.f);
             // Raise the proximal weight until the step stays inside and does
             // not increase the objective; bounded besides its own test, and
             // a singular system (a NaN step) only raises the weight.
@@ -392,7 +425,7 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
             const Mm d = rows_of(M, 1, n, 1.0);
             const double t = smallest(rdivide(d, x));
             double s = t < 0 ? -0.99 / t : (t == 0 ? 0.99 : INFINITY);
-            const double k = inner(d, P.H * d), l = -inner(d, grad);
+            const double k = inner(d, mul(P.H, d)), l = -inner(d, grad);
             // Near the end rounding can leave d pointing slightly uphill; a
             // negative minimiser would step backwards out of the interior.
             if (k > 0)
@@ -401,13 +434,13 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
                 result = verdict::unbounded;
                 break;
             }
-            x = x + s * d;
+            x = live(x + live(s * d));
             const double v = objective(x);
             if (std::isnan(v) || has_nan(x) || x.size() != n) {
                 result = verdict::infeasible;
                 break;
             }
-            const Mm reduced = m > 0 ? P.H * x + P.f - dot_transpose(P.A) * N : P.H * x + P.f;
+            const Mm reduced = live(m > 0 ? live(mul(P.H, x) + P.f) - mul(dot_transpose(P.A), N) : mul(P.H, x) + P.f);
             const double measure =
                 smallest(reduced) >= 0 ? inner(x, reduced) / (std::fabs(v) + 1) : (fval - v) / (std::fabs(v) + 1);
             fval = v;
@@ -420,7 +453,7 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
         // A point that breaks the constraints is no answer: degenerate
         // problems (a feasible set without interior) end here, not with a
         // wrong "ok".
-        const double worst = largest(abs(P.A * x - P.b));
+        const double worst = largest(abs(live(mul(P.A, x) - P.b)));
         if (!(worst <= 1e-6 * (1 + largest(abs(P.b)))))
             result = verdict::infeasible;
     }
@@ -430,7 +463,7 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
     if (result != verdict::ok) {
         if (verbosity >= 0)
             qv_printf("%s", messages[static_cast<int>(result)]);
-        x_out = NaN * ones(double(nx), 1.0);
+        x_out = NaN * live(ones(double(nx), 1.0));
         lambda_out = nop_M;
         how_out = TM(result == verdict::seems_unbounded || result == verdict::unbounded ? "unbounded" : "infeasible");
         return x_M;
@@ -452,6 +485,8 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
     how_out = TM("ok");
     return x_M;
 }
+
+} // namespace
 
 Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq,
       const Mm& verbosity, i_o_t, Mm& x, Mm& lambda)
