@@ -81,13 +81,39 @@ Mm column_of(const Mm& v)
     return live(Mm(live(mdouble(v))(c_p)));
 }
 
-// x such that [T, A'; A, 0] x = R, by sparse left division.
+Mm sparse_diagonal(const Mm& v);
+
+// Rows first..last (1-based) of every column of S.
+Mm block_rows(const Mm& S, int first, int last)
+{
+    return live(Mm(live(S)(colon(double(first), double(last)), c_p)));
+}
+
+// x such that [T, A'; A, 0] x = R, by sparse left division. The proximal
+// diagonal grows like 1/x^2 as variables approach zero, and the pivots of
+// the unscaled system then cancel to exact zeros; the system is solved
+// with the first block scaled to a unit diagonal (W T W, A W) instead.
 Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
 {
-    const int m = A.rows();
+    const int m = live(A).rows(), n = live(R).rows() - m;
     ++kkt_solves;
-    const Mm K = live(vertcat(live(horzcat(live(T), live(dot_transpose(live(A))))), live(horzcat(A, sparse(num(m), num(m))))));
-    return live(mldivide(issparse(K) ? K : live(sparse(K)), live(R)));
+    if (live(T).rows() != n || T.cols() != n || (m > 0 && A.cols() != n))
+        throw storage_lost{};  // an operation before was refused
+    const Mm positive = live(max(live(full(live(diag(T)))), zero_M));
+    const Mm W = sparse_diagonal(live(rdivide(one_M, live(msqrt(live(positive + live(positive == zero_M)))))));
+    const Mm top = live(mul(W, mul(T, W)));
+    const Mm AW = m > 0 ? mul(A, W) : Mm();
+    const Mm K = live(vertcat(live(horzcat(top, live(dot_transpose(AW)))), live(horzcat(AW, sparse(num(m), num(m))))));
+    Mm rhs = mul(W, block_rows(R, 1, n));
+    if (m > 0)
+        rhs = live(vertcat(rhs, block_rows(R, n + 1, n + m)));
+    if (K.rows() != n + m || K.cols() != n + m || rhs.rows() != n + m)
+        throw storage_lost{};
+    const Mm S = live(mldivide(issparse(K) ? K : live(sparse(K)), rhs));
+    if (S.rows() != n + m)
+        return S;
+    const Mm x = mul(W, block_rows(S, 1, n));
+    return m > 0 ? live(vertcat(x, block_rows(S, n + 1, n + m))) : x;
 }
 
 // The sparse diagonal matrix with v on its diagonal.

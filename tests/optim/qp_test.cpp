@@ -162,4 +162,30 @@ TEST(Conls, IsQpOnTheNormalEquations)
     EXPECT_ERROR(conls(A, b, G, i_o, x, l), "conls does not accept 3 inputs");
 }
 
+// Rows that hold x on a line leave the feasible set without interior: the
+// slacks of phase 1 end near zero, and the systems of phase 2 must still be
+// solved (scaled) for the run to reach the optimum of the line.
+TEST(Qp, FeasibleSetWithoutInterior)
+{
+    struct Case {
+        const char* what;
+        Mm A, b;
+        std::vector<double> x;
+    };
+    const std::vector<Case> cases = {
+        {"x1 - x2 = 1 by two rows", test::real(2, 2, {1, -1, -1, 1}), column({1, -1}), {1, 0}},
+        {"x1 + x2 = 1 by two rows", test::real(2, 2, {1, -1, 1, -1}), column({1, -1}), {1, 0}},
+        {"x1 + x2 = 3 by two rows", test::real(2, 2, {1, -1, 1, -1}), column({3, -3}), {2, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seed();
+        Mm x, lambda, how;
+        qp(test::real(2, 2, {1, 0, 0, 1}), column({-1, 0}), c.A, c.b, i_o, x, lambda, how);
+        EXPECT_EQ(test::text_of(how), "ok");
+        EXPECT_NEAR(test::at(x, 0), c.x[0], 1e-6);
+        EXPECT_NEAR(test::at(x, 1), c.x[1], 1e-6);
+    }
+}
+
 } // namespace
