@@ -368,6 +368,17 @@ int main()
     display(Mm(size(tight_t), "ans"));
     show("y(end, :)", nullptr, tight_y(Mm(double(tight_y.rows())), c_p));
 
+    section("Quadratic programming and least squares");
+    randM(TM("seed"), Mm(5489.0));
+    Mm qx, qlambda, qhow;
+    qp((BR(2.0), 0.0, semi, 0.0, 2.0), (BR(-2.0), semi, -4.0), (BR(1.0), 1.0, semi, 1.0, -1.0), (BR(2.0), semi, 5.0),
+       i_o, qx, qlambda, qhow);
+    qv_printf(">> [x, lambda, how] = qp(2 * eye(2), [-2; -4], [1 1; 1 -1], [2; 5])\n");
+    display(Mm(qx, "x"));
+    display(Mm(qlambda, "lambda"));
+    display(Mm(qhow, "how"));
+    show("nnls([1 0; 0 1], [1; -1])", nullptr, nnls((BR(1.0), 0.0, semi, 0.0, 1.0), (BR(1.0), semi, -1.0)));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

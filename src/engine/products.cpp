@@ -83,6 +83,8 @@ Mm triltriu(const Mm& a, const Mm& k, bool lower)
 Mm sparse_product(Mm a, Mm b)
 {
     match_sparsity(a, b);
+    if (!a.issparse() || !b.issparse())
+        return x_M;  // a conversion refused under a returning hook
     const int m = a.rows(), k = a.cols(), n = b.cols();
     int a_bounds[4], b_bounds[4];
     struct heap_ints {
@@ -95,6 +97,8 @@ Mm sparse_product(Mm a, Mm b)
         return x_M;
     const bool a_complex = a.isc(), b_complex = b.isc(), complex = a_complex || b_complex;
     Mm out(complex, 1, a.getnnz() + b.getnnz(), m, n, qv_double);
+    if (!out.issparse())
+        return x_M;
     scratch<double> acc_re(m), acc_im(complex ? m : 0);
     scratch<char> occupied(m);
     if (m > 0) {
@@ -132,6 +136,8 @@ Mm sparse_product(Mm a, Mm b)
             if (stored == out.getp() - 8) {  // room for the stored entries runs out: double it
                 out.getnnz() = stored;
                 out.extend_nnz(2 * stored > 0 ? 2 * stored : 1);
+                if (stored >= out.getp() - 8)
+                    return x_M;  // the growth was refused
             }
             // An exactly cancelled sum is still stored.
             out.getindex()[stored] = r + j * m;
