@@ -278,6 +278,12 @@ void LpSolver::iterate()
     // first factorisation are removed (unless one holds a column's only
     // entry) and the factorisation is repeated.
     LpNormalMatrix nm;
+    it.pivot_limit = pivot_limit_;
+    int st = nm.analyse(it);
+    if (st != 0) {
+        status = st;
+        return;
+    }
     std::vector<double> ones(n_, 1.0);
     if (!nm.factor(it, ones.data(), true)) {
         status = -7;
@@ -317,6 +323,11 @@ void LpSolver::iterate()
         }
         it.colptr[n_] = p;
         it.m = mm;
+        st = nm.analyse(it);
+        if (st != 0) {
+            status = st;
+            return;
+        }
         if (!nm.factor(it, ones.data(), true)) {
             status = -7;
             return;
