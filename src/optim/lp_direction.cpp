@@ -967,8 +967,16 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
         if (spread > 1.1 * g)
             mu /= std::max(alpha, 0.2);
     }
-    if (g < 1)
-        mu = g / (static_cast<double>(n) * n);
+    if (g < 1) {
+        // g / n^2 shrinks the mean product by n, but a bounded column adds a
+        // second product: with one or two columns the target would equal
+        // the mean and the iterates would stand still, so a tenth of the
+        // mean is the most it may be.
+        int products = n;
+        for (int j = 0; j < n; ++j)
+            products += it.bounded[j] ? 1 : 0;
+        mu = std::min(g / (static_cast<double>(n) * n), 0.1 * g / products);
+    }
     it.mu = mu;
 
     // Corrector: the full system with the second-order targets.

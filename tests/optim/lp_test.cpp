@@ -6,6 +6,7 @@
 #include "test_support.hpp"
 #include "velkor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -611,6 +612,58 @@ TEST(LpRandom, DualResiduals)
         s.release();
     }
     EXPECT_GT(checked, 20);
+}
+
+// Heavily degenerate problems (dependent equality rows, zero costs, rows
+// that contradict a combination of others) reach the independent solver's
+// verdict with presolve on and off: no stall, no fixed point of the
+// iteration and no dependent row silently dropped may change it.
+const std::vector<RandomLp> degenerate_problems = {
+#include "data/lp_degenerate_reference.inc"
+};
+
+TEST(LpDegenerate, ReachTheReferenceVerdict)
+{
+    int index = 0;
+    for (const RandomLp& p : degenerate_problems) {
+        std::vector<double> t;
+        for (int pass = 0; pass < 3; ++pass)
+            for (int j = 0; j < p.n; ++j)
+                for (int i = 0; i < p.m; ++i) {
+                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                    if (a != 0)
+                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
+                }
+        std::vector<int> kinds(p.m, 1);
+        std::fill(kinds.begin(), kinds.begin() + p.neq, 0);
+        for (bool reductions : {true, false}) {
+            SCOPED_TRACE("problem " + std::to_string(index) + (reductions ? " with presolve" : " without presolve"));
+            LpSolver s;
+            s.reductions = reductions;
+            s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                            kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+            EXPECT_EQ(s.status, p.status);
+            if (p.status == 1 && s.status == 1) {
+                EXPECT_NEAR(s.objective(), p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
+                const std::vector<double>& x = s.x();
+                for (int i = 0; i < p.m; ++i) {
+                    double ax = 0;
+                    for (int j = 0; j < p.n; ++j)
+                        ax += p.A[i + static_cast<std::size_t>(j) * p.m] * x[j];
+                    if (i < p.neq)
+                        EXPECT_NEAR(ax, p.b[i], 1e-6 * (1 + std::fabs(p.b[i]))) << "row " << i;
+                    else
+                        EXPECT_LE(ax, p.b[i] + 1e-6 * (1 + std::fabs(p.b[i]))) << "row " << i;
+                }
+                for (int j = 0; j < p.n; ++j) {
+                    EXPECT_GE(x[j], p.lb[j] - 1e-6);
+                    EXPECT_LE(x[j], p.ub[j] + 1e-6);
+                }
+            }
+            s.release();
+        }
+        ++index;
+    }
 }
 
 } // namespace
