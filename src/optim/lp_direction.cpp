@@ -523,19 +523,28 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
                     }
                 } else {
                     work_.resize(static_cast<std::size_t>(h) * ncK);
-                    upd_.resize(static_cast<std::size_t>(cnt) * h);
                     for (int t = 0; t < ncK; ++t)
                         for (int c = 0; c < h; ++c)
                             work_[c + static_cast<std::size_t>(t) * h] =
                                 LK[static_cast<std::size_t>(t) * nrK + r0 + c] * dK[t];
-                    const double one = 1.0, zero = 0.0;
-                    dgemm_("N", "T", &cnt, &h, &ncK, &one, LK + r0, &nrK, work_.data(), &h, &zero, upd_.data(),
-                           &cnt, 1, 1);
-                    for (int c = 0; c < h; ++c) {
-                        double* Bc = B + static_cast<std::size_t>(pos_[RK[r0 + c]]) * nr;
-                        const double* U = upd_.data() + static_cast<std::size_t>(c) * cnt;
-                        for (int r = c; r < cnt; ++r)
-                            Bc[pos_[RK[r0 + r]]] -= U[r];
+                    const int top = pos_[RK[r0]];
+                    if (pos_[RK[nrK - 1]] - top == cnt - 1) {
+                        // The rows land on consecutive rows of the block (a
+                        // dense rest): the product goes straight into it.
+                        const double minus_one = -1.0, one = 1.0;
+                        dgemm_("N", "T", &cnt, &h, &ncK, &minus_one, LK + r0, &nrK, work_.data(), &h, &one,
+                               B + static_cast<std::size_t>(top) * nr + top, &nr, 1, 1);
+                    } else {
+                        upd_.resize(static_cast<std::size_t>(cnt) * h);
+                        const double one = 1.0, zero = 0.0;
+                        dgemm_("N", "T", &cnt, &h, &ncK, &one, LK + r0, &nrK, work_.data(), &h, &zero, upd_.data(),
+                               &cnt, 1, 1);
+                        for (int c = 0; c < h; ++c) {
+                            double* Bc = B + static_cast<std::size_t>(pos_[RK[r0 + c]]) * nr;
+                            const double* U = upd_.data() + static_cast<std::size_t>(c) * cnt;
+                            for (int r = c; r < cnt; ++r)
+                                Bc[pos_[RK[r0 + r]]] -= U[r];
+                        }
                     }
                 }
                 next_row_[K] = r0 + h;
@@ -547,7 +556,7 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
                 K = after;
             }
             // The block itself, in panels.
-            const int nb = 48;
+            const int nb = 32;
             for (int t0 = 0; t0 < nc; t0 += nb) {
                 const int t1 = std::min(nc, t0 + nb);
                 for (int t = t0; t < t1; ++t) {
