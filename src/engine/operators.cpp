@@ -1,6 +1,7 @@
 // The element-wise operators and their function forms: thin fronts that
 // pick the operation code, decide whether the result is complex, and mark
 // relational and logical results logical.
+#include "engine/kernels.hpp"
 #include "engine/scalar_fast.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/globals.hpp"
@@ -55,6 +56,55 @@ int power_is_complex(const Mm& a, const Mm& b)
     if (a.gettype() != qv_double)
         return 0;
     return isnegative(a.addr(), a.getnnz());
+}
+
+// A temporary operand takes the result in place when nobody else holds its
+// storage and it is an unnamed plain real full double with elements; the
+// other operand must be a plain real full double too.
+bool plain_real(const Mm& x)
+{
+    return x.gettype() == qv_double && !x.issparse() && !x.isc() && !x.getfields() && !x.getclassid();
+}
+
+bool free_temporary(const Mm& t) { return t.hasstorage() && !t.dirty() && !t.getname() && plain_real(t) && t.size() > 0; }
+
+// Whether the result of t and u has t's shape.
+bool result_fits(const Mm& t, const Mm& u) { return plain_real(u) && (u.size() == 1 || is_same_dims(t, u)); }
+
+// The result written over t, which leaves with a result's clear flags.
+Mm over(op_t op, Mm& t, const double* u, bool u_scalar, bool t_first)
+{
+    op_over_double(t.addr(), u, static_cast<std::size_t>(t.size()), u_scalar, t_first, op);
+    M_types& f = t.getflags();
+    f = M_types{};
+    f.type = qv_double;
+    f.logical = op == op_eq || op == op_ne || op == op_lt || op == op_gt || op == op_le || op == op_ge;
+    return static_cast<Mm&&>(t);
+}
+
+// Where a temporary may take the result of a op b: +, - and the
+// comparisons always; * and / only as their element-wise forms (a scalar
+// factor, a scalar divisor).
+enum class kind { elementwise, product, quotient };
+
+bool may_take(kind k, const Mm& t, const Mm& u, bool t_first)
+{
+    if (!free_temporary(t) || !result_fits(t, u))
+        return false;
+    switch (k) {
+    case kind::elementwise:
+        return true;
+    case kind::product:
+        return u.size() == 1;
+    case kind::quotient:
+        return t_first ? u.size() == 1 : t.size() == 1 && u.size() == 1;
+    }
+    return false;
+}
+
+bool may_take_double(kind k, const Mm& t, bool t_first)
+{
+    return free_temporary(t) && (k != kind::quotient || t_first || t.size() == 1);
 }
 
 Mm reject(const char* name)
@@ -160,3 +210,52 @@ Mm rem(const Mm&) { return reject("rem"); }
 Mm mod(const Mm&) { return reject("mod"); }
 Mm realpow(const Mm&) { return reject("realpow"); }
 Mm mxor(const Mm&) { return reject("mxor"); }
+
+// The temporary-taking forms. Each falls back to the const form, whose
+// result is the same, when the temporary cannot take the result.
+#define NUMRUN_TEMPORARY_FORMS(OP, CODE, KIND)                                                     \
+    Mm operator OP(Mm&& a, const Mm& b)                                                            \
+    {                                                                                              \
+        if (may_take(KIND, a, b, true))                                                            \
+            return over(CODE, a, b.addr(), b.size() == 1, true);                                   \
+        return static_cast<const Mm&>(a) OP b;                                                     \
+    }                                                                                              \
+    Mm operator OP(const Mm& a, Mm&& b)                                                            \
+    {                                                                                              \
+        if (may_take(KIND, b, a, false))                                                           \
+            return over(CODE, b, a.addr(), a.size() == 1, false);                                  \
+        return a OP static_cast<const Mm&>(b);                                                     \
+    }                                                                                              \
+    Mm operator OP(Mm&& a, Mm&& b)                                                                 \
+    {                                                                                              \
+        if (may_take(KIND, a, b, true))                                                            \
+            return over(CODE, a, b.addr(), b.size() == 1, true);                                   \
+        if (may_take(KIND, b, a, false))                                                           \
+            return over(CODE, b, a.addr(), a.size() == 1, false);                                  \
+        return static_cast<const Mm&>(a) OP static_cast<const Mm&>(b);                             \
+    }                                                                                              \
+    Mm operator OP(Mm&& a, double b)                                                               \
+    {                                                                                              \
+        if (may_take_double(KIND, a, true))                                                        \
+            return over(CODE, a, &b, true, true);                                                  \
+        return static_cast<const Mm&>(a) OP b;                                                     \
+    }                                                                                              \
+    Mm operator OP(double a, Mm&& b)                                                               \
+    {                                                                                              \
+        if (may_take_double(KIND, b, false))                                                       \
+            return over(CODE, b, &a, true, false);                                                 \
+        return a OP static_cast<const Mm&>(b);                                                     \
+    }
+
+NUMRUN_TEMPORARY_FORMS(+, op_plus, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(-, op_minus, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(*, op_times, kind::product)
+NUMRUN_TEMPORARY_FORMS(/, op_rdivide, kind::quotient)
+NUMRUN_TEMPORARY_FORMS(<, op_lt, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(>, op_gt, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(<=, op_le, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(>=, op_ge, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(==, op_eq, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(!=, op_ne, kind::elementwise)
+
+#undef NUMRUN_TEMPORARY_FORMS
