@@ -5,6 +5,7 @@
 #include "engine/scalar_fast.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/globals.hpp"
+#include "value/mm_access.hpp"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
 #include "velkor/value.h"
@@ -24,7 +25,7 @@ template <class F>
 Mm compare(op_t op, const Mm& a, const Mm& b, F f)
 {
     if (plain_scalar(a) && plain_scalar(b))
-        return scalar_result(f(*a.addr(), *b.addr()), 1);
+        return mm_access::truth(f(*a.addr(), *b.addr()) != 0);
     a.getreal(0);
     b.getreal(0);
     return logical(run(op, 0, a, b));
@@ -61,20 +62,28 @@ int power_is_complex(const Mm& a, const Mm& b)
 // A temporary operand takes the result in place when nobody else holds its
 // storage and it is an unnamed plain real full double with elements; the
 // other operand must be a plain real full double too.
-bool plain_real(const Mm& x)
+inline bool plain_real(const Mm& x)
 {
-    return x.gettype() == qv_double && !x.issparse() && !x.isc() && !x.getfields() && !x.getclassid();
+    const M_types& f = x.getflags();
+    return f.type == qv_double && !f.sparse && !x.isc() && !x.getfields() && !x.getclassid();
 }
 
-bool free_temporary(const Mm& t) { return t.hasstorage() && !t.dirty() && !t.getname() && plain_real(t) && t.size() > 0; }
+// The element count of a full value is its stored count.
+inline bool free_temporary(const Mm& t)
+{
+    return plain_real(t) && t.getnnz() > 0 && !t.getname() && t.hasstorage() && !t.dirty();
+}
 
 // Whether the result of t and u has t's shape.
-bool result_fits(const Mm& t, const Mm& u) { return plain_real(u) && (u.size() == 1 || is_same_dims(t, u)); }
+inline bool result_fits(const Mm& t, const Mm& u)
+{
+    return plain_real(u) && (u.getnnz() == 1 || is_same_dims(t, u));
+}
 
 // The result written over t, which leaves with a result's clear flags.
 Mm over(op_t op, Mm& t, const double* u, bool u_scalar, bool t_first)
 {
-    op_over_double(t.addr(), u, static_cast<std::size_t>(t.size()), u_scalar, t_first, op);
+    op_over_double(t.addr(), u, static_cast<std::size_t>(t.getnnz()), u_scalar, t_first, op);
     M_types& f = t.getflags();
     f = M_types{};
     f.type = qv_double;
@@ -87,7 +96,7 @@ Mm over(op_t op, Mm& t, const double* u, bool u_scalar, bool t_first)
 // factor, a scalar divisor).
 enum class kind { elementwise, product, quotient };
 
-bool may_take(kind k, const Mm& t, const Mm& u, bool t_first)
+inline bool may_take(kind k, const Mm& t, const Mm& u, bool t_first)
 {
     if (!free_temporary(t) || !result_fits(t, u))
         return false;
@@ -95,16 +104,16 @@ bool may_take(kind k, const Mm& t, const Mm& u, bool t_first)
     case kind::elementwise:
         return true;
     case kind::product:
-        return u.size() == 1;
+        return u.getnnz() == 1;
     case kind::quotient:
-        return t_first ? u.size() == 1 : t.size() == 1 && u.size() == 1;
+        return u.getnnz() == 1 && (t_first || t.getnnz() == 1);
     }
     return false;
 }
 
-bool may_take_double(kind k, const Mm& t, bool t_first)
+inline bool may_take_double(kind k, const Mm& t, bool t_first)
 {
-    return free_temporary(t) && (k != kind::quotient || t_first || t.size() == 1);
+    return free_temporary(t) && (k != kind::quotient || t_first || t.getnnz() == 1);
 }
 
 Mm reject(const char* name)
@@ -217,21 +226,21 @@ Mm mxor(const Mm&) { return reject("mxor"); }
     Mm operator OP(Mm&& a, const Mm& b)                                                            \
     {                                                                                              \
         if (may_take(KIND, a, b, true))                                                            \
-            return over(CODE, a, b.addr(), b.size() == 1, true);                                   \
+            return over(CODE, a, b.addr(), b.getnnz() == 1, true);                                   \
         return static_cast<const Mm&>(a) OP b;                                                     \
     }                                                                                              \
     Mm operator OP(const Mm& a, Mm&& b)                                                            \
     {                                                                                              \
         if (may_take(KIND, b, a, false))                                                           \
-            return over(CODE, b, a.addr(), a.size() == 1, false);                                  \
+            return over(CODE, b, a.addr(), a.getnnz() == 1, false);                                  \
         return a OP static_cast<const Mm&>(b);                                                     \
     }                                                                                              \
     Mm operator OP(Mm&& a, Mm&& b)                                                                 \
     {                                                                                              \
         if (may_take(KIND, a, b, true))                                                            \
-            return over(CODE, a, b.addr(), b.size() == 1, true);                                   \
+            return over(CODE, a, b.addr(), b.getnnz() == 1, true);                                   \
         if (may_take(KIND, b, a, false))                                                           \
-            return over(CODE, b, a.addr(), a.size() == 1, false);                                  \
+            return over(CODE, b, a.addr(), a.getnnz() == 1, false);                                  \
         return static_cast<const Mm&>(a) OP static_cast<const Mm&>(b);                             \
     }                                                                                              \
     Mm operator OP(Mm&& a, double b)                                                               \

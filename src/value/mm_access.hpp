@@ -71,6 +71,11 @@ struct mm_access {
         return true;
     }
 
+    // The 1x1 logical 0 or 1 of a comparison of two scalars. It shares one
+    // of two never-freed blocks, so making it allocates nothing; like every
+    // shared block, it is made private before anything writes to it.
+    static Mm truth(bool v) noexcept;
+
     // The empty double every new cell element starts from: it shares one
     // never-freed block, so making it allocates nothing and cannot fail.
     static Mm empty_element() noexcept

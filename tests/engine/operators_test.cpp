@@ -297,4 +297,40 @@ TEST(Operators, TemporaryOperandTakesTheResult)
     }
 }
 
+// A comparison of two scalars makes no block: its result shares one of two
+// fixed blocks, which every writer makes its own first, so a changed result
+// never changes the next comparison.
+TEST(Operators, ScalarComparisonsShareTheirResultBlocks)
+{
+    const Mm x(0.5), a(0.25);
+    const long before = qv_live_blocks();
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(istrue(x > a), 1);
+        EXPECT_EQ(istrue(x < a), 0);
+    }
+    EXPECT_EQ(qv_live_blocks(), before);
+
+    struct Case {
+        const char* what;
+        std::function<void(Mm&)> write;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+        {"element write", [](Mm& t) { t(Mm(1.0)) = Mm(7.0); }, {7}},
+        {"growth", [](Mm& t) { t(Mm(2.0)) = Mm(1.0); }, {1, 1}},
+        {"sum into it", [](Mm& t) { t = std::move(t) + Mm(2.0); }, {3}},
+        {"deletion", [](Mm& t) { t(Mm(1.0)) = x_M; }, {}},
+        {"x(:) = v", [](Mm& t) { t(c_p) = Mm(4.0); }, {4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm t(x > a, "t");
+        c.write(t);
+        EXPECT_EQ(values(t), c.expected);
+        EXPECT_EQ(values(x > a), std::vector<double>{1});
+        EXPECT_EQ(values(x < a), std::vector<double>{0});
+        EXPECT_TRUE((x > a).islogical());
+    }
+}
+
 } // namespace
