@@ -699,11 +699,11 @@ Mm& Mm::operator=(const Mr& r)
         const int p = scalar_fast_position(r, *base);
         if (p >= 0) {
             *static_cast<double*>(pr) = base->addr()[p];
-            const M_types own = flags;
-            flags = base->getflags();
-            flags.sparse = 0;
-            flags.type = qv_double;
-            keep_own_words(name, scope_link, own.scalar_var, own.persistent, own.global);
+            // The read value would carry the base's text and logical words;
+            // every other word assignment keeps from the target.
+            flags.str = base->getflags().str;
+            flags.logical = base->getflags().logical;
+            flags.scalar_var = flags.scalar_var != 0;
             return *this;
         }
     }

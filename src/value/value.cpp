@@ -475,9 +475,12 @@ inline bool Mm::assign_scalar_in_place(const Mm& x) noexcept
           !x.fields && !classid && !x.classid))
         return false;
     *static_cast<double*>(pr) = *static_cast<const double*>(x.pr);
-    const int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
-    flags = x.flags;
-    keep_own_words(name, scope_link, own_scalar, own_persistent, own_global);
+    // Of the flag words only these two can differ between two plain real
+    // scalars; the rest are the target's own, which assignment keeps (word
+    // by word: a block copy of words just written one at a time stalls).
+    flags.str = x.flags.str;
+    flags.logical = x.flags.logical;
+    flags.scalar_var = flags.scalar_var != 0;
     return true;
 }
 
