@@ -691,6 +691,13 @@ namespace {
 template <class F>
 inline void over(double* t, const double* u, size_t n, bool u_scalar, bool t_first, F f)
 {
+    const size_t k0 = loops::lead_in(t, n);  // then t (and u) are aligned
+    for (size_t k = 0; k < k0; ++k)
+        t[k] = t_first ? f(t[k], u[u_scalar ? 0 : k]) : f(u[u_scalar ? 0 : k], t[k]);
+    t += k0;
+    n -= k0;
+    if (!u_scalar)
+        u += k0;
     if (u_scalar) {
         const double v = u[0];
         if (t_first)

@@ -333,4 +333,32 @@ TEST(Operators, ScalarComparisonsShareTheirResultBlocks)
     }
 }
 
+// The element loops handle a first element apart when the result is not
+// 16-byte aligned, then run vector steps and a tail: every length from 1 to
+// 17 gives each element its own sum, product and comparison, in the const
+// and the temporary forms.
+TEST(Operators, EveryLengthGetsEveryElement)
+{
+    for (int n = 1; n <= 17; ++n) {
+        SCOPED_TRACE(n);
+        Mm a(0, 0, 0, 1, n, qv_double), b(0, 0, 0, 1, n, qv_double);
+        for (int k = 0; k < n; ++k) {
+            a.addr()[k] = 1.5 * k - 4;
+            b.addr()[k] = 7 - 0.25 * k * k;
+        }
+        const std::vector<Mm> sums = {a + b, Mm(a) + b, a + (b * 1.0)};
+        const std::vector<Mm> products = {times(a, b), times(a, b) * 1.0};
+        const std::vector<Mm> greater = {a > b, (a * 1.0) > b};
+        for (int k = 0; k < n; ++k) {
+            const double x = a.addr()[k], y = b.addr()[k];
+            for (const Mm& s : sums)
+                EXPECT_EQ(s.addr()[k], x + y);
+            for (const Mm& p : products)
+                EXPECT_EQ(p.addr()[k], x * y);
+            for (const Mm& g : greater)
+                EXPECT_EQ(g.addr()[k], double(x > y));
+        }
+    }
+}
+
 } // namespace
