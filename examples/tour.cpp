@@ -330,6 +330,9 @@ int main()
     show("xlabel('time'); get(get(a, 'XLabel'), 'String')", nullptr, get(get(lower, TM("XLabel")), TM("String")));
     axis((BR(0.0), 10.0, -1.0, 1.0));
     show("axis([0 10 -1 1]); axis()", nullptr, axis());
+    Mm hill = surf(Mm(CL(peaks(Mm(20.0)))));
+    show("h = surf(peaks(20)); size(get(h, 'ZData'))", nullptr, size(get(hill, TM("ZData"))));
+    show("pcolor(magic(4)); get(gca, 'CData')", nullptr, get(pcolor(Mm(CL(magic(Mm(4.0))))), TM("CData")));
     figure_close(TM("all"));
 
     section("Image files");

@@ -3,6 +3,7 @@
 // the contour tracer, the object search and the current colormap.
 #include "alloc_sweep.hpp"
 #include "graphics/contours.hpp"
+#include "graphics/surfaces.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -75,6 +76,52 @@ TEST(AllocationFailure, GraphicsFunctions)
              x = colormap();
          }},
     });
+    vizmo::test::reset();
+}
+
+// The surface charts record their call for shading; the records are let go
+// within each statement so that what they held counts as given back.
+struct forget_surface_records {
+    ~forget_surface_records()
+    {
+        last_surface_chart.args = Mm();
+        last_surface_chart.view = Mm();
+        last_pcolor_args = Mm();
+    }
+};
+
+TEST(AllocationFailure, SurfaceCharts)
+{
+    vizmo::test::reset();
+    const Mm Z = test::real(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, NAN});
+    const Mm z_only = cell_row({Z});
+    const Mm xyz = cell_row({row({1, 2, 3}), row({1, 2, 3}), Z, text("Tag"), text("s")});
+    const Mm with_count = cell_row({Z, Mm(4.0)});
+    test::sweep_allocations({
+        {"mesh", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = mesh(z_only);
+         }},
+        {"surf of x, y, z", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = surf(xyz);
+         }},
+        {"meshc", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = meshc(with_count);
+         }},
+        {"pcolor", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = pcolor(z_only);
+         }},
+        {"pcolor, interpolated", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             interp_shading = 1;
+             x = pcolor(z_only);
+             interp_shading = 0;
+         }},
+    });
+    interp_shading = 0;
     vizmo::test::reset();
 }
 
