@@ -272,6 +272,20 @@ Mm loglog(const Mm& args);
 Mm plot3(const Mm& args);
 Mm pie3(const Mm& args);
 
+// Contours: contour({Z}), ({Z, N}), ({X, Y, Z}), ({X, Y, Z, N}), each with an
+// optional line style after the data. N is a count of levels evenly inside
+// the range of Z (8 by default) or, with more than one element, the levels
+// themselves in their order. Returns the contour matrix that clabel reads:
+// per level a column [v; n], then its n points. contourf draws the same
+// lines 8 wide. contour3 shows the engine's contour surface of the same
+// arguments instead and returns its handle; its contour matrix is 0x0.
+Mm contour(const Mm& args);
+Mm contour(const Mm& args, i_o_t, Mm& CM, Mm& h);
+Mm contourf(const Mm& args);
+Mm contourf(const Mm& args, i_o_t, Mm& CM, Mm& h);
+Mm contour3(const Mm& args);
+Mm contour3(const Mm& args, i_o_t, Mm& CM, Mm& h);
+
 // Bars: bar(y), bar(x, y), bar(x, y, s) and the horizontal barh, whose
 // series carry the bar lengths as x data and the positions as y data. A
 // one-letter text is a line style, a longer one the "Stacktype".

@@ -1,6 +1,6 @@
 // Refused allocations in the graphics functions: set and get with their
 // conversions, the property listing, im2double, the colormap generators,
-// the contour tracer, the object search and the current colormap.
+// the contour lines and surface, the object search and the current colormap.
 #include "alloc_sweep.hpp"
 #include "graphics/contours.hpp"
 #include "graphics/surfaces.hpp"
@@ -70,6 +70,16 @@ TEST(AllocationFailure, GraphicsFunctions)
         {"pink", Mm(), [](Mm& x) { x = pink(Mm(16.0)); }},
         {"copper", Mm(), [](Mm& x) { x = copper(Mm(16.0)); }},
         {"contour lines", Mm(), [=](Mm& x) { x = contour_trace(contour_args).cm; }},
+        {"contourf drawn", Mm(), [=](Mm& x) {
+             Mm h;
+             contourf(contour_args, i_o, x, h);
+             figure_close(text("all"));
+         }},
+        {"contour3 drawn", Mm(), [=](Mm& x) {
+             Mm CM;
+             contour3(contour_args, i_o, CM, x);
+             figure_close(text("all"));
+         }},
         {"findobj", Mm(), [=](Mm& x) { x = findobj(search); }},
         {"colormap by name", Mm(), [=](Mm& x) {
              colormap(hot_name);
