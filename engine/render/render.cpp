@@ -184,10 +184,63 @@ struct Scale {
     double p0 = 0, p1 = 1;  // pixels of lo and hi
 
     double value(double v) const { return log ? (v > 0 ? std::log10(v) : nan) : v; }
-    double pixel(double v) const
+    // Where v lies between the limits: 0 at the start of the axis, 1 at its end.
+    double unit(double v) const
     {
         const double t = (value(v) - value(lo)) / (value(hi) - value(lo));
-        return reversed ? p1 + t * (p0 - p1) : p0 + t * (p1 - p0);
+        return reversed ? 1 - t : t;
+    }
+    double pixel(double v) const { return p0 + unit(v) * (p1 - p0); }
+};
+
+// The box of a 3-D axes: the data scaled to the unit cube, turned by the
+// azimuth about z, tilted by the elevation, and stretched to fill the room
+// the axes leaves for it. Depth w grows towards the viewer.
+struct Projection {
+    Scale x, y, z;
+    double ca = 1, sa = 0, ce = 0, se = 1;
+    double su = 1, sv = 1, cu = 0, cv = 0;
+
+    Projection(const Scale& xs, const Scale& ys, const Scale& zs, double az, double el)
+        : x(xs), y(ys), z(zs), ca(std::cos(az * M_PI / 180)), sa(std::sin(az * M_PI / 180)),
+          ce(std::cos(el * M_PI / 180)), se(std::sin(el * M_PI / 180))
+    {
+    }
+    double across(double tx, double ty) const { return (tx - 0.5) * ca + (ty - 0.5) * sa; }
+    double upward(double tx, double ty, double tz) const
+    {
+        return -se * sa * (tx - 0.5) + se * ca * (ty - 0.5) + ce * (tz - 0.5);
+    }
+    // Fits the cube's eight corners into the rectangle.
+    void fit(double left, double top, double w, double h)
+    {
+        double u0 = INFINITY, u1 = -INFINITY, v0 = INFINITY, v1 = -INFINITY;
+        for (int c = 0; c < 8; ++c) {
+            const double a = across(c & 1, (c >> 1) & 1), b = upward(c & 1, (c >> 1) & 1, (c >> 2) & 1);
+            u0 = std::min(u0, a);
+            u1 = std::max(u1, a);
+            v0 = std::min(v0, b);
+            v1 = std::max(v1, b);
+        }
+        su = w / std::max(u1 - u0, 0.2);
+        sv = h / std::max(v1 - v0, 0.2);
+        cu = left + w / 2 - su * (u0 + u1) / 2;
+        cv = top + h / 2 + sv * (v0 + v1) / 2;
+    }
+    void unit(double tx, double ty, double tz, double& u, double& v, double& w) const
+    {
+        u = cu + su * across(tx, ty);
+        v = cv - sv * upward(tx, ty, tz);
+        w = ce * sa * (tx - 0.5) - ce * ca * (ty - 0.5) + se * (tz - 0.5);
+    }
+    void at(double xv, double yv, double zv, double& u, double& v, double& w) const
+    {
+        unit(x.unit(xv), y.unit(yv), z.unit(zv), u, v, w);
+    }
+    void unit(double tx, double ty, double tz, double& u, double& v) const
+    {
+        double w;
+        unit(tx, ty, tz, u, v, w);
     }
 };
 
@@ -259,6 +312,20 @@ std::vector<double> ticks(const Scale& s)
     return t;
 }
 
+// Ticks a program wrote win over the chosen ones; an empty "XTick" (as a
+// colour bar writes) means none.
+std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s)
+{
+    const Prop* p = find_prop(ax, name);
+    if (!p || p->is_string)
+        return ticks(s);
+    std::vector<double> t;
+    for (double v : p->data)
+        if (std::isfinite(s.value(v)) && v >= s.lo && v <= s.hi && t.size() < 100)
+            t.push_back(v);
+    return t;
+}
+
 std::string tick_label(double v)
 {
     char buf[32];
@@ -278,13 +345,27 @@ struct Painter {
     // place in its group, and the stacked heights so far per bar.
     int bars = 0, bar_at = 0;
     std::vector<double> stack;
+    // Pixels the series of the axes being drawn pass through, thinned, for
+    // placing a legend where it hides the least.
+    std::vector<std::pair<double, double>> seen;
+    // Where the figure's decorated axes sit, to keep labels off their neighbours.
+    std::vector<std::pair<const Object*, std::vector<double>>> boxes;
 
+    std::vector<double> placement(const Object& ax) const;
     void figure();
+    void hosted(double h, const Object& ax);
     void axes(double h, const Object& ax);
+    void axes3d(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw, double bh,
+                bool decorated, double az, double el);
     void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
-    void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys);
+    void series3(const Object& s, const Projection& p, const Rgb& fallback);
+    void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p);
     void image(const Object& ax, const Scale& x, const Scale& y);
     void control(const Object& c);
+    void legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                double bh);
+    void swatch(const Object& s, double x0, double x1, double y);
+    void note_seen(const std::vector<double>& px, const std::vector<double>& py);
 };
 
 void Painter::figure()
@@ -299,6 +380,9 @@ void Painter::figure()
     for (double h : fig.children)
         if (const Object* o = find(h); o && !o->dying && o->parent >= 0)
             kids.push_back(h);
+    for (double h : kids)
+        if (const Object& o = *find(h); o.kind == Kind::axes && !equal_folded(prop_text(o, "Visible"), "off"))
+            boxes.emplace_back(&o, placement(o));
     for (double h : kids) {
         const Object& o = *find(h);
         // An invisible axes still shows its contents, only undecorated.
@@ -371,58 +455,122 @@ void Painter::control(const Object& c)
     show_text(cr, s, text_x, y + h / 2, std::clamp(h * 0.6, 6.0, 12.0), 0, 0.5);
 }
 
-// The view of an axes: azimuth and elevation in degrees.
+// The view of an axes: azimuth and elevation in degrees. A single number
+// names a standard view: 2 looks straight down on the x-y plane and 2.5
+// does too, for a 3-D chart shown flat; 3 is the usual 3-D view from
+// azimuth -37.5 and elevation 30, and 3.5, which mesh and contour charts
+// end in, is that same view.
 void view_of(const Object& ax, double& az, double& el)
 {
     const std::vector<double> v = numbers(ax, "View");
     az = 0;
     el = 90;
-    if (v.size() >= 2) {
+    if (v.size() >= 2 && std::isfinite(v[0]) && std::isfinite(v[1])) {
         az = v[0];
-        el = v[1];
-    } else if (v.size() == 1) {
-        if (v[0] == 3 || v[0] == 3.5) {
-            az = -37.5;
-            el = 30;
-        }
+        el = std::clamp(v[1], -90.0, 90.0);
+    } else if (v.size() == 1 && (v[0] == 3 || v[0] == 3.5)) {
+        az = -37.5;
+        el = 30;
     }
 }
 
-void Painter::axes(double h, const Object& ax)
+bool seen_from_above(double az, double el) { return el >= 89.999 && std::fmod(az, 360.0) == 0; }
+
+// Charts that have no 3-D form here keep their axes flat whatever the view.
+bool flat_chart(const std::string& chart)
+{
+    return chart == "bar" || chart == "barh" || chart == "pie" || chart == "polar";
+}
+
+void Painter::hosted(double h, const Object& ax)
+{
+    Rgb bg{0.8, 0.8, 0.8};
+    colour(fig, "DefaultFigureColor", bg);
+    set_colour(cr, bg);
+    cairo_paint(cr);
+    axes(h, ax);
+}
+
+std::vector<double> Painter::placement(const Object& ax) const
 {
     std::vector<double> pos = numbers(ax, "RealPosition");
     if (pos.size() < 4)
         pos = numbers(ax, "Position");
-    if (pos.size() < 4)
+    // An axes a host window holds fills that window.
+    if (pos.size() < 4 || ax.parent == 0)
         pos = {0, 0, 1, 1};
+    pos.resize(4);
     if (equal_folded(prop_text(ax, "Units"), "pixels")) {
         pos[0] /= width;
         pos[2] /= width;
         pos[1] /= height;
         pos[3] /= height;
     }
+    return pos;
+}
+
+void Painter::axes(double h, const Object& ax)
+{
+    const std::vector<double> pos = placement(ax);
     double bx = pos[0] * width, bw = pos[2] * width;
     double by = height - (pos[1] + pos[3]) * height, bh = pos[3] * height;
     const bool decorated = !equal_folded(prop_text(ax, "Visible"), "off");
-    // An axes filling the figure leaves room for its labels and title.
-    if (decorated && pos[0] <= 0 && pos[1] <= 0 && pos[2] >= 1 && pos[3] >= 1) {
-        const double left = std::min(60.0, 0.13 * width), right = std::min(20.0, 0.05 * width);
-        const double top = std::min(30.0, 0.08 * height), bottom = std::min(45.0, 0.11 * height);
-        bx += left;
-        bw -= left + right;
-        by += top;
-        bh -= top + bottom;
+    // Tick labels, axis labels and the title need room beside the box. On a
+    // side where the position leaves under 3% of the figure to its edge or
+    // to a neighbouring axes (an axes filling the figure, a subplot cell, an
+    // axes beside its colour bar), that room is taken inside the position.
+    if (decorated) {
+        double gap[4] = {pos[0], 1 - pos[0] - pos[2], 1 - pos[1] - pos[3], pos[1]};  // left, right, top, bottom
+        const double eps = 1e-9;
+        for (const auto& [o, b] : boxes) {
+            if (o == &ax)
+                continue;
+            if (b[1] < pos[1] + pos[3] && pos[1] < b[1] + b[3]) {  // side by side
+                if (b[0] + b[2] <= pos[0] + eps)
+                    gap[0] = std::min(gap[0], pos[0] - b[0] - b[2]);
+                if (b[0] >= pos[0] + pos[2] - eps)
+                    gap[1] = std::min(gap[1], b[0] - pos[0] - pos[2]);
+            }
+            if (b[0] < pos[0] + pos[2] && pos[0] < b[0] + b[2]) {  // one above the other
+                if (b[1] >= pos[1] + pos[3] - eps)
+                    gap[2] = std::min(gap[2], b[1] - pos[1] - pos[3]);
+                if (b[1] + b[3] <= pos[1] + eps)
+                    gap[3] = std::min(gap[3], pos[1] - b[1] - b[3]);
+            }
+        }
+        const double left = std::min(60.0, 0.13 * bw), right = std::min(20.0, 0.05 * bw);
+        const double top = std::min(30.0, 0.08 * bh), bottom = std::min(45.0, 0.11 * bh);
+        if (gap[0] < 0.03) {
+            bx += left;
+            bw -= left;
+        }
+        if (gap[1] < 0.03)
+            bw -= right;
+        if (gap[2] < 0.03) {
+            by += top;
+            bh -= top;
+        }
+        if (gap[3] < 0.03)
+            bh -= bottom;
     }
     if (!(bw > 1 && bh > 1))
         return;
 
     std::vector<const Object*> items;
-    std::vector<double> item_handles;
     for (double c : ax.children)
-        if (const Object* o = find(c); o && o->parent == h && !equal_folded(prop_text(*o, "Visible"), "off")) {
+        if (const Object* o = find(c); o && o->parent == h && !equal_folded(prop_text(*o, "Visible"), "off"))
             items.push_back(o);
-            item_handles.push_back(c);
-        }
+    seen.clear();
+
+    double az, el;
+    view_of(ax, az, el);
+    bool flat = seen_from_above(az, el) || prop(ax, "CData");
+    for (const Object* o : items)
+        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
+    if (!flat) {
+        axes3d(ax, items, bx, by, bw, bh, decorated, az, el);
+        return;
+    }
 
     // Data limits of the series, surfaces and image.
     double xlo = INFINITY, xhi = -INFINITY, ylo = INFINITY, yhi = -INFINITY;
@@ -454,6 +602,19 @@ void Painter::axes(double h, const Object& ax)
             widen(0, ylo, yhi, ylog);
         if (chart == "barh")
             widen(0, xlo, xhi, xlog);
+        if (chart == "bar" || chart == "barh") {
+            // The outer bars reach half a step beyond their positions.
+            const std::vector<double> at = numbers(*o, chart == "bar" ? "XData" : "YData");
+            double step = INFINITY;
+            for (std::size_t k = 1; k < at.size(); ++k)
+                if (std::isfinite(at[k]) && std::isfinite(at[k - 1]) && at[k] != at[k - 1])
+                    step = std::min(step, std::fabs(at[k] - at[k - 1]));
+            if (!std::isfinite(step))
+                step = 1;
+            for (double v : at)
+                for (double edge : {v - step / 2, v + step / 2})
+                    chart == "bar" ? widen(edge, xlo, xhi, xlog) : widen(edge, ylo, yhi, ylog);
+        }
     }
     if (const std::vector<double> im = numbers(ax, "IMLim"); im.size() >= 4 && prop(ax, "CData")) {
         widen(im[0], xlo, xhi, false);
@@ -506,7 +667,7 @@ void Painter::axes(double h, const Object& ax)
     if (prop(ax, "CData"))
         image(ax, xs, ys);
     // Grid lines lie under the data.
-    const std::vector<double> xt = ticks(xs), yt = ticks(ys);
+    const std::vector<double> xt = ticks_of(ax, "XTick", xs), yt = ticks_of(ax, "YTick", ys);
     cairo_set_line_width(cr, 0.5);
     cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
     if (decorated && !polar && !pie && equal_folded(prop_text(ax, "XGrid"), "on"))
@@ -529,16 +690,13 @@ void Painter::axes(double h, const Object& ax)
     }
     for (const Object* o : items) {
         if (o->kind == Kind::surface)
-            surface(*o, ax, xs, ys);
+            surface(*o, ax, xs, ys, nullptr);
         else if (o->kind == Kind::line || o->kind == Kind::patch)
             series(*o, xs, ys, Rgb{0, 0, 1});
     }
     cairo_restore(cr);
 
-    double az, el;
-    view_of(ax, az, el);
-    const bool three_d = el < 89.999 || std::fmod(az, 360.0) != 0;
-    if (!decorated || polar || pie || three_d) {
+    if (!decorated || polar || pie) {
         if (decorated) {
             cairo_set_source_rgb(cr, 0, 0, 0);
             show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
@@ -574,47 +732,211 @@ void Painter::axes(double h, const Object& ax)
     show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
     show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
     show_text(cr, label_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
+    legend(ax, items, bx, by, bw, bh);
+}
 
-    // The legend: one entry per series, in order.
-    // The legend: one row of "LegendString" per series, in order.
-    const Prop* legend = find_prop(ax, "LegendString");
-    if (legend && !equal_folded(prop_text(ax, "Legend"), "off")) {
-        const std::vector<std::string> names = text_rows(*legend);
-        std::vector<const Object*> lines;
-        for (const Object* o : items)
-            if (o->kind == Kind::line && !o->is_text)
-                lines.push_back(o);
-        const std::size_t n = std::min(names.size(), lines.size());
-        if (n > 0) {
-            double widest = 0;
-            cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-            cairo_set_font_size(cr, 10);
-            for (std::size_t k = 0; k < n; ++k) {
-                cairo_text_extents_t e;
-                cairo_text_extents(cr, names[k].c_str(), &e);
-                widest = std::max(widest, e.x_advance);
+void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                     double bh, bool decorated, double az, double el)
+{
+    // Limits over every point of the series, surfaces and 3-D texts.
+    static const char* const data[3] = {"XData", "YData", "ZData"};
+    static const char* const axis[3] = {"X", "Y", "Z"};
+    Scale s[3];
+    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (int a = 0; a < 3; ++a)
+        s[a].log = equal_folded(prop_text(ax, std::string(axis[a]) + "Scale"), "log");
+    auto widen = [&](int a, double v) {
+        if (std::isfinite(v) && (!s[a].log || v > 0)) {
+            lo[a] = std::min(lo[a], v);
+            hi[a] = std::max(hi[a], v);
+        }
+    };
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        if (chart == "text" || chart == "text3" || o->is_text) {
+            const std::vector<double> p = numbers(*o, "Position");
+            for (std::size_t a = 0; a < std::min<std::size_t>(3, p.size()); ++a)
+                widen(static_cast<int>(a), p[a]);
+            continue;
+        }
+        for (int a = 0; a < 3; ++a)
+            for (double v : numbers(*o, data[a]))
+                widen(a, v);
+        if (chart == "stem")
+            widen(2, 0);
+    }
+    for (int a = 0; a < 3; ++a) {
+        if (!manual_limits(ax, axis[a], s[a].lo, s[a].hi)) {
+            nice_limits(lo[a], hi[a], s[a].log);
+            s[a].lo = lo[a];
+            s[a].hi = hi[a];
+        }
+        if (s[a].lo > s[a].hi) {
+            std::swap(s[a].lo, s[a].hi);
+            s[a].reversed = true;
+        }
+        const std::string dir = prop_text(ax, std::string(axis[a]) + "Dir");
+        if (equal_folded(dir, "reverse") || (a == 1 && equal_folded(dir, "inverted")))
+            s[a].reversed = !s[a].reversed;
+    }
+    // The box keeps room around it for the tick labels and axis labels.
+    Projection p(s[0], s[1], s[2], az, el);
+    const double left = decorated ? std::min(50.0, 0.14 * bw) : 0, right = decorated ? std::min(20.0, 0.05 * bw) : 0;
+    const double top = decorated ? std::min(10.0, 0.04 * bh) : 0, bottom = decorated ? std::min(40.0, 0.14 * bh) : 0;
+    p.fit(bx + left, by + top, bw - left - right, bh - top - bottom);
+
+    // The faces of the cube away from the viewer carry the background and
+    // the grid; the data are drawn over them.
+    const int far[3] = {p.ce * p.sa > 0 ? 0 : 1, -p.ce * p.ca > 0 ? 0 : 1, p.se > 0 ? 0 : 1};
+    auto point = [&p](const double t[3], double& u, double& v) { p.unit(t[0], t[1], t[2], u, v); };
+    std::vector<double> tk[3];
+    for (int a = 0; a < 3; ++a) {
+        Scale edge = s[a];
+        double u0, v0, u1, v1;
+        double t0[3] = {0, 0, 0}, t1[3] = {0, 0, 0};
+        t1[a] = 1;
+        point(t0, u0, v0);
+        point(t1, u1, v1);
+        edge.p0 = 0;
+        edge.p1 = std::hypot(u1 - u0, v1 - v0);
+        tk[a] = ticks_of(ax, std::string(axis[a]) + "Tick", edge);
+    }
+    if (decorated) {
+        Rgb bg{1, 1, 1};
+        colour(ax, "Color", bg);
+        for (int a = 0; a < 3; ++a) {
+            // The face where axis a sits at its far end, spanned by the other two.
+            const int b = (a + 1) % 3, c = (a + 2) % 3;
+            double corner[4][3];
+            for (int k = 0; k < 4; ++k) {
+                corner[k][a] = far[a];
+                corner[k][b] = (k == 1 || k == 2) ? 1 : 0;
+                corner[k][c] = k >= 2 ? 1 : 0;
             }
-            const double lw = widest + 44, lh = 16.0 * static_cast<double>(n) + 6;
-            const double lx = bx + bw - lw - 6, ly = by + 6;
-            cairo_rectangle(cr, lx, ly, lw, lh);
-            cairo_set_source_rgb(cr, 1, 1, 1);
+            double u, v;
+            for (int k = 0; k < 4; ++k) {
+                point(corner[k], u, v);
+                k ? cairo_line_to(cr, u, v) : cairo_move_to(cr, u, v);
+            }
+            cairo_close_path(cr);
+            set_colour(cr, bg);
             cairo_fill_preserve(cr);
-            cairo_set_source_rgb(cr, 0, 0, 0);
+            cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
+            cairo_set_line_width(cr, 0.5);
             cairo_stroke(cr);
-            for (std::size_t k = 0; k < n; ++k) {
-                Rgb c{0, 0, 1};
-                colour(*lines[k], "Color", c);
-                const double yy = ly + 11 + 16.0 * static_cast<double>(k);
-                set_colour(cr, c);
-                cairo_set_line_width(cr, 2);
-                cairo_move_to(cr, lx + 6, yy);
-                cairo_line_to(cr, lx + 30, yy);
-                cairo_stroke(cr);
-                cairo_set_source_rgb(cr, 0, 0, 0);
-                show_text(cr, names[k], lx + 36, yy, 10, 0, 0.5);
-            }
+        }
+        // Grid lines of axis a run across the two far faces that contain it.
+        cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
+        for (int a = 0; a < 3; ++a) {
+            if (!equal_folded(prop_text(ax, std::string(axis[a]) + "Grid"), "on"))
+                continue;
+            for (double t : tk[a])
+                for (int other = 1; other <= 2; ++other) {
+                    const int b = (a + other) % 3, c = (a + 3 - other) % 3;
+                    double from[3], to[3], u, v;
+                    from[a] = to[a] = s[a].unit(t);
+                    from[b] = to[b] = far[b];
+                    from[c] = 0;
+                    to[c] = 1;
+                    point(from, u, v);
+                    cairo_move_to(cr, u, v);
+                    point(to, u, v);
+                    cairo_line_to(cr, u, v);
+                    cairo_stroke(cr);
+                }
         }
     }
+
+    cairo_save(cr);
+    cairo_rectangle(cr, bx, by, bw, bh);
+    cairo_clip(cr);
+    const Scale none;
+    for (const Object* o : items) {
+        if (o->kind == Kind::surface)
+            surface(*o, ax, none, none, &p);
+        else if (o->kind == Kind::line || o->kind == Kind::patch)
+            series3(*o, p, Rgb{0, 0, 1});
+    }
+    cairo_restore(cr);
+    if (!decorated)
+        return;
+
+    // x ticks along the floor's near edge in y, y ticks along its near edge
+    // in x, labels pushed outwards from the box; z ticks up the leftmost
+    // vertical edge.
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    const Prop* dates[3] = {find_prop(ax, "xDate"), find_prop(ax, "yDate"), find_prop(ax, "zDate")};
+    static const char* const date_names[3] = {"xDate", "yDate", "zDate"};
+    static const char* const label_names[3] = {"XLabel", "YLabel", "ZLabel"};
+    int zx = 0, zy = 0;
+    double zu = INFINITY;
+    for (int c = 0; c < 4; ++c) {
+        double u, v;
+        p.unit(c & 1, c >> 1, 0.5, u, v);
+        if (u < zu - 1e-9) {
+            zu = u;
+            zx = c & 1;
+            zy = c >> 1;
+        }
+    }
+    for (int a = 0; a < 3; ++a) {
+        double base[3], out[3];
+        double du = -1, dv = 0;
+        if (a < 2) {
+            const int b = 1 - a;
+            base[b] = 1 - far[b];
+            base[2] = far[2];
+            // Outwards: away from the far face along the other floor axis.
+            std::copy(base, base + 3, out);
+            base[a] = out[a] = 0.5;
+            out[b] += base[b] ? 0.1 : -0.1;
+            double u0, v0, u1, v1;
+            point(base, u0, v0);
+            point(out, u1, v1);
+            const double len = std::hypot(u1 - u0, v1 - v0);
+            du = len > 0.5 ? (u1 - u0) / len : 0;
+            dv = len > 0.5 ? (v1 - v0) / len : 1;
+        } else {
+            if (std::fabs(p.ce) < 1e-3)
+                continue;  // seen from above or below, z has no length
+            base[0] = zx;
+            base[1] = zy;
+        }
+        double e0[3], e1[3];
+        std::copy(base, base + 3, e0);
+        std::copy(base, base + 3, e1);
+        e0[a] = 0;
+        e1[a] = 1;
+        double u0, v0, u1, v1;
+        point(e0, u0, v0);
+        point(e1, u1, v1);
+        if (std::hypot(u1 - u0, v1 - v0) < 10)
+            continue;  // the axis points at the viewer
+        cairo_move_to(cr, u0, v0);
+        cairo_line_to(cr, u1, v1);
+        cairo_stroke(cr);
+        for (double t : tk[a]) {
+            double at[3], u, v;
+            std::copy(base, base + 3, at);
+            at[a] = s[a].unit(t);
+            point(at, u, v);
+            cairo_move_to(cr, u, v);
+            cairo_line_to(cr, u + 4 * du, v + 4 * dv);
+            cairo_stroke(cr);
+            const std::string text = dates[a] && dates[a]->is_string ? date_label(t, prop_text(ax, date_names[a]))
+                                                                     : tick_label(t);
+            show_text(cr, text, u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
+        }
+        const double mu = (u0 + u1) / 2, mv = (v0 + v1) / 2;
+        if (a < 2)
+            show_text(cr, label_of(ax, label_names[a]), mu + 26 * du, mv + 26 * dv, 11, 0.5 - 0.5 * du,
+                      0.5 - 0.5 * dv);
+        else
+            show_text(cr, label_of(ax, label_names[a]), mu - 36, mv, 11, 0.5, 1, -M_PI / 2);
+    }
+    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+    legend(ax, items, bx, by, bw, bh);
 }
 
 void dash(cairo_t* cr, int style, double w)
@@ -879,6 +1201,10 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         return;
     }
 
+    for (std::size_t k = 0; k < n; ++k)
+        if (!point(k, px[k], py[k]))
+            px[k] = nan;
+    note_seen(px, py);
     // Lines: one stroke per run of finite points, so a NaN breaks the line.
     if (style >= 0 && style <= 3) {
         dash(cr, style, lw);
@@ -926,10 +1252,232 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     }
 }
 
-void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys)
+void Painter::note_seen(const std::vector<double>& px, const std::vector<double>& py)
 {
-    const double bx = std::min(xs.p0, xs.p1), bw = std::fabs(xs.p1 - xs.p0);
-    const double by = std::min(ys.p0, ys.p1), bh = std::fabs(ys.p1 - ys.p0);
+    const std::size_t step = std::max<std::size_t>(1, px.size() / 500);
+    for (std::size_t k = 0; k < px.size(); k += step)
+        if (std::isfinite(px[k]) && std::isfinite(py[k]))
+            seen.emplace_back(px[k], py[k]);
+}
+
+// A series in the box of a 3-D axes: lines, stems, markers, filled
+// polygons and texts at their projected points; a series without z lies
+// on z = 0.
+void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
+{
+    const std::string chart = fold(prop_text(s, "ChartType"));
+    Rgb c = fallback;
+    colour(s, "Color", c);
+    double u, v, w;
+    if (chart == "text" || chart == "text3" || s.is_text) {
+        const std::vector<double> at = numbers(s, "Position");
+        if (at.size() >= 2) {
+            p.at(at[0], at[1], at.size() >= 3 ? at[2] : 0, u, v, w);
+            set_colour(cr, c);
+            if (std::isfinite(u) && std::isfinite(v))
+                show_text(cr, text_of(s, "String"), u, v, prop_number(s, "FontSize", 10), 0, 0.5);
+        }
+        return;
+    }
+    const std::vector<double> xd = numbers(s, "XData"), yd = numbers(s, "YData"), zd = numbers(s, "ZData");
+    std::size_t n = std::min(xd.size(), yd.size());
+    if (!zd.empty())
+        n = std::min(n, zd.size());
+    std::vector<double> px(n), py(n);
+    for (std::size_t k = 0; k < n; ++k)
+        p.at(xd[k], yd[k], zd.empty() ? 0 : zd[k], px[k], py[k], w);
+    const double lw = std::max(0.5, prop_number(s, "LineWidth", 2));
+    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
+    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    cairo_set_line_width(cr, lw);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    set_colour(cr, c);
+    if (chart == "patch" || chart == "area") {
+        bool any = false;
+        for (std::size_t k = 0; k < n; ++k)
+            if (std::isfinite(px[k]) && std::isfinite(py[k])) {
+                any ? cairo_line_to(cr, px[k], py[k]) : cairo_move_to(cr, px[k], py[k]);
+                any = true;
+            }
+        if (!any)
+            return;
+        cairo_close_path(cr);
+        Rgb face = c;
+        colour(s, "FaceColor", face);
+        set_colour(cr, face);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        return;
+    }
+    note_seen(px, py);
+    if (style >= 0 && style <= 3) {
+        dash(cr, style, lw);
+        bool open = false;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (!(std::isfinite(px[k]) && std::isfinite(py[k]))) {
+                if (open)
+                    cairo_stroke(cr);
+                open = false;
+                continue;
+            }
+            if (chart == "stem") {
+                // From the floor z = 0, or from y = 0 for a series without z.
+                double u0, v0;
+                p.at(xd[k], zd.empty() ? 0 : yd[k], 0, u0, v0, w);
+                cairo_move_to(cr, u0, v0);
+                cairo_line_to(cr, px[k], py[k]);
+                cairo_stroke(cr);
+                continue;
+            }
+            open ? cairo_line_to(cr, px[k], py[k]) : cairo_move_to(cr, px[k], py[k]);
+            open = true;
+        }
+        if (open)
+            cairo_stroke(cr);
+        dash(cr, 0, lw);
+    }
+    const int shown_mark = chart == "stem" && mark < 0 ? 1 : mark;
+    if (shown_mark >= 0 && shown_mark <= 12) {
+        Rgb mc = c;
+        colour(s, "MarkerColor", mc);
+        set_colour(cr, mc);
+        cairo_set_line_width(cr, 1);
+        const double msize = std::max(1.0, prop_number(s, "MarkerSize", 6));
+        for (std::size_t k = 0; k < n; ++k)
+            if (std::isfinite(px[k]) && std::isfinite(py[k]))
+                marker(cr, shown_mark, px[k], py[k], msize);
+    }
+}
+
+// The legend's picture of a series: its line in its style with its marker
+// on top, or a filled box for the charts that fill.
+void Painter::swatch(const Object& s, double x0, double x1, double y)
+{
+    const std::string chart = fold(prop_text(s, "ChartType"));
+    Rgb c{0, 0, 1};
+    colour(s, "Color", c);
+    if (chart == "bar" || chart == "barh" || chart == "area" || chart == "patch" || s.kind == Kind::patch) {
+        Rgb face = c;
+        colour(s, "FaceColor", face);
+        cairo_rectangle(cr, x0 + 4, y - 5, x1 - x0 - 8, 10);
+        set_colour(cr, face);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        return;
+    }
+    const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
+    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
+    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int shown_mark = chart == "stem" && mark < 0 ? 1 : mark;
+    if (style >= 0 && style <= 3) {
+        set_colour(cr, c);
+        cairo_set_line_width(cr, lw);
+        dash(cr, style, lw);
+        cairo_move_to(cr, x0, y);
+        cairo_line_to(cr, x1, y);
+        cairo_stroke(cr);
+        dash(cr, 0, lw);
+    }
+    if (shown_mark >= 0 && shown_mark <= 12) {
+        Rgb mc = c;
+        colour(s, "MarkerColor", mc);
+        set_colour(cr, mc);
+        cairo_set_line_width(cr, 1);
+        marker(cr, shown_mark, (x0 + x1) / 2, y, std::clamp(prop_number(s, "MarkerSize", 6), 1.0, 10.0));
+    }
+}
+
+// The legend: one entry per series in order, named by the rows of the
+// axes' "LegendString" or, when legend(h, strings) named the series
+// themselves, by each series' own. "LegendPos" places it: 1 the upper
+// right corner of the box (the default), 2 upper left, 3 lower left, 4
+// lower right, 0 the corner hiding the fewest points of the data, -1 to the
+// right of the box, and a pair [x y] puts its lower left corner there in
+// the box's own units (0 to 1).
+void Painter::legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                     double bh)
+{
+    if (equal_folded(prop_text(ax, "Legend"), "off"))
+        return;
+    std::vector<const Object*> series;
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        if ((o->kind == Kind::line || o->kind == Kind::patch) && !o->is_text && chart != "text" && chart != "text3")
+            series.push_back(o);
+    }
+    std::vector<std::pair<const Object*, std::string>> entries;
+    for (const Object* o : series)
+        if (const Prop* own = find_prop(*o, "LegendString"); own && own->is_string) {
+            const std::vector<std::string> rows = text_rows(*own);
+            entries.emplace_back(o, rows.empty() ? "" : rows[0]);
+        }
+    if (entries.empty())
+        if (const Prop* names = find_prop(ax, "LegendString"); names && names->is_string) {
+            const std::vector<std::string> rows = text_rows(*names);
+            for (std::size_t k = 0; k < std::min(rows.size(), series.size()); ++k)
+                entries.emplace_back(series[k], rows[k]);
+        }
+    if (entries.empty())
+        return;
+    double widest = 0;
+    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 10);
+    for (const auto& [o, name] : entries) {
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, name.c_str(), &e);
+        widest = std::max(widest, e.x_advance);
+    }
+    const double lw = widest + 44, lh = 16.0 * static_cast<double>(entries.size()) + 6;
+    auto corner = [&](int k, double& x, double& y) {
+        x = k == 2 || k == 3 ? bx + 6 : bx + bw - lw - 6;
+        y = k == 3 || k == 4 ? by + bh - lh - 6 : by + 6;
+    };
+    double lx, ly;
+    corner(1, lx, ly);
+    const std::vector<double> pos = numbers(ax, "LegendPos");
+    if (pos.size() >= 2 && std::isfinite(pos[0]) && std::isfinite(pos[1])) {
+        lx = bx + pos[0] * bw;
+        ly = by + bh - pos[1] * bh - lh;
+    } else if (pos.size() == 1 && (pos[0] == 2 || pos[0] == 3 || pos[0] == 4)) {
+        corner(static_cast<int>(pos[0]), lx, ly);
+    } else if (pos.size() == 1 && pos[0] == -1) {
+        lx = bx + bw + 6;
+        ly = by;
+    } else if (pos.size() == 1 && pos[0] == 0) {
+        std::size_t fewest = std::numeric_limits<std::size_t>::max();
+        for (int k = 1; k <= 4; ++k) {
+            double x, y;
+            corner(k, x, y);
+            std::size_t hidden = 0;
+            for (const auto& [px, py] : seen)
+                hidden += px >= x && px <= x + lw && py >= y && py <= y + lh;
+            if (hidden < fewest) {
+                fewest = hidden;
+                lx = x;
+                ly = y;
+            }
+        }
+    }
+    cairo_rectangle(cr, lx, ly, lw, lh);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const double yy = ly + 11 + 16.0 * static_cast<double>(k);
+        swatch(*entries[k].first, lx + 6, lx + 30, yy);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        show_text(cr, entries[k].second, lx + 36, yy, 10, 0, 0.5);
+    }
+}
+
+void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p)
+{
     const Prop* zp = prop(s, "ZData");
     const std::vector<double> xd = numbers(s, "XData"), yd = numbers(s, "YData");
     if (!zp || zp->data.size() != xd.size() || yd.size() != xd.size() || xd.empty())
@@ -940,44 +1488,35 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
         return;
     // The surface's own colormap wins over the figure's.
     const std::vector<Rgb> own = prop(s, "Colormap") ? colormap(s) : map;
-    double az, el;
-    view_of(ax, az, el);
-    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-    const std::vector<double>* d[3] = {&xd, &yd, &zd};
-    for (int a = 0; a < 3; ++a)
-        for (double v : *d[a])
-            if (std::isfinite(v)) {
-                lo[a] = std::min(lo[a], v);
-                hi[a] = std::max(hi[a], v);
-            }
-    for (int a = 0; a < 3; ++a)
-        if (!(hi[a] > lo[a])) {
-            lo[a] = std::isfinite(lo[a]) ? lo[a] - 1 : -1;
-            hi[a] = lo[a] + 2;
+    double zlo = INFINITY, zhi = -INFINITY;
+    for (double v : zd)
+        if (std::isfinite(v)) {
+            zlo = std::min(zlo, v);
+            zhi = std::max(zhi, v);
         }
-    double clo = lo[2], chi = hi[2];
+    if (!(zhi > zlo)) {
+        zlo = std::isfinite(zlo) ? zlo - 1 : -1;
+        zhi = zlo + 2;
+    }
+    double clo = zlo, chi = zhi;
     if (const std::vector<double> cl = numbers(ax, "CLim"); cl.size() >= 2 && cl[1] > cl[0]) {
         clo = cl[0];
         chi = cl[1];
     }
-    // Orthographic projection of the unit cube: azimuth about z, then
-    // elevation; seen from straight above, the grid lies in the axes' own
-    // coordinates.
-    const double a = az * M_PI / 180, e = el * M_PI / 180;
-    const double scale = 0.6 * std::min(bw, bh), cx = bx + bw / 2, cy = by + bh / 2;
-    const bool flat = el >= 89.999 && std::fmod(az, 360.0) == 0;
-    auto project = [&](double x0, double y0, double z0, double& u, double& v, double& depth) {
-        const double x = (x0 - lo[0]) / (hi[0] - lo[0]) - 0.5, y = (y0 - lo[1]) / (hi[1] - lo[1]) - 0.5;
-        const double z = (z0 - lo[2]) / (hi[2] - lo[2]) - 0.5;
-        const double xr = x * std::cos(a) + y * std::sin(a), yr = -x * std::sin(a) + y * std::cos(a);
-        depth = yr * std::cos(e) - z * std::sin(e);
-        if (flat) {
+    // Seen from straight above the grid lies in the axes' own coordinates;
+    // otherwise it goes through the box's projection. On the floor, a point
+    // lies on the face of the box away from the viewer. Depth grows away
+    // from the viewer.
+    auto project = [&](double x0, double y0, double z0, bool floor, double& u, double& v, double& depth) {
+        if (!p) {
             u = xs.pixel(x0);
             v = ys.pixel(y0);
-        } else {
-            u = cx + scale * xr;
-            v = cy - scale * (z * std::cos(e) + yr * std::sin(e));
+            depth = -z0;
+            return;
         }
+        double w;
+        p->unit(p->x.unit(x0), p->y.unit(y0), floor ? (p->se > 0 ? 0 : 1) : p->z.unit(z0), u, v, w);
+        depth = -w;
     };
     const std::string chart = fold(prop_text(s, "ChartType"));
 
@@ -987,9 +1526,9 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
         const int levels = std::clamp(static_cast<int>(prop_number(s, "NumContourLines", 10)), 1, 1000);
         cairo_set_line_width(cr, 1);
         for (int l = 1; l <= levels; ++l) {
-            const double level = lo[2] + (hi[2] - lo[2]) * l / (levels + 1);
+            const double level = zlo + (zhi - zlo) * l / (levels + 1);
             set_colour(cr, map_scaled(own, level, clo, chi));
-            const double height = chart == "contour3" ? level : lo[2];
+            const bool floor = chart == "contour";
             for (int j = 0; j + 1 < cols; ++j)
                 for (int i = 0; i + 1 < rows; ++i) {
                     const std::size_t k[4] = {static_cast<std::size_t>(j) * rows + i,
@@ -1011,8 +1550,8 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
                     }
                     for (int f = 0; f + 1 < found; f += 2) {
                         double u0, v0, u1, v1, depth;
-                        project(px[f], py[f], height, u0, v0, depth);
-                        project(px[f + 1], py[f + 1], height, u1, v1, depth);
+                        project(px[f], py[f], level, floor, u0, v0, depth);
+                        project(px[f + 1], py[f + 1], level, floor, u1, v1, depth);
                         cairo_move_to(cr, u0, v0);
                         cairo_line_to(cr, u1, v1);
                     }
@@ -1037,7 +1576,7 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
             bool ok = true;
             for (int c = 0; c < 4; ++c) {
                 double depth;
-                project(xd[k[c]], yd[k[c]], zd[k[c]], q.u[c], q.v[c], depth);
+                project(xd[k[c]], yd[k[c]], zd[k[c]], false, q.u[c], q.v[c], depth);
                 q.depth += depth / 4;
                 q.z[c] = zd[k[c]];
                 ok = ok && std::isfinite(q.u[c]) && std::isfinite(q.v[c]) && std::isfinite(q.z[c]);
@@ -1173,9 +1712,13 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     const double px0 = xs.pixel(x0), px1 = xs.pixel(x1), py0 = ys.pixel(y0), py1 = ys.pixel(y1);
     if (!(std::isfinite(px0) && std::isfinite(px1) && std::isfinite(py0) && std::isfinite(py1)))
         return;
+    // An image is a picture: its first row at the top of its rectangle and
+    // its first column at the left, whichever way the axes run (a colour
+    // bar's scale counts on it; image() mirrors data given with decreasing
+    // coordinates itself).
     cairo_save(cr);
-    cairo_translate(cr, px0, py0);
-    cairo_scale(cr, (px1 - px0) / cols, (py1 - py0) / rows);
+    cairo_translate(cr, std::min(px0, px1), std::min(py0, py1));
+    cairo_scale(cr, std::fabs(px1 - px0) / cols, std::fabs(py1 - py0) / rows);
     cairo_set_source_surface(cr, pic.get(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
@@ -1184,12 +1727,32 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     cairo_restore(cr);
 }
 
-void draw(double fig_handle, cairo_t* cr, int width, int height)
+// The picture an object lies in: its figure, or an axes a host window
+// holds (an axes whose parent is the root), which is drawn on its own.
+double picture_of(double h)
 {
-    const Object* fig = find(fig_handle);
-    Painter p{cr, width, height, *fig, colormap(*fig), 0, 0, {}};
+    for (int guard = 0; guard < 1 << 20; ++guard) {
+        const Object* o = find(h);
+        if (!o)
+            return -1;
+        if (o->kind == Kind::figure || (o->kind == Kind::axes && o->parent == 0))
+            return h;
+        h = o->parent;
+    }
+    return -1;
+}
+
+void draw(double picture, cairo_t* cr, int width, int height)
+{
+    const Object* o = find(picture);
+    // A hosted axes takes the figure defaults and the colormap from the root.
+    const Object& fig = o->kind == Kind::figure ? *o : *find(0);
+    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, {}};
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
-    p.figure();
+    if (o->kind == Kind::figure)
+        p.figure();
+    else
+        p.hosted(picture, *o);
 }
 
 // A raster of the figure; null when it has no surface.
@@ -1202,7 +1765,7 @@ Surface raster(double fig, int& width, int& height)
     if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
         return none;
     Context cr(cairo_create(s.get()), cairo_destroy);
-    draw(figure_of(fig), cr.get(), width, height);
+    draw(picture_of(fig), cr.get(), width, height);
     cairo_surface_flush(s.get());
     return s;
 }
@@ -1261,23 +1824,28 @@ void write_figure(double fig, const std::string& stem)
     write_svg(fig, base + ".svg");
 }
 
-std::vector<double> figures()
+// Every figure and every hosted axes.
+std::vector<double> pictures()
 {
     std::vector<double> out;
     if (const Object* root = find(0))
         for (double h : root->children)
-            if (const Object* f = find(h); f && f->kind == Kind::figure && f->parent == 0)
+            if (const Object* f = find(h); f && (f->kind == Kind::figure || f->kind == Kind::axes) && f->parent == 0)
                 out.push_back(h);
     return out;
 }
 
-std::string figure_name(double fig) { return "figure-" + std::to_string(static_cast<long long>(fig)); }
+std::string figure_name(double h)
+{
+    const Object* o = find(h);
+    return (o && o->kind == Kind::axes ? "axes-" : "figure-") + std::to_string(static_cast<long long>(h));
+}
 
 } // namespace
 
 bool figure_size(double h, int& width, int& height)
 {
-    const Object* f = find(figure_of(h));
+    const Object* f = find(picture_of(h));
     if (!f)
         return false;
     double w = 0, hh = 0;
@@ -1285,8 +1853,13 @@ bool figure_size(double h, int& width, int& height)
         w = pos->data[2];
         hh = pos->data[3];
     }
-    if (equal_folded(prop_text(*f, "Units"), "normalized")) {
-        const Object* root = find(0);
+    // A hosted axes gets the size of a new figure unless it was given one in pixels.
+    const Object* root = find(0);
+    if (f->kind == Kind::axes && !equal_folded(prop_text(*f, "Units"), "pixels")) {
+        const Prop* size = root ? find_prop(*root, "DefaultFigurePosition") : nullptr;
+        w = size && size->data.size() >= 4 ? size->data[2] : 560;
+        hh = size && size->data.size() >= 4 ? size->data[3] : 420;
+    } else if (equal_folded(prop_text(*f, "Units"), "normalized")) {
         const Prop* screen = root ? find_prop(*root, "Position") : nullptr;
         if (screen && screen->data.size() >= 4) {
             w *= screen->data[2];
@@ -1348,7 +1921,7 @@ bool write_svg(double h, const std::string& path)
         return false;
     {
         Context cr(cairo_create(s.get()), cairo_destroy);
-        draw(figure_of(h), cr.get(), width, height);
+        draw(picture_of(h), cr.get(), width, height);
     }
     cairo_surface_finish(s.get());
     return cairo_surface_status(s.get()) == CAIRO_STATUS_SUCCESS;
@@ -1359,7 +1932,7 @@ void after_redraw()
     if (!output_dir())
         return;
     const long long seq = ++redraw_count();
-    for (double fig : figures()) {
+    for (double fig : pictures()) {
         const std::uint64_t f = fingerprint(fig);
         auto it = drawn().find(fig);
         if (it != drawn().end() && it->second == f)
@@ -1371,7 +1944,7 @@ void after_redraw()
 
 void after_print(double h)
 {
-    const double fig = figure_of(h);
+    const double fig = picture_of(h);
     if (output_dir() && fig > 0)
         write_png(fig, std::string(output_dir()) + "/" + figure_name(fig) + "-print.png");
 }
@@ -1386,7 +1959,7 @@ void at_exit()
 {
     if (!output_dir())
         return;
-    for (double fig : figures())
+    for (double fig : pictures())
         write_figure(fig, figure_name(fig));
 }
 
