@@ -924,6 +924,9 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             cairo_move_to(cr, u, v);
             cairo_line_to(cr, u + 4 * du, v + 4 * dv);
             cairo_stroke(cr);
+            // The floor's corner carries a tick label of the floor's axes.
+            if (a == 2 && std::fabs(at[2] - far[2]) < 1e-9)
+                continue;
             const std::string text = dates[a] && dates[a]->is_string ? date_label(t, prop_text(ax, date_names[a]))
                                                                      : tick_label(t);
             show_text(cr, text, u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
