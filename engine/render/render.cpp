@@ -193,23 +193,25 @@ struct Scale {
     double pixel(double v) const { return p0 + unit(v) * (p1 - p0); }
 };
 
-// The box of a 3-D axes: the data scaled to the unit cube, turned by the
-// azimuth about z, tilted by the elevation, and stretched to fill the room
-// the axes leaves for it. Depth w grows towards the viewer.
+// The box of a 3-D axes: the data scaled to the unit cube (or a box of
+// sides ex, ey, ez), turned by the azimuth about z, tilted by the
+// elevation, and stretched to fill the room the axes leaves for it. Depth
+// w grows towards the viewer.
 struct Projection {
     Scale x, y, z;
     double ca = 1, sa = 0, ce = 0, se = 1;
     double su = 1, sv = 1, cu = 0, cv = 0;
+    double ex = 1, ey = 1, ez = 1;
 
     Projection(const Scale& xs, const Scale& ys, const Scale& zs, double az, double el)
         : x(xs), y(ys), z(zs), ca(std::cos(az * M_PI / 180)), sa(std::sin(az * M_PI / 180)),
           ce(std::cos(el * M_PI / 180)), se(std::sin(el * M_PI / 180))
     {
     }
-    double across(double tx, double ty) const { return (tx - 0.5) * ca + (ty - 0.5) * sa; }
+    double across(double tx, double ty) const { return (tx - 0.5) * ex * ca + (ty - 0.5) * ey * sa; }
     double upward(double tx, double ty, double tz) const
     {
-        return -se * sa * (tx - 0.5) + se * ca * (ty - 0.5) + ce * (tz - 0.5);
+        return -se * sa * (tx - 0.5) * ex + se * ca * (ty - 0.5) * ey + ce * (tz - 0.5) * ez;
     }
     // Fits the cube's eight corners into the rectangle.
     void fit(double left, double top, double w, double h)
@@ -231,7 +233,7 @@ struct Projection {
     {
         u = cu + su * across(tx, ty);
         v = cv - sv * upward(tx, ty, tz);
-        w = ce * sa * (tx - 0.5) - ce * ca * (ty - 0.5) + se * (tz - 0.5);
+        w = ce * sa * (tx - 0.5) * ex - ce * ca * (ty - 0.5) * ey + se * (tz - 0.5) * ez;
     }
     void at(double xv, double yv, double zv, double& u, double& v, double& w) const
     {
@@ -302,9 +304,9 @@ std::vector<double> ticks(const Scale& s)
             t.push_back(std::pow(10, e));
         return t;
     }
-    // About one tick per 50 pixels, at least two and at most six.
+    // About one tick per 50 pixels, at most six steps.
     const double room = std::fabs(s.p1 - s.p0);
-    const double raw = (b - a) / std::clamp(std::floor(room / 50), 2.0, 6.0);
+    const double raw = (b - a) / std::clamp(std::floor(room / 50), 1.0, 6.0);
     const double mag = std::pow(10, std::floor(std::log10(raw)));
     const double step = raw / mag >= 5 ? 5 * mag : raw / mag >= 2 ? 2 * mag : mag;
     for (double v = std::ceil(a / step - 1e-9) * step; v <= b + step * 1e-9 && t.size() < 50; v += step)
@@ -336,6 +338,80 @@ std::string tick_label(double v)
 // ---------------------------------------------------------------------------
 // The figure.
 
+// One bar of a bar chart in a 3-D box: its extent along the position axis
+// (x for "bar", z for "barh"), across the depth axis y, and along the
+// length axis (z for "bar", x for "barh").
+struct Bar3 {
+    double p0, p1, d0, d1, l0, l1;
+    bool vertical;
+    Rgb colour;
+
+    void corner(int ip, int id, int il, double& x, double& y, double& z) const
+    {
+        const double pv = ip ? p1 : p0, lv = il ? l1 : l0;
+        y = id ? d1 : d0;
+        x = vertical ? pv : lv;
+        z = vertical ? lv : pv;
+    }
+};
+
+// The bars of every bar series of an axes: series one behind the other
+// along y (the 3-D charts' "none"), side by side in one row when
+// "grouped", piled up in one row when "stacked".
+std::vector<Bar3> bars_in_3d(const std::vector<const Object*>& items)
+{
+    int count = 0;
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        count += chart == "bar" || chart == "barh";
+    }
+    std::vector<Bar3> out;
+    std::vector<double> stack;
+    int k = 0;
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        if (chart != "bar" && chart != "barh")
+            continue;
+        const bool vertical = chart == "bar";
+        const std::vector<double> at = numbers(*o, vertical ? "XData" : "YData");
+        const std::vector<double> len = numbers(*o, vertical ? "YData" : "XData");
+        const std::size_t n = std::min(at.size(), len.size());
+        double step = INFINITY;
+        for (std::size_t j = 1; j < n; ++j)
+            if (std::isfinite(at[j]) && std::isfinite(at[j - 1]) && at[j] != at[j - 1])
+                step = std::min(step, std::fabs(at[j] - at[j - 1]));
+        if (!std::isfinite(step))
+            step = 1;
+        const std::string type = fold(prop_text(*o, "Stacktype"));
+        const bool stacked = type.find("stack") != std::string::npos, grouped = type.find("group") != std::string::npos;
+        Rgb c{0, 0, 1};
+        colour(*o, "Color", c);
+        if (stack.size() < n)
+            stack.resize(n, 0);
+        for (std::size_t j = 0; j < n; ++j) {
+            if (!std::isfinite(at[j]) || !std::isfinite(len[j]))
+                continue;
+            Bar3 b{at[j] - 0.4 * step, at[j] + 0.4 * step, k + 0.6, k + 1.4, 0, len[j], vertical, c};
+            if (grouped) {
+                const double w = 0.8 * step / count;
+                b.p0 = at[j] - 0.4 * step + k * w;
+                b.p1 = b.p0 + w;
+            }
+            if (grouped || stacked) {
+                b.d0 = 0.6;
+                b.d1 = 1.4;
+            }
+            if (stacked) {
+                b.l0 = stack[j];
+                b.l1 = stack[j] += len[j];
+            }
+            out.push_back(b);
+        }
+        ++k;
+    }
+    return out;
+}
+
 struct Painter {
     cairo_t* cr;
     int width, height;
@@ -359,6 +435,7 @@ struct Painter {
                 bool decorated, double az, double el);
     void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
     void series3(const Object& s, const Projection& p, const Rgb& fallback);
+    void boxes3(const std::vector<Bar3>& bars, const Projection& p);
     void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p);
     void image(const Object& ax, const Scale& x, const Scale& y);
     void control(const Object& c);
@@ -477,10 +554,7 @@ void view_of(const Object& ax, double& az, double& el)
 bool seen_from_above(double az, double el) { return el >= 89.999 && std::fmod(az, 360.0) == 0; }
 
 // Charts that have no 3-D form here keep their axes flat whatever the view.
-bool flat_chart(const std::string& chart)
-{
-    return chart == "bar" || chart == "barh" || chart == "pie" || chart == "polar";
-}
+bool flat_chart(const std::string& chart) { return chart == "pie" || chart == "polar"; }
 
 void Painter::hosted(double h, const Object& ax)
 {
@@ -751,6 +825,14 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             hi[a] = std::max(hi[a], v);
         }
     };
+    const std::vector<Bar3> bars3 = bars_in_3d(items);
+    for (const Bar3& b : bars3)
+        for (int c = 0; c < 8; ++c) {
+            double v[3];
+            b.corner(c & 1, (c >> 1) & 1, c >> 2, v[0], v[1], v[2]);
+            for (int a = 0; a < 3; ++a)
+                widen(a, v[a]);
+        }
     for (const Object* o : items) {
         const std::string chart = fold(prop_text(*o, "ChartType"));
         if (chart == "text" || chart == "text3" || o->is_text) {
@@ -759,6 +841,8 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
                 widen(static_cast<int>(a), p[a]);
             continue;
         }
+        if (chart == "bar" || chart == "barh")
+            continue;
         for (int a = 0; a < 3; ++a)
             for (double v : numbers(*o, data[a]))
                 widen(a, v);
@@ -781,6 +865,14 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
     }
     // The box keeps room around it for the tick labels and axis labels.
     Projection p(s[0], s[1], s[2], az, el);
+    // Bars keep their footprint square: the rows of series along y take
+    // the length their range has beside that of the bar positions.
+    if (!bars3.empty()) {
+        const int along = bars3.front().vertical ? 0 : 2;
+        const double ratio = (s[1].hi - s[1].lo) / (s[along].hi - s[along].lo);
+        double& shorter = ratio < 1 ? p.ey : (along ? p.ez : p.ex);
+        shorter = std::clamp(ratio < 1 ? ratio : 1 / ratio, 0.15, 1.0);
+    }
     const double left = decorated ? std::min(50.0, 0.14 * bw) : 0, right = decorated ? std::min(20.0, 0.05 * bw) : 0;
     const double top = decorated ? std::min(10.0, 0.04 * bh) : 0, bottom = decorated ? std::min(40.0, 0.14 * bh) : 0;
     p.fit(bx + left, by + top, bw - left - right, bh - top - bottom);
@@ -851,7 +943,11 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
     cairo_rectangle(cr, bx, by, bw, bh);
     cairo_clip(cr);
     const Scale none;
+    boxes3(bars3, p);
     for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        if (chart == "bar" || chart == "barh")
+            continue;
         if (o->kind == Kind::surface)
             surface(*o, ax, none, none, &p);
         else if (o->kind == Kind::line || o->kind == Kind::patch)
@@ -1351,6 +1447,60 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
         for (std::size_t k = 0; k < n; ++k)
             if (std::isfinite(px[k]) && std::isfinite(py[k]))
                 marker(cr, shown_mark, px[k], py[k], msize);
+    }
+}
+
+// Bars as boxes: of each pair of opposite faces the one towards the viewer,
+// all faces in painter's order, the sides shaded darker than the tops.
+void Painter::boxes3(const std::vector<Bar3>& bars, const Projection& p)
+{
+    struct Face {
+        double depth;
+        double u[4], v[4];
+        Rgb fill;
+    };
+    std::vector<Face> faces;
+    faces.reserve(3 * bars.size());
+    for (const Bar3& b : bars) {
+        // Axis 0: position, 1: depth, 2: length; faces at side 0 and 1.
+        for (int axis = 0; axis < 3; ++axis) {
+            Face pair[2];
+            bool ok = true;
+            for (int side = 0; side < 2; ++side) {
+                Face& f = pair[side];
+                f.depth = 0;
+                for (int k = 0; k < 4; ++k) {
+                    // The four corners round the face, in order.
+                    const int s1 = k == 1 || k == 2, s2 = k >= 2;
+                    int idx[3];
+                    idx[axis] = side;
+                    idx[(axis + 1) % 3] = s1;
+                    idx[(axis + 2) % 3] = s2;
+                    double x, y, z, w;
+                    b.corner(idx[0], idx[1], idx[2], x, y, z);
+                    p.at(x, y, z, f.u[k], f.v[k], w);
+                    f.depth -= w / 4;
+                    ok = ok && std::isfinite(f.u[k]) && std::isfinite(f.v[k]);
+                }
+                const double shade = axis == 2 ? 1 : axis == 0 ? 0.8 : 0.65;
+                f.fill = {b.colour.r * shade, b.colour.g * shade, b.colour.b * shade};
+            }
+            if (ok && pair[0].depth != pair[1].depth)
+                faces.push_back(pair[0].depth < pair[1].depth ? pair[0] : pair[1]);
+        }
+    }
+    std::stable_sort(faces.begin(), faces.end(), [](const Face& a, const Face& b) { return a.depth > b.depth; });
+    cairo_set_line_width(cr, 0.5);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+    for (const Face& f : faces) {
+        cairo_move_to(cr, f.u[0], f.v[0]);
+        for (int k = 1; k < 4; ++k)
+            cairo_line_to(cr, f.u[k], f.v[k]);
+        cairo_close_path(cr);
+        set_colour(cr, f.fill);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_stroke(cr);
     }
 }
 

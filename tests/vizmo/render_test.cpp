@@ -1083,4 +1083,44 @@ TEST_F(Render, BarsFitInsideAutomaticLimits)
     EXPECT_LT(right, 178) << "and the last";
 }
 
+TEST_F(Render3d, BarsStandAsShadedBoxes)
+{
+    // Bars at x = 1, 2, 3 under z limits [0 3]; an empty view is the flat one.
+    auto picture = [this](std::vector<double> view, std::vector<double> heights) {
+        vt::reset();
+        box({}, true);
+        set(ax, "View", view.empty() ? Val(0, 0, {}) : row(view));
+        set(ax, "ZLim", row({0, 3}));
+        set(ax, "YLimMode", text("auto"));
+        set(ax, "XLimMode", text("auto"));
+        const double h = series({1, 2, 3}, heights);
+        set(h, "ChartType", text("bar"));
+        set(h, "Stacktype", text("none"));
+        return capture(fig);
+    };
+    auto top_row = [](const Picture& p) {
+        for (int i = 0; i < p.rows; ++i)
+            for (int j = 0; j < p.cols; ++j)
+                if (p.at(i, j).r > 0.5 && p.at(i, j).g < 0.1)
+                    return i;
+        return p.rows;
+    };
+    const Picture low = picture({-37.5, 30}, {1, 1, 1}), tall = picture({-37.5, 30}, {1, 1, 3});
+    EXPECT_LT(top_row(tall), top_row(low) - 20) << "the tall bar rises higher";
+    // The top faces in the series' colour, the two visible sides darker.
+    const double shade[3] = {1, 0.8, 0.65};
+    int count[3] = {0, 0, 0};
+    for (int i = 0; i < tall.rows; ++i)
+        for (int j = 0; j < tall.cols; ++j)
+            for (int k = 0; k < 3; ++k) {
+                const Rgb c = tall.at(i, j);
+                count[k] += std::fabs(c.r - shade[k]) < 0.6 / 255 && c.g == 0 && c.b == 0;
+            }
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(shade[k]);
+        EXPECT_GT(count[k], 100);
+    }
+    EXPECT_TRUE(picture({0, 90}, {1, 1, 3}) == picture({}, {1, 1, 3})) << "seen from above, the flat chart";
+}
+
 } // namespace
