@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <unistd.h>
@@ -1121,6 +1122,74 @@ TEST_F(Render3d, BarsStandAsShadedBoxes)
         EXPECT_GT(count[k], 100);
     }
     EXPECT_TRUE(picture({0, 90}, {1, 1, 3}) == picture({}, {1, 1, 3})) << "seen from above, the flat chart";
+}
+
+TEST_F(Render3d, OddSettingsStillGiveAPicture)
+{
+    // Values a program may write by mistake: each picture is drawn whole,
+    // and the ones that mean nothing draw as if unset.
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* what;
+        std::function<void(double ax, double line)> apply;
+        bool as_if_unset;
+    };
+    const std::vector<Case> cases = {
+        {"a view of NaN", [](double a, double) { set(a, "View", row({nan, 30})); }, false},
+        {"a view of huge angles", [](double a, double) { set(a, "View", row({1e300, -1e300})); }, false},
+        {"looking up from below", [](double a, double) { set(a, "View", row({20, -90})); }, false},
+        {"equal z limits", [](double a, double) { set(a, "ZLim", row({1, 1})); }, false},
+        {"log x over negative data",
+         [](double a, double) {
+             set(a, "XScale", text("log"));
+             set(a, "XLimMode", text("auto"));
+         },
+         false},
+        {"a legend place of NaN",
+         [](double a, double) {
+             set(a, "LegendString", text("a"));
+             set(a, "LegendPos", row({nan, nan}));
+         },
+         false},
+        {"a legend place outside the list",
+         [](double a, double) {
+             set(a, "LegendString", text("a"));
+             set(a, "LegendPos", num(7));
+         },
+         false},
+        {"a million ticks",
+         [](double a, double) {
+             std::vector<double> t(1000000);
+             for (std::size_t k = 0; k < t.size(); ++k)
+                 t[k] = static_cast<double>(k) / 1e6;
+             set(a, "XTick", row(t));
+         },
+         false},
+        {"infinite bars",
+         [](double, double l) {
+             set(l, "ChartType", text("bar"));
+             set(l, "YData", row({inf, -inf, nan}));
+         },
+         false},
+        {"a view that is not a standard one", [](double a, double) { set(a, "View", num(4)); }, true},
+    };
+    vt::reset();
+    box({-37.5, 30}, true);
+    series3({-1, 0.5, 1}, {0, 0.5, 1}, {0, 1, 0.5});
+    set(ax, "View", Val(0, 0, {}));
+    const Picture unset = capture(fig);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        box({-37.5, 30}, true);
+        const double line = series3({-1, 0.5, 1}, {0, 0.5, 1}, {0, 1, 0.5});
+        c.apply(ax, line);
+        const Picture p = capture(fig);
+        EXPECT_EQ(p.rows, 320);
+        EXPECT_EQ(p.cols, 400);
+        if (c.as_if_unset)
+            EXPECT_TRUE(p == unset);
+    }
 }
 
 } // namespace
