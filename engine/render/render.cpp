@@ -426,6 +426,8 @@ struct Painter {
     std::vector<std::pair<double, double>> seen;
     // Where the figure's decorated axes sit, to keep labels off their neighbours.
     std::vector<std::pair<const Object*, std::vector<double>>> boxes;
+    // The view of the axes being drawn.
+    double view_az = 0, view_el = 90;
 
     std::vector<double> placement(const Object& ax) const;
     void figure();
@@ -436,6 +438,7 @@ struct Painter {
     void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
     void series3(const Object& s, const Projection& p, const Rgb& fallback);
     void boxes3(const std::vector<Bar3>& bars, const Projection& p);
+    void pie3d(const std::vector<double>& values, double total, double cx, double cy, double radius);
     void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p);
     void image(const Object& ax, const Scale& x, const Scale& y);
     void control(const Object& c);
@@ -638,6 +641,8 @@ void Painter::axes(double h, const Object& ax)
 
     double az, el;
     view_of(ax, az, el);
+    view_az = az;
+    view_el = el;
     bool flat = seen_from_above(az, el) || prop(ax, "CData");
     for (const Object* o : items)
         flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
@@ -1177,6 +1182,10 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
             for (std::size_t k = 0; k < yd.size(); ++k)
                 if (std::isfinite(yd[k]) && yd[k] > 0)
                     total += yd[k];
+            if (!seen_from_above(view_az, view_el)) {
+                pie3d(yd, total, cx, cy, radius);
+                return;
+            }
             double a = 0;
             for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
                 if (!(std::isfinite(yd[k]) && yd[k] > 0))
@@ -1498,6 +1507,76 @@ void Painter::boxes3(const std::vector<Bar3>& bars, const Projection& p)
             cairo_line_to(cr, f.u[k], f.v[k]);
         cairo_close_path(cr);
         set_colour(cr, f.fill);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_stroke(cr);
+    }
+}
+
+// A pie seen from a 3-D view: a disc of wedges turned by the azimuth and
+// tilted by the elevation, standing on the rim that faces the viewer. The
+// rim is drawn first: the tops always lie over it.
+void Painter::pie3d(const std::vector<double>& values, double total, double cx, double cy, double radius)
+{
+    if (!(total > 0))
+        return;
+    const double el = std::clamp(std::fabs(view_el), 5.0, 90.0) * M_PI / 180, turn = view_az * M_PI / 180;
+    const double squash = std::sin(el), depth = 0.2 * radius * std::cos(el);
+    auto rim = [&](double t, double drop, double& u, double& v) {
+        u = cx + radius * std::sin(t + turn);
+        v = cy - radius * std::cos(t + turn) * squash + drop;
+    };
+    struct Wedge {
+        double a0, a1;
+        Rgb colour;
+    };
+    std::vector<Wedge> wedges;
+    double a = 0;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (!(std::isfinite(values[k]) && values[k] > 0))
+            continue;
+        const double sweep = 2 * M_PI * values[k] / total;
+        wedges.push_back({a, a + sweep, map[(k * map.size()) / values.size()]});
+        a += sweep;
+    }
+    cairo_set_line_width(cr, 1);
+    constexpr int steps = 90;  // points per full turn
+    for (const Wedge& w : wedges) {
+        // The part of the wedge's rim on the near half, cos(t + turn) < 0.
+        const int n = std::max(2, static_cast<int>(std::ceil((w.a1 - w.a0) / (2 * M_PI) * steps)) + 1);
+        std::vector<double> near_t;
+        for (int k = 0; k < n; ++k) {
+            const double t = w.a0 + (w.a1 - w.a0) * k / (n - 1);
+            if (std::cos(t + turn) < 0)
+                near_t.push_back(t);
+        }
+        if (near_t.size() < 2 || depth <= 0)
+            continue;
+        double u, v;
+        for (std::size_t k = 0; k < near_t.size(); ++k) {
+            rim(near_t[k], 0, u, v);
+            k ? cairo_line_to(cr, u, v) : cairo_move_to(cr, u, v);
+        }
+        for (std::size_t k = near_t.size(); k-- > 0;) {
+            rim(near_t[k], depth, u, v);
+            cairo_line_to(cr, u, v);
+        }
+        cairo_close_path(cr);
+        set_colour(cr, {0.7 * w.colour.r, 0.7 * w.colour.g, 0.7 * w.colour.b});
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_stroke(cr);
+    }
+    for (const Wedge& w : wedges) {
+        const int n = std::max(2, static_cast<int>(std::ceil((w.a1 - w.a0) / (2 * M_PI) * steps)) + 1);
+        cairo_move_to(cr, cx, cy);
+        for (int k = 0; k < n; ++k) {
+            double u, v;
+            rim(w.a0 + (w.a1 - w.a0) * k / (n - 1), 0, u, v);
+            cairo_line_to(cr, u, v);
+        }
+        cairo_close_path(cr);
+        set_colour(cr, w.colour);
         cairo_fill_preserve(cr);
         cairo_set_source_rgb(cr, 0, 0, 0);
         cairo_stroke(cr);

@@ -1192,4 +1192,50 @@ TEST_F(Render3d, OddSettingsStillGiveAPicture)
     }
 }
 
+TEST_F(Render3d, APieSeenIn3dIsATiltedDiscOnItsRim)
+{
+    // Two equal wedges, red and blue, in a square box; from above the pie
+    // is a disc, from elevation 30 an ellipse half as tall with a darker rim.
+    auto picture = [this](std::vector<double> view) {
+        vt::reset();
+        box(std::move(view), false);
+        set(fig, "Position", row({0, 0, 300, 300}));
+        set(ax, "Position", row({0, 0, 1, 1}));
+        set(fig, "ColorMap", Val(2, 3, {1, 0, 0, 0, 0, 1}));
+        const double h = series({1, 2}, {1, 1});
+        set(h, "ChartType", text("pie"));
+        return capture(fig);
+    };
+    struct Extent {
+        int width = 0, height = 0, dark = 0;
+    };
+    auto extent = [](const Picture& p) {
+        int top = p.rows, bottom = -1, left = p.cols, right = -1;
+        Extent e;
+        for (int i = 0; i < p.rows; ++i)
+            for (int j = 0; j < p.cols; ++j) {
+                const Rgb c = p.at(i, j);
+                if (!(reddish(c) || bluish(c) || (c.r > 0.6 && c.r < 0.8 && c.g < 0.1) ||
+                      (c.b > 0.6 && c.b < 0.8 && c.r < 0.1)))
+                    continue;
+                // The rim's shade itself, not the blend of an edge.
+                e.dark += (std::fabs(c.r - 0.7) < 0.6 / 255 && c.g == 0 && c.b == 0) ||
+                          (std::fabs(c.b - 0.7) < 0.6 / 255 && c.r == 0 && c.g == 0);
+                top = std::min(top, i);
+                bottom = std::max(bottom, i);
+                left = std::min(left, j);
+                right = std::max(right, j);
+            }
+        e.width = right - left;
+        e.height = bottom - top;
+        return e;
+    };
+    const Extent above = extent(picture({0, 90})), tilted = extent(picture({-37.5, 30}));
+    EXPECT_NEAR(above.height, above.width, 3) << "a disc";
+    EXPECT_LT(above.dark, 20) << "no rim from above";
+    EXPECT_NEAR(tilted.width, above.width, 3);
+    EXPECT_LT(tilted.height, 0.7 * tilted.width) << "squashed by the elevation";
+    EXPECT_GT(tilted.dark, 500) << "the rim";
+}
+
 } // namespace
