@@ -827,6 +827,18 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
     std::stable_sort(quads.begin(), quads.end(), [](const Quad& p, const Quad& q) { return p.depth > q.depth; });
     const bool mesh = chart.rfind("mesh", 0) == 0;
     const bool interp = !mesh && equal_folded(prop_text(ax, "Shading"), "interp");
+    // Black edges only where the cells are a few pixels across: on a fine
+    // grid they would hide the colours. There each quad is outlined in its
+    // own colour instead, which closes the seams between neighbours.
+    double u0 = INFINITY, u1 = -INFINITY, v0 = INFINITY, v1 = -INFINITY;
+    for (const Quad& q : quads)
+        for (int c = 0; c < 4; ++c) {
+            u0 = std::min(u0, q.u[c]);
+            u1 = std::max(u1, q.u[c]);
+            v0 = std::min(v0, q.v[c]);
+            v1 = std::max(v1, q.v[c]);
+        }
+    const bool edges = std::min((u1 - u0) / (cols - 1), (v1 - v0) / (rows - 1)) >= 3;
     cairo_set_line_width(cr, 0.5);
     for (const Quad& q : quads) {
         if (interp) {
@@ -862,7 +874,8 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
         } else {
             set_colour(cr, fill);
             cairo_fill_preserve(cr);
-            cairo_set_source_rgb(cr, 0, 0, 0);
+            if (edges)
+                cairo_set_source_rgb(cr, 0, 0, 0);
         }
         cairo_stroke(cr);
     }

@@ -1238,4 +1238,41 @@ TEST_F(Render3d, APieSeenIn3dIsATiltedDiscOnItsRim)
     EXPECT_GT(tilted.dark, 500) << "the rim";
 }
 
+TEST_F(Render, FineSurfaceGridsShowTheirColoursNotTheirEdges)
+{
+    // A flat surface seen from above through a one-row red map: black edges
+    // outline the cells of a coarse grid, never the pixel-sized cells of a
+    // fine one.
+    struct Case {
+        int n;  // grid points per side
+        bool edges;
+    };
+    for (const Case& c : {Case{4, true}, Case{200, false}}) {
+        SCOPED_TRACE(c.n);
+        vt::reset();
+        figure_with_axes();
+        set(fig, "ColorMap", Val(1, 3, {1, 0, 0}));
+        set(ax, "View", row({0, 90}));
+        const double s = vizmo_create_object("surface", -1);
+        set(s, "Parent", num(ax));
+        std::vector<double> x, y, z;
+        for (int j = 0; j < c.n; ++j)
+            for (int i = 0; i < c.n; ++i) {
+                x.push_back(j / (c.n - 1.0));
+                y.push_back(i / (c.n - 1.0));
+                z.push_back(0);
+            }
+        vizmo_set_data(s, c.n * c.n, x.data(), 1, y.data(), 1, z.data(), 0);
+        const Picture p = capture(fig);
+        int red = 0, dark = 0;
+        for (int i = 20; i < 140; ++i)
+            for (int j = 24; j < 176; ++j) {
+                red += reddish(p.at(i, j));
+                dark += p.at(i, j).r < 0.5;
+            }
+        EXPECT_GT(red, 10000);
+        EXPECT_EQ(dark > 100, c.edges);
+    }
+}
+
 } // namespace
