@@ -157,7 +157,8 @@ void view_of(const Object& ax, double& az, double& el);
 
 bool seen_from_above(double az, double el);
 
-// Charts that have no 3-D form here keep their axes flat whatever the view.
+// Pie and polar charts keep their axes flat whatever the view: a pie seen
+// in 3-D tilts its own disc (pie3d), a polar frame stays as it is.
 bool flat_chart(const std::string& chart);
 
 // One bar of a bar chart in a 3-D box: its extent along the position axis

@@ -31,7 +31,8 @@ void view_of(const Object& ax, double& az, double& el)
 
 bool seen_from_above(double az, double el) { return el >= 89.999 && std::fmod(az, 360.0) == 0; }
 
-// Charts that have no 3-D form here keep their axes flat whatever the view.
+// Pie and polar charts keep their axes flat whatever the view: a pie seen
+// in 3-D tilts its own disc (pie3d), a polar frame stays as it is.
 bool flat_chart(const std::string& chart) { return chart == "pie" || chart == "polar"; }
 
 // The bars of every bar series of an axes: series one behind the other
