@@ -330,6 +330,9 @@ int main()
     show("xlabel('time'); get(get(a, 'XLabel'), 'String')", nullptr, get(get(lower, TM("XLabel")), TM("String")));
     axis((BR(0.0), 10.0, -1.0, 1.0));
     show("axis([0 10 -1 1]); axis()", nullptr, axis());
+    Mm hill = surf(Mm(CL(peaks(Mm(20.0)))));
+    show("h = surf(peaks(20)); size(get(h, 'ZData'))", nullptr, size(get(hill, TM("ZData"))));
+    show("pcolor(magic(4)); get(gca, 'CData')", nullptr, get(pcolor(Mm(CL(magic(Mm(4.0))))), TM("CData")));
     figure_close(TM("all"));
 
     section("Image files");
@@ -344,12 +347,26 @@ int main()
     display(Mm(back_map, "map"));
     show("getfield(imfinfo(name), 'ColorType')", nullptr, getfield(imfinfo(picture), TM("ColorType")));
     deleteM(picture);
+    Mm mound = (BR(0.0), 1.0, 0.0, semi, 1.0, 2.0, 1.0, semi, 0.0, 1.0, 0.0);
+    Mm contours, lines;
+    contour(Mm((CL(mound), 1.0)), i_o, contours, lines);
+    qv_printf(">> [C, h] = contour([0 1 0; 1 2 1; 0 1 0], 1)\n");
+    display(Mm(contours, "C"));
+    show("get(h, 'ChartType')", nullptr, get(lines, TM("ChartType")));
     colormap(TM("gray"));
     show("size(colormap())", nullptr, size(colormap()));
     whitebg(fig);
     show("get(f, 'WhiteBackgroundPrint')", nullptr, get(fig, TM("WhiteBackgroundPrint")));
     show("findobj('Type', 'figure')", nullptr, findobj(Mm((CL(TM("Type")), TM("figure")))));
     figure_close(TM("all"));
+
+    section("Tight tolerances: the 8(7) pair");
+    Mm tight_t, tight_y;
+    ode78(TM("damped"), (BR(0.0), 3.0), (BR(1.0), semi, 0.0), odeset(TM("RelTol"), Mm(1e-10), TM("AbsTol"), Mm(1e-12)),
+          i_o, tight_t, tight_y);
+    qv_printf(">> [t, y] = ode78('damped', [0 3], [1; 0], odeset('RelTol', 1e-10, 'AbsTol', 1e-12)); size(t)\n");
+    display(Mm(size(tight_t), "ans"));
+    show("y(end, :)", nullptr, tight_y(Mm(double(tight_y.rows())), c_p));
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);

@@ -272,6 +272,20 @@ Mm loglog(const Mm& args);
 Mm plot3(const Mm& args);
 Mm pie3(const Mm& args);
 
+// Contours: contour({Z}), ({Z, N}), ({X, Y, Z}), ({X, Y, Z, N}), each with an
+// optional line style after the data. N is a count of levels evenly inside
+// the range of Z (8 by default) or, with more than one element, the levels
+// themselves in their order. Returns the contour matrix that clabel reads:
+// per level a column [v; n], then its n points. contourf draws the same
+// lines 8 wide. contour3 shows the engine's contour surface of the same
+// arguments instead and returns its handle; its contour matrix is 0x0.
+Mm contour(const Mm& args);
+Mm contour(const Mm& args, i_o_t, Mm& CM, Mm& h);
+Mm contourf(const Mm& args);
+Mm contourf(const Mm& args, i_o_t, Mm& CM, Mm& h);
+Mm contour3(const Mm& args);
+Mm contour3(const Mm& args, i_o_t, Mm& CM, Mm& h);
+
 // Bars: bar(y), bar(x, y), bar(x, y, s) and the horizontal barh, whose
 // series carry the bar lengths as x data and the positions as y data. A
 // one-letter text is a line style, a longer one the "Stacktype".
@@ -324,3 +338,27 @@ Mm scatter3(const Mm& x);
 Mm scatter3(const Mm& x, const Mm& y);
 Mm scatter3(const Mm& x, const Mm& y, const Mm& z);
 Mm errorbar(const Mm& y);
+
+// ---- surfaces ----
+// One "surface" object over Z resampled to a grid of at most 500 x 500
+// (exactly that under interpolated shading): data (z), (z, c), (x, y, z) or
+// (x, y, z, c), c unused, then property pairs. mesh keeps the 3-D view of a
+// wire frame; surf and surface switch the axes to surface mode. surfl is surf.
+Mm mesh(const Mm& args);
+Mm surf(const Mm& args);
+Mm surface(const Mm& args);
+Mm surface();
+Mm surfl(const Mm& args);
+// A contour surface on the floor (at min(Z)) under a mesh or surf of the
+// same data; the column [contour; surface] of handles.
+Mm meshc(const Mm& args);
+Mm surfc(const Mm& args);
+// The last data argument as colour indices 1..K of the current colormap,
+// shown as an image; the axes' handle.
+Mm pcolor(const Mm& args);
+// The surface engine behind every chart above: chart names "mesh", "surf",
+// "surface", "contour" or "contour3"; view is passed to view() first.
+// contour_surface adds "NumContourLines" from a count or a level vector in
+// the second (z, n) or fourth (x, y, z, n) data argument, 16 without one.
+Mm surface_plot(const char* chart, const Mm& args, const Mm& view_arg);
+Mm contour_surface(const char* chart, const Mm& args, const Mm& view_arg);

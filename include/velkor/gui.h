@@ -213,6 +213,10 @@ Mm colorbar();
 Mm colorbar(const Mm& arg);
 // The three columns of a colormap as red, green and blue lines.
 Mm rgbplot(const Mm& map);
+// The shading of surfaces and pcolor charts ("flat", "faceted", "interp"):
+// the last such chart is drawn again with it, and the current axes' "Shading"
+// set; after a mesh only the setting for later charts changes.
+Mm shading(const Mm& mode);
 
 // ---- unsupported functions ----
 // Names a program may call that the library does not carry out: each takes

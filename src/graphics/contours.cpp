@@ -4,8 +4,11 @@
 #include "contours.hpp"
 
 #include "properties.hpp"
+#include "property_names.hpp"
 
 #include "velkor/array.h"
+#include "velkor/graphics.h"
+#include "velkor/list.h"
 #include "velkor/report.h"
 
 #include <algorithm>
@@ -18,30 +21,6 @@ namespace {
 
 constexpr double nan_v = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf_v = std::numeric_limits<double>::infinity();
-
-// The points of one level, x and y interleaved. Grows geometrically (at
-// least 1024 points) and keeps its capacity from level to level.
-class point_buffer {
-public:
-    void clear() { count_ = 0; }
-    void append(double x, double y)
-    {
-        if (count_ >= capacity_) {
-            capacity_ = std::max<std::size_t>(2 * capacity_, 1024);
-            xy_.resize(2 * capacity_);
-        }
-        xy_[2 * count_] = x;
-        xy_[2 * count_ + 1] = y;
-        ++count_;
-    }
-    std::size_t size() const { return count_; }
-    double x(std::size_t k) const { return xy_[2 * k]; }
-    double y(std::size_t k) const { return xy_[2 * k + 1]; }
-
-private:
-    std::vector<double> xy_;
-    std::size_t count_ = 0, capacity_ = 0;
-};
 
 // A full real double matrix from a data argument.
 Mm as_real_matrix(const Mm& a)
@@ -88,20 +67,30 @@ contour_trace_result contour_trace(const Mm& args)
     const Mm style = args.size() > nd ? args.mr(nd + 1) : TM("");
     const bool has_style = style.size() > 0;
 
-    // Levels: an explicit vector in its order, or N steps strictly inside
-    // the range of Z.
-    std::vector<double> levels;
     const Mm N = nd == 2 || nd == 4 ? as_real_matrix(args.mr(nd)) : Mm(8.0);
-    if (N.size() > 1) {
-        levels.assign(N.addr(), N.addr() + N.size());
-    } else if (N.size() == 1) {
+    if (N.isc()) {
+        error("contour: N must be real");
+        return {};
+    }
+    const double* given = N.size() > 1 ? N.addr() : nullptr;
+    double first = 0, step = 0;
+    std::size_t level_count = given ? static_cast<std::size_t>(N.size()) : 0;
+    if (N.size() == 1) {
+        const double count = *N.addr();
+        // Each level is a pass over Z: a count beyond any index is a mistake,
+        // not a request to run for ever.
+        if (count >= static_cast<double>(std::numeric_limits<int>::max())) {
+            error("contour: too many levels");
+            return {};
+        }
         double zmin = 0, zmax = 0;
         extremes(Z, zmin, zmax);
-        const double count = *N.addr();
-        const double step = (zmax - zmin) / (count + 1);
-        for (int k = 1; k <= count; ++k)
-            levels.push_back(zmin + k * step);
+        step = (zmax - zmin) / (count + 1);
+        first = zmin;
+        level_count = count >= 1 ? static_cast<std::size_t>(count) : 0;  // 1:N, NaN giving none
     }
+    // An explicit vector in its order, or N steps strictly inside the range.
+    auto level = [&](std::size_t k) { return given ? given[k] : first + static_cast<double>(k + 1) * step; };
 
     const double* z = Z.addr();
     auto at = [z, r](int i, int j) { return z[(j - 1) * static_cast<std::ptrdiff_t>(r) + (i - 1)]; };
@@ -120,9 +109,10 @@ contour_trace_result contour_trace(const Mm& args)
     std::vector<Mm> list;
     std::vector<std::uint8_t> above(static_cast<std::size_t>(r) * c);
     std::vector<int> marked;
-    point_buffer points;
+    contour_points points;
 
-    for (double v : levels) {
+    for (std::size_t level_index = 0; level_index < level_count; ++level_index) {
+        const double v = level(level_index);
         for (std::size_t k = 0, n = above.size(); k < n; ++k)
             above[k] = z[k] > v;
         auto W = [&above, r](int i, int j) { return above[(j - 1) * static_cast<std::size_t>(r) + (i - 1)]; };
@@ -150,16 +140,16 @@ contour_trace_result contour_trace(const Mm& args)
             const double d = at(i + 1, j) - at(i, j);
             return (v - at(i, j)) / (d != 0 ? d : 1);
         };
-        points.clear();
+        points.count = 0;
         for (std::size_t k = 0; k < marked.size(); ++k) {
             const int i = marked[k] % cells_r + 1, j = marked[k] / cells_r + 1;
             const bool continued = k + 1 < marked.size() && marked[k + 1] == marked[k] + 1 && i < cells_r;
             const int code = 1000 * W(i, j) + 100 * W(i, j + 1) + 10 * W(i + 1, j) + W(i + 1, j + 1);
-            auto top = [&] { points.append(j + across(i, j), i); };
-            auto bottom = [&] { points.append(j + across(i + 1, j), i + 1); };
-            auto left = [&] { points.append(j, i + down(i, j)); };
-            auto right = [&] { points.append(j + 1, i + down(i, j + 1)); };
-            auto gap = [&] { points.append(nan_v, nan_v); };
+            auto top = [&] { contour_append_point(points, j + across(i, j), i); };
+            auto bottom = [&] { contour_append_point(points, j + across(i + 1, j), i + 1); };
+            auto left = [&] { contour_append_point(points, j, i + down(i, j)); };
+            auto right = [&] { contour_append_point(points, j + 1, i + down(i, j + 1)); };
+            auto gap = [&] { contour_append_point(points, nan_v, nan_v); };
             switch (code) {
             case 1000:
             case 111: top(), left(), gap(); break;
@@ -201,17 +191,17 @@ contour_trace_result contour_trace(const Mm& args)
 
         // Index space to coordinates; then the level's block of CM.
         std::size_t drawn = 0;
-        for (std::size_t k = 0; k < points.size(); ++k)
+        for (std::size_t k = 0; k < points.count; ++k)
             drawn += !std::isnan(points.x(k));
         cm.push_back(v);
         cm.push_back(static_cast<double>(drawn));
-        const int count = static_cast<int>(points.size());
+        const int count = static_cast<int>(points.count);
         Mm xs(0, 0, 0, 1, count, qv_double), ys(0, 0, 0, 1, count, qv_double);
         if (xs.size() != count || ys.size() != count)
             return out;  // refused storage, already reported
         double* px = count ? xs.addr() : nullptr;
         double* py = count ? ys.addr() : nullptr;
-        for (std::size_t k = 0; k < points.size(); ++k) {
+        for (std::size_t k = 0; k < points.count; ++k) {
             px[k] = (points.x(k) - 1) * dx + xlo;
             py[k] = (points.y(k) - 1) * dy + ylo;
             if (std::isnan(points.x(k)))
@@ -229,14 +219,69 @@ contour_trace_result contour_trace(const Mm& args)
             list.push_back(style);
     }
 
+    // A refused block has been reported already.
     Mm cmv(0, 0, 0, 2, static_cast<int>(cm.size() / 2), qv_double);
-    if (!cm.empty() && cmv.size() == static_cast<int>(cm.size()))
+    if (cmv.size() != static_cast<int>(cm.size()))
+        return out;
+    if (!cm.empty())
         std::copy(cm.begin(), cm.end(), cmv.addr());
-    out.cm = cmv;
     Mm cl(0, 0, 0, 1, static_cast<int>(list.size()), qv_cell);
-    if (cl.size() == static_cast<int>(list.size()))  // else refused, already reported
-        for (std::size_t k = 0; k < list.size(); ++k)
-            cl.mr(static_cast<int>(k) + 1) = list[k];
+    if (cl.size() != static_cast<int>(list.size()))
+        return out;
+    for (std::size_t k = 0; k < list.size(); ++k)
+        cl.mr(static_cast<int>(k) + 1) = list[k];
+    out.cm = cmv;
     out.list = cl;
+    out.complete = true;
     return out;
+}
+
+Mm contour_lines(const Mm& args, double mode, Mm& h)
+{
+    const contour_trace_result t = contour_trace(args);
+    if (!t.complete)
+        return x_M;
+    h = plot(t.list);
+    if (mode == 2.5 && h.size() > 0)
+        set(h, Mm((CL(pn_LineWidth), 8.0)));
+    // With no point at any level the limits are still +Inf, -Inf: leave the
+    // axes to fit themselves rather than hand them an inverted range.
+    if (t.xmin <= t.xmax)
+        axis(Mm((BR(t.xmin), t.xmax, t.ymin, t.ymax)));
+    return t.cm;
+}
+
+Mm contour(const Mm& args)
+{
+    Mm h;
+    return contour_lines(args, 2, h);
+}
+
+Mm contour(const Mm& args, i_o_t, Mm& CM, Mm& h)
+{
+    CM = contour_lines(args, 2, h);
+    return CM;
+}
+
+Mm contourf(const Mm& args)
+{
+    Mm h;
+    return contour_lines(args, 2.5, h);
+}
+
+Mm contourf(const Mm& args, i_o_t, Mm& CM, Mm& h)
+{
+    CM = contour_lines(args, 2.5, h);
+    return CM;
+}
+
+// contour3 is the engine's own contour surface: no lines are traced here,
+// so there is no contour matrix to give back.
+Mm contour3(const Mm& args) { return contour_surface("contour3", args, Mm(3.0)); }
+
+Mm contour3(const Mm& args, i_o_t, Mm& CM, Mm& h)
+{
+    h = contour_surface("contour3", args, Mm(3.0));
+    CM = zeros(0, 0);
+    return h;
 }

@@ -99,6 +99,9 @@ Mm text(const Mm& args)
     set_props_from(H, args, start);
     set(H, Mm((CL(pn_CreateFcn), get(number(0), TM("DefaultTextCreateFcn")))));
     set(H, Mm((CL(pn_DeleteFcn), get(number(0), TM("DefaultTextDeleteFcn")))));
-    run_callback_hook(get(H, pn_CreateFcn));
+    // One creation callback per text object: the CreateFcn of several
+    // handles read at once comes back as a cell, which is no callback text.
+    for (int k = 1; k <= H.size(); ++k)
+        run_callback_hook(get(Mm(*H.addr(k)), pn_CreateFcn));
     return H;
 }

@@ -1,7 +1,9 @@
 // Colour control: the current figure's colormap, by matrix or by generator
-// name, and the default background colours.
+// name, the colour limits and the colour scale, the shading of surfaces, and
+// the default background colours.
 #include "graphics/properties.hpp"
 #include "graphics/property_names.hpp"
+#include "graphics/surfaces.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -286,4 +288,30 @@ Mm rgbplot(const Mm& map)
     const Mm h = plot(Mm((CL(t), columns[0], TM("r"), t, columns[1], TM("g"), t, columns[2], TM("b"))));
     axis(real_row({0, static_cast<double>(m), -0.02, 1.02}));
     return h;
+}
+
+// ---- shading ----
+
+Mm shading(const Mm& mode)
+{
+    interp_shading = istrue(strcmpi(mode, pv_interp)) ? 1 : 0;
+    // A wire frame has no faces to shade: the setting waits for the next
+    // chart. A pcolor after the mesh emptied the record's list and is
+    // redrawn below like any other chart.
+    const bool wire_frame = std::strncmp(last_surface_chart.name, "mesh", 4) == 0;
+    if (wire_frame && length(last_surface_chart.args) > 0)
+        return x_M;
+    if (length(last_surface_chart.args) > 0) {
+        // The redraw records itself over the record it reads from.
+        char chart[sizeof last_surface_chart.name];
+        std::memcpy(chart, last_surface_chart.name, sizeof chart);
+        const Mm args = last_surface_chart.args;
+        const Mm view_arg = last_surface_chart.view;
+        surface_plot(chart, args, view_arg);
+    } else if (length(last_pcolor_args) > 0) {
+        const Mm args = last_pcolor_args;
+        pcolor(args);
+    }
+    set(gca(), pn_Shading, mode);
+    return x_M;
 }

@@ -185,7 +185,8 @@ Mm imwrite(const Mm& args)
         error("imwrite: need to have at least one parameter");
         return x_M;
     }
-    Mm map = get(gcf(), "ColorMap");
+    // The current map without opening a figure for it: jet when none is open.
+    Mm map = colormap();
     Mm name;
     Mm fmt = TM("");
     int first = 3;

@@ -2,6 +2,7 @@
 // translation unit so that they are created in this order at load and
 // destroyed in the reverse order at unload.
 #include "graphics/property_names.hpp"
+#include "graphics/surfaces.hpp"
 #include "io/binary_format.hpp"
 #include "value/globals.hpp"
 #include "value/runtime.hpp"
@@ -52,6 +53,11 @@ Mm hosted_axes;
 // The progress window and its bar; -1 until waitbar(x, title) makes them.
 Mm waitbar_figure(-1.0);
 Mm waitbar_bar(-1.0);
+// The shading flag and the last surface and pseudo-colour calls, which
+// shading draws again; empty until a chart records itself.
+int interp_shading = 0;
+surface_chart_record last_surface_chart = {{}, Mm(), Mm()};
+Mm last_pcolor_args;
 
 namespace {
 

@@ -1,9 +1,10 @@
 // Refused allocations in the graphics functions: set and get with their
 // conversions, the property listing, im2double, the colormap generators,
-// the contour tracer, the object search, a figure's frame and the current
-// colormap.
+// the contour lines and surface, the object search, a figure's frame and
+// the current colormap.
 #include "alloc_sweep.hpp"
 #include "graphics/contours.hpp"
+#include "graphics/surfaces.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -79,6 +80,16 @@ TEST(AllocationFailure, GraphicsFunctions)
         {"pink", Mm(), [](Mm& x) { x = pink(Mm(16.0)); }},
         {"copper", Mm(), [](Mm& x) { x = copper(Mm(16.0)); }},
         {"contour lines", Mm(), [=](Mm& x) { x = contour_trace(contour_args).cm; }},
+        {"contourf drawn", Mm(), [=](Mm& x) {
+             Mm h;
+             contourf(contour_args, i_o, x, h);
+             figure_close(text("all"));
+         }},
+        {"contour3 drawn", Mm(), [=](Mm& x) {
+             Mm CM;
+             contour3(contour_args, i_o, CM, x);
+             figure_close(text("all"));
+         }},
         {"findobj", Mm(), [=](Mm& x) { x = findobj(search); }},
         {"getframe of a drawn figure", Mm(), [=](Mm& x) { x = getframe(framed); }},
         {"colormap by name", Mm(), [=](Mm& x) {
@@ -86,6 +97,52 @@ TEST(AllocationFailure, GraphicsFunctions)
              x = colormap();
          }},
     });
+    vizmo::test::reset();
+}
+
+// The surface charts record their call for shading; the records are let go
+// within each statement so that what they held counts as given back.
+struct forget_surface_records {
+    ~forget_surface_records()
+    {
+        last_surface_chart.args = Mm();
+        last_surface_chart.view = Mm();
+        last_pcolor_args = Mm();
+    }
+};
+
+TEST(AllocationFailure, SurfaceCharts)
+{
+    vizmo::test::reset();
+    const Mm Z = test::real(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, NAN});
+    const Mm z_only = cell_row({Z});
+    const Mm xyz = cell_row({row({1, 2, 3}), row({1, 2, 3}), Z, text("Tag"), text("s")});
+    const Mm with_count = cell_row({Z, Mm(4.0)});
+    test::sweep_allocations({
+        {"mesh", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = mesh(z_only);
+         }},
+        {"surf of x, y, z", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = surf(xyz);
+         }},
+        {"meshc", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = meshc(with_count);
+         }},
+        {"pcolor", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             x = pcolor(z_only);
+         }},
+        {"pcolor, interpolated", Mm(), [=](Mm& x) {
+             forget_surface_records guard;
+             interp_shading = 1;
+             x = pcolor(z_only);
+             interp_shading = 0;
+         }},
+    });
+    interp_shading = 0;
     vizmo::test::reset();
 }
 

@@ -46,6 +46,29 @@ TEST_F(Primitives, TextsAtPoints)
     EXPECT_EQ(next_plot(handle(gca())), "replace") << "text never holds the axes";
 }
 
+// Texts at several points run the creation callback once per text, and an
+// empty default runs nothing and reports nothing.
+std::vector<std::string> created;
+Mm record_creation(Mm text)
+{
+    created.push_back(text.isstr() ? test::text_of(text) : "(not a text)");
+    return x_M;
+}
+
+TEST_F(Primitives, TextsAtPointsRunOneCreateFcnEach)
+{
+    const callback_func_t previous = callback_func;
+    callback_func = record_creation;
+    created.clear();
+    const Mm args = test::cell_row({test::row({1, 2, 3}), test::row({3, 4, 5}), test::cell_row({TM("a"), TM("b"), TM("c")})});
+    text(args);
+    EXPECT_TRUE(created.empty());
+    set(Mm(0.0), TM("DefaultTextCreateFcn"), TM("made"));
+    text(args);
+    EXPECT_EQ(created, (std::vector<std::string>{"made", "made", "made"}));
+    callback_func = previous;
+}
+
 TEST_F(Primitives, TextErrors)
 {
     struct Case {

@@ -1,10 +1,12 @@
 // Colour control against the headless engine: the current colormap by
 // matrix or by generator name, and the default background colours.
+#include "graphics/surfaces.hpp"
 #include "test_support.hpp"
 
 #include "vizmo4510.h"
 #include "vizmo_test.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -90,7 +92,8 @@ TEST_F(Colour, EmptyArgumentsDoNothing)
     for (const Mm& empty : {TM(""), x_M, Mm(0, 0, 0, 0, 3, qv_double)}) {
         const std::size_t mark = vt::mark();
         EXPECT_EQ(colormap(empty).size(), 0);
-        EXPECT_TRUE(vt::since(mark).empty());
+        for (const std::string& line : vt::since(mark))
+        EXPECT_TRUE(line.rfind("create", 0) != 0 && line.rfind("set_data", 0) != 0) << line;
         EXPECT_LT(vizmo_current_figure(), 0);
     }
 }
@@ -263,6 +266,106 @@ TEST_F(Colour, RgbplotDrawsTheThreeColumns)
     EXPECT_EQ(values_of(ax, "XLim"), (std::vector<double>{0, 64}));
     EXPECT_EQ(values_of(ax, "YLim"), (std::vector<double>{-0.02, 1.02}));
     EXPECT_NE(test::error_of([] { rgbplot(test::row({1, 2})); }), "");
+}
+
+// Shading keeps a flag for later charts and draws the last chart again; the
+// records start empty and flat for each case.
+class Shading : public Colour {
+protected:
+    void SetUp() override
+    {
+        Colour::SetUp();
+        forget();
+    }
+    void TearDown() override
+    {
+        forget();
+        Colour::TearDown();
+    }
+    static void forget()
+    {
+        interp_shading = 0;
+        last_surface_chart.name[0] = '\0';
+        last_surface_chart.args = Mm();
+        last_surface_chart.view = Mm();
+        last_pcolor_args = Mm();
+    }
+    // The surfaces and images now in the current axes.
+    static std::vector<double> surfaces()
+    {
+        std::vector<double> s;
+        for (double k : vt::children(first(gca())))
+            if (vt::type(k) == "surface")
+                s.push_back(k);
+        return s;
+    }
+    static int shading_writes()
+    {
+        const std::vector<std::string> w = vt::writes(first(gca()));
+        return static_cast<int>(std::count(w.begin(), w.end(), "Shading"));
+    }
+};
+
+TEST_F(Shading, TheFlagFollowsEveryModeWord)
+{
+    struct Case {
+        const char* mode;
+        int flag;
+    };
+    const std::vector<Case> cases = {{"interp", 1}, {"INTERP", 1}, {"flat", 0}, {"Interp", 1}, {"faceted", 0},
+                                     {"interpolated", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        shading(TM(c.mode));
+        EXPECT_EQ(interp_shading, c.flag);
+        // With no chart drawn only the axes take the word.
+        EXPECT_EQ(vt::prop(first(gca()), "Shading").text(), c.mode);
+        EXPECT_TRUE(surfaces().empty());
+    }
+}
+
+TEST_F(Shading, RedrawsTheLastSurfaceWithTheNewShading)
+{
+    const Mm Z = test::real(2, 3, {1, 2, 3, 4, 5, 6});
+    surf(test::cell_row({Z, TM("Tag"), TM("s")}));
+    shading(TM("interp"));
+    std::vector<double> now = surfaces();
+    ASSERT_EQ(now.size(), 1u) << "the new chart replaces the old";
+    EXPECT_EQ(vt::data(now[0]).z.data.size(), 500u * 500u);
+    EXPECT_EQ(vt::prop(now[0], "Tag").text(), "s") << "the saved pairs come along";
+    EXPECT_EQ(vt::prop(first(gca()), "Shading").text(), "interp");
+
+    shading(TM("flat"));
+    now = surfaces();
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(vt::data(now[0]).z.data, test::values(Z));
+    EXPECT_EQ(vt::prop(first(gca()), "Shading").text(), "flat");
+}
+
+TEST_F(Shading, AfterAMeshOnlyTheFlagChanges)
+{
+    mesh(test::cell_row({test::real(2, 2, {1, 2, 3, 4})}));
+    const std::vector<double> before = surfaces();
+    const int writes = shading_writes();
+    const std::size_t mark = vt::mark();
+    shading(TM("interp"));
+    EXPECT_EQ(interp_shading, 1);
+    EXPECT_EQ(surfaces(), before);
+    EXPECT_EQ(shading_writes(), writes);
+    for (const std::string& line : vt::since(mark))
+        EXPECT_TRUE(line.rfind("create", 0) != 0 && line.rfind("set_data", 0) != 0) << line;
+}
+
+TEST_F(Shading, APcolorAfterAMeshIsRedrawn)
+{
+    mesh(test::cell_row({test::real(2, 2, {1, 2, 3, 4})}));
+    pcolor(test::cell_row({test::real(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9})}));
+    shading(TM("interp"));
+    const double ax = first(gca());
+    // Drawn again under interpolation: one refinement step, nothing dropped.
+    EXPECT_EQ(vt::prop(ax, "CData").dims[0], 5);
+    EXPECT_EQ(vt::prop(ax, "CData").dims[1], 5);
+    EXPECT_EQ(vt::prop(ax, "Shading").text(), "interp");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // that every call leaves behind it dead.
 #include "temp_dir.hpp"
 #include "test_support.hpp"
+#include "vizmo4510.h"
 #include "vizmo_test.h"
 
 #include <cstdint>
@@ -362,6 +363,18 @@ TEST_F(ImageFiles, WritingWithoutAMapUsesTheFiguresColormap)
     imread(TM("m.bmp"), i_o, Y, back);
     EXPECT_EQ(bytes_of(Y), (std::vector<unsigned>{2, 1, 0}));
     EXPECT_EQ(test::values(back), test::values(map));
+}
+
+TEST_F(ImageFiles, WritingWithNoFigureOpenUsesJetAndOpensNone)
+{
+    imwrite(test::cell_row({test::real(1, 3, {3, 2, 1}), TM("j.bmp")}));
+    EXPECT_LT(vizmo_current_figure(), 0) << "writing a file opens no window";
+    Mm Y, back;
+    imread(TM("j.bmp"), i_o, Y, back);
+    const Mm written = jet(Mm(64.0));
+    ASSERT_EQ(back.size(), written.size());
+    for (int k = 1; k <= written.size(); ++k)
+        EXPECT_NEAR(*back.addr(k), *written.addr(k), 1.0 / 255);
 }
 
 } // namespace
