@@ -22,6 +22,14 @@ std::string text_of(const Object& o, const char* name)
     return p && p->is_string ? prop_text(o, name) : std::string();
 }
 
+bool is_text(const Object& o)
+{
+    if (o.is_text)
+        return true;
+    const std::string chart = fold(prop_text(o, "ChartType"));
+    return chart == "text" || chart == "text3";
+}
+
 // The rows of a character matrix, trailing blanks dropped.
 std::vector<std::string> text_rows(const Prop& p)
 {

@@ -34,6 +34,9 @@ std::vector<double> numbers(const Object& o, const char* name);
 
 std::string text_of(const Object& o, const char* name);
 
+// A text object: drawn at its "Position" with its "String", unclipped.
+bool is_text(const Object& o);
+
 // The rows of a character matrix, trailing blanks dropped.
 std::vector<std::string> text_rows(const Prop& p);
 

@@ -321,10 +321,15 @@ void Painter::axes(double h, const Object& ax)
     for (const Object* o : items) {
         if (o->kind == Kind::surface)
             surface(*o, ax, xs, ys, nullptr);
-        else if (o->kind == Kind::line || o->kind == Kind::patch)
+        else if ((o->kind == Kind::line || o->kind == Kind::patch) && !is_text(*o))
             series(*o, xs, ys, Rgb{0, 0, 1});
     }
     cairo_restore(cr);
+    // Texts are annotations: they may reach past the box (a contour label
+    // on its edge).
+    for (const Object* o : items)
+        if (is_text(*o))
+            series(*o, xs, ys, Rgb{0, 0, 1});
 
     if (!decorated || polar || pie) {
         if (decorated) {

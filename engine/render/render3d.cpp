@@ -233,10 +233,13 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             continue;
         if (o->kind == Kind::surface)
             surface(*o, ax, none, none, &p);
-        else if (o->kind == Kind::line || o->kind == Kind::patch)
+        else if ((o->kind == Kind::line || o->kind == Kind::patch) && !is_text(*o))
             series3(*o, p, Rgb{0, 0, 1});
     }
     cairo_restore(cr);
+    for (const Object* o : items)
+        if (is_text(*o))
+            series3(*o, p, Rgb{0, 0, 1});
     if (!decorated)
         return;
 

@@ -1275,4 +1275,28 @@ TEST_F(Render, FineSurfaceGridsShowTheirColoursNotTheirEdges)
     }
 }
 
+TEST_F(Render, TextsMayReachPastTheBox)
+{
+    // A text at the box's right edge (x = 1) runs on over the figure, as a
+    // contour label on the edge does; a line there is cut at the box.
+    auto picture = [this](const char* chart) {
+        vt::reset();
+        figure_with_axes();
+        const double h = series({1, 1.2}, {0.5, 0.5}, -107);
+        set(h, "ChartType", text(chart));
+        set(h, "Position", row({1, 0.5}));
+        set(h, "String", text("label"));
+        return capture(fig);
+    };
+    auto dark_right_of_box = [](const Picture& p) {
+        int n = 0;
+        for (int i = 60; i < 100; ++i)
+            for (int j = 182; j < 200; ++j)
+                n += p.at(i, j).r < 0.5;
+        return n;
+    };
+    EXPECT_GT(dark_right_of_box(picture("text")), 10);
+    EXPECT_EQ(dark_right_of_box(picture("plot")), 0);
+}
+
 } // namespace
