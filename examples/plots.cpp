@@ -1,15 +1,12 @@
 // Pictures of a run: a compiled program drawing a line plot with a legend,
 // a grid of small charts, an image with its colour bar, a mesh, level lines
-// and a bar chart through the library's plotting commands. Run with VIZMO_OUTPUT_DIR
-// set, it leaves each figure there as PNG and SVG files (figure-<n>.png at
-// the end, figure-<n>-<k>.png after each drawnow).
+// and a bar chart through the library's plotting commands. Run with
+// VIZMO_OUTPUT_DIR set, it leaves each figure there as PNG and SVG files
+// (figure-<n>.png at the end, figure-<n>-<k>.png after each drawnow).
 #include <velkor.h>
-
-#include <vizmo4510.h>
 
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -28,24 +25,6 @@ void labels(const char* t, const char* x, const char* y)
         xlabel(Mm(CL(TM(x))));
     if (*y)
         ylabel(Mm(CL(TM(y))));
-}
-
-// A surface in the current axes made through the engine, as the surface
-// commands make one: the saddle z = x^2 - y^2 on a 21 x 21 grid.
-void saddle(const char* chart)
-{
-    const double h = vizmo_create_object("surface", -1);
-    set(Mm(h), TM("Parent"), gca());
-    set(Mm(h), TM("ChartType"), TM(chart));
-    std::vector<double> gx, gy, gz;
-    for (int j = 0; j < 21; ++j)
-        for (int i = 0; i < 21; ++i) {
-            gx.push_back(-1 + j / 10.0);
-            gy.push_back(-1 + i / 10.0);
-            gz.push_back(gx.back() * gx.back() - gy.back() * gy.back());
-        }
-    vizmo_set_data(h, static_cast<int>(gx.size()), gx.data(), 1, gy.data(), 1, gz.data(), 0);
-    set(Mm(h), TM("Colormap"), jet());
 }
 
 } // namespace
@@ -91,24 +70,23 @@ int main()
     labels("peaks(64)", "column", "row");
     drawnow();
 
-    // A mesh of a saddle from the standard 3-D view. Surfaces have no
-    // plotting command yet: the mesh is made through the engine, and the
-    // view through view(3).
+    // A mesh of a saddle from the standard 3-D view (surface grids take
+    // positive coordinates).
     new_figure(560, 420);
-    axes();
-    saddle("mesh");
-    view(Mm(3.0));
-    labels("z = x^2 - y^2", "x", "y");
+    Mm gx, gy;
+    meshgrid(linspace(1.0, 3.0, 21.0), i_o, gx, gy);
+    Mm saddle = times(gx - 2.0, gx - 2.0) - times(gy - 2.0, gy - 2.0);
+    mesh(Mm((CL(gx), gy, saddle)));
+    labels("z = (x-2)^2 - (y-2)^2", "x", "y");
     zlabel(Mm(CL(TM("z"))));
     drawnow();
 
-    // The saddle's level lines seen from above, made the same way until the
-    // contour command lands (its labels come with it).
+    // The saddle's level lines, each labelled with its level.
     new_figure(560, 420);
-    axes();
-    saddle("contour");
-    view(Mm(2.0));
-    labels("levels of x^2 - y^2", "x", "y");
+    Mm levels, lines;
+    contour(Mm((CL(gx), gy, saddle, linspace(-0.75, 0.75, 7.0))), i_o, levels, lines);
+    clabel(levels);
+    labels("levels of the saddle", "x", "y");
     drawnow();
 
     // A bar chart of three series side by side.
