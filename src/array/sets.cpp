@@ -494,6 +494,8 @@ void find_distinct_rows(const row_matrix& m, std::vector<int>& kept, double* gro
 Mm take_rows(const Mm& a, const row_matrix& m, const std::vector<int>& rows)
 {
     Mm index(0, 0, 0, static_cast<int>(rows.size()), 1, qv_double);
+    if (index.size() != static_cast<int>(rows.size()))
+        return x_M;  // "Out of memory!" went to a hook that returned
     for (std::size_t k = 0; k < rows.size(); ++k)
         index.addr()[k] = rows[k] + 1.0;
     return Mm(as_matrix(a, m)(index, c_p));
@@ -529,6 +531,10 @@ void unique_rows(const Mm& a, Mm& b, Mm& i, Mm& j)
         return;
     }
     Mm groups(0, 0, 0, 1, m.rows, qv_double);
+    if (groups.size() != m.rows) {
+        b = i = j = x_M;  // "Out of memory!" went to a hook that returned
+        return;
+    }
     std::vector<int> kept;
     find_distinct_rows(m, kept, groups.addr());
     b = take_rows(a, m, kept);
@@ -708,6 +714,8 @@ Mm ismember_rows(const Mm& a_given, const Mm& S_given)
     if (!read_rows(a, "ismember", x) || !read_rows(S, "ismember", s))
         return x_M;
     Mm out(0, 0, 0, x.rows, 1, qv_double);
+    if (out.size() != x.rows)
+        return x_M;  // "Out of memory!" went to a hook that returned
     out.setlogical(1);
     std::fill_n(out.addr(), x.rows, 0.0);
     const int width = std::max(x.cols, s.cols);

@@ -421,9 +421,17 @@ void sort_rows(const Mm& a, const Mm* cols, Mm& sorted, Mm& index)
     const Mm keys = cols ? Mm(grid(c_p, *cols)) : grid;
     Mm full_keys;
     full_keys.deepcopy(keys.isc(), 0, keys, qv_double);
+    if (full_keys.rows() != r || full_keys.size() != keys.size()) {
+        sorted = index = x_M;  // "Out of memory!" went to a hook that returned
+        return;
+    }
     scratch<int> order(std::size_t(r) + 1);
     sort_rows_order(full_keys, r, order.get());
     Mm idx(0, 0, 0, r, 1, qv_double);
+    if (idx.size() != r) {
+        sorted = index = x_M;  // "Out of memory!" went to a hook that returned
+        return;
+    }
     for (int k = 0; k < r; ++k)
         idx.addr()[k] = order[k] + 1.0;
     sorted = Mm(grid(idx, c_p));

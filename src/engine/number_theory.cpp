@@ -56,6 +56,8 @@ Mm row_of(const std::vector<double>& v)
     if (v.empty())
         return Mm();
     Mm r(0, 0, 0, 1, int(v.size()), qv_double);
+    if (r.size() != int(v.size()))
+        return x_M;  // "Out of memory!" went to a hook that returned
     std::copy(v.begin(), v.end(), r.addr());
     return r;
 }

@@ -14,6 +14,8 @@ Mm size(const Mm& x, const Mm& d)
     if (selector == 0 || selector == 100) {
         const int n = x.getndims();
         Mm row(0, 0, 0, 1, n, qv_double);
+        if (row.size() != n)
+            return x_M;  // "Out of memory!" went to a hook that returned
         for (int k = 0; k < n; ++k)
             row.addr()[k] = x.getdims()[selector == 0 ? k : n - 1 - k];
         return row;

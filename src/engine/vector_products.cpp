@@ -90,6 +90,8 @@ void cross_kernel(const Mm& a, const Mm& b, Mm& r, std::size_t inner, std::size_
 Mm to_bytes(const Mm& r)
 {
     Mm out(r.isc(), 0, 0, r.getndims(), r.getdims(), qv_uint8);
+    if (out.gettype() != qv_uint8 || out.size() != r.size() || out.isc() != r.isc())
+        return x_M;  // "Out of memory!" went to a hook that returned
     unsigned char *orr = out.getpr((unsigned char*)nullptr), *ori = out.getpi((unsigned char*)nullptr);
     for (int k = 0, n = r.getnnz(); k < n; ++k) {
         orr[k] = double_to_byte(r.addr()[k]);
@@ -151,6 +153,8 @@ Mm cross(const Mm& a, const Mm& b, const Mm& dim)
 
     const bool in_bytes = u.gettype() == qv_uint8 || v.gettype() == qv_uint8;
     const Mm x = working_copy(u, in_bytes), y = working_copy(v, in_bytes);
+    if (x.size() != u.size() || y.size() != v.size())
+        return x_M;  // "Out of memory!" went to a hook that returned
     std::size_t inner = 1, outer = 1;
     for (int k = 0; k < 4; ++k) {
         if (k < d - 1)
@@ -159,6 +163,8 @@ Mm cross(const Mm& a, const Mm& b, const Mm& dim)
             outer *= std::size_t(u.getdims()[k]);
     }
     Mm r(x.isc() || y.isc(), 0, 0, u.getndims(), u.getdims(), qv_double);
+    if (r.size() != u.size() || r.isc() != (x.isc() || y.isc()))
+        return x_M;  // "Out of memory!" went to a hook that returned
     cross_kernel(x, y, r, inner, outer);
     if (in_bytes)
         r = to_bytes(r);

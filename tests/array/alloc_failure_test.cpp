@@ -71,6 +71,29 @@ TEST(AllocationFailure, ArrayFunctions)
     });
 }
 
+TEST(AllocationFailure, RowFormsPastTheSpareRoom)
+{
+    // More rows than the 8 elements a refused block still has room for, so
+    // a write into a refused result goes past its storage.
+    const Mm tall = counting({10, 2});
+    const Mm rows = text("rows");
+    test::sweep_allocations({
+        {"sortrows", tall, [=](Mm& x) { x = sortrows(x); }},
+        {"sortrows with index", tall, [=](Mm& x) {
+             Mm s, k;
+             sortrows(x, i_o, s, k);
+             x = k;
+         }},
+        {"unique rows with groups", tall, [=](Mm& x) {
+             Mm b, i, j;
+             unique(x, rows, i_o, b, i, j);
+             x = j;
+         }},
+        {"unique rows", tall, [=](Mm& x) { x = unique(x, rows); }},
+        {"ismember rows", tall, [=](Mm& x) { x = ismember(x, tall, rows); }},
+    });
+}
+
 TEST(AllocationFailure, ImpossibleSizesStopBeforeWriting)
 {
     // Each raises "Out of memory!" and, under a hook that returns, gives a

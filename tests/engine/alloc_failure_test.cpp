@@ -58,4 +58,23 @@ TEST(AllocationFailure, Engine)
     });
 }
 
+TEST(AllocationFailure, ResultsPastTheSpareRoom)
+{
+    // Results of more than the 8 elements a refused block still has room
+    // for, so a write into a refused result goes past its storage.
+    // A byte result needs more than the 64 bytes that room holds.
+    const Mm bytes = muint8(counting({3, 25}));
+    const Mm more_bytes = muint8(counting({3, 25}) * Mm(2.0));
+    const Mm z = test::complex(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {1, 0, 2, 0, 1, 0, 3, 0, 1});
+    const Mm z_next = z + Mm(1.0);
+    test::sweep_allocations({
+        {"factor", Mm(), [=](Mm& x) { x = factor(Mm(1024.0)); }},
+        {"primes", Mm(), [=](Mm& x) { x = primes(Mm(30.0)); }},
+        {"cross of bytes", bytes, [=](Mm& x) { x = cross(x, more_bytes); }},
+        {"cross of complex", z, [=](Mm& x) { x = cross(x, z_next); }},
+        // At most 4 extents: within the spare room, but still refused.
+        {"size", counting({2, 3, 4, 5}), [=](Mm& x) { x = size(x); }},
+    });
+}
+
 } // namespace
