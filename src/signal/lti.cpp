@@ -27,12 +27,18 @@ Mm columns(const Mm& x, int a, int b) { return Mm(x(c_p, range(a, b))); }
 
 // The real time response: the state lives in two columns of scratch, and
 // each step goes straight into its row of the N-by-n result, so no
-// transpose of the whole run follows. Each step is the product the complex
-// path makes: the input term b * u(k, :).', then a * x(k) added to it.
+// transpose of the whole run follows. The products are those of the
+// complex path: all input terms b * u(1:N-1, :).' at once (with one input,
+// plain products, which is what that product gives), then per step a * x(k)
+// added to its input term.
 Mm real_state_run(const Mm& a, const Mm& b, const Mm& u, const Mm& x0, int N, int n, int p)
 {
     Mm Y = shaped(0, N, n);
     scratch<double> state{2 * std::size_t(n)};
+    scratch<double> inputs{p > 1 ? std::size_t(n) * std::size_t(N - 1) : 0};
+    if (p > 1 && N > 1)
+        split_gemm("N", "T", n, N - 1, p, 1.0, b.addr(), nullptr, n, u.addr(), nullptr, N, 0.0, inputs.get(), nullptr,
+                   n);
     double* cur = state.get();
     double* next = cur + n;
     std::copy(x0.addr(), x0.addr() + n, cur);
@@ -49,7 +55,8 @@ Mm real_state_run(const Mm& a, const Mm& b, const Mm& u, const Mm& x0, int N, in
             for (int i = 0; i < n; ++i)
                 next[i] = br[i] * uk;
         } else if (p > 1) {
-            split_gemm("N", "T", n, 1, p, 1.0, br, nullptr, n, u.addr() + k, nullptr, N, 0.0, next, nullptr, n);
+            const double* term = inputs.get() + std::int64_t(k) * n;
+            std::copy(term, term + n, next);
         } else {
             std::fill(next, next + n, 0.0);
         }
