@@ -78,7 +78,9 @@ struct knot_axis {
         step_inverse = 1 / h;
     }
 
-    void bracket(double t, int& lo, int& hi) const noexcept
+    // The guess is the common case and is inlined into the caller's loop;
+    // a missed guess takes the full search out of line.
+    [[gnu::always_inline]] void bracket(double t, int& lo, int& hi) const noexcept
     {
         if (increasing) {
             const double guess = (t - k[0]) * guess_scale + 1;
@@ -91,8 +93,10 @@ struct knot_axis {
                 }
             }
         }
-        interval_bracket(t, k, n, lo, hi);
+        search(t, lo, hi);
     }
+
+    [[gnu::noinline]] void search(double t, int& lo, int& hi) const noexcept { interval_bracket(t, k, n, lo, hi); }
 
     double fraction(double t, int lo, int hi) const noexcept
     {
