@@ -28,6 +28,8 @@ TEST(AllocationFailure, LinearAlgebra)
         {"complex solve", z, [](Mm& x) { x = mldivide(x, test::real(2, 1, {1, 2})); }},
         {"least squares", tall, [=](Mm& x) { x = mldivide(x, b); }},
         {"sparse solve", s, [=](Mm& x) { x = mldivide(x, b); }},
+        {"norm, infinity", g, [](Mm& x) { x = norm(x, TM("inf")); }},
+        {"norm, Frobenius", z, [](Mm& x) { x = norm(x, TM("fro")); }},
         {"inv", g, [](Mm& x) { x = inv(x); }},
         {"det", z, [](Mm& x) { x = det(x); }},
         {"rcond", g, [](Mm& x) { x = rcond(x); }},

@@ -28,6 +28,11 @@ TEST(AllocationFailure, Eigenvalues)
          }},
         {"schur", general, [](Mm& x) { x = schur(x); }},
         {"hess", complex, [](Mm& x) { x = hess(x); }},
+        {"[P, H] = hess, real", general, [](Mm& x) {
+             Mm P, H;
+             hess(x, i_o, P, H);
+             x = P;
+         }},
         {"balance", general, [](Mm& x) { x = balance(x); }},
         {"eig(A, B)", general, [=](Mm& x) { x = eig(x, b); }},
         {"qz", general, [=](Mm& x) {

@@ -18,6 +18,8 @@ TEST(AllocationFailure, Signal)
     const Mm three = test::real(3, 1, {1, 1, 1}), gain = Mm(2.0), half = Mm(0.5), one = Mm(1.0);
     const Mm eight = Mm(8.0), same = TM("same"), up = Mm(3.0), at = Mm(2.5);
     const Mm px = test::row({0, 1, 0, 1, 0.4}), py = test::row({0, 0, 1, 1, 0.6}), pz = test::row({1, 2, 3, 4, 5});
+    const Mm a2 = test::real(2, 2, {0.5, 1, 0, 0.25}), b2 = test::real(2, 2, {1, 0, 2, 1});
+    const Mm u2 = test::real(3, 2, {1, 0, 1, 0, 1, 1});
     test::sweep_allocations({
         {"fft mixed radix", r7, [](Mm& x) { x = fft(x); }},
         {"fft packed", r16, [](Mm& x) { x = fft(x); }},
@@ -42,6 +44,8 @@ TEST(AllocationFailure, Signal)
         {"interp2", m, [](Mm& x) { x = interp2(x); }},
         {"kron", m, [=](Mm& x) { x = kron(x, b); }},
         {"ltitr", r7, [=](Mm& x) { x = ltitr(half, one, three); }},
+        {"ltitr, two inputs", u2, [=](Mm& x) { x = ltitr(a2, b2, x); }},
+        {"interp2 at points", m, [=](Mm& x) { x = interp2(x, test::row({1.5, 3.25, 9}), test::row({2.5, 1, 2})); }},
         {"delaunay", px, [=](Mm& x) { x = delaunay(x, py); }},
         {"griddata", px, [=](Mm& x) { x = griddata(x, py, pz, half, half); }},
         {"sum along rows", m, [=](Mm& x) { x = sum(x, gain); }},

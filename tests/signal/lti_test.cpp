@@ -159,6 +159,10 @@ TEST(Ltitr, Trajectories)
         {"given start", ltitr(Mm(0.5), Mm(1.0), test::real(3, 1, {0, 0, 0}), Mm(2.0)), {2, 1, 0.5}, {3, 1}},
         {"two states", ltitr(test::real(2, 2, {1, 0, 1, 1}), test::real(2, 1, {0, 1}), test::real(3, 1, {1, 0, 0})),
          {0, 0, 1, 0, 1, 1}, {3, 2}},
+        {"two inputs",
+         ltitr(test::real(2, 2, {0.5, 1, 0, 0.25}), test::real(2, 2, {1, 0, 2, 1}), test::real(3, 2, {1, 0, 1, 0, 1, 1}),
+               test::real(2, 1, {1, -1})),
+         {1, 1.5, 2.75, -1, 0.75, 2.6875}, {3, 2}},
         {"one step", ltitr(test::real(2, 2, {1, 0, 1, 1}), test::real(2, 1, {0, 1}), Mm(7.0), test::real(2, 1, {3, 4})),
          {3, 4}, {1, 2}},
     };
