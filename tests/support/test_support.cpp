@@ -86,6 +86,8 @@ Mm counting(std::vector<int> dims)
 Mm cell_of(int rows, int cols, std::vector<Mm> items)
 {
     Mm c(0, 0, 0, rows, cols, qv_cell);
+    if (c.gettype() != qv_cell || c.size() < static_cast<int>(items.size()))
+        return c;  // refused under a returning error hook: nothing to fill
     for (std::size_t k = 0; k < items.size(); ++k)
         c.mr(static_cast<int>(k) + 1) = items[k];
     return c;
