@@ -18,6 +18,9 @@ TEST(AllocationFailure, Signal)
     const Mm three = test::real(3, 1, {1, 1, 1}), gain = Mm(2.0), half = Mm(0.5), one = Mm(1.0);
     const Mm eight = Mm(8.0), same = TM("same"), up = Mm(3.0), at = Mm(2.5);
     const Mm px = test::row({0, 1, 0, 1, 0.4}), py = test::row({0, 0, 1, 1, 0.6}), pz = test::row({1, 2, 3, 4, 5});
+    // Ten byte points: more than an empty value has room for.
+    const Mm bx = muint8(test::row({0, 10, 0, 10, 4, 20, 30, 20, 30, 24}));
+    const Mm by = muint8(test::row({0, 0, 10, 10, 6, 0, 0, 10, 10, 6}));
     test::sweep_allocations({
         {"fft mixed radix", r7, [](Mm& x) { x = fft(x); }},
         {"fft packed", r16, [](Mm& x) { x = fft(x); }},
@@ -54,6 +57,8 @@ TEST(AllocationFailure, Signal)
         {"cov", m, [](Mm& x) { x = cov(x); }},
         {"cov of two", r7, [=](Mm& x) { x = cov(x, x); }},
         {"roots", r7, [](Mm& x) { x = roots(x); }},
+        {"nextpow2 of sparse", sparse(Mm(100.0)), [](Mm& x) { x = nextpow2(x); }},
+        {"delaunay of uint8", bx, [=](Mm& x) { x = delaunay(x, by); }},
     });
 }
 
