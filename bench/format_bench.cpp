@@ -51,6 +51,29 @@ void SprintfG(benchmark::State& state)
 }
 BENCHMARK(SprintfG)->Unit(benchmark::kMillisecond);
 
+void SprintfD(benchmark::State& state)
+{
+    const Mm x = numbers();
+    const Mm args = argument_list(x);
+    const Mm format = TM("%d,");
+    std::vector<char> plain(static_cast<std::size_t>(count) * 32);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm r = sprintf(format, args);
+            benchmark::DoNotOptimize(r.addr());
+        },
+        [&] {
+            char* p = plain.data();
+            const double* v = x.addr();
+            for (int k = 0; k < count; ++k)
+                p += std::snprintf(p, 32, "%d,", static_cast<int>(v[k]));
+            benchmark::DoNotOptimize(plain.data());
+        });
+    state.SetLabel("baseline: snprintf of each number into one buffer");
+}
+BENCHMARK(SprintfD)->Unit(benchmark::kMillisecond);
+
 void SscanfF(benchmark::State& state)
 {
     const Mm x = numbers();

@@ -89,11 +89,13 @@ std::string write_mps()
         int placed = 0;
         const int per_column = j < 10000 ? 10 : 9;  // 190000 in all
         std::fprintf(f, "    C%-7d  COST      %12.4f\n", j, 1.0);
-        while (placed < per_column) {
+        while (placed + 2 <= per_column) {
             std::fprintf(f, "    C%-7d  R%-7d  %12.4f   R%-7d  %12.4f\n", j, int(gen() % 10000), 1.5, int(gen() % 10000),
                          -0.5);
             placed += 2;
         }
+        if (placed < per_column)
+            std::fprintf(f, "    C%-7d  R%-7d  %12.4f\n", j, int(gen() % 10000), 2.5);
     }
     std::fprintf(f, "RHS\n");
     for (int i = 0; i < 10000; ++i)
@@ -113,6 +115,8 @@ void MpsRead(benchmark::State& state)
             LpSolver s;
             s.read_mps_only(path.c_str());
             benchmark::DoNotOptimize(s.status);
+            if (s.status != 0)
+                state.SkipWithError("the MPS file did not read");
             s.release();
         },
         [&] {

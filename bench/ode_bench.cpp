@@ -67,6 +67,40 @@ void ode_case(benchmark::State& state, Solve&& solve, Mm (*body)(const Mm&), int
     state.counters["calls"] = static_cast<double>(per_run);
 }
 
+// The floor under the solvers' ratios: as many calls through the hook
+// alone, the name, argument cell and output slots made once (what any
+// caller by name pays), and the same through the plain per-call form.
+void HookCalls(benchmark::State& state, bool reused)
+{
+    const Mm name = TM("oscillator");
+    Mm args(0, 0, 0, 1, 3, qv_cell);
+    args.getpr((Mm*)nullptr)[1] = column({0.5, 1.5});
+    Mm outs[6];
+    constexpr long per_run = 14000;
+    bench::run_with_baseline(
+        state,
+        [&] {
+            for (long k = 0; k < per_run; ++k) {
+                if (reused)
+                    benchmark::DoNotOptimize(feval_call_nargout1(name, args, outs));
+                else
+                    benchmark::DoNotOptimize(feval_call_nargout1("oscillator", args));
+            }
+        },
+        [&] {
+            for (long k = 0; k < per_run; ++k) {
+                Mm y(0, 0, 0, 2, 1, qv_double);
+                y.addr()[0] = 0.5 + k * 1e-9;
+                y.addr()[1] = 1.5;
+                benchmark::DoNotOptimize(oscillator(y));
+            }
+        });
+}
+void HookCallsReused(benchmark::State& state) { HookCalls(state, true); }
+void HookCallsPlain(benchmark::State& state) { HookCalls(state, false); }
+BENCHMARK(HookCallsReused)->Unit(benchmark::kMillisecond);
+BENCHMARK(HookCallsPlain)->Unit(benchmark::kMillisecond);
+
 void Ode45Oscillator(benchmark::State& state)
 {
     const Mm name = TM("oscillator"), span = (BR(0.0), 2000.0), y0 = column({0, 1});

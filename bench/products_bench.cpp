@@ -37,6 +37,54 @@ void Product(benchmark::State& state)
 }
 BENCHMARK(Product)->Arg(200)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
 
+// A' * B against one dgemm with the transpose flag: arg 1 selects the fused
+// product (1) or transposing first and multiplying (0), the way it ran before.
+void TransposedProduct(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const bool fused = state.range(1) != 0;
+    Mm a = square(n, 0), b = square(n, 1);
+    std::vector<double> c(static_cast<std::size_t>(n) * n);
+    const double one = 1, zero = 0;
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm p = fused ? mtimes(a, product_form::conjugated, b, product_form::as_is) : ctranspose(a) * b;
+            benchmark::DoNotOptimize(p.addr());
+        },
+        [&] {
+            dgemm_("T", "N", &n, &n, &n, &one, a.addr(), &n, b.addr(), &n, &zero, c.data(), &n, 1, 1);
+            benchmark::DoNotOptimize(c.data());
+        });
+    state.SetLabel(fused ? "fused; baseline: dgemm T,N" : "transpose first; baseline: dgemm T,N");
+}
+BENCHMARK(TransposedProduct)
+    ->Args({200, 0})
+    ->Args({200, 1})
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+void ProductTransposedRight(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    Mm a = square(n, 0), b = square(n, 1);
+    std::vector<double> c(static_cast<std::size_t>(n) * n);
+    const double one = 1, zero = 0;
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm p = mtimes(a, product_form::as_is, b, product_form::transposed);
+            benchmark::DoNotOptimize(p.addr());
+        },
+        [&] {
+            dgemm_("N", "T", &n, &n, &n, &one, a.addr(), &n, b.addr(), &n, &zero, c.data(), &n, 1, 1);
+            benchmark::DoNotOptimize(c.data());
+        });
+    state.SetLabel("A * B.'; baseline: dgemm N,T");
+}
+BENCHMARK(ProductTransposedRight)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -108,6 +108,49 @@ void MaxDim2(benchmark::State& state)
 }
 BENCHMARK(MaxDim2)->Unit(benchmark::kMillisecond);
 
+// max of one long vector against the memory floor, a hand loop of eight
+// independent running maxima that reads each element once. Arg 0: max(x);
+// 1: with positions; 2: the engine's one-accumulator reduction, which max
+// ran through before the column route.
+void MaxVector(benchmark::State& state)
+{
+    const int form = static_cast<int>(state.range(0));
+    const bool positions = form == 1;
+    Mm x = matrix();
+    x = reshape(x, Mm(double(rows) * cols), Mm(1.0));
+    const double* p = x.addr();
+    const std::size_t n = static_cast<std::size_t>(rows) * cols;
+    double sink = 0;
+    bench::run_with_baseline(
+        state,
+        [&] {
+            if (form == 2) {
+                Mm s(0, x, zero_M, zero_M, op_max_1, 1, l_M);
+                benchmark::DoNotOptimize(s.addr());
+            } else if (positions) {
+                Mm m, k;
+                max(x, i_o, m, k);
+                benchmark::DoNotOptimize(k.addr());
+            } else {
+                Mm s = max(x);
+                benchmark::DoNotOptimize(s.addr());
+            }
+        },
+        [&] {
+            double v[8];
+            std::fill(v, v + 8, p[0]);
+            for (std::size_t k = 0; k + 8 <= n; k += 8)
+                for (int l = 0; l < 8; ++l)
+                    v[l] = p[k + l] > v[l] ? p[k + l] : v[l];
+            sink = *std::max_element(v, v + 8);
+            benchmark::DoNotOptimize(sink);
+        });
+    state.SetLabel(form == 2 ? "engine reduction; baseline: 8-lane hand loop"
+                   : positions ? "with positions; baseline: 8-lane hand loop"
+                               : "baseline: 8-lane hand loop");
+}
+BENCHMARK(MaxVector)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
 // Sparse element-wise work, reported per stored entry.
 Mm sparse_with(int stored, int offset)
 {

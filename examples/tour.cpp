@@ -360,6 +360,25 @@ int main()
     show("findobj('Type', 'figure')", nullptr, findobj(Mm((CL(TM("Type")), TM("figure")))));
     figure_close(TM("all"));
 
+    section("Tight tolerances: the 8(7) pair");
+    Mm tight_t, tight_y;
+    ode78(TM("damped"), (BR(0.0), 3.0), (BR(1.0), semi, 0.0), odeset(TM("RelTol"), Mm(1e-10), TM("AbsTol"), Mm(1e-12)),
+          i_o, tight_t, tight_y);
+    qv_printf(">> [t, y] = ode78('damped', [0 3], [1; 0], odeset('RelTol', 1e-10, 'AbsTol', 1e-12)); size(t)\n");
+    display(Mm(size(tight_t), "ans"));
+    show("y(end, :)", nullptr, tight_y(Mm(double(tight_y.rows())), c_p));
+
+    section("Quadratic programming and least squares");
+    randM(TM("seed"), Mm(5489.0));
+    Mm qx, qlambda, qhow;
+    qp((BR(2.0), 0.0, semi, 0.0, 2.0), (BR(-2.0), semi, -4.0), (BR(1.0), 1.0, semi, 1.0, -1.0), (BR(2.0), semi, 5.0),
+       i_o, qx, qlambda, qhow);
+    qv_printf(">> [x, lambda, how] = qp(2 * eye(2), [-2; -4], [1 1; 1 -1], [2; 5])\n");
+    display(Mm(qx, "x"));
+    display(Mm(qlambda, "lambda"));
+    display(Mm(qhow, "how"));
+    show("nnls([1 0; 0 1], [1; -1])", nullptr, nnls((BR(1.0), 0.0, semi, 0.0, 1.0), (BR(1.0), semi, -1.0)));
+
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
     return 0;

@@ -253,6 +253,12 @@ Mm triu(const Mm& a, const Mm& k);
 Mm operator*(const Mm& a, const Mm& b);
 Mm mtimes(const Mm& a, const Mm& b);
 Mm mtimes(const Mm& a);
+// How an operand of a fused product is read: as it stands, transposed (.')
+// or conjugate-transposed (').
+enum class product_form : char { as_is, transposed, conjugated };
+// A' * B, A * B.', A' * B' and the like without building the transposes:
+// the same value as transposing first, the transposition done by the BLAS.
+Mm mtimes(const Mm& a, product_form fa, const Mm& b, product_form fb);
 // A / B is (B' \ A')'.
 Mm operator/(const Mm& a, const Mm& b);
 

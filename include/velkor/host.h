@@ -221,6 +221,13 @@ Mm feval_call_1(const char* name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, 
 // Calls `name` for its first output only: nargout_val reads 1 during the
 // call and is restored afterwards, also when the callee raises.
 Mm feval_call_nargout1(const char* name, const Mm& args);
+// The same for a caller that calls one function many times: the name as a
+// value made once, and six output values the caller keeps. The result is
+// moved out of outs[0], which is left without storage for the next call
+// to assign; the others keep what the function also assigned.
+Mm feval_call_nargout1(const Mm& name, const Mm& args, Mm (&outs)[6]);
+// feval_call_1 with the name as a value.
+Mm feval_call_1(const Mm& name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
 
 // The argument counts of the current call, set by the host or the compiled
 // code (0 at load). nargin_set and nargout_set are the host's bookkeeping:

@@ -312,8 +312,9 @@ Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitfl
 // method; an empty H solves the linear problem through lp. lambda: one
 // multiplier per row of A, then per lower and per upper bound (0 for an
 // infinite bound), >= 0 where a <= row binds; sparse when H is. how is
-// "ok", "infeasible" or "unbounded" (x NaN then); the verdicts are printed
-// when verbosity >= 0. Results use the shared random generator.
+// "ok", "infeasible" or "unbounded" (x NaN then; constraints that leave a
+// single point count as infeasible); the verdicts are printed when
+// verbosity >= 0. Results use the shared random generator.
 Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b);
 Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb);
 Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub);

@@ -50,6 +50,8 @@ Mm list_value(int n, bool as_row, int complex = 0)
 Mm position_list(const int* pos, int n, bool as_row)
 {
     Mm out = list_value(n, as_row);
+    if (out.size() != n)
+        return out;  // "Out of memory!" went to a hook that returned
     double* p = out.addr();
     for (int k = 0; k < n; ++k)
         p[k] = pos[k] + 1.0;
@@ -84,6 +86,13 @@ void find_distinct(const Mm& list, distinct_values& d, double* group)
     column.reshape(n, 1);
     Mm index;
     sort_engine(column, d.sorted, index);
+    if (index.size() != n || d.sorted.size() != n) {
+        // A refused allocation under a returning hook: no distinct values,
+        // and every element in group 0.
+        if (group)
+            std::fill(group, group + n, 0.0);
+        return;
+    }
     d.origin.reset(n);
     d.kept.reset(n);
     const double* ix = index.addr();
@@ -125,9 +134,17 @@ void unique_elements(const Mm& a, Mm& b, Mm& i, Mm& j)
     }
     distinct_values d;
     Mm groups(0, 0, 0, 1, n, qv_double);
+    if (groups.size() != n) {
+        b = i = j = x_M;  // "Out of memory!" went to a hook that returned
+        return;
+    }
     find_distinct(x, d, groups.addr());
     Mm values = list_value(d.count, as_row, x.isc());
     Mm where = list_value(d.count, as_row);
+    if (values.size() != d.count || where.size() != d.count) {
+        b = i = j = x_M;
+        return;
+    }
     for (int k = 0; k < d.count; ++k) {
         values.addr()[k] = d.re(k);
         if (x.isc())

@@ -88,15 +88,32 @@ void quicksort_values(double* x, int n)
 }
 
 // NaN sorts after +Inf: counted out as +Inf and put back at the end.
+//
+// Equal doubles have equal bits except the two zeros, so any correct sort
+// gives this column bit for bit unless it holds both -0 and +0: then the
+// three-way quicksort decides where each sign lands and runs itself.
+// Otherwise the standard library's introsort, the faster of the two on
+// random data, does the work.
 void sort_values_column(double* x, int n)
 {
     int nans = 0;
-    for (int k = 0; k < n; ++k)
-        if (x[k] != x[k]) {
+    bool negative_zero = false, positive_zero = false;
+    for (int k = 0; k < n; ++k) {
+        const double v = x[k];
+        if (v != v) {
             x[k] = INFINITY;
             ++nans;
+        } else if (v == 0) {
+            if (std::signbit(v))
+                negative_zero = true;
+            else
+                positive_zero = true;
         }
-    quicksort_values(x, n);
+    }
+    if (negative_zero && positive_zero)
+        quicksort_values(x, n);
+    else
+        std::sort(x, x + n);
     for (int k = n - nans; k < n; ++k)
         x[k] = NAN;
 }
@@ -111,8 +128,9 @@ struct keyed {
 };
 
 // Positions ordered by (key, second key), ties in input order, NaN keys last
-// in input order. work holds room for n pairs.
-void order_column(const double* key, const double* second, int n, int* pos, keyed* work)
+// in input order. work holds room for n pairs and ends with the ordered
+// pairs that are not NaN, whose count is returned.
+int order_column(const double* key, const double* second, int n, int* pos, keyed* work)
 {
     int m = 0, nans = 0;
     for (int k = 0; k < n; ++k) {
@@ -130,6 +148,7 @@ void order_column(const double* key, const double* second, int n, int* pos, keye
         std::stable_sort(work, work + m, [](const keyed& u, const keyed& v) { return u.key < v.key; });
     for (int k = 0; k < m; ++k)
         pos[k] = work[k].pos;
+    return m;
 }
 
 // Rows and columns of the column-by-column view: trailing dimensions fold
@@ -184,6 +203,10 @@ void sort_engine(const Mm& a, Mm& sorted)
     }
     Mm copy;
     copy.deepcopy(0, 0, a, qv_double);
+    if (copy.size() != a.size()) {
+        sorted = copy;  // "Out of memory!" went to a hook that returned
+        return;
+    }
     const int r = row_count(copy), cols = column_count(copy);
     double* p = copy.addr();
     for (int c = 0; c < cols; ++c)
@@ -207,8 +230,16 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
     const bool complex = a.isc();
     Mm keys = complex ? abs(a) : a;
     Mm angles = complex ? angle(a) : Mm();
-    Mm out = czeros(complex, a.getndims(), a.getdims());
-    Mm positions = zeros(size(a));
+    // Every element of both results is written below.
+    Mm out(complex, 0, 0, a.getndims(), a.getdims(), qv_double);
+    Mm positions(0, 0, 0, a.getndims(), a.getdims(), qv_double);
+    if (out.size() != a.size() || positions.size() != a.size()) {
+        // "Out of memory!" went to a hook that returned: both results are
+        // empty, which the callers check before reading positions.
+        sorted = x_M;
+        index = x_M;
+        return x_M;
+    }
     scratch<int> pos(std::size_t(r) + 1);
     scratch<keyed> work{std::size_t(r)};
     const double *kr = keys.addr(), *ka = complex ? angles.addr() : nullptr;
@@ -216,8 +247,15 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
     double *ore = out.addr(), *oim = out.addi(), *oix = positions.addr();
     for (int c = 0; c < cols; ++c) {
         const std::size_t base = std::size_t(c) * r;
-        order_column(kr + base, ka ? ka + base : nullptr, r, pos.get(), work.get());
-        for (int k = 0; k < r; ++k) {
+        const int ordered = order_column(kr + base, ka ? ka + base : nullptr, r, pos.get(), work.get());
+        // A real key is the element itself: the ordered pairs hold the sorted
+        // values, so only NaN elements are fetched from their positions.
+        const int from_pairs = complex ? 0 : ordered;
+        for (int k = 0; k < from_pairs; ++k) {
+            ore[base + k] = work[k].key;
+            oix[base + k] = work[k].pos + 1;
+        }
+        for (int k = from_pairs; k < r; ++k) {
             const std::size_t from = base + pos[k];
             ore[base + k] = re[from];
             if (complex)

@@ -6,6 +6,7 @@
 #include "array/sparse_storage.hpp"
 #include "engine/scalar_real.hpp"
 #include "linalg/glue.hpp"
+#include "linalg/lapack.hpp"
 #include "value/globals.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
@@ -82,6 +83,8 @@ Mm triltriu(const Mm& a, const Mm& k, bool lower)
 Mm sparse_product(Mm a, Mm b)
 {
     match_sparsity(a, b);
+    if (!a.issparse() || !b.issparse())
+        return x_M;  // a conversion refused under a returning hook
     const int m = a.rows(), k = a.cols(), n = b.cols();
     int a_bounds[4], b_bounds[4];
     struct heap_ints {
@@ -94,6 +97,8 @@ Mm sparse_product(Mm a, Mm b)
         return x_M;
     const bool a_complex = a.isc(), b_complex = b.isc(), complex = a_complex || b_complex;
     Mm out(complex, 1, a.getnnz() + b.getnnz(), m, n, qv_double);
+    if (!out.issparse())
+        return x_M;
     scratch<double> acc_re(m), acc_im(complex ? m : 0);
     scratch<char> occupied(m);
     if (m > 0) {
@@ -131,6 +136,8 @@ Mm sparse_product(Mm a, Mm b)
             if (stored == out.getp() - 8) {  // room for the stored entries runs out: double it
                 out.getnnz() = stored;
                 out.extend_nnz(2 * stored > 0 ? 2 * stored : 1);
+                if (stored >= out.getp() - 8)
+                    return x_M;  // the growth was refused
             }
             // An exactly cancelled sum is still stored.
             out.getindex()[stored] = r + j * m;
@@ -185,6 +192,65 @@ Mm operator*(const Mm& a, const Mm& b)
 }
 
 Mm mtimes(const Mm& a, const Mm& b) { return a * b; }
+
+namespace {
+
+void gemm(const char* ta, const char* tb, int m, int n, int k, double alpha, const double* a, int lda,
+          const double* b, int ldb, double beta, double* c, int ldc)
+{
+    dgemm_(ta, tb, &m, &n, &k, &alpha, a, &lda, b, &ldb, &beta, c, &ldc, 1, 1);
+}
+
+// A full double operand the fused product can hand to the BLAS as it stands.
+bool blas_ready(const Mm& x)
+{
+    return x.gettype() == qv_double && !x.issparse() && !x.isstruct() && x.getndims() < 3 && x.size() >= 2;
+}
+
+Mm formed(const Mm& x, product_form f)
+{
+    if (f == product_form::as_is)
+        return x;
+    return transpose(x, f == product_form::transposed ? 1 : 0);
+}
+
+} // namespace
+
+Mm mtimes(const Mm& a, product_form fa, const Mm& b, product_form fb)
+{
+    // Anything but two full double matrices of agreeing sizes keeps the
+    // unfused route, which owns the scalar, sparse and error cases.
+    const bool ta = fa != product_form::as_is, tb = fb != product_form::as_is;
+    if (!blas_ready(a) || !blas_ready(b))
+        return formed(a, fa) * formed(b, fb);
+    const int m = ta ? a.cols() : a.rows(), k = ta ? a.rows() : a.cols();
+    const int kb = tb ? b.cols() : b.rows(), n = tb ? b.rows() : b.cols();
+    if (k != kb)
+        return formed(a, fa) * formed(b, fb);
+    const double *ar = a.addr(), *ai = a.addi(), *br = b.addr(), *bi = b.addi();
+    const bool a_complex = a.isc(), b_complex = b.isc(), complex = a_complex || b_complex;
+    Mm p(complex, 0, 0, m, n, qv_double);
+    if (p.size() != std::int64_t{m} * n)
+        return p;  // "Out of memory!" went to a hook that returned
+    const char* opa = ta ? "T" : "N";
+    const char* opb = tb ? "T" : "N";
+    const int lda = a.rows(), ldb = b.rows();
+    // Split storage: a conjugated operand is its transposed real part and its
+    // negated transposed imaginary part, so conjugation is a sign on the
+    // products that involve that imaginary part.
+    const double sa = fa == product_form::conjugated ? -1.0 : 1.0;
+    const double sb = fb == product_form::conjugated ? -1.0 : 1.0;
+    gemm(opa, opb, m, n, k, 1.0, ar, lda, br, ldb, 0.0, p.addr(), m);
+    if (a_complex && b_complex) {
+        gemm(opa, opb, m, n, k, -sa * sb, ai, lda, bi, ldb, 1.0, p.addr(), m);
+        gemm(opa, opb, m, n, k, sa, ai, lda, br, ldb, 0.0, p.addi(), m);
+        gemm(opa, opb, m, n, k, sb, ar, lda, bi, ldb, 1.0, p.addi(), m);
+    } else if (a_complex)
+        gemm(opa, opb, m, n, k, sa, ai, lda, br, ldb, 0.0, p.addi(), m);
+    else if (b_complex)
+        gemm(opa, opb, m, n, k, sb, ar, lda, bi, ldb, 0.0, p.addi(), m);
+    return p;
+}
 
 Mm mtimes(const Mm&)
 {

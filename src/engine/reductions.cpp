@@ -1,10 +1,13 @@
 // The reductions of the language: fronts over the engine in its reduction
 // form, picking the code, the complex flag and the dimension operand.
+#include "engine/kernels.hpp"
 #include "value/globals.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
 #include "velkor/value.h"
+
+#include <cstdint>
 
 namespace {
 
@@ -19,10 +22,109 @@ Mm logical(Mm r)
     return r;
 }
 
+template <bool Largest>
+inline bool better(double x, double v)
+{
+    return Largest ? x > v : x < v;
+}
+
+// The extreme of one contiguous vector, the first element that is not NaN
+// starting and only strictly better elements replacing it; all NaN gives
+// the first element. The sequential answer is the first element equal to
+// the extreme (the sign of a zero shows which), so the vector is taken in
+// blocks: eight running extremes over a block keep the loop from waiting
+// on one comparison chain, and only a block that improves on the extreme
+// so far is scanned again, while it is still in cache, for the first
+// element equal to its extreme. Memory is read once.
+template <bool Largest>
+double vector_extreme(const double* x, std::int64_t n, std::int64_t& where)
+{
+    std::int64_t k = 0;
+    while (k < n && x[k] != x[k])
+        ++k;
+    if (k == n) {
+        where = 0;
+        return x[0];
+    }
+    double best = x[k];
+    where = k;
+    constexpr int lanes = 8;
+    constexpr std::int64_t block = 1024;
+    for (++k; k < n;) {
+        const std::int64_t stop = n - k < block ? n : k + block;
+        double v[lanes];
+        for (double& lane : v)
+            lane = best;
+        std::int64_t j = k;
+        for (; j + lanes <= stop; j += lanes)
+            for (int l = 0; l < lanes; ++l)
+                v[l] = better<Largest>(x[j + l], v[l]) ? x[j + l] : v[l];
+        for (; j < stop; ++j)
+            v[0] = better<Largest>(x[j], v[0]) ? x[j] : v[0];
+        double m = v[0];
+        for (int l = 1; l < lanes; ++l)
+            m = better<Largest>(v[l], m) ? v[l] : m;
+        if (better<Largest>(m, best)) {
+            j = k;
+            while (x[j] != m)
+                ++j;
+            best = x[j];
+            where = j;
+        }
+        k = stop;
+    }
+    return best;
+}
+
+// Full real double vectors and matrices reduced along their first
+// non-singleton dimension (the default, or dimension 1 of a matrix): the columns are contiguous, so each is one call
+// of the vector kernel. Anything else goes to the engine. Returns false
+// when the fast path does not apply.
+bool extreme_columns(op_t op, const Mm& x, const Mm& dim, Mm& result, Mm& positions, bool positions_wanted)
+{
+    if (x.gettype() != qv_double || x.issparse() || x.isc() || x.isstruct() || x.getndims() > 2 || x.size() == 0)
+        return false;
+    if (dim.size() != 1 || dim.gettype() != qv_double || dim.issparse() || dim.isc())
+        return false;
+    const std::int64_t rows = x.rows(), cols = x.cols();
+    const double d = *dim.addr();
+    if (d != 0 && !(d == 1 && rows > 1))
+        return false;
+    const bool along_rows = rows == 1;  // a row vector reduces along its columns
+    const std::int64_t n = along_rows ? cols : rows, count = along_rows ? 1 : cols;
+    Mm r(0, 0, 0, 1, static_cast<int>(count), qv_double);
+    if (r.size() != count)
+        return false;  // refused under a returning hook: the engine meets the same refusal
+    Mm w;
+    if (positions_wanted) {
+        Mm made(0, 0, 0, 1, static_cast<int>(count), qv_double);
+        if (made.size() != count)
+            return false;
+        w = made;
+    }
+    const double* in = x.addr();
+    double* out = r.addr();
+    double* at = positions_wanted ? w.addr() : nullptr;
+    const bool largest = op == op_max_1;
+    for (std::int64_t c = 0; c < count; ++c) {
+        std::int64_t k = 0;
+        out[c] = largest ? vector_extreme<true>(in + c * n, n, k) : vector_extreme<false>(in + c * n, n, k);
+        if (at)
+            at[c] = double(k + 1);
+    }
+    result = r;
+    if (positions_wanted)
+        positions = w;
+    return true;
+}
+
 // max and min: a value whose imaginary parts are all zero is real first.
 Mm extreme(op_t op, const Mm& x, const Mm& dim, Mm& positions)
 {
     x.getreal(0);
+    Mm r;
+    if (extreme_columns(op, x, dim, r, positions, index_wanted(positions)))
+        return r;
     return Mm(x.isc(), x, zero_M, dim, op, 1, positions);
 }
 

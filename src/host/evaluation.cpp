@@ -37,6 +37,11 @@ Mm feval_call_1(const char* name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, 
     return feval_func(TM(name), Mm(args), i_o, out1, out2, out3, out4, out5, out6);
 }
 
+Mm feval_call_1(const Mm& name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6)
+{
+    return feval_func(name, args, i_o, out1, out2, out3, out4, out5, out6);
+}
+
 namespace {
 
 // Holds nargout_val at 1 for the length of a call and gives the caller's
@@ -64,6 +69,13 @@ Mm feval_call_nargout1(const char* name, const Mm& args)
     Mm out1, out2, out3, out4, out5, out6;
     feval_func(TM(name), Mm(args), i_o, out1, out2, out3, out4, out5, out6);
     return out1;
+}
+
+Mm feval_call_nargout1(const Mm& name, const Mm& args, Mm (&outs)[6])
+{
+    nargout_one count;
+    feval_func(name, args, i_o, outs[0], outs[1], outs[2], outs[3], outs[4], outs[5]);
+    return static_cast<Mm&&>(outs[0]);
 }
 
 // ---- eval ----

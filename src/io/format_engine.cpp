@@ -12,6 +12,7 @@
 #include "velkor/value.h"
 
 #include <bit>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -194,6 +195,36 @@ std::string c_format_of(const format_piece& p)
     return f;
 }
 
+// Whether the C conversion is a bare "%e", "%8.3f", "%.10G" and the like:
+// the number's text is then the standard library's exact conversion, which
+// equals the C library's byte for byte, without parsing a format per value.
+bool is_plain_floating(const format_piece& p)
+{
+    const std::string& f = p.c_format;
+    if (f.size() < 2 || !std::strchr("eEfFgG", f.back()) || p.width_star || p.precision_star)
+        return false;
+    if (p.precision > 40)
+        return false;
+    std::size_t at = 1;
+    if (at < f.size() && f[at] == '*')
+        ++at;
+    if (at + 1 < f.size() && f[at] == '.' && f[at + 1] == '*')
+        at += 2;
+    return at + 1 == f.size();  // nothing but width and precision before the letter
+}
+
+// Whether the C conversion is a bare "%d", "%5x" and the like, whose text
+// the standard library's integer conversion gives as well.
+bool is_plain_integer(const format_piece& p)
+{
+    const std::string& f = p.c_format;
+    if (f.size() < 2 || !std::strchr("diuoxX", f.back()) || p.width_star || p.precision_star || p.precision >= 0)
+        return false;
+    if (p.length == 'b' || p.length == 'B' || p.length == 't' || p.length == 'T')
+        return false;
+    return f.size() == 2 || (f.size() == 3 && f[1] == '*');
+}
+
 } // namespace
 
 format_spec::format_spec(std::string_view format)
@@ -206,6 +237,8 @@ format_spec::format_spec(std::string_view format)
         cur.length = length;
         parse_run(run, cur);
         cur.c_format = c_format_of(cur);
+        cur.plain_floating = is_plain_floating(cur);
+        cur.plain_integer = is_plain_integer(cur);
         if (conversion != 'c' && conversion != 's')
             string_only_ = 0;
         pieces_.push_back(std::move(cur));
@@ -329,6 +362,29 @@ inline std::int64_t truncate_to_int64(double v)
     return v > -9223372036854775808.0 && v < 9223372036854775808.0 ? static_cast<std::int64_t>(v) : 0;
 }
 
+// The low 32 bits under a plain integer conversion, right-justified.
+void put_plain_integer(growing_buffer<char>& out, char letter, int width, std::uint32_t low)
+{
+    if (width > max_text_length)
+        out_of_memory();
+    char text[16];
+    std::to_chars_result r;
+    if (letter == 'd' || letter == 'i')
+        r = std::to_chars(text, text + sizeof text, static_cast<std::int32_t>(low));
+    else
+        r = std::to_chars(text, text + sizeof text, low, letter == 'u' ? 10 : letter == 'o' ? 8 : 16);
+    if (letter == 'X')
+        for (char* c = text; c < r.ptr; ++c)
+            if (*c >= 'a' && *c <= 'f')
+                *c = static_cast<char>(*c - 'a' + 'A');
+    const std::size_t n = static_cast<std::size_t>(r.ptr - text);
+    const std::size_t pad = width > 0 && static_cast<std::size_t>(width) > n ? width - n : 0;
+    char* w = out.reserve_tail(pad + n);
+    std::memset(w, ' ', pad);
+    std::memcpy(w + pad, text, n);
+    out.commit(pad + n);
+}
+
 void put_integer(growing_buffer<char>& out, const format_piece& p, int width, int precision, double v)
 {
     if (p.length == 'b' || p.length == 'B' || p.length == 't' || p.length == 'T') {
@@ -350,6 +406,10 @@ void put_integer(growing_buffer<char>& out, const format_piece& p, int width, in
         out_of_memory();  // at least that many digits
     const std::uint32_t low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(truncate_to_int64(v)));
     const char c = upper(p.conversion);
+    if (p.plain_integer) {
+        put_plain_integer(out, p.c_format.back(), width, low);
+        return;
+    }
     if (c == 'D' || c == 'I')
         put_conversion(out, p, width, precision, static_cast<int>(static_cast<std::int32_t>(low)));
     else
@@ -416,8 +476,42 @@ void put_long_precision(growing_buffer<char>& out, const format_piece& p, int wi
     out.commit(field);
 }
 
+// A finite value under a plain floating conversion: the exact conversion of
+// the standard library, right-justified in the field.
+void put_plain_floating(growing_buffer<char>& out, const format_piece& p, int width, int precision, double v)
+{
+    if (width > max_text_length)
+        out_of_memory();
+    const char letter = p.c_format.back();
+    std::chars_format form = std::chars_format::general;
+    if (letter == 'e' || letter == 'E')
+        form = std::chars_format::scientific;
+    else if (letter == 'f' || letter == 'F')
+        form = std::chars_format::fixed;
+    char text[400];  // sign, 309 integer digits, point, at most 40 decimals
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, v, form, precision < 0 ? 6 : precision);
+    if (ec != std::errc{}) {
+        put_conversion(out, p, width, precision, v);
+        return;
+    }
+    const std::size_t n = static_cast<std::size_t>(end - text);
+    if (letter == 'E' || letter == 'G')
+        for (char* c = text; c < end; ++c)
+            if (*c == 'e')
+                *c = 'E';
+    const std::size_t pad = width > 0 && static_cast<std::size_t>(width) > n ? width - n : 0;
+    char* w = out.reserve_tail(pad + n);
+    std::memset(w, ' ', pad);
+    std::memcpy(w + pad, text, n);
+    out.commit(pad + n);
+}
+
 void put_floating(growing_buffer<char>& out, const format_piece& p, int width, int precision, double v)
 {
+    if (p.plain_floating && std::isfinite(v)) {
+        put_plain_floating(out, p, width, precision, v);
+        return;
+    }
     if (precision > exact_digits) {
         if (std::isfinite(v)) {
             put_long_precision(out, p, width, precision, v);
@@ -712,6 +806,22 @@ inline bool is_word_char(int c)
     return is_decimal_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
+// A decimal number at s, read by the standard library's exact reader, which
+// rounds as strtod does without its locale and prefix work. Only for texts
+// both read alike: a digit or point after an optional '-'; a "0x" prefix,
+// a result out of range or no number at all leave it to strtod (false).
+inline bool read_decimal(const char* s, const char* end, double& out, const char*& stop)
+{
+    const char* body = s < end && *s == '-' ? s + 1 : s;
+    if (body >= end || !(is_decimal_digit(*body) || *body == '.'))
+        return false;
+    const auto [e, ec] = std::from_chars(s, end, out);
+    if (ec != std::errc{} || (e < end && (*e == 'x' || *e == 'X')))
+        return false;
+    stop = e;
+    return true;
+}
+
 // A floating-point number as C's scanf reads it: the longest prefix of a
 // decimal or hexadecimal number, "inf", "infinity" or "nan(...)", in at most
 // width characters; the prefix must be a whole number.
@@ -791,6 +901,9 @@ bool scan_double(Cursor& in, int width, double& out)
         }
     }
     const char* s = t.c_str();
+    const char* stop = nullptr;
+    if (read_decimal(s, s + t.size(), out, stop))
+        return stop == s + t.size();
     char* end = nullptr;
     out = std::strtod(s, &end);
     return end == s + t.size();
@@ -803,8 +916,12 @@ bool scan_double(Cursor& in, int width, double& out)
 inline bool scan_double_in_place(text_cursor& in, double& out)
 {
     const char* s = in.p;
+    const char* fast = nullptr;
     char* e = nullptr;
-    out = std::strtod(s, &e);
+    if (read_decimal(s, in.end, out, fast))
+        e = const_cast<char*>(fast);
+    else
+        out = std::strtod(s, &e);
     if (e == s)
         return false;
     in.p = e;

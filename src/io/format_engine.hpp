@@ -122,6 +122,10 @@ struct format_piece {
     std::string set;              // its characters between "[" and "]"
     std::string c_format;         // printing: the conversion for the C library,
                                   // "*" standing for width and precision
+    bool plain_floating = false;  // printing: e, f or g with no flags, stars or
+                                  // long precision: written without the C library
+    bool plain_integer = false;   // printing: d, i, u, o, x or X with no flags,
+                                  // stars or precision: written without it too
 
     int stars() const { return int(width_star) + int(precision_star); }
 };

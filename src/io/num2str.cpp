@@ -593,10 +593,29 @@ int read_two_numbers(std::string_view t, double& a, double& b)
     return 2;
 }
 
+// A token that is one plain decimal number ("-3.5", "1e-310", "42"): read
+// by the standard library's exact decimal reader, which rounds as strtod
+// does, without strtod's locale and prefix work. Returns false for anything
+// else (signs before digits other than '-', hexadecimal, Inf and NaN,
+// imaginary parts, values that overflow or underflow to zero), which the
+// general reader takes.
+inline bool read_plain_number(std::string_view t, double& re)
+{
+    if (t.empty() || t[0] == '+')
+        return false;
+    for (char c : t)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
+            return false;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), re);
+    return ec == std::errc{} && end == t.data() + t.size();
+}
+
 // The value of one element token.
 void read_element(std::string_view token, double& re, double& im)
 {
     re = im = 0;
+    if (read_plain_number(token, re))
+        return;
     std::string_view t = token;
     std::string with_one;
     const bool imaginary = !t.empty() && t.back() == 'i';

@@ -128,6 +128,27 @@ std::vector<int> natural_order(int n)
     return o;
 }
 
+// Whether SuperLU may see a: it reads outside its arrays when the pivot
+// search meets a NaN beside an empty column, so a matrix with a NaN entry
+// (whose solution is NaN in any case) or with a column holding no entry
+// (singular) is answered here.
+bool solvable_entries(const Mm& a)
+{
+    const int n = a.cols(), nnz = a.getnnz();
+    const double* re = a.addr();
+    const double* im = a.isc() ? a.addi() : nullptr;
+    std::vector<char> filled(n, 0);
+    for (int k = 0; k < nnz; ++k) {
+        if (std::isnan(re[k]) || (im && std::isnan(im[k])))
+            return false;
+        filled[a.getindex()[k] / a.rows()] = 1;
+    }
+    for (int c = 0; c < n; ++c)
+        if (!filled[c])
+            return false;
+    return true;
+}
+
 // Solves the real system a (compressed columns) with dense B in place.
 bool solve_in_place(const ccs_matrix& a, const std::vector<int>& order, double* b, int nrhs)
 {
@@ -152,6 +173,8 @@ Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
     // Checked before SuperLU sees anything: it has no way to refuse them.
     if (!a.issparse() || a.cols() != n || b.rows() != n || a.getndims() != 2 || b.getndims() != 2 ||
         b.gettype() == qv_cell || n == 0)
+        return nan_matrix(n, nrhs);
+    if (!solvable_entries(a))
         return nan_matrix(n, nrhs);
     const Mm fb = dense_copy(b);
     if (a.isc() || fb.isc()) {

@@ -572,6 +572,15 @@ void dae_weights(int neq, int iwt, const double* rtol, const double* atol, const
 
 double dae_norm(int neq, const double* v, const double* wt)
 {
+    // One division per element while the squares stay in range, which is
+    // nearly always; the scaled form below otherwise.
+    double squares = 0;
+    for (int i = 0; i < neq; ++i) {
+        const double q = v[i] / wt[i];
+        squares += q * q;
+    }
+    if (squares > 0x1p-900 && squares < 0x1p900)
+        return std::sqrt(squares / neq);
     double vmax = 0;
     for (int i = 0; i < neq; ++i)
         vmax = std::max(vmax, std::fabs(v[i] / wt[i]));

@@ -59,15 +59,35 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
                Mm* x, Mm* lambda, Mm* how)
 {
     std::vector<double> cv = column_of(c), bv = column_of(b), lv = column_of(lb), uv = column_of(ub);
-    Mm ri, ci, vi;
-    find(A, i_o, ri, ci, vi);
-    Mm vals = mdouble(full(vi));
-    const int nnz = vals.size();
+    // The non-zeros of A by columns, straight from its storage (sparse: the
+    // stored positions, column-major and ascending).
+    const Mm Ad = mdouble(A);
     const int m = A.rows(), n = A.cols();
+    // A refused allocation has been reported already; the host may have
+    // gone on, so nothing is read from or written to a block that is not
+    // there.
+    if (Ad.rows() != m || Ad.cols() != n)
+        return x_M;
+    std::vector<int> ri, ci;
+    std::vector<double> vals;
+    {
+        const double* re = Ad.addr();
+        const int* positions = Ad.issparse() ? Ad.getindex() : nullptr;
+        const int stored = Ad.issparse() ? Ad.getnnz() : Ad.size();
+        for (int e = 0; e < stored; ++e) {
+            if (re[e] == 0)
+                continue;
+            const int at = positions ? positions[e] : e;
+            ri.push_back(at % m + 1);
+            ci.push_back(at / m + 1);
+            vals.push_back(re[e]);
+        }
+    }
+    const int nnz = static_cast<int>(vals.size());
     double scale = 1;
     if (nnz > 0) {
         for (int k = 0; k < nnz; ++k)
-            scale = std::max(scale, std::fabs(vals.addr()[k]));
+            scale = std::max(scale, std::fabs(vals[k]));
         for (double v : bv)
             scale = std::max(scale, std::fabs(v));
     }
@@ -81,9 +101,9 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
     }
     std::vector<double> triplets(3 * static_cast<std::size_t>(nnz));
     for (int k = 0; k < nnz; ++k) {
-        triplets[k] = ri.addr()[k];
-        triplets[nnz + k] = ci.addr()[k];
-        triplets[2 * nnz + k] = vals.addr()[k] / scale;
+        triplets[k] = ri[k];
+        triplets[nnz + k] = ci[k];
+        triplets[2 * nnz + k] = vals[k] / scale;
     }
     if (nnz > 0)
         for (double& v : bv)
@@ -100,17 +120,23 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
     solver.load_triplets(nnz, m, n, m - ne, ne, 0, triplets.data(), bv.data(), kinds.data(), cv.data(), lv.data(),
                          uv.data());
     const char* text = lp_status_message(solver.status, first_int(display));
-    Mm xr, lr;
+    Mm xr = zeros(Mm(double(n)), Mm(1.0)), lr;
+    if (xr.size() != n) {
+        solver.release();
+        return x_M;
+    }
     if (solver.status == 1) {
-        xr = zeros(Mm(double(n)), Mm(1.0));
         for (int j = 0; j < n; ++j)
             xr.addr()[j] = solver.x()[j];
         lr = zeros(Mm(double(m)), Mm(1.0));
+        if (lr.size() != m) {
+            solver.release();
+            return x_M;
+        }
         // The solver's multipliers belong to the rows divided by scale.
         for (int i = 0; i < m; ++i)
             lr.addr()[i] = solver.y()[i] / scale;
     } else {
-        xr = zeros(Mm(double(n)), Mm(1.0));
         for (int j = 0; j < n; ++j)
             xr.addr()[j] = NAN;
         lr = nop_M;
@@ -139,6 +165,10 @@ Mm mps_form(const Mm& name, Mm* x, Mm* lambda)
     if (solver.status == 1) {
         const int n = solver.loaded_cols(), m = solver.loaded_rows();
         Mm xr = zeros(Mm(double(n)), Mm(1.0)), lr = zeros(Mm(double(m)), Mm(1.0));
+        if (xr.size() != n || lr.size() != m) {
+            solver.release();
+            return x_M;
+        }
         for (int j = 0; j < n; ++j)
             xr.addr()[j] = solver.x()[j];
         for (int i = 0; i < m; ++i)

@@ -1,122 +1,665 @@
 // The search direction of the LP solver: the normal equations A Theta A'
-// factorised as L D L', their solves, and Mehrotra's predictor-corrector
-// with Gondzio's centrality corrections.
+// (ordering, symbolic and numeric L D L' factorisation, solves) and
+// Mehrotra's predictor-corrector with Gondzio's centrality corrections.
 #include "optim/lp_ipm.hpp"
 
 #include "linalg/lapack.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <new>
+#include <unordered_map>
+
+// ---------------------------------------------------------------------------
+// Ordering: minimum degree over the graph of A A' (rows adjacent when they
+// share a column), eliminating on an explicit graph. Rows whose closed
+// neighbourhoods coincide are merged and eliminated together; a checksum
+// (the sum of the weights of a row and its neighbours) finds the candidates
+// cheaply. Once the lowest degree covers half of the rows left, the rest of
+// the graph fills completely within a few steps, so the remaining rows are
+// taken in bucket order and factorised as one dense block.
 
 namespace {
 
-constexpr double sigma = -1.0;
-constexpr double theta_step = 0.99995;
+constexpr double ln2 = 0.69314718055994530942;
 
-// A pivot is dropped when it is not positive, when it is at the rounding
-// level of its row's diagonal, or when it is both tiny and small against
-// that diagonal; its component of every solve is then 0.
-bool drop_pivot(double d, double diagonal)
-{
-    return !(d > 0) || !(d > 1e-15 * diagonal) || (d < 1e-12 && d < 1e-6 * diagonal);
-}
+struct MinDegree {
+    int m;
+    std::vector<std::vector<int>>& adj;
+    std::vector<int> size, deg, state;  // state: 0 listed, 1 merged, 2 eliminated, 3 waiting
+    std::vector<double> weight, sum;
+    std::vector<int> head, next, prev;  // degree buckets
+    std::vector<int> hnext, hprev;      // checksum chains
+    std::vector<long long> key;
+    std::unordered_map<long long, int> chain;
+    std::vector<int> member_next, member_last;
+    std::vector<int> stamp;
+    int clock = 0;
+    int lowest = 0;
+    bool broken = false;
+
+    MinDegree(int rows, std::vector<std::vector<int>>& graph)
+        : m(rows), adj(graph), size(rows, 1), deg(rows, 0), state(rows, 3), weight(rows), sum(rows), head(rows + 1, -1),
+          next(rows, -1), prev(rows, -1), hnext(rows, -1), hprev(rows, -1), key(rows, 0), member_next(rows, -1),
+          member_last(rows), stamp(rows, -1)
+    {
+        for (int i = 0; i < m; ++i) {
+            weight[i] = (1111.0 + 29.0 * (i + 1)) * ln2;
+            member_last[i] = i;
+        }
+    }
+
+    void unlist(int i)
+    {
+        if (state[i] != 0) {
+            broken = true;
+            return;
+        }
+        const int d = deg[i];
+        if (prev[i] >= 0)
+            next[prev[i]] = next[i];
+        else if (head[d] == i)
+            head[d] = next[i];
+        else {
+            broken = true;
+            return;
+        }
+        if (next[i] >= 0)
+            prev[next[i]] = prev[i];
+        if (hprev[i] >= 0)
+            hnext[hprev[i]] = hnext[i];
+        else {
+            auto f = chain.find(key[i]);
+            if (f == chain.end() || f->second != i) {
+                broken = true;
+                return;
+            }
+            if (hnext[i] >= 0)
+                f->second = hnext[i];
+            else
+                chain.erase(f);
+        }
+        if (hnext[i] >= 0)
+            hprev[hnext[i]] = hprev[i];
+        state[i] = 3;
+    }
+
+    bool same_neighbourhood(int i, int k)
+    {
+        if (adj[i].size() != adj[k].size())
+            return false;
+        ++clock;
+        stamp[k] = clock;
+        for (int a : adj[k])
+            stamp[a] = clock;
+        if (stamp[i] != clock)
+            return false;
+        for (int a : adj[i])
+            if (stamp[a] != clock)
+                return false;
+        return true;
+    }
+
+    static void erase(std::vector<int>& list, int value)
+    {
+        for (std::size_t t = 0; t < list.size(); ++t)
+            if (list[t] == value) {
+                list[t] = list.back();
+                list.pop_back();
+                return;
+            }
+    }
+
+    // Merges row i into the listed row k, which then has to be listed anew.
+    void merge(int i, int k)
+    {
+        member_next[member_last[k]] = i;
+        member_last[k] = member_last[i];
+        size[k] += size[i];
+        weight[k] += weight[i];
+        for (int a : adj[i])
+            erase(adj[a], i);
+        adj[i].clear();
+        adj[i].shrink_to_fit();
+        state[i] = 1;
+    }
+
+    void insert(int i)
+    {
+        for (;;) {
+            int d = 0;
+            double s = weight[i];
+            for (int a : adj[i]) {
+                d += size[a];
+                s += weight[a];
+            }
+            deg[i] = d;
+            sum[i] = s;
+            const long long kk = std::llround(s / ln2);
+            key[i] = kk;
+            int partner = -1;
+            auto f = chain.find(kk);
+            if (f != chain.end())
+                for (int k = f->second; k >= 0; k = hnext[k])
+                    if (std::fabs(sum[k] - s) <= 1e-6 * std::max(1.0, s) && same_neighbourhood(i, k)) {
+                        partner = k;
+                        break;
+                    }
+            if (partner < 0) {
+                state[i] = 0;
+                prev[i] = -1;
+                next[i] = head[d];
+                if (next[i] >= 0)
+                    prev[next[i]] = i;
+                head[d] = i;
+                hprev[i] = -1;
+                if (f != chain.end()) {
+                    hnext[i] = f->second;
+                    hprev[f->second] = i;
+                    f->second = i;
+                } else {
+                    hnext[i] = -1;
+                    chain.emplace(kk, i);
+                }
+                lowest = std::min(lowest, d);
+                return;
+            }
+            unlist(partner);
+            if (broken)
+                return;
+            merge(i, partner);
+            i = partner;
+        }
+    }
+};
 
 } // namespace
 
-bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_dependent)
+int LpNormalMatrix::order(const LpIterate& it)
 {
-    const int m = it.m;
+    const int m = m_;
+    perm_.assign(m, 0);
+    invp_.assign(m, 0);
+    count_.assign(m, 0);
+    if (m == 0)
+        return 0;
+    // The graph of A A' without its diagonal.
+    std::vector<std::vector<int>> adj(m);
+    {
+        std::vector<int> mark(m, -1);
+        for (int i = 0; i < m; ++i) {
+            mark[i] = i;
+            for (int p = rowptr_[i]; p < rowptr_[i + 1]; ++p) {
+                const int j = colidx_[p];
+                for (int q = it.colptr[j]; q < it.colptr[j + 1]; ++q) {
+                    const int l = it.rowidx[q];
+                    if (mark[l] != i) {
+                        mark[l] = i;
+                        adj[i].push_back(l);
+                    }
+                }
+            }
+        }
+    }
+    MinDegree md(m, adj);
+    for (int i = 0; i < m; ++i) {
+        md.insert(i);
+        if (md.broken)
+            return -4;
+    }
+    int placed = 0;
+    std::vector<int> group;
+    while (placed < m) {
+        int d = md.lowest;
+        while (d <= m && md.head[d] < 0)
+            ++d;
+        if (d > m)
+            return -4;
+        md.lowest = d;
+        const int left = m - placed;
+        if (left > 1 && 2 * d >= left - 1) {
+            // The dense rest, taken in bucket order.
+            for (int dd = d; dd <= m; ++dd)
+                for (int p = md.head[dd]; p >= 0; p = md.next[p])
+                    for (int r = p; r >= 0; r = md.member_next[r]) {
+                        perm_[placed] = r;
+                        count_[placed] = m - placed - 1;
+                        ++placed;
+                    }
+            if (placed != m)
+                return -4;
+            break;
+        }
+        const int p = md.head[d];
+        md.unlist(p);
+        if (md.broken)
+            return -4;
+        md.state[p] = 2;
+        const int s = md.size[p];
+        int t = 0;
+        for (int r = p; r >= 0; r = md.member_next[r], ++t) {
+            perm_[placed] = r;
+            count_[placed] = (s - 1 - t) + d;
+            ++placed;
+        }
+        // The neighbours of p become a clique.
+        group = adj[p];
+        adj[p].clear();
+        adj[p].shrink_to_fit();
+        for (int a : group) {
+            md.unlist(a);
+            if (md.broken)
+                return -4;
+        }
+        for (int a : group) {
+            std::vector<int>& la = adj[a];
+            MinDegree::erase(la, p);
+            ++md.clock;
+            md.stamp[a] = md.clock;
+            for (int b : la)
+                md.stamp[b] = md.clock;
+            for (int b : group)
+                if (md.stamp[b] != md.clock)
+                    la.push_back(b);
+        }
+        for (int a : group)
+            if (md.state[a] == 3) {
+                md.insert(a);
+                if (md.broken)
+                    return -4;
+            }
+    }
+    for (int k = 0; k < m; ++k)
+        invp_[perm_[k]] = k;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Symbolic factorisation: each column's structure is the union of the rows
+// of A A' below it and the structures of its children in the elimination
+// tree; the ordering's counts are the space reserved for them.
+
+int LpNormalMatrix::symbolic(const LpIterate& it)
+{
+    const int m = m_;
+    auto fail = [](int code) {
+        std::fputs("DEBUG: ", stdout);
+        std::fflush(stdout);
+        return code;
+    };
+    std::vector<std::size_t> start(m + 1, 0);
+    for (int k = 0; k < m; ++k)
+        start[k + 1] = start[k] + static_cast<std::size_t>(count_[k]);
+    std::vector<int> structure(start[m]);
+    std::vector<int> actual(m, 0), parent(m, -1), child_head(m, -1), child_next(m, -1), mark(m, -1);
+    for (int k = 0; k < m; ++k) {
+        int* list = structure.data() + start[k];
+        const int room = count_[k];
+        int len = 0;
+        mark[k] = k;
+        auto add = [&](int q) {
+            if (mark[q] == k)
+                return true;
+            mark[q] = k;
+            if (len == room)
+                return false;
+            list[len++] = q;
+            return true;
+        };
+        const int i = perm_[k];
+        for (int p = rowptr_[i]; p < rowptr_[i + 1]; ++p) {
+            const int j = colidx_[p];
+            for (int q = it.colptr[j]; q < it.colptr[j + 1]; ++q) {
+                const int r = invp_[it.rowidx[q]];
+                if (r > k && !add(r))
+                    return fail(-1);
+            }
+        }
+        for (int c = child_head[k]; c >= 0; c = child_next[c]) {
+            const int* cl = structure.data() + start[c];
+            for (int t = 0; t < actual[c]; ++t)
+                if (cl[t] != k && !add(cl[t]))
+                    return fail(-1);
+        }
+        std::sort(list, list + len);
+        actual[k] = len;
+        if (len > 0) {
+            parent[k] = list[0];
+            child_next[k] = child_head[list[0]];
+            child_head[list[0]] = k;
+        }
+    }
+    // Supernodes: runs of columns whose structures nest exactly.
+    first_.clear();
+    super_of_.assign(m, 0);
+    for (int k = 0; k < m; ++k) {
+        if (k == 0 || !(parent[k - 1] == k && actual[k - 1] == actual[k] + 1))
+            first_.push_back(k);
+        super_of_[k] = static_cast<int>(first_.size()) - 1;
+    }
+    const int ns = static_cast<int>(first_.size());
+    first_.push_back(m);
+    rptr_.assign(ns + 1, 0);
+    vptr_.assign(ns + 1, 0);
+    std::size_t rows_total = 0;
+    for (int s = 0; s < ns; ++s) {
+        const int f = first_[s], l = first_[s + 1] - 1;
+        const std::size_t nc = l - f + 1, nr = nc + actual[l];
+        // Every column of the run holds the next one and the last one's rows.
+        for (int k = f; k < l; ++k) {
+            const int* a = structure.data() + start[k];
+            const int* b = structure.data() + start[k + 1];
+            if (a[0] != k + 1 || !std::equal(b, b + actual[k + 1], a + 1))
+                return fail(-2);
+        }
+        rows_total += nr;
+        vptr_[s + 1] = vptr_[s] + nr * nc;
+    }
+    if (rows_total > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return fail(-3);
+    rows_.resize(rows_total);
+    for (int s = 0; s < ns; ++s) {
+        const int f = first_[s], l = first_[s + 1] - 1;
+        int p = rptr_[s];
+        for (int k = f; k <= l; ++k)
+            rows_[p++] = k;
+        const int* b = structure.data() + start[l];
+        for (int t = 0; t < actual[l]; ++t) {
+            if (b[t] <= l)
+                return fail(-3);
+            rows_[p++] = b[t];
+        }
+        rptr_[s + 1] = p;
+    }
+    count_ = actual;
+    value_size_ = vptr_[ns];
+    return 0;
+}
+
+int LpNormalMatrix::analyse(const LpIterate& it)
+{
+    const int m = it.m, n = it.n;
+    m_ = m;
     try {
-        m_ = m;
-        l_.assign(static_cast<std::size_t>(m) * m, 0.0);
+        // The row-ordered copy of A.
+        rowptr_.assign(m + 1, 0);
+        for (int p = 0; p < it.colptr[n]; ++p)
+            ++rowptr_[it.rowidx[p] + 1];
+        for (int i = 0; i < m; ++i)
+            rowptr_[i + 1] += rowptr_[i];
+        colidx_.resize(it.colptr[n]);
+        rowval_.resize(it.colptr[n]);
+        std::vector<int> fill(rowptr_.begin(), rowptr_.end() - 1);
+        for (int j = 0; j < n; ++j)
+            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+                const int q = fill[it.rowidx[p]]++;
+                colidx_[q] = j;
+                rowval_[q] = it.val[p];
+            }
+        const int st = order(it);
+        if (st != 0)
+            return st;
+        const int sy = symbolic(it);
+        if (sy != 0)
+            return sy;
+        val_.assign(value_size_, 0.0);
         d_.assign(m, 0.0);
+        diag_.assign(m, 0.0);
         dropped_.assign(m, 0);
+        dependent_.assign(m, 0);
+        pos_.assign(m, 0);
+        dependent_count_ = 0;
+    } catch (const std::bad_alloc&) {
+        return -7;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Numeric factorisation, left-looking over the supernodes: each supernode's
+// block gathers A Theta A', takes the updates of the supernodes below whose
+// rows meet its columns (dense products when they are large enough), and is
+// factorised in panels. A postponed pivot leaves its column of L empty; its
+// row keeps collecting the updates of the later columns in a dense vector,
+// and the postponed pivots are factorised together at the end.
+
+void LpNormalMatrix::postponed_update(int k, const double* lcol, const int* rows, int count, double d)
+{
+    const int p = static_cast<int>(post_.size());
+    const std::size_t m = m_;
+    double l[32];
+    for (int a = 0; a < p; ++a) {
+        double* ra = post_rows_.data() + a * m;
+        l[a] = ra[k] / d;
+        ra[k] = l[a];
+    }
+    for (int a = 0; a < p; ++a) {
+        const double la = l[a];
+        if (la == 0)
+            continue;
+        double* ra = post_rows_.data() + a * m;
+        const double f = la * d;
+        for (int r = 0; r < count; ++r)
+            ra[rows[r]] -= lcol[r] * f;
+        for (int b = 0; b <= a; ++b)
+            post_block_[a * 32 + b] -= f * l[b];
+    }
+}
+
+bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit)
+{
+    const int m = m_;
+    if (m != it.m)
+        return false;
+    post_limit_ = mark_dependent ? 0 : std::min(pivot_limit, 32);
+    try {
+        std::fill(val_.begin(), val_.end(), 0.0);
+        if (post_limit_ > 0 && post_rows_.size() < static_cast<std::size_t>(post_limit_) * m)
+            post_rows_.assign(static_cast<std::size_t>(post_limit_) * m, 0.0);
+        post_block_.assign(32 * 32, 0.0);
+        const int ns = static_cast<int>(first_.size()) - 1;
+        link_.assign(ns, -1);
+        next_row_.assign(ns, 0);
+        std::vector<int> link_next(ns, -1);
+        post_.clear();
+        dropped_count_ = 0;
+        std::fill(dropped_.begin(), dropped_.end(), 0);
         if (mark_dependent) {
-            dependent_.assign(m, 0);
+            std::fill(dependent_.begin(), dependent_.end(), 0);
             dependent_count_ = 0;
         }
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    double* a = l_.data();
-    const std::size_t ld = m;
-    // M = A Theta A' (lower triangle) from the columns of A.
-    for (int j = 0; j < it.n; ++j) {
-        const int p0 = it.colptr[j], p1 = it.colptr[j + 1];
-        const double t = theta[j];
-        for (int p = p0; p < p1; ++p) {
-            const int i = it.rowidx[p];
-            const double ai = it.val[p] * t;
-            for (int q = p0; q < p1; ++q) {
-                const int k = it.rowidx[q];
-                if (k >= i)
-                    a[i * ld + k] += ai * it.val[q];
+        for (int s = 0; s < ns; ++s) {
+            const int f = first_[s], nc = first_[s + 1] - f;
+            const int* R = rows_.data() + rptr_[s];
+            const int nr = rptr_[s + 1] - rptr_[s];
+            double* B = val_.data() + vptr_[s];
+            for (int r = 0; r < nr; ++r)
+                pos_[R[r]] = r;
+            // A Theta A' into the block.
+            for (int t = 0; t < nc; ++t) {
+                const int k = f + t;
+                double* col = B + static_cast<std::size_t>(t) * nr;
+                const int i = perm_[k];
+                for (int p = rowptr_[i]; p < rowptr_[i + 1]; ++p) {
+                    const int j = colidx_[p];
+                    const double a = rowval_[p] * theta[j];
+                    for (int q = it.colptr[j]; q < it.colptr[j + 1]; ++q) {
+                        const int r = invp_[it.rowidx[q]];
+                        if (r >= k)
+                            col[pos_[r]] += a * it.val[q];
+                    }
+                }
+                diag_[k] = col[t];
+            }
+            // Updates from the supernodes below.
+            int K = link_[s];
+            link_[s] = -1;
+            while (K >= 0) {
+                const int after = link_next[K];
+                const int fK = first_[K], ncK = first_[K + 1] - fK;
+                const int* RK = rows_.data() + rptr_[K];
+                const int nrK = rptr_[K + 1] - rptr_[K];
+                const double* LK = val_.data() + vptr_[K];
+                const double* dK = d_.data() + fK;
+                const int r0 = next_row_[K];
+                const int last = f + nc - 1;
+                int h = 0;
+                while (r0 + h < nrK && RK[r0 + h] <= last)
+                    ++h;
+                const int cnt = nrK - r0;
+                if (static_cast<long long>(cnt) * h * ncK < 8192) {
+                    for (int c = 0; c < h; ++c) {
+                        double* Bc = B + static_cast<std::size_t>(pos_[RK[r0 + c]]) * nr;
+                        for (int t = 0; t < ncK; ++t) {
+                            const double* Lt = LK + static_cast<std::size_t>(t) * nrK + r0;
+                            const double w = Lt[c] * dK[t];
+                            if (w == 0)
+                                continue;
+                            for (int r = c; r < cnt; ++r)
+                                Bc[pos_[RK[r0 + r]]] -= Lt[r] * w;
+                        }
+                    }
+                } else {
+                    work_.resize(static_cast<std::size_t>(h) * ncK);
+                    for (int t = 0; t < ncK; ++t)
+                        for (int c = 0; c < h; ++c)
+                            work_[c + static_cast<std::size_t>(t) * h] =
+                                LK[static_cast<std::size_t>(t) * nrK + r0 + c] * dK[t];
+                    const int top = pos_[RK[r0]];
+                    if (pos_[RK[nrK - 1]] - top == cnt - 1) {
+                        // The rows land on consecutive rows of the block (a
+                        // dense rest): the product goes straight into it.
+                        const double minus_one = -1.0, one = 1.0;
+                        dgemm_("N", "T", &cnt, &h, &ncK, &minus_one, LK + r0, &nrK, work_.data(), &h, &one,
+                               B + static_cast<std::size_t>(top) * nr + top, &nr, 1, 1);
+                    } else {
+                        upd_.resize(static_cast<std::size_t>(cnt) * h);
+                        const double one = 1.0, zero = 0.0;
+                        dgemm_("N", "T", &cnt, &h, &ncK, &one, LK + r0, &nrK, work_.data(), &h, &zero, upd_.data(),
+                               &cnt, 1, 1);
+                        for (int c = 0; c < h; ++c) {
+                            double* Bc = B + static_cast<std::size_t>(pos_[RK[r0 + c]]) * nr;
+                            const double* U = upd_.data() + static_cast<std::size_t>(c) * cnt;
+                            for (int r = c; r < cnt; ++r)
+                                Bc[pos_[RK[r0 + r]]] -= U[r];
+                        }
+                    }
+                }
+                next_row_[K] = r0 + h;
+                if (r0 + h < nrK) {
+                    const int target = super_of_[RK[r0 + h]];
+                    link_next[K] = link_[target];
+                    link_[target] = K;
+                }
+                K = after;
+            }
+            // The block itself, in panels.
+            const int nb = 32;
+            for (int t0 = 0; t0 < nc; t0 += nb) {
+                const int t1 = std::min(nc, t0 + nb);
+                for (int t = t0; t < t1; ++t) {
+                    const int k = f + t;
+                    double* col = B + static_cast<std::size_t>(t) * nr;
+                    const double dk = col[t];
+                    int verdict = 0;  // 0 keep, 1 drop, 2 postpone
+                    if (mark_dependent) {
+                        if (!(std::fabs(dk) >= 1e-10)) {
+                            dependent_[perm_[k]] = 1;
+                            ++dependent_count_;
+                            verdict = 1;
+                        }
+                    } else if (!(dk > 0) || !(std::fabs(dk) >= 1e-6 * std::fabs(diag_[k]))) {
+                        if (static_cast<int>(post_.size()) < post_limit_)
+                            verdict = 2;
+                        else if (!(dk >= 1e-12))
+                            verdict = 1;
+                    }
+                    if (verdict == 2) {
+                        const int a = static_cast<int>(post_.size());
+                        double* ra = post_rows_.data() + static_cast<std::size_t>(a) * m;
+                        std::fill(ra, ra + m, 0.0);
+                        for (int r = t + 1; r < nr; ++r)
+                            ra[R[r]] = col[r];
+                        for (int b = 0; b < a; ++b)
+                            post_block_[a * 32 + b] = post_rows_[static_cast<std::size_t>(b) * m + k];
+                        post_block_[a * 32 + a] = dk;
+                        post_.push_back(k);
+                        dropped_[k] = 2;
+                    } else if (verdict == 1) {
+                        dropped_[k] = 1;
+                        dropped_count_ += mark_dependent ? 0 : 1;
+                    }
+                    if (verdict != 0) {
+                        d_[k] = 0;
+                        std::fill(col + t, col + nr, 0.0);
+                        continue;
+                    }
+                    d_[k] = dk;
+                    col[t] = 1;
+                    const double rd = 1.0 / dk;
+                    for (int r = t + 1; r < nr; ++r)
+                        col[r] *= rd;
+                    for (int u = t + 1; u < t1; ++u) {
+                        const double g = col[u] * dk;
+                        if (g == 0)
+                            continue;
+                        double* cu = B + static_cast<std::size_t>(u) * nr;
+                        for (int r = u; r < nr; ++r)
+                            cu[r] -= col[r] * g;
+                    }
+                    if (!post_.empty())
+                        postponed_update(k, col + t + 1, R + t + 1, nr - t - 1, dk);
+                }
+                if (t1 < nc) {
+                    const int rows = nr - t1, cols = nc - t1, kb = t1 - t0;
+                    work_.resize(static_cast<std::size_t>(rows) * kb);
+                    for (int t = t0; t < t1; ++t) {
+                        const double* ct = B + static_cast<std::size_t>(t) * nr + t1;
+                        double* wt = work_.data() + static_cast<std::size_t>(t - t0) * rows;
+                        const double dt = d_[f + t];
+                        for (int r = 0; r < rows; ++r)
+                            wt[r] = ct[r] * dt;
+                    }
+                    const double minus_one = -1.0, one = 1.0;
+                    dgemm_("N", "T", &rows, &cols, &kb, &minus_one, work_.data(), &rows,
+                           B + static_cast<std::size_t>(t0) * nr + t1, &nr, &one,
+                           B + static_cast<std::size_t>(t1) * nr + t1, &nr, 1, 1);
+                }
+            }
+            if (nr > nc) {
+                next_row_[s] = nc;
+                const int target = super_of_[R[nc]];
+                link_next[s] = link_[target];
+                link_[target] = s;
             }
         }
-    }
-    std::vector<double> diag(m);
-    for (int k = 0; k < m; ++k)
-        diag[k] = a[k * ld + k];
-    // Right-looking L D L' by panels; the trailing update through dgemm.
-    const int nb = 64;
-    try {
-        work_.assign(static_cast<std::size_t>(m) * nb, 0.0);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    for (int k0 = 0; k0 < m; k0 += nb) {
-        const int k1 = std::min(m, k0 + nb);
-        for (int k = k0; k < k1; ++k) {
-            double* colk = a + k * ld;
-            double dk = colk[k];
-            bool drop = false;
-            if (mark_dependent) {
-                if (std::fabs(dk) < 1e-10) {
-                    dependent_[k] = 1;
-                    ++dependent_count_;
-                    drop = true;
-                }
-            } else if (drop_pivot(dk, diag[k])) {
-                drop = true;
-            }
-            if (drop) {
-                dropped_[k] = 1;
-                d_[k] = 0;
-                for (int i = k + 1; i < m; ++i)
-                    colk[i] = 0;
-                colk[k] = 1;
+        // The postponed pivots, last.
+        const int p = static_cast<int>(post_.size());
+        post_d_.assign(p, 0.0);
+        post_dropped_.assign(p, 0);
+        for (int a = 0; a < p; ++a) {
+            double da = post_block_[a * 32 + a];
+            for (int b = 0; b < a; ++b)
+                da -= post_block_[a * 32 + b] * post_block_[a * 32 + b] * post_d_[b];
+            if (!(da >= 1e-12)) {
+                post_dropped_[a] = 1;
+                ++dropped_count_;
+                for (int c = a + 1; c < p; ++c)
+                    post_block_[c * 32 + a] = 0;
                 continue;
             }
-            d_[k] = dk;
-            colk[k] = 1;
-            const double rd = 1.0 / dk;
-            for (int i = k + 1; i < m; ++i)
-                colk[i] *= rd;
-            // Update the rest of the panel.
-            for (int j = k + 1; j < k1; ++j) {
-                const double f = colk[j] * dk;
-                if (f == 0)
-                    continue;
-                double* colj = a + j * ld;
-                for (int i = j; i < m; ++i)
-                    colj[i] -= colk[i] * f;
+            post_d_[a] = da;
+            for (int c = a + 1; c < p; ++c) {
+                double v = post_block_[c * 32 + a];
+                for (int b = 0; b < a; ++b)
+                    v -= post_block_[c * 32 + b] * post_block_[a * 32 + b] * post_d_[b];
+                post_block_[c * 32 + a] = v / da;
             }
         }
-        if (k1 < m) {
-            const int rows = m - k1, kb = k1 - k0;
-            // W = L21 D1, trailing A22 -= W L21'.
-            for (int k = k0; k < k1; ++k) {
-                const double* colk = a + k * ld;
-                double* wk = work_.data() + static_cast<std::size_t>(k - k0) * rows;
-                for (int i = 0; i < rows; ++i)
-                    wk[i] = colk[k1 + i] * d_[k];
-            }
-            const double minus_one = -1.0, one = 1.0;
-            const int ldi = m;
-            dgemm_("N", "T", &rows, &rows, &kb, &minus_one, work_.data(), &rows, a + k0 * ld + k1, &ldi, &one,
-                   a + k1 * ld + k1, &ldi, 1, 1);
-        }
+    } catch (const std::bad_alloc&) {
+        return false;
     }
     return true;
 }
@@ -124,30 +667,88 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
 void LpNormalMatrix::solve(double* v) const
 {
     const int m = m_;
-    const double* a = l_.data();
-    const std::size_t ld = m;
-    for (int k = 0; k < m; ++k) {
-        const double vk = v[k];
-        if (vk == 0 || dropped_[k])
-            continue;
-        const double* colk = a + k * ld;
-        for (int i = k + 1; i < m; ++i)
-            v[i] -= colk[i] * vk;
+    if (m == 0)
+        return;
+    solve_work_.resize(m);
+    double* y = solve_work_.data();
+    for (int k = 0; k < m; ++k)
+        y[k] = v[perm_[k]];
+    const int ns = static_cast<int>(first_.size()) - 1;
+    const int p = static_cast<int>(post_.size());
+    const std::size_t mm = m;
+    for (int s = 0; s < ns; ++s) {
+        const int f = first_[s], nc = first_[s + 1] - f;
+        const int* R = rows_.data() + rptr_[s];
+        const int nr = rptr_[s + 1] - rptr_[s];
+        const double* B = val_.data() + vptr_[s];
+        for (int t = 0; t < nc; ++t) {
+            const int k = f + t;
+            if (dropped_[k])
+                continue;
+            const double yk = y[k];
+            if (yk == 0)
+                continue;
+            const double* col = B + static_cast<std::size_t>(t) * nr;
+            for (int r = t + 1; r < nr; ++r)
+                y[R[r]] -= col[r] * yk;
+            for (int a = 0; a < p; ++a)
+                if (post_[a] < k)
+                    y[post_[a]] -= post_rows_[a * mm + k] * yk;
+        }
+    }
+    // The postponed block: L, D and L' in one pass each.
+    for (int a = 0; a < p; ++a) {
+        double v_a = y[post_[a]];
+        for (int b = 0; b < a; ++b)
+            v_a -= post_block_[a * 32 + b] * y[post_[b]];
+        y[post_[a]] = v_a;
     }
     for (int k = 0; k < m; ++k)
-        v[k] = dropped_[k] ? 0.0 : v[k] / d_[k];
-    for (int k = m - 1; k >= 0; --k) {
-        if (dropped_[k]) {
-            v[k] = 0;
+        if (dropped_[k] == 1)
+            y[k] = 0;
+        else if (dropped_[k] == 0)
+            y[k] /= d_[k];
+    for (int a = 0; a < p; ++a)
+        y[post_[a]] = post_dropped_[a] ? 0.0 : y[post_[a]] / post_d_[a];
+    for (int a = p - 1; a >= 0; --a) {
+        if (post_dropped_[a]) {
+            y[post_[a]] = 0;
             continue;
         }
-        const double* colk = a + k * ld;
-        double acc = v[k];
-        for (int i = k + 1; i < m; ++i)
-            acc -= colk[i] * v[i];
-        v[k] = acc;
+        double v_a = y[post_[a]];
+        for (int c = a + 1; c < p; ++c)
+            v_a -= post_block_[c * 32 + a] * y[post_[c]];
+        y[post_[a]] = v_a;
     }
+    for (int s = ns - 1; s >= 0; --s) {
+        const int f = first_[s], nc = first_[s + 1] - f;
+        const int* R = rows_.data() + rptr_[s];
+        const int nr = rptr_[s + 1] - rptr_[s];
+        const double* B = val_.data() + vptr_[s];
+        for (int t = nc - 1; t >= 0; --t) {
+            const int k = f + t;
+            if (dropped_[k])
+                continue;
+            const double* col = B + static_cast<std::size_t>(t) * nr;
+            double acc = y[k];
+            for (int r = t + 1; r < nr; ++r)
+                acc -= col[r] * y[R[r]];
+            for (int a = 0; a < p; ++a)
+                if (post_[a] < k)
+                    acc -= post_rows_[a * mm + k] * y[post_[a]];
+            y[k] = acc;
+        }
+    }
+    for (int k = 0; k < m; ++k)
+        v[perm_[k]] = y[k];
 }
+
+namespace {
+
+constexpr double sigma = -1.0;
+constexpr double theta_step = 0.99995;
+
+} // namespace
 
 void lp_step_lengths(const LpIterate& it, const double* dx, const double* dw, const double* dz, const double* ds,
                      double& alpha_p, double& alpha_d)
@@ -252,16 +853,18 @@ struct Solver {
     }
 };
 
-int corrections_from_counts(int m)
+// K from the factor's column counts: the dearer a factorisation against a
+// solve, the more corrections pay for themselves.
+int corrections_from_counts(const std::vector<int>& counts)
 {
-    // Column counts of the dense factor: m - k below the diagonal.
     double sq = 0, sum = 0;
-    for (int k = 1; k < m; ++k) {
-        double ck = m - k;
+    const int m = static_cast<int>(counts.size());
+    for (int k = 0; k + 1 < m; ++k) {
+        const double ck = counts[k];
         sq += ck * ck;
         sum += ck;
     }
-    double r = sq / (2 * sum + 12.0 * m);
+    const double r = sq / (2 * sum + 12.0 * m);
     static const double limits[] = {10, 30, 50, 100, 150, 200, 250, 300, 350, 400};
     int k = 0;
     while (k < 10 && !(r < limits[k]))
@@ -279,7 +882,7 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
         for (int j = 0; j < n; ++j)
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
                 it.column_max[j] = std::max(it.column_max[j], std::fabs(it.val[p]));
-        it.corrections = corrections_from_counts(m);
+        it.corrections = corrections_from_counts(nm.column_counts());
     }
     const double P = it.primal, D = it.dual;
     // Safeguard: keep the products and the iterates away from zero.
@@ -317,7 +920,7 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
     std::vector<double> theta(n);
     for (int j = 0; j < n; ++j)
         theta[j] = it.bounded[j] ? it.x[j] * it.w[j] / (it.z[j] * it.w[j] + it.s[j] * it.x[j]) : it.x[j] / it.z[j];
-    if (!nm.factor(it, theta.data(), false))
+    if (!nm.factor(it, theta.data(), false, it.pivot_limit))
         return false;
 
     // Residuals.
@@ -373,8 +976,16 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
         if (spread > 1.1 * g)
             mu /= std::max(alpha, 0.2);
     }
-    if (g < 1)
-        mu = g / (static_cast<double>(n) * n);
+    if (g < 1) {
+        // g / n^2 shrinks the mean product by n, but a bounded column adds a
+        // second product: with one or two columns the target would equal
+        // the mean and the iterates would stand still, so a tenth of the
+        // mean is the most it may be.
+        int products = n;
+        for (int j = 0; j < n; ++j)
+            products += it.bounded[j] ? 1 : 0;
+        mu = std::min(g / (static_cast<double>(n) * n), 0.1 * g / products);
+    }
     it.mu = mu;
 
     // Corrector: the full system with the second-order targets.

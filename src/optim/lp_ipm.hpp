@@ -4,6 +4,7 @@
 // dual A'y - z + s = sigma c with sigma = -1.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 struct LpIterate {
@@ -19,29 +20,71 @@ struct LpIterate {
     double primal = 0, dual = 0, gap = 0;
     int iteration = 0;
     int corrections = -1;           // K, fixed at the first iteration
+    int pivot_limit = 5;            // postponed pivots per factorisation
     std::vector<double> column_max;  // max |a_ij| per column
     double sum_b = 0;
 };
 
-// L D L' of A Theta A', dense in the natural row order. Pivots that vanish
-// are dropped: their component of every solution is 0.
+// The normal matrix A Theta A' factorised as P (L D L') P'. The analysis
+// (row-ordered copy of A, minimum-degree ordering with indistinguishable
+// rows merged, symbolic factorisation with supernodes) runs once per row
+// set; every factorisation refills the values in the same structure.
 class LpNormalMatrix {
 public:
-    // Forms and factorises A Theta A'. On the first factorisation (rows not
-    // yet checked) a pivot below 1e-10 marks its row as dependent; returns
-    // false only when memory runs out.
-    bool factor(const LpIterate& it, const double* theta, bool mark_dependent);
+    // Ordering and symbolic factorisation of the pattern of A A'. Returns
+    // 0, or -1 .. -3 for an inconsistent symbolic structure (the first one
+    // also prints "DEBUG: ") and -4 for corrupted ordering lists; -7 when
+    // memory runs out.
+    int analyse(const LpIterate& it);
+    // Forms and factorises A Theta A'. On the first factorisation
+    // (mark_dependent) a pivot below 1e-10 marks its row as dependent;
+    // later ones postpone up to pivot_limit pivots that are small against
+    // their diagonal and then drop those below 1e-12. Returns false only
+    // when memory runs out.
+    bool factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit = 0);
+    // v := (A Theta A')^+ v in the original row numbering; dropped and
+    // dependent components come out 0.
     void solve(double* v) const;
     const std::vector<char>& dependent() const { return dependent_; }
     int dependent_count() const { return dependent_count_; }
+    // Entries below the diagonal of each column of L, in elimination order.
+    const std::vector<int>& column_counts() const { return count_; }
+    // Of the last factorisation.
+    int postponed_count() const { return static_cast<int>(post_.size()); }
+    int dropped_count() const { return dropped_count_; }
+    std::size_t factor_entries() const { return value_size_; }
+    // The elimination order: perm()[k] is the row eliminated k-th.
+    const std::vector<int>& perm() const { return perm_; }
 
 private:
+    int order(const LpIterate& it);
+    int symbolic(const LpIterate& it);
+    void postponed_update(int k, const double* lcol, const int* rows, int count, double d);
+
     int m_ = 0;
-    std::vector<double> l_;  // m x m, column-major, unit lower triangle below the diagonal
-    std::vector<double> d_;
+    std::vector<int> rowptr_, colidx_;  // row-ordered copy of A (column numbers)
+    std::vector<double> rowval_;
+    std::vector<int> perm_, invp_;     // elimination order and its inverse
+    std::vector<int> count_;           // predicted, then actual column counts below the diagonal
+    std::vector<int> adj_ptr_, adj_;   // pattern of A A' below the diagonal, by permuted column
+    // Supernodes: columns first_[s] .. first_[s+1]-1 share the row list
+    // rows_[rptr_[s] .. rptr_[s+1]) (their own columns first) and hold a
+    // dense column-major block of nr x nc values at vptr_[s].
+    std::vector<int> first_, rptr_, rows_, super_of_;
+    std::vector<std::size_t> vptr_;
+    std::size_t value_size_ = 0;
+    std::vector<double> val_, d_, diag_;
     std::vector<char> dropped_, dependent_;
-    std::vector<double> work_;
-    int dependent_count_ = 0;
+    int dependent_count_ = 0, dropped_count_ = 0;
+    // Postponed pivots: their elimination positions, their rows of L over
+    // the other columns (dense, length m) and the factor of their block.
+    std::vector<int> post_;
+    std::vector<double> post_rows_, post_block_, post_d_;
+    std::vector<char> post_dropped_;
+    int post_limit_ = 0;
+    std::vector<int> pos_, link_, next_row_;
+    std::vector<double> work_, upd_;
+    mutable std::vector<double> solve_work_;
 };
 
 // Step lengths of a direction: the largest alpha <= 1 keeping x, w (and z, s)

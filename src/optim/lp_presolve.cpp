@@ -217,7 +217,14 @@ void LpSolver::presolve()
                 bool found = false;
                 for (LpEntry& h : cols_[g.index])
                     if (h.index == r) {
-                        h.value -= f * g.value;
+                        // A difference at the rounding level of its terms is
+                        // a cancellation (a dependent row), not a coefficient:
+                        // kept, it would be a pivot of 1e-16 for a later
+                        // substitution and a false verdict of infeasibility.
+                        const double before = h.value, change = f * g.value;
+                        h.value = before - change;
+                        if (std::fabs(h.value) <= 1e-12 * std::max(std::fabs(before), std::fabs(change)))
+                            h.value = 0;
                         found = true;
                     }
                 if (!found)

@@ -120,7 +120,9 @@ void nnls_solve(double tol, double* a_p, const int& mda, const int& m, const int
                     break;
             }
             A(npp1, j) = asave;
-            W(j) = 0;
+            // Out of the running: 0 is no longer above a negative tol, so a
+            // rejected candidate would be chosen again for ever.
+            W(j) = std::fmin(0.0, tol);
         }
 
         // Accept j into the positive set.

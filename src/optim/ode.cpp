@@ -77,13 +77,12 @@ public:
 
     void operator()(double t, const double* y, double* out)
     {
-        Mm column(0, 0, 0, n_, 1, qv_double);
-        if (!allocated(column, n_)) {
+        bool called = false;
+        Mm r = fn_.call_point(t, y, n_, called);
+        if (!called) {
             std::fill(out, out + n_, 0.0);
             return;
         }
-        std::memcpy(column.addr(), y, sizeof(double) * n_);
-        Mm r = fn_.call2(Mm(t), column);
         if (r.gettype() != qv_double || r.issparse())
             r = full(mdouble(r));
         if (r.gettype() != qv_double || r.size() != n_) {
@@ -281,7 +280,6 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
 
 Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& extra, i_o_t, Mm& t_out, Mm& y_out)
 {
-    const char* names[] = {"", "ode23", "ode45", "ode78", "ode15s"};
     tspan = full(mdouble(tspan));
     y0 = full(mdouble(y0));
     options = full(mdouble(options));
@@ -321,10 +319,6 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
             error("ode: tspan must be finite");
             return x_M;
         }
-    if (method == 3) {
-        error("%s: the Prince-Dormand 8(7) pair is not available", names[method]);
-        return x_M;
-    }
     const double reltol = option(options, "RelTol", 1e-3);
     const double abstol = option(options, "AbsTol", 1e-6);
     int refine = round_to_count(option(options, "Refine", 4));
@@ -332,6 +326,8 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
         error("ode: refine value must be positive integer no more then 32");
         refine = 1;
     }
+    if (method == 3)
+        refine = 1;  // the 8(7) pair has no interpolant
     const double h0 = option(options, "InitialStep", 0);
     if (method != 4) {
         const double u = std::ldexp(1.0, -53);

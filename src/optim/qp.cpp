@@ -2,7 +2,9 @@
 // projective phase to a strictly positive feasible point, then affine
 // scaling with an adaptive proximal term), on the problem brought to
 // standard form; an empty H hands the problem to lp. conls solves
-// constrained least squares through it.
+// constrained least squares through it. Every step is a whole-matrix
+// operation on values, and every system is solved by sparse left division.
+#include "optim/qp.hpp"
 #include "optim/options.hpp"
 #include "optim/user_function.hpp"
 
@@ -14,104 +16,175 @@
 #include "velkor/optim.h"
 #include "velkor/report.h"
 
-#include <algorithm>
 #include <cmath>
-#include <limits>
-#include <vector>
 
 namespace {
 
-using vec = std::vector<double>;
+thread_local int kkt_solves = 0;
 
-// A dense column-major matrix of doubles.
-struct dense {
-    int rows = 0, cols = 0;
-    vec v;
-    dense() = default;
-    dense(int r, int c) : rows(r), cols(c), v(static_cast<std::size_t>(r) * c, 0.0) {}
-    double& operator()(int i, int j) { return v[i + static_cast<std::size_t>(j) * rows]; }
-    double operator()(int i, int j) const { return v[i + static_cast<std::size_t>(j) * rows]; }
-};
+// A refused allocation under an error hook that returns leaves a value
+// with extents and no elements; the operators would read through it. The
+// error is already reported: the run ends there, through this exception,
+// caught at the entry point.
+struct storage_lost {};
 
-dense dense_of(const Mm& x)
+const Mm& live(const Mm& v)
 {
-    const Mm f = full(mdouble(x));
-    dense d(f.rows(), f.cols());
-    if (f.gettype() == qv_double && f.size() > 0)
-        std::copy(f.addr(), f.addr() + f.size(), d.v.begin());
-    return d;
+    if (v.size() > 0 && !v.hasstorage())
+        throw storage_lost{};
+    return v;
 }
 
-vec column_of(const Mm& x)
+Mm mul(const Mm& a, const Mm& b) { return live(live(a) * live(b)); }
+
+// The first element as a double; NaN for a value without one, which is
+// what a failed operation leaves when the error hook returns, so that the
+// solver ends with a verdict instead of reading missing storage.
+double scalar_of(const Mm& v)
 {
-    const Mm f = full(mdouble(x));
-    if (f.gettype() != qv_double || f.size() == 0)
-        return {};
-    return vec(f.addr(), f.addr() + f.size());
+    if (v.size() < 1)
+        return NAN;
+    const Mm f = full(live(v));
+    if (f.gettype() != qv_double || f.size() < 1 || !f.hasstorage())
+        return NAN;
+    return f.addr()[0];
 }
 
-double dot(const vec& a, const vec& b)
+// a'b of two columns; 0 when both are empty.
+double inner(const Mm& a, const Mm& b)
 {
-    double s = 0;
-    for (std::size_t k = 0; k < a.size(); ++k)
-        s += a[k] * b[k];
-    return s;
+    if (a.size() == 0 && b.size() == 0)
+        return 0;
+    return scalar_of(mul(dot_transpose(a), b));
 }
 
-vec times(const dense& A, const vec& x)  // A x
+double smallest(const Mm& v) { return scalar_of(min(v)); }
+double largest(const Mm& v) { return scalar_of(max(v)); }
+
+bool has_nan(const Mm& v) { return v.size() > 0 && scalar_of(any(any(isnan(full(live(v)))))) != 0; }
+
+Mm num(double v) { return Mm(v); }
+
+// Rows first..last (1-based) of column col of S; an empty range gives the
+// empty value.
+Mm rows_of(const Mm& S, int first, int last, double col)
 {
-    vec y(A.rows, 0.0);
-    for (int j = 0; j < A.cols; ++j)
-        for (int i = 0; i < A.rows; ++i)
-            y[i] += A(i, j) * x[j];
-    return y;
+    if (last < first)
+        return zeros(0.0, 1.0);
+    return live(Mm(live(S)(colon(double(first), double(last)), Mm(col))));
 }
 
-vec times_transposed(const dense& A, const vec& y)  // A' y
+Mm column_of(const Mm& v)
 {
-    vec x(A.cols, 0.0);
-    for (int j = 0; j < A.cols; ++j)
-        for (int i = 0; i < A.rows; ++i)
-            x[j] += A(i, j) * y[i];
-    return x;
+    if (v.size() == 0)
+        return zeros(0.0, 1.0);
+    return live(Mm(live(mdouble(v))(c_p)));
 }
 
-// Solves [T, A'; A, 0] S = R by left division; T is n x n (added to the
-// block), R has n + m rows and nr columns.
-dense solve_kkt(const dense& T, const dense& A, const dense& R)
+Mm sparse_diagonal(const Mm& v);
+
+// Rows first..last (1-based) of every column of S.
+Mm block_rows(const Mm& S, int first, int last)
 {
-    const int n = T.rows, m = A.rows, N = n + m;
-    Mm K(0, 0, 0, N, N, qv_double), rhs(0, 0, 0, N, R.cols, qv_double);
-    std::fill(K.addr(), K.addr() + static_cast<std::size_t>(N) * N, 0.0);
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i)
-            *K.addr(i + 1, j + 1) = T(i, j);
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < m; ++i) {
-            *K.addr(n + i + 1, j + 1) = A(i, j);
-            *K.addr(j + 1, n + i + 1) = A(i, j);
-        }
-    std::copy(R.v.begin(), R.v.end(), rhs.addr());
-    const Mm S = full(mldivide(K, rhs));
-    dense out(N, R.cols);
-    if (S.gettype() == qv_double && S.size() == N * R.cols)
-        std::copy(S.addr(), S.addr() + S.size(), out.v.begin());
-    else
-        std::fill(out.v.begin(), out.v.end(), NAN);
-    return out;
+    return live(Mm(live(S)(colon(double(first), double(last)), c_p)));
 }
 
-double min_of(const vec& v)
+// x such that [T, A'; A, 0] x = R, by sparse left division. The proximal
+// diagonal grows like 1/x^2 as variables approach zero, and the pivots of
+// the unscaled system then cancel to exact zeros; the system is solved
+// with the first block scaled to a unit diagonal (W T W, A W) instead.
+Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
 {
-    double m = INFINITY;
-    for (double x : v)
-        m = std::fmin(m, x);
-    return m;
+    const int m = live(A).rows(), n = live(R).rows() - m;
+    ++kkt_solves;
+    if (live(T).rows() != n || T.cols() != n || (m > 0 && A.cols() != n))
+        throw storage_lost{};  // an operation before was refused
+    const Mm positive = live(max(live(full(live(diag(T)))), zero_M));
+    const Mm W = sparse_diagonal(live(rdivide(one_M, live(msqrt(live(positive + live(positive == zero_M)))))));
+    const Mm top = live(mul(W, mul(T, W)));
+    const Mm AW = m > 0 ? mul(A, W) : Mm();
+    const Mm K = live(vertcat(live(horzcat(top, live(dot_transpose(AW)))), live(horzcat(AW, sparse(num(m), num(m))))));
+    Mm rhs = mul(W, block_rows(R, 1, n));
+    if (m > 0)
+        rhs = live(vertcat(rhs, block_rows(R, n + 1, n + m)));
+    if (K.rows() != n + m || K.cols() != n + m || rhs.rows() != n + m)
+        throw storage_lost{};
+    const Mm S = live(mldivide(issparse(K) ? K : live(sparse(K)), rhs));
+    if (S.rows() != n + m)
+        return S;
+    const Mm x = mul(W, block_rows(S, 1, n));
+    return m > 0 ? live(vertcat(x, block_rows(S, n + 1, n + m))) : x;
 }
 
-bool any_nan(const vec& v)
+// The sparse diagonal matrix with v on its diagonal.
+Mm sparse_diagonal(const Mm& v)
 {
-    return std::any_of(v.begin(), v.end(), [](double x) { return std::isnan(x); });
+    const double n = v.size();
+    const Mm k = colon(1.0, n);
+    return live(sparse(live(k), k, live(v), num(n), num(n)));
+}
+
+// Rows bounding the first k variables: sign * x(j) <= sign * bound(j),
+// one row per entry not at the infinity that bounds nothing. kept receives
+// the positions (1-based) of the entries that made rows.
+void bound_rows(const Mm& bound, int nx, double sign, Mm& rows, Mm& rhs, Mm& kept)
+{
+    const int k = bound.size() < nx ? bound.size() : nx;
+    if (k == 0) {
+        rows = Mm();
+        rhs = Mm();
+        kept = zeros(0.0, 1.0);
+        return;
+    }
+    const Mm first = rows_of(bound, 1, k, 1.0);
+    kept = find(first != num(sign * INFINITY));
+    const int r = kept.size();
+    if (r == 0) {
+        rows = Mm();
+        rhs = Mm();
+        kept = zeros(0.0, 1.0);
+        return;
+    }
+    rows = sparse(colon(1.0, double(r)), kept, num(sign), num(r), num(nx));
+    rhs = Mm(first(kept)) * sign;
+}
+
+// The interior point stops at a relative objective change of 1e-8, which
+// leaves x some 1e-5 from the optimum. The rows it finds binding (slack
+// below multiplier; equalities always) give the exact optimum by one KKT
+// solve; it is taken when it keeps every row and every multiplier of a
+// binding <= row is non-negative, and the interior point stays otherwise
+// (a wrong guess, or rows that do not fix x).
+bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, int neq, Mm& x, Mm& lambda)
+{
+    const int m = A.rows(), nx = H.rows();
+    if (m == 0)
+        return false;
+    const Mm slack = live(b - mul(A, x));
+    Mm binding = slack <= lambda;
+    if (neq > 0)
+        binding(colon(1.0, double(neq))) = one_M;
+    const Mm rows = find(binding);
+    const int k = rows.size();
+    if (k == 0 || k > nx)
+        return false;
+    const Mm Ab = Mm(A(rows, c_p));
+    const Mm S = solve_kkt(H, Ab, vertcat(-f, Mm(b(rows))));
+    if (has_nan(S) || S.size() != nx + k)
+        return false;
+    const Mm xe = rows_of(S, 1, nx, 1.0);
+    const Mm y = rows_of(S, nx + 1, nx + k, 1.0);
+    const double tol = 1e-9 * (1 + largest(abs(b)));
+    const Mm residual = live(mul(A, xe) - b);
+    if (largest(residual) > tol || (neq > 0 && largest(abs(rows_of(residual, 1, neq, 1.0))) > tol))
+        return false;
+    if (k > neq && smallest(rows_of(y, neq + 1, k, 1.0)) < -1e-9 * (1 + largest(abs(y))))
+        return false;
+    Mm le = zeros(double(m), 1.0);
+    le(rows) = y;
+    x = xe;
+    lambda = le;
+    return true;
 }
 
 int count_of(const Mm& v)
@@ -123,7 +196,99 @@ int count_of(const Mm& v)
 
 enum class verdict { ok, infeasible, unique_point, seems_unbounded, unbounded };
 
+// The problem in standard form: min 0.5 x'Hx + f'x, A x = b, x >= 0.
+struct standard_problem {
+    Mm H, f, A, b;
+    int n = 0, m = 0, neq = 0;
+};
+
+// Phase 1, the projective method on min xa subject to A x + r xa = b,
+// x >= 0, xa >= 0. x (n + 1 entries, the last one xa) ends at a strictly
+// positive point; z > 0 proves that there is no feasible point.
+verdict phase_one(const standard_problem& P, Mm& x)
+{
+    const int n = P.n, m = P.m;
+    x = ones(double(n + 1), 1.0);
+    if (n == 0)
+        return verdict::ok;
+    const Mm r = live(m > 0 ? P.b - mul(P.A, ones(double(n), 1.0)) : zeros(0.0, 1.0));
+    double z = 0, xa = 1, factor = 0.95;
+    for (int it = 0; it < 100; ++it) {
+        const Mm xx = rows_of(x, 1, n, 1.0);
+        const Mm d = rdivide(one_M, xx);
+        const Mm S = solve_kkt(sparse_diagonal(power(d, num(2))), P.A,
+                               vertcat(horzcat(d, zeros(double(n), 1.0)), horzcat(zeros(double(m), 1.0), r)));
+        Mm I = rows_of(S, n + 1, n + m, 1.0), J = rows_of(S, n + 1, n + m, 2.0);
+        double L = 1 / (1 / (xa * xa) - inner(r, J));
+        double K = (1 / xa - inner(r, I)) * L;
+        I = live(I - K * J);
+        J = live(-L * J);
+        K = inner(P.b, I);
+        L = inner(P.b, J);
+        I = live(I / (1 + K));
+        J = live(J - L * I);
+        const Mm AtJ = live(m > 0 ? mul(dot_transpose(P.A), J) : zeros(double(n), 1.0));
+        const Mm AtI = live(m > 0 ? mul(dot_transpose(P.A), I) : zeros(double(n), 1.0));
+        Mm M = live(vertcat(vertcat(times(xx, live(-AtJ)), num(xa * (1 - inner(J, r)))), num(L / (1 + K))));
+        const Mm G = live(vertcat(vertcat(times(xx, AtI), num(xa * inner(I, r))), num(1 / (1 + K))));
+        if (smallest(live(M - live(z * G))) >= 0) {
+            const Mm N = live(J + live(z * I));
+            z = inner(P.b, N);
+        }
+        M = live(live(M - live(z * G)) - live(((xa - z) / (n + 2)) * live(ones(double(n + 2), 1.0))));
+        const double t = largest(M);
+        if (t == scalar_of(Mm(M(num(n + 1)))))
+            factor = 1;
+        const Mm g = live(live(ones(double(n + 2), 1.0)) - live((factor / t) * M));
+        x = times(x, rows_of(g, 1, n + 1, 1.0)) / scalar_of(Mm(g(num(n + 2))));
+        xa = scalar_of(Mm(x(num(n + 1))));
+        if (z > 0)
+            return verdict::infeasible;
+        // NaN data or a failed operation: no feasible point can be shown.
+        if (std::isnan(xa) || std::isnan(z) || has_nan(x) || x.size() != n + 1)
+            return verdict::infeasible;
+        if (!(xa - z >= 1e-8))
+            break;
+    }
+    return verdict::ok;
+}
+
+// Whether the constraints leave a single point. The projected direction
+// never vanishes in standard form (x+ and x- may always grow together),
+// so the test looks at what a direction in the null space changes of the
+// problem itself: its variables and the slacks, holding fixed the slacks
+// that phase 1 could not lift off zero (equalities in disguise). Those
+// rows may depend on the others, so the projection is regularised.
+bool single_feasible_point(const standard_problem& P, int nx, const Mm& x, const Mm& random)
+{
+    const int n = P.n;
+    Mm E = P.A;
+    if (n > 2 * nx) {
+        const Mm slacks = rows_of(x, 2 * nx + 1, n, 1.0);
+        const double scale = 1 + largest(abs(P.b));
+        const Mm tight = find(slacks <= num(1e-6 * scale));
+        const int k = tight.size();
+        if (k > 0)
+            E = vertcat(E, sparse(colon(1.0, double(k)), tight + num(2 * nx), one_M, num(k), num(n)));
+    }
+    const int rows = E.rows();
+    ++kkt_solves;
+    const Mm K = vertcat(horzcat(speye(num(n)), dot_transpose(E)),
+                         horzcat(E, -1e-10 * speye(num(rows))));
+    const Mm S = mldivide(K, vertcat(random, zeros(double(rows), 1.0)));
+    const Mm Pd = rows_of(S, 1, n, 1.0);
+    const Mm moved = vertcat(rows_of(Pd, 1, nx, 1.0) - rows_of(Pd, nx + 1, 2 * nx, 1.0), rows_of(Pd, 2 * nx + 1, n, 1.0));
+    return largest(abs(moved)) <= 1e-7 * largest(abs(Pd));
+}
+
 } // namespace
+
+int qp_kkt_solves() noexcept { return kkt_solves; }
+
+namespace {
+Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& vlb_in, const Mm& vub_in,
+                  const Mm& neq_in, const Mm& verbosity_in, Mm& x_out, Mm& lambda_out, Mm& how_out);
+}
 
 Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& vlb_in, const Mm& vub_in,
       const Mm& x0, const Mm& neq_in, const Mm& verbosity_in, i_o_t, Mm& x_out, Mm& lambda_out, Mm& how_out)
@@ -135,251 +300,139 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
         lambda_out = lambda;
         return x_M;
     }
+    kkt_solves = 0;
+    try {
+        return quadratic_path(H_in, f_in, A_in, b_in, vlb_in, vub_in, neq_in, verbosity_in, x_out, lambda_out, how_out);
+    } catch (const storage_lost&) {
+        return x_M;
+    }
+}
+
+namespace {
+
+Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& vlb_in, const Mm& vub_in,
+                  const Mm& neq_in, const Mm& verbosity_in, Mm& x_out, Mm& lambda_out, Mm& how_out)
+{
     const bool sparse_h = issparse(H_in) != 0;
-    dense H = dense_of(H_in);
-    const int nx = H.rows;
-    if (H.cols != nx) {
+    const int nx = H_in.rows();
+    if (H_in.cols() != nx) {
         error_square(H_in, "qp");
         return x_M;
     }
-    vec f = column_of(f_in);
-    dense A = dense_of(A_in);
-    if (A.rows == 0)
-        A = dense(0, nx);
-    vec b = column_of(b_in);
-    if (static_cast<int>(f.size()) != nx || A.cols != nx || static_cast<int>(b.size()) != A.rows) {
+    Mm H = live(mdouble(H_in));
+    Mm f = column_of(f_in);
+    Mm A = live(A_in.size() == 0 ? sparse(zero_M, num(nx)) : mdouble(A_in));
+    Mm b = column_of(b_in);
+    if (f.size() != nx || A.cols() != nx || b.size() != A.rows()) {
         error("qp: the sizes of H, f, A and b do not agree");
         return x_M;
     }
-    const int rows_a = A.rows;
+    const int rows_a = A.rows();
     int neq = count_of(neq_in);
     if (neq < 0 || neq > rows_a)
         neq = 0;
     const int verbosity = count_of(verbosity_in);
-    auto say = [verbosity](const char* text) {
-        if (verbosity >= 0)
-            qv_printf("%s", text);
-    };
 
-    double asym = 0;
-    for (int j = 0; j < nx; ++j)
-        for (int i = 0; i < nx; ++i)
-            asym = std::fmax(asym, std::fabs(H(i, j) - H(j, i)));
-    if (asym > std::ldexp(1.0, -52)) {
+    if (largest(max(abs(H - dot_transpose(H)))) > std::ldexp(1.0, -52)) {
         warning("Q not symmetric");
-        dense S(nx, nx);
-        for (int j = 0; j < nx; ++j)
-            for (int i = 0; i < nx; ++i)
-                S(i, j) = (H(i, j) + H(j, i)) / 2;
-        H = S;
+        H = live(live(H + live(dot_transpose(H))) / 2.0);
     }
 
-    // Bounds as rows; infinite ones make none. layout[k] is the row of the
-    // standard problem behind entry k of lambda (-1: no row).
-    const vec vlb = column_of(vlb_in), vub = column_of(vub_in);
-    const int klb = std::min<int>(vlb.size(), nx), kub = std::min<int>(vub.size(), nx);
-    std::vector<int> layout;
-    std::vector<std::pair<int, double>> extra_rows;  // (signed variable + 1, rhs)
-    for (int k = 0; k < rows_a; ++k)
-        layout.push_back(k);
-    for (int j = 0; j < klb; ++j) {
-        if (vlb[j] == -INFINITY) {
-            layout.push_back(-1);
-            continue;
-        }
-        layout.push_back(rows_a + static_cast<int>(extra_rows.size()));
-        extra_rows.push_back({-(j + 1), -vlb[j]});
-    }
-    for (int j = 0; j < kub; ++j) {
-        if (vub[j] == INFINITY) {
-            layout.push_back(-1);
-            continue;
-        }
-        layout.push_back(rows_a + static_cast<int>(extra_rows.size()));
-        extra_rows.push_back({j + 1, vub[j]});
-    }
-    const int m = rows_a + static_cast<int>(extra_rows.size());
-    const int p = m - neq;
-    const int n = 2 * nx + p;
+    // Bounds as rows; lambda keeps one place per bound entry, filled from
+    // the rows that were made.
+    const Mm vlb = column_of(vlb_in), vub = column_of(vub_in);
+    const int klb = vlb.size() < nx ? vlb.size() : nx, kub = vub.size() < nx ? vub.size() : nx;
+    Mm rows, rhs, kept_lb, kept_ub;
+    bound_rows(vlb, nx, -1.0, rows, rhs, kept_lb);
+    A = live(vertcat(A, live(rows)));
+    b = live(vertcat(b, live(rhs)));
+    bound_rows(vub, nx, 1.0, rows, rhs, kept_ub);
+    A = live(vertcat(A, live(rows)));
+    b = live(vertcat(b, live(rhs)));
+    const int m = A.rows();
+    if (A.cols() != nx || b.size() != m)  // a refused allocation on the way
+        return x_M;
 
     // Standard form: x = x+ - x-, slacks on the inequality rows.
-    dense As(m, n);
-    vec bs(m), fs(n, 0.0);
-    dense Hs(n, n);
-    for (int i = 0; i < rows_a; ++i) {
-        for (int j = 0; j < nx; ++j) {
-            As(i, j) = A(i, j);
-            As(i, nx + j) = -A(i, j);
-        }
-        bs[i] = b[i];
+    standard_problem P;
+    P.m = m;
+    P.neq = neq;
+    const Mm minus_h = live(-H);
+    P.A = live(horzcat(A, live(-A)));
+    P.f = live(vertcat(f, live(-f)));
+    P.H = live(vertcat(live(horzcat(H, minus_h)), live(horzcat(minus_h, H))));
+    P.b = b;
+    P.n = 2 * nx;
+    const int p = m - neq;
+    if (p > 0) {
+        P.A = live(horzcat(P.A, live(sparse(colon(double(neq + 1), double(m)), colon(1.0, double(p)), one_M, num(m),
+                                  num(p)))));
+        P.n += p;
+        P.f = live(vertcat(P.f, live(zeros(double(p), 1.0))));
+        const Mm right = sparse_h ? sparse(num(2 * nx), num(p)) : zeros(double(2 * nx), double(p));
+        const Mm below = sparse_h ? sparse(num(p), num(P.n)) : zeros(double(p), double(P.n));
+        P.H = live(vertcat(live(horzcat(P.H, live(right))), live(below)));
     }
-    for (std::size_t r = 0; r < extra_rows.size(); ++r) {
-        const int i = rows_a + static_cast<int>(r);
-        const int var = std::abs(extra_rows[r].first) - 1;
-        const double sign = extra_rows[r].first < 0 ? -1.0 : 1.0;
-        As(i, var) = sign;
-        As(i, nx + var) = -sign;
-        bs[i] = extra_rows[r].second;
+    const int n = P.n;
+    if (m == 0) {  // joining empty operands drops them: keep the shapes
+        P.A = sparse(zero_M, num(n));
+        P.b = zeros(0.0, 1.0);
     }
-    for (int k = 0; k < p; ++k)
-        As(neq + k, 2 * nx + k) = 1;
-    for (int j = 0; j < nx; ++j) {
-        fs[j] = f[j];
-        fs[nx + j] = -f[j];
-        for (int i = 0; i < nx; ++i) {
-            Hs(i, j) = H(i, j);
-            Hs(nx + i, nx + j) = H(i, j);
-            Hs(i, nx + j) = -H(i, j);
-            Hs(nx + i, j) = -H(i, j);
-        }
-    }
-    auto objective = [&](const vec& x) { return 0.5 * dot(x, times(Hs, x)) + dot(fs, x); };
+    auto objective = [&P](const Mm& v) { return 0.5 * inner(v, mul(P.H, v)) + inner(P.f, v); };
 
     // NaN data would give NaN iterates: such a problem has no solution to
     // report, and is said to be infeasible at once.
-    verdict result = any_nan(Hs.v) || any_nan(fs) || any_nan(As.v) || any_nan(bs) ? verdict::infeasible : verdict::ok;
-    vec x(n + 1, 1.0), N(m, 0.0);
-    // Phase 1: the projective method on min xa, A x + r xa = b.
-    {
-        vec r = bs;
-        const vec ax = times(As, vec(n, 1.0));
-        for (int i = 0; i < m; ++i)
-            r[i] -= ax[i];
-        double z = 0, xa = 1, factor = 0.95;
-        for (int it = 0; it < 100 && n > 0 && result == verdict::ok; ++it) {
-            dense D(n, n), R(n + m, 2);
-            for (int k = 0; k < n; ++k) {
-                const double d = 1 / x[k];
-                D(k, k) = d * d;
-                R(k, 0) = d;
-            }
-            for (int i = 0; i < m; ++i)
-                R(n + i, 1) = r[i];
-            const dense S = solve_kkt(D, As, R);
-            vec I(m), J(m);
-            for (int i = 0; i < m; ++i) {
-                I[i] = S(n + i, 0);
-                J[i] = S(n + i, 1);
-            }
-            double L = 1 / (1 / (xa * xa) - dot(r, J));
-            double K = (1 / xa - dot(r, I)) * L;
-            for (int i = 0; i < m; ++i) {
-                I[i] -= K * J[i];
-                J[i] = -L * J[i];
-            }
-            K = dot(bs, I);
-            L = dot(bs, J);
-            for (int i = 0; i < m; ++i)
-                I[i] /= 1 + K;
-            for (int i = 0; i < m; ++i)
-                J[i] -= L * I[i];
-            const vec AtJ = times_transposed(As, J), AtI = times_transposed(As, I);
-            vec M(n + 2), G(n + 2);
-            for (int k = 0; k < n; ++k) {
-                M[k] = x[k] * -AtJ[k];
-                G[k] = x[k] * AtI[k];
-            }
-            M[n] = xa * (1 - dot(J, r));
-            G[n] = xa * dot(I, r);
-            M[n + 1] = L / (1 + K);
-            G[n + 1] = 1 / (1 + K);
-            double lowest = INFINITY;
-            for (int k = 0; k < n + 2; ++k)
-                lowest = std::fmin(lowest, M[k] - z * G[k]);
-            if (lowest >= 0) {
-                for (int i = 0; i < m; ++i)
-                    N[i] = J[i] + z * I[i];
-                z = dot(bs, N);
-            }
-            const double shift = (xa - z) / (n + 2);
-            double t = -INFINITY;
-            for (int k = 0; k < n + 2; ++k) {
-                M[k] = M[k] - z * G[k] - shift;
-                t = std::fmax(t, M[k]);
-            }
-            if (t == M[n])
-                factor = 1;
-            vec g(n + 2);
-            for (int k = 0; k < n + 2; ++k)
-                g[k] = 1 - (factor / t) * M[k];
-            for (int k = 0; k <= n; ++k)
-                x[k] = x[k] * g[k] / g[n + 1];
-            xa = x[n];
-            if (z > 0) {
-                result = verdict::infeasible;
-                break;
-            }
-            if (std::isnan(xa) || std::isnan(z) || any_nan(x)) {
-                result = verdict::infeasible;
-                break;
-            }
-            if (!(xa - z >= 1e-8))
-                break;
-        }
-    }
+    verdict result = has_nan(P.H) || has_nan(P.f) || has_nan(P.A) || has_nan(P.b) ? verdict::infeasible : verdict::ok;
+    Mm x, N = zeros(double(m), 1.0);
+    if (result == verdict::ok)
+        result = phase_one(P, x);
 
-    vec xs(x.begin(), x.begin() + n);
-    double fval = 0;
     if (result == verdict::ok) {
         // An interior start: a random direction projected on the null space.
-        const Mm P0 = randM(double(n), 1.0);
-        dense Id(n, n), R(n + m, 1);
-        for (int k = 0; k < n; ++k) {
-            Id(k, k) = 1;
-            R(k, 0) = P0.addr()[k];
+        x = rows_of(x, 1, n, 1.0);
+        const Mm random = randM(double(n), 1.0);
+        const Mm S = solve_kkt(speye(num(n)), P.A, vertcat(random, zeros(double(m), 1.0)));
+        const Mm Pd = rows_of(S, 1, n, 1.0);
+        double t = smallest(rdivide(Pd, x)), step = 0;
+        if (t < 0) {
+            step = -0.01 / t;
+        } else {
+            t = largest(rdivide(Pd, x));
+            if (t == 0)
+                result = verdict::unique_point;
+            else
+                step = 0.01 / t;
         }
-        const dense S = solve_kkt(Id, As, R);
-        vec P(n);
-        double tmin = INFINITY, tmax = -INFINITY;
-        for (int k = 0; k < n; ++k) {
-            P[k] = S(k, 0);
-            tmin = std::fmin(tmin, P[k] / xs[k]);
-            tmax = std::fmax(tmax, P[k] / xs[k]);
-        }
-        double step = 0;
-        if (tmin < 0)
-            step = -0.01 / tmin;
-        else if (tmax == 0)
+        if (result == verdict::ok && single_feasible_point(P, nx, x, random))
             result = verdict::unique_point;
-        else
-            step = 0.01 / tmax;
         if (result == verdict::ok) {
-            for (int k = 0; k < n; ++k)
-                xs[k] += step * P[k];
-            if (any_nan(xs))
+            x = live(x + live(step * Pd));
+            if (has_nan(x) || x.size() != n)
                 result = verdict::infeasible;
         }
     }
 
     if (result == verdict::ok) {
-        fval = objective(xs);
-        double mu = std::max(1.0, std::fabs(fval) / std::pow(double(n), 0.25));
+        double fval = objective(x);
+        double mu = std::fmax(1.0, std::fabs(fval) / std::pow(double(n), 0.25));
         const double eps = std::ldexp(1.0, -52);
+        const Mm zero_m = zeros(double(m), 1.0);
         for (int it = 0; it < 100 && result == verdict::ok; ++it) {
             mu *= 0.19999999999999996;
-            dense M;
-            vec Hx = times(Hs, xs);
-            vec grad(n);
-            for (int k = 0; k < n; ++k)
-                grad[k] = Hx[k] + fs[k];
-            // Raise the proximal weight until the step stays inside and
-            // does not increase the objective; bounded besides its own test.
+            const Mm h = rdivide(one_M, x);
+            const Mm grad = live(mul(P.H, x) + P.f);
+            // Raise the proximal weight until the step stays inside and does
+            // not increase the objective; bounded besides its own test, and
+            // a singular system (a NaN step) only raises the weight.
+            Mm M;
             double accept = -1;
             for (int tries = 0; tries < 200; ++tries) {
-                dense T = Hs, R(n + m, 1);
-                for (int k = 0; k < n; ++k) {
-                    T(k, k) += mu / (xs[k] * xs[k]);
-                    R(k, 0) = -grad[k];
-                }
-                M = solve_kkt(T, As, R);
-                vec y(n);
-                for (int k = 0; k < n; ++k)
-                    y[k] = xs[k] + M(k, 0);
-                const double ymin = min_of(y);
-                const double vy = objective(y);
-                accept = ymin > 0 ? std::fmin(ymin, fval - vy + eps) : ymin;
-                if (any_nan(M.v))
-                    accept = -1;  // a singular system: try a larger weight
+                M = solve_kkt(P.H + sparse_diagonal(mu * power(h, num(2))), P.A, vertcat(-grad, zero_m));
+                const Mm y = x + rows_of(M, 1, n, 1.0);
+                const double ymin = smallest(y);
+                accept = ymin > 0 ? std::fmin(ymin, fval - objective(y) + eps) : ymin;
+                if (has_nan(M) || M.size() != n + m)
+                    accept = -1;
                 mu *= 2;
                 if (mu >= (std::fabs(fval) + 1) * 1e8) {
                     result = verdict::seems_unbounded;
@@ -390,85 +443,76 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
             }
             if (result != verdict::ok)
                 break;
-            if (!(accept > 0)) {  // the weight grew without end: no step was ever accepted
+            if (!(accept > 0)) {
                 result = verdict::seems_unbounded;
                 break;
             }
-            vec d(n);
-            for (int k = 0; k < n; ++k)
-                d[k] = M(k, 0);
-            for (int i = 0; i < m; ++i)
-                N[i] = -M(n + i, 0);
-            double t = INFINITY;
-            for (int k = 0; k < n; ++k)
-                t = std::fmin(t, d[k] / xs[k]);
+            N = -rows_of(M, n + 1, n + m, 1.0);
+            const Mm d = rows_of(M, 1, n, 1.0);
+            const double t = smallest(rdivide(d, x));
             double s = t < 0 ? -0.99 / t : (t == 0 ? 0.99 : INFINITY);
-            const double kk = dot(d, times(Hs, d)), l = -dot(d, grad);
-            if (kk > 0)
-                s = std::fmin(l / kk, s);
+            const double k = inner(d, mul(P.H, d)), l = -inner(d, grad);
+            // Near the end rounding can leave d pointing slightly uphill; a
+            // negative minimiser would step backwards out of the interior.
+            if (k > 0)
+                s = std::fmin(std::fmax(l / k, 0.0), s);
             if (s == INFINITY) {
                 result = verdict::unbounded;
                 break;
             }
-            for (int k = 0; k < n; ++k)
-                xs[k] += s * d[k];
-            const double v = objective(xs);
-            if (std::isnan(v) || any_nan(xs)) {
+            x = live(x + live(s * d));
+            const double v = objective(x);
+            if (std::isnan(v) || has_nan(x) || x.size() != n) {
                 result = verdict::infeasible;
                 break;
             }
-            Hx = times(Hs, xs);
-            const vec AtN = times_transposed(As, N);
-            vec P(n);
-            for (int k = 0; k < n; ++k)
-                P[k] = Hx[k] + fs[k] - AtN[k];
+            const Mm reduced = live(m > 0 ? live(mul(P.H, x) + P.f) - mul(dot_transpose(P.A), N) : mul(P.H, x) + P.f);
             const double measure =
-                min_of(P) >= 0 ? dot(xs, P) / (std::fabs(v) + 1) : (fval - v) / (std::fabs(v) + 1);
+                smallest(reduced) >= 0 ? inner(x, reduced) / (std::fabs(v) + 1) : (fval - v) / (std::fabs(v) + 1);
             fval = v;
             if (measure < 1e-8)
                 break;
         }
     }
 
-    if (result == verdict::ok) {
+    if (result == verdict::ok && m > 0) {
         // A point that breaks the constraints is no answer: degenerate
         // problems (a feasible set without interior) end here, not with a
         // wrong "ok".
-        const vec ax = times(As, xs);
-        double worst = 0, scale = 1;
-        for (int i = 0; i < m; ++i) {
-            worst = std::fmax(worst, std::fabs(ax[i] - bs[i]));
-            scale = std::fmax(scale, std::fabs(bs[i]));
-        }
-        if (!(worst <= 1e-6 * scale) || any_nan(xs))
+        const double worst = largest(abs(live(mul(P.A, x) - P.b)));
+        if (!(worst <= 1e-6 * (1 + largest(abs(P.b)))))
             result = verdict::infeasible;
     }
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
                                            "The problem has a unique feasible point\n",
                                            "The problem seems unbounded.\n", "The problem is unbounded.\n"};
     if (result != verdict::ok) {
-        say(messages[static_cast<int>(result)]);
-        Mm nan_x(0, 0, 0, nx, 1, qv_double);
-        if (allocated(nan_x, nx))
-            std::fill(nan_x.addr(), nan_x.addr() + nx, NAN);
-        x_out = nan_x;
+        if (verbosity >= 0)
+            qv_printf("%s", messages[static_cast<int>(result)]);
+        x_out = NaN * live(ones(double(nx), 1.0));
         lambda_out = nop_M;
         how_out = TM(result == verdict::seems_unbounded || result == verdict::unbounded ? "unbounded" : "infeasible");
         return x_M;
     }
-    Mm xr(0, 0, 0, nx, 1, qv_double);
-    Mm lambda(0, 0, 0, static_cast<int>(layout.size()), 1, qv_double);
-    if (!allocated(xr, nx) || !allocated(lambda, static_cast<long long>(layout.size())))
-        return x_M;
-    for (int j = 0; j < nx; ++j)
-        xr.addr()[j] = xs[j] - xs[nx + j];
-    for (std::size_t k = 0; k < layout.size(); ++k)
-        lambda.addr()[k] = layout[k] < 0 ? 0.0 : -N[layout[k]];
+    Mm xr = rows_of(x, 1, nx, 1.0) - rows_of(x, nx + 1, 2 * nx, 1.0), multipliers = -N;
+    exact_on_binding_rows(H, f, A, b, neq, xr, multipliers);
+    // lambda in the layout of the rows asked for: A's, then one per entry of
+    // vlb and of vub, 0 where an infinite bound made no row.
+    Mm lambda = zeros(double(rows_a + klb + kub), 1.0);
+    if (rows_a > 0)
+        lambda(colon(1.0, double(rows_a))) = rows_of(multipliers, 1, rows_a, 1.0);
+    const int nlb = kept_lb.size(), nub = kept_ub.size();
+    if (nlb > 0)
+        lambda(kept_lb + num(rows_a)) = rows_of(multipliers, rows_a + 1, rows_a + nlb, 1.0);
+    if (nub > 0)
+        lambda(kept_ub + num(rows_a + klb)) = rows_of(multipliers, rows_a + nlb + 1, m, 1.0);
     x_out = xr;
     lambda_out = sparse_h ? sparse(lambda) : lambda;
     how_out = TM("ok");
     return x_M;
 }
+
+} // namespace
 
 Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const Mm& vub, const Mm& x0, const Mm& neq,
       const Mm& verbosity, i_o_t, Mm& x, Mm& lambda)

@@ -19,6 +19,17 @@ struct rk_pair {
     const double* a;   // stages x stages, row i the coefficients of stage i
     const double* b;
     const double* e;   // b - bhat
+    // b - bhat of a lower-order formula on the stages before the last,
+    // or null: a step it condemns fails without the last evaluation.
+    const double* e_early;
+    int early_after;   // stages formed when e_early is applied
+    // Dense output from the step's stages and `extra` stages more (rows of
+    // extra_a over all earlier stages), or the cubic Hermite polynomial
+    // when dense is null.
+    int extra;
+    const double* extra_c;
+    const double* extra_a;  // extra x (stages + extra - 1)
+    const double* dense;    // (stages + extra) x dense_degree
 };
 
 namespace {
@@ -26,10 +37,13 @@ namespace {
 using namespace rk_tables;
 
 constexpr rk_pair pairs[] = {
-    {4, true, 1.0 / 3, 2.3, bs32_c, &bs32_a[0][0], bs32_b, bs32_e},
-    {8, true, 1.0 / 5, 3.9, bs54_c, &bs54_a[0][0], bs54_b, bs54_e},
+    {4, true, 1.0 / 3, 2.3, bs32_c, &bs32_a[0][0], bs32_b, bs32_e, nullptr, 0, 0, nullptr, nullptr, nullptr},
+    {8, true, 1.0 / 5, 3.9, bs54_c, &bs54_a[0][0], bs54_b, bs54_e, bs54_e_early, 7, bs54_extra, bs54_extra_c,
+     &bs54_extra_a[0][0], &bs54_dense[0][0]},
+    {13, false, 1.0 / 8, 5.2, pd87_c, &pd87_a[0][0], pd87_b, pd87_e, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };
 constexpr double safety = 0.8;
+constexpr int degree = bs54_dense_degree;
 constexpr long budget = 5000;
 
 int finish(rk_context& ctx, int task, int flag)
@@ -59,6 +73,28 @@ double h_min(const rk_context& ctx, double t, double h)
     return std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(t), std::fabs(t + h)));
 }
 
+// The new solution y + h sum b_j k_j over the first s stages and the
+// largest weighted error h sum e_j k_j of the embedded formula.
+double error_measure(const rk_context& ctx, const double* e, int s, const double* y, double h, const double* stages,
+                     double* ynew)
+{
+    const rk_pair& p = *ctx.pair;
+    const int n = ctx.n;
+    double err = 0;
+    for (int k = 0; k < n; ++k) {
+        double sb = 0, se = 0;
+        for (int j = 0; j < s; ++j) {
+            const double kj = stages[static_cast<long long>(j) * n + k];
+            sb += p.b[j] * kj;
+            se += e[j] * kj;
+        }
+        ynew[k] = y[k] + h * sb;
+        const double w = std::max((std::fabs(y[k]) + std::fabs(ynew[k])) / 2, ctx.thres[k]);
+        err = std::max(err, std::fabs(h * se) / w);
+    }
+    return err;
+}
+
 // One trial step of size h from (t, y): the stages, the new solution and
 // the error measure. The stability check may shrink h and start again.
 double trial_step(rk_context& ctx, const rk_function& f, double t, const double* y, const double* yp, double& h,
@@ -80,6 +116,13 @@ restart:
         const double ti = (last && p.c[i] == 1.0) ? ctx.t_end : t + p.c[i] * h;
         f.call(f.context, ti, arg, ki);
         ++evals;
+        if (i + 1 == p.early_after) {
+            // The propagated weights do not use the remaining stages, so
+            // the new solution and the early estimate are complete here.
+            const double early = error_measure(ctx, p.e_early, i + 1, y, h, stages, ynew);
+            if (early > ctx.tol)
+                return early;
+        }
         if (on_scale && i <= 2 && std::fabs(h) > h_min(ctx, t, h)) {
             double num = 0, den = 0;
             for (int k = 0; k < n; ++k) {
@@ -95,19 +138,7 @@ restart:
             }
         }
     }
-    double err = 0;
-    for (int k = 0; k < n; ++k) {
-        double sb = 0, se = 0;
-        for (int j = 0; j < s; ++j) {
-            const double kj = stages[static_cast<long long>(j) * n + k];
-            sb += p.b[j] * kj;
-            se += p.e[j] * kj;
-        }
-        ynew[k] = y[k] + h * sb;
-        const double w = std::max((std::fabs(y[k]) + std::fabs(ynew[k])) / 2, ctx.thres[k]);
-        err = std::max(err, std::fabs(h * se) / w);
-    }
-    return err;
+    return error_measure(ctx, p.e, s, y, h, stages, ynew);
 }
 
 // The secondary integration over the step just taken: false when the
@@ -174,12 +205,86 @@ void hermite(const rk_context& ctx, double t_target, int n_wanted, double* y_wan
     }
 }
 
+// The extra stages of the last step, once per step: their derivatives
+// follow the step's own stages.
+void extra_stages(rk_context& ctx, const rk_function& f)
+{
+    const rk_pair& p = *ctx.pair;
+    if (ctx.extra_done || p.extra == 0)
+        return;
+    const int n = ctx.n, width = p.stages + p.extra - 1;
+    const double h = ctx.t - ctx.t_old;
+    for (int e = 0; e < p.extra; ++e) {
+        const int i = p.stages + e;
+        const double* row = p.extra_a + static_cast<long long>(e) * width;
+        for (int k = 0; k < n; ++k) {
+            double sum = 0;
+            for (int j = 0; j < i; ++j)
+                sum += row[j] * ctx.stages[static_cast<long long>(j) * n + k];
+            ctx.arg[k] = ctx.yold[k] + h * sum;
+        }
+        f.call(f.context, ctx.t_old + p.extra_c[e] * h, ctx.arg, ctx.stages + static_cast<long long>(i) * n);
+        ++ctx.evals;
+        ++ctx.total_evals;
+    }
+    ctx.extra_done = true;
+}
+
+// The interpolant's coefficient rows d_m = h sum_i dense[i][m] k_i for the
+// first n_wanted components: y(theta) = y_old + sum_m d_m theta^(m+1).
+void form_dense(const rk_context& ctx, int n_wanted, double* rows)
+{
+    const rk_pair& p = *ctx.pair;
+    const int n = ctx.n, s = p.stages + p.extra;
+    const double h = ctx.t - ctx.t_old;
+    for (int m = 0; m < degree; ++m)
+        for (int k = 0; k < n_wanted; ++k) {
+            double sum = 0;
+            for (int i = 0; i < s; ++i)
+                sum += p.dense[i * degree + m] * ctx.stages[static_cast<long long>(i) * n + k];
+            rows[static_cast<long long>(m) * n_wanted + k] = h * sum;
+        }
+}
+
+// The interpolant at t_target by Horner's rule; the ends of the step are
+// its stored values exactly.
+void eval_dense(const rk_context& ctx, double t_target, int n_wanted, const double* rows, double* y_wanted,
+                double* yp_wanted)
+{
+    const double h = ctx.t - ctx.t_old;
+    const bool at_end = t_target == ctx.t, at_start = t_target == ctx.t_old;
+    const double th = (t_target - ctx.t_old) / h;
+    for (int k = 0; k < n_wanted; ++k) {
+        if (at_end || at_start) {
+            if (y_wanted)
+                y_wanted[k] = at_end ? ctx.y[k] : ctx.yold[k];
+            if (yp_wanted)
+                yp_wanted[k] = at_end ? ctx.yp[k] : ctx.ypold[k];
+            continue;
+        }
+        const auto d = [&](int m) { return rows[static_cast<long long>(m) * n_wanted + k]; };
+        if (y_wanted) {
+            double sum = d(degree - 1);
+            for (int m = degree - 2; m >= 0; --m)
+                sum = d(m) + th * sum;
+            y_wanted[k] = ctx.yold[k] + th * sum;
+        }
+        if (yp_wanted) {
+            double sum = degree * d(degree - 1);
+            for (int m = degree - 2; m >= 0; --m)
+                sum = (m + 1) * d(m) + th * sum;
+            yp_wanted[k] = sum / h;
+        }
+    }
+}
+
 } // namespace
 
-long long rk_work_length(int n, int method, bool errass)
+long long rk_work_length(int n, int method, bool errass, bool ut_task)
 {
-    const int s = method >= 1 && method <= 2 ? pairs[method - 1].stages : 13;
-    return static_cast<long long>(n) * (9 + s + (errass ? 3 + s : 0));
+    const rk_pair& p = pairs[method >= 1 && method <= 3 ? method - 1 : 2];
+    const long long dense_rows = ut_task && p.dense ? degree : 0;
+    return static_cast<long long>(n) * (9 + p.stages + p.extra + dense_rows + (errass ? 3 + p.stages : 0));
 }
 
 int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, double t_end, double tolerance,
@@ -200,7 +305,7 @@ int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, doub
     const char letter = task ? task[0] : 0;
     if (letter != 'C' && letter != 'c' && letter != 'U' && letter != 'u')
         return fail();
-    if (n < 1 || method < 1 || method > 2 || t_start == t_end)
+    if (n < 1 || method < 1 || method > 3 || t_start == t_end)
         return fail();
     if (!(tolerance <= 0.01) || !(tolerance >= ctx.roundoff))
         return fail();
@@ -223,7 +328,7 @@ int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, doub
     ctx.ut_task = letter == 'U' || letter == 'u';
     ctx.n = n;
     ctx.t_start = ctx.t = ctx.t_old = ctx.t_reached = t_start;
-    ctx.t_end = t_end;
+    ctx.t_end = ctx.t_final = t_end;
     ctx.dir = t_end > t_start ? 1.0 : -1.0;
     ctx.tol = tolerance;
     const double range = std::fabs(t_end - t_start);
@@ -242,7 +347,10 @@ int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, doub
     ctx.gea_evals = 0;
     ctx.intrp_nwant = 0;
 
-    if (work_length < rk_work_length(n, method, assess_error) || range < hmin)
+    ctx.extra_done = false;
+    ctx.dense = nullptr;
+    ctx.dense_rows = nullptr;
+    if (work_length < rk_work_length(n, method, assess_error, ctx.ut_task) || range < hmin)
         return fail();
     double* w = work;
     auto take = [&w](long long count) {
@@ -259,7 +367,9 @@ int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, doub
     ctx.yold = take(n);
     ctx.ypold = take(n);
     ctx.arg = take(n);
-    ctx.stages = take(static_cast<long long>(p.stages) * n);
+    ctx.stages = take(static_cast<long long>(p.stages + p.extra) * n);
+    if (ctx.ut_task && p.dense)
+        ctx.dense = take(static_cast<long long>(degree) * n);
     if (assess_error) {
         ctx.y2 = take(n);
         ctx.y2_save = take(n);
@@ -401,6 +511,7 @@ int rk_ct(rk_context& ctx, const rk_function& f, double& t_now, double* y_now, d
     for (int k = 0; k < n; ++k)
         ctx.wt[k] = std::max(std::fabs(ctx.y[k]), ctx.thres[k]);
     ++ctx.steps;
+    ctx.extra_done = false;
     ctx.first = false;
     ctx.on_scale = false;
     ctx.at_end = ctx.t == ctx.t_end;
@@ -450,19 +561,28 @@ int rk_intrp(rk_context& ctx, double t_target, const char* request, int n_wanted
     const bool want_yp = letter == 'D' || letter == 'd' || letter == 'B' || letter == 'b';
     if (!want_y && !want_yp)
         return fail();
-    if (n_wanted < 1 || n_wanted > ctx.n)
+    if (n_wanted < 1 || n_wanted > ctx.n || ctx.method == 3)
         return fail();
     const long long needed =
         ctx.method == 1 ? 1 : static_cast<long long>(ctx.n) + std::max<long long>(ctx.n, 5LL * n_wanted);
     if (interp_length < needed)
         return fail();
-    // Both methods interpolate with the cubic Hermite polynomial through the
-    // ends of the last step; nothing is formed per step.
+    double* y_out = want_y ? y_wanted : nullptr;
+    double* yp_out = want_yp ? yp_wanted : nullptr;
+    if (!ctx.pair->dense) {
+        hermite(ctx, t_target, n_wanted, y_out, yp_out);
+    } else {
+        // A "U" task keeps its rows in the work array, where "UT" forms them.
+        double* rows = ctx.ut_task ? ctx.dense : interp_work;
+        if (ctx.state[rk_context::intrp] == -2 || n_wanted != ctx.intrp_nwant || rows != ctx.dense_rows) {
+            extra_stages(ctx, f);
+            form_dense(ctx, n_wanted, rows);
+            ctx.dense_rows = rows;
+        }
+        eval_dense(ctx, t_target, n_wanted, rows, y_out, yp_out);
+    }
     ctx.intrp_nwant = n_wanted;
-    hermite(ctx, t_target, n_wanted, want_y ? y_wanted : nullptr, want_yp ? yp_wanted : nullptr);
-    (void)f;
     (void)work;
-    (void)interp_work;
     return finish(ctx, rk_context::intrp, rk_success);
 }
 
@@ -483,12 +603,22 @@ int rk_ut(rk_context& ctx, const rk_function& f, double t_target, double& t_reac
                 std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(ctx.t_start), std::fabs(ctx.t_end)));
             ctx.h = std::max(std::min(std::fabs(ctx.h), std::fabs(t_target - ctx.t_start)), hmin);
         }
-    } else if (ctx.at_end && ctx.t_reached == ctx.t_end) {
+    } else if (ctx.at_end && ctx.t_reached == ctx.t_final) {
         return fail();
     }
-    if (!(ctx.dir * (t_target - ctx.t_reached) > 0) || ctx.dir * (t_target - ctx.t_end) > 0)
+    if (!(ctx.dir * (t_target - ctx.t_reached) > 0) || ctx.dir * (t_target - ctx.t_final) > 0)
         return fail();
     ctx.state[rk_context::ut] = -2;
+    if (ctx.method == 3 && t_target != ctx.t_end) {
+        // No interpolant: the range ends on the target, so a step does too.
+        if (previous == -1) {
+            if (std::fabs(t_target - ctx.t_start) < h_min(ctx, ctx.t_start, t_target - ctx.t_start))
+                return fail();
+            ctx.t_end = t_target;
+        } else if (rk_reset(ctx, t_target) != rk_success) {
+            return finish(ctx, rk_context::ut, rk_fatal);
+        }
+    }
     const int n = ctx.n;
     while (ctx.dir * (ctx.t - t_target) < 0) {
         double t_now = 0;
@@ -503,8 +633,22 @@ int rk_ut(rk_context& ctx, const rk_function& f, double t_target, double& t_reac
             return finish(ctx, rk_context::ut, flag);
         }
     }
-    hermite(ctx, t_target, n, y_reached, yp_reached);
-    ctx.state[rk_context::intrp] = rk_success;
+    if (ctx.method == 3) {
+        std::memcpy(y_reached, ctx.y, sizeof(double) * n);
+        std::memcpy(yp_reached, ctx.yp, sizeof(double) * n);
+    } else if (!ctx.pair->dense) {
+        hermite(ctx, t_target, n, y_reached, yp_reached);
+        ctx.state[rk_context::intrp] = rk_success;
+    } else {
+        if (ctx.state[rk_context::intrp] == -2 || ctx.intrp_nwant != n || ctx.dense_rows != ctx.dense) {
+            extra_stages(ctx, f);
+            form_dense(ctx, n, ctx.dense);
+            ctx.dense_rows = ctx.dense;
+            ctx.intrp_nwant = n;
+        }
+        eval_dense(ctx, t_target, n, ctx.dense, y_reached, yp_reached);
+        ctx.state[rk_context::intrp] = rk_success;
+    }
     t_reached = t_target;
     ctx.t_reached = t_target;
     return finish(ctx, rk_context::ut, rk_success);

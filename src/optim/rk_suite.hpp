@@ -1,4 +1,4 @@
-// The explicit Runge-Kutta suite behind ode23 and ode45: set-up, the
+// The explicit Runge-Kutta suite behind ode23, ode45 and ode78: set-up, the
 // stepping tasks "CT" (one step) and "UT" (to a time), "RESET" of the end
 // of the range, "INTRP" dense output and the global error assessment. All
 // state, the task registry included, lives in the caller's rk_context, so
@@ -37,6 +37,7 @@ struct rk_context {
     int n = 0;
     bool ut_task = false;
     double t_start = 0, t_end = 0, t = 0, t_old = 0, t_reached = 0;
+    double t_final = 0;  // the end given at set-up ("UT" of method 3 moves t_end)
     double h = 0, h_old = 0, h_start = 0;
     double dir = 1, tol = 0;
     bool first = true, last = false, on_scale = false, growth = false, at_end = false;
@@ -55,11 +56,17 @@ struct rk_context {
     double max_err = 0, t_max_err = 0;
     long gea_evals = 0;
     int intrp_nwant = 0;
+    // dense output: the rows "UT" forms (a "U" task only), the rows formed
+    // last (in the work array or the caller's interpolation array), and
+    // whether the last step's extra stages have been evaluated
+    double* dense = nullptr;
+    const double* dense_rows = nullptr;
+    bool extra_done = false;
 };
 
-// Work lengths: the suite needs at most 32n doubles, the interpolation n +
-// max(n, 5 n_wanted).
-long long rk_work_length(int n, int method, bool errass);
+// Work lengths: the suite needs at most 32n doubles without error
+// assessment, the interpolation n + max(n, 5 n_wanted).
+long long rk_work_length(int n, int method, bool errass, bool ut_task);
 
 int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, double t_end, double tolerance,
              const double* thresholds, int method, const char* task, bool assess_error, double h_start, double* work,

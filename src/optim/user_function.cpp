@@ -7,6 +7,7 @@
 #include "velkor/report.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -26,11 +27,35 @@ struct leading_reset {
     }
 };
 
+// Empties the output slots the function also assigned, errors included
+// (the first slot's result is moved out by the call itself).
+struct outputs_reset {
+    Mm (&outs)[6];
+    const Mm& empty;
+    ~outputs_reset()
+    {
+        for (Mm& o : outs)
+            if (o.hasstorage() && o.addr() != empty.addr())
+                o = empty;
+    }
+};
+
+// Whether v is ours alone and still a real double of n elements, so that
+// it may be rewritten in place.
+bool reusable(const Mm& v, int n)
+{
+    return v.hasstorage() && !v.dirty() && v.gettype() == qv_double && !v.isc() && !v.issparse() &&
+           v.size() == n && v.rows() == n;
+}
+
 } // namespace
 
 user_function::user_function(const Mm& name, const Mm& extra, int leading) : leading_(leading)
 {
     Mstr(name, name_, sizeof name_);
+    name_value_ = TM(name_);
+    for (Mm& o : outs_)
+        o = empty_;
     const bool is_list = extra.gettype() == qv_cell && !extra.isstruct();
     const int nextra = is_list ? extra.size() : (isempty(extra) ? 0 : 1);
     args_ = Mm(0, 0, 0, 1, leading + nextra, qv_cell);
@@ -64,14 +89,26 @@ Mm* user_function::slots()
     return args_.getpr((Mm*)nullptr);
 }
 
+Mm user_function::call_first(int leading)
+{
+    leading_reset reset{args_, empty_, leading};
+    outputs_reset outputs{outs_, empty_};
+    return feval_call_nargout1(name_value_, args_, outs_);
+}
+
+Mm user_function::call_kept()
+{
+    outputs_reset outputs{outs_, empty_};
+    return feval_call_nargout1(name_value_, args_, outs_);
+}
+
 Mm user_function::operator()(const Mm& x)
 {
     Mm* s = slots();
     if (!s)
         return x_M;
     s[0] = x;
-    leading_reset reset{args_, empty_, 1};
-    return feval_call_nargout1(name_, args_);
+    return call_first(1);
 }
 
 Mm user_function::call2(const Mm& a, const Mm& b)
@@ -81,8 +118,30 @@ Mm user_function::call2(const Mm& a, const Mm& b)
         return x_M;
     s[0] = a;
     s[1] = b;
-    leading_reset reset{args_, empty_, 2};
-    return feval_call_nargout1(name_, args_);
+    return call_first(2);
+}
+
+Mm user_function::call_point(double t, const double* y, int n, bool& called)
+{
+    // The point stays in the cell between calls and is rewritten there
+    // while the cell is its only holder. A value the function kept (alone,
+    // or inside the cell, which slots() then replaces) is left to it: the
+    // next point goes into a fresh one.
+    called = false;
+    Mm* s = slots();
+    if (!s)
+        return x_M;
+    if (reusable(s[0], 1))
+        s[0].addr()[0] = t;
+    else
+        s[0] = Mm(t);
+    if (!reusable(s[1], n))
+        s[1] = Mm(0, 0, 0, n, 1, qv_double);
+    if (!allocated(s[0], 1) || !allocated(s[1], n))
+        return x_M;
+    std::memcpy(s[1].addr(), y, sizeof(double) * static_cast<std::size_t>(n));
+    called = true;
+    return call_kept();
 }
 
 Mm user_function::call_outputs(const Mm& x, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6)
@@ -92,7 +151,7 @@ Mm user_function::call_outputs(const Mm& x, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& 
         return x_M;
     s[0] = x;
     leading_reset reset{args_, empty_, 1};
-    return feval_call_1(name_, args_, o1, o2, o3, o4, o5, o6);
+    return feval_call_1(name_value_, args_, o1, o2, o3, o4, o5, o6);
 }
 
 Mm user_function::call2_outputs(const Mm& a, const Mm& b, Mm& o1, Mm& o2, Mm& o3, Mm& o4, Mm& o5, Mm& o6)
@@ -103,7 +162,7 @@ Mm user_function::call2_outputs(const Mm& a, const Mm& b, Mm& o1, Mm& o2, Mm& o3
     s[0] = a;
     s[1] = b;
     leading_reset reset{args_, empty_, 2};
-    return feval_call_1(name_, args_, o1, o2, o3, o4, o5, o6);
+    return feval_call_1(name_value_, args_, o1, o2, o3, o4, o5, o6);
 }
 
 double first_value(const Mm& result)

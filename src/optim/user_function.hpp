@@ -17,6 +17,11 @@ public:
     Mm operator()(const Mm& x);
     // The same with the leading arguments a and b (the rest left empty).
     Mm call2(const Mm& a, const Mm& b);
+    // call2 with a the scalar t and b the n-by-1 column of y. The two
+    // values stay in the cell and are the previous call's, rewritten,
+    // unless the function kept one of them; x_M when a value could not
+    // be made (called false: the function was not called).
+    Mm call_point(double t, const double* y, int n, bool& called);
     // All outputs: the host fills up to six; returns the hook's result.
     Mm call_outputs(const Mm& x, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
     // The leading arguments set, all outputs asked for.
@@ -28,10 +33,17 @@ private:
     // The argument cell's elements, un-shared first when the function kept
     // a copy of the cell itself.
     Mm* slots();
+    // The call for the first output with the leading slots set; empties the
+    // slots and the kept outputs again, errors included.
+    Mm call_first(int leading);
+    // The same leaving the leading slots as they are.
+    Mm call_kept();
 
     char name_[40];
+    Mm name_value_;  // made once: the hook takes the name as a value
     Mm args_;
     Mm empty_;
+    Mm outs_[6];     // the hook's output slots: empty, or without storage, between calls
     int leading_;
 };
 

@@ -134,6 +134,28 @@ TEST(Sort, SignedZerosFollowThePartitioning)
     EXPECT_EQ(negative_zeros, 2);
 }
 
+TEST(Sort, ZerosOfOneSignKeepTheirSignOnEveryLength)
+{
+    // Long and short columns take different routes; a column whose zeros all
+    // share one sign must come back with that sign on every zero.
+    std::mt19937 gen(3);
+    std::uniform_int_distribution<int> pick(0, 3);
+    for (int n : {5, 60, 5000})
+        for (double zero : {0.0, -0.0}) {
+            SCOPED_TRACE(testing::Message() << n << (std::signbit(zero) ? " -0" : " +0"));
+            Mm x(0, 0, 0, n, 1, qv_double);
+            for (int k = 0; k < n; ++k)
+                x.addr()[k] = pick(gen) == 0 ? zero : pick(gen) == 1 ? nan : double(pick(gen)) - 1.5;
+            Mm s = sort(x);
+            for (int k = 0; k < n; ++k) {
+                if (k > 0 && !std::isnan(s.addr()[k]))
+                    ASSERT_LE(s.addr()[k - 1], s.addr()[k]) << k;
+                if (s.addr()[k] == 0)
+                    ASSERT_EQ(std::signbit(s.addr()[k]), std::signbit(zero)) << k;
+            }
+        }
+}
+
 // Sorts every line of x along 0-based dimension k by the expected order
 // and compares values and positions.
 void expect_sorted_along(const Mm& x, int k, const Mm& sorted, const Mm& index)

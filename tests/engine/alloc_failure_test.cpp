@@ -39,6 +39,14 @@ TEST(AllocationFailure, Engine)
              max(x, i_o, m, k);
              x = k;
          }},
+        {"fused product", a, [=](Mm& x) { x = mtimes(x, product_form::conjugated, a, product_form::as_is); }},
+        {"fused product of complex", z, [=](Mm& x) { x = mtimes(x, product_form::as_is, z, product_form::conjugated); }},
+        {"max of columns with positions", a, [=](Mm& x) {
+             Mm m, k;
+             max(x, i_o, m, k);
+             x = m + k;
+         }},
+        {"min along dimension 1", wide, [=](Mm& x) { x = min(x, Mm(), Mm(1.0)); }},
         {"triu", a, [=](Mm& x) { x = triu(x); }},
         {"tril of sparse", a, [=](Mm& x) { x = tril(sparse(x), Mm(-1.0)); }},
         {"triu of bytes", bytes, [=](Mm& x) { x = triu(x); }},

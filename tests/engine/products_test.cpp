@@ -2,6 +2,7 @@
 // division.
 #include "test_support.hpp"
 
+#include <complex>
 #include <random>
 #include <vector>
 
@@ -68,6 +69,77 @@ TEST(MatrixProduct, ComplexAgainstADirectSum)
             EXPECT_NEAR(p.addr()[i + 3 * j], re, 1e-14);
             EXPECT_NEAR(p.addi()[i + 3 * j], im, 1e-14);
         }
+}
+
+// Random m x n operand, complex when asked, from a fixed seed.
+Mm random_operand(int m, int n, bool complex, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> u(-1, 1);
+    Mm x(complex, 0, 0, m, n, qv_double);
+    for (int k = 0; k < m * n; ++k) {
+        x.addr()[k] = u(gen);
+        if (complex)
+            x.addi()[k] = u(gen);
+    }
+    return x;
+}
+
+// Element (i, j) of op(x), 0-based, as a complex number.
+std::complex<long double> formed_at(const Mm& x, product_form f, int i, int j)
+{
+    const int at = f == product_form::as_is ? i + j * x.rows() : j + i * x.rows();
+    const long double im = x.isc() ? x.addi()[at] : 0.0;
+    return {x.addr()[at], f == product_form::conjugated ? -im : im};
+}
+
+TEST(FusedProduct, EveryFormAgainstADirectSum)
+{
+    using F = product_form;
+    struct Case {
+        F fa, fb;
+        bool ca, cb;
+    };
+    std::vector<Case> cases;
+    for (F fa : {F::as_is, F::transposed, F::conjugated})
+        for (F fb : {F::as_is, F::transposed, F::conjugated})
+            for (int c = 0; c < 4; ++c)
+                cases.push_back({fa, fb, (c & 1) != 0, (c & 2) != 0});
+    const int m = 5, k = 7, n = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "forms " << int(c.fa) << "," << int(c.fb) << " complex " << c.ca << c.cb);
+        const bool ta = c.fa != F::as_is, tb = c.fb != F::as_is;
+        Mm a = random_operand(ta ? k : m, ta ? m : k, c.ca, 3);
+        Mm b = random_operand(tb ? n : k, tb ? k : n, c.cb, 4);
+        Mm p = mtimes(a, c.fa, b, c.fb);
+        ASSERT_EQ(p.rows(), m);
+        ASSERT_EQ(p.cols(), n);
+        ASSERT_EQ(p.isc() != 0, c.ca || c.cb);
+        for (int i = 0; i < m; ++i)
+            for (int j = 0; j < n; ++j) {
+                std::complex<long double> sum = 0;
+                for (int l = 0; l < k; ++l)
+                    sum += formed_at(a, c.fa, i, l) * formed_at(b, c.fb, l, j);
+                EXPECT_NEAR(p.addr()[i + j * m], double(sum.real()), 8e-16 * k);
+                if (p.isc())
+                    EXPECT_NEAR(p.addi()[i + j * m], double(sum.imag()), 8e-16 * k);
+            }
+    }
+}
+
+TEST(FusedProduct, OtherOperandsTakeTheUnfusedRoute)
+{
+    using F = product_form;
+    Mm a = test::real(2, 3, {1, 2, 3, 4, 5, 6});
+    // Scalars, bytes and sparse operands give what transposing first gives.
+    EXPECT_EQ(test::values(mtimes(Mm(2.0), F::conjugated, a, F::transposed)), test::values(Mm(2.0) * transpose(a, 1)));
+    EXPECT_EQ(test::values(mtimes(muint8(a), F::transposed, a, F::as_is)), test::values(transpose(muint8(a), 1) * a));
+    Mm s = mtimes(sparse(a), F::transposed, sparse(a), F::as_is);
+    EXPECT_TRUE(s.issparse());
+    EXPECT_EQ(test::values(full(s)), test::values(transpose(a, 1) * a));
+    // The message names the transposed sizes, as the unfused product does.
+    EXPECT_ERROR(mtimes(a, F::transposed, a, F::transposed), "*: wrong dimensions of: (temporary) 3x2, (temporary) 3x2");
+    EXPECT_EQ(test::values(mtimes(a, F::transposed, a, F::as_is)), test::values(transpose(a, 1) * a));
 }
 
 TEST(MatrixProduct, SparseOperands)

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <limits>
 #include <vector>
@@ -82,6 +84,67 @@ TEST(Reductions, PositionsMayGoToTheOperandsOwnVariable)
     max(x, i_o, m, x);
     EXPECT_EQ(m.r(), 7);
     EXPECT_EQ(x.r(), 2);
+}
+
+// max and min of full real values take a direct column route; the engine's
+// sequential reduction is the reference, bit for bit: the first non-NaN
+// start, the first of equal extremes (the sign of a zero shows which), the
+// first position, NaN only when all are NaN.
+TEST(Reductions, ColumnRouteMatchesTheEngineBitForBit)
+{
+    std::mt19937 gen(5);
+    std::uniform_int_distribution<int> pick(0, 9);
+    auto fill = [&](int m, int n, int kinds) {
+        Mm x(0, 0, 0, m, n, qv_double);
+        for (int k = 0; k < m * n; ++k) {
+            const int p = pick(gen) % kinds;
+            x.addr()[k] = p == 0 ? 0.0 : p == 1 ? -0.0 : p == 2 ? nan : p == 3 ? 7.0 : p == 4 ? -7.0 : double(pick(gen));
+        }
+        return x;
+    };
+    struct Case {
+        const char* what;
+        int m, n, kinds;
+    };
+    const std::vector<Case> cases = {
+        {"signed zeros only", 1, 37, 2},     {"zeros and NaN", 29, 1, 3},     {"all NaN column", 17, 3, 1},
+        {"ties of 7 and -7", 1, 100, 5},     {"mixed matrix", 23, 9, 10},     {"one element", 1, 1, 10},
+        {"leading NaN run", 40, 2, 3},       {"short columns", 3, 50, 10},
+        // Columns spanning several of the kernel's blocks.
+        {"long signed zeros", 2500, 1, 2},   {"long ties", 3000, 2, 5},       {"long mixed row", 1, 5000, 10},
+    };
+    for (const Case& c : cases)
+        for (int round = 0; round < 20; ++round) {
+            SCOPED_TRACE(testing::Message() << c.what << " round " << round);
+            Mm x = fill(c.m, c.n, c.kinds);
+            if (std::string(c.what) == "all NaN column")
+                for (int i = 0; i < c.m; ++i)
+                    x.addr()[i] = nan;
+            if (std::string(c.what) == "long ties" && round % 2)  // every block improves on the last
+                for (int i = 0; i < c.m; ++i)
+                    x.addr()[i] = (round % 4 == 1 ? 1 : -1) * std::floor(i / 700.0);
+            for (bool largest : {true, false})
+                for (const Mm& dim : {Mm(0.0), Mm(1.0)}) {
+                    Mm m, k, em, ek;
+                    if (largest)
+                        max(x, Mm(), dim, i_o, m, k);
+                    else
+                        min(x, Mm(), dim, i_o, m, k);
+                    em = Mm(0, x, zero_M, dim, largest ? op_max_1 : op_min_1, 1, ek);
+                    Mm alone = largest ? max(x, Mm(), dim) : min(x, Mm(), dim);
+                    ASSERT_EQ(m.getndims(), em.getndims());
+                    ASSERT_EQ(m.rows(), em.rows());
+                    ASSERT_EQ(m.cols(), em.cols());
+                    ASSERT_EQ(alone.cols(), em.cols());
+                    EXPECT_EQ(m.islogical(), em.islogical());
+                    EXPECT_EQ(m.isc(), em.isc());
+                    for (int e = 0; e < em.size(); ++e) {
+                        EXPECT_EQ(std::memcmp(&m.addr()[e], &em.addr()[e], sizeof(double)), 0) << "element " << e;
+                        EXPECT_EQ(std::memcmp(&alone.addr()[e], &em.addr()[e], sizeof(double)), 0) << "element " << e;
+                        EXPECT_EQ(k.addr()[e], ek.addr()[e]) << "position " << e;
+                    }
+                }
+        }
 }
 
 TEST(Reductions, SumsProductsAndTruth)

@@ -1,8 +1,12 @@
 // The format engine: sprintf of fuzzed formats over fuzzed arguments, and
-// sscanf of fuzzed text through the same formats. The input is the format,
-// a NUL, the text to read, a NUL, then bytes that build two arguments.
+// sscanf of fuzzed text through the same formats, and plain floating
+// conversions against the C library. The input is the format, a NUL, the
+// text to read, a NUL, then bytes that build two arguments, a number and
+// the conversion's shape.
 #include "fuzz_support.hpp"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -39,5 +43,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();  // the count is of the values actually read
     });
     fuzz::guarded([&] { (void)sscanf(text, format, a); });
+    // Plain floating conversions are written without the C library: their
+    // text must still be the C library's, byte for byte.
+    const double v = in.number();
+    const int shape = in.take();
+    char plain[32];
+    std::snprintf(plain, sizeof plain, "%%%d.%d%c", shape % 30, in.take() % 45, "eEfFgG"[shape % 6]);
+    if (std::isfinite(v))
+        fuzz::guarded([&] {
+            char expected[512];
+            const int n = std::snprintf(expected, sizeof expected, plain, v);
+            const Mm s = sprintf(TM(plain), Mm(v));
+            if (s.size() != n)
+                std::abort();
+            for (int k = 0; k < n; ++k)
+                if (s.addr()[k] != static_cast<signed char>(expected[k]))
+                    std::abort();
+        });
     return 0;
 }

@@ -5,12 +5,15 @@
 #include "fuzz_support.hpp"
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::start();
     fuzz::bytes in(data, size);
-    const Mm text = TM(in.text().c_str());
+    const std::string token = in.text();
+    const Mm text = TM(token.c_str());
     const Mm x = in.matrix();
     const Mm n(in.number());
     const Mm base(2.0 + in.take() % 40);
@@ -20,6 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();  // the writers always give text
     };
     fuzz::guarded([&] { fuzz::check_whole(str2num(text)); });
+    // One decimal token that strtod reads whole is read to strtod's bits.
+    if (!token.empty() && token.find_first_not_of("0123456789.eE+-") == std::string::npos &&
+        token.back() != '+' && token.back() != '-')
+        fuzz::guarded([&] {
+            char* end = nullptr;
+            const double expected = std::strtod(token.c_str(), &end);
+            if (end != token.c_str() + token.size())
+                return;
+            const Mm r = str2num(text);
+            if (r.size() != 1 || r.isc() || std::memcmp(r.addr(), &expected, sizeof expected) != 0)
+                std::abort();
+        });
     fuzz::guarded([&] { fuzz::check_whole(str2double(text)); });
     fuzz::guarded([&] { fuzz::check_whole(base2dec(text, base)); });
     fuzz::guarded([&] { fuzz::check_whole(hex2num(text)); });

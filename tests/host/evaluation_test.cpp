@@ -124,6 +124,29 @@ TEST_F(FevalHook, NargoutOneRestoresTheCountAfterEveryWayOut)
     }
 }
 
+TEST_F(FevalHook, NargoutOneWithKeptSlots)
+{
+    // The form for callers that call often: the result moves out of the
+    // first slot, the others keep what the callee assigned, and the count
+    // comes back on every way out.
+    const Mm name = TM("f");
+    Mm outs[6];
+    for (double x : {10.0, 20.0}) {
+        SCOPED_TRACE(x);
+        nargout_val = 3;
+        const Mm y = feval_call_nargout1(name, Mm(x), outs);
+        EXPECT_EQ(seen.name, "f");
+        EXPECT_EQ(seen.nargout, 1);
+        EXPECT_EQ(test::values(y), std::vector<double>{x + 1});
+        EXPECT_EQ(nargout_val, 3);
+        EXPECT_FALSE(outs[0].hasstorage()) << "the result moved out";
+        EXPECT_EQ(test::values(outs[1]), std::vector<double>{x + 2});
+    }
+    raise_text = "callee failed";
+    EXPECT_ERROR(feval_call_nargout1(name, Mm(1.0), outs), "callee failed");
+    EXPECT_EQ(nargout_val, 3);
+}
+
 // ---- eval ----
 
 std::vector<std::string> evaluated;

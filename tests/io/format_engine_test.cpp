@@ -210,7 +210,8 @@ TEST(FormatPrint, MalformedFormats)
         EXPECT_EQ(text_of(out), c.expected);
     }
     const double one = 1;
-    for (const char* huge : {"%99999999999d", "%.99999999999d", "%.2147483647e", "%-2147483647.2000f"}) {
+    for (const char* huge : {"%99999999999d", "%.99999999999d", "%.2147483647e", "%-2147483647.2000f", "%2147483647g",
+                             "%2147483647x"}) {
         format_spec compiled(huge);
         growing_buffer<char> out;
         EXPECT_ERROR(format_print_values(compiled, &one, 1, out), "Out of memory!") << huge;

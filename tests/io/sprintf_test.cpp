@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -116,6 +120,68 @@ TEST(Sprintf, SingleConversions)
         {"%hd %ld %Lf", args({test::row({1, 2, 0.5})}), "1 2 0.500000"},
         {"%n|", args({test::row({1, 2})}), "||"},
     });
+}
+
+// Floating conversions against the C library's own text of each value:
+// rounding at every precision, the %g switch between the fixed and the
+// exponent form at its boundaries, signed zeros, subnormals and the largest
+// doubles, widths shorter and longer than the text, flags and stars.
+TEST(Sprintf, FloatingConversionsMatchTheCLibrary)
+{
+    const std::vector<const char*> formats = {
+        "%g",    "%G",     "%e",    "%E",     "%f",    "%F",     "%.0g",  "%.1g",    "%.17g",  "%.0e",
+        "%.3f",  "%.0f",   "%12.4e", "%3g",   "%20.15g", "%.40f", "%.40e", "%.41g",  "%0.g",   "%1f",
+        "%+g",   "%-12.3e", "%012.3f", "%#g", "%#.0f", "%.25G",  "%5.f",
+    };
+    const std::vector<double> values = {
+        0.0, -0.0, 1, -1, 0.5, 2.5, -2.5, 0.125, 0.1, 1.0 / 3, -pi_value,
+        1e-5, 1e-4, 9.99995e-5, 0.000099999949999, 99999.5, 999999.5, 999999.4, 1e6, 123456789, -123456.5,
+        1e15, 1e16, 1e17, 1e21, 1e22, 1e300, 1.7976931348623157e308, -1.7976931348623157e308,
+        2.2250738585072014e-308, 4.9406564584124654e-324, 1e-310, 5e-7, 0.05, 0.15, 0.25, 0.35, 1.5, 9.5, 10.5,
+    };
+    for (const char* f : formats)
+        for (double v : values) {
+            char expected[512];
+            std::snprintf(expected, sizeof expected, f, v);
+            SCOPED_TRACE(testing::Message() << "format '" << f << "' value " << std::hexfloat << v);
+            EXPECT_EQ(printed_text(sprintf(TM(f), args({v}))), expected);
+        }
+    // Lists keep the literal text between values and the format's cycle.
+    char expected[256];
+    std::snprintf(expected, sizeof expected, "%g %g %g ", 1e-300, -0.0, 12345678.0);
+    EXPECT_EQ(printed_text(sprintf(TM("%g "), args({test::row({1e-300, -0.0, 12345678.0})}))), expected);
+    std::snprintf(expected, sizeof expected, "[%8.3f|%.2e]\n[%8.3f|%.2e]\n", 1.0, 2.0, -3.0, 4e-9);
+    EXPECT_EQ(printed_text(sprintf(TM("[%8.3f|%.2e]\\n"), args({test::row({1, 2, -3, 4e-9})}))), expected);
+    std::snprintf(expected, sizeof expected, "%*.*f", 9, 2, pi_value);
+    EXPECT_EQ(printed_text(sprintf(TM("%*.*f"), args({test::row({9, 2, pi_value})}))), expected);
+}
+
+// Integer conversions against the C library's text of the value's low 32
+// bits, the integer the conversions print.
+TEST(Sprintf, IntegerConversionsMatchTheCLibrary)
+{
+    struct Case {
+        const char* format;
+        bool is_signed;
+    };
+    const std::vector<Case> formats = {
+        {"%d", true}, {"%i", true},  {"%u", false}, {"%o", false},   {"%x", false},   {"%X", false},
+        {"%5d", true}, {"%1d", true}, {"%12X", false}, {"%0d", true}, {"%-6d|", true}, {"%+d", true},
+        {"%.3d", true}, {"%#x", false}, {"%08u", false},
+    };
+    const std::vector<double> values = {0, -0.0, 1, -1, 2.9, -2.9, 255, 65535.5, 2147483647, 2147483648.0, -2147483648.0,
+                                        -2147483649.0, 3e9, -3e9, 4294967295.0, 4294967297.0, 1e15, -1e15};
+    for (const Case& c : formats)
+        for (double v : values) {
+            const auto low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(v)));
+            char expected[64];
+            if (c.is_signed)
+                std::snprintf(expected, sizeof expected, c.format, static_cast<std::int32_t>(low));
+            else
+                std::snprintf(expected, sizeof expected, c.format, low);
+            SCOPED_TRACE(testing::Message() << "format '" << c.format << "' value " << v);
+            EXPECT_EQ(printed_text(sprintf(TM(c.format), args({v}))), expected);
+        }
 }
 
 TEST(Sprintf, StarTakesTheNextValueAsWidthOrPrecision)
@@ -253,6 +319,30 @@ struct ScanCase {
     std::vector<double> values;
     bool is_text;
 };
+
+// %f over decimal, hexadecimal and out-of-range numbers reads what strtod
+// reads, bit for bit, in memory and through a width.
+TEST(Sscanf, NumbersReadAsStrtodReadsThem)
+{
+    const std::string text = "1e-310 -0 0x1A -0x1p-3 1e400 -1e-400 .5 5. 1E+05 2.4703282292062328e-324 "
+                             "9007199254740993 0.1000000000000000055511151231257827 -7 1.7976931348623159e308";
+    std::vector<double> expected;
+    const char* p = text.c_str();
+    for (char* end = nullptr;; p = end) {
+        const double v = std::strtod(p, &end);
+        if (end == p)
+            break;
+        expected.push_back(v);
+    }
+    ASSERT_EQ(expected.size(), 14u);
+    for (const char* format : {"%f", "%60f"}) {
+        SCOPED_TRACE(format);
+        const Mm r = sscanf(TM(text.c_str()), TM(format));
+        ASSERT_EQ(r.size(), static_cast<int>(expected.size()));
+        for (std::size_t k = 0; k < expected.size(); ++k)
+            EXPECT_EQ(std::memcmp(&r.addr()[k], &expected[k], sizeof(double)), 0) << "number " << k;
+    }
+}
 
 TEST(Sscanf, ValuesAndShapes)
 {

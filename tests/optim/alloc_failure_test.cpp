@@ -44,6 +44,9 @@ TEST(AllocationFailure, OptimisationFunctions)
         {"constr", Mm(), [=](Mm& x) { x = constr(TM("bowl"), start, limit); }},
         {"ode23 steps", Mm(), [=](Mm& x) { x = ode23(TM("decay"), span, Mm(1.0)); }},
         {"ode45 times", Mm(), [=](Mm& x) { x = ode45(TM("decay"), span3, Mm(1.0)); }},
+        {"ode45 steps", Mm(), [=](Mm& x) { x = ode45(TM("decay"), span, Mm(1.0)); }},
+        {"ode78 steps", Mm(), [=](Mm& x) { x = ode78(TM("decay"), span, Mm(1.0)); }},
+        {"ode78 times", Mm(), [=](Mm& x) { x = ode78(TM("decay"), span3, Mm(1.0)); }},
         {"ode15s", Mm(), [=](Mm& x) { x = ode15s(TM("decay"), span, Mm(1.0)); }},
     });
 }

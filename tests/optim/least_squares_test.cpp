@@ -102,6 +102,62 @@ TEST(NnlsKernel, IterationLimitAndEmptyDimensions)
     EXPECT_EQ(x2, (std::vector<double>{7, 7, 7})) << "x untouched";
 }
 
+// A tolerance that sends a small positive component back to the zero set
+// while its correlation still exceeds the tolerance makes the active set
+// cycle; the 3n limit of inner passes ends it with the last x.
+TEST(NnlsKernel, IterationLimitEndsACycle)
+{
+    struct Case {
+        const char* what;
+        int m, n;
+        std::vector<double> a, b;
+        double tol;
+        int mode;
+        std::vector<double> x;
+        int entries;  // moves into the positive set
+    };
+    const std::vector<Case> cases = {
+        {"one variable", 1, 1, {10}, {0.05}, 0.1, 3, {0}, 2},
+        {"a settled variable beside a cycling one", 2, 2, {1, 0, 0, 10}, {1, 0.05}, 0.1, 3, {1, 0}, 4},
+        {"the same without the tolerance", 2, 2, {1, 0, 0, 10}, {1, 0.05}, 0.0, 1, {1, 0.005}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<double> a = c.a, b = c.b, x(c.n, 0.0), w(c.n), zz(c.m);
+        std::vector<int> index(c.n);
+        double rnorm = 0;
+        int mode = 0, iterations = 0;
+        nnls_solve(c.tol, a.data(), c.m, c.m, c.n, b.data(), x.data(), rnorm, w.data(), zz.data(), index.data(), mode,
+                   iterations);
+        EXPECT_EQ(mode, c.mode);
+        EXPECT_EQ(iterations, c.entries);
+        for (int k = 0; k < c.n; ++k)
+            EXPECT_NEAR(x[k], c.x[k], 1e-15) << k;
+
+        // The language functions report the limit as flag 0, x as it stood.
+        const Mm A = matrix(c.m, c.n, c.a), bv = column(c.b);
+        Mm xv, wv, flag;
+        nnls(A, bv, Mm(c.tol), i_o, xv, wv, flag);
+        EXPECT_EQ(test::at(flag, 0), c.mode == 1 ? 1 : 0);
+        EXPECT_EQ(test::values(xv), x);
+        Mm xl, resnorm, residual, exitflag, output;
+        lsqnonneg(test::cell_row({A, bv, Mm(), optimset(TM("TolX"), test::cell_row({Mm(c.tol)}))}), i_o, xl, resnorm,
+                  residual, exitflag, output);
+        EXPECT_EQ(test::at(exitflag, 0), c.mode == 1 ? 1 : 0);
+        EXPECT_EQ(test::at(getfield(output, TM("iterations")), 0), c.entries);
+    }
+}
+
+// A negative tolerance: a candidate turned down must stay turned down, or
+// the search for the best candidate never ends.
+TEST(Nnls, NegativeToleranceEnds)
+{
+    Mm x, w, flag;
+    nnls(test::real(2, 2, {1, 0, 0, 1}), column({1, -0.5}), Mm(-1.0), i_o, x, w, flag);
+    EXPECT_EQ(test::values(x), (std::vector<double>{1, 0}));
+    EXPECT_EQ(test::at(flag, 0), 1);
+}
+
 TEST(Householder, ReflectsOntoThePivot)
 {
     std::vector<double> u = {3, 0, 4};

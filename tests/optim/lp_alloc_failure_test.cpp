@@ -1,9 +1,22 @@
-// Refused allocations in lp: the argument conversions, the triplets and the
-// result columns.
+// Refused allocations in lp: the argument conversions, the triplets, the
+// ordering and factorisation of the normal equations, the MPS reader and
+// the result columns.
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 namespace {
+
+Mm filled(int rows, int cols, const std::vector<double>& v)
+{
+    Mm a(0, 0, 0, rows, cols, qv_double);
+    for (std::size_t k = 0; k < v.size(); ++k)
+        a.addr()[k] = v[k];
+    return a;
+}
 
 TEST(AllocationFailure, Lp)
 {
@@ -15,6 +28,39 @@ TEST(AllocationFailure, Lp)
              Mm xs, lambda, how;
              lp(x, A, b, test::row({0, 0}), nop_M, nop_M, Mm(0.0), Mm(-1.0), i_o, xs, lambda, how);
              x = lambda;
+         }},
+    });
+}
+
+TEST(AllocationFailure, LpSparseAndMps)
+{
+    // A banded problem of twelve rows with an equality block: rows merge in
+    // the ordering and the factor has supernodes below the dense rest.
+    std::vector<double> a(12 * 20, 0.0);
+    for (int j = 0; j < 20; ++j)
+        for (int d = 0; d < 3; ++d)
+            a[(j + 5 * d) % 12 + 12 * j] = 1.0 + 0.25 * d + 0.01 * j;
+    const Mm A = sparse(filled(12, 20, a));
+    const Mm b = filled(12, 1, std::vector<double>(12, 10.0));
+    const Mm ub = filled(1, 20, std::vector<double>(20, 3.0));
+    const Mm lb = filled(1, 20, std::vector<double>(20, 0.0));
+    const std::string path = testing::TempDir() + "sweep.mps";
+    if (FILE* f = std::fopen(path.c_str(), "w")) {
+        std::fputs("NAME\nROWS\n N  COST\n L  R1\n G  R2\nCOLUMNS\n"
+                   "    X         COST         -1.0   R1           1.0\n"
+                   "    X         R2           1.0\n"
+                   "    Y         COST         -2.0   R1           1.0\n"
+                   "RHS\n    RHS       R1           4.0   R2           1.0\nENDATA\n",
+                   f);
+        std::fclose(f);
+    }
+    test::sweep_allocations({
+        {"lp, sparse banded", filled(1, 20, std::vector<double>(20, -1.0)),
+         [=](Mm& x) { x = lp(x, A, b, lb, ub, nop_M, Mm(4.0), Mm(-1.0)); }},
+        {"lp of an MPS file", test::text(path.c_str()), [](Mm& x) {
+             Mm xs, lambda;
+             lp(x, i_o, xs, lambda);
+             x = xs;
          }},
     });
 }

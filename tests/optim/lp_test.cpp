@@ -6,6 +6,7 @@
 #include "test_support.hpp"
 #include "velkor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -464,6 +465,81 @@ TEST(LpMps, Failures)
     EXPECT_EQ(test::at(lambda, 0), 8);
 }
 
+// A file of several read chunks, names filling their fields, numbers in
+// every written form (their values from the C library's strtod), lines
+// ending in CRLF or in trailing blanks and lines cut short after a field:
+// the reader stores exactly what was written, whatever the line ends.
+TEST(LpMps, FieldsAcrossChunks)
+{
+    const std::vector<const char*> numbers = {"1.5",       "-.25",        "3",     "1e-3",  "+2.0E+1",
+                                              "12345.6789", "-0.000001234", "7.",    "0.0625", "-42",
+                                              "1.25D2",     "  9.75",       "-1e+02", "100000000000"};
+    const int rows = 300, cols = 1200;
+    char name[16];
+    std::vector<std::string> lines = {"NAME          CHUNKS", "ROWS", " N  OBJECTIV"};
+    for (int i = 0; i < rows; ++i) {
+        std::snprintf(name, sizeof name, "ROW%05d", i);
+        lines.push_back(std::string(" L  ") + name);
+    }
+    lines.push_back("COLUMNS");
+    // Expected per column: (row, value) in row order, and the cost.
+    std::vector<std::vector<std::pair<int, double>>> expected(cols);
+    std::vector<double> costs(cols, 0.0);
+    unsigned state = 12345;
+    auto next = [&](unsigned n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % n;
+    };
+    for (int j = 0; j < cols; ++j) {
+        char column[16];
+        std::snprintf(column, sizeof column, "COL%05d", j);
+        const char* cost = numbers[next(numbers.size())];
+        costs[j] = std::strtod(cost, nullptr);
+        int a = static_cast<int>(next(rows)), b = static_cast<int>(next(rows));
+        if (a == b)
+            b = (b + 1) % rows;
+        const char* va = numbers[next(numbers.size())];
+        const char* vb = numbers[next(numbers.size())];
+        char ra[16], rb[16];
+        std::snprintf(ra, sizeof ra, "ROW%05d", a);
+        std::snprintf(rb, sizeof rb, "ROW%05d", b);
+        lines.push_back(mps_line("", column, "OBJECTIV", cost));
+        std::string line = mps_line("", column, ra, va, rb, vb);
+        if (j % 3 == 1)
+            line += "    ";  // trailing blanks
+        lines.push_back(line);
+        // strtod stops at the D of a Fortran exponent, as the reader does.
+        expected[j] = {{a, std::strtod(va, nullptr)}, {b, std::strtod(vb, nullptr)}};
+        std::sort(expected[j].begin(), expected[j].end());
+    }
+    lines.push_back("RHS");
+    lines.push_back(mps_line("", "RHS", "ROW00007", "5.5"));
+    lines.push_back("ENDATA");
+    for (const char* end : {"\n", "\r\n"}) {
+        SCOPED_TRACE(end[0] == '\r' ? "CRLF" : "LF");
+        const std::string path = write_file("chunks.mps", lines, end);
+        std::ifstream size_of(path, std::ios::binary | std::ios::ate);
+        ASSERT_GT(static_cast<long>(size_of.tellg()), 100000L);  // more than one read chunk
+        LpSolver r;
+        r.read_mps_only(path.c_str());
+        ASSERT_EQ(r.status, 0);
+        ASSERT_EQ(r.m_, rows);
+        ASSERT_EQ(r.n_, cols);
+        int wrong = 0;
+        for (int j = 0; j < cols; ++j) {
+            std::vector<std::pair<int, double>> got;
+            for (const LpEntry& e : r.cols_[j])
+                got.push_back({e.index, e.value});
+            if (got != expected[j] || r.c_[j] != costs[j])
+                ++wrong;
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(r.b_[7], 5.5);
+        EXPECT_EQ(r.col_names_[cols - 1], "COL01199");
+        r.release();
+    }
+}
+
 // ---- random problems against an independent solver ----
 
 struct RandomLp {
@@ -611,6 +687,58 @@ TEST(LpRandom, DualResiduals)
         s.release();
     }
     EXPECT_GT(checked, 20);
+}
+
+// Heavily degenerate problems (dependent equality rows, zero costs, rows
+// that contradict a combination of others) reach the independent solver's
+// verdict with presolve on and off: no stall, no fixed point of the
+// iteration and no dependent row silently dropped may change it.
+const std::vector<RandomLp> degenerate_problems = {
+#include "data/lp_degenerate_reference.inc"
+};
+
+TEST(LpDegenerate, ReachTheReferenceVerdict)
+{
+    int index = 0;
+    for (const RandomLp& p : degenerate_problems) {
+        std::vector<double> t;
+        for (int pass = 0; pass < 3; ++pass)
+            for (int j = 0; j < p.n; ++j)
+                for (int i = 0; i < p.m; ++i) {
+                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                    if (a != 0)
+                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
+                }
+        std::vector<int> kinds(p.m, 1);
+        std::fill(kinds.begin(), kinds.begin() + p.neq, 0);
+        for (bool reductions : {true, false}) {
+            SCOPED_TRACE("problem " + std::to_string(index) + (reductions ? " with presolve" : " without presolve"));
+            LpSolver s;
+            s.reductions = reductions;
+            s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                            kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+            EXPECT_EQ(s.status, p.status);
+            if (p.status == 1 && s.status == 1) {
+                EXPECT_NEAR(s.objective(), p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
+                const std::vector<double>& x = s.x();
+                for (int i = 0; i < p.m; ++i) {
+                    double ax = 0;
+                    for (int j = 0; j < p.n; ++j)
+                        ax += p.A[i + static_cast<std::size_t>(j) * p.m] * x[j];
+                    if (i < p.neq)
+                        EXPECT_NEAR(ax, p.b[i], 1e-6 * (1 + std::fabs(p.b[i]))) << "row " << i;
+                    else
+                        EXPECT_LE(ax, p.b[i] + 1e-6 * (1 + std::fabs(p.b[i]))) << "row " << i;
+                }
+                for (int j = 0; j < p.n; ++j) {
+                    EXPECT_GE(x[j], p.lb[j] - 1e-6);
+                    EXPECT_LE(x[j], p.ub[j] + 1e-6);
+                }
+            }
+            s.release();
+        }
+        ++index;
+    }
 }
 
 } // namespace

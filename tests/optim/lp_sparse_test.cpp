@@ -1,0 +1,313 @@
+// The sparse normal equations of the LP solver: ordering, symbolic and
+// numeric factorisation checked on their own (structure far below m^2,
+// solves against the product, dependent, postponed and dropped pivots),
+// and large sparse problems solved to an independent solver's optimum.
+#include "optim/lp_ipm.hpp"
+#include "optim/lp_solver.hpp"
+#include "test_support.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// The generator of tools/reference/lp_sparse_reference.py, draw for draw.
+struct Lcg {
+    std::uint64_t state;
+    double unit()
+    {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(state >> 11) / 9007199254740992.0;
+    }
+};
+
+double three(double v) { return std::floor(v * 1000 + 0.5) / 1000; }
+
+struct SparseLp {
+    int m = 0, n = 0, neq = 0;
+    std::vector<int> rows, cols;  // 0-based, in column order
+    std::vector<double> vals, b, c, ub;
+};
+
+SparseLp generate(std::uint64_t seed, int m, int n, int neq, int band, double far)
+{
+    Lcg g{seed};
+    SparseLp p;
+    p.m = m;
+    p.n = n;
+    p.neq = neq;
+    std::vector<double> x0;
+    for (int j = 0; j < n; ++j) {
+        const int r0 = j % m;
+        std::vector<int> mine{r0};
+        for (int t = 0; t < 2; ++t) {
+            int r = (r0 + 1 + static_cast<int>(g.unit() * band)) % m;
+            if (g.unit() < far)
+                r = static_cast<int>(g.unit() * m);
+            if (std::find(mine.begin(), mine.end(), r) == mine.end())
+                mine.push_back(r);
+        }
+        for (int r : mine) {
+            double v = three(2 * g.unit() - 1);
+            if (v == 0)
+                v = 0.5;
+            p.rows.push_back(r);
+            p.cols.push_back(j);
+            p.vals.push_back(v);
+        }
+        double u = 1e20;
+        if (g.unit() < 0.5)
+            u = 1.0 + static_cast<int>(g.unit() * 9);
+        p.ub.push_back(u);
+        x0.push_back(g.unit() * std::min(u, 10.0));
+        const double cj = three(2 * g.unit() - 1);
+        p.c.push_back(u >= 1e20 ? std::fabs(cj) : cj);
+    }
+    p.b.assign(m, 0.0);
+    for (std::size_t e = 0; e < p.vals.size(); ++e)
+        p.b[p.rows[e]] += p.vals[e] * x0[p.cols[e]];
+    for (int i = neq; i < m; ++i)
+        p.b[i] += three(g.unit());
+    return p;
+}
+
+struct Reference {
+    std::uint64_t seed;
+    int m, n, neq, band;
+    double far;
+    int status;
+    double objective;
+};
+
+const std::vector<Reference> references = {
+#include "data/lp_sparse_reference.inc"
+};
+
+// A as the iterate of the normal equations sees it.
+LpIterate iterate_of(int m, int n, const std::vector<int>& rows, const std::vector<int>& cols,
+                     const std::vector<double>& vals)
+{
+    LpIterate it;
+    it.m = m;
+    it.n = n;
+    it.colptr.assign(n + 1, 0);
+    for (int j : cols)
+        ++it.colptr[j + 1];
+    for (int j = 0; j < n; ++j)
+        it.colptr[j + 1] += it.colptr[j];
+    it.rowidx = rows;
+    it.val = vals;
+    return it;
+}
+
+// max_i |(A Theta A' v - r)_i| / (1 + max |r_i|).
+double residual(const LpIterate& it, const std::vector<double>& theta, const std::vector<double>& v,
+                const std::vector<double>& r)
+{
+    std::vector<double> mv(it.m, 0.0);
+    for (int j = 0; j < it.n; ++j) {
+        double a = 0;
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            a += it.val[p] * v[it.rowidx[p]];
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            mv[it.rowidx[p]] += it.val[p] * theta[j] * a;
+    }
+    double worst = 0, scale = 0;
+    for (int i = 0; i < it.m; ++i) {
+        worst = std::max(worst, std::fabs(mv[i] - r[i]));
+        scale = std::max(scale, std::fabs(r[i]));
+    }
+    return worst / (1 + scale);
+}
+
+std::vector<double> product(const LpIterate& it, const std::vector<double>& theta, const std::vector<double>& v)
+{
+    std::vector<double> mv(it.m, 0.0);
+    for (int j = 0; j < it.n; ++j) {
+        double a = 0;
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            a += it.val[p] * v[it.rowidx[p]];
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            mv[it.rowidx[p]] += it.val[p] * theta[j] * a;
+    }
+    return mv;
+}
+
+// The factor of a banded problem with a few far entries stays sparse, and
+// its solves reproduce A Theta A' v for spread-out Theta.
+TEST(LpNormalEquations, SparseFactorSolves)
+{
+    const SparseLp p = generate(21, 3000, 6000, 0, 30, 0.01);
+    LpIterate it = iterate_of(p.m, p.n, p.rows, p.cols, p.vals);
+    LpNormalMatrix nm;
+    ASSERT_EQ(nm.analyse(it), 0);
+    // A dense factor would hold m^2 / 2 = 4.5e6 entries.
+    EXPECT_LT(nm.factor_entries(), static_cast<std::size_t>(p.m) * p.m / 10);
+    std::vector<int> seen(nm.perm());
+    std::sort(seen.begin(), seen.end());
+    for (int k = 0; k < p.m; ++k)
+        ASSERT_EQ(seen[k], k);
+    Lcg g{5};
+    std::vector<double> theta(p.n), v(p.m);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        // Theta over six orders of magnitude, as in the late iterations.
+        for (double& t : theta)
+            t = std::pow(10.0, 6 * g.unit() - 3 * round);
+        for (double& x : v)
+            x = 2 * g.unit() - 1;
+        std::vector<double> r = product(it, theta, v);
+        ASSERT_TRUE(nm.factor(it, theta.data(), round == 0, 15));
+        EXPECT_EQ(nm.dependent_count(), 0);
+        std::vector<double> s = r;
+        nm.solve(s.data());
+        double err = 0;
+        for (int i = 0; i < p.m; ++i)
+            err = std::max(err, std::fabs(s[i] - v[i]));
+        EXPECT_LT(residual(it, theta, s, r), 1e-10);
+        EXPECT_LT(err, 1e-6);
+    }
+}
+
+// Small normal matrices whose pivots vanish: repeated rows are marked
+// dependent by the first factorisation; nearly parallel rows are postponed
+// during the iterations and, past the limit, dropped; the solves of a
+// consistent right-hand side stay accurate either way.
+TEST(LpNormalEquations, DependentPostponedAndDroppedPivots)
+{
+    struct Case {
+        const char* what;
+        int m, n;
+        std::vector<int> rows, cols;
+        std::vector<double> vals;
+        bool first;  // the factorisation before the iterations
+        int limit;
+        int dependent, postponed, dropped;
+    };
+    // Rows 0 and 2 equal (row 2 = row 0), row 1 independent.
+    const std::vector<int> r3{0, 2, 1, 0, 1, 2, 1, 0, 2};
+    const std::vector<int> c3{0, 0, 1, 2, 2, 2, 3, 4, 4};
+    const std::vector<Case> cases = {
+        {"repeated row, first factorisation", 3, 5, r3, c3, {1, 1, 2, 3, 1, 3, 4, 5, 5}, true, 0, 1, 0, 0},
+        {"nearly parallel rows postponed", 3, 5, r3, c3, {1, 1, 2, 3, 1, 3 + 1e-5, 4, 5, 5}, false, 5, 0, 1, 0},
+        {"postponed then kept at the end", 3, 5, r3, c3, {1, 1, 2, 3, 1, 3 + 1e-5, 4, 5, 5}, false, 0, 0, 0, 0},
+        {"parallel to rounding: dropped", 3, 5, r3, c3, {1, 1, 2, 3, 1, 3 + 1e-9, 4, 5, 5}, false, 0, 0, 0, 1},
+        {"parallel to rounding: postponed, then dropped", 3, 5, r3, c3, {1, 1, 2, 3, 1, 3 + 1e-9, 4, 5, 5}, false,
+         5, 0, 1, 1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        LpIterate it = iterate_of(k.m, k.n, k.rows, k.cols, k.vals);
+        LpNormalMatrix nm;
+        ASSERT_EQ(nm.analyse(it), 0);
+        std::vector<double> theta(k.n, 1.0);
+        ASSERT_TRUE(nm.factor(it, theta.data(), k.first, k.limit));
+        EXPECT_EQ(nm.dependent_count(), k.dependent);
+        EXPECT_EQ(nm.postponed_count(), k.postponed);
+        EXPECT_EQ(nm.dropped_count(), k.dropped);
+        // A right-hand side in the range of the matrix is reproduced.
+        std::vector<double> v{0.3, -1.2, 0.7};
+        std::vector<double> r = product(it, theta, v);
+        std::vector<double> s = r;
+        nm.solve(s.data());
+        EXPECT_LT(residual(it, theta, s, r), k.dropped + k.dependent > 0 ? 1e-6 : 1e-9);
+    }
+}
+
+// A larger matrix with nearly dependent rows scattered through it: the
+// postponed pivots sit inside supernodes and the solve stays exact.
+TEST(LpNormalEquations, PostponedPivotsInsideSupernodes)
+{
+    SparseLp p = generate(31, 400, 700, 0, 12, 0.02);
+    // Rows 50, 170 and 333 become copies of rows 10, 20 and 30 plus a
+    // perturbation of 1e-5 on one entry.
+    const std::vector<std::pair<int, int>> copies = {{10, 50}, {20, 170}, {30, 333}};
+    std::vector<int> rows, cols;
+    std::vector<double> vals;
+    for (int j = 0; j < p.n; ++j) {
+        std::vector<std::pair<int, double>> col;
+        for (std::size_t e = 0; e < p.vals.size(); ++e)
+            if (p.cols[e] == j)
+                col.push_back({p.rows[e], p.vals[e]});
+        std::vector<std::pair<int, double>> out;
+        for (auto [r, v] : col) {
+            bool target = false;
+            for (auto [from, to] : copies)
+                target = target || r == to;
+            if (!target)
+                out.push_back({r, v});
+        }
+        for (auto [from, to] : copies)
+            for (auto [r, v] : col)
+                if (r == from)
+                    out.push_back({to, v * (j % 7 == 0 ? 1 + 1e-5 : 1.0)});
+        std::sort(out.begin(), out.end());
+        if (out.empty())
+            out.push_back({j % p.m, 1.0});
+        for (auto [r, v] : out) {
+            rows.push_back(r);
+            cols.push_back(j);
+            vals.push_back(v);
+        }
+    }
+    LpIterate it = iterate_of(p.m, p.n, rows, cols, vals);
+    LpNormalMatrix nm;
+    ASSERT_EQ(nm.analyse(it), 0);
+    std::vector<double> theta(p.n, 1.0);
+    ASSERT_TRUE(nm.factor(it, theta.data(), false, 5));
+    EXPECT_GE(nm.postponed_count(), 1);
+    std::vector<double> v(p.m);
+    Lcg g{9};
+    for (double& x : v)
+        x = 2 * g.unit() - 1;
+    std::vector<double> r = product(it, theta, v);
+    std::vector<double> s = r;
+    nm.solve(s.data());
+    EXPECT_LT(residual(it, theta, s, r), 1e-8);
+}
+
+// Problems with thousands of rows reach the optimum of an independent
+// solver, feasible, with multipliers of the right sign.
+TEST(LpSparseProblems, ReachTheReferenceOptimum)
+{
+    for (const Reference& ref : references) {
+        SCOPED_TRACE("seed " + std::to_string(ref.seed));
+        const SparseLp p = generate(ref.seed, ref.m, ref.n, ref.neq, ref.band, ref.far);
+        std::vector<double> t;
+        for (int r : p.rows)
+            t.push_back(r + 1);
+        for (int c : p.cols)
+            t.push_back(c + 1);
+        t.insert(t.end(), p.vals.begin(), p.vals.end());
+        std::vector<int> kinds(p.m, 1);
+        std::fill(kinds.begin(), kinds.begin() + p.neq, 0);
+        std::vector<double> lb(p.n, 0.0);
+        LpSolver s;
+        s.load_triplets(static_cast<int>(p.vals.size()), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                        kinds.data(), p.c.data(), lb.data(), p.ub.data());
+        ASSERT_EQ(s.status, ref.status);
+        EXPECT_NEAR(s.objective(), ref.objective, 1e-6 * std::max(1.0, std::fabs(ref.objective)));
+        const std::vector<double>& x = s.x();
+        const std::vector<double>& y = s.y();
+        std::vector<double> ax(p.m, 0.0);
+        for (std::size_t e = 0; e < p.vals.size(); ++e)
+            ax[p.rows[e]] += p.vals[e] * x[p.cols[e]];
+        double worst_row = 0, worst_bound = 0, worst_sign = 0;
+        for (int i = 0; i < p.m; ++i) {
+            const double excess = ax[i] - p.b[i];
+            worst_row = std::max(worst_row, (i < p.neq ? std::fabs(excess) : excess) / (1 + std::fabs(p.b[i])));
+            if (i >= p.neq)
+                worst_sign = std::max(worst_sign, -y[i]);
+        }
+        for (int j = 0; j < p.n; ++j)
+            worst_bound = std::max({worst_bound, -x[j], x[j] - p.ub[j]});
+        EXPECT_LT(worst_row, 1e-6);
+        EXPECT_LT(worst_bound, 1e-6);
+        EXPECT_LT(worst_sign, 1e-6);
+        s.release();
+    }
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+// Refused allocations in quadratic programming and least squares: every
+// statement ends cleanly, with an error or a verdict, and gives back what
+// it took.
+#include "alloc_sweep.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+TEST(AllocationFailure, QuadraticProgrammingAndLeastSquares)
+{
+    const Mm H = test::real(2, 2, {2, 0, 0, 2}), f = test::real(2, 1, {-2, -4});
+    const Mm A = test::real(1, 2, {1, 1}), b = Mm(2.0), lb = test::real(2, 1, {0, -INFINITY});
+    const Mm M = test::real(3, 2, {1, 2, 3, 1, 0, -1}), v = test::real(3, 1, {1, 1, 2});
+    const Mm args = test::cell_row({M, v});
+    test::sweep_allocations({
+        {"qp", Mm(), [=](Mm& x) {
+             randM(TM("seed"), Mm(5489.0));
+             Mm lambda, how;
+             qp(H, f, A, b, lb, Mm(), Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
+         }},
+        {"qp, linear", Mm(), [=](Mm& x) { x = qp(Mm(), f, A, b, test::real(2, 1, {0, 0})); }},
+        {"conls", Mm(), [=](Mm& x) {
+             randM(TM("seed"), Mm(5489.0));
+             x = conls(M, v, A, b);
+         }},
+        {"nnls", Mm(), [=](Mm& x) { x = nnls(M, v); }},
+        {"lsqnonneg", Mm(), [=](Mm& x) {
+             Mm resnorm, residual, exitflag, output, lambda;
+             lsqnonneg(args, i_o, x, resnorm, residual, exitflag, output, lambda);
+         }},
+    });
+}
+
+} // namespace
