@@ -84,6 +84,24 @@ TEST(AllocationFailure, FileFunctions)
     const Mm sparse_samples = sparse(horzcat(row({0.5, -0.25}), zeros(Mm(1.0), Mm(30.0))));
     const Mm byte_data = muint8(row({1, 2, 3}));
     test::sweep_allocations({
+        {"save version 5 of a cell", test::cell_row({text("ab"), test::counting({3, 4}), sparse_samples}),
+         [](Mm& x) {
+             const Mm kept(x, "kept");
+             save(text("saved_cell"), CL(kept));
+         }},
+        {"save version 4", test::counting({3, 4}), [](Mm& x) {
+             const Mm kept(x, "kept");
+             saveV4(text("saved_v4"), CL(kept));
+         }},
+        {"save as text of uint8", byte_data, [](Mm& x) {
+             const Mm kept(x, "kept");
+             saveascii(text("saved.txt"), CL(kept));
+         }},
+        {"fgets", Mm(), [](Mm& x) {
+             Mm fid = fopen(text("numbers.txt"));
+             x = fgets(fid);
+             fclose(fid);
+         }},
         {"fread of a uint8 size", Mm(), [=](Mm& x) {
              Mm fid = fopen(text("numbers.txt"));
              x = fread(fid, byte_size, text("uchar"));
