@@ -75,6 +75,7 @@ TEST(AllocationFailure, ArrayFunctions)
         {"sp2coo", wide, [](Mm& x) { x = sp2coo(x); }},
         {"sp2coo, complex", zsp, [](Mm& x) { x = sp2coo(x); }},
         {"spconvert", coo, [](Mm& x) { x = spconvert(x); }},
+        {"colperm", wide, [](Mm& x) { x = colperm(x); }},
         {"sparse of one repeated value", Mm(), [=](Mm& x) { x = sparse(twelve, twelve, Mm(2.0)); }},
         {"sparse of uint8", bytes, [](Mm& x) { x = sparse(x); }},
         {"nnz of uint8", bytes, [](Mm& x) { x = nnz(x); }},
