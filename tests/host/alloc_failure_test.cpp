@@ -83,7 +83,16 @@ TEST(AllocationFailure, FileFunctions)
     const Mm byte_size = muint8(row({2, 2})), sparse_size = sparse(row({2, 2}));
     const Mm sparse_samples = sparse(horzcat(row({0.5, -0.25}), zeros(Mm(1.0), Mm(30.0))));
     const Mm byte_data = muint8(row({1, 2, 3}));
+    {
+        Mm nested(test::cell_row({text("ab"), sparse_samples, byte_data}), "nested");
+        Mm record("record", 0, 0);
+        record.member("name") = text("pear");
+        record.member("sizes") = test::counting({3, 4});
+        record.member("inner") = nested;
+        save(text("structured"), (CL(nested), record));
+    }
     test::sweep_allocations({
+        {"load version 5 of cells and structs", Mm(), [](Mm& x) { x = load(text("structured")); }},
         {"save version 5 of a cell", test::cell_row({text("ab"), test::counting({3, 4}), sparse_samples}),
          [](Mm& x) {
              const Mm kept(x, "kept");
