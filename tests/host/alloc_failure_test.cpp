@@ -92,7 +92,12 @@ TEST(AllocationFailure, FileFunctions)
         save(text("structured"), (CL(nested), record));
     }
     test::sweep_allocations({
-        {"load version 5 of cells and structs", Mm(), [](Mm& x) { x = load(text("structured")); }},
+        {"load version 5 of a nested cell", Mm(), [](Mm& x) { x = load(text("structured")); }},
+        {"load version 5 of a struct by name", Mm(), [](Mm& x) {
+             Mm record("record", 0, 0);
+             load(text("structured"), CL(record));
+             x = record;
+         }},
         {"save version 5 of a cell", test::cell_row({text("ab"), test::counting({3, 4}), sparse_samples}),
          [](Mm& x) {
              const Mm kept(x, "kept");
