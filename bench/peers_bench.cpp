@@ -8,6 +8,11 @@
 #include <Eigen/Dense>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstring>
 #include <functional>
 #include <cmath>
@@ -188,29 +193,28 @@ void AppendOneAtATime(benchmark::State& state)
 }
 BENCHMARK(AppendOneAtATime)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// x(k) = [] in the middle of a vector of 10^6, repeated on the same vector
+// (it shrinks by one each time), beside std::vector::erase doing the same:
+// both move the tail down by one element.
 void DeleteOneOfAMillion(benchmark::State& state)
 {
     const auto v = random_values(1000000);
-    const Mm x0 = row_of(v);
+    Mm x(row_of(v), "x");
+    x.deepcopy(x, qv_none);
     const Mm k(500000.0);
-    std::vector<double> w;
+    std::vector<double> w = v;
     with_peers(
         state,
         [&] {
-            state.PauseTiming();
-            Mm x(x0, "x");
-            x.deepcopy(x, qv_none);
-            state.ResumeTiming();
             x(k) = x_M;
             benchmark::DoNotOptimize(x.addr());
         },
         {{"erase", [&] {
-              w = v;
               w.erase(w.begin() + 499999);
               benchmark::DoNotOptimize(w.data());
           }}});
 }
-BENCHMARK(DeleteOneOfAMillion)->Unit(benchmark::kMicrosecond);
+BENCHMARK(DeleteOneOfAMillion)->Iterations(100000)->Unit(benchmark::kMicrosecond);
 
 void CellMakeAndFree(benchmark::State& state)
 {
@@ -258,6 +262,154 @@ void ElementwisePlus(benchmark::State& state)
 }
 BENCHMARK(ElementwisePlus)->Arg(1000)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMicrosecond);
 
+void ElementwiseTimes(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto va = random_values(n, 1), vb = random_values(n, 2);
+    const Mm a = row_of(va), b = row_of(vb);
+    const arma::rowvec aa(va), ab(vb);
+    Mm c;
+    arma::rowvec ac;
+    with_peers(
+        state,
+        [&] {
+            c = times(a, b);
+            benchmark::DoNotOptimize(c.addr());
+        },
+        {{"armadillo", [&] {
+              ac = aa % ab;
+              benchmark::DoNotOptimize(ac.memptr());
+          }},
+         {"hand", [&] {
+              std::vector<double> out(n);
+              for (std::size_t k = 0; k < n; ++k)
+                  out[k] = va[k] * vb[k];
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(ElementwiseTimes)->Arg(1000)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMicrosecond);
+
+void ElementwiseGreater(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto va = random_values(n, 1), vb = random_values(n, 2);
+    const Mm a = row_of(va), b = row_of(vb);
+    const arma::rowvec aa(va), ab(vb);
+    Mm c;
+    arma::urowvec ac;
+    with_peers(
+        state,
+        [&] {
+            c = a > b;
+            benchmark::DoNotOptimize(c.addr());
+        },
+        {{"armadillo", [&] {
+              ac = aa > ab;
+              benchmark::DoNotOptimize(ac.memptr());
+          }},
+         {"hand", [&] {
+              std::vector<double> out(n);
+              for (std::size_t k = 0; k < n; ++k)
+                  out[k] = va[k] > vb[k];
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(ElementwiseGreater)->Arg(1000)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMicrosecond);
+
+// a .* b + c: the sum is written over the product, so the statement makes
+// one result block, as Armadillo's expression templates do.
+void TimesPlus(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto va = random_values(n, 1), vb = random_values(n, 2), vc = random_values(n, 3);
+    const Mm a = row_of(va), b = row_of(vb), c = row_of(vc);
+    const arma::rowvec aa(va), ab(vb), ac(vc);
+    Mm d;
+    arma::rowvec ad;
+    with_peers(
+        state,
+        [&] {
+            d = times(a, b) + c;
+            benchmark::DoNotOptimize(d.addr());
+        },
+        {{"armadillo", [&] {
+              ad = aa % ab + ac;
+              benchmark::DoNotOptimize(ad.memptr());
+          }},
+         {"hand", [&] {
+              std::vector<double> out(n);
+              for (std::size_t k = 0; k < n; ++k)
+                  out[k] = va[k] * vb[k] + vc[k];
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(TimesPlus)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMicrosecond);
+
+// The growth of the resident set (VmHWM over VmRSS at the start) of a child
+// process that runs the statement once: the memory its temporaries take.
+long peak_growth_kib(const std::function<void()>& statement)
+{
+    auto status_kib = [](const char* key) {
+        std::ifstream in("/proc/self/status");
+        std::string line;
+        const std::size_t len = std::strlen(key);
+        while (std::getline(in, line))
+            if (line.compare(0, len, key) == 0)
+                return std::atol(line.c_str() + len);
+        return 0L;
+    };
+    int fd[2];
+    if (pipe(fd) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fd[0]);
+        // Free heap pages go back to the system, so the statement's blocks
+        // are counted when they are touched; the high-water mark starts
+        // again from the present resident set.
+        malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const long start = status_kib("VmRSS:");
+        statement();
+        const long grown = status_kib("VmHWM:") - start;
+        const ssize_t written = write(fd[1], &grown, sizeof grown);
+        _exit(written == sizeof grown ? 0 : 1);
+    }
+    close(fd[1]);
+    long grown = -1;
+    if (read(fd[0], &grown, sizeof grown) != sizeof grown)
+        grown = -1;
+    close(fd[0]);
+    waitpid(pid, nullptr, 0);
+    return grown;
+}
+
+// d = a + b + c on 10^7: peak resident memory, operands included, over
+// Armadillo's for the same statement.
+void PeakMemoryOfASum(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto va = random_values(n, 1), vb = random_values(n, 2), vc = random_values(n, 3);
+    const Mm a = row_of(va), b = row_of(vb), c = row_of(vc);
+    const arma::rowvec aa(va), ab(vb), ac(vc);
+    long ours = 0, theirs = 0;
+    for (auto _ : state) {
+        ours = peak_growth_kib([&] {
+            Mm d = a + b + c;
+            benchmark::DoNotOptimize(d.addr());
+        });
+        theirs = peak_growth_kib([&] {
+            arma::rowvec d = aa + ab + ac;
+            benchmark::DoNotOptimize(d.memptr());
+        });
+    }
+    const double operands_kib = 3.0 * n * sizeof(double) / 1024;
+    state.counters["temporaries_MiB"] = ours / 1024.0;
+    state.counters["armadillo_MiB"] = theirs / 1024.0;
+    state.counters["x_armadillo"] = (operands_kib + ours) / (operands_kib + theirs);
+}
+BENCHMARK(PeakMemoryOfASum)->Arg(10000000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
 void CumulativeSum(benchmark::State& state)
 {
     const std::size_t n = static_cast<std::size_t>(state.range(0));
@@ -302,6 +454,62 @@ void RangeRead(benchmark::State& state)
           }}});
 }
 BENCHMARK(RangeRead)->Arg(10000000)->Unit(benchmark::kMillisecond);
+
+// x(mask) of 10^6 with about half selected, beside a branch-free compaction.
+void MaskRead(benchmark::State& state)
+{
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto v = random_values(n);
+    const Mm x = row_of(v);
+    const Mm mask = x > Mm(0.0);
+    std::vector<unsigned char> keep(n);
+    for (std::size_t k = 0; k < n; ++k)
+        keep[k] = v[k] > 0;
+    Mm y;
+    with_peers(
+        state,
+        [&] {
+            y = x(mask);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        {{"branch_free", [&] {
+              std::size_t count = 0;
+              for (std::size_t k = 0; k < n; ++k)
+                  count += keep[k];
+              std::vector<double> out(count + 1);
+              std::size_t q = 0;
+              for (std::size_t k = 0; k < n; ++k) {
+                  out[q] = v[k];
+                  q += keep[k];
+              }
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(MaskRead)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// A(i, :) of a 1000 x 1000 matrix, beside a strided loop.
+void RowRead(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto v = random_values(std::size_t(n) * n);
+    Mm a(0, 0, 0, n, n, qv_double);
+    std::copy(v.begin(), v.end(), a.addr());
+    const Mm i(500.0);
+    Mm y;
+    with_peers(
+        state,
+        [&] {
+            y = a(i, c_p);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        {{"strided", [&] {
+              std::vector<double> out(n);
+              for (int c = 0; c < n; ++c)
+                  out[c] = v[499 + std::size_t(c) * n];
+              benchmark::DoNotOptimize(out.data());
+          }}});
+}
+BENCHMARK(RowRead)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 void SortPeers(benchmark::State& state)
 {

@@ -95,8 +95,8 @@ struct Scene {
         }
         cairo_surface_mark_dirty(pic);
         cairo_save(cr);
-        cairo_translate(cr, bx, by + bh);
-        cairo_scale(cr, bw / side, -bh / side);
+        cairo_translate(cr, bx, by);  // row 1 at the top, as the renderer draws images
+        cairo_scale(cr, bw / side, bh / side);
         cairo_set_source_surface(cr, pic, 0, 0);
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_paint(cr);

@@ -1,18 +1,19 @@
-// Draws a figure's object tree with cairo: axes with their box, ticks,
-// labels, series of every chart type, surfaces, images, controls and
-// menus. Raster and SVG share every drawing call below.
+// Draws a figure's object tree with cairo: the figure, its controls and
+// menus, flat axes with their box, ticks, labels and legend, series of
+// every chart type, surfaces and images; and the files and rasters made of
+// it. Raster and SVG share every drawing call. Axes seen in 3-D are in
+// render3d.cpp.
 #include "render.hpp"
 
 #include "date_labels.hpp"
+#include "painter.hpp"
 
 #include <cairo-svg.h>
 #include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <map>
@@ -20,272 +21,7 @@
 
 namespace vizmo::render {
 
-namespace {
-
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr int max_side = 4096;
-const char* const font = "DejaVu Sans";
-
-struct Rgb {
-    double r = 0, g = 0, b = 0;
-};
-
-using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
-
-const Prop* prop(const Object& o, const char* name) { return find_prop(o, name); }
-
-std::vector<double> numbers(const Object& o, const char* name)
-{
-    const Prop* p = prop(o, name);
-    return p && !p->is_string ? p->data : std::vector<double>{};
-}
-
-std::string text_of(const Object& o, const char* name)
-{
-    const Prop* p = prop(o, name);
-    return p && p->is_string ? prop_text(o, name) : std::string();
-}
-
-// The rows of a character matrix, trailing blanks dropped.
-std::vector<std::string> text_rows(const Prop& p)
-{
-    std::vector<std::string> rows;
-    if (!p.is_string || p.data.empty())
-        return rows;
-    const int m = std::max(1, p.dims[0]);
-    const std::size_t cols = p.data.size() / static_cast<std::size_t>(m);
-    for (int i = 0; i < m; ++i) {
-        std::string r;
-        for (std::size_t j = 0; j < cols; ++j)
-            r.push_back(static_cast<char>(static_cast<unsigned char>(p.data[j * m + i])));
-        r.erase(r.find_last_not_of(' ') + 1);
-        rows.push_back(r);
-    }
-    return rows;
-}
-
-// A label of an axes: the handle of a text object whose "String" shows,
-// or the text itself.
-std::string label_of(const Object& ax, const char* name)
-{
-    const Prop* p = find_prop(ax, name);
-    if (!p || p->data.empty())
-        return "";
-    if (p->is_string)
-        return prop_text(ax, name);
-    const Object* t = find(p->data[0]);
-    const Prop* s = t ? find_prop(*t, "String") : nullptr;
-    if (!s)
-        return "";
-    std::string joined;
-    for (const std::string& r : text_rows(*s))
-        joined += (joined.empty() ? "" : " ") + r;
-    return joined;
-}
-
-bool colour_letter(char c, Rgb& out)
-{
-    static const char letters[] = "ymcrgbwk";
-    static const Rgb rgb[] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
-    const char* at = std::strchr(letters, c);
-    if (!c || !at)
-        return false;
-    out = rgb[at - letters];
-    return true;
-}
-
-// A colour as a program may write it: a code -100..-107 for the letters of
-// "ymcrgbwk", an RGB row, a letter or colour word, or R + 256 G + 65536 B.
-bool colour(const Object& o, const char* name, Rgb& out)
-{
-    const Prop* p = prop(o, name);
-    if (!p || p->data.empty())
-        return false;
-    if (p->is_string) {
-        const std::string t = fold(prop_text(o, name));
-        static const std::pair<const char*, char> words[] = {{"yellow", 'y'}, {"magenta", 'm'}, {"cyan", 'c'},
-                                                             {"red", 'r'},    {"green", 'g'},   {"blue", 'b'},
-                                                             {"white", 'w'},  {"black", 'k'}};
-        for (const auto& [word, letter] : words)
-            if (t == word)
-                return colour_letter(letter, out);
-        return t.size() == 1 && colour_letter(t[0], out);
-    }
-    if (p->data.size() >= 3) {
-        auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
-        out = {unit(p->data[0]), unit(p->data[1]), unit(p->data[2])};
-        return true;
-    }
-    const double v = p->data[0];
-    if (v <= -100 && v >= -107 && v == std::floor(v))
-        return colour_letter("ymcrgbwk"[static_cast<int>(-100 - v)], out);
-    if (v >= 0 && v < 16777216 && v == std::floor(v)) {
-        const long c = static_cast<long>(v);
-        out = {(c & 255) / 255.0, ((c >> 8) & 255) / 255.0, ((c >> 16) & 255) / 255.0};
-        return true;
-    }
-    return false;
-}
-
-void set_colour(cairo_t* cr, const Rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
-
-// The figure's colormap; gray when it holds none.
-std::vector<Rgb> colormap(const Object& fig)
-{
-    std::vector<Rgb> map;
-    if (const Prop* p = prop(fig, "ColorMap"); p && !p->is_string && p->dims[1] == 3 && p->dims[0] > 0) {
-        const int m = p->dims[0];
-        for (int k = 0; k < m; ++k) {
-            auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
-            map.push_back({unit(p->data[k]), unit(p->data[m + k]), unit(p->data[2 * m + k])});
-        }
-    }
-    if (map.empty())
-        for (int k = 0; k < 64; ++k)
-            map.push_back({k / 63.0, k / 63.0, k / 63.0});
-    return map;
-}
-
-// The row of the map that v takes between lo and hi.
-const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
-{
-    const int m = static_cast<int>(map.size());
-    if (!std::isfinite(v) || !(hi > lo))
-        return map[std::isfinite(v) && v >= hi ? m - 1 : 0];
-    const int k = static_cast<int>(std::floor((v - lo) / (hi - lo) * m));
-    return map[static_cast<std::size_t>(std::clamp(k, 0, m - 1))];
-}
-
-void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
-               double angle = 0)
-{
-    if (s.empty())
-        return;
-    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
-    cairo_text_extents_t e;
-    cairo_text_extents(cr, s.c_str(), &e);
-    cairo_save(cr);
-    cairo_translate(cr, x, y);
-    cairo_rotate(cr, angle);
-    cairo_move_to(cr, -e.x_bearing - ax * e.width, -e.y_bearing - ay * e.height);
-    cairo_show_text(cr, s.c_str());
-    cairo_restore(cr);
-}
-
-// ---------------------------------------------------------------------------
-// Axes coordinates.
-
-struct Scale {
-    double lo = 0, hi = 1;
-    bool log = false;
-    bool reversed = false;
-    double p0 = 0, p1 = 1;  // pixels of lo and hi
-
-    double value(double v) const { return log ? (v > 0 ? std::log10(v) : nan) : v; }
-    double pixel(double v) const
-    {
-        const double t = (value(v) - value(lo)) / (value(hi) - value(lo));
-        return reversed ? p1 + t * (p0 - p1) : p0 + t * (p1 - p0);
-    }
-};
-
-// Limits a program wrote win unless it switched the mode back to "auto"
-// after writing them.
-bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi)
-{
-    const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
-    const std::vector<double> v = numbers(ax, lim.c_str());
-    if (v.size() < 2 || !std::isfinite(v[0]) || !std::isfinite(v[1]) || v[0] == v[1])
-        return false;
-    bool manual = true;
-    for (auto it = ax.writes.rbegin(); it != ax.writes.rend(); ++it) {
-        if (equal_folded(*it, lim))
-            break;
-        if (equal_folded(*it, mode)) {
-            manual = !equal_folded(prop_text(ax, mode), "auto");
-            break;
-        }
-    }
-    if (!manual)
-        return false;
-    lo = v[0];
-    hi = v[1];
-    return true;
-}
-
-void nice_limits(double& lo, double& hi, bool log)
-{
-    if (!(lo <= hi)) {
-        lo = log ? 1 : 0;
-        hi = log ? 10 : 1;
-        return;
-    }
-    if (log) {
-        lo = std::pow(10, std::floor(std::log10(lo)));
-        hi = std::pow(10, std::ceil(std::log10(hi)));
-        if (lo == hi)
-            hi = lo * 10;
-        return;
-    }
-    if (lo == hi) {
-        lo -= 1;
-        hi += 1;
-        return;
-    }
-    const double step = std::pow(10, std::floor(std::log10((hi - lo) / 5)));
-    const double s = (hi - lo) / step > 25 ? 5 * step : (hi - lo) / step > 10 ? 2 * step : step;
-    lo = std::floor(lo / s + 1e-9) * s;
-    hi = std::ceil(hi / s - 1e-9) * s;
-}
-
-std::vector<double> ticks(const Scale& s)
-{
-    double a = std::min(s.lo, s.hi), b = std::max(s.lo, s.hi);
-    std::vector<double> t;
-    if (s.log) {
-        for (double e = std::ceil(std::log10(a)); e <= std::floor(std::log10(b)) && t.size() < 20; ++e)
-            t.push_back(std::pow(10, e));
-        return t;
-    }
-    // About one tick per 50 pixels, at least two and at most six.
-    const double room = std::fabs(s.p1 - s.p0);
-    const double raw = (b - a) / std::clamp(std::floor(room / 50), 2.0, 6.0);
-    const double mag = std::pow(10, std::floor(std::log10(raw)));
-    const double step = raw / mag >= 5 ? 5 * mag : raw / mag >= 2 ? 2 * mag : mag;
-    for (double v = std::ceil(a / step - 1e-9) * step; v <= b + step * 1e-9 && t.size() < 50; v += step)
-        t.push_back(std::fabs(v) < step * 1e-9 ? 0 : v);
-    return t;
-}
-
-std::string tick_label(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
-// ---------------------------------------------------------------------------
-// The figure.
-
-struct Painter {
-    cairo_t* cr;
-    int width, height;
-    const Object& fig;
-    std::vector<Rgb> map;
-    // Bar series of the axes being drawn: their number, the next one's
-    // place in its group, and the stacked heights so far per bar.
-    int bars = 0, bar_at = 0;
-    std::vector<double> stack;
-
-    void figure();
-    void axes(double h, const Object& ax);
-    void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
-    void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys);
-    void image(const Object& ax, const Scale& x, const Scale& y);
-    void control(const Object& c);
-};
+namespace paint {
 
 void Painter::figure()
 {
@@ -299,6 +35,9 @@ void Painter::figure()
     for (double h : fig.children)
         if (const Object* o = find(h); o && !o->dying && o->parent >= 0)
             kids.push_back(h);
+    for (double h : kids)
+        if (const Object& o = *find(h); o.kind == Kind::axes && !equal_folded(prop_text(o, "Visible"), "off"))
+            boxes.emplace_back(&o, placement(o));
     for (double h : kids) {
         const Object& o = *find(h);
         // An invisible axes still shows its contents, only undecorated.
@@ -371,58 +110,97 @@ void Painter::control(const Object& c)
     show_text(cr, s, text_x, y + h / 2, std::clamp(h * 0.6, 6.0, 12.0), 0, 0.5);
 }
 
-// The view of an axes: azimuth and elevation in degrees.
-void view_of(const Object& ax, double& az, double& el)
+void Painter::hosted(double h, const Object& ax)
 {
-    const std::vector<double> v = numbers(ax, "View");
-    az = 0;
-    el = 90;
-    if (v.size() >= 2) {
-        az = v[0];
-        el = v[1];
-    } else if (v.size() == 1) {
-        if (v[0] == 3 || v[0] == 3.5) {
-            az = -37.5;
-            el = 30;
-        }
-    }
+    Rgb bg{0.8, 0.8, 0.8};
+    colour(fig, "DefaultFigureColor", bg);
+    set_colour(cr, bg);
+    cairo_paint(cr);
+    axes(h, ax);
 }
 
-void Painter::axes(double h, const Object& ax)
+std::vector<double> Painter::placement(const Object& ax) const
 {
     std::vector<double> pos = numbers(ax, "RealPosition");
     if (pos.size() < 4)
         pos = numbers(ax, "Position");
-    if (pos.size() < 4)
+    // An axes a host window holds fills that window.
+    if (pos.size() < 4 || ax.parent == 0)
         pos = {0, 0, 1, 1};
+    pos.resize(4);
     if (equal_folded(prop_text(ax, "Units"), "pixels")) {
         pos[0] /= width;
         pos[2] /= width;
         pos[1] /= height;
         pos[3] /= height;
     }
+    return pos;
+}
+
+void Painter::axes(double h, const Object& ax)
+{
+    const std::vector<double> pos = placement(ax);
     double bx = pos[0] * width, bw = pos[2] * width;
     double by = height - (pos[1] + pos[3]) * height, bh = pos[3] * height;
     const bool decorated = !equal_folded(prop_text(ax, "Visible"), "off");
-    // An axes filling the figure leaves room for its labels and title.
-    if (decorated && pos[0] <= 0 && pos[1] <= 0 && pos[2] >= 1 && pos[3] >= 1) {
-        const double left = std::min(60.0, 0.13 * width), right = std::min(20.0, 0.05 * width);
-        const double top = std::min(30.0, 0.08 * height), bottom = std::min(45.0, 0.11 * height);
-        bx += left;
-        bw -= left + right;
-        by += top;
-        bh -= top + bottom;
+    // Tick labels, axis labels and the title need room beside the box. On a
+    // side where the position leaves under 3% of the figure to its edge or
+    // to a neighbouring axes (an axes filling the figure, a subplot cell, an
+    // axes beside its colour bar), that room is taken inside the position.
+    if (decorated) {
+        double gap[4] = {pos[0], 1 - pos[0] - pos[2], 1 - pos[1] - pos[3], pos[1]};  // left, right, top, bottom
+        const double eps = 1e-9;
+        for (const auto& [o, b] : boxes) {
+            if (o == &ax)
+                continue;
+            if (b[1] < pos[1] + pos[3] && pos[1] < b[1] + b[3]) {  // side by side
+                if (b[0] + b[2] <= pos[0] + eps)
+                    gap[0] = std::min(gap[0], pos[0] - b[0] - b[2]);
+                if (b[0] >= pos[0] + pos[2] - eps)
+                    gap[1] = std::min(gap[1], b[0] - pos[0] - pos[2]);
+            }
+            if (b[0] < pos[0] + pos[2] && pos[0] < b[0] + b[2]) {  // one above the other
+                if (b[1] >= pos[1] + pos[3] - eps)
+                    gap[2] = std::min(gap[2], b[1] - pos[1] - pos[3]);
+                if (b[1] + b[3] <= pos[1] + eps)
+                    gap[3] = std::min(gap[3], pos[1] - b[1] - b[3]);
+            }
+        }
+        const double left = std::min(60.0, 0.13 * bw), right = std::min(20.0, 0.05 * bw);
+        const double top = std::min(30.0, 0.08 * bh), bottom = std::min(45.0, 0.11 * bh);
+        if (gap[0] < 0.03) {
+            bx += left;
+            bw -= left;
+        }
+        if (gap[1] < 0.03)
+            bw -= right;
+        if (gap[2] < 0.03) {
+            by += top;
+            bh -= top;
+        }
+        if (gap[3] < 0.03)
+            bh -= bottom;
     }
     if (!(bw > 1 && bh > 1))
         return;
 
     std::vector<const Object*> items;
-    std::vector<double> item_handles;
     for (double c : ax.children)
-        if (const Object* o = find(c); o && o->parent == h && !equal_folded(prop_text(*o, "Visible"), "off")) {
+        if (const Object* o = find(c); o && o->parent == h && !equal_folded(prop_text(*o, "Visible"), "off"))
             items.push_back(o);
-            item_handles.push_back(c);
-        }
+    seen.clear();
+
+    double az, el;
+    view_of(ax, az, el);
+    view_az = az;
+    view_el = el;
+    bool flat = seen_from_above(az, el) || prop(ax, "CData");
+    for (const Object* o : items)
+        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
+    if (!flat) {
+        axes3d(ax, items, bx, by, bw, bh, decorated, az, el);
+        return;
+    }
 
     // Data limits of the series, surfaces and image.
     double xlo = INFINITY, xhi = -INFINITY, ylo = INFINITY, yhi = -INFINITY;
@@ -454,6 +232,19 @@ void Painter::axes(double h, const Object& ax)
             widen(0, ylo, yhi, ylog);
         if (chart == "barh")
             widen(0, xlo, xhi, xlog);
+        if (chart == "bar" || chart == "barh") {
+            // The outer bars reach half a step beyond their positions.
+            const std::vector<double> at = numbers(*o, chart == "bar" ? "XData" : "YData");
+            double step = INFINITY;
+            for (std::size_t k = 1; k < at.size(); ++k)
+                if (std::isfinite(at[k]) && std::isfinite(at[k - 1]) && at[k] != at[k - 1])
+                    step = std::min(step, std::fabs(at[k] - at[k - 1]));
+            if (!std::isfinite(step))
+                step = 1;
+            for (double v : at)
+                for (double edge : {v - step / 2, v + step / 2})
+                    chart == "bar" ? widen(edge, xlo, xhi, xlog) : widen(edge, ylo, yhi, ylog);
+        }
     }
     if (const std::vector<double> im = numbers(ax, "IMLim"); im.size() >= 4 && prop(ax, "CData")) {
         widen(im[0], xlo, xhi, false);
@@ -506,7 +297,7 @@ void Painter::axes(double h, const Object& ax)
     if (prop(ax, "CData"))
         image(ax, xs, ys);
     // Grid lines lie under the data.
-    const std::vector<double> xt = ticks(xs), yt = ticks(ys);
+    const std::vector<double> xt = ticks_of(ax, "XTick", xs), yt = ticks_of(ax, "YTick", ys);
     cairo_set_line_width(cr, 0.5);
     cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
     if (decorated && !polar && !pie && equal_folded(prop_text(ax, "XGrid"), "on"))
@@ -529,16 +320,18 @@ void Painter::axes(double h, const Object& ax)
     }
     for (const Object* o : items) {
         if (o->kind == Kind::surface)
-            surface(*o, ax, xs, ys);
-        else if (o->kind == Kind::line || o->kind == Kind::patch)
+            surface(*o, ax, xs, ys, nullptr);
+        else if ((o->kind == Kind::line || o->kind == Kind::patch) && !is_text(*o))
             series(*o, xs, ys, Rgb{0, 0, 1});
     }
     cairo_restore(cr);
+    // Texts are annotations: they may reach past the box (a contour label
+    // on its edge).
+    for (const Object* o : items)
+        if (is_text(*o))
+            series(*o, xs, ys, Rgb{0, 0, 1});
 
-    double az, el;
-    view_of(ax, az, el);
-    const bool three_d = el < 89.999 || std::fmod(az, 360.0) != 0;
-    if (!decorated || polar || pie || three_d) {
+    if (!decorated || polar || pie) {
         if (decorated) {
             cairo_set_source_rgb(cr, 0, 0, 0);
             show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
@@ -574,147 +367,7 @@ void Painter::axes(double h, const Object& ax)
     show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
     show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
     show_text(cr, label_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
-
-    // The legend: one entry per series, in order.
-    // The legend: one row of "LegendString" per series, in order.
-    const Prop* legend = find_prop(ax, "LegendString");
-    if (legend && !equal_folded(prop_text(ax, "Legend"), "off")) {
-        const std::vector<std::string> names = text_rows(*legend);
-        std::vector<const Object*> lines;
-        for (const Object* o : items)
-            if (o->kind == Kind::line && !o->is_text)
-                lines.push_back(o);
-        const std::size_t n = std::min(names.size(), lines.size());
-        if (n > 0) {
-            double widest = 0;
-            cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-            cairo_set_font_size(cr, 10);
-            for (std::size_t k = 0; k < n; ++k) {
-                cairo_text_extents_t e;
-                cairo_text_extents(cr, names[k].c_str(), &e);
-                widest = std::max(widest, e.x_advance);
-            }
-            const double lw = widest + 44, lh = 16.0 * static_cast<double>(n) + 6;
-            const double lx = bx + bw - lw - 6, ly = by + 6;
-            cairo_rectangle(cr, lx, ly, lw, lh);
-            cairo_set_source_rgb(cr, 1, 1, 1);
-            cairo_fill_preserve(cr);
-            cairo_set_source_rgb(cr, 0, 0, 0);
-            cairo_stroke(cr);
-            for (std::size_t k = 0; k < n; ++k) {
-                Rgb c{0, 0, 1};
-                colour(*lines[k], "Color", c);
-                const double yy = ly + 11 + 16.0 * static_cast<double>(k);
-                set_colour(cr, c);
-                cairo_set_line_width(cr, 2);
-                cairo_move_to(cr, lx + 6, yy);
-                cairo_line_to(cr, lx + 30, yy);
-                cairo_stroke(cr);
-                cairo_set_source_rgb(cr, 0, 0, 0);
-                show_text(cr, names[k], lx + 36, yy, 10, 0, 0.5);
-            }
-        }
-    }
-}
-
-void dash(cairo_t* cr, int style, double w)
-{
-    static const double dotted[] = {1, 3}, dashdot[] = {6, 3, 1, 3}, dashed[] = {6, 4};
-    switch (style) {
-    case 1: {
-        const double d[] = {dotted[0] * w, dotted[1] * w};
-        cairo_set_dash(cr, d, 2, 0);
-        break;
-    }
-    case 2: {
-        const double d[] = {dashdot[0] * w, dashdot[1] * w, dashdot[2] * w, dashdot[3] * w};
-        cairo_set_dash(cr, d, 4, 0);
-        break;
-    }
-    case 3: {
-        const double d[] = {dashed[0] * w, dashed[1] * w};
-        cairo_set_dash(cr, d, 2, 0);
-        break;
-    }
-    default:
-        cairo_set_dash(cr, nullptr, 0, 0);
-    }
-}
-
-void marker(cairo_t* cr, int m, double x, double y, double s)
-{
-    const double r = s / 2;
-    switch (m) {
-    case 0:  // .
-        cairo_arc(cr, x, y, std::max(1.0, r / 3), 0, 2 * M_PI);
-        cairo_fill(cr);
-        return;
-    case 1:  // o
-        cairo_new_sub_path(cr);
-        cairo_arc(cr, x, y, r, 0, 2 * M_PI);
-        break;
-    case 2:  // x
-        cairo_move_to(cr, x - r, y - r);
-        cairo_line_to(cr, x + r, y + r);
-        cairo_move_to(cr, x - r, y + r);
-        cairo_line_to(cr, x + r, y - r);
-        break;
-    case 3:  // +
-        cairo_move_to(cr, x - r, y);
-        cairo_line_to(cr, x + r, y);
-        cairo_move_to(cr, x, y - r);
-        cairo_line_to(cr, x, y + r);
-        break;
-    case 4:  // *
-        for (int k = 0; k < 3; ++k) {
-            const double a = k * M_PI / 3;
-            cairo_move_to(cr, x - r * std::cos(a), y - r * std::sin(a));
-            cairo_line_to(cr, x + r * std::cos(a), y + r * std::sin(a));
-        }
-        break;
-    case 5:  // s
-        cairo_rectangle(cr, x - r, y - r, 2 * r, 2 * r);
-        break;
-    case 6:  // d
-        cairo_move_to(cr, x, y - r);
-        cairo_line_to(cr, x + r, y);
-        cairo_line_to(cr, x, y + r);
-        cairo_line_to(cr, x - r, y);
-        cairo_close_path(cr);
-        break;
-    case 7:   // ^
-    case 8:   // v
-    case 9:   // >
-    case 10: {  // <
-        static const double turn[] = {-M_PI / 2, M_PI / 2, 0, M_PI};
-        const double a = turn[m - 7];
-        for (int k = 0; k < 3; ++k) {
-            const double t = a + k * 2 * M_PI / 3;
-            if (k == 0)
-                cairo_move_to(cr, x + r * std::cos(t), y + r * std::sin(t));
-            else
-                cairo_line_to(cr, x + r * std::cos(t), y + r * std::sin(t));
-        }
-        cairo_close_path(cr);
-        break;
-    }
-    case 11:  // p: pentagram
-    case 12: {  // h: hexagram
-        const int points = m == 11 ? 5 : 6;
-        for (int k = 0; k < 2 * points; ++k) {
-            const double t = -M_PI / 2 + k * M_PI / points, rr = k % 2 ? r * 0.45 : r;
-            if (k == 0)
-                cairo_move_to(cr, x + rr * std::cos(t), y + rr * std::sin(t));
-            else
-                cairo_line_to(cr, x + rr * std::cos(t), y + rr * std::sin(t));
-        }
-        cairo_close_path(cr);
-        break;
-    }
-    default:
-        return;
-    }
-    cairo_stroke(cr);
+    legend(ax, items, bx, by, bw, bh);
 }
 
 void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rgb& fallback)
@@ -756,6 +409,10 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
             for (std::size_t k = 0; k < yd.size(); ++k)
                 if (std::isfinite(yd[k]) && yd[k] > 0)
                     total += yd[k];
+            if (!seen_from_above(view_az, view_el)) {
+                pie3d(yd, total, cx, cy, radius);
+                return;
+            }
             double a = 0;
             for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
                 if (!(std::isfinite(yd[k]) && yd[k] > 0))
@@ -879,6 +536,10 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         return;
     }
 
+    for (std::size_t k = 0; k < n; ++k)
+        if (!point(k, px[k], py[k]))
+            px[k] = nan;
+    note_seen(px, py);
     // Lines: one stroke per run of finite points, so a NaN breaks the line.
     if (style >= 0 && style <= 3) {
         dash(cr, style, lw);
@@ -926,10 +587,141 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     }
 }
 
-void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys)
+void Painter::note_seen(const std::vector<double>& px, const std::vector<double>& py)
 {
-    const double bx = std::min(xs.p0, xs.p1), bw = std::fabs(xs.p1 - xs.p0);
-    const double by = std::min(ys.p0, ys.p1), bh = std::fabs(ys.p1 - ys.p0);
+    const std::size_t step = std::max<std::size_t>(1, px.size() / 500);
+    for (std::size_t k = 0; k < px.size(); k += step)
+        if (std::isfinite(px[k]) && std::isfinite(py[k]))
+            seen.emplace_back(px[k], py[k]);
+}
+
+// The legend's picture of a series: its line in its style with its marker
+// on top, or a filled box for the charts that fill.
+void Painter::swatch(const Object& s, double x0, double x1, double y)
+{
+    const std::string chart = fold(prop_text(s, "ChartType"));
+    Rgb c{0, 0, 1};
+    colour(s, "Color", c);
+    if (chart == "bar" || chart == "barh" || chart == "area" || chart == "patch" || s.kind == Kind::patch) {
+        Rgb face = c;
+        colour(s, "FaceColor", face);
+        cairo_rectangle(cr, x0 + 4, y - 5, x1 - x0 - 8, 10);
+        set_colour(cr, face);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        return;
+    }
+    const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
+    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
+    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int shown_mark = chart == "stem" && mark < 0 ? 1 : mark;
+    if (style >= 0 && style <= 3) {
+        set_colour(cr, c);
+        cairo_set_line_width(cr, lw);
+        dash(cr, style, lw);
+        cairo_move_to(cr, x0, y);
+        cairo_line_to(cr, x1, y);
+        cairo_stroke(cr);
+        dash(cr, 0, lw);
+    }
+    if (shown_mark >= 0 && shown_mark <= 12) {
+        Rgb mc = c;
+        colour(s, "MarkerColor", mc);
+        set_colour(cr, mc);
+        cairo_set_line_width(cr, 1);
+        marker(cr, shown_mark, (x0 + x1) / 2, y, std::clamp(prop_number(s, "MarkerSize", 6), 1.0, 10.0));
+    }
+}
+
+// The legend: one entry per series in order, named by the rows of the
+// axes' "LegendString" or, when legend(h, strings) named the series
+// themselves, by each series' own. "LegendPos" places it: 1 the upper
+// right corner of the box (the default), 2 upper left, 3 lower left, 4
+// lower right, 0 the corner hiding the fewest points of the data, -1 to the
+// right of the box, and a pair [x y] puts its lower left corner there in
+// the box's own units (0 to 1).
+void Painter::legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                     double bh)
+{
+    if (equal_folded(prop_text(ax, "Legend"), "off"))
+        return;
+    std::vector<const Object*> series;
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        if ((o->kind == Kind::line || o->kind == Kind::patch) && !o->is_text && chart != "text" && chart != "text3")
+            series.push_back(o);
+    }
+    std::vector<std::pair<const Object*, std::string>> entries;
+    for (const Object* o : series)
+        if (const Prop* own = find_prop(*o, "LegendString"); own && own->is_string) {
+            const std::vector<std::string> rows = text_rows(*own);
+            entries.emplace_back(o, rows.empty() ? "" : rows[0]);
+        }
+    if (entries.empty())
+        if (const Prop* names = find_prop(ax, "LegendString"); names && names->is_string) {
+            const std::vector<std::string> rows = text_rows(*names);
+            for (std::size_t k = 0; k < std::min(rows.size(), series.size()); ++k)
+                entries.emplace_back(series[k], rows[k]);
+        }
+    if (entries.empty())
+        return;
+    double widest = 0;
+    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 10);
+    for (const auto& [o, name] : entries) {
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, name.c_str(), &e);
+        widest = std::max(widest, e.x_advance);
+    }
+    const double lw = widest + 44, lh = 16.0 * static_cast<double>(entries.size()) + 6;
+    auto corner = [&](int k, double& x, double& y) {
+        x = k == 2 || k == 3 ? bx + 6 : bx + bw - lw - 6;
+        y = k == 3 || k == 4 ? by + bh - lh - 6 : by + 6;
+    };
+    double lx, ly;
+    corner(1, lx, ly);
+    const std::vector<double> pos = numbers(ax, "LegendPos");
+    if (pos.size() >= 2 && std::isfinite(pos[0]) && std::isfinite(pos[1])) {
+        lx = bx + pos[0] * bw;
+        ly = by + bh - pos[1] * bh - lh;
+    } else if (pos.size() == 1 && (pos[0] == 2 || pos[0] == 3 || pos[0] == 4)) {
+        corner(static_cast<int>(pos[0]), lx, ly);
+    } else if (pos.size() == 1 && pos[0] == -1) {
+        lx = bx + bw + 6;
+        ly = by;
+    } else if (pos.size() == 1 && pos[0] == 0) {
+        std::size_t fewest = std::numeric_limits<std::size_t>::max();
+        for (int k = 1; k <= 4; ++k) {
+            double x, y;
+            corner(k, x, y);
+            std::size_t hidden = 0;
+            for (const auto& [px, py] : seen)
+                hidden += px >= x && px <= x + lw && py >= y && py <= y + lh;
+            if (hidden < fewest) {
+                fewest = hidden;
+                lx = x;
+                ly = y;
+            }
+        }
+    }
+    cairo_rectangle(cr, lx, ly, lw, lh);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const double yy = ly + 11 + 16.0 * static_cast<double>(k);
+        swatch(*entries[k].first, lx + 6, lx + 30, yy);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        show_text(cr, entries[k].second, lx + 36, yy, 10, 0, 0.5);
+    }
+}
+
+void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p)
+{
     const Prop* zp = prop(s, "ZData");
     const std::vector<double> xd = numbers(s, "XData"), yd = numbers(s, "YData");
     if (!zp || zp->data.size() != xd.size() || yd.size() != xd.size() || xd.empty())
@@ -940,44 +732,35 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
         return;
     // The surface's own colormap wins over the figure's.
     const std::vector<Rgb> own = prop(s, "Colormap") ? colormap(s) : map;
-    double az, el;
-    view_of(ax, az, el);
-    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-    const std::vector<double>* d[3] = {&xd, &yd, &zd};
-    for (int a = 0; a < 3; ++a)
-        for (double v : *d[a])
-            if (std::isfinite(v)) {
-                lo[a] = std::min(lo[a], v);
-                hi[a] = std::max(hi[a], v);
-            }
-    for (int a = 0; a < 3; ++a)
-        if (!(hi[a] > lo[a])) {
-            lo[a] = std::isfinite(lo[a]) ? lo[a] - 1 : -1;
-            hi[a] = lo[a] + 2;
+    double zlo = INFINITY, zhi = -INFINITY;
+    for (double v : zd)
+        if (std::isfinite(v)) {
+            zlo = std::min(zlo, v);
+            zhi = std::max(zhi, v);
         }
-    double clo = lo[2], chi = hi[2];
+    if (!(zhi > zlo)) {
+        zlo = std::isfinite(zlo) ? zlo - 1 : -1;
+        zhi = zlo + 2;
+    }
+    double clo = zlo, chi = zhi;
     if (const std::vector<double> cl = numbers(ax, "CLim"); cl.size() >= 2 && cl[1] > cl[0]) {
         clo = cl[0];
         chi = cl[1];
     }
-    // Orthographic projection of the unit cube: azimuth about z, then
-    // elevation; seen from straight above, the grid lies in the axes' own
-    // coordinates.
-    const double a = az * M_PI / 180, e = el * M_PI / 180;
-    const double scale = 0.6 * std::min(bw, bh), cx = bx + bw / 2, cy = by + bh / 2;
-    const bool flat = el >= 89.999 && std::fmod(az, 360.0) == 0;
-    auto project = [&](double x0, double y0, double z0, double& u, double& v, double& depth) {
-        const double x = (x0 - lo[0]) / (hi[0] - lo[0]) - 0.5, y = (y0 - lo[1]) / (hi[1] - lo[1]) - 0.5;
-        const double z = (z0 - lo[2]) / (hi[2] - lo[2]) - 0.5;
-        const double xr = x * std::cos(a) + y * std::sin(a), yr = -x * std::sin(a) + y * std::cos(a);
-        depth = yr * std::cos(e) - z * std::sin(e);
-        if (flat) {
+    // Seen from straight above the grid lies in the axes' own coordinates;
+    // otherwise it goes through the box's projection. On the floor, a point
+    // lies on the face of the box away from the viewer. Depth grows away
+    // from the viewer.
+    auto project = [&](double x0, double y0, double z0, bool floor, double& u, double& v, double& depth) {
+        if (!p) {
             u = xs.pixel(x0);
             v = ys.pixel(y0);
-        } else {
-            u = cx + scale * xr;
-            v = cy - scale * (z * std::cos(e) + yr * std::sin(e));
+            depth = -z0;
+            return;
         }
+        double w;
+        p->unit(p->x.unit(x0), p->y.unit(y0), floor ? (p->se > 0 ? 0 : 1) : p->z.unit(z0), u, v, w);
+        depth = -w;
     };
     const std::string chart = fold(prop_text(s, "ChartType"));
 
@@ -987,9 +770,9 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
         const int levels = std::clamp(static_cast<int>(prop_number(s, "NumContourLines", 10)), 1, 1000);
         cairo_set_line_width(cr, 1);
         for (int l = 1; l <= levels; ++l) {
-            const double level = lo[2] + (hi[2] - lo[2]) * l / (levels + 1);
+            const double level = zlo + (zhi - zlo) * l / (levels + 1);
             set_colour(cr, map_scaled(own, level, clo, chi));
-            const double height = chart == "contour3" ? level : lo[2];
+            const bool floor = chart == "contour";
             for (int j = 0; j + 1 < cols; ++j)
                 for (int i = 0; i + 1 < rows; ++i) {
                     const std::size_t k[4] = {static_cast<std::size_t>(j) * rows + i,
@@ -1011,8 +794,8 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
                     }
                     for (int f = 0; f + 1 < found; f += 2) {
                         double u0, v0, u1, v1, depth;
-                        project(px[f], py[f], height, u0, v0, depth);
-                        project(px[f + 1], py[f + 1], height, u1, v1, depth);
+                        project(px[f], py[f], level, floor, u0, v0, depth);
+                        project(px[f + 1], py[f + 1], level, floor, u1, v1, depth);
                         cairo_move_to(cr, u0, v0);
                         cairo_line_to(cr, u1, v1);
                     }
@@ -1037,7 +820,7 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
             bool ok = true;
             for (int c = 0; c < 4; ++c) {
                 double depth;
-                project(xd[k[c]], yd[k[c]], zd[k[c]], q.u[c], q.v[c], depth);
+                project(xd[k[c]], yd[k[c]], zd[k[c]], false, q.u[c], q.v[c], depth);
                 q.depth += depth / 4;
                 q.z[c] = zd[k[c]];
                 ok = ok && std::isfinite(q.u[c]) && std::isfinite(q.v[c]) && std::isfinite(q.z[c]);
@@ -1049,6 +832,18 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
     std::stable_sort(quads.begin(), quads.end(), [](const Quad& p, const Quad& q) { return p.depth > q.depth; });
     const bool mesh = chart.rfind("mesh", 0) == 0;
     const bool interp = !mesh && equal_folded(prop_text(ax, "Shading"), "interp");
+    // Black edges only where the cells are a few pixels across: on a fine
+    // grid they would hide the colours. There each quad is outlined in its
+    // own colour instead, which closes the seams between neighbours.
+    double u0 = INFINITY, u1 = -INFINITY, v0 = INFINITY, v1 = -INFINITY;
+    for (const Quad& q : quads)
+        for (int c = 0; c < 4; ++c) {
+            u0 = std::min(u0, q.u[c]);
+            u1 = std::max(u1, q.u[c]);
+            v0 = std::min(v0, q.v[c]);
+            v1 = std::max(v1, q.v[c]);
+        }
+    const bool edges = std::min((u1 - u0) / (cols - 1), (v1 - v0) / (rows - 1)) >= 3;
     cairo_set_line_width(cr, 0.5);
     for (const Quad& q : quads) {
         if (interp) {
@@ -1084,7 +879,8 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
         } else {
             set_colour(cr, fill);
             cairo_fill_preserve(cr);
-            cairo_set_source_rgb(cr, 0, 0, 0);
+            if (edges)
+                cairo_set_source_rgb(cr, 0, 0, 0);
         }
         cairo_stroke(cr);
     }
@@ -1173,9 +969,13 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     const double px0 = xs.pixel(x0), px1 = xs.pixel(x1), py0 = ys.pixel(y0), py1 = ys.pixel(y1);
     if (!(std::isfinite(px0) && std::isfinite(px1) && std::isfinite(py0) && std::isfinite(py1)))
         return;
+    // An image is a picture: its first row at the top of its rectangle and
+    // its first column at the left, whichever way the axes run (a colour
+    // bar's scale counts on it; image() mirrors data given with decreasing
+    // coordinates itself).
     cairo_save(cr);
-    cairo_translate(cr, px0, py0);
-    cairo_scale(cr, (px1 - px0) / cols, (py1 - py0) / rows);
+    cairo_translate(cr, std::min(px0, px1), std::min(py0, py1));
+    cairo_scale(cr, std::fabs(px1 - px0) / cols, std::fabs(py1 - py0) / rows);
     cairo_set_source_surface(cr, pic.get(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
@@ -1184,12 +984,38 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     cairo_restore(cr);
 }
 
-void draw(double fig_handle, cairo_t* cr, int width, int height)
+} // namespace paint
+
+namespace {
+
+using namespace paint;
+
+// The picture an object lies in: its figure, or an axes a host window
+// holds (an axes whose parent is the root), which is drawn on its own.
+double picture_of(double h)
 {
-    const Object* fig = find(fig_handle);
-    Painter p{cr, width, height, *fig, colormap(*fig), 0, 0, {}};
+    for (int guard = 0; guard < 1 << 20; ++guard) {
+        const Object* o = find(h);
+        if (!o)
+            return -1;
+        if (o->kind == Kind::figure || (o->kind == Kind::axes && o->parent == 0))
+            return h;
+        h = o->parent;
+    }
+    return -1;
+}
+
+void draw(double picture, cairo_t* cr, int width, int height)
+{
+    const Object* o = find(picture);
+    // A hosted axes takes the figure defaults and the colormap from the root.
+    const Object& fig = o->kind == Kind::figure ? *o : *find(0);
+    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, {}};
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
-    p.figure();
+    if (o->kind == Kind::figure)
+        p.figure();
+    else
+        p.hosted(picture, *o);
 }
 
 // A raster of the figure; null when it has no surface.
@@ -1202,7 +1028,7 @@ Surface raster(double fig, int& width, int& height)
     if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
         return none;
     Context cr(cairo_create(s.get()), cairo_destroy);
-    draw(figure_of(fig), cr.get(), width, height);
+    draw(picture_of(fig), cr.get(), width, height);
     cairo_surface_flush(s.get());
     return s;
 }
@@ -1261,23 +1087,28 @@ void write_figure(double fig, const std::string& stem)
     write_svg(fig, base + ".svg");
 }
 
-std::vector<double> figures()
+// Every figure and every hosted axes.
+std::vector<double> pictures()
 {
     std::vector<double> out;
     if (const Object* root = find(0))
         for (double h : root->children)
-            if (const Object* f = find(h); f && f->kind == Kind::figure && f->parent == 0)
+            if (const Object* f = find(h); f && (f->kind == Kind::figure || f->kind == Kind::axes) && f->parent == 0)
                 out.push_back(h);
     return out;
 }
 
-std::string figure_name(double fig) { return "figure-" + std::to_string(static_cast<long long>(fig)); }
+std::string figure_name(double h)
+{
+    const Object* o = find(h);
+    return (o && o->kind == Kind::axes ? "axes-" : "figure-") + std::to_string(static_cast<long long>(h));
+}
 
 } // namespace
 
 bool figure_size(double h, int& width, int& height)
 {
-    const Object* f = find(figure_of(h));
+    const Object* f = find(picture_of(h));
     if (!f)
         return false;
     double w = 0, hh = 0;
@@ -1285,8 +1116,13 @@ bool figure_size(double h, int& width, int& height)
         w = pos->data[2];
         hh = pos->data[3];
     }
-    if (equal_folded(prop_text(*f, "Units"), "normalized")) {
-        const Object* root = find(0);
+    // A hosted axes gets the size of a new figure unless it was given one in pixels.
+    const Object* root = find(0);
+    if (f->kind == Kind::axes && !equal_folded(prop_text(*f, "Units"), "pixels")) {
+        const Prop* size = root ? find_prop(*root, "DefaultFigurePosition") : nullptr;
+        w = size && size->data.size() >= 4 ? size->data[2] : 560;
+        hh = size && size->data.size() >= 4 ? size->data[3] : 420;
+    } else if (equal_folded(prop_text(*f, "Units"), "normalized")) {
         const Prop* screen = root ? find_prop(*root, "Position") : nullptr;
         if (screen && screen->data.size() >= 4) {
             w *= screen->data[2];
@@ -1348,7 +1184,7 @@ bool write_svg(double h, const std::string& path)
         return false;
     {
         Context cr(cairo_create(s.get()), cairo_destroy);
-        draw(figure_of(h), cr.get(), width, height);
+        draw(picture_of(h), cr.get(), width, height);
     }
     cairo_surface_finish(s.get());
     return cairo_surface_status(s.get()) == CAIRO_STATUS_SUCCESS;
@@ -1359,7 +1195,7 @@ void after_redraw()
     if (!output_dir())
         return;
     const long long seq = ++redraw_count();
-    for (double fig : figures()) {
+    for (double fig : pictures()) {
         const std::uint64_t f = fingerprint(fig);
         auto it = drawn().find(fig);
         if (it != drawn().end() && it->second == f)
@@ -1371,7 +1207,7 @@ void after_redraw()
 
 void after_print(double h)
 {
-    const double fig = figure_of(h);
+    const double fig = picture_of(h);
     if (output_dir() && fig > 0)
         write_png(fig, std::string(output_dir()) + "/" + figure_name(fig) + "-print.png");
 }
@@ -1386,7 +1222,7 @@ void at_exit()
 {
     if (!output_dir())
         return;
-    for (double fig : figures())
+    for (double fig : pictures())
         write_figure(fig, figure_name(fig));
 }
 

@@ -9,7 +9,9 @@
 namespace vizmo::render {
 
 // The figure's surface in pixels (Position(3:4), scaled by the screen when
-// "Units" is "normalized"); false when h lies in no figure.
+// "Units" is "normalized"); false when h lies in no figure. An axes a host
+// window holds (its parent the root) is a picture of its own, the size of a
+// new figure.
 bool figure_size(double h, int& width, int& height);
 
 // "Capture": rows x cols x 3 doubles in [0, 1], planes blue, green, red.
@@ -21,7 +23,8 @@ bool write_svg(double h, const std::string& path);
 
 // The picture files a run leaves in VIZMO_OUTPUT_DIR (nothing when unset):
 // after a redraw, of each figure changed since the one before; on "Print",
-// figure-<n>-print.png; at exit, the final state of every figure.
+// figure-<n>-print.png; at exit, the final state of every figure. Hosted
+// axes give axes-<n>... files the same way.
 void after_redraw();
 void after_print(double h);
 void at_exit();

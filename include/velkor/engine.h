@@ -284,6 +284,60 @@ Mm operator>(double a, const Mm& b);
 Mm operator>=(const Mm& a, double b);
 Mm operator>=(double a, const Mm& b);
 
+// A temporary operand nobody else holds takes the result in place when it
+// is real, full and of the result's size: a + b + c makes one temporary,
+// not two. The result is the same as the const forms give.
+Mm operator+(Mm&& a, const Mm& b);
+Mm operator+(const Mm& a, Mm&& b);
+Mm operator+(Mm&& a, Mm&& b);
+Mm operator+(Mm&& a, double b);
+Mm operator+(double a, Mm&& b);
+Mm operator-(Mm&& a, const Mm& b);
+Mm operator-(const Mm& a, Mm&& b);
+Mm operator-(Mm&& a, Mm&& b);
+Mm operator-(Mm&& a, double b);
+Mm operator-(double a, Mm&& b);
+Mm operator*(Mm&& a, const Mm& b);
+Mm operator*(const Mm& a, Mm&& b);
+Mm operator*(Mm&& a, Mm&& b);
+Mm operator*(Mm&& a, double b);
+Mm operator*(double a, Mm&& b);
+Mm operator/(Mm&& a, const Mm& b);
+Mm operator/(const Mm& a, Mm&& b);
+Mm operator/(Mm&& a, Mm&& b);
+Mm operator/(Mm&& a, double b);
+Mm operator/(double a, Mm&& b);
+Mm operator<(Mm&& a, const Mm& b);
+Mm operator<(const Mm& a, Mm&& b);
+Mm operator<(Mm&& a, Mm&& b);
+Mm operator<(Mm&& a, double b);
+Mm operator<(double a, Mm&& b);
+Mm operator>(Mm&& a, const Mm& b);
+Mm operator>(const Mm& a, Mm&& b);
+Mm operator>(Mm&& a, Mm&& b);
+Mm operator>(Mm&& a, double b);
+Mm operator>(double a, Mm&& b);
+Mm operator<=(Mm&& a, const Mm& b);
+Mm operator<=(const Mm& a, Mm&& b);
+Mm operator<=(Mm&& a, Mm&& b);
+Mm operator<=(Mm&& a, double b);
+Mm operator<=(double a, Mm&& b);
+Mm operator>=(Mm&& a, const Mm& b);
+Mm operator>=(const Mm& a, Mm&& b);
+Mm operator>=(Mm&& a, Mm&& b);
+Mm operator>=(Mm&& a, double b);
+Mm operator>=(double a, Mm&& b);
+Mm operator==(Mm&& a, const Mm& b);
+Mm operator==(const Mm& a, Mm&& b);
+Mm operator==(Mm&& a, Mm&& b);
+Mm operator==(Mm&& a, double b);
+Mm operator==(double a, Mm&& b);
+Mm operator!=(Mm&& a, const Mm& b);
+Mm operator!=(const Mm& a, Mm&& b);
+Mm operator!=(Mm&& a, Mm&& b);
+Mm operator!=(Mm&& a, double b);
+Mm operator!=(double a, Mm&& b);
+
 // ---- differences, gradients and Laplacian ----
 // diff along the first non-singleton dimension, n times (n <= 0: x itself)
 // along dim (0: the first non-singleton one); each pass shortens it by one.

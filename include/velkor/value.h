@@ -65,6 +65,9 @@ public:
     // Keeps the target's name, scope link, persistent and global words.
     Mm& operator=(const Mm& x);
     Mm& operator=(Mm&& x) noexcept;
+    // y = x(i): the same as y = Mm(x(i)); a real scalar element read into an
+    // unshared real 1x1 target is written where the target's element is.
+    Mm& operator=(const Mr& r);
 
     static void* operator new(std::size_t size);
     static void operator delete(void* p) noexcept;

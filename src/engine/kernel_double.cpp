@@ -683,6 +683,57 @@ void reduce(Mm& r, const Mm& a, const Mm& b, op_t op, size_t n, size_t inner, si
 
 } // namespace
 
+namespace {
+
+// t[k] = f(t[k], u[k]), or f(u[k], t[k]) when t held the second operand.
+// t is the result and one operand at once, so it carries no restrict; u is
+// another block (or t itself, which reads each element before writing it).
+template <class F>
+inline void over(double* t, const double* u, size_t n, bool u_scalar, bool t_first, F f)
+{
+    const size_t k0 = loops::lead_in(t, n);  // then t (and u) are aligned
+    for (size_t k = 0; k < k0; ++k)
+        t[k] = t_first ? f(t[k], u[u_scalar ? 0 : k]) : f(u[u_scalar ? 0 : k], t[k]);
+    t += k0;
+    n -= k0;
+    if (!u_scalar)
+        u += k0;
+    if (u_scalar) {
+        const double v = u[0];
+        if (t_first)
+            for (size_t k = 0; k < n; ++k)
+                t[k] = f(t[k], v);
+        else
+            for (size_t k = 0; k < n; ++k)
+                t[k] = f(v, t[k]);
+    } else if (t_first) {
+        for (size_t k = 0; k < n; ++k)
+            t[k] = f(t[k], u[k]);
+    } else {
+        for (size_t k = 0; k < n; ++k)
+            t[k] = f(u[k], t[k]);
+    }
+}
+
+} // namespace
+
+bool op_over_double(double* t, const double* u, std::size_t n, bool u_scalar, bool t_first, op_t op)
+{
+    switch (op) {
+    case op_plus: over(t, u, n, u_scalar, t_first, functor<plus_op::rr>{}); return true;
+    case op_minus: over(t, u, n, u_scalar, t_first, functor<minus_op::rr>{}); return true;
+    case op_times: over(t, u, n, u_scalar, t_first, functor<times_op::rr>{}); return true;
+    case op_rdivide: over(t, u, n, u_scalar, t_first, functor<rdivide_op::rr>{}); return true;
+    case op_eq: over(t, u, n, u_scalar, t_first, functor<eq_op::rr>{}); return true;
+    case op_ne: over(t, u, n, u_scalar, t_first, functor<ne_op::rr>{}); return true;
+    case op_lt: over(t, u, n, u_scalar, t_first, [](double x, double y) { return double(x < y); }); return true;
+    case op_gt: over(t, u, n, u_scalar, t_first, [](double x, double y) { return double(x > y); }); return true;
+    case op_le: over(t, u, n, u_scalar, t_first, [](double x, double y) { return double(x <= y); }); return true;
+    case op_ge: over(t, u, n, u_scalar, t_first, [](double x, double y) { return double(x >= y); }); return true;
+    default: return false;
+    }
+}
+
 void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::int64_t n, std::int64_t inner,
                     std::int64_t outer, Mm& index_out)
 {

@@ -2,6 +2,7 @@
 // for sparse operands.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class Mm;
@@ -14,6 +15,11 @@ void op_core_double(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::
                     std::int64_t outer, Mm& index_out);
 void op_core_uint8(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::int64_t n, std::int64_t inner,
                    std::int64_t outer, Mm& index_out);
+
+// The real element-wise operations (+ - .* ./ and the comparisons) written
+// over the operand t of n elements, u being the other operand (one element
+// when u_scalar). False, with nothing written, for any other code.
+bool op_over_double(double* t, const double* u, std::size_t n, bool u_scalar, bool t_first, op_t op);
 
 // The engine's road for an operation with a sparse operand.
 Mm sparse_path(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, int reduce, Mm& index_out);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace loops {
 
@@ -53,24 +54,44 @@ inline void walk2(std::size_t n, expansion e, F&& f)
     }
 }
 
+// The elements to handle one by one before out reaches a 16-byte boundary.
+// Value blocks of doubles start 8 bytes past one, and a vector access that
+// straddles a cache line costs more than the access itself; after the first
+// element, the result and operands alike are aligned.
+template <class Out>
+inline std::size_t lead_in(const Out* out, std::size_t n)
+{
+    if constexpr (sizeof(Out) == 8)
+        return n > 0 && (reinterpret_cast<std::uintptr_t>(out) & 8) ? 1 : 0;
+    else
+        return 0;
+}
+
 // out[k] = f(a[k], b[k]) with scalar expansion, on plain arrays.
 template <class Out, class In, class F>
 inline void map2(Out* __restrict out, const In* __restrict a, const In* __restrict b, std::size_t n, expansion e, F f)
 {
+    const std::size_t k0 = lead_in(out, n);
     switch (e) {
     case expansion::none:
-        for (std::size_t k = 0; k < n; ++k)
+        for (std::size_t k = 0; k < k0; ++k)
+            out[k] = f(a[k], b[k]);
+        for (std::size_t k = k0; k < n; ++k)
             out[k] = f(a[k], b[k]);
         break;
     case expansion::first_scalar: {
         const In av = a[0];
-        for (std::size_t k = 0; k < n; ++k)
+        for (std::size_t k = 0; k < k0; ++k)
+            out[k] = f(av, b[k]);
+        for (std::size_t k = k0; k < n; ++k)
             out[k] = f(av, b[k]);
         break;
     }
     case expansion::second_scalar: {
         const In bv = b[0];
-        for (std::size_t k = 0; k < n; ++k)
+        for (std::size_t k = 0; k < k0; ++k)
+            out[k] = f(a[k], bv);
+        for (std::size_t k = k0; k < n; ++k)
             out[k] = f(a[k], bv);
         break;
     }
@@ -81,7 +102,10 @@ inline void map2(Out* __restrict out, const In* __restrict a, const In* __restri
 template <class Out, class In, class F>
 inline void map1(Out* __restrict out, const In* __restrict a, std::size_t n, F f)
 {
-    for (std::size_t k = 0; k < n; ++k)
+    const std::size_t k0 = lead_in(out, n);
+    for (std::size_t k = 0; k < k0; ++k)
+        out[k] = f(a[k]);
+    for (std::size_t k = k0; k < n; ++k)
         out[k] = f(a[k]);
 }
 

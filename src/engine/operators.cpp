@@ -1,9 +1,11 @@
 // The element-wise operators and their function forms: thin fronts that
 // pick the operation code, decide whether the result is complex, and mark
 // relational and logical results logical.
+#include "engine/kernels.hpp"
 #include "engine/scalar_fast.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/globals.hpp"
+#include "value/mm_access.hpp"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
 #include "velkor/value.h"
@@ -23,7 +25,7 @@ template <class F>
 Mm compare(op_t op, const Mm& a, const Mm& b, F f)
 {
     if (plain_scalar(a) && plain_scalar(b))
-        return scalar_result(f(*a.addr(), *b.addr()), 1);
+        return mm_access::truth(f(*a.addr(), *b.addr()) != 0);
     a.getreal(0);
     b.getreal(0);
     return logical(run(op, 0, a, b));
@@ -55,6 +57,63 @@ int power_is_complex(const Mm& a, const Mm& b)
     if (a.gettype() != qv_double)
         return 0;
     return isnegative(a.addr(), a.getnnz());
+}
+
+// A temporary operand takes the result in place when nobody else holds its
+// storage and it is an unnamed plain real full double with elements; the
+// other operand must be a plain real full double too.
+inline bool plain_real(const Mm& x)
+{
+    const M_types& f = x.getflags();
+    return f.type == qv_double && !f.sparse && !x.isc() && !x.getfields() && !x.getclassid();
+}
+
+// The element count of a full value is its stored count.
+inline bool free_temporary(const Mm& t)
+{
+    return plain_real(t) && t.getnnz() > 0 && !t.getname() && t.hasstorage() && !t.dirty();
+}
+
+// Whether the result of t and u has t's shape.
+inline bool result_fits(const Mm& t, const Mm& u)
+{
+    return plain_real(u) && (u.getnnz() == 1 || is_same_dims(t, u));
+}
+
+// The result written over t, which leaves with a result's clear flags.
+Mm over(op_t op, Mm& t, const double* u, bool u_scalar, bool t_first)
+{
+    op_over_double(t.addr(), u, static_cast<std::size_t>(t.getnnz()), u_scalar, t_first, op);
+    M_types& f = t.getflags();
+    f = M_types{};
+    f.type = qv_double;
+    f.logical = op == op_eq || op == op_ne || op == op_lt || op == op_gt || op == op_le || op == op_ge;
+    return static_cast<Mm&&>(t);
+}
+
+// Where a temporary may take the result of a op b: +, - and the
+// comparisons always; * and / only as their element-wise forms (a scalar
+// factor, a scalar divisor).
+enum class kind { elementwise, product, quotient };
+
+inline bool may_take(kind k, const Mm& t, const Mm& u, bool t_first)
+{
+    if (!free_temporary(t) || !result_fits(t, u))
+        return false;
+    switch (k) {
+    case kind::elementwise:
+        return true;
+    case kind::product:
+        return u.getnnz() == 1;
+    case kind::quotient:
+        return u.getnnz() == 1 && (t_first || t.getnnz() == 1);
+    }
+    return false;
+}
+
+inline bool may_take_double(kind k, const Mm& t, bool t_first)
+{
+    return free_temporary(t) && (k != kind::quotient || t_first || t.getnnz() == 1);
 }
 
 Mm reject(const char* name)
@@ -160,3 +219,52 @@ Mm rem(const Mm&) { return reject("rem"); }
 Mm mod(const Mm&) { return reject("mod"); }
 Mm realpow(const Mm&) { return reject("realpow"); }
 Mm mxor(const Mm&) { return reject("mxor"); }
+
+// The temporary-taking forms. Each falls back to the const form, whose
+// result is the same, when the temporary cannot take the result.
+#define NUMRUN_TEMPORARY_FORMS(OP, CODE, KIND)                                                     \
+    Mm operator OP(Mm&& a, const Mm& b)                                                            \
+    {                                                                                              \
+        if (may_take(KIND, a, b, true))                                                            \
+            return over(CODE, a, b.addr(), b.getnnz() == 1, true);                                   \
+        return static_cast<const Mm&>(a) OP b;                                                     \
+    }                                                                                              \
+    Mm operator OP(const Mm& a, Mm&& b)                                                            \
+    {                                                                                              \
+        if (may_take(KIND, b, a, false))                                                           \
+            return over(CODE, b, a.addr(), a.getnnz() == 1, false);                                  \
+        return a OP static_cast<const Mm&>(b);                                                     \
+    }                                                                                              \
+    Mm operator OP(Mm&& a, Mm&& b)                                                                 \
+    {                                                                                              \
+        if (may_take(KIND, a, b, true))                                                            \
+            return over(CODE, a, b.addr(), b.getnnz() == 1, true);                                   \
+        if (may_take(KIND, b, a, false))                                                           \
+            return over(CODE, b, a.addr(), a.getnnz() == 1, false);                                  \
+        return static_cast<const Mm&>(a) OP static_cast<const Mm&>(b);                             \
+    }                                                                                              \
+    Mm operator OP(Mm&& a, double b)                                                               \
+    {                                                                                              \
+        if (may_take_double(KIND, a, true))                                                        \
+            return over(CODE, a, &b, true, true);                                                  \
+        return static_cast<const Mm&>(a) OP b;                                                     \
+    }                                                                                              \
+    Mm operator OP(double a, Mm&& b)                                                               \
+    {                                                                                              \
+        if (may_take_double(KIND, b, false))                                                       \
+            return over(CODE, b, &a, true, false);                                                 \
+        return a OP static_cast<const Mm&>(b);                                                     \
+    }
+
+NUMRUN_TEMPORARY_FORMS(+, op_plus, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(-, op_minus, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(*, op_times, kind::product)
+NUMRUN_TEMPORARY_FORMS(/, op_rdivide, kind::quotient)
+NUMRUN_TEMPORARY_FORMS(<, op_lt, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(>, op_gt, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(<=, op_le, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(>=, op_ge, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(==, op_eq, kind::elementwise)
+NUMRUN_TEMPORARY_FORMS(!=, op_ne, kind::elementwise)
+
+#undef NUMRUN_TEMPORARY_FORMS

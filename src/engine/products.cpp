@@ -174,6 +174,10 @@ Mm operator*(const Mm& a, const Mm& b)
         return x_M;
     }
     if (a.issparse() || b.issparse()) {
+        // A full operand of more than two dimensions would be laid out as a
+        // matrix it is not.
+        if (error_2d(a, "*") || error_2d(b, "*"))
+            return x_M;
         Mm p = sparse_product(a, b);
         return a.issparse() && b.issparse() ? p : full(p);
     }

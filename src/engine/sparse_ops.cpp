@@ -41,6 +41,8 @@ Mm rebuild(int complex, const Mm& values, const int* positions, const int dims[4
 {
     Mm out;
     out.deepcopy(complex, 1, values, qv_double);
+    if (!out.issparse() || out.getnnz() != values.size())
+        return x_M;  // "Out of memory!" went to a hook that returned
     if (out.getnnz() > 0)
         std::memcpy(out.getindex(), positions, sizeof(int) * out.getnnz());
     std::memcpy(out.getdims(), dims, sizeof(int) * 4);
@@ -66,6 +68,8 @@ Mm stored_values(int complex, Mm& w, Mm& partner, bool w_first, const Mm& dim, o
     w.setsparse(w_sparse);
     partner.setsparse(p_sparse);
     std::memcpy(w.getdims(), dims, sizeof dims);
+    if (values.size() != stored)
+        return x_M;  // the engine's result was refused
     return rebuild(complex, values, w.getindex(), dims);
 }
 
@@ -74,6 +78,8 @@ Mm stored_values(int complex, Mm& w, Mm& partner, bool w_first, const Mm& dim, o
 Mm merged_lists(int complex, Mm a, Mm b, const Mm& dim, op_t op, int reduce, Mm& index_out)
 {
     match_sparsity(a, b);
+    if (!a.issparse() || !b.issparse())
+        return x_M;  // a conversion refused under a returning hook
     if (a.size() != 1 && b.size() != 1 && !is_same_dims(a, b)) {
         error("%s: incompatible dimensions of: %s, %s", op_name(op), matrix_display_name(a), matrix_display_name(b));
         return x_M;
@@ -94,8 +100,13 @@ Mm merged_lists(int complex, Mm a, Mm b, const Mm& dim, op_t op, int reduce, Mm&
         }
     }
     const int n = static_cast<int>(positions.size());
+    bool refused = false;
     auto lay = [&](const Mm& x) {
         Mm v(x.isc(), 0, 0, n, 1, qv_double);
+        if (v.size() != n || (x.isc() && !v.isc())) {
+            refused = true;  // "Out of memory!" went to a hook that returned
+            return v;
+        }
         const int* ix = x.getindex();
         for (int k = 0, m = 0; k < n; ++k) {
             const bool here = m < x.getnnz() && ix[m] == positions[k];
@@ -106,7 +117,12 @@ Mm merged_lists(int complex, Mm a, Mm b, const Mm& dim, op_t op, int reduce, Mm&
         }
         return v;
     };
-    Mm values(complex, lay(a), lay(b), dim, op, reduce, index_out);
+    const Mm la = lay(a), lb = lay(b);
+    if (refused)
+        return x_M;
+    Mm values(complex, la, lb, dim, op, reduce, index_out);
+    if (values.size() != n)
+        return x_M;  // the engine's result was refused
     const Mm& shape = b.size() == 1 ? a : b;
     return rebuild(complex, values, positions.data(), shape.getdims());
 }
@@ -131,6 +147,8 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
         if (b.size() == 1 && b.getnnz() != 0 && a.size() > 1) {
             if (cls == sparse_class::intersection) {
                 a = sparse_of(a, 0);
+                if (!a.issparse())
+                    return x_M;  // a conversion refused under a returning hook
                 return stored_values(complex, a, b, true, dim, op, reduce, index_out);
             }
             if (cls == sparse_class::union_of)
@@ -138,6 +156,8 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
         } else if (a.size() == 1 && a.getnnz() != 0) {
             if (cls == sparse_class::intersection) {
                 b = sparse_of(b, 0);
+                if (!b.issparse())
+                    return x_M;  // a conversion refused under a returning hook
                 return stored_values(complex, b, a, false, dim, op, reduce, index_out);
             }
             if (cls == sparse_class::union_of)
@@ -147,6 +167,8 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
     switch (cls) {
     case sparse_class::preserving:
         a = sparse_of(a, 0);
+        if (!a.issparse())
+            return x_M;  // a conversion refused under a returning hook
         return stored_values(complex, a, b, true, dim, op, reduce, index_out);
     case sparse_class::union_of:
     case sparse_class::intersection:

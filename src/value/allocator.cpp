@@ -295,6 +295,24 @@ void* qv_realloc(void* p, std::size_t n)
         POOL_UNPOISON(p, n);
         return p;
     }
+    if (is_heap_block(p) && n + 8 > heap_threshold && n <= SIZE_MAX - 16) {
+        // Heap to heap: the standard heap extends the block where it can,
+        // and otherwise moves it itself.
+        if (refused_by_switch())
+            return nullptr;
+        char* raw = heap_start(p);
+        const std::size_t dist = static_cast<std::size_t>(static_cast<char*>(p) - raw);
+        char* moved = static_cast<char*>(std::realloc(raw, n + 8));
+        if (!moved)
+            return nullptr;
+        // The new start may sit differently against 8: the pointer keeps
+        // the first multiple of 8 past the start, with its distance.
+        const std::size_t now = 8 - reinterpret_cast<std::uintptr_t>(moved) % 8;
+        if (now != dist)
+            std::memmove(moved + now, moved + dist, n);
+        moved[now - 1] = static_cast<char>(now);
+        return moved + now;
+    }
     void* q = qv_malloc(n);
     if (!q)
         return nullptr;

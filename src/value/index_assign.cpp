@@ -695,6 +695,28 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
                 im[at] = 0;
             return true;
         }
+        // x(end + 1) = v on a real vector: written in the spare room, which
+        // grows by half as much again when it runs out.
+        const int n = x.rows() * x.cols();
+        if (x.hasstorage() && !x.isc() && (x.rows() <= 1 || x.cols() <= 1) && n < max_element_count &&
+            v >= n + 0.5 && v < n + 1.5) {
+            const double value = *y_shown.addr();  // y may be x itself, whose block may move
+            if (x.getp() <= n && !mm_access::regrow(x, n + 1 + growth_room(x.getp(), n + 1))) {
+                error("Out of memory!");
+                return false;
+            }
+            int* d = x.getdims();
+            if (x.rows() > 1) {
+                d[0] = n + 1;
+                d[1] = 1;
+            } else {
+                d[0] = 1;
+                d[1] = n + 1;
+            }
+            x.getnnz() = n + 1;
+            x.addr()[n] = value;
+            return true;
+        }
     }
     if (x.gettype() == qv_none) {
         x.warn_uninit();

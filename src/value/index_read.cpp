@@ -3,6 +3,7 @@
 // N-d, sparse, struct and many-index reads walk the index combinations.
 #include "array/sparse_storage.hpp"
 #include "value/element_kernels.hpp"
+#include "value/globals.hpp"
 #include "value/index_walk.hpp"
 #include "value/mm_access.hpp"
 #include "value/report.hpp"
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <type_traits>
 
 namespace {
 
@@ -103,6 +105,25 @@ Mm plain_one(const Mm& base, const Mm& I, bool report)
         take_header(out, base);
         T* ore = real_part<T>(out);
         T* oim = imag_part<T>(out);
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            // Compaction without a branch per element: every element is
+            // written at the next free place, which advances only when it
+            // is selected. Up to the last selected position, every write
+            // lands within the count.
+            int last = std::min(n, N) - 1;
+            while (last >= 0 && !is_selected(v[last]))
+                --last;
+            auto compact = [&](T* to, const T* from) {
+                for (int p = 0, q = 0; p <= last; ++p) {
+                    to[q] = from[p];
+                    q += is_selected(v[p]);
+                }
+            };
+            compact(ore, re);
+            if (complex)
+                compact(oim, im);
+            return out;
+        }
         for (int p = 0, q = 0; p < n; ++p) {
             if (!is_selected(v[p]))
                 continue;
@@ -258,6 +279,17 @@ Mm plain_two(const Mm& base, const Mm& I, const Mm& J, bool report)
         return col_fault(cols.at(cols.first_bad));
 
     auto copy_part = [&](T* dst, const T* src) {
+        if (rows.count == 1) {
+            // A row: one element per column, a strided loop.
+            const T* from = src + rows.at(0);
+            if (!cols.list.size())
+                for (int c = 0; c < cols.count; ++c)
+                    dst[c] = from[std::int64_t{c} * nr];
+            else
+                for (int c = 0; c < cols.count; ++c)
+                    dst[c] = from[std::int64_t{cols.list[c]} * nr];
+            return;
+        }
         for (int c = 0; c < cols.count; ++c) {
             const T* column = src + std::int64_t{cols.at(c)} * nr;
             T* to = dst + std::int64_t{c} * rows.count;
@@ -653,4 +685,28 @@ Mm::Mm(const Mr& r, int report) : name(nullptr), scope_link(nullptr), flags{}
     make_storageless();
     Mm value = evaluate_reference(r, report != 0);
     mm_access::adopt(*this, value);
+}
+
+// y = x(k) with a real scalar element and an unshared real 1x1 y: the
+// element is written into y's block, which ends as assignment from the read
+// value would leave it (the base's flag words, y's own name and marks).
+Mm& Mm::operator=(const Mr& r)
+{
+    const Mm* base = r.getbase();
+    if (base && !r.ischained() && this != &failed_access_sink && refcount && *refcount == 1 &&
+        flags.type == qv_double && nnz == 1 && ndims == 2 && dims[0] == 1 && dims[1] == 1 && !pi &&
+        !flags.sparse && !fields && !classid) {
+        const int p = scalar_fast_position(r, *base);
+        if (p >= 0) {
+            *static_cast<double*>(pr) = base->addr()[p];
+            // The read value would carry the base's text and logical words;
+            // every other word assignment keeps from the target.
+            flags.str = base->getflags().str;
+            flags.logical = base->getflags().logical;
+            flags.scalar_var = flags.scalar_var != 0;
+            return *this;
+        }
+    }
+    Mm value(r, 1);
+    return *this = static_cast<Mm&&>(value);
 }

@@ -3,7 +3,10 @@
 // handing a value's storage on without counting. Keep its use rare.
 #pragma once
 
+#include "velkor/runtime.h"
 #include "velkor/value.h"
+
+#include <cstddef>
 
 struct mm_access {
     // A value without storage (the start of every builder).
@@ -46,6 +49,32 @@ struct mm_access {
         x.init_shaped(complex, 0, 0, 2, dims, type, room);
         return x;
     }
+
+    // Gives x, an unshared full real double or uint8 value, room for
+    // `capacity` elements in a block of its own, keeping its elements; the
+    // allocator extends the block in place where it can. False when the
+    // block cannot grow: x is then unchanged.
+    static bool regrow(Mm& x, int capacity) noexcept
+    {
+        if (!x.refcount || *x.refcount != 1 || x.pi || x.index || x.fields || x.flags.sparse ||
+            (x.flags.type != qv_double && x.flags.type != qv_uint8) || capacity < x.capacity)
+            return false;
+        const std::size_t width = x.flags.type == qv_uint8 ? 1 : sizeof(double);
+        const std::size_t data = (std::size_t(capacity) * width + 7) & ~std::size_t{7};
+        char* block = static_cast<char*>(qv_realloc(x.pr, data + 8));  // and the count word
+        if (!block)
+            return false;
+        x.pr = block;
+        x.refcount = reinterpret_cast<int*>(block + data);
+        *x.refcount = 1;
+        x.capacity = capacity;
+        return true;
+    }
+
+    // The 1x1 logical 0 or 1 of a comparison of two scalars. It shares one
+    // of two never-freed blocks, so making it allocates nothing; like every
+    // shared block, it is made private before anything writes to it.
+    static Mm truth(bool v) noexcept;
 
     // The empty double every new cell element starts from: it shares one
     // never-freed block, so making it allocates nothing and cannot fail.

@@ -32,6 +32,9 @@ struct alignas(16) empty_double_block {
 };
 empty_double_block shared_empty{{0, 0}, 1 << 30};
 
+// The same for the scalar results of comparisons: false and true.
+empty_double_block shared_truth[2] = {{{0, 0}, 1 << 30}, {{1, 0}, 1 << 30}};
+
 // n shares more (or fewer) of a block, interlocked in multi-thread mode.
 inline void add_shares(int* count, int n) noexcept
 {
@@ -85,6 +88,19 @@ void Mm::share_empty_block() noexcept
     refcount = &shared_empty.count;
     pr = shared_empty.data;
     retain();
+}
+
+Mm mm_access::truth(bool v) noexcept
+{
+    Mm t(Mm::storageless_tag{});
+    t.dims[0] = t.dims[1] = t.dims[2] = t.dims[3] = 1;
+    t.nnz = 1;
+    t.capacity = 1;
+    t.refcount = &shared_truth[v].count;
+    t.pr = shared_truth[v].data;
+    t.flags.logical = 1;
+    t.retain();
+    return t;
 }
 
 void Mm::make_storageless() noexcept
@@ -459,9 +475,12 @@ inline bool Mm::assign_scalar_in_place(const Mm& x) noexcept
           !x.fields && !classid && !x.classid))
         return false;
     *static_cast<double*>(pr) = *static_cast<const double*>(x.pr);
-    const int own_scalar = flags.scalar_var, own_persistent = flags.persistent, own_global = flags.global;
-    flags = x.flags;
-    keep_own_words(name, scope_link, own_scalar, own_persistent, own_global);
+    // Of the flag words only these two can differ between two plain real
+    // scalars; the rest are the target's own, which assignment keeps (word
+    // by word: a block copy of words just written one at a time stalls).
+    flags.str = x.flags.str;
+    flags.logical = x.flags.logical;
+    flags.scalar_var = flags.scalar_var != 0;
     return true;
 }
 

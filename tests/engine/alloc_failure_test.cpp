@@ -15,6 +15,11 @@ TEST(AllocationFailure, Engine)
     const Mm wide = counting({2, 12});
     test::sweep_allocations({
         {"plus", a, [=](Mm& x) { x = x + a; }},
+        // A temporary operand takes the result; scalars compare into shared blocks.
+        {"a .* b + c", a, [=](Mm& x) { x = times(x, a) + a; }},
+        {"sum of temporaries", a, [=](Mm& x) { x = (x - Mm(1.0)) + (x > Mm(2.0)); }},
+        {"scalar statement", Mm(1.5), [=](Mm& x) { x = x * Mm(0.5) + Mm(0.25); }},
+        {"scalar comparison", Mm(1.5), [=](Mm& x) { x = (x > Mm(1.0)) + (x == Mm(1.5)); }},
         {"scalar expansion", a, [=](Mm& x) { x = x * Mm(2.0) + Mm(1.0); }},
         {"times of complex", z, [=](Mm& x) { x = times(x, z); }},
         {"comparison", a, [=](Mm& x) { x = x > Mm(4.0); }},

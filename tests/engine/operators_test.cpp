@@ -1,8 +1,11 @@
 // The element-wise operators: logic and NaN, comparisons of complex values,
 // complex-result decisions, and the one-operand rejectors.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
+#include "value/allocator.hpp"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -11,6 +14,11 @@ namespace {
 
 const double nan = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
+
+bool plain_real_scalar(const Mm& x)
+{
+    return x.gettype() == qv_double && x.size() == 1 && !x.isc() && !x.issparse() && !x.isstr() && !x.islogical();
+}
 
 std::vector<double> values(const Mm& x)
 {
@@ -158,6 +166,199 @@ TEST(Operators, UnaryMinusAndPlus)
     Mm p = +x;
     EXPECT_EQ(p.getpr((double*)nullptr), x.getpr((double*)nullptr)) << "the unary plus is a copy";
     EXPECT_EQ(values(uminus(test::row({3}))), (std::vector<double>{-3}));
+}
+
+// The temporary-taking forms give what the const forms give, bit for bit,
+// flags and errors included, for every kind of operand pair; where the
+// temporary can take the result, no new block is made.
+struct BinaryForms {
+    const char* name;
+    Mm (*held)(const Mm&, const Mm&);
+    Mm (*first)(Mm&&, const Mm&);
+    Mm (*second)(const Mm&, Mm&&);
+    Mm (*both)(Mm&&, Mm&&);
+    Mm (*first_double)(Mm&&, double);
+    Mm (*double_second)(double, Mm&&);
+};
+
+#define FORMS(OP, NAME)                                                                    \
+    BinaryForms                                                                            \
+    {                                                                                      \
+        NAME, [](const Mm& a, const Mm& b) { return a OP b; },                             \
+            [](Mm&& a, const Mm& b) { return std::move(a) OP b; },                         \
+            [](const Mm& a, Mm&& b) { return a OP std::move(b); },                         \
+            [](Mm&& a, Mm&& b) { return std::move(a) OP std::move(b); },                   \
+            [](Mm&& a, double b) { return std::move(a) OP b; },                            \
+            [](double a, Mm&& b) { return a OP std::move(b); }                             \
+    }
+
+const std::vector<BinaryForms>& binary_forms()
+{
+    static const std::vector<BinaryForms> forms = {
+        FORMS(+, "+"),  FORMS(-, "-"),   FORMS(*, "*"),   FORMS(/, "/"),   FORMS(<, "<"),
+        FORMS(>, ">"),  FORMS(<=, "<="), FORMS(>=, ">="), FORMS(==, "=="), FORMS(!=, "~="),
+    };
+    return forms;
+}
+#undef FORMS
+
+std::string outcome(const std::function<Mm()>& f)
+{
+    std::string shown;
+    const std::string message = test::error_of([&] { shown = test::fingerprint(f()); });
+    return message.empty() ? shown : "error: " + message;
+}
+
+TEST(Operators, TemporaryOperandsGiveTheConstResult)
+{
+    using make = Mm (*)();
+    struct Operand {
+        const char* what;
+        make build;
+    };
+    const std::vector<Operand> operands = {
+        {"scalar", [] { return Mm(2.5); }},
+        {"negative zero", [] { return Mm(-0.0); }},
+        {"NaN", [] { return Mm(std::numeric_limits<double>::quiet_NaN()); }},
+        {"row", [] { return test::row({1, -2, 0, nan}); }},
+        {"other row", [] { return test::row({3, 0, -0.0, inf}); }},
+        {"column", [] { return test::real(4, 1, {1, 2, 3, 4}); }},
+        {"2x2", [] { return test::real(2, 2, {1, 2, 3, 4}); }},
+        {"1x1x2", [] { return test::counting({1, 1, 2}); }},
+        {"complex row", [] { return test::complex(1, 4, {1, 2, 3, 4}, {1, 0, -1, 2}); }},
+        {"text", [] { return test::text("abcd"); }},
+        {"logical row", [] { return test::row({1, 0, 1, 1}) > Mm(0.5); }},
+        {"bytes", [] { return test::bytes(1, 4, {1, 2, 250, 4}); }},
+        {"empty", [] { return Mm(); }},
+        {"sparse", [] { return sparse(test::row({0, 2, 0, 1})); }},
+    };
+    for (const auto& op : binary_forms()) {
+        for (const auto& a : operands) {
+            for (const auto& b : operands) {
+                SCOPED_TRACE(std::string(a.what) + " " + op.name + " " + b.what);
+                const Mm ha = a.build(), hb = b.build();
+                const std::string expected = outcome([&] { return op.held(ha, hb); });
+                EXPECT_EQ(outcome([&] { return op.first(a.build(), hb); }), expected);
+                EXPECT_EQ(outcome([&] { return op.second(ha, b.build()); }), expected);
+                EXPECT_EQ(outcome([&] { return op.both(a.build(), b.build()); }), expected);
+                if (plain_real_scalar(hb)) {
+                    EXPECT_EQ(outcome([&] { return op.first_double(a.build(), *hb.addr()); }), expected);
+                }
+                if (plain_real_scalar(ha)) {
+                    EXPECT_EQ(outcome([&] { return op.double_second(*ha.addr(), b.build()); }), expected);
+                }
+            }
+        }
+    }
+}
+
+TEST(Operators, TemporaryOperandTakesTheResult)
+{
+    const Mm b = test::row({1, 2, 3, 4}), s(2.0);
+    struct Case {
+        const char* what;
+        std::function<Mm(Mm&&)> op;
+        bool taken;
+    };
+    const std::vector<Case> cases = {
+        {"t + b", [&](Mm&& t) { return std::move(t) + b; }, true},
+        {"b - t", [&](Mm&& t) { return b - std::move(t); }, true},
+        {"t .* s", [&](Mm&& t) { return std::move(t) * s; }, true},
+        {"s * t", [&](Mm&& t) { return s * std::move(t); }, true},
+        {"t / 4", [&](Mm&& t) { return std::move(t) / 4.0; }, true},
+        {"t > b", [&](Mm&& t) { return std::move(t) > b; }, true},
+        // A matrix product or a division by a vector is not element-wise.
+        {"t * b'", [&](Mm&& t) { return std::move(t) * transpose(b, 0); }, false},
+        {"b / t", [&](Mm&& t) { return b / std::move(t); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm t = test::row({5, 6, 7, 8});
+        const double* block = t.addr();
+        const Mm r = c.op(std::move(t));
+        EXPECT_EQ(r.addr() == block, c.taken);
+    }
+
+    // A temporary that shares its block with a variable is not written.
+    Mm x = test::row({5, 6, 7, 8});
+    Mm t = x;
+    const Mm r = std::move(t) + b;
+    EXPECT_EQ(test::values(x), (std::vector<double>{5, 6, 7, 8}));
+    EXPECT_EQ(test::values(r), (std::vector<double>{6, 8, 10, 12}));
+    EXPECT_NE(r.addr(), x.addr());
+
+    // a .* b + c makes one result block: the sum is written over the product.
+    const Mm a = test::row({1, 2, 3, 4}), c = test::row({1, 1, 1, 1});
+    const long before = qv_live_blocks();
+    {
+        const Mm d = times(a, b) + c;
+        EXPECT_EQ(qv_live_blocks(), before + 1);
+        EXPECT_EQ(test::values(d), (std::vector<double>{2, 5, 10, 17}));
+    }
+}
+
+// A comparison of two scalars makes no block: its result shares one of two
+// fixed blocks, which every writer makes its own first, so a changed result
+// never changes the next comparison.
+TEST(Operators, ScalarComparisonsShareTheirResultBlocks)
+{
+    const Mm x(0.5), a(0.25);
+    const long before = qv_live_blocks();
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(istrue(x > a), 1);
+        EXPECT_EQ(istrue(x < a), 0);
+    }
+    EXPECT_EQ(qv_live_blocks(), before);
+
+    struct Case {
+        const char* what;
+        std::function<void(Mm&)> write;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+        {"element write", [](Mm& t) { t(Mm(1.0)) = Mm(7.0); }, {7}},
+        {"growth", [](Mm& t) { t(Mm(2.0)) = Mm(1.0); }, {1, 1}},
+        {"sum into it", [](Mm& t) { t = std::move(t) + Mm(2.0); }, {3}},
+        {"deletion", [](Mm& t) { t(Mm(1.0)) = x_M; }, {}},
+        {"x(:) = v", [](Mm& t) { t(c_p) = Mm(4.0); }, {4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm t(x > a, "t");
+        c.write(t);
+        EXPECT_EQ(values(t), c.expected);
+        EXPECT_EQ(values(x > a), std::vector<double>{1});
+        EXPECT_EQ(values(x < a), std::vector<double>{0});
+        EXPECT_TRUE((x > a).islogical());
+    }
+}
+
+// The element loops handle a first element apart when the result is not
+// 16-byte aligned, then run vector steps and a tail: every length from 1 to
+// 17 gives each element its own sum, product and comparison, in the const
+// and the temporary forms.
+TEST(Operators, EveryLengthGetsEveryElement)
+{
+    for (int n = 1; n <= 17; ++n) {
+        SCOPED_TRACE(n);
+        Mm a(0, 0, 0, 1, n, qv_double), b(0, 0, 0, 1, n, qv_double);
+        for (int k = 0; k < n; ++k) {
+            a.addr()[k] = 1.5 * k - 4;
+            b.addr()[k] = 7 - 0.25 * k * k;
+        }
+        const std::vector<Mm> sums = {a + b, Mm(a) + b, a + (b * 1.0)};
+        const std::vector<Mm> products = {times(a, b), times(a, b) * 1.0};
+        const std::vector<Mm> greater = {a > b, (a * 1.0) > b};
+        for (int k = 0; k < n; ++k) {
+            const double x = a.addr()[k], y = b.addr()[k];
+            for (const Mm& s : sums)
+                EXPECT_EQ(s.addr()[k], x + y);
+            for (const Mm& p : products)
+                EXPECT_EQ(p.addr()[k], x * y);
+            for (const Mm& g : greater)
+                EXPECT_EQ(g.addr()[k], double(x > y));
+        }
+    }
 }
 
 } // namespace

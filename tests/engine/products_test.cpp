@@ -162,6 +162,11 @@ TEST(MatrixProduct, SparseOperands)
     Mm sq = sparse(dense) * sparse(dense);
     Mm expected = dense * dense;
     EXPECT_EQ(test::values(full(sq)), test::values(expected));
+    // An N-d full operand is refused, whichever side the sparse one is on.
+    const Mm cube = test::counting({1, 1, 2}), row = sparse(test::row({0, 2, 0, 1}));
+    EXPECT_ERROR(cube * row, "*: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+    EXPECT_ERROR(sparse(test::real(2, 1, {0, 3})) * cube,
+                 "*: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
 }
 
 TEST(RightDivision, ThroughLeftDivision)

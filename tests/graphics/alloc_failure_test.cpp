@@ -1,6 +1,7 @@
 // Refused allocations in the graphics functions: set and get with their
 // conversions, the property listing, im2double, the colormap generators,
-// the contour lines and surface, the object search and the current colormap.
+// the contour lines and surface, the object search, a figure's frame and
+// the current colormap.
 #include "alloc_sweep.hpp"
 #include "graphics/contours.hpp"
 #include "graphics/surfaces.hpp"
@@ -37,6 +38,15 @@ TEST(AllocationFailure, GraphicsFunctions)
     set(child, text("Parent"), Mm(figure));
     const Mm search = cell_row({text("Type"), text("line")});
     const Mm hot_name = text("hot");
+    // A small drawn figure: its frame is the renderer's picture.
+    const Mm framed(vizmo_create_object("Figure", -1));
+    set(framed, text("Position"), row({0, 0, 40, 30}));
+    const Mm framed_axes(vizmo_create_object("Axes", -1));
+    set(framed_axes, text("Parent"), framed);
+    const Mm framed_line(vizmo_create_object("line", -1));
+    set(framed_line, text("Parent"), framed_axes);
+    set(framed_line, text("XData"), data);
+    set(framed_line, text("YData"), data);
     test::sweep_allocations({
         {"set and get of UserData", Mm(), [=](Mm& x) {
              on_a_line([&](const Mm& h) {
@@ -81,6 +91,7 @@ TEST(AllocationFailure, GraphicsFunctions)
              figure_close(text("all"));
          }},
         {"findobj", Mm(), [=](Mm& x) { x = findobj(search); }},
+        {"getframe of a drawn figure", Mm(), [=](Mm& x) { x = getframe(framed); }},
         {"colormap by name", Mm(), [=](Mm& x) {
              colormap(hot_name);
              x = colormap();

@@ -17,6 +17,18 @@ TEST(AllocationFailure, Indexing)
     const Mm cells = test::cell_row({Mm(1.0), test::text("ab"), counting({2, 2})});
     test::sweep_allocations({
         {"scalar read", counting({3, 3}), [=](Mm& x) { x = Mm(x(two, three)); }},
+        {"scalar read into x", Mm(0.0), [=](Mm& x) {
+             const Mm v = counting({1, 4});
+             x = v(three);
+             x = v(two);
+         }},
+        {"mask read", counting({2, 3}), [=](Mm& x) { x = Mm(x(x > three)); }},
+        {"row read", counting({3, 4}), [=](Mm& x) { x = Mm(x(two, c_p)); }},
+        {"appending past the room", Mm(), [=](Mm& x) {
+             x.deepcopy(x, qv_none);
+             for (int k = 1; k <= 20; ++k)
+                 x(Mm(x.size() + 1.0)) = Mm(double(k));
+         }},
         {"range read", counting({1, 6}), [=](Mm& x) { x = Mm(x(range)); }},
         {"colon read", counting({3, 3}), [=](Mm& x) { x = Mm(x(c_p, two)); }},
         {"element write", counting({1, 4}), [=](Mm& x) { x(two) = seven; }, keeps_target},

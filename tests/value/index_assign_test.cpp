@@ -1,7 +1,9 @@
 // Indexed assignment x(...) = y and x{...} = y: growth, element types,
 // complex parts, sparse targets, copy-on-write, and targets that stay
 // exactly as they were when an assignment is refused.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
+#include "value/allocator.hpp"
 
 #include <cmath>
 #include <functional>
@@ -424,6 +426,86 @@ TEST(IndexAssign, EnginesCalledDirectly)
     Mm c(0, 0, 0, 1, 1, qv_cell);
     c.vwcopyn(Mr(Mr_brace, c, Mm(3.0)), Mm(1.0));
     EXPECT_EQ(c.size(), 3);
+}
+
+// x(end+1) = v, one element at a time: the elements and shape are those of
+// the general path, and the room grows geometrically so that the block is
+// replaced O(log n) times, not every few appends.
+TEST(IndexAssign, AppendingOneAtATime)
+{
+    struct Case {
+        const char* what;
+        Mm start;
+        std::vector<int> shape_after_one;
+    };
+    const std::vector<Case> cases = {
+        {"0x0", Mm(), {1, 1}},
+        {"row", counting({1, 3}), {1, 4}},
+        {"column", counting({3, 1}), {4, 1}},
+        {"1x1", Mm(5.0), {1, 2}},
+        {"1x0", Mm(0, 0, 0, 1, 0, qv_double), {1, 1}},
+        {"text", test::text("ab"), {1, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x(c.start, "x");
+        x.deepcopy(x, qv_none);
+        const M_types flags = x.getflags();
+        const std::vector<double> before = values(x);
+        x(Mm(before.size() + 1.0)) = Mm(0.5);
+        EXPECT_EQ(extents(x), c.shape_after_one);
+        std::vector<double> expected = before;
+        expected.push_back(0.5);
+        EXPECT_EQ(values(x), expected);
+        EXPECT_EQ(x.isstr(), flags.str != 0);
+    }
+
+    Mm x(Mm(0, 0, 0, 1, 0, qv_double), "x");
+    x.deepcopy(x, qv_none);
+    int blocks = 0;
+    const double* block = x.addr();
+    const int n = 100000;
+    for (int k = 1; k <= n; ++k) {
+        x(Mm(double(k))) = Mm(0.5 * k);
+        if (x.addr() != block) {
+            ++blocks;
+            block = x.addr();
+        }
+    }
+    ASSERT_EQ(x.size(), n);
+    for (int k = 1; k <= n; k += 997)
+        ASSERT_EQ(x.addr()[k - 1], 0.5 * k);
+    EXPECT_EQ(x.addr()[n - 1], 0.5 * n);
+    EXPECT_LT(blocks, 40) << "each outgrowing gives half as much room again";
+    EXPECT_GE(x.getp(), n);
+    EXPECT_LE(x.getp(), n + n / 2 + 16);
+
+    // A shared value is copied before it grows; the other holder keeps its size.
+    Mm y(x, "y");
+    x(Mm(n + 1.0)) = Mm(1.0);
+    EXPECT_EQ(y.size(), n);
+    EXPECT_EQ(x.size(), n + 1);
+}
+
+TEST_F(ReturningErrorHook, RefusedRoomForAnAppendChangesNothing)
+{
+    Mm x(Mm(0, 0, 0, 1, 0, qv_double), "x");
+    x.deepcopy(x, qv_none);
+    while (x.getp() > x.size())
+        x(Mm(x.size() + 1.0)) = Mm(1.0);
+    const std::string before = test::fingerprint(x);
+    const int n = x.size();
+    const Mm index(n + 1.0), value(2.0);
+    qv_fail_allocation(1);
+    x(index) = value;
+    const bool refused = qv_allocation_failed();
+    qv_fail_allocation(0);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(test::fingerprint(x), before);
+    EXPECT_EQ(reports(), (std::vector<std::string>{"Out of memory!"}));
+    x(index) = value;
+    EXPECT_EQ(x.size(), n + 1);
+    EXPECT_EQ(x.addr()[n], 2.0);
 }
 
 } // namespace

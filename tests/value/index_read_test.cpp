@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -373,6 +374,134 @@ TEST(IndexReference, IntakeBorrowsDoublesAndOwnsConversions)
     ASSERT_EQ(scalar.getflags().scalar_var, 1);
     Mr on_scalar(Mr_paren, scalar, k);
     EXPECT_EQ(scalar.getflags().scalar_var, 0) << "a base loses its scalar-variable mark";
+}
+
+// Logical masks of every layout read the selected elements in order: none,
+// all, the first or last only, NaN entries (not selected), a mask longer
+// than the base whose extra entries are false, real and complex bases.
+TEST(IndexRead, LogicalMasksSelectInOrder)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* what;
+        Mm mask;
+        std::vector<double> expected;
+    };
+    const Mm base = test::row({10, 20, 30, 40, 50});
+    const std::vector<Case> cases = {
+        {"none", logical_row({0, 0, 0, 0, 0}), {}},
+        {"all", logical_row({1, 1, 1, 1, 1}), {10, 20, 30, 40, 50}},
+        {"first", logical_row({1, 0, 0, 0, 0}), {10}},
+        {"last", logical_row({0, 0, 0, 0, 1}), {50}},
+        {"alternate", logical_row({1, 0, 1, 0, 1}), {10, 30, 50}},
+        {"NaN is not selected", logical_row({nan, 1, nan, 1, 0}), {20, 40}},
+        {"shorter", logical_row({0, 1}), {20}},
+        {"longer, extra false", logical_row({0, 1, 0, 0, 1, 0, 0}), {20, 50}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm r(base(c.mask));
+        EXPECT_EQ(values(r), c.expected);
+        EXPECT_EQ(r.size(), static_cast<int>(c.expected.size()));
+        const Mm z(test::complex(1, 5, {1, 2, 3, 4, 5}, {-1, -2, -3, -4, -5})(c.mask));
+        ASSERT_EQ(z.size(), static_cast<int>(c.expected.size()));
+        for (int k = 0; k < z.size(); ++k) {
+            EXPECT_EQ(z.addr()[k] * 10, c.expected[k]);
+            EXPECT_EQ(z.addi()[k] * 10, -c.expected[k]);
+        }
+    }
+    EXPECT_EQ(test::error_of([&] { Mm r(base(logical_row({0, 0, 0, 0, 0, 1}))); }),
+              "(temporary)((temporary)) : Index out of matrix. Index value was 6 however the indexed matrix has 5 elements.");
+}
+
+// A(i, :) and A(i, J) read one row by a strided walk; the result is that of
+// the element-by-element definition for real, complex, text and cell bases.
+TEST(IndexRead, RowReads)
+{
+    const Mm a = counting({3, 4});
+    struct Case {
+        const char* what;
+        Mm row_index;
+        const Mm* columns;  // c_p itself: a copy would be an empty index
+        std::vector<double> expected;
+    };
+    const Mm some = test::row({4, 2, 2}), mask = logical_row({1, 0, 0, 1});
+    const std::vector<Case> cases = {
+        {"A(2,:)", Mm(2.0), &c_p, {2, 5, 8, 11}},
+        {"A(3,:)", Mm(3.0), &c_p, {3, 6, 9, 12}},
+        {"A(1,[4 2 2])", Mm(1.0), &some, {10, 4, 4}},
+        {"A(2, logical)", Mm(2.0), &mask, {2, 11}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm r(a(c.row_index, *c.columns));
+        EXPECT_EQ(values(r), c.expected);
+        EXPECT_EQ(extents(r), (std::vector<int>{1, static_cast<int>(c.expected.size())}));
+    }
+    const Mm z(test::complex(2, 2, {1, 2, 3, 4}, {5, 6, 7, 8})(Mm(2.0), c_p));
+    EXPECT_EQ(values(z), (std::vector<double>{2, 4}));
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(std::vector<double>(z.addi(), z.addi() + 2), (std::vector<double>{6, 8}));
+    const Mm text(test::text("abc")(Mm(1.0), c_p));
+    EXPECT_EQ(test::text_of(text), "abc");
+    const Mm cells = test::cell_of(2, 2, {Mm(1.0), Mm(2.0), test::text("x"), Mm(4.0)});
+    const Mm second(cells(Mm(2.0), c_p));
+    ASSERT_EQ(second.size(), 2);
+    EXPECT_EQ(*second.mr(1).addr(), 2.0);
+    EXPECT_EQ(*second.mr(2).addr(), 4.0);
+    EXPECT_EQ(test::error_of([&] { Mm r(a(Mm(4.0), c_p)); }),
+              "(temporary)(=4,:): row index out of matrix. Index was 4 but indexed matrix has 3 rows.");
+}
+
+// y = x(k) into a variable that holds a real scalar writes the element into
+// the variable's own block and ends as assignment of the read value would:
+// the base's flags, the variable's name. Out-of-range indices get the
+// general path's message.
+TEST(IndexRead, ScalarReadIntoAScalarVariable)
+{
+    const Mm x = test::row({1.5, 2.5, 3.5});
+    Mm y(0.0, "y");
+    const double* block = y.addr();
+    y = x(Mm(2.0));
+    EXPECT_EQ(*y.addr(), 2.5);
+    EXPECT_EQ(y.addr(), block);
+    EXPECT_STREQ(y.getname(), "y");
+
+    Mm t(test::text("abc"));
+    y = t(Mm(3.0));
+    EXPECT_EQ(*y.addr(), 'c');
+    EXPECT_TRUE(y.isstr()) << "the element of a text is text";
+    EXPECT_EQ(y.addr(), block);
+
+    Mm shared(y);
+    y = x(Mm(1.0));
+    EXPECT_EQ(*shared.addr(), 'c') << "a shared target is not written through";
+    EXPECT_EQ(*y.addr(), 1.5);
+    EXPECT_FALSE(y.isstr());
+
+    // A read selects trunc(v - 1): fractions below 1 read element 1.
+    struct Bound {
+        double index;
+        const char* error;  // "" when the read succeeds
+        double value;
+    };
+    const std::vector<Bound> bounds = {
+        {0.4, "", 1.5},
+        {3.5, "", 3.5},
+        {0.0, "x(=0) : Index out of matrix. Index value was 0 however the indexed matrix has 3 elements.", 0},
+        {4.0, "x(=4) : Index out of matrix. Index value was 4 however the indexed matrix has 3 elements.", 0},
+    };
+    const Mm named(x, "x");
+    for (const auto& b : bounds) {
+        SCOPED_TRACE(b.index);
+        const Mm k(b.index);
+        Mm got(0.0, "got");
+        EXPECT_EQ(test::error_of([&] { got = named(k); }), b.error);
+        EXPECT_EQ(test::error_of([&] { Mm r(named(k)); }), b.error);
+        if (!*b.error) {
+            EXPECT_EQ(*got.addr(), b.value);
+        }
+    }
 }
 
 } // namespace

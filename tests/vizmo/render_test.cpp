@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <unistd.h>
@@ -691,6 +692,611 @@ TEST_F(Render, ControlsAreLabelledBoxes)
     EXPECT_TRUE(near(p.at(50, 50), gray)) << "above the button";
     const Rgb left = p.at(30, 120), right = p.at(30, 180);
     EXPECT_FALSE(near(left, right)) << "half the bar is filled";
+}
+
+// ---------------------------------------------------------------------------
+// 3-D axes, the legend's place and swatches, hosted axes.
+
+bool reddish(const Rgb& c) { return c.r > 0.7 && c.g < 0.35 && c.b < 0.35; }
+// For scanning whole pictures: near() builds a message for every miss.
+bool same(const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+bool bluish(const Rgb& c) { return c.b > 0.7 && c.r < 0.35 && c.g < 0.35; }
+
+struct Spot {
+    int i, j;
+};
+
+std::vector<Spot> pixels_where(const Picture& p, bool (*pick)(const Rgb&))
+{
+    std::vector<Spot> out;
+    for (int i = 0; i < p.rows; ++i)
+        for (int j = 0; j < p.cols; ++j)
+            if (pick(p.at(i, j)))
+                out.push_back({i, j});
+    return out;
+}
+
+class Render3d : public Render {
+protected:
+    // A 400 x 320 figure whose invisible axes box is columns 40..360, rows
+    // 32..288, limits [0 1] on all three axes.
+    void box(std::vector<double> view, bool visible = false)
+    {
+        figure_with_axes();
+        set(fig, "Position", row({0, 0, 400, 320}));
+        set(ax, "ZLim", row({0, 1}));
+        set(ax, "View", row(std::move(view)));
+        if (!visible)
+            set(ax, "Visible", text("off"));
+    }
+    double series3(std::vector<double> x, std::vector<double> y, std::vector<double> z, double colour = -103)
+    {
+        const double h = series(x, y, colour);
+        set(h, "ChartType", text("plot3"));
+        vizmo_set_data(h, static_cast<int>(x.size()), x.data(), 1, y.data(), 1, z.data(), 1);
+        return h;
+    }
+};
+
+TEST_F(Render3d, TheViewTurnsAndTiltsTheBox)
+{
+    // From azimuth -37.5 and elevation 30 the viewer stands beyond the
+    // corner x = 0, y = 0: from there x runs up to the right, y up to the
+    // left and z straight up.
+    struct Case {
+        const char* what;
+        std::vector<double> x, y, z;
+        int lean;  // sign of (column of the top end - column of the bottom end); 0: vertical
+    };
+    const std::vector<Case> cases = {
+        {"x", {0, 1}, {0, 0}, {0, 0}, 1},
+        {"y", {0, 0}, {0, 1}, {0, 0}, -1},
+        {"z", {0, 0}, {0, 0}, {0, 1}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        box({-37.5, 30});
+        series3(c.x, c.y, c.z);
+        const std::vector<Spot> red_pixels = pixels_where(capture(fig), reddish);
+        ASSERT_GT(red_pixels.size(), 40u);
+        const Spot top = red_pixels.front(), bottom = red_pixels.back();  // row order
+        EXPECT_GT(bottom.i - top.i, 20) << "the line has height on the screen";
+        if (c.lean == 0)
+            EXPECT_LE(std::abs(top.j - bottom.j), 2);
+        else
+            EXPECT_GT(c.lean * (top.j - bottom.j), 30);
+    }
+}
+
+TEST_F(Render3d, StandardViewsNameTheirAngles)
+{
+    auto picture = [this](std::vector<double> view) {
+        vt::reset();
+        box(std::move(view), true);
+        series3({0, 1, 1}, {0, 0, 1}, {0, 0.5, 1});
+        return capture(fig);
+    };
+    const Picture above = picture({0, 90}), usual = picture({-37.5, 30});
+    EXPECT_FALSE(above == usual);
+    EXPECT_FALSE(picture({30, 45}) == usual);
+    struct Case {
+        double view;
+        const Picture& same_as;
+        const char* what;
+    };
+    const std::vector<Case> cases = {
+        {2, above, "2"}, {2.5, above, "2.5"}, {3, usual, "3"}, {3.5, usual, "3.5"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(picture({c.view}) == c.same_as);
+    }
+}
+
+TEST_F(Render3d, TheZAxisCarriesTicksAndItsLabel)
+{
+    // Only the z tick labels change with ZLim in an empty box; they and the
+    // z label lie left of the box, up its leftmost edge.
+    auto picture = [this](std::vector<double> view, double ztop, const char* zlabel) {
+        vt::reset();
+        box(std::move(view), true);
+        set(ax, "ZLim", row({0, ztop}));
+        if (*zlabel)
+            set(ax, "ZLabel", text(zlabel));
+        return capture(fig);
+    };
+    auto differ = [](const Picture& a, const Picture& b, int& rightmost) {
+        int n = 0;
+        rightmost = -1;
+        for (int i = 0; i < a.rows; ++i)
+            for (int j = 0; j < a.cols; ++j)
+                if (!same(a.at(i, j), b.at(i, j))) {
+                    ++n;
+                    rightmost = std::max(rightmost, j);
+                }
+        return n;
+    };
+    const Picture unit = picture({-37.5, 30}, 1, "");
+    int rightmost;
+    EXPECT_GT(differ(unit, picture({-37.5, 30}, 1000, ""), rightmost), 20) << "z tick labels";
+    EXPECT_LT(rightmost, 110);
+    EXPECT_GT(differ(unit, picture({-37.5, 30}, 1, "height"), rightmost), 20) << "the z label";
+    EXPECT_LT(rightmost, 110);
+    EXPECT_EQ(differ(picture({0, 90}, 1, ""), picture({0, 90}, 1000, "height"), rightmost), 0)
+        << "a flat view has no z axis";
+}
+
+TEST_F(Render3d, AMeshSeenIn3dLiftsHighZ)
+{
+    // A mesh of the plane z = x through a red (low) and blue (high) map.
+    auto picture = [this](std::vector<double> view) {
+        vt::reset();
+        box(std::move(view));
+        set(fig, "ColorMap", Val(2, 3, {1, 0, 0, 0, 0, 1}));
+        const double s = vizmo_create_object("surface", -1);
+        set(s, "Parent", num(ax));
+        set(s, "ChartType", text("mesh"));
+        std::vector<double> x, y, z;
+        for (int c = 0; c < 5; ++c)
+            for (int r = 0; r < 5; ++r) {
+                x.push_back(c / 4.0);
+                y.push_back(r / 4.0);
+                z.push_back(c / 4.0);
+            }
+        vizmo_set_data(s, 25, x.data(), 1, y.data(), 1, z.data(), 0);
+        return capture(fig);
+    };
+    auto mean = [](const std::vector<Spot>& v, bool row) {
+        double sum = 0;
+        for (const Spot& p : v)
+            sum += row ? p.i : p.j;
+        return v.empty() ? nan : sum / static_cast<double>(v.size());
+    };
+    const Picture tilted = picture({-37.5, 30}), flat = picture({0, 90});
+    const std::vector<Spot> low = pixels_where(tilted, reddish), high = pixels_where(tilted, bluish);
+    ASSERT_GT(low.size(), 50u);
+    ASSERT_GT(high.size(), 50u);
+    EXPECT_GT(mean(low, true) - mean(high, true), 20) << "high z is drawn higher";
+    EXPECT_LT(mean(pixels_where(flat, reddish), false), mean(pixels_where(flat, bluish), false) - 50)
+        << "from above, low x lies left";
+}
+
+TEST_F(Render, LegendPosPlacesTheLegend)
+{
+    // Axes box columns 20..180, rows 16..144, green; the legend is the one
+    // white box. Edges are checked to 3 pixels.
+    constexpr int any = -1000;
+    struct Case {
+        const char* what;
+        std::vector<double> pos;  // empty: not written
+        int left, right, top, bottom;
+    };
+    const std::vector<Case> cases = {
+        {"default", {}, any, 174, 22, any},
+        {"1, upper right", {1}, any, 174, 22, any},
+        {"2, upper left", {2}, 26, any, 22, any},
+        {"3, lower left", {3}, 26, any, any, 138},
+        {"4, lower right", {4}, any, 174, any, 138},
+        {"-1, right of the box", {-1}, 186, any, 16, any},
+        {"[0.5 0.5], lower left corner at the middle", {0.5, 0.5}, 100, any, any, 80},
+        {"0, where it hides the fewest points", {0}, 26, any, any, 138},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes();
+        set(ax, "Color", row({0, 1, 0}));
+        std::vector<double> x(41), y(41, 0.9);
+        for (int k = 0; k <= 40; ++k)
+            x[k] = k / 40.0;
+        series(x, y);  // along the top: only the lower corners are free
+        set(ax, "LegendString", text("a"));
+        if (!c.pos.empty())
+            set(ax, "LegendPos", row(c.pos));
+        const Picture p = capture(fig);
+        int left = p.cols, right = -1, top = p.rows, bottom = -1;
+        for (int i = 0; i < p.rows; ++i)
+            for (int j = 0; j < p.cols; ++j)
+                if (same(p.at(i, j), white)) {
+                    left = std::min(left, j);
+                    right = std::max(right, j);
+                    top = std::min(top, i);
+                    bottom = std::max(bottom, i);
+                }
+        ASSERT_GE(right, 0) << "a legend is drawn";
+        if (c.left != any)
+            EXPECT_NEAR(left, c.left, 3);
+        if (c.right != any)
+            EXPECT_NEAR(right, c.right, 3);
+        if (c.top != any)
+            EXPECT_NEAR(top, c.top, 3);
+        if (c.bottom != any)
+            EXPECT_NEAR(bottom, c.bottom, 3);
+    }
+}
+
+TEST_F(Render, LegendSwatchesShowStyleAndMarker)
+{
+    // Upper left legend: the swatch spans columns 32..56 on row 33.
+    auto picture = [this](double style, double mark, const char* chart = "plot") {
+        vt::reset();
+        figure_with_axes();
+        set(ax, "Color", row({0, 1, 0}));
+        const double h = series({0.6, 0.9}, {0.1, 0.1}, -103, mark, style);
+        set(h, "ChartType", text(chart));
+        set(ax, "LegendString", text("a"));
+        set(ax, "LegendPos", num(2));
+        return capture(fig);
+    };
+    auto red_in = [](const Picture& p, int i0, int i1, int j0, int j1) {
+        int n = 0;
+        for (int i = i0; i <= i1; ++i)
+            for (int j = j0; j <= j1; ++j)
+                n += reddish(p.at(i, j));
+        return n;
+    };
+    struct Case {
+        const char* what;
+        double style, mark;
+        int row_min, row_max;        // red pixels on rows 32..33, columns 32..56
+        int ends_min, ends_max;      // red pixels at the swatch's ends (columns 32..35 and 53..56)
+    };
+    const std::vector<Case> cases = {
+        {"solid", 0, -1, 40, 50, 14, 16},
+        {"dashed", 3, -1, 16, 40, 2, 16},
+        {"dotted", 1, -1, 6, 30, 1, 16},
+        {"circle alone", -1, 1, 0, 14, 0, 0},
+        {"solid with circle", 0, 1, 40, 50, 14, 16},
+        {"nothing", -1, -1, 0, 0, 0, 0},
+    };
+    std::vector<Picture> pictures;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Picture p = picture(c.style, c.mark);
+        const int on_row = red_in(p, 32, 33, 32, 56), ends = red_in(p, 32, 33, 32, 35) + red_in(p, 32, 33, 53, 56);
+        EXPECT_GE(on_row, c.row_min);
+        EXPECT_LE(on_row, c.row_max);
+        EXPECT_GE(ends, c.ends_min);
+        EXPECT_LE(ends, c.ends_max);
+        pictures.push_back(p);
+    }
+    for (std::size_t a = 0; a < pictures.size(); ++a)
+        for (std::size_t b = a + 1; b < pictures.size(); ++b)
+            EXPECT_FALSE(pictures[a] == pictures[b]) << cases[a].what << " and " << cases[b].what;
+    EXPECT_GT(red_in(picture(0, -1, "bar"), 28, 38, 32, 56), 100) << "a bar's swatch is a filled box";
+}
+
+TEST_F(Render, HostedAxesAreDrawnOnTheirOwn)
+{
+    // An axes a host window holds, as winaxes makes it: its parent is the
+    // root; its picture is the size of a new figure, 560 x 420.
+    ax = vizmo_create_object("Axes", -1);
+    set(ax, "Parent", num(0));
+    set(ax, "WinParent", num(0));
+    set(ax, "XLim", row({0, 1}));
+    set(ax, "YLim", row({0, 1}));
+    series({0, 1}, {0.5, 0.5});
+    const Picture p = capture(ax);
+    ASSERT_EQ(p.rows, 420);
+    ASSERT_EQ(p.cols, 560);
+    // The box leaves 30 rows above and 45 below: y = 0.5 is row 202.5.
+    EXPECT_TRUE(near(p.at(202, 280), red) || near(p.at(203, 280), red));
+    EXPECT_TRUE(near(p.at(150, 280), white)) << "the axes background";
+    EXPECT_TRUE(near(p.at(2, 2), gray)) << "the window around it";
+
+    setenv("VIZMO_OUTPUT_DIR", dir.c_str(), 1);
+    vizmo_redraw();
+    set(ax, "Print", Val(0, 0, {}));
+    const std::string stem = "axes-" + std::to_string(static_cast<long long>(ax));
+    for (const std::string& name : {stem + "-1.png", stem + "-1.svg", stem + "-print.png"}) {
+        SCOPED_TRACE(name);
+        const std::string png = slurp(path(name));
+        EXPECT_GT(png.size(), 100u);
+    }
+    vizmo::codec::Picture decoded;
+    const std::string printed = slurp(path(stem + "-print.png"));
+    ASSERT_TRUE(
+        vizmo::codec::decode_png(reinterpret_cast<const std::uint8_t*>(printed.data()), printed.size(), decoded));
+    EXPECT_EQ(decoded.rows, 420);
+    EXPECT_EQ(decoded.cols, 560);
+}
+
+TEST_F(Render, AnImageIsAPictureWhateverWayTheAxesRun)
+{
+    // A colour bar's scale: an axes with rising limits whose image holds
+    // its largest index in row 1, which therefore shows at the top.
+    figure_with_axes();
+    set(fig, "ColorMap", Val(2, 3, {0, 1, 0, 1, 0, 1}));  // black, white
+    set(ax, "CData", Val(2, 1, {2, 1}));
+    set(ax, "IMLim", row({0, 1, 0, 1}));
+    for (const std::vector<double>& ylim : {std::vector<double>{0, 1}, std::vector<double>{1, 0}}) {
+        SCOPED_TRACE(ylim[0] ? "turned over" : "rising");
+        set(ax, "YLim", row(ylim));
+        const Picture p = capture(fig);
+        EXPECT_TRUE(near(p.at(40, 100), white)) << "row 1 at the top";
+        EXPECT_TRUE(near(p.at(120, 100), {0, 0, 0}));
+    }
+}
+
+TEST_F(Render, WrittenTicksReplaceTheChosenOnes)
+{
+    auto below_box = [](const Picture& p) {
+        int dark = 0;
+        for (int i = 145; i < 160; ++i)
+            for (int j = 25; j < 200; ++j)  // clear of the y tick label at the bottom
+                dark += p.at(i, j).r < 0.5;
+        return dark;
+    };
+    figure_with_axes();
+    const Picture chosen = capture(fig);
+    EXPECT_GT(below_box(chosen), 20) << "tick labels under the box";
+    set(ax, "XTick", Val(0, 0, {}));
+    EXPECT_EQ(below_box(capture(fig)), 0) << "an empty XTick, as a colour bar writes, shows none";
+    set(ax, "XTick", row({0.5}));
+    const int one = below_box(capture(fig));
+    EXPECT_GT(one, 0);
+    EXPECT_LT(one, below_box(chosen));
+}
+
+TEST_F(Render, LabelsKeepRoomBesideFigureEdgesAndNeighbours)
+{
+    // Two subplot cells side by side fill the figure but for small gaps:
+    // each box keeps room for its tick labels inside its cell. An axes with
+    // room around it is drawn where its position says (see above).
+    fig = vizmo_create_object("Figure", -1);
+    set(fig, "Position", row({0, 0, 400, 200}));
+    set(fig, "Color", row({0.8, 0.8, 0.8}));
+    for (double x : {0.0125, 0.5125}) {
+        ax = vizmo_create_object("Axes", -1);
+        set(ax, "Parent", num(fig));
+        set(ax, "Position", row({x, 0.0125, 0.475, 0.975}));
+        set(ax, "Color", row({0, 1, 0}));
+    }
+    const Picture p = capture(fig);
+    const Rgb green{0, 1, 0};
+    // Cells start at columns 5 and 205, 190 wide: 24.7 pixels of room.
+    struct Case {
+        int j;
+        bool in_box;
+    };
+    const std::vector<Case> cases = {{12, false}, {35, true}, {212, false}, {235, true}, {175, true}, {194, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.j);
+        EXPECT_EQ(near(p.at(100, c.j), green), c.in_box);
+    }
+    EXPECT_FALSE(near(p.at(193, 100), green)) << "room for the x tick labels at the bottom";
+}
+
+TEST_F(Render, BarsFitInsideAutomaticLimits)
+{
+    figure_with_axes();
+    set(ax, "XLimMode", text("auto"));
+    const double h = series({1, 2, 3}, {1, 2, 1});
+    set(h, "ChartType", text("bar"));
+    const std::vector<Spot> red_pixels = pixels_where(capture(fig), reddish);
+    ASSERT_FALSE(red_pixels.empty());
+    int left = 200, right = 0;
+    for (const Spot& s : red_pixels) {
+        left = std::min(left, s.j);
+        right = std::max(right, s.j);
+    }
+    EXPECT_GT(left, 22) << "the first bar is whole";
+    EXPECT_LT(right, 178) << "and the last";
+}
+
+TEST_F(Render3d, BarsStandAsShadedBoxes)
+{
+    // Bars at x = 1, 2, 3 under z limits [0 3]; an empty view is the flat one.
+    auto picture = [this](std::vector<double> view, std::vector<double> heights) {
+        vt::reset();
+        box({}, true);
+        set(ax, "View", view.empty() ? Val(0, 0, {}) : row(view));
+        set(ax, "ZLim", row({0, 3}));
+        set(ax, "YLimMode", text("auto"));
+        set(ax, "XLimMode", text("auto"));
+        const double h = series({1, 2, 3}, heights);
+        set(h, "ChartType", text("bar"));
+        set(h, "Stacktype", text("none"));
+        return capture(fig);
+    };
+    auto top_row = [](const Picture& p) {
+        for (int i = 0; i < p.rows; ++i)
+            for (int j = 0; j < p.cols; ++j)
+                if (p.at(i, j).r > 0.5 && p.at(i, j).g < 0.1)
+                    return i;
+        return p.rows;
+    };
+    const Picture low = picture({-37.5, 30}, {1, 1, 1}), tall = picture({-37.5, 30}, {1, 1, 3});
+    EXPECT_LT(top_row(tall), top_row(low) - 20) << "the tall bar rises higher";
+    // The top faces in the series' colour, the two visible sides darker.
+    const double shade[3] = {1, 0.8, 0.65};
+    int count[3] = {0, 0, 0};
+    for (int i = 0; i < tall.rows; ++i)
+        for (int j = 0; j < tall.cols; ++j)
+            for (int k = 0; k < 3; ++k) {
+                const Rgb c = tall.at(i, j);
+                count[k] += std::fabs(c.r - shade[k]) < 0.6 / 255 && c.g == 0 && c.b == 0;
+            }
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(shade[k]);
+        EXPECT_GT(count[k], 100);
+    }
+    EXPECT_TRUE(picture({0, 90}, {1, 1, 3}) == picture({}, {1, 1, 3})) << "seen from above, the flat chart";
+}
+
+TEST_F(Render3d, OddSettingsStillGiveAPicture)
+{
+    // Values a program may write by mistake: each picture is drawn whole,
+    // and the ones that mean nothing draw as if unset.
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* what;
+        std::function<void(double ax, double line)> apply;
+        bool as_if_unset;
+    };
+    const std::vector<Case> cases = {
+        {"a view of NaN", [](double a, double) { set(a, "View", row({nan, 30})); }, false},
+        {"a view of huge angles", [](double a, double) { set(a, "View", row({1e300, -1e300})); }, false},
+        {"looking up from below", [](double a, double) { set(a, "View", row({20, -90})); }, false},
+        {"equal z limits", [](double a, double) { set(a, "ZLim", row({1, 1})); }, false},
+        {"log x over negative data",
+         [](double a, double) {
+             set(a, "XScale", text("log"));
+             set(a, "XLimMode", text("auto"));
+         },
+         false},
+        {"a legend place of NaN",
+         [](double a, double) {
+             set(a, "LegendString", text("a"));
+             set(a, "LegendPos", row({nan, nan}));
+         },
+         false},
+        {"a legend place outside the list",
+         [](double a, double) {
+             set(a, "LegendString", text("a"));
+             set(a, "LegendPos", num(7));
+         },
+         false},
+        {"a million ticks",
+         [](double a, double) {
+             std::vector<double> t(1000000);
+             for (std::size_t k = 0; k < t.size(); ++k)
+                 t[k] = static_cast<double>(k) / 1e6;
+             set(a, "XTick", row(t));
+         },
+         false},
+        {"infinite bars",
+         [](double, double l) {
+             set(l, "ChartType", text("bar"));
+             set(l, "YData", row({inf, -inf, nan}));
+         },
+         false},
+        {"a view that is not a standard one", [](double a, double) { set(a, "View", num(4)); }, true},
+    };
+    vt::reset();
+    box({-37.5, 30}, true);
+    series3({-1, 0.5, 1}, {0, 0.5, 1}, {0, 1, 0.5});
+    set(ax, "View", Val(0, 0, {}));
+    const Picture unset = capture(fig);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        box({-37.5, 30}, true);
+        const double line = series3({-1, 0.5, 1}, {0, 0.5, 1}, {0, 1, 0.5});
+        c.apply(ax, line);
+        const Picture p = capture(fig);
+        EXPECT_EQ(p.rows, 320);
+        EXPECT_EQ(p.cols, 400);
+        if (c.as_if_unset)
+            EXPECT_TRUE(p == unset);
+    }
+}
+
+TEST_F(Render3d, APieSeenIn3dIsATiltedDiscOnItsRim)
+{
+    // Two equal wedges, red and blue, in a square box; from above the pie
+    // is a disc, from elevation 30 an ellipse half as tall with a darker rim.
+    auto picture = [this](std::vector<double> view) {
+        vt::reset();
+        box(std::move(view), false);
+        set(fig, "Position", row({0, 0, 300, 300}));
+        set(ax, "Position", row({0, 0, 1, 1}));
+        set(fig, "ColorMap", Val(2, 3, {1, 0, 0, 0, 0, 1}));
+        const double h = series({1, 2}, {1, 1});
+        set(h, "ChartType", text("pie"));
+        return capture(fig);
+    };
+    struct Extent {
+        int width = 0, height = 0, dark = 0;
+    };
+    auto extent = [](const Picture& p) {
+        int top = p.rows, bottom = -1, left = p.cols, right = -1;
+        Extent e;
+        for (int i = 0; i < p.rows; ++i)
+            for (int j = 0; j < p.cols; ++j) {
+                const Rgb c = p.at(i, j);
+                if (!(reddish(c) || bluish(c) || (c.r > 0.6 && c.r < 0.8 && c.g < 0.1) ||
+                      (c.b > 0.6 && c.b < 0.8 && c.r < 0.1)))
+                    continue;
+                // The rim's shade itself, not the blend of an edge.
+                e.dark += (std::fabs(c.r - 0.7) < 0.6 / 255 && c.g == 0 && c.b == 0) ||
+                          (std::fabs(c.b - 0.7) < 0.6 / 255 && c.r == 0 && c.g == 0);
+                top = std::min(top, i);
+                bottom = std::max(bottom, i);
+                left = std::min(left, j);
+                right = std::max(right, j);
+            }
+        e.width = right - left;
+        e.height = bottom - top;
+        return e;
+    };
+    const Extent above = extent(picture({0, 90})), tilted = extent(picture({-37.5, 30}));
+    EXPECT_NEAR(above.height, above.width, 3) << "a disc";
+    EXPECT_LT(above.dark, 20) << "no rim from above";
+    EXPECT_NEAR(tilted.width, above.width, 3);
+    EXPECT_LT(tilted.height, 0.7 * tilted.width) << "squashed by the elevation";
+    EXPECT_GT(tilted.dark, 500) << "the rim";
+}
+
+TEST_F(Render, FineSurfaceGridsShowTheirColoursNotTheirEdges)
+{
+    // A flat surface seen from above through a one-row red map: black edges
+    // outline the cells of a coarse grid, never the pixel-sized cells of a
+    // fine one.
+    struct Case {
+        int n;  // grid points per side
+        bool edges;
+    };
+    for (const Case& c : {Case{4, true}, Case{200, false}}) {
+        SCOPED_TRACE(c.n);
+        vt::reset();
+        figure_with_axes();
+        set(fig, "ColorMap", Val(1, 3, {1, 0, 0}));
+        set(ax, "View", row({0, 90}));
+        const double s = vizmo_create_object("surface", -1);
+        set(s, "Parent", num(ax));
+        std::vector<double> x, y, z;
+        for (int j = 0; j < c.n; ++j)
+            for (int i = 0; i < c.n; ++i) {
+                x.push_back(j / (c.n - 1.0));
+                y.push_back(i / (c.n - 1.0));
+                z.push_back(0);
+            }
+        vizmo_set_data(s, c.n * c.n, x.data(), 1, y.data(), 1, z.data(), 0);
+        const Picture p = capture(fig);
+        int red = 0, dark = 0;
+        for (int i = 20; i < 140; ++i)
+            for (int j = 24; j < 176; ++j) {
+                red += reddish(p.at(i, j));
+                dark += p.at(i, j).r < 0.5;
+            }
+        EXPECT_GT(red, 10000);
+        EXPECT_EQ(dark > 100, c.edges);
+    }
+}
+
+TEST_F(Render, TextsMayReachPastTheBox)
+{
+    // A text at the box's right edge (x = 1) runs on over the figure, as a
+    // contour label on the edge does; a line there is cut at the box.
+    auto picture = [this](const char* chart) {
+        vt::reset();
+        figure_with_axes();
+        const double h = series({1, 1.2}, {0.5, 0.5}, -107);
+        set(h, "ChartType", text(chart));
+        set(h, "Position", row({1, 0.5}));
+        set(h, "String", text("label"));
+        return capture(fig);
+    };
+    auto dark_right_of_box = [](const Picture& p) {
+        int n = 0;
+        for (int i = 60; i < 100; ++i)
+            for (int j = 182; j < 200; ++j)
+                n += p.at(i, j).r < 0.5;
+        return n;
+    };
+    EXPECT_GT(dark_right_of_box(picture("text")), 10);
+    EXPECT_EQ(dark_right_of_box(picture("plot")), 0);
 }
 
 } // namespace

@@ -1,0 +1,349 @@
+// The drawing vocabulary: colours and texts read from properties, limits
+// and ticks of an axis, markers and dash patterns.
+#include "painter.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace vizmo::render::paint {
+
+const Prop* prop(const Object& o, const char* name) { return find_prop(o, name); }
+
+std::vector<double> numbers(const Object& o, const char* name)
+{
+    const Prop* p = prop(o, name);
+    return p && !p->is_string ? p->data : std::vector<double>{};
+}
+
+std::string text_of(const Object& o, const char* name)
+{
+    const Prop* p = prop(o, name);
+    return p && p->is_string ? prop_text(o, name) : std::string();
+}
+
+bool is_text(const Object& o)
+{
+    if (o.is_text)
+        return true;
+    const std::string chart = fold(prop_text(o, "ChartType"));
+    return chart == "text" || chart == "text3";
+}
+
+// The rows of a character matrix, trailing blanks dropped.
+std::vector<std::string> text_rows(const Prop& p)
+{
+    std::vector<std::string> rows;
+    if (!p.is_string || p.data.empty())
+        return rows;
+    const int m = std::max(1, p.dims[0]);
+    const std::size_t cols = p.data.size() / static_cast<std::size_t>(m);
+    for (int i = 0; i < m; ++i) {
+        std::string r;
+        for (std::size_t j = 0; j < cols; ++j)
+            r.push_back(static_cast<char>(static_cast<unsigned char>(p.data[j * m + i])));
+        r.erase(r.find_last_not_of(' ') + 1);
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+// A label of an axes: the handle of a text object whose "String" shows,
+// or the text itself.
+std::string label_of(const Object& ax, const char* name)
+{
+    const Prop* p = find_prop(ax, name);
+    if (!p || p->data.empty())
+        return "";
+    if (p->is_string)
+        return prop_text(ax, name);
+    const Object* t = find(p->data[0]);
+    const Prop* s = t ? find_prop(*t, "String") : nullptr;
+    if (!s)
+        return "";
+    std::string joined;
+    for (const std::string& r : text_rows(*s))
+        joined += (joined.empty() ? "" : " ") + r;
+    return joined;
+}
+
+bool colour_letter(char c, Rgb& out)
+{
+    static const char letters[] = "ymcrgbwk";
+    static const Rgb rgb[] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
+    const char* at = std::strchr(letters, c);
+    if (!c || !at)
+        return false;
+    out = rgb[at - letters];
+    return true;
+}
+
+// A colour as a program may write it: a code -100..-107 for the letters of
+// "ymcrgbwk", an RGB row, a letter or colour word, or R + 256 G + 65536 B.
+bool colour(const Object& o, const char* name, Rgb& out)
+{
+    const Prop* p = prop(o, name);
+    if (!p || p->data.empty())
+        return false;
+    if (p->is_string) {
+        const std::string t = fold(prop_text(o, name));
+        static const std::pair<const char*, char> words[] = {{"yellow", 'y'}, {"magenta", 'm'}, {"cyan", 'c'},
+                                                             {"red", 'r'},    {"green", 'g'},   {"blue", 'b'},
+                                                             {"white", 'w'},  {"black", 'k'}};
+        for (const auto& [word, letter] : words)
+            if (t == word)
+                return colour_letter(letter, out);
+        return t.size() == 1 && colour_letter(t[0], out);
+    }
+    if (p->data.size() >= 3) {
+        auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
+        out = {unit(p->data[0]), unit(p->data[1]), unit(p->data[2])};
+        return true;
+    }
+    const double v = p->data[0];
+    if (v <= -100 && v >= -107 && v == std::floor(v))
+        return colour_letter("ymcrgbwk"[static_cast<int>(-100 - v)], out);
+    if (v >= 0 && v < 16777216 && v == std::floor(v)) {
+        const long c = static_cast<long>(v);
+        out = {(c & 255) / 255.0, ((c >> 8) & 255) / 255.0, ((c >> 16) & 255) / 255.0};
+        return true;
+    }
+    return false;
+}
+
+void set_colour(cairo_t* cr, const Rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+// The figure's colormap; gray when it holds none.
+std::vector<Rgb> colormap(const Object& fig)
+{
+    std::vector<Rgb> map;
+    if (const Prop* p = prop(fig, "ColorMap"); p && !p->is_string && p->dims[1] == 3 && p->dims[0] > 0) {
+        const int m = p->dims[0];
+        for (int k = 0; k < m; ++k) {
+            auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
+            map.push_back({unit(p->data[k]), unit(p->data[m + k]), unit(p->data[2 * m + k])});
+        }
+    }
+    if (map.empty())
+        for (int k = 0; k < 64; ++k)
+            map.push_back({k / 63.0, k / 63.0, k / 63.0});
+    return map;
+}
+
+// The row of the map that v takes between lo and hi.
+const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
+{
+    const int m = static_cast<int>(map.size());
+    if (!std::isfinite(v) || !(hi > lo))
+        return map[std::isfinite(v) && v >= hi ? m - 1 : 0];
+    const int k = static_cast<int>(std::floor((v - lo) / (hi - lo) * m));
+    return map[static_cast<std::size_t>(std::clamp(k, 0, m - 1))];
+}
+
+void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
+               double angle)
+{
+    if (s.empty())
+        return;
+    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, s.c_str(), &e);
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_rotate(cr, angle);
+    cairo_move_to(cr, -e.x_bearing - ax * e.width, -e.y_bearing - ay * e.height);
+    cairo_show_text(cr, s.c_str());
+    cairo_restore(cr);
+}
+
+// Limits a program wrote win unless it switched the mode back to "auto"
+// after writing them.
+bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi)
+{
+    const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
+    const std::vector<double> v = numbers(ax, lim.c_str());
+    if (v.size() < 2 || !std::isfinite(v[0]) || !std::isfinite(v[1]) || v[0] == v[1])
+        return false;
+    bool manual = true;
+    for (auto it = ax.writes.rbegin(); it != ax.writes.rend(); ++it) {
+        if (equal_folded(*it, lim))
+            break;
+        if (equal_folded(*it, mode)) {
+            manual = !equal_folded(prop_text(ax, mode), "auto");
+            break;
+        }
+    }
+    if (!manual)
+        return false;
+    lo = v[0];
+    hi = v[1];
+    return true;
+}
+
+void nice_limits(double& lo, double& hi, bool log)
+{
+    if (!(lo <= hi)) {
+        lo = log ? 1 : 0;
+        hi = log ? 10 : 1;
+        return;
+    }
+    if (log) {
+        lo = std::pow(10, std::floor(std::log10(lo)));
+        hi = std::pow(10, std::ceil(std::log10(hi)));
+        if (lo == hi)
+            hi = lo * 10;
+        return;
+    }
+    if (lo == hi) {
+        lo -= 1;
+        hi += 1;
+        return;
+    }
+    const double step = std::pow(10, std::floor(std::log10((hi - lo) / 5)));
+    const double s = (hi - lo) / step > 25 ? 5 * step : (hi - lo) / step > 10 ? 2 * step : step;
+    lo = std::floor(lo / s + 1e-9) * s;
+    hi = std::ceil(hi / s - 1e-9) * s;
+}
+
+std::vector<double> ticks(const Scale& s)
+{
+    double a = std::min(s.lo, s.hi), b = std::max(s.lo, s.hi);
+    std::vector<double> t;
+    if (s.log) {
+        for (double e = std::ceil(std::log10(a)); e <= std::floor(std::log10(b)) && t.size() < 20; ++e)
+            t.push_back(std::pow(10, e));
+        return t;
+    }
+    // About one tick per 50 pixels, at most six steps.
+    const double room = std::fabs(s.p1 - s.p0);
+    const double raw = (b - a) / std::clamp(std::floor(room / 50), 1.0, 6.0);
+    const double mag = std::pow(10, std::floor(std::log10(raw)));
+    const double step = raw / mag >= 5 ? 5 * mag : raw / mag >= 2 ? 2 * mag : mag;
+    for (double v = std::ceil(a / step - 1e-9) * step; v <= b + step * 1e-9 && t.size() < 50; v += step)
+        t.push_back(std::fabs(v) < step * 1e-9 ? 0 : v);
+    return t;
+}
+
+// Ticks a program wrote win over the chosen ones; an empty "XTick" (as a
+// colour bar writes) means none.
+std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s)
+{
+    const Prop* p = find_prop(ax, name);
+    if (!p || p->is_string)
+        return ticks(s);
+    std::vector<double> t;
+    for (double v : p->data)
+        if (std::isfinite(s.value(v)) && v >= s.lo && v <= s.hi && t.size() < 100)
+            t.push_back(v);
+    return t;
+}
+
+std::string tick_label(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+void dash(cairo_t* cr, int style, double w)
+{
+    static const double dotted[] = {1, 3}, dashdot[] = {6, 3, 1, 3}, dashed[] = {6, 4};
+    switch (style) {
+    case 1: {
+        const double d[] = {dotted[0] * w, dotted[1] * w};
+        cairo_set_dash(cr, d, 2, 0);
+        break;
+    }
+    case 2: {
+        const double d[] = {dashdot[0] * w, dashdot[1] * w, dashdot[2] * w, dashdot[3] * w};
+        cairo_set_dash(cr, d, 4, 0);
+        break;
+    }
+    case 3: {
+        const double d[] = {dashed[0] * w, dashed[1] * w};
+        cairo_set_dash(cr, d, 2, 0);
+        break;
+    }
+    default:
+        cairo_set_dash(cr, nullptr, 0, 0);
+    }
+}
+
+void marker(cairo_t* cr, int m, double x, double y, double s)
+{
+    const double r = s / 2;
+    switch (m) {
+    case 0:  // .
+        cairo_arc(cr, x, y, std::max(1.0, r / 3), 0, 2 * M_PI);
+        cairo_fill(cr);
+        return;
+    case 1:  // o
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, x, y, r, 0, 2 * M_PI);
+        break;
+    case 2:  // x
+        cairo_move_to(cr, x - r, y - r);
+        cairo_line_to(cr, x + r, y + r);
+        cairo_move_to(cr, x - r, y + r);
+        cairo_line_to(cr, x + r, y - r);
+        break;
+    case 3:  // +
+        cairo_move_to(cr, x - r, y);
+        cairo_line_to(cr, x + r, y);
+        cairo_move_to(cr, x, y - r);
+        cairo_line_to(cr, x, y + r);
+        break;
+    case 4:  // *
+        for (int k = 0; k < 3; ++k) {
+            const double a = k * M_PI / 3;
+            cairo_move_to(cr, x - r * std::cos(a), y - r * std::sin(a));
+            cairo_line_to(cr, x + r * std::cos(a), y + r * std::sin(a));
+        }
+        break;
+    case 5:  // s
+        cairo_rectangle(cr, x - r, y - r, 2 * r, 2 * r);
+        break;
+    case 6:  // d
+        cairo_move_to(cr, x, y - r);
+        cairo_line_to(cr, x + r, y);
+        cairo_line_to(cr, x, y + r);
+        cairo_line_to(cr, x - r, y);
+        cairo_close_path(cr);
+        break;
+    case 7:   // ^
+    case 8:   // v
+    case 9:   // >
+    case 10: {  // <
+        static const double turn[] = {-M_PI / 2, M_PI / 2, 0, M_PI};
+        const double a = turn[m - 7];
+        for (int k = 0; k < 3; ++k) {
+            const double t = a + k * 2 * M_PI / 3;
+            if (k == 0)
+                cairo_move_to(cr, x + r * std::cos(t), y + r * std::sin(t));
+            else
+                cairo_line_to(cr, x + r * std::cos(t), y + r * std::sin(t));
+        }
+        cairo_close_path(cr);
+        break;
+    }
+    case 11:  // p: pentagram
+    case 12: {  // h: hexagram
+        const int points = m == 11 ? 5 : 6;
+        for (int k = 0; k < 2 * points; ++k) {
+            const double t = -M_PI / 2 + k * M_PI / points, rr = k % 2 ? r * 0.45 : r;
+            if (k == 0)
+                cairo_move_to(cr, x + rr * std::cos(t), y + rr * std::sin(t));
+            else
+                cairo_line_to(cr, x + rr * std::cos(t), y + rr * std::sin(t));
+        }
+        cairo_close_path(cr);
+        break;
+    }
+    default:
+        return;
+    }
+    cairo_stroke(cr);
+}
+
+} // namespace vizmo::render::paint

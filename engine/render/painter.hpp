@@ -1,0 +1,225 @@
+// The renderer's drawing vocabulary, shared by its source files: colours
+// and texts of properties, the axes' scales and 3-D projection, ticks,
+// markers and dashes, and the painter that walks a figure's tree. Internal
+// to the engine.
+#pragma once
+
+#include "../state.hpp"
+
+#include <cairo.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vizmo::render::paint {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr int max_side = 4096;
+const char* const font = "DejaVu Sans";
+
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+
+using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
+
+const Prop* prop(const Object& o, const char* name);
+
+std::vector<double> numbers(const Object& o, const char* name);
+
+std::string text_of(const Object& o, const char* name);
+
+// A text object: drawn at its "Position" with its "String", unclipped.
+bool is_text(const Object& o);
+
+// The rows of a character matrix, trailing blanks dropped.
+std::vector<std::string> text_rows(const Prop& p);
+
+// A label of an axes: the handle of a text object whose "String" shows,
+// or the text itself.
+std::string label_of(const Object& ax, const char* name);
+
+bool colour_letter(char c, Rgb& out);
+
+// A colour as a program may write it: a code -100..-107 for the letters of
+// "ymcrgbwk", an RGB row, a letter or colour word, or R + 256 G + 65536 B.
+bool colour(const Object& o, const char* name, Rgb& out);
+
+void set_colour(cairo_t* cr, const Rgb& c);
+
+// The figure's colormap; gray when it holds none.
+std::vector<Rgb> colormap(const Object& fig);
+
+// The row of the map that v takes between lo and hi.
+const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi);
+
+void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
+               double angle = 0);
+
+// ---------------------------------------------------------------------------
+// Axes coordinates.
+
+struct Scale {
+    double lo = 0, hi = 1;
+    bool log = false;
+    bool reversed = false;
+    double p0 = 0, p1 = 1;  // pixels of lo and hi
+
+    double value(double v) const { return log ? (v > 0 ? std::log10(v) : nan) : v; }
+    // Where v lies between the limits: 0 at the start of the axis, 1 at its end.
+    double unit(double v) const
+    {
+        const double t = (value(v) - value(lo)) / (value(hi) - value(lo));
+        return reversed ? 1 - t : t;
+    }
+    double pixel(double v) const { return p0 + unit(v) * (p1 - p0); }
+};
+
+// The box of a 3-D axes: the data scaled to the unit cube (or a box of
+// sides ex, ey, ez), turned by the azimuth about z, tilted by the
+// elevation, and stretched to fill the room the axes leaves for it. Depth
+// w grows towards the viewer.
+struct Projection {
+    Scale x, y, z;
+    double ca = 1, sa = 0, ce = 0, se = 1;
+    double su = 1, sv = 1, cu = 0, cv = 0;
+    double ex = 1, ey = 1, ez = 1;
+
+    Projection(const Scale& xs, const Scale& ys, const Scale& zs, double az, double el)
+        : x(xs), y(ys), z(zs), ca(std::cos(az * M_PI / 180)), sa(std::sin(az * M_PI / 180)),
+          ce(std::cos(el * M_PI / 180)), se(std::sin(el * M_PI / 180))
+    {
+    }
+    double across(double tx, double ty) const { return (tx - 0.5) * ex * ca + (ty - 0.5) * ey * sa; }
+    double upward(double tx, double ty, double tz) const
+    {
+        return -se * sa * (tx - 0.5) * ex + se * ca * (ty - 0.5) * ey + ce * (tz - 0.5) * ez;
+    }
+    // Fits the cube's eight corners into the rectangle.
+    void fit(double left, double top, double w, double h)
+    {
+        double u0 = INFINITY, u1 = -INFINITY, v0 = INFINITY, v1 = -INFINITY;
+        for (int c = 0; c < 8; ++c) {
+            const double a = across(c & 1, (c >> 1) & 1), b = upward(c & 1, (c >> 1) & 1, (c >> 2) & 1);
+            u0 = std::min(u0, a);
+            u1 = std::max(u1, a);
+            v0 = std::min(v0, b);
+            v1 = std::max(v1, b);
+        }
+        su = w / std::max(u1 - u0, 0.2);
+        sv = h / std::max(v1 - v0, 0.2);
+        cu = left + w / 2 - su * (u0 + u1) / 2;
+        cv = top + h / 2 + sv * (v0 + v1) / 2;
+    }
+    void unit(double tx, double ty, double tz, double& u, double& v, double& w) const
+    {
+        u = cu + su * across(tx, ty);
+        v = cv - sv * upward(tx, ty, tz);
+        w = ce * sa * (tx - 0.5) * ex - ce * ca * (ty - 0.5) * ey + se * (tz - 0.5) * ez;
+    }
+    void at(double xv, double yv, double zv, double& u, double& v, double& w) const
+    {
+        unit(x.unit(xv), y.unit(yv), z.unit(zv), u, v, w);
+    }
+    void unit(double tx, double ty, double tz, double& u, double& v) const
+    {
+        double w;
+        unit(tx, ty, tz, u, v, w);
+    }
+};
+
+// Limits a program wrote win unless it switched the mode back to "auto"
+// after writing them.
+bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi);
+
+void nice_limits(double& lo, double& hi, bool log);
+
+std::vector<double> ticks(const Scale& s);
+
+// Ticks a program wrote win over the chosen ones; an empty "XTick" (as a
+// colour bar writes) means none.
+std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s);
+
+std::string tick_label(double v);
+
+void dash(cairo_t* cr, int style, double w);
+
+void marker(cairo_t* cr, int m, double x, double y, double s);
+
+// The view of an axes: azimuth and elevation in degrees. A single number
+// names a standard view: 2 looks straight down on the x-y plane and 2.5
+// does too, for a 3-D chart shown flat; 3 is the usual 3-D view from
+// azimuth -37.5 and elevation 30, and 3.5, which mesh and contour charts
+// end in, is that same view.
+void view_of(const Object& ax, double& az, double& el);
+
+bool seen_from_above(double az, double el);
+
+// Pie and polar charts keep their axes flat whatever the view: a pie seen
+// in 3-D tilts its own disc (pie3d), a polar frame stays as it is.
+bool flat_chart(const std::string& chart);
+
+// One bar of a bar chart in a 3-D box: its extent along the position axis
+// (x for "bar", z for "barh"), across the depth axis y, and along the
+// length axis (z for "bar", x for "barh").
+struct Bar3 {
+    double p0, p1, d0, d1, l0, l1;
+    bool vertical;
+    Rgb colour;
+
+    void corner(int ip, int id, int il, double& x, double& y, double& z) const
+    {
+        const double pv = ip ? p1 : p0, lv = il ? l1 : l0;
+        y = id ? d1 : d0;
+        x = vertical ? pv : lv;
+        z = vertical ? lv : pv;
+    }
+};
+
+// The bars of every bar series of an axes: series one behind the other
+// along y (the 3-D charts' "none"), side by side in one row when
+// "grouped", piled up in one row when "stacked".
+std::vector<Bar3> bars_in_3d(const std::vector<const Object*>& items);
+
+struct Painter {
+    cairo_t* cr;
+    int width, height;
+    const Object& fig;
+    std::vector<Rgb> map;
+    // Bar series of the axes being drawn: their number, the next one's
+    // place in its group, and the stacked heights so far per bar.
+    int bars = 0, bar_at = 0;
+    std::vector<double> stack;
+    // Pixels the series of the axes being drawn pass through, thinned, for
+    // placing a legend where it hides the least.
+    std::vector<std::pair<double, double>> seen;
+    // Where the figure's decorated axes sit, to keep labels off their neighbours.
+    std::vector<std::pair<const Object*, std::vector<double>>> boxes;
+    // The view of the axes being drawn.
+    double view_az = 0, view_el = 90;
+
+    std::vector<double> placement(const Object& ax) const;
+    void figure();
+    void hosted(double h, const Object& ax);
+    void axes(double h, const Object& ax);
+    void axes3d(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw, double bh,
+                bool decorated, double az, double el);
+    void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
+    void series3(const Object& s, const Projection& p, const Rgb& fallback);
+    void boxes3(const std::vector<Bar3>& bars, const Projection& p);
+    void pie3d(const std::vector<double>& values, double total, double cx, double cy, double radius);
+    void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p);
+    void image(const Object& ax, const Scale& x, const Scale& y);
+    void control(const Object& c);
+    void legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                double bh);
+    void swatch(const Object& s, double x0, double x1, double y);
+    void note_seen(const std::vector<double>& px, const std::vector<double>& py);
+};
+
+} // namespace vizmo::render::paint
