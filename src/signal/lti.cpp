@@ -262,7 +262,7 @@ Mm zp2tf(const Mm& z, const Mm& p, Mm k, i_o_t, Mm& num, Mm& den)
     const int g = k.size();
     Mm pc = mdouble(full(p));
     pc.reshape(pc.size(), 1);
-    const Mm d = real(poly(pc));
+    Mm d = real(poly(pc));
     const int L = d.size();
     Mm n;
     if (z.rows() != 0) {
@@ -271,13 +271,23 @@ Mm zp2tf(const Mm& z, const Mm& p, Mm k, i_o_t, Mm& num, Mm& den)
             error("zp2tf: k is too small");
             return x_M;
         }
-        n = shaped_zeros(k.isc(), q, L);
+        std::vector<Mm> rows(static_cast<std::size_t>(q));
+        int width = L;
         for (int j = 1; j <= q; ++j) {
             const Mm dz = real(poly(Mm(z(c_p, Mm(double(j))))));
-            const Mm row = times(Mm(k(Mm(double(j)))), dz);
+            rows[j - 1] = times(Mm(k(Mm(double(j)))), dz);
+            width = std::max(width, rows[j - 1].size());
+        }
+        // More zeros than poles: both polynomials take the numerator's
+        // length, the denominator with leading zeros.
+        if (width > L)
+            d = horzcat(zeros(Mm(1.0), Mm(double(width - L))), d);
+        n = shaped_zeros(k.isc(), q, width);
+        for (int j = 1; j <= q; ++j) {
+            const Mm& row = rows[j - 1];
             const int len = row.size();
-            for (int e = 0; e < len && e < L; ++e) {
-                const std::int64_t at = (j - 1) + std::int64_t(L - len + e) * q;
+            for (int e = 0; e < len; ++e) {
+                const std::int64_t at = (j - 1) + std::int64_t(width - len + e) * q;
                 n.addr()[at] = row.addr()[e];
                 if (n.isc())
                     n.addi()[at] = row.addi() ? row.addi()[e] : 0.0;

@@ -110,6 +110,14 @@ TEST(Zp2tf, Polynomials)
     EXPECT_EQ(test::values(num), (std::vector<double>{0, 2, 1, -10, -1, 12}));
     EXPECT_ERROR(zp2tf(test::real(2, 2, {1, 3, 2, 4}), test::real(2, 1, {-1, -2}), Mm(1.0), i_o, num, den),
                  "zp2tf: k is too small");
+    // More zeros than poles: the numerator is whole and the denominator
+    // takes leading zeros (the rows were once written before their storage)
+    zp2tf(test::real(3, 1, {-1, -2, -3}), Mm(-1.0), Mm(2.0), i_o, num, den);
+    EXPECT_EQ(test::values(num), (std::vector<double>{2, 12, 22, 12}));
+    EXPECT_EQ(test::values(den), (std::vector<double>{0, 0, 1, 1}));
+    zp2tf(test::real(2, 2, {-1, -2, 1, 0}), Mm(), test::real(2, 1, {1, 3}), i_o, num, den);
+    EXPECT_EQ(test::values(num), (std::vector<double>{1, 3, 3, -3, 2, 0}));
+    EXPECT_EQ(test::values(den), (std::vector<double>{0, 0, 1}));
 
     Mm A, B, C, D;
     zp2ss(test::row({1}), test::row({-1, -2}), Mm(3.0), i_o, A, B, C, D);
