@@ -283,6 +283,8 @@ void forelem(Mm& var, Mm& range, int k)
                        source.isstruct();
     if (fresh) {
         Mm column(complex, 0, 0, rows, 1, type);
+        if (column.gettype() != type || column.rows() != rows || column.isc() != complex)
+            return;  // "Out of memory!" went to a hook that returned: var as it was
         for (int f = 0; f < source.getnfields(); ++f)
             column.addfield(source.getfields()[f], 1);
         column.setclassid(source.getclassid());

@@ -87,6 +87,8 @@ Mm find(const Mm& a)
     for (int e = 0; e < c; ++e)
         k += nonzero(re, im, e);
     Mm r(0, 0, 0, k, 1, qv_double);
+    if (r.rows() != k)
+        return x_M;  // "Out of memory!" went to a hook that returned
     const int* positions = a.issparse() ? a.getindex() : nullptr;
     for (int e = 0, m = 0; e < c; ++e)
         if (nonzero(re, im, e))
@@ -236,6 +238,8 @@ Mm spconvert(Mm a)
     const int n = a.rows();
     const bool complex = a.isc() || a.cols() == 4;
     Mm i(0, 0, 0, n, 1, qv_double), j(0, 0, 0, n, 1, qv_double), v(complex, 0, 0, n, 1, qv_double);
+    if (i.rows() != n || j.rows() != n || v.rows() != n || (complex && !v.isc()))
+        return x_M;  // "Out of memory!" went to a hook that returned
     const double* re = a.addr();
     const double* im = a.addi();
     for (int k = 0; k < n; ++k) {
@@ -255,6 +259,8 @@ Mm sp2coo(const Mm& s)
     const int n = i.size();
     const bool complex = v.isc();
     Mm r(0, 0, 0, n + 1, complex ? 4 : 3, qv_double);
+    if (r.rows() != n + 1 || i.size() != n || j.size() != n || v.size() != n)
+        return x_M;  // "Out of memory!" went to a hook that returned
     double* p = r.addr();
     const int rows = n + 1;
     for (int k = 0; k < n; ++k) {
@@ -277,6 +283,8 @@ Mm spfun(const Mm& f, const Mm& s)
     Mm i, j, v;
     find(s, i_o, i, j, v);
     Mm args(0, 0, 0, 1, 1, qv_cell);
+    if (args.gettype() != qv_cell)
+        return x_M;  // "Out of memory!" went to a hook that returned
     args.mr(1) = v;
     Mm o1, o2, o3, o4, o5, o6;
     feval_func(f, args, i_o, o1, o2, o3, o4, o5, o6);
@@ -297,6 +305,10 @@ Mm colperm(Mm s)
         return x_M;
     const int cols = s.cols();
     Mm counts(0, 0, 0, 1, cols, qv_double);
+    if (counts.cols() != cols) {
+        freeIrJc(nullptr, jc);
+        return x_M;  // "Out of memory!" went to a hook that returned
+    }
     for (int c = 0; c < cols; ++c)
         counts.addr()[c] = jc[c + 1] - jc[c];
     freeIrJc(nullptr, jc);

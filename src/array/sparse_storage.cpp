@@ -150,7 +150,7 @@ bool numeric_source(const Mm& a, const char* f, Mm& out)
         return false;
     if (a.gettype() == qv_uint8) {
         out.deepcopy(a.isc(), a.issparse(), a, qv_double);
-        return true;
+        return out.gettype() == qv_double && out.size() == a.size();  // false: refused, reported
     }
     out = a;
     return true;
@@ -197,6 +197,8 @@ bool as_column(const Mm& x, int n, Mm& out)
     if (f.size() != 1)
         return false;
     Mm rep(f.isc(), 0, 0, n, 1, qv_double);
+    if (rep.rows() != n)
+        return false;  // "Out of memory!" went to a hook that returned
     for (int k = 0; k < n; ++k) {
         rep.addr()[k] = *f.addr();
         if (f.isc())

@@ -141,6 +141,8 @@ Mm rmfield(const Mm& s, const Mm& names)
         return x_M;
     Mm out;
     out.deepcopy(s, qv_none);
+    if (!out.isstruct() || out.size() != s.size())
+        return x_M;  // "Out of memory!" went to a hook that returned
     const bool list = iscell(names);
     const int count = list ? names.size() : 1;
     const Mm* given = list ? elements_of(names) : &names;
@@ -166,6 +168,8 @@ Mm rmfield(const Mm& s, const Mm& names)
                 continue;
             }
             Mm shorter(0, 0, 0, nfields - 1, 1, qv_cell);
+            if (shorter.size() != nfields - 1)
+                return x_M;  // refused: out keeps every field until here
             const Mm* from = elements_of(elements[k]);
             Mm* to = elements_of(shorter);
             for (int f = 0, t = 0; f < nfields; ++f)
@@ -214,7 +218,7 @@ Mm mstruct(const Mm& args)
     scratch<int> field_of(static_cast<std::size_t>(pairs));
     const int one[2] = {1, 1};
     Mm out = shape ? Mm(0, 0, 0, shape->getndims(), shape->getdims(), qv_cell) : Mm(0, 0, 0, 2, one, qv_cell);
-    if (out.size() != count)
+    if (out.gettype() != qv_cell || out.size() != count)
         return x_M;
     for (int p = 0; p < pairs; ++p) {
         Mstr_row(given[2 * p], names[p].text, name_size);

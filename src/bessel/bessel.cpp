@@ -229,6 +229,12 @@ void bessel_dispatch(int code, Mm nu, Mm z, Mm scale, Mm& value, Mm& status)
         v = czeros(complex, nz, nn);
         st = czeros(0, nz, nn);
     }
+    const long long count = static_cast<long long>(nz) * nn;
+    if (v.size() != count || st.size() != count || (complex && count > 0 && !v.addi())) {
+        value = x_M;  // "Out of memory!" went to a hook that returned
+        status = x_M;
+        return;
+    }
     double* vr = v.addr();
     double* vi = v.addi();
     double* sp = st.addr();

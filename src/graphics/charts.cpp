@@ -145,6 +145,8 @@ Mm handle_row(const Mm& a, const Mm& b)
 {
     const int n = a.size() + b.size();
     Mm r(0, 0, 0, n > 0 ? 1 : 0, n, qv_double);
+    if (r.size() != n)
+        return x_M;  // refused storage, already reported
     double* out = r.addr();
     for (int k = 1; k <= a.size(); ++k)
         *out++ = *a.addr(k);
@@ -165,6 +167,8 @@ Mm error_bars(const Mm& x_in, const Mm& y_in, const Mm& l_in, const Mm& u_in, co
     }
     const int m = 3 * n;
     Mm X(0, 0, 0, m, n > 0 ? 1 : 0, qv_double), Y(0, 0, 0, m, n > 0 ? 1 : 0, qv_double);
+    if (X.size() != m || Y.size() != m)
+        return x_M;  // refused storage, already reported
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const int l_step = l.size() == 1 ? 0 : 1, u_step = u.size() == 1 ? 0 : 1;
     const double *xs = x.addr(), *ys = y.addr(), *ls = l.addr(), *us = u.addr();
@@ -190,9 +194,11 @@ Mm error_bars(const Mm& x_in, const Mm& y_in, const Mm& l_in, const Mm& u_in, co
     if (lo <= hi) {
         const double f = (hi - lo) / 100;
         Mm lim(0, 0, 0, 1, 2, qv_double);
-        *lim.addr(1) = lo - f;
-        *lim.addr(2) = hi + f;
-        set(gca(), Mm((CL(TM("XLim")), lim)));
+        if (lim.size() == 2) {
+            *lim.addr(1) = lo - f;
+            *lim.addr(2) = hi + f;
+            set(gca(), Mm((CL(TM("XLim")), lim)));
+        }
     }
     return handle_row(v, r);
 }

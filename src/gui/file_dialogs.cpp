@@ -51,6 +51,8 @@ int packed_component(double c) { return static_cast<int>(std::ceil(255 * c)); }
 Mm unpacked_colour(int a)
 {
     Mm rgb(0, 0, 0, 1, 3, qv_double);
+    if (rgb.size() != 3)
+        return x_M;  // refused storage, already reported
     double* p = rgb.getpr(static_cast<double*>(nullptr));
     p[0] = (a & 255) / 255.0;
     p[1] = ((a >> 8) & 255) / 255.0;
@@ -120,6 +122,8 @@ Mm uisetcolor(const Mm& x, const Mm&)
         if (a < 0)
             return get(x, pn_Color);
         const Mm rgb = unpacked_colour(a);
+        if (rgb.size() != 3)
+            return x_M;
         set(x, pn_Color, rgb);
         return rgb;
     }
@@ -129,6 +133,8 @@ Mm uisetcolor(const Mm& x, const Mm&)
                                                 65536 * packed_component(b));
         if (a < 0) {
             Mm rgb(0, 0, 0, 1, 3, qv_double);
+            if (rgb.size() != 3)
+                return x_M;  // refused storage, already reported
             double* p = rgb.getpr(static_cast<double*>(nullptr));
             p[0] = r, p[1] = g, p[2] = b;
             return rgb;

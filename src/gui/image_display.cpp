@@ -118,6 +118,8 @@ Mm stack_planes(const Mm& first, const Mm& second, const Mm& third)
             std::copy(src, src + m, dst);
         } else {
             const Mm d = mdouble(*planes[k]);
+            if (d.size() != m)
+                return Mm();  // refused storage, already reported
             const double* src = d.addr();
             std::copy(src, src + m, P.addr() + k * m);
         }

@@ -17,6 +17,8 @@ Mm number(double v) { return Mm(v); }
 Mm row4(double a, double b, double c, double d)
 {
     Mm r(0, 0, 0, 1, 4, qv_double);
+    if (r.size() != 4)
+        return r;  // refused storage, already reported
     double* p = r.getpr(static_cast<double*>(nullptr));
     p[0] = a, p[1] = b, p[2] = c, p[3] = d;
     return r;

@@ -93,7 +93,7 @@ Mm numbers(const Mm& x)
         return x;
     Mm d;
     d.deepcopy(0, 0, x, qv_double);
-    return d;
+    return d;  // empty when refused: "Out of memory!" went to a hook that returned
 }
 
 // Element-wise over arguments of one size or one element: one typed loop,
@@ -105,8 +105,8 @@ Mm elementwise(const char* who, const std::vector<Mm>& args, F f)
     const Mm* shape = nullptr;
     for (const Mm& a : args) {
         v.push_back(numbers(a));
-        if (v.back().gettype() != qv_double)
-            return x_M;
+        if (v.back().gettype() != qv_double || v.back().size() != a.size())
+            return x_M;  // not numbers, or refused memory (reported)
         if (v.back().size() != 1) {
             if (shape && shape->size() != v.back().size()) {
                 error("%s: incompatible dimensions of: %s, %s", who, "arguments", "arguments");
@@ -217,7 +217,7 @@ date_vector parse_date_row(std::string text)
                 found = k + 1;
         if (!found) {
             Mm names = cell(Mm(1.0), Mm(12.0));
-            for (int k = 0; k < 12 && names.hasstorage(); ++k)
+            for (int k = 0; k < 12 && names.gettype() == qv_cell; ++k)
                 names.mr(k + 1) = TM(month_names[k]);
             disp(names);
             disp(TM(month.c_str()));
@@ -247,6 +247,8 @@ std::vector<std::string> text_rows(const Mm& text)
     std::vector<std::string> rows;
     const int r = text.rows(), c = text.size() > 0 ? text.size() / text.rows() : 0;
     Mm t = numbers(text);
+    if (t.size() != text.size())
+        return rows;  // refused memory, reported
     for (int i = 0; i < r; ++i) {
         std::string row;
         for (int j = 0; j < c; ++j)

@@ -9,6 +9,7 @@
 
 #include <plu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -32,6 +33,10 @@ Mm* fresh(const Mm& v)
 }
 
 Mm* elements(const Mm* v) { return v->getpr(static_cast<Mm*>(nullptr)); }
+
+// Whether a new cell got its storage: a refusal under a returning error
+// hook leaves a 0 x 0 double in its place.
+bool made_cell(const Mm& v) { return v.gettype() == qv_cell; }
 
 bool is_cellish(const Mm* v) { return v && v->gettype() == qv_cell; }
 
@@ -107,12 +112,23 @@ Mm* kaCreateCharArray(int ndim, const int* dims)
     return fresh(v);
 }
 
-Mm* kaCreateCellArray(int ndim, const int* dims) { return fresh(Mm(0, 0, 0, ndim, dims, qv_cell)); }
-Mm* kaCreateCellMatrix(int m, int n) { return fresh(Mm(0, 0, 0, m, n, qv_cell)); }
+Mm* kaCreateCellArray(int ndim, const int* dims)
+{
+    const Mm v(0, 0, 0, ndim, dims, qv_cell);
+    return made_cell(v) ? fresh(v) : nullptr;
+}
+
+Mm* kaCreateCellMatrix(int m, int n)
+{
+    const int dims[2] = {m, n};
+    return kaCreateCellArray(2, dims);
+}
 
 Mm* kaCreateStructArray(int ndim, const int* dims, int nfields, const char** names)
 {
     Mm v(0, 0, 0, ndim, dims, qv_cell);
+    if (!made_cell(v))
+        return nullptr;
     for (int f = 0; f < nfields; ++f)
         v.member(names[f]) = zeros(Mm(0.0));
     if (!v.isstruct())
@@ -132,6 +148,9 @@ Mm* kaDuplicateArray(const Mm* v)
         return nullptr;
     Mm copy;
     copy.deepcopy(v->isc(), *v, qv_none);
+    if (copy.gettype() != v->gettype() || copy.getndims() != v->getndims() ||
+        !std::equal(v->getdims(), v->getdims() + v->getndims(), copy.getdims()))
+        return nullptr;  // "Out of memory!" went to a hook that returned
     return fresh(copy);
 }
 

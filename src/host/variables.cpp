@@ -44,7 +44,7 @@ Mm whos_table(const std::vector<std::string>& names, const std::vector<const Mm*
 {
     const int n = static_cast<int>(names.size());
     Mm table = cell(Mm(static_cast<double>(n)), Mm(4.0));
-    if (!table.hasstorage())
+    if (table.gettype() != qv_cell)  // refused under a returning error hook
         return x_M;
     for (int k = 0; k < n; ++k) {
         table.mr(k + 1, 1) = TM(names[static_cast<std::size_t>(k)].c_str());
@@ -59,7 +59,7 @@ Mm whos_table(const std::vector<std::string>& names, const std::vector<const Mm*
     if (n == 0)
         return table;
     Mm fields = cell(Mm(1.0), Mm(4.0));
-    if (!fields.hasstorage())
+    if (fields.gettype() != qv_cell)  // refused under a returning error hook
         return x_M;
     fields.mr(1) = TM("name");
     fields.mr(2) = TM("size");
@@ -74,7 +74,7 @@ Mm names_of(const Mm& listing)
         return cell(Mm(0.0), Mm(1.0));
     const int n = listing.size();
     Mm out = cell(Mm(static_cast<double>(n)), Mm(1.0));
-    if (!out.hasstorage())
+    if (out.gettype() != qv_cell)  // refused under a returning error hook
         return x_M;
     const int field = listing.findfield("name", 0);
     for (int k = 1; k <= n && field >= 0; ++k)

@@ -204,6 +204,8 @@ bool save_v4_record(std::FILE* file, const Mm& value)
     const bool text = value.isstr() != 0;
     const bool sparse = value.issparse() != 0;
     Mm v = sparse ? sp2coo(value) : (value.gettype() == qv_double ? value : mdouble(value));
+    if (sparse ? v.rows() < 1 : v.size() != value.size())
+        return false;  // "Out of memory!" went to a hook that returned: nothing to write
     if (v.isc())
         v.getreal(0);
     const int T = text ? 1 : (sparse ? 2 : 0);
@@ -387,6 +389,8 @@ bool saveascii_row(std::FILE* file, const Mm& value)
     Mm v = value.issparse() ? full(value) : value;
     if (v.gettype() != qv_double)
         v = mdouble(v);
+    if (v.size() != value.size())
+        return false;  // "Out of memory!" went to a hook that returned: nothing to write
     const int rows = v.rows(), cols = v.cols();
     const double* p = v.addr();
     std::string out;

@@ -557,7 +557,7 @@ Mm print_to(const Mm& fid, const Mm& format, const Mm& args)
 Mm one_cell(const Mm& a, const Mm& b)
 {
     Mm c = cell(Mm(1.0), Mm(2.0));
-    if (!c.hasstorage())
+    if (c.gettype() != qv_cell)  // refused under a returning error hook
         return c;
     c.mr(1) = a;
     c.mr(2) = b;
@@ -575,7 +575,7 @@ Mm fprintf(const Mm& first, const Mm& second)
         return x_M;
     }
     Mm list = cell(Mm(1.0), Mm(1.0));
-    if (!list.hasstorage())
+    if (list.gettype() != qv_cell)  // refused under a returning error hook
         return x_M;
     list.mr(1) = nop_M;
     return print_to(first, second, list);
@@ -587,7 +587,7 @@ Mm fprintf(const Mm& fid, const Mm& format, const Mm& args)
         const bool list = args.gettype() == qv_cell && !args.isstruct();
         const int n = list ? args.size() : 1;
         Mm all = cell(Mm(1.0), Mm(static_cast<double>(n + 1)));
-        if (!all.hasstorage())
+        if (all.gettype() != qv_cell)  // refused under a returning error hook
             return x_M;
         all.mr(1) = format;
         for (int k = 1; k <= n; ++k)
@@ -688,6 +688,8 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     Mm sz = size;
     if (sz.gettype() != qv_double || sz.issparse())
         sz.deepcopy(0, 0, size, qv_double);
+    if (sz.gettype() != qv_double || sz.issparse())
+        return;  // "Out of memory!" went to a hook that returned
     const long long n = sz.size() >= 1 ? extent(*sz.addr(1)) : LLONG_MAX;
     const long long m = sz.size() >= 2 ? extent(*sz.addr(2)) : 1;
 
@@ -820,8 +822,8 @@ Mm fwrite(const Mm& fid, const Mm& a, const Mm& precision, const Mm& skip, const
     Mm values = a;
     if (a.gettype() != qv_double || a.issparse())
         values.deepcopy(0, 0, a, qv_double);
-    if (values.gettype() != qv_double)
-        return Mm(0.0);
+    if (values.gettype() != qv_double || values.issparse())
+        return Mm(0.0);  // refused memory, reported: nothing written
     const std::size_t n = values.size() > 0 ? static_cast<std::size_t>(values.size()) : 0;
     std::size_t written = 0;
     if (gap == 0) {

@@ -323,7 +323,7 @@ Mm dir_listing(const char* pattern)
     const std::vector<listed_file> files = list_files(pattern ? pattern : "");
     const int n = static_cast<int>(files.size());
     Mm table = cell(Mm(static_cast<double>(n)), Mm(4.0));
-    if (!table.hasstorage())
+    if (table.gettype() != qv_cell)  // refused under a returning error hook
         return x_M;
     for (int k = 0; k < n; ++k) {
         const listed_file& f = files[static_cast<std::size_t>(k)];
@@ -333,7 +333,7 @@ Mm dir_listing(const char* pattern)
         table.mr(k + 1, 4) = Mm(f.isdir ? 1.0 : 0.0);
     }
     Mm fields = cell(Mm(1.0), Mm(4.0));
-    if (!fields.hasstorage())
+    if (fields.gettype() != qv_cell)  // refused under a returning error hook
         return x_M;
     fields.mr(1) = TM("name");
     fields.mr(2) = TM("date");

@@ -61,6 +61,8 @@ bool prepare(const Mm& y, const char* who, prepared_samples& out)
     Mm x = y;
     if (y.gettype() != qv_double || y.issparse() || y.isc())
         x.deepcopy(0, 0, y, qv_double);
+    if (x.issparse())
+        return false;  // "Out of memory!" went to a hook that returned
     if (x.gettype() != qv_double) {
         error("%s: input data is neither mono nor stereo", who);
         return false;
@@ -405,6 +407,8 @@ Mm soundsc(const Mm& y, const Mm& fs, const Mm& bits)
     Mm r = y;
     if (y.gettype() != qv_double || y.issparse() || y.isc())
         r.deepcopy(0, 0, y, qv_double);
+    if (r.issparse())
+        return x_M;  // "Out of memory!" went to a hook that returned
     if (r.gettype() != qv_double || r.size() < 1)
         return soundM(r, fs, bits);
     // The extremes of a vector, or of the first column of a matrix.

@@ -22,6 +22,49 @@ void set_identity(const matrix_view<double>& z, int n)
     }
 }
 
+// For each of the cols columns c (length len, leading dimension ld):
+// s = u'·c summed in element order, then c += scaled(s)·u. The sums are
+// sequential chains, so four columns go side by side; each column's
+// arithmetic is what it would be alone.
+template <class Scale>
+void reflect_columns(const double* u, std::ptrdiff_t len, double* c, std::ptrdiff_t ld, std::ptrdiff_t cols,
+                     Scale&& scaled)
+{
+    std::ptrdiff_t j = 0;
+    for (; j + 4 <= cols; j += 4) {
+        double* c0 = c + j * ld;
+        double* c1 = c0 + ld;
+        double* c2 = c1 + ld;
+        double* c3 = c2 + ld;
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        for (std::ptrdiff_t i = 0; i < len; ++i) {
+            s0 += u[i] * c0[i];
+            s1 += u[i] * c1[i];
+            s2 += u[i] * c2[i];
+            s3 += u[i] * c3[i];
+        }
+        s0 = scaled(s0);
+        s1 = scaled(s1);
+        s2 = scaled(s2);
+        s3 = scaled(s3);
+        for (std::ptrdiff_t i = 0; i < len; ++i) {
+            c0[i] += s0 * u[i];
+            c1[i] += s1 * u[i];
+            c2[i] += s2 * u[i];
+            c3[i] += s3 * u[i];
+        }
+    }
+    for (; j < cols; ++j) {
+        double* cj = c + j * ld;
+        double s = 0.0;
+        for (std::ptrdiff_t i = 0; i < len; ++i)
+            s += u[i] * cj[i];
+        s = scaled(s);
+        for (std::ptrdiff_t i = 0; i < len; ++i)
+            cj[i] += s * u[i];
+    }
+}
+
 } // namespace
 
 int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, int* piv_p)
@@ -255,6 +298,87 @@ int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, dou
         orti(m) *= scale;
         ar(m, m - 1) *= -g;
         ai(m, m - 1) *= -g;
+    }
+    return 0;
+}
+
+// corth on a real matrix. Its imaginary parts start at zero and stay zero
+// (every product that reaches them has a zero factor), and they add only
+// zeros to the real parts; so the real parts come out the same, zeros
+// perhaps with another sign, at a quarter of the arithmetic. Finite entries
+// only: in the complex form an infinity times those zeros spreads NaN.
+int corth_real(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* ar_p, double* ortr_p)
+{
+    const auto ar = view(ar_p, *nm);
+    const auto ortr = view(ortr_p);
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
+        ortr(m) = 0.0;
+        double scale = 0.0;
+        for (std::ptrdiff_t i = m; i <= igh; ++i)
+            scale += std::fabs(ar(i, m - 1));
+        if (scale == 0.0)
+            continue;
+        double h = 0.0;
+        for (std::ptrdiff_t i = igh; i >= m; --i) {
+            ortr(i) = ar(i, m - 1) / scale;
+            h += ortr(i) * ortr(i);
+        }
+        double g = std::sqrt(h);
+        const double f = complex_abs(ortr(m), 0.0);
+        if (f != 0.0) {
+            h += f * g;
+            g /= f;
+            ortr(m) *= 1.0 + g;
+        } else {
+            ortr(m) = g;
+            ar(m, m - 1) = scale;
+        }
+        // Left update, column j -= u·(u'·column j)/h; the columns are
+        // independent, so their sums run side by side.
+        reflect_columns(&ortr(m), igh - m + 1, &ar(m, m), *nm, n - m + 1, [h](double f) { return -f / h; });
+        for (std::ptrdiff_t i0 = 1; i0 <= igh; i0 += row_block) {
+            const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(row_block, igh - i0 + 1);
+            double fr[row_block] = {};
+            for (std::ptrdiff_t j = m; j <= igh; ++j) {
+                const double* cr = &ar(i0, j);
+                const double orj = ortr(j);
+                for (std::ptrdiff_t r = 0; r < rows; ++r)
+                    fr[r] += orj * cr[r];
+            }
+            for (std::ptrdiff_t r = 0; r < rows; ++r)
+                fr[r] = -fr[r] / h;
+            for (std::ptrdiff_t j = m; j <= igh; ++j) {
+                double* cr = &ar(i0, j);
+                const double orj = ortr(j);
+                for (std::ptrdiff_t r = 0; r < rows; ++r)
+                    cr[r] += fr[r] * orj;
+            }
+        }
+        ortr(m) *= scale;
+        ar(m, m - 1) *= -g;
+    }
+    return 0;
+}
+
+// The unitary matrix of corth_real's reduction, as complex_schur_qr's job 3
+// forms it from corth's, in real arithmetic for the same reason.
+int corth_real_transform(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* ar_p,
+                         double* ortr_p, double* z_p)
+{
+    const auto ar = view(ar_p, *nm);
+    const auto z = view(z_p, *nm);
+    const auto ortr = view(ortr_p);
+    const std::ptrdiff_t low = *low_p, igh = *igh_p;
+    set_identity(z, *n_p);
+    for (std::ptrdiff_t i = igh - 1; i >= low + 1; --i) {
+        if (ortr(i) == 0.0 || ar(i, i - 1) == 0.0)
+            continue;
+        // The negative of corth's h.
+        const double norm = ar(i, i - 1) * ortr(i);
+        for (std::ptrdiff_t k = i + 1; k <= igh; ++k)
+            ortr(k) = ar(k, i - 1);
+        reflect_columns(&ortr(i), igh - i + 1, &z(i, i), *nm, igh - i + 1, [norm](double s) { return s / norm; });
     }
     return 0;
 }

@@ -122,6 +122,11 @@ int orthes(const int* nm, const int* n, const int* low, const int* igh, double* 
 int ortran(const int* nm, const int* n, const int* low, const int* igh, const double* a, double* ort, double* z);
 int corth(const int* nm, const int* n, const int* low, const int* igh, double* ar, double* ai, double* ortr,
           double* orti);
+// corth of a real matrix in real arithmetic (finite entries), and the
+// unitary matrix of that reduction, as complex_schur_qr's job 3 forms it.
+int corth_real(const int* nm, const int* n, const int* low, const int* igh, double* ar, double* ortr);
+int corth_real_transform(const int* nm, const int* n, const int* low, const int* igh, const double* ar,
+                         double* ortr, double* z);
 
 // Real Hessenberg QR: eigenvalues (hqr), eigenvectors (hqr2, unnormalised,
 // a complex pair as real and imaginary columns), and the real Schur form

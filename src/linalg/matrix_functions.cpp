@@ -132,6 +132,8 @@ Mm mpower(const Mm& A, Mm B)
     if (isscalar(B)) {
         if (B.issparse() || B.gettype() != qv_double)
             B.deepcopy(B.isc(), 0, B, qv_double);
+        if (B.issparse() || B.gettype() != qv_double)
+            return x_M;  // "Out of memory!" went to a hook that returned: B unread
         const double br = B.addr()[0], bi = B.isc() ? B.addi()[0] : 0.0;
         if (bi == 0 && br < 0)
             return mpower(inv(A), Mm(-br));

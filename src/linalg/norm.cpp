@@ -44,16 +44,39 @@ double extreme_magnitude(const elements& x, bool largest)
     return m;
 }
 
+// sum (|x_k| / scale)^p, in element order.
+template <class Magnitude>
+double sum_of_powers(int n, double p, double scale, Magnitude&& magnitude)
+{
+    auto sum = [n, &magnitude](auto&& power_of) {
+        double s = 0;
+        for (int k = 0; k < n; ++k)
+            s += power_of(magnitude(k));
+        return s;
+    };
+    if (scale != 1) {
+        if (p == 1)
+            return sum([scale](double m) { return m / scale; });
+        if (p == 2)
+            return sum([scale](double m) { m /= scale; return m * m; });
+        return sum([scale, p](double m) { return std::pow(m / scale, p); });
+    }
+    if (p == 1)
+        return sum([](double m) { return m; });
+    if (p == 2)
+        return sum([](double m) { return m * m; });
+    return sum([p](double m) { return std::pow(m, p); });
+}
+
 // (sum |x_k|^p)^(1/p). Should the powers overflow or underflow while the
 // norm itself is representable, the sum is taken again over |x_k| / max.
 double power_sum(const elements& x, double p)
 {
     auto run = [&](double scale) {
-        double s = 0;
-        for (int k = 0; k < x.n; ++k) {
-            const double m = x.magnitude(k) / scale;
-            s += p == 1 ? m : p == 2 ? m * m : std::pow(m, p);
-        }
+        // The kind of element, the power and whether there is a scale are
+        // settled once, outside the loop; dividing by 1 changes nothing.
+        const double s = x.im ? sum_of_powers(x.n, p, scale, [&x](int k) { return std::hypot(x.re[k], x.im[k]); })
+                              : sum_of_powers(x.n, p, scale, [re = x.re](int k) { return std::fabs(re[k]); });
         return p == 1 ? s : p == 2 ? std::sqrt(s) : std::pow(s, 1 / p);
     };
     const double plain = run(1);
@@ -75,28 +98,62 @@ bool any_nan(const elements& x)
 
 // Largest sum of magnitudes over the columns (or the rows). A NaN makes
 // its sum NaN, and a NaN sum is the result: no line passes a NaN by.
+// Each sum is taken in element order; four lines at a time keep four
+// independent sums going, and each running row sum is read and written
+// once per four columns instead of once per column.
 template <class Magnitude>
-double largest_line_sum(const elements& x, int rows, int cols, bool over_rows, Magnitude&& magnitude)
+double largest_line_sum(int rows, int cols, bool over_rows, Magnitude&& magnitude)
 {
     double best = 0;
     if (!over_rows) {
-        for (int c = 0; c < cols; ++c) {
+        int c = 0;
+        auto keep = [&best](double s) {
+            if (s != s)
+                return false;
+            best = std::max(best, s);
+            return true;
+        };
+        for (; c + 4 <= cols; c += 4) {
+            const std::ptrdiff_t b0 = std::ptrdiff_t(c) * rows, b1 = b0 + rows, b2 = b1 + rows, b3 = b2 + rows;
+            double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+            for (int r = 0; r < rows; ++r) {
+                s0 += magnitude(b0 + r);
+                s1 += magnitude(b1 + r);
+                s2 += magnitude(b2 + r);
+                s3 += magnitude(b3 + r);
+            }
+            for (double s : {s0, s1, s2, s3})
+                if (!keep(s))
+                    return s;
+        }
+        for (; c < cols; ++c) {
             double s = 0;
             const std::ptrdiff_t base = std::ptrdiff_t(c) * rows;
             for (int r = 0; r < rows; ++r)
                 s += magnitude(base + r);
-            if (s != s)
+            if (!keep(s))
                 return s;
-            best = std::max(best, s);
         }
         return best;
     }
-    // Rows: one pass down the columns into a running sum per row.
+    // Rows: passes down the columns into a running sum per row.
     scratch<double> sums{std::size_t(rows)};
     std::fill(sums.get(), sums.get() + rows, 0.0);
-    for (int c = 0; c < cols; ++c) {
+    double* acc = sums.get();
+    int c = 0;
+    for (; c + 4 <= cols; c += 4) {
+        const std::ptrdiff_t b0 = std::ptrdiff_t(c) * rows, b1 = b0 + rows, b2 = b1 + rows, b3 = b2 + rows;
+        for (int r = 0; r < rows; ++r) {
+            double s = acc[r];
+            s += magnitude(b0 + r);
+            s += magnitude(b1 + r);
+            s += magnitude(b2 + r);
+            s += magnitude(b3 + r);
+            acc[r] = s;
+        }
+    }
+    for (; c < cols; ++c) {
         const std::ptrdiff_t base = std::ptrdiff_t(c) * rows;
-        double* acc = sums.get();
         for (int r = 0; r < rows; ++r)
             acc[r] += magnitude(base + r);
     }
@@ -111,9 +168,8 @@ double largest_line_sum(const elements& x, int rows, int cols, bool over_rows, M
 double largest_line_sum(const elements& x, int rows, int cols, bool over_rows)
 {
     if (!x.im)
-        return largest_line_sum(x, rows, cols, over_rows, [re = x.re](std::ptrdiff_t k) { return std::fabs(re[k]); });
-    return largest_line_sum(x, rows, cols, over_rows,
-                            [&x](std::ptrdiff_t k) { return std::hypot(x.re[k], x.im[k]); });
+        return largest_line_sum(rows, cols, over_rows, [re = x.re](std::ptrdiff_t k) { return std::fabs(re[k]); });
+    return largest_line_sum(rows, cols, over_rows, [&x](std::ptrdiff_t k) { return std::hypot(x.re[k], x.im[k]); });
 }
 
 double matrix_norm(const Mm& a, const elements& x, int rows, int cols, double p, bool inf_text, bool& known)

@@ -9,6 +9,7 @@
 #include "velkor/linalg.h"
 #include "velkor/report.h"
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -35,6 +36,41 @@ void clear_below(Mm& h, int band)
             if (h.addi())
                 h.addi()[r + k * n] = 0.0;
         }
+}
+
+bool all_finite(const double* x, std::size_t count)
+{
+    bool finite = true;
+    for (std::size_t k = 0; k < count; ++k)
+        finite &= std::isfinite(x[k]);
+    return finite;
+}
+
+// hess of a real matrix: the complex reduction's imaginary parts would all
+// be zero, so it runs in real arithmetic. Declines (false) for a complex or
+// non-finite A, and for a result that overflowed, where the complex form's
+// NaN is the answer.
+bool real_hess(const Mm& A, Mm& H, Mm& U)
+{
+    int n = A.cols();
+    const std::size_t count = std::size_t(n) * std::size_t(n);
+    if (A.isc() || A.issparse())
+        return false;
+    Mm h = working_copy(A, false);
+    if (!all_finite(h.addr(), count))
+        return false;
+    Mm u(0, 0, 0, n, n, qv_double);
+    with_storage(u, n, n, false);
+    scratch<double> ortr(static_cast<std::size_t>(n));
+    int low = 1, igh = n;
+    corth_real(&n, &n, &low, &igh, h.addr(), ortr.get());
+    corth_real_transform(&n, &n, &low, &igh, h.addr(), ortr.get(), u.addr());
+    if (!all_finite(h.addr(), count) || !all_finite(u.addr(), count))
+        return false;
+    clear_below(h, 1);
+    H = h;
+    U = u;
+    return true;
 }
 
 } // namespace
@@ -102,6 +138,8 @@ void unitary_hess_schur(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur
         U = nop_M;
         return;
     }
+    if (want_hess && n > 2 && real_hess(A, H, U))
+        return;
     Mm h = working_copy(A, true);
     Mm u = zeros_of(n, n, true);
     const std::size_t un = std::size_t(n);

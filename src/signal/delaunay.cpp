@@ -36,6 +36,8 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
     if (n < 3)
         return empty_triangles();
     const Mm x = mdouble(full(x0)), y = mdouble(full(y0));
+    if (x.size() != n || y.size() != n)
+        return x_M;  // "Out of memory!" went to a hook that returned
     const double* xv = x.addr();
     const double* yv = y.addr();
     for (int k = 0; k < n; ++k)

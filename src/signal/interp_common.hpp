@@ -4,6 +4,8 @@
 
 #include "velkor/value.h"
 
+#include <cmath>
+
 // The interval of knots (1-based: knots[1] .. knots[n], stored at k[0] ..
 // k[n-1]) that brackets t, by bisection on increasing or decreasing knots
 // (n >= 2). 1 <= lo <= n - 1: t lies between knots lo and hi = lo + 1; lo
@@ -43,6 +45,64 @@ inline void interval_bracket(double t, const double* k, int n, int& lo, int& hi)
     else if (lo == n && same(t, k[n - 1]))
         lo = n - 1, hi = n;
 }
+
+// One axis of knots prepared for many queries: the same intervals as
+// interval_bracket and the same fractions (t - knot lo) / (knot hi - knot lo),
+// at a lower cost per query. On strictly increasing knots a verified guess
+// is the only interval that can hold t, so the guess may come from a
+// product instead of a quotient; on evenly spaced knots whose step is a
+// power of two the quotient is a product by the exact reciprocal, which
+// gives the same bits.
+struct knot_axis {
+    const double* k;
+    int n;
+    bool increasing = false;  // strictly, knot after knot
+    double guess_scale = 0;
+    double step_inverse = 0;  // 0 when the steps are not one power of two
+
+    knot_axis(const double* knots, int count) : k(knots), n(count)
+    {
+        increasing = true;
+        for (int j = 0; j + 1 < n && increasing; ++j)
+            increasing = k[j] < k[j + 1];
+        if (!increasing)
+            return;
+        guess_scale = (n - 1) / (k[n - 1] - k[0]);
+        const double h = k[1] - k[0];
+        int e = 0;
+        if (std::frexp(h, &e) != 0.5 || !std::isnormal(1 / h))
+            return;
+        for (int j = 1; j + 1 < n; ++j)
+            if (k[j + 1] - k[j] != h)
+                return;
+        step_inverse = 1 / h;
+    }
+
+    // The guess is the common case and is inlined into the caller's loop;
+    // a missed guess takes the full search out of line.
+    [[gnu::always_inline]] void bracket(double t, int& lo, int& hi) const noexcept
+    {
+        if (increasing) {
+            const double guess = (t - k[0]) * guess_scale + 1;
+            if (guess >= 1 && guess < n) {
+                const int g = static_cast<int>(guess);
+                if (t > k[g - 1] && !(t > k[g])) {
+                    lo = g;
+                    hi = g + 1;
+                    return;
+                }
+            }
+        }
+        search(t, lo, hi);
+    }
+
+    [[gnu::noinline]] void search(double t, int& lo, int& hi) const noexcept { interval_bracket(t, k, n, lo, hi); }
+
+    double fraction(double t, int lo, int hi) const noexcept
+    {
+        return step_inverse != 0 ? (t - k[lo - 1]) * step_inverse : (t - k[lo - 1]) / (k[hi - 1] - k[lo - 1]);
+    }
+};
 
 // The nearer of knots lo and hi to t: the upper (hi) at the half-way point
 // of increasing knots, the larger abscissa (lo) of decreasing ones.

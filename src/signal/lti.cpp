@@ -3,6 +3,7 @@
 // frequency (ltifr) responses.
 #include "signal/storage.hpp"
 #include "linalg/kernels.hpp"
+#include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -23,6 +24,48 @@ Mm range(int a, int b) { return colon(double(a), double(b)); }
 
 // Columns a..b (1-based) of x.
 Mm columns(const Mm& x, int a, int b) { return Mm(x(c_p, range(a, b))); }
+
+// The real time response: the state lives in two columns of scratch, and
+// each step goes straight into its row of the N-by-n result, so no
+// transpose of the whole run follows. The products are those of the
+// complex path: all input terms b * u(1:N-1, :).' at once (with one input,
+// plain products, which is what that product gives), then per step a * x(k)
+// added to its input term.
+Mm real_state_run(const Mm& a, const Mm& b, const Mm& u, const Mm& x0, int N, int n, int p)
+{
+    Mm Y = shaped(0, N, n);
+    scratch<double> state{2 * std::size_t(n)};
+    scratch<double> inputs{p > 1 ? std::size_t(n) * std::size_t(N - 1) : 0};
+    if (p > 1 && N > 1)
+        split_gemm("N", "T", n, N - 1, p, 1.0, b.addr(), nullptr, n, u.addr(), nullptr, N, 0.0, inputs.get(), nullptr,
+                   n);
+    double* cur = state.get();
+    double* next = cur + n;
+    std::copy(x0.addr(), x0.addr() + n, cur);
+    double* y = Y.addr();
+    auto put = [y, n, N](const double* x, int k) {
+        for (int i = 0; i < n; ++i)
+            y[k + std::int64_t(i) * N] = x[i];
+    };
+    put(cur, 0);
+    const double* br = b.addr();
+    for (int k = 0; k + 1 < N; ++k) {
+        if (p == 1) {
+            const double uk = u.addr()[k];
+            for (int i = 0; i < n; ++i)
+                next[i] = br[i] * uk;
+        } else if (p > 1) {
+            const double* term = inputs.get() + std::int64_t(k) * n;
+            std::copy(term, term + n, next);
+        } else {
+            std::fill(next, next + n, 0.0);
+        }
+        split_gemm("N", "N", n, 1, n, 1.0, a.addr(), nullptr, n, cur, nullptr, n, 1.0, next, nullptr, n);
+        put(next, k + 1);
+        std::swap(cur, next);
+    }
+    return Y;
+}
 
 } // namespace
 
@@ -219,7 +262,7 @@ Mm zp2tf(const Mm& z, const Mm& p, Mm k, i_o_t, Mm& num, Mm& den)
     const int g = k.size();
     Mm pc = mdouble(full(p));
     pc.reshape(pc.size(), 1);
-    const Mm d = real(poly(pc));
+    Mm d = real(poly(pc));
     const int L = d.size();
     Mm n;
     if (z.rows() != 0) {
@@ -228,13 +271,23 @@ Mm zp2tf(const Mm& z, const Mm& p, Mm k, i_o_t, Mm& num, Mm& den)
             error("zp2tf: k is too small");
             return x_M;
         }
-        n = shaped_zeros(k.isc(), q, L);
+        std::vector<Mm> rows(static_cast<std::size_t>(q));
+        int width = L;
         for (int j = 1; j <= q; ++j) {
             const Mm dz = real(poly(Mm(z(c_p, Mm(double(j))))));
-            const Mm row = times(Mm(k(Mm(double(j)))), dz);
+            rows[j - 1] = times(Mm(k(Mm(double(j)))), dz);
+            width = std::max(width, rows[j - 1].size());
+        }
+        // More zeros than poles: both polynomials take the numerator's
+        // length, the denominator with leading zeros.
+        if (width > L)
+            d = horzcat(zeros(Mm(1.0), Mm(double(width - L))), d);
+        n = shaped_zeros(k.isc(), q, width);
+        for (int j = 1; j <= q; ++j) {
+            const Mm& row = rows[j - 1];
             const int len = row.size();
-            for (int e = 0; e < len && e < L; ++e) {
-                const std::int64_t at = (j - 1) + std::int64_t(L - len + e) * q;
+            for (int e = 0; e < len; ++e) {
+                const std::int64_t at = (j - 1) + std::int64_t(width - len + e) * q;
                 n.addr()[at] = row.addr()[e];
                 if (n.isc())
                     n.addi()[at] = row.addi() ? row.addi()[e] : 0.0;
@@ -284,6 +337,8 @@ Mm ltitr(Mm a, Mm b, Mm u, Mm x0)
         return x_M;
     }
     const bool complex = a.isc() || b.isc() || u.isc() || x0.isc();
+    if (!complex)
+        return real_state_run(a, b, u, x0, N, n, p);
     Mm X = shaped_zeros(complex, n, N);
     std::copy(x0.addr(), x0.addr() + n, X.addr());
     if (complex && x0.isc())

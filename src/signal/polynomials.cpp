@@ -52,7 +52,24 @@ Mm polyval(Mm p, Mm x)
         const double* c = p.addr();
         double* out = y.addr();
         const int count = x.size();
-        for (int e = 0; e < count; ++e) {
+        // A Horner chain is one long dependency: eight points side by side
+        // keep the multipliers busy, each point with its own order of
+        // operations, so the values are those of the plain loop.
+        constexpr int lanes = 8;
+        int e = 0;
+        for (; e + lanes <= count; e += lanes) {
+            double v[lanes] = {}, te[lanes];
+            for (int l = 0; l < lanes; ++l)
+                te[l] = t[e + l];
+            for (int k = 0; k < n; ++k) {
+                const double ck = c[k];
+                for (int l = 0; l < lanes; ++l)
+                    v[l] = te[l] * v[l] + ck;
+            }
+            for (int l = 0; l < lanes; ++l)
+                out[e + l] = v[l];
+        }
+        for (; e < count; ++e) {
             double v = 0;
             const double te = t[e];
             for (int k = 0; k < n; ++k)

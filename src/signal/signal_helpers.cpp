@@ -172,6 +172,8 @@ Mm nextpow2(const Mm& x)
         if (error_numeric(x, "nextpow2"))
             return x_M;
         const Mm d = mdouble(full(x));
+        if (d.size() != 1)
+            return x_M;  // "Out of memory!" went to a hook that returned
         v = d.addi() ? std::hypot(d.addr()[0], d.addi()[0]) : std::fabs(d.addr()[0]);
     }
     int e = 0;

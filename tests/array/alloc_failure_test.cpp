@@ -21,6 +21,13 @@ TEST(AllocationFailure, ArrayFunctions)
     const Mm names = cell_row({text("pear"), text("fig"), text("apple"), text("fig")});
     const Mm ii = row({1, 3, 2, 3}), jj = row({1, 1, 2, 3}), ss = row({4, 5, 6, 7});
     const Mm struct_args = cell_row({text("a"), Mm(1.0), text("b"), cell_row({Mm(2.0), Mm(3.0)})});
+    // More than the eight elements an empty value has room for: a refused
+    // result written as if whole would overrun its storage.
+    const Mm twelve = colon(1.0, 12.0), sp = sparse(ii, jj, ss), wide = sparse(twelve);
+    const Mm bytes = muint8(v), coo = sp2coo(wide);
+    const Mm zsp = sparse(test::complex(2, 2, {1, 0, 0, 4}, {2, 0, 0, -1}));
+    const Mm pair = test::cell_row({text("a"), text("b")}), b_name = text("b");
+    const Mm grid = counting({10, 2});
     test::sweep_allocations({
         {"zeros", Mm(), [=](Mm& x) { x = zeros(three, five); }},
         {"ones n-d", Mm(), [=](Mm& x) { x = ones(three, three, three); }},
@@ -63,6 +70,50 @@ TEST(AllocationFailure, ArrayFunctions)
         {"tril", counting({4, 4}), [=](Mm& x) { x = tril(x); }},
         {"cellstr", text("ab"), [=](Mm& x) { x = cellstr(vertcat(x, text("cd"))); }},
         {"struct", Mm(), [=](Mm& x) { x = mstruct(struct_args); }},
+        {"find", counting({1, 12}), [](Mm& x) { x = find(x); }},
+        {"find of sparse", wide, [](Mm& x) { x = find(x); }},
+        {"sp2coo", wide, [](Mm& x) { x = sp2coo(x); }},
+        {"sp2coo, complex", zsp, [](Mm& x) { x = sp2coo(x); }},
+        {"spconvert", coo, [](Mm& x) { x = spconvert(x); }},
+        {"colperm", wide, [](Mm& x) { x = colperm(x); }},
+        {"sparse of one repeated value", Mm(), [=](Mm& x) { x = sparse(twelve, twelve, Mm(2.0)); }},
+        {"sparse of uint8", bytes, [](Mm& x) { x = sparse(x); }},
+        {"nnz of uint8", bytes, [](Mm& x) { x = nnz(x); }},
+        {"double of sparse", sp, [](Mm& x) { x = mdouble(x); }},
+        {"double of uint8", bytes, [](Mm& x) { x = mdouble(x); }},
+        {"uint8", v, [](Mm& x) { x = muint8(x); }},
+        {"deepcopy", names, [](Mm& x) { x = deepcopy(x); }},
+        {"complex", v, [](Mm& x) { x = mcomplex(x, x); }},
+        {"fliplr of sparse", sp, [](Mm& x) { x = fliplr(x); }},
+        {"rot90", counting({2, 3}), [](Mm& x) { x = rot90(x); }},
+        {"diag of sparse", sp, [](Mm& x) { x = diag(x); }},
+        {"diag matrix of sparse", sparse(w), [](Mm& x) { x = diag(x); }},
+        {"permute", counting({2, 3}), [=](Mm& x) { x = permute(x, row({2, 1})); }},
+        {"horzcat of sparse", sp, [](Mm& x) { x = horzcat(x, x); }},
+        {"vertcat, sparse and full", sp, [](Mm& x) { x = vertcat(x, counting({1, 3})); }},
+        {"transpose of sparse", zsp, [](Mm& x) { x = ctranspose(x); }},
+        // The loop variable keeps its value when its new column is refused.
+        {"for over the columns of a matrix", Mm(7.0), [=](Mm& x) {
+             Mm range = grid;
+             forelem(x, range, 1);
+         }, test::keeps_target},
+        {"for over the columns of a cell", Mm(7.0), [=](Mm& x) {
+             Mm range = names;
+             forelem(x, range, 2);
+         }, test::keeps_target},
+        {"rmfield", Mm(), [=](Mm& x) {
+             Mm s;
+             s.member("a") = three;
+             s.member("b") = five;
+             s.member("c") = three;
+             x = rmfield(s, b_name);
+         }},
+        {"rmfield of two", Mm(), [=](Mm& x) {
+             Mm s;
+             s.member("a") = three;
+             s.member("b") = five;
+             x = rmfield(s, pair);
+         }},
         {"fieldnames", Mm(), [=](Mm& x) {
              x.member("alpha") = three;
              x.member("beta") = five;

@@ -20,6 +20,8 @@ TEST(AllocationFailure, Bessel)
              x = v;
          }},
         {"airy", z, [=](Mm& x) { x = airy(Mm(3.0), x); }},
+        {"besselj, orders by arguments", test::row({0.5, 2, 7}), [=](Mm& x) { x = besselj(orders, x); }},
+        {"besselh by orders", z, [=](Mm& x) { x = besselh(orders, Mm(1.0), x); }},
     });
 }
 

@@ -100,6 +100,49 @@ TEST(AllocationFailure, GraphicsFunctions)
     vizmo::test::reset();
 }
 
+// The everyday drawing statements; each figure is closed within its
+// statement so that what the objects held counts as given back.
+TEST(AllocationFailure, Drawing)
+{
+    vizmo::test::reset();
+    const Mm y = row({1, 3, 2, 4}), e = row({0.5, 0.25, 0.5, 1}), x = row({1, 2, 4, 8});
+    const Mm series = cell_row({x, y, text("r--")}), one_series = cell_row({y});
+    const Mm labelled = cell_row({Mm(1.0), Mm(2.0), text("here")});
+    const Mm legend_args = cell_row({text("first")}), title_args = cell_row({text("A title")});
+    const Mm polygon = cell_row({row({0, 1, 1}), row({0, 0, 1}), text("g")});
+    const Mm image_args = cell_row({test::real(2, 2, {1, 2, 3, 4})});
+    const Mm limits = row({0, 10, -1, 5});
+    auto drawn = [](auto draw) {
+        return [=](Mm& out) {
+            out = draw();
+            figure_close(text("all"));
+        };
+    };
+    test::sweep_allocations({
+        {"errorbar", Mm(), drawn([=] { return errorbar(y, e); })},
+        {"errorbar with x", Mm(), drawn([=] { return errorbar(x, y, e, e); })},
+        {"plot", Mm(), drawn([=] { return plot(series); })},
+        {"plot of one series", Mm(), drawn([=] { return plot(one_series); })},
+        {"bar", Mm(), drawn([=] { return bar(y); })},
+        {"stem", Mm(), drawn([=] { return stem(one_series); })},
+        {"text", Mm(), drawn([=] { return ::text(labelled); })},
+        {"legend", Mm(), drawn([=] {
+             plot(one_series);
+             return legend(legend_args);
+         })},
+        {"title", Mm(), drawn([=] { return title(title_args); })},
+        {"axis", Mm(), drawn([=] {
+             plot(one_series);
+             axis(limits);
+             return axis();
+         })},
+        {"fill", Mm(), drawn([=] { return fill(polygon); })},
+        {"imagesc", Mm(), drawn([=] { return imagesc(image_args); })},
+        {"subplot", Mm(), drawn([=] { return subplot(Mm(2.0), Mm(2.0), Mm(3.0)); })},
+    });
+    vizmo::test::reset();
+}
+
 // The surface charts record their call for shading; the records are let go
 // within each statement so that what they held counts as given back.
 struct forget_surface_records {

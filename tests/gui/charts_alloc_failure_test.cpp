@@ -54,7 +54,14 @@ TEST(AllocationFailure, GuiChartDrawing)
     const Mm matrix = test::real(3, 2, {1, 2, 3, 4, 5, 6});
     const Mm map = test::real(2, 3, {0, 51, 102, 153, 204, 255});
     const Mm contour = test::real(2, 5, {0.5, 2, 1, 4, 2, 5, 0.7, 1, 3, 6});
+    // Planes of two kinds, the byte planes read as doubles; more elements
+    // than an empty value has room for.
+    const Mm planes = test::cell_row({muint8(times(test::counting({4, 4}), Mm(15.0))), test::counting({4, 4}) / 16.0,
+                                      muint8(times(test::counting({4, 4}), Mm(9.0)))});
+    const Mm unit_map = map / 255.0;
     test::sweep_allocations({
+        {"imshow of three planes", Mm(), [=](Mm& x) { x = imshow(planes); }},
+        {"rgbplot", Mm(), [=](Mm& x) { x = rgbplot(unit_map); }},
         {"datetick", Mm(), [](Mm& x) { x = datetick(test::text("y"), Mm(3)); }},
         {"brighten", Mm(), [=](Mm& x) { x = brighten(map, Mm(0.4)); }},
         {"contrast", Mm(), [=](Mm& x) { x = contrast(data); }},

@@ -12,6 +12,7 @@ TEST(AllocationFailure, Eigenvalues)
     const Mm symmetric = test::real(3, 3, {2, 1, 0, 1, 2, 1, 0, 1, 2});
     const Mm complex = test::complex(2, 2, {1, 2, 3, 4}, {1, 0, -1, 2});
     const Mm b = test::real(3, 3, {2, 0, 1, 1, 3, 0, 0, 1, 4});
+    const Mm sparse_two = sparse(Mm(2.0)), byte_three = muint8(Mm(3.0));
     test::sweep_allocations({
         {"eig, real", general, [](Mm& x) { x = eig(x); }},
         {"eig, symmetric", symmetric, [](Mm& x) { x = eig(x); }},
@@ -28,6 +29,11 @@ TEST(AllocationFailure, Eigenvalues)
          }},
         {"schur", general, [](Mm& x) { x = schur(x); }},
         {"hess", complex, [](Mm& x) { x = hess(x); }},
+        {"[P, H] = hess, real", general, [](Mm& x) {
+             Mm P, H;
+             hess(x, i_o, P, H);
+             x = P;
+         }},
         {"balance", general, [](Mm& x) { x = balance(x); }},
         {"eig(A, B)", general, [=](Mm& x) { x = eig(x, b); }},
         {"qz", general, [=](Mm& x) {
@@ -38,6 +44,8 @@ TEST(AllocationFailure, Eigenvalues)
         {"expm", general, [](Mm& x) { x = expm(x); }},
         {"sqrtm", symmetric, [](Mm& x) { x = sqrtm(x); }},
         {"mpower", general, [](Mm& x) { x = mpower(x, Mm(-3.0)); }},
+        {"mpower by a sparse exponent", general, [=](Mm& x) { x = mpower(x, sparse_two); }},
+        {"mpower by a uint8 exponent", general, [=](Mm& x) { x = mpower(x, byte_three); }},
         {"condeig", general, [](Mm& x) { x = condeig(x); }},
         {"axxbc", symmetric, [=](Mm& x) { x = axxbc(x, x, general); }},
         {"rsf2csf", general, [](Mm& x) {

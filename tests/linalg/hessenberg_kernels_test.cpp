@@ -114,6 +114,50 @@ TEST(Corth, UnitaryReductionOfComplexMatrices)
     }
 }
 
+// corth_real must give what corth and complex_schur_qr's job 3 give for a
+// real matrix (zero imaginary parts): the same numbers, not just a valid
+// reduction, since hess returns it in their place. Sizes past the row block
+// of the right-hand update, sub-ranges, and a column with nothing to do.
+TEST(Corth, RealFormGivesTheComplexFormOfARealMatrix)
+{
+    struct Case {
+        int n;
+        Range r;
+        bool zero_column;
+    };
+    for (const Case& c : std::vector<Case>{{8, {1, 8}, false},
+                                           {8, {3, 6}, false},
+                                           {37, {1, 37}, false},
+                                           {37, {2, 35}, false},
+                                           {6, {1, 6}, true}}) {
+        SCOPED_TRACE(std::to_string(c.n) + ": " + std::to_string(c.r.low) + ".." + std::to_string(c.r.igh));
+        const int n = c.n;
+        test::dense a = balanced_shape(n, c.r, 71 + n + c.r.low, false);
+        if (c.zero_column)
+            for (int i = 2; i < n; ++i)
+                a.set(i, 1, 0.0);
+        test::dense h(n, n);
+        h.re = a.re;
+        std::fill(h.im.begin(), h.im.end(), 0.0);
+        std::vector<double> ortr(n, 0.0), orti(n, 0.0), wr(n), wi(n);
+        corth(&n, &n, &c.r.low, &c.r.igh, h.re.data(), h.im.data(), ortr.data(), orti.data());
+        test::dense q(n, n);
+        const int job = 3;
+        int ierr = -1;
+        complex_schur_qr(&n, &n, &c.r.low, &c.r.igh, ortr.data(), orti.data(), h.re.data(), h.im.data(), wr.data(),
+                         wi.data(), q.re.data(), q.im.data(), &job, &ierr);
+
+        std::vector<double> hr = a.re, ort(n, 0.0), z(std::size_t(n) * n, 7.0);
+        corth_real(&n, &n, &c.r.low, &c.r.igh, hr.data(), ort.data());
+        corth_real_transform(&n, &n, &c.r.low, &c.r.igh, hr.data(), ort.data(), z.data());
+        for (std::size_t k = 0; k < hr.size(); ++k) {
+            // == also takes a zero of either sign, the one freedom allowed
+            ASSERT_TRUE(hr[k] == h.re[k] && h.im[k] == 0) << "H element " << k;
+            ASSERT_TRUE(z[k] == q.re[k] && q.im[k] == 0) << "Q element " << k;
+        }
+    }
+}
+
 TEST(HessenbergKernels, NothingToReduce)
 {
     struct Case {

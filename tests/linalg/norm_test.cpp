@@ -94,6 +94,27 @@ TEST(Norm, MatrixForms)
     EXPECT_TRUE(std::isnan(norm(test::real(2, 2, {qnan, 2, 3, 4}), Mm(1.0)).r())) << "no column passes a NaN by";
     EXPECT_TRUE(std::isnan(norm(test::real(2, 2, {qnan, 2, 3, 4})).r()));
 
+    // Lines are summed several at a time: the largest line may sit in a
+    // group or among the lines left over, and a NaN in either is the norm.
+    for (int lines : {2, 4, 5, 7, 9}) {
+        for (int peak : {0, lines - 1}) {
+            SCOPED_TRACE(std::to_string(lines) + " lines, largest " + std::to_string(peak));
+            Mm wide(0, 0, 0, 3, lines, qv_double), tall(0, 0, 0, lines, 3, qv_double);
+            for (int l = 0; l < lines; ++l)
+                for (int k = 0; k < 3; ++k) {
+                    const double v = (l == peak ? 10.0 : 1.0) * (k + 1) * (k % 2 ? -1 : 1);
+                    wide.addr()[k + 3 * l] = v;
+                    tall.addr()[l + lines * k] = v;
+                }
+            EXPECT_EQ(norm(wide, Mm(1.0)).r(), 60);
+            EXPECT_EQ(norm(tall, test::text("inf")).r(), 60);
+            wide.addr()[3 * peak + 1] = qnan;
+            tall.addr()[peak + lines] = qnan;
+            EXPECT_TRUE(std::isnan(norm(wide, Mm(1.0)).r()));
+            EXPECT_TRUE(std::isnan(norm(tall, test::text("inf")).r()));
+        }
+    }
+
     EXPECT_ERROR(norm(a, Mm(3.0)), "norm: x matrix, P not 1, 2, inf or fro");
     EXPECT_ERROR(norm(a, Mm(-inf)), "norm: x matrix, P not 1, 2, inf or fro");
     EXPECT_ERROR(norm(a, Mm(qnan)), "norm: x matrix, P not 1, 2, inf or fro");

@@ -50,6 +50,49 @@ TEST(Ishermitian, DecidesByTypeAndScaledAsymmetry)
     }
 }
 
+// The pairs are visited in tiles, one triangle only, stopping early once
+// the answer is certain: a single asymmetric pair anywhere in a matrix
+// larger than a tile must still be found, and a complex diagonal entry
+// counts as an asymmetry with itself.
+TEST(Ishermitian, FindsOneAsymmetryAnywhere)
+{
+    const int n = 70;
+    auto symmetric = [n](bool complex) {
+        Mm a(complex, 0, 0, n, n, qv_double);
+        for (int c = 0; c < n; ++c)
+            for (int r = 0; r < n; ++r) {
+                const std::ptrdiff_t k = r + std::ptrdiff_t(c) * n;
+                a.addr()[k] = 1.0 / (1 + r + c);
+                if (complex)
+                    a.addi()[k] = (r - c) * 0.01;
+            }
+        return a;
+    };
+    EXPECT_EQ(ishermitian(symmetric(false)), 1);
+    EXPECT_EQ(ishermitian(symmetric(true)), 1);
+    struct Case {
+        int r, c;
+        bool complex;
+        bool diagonal_imaginary;
+    };
+    for (const Case& e : std::vector<Case>{{1, 0, false, false},
+                                           {69, 0, false, false},
+                                           {0, 69, false, false},
+                                           {33, 31, false, false},
+                                           {64, 65, false, false},
+                                           {69, 68, true, false},
+                                           {66, 66, true, true}}) {
+        SCOPED_TRACE(std::to_string(e.r) + "," + std::to_string(e.c));
+        Mm a = symmetric(e.complex);
+        const std::ptrdiff_t k = e.r + std::ptrdiff_t(e.c) * n;
+        if (e.diagonal_imaginary)
+            a.addi()[k] = 1e-3;
+        else
+            a.addr()[k] += 1e-3;
+        EXPECT_EQ(ishermitian(a), 0);
+    }
+}
+
 TEST(Ishermitian, NonSquareNamesTheValue)
 {
     EXPECT_ERROR(ishermitian(test::real(2, 3, {1, 2, 3, 4, 5, 6})), "ishermitian: '(temporary)' matrix not square");

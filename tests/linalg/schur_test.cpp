@@ -103,6 +103,42 @@ TEST(Hess, UnitaryReductionToHessenbergForm)
     EXPECT_EQ(test::extents(P), (std::vector<int>{0, 0}));
 }
 
+// A real matrix is reduced in real arithmetic; the same matrix held as a
+// complex value goes the complex way. Both must give the same numbers
+// (zeros of either sign), and a non-finite entry the complex way's NaNs.
+TEST(Hess, RealDataGivesWhatTheComplexReductionGives)
+{
+    auto same = [](const Mm& x, const Mm& y) {
+        if (x.rows() != y.rows() || x.cols() != y.cols() || x.isc() != y.isc())
+            return false;
+        auto equal = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+        for (int k = 0; k < x.size(); ++k)
+            if (!equal(x.addr()[k], y.addr()[k]) || (x.isc() && !equal(x.addi()[k], y.addi()[k])))
+                return false;
+        return true;
+    };
+    struct Case {
+        const char* name;
+        int n;
+        double poison;  // put at (2,1) when not 0
+    };
+    for (const Case& c : std::vector<Case>{{"n 3", 3, 0},
+                                           {"n 40", 40, 0},
+                                           {"infinity", 5, INFINITY},
+                                           {"NaN", 5, NAN},
+                                           {"near overflow", 6, 1e308}}) {
+        SCOPED_TRACE(c.name);
+        test::dense a = test::dense::random(c.n, c.n, 600 + c.n, false);
+        if (c.poison != 0)
+            a.set(2, 1, c.poison);
+        Mm P, H, Pc, Hc;
+        hess(value_of(a, false), i_o, P, H);
+        hess(value_of(a, true), i_o, Pc, Hc);
+        EXPECT_TRUE(same(P, Pc));
+        EXPECT_TRUE(same(H, Hc));
+    }
+}
+
 TEST(Schur, RealQuasiTriangularForm)
 {
     for (int n : {1, 2, 3, 7, 25}) {

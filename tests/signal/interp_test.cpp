@@ -47,6 +47,57 @@ TEST(IntervalBracket, EndsAndOrder)
     EXPECT_EQ(test::text_of(default_interp_method), "linear");
 }
 
+// The prepared axis must find the intervals interval_bracket finds and
+// the fractions the plain quotient gives, bit for bit, on every kind of
+// knots: unit and power-of-two steps (a product by the reciprocal), a step
+// that is not (the quotient), uneven, decreasing, non-monotone and infinite
+// knots (the plain search).
+TEST(KnotAxis, SameIntervalsAndFractionsAsThePlainSearch)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> knots;
+    };
+    const std::vector<Case> cases = {
+        {"unit step", {1, 2, 3, 4, 5, 6}},
+        {"step 1/4", {-1, -0.75, -0.5, -0.25, 0, 0.25}},
+        {"step 1/10", {0, 0.1, 0.2, 0.30000000000000004, 0.4, 0.5}},
+        {"step 3", {0, 3, 6, 9}},
+        {"uneven", {0, 1, 1.5, 4, 4.25, 9}},
+        {"decreasing", {5, 4, 3, 2, 1}},
+        {"not monotone", {0, 2, 1, 3, 5}},
+        {"infinite end", {0, 1, 2, INFINITY}},
+        {"two knots", {2, 6}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int n = int(c.knots.size());
+        const double* k = c.knots.data();
+        const knot_axis axis(k, n);
+        std::vector<double> queries = {NAN, -INFINITY, INFINITY, -1e300, 1e300};
+        for (int j = 0; j < n; ++j) {
+            queries.push_back(k[j]);
+            queries.push_back(std::nextafter(k[j], -INFINITY));
+            queries.push_back(std::nextafter(k[j], INFINITY));
+            if (j + 1 < n)
+                for (double w : {0.1, 0.5, 0.7, 0.999})
+                    queries.push_back(k[j] + w * (k[j + 1] - k[j]));
+        }
+        for (double t : queries) {
+            SCOPED_TRACE(t);
+            int lo, hi, plain_lo, plain_hi;
+            axis.bracket(t, lo, hi);
+            interval_bracket(t, k, n, plain_lo, plain_hi);
+            ASSERT_EQ(lo, plain_lo);
+            ASSERT_EQ(hi, plain_hi);
+            if (lo >= 1 && lo < n) {
+                const double f = axis.fraction(t, lo, hi), plain = (t - k[lo - 1]) / (k[hi - 1] - k[lo - 1]);
+                ASSERT_TRUE(f == plain || (std::isnan(f) && std::isnan(plain))) << f << " vs " << plain;
+            }
+        }
+    }
+}
+
 TEST(Interp1, Methods)
 {
     const Mm x = test::row({1, 2, 3}), y = test::row({10, 20, 30});

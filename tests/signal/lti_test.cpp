@@ -110,6 +110,14 @@ TEST(Zp2tf, Polynomials)
     EXPECT_EQ(test::values(num), (std::vector<double>{0, 2, 1, -10, -1, 12}));
     EXPECT_ERROR(zp2tf(test::real(2, 2, {1, 3, 2, 4}), test::real(2, 1, {-1, -2}), Mm(1.0), i_o, num, den),
                  "zp2tf: k is too small");
+    // More zeros than poles: the numerator is whole and the denominator
+    // takes leading zeros (the rows were once written before their storage)
+    zp2tf(test::real(3, 1, {-1, -2, -3}), Mm(-1.0), Mm(2.0), i_o, num, den);
+    EXPECT_EQ(test::values(num), (std::vector<double>{2, 12, 22, 12}));
+    EXPECT_EQ(test::values(den), (std::vector<double>{0, 0, 1, 1}));
+    zp2tf(test::real(2, 2, {-1, -2, 1, 0}), Mm(), test::real(2, 1, {1, 3}), i_o, num, den);
+    EXPECT_EQ(test::values(num), (std::vector<double>{1, 3, 3, -3, 2, 0}));
+    EXPECT_EQ(test::values(den), (std::vector<double>{0, 0, 1}));
 
     Mm A, B, C, D;
     zp2ss(test::row({1}), test::row({-1, -2}), Mm(3.0), i_o, A, B, C, D);
@@ -159,6 +167,10 @@ TEST(Ltitr, Trajectories)
         {"given start", ltitr(Mm(0.5), Mm(1.0), test::real(3, 1, {0, 0, 0}), Mm(2.0)), {2, 1, 0.5}, {3, 1}},
         {"two states", ltitr(test::real(2, 2, {1, 0, 1, 1}), test::real(2, 1, {0, 1}), test::real(3, 1, {1, 0, 0})),
          {0, 0, 1, 0, 1, 1}, {3, 2}},
+        {"two inputs",
+         ltitr(test::real(2, 2, {0.5, 1, 0, 0.25}), test::real(2, 2, {1, 0, 2, 1}), test::real(3, 2, {1, 0, 1, 0, 1, 1}),
+               test::real(2, 1, {1, -1})),
+         {1, 1.5, 2.75, -1, 0.75, 2.6875}, {3, 2}},
         {"one step", ltitr(test::real(2, 2, {1, 0, 1, 1}), test::real(2, 1, {0, 1}), Mm(7.0), test::real(2, 1, {3, 4})),
          {3, 4}, {1, 2}},
     };

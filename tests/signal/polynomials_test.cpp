@@ -20,6 +20,22 @@ TEST(Polyval, Values)
     EXPECT_EQ(test::values(polyval(Mm(), test::row({1, 2}))), (std::vector<double>{0, 0}));
     EXPECT_EQ(test::values(polyval(Mm(), Mm(3.0))), (std::vector<double>{0}));
     EXPECT_EQ(test::values(polyval(test::real(3, 1, {1, 0, -1}), test::row({2, 3}))), (std::vector<double>{3, 8}));
+    // Points are evaluated several at a time: counts around that group give
+    // the plain Horner values, bit for bit.
+    const Mm c = test::row({0.3, -1.7, 2.9, 0.1, -0.45});
+    for (int count : {1, 7, 8, 9, 17}) {
+        SCOPED_TRACE(count);
+        Mm x(0, 0, 0, 1, count, qv_double);
+        std::vector<double> horner(count);
+        for (int e = 0; e < count; ++e) {
+            const double t = x.addr()[e] = std::sin(e + 0.5) * 3;
+            double v = 0;
+            for (int k = 0; k < c.size(); ++k)
+                v = t * v + c.addr()[k];
+            horner[e] = v;
+        }
+        EXPECT_EQ(test::values(polyval(c, x)), horner);
+    }
     // complex points and coefficients go through the element-wise operators
     const Mm z = polyval(test::row({1, 0, 1}), test::complex(1, 1, {0}, {1}));
     EXPECT_EQ(test::values(z), (std::vector<double>{0}));

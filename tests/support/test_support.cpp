@@ -1,15 +1,20 @@
 // Builders and comparisons shared by the tests.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 
 namespace test {
 
+// A builder whose value was refused (under a returning error hook) gives
+// back the empty value it got: there is nothing to fill.
 Mm real(int rows, int cols, std::initializer_list<double> values)
 {
     Mm x(0, 0, 0, rows, cols, qv_double);
+    if (x.size() < static_cast<int>(values.size()))
+        return x;
     double* p = x.getpr((double*)nullptr);
     int k = 0;
     for (double v : values)
@@ -22,6 +27,8 @@ Mm row(std::initializer_list<double> values) { return real(1, static_cast<int>(v
 Mm complex(int rows, int cols, std::initializer_list<double> re, std::initializer_list<double> im)
 {
     Mm x(1, 0, 0, rows, cols, qv_double);
+    if (!x.isc() || x.size() < static_cast<int>(std::max(re.size(), im.size())))
+        return x;
     double* p = x.getpr((double*)nullptr);
     double* q = x.getpi((double*)nullptr);
     int k = 0;
@@ -36,6 +43,8 @@ Mm complex(int rows, int cols, std::initializer_list<double> re, std::initialize
 Mm bytes(int rows, int cols, std::initializer_list<unsigned> values)
 {
     Mm x(0, 0, 0, rows, cols, qv_uint8);
+    if (x.gettype() != qv_uint8 || x.size() < static_cast<int>(values.size()))
+        return x;
     unsigned char* p = x.getpr((unsigned char*)nullptr);
     int k = 0;
     for (unsigned v : values)
@@ -86,6 +95,8 @@ Mm counting(std::vector<int> dims)
 Mm cell_of(int rows, int cols, std::vector<Mm> items)
 {
     Mm c(0, 0, 0, rows, cols, qv_cell);
+    if (c.gettype() != qv_cell || c.size() < static_cast<int>(items.size()))
+        return c;  // refused under a returning error hook: nothing to fill
     for (std::size_t k = 0; k < items.size(); ++k)
         c.mr(static_cast<int>(k) + 1) = items[k];
     return c;
