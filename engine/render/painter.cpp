@@ -270,6 +270,18 @@ void dash(cairo_t* cr, int style, double w)
     }
 }
 
+int marker_pen(cairo_t* cr, const Object& s, const std::string& chart, int mark, const Rgb& line)
+{
+    const int shown = chart == "stem" && mark < 0 ? 1 : mark;
+    if (shown < 0 || shown > 12)
+        return -1;
+    Rgb mc = line;
+    colour(s, "MarkerColor", mc);
+    set_colour(cr, mc);
+    cairo_set_line_width(cr, 1);
+    return shown;
+}
+
 void marker(cairo_t* cr, int m, double x, double y, double s)
 {
     const double r = s / 2;

@@ -151,6 +151,11 @@ void dash(cairo_t* cr, int style, double w);
 
 void marker(cairo_t* cr, int m, double x, double y, double s);
 
+// The marker a series shows (a stem shows circles when it names none), or
+// -1 for none; when it shows one, the pen is set for it: the series'
+// "MarkerColor" or its line colour, one pixel wide.
+int marker_pen(cairo_t* cr, const Object& s, const std::string& chart, int mark, const Rgb& line);
+
 // The view of an axes: azimuth and elevation in degrees. A single number
 // names a standard view: 2 looks straight down on the x-y plane and 2.5
 // does too, for a 3-D chart shown flat; 3 is the usual 3-D view from

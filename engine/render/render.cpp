@@ -573,12 +573,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
             cairo_stroke(cr);
         dash(cr, 0, lw);
     }
-    const int shown_mark = chart == "stem" && mark < 0 ? 1 : mark;
-    if (shown_mark >= 0 && shown_mark <= 12) {
-        Rgb mc = c;
-        colour(s, "MarkerColor", mc);
-        set_colour(cr, mc);
-        cairo_set_line_width(cr, 1);
+    if (const int shown_mark = marker_pen(cr, s, chart, mark, c); shown_mark >= 0) {
         for (std::size_t k = 0; k < n; ++k) {
             double x, y;
             if (point(k, x, y))
@@ -616,7 +611,6 @@ void Painter::swatch(const Object& s, double x0, double x1, double y)
     const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
     const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
     const int mark = static_cast<int>(prop_number(s, "Marker", -1));
-    const int shown_mark = chart == "stem" && mark < 0 ? 1 : mark;
     if (style >= 0 && style <= 3) {
         set_colour(cr, c);
         cairo_set_line_width(cr, lw);
@@ -626,13 +620,8 @@ void Painter::swatch(const Object& s, double x0, double x1, double y)
         cairo_stroke(cr);
         dash(cr, 0, lw);
     }
-    if (shown_mark >= 0 && shown_mark <= 12) {
-        Rgb mc = c;
-        colour(s, "MarkerColor", mc);
-        set_colour(cr, mc);
-        cairo_set_line_width(cr, 1);
+    if (const int shown_mark = marker_pen(cr, s, chart, mark, c); shown_mark >= 0)
         marker(cr, shown_mark, (x0 + x1) / 2, y, std::clamp(prop_number(s, "MarkerSize", 6), 1.0, 10.0));
-    }
 }
 
 // The legend: one entry per series in order, named by the rows of the

@@ -402,12 +402,7 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
             cairo_stroke(cr);
         dash(cr, 0, lw);
     }
-    const int shown_mark = chart == "stem" && mark < 0 ? 1 : mark;
-    if (shown_mark >= 0 && shown_mark <= 12) {
-        Rgb mc = c;
-        colour(s, "MarkerColor", mc);
-        set_colour(cr, mc);
-        cairo_set_line_width(cr, 1);
+    if (const int shown_mark = marker_pen(cr, s, chart, mark, c); shown_mark >= 0) {
         const double msize = std::max(1.0, prop_number(s, "MarkerSize", 6));
         for (std::size_t k = 0; k < n; ++k)
             if (std::isfinite(px[k]) && std::isfinite(py[k]))

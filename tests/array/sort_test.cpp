@@ -148,10 +148,12 @@ TEST(Sort, ZerosOfOneSignKeepTheirSignOnEveryLength)
                 x.addr()[k] = pick(gen) == 0 ? zero : pick(gen) == 1 ? nan : double(pick(gen)) - 1.5;
             Mm s = sort(x);
             for (int k = 0; k < n; ++k) {
-                if (k > 0 && !std::isnan(s.addr()[k]))
+                if (k > 0 && !std::isnan(s.addr()[k])) {
                     ASSERT_LE(s.addr()[k - 1], s.addr()[k]) << k;
-                if (s.addr()[k] == 0)
+                }
+                if (s.addr()[k] == 0) {
                     ASSERT_EQ(std::signbit(s.addr()[k]), std::signbit(zero)) << k;
+                }
             }
         }
 }

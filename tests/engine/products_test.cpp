@@ -121,8 +121,9 @@ TEST(FusedProduct, EveryFormAgainstADirectSum)
                 for (int l = 0; l < k; ++l)
                     sum += formed_at(a, c.fa, i, l) * formed_at(b, c.fb, l, j);
                 EXPECT_NEAR(p.addr()[i + j * m], double(sum.real()), 8e-16 * k);
-                if (p.isc())
+                if (p.isc()) {
                     EXPECT_NEAR(p.addi()[i + j * m], double(sum.imag()), 8e-16 * k);
+                }
             }
     }
 }
