@@ -1,6 +1,7 @@
 // Axes against the headless engine: the current axes, creating and
 // selecting axes, clearing them, preparing them for a plot, and the order
 // every object constructor follows.
+#include "engine_fixture.hpp"
 #include "graphics/figures.hpp"
 #include "graphics/property_names.hpp"
 #include "test_support.hpp"
@@ -15,30 +16,9 @@ namespace {
 
 namespace vt = vizmo::test;
 
-std::vector<std::string> callbacks;
-Mm record_callback(Mm text)
-{
-    callbacks.push_back(test::text_of(text));
-    return x_M;
-}
+std::vector<std::string>& callbacks = test::recorded_callbacks;
 
-class Axes : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        vt::reset();
-        callbacks.clear();
-        previous = callback_func;
-        callback_func = record_callback;
-    }
-    void TearDown() override
-    {
-        callback_func = previous;
-        hosted_axes = Mm();
-        vt::reset();
-    }
-    callback_func_t previous = nullptr;
-};
+class Axes : public test::engine_fixture {};
 
 double handle(const Mm& h) { return *h.addr(1); }
 std::vector<double> values_of(double h, const char* name) { return vt::prop(h, name).data; }

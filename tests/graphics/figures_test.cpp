@@ -1,5 +1,6 @@
 // Figures against the headless engine: opening and selecting, the current
 // figure, clearing, capturing and closing.
+#include "engine_fixture.hpp"
 #include "graphics/property_names.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
@@ -13,30 +14,9 @@ namespace {
 
 namespace vt = vizmo::test;
 
-std::vector<std::string> callbacks;
-Mm record_callback(Mm text)
-{
-    callbacks.push_back(test::text_of(text));
-    return x_M;
-}
+std::vector<std::string>& callbacks = test::recorded_callbacks;
 
-class Figures : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        vt::reset();
-        callbacks.clear();
-        previous = callback_func;
-        callback_func = record_callback;
-    }
-    void TearDown() override
-    {
-        callback_func = previous;
-        hosted_axes = Mm();
-        vt::reset();
-    }
-    callback_func_t previous = nullptr;
-};
+class Figures : public test::engine_fixture {};
 
 std::vector<double> values_of(double h, const char* name) { return vt::prop(h, name).data; }
 
