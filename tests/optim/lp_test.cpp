@@ -553,6 +553,24 @@ const std::vector<RandomLp> random_problems = {
 #include "data/lp_reference.inc"
 };
 
+// Loads p into s as triplets (rows, then columns, then values of A's
+// non-zeros), the first neq rows equalities and the rest upper limits.
+void load(LpSolver& s, const RandomLp& p)
+{
+    std::vector<double> t;
+    for (int pass = 0; pass < 3; ++pass)
+        for (int j = 0; j < p.n; ++j)
+            for (int i = 0; i < p.m; ++i) {
+                const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
+                if (a != 0)
+                    t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
+            }
+    std::vector<int> kinds(p.m, 1);
+    std::fill(kinds.begin(), kinds.begin() + p.neq, 0);
+    s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
+                    kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+}
+
 Mm matrix(int rows, int cols, const std::vector<double>& v)
 {
     Mm a(0, 0, 0, rows, cols, qv_double);
@@ -611,24 +629,12 @@ TEST(LpRandom, PresolveOnAndOffAgree)
     int index = 0;
     for (const RandomLp& p : random_problems) {
         SCOPED_TRACE("problem " + std::to_string(index++));
-        std::vector<double> t;
-        for (int pass = 0; pass < 3; ++pass)
-            for (int j = 0; j < p.n; ++j)
-                for (int i = 0; i < p.m; ++i) {
-                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
-                    if (a != 0)
-                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
-                }
-        std::vector<int> kinds(p.m, 1);
-        for (int i = 0; i < p.neq; ++i)
-            kinds[i] = 0;
         double objective[2];
         int status[2];
         for (int on = 0; on < 2; ++on) {
             LpSolver s;
             s.reductions = on == 1;
-            s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
-                            kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+            load(s, p);
             status[on] = s.status;
             objective[on] = s.status == 1 ? s.objective() : 0;
             s.release();
@@ -651,20 +657,8 @@ TEST(LpRandom, DualResiduals)
         SCOPED_TRACE("problem " + std::to_string(index++));
         if (p.status != 1)
             continue;
-        std::vector<double> t;
-        for (int pass = 0; pass < 3; ++pass)
-            for (int j = 0; j < p.n; ++j)
-                for (int i = 0; i < p.m; ++i) {
-                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
-                    if (a != 0)
-                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
-                }
-        std::vector<int> kinds(p.m, 1);
-        for (int i = 0; i < p.neq; ++i)
-            kinds[i] = 0;
         LpSolver s;
-        s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
-                        kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+        load(s, p);
         ASSERT_EQ(s.status, 1);
         const std::vector<double>& x = s.x();
         const std::vector<double>& y = s.y();
@@ -701,22 +695,11 @@ TEST(LpDegenerate, ReachTheReferenceVerdict)
 {
     int index = 0;
     for (const RandomLp& p : degenerate_problems) {
-        std::vector<double> t;
-        for (int pass = 0; pass < 3; ++pass)
-            for (int j = 0; j < p.n; ++j)
-                for (int i = 0; i < p.m; ++i) {
-                    const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
-                    if (a != 0)
-                        t.push_back(pass == 0 ? i + 1 : pass == 1 ? j + 1 : a);
-                }
-        std::vector<int> kinds(p.m, 1);
-        std::fill(kinds.begin(), kinds.begin() + p.neq, 0);
         for (bool reductions : {true, false}) {
             SCOPED_TRACE("problem " + std::to_string(index) + (reductions ? " with presolve" : " without presolve"));
             LpSolver s;
             s.reductions = reductions;
-            s.load_triplets(static_cast<int>(t.size() / 3), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
-                            kinds.data(), p.c.data(), p.lb.data(), p.ub.data());
+            load(s, p);
             EXPECT_EQ(s.status, p.status);
             if (p.status == 1 && s.status == 1) {
                 EXPECT_NEAR(s.objective(), p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
