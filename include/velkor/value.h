@@ -152,10 +152,19 @@ public:
     // writing through addr(), r(), getpr() and the like changes every copy.
     // A function that writes into a value it did not create itself first
     // makes the storage its own: if (x.dirty()) x.deepcopy(x, qv_none);
-    double* addr() const noexcept { return static_cast<double*>(pr); }
-    double* addr(int k) const noexcept { return static_cast<double*>(pr) + (k - 1); }
+    double* addr() const noexcept
+    {
+        settle();
+        return static_cast<double*>(pr);
+    }
+    double* addr(int k) const noexcept
+    {
+        settle();
+        return static_cast<double*>(pr) + (k - 1);
+    }
     double* addr(int r, int c) const noexcept
     {
+        settle();
         return static_cast<double*>(pr) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
     }
     double* addi() const noexcept { return static_cast<double*>(pi); }
@@ -218,18 +227,38 @@ public:
     // x(r's indices) = []: deletion along the one index that is not a colon.
     void vwcopy0(const Mr& r);
 
-    template <class T> T* getpr(T*) const noexcept { return static_cast<T*>(pr); }
+    template <class T> T* getpr(T*) const noexcept
+    {
+        settle();
+        return static_cast<T*>(pr);
+    }
     template <class T> T* getpi(T*) const noexcept { return static_cast<T*>(pi); }
-    template <class T> T* getpr(T*, int k) const noexcept { return static_cast<T*>(pr) + (k - 1); }
+    template <class T> T* getpr(T*, int k) const noexcept
+    {
+        settle();
+        return static_cast<T*>(pr) + (k - 1);
+    }
     template <class T> T* getpi(T*, int k) const noexcept { return static_cast<T*>(pi) + (k - 1); }
     template <class T> T* getpr(T*, int r, int c) const noexcept
     {
+        settle();
         return static_cast<T*>(pr) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
     }
     template <class T> T* getpi(T*, int r, int c) const noexcept
     {
         return static_cast<T*>(pi) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
     }
+
+    // A long whole-number range (colon) defers writing its elements until
+    // something reads them: an index that is such a range is used as the
+    // run it stands for. Every accessor of the elements writes them first,
+    // so nothing can tell a deferred range from a written one.
+    void settle() const noexcept
+    {
+        if (__builtin_expect(__atomic_load_n(&range_unwritten, __ATOMIC_RELAXED) != 0, 0))
+            write_range();
+    }
+    void write_range() const noexcept;
 
 private:
     friend struct mm_access;
@@ -263,6 +292,9 @@ private:
     void* pr;
     void* pi;
     int nnz;
+    // Set while this value's elements are a range not written yet; the
+    // range's description waits at the end of the block's room.
+    mutable int range_unwritten = 0;
     int* index;
     const char* name;
     char** fields;

@@ -1,12 +1,12 @@
 // Colon ranges a:b and a:d:b. Their element values and counts are part of
 // the language's arithmetic: every range index of a program is built here.
 #include "engine/scalar_real.hpp"
+#include "value/mm_access.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/value.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -32,28 +32,21 @@ Mm colon(double a, double b)
     if (!(b >= a))
         return nop_M;
     const int n = saturate_to_int(b - a + 1);
+    if (a == std::floor(a) && std::fabs(a) + n < 0x1p53) {
+        // Whole numbers: every running sum is exact.
+        Mm out = mm_access::whole_range(a, n);
+        if (out.cols() != n)
+            return nop_M;  // "Out of memory!" went to a hook that returned
+        return out;
+    }
     Mm out(0, 0, 0, 1, n, qv_double);
     if (out.cols() != n)
         return nop_M;  // "Out of memory!" went to a hook that returned
     double* p = out.addr();
-    if (a == std::floor(a) && std::fabs(a) + n < 0x1p53) {
-        // Whole numbers: the running sum is exact; two lanes at a time.
-        using lanes = double __attribute__((vector_size(16)));
-        const lanes two = {2, 2};
-        lanes next = {a, a + 1};
-        int k = 0;
-        for (; k + 2 <= n; k += 2) {
-            std::memcpy(p + k, &next, sizeof next);
-            next += two;
-        }
-        if (k < n)
-            p[k] = a + k;
-    } else {
-        long double t = a;  // the running sum, in extended precision
-        for (int k = 0; k < n; ++k) {
-            p[k] = static_cast<double>(t);
-            t += 1;
-        }
+    long double t = a;  // the running sum, in extended precision
+    for (int k = 0; k < n; ++k) {
+        p[k] = static_cast<double>(t);
+        t += 1;
     }
     return out;
 }

@@ -175,10 +175,21 @@ bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y
         return true;
     if (m == 0)
         return delete_one(x, idx, false);
-    const double* iv = idx.addr();
     const bool logical = idx.islogical();
+    // A range whose elements were never written is the run it stands for.
+    double start = 0;
+    const bool run = !logical && mm_access::unwritten_whole_range(idx, start) && start >= 1 &&
+                     start + k - 1 <= INT_MAX;
+    const double* iv = run ? nullptr : idx.addr();
     int e;
-    if (logical) {
+    if (run) {
+        if (m != k && m != 1) {
+            error("%s(%s)=%s: size(%s) different than size(%s)", matrix_display_name(x), matrix_display_name(idx),
+                  matrix_display_name(y_shown), matrix_display_name(y_shown), matrix_display_name(idx));
+            return false;
+        }
+        e = static_cast<int>(start) + k - 1;
+    } else if (logical) {
         if (count_true(idx) != m && m != 1) {
             error("%s(%s)=%s: a logical assignment ; source size != number of non zeros in index",
                   matrix_display_name(x), matrix_display_name(idx), matrix_display_name(y_shown));
@@ -251,7 +262,22 @@ bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y
 
     T* re = real_part<T>(x);
     T* im = imag_part<T>(x);
-    if (logical) {
+    if (run) {
+        const int first = static_cast<int>(start) - 1;
+        if (m == 1) {
+            std::fill(re + first, re + first + k, yre[0]);
+            if (im)
+                std::fill(im + first, im + first + k, yim ? yim[0] : T{});
+        } else {
+            copy_elements(re + first, yre, k);
+            if (im) {
+                if (yim)
+                    copy_elements(im + first, yim, k);
+                else
+                    fill_zero(im + first, k);
+            }
+        }
+    } else if (logical) {
         for (int p = 0, q = 0; p < k; ++p) {
             if (!is_selected(iv[p]))
                 continue;

@@ -91,9 +91,9 @@ Mm plain_one(const Mm& base, const Mm& I, bool report)
         return nothing();
     };
 
-    const double* v = I.addr();
     const int n = I.size();
     if (I.islogical()) {
+        const double* v = I.addr();
         const int count = count_true(I);
         const bool as_row = base.rows() == 1 || (base.cols() != 1 && I.rows() == 1);
         for (int p = N; p < n; ++p)
@@ -151,6 +151,16 @@ Mm plain_one(const Mm& base, const Mm& I, bool report)
     take_header(out, base);
     T* ore = real_part<T>(out);
     T* oim = imag_part<T>(out);
+    // A range whose elements were never written is the run it stands for.
+    double start;
+    if (mm_access::unwritten_whole_range(I, start) && start >= 1 && start - 1 + n <= N) {
+        const int first = index_position(start);
+        copy_elements(ore, re + first, n);
+        if (complex)
+            copy_elements(oim, im + first, n);
+        return out;
+    }
+    const double* v = I.addr();
     // A range index copies runs: each piece of the index is checked, then
     // its elements are copied while the piece is still in cache. Whatever
     // does not continue the run is gathered one element at a time.

@@ -88,6 +88,7 @@ void Mm::deepcopy(int complex, int sparse, const Mm& src, qv_matrix_types type)
         type = static_cast<qv_matrix_types>(src.flags.type);
     if (type == qv_cell)
         complex = 0;  // cells have no imaginary storage: the real parts become the elements
+    src.settle();
     const int n = src.nnz;
     // A full copy of a sparse source scatters its stored elements.
     const bool scatter = !sparse && src.flags.sparse;
@@ -297,8 +298,10 @@ inline int element_limit(const Mm& x) { return x.issparse() ? std::min(x.size(),
 
 bool require_type(const Mm& x, int type, bool imaginary)
 {
-    if (x.gettype() == type && (!imaginary || x.isc()))
+    if (x.gettype() == type && (!imaginary || x.isc())) {
+        x.settle();  // the accessors hand out the element itself
         return true;
+    }
     error(".r / .i : wrong matrix type");
     return false;
 }

@@ -56,6 +56,7 @@ struct mm_access {
     // block cannot grow: x is then unchanged.
     static bool regrow(Mm& x, int capacity) noexcept
     {
+        x.settle();
         if (!x.refcount || *x.refcount != 1 || x.pi || x.index || x.fields || x.flags.sparse ||
             (x.flags.type != qv_double && x.flags.type != qv_uint8) || capacity < x.capacity)
             return false;
@@ -70,6 +71,16 @@ struct mm_access {
         x.capacity = capacity;
         return true;
     }
+
+    // The row a, a + 1, ..., a + n - 1 of a whole number a (|a| + n below
+    // 2^53, so every element is exact). A long one is made without writing
+    // its elements: they are written when first read (Mm::settle).
+    static Mm whole_range(double a, int n);
+    static void write_whole_run(double* p, double a, int n) noexcept;
+    // Whether x is a whole-number range whose elements are not written yet,
+    // and then its first element: an index that is one selects a run
+    // without anyone reading or writing its elements.
+    static bool unwritten_whole_range(const Mm& x, double& start) noexcept;
 
     // The 1x1 logical 0 or 1 of a comparison of two scalars. It shares one
     // of two never-freed blocks, so making it allocates nothing; like every

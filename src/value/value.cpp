@@ -14,6 +14,8 @@
 #include <cstring>
 #include <new>
 
+#include <sched.h>
+
 namespace {
 
 // Where a value without storage points its data: nothing is ever read from
@@ -112,6 +114,7 @@ void Mm::make_storageless() noexcept
     pr = storageless_area;
     pi = nullptr;
     nnz = 0;
+    range_unwritten = 0;
     index = nullptr;
     fields = nullptr;
     nfields = 0;
@@ -131,6 +134,7 @@ bool Mm::try_allocate(int complex, int room)
     classid = 0;
     index = nullptr;
     pi = nullptr;
+    range_unwritten = 0;
     if (flags.type == qv_cell) {
         capacity = nnz + (room < 0 ? 4 : room);
         Mm* elements = static_cast<Mm*>(qv_malloc(std::size_t(capacity) * sizeof(Mm)));
@@ -247,12 +251,91 @@ void Mm::adopt(Mm& from) noexcept
     pr = from.pr;
     pi = from.pi;
     nnz = from.nnz;
+    range_unwritten = __atomic_load_n(&from.range_unwritten, __ATOMIC_RELAXED);
     index = from.index;
     fields = from.fields;
     nfields = from.nfields;
     classid = from.classid;
     flags = from.flags;
     from.make_storageless();
+}
+
+// ---- deferred ranges ----
+//
+// A long whole-number range is made without its elements. Its first element
+// and count wait in the last two slots of the block's room, which nothing
+// writes before the elements are (growth writes elements first), and the
+// word after the count tells every holder of the block whether the
+// elements are written. The first reader writes them; a reader meeting
+// another thread at work waits for it.
+
+namespace {
+
+enum : int { range_written = 0, range_pending = 1, range_writing = 2 };
+
+// Below this many elements writing them costs less than deferring them.
+constexpr int deferred_range_min = 64;
+
+int* range_state(int* count) noexcept { return count + 1; }
+
+} // namespace
+
+void mm_access::write_whole_run(double* p, double a, int n) noexcept
+{
+    // Whole numbers: the running sum is exact; two lanes at a time.
+    using lanes = double __attribute__((vector_size(16)));
+    const lanes two = {2, 2};
+    lanes next = {a, a + 1};
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+        std::memcpy(p + k, &next, sizeof next);
+        next += two;
+    }
+    if (k < n)
+        p[k] = a + k;
+}
+
+Mm mm_access::whole_range(double a, int n)
+{
+    Mm out(0, 0, 0, 1, n, qv_double);
+    if (out.nnz != n || n <= 0)
+        return out;  // "Out of memory!" went to a hook that returned
+    double* p = static_cast<double*>(out.pr);
+    if (n < deferred_range_min || out.capacity - n < 2) {
+        write_whole_run(p, a, n);
+        return out;
+    }
+    p[out.capacity - 2] = a;
+    p[out.capacity - 1] = n;
+    *range_state(out.refcount) = range_pending;
+    out.range_unwritten = 1;
+    return out;
+}
+
+bool mm_access::unwritten_whole_range(const Mm& x, double& start) noexcept
+{
+    if (!__atomic_load_n(&x.range_unwritten, __ATOMIC_RELAXED) ||
+        __atomic_load_n(range_state(x.refcount), __ATOMIC_ACQUIRE) != range_pending)
+        return false;
+    // The description is only ever read once made, so another thread
+    // writing the elements meanwhile does not disturb it.
+    start = static_cast<const double*>(x.pr)[x.capacity - 2];
+    return true;
+}
+
+void Mm::write_range() const noexcept
+{
+    int* state = range_state(refcount);
+    int expected = range_pending;
+    if (__atomic_compare_exchange_n(state, &expected, range_writing, false, __ATOMIC_ACQUIRE, __ATOMIC_ACQUIRE)) {
+        double* p = static_cast<double*>(pr);
+        mm_access::write_whole_run(p, p[capacity - 2], static_cast<int>(p[capacity - 1]));
+        __atomic_store_n(state, range_written, __ATOMIC_RELEASE);
+    } else {
+        while (__atomic_load_n(state, __ATOMIC_ACQUIRE) != range_written)
+            sched_yield();
+    }
+    __atomic_store_n(&range_unwritten, 0, __ATOMIC_RELAXED);
 }
 
 // ---- constructors ----
@@ -413,7 +496,8 @@ void Mm::init_real_scalar(double v)
 
 Mm::Mm(const Mm& x) noexcept
     : ndims(x.ndims), dims{x.dims[0], x.dims[1], x.dims[2], x.dims[3]}, capacity(x.capacity),
-      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), index(x.index), name(nullptr),
+      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), range_unwritten(__atomic_load_n(&x.range_unwritten, __ATOMIC_RELAXED)), index(x.index),
+      name(nullptr),
       fields(x.fields), nfields(x.nfields), classid(x.classid), scope_link(nullptr), flags(x.flags)
 {
     flags.persistent = 0;
@@ -443,7 +527,8 @@ Mm::~Mm()
 
 Mm::Mm(Mm&& x) noexcept
     : ndims(x.ndims), dims{x.dims[0], x.dims[1], x.dims[2], x.dims[3]}, capacity(x.capacity),
-      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), index(x.index), name(nullptr),
+      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), range_unwritten(__atomic_load_n(&x.range_unwritten, __ATOMIC_RELAXED)), index(x.index),
+      name(nullptr),
       fields(x.fields), nfields(x.nfields), classid(x.classid), scope_link(nullptr), flags(x.flags)
 {
     flags.persistent = 0;

@@ -12,6 +12,7 @@ TEST(AllocationFailure, Indexing)
 {
     const Mm two(2.0), three(3.0), seven(7.0), ten(10.0);
     const Mm range = colon(2.0, 4.0);
+    const Mm long_range = colon(2.0, 150.0);  // made without its elements
     Mm a_struct;
     a_struct.member("a") = Mm(1.0);
     const Mm cells = test::cell_row({Mm(1.0), test::text("ab"), counting({2, 2})});
@@ -31,6 +32,10 @@ TEST(AllocationFailure, Indexing)
          }},
         {"range read", counting({1, 6}), [=](Mm& x) { x = Mm(x(range)); }},
         {"colon read", counting({3, 3}), [=](Mm& x) { x = Mm(x(c_p, two)); }},
+        {"long range made and read", Mm(), [=](Mm& x) { x = colon(1.0, 500.0) + seven; }},
+        {"long range read", counting({1, 200}), [=](Mm& x) { x = Mm(x(long_range)); }},
+        {"long range write", counting({1, 200}), [=](Mm& x) { x(long_range) = seven; }, keeps_target},
+        {"long range growth", counting({1, 100}), [=](Mm& x) { x(long_range) = seven; }, keeps_target},
         {"element write", counting({1, 4}), [=](Mm& x) { x(two) = seven; }, keeps_target},
         {"growth by one", counting({1, 4}), [=](Mm& x) { x(Mm(5.0)) = seven; }, keeps_target},
         {"growth of both extents", counting({2, 2}), [=](Mm& x) { x(three, ten) = seven; }, keeps_target},
