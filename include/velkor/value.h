@@ -249,16 +249,18 @@ public:
         return static_cast<T*>(pi) + (r - 1) + static_cast<std::ptrdiff_t>(c - 1) * dims[0];
     }
 
-    // A long whole-number range (colon) defers writing its elements until
-    // something reads them: an index that is such a range is used as the
-    // run it stands for. Every accessor of the elements writes them first,
-    // so nothing can tell a deferred range from a written one.
+    // Two kinds of value defer writing their elements until something
+    // reaches them: a long whole-number range (colon), so that an index that
+    // is one is used as the run it stands for, and a new cell, whose empty
+    // elements a cell dropped untouched then never writes or reads. Every
+    // accessor of the elements writes them first, so nothing can tell a
+    // deferred value from a written one.
     void settle() const noexcept
     {
-        if (__builtin_expect(__atomic_load_n(&range_unwritten, __ATOMIC_RELAXED) != 0, 0))
-            write_range();
+        if (__builtin_expect(__atomic_load_n(&elements_unwritten, __ATOMIC_RELAXED) != 0, 0))
+            write_elements();
     }
-    void write_range() const noexcept;
+    void write_elements() const noexcept;
 
 private:
     friend struct mm_access;
@@ -292,9 +294,8 @@ private:
     void* pr;
     void* pi;
     int nnz;
-    // Set while this value's elements are a range not written yet; the
-    // range's description waits at the end of the block's room.
-    mutable int range_unwritten = 0;
+    // Set while this value's elements may not be written yet (settle).
+    mutable int elements_unwritten = 0;
     int* index;
     const char* name;
     char** fields;

@@ -138,7 +138,7 @@ void Mm::deepcopy(int complex, int sparse, const Mm& src, qv_matrix_types type)
         else
             fill(static_cast<double*>(out.pr), static_cast<double*>(out.pi));
     } else {  // to cells: numbers become one-element doubles, cell elements are shared
-        Mm* dst = static_cast<Mm*>(out.pr);
+        Mm* dst = out.getpr(static_cast<Mm*>(nullptr));
         if (src.flags.type == qv_cell) {
             const Mm* from = static_cast<const Mm*>(src.pr);
             for (int k = 0; k < count; ++k)
@@ -406,7 +406,7 @@ Mm& Mm::mr(int row, int col) const
 Mm Mm::safebr(int k) const
 {
     if (flags.type == qv_cell && k >= 1 && k <= size())
-        return static_cast<Mm*>(pr)[k - 1];
+        return getpr(static_cast<Mm*>(nullptr))[k - 1];
     return nop_M;
 }
 

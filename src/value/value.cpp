@@ -37,6 +37,12 @@ empty_double_block shared_empty{{0, 0}, 1 << 30};
 // The same for the scalar results of comparisons: false and true.
 empty_double_block shared_truth[2] = {{{0, 0}, 1 << 30}, {{1, 0}, 1 << 30}};
 
+// Whether a deferred value's elements are written (Mm::settle): the word
+// after the count, shared by every holder of the block.
+enum : int { elements_written = 0, elements_pending = 1, elements_writing = 2 };
+
+int* elements_state(int* count) noexcept { return count + 1; }
+
 // n shares more (or fewer) of a block, interlocked in multi-thread mode.
 inline void add_shares(int* count, int n) noexcept
 {
@@ -114,7 +120,7 @@ void Mm::make_storageless() noexcept
     pr = storageless_area;
     pi = nullptr;
     nnz = 0;
-    range_unwritten = 0;
+    elements_unwritten = 0;
     index = nullptr;
     fields = nullptr;
     nfields = 0;
@@ -134,7 +140,7 @@ bool Mm::try_allocate(int complex, int room)
     classid = 0;
     index = nullptr;
     pi = nullptr;
-    range_unwritten = 0;
+    elements_unwritten = 0;
     if (flags.type == qv_cell) {
         capacity = nnz + (room < 0 ? 4 : room);
         Mm* elements = static_cast<Mm*>(qv_malloc(std::size_t(capacity) * sizeof(Mm)));
@@ -144,17 +150,11 @@ bool Mm::try_allocate(int complex, int room)
             qv_free(count);
             return false;
         }
-        // Every element is the same header on the shared block: built once,
-        // copied into each slot, and counted in one step.
-        Mm proto(storageless_tag{});
-        proto.refcount = &shared_empty.count;
-        proto.pr = shared_empty.data;
-        for (int k = 0; k < capacity; ++k)
-            std::memcpy(static_cast<void*>(elements + k), static_cast<const void*>(&proto), sizeof(Mm));
-        add_shares(&shared_empty.count, capacity);
-        proto.refcount = nullptr;  // its share was never counted
+        // The elements are written when something first reaches them.
         pr = elements;
         refcount = count;
+        *elements_state(count) = elements_pending;
+        elements_unwritten = 1;
     } else {
         capacity = nnz + (room < 0 ? 8 : room);
         std::size_t part = std::size_t(capacity) * element_width(flags.type);
@@ -202,7 +202,7 @@ void Mm::init_empty(qv_matrix_types type)
 
 void Mm::free_block() noexcept
 {
-    if (flags.type == qv_cell) {
+    if (flags.type == qv_cell && __atomic_load_n(elements_state(refcount), __ATOMIC_ACQUIRE) != elements_pending) {
         // Elements still on the shared empty block (unnamed, like every
         // element) give their shares back in one step.
         Mm* elements = static_cast<Mm*>(pr);
@@ -214,8 +214,9 @@ void Mm::free_block() noexcept
                 elements[k].~Mm();
         }
         add_shares(&shared_empty.count, -on_shared);
-        qv_free(refcount);
     }
+    if (flags.type == qv_cell)
+        qv_free(refcount);
     // The name array goes with the block, even when its last name was removed.
     if (fields) {
         for (int k = 0; k < nfields; ++k)
@@ -251,7 +252,7 @@ void Mm::adopt(Mm& from) noexcept
     pr = from.pr;
     pi = from.pi;
     nnz = from.nnz;
-    range_unwritten = __atomic_load_n(&from.range_unwritten, __ATOMIC_RELAXED);
+    elements_unwritten = __atomic_load_n(&from.elements_unwritten, __ATOMIC_RELAXED);
     index = from.index;
     fields = from.fields;
     nfields = from.nfields;
@@ -260,23 +261,19 @@ void Mm::adopt(Mm& from) noexcept
     from.make_storageless();
 }
 
-// ---- deferred ranges ----
+// ---- deferred elements ----
 //
-// A long whole-number range is made without its elements. Its first element
+// A new cell's elements and a long whole-number range's elements are written
+// when something first reaches them (Mm::settle). A range's first element
 // and count wait in the last two slots of the block's room, which nothing
-// writes before the elements are (growth writes elements first), and the
-// word after the count tells every holder of the block whether the
-// elements are written. The first reader writes them; a reader meeting
-// another thread at work waits for it.
+// writes before the elements are (growth writes elements first). The first
+// to reach the elements writes them; a thread meeting another at work waits
+// for it.
 
 namespace {
 
-enum : int { range_written = 0, range_pending = 1, range_writing = 2 };
-
 // Below this many elements writing them costs less than deferring them.
 constexpr int deferred_range_min = 64;
-
-int* range_state(int* count) noexcept { return count + 1; }
 
 } // namespace
 
@@ -307,15 +304,15 @@ Mm mm_access::whole_range(double a, int n)
     }
     p[out.capacity - 2] = a;
     p[out.capacity - 1] = n;
-    *range_state(out.refcount) = range_pending;
-    out.range_unwritten = 1;
+    *elements_state(out.refcount) = elements_pending;
+    out.elements_unwritten = 1;
     return out;
 }
 
 bool mm_access::unwritten_whole_range(const Mm& x, double& start) noexcept
 {
-    if (!__atomic_load_n(&x.range_unwritten, __ATOMIC_RELAXED) ||
-        __atomic_load_n(range_state(x.refcount), __ATOMIC_ACQUIRE) != range_pending)
+    if (x.flags.type != qv_double || !__atomic_load_n(&x.elements_unwritten, __ATOMIC_RELAXED) ||
+        __atomic_load_n(elements_state(x.refcount), __ATOMIC_ACQUIRE) != elements_pending)
         return false;
     // The description is only ever read once made, so another thread
     // writing the elements meanwhile does not disturb it.
@@ -323,19 +320,32 @@ bool mm_access::unwritten_whole_range(const Mm& x, double& start) noexcept
     return true;
 }
 
-void Mm::write_range() const noexcept
+void Mm::write_elements() const noexcept
 {
-    int* state = range_state(refcount);
-    int expected = range_pending;
-    if (__atomic_compare_exchange_n(state, &expected, range_writing, false, __ATOMIC_ACQUIRE, __ATOMIC_ACQUIRE)) {
-        double* p = static_cast<double*>(pr);
-        mm_access::write_whole_run(p, p[capacity - 2], static_cast<int>(p[capacity - 1]));
-        __atomic_store_n(state, range_written, __ATOMIC_RELEASE);
+    int* state = elements_state(refcount);
+    int expected = elements_pending;
+    if (__atomic_compare_exchange_n(state, &expected, elements_writing, false, __ATOMIC_ACQUIRE, __ATOMIC_ACQUIRE)) {
+        if (flags.type == qv_cell) {
+            // Every element is the same header on the shared empty block:
+            // built once, copied into each slot, and counted in one step.
+            Mm proto(storageless_tag{});
+            proto.refcount = &shared_empty.count;
+            proto.pr = shared_empty.data;
+            Mm* elements = static_cast<Mm*>(pr);
+            for (int k = 0; k < capacity; ++k)
+                std::memcpy(static_cast<void*>(elements + k), static_cast<const void*>(&proto), sizeof(Mm));
+            add_shares(&shared_empty.count, capacity);
+            proto.refcount = nullptr;  // its share was never counted
+        } else {
+            double* p = static_cast<double*>(pr);
+            mm_access::write_whole_run(p, p[capacity - 2], static_cast<int>(p[capacity - 1]));
+        }
+        __atomic_store_n(state, elements_written, __ATOMIC_RELEASE);
     } else {
-        while (__atomic_load_n(state, __ATOMIC_ACQUIRE) != range_written)
+        while (__atomic_load_n(state, __ATOMIC_ACQUIRE) != elements_written)
             sched_yield();
     }
-    __atomic_store_n(&range_unwritten, 0, __ATOMIC_RELAXED);
+    __atomic_store_n(&elements_unwritten, 0, __ATOMIC_RELAXED);
 }
 
 // ---- constructors ----
@@ -496,7 +506,7 @@ void Mm::init_real_scalar(double v)
 
 Mm::Mm(const Mm& x) noexcept
     : ndims(x.ndims), dims{x.dims[0], x.dims[1], x.dims[2], x.dims[3]}, capacity(x.capacity),
-      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), range_unwritten(__atomic_load_n(&x.range_unwritten, __ATOMIC_RELAXED)), index(x.index),
+      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), elements_unwritten(__atomic_load_n(&x.elements_unwritten, __ATOMIC_RELAXED)), index(x.index),
       name(nullptr),
       fields(x.fields), nfields(x.nfields), classid(x.classid), scope_link(nullptr), flags(x.flags)
 {
@@ -527,7 +537,7 @@ Mm::~Mm()
 
 Mm::Mm(Mm&& x) noexcept
     : ndims(x.ndims), dims{x.dims[0], x.dims[1], x.dims[2], x.dims[3]}, capacity(x.capacity),
-      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), range_unwritten(__atomic_load_n(&x.range_unwritten, __ATOMIC_RELAXED)), index(x.index),
+      refcount(x.refcount), pr(x.pr), pi(x.pi), nnz(x.nnz), elements_unwritten(__atomic_load_n(&x.elements_unwritten, __ATOMIC_RELAXED)), index(x.index),
       name(nullptr),
       fields(x.fields), nfields(x.nfields), classid(x.classid), scope_link(nullptr), flags(x.flags)
 {

@@ -50,6 +50,10 @@ TEST(AllocationFailure, Indexing)
         {"text growth", test::text("abc"), [=](Mm& x) { x(Mm(6.0)) = test::text("z"); }, keeps_target},
         {"byte write", test::bytes(1, 3, {1, 2, 3}), [=](Mm& x) { x(ten) = seven; }, keeps_target},
         {"brace read", cells, [=](Mm& x) { x = Mm(x.br(two)); }},
+        {"new cell read", Mm(), [=](Mm& x) {
+             x = cell(ten, ten);
+             x = Mm(x.br(seven));
+         }},
         {"brace write", cells, [=](Mm& x) { x.br(three) = range; }, keeps_target},
         {"brace growth", cells, [=](Mm& x) { x.br(ten) = range; }, keeps_target},
         {"cell deletion", cells, [=](Mm& x) { x(two) = x_M; }, keeps_target},

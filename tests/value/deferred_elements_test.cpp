@@ -1,8 +1,10 @@
-// Long whole-number ranges are made without writing their elements: they
-// must read, copy, grow and index exactly as the written row they stand for,
-// and an index that is such a range must select what the written index
-// selects, with the same errors.
+// Values made without writing their elements. Long whole-number ranges must
+// read, copy, grow and index exactly as the written row they stand for, and
+// an index that is such a range must select what the written index selects,
+// with the same errors. New cells must read, copy and free as cells of
+// written empty elements.
 #include "test_support.hpp"
+#include "value/allocator.hpp"
 #include "value/mm_access.hpp"
 
 #include <algorithm>
@@ -224,6 +226,103 @@ TEST(RangeIndex, ThreadsReadingOneUnwrittenRangeSeeItsElements)
             th.join();
         for (double s : sums)
             EXPECT_EQ(s, 100000.0 * 100001.0 / 2);
+    }
+    qv_set_MT(0);
+}
+
+// ---- cells ----
+
+// A cell whose elements are written, to compare an untouched one with.
+Mm written_cell(int rows, int cols)
+{
+    Mm c = cell(Mm(double(rows)), Mm(double(cols)));
+    c.getpr(static_cast<Mm*>(nullptr));
+    return c;
+}
+
+// The extents of every element of a cell (none for another value).
+std::vector<std::vector<int>> element_extents(const Mm& c)
+{
+    std::vector<std::vector<int>> out;
+    for (int k = 1; c.gettype() == qv_cell && k <= c.size(); ++k)
+        out.push_back(extents(c.mr(k)));
+    return out;
+}
+
+TEST(DeferredCell, AnUntouchedCellReadsAsOneOfEmptyElements)
+{
+    const std::vector<std::pair<const char*, std::function<Mm(const Mm&)>>> uses = {
+        {"itself", [](const Mm& c) { return c; }},
+        {"one element", [](const Mm& c) { return Mm(c.br(Mm(7.0))); }},
+        {"a part", [](const Mm& c) { return Mm(c(colon(3.0, 90.0))); }},
+        {"transpose", [](const Mm& c) { return transpose(c); }},
+        {"reshape", [](const Mm& c) { return reshape(c, Mm(40.0), Mm(30.0)); }},
+        {"concatenation", [](const Mm& c) { return horzcat(c, c); }},
+        {"an element written in a copy", [](const Mm& c) {
+             Mm d = c;
+             d.br(Mm(5.0)) = Mm(2.0);
+             return d;
+         }},
+        {"grown", [](const Mm& c) {
+             Mm d(c, "d");
+             d.br(Mm(31.0), Mm(41.0)) = test::text("z");
+             return d;
+         }},
+        {"an element deleted", [](const Mm& c) {
+             Mm d(c, "d");
+             d(Mm(4.0)) = x_M;
+             return d;
+         }},
+    };
+    for (const auto& [what, use] : uses) {
+        const Mm c = cell(Mm(30.0), Mm(40.0));
+        const Mm got = use(c), want = use(written_cell(30, 40));
+        EXPECT_EQ(got.gettype(), want.gettype()) << what;
+        EXPECT_EQ(extents(got), extents(want)) << what;
+        EXPECT_EQ(element_extents(got), element_extents(want)) << what;
+        EXPECT_EQ(element_extents(c), element_extents(written_cell(30, 40))) << what << ": the cell itself";
+        EXPECT_EQ(iscellstr(c), iscellstr(written_cell(30, 40))) << what;
+    }
+}
+
+TEST(DeferredCell, CellsMadeAndDroppedGiveBackEveryBlock)
+{
+    const long before = qv_live_blocks();
+    for (int round = 0; round < 3; ++round) {
+        Mm untouched = cell(Mm(100.0), Mm(100.0));
+        Mm shared = untouched;
+        Mm read = cell(Mm(50.0), Mm(2.0));
+        EXPECT_TRUE(isempty(Mm(read.br(Mm(3.0)))));
+        Mm written = cell(Mm(3.0), Mm(3.0));
+        written.br(Mm(2.0)) = counting({2, 2});
+        Mm copy_then_written = written;
+        copy_then_written.br(Mm(9.0)) = Mm(1.0);
+    }
+    EXPECT_EQ(qv_live_blocks(), before);
+}
+
+// Every thread reads from its own copy of one untouched cell: the first
+// writes the shared elements, the others wait for it. Also run under
+// ThreadSanitizer.
+TEST(DeferredCell, ThreadsReachingOneUntouchedCellSeeEmptyElements)
+{
+    qv_set_MT(1);
+    for (int round = 0; round < 20; ++round) {
+        const Mm c = cell(Mm(300.0), Mm(300.0));
+        std::vector<Mm> copies(4, c);
+        std::vector<int> empty(copies.size());
+        std::vector<std::thread> pool;
+        for (std::size_t t = 0; t < copies.size(); ++t)
+            pool.emplace_back([&, t] {
+                int n = 0;
+                for (int k = 1; k <= copies[t].size(); k += 997)
+                    n += copies[t].mr(k).size() == 0;
+                empty[t] = n;
+            });
+        for (auto& th : pool)
+            th.join();
+        for (int n : empty)
+            EXPECT_EQ(n, (90000 + 996) / 997);
     }
     qv_set_MT(0);
 }
