@@ -134,8 +134,9 @@ TEST_F(Axes, PreparingForANewPlotFollowsNextPlot)
         const std::vector<std::string> tail(w.begin() + static_cast<long>(mark), w.end());
         EXPECT_EQ(!tail.empty() && tail.front() == "KillSerieses", c.series_killed);
         EXPECT_EQ(!tail.empty() && tail.front() == "Reset", c.reset);
-        if (!c.series_killed && !c.reset)
+        if (!c.series_killed && !c.reset) {
             EXPECT_TRUE(tail.empty());
+        }
     }
 }
 

@@ -159,8 +159,9 @@ TEST_F(Charts, BarsArrangeTheirArgumentsAndStacking)
                 EXPECT_EQ(vt::prop(h[k], "Stacktype").text(), c.stack);
             else
                 EXPECT_FALSE(has_write(h[k], "Stacktype"));
-            if (c.colour != 0)
+            if (c.colour != 0) {
                 EXPECT_EQ(colour_code(h[k]), c.colour);
+            }
         }
         EXPECT_EQ(vt::prop(*gca().addr(1), "View").data, (std::vector<double>{c.view}));
     }
@@ -261,13 +262,16 @@ TEST_F(Charts, ScatterOptionsGiveLineStyleSizeAndColour)
         EXPECT_EQ(num(h[0], "LineStyle"), c.line_style);
         EXPECT_EQ(colour_code(h[0]), c.colour);
         EXPECT_EQ(has_write(h[0], "MarkerSize"), !c.size.empty());
-        if (!c.size.empty())
+        if (!c.size.empty()) {
             EXPECT_EQ(vt::prop(h[0], "MarkerSize").data, c.size);
+        }
         EXPECT_EQ(has_write(h[0], "MarkerColor"), !c.marker_colour.empty());
-        if (!c.marker_colour.empty())
+        if (!c.marker_colour.empty()) {
             EXPECT_EQ(vt::prop(h[0], "MarkerColor").data, c.marker_colour);
-        if (std::string(c.chart) == "plot3")
+        }
+        if (std::string(c.chart) == "plot3") {
             EXPECT_EQ(vt::data(h[0]).z.data, (std::vector<double>{7, 8, 9}));
+        }
     }
 }
 

@@ -197,16 +197,19 @@ TEST_F(Picking, PointsComeOnlyFromPressesOnTheAxes)
             std::vector<double> xy = c.x;
             xy.insert(xy.end(), c.y.begin(), c.y.end());
             EXPECT_EQ(column_values(r), xy);
-            if (!c.x.empty())
+            if (!c.x.empty()) {
                 EXPECT_EQ(test::extents(r), (std::vector<int>{static_cast<int>(c.x.size()), 2}));
+            }
             if (form < 2) {
                 EXPECT_EQ(column_values(x), c.x);
                 EXPECT_EQ(column_values(y), c.y);
-                if (!c.x.empty())
+                if (!c.x.empty()) {
                     EXPECT_EQ(test::extents(x), (std::vector<int>{static_cast<int>(c.x.size()), 1}));
+                }
             }
-            if (form == 0)
+            if (form == 0) {
                 EXPECT_EQ(column_values(button), c.button);
+            }
             EXPECT_EQ(vt::pending_events(), c.left);
             EXPECT_EQ(vt::prop(axes_, "Pointer").text(), c.pointer);
             EXPECT_EQ(vt::prop(fig_, "ControlBar").text(), "off");

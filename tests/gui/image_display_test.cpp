@@ -159,8 +159,9 @@ TEST_F(ImageShow, PlanesCoordinatesAndTruesize)
         for (const std::string& w : vt::writes(a))
             sized = sized || w == "Size";
         EXPECT_EQ(sized, c.runs);
-        if (c.runs)
+        if (c.runs) {
             EXPECT_EQ(vt::prop(a, "Size").data, (std::vector<double>{0}));
+        }
     }
 
     vt::reset();

@@ -59,15 +59,17 @@ TEST(AllocationFailure, PluginValues)
          [=](Mm& x) { taken(x, kaDuplicateArray(&x)); }},
         {"kaCreateCellMatrix", Mm(), [=](Mm& x) {
              Mm* c = kaCreateCellMatrix(2, 2);
-             if (c)
+             if (c) {
                  EXPECT_EQ(c->gettype(), qv_cell);
+             }
              taken(x, c);
          }},
         {"kaCreateStructMatrix", Mm(), [=](Mm& x) {
              const char* names[] = {"a", "b"};
              Mm* s = kaCreateStructMatrix(1, 2, 2, names);
-             if (s)
+             if (s) {
                  EXPECT_TRUE(s->isstruct());
+             }
              taken(x, s);
          }},
     });

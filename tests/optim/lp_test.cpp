@@ -57,8 +57,9 @@ TEST(Lp, EqualityRowsAndBounds)
         double g = test::at(c, j);
         for (int i = 0; i < 3; ++i)
             g += test::at(A, i + 3 * j) * lv[i];
-        if (xv[j] > 1e-4 && xv[j] < 10 - 1e-4)
+        if (xv[j] > 1e-4 && xv[j] < 10 - 1e-4) {
             EXPECT_NEAR(g, 0, 1e-6) << "column " << j;
+        }
     }
     EXPECT_GE(lv[1], -1e-8);
     EXPECT_GE(lv[2], -1e-8);
@@ -281,8 +282,9 @@ TEST(LpSolverObject, StatusMessages)
         const char* t = lp_status_message(k.status, 0);
         EXPECT_EQ(test::printed(), k.printed);
         EXPECT_EQ(t == nullptr, k.text == nullptr);
-        if (t && k.text)
+        if (t && k.text) {
             EXPECT_STREQ(t, k.text);
+        }
         test::clear_printed();
         lp_status_message(k.status, -1);
         EXPECT_EQ(test::printed(), "");
@@ -642,8 +644,9 @@ TEST(LpRandom, PresolveOnAndOffAgree)
         EXPECT_EQ(status[0], p.status);
         EXPECT_EQ(status[1], p.status);
         EXPECT_NEAR(objective[0], objective[1], 1e-6 * std::max(1.0, std::fabs(p.objective)));
-        if (p.status == 1)
+        if (p.status == 1) {
             EXPECT_NEAR(objective[0], p.objective, 1e-6 * std::max(1.0, std::fabs(p.objective)));
+        }
     }
 }
 

@@ -201,8 +201,9 @@ TEST(Fft, Shapes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(test::extents(c.result), c.extents);
-        if (c.result.size() > 0)
+        if (c.result.size() > 0) {
             EXPECT_TRUE(c.result.isc());
+        }
     }
     EXPECT_EQ(test::values(fft(Mm(5.0), Mm(4.0))), (std::vector<double>{5, 5, 5, 5}));
     EXPECT_EQ(test::values(fft(test::row({1, 2, 3, 4, 5}), Mm(3.0))), test::values(fft(test::row({1, 2, 3}))));

@@ -904,14 +904,18 @@ TEST_F(Render, LegendPosPlacesTheLegend)
                     bottom = std::max(bottom, i);
                 }
         ASSERT_GE(right, 0) << "a legend is drawn";
-        if (c.left != any)
+        if (c.left != any) {
             EXPECT_NEAR(left, c.left, 3);
-        if (c.right != any)
+        }
+        if (c.right != any) {
             EXPECT_NEAR(right, c.right, 3);
-        if (c.top != any)
+        }
+        if (c.top != any) {
             EXPECT_NEAR(top, c.top, 3);
-        if (c.bottom != any)
+        }
+        if (c.bottom != any) {
             EXPECT_NEAR(bottom, c.bottom, 3);
+        }
     }
 }
 
@@ -1187,8 +1191,9 @@ TEST_F(Render3d, OddSettingsStillGiveAPicture)
         const Picture p = capture(fig);
         EXPECT_EQ(p.rows, 320);
         EXPECT_EQ(p.cols, 400);
-        if (c.as_if_unset)
+        if (c.as_if_unset) {
             EXPECT_TRUE(p == unset);
+        }
     }
 }
 
