@@ -713,10 +713,10 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
         y_shown.cols() == 1 && !y_shown.isc() && i_given.gettype() == qv_double && !i_given.issparse() &&
         !i_given.islogical() && i_given.rows() == 1 && i_given.cols() == 1) {
         // round(v) in 1 .. N, without the rounding: v in [0.5, N + 0.5).
-        const double v = *i_given.addr();
+        const double v = mm_access::single_element(i_given);
         if (v >= 0.5 && v < x.rows() * double(x.cols()) + 0.5) {
             const int at = index_position(v);
-            x.addr()[at] = *y_shown.addr();
+            x.addr()[at] = mm_access::single_element(y_shown);
             if (double* im = x.addi())
                 im[at] = 0;
             return true;
@@ -726,7 +726,7 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
         const int n = x.rows() * x.cols();
         if (x.hasstorage() && !x.isc() && (x.rows() <= 1 || x.cols() <= 1) && n < max_element_count &&
             v >= n + 0.5 && v < n + 1.5) {
-            const double value = *y_shown.addr();  // y may be x itself, whose block may move
+            const double value = mm_access::single_element(y_shown);  // y may be x itself, whose block may move
             if (x.getp() <= n && !mm_access::regrow(x, n + 1 + growth_room(x.getp(), n + 1))) {
                 error("Out of memory!");
                 return false;

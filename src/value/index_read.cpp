@@ -628,7 +628,7 @@ int scalar_fast_position(const Mr& r, const Mm& base)
     if (base.gettype() != qv_double || base.issparse() || base.getndims() != 2 || base.getfields() ||
         base.getclassid() || i.issparse() || i.islogical() || i.getnnz() != 1 || i.rows() != 1 || i.cols() != 1)
         return -1;
-    const int p = index_position(*i.addr());
+    const int p = index_position(mm_access::single_element(i));
     if (p < 0 || p >= base.rows() * base.cols())
         return -1;
     const double* im = base.addi();

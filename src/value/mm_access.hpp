@@ -82,6 +82,10 @@ struct mm_access {
     // without anyone reading or writing its elements.
     static bool unwritten_whole_range(const Mm& x, double& start) noexcept;
 
+    // The element of a value of one element, which is never deferred: read
+    // without the settle step every other access takes.
+    static double single_element(const Mm& x) noexcept { return *static_cast<const double*>(x.pr); }
+
     // The 1x1 logical 0 or 1 of a comparison of two scalars. It shares one
     // of two never-freed blocks, so making it allocates nothing; like every
     // shared block, it is made private before anything writes to it.
