@@ -116,6 +116,10 @@ int main()
     show("g = []; g(3) = 7", "g", g);
     r(colon(1.0, 2.0, 9.0)) = x_M;
     show("r(1:2:9) = []", "r", r);
+    // A long range used as an index is the run it stands for: nothing
+    // writes its million elements.
+    Mm big = colon(1.0, 1e6);
+    show("big = 1:1e6; sum(big(2:end-1))", nullptr, sum(Mm(big(colon(2.0, 1e6 - 1)))));
     Mm st(i_o, "st", 0);
     st.member("name") = TM("tour");
     st.member("count") = Mm(3.0);
