@@ -28,11 +28,14 @@ Mm argument_list(const Mm& x)
     return c;
 }
 
-void SprintfG(benchmark::State& state)
+// sprintf(format, x) of every number beside the C loop writing each with
+// the same conversion (plain: one number into at most 32 bytes).
+template <class Plain>
+void sprintf_case(benchmark::State& state, const char* text, Plain plain_one)
 {
     const Mm x = numbers();
     const Mm args = argument_list(x);
-    const Mm format = TM("%g ");
+    const Mm format = TM(text);
     std::vector<char> plain(static_cast<std::size_t>(count) * 32);
     bench::run_with_baseline(
         state,
@@ -44,33 +47,21 @@ void SprintfG(benchmark::State& state)
             char* p = plain.data();
             const double* v = x.addr();
             for (int k = 0; k < count; ++k)
-                p += std::snprintf(p, 32, "%g ", v[k]);
+                p += plain_one(p, v[k]);
             benchmark::DoNotOptimize(plain.data());
         });
     state.SetLabel("baseline: snprintf of each number into one buffer");
+}
+
+void SprintfG(benchmark::State& state)
+{
+    sprintf_case(state, "%g ", [](char* p, double v) { return std::snprintf(p, 32, "%g ", v); });
 }
 BENCHMARK(SprintfG)->Unit(benchmark::kMillisecond);
 
 void SprintfD(benchmark::State& state)
 {
-    const Mm x = numbers();
-    const Mm args = argument_list(x);
-    const Mm format = TM("%d,");
-    std::vector<char> plain(static_cast<std::size_t>(count) * 32);
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm r = sprintf(format, args);
-            benchmark::DoNotOptimize(r.addr());
-        },
-        [&] {
-            char* p = plain.data();
-            const double* v = x.addr();
-            for (int k = 0; k < count; ++k)
-                p += std::snprintf(p, 32, "%d,", static_cast<int>(v[k]));
-            benchmark::DoNotOptimize(plain.data());
-        });
-    state.SetLabel("baseline: snprintf of each number into one buffer");
+    sprintf_case(state, "%d,", [](char* p, double v) { return std::snprintf(p, 32, "%d,", static_cast<int>(v)); });
 }
 BENCHMARK(SprintfD)->Unit(benchmark::kMillisecond);
 

@@ -17,7 +17,10 @@ Mm square(int n, double phase)
     return x;
 }
 
-void Product(benchmark::State& state)
+// A product of two n x n matrices beside one dgemm with the given
+// transpose flags into an existing buffer.
+template <class Ours>
+void product_case(benchmark::State& state, Ours ours, const char* ta, const char* tb, const char* label)
 {
     const int n = static_cast<int>(state.range(0));
     Mm a = square(n, 0), b = square(n, 1);
@@ -26,14 +29,20 @@ void Product(benchmark::State& state)
     bench::run_with_baseline(
         state,
         [&] {
-            Mm p = a * b;
+            Mm p = ours(a, b);
             benchmark::DoNotOptimize(p.addr());
         },
         [&] {
-            dgemm_("N", "N", &n, &n, &n, &one, a.addr(), &n, b.addr(), &n, &zero, c.data(), &n, 1, 1);
+            dgemm_(ta, tb, &n, &n, &n, &one, a.addr(), &n, b.addr(), &n, &zero, c.data(), &n, 1, 1);
             benchmark::DoNotOptimize(c.data());
         });
-    state.SetLabel("baseline: dgemm into an existing buffer");
+    state.SetLabel(label);
+}
+
+void Product(benchmark::State& state)
+{
+    product_case(
+        state, [](const Mm& a, const Mm& b) { return a * b; }, "N", "N", "baseline: dgemm into an existing buffer");
 }
 BENCHMARK(Product)->Arg(200)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
 
@@ -41,22 +50,15 @@ BENCHMARK(Product)->Arg(200)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond
 // product (1) or transposing first and multiplying (0), the way it ran before.
 void TransposedProduct(benchmark::State& state)
 {
-    const int n = static_cast<int>(state.range(0));
-    const bool fused = state.range(1) != 0;
-    Mm a = square(n, 0), b = square(n, 1);
-    std::vector<double> c(static_cast<std::size_t>(n) * n);
-    const double one = 1, zero = 0;
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm p = fused ? mtimes(a, product_form::conjugated, b, product_form::as_is) : ctranspose(a) * b;
-            benchmark::DoNotOptimize(p.addr());
-        },
-        [&] {
-            dgemm_("T", "N", &n, &n, &n, &one, a.addr(), &n, b.addr(), &n, &zero, c.data(), &n, 1, 1);
-            benchmark::DoNotOptimize(c.data());
-        });
-    state.SetLabel(fused ? "fused; baseline: dgemm T,N" : "transpose first; baseline: dgemm T,N");
+    if (state.range(1) != 0)
+        product_case(
+            state,
+            [](const Mm& a, const Mm& b) { return mtimes(a, product_form::conjugated, b, product_form::as_is); },
+            "T", "N", "fused; baseline: dgemm T,N");
+    else
+        product_case(
+            state, [](const Mm& a, const Mm& b) { return ctranspose(a) * b; }, "T", "N",
+            "transpose first; baseline: dgemm T,N");
 }
 BENCHMARK(TransposedProduct)
     ->Args({200, 0})
@@ -67,21 +69,9 @@ BENCHMARK(TransposedProduct)
 
 void ProductTransposedRight(benchmark::State& state)
 {
-    const int n = static_cast<int>(state.range(0));
-    Mm a = square(n, 0), b = square(n, 1);
-    std::vector<double> c(static_cast<std::size_t>(n) * n);
-    const double one = 1, zero = 0;
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm p = mtimes(a, product_form::as_is, b, product_form::transposed);
-            benchmark::DoNotOptimize(p.addr());
-        },
-        [&] {
-            dgemm_("N", "T", &n, &n, &n, &one, a.addr(), &n, b.addr(), &n, &zero, c.data(), &n, 1, 1);
-            benchmark::DoNotOptimize(c.data());
-        });
-    state.SetLabel("A * B.'; baseline: dgemm N,T");
+    product_case(
+        state, [](const Mm& a, const Mm& b) { return mtimes(a, product_form::as_is, b, product_form::transposed); },
+        "N", "T", "A * B.'; baseline: dgemm N,T");
 }
 BENCHMARK(ProductTransposedRight)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond);
 
