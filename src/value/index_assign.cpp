@@ -731,6 +731,8 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
                 error("Out of memory!");
                 return false;
             }
+            // An empty value keeps every extent 0, so all four are written:
+            // readers such as length() look past the second.
             int* d = x.getdims();
             if (x.rows() > 1) {
                 d[0] = n + 1;
@@ -739,6 +741,7 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
                 d[0] = 1;
                 d[1] = n + 1;
             }
+            d[2] = d[3] = 1;
             x.getnnz() = n + 1;
             x.addr()[n] = value;
             return true;

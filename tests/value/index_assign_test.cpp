@@ -458,6 +458,9 @@ TEST(IndexAssign, AppendingOneAtATime)
         expected.push_back(0.5);
         EXPECT_EQ(values(x), expected);
         EXPECT_EQ(x.isstr(), flags.str != 0);
+        // Every reader sees the grown value: length looks at all four extents.
+        EXPECT_EQ(x.length(), int(expected.size()));
+        EXPECT_EQ(istrue(isempty(x)), 0);
     }
 
     Mm x(Mm(0, 0, 0, 1, 0, qv_double), "x");
