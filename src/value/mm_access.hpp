@@ -91,6 +91,17 @@ struct mm_access {
     // shared block, it is made private before anything writes to it.
     static Mm truth(bool v) noexcept;
 
+    // What the header check reads without settling a deferred value.
+    static int shared_count(const Mm& x) noexcept { return x.refcount ? *x.refcount : 0; }
+    static bool unwritten(const Mm& x) noexcept { return __atomic_load_n(&x.elements_unwritten, __ATOMIC_RELAXED) != 0; }
+    static const void* raw_elements(const Mm& x) noexcept { return x.pr; }
+
+    // Why x's header disagrees with its storage or with itself (extents,
+    // element count, room, flags, sparse positions, struct elements), or
+    // null when it is sound. Cells and structs are checked element by
+    // element; elements not written yet are not read.
+    static const char* header_fault(const Mm& x) noexcept;
+
     // The empty double every new cell element starts from: it shares one
     // never-freed block, so making it allocates nothing and cannot fail.
     static Mm empty_element() noexcept

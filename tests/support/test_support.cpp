@@ -1,5 +1,6 @@
 // Builders and comparisons shared by the tests.
 #include "test_support.hpp"
+#include "value/mm_access.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -73,14 +74,24 @@ std::int64_t ulps(double a, double b)
 
 double at(const Mm& x, int k) { return x.getpr((double*)nullptr)[k]; }
 
+// Every value a test reads through these is checked for a header that
+// disagrees with its storage, whichever function made it.
+void expect_sound_header(const Mm& x)
+{
+    if (const char* fault = mm_access::header_fault(x))
+        ADD_FAILURE() << "unsound value: " << fault;
+}
+
 std::vector<double> values(const Mm& x)
 {
+    expect_sound_header(x);
     const Mm f = full(x);
     return std::vector<double>(f.addr(), f.addr() + f.size());
 }
 
 std::vector<int> extents(const Mm& x)
 {
+    expect_sound_header(x);
     return std::vector<int>(x.getdims(), x.getdims() + x.getndims());
 }
 

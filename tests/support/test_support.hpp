@@ -45,6 +45,8 @@ double at(const Mm& x, int k);
 
 // All elements of a double value (a sparse one in its full form), and the
 // extents up to its number of dimensions.
+// Both check x's header against its storage first (a test failure names
+// the fault).
 std::vector<double> values(const Mm& x);
 std::vector<int> extents(const Mm& x);
 
