@@ -884,8 +884,26 @@ bool assign_general(Mm& x, const Mr& r, const Mm& y_shown)
     }
 }
 
-void Mm::vwcopy1(const Mm& y, const Mm& i) { assign_one(*this, y, i); }
+// A struct element holds one value per field of its array: a struct source
+// must bring the same fields, whichever entry stores it.
+void Mm::vwcopy1(const Mm& y, const Mm& i)
+{
+    if (isstruct() || y.isstruct()) {
+        const Mm keep(y);  // y may live inside this value
+        assign_paren_with_fields(*this, Mr(Mr_paren, *this, i), keep);
+        return;
+    }
+    assign_one(*this, y, i);
+}
 
-void Mm::vwcopy2(const Mm& y, const Mm& i, const Mm& j) { assign_two(*this, y, i, j); }
+void Mm::vwcopy2(const Mm& y, const Mm& i, const Mm& j)
+{
+    if (isstruct() || y.isstruct()) {
+        const Mm keep(y);
+        assign_paren_with_fields(*this, Mr(Mr_paren, *this, i, j), keep);
+        return;
+    }
+    assign_two(*this, y, i, j);
+}
 
 void Mm::vwcopyn(const Mr& r, const Mm& y) { assign_general(*this, r, y); }

@@ -325,6 +325,8 @@ void assign_reference(const Mr& r, const Mm& y)
 
 } // namespace
 
+bool assign_paren_with_fields(Mm& x, const Mr& r, const Mm& y) { return assign_paren(x, r, y); }
+
 void Mr::operator=(const Mm& y) { assign_reference(*this, y); }
 
 void Mr::operator=(const Mr& r2)

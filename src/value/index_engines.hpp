@@ -13,6 +13,10 @@
 bool assign_one(Mm& x, const Mm& y, const Mm& i);
 bool assign_two(Mm& x, const Mm& y, const Mm& i, const Mm& j);
 bool assign_general(Mm& x, const Mr& r, const Mm& y);
+// x(...) = y where x or y is a struct: the field lists are matched (one
+// trailing field of y is added to x) before the store, as in x(...) = y
+// written through a reference.
+bool assign_paren_with_fields(Mm& x, const Mr& r, const Mm& y);
 
 // x(i) = [] and x(i, j) = [] on a plain 2-D target; i and j are private
 // copies (j's logical entries already turned into positions).

@@ -1,8 +1,11 @@
 // Assignment through references and their chains: struct fields, struct
 // arrays and their member rules, cells built on the way, user classes with
 // "subsasgn", and chains whose failures leave every level unchanged.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
+#include "value/mm_access.hpp"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +74,35 @@ TEST(IndexChain, FieldAssignmentOnAStructArray)
     EXPECT_EQ(field(s, 1, "b"), 5);
     EXPECT_EQ(Mm(s(Mm(3.0)).member("b")).size(), 0) << "every element gets the new field, empty";
     EXPECT_EQ(Mm(s.member("b")).size(), 3);
+}
+
+// The low-level entries hold structs to the same rule as x(i) = y.
+TEST(IndexChain, LowLevelEntriesMatchStructMembers)
+{
+    const std::string mismatch = "In the assignment x(...)=y, x and y (structures) must have identical members";
+    struct Case {
+        const char* what;
+        std::function<void(Mm&, const Mm&)> store;
+    };
+    const std::vector<Case> entries = {
+        {"vwcopy1", [](Mm& x, const Mm& t) { x.vwcopy1(t, Mm(2.0)); }},
+        {"vwcopy2", [](Mm& x, const Mm& t) { x.vwcopy2(t, Mm(1.0), Mm(2.0)); }},
+    };
+    for (const auto& e : entries) {
+        SCOPED_TRACE(e.what);
+        Mm x(make_struct({"a", "b"}), "x");
+        x(Mm(2.0)).member("b") = Mm(4.0);
+        const std::string before = test::fingerprint(x);
+        EXPECT_ERROR(e.store(x, make_struct({"a"})), mismatch);
+        EXPECT_ERROR(e.store(x, Mm(7.0)),
+                     "In the assignment x(...)=y, x was a structure array but y was not a structure");
+        EXPECT_EQ(test::fingerprint(x), before) << "x unchanged";
+        EXPECT_EQ(field(x, 2, "b"), 4);
+
+        e.store(x, make_struct({"a", "b"}));
+        EXPECT_EQ(field(x, 2, "b"), 2);
+        EXPECT_EQ(mm_access::header_fault(x), nullptr);
+    }
 }
 
 TEST(IndexChain, StructArrayMembersMustMatch)
