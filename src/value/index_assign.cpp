@@ -743,6 +743,8 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
             }
             d[2] = d[3] = 1;
             x.getnnz() = n + 1;
+            // Still a real scalar only when it was empty before.
+            x.getflags().scalar_var = x.getflags().scalar_var && n == 0;
             x.addr()[n] = value;
             return true;
         }

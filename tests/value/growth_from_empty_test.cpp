@@ -223,6 +223,16 @@ TEST(GrowthFromEmpty, RangesScalarsAndSharedValuesGrowAlone)
     expect_sound(named, "m(2) = 4");
     EXPECT_EQ(values(named), (std::vector<double>{3, 4}));
 
+    // The same through the low-level entry, and a value moved from, grown again.
+    Mm direct(Mm(3.0), "direct");
+    direct.vwcopy1(Mm(4.0), Mm(2.0));
+    expect_sound(direct, "direct.vwcopy1(4, 2)");
+    Mm taken(std::move(direct));
+    direct(Mm(1.0)) = Mm(9.0);
+    expect_sound(direct, "grown after being moved from");
+    EXPECT_EQ(values(direct), (std::vector<double>{9}));
+    EXPECT_EQ(values(taken), (std::vector<double>{3, 4}));
+
     // A copy taken while the grown value has spare room keeps its size.
     Mm x;
     for (int k = 1; k <= 5; ++k)
