@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 
 namespace {
 
@@ -35,6 +36,34 @@ void show(const char* statement, const char* name, const Mm& value)
 }
 
 void section(const char* title) { qv_printf("\n%s\n", title); }
+
+// What the tour shows is checked where a check is cheap: against exact
+// arithmetic or the C library. A mismatch is reported and the tour ends
+// with status 1.
+int mismatches = 0;
+
+void expect(bool ok, const char* what)
+{
+    if (ok)
+        return;
+    ++mismatches;
+    std::fprintf(stderr, "tour: wrong result: %s\n", what);
+}
+
+bool near(double got, double want, double tol = 1e-12) { return std::fabs(got - want) <= tol * (1 + std::fabs(want)); }
+
+// x's elements, column-major, against the list.
+bool elements_are(const Mm& x, std::initializer_list<double> want, double tol = 1e-12)
+{
+    const Mm f = full(real(x));
+    if (f.size() != static_cast<int>(want.size()))
+        return false;
+    int k = 0;
+    for (double w : want)
+        if (!(std::isnan(w) ? std::isnan(f.addr()[k++]) : near(f.addr()[k++], w, tol)))
+            return false;
+    return true;
+}
 
 // The host's function caller: the solvers call user functions by name
 // through it. This host knows two functions: Rosenbrock's valley and a
@@ -114,12 +143,21 @@ int main()
     Mm g(x_M, "g");
     g(Mm(3.0)) = Mm(7.0);
     show("g = []; g(3) = 7", "g", g);
+    expect(elements_are(g, {0, 0, 7}) && length(g) == 3, "g(3) = 7");
+    Mm sq;
+    for (int k = 1; k <= 5; ++k)
+        sq(k) = k * k;
+    show("sq = []; for k = 1:5, sq(k) = k^2; end", "sq", sq);
+    show("sum(sq)", nullptr, sum(sq));
+    expect(sum(sq).r() == 55 && length(sq) == 5 && !isempty(sq), "squares grown from empty");
     r(colon(1.0, 2.0, 9.0)) = x_M;
     show("r(1:2:9) = []", "r", r);
     // A long range used as an index is the run it stands for: nothing
     // writes its million elements.
     Mm big = colon(1.0, 1e6);
-    show("big = 1:1e6; sum(big(2:end-1))", nullptr, sum(Mm(big(colon(2.0, 1e6 - 1)))));
+    const Mm inner_sum = sum(Mm(big(colon(2.0, 1e6 - 1))));
+    show("big = 1:1e6; sum(big(2:end-1))", nullptr, inner_sum);
+    expect(inner_sum.r() == 1e6 * (1e6 - 1) / 2 - 1, "sum(big(2:end-1))");
     Mm st(i_o, "st", 0);
     st.member("name") = TM("tour");
     st.member("count") = Mm(3.0);
@@ -154,6 +192,7 @@ int main()
     qv_printf(">> [m, k] = max([3 NaN 5 1])\n");
     display(Mm(mx, "m"));
     display(Mm(at, "k"));
+    expect(mx.r() == 5 && at.r() == 3, "max([3 NaN 5 1])");
     show("sum([3 NaN 5 1])", nullptr, sum(with_nan));
     show("magic = [8 1 6; 3 5 7; 4 9 2] / 7", "magic", (BR(8.0), 1.0, 6.0, semi, 3.0, 5.0, 7.0, semi, 4.0, 9.0, 2.0) / 7.0);
     format(TM("long"));
@@ -175,6 +214,9 @@ int main()
     qv_printf(">> [s, k] = sort([3 1 4 1 5 9 2 6])\n");
     display(Mm(sorted, "s"));
     display(Mm(order, "k"));
+    expect(elements_are(sorted, {1, 1, 2, 3, 4, 5, 6, 9}) && elements_are(order, {2, 4, 7, 1, 3, 5, 8, 6}),
+           "sort([3 1 4 1 5 9 2 6])");
+    expect(median(unsorted).r() == 3.5, "median");
     show("median([3 1 4 1 5 9 2 6])", nullptr, median(unsorted));
     show("cumsum(1:5)", nullptr, cumsum(colon(1.0, 5.0)));
     Mm sp = sparse((BR(1.0), 2.0, 3.0), (BR(1.0), 2.0, 3.0), (BR(10.0), 20.0, 30.0));
@@ -184,6 +226,9 @@ int main()
     section("Matrix products, find and sets");
     Mm a2 = (BR(1.0), 2.0, semi, 3.0, 4.0);
     show("A = [1 2; 3 4]; A * [5; 6]", nullptr, a2 * (BR(5.0), semi, 6.0));
+    expect(elements_are(a2 * (BR(5.0), semi, 6.0), {17, 39}), "A * [5; 6]");
+    expect(elements_are(find((BR(0.0), 3.0, 0.0, 4.0)), {2, 4}), "find");
+    expect(elements_are(unique((BR(3.0), 1.0, 3.0, 2.0)), {1, 2, 3}), "unique");
     show("A / A", nullptr, a2 / a2);
     show("find([0 3 0 4])", nullptr, find((BR(0.0), 3.0, 0.0, 4.0)));
     show("unique([3 1 3 2])", nullptr, unique((BR(3.0), 1.0, 3.0, 2.0)));
@@ -192,6 +237,9 @@ int main()
     section("Scalar kernels");
     show("[rem(-5, 3), mod(-5, 3), fix(-2.7), round(-2.5)]", nullptr,
          (BR(rem(-5.0, 3.0)), mod(-5.0, 3.0), fix(-2.7), round(-2.5)));
+    expect(elements_are((BR(rem(-5.0, 3.0)), mod(-5.0, 3.0), fix(-2.7), round(-2.5)),
+                        {std::fmod(-5.0, 3.0), 1, std::trunc(-2.7), std::round(-2.5)}),
+           "rem, mod, fix, round");
 
     section("Numbers and text");
     show("num2str(pi)", nullptr, num2str(pi));
@@ -211,11 +259,14 @@ int main()
     qv_printf(">> [a, n] = sscanf('10 20 30 40', '%%d', [2 Inf])\n");
     display(Mm(values_read, "a"));
     display(Mm(count, "n"));
+    expect(elements_are(values_read, {10, 20, 30, 40}) && values_read.rows() == 2 && count.r() == 4, "sscanf");
     show("strrep('abcabc', 'bc', 'X')", nullptr, strrep(TM("abcabc"), TM("bc"), TM("X")));
 
     section("Linear algebra");
     Mm spd = (BR(4.0), 2.0, semi, 2.0, 3.0);
     show("svd([1 2; 3 4])", nullptr, svd(a2));
+    // The singular values of [1 2; 3 4]: square roots of 15 +- sqrt(221).
+    expect(elements_are(svd(a2), {std::sqrt(15 + std::sqrt(221.0)), std::sqrt(15 - std::sqrt(221.0))}), "svd");
     Mm su, ss, sv;
     svd((BR(2.0), 0.0, semi, 0.0, -3.0), i_o, su, ss, sv);
     qv_printf(">> [U, S, V] = svd([2 0; 0 -3])\n");
@@ -234,9 +285,13 @@ int main()
     show("sparse([4 1; 1 3]) \\ [1; 2]", nullptr, mldivide(sparse(sys), (BR(1.0), semi, 2.0)));
     show("det([1 2; 3 4])", nullptr, det((BR(1.0), 2.0, semi, 3.0, 4.0)));
     show("inv([4 7; 2 6])", nullptr, inv((BR(4.0), 7.0, semi, 2.0, 6.0)));
+    expect(elements_are(mldivide(sys, (BR(1.0), semi, 2.0)), {1.0 / 11, 7.0 / 11}), "[4 1; 1 3] \\ [1; 2]");
+    expect(near(det((BR(1.0), 2.0, semi, 3.0, 4.0)).r(), -2), "det");
+    expect(elements_are(inv((BR(4.0), 7.0, semi, 2.0, 6.0)), {0.6, -0.2, -0.7, 0.4}), "inv");
     section("Eigenvalues");
     Mm sym = (BR(2.0), 1.0, semi, 1.0, 2.0);
     show("eig([2 1; 1 2])", nullptr, eig(sym));
+    expect(elements_are(eig(sym), {1, 3}), "eig([2 1; 1 2])");
     Mm vectors, values;
     eig(sym, i_o, vectors, values);
     qv_printf(">> [V, D] = eig([2 1; 1 2])\n");
@@ -247,12 +302,16 @@ int main()
     section("Signals");
     Mm spectrum = fft((BR(1.0), 2.0, 3.0, 4.0));
     show("X = fft([1 2 3 4])", "X", spectrum);
+    expect(elements_are(spectrum, {10, -2, -2, -2}) && elements_are(imag(spectrum), {0, 2, 0, -2}), "fft([1 2 3 4])");
     show("real(ifft(X))", nullptr, real(ifft(spectrum)));
     show("fftshift([1 2 3 4 5])", nullptr, fftshift((BR(1.0), 2.0, 3.0, 4.0, 5.0)));
     show("roots([1 -3 2])", nullptr, roots((BR(1.0), -3.0, 2.0)));
+    expect(elements_are(roots((BR(1.0), -3.0, 2.0)), {2, 1}), "roots");
     show("polyval([1 2 3], [0 1 2])", nullptr, polyval((BR(1.0), 2.0, 3.0), (BR(0.0), 1.0, 2.0)));
     show("interp1([1 2 3], [10 20 30], [1.5 2.25 4])", nullptr,
          interp1((BR(1.0), 2.0, 3.0), (BR(10.0), 20.0, 30.0), (BR(1.5), 2.25, 4.0)));
+    expect(elements_are(interp1((BR(1.0), 2.0, 3.0), (BR(10.0), 20.0, 30.0), (BR(1.5), 2.25, 4.0)), {15, 22.5, NAN}),
+           "interp1");
 
     section("Files");
     Mm file = tempname();
@@ -277,20 +336,24 @@ int main()
     load(data_file, (CL(loaded_text), loaded_matrix));
     display(loaded_matrix);
     display(loaded_text);
+    expect(isequal(loaded_matrix, saved_matrix) && isequal(loaded_text, saved_text), "save and load");
     deleteM(data_file);
     deleteM(stem);
 
     section("Dates");
     show("datenum(2000, 1, 1)", nullptr, datenum(Mm(2000.0), Mm(1.0), Mm(1.0)));
+    expect(datenum(Mm(2000.0), Mm(1.0), Mm(1.0)).r() == 730486, "datenum");
     show("datevec('15-Mar-1999 10:20:30')", nullptr, datevec(TM("15-Mar-1999 10:20:30")));
     Mm day_number, day_name;
     weekday(Mm(730486.0), i_o, day_number, day_name);
     qv_printf(">> [n, s] = weekday(730486)\n");
     display(Mm(day_number, "n"));
     display(Mm(day_name, "s"));
+    expect(day_number.r() == 7, "weekday of 1 January 2000, a Saturday");
 
     section("Bessel functions");
     show("besselj([0 1 2], 1)", nullptr, besselj((BR(0.0), 1.0, 2.0), Mm(1.0)));
+    expect(elements_are(besselj((BR(0.0), 1.0, 2.0), Mm(1.0)), {j0(1.0), j1(1.0), jn(2, 1.0)}, 1e-14), "besselj");
     show("besselk(0, -1)", nullptr, besselk(Mm(0.0), Mm(-1.0)));
     show("besseli(1, 1000, 1)", nullptr, besseli(Mm(1.0), Mm(1000.0), Mm(1.0)));
     show("airy(2, [0 1])", nullptr, airy(Mm(2.0), (BR(0.0), 1.0)));
@@ -305,6 +368,7 @@ int main()
     qv_printf(">> [x, fval] = fminsearch('rosenbrock', [-1.2 1], optimset('TolX', 1e-8))\n");
     display(Mm(xmin, "x"));
     display(Mm(fval, "fval"));
+    expect(elements_are(xmin, {1, 1}, 1e-3) && fval.r() < 1e-8, "fminsearch of Rosenbrock's valley");
     Mm times, states;
     ode45(TM("damped"), (BR(0.0), 1.0, 2.0, 3.0), (BR(1.0), semi, 0.0), i_o, times, states);
     qv_printf(">> [t, y] = ode45('damped', [0 1 2 3], [1; 0])\n");
@@ -319,6 +383,7 @@ int main()
     display(Mm(schur_u, "U"));
     display(Mm(schur_t, "T"));
     show("expm([0 1; 0 0])", nullptr, expm((BR(0.0), 1.0, semi, 0.0, 0.0)));
+    expect(elements_are(expm((BR(0.0), 1.0, semi, 0.0, 0.0)), {1, 0, 1, 1}), "expm");
     show("lyap([-2 1; 0 -3], [1 0; 0 1])", nullptr, lyap((BR(-2.0), 1.0, semi, 0.0, -3.0), eye(2.0)));
 
     section("Graphics");
@@ -381,9 +446,13 @@ int main()
     display(Mm(qx, "x"));
     display(Mm(qlambda, "lambda"));
     display(Mm(qhow, "how"));
+    expect(elements_are(qx, {0.5, 1.5}, 1e-6), "qp");
     show("nnls([1 0; 0 1], [1; -1])", nullptr, nnls((BR(1.0), 0.0, semi, 0.0, 1.0), (BR(1.0), semi, -1.0)));
+    expect(elements_are(nnls((BR(1.0), 0.0, semi, 0.0, 1.0), (BR(1.0), semi, -1.0)), {1, 0}), "nnls");
 
     exitM();
     std::printf("\n(%d lines through the print hook)\n", lines_shown);
-    return 0;
+    if (mismatches)
+        std::fprintf(stderr, "tour: %d wrong result(s)\n", mismatches);
+    return mismatches == 0 ? 0 : 1;
 }
