@@ -32,20 +32,29 @@ inline int growth_room(int capacity, int count)
 }
 
 // The value every new element of x starts from: an empty double in a cell,
-// a cell of empty field values in a struct array.
-Mm new_element_of(const Mm& x)
+// a cell of empty field values in a struct array; nothing for numbers. It is
+// made before anything changes, so a refused one (a struct's field cell)
+// refuses the assignment with the target as it was.
+template <class T>
+bool make_new_element(const Mm& x, Mm& fresh)
 {
-    if (x.isstruct())
-        return Mm(0, 0, 0, x.getnfields(), 1, qv_cell);
-    return mm_access::empty_element();
+    if constexpr (is_cell_element<T>) {
+        if (!x.isstruct()) {
+            fresh = mm_access::empty_element();
+            return true;
+        }
+        fresh = Mm(0, 0, 0, x.getnfields(), 1, qv_cell);
+        return fresh.gettype() == qv_cell && fresh.size() == x.getnfields();
+    }
+    return true;
 }
 
 template <class T>
-void fill_new(T* dst, std::int64_t n, const Mm& x)
+void fill_new(T* dst, std::int64_t n, const Mm& fresh)
 {
     if constexpr (is_cell_element<T>) {
         if (n > 0)
-            fill_new_elements(dst, n, new_element_of(x));
+            fill_new_elements(dst, n, fresh);
     } else {
         fill_zero(dst, n);
     }
@@ -216,6 +225,9 @@ bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y
     }
 
     const bool need_complex = yim && !x.isc();
+    Mm fresh = mm_access::storageless();
+    if (e > n && !make_new_element<T>(x, fresh))
+        return false;
     int rows = x.rows(), cols = x.cols();
     if (e > n) {
         if (rows > 1) {
@@ -234,7 +246,7 @@ bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y
             d[1] = cols;
             d[2] = d[3] = 1;
             x.getnnz() = e;
-            fill_new(real_part<T>(x) + n, e - n, x);
+            fill_new(real_part<T>(x) + n, e - n, fresh);
             if (T* im = imag_part<T>(x))
                 fill_zero(im + n, e - n);
         }
@@ -248,7 +260,7 @@ bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y
         if (!holds(out, count))
             return false;
         copy_elements(real_part<T>(out), real_part<T>(x), n);
-        fill_new(real_part<T>(out) + n, count - n, x);
+        fill_new(real_part<T>(out) + n, count - n, fresh);
         if (T* oim = imag_part<T>(out)) {
             if (x.isc())
                 copy_elements(oim, imag_part<T>(x), n);
@@ -353,6 +365,9 @@ bool assign_two_typed(Mm& x, const Mm& y, const Mm& I, const Mm& J, bool ci, boo
     const T* yre = real_part<T>(y);
     const T* yim = imag_part<T>(y);
     const bool need_complex = yim && !x.isc();
+    Mm fresh = mm_access::storageless();
+    if ((R2 > R || Q2 > Q) && !make_new_element<T>(x, fresh))
+        return false;
     if (R2 > R || Q2 > Q || x.dirty() || need_complex) {
         const std::int64_t count = std::int64_t{R2} * Q2;
         Mm out(x.isc() || need_complex, 0, 0, R2, Q2, type);
@@ -372,14 +387,14 @@ bool assign_two_typed(Mm& x, const Mm& y, const Mm& I, const Mm& J, bool ci, boo
                     else
                         fill_zero(to, R);
                     if (fresh_values)
-                        fill_new(to + R, R2 - R, x);
+                        fill_new(to + R, R2 - R, fresh);
                     else
                         fill_zero(to + R, R2 - R);
                 }
             }
             const std::int64_t done = std::int64_t{R2} * Q;
             if (fresh_values)
-                fill_new(dst + done, count - done, x);
+                fill_new(dst + done, count - done, fresh);
             else
                 fill_zero(dst + done, count - done);
         };
@@ -615,6 +630,9 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     const T* yre = brace ? nullptr : real_part<T>(y);
     const T* yim = brace ? nullptr : imag_part<T>(y);
     const bool need_complex = yim && !x.isc();
+    Mm fresh = mm_access::storageless();
+    if (grows && !make_new_element<T>(x, fresh))
+        return false;
     if (grows) {
         if (k == 1 && nd == 2 && !x.dirty() && count <= x.getp() && !need_complex) {
             x.getndims() = 2;
@@ -622,7 +640,7 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
             for (int j = 0; j < 4; ++j)
                 d[j] = newd[j];
             x.getnnz() = static_cast<int>(count);
-            fill_new(real_part<T>(x) + n, count - n, x);
+            fill_new(real_part<T>(x) + n, count - n, fresh);
             if (T* im = imag_part<T>(x))
                 fill_zero(im + n, count - n);
         } else {
@@ -635,7 +653,7 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
             copy_fields(out, x);
             T* ore = real_part<T>(out);
             T* oim = imag_part<T>(out);
-            fill_new(ore, count, x);
+            fill_new(ore, count, fresh);
             if (oim)
                 fill_zero(oim, count);
             // Old elements keep their subscripts, one column run at a time.

@@ -64,6 +64,9 @@ TEST(AllocationFailure, Indexing)
              x.member("a") = seven;
              x(three).member("b") = range;
          }},
+        {"struct element growth", a_struct, [=](Mm& x) { x(three) = a_struct; }, keeps_target},
+        {"struct element through vwcopy1", a_struct, [=](Mm& x) { x.vwcopy1(a_struct, three); }, keeps_target},
+        {"struct element through vwcopy2", a_struct, [=](Mm& x) { x.vwcopy2(a_struct, two, two); }, keeps_target},
     });
 }
 
