@@ -339,6 +339,52 @@ TEST_F(OdeTest, NonFiniteDerivativeEndsWithTheFailureMessage)
     }
 }
 
+TEST_F(OdeTest, RepeatedTimesGiveTheRowAgain)
+{
+    struct Case {
+        Mm span;
+        std::vector<double> times;
+    };
+    const std::vector<Case> cases = {
+        {test::row({0, 0.5, 0.5, 1}), {0, 0.5, 0.5, 1}},
+        {test::row({0, 0, 1}), {0, 0, 1}},
+        {test::row({0, 1, 1}), {0, 1, 1}},
+        {test::row({1, 0.5, 0.5, 0}), {1, 0.5, 0.5, 0}},
+        {test::row({0.5, 0.5, 0.5}), {0.5, 0.5, 0.5}},
+    };
+    for (int method : {1, 2, 3, 4}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE("method " + std::to_string(method) + ", " + std::to_string(c.times.size()) + " times from " +
+                         std::to_string(c.times.front()));
+            Mm y;
+            const Mm t = solve(method, "decay", c.span, Mm(1.0), odeset(), y);
+            ASSERT_EQ(test::values(t), c.times);
+            const std::vector<double> yv = test::values(y);
+            for (std::size_t k = 0; k < yv.size(); ++k) {
+                // y(t) = exp(t0 - t) from y(t0) = 1; equal times, equal rows.
+                EXPECT_NEAR(yv[k], std::exp(c.times.front() - c.times[k]), 1e-2) << k;
+                if (k > 0 && c.times[k] == c.times[k - 1])
+                    EXPECT_EQ(yv[k], yv[k - 1]) << k;
+            }
+        }
+    }
+}
+
+TEST_F(OdeTest, TimesMustRunOneWay)
+{
+    const std::vector<Mm> spans = {test::row({0, 1, 0.5}), test::row({1, 0, 0.5}), test::row({0, 0.5, 0.5, 0.25, 1}),
+                                   test::row({0, 1, 0})};
+    for (int method : {1, 2, 3, 4}) {
+        for (const Mm& span : spans) {
+            SCOPED_TRACE("method " + std::to_string(method) + ", " + std::to_string(span.size()) + " times");
+            Mm y;
+            EXPECT_ERROR(solve(method, "decay", span, Mm(1.0), odeset(), y), "ode: tspan must be monotonic");
+        }
+    }
+    Mm t, y;
+    EXPECT_ERROR(ode15s(TM("decay"), test::row({0, 1, 0.5}), Mm(1.0), i_o, t, y), "ode: tspan must be monotonic");
+}
+
 TEST_F(OdeTest, Errors)
 {
     reg.define("three", [](const std::vector<Mm>&, int) { return std::vector<Mm>{test::row({1, 2, 3})}; });
