@@ -2,14 +2,15 @@
 // Each family returns its value; the forms with i_o also deliver the status
 // array: per element 0 (ok), 1 (bad input, NaN), 2 (overflow, Inf),
 // 3 (half the digits lost, value kept), 4 (all digits lost, NaN) or
-// 5 (no convergence, NaN). A scale of 1 asks for the scaled forms:
-// J and Y times exp(-|Im z|), I times exp(-|Re z|), K times exp(z),
-// H1 times exp(-iz), H2 times exp(iz).
+// 5 (no convergence, or a NaN argument; NaN). An overflow at a negative
+// order carries the sign of the value (+-Inf). A scale of 1 asks for the
+// scaled forms: J and Y times exp(-|Im z|), I times exp(-|Re z|), K times
+// exp(z), H1 times exp(-iz), H2 times exp(iz).
 #pragma once
 
 #include "value.h"
 
-// Ai (k = 0), Ai' (1), Bi (2), Bi' (3).
+// Ai (k = 0), Ai' (1), Bi (2), Bi' (3); k is truncated toward zero.
 Mm airy(const Mm& z);
 Mm airy(const Mm& k, const Mm& z);
 Mm airy(const Mm& z, i_o_t, Mm& v, Mm& e);

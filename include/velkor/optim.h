@@ -5,12 +5,13 @@
 #include "value.h"
 
 // ---- options vector and options structure ----
-// The options vector is a row of 18 doubles read by position (1 Display,
-// 2 TolX, 3 TolFun, 4 TolCon, 8 output value, 10 output count, 13 equality
-// count, 14 MaxFunEvals, 15 MinAbsMax, 16 DiffMinChange, 17 DiffMaxChange).
-// foptions completes v: cut to 18 elements, grown to 18 with position 18
+// The options vector holds 18 doubles read by position (1 Display,
+// 2 TolX, 3 TolFun, 4 TolCon, 8 output value, 9 DerivativeCheck, 10 output
+// count, 13 equality count, 14 MaxFunEvals, 15 MinAbsMax, 16
+// DiffMinChange, 17 DiffMaxChange). foptions completes v: cut to 18
+// elements or grown to 18 with zeros (an empty v into a row), position 18
 // reset to 0, and the zero or NaN tolerances 2, 3, 4, 16 and 17 replaced by
-// their defaults (negative ones stay).
+// their defaults 1e-4, 1e-4, 1e-6, 1e-8 and 0.1 (negative ones stay).
 Mm foptions();
 Mm foptions(Mm v);
 // The structure with the nine named fields, each empty.
@@ -36,8 +37,10 @@ Mm optimget(const Mm& opts, const Mm& name, const Mm& dflt);
 // per row of A: c + A'lambda minus the bound multipliers is zero, so a
 // binding <= row has lambda >= 0; rows that presolve removed or that were
 // dropped as linearly dependent get 0. how is "ok", "infeasible",
-// "unbounded" or empty. Missing lb entries are -1e20, missing ub entries
-// +1e20; neq outside 0..m counts as 0; x0 is ignored.
+// "unbounded" or empty; without a solution x is NaN and lambda empty.
+// Missing lb entries are -1e20, missing ub entries +1e20; neq outside 0..m
+// counts as 0; display is 0 when absent; x0 is ignored. The forms lp(a, b)
+// and lp(name, i_o, x, lambda, how) only reject the call.
 Mm lp(const Mm& name);
 Mm lp(const Mm& name, i_o_t, Mm& x, Mm& lambda);
 Mm lp(const Mm& name, i_o_t, Mm& x, Mm& lambda, Mm& how);
@@ -73,11 +76,14 @@ Mm lp(const Mm& c, const Mm& A, const Mm& b, Mm& x, Mm& lambda);
 Mm lp(const Mm& c, const Mm& A, const Mm& b, Mm& x, Mm& lambda, Mm& how);
 // ---- zero finding ----
 // A zero of the function named f: from a scalar start x (0 by default) an
-// outward search for a sign change first, then Brent's zero finder on the
-// interval (ends in any order). tol: absolute tolerance (empty, 0, negative
-// or NaN: 10 times the smallest normal double); trace is not used; P: cell
-// of extra parameters passed after the point. NaN when a value at the
-// bracket is not finite.
+// outward search for a sign change first (an error when a value met there
+// is not finite or no change of sign is found), then Brent's zero finder
+// on the interval; x = [a b] gives the interval itself (ends in any order;
+// an error when the values at its ends have one sign). tol: absolute
+// tolerance (empty, 0, negative or NaN: 10 times the smallest normal
+// double); trace is not used; P: cell of extra parameters passed after the
+// point. NaN when a value at the ends or during the iteration is not
+// finite.
 Mm fzero(const Mm& f);
 Mm fzero(const Mm& f, const Mm& x);
 Mm fzero(const Mm& f, const Mm& x, const Mm& tol);
@@ -117,7 +123,8 @@ Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P,
 // tolerance (1e-9 when absent, 0, negative or NaN; at least 50 eps); trace
 // is not used; P: cell of extra parameters after the abscissae. The
 // 87-point estimate is returned when the tolerance is not met. The one- and
-// two-argument forms only reject the call.
+// two-argument forms only reject the call; a function that returns fewer
+// values than abscissae raises an error.
 Mm quad8(const Mm& f);
 Mm quad8(const Mm& f, const Mm& a);
 Mm quad8(const Mm& f, const Mm& a, const Mm& b);
@@ -132,7 +139,7 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
 // derivatives (grad is accepted and not used). Options: 2 TolX, 3 TolFun,
 // 13 the number of leading equalities in g, 14 the evaluation limit (else
 // 300·numel(x0)). The options output holds 2 TolX, 3 TolFun, 10 the
-// evaluations made and 13 the equalities. minimax minimises the largest
+// evaluation limit and 13 the equalities. minimax minimises the largest
 // value of f (its first options(15) values taken by magnitude); curvefit
 // fits fun(x, xdata, P{:}) to ydata in the least-squares sense.
 #define VELKOR_CONSTRAINED_FAMILY(NAME)                                                                             \
@@ -190,10 +197,11 @@ Mm fminu(const Mm& f, const Mm& x, const Mm& options, const Mm& grad, const Mm& 
 
 // Nelder-Mead simplex search from x0 (the function always gets x0's
 // shape). Options: 1 display (one trace word per iteration), 2 tolx (the
-// best-to-worst distance), 3 tolf (the simplex extent), 14 the iteration
-// limit (else 300·numel(x0)). The options output holds 2, 3, 8 (the value
-// at x) and 10 (the iterations). fminsearch reads an options structure;
-// exitflag is 0 when the iterations reached the limit. grad is not used.
+// best-to-worst distance), 3 tolf (the simplex extent), both 1e-4 when not
+// positive, 14 the iteration limit (else 300·numel(x0)). The options
+// output holds 2, 3, 8 (the value at x) and 10 (the iterations).
+// fminsearch reads an options structure; exitflag is 0 when the iterations
+// reached the limit. grad is not used.
 Mm fmins(const Mm& f, const Mm& x0);
 Mm fmins(const Mm& f, const Mm& x0, const Mm& options);
 Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad);
@@ -232,7 +240,8 @@ Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm
 // whole, with A-Z folded; unknown names and empty values are skipped; a
 // slot keeps the first element of its value. odeset starts from zeros(4,1)
 // or from a copy of the options value given first; odeget gives the slot's
-// value or dflt ([] in the two-argument form).
+// value or dflt ([] in the two-argument form), dflt for empty options, and
+// rejects options of another size.
 Mm odeset();
 Mm odeset(const Mm& x);  // rejected
 Mm odeset(const Mm& n1, const Mm& v1);
@@ -255,12 +264,20 @@ Mm odeget(const Mm& options, const Mm& name, const Mm& dflt);
 
 // Initial value problems y' = F(t, y, [], extra{:}) for the function named
 // F: ode23 (Bogacki-Shampine 3(2)), ode45 (Bogacki-Shampine 5(4)), ode78
-// (Prince-Dormand 8(7), not available: raises an error) and ode15s (BDF,
-// orders 1 to 5, for stiff problems). A two-element tspan reports every
-// step (with Refine - 1 interpolated rows before each, Refine 4 by
-// default); a longer one reports exactly its times. An empty tspan asks
-// F([], [], "init") for tspan, y0 and options. t is a column, y one row per
-// time. The one-output forms return t.
+// (Prince-Dormand 8(7)) and ode15s (BDF, orders 1 to 5, for stiff
+// problems). A two-element tspan reports every step; ode23 and ode45 add
+// Refine - 1 interpolated rows before each (Refine 1 to 32, 4 by default;
+// none after a step that warned), ode78 has no interpolant and ode15s does
+// not refine. A longer tspan reports exactly its times, which must run one
+// way ("ode: tspan must be monotonic"; a repeated time gives its row
+// again). tspan may run backward; equal ends give the row (t0, y0) once,
+// or once per time in a longer tspan. An empty tspan asks F([], [],
+// "init") for tspan, y0 and options. The Runge-Kutta solvers need RelTol in
+// 1.1e-15 .. 0.01 and AbsTol/RelTol >= 1.49e-154. A step whose error
+// estimate is not finite (a NaN or Inf derivative) is rejected; when the
+// step can shrink no further the solver raises "ode: failed to achieve
+// requested accuracy." (ode15s may end with "ode: failed to solve %d.").
+// t is a column, y one row per time. The one-output forms return t.
 #define VELKOR_ODE_FAMILY(NAME)                                                                                     \
     Mm NAME(const Mm& F);                                                                                           \
     Mm NAME(const Mm& F, const Mm& tspan);                                                                          \

@@ -76,9 +76,179 @@ Value call(int code, double zr, double zi, double order, int kode)
 
 bool is_odd(double whole) { return std::fmod(whole, 2.0) != 0; }
 
+// cos(pi x) and sin(pi x) with the argument reduced exactly, so that the
+// cosine is exactly 0 at half-integers and the sine exactly 0 at integers:
+// cos(x * pi) leaves a residue near 1e-16 there that the reflections below
+// multiply by a term many orders of magnitude larger than the answer.
+void cos_sin_pi(double x, double& c, double& s)
+{
+    double r = std::fmod(x, 2.0);  // exact, |r| < 2
+    if (r > 1)
+        r -= 2;
+    else if (r < -1)
+        r += 2;  // exact, r in [-1, 1]
+    const double q = std::nearbyint(2 * r);  // quarter turns, -2 .. 2
+    const double f = r - q / 2;             // exact, |f| <= 1/4
+    const double sf = std::sin(pi * f), cf = std::cos(pi * f);
+    switch (static_cast<int>(q) & 3) {
+    case 0: c = cf; s = sf; break;
+    case 1: c = -sf; s = cf; break;
+    case 2: c = -cf; s = -sf; break;
+    default: c = sf; s = -cf; break;
+    }
+}
+
+// The worse of two statuses: a NaN status (1, 4, 5) over overflow (2),
+// overflow over partial loss (3), partial loss over success.
+int worse(int a, int b)
+{
+    auto rank = [](int st) { return st == 0 ? 0 : st == 3 ? 1 : st == 2 ? 2 : 3; };
+    return rank(b) > rank(a) ? b : a;
+}
+
+bool fails(int status) { return status != 0 && status != 3; }
+
+// v times exp(x) for x >= 0 in steps that stay in range, so that a value
+// whose factor alone overflows still comes out finite when it is
+// representable, and as a signed infinity when it is not.
+double times_exp(double v, double x)
+{
+    while (x > 700 && v != 0 && std::isfinite(v)) {
+        v *= std::exp(700.0);
+        x -= 700;
+    }
+    return v * std::exp(x);
+}
+
+// One term of a reflection: member f of order a at z in the scale of the
+// reflected function (K brought to I's scale exp(-|Re z|) when scaled).
+Value term(int f, double a, double zr, double zi, int kode)
+{
+    Value v = call(f, zr, zi, a, kode);
+    if (f == mod_k && kode == 2 && !fails(v.status)) {
+        double er, ei;
+        complex_exp(-zr - std::fabs(zr), -zi, er, ei);
+        complex_mul(v.re, v.im, er, ei, v.re, v.im);
+    }
+    return v;
+}
+
+// w F(a, z) for F = Y or K where F(a, z) itself overflows but the product
+// may not: the upward recurrence in the order, F(m+1) = (2m/z) F(m) -+
+// F(m-1), started at the highest two orders a - k - 1, a - k that the
+// package still gives, with w folded in from the start. Small |z| is where
+// this happens, and there the recurrence is stable. False when no such
+// orders exist (a < 2) or the package fails below.
+bool weighted_by_recurrence(int f, double a, double zr, double zi, int kode, double w, Value& out)
+{
+    const double sigma = f == bes_y ? -1 : 1;
+    for (int k = 1; k <= 400 && a - k - 1 >= 0; ++k) {
+        Value hi = call(f, zr, zi, a - k, kode);
+        if (hi.status == 2)
+            continue;
+        Value lo = call(f, zr, zi, a - k - 1, kode);
+        if (fails(hi.status) || fails(lo.status))
+            return false;
+        double u0r = w * lo.re, u0i = w * lo.im, u1r = w * hi.re, u1i = w * hi.im;
+        // 1/z once; the ratio 2m/z then grows by 2/z per order.
+        const double d = zr * zr + zi * zi;
+        const double izr = zr / d, izi = -zi / d;
+        double m = a - k;
+        for (int j = 0; j < k; ++j, m += 1) {
+            double pr, pi_;
+            complex_mul(2 * m * izr, 2 * m * izi, u1r, u1i, pr, pi_);
+            const double u2r = pr + sigma * u0r, u2i = pi_ + sigma * u0i;
+            u0r = u1r;
+            u0i = u1i;
+            u1r = u2r;
+            u1i = u2i;
+        }
+        out.re = u1r;
+        out.im = u1i;
+        out.status = worse(hi.status, lo.status);
+        if (f == mod_k && kode == 2) {
+            double er, ei;
+            complex_exp(-zr - std::fabs(zr), -zi, er, ei);
+            complex_mul(out.re, out.im, er, ei, out.re, out.im);
+        }
+        return true;
+    }
+    return false;
+}
+
+// I, J and Y at a negative non-integer order -a: w1 F1(a, z) + w2 F2(a, z)
+// (I + (2/pi) sin(a pi) K, cos(a pi) J - sin(a pi) Y, cos(a pi) Y +
+// sin(a pi) J). A term with an exact zero weight is not computed; the
+// statuses of the others combine, the worse winning. A term that
+// overflows is formed again scaled (large |Re z| for I, |Im z| for J and
+// Y) or by the order recurrence (small |z|), so that the element is finite
+// where the reflected value is representable and a signed infinity with
+// status 2 where it is not.
+Value reflected(int code, double a, double zr, double zi, int kode, double c, double s)
+{
+    int f[2];
+    double w[2];
+    switch (code) {
+    case mod_i: f[0] = mod_i; w[0] = 1; f[1] = mod_k; w[1] = -two_over_pi * s; break;
+    case bes_j: f[0] = bes_j; w[0] = c; f[1] = bes_y; w[1] = s; break;
+    default: f[0] = bes_y; w[0] = c; f[1] = bes_j; w[1] = -s; break;
+    }
+    // The weighted terms for kode k; false when a term overflows.
+    Value t[2];
+    auto terms = [&](int k) {
+        bool overflow = false;
+        for (int j = 0; j < 2; ++j) {
+            t[j] = Value{};
+            if (w[j] == 0)
+                continue;
+            t[j] = term(f[j], a, zr, zi, k);
+            if (t[j].status == 2) {
+                overflow = true;
+                continue;
+            }
+            t[j].re *= w[j];
+            t[j].im *= w[j];
+        }
+        return !overflow;
+    };
+    // Unscaled terms that overflow are formed again scaled, and the sum
+    // unscaled at the end; what still overflows comes from the recurrence.
+    const double exponent = code == mod_i ? std::fabs(zr) : std::fabs(zi);
+    int k = kode;
+    bool ok = terms(k);
+    if (!ok && kode == 1 && exponent > 0) {
+        k = 2;
+        ok = terms(k);
+    }
+    for (int j = 0; j < 2 && !ok; ++j) {
+        Value r;
+        if (t[j].status == 2 && (f[j] == bes_y || f[j] == mod_k) &&
+            weighted_by_recurrence(f[j], a, zr, zi, k, w[j], r))
+            t[j] = r;
+    }
+    const bool unscale = k != kode;
+    Value v;
+    v.status = worse(t[0].status, t[1].status);
+    if (v.status == 2 || fails(v.status))
+        return {nan_value, 0, v.status};
+    v.re = t[0].re + t[1].re;
+    v.im = t[0].im + t[1].im;
+    if (unscale) {
+        v.re = times_exp(v.re, exponent);
+        v.im = times_exp(v.im, exponent);
+    }
+    if (std::isinf(v.re) || std::isinf(v.im))
+        v.status = 2;
+    return v;
+}
+
 // One element: the package value of order nu at z, reflected for nu < 0.
 Value element(int code, double nu, double zr, double zi, int kode)
 {
+    // A NaN argument fails alike in every family, with the package's
+    // status for a computation that did not complete.
+    if (std::isnan(zr) || std::isnan(zi))
+        return {nan_value, 0, 5};
     const bool zero_z = zr == 0 && zi == 0;
     if (code == airy_a || code == airy_b)
         return call(code, zr, zi, nu, kode);
@@ -104,47 +274,15 @@ Value element(int code, double nu, double zr, double zi, int kode)
         }
         return v;
     }
-    const double c = std::cos(nu * pi), s = std::sin(nu * pi);
-    Value v;
-    switch (code) {
-    case hankel1:
-    case hankel2: {
-        v = call(code, zr, zi, a, kode);
+    double c, s;
+    cos_sin_pi(nu, c, s);
+    if (code == hankel1 || code == hankel2) {
+        Value v = call(code, zr, zi, a, kode);
         double fr = c, fi = code == hankel1 ? -s : s;
         complex_mul(v.re, v.im, fr, fi, v.re, v.im);
         return v;
     }
-    case mod_i: {
-        Value first = call(mod_i, zr, zi, a, kode);
-        v = call(mod_k, zr, zi, a, kode);
-        double kr = v.re, ki = v.im;
-        if (kode == 2) {
-            // K scaled by exp(z) brought to I's scale exp(-|Re z|).
-            double er, ei;
-            complex_exp(-zr - std::fabs(zr), -zi, er, ei);
-            complex_mul(kr, ki, er, ei, kr, ki);
-        }
-        v.re = first.re - two_over_pi * s * kr;
-        v.im = first.im - two_over_pi * s * ki;
-        return v;
-    }
-    case bes_j: {
-        Value first = call(bes_j, zr, zi, a, kode);
-        v = call(bes_y, zr, zi, a, kode);
-        double yr = v.re, yi = v.im;
-        v.re = c * first.re + s * yr;
-        v.im = c * first.im + s * yi;
-        return v;
-    }
-    default: {  // bes_y
-        Value first = call(bes_y, zr, zi, a, kode);
-        v = call(bes_j, zr, zi, a, kode);
-        double jr = v.re, ji = v.im;
-        v.re = c * first.re - s * jr;
-        v.im = c * first.im - s * ji;
-        return v;
-    }
-    }
+    return reflected(code, a, zr, zi, kode, c, s);
 }
 
 // Whether a real argument keeps the imaginary part of its value: the
@@ -251,8 +389,12 @@ void bessel_dispatch(int code, Mm nu, Mm z, Mm scale, Mm& value, Mm& status)
                 e.im = 0;
                 break;
             case 2:
-                e.re = inf_value;
-                e.im = 0;
+                // A reflection that overflows carries its own signed
+                // infinity; a package call leaves NaN.
+                if (!std::isinf(e.re) && !std::isinf(e.im)) {
+                    e.re = inf_value;
+                    e.im = 0;
+                }
                 break;
             default:
                 break;
@@ -289,7 +431,7 @@ Mm airy(const Mm& k, const Mm& z, i_o_t, Mm& v, Mm& e)
         return x_M;
     }
     if (kk <= 1)
-        bessel_dispatch(airy_a, k, z, Mm(0.0), v, e);
+        bessel_dispatch(airy_a, Mm(kk), z, Mm(0.0), v, e);
     else
         bessel_dispatch(airy_b, Mm(kk - 2), z, Mm(0.0), v, e);
     return x_M;

@@ -162,6 +162,8 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
     scratch<double> work = work_array(32LL * n);
     scratch<double> interp = work_array(6LL * n);
     scratch<double> y(static_cast<std::size_t>(n)), yp(static_cast<std::size_t>(n)), yi(static_cast<std::size_t>(n));
+    scratch<double> last(static_cast<std::size_t>(n));  // the row at the time reached
+    std::copy(y0, y0 + n, last.get());
     rk_context ctx;
     rk_function fn{ode_function::call, &f};
     int flag = rk_setup(ctx, n, t0, y0, tfinal, reltol, thresholds.get(), method, step_mode ? "C" : "U", false, h0,
@@ -192,11 +194,18 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
             out.add(t, y.get());
         } else {
             const double target = tspan[next];
+            if (target == t) {
+                // A repeated time: the same row again.
+                out.add(t, last.get());
+                ++next;
+                continue;
+            }
             double reached = t;
             flag = rk_ut(ctx, fn, target, reached, y.get(), yp.get(), work.get());
             if (flag == rk_success) {
                 t = target;
-                out.add(t, y.get());
+                std::copy(y.get(), y.get() + n, last.get());
+                out.add(t, last.get());
                 ++next;
             } else if (flag == rk_inefficient || flag == rk_much_work) {
                 continue;  // short of the target: the same target again
@@ -205,6 +214,8 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
             }
         }
     }
+    for (; !step_mode && flag == rk_success && next < nspan && tspan[next] == t; ++next)
+        out.add(t, last.get());  // the end time repeated
     if (flag == rk_too_accurate)
         error("ode: failed to achieve requested accuracy.");
     else if (flag > 910)
@@ -253,8 +264,15 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
     int idid = 1, next = 1;
     const double dir = tfinal > t0 ? 1 : -1;
     while ((idid == 1 || idid == 3 || idid == -1) && dir * (t - tfinal) < 0) {
-        if (!step_mode)
+        if (!step_mode) {
             tout = tspan[next];
+            if (tout == t) {
+                // A repeated time: the same row again.
+                out.add(t, y.get());
+                ++next;
+                continue;
+            }
+        }
         dae_solve(&f, ode_function::residual, n, t, y.get(), yp.get(), tout, info, rtol.get(), atol.get(), idid,
                   rwork.get(), static_cast<int>(lrw), iwork.get(), static_cast<int>(liw), nullptr, nullptr,
                   ode_function::jacobian);
@@ -270,6 +288,8 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
                 ++next;
         }
     }
+    for (; !step_mode && idid >= 0 && next < nspan && tspan[next] == t; ++next)
+        out.add(t, y.get());  // the end time repeated
     if (idid == -2)
         error("ode: failed to achieve requested accuracy.");
     else if (idid < 0)
@@ -319,6 +339,17 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
             error("ode: tspan must be finite");
             return x_M;
         }
+    // One direction throughout, repeats allowed: a time behind the one
+    // already reached could never be reported.
+    bool up = true, down = true;
+    for (int k = 1; k < nspan; ++k) {
+        up = up && span[k] >= span[k - 1];
+        down = down && span[k] <= span[k - 1];
+    }
+    if (!up && !down) {
+        error("ode: tspan must be monotonic");
+        return x_M;
+    }
     const double reltol = option(options, "RelTol", 1e-3);
     const double abstol = option(options, "AbsTol", 1e-6);
     int refine = round_to_count(option(options, "Refine", 4));
@@ -345,7 +376,9 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
     ode_collector rows(n);
     const double t0 = span[0], tfinal = span[nspan - 1];
     if (t0 == tfinal) {
-        rows.add(t0, y0.addr());
+        // The times mode reports each (equal) time; two give the one row.
+        for (int k = 0; k < (nspan == 2 ? 1 : nspan); ++k)
+            rows.add(t0, y0.addr());
     } else if (method == 4) {
         run_bdf(f, span, nspan, y0.addr(), n, reltol, abstol, h0, rows);
     } else {

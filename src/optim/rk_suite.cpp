@@ -74,13 +74,16 @@ double h_min(const rk_context& ctx, double t, double h)
 }
 
 // The new solution y + h sum b_j k_j over the first s stages and the
-// largest weighted error h sum e_j k_j of the embedded formula.
+// largest weighted error h sum e_j k_j of the embedded formula; +Inf when
+// a stage or the new solution is not finite, so that the step is
+// rejected (a NaN would pass every "too large" test).
 double error_measure(const rk_context& ctx, const double* e, int s, const double* y, double h, const double* stages,
                      double* ynew)
 {
     const rk_pair& p = *ctx.pair;
     const int n = ctx.n;
     double err = 0;
+    bool finite = true;
     for (int k = 0; k < n; ++k) {
         double sb = 0, se = 0;
         for (int j = 0; j < s; ++j) {
@@ -90,9 +93,11 @@ double error_measure(const rk_context& ctx, const double* e, int s, const double
         }
         ynew[k] = y[k] + h * sb;
         const double w = std::max((std::fabs(y[k]) + std::fabs(ynew[k])) / 2, ctx.thres[k]);
-        err = std::max(err, std::fabs(h * se) / w);
+        const double e = std::fabs(h * se) / w;
+        finite = finite && std::isfinite(ynew[k]) && std::isfinite(e);
+        err = std::max(err, e);
     }
-    return err;
+    return finite ? err : HUGE_VAL;
 }
 
 // One trial step of size h from (t, y): the stages, the new solution and
@@ -160,7 +165,7 @@ bool assess_step(rk_context& ctx, const rk_function& f, double t, double h)
         ++ctx.gea_evals;
         double hj = hs;
         const double e = trial_step(ctx, f, tj, ctx.y2, k2, hj, false, false, k2, ynew2, ctx.gea_evals);
-        if (e >= ctx.tol / m || (e > ctx.tol / 10 && ++large >= 2)) {
+        if (!(e < ctx.tol / m) || (e > ctx.tol / 10 && ++large >= 2)) {
             std::memcpy(ctx.y2, ctx.y2_save, sizeof(double) * n);
             return false;
         }

@@ -167,6 +167,164 @@ TEST(BesselFunctions, NegativeOrders)
     }
 }
 
+TEST(BesselFunctions, NegativeHalfIntegerOrders)
+{
+    // At nu = -k - 1/2 one weight of the reflection is exactly zero: a
+    // residue of cos(nu pi) would multiply Y(k + 1/2, z), many orders of
+    // magnitude larger than the answer at small z. Values from mpmath.
+    struct Case {
+        const char* what;
+        Mm got;
+        double want;
+    };
+    const std::vector<Case> cases = {
+        {"Y(-7.5, 0.05)", bessely(Mm(-7.5), Mm(0.05)), -6.875812978962495766e-17},
+        {"Y(-20.5, 3)", bessely(Mm(-20.5), Mm(3.0)), 3.308762819568148411e-16},
+        {"Y(-7.5, 1)", bessely(Mm(-7.5), Mm(1.0)), -3.821974121348042196e-07},
+        {"J(-7.5, 0.05)", besselj(Mm(-7.5), Mm(0.05)), -6.172692383136902410e+14},
+        {"I(-7.5, 0.05)", besseli(Mm(-7.5), Mm(0.05)), -6.171505441041786078e+14},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_LE(std::fabs(re_of(c.got) / c.want - 1), 8 * tol) << re_of(c.got);
+    }
+    // Y(-k-1/2) = (-1)^k J(k+1/2), J(-k-1/2) = (-1)^(k+1) Y(k+1/2) and
+    // H1(-k-1/2) = i (-1)^k H1(k+1/2) hold to the last bit.
+    const std::vector<Mm> points = {Mm(0.05), Mm(3.0), cz(2, -1.5), cz(-0.7, 0.1)};
+    for (int k : {0, 1, 7, 20}) {
+        const double a = k + 0.5, sign = k % 2 ? -1 : 1;
+        for (const Mm& z : points) {
+            SCOPED_TRACE(std::to_string(k) + " at " + std::to_string(re_of(z)) + "," + std::to_string(im_of(z)));
+            Mm y = bessely(Mm(-a), z), j = besselj(Mm(a), z);
+            EXPECT_EQ(re_of(y), sign * re_of(j));
+            EXPECT_EQ(im_of(y), sign * im_of(j));
+            Mm jn = besselj(Mm(-a), z), yp = bessely(Mm(a), z);
+            EXPECT_EQ(re_of(jn), -sign * re_of(yp));
+            EXPECT_EQ(im_of(jn), -sign * im_of(yp));
+            Mm hn = besselh(Mm(-a), Mm(1.0), z), hp = besselh(Mm(a), Mm(1.0), z);
+            EXPECT_EQ(re_of(hn), -sign * im_of(hp));
+            EXPECT_EQ(im_of(hn), sign * re_of(hp));
+        }
+    }
+}
+
+// Reflections where a term overflows: the element is the finite value
+// where that is representable, else an infinity of the value's sign with
+// status 2, never NaN with status 0.
+struct Overflow {
+    char f;
+    double nu, zr, zi, re, im;
+    int status;
+};
+const std::vector<Overflow> overflows = {
+#include "data/bessel_overflow.inc"
+};
+
+TEST(BesselFunctions, ReflectionsAtTheOverflowLimit)
+{
+    struct Case {
+        const char* what;
+        Mm got, status;
+        double want;
+        int want_status;
+    };
+    std::vector<Case> cases = {
+        {"besseli(-0.5, 710)", Mm(), Mm(), 3.344745227808010812e+306, 0},
+        {"besseli(-2.5, 1000)", Mm(), Mm(), inf, 2},
+        {"bessely(-20.3, 1e-14)", Mm(), Mm(), -1.137873283933285732e+307, 0},
+    };
+    besseli(Mm(-0.5), Mm(710.0), i_o, cases[0].got, cases[0].status);
+    besseli(Mm(-2.5), Mm(1000.0), i_o, cases[1].got, cases[1].status);
+    bessely(Mm(-20.3), Mm(1e-14), i_o, cases[2].got, cases[2].status);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(re_of(c.status), c.want_status);
+        if (std::isinf(c.want))
+            EXPECT_EQ(re_of(c.got), c.want);
+        else
+            EXPECT_LE(std::fabs(re_of(c.got) / c.want - 1), 1e-13) << re_of(c.got);
+    }
+
+    for (const Overflow& o : overflows) {
+        SCOPED_TRACE(std::string(1, o.f) + " " + std::to_string(o.nu) + " at (" + std::to_string(o.zr) + "," +
+                     std::to_string(o.zi) + ")");
+        const Mm z = o.zi == 0 ? Mm(o.zr) : cz(o.zr, o.zi);
+        Mm v, st;
+        switch (o.f) {
+        case 'I': besseli(Mm(o.nu), z, i_o, v, st); break;
+        case 'J': besselj(Mm(o.nu), z, i_o, v, st); break;
+        default: bessely(Mm(o.nu), z, i_o, v, st); break;
+        }
+        EXPECT_EQ(re_of(st), o.status);
+        if (o.status == 2) {
+            // The infinite parts carry the value's signs.
+            if (std::isinf(o.re))
+                EXPECT_EQ(re_of(v), o.re);
+            if (std::isinf(o.im))
+                EXPECT_EQ(im_of(v), o.im);
+        } else {
+            EXPECT_LE(rel(re_of(v), im_of(v), o.re, o.im), 1e-13) << re_of(v) << " " << im_of(v);
+        }
+    }
+}
+
+TEST(BesselFunctions, AiryTakesTheTruncatedK)
+{
+    // k counts toward zero: -0.5 is Ai, 1.7 Ai', 2.5 Bi, 3.9 Bi' (mpmath).
+    struct Case {
+        const char* what;
+        Mm got, same;
+        double want;
+    };
+    const std::vector<Case> cases = {
+        {"airy(-0.5, 1)", airy(Mm(-0.5), Mm(1.0)), airy(Mm(0.0), Mm(1.0)), 0.13529241631288141552},
+        {"airy(1.7, 2)", airy(Mm(1.7), Mm(2.0)), airy(Mm(1.0), Mm(2.0)), -0.05309038443365363170},
+        {"airy(2.5, 1)", airy(Mm(2.5), Mm(1.0)), airy(Mm(2.0), Mm(1.0)), 1.2074235949528712594},
+        {"airy(3.9, 0.5)", airy(Mm(3.9), Mm(0.5)), airy(Mm(3.0), Mm(0.5)), 0.5445725641405923018},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(re_of(c.got), re_of(c.same));
+        EXPECT_LE(std::fabs(re_of(c.got) / c.want - 1), 8 * tol) << re_of(c.got);
+    }
+    Mm v, st;
+    airy(Mm(-0.5), Mm(1.0), i_o, v, st);
+    EXPECT_EQ(re_of(st), 0);
+}
+
+TEST(BesselFunctions, NaNArgumentsFailInEveryFamily)
+{
+    // NaN with the status of a computation that did not complete (5), the
+    // same for every family and every order.
+    const Mm zs[] = {cz(qnan, 0), cz(qnan, qnan), cz(1, qnan), Mm(qnan)};
+    for (const Mm& z : zs) {
+        for (double nu : {0.0, 1.0, 2.5, -2.5, -3.0}) {
+            struct Case {
+                const char* what;
+                int code;
+                double order;
+            };
+            const std::vector<Case> cases = {
+                {"H1", 72, nu}, {"H2", 144, nu}, {"J", 74, nu},          {"Y", 89, nu},          {"I", 73, nu},
+                {"K", 75, nu},  {"Ai", 65, 0},   {"Ai'", 65, 1},         {"Bi", 66, 0},          {"Bi'", 66, 1},
+            };
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.order) + " at (" +
+                             std::to_string(re_of(z)) + "," + std::to_string(im_of(z)) + ")");
+                Mm v, st;
+                bessel_dispatch(c.code, Mm(c.order), z, Mm(0.0), v, st);
+                EXPECT_TRUE(std::isnan(re_of(v)));
+                EXPECT_EQ(re_of(st), 5);
+            }
+        }
+    }
+    Mm v, st;
+    besselh(Mm(0.0), Mm(1.0), cz(qnan, qnan), i_o, v, st);
+    EXPECT_EQ(re_of(st), 5);
+    airy(Mm(0.0), cz(qnan, 1), i_o, v, st);
+    EXPECT_EQ(re_of(st), 5);
+}
+
 TEST(BesselFunctions, ScaledReflectionsMatchTheUnscaledValues)
 {
     // Every reflected scaled form is the unscaled value times its factor.

@@ -303,6 +303,88 @@ TEST_F(OdeTest, NestedIntegrationsMatchSeparateOnes)
     }
 }
 
+TEST_F(OdeTest, NonFiniteDerivativeEndsWithTheFailureMessage)
+{
+    // A right-hand side that is NaN (or infinite) beyond t = 0.3: every
+    // step across it has a non-finite error estimate and must be rejected,
+    // until the step cannot shrink further; never rows of NaN up to t = 1.
+    reg.define("nan_after", derivative(1, [](double t, const double* y, double* d) {
+                   d[0] = t > 0.3 ? NAN : -y[0];
+               }));
+    reg.define("nan_in_one", derivative(2, [](double t, const double* y, double* d) {
+                   d[0] = -y[0];
+                   d[1] = t > 0.3 ? NAN : -y[1];
+               }));
+    reg.define("inf_after", derivative(1, [](double t, const double* y, double* d) {
+                   d[0] = t > 0.3 ? HUGE_VAL : -y[0];
+               }));
+    struct Case {
+        const char* f;
+        Mm y0;
+    };
+    const std::vector<Case> cases = {{"nan_after", Mm(1.0)}, {"nan_in_one", column({1, 1})}, {"inf_after", Mm(1.0)}};
+    for (const Case& c : cases) {
+        for (int method : {1, 2, 3, 4}) {
+            for (const Mm& span : {test::row({0, 1}), test::row({0, 0.5, 1})}) {
+                SCOPED_TRACE(std::string(c.f) + " by method " + std::to_string(method) + " over " +
+                             std::to_string(span.size()) + " times");
+                Mm y;
+                const std::string message = test::error_of([&] { solve(method, c.f, span, c.y0, odeset(), y); });
+                if (method == 4)
+                    EXPECT_EQ(message.rfind("ode: failed to", 0), 0u) << message;
+                else
+                    EXPECT_EQ(message, "ode: failed to achieve requested accuracy.");
+            }
+        }
+    }
+}
+
+TEST_F(OdeTest, RepeatedTimesGiveTheRowAgain)
+{
+    struct Case {
+        Mm span;
+        std::vector<double> times;
+    };
+    const std::vector<Case> cases = {
+        {test::row({0, 0.5, 0.5, 1}), {0, 0.5, 0.5, 1}},
+        {test::row({0, 0, 1}), {0, 0, 1}},
+        {test::row({0, 1, 1}), {0, 1, 1}},
+        {test::row({1, 0.5, 0.5, 0}), {1, 0.5, 0.5, 0}},
+        {test::row({0.5, 0.5, 0.5}), {0.5, 0.5, 0.5}},
+    };
+    for (int method : {1, 2, 3, 4}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE("method " + std::to_string(method) + ", " + std::to_string(c.times.size()) + " times from " +
+                         std::to_string(c.times.front()));
+            Mm y;
+            const Mm t = solve(method, "decay", c.span, Mm(1.0), odeset(), y);
+            ASSERT_EQ(test::values(t), c.times);
+            const std::vector<double> yv = test::values(y);
+            for (std::size_t k = 0; k < yv.size(); ++k) {
+                // y(t) = exp(t0 - t) from y(t0) = 1; equal times, equal rows.
+                EXPECT_NEAR(yv[k], std::exp(c.times.front() - c.times[k]), 1e-2) << k;
+                if (k > 0 && c.times[k] == c.times[k - 1])
+                    EXPECT_EQ(yv[k], yv[k - 1]) << k;
+            }
+        }
+    }
+}
+
+TEST_F(OdeTest, TimesMustRunOneWay)
+{
+    const std::vector<Mm> spans = {test::row({0, 1, 0.5}), test::row({1, 0, 0.5}), test::row({0, 0.5, 0.5, 0.25, 1}),
+                                   test::row({0, 1, 0})};
+    for (int method : {1, 2, 3, 4}) {
+        for (const Mm& span : spans) {
+            SCOPED_TRACE("method " + std::to_string(method) + ", " + std::to_string(span.size()) + " times");
+            Mm y;
+            EXPECT_ERROR(solve(method, "decay", span, Mm(1.0), odeset(), y), "ode: tspan must be monotonic");
+        }
+    }
+    Mm t, y;
+    EXPECT_ERROR(ode15s(TM("decay"), test::row({0, 1, 0.5}), Mm(1.0), i_o, t, y), "ode: tspan must be monotonic");
+}
+
 TEST_F(OdeTest, Errors)
 {
     reg.define("three", [](const std::vector<Mm>&, int) { return std::vector<Mm>{test::row({1, 2, 3})}; });
