@@ -86,6 +86,7 @@ private:
 
 public:
     void clean_tiny();
+    void merge_duplicates();
     void presolve();
     void standard_form();
     void iterate();

@@ -294,10 +294,15 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
       const Mm& x0, const Mm& neq_in, const Mm& verbosity_in, i_o_t, Mm& x_out, Mm& lambda_out, Mm& how_out)
 {
     if (isempty(H_in)) {
-        Mm x, lambda;
-        lp(f_in, A_in, b_in, vlb_in, vub_in, x0, neq_in, i_o, x, lambda);
+        Mm x, lambda, how;
+        lp(f_in, A_in, b_in, vlb_in, vub_in, x0, neq_in, i_o, x, lambda, how);
+        // An error under a hook that returns leaves x as it was made here:
+        // the caller's outputs stay untouched then.
+        if (x.cols() != 1)
+            return x_M;
         x_out = x;
         lambda_out = lambda;
+        how_out = how;
         return x_M;
     }
     kkt_solves = 0;
