@@ -116,6 +116,82 @@ TEST(Lp, ArgumentErrors)
     EXPECT_ERROR(lp(test::row({1}), A), "lp does not accept 2 inputs");
 }
 
+// An empty bound interval (lb above ub) leaves no point to report: the
+// verdict is the one of any infeasible problem, whatever the cost's sign,
+// and qp without H hands it on unchanged.
+TEST(Lp, EmptyBoundIntervalIsInfeasible)
+{
+    const Mm A = test::real(1, 2, {1, 1}), b = Mm(5.0);
+    struct Case {
+        const char* what;
+        Mm c, lb, ub;
+        bool through_qp;
+    };
+    const std::vector<Case> cases = {
+        {"x1 in [2, 1], cost [1 1]", test::row({1, 1}), test::row({2, 0}), test::row({1, 3}), false},
+        {"x1 in [2, 1], cost [-1 1]", test::row({-1, 1}), test::row({2, 0}), test::row({1, 3}), false},
+        {"x2 in [0, -1e-9]", test::row({1, 1}), test::row({0, 0}), test::row({1, -1e-9}), false},
+        {"x1 in [Inf, Inf]", test::row({1, 1}), test::row({INFINITY, 0}), test::row({INFINITY, 3}), false},
+        {"qp([], ...)", test::row({1, 1}), test::row({2, 0}), test::row({1, 3}), true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        test::clear_printed();
+        Mm x, lambda, how;
+        if (k.through_qp)
+            qp(Mm(), k.c, A, b, k.lb, k.ub, Mm(), Mm(0.0), i_o, x, lambda, how);
+        else
+            lp(k.c, A, b, k.lb, k.ub, i_o, x, lambda, how);
+        ASSERT_EQ(x.size(), 2);
+        EXPECT_TRUE(std::isnan(test::at(x, 0)));
+        EXPECT_TRUE(std::isnan(test::at(x, 1)));
+        EXPECT_EQ(lambda.size(), 0);
+        EXPECT_EQ(test::text_of(how), "infeasible");
+        EXPECT_EQ(test::printed(), "Infeasible problem\n");
+    }
+    // Bounds apart only by rounding fix the column.
+    Mm x, lambda, how;
+    lp(test::row({1, 1}), A, b, test::row({0.3, 0}), test::row({0.1 + 0.2, 3}), nop_M, Mm(0.0), Mm(-1.0), i_o, x,
+       lambda, how);
+    EXPECT_EQ(test::text_of(how), "ok");
+    expect_near_all(column(x), {0.3, 0}, 1e-9);
+}
+
+// Data that is not a number is refused with the argument's name, never
+// reported as solved; infinite bounds stay what they always were.
+TEST(Lp, NonFiniteDataIsAnError)
+{
+    const Mm c = test::row({-1, -2}), A = test::real(2, 2, {1, 1, 1, -1}), b = test::real(2, 1, {4, 2});
+    struct Case {
+        const char* what;
+        Mm c, A, b, lb, ub;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"NaN in A", c, test::real(2, 2, {1, NAN, 1, -1}), b, test::row({0, 0}), nop_M, "lp: A must be finite"},
+        {"NaN in sparse A", c, sparse(test::real(2, 2, {1, NAN, 1, -1})), b, test::row({0, 0}), nop_M,
+         "lp: A must be finite"},
+        {"Inf in A", c, test::real(2, 2, {1, 1, INFINITY, -1}), b, nop_M, nop_M, "lp: A must be finite"},
+        {"NaN in c", test::row({NAN, -2}), A, b, nop_M, nop_M, "lp: c must be finite"},
+        {"-Inf in c", test::row({-INFINITY, -2}), A, b, nop_M, nop_M, "lp: c must be finite"},
+        {"NaN in b", c, A, test::real(2, 1, {4, NAN}), nop_M, nop_M, "lp: b must be finite"},
+        {"Inf in b", c, A, test::real(2, 1, {INFINITY, 2}), nop_M, nop_M, "lp: b must be finite"},
+        {"NaN in lb", c, A, b, test::row({0, NAN}), nop_M, "lp: lb and ub must not hold NaN"},
+        {"NaN in ub", c, A, b, nop_M, test::row({NAN, 1}), "lp: lb and ub must not hold NaN"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        EXPECT_ERROR(lp(k.c, k.A, k.b, k.lb, k.ub), k.message);
+    }
+    EXPECT_ERROR(lp(test::row({-1, -2}), test::real(2, 2, {1, NAN, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0})),
+                 "lp: A must be finite");
+    // Infinite bounds are no bounds.
+    Mm x, lambda, how;
+    lp(c, A, b, test::row({0, -INFINITY}), test::row({INFINITY, INFINITY}), i_o, x, lambda, how);
+    EXPECT_EQ(test::text_of(how), "ok");
+    expect_near_all(column(x), {0, 4}, 1e-6);
+}
+
 // ---- the solver object ----
 
 struct Problem {
@@ -465,6 +541,69 @@ TEST(LpMps, Failures)
     EXPECT_EQ(test::printed(), "File not found\n");
     EXPECT_EQ(test::at(x, 0), 7);
     EXPECT_EQ(test::at(lambda, 0), 8);
+}
+
+// An entry named twice adds up, as sparse triplets do: 1 and 3 make a
+// coefficient of 4, so min x1 with 4 x1 = 10 is 2.5, whether the two
+// entries share a line or not. Crossed bounds from the file are the
+// infeasible verdict of the matrix form.
+TEST(LpMps, DuplicateEntriesAndCrossedBounds)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> columns;
+        std::vector<std::string> bounds;
+        const char* printed;
+        double x1;
+    };
+    const std::vector<Case> cases = {
+        {"two lines",
+         {mps_line("", "X1", "COST", "1", "R1", "1"), mps_line("", "X1", "R1", "3"), mps_line("", "X2", "R2", "1")},
+         {},
+         "Optimal solution\n",
+         2.5},
+        {"one line",
+         {mps_line("", "X1", "COST", "1"), mps_line("", "X1", "R1", "1", "R1", "3"), mps_line("", "X2", "R2", "1")},
+         {},
+         "Optimal solution\n",
+         2.5},
+        {"resumed column",
+         {mps_line("", "X1", "COST", "1", "R1", "1"), mps_line("", "X2", "R2", "1"), mps_line("", "X1", "R1", "3")},
+         {},
+         "Optimal solution\n",
+         2.5},
+        {"LO 1, UP 0",
+         {mps_line("", "X1", "COST", "1", "R1", "1"), mps_line("", "X2", "R2", "1")},
+         {mps_line("LO", "BND", "X1", "1"), mps_line("UP", "BND", "X1", "0")},
+         "Infeasible problem\n",
+         NAN},
+        {"NaN coefficient",
+         {mps_line("", "X1", "COST", "1", "R1", "nan"), mps_line("", "X2", "R2", "1")},
+         {},
+         "MPS error\n",
+         NAN},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::vector<std::string> lines = {"NAME", "ROWS", " N  COST", " E  R1", " L  R2", "COLUMNS"};
+        lines.insert(lines.end(), k.columns.begin(), k.columns.end());
+        lines.push_back("RHS");
+        lines.push_back(mps_line("", "RHS", "R1", "10", "R2", "1"));
+        lines.push_back("BOUNDS");
+        lines.insert(lines.end(), k.bounds.begin(), k.bounds.end());
+        lines.push_back("ENDATA");
+        const std::string path = write_file("twice.mps", lines);
+        test::clear_printed();
+        Mm x = Mm(7.0), lambda = Mm(8.0);
+        lp(test::text(path.c_str()), i_o, x, lambda);
+        EXPECT_EQ(test::printed(), k.printed);
+        if (std::isnan(k.x1)) {
+            EXPECT_EQ(test::at(x, 0), 7);  // outputs untouched
+        } else {
+            ASSERT_EQ(x.size(), 2);
+            EXPECT_NEAR(test::at(x, 0), k.x1, 1e-9);
+        }
+    }
 }
 
 // A file of several read chunks, names filling their fields, numbers in
