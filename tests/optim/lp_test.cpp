@@ -866,4 +866,119 @@ TEST(LpDegenerate, ReachTheReferenceVerdict)
     }
 }
 
+// The optimality conditions at the returned point, for every row whether
+// presolve kept it or not: with r = c + A'y the bound multipliers, r_j > 0
+// only where x_j sits on a finite lower bound and r_j < 0 only on a finite
+// upper one; an inequality row's multiplier is >= 0 and only where the row
+// binds. The largest violation, relative to the size of the terms.
+double kkt_violation(const RandomLp& p, const std::vector<double>& x, const std::vector<double>& y)
+{
+    double cmax = 0, amax = 0, ymax = 0, xmax = 1, bmax = 1;
+    for (double v : p.c)
+        cmax = std::max(cmax, std::fabs(v));
+    for (double v : p.A)
+        amax = std::max(amax, std::fabs(v));
+    for (double v : y)
+        ymax = std::max(ymax, std::fabs(v));
+    for (double v : x)
+        xmax = std::max(xmax, std::fabs(v));
+    for (double v : p.b)
+        bmax = std::max(bmax, std::fabs(v));
+    const double size = 1 + cmax + amax * ymax;
+    double worst = 0;
+    for (int j = 0; j < p.n; ++j) {
+        double r = p.c[j];
+        for (int i = 0; i < p.m; ++i)
+            r += p.A[i + static_cast<std::size_t>(j) * p.m] * y[i];
+        const double at_lower = r > 0 ? r : 0, at_upper = r < 0 ? -r : 0;
+        const double gap_l = p.lb[j] <= -inf ? 1 : (x[j] - p.lb[j]) / xmax;
+        const double gap_u = p.ub[j] >= inf ? 1 : (p.ub[j] - x[j]) / xmax;
+        worst = std::max({worst, at_lower * std::max(gap_l, 0.0) / size, at_upper * std::max(gap_u, 0.0) / size});
+    }
+    for (int i = p.neq; i < p.m; ++i) {
+        double ax = 0;
+        for (int j = 0; j < p.n; ++j)
+            ax += p.A[i + static_cast<std::size_t>(j) * p.m] * x[j];
+        worst = std::max({worst, -y[i] / size, y[i] * (p.b[i] - ax) / (size * bmax)});
+    }
+    return worst;
+}
+
+// The multipliers of rows presolve takes out come back: a singleton row
+// turned into a bound takes the bound's multiplier (the call below used to
+// give [0; 1], where [1; 1] is exact), a doubleton row passes it on to the
+// column it eliminated, a fixed column's row keeps its own.
+TEST(LpMultipliers, RowsPresolveRemoves)
+{
+    struct Case {
+        const char* what;
+        Mm c, A, b, lb, ub;
+        int neq;
+        std::vector<double> x, lambda;
+    };
+    const std::vector<Case> cases = {
+        // min -2x1 - x2, x1 <= 1, x1 + x2 <= 3, x >= 0.
+        {"singleton row", test::real(2, 1, {-2, -1}), test::real(2, 2, {1, 1, 0, 1}), test::real(2, 1, {1, 3}),
+         test::real(2, 1, {0, 0}), nop_M, 0, {1, 2}, {1, 1}},
+        // min -x1 - x2, x1 + 2x2 = 4 (doubleton), x1 - x2 <= 1, x >= 0:
+        // x = [2; 1], c + A'y = 0 with y = [2/3; 1/3].
+        {"doubleton equality", test::row({-1, -1}), test::real(2, 2, {1, 1, 2, -1}), test::real(2, 1, {4, 1}),
+         test::row({0, 0}), nop_M, 1, {2, 1}, {2.0 / 3, 1.0 / 3}},
+        // min -x1 - x2, x1 + x2 = 3 (doubleton), x1 <= 1 as a bound, x2 <= 5:
+        // the cost is flat along the row, y = 1.
+        {"doubleton with a bound", test::row({-1, -1}), test::real(1, 2, {1, 1}), Mm(3.0), test::row({0, 0}),
+         test::row({1, 5}), 1, {}, {1}},
+        // min x1 + x2 + x3, x1 + x2 + x3 >= 2 (as -... <= -2), x3 fixed at 0.5.
+        {"fixed column", test::row({1, 1, 1}), test::real(1, 3, {-1, -1, -1}), Mm(-2.0), test::row({0, 0, 0.5}),
+         test::row({10, 10, 0.5}), 0, {}, {1}},
+        // min -x1 - 3x2, x2 <= 2 and 2x2 <= 3 (both singleton rows on x2),
+        // x1 + x2 <= 4: the tighter x2 <= 1.5 holds, y = [0; 1; 1].
+        {"two singleton rows", test::row({-1, -3}), test::real(3, 2, {0, 0, 1, 1, 2, 1}), test::real(3, 1, {2, 3, 4}),
+         test::row({0, 0}), nop_M, 0, {2.5, 1.5}, {0, 1, 1}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Mm x, lambda, how;
+        lp(k.c, k.A, k.b, k.lb, k.ub, nop_M, Mm(double(k.neq)), Mm(-1.0), i_o, x, lambda, how);
+        ASSERT_EQ(test::text_of(how), "ok");
+        if (!k.x.empty())
+            expect_near_all(column(x), k.x, 1e-7);
+        expect_near_all(column(lambda), k.lambda, 1e-7);
+    }
+}
+
+// The optimality conditions hold with the returned multipliers on every
+// reference problem, with presolve on and off, and through lp (its scaled
+// rows) as through the solver.
+TEST(LpMultipliers, KktResidualOnReferenceProblems)
+{
+    struct Set {
+        const char* name;
+        const std::vector<RandomLp>* problems;
+    };
+    for (const Set& set : {Set{"random", &random_problems}, Set{"degenerate", &degenerate_problems}}) {
+        int index = 0;
+        for (const RandomLp& p : *set.problems) {
+            const std::string name = std::string(set.name) + " problem " + std::to_string(index++);
+            if (p.status != 1)
+                continue;
+            for (bool reductions : {true, false}) {
+                SCOPED_TRACE(name + (reductions ? " with presolve" : " without presolve"));
+                LpSolver s;
+                s.reductions = reductions;
+                load(s, p);
+                ASSERT_EQ(s.status, 1);
+                EXPECT_LE(kkt_violation(p, s.x(), s.y()), 1e-7);
+                s.release();
+            }
+            SCOPED_TRACE(name + " through lp");
+            Mm x, lambda, how;
+            lp(matrix(1, p.n, p.c), sparse(matrix(p.m, p.n, p.A)), matrix(p.m, 1, p.b), matrix(1, p.n, p.lb),
+               matrix(1, p.n, p.ub), nop_M, Mm(double(p.neq)), Mm(-1.0), i_o, x, lambda, how);
+            ASSERT_EQ(test::text_of(how), "ok");
+            EXPECT_LE(kkt_violation(p, column(x), column(lambda)), 1e-7);
+        }
+    }
+}
+
 } // namespace
