@@ -790,8 +790,7 @@ TEST(LpRandom, PresolveOnAndOffAgree)
 }
 
 // The dual residual: c + A'y vanishes for every column strictly inside its
-// bounds whose rows all kept their multipliers (rows removed by presolve or
-// dropped as dependent report 0).
+// bounds whose rows all reached the iterations.
 TEST(LpRandom, DualResiduals)
 {
     int index = 0, checked = 0;
