@@ -1,12 +1,16 @@
 // lp on a random sparse problem against one dense Cholesky factorisation of
-// its normal matrix (the cost of one iteration done densely), and the MPS
-// reader against reading the same file line by line with fgets.
+// its normal matrix (the cost of one iteration done densely), the peak
+// memory of lp on sparse transportation problems against the size of a full
+// copy of their A, and the MPS reader against reading the same file line by
+// line with fgets.
 #include "bench_util.hpp"
 
 #include "linalg/lapack.hpp"
 #include "optim/lp_solver.hpp"
 
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -74,6 +78,96 @@ void LpRandom(benchmark::State& state)
         });
 }
 BENCHMARK(LpRandom)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// A transportation problem built from its triplets (no full matrix at any
+// time): sources 0..s-1 with capacity 100, sinks s..m-1 each needing 1, n
+// routes of random cost, every sink reached from n / (m - s) sources.
+struct TransportProblem {
+    int m, n, nnz;
+    Mm c, A, b, lb;
+};
+
+TransportProblem make_transport(int m, int n)
+{
+    const int sources = m / 2, sinks = m - sources, per_sink = n / sinks;
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<double> cost(1, 10);
+    Mm I(0, 0, 0, 2 * n, 1, qv_double), J(0, 0, 0, 2 * n, 1, qv_double), V(0, 0, 0, 2 * n, 1, qv_double);
+    Mm c(0, 0, 0, 1, n, qv_double), b(0, 0, 0, m, 1, qv_double);
+    for (int j = 0; j < n; ++j) {
+        const int sink = sources + (j / per_sink) % sinks;
+        const int source = static_cast<int>(gen() % static_cast<unsigned>(sources));
+        I.addr()[2 * j] = source + 1;
+        J.addr()[2 * j] = j + 1;
+        V.addr()[2 * j] = 1;  // a source ships at most its capacity
+        I.addr()[2 * j + 1] = sink + 1;
+        J.addr()[2 * j + 1] = j + 1;
+        V.addr()[2 * j + 1] = -1;  // a sink receives at least its need
+        c.addr()[j] = cost(gen);
+    }
+    for (int i = 0; i < m; ++i)
+        b.addr()[i] = i < sources ? 100 : -1;
+    return {m, n, 2 * n, c, sparse(I, J, V, Mm(double(m)), Mm(double(n))), b, zeros(Mm(1.0), Mm(double(n)))};
+}
+
+// Resident-set figures of this process in bytes from /proc/self/status;
+// the high-water mark is reset to the current size by clear_refs.
+long long status_bytes(const char* key)
+{
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    const std::size_t len = std::strlen(key);
+    while (std::getline(f, line))
+        if (line.compare(0, len, key) == 0)
+            return std::atoll(line.c_str() + len + 1) * 1024;
+    return -1;
+}
+
+bool reset_peak()
+{
+    std::ofstream f("/proc/self/clear_refs");
+    f << "5";
+    return static_cast<bool>(f);
+}
+
+// Peak growth of the resident set during one lp call (MB), beside the size
+// of a full m-by-n copy of A: "x_full" is their ratio, "per_nonzero" the
+// growth in bytes per non-zero of A. Growth with the non-zeros and the
+// factor's fill, not with m·n, keeps x_full far below 1 and per_nonzero
+// level from one size to the next.
+void LpSparsePeakMemory(benchmark::State& state)
+{
+    const int m = static_cast<int>(state.range(0)), n = static_cast<int>(state.range(1));
+    TransportProblem p = make_transport(m, n);
+    double growth = 0;
+    bool solved = false;
+    for (auto _ : state) {
+        if (!reset_peak()) {
+            state.SkipWithError("the peak resident set cannot be reset");
+            return;
+        }
+        const long long before = status_bytes("VmRSS:");
+        Mm x, lambda, how;
+        lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
+        growth = static_cast<double>(status_bytes("VmHWM:") - before);
+        char text[8] = {};
+        if (how.size() > 0)
+            Mstr(how, text, sizeof text);
+        solved = std::strcmp(text, "ok") == 0;
+    }
+    const double full = 8.0 * m * n;
+    state.counters["peak_MB"] = growth / 1e6;
+    state.counters["full_copy_MB"] = full / 1e6;
+    state.counters["x_full"] = growth / full;
+    state.counters["per_nonzero"] = growth / p.nnz;
+    state.counters["solved"] = solved;
+}
+BENCHMARK(LpSparsePeakMemory)
+    ->Args({5000, 10000})
+    ->Args({10000, 20000})
+    ->Args({20000, 40000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // 10000 rows, 20000 columns, 190000 non-zeros, two entries per line.
 std::string write_mps()
