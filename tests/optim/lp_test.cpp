@@ -447,6 +447,9 @@ TEST(LpMps, SampleProblem)
         EXPECT_EQ(test::printed(), "Optimal solution\n");
         expect_near_all(column(x), {0, 1, 9, 2, -7, 0}, 1e-6);
         EXPECT_EQ(lambda.size(), 4);
+        // The unique multipliers of c + A'y = bound multipliers: R2 and R3
+        // do not bind, the free x5 gives y4 = -3 and the interior x3 y1 = 4.
+        expect_near_all(column(lambda), {4, 0, 0, -3}, 1e-6);
     }
 }
 
