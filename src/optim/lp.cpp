@@ -124,6 +124,9 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
         error("lp: b must be finite");
         return x_M;
     }
+    // Bounds beyond the n-th are ignored, NaN or not.
+    lv.resize(n, -1e20);
+    uv.resize(n, 1e20);
     if (!no_nan(lv) || !no_nan(uv)) {
         error("lp: lb and ub must not hold NaN");
         return x_M;
@@ -137,8 +140,6 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
     if (nnz > 0)
         for (double& v : bv)
             v /= scale;
-    lv.resize(n, -1e20);
-    uv.resize(n, 1e20);
     int ne = first_int(neq);
     if (ne < 0 || ne > m)
         ne = 0;

@@ -185,9 +185,9 @@ TEST(Lp, NonFiniteDataIsAnError)
     }
     EXPECT_ERROR(lp(test::row({-1, -2}), test::real(2, 2, {1, NAN, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0})),
                  "lp: A must be finite");
-    // Infinite bounds are no bounds.
+    // Infinite bounds are no bounds; bounds beyond the n-th are ignored.
     Mm x, lambda, how;
-    lp(c, A, b, test::row({0, -INFINITY}), test::row({INFINITY, INFINITY}), i_o, x, lambda, how);
+    lp(c, A, b, test::row({0, -INFINITY, NAN}), test::row({INFINITY, INFINITY}), i_o, x, lambda, how);
     EXPECT_EQ(test::text_of(how), "ok");
     expect_near_all(column(x), {0, 4}, 1e-6);
 }
