@@ -141,7 +141,8 @@ TEST_F(FminTest, LimitsThatAreNoNumbers)
         {"fmin(f, [], 1)", Mm(), Mm(1.0), false, "fmin: the limit x1 is empty or not numeric"},
         {"fmin(f, 0, [])", Mm(0.0), Mm(), false, "fmin: the limit x2 is empty or not numeric"},
         {"fmin(f, 0, 'a')", Mm(0.0), TM("a"), false, "fmin: the limit x2 is empty or not numeric"},
-        {"fminbnd(f, {1}, 2)", test::cell_row({Mm(1.0)}), Mm(2.0), true, "fminbnd: the limit x1 is empty or not numeric"},
+        {"fminbnd(f, {1}, 2)", test::cell_row({Mm(1.0)}), Mm(2.0), true,
+         "fminbnd: the limit x1 is empty or not numeric"},
         {"fminbnd(f, 0, [])", Mm(0.0), Mm(), true, "fminbnd: the limit x2 is empty or not numeric"},
     };
     for (const Case& k : cases) {

@@ -178,7 +178,8 @@ TEST(Householder, ReflectsOntoThePivot)
 TEST(Nnls, NonFiniteDataIsAnError)
 {
     Mm x = Mm(7.0), w, flag = Mm(9.0);
-    EXPECT_ERROR(nnls(test::real(2, 2, {1, NAN, 0, 1}), column({1, 1}), i_o, x, w, flag), "nnls: a and b must be finite");
+    EXPECT_ERROR(nnls(test::real(2, 2, {1, NAN, 0, 1}), column({1, 1}), i_o, x, w, flag),
+                 "nnls: a and b must be finite");
     EXPECT_EQ(test::at(x, 0), 7);  // outputs untouched
     EXPECT_EQ(test::at(flag, 0), 9);
     struct Case {
@@ -190,7 +191,8 @@ TEST(Nnls, NonFiniteDataIsAnError)
         {"Inf in A", test::real(2, 2, {1, 0, INFINITY, 1}), column({1, 1}), Mm(), "nnls: a and b must be finite"},
         {"NaN in b", test::real(2, 2, {1, 0, 0, 1}), column({NAN, 1}), Mm(), "nnls: a and b must be finite"},
         {"-Inf in b", test::real(2, 2, {1, 0, 0, 1}), column({1, -INFINITY}), Mm(), "nnls: a and b must be finite"},
-        {"NaN tolerance", test::real(2, 2, {1, 0, 0, 1}), column({1, 1}), Mm(NAN), "nnls: the tolerance must not be NaN"},
+        {"NaN tolerance", test::real(2, 2, {1, 0, 0, 1}), column({1, 1}), Mm(NAN),
+         "nnls: the tolerance must not be NaN"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);

@@ -183,8 +183,10 @@ TEST(Lp, NonFiniteDataIsAnError)
         SCOPED_TRACE(k.what);
         EXPECT_ERROR(lp(k.c, k.A, k.b, k.lb, k.ub), k.message);
     }
-    EXPECT_ERROR(lp(test::row({-1, -2}), test::real(2, 2, {1, NAN, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0})),
-                 "lp: A must be finite");
+    // A = [1 1; NaN -1] used to end "ok".
+    EXPECT_ERROR(
+        lp(test::row({-1, -2}), test::real(2, 2, {1, NAN, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0})),
+        "lp: A must be finite");
     // Infinite bounds are no bounds; bounds beyond the n-th are ignored.
     Mm x, lambda, how;
     lp(c, A, b, test::row({0, -INFINITY, NAN}), test::row({INFINITY, INFINITY}), i_o, x, lambda, how);
