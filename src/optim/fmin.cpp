@@ -127,11 +127,27 @@ minimum brent_minimise(user_function& f, double x1, double x2, const min_setting
     return out;
 }
 
-minimum run(const Mm& f, const Mm& x1, const Mm& x2, const min_settings& set, const Mm& P)
+// The arguments checked and read (false after an error: nothing is run
+// and no output is touched), then the search.
+struct prepared {
+    double a = NAN, b = NAN;
+    min_settings set{};
+};
+
+bool prepare(const char* who, const Mm& x1, const Mm& x2, const Mm& options, bool native_struct, prepared& p)
 {
-    const double a = first_argument(x1), b = first_argument(x2);
+    Mm vector;
+    if (!limit_argument(x1, who, "x1", p.a) || !limit_argument(x2, who, "x2", p.b) ||
+        !options_vector(options, who, native_struct, vector))
+        return false;
+    p.set = settings_of(vector);
+    return true;
+}
+
+minimum run(const Mm& f, const prepared& p, const Mm& P)
+{
     user_function fn(f, P);
-    return brent_minimise(fn, a, b, set);
+    return brent_minimise(fn, p.a, p.b, p.set);
 }
 
 Mm output_vector(const minimum& m, const min_settings& set)
@@ -152,10 +168,12 @@ Mm output_vector(const minimum& m, const min_settings& set)
 
 Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, const Mm& P, i_o_t, Mm& x, Mm& options_out)
 {
-    const min_settings set = settings_of(options);
-    const minimum m = run(f, x1, x2, set, P);
+    prepared p;
+    if (!prepare("fmin", x1, x2, options, false, p))
+        return x_M;
+    const minimum m = run(f, p, P);
     if (m.started)
-        options_out = output_vector(m, set);
+        options_out = output_vector(m, p.set);
     x = Mm(m.x);
     return x_M;
 }
@@ -172,7 +190,10 @@ Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& options_out)
 
 Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options, const Mm& P)
 {
-    return Mm(run(f, x1, x2, settings_of(options), P).x);
+    prepared p;
+    if (!prepare("fmin", x1, x2, options, false, p))
+        return x_M;
+    return Mm(run(f, p, P).x);
 }
 
 Mm fmin(const Mm& f, const Mm& x1, const Mm& x2, const Mm& options) { return fmin(f, x1, x2, options, Mm()); }
@@ -181,14 +202,15 @@ Mm fmin(const Mm& f, const Mm& x1, const Mm& x2) { return fmin(f, x1, x2, Mm(), 
 Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval,
            Mm& exitflag)
 {
-    const min_settings set = settings_of(options_from_struct(opts));
-    const minimum m = run(f, x1, x2, set, P);
+    prepared p;
+    if (!prepare("fminbnd", x1, x2, opts, true, p))
+        return x_M;
+    const minimum m = run(f, p, P);
     x = Mm(m.x);
     fval = Mm(m.started ? m.fx : 0.0);
-    exitflag = Mm(m.started && m.passes == set.maxiter ? 0.0 : 1.0);
+    exitflag = Mm(m.started && m.passes == p.set.maxiter ? 0.0 : 1.0);
     return x_M;
 }
-
 Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, i_o_t, Mm& x, Mm& fval, Mm& exitflag)
 {
     return fminbnd(f, x1, x2, opts, Mm(), i_o, x, fval, exitflag);
@@ -219,7 +241,10 @@ Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, i_o_t, Mm& x, Mm& fval)
 
 Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P)
 {
-    return Mm(run(f, x1, x2, settings_of(options_from_struct(opts)), P).x);
+    prepared p;
+    if (!prepare("fminbnd", x1, x2, opts, true, p))
+        return x_M;
+    return Mm(run(f, p, P).x);
 }
 
 Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts) { return fminbnd(f, x1, x2, opts, Mm()); }

@@ -37,7 +37,20 @@ namespace {
 
 // Works on copies of A and b and starts from x = 0 (x0 is accepted and not
 // used: the kernel supports only that start).
-bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x0, nnls_result& out)
+bool all_finite(const Mm& v)
+{
+    if (v.gettype() != qv_double)
+        return true;
+    const double* re = v.addr();
+    const double* im = v.addi();
+    for (int k = 0; k < v.size(); ++k)
+        if (!std::isfinite(re[k]) || (im && !std::isfinite(im[k])))
+            return false;
+    return true;
+}
+
+bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x0, nnls_result& out,
+                   const char* who = "nnls")
 {
     (void)x0;
     const Mm A = full(mdouble(A_in)), b = full(mdouble(b_in));
@@ -46,9 +59,20 @@ bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x
         error("%s: number of rows in a and b is different", "nnls");
         return false;
     }
+    // A NaN in the data turns the default tolerance and every comparison
+    // of the active-set search into NaN: the run would end at once with
+    // x = 0 and a flag of success.
+    if (!all_finite(A) || !all_finite(b)) {
+        error("%s: a and b must be finite", who);
+        return false;
+    }
     double tol;
     if (tol_in.size() == 1) {
         tol = first_argument(tol_in);
+        if (std::isnan(tol)) {
+            error("%s: the tolerance must not be NaN", who);
+            return false;
+        }
     } else {
         const double scale = A.size() == 0 ? 0.0 : first_argument(norm(A, Mm(1.0)));
         tol = 10 * std::ldexp(1.0, -52) * (A.size() == 0 ? 0 : std::max(m, n)) * scale;
@@ -135,7 +159,7 @@ Mm lsqnonneg(const Mm& args, i_o_t, Mm& x, Mm& resnorm, Mm& residual, Mm& exitfl
     const Mm options = count >= 4 ? items[3] : Mm();
     const Mm tol = optimget(options, TM("TolX"), Mm());
     nnls_result r;
-    if (!run_nnls_core(M, v, tol.size() == 1 ? tol : Mm(), x0, r))
+    if (!run_nnls_core(M, v, tol.size() == 1 ? tol : Mm(), x0, r, "lsqnonneg"))
         return x_M;
     const Mm res = full(mdouble(M)) * r.x - full(mdouble(v));
     double sum = 0;

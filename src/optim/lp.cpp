@@ -59,10 +59,12 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
                Mm* x, Mm* lambda, Mm* how)
 {
     std::vector<double> cv = column_of(c), bv = column_of(b), lv = column_of(lb), uv = column_of(ub);
-    // The non-zeros of A by columns, straight from its storage (sparse: the
-    // stored positions, column-major and ascending).
-    const Mm Ad = mdouble(A);
     const int m = A.rows(), n = A.cols();
+    // The non-zeros of A by columns, straight from its storage: a sparse
+    // double A is read where it lies (a converted copy would be full, m-by-n
+    // however few its non-zeros); other kinds are converted first.
+    const bool stored_sparse = A.issparse() && A.gettype() == qv_double;
+    const Mm Ad = stored_sparse ? A : mdouble(A);
     // A refused allocation has been reported already; the host may have
     // gone on, so nothing is read from or written to a block that is not
     // there.
@@ -70,6 +72,7 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
         return x_M;
     std::vector<int> ri, ci;
     std::vector<double> vals;
+    bool finite_A = true;
     {
         const double* re = Ad.addr();
         const int* positions = Ad.issparse() ? Ad.getindex() : nullptr;
@@ -77,6 +80,8 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
         for (int e = 0; e < stored; ++e) {
             if (re[e] == 0)
                 continue;
+            if (!std::isfinite(re[e]))
+                finite_A = false;
             const int at = positions ? positions[e] : e;
             ri.push_back(at % m + 1);
             ci.push_back(at / m + 1);
@@ -99,6 +104,33 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
         error("lp: number of rows in C must be same as number of columns in A");
         return x_M;
     }
+    // Data that is not a number has no optimum to report: left to the
+    // iterations it ends in a verdict as arbitrary as its NaN comparisons.
+    auto all_finite = [](const std::vector<double>& v) {
+        return std::all_of(v.begin(), v.end(), [](double t) { return std::isfinite(t); });
+    };
+    auto no_nan = [](const std::vector<double>& v) {
+        return std::none_of(v.begin(), v.end(), [](double t) { return std::isnan(t); });
+    };
+    if (!all_finite(cv)) {
+        error("lp: c must be finite");
+        return x_M;
+    }
+    if (!finite_A) {
+        error("lp: A must be finite");
+        return x_M;
+    }
+    if (!all_finite(bv)) {
+        error("lp: b must be finite");
+        return x_M;
+    }
+    // Bounds beyond the n-th are ignored, NaN or not.
+    lv.resize(n, -1e20);
+    uv.resize(n, 1e20);
+    if (!no_nan(lv) || !no_nan(uv)) {
+        error("lp: lb and ub must not hold NaN");
+        return x_M;
+    }
     std::vector<double> triplets(3 * static_cast<std::size_t>(nnz));
     for (int k = 0; k < nnz; ++k) {
         triplets[k] = ri[k];
@@ -108,8 +140,6 @@ Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub
     if (nnz > 0)
         for (double& v : bv)
             v /= scale;
-    lv.resize(n, -1e20);
-    uv.resize(n, 1e20);
     int ne = first_int(neq);
     if (ne < 0 || ne > m)
         ne = 0;

@@ -72,7 +72,12 @@ void LpSolver::presolve()
                 hi_[e.index] -= e.value * v;
         }
         obj_const_ += c_[j] * v;
-        stack_.push_back({j, 3, v, 0, {}});
+        Record rec{j, 3, v, 0, {}};
+        rec.cost = c_[j];
+        for (const LpEntry& e : cols_[j])
+            if (!row_gone[e.index])
+                rec.column.push_back(e);
+        stack_.push_back(std::move(rec));
         col_gone[j] = 1;
     };
 
@@ -113,6 +118,14 @@ void LpSolver::presolve()
                         status = 2;
                         return;
                     }
+                    Record rec{j, 4, 0, 0, {{j, a}}};
+                    rec.row = i;
+                    rec.row_removed = true;
+                    rec.lj = l_[j];
+                    rec.uj = u_[j];
+                    rec.lo = il;
+                    rec.hi = iu;
+                    stack_.push_back(std::move(rec));
                     l_[j] = std::max(l_[j], il);
                     u_[j] = std::min(u_[j], iu);
                     if (l_[j] > u_[j])  // within the tolerance: make it fixed
@@ -169,6 +182,7 @@ void LpSolver::presolve()
                     for (const LpEntry& g : rows[i])
                         if (g.index != j)
                             rec.coef.push_back(g);
+                    rec.row = i;
                     const double lo_u = a > 0 ? u_[j] : l_[j], hi_l = a > 0 ? l_[j] : u_[j];
                     lo_[i] = infinite(lo_[i]) || infinite(lo_u) ? -lp_inf : lo_[i] - a * lo_u;
                     hi_[i] = infinite(hi_[i]) || infinite(hi_l) ? lp_inf : hi_[i] - a * hi_l;
@@ -201,6 +215,12 @@ void LpSolver::presolve()
         for (const LpEntry& g : row)
             if (g.index != t)
                 rec.coef.push_back(g);
+        rec.row = i;
+        rec.row_removed = true;
+        rec.cost = c_[t];
+        for (const LpEntry& e : cols_[t])
+            if (e.index != i && !row_gone[e.index])
+                rec.column.push_back(e);
         const bool mark = row.size() > 2;
         for (const LpEntry& e : cols_[t]) {
             const int r = e.index;
@@ -302,12 +322,20 @@ void LpSolver::presolve()
                     }
                     if (nl > nu)
                         nl = nu;
+                    const double before_lo = l_[k], before_hi = u_[k];
                     l_[k] = nl;
                     u_[k] = nu;
                     if (!substitute(i, t, at, row, sweep)) {
                         status = -5;
                         return;
                     }
+                    Record& rec = stack_.back();
+                    rec.partner = k;
+                    rec.a_partner = ak;
+                    rec.partner_lo = before_lo;
+                    rec.partner_hi = before_hi;
+                    rec.taken_lo = nl;
+                    rec.taken_hi = nu;
                     changed = true;
                     rows = row_lists();
                     continue;
@@ -655,5 +683,75 @@ void LpSolver::postsolve()
     for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i) {
         y_out_[row_id_[i]] = ys_[i];
         rows_kept_[row_id_[i]] = standard_row_kept_[i];
+    }
+    postsolve_duals();
+}
+
+// The multipliers of the rows presolve took out, newest record first, so
+// that every row a record saw has its multiplier when the record is undone.
+// d holds each column's reduced cost c_j + a_j' y in the problem as it was
+// after the record; undoing a record keeps the reduced costs of the columns
+// it did not take out and gives the row's multiplier whatever its column
+// needs to be stationary or to hold a bound the row imposed.
+void LpSolver::postsolve_duals()
+{
+    std::vector<double> d(n0_, 0.0);
+    std::vector<char> negated(standard_cols_, 0);
+    for (int r = static_cast<int>(stack_.size()) - 1; r >= presolve_records_; --r)
+        if (stack_[r].code == 1)
+            negated[stack_[r].col] = 1;
+    for (int j = 0; j < standard_cols_; ++j) {
+        double g = c_[j];
+        for (const LpEntry& e : cols_[j])
+            g += e.value * ys_[e.index];
+        d[col_id_[j]] = negated[j] ? -g : g;
+    }
+    auto priced = [&](const Record& rec) {
+        double g = rec.cost;
+        for (const LpEntry& e : rec.column)
+            g += e.value * y_out_[e.index];
+        return g;
+    };
+    for (int r = presolve_records_ - 1; r >= 0; --r) {
+        const Record& rec = stack_[r];
+        if (rec.code == 3) {
+            d[rec.col] = priced(rec);
+        } else if (rec.code == 4) {
+            // A singleton row turned into a bound: the row takes the bound's
+            // multiplier when its bound was the tighter one.
+            const int j = rec.col;
+            const double a = rec.coef[0].value, g = d[j];
+            if ((g > 0 && rec.lo > rec.lj) || (g < 0 && rec.hi < rec.uj)) {
+                y_out_[rec.row] = -g / a;
+                d[j] = 0;
+            } else {
+                y_out_[rec.row] = 0;
+            }
+        } else if (rec.code >= 11 && !rec.row_removed) {
+            // A slack: its row stayed, with the slack's range in its limits.
+            d[rec.col] = rec.coef[0].value * y_out_[rec.row];
+        } else if (rec.code >= 11) {
+            // A column eliminated through an equality row: the row's
+            // multiplier makes the column stationary, which leaves the
+            // reduced costs of the row's other columns as they were.
+            const int t = rec.col;
+            const double at = rec.coef[0].value;
+            double yi = -priced(rec) / at;
+            d[t] = 0;
+            // A doubleton row passed t's bounds to its partner k: a reduced
+            // cost of k held up by such a bound is t's, moved back through
+            // the row's multiplier.
+            const int k = rec.partner;
+            if (k >= 0) {
+                const double g = d[k];
+                if ((g > 0 && rec.taken_lo > rec.partner_lo) || (g < 0 && rec.taken_hi < rec.partner_hi)) {
+                    const double delta = -g / rec.a_partner;
+                    yi += delta;
+                    d[k] = 0;
+                    d[t] = at * delta;
+                }
+            }
+            y_out_[rec.row] = yi;
+        }
     }
 }

@@ -147,6 +147,25 @@ void LpSolver::clean_tiny()
                 e.value = 0;
 }
 
+void LpSolver::merge_duplicates()
+{
+    // Entries named twice for one row and column add up, as triplets do
+    // everywhere else; a column is sorted by row first when it is not.
+    auto by_row = [](const LpEntry& a, const LpEntry& b) { return a.index < b.index; };
+    for (auto& col : cols_) {
+        if (!std::is_sorted(col.begin(), col.end(), by_row))
+            std::stable_sort(col.begin(), col.end(), by_row);
+        std::size_t out = 0;
+        for (std::size_t k = 0; k < col.size(); ++k) {
+            if (out > 0 && col[out - 1].index == col[k].index)
+                col[out - 1].value += col[k].value;
+            else
+                col[out++] = col[k];
+        }
+        col.resize(out);
+    }
+}
+
 void LpSolver::run()
 {
     row_id_.resize(m_);
@@ -156,6 +175,23 @@ void LpSolver::run()
     for (int j = 0; j < n_; ++j)
         col_id_[j] = j;
     clean_tiny();
+    merge_duplicates();
+    // A bound interval that is empty leaves nothing to optimise over: the
+    // iterations would start from a negative width and report a point
+    // outside it. Within rounding of each other the bounds fix the column.
+    for (int j = 0; j < n_; ++j) {
+        if (l_[j] >= lp_inf || u_[j] <= -lp_inf) {
+            status = 2;
+            return;
+        }
+        if (l_[j] > u_[j]) {
+            if (l_[j] - u_[j] > 1e-14 * std::max(1.0, std::fabs(u_[j]))) {
+                status = 2;
+                return;
+            }
+            l_[j] = u_[j];
+        }
+    }
     pivot_limit_ = m0_ < 500 ? 5 : m0_ < 1000 ? 10 : m0_ < 10000 ? 15 : 20;
     presolve();
     if (status != 0)

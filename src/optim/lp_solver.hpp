@@ -37,27 +37,41 @@ public:
     void release();
 
     // After a run with status 1: one value per loaded column, and one
-    // multiplier per loaded row (0 for rows removed by presolve or dropped
-    // as dependent). Sign: c + A' y minus the bound multipliers is zero.
+    // multiplier per loaded row, those of the rows presolve removed
+    // recovered by postsolve (a row dropped as dependent, or one that can
+    // never bind, has 0). Sign: c + A' y minus the bound multipliers is
+    // zero.
     int loaded_rows() const { return m0_; }
     int loaded_cols() const { return n0_; }
     const std::vector<double>& x() const { return x_out_; }
     const std::vector<double>& y() const { return y_out_; }
     double objective() const { return objective_; }
-    // Per loaded row: 1 when its multiplier was computed (the row survived
-    // presolve and was not dropped as dependent).
+    // Per loaded row: 1 when the row survived presolve and was not dropped
+    // as dependent (its multiplier comes from the iterations).
     const std::vector<char>& rows_kept() const { return rows_kept_; }
     int iterations() const { return iter_; }
 
     // Internal steps, public for the tests of the presolve and the reader.
     struct Record {
         int col;    // working column at the time of the record
-        int code;   // 3 fixed, 11+k eliminated, 1 negated, 2 shifted, 6 split
+        int code;   // 3 fixed, 4 singleton row, 11+k eliminated, 1 negated, 2 shifted, 6 split
         double value;
         int index;  // partner column for code 6
-        std::vector<LpEntry> coef;  // code 11+k: own coefficient first, then the others
+        std::vector<LpEntry> coef;  // codes 4, 11+k: own coefficient first, then the others
         double lo = 0, hi = 0;      // code 11+k: the row's limits and the column's
-        double lj = 0, uj = 0;      // bounds when it was taken out
+        double lj = 0, uj = 0;      // bounds when it was taken out (code 4: the
+                                    // column's bounds before the row's, lo/hi the row's)
+        // What the multipliers are rebuilt from: the row taken out (-1
+        // none; a slack's row stays), and for a column taken out its cost
+        // and its entries in the other rows at that time.
+        int row = -1;
+        bool row_removed = false;
+        double cost = 0;
+        std::vector<LpEntry> column;
+        // Doubleton rows: the column that took over the bounds, with its
+        // entry and its bounds before and after.
+        int partner = -1;
+        double a_partner = 0, partner_lo = 0, partner_hi = 0, taken_lo = 0, taken_hi = 0;
     };
 
     // ---- the problem in its working form ----
@@ -86,10 +100,12 @@ private:
 
 public:
     void clean_tiny();
+    void merge_duplicates();
     void presolve();
     void standard_form();
     void iterate();
     void postsolve();
+    void postsolve_duals();
 
 private:
     int m0_ = 0, n0_ = 0;

@@ -269,6 +269,12 @@ bool LpSolver::read_mps(const char* name)
         int r;
         if (!row_table.find(rname, home, r))
             return false;
+        // A value that is not a number is no coefficient.
+        if (std::isnan(value) || std::isinf(value))
+            return false;
+        // Every objective row feeds the costs, a later line overwriting;
+        // a constraint entry named twice adds up (when the columns are
+        // assembled).
         if (r == -2) {
             costs[current] = value;
             return true;
@@ -392,7 +398,7 @@ bool LpSolver::read_mps(const char* name)
                 if (pair && rname.empty())
                     break;
                 int r;
-                if (!row_table.find(rname, r))
+                if (!row_table.find(rname, r) || !std::isfinite(v))
                     return fail();
                 if (section == rhs_section) {
                     if (r >= 0)
@@ -435,6 +441,8 @@ bool LpSolver::read_mps(const char* name)
             if (!col_table.find(field(line, 15, 22), j))
                 return fail();
             const double v = number(line, 25, 36);
+            if (std::isnan(v))
+                return fail();
             if (type == "UP")
                 upper[j] = v;
             else if (type == "LO")

@@ -162,3 +162,21 @@ int option_index(const Mm& name, const char* const* table, int count)
             return k + 1;
     return 0;
 }
+
+bool options_vector(const Mm& options, const char* who, bool native_struct, Mm& out)
+{
+    if (options.isstruct()) {
+        out = options_from_struct(options);
+        return true;
+    }
+    if (isempty(options)) {
+        out = native_struct ? options_from_struct(options) : options;
+        return true;
+    }
+    if (options.isstr() || !(isnumeric(options) || islogical(options)) || options.gettype() == qv_none) {
+        error("%s: options must be an options vector or a structure", who);
+        return false;
+    }
+    out = options.gettype() == qv_double && !options.issparse() ? options : full(mdouble(options));
+    return true;
+}

@@ -18,3 +18,11 @@ int option_int(double v) noexcept;
 
 // Element k (1-based) of an options vector, or NaN when it has fewer.
 double option_at(const Mm& options, int k);
+
+// A solver's options read as an options vector whichever form the caller
+// used: a structure is converted by its field names, a numeric vector is
+// taken as it is (as a full double vector), an empty value stays empty (for
+// a solver whose own form is the structure: foptions(), as the structure
+// conversion gives). Any other value raises "<who>: options must be an
+// options vector or a structure" and gives false.
+bool options_vector(const Mm& options, const char* who, bool native_struct, Mm& out);

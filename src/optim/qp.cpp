@@ -62,6 +62,7 @@ double smallest(const Mm& v) { return scalar_of(min(v)); }
 double largest(const Mm& v) { return scalar_of(max(v)); }
 
 bool has_nan(const Mm& v) { return v.size() > 0 && scalar_of(any(any(isnan(full(live(v)))))) != 0; }
+bool has_non_finite(const Mm& v) { return v.size() > 0 && scalar_of(all(all(isfinite(full(live(v)))))) == 0; }
 
 Mm num(double v) { return Mm(v); }
 
@@ -294,10 +295,15 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
       const Mm& x0, const Mm& neq_in, const Mm& verbosity_in, i_o_t, Mm& x_out, Mm& lambda_out, Mm& how_out)
 {
     if (isempty(H_in)) {
-        Mm x, lambda;
-        lp(f_in, A_in, b_in, vlb_in, vub_in, x0, neq_in, i_o, x, lambda);
+        Mm x, lambda, how;
+        lp(f_in, A_in, b_in, vlb_in, vub_in, x0, neq_in, i_o, x, lambda, how);
+        // An error under a hook that returns leaves x as it was made here:
+        // the caller's outputs stay untouched then.
+        if (x.cols() != 1)
+            return x_M;
         x_out = x;
         lambda_out = lambda;
+        how_out = how;
         return x_M;
     }
     kkt_solves = 0;
@@ -380,9 +386,12 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     }
     auto objective = [&P](const Mm& v) { return 0.5 * inner(v, mul(P.H, v)) + inner(P.f, v); };
 
-    // NaN data would give NaN iterates: such a problem has no solution to
-    // report, and is said to be infeasible at once.
-    verdict result = has_nan(P.H) || has_nan(P.f) || has_nan(P.A) || has_nan(P.b) ? verdict::infeasible : verdict::ok;
+    // Data that is not finite would give NaN iterates (an infinite entry
+    // meets a zero step): such a problem has no solution to report, and is
+    // said to be infeasible at once.
+    verdict result = has_non_finite(P.H) || has_non_finite(P.f) || has_non_finite(P.A) || has_non_finite(P.b)
+                         ? verdict::infeasible
+                         : verdict::ok;
     Mm x, N = zeros(double(m), 1.0);
     if (result == verdict::ok)
         result = phase_one(P, x);

@@ -68,7 +68,9 @@ private:
 
 Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, const Mm& P)
 {
-    const double lower = first_argument(a), upper = first_argument(b);
+    double lower, upper;
+    if (!limit_argument(a, "quad8", "a", lower) || !limit_argument(b, "quad8", "b", upper))
+        return x_M;
     const double eps = machine_double(4), tiny = machine_double(1);
     double rel = isempty(tol) ? 0 : first_argument(tol);
     if (!(rel > 0))

@@ -1,5 +1,6 @@
 // Nelder-Mead simplex minimisation: fmins (options vector), fminsearch
-// (options structure) and fsolve (the size of f minimised), on one core.
+// (options structure) and fsolve (the size of f minimised), on one core;
+// each takes the other options form too.
 #include "optim/blas.hpp"
 #include "optim/minimisation.hpp"
 #include "optim/options.hpp"
@@ -254,7 +255,10 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
 
 Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x, Mm& options_out)
 {
-    simplex_minimise(f, x0, options, P, false, x, options_out);
+    Mm vector;
+    if (!options_vector(options, "fmins", false, vector))
+        return x_M;
+    simplex_minimise(f, x0, vector, P, false, x, options_out);
     return x_M;
 }
 Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, i_o_t, Mm& x, Mm& options_out)
@@ -283,8 +287,10 @@ Mm fmins(const Mm& f, const Mm& x0) { return fmins(f, x0, Mm(), Mm(), Mm()); }
 
 Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval, Mm& exitflag)
 {
-    Mm out;
-    const simplex_outcome r = simplex_minimise(f, x0, options_from_struct(opts), P, false, x, out);
+    Mm out, vector;
+    if (!options_vector(opts, "fminsearch", true, vector))
+        return x_M;
+    const simplex_outcome r = simplex_minimise(f, x0, vector, P, false, x, out);
     fval = Mm(r.fval);
     exitflag = Mm(r.iterations >= r.maxiter ? 0.0 : 1.0);
     return x_M;
@@ -325,7 +331,10 @@ Mm fminsearch(const Mm& f, const Mm& x0) { return fminsearch(f, x0, Mm(), Mm());
 
 Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x, Mm& options_out)
 {
-    simplex_minimise(f, x0, options, P, true, x, options_out);
+    Mm vector;
+    if (!options_vector(options, "fsolve", false, vector))
+        return x_M;
+    simplex_minimise(f, x0, vector, P, true, x, options_out);
     return x_M;
 }
 Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, i_o_t, Mm& x, Mm& options_out)

@@ -187,3 +187,13 @@ double first_argument(const Mm& v)
         return v.addr()[0];
     return full(mdouble(v)).r();
 }
+
+bool limit_argument(const Mm& v, const char* who, const char* name, double& out)
+{
+    if (isempty(v) || v.isstr() || !(isnumeric(v) || islogical(v)) || v.gettype() == qv_none) {
+        error("%s: the limit %s is empty or not numeric", who, name);
+        return false;
+    }
+    out = first_argument(v);
+    return true;
+}

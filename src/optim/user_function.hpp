@@ -59,3 +59,8 @@ inline bool allocated(const Mm& v, long long n) { return v.hasstorage() && v.siz
 // The first element of an argument as a double; an empty argument raises
 // the value layer's ".r(): matrix is empty" message.
 double first_argument(const Mm& v);
+
+// A limit of an interval (quad8's a and b, fmin's x1 and x2) as a double:
+// its first element. An empty or non-numeric value raises "<who>: the
+// limit <name> is empty or not numeric" and gives false.
+bool limit_argument(const Mm& v, const char* who, const char* name, double& out);

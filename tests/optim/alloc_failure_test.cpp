@@ -41,6 +41,8 @@ TEST(AllocationFailure, OptimisationFunctions)
         {"fminbnd", Mm(), [](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0)); }},
         {"quad8", Mm(), [](Mm& x) { x = quad8(TM("exp"), Mm(0.0), Mm(1.0)); }},
         {"fmins", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, limit); }},
+        {"fmins, options structure", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, optimset(tolx, pairs)); }},
+        {"fminbnd, options vector", Mm(), [=](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0), limit); }},
         {"constr", Mm(), [=](Mm& x) { x = constr(TM("bowl"), start, limit); }},
         {"ode23 steps", Mm(), [=](Mm& x) { x = ode23(TM("decay"), span, Mm(1.0)); }},
         {"ode45 times", Mm(), [=](Mm& x) { x = ode45(TM("decay"), span3, Mm(1.0)); }},

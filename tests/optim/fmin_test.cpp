@@ -127,4 +127,62 @@ TEST_F(FminTest, ExtraParametersFollowThePoint)
         ASSERT_EQ(r.args.size(), 2u);
 }
 
+// A limit that is empty or no number is refused with the argument's name,
+// before the function is called.
+TEST_F(FminTest, LimitsThatAreNoNumbers)
+{
+    struct Case {
+        const char* what;
+        Mm x1, x2;
+        bool bounded;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"fmin(f, [], 1)", Mm(), Mm(1.0), false, "fmin: the limit x1 is empty or not numeric"},
+        {"fmin(f, 0, [])", Mm(0.0), Mm(), false, "fmin: the limit x2 is empty or not numeric"},
+        {"fmin(f, 0, 'a')", Mm(0.0), TM("a"), false, "fmin: the limit x2 is empty or not numeric"},
+        {"fminbnd(f, {1}, 2)", test::cell_row({Mm(1.0)}), Mm(2.0), true,
+         "fminbnd: the limit x1 is empty or not numeric"},
+        {"fminbnd(f, 0, [])", Mm(0.0), Mm(), true, "fminbnd: the limit x2 is empty or not numeric"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        if (k.bounded) {
+            EXPECT_ERROR(fminbnd(TM("cos"), k.x1, k.x2), k.message);
+        } else {
+            EXPECT_ERROR(fmin(TM("cos"), k.x1, k.x2), k.message);
+        }
+    }
+    EXPECT_EQ(reg.calls(), 0u);
+}
+
+// Each function reads the other options form too: the same settings given
+// as a vector or as a structure give the same search, and a value of
+// neither form is an error rather than the defaults.
+TEST_F(FminTest, EitherOptionsForm)
+{
+    const Mm as_vector = test::row({0, 1e-2}), as_struct = optimset(TM("TolX"), test::cell_row({Mm(1e-2)}));
+    const double reference = test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0), as_vector), 0);
+    const double defaults = test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0)), 0);
+    ASSERT_NE(test::bits(reference), test::bits(defaults));
+    EXPECT_EQ(test::bits(test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0), as_struct), 0)), test::bits(reference));
+    EXPECT_EQ(test::bits(test::at(fminbnd(TM("cos"), Mm(3.0), Mm(4.0), as_vector), 0)), test::bits(reference));
+
+    // The pass limit from a vector stops fminbnd (exitflag 0).
+    Mm o(0, 0, 0, 1, 14, qv_double);
+    std::fill(o.addr(), o.addr() + 14, 0.0);
+    o.addr()[13] = 3;
+    Mm x, fval, flag;
+    fminbnd(TM("cos"), Mm(3.0), Mm(4.0), o, i_o, x, fval, flag);
+    EXPECT_EQ(test::at(flag, 0), 0);
+    Mm out;
+    fmin(TM("cos"), Mm(3.0), Mm(4.0), optimset(TM("MaxFunEvals"), test::cell_row({Mm(3.0)})), i_o, x, out);
+    EXPECT_EQ(test::at(out, 9), 3);
+
+    EXPECT_ERROR(fmin(TM("cos"), Mm(3.0), Mm(4.0), test::cell_row({Mm(1.0)})),
+                 "fmin: options must be an options vector or a structure");
+    EXPECT_ERROR(fminbnd(TM("cos"), Mm(3.0), Mm(4.0), TM("TolX")),
+                 "fminbnd: options must be an options vector or a structure");
+}
+
 } // namespace

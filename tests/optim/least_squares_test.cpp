@@ -173,6 +173,35 @@ TEST(Householder, ReflectsOntoThePivot)
     EXPECT_EQ(householder_h12(1, 0, 2, 3, u.data(), 1, up, c.data(), 1, 3, 1), 0);
 }
 
+// A NaN or an infinity in the data is refused by name: the run would take
+// a NaN tolerance, stop at once and call x = 0 a success.
+TEST(Nnls, NonFiniteDataIsAnError)
+{
+    Mm x = Mm(7.0), w, flag = Mm(9.0);
+    EXPECT_ERROR(nnls(test::real(2, 2, {1, NAN, 0, 1}), column({1, 1}), i_o, x, w, flag),
+                 "nnls: a and b must be finite");
+    EXPECT_EQ(test::at(x, 0), 7);  // outputs untouched
+    EXPECT_EQ(test::at(flag, 0), 9);
+    struct Case {
+        const char* what;
+        Mm A, b, tol;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"Inf in A", test::real(2, 2, {1, 0, INFINITY, 1}), column({1, 1}), Mm(), "nnls: a and b must be finite"},
+        {"NaN in b", test::real(2, 2, {1, 0, 0, 1}), column({NAN, 1}), Mm(), "nnls: a and b must be finite"},
+        {"-Inf in b", test::real(2, 2, {1, 0, 0, 1}), column({1, -INFINITY}), Mm(), "nnls: a and b must be finite"},
+        {"NaN tolerance", test::real(2, 2, {1, 0, 0, 1}), column({1, 1}), Mm(NAN),
+         "nnls: the tolerance must not be NaN"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        EXPECT_ERROR(nnls(k.A, k.b, k.tol), k.message);
+    }
+    EXPECT_ERROR(lsqnonneg(test::cell_row({test::real(2, 2, {1, NAN, 0, 1}), column({1, 1})})),
+                 "lsqnonneg: a and b must be finite");
+}
+
 TEST(Lsqnonneg, OutputsAndOptions)
 {
     const Mm M = test::real(3, 2, {1, 2, 3, 1, 0, -1});

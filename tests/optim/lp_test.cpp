@@ -116,6 +116,84 @@ TEST(Lp, ArgumentErrors)
     EXPECT_ERROR(lp(test::row({1}), A), "lp does not accept 2 inputs");
 }
 
+// An empty bound interval (lb above ub) leaves no point to report: the
+// verdict is the one of any infeasible problem, whatever the cost's sign,
+// and qp without H hands it on unchanged.
+TEST(Lp, EmptyBoundIntervalIsInfeasible)
+{
+    const Mm A = test::real(1, 2, {1, 1}), b = Mm(5.0);
+    struct Case {
+        const char* what;
+        Mm c, lb, ub;
+        bool through_qp;
+    };
+    const std::vector<Case> cases = {
+        {"x1 in [2, 1], cost [1 1]", test::row({1, 1}), test::row({2, 0}), test::row({1, 3}), false},
+        {"x1 in [2, 1], cost [-1 1]", test::row({-1, 1}), test::row({2, 0}), test::row({1, 3}), false},
+        {"x2 in [0, -1e-9]", test::row({1, 1}), test::row({0, 0}), test::row({1, -1e-9}), false},
+        {"x1 in [Inf, Inf]", test::row({1, 1}), test::row({INFINITY, 0}), test::row({INFINITY, 3}), false},
+        {"qp([], ...)", test::row({1, 1}), test::row({2, 0}), test::row({1, 3}), true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        test::clear_printed();
+        Mm x, lambda, how;
+        if (k.through_qp)
+            qp(Mm(), k.c, A, b, k.lb, k.ub, Mm(), Mm(0.0), i_o, x, lambda, how);
+        else
+            lp(k.c, A, b, k.lb, k.ub, i_o, x, lambda, how);
+        ASSERT_EQ(x.size(), 2);
+        EXPECT_TRUE(std::isnan(test::at(x, 0)));
+        EXPECT_TRUE(std::isnan(test::at(x, 1)));
+        EXPECT_EQ(lambda.size(), 0);
+        EXPECT_EQ(test::text_of(how), "infeasible");
+        EXPECT_EQ(test::printed(), "Infeasible problem\n");
+    }
+    // Bounds apart only by rounding fix the column.
+    Mm x, lambda, how;
+    lp(test::row({1, 1}), A, b, test::row({0.3, 0}), test::row({0.1 + 0.2, 3}), nop_M, Mm(0.0), Mm(-1.0), i_o, x,
+       lambda, how);
+    EXPECT_EQ(test::text_of(how), "ok");
+    expect_near_all(column(x), {0.3, 0}, 1e-9);
+}
+
+// Data that is not a number is refused with the argument's name, never
+// reported as solved; infinite bounds stay what they always were.
+TEST(Lp, NonFiniteDataIsAnError)
+{
+    const Mm c = test::row({-1, -2}), A = test::real(2, 2, {1, 1, 1, -1}), b = test::real(2, 1, {4, 2});
+    struct Case {
+        const char* what;
+        Mm c, A, b, lb, ub;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"NaN in A", c, test::real(2, 2, {1, NAN, 1, -1}), b, test::row({0, 0}), nop_M, "lp: A must be finite"},
+        {"NaN in sparse A", c, sparse(test::real(2, 2, {1, NAN, 1, -1})), b, test::row({0, 0}), nop_M,
+         "lp: A must be finite"},
+        {"Inf in A", c, test::real(2, 2, {1, 1, INFINITY, -1}), b, nop_M, nop_M, "lp: A must be finite"},
+        {"NaN in c", test::row({NAN, -2}), A, b, nop_M, nop_M, "lp: c must be finite"},
+        {"-Inf in c", test::row({-INFINITY, -2}), A, b, nop_M, nop_M, "lp: c must be finite"},
+        {"NaN in b", c, A, test::real(2, 1, {4, NAN}), nop_M, nop_M, "lp: b must be finite"},
+        {"Inf in b", c, A, test::real(2, 1, {INFINITY, 2}), nop_M, nop_M, "lp: b must be finite"},
+        {"NaN in lb", c, A, b, test::row({0, NAN}), nop_M, "lp: lb and ub must not hold NaN"},
+        {"NaN in ub", c, A, b, nop_M, test::row({NAN, 1}), "lp: lb and ub must not hold NaN"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        EXPECT_ERROR(lp(k.c, k.A, k.b, k.lb, k.ub), k.message);
+    }
+    // A = [1 1; NaN -1] used to end "ok".
+    EXPECT_ERROR(
+        lp(test::row({-1, -2}), test::real(2, 2, {1, NAN, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0})),
+        "lp: A must be finite");
+    // Infinite bounds are no bounds; bounds beyond the n-th are ignored.
+    Mm x, lambda, how;
+    lp(c, A, b, test::row({0, -INFINITY, NAN}), test::row({INFINITY, INFINITY}), i_o, x, lambda, how);
+    EXPECT_EQ(test::text_of(how), "ok");
+    expect_near_all(column(x), {0, 4}, 1e-6);
+}
+
 // ---- the solver object ----
 
 struct Problem {
@@ -371,6 +449,9 @@ TEST(LpMps, SampleProblem)
         EXPECT_EQ(test::printed(), "Optimal solution\n");
         expect_near_all(column(x), {0, 1, 9, 2, -7, 0}, 1e-6);
         EXPECT_EQ(lambda.size(), 4);
+        // The unique multipliers of c + A'y = bound multipliers: R2 and R3
+        // do not bind, the free x5 gives y4 = -3 and the interior x3 y1 = 4.
+        expect_near_all(column(lambda), {4, 0, 0, -3}, 1e-6);
     }
 }
 
@@ -465,6 +546,69 @@ TEST(LpMps, Failures)
     EXPECT_EQ(test::printed(), "File not found\n");
     EXPECT_EQ(test::at(x, 0), 7);
     EXPECT_EQ(test::at(lambda, 0), 8);
+}
+
+// An entry named twice adds up, as sparse triplets do: 1 and 3 make a
+// coefficient of 4, so min x1 with 4 x1 = 10 is 2.5, whether the two
+// entries share a line or not. Crossed bounds from the file are the
+// infeasible verdict of the matrix form.
+TEST(LpMps, DuplicateEntriesAndCrossedBounds)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> columns;
+        std::vector<std::string> bounds;
+        const char* printed;
+        double x1;
+    };
+    const std::vector<Case> cases = {
+        {"two lines",
+         {mps_line("", "X1", "COST", "1", "R1", "1"), mps_line("", "X1", "R1", "3"), mps_line("", "X2", "R2", "1")},
+         {},
+         "Optimal solution\n",
+         2.5},
+        {"one line",
+         {mps_line("", "X1", "COST", "1"), mps_line("", "X1", "R1", "1", "R1", "3"), mps_line("", "X2", "R2", "1")},
+         {},
+         "Optimal solution\n",
+         2.5},
+        {"resumed column",
+         {mps_line("", "X1", "COST", "1", "R1", "1"), mps_line("", "X2", "R2", "1"), mps_line("", "X1", "R1", "3")},
+         {},
+         "Optimal solution\n",
+         2.5},
+        {"LO 1, UP 0",
+         {mps_line("", "X1", "COST", "1", "R1", "1"), mps_line("", "X2", "R2", "1")},
+         {mps_line("LO", "BND", "X1", "1"), mps_line("UP", "BND", "X1", "0")},
+         "Infeasible problem\n",
+         NAN},
+        {"NaN coefficient",
+         {mps_line("", "X1", "COST", "1", "R1", "nan"), mps_line("", "X2", "R2", "1")},
+         {},
+         "MPS error\n",
+         NAN},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::vector<std::string> lines = {"NAME", "ROWS", " N  COST", " E  R1", " L  R2", "COLUMNS"};
+        lines.insert(lines.end(), k.columns.begin(), k.columns.end());
+        lines.push_back("RHS");
+        lines.push_back(mps_line("", "RHS", "R1", "10", "R2", "1"));
+        lines.push_back("BOUNDS");
+        lines.insert(lines.end(), k.bounds.begin(), k.bounds.end());
+        lines.push_back("ENDATA");
+        const std::string path = write_file("twice.mps", lines);
+        test::clear_printed();
+        Mm x = Mm(7.0), lambda = Mm(8.0);
+        lp(test::text(path.c_str()), i_o, x, lambda);
+        EXPECT_EQ(test::printed(), k.printed);
+        if (std::isnan(k.x1)) {
+            EXPECT_EQ(test::at(x, 0), 7);  // outputs untouched
+        } else {
+            ASSERT_EQ(x.size(), 2);
+            EXPECT_NEAR(test::at(x, 0), k.x1, 1e-9);
+        }
+    }
 }
 
 // A file of several read chunks, names filling their fields, numbers in
@@ -651,8 +795,7 @@ TEST(LpRandom, PresolveOnAndOffAgree)
 }
 
 // The dual residual: c + A'y vanishes for every column strictly inside its
-// bounds whose rows all kept their multipliers (rows removed by presolve or
-// dropped as dependent report 0).
+// bounds whose rows all reached the iterations.
 TEST(LpRandom, DualResiduals)
 {
     int index = 0, checked = 0;
@@ -724,6 +867,121 @@ TEST(LpDegenerate, ReachTheReferenceVerdict)
             s.release();
         }
         ++index;
+    }
+}
+
+// The optimality conditions at the returned point, for every row whether
+// presolve kept it or not: with r = c + A'y the bound multipliers, r_j > 0
+// only where x_j sits on a finite lower bound and r_j < 0 only on a finite
+// upper one; an inequality row's multiplier is >= 0 and only where the row
+// binds. The largest violation, relative to the size of the terms.
+double kkt_violation(const RandomLp& p, const std::vector<double>& x, const std::vector<double>& y)
+{
+    double cmax = 0, amax = 0, ymax = 0, xmax = 1, bmax = 1;
+    for (double v : p.c)
+        cmax = std::max(cmax, std::fabs(v));
+    for (double v : p.A)
+        amax = std::max(amax, std::fabs(v));
+    for (double v : y)
+        ymax = std::max(ymax, std::fabs(v));
+    for (double v : x)
+        xmax = std::max(xmax, std::fabs(v));
+    for (double v : p.b)
+        bmax = std::max(bmax, std::fabs(v));
+    const double size = 1 + cmax + amax * ymax;
+    double worst = 0;
+    for (int j = 0; j < p.n; ++j) {
+        double r = p.c[j];
+        for (int i = 0; i < p.m; ++i)
+            r += p.A[i + static_cast<std::size_t>(j) * p.m] * y[i];
+        const double at_lower = r > 0 ? r : 0, at_upper = r < 0 ? -r : 0;
+        const double gap_l = p.lb[j] <= -inf ? 1 : (x[j] - p.lb[j]) / xmax;
+        const double gap_u = p.ub[j] >= inf ? 1 : (p.ub[j] - x[j]) / xmax;
+        worst = std::max({worst, at_lower * std::max(gap_l, 0.0) / size, at_upper * std::max(gap_u, 0.0) / size});
+    }
+    for (int i = p.neq; i < p.m; ++i) {
+        double ax = 0;
+        for (int j = 0; j < p.n; ++j)
+            ax += p.A[i + static_cast<std::size_t>(j) * p.m] * x[j];
+        worst = std::max({worst, -y[i] / size, y[i] * (p.b[i] - ax) / (size * bmax)});
+    }
+    return worst;
+}
+
+// The multipliers of rows presolve takes out come back: a singleton row
+// turned into a bound takes the bound's multiplier (the call below used to
+// give [0; 1], where [1; 1] is exact), a doubleton row passes it on to the
+// column it eliminated, a fixed column's row keeps its own.
+TEST(LpMultipliers, RowsPresolveRemoves)
+{
+    struct Case {
+        const char* what;
+        Mm c, A, b, lb, ub;
+        int neq;
+        std::vector<double> x, lambda;
+    };
+    const std::vector<Case> cases = {
+        // min -2x1 - x2, x1 <= 1, x1 + x2 <= 3, x >= 0.
+        {"singleton row", test::real(2, 1, {-2, -1}), test::real(2, 2, {1, 1, 0, 1}), test::real(2, 1, {1, 3}),
+         test::real(2, 1, {0, 0}), nop_M, 0, {1, 2}, {1, 1}},
+        // min -x1 - x2, x1 + 2x2 = 4 (doubleton), x1 - x2 <= 1, x >= 0:
+        // x = [2; 1], c + A'y = 0 with y = [2/3; 1/3].
+        {"doubleton equality", test::row({-1, -1}), test::real(2, 2, {1, 1, 2, -1}), test::real(2, 1, {4, 1}),
+         test::row({0, 0}), nop_M, 1, {2, 1}, {2.0 / 3, 1.0 / 3}},
+        // min -x1 - x2, x1 + x2 = 3 (doubleton), x1 <= 1 as a bound, x2 <= 5:
+        // the cost is flat along the row, y = 1.
+        {"doubleton with a bound", test::row({-1, -1}), test::real(1, 2, {1, 1}), Mm(3.0), test::row({0, 0}),
+         test::row({1, 5}), 1, {}, {1}},
+        // min x1 + x2 + x3, x1 + x2 + x3 >= 2 (as -... <= -2), x3 fixed at 0.5.
+        {"fixed column", test::row({1, 1, 1}), test::real(1, 3, {-1, -1, -1}), Mm(-2.0), test::row({0, 0, 0.5}),
+         test::row({10, 10, 0.5}), 0, {}, {1}},
+        // min -x1 - 3x2, x2 <= 2 and 2x2 <= 3 (both singleton rows on x2),
+        // x1 + x2 <= 4: the tighter x2 <= 1.5 holds, y = [0; 1; 1].
+        {"two singleton rows", test::row({-1, -3}), test::real(3, 2, {0, 0, 1, 1, 2, 1}), test::real(3, 1, {2, 3, 4}),
+         test::row({0, 0}), nop_M, 0, {2.5, 1.5}, {0, 1, 1}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Mm x, lambda, how;
+        lp(k.c, k.A, k.b, k.lb, k.ub, nop_M, Mm(double(k.neq)), Mm(-1.0), i_o, x, lambda, how);
+        ASSERT_EQ(test::text_of(how), "ok");
+        if (!k.x.empty())
+            expect_near_all(column(x), k.x, 1e-7);
+        expect_near_all(column(lambda), k.lambda, 1e-7);
+    }
+}
+
+// The optimality conditions hold with the returned multipliers on every
+// reference problem, with presolve on and off, and through lp (its scaled
+// rows) as through the solver.
+TEST(LpMultipliers, KktResidualOnReferenceProblems)
+{
+    struct Set {
+        const char* name;
+        const std::vector<RandomLp>* problems;
+    };
+    for (const Set& set : {Set{"random", &random_problems}, Set{"degenerate", &degenerate_problems}}) {
+        int index = 0;
+        for (const RandomLp& p : *set.problems) {
+            const std::string name = std::string(set.name) + " problem " + std::to_string(index++);
+            if (p.status != 1)
+                continue;
+            for (bool reductions : {true, false}) {
+                SCOPED_TRACE(name + (reductions ? " with presolve" : " without presolve"));
+                LpSolver s;
+                s.reductions = reductions;
+                load(s, p);
+                ASSERT_EQ(s.status, 1);
+                EXPECT_LE(kkt_violation(p, s.x(), s.y()), 1e-7);
+                s.release();
+            }
+            SCOPED_TRACE(name + " through lp");
+            Mm x, lambda, how;
+            lp(matrix(1, p.n, p.c), sparse(matrix(p.m, p.n, p.A)), matrix(p.m, 1, p.b), matrix(1, p.n, p.lb),
+               matrix(1, p.n, p.ub), nop_M, Mm(double(p.neq)), Mm(-1.0), i_o, x, lambda, how);
+            ASSERT_EQ(test::text_of(how), "ok");
+            EXPECT_LE(kkt_violation(p, column(x), column(lambda)), 1e-7);
+        }
     }
 }
 

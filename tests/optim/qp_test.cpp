@@ -94,6 +94,13 @@ TEST(Qp, Verdicts)
          column({2, 0}), Mm(), Mm(), "The problem has a unique feasible point\n", "infeasible", 2},
         {"NaN in H", test::real(1, 1, {NAN}), column({1}), Mm(), Mm(), Mm(), Mm(),
          "The system has no feasible solution.\n", "infeasible"},
+        // An infinite entry is no more a problem to solve than a NaN.
+        {"Inf in H", test::real(2, 2, {INFINITY, 0, 0, 1}), column({1, 1}), test::real(1, 2, {1, 1}), column({1}),
+         Mm(), Mm(), "The system has no feasible solution.\n", "infeasible"},
+        {"Inf in f", test::real(2, 2, {1, 0, 0, 1}), column({INFINITY, 1}), test::real(1, 2, {1, 1}), column({1}),
+         Mm(), Mm(), "The system has no feasible solution.\n", "infeasible"},
+        {"Inf in A", test::real(2, 2, {1, 0, 0, 1}), column({1, 1}), test::real(1, 2, {INFINITY, 1}), column({1}),
+         Mm(), Mm(), "The system has no feasible solution.\n", "infeasible"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

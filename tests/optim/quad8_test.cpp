@@ -136,4 +136,26 @@ TEST_F(Quad8Test, ExtraParametersAndErrors)
     EXPECT_ERROR(quad8(TM("scalar"), Mm(0.0), Mm(1.0)), "quad8: the function returned 1 values for 21 abscissae");
 }
 
+// A limit that is empty or no number is refused with the argument's name,
+// before the function is called.
+TEST_F(Quad8Test, LimitsThatAreNoNumbers)
+{
+    struct Case {
+        const char* what;
+        Mm a, b;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"quad8(f, [], 1)", Mm(), Mm(1.0), "quad8: the limit a is empty or not numeric"},
+        {"quad8(f, 0, [])", Mm(0.0), Mm(), "quad8: the limit b is empty or not numeric"},
+        {"quad8(f, 0, {1})", Mm(0.0), test::cell_row({Mm(1.0)}), "quad8: the limit b is empty or not numeric"},
+        {"quad8(f, 'a', 1)", TM("a"), Mm(1.0), "quad8: the limit a is empty or not numeric"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        EXPECT_ERROR(quad8(TM("exp"), k.a, k.b), k.message);
+    }
+    EXPECT_TRUE(reg.log().empty());
+}
+
 } // namespace

@@ -155,4 +155,27 @@ TEST_F(SimplexTest, FsolveMinimisesTheSize)
     EXPECT_EQ(test::bits(test::at(out, 7)), test::bits(r1 * r1 + r2 * r2));
 }
 
+// fmins, fminsearch and fsolve read the other options form too: the same
+// settings as a vector or a structure give the same point, and a value of
+// neither form is an error rather than the defaults.
+TEST_F(SimplexTest, EitherOptionsForm)
+{
+    const Mm as_vector = options_with({{2, 1e-2}, {3, 1e-2}});
+    const Mm as_struct =
+        optimset(TM("TolX"), test::cell_row({Mm(1e-2), TM("TolFun"), Mm(1e-2)}));
+    const Mm start = test::row({-1.2, 1});
+    const std::vector<double> reference = test::values(fmins(TM("rosen"), start, as_vector));
+    ASSERT_NE(reference, test::values(fmins(TM("rosen"), start))) << "the settings matter";
+    EXPECT_EQ(test::values(fmins(TM("rosen"), start, as_struct)), reference);
+    Mm x, fval, flag;
+    fminsearch(TM("rosen"), start, as_vector, i_o, x, fval, flag);
+    EXPECT_EQ(test::values(x), reference);
+    EXPECT_EQ(test::values(fsolve(TM("rosen"), start, as_struct)), test::values(fsolve(TM("rosen"), start, as_vector)));
+
+    EXPECT_ERROR(fmins(TM("rosen"), start, test::cell_row({Mm(1.0)})),
+                 "fmins: options must be an options vector or a structure");
+    EXPECT_ERROR(fminsearch(TM("rosen"), start, TM("TolX")),
+                 "fminsearch: options must be an options vector or a structure");
+}
+
 } // namespace

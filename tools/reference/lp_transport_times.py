@@ -1,0 +1,71 @@
+#!/usr/bin/python3
+"""Times and optima of scipy.optimize.linprog(method='highs-ipm') on the
+transportation problems of bench/lp_bench.cpp, for the ratios printed there.
+
+The problems come from one splitmix64 stream shared with the benchmark:
+`sources` sources of equal capacity (rows: shipped <= capacity), the other
+m - sources rows sinks needing 1 each (rows: -received <= -1), n routes of
+cost 1 + 9 u (u uniform in [0, 1) from the stream's top 53 bits). Route j
+runs from source j mod 2 to sink j div 2 when there are two sources (every
+pair is a route), else from a source drawn from the stream (r mod sources)
+to sink (j div (n / sinks)) mod sinks. Capacity: 0.6 * sinks with two
+sources, else 100. x >= 0.
+
+Run with one thread (OMP_NUM_THREADS=1); each time is the best of five.
+Prints the C++ table rows for bench/lp_bench.cpp.
+"""
+import time
+
+import numpy as np
+from scipy.optimize import linprog
+from scipy.sparse import csc_matrix
+
+MASK = (1 << 64) - 1
+
+
+class SplitMix64:
+    def __init__(self, seed):
+        self.state = seed & MASK
+
+    def next(self):
+        self.state = (self.state + 0x9E3779B97F4A7C15) & MASK
+        z = self.state
+        z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & MASK
+        z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & MASK
+        return z ^ (z >> 31)
+
+
+def make(m, n, sources):
+    gen = SplitMix64(2026)
+    sinks = m - sources
+    rows_src = np.empty(n, dtype=np.int64)
+    rows_sink = np.empty(n, dtype=np.int64)
+    c = np.empty(n)
+    for j in range(n):
+        if sources == 2:
+            src = j % 2
+            sink = sources + (j // 2) % sinks
+        else:
+            src = gen.next() % sources
+            sink = sources + (j // (n // sinks)) % sinks
+        rows_src[j] = src
+        rows_sink[j] = sink
+        c[j] = 1 + 9 * ((gen.next() >> 11) * 2.0 ** -53)
+    cols = np.arange(n)
+    A = csc_matrix((np.concatenate([np.ones(n), -np.ones(n)]),
+                    (np.concatenate([rows_src, rows_sink]), np.concatenate([cols, cols]))), shape=(m, n))
+    capacity = 0.6 * sinks if sources == 2 else 100.0
+    b = np.where(np.arange(m) < sources, capacity, -1.0)
+    return c, A, b
+
+
+for m, n, sources in [(5000, 9996, 2), (20000, 39996, 2), (5000, 10000, 2500)]:
+    c, A, b = make(m, n, sources)
+    best = None
+    for _ in range(5):
+        t0 = time.perf_counter()
+        r = linprog(c, A_ub=A, b_ub=b, bounds=(0, None), method="highs-ipm")
+        t = time.perf_counter() - t0
+        best = t if best is None else min(best, t)
+    assert r.status == 0
+    print("    {%d, %d, %d, %.4f, %r}," % (m, n, sources, best, float(r.fun)))
