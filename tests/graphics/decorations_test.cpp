@@ -87,6 +87,13 @@ TEST_F(Decorations, SubplotRefusals)
     EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(5.0)), cell_message);
     EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(0.0)), cell_message);
     EXPECT_ERROR(subplot(Mm(0.0), Mm(2.0), Mm(1.0)), cell_message);
+    // Numbers no integer holds are refused before any conversion.
+    for (double bad : {double(NAN), double(INFINITY), -double(INFINITY), 1e300}) {
+        SCOPED_TRACE(bad);
+        EXPECT_ERROR(subplot(Mm(bad)), cell_message);
+        EXPECT_ERROR(subplot(Mm(bad), Mm(2.0), Mm(1.0)), cell_message);
+        EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(bad)), cell_message);
+    }
     EXPECT_ERROR(subplot(TM("position"), test::row({0, 0, 1})), pos_message);
     EXPECT_ERROR(subplot(TM("position"), test::row({0, 0, 1, 1, 1})), pos_message);
     EXPECT_ERROR(subplot(TM("place"), test::row({0, 0, 1, 1})), pos_message);
