@@ -1055,7 +1055,7 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         return;
     }
     if (what == Special::load) {
-        load_image_file(h);
+        load_image_file(h, value_is_true(value));
         return;
     }
     if (what == Special::store) {
