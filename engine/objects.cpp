@@ -666,9 +666,24 @@ bool colour_from(const miniM* v, long long n, double rgb[3])
     return true;
 }
 
-bool ends_with_color(std::string_view name)
+// The engine's own colour properties, and root defaults for them
+// ("DefaultAxesXColor"): these are kept as RGB rows. A user's property
+// whose name merely ends in "color" keeps the value it was given.
+bool is_colour_property(std::string_view name)
 {
-    return name.size() >= 5 && equal_folded(name.substr(name.size() - 5), "color");
+    static constexpr std::string_view known[] = {
+        "AmbientLightColor", "BackgroundColor", "Color",          "EdgeColor",       "FaceColor",
+        "ForegroundColor",   "InverseColor",    "MarkerColor",    "MarkerEdgeColor", "MarkerFaceColor",
+        "XColor",            "YColor",          "ZColor",
+    };
+    const bool is_default = name.size() > 7 && equal_folded(name.substr(0, 7), "default");
+    for (std::string_view k : known) {
+        if (equal_folded(name, k))
+            return true;
+        if (is_default && name.size() > k.size() && equal_folded(name.substr(name.size() - k.size()), k))
+            return true;
+    }
+    return false;
 }
 
 bool valid_value(const miniM* v, long long& n)
@@ -1074,7 +1089,7 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
 #endif
 
     double rgb[3];
-    if (value && n > 0 && ends_with_color(name) && colour_from(value, n, rgb)) {
+    if (value && n > 0 && is_colour_property(name) && colour_from(value, n, rgb)) {
         const int dims[2] = {1, 3};
         assign(put_prop(*o, name), 2, dims, rgb, false);
         return;
