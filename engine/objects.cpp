@@ -881,6 +881,18 @@ bool read_property(double h, const char* name, Prop& out)
         row_value(out, {engine().current_figure});
         return true;
     }
+#ifdef VIZMO_WITH_RENDERER
+    // Limits chosen from the data are those drawn, computed as they are read.
+    if (o->kind == Kind::axes) {
+        const std::string f = fold(name);
+        const int axis = f == "xlim" ? 0 : f == "ylim" ? 1 : f == "zlim" ? 2 : -1;
+        double lo, hi;
+        if (axis >= 0 && render::automatic_limits(h, axis, lo, hi)) {
+            row_value(out, {lo, hi});
+            return true;
+        }
+    }
+#endif
     auto it = o->index.find(std::string_view(name));
     if (it == o->index.end())
         return false;
