@@ -137,6 +137,10 @@ std::vector<double> Painter::placement(const Object& ax) const
     return pos;
 }
 
+struct Point {
+    double x, y;
+};
+
 // A series that a second axis carries (as plotyy marks its second one).
 bool on_right(const Object& o) { return equal_folded(prop_text(o, "YAxisLocation"), "right"); }
 bool on_top(const Object& o) { return equal_folded(prop_text(o, "XAxisLocation"), "top"); }
@@ -472,6 +476,68 @@ void Painter::axes(double h, const Object& ax)
     legend(ax, items, bx, by, bw, bh);
 }
 
+// A long run of points reduced to what shows at the output's resolution:
+// within each stretch of consecutive points that stay in one half-pixel
+// column, the first, the lowest, the highest and the last, in their order.
+// Every point kept lies on the original path and spikes keep their
+// extremes; the path moves sideways by under half a pixel. Short runs are
+// drawn as they are.
+void simplify(std::vector<Point>& run)
+{
+    constexpr std::size_t worth_it = 2048;
+    if (run.size() < worth_it)
+        return;
+    std::vector<Point> out;
+    out.reserve(run.size() / 4 + 8);
+    std::size_t i = 0;
+    while (i < run.size()) {
+        const double column = std::floor(run[i].x * 2);
+        std::size_t j = i, lo = i, hi = i;
+        while (j + 1 < run.size() && std::floor(run[j + 1].x * 2) == column) {
+            ++j;
+            if (run[j].y < run[lo].y)
+                lo = j;
+            if (run[j].y > run[hi].y)
+                hi = j;
+        }
+        std::size_t keep[4] = {i, std::min(lo, hi), std::max(lo, hi), j};
+        std::size_t last = run.size();
+        for (std::size_t k : keep)
+            if (k != last) {
+                out.push_back(run[k]);
+                last = k;
+            }
+        i = j + 1;
+    }
+    run.swap(out);
+}
+
+// Strokes a run of points. The stroker's cost grows faster than the
+// length of a path, so a long solid line is stroked in pieces that share
+// their end points, with round ends so no seam shows.
+void stroke_run(cairo_t* cr, std::vector<Point>& run, bool solid)
+{
+    if (run.empty())
+        return;
+    simplify(run);
+    constexpr std::size_t piece = 1024;
+    const bool pieces = solid && run.size() > 4 * piece;
+    const cairo_line_cap_t cap = cairo_get_line_cap(cr);
+    if (pieces)
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_move_to(cr, run[0].x, run[0].y);
+    for (std::size_t k = 1; k < run.size(); ++k) {
+        cairo_line_to(cr, run[k].x, run[k].y);
+        if (pieces && k % piece == 0 && k + 1 < run.size()) {
+            cairo_stroke(cr);
+            cairo_move_to(cr, run[k].x, run[k].y);
+        }
+    }
+    cairo_stroke(cr);  // a lone point strokes nothing, as a lone move does
+    if (pieces)
+        cairo_set_line_cap(cr, cap);
+}
+
 void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rgb& fallback)
 {
     const std::string chart = fold(prop_text(s, "ChartType"));
@@ -665,7 +731,21 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     if (boxed)
         clip_beyond(lw / 2);
     // Lines: one stroke per run of finite points, so a NaN breaks the line.
-    if (style >= 0 && style <= 3) {
+    if (style >= 0 && style <= 3 && chart != "stem" && chart != "stairs") {
+        // Plain lines: each run of finite points is simplified to the
+        // output's resolution and stroked in pieces (see stroke_run).
+        dash(cr, style, lw);
+        std::vector<Point> run;
+        for (std::size_t k = 0; k <= n; ++k) {
+            if (k < n && std::isfinite(px[k])) {
+                run.push_back({px[k], py[k]});
+                continue;
+            }
+            stroke_run(cr, run, style == 0);
+            run.clear();
+        }
+        dash(cr, 0, lw);
+    } else if (style >= 0 && style <= 3) {
         dash(cr, style, lw);
         bool open = false;
         double last_y = 0;

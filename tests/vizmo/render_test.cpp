@@ -1442,6 +1442,50 @@ TEST_F(Render, TicksAndEdgesAtTheLimitsOfWhatCanBeDrawn)
     }
 }
 
+TEST_F(Render, ALongLineShowsItsShapeAndEveryExtreme)
+{
+    // 10^5 points of a slow sine with one spike up and one down; beside it
+    // the sine alone from 500 points, drawn point for point.
+    auto picture = [this](int n, bool spikes) {
+        vt::reset();
+        figure_with_axes();
+        std::vector<double> x(n), y(n);
+        for (int k = 0; k < n; ++k) {
+            x[k] = k / double(n - 1);
+            y[k] = 0.5 + 0.3 * std::sin(2 * M_PI * x[k]);
+        }
+        if (spikes) {
+            y[n / 2] = 0.95;   // x = 0.5: column 100, row 16 + 0.05 * 128 = 22.4
+            y[n / 4 + 7] = 0.05;  // x = 0.25: column 60, where the sine tops at row 41.6
+        }
+        series(x, y);
+        return capture(fig);
+    };
+    const Picture long_line = picture(100000, true), short_line = picture(500, false);
+    auto red_between = [](const Picture& p, int j0, int j1, int i0, int i1) {
+        int n = 0;
+        for (int i = i0; i <= i1; ++i)
+            for (int j = j0; j <= j1; ++j)
+                n += reddish(p.at(i, j));
+        return n;
+    };
+    EXPECT_GT(red_between(long_line, 98, 102, 20, 26), 0) << "the spike up reaches y = 0.95";
+    EXPECT_GT(red_between(long_line, 58, 62, 130, 138), 0) << "the spike down reaches y = 0.05";
+    // Away from the spikes the two pictures agree to within a pixel.
+    int differ = 0, line = 0;
+    for (int i = 16; i < 144; ++i)
+        for (int j = 22; j < 178; ++j) {
+            if ((j >= 56 && j <= 64) || (j >= 96 && j <= 104))
+                continue;
+            const bool a = reddish(long_line.at(i, j)), b = reddish(short_line.at(i, j));
+            line += b;
+            if (a != b && !(reddish(long_line.at(i - 1, j)) || reddish(long_line.at(i + 1, j))))
+                ++differ;
+        }
+    EXPECT_GT(line, 200);
+    EXPECT_LT(differ, line / 50) << "pixels of one line but nowhere near the other";
+}
+
 namespace vr = vizmo::render::paint;
 
 TEST(TickLabels, NeighboursDifferHoweverCloseTheTicks)
