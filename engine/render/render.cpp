@@ -1210,7 +1210,7 @@ void draw(double picture, cairo_t* cr, int width, int height)
     const Object* o = find(picture);
     // A hosted axes takes the figure defaults and the colormap from the root.
     const Object& fig = o->kind == Kind::figure ? *o : *find(0);
-    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, {}};
+    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, 0, 0, 0, 0, {}, {}};
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     if (o->kind == Kind::figure)
         p.figure();
