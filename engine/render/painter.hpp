@@ -5,6 +5,7 @@
 #pragma once
 
 #include "../state.hpp"
+#include "tick_labels.hpp"
 
 #include <cairo.h>
 
@@ -148,7 +149,6 @@ std::vector<double> ticks(const Scale& s);
 std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s);
 
 std::string tick_label(double v);
-std::vector<std::string> tick_labels(const std::vector<double>& t);
 
 void dash(cairo_t* cr, int style, double w);
 

@@ -402,7 +402,10 @@ TEST_F(Objects, ClearingAndResetting)
     make("line", ax);
     set(ax, "Reset", num(1));
     EXPECT_EQ(get_text(ax, "NextPlot"), "replace");
-    EXPECT_EQ(get(ax, "XLim"), (std::vector<double>{0, 1})) << "the written limits went: an axes with no data reads the automatic ones";
+    // The written limits went: an axes with no data reads the automatic ones
+    // (which only the renderer chooses).
+    const std::vector<double> automatic = vt::has_renderer() ? std::vector<double>{0, 1} : std::vector<double>{};
+    EXPECT_EQ(get(ax, "XLim"), automatic);
     EXPECT_EQ(get_text(ax, "Units"), "pixels");
     EXPECT_EQ(get(ax, "Position"), (std::vector<double>{1, 2, 3, 4}));
     EXPECT_EQ(vt::parent(ax), fig);

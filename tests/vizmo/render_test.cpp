@@ -2,15 +2,8 @@
 // figures are built with the engine's own operations and the pictures are
 // checked pixel by pixel against where and how the properties say things lie.
 #include "image_codec.hpp"
+#include "render/tick_labels.hpp"
 #include "vizmo_support.hpp"
-
-#include <string>
-#include <vector>
-
-// The tick labels of an axis, from the renderer.
-namespace vizmo::render::paint {
-std::vector<std::string> tick_labels(const std::vector<double>& t);
-}
 
 #include <cmath>
 #include <cstdio>
