@@ -1,5 +1,6 @@
 // The renderer beside direct cairo calls drawing the same path and image
-// and writing the same PNG, and a figure of many small axes per axes.
+// and writing the same PNG, a figure of many small axes per axes, and a
+// line of a million points beside the line that shows.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -165,6 +166,61 @@ void HundredSubplots(benchmark::State& state)
     state.counters["us_per_axes"] = 1e6 * s / double(state.iterations()) / 100;
 }
 BENCHMARK(HundredSubplots)->Unit(benchmark::kMillisecond);
+
+// A line of 10^6 noisy points to PNG, beside cairo stroking the 640 points
+// a line of that width can show (one per pixel column) and writing the PNG.
+void MillionPointLine(benchmark::State& state)
+{
+    constexpr int n = 1000000;
+    vizmo::test::reset();
+    std::vector<double> x(n), y(n);
+    std::uint32_t seed = 1;
+    for (int k = 0; k < n; ++k) {
+        seed = seed * 1664525u + 1013904223u;
+        x[k] = k;
+        y[k] = std::sin(k * 1e-4) + 0.3 * (seed / 4294967296.0 - 0.5);
+    }
+    const double fig = vizmo_create_object("Figure", 1);
+    put(fig, "Position", {0, 0, width, height});
+    const double ax = vizmo_create_object("Axes", -1);
+    put(ax, "Parent", {fig});
+    put(ax, "Position", {0.1, 0.1, 0.8, 0.8});
+    put_text(ax, "Visible", "off");
+    const double s = vizmo_create_object("line", -1);
+    put_text(s, "ChartType", "plot");
+    put(s, "Parent", {ax});
+    put(s, "Color", {-105});
+    vizmo_set_data(s, n, x.data(), 1, y.data(), 1, nullptr, 0);
+    const std::string ours = scratch("-line.png"), theirs = scratch("-line-direct.png");
+    auto t0 = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(vizmo::test::render_png(fig, ours));
+    const double ours_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    t0 = std::chrono::steady_clock::now();
+    for (std::int64_t k = 0; k < state.iterations(); ++k) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+        cairo_t* cr = cairo_create(surface);
+        cairo_set_source_rgb(cr, 0.8, 0.8, 0.8);
+        cairo_paint(cr);
+        cairo_set_source_rgb(cr, 0, 0, 1);
+        cairo_set_line_width(cr, 2);
+        const double bx = 80, by = 60, bw = 640, bh = 480;
+        for (int c = 0; c < 640; ++c) {
+            const int k = static_cast<int>(static_cast<long long>(c) * (n - 1) / 639);
+            const double px = bx + bw * k / (n - 1), py = by + bh * (1.2 - y[k]) / 2.4;
+            c ? cairo_line_to(cr, px, py) : cairo_move_to(cr, px, py);
+        }
+        cairo_stroke(cr);
+        cairo_surface_write_to_png(surface, theirs.c_str());
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    const double base_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    state.counters["x_baseline"] = base_s > 0 ? ours_s / base_s : 0;
+    unlink(ours.c_str());
+    unlink(theirs.c_str());
+}
+BENCHMARK(MillionPointLine)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

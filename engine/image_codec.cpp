@@ -1,8 +1,10 @@
-// BMP (uncompressed 1/4/8/24/32-bit read; 8-bit indexed and 24-bit written)
-// and PCX (8-bit palette and 24-bit, run-length encoded) from their byte
+// BMP (1/4/8/16/24/32-bit and run-length 8-bit read; 8-bit indexed and
+// 24-bit written) and PCX (1-bit, 8-bit palette and 24-bit, run-length
+// encoded) from their byte
 // layouts; every length and offset is checked against the bytes at hand.
 #include "image_codec.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vizmo::codec {
@@ -61,34 +63,166 @@ Format sniff(const std::uint8_t* b, std::size_t n)
 // ---------------------------------------------------------------------------
 // BMP
 
-bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
+namespace {
+
+// What a BMP header says, checked against the bytes at hand.
+struct BmpHeader {
+    long long width = 0, height = 0;
+    bool top_down = false;
+    unsigned bits = 0;
+    std::uint32_t compression = 0, offset = 0, header = 0, used = 0;
+    std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue of 16-bit pixels
+};
+
+constexpr std::uint32_t bmp_rgb = 0, bmp_rle8 = 1, bmp_rle4 = 2, bmp_bitfields = 3;
+
+// False for a file that is not a BMP or is corrupt; a BMP in a variant not
+// read here sets out.unsupported and returns false too.
+bool bmp_header(const std::uint8_t* b, std::size_t n, BmpHeader& h, Picture& out)
 {
     if (n < 14 + 40 || b[0] != 'B' || b[1] != 'M')
         return false;
-    const std::uint32_t offset = u32(b + 10);
-    const std::uint32_t header = u32(b + 14);
-    if (header < 40 || header > n - 14)
+    h.offset = u32(b + 10);
+    h.header = u32(b + 14);
+    if (h.header < 40 || h.header > n - 14)
         return false;
-    const long long width = s32(b + 18);
+    h.width = s32(b + 18);
     const long long height_signed = s32(b + 22);
-    const unsigned planes = u16(b + 26), bits = u16(b + 28);
-    const std::uint32_t compression = u32(b + 30), used = u32(b + 46);
-    const bool top_down = height_signed < 0;
-    const long long height = top_down ? -height_signed : height_signed;
-    if (planes != 1 || compression != 0 || !sane_size(height, width))
+    const unsigned planes = u16(b + 26);
+    h.bits = u16(b + 28);
+    h.compression = u32(b + 30);
+    h.used = u32(b + 46);
+    h.top_down = height_signed < 0;
+    h.height = h.top_down ? -height_signed : height_signed;
+    if (planes != 1 || !sane_size(h.height, h.width))
         return false;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
+    if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
         return false;
+    out.bit_depth = static_cast<int>(h.bits);
+    const bool plain = h.compression == bmp_rgb;
+    const bool rle8 = h.compression == bmp_rle8 && h.bits == 8 && !h.top_down;
+    const bool fields = h.compression == bmp_bitfields && h.bits == 16;
+    if (!plain && !rle8 && !fields) {
+        if (h.compression == bmp_rle4)
+            out.unsupported = "4-bit run-length BMP";
+        else if (h.compression == bmp_bitfields)
+            out.unsupported = "BMP with bit fields other than 16-bit";
+        else if (h.compression <= 5)
+            out.unsupported = "compressed BMP";
+        return false;
+    }
+    if (h.bits == 16) {
+        if (fields) {
+            // The masks follow a 40-byte header, or sit inside a longer one.
+            const std::size_t at = 14 + 40;
+            if (at + 12 > n)
+                return false;
+            for (int k = 0; k < 3; ++k)
+                h.masks[k] = u32(b + at + 4 * k);
+        } else {
+            h.masks[0] = 0x7C00, h.masks[1] = 0x03E0, h.masks[2] = 0x001F;  // 5-5-5
+        }
+        for (std::uint32_t m : h.masks)
+            if (m == 0 || m > 0xFFFF)
+                return false;
+    }
+    out.rows = static_cast<int>(h.height);
+    out.cols = static_cast<int>(h.width);
+    out.indexed = h.bits <= 8;
+    return true;
+}
 
-    out.rows = static_cast<int>(height);
-    out.cols = static_cast<int>(width);
-    out.indexed = bits <= 8;
+// A channel of a 16-bit pixel scaled from its mask's range to 0..255.
+std::uint8_t masked(std::uint32_t v, std::uint32_t mask)
+{
+    int shift = 0;
+    while (!((mask >> shift) & 1))
+        ++shift;
+    const std::uint32_t top = mask >> shift;
+    return static_cast<std::uint8_t>((((v & mask) >> shift) * 255 + top / 2) / top);
+}
+
+// Run-length 8-bit data, rows bottom first. Storage grows with the rows the
+// data reach, so a short file claiming a large picture takes little before
+// it is refused; the end-of-picture mark fills the rest with index 0.
+bool decode_rle8(const std::uint8_t* b, std::size_t n, const BmpHeader& h, Picture& out)
+{
+    const std::size_t cols = static_cast<std::size_t>(h.width), rows = static_cast<std::size_t>(h.height);
+    std::vector<std::uint8_t>& px = out.pixels;
+    px.clear();
+    std::size_t x = 0, y = 0, at = h.offset;
+    auto reach = [&](std::size_t row) {
+        if (px.size() < (row + 1) * cols)
+            px.resize((row + 1) * cols, 0);
+    };
+    bool ended = false;
+    while (!ended) {
+        if (at + 2 > n)
+            return false;
+        const unsigned count = b[at], value = b[at + 1];
+        at += 2;
+        if (count > 0) {
+            if (y >= rows)
+                return false;
+            reach(y);
+            for (unsigned k = 0; k < count && x < cols; ++k)
+                px[y * cols + x++] = static_cast<std::uint8_t>(value);
+            continue;
+        }
+        switch (value) {
+        case 0:  // end of line
+            x = 0;
+            ++y;
+            break;
+        case 1:  // end of picture
+            ended = true;
+            break;
+        case 2:  // move right and up
+            if (at + 2 > n)
+                return false;
+            x += b[at];
+            y += b[at + 1];
+            at += 2;
+            break;
+        default: {  // a literal run, padded to a whole word
+            const std::size_t len = value;
+            if (at + len > n || y >= rows)
+                return false;
+            reach(y);
+            for (std::size_t k = 0; k < len; ++k)
+                if (x < cols)
+                    px[y * cols + x++] = b[at + k];
+            at += len + (len & 1);
+        }
+        }
+        if (y > rows)
+            return false;
+    }
+    px.resize(rows * cols, 0);
+    for (std::size_t r = 0; r < rows / 2; ++r)
+        std::swap_ranges(px.begin() + static_cast<std::ptrdiff_t>(r * cols),
+                         px.begin() + static_cast<std::ptrdiff_t>((r + 1) * cols),
+                         px.begin() + static_cast<std::ptrdiff_t>((rows - 1 - r) * cols));
+    return true;
+}
+
+} // namespace
+
+bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
+{
+    BmpHeader h;
+    if (!bmp_header(b, n, h, out))
+        return false;
+    const long long width = h.width, height = h.height;
+    const unsigned bits = h.bits;
+    const bool top_down = h.top_down;
+    const std::uint32_t offset = h.offset;
     out.palette.clear();
     if (out.indexed) {
-        const std::uint32_t entries = used ? used : 1u << bits;
+        const std::uint32_t entries = h.used ? h.used : 1u << bits;
         if (entries > 256)
             return false;
-        const std::size_t at = 14 + static_cast<std::size_t>(header);
+        const std::size_t at = 14 + static_cast<std::size_t>(h.header);
         if (at + 4 * static_cast<std::size_t>(entries) > n)
             return false;
         for (std::uint32_t k = 0; k < entries; ++k) {
@@ -96,14 +230,24 @@ bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
             out.palette.insert(out.palette.end(), {e[2], e[1], e[0]});
         }
     }
+    if (offset > n)
+        return false;
+    const std::size_t entries = out.palette.size() / 3;
+    if (h.compression == bmp_rle8) {
+        if (!decode_rle8(b, n, h, out))
+            return false;
+        for (std::uint8_t v : out.pixels)
+            if (v >= entries)
+                return false;
+        return true;
+    }
     const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
-    if (offset > n || stride * static_cast<std::size_t>(height) > n - offset)
+    if (stride * static_cast<std::size_t>(height) > n - offset)
         return false;
 
     const std::size_t cols = static_cast<std::size_t>(width);
     const std::size_t channels = out.indexed ? 1 : 3;
     out.pixels.resize(static_cast<std::size_t>(height) * cols * channels);
-    const std::size_t entries = out.palette.size() / 3;
     for (long long r = 0; r < height; ++r) {
         const std::uint8_t* row = b + offset + stride * static_cast<std::size_t>(top_down ? r : height - 1 - r);
         std::uint8_t* dst = out.pixels.data() + static_cast<std::size_t>(r) * cols * channels;
@@ -118,6 +262,13 @@ bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
             break;
         case 8:
             std::memcpy(dst, row, cols);
+            break;
+        case 16:
+            for (std::size_t c = 0; c < cols; ++c) {
+                const std::uint32_t v = u16(row + 2 * c);
+                for (int k = 0; k < 3; ++k)
+                    dst[3 * c + k] = masked(v, h.masks[k]);
+            }
             break;
         default: {
             const std::size_t step = bits / 8;
@@ -194,7 +345,7 @@ bool encode_bmp(const Picture& p, std::vector<std::uint8_t>& out)
 
 namespace {
 
-constexpr std::size_t pcx_header = 128;
+constexpr std::size_t pcx_header_size = 128;
 constexpr std::size_t pcx_count_at = 74;
 
 void pcx_run(std::vector<std::uint8_t>& out, std::uint8_t value, unsigned count)
@@ -218,22 +369,53 @@ void pcx_encode_line(std::vector<std::uint8_t>& out, const std::uint8_t* line, s
 
 } // namespace
 
-bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
+namespace {
+
+// The picture's shape and kind from a PCX header: 8-bit with one plane
+// (palette) or three (truecolor), or 1-bit with one plane (black and white).
+bool pcx_header(const std::uint8_t* b, std::size_t n, Picture& out, long long& width, long long& height,
+                std::size_t& per_line)
 {
-    if (n < pcx_header || b[0] != 0x0A || b[2] != 1 || b[3] != 8)
+    if (n < pcx_header_size || b[0] != 0x0A || b[2] != 1)
         return false;
+    const unsigned bits = b[3];
     const long long xmin = u16(b + 4), ymin = u16(b + 6), xmax = u16(b + 8), ymax = u16(b + 10);
     const unsigned planes = b[65];
-    const std::size_t per_line = u16(b + 66);
-    const long long width = xmax - xmin + 1, height = ymax - ymin + 1;
-    if ((planes != 1 && planes != 3) || !sane_size(height, width) || per_line < static_cast<std::size_t>(width))
+    per_line = u16(b + 66);
+    width = xmax - xmin + 1, height = ymax - ymin + 1;
+    if (!sane_size(height, width))
         return false;
+    out.bit_depth = static_cast<int>(bits * planes);
+    if (!((bits == 8 && (planes == 1 || planes == 3)) || (bits == 1 && planes == 1))) {
+        if ((bits == 1 || bits == 2 || bits == 4 || bits == 8) && planes >= 1 && planes <= 4)
+            out.unsupported = "PCX of this bit depth";
+        return false;
+    }
+    if (per_line * 8 < static_cast<std::size_t>(width) * bits)
+        return false;
+    out.rows = static_cast<int>(height);
+    out.cols = static_cast<int>(width);
+    out.indexed = planes == 1;
+    return true;
+}
+
+} // namespace
+
+bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
+{
+    long long width = 0, height = 0;
+    std::size_t per_line = 0;
+    if (!pcx_header(b, n, out, width, height, per_line))
+        return false;
+    const bool mono = b[3] == 1;
+    const unsigned planes = b[65];
 
     std::size_t end = n;
     out.palette.clear();
-    out.indexed = planes == 1;
-    if (out.indexed) {
-        if (n < pcx_header + 769 || b[n - 769] != 0x0C)
+    if (mono) {
+        out.palette = {0, 0, 0, 255, 255, 255};
+    } else if (out.indexed) {
+        if (n < pcx_header_size + 769 || b[n - 769] != 0x0C)
             return false;
         std::size_t entries = u16(b + pcx_count_at);
         if (entries == 0 || entries > 256)
@@ -245,10 +427,10 @@ bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
     // a huge picture.
     const std::size_t line = per_line * planes;
     const std::size_t total = line * static_cast<std::size_t>(height);
-    if (total / 63 > end - pcx_header + 1)
+    if (total / 63 > end - pcx_header_size + 1)
         return false;
     std::vector<std::uint8_t> raw(total);
-    std::size_t at = pcx_header, got = 0;
+    std::size_t at = pcx_header_size, got = 0;
     while (got < total) {
         if (at >= end)
             return false;
@@ -273,7 +455,11 @@ bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
     const std::size_t entries = out.palette.size() / 3;
     for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
         const std::uint8_t* src = raw.data() + r * line;
-        if (out.indexed) {
+        if (mono) {
+            std::uint8_t* dst = out.pixels.data() + r * cols;
+            for (std::size_t c = 0; c < cols; ++c)
+                dst[c] = (src[c >> 3] >> (7 - (c & 7))) & 1;
+        } else if (out.indexed) {
             std::uint8_t* dst = out.pixels.data() + r * cols;
             for (std::size_t c = 0; c < cols; ++c) {
                 if (src[c] >= entries)
@@ -299,7 +485,7 @@ bool encode_pcx(const Picture& p, std::vector<std::uint8_t>& out)
     const std::size_t cols = static_cast<std::size_t>(p.cols);
     const std::size_t per_line = cols + (cols & 1);
     const unsigned planes = p.indexed ? 1 : 3;
-    out.assign(pcx_header, 0);
+    out.assign(pcx_header_size, 0);
     out[0] = 0x0A;
     out[1] = 5;
     out[2] = 1;
@@ -332,6 +518,25 @@ bool encode_pcx(const Picture& p, std::vector<std::uint8_t>& out)
         out.insert(out.end(), palette.begin(), palette.end());
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------
+
+bool read_header(const std::uint8_t* b, std::size_t n, Format format, Picture& out)
+{
+    switch (format) {
+    case Format::bmp: {
+        BmpHeader h;
+        return bmp_header(b, n, h, out);
+    }
+    case Format::pcx: {
+        long long width = 0, height = 0;
+        std::size_t per_line = 0;
+        return pcx_header(b, n, out, width, height, per_line);
+    }
+    case Format::png: return png_header(b, n, out);
+    default: return false;
+    }
 }
 
 } // namespace vizmo::codec

@@ -17,6 +17,10 @@ struct Picture {
     bool indexed = false;
     std::vector<std::uint8_t> pixels;
     std::vector<std::uint8_t> palette;  // red, green, blue per entry; at most 256 entries
+    int bit_depth = 0;                   // bits per pixel as the file stores them
+    // Set by a reader for a well-formed file in a variant it does not read
+    // (a short description), so the user is not told the file is corrupt.
+    const char* unsupported = nullptr;
 };
 
 // Readers refuse pictures larger than this many pixels.
@@ -25,6 +29,11 @@ constexpr std::size_t max_pixels = std::size_t(1) << 26;
 enum class Format { unknown, bmp, pcx, png };
 // The format a file's first bytes announce.
 Format sniff(const std::uint8_t* bytes, std::size_t n);
+
+// Fills rows, cols, indexed and bit_depth from the header alone, without
+// decoding the pixels; false when the header is not one the reader takes.
+bool read_header(const std::uint8_t* bytes, std::size_t n, Format format, Picture& out);
+bool png_header(const std::uint8_t* bytes, std::size_t n, Picture& out);
 
 // Each reader returns false for data it cannot decode, leaving out in an
 // unspecified but valid state; each writer returns false for a picture it

@@ -63,7 +63,7 @@ struct WriteStruct {
 
 // Reads the header and sets the transforms; fills the picture's shape and
 // palette. Runs under the jump buffer; allocates nothing of its own.
-bool read_header(ReadStruct& rs, Picture& out)
+bool read_header(ReadStruct& rs, Picture& out, bool header_only)
 {
     png_structp png = rs.png;
     png_infop info = rs.info;
@@ -74,9 +74,21 @@ bool read_header(ReadStruct& rs, Picture& out)
     const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
     if (width == 0 || height == 0 || static_cast<unsigned long long>(width) * height > max_pixels)
         return false;
+    // Deflate yields at most 1032 bytes per byte read: a short file cannot
+    // hold a large picture, so its claim is refused before any storage for
+    // the picture is taken.
+    const Source* source = static_cast<const Source*>(png_get_io_ptr(png));
+    const unsigned long long bits_per_row =
+        static_cast<unsigned long long>(width) * png_get_channels(png, info) * static_cast<unsigned>(depth);
+    const unsigned long long raw = bits_per_row * height / 8;  // every pixel once, interlaced or not
+    if (raw / 1032 > source->n)
+        return false;
     out.rows = static_cast<int>(height);
     out.cols = static_cast<int>(width);
     out.indexed = type == PNG_COLOR_TYPE_PALETTE;
+    out.bit_depth = depth * png_get_channels(png, info);
+    if (header_only)
+        return true;
     if (out.indexed) {
         png_colorp colours = nullptr;
         int entries = 0;
@@ -139,10 +151,10 @@ bool write_all(WriteStruct& ws, const Picture& p, png_bytepp rows)
 
 } // namespace
 
-bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out)
+namespace {
+
+bool start_reading(ReadStruct& rs, Source& source)
 {
-    Source source{bytes, n, 0};
-    ReadStruct rs;
     rs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
     if (!rs.png)
         return false;
@@ -151,7 +163,23 @@ bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out)
         return false;
     png_set_read_fn(rs.png, &source, read_bytes);
     png_set_crc_action(rs.png, PNG_CRC_DEFAULT, PNG_CRC_DEFAULT);
-    if (!read_header(rs, out))
+    return true;
+}
+
+} // namespace
+
+bool png_header(const std::uint8_t* bytes, std::size_t n, Picture& out)
+{
+    Source source{bytes, n, 0};
+    ReadStruct rs;
+    return start_reading(rs, source) && read_header(rs, out, true);
+}
+
+bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out)
+{
+    Source source{bytes, n, 0};
+    ReadStruct rs;
+    if (!start_reading(rs, source) || !read_header(rs, out, false))
         return false;
 
     const std::size_t row_bytes = static_cast<std::size_t>(out.cols) * (out.indexed ? 1 : 3);

@@ -1,5 +1,6 @@
 // The image-file object: "Load" and "Store" move a picture between a file and
-// an object's "CData" and "ColorMap"; "Capture" gives a figure's picture.
+// an object's "CData" and "ColorMap" ("Load" 1 reads the header's facts
+// alone); "Capture" gives a figure's picture.
 // Truecolor planes are held blue, green, red (plane 3 is red).
 #include "image_codec.hpp"
 #include "state.hpp"
@@ -115,7 +116,7 @@ std::uint8_t to_byte(double v)
 
 } // namespace
 
-void load_image_file(double h)
+void load_image_file(double h, bool header_only)
 {
     Object* o = find(h);
     const std::string name = prop_text(*o, "Filename");
@@ -133,8 +134,22 @@ void load_image_file(double h)
     if (format == Format::unknown)
         format = codec::sniff(bytes.data(), bytes.size());
     Picture p;
-    if (!decode(format, bytes, p))
+    const bool read = header_only ? codec::read_header(bytes.data(), bytes.size(), format, p) : decode(format, bytes, p);
+    if (!read && p.unsupported)
+        return report_error(quoted("vizmo: unsupported image file", name) + " (" + p.unsupported + ")");
+    if (!read)
         return report_error(quoted("vizmo: cannot read image file", name));
+    if (header_only) {
+        // The file's facts without its pixels: "Size" is rows, columns, planes.
+        const double size[3] = {static_cast<double>(p.rows), static_cast<double>(p.cols), p.indexed ? 1.0 : 3.0};
+        const int size_dims[2] = {1, 3};
+        put_matrix(*o, "Size", 2, size_dims, size, false);
+        put_number(*o, "FileSize", static_cast<double>(st.st_size));
+        put_text(*o, "FileModDate", modification_date(st.st_mtime));
+        put_number(*o, "BitDepth", p.bit_depth);
+        record("load header %s %s", handle_text(h).c_str(), name.c_str());
+        return;
+    }
 
     // CData is column-major; the picture's rows run top first.
     const std::size_t rows = static_cast<std::size_t>(p.rows), cols = static_cast<std::size_t>(p.cols);
@@ -174,7 +189,7 @@ void load_image_file(double h)
     put_matrix(*o, "ColorMap", 2, map_dims, map.data(), false);
     put_number(*o, "FileSize", static_cast<double>(st.st_size));
     put_text(*o, "FileModDate", modification_date(st.st_mtime));
-    put_number(*o, "BitDepth", p.indexed ? 8 : 24);
+    put_number(*o, "BitDepth", p.bit_depth);
     record("load %s %s", handle_text(h).c_str(), name.c_str());
 }
 

@@ -666,9 +666,24 @@ bool colour_from(const miniM* v, long long n, double rgb[3])
     return true;
 }
 
-bool ends_with_color(std::string_view name)
+// The engine's own colour properties, and root defaults for them
+// ("DefaultAxesXColor"): these are kept as RGB rows. A user's property
+// whose name merely ends in "color" keeps the value it was given.
+bool is_colour_property(std::string_view name)
 {
-    return name.size() >= 5 && equal_folded(name.substr(name.size() - 5), "color");
+    static constexpr std::string_view known[] = {
+        "AmbientLightColor", "BackgroundColor", "Color",          "EdgeColor",       "FaceColor",
+        "ForegroundColor",   "InverseColor",    "MarkerColor",    "MarkerEdgeColor", "MarkerFaceColor",
+        "XColor",            "YColor",          "ZColor",
+    };
+    const bool is_default = name.size() > 7 && equal_folded(name.substr(0, 7), "default");
+    for (std::string_view k : known) {
+        if (equal_folded(name, k))
+            return true;
+        if (is_default && name.size() > k.size() && equal_folded(name.substr(name.size() - k.size()), k))
+            return true;
+    }
+    return false;
 }
 
 bool valid_value(const miniM* v, long long& n)
@@ -866,6 +881,18 @@ bool read_property(double h, const char* name, Prop& out)
         row_value(out, {engine().current_figure});
         return true;
     }
+#ifdef VIZMO_WITH_RENDERER
+    // Limits chosen from the data are those drawn, computed as they are read.
+    if (o->kind == Kind::axes) {
+        const std::string f = fold(name);
+        const int axis = f == "xlim" ? 0 : f == "ylim" ? 1 : f == "zlim" ? 2 : -1;
+        double lo, hi;
+        if (axis >= 0 && render::automatic_limits(h, axis, lo, hi)) {
+            row_value(out, {lo, hi});
+            return true;
+        }
+    }
+#endif
     auto it = o->index.find(std::string_view(name));
     if (it == o->index.end())
         return false;
@@ -1055,7 +1082,7 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         return;
     }
     if (what == Special::load) {
-        load_image_file(h);
+        load_image_file(h, value_is_true(value));
         return;
     }
     if (what == Special::store) {
@@ -1074,7 +1101,7 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
 #endif
 
     double rgb[3];
-    if (value && n > 0 && ends_with_color(name) && colour_from(value, n, rgb)) {
+    if (value && n > 0 && is_colour_property(name) && colour_from(value, n, rgb)) {
         const int dims[2] = {1, 3};
         assign(put_prop(*o, name), 2, dims, rgb, false);
         return;

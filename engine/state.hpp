@@ -146,7 +146,7 @@ void destroy_user_data(double address);
 void run_callback_text(const std::vector<double>& codes, double obj);
 
 // Image files behind "Load" and "Store" on an object.
-void load_image_file(double h);
+void load_image_file(double h, bool header_only);
 void store_image_file(double h);
 // "Capture" of a figure: rows x cols x 3, planes blue, green, red.
 void capture_figure(double h, Prop& out);

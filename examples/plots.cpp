@@ -1,6 +1,7 @@
 // Pictures of a run: a compiled program drawing a line plot with a legend,
-// a grid of small charts, an image with its colour bar, a mesh, level lines
-// and a bar chart through the library's plotting commands. Run with
+// a grid of small charts, an image with its colour bar, a mesh, level lines,
+// bar charts (grouped, stacked and horizontal), two y axes and a horizontal
+// colour bar through the library's plotting commands. Run with
 // VIZMO_OUTPUT_DIR set, it leaves each figure there as PNG and SVG files
 // (figure-<n>.png at the end, figure-<n>-<k>.png after each drawnow).
 #include <velkor.h>
@@ -97,7 +98,34 @@ int main()
     legend(Mm((CL(TM("north")), TM("south"), TM("west"))));
     drawnow();
 
+    // Stacked bars whose parts may be negative (piled down from 0), and
+    // horizontal bars of a row.
+    new_figure(640, 360);
+    subplot(1.0, 2.0, 1.0);
+    bar((BR(3.0), 2.0, -1.0, semi, 1.0, 4.0, 2.0, semi, 2.0, -2.0, 3.0, semi, 4.0, 1.0, -1.5), TM("stacked"));
+    labels("stacked, negative parts below 0", "quarter", "");
+    subplot(1.0, 2.0, 2.0);
+    barh((BR(3.0), 1.0, 2.0, 5.0));
+    labels("barh([3 1 2 5])", "value", "row");
+    drawnow();
+
+    // Two series on two y axes: the second (100..300) on its own scale at
+    // the right, so the first (1..3) keeps the left one's full height.
+    new_figure(560, 420);
+    Mm t = linspace(0.0, 10.0, 101.0);
+    plotyy(t, 2.0 + sin(t), t, 200.0 + 100.0 * cos(0.5 * t));
+    labels("plotyy", "t", "2 + sin t");
+    drawnow();
+
+    // An image with a horizontal colour bar under it.
+    new_figure(560, 420);
+    colormap(TM("hot"));
+    imagesc(Mm(CL(peaks(Mm(32.0)))));
+    colorbar(TM("horiz"));
+    labels("peaks(32), colour bar below", "", "");
+    drawnow();
+
     exitM();
-    std::printf("six figures drawn\n");
+    std::printf("nine figures drawn\n");
     return 0;
 }

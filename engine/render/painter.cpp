@@ -200,10 +200,16 @@ void nice_limits(double& lo, double& hi, bool log)
         hi += 1;
         return;
     }
-    const double step = std::pow(10, std::floor(std::log10((hi - lo) / 5)));
-    const double s = (hi - lo) / step > 25 ? 5 * step : (hi - lo) / step > 10 ? 2 * step : step;
-    lo = std::floor(lo / s + 1e-9) * s;
-    hi = std::ceil(hi / s - 1e-9) * s;
+    // The span over 2: data near both ends of the doubles span more than
+    // a double holds.
+    const double half = hi / 2 - lo / 2;
+    const double step = std::pow(10, std::floor(std::log10(half / 2.5)));
+    const double s = half / step > 12.5 ? 5 * step : half / step > 5 ? 2 * step : step;
+    const double nice_lo = std::floor(lo / s + 1e-9) * s, nice_hi = std::ceil(hi / s - 1e-9) * s;
+    if (std::isfinite(nice_lo))
+        lo = nice_lo;
+    if (std::isfinite(nice_hi))
+        hi = nice_hi;
 }
 
 std::vector<double> ticks(const Scale& s)
@@ -217,11 +223,28 @@ std::vector<double> ticks(const Scale& s)
     }
     // About one tick per 50 pixels, at most six steps.
     const double room = std::fabs(s.p1 - s.p0);
-    const double raw = (b - a) / std::clamp(std::floor(room / 50), 1.0, 6.0);
-    const double mag = std::pow(10, std::floor(std::log10(raw)));
-    const double step = raw / mag >= 5 ? 5 * mag : raw / mag >= 2 ? 2 * mag : mag;
-    for (double v = std::ceil(a / step - 1e-9) * step; v <= b + step * 1e-9 && t.size() < 50; v += step)
+    const double parts = std::clamp(std::floor(room / 50), 1.0, 6.0);
+    double step;
+    if (const double raw = (b - a) / parts; std::isfinite(raw)) {
+        const double mag = std::pow(10, std::floor(std::log10(raw)));
+        step = raw / mag >= 5 ? 5 * mag : raw / mag >= 2 ? 2 * mag : mag;
+    } else {
+        // A span no double holds: steps of its order, found from its half.
+        const double half = (b / 2 - a / 2) / parts;
+        const double mag = std::pow(10, std::floor(std::log10(half)));
+        step = half / mag >= 5 ? 10 * mag : half / mag >= 2.5 ? 5 * mag : 2 * mag;
+    }
+    if (!std::isfinite(step) || !(step > 0))
+        return t;
+    // Each tick from its index: a sum of steps drifts, and near the largest
+    // double a step past the last one is no longer finite.
+    const double first = std::ceil(a / step - 1e-9);
+    for (double k = 0; t.size() < 50; ++k) {
+        const double v = (first + k) * step;
+        if (!(v <= b + step * 1e-9))
+            break;
         t.push_back(std::fabs(v) < step * 1e-9 ? 0 : v);
+    }
     return t;
 }
 

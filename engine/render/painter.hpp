@@ -5,6 +5,7 @@
 #pragma once
 
 #include "../state.hpp"
+#include "tick_labels.hpp"
 
 #include <cairo.h>
 
@@ -74,7 +75,9 @@ struct Scale {
     // Where v lies between the limits: 0 at the start of the axis, 1 at its end.
     double unit(double v) const
     {
-        const double t = (value(v) - value(lo)) / (value(hi) - value(lo));
+        // Halves first: limits of opposite sign near the largest double
+        // have a span no double holds.
+        const double t = (value(v) / 2 - value(lo) / 2) / (value(hi) / 2 - value(lo) / 2);
         return reversed ? 1 - t : t;
     }
     double pixel(double v) const { return p0 + unit(v) * (p1 - p0); }
@@ -191,15 +194,31 @@ struct Bar3 {
 // "grouped", piled up in one row when "stacked".
 std::vector<Bar3> bars_in_3d(const std::vector<const Object*>& items);
 
+// The scales of a flat axes: its own x and y (the limits a program wrote,
+// or ones chosen round the data), and those of the second axes that series
+// marked with "XAxisLocation" "top" or "YAxisLocation" "right" are drawn on.
+struct FlatLimits {
+    Scale x, y, x2, y2;
+    bool x2_used = false, y2_used = false;
+};
+FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items);
+void depth_limits(const Object& ax, const std::vector<const Object*>& items, Scale s[3]);
+bool on_right(const Object& o);
+bool on_top(const Object& o);
+std::vector<const Object*> shown_items(double h, const Object& ax);
+
 struct Painter {
     cairo_t* cr;
     int width, height;
     const Object& fig;
     std::vector<Rgb> map;
     // Bar series of the axes being drawn: their number, the next one's
-    // place in its group, and the stacked heights so far per bar.
+    // place in its group, and the stacked ends so far per bar, above and
+    // below 0.
     int bars = 0, bar_at = 0;
-    std::vector<double> stack;
+    std::vector<double> stack_up, stack_down;
+    // The box of the flat axes being drawn, in pixels.
+    double box_x = 0, box_y = 0, box_w = 0, box_h = 0;
     // Pixels the series of the axes being drawn pass through, thinned, for
     // placing a legend where it hides the least.
     std::vector<std::pair<double, double>> seen;

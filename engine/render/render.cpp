@@ -137,6 +137,139 @@ std::vector<double> Painter::placement(const Object& ax) const
     return pos;
 }
 
+struct Point {
+    double x, y;
+};
+
+// A series that a second axis carries (as plotyy marks its second one).
+bool on_right(const Object& o) { return equal_folded(prop_text(o, "YAxisLocation"), "right"); }
+bool on_top(const Object& o) { return equal_folded(prop_text(o, "XAxisLocation"), "top"); }
+
+bool stacked_bars(const Object& o)
+{
+    const std::string chart = fold(prop_text(o, "ChartType"));
+    return (chart == "bar" || chart == "barh") && fold(prop_text(o, "Stacktype")).find("stack") != std::string::npos;
+}
+
+std::vector<const Object*> shown_items(double h, const Object& ax)
+{
+    std::vector<const Object*> items;
+    for (double c : ax.children)
+        if (const Object* o = find(c); o && o->parent == h && !equal_folded(prop_text(*o, "Visible"), "off"))
+            items.push_back(o);
+    return items;
+}
+
+FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items)
+{
+    // Data ranges: [0] the axes' own x and y, [1] the second axes'.
+    double xlo[2] = {INFINITY, INFINITY}, xhi[2] = {-INFINITY, -INFINITY};
+    double ylo[2] = {INFINITY, INFINITY}, yhi[2] = {-INFINITY, -INFINITY};
+    const bool xlog = equal_folded(prop_text(ax, "XScale"), "log"), ylog = equal_folded(prop_text(ax, "YScale"), "log");
+    auto widen = [](double v, double& lo, double& hi, bool log) {
+        if (std::isfinite(v) && (!log || v > 0)) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    };
+    // Stacked bars pile positive parts up and negative parts down from 0.
+    std::vector<double> up[2], down[2];  // per bar: vertical, horizontal
+    FlatLimits out;
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        const int xi = on_top(*o) && !is_text(*o) ? 1 : 0, yi = on_right(*o) && !is_text(*o) ? 1 : 0;
+        out.x2_used = out.x2_used || xi;
+        out.y2_used = out.y2_used || yi;
+        if (chart == "text" || chart == "text3") {
+            const std::vector<double> p = numbers(*o, "Position");
+            if (p.size() >= 2) {
+                widen(p[0], xlo[0], xhi[0], xlog);
+                widen(p[1], ylo[0], yhi[0], ylog);
+            }
+            continue;
+        }
+        const std::vector<double> xd = numbers(*o, "XData"), yd = numbers(*o, "YData");
+        for (double v : xd)
+            widen(v, xlo[xi], xhi[xi], xlog && !xi);
+        for (double v : yd)
+            widen(v, ylo[yi], yhi[yi], ylog && !yi);
+        if (chart == "bar" || chart == "area" || chart == "stem")
+            widen(0, ylo[yi], yhi[yi], ylog && !yi);
+        if (chart == "barh")
+            widen(0, xlo[xi], xhi[xi], xlog && !xi);
+        if (chart == "bar" || chart == "barh") {
+            const bool vertical = chart == "bar";
+            // The outer bars reach half a step beyond their positions.
+            const std::vector<double>& at = vertical ? xd : yd;
+            double step = INFINITY;
+            for (std::size_t k = 1; k < at.size(); ++k)
+                if (std::isfinite(at[k]) && std::isfinite(at[k - 1]) && at[k] != at[k - 1])
+                    step = std::min(step, std::fabs(at[k] - at[k - 1]));
+            if (!std::isfinite(step))
+                step = 1;
+            for (double v : at)
+                for (double edge : {v - step / 2, v + step / 2})
+                    vertical ? widen(edge, xlo[xi], xhi[xi], xlog && !xi) : widen(edge, ylo[yi], yhi[yi], ylog && !yi);
+            if (stacked_bars(*o)) {
+                const std::vector<double>& len = vertical ? yd : xd;
+                std::vector<double>& u = up[vertical ? 0 : 1];
+                std::vector<double>& d = down[vertical ? 0 : 1];
+                if (u.size() < len.size()) {
+                    u.resize(len.size(), 0);
+                    d.resize(len.size(), 0);
+                }
+                for (std::size_t k = 0; k < len.size(); ++k) {
+                    if (!std::isfinite(len[k]))
+                        continue;
+                    double& end = len[k] >= 0 ? u[k] : d[k];
+                    end += len[k];
+                    vertical ? widen(end, ylo[yi], yhi[yi], ylog && !yi) : widen(end, xlo[xi], xhi[xi], xlog && !xi);
+                }
+            }
+        }
+    }
+    if (const std::vector<double> im = numbers(ax, "IMLim"); im.size() >= 4 && prop(ax, "CData")) {
+        widen(im[0], xlo[0], xhi[0], false);
+        widen(im[1], xlo[0], xhi[0], false);
+        widen(im[2], ylo[0], yhi[0], false);
+        widen(im[3], ylo[0], yhi[0], false);
+    }
+    out.x.log = xlog;
+    out.y.log = ylog;
+    if (!manual_limits(ax, "X", out.x.lo, out.x.hi)) {
+        nice_limits(xlo[0], xhi[0], xlog);
+        out.x.lo = xlo[0];
+        out.x.hi = xhi[0];
+    }
+    if (!manual_limits(ax, "Y", out.y.lo, out.y.hi)) {
+        nice_limits(ylo[0], yhi[0], ylog);
+        out.y.lo = ylo[0];
+        out.y.hi = yhi[0];
+    }
+    nice_limits(xlo[1], xhi[1], false);
+    nice_limits(ylo[1], yhi[1], false);
+    out.x2.lo = xlo[1], out.x2.hi = xhi[1];
+    out.y2.lo = ylo[1], out.y2.hi = yhi[1];
+    // Limits written largest first, or "YDir" "inverted", turn the axis over.
+    if (out.x.lo > out.x.hi) {
+        std::swap(out.x.lo, out.x.hi);
+        out.x.reversed = true;
+    }
+    if (out.y.lo > out.y.hi) {
+        std::swap(out.y.lo, out.y.hi);
+        out.y.reversed = true;
+    }
+    if (equal_folded(prop_text(ax, "YDir"), "reverse") || equal_folded(prop_text(ax, "YDir"), "inverted")) {
+        out.y.reversed = !out.y.reversed;
+        out.y2.reversed = !out.y2.reversed;
+    }
+    if (equal_folded(prop_text(ax, "XDir"), "reverse")) {
+        out.x.reversed = !out.x.reversed;
+        out.x2.reversed = !out.x2.reversed;
+    }
+    return out;
+}
+
 void Painter::axes(double h, const Object& ax)
 {
     const std::vector<double> pos = placement(ax);
@@ -166,8 +299,20 @@ void Painter::axes(double h, const Object& ax)
                     gap[3] = std::min(gap[3], pos[1] - b[1] - b[3]);
             }
         }
-        const double left = std::min(60.0, 0.13 * bw), right = std::min(20.0, 0.05 * bw);
-        const double top = std::min(30.0, 0.08 * bh), bottom = std::min(45.0, 0.11 * bh);
+        bool right_axis = false, top_axis = false;
+        for (double c : ax.children)
+            if (const Object* o = find(c); o && o->parent == h && !is_text(*o)) {
+                right_axis = right_axis || on_right(*o);
+                top_axis = top_axis || on_top(*o);
+            }
+        // Room for tick labels comes from the font (10 pixels, and 11 for
+        // an axis label), not from the box: a short box (a horizontal
+        // colour bar) needs the same room below it as a tall one.
+        const double left = std::min(60.0, 0.13 * bw);
+        const double right = right_axis ? left : std::min(20.0, 0.05 * bw);
+        const double top = std::min(30.0, 0.08 * bh) + (top_axis ? 14 : 0);
+        const double font_room = 4 + 14 + (label_of(ax, "XLabel").empty() ? 0 : 4 + 14) + 4;
+        const double bottom = std::max(std::min(45.0, 0.11 * bh), font_room);
         if (gap[0] < 0.03) {
             bx += left;
             bw -= left;
@@ -184,11 +329,9 @@ void Painter::axes(double h, const Object& ax)
     if (!(bw > 1 && bh > 1))
         return;
 
-    std::vector<const Object*> items;
-    for (double c : ax.children)
-        if (const Object* o = find(c); o && o->parent == h && !equal_folded(prop_text(*o, "Visible"), "off"))
-            items.push_back(o);
+    const std::vector<const Object*> items = shown_items(h, ax);
     seen.clear();
+    box_x = box_y = box_w = box_h = 0;
 
     double az, el;
     view_of(ax, az, el);
@@ -202,86 +345,19 @@ void Painter::axes(double h, const Object& ax)
         return;
     }
 
-    // Data limits of the series, surfaces and image.
-    double xlo = INFINITY, xhi = -INFINITY, ylo = INFINITY, yhi = -INFINITY;
-    const bool xlog = equal_folded(prop_text(ax, "XScale"), "log"), ylog = equal_folded(prop_text(ax, "YScale"), "log");
-    auto widen = [](double v, double& lo, double& hi, bool log) {
-        if (std::isfinite(v) && (!log || v > 0)) {
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-    };
+    const FlatLimits lim = flat_limits(ax, items);
+    Scale xs = lim.x, ys = lim.y, xs2 = lim.x2, ys2 = lim.y2;
     bool polar = false, pie = false;
     for (const Object* o : items) {
         const std::string chart = fold(prop_text(*o, "ChartType"));
         polar = polar || chart == "polar";
         pie = pie || chart == "pie";
-        if (chart == "text" || chart == "text3") {
-            const std::vector<double> p = numbers(*o, "Position");
-            if (p.size() >= 2) {
-                widen(p[0], xlo, xhi, xlog);
-                widen(p[1], ylo, yhi, ylog);
-            }
-            continue;
-        }
-        for (double v : numbers(*o, "XData"))
-            widen(v, xlo, xhi, xlog);
-        for (double v : numbers(*o, "YData"))
-            widen(v, ylo, yhi, ylog);
-        if (chart == "bar" || chart == "area" || chart == "stem")
-            widen(0, ylo, yhi, ylog);
-        if (chart == "barh")
-            widen(0, xlo, xhi, xlog);
-        if (chart == "bar" || chart == "barh") {
-            // The outer bars reach half a step beyond their positions.
-            const std::vector<double> at = numbers(*o, chart == "bar" ? "XData" : "YData");
-            double step = INFINITY;
-            for (std::size_t k = 1; k < at.size(); ++k)
-                if (std::isfinite(at[k]) && std::isfinite(at[k - 1]) && at[k] != at[k - 1])
-                    step = std::min(step, std::fabs(at[k] - at[k - 1]));
-            if (!std::isfinite(step))
-                step = 1;
-            for (double v : at)
-                for (double edge : {v - step / 2, v + step / 2})
-                    chart == "bar" ? widen(edge, xlo, xhi, xlog) : widen(edge, ylo, yhi, ylog);
-        }
     }
-    if (const std::vector<double> im = numbers(ax, "IMLim"); im.size() >= 4 && prop(ax, "CData")) {
-        widen(im[0], xlo, xhi, false);
-        widen(im[1], xlo, xhi, false);
-        widen(im[2], ylo, yhi, false);
-        widen(im[3], ylo, yhi, false);
-    }
-    Scale xs, ys;
-    xs.log = xlog;
-    ys.log = ylog;
-    if (!manual_limits(ax, "X", xs.lo, xs.hi)) {
-        nice_limits(xlo, xhi, xlog);
-        xs.lo = xlo;
-        xs.hi = xhi;
-    }
-    if (!manual_limits(ax, "Y", ys.lo, ys.hi)) {
-        nice_limits(ylo, yhi, ylog);
-        ys.lo = ylo;
-        ys.hi = yhi;
-    }
-    // Limits written largest first, or "YDir" "inverted", turn the axis over.
-    if (xs.lo > xs.hi) {
-        std::swap(xs.lo, xs.hi);
-        xs.reversed = true;
-    }
-    if (ys.lo > ys.hi) {
-        std::swap(ys.lo, ys.hi);
-        ys.reversed = true;
-    }
-    if (equal_folded(prop_text(ax, "YDir"), "reverse") || equal_folded(prop_text(ax, "YDir"), "inverted"))
-        ys.reversed = !ys.reversed;
-    if (equal_folded(prop_text(ax, "XDir"), "reverse"))
-        xs.reversed = !xs.reversed;
-    xs.p0 = bx;
-    xs.p1 = bx + bw;
-    ys.p0 = by + bh;  // y grows upwards
-    ys.p1 = by;
+    xs.p0 = xs2.p0 = bx;
+    xs.p1 = xs2.p1 = bx + bw;
+    ys.p0 = ys2.p0 = by + bh;  // y grows upwards
+    ys.p1 = ys2.p1 = by;
+    box_x = bx, box_y = by, box_w = bw, box_h = bh;
 
     Rgb bg{1, 1, 1};
     colour(ax, "Color", bg);
@@ -313,7 +389,8 @@ void Painter::axes(double h, const Object& ax)
             cairo_stroke(cr);
         }
     bars = bar_at = 0;
-    stack.clear();
+    stack_up.clear();
+    stack_down.clear();
     for (const Object* o : items) {
         const std::string chart = fold(prop_text(*o, "ChartType"));
         bars += chart == "bar" || chart == "barh";
@@ -322,7 +399,7 @@ void Painter::axes(double h, const Object& ax)
         if (o->kind == Kind::surface)
             surface(*o, ax, xs, ys, nullptr);
         else if ((o->kind == Kind::line || o->kind == Kind::patch) && !is_text(*o))
-            series(*o, xs, ys, Rgb{0, 0, 1});
+            series(*o, on_top(*o) ? xs2 : xs, on_right(*o) ? ys2 : ys, Rgb{0, 0, 1});
     }
     cairo_restore(cr);
     // Texts are annotations: they may reach past the box (a contour label
@@ -347,27 +424,118 @@ void Painter::axes(double h, const Object& ax)
     // A date format on an axis ("xDate", "yDate") labels its ticks as dates.
     const Prop* xdate = find_prop(ax, "xDate");
     const Prop* ydate = find_prop(ax, "yDate");
-    auto label = [](double t, const Object& o, const Prop* date, const char* name) {
-        return date && date->is_string ? date_label(t, prop_text(o, name)) : tick_label(t);
+    auto labels = [](const std::vector<double>& t, const Object& o, const Prop* date, const char* name) {
+        if (!(date && date->is_string))
+            return tick_labels(t);
+        std::vector<std::string> out;
+        for (double v : t)
+            out.push_back(date_label(v, prop_text(o, name)));
+        return out;
     };
-    for (double t : xt) {
-        const double px = std::round(xs.pixel(t)) + 0.5;
+    const std::vector<std::string> xl = labels(xt, ax, xdate, "xDate"), yl = labels(yt, ax, ydate, "yDate");
+    for (std::size_t k = 0; k < xt.size(); ++k) {
+        const double px = std::round(xs.pixel(xt[k])) + 0.5;
         cairo_move_to(cr, px, by + bh);
         cairo_line_to(cr, px, by + bh - 5);
         cairo_stroke(cr);
-        show_text(cr, label(t, ax, xdate, "xDate"), px, by + bh + 4, fs, 0.5, 0);
+        show_text(cr, xl[k], px, by + bh + 4, fs, 0.5, 0);
     }
-    for (double t : yt) {
-        const double py = std::round(ys.pixel(t)) + 0.5;
+    for (std::size_t k = 0; k < yt.size(); ++k) {
+        const double py = std::round(ys.pixel(yt[k])) + 0.5;
         cairo_move_to(cr, bx, py);
         cairo_line_to(cr, bx + 5, py);
         cairo_stroke(cr);
-        show_text(cr, label(t, ax, ydate, "yDate"), bx - 4, py, fs, 1, 0.5);
+        show_text(cr, yl[k], bx - 4, py, fs, 1, 0.5);
     }
-    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+    // The second axes of series drawn on their own scales: right and top.
+    if (lim.y2_used) {
+        const std::vector<double> t = ticks(ys2);
+        const std::vector<std::string> l = tick_labels(t);
+        for (std::size_t k = 0; k < t.size(); ++k) {
+            const double py = std::round(ys2.pixel(t[k])) + 0.5;
+            cairo_move_to(cr, bx + bw, py);
+            cairo_line_to(cr, bx + bw - 5, py);
+            cairo_stroke(cr);
+            show_text(cr, l[k], bx + bw + 4, py, fs, 0, 0.5);
+        }
+    }
+    if (lim.x2_used) {
+        const std::vector<double> t = ticks(xs2);
+        const std::vector<std::string> l = tick_labels(t);
+        for (std::size_t k = 0; k < t.size(); ++k) {
+            const double px = std::round(xs2.pixel(t[k])) + 0.5;
+            cairo_move_to(cr, px, by);
+            cairo_line_to(cr, px, by + 5);
+            cairo_stroke(cr);
+            show_text(cr, l[k], px, by - 4, fs, 0.5, 1);
+        }
+    }
+    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6 - (lim.x2_used ? fs + 4 : 0), 12, 0.5, 1);
     show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
     show_text(cr, label_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
     legend(ax, items, bx, by, bw, bh);
+}
+
+// A long run of points reduced to what shows at the output's resolution:
+// within each stretch of consecutive points that stay in one half-pixel
+// column, the first, the lowest, the highest and the last, in their order.
+// Every point kept lies on the original path and spikes keep their
+// extremes; the path moves sideways by under half a pixel. Short runs are
+// drawn as they are.
+void simplify(std::vector<Point>& run)
+{
+    constexpr std::size_t worth_it = 2048;
+    if (run.size() < worth_it)
+        return;
+    std::vector<Point> out;
+    out.reserve(run.size() / 4 + 8);
+    std::size_t i = 0;
+    while (i < run.size()) {
+        const double column = std::floor(run[i].x * 2);
+        std::size_t j = i, lo = i, hi = i;
+        while (j + 1 < run.size() && std::floor(run[j + 1].x * 2) == column) {
+            ++j;
+            if (run[j].y < run[lo].y)
+                lo = j;
+            if (run[j].y > run[hi].y)
+                hi = j;
+        }
+        std::size_t keep[4] = {i, std::min(lo, hi), std::max(lo, hi), j};
+        std::size_t last = run.size();
+        for (std::size_t k : keep)
+            if (k != last) {
+                out.push_back(run[k]);
+                last = k;
+            }
+        i = j + 1;
+    }
+    run.swap(out);
+}
+
+// Strokes a run of points. The stroker's cost grows faster than the
+// length of a path, so a long solid line is stroked in pieces that share
+// their end points, with round ends so no seam shows.
+void stroke_run(cairo_t* cr, std::vector<Point>& run, bool solid)
+{
+    if (run.empty())
+        return;
+    simplify(run);
+    constexpr std::size_t piece = 1024;
+    const bool pieces = solid && run.size() > 4 * piece;
+    const cairo_line_cap_t cap = cairo_get_line_cap(cr);
+    if (pieces)
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_move_to(cr, run[0].x, run[0].y);
+    for (std::size_t k = 1; k < run.size(); ++k) {
+        cairo_line_to(cr, run[k].x, run[k].y);
+        if (pieces && k % piece == 0 && k + 1 < run.size()) {
+            cairo_stroke(cr);
+            cairo_move_to(cr, run[k].x, run[k].y);
+        }
+    }
+    cairo_stroke(cr);  // a lone point strokes nothing, as a lone move does
+    if (pieces)
+        cairo_set_line_cap(cr, cap);
 }
 
 void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rgb& fallback)
@@ -479,14 +647,19 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         const int place = stacked ? 0 : bar_at;
         ++bar_at;
         const double width = 0.8 * gap / group;
-        if (stack.size() < n)
-            stack.resize(n, 0);
+        if (stack_up.size() < n) {
+            stack_up.resize(n, 0);
+            stack_down.resize(n, 0);
+        }
         for (std::size_t k = 0; k < n; ++k) {
             const double from = at[k] - 0.4 * gap + place * width;
-            const double base = stacked ? stack[k] : 0;
+            // Stacked parts pile up from 0 when positive and down when
+            // negative, so no part hides under another.
+            double* end = len[k] >= 0 ? &stack_up[k] : &stack_down[k];
+            const double base = stacked ? *end : 0;
             const double top = base + len[k];
             if (stacked && std::isfinite(len[k]))
-                stack[k] = top;
+                *end = top;
             const double a0 = along.pixel(from), a1 = along.pixel(from + width);
             const double u0 = up.pixel(up.log && base <= 0 ? up.lo : base), u1 = up.pixel(top);
             if (!(std::isfinite(a0) && std::isfinite(a1) && std::isfinite(u0) && std::isfinite(u1)))
@@ -540,8 +713,39 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         if (!point(k, px[k], py[k]))
             px[k] = nan;
     note_seen(px, py);
+    // A line along the box's edge (a stem, an error bar, a constant at a
+    // limit) shows its whole width: the clip reaches half a line beyond the
+    // box. Restored on every way out.
+    struct Restore {
+        cairo_t* cr;
+        ~Restore() { cairo_restore(cr); }
+    };
+    auto clip_beyond = [&](double pad) {
+        cairo_reset_clip(cr);
+        cairo_rectangle(cr, box_x - pad, box_y - pad, box_w + 2 * pad, box_h + 2 * pad);
+        cairo_clip(cr);
+    };
+    const bool boxed = box_w > 0 && box_h > 0;
+    cairo_save(cr);
+    const Restore restore{cr};
+    if (boxed)
+        clip_beyond(lw / 2);
     // Lines: one stroke per run of finite points, so a NaN breaks the line.
-    if (style >= 0 && style <= 3) {
+    if (style >= 0 && style <= 3 && chart != "stem" && chart != "stairs") {
+        // Plain lines: each run of finite points is simplified to the
+        // output's resolution and stroked in pieces (see stroke_run).
+        dash(cr, style, lw);
+        std::vector<Point> run;
+        for (std::size_t k = 0; k <= n; ++k) {
+            if (k < n && std::isfinite(px[k])) {
+                run.push_back({px[k], py[k]});
+                continue;
+            }
+            stroke_run(cr, run, style == 0);
+            run.clear();
+        }
+        dash(cr, 0, lw);
+    } else if (style >= 0 && style <= 3) {
         dash(cr, style, lw);
         bool open = false;
         double last_y = 0;
@@ -574,9 +778,16 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         dash(cr, 0, lw);
     }
     if (const int shown_mark = marker_pen(cr, s, chart, mark, c); shown_mark >= 0) {
+        // Markers of points within the limits show whole, even on the edge;
+        // those of points outside them are not drawn.
+        if (boxed)
+            clip_beyond(msize / 2 + 2);
+        auto inside = [&](double x, double y) {
+            return !boxed || (x >= box_x - 0.5 && x <= box_x + box_w + 0.5 && y >= box_y - 0.5 && y <= box_y + box_h + 0.5);
+        };
         for (std::size_t k = 0; k < n; ++k) {
             double x, y;
-            if (point(k, x, y))
+            if (point(k, x, y) && inside(x, y))
                 marker(cr, shown_mark, x, y, msize);
         }
     }
@@ -999,7 +1210,7 @@ void draw(double picture, cairo_t* cr, int width, int height)
     const Object* o = find(picture);
     // A hosted axes takes the figure defaults and the colormap from the root.
     const Object& fig = o->kind == Kind::figure ? *o : *find(0);
-    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, {}};
+    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, 0, 0, 0, 0, {}, {}};
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     if (o->kind == Kind::figure)
         p.figure();
@@ -1213,6 +1424,48 @@ void at_exit()
         return;
     for (double fig : pictures())
         write_figure(fig, figure_name(fig));
+}
+
+bool automatic_limits(double h, int axis, double& lo, double& hi)
+{
+    using namespace paint;
+    const Object* ax = find(h);
+    static const char* const names[3] = {"X", "Y", "Z"};
+    if (!ax || ax->kind != Kind::axes || axis < 0 || axis > 2)
+        return false;
+    // Limits a program wrote read back as written (even those the drawing
+    // cannot use, such as [1 1]), unless it switched the mode to "auto" since.
+    const std::string lim = std::string(names[axis]) + "Lim", mode = lim + "Mode";
+    if (const Prop* p = find_prop(*ax, lim); p && !p->data.empty()) {
+        bool written = true;
+        for (auto it = ax->writes.rbegin(); it != ax->writes.rend(); ++it) {
+            if (equal_folded(*it, lim))
+                break;
+            if (equal_folded(*it, mode)) {
+                written = !equal_folded(prop_text(*ax, mode), "auto");
+                break;
+            }
+        }
+        if (written)
+            return false;
+    }
+    const std::vector<const Object*> items = shown_items(h, *ax);
+    double az, el;
+    view_of(*ax, az, el);
+    bool flat = seen_from_above(az, el) || prop(*ax, "CData");
+    for (const Object* o : items)
+        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
+    if (flat && axis < 2) {
+        const FlatLimits l = flat_limits(*ax, items);
+        lo = axis ? l.y.lo : l.x.lo;
+        hi = axis ? l.y.hi : l.x.hi;
+        return true;
+    }
+    Scale s[3];
+    depth_limits(*ax, items, s);
+    lo = s[axis].lo;
+    hi = s[axis].hi;
+    return true;
 }
 
 } // namespace vizmo::render

@@ -18,6 +18,10 @@ bool figure_size(double h, int& width, int& height);
 // False when h lies in no figure or its surface is empty.
 bool capture(double h, Prop& out);
 
+// The limits drawn on an axis (0 x, 1 y, 2 z) of axes h when they are
+// chosen from its data; false when a program wrote them or h is no axes.
+bool automatic_limits(double h, int axis, double& lo, double& hi);
+
 bool write_png(double h, const std::string& path);
 bool write_svg(double h, const std::string& path);
 

@@ -92,13 +92,13 @@ std::vector<Bar3> bars_in_3d(const std::vector<const Object*>& items)
     return out;
 }
 
-void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
-                     double bh, bool decorated, double az, double el)
+// The scales of an axes seen in 3-D: limits over every point of the
+// series, surfaces and 3-D texts, or those a program wrote.
+void depth_limits(const Object& ax, const std::vector<const Object*>& items, Scale s[3])
 {
     // Limits over every point of the series, surfaces and 3-D texts.
     static const char* const data[3] = {"XData", "YData", "ZData"};
     static const char* const axis[3] = {"X", "Y", "Z"};
-    Scale s[3];
     double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
     for (int a = 0; a < 3; ++a)
         s[a].log = equal_folded(prop_text(ax, std::string(axis[a]) + "Scale"), "log");
@@ -146,6 +146,15 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
         if (equal_folded(dir, "reverse") || (a == 1 && equal_folded(dir, "inverted")))
             s[a].reversed = !s[a].reversed;
     }
+}
+
+void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                     double bh, bool decorated, double az, double el)
+{
+    static const char* const axis[3] = {"X", "Y", "Z"};
+    Scale s[3];
+    depth_limits(ax, items, s);
+    const std::vector<Bar3> bars3 = bars_in_3d(items);
     // The box keeps room around it for the tick labels and axis labels.
     Projection p(s[0], s[1], s[2], az, el);
     // Bars keep their footprint square: the rows of series along y take

@@ -69,7 +69,13 @@ Mm pie3(const Mm& args)
 
 namespace {
 
-Mm rows_range(const Mm& y) { return colon(1.0, static_cast<double>(y.rows())); }
+// Bar positions 1..n: one per row, or one per element of a row vector,
+// which is one series as bar takes it.
+Mm rows_range(const Mm& y)
+{
+    const int n = y.rows() == 1 && y.cols() > 1 ? y.cols() : y.rows();
+    return colon(1.0, static_cast<double>(n));
+}
 
 Mm stacked(const Mm& h, const Mm& s)
 {

@@ -12,6 +12,7 @@
 #include "velkor/list.h"
 #include "velkor/report.h"
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -273,6 +274,10 @@ Mm subplot() { return subplot(number(111)); }
 Mm subplot(const Mm& mnp)
 {
     const double v = element(mnp, 1);
+    if (!(std::fabs(v) < 1e9)) {
+        error("subplot: m, n must be >= 1 and p in 1..m*n");
+        return x_M;
+    }
     if (v == 111) {
         set(gcf(), Mm((CL(pn_NextPlot), pv_replace)));
         return x_M;
@@ -289,7 +294,7 @@ Mm subplot(const Mm& mnp)
 Mm subplot(const Mm& m_, const Mm& n_, const Mm& p_)
 {
     const double m = std::trunc(element(m_, 1)), n = std::trunc(element(n_, 1)), p = std::trunc(element(p_, 1));
-    if (!(m >= 1 && n >= 1 && p >= 1 && p <= m * n)) {
+    if (!(m >= 1 && n >= 1 && p >= 1 && p <= m * n && m < INT_MAX && n < INT_MAX)) {
         error("subplot: m, n must be >= 1 and p in 1..m*n");
         return x_M;
     }

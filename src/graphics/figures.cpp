@@ -14,6 +14,7 @@
 #include "vizmo4510.h"
 
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -71,6 +72,9 @@ void run_default_callbacks(const Mm& h, const char* kind)
 
 Mm open_figure(double n)
 {
+    // A number no int can hold names no figure (and may not be converted).
+    if (!(std::fabs(n) < INT_MAX))
+        return Mm(-1.0);
     const int number_of_figure = static_cast<int>(std::trunc(n));
     if (vizmo_is_handle(n)) {
         const Mm h(vizmo_create_object("Figure", number_of_figure));
@@ -97,6 +101,10 @@ Mm figure(const Mm& args)
         const Mm& first = args.mr(1);
         const double n = first.gettype() == qv_uint8 ? *first.getpr(static_cast<unsigned char*>(nullptr), 1)
                                                      : *first.addr(1);
+        if (!(std::fabs(n) < INT_MAX)) {
+            error("figure(n): n must be a finite figure number");
+            return x_M;
+        }
         const Mm h = open_figure(n);
         set_props_from(h, args, 2);
         set(number(0), pn_NeedShow, h);

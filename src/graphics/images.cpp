@@ -176,8 +176,12 @@ Mm imagesc(const Mm& args)
     set(h, pn_CDataMapping, TM("scaled"));
     set(h, pn_CLim, L);
     set(h, pn_CData, CD);
-    set(h, Mm((CL(pn_XLim), row({x.lo, x.hi}))));
-    set(h, Mm((CL(pn_YLim), row({y.hi, y.lo}))));
+    // The coordinates name the cells' centres: the limits reach half a cell
+    // beyond them, so the edge rows and columns show whole.
+    const double dx = CD.cols() > 1 ? (x.hi - x.lo) / (CD.cols() - 1) : 1;
+    const double dy = CD.rows() > 1 ? (y.hi - y.lo) / (CD.rows() - 1) : 1;
+    set(h, Mm((CL(pn_XLim), row({x.lo - dx / 2, x.hi + dx / 2}))));
+    set(h, Mm((CL(pn_YLim), row({y.hi + dy / 2, y.lo - dy / 2}))));
     set(h, pn_IMLim, row({x.lo, x.hi, y.lo, y.hi}));
     return h;
 }

@@ -62,6 +62,17 @@ bool made(const Mm& map, int rows) { return rows == 0 || (map.rows() == rows && 
 
 double* column(Mm& map, int c) { return map.addr() + static_cast<std::ptrdiff_t>(c) * map.rows(); }
 
+// Holds every entry to [0, 1]: running sums and divisions by the length can
+// stray past 1 by a rounding, and gray(1) divides 0 by 0; a map outside the
+// range is refused by colormap and misread by brighten.
+Mm& clamped(Mm& map)
+{
+    double* v = map.addr();
+    for (std::ptrdiff_t k = 0, n = map.size() > 0 ? map.size() : 0; k < n; ++k)
+        v[k] = v[k] > 0 ? (v[k] < 1 ? v[k] : 1) : 0;
+    return map;
+}
+
 // The language's linspace(a, b, n) as a column: a + (k (b - a)) / (n - 1).
 std::vector<double> ramp(double a, double b, double n)
 {
@@ -92,7 +103,7 @@ Mm linear_map(double m, linear_column red, linear_column green, linear_column bl
                                                        : ramp(cols[c].from, cols[c].to, m);
         std::copy(r.begin(), r.end(), out);
     }
-    return map;
+    return clamped(map);
 }
 
 // A fixed cycle of colours repeated down n rows.
@@ -153,7 +164,7 @@ Mm gray(const Mm& m)
         for (int k = 0; k < n; ++k)
             out[k] = k / divisor;
     }
-    return map;
+    return clamped(map);
 }
 
 Mm grey(const Mm& m) { return gray(m); }
@@ -192,7 +203,7 @@ Mm jet(const Mm& m_in)
         for (int r = 1; r <= rows; ++r)
             out[r - 1] = J(start + r);
     }
-    return map;
+    return clamped(map);
 }
 
 Mm hsv(const Mm& m_in)
@@ -208,27 +219,33 @@ Mm hsv(const Mm& m_in)
     static const int held_zero[6] = {2, 2, 0, 0, 1, 1};
 
     std::vector<double> rows;  // three per row
+    // Ramps meet at a shared colour reached by two roundings; rows this close
+    // are one colour (distinct hues differ by a whole step s).
+    const double same = 1e-6 * s;
+    auto same_row = [same](const double* a, const double* b) {
+        return std::fabs(a[0] - b[0]) <= same && std::fabs(a[1] - b[1]) <= same && std::fabs(a[2] - b[2]) <= same;
+    };
     bool rising = true;
-    for (int k = 0, guard = 0; static_cast<int>(rows.size() / 3) < n; k = (k + 1) % 6, rising = !rising) {
+    // The segments repeat every six with the same direction, so six that add
+    // no row (empty, or their one row dropped as a repeat) would add none ever.
+    for (int k = 0, idle = 0; static_cast<int>(rows.size() / 3) < n && idle < 6;
+         k = (k + 1) % 6, rising = !rising) {
         const Mm R = colon(Mm(language_mod(offset[k] * y * s, s)), Mm(s), Mm(1.0));
         const int L = R.size() > 0 ? R.size() : 0;
-        if (L == 0) {
-            // An empty ramp adds nothing; six in a row would add nothing ever.
-            if (++guard == 6)
-                break;
-            continue;
-        }
-        guard = 0;
         std::vector<double> P(3 * static_cast<std::size_t>(L));
         for (int r = 0; r < L; ++r) {
             double* row = &P[3 * static_cast<std::size_t>(r)];
             row[held_one[k]] = 1;
             row[held_zero[k]] = 0;
-            row[ramps[k]] = R.addr()[rising ? r : L - 1 - r];
+            row[ramps[k]] = std::clamp(R.addr()[rising ? r : L - 1 - r], 0.0, 1.0);
         }
         std::size_t skip = 0;
-        if (!rows.empty() && std::equal(P.begin(), P.begin() + 3, rows.end() - 3))
+        if (L > 0 && !rows.empty() && same_row(P.data(), &rows[rows.size() - 3]))
             skip = 3;
+        if (P.size() > skip)
+            idle = 0;
+        else
+            ++idle;
         rows.insert(rows.end(), P.begin() + static_cast<std::ptrdiff_t>(skip), P.end());
     }
     const int keep = std::min(rows_from(std::floor(m)), static_cast<int>(rows.size() / 3));
@@ -249,8 +266,7 @@ Mm hot(const Mm& m_in)
     const int M = rows_from(std::floor(m));
     const double n = std::ceil(m / 3);
     const int ni = rows_from(n);
-    // Indexed assignments past row m grow the map (m = 1 gives two rows).
-    const int rows = std::max(M, M > 0 ? 2 * ni : 0);
+    const int rows = M;
     Mm map = new_map(rows);
     if (!made(map, rows))
         return map;
@@ -260,10 +276,11 @@ Mm hot(const Mm& m_in)
     double* red = column(map, 0);
     double* green = column(map, 1);
     double* blue = column(map, 2);
-    for (int k = 1; k <= ni; ++k) {
+    // The ramps are cut at row m: a short map (m = 1) keeps m rows.
+    for (int k = 1; k <= ni && k <= M; ++k)
         red[k - 1] = k / n;
+    for (int k = 1; k <= ni && ni + k <= M; ++k)
         green[ni + k - 1] = k / n;
-    }
     for (int r = ni; r < M; ++r)
         red[r] = 1;
     for (int r = 2 * ni; r < M; ++r)
@@ -271,7 +288,7 @@ Mm hot(const Mm& m_in)
     const double h = m - 2 * n;
     for (int k = 1; 2 * ni + k <= M; ++k)
         blue[2 * ni + k - 1] = k / h;
-    return map;
+    return clamped(map);
 }
 
 Mm bone(const Mm& m_in)
@@ -326,7 +343,7 @@ Mm bone(const Mm& m_in)
         for (int r = 1; r < rows; ++r)
             out[r] = acc += D[c][static_cast<std::size_t>(r - 1)];
     }
-    return map;
+    return clamped(map);
 }
 
 Mm cool(const Mm& m) { return linear_map(first(m), {0, 1, false}, {1, 0, false}, {1, 1, true}); }
@@ -348,7 +365,7 @@ Mm pink(const Mm& m)
     double* out = map.addr();
     for (int k = 0, n = g.size(); k < n; ++k)
         out[k] = std::sqrt((5 * gp[k] + 2.5 * hp[k]) / 7.5);
-    return map;
+    return clamped(map);
 }
 
 Mm copper(const Mm& m)

@@ -150,8 +150,10 @@ Mm imfinfo(const Mm& name, const Mm& fmt)
     set(obj.handle(), TM("Format"), fmt);
     const std::string file = text_of(name);
     set(obj.handle(), TM("Filename"), system_name(file));
-    set(obj.handle(), TM("Load"), Mm(0.0));
-    const miniM* d = vizmo_get_property(obj.raw(), "CData");
+    // The header alone: describing a file need not decode its pixels.
+    set(obj.handle(), TM("Load"), Mm(1.0));
+    const Mm size = get(obj.handle(), "Size");
+    const bool known = size.size() == 3 && size.gettype() == qv_double;
 
     // Without a format the name's last three characters stand in for one
     // (the engine itself reads by content).
@@ -164,10 +166,10 @@ Mm imfinfo(const Mm& name, const Mm& fmt)
     s.member("FormatVersion") = TM("");
     s.member("FileSize") = get(obj.handle(), "FileSize");
     s.member("FileModDate") = get(obj.handle(), "FileModDate");
-    s.member("Width") = Mm(d && d->ndims >= 2 ? double(d->dims[1]) : 0.0);
-    s.member("Height") = Mm(d && d->ndims >= 2 ? double(d->dims[0]) : 0.0);
+    s.member("Width") = Mm(known ? *size.addr(2) : 0.0);
+    s.member("Height") = Mm(known ? *size.addr(1) : 0.0);
     s.member("BitDepth") = get(obj.handle(), "BitDepth");
-    s.member("ColorType") = TM(d && d->ndims >= 3 && d->dims[2] > 1 ? "truecolor" : "indexed");
+    s.member("ColorType") = TM(known && *size.addr(3) > 1 ? "truecolor" : "indexed");
     return s;
 }
 

@@ -124,6 +124,11 @@ TEST_F(Charts, BarsArrangeTheirArgumentsAndStacking)
         {"bar(y,'stacked')", [&] { return bar(y, TM("stacked")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, "stacked", -105, 2},
         {"bar(y,'')", [&] { return bar(y, TM("")); }, "bar", {{1, 2, 3}}, {{3, 1, 2}}, nullptr, -105, 2},
         {"barh(y,'')", [&] { return barh(yc, TM("")); }, "barh", {{3, 1, 2}}, {{1, 2, 3}}, nullptr, -105, 2},
+        // A row is one series of bars at 1..n, as bar takes it.
+        {"barh([3 1 2 5])", [&] { return barh(test::row({3, 1, 2, 5})); }, "barh", {{3, 1, 2, 5}}, {{1, 2, 3, 4}},
+         nullptr, -105, 2},
+        {"barh(row,'stacked')", [&] { return barh(y, TM("stacked")); }, "barh", {{3, 1, 2}}, {{1, 2, 3}}, "stacked",
+         -105, 2},
         {"bar(x,y)", [&] { return bar(x, y); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, nullptr, -105, 2},
         {"bar(x,y,'g')", [&] { return bar(x, y, TM("g")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}}, nullptr, -104, 2},
         {"bar(x,y,'grouped')", [&] { return bar(x, y, TM("grouped")); }, "bar", {{10, 20, 30}}, {{3, 1, 2}},
@@ -291,6 +296,10 @@ TEST_F(Charts, PlotyyMovesTheSecondSeriesAxes)
     EXPECT_EQ(vt::prop(h[1], "XAxisLocation").text(), "top");
     EXPECT_FALSE(has_write(h[0], "YAxisLocation"));
     EXPECT_FALSE(has_write(h[0], "XAxisLocation"));
+    if (vt::has_renderer()) {
+        // The left axis is scaled on the first series alone: 4..6, not 4..60.
+        EXPECT_EQ(test::values(get(gca(), "YLim")), (std::vector<double>{4, 6}));
+    }
 
     // A two-column y1 is two series already: its second column takes the
     // right axis.

@@ -87,6 +87,13 @@ TEST_F(Decorations, SubplotRefusals)
     EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(5.0)), cell_message);
     EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(0.0)), cell_message);
     EXPECT_ERROR(subplot(Mm(0.0), Mm(2.0), Mm(1.0)), cell_message);
+    // Numbers no integer holds are refused before any conversion.
+    for (double bad : {double(NAN), double(INFINITY), -double(INFINITY), 1e300}) {
+        SCOPED_TRACE(bad);
+        EXPECT_ERROR(subplot(Mm(bad)), cell_message);
+        EXPECT_ERROR(subplot(Mm(bad), Mm(2.0), Mm(1.0)), cell_message);
+        EXPECT_ERROR(subplot(Mm(2.0), Mm(2.0), Mm(bad)), cell_message);
+    }
     EXPECT_ERROR(subplot(TM("position"), test::row({0, 0, 1})), pos_message);
     EXPECT_ERROR(subplot(TM("position"), test::row({0, 0, 1, 1, 1})), pos_message);
     EXPECT_ERROR(subplot(TM("place"), test::row({0, 0, 1, 1})), pos_message);
@@ -178,6 +185,22 @@ TEST_F(Decorations, AxisLimitsAndModes)
     axis(TM("normal"));
     EXPECT_EQ(vt::prop(h, "square").text(), "off");
     EXPECT_EQ(values_of(h, "ResizeWith"), (std::vector<double>{1, 1}));
+}
+
+TEST_F(Decorations, AxisAfterAPlotGivesTheLimitsDrawn)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "the limits are chosen by the renderer";
+    // Round steps (1, 2 or 5 times a power of 10) about the data: x 1..3 in
+    // steps of 0.2, y 10..30 in steps of 2; no z data gives 0..1.
+    plot(test::cell_row({test::row({1, 2, 3}), test::row({10, 30, 20})}));
+    EXPECT_EQ(test::values(axis()), (std::vector<double>{1, 3, 10, 30, 0, 1}));
+    EXPECT_EQ(test::values(get(gca(), pn_XLim)), (std::vector<double>{1, 3}));
+    // Written limits read back as written; "auto" brings back the chosen ones.
+    axis(test::row({0, 5, -1, 1}));
+    EXPECT_EQ(test::values(axis()), (std::vector<double>{0, 5, -1, 1, 0, 1}));
+    axis(TM("auto"));
+    EXPECT_EQ(test::values(axis()), (std::vector<double>{1, 3, 10, 30, 0, 1}));
 }
 
 TEST_F(Decorations, Legend)

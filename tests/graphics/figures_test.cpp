@@ -7,6 +7,7 @@
 #include "vizmo_test.h"
 
 #include <cstdint>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,15 @@ TEST_F(Figures, OpeningAFigureByNumber)
         << "an open figure is only shown, then given the pairs";
     EXPECT_EQ(vizmo_current_figure(), 3);
     EXPECT_EQ(values_of(3, "Show"), (std::vector<double>{1}));
+}
+
+TEST_F(Figures, AFigureNumberNoIntegerHoldsIsRefused)
+{
+    for (double bad : {double(NAN), double(INFINITY), -double(INFINITY), 1e300, -1e300, 4294967296.0}) {
+        SCOPED_TRACE(bad);
+        EXPECT_ERROR(figure(test::cell_row({Mm(bad)})), "figure(n): n must be a finite figure number");
+    }
+    EXPECT_LT(vizmo_current_figure(), 0) << "no figure was made";
 }
 
 TEST_F(Figures, ANewFigureTakesTheRootDefaultsAndRunsItsCreateFcn)

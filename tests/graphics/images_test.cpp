@@ -94,15 +94,18 @@ TEST_F(ImageObjects, ScaledImageLimits)
     };
     const double inf = INFINITY, nan = NAN;
     const std::vector<Case> cases = {
-        {"finite elements only", test::cell_row({test::real(2, 2, {nan, 3, -inf, -2})}), {-2, 3}, {1, 2}, {2, 1}},
-        {"nothing finite", test::cell_row({test::real(1, 2, {nan, inf})}), {1e300, -1e300}, {1, 2}, {1, 1}},
-        {"given limits", test::cell_row({test::real(2, 3, {1, 2, 3, 4, 5, 6}), test::row({0, 10})}), {0, 10}, {1, 3},
-         {2, 1}},
+        // The limits reach half a cell past the centres, so edge cells show whole.
+        {"finite elements only", test::cell_row({test::real(2, 2, {nan, 3, -inf, -2})}), {-2, 3}, {0.5, 2.5},
+         {2.5, 0.5}},
+        {"nothing finite", test::cell_row({test::real(1, 2, {nan, inf})}), {1e300, -1e300}, {0.5, 2.5}, {1.5, 0.5}},
+        {"given limits", test::cell_row({test::real(2, 3, {1, 2, 3, 4, 5, 6}), test::row({0, 10})}), {0, 10},
+         {0.5, 3.5}, {2.5, 0.5}},
+        // One row spanning 7..9 is one cell from 6.5 to 9.5.
         {"coordinates", test::cell_row({test::row({5, 6}), test::row({7, 9}), test::real(1, 2, {4, 8})}), {4, 8},
-         {5, 6}, {9, 7}},
+         {4.5, 6.5}, {9.5, 6.5}},
         {"coordinates and limits",
          test::cell_row({test::row({5, 6}), test::row({7, 9}), test::real(1, 2, {4, 8}), test::row({-1, 1})}),
-         {-1, 1}, {5, 6}, {9, 7}},
+         {-1, 1}, {4.5, 6.5}, {9.5, 6.5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -295,6 +295,8 @@ TEST_F(Properties, UserPropertiesAndHandles)
     EXPECT_EQ(test::text_of(getuprop(handle(h), TM("Note"))), "hi");
     clruprop(handle(h), TM("Note"));
     EXPECT_EQ(getuprop(handle(h), TM("Note")).size(), 0);
+    setuprop(handle(h), TM("MyColor"), Mm(5.0));
+    EXPECT_EQ(test::values(getuprop(handle(h), TM("MyColor"))), (std::vector<double>{5})) << "not taken for a colour";
 
     const Mm live = ishandle(test::real(2, 2, {h, 0, 99.5, h2}));
     EXPECT_EQ(test::extents(live), (std::vector<int>{2, 2}));

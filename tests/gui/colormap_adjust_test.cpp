@@ -121,6 +121,21 @@ class ColormapOfFigure : public gui_test::Gui {};
 // the language stores it (column after column).
 std::vector<double> figure_map() { return test::values(colormap()); }
 
+TEST_F(ColormapOfFigure, ALongBoneMapIsTakenAsAUnitMap)
+{
+    colormap(bone(Mm(256.0)));
+    EXPECT_EQ(colormap().rows(), 256) << "colormap(bone(256)) is accepted";
+    // Brightening a unit map raises each entry to 1 - 0.3: far from black.
+    const Mm map = bone(Mm(256.0));
+    const std::vector<double> before = test::values(map);
+    const std::vector<double> got = test::values(brighten(map, Mm(0.3)));
+    ASSERT_EQ(got.size(), before.size());
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_NEAR(got[k], std::pow(before[k], 0.7), 1e-12);
+    }
+}
+
 TEST_F(ColormapOfFigure, BrightenReadsTheCurrentMapAndWritesOnlyTheTwoArgumentForm)
 {
     colormap(test::real(2, 3, {0, 0.25, 0.5, 1, 0.04, 0.81}));

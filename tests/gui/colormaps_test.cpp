@@ -110,7 +110,7 @@ TEST(Colormaps, KnownRowsAndWholeMaps)
     EXPECT_EQ(hot64[43], (std::vector<double>{1, 1, 0}));
     EXPECT_EQ(hot64[44], (std::vector<double>{1, 1, 0.05}));
     EXPECT_EQ(hot64[63], (std::vector<double>{1, 1, 1}));
-    expect_rows(hot(Mm(1.0)), {{1, 0, 0}, {0, 1, 0}});  // m = 1 grows to two rows
+    expect_rows(hot(Mm(1.0)), {{1, 0, 0}});  // one row, so pink(1) can add it to gray(1)
     expect_rows(bone(Mm(3.0)), {{0, 0, 0.125}, {0.4375, 0.5625, 0.5625}, {1, 1, 1}}, 2e-16);
     expect_rows(bone(Mm(2.0)), {{0.0625, 0.125, 0.125}, {1, 1, 1}});
     expect_rows(bone(Mm(1.0)), {{0.125, 0.125, 0.125}});
@@ -147,9 +147,7 @@ TEST(Colormaps, LengthsAndEdges)
         EXPECT_EQ(none.size(), 0);
         EXPECT_EQ(none.cols(), 3) << "0 x 3";
     }
-    const std::vector<double> nan_row = test::values(gray(Mm(1.0)));
-    ASSERT_EQ(nan_row.size(), 3u);
-    EXPECT_TRUE(std::isnan(nan_row[0])) << "0 / 0";
+    expect_rows(gray(Mm(1.0)), {{0, 0, 0}});  // 0 / 0 is held to the map's range
     expect_rows(jet(Mm(1.0)), {{1, 1, 1}});
     expect_rows(hsv(Mm(2.0)), {{1, 0, 0}, {0, 1, 1}});  // an empty ramp adds nothing
     EXPECT_TRUE(isequal(grey(Mm(7.0)), gray(Mm(7.0))));
@@ -165,6 +163,72 @@ TEST(Colormaps, LengthsAndEdges)
         EXPECT_EQ(a.rows(), 64);
         EXPECT_TRUE(isequal(a, b));
     }
+}
+
+// The standard hue-to-RGB conversion at full saturation and value: hsv(m) is
+// m evenly spaced hues from red.
+std::vector<double> hue_rgb(double h)
+{
+    const double h6 = 6 * h;
+    const int i = static_cast<int>(std::floor(h6)) % 6;
+    const double f = h6 - std::floor(h6);
+    switch (i) {
+    case 0: return {1, f, 0};
+    case 1: return {1 - f, 1, 0};
+    case 2: return {0, 1, f};
+    case 3: return {0, 1 - f, 1};
+    case 4: return {f, 0, 1};
+    default: return {1, 0, 1 - f};
+    }
+}
+
+TEST(Colormaps, HsvIsEvenlySpacedHuesWithoutRepeats)
+{
+    expect_rows(hsv(Mm(4.0)), {{1, 0, 0}, {0.5, 1, 0}, {0, 1, 1}, {0.5, 0, 1}}, 1e-15);
+    for (int m = 1; m <= 1000; ++m) {
+        SCOPED_TRACE(m);
+        const rows_t got = rows_of(hsv(Mm(static_cast<double>(m))));
+        ASSERT_EQ(got.size(), static_cast<std::size_t>(m));
+        for (int r = 0; r < m; ++r) {
+            const std::vector<double> want = hue_rgb(static_cast<double>(r) / m);
+            for (int c = 0; c < 3; ++c)
+                ASSERT_NEAR(got[r][c], want[c], 1e-12) << "row " << r + 1;
+        }
+    }
+}
+
+TEST(Colormaps, HsvEndsForLengthsWhereNoFurtherRowArises)
+{
+    // Between 2.4 and 3 the ramps after the first are empty or repeat red.
+    for (double m : {2.4, 2.5, 2.75, 2.999}) {
+        SCOPED_TRACE(m);
+        expect_rows(hsv(Mm(m)), {{1, 0, 0}});
+    }
+}
+
+TEST(Colormaps, EveryGeneratorGivesMRowsWithinTheUnitRange)
+{
+    const std::vector<std::pair<const char*, Mm (*)(const Mm&)>> generators = {
+        {"black", black}, {"gray", gray},     {"white", white},   {"jet", jet},       {"hsv", hsv},
+        {"hot", hot},     {"bone", bone},     {"cool", cool},     {"spring", spring}, {"summer", summer},
+        {"winter", winter}, {"autumn", autumn}, {"pink", pink},   {"copper", copper}, {"flag", flag},
+        {"prism", prism}, {"lines", lines},
+    };
+    for (const auto& [name, generator] : generators)
+        for (int m = 1; m <= 512; ++m) {
+            SCOPED_TRACE(std::string(name) + "(" + std::to_string(m) + ")");
+            const Mm map = generator(Mm(static_cast<double>(m)));
+            ASSERT_EQ(map.rows(), m);
+            ASSERT_EQ(map.cols(), 3);
+            for (double v : test::values(map))
+                ASSERT_TRUE(v >= 0 && v <= 1) << v;
+        }
+    // The last row of bone is white: its running sums end on 1 and not past it.
+    const rows_t b256 = rows_of(bone(Mm(256.0)));
+    for (double v : b256[255])
+        EXPECT_NEAR(v, 1, 4e-15);
+    // pink(1) adds gray(1) and hot(1): black and red, sqrt((5 g + 2.5 h) / 7.5).
+    expect_rows(pink(Mm(1.0)), {{std::sqrt(1.0 / 3), 0, 0}}, 1e-15);
 }
 
 } // namespace

@@ -238,6 +238,13 @@ TEST_F(ImageFiles, ImfinfoDescribesAFileByContent)
     dir.write("big.bmp", blank_bmp(480, 640));
     dir.write("pic.tif", fixture("indexed8.bmp"));
     dir.write("a.bm", fixture("truecolor.bmp"));
+    // The header alone describes a file: one whose pixels are cut off (which
+    // imread refuses) is described all the same, with the depth it stores.
+    const std::string big = blank_bmp(3000, 4000);
+    dir.write("head.bmp", big.substr(0, 200));
+    std::string mono = big.substr(0, 200);
+    mono[28] = 1;
+    dir.write("mono.bmp", mono);
     struct Case {
         const char* name;
         const char* fmt;
@@ -250,6 +257,8 @@ TEST_F(ImageFiles, ImfinfoDescribesAFileByContent)
         {"pic.tif", "", "tif", indexed8_cols, indexed8_rows, 8, "indexed"},
         {"a.bm", "", "", truecolor_cols, truecolor_rows, 24, "truecolor"},
         {"a.bm", "bmp", "bmp", truecolor_cols, truecolor_rows, 24, "truecolor"},
+        {"head.bmp", "", "bmp", 4000, 3000, 8, "indexed"},
+        {"mono.bmp", "", "bmp", 4000, 3000, 1, "indexed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -274,6 +283,7 @@ TEST_F(ImageFiles, ImfinfoDescribesAFileByContent)
     }
     // The name is used as given: no search, and the engine's refusal.
     EXPECT_ERROR(imfinfo(TM("nofile.bmp")), "vizmo: cannot read image file 'nofile.bmp'");
+    EXPECT_ERROR(imread(TM("head.bmp")), "vizmo: cannot read image file 'head.bmp'");
 }
 
 TEST_F(ImageFiles, WritingAndReadingBackGivesTheImage)

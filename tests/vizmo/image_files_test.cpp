@@ -3,6 +3,7 @@
 // formats, not against our own writers), and every failure message.
 #include "vizmo_support.hpp"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +14,56 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
+#include <new>
 #include <zlib.h>
+
+// The largest single request to operator new while a recording runs: a
+// reader must not take storage for a picture its file cannot hold.
+namespace {
+struct LargestAllocation {
+    std::atomic<bool> on{false};
+    std::atomic<std::size_t> largest{0};
+    void start()
+    {
+        largest = 0;
+        on = true;
+    }
+    std::size_t stop()
+    {
+        on = false;
+        return largest;
+    }
+};
+LargestAllocation& largest_allocation()
+{
+    static LargestAllocation a;
+    return a;
+}
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    LargestAllocation& a = largest_allocation();
+    if (a.on.load(std::memory_order_relaxed)) {
+        std::size_t seen = a.largest.load(std::memory_order_relaxed);
+        while (n > seen && !a.largest.compare_exchange_weak(seen, n)) {
+        }
+    }
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -254,15 +304,41 @@ TEST_F(ImageFiles, ReadersTakeEveryLayoutTheyName)
         std::vector<int> dims;
         std::vector<double> cdata;
         std::vector<double> map;
+        double bit_depth;  // as the file stores its pixels
     };
     const Bytes bw = {0, 0, 0, 0, 255, 255, 255, 0};
+    // Files with their compression field set (1 run-length 8-bit, 3 bit fields).
+    auto compressed = [](Bytes b, unsigned how) {
+        b[30] = static_cast<unsigned char>(how);
+        return b;
+    };
+    const Bytes three = {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0};  // red, green, blue
     const std::vector<Case> cases = {
         // 1-bit, 3 x 2, bottom-up rows padded to 4 bytes: top row 101, bottom row 010.
         {"mono.bmp", bmp_file(3, 2, 1, bw, {0x40, 0, 0, 0, 0xA0, 0, 0, 0}), {2, 3}, {2, 1, 1, 2, 2, 1},
-         {0, 1, 0, 1, 0, 1}},
+         {0, 1, 0, 1, 0, 1}, 1},
         // 4-bit, 3 x 1: indices 2, 0, 1 into a 3-colour map.
         {"four.bmp", bmp_file(3, 1, 4, {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0}, {0x20, 0x10, 0, 0}), {1, 3},
-         {3, 1, 2}, {1, 0, 0, 0, 1, 0, 0, 0, 1}},
+         {3, 1, 2}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, 4},
+        // Run-length 8-bit, 4 x 2, bottom row first: a run of four 2s, end of
+        // line; a literal 0 1 2 (padded to a word), a run of one 1, end of
+        // line, end of picture.
+        {"rle8.bmp",
+         compressed(bmp_file(4, 2, 8, three, {4, 2, 0, 0, 0, 3, 0, 1, 2, 0, 1, 1, 0, 0, 0, 1}), 1), {2, 4},
+         {1, 3, 2, 3, 3, 3, 2, 3}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, 8},
+        // Run-length 8-bit ended early: the rows not reached are index 0.
+        {"rle8end.bmp", compressed(bmp_file(2, 2, 8, bw, {2, 1, 0, 1}), 1), {2, 2}, {1, 2, 1, 2},
+         {0, 1, 0, 1, 0, 1}, 8},
+        // Run-length 8-bit moving with a delta: right 1, up 1 from the bottom left.
+        {"rle8delta.bmp", compressed(bmp_file(2, 2, 8, bw, {0, 2, 1, 1, 1, 1, 0, 1}), 1), {2, 2}, {1, 1, 2, 1},
+         {0, 1, 0, 1, 0, 1}, 8},
+        // 16-bit 5-5-5, 2 x 1: full red, then green 16 of 31 with full blue
+        // (16 * 255 / 31 = 131.6 rounds to 132).
+        {"rgb555.bmp", bmp_file(2, 1, 16, {}, {0x00, 0x7C, 0x1F, 0x02}), {1, 2, 3},
+         {0, 1, 0, 132 / 255.0, 1, 0}, {}, 16},
+        // 16-bit 5-6-5 by bit fields (the masks follow the header): full green.
+        {"rgb565.bmp", compressed(bmp_file(1, 1, 16, {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, {0xE0, 0x07, 0, 0}), 3),
+         {1, 1, 3}, {0, 1, 0}, {}, 16},
         // Top-down 8-bit (negative height): rows stay in file order.
         {"topdown.bmp",
          [] {
@@ -272,12 +348,12 @@ TEST_F(ImageFiles, ReadersTakeEveryLayoutTheyName)
                  b[22 + k] = static_cast<unsigned char>(h >> (8 * k));
              return b;
          }(),
-         {2, 1}, {1, 2}, {0, 1, 0, 1, 0, 1}},
+         {2, 1}, {1, 2}, {0, 1, 0, 1, 0, 1}, 8},
         // PNG with a 4-bit palette, 3 x 1: indices 1, 0, 2.
         {"packed.png", png_file(3, 1, 4, 3, {0, 0x10, 0x20}, {255, 0, 0, 0, 255, 0, 0, 0, 255}), {1, 3}, {2, 1, 3},
-         {1, 0, 0, 0, 1, 0, 0, 0, 1}},
+         {1, 0, 0, 0, 1, 0, 0, 0, 1}, 4},
         // 16-bit gray with alpha: the alpha goes, the gray fills all planes.
-        {"gray16.png", png_file(1, 1, 16, 4, {0, 0xFF, 0xFF, 0x12, 0x34}), {1, 1, 3}, {1, 1, 1}, {}},
+        {"gray16.png", png_file(1, 1, 16, 4, {0, 0xFF, 0xFF, 0x12, 0x34}), {1, 1, 3}, {1, 1, 1}, {}, 32},
         // PCX with a 256-colour palette from another writer (no count in the filler).
         {"pal.pcx",
          [] {
@@ -290,7 +366,16 @@ TEST_F(ImageFiles, ReadersTakeEveryLayoutTheyName)
              b.insert(b.end(), pal.begin(), pal.end());
              return b;
          }(),
-         {1, 2}, {8, 8}, {}},
+         {1, 2}, {8, 8}, {}, 8},
+        // 1-bit PCX, 3 x 1 in a 2-byte line: pixels 1 0 1, black and white.
+        {"mono.pcx",
+         [] {
+             Bytes b(128, 0);
+             b[0] = 0x0A, b[1] = 5, b[2] = 1, b[3] = 1, b[8] = 2, b[65] = 1, b[66] = 2;
+             b.insert(b.end(), {0xA0, 0x00});
+             return b;
+         }(),
+         {1, 3}, {2, 1, 2}, {0, 1, 0, 1, 0, 1}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -303,6 +388,7 @@ TEST_F(ImageFiles, ReadersTakeEveryLayoutTheyName)
         if (!c.map.empty()) {
             EXPECT_EQ(get(h, "ColorMap"), c.map);
         }
+        EXPECT_EQ(get(h, "BitDepth"), (std::vector<double>{c.bit_depth}));
     }
     const vt::Value map = vt::prop(load("pal.pcx"), "ColorMap");
     EXPECT_EQ(map.dims[0], 256);
@@ -385,6 +471,62 @@ TEST_F(ImageFiles, EveryFailureIsReportedWithItsMessage)
         EXPECT_EQ(seen().errors, (std::vector<std::string>{c.message}));
     }
     EXPECT_NE(access(path("x.bmp").c_str(), F_OK), 0) << "no file is left by a refused write";
+}
+
+TEST_F(ImageFiles, WellFormedFilesInVariantsNotReadAreCalledUnsupported)
+{
+    Bytes rle4 = bmp_file(2, 1, 4, {0, 0, 0, 0, 255, 255, 255, 0}, {2, 0x01, 0, 1});
+    rle4[30] = 2;
+    write_bytes("rle4.bmp", rle4);
+    Bytes planes4(128, 0);  // 16-colour PCX: four 1-bit planes
+    planes4[0] = 0x0A, planes4[1] = 5, planes4[2] = 1, planes4[3] = 1, planes4[65] = 4, planes4[66] = 2;
+    planes4.insert(planes4.end(), 8, 0);
+    write_bytes("planes4.pcx", planes4);
+    struct Case {
+        const char* name;
+        std::string message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"rle4.bmp", "vizmo: unsupported image file '" + path("rle4.bmp") + "' (4-bit run-length BMP)"},
+             {"planes4.pcx", "vizmo: unsupported image file '" + path("planes4.pcx") + "' (PCX of this bit depth)"},
+         }) {
+        SCOPED_TRACE(c.name);
+        seen().errors.clear();
+        load(c.name);
+        EXPECT_EQ(seen().errors, (std::vector<std::string>{c.message}));
+    }
+}
+
+TEST_F(ImageFiles, AShortFileClaimingAHugePictureTakesLittleMemory)
+{
+    // Each claims 8000 x 8000 pixels (192 MB as RGB) in a few hundred bytes.
+    Bytes rle8 = bmp_file(8000, 8000, 8, {0, 0, 0, 0}, {2, 0, 0, 0});
+    rle8[30] = 1;  // run-length data that stop before the end-of-picture mark
+    Bytes pcx = pcx24_file(1, 1, {0xC1, 1, 0xC1, 2});
+    pcx[8] = 0x3F, pcx[9] = 0x1F, pcx[10] = 0x3F, pcx[11] = 0x1F, pcx[66] = 0x40, pcx[67] = 0x1F;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    for (const Case& c : std::vector<Case>{{"huge.png", png_file(8000, 8000, 8, 2, {0, 1, 2, 3})},
+                                           {"huge.bmp", rle8},
+                                           {"huge.pcx", pcx}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_LT(c.bytes.size(), 400u);
+        write_bytes(c.name, c.bytes);
+        seen().errors.clear();
+        largest_allocation().start();
+        load(c.name);
+        const std::size_t largest = largest_allocation().stop();
+        EXPECT_EQ(seen().errors, (std::vector<std::string>{"vizmo: cannot read image file '" + path(c.name) + "'"}));
+        EXPECT_LT(largest, std::size_t(1) << 20) << "bytes in one request";
+    }
+    // A picture that deflate packs this tightly is still read.
+    write_bytes("zeros.png", png_file(2000, 2000, 8, 0, Bytes(2000 * 2001, 0)));
+    seen().errors.clear();
+    const double h = load("zeros.png");
+    EXPECT_TRUE(seen().errors.empty());
+    EXPECT_EQ(vt::prop(h, "CData").dims[0], 2000);
 }
 
 TEST_F(ImageFiles, AFailedLoadLeavesTheObjectAsItWas)

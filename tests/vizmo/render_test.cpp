@@ -2,6 +2,7 @@
 // figures are built with the engine's own operations and the pictures are
 // checked pixel by pixel against where and how the properties say things lie.
 #include "image_codec.hpp"
+#include "render/tick_labels.hpp"
 #include "vizmo_support.hpp"
 
 #include <cmath>
@@ -1302,6 +1303,199 @@ TEST_F(Render, TextsMayReachPastTheBox)
     };
     EXPECT_GT(dark_right_of_box(picture("text")), 10);
     EXPECT_EQ(dark_right_of_box(picture("plot")), 0);
+}
+
+// Limits chosen from the data are the limits drawn, and reading them gives
+// them: writing back what was read draws the same picture.
+TEST_F(Render, AutomaticLimitsReadBackAsDrawn)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> x, y;
+        std::vector<double> xlim, ylim;  // by the rule of round steps: 1, 2 or 5 times a power of 10
+    };
+    const std::vector<Case> cases = {
+        {"a small line", {1, 2, 3}, {10, 30, 20}, {1, 3}, {10, 30}},
+        {"a rising line", {0, 7}, {-3, 4.5}, {0, 7}, {-3, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes();
+        set(ax, "XLimMode", text("auto"));
+        set(ax, "YLimMode", text("auto"));
+        series(c.x, c.y);
+        const Picture chosen = capture(fig);
+        const std::vector<double> xlim = get(ax, "XLim"), ylim = get(ax, "YLim");
+        EXPECT_EQ(xlim, c.xlim);
+        EXPECT_EQ(ylim, c.ylim);
+        set(ax, "XLim", row(xlim));
+        set(ax, "YLim", row(ylim));
+        EXPECT_TRUE(capture(fig) == chosen) << "the limits read are those drawn";
+    }
+}
+
+TEST_F(Render, StackedBarsPileUpAndDownFromZero)
+{
+    // One bar of parts 2 (red), -1 (blue) and 2 (green) at x = 0.5: red over
+    // 0..2, green over 2..4, blue under 0 down to -1; limits -1..4 over the
+    // box rows 16..144, 25.6 rows a unit.
+    figure_with_axes();
+    set(ax, "YLimMode", text("auto"));
+    for (auto [colour, part] : {std::pair{-103.0, 2.0}, std::pair{-105.0, -1.0}, std::pair{-104.0, 2.0}}) {
+        const double h = series({0.5}, {part}, colour);
+        set(h, "ChartType", text("bar"));
+        set(h, "Stacktype", text("stacked"));
+    }
+    EXPECT_EQ(get(ax, "YLim"), (std::vector<double>{-1, 4})) << "the stacked extents";
+    const Picture p = capture(fig);
+    const Rgb blue{0, 0, 1}, green{0, 1, 0};
+    EXPECT_TRUE(near(p.at(42, 100), green)) << "y = 3";
+    EXPECT_TRUE(near(p.at(93, 100), red)) << "y = 1";
+    EXPECT_TRUE(near(p.at(131, 100), blue)) << "y = -0.5";
+}
+
+TEST_F(Render, ASeriesOnTheRightHasItsOwnScaleAndTicks)
+{
+    // plotyy's two series: 1..3 rising on the left axis, 300..100 falling
+    // on its own axis at the right (and top).
+    figure_with_axes({0.2, 0.1, 0.6, 0.8});
+    set(ax, "XLimMode", text("auto"));
+    set(ax, "YLimMode", text("auto"));
+    series({1, 2, 3}, {1, 2, 3});
+    const double second = series({1, 2, 3}, {300, 200, 100}, -105);
+    set(second, "YAxisLocation", text("right"));
+    set(second, "XAxisLocation", text("top"));
+    EXPECT_EQ(get(ax, "YLim"), (std::vector<double>{1, 3})) << "the left axis has the first series alone";
+    const Picture p = capture(fig);
+    // The box is columns 40..160 and rows 16..144; at x = 1.5 (column 70)
+    // the first series is at a quarter of its height (row 112), the second
+    // at three quarters of its own (row 48).
+    const std::vector<Spot> red_pixels = pixels_where(p, reddish), blue_pixels = pixels_where(p, bluish);
+    auto row_at = [](const std::vector<Spot>& spots, int j) {
+        double sum = 0;
+        int n = 0;
+        for (const Spot& s : spots)
+            if (s.j == j)
+                sum += s.i, ++n;
+        return n ? sum / n : -1;
+    };
+    EXPECT_NEAR(row_at(red_pixels, 70), 112, 2);
+    EXPECT_NEAR(row_at(blue_pixels, 70), 48, 2);
+    int right_labels = 0;
+    for (int i = 16; i < 144; ++i)
+        for (int j = 164; j < 200; ++j)
+            right_labels += p.at(i, j).r < 0.5;
+    EXPECT_GT(right_labels, 20) << "tick labels of the right axis";
+}
+
+TEST_F(Render, TicksAndEdgesAtTheLimitsOfWhatCanBeDrawn)
+{
+    auto dark_below_box = [](const Picture& p, int from, int to) {
+        int dark = 0;
+        for (int i = from; i < to; ++i)
+            for (int j = 25; j < 180; ++j)
+                dark += p.at(i, j).r < 0.5;
+        return dark;
+    };
+    {
+        SCOPED_TRACE("plot([-1e308 1e308])");
+        figure_with_axes();
+        set(ax, "YLimMode", text("auto"));
+        set(ax, "XLimMode", text("auto"));
+        series({1, 2}, {-1e308, 1e308});
+        const Picture p = capture(fig);
+        EXPECT_GT(dark_below_box(p, 145, 160), 20) << "x tick labels";
+        int left_labels = 0;
+        for (int i = 16; i < 144; ++i)
+            for (int j = 0; j < 18; ++j)
+                left_labels += p.at(i, j).r < 0.5;
+        EXPECT_GT(left_labels, 20) << "y tick labels";
+        EXPECT_FALSE(pixels_where(p, reddish).empty()) << "the line";
+    }
+    {
+        SCOPED_TRACE("markers on the box's edges");
+        vt::reset();
+        figure_with_axes();
+        series({0, 1, 1}, {0.5, 0.5, 1}, -103, 5, -1);  // squares, no line
+        const Picture p = capture(fig);
+        int outside = 0;
+        for (const Spot& s : pixels_where(p, reddish))
+            outside += s.j < 20 || s.j > 180 || s.i < 16;
+        EXPECT_GT(outside, 6) << "the outer halves of the squares at x = 0, x = 1 and y = 1";
+    }
+    {
+        SCOPED_TRACE("a short axes at the figure's bottom");
+        vt::reset();
+        figure_with_axes({0.1, 0, 0.8, 0.15});
+        const Picture p = capture(fig);
+        EXPECT_GT(dark_below_box(p, 125, 158), 20) << "its tick labels lie within the figure";
+        for (int j = 0; j < 200; j += 10)
+            EXPECT_TRUE(near(p.at(159, j), gray)) << j;
+    }
+}
+
+TEST_F(Render, ALongLineShowsItsShapeAndEveryExtreme)
+{
+    // 10^5 points of a slow sine with one spike up and one down; beside it
+    // the sine alone from 500 points, drawn point for point.
+    auto picture = [this](int n, bool spikes) {
+        vt::reset();
+        figure_with_axes();
+        std::vector<double> x(n), y(n);
+        for (int k = 0; k < n; ++k) {
+            x[k] = k / double(n - 1);
+            y[k] = 0.5 + 0.3 * std::sin(2 * M_PI * x[k]);
+        }
+        if (spikes) {
+            y[n / 2] = 0.95;   // x = 0.5: column 100, row 16 + 0.05 * 128 = 22.4
+            y[n / 4 + 7] = 0.05;  // x = 0.25: column 60, where the sine tops at row 41.6
+        }
+        series(x, y);
+        return capture(fig);
+    };
+    const Picture long_line = picture(100000, true), short_line = picture(500, false);
+    auto red_between = [](const Picture& p, int j0, int j1, int i0, int i1) {
+        int n = 0;
+        for (int i = i0; i <= i1; ++i)
+            for (int j = j0; j <= j1; ++j)
+                n += reddish(p.at(i, j));
+        return n;
+    };
+    EXPECT_GT(red_between(long_line, 98, 102, 20, 26), 0) << "the spike up reaches y = 0.95";
+    EXPECT_GT(red_between(long_line, 58, 62, 130, 138), 0) << "the spike down reaches y = 0.05";
+    // Away from the spikes the two pictures agree to within a pixel.
+    int differ = 0, line = 0;
+    for (int i = 16; i < 144; ++i)
+        for (int j = 22; j < 178; ++j) {
+            if ((j >= 56 && j <= 64) || (j >= 96 && j <= 104))
+                continue;
+            const bool a = reddish(long_line.at(i, j)), b = reddish(short_line.at(i, j));
+            line += b;
+            if (a != b && !(reddish(long_line.at(i - 1, j)) || reddish(long_line.at(i + 1, j))))
+                ++differ;
+        }
+    EXPECT_GT(line, 200);
+    EXPECT_LT(differ, line / 50) << "pixels of one line but nowhere near the other";
+}
+
+namespace vr = vizmo::render::paint;
+
+TEST(TickLabels, NeighboursDifferHoweverCloseTheTicks)
+{
+    struct Case {
+        std::vector<double> ticks;
+        std::vector<std::string> labels;
+    };
+    const std::vector<Case> cases = {
+        {{0, 0.5, 1}, {"0", "0.5", "1"}},
+        {{1, 1 + 5e-14, 1 + 1e-13}, {"1", "1.00000000000005", "1.0000000000001"}},
+        {{-1e308, 0, 1e308}, {"-1e+308", "0", "1e+308"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.labels[1]);
+        EXPECT_EQ(vr::tick_labels(c.ticks), c.labels);
+    }
 }
 
 } // namespace
