@@ -28,6 +28,24 @@ void labels(const char* t, const char* x, const char* y)
         ylabel(Mm(CL(TM(y))));
 }
 
+// What the pictures are drawn from is checked where a check is cheap; a
+// mismatch is reported and the program ends with status 1.
+int mismatches = 0;
+
+void expect(bool ok, const char* what)
+{
+    if (ok)
+        return;
+    ++mismatches;
+    std::fprintf(stderr, "plots: wrong result: %s\n", what);
+}
+
+bool sizes_are(const Mm& x, double rows, double cols)
+{
+    const Mm s = size(x);
+    return s.size() >= 2 && s.addr()[0] == rows && s.addr()[1] == cols;
+}
+
 } // namespace
 
 int main()
@@ -39,7 +57,16 @@ int main()
     new_figure(640, 480);
     Mm x = linspace(0.0, 2 * M_PI, 101.0);
     Mm xs = linspace(0.0, 2 * M_PI, 21.0);
-    plot(Mm((CL(x), sin(x), TM("b-"), xs, cos(xs), TM("r--o"))));
+    Mm curves = plot(Mm((CL(x), sin(x), TM("b-"), xs, cos(xs), TM("r--o"))));
+    expect(curves.size() == 2, "two lines from one plot");
+    if (curves.size() == 2) {
+        const Mm sine = get(Mm(curves.addr()[0]), TM("YData"));
+        expect(sizes_are(sine, 1, 101), "the sine's YData is 1x101");
+        bool exact = sine.size() == 101;
+        for (int k = 0; exact && k < 101; ++k)
+            exact = sine.addr()[k] == std::sin(x.addr()[k]);
+        expect(exact, "the sine's YData holds sin(x)");
+    }
     labels("sin and cos", "x", "y");
     grid(TM("on"));
     legend(Mm((CL(TM("sin")), TM("cos"), 3.0)));
@@ -66,6 +93,9 @@ int main()
     // An image scaled into the colormap, with a colour bar beside it.
     new_figure(560, 420);
     colormap(TM("jet"));
+    const Mm map = colormap();
+    expect(map.cols() == 3 && map.rows() > 1 && istrue(all(all(map >= 0.0))) && istrue(all(all(map <= 1.0))),
+           "the jet map has rows of three values in [0, 1]");
     imagesc(Mm(CL(peaks(Mm(64.0)))));
     colorbar();
     labels("peaks(64)", "column", "row");
@@ -95,6 +125,10 @@ int main()
     bar((BR(3.0), 5.0, 2.0, semi, 4.0, 1.0, 3.0, semi, 2.0, 4.0, 5.0, semi, 5.0, 3.0, 4.0));
     labels("three series by quarter", "quarter", "sales");
     axis((BR(0.5), 4.5, 0.0, 7.0));
+    const Mm limits = axis();
+    expect(limits.size() >= 4 && limits.addr()[0] == 0.5 && limits.addr()[1] == 4.5 && limits.addr()[2] == 0 &&
+               limits.addr()[3] == 7,
+           "axis() gives the limits set");
     legend(Mm((CL(TM("north")), TM("south"), TM("west"))));
     drawnow();
 
@@ -124,8 +158,12 @@ int main()
     colorbar(TM("horiz"));
     labels("peaks(32), colour bar below", "", "");
     drawnow();
+    expect(sizes_are(getframe(gcf()), 420, 560), "the last picture is 560 by 420");
+    expect(findobj(Mm((CL(TM("Type")), TM("figure")))).size() == 9, "nine figures");
 
     exitM();
     std::printf("nine figures drawn\n");
-    return 0;
+    if (mismatches)
+        std::fprintf(stderr, "plots: %d wrong result(s)\n", mismatches);
+    return mismatches == 0 ? 0 : 1;
 }
