@@ -220,7 +220,9 @@ Mm fft_along_dim(const Mm& x0, const Mm& nlen, const Mm& dim, int dir)
         return Mm(1, 0, 0, ndims, dims, qv_double);
     }
     Mm y = fft_core(moved, dir, len, dim_not_given);
-    if (y.size() <= 0)
+    // A scalar without a dimension argument comes back from the core as a
+    // row already.
+    if (y.size() <= 0 || (dim_not_given && moved.rows() == 1))
         return y;
     if (len >= 1)
         dims[k] = len;

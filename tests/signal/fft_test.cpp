@@ -238,6 +238,47 @@ TEST(Fft, Shapes)
     EXPECT_EQ(test::values(fs), test::values(fft(test::real(4, 1, {0, 2, 0, 1}))));
 }
 
+// Along the first dimension of a three-dimensional value the pages stay:
+// every line (:, j, p) is transformed on its own and the result keeps the
+// extents, with the first one replaced by a given length.
+TEST(Fft, FirstDimensionOfPagesKeepsTheShape)
+{
+    const Mm t = test::counting({2, 3, 5});
+    struct Case {
+        const char* what;
+        Mm result;
+        int rows;
+        int dir;
+    };
+    const std::vector<Case> cases = {
+        {"fft(t)", fft(t), 2, -1},
+        {"fft(t, [], 1)", fft(t, Mm(), Mm(1.0)), 2, -1},
+        {"ifft(t)", ifft(t), 2, +1},
+        {"ifft(t, [], 1)", ifft(t, Mm(), Mm(1.0)), 2, +1},
+        {"fft(t, 4)", fft(t, Mm(4.0)), 4, -1},
+        {"fft(t, 3, 1)", fft(t, Mm(3.0), Mm(1.0)), 3, -1},
+        {"ifft(t, 7)", ifft(t, Mm(7.0)), 7, +1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(test::extents(c.result), (std::vector<int>{c.rows, 3, 5}));
+        for (int j = 1; j <= 3; ++j)
+            for (int p = 1; p <= 5; ++p)
+                for (int k = 0; k < c.rows; ++k) {
+                    // the direct sum over the (zero-padded) line
+                    std::complex<long double> want = 0;
+                    for (int i = 0; i < std::min(2, c.rows); ++i) {
+                        const long double a = c.dir * 2 * 3.14159265358979323846L * i * k / c.rows;
+                        want += (long double)t.r(i + 1, j, p) * std::complex<long double>(std::cos(a), std::sin(a));
+                    }
+                    if (c.dir > 0)
+                        want /= (long double)c.rows;
+                    EXPECT_NEAR(c.result.r(k + 1, j, p), double(want.real()), 1e-13);
+                    EXPECT_NEAR(c.result.i(k + 1, j, p), double(want.imag()), 1e-13);
+                }
+    }
+}
+
 TEST(Fft, Errors)
 {
     const Mm x = test::row({1, 2});
