@@ -56,13 +56,25 @@ void packed_real_column(const double* src, int r, int n, int dir, double* yr, do
     pow2_fft(yr, yi, h, -1, table);
 
     const double z0r = yr[0], z0i = yi[0];
-    const double theta = -6.283185307179586 / n;
-    const double c = std::cos(theta), s = std::sin(theta);
-    double wr = 1, wi = 0;
-    for (int k = 1; k < n / 4; ++k) {
-        const double t = wr * c - wi * s;
-        wi = wr * s + wi * c;
-        wr = t;
+    // w_k = e^(-2 pi i k / n) as the product of a root at a multiple of the
+    // block and one within it, each evaluated directly: two roundings per
+    // twiddle, where a running product would drift with k.
+    constexpr int block = 64;
+    const int quarter = n / 4;
+    auto angle = [n](int k) { return -6.283185307179586 * k / n; };
+    double fr[block], fi[block];
+    for (int j = 0; j < block && j < quarter; ++j) {
+        fr[j] = std::cos(angle(j));
+        fi[j] = std::sin(angle(j));
+    }
+    double cr = 1, ci = 0;
+    for (int k = 1; k < quarter; ++k) {
+        const int j = k % block;
+        if (j == 0) {
+            cr = std::cos(angle(k));
+            ci = std::sin(angle(k));
+        }
+        const double wr = cr * fr[j] - ci * fi[j], wi = cr * fi[j] + ci * fr[j];
         const int m = h - k;
         const double zkr = yr[k], zki = yi[k], zmr = yr[m], zmi = yi[m];
         const double ar = 0.5 * (zkr + zmr), ai = 0.5 * (zki - zmi);
