@@ -166,6 +166,15 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
         for (int c = 0; c < m; ++c)
             packed_real_column(column(xr, c, r), r, n, dir, yr + std::int64_t(c) * n, yi + std::int64_t(c) * n,
                                table);
+    } else if (bluestein_pays(n)) {
+        bluestein_plan plan(n, dir);
+        for (int c = 0; c < m; ++c) {
+            double* cr = yr + std::int64_t(c) * n;
+            double* ci = yi + std::int64_t(c) * n;
+            load_column(column(xr, c, r), r, n, cr);
+            load_column(column(xi, c, r), r, n, ci);
+            plan.transform(cr, ci);
+        }
     } else if (complex_in) {
         scratch<double> work(4 * std::size_t(n) + 16), buffer(2 * std::size_t(n));
         complex_fft_init(n, work.get());

@@ -29,6 +29,8 @@ TEST(AllocationFailure, Signal)
     test::sweep_allocations({
         {"fft mixed radix", r7, [](Mm& x) { x = fft(x); }},
         {"fft packed", r16, [](Mm& x) { x = fft(x); }},
+        {"fft of a large prime length", counting({101, 1}), [](Mm& x) { x = fft(x); }},
+        {"fft along the first of three dimensions", counting({2, 3, 2}), [](Mm& x) { x = fft(x); }},
         {"ifft complex", z6, [=](Mm& x) { x = ifft(x, eight); }},
         {"fft2", m, [](Mm& x) { x = fft2(x); }},
         {"fftshift", m, [](Mm& x) { x = fftshift(x); }},

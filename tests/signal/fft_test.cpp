@@ -14,6 +14,7 @@
 namespace {
 
 #include "data/fft_reference.inc"
+#include "data/fft_prime_reference.inc"
 
 constexpr double eps = 2.220446049250313e-16;
 
@@ -358,6 +359,113 @@ TEST_P(FftBackends, LargeRoundTrips)
                                                  std::complex<double>(x.addr()[j], complex ? x.addi()[j] : 0.0)));
             EXPECT_LE(worst, bound(n, 1.0));
         }
+    }
+}
+
+// The accuracy every length must reach: a few eps per level of the
+// transform, relative to the largest magnitude of the spectrum.
+double strict_bound(int n, double big) { return 1e-14 * (1 + std::log2(double(n))) * big; }
+
+// The direct transform of a real sequence in long double, angles reduced
+// exactly through j*k mod n.
+std::vector<std::complex<long double>> direct_real_dft(const std::vector<double>& v)
+{
+    const int n = int(v.size());
+    std::vector<long double> c(n), s(n);
+    for (int m = 0; m < n; ++m) {
+        const long double a = 2 * 3.141592653589793238462643383279503L * m / n;
+        c[m] = std::cos(a);
+        s[m] = -std::sin(a);
+    }
+    std::vector<std::complex<long double>> out(n);
+    for (int k = 0; k < n; ++k) {
+        long double re = 0, im = 0;
+        int m = 0;
+        for (int j = 0; j < n; ++j) {
+            re += v[j] * c[m];
+            im += v[j] * s[m];
+            m += k;
+            if (m >= n)
+                m -= n;
+        }
+        out[k] = {re, im};
+    }
+    return out;
+}
+
+// Lengths with prime factors above 5: single primes, products of two
+// general factors, and primes large enough for the chirp convolution.
+TEST_P(FftBackends, PrimeFactorLengthsAgainstDirectSums)
+{
+    for (int n : {101, 127, 1009, 2 * 3 * 97, 89 * 97, 7919, 2 * 4999, 10007}) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        std::vector<double> x(n), y(n);
+        for (int j = 0; j < n; ++j) {
+            x[j] = input_re(j);
+            y[j] = input_im(j);
+        }
+        const auto dx = direct_real_dft(x), dy = direct_real_dft(y);
+        // fft(x), fft(x + iy) and ifft(x + iy) from the two real transforms
+        std::vector<std::complex<double>> fx(n), fz(n), iz(n);
+        const std::complex<long double> i(0, 1);
+        for (int k = 0; k < n; ++k) {
+            const int r = (n - k) % n;
+            fx[k] = std::complex<double>(dx[k]);
+            fz[k] = std::complex<double>(dx[k] + i * dy[k]);
+            iz[k] = std::complex<double>((dx[r] + i * dy[r]) / (long double)n);
+        }
+        const Mm xm = input_column(n, false), zm = input_column(n, true);
+        struct Path {
+            const char* what;
+            Mm got;
+            const std::vector<std::complex<double>>& want;
+        };
+        const std::vector<Path> paths = {
+            {"fft(x)", fft(xm), fx}, {"fft(x + iy)", fft(zm), fz}, {"ifft(x + iy)", ifft(zm), iz}};
+        for (const auto& p : paths) {
+            SCOPED_TRACE(p.what);
+            double big = 0, worst = 0;
+            for (auto w : p.want)
+                big = std::max(big, std::abs(w));
+            const auto got = elements(p.got);
+            for (int k = 0; k < n; ++k)
+                worst = std::max(worst, std::abs(got[k] - p.want[k]));
+            EXPECT_LE(worst, strict_bound(n, big));
+        }
+        // the round trips land on the input within a few eps
+        const auto back = elements(ifft(fft(xm))), zback = elements(ifft(fft(zm)));
+        for (int j = 0; j < n; ++j) {
+            ASSERT_LE(std::abs(back[j] - std::complex<double>(x[j], 0)), strict_bound(n, 0.5)) << j;
+            ASSERT_LE(std::abs(zback[j] - std::complex<double>(x[j], y[j])), strict_bound(n, 1.0)) << j;
+        }
+    }
+}
+
+// Lengths up to 2^22 with a large prime factor, at spot bins.
+TEST_P(FftBackends, LargePrimeFactorLengthsAtSpotBins)
+{
+    for (const auto& scale : fft_prime_scales) {
+        const int n = scale.n;
+        SCOPED_TRACE("n = " + std::to_string(n));
+        const Mm x = input_column(n, false), z = input_column(n, true);
+        const Mm fx = fft(x), fz = fft(z), iz = ifft(z);
+        for (const auto& s : fft_prime_spots) {
+            if (s.n != n)
+                continue;
+            SCOPED_TRACE("k = " + std::to_string(s.k));
+            EXPECT_LE(std::abs(std::complex<double>(fx.addr()[s.k], fx.addi()[s.k]) - std::complex<double>(s.xr, s.xi)),
+                      strict_bound(n, scale.x));
+            EXPECT_LE(std::abs(std::complex<double>(fz.addr()[s.k], fz.addi()[s.k]) - std::complex<double>(s.zr, s.zi)),
+                      strict_bound(n, scale.z));
+            EXPECT_LE(std::abs(std::complex<double>(iz.addr()[s.k], iz.addi()[s.k]) - std::complex<double>(s.ir, s.ii)),
+                      strict_bound(n, scale.z) / n);
+        }
+        // the round trip of the real input
+        const Mm back = ifft(fx);
+        double worst = 0;
+        for (int j = 0; j < n; ++j)
+            worst = std::max(worst, std::abs(std::complex<double>(back.addr()[j] - x.addr()[j], back.addi()[j])));
+        EXPECT_LE(worst, strict_bound(n, 0.5));
     }
 }
 
