@@ -25,9 +25,13 @@ int order(const std::vector<double>& x, const std::vector<double>& y, int a, int
 } // namespace
 
 bool is_delaunay_triangulation(const std::vector<double>& x, const std::vector<double>& y,
-                               const std::vector<int>& points, const std::vector<int>& triangles)
+                               const std::vector<int>& points, const std::vector<int>& rows)
 {
     const int n = int(x.size());
+    // counter-clockwise copies of the clockwise rows
+    std::vector<int> triangles(rows);
+    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3)
+        std::swap(triangles[t + 1], triangles[t + 2]);
     const std::int64_t count = std::int64_t(triangles.size() / 3);
     auto orient = [&](int a, int b, int c) { return orient2d(x[a], y[a], x[b], y[b], x[c], y[c]); };
     if (count == 0) {
@@ -287,7 +291,8 @@ std::vector<int> builder::run(const std::vector<int>& points)
     }
 
     // Emitted in the order of the tops of the circumcircles, then of their
-    // centres' x, each triangle from its lowest point (by y, then x).
+    // centres' x, each triangle from its lowest point (by y, then x) and
+    // clockwise, as the sweep emits them.
     const std::size_t count = tri_.size() / 3;
     struct row {
         double top, cx;
@@ -302,7 +307,7 @@ std::vector<int> builder::run(const std::vector<int>& points)
                 low = m;
         row& r = rows[t];
         for (int m = 0; m < 3; ++m)
-            r.v[m] = v[(low + m) % 3];
+            r.v[m] = v[(low + 3 - m) % 3];
         const double ax = x_[v[0]], ay = y_[v[0]];
         const double bx = x_[v[1]] - ax, by = y_[v[1]] - ay, cx = x_[v[2]] - ax, cy = y_[v[2]] - ay;
         const double d = 2 * (bx * cy - by * cx);

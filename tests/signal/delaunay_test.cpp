@@ -229,7 +229,7 @@ TEST(RobustPredicates, SignsNearDegeneracy)
 }
 
 // A triangulation as a checker sees it, by brute force: every row turns
-// counter-clockwise, no two rows overlap, their areas add up to the hull's,
+// clockwise (the order delaunay gives), no two rows overlap, their areas add up to the hull's,
 // every distinct point is a vertex (a duplicate by its first occurrence),
 // and no point lies strictly inside any circumcircle.
 void expect_valid_delaunay(const std::vector<double>& x0, const std::vector<double>& y0, const Mm& tri)
@@ -247,13 +247,14 @@ void expect_valid_delaunay(const std::vector<double>& x0, const std::vector<doub
     }
     ASSERT_EQ(tri.cols(), 3);
     std::vector<std::array<int, 3>> rows;
+    // the rows read backwards, counter-clockwise
     for (int r = 1; r <= tri.rows(); ++r)
-        rows.push_back({int(tri.r(r, 1)) - 1, int(tri.r(r, 2)) - 1, int(tri.r(r, 3)) - 1});
+        rows.push_back({int(tri.r(r, 3)) - 1, int(tri.r(r, 2)) - 1, int(tri.r(r, 1)) - 1});
     auto o = [&](int a, int b, int c) { return orient2d(xs[a], ys[a], xs[b], ys[b], xs[c], ys[c]); };
     double area = 0;
     std::set<int> used;
     for (const auto& t : rows) {
-        ASSERT_GT(o(t[0], t[1], t[2]), 0) << t[0] << " " << t[1] << " " << t[2];
+        ASSERT_GT(o(t[0], t[1], t[2]), 0) << t[2] + 1 << " " << t[1] + 1 << " " << t[0] + 1;
         area += 0.5 * std::fabs(orient(xs[t[0]], ys[t[0]], xs[t[1]], ys[t[1]], xs[t[2]], ys[t[2]]));
         used.insert(t.begin(), t.end());
     }
