@@ -442,47 +442,55 @@ TEST(PointLocation, TsearchAndDsearch)
 
 TEST(PointLocation, RandomQueriesAgainstBruteForce)
 {
-    std::mt19937_64 gen(9);
-    std::uniform_real_distribution<double> u(0, 1);
-    const int n = 500, m = 400;
-    std::vector<double> xs(n), ys(n), qx(m), qy(m);
-    for (int k = 0; k < n; ++k) {
-        xs[k] = u(gen);
-        ys[k] = u(gen);
-    }
-    for (int k = 0; k < m; ++k) {
-        qx[k] = 1.2 * u(gen) - 0.1;
-        qy[k] = 1.2 * u(gen) - 0.1;
-    }
-    const Mm x = row_of(xs), y = row_of(ys), tri = delaunay(x, y);
-    const Mm t = tsearch(x, y, tri, row_of(qx), row_of(qy));
-    const Mm d = dsearch(x, y, tri, row_of(qx), row_of(qy));
-    for (int k = 0; k < m; ++k) {
-        // the brute-force answers
-        int nearest = 0;
-        for (int j = 1; j < n; ++j)
-            if (std::hypot(qx[k] - xs[j], qy[k] - ys[j]) < std::hypot(qx[k] - xs[nearest], qy[k] - ys[nearest]))
-                nearest = j;
-        EXPECT_EQ(d.addr()[k], nearest + 1) << k;
-        int holder = -1;
-        bool near_edge = false;
-        for (int r = 1; r <= tri.rows(); ++r) {
-            const int a = int(tri.r(r, 1)) - 1, b = int(tri.r(r, 2)) - 1, c = int(tri.r(r, 3)) - 1;
-            const double o1 = orient(xs[a], ys[a], xs[b], ys[b], qx[k], qy[k]);
-            const double o2 = orient(xs[b], ys[b], xs[c], ys[c], qx[k], qy[k]);
-            const double o3 = orient(xs[c], ys[c], xs[a], ys[a], qx[k], qy[k]);
-            if ((o1 >= 0 && o2 >= 0 && o3 >= 0) || (o1 <= 0 && o2 <= 0 && o3 <= 0)) {
-                holder = r;
-                near_edge = std::min({std::fabs(o1), std::fabs(o2), std::fabs(o3)}) < 1e-12;
-                break;
-            }
+    struct Case {
+        int seed, n, m;
+    };
+    // a small set, and one where consecutive random queries lie many
+    // triangles apart
+    for (const Case& set : std::vector<Case>{{9, 500, 400}, {10, 4000, 1500}}) {
+        SCOPED_TRACE(set.n);
+        std::mt19937_64 gen(set.seed);
+        std::uniform_real_distribution<double> u(0, 1);
+        const int n = set.n, m = set.m;
+        std::vector<double> xs(n), ys(n), qx(m), qy(m);
+        for (int k = 0; k < n; ++k) {
+            xs[k] = u(gen);
+            ys[k] = u(gen);
         }
-        if (near_edge)
-            continue;
-        if (holder < 0)
-            EXPECT_TRUE(std::isnan(t.addr()[k])) << k;
-        else
-            EXPECT_EQ(t.addr()[k], holder) << k;
+        for (int k = 0; k < m; ++k) {
+            qx[k] = 1.2 * u(gen) - 0.1;
+            qy[k] = 1.2 * u(gen) - 0.1;
+        }
+        const Mm x = row_of(xs), y = row_of(ys), tri = delaunay(x, y);
+        const Mm t = tsearch(x, y, tri, row_of(qx), row_of(qy));
+        const Mm d = dsearch(x, y, tri, row_of(qx), row_of(qy));
+        for (int k = 0; k < m; ++k) {
+            // the brute-force answers
+            int nearest = 0;
+            for (int j = 1; j < n; ++j)
+                if (std::hypot(qx[k] - xs[j], qy[k] - ys[j]) < std::hypot(qx[k] - xs[nearest], qy[k] - ys[nearest]))
+                    nearest = j;
+            EXPECT_EQ(d.addr()[k], nearest + 1) << k;
+            int holder = -1;
+            bool near_edge = false;
+            for (int r = 1; r <= tri.rows(); ++r) {
+                const int a = int(tri.r(r, 1)) - 1, b = int(tri.r(r, 2)) - 1, c = int(tri.r(r, 3)) - 1;
+                const double o1 = orient(xs[a], ys[a], xs[b], ys[b], qx[k], qy[k]);
+                const double o2 = orient(xs[b], ys[b], xs[c], ys[c], qx[k], qy[k]);
+                const double o3 = orient(xs[c], ys[c], xs[a], ys[a], qx[k], qy[k]);
+                if ((o1 >= 0 && o2 >= 0 && o3 >= 0) || (o1 <= 0 && o2 <= 0 && o3 <= 0)) {
+                    holder = r;
+                    near_edge = std::min({std::fabs(o1), std::fabs(o2), std::fabs(o3)}) < 1e-12;
+                    break;
+                }
+            }
+            if (near_edge)
+                continue;
+            if (holder < 0)
+                EXPECT_TRUE(std::isnan(t.addr()[k])) << k;
+            else
+                EXPECT_EQ(t.addr()[k], holder) << k;
+        }
     }
 }
 
