@@ -27,7 +27,11 @@ int largest_prime_factor(int n)
 
 } // namespace
 
-bool bluestein_pays(int n) noexcept { return n > 2 && largest_prime_factor(n) > largest_direct_factor; }
+// The convolution length 2^k >= 2n - 1 must stay an int.
+bool bluestein_pays(int n) noexcept
+{
+    return n > 2 && n <= (1 << 29) && largest_prime_factor(n) > largest_direct_factor;
+}
 
 bluestein_plan::bluestein_plan(int n, int dir) : n_(n)
 {
