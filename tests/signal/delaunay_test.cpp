@@ -374,8 +374,9 @@ TEST(Delaunay, NearlyCoincidentAndNearlyCollinearSets)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Mm tri = delaunay(row_of(c.x), row_of(c.y));
-        if (c.rows >= 0)
+        if (c.rows >= 0) {
             EXPECT_EQ(tri.rows(), c.rows);
+        }
         expect_valid_delaunay(c.x, c.y, tri);
     }
 
