@@ -196,6 +196,17 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         return triangle_distance2(xv, yv, st.triangles.data() + std::size_t(t) * 3, px, py);
     };
     const start_grid grid(cx, cy);
+    // the incident-triangle lists in one array, for walks that jump around
+    std::vector<int> first(st.lists.size() + 1, 0), incident;
+    for (std::size_t v = 0; v < st.lists.size(); ++v)
+        first[v + 1] = first[v] + int(st.lists[v].size());
+    incident.reserve(std::size_t(first.back()));
+    for (const auto& list : st.lists)
+        incident.insert(incident.end(), list.begin(), list.end());
+    auto around = [&](int v) {
+        return std::pair<const int*, const int*>(incident.data() + first[std::size_t(v)],
+                                                 incident.data() + first[std::size_t(v) + 1]);
+    };
     auto centroid_distance = [&](int t, double px, double py) {
         return (px - cx[std::size_t(t)]) * (px - cx[std::size_t(t)]) +
                (py - cy[std::size_t(t)]) * (py - cy[std::size_t(t)]);
@@ -223,9 +234,9 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         for (;;) {
             const int J = T;
             for (int c = 0; c < 3; ++c)
-                for (int u : st.lists[std::size_t(g.p(T, c))]) {
-                    const double d = (px - cx[std::size_t(u)]) * (px - cx[std::size_t(u)]) +
-                                     (py - cy[std::size_t(u)]) * (py - cy[std::size_t(u)]);
+                for (auto [it, end] = around(g.p(T, c)); it != end; ++it) {
+                    const int u = *it;
+                    const double d = centroid_distance(u, px, py);
                     if (d < best) {
                         best = d;
                         T = u;
@@ -238,7 +249,8 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         while (best > 0) {
             const int J = T;
             for (int c = 0; c < 3 && best > 0; ++c)
-                for (int u : st.lists[std::size_t(g.p(T, c))]) {
+                for (auto [it, end] = around(g.p(T, c)); it != end; ++it) {
+                    const int u = *it;
                     const double d = tri_distance(u, px, py);
                     if (d < best) {
                         best = d;
