@@ -1,6 +1,7 @@
 // fft against FFTW's own plans (made outside the timed loop) on the same
 // data: complex and real powers of two with each backend, the mixed-radix
-// real kernel, fft2, and ifft against fft.
+// real kernel, lengths with a large prime factor, fft2, and ifft against
+// fft.
 #include "bench_util.hpp"
 #include "signal/fft_kernels.hpp"
 
@@ -102,6 +103,36 @@ void RealMixedRadix(benchmark::State& state)
     state.SetLabel("mixed-radix real kernel; baseline: FFTW r2c plan");
 }
 BENCHMARK(RealMixedRadix)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// Lengths whose largest prime factor is large (primes up to just below
+// 2^22, and twice a prime) go through the chirp convolution over the
+// power-of-two backend. range(1): 1 serves that backend with our own kernel,
+// as in a build without FFTW.
+void LargePrimeFactor(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const bool old = pow2_force_own_kernel(state.range(1) != 0);
+    const Mm x = signal_column(n, true);
+    complex_plan p(n, x);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm y = fft(x);
+            benchmark::DoNotOptimize(y.addr());
+        },
+        [&] { p.run(); });
+    pow2_force_own_kernel(old);
+    state.SetLabel(state.range(1) ? "own power-of-two kernel; baseline: FFTW plan of the same length"
+                                  : "default backend; baseline: FFTW plan of the same length");
+}
+BENCHMARK(LargePrimeFactor)
+    ->Args({10007, 0})
+    ->Args({100003, 0})
+    ->Args({2 * 500009, 0})
+    ->Args({1000003, 0})
+    ->Args({4194301, 0})
+    ->Args({1000003, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void Fft2Complex(benchmark::State& state)
 {

@@ -312,8 +312,19 @@ Mm move_lines(const Mm& x, int ndims, const int dims[4], int k, const char* name
         x.warn_uninit();
         return x;
     }
-    if (!is_typed(x) || k == 0)
+    if (!is_typed(x))
         return x;
+    if (k == 0) {
+        // No element moves, but a column routine hands back its lines as a
+        // matrix: the extents still have to be the ones asked for.
+        if (x.getndims() == out_nd && std::equal(out_dims, out_dims + out_nd, x.getdims()))
+            return x;
+        if (product(out_dims, 0, out_nd) != x.size())
+            return x;
+        Mm out(x);
+        out.reshape(out_nd, out_dims);
+        return out;
+    }
     if (!mover_arguments(name, x, ndims, dims, k))
         return x_M;
     const Mm src = full(x);

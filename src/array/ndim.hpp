@@ -45,6 +45,7 @@ int parse_dim_argument(const char* name, const Mm& x, const Mm& dim);
 // returns x's elements as consecutive lines along dimension k, the lines in
 // x's storage order of the other dimensions, so a column routine runs on
 // the result's columns; its first extent is dims[k]. move_dim_back undoes
-// that into a value of extents dims. k = 0 returns the value unchanged.
+// that into a value of extents dims. k = 0 moves no element, but the result
+// still takes the extents asked for.
 Mm move_dim_first(const Mm& x, int ndims, const int dims[4], int k);
 Mm move_dim_back(const Mm& y, int ndims, const int dims[4], int k);

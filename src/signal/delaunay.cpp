@@ -1,8 +1,10 @@
 // delaunay and the driver every Delaunay-based function goes through: it
-// checks and sorts the points, rejects duplicates, runs the sweep and
-// returns the triangles or answers the queries by mode.
+// checks and sorts the points, merges duplicates, runs the sweep (checked,
+// and replaced by an exact construction where it fails) and returns the
+// triangles or answers the queries by mode.
 #include "signal/storage.hpp"
 #include "signal/delaunay_internal.hpp"
+#include "signal/delaunay_robust.hpp"
 #include "signal/delaunay_sweep.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -14,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -23,6 +26,30 @@ bool site_before(const sweep_site& a, const sweep_site& b) { return a.y < b.y ||
 bool same_coordinate(double a, double b) { return !(a < b) && !(a > b); }
 
 Mm empty_triangles() { return Mm(0, 0, 0, 0, 3, qv_double); }
+
+// The per-point lists the queries walk, in the order of the triangle rows:
+// neighbours (modes 1 and 2; a point merged into its twin takes the twin's)
+// or incident triangles (modes 3 and 4).
+void fill_lists(sweep_state& st, int n, const std::vector<int>& twin)
+{
+    st.lists.assign(std::size_t(n), {});
+    const std::size_t rows = st.triangles.size() / 3;
+    for (std::size_t r = 0; r < rows; ++r) {
+        const int b = st.triangles[3 * r], t = st.triangles[3 * r + 1], m = st.triangles[3 * r + 2];
+        if (st.mode == 1 || st.mode == 2) {
+            st.lists[std::size_t(b)].insert(st.lists[std::size_t(b)].end(), {t, m});
+            st.lists[std::size_t(t)].insert(st.lists[std::size_t(t)].end(), {m, b});
+            st.lists[std::size_t(m)].insert(st.lists[std::size_t(m)].end(), {b, t});
+        } else {
+            for (int v : {b, t, m})
+                st.lists[std::size_t(v)].push_back(int(r));
+        }
+    }
+    if (st.mode == 1 || st.mode == 2)
+        for (int k = 0; k < n; ++k)
+            if (twin[std::size_t(k)] >= 0)
+                st.lists[std::size_t(k)] = st.lists[std::size_t(twin[std::size_t(k)])];
+}
 
 } // namespace
 
@@ -72,21 +99,52 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
         // presorted data are checked once and sorted anyway when out of order
         if (presorted.size() == 0 || !std::is_sorted(st.sites.begin(), st.sites.end(), site_before))
             std::sort(st.sites.begin(), st.sites.end(), site_before);
-        for (int k = 0; k < n; ++k)
-            st.sites[std::size_t(k)].sorted = k;
-        for (int k = 1; k < n; ++k) {
-            const sweep_site& a = st.sites[std::size_t(k - 1)];
-            const sweep_site& b = st.sites[std::size_t(k)];
-            if (same_coordinate(a.x, b.x) && same_coordinate(a.y, b.y)) {
-                error("delaunay: duplicate data point(s)");
-                return x_M;
+        // Points at the same place are one point: the one first in the
+        // caller's order stands for them all.
+        std::vector<int> twin(static_cast<std::size_t>(n), -1);
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < st.sites.size();) {
+            std::size_t end = k + 1;
+            std::size_t keep = k;
+            while (end < st.sites.size() && same_coordinate(st.sites[k].x, st.sites[end].x) &&
+                   same_coordinate(st.sites[k].y, st.sites[end].y)) {
+                if (st.sites[end].number < st.sites[keep].number)
+                    keep = end;
+                ++end;
             }
+            for (std::size_t j = k; j < end; ++j)
+                if (j != keep)
+                    twin[std::size_t(st.sites[j].number)] = st.sites[keep].number;
+            st.sites[kept++] = st.sites[keep];
+            k = end;
         }
-        if (mode >= 1)
-            st.lists.resize(std::size_t(n));
+        st.sites.resize(kept);
+        if (kept < 3)
+            return empty_triangles();
+        std::vector<int> points(kept);
+        for (std::size_t k = 0; k < kept; ++k) {
+            st.sites[k].sorted = int(k);
+            points[k] = st.sites[k].number;
+        }
         st.table_rows = 2 * std::int64_t(n) + 50;
         st.triangles.reserve(std::size_t(2 * std::int64_t(n)) * 3);
         sweep_run(st);
+        // The sweep decides in floating point; where that fails (points that
+        // nearly coincide or lie nearly on one line) the triangulation is
+        // built again with exact decisions.
+        {
+            const double big = std::max({std::fabs(st.xmin), std::fabs(st.xmax), std::fabs(st.ymin), std::fabs(st.ymax)});
+            const int e = big > 0 ? std::ilogb(big) : 0;
+            std::vector<double> sx(static_cast<std::size_t>(n)), sy(static_cast<std::size_t>(n));
+            for (int k = 0; k < n; ++k) {
+                sx[std::size_t(k)] = std::ldexp(xv[k], -e);
+                sy[std::size_t(k)] = std::ldexp(yv[k], -e);
+            }
+            if (!is_delaunay_triangulation(sx, sy, points, st.triangles))
+                st.triangles = exact_delaunay(sx, sy, points);
+        }
+        if (mode >= 1)
+            fill_lists(st, n, twin);
 
         const std::int64_t rows = std::int64_t(st.triangles.size() / 3);
         if (mode == 0) {

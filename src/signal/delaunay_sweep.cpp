@@ -296,18 +296,6 @@ private:
     {
         const int b = bot->number, t = top->number, m = mid->number;
         const std::int64_t r = std::int64_t(st.triangles.size() / 3);
-        if (st.mode == 1 || st.mode == 2) {
-            st.lists[std::size_t(b)].push_back(t);
-            st.lists[std::size_t(b)].push_back(m);
-            st.lists[std::size_t(t)].push_back(m);
-            st.lists[std::size_t(t)].push_back(b);
-            st.lists[std::size_t(m)].push_back(b);
-            st.lists[std::size_t(m)].push_back(t);
-        } else if (st.mode == 3 || st.mode == 4) {
-            st.lists[std::size_t(b)].push_back(int(r));
-            st.lists[std::size_t(t)].push_back(int(r));
-            st.lists[std::size_t(m)].push_back(int(r));
-        }
         if (r < st.table_rows) {
             st.triangles.push_back(b);
             st.triangles.push_back(t);

@@ -91,6 +91,6 @@ struct sweep_state {
     std::vector<std::vector<int>> lists;     // per input point, modes 1 to 4
 };
 
-// Runs the sweep over state.sites (sorted by y, then x), filling the
-// triangle table and, by mode, the per-point lists.
+// Runs the sweep over state.sites (sorted by y, then x, no two alike),
+// filling the triangle table; the driver fills the per-point lists.
 void sweep_run(sweep_state& state);

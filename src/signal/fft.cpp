@@ -56,13 +56,25 @@ void packed_real_column(const double* src, int r, int n, int dir, double* yr, do
     pow2_fft(yr, yi, h, -1, table);
 
     const double z0r = yr[0], z0i = yi[0];
-    const double theta = -6.283185307179586 / n;
-    const double c = std::cos(theta), s = std::sin(theta);
-    double wr = 1, wi = 0;
-    for (int k = 1; k < n / 4; ++k) {
-        const double t = wr * c - wi * s;
-        wi = wr * s + wi * c;
-        wr = t;
+    // w_k = e^(-2 pi i k / n) as the product of a root at a multiple of the
+    // block and one within it, each evaluated directly: two roundings per
+    // twiddle, where a running product would drift with k.
+    constexpr int block = 64;
+    const int quarter = n / 4;
+    auto angle = [n](int k) { return -6.283185307179586 * k / n; };
+    double fr[block], fi[block];
+    for (int j = 0; j < block && j < quarter; ++j) {
+        fr[j] = std::cos(angle(j));
+        fi[j] = std::sin(angle(j));
+    }
+    double cr = 1, ci = 0;
+    for (int k = 1; k < quarter; ++k) {
+        const int j = k % block;
+        if (j == 0) {
+            cr = std::cos(angle(k));
+            ci = std::sin(angle(k));
+        }
+        const double wr = cr * fr[j] - ci * fi[j], wi = cr * fi[j] + ci * fr[j];
         const int m = h - k;
         const double zkr = yr[k], zki = yi[k], zmr = yr[m], zmi = yi[m];
         const double ar = 0.5 * (zkr + zmr), ai = 0.5 * (zki - zmi);
@@ -154,6 +166,15 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
         for (int c = 0; c < m; ++c)
             packed_real_column(column(xr, c, r), r, n, dir, yr + std::int64_t(c) * n, yi + std::int64_t(c) * n,
                                table);
+    } else if (bluestein_pays(n)) {
+        bluestein_plan plan(n, dir);
+        for (int c = 0; c < m; ++c) {
+            double* cr = yr + std::int64_t(c) * n;
+            double* ci = yi + std::int64_t(c) * n;
+            load_column(column(xr, c, r), r, n, cr);
+            load_column(column(xi, c, r), r, n, ci);
+            plan.transform(cr, ci);
+        }
     } else if (complex_in) {
         scratch<double> work(4 * std::size_t(n) + 16), buffer(2 * std::size_t(n));
         complex_fft_init(n, work.get());
@@ -220,7 +241,9 @@ Mm fft_along_dim(const Mm& x0, const Mm& nlen, const Mm& dim, int dir)
         return Mm(1, 0, 0, ndims, dims, qv_double);
     }
     Mm y = fft_core(moved, dir, len, dim_not_given);
-    if (y.size() <= 0)
+    // A scalar without a dimension argument comes back from the core as a
+    // row already.
+    if (y.size() <= 0 || (dim_not_given && moved.rows() == 1))
         return y;
     if (len >= 1)
         dims[k] = len;

@@ -50,6 +50,28 @@ bool pow2_backend_is_fftw() noexcept;
 // setting.
 bool pow2_force_own_kernel(bool on) noexcept;
 
+// ---- Bluestein's transform over the power-of-two backend ----
+// True when n's largest prime factor is too large for the general odd
+// passes to be cheap.
+bool bluestein_pays(int n) noexcept;
+
+// One length n and direction dir (-1 forward, +1 backward, unscaled): the
+// chirp, the transformed convolution kernel and the work columns, built once
+// and shared by every column of a call.
+class bluestein_plan {
+public:
+    bluestein_plan(int n, int dir);
+    // re/im: n values, transformed in place.
+    void transform(double* re, double* im) noexcept;
+
+private:
+    int n_, m_;
+    scratch<double> chirp_;      // 2n: cos and sin of the chirp
+    scratch<double> kre_, kim_;  // m: the kernel's transform
+    scratch<double> wre_, wim_;  // m: the column being convolved
+    pow2_table table_;
+};
+
 // The FFTW side (fft_fftw.cpp, present only when built with FFTW).
 namespace fftw_backend {
 const void* plan_for(int n);

@@ -53,6 +53,76 @@ void weights(const triangulation& g, int t, double px, double py, double& w1, do
 
 bool inside(double w1, double w2, double w3) { return w1 * w3 >= 0 && w2 * w1 >= 0 && w3 * w2 >= 0; }
 
+// A square grid over the triangles' centroids, about one triangle per
+// cell, holding for each cell the triangle whose centroid lies nearest to
+// its centre, or for a cell without one that of a nearest cell with one.
+class start_grid {
+public:
+    start_grid(const std::vector<double>& cx, const std::vector<double>& cy)
+    {
+        const std::size_t rows = cx.size();
+        if (rows == 0)
+            return;
+        x0_ = *std::min_element(cx.begin(), cx.end());
+        y0_ = *std::min_element(cy.begin(), cy.end());
+        const double w = *std::max_element(cx.begin(), cx.end()) - x0_;
+        const double h = *std::max_element(cy.begin(), cy.end()) - y0_;
+        side_ = std::max(1, int(std::sqrt(double(rows))));
+        sx_ = w > 0 ? side_ / w : 0;
+        sy_ = h > 0 ? side_ / h : 0;
+        if (!std::isfinite(sx_) || !std::isfinite(sy_))
+            sx_ = sy_ = 0;  // a spread too small to divide: one cell
+        cell_.assign(std::size_t(side_) * std::size_t(side_), -1);
+        std::vector<double> gap(cell_.size(), INFINITY);
+        for (std::size_t t = 0; t < rows; ++t) {
+            const int i = index(cx[t], sx_, x0_), j = index(cy[t], sy_, y0_);
+            const double ux = (cx[t] - x0_) * sx_ - (i + 0.5), uy = (cy[t] - y0_) * sy_ - (j + 0.5);
+            const std::size_t c = std::size_t(j) * std::size_t(side_) + std::size_t(i);
+            if (ux * ux + uy * uy < gap[c]) {
+                gap[c] = ux * ux + uy * uy;
+                cell_[c] = int(t);
+            }
+        }
+        // an empty cell takes the triangle of a nearest filled one
+        std::vector<std::size_t> queue;
+        queue.reserve(cell_.size());
+        for (std::size_t c = 0; c < cell_.size(); ++c)
+            if (cell_[c] >= 0)
+                queue.push_back(c);
+        const std::size_t n = std::size_t(side_);
+        for (std::size_t head = 0; head < queue.size(); ++head) {
+            const std::size_t c = queue[head], i = c % n, j = c / n;
+            const std::size_t around[4] = {i > 0 ? c - 1 : c, i + 1 < n ? c + 1 : c, j > 0 ? c - n : c,
+                                           j + 1 < n ? c + n : c};
+            for (std::size_t a : around)
+                if (cell_[a] < 0) {
+                    cell_[a] = cell_[c];
+                    queue.push_back(a);
+                }
+        }
+    }
+
+    int at(double px, double py) const
+    {
+        if (cell_.empty())
+            return -1;
+        return cell_[std::size_t(index(py, sy_, y0_)) * std::size_t(side_) + std::size_t(index(px, sx_, x0_))];
+    }
+
+private:
+    int index(double v, double scale, double origin) const
+    {
+        const double u = (v - origin) * scale;
+        if (!(u >= 0))
+            return 0;
+        return u >= side_ ? side_ - 1 : int(u);
+    }
+
+    double x0_ = 0, y0_ = 0, sx_ = 0, sy_ = 0;
+    int side_ = 1;
+    std::vector<int> cell_;
+};
+
 } // namespace
 
 double triangle_distance2(const double* x, const double* y, const int* v, double px, double py)
@@ -125,6 +195,22 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
     auto tri_distance = [&](int t, double px, double py) {
         return triangle_distance2(xv, yv, st.triangles.data() + std::size_t(t) * 3, px, py);
     };
+    const start_grid grid(cx, cy);
+    // the incident-triangle lists in one array, for walks that jump around
+    std::vector<int> first(st.lists.size() + 1, 0), incident;
+    for (std::size_t v = 0; v < st.lists.size(); ++v)
+        first[v + 1] = first[v] + int(st.lists[v].size());
+    incident.reserve(std::size_t(first.back()));
+    for (const auto& list : st.lists)
+        incident.insert(incident.end(), list.begin(), list.end());
+    auto around = [&](int v) {
+        return std::pair<const int*, const int*>(incident.data() + first[std::size_t(v)],
+                                                 incident.data() + first[std::size_t(v) + 1]);
+    };
+    auto centroid_distance = [&](int t, double px, double py) {
+        return (px - cx[std::size_t(t)]) * (px - cx[std::size_t(t)]) +
+               (py - cy[std::size_t(t)]) * (py - cy[std::size_t(t)]);
+    };
     int T = 0;
     for (int k = 0; k < m; ++k) {
         const double px = xi.addr()[k], py = yi.addr()[k];
@@ -133,14 +219,24 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
             out_im[k] = 0;
         if (px != px || py != py || rows == 0)
             continue;
-        double best = (px - cx[std::size_t(T)]) * (px - cx[std::size_t(T)]) +
-                      (py - cy[std::size_t(T)]) * (py - cy[std::size_t(T)]);
+        double best = centroid_distance(T, px, py);
+        // A query far from the previous one starts from the triangle of
+        // its grid cell instead: the walks stay short for queries in any
+        // order.
+        const int near = grid.at(px, py);
+        if (near >= 0) {
+            const double d = centroid_distance(near, px, py);
+            if (d < best) {
+                best = d;
+                T = near;
+            }
+        }
         for (;;) {
             const int J = T;
             for (int c = 0; c < 3; ++c)
-                for (int u : st.lists[std::size_t(g.p(T, c))]) {
-                    const double d = (px - cx[std::size_t(u)]) * (px - cx[std::size_t(u)]) +
-                                     (py - cy[std::size_t(u)]) * (py - cy[std::size_t(u)]);
+                for (auto [it, end] = around(g.p(T, c)); it != end; ++it) {
+                    const int u = *it;
+                    const double d = centroid_distance(u, px, py);
                     if (d < best) {
                         best = d;
                         T = u;
@@ -153,7 +249,8 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         while (best > 0) {
             const int J = T;
             for (int c = 0; c < 3 && best > 0; ++c)
-                for (int u : st.lists[std::size_t(g.p(T, c))]) {
+                for (auto [it, end] = around(g.p(T, c)); it != end; ++it) {
+                    const int u = *it;
                     const double d = tri_distance(u, px, py);
                     if (d < best) {
                         best = d;

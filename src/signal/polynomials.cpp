@@ -29,6 +29,44 @@ Mm as_row(Mm x)
     return x;
 }
 
+// The binary exponent of the larger part of a nonzero coefficient.
+int exponent_of(double re, double im) { return std::ilogb(std::max(std::fabs(re), std::fabs(im))); }
+
+// The first row of the companion matrix of p(2^s y) / (p(1) 2^(s d)), d the
+// degree, for coefficients whose plain ratios overflow or vanish: 2^s is the
+// geometric mean of the root magnitudes, and every ratio is formed from
+// mantissas with its exponent added last, so no step leaves the range.
+// Returns s; the roots of p are those of the matrix times 2^s.
+int scaled_companion_row(const double* pr, const double* pi, int first, int n, Mm& K)
+{
+    const int degree = n - 1, last = first + degree;
+    const int e0 = exponent_of(pr[first], pi ? pi[first] : 0.0);
+    const int ed = exponent_of(pr[last], pi ? pi[last] : 0.0);
+    const int s = int(std::lround(double(ed - e0) / degree));
+    const double m0r = std::ldexp(pr[first], -e0), m0i = pi ? std::ldexp(pi[first], -e0) : 0.0;
+    for (int j = 0; j < degree; ++j) {
+        const int src = first + 1 + j, k = j + 1;
+        double qr = 0, qi = 0;
+        if (pr[src] != 0 || (pi && pi[src] != 0)) {
+            const int ek = exponent_of(pr[src], pi ? pi[src] : 0.0);
+            const double mr = std::ldexp(pr[src], -ek), mi = pi ? std::ldexp(pi[src], -ek) : 0.0;
+            if (pi)
+                complex_div(mr, mi, m0r, m0i, qr, qi);
+            else
+                qr = mr / m0r;
+            // the exponent sum is kept in 64 bits and clamped: ldexp saturates
+            const std::int64_t x = std::int64_t(ek) - e0 - std::int64_t(s) * k;
+            const int clamped = int(std::clamp<std::int64_t>(x, -4000, 4000));
+            qr = std::ldexp(qr, clamped);
+            qi = std::ldexp(qi, clamped);
+        }
+        K.addr()[std::int64_t(j) * degree] = -qr;
+        if (pi)
+            K.addi()[std::int64_t(j) * degree] = -qi;
+    }
+    return s;
+}
+
 } // namespace
 
 // ---- evaluation ----
@@ -170,6 +208,11 @@ Mm roots(const Mm& p0)
     const int n0 = p.size();
     const double* pr = p.addr();
     const double* pi = p.addi();
+    for (int k = 0; k < n0; ++k)
+        if (!std::isfinite(pr[k]) || (pi && !std::isfinite(pi[k]))) {
+            error("roots: the coefficients must be finite");
+            return x_M;
+        }
     auto nonzero = [&](int k) { return pr[k] != 0 || (pi && pi[k] != 0); };
     int first = -1, last = -1;
     for (int k = 0; k < n0; ++k)
@@ -183,25 +226,45 @@ Mm roots(const Mm& p0)
     const int zeros_at_origin = n0 - 1 - last;
     const int n = last - first + 1;
     Mm K;
+    int shift = 0;  // the roots of the companion matrix times 2^shift
     if (n > 1) {
         const bool complex = pi != nullptr;
         K = shaped_zeros(complex, n - 1, n - 1);
         for (int j = 0; j + 1 < n - 1; ++j)
             K.addr()[(j + 1) + std::int64_t(j) * (n - 1)] = 1;
         // first row: -(p(2:n) ./ p(1))
+        bool representable = true;
         for (int j = 0; j < n - 1; ++j) {
             const int src = first + 1 + j;
-            if (complex) {
-                double qr, qi;
+            double qr, qi = 0;
+            if (complex)
                 complex_div(pr[src], pi[src], pr[first], pi[first], qr, qi);
-                K.addr()[std::int64_t(j) * (n - 1)] = -qr;
+            else
+                qr = pr[src] / pr[first];
+            if (!std::isfinite(qr) || !std::isfinite(qi) ||
+                (nonzero(src) && std::max(std::fabs(qr), std::fabs(qi)) < 0x1p-1000))
+                representable = false;
+            K.addr()[std::int64_t(j) * (n - 1)] = -qr;
+            if (complex)
                 K.addi()[std::int64_t(j) * (n - 1)] = -qi;
-            } else {
-                K.addr()[std::int64_t(j) * (n - 1)] = -(pr[src] / pr[first]);
-            }
+        }
+        if (!representable) {
+            shift = scaled_companion_row(pr, pi, first, n, K);
+            for (int j = 0; j < n - 1; ++j)
+                if (!std::isfinite(K.addr()[std::int64_t(j) * (n - 1)]) ||
+                    (complex && !std::isfinite(K.addi()[std::int64_t(j) * (n - 1)]))) {
+                    error("roots: the roots lie beyond the range of doubles");
+                    return x_M;
+                }
         }
     }
-    const Mm e = n > 1 ? eig(K) : Mm();
+    Mm e = n > 1 ? eig(K) : Mm();
+    if (shift != 0)
+        for (int k = 0; k < e.size(); ++k) {
+            e.addr()[k] = std::ldexp(e.addr()[k], shift);
+            if (e.addi())
+                e.addi()[k] = std::ldexp(e.addi()[k], shift);
+        }
     const int ne = e.size() > 0 ? e.size() : 0;
     const bool complex = e.isc();
     Mm out = shaped(complex, zeros_at_origin + ne, 1);

@@ -5,6 +5,7 @@
 #include "signal/fft_kernels.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -196,13 +197,46 @@ void radf5(int ido, int l1, const double* ccp, double* chp, const double* wa1, c
         }
 }
 
+// cos and sin of 2*pi*m/p, each from its own angle folded into
+// [0, pi] (the upper half by symmetry): kept in a table for the factors a
+// transform meets in practice, evaluated on demand beyond it.
+class unity_roots {
+public:
+    explicit unity_roots(int p) : p_(p), stored_(p <= max_stored ? p / 2 + 1 : 0)
+    {
+        for (int m = 0; m < stored_; ++m) {
+            cos_[m] = std::cos(angle(m));
+            sin_[m] = std::sin(angle(m));
+        }
+    }
+
+    void get(int m, double& c, double& s) const
+    {
+        const bool upper = 2 * std::int64_t(m) > p_;
+        const int f = upper ? p_ - m : m;
+        if (f < stored_) {
+            c = cos_[f];
+            s = sin_[f];
+        } else {
+            c = std::cos(angle(f));
+            s = std::sin(angle(f));
+        }
+        if (upper)
+            s = -s;
+    }
+
+private:
+    static constexpr int max_stored = 1024;
+    double angle(int m) const { return 6.283185307179586 * m / p_; }
+    int p_, stored_;
+    double cos_[max_stored / 2 + 1], sin_[max_stored / 2 + 1];
+};
+
 // The general odd pass. Input in cc when ido > 1 (result back in cc, ch
 // scratch); input in ch when ido = 1 (result in cc).
 void radfg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const double* wa)
 {
-    constexpr double tpi = 6.28318530717959;
-    const double arg = tpi / ip;
-    const double dcp = std::cos(arg), dsp = std::sin(arg);
+    const unity_roots roots(ip);
     const int ipph = (ip + 1) / 2, ipp2 = ip + 2, idp2 = ido + 2;
     // c1/ch: ido x l1 x ip; c2/ch2: idl1 x ip; cc: ido x ip x l1.
     auto c1 = [&](int i, int k, int j) -> double& { return ccp[(i - 1) + ido * ((k - 1) + l1 * (j - 1))]; };
@@ -252,23 +286,24 @@ void radfg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const do
         }
     }
 
-    double ar1 = 1, ai1 = 0;
     for (int l = 2; l <= ipph; ++l) {
         const int lc = ipp2 - l;
-        const double ar1h = dcp * ar1 - dsp * ai1;
-        ai1 = dcp * ai1 + dsp * ar1;
-        ar1 = ar1h;
+        double ar1, ai1;
+        roots.get(l - 1, ar1, ai1);
         for (int ik = 1; ik <= idl1; ++ik) {
             ch2(ik, l) = c2(ik, 1) + ar1 * c2(ik, 2);
             ch2(ik, lc) = ai1 * c2(ik, ip);
         }
-        const double dc2 = ar1, ds2 = ai1;
-        double ar2 = ar1, ai2 = ai1;
+        // Root (l-1)(j-1) of the p-th roots, read afresh for every j: a
+        // chained product would lose a few digits per step at large p.
+        std::int64_t m = l - 1;
         for (int j = 3; j <= ipph; ++j) {
             const int jc = ipp2 - j;
-            const double ar2h = dc2 * ar2 - ds2 * ai2;
-            ai2 = dc2 * ai2 + ds2 * ar2;
-            ar2 = ar2h;
+            m += l - 1;
+            if (m >= ip)
+                m -= ip;
+            double ar2, ai2;
+            roots.get(int(m), ar2, ai2);
             for (int ik = 1; ik <= idl1; ++ik) {
                 ch2(ik, l) = ch2(ik, l) + ar2 * c2(ik, j);
                 ch2(ik, lc) = ch2(ik, lc) + ai2 * c2(ik, jc);

@@ -29,6 +29,8 @@ TEST(AllocationFailure, Signal)
     test::sweep_allocations({
         {"fft mixed radix", r7, [](Mm& x) { x = fft(x); }},
         {"fft packed", r16, [](Mm& x) { x = fft(x); }},
+        {"fft of a large prime length", counting({101, 1}), [](Mm& x) { x = fft(x); }},
+        {"fft along the first of three dimensions", counting({2, 3, 2}), [](Mm& x) { x = fft(x); }},
         {"ifft complex", z6, [=](Mm& x) { x = ifft(x, eight); }},
         {"fft2", m, [](Mm& x) { x = fft2(x); }},
         {"fftshift", m, [](Mm& x) { x = fftshift(x); }},
@@ -53,6 +55,9 @@ TEST(AllocationFailure, Signal)
         {"ltitr, two inputs", u2, [=](Mm& x) { x = ltitr(a2, b2, x); }},
         {"interp2 at points", m, [=](Mm& x) { x = interp2(x, test::row({1.5, 3.25, 9}), test::row({2.5, 1, 2})); }},
         {"delaunay", px, [=](Mm& x) { x = delaunay(x, py); }},
+        {"delaunay of nearly coincident points", test::row({0, 1, 0, 1, .5, .5 + 1e-12, .5}),
+         [](Mm& x) { x = delaunay(x, test::row({0, 0, 1, 1, .5, .5, .5 + 1e-12})); }},
+        {"tsearch", px, [=](Mm& x) { x = tsearch(x, py, delaunay(x, py), half, half); }},
         {"griddata", px, [=](Mm& x) { x = griddata(x, py, pz, half, half); }},
         {"sum along rows", m, [=](Mm& x) { x = sum(x, gain); }},
         {"mean", m, [](Mm& x) { x = mean(x); }},

@@ -3,6 +3,7 @@
 #include "test_support.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -48,6 +49,22 @@ TEST(Cplxpair, Orders)
     const Mm loose = cplxpair(test::complex(1, 3, {1, 1, 7}, {2, -2.001, 0.01}), Mm(0.01));
     EXPECT_EQ(test::values(loose), (std::vector<double>{1, 1, 7}));
     EXPECT_EQ(test::values(imag(loose)), (std::vector<double>{-2.001, 2, 0.01}));
+}
+
+TEST(Cplxpair, FirstDimensionOfPagesKeepsTheShape)
+{
+    // two pages of one column each: a conjugate pair, then two reals
+    Mm x(1, 0, 0, 3, std::array<int, 3>{2, 1, 2}.data(), qv_double);
+    const double re[] = {1, 1, 4, 3}, im[] = {2, -2, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+        x.addr()[k] = re[k];
+        x.addi()[k] = im[k];
+    }
+    for (const Mm& y : {cplxpair(x), cplxpair(x, Mm(), Mm(1.0))}) {
+        EXPECT_EQ(test::extents(y), (std::vector<int>{2, 1, 2}));
+        EXPECT_EQ(test::values(y), (std::vector<double>{1, 1, 3, 4}));
+        EXPECT_EQ(test::values(imag(y)), (std::vector<double>{-2, 2, 0, 0}));
+    }
 }
 
 TEST(Cplxpair, Errors)

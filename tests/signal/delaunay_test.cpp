@@ -1,6 +1,7 @@
 // delaunay, tsearch, dsearch and griddata: small pinned cases, the
 // messages, invariants of random triangulations, and references from Qhull
 // and scipy's gridding.
+#include "signal/robust_predicates.hpp"
 #include "test_support.hpp"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -83,7 +85,6 @@ TEST(Delaunay, SmallCases)
 
 TEST(Delaunay, Errors)
 {
-    EXPECT_ERROR(delaunay(test::row({0, 1, 0, 1}), test::row({0, 0, 0, 1})), "delaunay: duplicate data point(s)");
     EXPECT_ERROR(delaunay(test::row({0, 1, 0}), test::row({0, 0})), "delaunay: x and y must be same size");
     EXPECT_ERROR(delaunay(test::row({0, 1, NAN}), test::row({0, 0, 1})), "delaunay: x and y must be finite");
     EXPECT_ERROR(delaunay(test::row({0, 1, 0}), test::row({0, INFINITY, 1})), "delaunay: x and y must be finite");
@@ -176,6 +177,240 @@ TEST(Delaunay, AgainstReferenceTriangulation)
     EXPECT_EQ(rows, want);
 }
 
+// The predicates' signs where the plain formulas round to the wrong side
+// or to zero: points a few ulps off the line y = x (the sign is that of
+// y - x, exactly), and points just off a circle through exact points.
+TEST(RobustPredicates, SignsNearDegeneracy)
+{
+    const double ulp = 0x1p-53;
+    for (int i = -6; i <= 6; ++i)
+        for (int j = -6; j <= 6; ++j) {
+            SCOPED_TRACE(std::to_string(i) + ", " + std::to_string(j));
+            const double px = 0.5 + i * ulp, py = 0.5 + j * ulp;
+            const double o = orient2d(12, 12, 24, 24, px, py);
+            EXPECT_EQ(o > 0, j > i);
+            EXPECT_EQ(o < 0, j < i);
+            // the same turn seen from the other points
+            EXPECT_EQ(orient2d(px, py, 12, 12, 24, 24) > 0, j > i);
+        }
+    struct Case {
+        const char* what;
+        double dx, dy;
+        int sign;
+    };
+    // the circle x^2 + y^2 = 25 through (0, 5), (-5, 0), (0, -5), read
+    // counter-clockwise: inside is positive
+    const std::vector<Case> cases = {
+        {"on the circle", 3, 4, 0},
+        {"on the circle, other quadrant", -4, -3, 0},
+        {"an ulp outside", 3, 4 + 0x1p-50, -1},
+        {"an ulp inside", 3, 4 - 0x1p-50, 1},
+        {"far inside", 0.1, 0.2, 1},
+        {"far outside", 100, 0, -1},
+        {"tiny step inside along x", 5 - 0x1p-50, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double v = incircle(0, 5, -5, 0, 0, -5, c.dx, c.dy);
+        EXPECT_EQ((v > 0) - (v < 0), c.sign);
+        // a cyclic shift of the circle's points keeps the sign
+        const double w = incircle(-5, 0, 0, -5, 0, 5, c.dx, c.dy);
+        EXPECT_EQ((w > 0) - (w < 0), c.sign);
+    }
+    // differences that are not exact doubles: far-apart magnitudes. a and
+    // b lie on y = x, c an ulp above it; d just outside and just inside the
+    // circle of radius 2^60 about the origin.
+    const double t = 0x1p-70, r = 0x1p60;
+    EXPECT_GT(orient2d(t, t, 1, 1, r, r * (1 + 0x1p-52)), 0);
+    EXPECT_LT(orient2d(t, t, 1, 1, r * (1 + 0x1p-52), r), 0);
+    EXPECT_LT(incircle(0, r, -r, 0, 0, -r, r, t), 0);
+    EXPECT_GT(incircle(0, r, -r, 0, 0, -r, r - 128, t), 0);
+    EXPECT_EQ(incircle(0, r, -r, 0, 0, -r, r, 0), 0);
+}
+
+// A triangulation as a checker sees it, by brute force: every row turns
+// clockwise (the order delaunay gives), no two rows overlap, their areas add up to the hull's,
+// every distinct point is a vertex (a duplicate by its first occurrence),
+// and no point lies strictly inside any circumcircle.
+void expect_valid_delaunay(const std::vector<double>& x0, const std::vector<double>& y0, const Mm& tri)
+{
+    const int n = int(x0.size());
+    // a power of two brings the coordinates near 1, where the predicates'
+    // products neither overflow nor underflow
+    double big = 0;
+    for (int k = 0; k < n; ++k)
+        big = std::max({big, std::fabs(x0[k]), std::fabs(y0[k])});
+    std::vector<double> xs(n), ys(n);
+    for (int k = 0; k < n; ++k) {
+        xs[k] = std::ldexp(x0[k], -std::ilogb(big));
+        ys[k] = std::ldexp(y0[k], -std::ilogb(big));
+    }
+    ASSERT_EQ(tri.cols(), 3);
+    std::vector<std::array<int, 3>> rows;
+    // the rows read backwards, counter-clockwise
+    for (int r = 1; r <= tri.rows(); ++r)
+        rows.push_back({int(tri.r(r, 3)) - 1, int(tri.r(r, 2)) - 1, int(tri.r(r, 1)) - 1});
+    auto o = [&](int a, int b, int c) { return orient2d(xs[a], ys[a], xs[b], ys[b], xs[c], ys[c]); };
+    double area = 0;
+    std::set<int> used;
+    for (const auto& t : rows) {
+        ASSERT_GT(o(t[0], t[1], t[2]), 0) << t[2] + 1 << " " << t[1] + 1 << " " << t[0] + 1;
+        area += 0.5 * std::fabs(orient(xs[t[0]], ys[t[0]], xs[t[1]], ys[t[1]], xs[t[2]], ys[t[2]]));
+        used.insert(t.begin(), t.end());
+    }
+    // interiors are disjoint when some edge of one has the other on its
+    // outer side (or on the edge's line)
+    auto apart = [&](const std::array<int, 3>& s, const std::array<int, 3>& t) {
+        for (int k = 0; k < 3; ++k)
+            if (o(s[k], s[(k + 1) % 3], t[0]) <= 0 && o(s[k], s[(k + 1) % 3], t[1]) <= 0 &&
+                o(s[k], s[(k + 1) % 3], t[2]) <= 0)
+                return true;
+        return false;
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        for (std::size_t j = i + 1; j < rows.size(); ++j)
+            ASSERT_TRUE(apart(rows[i], rows[j]) || apart(rows[j], rows[i])) << "rows " << i + 1 << " and " << j + 1;
+    // the hull with exact turns
+    std::vector<int> order(n);
+    for (int k = 0; k < n; ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return xs[a] < xs[b] || (xs[a] == xs[b] && ys[a] < ys[b]); });
+    std::vector<int> h;
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::size_t base = h.size();
+        for (int k : order) {
+            while (h.size() >= base + 2 && o(h[h.size() - 2], h.back(), k) <= 0)
+                h.pop_back();
+            h.push_back(k);
+        }
+        h.pop_back();
+        std::reverse(order.begin(), order.end());
+    }
+    double hull_area = 0;  // a fan from the first hull point
+    for (std::size_t k = 1; k + 1 < h.size(); ++k)
+        hull_area += 0.5 * orient(xs[h[0]], ys[h[0]], xs[h[k]], ys[h[k]], xs[h[k + 1]], ys[h[k + 1]]);
+    EXPECT_NEAR(area, hull_area, 1e-9 * hull_area);
+    // distinct points: each a vertex, under its first occurrence
+    for (int k = 0; k < n; ++k) {
+        int first = k;
+        for (int j = 0; j < k && first == k; ++j)
+            if (xs[j] == xs[k] && ys[j] == ys[k])
+                first = j;
+        EXPECT_EQ(used.count(k) == 1, first == k) << "point " << k + 1;
+    }
+    for (const auto& t : rows)
+        for (int k = 0; k < n; ++k)
+            ASSERT_LE(incircle(xs[t[0]], ys[t[0]], xs[t[1]], ys[t[1]], xs[t[2]], ys[t[2]], xs[k], ys[k]), 0)
+                << "point " << k + 1 << " in the circle of " << t[0] + 1 << " " << t[1] + 1 << " " << t[2] + 1;
+}
+
+TEST(Delaunay, NearlyCoincidentAndNearlyCollinearSets)
+{
+    struct Case {
+        std::string what;
+        std::vector<double> x, y;
+        int rows;  // -1: whatever the hull gives
+    };
+    std::vector<Case> cases;
+    for (double d : {1e-12, 1e-15, 0x1p-52, 1e-9})
+        cases.push_back({"square, centre and two points " + std::to_string(d) + " from it",
+                         {0, 1, 0, 1, .5, .5 + d, .5}, {0, 0, 1, 1, .5, .5, .5 + d}, 8});
+    {
+        // 100 points with |y| <= 1e-13
+        Case c{"100 points nearly on the x axis", {}, {}, -1};
+        for (int k = 0; k < 100; ++k) {
+            c.x.push_back(k / 99.0);
+            c.y.push_back(1e-13 * std::sin(1.7 * k + 0.3));
+        }
+        cases.push_back(c);
+    }
+    {
+        // 300 points: 150 random ones, each with a twin 1e-12 away
+        std::mt19937_64 gen(11);
+        std::uniform_real_distribution<double> u(0, 1);
+        Case c{"300 points in near-duplicate pairs", {}, {}, -1};
+        for (int k = 0; k < 150; ++k) {
+            const double px = u(gen), py = u(gen);
+            c.x.insert(c.x.end(), {px, px + 1e-12 * u(gen)});
+            c.y.insert(c.y.end(), {py, py - 1e-12 * u(gen)});
+        }
+        cases.push_back(c);
+    }
+    {
+        // exact duplicates, merged into their first occurrence
+        Case c{"a grid with every point three times", {}, {}, 2 * 16 - 2 - 12};
+        for (int copy = 0; copy < 3; ++copy)
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j) {
+                    c.x.push_back(i);
+                    c.y.push_back(j);
+                }
+        cases.push_back(c);
+    }
+    cases.push_back({"delaunay([0 1 0 1], [0 0 0 1])", {0, 1, 0, 1}, {0, 0, 0, 1}, 1});
+    {
+        // a random set at the two ends of the range
+        std::mt19937_64 gen(12);
+        std::uniform_real_distribution<double> u(-1, 1);
+        for (double scale : {1e-300, 1e290}) {
+            Case c{scale < 1 ? "40 points of magnitude 1e-300" : "40 points of magnitude 1e290", {}, {}, -1};
+            for (int k = 0; k < 40; ++k) {
+                c.x.push_back(scale * u(gen));
+                c.y.push_back(scale * u(gen));
+            }
+            cases.push_back(c);
+        }
+    }
+    {
+        // a fine grid far from the origin: every quadruple cocircular
+        Case c{"a 7x7 grid of ulp steps at 1e6", {}, {}, 2 * 49 - 2 - 24};
+        for (int i = 0; i < 7; ++i)
+            for (int j = 0; j < 7; ++j) {
+                c.x.push_back(1e6 + i * 0x1p-33);
+                c.y.push_back(-1e6 + j * 0x1p-33);
+            }
+        cases.push_back(c);
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm tri = delaunay(row_of(c.x), row_of(c.y));
+        if (c.rows >= 0) {
+            EXPECT_EQ(tri.rows(), c.rows);
+        }
+        expect_valid_delaunay(c.x, c.y, tri);
+    }
+
+    // points exactly on a line have no triangle
+    EXPECT_EQ(delaunay(test::row({0, 1, 2, 3, 0.5}), test::row({0, 1, 2, 3, 0.5})).size(), 0);
+    EXPECT_EQ(delaunay(test::row({0, 1, 0, 1}), test::row({0, 1, 0, 1})).size(), 0) << "two points, twice";
+}
+
+// The set of the first case above, as tsearch and griddata see it: the
+// query (0.5, 0.9) lies in the triangle of (0, 1), (1, 1) and a centre point.
+TEST(PointLocation, NearlyCoincidentPointsLeaveNoHoles)
+{
+    const double d = 1e-12;
+    const Mm x = test::row({0, 1, 0, 1, .5, .5 + d, .5}), y = test::row({0, 0, 1, 1, .5, .5, .5 + d});
+    const Mm tri = delaunay(x, y);
+    const Mm t = tsearch(x, y, tri, Mm(0.5), Mm(0.9));
+    ASSERT_FALSE(std::isnan(t.r()));
+    std::array<int, 3> row = {int(tri.r(int(t.r()), 1)), int(tri.r(int(t.r()), 2)), int(tri.r(int(t.r()), 3))};
+    std::sort(row.begin(), row.end());
+    EXPECT_EQ(row[0], 3);
+    EXPECT_EQ(row[1], 4);
+    EXPECT_TRUE(row[2] == 5 || row[2] == 6 || row[2] == 7) << row[2];
+    // the plane z = x + 2y is reproduced by the linear method
+    std::vector<double> z(7);
+    for (int k = 0; k < 7; ++k)
+        z[k] = x.addr()[k] + 2 * y.addr()[k];
+    EXPECT_NEAR(griddata(x, y, row_of(z), Mm(0.5), Mm(0.9)).r(), 2.3, 1e-12);
+    EXPECT_NEAR(griddata(x, y, row_of(z), Mm(0.2), Mm(0.5)).r(), 1.2, 1e-12);
+    // a duplicate point answers dsearch under its first number
+    const Mm xd = test::row({0, 1, 0, 1, 0}), yd = test::row({0, 0, 1, 1, 0});
+    EXPECT_EQ(test::values(dsearch(xd, yd, delaunay(xd, yd), test::row({0.1, 0.9}), test::row({0.1, 0.8}))),
+              (std::vector<double>{1, 4}));
+}
+
 TEST(PointLocation, TsearchAndDsearch)
 {
     const Mm x = test::row({0, 1, 0}), y = test::row({0, 0, 1});
@@ -208,47 +443,55 @@ TEST(PointLocation, TsearchAndDsearch)
 
 TEST(PointLocation, RandomQueriesAgainstBruteForce)
 {
-    std::mt19937_64 gen(9);
-    std::uniform_real_distribution<double> u(0, 1);
-    const int n = 500, m = 400;
-    std::vector<double> xs(n), ys(n), qx(m), qy(m);
-    for (int k = 0; k < n; ++k) {
-        xs[k] = u(gen);
-        ys[k] = u(gen);
-    }
-    for (int k = 0; k < m; ++k) {
-        qx[k] = 1.2 * u(gen) - 0.1;
-        qy[k] = 1.2 * u(gen) - 0.1;
-    }
-    const Mm x = row_of(xs), y = row_of(ys), tri = delaunay(x, y);
-    const Mm t = tsearch(x, y, tri, row_of(qx), row_of(qy));
-    const Mm d = dsearch(x, y, tri, row_of(qx), row_of(qy));
-    for (int k = 0; k < m; ++k) {
-        // the brute-force answers
-        int nearest = 0;
-        for (int j = 1; j < n; ++j)
-            if (std::hypot(qx[k] - xs[j], qy[k] - ys[j]) < std::hypot(qx[k] - xs[nearest], qy[k] - ys[nearest]))
-                nearest = j;
-        EXPECT_EQ(d.addr()[k], nearest + 1) << k;
-        int holder = -1;
-        bool near_edge = false;
-        for (int r = 1; r <= tri.rows(); ++r) {
-            const int a = int(tri.r(r, 1)) - 1, b = int(tri.r(r, 2)) - 1, c = int(tri.r(r, 3)) - 1;
-            const double o1 = orient(xs[a], ys[a], xs[b], ys[b], qx[k], qy[k]);
-            const double o2 = orient(xs[b], ys[b], xs[c], ys[c], qx[k], qy[k]);
-            const double o3 = orient(xs[c], ys[c], xs[a], ys[a], qx[k], qy[k]);
-            if ((o1 >= 0 && o2 >= 0 && o3 >= 0) || (o1 <= 0 && o2 <= 0 && o3 <= 0)) {
-                holder = r;
-                near_edge = std::min({std::fabs(o1), std::fabs(o2), std::fabs(o3)}) < 1e-12;
-                break;
-            }
+    struct Case {
+        int seed, n, m;
+    };
+    // a small set, and one where consecutive random queries lie many
+    // triangles apart
+    for (const Case& set : std::vector<Case>{{9, 500, 400}, {10, 4000, 1500}}) {
+        SCOPED_TRACE(set.n);
+        std::mt19937_64 gen(set.seed);
+        std::uniform_real_distribution<double> u(0, 1);
+        const int n = set.n, m = set.m;
+        std::vector<double> xs(n), ys(n), qx(m), qy(m);
+        for (int k = 0; k < n; ++k) {
+            xs[k] = u(gen);
+            ys[k] = u(gen);
         }
-        if (near_edge)
-            continue;
-        if (holder < 0)
-            EXPECT_TRUE(std::isnan(t.addr()[k])) << k;
-        else
-            EXPECT_EQ(t.addr()[k], holder) << k;
+        for (int k = 0; k < m; ++k) {
+            qx[k] = 1.2 * u(gen) - 0.1;
+            qy[k] = 1.2 * u(gen) - 0.1;
+        }
+        const Mm x = row_of(xs), y = row_of(ys), tri = delaunay(x, y);
+        const Mm t = tsearch(x, y, tri, row_of(qx), row_of(qy));
+        const Mm d = dsearch(x, y, tri, row_of(qx), row_of(qy));
+        for (int k = 0; k < m; ++k) {
+            // the brute-force answers
+            int nearest = 0;
+            for (int j = 1; j < n; ++j)
+                if (std::hypot(qx[k] - xs[j], qy[k] - ys[j]) < std::hypot(qx[k] - xs[nearest], qy[k] - ys[nearest]))
+                    nearest = j;
+            EXPECT_EQ(d.addr()[k], nearest + 1) << k;
+            int holder = -1;
+            bool near_edge = false;
+            for (int r = 1; r <= tri.rows(); ++r) {
+                const int a = int(tri.r(r, 1)) - 1, b = int(tri.r(r, 2)) - 1, c = int(tri.r(r, 3)) - 1;
+                const double o1 = orient(xs[a], ys[a], xs[b], ys[b], qx[k], qy[k]);
+                const double o2 = orient(xs[b], ys[b], xs[c], ys[c], qx[k], qy[k]);
+                const double o3 = orient(xs[c], ys[c], xs[a], ys[a], qx[k], qy[k]);
+                if ((o1 >= 0 && o2 >= 0 && o3 >= 0) || (o1 <= 0 && o2 <= 0 && o3 <= 0)) {
+                    holder = r;
+                    near_edge = std::min({std::fabs(o1), std::fabs(o2), std::fabs(o3)}) < 1e-12;
+                    break;
+                }
+            }
+            if (near_edge)
+                continue;
+            if (holder < 0)
+                EXPECT_TRUE(std::isnan(t.addr()[k])) << k;
+            else
+                EXPECT_EQ(t.addr()[k], holder) << k;
+        }
     }
 }
 

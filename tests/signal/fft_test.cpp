@@ -14,6 +14,7 @@
 namespace {
 
 #include "data/fft_reference.inc"
+#include "data/fft_prime_reference.inc"
 
 constexpr double eps = 2.220446049250313e-16;
 
@@ -238,6 +239,47 @@ TEST(Fft, Shapes)
     EXPECT_EQ(test::values(fs), test::values(fft(test::real(4, 1, {0, 2, 0, 1}))));
 }
 
+// Along the first dimension of a three-dimensional value the pages stay:
+// every line (:, j, p) is transformed on its own and the result keeps the
+// extents, with the first one replaced by a given length.
+TEST(Fft, FirstDimensionOfPagesKeepsTheShape)
+{
+    const Mm t = test::counting({2, 3, 5});
+    struct Case {
+        const char* what;
+        Mm result;
+        int rows;
+        int dir;
+    };
+    const std::vector<Case> cases = {
+        {"fft(t)", fft(t), 2, -1},
+        {"fft(t, [], 1)", fft(t, Mm(), Mm(1.0)), 2, -1},
+        {"ifft(t)", ifft(t), 2, +1},
+        {"ifft(t, [], 1)", ifft(t, Mm(), Mm(1.0)), 2, +1},
+        {"fft(t, 4)", fft(t, Mm(4.0)), 4, -1},
+        {"fft(t, 3, 1)", fft(t, Mm(3.0), Mm(1.0)), 3, -1},
+        {"ifft(t, 7)", ifft(t, Mm(7.0)), 7, +1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(test::extents(c.result), (std::vector<int>{c.rows, 3, 5}));
+        for (int j = 1; j <= 3; ++j)
+            for (int p = 1; p <= 5; ++p)
+                for (int k = 0; k < c.rows; ++k) {
+                    // the direct sum over the (zero-padded) line
+                    std::complex<long double> want = 0;
+                    for (int i = 0; i < std::min(2, c.rows); ++i) {
+                        const long double a = c.dir * 2 * 3.14159265358979323846L * i * k / c.rows;
+                        want += (long double)t.r(i + 1, j, p) * std::complex<long double>(std::cos(a), std::sin(a));
+                    }
+                    if (c.dir > 0)
+                        want /= (long double)c.rows;
+                    EXPECT_NEAR(c.result.r(k + 1, j, p), double(want.real()), 1e-13);
+                    EXPECT_NEAR(c.result.i(k + 1, j, p), double(want.imag()), 1e-13);
+                }
+    }
+}
+
 TEST(Fft, Errors)
 {
     const Mm x = test::row({1, 2});
@@ -317,6 +359,136 @@ TEST_P(FftBackends, LargeRoundTrips)
                                                  std::complex<double>(x.addr()[j], complex ? x.addi()[j] : 0.0)));
             EXPECT_LE(worst, bound(n, 1.0));
         }
+    }
+}
+
+// The accuracy every length must reach: a few eps per level of the
+// transform, relative to the largest magnitude of the spectrum.
+double strict_bound(int n, double big) { return 1e-14 * (1 + std::log2(double(n))) * big; }
+
+// The direct transform of a real sequence in long double, angles reduced
+// exactly through j*k mod n.
+std::vector<std::complex<long double>> direct_real_dft(const std::vector<double>& v)
+{
+    const int n = int(v.size());
+    std::vector<long double> c(n), s(n);
+    for (int m = 0; m < n; ++m) {
+        const long double a = 2 * 3.141592653589793238462643383279503L * m / n;
+        c[m] = std::cos(a);
+        s[m] = -std::sin(a);
+    }
+    std::vector<std::complex<long double>> out(n);
+    for (int k = 0; k < n; ++k) {
+        long double re = 0, im = 0;
+        int m = 0;
+        for (int j = 0; j < n; ++j) {
+            re += v[j] * c[m];
+            im += v[j] * s[m];
+            m += k;
+            if (m >= n)
+                m -= n;
+        }
+        out[k] = {re, im};
+    }
+    return out;
+}
+
+// Lengths with prime factors above 5: single primes, products of two
+// general factors, and primes large enough for the chirp convolution.
+TEST_P(FftBackends, PrimeFactorLengthsAgainstDirectSums)
+{
+    for (int n : {101, 127, 1009, 2 * 3 * 97, 89 * 97, 7919, 2 * 4999, 10007}) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        std::vector<double> x(n), y(n);
+        for (int j = 0; j < n; ++j) {
+            x[j] = input_re(j);
+            y[j] = input_im(j);
+        }
+        const auto dx = direct_real_dft(x), dy = direct_real_dft(y);
+        // fft(x), fft(x + iy) and ifft(x + iy) from the two real transforms
+        std::vector<std::complex<double>> fx(n), fz(n), iz(n);
+        const std::complex<long double> i(0, 1);
+        for (int k = 0; k < n; ++k) {
+            const int r = (n - k) % n;
+            fx[k] = std::complex<double>(dx[k]);
+            fz[k] = std::complex<double>(dx[k] + i * dy[k]);
+            iz[k] = std::complex<double>((dx[r] + i * dy[r]) / (long double)n);
+        }
+        const Mm xm = input_column(n, false), zm = input_column(n, true);
+        struct Path {
+            const char* what;
+            Mm got;
+            const std::vector<std::complex<double>>& want;
+        };
+        const std::vector<Path> paths = {
+            {"fft(x)", fft(xm), fx}, {"fft(x + iy)", fft(zm), fz}, {"ifft(x + iy)", ifft(zm), iz}};
+        for (const auto& p : paths) {
+            SCOPED_TRACE(p.what);
+            double big = 0, worst = 0;
+            for (auto w : p.want)
+                big = std::max(big, std::abs(w));
+            const auto got = elements(p.got);
+            for (int k = 0; k < n; ++k)
+                worst = std::max(worst, std::abs(got[k] - p.want[k]));
+            EXPECT_LE(worst, strict_bound(n, big));
+        }
+        // the round trips land on the input within a few eps
+        const auto back = elements(ifft(fft(xm))), zback = elements(ifft(fft(zm)));
+        for (int j = 0; j < n; ++j) {
+            ASSERT_LE(std::abs(back[j] - std::complex<double>(x[j], 0)), strict_bound(n, 0.5)) << j;
+            ASSERT_LE(std::abs(zback[j] - std::complex<double>(x[j], y[j])), strict_bound(n, 1.0)) << j;
+        }
+    }
+}
+
+// Lengths up to 2^22 with a large prime factor, at spot bins; and the
+// large lengths of the general reference (powers of two through the packed
+// real path) held to the same bound.
+TEST_P(FftBackends, LargePrimeFactorLengthsAtSpotBins)
+{
+    int current = -1;
+    Mm gx, gz;
+    double bigx = 0, bigz = 0;
+    for (const auto& s : fft_reference_spots) {
+        SCOPED_TRACE("n = " + std::to_string(s.n) + ", k = " + std::to_string(s.k));
+        if (s.n != current) {
+            current = s.n;
+            gx = fft(input_column(s.n, false));
+            gz = fft(input_column(s.n, true));
+            bigx = bigz = 0;
+            for (int k = 0; k < s.n; ++k) {
+                bigx = std::max(bigx, std::hypot(gx.addr()[k], gx.addi()[k]));
+                bigz = std::max(bigz, std::hypot(gz.addr()[k], gz.addi()[k]));
+            }
+        }
+        EXPECT_LE(std::abs(std::complex<double>(gx.addr()[s.k], gx.addi()[s.k]) - std::complex<double>(s.xr, s.xi)),
+                  strict_bound(s.n, bigx));
+        EXPECT_LE(std::abs(std::complex<double>(gz.addr()[s.k], gz.addi()[s.k]) - std::complex<double>(s.zr, s.zi)),
+                  strict_bound(s.n, bigz));
+    }
+
+    for (const auto& scale : fft_prime_scales) {
+        const int n = scale.n;
+        SCOPED_TRACE("n = " + std::to_string(n));
+        const Mm x = input_column(n, false), z = input_column(n, true);
+        const Mm fx = fft(x), fz = fft(z), iz = ifft(z);
+        for (const auto& s : fft_prime_spots) {
+            if (s.n != n)
+                continue;
+            SCOPED_TRACE("k = " + std::to_string(s.k));
+            EXPECT_LE(std::abs(std::complex<double>(fx.addr()[s.k], fx.addi()[s.k]) - std::complex<double>(s.xr, s.xi)),
+                      strict_bound(n, scale.x));
+            EXPECT_LE(std::abs(std::complex<double>(fz.addr()[s.k], fz.addi()[s.k]) - std::complex<double>(s.zr, s.zi)),
+                      strict_bound(n, scale.z));
+            EXPECT_LE(std::abs(std::complex<double>(iz.addr()[s.k], iz.addi()[s.k]) - std::complex<double>(s.ir, s.ii)),
+                      strict_bound(n, scale.z) / n);
+        }
+        // the round trip of the real input
+        const Mm back = ifft(fx);
+        double worst = 0;
+        for (int j = 0; j < n; ++j)
+            worst = std::max(worst, std::abs(std::complex<double>(back.addr()[j] - x.addr()[j], back.addi()[j])));
+        EXPECT_LE(worst, strict_bound(n, 0.5));
     }
 }
 

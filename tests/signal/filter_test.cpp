@@ -86,6 +86,34 @@ TEST(Filter, DimensionsAndInitialConditions)
     EXPECT_EQ(zf.size(), 0);
 }
 
+// Along the first dimension of pages: y keeps the extents of x, zf those
+// of x with the first replaced by the state length.
+TEST(Filter, FirstDimensionOfPagesKeepsTheShape)
+{
+    const Mm t = test::counting({2, 3, 5});
+    struct Case {
+        const char* what;
+        Mm dim;
+    };
+    const std::vector<Case> cases = {{"no dim", Mm()}, {"dim 1", Mm(1.0)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm y, zf;
+        if (c.dim.size() > 0)
+            filter(test::row({1, 1}), Mm(1.0), t, Mm(), c.dim, i_o, y, zf);
+        else
+            filter(test::row({1, 1}), Mm(1.0), t, i_o, y, zf);
+        ASSERT_EQ(test::extents(y), (std::vector<int>{2, 3, 5}));
+        ASSERT_EQ(test::extents(zf), (std::vector<int>{1, 3, 5}));
+        for (int line = 0; line < 15; ++line) {
+            const double first = 2 * line + 1, second = 2 * line + 2;
+            EXPECT_EQ(y.addr()[2 * line], first);
+            EXPECT_EQ(y.addr()[2 * line + 1], first + second);
+            EXPECT_EQ(zf.addr()[line], second);
+        }
+    }
+}
+
 TEST(Filter, ComplexRuns)
 {
     Mm y, zf;

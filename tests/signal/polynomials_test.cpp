@@ -120,6 +120,53 @@ TEST(Roots, AgainstReference)
     }
 }
 
+// Coefficients far from 1 whose plain ratios overflow or vanish: the roots
+// still come out where they are finite, compared with the closed forms
+// (a root pair (-1 +- i sqrt(3)) / 2 times a scale, the cube roots of -c).
+TEST(Roots, ExtremeCoefficients)
+{
+    const double h = std::sqrt(3.0) / 2;
+    struct Case {
+        const char* what;
+        Mm p;
+        std::vector<std::complex<double>> want;
+    };
+    const std::vector<Case> cases = {
+        {"roots([1e-200 1 1e200])", test::row({1e-200, 1, 1e200}), {{-0.5e200, h * 1e200}, {-0.5e200, -h * 1e200}}},
+        {"roots([1e200 1 1e-200])", test::row({1e200, 1, 1e-200}),
+         {{-0.5e-200, h * 1e-200}, {-0.5e-200, -h * 1e-200}}},
+        {"cube roots of -1e-600", test::row({1e300, 0, 0, 1e-300}),
+         {{-1e-200, 0}, {0.5e-200, h * 1e-200}, {0.5e-200, -h * 1e-200}}},
+        {"complex leading coefficient", test::complex(1, 3, {0, 1, 0}, {1e-250, 0, 1e250}),
+         // i 1e-250 x^2 + x + i 1e250 = 0, i.e. x^2 - i 1e250 x + 1e500 = 0
+         {{0, 1e250 * (1 + std::sqrt(5.0)) / 2}, {0, 1e250 * (1 - std::sqrt(5.0)) / 2}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm r = roots(c.p);
+        ASSERT_EQ(r.size(), int(c.want.size()));
+        for (const auto& w : c.want) {
+            double nearest = INFINITY;
+            for (int j = 0; j < r.size(); ++j)
+                nearest = std::min(nearest, std::abs(std::complex<double>(r.addr()[j], r.addi() ? r.addi()[j] : 0) - w));
+            EXPECT_LE(nearest, 1e-14 * std::abs(w)) << w;
+        }
+    }
+}
+
+TEST(Roots, NonFiniteCoefficients)
+{
+    const double inf = INFINITY, nan = NAN;
+    const std::vector<Mm> cases = {
+        test::row({1, inf, 2}), test::row({1, nan, 2}), test::row({-inf, 1}), test::row({0, 0, 1, nan}),
+        test::complex(1, 2, {1, 1}, {0, inf}),
+    };
+    for (const auto& p : cases)
+        EXPECT_ERROR(roots(p), "roots: the coefficients must be finite");
+    // both roots overflow: no silent Inf or zero in their place
+    EXPECT_ERROR(roots(test::row({1e-310, 1, 1e-310})), "roots: the roots lie beyond the range of doubles");
+}
+
 TEST(Polyder, Forms)
 {
     struct Case {
