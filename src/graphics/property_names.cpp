@@ -1,5 +1,6 @@
-// The table of the graphics property-name constants, text beside value. The
-// values themselves are made in src/value/globals.cpp with the other globals.
+// The graphics property-name constants and the table of them, text beside
+// value. They are made at load, before the library's start-up runs (they need
+// nothing of it but the allocator), and freed at unload after it.
 #include "graphics/property_names.hpp"
 
 Mm property_text(const char* text)
@@ -13,6 +14,13 @@ Mm property_text(const char* text)
     }
     return r;
 }
+
+#define NUMRUN_PROPERTY_NAME(id, text) const Mm id = property_text(text);
+#include "graphics/property_names.inc"
+#undef NUMRUN_PROPERTY_NAME
+
+// The axes a host window holds; empty until one is made.
+Mm hosted_axes;
 
 #define NUMRUN_PROPERTY_NAME(id, text) {text, &id},
 const property_name_entry property_name_table[] = {

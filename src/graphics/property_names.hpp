@@ -1,5 +1,5 @@
 // The property names and values the graphics functions pass to the engine,
-// made once at load (in src/value/globals.cpp, in table order) and passed by
+// made once at load (in property_names.cpp, in table order) and passed by
 // reference, so naming a property costs no allocation. pn_ names a property
 // or a root default, pv_ a value.
 #pragma once

@@ -19,6 +19,12 @@
 #include <cmath>
 #include <cstring>
 
+// The shading flag and the last surface and pseudo-colour calls, which
+// shading draws again; empty until a chart records itself.
+int interp_shading = 0;
+surface_chart_record last_surface_chart = {{}, Mm(), Mm()};
+Mm last_pcolor_args;
+
 namespace {
 
 // The engine takes no larger grid in either direction.

@@ -10,6 +10,10 @@
 #include "velkor/list.h"
 #include "velkor/report.h"
 
+// The progress window and its bar; -1 until waitbar(x, title) makes them.
+Mm waitbar_figure(-1.0);
+Mm waitbar_bar(-1.0);
+
 namespace {
 
 Mm number(double v) { return Mm(v); }

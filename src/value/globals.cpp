@@ -1,8 +1,6 @@
 // Every global value of the library and the start-up object, in one
 // translation unit so that they are created in this order at load and
 // destroyed in the reverse order at unload.
-#include "graphics/property_names.hpp"
-#include "graphics/surfaces.hpp"
 #include "io/binary_format.hpp"
 #include "value/globals.hpp"
 #include "value/runtime.hpp"
@@ -43,21 +41,6 @@ Mm switchvar(i_o, "switchvar", 0);
 
 // The language call stack, depth 0, its line pointer on frame 0.
 constinit qv_error_stack_t qv_error_stack = {{}, {}, 0, &qv_error_stack.lines[0]};
-
-// The graphics property names and values, then the hosted axes: after the
-// constants above and before the start-up object, destroyed in reverse.
-#define NUMRUN_PROPERTY_NAME(id, text) const Mm id = property_text(text);
-#include "graphics/property_names.inc"
-#undef NUMRUN_PROPERTY_NAME
-Mm hosted_axes;
-// The progress window and its bar; -1 until waitbar(x, title) makes them.
-Mm waitbar_figure(-1.0);
-Mm waitbar_bar(-1.0);
-// The shading flag and the last surface and pseudo-colour calls, which
-// shading draws again; empty until a chart records itself.
-int interp_shading = 0;
-surface_chart_record last_surface_chart = {{}, Mm(), Mm()};
-Mm last_pcolor_args;
 
 namespace {
 
