@@ -4,6 +4,7 @@
 #include "host/display.hpp"
 #include "io/string_functions.hpp"
 #include "value/report.hpp"
+#include "value/subscript_record.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/io.h"
@@ -163,6 +164,20 @@ const class_record* class_record_of_id(int id)
     }
     return &classes[id - 1].record;
 }
+
+namespace {
+
+// The indexing engines below this layer ask whether an object's class
+// takes over x(...), x{...} or x.f; the registry answers from load on.
+bool class_has_method(int id, const char* method)
+{
+    const class_record* record = class_record_of_id(id);
+    return record && is_class_function(record->name, method);
+}
+
+const bool method_test_installed = (set_class_method_test(class_has_method), true);
+
+} // namespace
 
 void register_class_function(const char* class_name, const char* method_name, class_method_1 fn)
 {

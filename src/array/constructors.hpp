@@ -1,8 +1,8 @@
 // Internal side of the constructors: the size-argument parser that cell and
-// the sparse constructors share, the fill routine, and reading one number
-// out of an argument of any numeric storage.
+// the sparse constructors share, and the fill routine.
 #pragma once
 
+#include "value/element_read.hpp"
 #include "velkor/value.h"
 
 // What fill_constant_matrix stores.
@@ -13,20 +13,6 @@ enum fill_kind : int {
     fill_rand = 3,  // one uniform draw per element, column-major
     fill_randn = 4, // one normal draw per element, column-major
 };
-
-// Element k (from 0) of a numeric argument as a number: the real part of a
-// double (a sparse value's unstored elements are 0) or a byte's value. The
-// caller has rejected cells and checked k against the element count.
-inline double number_at(const Mm& x, int k)
-{
-    if (x.gettype() == qv_uint8)
-        return *x.getpr((unsigned char*)nullptr, k + 1);
-    if (x.issparse()) {
-        int at = x.search(k);
-        return at < 0 ? 0.0 : x.addr()[at];
-    }
-    return x.addr()[k];
-}
 
 // Turns four size arguments into counts: the first with one element makes
 // each argument one count (truncated; a non-scalar one warns and counts 1),

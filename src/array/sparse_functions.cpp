@@ -2,9 +2,9 @@
 // the queries find/nnz/nonzeros/nzmax, column orders, randperm and the
 // entry points that do nothing.
 #include "array/constructors.hpp"
-#include "array/sparse_storage.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/report.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"

@@ -1,8 +1,8 @@
 // diff, gradient and del2: fronts over the engine's reductions that repeat
 // the differencing, build the coordinates of a spacing argument and combine
 // the derivatives along several dimensions.
-#include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"

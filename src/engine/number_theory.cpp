@@ -1,8 +1,8 @@
 // The integer and rational functions on doubles: permutations and
 // combinations, prime factors and primality, gcd with Bezout coefficients,
 // lcm and rational approximation by continued fractions.
-#include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"

@@ -3,13 +3,13 @@
 // sparse ones), right division through left division, and the operators
 // with a plain double on either side.
 #include "engine/scalar_fast.hpp"
-#include "array/sparse_storage.hpp"
 #include "engine/scalar_real.hpp"
 #include "linalg/glue.hpp"
 #include "linalg/lapack.hpp"
 #include "value/globals.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"

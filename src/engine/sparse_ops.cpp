@@ -1,9 +1,9 @@
 // The engine's road for operations with a sparse operand: work in
 // proportion to the stored entries wherever the operation allows it, and
 // through full values only where zeros would turn into something else.
-#include "array/sparse_storage.hpp"
 #include "engine/kernels.hpp"
 #include "value/report.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"

@@ -1,8 +1,8 @@
 // dot, cross and the coordinate transforms between Cartesian, polar and
 // spherical coordinates. dot and the transforms compose the element-wise
 // fronts; cross runs its own strided loop along the chosen dimension.
-#include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"

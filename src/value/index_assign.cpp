@@ -2,10 +2,10 @@
 // every other index count, sparse target and brace store. Each engine is
 // written once over the element storage (double, uint8, cell) and runs all
 // of its checks before the target changes.
-#include "array/ndim.hpp"
 #include "value/element_kernels.hpp"
 #include "value/index_engines.hpp"
 #include "value/index_walk.hpp"
+#include "value/offsets.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"

@@ -1,13 +1,13 @@
 // Evaluating an index reference: the value that x(...), x{...}, x.f and
 // their chains denote. Scalar, range and plain 2-D reads copy directly;
 // N-d, sparse, struct and many-index reads walk the index combinations.
-#include "array/sparse_storage.hpp"
 #include "value/element_kernels.hpp"
 #include "value/globals.hpp"
 #include "value/index_walk.hpp"
 #include "value/mm_access.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
+#include "value/sparse_storage.hpp"
 #include "value/subscript_record.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"

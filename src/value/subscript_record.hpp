@@ -10,5 +10,9 @@ class Mr;
 // empty double there).
 Mm make_subscript_record(const Mr& r);
 
-// Whether x is an object whose class registers the method.
+// Whether x is an object whose class registers the method. The class
+// registry sits above this layer and answers through the test it installs
+// at load; until then no value has methods.
 bool has_class_method(const Mm& x, const char* method);
+using class_method_test = bool (*)(int classid, const char* method);
+void set_class_method_test(class_method_test test) noexcept;

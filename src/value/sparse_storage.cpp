@@ -1,11 +1,11 @@
 // Sparse storage views and conversions: the full form of a sparse value and
 // the compressed-column arrays (Ir, Jc) that sparse kernels and plug-ins read.
-#include "array/sparse_storage.hpp"
 #include "engine/scalar_real.hpp"
-#include "velkor/array.h"
-#include "velkor/engine.h"
 #include "value/report.hpp"
+#include "value/sparse_storage.hpp"
+#include "velkor/array.h"
 #include "velkor/checks.h"
+#include "velkor/engine.h"
 #include "velkor/report.h"
 #include "velkor/value.h"
 

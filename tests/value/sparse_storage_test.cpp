@@ -1,7 +1,7 @@
 // Sparse storage views: the full form and the compressed-column arrays.
 #include "test_support.hpp"
 
-#include "array/sparse_storage.hpp"
+#include "value/sparse_storage.hpp"
 
 #include <climits>
 #include <vector>
