@@ -122,6 +122,59 @@ TEST(SparseLu, FactorsOfRandomSparseMatrices)
     EXPECT_EQ(u(0, 0) * u(1, 1), cx(0));
 }
 
+// Structurally singular matrices (an empty column, an empty row, a
+// deficient pattern, no entry at all) still factor: a zero pivot, P S = L U
+// exactly for these integer entries, and a zero determinant.
+TEST(SparseLu, StructurallySingularMatricesFactorWithAZeroPivot)
+{
+    struct Case {
+        const char* what;
+        Mm s;
+    };
+    std::mt19937_64 gen(7);
+    Mm wide = random_matrix(gen, 12, 12, false);
+    for (int i = 0; i < 12; ++i) {
+        wide.addr()[i + 3 * 12] = 0;  // column 4 empty
+        wide.addr()[i + 8 * 12] = 0;  // column 9 empty
+        wide.addr()[5 + i * 12] = 0;  // row 6 empty
+    }
+    const std::vector<Case> cases = {
+        {"[0 0;0 1]", sparse(test::real(2, 2, {0, 0, 0, 1}))},
+        {"[1 0;1 0]", sparse(test::real(2, 2, {1, 1, 0, 0}))},
+        {"zeros(3)", sparse(zeros(3.0, 3.0))},
+        {"[1 1;0 0]", sparse(test::real(2, 2, {1, 0, 1, 0}))},
+        {"[0 1;0 1]", sparse(test::real(2, 2, {0, 0, 1, 1}))},
+        {"[0 2 0;0 0 3;0 0 4]", sparse(test::real(3, 3, {0, 0, 0, 2, 0, 0, 0, 3, 4}))},
+        {"12x12 with two empty columns and an empty row", sparse(wide)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm L, U, P;
+        EXPECT_EQ(test::error_of([&] { lu(c.s, i_o, L, U, P); }), "");
+        const cmat S = to_cmat(c.s), l = to_cmat(L), u = to_cmat(U), p = to_cmat(P);
+        const int n = S.rows;
+        ASSERT_EQ(l.rows, n);
+        ASSERT_EQ(u.rows, n);
+        ASSERT_EQ(p.rows, n);
+        EXPECT_TRUE(unit_lower(l));
+        cx diagonal = 1;
+        for (int j = 0; j < n; ++j) {
+            diagonal *= u(j, j);
+            for (int i = j + 1; i < n; ++i)
+                EXPECT_EQ(u(i, j), cx(0));
+        }
+        EXPECT_EQ(diagonal, cx(0));
+        if (n <= 3)
+            EXPECT_EQ(max_abs_diff(product(p, S), product(l, u)), 0);
+        else
+            EXPECT_LE(max_abs_diff(product(p, S), product(l, u)) / (max_abs(S) * n * eps52), 30);
+        EXPECT_EQ(det(c.s).r(), 0);
+        // The solver meets the same pattern: no answer, and no crash.
+        const Mm x = mldivide(c.s, ones(double(n), 1.0));
+        EXPECT_TRUE(std::isnan(x.addr()[0]));
+    }
+}
+
 TEST(Lusolve, Cases)
 {
     const Mm b = test::real(3, 1, {1, 2, 3});
