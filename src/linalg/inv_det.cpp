@@ -11,6 +11,7 @@
 #include "velkor/checks.h"
 #include "velkor/engine.h"
 #include "velkor/linalg.h"
+#include "velkor/report.h"
 
 #include <cmath>
 #include <vector>
@@ -33,24 +34,38 @@ double parity(std::vector<int> row_of)
     return sign;
 }
 
+// The determinant from the sparse LU's pivots: the product of U's stored
+// diagonal (a pivot that is not stored is an exact zero) and the parities
+// of the row and column orders. Neither factor is made full.
 Mm sparse_det(const Mm& a)
 {
-    Mm L, U, P;
-    lu(a, i_o, L, U, P);
+    if (a.isc()) {
+        error("lu: Complex sparse not supported.");
+        return x_M;
+    }
+    const int n = a.rows();
+    Mm L, U, r, c;
+    sparse_lu_factor(a, speye(Mm(double(n))), L, U, r, c);
     if (U.issamename(x_M.getname()))
         return x_M;
-    const int n = a.rows();
-    const Mm u = checked(full(U), n, n), p = checked(full(P), n, n);
     double d = 1;
-    for (int k = 0; k < n; ++k)
-        d *= u.addr()[k + idx(k) * n];
+    int stored = 0;
+    for (int k = 0; k < U.getnnz(); ++k) {
+        const int at = U.getindex()[k];
+        if (at % n == at / n) {
+            d *= U.addr()[k];
+            ++stored;
+        }
+    }
+    if (stored < n)
+        d *= 0.0;
     // The row interchanges count, as in the dense determinant.
-    std::vector<int> row_of(n);
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i)
-            if (p.addr()[i + idx(j) * n] != 0)
-                row_of[j] = i + 1;
-    return Mm(parity(row_of) * d);
+    std::vector<int> row_order(n), column_order(n);
+    for (int k = 0; k < n; ++k) {
+        row_order[k] = int(r.addr()[k]);
+        column_order[k] = int(c.addr()[k]);
+    }
+    return Mm(parity(row_order) * parity(column_order) * d);
 }
 
 } // namespace
