@@ -3,6 +3,7 @@
 // kernels' split-storage results into language values.
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -234,6 +235,11 @@ void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance)
         D = nop_M;
         return;
     }
+    const int e = safe_range_exponent(A);
+    if (e != 0) {
+        A = working_copy(A, false);
+        scale_by_power_of_two(A, e);
+    }
     Mm w(1, 0, 0, n, 1, qv_double);
     with_storage(w, n, 1, true);
     Mm vectors;
@@ -243,6 +249,7 @@ void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance)
         complex_path(A, w, vectors, want_vectors, want_balance);
     else
         real_path(A, w, vectors, want_vectors, want_balance);
+    scale_by_power_of_two(w, -e);
     if (want_vectors) {
         vectors.getreal(0);
         V = vectors;
