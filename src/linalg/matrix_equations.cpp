@@ -143,7 +143,7 @@ Mm subspace(const Mm& A, const Mm& B)
     Mm QA, RA, QB, RB;
     qr(A, Mm(0.0), i_o, QA, RA);
     qr(B, Mm(0.0), i_o, QB, RB);
-    const Mm s = svd(transpose(QA) * QB);
+    const Mm s = svd(ctranspose(QA) * QB);
     return acos(min(Mm(1.0), min(s)));
 }
 

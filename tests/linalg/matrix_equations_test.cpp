@@ -106,6 +106,12 @@ TEST(Subspace, LargestPrincipalAngle)
     // A plane and a line at 30 degrees to it.
     const Mm line = test::real(4, 1, {std::cos(M_PI / 6), 0, std::sin(M_PI / 6), 0});
     EXPECT_NEAR(subspace(e12, line).r(), M_PI / 6, 1e-14);
+    // Complex spaces are compared through the conjugate transpose:
+    // [1;i] spans itself, is orthogonal to [1;-i] and at 45 degrees to [1;0].
+    const Mm u = test::complex(2, 1, {1, 0}, {0, 1}), w = test::complex(2, 1, {1, 0}, {0, -1});
+    EXPECT_NEAR(subspace(u, u).r(), 0, 1e-7) << "subspace([1; i], [1; i])";
+    EXPECT_NEAR(subspace(u, w).r(), M_PI / 2, 1e-15) << "subspace([1; i], [1; -i])";
+    EXPECT_NEAR(subspace(u, test::real(2, 1, {1, 0})).r(), M_PI / 4, 1e-15) << "subspace([1; i], [1; 0])";
     EXPECT_ERROR(subspace(eye(3.0), eye(2.0)), "subspace: arguments must have same number of rows.");
     EXPECT_ERROR(subspace(A), "subspace does not accept 1 input");
 }
