@@ -133,11 +133,12 @@ void dense_real_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
     int_scratch ipiv{std::size_t(n)};
     lapack::getrf(n, n, f.addr(), n, ipiv.get());
     Mm u = upper_triangle(f);
+    // L from the multipliers alone: subtracting U would put NaN - NaN on
+    // the unit diagonal when U's diagonal holds a NaN.
     Mm l = f;
-    for (idx k = 0; k < idx(n) * n; ++k)
-        l.addr()[k] -= u.addr()[k];
-    for (int k = 0; k < n; ++k)
-        l.addr()[k + idx(k) * n] += 1;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i <= j; ++i)
+            l.addr()[i + idx(j) * n] = i == j ? 1.0 : 0.0;
     lapack::laswp(n, l.addr(), n, 1, n, ipiv.get(), -1);
     Mm p = checked(eye(double(n)), n, n);
     lapack::laswp(n, p.addr(), n, 1, n, ipiv.get(), 1);

@@ -254,6 +254,25 @@ TEST(Mldivide, SmallCasesAndMessages)
     EXPECT_EQ(test::printed(), "");
 }
 
+// L keeps its unit diagonal whatever U holds; the NaN shows in U.
+TEST(Lu, NaNStaysOutOfTheUnitDiagonal)
+{
+    for (const Mm& a : {test::real(2, 2, {NAN, 1, 2, 3}), test::real(3, 3, {1, 2, 3, 4, NAN, 6, 7, 8, 10})}) {
+        Mm L, U, P;
+        lu(a, i_o, L, U, P);
+        const int n = a.rows();
+        bool nan_in_u = false;
+        for (int j = 0; j < n; ++j) {
+            EXPECT_EQ(L.addr()[j * (n + 1)], 1.0) << j;
+            for (int i = 0; i < j; ++i)
+                EXPECT_EQ(L.addr()[i + j * n], 0.0) << i << "," << j;
+            for (int i = 0; i <= j; ++i)
+                nan_in_u = nan_in_u || std::isnan(U.addr()[i + j * n]);
+        }
+        EXPECT_TRUE(nan_in_u);
+    }
+}
+
 // A NaN in A reaches every element of the solution, as numpy's solve
 // gives: [1 NaN;5 1] looked symmetric and took the symmetric solver,
 // which returned finite numbers.
