@@ -6,6 +6,7 @@
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/sparse_lu.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -353,21 +354,32 @@ Mm pad_rows(const Mm& x, int n)
     return r;
 }
 
+// The largest magnitude among a sparse matrix's stored entries.
+double largest_stored(const Mm& a)
+{
+    double big = 0;
+    for (int k = 0; k < a.getnnz(); ++k)
+        big = std::fmax(big, a.isc() ? std::hypot(a.addr()[k], a.addi()[k]) : std::fabs(a.addr()[k]));
+    return big;
+}
+
+// Sparse systems in a fill-reducing column order: the solution is the
+// same up to rounding, with far less fill than the natural order.
 Mm solve_sparse(const Mm& a, const Mm& b)
 {
     const int m = a.rows(), n = a.cols();
     if (m == n)
-        return lusolve(a, b, speye(Mm(double(n))));
+        return sparse_solve(a, b);
     if (m < n) {
         const Mm first = Mm(a(c_p, colon(1.0, double(m))));
-        return pad_rows(lusolve(first, b, speye(Mm(double(m)))), n);
+        return pad_rows(sparse_solve(first, b), n);
     }
     // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0].
-    const double s = max(max(abs(full(a)))).r() / 1000;
+    const double s = largest_stored(a) / 1000;
     const Mm top = horzcat(times(Mm(s), speye(Mm(double(m)))), a);
     const Mm bottom = horzcat(ctranspose(a), sparse(Mm(double(n)), Mm(double(n))));
     const Mm rhs = vertcat(b, zeros(double(n), double(b.cols())));
-    const Mm z = lusolve(vertcat(top, bottom), rhs, speye(Mm(double(m + n))));
+    const Mm z = sparse_solve(vertcat(top, bottom), rhs);
     return Mm(z(colon(double(m + 1), double(m + n)), c_p));
 }
 

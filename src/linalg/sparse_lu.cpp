@@ -256,12 +256,13 @@ void complete_structure(ccs_matrix& a)
 }
 
 // Solves the real system a (compressed columns) with dense B in place.
-bool solve_in_place(ccs_matrix a, const std::vector<int>& order, double* b, int nrhs)
+// A null order lets SuperLU choose a fill-reducing one.
+bool solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, int nrhs)
 {
     int info;
     try {
         complete_structure(a);
-        info = superlu_solve(a, order.data(), b, a.rows, nrhs);
+        info = superlu_solve(a, order ? order->data() : nullptr, b, a.rows, nrhs);
     } catch (const std::bad_alloc&) {
         info = a.cols + 1;
     }
@@ -274,7 +275,11 @@ bool solve_in_place(ccs_matrix a, const std::vector<int>& order, double* b, int 
 
 } // namespace
 
-Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
+namespace {
+
+// lusolve in the order the caller gives (order_from_p) or in a
+// fill-reducing one.
+Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
 {
     const int n = a.rows(), nrhs = b.cols();
     // Checked before SuperLU sees anything: it has no way to refuse them.
@@ -293,7 +298,8 @@ Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
                 rhs[i + 2 * std::size_t(n) * c] = fb.addr()[i + std::size_t(n) * c];
                 rhs[i + n + 2 * std::size_t(n) * c] = fb.isc() ? fb.addi()[i + std::size_t(n) * c] : 0.0;
             }
-        if (!solve_in_place(d, natural_order(2 * n), rhs.data(), nrhs))
+        const std::vector<int> natural = natural_order(2 * n);
+        if (!solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs))
             return nan_matrix(n, nrhs);
         Mm x = new_dense(1, n, nrhs);
         for (int c = 0; c < nrhs; ++c)
@@ -304,12 +310,24 @@ Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
         return x;
     }
     std::vector<int> order;
-    if (!column_order(p, n, order))
+    if (order_from_p && !column_order(p, n, order))
         return nan_matrix(n, nrhs);
     Mm x = fb;
-    if (!solve_in_place(ccs_of(a), order, x.addr(), nrhs))
+    if (!solve_in_place(ccs_of(a), order_from_p ? &order : nullptr, x.addr(), nrhs))
         return nan_matrix(n, nrhs);
     return x;
+}
+
+} // namespace
+
+Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
+{
+    return solve_sparse_system(a, b, p, true);
+}
+
+Mm sparse_solve(const Mm& a, const Mm& b)
+{
+    return solve_sparse_system(a, b, Mm(), false);
 }
 
 void sparse_lu_factor(const Mm& a, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)

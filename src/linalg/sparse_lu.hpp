@@ -19,6 +19,13 @@ struct ccs_matrix {
 // or above n when memory ran out (no factors).
 int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L, ccs_matrix& U);
 
-// Solves A*X = B in place (B dense, rows(A) rows, leading dimension ldb).
-// Returns SuperLU's info; B holds X only when it is 0.
+// Solves A*X = B in place (B dense, rows(A) rows, leading dimension ldb),
+// in the column order perm_c, or in COLAMD's fill-reducing order when
+// perm_c is null. Returns SuperLU's info; B holds X only when it is 0.
 int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs);
+
+class Mm;
+
+// lusolve for left division, where any column order gives the same
+// solution up to rounding: SuperLU chooses a fill-reducing one.
+Mm sparse_solve(const Mm& a, const Mm& b);
