@@ -320,6 +320,22 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
 
 } // namespace
 
+Mm fill_reducing_order(const Mm& a)
+{
+    const int n = a.cols();
+    std::vector<int> order(std::size_t(n) + 1);
+    superlu_fill_reducing_order(ccs_of(a), order.data());
+    Mm p(0, 1, n, n, n, qv_double);
+    if (n > 0 && p.getnnz() < n)
+        throw std::bad_alloc();  // refused; "Out of memory!" is reported
+    for (int k = 0; k < n; ++k) {
+        p.getindex()[k] = order[k] + k * n;
+        p.addr()[k] = 1;
+    }
+    p.sort();
+    return p;
+}
+
 Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
 {
     return solve_sparse_system(a, b, p, true);

@@ -24,7 +24,14 @@ int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L,
 // perm_c is null. Returns SuperLU's info; B holds X only when it is 0.
 int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs);
 
+// COLAMD's fill-reducing column order of a (n = cols entries, 0-based).
+void superlu_fill_reducing_order(const ccs_matrix& a, int* perm_c);
+
 class Mm;
+
+// The sparse permutation matrix whose row indices, in storage order, give
+// COLAMD's column order of a sparse a: the Pc argument of sparse_lu_factor.
+Mm fill_reducing_order(const Mm& a);
 
 // lusolve for left division, where any column order gives the same
 // solution up to rounding: SuperLU chooses a fill-reducing one.

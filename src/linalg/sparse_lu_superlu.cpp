@@ -143,3 +143,9 @@ int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, in
     Destroy_SuperMatrix_Store(&B);
     return info;
 }
+
+void superlu_fill_reducing_order(const ccs_matrix& a, int* perm_c)
+{
+    wrapped A(a);
+    get_perm_c(COLAMD, &A.m, perm_c);
+}
