@@ -4,6 +4,7 @@
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
+#include "value/scratch.hpp"
 
 #include <cmath>
 
@@ -22,6 +23,8 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
     tau(2, n) = 0.0;
     for (std::ptrdiff_t i = 1; i <= n; ++i)
         d(i) = ar(i, i);
+    // The Householder vector and A·u of each step, contiguous.
+    scratch<double> u(2 * std::size_t(n > 0 ? n : 1)), g_work(2 * std::size_t(n > 0 ? n : 1));
 
     for (std::ptrdiff_t i = n; i >= 1; --i) {
         const std::ptrdiff_t l = i - 1;
@@ -61,35 +64,66 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
                 ar(i, l) = g;
             }
             if (reduce) {
+                // Row i (the Householder vector u) is copied to contiguous
+                // storage, and A is walked by columns: column-major storage
+                // keeps every inner loop contiguous. Each sum still adds its
+                // terms in the order of the row-wise formulation, so the
+                // results are those of the row-by-row loops.
+                double* ur = u.get();
+                double* ui = u.get() + n;
+                for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                    ur[k - 1] = ar(i, k);
+                    ui[k - 1] = ai(i, k);
+                }
+                double* gr = g_work.get();
+                double* gi = g_work.get() + n;
+                for (std::ptrdiff_t j = 0; j < l; ++j)
+                    gr[j] = gi[j] = 0.0;
+                // Element j of A·u: the terms of row j of the lower
+                // triangle (k <= j), then those of column j below it.
+                for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                    const double* ck_r = &ar(1, k);
+                    const double* ck_i = &ai(1, k);
+                    const double uk_r = ur[k - 1], uk_i = ui[k - 1];
+                    for (std::ptrdiff_t j = k; j <= l; ++j) {
+                        gr[j - 1] += ck_r[j - 1] * uk_r + ck_i[j - 1] * uk_i;
+                        gi[j - 1] += -ck_r[j - 1] * uk_i + ck_i[j - 1] * uk_r;
+                    }
+                    double sr = gr[k - 1], si_k = gi[k - 1];
+                    for (std::ptrdiff_t m = k + 1; m <= l; ++m) {
+                        sr += ck_r[m - 1] * ur[m - 1] - ck_i[m - 1] * ui[m - 1];
+                        si_k -= ck_r[m - 1] * ui[m - 1] + ck_i[m - 1] * ur[m - 1];
+                    }
+                    gr[k - 1] = sr;
+                    gi[k - 1] = si_k;
+                }
                 f = 0.0;
                 for (std::ptrdiff_t j = 1; j <= l; ++j) {
-                    // Element j of A·u.
-                    double gr = 0.0, gi = 0.0;
-                    for (std::ptrdiff_t k = 1; k <= j; ++k) {
-                        gr += ar(j, k) * ar(i, k) + ai(j, k) * ai(i, k);
-                        gi += -ar(j, k) * ai(i, k) + ai(j, k) * ar(i, k);
-                    }
-                    for (std::ptrdiff_t k = j + 1; k <= l; ++k) {
-                        gr += ar(k, j) * ar(i, k) - ai(k, j) * ai(i, k);
-                        gi -= ar(k, j) * ai(i, k) + ai(k, j) * ar(i, k);
-                    }
                     // Element j of p.
-                    e(j) = gr / h;
-                    tau(2, j) = gi / h;
+                    e(j) = gr[j - 1] / h;
+                    tau(2, j) = gi[j - 1] / h;
                     f += e(j) * ar(i, j) - tau(2, j) * ai(i, j);
                 }
                 const double hh = f / (h + h);
-                // The reduced matrix.
+                // q = p - hh·u, kept in e and -tau(2, ·) as before, and in
+                // contiguous copies for the column walk.
                 for (std::ptrdiff_t j = 1; j <= l; ++j) {
-                    const double fr = ar(i, j);
-                    const double gr = e(j) - hh * fr;
-                    e(j) = gr;
-                    const double fi = -ai(i, j);
-                    const double gi = tau(2, j) - hh * fi;
-                    tau(2, j) = -gi;
-                    for (std::ptrdiff_t k = 1; k <= j; ++k) {
-                        ar(j, k) = ar(j, k) - fr * e(k) - gr * ar(i, k) + fi * tau(2, k) + gi * ai(i, k);
-                        ai(j, k) = ai(j, k) - fr * tau(2, k) - gr * ai(i, k) - fi * e(k) - gi * ar(i, k);
+                    const double qr = e(j) - hh * ur[j - 1];
+                    e(j) = qr;
+                    const double qi = tau(2, j) - hh * -ui[j - 1];
+                    tau(2, j) = -qi;
+                    gr[j - 1] = qr;
+                    gi[j - 1] = qi;
+                }
+                // The reduced matrix, column by column.
+                for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                    double* ck_r = &ar(1, k);
+                    double* ck_i = &ai(1, k);
+                    const double ek = e(k), tk = tau(2, k), uk_r = ur[k - 1], uk_i = ui[k - 1];
+                    for (std::ptrdiff_t j = k; j <= l; ++j) {
+                        const double fr = ur[j - 1], fi = -ui[j - 1], qr = gr[j - 1], qi = gi[j - 1];
+                        ck_r[j - 1] = ck_r[j - 1] - fr * ek - qr * uk_r + fi * tk + qi * uk_i;
+                        ck_i[j - 1] = ck_i[j - 1] - fr * tk - qr * uk_i - fi * ek - qi * uk_r;
                     }
                 }
             }
