@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -213,9 +214,10 @@ bool sparse_norm(const Mm& x, const Mm& p, double& result)
     if (pv == 1) {
         double best = 0;
         for (int k = 0; k < nnz;) {
-            const int c = index[k] / rows;
+            // One division per column: the entries are in column order.
+            const std::int64_t end = (std::int64_t(index[k] / rows) + 1) * rows;
             double sum = 0;
-            for (; k < nnz && index[k] / rows == c; ++k)
+            for (; k < nnz && index[k] < end; ++k)
                 sum += e.magnitude(k);
             if (sum != sum) {
                 result = sum;
@@ -228,8 +230,11 @@ bool sparse_norm(const Mm& x, const Mm& p, double& result)
     }
     scratch<double> sums(std::size_t(rows) > 0 ? std::size_t(rows) : 1);
     std::fill(sums.get(), sums.get() + rows, 0.0);
-    for (int k = 0; k < nnz; ++k)
-        sums[index[k] % rows] += e.magnitude(k);
+    for (int k = 0; k < nnz;) {
+        const std::int64_t start = std::int64_t(index[k] / rows) * rows, end = start + rows;
+        for (; k < nnz && index[k] < end; ++k)
+            sums[index[k] - start] += e.magnitude(k);
+    }
     double best = 0;
     for (int r = 0; r < rows; ++r) {
         if (sums[r] != sums[r]) {
