@@ -311,15 +311,30 @@ Mm least_squares(const Mm& a, const Mm& b)
     return result;
 }
 
+// The general complex solve through LAPACK's blocked factorisation on an
+// interleaved copy: the same partial pivoting (by |re| + |im|) as the
+// split kernels, at the speed of level-3 BLAS.
 Mm solve_complex_square(const Mm& a, const Mm& b)
 {
     const int n = a.rows(), nrhs = b.cols();
-    int_scratch ipvt{std::size_t(n)};
-    Mm f = linpack_factor(dense_complex_copy(a), ipvt);
-    Mm x = dense_complex_copy(b);
-    const int job = 0;
-    for (int c = 0; c < nrhs; ++c)
-        lu_solve_split(f.addr(), f.addi(), &n, &n, ipvt.get(), x.addr() + idx(c) * n, x.addi() + idx(c) * n, &job);
+    const Mm ca = dense_complex_copy(a), cb = dense_complex_copy(b);
+    scratch<double> za{2 * std::size_t(n) * n}, zb{2 * std::size_t(n) * nrhs};
+    for (idx k = 0; k < idx(n) * n; ++k) {
+        za[2 * k] = ca.addr()[k];
+        za[2 * k + 1] = ca.addi()[k];
+    }
+    for (idx k = 0; k < idx(n) * nrhs; ++k) {
+        zb[2 * k] = cb.addr()[k];
+        zb[2 * k + 1] = cb.addi()[k];
+    }
+    int_scratch ipiv{std::size_t(n)};
+    lapack::zgetrf(n, n, za.get(), n, ipiv.get());
+    lapack::zgetrs('N', n, nrhs, za.get(), n, ipiv.get(), zb.get(), n);
+    Mm x = new_dense(1, n, nrhs);
+    for (idx k = 0; k < idx(n) * nrhs; ++k) {
+        x.addr()[k] = zb[2 * k];
+        x.addi()[k] = zb[2 * k + 1];
+    }
     return x;
 }
 
