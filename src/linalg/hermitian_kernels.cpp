@@ -17,7 +17,51 @@ template <class Matrix, class Vector, class Tau>
 void reduce_real(const Matrix& ar, const Vector& e, const Tau& tau, std::ptrdiff_t l, double h, const double* ur,
                  double* gr)
 {
-    for (std::ptrdiff_t k = 1; k <= l; ++k) {
+    // Column c's terms reach element j >= c only, so once columns k..k+3
+    // have given theirs to elements k..k+3, those four sums down the
+    // columns can run side by side with the four columns' terms to the
+    // elements below: one pass over the four columns, every sum adding in
+    // the same order as the column-at-a-time loops.
+    std::ptrdiff_t k = 1;
+    for (; k + 3 <= l; k += 4) {
+        const double *c0 = &ar(1, k), *c1 = &ar(1, k + 1), *c2 = &ar(1, k + 2), *c3 = &ar(1, k + 3);
+        const double u0 = ur[k - 1], u1 = ur[k], u2 = ur[k + 1], u3 = ur[k + 2];
+        gr[k - 1] += c0[k - 1] * u0;
+        gr[k] += c0[k] * u0;
+        gr[k] += c1[k] * u1;
+        gr[k + 1] += c0[k + 1] * u0;
+        gr[k + 1] += c1[k + 1] * u1;
+        gr[k + 1] += c2[k + 1] * u2;
+        gr[k + 2] += c0[k + 2] * u0;
+        gr[k + 2] += c1[k + 2] * u1;
+        gr[k + 2] += c2[k + 2] * u2;
+        gr[k + 2] += c3[k + 2] * u3;
+        double s0 = gr[k - 1], s1 = gr[k], s2 = gr[k + 1], s3 = gr[k + 2];
+        s0 += c0[k] * ur[k];
+        s0 += c0[k + 1] * ur[k + 1];
+        s1 += c1[k + 1] * ur[k + 1];
+        s0 += c0[k + 2] * ur[k + 2];
+        s1 += c1[k + 2] * ur[k + 2];
+        s2 += c2[k + 2] * ur[k + 2];
+        for (std::ptrdiff_t m = k + 4; m <= l; ++m) {
+            const double x0 = c0[m - 1], x1 = c1[m - 1], x2 = c2[m - 1], x3 = c3[m - 1], um = ur[m - 1];
+            double g = gr[m - 1];
+            g += x0 * u0;
+            g += x1 * u1;
+            g += x2 * u2;
+            g += x3 * u3;
+            gr[m - 1] = g;
+            s0 += x0 * um;
+            s1 += x1 * um;
+            s2 += x2 * um;
+            s3 += x3 * um;
+        }
+        gr[k - 1] = s0;
+        gr[k] = s1;
+        gr[k + 1] = s2;
+        gr[k + 2] = s3;
+    }
+    for (; k <= l; ++k) {
         const double* ck = &ar(1, k);
         const double uk = ur[k - 1];
         for (std::ptrdiff_t j = k; j <= l; ++j)
