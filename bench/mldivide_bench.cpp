@@ -100,7 +100,7 @@ void ComplexSquare(benchmark::State& state)
         });
     state.SetLabel("baseline: ZGETRF + ZGETRS on interleaved data");
 }
-BENCHMARK(ComplexSquare)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(ComplexSquare)->Arg(100)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 void LeastSquares(benchmark::State& state)
 {
