@@ -225,8 +225,10 @@ void complete_structure(ccs_matrix& a)
     int free_row = 0;
     for (int c = 0; c < n; ++c)
         if (row_of[c] < 0) {
-            while (row_used[free_row])
+            while (free_row < a.rows && row_used[free_row])
                 ++free_row;
+            if (free_row == a.rows)
+                break;  // more columns than rows: nothing left to pair
             added[c] = free_row++;
         }
     ccs_matrix b;
@@ -346,8 +348,14 @@ Mm sparse_solve(const Mm& a, const Mm& b)
     return solve_sparse_system(a, b, Mm(), false);
 }
 
-void sparse_lu_factor(const Mm& a, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)
+void sparse_lu_factor(const Mm& a0, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)
 {
+    // Checked before SuperLU sees it: a direct call may pass any value.
+    if (error_square(a0, "lu")) {
+        L = U = r = c = x_M;
+        return;
+    }
+    const Mm a = a0.issparse() ? a0 : sparse(a0);
     const int n = a.rows();
     std::vector<int> order;
     if (!column_order(pc, n, order))

@@ -175,6 +175,19 @@ TEST(SparseLu, StructurallySingularMatricesFactorWithAZeroPivot)
     }
 }
 
+// A direct call checks its argument: a non-square matrix is refused with
+// the square-matrix message rather than handed to SuperLU, and a dense
+// one is factored as its sparse form.
+TEST(SparseLu, DirectCallChecksItsArgument)
+{
+    Mm L, U, r, c;
+    EXPECT_ERROR(sparse_lu_factor(sparse(ones(2.0, 3.0)), speye(Mm(2.0)), L, U, r, c),
+                 "lu: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    sparse_lu_factor(test::real(2, 2, {0, 1, 2, 0}), speye(Mm(2.0)), L, U, r, c);
+    EXPECT_TRUE(L.issparse() && U.issparse());
+    EXPECT_EQ(test::values(r), (std::vector<double>{2, 1}));
+}
+
 TEST(Lusolve, Cases)
 {
     const Mm b = test::real(3, 1, {1, 2, 3});
