@@ -35,39 +35,29 @@ double parity(std::vector<int> row_of)
     return sign;
 }
 
-// The determinant from the sparse LU's pivots: the product of U's stored
-// diagonal (a pivot that is not stored is an exact zero) and the parities
-// of the row and column orders. Neither factor is made full.
+// The determinant from the sparse LU's pivots, in a fill-reducing column
+// order (any order gives the determinant): the product of U's diagonal and
+// the parities of the row and column orders. No factor is made full, and
+// none becomes a value.
 Mm sparse_det(const Mm& a)
 {
     if (a.isc()) {
         error("lu: Complex sparse not supported.");
         return x_M;
     }
-    const int n = a.rows();
-    Mm L, U, r, c;
-    // Any column order gives the determinant; a fill-reducing one is cheap.
-    sparse_lu_factor(a, fill_reducing_order(a), L, U, r, c);
-    if (U.issamename(x_M.getname()))
+    std::vector<double> pivots;
+    std::vector<int> perm_r, perm_c;
+    if (!sparse_lu_pivots(a, pivots, perm_r, perm_c))
         return x_M;
     double d = 1;
-    int stored = 0;
-    for (int k = 0; k < U.getnnz(); ++k) {
-        const int at = U.getindex()[k];
-        if (at % n == at / n) {
-            d *= U.addr()[k];
-            ++stored;
-        }
-    }
-    if (stored < n)
-        d *= 0.0;
+    for (double p : pivots)
+        d *= p;
     // The row interchanges count, as in the dense determinant.
-    std::vector<int> row_order(n), column_order(n);
-    for (int k = 0; k < n; ++k) {
-        row_order[k] = int(r.addr()[k]);
-        column_order[k] = int(c.addr()[k]);
-    }
-    return Mm(parity(row_order) * parity(column_order) * d);
+    for (int& k : perm_r)
+        ++k;
+    for (int& k : perm_c)
+        ++k;
+    return Mm(parity(perm_r) * parity(perm_c) * d);
 }
 
 } // namespace

@@ -322,20 +322,33 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
 
 } // namespace
 
-Mm fill_reducing_order(const Mm& a)
+bool sparse_lu_pivots(const Mm& a, std::vector<double>& pivots, std::vector<int>& perm_r, std::vector<int>& perm_c)
 {
-    const int n = a.cols();
-    std::vector<int> order(std::size_t(n) + 1);
-    superlu_fill_reducing_order(ccs_of(a), order.data());
-    Mm p(0, 1, n, n, n, qv_double);
-    if (n > 0 && p.getnnz() < n)
-        throw std::bad_alloc();  // refused; "Out of memory!" is reported
-    for (int k = 0; k < n; ++k) {
-        p.getindex()[k] = order[k] + k * n;
-        p.addr()[k] = 1;
+    const int n = a.rows();
+    ccs_matrix l, u;
+    int info;
+    try {
+        ccs_matrix s = ccs_of(a);
+        perm_c.assign(std::size_t(n) + 1, 0);
+        superlu_fill_reducing_order(s, perm_c.data());
+        complete_structure(s);
+        perm_r.assign(std::size_t(n) + 1, 0);
+        info = superlu_factor(s, perm_c.data(), perm_r.data(), l, u);
+    } catch (const std::bad_alloc&) {
+        info = n + 1;
     }
-    p.sort();
-    return p;
+    if (info < 0 || info > n) {
+        error("Out of memory!");
+        return false;
+    }
+    perm_r.resize(n);
+    perm_c.resize(n);
+    pivots.assign(n, 0.0);
+    for (int j = 0; j < n; ++j)
+        for (int k = u.jc[j]; k < u.jc[j + 1]; ++k)
+            if (u.ir[k] == j)
+                pivots[j] = u.v[k];
+    return true;
 }
 
 Mm lusolve(const Mm& a, const Mm& b, const Mm& p)

@@ -29,9 +29,11 @@ void superlu_fill_reducing_order(const ccs_matrix& a, int* perm_c);
 
 class Mm;
 
-// The sparse permutation matrix whose row indices, in storage order, give
-// COLAMD's column order of a sparse a: the Pc argument of sparse_lu_factor.
-Mm fill_reducing_order(const Mm& a);
+// The pivots of a square real sparse a's LU in COLAMD's column order:
+// Pr*A*Pc = L*U with U's diagonal in pivots (an exact zero where none is
+// stored), perm_r and perm_c the 0-based orders. False, after "Out of
+// memory!", when SuperLU ran out of memory.
+bool sparse_lu_pivots(const Mm& a, std::vector<double>& pivots, std::vector<int>& perm_r, std::vector<int>& perm_c);
 
 // lusolve for left division, where any column order gives the same
 // solution up to rounding: SuperLU chooses a fill-reducing one.
