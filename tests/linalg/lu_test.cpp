@@ -175,6 +175,20 @@ TEST(SparseLu, StructurallySingularMatricesFactorWithAZeroPivot)
     }
 }
 
+// A NaN beside an empty row or column: SuperLU's pivot search passes the
+// NaN by, so these meet the same zero-pivot path; the NaN reaches det.
+TEST(SparseLu, NaNBesideAnEmptyLineGivesNaN)
+{
+    for (const Mm& d : {test::real(2, 2, {NAN, 0, 0, 0}), test::real(3, 3, {1, 0, NAN, 0, 0, 0, 2, 0, 3}),
+                        test::real(2, 2, {NAN, NAN, 0, 0})}) {
+        const Mm s = sparse(d);
+        Mm L, U, P;
+        EXPECT_EQ(test::error_of([&] { lu(s, i_o, L, U, P); }), "");
+        EXPECT_EQ(L.rows(), d.rows());
+        EXPECT_TRUE(std::isnan(det(s).r()));
+    }
+}
+
 // A direct call checks its argument: a non-square matrix is refused with
 // the square-matrix message rather than handed to SuperLU, and a dense
 // one is factored as its sparse form.
