@@ -179,7 +179,7 @@ void Axxbc(benchmark::State& state)
         });
     state.SetLabel("baseline: two DGEES, DTRSYL and the products (report)");
 }
-BENCHMARK(Axxbc)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(Axxbc)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

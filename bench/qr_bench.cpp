@@ -54,7 +54,7 @@ void QrFactors(benchmark::State& state)
         });
     state.SetLabel(pivot ? "baseline: DGEQP3 + DORGQR" : "baseline: DGEQRF + DORGQR");
 }
-BENCHMARK(QrFactors)->Args({200, 0})->Args({500, 0})->Args({200, 1})->Args({500, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(QrFactors)->Args({200, 0})->Args({500, 0})->Args({1000, 0})->Args({200, 1})->Args({500, 1})->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -3,6 +3,7 @@
 // kernels' split-storage results into language values.
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -21,6 +22,15 @@ void fill_nan(double* p, std::size_t count)
 {
     for (std::size_t k = 0; k < count; ++k)
         p[k] = not_a_number;
+}
+
+bool has_nan(const Mm& a)
+{
+    const std::size_t count = std::size_t(a.rows()) * std::size_t(a.cols());
+    for (std::size_t k = 0; k < count; ++k)
+        if (std::isnan(a.addr()[k]) || (a.addi() && std::isnan(a.addi()[k])))
+            return true;
+    return false;
 }
 
 // A kernel that ran out of iterations leaves eigenvalues it did not reach
@@ -234,15 +244,31 @@ void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance)
         D = nop_M;
         return;
     }
+    const int e = safe_range_exponent(A);
+    if (e != 0) {
+        A = working_copy(A, false);
+        scale_by_power_of_two(A, e);
+    }
     Mm w(1, 0, 0, n, 1, qv_double);
     with_storage(w, n, 1, true);
     Mm vectors;
-    if (ishermitian(A))
+    if (has_nan(A)) {
+        // No eigenvalue of a matrix with a NaN entry is known: the kernels
+        // would still return some plausible parts (1 + NaN i for
+        // [1 NaN;NaN 1]), so every value and vector is NaN.
+        Mm v = zeros_of(n, n, false);
+        fill_nan(v.addr(), std::size_t(n) * std::size_t(n));
+        fill_nan(w.addr(), std::size_t(n));
+        for (int k = 0; k < n; ++k)
+            w.addi()[k] = 0.0;
+        vectors = v;
+    } else if (ishermitian(A))
         hermitian_path(A, w, vectors, want_vectors);
     else if (A.isc())
         complex_path(A, w, vectors, want_vectors, want_balance);
     else
         real_path(A, w, vectors, want_vectors, want_balance);
+    scale_by_power_of_two(w, -e);
     if (want_vectors) {
         vectors.getreal(0);
         V = vectors;

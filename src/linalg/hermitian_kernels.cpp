@@ -4,8 +4,94 @@
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
+#include "value/scratch.hpp"
 
 #include <cmath>
+
+namespace {
+
+// The reduction step of htridi for a matrix with no imaginary part: the
+// complex step's real terms in the same order (A·u, p, q = p - hh·u and
+// the rank-two update), the imaginary ones all zero and left out.
+template <class Matrix, class Vector, class Tau>
+void reduce_real(const Matrix& ar, const Vector& e, const Tau& tau, std::ptrdiff_t l, double h, const double* ur,
+                 double* gr)
+{
+    // Column c's terms reach element j >= c only, so once columns k..k+3
+    // have given theirs to elements k..k+3, those four sums down the
+    // columns can run side by side with the four columns' terms to the
+    // elements below: one pass over the four columns, every sum adding in
+    // the same order as the column-at-a-time loops.
+    std::ptrdiff_t k = 1;
+    for (; k + 3 <= l; k += 4) {
+        const double *c0 = &ar(1, k), *c1 = &ar(1, k + 1), *c2 = &ar(1, k + 2), *c3 = &ar(1, k + 3);
+        const double u0 = ur[k - 1], u1 = ur[k], u2 = ur[k + 1], u3 = ur[k + 2];
+        gr[k - 1] += c0[k - 1] * u0;
+        gr[k] += c0[k] * u0;
+        gr[k] += c1[k] * u1;
+        gr[k + 1] += c0[k + 1] * u0;
+        gr[k + 1] += c1[k + 1] * u1;
+        gr[k + 1] += c2[k + 1] * u2;
+        gr[k + 2] += c0[k + 2] * u0;
+        gr[k + 2] += c1[k + 2] * u1;
+        gr[k + 2] += c2[k + 2] * u2;
+        gr[k + 2] += c3[k + 2] * u3;
+        double s0 = gr[k - 1], s1 = gr[k], s2 = gr[k + 1], s3 = gr[k + 2];
+        s0 += c0[k] * ur[k];
+        s0 += c0[k + 1] * ur[k + 1];
+        s1 += c1[k + 1] * ur[k + 1];
+        s0 += c0[k + 2] * ur[k + 2];
+        s1 += c1[k + 2] * ur[k + 2];
+        s2 += c2[k + 2] * ur[k + 2];
+        for (std::ptrdiff_t m = k + 4; m <= l; ++m) {
+            const double x0 = c0[m - 1], x1 = c1[m - 1], x2 = c2[m - 1], x3 = c3[m - 1], um = ur[m - 1];
+            double g = gr[m - 1];
+            g += x0 * u0;
+            g += x1 * u1;
+            g += x2 * u2;
+            g += x3 * u3;
+            gr[m - 1] = g;
+            s0 += x0 * um;
+            s1 += x1 * um;
+            s2 += x2 * um;
+            s3 += x3 * um;
+        }
+        gr[k - 1] = s0;
+        gr[k] = s1;
+        gr[k + 1] = s2;
+        gr[k + 2] = s3;
+    }
+    for (; k <= l; ++k) {
+        const double* ck = &ar(1, k);
+        const double uk = ur[k - 1];
+        for (std::ptrdiff_t j = k; j <= l; ++j)
+            gr[j - 1] += ck[j - 1] * uk;
+        double sr = gr[k - 1];
+        for (std::ptrdiff_t m = k + 1; m <= l; ++m)
+            sr += ck[m - 1] * ur[m - 1];
+        gr[k - 1] = sr;
+    }
+    double f = 0.0;
+    for (std::ptrdiff_t j = 1; j <= l; ++j) {
+        e(j) = gr[j - 1] / h;
+        tau(2, j) = 0.0;
+        f += e(j) * ur[j - 1];
+    }
+    const double hh = f / (h + h);
+    for (std::ptrdiff_t j = 1; j <= l; ++j) {
+        const double qr = e(j) - hh * ur[j - 1];
+        e(j) = qr;
+        gr[j - 1] = qr;
+    }
+    for (std::ptrdiff_t k = 1; k <= l; ++k) {
+        double* ck = &ar(1, k);
+        const double ek = e(k), uk = ur[k - 1];
+        for (std::ptrdiff_t j = k; j <= l; ++j)
+            ck[j - 1] = ck[j - 1] - ur[j - 1] * ek - gr[j - 1] * uk;
+    }
+}
+
+} // namespace
 
 int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_p, double* e_p, double* e2_p,
            double* tau_p)
@@ -22,6 +108,18 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
     tau(2, n) = 0.0;
     for (std::ptrdiff_t i = 1; i <= n; ++i)
         d(i) = ar(i, i);
+    // The Householder vector and A·u of each step, contiguous.
+    scratch<double> u(2 * std::size_t(n > 0 ? n : 1)), g_work(2 * std::size_t(n > 0 ? n : 1));
+    // With no imaginary part in the lower triangle every imaginary term of
+    // the reduction is a zero, and adding a zero changes no sum: the real
+    // terms alone give the same values at a quarter of the work.
+    bool real_entries = true;
+    for (std::ptrdiff_t k = 1; k <= n && real_entries; ++k)
+        for (std::ptrdiff_t j = k; j <= n; ++j)
+            if (ai(j, k) != 0.0) {
+                real_entries = false;
+                break;
+            }
 
     for (std::ptrdiff_t i = n; i >= 1; --i) {
         const std::ptrdiff_t l = i - 1;
@@ -61,35 +159,70 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
                 ar(i, l) = g;
             }
             if (reduce) {
-                f = 0.0;
-                for (std::ptrdiff_t j = 1; j <= l; ++j) {
-                    // Element j of A·u.
-                    double gr = 0.0, gi = 0.0;
-                    for (std::ptrdiff_t k = 1; k <= j; ++k) {
-                        gr += ar(j, k) * ar(i, k) + ai(j, k) * ai(i, k);
-                        gi += -ar(j, k) * ai(i, k) + ai(j, k) * ar(i, k);
-                    }
-                    for (std::ptrdiff_t k = j + 1; k <= l; ++k) {
-                        gr += ar(k, j) * ar(i, k) - ai(k, j) * ai(i, k);
-                        gi -= ar(k, j) * ai(i, k) + ai(k, j) * ar(i, k);
-                    }
-                    // Element j of p.
-                    e(j) = gr / h;
-                    tau(2, j) = gi / h;
-                    f += e(j) * ar(i, j) - tau(2, j) * ai(i, j);
+                // Row i (the Householder vector u) is copied to contiguous
+                // storage, and A is walked by columns: column-major storage
+                // keeps every inner loop contiguous. Each sum still adds its
+                // terms in the order of the row-wise formulation, so the
+                // results are those of the row-by-row loops.
+                double* ur = u.get();
+                double* ui = u.get() + n;
+                for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                    ur[k - 1] = ar(i, k);
+                    ui[k - 1] = ai(i, k);
                 }
-                const double hh = f / (h + h);
-                // The reduced matrix.
-                for (std::ptrdiff_t j = 1; j <= l; ++j) {
-                    const double fr = ar(i, j);
-                    const double gr = e(j) - hh * fr;
-                    e(j) = gr;
-                    const double fi = -ai(i, j);
-                    const double gi = tau(2, j) - hh * fi;
-                    tau(2, j) = -gi;
-                    for (std::ptrdiff_t k = 1; k <= j; ++k) {
-                        ar(j, k) = ar(j, k) - fr * e(k) - gr * ar(i, k) + fi * tau(2, k) + gi * ai(i, k);
-                        ai(j, k) = ai(j, k) - fr * tau(2, k) - gr * ai(i, k) - fi * e(k) - gi * ar(i, k);
+                double* gr = g_work.get();
+                double* gi = g_work.get() + n;
+                for (std::ptrdiff_t j = 0; j < l; ++j)
+                    gr[j] = gi[j] = 0.0;
+                if (real_entries)
+                    reduce_real(ar, e, tau, l, h, ur, gr);
+                else {
+                    // Element j of A·u: the terms of row j of the lower
+                    // triangle (k <= j), then those of column j below it.
+                    for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                        const double* ck_r = &ar(1, k);
+                        const double* ck_i = &ai(1, k);
+                        const double uk_r = ur[k - 1], uk_i = ui[k - 1];
+                        for (std::ptrdiff_t j = k; j <= l; ++j) {
+                            gr[j - 1] += ck_r[j - 1] * uk_r + ck_i[j - 1] * uk_i;
+                            gi[j - 1] += -ck_r[j - 1] * uk_i + ck_i[j - 1] * uk_r;
+                        }
+                        double sr = gr[k - 1], si_k = gi[k - 1];
+                        for (std::ptrdiff_t m = k + 1; m <= l; ++m) {
+                            sr += ck_r[m - 1] * ur[m - 1] - ck_i[m - 1] * ui[m - 1];
+                            si_k -= ck_r[m - 1] * ui[m - 1] + ck_i[m - 1] * ur[m - 1];
+                        }
+                        gr[k - 1] = sr;
+                        gi[k - 1] = si_k;
+                    }
+                    f = 0.0;
+                    for (std::ptrdiff_t j = 1; j <= l; ++j) {
+                        // Element j of p.
+                        e(j) = gr[j - 1] / h;
+                        tau(2, j) = gi[j - 1] / h;
+                        f += e(j) * ar(i, j) - tau(2, j) * ai(i, j);
+                    }
+                    const double hh = f / (h + h);
+                    // q = p - hh·u, kept in e and -tau(2, ·) as before, and in
+                    // contiguous copies for the column walk.
+                    for (std::ptrdiff_t j = 1; j <= l; ++j) {
+                        const double qr = e(j) - hh * ur[j - 1];
+                        e(j) = qr;
+                        const double qi = tau(2, j) - hh * -ui[j - 1];
+                        tau(2, j) = -qi;
+                        gr[j - 1] = qr;
+                        gi[j - 1] = qi;
+                    }
+                    // The reduced matrix, column by column.
+                    for (std::ptrdiff_t k = 1; k <= l; ++k) {
+                        double* ck_r = &ar(1, k);
+                        double* ck_i = &ai(1, k);
+                        const double ek = e(k), tk = tau(2, k), uk_r = ur[k - 1], uk_i = ui[k - 1];
+                        for (std::ptrdiff_t j = k; j <= l; ++j) {
+                            const double fr = ur[j - 1], fi = -ui[j - 1], qr = gr[j - 1], qi = gi[j - 1];
+                            ck_r[j - 1] = ck_r[j - 1] - fr * ek - qr * uk_r + fi * tk + qi * uk_i;
+                            ck_i[j - 1] = ck_i[j - 1] - fr * tk - qr * uk_i - fi * ek - qi * uk_r;
+                        }
                     }
                 }
             }
@@ -125,24 +258,52 @@ int htribk(const int* nm, const int* n_p, const double* ar_p, const double* ai_p
             zi(k, j) = -zr(k, j) * tau(2, k);
             zr(k, j) *= tau(1, k);
         }
-    // ... and the Householder reflections are applied.
+    // ... and the Householder reflections are applied. Each reflection's
+    // row of A is read once into contiguous scratch instead of once per
+    // column of Z. With no imaginary part anywhere in the reduction (a
+    // real symmetric matrix) every imaginary term is a zero, and the real
+    // terms alone give the same values.
+    bool real_transform = true;
+    for (std::ptrdiff_t k = 1; k <= n && real_transform; ++k) {
+        real_transform = tau(2, k) == 0.0;
+        for (std::ptrdiff_t j = 1; j < k && real_transform; ++j)
+            real_transform = ai(k, j) == 0.0;
+    }
+    scratch<double> row(2 * std::size_t(n));
+    double* vr = row.get();
+    double* vi = row.get() + n;
     for (std::ptrdiff_t i = 2; i <= n; ++i) {
         const std::ptrdiff_t l = i - 1;
         const double h = ai(i, i);
         if (h == 0.0)
             continue;
+        for (std::ptrdiff_t k = 1; k <= l; ++k) {
+            vr[k - 1] = ar(i, k);
+            vi[k - 1] = ai(i, k);
+        }
         for (std::ptrdiff_t j = 1; j <= m; ++j) {
+            double* cr = &zr(1, j);
+            double* ci = &zi(1, j);
+            if (real_transform) {
+                double s = 0.0;
+                for (std::ptrdiff_t k = 0; k < l; ++k)
+                    s += vr[k] * cr[k];
+                s = (s / h) / h;
+                for (std::ptrdiff_t k = 0; k < l; ++k)
+                    cr[k] += -s * vr[k];
+                continue;
+            }
             double s = 0.0, si = 0.0;
-            for (std::ptrdiff_t k = 1; k <= l; ++k) {
-                s += ar(i, k) * zr(k, j) - ai(i, k) * zi(k, j);
-                si += ar(i, k) * zi(k, j) + ai(i, k) * zr(k, j);
+            for (std::ptrdiff_t k = 0; k < l; ++k) {
+                s += vr[k] * cr[k] - vi[k] * ci[k];
+                si += vr[k] * ci[k] + vi[k] * cr[k];
             }
             // Two divisions keep s/h² from underflowing.
             s = (s / h) / h;
             si = (si / h) / h;
-            for (std::ptrdiff_t k = 1; k <= l; ++k) {
-                zr(k, j) += -s * ar(i, k) - si * ai(i, k);
-                zi(k, j) += -si * ar(i, k) + s * ai(i, k);
+            for (std::ptrdiff_t k = 0; k < l; ++k) {
+                cr[k] += -s * vr[k] - si * vi[k];
+                ci[k] += -si * vr[k] + s * vi[k];
             }
         }
     }

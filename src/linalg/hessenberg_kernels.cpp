@@ -99,18 +99,37 @@ int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, do
         }
         if (x == 0.0)
             continue;
+        // The multipliers, kept where they are returned: column m-1.
+        for (std::ptrdiff_t r = m + 1; r <= igh; ++r)
+            if (a(r, m - 1) != 0.0)
+                a(r, m - 1) /= x;
+        const double* mult = a.column(m - 1);  // y_r = mult[r - 1]
+        // Row r's elimination (a(r, j) -= y_r a(m, j), j >= m) and column
+        // r's addition to column m, taken by columns: each column is
+        // brought up to date when the addition that reads it runs, rows
+        // up to r eliminated and rows below not yet, so every element sees
+        // the operations of the row-by-row order in that order.
+        double* cm = a.column(m);
+        auto eliminate = [&](double* c, double amj, std::ptrdiff_t first, std::ptrdiff_t last) {
+            for (std::ptrdiff_t k = first; k <= last; ++k)
+                if (mult[k - 1] != 0.0)
+                    c[k - 1] -= mult[k - 1] * amj;
+        };
         for (std::ptrdiff_t r = m + 1; r <= igh; ++r) {
-            double y = a(r, m - 1);
-            if (y == 0.0)
-                continue;
-            y /= x;
-            a(r, m - 1) = y;
-            for (std::ptrdiff_t j = m; j <= n; ++j)
-                a(r, j) -= y * a(m, j);
-            double* cm = a.column(m);
-            const double* cr = a.column(r);
-            for (std::ptrdiff_t k = 0; k < igh; ++k)
-                cm[k] += y * cr[k];
+            const double yr = mult[r - 1];
+            if (yr != 0.0)
+                cm[r - 1] -= yr * cm[m - 1];
+            double* cr = a.column(r);
+            const double amr = cr[m - 1];
+            eliminate(cr, amr, m + 1, r);
+            if (yr != 0.0)
+                for (std::ptrdiff_t k = 0; k < igh; ++k)
+                    cm[k] += yr * cr[k];
+            eliminate(cr, amr, r + 1, igh);
+        }
+        for (std::ptrdiff_t j = igh + 1; j <= n; ++j) {
+            double* cj = a.column(j);
+            eliminate(cj, cj[m - 1], m + 1, igh);
         }
     }
     return 0;

@@ -3,6 +3,7 @@
 // lyap and sylv as its sign variants), the largest principal angle between
 // column spaces (subspace), and the LU timing function dongarra.
 #include "array/constructors.hpp"
+#include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
 #include "linalg/int_scratch.hpp"
 #include "linalg/lapack.hpp"
@@ -56,36 +57,41 @@ Mm axxbc(const Mm& A, const Mm& B, const Mm& C)
     with_storage(s, n, n, true);
 
     // Column by column: (T + S(k,k)·I)·X(:,k) = F(:,k) - X(:,1:k-1)·S(1:k-1,k).
+    // The shifted T is triangular, so each column is a back substitution:
+    // O(m^2) per column instead of a general factorisation. A zero on the
+    // shifted diagonal (A and -B share an eigenvalue) divides by zero and
+    // shows as Inf or NaN, as a solve would.
     Mm X = czeros(1, m, n);
     with_storage(X, m, n, true);
     const std::ptrdiff_t um = m;
+    const double* tr = t.addr();
+    const double* ti = t.addi();
     for (std::ptrdiff_t k = 0; k < n; ++k) {
-        Mm y(1, 0, 0, m, 1, qv_double);
-        with_storage(y, m, 1, true);
+        double* yr = X.addr() + k * um;
+        double* yi = X.addi() + k * um;
         for (std::ptrdiff_t i = 0; i < um; ++i) {
-            y.addr()[i] = F.addr()[i + k * um];
-            y.addi()[i] = F.addi()[i + k * um];
+            yr[i] = F.addr()[i + k * um];
+            yi[i] = F.addi()[i + k * um];
         }
         for (std::ptrdiff_t j = 0; j < k; ++j) {
             const double sr = s.addr()[j + k * n], si = s.addi()[j + k * n];
+            const double* xr = X.addr() + j * um;
+            const double* xi = X.addi() + j * um;
             for (std::ptrdiff_t i = 0; i < um; ++i) {
-                const double xr = X.addr()[i + j * um], xi = X.addi()[i + j * um];
-                y.addr()[i] -= xr * sr - xi * si;
-                y.addi()[i] -= xr * si + xi * sr;
+                yr[i] -= xr[i] * sr - xi[i] * si;
+                yi[i] -= xr[i] * si + xi[i] * sr;
             }
         }
-        Mm shifted = working_copy(t, true);
-        for (std::ptrdiff_t i = 0; i < um; ++i) {
-            shifted.addr()[i * (um + 1)] += s.addr()[k * (n + 1)];
-            shifted.addi()[i * (um + 1)] += s.addi()[k * (n + 1)];
-        }
-        Mm x = mldivide(shifted, y);
-        if (!x.isc())
-            x.getcomplex();
-        with_storage(x, m, 1, true);
-        for (std::ptrdiff_t i = 0; i < um; ++i) {
-            X.addr()[i + k * um] = x.addr()[i];
-            X.addi()[i + k * um] = x.addi()[i];
+        const double shift_r = s.addr()[k * (n + 1)], shift_i = s.addi()[k * (n + 1)];
+        for (std::ptrdiff_t i = um - 1; i >= 0; --i) {
+            complex_div(yr[i], yi[i], tr[i * (um + 1)] + shift_r, ti[i * (um + 1)] + shift_i, yr[i], yi[i]);
+            const double xr = -yr[i], xi = -yi[i];
+            const double* cr = tr + i * um;
+            const double* ci = ti + i * um;
+            for (std::ptrdiff_t r = 0; r < i; ++r) {
+                yr[r] += xr * cr[r] - xi * ci[r];
+                yi[r] += xr * ci[r] + xi * cr[r];
+            }
         }
     }
     X = U * X * ctranspose(V);
@@ -143,7 +149,7 @@ Mm subspace(const Mm& A, const Mm& B)
     Mm QA, RA, QB, RB;
     qr(A, Mm(0.0), i_o, QA, RA);
     qr(B, Mm(0.0), i_o, QB, RB);
-    const Mm s = svd(transpose(QA) * QB);
+    const Mm s = svd(ctranspose(QA) * QB);
     return acos(min(Mm(1.0), min(s)));
 }
 

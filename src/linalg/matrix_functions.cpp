@@ -43,7 +43,10 @@ Mm expm(const Mm& A)
     log2(norm(A, Mm(INFINITY)), i_o, f, e);
     // Scaled to an infinity norm below 1/2.
     const double s = std::fmax(0.0, e.r() + 1);
-    const Mm a = A / std::exp2(s);
+    // 2^s itself overflows once the norm reaches 2^1022: divide by two
+    // exact halves of the power instead.
+    const int half = int(s) / 2;
+    const Mm a = (A / std::ldexp(1.0, half)) / std::ldexp(1.0, int(s) - half);
     constexpr int q = 6;
     double c = 0.5;
     const Mm I = identity_like(A);

@@ -466,6 +466,39 @@ factored factor_copy(const Mm& a, int pivot, int* jpvt)
     return f;
 }
 
+// Q and R of a real A without pivoting by LAPACK's blocked DGEQRF and
+// DORGQR. Their reflections follow the same sign rule (R(l,l) is minus
+// the column norm signed as A(l,l)); only where the column below the
+// diagonal is already zero does DGEQRF leave it alone while the
+// LINPACK-layout factorisation reflects it, which negates row l of R and
+// column l of Q. That negation is applied here, so the factors are those
+// of the unblocked path up to rounding.
+void blocked_real_qr(const Mm& a, int s, Mm& Q, Mm& R)
+{
+    const int m = a.rows(), n = a.cols(), k = std::min(m, n);
+    Mm w = dense_copy(a);
+    scratch<double> tau{std::size_t(k)};
+    const int lwork = 64 * std::max(m, n) + 64;
+    scratch<double> work{std::size_t(lwork)};
+    lapack::geqrf(m, n, w.addr(), m, tau.get(), work.get(), lwork);
+    Mm r = checked(czeros(0, s, n), s, n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i <= std::min(j, s - 1); ++i)
+            r.addr()[i + s * idx(j)] = w.addr()[i + m * idx(j)];
+    Mm q = checked(czeros(0, m, s), m, s);
+    std::copy(w.addr(), w.addr() + m * idx(std::min(s, n)), q.addr());
+    lapack::orgqr(m, s, k, q.addr(), m, tau.get(), work.get(), lwork);
+    for (int l = 0; l < k; ++l)
+        if (tau[l] == 0 && l + 1 < m && r.addr()[l + s * idx(l)] != 0) {
+            for (int j = l; j < n; ++j)
+                r.addr()[l + s * idx(j)] = -r.addr()[l + s * idx(j)];
+            for (int i = 0; i < m; ++i)
+                q.addr()[i + m * idx(l)] = -q.addr()[i + m * idx(l)];
+        }
+    Q = q;
+    R = r;
+}
+
 // qr_decompose: Q, R and (with pivoting) E of a.
 void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
 {
@@ -478,6 +511,10 @@ void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
         return;
     }
     const int m = a.rows(), n = a.cols();
+    if (!pivot && !a.isc()) {
+        blocked_real_qr(a, economy ? std::min(m, n) : m, Q, R);
+        return;
+    }
     int_scratch jpvt{std::size_t(n)};
     std::fill(jpvt.get(), jpvt.get() + n, 0);
     factored f = factor_copy(a, pivot ? 1 : 0, jpvt.get());

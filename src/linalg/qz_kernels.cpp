@@ -410,6 +410,10 @@ int qzval_kernel(const int* nm, const int* n_p, double* a_p, double* b_p, double
     const auto beta = view(beta_p);
     const std::ptrdiff_t n = *n_p;
     const double epsb = b(n, 1);
+    // Out of the way while the rotations run: for n = 2 the left rotation
+    // of rows 1..2 would carry epsb into B's diagonal as if it were an entry.
+    if (n > 1)
+        b(n, 1) = 0.0;
     bool second_of_block = false;
 
     for (std::ptrdiff_t en = n; en >= 1; --en) {

@@ -65,6 +65,10 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                                            : s + std::fabs(h(l, l - 1)) == s)
                     break;
             }
+            // The Schur form shows a split as an exact zero, so a caller can
+            // find its 2-by-2 blocks by testing the subdiagonal.
+            if (Kind == real_qr::schur && l > low)
+                h(l, l - 1) = 0.0;
             double x = h(en, en);
             if (l == en) {  // one root
                 wr(en) = x + t;
@@ -115,6 +119,8 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                             z(i, na) = q * zz + p * z(i, en);
                             z(i, en) = q * z(i, en) - p * zz;
                         }
+                        if (Kind == real_qr::schur)
+                            h(en, na) = 0.0;  // what the rotation leaves is rounding
                     }
                 } else {
                     wr(na) = x + p;

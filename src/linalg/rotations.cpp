@@ -21,6 +21,13 @@ inline double larger_ignoring_nan(double running, double candidate) noexcept
     return candidate > running ? candidate : running;
 }
 
+// The running maximum of the gaps, where a NaN candidate wins and then
+// stays: A(r,c) = NaN is never the conjugate of A(c,r).
+inline double larger_keeping_nan(double running, double candidate) noexcept
+{
+    return candidate > running || candidate != candidate ? candidate : running;
+}
+
 // The largest |A(r,c)| over all elements, ignoring NaN as the language's
 // max does.
 double largest_magnitude(const double* re, const double* im, std::ptrdiff_t count)
@@ -35,9 +42,9 @@ double largest_magnitude(const double* re, const double* im, std::ptrdiff_t coun
     return big;
 }
 
-// The largest |A(r,c) - conj(A(c,r))|, ignoring NaN. The gap of (r,c)
-// equals that of (c,r), so one triangle and the diagonal serve; a real
-// diagonal has none (x - x is 0, or NaN when x is not finite). The
+// The largest |A(r,c) - conj(A(c,r))|, or NaN when an entry off a real
+// diagonal is NaN. The gap of (r,c) equals that of (c,r), so one triangle
+// and the diagonal serve; a real diagonal is checked by the caller. The
 // triangle is walked in square tiles, so the transposed reads stay in
 // cache. The walk stops once the gap reaches stop: no tolerance is that
 // large.
@@ -54,13 +61,15 @@ double largest_gap(const double* re, const double* im, int n, double stop)
                 const std::ptrdiff_t first = r0 == c0 ? (Complex ? c : c + 1) : r0;
                 for (std::ptrdiff_t r = first; r < r1; ++r) {
                     const std::ptrdiff_t rc = r + c * n, cr = c + r * n;
-                    if constexpr (Complex)
-                        gap = larger_ignoring_nan(gap, std::hypot(re[rc] - re[cr], im[rc] + im[cr]));
-                    else
-                        gap = larger_ignoring_nan(gap, std::fabs(re[rc] - re[cr]));
+                    // Equal entries have no gap, infinite ones included.
+                    if constexpr (Complex) {
+                        if (re[rc] != re[cr] || im[rc] != -im[cr])
+                            gap = larger_keeping_nan(gap, std::hypot(re[rc] - re[cr], im[rc] + im[cr]));
+                    } else if (re[rc] != re[cr])
+                        gap = larger_keeping_nan(gap, std::fabs(re[rc] - re[cr]));
                 }
             }
-            if (gap >= stop)
+            if (!(gap < stop))
                 return gap;
         }
     }
@@ -87,10 +96,14 @@ int ishermitian(const Mm& A)
     const double ceiling = 10 * machine_eps_value;
     const double gap = a.addi() ? largest_gap<true>(a.addr(), a.addi(), a.rows(), ceiling)
                                 : largest_gap<false>(a.addr(), nullptr, a.rows(), ceiling);
+    if (!(gap < ceiling))
+        return 0;  // NaN included
+    if (!a.addi())
+        for (std::ptrdiff_t k = 0; k < a.rows(); ++k)
+            if (std::isnan(a.addr()[k * (std::ptrdiff_t(a.rows()) + 1)]))
+                return 0;
     if (gap == 0)
         return 1;
-    if (gap >= ceiling)
-        return 0;
     const double big = largest_magnitude(a.addr(), a.addi(), std::ptrdiff_t(a.rows()) * a.cols());
     const double tolerance = ceiling * std::fmin(1.0, big);
     return tolerance > gap ? 1 : 0;

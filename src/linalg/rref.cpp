@@ -26,6 +26,20 @@ void rref_core(const Mm& a0, const Mm& tol_in, Mm& R, Mm* jb_out)
     Mm a = dense_copy(a0);
     const int m = a.rows(), n = a.cols();
     const bool complex = a.isc();
+    // A NaN or Inf entry makes the default tolerance NaN or Inf, which no
+    // pivot passes, and the form would come out as plausible zeros: the
+    // form of such a matrix is NaN, with no pivot columns.
+    bool finite = true;
+    for (idx k = 0; k < idx(m) * n; ++k)
+        finite &= std::isfinite(a.addr()[k]) && (!complex || std::isfinite(a.addi()[k]));
+    if (!finite) {
+        Mm r = new_dense(0, m, n);
+        std::fill(r.addr(), r.addr() + idx(m) * n, NAN);
+        R = r;
+        if (jb_out)
+            *jb_out = nop_M;
+        return;
+    }
     double tol;
     if (isempty(tol_in))
         tol = double(std::max(m, n)) * (isempty(a) ? 0.0 : norm(a, TM("inf")).addr()[0]) * 0x1p-52;

@@ -2,6 +2,7 @@
 // and schur (the real quasi-triangular form in real arithmetic, the complex
 // triangular form through unitary_hess_schur, which also serves hess).
 #include "linalg/kernels.hpp"
+#include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -125,7 +126,31 @@ Mm balance(const Mm& A)
     return B;
 }
 
+namespace {
+
+void unitary_hess_schur_scaled(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur_vectors);
+
+} // namespace
+
 void unitary_hess_schur(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur_vectors)
+{
+    if (A.gettype() == qv_double && !A.issparse() && A.rows() == A.cols()) {
+        const int e = safe_range_exponent(A);
+        if (e != 0) {
+            Mm a = working_copy(A, false);
+            scale_by_power_of_two(a, e);
+            unitary_hess_schur_scaled(a, H, U, want_hess, want_schur_vectors);
+            if (H.rows() == a.rows() && H.cols() == a.cols())
+                scale_by_power_of_two(H, -e);
+            return;
+        }
+    }
+    unitary_hess_schur_scaled(A, H, U, want_hess, want_schur_vectors);
+}
+
+namespace {
+
+void unitary_hess_schur_scaled(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur_vectors)
 {
     if (error_square(A, "eig")) {
         H = x_M;
@@ -168,6 +193,8 @@ void unitary_hess_schur(const Mm& A, Mm& H, Mm& U, int want_hess, int want_schur
     U = u;
 }
 
+} // namespace
+
 Mm hess(const Mm& A, i_o_t, Mm& P, Mm& H)
 {
     unitary_hess_schur(A, H, P, 1, 0);
@@ -199,6 +226,8 @@ Mm schur(const Mm& A, i_o_t, Mm& U, Mm& T)
         return x_M;
     }
     Mm t = working_copy(A, false);
+    const int e = safe_range_exponent(t);
+    scale_by_power_of_two(t, e);
     Mm u = zeros_of(n, n, false);
     const std::size_t un = std::size_t(n);
     scratch<double> wr(un), wi(un);
@@ -211,6 +240,7 @@ Mm schur(const Mm& A, i_o_t, Mm& U, Mm& T)
         fill_nan(u);
     } else if (n > 2)
         clear_below(t, 1);
+    scale_by_power_of_two(t, -e);
     U = u;
     T = t;
     return x_M;

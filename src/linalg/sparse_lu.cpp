@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -149,12 +150,121 @@ bool solvable_entries(const Mm& a)
     return true;
 }
 
+// A maximum matching of columns to rows over a's stored entries:
+// row_of[c] is the row matched to column c, or -1. A cheap first pass takes
+// a free row in each column; augmenting paths (searched without recursion,
+// so a long path cannot exhaust the stack) then extend it.
+std::vector<int> column_matching(const ccs_matrix& a)
+{
+    const int n = a.cols, m = a.rows;
+    std::vector<int> row_of(n, -1), col_of(m, -1);
+    for (int c = 0; c < n; ++c)
+        for (int p = a.jc[c]; p < a.jc[c + 1]; ++p)
+            if (col_of[a.ir[p]] < 0) {
+                col_of[a.ir[p]] = c;
+                row_of[c] = a.ir[p];
+                break;
+            }
+    std::vector<int> seen(m, -1), next(n), stack;
+    for (int c0 = 0; c0 < n; ++c0) {
+        if (row_of[c0] >= 0 || a.jc[c0] == a.jc[c0 + 1])
+            continue;
+        stack.assign(1, c0);
+        next[c0] = a.jc[c0];
+        while (!stack.empty()) {
+            const int c = stack.back();
+            if (next[c] == a.jc[c + 1]) {
+                stack.pop_back();
+                continue;
+            }
+            const int r = a.ir[next[c]++];
+            if (seen[r] == c0)
+                continue;
+            seen[r] = c0;
+            if (col_of[r] < 0) {
+                // Free row: flip the path from c0 down to c.
+                int row = r;
+                for (auto k = stack.size(); k-- > 0;) {
+                    const int col = stack[k];
+                    const int previous = row_of[col];
+                    row_of[col] = row;
+                    col_of[row] = col;
+                    row = previous;
+                }
+                break;
+            }
+            stack.push_back(col_of[r]);
+            next[col_of[r]] = a.jc[col_of[r]];
+        }
+    }
+    return row_of;
+}
+
+// SuperLU's pivot search assumes that every column still holds an entry in
+// a row not yet pivoted; a structurally singular matrix (an empty row or
+// column, or a deficient pattern such as [1 1;0 0]) breaks that and it
+// reads outside its arrays. Storing explicit zeros that pair each unmatched
+// column with an unmatched row makes the pattern structurally nonsingular
+// without changing a value: SuperLU then meets an exactly zero pivot there,
+// which it handles, and the factors still satisfy P*A = L*U.
+void complete_structure(ccs_matrix& a)
+{
+    const int n = a.cols;
+    const std::vector<int> row_of = column_matching(a);
+    std::vector<char> row_used(a.rows, 0);
+    int unmatched = 0;
+    for (int c = 0; c < n; ++c) {
+        if (row_of[c] >= 0)
+            row_used[row_of[c]] = 1;
+        else
+            ++unmatched;
+    }
+    if (unmatched == 0)
+        return;
+    std::vector<int> added(n, -1);
+    int free_row = 0;
+    for (int c = 0; c < n; ++c)
+        if (row_of[c] < 0) {
+            while (free_row < a.rows && row_used[free_row])
+                ++free_row;
+            if (free_row == a.rows)
+                break;  // more columns than rows: nothing left to pair
+            added[c] = free_row++;
+        }
+    ccs_matrix b;
+    b.rows = a.rows;
+    b.cols = n;
+    b.jc.assign(std::size_t(n) + 1, 0);
+    b.ir.reserve(a.ir.size() + unmatched);
+    b.v.reserve(a.v.size() + unmatched);
+    for (int c = 0; c < n; ++c) {
+        bool pending = added[c] >= 0;
+        for (int p = a.jc[c]; p < a.jc[c + 1]; ++p) {
+            if (pending && a.ir[p] > added[c]) {
+                b.ir.push_back(added[c]);
+                b.v.push_back(0.0);
+                pending = false;
+            }
+            b.ir.push_back(a.ir[p]);
+            b.v.push_back(a.v[p]);
+        }
+        if (pending) {
+            b.ir.push_back(added[c]);
+            b.v.push_back(0.0);
+        }
+        b.jc[c + 1] = int(b.v.size());
+    }
+    a = std::move(b);
+}
+
 // Solves the real system a (compressed columns) with dense B in place.
-bool solve_in_place(const ccs_matrix& a, const std::vector<int>& order, double* b, int nrhs)
+// A null order lets SuperLU choose a fill-reducing one.
+bool solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, int nrhs)
 {
     int info;
     try {
-        info = superlu_solve(a, order.data(), b, a.rows, nrhs);
+        complete_structure(a);
+        info = superlu_solve(a, order ? order->data() : nullptr, b, a.rows, nrhs);
     } catch (const std::bad_alloc&) {
         info = a.cols + 1;
     }
@@ -167,7 +277,11 @@ bool solve_in_place(const ccs_matrix& a, const std::vector<int>& order, double* 
 
 } // namespace
 
-Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
+namespace {
+
+// lusolve in the order the caller gives (order_from_p) or in a
+// fill-reducing one.
+Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
 {
     const int n = a.rows(), nrhs = b.cols();
     // Checked before SuperLU sees anything: it has no way to refuse them.
@@ -186,7 +300,8 @@ Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
                 rhs[i + 2 * std::size_t(n) * c] = fb.addr()[i + std::size_t(n) * c];
                 rhs[i + n + 2 * std::size_t(n) * c] = fb.isc() ? fb.addi()[i + std::size_t(n) * c] : 0.0;
             }
-        if (!solve_in_place(d, natural_order(2 * n), rhs.data(), nrhs))
+        const std::vector<int> natural = natural_order(2 * n);
+        if (!solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs))
             return nan_matrix(n, nrhs);
         Mm x = new_dense(1, n, nrhs);
         for (int c = 0; c < nrhs; ++c)
@@ -197,16 +312,63 @@ Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
         return x;
     }
     std::vector<int> order;
-    if (!column_order(p, n, order))
+    if (order_from_p && !column_order(p, n, order))
         return nan_matrix(n, nrhs);
     Mm x = fb;
-    if (!solve_in_place(ccs_of(a), order, x.addr(), nrhs))
+    if (!solve_in_place(ccs_of(a), order_from_p ? &order : nullptr, x.addr(), nrhs))
         return nan_matrix(n, nrhs);
     return x;
 }
 
-void sparse_lu_factor(const Mm& a, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)
+} // namespace
+
+bool sparse_lu_pivots(const Mm& a, std::vector<double>& pivots, std::vector<int>& perm_r, std::vector<int>& perm_c)
 {
+    const int n = a.rows();
+    ccs_matrix l, u;
+    int info;
+    try {
+        ccs_matrix s = ccs_of(a);
+        perm_c.assign(std::size_t(n) + 1, 0);
+        superlu_fill_reducing_order(s, perm_c.data());
+        complete_structure(s);
+        perm_r.assign(std::size_t(n) + 1, 0);
+        info = superlu_factor(s, perm_c.data(), perm_r.data(), l, u);
+    } catch (const std::bad_alloc&) {
+        info = n + 1;
+    }
+    if (info < 0 || info > n) {
+        error("Out of memory!");
+        return false;
+    }
+    perm_r.resize(n);
+    perm_c.resize(n);
+    pivots.assign(n, 0.0);
+    for (int j = 0; j < n; ++j)
+        for (int k = u.jc[j]; k < u.jc[j + 1]; ++k)
+            if (u.ir[k] == j)
+                pivots[j] = u.v[k];
+    return true;
+}
+
+Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
+{
+    return solve_sparse_system(a, b, p, true);
+}
+
+Mm sparse_solve(const Mm& a, const Mm& b)
+{
+    return solve_sparse_system(a, b, Mm(), false);
+}
+
+void sparse_lu_factor(const Mm& a0, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)
+{
+    // Checked before SuperLU sees it: a direct call may pass any value.
+    if (error_square(a0, "lu")) {
+        L = U = r = c = x_M;
+        return;
+    }
+    const Mm a = a0.issparse() ? a0 : sparse(a0);
     const int n = a.rows();
     std::vector<int> order;
     if (!column_order(pc, n, order))
@@ -215,7 +377,9 @@ void sparse_lu_factor(const Mm& a, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)
     ccs_matrix l, u;
     int info;
     try {
-        info = superlu_factor(ccs_of(a), order.data(), perm_r.data(), l, u);
+        ccs_matrix s = ccs_of(a);
+        complete_structure(s);
+        info = superlu_factor(s, order.data(), perm_r.data(), l, u);
     } catch (const std::bad_alloc&) {
         info = n + 1;
     }

@@ -19,6 +19,22 @@ struct ccs_matrix {
 // or above n when memory ran out (no factors).
 int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L, ccs_matrix& U);
 
-// Solves A*X = B in place (B dense, rows(A) rows, leading dimension ldb).
-// Returns SuperLU's info; B holds X only when it is 0.
+// Solves A*X = B in place (B dense, rows(A) rows, leading dimension ldb),
+// in the column order perm_c, or in COLAMD's fill-reducing order when
+// perm_c is null. Returns SuperLU's info; B holds X only when it is 0.
 int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs);
+
+// COLAMD's fill-reducing column order of a (n = cols entries, 0-based).
+void superlu_fill_reducing_order(const ccs_matrix& a, int* perm_c);
+
+class Mm;
+
+// The pivots of a square real sparse a's LU in COLAMD's column order:
+// Pr*A*Pc = L*U with U's diagonal in pivots (an exact zero where none is
+// stored), perm_r and perm_c the 0-based orders. False, after "Out of
+// memory!", when SuperLU ran out of memory.
+bool sparse_lu_pivots(const Mm& a, std::vector<double>& pivots, std::vector<int>& perm_r, std::vector<int>& perm_c);
+
+// lusolve for left division, where any column order gives the same
+// solution up to rounding: SuperLU chooses a fill-reducing one.
+Mm sparse_solve(const Mm& a, const Mm& b);

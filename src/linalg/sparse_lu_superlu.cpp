@@ -5,6 +5,7 @@
 
 #include <slu_ddefs.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -126,11 +127,14 @@ int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, in
     const int n = a.cols;
     superlu_options_t options;
     set_default_options(&options);
-    options.ColPerm = MY_PERMC;  // keep the caller's order
+    // The caller's order, or COLAMD's fill-reducing one when none is given.
+    options.ColPerm = perm_c ? MY_PERMC : COLAMD;
     wrapped A(a);
     SuperMatrix B{};
     dCreate_Dense_Matrix(&B, a.rows, nrhs, b, ldb, SLU_DN, SLU_D, SLU_GE);
-    std::vector<int> pc(perm_c, perm_c + n), pr(std::size_t(n) + 1);
+    std::vector<int> pc(std::size_t(n) + 1), pr(std::size_t(n) + 1);
+    if (perm_c)
+        std::copy(perm_c, perm_c + n, pc.begin());
     stats stat;
     factors f;
     int info = 0;
@@ -138,4 +142,10 @@ int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, in
     f.made = info >= 0 && info <= n;
     Destroy_SuperMatrix_Store(&B);
     return info;
+}
+
+void superlu_fill_reducing_order(const ccs_matrix& a, int* perm_c)
+{
+    wrapped A(a);
+    get_perm_c(COLAMD, &A.m, perm_c);
 }

@@ -40,6 +40,32 @@ int count_above(const Mm& S, int k, double tol)
     return r;
 }
 
+// Whether any of the k singular values on S's diagonal is NaN: a NaN or
+// Inf in A leaves them so, and no count or inverse may then look finite.
+bool any_nan(const Mm& S, int k)
+{
+    for (int i = 0; i < k; ++i)
+        if (std::isnan(S.addr()[i * std::ptrdiff_t(S.rows() + 1)]))
+            return true;
+    return false;
+}
+
+bool any_nan_value(const Mm& v)
+{
+    const std::size_t count = std::size_t(v.rows()) * v.cols();
+    for (std::size_t k = 0; k < count; ++k)
+        if (std::isnan(v.addr()[k]))
+            return true;
+    return false;
+}
+
+Mm nan_matrix(int rows, int cols)
+{
+    Mm x = new_dense(0, rows, cols);
+    std::fill(x.addr(), x.addr() + std::size_t(rows) * cols, NAN);
+    return x;
+}
+
 double largest(const Mm& S, int k)
 {
     double m = NAN;
@@ -83,6 +109,8 @@ Mm pinv_core(const Mm& a, const Mm& tol, bool tol_given)
         t = isempty(tol) ? 0.0 : real(tol).addr()[0];
     } else
         t = (eps52 * S.addr()[0]) * a.length();
+    if (any_nan(S, k))
+        return nan_matrix(n, m);
     const int r = count_above(S, k, t);
     if (r == 0)
         return zeros(double(n), double(m));
@@ -101,7 +129,7 @@ Mm cond(const Mm& a)
     const Mm s = svd(a);
     if (s.issamename(x_M.getname()))
         return x_M;
-    if (isempty(s))
+    if (isempty(s) || any_nan_value(s))
         return Mm(NAN);
     const double smax = max(s).addr()[0], smin = min(s).addr()[0];
     if (smax != 0 || smin != 0)
@@ -117,6 +145,8 @@ Mm rank(const Mm& a)
     const int m = a.rows(), n = a.cols();
     if (m == 0 || n == 0)
         return Mm(0.0);
+    if (any_nan_value(s))
+        return Mm(NAN);
     const double tol = (double(std::max(m, n)) * max(s).addr()[0]) * eps52;
     return sum(s > Mm(tol));
 }
@@ -128,6 +158,8 @@ Mm rank(const Mm& a, const Mm& tol)
         return x_M;
     if (isempty(s))
         return Mm(0.0);
+    if (any_nan_value(s))
+        return Mm(NAN);
     return sum(s > tol);
 }
 

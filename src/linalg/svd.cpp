@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 int svd_iteration_limit = 100;
 
@@ -69,7 +70,37 @@ inline void swap(int n, double* x, double* y) noexcept
         std::swap(x[i], y[i]);
 }
 
-inline void rotg(double& a, double& b, double& c, double& s) noexcept { drotg_(&a, &b, &c, &s); }
+// The plane rotation that zeroes b against a: c, s and r = a*c + b*s land
+// in c, s and a, and b receives the reconstruction value z. Both inputs are
+// divided by the larger magnitude (kept within the safe range) before the
+// squares are taken, so neither 1e200 nor 1e-200 overflows or underflows
+// to a wrong r; a BLAS rotg need not do that.
+inline void rotg(double& a, double& b, double& c, double& s) noexcept
+{
+    constexpr double safmin = std::numeric_limits<double>::min();
+    constexpr double safmax = 1 / safmin;
+    const double anorm = std::fabs(a), bnorm = std::fabs(b);
+    if (bnorm == 0) {
+        c = 1;
+        s = 0;
+        b = 0;
+    } else if (anorm == 0) {
+        c = 0;
+        s = 1;
+        a = b;
+        b = 1;
+    } else {
+        const double scl = std::min(safmax, std::max({safmin, anorm, bnorm}));
+        const double sigma = anorm > bnorm ? std::copysign(1.0, a) : std::copysign(1.0, b);
+        const double as = a / scl, bs = b / scl;
+        const double r = sigma * (scl * std::sqrt(as * as + bs * bs));
+        c = a / r;
+        s = b / r;
+        const double z = anorm > bnorm ? s : (c != 0 ? 1 / c : 1.0);
+        a = r;
+        b = z;
+    }
+}
 
 // The columns of U and V that the iteration rotates, scales and swaps: one
 // array each for real data, two for split complex data.

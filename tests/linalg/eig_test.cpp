@@ -279,6 +279,79 @@ TEST(Eig, ComplexMatrixWithZeroFirstColumnKeepsItsUnitVector)
     EXPECT_LE(eigen_residual(a, V, D), 20);
 }
 
+// Entries far from 1 on every path: the kernels run on the matrix scaled
+// by a power of two and the eigenvalues are scaled back. Eigenvalues of
+// A0 = [1 2 .5;-3 1 2;.3 -1 2] from mpmath (tools/reference/scaled_linalg.py);
+// A0*(1+i) has them times 1+i; 2^e*[2 1;1 3] has 2^e*(5 -+ sqrt 5)/2.
+TEST(Eig, EntriesFarFromOne)
+{
+    const cx pair(0.95302175563210909, 2.8196768174859064);
+    const std::vector<cx> a0_values = {std::conj(pair), pair, cx(2.0939564887357818)};
+    const Mm a0 = test::real(3, 3, {1, -3, 0.3, 2, 1, -1, 0.5, 2, 2});
+    const Mm h = test::real(2, 2, {2, 1, 1, 3});
+    const std::vector<cx> h_values = {cx((5 - std::sqrt(5.0)) / 2), cx((5 + std::sqrt(5.0)) / 2)};
+    struct Case {
+        const char* what;
+        Mm a;
+        double scale;
+        std::vector<cx> want;
+    };
+    const cx one_i(1, 1);
+    std::vector<cx> complex_values;
+    for (const cx& w : a0_values)
+        complex_values.push_back(w * one_i);
+    const Mm c0 = times(a0, test::complex(1, 1, {1}, {1}));
+    const std::vector<Case> cases = {
+        {"eig(1e-200*A0)", 1e-200 * a0, 1e-200, a0_values},
+        {"eig(1e-160*A0)", 1e-160 * a0, 1e-160, a0_values},
+        {"eig(1e200*A0)", 1e200 * a0, 1e200, a0_values},
+        {"eig(1e300*A0)", 1e300 * a0, 1e300, a0_values},
+        {"complex eig(1e200*C0)", 1e200 * c0, 1e200, complex_values},
+        {"complex eig(1e-200*C0)", 1e-200 * c0, 1e-200, complex_values},
+        {"Hermitian, subnormal", std::ldexp(1.0, -1040) * h, std::ldexp(1.0, -1040), h_values},
+        {"Hermitian, 2^1000", std::ldexp(1.0, 1000) * h, std::ldexp(1.0, 1000), h_values},
+    };
+    auto by_parts = [](const cx& x, const cx& y) {
+        return x.imag() != y.imag() ? x.imag() < y.imag() : x.real() < y.real();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool vectors : {false, true}) {
+            Mm V, D;
+            if (vectors)
+                eig(c.a, i_o, V, D);
+            else
+                D = eig(c.a);
+            const int n = c.a.rows();
+            std::vector<cx> got;
+            for (int k = 0; k < n; ++k) {
+                const std::size_t at = vectors ? std::size_t(k) * (n + 1) : std::size_t(k);
+                got.emplace_back(D.addr()[at] / c.scale, D.isc() ? D.addi()[at] / c.scale : 0.0);
+            }
+            std::sort(got.begin(), got.end(), by_parts);
+            std::vector<cx> want = c.want;
+            std::sort(want.begin(), want.end(), by_parts);
+            // A subnormal result holds fewer digits: a few of its units.
+            const double floor = 4 * std::numeric_limits<double>::denorm_min() / c.scale;
+            for (int k = 0; k < n; ++k)
+                EXPECT_LE(std::abs(got[k] - want[k]), 1e3 * eps * std::abs(want[k]) + floor) << k;
+            if (vectors) {
+                // A V = V D, relative to the scale.
+                for (int j = 0; j < n; ++j)
+                    for (int i = 0; i < n; ++i) {
+                        cx av = 0;
+                        for (int k = 0; k < n; ++k)
+                            av += cx(c.a.addr()[i + k * n], c.a.isc() ? c.a.addi()[i + k * n] : 0.0) / c.scale *
+                                  cx(V.addr()[k + j * n], V.isc() ? V.addi()[k + j * n] : 0.0);
+                        const cx vd = cx(V.addr()[i + j * n], V.isc() ? V.addi()[i + j * n] : 0.0) *
+                                      cx(D.addr()[j * (n + 1)], D.isc() ? D.addi()[j * (n + 1)] : 0.0) / c.scale;
+                        EXPECT_LE(std::abs(av - vd), 1e3 * eps * 4 + floor) << i << "," << j;
+                    }
+            }
+        }
+    }
+}
+
 TEST(Eig, NonFiniteEntriesEndWithoutHanging)
 {
     const double qnan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();

@@ -3,6 +3,7 @@
 #include "linalg/lapack.hpp"
 #include "linalg_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -58,6 +59,34 @@ TEST(Det, Cases)
         EXPECT_NEAR(dc.r(), d, 1e-12 * std::fabs(d) * n);
         EXPECT_EQ(dc.isc() ? dc.i() : 0.0, 0);
     }
+}
+
+// The sparse determinant comes from the LU's pivots, so an order far above
+// what a full copy allows works: tridiag(-1, 2, -1) of order n has
+// determinant n + 1, a permuted one the sign of its permutation.
+TEST(Det, LargeSparseFromTheFactorPivots)
+{
+    const int n = 20000;
+    Mm i = zeros(3.0 * n - 2, 1.0), j = zeros(3.0 * n - 2, 1.0), v = zeros(3.0 * n - 2, 1.0);
+    int k = 0;
+    for (int c = 1; c <= n; ++c)
+        for (int r = std::max(1, c - 1); r <= std::min(n, c + 1); ++r) {
+            i.addr()[k] = r;
+            j.addr()[k] = c;
+            v.addr()[k++] = r == c ? 2 : -1;
+        }
+    const Mm t = sparse(i, j, v, Mm(double(n)), Mm(double(n)));
+    Mm d;
+    EXPECT_EQ(test::error_of([&] { d = det(t); }), "");
+    EXPECT_EQ(d.r(), n + 1);
+    // Rows 1 and 2 exchanged: the sign turns.
+    Mm swapped_rows = zeros(double(n), 1.0);
+    for (int r = 0; r < n; ++r)
+        swapped_rows.addr()[r] = r + 1;
+    std::swap(swapped_rows.addr()[0], swapped_rows.addr()[1]);
+    EXPECT_EQ(det(Mm(t(swapped_rows, c_p))).r(), -(n + 1));
+    // A structurally singular one of the same order.
+    EXPECT_EQ(det(horzcat(Mm(t(c_p, colon(1.0, double(n - 1)))), sparse(Mm(double(n)), Mm(1.0)))).r(), 0);
 }
 
 TEST(Inv, Cases)

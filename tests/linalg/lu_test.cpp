@@ -122,6 +122,86 @@ TEST(SparseLu, FactorsOfRandomSparseMatrices)
     EXPECT_EQ(u(0, 0) * u(1, 1), cx(0));
 }
 
+// Structurally singular matrices (an empty column, an empty row, a
+// deficient pattern, no entry at all) still factor: a zero pivot, P S = L U
+// exactly for these integer entries, and a zero determinant.
+TEST(SparseLu, StructurallySingularMatricesFactorWithAZeroPivot)
+{
+    struct Case {
+        const char* what;
+        Mm s;
+    };
+    std::mt19937_64 gen(7);
+    Mm wide = random_matrix(gen, 12, 12, false);
+    for (int i = 0; i < 12; ++i) {
+        wide.addr()[i + 3 * 12] = 0;  // column 4 empty
+        wide.addr()[i + 8 * 12] = 0;  // column 9 empty
+        wide.addr()[5 + i * 12] = 0;  // row 6 empty
+    }
+    const std::vector<Case> cases = {
+        {"[0 0;0 1]", sparse(test::real(2, 2, {0, 0, 0, 1}))},
+        {"[1 0;1 0]", sparse(test::real(2, 2, {1, 1, 0, 0}))},
+        {"zeros(3)", sparse(zeros(3.0, 3.0))},
+        {"[1 1;0 0]", sparse(test::real(2, 2, {1, 0, 1, 0}))},
+        {"[0 1;0 1]", sparse(test::real(2, 2, {0, 0, 1, 1}))},
+        {"[0 2 0;0 0 3;0 0 4]", sparse(test::real(3, 3, {0, 0, 0, 2, 0, 0, 0, 3, 4}))},
+        {"12x12 with two empty columns and an empty row", sparse(wide)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm L, U, P;
+        EXPECT_EQ(test::error_of([&] { lu(c.s, i_o, L, U, P); }), "");
+        const cmat S = to_cmat(c.s), l = to_cmat(L), u = to_cmat(U), p = to_cmat(P);
+        const int n = S.rows;
+        ASSERT_EQ(l.rows, n);
+        ASSERT_EQ(u.rows, n);
+        ASSERT_EQ(p.rows, n);
+        EXPECT_TRUE(unit_lower(l));
+        cx diagonal = 1;
+        for (int j = 0; j < n; ++j) {
+            diagonal *= u(j, j);
+            for (int i = j + 1; i < n; ++i)
+                EXPECT_EQ(u(i, j), cx(0));
+        }
+        EXPECT_EQ(diagonal, cx(0));
+        if (n <= 3)
+            EXPECT_EQ(max_abs_diff(product(p, S), product(l, u)), 0);
+        else
+            EXPECT_LE(max_abs_diff(product(p, S), product(l, u)) / (max_abs(S) * n * eps52), 30);
+        EXPECT_EQ(det(c.s).r(), 0);
+        // The solver meets the same pattern: no answer, and no crash.
+        const Mm x = mldivide(c.s, ones(double(n), 1.0));
+        EXPECT_TRUE(std::isnan(x.addr()[0]));
+    }
+}
+
+// A NaN beside an empty row or column: SuperLU's pivot search passes the
+// NaN by, so these meet the same zero-pivot path; the NaN reaches det.
+TEST(SparseLu, NaNBesideAnEmptyLineGivesNaN)
+{
+    for (const Mm& d : {test::real(2, 2, {NAN, 0, 0, 0}), test::real(3, 3, {1, 0, NAN, 0, 0, 0, 2, 0, 3}),
+                        test::real(2, 2, {NAN, NAN, 0, 0})}) {
+        const Mm s = sparse(d);
+        Mm L, U, P;
+        EXPECT_EQ(test::error_of([&] { lu(s, i_o, L, U, P); }), "");
+        EXPECT_EQ(L.rows(), d.rows());
+        EXPECT_TRUE(std::isnan(det(s).r()));
+    }
+}
+
+// A direct call checks its argument: a non-square matrix is refused with
+// the square-matrix message rather than handed to SuperLU, and a dense
+// one is factored as its sparse form.
+TEST(SparseLu, DirectCallChecksItsArgument)
+{
+    Mm L, U, r, c;
+    EXPECT_ERROR(sparse_lu_factor(sparse(ones(2.0, 3.0)), speye(Mm(2.0)), L, U, r, c),
+                 "lu: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+    sparse_lu_factor(test::real(2, 2, {0, 1, 2, 0}), speye(Mm(2.0)), L, U, r, c);
+    EXPECT_TRUE(L.issparse() && U.issparse());
+    EXPECT_EQ(test::values(r), (std::vector<double>{2, 1}));
+}
+
 TEST(Lusolve, Cases)
 {
     const Mm b = test::real(3, 1, {1, 2, 3});
@@ -201,6 +281,45 @@ TEST(Mldivide, SmallCasesAndMessages)
     EXPECT_EQ(test::printed(), "");
 }
 
+// L keeps its unit diagonal whatever U holds; the NaN shows in U.
+TEST(Lu, NaNStaysOutOfTheUnitDiagonal)
+{
+    for (const Mm& a : {test::real(2, 2, {NAN, 1, 2, 3}), test::real(3, 3, {1, 2, 3, 4, NAN, 6, 7, 8, 10})}) {
+        Mm L, U, P;
+        lu(a, i_o, L, U, P);
+        const int n = a.rows();
+        bool nan_in_u = false;
+        for (int j = 0; j < n; ++j) {
+            EXPECT_EQ(L.addr()[j * (n + 1)], 1.0) << j;
+            for (int i = 0; i < j; ++i)
+                EXPECT_EQ(L.addr()[i + j * n], 0.0) << i << "," << j;
+            for (int i = 0; i <= j; ++i)
+                nan_in_u = nan_in_u || std::isnan(U.addr()[i + j * n]);
+        }
+        EXPECT_TRUE(nan_in_u);
+    }
+}
+
+// A NaN in A reaches every element of the solution, as numpy's solve
+// gives: [1 NaN;5 1] looked symmetric and took the symmetric solver,
+// which returned finite numbers.
+TEST(Mldivide, NaNInTheMatrixGivesNaN)
+{
+    const std::vector<Mm> cases = {
+        test::real(2, 2, {1, 5, NAN, 1}),
+        test::real(2, 2, {1, NAN, NAN, 1}),
+        test::real(3, 3, {4, 1, 0, 1, NAN, 2, 0, 2, 6}),
+    };
+    for (const Mm& a : cases) {
+        const Mm x = mldivide(a, ones(double(a.rows()), 1.0));
+        for (int k = 0; k < x.rows(); ++k)
+            EXPECT_TRUE(std::isnan(x.addr()[k])) << k;
+        const Mm w = eig(a);
+        for (int k = 0; k < w.rows(); ++k)
+            EXPECT_TRUE(std::isnan(w.addr()[k])) << k;
+    }
+}
+
 TEST(Mldivide, LeastSquaresAgainstReference)
 {
     for (const auto& c : lstsq_reference) {
@@ -215,6 +334,31 @@ TEST(Mldivide, LeastSquaresAgainstReference)
             }
         }
     }
+}
+
+// A tall sparse A whose full form would exceed the full-matrix cap: the
+// least-squares solve reads the stored entries only. Row i holds
+// w_i = 1 + i mod 7 in column i mod n, so with b = ones each x_j is
+// sum(w) / sum(w^2) over its rows.
+TEST(Mldivide, TallSparseLeastSquaresStaysSparse)
+{
+    const int m = 40000, n = 2600;
+    Mm i = zeros(double(m), 1.0), j = zeros(double(m), 1.0), v = zeros(double(m), 1.0);
+    std::vector<double> sw(n, 0.0), sww(n, 0.0);
+    for (int r = 0; r < m; ++r) {
+        const double w = 1 + r % 7;
+        i.addr()[r] = r + 1;
+        j.addr()[r] = r % n + 1;
+        v.addr()[r] = w;
+        sw[r % n] += w;
+        sww[r % n] += w * w;
+    }
+    const Mm a = sparse(i, j, v, Mm(double(m)), Mm(double(n)));
+    Mm x;
+    EXPECT_EQ(test::error_of([&] { x = mldivide(a, ones(double(m), 1.0)); }), "");
+    ASSERT_EQ(x.rows(), n);
+    for (int c = 0; c < n; ++c)
+        ASSERT_NEAR(x.addr()[c], sw[c] / sww[c], 1e-10) << c;
 }
 
 TEST(Mldivide, EveryPathIsBackwardStable)

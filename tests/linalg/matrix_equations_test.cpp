@@ -59,7 +59,8 @@ TEST(Axxbc, SolvesTheSylvesterEquation)
         bool complex_a, complex_c;
     };
     for (const Case& c : std::vector<Case>{{1, 1, false, false}, {3, 2, false, false}, {6, 9, false, false},
-                                           {5, 4, true, false}, {4, 5, false, true}, {20, 15, false, false}}) {
+                                           {5, 4, true, false}, {4, 5, false, true}, {20, 15, false, false},
+                                           {60, 45, true, true}}) {
         SCOPED_TRACE(std::to_string(c.m) + "x" + std::to_string(c.n));
         const Mm A = stable(c.m, 10 + c.m, c.complex_a), B = stable(c.n, 20 + c.n);
         const Mm C = random(c.m, c.n, 30, c.complex_c);
@@ -70,6 +71,18 @@ TEST(Axxbc, SolvesTheSylvesterEquation)
         const double scale = (max_abs(A) + max_abs(B)) * max_abs(X) + max_abs(C);
         EXPECT_LE(max_abs(A * X + X * B - C), 100 * (c.m + c.n) * eps * scale);
     }
+}
+
+// A and -B sharing an eigenvalue leave no unique solution: the zero on the
+// shifted diagonal shows as Inf or NaN, never as a plausible X.
+TEST(Axxbc, SharedEigenvalueShowsAsNonFinite)
+{
+    const Mm A = test::real(2, 2, {1, 0, 3, 2}), B = test::real(2, 2, {-1, 0, 0, 5});
+    const Mm X = axxbc(A, B, test::real(2, 2, {1, 1, 1, 1}));
+    bool non_finite = false;
+    for (double v : test::values(X))
+        non_finite = non_finite || !std::isfinite(v);
+    EXPECT_TRUE(non_finite);
 }
 
 TEST(Axxbc, VariantsAndMessages)
@@ -106,6 +119,12 @@ TEST(Subspace, LargestPrincipalAngle)
     // A plane and a line at 30 degrees to it.
     const Mm line = test::real(4, 1, {std::cos(M_PI / 6), 0, std::sin(M_PI / 6), 0});
     EXPECT_NEAR(subspace(e12, line).r(), M_PI / 6, 1e-14);
+    // Complex spaces are compared through the conjugate transpose:
+    // [1;i] spans itself, is orthogonal to [1;-i] and at 45 degrees to [1;0].
+    const Mm u = test::complex(2, 1, {1, 0}, {0, 1}), w = test::complex(2, 1, {1, 0}, {0, -1});
+    EXPECT_NEAR(subspace(u, u).r(), 0, 1e-7) << "subspace([1; i], [1; i])";
+    EXPECT_NEAR(subspace(u, w).r(), M_PI / 2, 1e-15) << "subspace([1; i], [1; -i])";
+    EXPECT_NEAR(subspace(u, test::real(2, 1, {1, 0})).r(), M_PI / 4, 1e-15) << "subspace([1; i], [1; 0])";
     EXPECT_ERROR(subspace(eye(3.0), eye(2.0)), "subspace: arguments must have same number of rows.");
     EXPECT_ERROR(subspace(A), "subspace does not accept 1 input");
 }

@@ -66,6 +66,25 @@ TEST(Expm, Identities)
     EXPECT_EQ(d.addr()[1], 0);
     const Mm nil = expm(test::real(2, 2, {0, 0, 1, 0}));
     EXPECT_NEAR(max_diff(nil, test::real(2, 2, {1, 0, 1, 1})), 0, 4 * eps);
+    // Norms at and above 2^1022, where 2^s overflows (exact results: the
+    // nilpotent part is the first-order term, e^-huge underflows to 0).
+    struct Huge {
+        const char* what;
+        Mm a;
+        std::vector<double> want;
+    };
+    const std::vector<Huge> huge = {
+        {"expm([0 1e308;0 0])", test::real(2, 2, {0, 0, 1e308, 0}), {1, 0, 1e308, 1}},
+        {"expm(-1e308*eye(2))", test::real(2, 2, {-1e308, 0, 0, -1e308}), {0, 0, 0, 0}},
+        {"expm(diag(-2^1022, -2^1023))", test::real(2, 2, {-0x1p1022, 0, 0, -0x1p1023}), {0, 0, 0, 0}},
+    };
+    for (const Huge& h : huge) {
+        SCOPED_TRACE(h.what);
+        const std::vector<double> got = test::values(expm(h.a));
+        ASSERT_EQ(got.size(), h.want.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_NEAR(got[k], h.want[k], 4 * eps * std::fabs(h.want[k])) << k;
+    }
     // A complex 1x1 argument: e^i.
     const Mm one = expm(test::complex(1, 1, {0}, {1}));
     EXPECT_NEAR(one.addr()[0], std::cos(1.0), 4 * eps);

@@ -80,6 +80,49 @@ TEST(Norm, VectorForms)
     EXPECT_EQ(norm(test::row({1, 1}), Mm(0.0)).r(), inf) << "2^(1/0)";
 }
 
+// Sparse operands are read through their stored entries: the norms agree
+// exactly with those of the full matrix (the same sums in the same order),
+// and an order far above the full-matrix cap works.
+TEST(Norm, SparseFromStoredEntries)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    Mm wide = test::real(3, 5, {0, 2, 0, -1, 0, 0, 0, 0, 0, 4, 0, 3, 0, 1e300, 1e300});
+    Mm with_nan = test::real(3, 3, {1, 0, 0, 0, qnan, 0, 2, 0, 3});
+    Mm with_inf = test::real(3, 3, {1, 0, 0, 0, inf, 0, 2, 0, 3});
+    const std::vector<Case> cases = {
+        {"3x5 with an empty column and 1e300 entries", wide},
+        {"NaN", with_nan},
+        {"Inf", with_inf},
+        {"complex", test::complex(2, 3, {0, 3, 1, 0, 0, 2}, {4, 0, 0, 0, 0, -2})},
+        {"all zero", zeros(3.0, 2.0)},
+        {"column vector", test::real(4, 1, {0, 3, 0, -4})},
+        {"row vector", test::real(1, 4, {1e-300, 0, 0, 1e-300})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm s = sparse(c.a);
+        for (const Mm& p : {Mm(1.0), Mm(inf), test::text("inf"), test::text("fro"), Mm(3.0), Mm(2.0)}) {
+            if (!isvector(c.a) && p.r() == 3)
+                continue;  // no 3-norm of a matrix
+            const double want = norm(c.a, p).r(), got = norm(s, p).r();
+            if (std::isnan(want))
+                EXPECT_TRUE(std::isnan(got));
+            else
+                EXPECT_EQ(got, want);
+        }
+    }
+    // norm(speye(20000), 1), and the other two, above the full cap.
+    const Mm big = speye(Mm(20000.0));
+    for (const Mm& p : {Mm(1.0), Mm(inf), test::text("fro")}) {
+        Mm got;
+        EXPECT_EQ(test::error_of([&] { got = norm(big, p); }), "");
+        EXPECT_DOUBLE_EQ(got.r(), p.isstr() && p.size() == 3 ? std::sqrt(20000.0) : 1.0);
+    }
+}
+
 TEST(Norm, MatrixForms)
 {
     const Mm a = test::real(2, 2, {1, 3, 2, 4});

@@ -5,7 +5,9 @@
 #include "linalg/lapack.hpp"
 #include "linalg_support.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,60 @@ TEST(Qr, FactorsReproduceTheMatrix)
                     for (int i = 0; i < k; ++i)
                         EXPECT_NEAR(std::abs(r(i, i)), std::fabs(w[i + i * m]), 1e-12 * std::fabs(w[i + i * m]));
                 }
+}
+
+// The real factors without pivoting keep the signs of the one-output form
+// (R on and above its diagonal): R(l,l) is minus the column norm signed as
+// the pivot, also where a column is already zero below the diagonal (a
+// triangular A, a zero column, a repeated unit column).
+TEST(Qr, FactorSignsMatchTheOneOutputForm)
+{
+    std::mt19937_64 gen(88);
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    Mm tri = random_matrix(gen, 6, 6, false);
+    for (int j = 0; j < 6; ++j)
+        for (int i = j + 1; i < 6; ++i)
+            tri.addr()[i + 6 * j] = 0;
+    Mm holes = random_matrix(gen, 7, 5, false);
+    for (int i = 0; i < 7; ++i)
+        holes.addr()[i + 7 * 2] = 0;  // a zero column
+    for (int i = 1; i < 7; ++i)
+        holes.addr()[i] = 0;  // column 1 already reduced
+    const std::vector<Case> cases = {
+        {"[1 2;0 3]", test::real(2, 2, {1, 0, 2, 3})},
+        {"[-1 2;0 -3]", test::real(2, 2, {-1, 0, 2, -3})},
+        {"upper triangular 6x6", tri},
+        {"7x5 with a zero and a reduced column", holes},
+        {"random 40x25", random_matrix(gen, 40, 25, false)},
+        {"random 25x40", random_matrix(gen, 25, 40, false)},
+        {"random 120x120", random_matrix(gen, 120, 120, false)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int m = c.a.rows(), n = c.a.cols();
+        const Mm f = qr(c.a);
+        for (bool economy : {false, true}) {
+            Mm Q, R;
+            if (economy)
+                qr(c.a, Mm(0.0), i_o, Q, R);
+            else
+                qr(c.a, i_o, Q, R);
+            const int s = economy ? std::min(m, n) : m;
+            ASSERT_EQ(R.rows(), s);
+            double scale = 0;
+            for (int k = 0; k < m * n; ++k)
+                scale = std::max(scale, std::fabs(c.a.addr()[k]));
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i <= std::min(j, s - 1); ++i)
+                    EXPECT_NEAR(R.addr()[i + s * j], f.addr()[i + m * j], 64 * std::max(m, n) * eps52 * scale)
+                        << i << "," << j;
+            const cmat A = to_cmat(c.a);
+            EXPECT_LE(max_abs_diff(product(to_cmat(Q), to_cmat(R)), A) / (max_abs(A) * std::max(m, n) * eps52), 30);
+        }
+    }
 }
 
 TEST(Qr, ShapesAndForms)

@@ -167,6 +167,28 @@ TEST(GeneralizedEig, SpecialPencils)
     EXPECT_EQ(D.cols(), 3);
 }
 
+// n = 2 with a singular B: scipy gives 1.25 and an infinite eigenvalue;
+// the reduced B keeps an exact zero where B's null direction lies, and
+// the pencil is reproduced, Q*A*Z = AA and Q*B*Z = BB.
+TEST(GeneralizedEig, TwoByTwoWithSingularB)
+{
+    const Mm a = test::real(2, 2, {2, 3, 1, 4}), b = test::real(2, 2, {1, 0, 0, 0});
+    const Mm d = eig(a, b);
+    ASSERT_EQ(d.rows(), 2);
+    std::vector<double> values = {d.addr()[0], d.addr()[3]};
+    const int finite = std::isfinite(values[0]) ? 0 : 1;
+    EXPECT_NEAR(values[finite], 1.25, 4 * eps);
+    EXPECT_TRUE(std::isinf(values[1 - finite]));
+    Mm AA, BB, Q, Z;
+    qz(a, b, i_o, AA, BB, Q, Z);
+    const test::dense q = dense_of(Q), z = dense_of(Z);
+    test::dense bb = dense_of(BB);
+    bb.re[1] = 0;  // BB(2,1) carries the kernels' tolerance
+    EXPECT_LE(test::difference(test::product(test::product(q, dense_of(a)), z), dense_of(AA)).norm1(), 30 * eps * 10);
+    EXPECT_LE(test::difference(test::product(test::product(q, dense_of(b)), z), bb).norm1(), 30 * eps);
+    EXPECT_EQ(BB.addr()[0] * BB.addr()[3], 0);
+}
+
 TEST(GeneralizedEig, Rejections)
 {
     const Mm a3 = eye(3.0), a2 = eye(2.0);

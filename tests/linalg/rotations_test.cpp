@@ -43,6 +43,13 @@ TEST(Ishermitian, DecidesByTypeAndScaledAsymmetry)
         {"symmetric uint8 value", test::bytes(1, 1, {1}), 0},
         {"cell", Mm(0, 0, 0, 2, 2, qv_cell), 0},
         {"sparse symmetric", sparse(test::real(2, 2, {0, 1, 1, 0})), 1},
+        // NaN equals nothing, itself included: no matrix holding one is
+        // its own conjugate transpose. Infinite entries that match are.
+        {"[1 NaN;5 1]", test::real(2, 2, {1, 5, NAN, 1}), 0},
+        {"[1 NaN;NaN 1]", test::real(2, 2, {1, NAN, NAN, 1}), 0},
+        {"NaN on the diagonal", test::real(2, 2, {NAN, 2, 2, 1}), 0},
+        {"complex NaN", test::complex(2, 2, {1, 2, 2, 3}, {0, NAN, 5, 0}), 0},
+        {"matching Inf", test::real(2, 2, {1, INFINITY, INFINITY, 1}), 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -40,6 +40,23 @@ TEST(Rref, Cases)
     EXPECT_EQ(test::values(rref(test::real(2, 2, {1, 3, 2, 4}))), (std::vector<double>{1, 0, 0, 1}));
 }
 
+// A NaN or Inf entry makes the default tolerance non-finite, and the form
+// came out as zeros: it is NaN, with no pivot columns.
+TEST(Rref, NonFiniteEntriesGiveNaN)
+{
+    for (const Mm& a : {test::real(2, 2, {1, 2, INFINITY, 3}), test::real(2, 3, {NAN, 1, 2, 3, 4, 5}),
+                        test::complex(2, 2, {1, 0, 0, 1}, {0, 0, INFINITY, 0})}) {
+        Mm R, jb;
+        rref(a, i_o, R, jb);
+        ASSERT_EQ(R.rows(), a.rows());
+        ASSERT_EQ(R.cols(), a.cols());
+        for (double v : test::values(R))
+            EXPECT_TRUE(std::isnan(v));
+        EXPECT_TRUE(isempty(jb));
+        EXPECT_TRUE(std::isnan(rref(a).addr()[0]));
+    }
+}
+
 TEST(Rref, ComplexPivot)
 {
     // Column 1 holds 3 (|re| + |im| = 3, modulus 3) and 2 + 2i (sum 4,

@@ -166,6 +166,71 @@ TEST(Schur, RealQuasiTriangularForm)
     EXPECT_NE(T.addr()[1], 0);
 }
 
+// The split points of the real form are exact zeros, so the 2x2 blocks can
+// be found by testing T(k+1,k) ~= 0: a symmetric matrix gives a triangular
+// (so diagonal) T, and in a general one every stored subdiagonal starts a
+// block of a complex pair and touches no other.
+TEST(Schur, SplitsAreExactZeros)
+{
+    const int n = 10;
+    const test::dense r = test::dense::random(n, n, 77, false);
+    test::dense sym = r;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            sym.re[i + j * n] = r.re[i + j * n] + r.re[j + i * n];
+    Mm U, T;
+    schur(value_of(sym, false), i_o, U, T);
+    for (int k = 0; k + 1 < n; ++k)
+        EXPECT_EQ(T.addr()[(k + 1) + k * n], 0.0) << k;
+    EXPECT_LE(similarity_residual(sym, dense_of(U), dense_of(T)), 30);
+
+    for (int m : {7, 25, 40}) {
+        SCOPED_TRACE(m);
+        const test::dense a = test::dense::random(m, m, 900 + m, false);
+        schur(value_of(a, false), i_o, U, T);
+        const test::dense t = dense_of(T);
+        auto at = [&](int i, int j) { return t.re[i + std::size_t(j) * m]; };
+        for (int k = 0; k + 1 < m; ++k) {
+            if (at(k + 1, k) == 0)
+                continue;
+            EXPECT_TRUE(k == 0 || at(k, k - 1) == 0) << k;
+            EXPECT_TRUE(k + 2 == m || at(k + 2, k + 1) == 0) << k;
+            const double gap = at(k, k) - at(k + 1, k + 1);
+            EXPECT_LT(gap * gap + 4 * at(k, k + 1) * at(k + 1, k), 0) << k;
+        }
+        EXPECT_LE(similarity_residual(a, dense_of(U), t), 30);
+    }
+}
+
+// Entries far from 1: the real and the complex form of 1e200*A and
+// 1e-200*A reproduce it, and hess of such a matrix too.
+TEST(Schur, EntriesFarFromOne)
+{
+    const test::dense a0 = test::dense::random(6, 6, 31, false), c0 = test::dense::random(6, 6, 32, true);
+    for (double scale : {1e200, 1e-200, 1e300, std::ldexp(1.0, -1030)}) {
+        for (bool complex : {false, true}) {
+            SCOPED_TRACE(testing::Message() << scale << (complex ? " complex" : " real"));
+            test::dense a = complex ? c0 : a0;
+            for (std::size_t k = 0; k < a.re.size(); ++k) {
+                a.re[k] *= scale;
+                a.im[k] *= scale;
+            }
+            const Mm A = value_of(a, complex);
+            Mm U, T;
+            schur(A, i_o, U, T);
+            const test::dense u = dense_of(U), t = dense_of(T);
+            EXPECT_LE(test::departure_from_unitary(u), 30 * 6 * eps);
+            // A subnormal scale leaves fewer digits in T: the residual is
+            // then measured in its units.
+            const double digits = std::max(1.0, 6 * 4.9e-324 / (scale * eps));
+            EXPECT_LE(similarity_residual(a, u, t), 30 * digits);
+            Mm P, H;
+            hess(A, i_o, P, H);
+            EXPECT_LE(similarity_residual(a, dense_of(P), dense_of(H)), 30 * digits);
+        }
+    }
+}
+
 TEST(Schur, ComplexTriangularForm)
 {
     for (int n : {1, 2, 4, 15}) {

@@ -21,6 +21,33 @@ TEST(Cond, EdgeCases)
     EXPECT_ERROR(cond(zeros(Mm(2.0), Mm(2.0), Mm(2.0))), "svd: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
 }
 
+// A NaN or Inf entry leaves no singular value known: rank, cond and pinv
+// say NaN rather than a plausible 0 or a zero matrix.
+TEST(NonFiniteEntries, RankCondPinvAreNaN)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    const std::vector<Case> cases = {
+        {"[NaN 1;1 1]", test::real(2, 2, {NAN, 1, 1, 1})},
+        {"[1 Inf;2 3]", test::real(2, 2, {1, 2, INFINITY, 3})},
+        {"3x2 with NaN", test::real(3, 2, {1, 2, 3, 4, NAN, 6})},
+        {"complex NaN", test::complex(2, 2, {1, 0, 0, 1}, {0, NAN, 0, 0})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(std::isnan(rank(c.a).r()));
+        EXPECT_TRUE(std::isnan(rank(c.a, Mm(0.5)).r()));
+        EXPECT_TRUE(std::isnan(cond(c.a).r()));
+        const Mm p = pinv(c.a);
+        ASSERT_EQ(p.rows(), c.a.cols());
+        ASSERT_EQ(p.cols(), c.a.rows());
+        for (double v : test::values(real(p)))
+            EXPECT_TRUE(std::isnan(v));
+    }
+}
+
 TEST(Rank, Cases)
 {
     struct Case {

@@ -37,6 +37,49 @@ TEST(Svd, ValuesMatchReference)
     }
 }
 
+// Entries far from 1: the rotations of the QR iteration scale their
+// arguments, so svd and everything read from it keep full accuracy from
+// 1e-300 to 1e300. Values of A = [1 2;3 4] and of the complex
+// A + i[1 3;2 4] from mpmath and numpy (tools/reference/scaled_linalg.py).
+TEST(Svd, EntriesFarFromOne)
+{
+    const double s1 = 5.4649857042190427, s2 = 0.36596619062625782;
+    const Mm a = test::real(2, 2, {1, 3, 2, 4});
+    const Mm c = test::complex(2, 2, {1, 3, 2, 4}, {1, 2, 3, 4});
+    struct Case {
+        const char* what;
+        Mm got;
+        std::vector<double> want;
+    };
+    const std::vector<Case> cases = {
+        {"svd(1e200*A)", svd(1e200 * a), {s1 * 1e200, s2 * 1e200}},
+        {"svd(1e-200*A)", svd(1e-200 * a), {s1 * 1e-200, s2 * 1e-200}},
+        {"svd(1e-160*A)", svd(1e-160 * a), {s1 * 1e-160, s2 * 1e-160}},
+        {"svd(1e300*A)", svd(1e300 * a), {s1 * 1e300, s2 * 1e300}},
+        {"svd(1e-300*A)", svd(1e-300 * a), {s1 * 1e-300, s2 * 1e-300}},
+        {"complex svd(1e200*C)", svd(1e200 * c), {7.718834038603116e200, 0.6477662267376405e200}},
+        {"complex svd(1e-200*C)", svd(1e-200 * c), {7.718834038603116e-200, 0.6477662267376405e-200}},
+        {"norm(1e160*A)", norm(1e160 * a), {s1 * 1e160}},
+        {"cond(1e200*A)", cond(1e200 * a), {14.933034373659253}},
+        {"rank(1e160*A)", rank(1e160 * a), {2}},
+        {"pinv(1e300*A)", pinv(1e300 * a), {-2e-300, 1.5e-300, 1e-300, -0.5e-300}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ASSERT_EQ(k.got.size(), int(k.want.size()));
+        for (std::size_t e = 0; e < k.want.size(); ++e)
+            EXPECT_NEAR(k.got.addr()[e], k.want[e], 16 * eps52 * std::fabs(k.want[e])) << e;
+    }
+    // The factors of the scaled matrix reproduce it.
+    for (double scale : {1e200, 1e-200}) {
+        SCOPED_TRACE(scale);
+        Mm U, S, V;
+        svd(scale * a, i_o, U, S, V);
+        const cmat A = to_cmat(scale * a);
+        EXPECT_LE(max_abs_diff(product(product(to_cmat(U), to_cmat(S)), ctrans(to_cmat(V))), A) / (max_abs(A) * eps52), 50);
+    }
+}
+
 TEST(Svd, FactorsReproduceTheMatrix)
 {
     for (const auto& c : reference) {

@@ -1,0 +1,38 @@
+#!/usr/bin/python3
+"""Reference values for the linear-algebra tests on scaled, singular and
+non-finite inputs: singular values and eigenvalues from mpmath at 50
+digits, generalized eigenvalues and matrix exponentials from scipy."""
+import mpmath as mp
+import numpy as np
+import scipy.linalg as sl
+
+mp.mp.dps = 50
+
+
+def sv(a, scale):
+    m = mp.matrix(a) * mp.mpf(scale)
+    return sorted((mp.sqrt(x) for x in mp.eigsy(m.T * m)[0]), reverse=True)
+
+
+A = [[1, 2], [3, 4]]
+for scale in ("1e200", "1e-200", "1e-160", "1e160", "1e300"):
+    print("svd", scale, [mp.nstr(x, 17) for x in sv(A, scale)])
+s = sv(A, 1)
+print("cond", mp.nstr(s[0] / s[1], 17))
+print("pinv*1e300", mp.matrix(A) ** -1)
+
+A0 = [[1, 2, 0.5], [-3, 1, 2], [0.3, -1, 2]]
+for scale in ("1e-200", "1e-160", "1e200", "1e300"):
+    m = mp.matrix(A0) * mp.mpf(scale)
+    print("eig", scale, [mp.nstr(x, 17) for x in mp.eig(m, left=False, right=False)])
+
+w, _ = sl.eig([[2.0, 1.0], [3.0, 4.0]], [[1.0, 0.0], [0.0, 0.0]])
+print("eig pencil", w)
+print("solve with NaN", np.linalg.solve(np.array([[1, np.nan], [5, 1]]), [1, 1]))
+print("expm nilpotent", sl.expm(np.array([[0, 1e308], [0, 0]])))
+print("expm -1e308 I", sl.expm(-1e308 * np.eye(2)))
+print("expm 2^1022", sl.expm(np.array([[-2.0**1022, 0], [0, -2.0**1023]])))
+
+C = np.array([[1, 2], [3, 4]]) + 1j * np.array([[1, 3], [2, 4]])
+print("complex svd (unscaled)", [repr(x) for x in np.linalg.svd(C, compute_uv=False)])
+print("drotg(3e170, 4e170): r = 5e170, c = 0.6, s = 0.8, z = 1/0.6 =", repr(1 / 0.6))
