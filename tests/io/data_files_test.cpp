@@ -80,8 +80,9 @@ void expect_same(const Mm& a, const Mm& b)
         for (int k = 0; k < a.getnnz(); ++k) {
             EXPECT_EQ(a.getindex()[k], b.getindex()[k]) << k;
             EXPECT_BITS_EQ(a.addr()[k], b.addr()[k]);
-            if (a.isc() && b.isc())
+            if (a.isc() && b.isc()) {
                 EXPECT_BITS_EQ(a.addi()[k], b.addi()[k]);
+            }
         }
     } else if (a.gettype() == qv_double) {
         const std::vector<double> va = test::values(a), vb = test::values(b);
