@@ -528,6 +528,8 @@ TEST_F(DataFiles, SparseAndFieldlessValuesLoadBack)
         {"fieldless_row", fieldless(3)},
         {"empty_struct", mstruct((CL("a"), cell(Mm(0.0), Mm(0.0))))},
         {"people", people},
+        {"object", mclass(people, t("person"))},
+        {"fieldless_object", mclass(fieldless(2), t("nothing_inside"))},
         {"nested", test::cell_row({fieldless(1), speye(Mm(100.0))})},
     };
     for (const Case& c : cases) {
