@@ -171,6 +171,13 @@ void variables_scope_t::remove_slot(int k, int frame)
     registry_index& ix = index_of_slots();
     std::vector<std::string>& names = ix.names[static_cast<std::size_t>(frame)];
     auto& named = ix.slot_named[static_cast<std::size_t>(frame)];
+    // The chain behind a value that leaves its slot is out of reach: no
+    // later splice may follow its links (their values may die unseen).
+    for (const Mm* v = entries[frame][k]; v && v->getscopelink(); v = v->getscopelink()) {
+        const auto link = ix.linked_from.find(v->getscopelink());
+        if (link != ix.linked_from.end() && link->second == v)
+            ix.linked_from.erase(link);
+    }
     ix.slot_of.erase(entries[frame][k]);
     const auto gone = named.find(names[static_cast<std::size_t>(k)]);
     if (gone != named.end()) {
@@ -248,7 +255,11 @@ void variables_scope_t::scope_register(Mm* value, int own)
             remove_slot(old_k, old_frame);
         }
     } else {
+        // Out of any chain it was in, and without the link it had there: a
+        // value registered anew (a renamed one) shadows only what its new
+        // name finds, or two chains would share its old successor.
         splice_link(value);
+        set_link(value, nullptr);
     }
     value->getflags().persistent = (f == 0 || f == 1) ? 1 : 0;
     int k = scope_find(name, f);

@@ -215,6 +215,29 @@ TEST_F(Workspace, GlobalsDestroyedInCreationOrderLeaveNothingDangling)
     EXPECT_EQ(kept->getscopelink(), nullptr);
 }
 
+// A value renamed from the middle of a chain of shadowed values leaves the
+// chain whole and takes no link along: two chains sharing a value would
+// keep a pointer to it once it dies.
+TEST_F(Workspace, AValueRenamedFromTheMiddleOfAChainTakesNoLinkAlong)
+{
+    auto a = std::make_unique<Mm>(i_o, "a", 0);
+    *a = 1.0;
+    auto b = std::make_unique<Mm>(i_o, "a", 0);
+    auto c = std::make_unique<Mm>(i_o, "a", 0);
+    ASSERT_EQ(c->getscopelink(), b.get());
+    ASSERT_EQ(b->getscopelink(), a.get());
+    b->setname("d");
+    EXPECT_EQ(b->getscopelink(), nullptr) << "nothing of the name d to shadow";
+    EXPECT_EQ(c->getscopelink(), a.get()) << "the chain of a closes over the gap";
+    EXPECT_EQ(variables_scope.scope_lookup("d", 1), b.get());
+    a.reset();
+    EXPECT_EQ(c->getscopelink(), nullptr);
+    *b = 7.0;
+    b.reset();  // a stale link would be written through here
+    c.reset();
+    EXPECT_EQ(value_of("d", 1), 7) << "the top level keeps d's content";
+}
+
 // A long random run of the registry's operations over a few names, so that
 // shadowing, renaming, removal from the middle and frames opening and
 // closing all meet. After every step a name is found at the first slot
