@@ -1,7 +1,11 @@
 // Data files against the C library doing the same work: save and load of
 // a 1000 x 1000 double beside fwrite and fread of its bytes, an ASCII load
-// beside a strtod loop, and saveascii beside a snprintf loop.
+// beside a strtod loop, and saveascii beside a snprintf loop; and loading
+// every variable of a file of many by name beside reading its elements in
+// file order.
 #include "bench_util.hpp"
+
+#include "io/vor5.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -128,6 +132,48 @@ void SaveAscii(benchmark::State& state)
     state.SetLabel("baseline: a snprintf(\"%23.13g\") loop");
 }
 BENCHMARK(SaveAscii)->Arg(300)->Unit(benchmark::kMillisecond);
+
+// Every variable of a file of n scalars loaded by name, in reverse order
+// (the worst case for a reader that searches from the start), beside
+// reading all elements once in file order.
+void LoadEveryNameOfAFile(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::vector<std::string> names;
+    std::vector<Mm> stored, targets;  // reserved: a named value is not moved
+    stored.reserve(static_cast<std::size_t>(n));
+    targets.reserve(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k)
+        names.push_back("v" + std::to_string(k));
+    for (int k = 0; k < n; ++k)
+        stored.emplace_back(Mm(static_cast<double>(k)), names[static_cast<std::size_t>(k)].c_str());
+    Mc all;
+    for (const Mm& v : stored)
+        all.operator,(v);
+    save(TM("many"), all);
+    for (int k = n - 1; k >= 0; --k)
+        targets.emplace_back(Mm(), names[static_cast<std::size_t>(k)].c_str());
+    Mc wanted;
+    for (const Mm& t : targets)
+        wanted.operator,(t);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            load(TM("many"), wanted);
+            benchmark::DoNotOptimize(targets.back().addr());
+        },
+        [&] {
+            std::FILE* f = std::fopen("many.vor", "rb");
+            std::fseek(f, 128, SEEK_SET);
+            Mm v;
+            for (int k = 0; k < n; ++k)
+                read_v5_element("many.vor", f, v);
+            std::fclose(f);
+            benchmark::DoNotOptimize(v.addr());
+        });
+    state.SetLabel("baseline: every element read once in file order");
+}
+BENCHMARK(LoadEveryNameOfAFile)->Arg(1000)->Arg(16000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,5 +1,7 @@
 // The workspace: creating and destroying a named scalar with scope
-// tracking on, with 10 and 1000 other entries live, beside tracking off.
+// tracking on, with 10 and 1000 other entries live, beside tracking off;
+// and registering many names at once (as a load into as many variables
+// does), beside the same values untracked.
 #include "bench_util.hpp"
 
 #include <memory>
@@ -42,6 +44,37 @@ void NamedScalar(benchmark::State& state)
     state.SetLabel("baseline: the same value with tracking off");
 }
 BENCHMARK(NamedScalar)->Arg(10)->Arg(1000);
+
+void RegisterManyNames(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::vector<std::string> names;
+    for (int k = 0; k < n; ++k)
+        names.push_back("w" + std::to_string(k));
+    auto make_all = [&] {
+        std::vector<std::unique_ptr<Mm>> values;
+        values.reserve(names.size());
+        for (const std::string& name : names)
+            values.push_back(std::make_unique<Mm>(i_o, name.c_str(), 0));
+        for (auto& v : values)
+            *v = 1.0;
+        // Released newest first, as a frame closes.
+        while (!values.empty())
+            values.pop_back();
+    };
+    bench::run_with_baseline(
+        state,
+        [&] {
+            scope_tracking = 1;
+            variables_scope.begin();
+            make_all();
+            variables_scope.end();
+            scope_tracking = 0;
+        },
+        [&] { make_all(); });
+    state.SetLabel("baseline: the same values with tracking off");
+}
+BENCHMARK(RegisterManyNames)->Arg(1000)->Arg(16000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

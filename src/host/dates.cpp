@@ -241,29 +241,39 @@ date_vector parse_date_row(std::string text)
     return v;
 }
 
-// The rows of a text (a char matrix) as strings.
-std::vector<std::string> text_rows(const Mm& text)
+// The rows of a text (a char matrix) as strings; false after who's message
+// when a code is no character at all (NaN, infinite or beyond any code).
+bool text_rows(const Mm& text, const char* who, std::vector<std::string>& rows)
 {
-    std::vector<std::string> rows;
     const int r = text.rows(), c = text.size() > 0 ? text.size() / text.rows() : 0;
     Mm t = numbers(text);
     if (t.size() != text.size())
-        return rows;  // refused memory, reported
+        return false;  // refused memory, reported
+    for (int k = 0; k < t.size(); ++k) {
+        const double code = t.addr()[k];
+        if (!(code > -2147483649.0 && code < 2147483648.0)) {
+            error("%s: the date text holds a code that is no character", who);
+            return false;
+        }
+    }
     for (int i = 0; i < r; ++i) {
         std::string row;
         for (int j = 0; j < c; ++j)
             row += static_cast<char>(static_cast<int>(t.addr()[i + j * r]));
         rows.push_back(row);
     }
-    return rows;
+    return true;
 }
 
-std::vector<date_vector> dates_of_text(const Mm& text)
+// The dates of the text's rows; false after a message.
+bool dates_of_text(const Mm& text, const char* who, std::vector<date_vector>& out)
 {
-    std::vector<date_vector> out;
-    for (const std::string& row : text_rows(text))
+    std::vector<std::string> rows;
+    if (!text_rows(text, who, rows))
+        return false;
+    for (const std::string& row : rows)
         out.push_back(parse_date_row(row));
-    return out;
+    return true;
 }
 
 std::vector<date_vector> dates_of_numbers(const Mm& d)
@@ -303,11 +313,21 @@ Mm field_of(const std::vector<date_vector>& dates, int c, const Mm& d)
     return out;
 }
 
-std::vector<date_vector> dates_of(const Mm& d) { return isstr(d) ? dates_of_text(d) : dates_of_numbers(d); }
+// The dates of text or day numbers; false after a message (the outputs
+// then stay as they were).
+bool dates_of(const Mm& d, const char* who, std::vector<date_vector>& out)
+{
+    if (isstr(d))
+        return dates_of_text(d, who, out);
+    out = dates_of_numbers(d);
+    return true;
+}
 
 void assign_fields(const Mm& d, Mm* outs[], int n)
 {
-    const std::vector<date_vector> dates = dates_of(d);
+    std::vector<date_vector> dates;
+    if (!dates_of(d, "datevec", dates))
+        return;
     for (int c = 0; c < n; ++c)
         *outs[c] = field_of(dates, c, d);
 }
@@ -329,23 +349,31 @@ Mm day_numbers_of_rows(const Mm& t)
     return out;
 }
 
+// Day numbers of the rows of a date text; false after a message.
+bool day_numbers_of_text(const Mm& d, const char* who, Mm& result)
+{
+    std::vector<date_vector> dates;
+    if (!dates_of_text(d, who, dates))
+        return false;
+    Mm out(0, 0, 0, static_cast<int>(dates.size()), 1, qv_double);
+    if (out.size() != static_cast<int>(dates.size()))
+        return false;  // "Out of memory!" went to a hook that returned
+    for (std::size_t k = 0; k < dates.size(); ++k) {
+        const date_vector& v = dates[k];
+        out.addr()[k] = day_number(v[0], v[1], v[2], v[3], v[4], v[5]);
+    }
+    result = out;
+    return true;
+}
+
 } // namespace
 
 // ---- day numbers ----
 
 Mm datenum(const Mm& d)
 {
-    if (!isstr(d))
-        return d;
-    const std::vector<date_vector> dates = dates_of_text(d);
-    Mm out(0, 0, 0, static_cast<int>(dates.size()), 1, qv_double);
-    if (out.size() != static_cast<int>(dates.size()))
-        return x_M;
-    for (std::size_t k = 0; k < dates.size(); ++k) {
-        const date_vector& v = dates[k];
-        out.addr()[k] = day_number(v[0], v[1], v[2], v[3], v[4], v[5]);
-    }
-    return out;
+    Mm days;
+    return !isstr(d) ? d : day_numbers_of_text(d, "datenum", days) ? days : x_M;
 }
 
 Mm datenum(const Mm&, const Mm&) { return Mm(error_input("datenum", 2)); }
@@ -365,7 +393,11 @@ Mm datenum(const Mm& y, const Mm& mo, const Mm& d, const Mm& h, const Mm& mi, co
 
 // ---- date vectors ----
 
-Mm datevec(const Mm& d) { return columns_of(dates_of(d)); }
+Mm datevec(const Mm& d)
+{
+    std::vector<date_vector> dates;
+    return dates_of(d, "datevec", dates) ? columns_of(dates) : x_M;
+}
 
 Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month)
 {
@@ -405,7 +437,9 @@ Mm datevec(const Mm& d, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minut
 Mm datevec_str(const Mm& text, i_o_t, Mm& year, Mm& month, Mm& day, Mm& hour, Mm& minute, Mm& seconds)
 {
     Mm* outs[] = {&year, &month, &day, &hour, &minute, &seconds};
-    const std::vector<date_vector> dates = dates_of_text(text);
+    std::vector<date_vector> dates;
+    if (!dates_of_text(text, "datevec", dates))
+        return x_M;
     for (int c = 0; c < 6; ++c)
         *outs[c] = field_of(dates, c, text);
     return x_M;
@@ -512,7 +546,11 @@ Mm weekday(const Mm& d)
 
 Mm weekday(const Mm& d, i_o_t, Mm& number, Mm& name)
 {
-    const Mm days = isstr(d) ? datenum(d) : numbers(d);
+    Mm days;
+    if (!isstr(d))
+        days = numbers(d);
+    else if (!day_numbers_of_text(d, "weekday", days))
+        return x_M;
     if (days.gettype() != qv_double)
         return x_M;
     const int n = days.size();

@@ -133,6 +133,11 @@ bool set_module_at_exit(void (*fn)())
 
 void call_plu(const char* name, double nlhs_value, Mm** plhs, double nrhs_value, Mm** prhs)
 {
+    // The slots are cleared before anything can fail: a caller whose error
+    // hook returns reads no stale pointer from them afterwards.
+    if (plhs)
+        for (int k = 0; k < max_outputs; ++k)
+            plhs[k] = nullptr;
     const char* n = name ? name : "";
     const int nlhs = saturated_count(nlhs_value);
     const int nrhs = saturated_count(nrhs_value);
@@ -165,8 +170,6 @@ void call_plu(const char* name, double nlhs_value, Mm** plhs, double nrhs_value,
         head = std::move(r);
         record = head.get();
     }
-    for (int k = 0; k < max_outputs; ++k)
-        plhs[k] = nullptr;
     {
         entry_call running(record, n);
         entry(nlhs, plhs, nrhs, prhs);

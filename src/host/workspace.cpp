@@ -10,9 +10,100 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 int scope_tracking = 0;
+
+namespace {
+
+// Where every registered value sits, kept beside the registry's arrays so
+// that its searches are look-ups: registering n names costs n look-ups,
+// not n walks of everything registered before them. Made on first use and
+// never destroyed, so that values registered by static initialisers and
+// released by static destructors always find it.
+struct registry_index {
+    // Every value in a slot: its frame and slot.
+    std::unordered_map<const Mm*, std::pair<int, int>> slot_of;
+    // Every value another one links to: that one (one link points at it).
+    std::unordered_map<const Mm*, Mm*> linked_from;
+    // Per frame: the name of each slot's value, and the slots of each name
+    // (more than one when a value is renamed to a name already present).
+    std::vector<std::vector<std::string>> names;
+    std::vector<std::unordered_map<std::string, std::set<int>>> slot_named;
+};
+
+registry_index& index_of_slots()
+{
+    static registry_index* index = [] {
+        auto* r = new registry_index;
+        r->names.resize(variables_scope_t::frames);
+        r->slot_named.resize(variables_scope_t::frames);
+        return r;
+    }();
+    return *index;
+}
+
+// Points from at to (null: no link), keeping the record of who links to
+// what.
+void set_link(Mm* from, Mm* to)
+{
+    registry_index& ix = index_of_slots();
+    if (Mm* old = from->getscopelink()) {
+        const auto it = ix.linked_from.find(old);
+        if (it != ix.linked_from.end() && it->second == from)
+            ix.linked_from.erase(it);
+    }
+    from->setscopelink(to);
+    if (to)
+        ix.linked_from[to] = from;
+}
+
+// Files slot k of a frame under a name in place of the one it had.
+void rename_slot(int frame, int k, const char* name)
+{
+    registry_index& ix = index_of_slots();
+    std::string& key = ix.names[static_cast<std::size_t>(frame)][static_cast<std::size_t>(k)];
+    const std::string wanted = name ? name : "";
+    if (key == wanted)
+        return;
+    auto& named = ix.slot_named[static_cast<std::size_t>(frame)];
+    named[wanted].insert(k);
+    const auto old = named.find(key);
+    if (old != named.end()) {
+        old->second.erase(k);
+        if (old->second.empty())
+            named.erase(old);
+    }
+    key = wanted;
+}
+
+// Puts value in slot k of a frame's arrays in place of what was there.
+void fill_slot(Mm** entries, int* owned, int frame, int k, Mm* value, int own)
+{
+    registry_index& ix = index_of_slots();
+    ix.slot_of.erase(entries[k]);
+    entries[k] = value;
+    owned[k] = own;
+    ix.slot_of[value] = {frame, k};
+    rename_slot(frame, k, value->getname());
+}
+
+// Forgets the slots of a frame about to be dropped whole.
+void forget_frame(Mm** entries, int count, int frame)
+{
+    registry_index& ix = index_of_slots();
+    for (int k = 0; k < count; ++k)
+        ix.slot_of.erase(entries[k]);
+    ix.names[static_cast<std::size_t>(frame)].clear();
+    ix.slot_named[static_cast<std::size_t>(frame)].clear();
+}
+
+} // namespace
 
 bool variables_scope_t::check_entry(int k, int frame) const
 {
@@ -29,9 +120,19 @@ int variables_scope_t::scope_find(const char* name, int frame) const
 {
     if (!name || frame < 0 || frame >= frames || !entries[frame])
         return -1;
+    // The first slot of that name, as a walk of the frame would find it.
+    const auto& named = index_of_slots().slot_named[static_cast<std::size_t>(frame)];
+    const auto it = named.find(name);
+    if (it == named.end())
+        return -1;
+    const int k = *it->second.begin();
+    const char* n = k < count[frame] ? entries[frame][k]->getname() : nullptr;
+    if (n && std::strcmp(n, name) == 0)
+        return k;
+    // A name changed under the registry (not through setname): walk.
     for (int k = 0; k < count[frame]; ++k) {
-        const char* n = entries[frame][k]->getname();
-        if (n && std::strcmp(n, name) == 0)
+        const char* e = entries[frame][k]->getname();
+        if (e && std::strcmp(e, name) == 0)
             return k;
     }
     return -1;
@@ -67,37 +168,58 @@ const char* variables_scope_t::scope_entry_name(int k, int frame) const
 
 void variables_scope_t::remove_slot(int k, int frame)
 {
+    registry_index& ix = index_of_slots();
+    std::vector<std::string>& names = ix.names[static_cast<std::size_t>(frame)];
+    auto& named = ix.slot_named[static_cast<std::size_t>(frame)];
+    // The chain behind a value that leaves its slot is out of reach: no
+    // later splice may follow its links (their values may die unseen).
+    for (const Mm* v = entries[frame][k]; v && v->getscopelink(); v = v->getscopelink()) {
+        const auto link = ix.linked_from.find(v->getscopelink());
+        if (link != ix.linked_from.end() && link->second == v)
+            ix.linked_from.erase(link);
+    }
+    ix.slot_of.erase(entries[frame][k]);
+    const auto gone = named.find(names[static_cast<std::size_t>(k)]);
+    if (gone != named.end()) {
+        gone->second.erase(k);
+        if (gone->second.empty())
+            named.erase(gone);
+    }
     for (int m = k + 1; m < count[frame]; ++m) {
         entries[frame][m - 1] = entries[frame][m];
         owned[frame][m - 1] = owned[frame][m];
+        ix.slot_of[entries[frame][m - 1]] = {frame, m - 1};
+        std::set<int>& slots = named[names[static_cast<std::size_t>(m)]];
+        slots.erase(m);
+        slots.insert(m - 1);
     }
+    names.erase(names.begin() + k);
     --count[frame];
 }
 
 bool variables_scope_t::find_slot(const Mm* value, int& frame, int& k) const
 {
+    const registry_index& ix = index_of_slots();
+    const auto it = ix.slot_of.find(value);
+    if (it == ix.slot_of.end())
+        return false;
     const int highest = top < frames ? top : frames - 1;
-    for (int f = highest; f >= 0; --f)
-        for (int m = 0; m < count[f]; ++m)
-            if (entries[f][m] == value) {
-                frame = f;
-                k = m;
-                return true;
-            }
-    return false;
+    const auto [f, m] = it->second;
+    if (f > highest || m >= count[f] || entries[f][m] != value)
+        return false;
+    frame = f;
+    k = m;
+    return true;
 }
 
 bool variables_scope_t::splice_link(const Mm* value)
 {
-    const int highest = top < frames ? top : frames - 1;
-    for (int f = highest; f >= 0; --f)
-        for (int m = 0; m < count[f]; ++m)
-            for (Mm* v = entries[f][m]; v; v = v->getscopelink())
-                if (v->getscopelink() == value) {
-                    v->setscopelink(value->getscopelink());
-                    return true;
-                }
-    return false;
+    const registry_index& ix = index_of_slots();
+    const auto it = ix.linked_from.find(value);
+    if (it == ix.linked_from.end())
+        return false;
+    set_link(it->second, value->getscopelink());
+    return true;
 }
 
 bool variables_scope_t::refers_to(const Mm* value) const
@@ -122,27 +244,30 @@ void variables_scope_t::scope_register(Mm* value, int own)
     // stays as it is; under another (a rename) its old slot goes first.
     int old_frame = 0, old_k = 0;
     if (find_slot(value, old_frame, old_k)) {
+        rename_slot(old_frame, old_k, name);  // setname has changed it already
         if (old_frame == f && scope_find(name, f) == old_k)
             return;
         if (Mm* linked = value->getscopelink()) {
             *linked = *value;
-            entries[old_frame][old_k] = linked;
-            owned[old_frame][old_k] = 0;
-            value->setscopelink(nullptr);
+            fill_slot(entries[old_frame], owned[old_frame], old_frame, old_k, linked, 0);
+            set_link(value, nullptr);
         } else {
             remove_slot(old_k, old_frame);
         }
     } else {
+        // Out of any chain it was in, and without the link it had there: a
+        // value registered anew (a renamed one) shadows only what its new
+        // name finds, or two chains would share its old successor.
         splice_link(value);
+        set_link(value, nullptr);
     }
     value->getflags().persistent = (f == 0 || f == 1) ? 1 : 0;
     int k = scope_find(name, f);
     if (k >= 0) {
         *value = *entries[f][k];
         if (!owned[f][k]) {
-            value->setscopelink(entries[f][k]);
-            entries[f][k] = value;
-            owned[f][k] = own;
+            set_link(value, entries[f][k]);
+            fill_slot(entries[f], owned[f], f, k, value, own);
             return;
         }
         scope_remove_entry(k, f);
@@ -167,6 +292,25 @@ void variables_scope_t::scope_register(Mm* value, int own)
         owned[f] = o;
         capacity[f] = grown;
     }
+    // The index takes the slot first: should it refuse memory, the arrays
+    // are as they were.
+    registry_index& ix = index_of_slots();
+    std::vector<std::string>& names = ix.names[static_cast<std::size_t>(f)];
+    names.emplace_back(name);
+    try {
+        ix.slot_named[static_cast<std::size_t>(f)][names.back()].insert(count[f]);
+        ix.slot_of[value] = {f, count[f]};
+    } catch (...) {
+        auto& named = ix.slot_named[static_cast<std::size_t>(f)];
+        const auto it = named.find(names.back());
+        if (it != named.end()) {
+            it->second.erase(count[f]);
+            if (it->second.empty())
+                named.erase(it);
+        }
+        names.pop_back();
+        throw;
+    }
     entries[f][count[f]] = value;
     owned[f][count[f]] = own;
     ++count[f];
@@ -187,8 +331,8 @@ void variables_scope_t::scope_unregister(Mm* value)
     }
     if (Mm* linked = value->getscopelink()) {
         *linked = *value;
-        entries[f][k] = linked;
-        owned[f][k] = 0;
+        fill_slot(entries[f], owned[f], f, k, linked, 0);
+        set_link(value, nullptr);
     } else if (value->getflags().persistent) {
         // Keep the content in the workspace under a copy of the name.
         std::size_t len = std::strlen(name);
@@ -206,8 +350,7 @@ void variables_scope_t::scope_unregister(Mm* value)
             remove_slot(k, f);
             throw;
         }
-        entries[f][k] = keep;
-        owned[f][k] = 1;
+        fill_slot(entries[f], owned[f], f, k, keep, 1);
     } else {
         remove_slot(k, f);
     }
@@ -254,6 +397,7 @@ void variables_scope_t::begin()
         error("Call stack too deep");
         return;
     }
+    forget_frame(entries[top], count[top], top);
     count[top] = 0;
 }
 
@@ -283,10 +427,12 @@ void variables_scope_t::shutdown()
     end();
     end();
     for (int f = 0; f < frames; ++f) {
+        forget_frame(entries[f], count[f], f);
         Mm::operator delete(entries[f]);
         Mm::operator delete(owned[f]);
         entries[f] = nullptr;
         owned[f] = nullptr;
         count[f] = capacity[f] = 0;
     }
+    index_of_slots().linked_from.clear();
 }

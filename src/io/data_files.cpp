@@ -87,11 +87,14 @@ struct v4_header {
     std::int32_t type, mrows, ncols, imagf, namlen;
 };
 
-bool read_v4_header(std::FILE* f, v4_header& h, int& swap)
+// Reads the five header words: 1 when read, 0 at the end of the file, -1
+// for a header cut short (a damaged file, not the end).
+int read_v4_header(std::FILE* f, v4_header& h, int& swap)
 {
     std::int32_t w[5];
-    if (std::fread(w, 4, 5, f) != 5)
-        return false;
+    const std::size_t got = std::fread(w, 1, sizeof w, f);
+    if (got != sizeof w)
+        return got == 0 ? 0 : -1;
     swap = 0;
     if (w[0] < 0 || w[0] > 9999) {
         swap = 1;
@@ -99,7 +102,7 @@ bool read_v4_header(std::FILE* f, v4_header& h, int& swap)
             x = static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(x)));
     }
     h = {w[0], w[1], w[2], w[3], w[4]};
-    return true;
+    return 1;
 }
 
 } // namespace
@@ -108,8 +111,13 @@ int read_v4_record(const char* path, std::FILE* file, Mm& target)
 {
     v4_header h;
     int swapped = 0;
-    if (!read_v4_header(file, h, swapped)) {
+    const int header = read_v4_header(file, h, swapped);
+    if (header == 0) {
         target = nop_M;
+        return 1;
+    }
+    if (header < 0) {
+        error("load4: '%s' could not read header", path);
         return 1;
     }
     const int T = h.type % 10, P = (h.type / 10) % 10, O = (h.type / 100) % 10, M = (h.type / 1000) % 10;
@@ -236,7 +244,7 @@ std::string v4_next_name(std::FILE* file)
 {
     v4_header h;
     int swap = 0;
-    if (!read_v4_header(file, h, swap) || h.namlen < 1 || h.mrows < 0 || h.ncols < 0)
+    if (read_v4_header(file, h, swap) != 1 || h.namlen < 1 || h.mrows < 0 || h.ncols < 0)
         return "";
     const int P = (h.type / 10) % 10;
     const std::size_t kept = static_cast<std::size_t>(h.namlen < 256 ? h.namlen : 256);
@@ -290,7 +298,7 @@ double special_of(std::string token)
     for (const char* spelling : {"1.#INF", "1.#QNAN", "1.#IND", "1.#SNAN"}) {
         const std::size_t at = token.find(spelling);
         if (at != std::string::npos)
-            token.replace(at, std::strlen(spelling), spelling[3] == 'I' && spelling[4] == 'N' ? "Inf" : "NaN");
+            token.replace(at, std::strlen(spelling), std::strcmp(spelling, "1.#INF") == 0 ? "Inf" : "NaN");
     }
     if (token.find("-Inf") != std::string::npos)
         return -INFINITY;
@@ -458,6 +466,10 @@ Mm load_into(const std::string& name, const Mc* targets)
         }
         return first;
     }
+    // The names of a version-5 file are read once for all the targets.
+    std::unique_ptr<v5_directory> directory;
+    if (kind == data_v5)
+        directory = std::make_unique<v5_directory>(f.get());
     for (int k = 0; k < n; ++k) {
         Mm& target = const_cast<Mm&>(targets->element(k));
         if (kind == data_v4) {
@@ -466,7 +478,7 @@ Mm load_into(const std::string& name, const Mc* targets)
         } else if (kind == data_v5) {
             // A target missing from the file is skipped; a failed read ends
             // the load.
-            if (load5_by_name(path.c_str(), f.get(), target) == v5_failed)
+            if (load5_by_name(path.c_str(), f.get(), target, directory.get()) == v5_failed)
                 break;
         } else {
             load_ascii(path.c_str(), f.get(), target);
@@ -494,6 +506,12 @@ Mm vbload(const Mm& name) { return load_into(value_text(name), nullptr); }
 Mm save(const Mm& name, const Mc& values)
 {
     const std::string path = default_data_extension(value_text(name));
+    // A value that would not read back the same is refused before the file
+    // is touched.
+    bool ok = true;
+    each_value(values, [&](const Mm& v) { return ok = v5_can_save(path.c_str(), v); });
+    if (!ok)
+        return x_M;
     file_ptr f(platform::open_file(path, "wb"));
     if (!f) {
         error("save: %s could not be created", path.c_str());
@@ -517,6 +535,9 @@ Mm vbsave(const Mm& list)
         return x_M;
     }
     const std::string path = default_data_extension(value_text(list.mr(1)));
+    for (int k = 2; k <= list.size(); ++k)
+        if (!v5_can_save(path.c_str(), list.mr(k)))
+            return x_M;
     file_ptr f(platform::open_file(path, "wb"));
     if (!f) {
         error("save: %s could not be created", path.c_str());

@@ -668,8 +668,8 @@ long long extent(double v)
 void read_values(const Mm& fid, const Mm& size, const std::string& precision, const Mm& skip_arg,
                  const std::string& format_name, Mm& a, Mm& count)
 {
-    a = x_M;
-    count = Mm(0.0);
+    // Every argument is checked before an output is touched: a refused
+    // call leaves them as they were.
     if (size.size() > 2) {
         error("fread: can not read multi-dimensional matrices");
         return;
@@ -678,9 +678,13 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     if (k < 0)
         return;
     std::FILE* f = stream_of(k);
-    const bool swap = swapping(fid, format_name);
     int s = 8;
-    const int code = fileio(precision.c_str(), &s);
+    const int code = find_precision(precision.c_str(), &s);
+    if (code < 0) {
+        fileio(precision.c_str(), &s);  // raises the unknown-precision message
+        return;
+    }
+    const bool swap = swapping(fid, format_name);
     // A gap past any file reads like one of 2^40 bytes; the bound keeps the
     // sums below in range.
     const long long skip = std::min(rounded_count(first_value(skip_arg)), 1LL << 40);
@@ -691,7 +695,9 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     if (sz.gettype() != qv_double || sz.issparse())
         return;  // "Out of memory!" went to a hook that returned
     const long long n = sz.size() >= 1 ? extent(*sz.addr(1)) : LLONG_MAX;
-    const long long m = sz.size() >= 2 ? extent(*sz.addr(2)) : 1;
+    long long m = sz.size() >= 2 ? extent(*sz.addr(2)) : 1;
+    if (n == 0 && m == LLONG_MAX)
+        m = 0;  // no rows of as many columns as there are: nothing to read
 
     // Bytes left from the position to the end, the position kept.
     long long left = 0;
@@ -726,7 +732,9 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     const std::size_t total = static_cast<std::size_t>(rows * cols);
     double* p = result.addr();
     std::size_t got = 0;
-    if (skip == 0) {
+    if (total == 0) {
+        // an empty result has no storage to read into
+    } else if (skip == 0) {
         got = read_as_precision(p, total, f, code, swap);
     } else {
         for (; got < total; ++got) {
@@ -738,7 +746,8 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
             }
         }
     }
-    std::fill(p + got, p + total, 0.0);  // what the file did not supply
+    if (total > got)
+        std::fill(p + got, p + total, 0.0);  // what the file did not supply
     if (over)
         std::fgetc(f);  // sets the end-of-file indicator
     a = result;

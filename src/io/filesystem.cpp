@@ -298,6 +298,16 @@ std::vector<listed_file> list_files(std::string pattern)
         name = "*";
     std::vector<listed_file> files;
     const std::string native_dir = platform::native_path(dir.empty() ? "." : dir);
+    // A name that exists as given is that file, even when it reads as a
+    // pattern ("we[ird].txt").
+    if (name != "*") {
+        struct stat st;
+        const std::string full = native_dir + "/" + name;
+        if (::stat(full.c_str(), &st) == 0 || ::lstat(full.c_str(), &st) == 0) {
+            files.push_back({name, utc_date_text(st.st_mtime), static_cast<double>(st.st_size), S_ISDIR(st.st_mode)});
+            return files;
+        }
+    }
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(native_dir.c_str()), ::closedir);
     if (!d)
         return files;

@@ -753,7 +753,7 @@ inline int digit_value(int c, int base)
 // leading 0 octal), in at most width characters. Digits beyond 64 bits wrap:
 // only the low bits are kept in the end.
 template <class Cursor>
-bool scan_integer(Cursor& in, int base, int width, std::uint64_t& out)
+bool scan_integer(Cursor& in, int base, int width, std::uint64_t& out, bool& negative_out, std::uint64_t& magnitude_out)
 {
     long long budget = width > 0 ? width : LLONG_MAX;
     bool negative = false;
@@ -765,6 +765,7 @@ bool scan_integer(Cursor& in, int base, int width, std::uint64_t& out)
         c = in.peek();
     }
     std::uint64_t v = 0;
+    bool overflow = false;  // more than 64 bits: held at the largest value
     long long digits = 0;  // a stream has no end to its digits
     if ((base == 0 || base == 16) && c == '0' && budget > 0) {
         in.take();
@@ -784,13 +785,20 @@ bool scan_integer(Cursor& in, int base, int width, std::uint64_t& out)
     if (base == 0)
         base = 10;
     for (int d; budget > 0 && (d = digit_value(c, base)) >= 0; c = in.peek()) {
-        v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+        if (v > (UINT64_MAX - static_cast<unsigned>(d)) / static_cast<unsigned>(base))
+            overflow = true;
+        else
+            v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
         ++digits;
         in.take();
         --budget;
     }
     if (digits == 0)
         return false;
+    if (overflow)
+        v = UINT64_MAX;
+    negative_out = negative;
+    magnitude_out = v;
     out = negative ? 0 - v : v;
     return true;
 }
@@ -1026,11 +1034,19 @@ int scan_piece(const format_piece& p, Cursor& in, scan_store& store, long long c
             base = 8;
         else if (conversion == 'X' || conversion == 'P')
             base = 16;
-        std::uint64_t v;
-        if (!scan_integer(in, base, p.width, v))
+        std::uint64_t v, magnitude;
+        bool negative;
+        if (!scan_integer(in, base, p.width, v, negative, magnitude))
             return 0;
-        if (!p.suppressed && conversion != 'P')
-            store.put(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+        if (!p.suppressed && conversion != 'P') {
+            if (conversion == 'D' || conversion == 'I')
+                // Signed conversions saturate at the ends of the 32-bit
+                // range rather than wrap around.
+                store.put(negative ? (magnitude > 2147483648u ? -2147483648.0 : -static_cast<double>(magnitude))
+                                   : (magnitude > 2147483647u ? 2147483647.0 : static_cast<double>(magnitude)));
+            else
+                store.put(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+        }
         return assigned;
     }
     case 'E': case 'F': case 'G': {
@@ -1181,9 +1197,11 @@ Mm format_scan(std::FILE* stream, const char* text, const Mm& format, const Mm& 
     if (elements == 1) {
         max = count_from_double(size_element(s.addr()[0]));
     } else if (elements == 2) {
-        const double r = size_element(s.addr()[0]);
-        rows = count_from_double(r);
-        max = count_from_double(r * size_element(s.addr()[1]));  // 0 x Inf is NaN: nothing
+        // Rows and columns are counted alike and the maximum is their
+        // product: a size whose rows count as 0 reads nothing.
+        rows = count_from_double(size_element(s.addr()[0]));
+        const long long cols = count_from_double(size_element(s.addr()[1]));
+        max = rows * cols;
     } else {
         error("scanf: size %s is not one or two elements", matrix_display_name(size));
         set_output(a, x_M);

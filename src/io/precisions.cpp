@@ -73,7 +73,7 @@ std::size_t bytes_left(std::FILE* file)
 
 int precision_size(int code) { return code >= 0 && code <= 10 ? sizes[code] : 8; }
 
-int fileio(const char* name, int* bytes)
+int find_precision(const char* name, int* bytes)
 {
     const std::string_view n = name ? name : "";
     for (const precision_name& p : precision_names) {
@@ -83,6 +83,14 @@ int fileio(const char* name, int* bytes)
             return p.code;
         }
     }
+    return -1;
+}
+
+int fileio(const char* name, int* bytes)
+{
+    const int code = find_precision(name, bytes);
+    if (code >= 0)
+        return code;
     error("fileio: unknown precision %s", name ? name : "");
     if (bytes)
         *bytes = 8;

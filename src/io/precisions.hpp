@@ -26,6 +26,8 @@ enum precision_code : int {
 // The code of a precision name and its element size; an unknown name
 // raises "fileio: unknown precision %s" and counts as double.
 int fileio(const char* name, int* bytes);
+// The same without a message: -1 for an unknown name (bytes untouched).
+int find_precision(const char* name, int* bytes);
 // The element size of a code (8 for codes outside 0 to 10).
 int precision_size(int code);
 

@@ -50,6 +50,51 @@ std::string next_unnamed()
 
 // ---- writing ----
 
+// The longest field name the reader takes back (with its closing zero).
+constexpr int widest_field_name = 4096;
+
+// The bytes each field name of a struct takes in the file: 32 while every
+// name fits, else the longest name and its zero, rounded up to 8.
+int field_name_width(const Mm& value)
+{
+    std::size_t longest = 0;
+    const int nfields = value.isstruct() ? value.getnfields() : 0;
+    for (int f = 0; f < nfields; ++f)
+        longest = std::max(longest, std::strlen(value.getfield(f)));
+    if (longest <= static_cast<std::size_t>(field_name_bytes))
+        return field_name_bytes;
+    if (longest >= static_cast<std::size_t>(widest_field_name))
+        return widest_field_name + 1;  // refused before writing
+    return static_cast<int>((longest + 1 + 7) / 8 * 8);
+}
+
+// A field name of the value or of a value inside it that no file can hold;
+// nullptr when all fit.
+const char* unsaveable_field(const Mm& value, int depth)
+{
+    if (value.gettype() != qv_cell || depth > deepest_nesting)
+        return nullptr;
+    if (value.isstruct() && field_name_width(value) > widest_field_name) {
+        for (int f = 0; f < value.getnfields(); ++f)
+            if (std::strlen(value.getfield(f)) >= static_cast<std::size_t>(widest_field_name))
+                return value.getfield(f);
+    }
+    const Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
+    const int n = value.size();
+    for (int k = 0; k < n; ++k) {
+        const Mm& e = elements[k];
+        if (value.isstruct()) {
+            const Mm* values = e.getpr(static_cast<Mm*>(nullptr));
+            for (int f = 0; f < e.size() && e.gettype() == qv_cell; ++f)
+                if (const char* bad = unsaveable_field(values[f], depth + 1))
+                    return bad;
+        } else if (const char* bad = unsaveable_field(e, depth + 1)) {
+            return bad;
+        }
+    }
+    return nullptr;
+}
+
 class v5_writer {
 public:
     v5_writer(const char* path, std::FILE* file) : path_(path ? path : ""), file_(file) {}
@@ -58,6 +103,12 @@ public:
 
 private:
     bool word(std::int32_t w) { return std::fwrite(&w, 4, 1, file_) == 1; }
+    // An empty part has no storage behind it (its pointer may be null):
+    // nothing is handed to the C library then.
+    bool bytes_out(const void* p, std::size_t size, std::size_t n)
+    {
+        return n == 0 || std::fwrite(p, size, n, file_) == n;
+    }
     bool name_part(const std::string& name);
     bool data_part(int type, int code, const double* values, std::size_t n);
     bool text_part(const Mm& value);
@@ -80,7 +131,7 @@ bool v5_writer::tag(int type, std::size_t bytes)
 
 bool v5_writer::name_part(const std::string& name)
 {
-    if (!tag(1, name.size()) || std::fwrite(name.data(), 1, name.size(), file_) != name.size())
+    if (!tag(1, name.size()) || !bytes_out(name.data(), 1, name.size()))
         return false;
     return align_write_8(file_);
 }
@@ -110,7 +161,7 @@ bool v5_writer::text_part(const Mm& value)
         for (std::size_t k = 0; k < n; ++k)
             codes[k] = static_cast<std::uint16_t>(p[k] > -2147483648.0 && p[k] < 2147483648.0 ? static_cast<std::int64_t>(p[k]) : 0);
     }
-    if (!tag(4, 2 * n) || std::fwrite(codes.data(), 2, n, file_) != n) {
+    if (!tag(4, 2 * n) || !bytes_out(codes.data(), 2, n)) {
         error("load: '%s' could not write data set", path_);
         return false;
     }
@@ -119,7 +170,7 @@ bool v5_writer::text_part(const Mm& value)
 
 bool v5_writer::byte_part(const unsigned char* bytes, std::size_t n)
 {
-    if (!tag(2, n) || std::fwrite(bytes, 1, n, file_) != n) {
+    if (!tag(2, n) || !bytes_out(bytes, 1, n)) {
         error("load: '%s' could not write data set", path_);
         return false;
     }
@@ -128,7 +179,7 @@ bool v5_writer::byte_part(const unsigned char* bytes, std::size_t n)
 
 bool v5_writer::index_part(const int* values, std::size_t n)
 {
-    if (!tag(5, 4 * n) || std::fwrite(values, 4, n, file_) != n) {
+    if (!tag(5, 4 * n) || !bytes_out(values, 4, n)) {
         error("load: '%s' could not write data set", path_);
         return false;
     }
@@ -181,13 +232,16 @@ void v5_writer::element(const Mm& value, const char* given_name)
         }
     }
     const int nfields = value.isstruct() ? value.getnfields() : 0;
-    if ((cls == class_struct || cls == class_object) && nfields > 0) {
-        bool ok = word(0x00040005) && word(field_name_bytes) && word(1) && word(field_name_bytes * nfields);
+    if (cls == class_struct || cls == class_object) {
+        // Every name whole: a cut name could read back as another field's.
+        const int width = field_name_width(value);
+        std::vector<char> field(static_cast<std::size_t>(width));
+        bool ok = word(0x00040005) && word(width) && word(1) && word(width * nfields);
         for (int f = 0; ok && f < nfields; ++f) {
-            char field[field_name_bytes] = {};
+            std::fill(field.begin(), field.end(), '\0');
             const char* text = value.getfield(f);
-            std::memcpy(field, text, std::min<std::size_t>(std::strlen(text), field_name_bytes));
-            ok = std::fwrite(field, 1, field_name_bytes, file_) == field_name_bytes;
+            std::memcpy(field.data(), text, std::min<std::size_t>(std::strlen(text), field.size()));
+            ok = std::fwrite(field.data(), 1, field.size(), file_) == field.size();
         }
         if (!ok) {
             error("save5: could not save field name in file '%s'", path_);
@@ -451,12 +505,21 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
     }
     const int nd = ndims < 2 ? 2 : ndims;
     const std::size_t numel = static_cast<std::size_t>(count);
-    // Every element costs the file at least a byte (a nested element 8):
-    // counts the element cannot hold are damage, found before allocating.
+    // Counts the element cannot hold are damage, found before allocating.
+    // A full element costs the file at least a byte per entry and a cell a
+    // nested element (8 bytes) per entry; a sparse element's storage
+    // follows its nzmax and column count, not its extent, and a struct's
+    // is bounded once its fields are known.
     const long long room = end - static_cast<long long>(ftello(file_));
-    if (count > room || (type == qv_cell && count > room / 8) ||
-        (cls == class_sparse && (nzmax > room || static_cast<long long>(dims[1]) + 1 > room)))
+    if (cls == class_sparse) {
+        if (nzmax > room || static_cast<long long>(dims[1]) + 1 > room)
+            data_set_failure();
+    } else if (cls == class_cell) {
+        if (count > room / 8)
+            data_set_failure();
+    } else if (cls != class_struct && cls != class_object && count > room) {
         data_set_failure();
+    }
 
     if (cls == class_sparse) {
         if (nd != 2 || nzmax < 0)
@@ -472,11 +535,14 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
             target = x_M;
             return false;
         }
+        // The whole column index first: every start within the row
+        // indices, none falling, so the walk below never leaves ir.
         if (jc[0] != 0 || nnz > nzmax)
             data_set_failure();
-        for (int c = 0; c < cols; ++c) {
-            if (jc[static_cast<std::size_t>(c) + 1] < jc[static_cast<std::size_t>(c)])
+        for (std::size_t c = 0; c < static_cast<std::size_t>(cols); ++c)
+            if (jc[c + 1] < jc[c] || jc[c + 1] > nnz)
                 data_set_failure();
+        for (int c = 0; c < cols; ++c) {
             for (int k = jc[static_cast<std::size_t>(c)]; k < jc[static_cast<std::size_t>(c) + 1]; ++k) {
                 const int r = ir[static_cast<std::size_t>(k)];
                 if (r < 0 || r >= rows || (k > jc[static_cast<std::size_t>(c)] && r <= ir[static_cast<std::size_t>(k) - 1]))
@@ -500,6 +566,53 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
         return true;
     }
 
+    // A struct's class name and field names come before its elements: read
+    // first, so that its element count is checked against the fields'
+    // storage before anything is allocated.
+    int class_id = 0;
+    std::vector<std::string> field_names;
+    if (cls == class_struct || cls == class_object) {
+        if (cls == class_object) {
+            // The registry keeps so many characters of a class name: the
+            // name is cut once, so that a reload finds the class it made.
+            std::string class_name = name_part();
+            if (class_name.size() >= sizeof(class_record::name))
+                class_name.resize(sizeof(class_record::name) - 1);
+            class_id = class_id_of_name(class_name.c_str());
+        }
+        align_read_8(file_);
+        if (ftello(file_) < end) {
+            word();
+            const std::int32_t m = word();
+            word();
+            const std::int32_t l = word();
+            // A name length of 0 with no names is a struct without fields.
+            if (m < 0 || m > widest_field_name || l < 0 || (m == 0 ? l != 0 : l % m != 0) ||
+                ftello(file_) + l > end) {
+                error("load5: could not read field name from '%s'", path_);
+                target = x_M;
+                return false;
+            }
+            const int nfields = m > 0 ? l / m : 0;
+            std::vector<char> field(static_cast<std::size_t>(m) + 1, '\0');
+            for (int f = 0; f < nfields; ++f) {
+                if (std::fread(field.data(), 1, static_cast<std::size_t>(m), file_) != static_cast<std::size_t>(m)) {
+                    error("load5: could not read field name from '%s'", path_);
+                    target = x_M;
+                    return false;
+                }
+                field[static_cast<std::size_t>(m)] = '\0';
+                field_names.emplace_back(field.data());
+            }
+            align_read_8(file_);
+        }
+        // Each element's fields hold a nested element (8 bytes at least);
+        // elements without fields cost the file nothing.
+        const long long left = end - static_cast<long long>(ftello(file_));
+        if (!field_names.empty() && count > left / 8 / static_cast<long long>(field_names.size()))
+            data_set_failure();
+    }
+
     Mm value(complex && type != qv_cell, 0, 0, nd, dims, type);
     if (value.size() != static_cast<int>(numel) && !(numel == 0 && value.size() == 0))
         throw read_failure{};
@@ -520,36 +633,19 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
     case class_struct:
     case class_object: {
         if (cls == class_object)
-            value.setclassid(class_id_of_name(name_part().c_str()));
-        int nfields = 0;
-        align_read_8(file_);
-        if (ftello(file_) < end) {
-            word();
-            const std::int32_t m = word();
-            word();
-            const std::int32_t l = word();
-            if (m < 1 || m > 4096 || l < 0 || l % m != 0 || ftello(file_) + l > end) {
-                error("load5: could not read field name from '%s'", path_);
-                target = x_M;
-                return false;
-            }
-            nfields = l / m;
-            std::vector<char> field(static_cast<std::size_t>(m) + 1, '\0');
-            for (int f = 0; f < nfields; ++f) {
-                if (std::fread(field.data(), 1, static_cast<std::size_t>(m), file_) != static_cast<std::size_t>(m)) {
-                    error("load5: could not read field name from '%s'", path_);
-                    target = x_M;
-                    return false;
-                }
-                field[static_cast<std::size_t>(m)] = '\0';
-                value.addfield(field.data(), 1);
-            }
-            align_read_8(file_);
-        }
+            value.setclassid(class_id);
+        for (const std::string& f : field_names)
+            value.addfield(f.c_str(), 1);
         if (!value.isstruct())
             value.extend_nfields(1);
+        const int nfields = static_cast<int>(field_names.size());
         Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
+        const Mm no_fields(0, 0, 0, 0, 1, qv_cell);
         for (std::size_t k = 0; k < numel; ++k) {
+            if (nfields == 0) {
+                elements[k] = no_fields;
+                continue;
+            }
             Mm fields(0, 0, 0, nfields, 1, qv_cell);
             if (fields.size() != nfields)
                 throw read_failure{};
@@ -690,9 +786,20 @@ bool write_v5_header(std::FILE* file)
     return std::fwrite(text, 1, header_bytes, file) == header_bytes;
 }
 
+bool v5_can_save(const char* path, const Mm& value)
+{
+    if (const char* field = unsaveable_field(value, 0)) {
+        error("save5: field name '%.40s...' is longer than %d characters and can not be saved in file '%s'", field,
+              widest_field_name - 1, path ? path : "");
+        return false;
+    }
+    return true;
+}
+
 void write_v5_element(const char* path, std::FILE* file, const Mm& value)
 {
-    v5_writer(path, file).element(value, value.getname());
+    if (v5_can_save(path, value))
+        v5_writer(path, file).element(value, value.getname());
 }
 
 int read_v5_element(const char* path, std::FILE* file, Mm& target)
@@ -704,37 +811,86 @@ int read_v5_element(const char* path, std::FILE* file, Mm& target)
     }
 }
 
-std::string v5_next_name(std::FILE* file)
+namespace {
+
+// One element of the file as the name scan sees it.
+struct v5_entry {
+    std::string name;  // empty when the element has none readable
+    off_t offset = 0;
+    bool array = false;  // an array element; any other type is skipped
+};
+
+// Reads the head and name of the element at the current position and moves
+// on to the next one by the element's size. False at the end of the file.
+bool scan_v5_entry(std::FILE* file, v5_entry& entry)
 {
     const off_t start = ftello(file);
     std::int32_t head[8];
-    if (std::fread(head, 4, 8, file) != 8)
-        return "";
+    if (start < 0 || std::fread(head, 4, 2, file) != 2)
+        return false;
     const int swap = static_cast<std::uint32_t>(head[0]) >= 65537u;
     if (swap)
-        for (std::int32_t& w : head)
-            w = static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(w)));
+        for (int k = 0; k < 2; ++k)
+            head[k] = static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(head[k])));
     if (head[1] < 0)
-        return "";
+        return false;
     const off_t next = start + 8 + head[1];
-    std::string name;
-    if (head[0] == array_type && head[7] >= 0 && head[7] < 20) {
-        fseeko(file, head[7] / 4 * 4, SEEK_CUR);
-        align_read_8(file);
+    entry.name.clear();
+    entry.offset = start;
+    entry.array = head[0] == array_type;
+    // The name follows the flags and the dimensions, whatever their count,
+    // when it lies inside the element.
+    if (entry.array && head[1] >= 24 && std::fread(head + 2, 4, 6, file) == 6) {
+        const std::uint32_t dims = swap ? __builtin_bswap32(static_cast<std::uint32_t>(head[7]))
+                                        : static_cast<std::uint32_t>(head[7]);
+        off_t name_at = start + 32 + static_cast<off_t>(dims) / 4 * 4;
+        name_at += (8 - name_at % 8) % 8;
         int type = 0, n = 0;
-        if (read_v5_tag(file, swap, &type, &n) && n > 0) {
-            name.resize(static_cast<std::size_t>(n < longest_name ? n : longest_name));
-            name.resize(std::fread(name.data(), 1, name.size(), file));
-            name.resize(std::strlen(name.c_str()));
+        if (name_at + 8 <= next && fseeko(file, name_at, SEEK_SET) == 0 && read_v5_tag(file, swap, &type, &n) &&
+            n > 0) {
+            entry.name.resize(static_cast<std::size_t>(n < longest_name ? n : longest_name));
+            entry.name.resize(std::fread(entry.name.data(), 1, entry.name.size(), file));
+            entry.name.resize(std::strlen(entry.name.c_str()));
         }
     }
     fseeko(file, next, SEEK_SET);
     align_read_8(file);
-    // An element without a readable name still counts: it is not the end.
-    return name.empty() && head[0] == array_type ? std::string(" ") : name;
+    return true;
 }
 
-v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target)
+} // namespace
+
+std::string v5_next_name(std::FILE* file)
+{
+    v5_entry entry;
+    while (scan_v5_entry(file, entry))
+        if (entry.array)
+            return entry.name.empty() ? std::string(" ") : entry.name;  // no name is not the end
+    return "";
+}
+
+v5_directory::v5_directory(std::FILE* file)
+{
+    struct stat st;
+    const long long length = ::fstat(fileno(file), &st) == 0 ? st.st_size : LLONG_MAX;
+    if (fseeko(file, header_bytes, SEEK_SET) != 0)
+        return;
+    v5_entry entry;
+    for (off_t at = header_bytes; at < length && scan_v5_entry(file, entry); at = ftello(file)) {
+        if (entry.array && !entry.name.empty())
+            offsets_.emplace(entry.name, entry.offset);  // the first of a name wins
+        if (ftello(file) <= at)
+            break;
+    }
+}
+
+long long v5_directory::find(const std::string& name) const
+{
+    const auto it = offsets_.find(name);
+    return it == offsets_.end() ? -1 : static_cast<long long>(it->second);
+}
+
+v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory* directory)
 {
     const char* stored = target.getname();
     if (!stored || !*stored) {
@@ -746,19 +902,8 @@ v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target)
         return v5_loaded;
     if (wanted == "i_" || wanted == "j_")
         wanted.pop_back();
-    struct stat st;
-    const long long length = ::fstat(fileno(file), &st) == 0 ? st.st_size : LLONG_MAX;
-    fseeko(file, header_bytes, SEEK_SET);
-    for (;;) {
-        const off_t at = ftello(file);
-        if (at < 0 || at >= length)
-            return v5_not_found;
-        const std::string name = v5_next_name(file);
-        if (name.empty() || ftello(file) <= at)
-            return v5_not_found;
-        if (name == wanted) {
-            fseeko(file, at, SEEK_SET);
-            return read_v5_element(path, file, target) == 0 ? v5_loaded : v5_failed;
-        }
-    }
+    const long long at = directory ? directory->find(wanted) : v5_directory(file).find(wanted);
+    if (at < 0 || fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0)
+        return v5_not_found;
+    return read_v5_element(path, file, target) == 0 ? v5_loaded : v5_failed;
 }

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/types.h>
+#include <unordered_map>
 
 class Mm;
 
@@ -15,21 +17,40 @@ int precision_to_v5_type(int code);
 
 // The 128 header bytes; resets the names of unnamed values to "A".
 bool write_v5_header(std::FILE* file);
-// Appends one array element, recursively for cells and structs.
+// Whether every part of the value can be written so that it reads back the
+// same; raises the save's message when not.
+bool v5_can_save(const char* path, const Mm& value);
+// Appends one array element, recursively for cells and structs (nothing
+// when v5_can_save refuses the value).
 void write_v5_element(const char* path, std::FILE* file, const Mm& value);
 
 // Reads the element at the current position into target (which keeps its
 // own name); 0 on success, 1 on failure or at the end of the file.
 int read_v5_element(const char* path, std::FILE* file, Mm& target);
 
+// The names of a file's array elements and where each starts, read once so
+// that loading many names costs one pass; elements of other types are
+// skipped by their size.
+class v5_directory {
+public:
+    explicit v5_directory(std::FILE* file);
+    // Offset of the first element of that name; -1 when there is none.
+    long long find(const std::string& name) const;
+
+private:
+    std::unordered_map<std::string, off_t> offsets_;
+};
+
 // Outcome of loading one variable by name.
 enum v5_load_result { v5_loaded = 0, v5_not_found = 1, v5_failed = 2 };
-// Finds the element named like target and reads it; targets "ans" are
-// skipped (loaded), "i_" and "j_" look for "i" and "j".
-v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target);
+// Finds the element named like target (in the directory when given, else
+// by a scan of the file) and reads it; targets "ans" are skipped (loaded),
+// "i_" and "j_" look for "i" and "j".
+v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory* directory = nullptr);
 
-// The name of the element at the current position; the file moves on to
-// the next element. Empty at the end of the file.
+// The name of the next array element from the current position (" " for
+// one without a readable name); the file moves on past it. Elements of
+// other types are skipped. Empty at the end of the file.
 std::string v5_next_name(std::FILE* file);
 
 // Tag words of data sub-elements.

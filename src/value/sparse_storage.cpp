@@ -10,6 +10,7 @@
 #include "velkor/value.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -175,10 +176,13 @@ Mm working_sparse(int complex, int entries, int rows, int cols)
     return w;
 }
 
-// A size argument's first element as a count.
-int count_of(const Mm& x)
+// A size argument's first element as a count; beyond is set when the count
+// is past what a value can hold (it would be held at INT_MAX otherwise).
+int count_of(const Mm& x, bool& beyond)
 {
     Mm d = x.gettype() == qv_double ? full(x) : mdouble(full(x));
+    const double v = d.size() > 0 ? std::round(*d.addr()) : 0;
+    beyond = beyond || v > INT_MAX;
     return d.size() > 0 ? round_to_count(*d.addr()) : 0;
 }
 
@@ -274,8 +278,9 @@ Mm sparse(Mm i, Mm j, Mm s, Mm m, Mm n, Mm)
     }
     if (isempty(m) || isempty(n))
         return Mm(0, 1, 0, 1, 1, qv_double);
-    const int rows = count_of(m), cols = count_of(n);
-    if (std::int64_t{rows} * cols > INT_MAX) {
+    bool beyond = false;
+    const int rows = count_of(m, beyond), cols = count_of(n, beyond);
+    if (beyond || std::int64_t{rows} * cols > INT_MAX) {
         error("Out of memory!");
         return x_M;
     }

@@ -42,7 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (count.size() != 1 || count.r() < 0 || count.r() > values.size())
             std::abort();  // the count is of the values actually read
     });
-    fuzz::guarded([&] { (void)sscanf(text, format, a); });
+    fuzz::guarded([&] {
+        Mm values, count;
+        sscanf(text, format, a, i_o, values, count);
+        if (count.size() != 1 || count.r() < 0 || count.r() > values.size())
+            std::abort();  // a size never hides what was counted
+    });
     // Plain floating conversions are written without the C library: their
     // text must still be the C library's, byte for byte.
     const double v = in.number();

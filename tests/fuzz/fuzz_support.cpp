@@ -79,7 +79,7 @@ void fingerprint_into(std::string& out, const Mm& x)
 {
     const M_types& f = x.getflags();
     out += '<' + std::to_string(f.type) + ' ' + std::to_string(f.str) + std::to_string(f.sparse) +
-           std::to_string(f.logical) + std::to_string(x.isc());
+           std::to_string(f.logical) + std::to_string(x.isc()) + ' ' + std::to_string(x.getclassid());
     for (int d = 0; d < x.getndims(); ++d)
         out += ' ' + std::to_string(x.getdims()[d]);
     for (int k = 0; k < x.getnfields(); ++k)

@@ -1,6 +1,7 @@
 // Dates and times: day numbers and date vectors against an independent
 // calendar, the text forms, end of month, weekdays, the clock and the
 // rejected argument counts.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -122,6 +123,31 @@ TEST(Dates, DatevecOfText)
                 s);
     EXPECT_EQ(test::values(y), (std::vector<double>{2000, 2001}));
     EXPECT_EQ(test::values(mo), (std::vector<double>{1, 2}));
+}
+
+// A text whose codes are no characters at all is refused by the function
+// that reads it, before any code is converted; outputs stay as they were.
+TEST(Dates, DateTextsWithCodesOfNoCharacter)
+{
+    for (double code : {double(NAN), double(INFINITY), -double(INFINITY), 1e300, 3e9, -3e9}) {
+        SCOPED_TRACE(code);
+        Mm text = test::row({'1', '0', ':', code});
+        text.setstr(1);
+        EXPECT_ERROR(datevec(text), "datevec: the date text holds a code that is no character");
+        EXPECT_ERROR(datenum(text), "datenum: the date text holds a code that is no character");
+        EXPECT_ERROR(weekday(text), "weekday: the date text holds a code that is no character");
+        Mm y(1.0), mo(2.0), number(3.0), name(4.0);
+        {
+            test::returning_errors hook;
+            datevec(text, i_o, y, mo);
+            weekday(text, i_o, number, name);
+            EXPECT_EQ(hook.reports().size(), 2u);
+        }
+        EXPECT_EQ(test::values(y), std::vector<double>{1});
+        EXPECT_EQ(test::values(mo), std::vector<double>{2});
+        EXPECT_EQ(test::values(number), std::vector<double>{3});
+        EXPECT_EQ(test::values(name), std::vector<double>{4});
+    }
 }
 
 TEST(Dates, EndOfMonthAndWeekday)

@@ -1,6 +1,7 @@
 // Plug-in modules and the plug-in API: the C test modules twice_vorsen.so
 // and noentry_vorsen.so loaded by name (through LD_LIBRARY_PATH), the
 // output rules of call_plu, clearing, and the API's values and reports.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
 #include "host/plugins.hpp"
@@ -101,6 +102,26 @@ TEST_F(Plugins, ModulesThatCannotServeAreReported)
                  "Could not load " + long_name + "_vorsen.so GetLastError is 36");
 }
 
+// Under a hook that returns, the compiled statement goes on to read the
+// slots: a failed call leaves them all empty, never as they were.
+TEST_F(Plugins, AFailedCallClearsTheSlotsFirst)
+{
+    Mm x(1.0);
+    Mm* in[1];
+    call_plu_prhs(in[0], x);
+    for (const char* name : {"no_such_module", "noentry"}) {
+        SCOPED_TRACE(name);
+        std::vector<Mm*> slots(64, reinterpret_cast<Mm*>(0x1));
+        {
+            test::returning_errors hook;
+            call_plu(name, 1, slots.data(), 1, in);
+            EXPECT_EQ(hook.reports().size(), 1u);
+        }
+        for (Mm* p : slots)
+            EXPECT_EQ(p, nullptr);
+    }
+}
+
 TEST_F(Plugins, OutputRules)
 {
     Mm none = test::text("none");
@@ -122,10 +143,12 @@ TEST_F(Plugins, OutputRules)
                  "call_plu: not all output arguments were assigned when calling twice.");
     release(slots);
 
-    std::vector<Mm*> untouched(66, reinterpret_cast<Mm*>(0x1));
-    EXPECT_ERROR(call_plu("twice", 65, untouched.data(), 1, in), "call_plu: too many output arguments when calling twice.");
-    for (Mm* p : untouched)
-        EXPECT_EQ(p, reinterpret_cast<Mm*>(0x1));
+    // Refused calls clear the 64 slots first, so that the caller reads no
+    // stale pointer after a returning hook; slots past them are not ours.
+    std::vector<Mm*> refused(66, reinterpret_cast<Mm*>(0x1));
+    EXPECT_ERROR(call_plu("twice", 65, refused.data(), 1, in), "call_plu: too many output arguments when calling twice.");
+    for (int k = 0; k < 66; ++k)
+        EXPECT_EQ(refused[static_cast<std::size_t>(k)], k < 64 ? nullptr : reinterpret_cast<Mm*>(0x1)) << k;
     EXPECT_ERROR(call("twice", 1, test::text("fail")), "twice: 100% failed");
 }
 

@@ -4,8 +4,10 @@
 
 #include <plu.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -211,6 +213,94 @@ TEST_F(Workspace, GlobalsDestroyedInCreationOrderLeaveNothingDangling)
     Mm* kept = variables_scope.scope_entry(0, 0);
     EXPECT_EQ(test::at(*kept, 0), 5) << "an owned copy keeps the last content";
     EXPECT_EQ(kept->getscopelink(), nullptr);
+}
+
+// A value renamed from the middle of a chain of shadowed values leaves the
+// chain whole and takes no link along: two chains sharing a value would
+// keep a pointer to it once it dies.
+TEST_F(Workspace, AValueRenamedFromTheMiddleOfAChainTakesNoLinkAlong)
+{
+    auto a = std::make_unique<Mm>(i_o, "a", 0);
+    *a = 1.0;
+    auto b = std::make_unique<Mm>(i_o, "a", 0);
+    auto c = std::make_unique<Mm>(i_o, "a", 0);
+    ASSERT_EQ(c->getscopelink(), b.get());
+    ASSERT_EQ(b->getscopelink(), a.get());
+    b->setname("d");
+    EXPECT_EQ(b->getscopelink(), nullptr) << "nothing of the name d to shadow";
+    EXPECT_EQ(c->getscopelink(), a.get()) << "the chain of a closes over the gap";
+    EXPECT_EQ(variables_scope.scope_lookup("d", 1), b.get());
+    a.reset();
+    EXPECT_EQ(c->getscopelink(), nullptr);
+    *b = 7.0;
+    b.reset();  // a stale link would be written through here
+    c.reset();
+    EXPECT_EQ(value_of("d", 1), 7) << "the top level keeps d's content";
+}
+
+// A long random run of the registry's operations over a few names, so that
+// shadowing, renaming, removal from the middle and frames opening and
+// closing all meet. After every step a name is found at the first slot
+// holding a value of that name, as a walk of the frame finds it, and every
+// chain of shadowed values holds live values only (the sanitizers see a
+// stale one).
+TEST_F(Workspace, ARandomRunFindsEveryNameWhereAWalkFindsIt)
+{
+    static const char* const pool[] = {"a", "b", "c", "d", "e", "f", "g", "h"};
+    std::vector<std::unique_ptr<Mm>> live;
+    std::uint32_t state = 2463534242u;
+    auto next = [&](std::uint32_t n) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state % n;
+    };
+    auto check = [&](int step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        for (int f = 0; f <= variables_scope.depth(); ++f) {
+            for (const char* name : pool) {
+                int first = -1;
+                for (int k = variables_scope.scope_count(f) - 1; k >= 0; --k) {
+                    const char* n = variables_scope.scope_entry_name(k, f);
+                    if (n && std::string(n) == name)
+                        first = k;
+                }
+                EXPECT_EQ(variables_scope.scope_find(name, f), first) << name << " in frame " << f;
+            }
+            for (int k = 0; k < variables_scope.scope_count(f); ++k) {
+                int chain = 0;
+                for (Mm* v = variables_scope.scope_entry(k, f); v; v = v->getscopelink()) {
+                    ASSERT_NE(v->getname(), nullptr);
+                    ASSERT_LT(++chain, 1000) << "a chain that loops";
+                }
+            }
+        }
+    };
+    int depth = 1;
+    for (int step = 0; step < 4000; ++step) {
+        const std::uint32_t op = next(10);
+        if (op < 4 || live.empty()) {
+            live.push_back(std::make_unique<Mm>(i_o, pool[next(8)], next(4) == 0 ? 1 : 0));
+            *live.back() = static_cast<double>(step);
+        } else if (op < 7) {
+            const std::size_t k = next(static_cast<std::uint32_t>(live.size()));
+            live.erase(live.begin() + static_cast<std::ptrdiff_t>(k));
+        } else if (op == 7) {
+            live[next(static_cast<std::uint32_t>(live.size()))]->setname(pool[next(8)]);
+        } else if (op == 8 && depth < 4) {
+            variables_scope.begin();
+            ++depth;
+        } else if (op == 9 && depth > 1) {
+            variables_scope.end();
+            --depth;
+        }
+        check(step);
+        if (::testing::Test::HasFailure())
+            return;
+    }
+    live.clear();
+    variables_scope.reset();
+    check(-1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Refused allocations in the text functions: sprintf, sscanf, number text
-// and the string functions.
+// and the string functions; and in loading data files by name.
 #include "alloc_sweep.hpp"
+#include "temp_dir.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -24,6 +25,19 @@ TEST(AllocationFailure, Text)
         {"upper", text("mixed Case"), [=](Mm& x) { x = upper(x); }},
         {"strcat", text("ab "), [=](Mm& x) { x = strcat(pieces); }},
         {"strrep", text("abcabc"), [=](Mm& x) { x = strrep(x, text("b"), text("XY")); }},
+    });
+}
+
+TEST(AllocationFailure, DataFiles)
+{
+    test::temp_dir tmp;
+    Mm fieldless = rmfield(mstruct((CL("a"), Mm(1.0))), text("a"));
+    Mm people = mstruct((CL("name"), test::cell_row({text("ann"), text("bo")})));
+    save(text("d"), (CL(Mm(speye(Mm(50.0)), "x")), Mm(fieldless, "f"), Mm(people, "p")));
+    const Mm file = text("d");
+    test::sweep_allocations({
+        {"load of a sparse value by name", Mm(2.0), [=](Mm& x) { load(file, CL(x)); }, test::keeps_target},
+        {"load of the first value", Mm(2.0), [=](Mm& x) { x = load(file); }},
     });
 }
 

@@ -2,8 +2,10 @@
 // elements, round trips of every class through versions 5 and 4, files of
 // the other byte order, damaged files, ASCII matrices and the language
 // functions' naming and sniffing of files.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
+#include "array/classes.hpp"
 #include "io/data_files.hpp"
 #include "io/vor5.hpp"
 #include "temp_dir.hpp"
@@ -72,7 +74,17 @@ void expect_same(const Mm& a, const Mm& b)
     EXPECT_EQ(a.isc() != 0, b.isc() != 0);
     EXPECT_EQ(a.isstruct(), b.isstruct());
     EXPECT_EQ(a.getclassid(), b.getclassid());
-    if (a.gettype() == qv_double) {
+    if (a.issparse() && b.issparse()) {
+        // Entry by entry: the full form of a large sparse value is no test.
+        ASSERT_EQ(a.getnnz(), b.getnnz());
+        for (int k = 0; k < a.getnnz(); ++k) {
+            EXPECT_EQ(a.getindex()[k], b.getindex()[k]) << k;
+            EXPECT_BITS_EQ(a.addr()[k], b.addr()[k]);
+            if (a.isc() && b.isc()) {
+                EXPECT_BITS_EQ(a.addi()[k], b.addi()[k]);
+            }
+        }
+    } else if (a.gettype() == qv_double) {
         const std::vector<double> va = test::values(a), vb = test::values(b);
         ASSERT_EQ(va.size(), vb.size());
         for (std::size_t k = 0; k < va.size(); ++k)
@@ -163,6 +175,7 @@ TEST_F(DataFiles, EveryClassRoundTripsThroughVersionFive)
         {"complex", test::complex(1, 2, {1, 2}, {3, -4})},
         {"logical", logical},
         {"text", t("hello")},
+        {"empty_text", t("")},
         {"uint8", test::bytes(1, 5, {0, 1, 128, 255, 7})},
         {"sparse", sparse_value},
         {"sparse_empty", sparse_empty},
@@ -364,6 +377,7 @@ TEST_F(DataFiles, AsciiMatrices)
         {"blanks and commas", "1 2 3\n4,5,6\n", {2, 3}, {1, 4, 2, 5, 3, 6}},
         {"comments", "% header\n# also\n1 2 % trailing\n\n3 4\r\n", {2, 2}, {1, 3, 2, 4}},
         {"specials", "Inf -Inf NaN 1.#INF -1.#INF\n", {1, 5}, {INFINITY, -INFINITY, NAN, INFINITY, -INFINITY}},
+        {"the #IND spellings are NaN", "1.#IND -1.#IND 1.#QNAN 1.#INF\n", {1, 4}, {NAN, NAN, NAN, INFINITY}},
         {"tabs and exponents", "\t1e3\t-2.5E-1\n", {1, 2}, {1000, -0.25}},
         {"text that is no number", "1 x 2\n", {1, 2}, {1, 2}},
     };
@@ -482,6 +496,292 @@ TEST_F(DataFiles, TheNameScanStopsAtARecordTooLargeForAValue)
     Mm names = who(Mm(), t("huge.vor"));
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(test::text_of(names.mr(1)), "q");
+}
+
+// ---- values whose storage and extent differ widely ----
+
+// A struct whose only field was removed: no fields, one element.
+Mm fieldless(int n)
+{
+    Mm s = mstruct((CL("a"), Mm(1.0)));
+    if (n != 1)
+        s = repmat(s, Mm(1.0), Mm(static_cast<double>(n)));
+    return rmfield(s, test::text("a"));
+}
+
+TEST_F(DataFiles, SparseAndFieldlessValuesLoadBack)
+{
+    Mm row_entries = sparse(test::row({1, 1, 1}), test::row({1, 500000, 1000000}), test::row({2, -3, 5}), Mm(1.0),
+                            Mm(1e6));
+    Mm people = mstruct((CL("name"), test::cell_row({t("ann"), t("bo")}), "age", test::cell_row({Mm(30.0), Mm(4.0)})));
+    struct Case {
+        const char* name;
+        Mm value;
+    };
+    const std::vector<Case> cases = {
+        {"eye10", speye(Mm(10.0))},
+        {"eye100", speye(Mm(100.0))},
+        {"eye10000", speye(Mm(10000.0))},
+        {"empty_row", sparse(Mm(1.0), Mm(1e6))},
+        {"row_entries", row_entries},
+        {"fieldless", fieldless(1)},
+        {"fieldless_row", fieldless(3)},
+        {"empty_struct", mstruct((CL("a"), cell(Mm(0.0), Mm(0.0))))},
+        {"people", people},
+        {"object", mclass(people, t("person"))},
+        {"fieldless_object", mclass(fieldless(2), t("nothing_inside"))},
+        {"nested", test::cell_row({fieldless(1), speye(Mm(100.0))})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(test::error_of([&] { save(t("s"), CL(Mm(c.value, c.name))); }), "");
+        Mm target(Mm(), c.name);
+        EXPECT_EQ(test::error_of([&] { load(t("s"), CL(target)); }), "");
+        expect_same(target, c.value);
+        Mm first;
+        EXPECT_EQ(test::error_of([&] { first = load(t("s")); }), "");
+        expect_same(first, c.value);
+    }
+    // The exact statements: a list of one value, then rmfield of the last field.
+    save(t("s"), CL(Mm(test::cell_row({speye(Mm(100.0))}), "c")));
+    Mm c = load(t("s"));
+    ASSERT_EQ(c.size(), 1);
+    EXPECT_EQ(test::values(full(c.mr(1))), test::values(full(speye(Mm(100.0)))));
+    EXPECT_TRUE(warnings.empty());
+}
+
+// Words of a version-5 element laid out by hand (little-endian).
+struct raw_element {
+    std::string bytes;
+    void word(std::uint32_t w) { bytes.append(reinterpret_cast<const char*>(&w), 4); }
+    void pad()
+    {
+        while (bytes.size() % 8)
+            bytes += '\0';
+    }
+    void text_part(const std::string& s)
+    {
+        word(1);
+        word(static_cast<std::uint32_t>(s.size()));
+        bytes += s;
+        pad();
+    }
+    void ints(const std::vector<std::uint32_t>& v)
+    {
+        word(5);
+        word(static_cast<std::uint32_t>(4 * v.size()));
+        for (std::uint32_t x : v)
+            word(x);
+        pad();
+    }
+    // Starts an array element of a class with its dimensions and name; the
+    // size word is filled in by close().
+    void open(std::uint32_t cls, std::uint32_t nzmax, const std::vector<std::uint32_t>& dims, const std::string& name)
+    {
+        start = bytes.size();
+        word(14);
+        word(0);
+        word(6);
+        word(8);
+        word(cls);
+        word(nzmax);
+        ints(dims);
+        text_part(name);
+    }
+    void close()
+    {
+        pad();
+        const std::uint32_t size = static_cast<std::uint32_t>(bytes.size() - start - 8);
+        std::memcpy(bytes.data() + start + 4, &size, 4);
+    }
+    std::string file() const { return std::string("VOR") + std::string(125, ' ') + bytes; }
+    std::size_t start = 0;
+};
+
+void real_part(raw_element& e, const std::vector<double>& v)
+{
+    e.word(9);
+    e.word(static_cast<std::uint32_t>(8 * v.size()));
+    for (double d : v)
+        e.bytes.append(reinterpret_cast<const char*>(&d), 8);
+    e.pad();
+}
+
+TEST_F(DataFiles, AFieldNameLengthOfZeroIsAStructWithoutFields)
+{
+    raw_element e;
+    e.open(2, 0, {1, 2}, "s");
+    e.word(0x00040005);
+    e.word(0);  // field names of 0 bytes
+    e.word(1);
+    e.word(0);
+    e.close();
+    tmp.write("z.vor", e.file());
+    Mm s(Mm(), "s");
+    load(t("z"), CL(s));
+    EXPECT_TRUE(s.isstruct());
+    EXPECT_EQ(s.getnfields(), 0);
+    EXPECT_EQ(test::extents(s), (std::vector<int>{1, 2}));
+}
+
+// A 3 x 2 sparse value of nzmax 1 whose column starts rise past the one row
+// index: jc = [0 2 1].
+std::string damaged_sparse()
+{
+    raw_element e;
+    e.open(5, 1, {3, 2}, "x");
+    e.ints({0});
+    e.ints({0, 2, 1});
+    real_part(e, {7});
+    e.close();
+    return e.file();
+}
+
+TEST_F(DataFiles, DamagedSparseColumnStartsAreRefusedBeforeAnyEntryIsRead)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    raw_element high_row;
+    high_row.open(5, 2, {3, 2}, "x");
+    high_row.ints({0, 3});
+    high_row.ints({0, 1, 2});
+    real_part(high_row, {1, 2});
+    high_row.close();
+    raw_element falling;
+    falling.open(5, 2, {3, 3}, "x");
+    falling.ints({0, 1});
+    falling.ints({0, 2, 1, 2});
+    real_part(falling, {1, 2});
+    falling.close();
+    const std::vector<Case> cases = {
+        {"a start past the row indices", damaged_sparse()},
+        {"a row index past the rows", high_row.file()},
+        {"a falling start", falling.file()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tmp.write("sp.vor", c.bytes);
+        Mm x(Mm(4.0), "x");
+        EXPECT_ERROR(load(t("sp.vor"), CL(x)), "load: 'sp.vor' could not read data set");
+        EXPECT_ERROR(load(t("sp.vor")), "load: 'sp.vor' could not read data set");
+        test::returning_errors hook;
+        load(t("sp.vor"), CL(x));
+        EXPECT_EQ(test::values(x), std::vector<double>{4}) << "the target is left alone";
+    }
+}
+
+TEST_F(DataFiles, ElementsOfOtherTypesAreSkippedByTheirSize)
+{
+    raw_element e;
+    e.word(15);  // a 32-byte element of type 15 first
+    e.word(24);
+    e.bytes += std::string(24, '\x5a');
+    e.open(6, 0, {1, 1}, "b");
+    real_part(e, {5});
+    e.close();
+    tmp.write("t15.vor", e.file());
+    Mm b(Mm(), "b");
+    load(t("t15.vor"), CL(b));
+    EXPECT_EQ(test::values(b), std::vector<double>{5});
+    Mm names = who(Mm(0.0), t("t15.vor"));
+    ASSERT_EQ(names.size(), 1);
+    EXPECT_EQ(test::text_of(names.mr(1)), "b");
+}
+
+TEST_F(DataFiles, FiveDimensionsByNameRaiseTheDimensionsMessage)
+{
+    raw_element e;
+    e.open(6, 0, {1, 1, 1, 1, 1}, "x");
+    real_part(e, {1});
+    e.close();
+    tmp.write("d5.vor", e.file());
+    Mm x(Mm(3.0), "x");
+    const char* message = "load5: Can not read matrix from file 'd5.vor' which has more then =4 dimensions.";
+    EXPECT_ERROR(load(t("d5.vor"), CL(x)), message);
+    EXPECT_ERROR(load(t("d5.vor")), message);
+}
+
+TEST_F(DataFiles, LongFieldNamesKeepEveryCharacter)
+{
+    const std::string stem(32, 'f');
+    Mm s = mstruct((CL((stem + "_one").c_str()), Mm(1.0), (stem + "_two").c_str(), Mm(2.0)));
+    save(t("long"), CL(Mm(s, "s")));
+    Mm back(Mm(), "s");
+    load(t("long"), CL(back));
+    ASSERT_EQ(back.getnfields(), 2);
+    EXPECT_EQ(std::string(back.getfield(0)), stem + "_one");
+    EXPECT_EQ(std::string(back.getfield(1)), stem + "_two");
+    EXPECT_EQ(test::at(getfield(back, t((stem + "_two").c_str())), 0), 2);
+
+    // A name longer than any file holds is refused before the file is made.
+    Mm huge = mstruct((CL("a"), Mm(1.0)));
+    huge.addfield(std::string(5000, 'g').c_str(), 0);
+    const std::string message = test::error_of([&] { save(t("huge"), CL(Mm(huge, "h"))); });
+    EXPECT_EQ(message.substr(0, 20), "save5: field name 'g");
+    EXPECT_NE(message.find("is longer than 4095 characters and can not be saved in file 'huge.vor'"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "huge.vor"));
+}
+
+TEST_F(DataFiles, AClassNameIsCutOnceSoReloadsShareTheClass)
+{
+    const std::string long_name(45, 'k');
+    raw_element e;
+    e.open(3, 0, {1, 1}, "o");
+    e.text_part(long_name);
+    e.word(0x00040005);
+    e.word(32);
+    e.word(1);
+    e.word(32);
+    e.bytes += "v" + std::string(31, '\0');
+    const std::size_t outer = e.start;
+    e.open(6, 0, {1, 1}, "");  // the field's value
+    real_part(e, {9});
+    e.close();
+    e.start = outer;
+    e.close();
+    tmp.write("obj.vor", e.file());
+    Mm first(Mm(), "o"), second(Mm(), "o");
+    load(t("obj.vor"), CL(first));
+    load(t("obj.vor"), CL(second));
+    ASSERT_NE(first.getclassid(), 0);
+    EXPECT_EQ(first.getclassid(), second.getclassid()) << "one class for both loads";
+    EXPECT_EQ(test::text_of(mclass(first)), long_name.substr(0, 39));
+    EXPECT_EQ(first.getclassid(), class_id_of_name(long_name.substr(0, 39).c_str()));
+}
+
+TEST_F(DataFiles, AVersionFourHeaderCutShortIsDamage)
+{
+    std::string bytes;
+    for (std::int32_t w : {0, 1, 1})
+        bytes.append(reinterpret_cast<const char*>(&w), 4);
+    bytes.resize(10);
+    tmp.write("h.vor", bytes);
+    EXPECT_ERROR(load(t("h.vor")), "load4: 'h.vor' could not read header");
+    Mm x(Mm(6.0), "x");
+    EXPECT_ERROR(load(t("h.vor"), CL(x)), "load4: 'h.vor' could not read header");
+    test::returning_errors hook;
+    load(t("h.vor"), CL(x));
+    EXPECT_EQ(test::values(x), std::vector<double>{6}) << "x keeps its value";
+    EXPECT_EQ(hook.reports().size(), 1u);
+}
+
+TEST_F(DataFiles, SparseIndicesBeyondAValueRaiseTheSizesMessage)
+{
+    EXPECT_ERROR(sparse(test::row({1e15}), test::row({1}), test::row({5})), "Out of memory!");
+    EXPECT_ERROR(sparse(test::row({1}), test::row({3e9}), test::row({5})), "Out of memory!");
+    // A version-4 sparse record: rows of [row column value], the last one
+    // the extents.
+    std::string bytes;
+    for (std::int32_t w : {2, 2, 3, 0, 2})
+        bytes.append(reinterpret_cast<const char*>(&w), 4);
+    bytes += std::string("s\0", 2);
+    for (double v : {3e9, 3e9, 1.0, 1.0, 7.0, 0.0})
+        bytes.append(reinterpret_cast<const char*>(&v), 8);
+    tmp.write("sp4.vor", bytes);
+    Mm s(Mm(), "s");
+    EXPECT_ERROR(load(t("sp4.vor"), CL(s)), "Out of memory!");
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // File identifiers and file I/O in a fresh temporary directory: the table
 // of open files, lines, stream state, seeking, formatted and unformatted
 // reads and writes, byte orders and the rejections.
+#include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
 #include "temp_dir.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -339,6 +341,66 @@ TEST_F(FileIo, FwriteSkipsAndConvertsItsValues)
     EXPECT_ERROR(fwrite(fid), "fwrite does not accept 1 input");
     EXPECT_ERROR(fwrite(fid, Mm(1.0), t("float128")), "fileio: unknown precision float128");
     EXPECT_ERROR(fread(fid, test::row({1, 2, 3})), "fread: can not read multi-dimensional matrices");
+}
+
+TEST_F(FileIo, FscanfOfHalfARowConsumesNothing)
+{
+    Mm fid = with_bytes("1 2 3 4 5");
+    Mm a, count;
+    fscanf(fid, t("%d"), test::row({0.5, INFINITY}), i_o, a, count);
+    EXPECT_EQ(test::extents(a), (std::vector<int>{0, 0}));
+    EXPECT_EQ(num(count), 0);
+    EXPECT_EQ(test::values(fscanf(fid, t("%d"))), (std::vector<double>{1, 2, 3, 4, 5})) << "the values are still there";
+    frewind(fid);
+    EXPECT_EQ(test::values(fscanf(fid, t("%d"), test::row({1, INFINITY}))), (std::vector<double>{1, 2, 3, 4, 5}));
+    fclose(fid);
+    fid = with_bytes("12345678901234567890 -99999999999");
+    EXPECT_EQ(test::values(fscanf(fid, t("%d"))), (std::vector<double>{INT32_MAX, INT32_MIN})) << "never wrapped";
+    fclose(fid);
+}
+
+TEST_F(FileIo, FreadOfNoRowsIsEmpty)
+{
+    Mm fid = with_bytes("abc");
+    Mm a, count;
+    EXPECT_ERROR(fread(fid, test::row({0, INFINITY}), i_o, a, count), "");
+    EXPECT_EQ(a.size(), 0);
+    EXPECT_EQ(num(count), 0);
+    EXPECT_EQ(test::values(fread(fid, Mm(INFINITY))), (std::vector<double>{'a', 'b', 'c'})) << "nothing was consumed";
+    fclose(fid);
+}
+
+// A refused fread leaves its outputs as they were.
+TEST_F(FileIo, RefusedFreadsLeaveTheOutputs)
+{
+    Mm fid = with_bytes("abcd");
+    struct Case {
+        const char* what;
+        std::function<void(Mm&, Mm&)> call;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"a size of three elements", [&](Mm& a, Mm& n) { fread(fid, test::row({1, 2, 3}), t("uchar"), i_o, a, n); },
+         "fread: can not read multi-dimensional matrices"},
+        {"an unknown precision", [&](Mm& a, Mm& n) { fread(fid, Mm(2.0), t("float128"), i_o, a, n); },
+         "fileio: unknown precision float128"},
+        {"a closed identifier", [&](Mm& a, Mm& n) { fread(Mm(40.0), Mm(2.0), t("uchar"), i_o, a, n); }, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm a(7.0), count(8.0);
+        {
+            test::returning_errors hook;
+            c.call(a, count);
+            ASSERT_EQ(hook.reports().size(), 1u);
+            if (c.message)
+                EXPECT_EQ(hook.reports()[0], c.message);
+        }
+        EXPECT_EQ(test::values(a), std::vector<double>{7});
+        EXPECT_EQ(test::values(count), std::vector<double>{8});
+    }
+    EXPECT_EQ(test::values(fread(fid, Mm(1.0))), std::vector<double>{'a'}) << "nothing was read";
+    fclose(fid);
 }
 
 TEST_F(FileIo, AGapPastAnyFileReadsOneElement)

@@ -216,6 +216,30 @@ TEST_F(Files, DirListsNamesDatesWholeSizesAndKinds)
     }
 }
 
+TEST_F(Files, DirOfAnExistingNameListsItEvenWhenItReadsAsAPattern)
+{
+    tmp.write("we[ird].txt", "12345");
+    tmp.write("wei.txt", "");
+    struct Case {
+        std::string pattern;
+        strings names;
+    };
+    const std::vector<Case> cases = {
+        {"we[ird].txt", {"we[ird].txt"}},
+        {tmp.language() + "\\we[ird].txt", {"we[ird].txt"}},
+        {"we[i]*.txt", {"wei.txt"}},  // no such name: a pattern still
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        Mm s = dir(t(c.pattern.c_str()));
+        strings got;
+        for (int k = 1; k <= s.size(); ++k)
+            got.push_back(field_text(s, k, "name"));
+        EXPECT_EQ(got, c.names);
+    }
+    EXPECT_EQ(field_number(dir(t("we[ird].txt")), 1, "bytes"), 5);
+}
+
 TEST_F(Files, DirWithoutMatchesIsAnEmptyStructWithTheFourFields)
 {
     Mm none = dir(t("*.nothing"));

@@ -366,7 +366,11 @@ TEST(Sscanf, ValuesAndShapes)
         {"1 2", "%d", test::row({-2, -3}), 0, 0, {}, false},
         {"1 2", "%d", Mm(NAN), 0, 0, {}, false},
         {"ffffffff", "%x", std::nullopt, 1, 1, {-1}, false},
-        {"4294967297 -1", "%d", std::nullopt, 2, 1, {1, -1}, false},
+        // A signed conversion past the 32-bit range is held at its end.
+        {"4294967297 -1", "%d", std::nullopt, 2, 1, {2147483647, -1}, false},
+        {"12345678901234567890 -12345678901234567890", "%d", std::nullopt, 2, 1, {INT32_MAX, INT32_MIN}, false},
+        {"-2147483648 -2147483649 0x1ffffffffffffffffff", "%i", std::nullopt, 3, 1, {INT32_MIN, INT32_MIN, INT32_MAX},
+         false},
         {"-1", "%u", std::nullopt, 1, 1, {-1}, false},
         {"017 0x1f 9", "%i", std::nullopt, 3, 1, {15, 31, 9}, false},
         {"Hi", "%c", std::nullopt, 1, 2, {'H', 'i'}, true},
@@ -455,6 +459,32 @@ TEST(Sscanf, HugeSizesAreRefused)
     EXPECT_ERROR(sscanf(TM("1 2"), TM("%d"), test::row({2147483647, INFINITY})), "Out of memory!");
     EXPECT_ERROR(sscanf(TM("1 2"), TM("%d"), test::row({1e12, 1e12})), "Out of memory!");
     EXPECT_EQ(elements(sscanf(TM("1 2"), TM("%d"), test::row({1, 1e12}))), (std::vector<double>{1, 2}));
+}
+
+// What is counted is what is returned: rows that count as 0 read nothing.
+TEST(Sscanf, RowsAndMaximumAreCountedAlike)
+{
+    struct Case {
+        const char* what;
+        Mm size;
+        int rows, cols;
+        double count;
+    };
+    const std::vector<Case> cases = {
+        {"half a row", test::row({0.5, INFINITY}), 0, 0, 0},
+        {"half a row of two", test::row({0.5, 2}), 0, 0, 0},
+        {"rows and a half column", test::row({2, 1.5}), 2, 1, 2},
+        {"two and a half rows", test::row({2.5, INFINITY}), 2, 3, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm a, count;
+        sscanf(TM("1 2 3 4 5"), TM("%d"), c.size, i_o, a, count);
+        EXPECT_EQ(a.rows(), c.rows);
+        EXPECT_EQ(a.cols(), c.cols);
+        EXPECT_EQ(elements(count), std::vector<double>{c.count});
+        EXPECT_LE(elements(count)[0], a.size());
+    }
 }
 
 TEST(Sscanf, ByteAndTextSizes)
