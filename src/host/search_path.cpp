@@ -29,13 +29,6 @@ search_path::~search_path()
     start = end = nullptr;
 }
 
-void to_backslashes(char* text)
-{
-    for (char* c = text; *c; ++c)
-        if (*c == '/')
-            *c = '\\';
-}
-
 std::string add_trailing_backslash(std::string path)
 {
     if (!path.empty() && path.back() != '\\' && path.back() != '/')

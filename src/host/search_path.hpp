@@ -2,13 +2,12 @@
 // the help reader, fopen, the data files and the workspace.
 #pragma once
 
+#include "value/file_names.hpp"
 #include "velkor/host.h"
 
 #include <cstdio>
 #include <string>
 
-// Every '/' of the text becomes '\', in place.
-void to_backslashes(char* text);
 
 // Appends '\' unless the path is empty or already ends in '\' or '/'.
 std::string add_trailing_backslash(std::string path);

@@ -5,10 +5,10 @@
 
 #include "host/number_text.hpp"
 #include "host/search_path.hpp"
-#include "io/binary_format.hpp"
 #include "io/files.hpp"
 #include "io/precisions.hpp"
 #include "io/vor5.hpp"
+#include "platform/byte_order.hpp"
 #include "platform/files.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"

@@ -4,10 +4,10 @@
 #include "io/file_io.hpp"
 
 #include "host/search_path.hpp"
-#include "io/binary_format.hpp"
 #include "io/files.hpp"
 #include "io/format_engine.hpp"
 #include "io/precisions.hpp"
+#include "platform/byte_order.hpp"
 #include "platform/files.hpp"
 #include "value/runtime.hpp"
 #include "velkor/array.h"

@@ -4,8 +4,8 @@
 // system write or read per chunk.
 #include "io/precisions.hpp"
 
-#include "io/binary_format.hpp"
 #include "io/files.hpp"
+#include "platform/byte_order.hpp"
 #include "velkor/report.h"
 #include "velkor/value.h"
 

@@ -1,10 +1,10 @@
 // Every global value of the library and the start-up object, in one
 // translation unit so that they are created in this order at load and
 // destroyed in the reverse order at unload.
-#include "io/binary_format.hpp"
+#include "platform/byte_order.hpp"
 #include "value/globals.hpp"
-#include "value/runtime.hpp"
 #include "value/report.hpp"
+#include "value/runtime.hpp"
 #include "velkor/graphics.h"
 #include "velkor/host.h"
 #include "velkor/report.h"

@@ -1,8 +1,8 @@
 // Error, warning, message and log reporting through replaceable hooks, the
 // flag words of the default hooks, the last-error text and the call stack.
-#include "value/report.hpp"
-#include "host/search_path.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/file_names.hpp"
+#include "value/report.hpp"
 #include "velkor/report.h"
 #include "velkor/value.h"
 

@@ -1,5 +1,5 @@
 // The native byte order that unformatted reads and writes compare against.
-#include "io/binary_format.hpp"
+#include "platform/byte_order.hpp"
 
 int native_format = -1;
 
