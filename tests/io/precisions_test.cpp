@@ -3,8 +3,8 @@
 // conversions agreeing, and short reads.
 #include "test_support.hpp"
 
-#include "io/binary_format.hpp"
 #include "io/precisions.hpp"
+#include "platform/byte_order.hpp"
 #include "temp_dir.hpp"
 
 #include <cmath>
