@@ -33,9 +33,9 @@ bool blas_may_thread() noexcept
 
 } // namespace
 
-blas_single_thread::blas_single_thread() noexcept
+blas_single_thread::blas_single_thread(bool engage) noexcept : engaged_(engage && blas_may_thread())
 {
-    if (!blas_may_thread())
+    if (!engaged_)
         return;
     std::lock_guard<std::mutex> lock(blas_gate);
     if (open_scopes++ == 0) {
@@ -47,7 +47,7 @@ blas_single_thread::blas_single_thread() noexcept
 
 blas_single_thread::~blas_single_thread()
 {
-    if (!blas_may_thread())
+    if (!engaged_)
         return;
     std::lock_guard<std::mutex> lock(blas_gate);
     if (--open_scopes == 0 && found_threads > 1)
@@ -70,6 +70,7 @@ void split_gemm(const char* transa, const char* transb, int m, int n, int k, dou
 {
     if (m <= 0 || n <= 0)
         return;
+    const blas_single_thread serial(!blas_large_product(m, n, k));
     gemm(transa, transb, m, n, k, alpha, Ar, lda, Br, ldb, beta, Cr, ldc);
     if (Ai && Bi)
         gemm(transa, transb, m, n, k, -alpha, Ai, lda, Bi, ldb, 1.0, Cr, ldc);
