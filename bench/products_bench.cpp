@@ -59,7 +59,7 @@ void ProductThreads(benchmark::State& state)
         benchmark::DoNotOptimize(p.addr());
     });
 }
-BENCHMARK(ProductThreads)->Arg(100)->Arg(500)->Arg(700)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ProductThreads)->Arg(100)->Arg(500)->Arg(800)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 // A' * B against one dgemm with the transpose flag: arg 1 selects the fused
 // product (1) or transposing first and multiplying (0), the way it ran before.
