@@ -40,6 +40,36 @@ void run_with_baseline(benchmark::State& state, Body&& body, Baseline&& baseline
     state.counters["x_baseline"] = base > 0 ? ours / base : 0;
 }
 
+} // namespace bench
+
+// OpenBLAS's thread controls, for the cases measured against one BLAS thread.
+extern "C" {
+void openblas_set_num_threads(int);
+int openblas_get_num_threads();
+}
+
+namespace bench {
+
+// Runs the body with the BLAS threads the process started with (the
+// default, or OPENBLAS_NUM_THREADS), then the same body for the same count
+// with the BLAS set to one thread, and reports default / one thread as
+// "x_one_thread" and the default count as "threads". Above 1 a routine
+// loses time to its threads.
+template <class Body>
+void run_against_one_thread(benchmark::State& state, Body&& body)
+{
+    const int threads = openblas_get_num_threads();
+    auto t0 = clock::now();
+    for (auto _ : state)
+        body();
+    double ours = seconds_since(t0);
+    openblas_set_num_threads(1);
+    double one = time_baseline(state.iterations(), body);
+    openblas_set_num_threads(threads);
+    state.counters["x_one_thread"] = one > 0 ? ours / one : 0;
+    state.counters["threads"] = threads;
+}
+
 // Starts the library once, in throwing mode, before any benchmark runs.
 struct library_started {
     library_started()

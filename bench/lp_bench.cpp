@@ -1,8 +1,8 @@
 // lp on a random sparse problem against one dense Cholesky factorisation of
 // its normal matrix (the cost of one iteration done densely), the peak
 // memory of lp on sparse transportation problems against the size of a full
-// copy of their A, and the MPS reader against reading the same file line by
-// line with fgets.
+// copy of their A, lp with the default BLAS threads against one thread, and
+// the MPS reader against reading the same file line by line with fgets.
 #include "bench_util.hpp"
 
 #include "linalg/lapack.hpp"
@@ -232,6 +232,20 @@ void LpTransportAgainstHighsIpm(benchmark::State& state)
     state.counters["objective_error"] = std::fabs(objective - ref.objective) / std::fabs(ref.objective);
 }
 BENCHMARK(LpTransportAgainstHighsIpm)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// lp on the transportation problems with the BLAS threads the process
+// started with against the same call on one BLAS thread: "x_one_thread"
+// above 1 is time lost to threads that spin between small calls.
+void LpTransportThreads(benchmark::State& state)
+{
+    const HighsReference& ref = highs_ipm[state.range(0)];
+    TransportProblem p = make_transport(ref.m, ref.n, ref.sources);
+    bench::run_against_one_thread(state, [&] {
+        Mm x = lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(0.0), Mm(-1.0));
+        benchmark::DoNotOptimize(x.addr());
+    });
+}
+BENCHMARK(LpTransportThreads)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // 10000 rows, 20000 columns, 190000 non-zeros, two entries per line.
 std::string write_mps()

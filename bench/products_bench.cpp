@@ -1,4 +1,5 @@
-// The matrix product against calling dgemm directly on the same operands.
+// The matrix product against calling dgemm directly on the same operands,
+// and with the default BLAS threads against one.
 #include "bench_util.hpp"
 #include "linalg/lapack.hpp"
 
@@ -45,6 +46,20 @@ void Product(benchmark::State& state)
         state, [](const Mm& a, const Mm& b) { return a * b; }, "N", "N", "baseline: dgemm into an existing buffer");
 }
 BENCHMARK(Product)->Arg(200)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+// The product with the BLAS threads the process started with against the
+// same product on one BLAS thread: a large one should gain from every core
+// ("x_one_thread" near 1/threads), a small one lose nothing.
+void ProductThreads(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    Mm a = square(n, 0), b = square(n, 1);
+    bench::run_against_one_thread(state, [&] {
+        Mm p = a * b;
+        benchmark::DoNotOptimize(p.addr());
+    });
+}
+BENCHMARK(ProductThreads)->Arg(100)->Arg(500)->Arg(800)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 // A' * B against one dgemm with the transpose flag: arg 1 selects the fused
 // product (1) or transposing first and multiplying (0), the way it ran before.

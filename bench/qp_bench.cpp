@@ -1,6 +1,7 @@
 // qp beside the sparse left divisions it cannot avoid: a run costs some
 // number of KKT solves, and the ratio shows what the value operations
-// around them (building the systems, the element-wise steps) add.
+// around them (building the systems, the element-wise steps) add; and qp
+// with the default BLAS threads against one.
 #include "bench_util.hpp"
 
 #include "optim/qp.hpp"
@@ -67,6 +68,20 @@ void QpVersusItsSolves(benchmark::State& state)
         state.SkipWithError("qp did not solve the problem");
 }
 BENCHMARK(QpVersusItsSolves)->Unit(benchmark::kMillisecond);
+
+// The same qp with the BLAS threads the process started with against one
+// BLAS thread: "x_one_thread" above 1 is time lost to spinning threads.
+void QpThreads(benchmark::State& state)
+{
+    const problem p;
+    bench::run_against_one_thread(state, [&] {
+        randM(TM("seed"), Mm(5489.0));
+        Mm x, lambda, how;
+        qp(p.H, p.f, p.A, p.b, Mm(), Mm(), Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
+        benchmark::DoNotOptimize(x);
+    });
+}
+BENCHMARK(QpThreads)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

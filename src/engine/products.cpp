@@ -202,6 +202,7 @@ namespace {
 void gemm(const char* ta, const char* tb, int m, int n, int k, double alpha, const double* a, int lda,
           const double* b, int ldb, double beta, double* c, int ldc)
 {
+    const blas_single_thread serial(!blas_large_product(m, n, k));
     dgemm_(ta, tb, &m, &n, &k, &alpha, a, &lda, b, &ldb, &beta, c, &ldc, 1, 1);
 }
 

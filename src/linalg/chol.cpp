@@ -3,6 +3,7 @@
 // reports how far the factorisation got instead of raising.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
+#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "value/report.hpp"
@@ -65,6 +66,8 @@ int chol_kernel_real(double* a, const int*, const int* n_, int* info)
 {
     // The column stride is the order: every caller passes lda = n.
     const int n = *n_;
+    // The block updates are thin: one BLAS thread.
+    const blas_single_thread serial;
     const int ld = n;
     // Right-looking by blocks: each diagonal block by columns, then the
     // rows beside it by a triangular solve and the trailing upper triangle

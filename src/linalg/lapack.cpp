@@ -2,6 +2,7 @@
 // an argument error recorded by xerbla_ always becomes the library's error.
 #include "linalg/lapack.hpp"
 
+#include "linalg/glue.hpp"
 #include "velkor/report.h"
 
 namespace {
@@ -18,6 +19,17 @@ int checked(int info)
 // Drops a record left by a call that did not go through a wrapper.
 void clear() { (void)lapack_take_argument_error(); }
 
+// Every LAPACK call runs on one BLAS thread. The threaded factorisations
+// wait for each other's panels by spinning: on a busy machine dgetrf of
+// order 200 took a thousand times as long as on one thread, and the others
+// gain little below large orders.
+template <class Call>
+void serially(Call&& call)
+{
+    const blas_single_thread serial;
+    call();
+}
+
 } // namespace
 
 namespace lapack {
@@ -26,7 +38,7 @@ int getrf(int m, int n, double* a, int lda, int* ipiv)
 {
     clear();
     int info = 0;
-    dgetrf_(&m, &n, a, &lda, ipiv, &info);
+    serially([&] { dgetrf_(&m, &n, a, &lda, ipiv, &info); });
     return checked(info);
 }
 
@@ -34,7 +46,7 @@ int getrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipiv
 {
     clear();
     int info = 0;
-    dgetrs_(&trans, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1);
+    serially([&] { dgetrs_(&trans, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1); });
     return checked(info);
 }
 
@@ -42,14 +54,14 @@ int getri(int n, double* a, int lda, const int* ipiv, double* work, int lwork)
 {
     clear();
     int info = 0;
-    dgetri_(&n, a, &lda, ipiv, work, &lwork, &info);
+    serially([&] { dgetri_(&n, a, &lda, ipiv, work, &lwork, &info); });
     return checked(info);
 }
 
 void laswp(int n, double* a, int lda, int k1, int k2, const int* ipiv, int incx)
 {
     clear();
-    dlaswp_(&n, a, &lda, &k1, &k2, ipiv, &incx);
+    serially([&] { dlaswp_(&n, a, &lda, &k1, &k2, ipiv, &incx); });
     checked(0);
 }
 
@@ -57,7 +69,7 @@ int sytrf(char uplo, int n, double* a, int lda, int* ipiv, double* work, int lwo
 {
     clear();
     int info = 0;
-    dsytrf_(&uplo, &n, a, &lda, ipiv, work, &lwork, &info, 1);
+    serially([&] { dsytrf_(&uplo, &n, a, &lda, ipiv, work, &lwork, &info, 1); });
     return checked(info);
 }
 
@@ -65,7 +77,7 @@ int sytrs(char uplo, int n, int nrhs, const double* a, int lda, const int* ipiv,
 {
     clear();
     int info = 0;
-    dsytrs_(&uplo, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1);
+    serially([&] { dsytrs_(&uplo, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1); });
     return checked(info);
 }
 
@@ -73,7 +85,7 @@ int potrf(char uplo, int n, double* a, int lda)
 {
     clear();
     int info = 0;
-    dpotrf_(&uplo, &n, a, &lda, &info, 1);
+    serially([&] { dpotrf_(&uplo, &n, a, &lda, &info, 1); });
     return checked(info);
 }
 
@@ -81,7 +93,7 @@ int zpotrf(char uplo, int n, double* a, int lda)
 {
     clear();
     int info = 0;
-    zpotrf_(&uplo, &n, a, &lda, &info, 1);
+    serially([&] { zpotrf_(&uplo, &n, a, &lda, &info, 1); });
     return checked(info);
 }
 
@@ -89,7 +101,7 @@ int zgetrf(int m, int n, double* a, int lda, int* ipiv)
 {
     clear();
     int info = 0;
-    zgetrf_(&m, &n, a, &lda, ipiv, &info);
+    serially([&] { zgetrf_(&m, &n, a, &lda, ipiv, &info); });
     return checked(info);
 }
 
@@ -97,7 +109,7 @@ int zgetrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipi
 {
     clear();
     int info = 0;
-    zgetrs_(&trans, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1);
+    serially([&] { zgetrs_(&trans, &n, &nrhs, a, &lda, ipiv, b, &ldb, &info, 1); });
     return checked(info);
 }
 
@@ -106,7 +118,9 @@ int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, do
 {
     clear();
     int info = 0;
-    dgesvd_(&jobu, &jobvt, &m, &n, a, &lda, s, u, &ldu, vt, &ldvt, work, &lwork, &info, 1, 1);
+    serially([&] {
+        dgesvd_(&jobu, &jobvt, &m, &n, a, &lda, s, u, &ldu, vt, &ldvt, work, &lwork, &info, 1, 1);
+    });
     return checked(info);
 }
 
@@ -114,7 +128,7 @@ int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork
 {
     clear();
     int info = 0;
-    dgeqrf_(&m, &n, a, &lda, tau, work, &lwork, &info);
+    serially([&] { dgeqrf_(&m, &n, a, &lda, tau, work, &lwork, &info); });
     return checked(info);
 }
 
@@ -122,7 +136,7 @@ int geqp3(int m, int n, double* a, int lda, int* jpvt, double* tau, double* work
 {
     clear();
     int info = 0;
-    dgeqp3_(&m, &n, a, &lda, jpvt, tau, work, &lwork, &info);
+    serially([&] { dgeqp3_(&m, &n, a, &lda, jpvt, tau, work, &lwork, &info); });
     return checked(info);
 }
 
@@ -130,7 +144,7 @@ int orgqr(int m, int n, int k, double* a, int lda, const double* tau, double* wo
 {
     clear();
     int info = 0;
-    dorgqr_(&m, &n, &k, a, &lda, tau, work, &lwork, &info);
+    serially([&] { dorgqr_(&m, &n, &k, a, &lda, tau, work, &lwork, &info); });
     return checked(info);
 }
 
@@ -138,7 +152,7 @@ int gels(int m, int n, int nrhs, double* a, int lda, double* b, int ldb, double*
 {
     clear();
     int info = 0;
-    dgels_("N", &m, &n, &nrhs, a, &lda, b, &ldb, work, &lwork, &info, 1);
+    serially([&] { dgels_("N", &m, &n, &nrhs, a, &lda, b, &ldb, work, &lwork, &info, 1); });
     return checked(info);
 }
 
@@ -146,7 +160,7 @@ int zgels(int m, int n, int nrhs, double* a, int lda, double* b, int ldb, double
 {
     clear();
     int info = 0;
-    zgels_("N", &m, &n, &nrhs, a, &lda, b, &ldb, work, &lwork, &info, 1);
+    serially([&] { zgels_("N", &m, &n, &nrhs, a, &lda, b, &ldb, work, &lwork, &info, 1); });
     return checked(info);
 }
 
@@ -155,7 +169,9 @@ int zgesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, d
 {
     clear();
     int info = 0;
-    zgesvd_(&jobu, &jobvt, &m, &n, a, &lda, s, u, &ldu, vt, &ldvt, work, &lwork, rwork, &info, 1, 1);
+    serially([&] {
+        zgesvd_(&jobu, &jobvt, &m, &n, a, &lda, s, u, &ldu, vt, &ldvt, work, &lwork, rwork, &info, 1, 1);
+    });
     return checked(info);
 }
 

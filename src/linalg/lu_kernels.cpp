@@ -4,6 +4,7 @@
 // integrator call them; they never allocate and never report.
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
+#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 
@@ -92,6 +93,8 @@ constexpr int lu_block = 48;
 
 int lu_factor_real(double* a, const int* lda_, const int* n_, int* ipvt, int* info)
 {
+    // The block updates are thin: one BLAS thread.
+    const blas_single_thread serial;
     const int n = *n_;
     const idx lda = *lda_;
     *info = 0;

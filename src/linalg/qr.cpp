@@ -4,6 +4,7 @@
 // the Givens updates qrdelete and qrinsert.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
+#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "value/scratch.hpp"
@@ -102,6 +103,8 @@ void arrange_columns(int p, int* jpvt, int& pl, int& pu, Swap&& swap)
 int qr_factor_real(double* x, const int* ldx_, const int* n_, const int* p_, double* qraux, int* jpvt, double* work,
                    const int* job)
 {
+    // A level-1 call per column: one BLAS thread.
+    const blas_single_thread serial;
     const int n = *n_, p = *p_;
     const idx ldx = *ldx_;
     auto col = [&](int j) { return x + (j - 1) * ldx; };
@@ -173,6 +176,7 @@ int qr_factor_real(double* x, const int* ldx_, const int* n_, const int* p_, dou
 int qr_apply_real(double* x, const int* ldx_, const int* n_, const int* k_, const double* qraux, const double* y,
                   double* qy, double* qty, double* b, double* rsd, double* xb, const int* job, int* info)
 {
+    const blas_single_thread serial;
     const int n = *n_, k = *k_;
     const idx ldx = *ldx_;
     auto X = [&](int i, int j) -> double& { return x[(i - 1) + (j - 1) * ldx]; };

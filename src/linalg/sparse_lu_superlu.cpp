@@ -3,6 +3,8 @@
 // structures are held by guards, so they are released on every path.
 #include "linalg/sparse_lu.hpp"
 
+#include "linalg/glue.hpp"
+
 #include <slu_ddefs.h>
 
 #include <algorithm>
@@ -113,6 +115,8 @@ int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L,
     factors f;
     GlobalLU_t glu{};
     int info = 0;
+    // SuperLU's BLAS calls are per supernode, small: one thread.
+    const blas_single_thread serial;
     dgstrf(&options, &AC.m, sp_ienv(2), sp_ienv(1), etree.data(), nullptr, 0, pc, perm_r, &f.L, &f.U, &glu,
            &stat.s, &info);
     if (info < 0 || info > n)
@@ -138,6 +142,7 @@ int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, in
     stats stat;
     factors f;
     int info = 0;
+    const blas_single_thread serial;
     dgssv(&options, &A.m, pc.data(), pr.data(), &f.L, &f.U, &B, &stat.s, &info);
     f.made = info >= 0 && info <= n;
     Destroy_SuperMatrix_Store(&B);

@@ -3,6 +3,7 @@
 // function svd in its one-, two- and three-output forms.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
+#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "value/scratch.hpp"
@@ -314,6 +315,8 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
 int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, double* s0, double* e0, double* u,
                     const int* ldu_, double* v, const int* ldv_, double* work0, const int* job, int* info)
 {
+    // A level-2 call per column, most of them small: one BLAS thread.
+    const blas_single_thread serial;
     // n rows and p columns, as the published routine names them.
     const int n = *n_, p = *p_;
     const idx ldx = *ldx_, ldu = *ldu_, ldv = *ldv_;
@@ -456,6 +459,7 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
                        double* er, double* ei, double* ur, double* ui, const int* ldu_, double* vr, double* vi,
                        const int* ldv_, double* workr, double* worki, const int* job, int* info)
 {
+    const blas_single_thread serial;
     const int n = *n_, p = *p_;
     const idx ldx = *ldx_, ldu = *ldu_, ldv = *ldv_;
     auto at = [](double* a, idx ld, int i, int j) -> double* { return a + (i - 1) + (j - 1) * ld; };

@@ -4,6 +4,7 @@
 // lp_direction.cpp and the MPS reader in mps.cpp.
 #include "optim/lp_solver.hpp"
 
+#include "linalg/glue.hpp"
 #include "optim/lp_ipm.hpp"
 
 #include <algorithm>
@@ -168,6 +169,8 @@ void LpSolver::merge_duplicates()
 
 void LpSolver::run()
 {
+    // Every BLAS call below is small: on one thread, not a spinning pool.
+    blas_single_thread serial;
     row_id_.resize(m_);
     col_id_.resize(n_);
     for (int i = 0; i < m_; ++i)

@@ -5,6 +5,7 @@
 // constrained least squares through it. Every step is a whole-matrix
 // operation on values, and every system is solved by sparse left division.
 #include "optim/qp.hpp"
+#include "linalg/glue.hpp"
 #include "optim/options.hpp"
 #include "optim/user_function.hpp"
 
@@ -307,6 +308,8 @@ Mm qp(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in, const Mm& 
         return x_M;
     }
     kkt_solves = 0;
+    // The iterations make many small products and solves: one BLAS thread.
+    blas_single_thread serial;
     try {
         return quadratic_path(H_in, f_in, A_in, b_in, vlb_in, vub_in, neq_in, verbosity_in, x_out, lambda_out, how_out);
     } catch (const storage_lost&) {
