@@ -2,7 +2,7 @@
 // expand their arguments element by element outside the operation engine.
 #include "engine/elliptic.hpp"
 #include "engine/higher_functions.hpp"
-#include "linalg/machine.hpp"
+#include "engine/machine.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"

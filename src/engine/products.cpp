@@ -4,8 +4,8 @@
 // with a plain double on either side.
 #include "engine/scalar_fast.hpp"
 #include "engine/scalar_real.hpp"
-#include "linalg/glue.hpp"
-#include "linalg/lapack.hpp"
+#include "engine/split_gemm.hpp"
+#include "platform/blas.hpp"
 #include "value/globals.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"

@@ -15,26 +15,10 @@
 //   allocate: the caller carves work arrays (scratch<double>, int_scratch).
 #pragma once
 
+#include "engine/machine.hpp"
+#include "engine/split_gemm.hpp"
 #include "linalg/int_scratch.hpp"
 #include "linalg/split_blas.hpp"
-
-// ---- machine constants ----
-
-// 1 realmin (2^-1022), 2 realmax ((2 - eps)·2^1023), 3 eps/2 (2^-53),
-// 4 eps (2^-52), 5 log10(2), 6 +Inf, 7 NaN; any other code gives 0.
-double machine_double(int code) noexcept;
-// 9 the largest int, 14 the mantissa digits (53), 15 the smallest exponent
-// (-1021), 16 the largest exponent (1023); any other code gives 0.
-int machine_int(int code) noexcept;
-
-// ---- the split complex matrix product ----
-
-// C = alpha*op(A)*op(B) + beta*C with real alpha and beta; op as for DGEMM.
-// A null Ai or Bi is a real operand. With both operands real, Ci is not
-// touched; a null Ci is never read or written.
-void split_gemm(const char* transa, const char* transb, int m, int n, int k, double alpha, const double* Ar,
-                const double* Ai, int lda, const double* Br, const double* Bi, int ldb, double beta, double* Cr,
-                double* Ci, int ldc);
 
 // ---- dense LU family (LINPACK layout: the strict lower triangle holds the
 // negated multipliers; ipvt(k) is the row exchanged with row k at step k;

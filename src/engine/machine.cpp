@@ -1,6 +1,6 @@
 // Machine constants by code, for routines that take their rounding unit and
 // range limits from one place instead of spelling them out.
-#include "linalg/kernels.hpp"
+#include "engine/machine.hpp"
 
 #include "engine/scalar_real.hpp"
 

@@ -1,0 +1,48 @@
+// The library's BLAS thread policy, apart from the BLAS prototypes so that
+// code built against another library's BLAS declarations (SuperLU's) can
+// take it too.
+#pragma once
+
+// ---- BLAS threads ----
+//
+// A large matrix product keeps every thread the BLAS was started with:
+// OpenBLAS's own count, which follows OPENBLAS_NUM_THREADS and is otherwise
+// the number of cores available. Everything else runs its BLAS calls inside
+// a blas_single_thread scope: every LAPACK call (the checked wrappers take
+// one), SuperLU, the LU, Cholesky, QR and singular-value kernels, a product
+// below the size of blas_large_product, and the iterations of lp and qp.
+// Those are made of many small or thin calls, or of threaded
+// factorisations that wait for each other by spinning. A threaded call waits
+// for its slowest worker, and on a busy machine a worker waits for a time
+// slice: with the default threads dgetrf of order 200 took a thousand times
+// as long as on one thread, chol three to seven times, lp on 5000 rows
+// nearly three times. A product gains even then once each thread's share
+// outlasts a time slice.
+//
+// The count is one setting for the whole process. A scope sets it to one
+// only when it is above one, and the last scope to close puts back what the
+// first one found; scopes nest and may be open in several threads at once.
+// While any scope is open, BLAS calls made by other threads (a product
+// included) run on one thread too: slower, never wrong. A process started
+// on one BLAS thread pays nothing for a scope.
+class blas_single_thread {
+public:
+    // engage false makes a scope that does nothing, for a call whose size
+    // decides.
+    explicit blas_single_thread(bool engage = true) noexcept;
+    ~blas_single_thread();
+    blas_single_thread(const blas_single_thread&) = delete;
+    blas_single_thread& operator=(const blas_single_thread&) = delete;
+
+private:
+    bool engaged_;
+};
+
+// Whether a product of an m-by-k and a k-by-n matrix is worth the BLAS
+// threads: one of order 810 or more, some 40 ms of work on one thread. With
+// two of four cores busy, products of order 700 and 800 still lost to one
+// thread, those of order 1000 gained.
+inline bool blas_large_product(int m, int n, int k) noexcept
+{
+    return double(m) * double(n) * double(k) >= 0x1p29;
+}
