@@ -53,8 +53,9 @@ struct real_plan {
     fftw_plan plan;
 };
 
-// range(1): 1 routes powers of two to our own kernel
-void ComplexPow2(benchmark::State& state)
+// fft of a complex column of length range(0) against an FFTW plan of the
+// same length; range(1): 1 routes powers of two to our own kernel.
+void complex_against_plan(benchmark::State& state, const char* own_label, const char* default_label)
 {
     const int n = int(state.range(0));
     const bool old = pow2_force_own_kernel(state.range(1) != 0);
@@ -68,7 +69,12 @@ void ComplexPow2(benchmark::State& state)
         },
         [&] { p.run(); });
     pow2_force_own_kernel(old);
-    state.SetLabel(state.range(1) ? "own kernel; baseline: FFTW plan" : "default backend; baseline: FFTW plan");
+    state.SetLabel(state.range(1) ? own_label : default_label);
+}
+
+void ComplexPow2(benchmark::State& state)
+{
+    complex_against_plan(state, "own kernel; baseline: FFTW plan", "default backend; baseline: FFTW plan");
 }
 BENCHMARK(ComplexPow2)->Args({1 << 20, 0})->Args({1 << 20, 1})->Unit(benchmark::kMillisecond);
 
@@ -110,20 +116,8 @@ BENCHMARK(RealMixedRadix)->Arg(1000000)->Unit(benchmark::kMillisecond);
 // as in a build without FFTW.
 void LargePrimeFactor(benchmark::State& state)
 {
-    const int n = int(state.range(0));
-    const bool old = pow2_force_own_kernel(state.range(1) != 0);
-    const Mm x = signal_column(n, true);
-    complex_plan p(n, x);
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm y = fft(x);
-            benchmark::DoNotOptimize(y.addr());
-        },
-        [&] { p.run(); });
-    pow2_force_own_kernel(old);
-    state.SetLabel(state.range(1) ? "own power-of-two kernel; baseline: FFTW plan of the same length"
-                                  : "default backend; baseline: FFTW plan of the same length");
+    complex_against_plan(state, "own power-of-two kernel; baseline: FFTW plan of the same length",
+                         "default backend; baseline: FFTW plan of the same length");
 }
 BENCHMARK(LargePrimeFactor)
     ->Args({10007, 0})

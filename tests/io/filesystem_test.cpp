@@ -47,6 +47,16 @@ double field_number(const Mm& s, int k, const char* field)
     return test::at(getfield(s, test::cell_row({test::cell_row({Mm(static_cast<double>(k))}), t(field)})), 0);
 }
 
+// The names dir lists for a pattern, in its order.
+strings names_listed(const std::string& pattern)
+{
+    const Mm s = dir(t(pattern.c_str()));
+    strings got;
+    for (int k = 1; k <= s.size(); ++k)
+        got.push_back(field_text(s, k, "name"));
+    return got;
+}
+
 TEST_F(Files, HelpPrintsTheCommentBlockAfterTheFunctionLine)
 {
     tmp.write("add2.v", "function c = add2(a, b)\n% Sums two numbers\n\n% not help\nc = a + b;\n");
@@ -208,11 +218,7 @@ TEST_F(Files, DirListsNamesDatesWholeSizesAndKinds)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pattern);
-        Mm s = dir(t(c.pattern.c_str()));
-        strings got;
-        for (int k = 1; k <= s.size(); ++k)
-            got.push_back(field_text(s, k, "name"));
-        EXPECT_EQ(got, c.names);
+        EXPECT_EQ(names_listed(c.pattern), c.names);
     }
 }
 
@@ -231,11 +237,7 @@ TEST_F(Files, DirOfAnExistingNameListsItEvenWhenItReadsAsAPattern)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pattern);
-        Mm s = dir(t(c.pattern.c_str()));
-        strings got;
-        for (int k = 1; k <= s.size(); ++k)
-            got.push_back(field_text(s, k, "name"));
-        EXPECT_EQ(got, c.names);
+        EXPECT_EQ(names_listed(c.pattern), c.names);
     }
     EXPECT_EQ(field_number(dir(t("we[ird].txt")), 1, "bytes"), 5);
 }
