@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <type_traits>
 #include <sys/stat.h>
 
 namespace vizmo {
@@ -49,6 +51,11 @@ bool read_file(const std::string& name, std::vector<std::uint8_t>& bytes)
     std::FILE* f = std::fopen(name.c_str(), "rb");
     if (!f)
         return false;
+    // Storage for the whole file at once: growing it would hold up to
+    // twice the file while it moves.
+    struct stat st{};
+    if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size) + 1);
     bool ok = true;
     std::uint8_t buf[65536];
     for (;;) {
@@ -114,9 +121,84 @@ std::uint8_t to_byte(double v)
     return static_cast<std::uint8_t>(v * 255 + 0.5);
 }
 
+// The planes of a truecolor "CData" are blue, green, red; a picture's
+// pixels are red, green, blue.
+constexpr int plane_channel[3] = {2, 1, 0};
+
+// Pixels in "CData"'s layout (column-major planes) as doubles (indices from
+// 1, components in [0, 1]) or bytes (indices from 0, components 0..255),
+// filled a band of picture rows at a time.
+template <typename T>
+class Planes {
+public:
+    Planes(std::size_t rows, std::size_t cols, bool indexed) : rows_(rows), cols_(cols), indexed_(indexed)
+    {
+        for (int k = 0; k < 256; ++k)
+            level_[k] = convert(k);
+    }
+
+    bool take(int first, int count, const std::uint8_t* pixels)
+    {
+        const std::size_t n = rows_ * cols_, planes = indexed_ ? 1 : 3;
+        if (values.empty())
+            values.resize(planes * n);
+        const std::size_t r0 = static_cast<std::size_t>(first), band = static_cast<std::size_t>(count);
+        // Column by column down the band: the writes run on, the reads
+        // stay within the band's few rows.
+        for (std::size_t plane = 0; plane < planes; ++plane) {
+            const std::uint8_t* src = pixels + (indexed_ ? 0 : plane_channel[plane]);
+            const std::size_t step = planes * cols_;
+            for (std::size_t c = 0; c < cols_; ++c) {
+                T* out = values.data() + plane * n + c * rows_ + r0;
+                const std::uint8_t* in = src + planes * c;
+                for (std::size_t i = 0; i < band; ++i)
+                    out[i] = level_[in[i * step]];
+            }
+        }
+        return true;
+    }
+
+    std::vector<T> values;
+
+private:
+    T convert(int v) const
+    {
+        if constexpr (std::is_same_v<T, double>)
+            return indexed_ ? v + 1.0 : v / 255.0;
+        else
+            return static_cast<T>(v);
+    }
+    std::size_t rows_, cols_;
+    bool indexed_;
+    T level_[256];
+};
+
+template <typename T>
+bool decode_into(Format format, const std::vector<std::uint8_t>& bytes, Picture& p, std::vector<T>& values)
+{
+    std::unique_ptr<Planes<T>> planes;
+    auto take = [&](int first, int count, std::uint8_t* pixels) {
+        if (!planes)
+            planes = std::make_unique<Planes<T>>(static_cast<std::size_t>(p.rows), static_cast<std::size_t>(p.cols),
+                                                 p.indexed);
+        return planes->take(first, count, pixels);
+    };
+    bool read;
+    if (format == Format::png) {
+        read = codec::decode_png_bands(bytes.data(), bytes.size(), p, take);
+    } else {
+        read = decode(format, bytes, p) && take(0, p.rows, p.pixels.data());
+        std::vector<std::uint8_t>().swap(p.pixels);
+    }
+    if (!read || !planes)
+        return false;
+    values = std::move(planes->values);
+    return true;
+}
+
 } // namespace
 
-void load_image_file(double h, bool header_only)
+void load_image_file(double h, LoadAs as)
 {
     Object* o = find(h);
     const std::string name = prop_text(*o, "Filename");
@@ -134,12 +216,21 @@ void load_image_file(double h, bool header_only)
     if (format == Format::unknown)
         format = codec::sniff(bytes.data(), bytes.size());
     Picture p;
-    const bool read = header_only ? codec::read_header(bytes.data(), bytes.size(), format, p) : decode(format, bytes, p);
+    std::vector<double> as_doubles;
+    std::vector<std::uint8_t> as_bytes;
+    bool read = false;
+    if (as == LoadAs::header)
+        read = codec::read_header(bytes.data(), bytes.size(), format, p);
+    else if (as == LoadAs::bytes)
+        read = decode_into(format, bytes, p, as_bytes);
+    else
+        read = decode_into(format, bytes, p, as_doubles);
+    std::vector<std::uint8_t>().swap(bytes);
     if (!read && p.unsupported)
         return report_error(quoted("vizmo: unsupported image file", name) + " (" + p.unsupported + ")");
     if (!read)
         return report_error(quoted("vizmo: cannot read image file", name));
-    if (header_only) {
+    if (as == LoadAs::header) {
         // The file's facts without its pixels: "Size" is rows, columns, planes.
         const double size[3] = {static_cast<double>(p.rows), static_cast<double>(p.cols), p.indexed ? 1.0 : 3.0};
         const int size_dims[2] = {1, 3};
@@ -152,34 +243,12 @@ void load_image_file(double h, bool header_only)
     }
 
     // CData is column-major; the picture's rows run top first.
-    const std::size_t rows = static_cast<std::size_t>(p.rows), cols = static_cast<std::size_t>(p.cols);
-    const std::size_t n = rows * cols;
+    const int dims[3] = {p.rows, p.cols, p.indexed ? 1 : 3};
     Prop& cdata = put_prop(*o, "CData");
-    cdata.ndims = p.indexed ? 2 : 3;
-    cdata.dims[0] = p.rows;
-    cdata.dims[1] = p.cols;
-    cdata.dims[2] = p.indexed ? 1 : 3;
-    cdata.dims[3] = 1;
-    cdata.is_string = false;
-    cdata.data.resize(p.indexed ? n : 3 * n);
-    double* out = cdata.data.data();
-    // The doubles are written in order; the bytes are read across rows.
-    if (p.indexed) {
-        for (std::size_t c = 0; c < cols; ++c)
-            for (std::size_t r = 0; r < rows; ++r)
-                *out++ = p.pixels[r * cols + c] + 1.0;
-    } else {
-        double level[256];
-        for (int k = 0; k < 256; ++k)
-            level[k] = k / 255.0;
-        static constexpr int plane_channel[3] = {2, 1, 0};  // blue, green, red
-        for (int plane = 0; plane < 3; ++plane) {
-            const std::uint8_t* src = p.pixels.data() + plane_channel[plane];
-            for (std::size_t c = 0; c < cols; ++c)
-                for (std::size_t r = 0; r < rows; ++r)
-                    *out++ = level[src[3 * (r * cols + c)]];
-        }
-    }
+    if (as == LoadAs::bytes)
+        assign_bytes(cdata, p.indexed ? 2 : 3, dims, std::move(as_bytes));
+    else
+        assign(cdata, p.indexed ? 2 : 3, dims, std::move(as_doubles));
     const std::size_t entries = p.palette.size() / 3;
     std::vector<double> map(3 * entries);
     for (std::size_t k = 0; k < entries; ++k)
@@ -207,7 +276,7 @@ void store_image_file(double h)
     const Prop* cdata = find_prop(*o, "CData");
     const bool plain = cdata && cdata->dims[2] == 1 && cdata->dims[3] == 1;
     const bool truecolor = cdata && cdata->dims[2] == 3 && cdata->dims[3] == 1;
-    if (!cdata || cdata->data.empty() || (!plain && !truecolor))
+    if (!cdata || (cdata->is_bytes ? cdata->bytes.empty() : cdata->data.empty()) || (!plain && !truecolor))
         return report_error(quoted("vizmo: cannot write image file", name));
 
     Picture p;
@@ -216,37 +285,66 @@ void store_image_file(double h)
     p.indexed = plain;
     const std::size_t rows = static_cast<std::size_t>(p.rows), cols = static_cast<std::size_t>(p.cols);
     const std::size_t n = rows * cols;
+    const bool bytes_in = cdata->is_bytes;
     const double* in = cdata->data.data();
+    const std::uint8_t* bytes = cdata->bytes.data();
     if (plain) {
         const Prop* map = find_prop(*o, "ColorMap");
         const std::size_t entries = map ? static_cast<std::size_t>(map->dims[0]) : 0;
         if (!map || entries == 0 || entries > 256 || map->dims[1] != 3 || map->data.size() != 3 * entries)
             return report_error("vizmo: image data do not fit the colormap");
-        p.pixels.resize(n);
-        for (std::size_t r = 0; r < rows; ++r)
-            for (std::size_t c = 0; c < cols; ++c) {
-                const double v = in[c * rows + r];
-                if (!(v >= 1 && v <= static_cast<double>(entries) && v == std::floor(v)))
-                    return report_error("vizmo: image data do not fit the colormap");
-                p.pixels[r * cols + c] = static_cast<std::uint8_t>(v - 1);
-            }
+        for (std::size_t k = 0; k < n; ++k) {
+            const bool fits = bytes_in ? bytes[k] < entries
+                                       : in[k] >= 1 && in[k] <= static_cast<double>(entries) && in[k] == std::floor(in[k]);
+            if (!fits)
+                return report_error("vizmo: image data do not fit the colormap");
+        }
         p.palette.resize(3 * entries);
         for (std::size_t k = 0; k < entries; ++k)
             for (std::size_t j = 0; j < 3; ++j)
                 p.palette[3 * k + j] = to_byte(map->data[j * entries + k]);
-    } else {
-        p.pixels.resize(3 * n);
-        static constexpr int plane_channel[3] = {2, 1, 0};  // blue, green, red
-        for (int plane = 0; plane < 3; ++plane) {
-            std::uint8_t* dst = p.pixels.data() + plane_channel[plane];
-            for (std::size_t c = 0; c < cols; ++c)
-                for (std::size_t r = 0; r < rows; ++r)
-                    dst[3 * (r * cols + c)] = to_byte(*in++);
-        }
     }
-    std::vector<std::uint8_t> bytes;
-    if (name.empty() || !encode(format, p, bytes) || !write_file(name, bytes))
+    // A band of picture rows from the column-major planes.
+    auto fill = [&](int first, int count, std::uint8_t* pixels) {
+        const std::size_t planes = plain ? 1 : 3, r0 = static_cast<std::size_t>(first);
+        const std::size_t band = static_cast<std::size_t>(count), step = planes * cols;
+        for (std::size_t plane = 0; plane < planes; ++plane) {
+            std::uint8_t* dst = pixels + (plain ? 0 : plane_channel[plane]);
+            for (std::size_t c = 0; c < cols; ++c) {
+                const std::size_t at = plane * n + c * rows + r0;
+                std::uint8_t* out = dst + planes * c;
+                if (bytes_in)
+                    for (std::size_t i = 0; i < band; ++i)
+                        out[i * step] = bytes[at + i];
+                else if (plain)
+                    for (std::size_t i = 0; i < band; ++i)
+                        out[i * step] = static_cast<std::uint8_t>(in[at + i] - 1);
+                else
+                    for (std::size_t i = 0; i < band; ++i)
+                        out[i * step] = to_byte(in[at + i]);
+            }
+        }
+        return true;
+    };
+    if (name.empty())
         return report_error(quoted("vizmo: cannot write image file", name));
+    if (format == Format::png) {
+        // Written as it is encoded: the picture never exists a second time.
+        std::FILE* f = std::fopen(name.c_str(), "wb");
+        bool ok = f && codec::encode_png_bands(p, fill, f);
+        ok = (f && std::fclose(f) == 0) && ok;
+        if (!ok) {
+            if (f)
+                std::remove(name.c_str());
+            return report_error(quoted("vizmo: cannot write image file", name));
+        }
+    } else {
+        p.pixels.resize(plain ? n : 3 * n);
+        fill(0, p.rows, p.pixels.data());
+        std::vector<std::uint8_t> encoded;
+        if (!encode(format, p, encoded) || !write_file(name, encoded))
+            return report_error(quoted("vizmo: cannot write image file", name));
+    }
     record("store %s %s", handle_text(h).c_str(), name.c_str());
 }
 
