@@ -59,6 +59,9 @@ constexpr int band_rows = 64;
 // shape, palette and bit depth before the first band; out.pixels stays
 // empty. A band returning false stops the decoding (false is returned).
 bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, const Band& take);
+// The same from a file of n bytes, read from its current position as the
+// decoder goes, so the file's bytes are never held whole either.
+bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& take);
 // Writes a PNG to file, filling it a band at a time: fill gets each band's
 // rows to write into. picture gives the shape and palette; its pixels are
 // not used.

@@ -18,10 +18,12 @@ namespace {
 void png_fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void png_quiet(png_structp, png_const_charp) {}
 
+// The bytes in memory, or a file of n bytes read as the decoder asks.
 struct Source {
     const std::uint8_t* bytes;
     std::size_t n;
     std::size_t at;
+    std::FILE* file = nullptr;
 };
 
 void read_bytes(png_structp png, png_bytep out, png_size_t len)
@@ -29,7 +31,12 @@ void read_bytes(png_structp png, png_bytep out, png_size_t len)
     Source* s = static_cast<Source*>(png_get_io_ptr(png));
     if (len > s->n - s->at)
         png_error(png, "truncated");
-    std::memcpy(out, s->bytes + s->at, len);
+    if (s->file) {
+        if (std::fread(out, 1, len, s->file) != len)
+            png_error(png, "truncated");
+    } else {
+        std::memcpy(out, s->bytes + s->at, len);
+    }
     s->at += len;
 }
 
@@ -289,9 +296,10 @@ bool encode_png(const Picture& p, std::vector<std::uint8_t>& out)
     return write_all(ws, p, rows.data());
 }
 
-bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, const Band& take)
+namespace {
+
+bool decode_bands(Source& source, Picture& out, const Band& take)
 {
-    Source source{bytes, n, 0};
     ReadStruct rs;
     if (!start_reading(rs, source) || !read_header(rs, out, false))
         return false;
@@ -326,6 +334,20 @@ bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, co
             return false;
     }
     return finish_reading(rs);
+}
+
+} // namespace
+
+bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, const Band& take)
+{
+    Source source{bytes, n, 0};
+    return decode_bands(source, out, take);
+}
+
+bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& take)
+{
+    Source source{nullptr, n, 0, file};
+    return decode_bands(source, out, take);
 }
 
 bool encode_png_bands(const Picture& p, const Band& fill, std::FILE* file)

@@ -46,28 +46,18 @@ std::string extension(const std::string& file)
     return file.substr(dot + 1);
 }
 
-bool read_file(const std::string& name, std::vector<std::uint8_t>& bytes)
+// The rest of an open file of size bytes, read in one piece of storage:
+// growing it would hold up to twice the file while it moves.
+bool read_rest(std::FILE* f, std::size_t size, std::vector<std::uint8_t>& bytes)
 {
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f)
-        return false;
-    // Storage for the whole file at once: growing it would hold up to
-    // twice the file while it moves.
-    struct stat st{};
-    if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(st.st_size) + 1);
-    bool ok = true;
+    bytes.reserve(size + 1);
     std::uint8_t buf[65536];
     for (;;) {
         const std::size_t got = std::fread(buf, 1, sizeof buf, f);
         bytes.insert(bytes.end(), buf, buf + got);
-        if (got < sizeof buf) {
-            ok = !std::ferror(f);
-            break;
-        }
+        if (got < sizeof buf)
+            return !std::ferror(f);
     }
-    std::fclose(f);
-    return ok;
 }
 
 bool write_file(const std::string& name, const std::vector<std::uint8_t>& bytes)
@@ -173,28 +163,26 @@ private:
     T level_[256];
 };
 
-template <typename T>
-bool decode_into(Format format, const std::vector<std::uint8_t>& bytes, Picture& p, std::vector<T>& values)
+// Runs decode with a band taker that fills values in "CData"'s layout.
+template <typename T, typename Decode>
+bool decode_into(Picture& p, std::vector<T>& values, Decode&& decode)
 {
     std::unique_ptr<Planes<T>> planes;
-    auto take = [&](int first, int count, std::uint8_t* pixels) {
+    const codec::Band take = [&](int first, int count, std::uint8_t* pixels) {
         if (!planes)
             planes = std::make_unique<Planes<T>>(static_cast<std::size_t>(p.rows), static_cast<std::size_t>(p.cols),
                                                  p.indexed);
         return planes->take(first, count, pixels);
     };
-    bool read;
-    if (format == Format::png) {
-        read = codec::decode_png_bands(bytes.data(), bytes.size(), p, take);
-    } else {
-        read = decode(format, bytes, p) && take(0, p.rows, p.pixels.data());
-        std::vector<std::uint8_t>().swap(p.pixels);
-    }
-    if (!read || !planes)
+    if (!decode(take) || !planes)
         return false;
     values = std::move(planes->values);
     return true;
 }
+
+struct CloseFile {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
 
 } // namespace
 
@@ -209,22 +197,40 @@ void load_image_file(double h, LoadAs as)
         if (format == Format::unknown)
             return report_error(quoted("vizmo: image format", format_text) + " not supported");
     }
-    std::vector<std::uint8_t> bytes;
     struct stat st{};
-    if (name.empty() || !read_file(name, bytes) || stat(name.c_str(), &st) != 0)
+    std::unique_ptr<std::FILE, CloseFile> file(name.empty() ? nullptr : std::fopen(name.c_str(), "rb"));
+    if (!file || fstat(fileno(file.get()), &st) != 0)
         return report_error(quoted("vizmo: cannot read image file", name));
-    if (format == Format::unknown)
-        format = codec::sniff(bytes.data(), bytes.size());
+    const std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    if (format == Format::unknown) {
+        std::uint8_t head[8];
+        format = codec::sniff(head, std::fread(head, 1, sizeof head, file.get()));
+        std::rewind(file.get());
+    }
+    // A PNG's pixels are decoded from the file as it is read; any other
+    // file is read whole first.
+    const bool streamed = format == Format::png && as != LoadAs::header;
+    std::vector<std::uint8_t> bytes;
+    if (!streamed && !read_rest(file.get(), size, bytes))
+        return report_error(quoted("vizmo: cannot read image file", name));
     Picture p;
     std::vector<double> as_doubles;
     std::vector<std::uint8_t> as_bytes;
+    const auto decode_all = [&](const codec::Band& take) {
+        if (streamed)
+            return codec::decode_png_bands(file.get(), size, p, take);
+        const bool ok = decode(format, bytes, p) && take(0, p.rows, p.pixels.data());
+        std::vector<std::uint8_t>().swap(p.pixels);
+        return ok;
+    };
     bool read = false;
     if (as == LoadAs::header)
         read = codec::read_header(bytes.data(), bytes.size(), format, p);
     else if (as == LoadAs::bytes)
-        read = decode_into(format, bytes, p, as_bytes);
+        read = decode_into(p, as_bytes, decode_all);
     else
-        read = decode_into(format, bytes, p, as_doubles);
+        read = decode_into(p, as_doubles, decode_all);
+    file.reset();
     std::vector<std::uint8_t>().swap(bytes);
     if (!read && p.unsupported)
         return report_error(quoted("vizmo: unsupported image file", name) + " (" + p.unsupported + ")");
