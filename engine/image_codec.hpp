@@ -1,6 +1,7 @@
 // Image file codecs: BMP and PCX written here, PNG through libpng. They
-// work on bytes in memory and know nothing of objects or properties, so
-// a fuzzer can drive each reader on its own.
+// work on bytes in memory (PNG also on an open file, a band of rows at a
+// time) and know nothing of objects or properties, so a fuzzer can drive
+// each reader on its own.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // The image-file object: "Load" and "Store" move a picture between a file and
-// an object's "CData" and "ColorMap" ("Load" 1 reads the header's facts
-// alone); "Capture" gives a figure's picture.
+// an object's "CData" and "ColorMap" ("Load" 0 gives doubles, 1 reads the
+// header's facts alone, 2 gives bytes; "Store" takes either); "Capture"
+// gives a figure's picture.
 // Truecolor planes are held blue, green, red (plane 3 is red).
 #include "image_codec.hpp"
 #include "state.hpp"
