@@ -15,9 +15,10 @@ struct miniM {
     int isString;   /* non-zero: the elements are character codes */
     double* data;   /* product of dims doubles, column-major; null when empty
                        or when the elements are bytes */
-    int isBytes = 0; /* non-zero: the elements are bytes (class uint8), in bytes */
-    unsigned char* bytes = nullptr; /* product of dims bytes, column-major; null unless
-                             isBytes and not empty */
+    int isBytes = 0;                /* non-zero: the elements are bytes (class
+                                       uint8), in bytes */
+    unsigned char* bytes = nullptr; /* product of dims bytes, column-major;
+                                       null unless isBytes and not empty */
 };
 static_assert(sizeof(miniM) == 48, "miniM is laid out for the engine");
 
