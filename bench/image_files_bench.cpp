@@ -23,32 +23,37 @@ namespace {
 bench::library_started started;
 
 // A picture that compresses as a photograph might: smooth shading with a
-// little noise in every pixel.
-std::vector<unsigned char> scene(int rows, int cols)
+// little noise in every pixel (or, not noisy, the shading alone, which
+// deflate packs tightly, so the codec's own work weighs less). Each
+// component is a function of its place, so either layout is made directly.
+unsigned char component(int r, int c, int j, bool noisy)
+{
+    unsigned noise = static_cast<unsigned>(r) * 2654435761u ^ static_cast<unsigned>(c) * 40503u ^ static_cast<unsigned>(j) * 97u;
+    noise = (noise ^ (noise >> 13)) * 1274126177u;
+    return static_cast<unsigned char>(r * (j + 1) / 16 + c * (3 - j) / 24 + (noisy ? static_cast<int>((noise >> 16) & 7) : 0));
+}
+
+// Row by row, red, green, blue per pixel, as libpng takes it.
+std::vector<unsigned char> scene(int rows, int cols, bool noisy)
 {
     std::vector<unsigned char> rgb(static_cast<std::size_t>(rows) * cols * 3);
-    unsigned noise = 12345;
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
-            for (int j = 0; j < 3; ++j) {
-                noise = noise * 1103515245u + 12345u;
-                const int v = (r * (j + 1) / 16 + c * (3 - j) / 24 + static_cast<int>((noise >> 16) & 7)) & 255;
-                rgb[(static_cast<std::size_t>(r) * cols + c) * 3 + j] = static_cast<unsigned char>(v);
-            }
+            for (int j = 0; j < 3; ++j)
+                rgb[(static_cast<std::size_t>(r) * cols + c) * 3 + j] = component(r, c, j, noisy);
     return rgb;
 }
 
 // The same picture as the language holds it: column-major planes.
-Mm as_value(const std::vector<unsigned char>& rgb, int rows, int cols)
+Mm scene_value(int rows, int cols, bool noisy)
 {
     const int dims[3] = {rows, cols, 3};
     Mm T(0, 0, 0, 3, dims, qv_uint8);
     unsigned char* p = T.getpr(static_cast<unsigned char*>(nullptr));
-    const std::size_t n = static_cast<std::size_t>(rows) * cols;
     for (int j = 0; j < 3; ++j)
         for (int c = 0; c < cols; ++c)
             for (int r = 0; r < rows; ++r)
-                p[j * n + static_cast<std::size_t>(c) * rows + r] = rgb[(static_cast<std::size_t>(r) * cols + c) * 3 + j];
+                *p++ = component(r, c, j, noisy);
     return T;
 }
 
@@ -99,9 +104,10 @@ bool png_read_plain(const char* name, std::vector<unsigned char>& rgb)
     return true;
 }
 
-std::string file_for(int rows, int cols)
+std::string file_for(int rows, int cols, bool noisy)
 {
-    return "/tmp/numrun_image_files_bench_" + std::to_string(rows) + "x" + std::to_string(cols) + ".png";
+    return "/tmp/numrun_image_files_bench_" + std::to_string(rows) + "x" + std::to_string(cols) +
+           (noisy ? "" : "_smooth") + ".png";
 }
 
 Mm write_args(const Mm& T, const std::string& name)
@@ -128,7 +134,7 @@ long status_kb(const char* field)
 // process's allocator takes everything from its heap and gives nothing
 // back, so what it holds when the call ends is at least the most it held at
 // once. -1 when it cannot be measured.
-double peak_bytes(const char* what, int rows, int cols)
+double peak_bytes(const char* what, int rows, int cols, bool noisy)
 {
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -136,7 +142,7 @@ double peak_bytes(const char* what, int rows, int cols)
         return -1;
     self[length] = '\0';
     const std::string command = "'" + std::string(self) + "' --peak " + std::string(what) + " " + std::to_string(rows) + " " +
-                                std::to_string(cols) + " " + file_for(rows, cols);
+                                std::to_string(cols) + " " + (noisy ? "1 " : "0 ") + file_for(rows, cols, noisy);
     std::FILE* p = popen(command.c_str(), "r");
     if (!p)
         return -1;
@@ -148,14 +154,14 @@ double peak_bytes(const char* what, int rows, int cols)
 
 // The "--peak" run: the picture a write needs is made first, outside the
 // measurement.
-int peak_run(const char* what, int rows, int cols, const char* name)
+int peak_run(const char* what, int rows, int cols, bool noisy, const char* name)
 {
     if (mallopt(M_MMAP_MAX, 0) != 1 || mallopt(M_TRIM_THRESHOLD, -1) != 1)
         return 1;
     const bool write = std::strcmp(what, "imwrite") == 0;
     Mm args;
     if (write)
-        args = write_args(as_value(scene(rows, cols), rows, cols), name);
+        args = write_args(scene_value(rows, cols, noisy), name);
     const long before = status_kb("VmRSS:");
     if (write) {
         imwrite(args);
@@ -171,8 +177,9 @@ int peak_run(const char* what, int rows, int cols, const char* name)
 void ImreadPng(benchmark::State& state)
 {
     const int rows = static_cast<int>(state.range(0)), cols = static_cast<int>(state.range(1));
-    const std::string name = file_for(rows, cols);
-    if (!png_write_plain(name.c_str(), scene(rows, cols), rows, cols)) {
+    const bool noisy = state.range(2) != 0;
+    const std::string name = file_for(rows, cols, noisy);
+    if (!png_write_plain(name.c_str(), scene(rows, cols, noisy), rows, cols)) {
         state.SkipWithError("cannot write the picture");
         return;
     }
@@ -185,34 +192,36 @@ void ImreadPng(benchmark::State& state)
         },
         [&] { benchmark::DoNotOptimize(png_read_plain(name.c_str(), rgb)); });
     const double pixels = 3.0 * rows * cols;
-    state.counters["peak_x_pixels"] = peak_bytes("imread", rows, cols) / pixels;
+    state.counters["peak_x_pixels"] = peak_bytes("imread", rows, cols, noisy) / pixels;
     if (!std::getenv("NUMRUN_BENCH_KEEP_FILES"))
         std::remove(name.c_str());
 }
-BENCHMARK(ImreadPng)->Args({3000, 4000})->Args({6000, 6000})->Unit(benchmark::kMillisecond)->Iterations(3);
+// rows, columns, noisy
+BENCHMARK(ImreadPng)->Args({3000, 4000, 1})->Args({6000, 6000, 1})->Args({3000, 4000, 0})->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void ImwritePng(benchmark::State& state)
 {
     const int rows = static_cast<int>(state.range(0)), cols = static_cast<int>(state.range(1));
-    const std::string name = file_for(rows, cols);
-    const std::vector<unsigned char> rgb = scene(rows, cols);
-    const Mm args = write_args(as_value(rgb, rows, cols), name);
+    const bool noisy = state.range(2) != 0;
+    const std::string name = file_for(rows, cols, noisy);
+    const std::vector<unsigned char> rgb = scene(rows, cols, noisy);
+    const Mm args = write_args(scene_value(rows, cols, noisy), name);
     bench::run_with_baseline(
         state, [&] { imwrite(args); }, [&] { benchmark::DoNotOptimize(png_write_plain(name.c_str(), rgb, rows, cols)); });
     const double pixels = 3.0 * rows * cols;
     // Beyond the picture the caller holds already.
-    state.counters["peak_x_pixels"] = peak_bytes("imwrite", rows, cols) / pixels;
+    state.counters["peak_x_pixels"] = peak_bytes("imwrite", rows, cols, noisy) / pixels;
     if (!std::getenv("NUMRUN_BENCH_KEEP_FILES"))
         std::remove(name.c_str());
 }
-BENCHMARK(ImwritePng)->Args({3000, 4000})->Args({6000, 6000})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(ImwritePng)->Args({3000, 4000, 1})->Args({6000, 6000, 1})->Args({3000, 4000, 0})->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 6 && std::strcmp(argv[1], "--peak") == 0)
-        return peak_run(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+    if (argc == 7 && std::strcmp(argv[1], "--peak") == 0)
+        return peak_run(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]) != 0, argv[6]);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

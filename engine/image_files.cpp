@@ -134,18 +134,31 @@ public:
         if (values.empty())
             values.resize(planes * n);
         const std::size_t r0 = static_cast<std::size_t>(first), band = static_cast<std::size_t>(count);
-        // Column by column down the band: the writes run on, the reads
-        // stay within the band's few rows.
-        for (std::size_t plane = 0; plane < planes; ++plane) {
-            const std::uint8_t* src = pixels + (indexed_ ? 0 : plane_channel[plane]);
-            const std::size_t step = planes * cols_;
+        // Column by column down the band, every plane of a column at once:
+        // the writes run on, and the reads stay within the few cache lines
+        // that hold the band's pixels of neighbouring columns.
+        const std::size_t step = planes * cols_;
+        if (!indexed_) {
             for (std::size_t c = 0; c < cols_; ++c) {
+                T* blue = values.data() + c * rows_ + r0;
+                T* green = blue + n;
+                T* red = green + n;
+                const std::uint8_t* in = pixels + 3 * c;
+                for (std::size_t i = 0; i < band; ++i, in += step) {
+                    red[i] = level_[in[0]];
+                    green[i] = level_[in[1]];
+                    blue[i] = level_[in[2]];
+                }
+            }
+            return true;
+        }
+        for (std::size_t c = 0; c < cols_; ++c)
+            for (std::size_t plane = 0; plane < planes; ++plane) {
                 T* out = values.data() + plane * n + c * rows_ + r0;
-                const std::uint8_t* in = src + planes * c;
+                const std::uint8_t* in = pixels + (indexed_ ? 0 : plane_channel[plane]) + planes * c;
                 for (std::size_t i = 0; i < band; ++i)
                     out[i] = level_[in[i * step]];
             }
-        }
         return true;
     }
 
@@ -311,15 +324,31 @@ void store_image_file(double h)
             for (std::size_t j = 0; j < 3; ++j)
                 p.palette[3 * k + j] = to_byte(map->data[j * entries + k]);
     }
-    // A band of picture rows from the column-major planes.
+    // A band of picture rows from the column-major planes, every plane of a
+    // column at once (the band's pixels of neighbouring columns share cache
+    // lines).
     auto fill = [&](int first, int count, std::uint8_t* pixels) {
         const std::size_t planes = plain ? 1 : 3, r0 = static_cast<std::size_t>(first);
         const std::size_t band = static_cast<std::size_t>(count), step = planes * cols;
-        for (std::size_t plane = 0; plane < planes; ++plane) {
-            std::uint8_t* dst = pixels + (plain ? 0 : plane_channel[plane]);
+        if (bytes_in && !plain) {
+            // The commonest picture, in one pass over each pixel.
             for (std::size_t c = 0; c < cols; ++c) {
+                const std::uint8_t* blue = bytes + c * rows + r0;
+                const std::uint8_t* green = blue + n;
+                const std::uint8_t* red = green + n;
+                std::uint8_t* out = pixels + 3 * c;
+                for (std::size_t i = 0; i < band; ++i, out += step) {
+                    out[0] = red[i];
+                    out[1] = green[i];
+                    out[2] = blue[i];
+                }
+            }
+            return true;
+        }
+        for (std::size_t c = 0; c < cols; ++c)
+            for (std::size_t plane = 0; plane < planes; ++plane) {
                 const std::size_t at = plane * n + c * rows + r0;
-                std::uint8_t* out = dst + planes * c;
+                std::uint8_t* out = pixels + (plain ? 0 : plane_channel[plane]) + planes * c;
                 if (bytes_in)
                     for (std::size_t i = 0; i < band; ++i)
                         out[i * step] = bytes[at + i];
@@ -330,7 +359,6 @@ void store_image_file(double h)
                     for (std::size_t i = 0; i < band; ++i)
                         out[i * step] = to_byte(in[at + i]);
             }
-        }
         return true;
     };
     if (name.empty())
