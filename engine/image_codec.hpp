@@ -1,10 +1,13 @@
 // Image file codecs: BMP and PCX written here, PNG through libpng. They
-// work on bytes in memory and know nothing of objects or properties, so
-// a fuzzer can drive each reader on its own.
+// work on bytes in memory (PNG also on an open file, a band of rows at a
+// time) and know nothing of objects or properties, so a fuzzer can drive
+// each reader on its own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace vizmo::codec {
@@ -44,5 +47,25 @@ bool decode_pcx(const std::uint8_t* bytes, std::size_t n, Picture& out);
 bool encode_pcx(const Picture& picture, std::vector<std::uint8_t>& out);
 bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out);
 bool encode_png(const Picture& picture, std::vector<std::uint8_t>& out);
+
+// A band of consecutive rows, top row first: (first row, row count, pixels
+// laid out as Picture::pixels lays them out).
+using Band = std::function<bool(int first, int count, std::uint8_t* pixels)>;
+// The rows a band holds at most: enough to keep per-band costs small, few
+// enough that a band stays a small part of a large picture.
+constexpr int band_rows = 64;
+
+// Decodes a PNG a band at a time, so a caller can keep the pixels in its
+// own layout without the whole picture existing twice. out receives the
+// shape, palette and bit depth before the first band; out.pixels stays
+// empty. A band returning false stops the decoding (false is returned).
+bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, const Band& take);
+// The same from a file of n bytes, read from its current position as the
+// decoder goes, so the file's bytes are never held whole either.
+bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& take);
+// Writes a PNG to file, filling it a band at a time: fill gets each band's
+// rows to write into. picture gives the shape and palette; its pixels are
+// not used.
+bool encode_png_bands(const Picture& picture, const Band& fill, std::FILE* file);
 
 } // namespace vizmo::codec

@@ -18,10 +18,12 @@ namespace {
 void png_fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void png_quiet(png_structp, png_const_charp) {}
 
+// The bytes in memory, or a file of n bytes read as the decoder asks.
 struct Source {
     const std::uint8_t* bytes;
     std::size_t n;
     std::size_t at;
+    std::FILE* file = nullptr;
 };
 
 void read_bytes(png_structp png, png_bytep out, png_size_t len)
@@ -29,7 +31,12 @@ void read_bytes(png_structp png, png_bytep out, png_size_t len)
     Source* s = static_cast<Source*>(png_get_io_ptr(png));
     if (len > s->n - s->at)
         png_error(png, "truncated");
-    std::memcpy(out, s->bytes + s->at, len);
+    if (s->file) {
+        if (std::fread(out, 1, len, s->file) != len)
+            png_error(png, "truncated");
+    } else {
+        std::memcpy(out, s->bytes + s->at, len);
+    }
     s->at += len;
 }
 
@@ -127,6 +134,73 @@ bool read_pixels(ReadStruct& rs, png_bytepp rows)
     return true;
 }
 
+// count rows of row_bytes each, one after another.
+bool read_rows(ReadStruct& rs, png_bytep rows, std::size_t row_bytes, int count)
+{
+    png_structp png = rs.png;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    for (int r = 0; r < count; ++r)
+        png_read_row(png, rows + static_cast<std::size_t>(r) * row_bytes, nullptr);
+    return true;
+}
+
+bool finish_reading(ReadStruct& rs)
+{
+    png_structp png = rs.png;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_end(png, nullptr);
+    return true;
+}
+
+bool write_head(WriteStruct& ws, const Picture& p)
+{
+    png_structp png = ws.png;
+    png_infop info = ws.info;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(p.cols), static_cast<png_uint_32>(p.rows), 8,
+                 p.indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (p.indexed) {
+        png_color colours[256];
+        const int entries = static_cast<int>(p.palette.size() / 3);
+        for (int k = 0; k < entries; ++k)
+            colours[k] = png_color{p.palette[3 * k], p.palette[3 * k + 1], p.palette[3 * k + 2]};
+        png_set_PLTE(png, info, colours, entries);
+    }
+    png_write_info(png, info);
+    return true;
+}
+
+bool write_rows(WriteStruct& ws, png_bytep rows, std::size_t row_bytes, int count)
+{
+    png_structp png = ws.png;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    for (int r = 0; r < count; ++r)
+        png_write_row(png, rows + static_cast<std::size_t>(r) * row_bytes);
+    return true;
+}
+
+bool write_tail(WriteStruct& ws)
+{
+    png_structp png = ws.png;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_write_end(png, ws.info);
+    return true;
+}
+
+void write_file_bytes(png_structp png, png_bytep data, png_size_t len)
+{
+    if (std::fwrite(data, 1, len, static_cast<std::FILE*>(png_get_io_ptr(png))) != len)
+        png_error(png, "cannot write");
+}
+
+void flush_file(png_structp png) { std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png))); }
+
 bool write_all(WriteStruct& ws, const Picture& p, png_bytepp rows)
 {
     png_structp png = ws.png;
@@ -220,6 +294,87 @@ bool encode_png(const Picture& p, std::vector<std::uint8_t>& out)
     for (std::size_t r = 0; r < rows.size(); ++r)
         rows[r] = const_cast<png_bytep>(p.pixels.data() + r * row_bytes);
     return write_all(ws, p, rows.data());
+}
+
+namespace {
+
+bool decode_bands(Source& source, Picture& out, const Band& take)
+{
+    ReadStruct rs;
+    if (!start_reading(rs, source) || !read_header(rs, out, false))
+        return false;
+    const std::size_t row_bytes = static_cast<std::size_t>(out.cols) * (out.indexed ? 1 : 3);
+    const std::size_t entries = out.palette.size() / 3;
+    auto indices_fit = [&](const std::uint8_t* p, std::size_t count) {
+        if (!out.indexed)
+            return true;
+        for (std::size_t k = 0; k < count; ++k)
+            if (p[k] >= entries)
+                return false;
+        return true;
+    };
+    if (png_get_interlace_type(rs.png, rs.info) != PNG_INTERLACE_NONE) {
+        // Every pass revisits every row: the picture is decoded whole.
+        out.pixels.resize(row_bytes * static_cast<std::size_t>(out.rows));
+        std::vector<png_bytep> rows(static_cast<std::size_t>(out.rows));
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            rows[r] = out.pixels.data() + r * row_bytes;
+        const bool ok = read_pixels(rs, rows.data()) && indices_fit(out.pixels.data(), out.pixels.size()) &&
+                        take(0, out.rows, out.pixels.data());
+        std::vector<std::uint8_t>().swap(out.pixels);
+        return ok;
+    }
+    const int band = out.rows < band_rows ? out.rows : band_rows;
+    std::vector<std::uint8_t> buffer(row_bytes * static_cast<std::size_t>(band));
+    for (int first = 0; first < out.rows; first += band) {
+        const int count = out.rows - first < band ? out.rows - first : band;
+        if (!read_rows(rs, buffer.data(), row_bytes, count) ||
+            !indices_fit(buffer.data(), row_bytes * static_cast<std::size_t>(count)) ||
+            !take(first, count, buffer.data()))
+            return false;
+    }
+    return finish_reading(rs);
+}
+
+} // namespace
+
+bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, const Band& take)
+{
+    Source source{bytes, n, 0};
+    return decode_bands(source, out, take);
+}
+
+bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& take)
+{
+    Source source{nullptr, n, 0, file};
+    return decode_bands(source, out, take);
+}
+
+bool encode_png_bands(const Picture& p, const Band& fill, std::FILE* file)
+{
+    const std::size_t n = static_cast<std::size_t>(p.rows > 0 ? p.rows : 0) * static_cast<std::size_t>(p.cols > 0 ? p.cols : 0);
+    if (!file || p.rows <= 0 || p.cols <= 0 || n > max_pixels ||
+        (p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768)))
+        return false;
+    WriteStruct ws;
+    ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+    if (!ws.png)
+        return false;
+    ws.info = png_create_info_struct(ws.png);
+    if (!ws.info)
+        return false;
+    png_set_write_fn(ws.png, file, write_file_bytes, flush_file);
+    if (!write_head(ws, p))
+        return false;
+    const std::size_t row_bytes = static_cast<std::size_t>(p.cols) * (p.indexed ? 1 : 3);
+    const int band = p.rows < band_rows ? p.rows : band_rows;
+    std::vector<std::uint8_t> buffer(row_bytes * static_cast<std::size_t>(band));
+    for (int first = 0; first < p.rows; first += band) {
+        const int count = p.rows - first < band ? p.rows - first : band;
+        if (!fill(first, count, buffer.data()) || !write_rows(ws, buffer.data(), row_bytes, count))
+            return false;
+    }
+    return write_tail(ws);
 }
 
 } // namespace vizmo::codec

@@ -1,6 +1,7 @@
 // The image-file object: "Load" and "Store" move a picture between a file and
-// an object's "CData" and "ColorMap" ("Load" 1 reads the header's facts
-// alone); "Capture" gives a figure's picture.
+// an object's "CData" and "ColorMap" ("Load" 0 gives doubles, 1 reads the
+// header's facts alone, 2 gives bytes; "Store" takes either); "Capture"
+// gives a figure's picture.
 // Truecolor planes are held blue, green, red (plane 3 is red).
 #include "image_codec.hpp"
 #include "state.hpp"
@@ -11,6 +12,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <type_traits>
 #include <sys/stat.h>
 
 namespace vizmo {
@@ -44,23 +47,18 @@ std::string extension(const std::string& file)
     return file.substr(dot + 1);
 }
 
-bool read_file(const std::string& name, std::vector<std::uint8_t>& bytes)
+// The rest of an open file of size bytes, read in one piece of storage:
+// growing it would hold up to twice the file while it moves.
+bool read_rest(std::FILE* f, std::size_t size, std::vector<std::uint8_t>& bytes)
 {
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f)
-        return false;
-    bool ok = true;
+    bytes.reserve(size + 1);
     std::uint8_t buf[65536];
     for (;;) {
         const std::size_t got = std::fread(buf, 1, sizeof buf, f);
         bytes.insert(bytes.end(), buf, buf + got);
-        if (got < sizeof buf) {
-            ok = !std::ferror(f);
-            break;
-        }
+        if (got < sizeof buf)
+            return !std::ferror(f);
     }
-    std::fclose(f);
-    return ok;
 }
 
 bool write_file(const std::string& name, const std::vector<std::uint8_t>& bytes)
@@ -114,9 +112,95 @@ std::uint8_t to_byte(double v)
     return static_cast<std::uint8_t>(v * 255 + 0.5);
 }
 
+// The planes of a truecolor "CData" are blue, green, red; a picture's
+// pixels are red, green, blue.
+constexpr int plane_channel[3] = {2, 1, 0};
+
+// Pixels in "CData"'s layout (column-major planes) as doubles (indices from
+// 1, components in [0, 1]) or bytes (indices from 0, components 0..255),
+// filled a band of picture rows at a time.
+template <typename T>
+class Planes {
+public:
+    Planes(std::size_t rows, std::size_t cols, bool indexed) : rows_(rows), cols_(cols), indexed_(indexed)
+    {
+        for (int k = 0; k < 256; ++k)
+            level_[k] = convert(k);
+    }
+
+    bool take(int first, int count, const std::uint8_t* pixels)
+    {
+        const std::size_t n = rows_ * cols_, planes = indexed_ ? 1 : 3;
+        if (values.empty())
+            values.resize(planes * n);
+        const std::size_t r0 = static_cast<std::size_t>(first), band = static_cast<std::size_t>(count);
+        // Column by column down the band, every plane of a column at once:
+        // the writes run on, and the reads stay within the few cache lines
+        // that hold the band's pixels of neighbouring columns.
+        const std::size_t step = planes * cols_;
+        if (!indexed_) {
+            for (std::size_t c = 0; c < cols_; ++c) {
+                T* blue = values.data() + c * rows_ + r0;
+                T* green = blue + n;
+                T* red = green + n;
+                const std::uint8_t* in = pixels + 3 * c;
+                for (std::size_t i = 0; i < band; ++i, in += step) {
+                    red[i] = level_[in[0]];
+                    green[i] = level_[in[1]];
+                    blue[i] = level_[in[2]];
+                }
+            }
+            return true;
+        }
+        for (std::size_t c = 0; c < cols_; ++c)
+            for (std::size_t plane = 0; plane < planes; ++plane) {
+                T* out = values.data() + plane * n + c * rows_ + r0;
+                const std::uint8_t* in = pixels + (indexed_ ? 0 : plane_channel[plane]) + planes * c;
+                for (std::size_t i = 0; i < band; ++i)
+                    out[i] = level_[in[i * step]];
+            }
+        return true;
+    }
+
+    std::vector<T> values;
+
+private:
+    T convert(int v) const
+    {
+        if constexpr (std::is_same_v<T, double>)
+            return indexed_ ? v + 1.0 : v / 255.0;
+        else
+            return static_cast<T>(v);
+    }
+    std::size_t rows_, cols_;
+    bool indexed_;
+    T level_[256];
+};
+
+// Runs decode with a band taker that fills values in "CData"'s layout.
+template <typename T, typename Decode>
+bool decode_into(Picture& p, std::vector<T>& values, Decode&& decode)
+{
+    std::unique_ptr<Planes<T>> planes;
+    const codec::Band take = [&](int first, int count, std::uint8_t* pixels) {
+        if (!planes)
+            planes = std::make_unique<Planes<T>>(static_cast<std::size_t>(p.rows), static_cast<std::size_t>(p.cols),
+                                                 p.indexed);
+        return planes->take(first, count, pixels);
+    };
+    if (!decode(take) || !planes)
+        return false;
+    values = std::move(planes->values);
+    return true;
+}
+
+struct CloseFile {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
 } // namespace
 
-void load_image_file(double h, bool header_only)
+void load_image_file(double h, LoadAs as)
 {
     Object* o = find(h);
     const std::string name = prop_text(*o, "Filename");
@@ -127,19 +211,46 @@ void load_image_file(double h, bool header_only)
         if (format == Format::unknown)
             return report_error(quoted("vizmo: image format", format_text) + " not supported");
     }
-    std::vector<std::uint8_t> bytes;
     struct stat st{};
-    if (name.empty() || !read_file(name, bytes) || stat(name.c_str(), &st) != 0)
+    std::unique_ptr<std::FILE, CloseFile> file(name.empty() ? nullptr : std::fopen(name.c_str(), "rb"));
+    if (!file || fstat(fileno(file.get()), &st) != 0)
         return report_error(quoted("vizmo: cannot read image file", name));
-    if (format == Format::unknown)
-        format = codec::sniff(bytes.data(), bytes.size());
+    const std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    if (format == Format::unknown) {
+        std::uint8_t head[8];
+        format = codec::sniff(head, std::fread(head, 1, sizeof head, file.get()));
+        std::rewind(file.get());
+    }
+    // A PNG's pixels are decoded from the file as it is read; any other
+    // file is read whole first.
+    const bool streamed = format == Format::png && as != LoadAs::header;
+    std::vector<std::uint8_t> bytes;
+    if (!streamed && !read_rest(file.get(), size, bytes))
+        return report_error(quoted("vizmo: cannot read image file", name));
     Picture p;
-    const bool read = header_only ? codec::read_header(bytes.data(), bytes.size(), format, p) : decode(format, bytes, p);
+    std::vector<double> as_doubles;
+    std::vector<std::uint8_t> as_bytes;
+    const auto decode_all = [&](const codec::Band& take) {
+        if (streamed)
+            return codec::decode_png_bands(file.get(), size, p, take);
+        const bool ok = decode(format, bytes, p) && take(0, p.rows, p.pixels.data());
+        std::vector<std::uint8_t>().swap(p.pixels);
+        return ok;
+    };
+    bool read = false;
+    if (as == LoadAs::header)
+        read = codec::read_header(bytes.data(), bytes.size(), format, p);
+    else if (as == LoadAs::bytes)
+        read = decode_into(p, as_bytes, decode_all);
+    else
+        read = decode_into(p, as_doubles, decode_all);
+    file.reset();
+    std::vector<std::uint8_t>().swap(bytes);
     if (!read && p.unsupported)
         return report_error(quoted("vizmo: unsupported image file", name) + " (" + p.unsupported + ")");
     if (!read)
         return report_error(quoted("vizmo: cannot read image file", name));
-    if (header_only) {
+    if (as == LoadAs::header) {
         // The file's facts without its pixels: "Size" is rows, columns, planes.
         const double size[3] = {static_cast<double>(p.rows), static_cast<double>(p.cols), p.indexed ? 1.0 : 3.0};
         const int size_dims[2] = {1, 3};
@@ -152,34 +263,12 @@ void load_image_file(double h, bool header_only)
     }
 
     // CData is column-major; the picture's rows run top first.
-    const std::size_t rows = static_cast<std::size_t>(p.rows), cols = static_cast<std::size_t>(p.cols);
-    const std::size_t n = rows * cols;
+    const int dims[3] = {p.rows, p.cols, p.indexed ? 1 : 3};
     Prop& cdata = put_prop(*o, "CData");
-    cdata.ndims = p.indexed ? 2 : 3;
-    cdata.dims[0] = p.rows;
-    cdata.dims[1] = p.cols;
-    cdata.dims[2] = p.indexed ? 1 : 3;
-    cdata.dims[3] = 1;
-    cdata.is_string = false;
-    cdata.data.resize(p.indexed ? n : 3 * n);
-    double* out = cdata.data.data();
-    // The doubles are written in order; the bytes are read across rows.
-    if (p.indexed) {
-        for (std::size_t c = 0; c < cols; ++c)
-            for (std::size_t r = 0; r < rows; ++r)
-                *out++ = p.pixels[r * cols + c] + 1.0;
-    } else {
-        double level[256];
-        for (int k = 0; k < 256; ++k)
-            level[k] = k / 255.0;
-        static constexpr int plane_channel[3] = {2, 1, 0};  // blue, green, red
-        for (int plane = 0; plane < 3; ++plane) {
-            const std::uint8_t* src = p.pixels.data() + plane_channel[plane];
-            for (std::size_t c = 0; c < cols; ++c)
-                for (std::size_t r = 0; r < rows; ++r)
-                    *out++ = level[src[3 * (r * cols + c)]];
-        }
-    }
+    if (as == LoadAs::bytes)
+        assign_bytes(cdata, p.indexed ? 2 : 3, dims, std::move(as_bytes));
+    else
+        assign(cdata, p.indexed ? 2 : 3, dims, std::move(as_doubles));
     const std::size_t entries = p.palette.size() / 3;
     std::vector<double> map(3 * entries);
     for (std::size_t k = 0; k < entries; ++k)
@@ -207,7 +296,7 @@ void store_image_file(double h)
     const Prop* cdata = find_prop(*o, "CData");
     const bool plain = cdata && cdata->dims[2] == 1 && cdata->dims[3] == 1;
     const bool truecolor = cdata && cdata->dims[2] == 3 && cdata->dims[3] == 1;
-    if (!cdata || cdata->data.empty() || (!plain && !truecolor))
+    if (!cdata || (cdata->is_bytes ? cdata->bytes.empty() : cdata->data.empty()) || (!plain && !truecolor))
         return report_error(quoted("vizmo: cannot write image file", name));
 
     Picture p;
@@ -216,37 +305,81 @@ void store_image_file(double h)
     p.indexed = plain;
     const std::size_t rows = static_cast<std::size_t>(p.rows), cols = static_cast<std::size_t>(p.cols);
     const std::size_t n = rows * cols;
+    const bool bytes_in = cdata->is_bytes;
     const double* in = cdata->data.data();
+    const std::uint8_t* bytes = cdata->bytes.data();
     if (plain) {
         const Prop* map = find_prop(*o, "ColorMap");
         const std::size_t entries = map ? static_cast<std::size_t>(map->dims[0]) : 0;
         if (!map || entries == 0 || entries > 256 || map->dims[1] != 3 || map->data.size() != 3 * entries)
             return report_error("vizmo: image data do not fit the colormap");
-        p.pixels.resize(n);
-        for (std::size_t r = 0; r < rows; ++r)
-            for (std::size_t c = 0; c < cols; ++c) {
-                const double v = in[c * rows + r];
-                if (!(v >= 1 && v <= static_cast<double>(entries) && v == std::floor(v)))
-                    return report_error("vizmo: image data do not fit the colormap");
-                p.pixels[r * cols + c] = static_cast<std::uint8_t>(v - 1);
-            }
+        for (std::size_t k = 0; k < n; ++k) {
+            const bool fits = bytes_in ? bytes[k] < entries
+                                       : in[k] >= 1 && in[k] <= static_cast<double>(entries) && in[k] == std::floor(in[k]);
+            if (!fits)
+                return report_error("vizmo: image data do not fit the colormap");
+        }
         p.palette.resize(3 * entries);
         for (std::size_t k = 0; k < entries; ++k)
             for (std::size_t j = 0; j < 3; ++j)
                 p.palette[3 * k + j] = to_byte(map->data[j * entries + k]);
-    } else {
-        p.pixels.resize(3 * n);
-        static constexpr int plane_channel[3] = {2, 1, 0};  // blue, green, red
-        for (int plane = 0; plane < 3; ++plane) {
-            std::uint8_t* dst = p.pixels.data() + plane_channel[plane];
-            for (std::size_t c = 0; c < cols; ++c)
-                for (std::size_t r = 0; r < rows; ++r)
-                    dst[3 * (r * cols + c)] = to_byte(*in++);
-        }
     }
-    std::vector<std::uint8_t> bytes;
-    if (name.empty() || !encode(format, p, bytes) || !write_file(name, bytes))
+    // A band of picture rows from the column-major planes, every plane of a
+    // column at once (the band's pixels of neighbouring columns share cache
+    // lines).
+    auto fill = [&](int first, int count, std::uint8_t* pixels) {
+        const std::size_t planes = plain ? 1 : 3, r0 = static_cast<std::size_t>(first);
+        const std::size_t band = static_cast<std::size_t>(count), step = planes * cols;
+        if (bytes_in && !plain) {
+            // The commonest picture, in one pass over each pixel.
+            for (std::size_t c = 0; c < cols; ++c) {
+                const std::uint8_t* blue = bytes + c * rows + r0;
+                const std::uint8_t* green = blue + n;
+                const std::uint8_t* red = green + n;
+                std::uint8_t* out = pixels + 3 * c;
+                for (std::size_t i = 0; i < band; ++i, out += step) {
+                    out[0] = red[i];
+                    out[1] = green[i];
+                    out[2] = blue[i];
+                }
+            }
+            return true;
+        }
+        for (std::size_t c = 0; c < cols; ++c)
+            for (std::size_t plane = 0; plane < planes; ++plane) {
+                const std::size_t at = plane * n + c * rows + r0;
+                std::uint8_t* out = pixels + (plain ? 0 : plane_channel[plane]) + planes * c;
+                if (bytes_in)
+                    for (std::size_t i = 0; i < band; ++i)
+                        out[i * step] = bytes[at + i];
+                else if (plain)
+                    for (std::size_t i = 0; i < band; ++i)
+                        out[i * step] = static_cast<std::uint8_t>(in[at + i] - 1);
+                else
+                    for (std::size_t i = 0; i < band; ++i)
+                        out[i * step] = to_byte(in[at + i]);
+            }
+        return true;
+    };
+    if (name.empty())
         return report_error(quoted("vizmo: cannot write image file", name));
+    if (format == Format::png) {
+        // Written as it is encoded: the picture never exists a second time.
+        std::FILE* f = std::fopen(name.c_str(), "wb");
+        bool ok = f && codec::encode_png_bands(p, fill, f);
+        ok = (f && std::fclose(f) == 0) && ok;
+        if (!ok) {
+            if (f)
+                std::remove(name.c_str());
+            return report_error(quoted("vizmo: cannot write image file", name));
+        }
+    } else {
+        p.pixels.resize(plain ? n : 3 * n);
+        fill(0, p.rows, p.pixels.data());
+        std::vector<std::uint8_t> encoded;
+        if (!encode(format, p, encoded) || !write_file(name, encoded))
+            return report_error(quoted("vizmo: cannot write image file", name));
+    }
     record("store %s %s", handle_text(h).c_str(), name.c_str());
 }
 

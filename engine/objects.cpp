@@ -219,6 +219,30 @@ void assign(Prop& p, int ndims, const int* dims, const double* data, bool is_str
     }
     p.is_string = is_string;
     p.data.assign(data, data + n);
+    p.is_bytes = false;
+    std::vector<std::uint8_t>().swap(p.bytes);
+}
+
+void assign(Prop& p, int ndims, const int* dims, std::vector<double>&& data)
+{
+    for (int k = 0; k < 4; ++k)
+        p.dims[k] = k < ndims ? dims[k] : 1;
+    p.ndims = ndims;
+    p.is_string = false;
+    p.data = std::move(data);
+    p.is_bytes = false;
+    std::vector<std::uint8_t>().swap(p.bytes);
+}
+
+void assign_bytes(Prop& p, int ndims, const int* dims, std::vector<std::uint8_t>&& bytes)
+{
+    p.ndims = ndims;
+    for (int k = 0; k < 4; ++k)
+        p.dims[k] = k < ndims ? dims[k] : 1;
+    p.is_string = false;
+    std::vector<double>().swap(p.data);
+    p.is_bytes = true;
+    p.bytes = std::move(bytes);
 }
 
 void put_matrix(Object& o, std::string_view name, int ndims, const int* dims, const double* data, bool is_string)
@@ -701,7 +725,7 @@ bool valid_value(const miniM* v, long long& n)
         if (n > (1LL << 40))
             return false;
     }
-    return n == 0 || v->data;
+    return n == 0 || (v->isBytes ? v->bytes != nullptr : v->data != nullptr);
 }
 
 void store_value(Object& o, const char* name, const miniM* v, long long n)
@@ -710,6 +734,11 @@ void store_value(Object& o, const char* name, const miniM* v, long long n)
     if (!v) {
         const int dims[2] = {0, 0};
         assign(p, 2, dims, nullptr, false);
+        return;
+    }
+    if (v->isBytes) {
+        std::vector<std::uint8_t> bytes(v->bytes, v->bytes + n);
+        assign_bytes(p, v->ndims, v->dims, std::move(bytes));
         return;
     }
     assign(p, v->ndims, v->dims, n ? v->data : nullptr, v->isString != 0);
@@ -839,7 +868,7 @@ void row_value(Prop& out, const std::vector<double>& v)
 
 // Fills out with what "name" of h reads; false for an unknown name or a
 // dead handle.
-bool read_property(double h, const char* name, Prop& out)
+bool read_property(double h, const char* name, Prop& out, const Prop** lent)
 {
     const Object* o = find(h);
     if (!o || !name)
@@ -897,7 +926,16 @@ bool read_property(double h, const char* name, Prop& out)
     if (it == o->index.end())
         return false;
     const Prop& p = o->props[it->second];
-    assign(out, p.ndims, p.dims, p.data.data(), p.is_string);
+    if (lent) {
+        *lent = &p;
+        return true;
+    }
+    if (p.is_bytes) {
+        std::vector<std::uint8_t> copy(p.bytes);
+        assign_bytes(out, p.ndims, p.dims, std::move(copy));
+    } else {
+        assign(out, p.ndims, p.dims, p.data.data(), p.is_string);
+    }
     return true;
 }
 
@@ -1020,6 +1058,15 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         record("set refused %s %s (bad value)", handle_text(h).c_str(), name);
         return;
     }
+    // Only "CData" keeps bytes; every other property takes their numbers.
+    std::vector<double> numbers;
+    miniM as_numbers{};
+    if (value && value->isBytes && !equal_folded(name, "CData")) {
+        numbers.assign(value->bytes, value->bytes + n);
+        as_numbers = miniM{value->ndims, {value->dims[0], value->dims[1], value->dims[2], value->dims[3]},
+                           value->isString, numbers.empty() ? nullptr : numbers.data()};
+        value = &as_numbers;
+    }
     const Special what = classify(name);
     Object* o = find(h);
     if (!o) {
@@ -1082,7 +1129,9 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         return;
     }
     if (what == Special::load) {
-        load_image_file(h, value_is_true(value));
+        // 2 asks for bytes; any other true value for the header alone.
+        const bool bytes = value && n == 1 && value->data[0] == 2;
+        load_image_file(h, bytes ? LoadAs::bytes : value_is_true(value) ? LoadAs::header : LoadAs::doubles);
         return;
     }
     if (what == Special::store) {
@@ -1115,15 +1164,26 @@ miniM* vizmo_get_property(double h, const char* name)
     const int slot = e.next_slot;
     e.next_slot = (slot + 1) % Engine::read_slots;
     miniM& m = e.slots[slot];
-    Prop& value = e.slot_values[slot];
-    if (!read_property(h, name, value)) {
+    Prop& computed = e.slot_values[slot];
+    // A picture is lent rather than copied: it may be the largest value
+    // the engine holds.
+    const Prop* lent = nullptr;
+    const bool lend = name && equal_folded(name, "CData");
+    if (!read_property(h, name, computed, lend ? &lent : nullptr)) {
         m = miniM{2, {0, 0, 1, 1}, 0, nullptr};
         return &m;
     }
+    // A copy lives in the slot; a lent value is the property itself, and
+    // the slot lets go of whatever it held.
+    if (lent)
+        computed = Prop{};
+    const Prop& value = lent ? *lent : computed;
     m.ndims = value.ndims;
     std::copy(value.dims, value.dims + 4, m.dims);
     m.isString = value.is_string;
-    m.data = value.data.empty() ? nullptr : value.data.data();
+    m.data = value.data.empty() ? nullptr : const_cast<double*>(value.data.data());
+    m.isBytes = value.is_bytes;
+    m.bytes = value.bytes.empty() ? nullptr : const_cast<unsigned char*>(value.bytes.data());
     return &m;
 }
 

@@ -23,6 +23,9 @@ struct Prop {
     int dims[4] = {0, 0, 1, 1};
     bool is_string = false;
     std::vector<double> data;
+    // A "CData" given or read as bytes keeps them: data is then empty.
+    bool is_bytes = false;
+    std::vector<std::uint8_t> bytes;
 };
 
 // Property names match without case: the map keeps the first spelling and
@@ -121,6 +124,9 @@ void assign(Prop& p, int ndims, const int* dims, const double* data, bool is_str
 void put_number(Object& o, std::string_view name, double v);
 void put_row(Object& o, std::string_view name, std::initializer_list<double> v);
 void put_text(Object& o, std::string_view name, std::string_view text);
+// The two below take the elements over without copying them.
+void assign(Prop& p, int ndims, const int* dims, std::vector<double>&& data);
+void assign_bytes(Prop& p, int ndims, const int* dims, std::vector<std::uint8_t>&& bytes);
 void put_matrix(Object& o, std::string_view name, int ndims, const int* dims, const double* data, bool is_string);
 void erase_prop(Object& o, std::string_view name);
 void note_write(Object& o, const char* name);
@@ -129,7 +135,9 @@ double prop_number(const Object& o, std::string_view name, double fallback);
 void apply_defaults(Object& o, double h);
 // What "name" of h reads, computed properties included; false for an
 // unknown name or a dead handle.
-bool read_property(double h, const char* name, Prop& out);
+// A stored value is lent through *lent instead of copied into out when
+// lent is given.
+bool read_property(double h, const char* name, Prop& out, const Prop** lent = nullptr);
 
 // The tree.
 void kill(double h);
@@ -145,8 +153,11 @@ void report_error(const std::string& message);
 void destroy_user_data(double address);
 void run_callback_text(const std::vector<double>& codes, double obj);
 
-// Image files behind "Load" and "Store" on an object.
-void load_image_file(double h, bool header_only);
+// Image files behind "Load" and "Store" on an object. "Load" reads the
+// pixels as doubles (indices from 1, components in [0, 1]), the header
+// alone, or the pixels as bytes.
+enum class LoadAs { doubles, header, bytes };
+void load_image_file(double h, LoadAs as);
 void store_image_file(double h);
 // "Capture" of a figure: rows x cols x 3, planes blue, green, red.
 void capture_figure(double h, Prop& out);

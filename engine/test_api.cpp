@@ -88,6 +88,8 @@ Value prop(double h, const char* name)
     std::copy(p.dims, p.dims + 4, v.dims);
     v.is_string = p.is_string;
     v.data = std::move(p.data);
+    v.is_bytes = p.is_bytes;
+    v.bytes.assign(p.bytes.begin(), p.bytes.end());
     return v;
 }
 

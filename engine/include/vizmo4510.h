@@ -13,9 +13,14 @@ struct miniM {
     int ndims;      /* 2 to 4 when built; -1 once destroyed */
     int dims[4];    /* every entry beyond ndims is 1 */
     int isString;   /* non-zero: the elements are character codes */
-    double* data;   /* product of dims doubles, column-major; null when empty */
+    double* data;   /* product of dims doubles, column-major; null when empty
+                       or when the elements are bytes */
+    int isBytes = 0;                /* non-zero: the elements are bytes (class
+                                       uint8), in bytes */
+    unsigned char* bytes = nullptr; /* product of dims bytes, column-major;
+                                       null unless isBytes and not empty */
 };
-static_assert(sizeof(miniM) == 32, "miniM is laid out for the engine");
+static_assert(sizeof(miniM) == 48, "miniM is laid out for the engine");
 
 extern "C" {
 
@@ -32,10 +37,14 @@ void vizmo_exit(int code);
    lowest free number; every other type takes -1 and gets a fresh handle that
    is never an integer. A failure gives -1. */
 double vizmo_create_object(const char* type, int n);
-/* The caller owns the value; the engine copies it at once. */
+/* The caller owns the value; the engine copies it at once. Bytes are kept
+   as bytes for "CData" (indices from 0, or components 0..255) and read as
+   the numbers 0..255 for every other property. */
 void vizmo_set_property(double h, const char* name, const miniM* value);
-/* Never null. The engine owns the result, which stays valid for the next 8
-   reads; an unknown name or a dead handle reads as a 0 x 0 value. */
+/* Never null. The engine owns the result; an unknown name or a dead handle
+   reads as a 0 x 0 value. A read is a copy that stays valid for the next 8
+   reads, except a stored "CData": that is lent, not copied, and stays valid
+   until "CData" is written again or its object is deleted. */
 miniM* vizmo_get_property(double h, const char* name);
 int vizmo_is_handle(double h);
 /* Negative when there is no figure. */

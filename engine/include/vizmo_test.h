@@ -16,9 +16,11 @@ struct Value {
     int dims[4] = {0, 0, 1, 1};
     bool is_string = false;
     std::vector<double> data;
+    bool is_bytes = false;  // a "CData" kept as bytes: data is empty
+    std::vector<unsigned char> bytes;
 
     std::string text() const;  // the character codes as text
-    bool empty() const { return data.empty(); }
+    bool empty() const { return data.empty() && bytes.empty(); }
 };
 
 // Drops every object (user data go to the destroy hook, no callback runs),

@@ -1089,7 +1089,7 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
 void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
 {
     const Prop* cd = prop(ax, "CData");
-    if (!cd || cd->is_string || cd->data.empty())
+    if (!cd || cd->is_string || (cd->is_bytes ? cd->bytes.empty() : cd->data.empty()))
         return;
     const int rows = cd->dims[0], cols = cd->dims[1];
     const bool truecolor = cd->ndims >= 3 && cd->dims[2] == 3;
@@ -1137,9 +1137,34 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     std::vector<std::uint32_t> packed(map.size());
     for (std::size_t k = 0; k < map.size(); ++k)
         packed[k] = (byte(map[k].r) << 16) | (byte(map[k].g) << 8) | byte(map[k].b);
+    if (cd->is_bytes) {
+        // Bytes are components 0..255 or indices from 0; an indexed picture
+        // takes one colour per byte value, looked up once.
+        if (!truecolor && m < 1)
+            return;
+        std::uint32_t colour_of[256];
+        for (int v = 0; v < 256 && !truecolor; ++v) {
+            int k = std::min(v, m - 1);
+            if (scaled) {
+                const double span = chi - clo;
+                k = span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
+                             : (v >= chi ? m - 1 : 0);
+            }
+            colour_of[v] = packed[static_cast<std::size_t>(k)];
+        }
+        const std::uint8_t* b = cd->bytes.data();
+        for (int i = 0; i < rows; ++i) {
+            std::uint32_t* line = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride);
+            for (int j = 0; j < cols; ++j) {
+                const std::size_t at = static_cast<std::size_t>(j) * rows + i;
+                line[j] = truecolor ? (std::uint32_t(b[2 * n + at]) << 16) | (std::uint32_t(b[n + at]) << 8) | b[at]
+                                    : colour_of[b[at]];
+            }
+        }
+    }
     const double* d = cd->data.data();
     // Column by column, as the data lie; one typed loop per kind of image.
-    for (int j = 0; j < cols; ++j) {
+    for (int j = 0; j < cols && !cd->is_bytes; ++j) {
         const double* col = d + static_cast<std::size_t>(j) * rows;
         auto pixel = [&](int i) -> std::uint32_t& {
             return reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride)[j];
@@ -1271,6 +1296,8 @@ std::uint64_t fingerprint(double h)
             mix(p.dims, sizeof p.dims);
             if (!p.data.empty())
                 mix(p.data.data(), p.data.size() * sizeof(double));
+            if (!p.bytes.empty())
+                mix(p.bytes.data(), p.bytes.size());
         }
         for (double c : o->children)
             if (const Object* k = find(c); k && k->parent == x)

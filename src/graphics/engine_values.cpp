@@ -89,11 +89,30 @@ void minim_from_value(miniM& m, const Mm& x)
 Mm value_from_minim(miniM& m)
 {
     int nd = m.ndims < 2 ? 2 : m.ndims > 4 ? 4 : m.ndims;
+    if (m.isBytes) {
+        Mm x(0, 0, 0, nd, m.dims, qv_uint8);
+        if (x.size() > 0 && x.size() == minim_numel(m) && m.bytes)
+            std::memcpy(x.getpr(static_cast<unsigned char*>(nullptr)), m.bytes, static_cast<size_t>(x.size()));
+        return x;
+    }
     Mm x(0, 0, 0, nd, m.dims, qv_double);
     x.getflags().str = m.isString ? 1 : 0;
     if (x.getnnz() > 0 && x.getnnz() == minim_numel(m))
         std::memcpy(x.getpr((double*)nullptr), minim_addr(m, 0), sizeof(double) * x.getnnz());
     return x;
+}
+
+miniM minim_lend_bytes(const Mm& x)
+{
+    miniM m{};
+    m.ndims = x.getndims() < 2 ? 2 : x.getndims() > 4 ? 4 : x.getndims();
+    m.dims[0] = m.dims[1] = m.dims[2] = m.dims[3] = 1;
+    for (int k = 0; k < m.ndims; ++k)
+        m.dims[k] = x.getdims()[k];
+    m.isBytes = 1;
+    if (x.size() > 0)
+        m.bytes = const_cast<unsigned char*>(x.getpr(static_cast<unsigned char*>(nullptr)));
+    return m;
 }
 
 void run_callback_hook(const Mm& text)

@@ -21,6 +21,8 @@ double* minim_addr(miniM& m, long long i);
 double& minim_r(miniM& m, long long i);
 
 void minim_from_value(miniM& m, const Mm& x);
+// A uint8 value's own bytes, lent for one engine call (which copies them).
+miniM minim_lend_bytes(const Mm& x);
 Mm value_from_minim(miniM& m);
 
 // Owns a miniM the library built, for the length of one engine call.

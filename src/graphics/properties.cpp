@@ -124,6 +124,8 @@ Mm get_one(double h, const char* name)
         if (flag->data && minim_numel(*flag) >= 1 && flag->data[0] > 0)
             return cellstr(r);
     }
+    if (r.gettype() == qv_uint8)
+        return r;  // bytes the engine kept as bytes
     if (is_cdata(name) && r.getndims() == 2) {
         const miniM* flag = vizmo_get_property(h, "CDataIsDouble");
         const bool present = flag->data && minim_numel(*flag) >= 1;

@@ -1,6 +1,7 @@
 // Image files: the library holds no codec. Each call names a file on a
-// hidden engine object, has the engine load, store or describe it, and
-// converts the pixels between the engine's doubles and the language's bytes.
+// hidden engine object and has the engine load, store or describe it. The
+// language's bytes cross as bytes both ways, so a picture is never held as
+// doubles on its way to or from a file.
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/graphics.h"
@@ -46,14 +47,16 @@ private:
 // names them.
 Mm system_name(const std::string& name) { return TM(platform::native_path(name).c_str()); }
 
-// The engine's "CData" as the language's bytes: indices from 1 become
-// indices from 0 (256 wraps to 255 as a byte), components in [0, 1] become
-// 0..255. One pass, one allocation.
+// The engine's "CData" as the language's bytes: bytes are taken as they
+// are; of doubles, indices from 1 become indices from 0 (256 wraps to 255
+// as a byte), components in [0, 1] become 0..255. One pass, one allocation.
 Mm bytes_of_cdata(double h)
 {
-    const miniM* m = vizmo_get_property(h, "CData");
+    miniM* m = vizmo_get_property(h, "CData");
     if (!m || m->ndims < 2)
         return muint8(Mm());
+    if (m->isBytes)
+        return value_from_minim(*m);
     const bool indexed = m->ndims == 2 || (m->dims[2] == 1 && m->dims[3] == 1);
     int dims[4] = {m->dims[0], m->dims[1], m->dims[2], m->dims[3]};
     const int nd = indexed ? 2 : (m->dims[3] == 1 ? 3 : 4);
@@ -101,7 +104,7 @@ Mm imread(const Mm& name, const Mm& fmt, i_o_t, Mm& X, Mm& map)
     image_file_object obj;
     set(obj.handle(), TM("Format"), fmt);
     set(obj.handle(), TM("Filename"), system_name(found));
-    set(obj.handle(), TM("Load"), Mm(0.0));
+    set(obj.handle(), TM("Load"), Mm(2.0));  // the pixels as bytes
     Mm pixels = bytes_of_cdata(obj.raw());
     Mm colors = get(obj.handle(), "ColorMap");
     X = pixels;
@@ -206,10 +209,18 @@ Mm imwrite(const Mm& args)
             first = 5 - n % 2;  // with four arguments the fourth is not used
         }
     }
-    const Mm pixels = im2double(A);
+    // uint8 pixels go as they are; anything else as im2double makes it
+    // (which also refuses what is no image).
+    const bool bytes = A.gettype() == qv_uint8 && !A.isstr() && (A.getndims() == 2 || A.getndims() == 3);
+    const Mm pixels = bytes ? A : im2double(A);
 
     image_file_object obj;
-    set(obj.handle(), TM("CData"), pixels);
+    if (bytes) {
+        miniM lent = minim_lend_bytes(pixels);
+        vizmo_set_property(obj.raw(), "CData", &lent);
+    } else {
+        set(obj.handle(), TM("CData"), pixels);
+    }
     set(obj.handle(), TM("Colormap"), map);
     set(obj.handle(), TM("Format"), fmt);
     set(obj.handle(), TM("Filename"), system_name(text_of(name)));

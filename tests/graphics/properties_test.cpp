@@ -156,6 +156,19 @@ TEST_F(Properties, ImageDataComesBackInTheFormItWasGiven)
     EXPECT_EQ(*raw.getpr((unsigned char*)nullptr, 1), 3);
     EXPECT_EQ(*raw.getpr((unsigned char*)nullptr, 2), 300 - 256) << "as the library's uint8 conversion gives";
 
+    // Bytes the engine keeps as bytes read back as they are, whatever the
+    // flag an earlier write left.
+    set(handle(h), TM("CData"), test::bytes(1, 2, {0, 255}));
+    unsigned char kept[2] = {7, 9};
+    miniM b{2, {1, 2, 1, 1}, 0, nullptr};
+    b.isBytes = 1;
+    b.bytes = kept;
+    vizmo_set_property(h, "CData", &b);
+    const Mm bytes = get(handle(h), TM("CData"));
+    ASSERT_EQ(bytes.gettype(), qv_uint8);
+    EXPECT_EQ(*bytes.getpr((unsigned char*)nullptr, 1), 7);
+    EXPECT_EQ(*bytes.getpr((unsigned char*)nullptr, 2), 9);
+
     Mm truecolor = test::counting({1, 2, 3});
     set(handle(h), TM("CData"), truecolor);
     const Mm three = get(handle(h), TM("CData"));

@@ -324,6 +324,58 @@ TEST_F(ImageFiles, WritingAndReadingBackGivesTheImage)
     EXPECT_EQ(bytes_of(imread(TM("rgb2.bmp"))), bytes_of(T));
 }
 
+TEST_F(ImageFiles, PngKeepsEveryByteOfALargePicture)
+{
+    // Taller than the rows the engine encodes and decodes at once.
+    const int dims[3] = {300, 200, 3};
+    Mm T(0, 0, 0, 3, dims, qv_uint8);
+    unsigned char* t = T.getpr(static_cast<unsigned char*>(nullptr));
+    for (int k = 0; k < T.size(); ++k)
+        t[k] = static_cast<unsigned char>((k * 31 + k / 600) % 256);
+    imwrite(test::cell_row({T, TM("big.png")}));
+    EXPECT_EQ(bytes_of(imread(TM("big.png"))), bytes_of(T));
+    imwrite(test::cell_row({im2double(T), TM("big2.png")}));
+    EXPECT_EQ(bytes_of(imread(TM("big2.png"))), bytes_of(T)) << "doubles in [0, 1] write the same file";
+
+    Mm X(0, 0, 0, 150, 40, qv_uint8);
+    unsigned char* x = X.getpr(static_cast<unsigned char*>(nullptr));
+    for (int k = 0; k < X.size(); ++k)
+        x[k] = static_cast<unsigned char>((k * 7) % 256);
+    Mm map = zeros(256, 3);
+    for (int k = 1; k <= 256; ++k)
+        for (int j = 1; j <= 3; ++j)
+            *map.addr(k, j) = ((k * 37 + j * 11) % 256) / 255.0;
+    imwrite(test::cell_row({X, map, TM("indexed.png")}));
+    Mm Y, back;
+    imread(TM("indexed.png"), i_o, Y, back);
+    EXPECT_EQ(bytes_of(Y), bytes_of(X));
+    ASSERT_EQ(back.size(), map.size());
+    for (int k = 1; k <= map.size(); ++k)
+        EXPECT_NEAR(*back.addr(k), *map.addr(k), 0.5 / 255);
+
+    // Indices the map does not hold are refused before any file is made.
+    const Mm two = test::real(2, 3, {0, 1, 0, 1, 0, 1});
+    struct Case {
+        const char* what;
+        Mm image;
+        const char* file;
+        const char* error;
+    };
+    const std::vector<Case> cases = {
+        {"uint8 from 0", test::bytes(1, 2, {0, 2}), "u.png", "vizmo: image data do not fit the colormap"},
+        {"doubles from 1", test::real(1, 2, {1, 3}), "d.png", "vizmo: image data do not fit the colormap"},
+        {"uint8 of four dimensions", Mm(0, 0, 0, 4, std::vector<int>{1, 1, 1, 2}.data(), qv_uint8), "f.png",
+         "uint8 images suppoort (1) NxMx3 of 0..255 or (2) NxM of 0..255"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t mark = vt::mark();
+        EXPECT_ERROR(imwrite(test::cell_row({c.image, two, TM(c.file)})), c.error);
+        EXPECT_FALSE(fs::exists(dir.path() / c.file));
+        expect_no_object_left(mark);
+    }
+}
+
 TEST_F(ImageFiles, WriterArgumentForms)
 {
     const Mm X = test::real(2, 2, {1, 2, 2, 1});

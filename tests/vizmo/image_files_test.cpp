@@ -14,24 +14,37 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
+#include <malloc.h>
 #include <new>
 #include <zlib.h>
 
 // The largest single request to operator new while a recording runs: a
-// reader must not take storage for a picture its file cannot hold.
+// reader must not take storage for a picture its file cannot hold. Beside
+// it, the most storage from operator new held at once beyond what was held
+// when the recording started: a picture must not exist in several copies.
 namespace {
 struct LargestAllocation {
     std::atomic<bool> on{false};
     std::atomic<std::size_t> largest{0};
+    std::atomic<long long> live{0}, base{0}, peak{0};
     void start()
     {
         largest = 0;
+        base = live.load();
+        peak = 0;
         on = true;
     }
     std::size_t stop()
     {
         on = false;
         return largest;
+    }
+    void held(long long change)
+    {
+        const long long now = live += change;
+        long long seen = peak.load(std::memory_order_relaxed);
+        while (on.load(std::memory_order_relaxed) && now - base > seen && !peak.compare_exchange_weak(seen, now - base)) {
+        }
     }
 };
 LargestAllocation& largest_allocation()
@@ -49,8 +62,10 @@ void* operator new(std::size_t n)
         while (n > seen && !a.largest.compare_exchange_weak(seen, n)) {
         }
     }
-    if (void* p = std::malloc(n ? n : 1))
+    if (void* p = std::malloc(n ? n : 1)) {
+        a.held(static_cast<long long>(malloc_usable_size(p)));
         return p;
+    }
     throw std::bad_alloc();
 }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept
@@ -61,9 +76,14 @@ void* operator new(std::size_t n, const std::nothrow_t&) noexcept
         return nullptr;
     }
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept
+{
+    if (p)
+        largest_allocation().held(-static_cast<long long>(malloc_usable_size(p)));
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { ::operator delete(p); }
 
 namespace {
 
@@ -255,14 +275,15 @@ void png_chunk(Bytes& out, const char* type, const Bytes& data)
 
 // A PNG from its scanlines (each with its filter byte), made with zlib.
 Bytes png_file(unsigned width, unsigned height, int depth, int colour_type, const Bytes& scanlines,
-               const Bytes& palette = {})
+               const Bytes& palette = {}, bool interlaced = false)
 {
     Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     Bytes ihdr;
     for (unsigned v : {width, height})
         for (int k = 3; k >= 0; --k)
             ihdr.push_back(static_cast<unsigned char>(v >> (8 * k)));
-    ihdr.insert(ihdr.end(), {static_cast<unsigned char>(depth), static_cast<unsigned char>(colour_type), 0, 0, 0});
+    ihdr.insert(ihdr.end(), {static_cast<unsigned char>(depth), static_cast<unsigned char>(colour_type), 0, 0,
+                             static_cast<unsigned char>(interlaced ? 1 : 0)});
     png_chunk(out, "IHDR", ihdr);
     if (!palette.empty())
         png_chunk(out, "PLTE", palette);
@@ -527,6 +548,162 @@ TEST_F(ImageFiles, AShortFileClaimingAHugePictureTakesLittleMemory)
     const double h = load("zeros.png");
     EXPECT_TRUE(seen().errors.empty());
     EXPECT_EQ(vt::prop(h, "CData").dims[0], 2000);
+}
+
+// A uint8 value as the library sends one: its bytes as they are.
+struct ByteVal {
+    Bytes bytes;
+    miniM m{};
+    ByteVal(std::vector<int> dims, Bytes b) : bytes(std::move(b))
+    {
+        m.ndims = static_cast<int>(dims.size());
+        m.dims[0] = m.dims[1] = m.dims[2] = m.dims[3] = 1;
+        for (std::size_t k = 0; k < dims.size(); ++k)
+            m.dims[k] = dims[k];
+        m.isBytes = 1;
+        m.bytes = bytes.empty() ? nullptr : bytes.data();
+    }
+};
+
+// Loads name with its pixels as bytes.
+double load_bytes(const std::string& file)
+{
+    const double h = vizmo_create_object("axes", -1);
+    set(h, "Filename", text(file));
+    set(h, "Load", num(2));
+    return h;
+}
+
+TEST_F(ImageFiles, BytesAreWrittenAndReadAsTheyAre)
+{
+    // A truecolor picture taller than the rows a codec handles at once.
+    Bytes tall(70 * 5 * 3);
+    for (std::size_t k = 0; k < tall.size(); ++k)
+        tall[k] = static_cast<unsigned char>((k * 37 + k / 7) % 256);
+    const ByteVal indexed({3, 4}, {0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 4, 4});
+    const ByteVal truecolor({70, 5, 3}, tall);
+    std::vector<double> five(15);
+    for (int k = 0; k < 15; ++k)
+        five[k] = ((k * 53) % 256) / 255.0;
+    const Val map = matrix(5, 3, five);
+    for (const char* format : {"bmp", "pcx", "png"}) {
+        for (const ByteVal* given : {&indexed, &truecolor}) {
+            SCOPED_TRACE(std::string(format) + (given == &indexed ? " indexed" : " truecolor"));
+            const std::string name = path(std::string("bytes.") + format);
+            const double w = vizmo_create_object("axes", -1);
+            vizmo_set_property(w, "CData", &given->m);
+            set(w, "Colormap", map);
+            set(w, "Filename", text(name));
+            set(w, "Store", num(0));
+            ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
+
+            const double h = load_bytes(name);
+            ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
+            const vt::Value c = vt::prop(h, "CData");
+            EXPECT_TRUE(c.is_bytes);
+            EXPECT_TRUE(c.data.empty());
+            EXPECT_EQ(std::vector<int>(c.dims, c.dims + given->m.ndims),
+                      std::vector<int>(given->m.dims, given->m.dims + given->m.ndims));
+            EXPECT_EQ(c.bytes, given->bytes);
+            // The same file read as doubles tells the same pixels.
+            const std::vector<double> numbers = get(load(std::string("bytes.") + format), "CData");
+            ASSERT_EQ(numbers.size(), given->bytes.size());
+            for (std::size_t k = 0; k < numbers.size(); ++k)
+                ASSERT_EQ(numbers[k], given == &indexed ? given->bytes[k] + 1.0 : given->bytes[k] / 255.0) << k;
+        }
+    }
+
+    // A read of a stored CData is lent: the picture is not copied.
+    const double h = load_bytes(path("bytes.png"));
+    const miniM* first = vizmo_get_property(h, "CData");
+    const unsigned char* lent = first->bytes;
+    ASSERT_EQ(first->isBytes, 1);
+    EXPECT_EQ(first->data, nullptr);
+    EXPECT_EQ(vizmo_get_property(h, "cdata")->bytes, lent);
+    EXPECT_EQ(std::vector<unsigned char>(lent, lent + tall.size()), tall);
+
+    // Bytes given to any other property are its numbers.
+    const ByteVal small({1, 3}, {1, 2, 250});
+    vizmo_set_property(h, "XData", &small.m);
+    const vt::Value x = vt::prop(h, "XData");
+    EXPECT_FALSE(x.is_bytes);
+    EXPECT_EQ(x.data, (std::vector<double>{1, 2, 250}));
+}
+
+TEST_F(ImageFiles, FilesMadeByHandReadAsBytes)
+{
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::vector<int> dims;
+        Bytes cdata;
+    };
+    // 1 x 130 gray, row r of value r: more rows than one band of decoding.
+    Bytes column;
+    Bytes planes(3 * 130);
+    for (int r = 0; r < 130; ++r) {
+        column.insert(column.end(), {0, static_cast<unsigned char>(r)});
+        for (int p = 0; p < 3; ++p)
+            planes[static_cast<std::size_t>(p * 130 + r)] = static_cast<unsigned char>(r);
+    }
+    const std::vector<Case> cases = {
+        {"red.png", png_file(1, 1, 8, 2, {0, 255, 0, 0}), {1, 1, 3}, {0, 0, 255}},
+        {"red.bmp", bmp_file(1, 1, 24, {}, {0, 0, 255, 0}), {1, 1, 3}, {0, 0, 255}},
+        {"packed.png", png_file(3, 1, 4, 3, {0, 0x10, 0x20}, {255, 0, 0, 0, 255, 0, 0, 0, 255}), {1, 3}, {1, 0, 2}},
+        {"tall.png", png_file(1, 130, 8, 0, column), {130, 1, 3}, planes},
+        // Interlaced 2 x 2 gray: pass 1 holds (1,1), pass 6 (1,2), pass 7 the
+        // second row.
+        {"adam7.png", png_file(2, 2, 8, 0, {0, 10, 0, 20, 0, 30, 40}, {}, true), {2, 2, 3},
+         {10, 30, 20, 40, 10, 30, 20, 40, 10, 30, 20, 40}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_bytes(c.name, c.bytes);
+        const double h = load_bytes(path(c.name));
+        ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
+        const vt::Value v = vt::prop(h, "CData");
+        EXPECT_TRUE(v.is_bytes);
+        EXPECT_EQ(std::vector<int>(v.dims, v.dims + c.dims.size()), c.dims);
+        EXPECT_EQ(v.bytes, c.cdata);
+    }
+    // An index beyond the palette is refused read either way.
+    write_bytes("index.png", png_file(2, 1, 8, 3, {0, 0, 2}, {0, 0, 0, 255, 255, 255}));
+    load_bytes(path("index.png"));
+    load("index.png");
+    const std::string refused = "vizmo: cannot read image file '" + path("index.png") + "'";
+    EXPECT_EQ(seen().errors, (std::vector<std::string>{refused, refused}));
+}
+
+TEST_F(ImageFiles, ALargePictureIsHeldOnceWhileReadOrWritten)
+{
+    // 1000 x 300 truecolor of noise, which deflate cannot shrink.
+    const int rows = 1000, cols = 300;
+    const std::size_t pixels = std::size_t(rows) * cols * 3;
+    std::mt19937 gen(11);
+    Bytes scanlines;
+    for (int r = 0; r < rows; ++r) {
+        scanlines.push_back(0);
+        for (int k = 0; k < cols * 3; ++k)
+            scanlines.push_back(static_cast<unsigned char>(gen()));
+    }
+    const Bytes file = png_file(cols, rows, 8, 2, scanlines);
+    write_bytes("noise.png", file);
+
+    largest_allocation().start();
+    const double h = load_bytes(path("noise.png"));
+    largest_allocation().stop();
+    ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
+    const long long read_peak = largest_allocation().peak;
+    // The picture once and a band of rows: the file is read as it is decoded.
+    EXPECT_LT(read_peak, static_cast<long long>(pixels + pixels / 8));
+
+    largest_allocation().start();
+    set(h, "Filename", text(path("again.png")));
+    set(h, "Store", num(0));
+    largest_allocation().stop();
+    ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
+    EXPECT_LT(largest_allocation().peak.load(), static_cast<long long>(pixels / 8)) << "beyond the picture it holds";
+    EXPECT_EQ(vt::prop(load_bytes(path("again.png")), "CData").bytes, vt::prop(h, "CData").bytes);
 }
 
 TEST_F(ImageFiles, AFailedLoadLeavesTheObjectAsItWas)

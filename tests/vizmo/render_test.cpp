@@ -432,6 +432,62 @@ TEST_F(Render, ImagesFollowTheirColormap)
     EXPECT_TRUE(near(p.at(120, 160), red));
 }
 
+TEST_F(Render, ByteImagesDrawAsTheNumbersTheyStandFor)
+{
+    // Bytes are indices from 0 or components 0..255: each picture drawn from
+    // bytes is the one drawn from the doubles they stand for.
+    figure_with_axes();
+    std::vector<double> map(48);
+    for (int k = 0; k < 16; ++k) {
+        map[k] = k / 15.0;
+        map[16 + k] = (15 - k) / 15.0;
+        map[32 + k] = (k % 4) / 3.0;
+    }
+    set(fig, "ColorMap", Val(16, 3, map));
+    set(ax, "CLim", row({0, 15}));
+    set(ax, "XLim", row({0.5, 4.5}));
+    set(ax, "YLim", row({4.5, 0.5}));
+    set(ax, "IMLim", row({1, 4, 1, 4}));
+    struct Case {
+        const char* what;
+        const char* mapping;
+        int planes;
+        std::vector<double> numbers;
+        std::vector<unsigned char> bytes;
+    };
+    std::vector<Case> cases = {
+        {"scaled", "scaled", 1, {}, {}},
+        {"direct", "direct", 1, {}, {}},
+        {"direct beyond the map", "direct", 1, std::vector<double>(16, 16), std::vector<unsigned char>(16, 200)},
+        {"truecolor", "direct", 3, {}, {}},
+    };
+    for (int k = 0; k < 16; ++k) {
+        const unsigned char v = static_cast<unsigned char>((k * 7) % 16);
+        cases[0].numbers.push_back(v), cases[0].bytes.push_back(v);
+        cases[1].numbers.push_back(v + 1.0), cases[1].bytes.push_back(v);
+    }
+    for (int k = 0; k < 48; ++k) {
+        const unsigned char v = static_cast<unsigned char>((k * 97) % 256);
+        cases[3].numbers.push_back(v / 255.0), cases[3].bytes.push_back(v);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        set(ax, "CDataMapping", text(c.mapping));
+        Val numbers(4, 4, c.numbers);
+        numbers.m.ndims = c.planes == 3 ? 3 : 2;
+        numbers.m.dims[2] = c.planes;
+        set(ax, "CData", numbers);
+        const Picture from_numbers = capture(fig);
+        std::vector<unsigned char> bytes = c.bytes;
+        miniM m{numbers.m.ndims, {4, 4, c.planes, 1}, 0, nullptr};
+        m.isBytes = 1;
+        m.bytes = bytes.data();
+        vizmo_set_property(ax, "CData", &m);
+        ASSERT_TRUE(vt::prop(ax, "CData").is_bytes);
+        EXPECT_TRUE(capture(fig) == from_numbers);
+    }
+}
+
 TEST_F(Render, MarkersAndLineStylesDrawDifferentPictures)
 {
     const std::vector<double> x = {0.2, 0.5, 0.8}, y = {0.3, 0.7, 0.4};
