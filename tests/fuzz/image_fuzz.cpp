@@ -1,6 +1,7 @@
 // The graphics engine's image readers: BMP, PCX and PNG (through libpng) on
 // fuzzed bytes. Whatever a reader accepts must be a whole picture whose
-// indices fit its palette, and must survive a write and a second read.
+// indices fit its palette, and must survive a write and a second read; the
+// PNG band decoder must give what the whole decoder gives.
 #include "fuzz_support.hpp"
 
 #include "../../engine/image_codec.hpp"
@@ -39,6 +40,29 @@ void round_trip(const Picture& p, bool (*encode)(const Picture&, std::vector<std
         std::abort();
 }
 
+// The band decoder imread uses on PNG files: its bands tile the picture from
+// the top, none longer than a band, and put together they are the picture
+// the whole decoder gives.
+void check_bands(const std::uint8_t* data, std::size_t size)
+{
+    Picture shape;
+    std::vector<std::uint8_t> pixels;
+    int next = 0;
+    const bool ok = decode_png_bands(data, size, shape, [&](int first, int count, std::uint8_t* band) {
+        if (first != next || count <= 0 || count > band_rows || first + count > shape.rows)
+            std::abort();
+        const std::size_t row = static_cast<std::size_t>(shape.cols) * (shape.indexed ? 1 : 3);
+        pixels.insert(pixels.end(), band, band + row * static_cast<std::size_t>(count));
+        next += count;
+        return true;
+    });
+    if (!ok)
+        return;
+    Picture whole;
+    if (next != shape.rows || !decode_png(data, size, whole) || pixels != whole.pixels)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -49,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     const Codec codecs[] = {{decode_bmp, encode_bmp}, {decode_pcx, encode_pcx}, {decode_png, encode_png}};
     (void)sniff(data, size);
+    check_bands(data, size);
     for (const Codec& c : codecs) {
         Picture p;
         if (!c.decode(data, size, p))
