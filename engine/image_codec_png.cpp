@@ -201,26 +201,20 @@ void write_file_bytes(png_structp png, png_bytep data, png_size_t len)
 
 void flush_file(png_structp png) { std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png))); }
 
-bool write_all(WriteStruct& ws, const Picture& p, png_bytepp rows)
+bool write_image(WriteStruct& ws, png_bytepp rows)
 {
     png_structp png = ws.png;
-    png_infop info = ws.info;
     if (setjmp(png_jmpbuf(png)))
         return false;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(p.cols), static_cast<png_uint_32>(p.rows), 8,
-                 p.indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (p.indexed) {
-        png_color colours[256];
-        const int entries = static_cast<int>(p.palette.size() / 3);
-        for (int k = 0; k < entries; ++k)
-            colours[k] = png_color{p.palette[3 * k], p.palette[3 * k + 1], p.palette[3 * k + 2]};
-        png_set_PLTE(png, info, colours, entries);
-    }
-    png_write_info(png, info);
     png_write_image(png, rows);
-    png_write_end(png, info);
     return true;
+}
+
+// Each step sets its own return point: libpng's long jump must not cross a
+// frame that has returned.
+bool write_all(WriteStruct& ws, const Picture& p, png_bytepp rows)
+{
+    return write_head(ws, p) && write_image(ws, rows) && write_tail(ws);
 }
 
 } // namespace
