@@ -124,73 +124,67 @@ bool read_header(ReadStruct& rs, Picture& out, bool header_only)
     return png_get_rowbytes(png, info) == static_cast<std::size_t>(width) * (out.indexed ? 1 : 3);
 }
 
-bool read_pixels(ReadStruct& rs, png_bytepp rows)
+// Runs one step of libpng calls under a return point of its own: libpng
+// reports an error by a long jump, which must land in a frame still running.
+template <class Step>
+bool png_step(png_structp png, Step&& step)
 {
-    png_structp png = rs.png;
     if (setjmp(png_jmpbuf(png)))
         return false;
-    png_read_image(png, rows);
-    png_read_end(png, nullptr);
+    step();
     return true;
+}
+
+bool read_pixels(ReadStruct& rs, png_bytepp rows)
+{
+    return png_step(rs.png, [&] {
+        png_read_image(rs.png, rows);
+        png_read_end(rs.png, nullptr);
+    });
 }
 
 // count rows of row_bytes each, one after another.
 bool read_rows(ReadStruct& rs, png_bytep rows, std::size_t row_bytes, int count)
 {
-    png_structp png = rs.png;
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    for (int r = 0; r < count; ++r)
-        png_read_row(png, rows + static_cast<std::size_t>(r) * row_bytes, nullptr);
-    return true;
+    return png_step(rs.png, [&] {
+        for (int r = 0; r < count; ++r)
+            png_read_row(rs.png, rows + static_cast<std::size_t>(r) * row_bytes, nullptr);
+    });
 }
 
 bool finish_reading(ReadStruct& rs)
 {
-    png_structp png = rs.png;
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_end(png, nullptr);
-    return true;
+    return png_step(rs.png, [&] { png_read_end(rs.png, nullptr); });
 }
 
 bool write_head(WriteStruct& ws, const Picture& p)
 {
-    png_structp png = ws.png;
-    png_infop info = ws.info;
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(p.cols), static_cast<png_uint_32>(p.rows), 8,
-                 p.indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (p.indexed) {
-        png_color colours[256];
-        const int entries = static_cast<int>(p.palette.size() / 3);
-        for (int k = 0; k < entries; ++k)
-            colours[k] = png_color{p.palette[3 * k], p.palette[3 * k + 1], p.palette[3 * k + 2]};
-        png_set_PLTE(png, info, colours, entries);
-    }
-    png_write_info(png, info);
-    return true;
+    return png_step(ws.png, [&] {
+        png_set_IHDR(ws.png, ws.info, static_cast<png_uint_32>(p.cols), static_cast<png_uint_32>(p.rows), 8,
+                     p.indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        if (p.indexed) {
+            png_color colours[256];
+            const int entries = static_cast<int>(p.palette.size() / 3);
+            for (int k = 0; k < entries; ++k)
+                colours[k] = png_color{p.palette[3 * k], p.palette[3 * k + 1], p.palette[3 * k + 2]};
+            png_set_PLTE(ws.png, ws.info, colours, entries);
+        }
+        png_write_info(ws.png, ws.info);
+    });
 }
 
 bool write_rows(WriteStruct& ws, png_bytep rows, std::size_t row_bytes, int count)
 {
-    png_structp png = ws.png;
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    for (int r = 0; r < count; ++r)
-        png_write_row(png, rows + static_cast<std::size_t>(r) * row_bytes);
-    return true;
+    return png_step(ws.png, [&] {
+        for (int r = 0; r < count; ++r)
+            png_write_row(ws.png, rows + static_cast<std::size_t>(r) * row_bytes);
+    });
 }
 
 bool write_tail(WriteStruct& ws)
 {
-    png_structp png = ws.png;
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_write_end(png, ws.info);
-    return true;
+    return png_step(ws.png, [&] { png_write_end(ws.png, ws.info); });
 }
 
 void write_file_bytes(png_structp png, png_bytep data, png_size_t len)
@@ -201,25 +195,10 @@ void write_file_bytes(png_structp png, png_bytep data, png_size_t len)
 
 void flush_file(png_structp png) { std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png))); }
 
-bool write_image(WriteStruct& ws, png_bytepp rows)
-{
-    png_structp png = ws.png;
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_write_image(png, rows);
-    return true;
-}
-
-// Each step sets its own return point: libpng's long jump must not cross a
-// frame that has returned.
 bool write_all(WriteStruct& ws, const Picture& p, png_bytepp rows)
 {
-    return write_head(ws, p) && write_image(ws, rows) && write_tail(ws);
+    return write_head(ws, p) && png_step(ws.png, [&] { png_write_image(ws.png, rows); }) && write_tail(ws);
 }
-
-} // namespace
-
-namespace {
 
 bool start_reading(ReadStruct& rs, Source& source)
 {
