@@ -20,6 +20,7 @@
 #include <climits>
 #include <cstdint>
 #include <optional>
+#include <type_traits>
 
 namespace {
 
@@ -32,11 +33,24 @@ inline int growth_room(int capacity, int count)
 }
 
 // The value every new element of x starts from: an empty double in a cell,
-// a cell of empty field values in a struct array; nothing for numbers. It is
-// made before anything changes, so a refused one (a struct's field cell)
-// refuses the assignment with the target as it was.
+// a cell of empty field values in a struct array. It is made before anything
+// changes, so a refused one (a struct's field cell) refuses the assignment
+// with the target as it was. New numbers are zeros and need none.
+struct no_element {};
 template <class T>
-bool make_new_element(const Mm& x, Mm& fresh)
+using new_element = std::conditional_t<is_cell_element<T>, Mm, no_element>;
+
+template <class T>
+new_element<T> unmade_element() noexcept
+{
+    if constexpr (is_cell_element<T>)
+        return mm_access::storageless();
+    else
+        return {};
+}
+
+template <class T>
+bool make_new_element(const Mm& x, new_element<T>& fresh)
 {
     if constexpr (is_cell_element<T>) {
         if (!x.isstruct()) {
@@ -50,7 +64,7 @@ bool make_new_element(const Mm& x, Mm& fresh)
 }
 
 template <class T>
-void fill_new(T* dst, std::int64_t n, const Mm& fresh)
+void fill_new(T* dst, std::int64_t n, const new_element<T>& fresh)
 {
     if constexpr (is_cell_element<T>) {
         if (n > 0)
@@ -225,7 +239,7 @@ bool assign_one_typed(Mm& x, const Mm& y, const Mm& idx, bool colon, const Mm& y
     }
 
     const bool need_complex = yim && !x.isc();
-    Mm fresh = mm_access::storageless();
+    new_element<T> fresh = unmade_element<T>();
     if (e > n && !make_new_element<T>(x, fresh))
         return false;
     int rows = x.rows(), cols = x.cols();
@@ -365,7 +379,7 @@ bool assign_two_typed(Mm& x, const Mm& y, const Mm& I, const Mm& J, bool ci, boo
     const T* yre = real_part<T>(y);
     const T* yim = imag_part<T>(y);
     const bool need_complex = yim && !x.isc();
-    Mm fresh = mm_access::storageless();
+    new_element<T> fresh = unmade_element<T>();
     if ((R2 > R || Q2 > Q) && !make_new_element<T>(x, fresh))
         return false;
     if (R2 > R || Q2 > Q || x.dirty() || need_complex) {
@@ -630,7 +644,7 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     const T* yre = brace ? nullptr : real_part<T>(y);
     const T* yim = brace ? nullptr : imag_part<T>(y);
     const bool need_complex = yim && !x.isc();
-    Mm fresh = mm_access::storageless();
+    new_element<T> fresh = unmade_element<T>();
     if (grows && !make_new_element<T>(x, fresh))
         return false;
     if (grows) {
