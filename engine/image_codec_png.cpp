@@ -213,6 +213,36 @@ bool start_reading(ReadStruct& rs, Source& source)
     return true;
 }
 
+// The row pointers libpng reads into or writes from: rows of row_bytes
+// each, one after another from base.
+std::vector<png_bytep> row_pointers(const std::uint8_t* base, int rows, std::size_t row_bytes)
+{
+    std::vector<png_bytep> pointers(static_cast<std::size_t>(rows));
+    for (std::size_t r = 0; r < pointers.size(); ++r)
+        pointers[r] = const_cast<png_bytep>(base + r * row_bytes);
+    return pointers;
+}
+
+// Whether a picture of this shape and palette can be written.
+bool writable(const Picture& p)
+{
+    const std::size_t n = static_cast<std::size_t>(p.rows > 0 ? p.rows : 0) * static_cast<std::size_t>(p.cols > 0 ? p.cols : 0);
+    return p.rows > 0 && p.cols > 0 && n <= max_pixels &&
+           !(p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768));
+}
+
+bool start_writing(WriteStruct& ws, void* io, png_rw_ptr write, png_flush_ptr flush)
+{
+    ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+    if (!ws.png)
+        return false;
+    ws.info = png_create_info_struct(ws.png);
+    if (!ws.info)
+        return false;
+    png_set_write_fn(ws.png, io, write, flush);
+    return true;
+}
+
 } // namespace
 
 bool png_header(const std::uint8_t* bytes, std::size_t n, Picture& out)
@@ -231,9 +261,7 @@ bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out)
 
     const std::size_t row_bytes = static_cast<std::size_t>(out.cols) * (out.indexed ? 1 : 3);
     out.pixels.resize(row_bytes * static_cast<std::size_t>(out.rows));
-    std::vector<png_bytep> rows(static_cast<std::size_t>(out.rows));
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        rows[r] = out.pixels.data() + r * row_bytes;
+    std::vector<png_bytep> rows = row_pointers(out.pixels.data(), out.rows, row_bytes);
     if (!read_pixels(rs, rows.data()))
         return false;
     if (out.indexed) {
@@ -247,25 +275,15 @@ bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out)
 
 bool encode_png(const Picture& p, std::vector<std::uint8_t>& out)
 {
-    const std::size_t n = static_cast<std::size_t>(p.rows > 0 ? p.rows : 0) * static_cast<std::size_t>(p.cols > 0 ? p.cols : 0);
-    if (p.rows <= 0 || p.cols <= 0 || n > max_pixels || p.pixels.size() != n * (p.indexed ? 1 : 3) ||
-        (p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768)))
+    const std::size_t row_bytes = static_cast<std::size_t>(p.cols > 0 ? p.cols : 0) * (p.indexed ? 1 : 3);
+    if (!writable(p) || p.pixels.size() != row_bytes * static_cast<std::size_t>(p.rows))
         return false;
     out.clear();
     Sink sink{&out};
     WriteStruct ws;
-    ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
-    if (!ws.png)
+    if (!start_writing(ws, &sink, write_bytes, flush_bytes))
         return false;
-    ws.info = png_create_info_struct(ws.png);
-    if (!ws.info)
-        return false;
-    png_set_write_fn(ws.png, &sink, write_bytes, flush_bytes);
-
-    const std::size_t row_bytes = static_cast<std::size_t>(p.cols) * (p.indexed ? 1 : 3);
-    std::vector<png_bytep> rows(static_cast<std::size_t>(p.rows));
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        rows[r] = const_cast<png_bytep>(p.pixels.data() + r * row_bytes);
+    std::vector<png_bytep> rows = row_pointers(p.pixels.data(), p.rows, row_bytes);
     return write_all(ws, p, rows.data());
 }
 
@@ -289,9 +307,7 @@ bool decode_bands(Source& source, Picture& out, const Band& take)
     if (png_get_interlace_type(rs.png, rs.info) != PNG_INTERLACE_NONE) {
         // Every pass revisits every row: the picture is decoded whole.
         out.pixels.resize(row_bytes * static_cast<std::size_t>(out.rows));
-        std::vector<png_bytep> rows(static_cast<std::size_t>(out.rows));
-        for (std::size_t r = 0; r < rows.size(); ++r)
-            rows[r] = out.pixels.data() + r * row_bytes;
+        std::vector<png_bytep> rows = row_pointers(out.pixels.data(), out.rows, row_bytes);
         const bool ok = read_pixels(rs, rows.data()) && indices_fit(out.pixels.data(), out.pixels.size()) &&
                         take(0, out.rows, out.pixels.data());
         std::vector<std::uint8_t>().swap(out.pixels);
@@ -325,19 +341,8 @@ bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& 
 
 bool encode_png_bands(const Picture& p, const Band& fill, std::FILE* file)
 {
-    const std::size_t n = static_cast<std::size_t>(p.rows > 0 ? p.rows : 0) * static_cast<std::size_t>(p.cols > 0 ? p.cols : 0);
-    if (!file || p.rows <= 0 || p.cols <= 0 || n > max_pixels ||
-        (p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768)))
-        return false;
     WriteStruct ws;
-    ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
-    if (!ws.png)
-        return false;
-    ws.info = png_create_info_struct(ws.png);
-    if (!ws.info)
-        return false;
-    png_set_write_fn(ws.png, file, write_file_bytes, flush_file);
-    if (!write_head(ws, p))
+    if (!file || !writable(p) || !start_writing(ws, file, write_file_bytes, flush_file) || !write_head(ws, p))
         return false;
     const std::size_t row_bytes = static_cast<std::size_t>(p.cols) * (p.indexed ? 1 : 3);
     const int band = p.rows < band_rows ? p.rows : band_rows;
