@@ -4,6 +4,7 @@
 #include "optim/lp_ipm.hpp"
 
 #include "linalg/lapack.hpp"
+#include "platform/subnormal_flush.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -421,9 +422,17 @@ int LpNormalMatrix::analyse(const LpIterate& it)
 // Numeric factorisation, left-looking over the supernodes: each supernode's
 // block gathers A Theta A', takes the updates of the supernodes below whose
 // rows meet its columns (dense products when they are large enough), and is
-// factorised in panels. A postponed pivot leaves its column of L empty; its
+// factorised by halves. A postponed pivot leaves its column of L empty; its
 // row keeps collecting the updates of the later columns in a dense vector,
 // and the postponed pivots are factorised together at the end.
+
+// Scratch that only grows: resizing down and up again would clear the
+// regrown part every time.
+static void grow(std::vector<double>& v, std::size_t size)
+{
+    if (v.size() < size)
+        v.resize(size);
+}
 
 void LpNormalMatrix::postponed_update(int k, const double* lcol, const int* rows, int count, double d)
 {
@@ -448,14 +457,126 @@ void LpNormalMatrix::postponed_update(int k, const double* lcol, const int* rows
     }
 }
 
+// Columns t0 .. t1-1 of a supernode's block, every update from the columns
+// before t0 already applied. Halving the range until it is narrow puts
+// nearly all of the work into large products, and the update between the
+// halves forms only the lower part of the block: a dense rest of a thousand
+// rows costs the flops of one Cholesky factorisation at the speed of a
+// large matrix product.
+void LpNormalMatrix::factor_columns(double* B, const int* R, int nr, int f, int t0, int t1, bool mark_dependent)
+{
+    constexpr int narrow = 16;
+    if (t1 - t0 > narrow) {
+        const int mid = t0 + std::max(narrow, (t1 - t0) / (2 * narrow) * narrow);
+        factor_columns(B, R, nr, f, t0, mid, mark_dependent);
+        update_columns(B, nr, f, t0, mid, t1);
+        factor_columns(B, R, nr, f, mid, t1, mark_dependent);
+        return;
+    }
+    const std::size_t m = m_;
+    for (int t = t0; t < t1; ++t) {
+        const int k = f + t;
+        double* col = B + static_cast<std::size_t>(t) * nr;
+        const double dk = col[t];
+        int verdict = 0;  // 0 keep, 1 drop, 2 postpone
+        if (mark_dependent) {
+            if (!(std::fabs(dk) >= 1e-10)) {
+                dependent_[perm_[k]] = 1;
+                ++dependent_count_;
+                verdict = 1;
+            }
+        } else if (!(dk > 0) || !(std::fabs(dk) >= 1e-6 * std::fabs(diag_[k]))) {
+            if (static_cast<int>(post_.size()) < post_limit_)
+                verdict = 2;
+            else if (!(dk >= 1e-12))
+                verdict = 1;
+        }
+        if (verdict == 2) {
+            const int a = static_cast<int>(post_.size());
+            double* ra = post_rows_.data() + a * m;
+            std::fill(ra, ra + m, 0.0);
+            for (int r = t + 1; r < nr; ++r)
+                ra[R[r]] = col[r];
+            for (int b = 0; b < a; ++b)
+                post_block_[a * 32 + b] = post_rows_[b * m + k];
+            post_block_[a * 32 + a] = dk;
+            post_.push_back(k);
+            dropped_[k] = 2;
+        } else if (verdict == 1) {
+            dropped_[k] = 1;
+            dropped_count_ += mark_dependent ? 0 : 1;
+        }
+        if (verdict != 0) {
+            d_[k] = 0;
+            std::fill(col + t, col + nr, 0.0);
+            continue;
+        }
+        d_[k] = dk;
+        col[t] = 1;
+        const double rd = 1.0 / dk;
+        for (int r = t + 1; r < nr; ++r)
+            col[r] *= rd;
+        for (int u = t + 1; u < t1; ++u) {
+            const double g = col[u] * dk;
+            if (g == 0)
+                continue;
+            double* cu = B + static_cast<std::size_t>(u) * nr;
+            for (int r = u; r < nr; ++r)
+                cu[r] -= col[r] * g;
+        }
+        if (!post_.empty())
+            postponed_update(k, col + t + 1, R + t + 1, nr - t - 1, dk);
+    }
+}
+
+// Rows and columns from mid on (columns below t1) take the update of the
+// factored columns t0 .. mid-1, in strips of columns that each start at
+// their own diagonal: only the lower part is formed.
+void LpNormalMatrix::update_columns(double* B, int nr, int f, int t0, int mid, int t1)
+{
+    const int rows = nr - mid, k = mid - t0;
+    grow(work_, static_cast<std::size_t>(rows) * k);
+    for (int t = t0; t < mid; ++t) {
+        const double* ct = B + static_cast<std::size_t>(t) * nr + mid;
+        double* wt = work_.data() + static_cast<std::size_t>(t - t0) * rows;
+        const double dt = d_[f + t];
+        for (int r = 0; r < rows; ++r)
+            wt[r] = ct[r] * dt;
+    }
+    constexpr int strip = 128;
+    const double minus_one = -1.0, one = 1.0;
+    for (int u0 = mid; u0 < t1; u0 += strip) {
+        const int width = std::min(strip, t1 - u0), height = nr - u0;
+        dgemm_("N", "T", &height, &width, &k, &minus_one, work_.data() + (u0 - mid), &rows,
+               B + static_cast<std::size_t>(t0) * nr + u0, &nr, &one, B + static_cast<std::size_t>(u0) * nr + u0, &nr,
+               1, 1);
+    }
+}
+
+// The batched columns' outer products, lower part only, into the block.
+void LpNormalMatrix::flush_batch(double* B, int nr, int nc)
+{
+    const int k = batch_cols_;
+    batch_cols_ = 0;
+    if (k == 0)
+        return;
+    constexpr int strip = 128;
+    const double minus_one = -1.0, one = 1.0;
+    for (int u0 = 0; u0 < nc; u0 += strip) {
+        const int width = std::min(strip, nc - u0), height = nr - u0;
+        dgemm_("N", "T", &height, &width, &k, &minus_one, batch_e_.data() + u0, &nr, batch_v_.data() + u0, &nc, &one,
+               B + static_cast<std::size_t>(u0) * nr + u0, &nr, 1, 1);
+    }
+}
+
 bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit)
 {
     const int m = m_;
     if (m != it.m)
         return false;
     post_limit_ = mark_dependent ? 0 : std::min(pivot_limit, 32);
+    const SubnormalsFlushed flushed;
     try {
-        std::fill(val_.begin(), val_.end(), 0.0);
         if (post_limit_ > 0 && post_rows_.size() < static_cast<std::size_t>(post_limit_) * m)
             post_rows_.assign(static_cast<std::size_t>(post_limit_) * m, 0.0);
         post_block_.assign(32 * 32, 0.0);
@@ -475,6 +596,7 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
             const int* R = rows_.data() + rptr_[s];
             const int nr = rptr_[s + 1] - rptr_[s];
             double* B = val_.data() + vptr_[s];
+            std::fill(B, B + static_cast<std::size_t>(nr) * nc, 0.0);
             for (int r = 0; r < nr; ++r)
                 pos_[R[r]] = r;
             // A Theta A' into the block.
@@ -493,7 +615,18 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
                 }
                 diag_[k] = col[t];
             }
-            // Updates from the supernodes below.
+            // Updates from the supernodes below. An element scattered into a
+            // block of megabytes costs tens of a product's multiply-adds, so
+            // a large block gathers the columns whose outer products cover
+            // more than a thirty-second of its lower part into a batch,
+            // spread out to its rows, and takes them in one product.
+            const bool large_block = static_cast<long long>(nr) * nc >= 65536;
+            const double block_area = double(nr) * nc - 0.5 * double(nc) * nc;
+            batch_cols_ = 0;
+            if (large_block) {
+                grow(batch_e_, static_cast<std::size_t>(nr) * batch_limit);
+                grow(batch_v_, static_cast<std::size_t>(nc) * batch_limit);
+            }
             int K = link_[s];
             link_[s] = -1;
             while (K >= 0) {
@@ -509,7 +642,26 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
                 while (r0 + h < nrK && RK[r0 + h] <= last)
                     ++h;
                 const int cnt = nrK - r0;
-                if (static_cast<long long>(cnt) * h * ncK < 8192) {
+                const int top = pos_[RK[r0]];
+                const bool consecutive = pos_[RK[nrK - 1]] - top == cnt - 1;
+                const double scattered = double(cnt) * h - 0.5 * double(h) * h;
+                if (large_block && !consecutive && block_area < 32 * scattered) {
+                    for (int t = 0; t < ncK; ++t) {
+                        if (batch_cols_ == batch_limit)
+                            flush_batch(B, nr, nc);
+                        double* e = batch_e_.data() + static_cast<std::size_t>(batch_cols_) * nr;
+                        double* v = batch_v_.data() + static_cast<std::size_t>(batch_cols_) * nc;
+                        std::fill(e, e + nr, 0.0);
+                        std::fill(v, v + nc, 0.0);
+                        const double* Lt = LK + static_cast<std::size_t>(t) * nrK + r0;
+                        const double dt = dK[t];
+                        for (int r = 0; r < cnt; ++r)
+                            e[pos_[RK[r0 + r]]] = Lt[r] * dt;
+                        for (int c = 0; c < h; ++c)
+                            v[pos_[RK[r0 + c]]] = Lt[c];
+                        ++batch_cols_;
+                    }
+                } else if (static_cast<long long>(cnt) * h * ncK < 8192) {
                     for (int c = 0; c < h; ++c) {
                         double* Bc = B + static_cast<std::size_t>(pos_[RK[r0 + c]]) * nr;
                         for (int t = 0; t < ncK; ++t) {
@@ -522,20 +674,19 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
                         }
                     }
                 } else {
-                    work_.resize(static_cast<std::size_t>(h) * ncK);
+                    grow(work_, static_cast<std::size_t>(h) * ncK);
                     for (int t = 0; t < ncK; ++t)
                         for (int c = 0; c < h; ++c)
                             work_[c + static_cast<std::size_t>(t) * h] =
                                 LK[static_cast<std::size_t>(t) * nrK + r0 + c] * dK[t];
-                    const int top = pos_[RK[r0]];
-                    if (pos_[RK[nrK - 1]] - top == cnt - 1) {
+                    if (consecutive) {
                         // The rows land on consecutive rows of the block (a
                         // dense rest): the product goes straight into it.
                         const double minus_one = -1.0, one = 1.0;
                         dgemm_("N", "T", &cnt, &h, &ncK, &minus_one, LK + r0, &nrK, work_.data(), &h, &one,
                                B + static_cast<std::size_t>(top) * nr + top, &nr, 1, 1);
                     } else {
-                        upd_.resize(static_cast<std::size_t>(cnt) * h);
+                        grow(upd_, static_cast<std::size_t>(cnt) * h);
                         const double one = 1.0, zero = 0.0;
                         dgemm_("N", "T", &cnt, &h, &ncK, &one, LK + r0, &nrK, work_.data(), &h, &zero, upd_.data(),
                                &cnt, 1, 1);
@@ -555,79 +706,8 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
                 }
                 K = after;
             }
-            // The block itself, in panels.
-            const int nb = 32;
-            for (int t0 = 0; t0 < nc; t0 += nb) {
-                const int t1 = std::min(nc, t0 + nb);
-                for (int t = t0; t < t1; ++t) {
-                    const int k = f + t;
-                    double* col = B + static_cast<std::size_t>(t) * nr;
-                    const double dk = col[t];
-                    int verdict = 0;  // 0 keep, 1 drop, 2 postpone
-                    if (mark_dependent) {
-                        if (!(std::fabs(dk) >= 1e-10)) {
-                            dependent_[perm_[k]] = 1;
-                            ++dependent_count_;
-                            verdict = 1;
-                        }
-                    } else if (!(dk > 0) || !(std::fabs(dk) >= 1e-6 * std::fabs(diag_[k]))) {
-                        if (static_cast<int>(post_.size()) < post_limit_)
-                            verdict = 2;
-                        else if (!(dk >= 1e-12))
-                            verdict = 1;
-                    }
-                    if (verdict == 2) {
-                        const int a = static_cast<int>(post_.size());
-                        double* ra = post_rows_.data() + static_cast<std::size_t>(a) * m;
-                        std::fill(ra, ra + m, 0.0);
-                        for (int r = t + 1; r < nr; ++r)
-                            ra[R[r]] = col[r];
-                        for (int b = 0; b < a; ++b)
-                            post_block_[a * 32 + b] = post_rows_[static_cast<std::size_t>(b) * m + k];
-                        post_block_[a * 32 + a] = dk;
-                        post_.push_back(k);
-                        dropped_[k] = 2;
-                    } else if (verdict == 1) {
-                        dropped_[k] = 1;
-                        dropped_count_ += mark_dependent ? 0 : 1;
-                    }
-                    if (verdict != 0) {
-                        d_[k] = 0;
-                        std::fill(col + t, col + nr, 0.0);
-                        continue;
-                    }
-                    d_[k] = dk;
-                    col[t] = 1;
-                    const double rd = 1.0 / dk;
-                    for (int r = t + 1; r < nr; ++r)
-                        col[r] *= rd;
-                    for (int u = t + 1; u < t1; ++u) {
-                        const double g = col[u] * dk;
-                        if (g == 0)
-                            continue;
-                        double* cu = B + static_cast<std::size_t>(u) * nr;
-                        for (int r = u; r < nr; ++r)
-                            cu[r] -= col[r] * g;
-                    }
-                    if (!post_.empty())
-                        postponed_update(k, col + t + 1, R + t + 1, nr - t - 1, dk);
-                }
-                if (t1 < nc) {
-                    const int rows = nr - t1, cols = nc - t1, kb = t1 - t0;
-                    work_.resize(static_cast<std::size_t>(rows) * kb);
-                    for (int t = t0; t < t1; ++t) {
-                        const double* ct = B + static_cast<std::size_t>(t) * nr + t1;
-                        double* wt = work_.data() + static_cast<std::size_t>(t - t0) * rows;
-                        const double dt = d_[f + t];
-                        for (int r = 0; r < rows; ++r)
-                            wt[r] = ct[r] * dt;
-                    }
-                    const double minus_one = -1.0, one = 1.0;
-                    dgemm_("N", "T", &rows, &cols, &kb, &minus_one, work_.data(), &rows,
-                           B + static_cast<std::size_t>(t0) * nr + t1, &nr, &one,
-                           B + static_cast<std::size_t>(t1) * nr + t1, &nr, 1, 1);
-                }
-            }
+            flush_batch(B, nr, nc);
+            factor_columns(B, R, nr, f, 0, nc, mark_dependent);
             if (nr > nc) {
                 next_row_[s] = nc;
                 const int target = super_of_[R[nc]];
@@ -669,6 +749,7 @@ void LpNormalMatrix::solve(double* v) const
     const int m = m_;
     if (m == 0)
         return;
+    const SubnormalsFlushed flushed;
     solve_work_.resize(m);
     double* y = solve_work_.data();
     for (int k = 0; k < m; ++k)

@@ -60,6 +60,9 @@ private:
     int order(const LpIterate& it);
     int symbolic(const LpIterate& it);
     void postponed_update(int k, const double* lcol, const int* rows, int count, double d);
+    void factor_columns(double* B, const int* R, int nr, int f, int t0, int t1, bool mark_dependent);
+    void update_columns(double* B, int nr, int f, int t0, int mid, int t1);
+    void flush_batch(double* B, int nr, int nc);
 
     int m_ = 0;
     std::vector<int> rowptr_, colidx_;  // row-ordered copy of A (column numbers)
@@ -84,6 +87,11 @@ private:
     int post_limit_ = 0;
     std::vector<int> pos_, link_, next_row_;
     std::vector<double> work_, upd_;
+    // Columns of the supernodes below, spread out to a large block's rows
+    // (scaled by their pivots) and to its columns, awaiting one product.
+    static constexpr int batch_limit = 64;
+    std::vector<double> batch_e_, batch_v_;
+    int batch_cols_ = 0;
     mutable std::vector<double> solve_work_;
 };
 

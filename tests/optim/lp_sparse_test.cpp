@@ -216,14 +216,10 @@ TEST(LpNormalEquations, DependentPostponedAndDroppedPivots)
     }
 }
 
-// A larger matrix with nearly dependent rows scattered through it: the
-// postponed pivots sit inside supernodes and the solve stays exact.
-TEST(LpNormalEquations, PostponedPivotsInsideSupernodes)
+// A's rows `to` replaced by copies of rows `from`, one entry in seven of
+// each copy perturbed by 1e-5: nearly dependent rows.
+LpIterate with_near_copies(const SparseLp& p, const std::vector<std::pair<int, int>>& copies)
 {
-    SparseLp p = generate(31, 400, 700, 0, 12, 0.02);
-    // Rows 50, 170 and 333 become copies of rows 10, 20 and 30 plus a
-    // perturbation of 1e-5 on one entry.
-    const std::vector<std::pair<int, int>> copies = {{10, 50}, {20, 170}, {30, 333}};
     std::vector<int> rows, cols;
     std::vector<double> vals;
     for (int j = 0; j < p.n; ++j) {
@@ -252,7 +248,17 @@ TEST(LpNormalEquations, PostponedPivotsInsideSupernodes)
             vals.push_back(v);
         }
     }
-    LpIterate it = iterate_of(p.m, p.n, rows, cols, vals);
+    return iterate_of(p.m, p.n, rows, cols, vals);
+}
+
+// A larger matrix with nearly dependent rows scattered through it: the
+// postponed pivots sit inside supernodes and the solve stays exact.
+TEST(LpNormalEquations, PostponedPivotsInsideSupernodes)
+{
+    SparseLp p = generate(31, 400, 700, 0, 12, 0.02);
+    // Rows 50, 170 and 333 become copies of rows 10, 20 and 30 plus a
+    // perturbation of 1e-5 on one entry.
+    LpIterate it = with_near_copies(p, {{10, 50}, {20, 170}, {30, 333}});
     LpNormalMatrix nm;
     ASSERT_EQ(nm.analyse(it), 0);
     std::vector<double> theta(p.n, 1.0);
@@ -266,6 +272,53 @@ TEST(LpNormalEquations, PostponedPivotsInsideSupernodes)
     std::vector<double> s = r;
     nm.solve(s.data());
     EXPECT_LT(residual(it, theta, s, r), 1e-8);
+}
+
+// Rows joined at random, as in a network problem, fill a dense rest of
+// hundreds of rows that most earlier columns update. Its factorisation is
+// blocked and takes those updates in batches; with Theta over 24 orders
+// (fill values far into the subnormal range) and with nearly dependent rows
+// (postponed pivots) the solves still reproduce the product, and the
+// floating-point mode of the caller is left as it was.
+TEST(LpNormalEquations, RandomNetworkWithADenseRest)
+{
+    struct Case {
+        const char* what;
+        double low, high;  // log10 of Theta's range
+        bool copies;
+        int limit;
+    };
+    const std::vector<Case> cases = {
+        {"first iterations", -3, 3, false, 5},
+        {"late iterations", -12, 12, false, 5},
+        {"nearly dependent rows", -2, 2, true, 5},
+    };
+    const SparseLp p = generate(57, 1200, 2400, 0, 1200, 1.0);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        LpIterate it = k.copies ? with_near_copies(p, {{3, 700}, {40, 900}, {41, 1100}})
+                                : iterate_of(p.m, p.n, p.rows, p.cols, p.vals);
+        LpNormalMatrix nm;
+        ASSERT_EQ(nm.analyse(it), 0);
+        // The last 300 columns are full below the diagonal.
+        ASSERT_EQ(nm.column_counts()[p.m - 300], 299);
+        Lcg g{11};
+        std::vector<double> theta(p.n), v(p.m);
+        for (double& t : theta)
+            t = std::pow(10.0, k.low + (k.high - k.low) * g.unit());
+        for (double& x : v)
+            x = 2 * g.unit() - 1;
+        ASSERT_TRUE(nm.factor(it, theta.data(), false, k.limit));
+        if (k.copies) {
+            EXPECT_GE(nm.postponed_count(), 1);
+        }
+        std::vector<double> r = product(it, theta, v);
+        std::vector<double> s = r;
+        nm.solve(s.data());
+        EXPECT_LT(residual(it, theta, s, r), k.copies ? 1e-8 : 1e-10);
+        volatile double subnormal = 1e-310;
+        EXPECT_GT(subnormal * 0.5, 0.0);
+    }
 }
 
 // Problems with thousands of rows reach the optimum of an independent
