@@ -35,6 +35,9 @@ int LpNormalMatrix::order(const LpIterate& it)
                     }
                 }
             }
+            // Positions in the pattern are numbered with int.
+            if (adj.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+                return -7;
             ptr[i + 1] = static_cast<int>(adj.size());
         }
     }

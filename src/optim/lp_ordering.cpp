@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 namespace {
@@ -27,19 +28,24 @@ struct Graph {
     std::vector<int> ptr, idx;
 };
 
-bool symmetrise(int n, const int* ptr, const int* idx, Graph& g)
+OrderingStatus symmetrise(int n, const int* ptr, const int* idx, Graph& g)
 {
     std::vector<int> count(n + 1, 0);
+    long long total = 0;
     for (int i = 0; i < n; ++i)
         for (int p = ptr[i]; p < ptr[i + 1]; ++p) {
             const int j = idx[p];
             if (j < 0 || j >= n)
-                return false;
+                return OrderingStatus::bad_pattern;
             if (j != i) {
                 ++count[i + 1];
                 ++count[j + 1];
+                total += 2;
             }
         }
+    // Both halves are numbered with int.
+    if (total > std::numeric_limits<int>::max())
+        return OrderingStatus::out_of_memory;
     for (int i = 0; i < n; ++i)
         count[i + 1] += count[i];
     std::vector<int> fill(count.begin(), count.end() - 1);
@@ -69,7 +75,7 @@ bool symmetrise(int n, const int* ptr, const int* idx, Graph& g)
     both.resize(out);
     both.shrink_to_fit();
     g.idx = std::move(both);
-    return true;
+    return OrderingStatus::ok;
 }
 
 class QuotientGraph {
@@ -419,8 +425,9 @@ OrderingStatus approximate_minimum_degree(int n, const int* ptr, const int* idx,
     }
     try {
         Graph g;
-        if (!symmetrise(n, ptr, idx, g))
-            return OrderingStatus::bad_pattern;
+        const OrderingStatus st = symmetrise(n, ptr, idx, g);
+        if (st != OrderingStatus::ok)
+            return st;
         std::vector<int> result;
         {
             QuotientGraph q(n, g);

@@ -6,9 +6,9 @@
 
 enum class OrderingStatus {
     ok,
-    out_of_memory,
-    bad_pattern,   // a node number outside 0 .. n-1
-    inconsistent,  // the elimination lost track of its nodes
+    out_of_memory,  // also a pattern too large to number with int
+    bad_pattern,    // a node number outside 0 .. n-1
+    inconsistent,   // the elimination lost track of its nodes
 };
 
 // An approximate minimum degree order of the graph on nodes 0 .. n-1 with an
