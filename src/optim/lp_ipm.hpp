@@ -26,9 +26,10 @@ struct LpIterate {
 };
 
 // The normal matrix A Theta A' factorised as P (L D L') P'. The analysis
-// (row-ordered copy of A, minimum-degree ordering with indistinguishable
-// rows merged, symbolic factorisation with supernodes) runs once per row
-// set; every factorisation refills the values in the same structure.
+// (row-ordered copy of A, approximate minimum-degree ordering with
+// indistinguishable rows merged, symbolic factorisation with supernodes)
+// runs once per row set; every factorisation refills the values in the same
+// structure.
 class LpNormalMatrix {
 public:
     // Ordering and symbolic factorisation of the pattern of A A'. Returns

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -235,6 +237,41 @@ TEST(LpOrdering, IndistinguishableRowsStayTogether)
     // chordal and a node of least degree never adds an edge, so L holds the
     // 19 + 45 + 20 edges and nothing more.
     EXPECT_EQ(fill_of(p, perm), 19 + 45 + 20);
+}
+
+// Random patterns of every shape (sparse, with rows dense enough to be set
+// aside, banded, made of cliques; entries repeated and given one way only)
+// are all ordered into permutations.
+TEST(LpOrdering, RandomPatternsGivePermutations)
+{
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int trial = 0; trial < 400; ++trial) {
+        const int n = 1 + static_cast<int>(gen() % 200);
+        const int shape = trial % 4;
+        const double density = 0.2 * unit(gen);
+        SCOPED_TRACE("trial " + std::to_string(trial) + ", n " + std::to_string(n));
+        std::vector<std::pair<int, int>> e;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                double chance = density;
+                if (shape == 1 && (i < 3 || j < 3))
+                    chance = 0.9;
+                else if (shape == 2)
+                    chance = std::abs(i - j) < 4 ? 0.8 : density / 20;
+                else if (shape == 3 && i / 10 == j / 10)
+                    chance = 1;
+                if (unit(gen) < chance) {
+                    e.push_back({i, j});
+                    if (gen() % 5 == 0)
+                        e.push_back({i, j});
+                }
+            }
+        const Pattern p = pattern_of(n, e);
+        std::vector<int> perm;
+        ASSERT_EQ(approximate_minimum_degree(n, p.ptr.data(), p.idx.data(), perm), OrderingStatus::ok);
+        ASSERT_TRUE(is_permutation(perm, n));
+    }
 }
 
 // A node number outside the graph is refused, and perm is left as it was.
