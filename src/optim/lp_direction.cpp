@@ -2,6 +2,7 @@
 // (ordering, symbolic and numeric L D L' factorisation, solves) and
 // Mehrotra's predictor-corrector with Gondzio's centrality corrections.
 #include "optim/lp_ipm.hpp"
+#include "optim/lp_ordering.hpp"
 
 #include "linalg/lapack.hpp"
 #include "platform/subnormal_flush.hpp"
@@ -11,183 +12,16 @@
 #include <cstdio>
 #include <limits>
 #include <new>
-#include <unordered_map>
 
 // ---------------------------------------------------------------------------
-// Ordering: minimum degree over the graph of A A' (rows adjacent when they
-// share a column), eliminating on an explicit graph. Rows whose closed
-// neighbourhoods coincide are merged and eliminated together; a checksum
-// (the sum of the weights of a row and its neighbours) finds the candidates
-// cheaply. Once the lowest degree covers half of the rows left, the rest of
-// the graph fills completely within a few steps, so the remaining rows are
-// taken in bucket order and factorised as one dense block.
-
-namespace {
-
-constexpr double ln2 = 0.69314718055994530942;
-
-struct MinDegree {
-    int m;
-    std::vector<std::vector<int>>& adj;
-    std::vector<int> size, deg, state;  // state: 0 listed, 1 merged, 2 eliminated, 3 waiting
-    std::vector<double> weight, sum;
-    std::vector<int> head, next, prev;  // degree buckets
-    std::vector<int> hnext, hprev;      // checksum chains
-    std::vector<long long> key;
-    std::unordered_map<long long, int> chain;
-    std::vector<int> member_next, member_last;
-    std::vector<int> stamp;
-    int clock = 0;
-    int lowest = 0;
-    bool broken = false;
-
-    MinDegree(int rows, std::vector<std::vector<int>>& graph)
-        : m(rows), adj(graph), size(rows, 1), deg(rows, 0), state(rows, 3), weight(rows), sum(rows), head(rows + 1, -1),
-          next(rows, -1), prev(rows, -1), hnext(rows, -1), hprev(rows, -1), key(rows, 0), member_next(rows, -1),
-          member_last(rows), stamp(rows, -1)
-    {
-        for (int i = 0; i < m; ++i) {
-            weight[i] = (1111.0 + 29.0 * (i + 1)) * ln2;
-            member_last[i] = i;
-        }
-    }
-
-    void unlist(int i)
-    {
-        if (state[i] != 0) {
-            broken = true;
-            return;
-        }
-        const int d = deg[i];
-        if (prev[i] >= 0)
-            next[prev[i]] = next[i];
-        else if (head[d] == i)
-            head[d] = next[i];
-        else {
-            broken = true;
-            return;
-        }
-        if (next[i] >= 0)
-            prev[next[i]] = prev[i];
-        if (hprev[i] >= 0)
-            hnext[hprev[i]] = hnext[i];
-        else {
-            auto f = chain.find(key[i]);
-            if (f == chain.end() || f->second != i) {
-                broken = true;
-                return;
-            }
-            if (hnext[i] >= 0)
-                f->second = hnext[i];
-            else
-                chain.erase(f);
-        }
-        if (hnext[i] >= 0)
-            hprev[hnext[i]] = hprev[i];
-        state[i] = 3;
-    }
-
-    bool same_neighbourhood(int i, int k)
-    {
-        if (adj[i].size() != adj[k].size())
-            return false;
-        ++clock;
-        stamp[k] = clock;
-        for (int a : adj[k])
-            stamp[a] = clock;
-        if (stamp[i] != clock)
-            return false;
-        for (int a : adj[i])
-            if (stamp[a] != clock)
-                return false;
-        return true;
-    }
-
-    static void erase(std::vector<int>& list, int value)
-    {
-        for (std::size_t t = 0; t < list.size(); ++t)
-            if (list[t] == value) {
-                list[t] = list.back();
-                list.pop_back();
-                return;
-            }
-    }
-
-    // Merges row i into the listed row k, which then has to be listed anew.
-    void merge(int i, int k)
-    {
-        member_next[member_last[k]] = i;
-        member_last[k] = member_last[i];
-        size[k] += size[i];
-        weight[k] += weight[i];
-        for (int a : adj[i])
-            erase(adj[a], i);
-        adj[i].clear();
-        adj[i].shrink_to_fit();
-        state[i] = 1;
-    }
-
-    void insert(int i)
-    {
-        for (;;) {
-            int d = 0;
-            double s = weight[i];
-            for (int a : adj[i]) {
-                d += size[a];
-                s += weight[a];
-            }
-            deg[i] = d;
-            sum[i] = s;
-            const long long kk = std::llround(s / ln2);
-            key[i] = kk;
-            int partner = -1;
-            auto f = chain.find(kk);
-            if (f != chain.end())
-                for (int k = f->second; k >= 0; k = hnext[k])
-                    if (std::fabs(sum[k] - s) <= 1e-6 * std::max(1.0, s) && same_neighbourhood(i, k)) {
-                        partner = k;
-                        break;
-                    }
-            if (partner < 0) {
-                state[i] = 0;
-                prev[i] = -1;
-                next[i] = head[d];
-                if (next[i] >= 0)
-                    prev[next[i]] = i;
-                head[d] = i;
-                hprev[i] = -1;
-                if (f != chain.end()) {
-                    hnext[i] = f->second;
-                    hprev[f->second] = i;
-                    f->second = i;
-                } else {
-                    hnext[i] = -1;
-                    chain.emplace(kk, i);
-                }
-                lowest = std::min(lowest, d);
-                return;
-            }
-            unlist(partner);
-            if (broken)
-                return;
-            merge(i, partner);
-            i = partner;
-        }
-    }
-};
-
-} // namespace
+// Ordering: approximate minimum degree over the graph of A A' (rows adjacent
+// when they share a column).
 
 int LpNormalMatrix::order(const LpIterate& it)
 {
     const int m = m_;
-    perm_.assign(m, 0);
-    invp_.assign(m, 0);
-    count_.assign(m, 0);
-    if (m == 0)
-        return 0;
-    // The graph of A A' without its diagonal.
-    std::vector<std::vector<int>> adj(m);
+    // The graph of A A' without its diagonal, one list per row.
+    std::vector<int> ptr(m + 1, 0), adj;
     {
         std::vector<int> mark(m, -1);
         for (int i = 0; i < m; ++i) {
@@ -198,80 +32,27 @@ int LpNormalMatrix::order(const LpIterate& it)
                     const int l = it.rowidx[q];
                     if (mark[l] != i) {
                         mark[l] = i;
-                        adj[i].push_back(l);
+                        adj.push_back(l);
                     }
                 }
             }
+            // Positions in the pattern are numbered with int.
+            if (adj.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+                return -7;
+            ptr[i + 1] = static_cast<int>(adj.size());
         }
     }
-    MinDegree md(m, adj);
-    for (int i = 0; i < m; ++i) {
-        md.insert(i);
-        if (md.broken)
-            return -4;
+    std::vector<int> perm;
+    switch (approximate_minimum_degree(m, ptr.data(), adj.data(), perm)) {
+    case OrderingStatus::ok:
+        break;
+    case OrderingStatus::out_of_memory:
+        return -7;
+    default:
+        return -4;
     }
-    int placed = 0;
-    std::vector<int> group;
-    while (placed < m) {
-        int d = md.lowest;
-        while (d <= m && md.head[d] < 0)
-            ++d;
-        if (d > m)
-            return -4;
-        md.lowest = d;
-        const int left = m - placed;
-        if (left > 1 && 2 * d >= left - 1) {
-            // The dense rest, taken in bucket order.
-            for (int dd = d; dd <= m; ++dd)
-                for (int p = md.head[dd]; p >= 0; p = md.next[p])
-                    for (int r = p; r >= 0; r = md.member_next[r]) {
-                        perm_[placed] = r;
-                        count_[placed] = m - placed - 1;
-                        ++placed;
-                    }
-            if (placed != m)
-                return -4;
-            break;
-        }
-        const int p = md.head[d];
-        md.unlist(p);
-        if (md.broken)
-            return -4;
-        md.state[p] = 2;
-        const int s = md.size[p];
-        int t = 0;
-        for (int r = p; r >= 0; r = md.member_next[r], ++t) {
-            perm_[placed] = r;
-            count_[placed] = (s - 1 - t) + d;
-            ++placed;
-        }
-        // The neighbours of p become a clique.
-        group = adj[p];
-        adj[p].clear();
-        adj[p].shrink_to_fit();
-        for (int a : group) {
-            md.unlist(a);
-            if (md.broken)
-                return -4;
-        }
-        for (int a : group) {
-            std::vector<int>& la = adj[a];
-            MinDegree::erase(la, p);
-            ++md.clock;
-            md.stamp[a] = md.clock;
-            for (int b : la)
-                md.stamp[b] = md.clock;
-            for (int b : group)
-                if (md.stamp[b] != md.clock)
-                    la.push_back(b);
-        }
-        for (int a : group)
-            if (md.state[a] == 3) {
-                md.insert(a);
-                if (md.broken)
-                    return -4;
-            }
-    }
+    perm_.swap(perm);
+    invp_.assign(m, 0);
     for (int k = 0; k < m; ++k)
         invp_[perm_[k]] = k;
     return 0;
@@ -280,7 +61,8 @@ int LpNormalMatrix::order(const LpIterate& it)
 // ---------------------------------------------------------------------------
 // Symbolic factorisation: each column's structure is the union of the rows
 // of A A' below it and the structures of its children in the elimination
-// tree; the ordering's counts are the space reserved for them.
+// tree. The structures are appended to one growing array, so any order
+// serves, whatever fill it brings.
 
 int LpNormalMatrix::symbolic(const LpIterate& it)
 {
@@ -291,47 +73,43 @@ int LpNormalMatrix::symbolic(const LpIterate& it)
         return code;
     };
     std::vector<std::size_t> start(m + 1, 0);
-    for (int k = 0; k < m; ++k)
-        start[k + 1] = start[k] + static_cast<std::size_t>(count_[k]);
-    std::vector<int> structure(start[m]);
+    std::vector<int> structure;
+    structure.reserve(static_cast<std::size_t>(rowptr_[m]) + m);
     std::vector<int> actual(m, 0), parent(m, -1), child_head(m, -1), child_next(m, -1), mark(m, -1);
     for (int k = 0; k < m; ++k) {
-        int* list = structure.data() + start[k];
-        const int room = count_[k];
-        int len = 0;
+        start[k] = structure.size();
         mark[k] = k;
         auto add = [&](int q) {
-            if (mark[q] == k)
-                return true;
-            mark[q] = k;
-            if (len == room)
-                return false;
-            list[len++] = q;
-            return true;
+            if (mark[q] != k) {
+                mark[q] = k;
+                structure.push_back(q);
+            }
         };
         const int i = perm_[k];
         for (int p = rowptr_[i]; p < rowptr_[i + 1]; ++p) {
             const int j = colidx_[p];
             for (int q = it.colptr[j]; q < it.colptr[j + 1]; ++q) {
                 const int r = invp_[it.rowidx[q]];
-                if (r > k && !add(r))
-                    return fail(-1);
+                if (r > k)
+                    add(r);
             }
         }
-        for (int c = child_head[k]; c >= 0; c = child_next[c]) {
-            const int* cl = structure.data() + start[c];
-            for (int t = 0; t < actual[c]; ++t)
-                if (cl[t] != k && !add(cl[t]))
-                    return fail(-1);
-        }
-        std::sort(list, list + len);
+        // By index: the array may move while it grows.
+        for (int c = child_head[k]; c >= 0; c = child_next[c])
+            for (std::size_t t = start[c]; t < start[c] + actual[c]; ++t)
+                if (structure[t] != k)
+                    add(structure[t]);
+        std::sort(structure.begin() + start[k], structure.end());
+        const int len = static_cast<int>(structure.size() - start[k]);
         actual[k] = len;
         if (len > 0) {
-            parent[k] = list[0];
-            child_next[k] = child_head[list[0]];
-            child_head[list[0]] = k;
+            const int up = structure[start[k]];
+            parent[k] = up;
+            child_next[k] = child_head[up];
+            child_head[up] = k;
         }
     }
+    start[m] = structure.size();
     // Supernodes: runs of columns whose structures nest exactly.
     first_.clear();
     super_of_.assign(m, 0);

@@ -26,9 +26,10 @@ struct LpIterate {
 };
 
 // The normal matrix A Theta A' factorised as P (L D L') P'. The analysis
-// (row-ordered copy of A, minimum-degree ordering with indistinguishable
-// rows merged, symbolic factorisation with supernodes) runs once per row
-// set; every factorisation refills the values in the same structure.
+// (row-ordered copy of A, approximate minimum-degree ordering with
+// indistinguishable rows merged, symbolic factorisation with supernodes)
+// runs once per row set; every factorisation refills the values in the same
+// structure.
 class LpNormalMatrix {
 public:
     // Ordering and symbolic factorisation of the pattern of A A'. Returns
@@ -68,7 +69,7 @@ private:
     std::vector<int> rowptr_, colidx_;  // row-ordered copy of A (column numbers)
     std::vector<double> rowval_;
     std::vector<int> perm_, invp_;     // elimination order and its inverse
-    std::vector<int> count_;           // predicted, then actual column counts below the diagonal
+    std::vector<int> count_;           // column counts below the diagonal
     std::vector<int> adj_ptr_, adj_;   // pattern of A A' below the diagonal, by permuted column
     // Supernodes: columns first_[s] .. first_[s+1]-1 share the row list
     // rows_[rptr_[s] .. rptr_[s+1]) (their own columns first) and hold a

@@ -171,6 +171,68 @@ TEST(LpNormalEquations, SparseFactorSolves)
     }
 }
 
+// The column counts of the analysis are those of its own order, counted
+// here by eliminating on the graph of A A' itself; a row present in every
+// column is set aside and comes last.
+TEST(LpNormalEquations, ColumnCountsFollowTheOrder)
+{
+    struct Case {
+        const char* what;
+        bool full_row;  // row 0 gets an entry in every column
+    };
+    const std::vector<Case> cases = {{"banded with far entries", false}, {"and a full row 0", true}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        const SparseLp p = generate(31, 400, 700, 0, 12, 0.02);
+        std::vector<int> rows, cols;
+        std::vector<double> vals;
+        for (int j = 0, e = 0; j < p.n; ++j) {
+            bool has_zero = false;
+            for (; e < static_cast<int>(p.cols.size()) && p.cols[e] == j; ++e) {
+                rows.push_back(p.rows[e]);
+                cols.push_back(j);
+                vals.push_back(p.vals[e]);
+                has_zero = has_zero || p.rows[e] == 0;
+            }
+            if (k.full_row && !has_zero) {
+                rows.push_back(0);
+                cols.push_back(j);
+                vals.push_back(0.5);
+            }
+        }
+        LpIterate it = iterate_of(p.m, p.n, rows, cols, vals);
+        LpNormalMatrix nm;
+        ASSERT_EQ(nm.analyse(it), 0);
+        const std::vector<int>& perm = nm.perm();
+        std::vector<int> seen(perm);
+        std::sort(seen.begin(), seen.end());
+        for (int i = 0; i < p.m; ++i)
+            ASSERT_EQ(seen[i], i);
+        std::vector<std::vector<char>> g(p.m, std::vector<char>(p.m, 0));
+        for (int j = 0; j < p.n; ++j)
+            for (int a = it.colptr[j]; a < it.colptr[j + 1]; ++a)
+                for (int b = it.colptr[j]; b < it.colptr[j + 1]; ++b)
+                    g[it.rowidx[a]][it.rowidx[b]] = 1;
+        std::vector<char> gone(p.m, 0);
+        std::vector<int> counts;
+        for (int v : perm) {
+            gone[v] = 1;
+            std::vector<int> nb;
+            for (int i = 0; i < p.m; ++i)
+                if (!gone[i] && g[v][i])
+                    nb.push_back(i);
+            counts.push_back(static_cast<int>(nb.size()));
+            for (int a : nb)
+                for (int b : nb)
+                    g[a][b] = 1;
+        }
+        EXPECT_EQ(nm.column_counts(), counts);
+        if (k.full_row) {
+            EXPECT_EQ(perm.back(), 0);
+        }
+    }
+}
+
 // Small normal matrices whose pivots vanish: repeated rows are marked
 // dependent by the first factorisation; nearly parallel rows are postponed
 // during the iterations and, past the limit, dropped; the solves of a
