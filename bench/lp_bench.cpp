@@ -201,7 +201,8 @@ BENCHMARK(LpSparsePeakMemory)
 
 // lp on the transportation problems against scipy's linprog with
 // method 'highs-ipm' on the same problems (one thread, best of five; times
-// and optima from tools/reference/lp_transport_times.py, kept here as data):
+// and optima from tools/reference/lp_transport_times.py on a quiet machine,
+// kept here as data):
 // "x_highs_ipm" is our best time over theirs, "objective_error" the relative
 // difference of the optima. Run with one BLAS thread for a like comparison.
 struct HighsReference {
@@ -209,9 +210,9 @@ struct HighsReference {
     double seconds, objective;
 };
 const HighsReference highs_ipm[] = {
-    {5000, 9996, 2, 0.1032, 20076.030174356492},
-    {20000, 39996, 2, 0.5536, 80161.21123537867},
-    {5000, 10000, 2500, 0.1173, 7017.704724692145},
+    {5000, 9996, 2, 0.0314, 20076.030174356492},
+    {20000, 39996, 2, 0.1450, 80161.21123537867},
+    {5000, 10000, 2500, 0.0361, 7017.704724692145},
 };
 
 void LpTransportAgainstHighsIpm(benchmark::State& state)

@@ -636,8 +636,35 @@ namespace {
 struct Solver {
     LpIterate& it;
     LpNormalMatrix& nm;
+    LpTreePcg& pcg;
     const std::vector<double>& theta;
-    std::vector<double> t, rhs, target, u;
+    bool iterative = false;  // the solves go to pcg
+    bool factored = false;   // nm holds this Theta's factor
+    std::vector<double> t, rhs, target, u, kept;
+
+    Solver(LpIterate& iterate, LpNormalMatrix& normal, LpTreePcg& trees, const std::vector<double>& weights)
+        : it(iterate), nm(normal), pcg(trees), theta(weights)
+    {
+    }
+
+    // v := (A Theta A')^-1 v; false only when memory runs out.
+    bool normal_solve(double* v)
+    {
+        if (iterative) {
+            kept.assign(v, v + it.m);
+            if (pcg.solve(it, theta.data(), v))
+                return true;
+            std::copy(kept.begin(), kept.end(), v);
+            iterative = false;
+        }
+        if (!factored) {
+            if (!nm.factor(it, theta.data(), false, it.pivot_limit))
+                return false;
+            factored = true;
+        }
+        nm.solve(v);
+        return true;
+    }
 
     // rhs = target - A Theta A' v.
     void residual(const double* v)
@@ -657,7 +684,7 @@ struct Solver {
         (void)m;
     }
 
-    void run(const double* rb, const double* ru, const double* rc, const double* hx, const double* hw, double* dx,
+    bool run(const double* rb, const double* ru, const double* rc, const double* hx, const double* hw, double* dx,
              double* dw, double* dy, double* dz, double* ds)
     {
         const int m = it.m, n = it.n;
@@ -675,7 +702,8 @@ struct Solver {
         for (int i = 0; i < m; ++i)
             rhs[i] -= rb[i];
         target.assign(rhs.begin(), rhs.end());
-        nm.solve(rhs.data());
+        if (!normal_solve(rhs.data()))
+            return false;
         for (int i = 0; i < m; ++i)
             dy[i] = rhs[i];
         // Refinement: while the normal equations' residual is above 1e-8
@@ -691,7 +719,8 @@ struct Solver {
             if (norm <= 1e-8 || (round > 0 && !(norm < 0.9 * previous)))
                 break;
             previous = norm;
-            nm.solve(rhs.data());
+            if (!normal_solve(rhs.data()))
+                return false;
             for (int i = 0; i < m; ++i)
                 dy[i] += rhs[i];
         }
@@ -709,6 +738,7 @@ struct Solver {
                 ds[j] = 0;
             }
         }
+        return true;
     }
 };
 
@@ -733,7 +763,7 @@ int corrections_from_counts(const std::vector<int>& counts)
 
 } // namespace
 
-bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
+bool lp_direction(LpIterate& it, LpNormalMatrix& nm, LpTreePcg& pcg)
 {
     const int m = it.m, n = it.n;
     if (it.corrections < 0) {
@@ -779,8 +809,20 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
     std::vector<double> theta(n);
     for (int j = 0; j < n; ++j)
         theta[j] = it.bounded[j] ? it.x[j] * it.w[j] / (it.z[j] * it.w[j] + it.s[j] * it.x[j]) : it.x[j] / it.z[j];
-    if (!nm.factor(it, theta.data(), false, it.pivot_limit))
-        return false;
+    Solver solver{it, nm, pcg, theta};
+    const bool tried = pcg.usable();
+    solver.iterative = tried && pcg.prepare(it, theta.data());
+    // Whether the solves of this iteration all converged.
+    auto outcome = [&] {
+        if (tried)
+            pcg.record(solver.iterative);
+        return true;
+    };
+    if (!solver.iterative) {
+        if (!nm.factor(it, theta.data(), false, it.pivot_limit))
+            return false;
+        solver.factored = true;
+    }
 
     // Residuals.
     std::vector<double> rb(it.b), ru(n, 0.0), rc(n);
@@ -795,7 +837,6 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
         rc[j] = sigma * it.c[j] + it.z[j] - (it.bounded[j] ? it.s[j] : 0.0) - aty;
     }
     double g = it.gap;
-    Solver solver{it, nm, theta, {}, {}, {}, {}};
     std::vector<double> hx(n), hw(n, 0.0);
 
     // Predictor.
@@ -809,13 +850,14 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
     it.dy.assign(m, 0.0);
     it.dz.assign(n, 0.0);
     it.ds.assign(n, 0.0);
-    solver.run(rb.data(), ru.data(), rc.data(), hx.data(), hw.data(), it.dx.data(), it.dw.data(), it.dy.data(),
-               it.dz.data(), it.ds.data());
+    if (!solver.run(rb.data(), ru.data(), rc.data(), hx.data(), hw.data(), it.dx.data(), it.dw.data(), it.dy.data(),
+                    it.dz.data(), it.ds.data()))
+        return false;
     double ap, ad;
     lp_step_lengths(it, it.dx.data(), it.dw.data(), it.dz.data(), it.ds.data(), ap, ad);
     it.mu = mu0;
     if (ap == 1 && ad == 1)
-        return true;
+        return outcome();
 
     // Mehrotra's target from the predicted gap.
     double alpha = std::min(ap, ad);
@@ -852,8 +894,9 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
         hx[j] = mu - it.dx[j] * it.dz[j] - it.x[j] * it.z[j];
         hw[j] = it.bounded[j] ? mu - it.dw[j] * it.ds[j] - it.w[j] * it.s[j] : 0.0;
     }
-    solver.run(rb.data(), ru.data(), rc.data(), hx.data(), hw.data(), it.dx.data(), it.dw.data(), it.dy.data(),
-               it.dz.data(), it.ds.data());
+    if (!solver.run(rb.data(), ru.data(), rc.data(), hx.data(), hw.data(), it.dx.data(), it.dw.data(), it.dy.data(),
+                    it.dz.data(), it.ds.data()))
+        return false;
 
     // Gondzio's centrality corrections.
     if (it.corrections > 0) {
@@ -867,8 +910,9 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
                 tx[j] = target((it.x[j] + tp * it.dx[j]) * (it.z[j] + td * it.dz[j]));
                 tw[j] = it.bounded[j] ? target((it.w[j] + tp * it.dw[j]) * (it.s[j] + td * it.ds[j])) : 0.0;
             }
-            solver.run(zero_m.data(), zero_n.data(), zero_n.data(), tx.data(), tw.data(), cx.data(), cw.data(),
-                       cy.data(), cz.data(), cs.data());
+            if (!solver.run(zero_m.data(), zero_n.data(), zero_n.data(), tx.data(), tw.data(), cx.data(), cw.data(),
+                            cy.data(), cz.data(), cs.data()))
+                return false;
             for (int j = 0; j < n; ++j) {
                 sx[j] = it.dx[j] + cx[j];
                 sw[j] = it.dw[j] + cw[j];
@@ -891,5 +935,5 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm)
                 break;
         }
     }
-    return true;
+    return outcome();
 }

@@ -96,6 +96,46 @@ private:
     mutable std::vector<double> solve_work_;
 };
 
+// The normal equations of a problem whose columns hold at most two entries
+// each, solved by conjugate gradients preconditioned with the spanning
+// forest of the largest weights (exact on the forest, the diagonal of the
+// rest kept). A solve that does not converge reports so, and the caller
+// factorises instead; two such iterations in a row end its use.
+class LpTreePcg {
+public:
+    static constexpr int iteration_limit = 150;
+    static constexpr double tolerance = 1e-10;  // on the residual, relative to the right-hand side
+
+    // Whether A has the shape, and its normal matrix a factor dear enough
+    // (from the column counts of its factor) for the iterations to pay.
+    void start(const LpIterate& it, const std::vector<int>& column_counts);
+    bool usable() const { return usable_; }
+    // The forest's factor for this Theta; false when a tree lacks support
+    // or memory runs out.
+    bool prepare(const LpIterate& it, const double* theta);
+    // v := (A Theta A')^-1 v to the tolerance; false (v unchanged) when the
+    // iterations run out first.
+    bool solve(const LpIterate& it, const double* theta, double* v);
+    // An iteration's outcome, for the choice of the next ones.
+    void record(bool converged);
+
+private:
+    struct Link {
+        int to, column, next;
+    };
+    void precondition(double* z) const;
+
+    bool usable_ = false;
+    int failures_ = 0;
+    std::vector<int> edges_, root_, head_, order_, parent_;
+    std::vector<char> in_tree_;
+    std::vector<Link> link_;
+    // Per row: the diagonal outside its parent edge, and the parent edge's
+    // terms at the row, across and at the parent.
+    std::vector<double> weight_, e_, own_, across_, far_, d_, l_;
+    std::vector<double> x_, r_, z_, p_, q_, u_;
+};
+
 // Step lengths of a direction: the largest alpha <= 1 keeping x, w (and z, s)
 // non-negative.
 void lp_step_lengths(const LpIterate& it, const double* dx, const double* dw, const double* dz, const double* ds,
@@ -103,4 +143,6 @@ void lp_step_lengths(const LpIterate& it, const double* dx, const double* dw, co
 
 // The direction of one iteration (predictor, corrector, centrality
 // corrections) into it.dx .. it.ds; it.mu holds the target used.
-bool lp_direction(LpIterate& it, LpNormalMatrix& nm);
+// The normal equations go to pcg while it is usable and converges, to nm
+// otherwise.
+bool lp_direction(LpIterate& it, LpNormalMatrix& nm, LpTreePcg& pcg);

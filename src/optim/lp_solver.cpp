@@ -438,6 +438,8 @@ void LpSolver::iterate()
         if (rec.code == 6)
             pairs.push_back({rec.col, rec.index});
 
+    LpTreePcg pcg;
+    pcg.start(it, nm.column_counts());
     double gap_prev = 1e20, rp_prev = 1e20, rd_prev = 1e20;
     objectives(it);
     int c_primal = 0, c_dual = 0, c_gap = 0, c_stall = 0;
@@ -446,7 +448,7 @@ void LpSolver::iterate()
         ++iter_;
         it.iteration = iter_;
         objectives(it);
-        if (!lp_direction(it, nm)) {
+        if (!lp_direction(it, nm, pcg)) {
             status = -7;
             return;
         }

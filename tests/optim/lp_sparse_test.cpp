@@ -383,6 +383,137 @@ TEST(LpNormalEquations, RandomNetworkWithADenseRest)
     }
 }
 
+// A network in standard form: each route column holds a +a at a source row
+// (the first half) and a -a at a sink row (the second half), a in [0.5, 2]
+// as scaling leaves it; with slacks every row also has a column of its own.
+LpIterate network(std::uint64_t seed, int m, int routes, bool slacks)
+{
+    Lcg g{seed};
+    std::vector<int> rows, cols;
+    std::vector<double> vals;
+    const int half = m / 2;
+    for (int j = 0; j < routes; ++j) {
+        const int source = static_cast<int>(g.unit() * half), sink = half + static_cast<int>(g.unit() * (m - half));
+        rows.insert(rows.end(), {source, sink});
+        cols.insert(cols.end(), {j, j});
+        vals.insert(vals.end(), {0.5 + 1.5 * g.unit(), -0.5 - 1.5 * g.unit()});
+    }
+    for (int i = 0; slacks && i < m; ++i) {
+        rows.push_back(i);
+        cols.push_back(routes + i);
+        vals.push_back(1);
+    }
+    return iterate_of(m, routes + (slacks ? m : 0), rows, cols, vals);
+}
+
+// The forest-preconditioned iterations solve the normal equations of
+// networks: weights uniform, spread as in the first iterations, split as in
+// the last ones (the basic columns large, the others vanishing), and a
+// network so sparse that its forest has many trees. The residual is at the
+// level of rounding; where the matrix is well conditioned, the solution is
+// the vector the right side was made from.
+TEST(LpTreePcg, SolvesTheNormalEquationsOfANetwork)
+{
+    struct Case {
+        const char* what;
+        int m, routes;
+        double low, high;  // log10 of Theta's range
+        bool split;        // one column in five large, the rest small
+        double error;      // on the solution, relative
+    };
+    const std::vector<Case> cases = {
+        {"uniform weights", 800, 1600, 0, 0, false, 1e-8},
+        {"first iterations", 800, 1600, -3, 3, false, 1e-6},
+        {"last iterations", 800, 1600, -10, -6, true, INFINITY},
+        {"many trees", 800, 300, -2, 2, false, 1e-6},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        LpIterate it = network(17, k.m, k.routes, true);
+        Lcg g{23};
+        std::vector<double> theta(it.n), v(it.m);
+        for (int j = 0; j < it.n; ++j) {
+            theta[j] = std::pow(10.0, k.low + (k.high - k.low) * g.unit());
+            if (k.split && j % 5 == 0)
+                theta[j] = 1 / theta[j];
+        }
+        for (double& x : v)
+            x = 2 * g.unit() - 1;
+        const std::vector<double> r = product(it, theta, v);
+        LpTreePcg pcg;
+        ASSERT_TRUE(pcg.prepare(it, theta.data()));
+        std::vector<double> s = r;
+        ASSERT_TRUE(pcg.solve(it, theta.data(), s.data()));
+        EXPECT_LT(residual(it, theta, s, r), 1e-9);
+        double error = 0;
+        for (int i = 0; i < it.m; ++i)
+            error = std::max(error, std::fabs(s[i] - v[i]));
+        EXPECT_LE(error, k.error);
+    }
+}
+
+// What the iterations cannot take is refused and left to the
+// factorisation: a network of equality rows, whose forest has a tree
+// without support, and weights that are not finite, which leave the right
+// side as it was.
+TEST(LpTreePcg, RefusesWhatItCannotSolve)
+{
+    const LpIterate equalities = network(5, 200, 800, false);
+    LpTreePcg pcg;
+    EXPECT_FALSE(pcg.prepare(equalities, std::vector<double>(equalities.n, 1.0).data()));
+
+    const LpIterate it = network(5, 200, 800, true);
+    std::vector<double> theta(it.n, 1.0);
+    ASSERT_TRUE(pcg.prepare(it, theta.data()));
+    theta[7] = NAN;
+    std::vector<double> v(it.m, 1.0);
+    EXPECT_FALSE(pcg.solve(it, theta.data(), v.data()));
+    EXPECT_EQ(v, std::vector<double>(it.m, 1.0));
+}
+
+// A random transport network whose capacities cannot bind: every sink
+// takes its one unit from its cheapest route, so the optimum is the sum of
+// those costs. The normal matrix's fill is dense enough that the solver
+// takes the forest-preconditioned iterations.
+TEST(LpSparseProblems, RandomNetworkTakesTheCheapestRoutes)
+{
+    const int sources = 1000, sinks = 1000, routes = 4000, m = sources + sinks;
+    Lcg g{41};
+    std::vector<double> t(3 * 2 * routes), c(routes), b(m), lb(routes, 0.0), ub(routes, 1e20);
+    std::vector<double> cheapest(sinks, INFINITY);
+    std::vector<int> best(sinks, -1);
+    for (int j = 0; j < routes; ++j) {
+        const int source = static_cast<int>(g.unit() * sources), sink = j / (routes / sinks);
+        t[2 * j] = source + 1;
+        t[2 * j + 1] = sources + sink + 1;
+        t[2 * routes + 2 * j] = j + 1;
+        t[2 * routes + 2 * j + 1] = j + 1;
+        t[4 * routes + 2 * j] = 1;
+        t[4 * routes + 2 * j + 1] = -1;
+        c[j] = 1 + 9 * g.unit();
+        if (c[j] < cheapest[sink]) {
+            cheapest[sink] = c[j];
+            best[sink] = j;
+        }
+    }
+    for (int i = 0; i < m; ++i)
+        b[i] = i < sources ? 100 : -1;
+    std::vector<int> kinds(m, 1);
+    double optimum = 0;
+    for (double v : cheapest)
+        optimum += v;
+    LpSolver s;
+    s.load_triplets(2 * routes, m, routes, m, 0, 0, t.data(), b.data(), kinds.data(), c.data(), lb.data(), ub.data());
+    ASSERT_EQ(s.status, 1);
+    EXPECT_NEAR(s.objective(), optimum, 1e-8 * optimum);
+    const std::vector<double>& x = s.x();
+    double worst = 0;
+    for (int j = 0; j < routes; ++j)
+        worst = std::max(worst, std::fabs(x[j] - (best[j / (routes / sinks)] == j ? 1.0 : 0.0)));
+    EXPECT_LT(worst, 1e-6);
+    s.release();
+}
+
 // Problems with thousands of rows reach the optimum of an independent
 // solver, feasible, with multipliers of the right sign.
 TEST(LpSparseProblems, ReachTheReferenceOptimum)
