@@ -103,7 +103,6 @@ private:
 // factorises instead; two such iterations in a row end its use.
 class LpTreePcg {
 public:
-    static constexpr int iteration_limit = 150;
     static constexpr double tolerance = 1e-10;  // on the residual, relative to the right-hand side
 
     // Whether A has the shape, and its normal matrix a factor dear enough
@@ -118,6 +117,8 @@ public:
     bool solve(const LpIterate& it, const double* theta, double* v);
     // An iteration's outcome, for the choice of the next ones.
     void record(bool converged);
+    // Steps of one solve before it gives up (150).
+    void set_iteration_limit(int steps) { iteration_limit_ = steps; }
 
 private:
     struct Link {
@@ -127,6 +128,7 @@ private:
 
     bool usable_ = false;
     int failures_ = 0;
+    int iteration_limit_ = 150;
     std::vector<int> edges_, root_, head_, order_, parent_;
     std::vector<char> in_tree_;
     std::vector<Link> link_;

@@ -180,7 +180,7 @@ bool LpTreePcg::solve(const LpIterate& it, const double* theta, double* v)
     double rz = 0;
     for (int i = 0; i < m; ++i)
         rz += r_[i] * z_[i];
-    for (int k = 0; k < iteration_limit; ++k) {
+    for (int k = 0; k < iteration_limit_; ++k) {
         // q = A Theta A' p.
         for (int j = 0; j < n; ++j) {
             double a = 0;

@@ -471,6 +471,75 @@ TEST(LpTreePcg, RefusesWhatItCannotSolve)
     EXPECT_EQ(v, std::vector<double>(it.m, 1.0));
 }
 
+// An interior iterate of a network problem: x, z, y and the residuals all
+// away from the solution, as in the first iterations.
+LpIterate network_iterate()
+{
+    LpIterate it = network(29, 600, 1800, true);
+    Lcg g{31};
+    it.b.resize(it.m);
+    for (double& v : it.b)
+        v = 10 * g.unit() - 5;
+    it.c.resize(it.n);
+    for (double& v : it.c)
+        v = 1 + 9 * g.unit();
+    it.u.assign(it.n, 1e20);
+    it.bounded.assign(it.n, 0);
+    it.x.resize(it.n);
+    it.z.resize(it.n);
+    for (int j = 0; j < it.n; ++j) {
+        it.x[j] = std::pow(10.0, 4 * g.unit() - 2);
+        it.z[j] = std::pow(10.0, 4 * g.unit() - 2);
+    }
+    it.w.assign(it.n, 1e20);
+    it.s.assign(it.n, 0.0);
+    it.y.assign(it.m, 0.0);
+    for (double v : it.b)
+        it.sum_b += std::fabs(v);
+    it.iteration = 2;
+    it.primal = 100;
+    it.dual = -100;
+    for (int j = 0; j < it.n; ++j)
+        it.gap += it.x[j] * it.z[j];
+    return it;
+}
+
+// The search direction is the same whether the normal equations go to the
+// iterations or to the factorisation, and an iteration whose solves do not
+// converge takes the factorisation's direction; two such iterations in a
+// row leave the factorisation for good.
+TEST(LpTreePcg, DirectionsMatchTheFactorisationAndFallBackToIt)
+{
+    const LpIterate start = network_iterate();
+    LpIterate direct = start;
+    LpNormalMatrix nm;
+    ASSERT_EQ(nm.analyse(direct), 0);
+    LpTreePcg unused;
+    ASSERT_TRUE(lp_direction(direct, nm, unused));
+    const std::vector<int> dear(1, 1 << 20);  // a factor dear enough for the iterations
+    for (int limit : {150, 1}) {
+        SCOPED_TRACE("step limit " + std::to_string(limit));
+        LpIterate it = start;
+        LpTreePcg pcg;
+        pcg.start(it, dear);
+        ASSERT_TRUE(pcg.usable());
+        pcg.set_iteration_limit(limit);
+        LpNormalMatrix nm2;
+        ASSERT_EQ(nm2.analyse(it), 0);
+        ASSERT_TRUE(lp_direction(it, nm2, pcg));
+        double diff = 0, size = 0;
+        for (int j = 0; j < it.n; ++j) {
+            diff = std::max(diff, std::fabs(it.dx[j] - direct.dx[j]));
+            size = std::max(size, std::fabs(direct.dx[j]));
+        }
+        EXPECT_LT(diff, 1e-6 * size);
+        EXPECT_NEAR(it.mu, direct.mu, 1e-6 * std::fabs(direct.mu));
+        LpIterate again = start;
+        ASSERT_TRUE(lp_direction(again, nm2, pcg));
+        EXPECT_EQ(pcg.usable(), limit > 1);
+    }
+}
+
 // A random transport network whose capacities cannot bind: every sink
 // takes its one unit from its cheapest route, so the optimum is the sum of
 // those costs. The normal matrix's fill is dense enough that the solver
