@@ -235,6 +235,22 @@ void LpNormalMatrix::postponed_update(int k, const double* lcol, const int* rows
     }
 }
 
+// Block columns first .. last-1 of an nr-row block lose the product of the
+// k columns of E and V (their rows standing for the block's rows from
+// first on), below the diagonal only: in strips of columns that each start
+// at their own diagonal.
+static void subtract_lower_product(double* B, int nr, int first, int last, int k, const double* E, int lde,
+                                   const double* V, int ldv)
+{
+    constexpr int strip = 128;
+    const double minus_one = -1.0, one = 1.0;
+    for (int u0 = first; u0 < last; u0 += strip) {
+        const int width = std::min(strip, last - u0), height = nr - u0;
+        dgemm_("N", "T", &height, &width, &k, &minus_one, E + (u0 - first), &lde, V + (u0 - first), &ldv, &one,
+               B + static_cast<std::size_t>(u0) * nr + u0, &nr, 1, 1);
+    }
+}
+
 // Columns t0 .. t1-1 of a supernode's block, every update from the columns
 // before t0 already applied. Halving the range until it is narrow puts
 // nearly all of the work into large products, and the update between the
@@ -308,8 +324,7 @@ void LpNormalMatrix::factor_columns(double* B, const int* R, int nr, int f, int 
 }
 
 // Rows and columns from mid on (columns below t1) take the update of the
-// factored columns t0 .. mid-1, in strips of columns that each start at
-// their own diagonal: only the lower part is formed.
+// factored columns t0 .. mid-1.
 void LpNormalMatrix::update_columns(double* B, int nr, int f, int t0, int mid, int t1)
 {
     const int rows = nr - mid, k = mid - t0;
@@ -321,14 +336,7 @@ void LpNormalMatrix::update_columns(double* B, int nr, int f, int t0, int mid, i
         for (int r = 0; r < rows; ++r)
             wt[r] = ct[r] * dt;
     }
-    constexpr int strip = 128;
-    const double minus_one = -1.0, one = 1.0;
-    for (int u0 = mid; u0 < t1; u0 += strip) {
-        const int width = std::min(strip, t1 - u0), height = nr - u0;
-        dgemm_("N", "T", &height, &width, &k, &minus_one, work_.data() + (u0 - mid), &rows,
-               B + static_cast<std::size_t>(t0) * nr + u0, &nr, &one, B + static_cast<std::size_t>(u0) * nr + u0, &nr,
-               1, 1);
-    }
+    subtract_lower_product(B, nr, mid, t1, k, work_.data(), rows, B + static_cast<std::size_t>(t0) * nr + mid, nr);
 }
 
 // The batched columns' outer products, lower part only, into the block.
@@ -338,13 +346,7 @@ void LpNormalMatrix::flush_batch(double* B, int nr, int nc)
     batch_cols_ = 0;
     if (k == 0)
         return;
-    constexpr int strip = 128;
-    const double minus_one = -1.0, one = 1.0;
-    for (int u0 = 0; u0 < nc; u0 += strip) {
-        const int width = std::min(strip, nc - u0), height = nr - u0;
-        dgemm_("N", "T", &height, &width, &k, &minus_one, batch_e_.data() + u0, &nr, batch_v_.data() + u0, &nc, &one,
-               B + static_cast<std::size_t>(u0) * nr + u0, &nr, 1, 1);
-    }
+    subtract_lower_product(B, nr, 0, nc, k, batch_e_.data(), nr, batch_v_.data(), nc);
 }
 
 bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit)
@@ -609,6 +611,22 @@ constexpr double theta_step = 0.99995;
 
 } // namespace
 
+void lp_normal_product(const LpIterate& it, const double* theta, const double* v, double* out, std::vector<double>& u)
+{
+    const int n = it.n;
+    u.resize(n);
+    for (int j = 0; j < n; ++j) {
+        double a = 0;
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            a += it.val[p] * v[it.rowidx[p]];
+        u[j] = theta[j] * a;
+    }
+    std::fill(out, out + it.m, 0.0);
+    for (int j = 0; j < n; ++j)
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            out[it.rowidx[p]] += it.val[p] * u[j];
+}
+
 void lp_step_lengths(const LpIterate& it, const double* dx, const double* dw, const double* dz, const double* ds,
                      double& alpha_p, double& alpha_d)
 {
@@ -669,19 +687,10 @@ struct Solver {
     // rhs = target - A Theta A' v.
     void residual(const double* v)
     {
-        const int m = it.m, n = it.n;
-        u.resize(n);
-        for (int j = 0; j < n; ++j) {
-            double a = 0;
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
-                a += it.val[p] * v[it.rowidx[p]];
-            u[j] = theta[j] * a;
-        }
-        rhs.assign(target.begin(), target.end());
-        for (int j = 0; j < n; ++j)
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
-                rhs[it.rowidx[p]] -= it.val[p] * u[j];
-        (void)m;
+        rhs.resize(it.m);
+        lp_normal_product(it, theta.data(), v, rhs.data(), u);
+        for (int i = 0; i < it.m; ++i)
+            rhs[i] = target[i] - rhs[i];
     }
 
     bool run(const double* rb, const double* ru, const double* rc, const double* hx, const double* hw, double* dx,

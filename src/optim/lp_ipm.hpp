@@ -138,6 +138,9 @@ private:
     std::vector<double> x_, r_, z_, p_, q_, u_;
 };
 
+// out := A Theta A' v, with u as scratch of n.
+void lp_normal_product(const LpIterate& it, const double* theta, const double* v, double* out, std::vector<double>& u);
+
 // Step lengths of a direction: the largest alpha <= 1 keeping x, w (and z, s)
 // non-negative.
 void lp_step_lengths(const LpIterate& it, const double* dx, const double* dw, const double* dz, const double* ds,

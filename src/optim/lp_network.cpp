@@ -181,17 +181,7 @@ bool LpTreePcg::solve(const LpIterate& it, const double* theta, double* v)
     for (int i = 0; i < m; ++i)
         rz += r_[i] * z_[i];
     for (int k = 0; k < iteration_limit_; ++k) {
-        // q = A Theta A' p.
-        for (int j = 0; j < n; ++j) {
-            double a = 0;
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
-                a += it.val[p] * p_[it.rowidx[p]];
-            u_[j] = theta[j] * a;
-        }
-        std::fill(q_.begin(), q_.end(), 0.0);
-        for (int j = 0; j < n; ++j)
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
-                q_[it.rowidx[p]] += it.val[p] * u_[j];
+        lp_normal_product(it, theta, p_.data(), q_.data(), u_);
         double pq = 0;
         for (int i = 0; i < m; ++i)
             pq += p_[i] * q_[i];
