@@ -3,6 +3,7 @@
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/linalg.h"
@@ -29,10 +30,7 @@ void rref_core(const Mm& a0, const Mm& tol_in, Mm& R, Mm* jb_out)
     // A NaN or Inf entry makes the default tolerance NaN or Inf, which no
     // pivot passes, and the form would come out as plausible zeros: the
     // form of such a matrix is NaN, with no pivot columns.
-    bool finite = true;
-    for (idx k = 0; k < idx(m) * n; ++k)
-        finite &= std::isfinite(a.addr()[k]) && (!complex || std::isfinite(a.addi()[k]));
-    if (!finite) {
+    if (!all_finite(a)) {
         Mm r = new_dense(0, m, n);
         std::fill(r.addr(), r.addr() + idx(m) * n, NAN);
         R = r;

@@ -4,6 +4,7 @@
 #include "linalg/kernels.hpp"
 #include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -39,14 +40,6 @@ void clear_below(Mm& h, int band)
         }
 }
 
-bool all_finite(const double* x, std::size_t count)
-{
-    bool finite = true;
-    for (std::size_t k = 0; k < count; ++k)
-        finite &= std::isfinite(x[k]);
-    return finite;
-}
-
 // hess of a real matrix: the complex reduction's imaginary parts would all
 // be zero, so it runs in real arithmetic. Declines (false) for a complex or
 // non-finite A, and for a result that overflowed, where the complex form's
@@ -54,11 +47,10 @@ bool all_finite(const double* x, std::size_t count)
 bool real_hess(const Mm& A, Mm& H, Mm& U)
 {
     int n = A.cols();
-    const std::size_t count = std::size_t(n) * std::size_t(n);
     if (A.isc() || A.issparse())
         return false;
     Mm h = working_copy(A, false);
-    if (!all_finite(h.addr(), count))
+    if (!all_finite(h))
         return false;
     Mm u(0, 0, 0, n, n, qv_double);
     with_storage(u, n, n, false);
@@ -66,7 +58,7 @@ bool real_hess(const Mm& A, Mm& H, Mm& U)
     int low = 1, igh = n;
     corth_real(&n, &n, &low, &igh, h.addr(), ortr.get());
     corth_real_transform(&n, &n, &low, &igh, h.addr(), ortr.get(), u.addr());
-    if (!all_finite(h.addr(), count) || !all_finite(u.addr(), count))
+    if (!all_finite(h) || !all_finite(u))
         return false;
     clear_below(h, 1);
     H = h;

@@ -2,6 +2,7 @@
 // through quadratic programming on the normal equations.
 #include "optim/nnls_kernels.hpp"
 #include "optim/user_function.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 
 #include "velkor/array.h"
@@ -37,18 +38,6 @@ namespace {
 
 // Works on copies of A and b and starts from x = 0 (x0 is accepted and not
 // used: the kernel supports only that start).
-bool all_finite(const Mm& v)
-{
-    if (v.gettype() != qv_double)
-        return true;
-    const double* re = v.addr();
-    const double* im = v.addi();
-    for (int k = 0; k < v.size(); ++k)
-        if (!std::isfinite(re[k]) || (im && !std::isfinite(im[k])))
-            return false;
-    return true;
-}
-
 bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x0, nnls_result& out,
                    const char* who = "nnls")
 {
