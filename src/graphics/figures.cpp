@@ -72,9 +72,6 @@ void run_default_callbacks(const Mm& h, const char* kind)
 
 Mm open_figure(double n)
 {
-    // A number no int can hold names no figure (and may not be converted).
-    if (!(std::fabs(n) < INT_MAX))
-        return Mm(-1.0);
     const int number_of_figure = static_cast<int>(std::trunc(n));
     if (vizmo_is_handle(n)) {
         const Mm h(vizmo_create_object("Figure", number_of_figure));

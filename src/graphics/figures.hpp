@@ -4,8 +4,9 @@
 
 #include "velkor/value.h"
 
-// Selects figure n (writing "Show" 1) or opens it; a refusal of the engine
-// comes back as its negative handle with nothing written.
+// Selects figure n (writing "Show" 1) or opens it, n being a number an int
+// holds (figure() refuses others) or -1 for the next free one; a refusal of
+// the engine comes back as its negative handle with nothing written.
 Mm open_figure(double n);
 // Sets h's CreateFcn and DeleteFcn from the root's Default<kind>CreateFcn
 // and Default<kind>DeleteFcn, then runs the CreateFcn.

@@ -1,6 +1,7 @@
 // The graphics property-name constants and the table of them, text beside
-// value. They are made at load, before the library's start-up runs (they need
-// nothing of it but the allocator), and freed at unload after it.
+// value. They are made at load and freed at unload; they need nothing of the
+// library's start-up but the allocator, which serves before and after it, so
+// their order against the start-up object does not matter.
 #include "graphics/property_names.hpp"
 
 Mm property_text(const char* text)

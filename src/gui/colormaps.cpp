@@ -63,8 +63,8 @@ bool made(const Mm& map, int rows) { return rows == 0 || (map.rows() == rows && 
 double* column(Mm& map, int c) { return map.addr() + static_cast<std::ptrdiff_t>(c) * map.rows(); }
 
 // Holds every entry to [0, 1]: running sums and divisions by the length can
-// stray past 1 by a rounding, and gray(1) divides 0 by 0; a map outside the
-// range is refused by colormap and misread by brighten.
+// stray past 1 by a rounding; a map outside the range is refused by
+// colormap and misread by brighten.
 Mm& clamped(Mm& map)
 {
     double* v = map.addr();
@@ -161,8 +161,9 @@ Mm gray(const Mm& m)
         return map;
     for (int c = 0; c < 3; ++c) {
         double* out = column(map, c);
+        // One row is black: there is no step to divide by.
         for (int k = 0; k < n; ++k)
-            out[k] = k / divisor;
+            out[k] = divisor > 0 ? k / divisor : 0;
     }
     return clamped(map);
 }

@@ -1,6 +1,8 @@
-// Every global value of the library and the start-up object, in one
+// Every global value of the value layer and the start-up object, in one
 // translation unit so that they are created in this order at load and
-// destroyed in the reverse order at unload.
+// destroyed in the reverse order at unload. The upper layers keep their
+// globals (property names, chart records, the progress window) in their
+// own files: they need nothing of the start-up but the allocator.
 #include "platform/byte_order.hpp"
 #include "value/globals.hpp"
 #include "value/report.hpp"
