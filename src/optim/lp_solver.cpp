@@ -4,7 +4,7 @@
 // lp_direction.cpp and the MPS reader in mps.cpp.
 #include "optim/lp_solver.hpp"
 
-#include "linalg/glue.hpp"
+#include "platform/blas_threads.hpp"
 #include "optim/lp_ipm.hpp"
 
 #include <algorithm>

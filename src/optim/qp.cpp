@@ -5,7 +5,7 @@
 // constrained least squares through it. Every step is a whole-matrix
 // operation on values, and every system is solved by sparse left division.
 #include "optim/qp.hpp"
-#include "linalg/glue.hpp"
+#include "platform/blas_threads.hpp"
 #include "optim/options.hpp"
 #include "optim/user_function.hpp"
 
