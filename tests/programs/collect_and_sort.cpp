@@ -1,7 +1,8 @@
 // Collecting results in loops the way programs do: vectors grown from
 // empty one element at a time, rows appended by brackets, columns and
-// matrices filled past their ends, cells and a struct array built field by
-// field; then the collected values are summed, sorted and searched.
+// matrices filled past their ends, cells and struct arrays built field by
+// field and record by record; then the collected values are summed, sorted
+// and searched.
 // Expected values are exact arithmetic or plain C loops.
 #include "check.hpp"
 
@@ -162,6 +163,26 @@ int main()
     Mstr(Mm(labels.br(where)), name, sizeof name);
     program::record(std::string(name) == "edsger", "labels{where}");
     near("numel(people)", people.size(), 4);
+
+    // Whole records stored one at a time, as compiled code stores
+    // team(k) = s; the last record brings one field more, which every
+    // element of the array takes on, empty where it was not given.
+    Mm team;
+    for (int k = 1; k <= 4; ++k) {
+        Mm record;
+        record.member("name") = TM(names[k - 1]);
+        record.member("born") = born[k - 1];
+        if (k == 4)
+            record.member("award") = 1972.0;
+        team.vwcopy1(record, Mm(double(k)));
+        held("team(k) = record", {&team, &record});
+    }
+    near("numel(team)", team.size(), 4);
+    near("fields of team", team.getnfields(), 3);
+    for (int k = 1; k <= 4; ++k)
+        near("team(k).born", Mm(team(k).member("born")).r(), born[k - 1]);
+    program::record(isempty(Mm(team(1).member("award"))), "team(1).award is empty");
+    near("team(4).award", Mm(team(4).member("award")).r(), 1972);
 
     exitM();
     return program::finish("collect_and_sort");
