@@ -26,6 +26,11 @@ constexpr int header_bytes = 128;
 constexpr int deepest_nesting = 256;
 constexpr int longest_name = 255;
 constexpr int field_name_bytes = 32;
+// Elements of a struct without fields cost the file nothing, so the file
+// cannot bound their count; each is still a value of its own in memory.
+// No saved value holds a million empty elements: more is damage, refused
+// before allocating instead of making billions of handles.
+constexpr long long most_fieldless_elements = 1LL << 20;
 
 enum v5_class : int {
     class_cell = 1,
@@ -509,7 +514,7 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
     // A full element costs the file at least a byte per entry and a cell a
     // nested element (8 bytes) per entry; a sparse element's storage
     // follows its nzmax and column count, not its extent, and a struct's
-    // is bounded once its fields are known.
+    // is bounded once its fields are known (or found to be none).
     const long long room = end - static_cast<long long>(ftello(file_));
     if (cls == class_sparse) {
         if (nzmax > room || static_cast<long long>(dims[1]) + 1 > room)
@@ -607,9 +612,10 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
             align_read_8(file_);
         }
         // Each element's fields hold a nested element (8 bytes at least);
-        // elements without fields cost the file nothing.
+        // elements without fields have only the fixed ceiling.
         const long long left = end - static_cast<long long>(ftello(file_));
-        if (!field_names.empty() && count > left / 8 / static_cast<long long>(field_names.size()))
+        if (field_names.empty() ? count > most_fieldless_elements
+                                : count > left / 8 / static_cast<long long>(field_names.size()))
             data_set_failure();
     }
 
