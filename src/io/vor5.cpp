@@ -804,8 +804,7 @@ bool v5_can_save(const char* path, const Mm& value)
 
 void write_v5_element(const char* path, std::FILE* file, const Mm& value)
 {
-    if (v5_can_save(path, value))
-        v5_writer(path, file).element(value, value.getname());
+    v5_writer(path, file).element(value, value.getname());
 }
 
 int read_v5_element(const char* path, std::FILE* file, Mm& target)

@@ -20,8 +20,8 @@ bool write_v5_header(std::FILE* file);
 // Whether every part of the value can be written so that it reads back the
 // same; raises the save's message when not.
 bool v5_can_save(const char* path, const Mm& value);
-// Appends one array element, recursively for cells and structs (nothing
-// when v5_can_save refuses the value).
+// Appends one array element, recursively for cells and structs; the value
+// has passed v5_can_save.
 void write_v5_element(const char* path, std::FILE* file, const Mm& value);
 
 // Reads the element at the current position into target (which keeps its
