@@ -895,7 +895,7 @@ long long v5_directory::find(const std::string& name) const
     return it == offsets_.end() ? -1 : static_cast<long long>(it->second);
 }
 
-v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory* directory)
+v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory& directory)
 {
     const char* stored = target.getname();
     if (!stored || !*stored) {
@@ -907,7 +907,7 @@ v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, cons
         return v5_loaded;
     if (wanted == "i_" || wanted == "j_")
         wanted.pop_back();
-    const long long at = directory ? directory->find(wanted) : v5_directory(file).find(wanted);
+    const long long at = directory.find(wanted);
     if (at < 0 || fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0)
         return v5_not_found;
     return read_v5_element(path, file, target) == 0 ? v5_loaded : v5_failed;
