@@ -79,7 +79,7 @@ const char* unsaveable_field(const Mm& value, int depth)
 {
     if (value.gettype() != qv_cell || depth > deepest_nesting)
         return nullptr;
-    if (value.isstruct() && field_name_width(value) > widest_field_name) {
+    if (value.isstruct()) {
         for (int f = 0; f < value.getnfields(); ++f)
             if (std::strlen(value.getfield(f)) >= static_cast<std::size_t>(widest_field_name))
                 return value.getfield(f);
