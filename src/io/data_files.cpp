@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
@@ -467,9 +468,9 @@ Mm load_into(const std::string& name, const Mc* targets)
         return first;
     }
     // The names of a version-5 file are read once for all the targets.
-    std::unique_ptr<v5_directory> directory;
+    std::optional<v5_directory> directory;
     if (kind == data_v5)
-        directory = std::make_unique<v5_directory>(f.get());
+        directory.emplace(f.get());
     for (int k = 0; k < n; ++k) {
         Mm& target = const_cast<Mm&>(targets->element(k));
         if (kind == data_v4) {
@@ -478,7 +479,7 @@ Mm load_into(const std::string& name, const Mc* targets)
         } else if (kind == data_v5) {
             // A target missing from the file is skipped; a failed read ends
             // the load.
-            if (load5_by_name(path.c_str(), f.get(), target, directory.get()) == v5_failed)
+            if (load5_by_name(path.c_str(), f.get(), target, *directory) == v5_failed)
                 break;
         } else {
             load_ascii(path.c_str(), f.get(), target);

@@ -681,7 +681,7 @@ void read_values(const Mm& fid, const Mm& size, const std::string& precision, co
     int s = 8;
     const int code = find_precision(precision.c_str(), &s);
     if (code < 0) {
-        fileio(precision.c_str(), &s);  // raises the unknown-precision message
+        unknown_precision(precision.c_str());
         return;
     }
     const bool swap = swapping(fid, format_name);

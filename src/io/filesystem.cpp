@@ -286,6 +286,18 @@ std::string utc_date_text(std::time_t t)
     return text;
 }
 
+// Adds the entry of that name in the directory, as stat sees it (lstat for
+// a link to nothing); false when neither finds it.
+bool add_listed_file(std::vector<listed_file>& files, const std::string& native_dir, const std::string& name)
+{
+    struct stat st;
+    const std::string full = native_dir + "/" + name;
+    if (::stat(full.c_str(), &st) != 0 && ::lstat(full.c_str(), &st) != 0)
+        return false;
+    files.push_back({name, utc_date_text(st.st_mtime), static_cast<double>(st.st_size), S_ISDIR(st.st_mode)});
+    return true;
+}
+
 std::vector<listed_file> list_files(std::string pattern)
 {
     std::string dir, name;
@@ -300,26 +312,14 @@ std::vector<listed_file> list_files(std::string pattern)
     const std::string native_dir = platform::native_path(dir.empty() ? "." : dir);
     // A name that exists as given is that file, even when it reads as a
     // pattern ("we[ird].txt").
-    if (name != "*") {
-        struct stat st;
-        const std::string full = native_dir + "/" + name;
-        if (::stat(full.c_str(), &st) == 0 || ::lstat(full.c_str(), &st) == 0) {
-            files.push_back({name, utc_date_text(st.st_mtime), static_cast<double>(st.st_size), S_ISDIR(st.st_mode)});
-            return files;
-        }
-    }
+    if (name != "*" && add_listed_file(files, native_dir, name))
+        return files;
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(native_dir.c_str()), ::closedir);
     if (!d)
         return files;
     while (const dirent* e = ::readdir(d.get())) {
-        if (::fnmatch(name.c_str(), e->d_name, 0) != 0)
-            continue;
-        struct stat st;
-        const std::string full = native_dir + "/" + e->d_name;
-        if (::stat(full.c_str(), &st) != 0 && ::lstat(full.c_str(), &st) != 0)
-            continue;
-        files.push_back({e->d_name, utc_date_text(st.st_mtime), static_cast<double>(st.st_size),
-                         S_ISDIR(st.st_mode)});
+        if (::fnmatch(name.c_str(), e->d_name, 0) == 0)
+            add_listed_file(files, native_dir, e->d_name);
     }
     std::sort(files.begin(), files.end(),
               [](const listed_file& a, const listed_file& b) { return a.name < b.name; });

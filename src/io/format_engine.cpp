@@ -750,10 +750,12 @@ inline int digit_value(int c, int base)
 }
 
 // An integer as C's scanf reads it (base 0: a "0x" prefix gives hex, a
-// leading 0 octal), in at most width characters. Digits beyond 64 bits wrap:
-// only the low bits are kept in the end.
+// leading 0 octal), in at most width characters, as a sign and a magnitude.
+// A magnitude beyond 64 bits wraps, keeping its low bits, as the unsigned
+// conversions want; saturate holds it at the largest value instead, so that
+// a signed conversion can clamp it to its range.
 template <class Cursor>
-bool scan_integer(Cursor& in, int base, int width, std::uint64_t& out, bool& negative_out, std::uint64_t& magnitude_out)
+bool scan_integer(Cursor& in, int base, int width, bool saturate, bool& negative_out, std::uint64_t& magnitude_out)
 {
     long long budget = width > 0 ? width : LLONG_MAX;
     bool negative = false;
@@ -765,7 +767,7 @@ bool scan_integer(Cursor& in, int base, int width, std::uint64_t& out, bool& neg
         c = in.peek();
     }
     std::uint64_t v = 0;
-    bool overflow = false;  // more than 64 bits: held at the largest value
+    bool overflow = false;  // more than 64 bits
     long long digits = 0;  // a stream has no end to its digits
     if ((base == 0 || base == 16) && c == '0' && budget > 0) {
         in.take();
@@ -787,19 +789,15 @@ bool scan_integer(Cursor& in, int base, int width, std::uint64_t& out, bool& neg
     for (int d; budget > 0 && (d = digit_value(c, base)) >= 0; c = in.peek()) {
         if (v > (UINT64_MAX - static_cast<unsigned>(d)) / static_cast<unsigned>(base))
             overflow = true;
-        else
-            v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+        v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
         ++digits;
         in.take();
         --budget;
     }
     if (digits == 0)
         return false;
-    if (overflow)
-        v = UINT64_MAX;
     negative_out = negative;
-    magnitude_out = v;
-    out = negative ? 0 - v : v;
+    magnitude_out = overflow && saturate ? UINT64_MAX : v;
     return true;
 }
 
@@ -1034,18 +1032,19 @@ int scan_piece(const format_piece& p, Cursor& in, scan_store& store, long long c
             base = 8;
         else if (conversion == 'X' || conversion == 'P')
             base = 16;
-        std::uint64_t v, magnitude;
+        const bool is_signed = conversion == 'D' || conversion == 'I';
+        std::uint64_t magnitude;
         bool negative;
-        if (!scan_integer(in, base, p.width, v, negative, magnitude))
+        if (!scan_integer(in, base, p.width, is_signed, negative, magnitude))
             return 0;
         if (!p.suppressed && conversion != 'P') {
-            if (conversion == 'D' || conversion == 'I')
+            if (is_signed)
                 // Signed conversions saturate at the ends of the 32-bit
                 // range rather than wrap around.
                 store.put(negative ? (magnitude > 2147483648u ? -2147483648.0 : -static_cast<double>(magnitude))
                                    : (magnitude > 2147483647u ? 2147483647.0 : static_cast<double>(magnitude)));
             else
-                store.put(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+                store.put(static_cast<std::int32_t>(static_cast<std::uint32_t>(negative ? 0 - magnitude : magnitude)));
         }
         return assigned;
     }

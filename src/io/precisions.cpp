@@ -86,12 +86,14 @@ int find_precision(const char* name, int* bytes)
     return -1;
 }
 
+void unknown_precision(const char* name) { error("fileio: unknown precision %s", name ? name : ""); }
+
 int fileio(const char* name, int* bytes)
 {
     const int code = find_precision(name, bytes);
     if (code >= 0)
         return code;
-    error("fileio: unknown precision %s", name ? name : "");
+    unknown_precision(name);
     if (bytes)
         *bytes = 8;
     return prec_double;

@@ -28,6 +28,8 @@ enum precision_code : int {
 int fileio(const char* name, int* bytes);
 // The same without a message: -1 for an unknown name (bytes untouched).
 int find_precision(const char* name, int* bytes);
+// Raises the message of a precision name find_precision does not know.
+void unknown_precision(const char* name);
 // The element size of a code (8 for codes outside 0 to 10).
 int precision_size(int code);
 

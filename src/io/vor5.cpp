@@ -26,6 +26,11 @@ constexpr int header_bytes = 128;
 constexpr int deepest_nesting = 256;
 constexpr int longest_name = 255;
 constexpr int field_name_bytes = 32;
+// Elements of a struct without fields cost the file nothing, so the file
+// cannot bound their count; each is still a value of its own in memory.
+// No saved value holds a million empty elements: more is damage, refused
+// before allocating instead of making billions of handles.
+constexpr long long most_fieldless_elements = 1LL << 20;
 
 enum v5_class : int {
     class_cell = 1,
@@ -74,7 +79,7 @@ const char* unsaveable_field(const Mm& value, int depth)
 {
     if (value.gettype() != qv_cell || depth > deepest_nesting)
         return nullptr;
-    if (value.isstruct() && field_name_width(value) > widest_field_name) {
+    if (value.isstruct()) {
         for (int f = 0; f < value.getnfields(); ++f)
             if (std::strlen(value.getfield(f)) >= static_cast<std::size_t>(widest_field_name))
                 return value.getfield(f);
@@ -509,7 +514,7 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
     // A full element costs the file at least a byte per entry and a cell a
     // nested element (8 bytes) per entry; a sparse element's storage
     // follows its nzmax and column count, not its extent, and a struct's
-    // is bounded once its fields are known.
+    // is bounded once its fields are known (or found to be none).
     const long long room = end - static_cast<long long>(ftello(file_));
     if (cls == class_sparse) {
         if (nzmax > room || static_cast<long long>(dims[1]) + 1 > room)
@@ -607,9 +612,10 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
             align_read_8(file_);
         }
         // Each element's fields hold a nested element (8 bytes at least);
-        // elements without fields cost the file nothing.
+        // elements without fields have only the fixed ceiling.
         const long long left = end - static_cast<long long>(ftello(file_));
-        if (!field_names.empty() && count > left / 8 / static_cast<long long>(field_names.size()))
+        if (field_names.empty() ? count > most_fieldless_elements
+                                : count > left / 8 / static_cast<long long>(field_names.size()))
             data_set_failure();
     }
 
@@ -798,8 +804,7 @@ bool v5_can_save(const char* path, const Mm& value)
 
 void write_v5_element(const char* path, std::FILE* file, const Mm& value)
 {
-    if (v5_can_save(path, value))
-        v5_writer(path, file).element(value, value.getname());
+    v5_writer(path, file).element(value, value.getname());
 }
 
 int read_v5_element(const char* path, std::FILE* file, Mm& target)
@@ -890,7 +895,7 @@ long long v5_directory::find(const std::string& name) const
     return it == offsets_.end() ? -1 : static_cast<long long>(it->second);
 }
 
-v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory* directory)
+v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory& directory)
 {
     const char* stored = target.getname();
     if (!stored || !*stored) {
@@ -902,7 +907,7 @@ v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, cons
         return v5_loaded;
     if (wanted == "i_" || wanted == "j_")
         wanted.pop_back();
-    const long long at = directory ? directory->find(wanted) : v5_directory(file).find(wanted);
+    const long long at = directory.find(wanted);
     if (at < 0 || fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0)
         return v5_not_found;
     return read_v5_element(path, file, target) == 0 ? v5_loaded : v5_failed;

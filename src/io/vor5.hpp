@@ -20,8 +20,8 @@ bool write_v5_header(std::FILE* file);
 // Whether every part of the value can be written so that it reads back the
 // same; raises the save's message when not.
 bool v5_can_save(const char* path, const Mm& value);
-// Appends one array element, recursively for cells and structs (nothing
-// when v5_can_save refuses the value).
+// Appends one array element, recursively for cells and structs; the value
+// has passed v5_can_save.
 void write_v5_element(const char* path, std::FILE* file, const Mm& value);
 
 // Reads the element at the current position into target (which keeps its
@@ -43,10 +43,9 @@ private:
 
 // Outcome of loading one variable by name.
 enum v5_load_result { v5_loaded = 0, v5_not_found = 1, v5_failed = 2 };
-// Finds the element named like target (in the directory when given, else
-// by a scan of the file) and reads it; targets "ans" are skipped (loaded),
-// "i_" and "j_" look for "i" and "j".
-v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory* directory = nullptr);
+// Finds the element named like target in the file's directory and reads
+// it; targets "ans" are skipped (loaded), "i_" and "j_" look for "i" and "j".
+v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, const v5_directory& directory);
 
 // The name of the next array element from the current position (" " for
 // one without a readable name); the file moves on past it. Elements of

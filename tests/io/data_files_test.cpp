@@ -624,6 +624,52 @@ TEST_F(DataFiles, AFieldNameLengthOfZeroIsAStructWithoutFields)
     EXPECT_EQ(test::extents(s), (std::vector<int>{1, 2}));
 }
 
+// A struct (or object) without fields costs the file nothing per element,
+// so its extent alone is a damaged file's to claim: a few hundred bytes
+// declaring about 2^31 empty elements are refused before any is made.
+TEST_F(DataFiles, AFieldlessStructOfAHugeExtentIsRefusedBeforeAllocating)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t cls;
+        std::uint32_t rows, cols;
+    };
+    const std::vector<Case> cases = {
+        {"46341 x 46341 struct", 2, 46341, 46341},
+        {"46340 x 46340 struct", 2, 46340, 46340},
+        {"65535 x 32768 struct", 2, 65535, 32768},
+        {"46340 x 46340 object", 3, 46340, 46340},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        raw_element e;
+        e.open(c.cls, 0, {c.rows, c.cols}, "s");
+        if (c.cls == 3)
+            e.text_part("hollow");
+        e.word(0x00040005);
+        e.word(0);  // field names of 0 bytes
+        e.word(1);
+        e.word(0);
+        e.bytes += std::string(256, '\0');
+        e.close();
+        tmp.write("hollow.vor", e.file());
+        Mm s(Mm(4.0), "s");
+        EXPECT_ERROR(load(t("hollow.vor"), CL(s)), "load: 'hollow.vor' could not read data set");
+        EXPECT_ERROR(load(t("hollow.vor")), "load: 'hollow.vor' could not read data set");
+        test::returning_errors hook;
+        load(t("hollow.vor"), CL(s));
+        EXPECT_EQ(test::values(s), std::vector<double>{4}) << "the target is left alone";
+    }
+    // A field-less struct of a size a program makes still loads back.
+    Mm wide = rmfield(repmat(mstruct((CL("a"), Mm(1.0))), Mm(500.0), Mm(500.0)), t("a"));
+    ASSERT_EQ(test::error_of([&] { save(t("wide"), CL(Mm(wide, "w"))); }), "");
+    Mm w(Mm(), "w");
+    EXPECT_EQ(test::error_of([&] { load(t("wide"), CL(w)); }), "");
+    EXPECT_TRUE(w.isstruct());
+    EXPECT_EQ(w.getnfields(), 0);
+    EXPECT_EQ(test::extents(w), (std::vector<int>{500, 500}));
+}
+
 // A 3 x 2 sparse value of nzmax 1 whose column starts rise past the one row
 // index: jc = [0 2 1].
 std::string damaged_sparse()
