@@ -28,8 +28,9 @@ constexpr int longest_name = 255;
 constexpr int field_name_bytes = 32;
 // Elements of a struct without fields cost the file nothing, so the file
 // cannot bound their count; each is still a value of its own in memory.
-// No saved value holds a million empty elements: more is damage, refused
-// before allocating instead of making billions of handles.
+// A load takes at most a million such elements, refusing more as damage
+// before allocating instead of making billions of handles; save refuses
+// them too, so that every file it writes reads back.
 constexpr long long most_fieldless_elements = 1LL << 20;
 
 enum v5_class : int {
@@ -73,16 +74,23 @@ int field_name_width(const Mm& value)
     return static_cast<int>((longest + 1 + 7) / 8 * 8);
 }
 
-// A field name of the value or of a value inside it that no file can hold;
-// nullptr when all fit.
-const char* unsaveable_field(const Mm& value, int depth)
+// What in the value, or in a value inside it, would not read back: a field
+// name no file can hold (given in field), or a struct without fields of
+// more elements than a load accepts.
+enum class unsaveable { nothing, long_field, many_fieldless };
+
+unsaveable unsaveable_part(const Mm& value, int depth, const char*& field)
 {
     if (value.gettype() != qv_cell || depth > deepest_nesting)
-        return nullptr;
+        return unsaveable::nothing;
     if (value.isstruct()) {
+        if (value.getnfields() == 0 && value.size() > most_fieldless_elements)
+            return unsaveable::many_fieldless;
         for (int f = 0; f < value.getnfields(); ++f)
-            if (std::strlen(value.getfield(f)) >= static_cast<std::size_t>(widest_field_name))
-                return value.getfield(f);
+            if (std::strlen(value.getfield(f)) >= static_cast<std::size_t>(widest_field_name)) {
+                field = value.getfield(f);
+                return unsaveable::long_field;
+            }
     }
     const Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
     const int n = value.size();
@@ -91,13 +99,13 @@ const char* unsaveable_field(const Mm& value, int depth)
         if (value.isstruct()) {
             const Mm* values = e.getpr(static_cast<Mm*>(nullptr));
             for (int f = 0; f < e.size() && e.gettype() == qv_cell; ++f)
-                if (const char* bad = unsaveable_field(values[f], depth + 1))
+                if (const unsaveable bad = unsaveable_part(values[f], depth + 1, field); bad != unsaveable::nothing)
                     return bad;
-        } else if (const char* bad = unsaveable_field(e, depth + 1)) {
+        } else if (const unsaveable bad = unsaveable_part(e, depth + 1, field); bad != unsaveable::nothing) {
             return bad;
         }
     }
-    return nullptr;
+    return unsaveable::nothing;
 }
 
 class v5_writer {
@@ -794,9 +802,17 @@ bool write_v5_header(std::FILE* file)
 
 bool v5_can_save(const char* path, const Mm& value)
 {
-    if (const char* field = unsaveable_field(value, 0)) {
+    const char* field = nullptr;
+    switch (unsaveable_part(value, 0, field)) {
+    case unsaveable::nothing:
+        return true;
+    case unsaveable::long_field:
         error("save5: field name '%.40s...' is longer than %d characters and can not be saved in file '%s'", field,
               widest_field_name - 1, path ? path : "");
+        return false;
+    case unsaveable::many_fieldless:
+        error("save5: a structure without fields of more than %lld elements can not be saved in file '%s'",
+              most_fieldless_elements, path ? path : "");
         return false;
     }
     return true;

@@ -668,6 +668,12 @@ TEST_F(DataFiles, AFieldlessStructOfAHugeExtentIsRefusedBeforeAllocating)
     EXPECT_TRUE(w.isstruct());
     EXPECT_EQ(w.getnfields(), 0);
     EXPECT_EQ(test::extents(w), (std::vector<int>{500, 500}));
+    // One that a load would refuse is refused by save, inside a cell too,
+    // so that no file written fails to read back.
+    Mm huge(Mm(), "h");
+    huge.br(2) = rmfield(repmat(mstruct((CL("a"), Mm(1.0))), Mm(1025.0), Mm(1024.0)), t("a"));
+    EXPECT_ERROR(save(t("huge"), CL(huge)),
+                 "save5: a structure without fields of more than 1048576 elements can not be saved in file 'huge.vor'");
 }
 
 // A 3 x 2 sparse value of nzmax 1 whose column starts rise past the one row
