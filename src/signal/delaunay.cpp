@@ -27,6 +27,25 @@ bool same_coordinate(double a, double b) { return !(a < b) && !(a > b); }
 
 Mm empty_triangles() { return Mm(0, 0, 0, 0, 3, qv_double); }
 
+// True when two distinct values of one coordinate lie closer than the exact
+// predicates can resolve once the data are scaled to their largest
+// magnitude (below 2^-200 of it their products underflow): the
+// triangulation and its check would then both decide wrongly, unseen.
+bool spread_beyond_predicates(const double* v, int n, double big)
+{
+    if (!(big > 0))
+        return false;
+    const double limit = std::ldexp(1.0, std::ilogb(big) - 200);
+    std::vector<double> sorted(v, v + n);
+    std::sort(sorted.begin(), sorted.end());
+    for (int k = 1; k < n; ++k) {
+        const double gap = sorted[std::size_t(k)] - sorted[std::size_t(k) - 1];
+        if (gap > 0 && gap < limit)
+            return true;
+    }
+    return false;
+}
+
 // The per-point lists the queries walk, in the order of the triangle rows:
 // neighbours (modes 1 and 2; a point merged into its twin takes the twin's)
 // or incident triangles (modes 3 and 4).
@@ -93,6 +112,13 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
             site.x = xv[k];
             site.y = yv[k];
             site.number = k;
+        }
+        {
+            const double big = std::max({std::fabs(st.xmin), std::fabs(st.xmax), std::fabs(st.ymin), std::fabs(st.ymax)});
+            if (spread_beyond_predicates(xv, n, big) || spread_beyond_predicates(yv, n, big)) {
+                error("delaunay: points too close together for their size");
+                return x_M;
+            }
         }
         st.deltax = st.xmax - st.xmin;
         st.deltay = st.ymax - st.ymin;
