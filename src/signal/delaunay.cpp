@@ -35,11 +35,19 @@ bool spread_beyond_predicates(const double* v, int n, double big)
 {
     if (!(big > 0))
         return false;
-    const double limit = std::ldexp(1.0, std::ilogb(big) - 200);
-    std::vector<double> sorted(v, v + n);
-    std::sort(sorted.begin(), sorted.end());
-    for (int k = 1; k < n; ++k) {
-        const double gap = sorted[std::size_t(k)] - sorted[std::size_t(k) - 1];
+    const int e = std::ilogb(big);
+    const double limit = std::ldexp(1.0, e - 200);
+    // Distinct doubles of magnitude 2^(e-141) and above are spaced wider
+    // than the limit, so only values nearer zero can be that close: the
+    // few there are (usually none, or zeros) are all that is sorted.
+    const double small = std::ldexp(1.0, e - 140);
+    std::vector<double> near_zero;
+    for (int k = 0; k < n; ++k)
+        if (std::fabs(v[k]) < small)
+            near_zero.push_back(v[k]);
+    std::sort(near_zero.begin(), near_zero.end());
+    for (std::size_t k = 1; k < near_zero.size(); ++k) {
+        const double gap = near_zero[k] - near_zero[k - 1];
         if (gap > 0 && gap < limit)
             return true;
     }
