@@ -48,6 +48,34 @@ void DelaunayRandom(benchmark::State& state)
 }
 BENCHMARK(DelaunayRandom)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// Points on a circle and its centre: the centre is joined to every other
+// point, so the validity check meets one point of degree n.
+void DelaunayCircleCentre(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    Mm x(0, 0, 0, 1, n + 1, qv_double), y(0, 0, 0, 1, n + 1, qv_double);
+    for (int k = 0; k < n; ++k) {
+        x.addr()[k] = std::cos(6.283185307179586 * k / n);
+        y.addr()[k] = std::sin(6.283185307179586 * k / n);
+    }
+    x.addr()[n] = y.addr()[n] = 0;
+    std::vector<std::pair<double, double>> p(n + 1);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm t = delaunay(x, y);
+            benchmark::DoNotOptimize(t.addr());
+        },
+        [&] {
+            for (int k = 0; k <= n; ++k)
+                p[k] = {y.addr()[k], x.addr()[k]};
+            std::sort(p.begin(), p.end());
+            benchmark::DoNotOptimize(p.data());
+        });
+    state.SetLabel("circle and centre; baseline: std::sort of the points by (y, x)");
+}
+BENCHMARK(DelaunayCircleCentre)->Arg(40000)->Unit(benchmark::kMillisecond);
+
 // range(1): 1 for queries sorted along x
 void TsearchQueries(benchmark::State& state)
 {

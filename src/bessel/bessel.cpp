@@ -143,10 +143,12 @@ bool weighted_by_recurrence(int f, double a, double zr, double zi, int kode, dou
 {
     const double sigma = f == bes_y ? -1 : 1;
     for (int k = 1; k <= 400 && a - k - 1 >= 0; ++k) {
-        Value hi = call(f, zr, zi, a - k, kode);
+        // in the reflected function's scale already: the factor does not
+        // depend on the order and the recurrence is linear
+        Value hi = term(f, a - k, zr, zi, kode);
         if (hi.status == 2)
             continue;
-        Value lo = call(f, zr, zi, a - k - 1, kode);
+        Value lo = term(f, a - k - 1, zr, zi, kode);
         if (fails(hi.status) || fails(lo.status))
             return false;
         double u0r = w * lo.re, u0i = w * lo.im, u1r = w * hi.re, u1i = w * hi.im;
@@ -166,11 +168,6 @@ bool weighted_by_recurrence(int f, double a, double zr, double zi, int kode, dou
         out.re = u1r;
         out.im = u1i;
         out.status = worse(hi.status, lo.status);
-        if (f == mod_k && kode == 2) {
-            double er, ei;
-            complex_exp(-zr - std::fabs(zr), -zi, er, ei);
-            complex_mul(out.re, out.im, er, ei, out.re, out.im);
-        }
         return true;
     }
     return false;

@@ -27,28 +27,64 @@ bool same_coordinate(double a, double b) { return !(a < b) && !(a > b); }
 
 Mm empty_triangles() { return Mm(0, 0, 0, 0, 3, qv_double); }
 
-// The per-point lists the queries walk, in the order of the triangle rows:
-// neighbours (modes 1 and 2; a point merged into its twin takes the twin's)
-// or incident triangles (modes 3 and 4).
-void fill_lists(sweep_state& st, int n, const std::vector<int>& twin)
+// True when two distinct values of one coordinate lie closer than the exact
+// predicates can resolve once the data are scaled to their largest
+// magnitude (below 2^-200 of it their products underflow): the
+// triangulation and its check would then both decide wrongly, unseen.
+bool spread_beyond_predicates(const double* v, int n, double big)
 {
-    st.lists.assign(std::size_t(n), {});
+    if (!(big > 0))
+        return false;
+    const int e = std::ilogb(big);
+    const double limit = std::ldexp(1.0, e - 200);
+    // Distinct doubles of magnitude 2^(e-141) and above are spaced wider
+    // than the limit, so only values nearer zero can be that close: the
+    // few there are (usually none, or zeros) are all that is sorted.
+    const double small = std::ldexp(1.0, e - 140);
+    std::vector<double> near_zero;
+    for (int k = 0; k < n; ++k)
+        if (std::fabs(v[k]) < small)
+            near_zero.push_back(v[k]);
+    std::sort(near_zero.begin(), near_zero.end());
+    for (std::size_t k = 1; k < near_zero.size(); ++k) {
+        const double gap = near_zero[k] - near_zero[k - 1];
+        if (gap > 0 && gap < limit)
+            return true;
+    }
+    return false;
+}
+
+// The per-point lists the queries walk, in the order of the triangle rows:
+// neighbours (modes 1 and 2) or incident triangles (modes 3 and 4). A point
+// merged into another has none: the walks start at point 0, which is always
+// kept, and move only to triangle corners.
+void fill_lists(sweep_state& st, int n)
+{
+    const bool neighbours = st.mode == 1 || st.mode == 2;
     const std::size_t rows = st.triangles.size() / 3;
+    st.list_first.assign(std::size_t(n) + 1, 0);
+    for (int v : st.triangles)
+        st.list_first[std::size_t(v) + 1] += neighbours ? 2 : 1;
+    for (int k = 0; k < n; ++k)
+        st.list_first[std::size_t(k) + 1] += st.list_first[std::size_t(k)];
+    st.list_entries.resize(std::size_t(st.list_first.back()));
+    std::vector<int> fill(st.list_first.begin(), st.list_first.end() - 1);
+    auto add = [&](int v, int e) { st.list_entries[std::size_t(fill[std::size_t(v)]++)] = e; };
     for (std::size_t r = 0; r < rows; ++r) {
         const int b = st.triangles[3 * r], t = st.triangles[3 * r + 1], m = st.triangles[3 * r + 2];
-        if (st.mode == 1 || st.mode == 2) {
-            st.lists[std::size_t(b)].insert(st.lists[std::size_t(b)].end(), {t, m});
-            st.lists[std::size_t(t)].insert(st.lists[std::size_t(t)].end(), {m, b});
-            st.lists[std::size_t(m)].insert(st.lists[std::size_t(m)].end(), {b, t});
+        if (neighbours) {
+            add(b, t);
+            add(b, m);
+            add(t, m);
+            add(t, b);
+            add(m, b);
+            add(m, t);
         } else {
-            for (int v : {b, t, m})
-                st.lists[std::size_t(v)].push_back(int(r));
+            add(b, int(r));
+            add(t, int(r));
+            add(m, int(r));
         }
     }
-    if (st.mode == 1 || st.mode == 2)
-        for (int k = 0; k < n; ++k)
-            if (twin[std::size_t(k)] >= 0)
-                st.lists[std::size_t(k)] = st.lists[std::size_t(twin[std::size_t(k)])];
 }
 
 } // namespace
@@ -94,6 +130,13 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
             site.y = yv[k];
             site.number = k;
         }
+        {
+            const double big = std::max({std::fabs(st.xmin), std::fabs(st.xmax), std::fabs(st.ymin), std::fabs(st.ymax)});
+            if (spread_beyond_predicates(xv, n, big) || spread_beyond_predicates(yv, n, big)) {
+                error("delaunay: points too close together for their size");
+                return x_M;
+            }
+        }
         st.deltax = st.xmax - st.xmin;
         st.deltay = st.ymax - st.ymin;
         // presorted data are checked once and sorted anyway when out of order
@@ -101,7 +144,6 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
             std::sort(st.sites.begin(), st.sites.end(), site_before);
         // Points at the same place are one point: the one first in the
         // caller's order stands for them all.
-        std::vector<int> twin(static_cast<std::size_t>(n), -1);
         std::size_t kept = 0;
         for (std::size_t k = 0; k < st.sites.size();) {
             std::size_t end = k + 1;
@@ -112,9 +154,6 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
                     keep = end;
                 ++end;
             }
-            for (std::size_t j = k; j < end; ++j)
-                if (j != keep)
-                    twin[std::size_t(st.sites[j].number)] = st.sites[keep].number;
             st.sites[kept++] = st.sites[keep];
             k = end;
         }
@@ -144,7 +183,7 @@ Mm delaunay_driver(const Mm& x0, const Mm& y0, const Mm& z, const Mm& presorted,
                 st.triangles = exact_delaunay(sx, sy, points);
         }
         if (mode >= 1)
-            fill_lists(st, n, twin);
+            fill_lists(st, n);
 
         const std::int64_t rows = std::int64_t(st.triangles.size() / 3);
         if (mode == 0) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -57,21 +58,25 @@ bool is_delaunay_triangulation(const std::vector<double>& x, const std::vector<d
     for (int k = 0; k < n; ++k)
         first[std::size_t(k) + 1] += first[std::size_t(k)];
     std::vector<int> fill(first.begin(), first.end() - 1);
-    std::vector<int> to(triangles.size()), apex(triangles.size());
+    // (target, apex) of each directed edge; each point's run sorted by
+    // target, so a repeated edge sits beside its copy and a reverse edge is
+    // found by bisection: the check stays n log n for points of high degree
+    std::vector<std::pair<int, int>> edges(triangles.size());
     for (std::int64_t t = 0; t < count; ++t)
         for (int k = 0; k < 3; ++k) {
             const int a = triangles[std::size_t(3 * t + k)];
             const int b = triangles[std::size_t(3 * t + (k + 1) % 3)];
             const int c = triangles[std::size_t(3 * t + (k + 2) % 3)];
-            const int slot = fill[std::size_t(a)]++;
-            to[std::size_t(slot)] = b;
-            apex[std::size_t(slot)] = c;
+            edges[std::size_t(fill[std::size_t(a)]++)] = {b, c};
         }
+    for (int a = 0; a < n; ++a)
+        std::sort(edges.begin() + first[std::size_t(a)], edges.begin() + first[std::size_t(a) + 1],
+                  [](const std::pair<int, int>& u, const std::pair<int, int>& v) { return u.first < v.first; });
     auto find = [&](int a, int b) {
-        for (int s = first[std::size_t(a)]; s < first[std::size_t(a) + 1]; ++s)
-            if (to[std::size_t(s)] == b)
-                return s;
-        return -1;
+        const auto end = edges.begin() + first[std::size_t(a) + 1];
+        const auto it = std::lower_bound(edges.begin() + first[std::size_t(a)], end, b,
+                                         [](const std::pair<int, int>& u, int v) { return u.first < v; });
+        return it != end && it->first == b ? int(it - edges.begin()) : -1;
     };
     // each directed edge once; an edge without its reverse lies on the
     // boundary, at most one leaving each point
@@ -80,10 +85,9 @@ bool is_delaunay_triangulation(const std::vector<double>& x, const std::vector<d
     int start = -1;
     for (int a = 0; a < n; ++a)
         for (int s = first[std::size_t(a)]; s < first[std::size_t(a) + 1]; ++s) {
-            const int b = to[std::size_t(s)];
-            for (int r = s + 1; r < first[std::size_t(a) + 1]; ++r)
-                if (to[std::size_t(r)] == b)
-                    return false;
+            const int b = edges[std::size_t(s)].first;
+            if (s + 1 < first[std::size_t(a) + 1] && edges[std::size_t(s) + 1].first == b)
+                return false;
             const int back = find(b, a);
             if (back < 0) {
                 if (boundary_next[std::size_t(a)] >= 0)
@@ -93,7 +97,7 @@ bool is_delaunay_triangulation(const std::vector<double>& x, const std::vector<d
                 start = a;
             } else if (a < b) {
                 // an interior edge: the apex across it is not inside the circle
-                const int c = apex[std::size_t(s)], d = apex[std::size_t(back)];
+                const int c = edges[std::size_t(s)].second, d = edges[std::size_t(back)].second;
                 if (incircle(x[a], y[a], x[b], y[b], x[c], y[c], x[d], y[d]) > 0)
                     return false;
             }

@@ -88,7 +88,9 @@ struct sweep_state {
     int mode = 0;
     std::int64_t table_rows = 0;             // room: 2n + 50
     std::vector<int> triangles;              // row-major triples (bot, top, mid)
-    std::vector<std::vector<int>> lists;     // per input point, modes 1 to 4
+    // per input point (modes 1 to 4), its list in one array: entries
+    // list_first[v] .. list_first[v + 1] - 1 of list_entries
+    std::vector<int> list_first, list_entries;
 };
 
 // Runs the sweep over state.sites (sorted by y, then x, no two alike),

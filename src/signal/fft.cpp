@@ -42,9 +42,38 @@ void scale_result(Mm& y, double f)
     dscal_(&count, &f, y.addi(), &one);
 }
 
+// w_k = e^(-2 pi i k / n) for k < n / 4 into wr, wi: the product of a root
+// at a multiple of the block and one within it, each evaluated directly, so
+// two roundings per twiddle where a running product would drift with k.
+// Built once per call: for short columns the sines and cosines would
+// otherwise rival the transform.
+void packed_real_twiddles(int n, double* wr, double* wi)
+{
+    constexpr int block = 64;
+    const int quarter = n / 4;
+    auto angle = [n](int k) { return -6.283185307179586 * k / n; };
+    double fr[block], fi[block];
+    for (int j = 0; j < block && j < quarter; ++j) {
+        fr[j] = std::cos(angle(j));
+        fi[j] = std::sin(angle(j));
+    }
+    double cr = 1, ci = 0;
+    for (int k = 0; k < quarter; ++k) {
+        const int j = k % block;
+        if (j == 0 && k > 0) {
+            cr = std::cos(angle(k));
+            ci = std::sin(angle(k));
+        }
+        wr[k] = cr * fr[j] - ci * fi[j];
+        wi[k] = cr * fi[j] + ci * fr[j];
+    }
+}
+
 // Real input of power-of-two length n >= 16: one complex transform of half
-// the length on the packed pairs, then the two spectra untangled.
-void packed_real_column(const double* src, int r, int n, int dir, double* yr, double* yi, pow2_table& table)
+// the length on the packed pairs, then the two spectra untangled with the
+// twiddles of packed_real_twiddles.
+void packed_real_column(const double* src, int r, int n, int dir, double* yr, double* yi, pow2_table& table,
+                        const double* twr, const double* twi)
 {
     const int h = n / 2;
     for (int j = 0; j < h; ++j) {
@@ -56,25 +85,9 @@ void packed_real_column(const double* src, int r, int n, int dir, double* yr, do
     pow2_fft(yr, yi, h, -1, table);
 
     const double z0r = yr[0], z0i = yi[0];
-    // w_k = e^(-2 pi i k / n) as the product of a root at a multiple of the
-    // block and one within it, each evaluated directly: two roundings per
-    // twiddle, where a running product would drift with k.
-    constexpr int block = 64;
     const int quarter = n / 4;
-    auto angle = [n](int k) { return -6.283185307179586 * k / n; };
-    double fr[block], fi[block];
-    for (int j = 0; j < block && j < quarter; ++j) {
-        fr[j] = std::cos(angle(j));
-        fi[j] = std::sin(angle(j));
-    }
-    double cr = 1, ci = 0;
     for (int k = 1; k < quarter; ++k) {
-        const int j = k % block;
-        if (j == 0) {
-            cr = std::cos(angle(k));
-            ci = std::sin(angle(k));
-        }
-        const double wr = cr * fr[j] - ci * fi[j], wi = cr * fi[j] + ci * fr[j];
+        const double wr = twr[k], wi = twi[k];
         const int m = h - k;
         const double zkr = yr[k], zki = yi[k], zmr = yr[m], zmi = yi[m];
         const double ar = 0.5 * (zkr + zmr), ai = 0.5 * (zki - zmi);
@@ -163,9 +176,13 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
     } else if (is_power_of_two(n)) {
         pow2_table table;
         pow2_fft(yr, yi, n / 2, 0, table);
+        scratch<double> twiddles(2 * std::size_t(n / 4));
+        double* twr = twiddles.get();
+        double* twi = twr + n / 4;
+        packed_real_twiddles(n, twr, twi);
         for (int c = 0; c < m; ++c)
             packed_real_column(column(xr, c, r), r, n, dir, yr + std::int64_t(c) * n, yi + std::int64_t(c) * n,
-                               table);
+                               table, twr, twi);
     } else if (bluestein_pays(n)) {
         bluestein_plan plan(n, dir);
         for (int c = 0; c < m; ++c) {

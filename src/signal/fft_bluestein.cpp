@@ -11,9 +11,6 @@
 
 namespace {
 
-// Factors up to this size are cheap enough for the general odd passes.
-constexpr int largest_direct_factor = 100;
-
 int largest_prime_factor(int n)
 {
     int largest = 1;

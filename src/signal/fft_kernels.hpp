@@ -51,6 +51,11 @@ bool pow2_backend_is_fftw() noexcept;
 bool pow2_force_own_kernel(bool on) noexcept;
 
 // ---- Bluestein's transform over the power-of-two backend ----
+// Prime factors up to this size are cheap enough for the general odd
+// passes; a length with a larger one goes to Bluestein's transform, which
+// takes every length up to 2^29.
+constexpr int largest_direct_factor = 100;
+
 // True when n's largest prime factor is too large for the general odd
 // passes to be cheap.
 bool bluestein_pays(int n) noexcept;

@@ -150,6 +150,11 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
     const double* zi = complex ? z.addi() : nullptr;
     const triangulation g{xv, yv, st.triangles};
     const int rows = int(st.triangles.size() / 3);
+    // a point's neighbours (modes 1 and 2) or incident triangles (3 and 4)
+    auto around = [&](int v) {
+        return std::pair<const int*, const int*>(st.list_entries.data() + st.list_first[std::size_t(v)],
+                                                 st.list_entries.data() + st.list_first[std::size_t(v) + 1]);
+    };
 
     if (mode == 1 || mode == 2) {
         int s = 0;
@@ -164,7 +169,8 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
             double best = (px - xv[s]) * (px - xv[s]) + (py - yv[s]) * (py - yv[s]);
             for (;;) {
                 const int J = s;
-                for (int t : st.lists[std::size_t(J)]) {
+                for (auto [it, end] = around(J); it != end; ++it) {
+                    const int t = *it;
                     const double d = (px - xv[t]) * (px - xv[t]) + (py - yv[t]) * (py - yv[t]);
                     if (d < best) {
                         best = d;
@@ -196,17 +202,6 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         return triangle_distance2(xv, yv, st.triangles.data() + std::size_t(t) * 3, px, py);
     };
     const start_grid grid(cx, cy);
-    // the incident-triangle lists in one array, for walks that jump around
-    std::vector<int> first(st.lists.size() + 1, 0), incident;
-    for (std::size_t v = 0; v < st.lists.size(); ++v)
-        first[v + 1] = first[v] + int(st.lists[v].size());
-    incident.reserve(std::size_t(first.back()));
-    for (const auto& list : st.lists)
-        incident.insert(incident.end(), list.begin(), list.end());
-    auto around = [&](int v) {
-        return std::pair<const int*, const int*>(incident.data() + first[std::size_t(v)],
-                                                 incident.data() + first[std::size_t(v) + 1]);
-    };
     auto centroid_distance = [&](int t, double px, double py) {
         return (px - cx[std::size_t(t)]) * (px - cx[std::size_t(t)]) +
                (py - cy[std::size_t(t)]) * (py - cy[std::size_t(t)]);

@@ -4,6 +4,7 @@
 #include "signal/storage.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
+#include "linalg/scaling.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -259,12 +260,7 @@ Mm roots(const Mm& p0)
         }
     }
     Mm e = n > 1 ? eig(K) : Mm();
-    if (shift != 0)
-        for (int k = 0; k < e.size(); ++k) {
-            e.addr()[k] = std::ldexp(e.addr()[k], shift);
-            if (e.addi())
-                e.addi()[k] = std::ldexp(e.addi()[k], shift);
-        }
+    scale_by_power_of_two(e, shift);
     const int ne = e.size() > 0 ? e.size() : 0;
     const bool complex = e.isc();
     Mm out = shaped(complex, zeros_at_origin + ne, 1);

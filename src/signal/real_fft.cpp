@@ -198,8 +198,9 @@ void radf5(int ido, int l1, const double* ccp, double* chp, const double* wa1, c
 }
 
 // cos and sin of 2*pi*m/p, each from its own angle folded into
-// [0, pi] (the upper half by symmetry): kept in a table for the factors a
-// transform meets in practice, evaluated on demand beyond it.
+// [0, pi] (the upper half by symmetry): kept in a table for every factor
+// below Bluestein's threshold, evaluated on demand beyond it (a larger
+// prime reaches this pass only in a length above 2^29, beyond Bluestein).
 class unity_roots {
 public:
     explicit unity_roots(int p) : p_(p), stored_(p <= max_stored ? p / 2 + 1 : 0)
@@ -226,7 +227,7 @@ public:
     }
 
 private:
-    static constexpr int max_stored = 1024;
+    static constexpr int max_stored = largest_direct_factor;
     double angle(int m) const { return 6.283185307179586 * m / p_; }
     int p_, stored_;
     double cos_[max_stored / 2 + 1], sin_[max_stored / 2 + 1];

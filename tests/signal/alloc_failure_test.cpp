@@ -58,6 +58,7 @@ TEST(AllocationFailure, Signal)
         {"delaunay of nearly coincident points", test::row({0, 1, 0, 1, .5, .5 + 1e-12, .5}),
          [](Mm& x) { x = delaunay(x, test::row({0, 0, 1, 1, .5, .5, .5 + 1e-12})); }},
         {"tsearch", px, [=](Mm& x) { x = tsearch(x, py, delaunay(x, py), half, half); }},
+        {"dsearch", px, [=](Mm& x) { x = dsearch(x, py, delaunay(x, py), half, half); }},
         {"griddata", px, [=](Mm& x) { x = griddata(x, py, pz, half, half); }},
         {"sum along rows", m, [=](Mm& x) { x = sum(x, gain); }},
         {"mean", m, [](Mm& x) { x = mean(x); }},

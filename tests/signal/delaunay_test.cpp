@@ -385,6 +385,31 @@ TEST(Delaunay, NearlyCoincidentAndNearlyCollinearSets)
     EXPECT_EQ(delaunay(test::row({0, 1, 0, 1}), test::row({0, 1, 0, 1})).size(), 0) << "two points, twice";
 }
 
+// A cluster far smaller than the set's size lies beyond what the exact
+// decisions resolve: a clear error, not a triangulation with points left
+// out. The same cluster on its own is an ordinary set.
+TEST(Delaunay, ClusterBelowTheResolvableSpread)
+{
+    std::mt19937_64 gen(13);
+    std::uniform_real_distribution<double> u(0, 1);
+    std::vector<double> cx, cy;
+    for (int k = 0; k < 50; ++k) {
+        cx.push_back(1e-170 * u(gen));
+        cy.push_back(1e-170 * u(gen));
+    }
+    std::vector<double> x = cx, y = cy;
+    x.insert(x.end(), {1, 0, 1.25});
+    y.insert(y.end(), {0, 1, 1.0625});
+    EXPECT_ERROR(delaunay(row_of(x), row_of(y)), "delaunay: points too close together for their size");
+    // one coordinate 1e-170 from another, the rest of the set at 1
+    EXPECT_ERROR(delaunay(test::row({0, 1e-170, 1, 0}), test::row({0, 0.5, 1, 1})),
+                 "delaunay: points too close together for their size");
+
+    const Mm tri = delaunay(row_of(cx), row_of(cy));
+    EXPECT_GT(tri.rows(), 0);
+    expect_valid_delaunay(cx, cy, tri);
+}
+
 // The set of the first case above, as tsearch and griddata see it: the
 // query (0.5, 0.9) lies in the triangle of (0, 1), (1, 1) and a centre point.
 TEST(PointLocation, NearlyCoincidentPointsLeaveNoHoles)

@@ -124,6 +124,30 @@ TEST(FftKernels, RealKernelHalfComplexOutput)
     EXPECT_EQ(one[0], 4.5);
 }
 
+// An impulse at 1 transforms to the roots of unity: through the general
+// pass with its stored roots (97) and with roots evaluated on demand for
+// primes above the Bluestein threshold, which fft itself sends there only
+// in lengths beyond 2^29 (101, 2 * 1031).
+TEST(FftKernels, RealKernelGeneralPassRoots)
+{
+    for (int n : {97, 2 * 97, 101, 2 * 1031}) {
+        SCOPED_TRACE(n);
+        std::vector<double> r(n, 0.0), work(2 * std::size_t(n) + 16);
+        r[1] = 1;
+        real_fft_init(n, work.data());
+        real_fft_forward(n, r.data(), work.data());
+        EXPECT_NEAR(r[0], 1, bound(n, 1.0));
+        for (int k = 1; 2 * k < n; ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_NEAR(r[2 * k - 1], std::cos(2 * M_PI * k / n), bound(n, 1.0));
+            EXPECT_NEAR(r[2 * k], -std::sin(2 * M_PI * k / n), bound(n, 1.0));
+        }
+        if (n % 2 == 0) {
+            EXPECT_NEAR(r[n - 1], -1, bound(n, 1.0));
+        }
+    }
+}
+
 TEST(FftKernels, ComplexKernelImpulses)
 {
     std::vector<double> work(4 * 6 + 16);
