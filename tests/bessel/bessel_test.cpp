@@ -258,10 +258,12 @@ TEST(BesselFunctions, ReflectionsAtTheOverflowLimit)
         EXPECT_EQ(re_of(st), o.status);
         if (o.status == 2) {
             // The infinite parts carry the value's signs.
-            if (std::isinf(o.re))
+            if (std::isinf(o.re)) {
                 EXPECT_EQ(re_of(v), o.re);
-            if (std::isinf(o.im))
+            }
+            if (std::isinf(o.im)) {
                 EXPECT_EQ(im_of(v), o.im);
+            }
         } else {
             EXPECT_LE(rel(re_of(v), im_of(v), o.re, o.im), 1e-13) << re_of(v) << " " << im_of(v);
         }
