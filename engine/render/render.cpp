@@ -18,6 +18,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace vizmo::render {
 
@@ -276,6 +277,15 @@ void Painter::axes(double h, const Object& ax)
     double bx = pos[0] * width, bw = pos[2] * width;
     double by = height - (pos[1] + pos[3]) * height, bh = pos[3] * height;
     const bool decorated = !equal_folded(prop_text(ax, "Visible"), "off");
+    const std::vector<const Object*> items = shown_items(h, ax);
+    double az, el;
+    view_of(ax, az, el);
+    bool flat = seen_from_above(az, el) || prop(ax, "CData");
+    for (const Object* o : items)
+        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
+    std::optional<FlatLimits> lim;
+    if (flat)
+        lim = flat_limits(ax, items);
     // Tick labels, axis labels and the title need room beside the box. On a
     // side where the position leaves under 3% of the figure to its edge or
     // to a neighbouring axes (an axes filling the figure, a subplot cell, an
@@ -299,12 +309,9 @@ void Painter::axes(double h, const Object& ax)
                     gap[3] = std::min(gap[3], pos[1] - b[1] - b[3]);
             }
         }
-        bool right_axis = false, top_axis = false;
-        for (double c : ax.children)
-            if (const Object* o = find(c); o && o->parent == h && !is_text(*o)) {
-                right_axis = right_axis || on_right(*o);
-                top_axis = top_axis || on_top(*o);
-            }
+        // Only a second axis that is drawn takes room: a hidden series on it
+        // draws no axis, and a 3-D box has none.
+        const bool right_axis = lim && lim->y2_used, top_axis = lim && lim->x2_used;
         // Room for tick labels comes from the font (10 pixels, and 11 for
         // an axis label), not from the box: a short box (a horizontal
         // colour bar) needs the same room below it as a tall one.
@@ -329,24 +336,17 @@ void Painter::axes(double h, const Object& ax)
     if (!(bw > 1 && bh > 1))
         return;
 
-    const std::vector<const Object*> items = shown_items(h, ax);
     seen.clear();
     box_x = box_y = box_w = box_h = 0;
 
-    double az, el;
-    view_of(ax, az, el);
     view_az = az;
     view_el = el;
-    bool flat = seen_from_above(az, el) || prop(ax, "CData");
-    for (const Object* o : items)
-        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
     if (!flat) {
         axes3d(ax, items, bx, by, bw, bh, decorated, az, el);
         return;
     }
 
-    const FlatLimits lim = flat_limits(ax, items);
-    Scale xs = lim.x, ys = lim.y, xs2 = lim.x2, ys2 = lim.y2;
+    Scale xs = lim->x, ys = lim->y, xs2 = lim->x2, ys2 = lim->y2;
     bool polar = false, pie = false;
     for (const Object* o : items) {
         const std::string chart = fold(prop_text(*o, "ChartType"));
@@ -448,7 +448,7 @@ void Painter::axes(double h, const Object& ax)
         show_text(cr, yl[k], bx - 4, py, fs, 1, 0.5);
     }
     // The second axes of series drawn on their own scales: right and top.
-    if (lim.y2_used) {
+    if (lim->y2_used) {
         const std::vector<double> t = ticks(ys2);
         const std::vector<std::string> l = tick_labels(t);
         for (std::size_t k = 0; k < t.size(); ++k) {
@@ -459,7 +459,7 @@ void Painter::axes(double h, const Object& ax)
             show_text(cr, l[k], bx + bw + 4, py, fs, 0, 0.5);
         }
     }
-    if (lim.x2_used) {
+    if (lim->x2_used) {
         const std::vector<double> t = ticks(xs2);
         const std::vector<std::string> l = tick_labels(t);
         for (std::size_t k = 0; k < t.size(); ++k) {
@@ -470,7 +470,7 @@ void Painter::axes(double h, const Object& ax)
             show_text(cr, l[k], px, by - 4, fs, 0.5, 1);
         }
     }
-    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6 - (lim.x2_used ? fs + 4 : 0), 12, 0.5, 1);
+    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 12, 0.5, 1);
     show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
     show_text(cr, label_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
     legend(ax, items, bx, by, bw, bh);

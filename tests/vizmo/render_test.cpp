@@ -192,6 +192,23 @@ TEST_F(Render, AFullFigureAxesKeepsRoomForItsLabels)
     EXPECT_TRUE(near(p.at(p.rows - 3, p.cols - 3), gray));
 }
 
+TEST_F(Render, OnlyADrawnSecondAxisTakesRoom)
+{
+    figure_with_axes({0, 0, 1, 1});
+    series({0, 1}, {0.5, 0.5});
+    const Picture alone = capture(fig);
+    const double hidden = series({0, 1}, {0.2, 0.8}, -102);
+    set(hidden, "YAxisLocation", text("right"));
+    set(hidden, "XAxisLocation", text("top"));
+    set(hidden, "Visible", text("off"));
+    const Picture with_hidden = capture(fig);
+    ASSERT_EQ(with_hidden.data.size(), alone.data.size());
+    EXPECT_TRUE(with_hidden.data == alone.data) << "a hidden series on the second axes moves nothing";
+    // Shown, the same series draws its axes and the box gives way to them.
+    set(hidden, "Visible", text("on"));
+    EXPECT_FALSE(capture(fig).data == alone.data);
+}
+
 TEST_F(Render, TheAxesBoxIsWherePositionSays)
 {
     figure_with_axes({0.25, 0.5, 0.5, 0.25});
