@@ -63,6 +63,9 @@ bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, co
 // The same from a file of n bytes, read from its current position as the
 // decoder goes, so the file's bytes are never held whole either.
 bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& take);
+// Whether a PNG of this shape and palette can be written, known before a
+// file is opened for it (opening empties the file).
+bool png_writable(const Picture& picture);
 // Writes a PNG to file, filling it a band at a time: fill gets each band's
 // rows to write into. picture gives the shape and palette; its pixels are
 // not used.

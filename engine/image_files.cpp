@@ -365,6 +365,10 @@ void store_image_file(double h)
         return report_error(quoted("vizmo: cannot write image file", name));
     if (format == Format::png) {
         // Written as it is encoded: the picture never exists a second time.
+        // A picture the encoder refuses is refused before the file is
+        // opened, so an existing file of that name is left as it was.
+        if (!codec::png_writable(p))
+            return report_error(quoted("vizmo: cannot write image file", name));
         std::FILE* f = std::fopen(name.c_str(), "wb");
         bool ok = f && codec::encode_png_bands(p, fill, f);
         ok = (f && std::fclose(f) == 0) && ok;

@@ -1,6 +1,7 @@
 // Image files through the image-file object: round trips in BMP, PCX and PNG,
 // files made byte by byte here (so the readers are checked against the
 // formats, not against our own writers), and every failure message.
+#include "image_codec.hpp"
 #include "vizmo_support.hpp"
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <sys/stat.h>
@@ -704,6 +706,34 @@ TEST_F(ImageFiles, ALargePictureIsHeldOnceWhileReadOrWritten)
     ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
     EXPECT_LT(largest_allocation().peak.load(), static_cast<long long>(pixels / 8)) << "beyond the picture it holds";
     EXPECT_EQ(vt::prop(load_bytes(path("again.png")), "CData").bytes, vt::prop(h, "CData").bytes);
+}
+
+TEST_F(ImageFiles, ARefusedPngLeavesAnExistingFileAsItWas)
+{
+    // One pixel more than the encoder takes, over a file the user has.
+    const std::size_t too_many = vizmo::codec::max_pixels + 1;
+    const Bytes precious = {'k', 'e', 'e', 'p', ' ', 'm', 'e'};
+    write_bytes("precious.png", precious);
+    {
+        const ByteVal wide({1, static_cast<int>(too_many)}, Bytes(too_many, 0));
+        const double h = vizmo_create_object("axes", -1);
+        vizmo_set_property(h, "CData", &wide.m);
+        set(h, "Colormap", matrix(1, 3, {0, 0, 0}));
+        set(h, "Filename", text(path("precious.png")));
+        set(h, "Store", num(0));
+        set(h, "Kill", num(0));
+    }
+    EXPECT_EQ(seen().errors, (std::vector<std::string>{"vizmo: cannot write image file '" + path("precious.png") + "'"}));
+    std::ifstream in(path("precious.png"), std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), precious);
+
+    // The check the store asks first, at the limit and past it.
+    vizmo::codec::Picture p;
+    p.rows = 1 << 13;
+    p.cols = 1 << 13;
+    EXPECT_TRUE(vizmo::codec::png_writable(p));
+    p.cols += 1;
+    EXPECT_FALSE(vizmo::codec::png_writable(p));
 }
 
 TEST_F(ImageFiles, AFailedLoadLeavesTheObjectAsItWas)
