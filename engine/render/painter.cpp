@@ -157,24 +157,26 @@ void show_text(cairo_t* cr, const std::string& s, double x, double y, double siz
     cairo_restore(cr);
 }
 
+bool limits_written(const Object& ax, const char* axis)
+{
+    const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
+    for (auto it = ax.writes.rbegin(); it != ax.writes.rend(); ++it) {
+        if (equal_folded(*it, lim))
+            return true;
+        if (equal_folded(*it, mode))
+            return !equal_folded(prop_text(ax, mode), "auto");
+    }
+    return true;
+}
+
 // Limits a program wrote win unless it switched the mode back to "auto"
 // after writing them.
 bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi)
 {
-    const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
-    const std::vector<double> v = numbers(ax, lim.c_str());
+    const std::vector<double> v = numbers(ax, (std::string(axis) + "Lim").c_str());
     if (v.size() < 2 || !std::isfinite(v[0]) || !std::isfinite(v[1]) || v[0] == v[1])
         return false;
-    bool manual = true;
-    for (auto it = ax.writes.rbegin(); it != ax.writes.rend(); ++it) {
-        if (equal_folded(*it, lim))
-            break;
-        if (equal_folded(*it, mode)) {
-            manual = !equal_folded(prop_text(ax, mode), "auto");
-            break;
-        }
-    }
-    if (!manual)
+    if (!limits_written(ax, axis))
         return false;
     lo = v[0];
     hi = v[1];

@@ -136,6 +136,9 @@ struct Projection {
     }
 };
 
+// Whether the limits written for axis ("X", "Y" or "Z") still hold: true
+// unless the program switched the axis' mode to "auto" after writing them.
+bool limits_written(const Object& ax, const char* axis);
 // Limits a program wrote win unless it switched the mode back to "auto"
 // after writing them.
 bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi);
@@ -171,6 +174,9 @@ bool seen_from_above(double az, double el);
 // Pie and polar charts keep their axes flat whatever the view: a pie seen
 // in 3-D tilts its own disc (pie3d), a polar frame stays as it is.
 bool flat_chart(const std::string& chart);
+// Whether an axes showing items from this view is drawn as a flat chart
+// (seen from above, holding an image, or holding a chart that stays flat).
+bool drawn_flat(const Object& ax, const std::vector<const Object*>& items, double az, double el);
 
 // One bar of a bar chart in a 3-D box: its extent along the position axis
 // (x for "bar", z for "barh"), across the depth axis y, and along the

@@ -280,9 +280,7 @@ void Painter::axes(double h, const Object& ax)
     const std::vector<const Object*> items = shown_items(h, ax);
     double az, el;
     view_of(ax, az, el);
-    bool flat = seen_from_above(az, el) || prop(ax, "CData");
-    for (const Object* o : items)
-        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
+    const bool flat = drawn_flat(ax, items, az, el);
     std::optional<FlatLimits> lim;
     if (flat)
         lim = flat_limits(ax, items);
@@ -1462,27 +1460,13 @@ bool automatic_limits(double h, int axis, double& lo, double& hi)
         return false;
     // Limits a program wrote read back as written (even those the drawing
     // cannot use, such as [1 1]), unless it switched the mode to "auto" since.
-    const std::string lim = std::string(names[axis]) + "Lim", mode = lim + "Mode";
-    if (const Prop* p = find_prop(*ax, lim); p && !p->data.empty()) {
-        bool written = true;
-        for (auto it = ax->writes.rbegin(); it != ax->writes.rend(); ++it) {
-            if (equal_folded(*it, lim))
-                break;
-            if (equal_folded(*it, mode)) {
-                written = !equal_folded(prop_text(*ax, mode), "auto");
-                break;
-            }
-        }
-        if (written)
-            return false;
-    }
+    if (const Prop* p = find_prop(*ax, std::string(names[axis]) + "Lim");
+        p && !p->data.empty() && limits_written(*ax, names[axis]))
+        return false;
     const std::vector<const Object*> items = shown_items(h, *ax);
     double az, el;
     view_of(*ax, az, el);
-    bool flat = seen_from_above(az, el) || prop(*ax, "CData");
-    for (const Object* o : items)
-        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
-    if (flat && axis < 2) {
+    if (drawn_flat(*ax, items, az, el) && axis < 2) {
         const FlatLimits l = flat_limits(*ax, items);
         lo = axis ? l.y.lo : l.x.lo;
         hi = axis ? l.y.hi : l.x.hi;

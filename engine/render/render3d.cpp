@@ -35,6 +35,16 @@ bool seen_from_above(double az, double el) { return el >= 89.999 && std::fmod(az
 // in 3-D tilts its own disc (pie3d), a polar frame stays as it is.
 bool flat_chart(const std::string& chart) { return chart == "pie" || chart == "polar"; }
 
+bool drawn_flat(const Object& ax, const std::vector<const Object*>& items, double az, double el)
+{
+    if (seen_from_above(az, el) || prop(ax, "CData"))
+        return true;
+    for (const Object* o : items)
+        if (flat_chart(fold(prop_text(*o, "ChartType"))))
+            return true;
+    return false;
+}
+
 // The bars of every bar series of an axes: series one behind the other
 // along y (the 3-D charts' "none"), side by side in one row when
 // "grouped", piled up in one row when "stacked".
