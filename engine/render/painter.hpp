@@ -208,7 +208,10 @@ struct FlatLimits {
     bool x2_used = false, y2_used = false;
 };
 FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items);
-void depth_limits(const Object& ax, const std::vector<const Object*>& items, Scale s[3]);
+// The scales of an axes seen in 3-D; bars3 are the items' bars as
+// bars_in_3d lays them out, found once by the caller that also draws them.
+void depth_limits(const Object& ax, const std::vector<const Object*>& items, const std::vector<Bar3>& bars3,
+                  Scale s[3]);
 bool on_right(const Object& o);
 bool on_top(const Object& o);
 std::vector<const Object*> shown_items(double h, const Object& ax);

@@ -1473,7 +1473,7 @@ bool automatic_limits(double h, int axis, double& lo, double& hi)
         return true;
     }
     Scale s[3];
-    depth_limits(*ax, items, s);
+    depth_limits(*ax, items, bars_in_3d(items), s);
     lo = s[axis].lo;
     hi = s[axis].hi;
     return true;

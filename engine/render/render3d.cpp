@@ -104,7 +104,8 @@ std::vector<Bar3> bars_in_3d(const std::vector<const Object*>& items)
 
 // The scales of an axes seen in 3-D: limits over every point of the
 // series, surfaces and 3-D texts, or those a program wrote.
-void depth_limits(const Object& ax, const std::vector<const Object*>& items, Scale s[3])
+void depth_limits(const Object& ax, const std::vector<const Object*>& items, const std::vector<Bar3>& bars3,
+                  Scale s[3])
 {
     // Limits over every point of the series, surfaces and 3-D texts.
     static const char* const data[3] = {"XData", "YData", "ZData"};
@@ -118,7 +119,6 @@ void depth_limits(const Object& ax, const std::vector<const Object*>& items, Sca
             hi[a] = std::max(hi[a], v);
         }
     };
-    const std::vector<Bar3> bars3 = bars_in_3d(items);
     for (const Bar3& b : bars3)
         for (int c = 0; c < 8; ++c) {
             double v[3];
@@ -163,8 +163,8 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
 {
     static const char* const axis[3] = {"X", "Y", "Z"};
     Scale s[3];
-    depth_limits(ax, items, s);
     const std::vector<Bar3> bars3 = bars_in_3d(items);
+    depth_limits(ax, items, bars3, s);
     // The box keeps room around it for the tick labels and axis labels.
     Projection p(s[0], s[1], s[2], az, el);
     // Bars keep their footprint square: the rows of series along y take
