@@ -2,6 +2,8 @@
 // and ticks of an axis, markers and dash patterns.
 #include "painter.hpp"
 
+#include "date_labels.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -264,11 +266,17 @@ std::vector<double> ticks_of(const Object& ax, const std::string& name, const Sc
     return t;
 }
 
-std::string tick_label(double v)
+std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
+    const Prop* date = find_prop(ax, date_name);
+    if (!(date && date->is_string))
+        return tick_labels(t);
+    const std::string format = prop_text(ax, date_name);
+    std::vector<std::string> out;
+    out.reserve(t.size());
+    for (double v : t)
+        out.push_back(date_label(v, format));
+    return out;
 }
 
 void dash(cairo_t* cr, int style, double w)

@@ -151,7 +151,9 @@ std::vector<double> ticks(const Scale& s);
 // colour bar writes) means none.
 std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s);
 
-std::string tick_label(double v);
+// The labels of an axis' ticks: dates when the axis has a date format
+// (date_name, as "xDate"), otherwise numbers that tell the ticks apart.
+std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name);
 
 void dash(cairo_t* cr, int style, double w);
 

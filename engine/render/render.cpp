@@ -5,7 +5,6 @@
 // render3d.cpp.
 #include "render.hpp"
 
-#include "date_labels.hpp"
 #include "painter.hpp"
 
 #include <cairo-svg.h>
@@ -419,18 +418,7 @@ void Painter::axes(double h, const Object& ax)
     cairo_rectangle(cr, std::round(bx) + 0.5, std::round(by) + 0.5, std::round(bw) - 1, std::round(bh) - 1);
     cairo_stroke(cr);
     const double fs = 10;
-    // A date format on an axis ("xDate", "yDate") labels its ticks as dates.
-    const Prop* xdate = find_prop(ax, "xDate");
-    const Prop* ydate = find_prop(ax, "yDate");
-    auto labels = [](const std::vector<double>& t, const Object& o, const Prop* date, const char* name) {
-        if (!(date && date->is_string))
-            return tick_labels(t);
-        std::vector<std::string> out;
-        for (double v : t)
-            out.push_back(date_label(v, prop_text(o, name)));
-        return out;
-    };
-    const std::vector<std::string> xl = labels(xt, ax, xdate, "xDate"), yl = labels(yt, ax, ydate, "yDate");
+    const std::vector<std::string> xl = axis_tick_labels(ax, xt, "xDate"), yl = axis_tick_labels(ax, yt, "yDate");
     for (std::size_t k = 0; k < xt.size(); ++k) {
         const double px = std::round(xs.pixel(xt[k])) + 0.5;
         cairo_move_to(cr, px, by + bh);

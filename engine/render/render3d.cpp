@@ -4,7 +4,6 @@
 // as tilted discs.
 #include "painter.hpp"
 
-#include "date_labels.hpp"
 
 #include <algorithm>
 
@@ -267,7 +266,6 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
     // vertical edge.
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1);
-    const Prop* dates[3] = {find_prop(ax, "xDate"), find_prop(ax, "yDate"), find_prop(ax, "zDate")};
     static const char* const date_names[3] = {"xDate", "yDate", "zDate"};
     static const char* const label_names[3] = {"XLabel", "YLabel", "ZLabel"};
     int zx = 0, zy = 0;
@@ -317,7 +315,9 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
         cairo_move_to(cr, u0, v0);
         cairo_line_to(cr, u1, v1);
         cairo_stroke(cr);
-        for (double t : tk[a]) {
+        const std::vector<std::string> labels = axis_tick_labels(ax, tk[a], date_names[a]);
+        for (std::size_t k = 0; k < tk[a].size(); ++k) {
+            const double t = tk[a][k];
             double at[3], u, v;
             std::copy(base, base + 3, at);
             at[a] = s[a].unit(t);
@@ -328,9 +328,7 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             // The floor's corner carries a tick label of the floor's axes.
             if (a == 2 && std::fabs(at[2] - far[2]) < 1e-9)
                 continue;
-            const std::string text = dates[a] && dates[a]->is_string ? date_label(t, prop_text(ax, date_names[a]))
-                                                                     : tick_label(t);
-            show_text(cr, text, u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
+            show_text(cr, labels[k], u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
         }
         const double mu = (u0 + u1) / 2, mv = (v0 + v1) / 2;
         if (a < 2)

@@ -900,6 +900,27 @@ TEST_F(Render3d, TheZAxisCarriesTicksAndItsLabel)
         << "a flat view has no z axis";
 }
 
+TEST_F(Render3d, ZTickLabelsTellCloseTicksApart)
+{
+    // Ticks 2e-10 apart about 1 need eleven digits to differ; shown with
+    // six they would all read "1", narrower than the labels of [0 1].
+    auto leftmost_ink = [this](double lo, double hi) {
+        vt::reset();
+        box({-37.5, 30}, true);
+        set(ax, "ZLim", row({lo, hi}));
+        const Picture p = capture(fig);
+        int left = p.cols;
+        for (int i = 0; i < p.rows; ++i)
+            for (int j = 0; j < left; ++j)
+                if (p.at(i, j).r < 0.5)
+                    left = j;
+        return left;
+    };
+    const int unit = leftmost_ink(0, 1), close = leftmost_ink(1, 1 + 1e-9);
+    ASSERT_LT(unit, 200) << "the unit box has z tick labels";
+    EXPECT_LT(close, unit - 30) << "labels long enough to differ";
+}
+
 TEST_F(Render3d, AMeshSeenIn3dLiftsHighZ)
 {
     // A mesh of the plane z = x through a red (low) and blue (high) map.
