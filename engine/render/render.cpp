@@ -628,7 +628,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
                 gap = std::min(gap, std::fabs(at[k] - at[k - 1]));
         if (!std::isfinite(gap))
             gap = 1;
-        const bool stacked = fold(prop_text(s, "Stacktype")).find("stack") != std::string::npos;
+        const bool stacked = stacked_bars(s);
         const int group = stacked ? 1 : std::max(1, bars);
         const int place = stacked ? 0 : bar_at;
         ++bar_at;
