@@ -1123,6 +1123,12 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     std::vector<std::uint32_t> packed(map.size());
     for (std::size_t k = 0; k < map.size(); ++k)
         packed[k] = (byte(map[k].r) << 16) | (byte(map[k].g) << 8) | byte(map[k].b);
+    // The colormap row a finite value takes when "CLim" spans the map.
+    const double span = chi - clo;
+    auto scaled_index = [&](double v) {
+        return span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
+                        : (v >= chi ? m - 1 : 0);
+    };
     if (cd->is_bytes) {
         // Bytes are components 0..255 or indices from 0; an indexed picture
         // takes one colour per byte value, looked up once.
@@ -1130,12 +1136,7 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
             return;
         std::uint32_t colour_of[256];
         for (int v = 0; v < 256 && !truecolor; ++v) {
-            int k = std::min(v, m - 1);
-            if (scaled) {
-                const double span = chi - clo;
-                k = span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
-                             : (v >= chi ? m - 1 : 0);
-            }
+            const int k = scaled ? scaled_index(v) : std::min(v, m - 1);
             colour_of[v] = packed[static_cast<std::size_t>(k)];
         }
         const std::uint8_t* b = cd->bytes.data();
@@ -1147,32 +1148,28 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
                                     : colour_of[b[at]];
             }
         }
-    }
-    const double* d = cd->data.data();
-    // Column by column, as the data lie; one typed loop per kind of image.
-    for (int j = 0; j < cols && !cd->is_bytes; ++j) {
-        const double* col = d + static_cast<std::size_t>(j) * rows;
-        auto pixel = [&](int i) -> std::uint32_t& {
-            return reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride)[j];
-        };
-        if (truecolor) {
-            for (int i = 0; i < rows; ++i)
-                pixel(i) = (byte(col[2 * n + i]) << 16) | (byte(col[n + i]) << 8) | byte(col[i]);
-        } else if (scaled) {
-            const double span = chi - clo;
-            for (int i = 0; i < rows; ++i) {
-                const double v = col[i];
-                int k = 0;
-                if (std::isfinite(v))
-                    k = span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
-                                 : (v >= chi ? m - 1 : 0);
-                pixel(i) = packed[static_cast<std::size_t>(k)];
-            }
-        } else {
-            for (int i = 0; i < rows; ++i) {
-                const double v = col[i];
-                const int k = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
-                pixel(i) = packed[static_cast<std::size_t>(k - 1)];
+    } else {
+        const double* d = cd->data.data();
+        // Column by column, as the data lie; one typed loop per kind of image.
+        for (int j = 0; j < cols; ++j) {
+            const double* col = d + static_cast<std::size_t>(j) * rows;
+            auto pixel = [&](int i) -> std::uint32_t& {
+                return reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride)[j];
+            };
+            if (truecolor) {
+                for (int i = 0; i < rows; ++i)
+                    pixel(i) = (byte(col[2 * n + i]) << 16) | (byte(col[n + i]) << 8) | byte(col[i]);
+            } else if (scaled) {
+                for (int i = 0; i < rows; ++i) {
+                    const double v = col[i];
+                    pixel(i) = packed[static_cast<std::size_t>(std::isfinite(v) ? scaled_index(v) : 0)];
+                }
+            } else {
+                for (int i = 0; i < rows; ++i) {
+                    const double v = col[i];
+                    const int k = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
+                    pixel(i) = packed[static_cast<std::size_t>(k - 1)];
+                }
             }
         }
     }
