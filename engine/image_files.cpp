@@ -152,13 +152,12 @@ public:
             }
             return true;
         }
-        for (std::size_t c = 0; c < cols_; ++c)
-            for (std::size_t plane = 0; plane < planes; ++plane) {
-                T* out = values.data() + plane * n + c * rows_ + r0;
-                const std::uint8_t* in = pixels + (indexed_ ? 0 : plane_channel[plane]) + planes * c;
-                for (std::size_t i = 0; i < band; ++i)
-                    out[i] = level_[in[i * step]];
-            }
+        for (std::size_t c = 0; c < cols_; ++c) {
+            T* out = values.data() + c * rows_ + r0;
+            const std::uint8_t* in = pixels + c;
+            for (std::size_t i = 0; i < band; ++i)
+                out[i] = level_[in[i * step]];
+        }
         return true;
     }
 
