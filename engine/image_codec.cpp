@@ -72,6 +72,9 @@ struct BmpHeader {
     unsigned bits = 0;
     std::uint32_t compression = 0, offset = 0, header = 0, used = 0;
     std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue of 16-bit pixels
+    // Per mask: the shift to its lowest bit and its largest value there.
+    int shifts[3] = {0, 0, 0};
+    std::uint32_t tops[3] = {1, 1, 1};
 };
 
 constexpr std::uint32_t bmp_rgb = 0, bmp_rle8 = 1, bmp_rle4 = 2, bmp_bitfields = 3;
@@ -122,9 +125,14 @@ bool bmp_header(const std::uint8_t* b, std::size_t n, BmpHeader& h, Picture& out
         } else {
             h.masks[0] = 0x7C00, h.masks[1] = 0x03E0, h.masks[2] = 0x001F;  // 5-5-5
         }
-        for (std::uint32_t m : h.masks)
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t m = h.masks[k];
             if (m == 0 || m > 0xFFFF)
                 return false;
+            while (!((m >> h.shifts[k]) & 1))
+                ++h.shifts[k];
+            h.tops[k] = m >> h.shifts[k];
+        }
     }
     out.rows = static_cast<int>(h.height);
     out.cols = static_cast<int>(h.width);
@@ -132,14 +140,11 @@ bool bmp_header(const std::uint8_t* b, std::size_t n, BmpHeader& h, Picture& out
     return true;
 }
 
-// A channel of a 16-bit pixel scaled from its mask's range to 0..255.
-std::uint8_t masked(std::uint32_t v, std::uint32_t mask)
+// Channel k of a 16-bit pixel scaled from its mask's range to 0..255.
+std::uint8_t masked(std::uint32_t v, const BmpHeader& h, int k)
 {
-    int shift = 0;
-    while (!((mask >> shift) & 1))
-        ++shift;
-    const std::uint32_t top = mask >> shift;
-    return static_cast<std::uint8_t>((((v & mask) >> shift) * 255 + top / 2) / top);
+    const std::uint32_t top = h.tops[k];
+    return static_cast<std::uint8_t>((((v & h.masks[k]) >> h.shifts[k]) * 255 + top / 2) / top);
 }
 
 // Run-length 8-bit data, rows bottom first. Storage grows with the rows the
@@ -265,7 +270,7 @@ bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
             for (std::size_t c = 0; c < cols; ++c) {
                 const std::uint32_t v = u16(row + 2 * c);
                 for (int k = 0; k < 3; ++k)
-                    dst[3 * c + k] = masked(v, h.masks[k]);
+                    dst[3 * c + k] = masked(v, h, k);
             }
             break;
         default: {
