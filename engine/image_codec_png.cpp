@@ -244,9 +244,9 @@ bool png_writable(const Picture& p)
            !(p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768));
 }
 
-bool png_header(const std::uint8_t* bytes, std::size_t n, Picture& out)
+bool png_header(std::FILE* file, std::size_t n, Picture& out)
 {
-    Source source{bytes, n, 0};
+    Source source{nullptr, n, 0, file};
     ReadStruct rs;
     return start_reading(rs, source) && read_header(rs, out, true);
 }
