@@ -72,6 +72,9 @@ struct BmpHeader {
     unsigned bits = 0;
     std::uint32_t compression = 0, offset = 0, header = 0, used = 0;
     std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue of 16-bit pixels
+    // Per mask: the shift to its lowest bit and its largest value there.
+    int shifts[3] = {0, 0, 0};
+    std::uint32_t tops[3] = {1, 1, 1};
 };
 
 constexpr std::uint32_t bmp_rgb = 0, bmp_rle8 = 1, bmp_rle4 = 2, bmp_bitfields = 3;
@@ -122,9 +125,14 @@ bool bmp_header(const std::uint8_t* b, std::size_t n, BmpHeader& h, Picture& out
         } else {
             h.masks[0] = 0x7C00, h.masks[1] = 0x03E0, h.masks[2] = 0x001F;  // 5-5-5
         }
-        for (std::uint32_t m : h.masks)
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t m = h.masks[k];
             if (m == 0 || m > 0xFFFF)
                 return false;
+            while (!((m >> h.shifts[k]) & 1))
+                ++h.shifts[k];
+            h.tops[k] = m >> h.shifts[k];
+        }
     }
     out.rows = static_cast<int>(h.height);
     out.cols = static_cast<int>(h.width);
@@ -132,19 +140,18 @@ bool bmp_header(const std::uint8_t* b, std::size_t n, BmpHeader& h, Picture& out
     return true;
 }
 
-// A channel of a 16-bit pixel scaled from its mask's range to 0..255.
-std::uint8_t masked(std::uint32_t v, std::uint32_t mask)
+// Channel k of a 16-bit pixel scaled from its mask's range to 0..255.
+std::uint8_t masked(std::uint32_t v, const BmpHeader& h, int k)
 {
-    int shift = 0;
-    while (!((mask >> shift) & 1))
-        ++shift;
-    const std::uint32_t top = mask >> shift;
-    return static_cast<std::uint8_t>((((v & mask) >> shift) * 255 + top / 2) / top);
+    const std::uint32_t top = h.tops[k];
+    return static_cast<std::uint8_t>((((v & h.masks[k]) >> h.shifts[k]) * 255 + top / 2) / top);
 }
 
 // Run-length 8-bit data, rows bottom first. Storage grows with the rows the
-// data reach, so a short file claiming a large picture takes little before
-// it is refused; the end-of-picture mark fills the rest with index 0.
+// data reach, so a short file that breaks off before its end-of-picture
+// mark takes little before it is refused. A file that ends its picture
+// early is well formed: the mark fills the rest with index 0, so it takes
+// the whole picture's storage, as any picture within max_pixels may.
 bool decode_rle8(const std::uint8_t* b, std::size_t n, const BmpHeader& h, Picture& out)
 {
     const std::size_t cols = static_cast<std::size_t>(h.width), rows = static_cast<std::size_t>(h.height);
@@ -213,13 +220,9 @@ bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
     BmpHeader h;
     if (!bmp_header(b, n, h, out))
         return false;
-    const long long width = h.width, height = h.height;
-    const unsigned bits = h.bits;
-    const bool top_down = h.top_down;
-    const std::uint32_t offset = h.offset;
     out.palette.clear();
     if (out.indexed) {
-        const std::uint32_t entries = h.used ? h.used : 1u << bits;
+        const std::uint32_t entries = h.used ? h.used : 1u << h.bits;
         if (entries > 256)
             return false;
         const std::size_t at = 14 + static_cast<std::size_t>(h.header);
@@ -230,7 +233,7 @@ bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
             out.palette.insert(out.palette.end(), {e[2], e[1], e[0]});
         }
     }
-    if (offset > n)
+    if (h.offset > n)
         return false;
     const std::size_t entries = out.palette.size() / 3;
     if (h.compression == bmp_rle8) {
@@ -241,17 +244,17 @@ bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
                 return false;
         return true;
     }
-    const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
-    if (stride * static_cast<std::size_t>(height) > n - offset)
+    const std::size_t cols = static_cast<std::size_t>(h.width);
+    const std::size_t stride = ((cols * h.bits + 31) / 32) * 4;
+    if (stride * static_cast<std::size_t>(h.height) > n - h.offset)
         return false;
 
-    const std::size_t cols = static_cast<std::size_t>(width);
     const std::size_t channels = out.indexed ? 1 : 3;
-    out.pixels.resize(static_cast<std::size_t>(height) * cols * channels);
-    for (long long r = 0; r < height; ++r) {
-        const std::uint8_t* row = b + offset + stride * static_cast<std::size_t>(top_down ? r : height - 1 - r);
+    out.pixels.resize(static_cast<std::size_t>(h.height) * cols * channels);
+    for (long long r = 0; r < h.height; ++r) {
+        const std::uint8_t* row = b + h.offset + stride * static_cast<std::size_t>(h.top_down ? r : h.height - 1 - r);
         std::uint8_t* dst = out.pixels.data() + static_cast<std::size_t>(r) * cols * channels;
-        switch (bits) {
+        switch (h.bits) {
         case 1:
             for (std::size_t c = 0; c < cols; ++c)
                 dst[c] = (row[c >> 3] >> (7 - (c & 7))) & 1;
@@ -267,11 +270,11 @@ bool decode_bmp(const std::uint8_t* b, std::size_t n, Picture& out)
             for (std::size_t c = 0; c < cols; ++c) {
                 const std::uint32_t v = u16(row + 2 * c);
                 for (int k = 0; k < 3; ++k)
-                    dst[3 * c + k] = masked(v, h.masks[k]);
+                    dst[3 * c + k] = masked(v, h, k);
             }
             break;
         default: {
-            const std::size_t step = bits / 8;
+            const std::size_t step = h.bits / 8;
             for (std::size_t c = 0; c < cols; ++c) {
                 const std::uint8_t* px = row + step * c;
                 dst[3 * c] = px[2];
@@ -371,18 +374,24 @@ void pcx_encode_line(std::vector<std::uint8_t>& out, const std::uint8_t* line, s
 
 namespace {
 
+// What a PCX header says beyond the picture's shape and kind.
+struct PcxHeader {
+    std::size_t per_line = 0;  // bytes of each plane of a line
+    unsigned planes = 0;
+    bool mono = false;  // 1-bit black and white
+};
+
 // The picture's shape and kind from a PCX header: 8-bit with one plane
 // (palette) or three (truecolor), or 1-bit with one plane (black and white).
-bool pcx_header(const std::uint8_t* b, std::size_t n, Picture& out, long long& width, long long& height,
-                std::size_t& per_line)
+bool pcx_header(const std::uint8_t* b, std::size_t n, PcxHeader& h, Picture& out)
 {
     if (n < pcx_header_size || b[0] != 0x0A || b[2] != 1)
         return false;
     const unsigned bits = b[3];
     const long long xmin = u16(b + 4), ymin = u16(b + 6), xmax = u16(b + 8), ymax = u16(b + 10);
     const unsigned planes = b[65];
-    per_line = u16(b + 66);
-    width = xmax - xmin + 1, height = ymax - ymin + 1;
+    const std::size_t per_line = u16(b + 66);
+    const long long width = xmax - xmin + 1, height = ymax - ymin + 1;
     if (!sane_size(height, width))
         return false;
     out.bit_depth = static_cast<int>(bits * planes);
@@ -396,6 +405,9 @@ bool pcx_header(const std::uint8_t* b, std::size_t n, Picture& out, long long& w
     out.rows = static_cast<int>(height);
     out.cols = static_cast<int>(width);
     out.indexed = planes == 1;
+    h.per_line = per_line;
+    h.planes = planes;
+    h.mono = bits == 1;
     return true;
 }
 
@@ -403,16 +415,14 @@ bool pcx_header(const std::uint8_t* b, std::size_t n, Picture& out, long long& w
 
 bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
 {
-    long long width = 0, height = 0;
-    std::size_t per_line = 0;
-    if (!pcx_header(b, n, out, width, height, per_line))
+    PcxHeader h;
+    if (!pcx_header(b, n, h, out))
         return false;
-    const bool mono = b[3] == 1;
-    const unsigned planes = b[65];
+    const std::size_t rows = static_cast<std::size_t>(out.rows), cols = static_cast<std::size_t>(out.cols);
 
     std::size_t end = n;
     out.palette.clear();
-    if (mono) {
+    if (h.mono) {
         out.palette = {0, 0, 0, 255, 255, 255};
     } else if (out.indexed) {
         if (n < pcx_header_size + 769 || b[n - 769] != 0x0C)
@@ -425,8 +435,8 @@ bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
     }
     // Each byte of input yields at most 63 bytes: a short file cannot claim
     // a huge picture.
-    const std::size_t line = per_line * planes;
-    const std::size_t total = line * static_cast<std::size_t>(height);
+    const std::size_t line = h.per_line * h.planes;
+    const std::size_t total = line * rows;
     if (total / 63 > end - pcx_header_size + 1)
         return false;
     std::vector<std::uint8_t> raw(total);
@@ -448,14 +458,11 @@ bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
         got += count;
     }
 
-    out.rows = static_cast<int>(height);
-    out.cols = static_cast<int>(width);
-    const std::size_t cols = static_cast<std::size_t>(width);
-    out.pixels.resize(static_cast<std::size_t>(height) * cols * (out.indexed ? 1 : 3));
+    out.pixels.resize(rows * cols * (out.indexed ? 1 : 3));
     const std::size_t entries = out.palette.size() / 3;
-    for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
+    for (std::size_t r = 0; r < rows; ++r) {
         const std::uint8_t* src = raw.data() + r * line;
-        if (mono) {
+        if (h.mono) {
             std::uint8_t* dst = out.pixels.data() + r * cols;
             for (std::size_t c = 0; c < cols; ++c)
                 dst[c] = (src[c >> 3] >> (7 - (c & 7))) & 1;
@@ -470,8 +477,8 @@ bool decode_pcx(const std::uint8_t* b, std::size_t n, Picture& out)
             std::uint8_t* dst = out.pixels.data() + 3 * r * cols;
             for (std::size_t c = 0; c < cols; ++c) {
                 dst[3 * c] = src[c];
-                dst[3 * c + 1] = src[per_line + c];
-                dst[3 * c + 2] = src[2 * per_line + c];
+                dst[3 * c + 1] = src[h.per_line + c];
+                dst[3 * c + 2] = src[2 * h.per_line + c];
             }
         }
     }
@@ -522,6 +529,8 @@ bool encode_pcx(const Picture& p, std::vector<std::uint8_t>& out)
 
 // ---------------------------------------------------------------------------
 
+// The BMP and PCX header readers check lengths against the file's size n
+// but read nothing past the first header_bytes.
 bool read_header(const std::uint8_t* b, std::size_t n, Format format, Picture& out)
 {
     switch (format) {
@@ -530,11 +539,9 @@ bool read_header(const std::uint8_t* b, std::size_t n, Format format, Picture& o
         return bmp_header(b, n, h, out);
     }
     case Format::pcx: {
-        long long width = 0, height = 0;
-        std::size_t per_line = 0;
-        return pcx_header(b, n, out, width, height, per_line);
+        PcxHeader h;
+        return pcx_header(b, n, h, out);
     }
-    case Format::png: return png_header(b, n, out);
     default: return false;
     }
 }

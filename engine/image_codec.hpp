@@ -33,10 +33,15 @@ enum class Format { unknown, bmp, pcx, png };
 // The format a file's first bytes announce.
 Format sniff(const std::uint8_t* bytes, std::size_t n);
 
-// Fills rows, cols, indexed and bit_depth from the header alone, without
-// decoding the pixels; false when the header is not one the reader takes.
-bool read_header(const std::uint8_t* bytes, std::size_t n, Format format, Picture& out);
-bool png_header(const std::uint8_t* bytes, std::size_t n, Picture& out);
+// The first bytes of a BMP or PCX file that hold all its header says.
+constexpr std::size_t header_bytes = 128;
+// Fills rows, cols, indexed and bit_depth from a BMP or PCX header alone,
+// without the pixels; false when the header is not one the reader takes.
+// head holds the first min(n, header_bytes) bytes of a file of n bytes.
+bool read_header(const std::uint8_t* head, std::size_t n, Format format, Picture& out);
+// The same for a PNG file of n bytes, read from its current position only
+// as far as its header goes.
+bool png_header(std::FILE* file, std::size_t n, Picture& out);
 
 // Each reader returns false for data it cannot decode, leaving out in an
 // unspecified but valid state; each writer returns false for a picture it
@@ -63,6 +68,9 @@ bool decode_png_bands(const std::uint8_t* bytes, std::size_t n, Picture& out, co
 // The same from a file of n bytes, read from its current position as the
 // decoder goes, so the file's bytes are never held whole either.
 bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& take);
+// Whether a PNG of this shape and palette can be written, known before a
+// file is opened for it (opening empties the file).
+bool png_writable(const Picture& picture);
 // Writes a PNG to file, filling it a band at a time: fill gets each band's
 // rows to write into. picture gives the shape and palette; its pixels are
 // not used.

@@ -223,14 +223,6 @@ std::vector<png_bytep> row_pointers(const std::uint8_t* base, int rows, std::siz
     return pointers;
 }
 
-// Whether a picture of this shape and palette can be written.
-bool writable(const Picture& p)
-{
-    const std::size_t n = static_cast<std::size_t>(p.rows > 0 ? p.rows : 0) * static_cast<std::size_t>(p.cols > 0 ? p.cols : 0);
-    return p.rows > 0 && p.cols > 0 && n <= max_pixels &&
-           !(p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768));
-}
-
 bool start_writing(WriteStruct& ws, void* io, png_rw_ptr write, png_flush_ptr flush)
 {
     ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
@@ -245,9 +237,16 @@ bool start_writing(WriteStruct& ws, void* io, png_rw_ptr write, png_flush_ptr fl
 
 } // namespace
 
-bool png_header(const std::uint8_t* bytes, std::size_t n, Picture& out)
+bool png_writable(const Picture& p)
 {
-    Source source{bytes, n, 0};
+    const std::size_t n = static_cast<std::size_t>(p.rows > 0 ? p.rows : 0) * static_cast<std::size_t>(p.cols > 0 ? p.cols : 0);
+    return p.rows > 0 && p.cols > 0 && n <= max_pixels &&
+           !(p.indexed && (p.palette.empty() || p.palette.size() % 3 != 0 || p.palette.size() > 768));
+}
+
+bool png_header(std::FILE* file, std::size_t n, Picture& out)
+{
+    Source source{nullptr, n, 0, file};
     ReadStruct rs;
     return start_reading(rs, source) && read_header(rs, out, true);
 }
@@ -276,7 +275,7 @@ bool decode_png(const std::uint8_t* bytes, std::size_t n, Picture& out)
 bool encode_png(const Picture& p, std::vector<std::uint8_t>& out)
 {
     const std::size_t row_bytes = static_cast<std::size_t>(p.cols > 0 ? p.cols : 0) * (p.indexed ? 1 : 3);
-    if (!writable(p) || p.pixels.size() != row_bytes * static_cast<std::size_t>(p.rows))
+    if (!png_writable(p) || p.pixels.size() != row_bytes * static_cast<std::size_t>(p.rows))
         return false;
     out.clear();
     Sink sink{&out};
@@ -342,7 +341,7 @@ bool decode_png_bands(std::FILE* file, std::size_t n, Picture& out, const Band& 
 bool encode_png_bands(const Picture& p, const Band& fill, std::FILE* file)
 {
     WriteStruct ws;
-    if (!file || !writable(p) || !start_writing(ws, file, write_file_bytes, flush_file) || !write_head(ws, p))
+    if (!file || !png_writable(p) || !start_writing(ws, file, write_file_bytes, flush_file) || !write_head(ws, p))
         return false;
     const std::size_t row_bytes = static_cast<std::size_t>(p.cols) * (p.indexed ? 1 : 3);
     const int band = p.rows < band_rows ? p.rows : band_rows;

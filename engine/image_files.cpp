@@ -9,6 +9,7 @@
 #include "render/render.hpp"
 #endif
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -152,13 +153,12 @@ public:
             }
             return true;
         }
-        for (std::size_t c = 0; c < cols_; ++c)
-            for (std::size_t plane = 0; plane < planes; ++plane) {
-                T* out = values.data() + plane * n + c * rows_ + r0;
-                const std::uint8_t* in = pixels + (indexed_ ? 0 : plane_channel[plane]) + planes * c;
-                for (std::size_t i = 0; i < band; ++i)
-                    out[i] = level_[in[i * step]];
-            }
+        for (std::size_t c = 0; c < cols_; ++c) {
+            T* out = values.data() + c * rows_ + r0;
+            const std::uint8_t* in = pixels + c;
+            for (std::size_t i = 0; i < band; ++i)
+                out[i] = level_[in[i * step]];
+        }
         return true;
     }
 
@@ -222,10 +222,10 @@ void load_image_file(double h, LoadAs as)
         std::rewind(file.get());
     }
     // A PNG's pixels are decoded from the file as it is read; any other
-    // file is read whole first.
-    const bool streamed = format == Format::png && as != LoadAs::header;
+    // file is read whole first. A header alone is read as far as it goes.
+    const bool streamed = format == Format::png;
     std::vector<std::uint8_t> bytes;
-    if (!streamed && !read_rest(file.get(), size, bytes))
+    if (!streamed && as != LoadAs::header && !read_rest(file.get(), size, bytes))
         return report_error(quoted("vizmo: cannot read image file", name));
     Picture p;
     std::vector<double> as_doubles;
@@ -238,12 +238,17 @@ void load_image_file(double h, LoadAs as)
         return ok;
     };
     bool read = false;
-    if (as == LoadAs::header)
-        read = codec::read_header(bytes.data(), bytes.size(), format, p);
-    else if (as == LoadAs::bytes)
+    if (as == LoadAs::header && streamed) {
+        read = codec::png_header(file.get(), size, p);
+    } else if (as == LoadAs::header) {
+        std::uint8_t head[codec::header_bytes];
+        const std::size_t want = std::min(size, sizeof head);
+        read = std::fread(head, 1, want, file.get()) == want && codec::read_header(head, size, format, p);
+    } else if (as == LoadAs::bytes) {
         read = decode_into(p, as_bytes, decode_all);
-    else
+    } else {
         read = decode_into(p, as_doubles, decode_all);
+    }
     file.reset();
     std::vector<std::uint8_t>().swap(bytes);
     if (!read && p.unsupported)
@@ -252,9 +257,9 @@ void load_image_file(double h, LoadAs as)
         return report_error(quoted("vizmo: cannot read image file", name));
     if (as == LoadAs::header) {
         // The file's facts without its pixels: "Size" is rows, columns, planes.
-        const double size[3] = {static_cast<double>(p.rows), static_cast<double>(p.cols), p.indexed ? 1.0 : 3.0};
-        const int size_dims[2] = {1, 3};
-        put_matrix(*o, "Size", 2, size_dims, size, false);
+        const double shape[3] = {static_cast<double>(p.rows), static_cast<double>(p.cols), p.indexed ? 1.0 : 3.0};
+        const int shape_dims[2] = {1, 3};
+        put_matrix(*o, "Size", 2, shape_dims, shape, false);
         put_number(*o, "FileSize", static_cast<double>(st.st_size));
         put_text(*o, "FileModDate", modification_date(st.st_mtime));
         put_number(*o, "BitDepth", p.bit_depth);
@@ -365,6 +370,10 @@ void store_image_file(double h)
         return report_error(quoted("vizmo: cannot write image file", name));
     if (format == Format::png) {
         // Written as it is encoded: the picture never exists a second time.
+        // A picture the encoder refuses is refused before the file is
+        // opened, so an existing file of that name is left as it was.
+        if (!codec::png_writable(p))
+            return report_error(quoted("vizmo: cannot write image file", name));
         std::FILE* f = std::fopen(name.c_str(), "wb");
         bool ok = f && codec::encode_png_bands(p, fill, f);
         ok = (f && std::fclose(f) == 0) && ok;

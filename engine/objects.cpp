@@ -913,8 +913,10 @@ bool read_property(double h, const char* name, Prop& out, const Prop** lent)
 #ifdef VIZMO_WITH_RENDERER
     // Limits chosen from the data are those drawn, computed as they are read.
     if (o->kind == Kind::axes) {
-        const std::string f = fold(name);
-        const int axis = f == "xlim" ? 0 : f == "ylim" ? 1 : f == "zlim" ? 2 : -1;
+        const int axis = equal_folded(name, "XLim")   ? 0
+                         : equal_folded(name, "YLim") ? 1
+                         : equal_folded(name, "ZLim") ? 2
+                                                      : -1;
         double lo, hi;
         if (axis >= 0 && render::automatic_limits(h, axis, lo, hi)) {
             row_value(out, {lo, hi});

@@ -89,7 +89,7 @@ Value prop(double h, const char* name)
     v.is_string = p.is_string;
     v.data = std::move(p.data);
     v.is_bytes = p.is_bytes;
-    v.bytes.assign(p.bytes.begin(), p.bytes.end());
+    v.bytes = std::move(p.bytes);
     return v;
 }
 

@@ -2,6 +2,8 @@
 // and ticks of an axis, markers and dash patterns.
 #include "painter.hpp"
 
+#include "date_labels.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -157,24 +159,26 @@ void show_text(cairo_t* cr, const std::string& s, double x, double y, double siz
     cairo_restore(cr);
 }
 
+bool limits_written(const Object& ax, const char* axis)
+{
+    const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
+    for (auto it = ax.writes.rbegin(); it != ax.writes.rend(); ++it) {
+        if (equal_folded(*it, lim))
+            return true;
+        if (equal_folded(*it, mode))
+            return !equal_folded(prop_text(ax, mode), "auto");
+    }
+    return true;
+}
+
 // Limits a program wrote win unless it switched the mode back to "auto"
 // after writing them.
 bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi)
 {
-    const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
-    const std::vector<double> v = numbers(ax, lim.c_str());
+    const std::vector<double> v = numbers(ax, (std::string(axis) + "Lim").c_str());
     if (v.size() < 2 || !std::isfinite(v[0]) || !std::isfinite(v[1]) || v[0] == v[1])
         return false;
-    bool manual = true;
-    for (auto it = ax.writes.rbegin(); it != ax.writes.rend(); ++it) {
-        if (equal_folded(*it, lim))
-            break;
-        if (equal_folded(*it, mode)) {
-            manual = !equal_folded(prop_text(ax, mode), "auto");
-            break;
-        }
-    }
-    if (!manual)
+    if (!limits_written(ax, axis))
         return false;
     lo = v[0];
     hi = v[1];
@@ -262,11 +266,17 @@ std::vector<double> ticks_of(const Object& ax, const std::string& name, const Sc
     return t;
 }
 
-std::string tick_label(double v)
+std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
+    const Prop* date = find_prop(ax, date_name);
+    if (!(date && date->is_string))
+        return tick_labels(t);
+    const std::string format = prop_text(ax, date_name);
+    std::vector<std::string> out;
+    out.reserve(t.size());
+    for (double v : t)
+        out.push_back(date_label(v, format));
+    return out;
 }
 
 void dash(cairo_t* cr, int style, double w)

@@ -136,6 +136,9 @@ struct Projection {
     }
 };
 
+// Whether the limits written for axis ("X", "Y" or "Z") still hold: true
+// unless the program switched the axis' mode to "auto" after writing them.
+bool limits_written(const Object& ax, const char* axis);
 // Limits a program wrote win unless it switched the mode back to "auto"
 // after writing them.
 bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi);
@@ -148,7 +151,9 @@ std::vector<double> ticks(const Scale& s);
 // colour bar writes) means none.
 std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s);
 
-std::string tick_label(double v);
+// The labels of an axis' ticks: dates when the axis has a date format
+// (date_name, as "xDate"), otherwise numbers that tell the ticks apart.
+std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name);
 
 void dash(cairo_t* cr, int style, double w);
 
@@ -171,6 +176,9 @@ bool seen_from_above(double az, double el);
 // Pie and polar charts keep their axes flat whatever the view: a pie seen
 // in 3-D tilts its own disc (pie3d), a polar frame stays as it is.
 bool flat_chart(const std::string& chart);
+// Whether an axes showing items from this view is drawn as a flat chart
+// (seen from above, holding an image, or holding a chart that stays flat).
+bool drawn_flat(const Object& ax, const std::vector<const Object*>& items, double az, double el);
 
 // One bar of a bar chart in a 3-D box: its extent along the position axis
 // (x for "bar", z for "barh"), across the depth axis y, and along the
@@ -202,7 +210,10 @@ struct FlatLimits {
     bool x2_used = false, y2_used = false;
 };
 FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items);
-void depth_limits(const Object& ax, const std::vector<const Object*>& items, Scale s[3]);
+// The scales of an axes seen in 3-D; bars3 are the items' bars as
+// bars_in_3d lays them out, found once by the caller that also draws them.
+void depth_limits(const Object& ax, const std::vector<const Object*>& items, const std::vector<Bar3>& bars3,
+                  Scale s[3]);
 bool on_right(const Object& o);
 bool on_top(const Object& o);
 std::vector<const Object*> shown_items(double h, const Object& ax);

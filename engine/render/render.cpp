@@ -5,7 +5,6 @@
 // render3d.cpp.
 #include "render.hpp"
 
-#include "date_labels.hpp"
 #include "painter.hpp"
 
 #include <cairo-svg.h>
@@ -18,6 +17,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace vizmo::render {
 
@@ -276,6 +276,13 @@ void Painter::axes(double h, const Object& ax)
     double bx = pos[0] * width, bw = pos[2] * width;
     double by = height - (pos[1] + pos[3]) * height, bh = pos[3] * height;
     const bool decorated = !equal_folded(prop_text(ax, "Visible"), "off");
+    const std::vector<const Object*> items = shown_items(h, ax);
+    double az, el;
+    view_of(ax, az, el);
+    const bool flat = drawn_flat(ax, items, az, el);
+    std::optional<FlatLimits> lim;
+    if (flat)
+        lim = flat_limits(ax, items);
     // Tick labels, axis labels and the title need room beside the box. On a
     // side where the position leaves under 3% of the figure to its edge or
     // to a neighbouring axes (an axes filling the figure, a subplot cell, an
@@ -299,12 +306,9 @@ void Painter::axes(double h, const Object& ax)
                     gap[3] = std::min(gap[3], pos[1] - b[1] - b[3]);
             }
         }
-        bool right_axis = false, top_axis = false;
-        for (double c : ax.children)
-            if (const Object* o = find(c); o && o->parent == h && !is_text(*o)) {
-                right_axis = right_axis || on_right(*o);
-                top_axis = top_axis || on_top(*o);
-            }
+        // Only a second axis that is drawn takes room: a hidden series on it
+        // draws no axis, and a 3-D box has none.
+        const bool right_axis = lim && lim->y2_used, top_axis = lim && lim->x2_used;
         // Room for tick labels comes from the font (10 pixels, and 11 for
         // an axis label), not from the box: a short box (a horizontal
         // colour bar) needs the same room below it as a tall one.
@@ -329,24 +333,17 @@ void Painter::axes(double h, const Object& ax)
     if (!(bw > 1 && bh > 1))
         return;
 
-    const std::vector<const Object*> items = shown_items(h, ax);
     seen.clear();
     box_x = box_y = box_w = box_h = 0;
 
-    double az, el;
-    view_of(ax, az, el);
     view_az = az;
     view_el = el;
-    bool flat = seen_from_above(az, el) || prop(ax, "CData");
-    for (const Object* o : items)
-        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
     if (!flat) {
         axes3d(ax, items, bx, by, bw, bh, decorated, az, el);
         return;
     }
 
-    const FlatLimits lim = flat_limits(ax, items);
-    Scale xs = lim.x, ys = lim.y, xs2 = lim.x2, ys2 = lim.y2;
+    Scale xs = lim->x, ys = lim->y, xs2 = lim->x2, ys2 = lim->y2;
     bool polar = false, pie = false;
     for (const Object* o : items) {
         const std::string chart = fold(prop_text(*o, "ChartType"));
@@ -421,18 +418,7 @@ void Painter::axes(double h, const Object& ax)
     cairo_rectangle(cr, std::round(bx) + 0.5, std::round(by) + 0.5, std::round(bw) - 1, std::round(bh) - 1);
     cairo_stroke(cr);
     const double fs = 10;
-    // A date format on an axis ("xDate", "yDate") labels its ticks as dates.
-    const Prop* xdate = find_prop(ax, "xDate");
-    const Prop* ydate = find_prop(ax, "yDate");
-    auto labels = [](const std::vector<double>& t, const Object& o, const Prop* date, const char* name) {
-        if (!(date && date->is_string))
-            return tick_labels(t);
-        std::vector<std::string> out;
-        for (double v : t)
-            out.push_back(date_label(v, prop_text(o, name)));
-        return out;
-    };
-    const std::vector<std::string> xl = labels(xt, ax, xdate, "xDate"), yl = labels(yt, ax, ydate, "yDate");
+    const std::vector<std::string> xl = axis_tick_labels(ax, xt, "xDate"), yl = axis_tick_labels(ax, yt, "yDate");
     for (std::size_t k = 0; k < xt.size(); ++k) {
         const double px = std::round(xs.pixel(xt[k])) + 0.5;
         cairo_move_to(cr, px, by + bh);
@@ -448,7 +434,7 @@ void Painter::axes(double h, const Object& ax)
         show_text(cr, yl[k], bx - 4, py, fs, 1, 0.5);
     }
     // The second axes of series drawn on their own scales: right and top.
-    if (lim.y2_used) {
+    if (lim->y2_used) {
         const std::vector<double> t = ticks(ys2);
         const std::vector<std::string> l = tick_labels(t);
         for (std::size_t k = 0; k < t.size(); ++k) {
@@ -459,7 +445,7 @@ void Painter::axes(double h, const Object& ax)
             show_text(cr, l[k], bx + bw + 4, py, fs, 0, 0.5);
         }
     }
-    if (lim.x2_used) {
+    if (lim->x2_used) {
         const std::vector<double> t = ticks(xs2);
         const std::vector<std::string> l = tick_labels(t);
         for (std::size_t k = 0; k < t.size(); ++k) {
@@ -470,7 +456,7 @@ void Painter::axes(double h, const Object& ax)
             show_text(cr, l[k], px, by - 4, fs, 0.5, 1);
         }
     }
-    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6 - (lim.x2_used ? fs + 4 : 0), 12, 0.5, 1);
+    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 12, 0.5, 1);
     show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
     show_text(cr, label_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
     legend(ax, items, bx, by, bw, bh);
@@ -642,7 +628,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
                 gap = std::min(gap, std::fabs(at[k] - at[k - 1]));
         if (!std::isfinite(gap))
             gap = 1;
-        const bool stacked = fold(prop_text(s, "Stacktype")).find("stack") != std::string::npos;
+        const bool stacked = stacked_bars(s);
         const int group = stacked ? 1 : std::max(1, bars);
         const int place = stacked ? 0 : bar_at;
         ++bar_at;
@@ -1137,6 +1123,12 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     std::vector<std::uint32_t> packed(map.size());
     for (std::size_t k = 0; k < map.size(); ++k)
         packed[k] = (byte(map[k].r) << 16) | (byte(map[k].g) << 8) | byte(map[k].b);
+    // The colormap row a finite value takes when "CLim" spans the map.
+    const double span = chi - clo;
+    auto scaled_index = [&](double v) {
+        return span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
+                        : (v >= chi ? m - 1 : 0);
+    };
     if (cd->is_bytes) {
         // Bytes are components 0..255 or indices from 0; an indexed picture
         // takes one colour per byte value, looked up once.
@@ -1144,12 +1136,7 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
             return;
         std::uint32_t colour_of[256];
         for (int v = 0; v < 256 && !truecolor; ++v) {
-            int k = std::min(v, m - 1);
-            if (scaled) {
-                const double span = chi - clo;
-                k = span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
-                             : (v >= chi ? m - 1 : 0);
-            }
+            const int k = scaled ? scaled_index(v) : std::min(v, m - 1);
             colour_of[v] = packed[static_cast<std::size_t>(k)];
         }
         const std::uint8_t* b = cd->bytes.data();
@@ -1161,32 +1148,28 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
                                     : colour_of[b[at]];
             }
         }
-    }
-    const double* d = cd->data.data();
-    // Column by column, as the data lie; one typed loop per kind of image.
-    for (int j = 0; j < cols && !cd->is_bytes; ++j) {
-        const double* col = d + static_cast<std::size_t>(j) * rows;
-        auto pixel = [&](int i) -> std::uint32_t& {
-            return reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride)[j];
-        };
-        if (truecolor) {
-            for (int i = 0; i < rows; ++i)
-                pixel(i) = (byte(col[2 * n + i]) << 16) | (byte(col[n + i]) << 8) | byte(col[i]);
-        } else if (scaled) {
-            const double span = chi - clo;
-            for (int i = 0; i < rows; ++i) {
-                const double v = col[i];
-                int k = 0;
-                if (std::isfinite(v))
-                    k = span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
-                                 : (v >= chi ? m - 1 : 0);
-                pixel(i) = packed[static_cast<std::size_t>(k)];
-            }
-        } else {
-            for (int i = 0; i < rows; ++i) {
-                const double v = col[i];
-                const int k = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
-                pixel(i) = packed[static_cast<std::size_t>(k - 1)];
+    } else {
+        const double* d = cd->data.data();
+        // Column by column, as the data lie; one typed loop per kind of image.
+        for (int j = 0; j < cols; ++j) {
+            const double* col = d + static_cast<std::size_t>(j) * rows;
+            auto pixel = [&](int i) -> std::uint32_t& {
+                return reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(i) * stride)[j];
+            };
+            if (truecolor) {
+                for (int i = 0; i < rows; ++i)
+                    pixel(i) = (byte(col[2 * n + i]) << 16) | (byte(col[n + i]) << 8) | byte(col[i]);
+            } else if (scaled) {
+                for (int i = 0; i < rows; ++i) {
+                    const double v = col[i];
+                    pixel(i) = packed[static_cast<std::size_t>(std::isfinite(v) ? scaled_index(v) : 0)];
+                }
+            } else {
+                for (int i = 0; i < rows; ++i) {
+                    const double v = col[i];
+                    const int k = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
+                    pixel(i) = packed[static_cast<std::size_t>(k - 1)];
+                }
             }
         }
     }
@@ -1462,34 +1445,20 @@ bool automatic_limits(double h, int axis, double& lo, double& hi)
         return false;
     // Limits a program wrote read back as written (even those the drawing
     // cannot use, such as [1 1]), unless it switched the mode to "auto" since.
-    const std::string lim = std::string(names[axis]) + "Lim", mode = lim + "Mode";
-    if (const Prop* p = find_prop(*ax, lim); p && !p->data.empty()) {
-        bool written = true;
-        for (auto it = ax->writes.rbegin(); it != ax->writes.rend(); ++it) {
-            if (equal_folded(*it, lim))
-                break;
-            if (equal_folded(*it, mode)) {
-                written = !equal_folded(prop_text(*ax, mode), "auto");
-                break;
-            }
-        }
-        if (written)
-            return false;
-    }
+    if (const Prop* p = find_prop(*ax, std::string(names[axis]) + "Lim");
+        p && !p->data.empty() && limits_written(*ax, names[axis]))
+        return false;
     const std::vector<const Object*> items = shown_items(h, *ax);
     double az, el;
     view_of(*ax, az, el);
-    bool flat = seen_from_above(az, el) || prop(*ax, "CData");
-    for (const Object* o : items)
-        flat = flat || flat_chart(fold(prop_text(*o, "ChartType")));
-    if (flat && axis < 2) {
+    if (drawn_flat(*ax, items, az, el) && axis < 2) {
         const FlatLimits l = flat_limits(*ax, items);
         lo = axis ? l.y.lo : l.x.lo;
         hi = axis ? l.y.hi : l.x.hi;
         return true;
     }
     Scale s[3];
-    depth_limits(*ax, items, s);
+    depth_limits(*ax, items, bars_in_3d(items), s);
     lo = s[axis].lo;
     hi = s[axis].hi;
     return true;

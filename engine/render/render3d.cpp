@@ -4,7 +4,6 @@
 // as tilted discs.
 #include "painter.hpp"
 
-#include "date_labels.hpp"
 
 #include <algorithm>
 
@@ -34,6 +33,16 @@ bool seen_from_above(double az, double el) { return el >= 89.999 && std::fmod(az
 // Pie and polar charts keep their axes flat whatever the view: a pie seen
 // in 3-D tilts its own disc (pie3d), a polar frame stays as it is.
 bool flat_chart(const std::string& chart) { return chart == "pie" || chart == "polar"; }
+
+bool drawn_flat(const Object& ax, const std::vector<const Object*>& items, double az, double el)
+{
+    if (seen_from_above(az, el) || prop(ax, "CData"))
+        return true;
+    for (const Object* o : items)
+        if (flat_chart(fold(prop_text(*o, "ChartType"))))
+            return true;
+    return false;
+}
 
 // The bars of every bar series of an axes: series one behind the other
 // along y (the 3-D charts' "none"), side by side in one row when
@@ -94,7 +103,8 @@ std::vector<Bar3> bars_in_3d(const std::vector<const Object*>& items)
 
 // The scales of an axes seen in 3-D: limits over every point of the
 // series, surfaces and 3-D texts, or those a program wrote.
-void depth_limits(const Object& ax, const std::vector<const Object*>& items, Scale s[3])
+void depth_limits(const Object& ax, const std::vector<const Object*>& items, const std::vector<Bar3>& bars3,
+                  Scale s[3])
 {
     // Limits over every point of the series, surfaces and 3-D texts.
     static const char* const data[3] = {"XData", "YData", "ZData"};
@@ -108,7 +118,6 @@ void depth_limits(const Object& ax, const std::vector<const Object*>& items, Sca
             hi[a] = std::max(hi[a], v);
         }
     };
-    const std::vector<Bar3> bars3 = bars_in_3d(items);
     for (const Bar3& b : bars3)
         for (int c = 0; c < 8; ++c) {
             double v[3];
@@ -153,8 +162,8 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
 {
     static const char* const axis[3] = {"X", "Y", "Z"};
     Scale s[3];
-    depth_limits(ax, items, s);
     const std::vector<Bar3> bars3 = bars_in_3d(items);
+    depth_limits(ax, items, bars3, s);
     // The box keeps room around it for the tick labels and axis labels.
     Projection p(s[0], s[1], s[2], az, el);
     // Bars keep their footprint square: the rows of series along y take
@@ -257,7 +266,6 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
     // vertical edge.
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1);
-    const Prop* dates[3] = {find_prop(ax, "xDate"), find_prop(ax, "yDate"), find_prop(ax, "zDate")};
     static const char* const date_names[3] = {"xDate", "yDate", "zDate"};
     static const char* const label_names[3] = {"XLabel", "YLabel", "ZLabel"};
     int zx = 0, zy = 0;
@@ -307,7 +315,9 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
         cairo_move_to(cr, u0, v0);
         cairo_line_to(cr, u1, v1);
         cairo_stroke(cr);
-        for (double t : tk[a]) {
+        const std::vector<std::string> labels = axis_tick_labels(ax, tk[a], date_names[a]);
+        for (std::size_t k = 0; k < tk[a].size(); ++k) {
+            const double t = tk[a][k];
             double at[3], u, v;
             std::copy(base, base + 3, at);
             at[a] = s[a].unit(t);
@@ -318,9 +328,7 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             // The floor's corner carries a tick label of the floor's axes.
             if (a == 2 && std::fabs(at[2] - far[2]) < 1e-9)
                 continue;
-            const std::string text = dates[a] && dates[a]->is_string ? date_label(t, prop_text(ax, date_names[a]))
-                                                                     : tick_label(t);
-            show_text(cr, text, u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
+            show_text(cr, labels[k], u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
         }
         const double mu = (u0 + u1) / 2, mv = (v0 + v1) / 2;
         if (a < 2)

@@ -39,5 +39,5 @@ for f in "$prefix"/lib/libnumrun.so.* "$prefix"/lib/libvizmo4510.so.* "$work/cma
     fi
 done
 readelf -d "$prefix"/lib/libnumrun.so | grep -q 'SONAME.*libnumrun.so.4'
-readelf -d "$prefix"/lib/libvizmo4510.so | grep -q 'SONAME.*libvizmo4510.so.4'
+readelf -d "$prefix"/lib/libvizmo4510.so | grep -q 'SONAME.*libvizmo4510.so.5'
 echo "consumer projects: ok"

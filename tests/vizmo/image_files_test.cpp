@@ -1,6 +1,7 @@
 // Image files through the image-file object: round trips in BMP, PCX and PNG,
 // files made byte by byte here (so the readers are checked against the
 // formats, not against our own writers), and every failure message.
+#include "image_codec.hpp"
 #include "vizmo_support.hpp"
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <sys/stat.h>
@@ -704,6 +706,87 @@ TEST_F(ImageFiles, ALargePictureIsHeldOnceWhileReadOrWritten)
     ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
     EXPECT_LT(largest_allocation().peak.load(), static_cast<long long>(pixels / 8)) << "beyond the picture it holds";
     EXPECT_EQ(vt::prop(load_bytes(path("again.png")), "CData").bytes, vt::prop(h, "CData").bytes);
+}
+
+TEST_F(ImageFiles, ARefusedPngLeavesAnExistingFileAsItWas)
+{
+    // One pixel more than the encoder takes, over a file the user has.
+    const std::size_t too_many = vizmo::codec::max_pixels + 1;
+    const Bytes precious = {'k', 'e', 'e', 'p', ' ', 'm', 'e'};
+    write_bytes("precious.png", precious);
+    {
+        const ByteVal wide({1, static_cast<int>(too_many)}, Bytes(too_many, 0));
+        const double h = vizmo_create_object("axes", -1);
+        vizmo_set_property(h, "CData", &wide.m);
+        set(h, "Colormap", matrix(1, 3, {0, 0, 0}));
+        set(h, "Filename", text(path("precious.png")));
+        set(h, "Store", num(0));
+        set(h, "Kill", num(0));
+    }
+    EXPECT_EQ(seen().errors, (std::vector<std::string>{"vizmo: cannot write image file '" + path("precious.png") + "'"}));
+    std::ifstream in(path("precious.png"), std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), precious);
+
+    // The check the store asks first, at the limit and past it.
+    vizmo::codec::Picture p;
+    p.rows = 1 << 13;
+    p.cols = 1 << 13;
+    EXPECT_TRUE(vizmo::codec::png_writable(p));
+    p.cols += 1;
+    EXPECT_FALSE(vizmo::codec::png_writable(p));
+}
+
+TEST_F(ImageFiles, AHeaderLoadReadsTheHeaderAlone)
+{
+    std::mt19937 gen(5);
+    auto noise = [&](std::size_t n, unsigned char below) {
+        Bytes b(n);
+        for (unsigned char& v : b)
+            v = static_cast<unsigned char>(gen() % below);
+        return b;
+    };
+    // 1000 x 1000 gray noise, one filter byte per row.
+    Bytes scanlines = noise(1000 * 1001, 255);
+    for (std::size_t r = 0; r < 1000; ++r)
+        scanlines[r * 1001] = 0;
+    // A header of 124 bytes: the masks and colour space a newer writer adds.
+    Bytes long_header = bmp_file(2, 1, 24, {}, {0, 0, 255, 255, 255, 255, 0, 0});
+    long_header[14] = 124;
+    long_header[10] += 84;
+    long_header[2] += 84;
+    long_header.insert(long_header.begin() + 54, 84, 0);
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::vector<double> size;
+        double bit_depth;
+    };
+    const std::vector<Case> cases = {
+        {"big.bmp", bmp_file(1000, 1000, 24, {}, Bytes(3000 * 1000, 0)), {1000, 1000, 3}, 24},
+        // Literal bytes (all below 0xC0), three planes of 200 a line.
+        {"big.pcx", pcx24_file(200, 200, noise(3 * 200 * 200, 0xC0)), {200, 200, 3}, 24},
+        {"big.png", png_file(1000, 1000, 8, 0, scanlines), {1000, 1000, 3}, 8},
+        {"v5.bmp", long_header, {1, 2, 3}, 24},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_bytes(c.name, c.bytes);
+        const double h = vizmo_create_object("axes", -1);
+        set(h, "Filename", text(path(c.name)));
+        largest_allocation().start();
+        set(h, "Load", num(1));
+        const std::size_t largest = largest_allocation().stop();
+        ASSERT_TRUE(seen().errors.empty()) << seen().errors[0];
+        EXPECT_EQ(get(h, "Size"), c.size);
+        EXPECT_EQ(get(h, "BitDepth"), (std::vector<double>{c.bit_depth}));
+        EXPECT_EQ(get(h, "FileSize"), (std::vector<double>{double(c.bytes.size())}));
+        EXPECT_TRUE(get(h, "CData").empty()) << "no pixels";
+        if (c.bytes.size() > 100000) {
+            EXPECT_LT(largest, std::size_t(64) << 10) << "bytes in one request, of " << c.bytes.size();
+        }
+    }
+    // A full load of the longer header agrees.
+    EXPECT_EQ(vt::prop(load("v5.bmp"), "CData").dims[1], 2);
 }
 
 TEST_F(ImageFiles, AFailedLoadLeavesTheObjectAsItWas)

@@ -192,6 +192,23 @@ TEST_F(Render, AFullFigureAxesKeepsRoomForItsLabels)
     EXPECT_TRUE(near(p.at(p.rows - 3, p.cols - 3), gray));
 }
 
+TEST_F(Render, OnlyADrawnSecondAxisTakesRoom)
+{
+    figure_with_axes({0, 0, 1, 1});
+    series({0, 1}, {0.5, 0.5});
+    const Picture alone = capture(fig);
+    const double hidden = series({0, 1}, {0.2, 0.8}, -102);
+    set(hidden, "YAxisLocation", text("right"));
+    set(hidden, "XAxisLocation", text("top"));
+    set(hidden, "Visible", text("off"));
+    const Picture with_hidden = capture(fig);
+    ASSERT_EQ(with_hidden.data.size(), alone.data.size());
+    EXPECT_TRUE(with_hidden.data == alone.data) << "a hidden series on the second axes moves nothing";
+    // Shown, the same series draws its axes and the box gives way to them.
+    set(hidden, "Visible", text("on"));
+    EXPECT_FALSE(capture(fig).data == alone.data);
+}
+
 TEST_F(Render, TheAxesBoxIsWherePositionSays)
 {
     figure_with_axes({0.25, 0.5, 0.5, 0.25});
@@ -881,6 +898,27 @@ TEST_F(Render3d, TheZAxisCarriesTicksAndItsLabel)
     EXPECT_LT(rightmost, 110);
     EXPECT_EQ(differ(picture({0, 90}, 1, ""), picture({0, 90}, 1000, "height"), rightmost), 0)
         << "a flat view has no z axis";
+}
+
+TEST_F(Render3d, ZTickLabelsTellCloseTicksApart)
+{
+    // Ticks 2e-10 apart about 1 need eleven digits to differ; shown with
+    // six they would all read "1", narrower than the labels of [0 1].
+    auto leftmost_ink = [this](double lo, double hi) {
+        vt::reset();
+        box({-37.5, 30}, true);
+        set(ax, "ZLim", row({lo, hi}));
+        const Picture p = capture(fig);
+        int left = p.cols;
+        for (int i = 0; i < p.rows; ++i)
+            for (int j = 0; j < left; ++j)
+                if (p.at(i, j).r < 0.5)
+                    left = j;
+        return left;
+    };
+    const int unit = leftmost_ink(0, 1), close = leftmost_ink(1, 1 + 1e-9);
+    ASSERT_LT(unit, 200) << "the unit box has z tick labels";
+    EXPECT_LT(close, unit - 30) << "labels long enough to differ";
 }
 
 TEST_F(Render3d, AMeshSeenIn3dLiftsHighZ)
