@@ -54,18 +54,18 @@ void hermitian_path(const Mm& a, Mm& w, Mm& V, bool want_vectors)
     int n = a.cols();
     Mm h = working_copy(a, true);
     const std::size_t un = std::size_t(n);
-    scratch<double> e(un), e2(un), tau(2 * un);
+    scratch<double> e(un), e2(un), tau(2 * un), work(4 * un);
     double* d = w.addr();
     for (std::size_t k = 0; k < un; ++k)
         w.addi()[k] = 0.0;
-    htridi(&n, &n, h.addr(), h.addi(), d, e.get(), e2.get(), tau.get());
+    htridi(&n, &n, h.addr(), h.addi(), d, e.get(), e2.get(), tau.get(), work.get());
     int ierr = 0;
     if (want_vectors) {
         Mm z = zeros_of(n, n, true);
         for (int k = 0; k < n; ++k)
             z.addr()[k + std::size_t(k) * un] = 1.0;
         imtql2(&n, &n, d, e.get(), z.addr(), &ierr);
-        htribk(&n, &n, h.addr(), h.addi(), tau.get(), &n, z.addr(), z.addi());
+        htribk(&n, &n, h.addr(), h.addi(), tau.get(), &n, z.addr(), z.addi(), work.get());
         normalize_columns(z);
         if (ierr != 0)
             mark_failure(w, ierr, n, &z);
