@@ -381,8 +381,9 @@ TEST(Eig, TinyEntryBesideLargeOneSurvives)
             std::vector<double> got;
             for (int k = 0; k < n; ++k) {
                 const std::size_t at = vectors ? std::size_t(k) * (n + 1) : std::size_t(k);
-                if (D.isc())
+                if (D.isc()) {
                     EXPECT_EQ(D.addi()[at], 0) << k;
+                }
                 got.push_back(D.addr()[at]);
             }
             std::sort(got.begin(), got.end());
