@@ -2,6 +2,7 @@
 // complex or real kernel path for a dense square matrix and turns the
 // kernels' split-storage results into language values.
 #include "engine/scalar_complex.hpp"
+#include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
@@ -22,15 +23,6 @@ void fill_nan(double* p, std::size_t count)
 {
     for (std::size_t k = 0; k < count; ++k)
         p[k] = not_a_number;
-}
-
-bool has_nan(const Mm& a)
-{
-    const std::size_t count = std::size_t(a.rows()) * std::size_t(a.cols());
-    for (std::size_t k = 0; k < count; ++k)
-        if (std::isnan(a.addr()[k]) || (a.addi() && std::isnan(a.addi()[k])))
-            return true;
-    return false;
 }
 
 // A kernel that ran out of iterations leaves eigenvalues it did not reach

@@ -114,13 +114,6 @@ bool column_order(const Mm& p, int n, std::vector<int>& order)
     return true;
 }
 
-Mm nan_matrix(int rows, int cols)
-{
-    Mm x = new_dense(0, rows, cols);
-    std::fill(x.addr(), x.addr() + x.size(), NAN);
-    return x;
-}
-
 std::vector<int> natural_order(int n)
 {
     std::vector<int> o(n);
