@@ -3,9 +3,9 @@
 // function svd in its one-, two- and three-output forms.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
-#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "platform/blas_threads.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
