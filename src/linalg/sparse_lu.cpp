@@ -293,7 +293,9 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
                 rhs[i + 2 * std::size_t(n) * c] = fb.addr()[i + std::size_t(n) * c];
                 rhs[i + n + 2 * std::size_t(n) * c] = fb.isc() ? fb.addi()[i + std::size_t(n) * c] : 0.0;
             }
-        const std::vector<int> natural = natural_order(2 * n);
+        std::vector<int> natural;
+        if (order_from_p)
+            natural = natural_order(2 * n);
         if (!solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs))
             return nan_matrix(n, nrhs);
         Mm x = new_dense(1, n, nrhs);
