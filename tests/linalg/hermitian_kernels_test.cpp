@@ -24,7 +24,8 @@ struct Reduction {
 Reduction tridiagonalise(const test::dense& a)
 {
     int n = a.rows;
-    Reduction r{a, std::vector<double>(n), std::vector<double>(n), std::vector<double>(n), std::vector<double>(2 * n), {}};
+    Reduction r{a, std::vector<double>(n), std::vector<double>(n), std::vector<double>(n),
+                std::vector<double>(2 * n), {}};
     r.work.resize(4 * std::size_t(n));
     htridi(&n, &n, r.a.re.data(), r.a.im.data(), r.d.data(), r.e.data(), r.e2.data(), r.tau.data(), r.work.data());
     return r;
