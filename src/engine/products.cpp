@@ -199,13 +199,6 @@ Mm mtimes(const Mm& a, const Mm& b) { return a * b; }
 
 namespace {
 
-void gemm(const char* ta, const char* tb, int m, int n, int k, double alpha, const double* a, int lda,
-          const double* b, int ldb, double beta, double* c, int ldc)
-{
-    const blas_single_thread serial(!blas_large_product(m, n, k));
-    dgemm_(ta, tb, &m, &n, &k, &alpha, a, &lda, b, &ldb, &beta, c, &ldc, 1, 1);
-}
-
 // A full double operand the fused product can hand to the BLAS as it stands.
 bool blas_ready(const Mm& x)
 {
@@ -245,15 +238,18 @@ Mm mtimes(const Mm& a, product_form fa, const Mm& b, product_form fb)
     // products that involve that imaginary part.
     const double sa = fa == product_form::conjugated ? -1.0 : 1.0;
     const double sb = fb == product_form::conjugated ? -1.0 : 1.0;
-    gemm(opa, opb, m, n, k, 1.0, ar, lda, br, ldb, 0.0, p.addr(), m);
+    // One thread decision for all the real products, taken from the
+    // product's own sizes.
+    const blas_single_thread serial(!blas_large_product(m, n, k));
+    real_gemm(opa, opb, m, n, k, 1.0, ar, lda, br, ldb, 0.0, p.addr(), m);
     if (a_complex && b_complex) {
-        gemm(opa, opb, m, n, k, -sa * sb, ai, lda, bi, ldb, 1.0, p.addr(), m);
-        gemm(opa, opb, m, n, k, sa, ai, lda, br, ldb, 0.0, p.addi(), m);
-        gemm(opa, opb, m, n, k, sb, ar, lda, bi, ldb, 1.0, p.addi(), m);
+        real_gemm(opa, opb, m, n, k, -sa * sb, ai, lda, bi, ldb, 1.0, p.addr(), m);
+        real_gemm(opa, opb, m, n, k, sa, ai, lda, br, ldb, 0.0, p.addi(), m);
+        real_gemm(opa, opb, m, n, k, sb, ar, lda, bi, ldb, 1.0, p.addi(), m);
     } else if (a_complex)
-        gemm(opa, opb, m, n, k, sa, ai, lda, br, ldb, 0.0, p.addi(), m);
+        real_gemm(opa, opb, m, n, k, sa, ai, lda, br, ldb, 0.0, p.addi(), m);
     else if (b_complex)
-        gemm(opa, opb, m, n, k, sb, ar, lda, bi, ldb, 0.0, p.addi(), m);
+        real_gemm(opa, opb, m, n, k, sb, ar, lda, bi, ldb, 0.0, p.addi(), m);
     return p;
 }
 

@@ -9,3 +9,9 @@
 void split_gemm(const char* transa, const char* transb, int m, int n, int k, double alpha, const double* Ar,
                 const double* Ai, int lda, const double* Br, const double* Bi, int ldb, double beta, double* Cr,
                 double* Ci, int ldc);
+
+// C = alpha*op(A)*op(B) + beta*C, one real BLAS product on whatever BLAS
+// threads the caller's scope set: callers that make several products open
+// one blas_single_thread scope for all of them.
+void real_gemm(const char* transa, const char* transb, int m, int n, int k, double alpha, const double* a, int lda,
+               const double* b, int ldb, double beta, double* c, int ldc);

@@ -2,12 +2,10 @@
 // the help reader, fopen, the data files and the workspace.
 #pragma once
 
-#include "value/file_names.hpp"
 #include "velkor/host.h"
 
 #include <cstdio>
 #include <string>
-
 
 // Appends '\' unless the path is empty or already ends in '\' or '/'.
 std::string add_trailing_backslash(std::string path);

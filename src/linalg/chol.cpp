@@ -3,9 +3,9 @@
 // reports how far the factorisation got instead of raising.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
-#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "platform/blas_threads.hpp"
 #include "value/report.hpp"
 #include "velkor/checks.h"
 #include "velkor/linalg.h"

@@ -2,6 +2,7 @@
 // complex or real kernel path for a dense square matrix and turns the
 // kernels' split-storage results into language values.
 #include "engine/scalar_complex.hpp"
+#include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
@@ -22,15 +23,6 @@ void fill_nan(double* p, std::size_t count)
 {
     for (std::size_t k = 0; k < count; ++k)
         p[k] = not_a_number;
-}
-
-bool has_nan(const Mm& a)
-{
-    const std::size_t count = std::size_t(a.rows()) * std::size_t(a.cols());
-    for (std::size_t k = 0; k < count; ++k)
-        if (std::isnan(a.addr()[k]) || (a.addi() && std::isnan(a.addi()[k])))
-            return true;
-    return false;
 }
 
 // A kernel that ran out of iterations leaves eigenvalues it did not reach
@@ -54,18 +46,18 @@ void hermitian_path(const Mm& a, Mm& w, Mm& V, bool want_vectors)
     int n = a.cols();
     Mm h = working_copy(a, true);
     const std::size_t un = std::size_t(n);
-    scratch<double> e(un), e2(un), tau(2 * un);
+    scratch<double> e(un), e2(un), tau(2 * un), work(4 * un);
     double* d = w.addr();
     for (std::size_t k = 0; k < un; ++k)
         w.addi()[k] = 0.0;
-    htridi(&n, &n, h.addr(), h.addi(), d, e.get(), e2.get(), tau.get());
+    htridi(&n, &n, h.addr(), h.addi(), d, e.get(), e2.get(), tau.get(), work.get());
     int ierr = 0;
     if (want_vectors) {
         Mm z = zeros_of(n, n, true);
         for (int k = 0; k < n; ++k)
             z.addr()[k + std::size_t(k) * un] = 1.0;
         imtql2(&n, &n, d, e.get(), z.addr(), &ierr);
-        htribk(&n, &n, h.addr(), h.addi(), tau.get(), &n, z.addr(), z.addi());
+        htribk(&n, &n, h.addr(), h.addi(), tau.get(), &n, z.addr(), z.addi(), work.get());
         normalize_columns(z);
         if (ierr != 0)
             mark_failure(w, ierr, n, &z);

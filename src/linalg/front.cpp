@@ -1,6 +1,8 @@
 // The dense working copy the linear-algebra functions hand to their kernels.
 #include "linalg/front.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <new>
 
@@ -33,4 +35,22 @@ Mm checked(Mm x, int rows, int cols)
 Mm new_dense(int complex, int rows, int cols)
 {
     return checked(Mm(complex, 0, 0, rows, cols, qv_double), rows, cols);
+}
+
+Mm nan_matrix(int rows, int cols)
+{
+    Mm x = new_dense(0, rows, cols);
+    std::fill(x.addr(), x.addr() + std::size_t(rows) * std::size_t(cols), NAN);
+    return x;
+}
+
+bool has_nan(const Mm& a)
+{
+    const std::size_t count = std::size_t(a.rows()) * std::size_t(a.cols());
+    const double* re = a.addr();
+    const double* im = a.addi();
+    for (std::size_t k = 0; k < count; ++k)
+        if (std::isnan(re[k]) || (im && std::isnan(im[k])))
+            return true;
+    return false;
 }

@@ -19,3 +19,10 @@ Mm checked(Mm x, int rows, int cols);
 
 // A new dense rows-by-cols double value, elements not set; checked.
 Mm new_dense(int complex, int rows, int cols);
+
+// A new real rows-by-cols value of NaN, the answer of a function whose
+// argument holds no number it can work with; checked.
+Mm nan_matrix(int rows, int cols);
+
+// Whether a dense double value has a NaN in its real or imaginary part.
+bool has_nan(const Mm& a);

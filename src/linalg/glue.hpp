@@ -1,8 +1,6 @@
-// The BLAS glue of linear algebra: the split complex matrix product (kept
-// with the engine's product) and the BLAS thread policy (a platform layer),
-// with every other kernel.
+// The BLAS glue of linear algebra: the BLAS thread policy (a platform layer)
+// with every kernel, the split complex matrix product among them.
 #pragma once
 
-#include "engine/split_gemm.hpp"
 #include "linalg/kernels.hpp"
 #include "platform/blas_threads.hpp"

@@ -4,7 +4,6 @@
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
-#include "value/scratch.hpp"
 
 #include <cmath>
 
@@ -94,7 +93,7 @@ void reduce_real(const Matrix& ar, const Vector& e, const Tau& tau, std::ptrdiff
 } // namespace
 
 int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_p, double* e_p, double* e2_p,
-           double* tau_p)
+           double* tau_p, double* work)
 {
     const auto ar = view(ar_p, *nm);
     const auto ai = view(ai_p, *nm);
@@ -108,8 +107,10 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
     tau(2, n) = 0.0;
     for (std::ptrdiff_t i = 1; i <= n; ++i)
         d(i) = ar(i, i);
-    // The Householder vector and A·u of each step, contiguous.
-    scratch<double> u(2 * std::size_t(n > 0 ? n : 1)), g_work(2 * std::size_t(n > 0 ? n : 1));
+    // The Householder vector and A·u of each step, contiguous (real parts,
+    // then imaginary parts, of each).
+    double* const u = work;
+    double* const g_work = work + 2 * n;
     // With no imaginary part in the lower triangle every imaginary term of
     // the reduction is a zero, and adding a zero changes no sum: the real
     // terms alone give the same values at a quarter of the work.
@@ -164,14 +165,14 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
                 // keeps every inner loop contiguous. Each sum still adds its
                 // terms in the order of the row-wise formulation, so the
                 // results are those of the row-by-row loops.
-                double* ur = u.get();
-                double* ui = u.get() + n;
+                double* ur = u;
+                double* ui = u + n;
                 for (std::ptrdiff_t k = 1; k <= l; ++k) {
                     ur[k - 1] = ar(i, k);
                     ui[k - 1] = ai(i, k);
                 }
-                double* gr = g_work.get();
-                double* gi = g_work.get() + n;
+                double* gr = g_work;
+                double* gi = g_work + n;
                 for (std::ptrdiff_t j = 0; j < l; ++j)
                     gr[j] = gi[j] = 0.0;
                 if (real_entries)
@@ -241,7 +242,7 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
 }
 
 int htribk(const int* nm, const int* n_p, const double* ar_p, const double* ai_p, const double* tau_p, const int* m_p,
-           double* zr_p, double* zi_p)
+           double* zr_p, double* zi_p, double* work)
 {
     const auto ar = view(ar_p, *nm);
     const auto ai = view(ai_p, *nm);
@@ -269,9 +270,8 @@ int htribk(const int* nm, const int* n_p, const double* ar_p, const double* ai_p
         for (std::ptrdiff_t j = 1; j < k && real_transform; ++j)
             real_transform = ai(k, j) == 0.0;
     }
-    scratch<double> row(2 * std::size_t(n));
-    double* vr = row.get();
-    double* vi = row.get() + n;
+    double* vr = work;
+    double* vi = work + n;
     for (std::ptrdiff_t i = 2; i <= n; ++i) {
         const std::ptrdiff_t l = i - 1;
         const double h = ai(i, i);

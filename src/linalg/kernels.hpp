@@ -137,10 +137,12 @@ int complex_schur_qr(const int* nm, const int* n, const int* low, const int* igh
 // Hermitian matrices: reduction to a real symmetric tridiagonal matrix
 // (htridi, reading the lower triangle), its eigenvalues in ascending order
 // by the implicit QL method (imtql1; imtql2 with vectors), and the
-// back-transformation of the vectors (htribk).
-int htridi(const int* nm, const int* n, double* ar, double* ai, double* d, double* e, double* e2, double* tau);
+// back-transformation of the vectors (htribk). Work arrays: 4n doubles for
+// htridi, 2n for htribk.
+int htridi(const int* nm, const int* n, double* ar, double* ai, double* d, double* e, double* e2, double* tau,
+           double* work);
 int htribk(const int* nm, const int* n, const double* ar, const double* ai, const double* tau, const int* m,
-           double* zr, double* zi);
+           double* zr, double* zi, double* work);
 int imtql1(const int* n, double* d, double* e, int* ierr);
 int imtql2(const int* nm, const int* n, double* d, double* e, double* z, int* ierr);
 

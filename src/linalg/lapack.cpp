@@ -2,7 +2,7 @@
 // an argument error recorded by xerbla_ always becomes the library's error.
 #include "linalg/lapack.hpp"
 
-#include "linalg/glue.hpp"
+#include "platform/blas_threads.hpp"
 #include "velkor/report.h"
 
 namespace {

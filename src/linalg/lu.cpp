@@ -311,22 +311,30 @@ Mm least_squares(const Mm& a, const Mm& b)
     return result;
 }
 
+// x as interleaved complex numbers in z (count of them); a real x (no
+// imaginary part) gives zero imaginary parts.
+void interleave(const Mm& x, double* z, idx count)
+{
+    const double* re = x.addr();
+    const double* im = x.addi();
+    for (idx k = 0; k < count; ++k) {
+        z[2 * k] = re[k];
+        z[2 * k + 1] = im ? im[k] : 0.0;
+    }
+}
+
 // The general complex solve through LAPACK's blocked factorisation on an
 // interleaved copy: the same partial pivoting (by |re| + |im|) as the
-// split kernels, at the speed of level-3 BLAS.
+// split kernels, at the speed of level-3 BLAS. Full double operands are
+// interleaved as they stand; others (uint8, sparse) are made full first.
 Mm solve_complex_square(const Mm& a, const Mm& b)
 {
     const int n = a.rows(), nrhs = b.cols();
-    const Mm ca = dense_complex_copy(a), cb = dense_complex_copy(b);
+    auto full_double = [](const Mm& x) { return x.gettype() == qv_double && !x.issparse() ? x : dense_copy(x); };
+    const Mm fa = full_double(a), fb = full_double(b);
     scratch<double> za{2 * std::size_t(n) * n}, zb{2 * std::size_t(n) * nrhs};
-    for (idx k = 0; k < idx(n) * n; ++k) {
-        za[2 * k] = ca.addr()[k];
-        za[2 * k + 1] = ca.addi()[k];
-    }
-    for (idx k = 0; k < idx(n) * nrhs; ++k) {
-        zb[2 * k] = cb.addr()[k];
-        zb[2 * k + 1] = cb.addi()[k];
-    }
+    interleave(fa, za.get(), idx(n) * n);
+    interleave(fb, zb.get(), idx(n) * nrhs);
     int_scratch ipiv{std::size_t(n)};
     lapack::zgetrf(n, n, za.get(), n, ipiv.get());
     lapack::zgetrs('N', n, nrhs, za.get(), n, ipiv.get(), zb.get(), n);

@@ -4,9 +4,9 @@
 // integrator call them; they never allocate and never report.
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
-#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "platform/blas_threads.hpp"
 
 #include <cmath>
 #include <algorithm>

@@ -4,9 +4,9 @@
 // the Givens updates qrdelete and qrinsert.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
-#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "platform/blas_threads.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"

@@ -31,9 +31,7 @@ void rref_core(const Mm& a0, const Mm& tol_in, Mm& R, Mm* jb_out)
     // pivot passes, and the form would come out as plausible zeros: the
     // form of such a matrix is NaN, with no pivot columns.
     if (!all_finite(a)) {
-        Mm r = new_dense(0, m, n);
-        std::fill(r.addr(), r.addr() + idx(m) * n, NAN);
-        R = r;
+        R = nan_matrix(m, n);
         if (jb_out)
             *jb_out = nop_M;
         return;

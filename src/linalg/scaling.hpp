@@ -1,8 +1,11 @@
 // Exact power-of-two scaling around the eigenvalue kernels: their products
-// of two or three entries overflow above about 1e154 and lose digits in the
-// subnormal range below about 1e-154, so a matrix far from 1 is brought near
-// it first and the results are scaled back. Multiplying by 2^e changes no
-// digit, so orders, signs and vectors are those of the unscaled run.
+// of two entries overflow above about 1e154 and lose digits in the subnormal
+// range below about 1e-154, so a matrix whose largest entry lies outside a
+// window well inside those bounds is first brought to the window's edge and
+// the results are scaled back. The shift is kept as small as it can be: a
+// power of two changes no digit of an entry that stays a normal number, but
+// a large shift would push the matrix's small entries below the smallest
+// double (a tiny eigenvalue beside a large one would come back as 0).
 #pragma once
 
 #include "velkor/value.h"
@@ -11,8 +14,12 @@
 #include <cmath>
 #include <cstddef>
 
-// The exponent e for which 2^e*A has its largest finite magnitude in
-// [0.5, 1), or 0 when that magnitude already lies within 2^-100 .. 2^100
+// Largest finite magnitudes within 2^-safe_range_edge .. 2^safe_range_edge
+// run unscaled: pairwise products stay far from overflow and underflow.
+inline constexpr int safe_range_edge = 450;
+
+// The smallest shift e for which 2^e*A has its largest finite magnitude
+// within 2^-safe_range_edge .. 2^safe_range_edge, 0 when it already does
 // (or A has no finite nonzero entry).
 inline int safe_range_exponent(const Mm& a) noexcept
 {
@@ -26,11 +33,16 @@ inline int safe_range_exponent(const Mm& a) noexcept
             if (std::isfinite(x[k]))
                 big = std::max(big, std::fabs(x[k]));
     }
-    if (big == 0 || (big >= 0x1p-100 && big <= 0x1p100))
+    if (big == 0)
         return 0;
+    // big = f*2^e with f in [0.5, 1), so 2^(e-1) <= big < 2^e.
     int e = 0;
     std::frexp(big, &e);
-    return -e;
+    if (e > safe_range_edge)
+        return safe_range_edge - e;
+    if (e - 1 < -safe_range_edge)
+        return -safe_range_edge - (e - 1);
+    return 0;
 }
 
 // x := 2^e*x over a dense value's real and imaginary parts.

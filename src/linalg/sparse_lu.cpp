@@ -114,13 +114,6 @@ bool column_order(const Mm& p, int n, std::vector<int>& order)
     return true;
 }
 
-Mm nan_matrix(int rows, int cols)
-{
-    Mm x = new_dense(0, rows, cols);
-    std::fill(x.addr(), x.addr() + x.size(), NAN);
-    return x;
-}
-
 std::vector<int> natural_order(int n)
 {
     std::vector<int> o(n);
@@ -300,7 +293,9 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
                 rhs[i + 2 * std::size_t(n) * c] = fb.addr()[i + std::size_t(n) * c];
                 rhs[i + n + 2 * std::size_t(n) * c] = fb.isc() ? fb.addi()[i + std::size_t(n) * c] : 0.0;
             }
-        const std::vector<int> natural = natural_order(2 * n);
+        std::vector<int> natural;
+        if (order_from_p)
+            natural = natural_order(2 * n);
         if (!solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs))
             return nan_matrix(n, nrhs);
         Mm x = new_dense(1, n, nrhs);

@@ -3,7 +3,7 @@
 // structures are held by guards, so they are released on every path.
 #include "linalg/sparse_lu.hpp"
 
-#include "linalg/glue.hpp"
+#include "platform/blas_threads.hpp"
 
 #include <slu_ddefs.h>
 

@@ -50,22 +50,6 @@ bool any_nan(const Mm& S, int k)
     return false;
 }
 
-bool any_nan_value(const Mm& v)
-{
-    const std::size_t count = std::size_t(v.rows()) * v.cols();
-    for (std::size_t k = 0; k < count; ++k)
-        if (std::isnan(v.addr()[k]))
-            return true;
-    return false;
-}
-
-Mm nan_matrix(int rows, int cols)
-{
-    Mm x = new_dense(0, rows, cols);
-    std::fill(x.addr(), x.addr() + std::size_t(rows) * cols, NAN);
-    return x;
-}
-
 double largest(const Mm& S, int k)
 {
     double m = NAN;
@@ -129,7 +113,7 @@ Mm cond(const Mm& a)
     const Mm s = svd(a);
     if (s.issamename(x_M.getname()))
         return x_M;
-    if (isempty(s) || any_nan_value(s))
+    if (isempty(s) || has_nan(s))
         return Mm(NAN);
     const double smax = max(s).addr()[0], smin = min(s).addr()[0];
     if (smax != 0 || smin != 0)
@@ -145,7 +129,7 @@ Mm rank(const Mm& a)
     const int m = a.rows(), n = a.cols();
     if (m == 0 || n == 0)
         return Mm(0.0);
-    if (any_nan_value(s))
+    if (has_nan(s))
         return Mm(NAN);
     const double tol = (double(std::max(m, n)) * max(s).addr()[0]) * eps52;
     return sum(s > Mm(tol));
@@ -158,7 +142,7 @@ Mm rank(const Mm& a, const Mm& tol)
         return x_M;
     if (isempty(s))
         return Mm(0.0);
-    if (any_nan_value(s))
+    if (has_nan(s))
         return Mm(NAN);
     return sum(s > tol);
 }

@@ -3,9 +3,9 @@
 // function svd in its one-, two- and three-output forms.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
-#include "linalg/glue.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "platform/blas_threads.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -72,11 +72,12 @@ inline void swap(int n, double* x, double* y) noexcept
 }
 
 // The plane rotation that zeroes b against a: c, s and r = a*c + b*s land
-// in c, s and a, and b receives the reconstruction value z. Both inputs are
-// divided by the larger magnitude (kept within the safe range) before the
-// squares are taken, so neither 1e200 nor 1e-200 overflows or underflows
-// to a wrong r; a BLAS rotg need not do that.
-inline void rotg(double& a, double& b, double& c, double& s) noexcept
+// in c, s and a. No caller wants the reconstruction value a BLAS rotg also
+// returns, so it is not formed (it costs a division per rotation). Both
+// inputs are divided by the larger magnitude (kept within the safe range)
+// before the squares are taken, so neither 1e200 nor 1e-200 overflows or
+// underflows to a wrong r; a BLAS rotg need not do that.
+inline void rotg(double& a, double b, double& c, double& s) noexcept
 {
     constexpr double safmin = std::numeric_limits<double>::min();
     constexpr double safmax = 1 / safmin;
@@ -84,12 +85,10 @@ inline void rotg(double& a, double& b, double& c, double& s) noexcept
     if (bnorm == 0) {
         c = 1;
         s = 0;
-        b = 0;
     } else if (anorm == 0) {
         c = 0;
         s = 1;
         a = b;
-        b = 1;
     } else {
         const double scl = std::min(safmax, std::max({safmin, anorm, bnorm}));
         const double sigma = anorm > bnorm ? std::copysign(1.0, a) : std::copysign(1.0, b);
@@ -97,9 +96,7 @@ inline void rotg(double& a, double& b, double& c, double& s) noexcept
         const double r = sigma * (scl * std::sqrt(as * as + bs * bs));
         c = a / r;
         s = b / r;
-        const double z = anorm > bnorm ? s : (c != 0 ? 1 / c : 1.0);
         a = r;
-        b = z;
     }
 }
 

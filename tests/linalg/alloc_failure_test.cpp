@@ -26,6 +26,8 @@ TEST(AllocationFailure, LinearAlgebra)
         {"general solve", g, [=](Mm& x) { x = mldivide(x, b); }},
         {"symmetric solve", a, [=](Mm& x) { x = mldivide(x, b); }},
         {"complex solve", z, [](Mm& x) { x = mldivide(x, test::real(2, 1, {1, 2})); }},
+        {"real matrix, complex right-hand side", g,
+         [](Mm& x) { x = mldivide(x, test::complex(3, 1, {1, 2, 3}, {1, 0, -1})); }},
         {"least squares", tall, [=](Mm& x) { x = mldivide(x, b); }},
         {"sparse solve", s, [=](Mm& x) { x = mldivide(x, b); }},
         {"norm, infinity", g, [](Mm& x) { x = norm(x, TM("inf")); }},

@@ -28,6 +28,8 @@ TEST(AllocationFailure, Eigenvalues)
              x = D;
          }},
         {"schur", general, [](Mm& x) { x = schur(x); }},
+        {"schur, entries far from one", general, [](Mm& x) { x = schur(1e300 * x); }},
+        {"eig, entries far from one", symmetric, [](Mm& x) { x = eig(1e-300 * x); }},
         {"hess", complex, [](Mm& x) { x = hess(x); }},
         {"[P, H] = hess, real", general, [](Mm& x) {
              Mm P, H;

@@ -352,6 +352,47 @@ TEST(Eig, EntriesFarFromOne)
     }
 }
 
+// A tiny entry beside a large one keeps its own digits: scaling the matrix
+// towards 1 must not push it below the smallest double. The wanted values
+// come from numpy (tools/reference/scaled_linalg.py).
+TEST(Eig, TinyEntryBesideLargeOneSurvives)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+        std::vector<double> want; // ascending
+    };
+    const std::vector<Case> cases = {
+        {"eig([1e40 0;0 1.234567890123e-290])", test::real(2, 2, {1e40, 0, 0, 1.234567890123e-290}),
+         {1.234567890123e-290, 1e40}},
+        {"eig(diag([2e200 3e-200 5]))", test::real(3, 3, {2e200, 0, 0, 0, 3e-200, 0, 0, 0, 5}), {3e-200, 5.0, 2e200}},
+        {"eig([1e40 1;0 1.23e-290])", test::real(2, 2, {1e40, 0, 1, 1.23e-290}), {1.23e-290, 1e40}},
+        {"eig([1e40 1i;0 1.23e-290])", test::complex(2, 2, {1e40, 0, 0, 1.23e-290}, {0, 0, 1, 0}), {1.23e-290, 1e40}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool vectors : {false, true}) {
+            Mm V, D;
+            if (vectors)
+                eig(c.a, i_o, V, D);
+            else
+                D = eig(c.a);
+            const int n = c.a.rows();
+            std::vector<double> got;
+            for (int k = 0; k < n; ++k) {
+                const std::size_t at = vectors ? std::size_t(k) * (n + 1) : std::size_t(k);
+                if (D.isc()) {
+                    EXPECT_EQ(D.addi()[at], 0) << k;
+                }
+                got.push_back(D.addr()[at]);
+            }
+            std::sort(got.begin(), got.end());
+            for (int k = 0; k < n; ++k)
+                EXPECT_LE(std::abs(got[k] - c.want[k]), 4 * eps * std::abs(c.want[k])) << k;
+        }
+    }
+}
+
 TEST(Eig, NonFiniteEntriesEndWithoutHanging)
 {
     const double qnan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();

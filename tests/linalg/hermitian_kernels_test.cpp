@@ -18,13 +18,16 @@ const double eps = std::numeric_limits<double>::epsilon();
 struct Reduction {
     test::dense a;
     std::vector<double> d, e, e2, tau;
+    std::vector<double> work; // htridi's, then htribk's
 };
 
 Reduction tridiagonalise(const test::dense& a)
 {
     int n = a.rows;
-    Reduction r{a, std::vector<double>(n), std::vector<double>(n), std::vector<double>(n), std::vector<double>(2 * n)};
-    htridi(&n, &n, r.a.re.data(), r.a.im.data(), r.d.data(), r.e.data(), r.e2.data(), r.tau.data());
+    Reduction r{a, std::vector<double>(n), std::vector<double>(n), std::vector<double>(n),
+                std::vector<double>(2 * n), {}};
+    r.work.resize(4 * std::size_t(n));
+    htridi(&n, &n, r.a.re.data(), r.a.im.data(), r.d.data(), r.e.data(), r.e2.data(), r.tau.data(), r.work.data());
     return r;
 }
 
@@ -45,7 +48,7 @@ TEST(Htridi, OneByOne)
     imtql2(&n, &n, d.data(), e.data(), z.data(), &ierr);
     EXPECT_EQ(ierr, 0);
     std::vector<double> zi = {9};
-    htribk(&n, &n, r.a.re.data(), r.a.im.data(), r.tau.data(), &n, z.data(), zi.data());
+    htribk(&n, &n, r.a.re.data(), r.a.im.data(), r.tau.data(), &n, z.data(), zi.data(), r.work.data());
     EXPECT_EQ(z, std::vector<double>{1});
     EXPECT_EQ(zi, std::vector<double>{0});
 }
@@ -61,7 +64,7 @@ TEST(ImplicitQl, TwoByTwo)
     ASSERT_EQ(ierr, 0);
     EXPECT_NEAR(d[0], 1, 4 * eps);
     EXPECT_NEAR(d[1], 3, 4 * eps);
-    htribk(&n, &n, r.a.re.data(), r.a.im.data(), r.tau.data(), &n, z.data(), zi.data());
+    htribk(&n, &n, r.a.re.data(), r.a.im.data(), r.tau.data(), &n, z.data(), zi.data(), r.work.data());
     const double h = std::sqrt(0.5);
     EXPECT_NEAR(std::fabs(z[0]), h, 4 * eps);
     EXPECT_NEAR(z[1], -z[0], 4 * eps) << "(1, -1) for the eigenvalue 1";
@@ -126,7 +129,7 @@ TEST(HermitianKernels, RandomHermitianMatrices)
             int ierr = -1;
             imtql2(&n, &n, d.data(), e.data(), z.re.data(), &ierr);
             ASSERT_EQ(ierr, 0);
-            htribk(&n, &n, r.a.re.data(), r.a.im.data(), r.tau.data(), &n, z.re.data(), z.im.data());
+            htribk(&n, &n, r.a.re.data(), r.a.im.data(), r.tau.data(), &n, z.re.data(), z.im.data(), r.work.data());
             for (int k = 1; k < n; ++k)
                 EXPECT_LE(d[k - 1], d[k]);
             EXPECT_LE(test::departure_from_unitary(z), 20 * n * eps);

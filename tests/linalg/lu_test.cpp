@@ -5,6 +5,7 @@
 #include "linalg_support.hpp"
 
 #include <cmath>
+#include <complex>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,42 @@ TEST(Mldivide, SmallCasesAndMessages)
         nonfinite = nonfinite || !std::isfinite(v);
     EXPECT_TRUE(nonfinite);
     EXPECT_EQ(test::printed(), "");
+}
+
+// A square system with one real operand: the real one's missing imaginary
+// part reads as zeros, whether it is held as double or uint8. Values
+// from numpy (tools/reference/mixed_solves.py).
+TEST(Mldivide, RealAndComplexOperandsMix)
+{
+    const Mm a = test::real(2, 2, {4, 2, 1, 3});
+    const Mm ac = test::complex(2, 2, {4, 2, 1, 3}, {1, 0, 0, -2});
+    const Mm b = test::complex(2, 1, {1, 3}, {2, -1});
+    const Mm br = test::real(2, 1, {1, 2});
+    struct Case {
+        const char* what;
+        Mm a, b;
+        std::vector<cx> want;
+    };
+    const std::vector<cx> real_a = {cx(0.0, 0.7), cx(1.0, -0.8)};
+    const std::vector<cx> real_b = {cx(0.1301775147928994, -0.11242603550295859),
+                                    cx(0.3668639053254438, 0.31952662721893493)};
+    const std::vector<Case> cases = {
+        {"real A \\ complex b", a, b, real_a},
+        {"uint8 A \\ complex b", test::bytes(2, 2, {4, 2, 1, 3}), b, real_a},
+        {"complex A \\ real b", ac, br, real_b},
+        {"complex A \\ uint8 b", ac, test::bytes(2, 1, {1, 2}), real_b},
+        {"complex A \\ complex b", ac, b,
+         {cx(0.136094674556213, 0.4733727810650888), cx(0.9289940828402368, -0.029585798816568087)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm x = mldivide(c.a, c.b);
+        ASSERT_EQ(test::extents(x), (std::vector<int>{2, 1}));
+        ASSERT_TRUE(x.isc());
+        for (int k = 0; k < 2; ++k)
+            EXPECT_LE(std::abs(cx(x.addr()[k], x.addi()[k]) - c.want[k]), 8 * eps52 * (std::abs(c.want[k]) + 1))
+                << k;
+    }
 }
 
 // L keeps its unit diagonal whatever U holds; the NaN shows in U.

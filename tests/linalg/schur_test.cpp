@@ -231,6 +231,40 @@ TEST(Schur, EntriesFarFromOne)
     }
 }
 
+// The tiny diagonal entry of a triangular matrix beside a large one is
+// kept by the real and the complex Schur and Hessenberg forms, which are the
+// matrix itself with an identity similarity (scipy,
+// tools/reference/scaled_linalg.py).
+TEST(Schur, TinyEntryBesideLargeOneSurvives)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    const std::vector<Case> cases = {
+        {"[1e40 1;0 1.23e-290]", test::real(2, 2, {1e40, 0, 1, 1.23e-290})},
+        {"[1e40 1+1i;0 1.23e-290]", test::complex(2, 2, {1e40, 0, 1, 1.23e-290}, {0, 0, 1, 0})},
+    };
+    for (const Case& c : cases) {
+        const test::dense want = dense_of(c.a), identity = test::dense::identity(2);
+        for (const char* form : {"schur", "hess"}) {
+            SCOPED_TRACE(std::string(form) + " of " + c.what);
+            Mm U, T;
+            if (form[0] == 's')
+                schur(c.a, i_o, U, T);
+            else
+                hess(c.a, i_o, U, T);
+            const test::dense u = dense_of(U), t = dense_of(T);
+            for (std::size_t k = 0; k < 4; ++k) {
+                EXPECT_LE(std::abs(cx(t.re[k], t.im[k]) - cx(want.re[k], want.im[k])),
+                          4 * eps * std::abs(cx(want.re[k], want.im[k])))
+                    << k;
+                EXPECT_LE(std::abs(cx(u.re[k], u.im[k]) - cx(identity.re[k], identity.im[k])), 4 * eps) << k;
+            }
+        }
+    }
+}
+
 TEST(Schur, ComplexTriangularForm)
 {
     for (int n : {1, 2, 4, 15}) {

@@ -36,3 +36,19 @@ print("expm 2^1022", sl.expm(np.array([[-2.0**1022, 0], [0, -2.0**1023]])))
 C = np.array([[1, 2], [3, 4]]) + 1j * np.array([[1, 3], [2, 4]])
 print("complex svd (unscaled)", [repr(x) for x in np.linalg.svd(C, compute_uv=False)])
 print("drotg(3e170, 4e170): r = 5e170, c = 0.6, s = 0.8, z = 1/0.6 =", repr(1 / 0.6))
+
+# A large entry beside a tiny one: the tiny eigenvalue and the tiny diagonal
+# of the Schur and Hessenberg forms must survive the scaling.
+print("eig tiny beside large", [repr(x) for x in np.linalg.eigvals(np.diag([1e40, 1.234567890123e-290]))])
+print("eig diag 2e200 3e-200 5", [repr(x) for x in np.linalg.eigvals(np.diag([2e200, 3e-200, 5.0]))])
+B = np.array([[1e40, 1.0], [0.0, 1.23e-290]])
+for output in ("real", "complex"):
+    T, Z = sl.schur(B, output=output)
+    print("schur", output, [repr(x) for x in T.ravel()], [repr(x) for x in Z.ravel()])
+H, Q = sl.hessenberg(B, calc_q=True)
+print("hess", [repr(x) for x in H.ravel()], [repr(x) for x in Q.ravel()])
+Bc = B + 1j * np.array([[0.0, 1.0], [0.0, 0.0]])
+T, Z = sl.schur(Bc)
+print("schur of [1e40 1+1i;0 1.23e-290]", [repr(x) for x in T.ravel()], [repr(x) for x in Z.ravel()])
+H, Q = sl.hessenberg(Bc, calc_q=True)
+print("hess of [1e40 1+1i;0 1.23e-290]", [repr(x) for x in H.ravel()], [repr(x) for x in Q.ravel()])
