@@ -4,10 +4,52 @@
 
 #include <plu.h>
 
+#include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <new>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+// Once armed, the n-th request of this thread to operator new is refused.
+// The registry's index lives in standard containers, which take their
+// memory there and not from the library's allocator, so the allocation
+// sweep of the library never reaches them.
+namespace {
+thread_local long refuse_countdown = 0;  // 0: nothing is refused
+thread_local bool refused = false;
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    if (refuse_countdown > 0 && --refuse_countdown == 0) {
+        refused = true;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+// These replacements pair malloc with free themselves: the compiler, seeing
+// free given what operator new returned, cannot know.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
+void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { ::operator delete(p); }
 
 namespace {
 
@@ -301,6 +343,126 @@ TEST_F(Workspace, ARandomRunFindsEveryNameWhereAWalkFindsIt)
     live.clear();
     variables_scope.reset();
     check(-1);
+}
+
+
+// Every registry operation run with its n-th request to operator new
+// refused, for n = 1, 2, ... until one runs through. The values live in
+// fixed storage, so that the address of one that died is not taken by
+// another: after each run no slot and no chain may hold a dead one, and
+// every name must be found at the first slot that holds it, as a walk of
+// the frame finds it. The frames hold many values and chains of shadowed
+// ones, so that removals shift slots and hand them down chains.
+TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
+{
+    static const char* const pool[] = {"a", "b", "c", "d", "e", "f", "g", "h", "renamed_to_a_name_too_long_for_short_strings"};
+    std::array<std::optional<Mm>, 24> held;
+    auto is_held = [&](const Mm* v) {
+        for (const auto& h : held)
+            if (h && &*h == v)
+                return true;
+        return false;
+    };
+    auto is_dead = [&](const Mm* v) {
+        for (const auto& h : held)
+            if (!h && reinterpret_cast<const Mm*>(&h) == v)
+                return true;
+        return false;
+    };
+    auto check = [&] {
+        std::set<const Mm*> seen;
+        for (int f = 0; f <= variables_scope.depth(); ++f) {
+            for (int k = 0; k < variables_scope.scope_count(f); ++k) {
+                const Mm* head = variables_scope.scope_entry(k, f);
+                ASSERT_FALSE(is_dead(head)) << "slot " << k << " of frame " << f << " holds a value that died";
+                ASSERT_TRUE(seen.insert(head).second) << "slot " << k << " of frame " << f << " holds a value twice";
+                for (const Mm* v = head->getscopelink(); v; v = v->getscopelink()) {
+                    ASSERT_TRUE(is_held(v)) << "the chain of slot " << k << " of frame " << f << " holds a dead value";
+                    ASSERT_TRUE(seen.insert(v).second) << "the chain of slot " << k << " of frame " << f << " holds a value twice";
+                }
+            }
+            for (const char* name : pool) {
+                int first = -1;
+                for (int k = variables_scope.scope_count(f) - 1; k >= 0; --k) {
+                    const char* n = variables_scope.scope_entry_name(k, f);
+                    if (n && std::string(n) == name)
+                        first = k;
+                }
+                EXPECT_EQ(variables_scope.scope_find(name, f), first) << name << " in frame " << f;
+            }
+        }
+    };
+    // Top level: a, b, c, then a global g declared twice (a chain in frame
+    // 0). Inner frame: d, the chain e <- e <- e, f, g again, the chain h <- h,
+    // and more values behind them.
+    auto build = [&] {
+        static const char* const top[] = {"a", "b", "c"};
+        int i = 0;
+        for (const char* name : top)
+            held[static_cast<std::size_t>(i++)].emplace(i_o, name, 0);
+        held[3].emplace(i_o, "g", 1);
+        held[4].emplace(i_o, "g", 1);
+        variables_scope.begin();
+        static const char* const inner[] = {"d", "e", "e", "e", "f", "g", "h", "h", "a", "b", "c"};
+        i = 5;
+        for (const char* name : inner) {
+            held[static_cast<std::size_t>(i)].emplace(i_o, name, name[0] == 'g' ? 1 : 0);
+            *held[static_cast<std::size_t>(i)] = static_cast<double>(i);
+            ++i;
+        }
+    };
+    auto tear_down = [&] {
+        for (std::size_t i = held.size(); i-- > 0;) {
+            held[i].reset();
+            check();
+        }
+        variables_scope.reset();
+        clear_frame(1);
+        clear_frame(0);
+    };
+    struct registry_case {
+        const char* what;
+        std::function<void()> statement;
+    };
+    const std::vector<registry_case> cases = {
+        {"a value dies from the front of a long frame", [&] { held[5].reset(); }},
+        {"the head of a chain dies and hands its slot on", [&] { held[8].reset(); }},
+        {"the middle of a chain dies", [&] { held[7].reset(); }},
+        {"a top-level value dies and leaves an owned copy", [&] { held[1].reset(); }},
+        {"a global declared twice dies", [&] { held[10].reset(); }},
+        {"a new value shadows one of its name", [&] { held[16].emplace(i_o, "f", 0); }},
+        {"a new value shadows the head of a chain", [&] { held[16].emplace(i_o, "e", 0); }},
+        {"a value is renamed to a name new to its frame", [&] { held[5]->setname(pool[8]); }},
+        {"the head of a chain is renamed", [&] { held[8]->setname(pool[8]); }},
+        {"a value is renamed to a name its frame has", [&] { held[9]->setname("d"); }},
+        {"a shadowed value is renamed", [&] { held[6]->setname(pool[8]); }},
+        {"a value is renamed and dies", [&] {
+             held[5]->setname(pool[8]);
+             held[5].reset();
+             held[12].reset();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (long n = 1;; ++n) {
+            SCOPED_TRACE("refused request " + std::to_string(n));
+            build();
+            refused = false;
+            refuse_countdown = n;
+            try {
+                c.statement();
+            } catch (const std::bad_alloc&) {
+            }
+            refuse_countdown = 0;
+            check();
+            tear_down();
+            check();
+            if (::testing::Test::HasFailure())
+                return;
+            if (!refused)
+                break;
+        }
+    }
 }
 
 } // namespace
