@@ -288,8 +288,12 @@ void variables_scope_t::leave_registry(Mm* value)
 void variables_scope_t::scope_register(Mm* value, int own)
 {
     const char* name = value->getname();
-    if (!name)
+    if (!name) {
+        // A value that loses its name is no longer looked for when it dies:
+        // nothing may keep pointing at it.
+        leave_registry(value);
         return;
+    }
     int f = scope_frame_of(value);
     if (f < 0 || f >= frames)
         return;

@@ -346,6 +346,31 @@ TEST_F(Workspace, ARandomRunFindsEveryNameWhereAWalkFindsIt)
 }
 
 
+// A value without a name is not looked for when it dies, so one that loses
+// its name leaves the registry at once; what it shadowed is found again.
+TEST_F(Workspace, AValueThatLosesItsNameLeavesTheRegistry)
+{
+    variables_scope.begin();
+    Mm first(i_o, "e", 0);
+    first = 1.0;
+    auto shadowed = std::make_unique<Mm>(i_o, "e", 0);
+    auto head = std::make_unique<Mm>(i_o, "e", 0);
+    Mm after(i_o, "f", 0);
+    ASSERT_EQ(variables_scope.scope_count(2), 2);
+    head->setname(nullptr);
+    EXPECT_EQ(variables_scope.scope_lookup("e", 2), shadowed.get());
+    EXPECT_EQ(head->getscopelink(), nullptr);
+    head.reset();
+    shadowed->setname(nullptr);
+    EXPECT_EQ(variables_scope.scope_lookup("e", 2), &first);
+    shadowed.reset();
+    ASSERT_EQ(variables_scope.scope_count(2), 2);
+    EXPECT_EQ(variables_scope.scope_entry(0, 2), &first);
+    EXPECT_EQ(first.getscopelink(), nullptr);
+    EXPECT_EQ(variables_scope.scope_lookup("f", 2), &after);
+    variables_scope.end();
+}
+
 // Every registry operation run with its n-th request to operator new
 // refused, for n = 1, 2, ... until one runs through. The values live in
 // fixed storage, so that the address of one that died is not taken by
@@ -436,6 +461,8 @@ TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
         {"the head of a chain is renamed", [&] { held[8]->setname(pool[8]); }},
         {"a value is renamed to a name its frame has", [&] { held[9]->setname("d"); }},
         {"a shadowed value is renamed", [&] { held[6]->setname(pool[8]); }},
+        {"the head of a chain loses its name", [&] { held[8]->setname(nullptr); }},
+        {"a shadowed value loses its name", [&] { held[7]->setname(nullptr); }},
         {"a value is renamed and dies", [&] {
              held[5]->setname(pool[8]);
              held[5].reset();
