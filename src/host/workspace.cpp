@@ -141,22 +141,15 @@ int variables_scope_t::scope_find(const char* name, int frame) const
 {
     if (!name || frame < 0 || frame >= frames || !entries[frame])
         return -1;
-    // The first slot of that name, as a walk of the frame would find it.
+    // The first slot of that name, as a walk of the frame would find it:
+    // names change only through setname, which files the slot anew.
     const auto& named = index_of_slots().slot_named[static_cast<std::size_t>(frame)];
     const auto it = named.find(name);
     if (it == named.end())
         return -1;
     const int k = *it->second.begin();
-    const char* n = k < count[frame] ? entries[frame][k]->getname() : nullptr;
-    if (n && std::strcmp(n, name) == 0)
-        return k;
-    // A name changed under the registry (not through setname): walk.
-    for (int k = 0; k < count[frame]; ++k) {
-        const char* e = entries[frame][k]->getname();
-        if (e && std::strcmp(e, name) == 0)
-            return k;
-    }
-    return -1;
+    assert(k < count[frame] && std::strcmp(entries[frame][k]->getname(), name) == 0);
+    return k;
 }
 
 Mm* variables_scope_t::scope_lookup(const char* name, int frame) const
