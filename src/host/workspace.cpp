@@ -291,9 +291,13 @@ void variables_scope_t::scope_register(Mm* value, int own)
     if (f < 0 || f >= frames)
         return;
     // A value already in the registry: under this name in this frame it
-    // stays as it is; under another (a rename) its old slot goes first.
+    // stays as it is; under another (a rename) its old slot goes first,
+    // unless it shadows nothing and its new name finds that slot first.
+    // One that shadows others leaves them their name's slot and its content.
     int old_frame = 0, old_k = 0;
     if (find_slot(value, old_frame, old_k)) {
+        const bool renamed =
+            index_of_slots().names[static_cast<std::size_t>(old_frame)][static_cast<std::size_t>(old_k)] != name;
         try {
             rename_slot(old_frame, old_k, name);  // setname has changed it already
         } catch (...) {
@@ -302,7 +306,7 @@ void variables_scope_t::scope_register(Mm* value, int own)
             leave_registry(value);
             throw;
         }
-        if (old_frame == f && scope_find(name, f) == old_k)
+        if (old_frame == f && scope_find(name, f) == old_k && !(renamed && value->getscopelink()))
             return;
         if (Mm* linked = value->getscopelink()) {
             *linked = *value;

@@ -346,6 +346,28 @@ TEST_F(Workspace, ARandomRunFindsEveryNameWhereAWalkFindsIt)
 }
 
 
+// The head of a chain of shadowed values that is renamed leaves the older
+// values their name, with the latest content of that name.
+TEST_F(Workspace, ARenamedHeadOfAChainLeavesTheNameToWhatItShadowed)
+{
+    Mm first(i_o, "g", 1);
+    first = 1.0;
+    variables_scope.begin();
+    {
+        Mm second(i_o, "g", 1);
+        second = 2.0;
+        second.setname("h");
+        EXPECT_EQ(variables_scope.scope_lookup("g", 0), &first);
+        EXPECT_EQ(test::at(first, 0), 2) << "g's latest content goes back to g";
+        EXPECT_EQ(variables_scope.scope_lookup("h", 0), &second);
+        EXPECT_EQ(second.getscopelink(), nullptr);
+        second = 3.0;
+    }
+    variables_scope.end();
+    EXPECT_EQ(variables_scope.scope_lookup("g", 0), &first);
+    EXPECT_EQ(test::at(first, 0), 2) << "h's content is not g's";
+}
+
 // A value without a name is not looked for when it dies, so one that loses
 // its name leaves the registry at once; what it shadowed is found again.
 TEST_F(Workspace, AValueThatLosesItsNameLeavesTheRegistry)
