@@ -43,6 +43,9 @@ private:
     bool find_slot(const Mm* value, int& frame, int& k) const;
     // Takes a value out of a chain of scope links; true when it was in one.
     bool splice_link(const Mm* value);
+    // Takes a value out of its slot or chain without keeping its content:
+    // what it shadowed takes the slot back, or the slot goes.
+    void leave_registry(Mm* value);
     // Whether any slot or link points at the value.
     bool refers_to(const Mm* value) const;
 

@@ -49,48 +49,69 @@ registry_index& index_of_slots()
 }
 
 // Points from at to (null: no link), keeping the record of who links to
-// what.
+// what. The record of the new link is the one step that can be refused
+// memory, so it comes first: refused, nothing has changed.
 void set_link(Mm* from, Mm* to)
 {
     registry_index& ix = index_of_slots();
-    if (Mm* old = from->getscopelink()) {
+    Mm* const old = from->getscopelink();
+    if (to)
+        ix.linked_from[to] = from;
+    if (old && old != to) {
         const auto it = ix.linked_from.find(old);
         if (it != ix.linked_from.end() && it->second == from)
             ix.linked_from.erase(it);
     }
     from->setscopelink(to);
-    if (to)
-        ix.linked_from[to] = from;
 }
 
-// Files slot k of a frame under a name in place of the one it had.
+// Files slot k of a frame under a name in place of the one it had: done
+// whole or, refused memory, not begun. The slot's node moves from the old
+// name's set to the new one's; only a name new to the frame asks for memory.
 void rename_slot(int frame, int k, const char* name)
 {
     registry_index& ix = index_of_slots();
     std::string& key = ix.names[static_cast<std::size_t>(frame)][static_cast<std::size_t>(k)];
-    const std::string wanted = name ? name : "";
-    if (key == wanted)
+    if (!name)
+        name = "";
+    if (key == name)
         return;
+    std::string wanted = name;
     auto& named = ix.slot_named[static_cast<std::size_t>(frame)];
-    named[wanted].insert(k);
+    std::set<int>& slots = named[wanted];
     const auto old = named.find(key);
-    if (old != named.end()) {
-        old->second.erase(k);
+    if (old != named.end() && old->second.count(k)) {
+        slots.insert(old->second.extract(k));
         if (old->second.empty())
             named.erase(old);
+    } else {
+        try {
+            slots.insert(k);
+        } catch (...) {
+            if (slots.empty())
+                named.erase(wanted);
+            throw;
+        }
     }
-    key = wanted;
+    key = std::move(wanted);
 }
 
-// Puts value in slot k of a frame's arrays in place of what was there.
+// Puts value in slot k of a frame's arrays in place of what was there. A
+// rename of the slot, when the names differ, may be refused memory and goes
+// first; the rest re-keys the slot's node in the index and allocates
+// nothing (the map's size ends where it was, so it does not rehash), so the
+// arrays and the index never disagree.
 void fill_slot(Mm** entries, int* owned, int frame, int k, Mm* value, int own)
 {
+    rename_slot(frame, k, value->getname());
     registry_index& ix = index_of_slots();
-    ix.slot_of.erase(entries[k]);
+    auto node = ix.slot_of.extract(entries[k]);
+    assert(!node.empty() && ix.slot_of.find(value) == ix.slot_of.end());
     entries[k] = value;
     owned[k] = own;
-    ix.slot_of[value] = {frame, k};
-    rename_slot(frame, k, value->getname());
+    node.key() = value;
+    node.mapped() = {frame, k};
+    ix.slot_of.insert(std::move(node));
 }
 
 // Forgets the slots of a frame about to be dropped whole.
@@ -120,22 +141,15 @@ int variables_scope_t::scope_find(const char* name, int frame) const
 {
     if (!name || frame < 0 || frame >= frames || !entries[frame])
         return -1;
-    // The first slot of that name, as a walk of the frame would find it.
+    // The first slot of that name, as a walk of the frame would find it:
+    // names change only through setname, which files the slot anew.
     const auto& named = index_of_slots().slot_named[static_cast<std::size_t>(frame)];
     const auto it = named.find(name);
     if (it == named.end())
         return -1;
     const int k = *it->second.begin();
-    const char* n = k < count[frame] ? entries[frame][k]->getname() : nullptr;
-    if (n && std::strcmp(n, name) == 0)
-        return k;
-    // A name changed under the registry (not through setname): walk.
-    for (int k = 0; k < count[frame]; ++k) {
-        const char* e = entries[frame][k]->getname();
-        if (e && std::strcmp(e, name) == 0)
-            return k;
-    }
-    return -1;
+    assert(k < count[frame] && std::strcmp(entries[frame][k]->getname(), name) == 0);
+    return k;
 }
 
 Mm* variables_scope_t::scope_lookup(const char* name, int frame) const
@@ -188,10 +202,21 @@ void variables_scope_t::remove_slot(int k, int frame)
     for (int m = k + 1; m < count[frame]; ++m) {
         entries[frame][m - 1] = entries[frame][m];
         owned[frame][m - 1] = owned[frame][m];
-        ix.slot_of[entries[frame][m - 1]] = {frame, m - 1};
-        std::set<int>& slots = named[names[static_cast<std::size_t>(m)]];
-        slots.erase(m);
-        slots.insert(m - 1);
+        // Each moved slot's nodes are re-keyed, never made anew: a removal
+        // runs from destructors, which cannot report a refusal half way.
+        const auto at = ix.slot_of.find(entries[frame][m - 1]);
+        assert(at != ix.slot_of.end());
+        if (at != ix.slot_of.end())
+            at->second = {frame, m - 1};
+        const auto of = named.find(names[static_cast<std::size_t>(m)]);
+        assert(of != named.end());
+        if (of != named.end()) {
+            auto node = of->second.extract(m);
+            if (!node.empty()) {
+                node.value() = m - 1;
+                of->second.insert(std::move(node));
+            }
+        }
     }
     names.erase(names.begin() + k);
     --count[frame];
@@ -232,20 +257,56 @@ bool variables_scope_t::refers_to(const Mm* value) const
     return false;
 }
 
+void variables_scope_t::leave_registry(Mm* value)
+{
+    int f = 0, k = 0;
+    if (!find_slot(value, f, k)) {
+        splice_link(value);
+    } else {
+        Mm* linked = value->getscopelink();
+        bool handed = false;
+        if (linked) {
+            try {
+                fill_slot(entries[f], owned[f], f, k, linked, 0);
+                handed = true;
+            } catch (...) {
+            }
+        }
+        if (!handed)
+            remove_slot(k, f);
+    }
+    set_link(value, nullptr);
+}
+
 void variables_scope_t::scope_register(Mm* value, int own)
 {
     const char* name = value->getname();
-    if (!name)
+    if (!name) {
+        // A value that loses its name is no longer looked for when it dies:
+        // nothing may keep pointing at it.
+        leave_registry(value);
         return;
+    }
     int f = scope_frame_of(value);
     if (f < 0 || f >= frames)
         return;
     // A value already in the registry: under this name in this frame it
-    // stays as it is; under another (a rename) its old slot goes first.
+    // stays as it is; under another (a rename) its old slot goes first,
+    // unless it shadows nothing and its new name finds that slot first.
+    // One that shadows others leaves them their name's slot and its content.
     int old_frame = 0, old_k = 0;
     if (find_slot(value, old_frame, old_k)) {
-        rename_slot(old_frame, old_k, name);  // setname has changed it already
-        if (old_frame == f && scope_find(name, f) == old_k)
+        const bool renamed =
+            index_of_slots().names[static_cast<std::size_t>(old_frame)][static_cast<std::size_t>(old_k)] != name;
+        try {
+            rename_slot(old_frame, old_k, name);  // setname has changed it already
+        } catch (...) {
+            // Refused: rather than stay filed under a name it no longer
+            // has, the value leaves the registry.
+            leave_registry(value);
+            throw;
+        }
+        if (old_frame == f && scope_find(name, f) == old_k && !(renamed && value->getscopelink()))
             return;
         if (Mm* linked = value->getscopelink()) {
             *linked = *value;
@@ -330,9 +391,16 @@ void variables_scope_t::scope_unregister(Mm* value)
         return;
     }
     if (Mm* linked = value->getscopelink()) {
-        *linked = *value;
-        fill_slot(entries[f], owned[f], f, k, linked, 0);
+        // The slot is handed on before the content: a refusal of either
+        // leaves no slot holding this value once it is gone.
+        try {
+            fill_slot(entries[f], owned[f], f, k, linked, 0);
+        } catch (...) {
+            remove_slot(k, f);
+            throw;
+        }
         set_link(value, nullptr);
+        *linked = *value;
     } else if (value->getflags().persistent) {
         // Keep the content in the workspace under a copy of the name.
         std::size_t len = std::strlen(name);
@@ -350,7 +418,14 @@ void variables_scope_t::scope_unregister(Mm* value)
             remove_slot(k, f);
             throw;
         }
-        fill_slot(entries[f], owned[f], f, k, keep, 1);
+        try {
+            fill_slot(entries[f], owned[f], f, k, keep, 1);
+        } catch (...) {
+            delete keep;
+            qv_free(copy_name);
+            remove_slot(k, f);
+            throw;
+        }
     } else {
         remove_slot(k, f);
     }

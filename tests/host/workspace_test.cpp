@@ -4,10 +4,52 @@
 
 #include <plu.h>
 
+#include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <new>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+// Once armed, the n-th request of this thread to operator new is refused.
+// The registry's index lives in standard containers, which take their
+// memory there and not from the library's allocator, so the allocation
+// sweep of the library never reaches them.
+namespace {
+thread_local long refuse_countdown = 0;  // 0: nothing is refused
+thread_local bool refused = false;
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    if (refuse_countdown > 0 && --refuse_countdown == 0) {
+        refused = true;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+// These replacements pair malloc with free themselves: the compiler, seeing
+// free given what operator new returned, cannot know.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
+void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { ::operator delete(p); }
 
 namespace {
 
@@ -301,6 +343,183 @@ TEST_F(Workspace, ARandomRunFindsEveryNameWhereAWalkFindsIt)
     live.clear();
     variables_scope.reset();
     check(-1);
+}
+
+
+// The head of a chain of shadowed values that is renamed leaves the older
+// values their name, with the latest content of that name.
+TEST_F(Workspace, ARenamedHeadOfAChainLeavesTheNameToWhatItShadowed)
+{
+    Mm first(i_o, "g", 1);
+    first = 1.0;
+    variables_scope.begin();
+    {
+        Mm second(i_o, "g", 1);
+        second = 2.0;
+        second.setname("h");
+        EXPECT_EQ(variables_scope.scope_lookup("g", 0), &first);
+        EXPECT_EQ(test::at(first, 0), 2) << "g's latest content goes back to g";
+        EXPECT_EQ(variables_scope.scope_lookup("h", 0), &second);
+        EXPECT_EQ(second.getscopelink(), nullptr);
+        second = 3.0;
+    }
+    variables_scope.end();
+    EXPECT_EQ(variables_scope.scope_lookup("g", 0), &first);
+    EXPECT_EQ(test::at(first, 0), 2) << "h's content is not g's";
+}
+
+// A value without a name is not looked for when it dies, so one that loses
+// its name leaves the registry at once; what it shadowed is found again.
+TEST_F(Workspace, AValueThatLosesItsNameLeavesTheRegistry)
+{
+    variables_scope.begin();
+    Mm first(i_o, "e", 0);
+    first = 1.0;
+    auto shadowed = std::make_unique<Mm>(i_o, "e", 0);
+    auto head = std::make_unique<Mm>(i_o, "e", 0);
+    Mm after(i_o, "f", 0);
+    ASSERT_EQ(variables_scope.scope_count(2), 2);
+    head->setname(nullptr);
+    EXPECT_EQ(variables_scope.scope_lookup("e", 2), shadowed.get());
+    EXPECT_EQ(head->getscopelink(), nullptr);
+    head.reset();
+    shadowed->setname(nullptr);
+    EXPECT_EQ(variables_scope.scope_lookup("e", 2), &first);
+    shadowed.reset();
+    ASSERT_EQ(variables_scope.scope_count(2), 2);
+    EXPECT_EQ(variables_scope.scope_entry(0, 2), &first);
+    EXPECT_EQ(first.getscopelink(), nullptr);
+    EXPECT_EQ(variables_scope.scope_lookup("f", 2), &after);
+    variables_scope.end();
+}
+
+// Every registry operation run with its n-th request to operator new
+// refused, for n = 1, 2, ... until one runs through. The values live in
+// fixed storage, so that the address of one that died is not taken by
+// another: after each run no slot and no chain may hold a dead one, and
+// every name must be found at the first slot that holds it, as a walk of
+// the frame finds it. The frames hold many values and chains of shadowed
+// ones, so that removals shift slots and hand them down chains.
+TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
+{
+    static const char* const pool[] = {"a", "b", "c", "d", "e", "f", "g", "h", "renamed_to_a_name_too_long_for_short_strings"};
+    std::array<std::optional<Mm>, 24> held;
+    auto is_held = [&](const Mm* v) {
+        for (const auto& h : held)
+            if (h && &*h == v)
+                return true;
+        return false;
+    };
+    // Where each value lives, also while there is none (a value whose
+    // making was refused may not stay in the registry either).
+    std::array<const Mm*, 24> place{};
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        place[i] = &held[i].emplace();
+        held[i].reset();
+    }
+    auto make = [&](std::size_t i, const char* name, int global) { held[i].emplace(i_o, name, global); };
+    auto is_dead = [&](const Mm* v) {
+        for (std::size_t i = 0; i < held.size(); ++i)
+            if (!held[i] && place[i] == v)
+                return true;
+        return false;
+    };
+    auto check = [&] {
+        std::set<const Mm*> seen;
+        for (int f = 0; f <= variables_scope.depth(); ++f) {
+            for (int k = 0; k < variables_scope.scope_count(f); ++k) {
+                const Mm* head = variables_scope.scope_entry(k, f);
+                ASSERT_FALSE(is_dead(head)) << "slot " << k << " of frame " << f << " holds a value that died";
+                ASSERT_TRUE(seen.insert(head).second) << "slot " << k << " of frame " << f << " holds a value twice";
+                for (const Mm* v = head->getscopelink(); v; v = v->getscopelink()) {
+                    ASSERT_TRUE(is_held(v)) << "the chain of slot " << k << " of frame " << f << " holds a dead value";
+                    ASSERT_TRUE(seen.insert(v).second) << "the chain of slot " << k << " of frame " << f << " holds a value twice";
+                }
+            }
+            for (const char* name : pool) {
+                int first = -1;
+                for (int k = variables_scope.scope_count(f) - 1; k >= 0; --k) {
+                    const char* n = variables_scope.scope_entry_name(k, f);
+                    if (n && std::string(n) == name)
+                        first = k;
+                }
+                EXPECT_EQ(variables_scope.scope_find(name, f), first) << name << " in frame " << f;
+            }
+        }
+    };
+    // Top level: a, b, c, then a global g declared twice (a chain in frame
+    // 0). Inner frame: d, the chain e <- e <- e, f, g again, the chain h <- h,
+    // and more values behind them.
+    auto build = [&] {
+        static const char* const top[] = {"a", "b", "c"};
+        int i = 0;
+        for (const char* name : top)
+            make(static_cast<std::size_t>(i++), name, 0);
+        make(3, "g", 1);
+        make(4, "g", 1);
+        variables_scope.begin();
+        static const char* const inner[] = {"d", "e", "e", "e", "f", "g", "h", "h", "a", "b", "c"};
+        i = 5;
+        for (const char* name : inner) {
+            make(static_cast<std::size_t>(i), name, name[0] == 'g' ? 1 : 0);
+            *held[static_cast<std::size_t>(i)] = static_cast<double>(i);
+            ++i;
+        }
+    };
+    auto tear_down = [&] {
+        for (std::size_t i = held.size(); i-- > 0;) {
+            held[i].reset();
+            check();
+        }
+        variables_scope.reset();
+        clear_frame(1);
+        clear_frame(0);
+    };
+    struct registry_case {
+        const char* what;
+        std::function<void()> statement;
+    };
+    const std::vector<registry_case> cases = {
+        {"a value dies from the front of a long frame", [&] { held[5].reset(); }},
+        {"the head of a chain dies and hands its slot on", [&] { held[8].reset(); }},
+        {"the middle of a chain dies", [&] { held[7].reset(); }},
+        {"a top-level value dies and leaves an owned copy", [&] { held[1].reset(); }},
+        {"a global declared twice dies", [&] { held[10].reset(); }},
+        {"a new value shadows one of its name", [&] { make(16, "f", 0); }},
+        {"a new value shadows the head of a chain", [&] { make(16, "e", 0); }},
+        {"a value is renamed to a name new to its frame", [&] { held[5]->setname(pool[8]); }},
+        {"the head of a chain is renamed", [&] { held[8]->setname(pool[8]); }},
+        {"a value is renamed to a name its frame has", [&] { held[9]->setname("d"); }},
+        {"a shadowed value is renamed", [&] { held[6]->setname(pool[8]); }},
+        {"the head of a chain loses its name", [&] { held[8]->setname(nullptr); }},
+        {"a shadowed value loses its name", [&] { held[7]->setname(nullptr); }},
+        {"a value is renamed and dies", [&] {
+             held[5]->setname(pool[8]);
+             held[5].reset();
+             held[12].reset();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (long n = 1;; ++n) {
+            SCOPED_TRACE("refused request " + std::to_string(n));
+            build();
+            refused = false;
+            refuse_countdown = n;
+            try {
+                c.statement();
+            } catch (const std::bad_alloc&) {
+            }
+            refuse_countdown = 0;
+            check();
+            tear_down();
+            check();
+            if (::testing::Test::HasFailure())
+                return;
+            if (!refused)
+                break;
+        }
+    }
 }
 
 } // namespace
