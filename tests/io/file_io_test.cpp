@@ -393,8 +393,9 @@ TEST_F(FileIo, RefusedFreadsLeaveTheOutputs)
             test::returning_errors hook;
             c.call(a, count);
             ASSERT_EQ(hook.reports().size(), 1u);
-            if (c.message)
+            if (c.message) {
                 EXPECT_EQ(hook.reports()[0], c.message);
+            }
         }
         EXPECT_EQ(test::values(a), std::vector<double>{7});
         EXPECT_EQ(test::values(count), std::vector<double>{8});

@@ -363,8 +363,9 @@ TEST_F(OdeTest, RepeatedTimesGiveTheRowAgain)
             for (std::size_t k = 0; k < yv.size(); ++k) {
                 // y(t) = exp(t0 - t) from y(t0) = 1; equal times, equal rows.
                 EXPECT_NEAR(yv[k], std::exp(c.times.front() - c.times[k]), 1e-2) << k;
-                if (k > 0 && c.times[k] == c.times[k - 1])
+                if (k > 0 && c.times[k] == c.times[k - 1]) {
                     EXPECT_EQ(yv[k], yv[k - 1]) << k;
+                }
             }
         }
     }
