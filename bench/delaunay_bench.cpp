@@ -27,10 +27,10 @@ Mm uniform_row(int n, unsigned seed, bool sorted = false)
     return x;
 }
 
-void DelaunayRandom(benchmark::State& state)
+// delaunay(x, y) against sorting the points by (y, x).
+void delaunay_against_sort(benchmark::State& state, const Mm& x, const Mm& y)
 {
-    const int n = int(state.range(0));
-    const Mm x = uniform_row(n, 1), y = uniform_row(n, 2);
+    const int n = x.size();
     std::vector<std::pair<double, double>> p(n);
     bench::run_with_baseline(
         state,
@@ -44,6 +44,12 @@ void DelaunayRandom(benchmark::State& state)
             std::sort(p.begin(), p.end());
             benchmark::DoNotOptimize(p.data());
         });
+}
+
+void DelaunayRandom(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    delaunay_against_sort(state, uniform_row(n, 1), uniform_row(n, 2));
     state.SetLabel("baseline: std::sort of the points by (y, x)");
 }
 BENCHMARK(DelaunayRandom)->Arg(100000)->Unit(benchmark::kMillisecond);
@@ -59,19 +65,7 @@ void DelaunayCircleCentre(benchmark::State& state)
         y.addr()[k] = std::sin(6.283185307179586 * k / n);
     }
     x.addr()[n] = y.addr()[n] = 0;
-    std::vector<std::pair<double, double>> p(n + 1);
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm t = delaunay(x, y);
-            benchmark::DoNotOptimize(t.addr());
-        },
-        [&] {
-            for (int k = 0; k <= n; ++k)
-                p[k] = {y.addr()[k], x.addr()[k]};
-            std::sort(p.begin(), p.end());
-            benchmark::DoNotOptimize(p.data());
-        });
+    delaunay_against_sort(state, x, y);
     state.SetLabel("circle and centre; baseline: std::sort of the points by (y, x)");
 }
 BENCHMARK(DelaunayCircleCentre)->Arg(40000)->Unit(benchmark::kMillisecond);

@@ -280,6 +280,18 @@ TEST_F(Workspace, AValueRenamedFromTheMiddleOfAChainTakesNoLinkAlong)
     EXPECT_EQ(value_of("d", 1), 7) << "the top level keeps d's content";
 }
 
+// The first slot of frame f that holds a value of the name, as a walk of
+// the frame finds it; -1 when none does.
+int walked_slot(const char* name, int f)
+{
+    for (int k = 0; k < variables_scope.scope_count(f); ++k) {
+        const char* n = variables_scope.scope_entry_name(k, f);
+        if (n && std::string(n) == name)
+            return k;
+    }
+    return -1;
+}
+
 // A long random run of the registry's operations over a few names, so that
 // shadowing, renaming, removal from the middle and frames opening and
 // closing all meet. After every step a name is found at the first slot
@@ -300,15 +312,8 @@ TEST_F(Workspace, ARandomRunFindsEveryNameWhereAWalkFindsIt)
     auto check = [&](int step) {
         SCOPED_TRACE("step " + std::to_string(step));
         for (int f = 0; f <= variables_scope.depth(); ++f) {
-            for (const char* name : pool) {
-                int first = -1;
-                for (int k = variables_scope.scope_count(f) - 1; k >= 0; --k) {
-                    const char* n = variables_scope.scope_entry_name(k, f);
-                    if (n && std::string(n) == name)
-                        first = k;
-                }
-                EXPECT_EQ(variables_scope.scope_find(name, f), first) << name << " in frame " << f;
-            }
+            for (const char* name : pool)
+                EXPECT_EQ(variables_scope.scope_find(name, f), walked_slot(name, f)) << name << " in frame " << f;
             for (int k = 0; k < variables_scope.scope_count(f); ++k) {
                 int chain = 0;
                 for (Mm* v = variables_scope.scope_entry(k, f); v; v = v->getscopelink()) {
@@ -436,15 +441,8 @@ TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
                     ASSERT_TRUE(seen.insert(v).second) << "the chain of slot " << k << " of frame " << f << " holds a value twice";
                 }
             }
-            for (const char* name : pool) {
-                int first = -1;
-                for (int k = variables_scope.scope_count(f) - 1; k >= 0; --k) {
-                    const char* n = variables_scope.scope_entry_name(k, f);
-                    if (n && std::string(n) == name)
-                        first = k;
-                }
-                EXPECT_EQ(variables_scope.scope_find(name, f), first) << name << " in frame " << f;
-            }
+            for (const char* name : pool)
+                EXPECT_EQ(variables_scope.scope_find(name, f), walked_slot(name, f)) << name << " in frame " << f;
         }
     };
     // Top level: a, b, c, then a global g declared twice (a chain in frame
