@@ -231,13 +231,64 @@ private:
     }
 
     // ---- event queue ----
-    int pq_bucket(const sweep_halfedge* he)
+    static bool pq_before(const sweep_halfedge* a, const sweep_halfedge* b)
     {
-        const int size = int(st.pq_hash.size());
-        const int b = clamped_bucket((he->ystar - st.ymin) / st.deltay * size, size);
-        if (b < st.pq_min)
-            st.pq_min = b;
-        return b;
+        if (a->ystar != b->ystar)
+            return a->ystar < b->ystar;
+        if (a->vertex->x != b->vertex->x)
+            return a->vertex->x < b->vertex->x;
+        return a->pq_order > b->pq_order;
+    }
+
+    void pq_place(sweep_halfedge* he, std::size_t at)
+    {
+        st.pq_heap[at] = he;
+        he->pq_at = static_cast<int>(at);
+    }
+
+    void pq_sift_up(std::size_t at)
+    {
+        sweep_halfedge* he = st.pq_heap[at];
+        while (at > 0) {
+            const std::size_t up = (at - 1) / 2;
+            if (!pq_before(he, st.pq_heap[up]))
+                break;
+            pq_place(st.pq_heap[up], at);
+            at = up;
+        }
+        pq_place(he, at);
+    }
+
+    void pq_sift_down(std::size_t at)
+    {
+        sweep_halfedge* he = st.pq_heap[at];
+        const std::size_t n = st.pq_heap.size();
+        for (;;) {
+            std::size_t child = 2 * at + 1;
+            if (child >= n)
+                break;
+            if (child + 1 < n && pq_before(st.pq_heap[child + 1], st.pq_heap[child]))
+                ++child;
+            if (!pq_before(st.pq_heap[child], he))
+                break;
+            pq_place(st.pq_heap[child], at);
+            at = child;
+        }
+        pq_place(he, at);
+    }
+
+    // Takes he out of the heap, wherever it is.
+    void pq_remove(sweep_halfedge* he)
+    {
+        const std::size_t at = static_cast<std::size_t>(he->pq_at);
+        sweep_halfedge* last = st.pq_heap.back();
+        st.pq_heap.pop_back();
+        he->pq_at = -1;
+        if (last == he)
+            return;
+        pq_place(last, at);
+        pq_sift_up(at);
+        pq_sift_down(static_cast<std::size_t>(last->pq_at));
     }
 
     void pq_insert(sweep_halfedge* he, sweep_site* v, double offset)
@@ -245,44 +296,32 @@ private:
         he->vertex = v;
         ref(v);
         he->ystar = v->y + offset;
-        sweep_halfedge* last = &st.pq_hash[std::size_t(pq_bucket(he))];
-        sweep_halfedge* next;
-        while ((next = last->pqnext) != nullptr &&
-               (he->ystar > next->ystar || (he->ystar == next->ystar && v->x > next->vertex->x)))
-            last = next;
-        he->pqnext = last->pqnext;
-        last->pqnext = he;
-        ++st.pq_count;
+        he->pq_order = st.pq_queued++;
+        st.pq_heap.push_back(he);
+        pq_sift_up(st.pq_heap.size() - 1);
     }
 
     void pq_delete(sweep_halfedge* he)
     {
         if (he->vertex == nullptr)
             return;
-        sweep_halfedge* last = &st.pq_hash[std::size_t(pq_bucket(he))];
-        while (last->pqnext != he)
-            last = last->pqnext;
-        last->pqnext = he->pqnext;
-        --st.pq_count;
+        pq_remove(he);
         deref(he->vertex);
         he->vertex = nullptr;
     }
 
     void pq_min(double& x, double& y)
     {
-        while (st.pq_hash[std::size_t(st.pq_min)].pqnext == nullptr)
-            ++st.pq_min;
-        const sweep_halfedge* first = st.pq_hash[std::size_t(st.pq_min)].pqnext;
+        const sweep_halfedge* first = st.pq_heap.front();
         x = first->vertex->x;
         y = first->ystar;
     }
 
     sweep_halfedge* pq_extractmin()
     {
-        sweep_halfedge* curr = st.pq_hash[std::size_t(st.pq_min)].pqnext;
-        st.pq_hash[std::size_t(st.pq_min)].pqnext = curr->pqnext;
-        --st.pq_count;
-        return curr;
+        sweep_halfedge* first = st.pq_heap.front();
+        pq_remove(first);
+        return first;
     }
 
     static double dist(const sweep_site* a, const sweep_site* b)
@@ -306,18 +345,19 @@ private:
 
 void sweep::run()
 {
-    st.pq_hash.assign(std::size_t(4) * st.sqrt_nsites, sweep_halfedge{});
-    st.pq_count = 0;
-    st.pq_min = 0;
+    st.pq_heap.clear();
+    st.pq_heap.reserve(std::size_t(4) * st.sqrt_nsites);
+    st.pq_queued = 0;
     st.bottom = next_site();
     el_initialize();
     sweep_site* newsite = next_site();
     for (;;) {
         double mx = 0, my = 0;
-        if (st.pq_count != 0)
+        const bool events = !st.pq_heap.empty();
+        if (events)
             pq_min(mx, my);
         if (newsite != nullptr &&
-            (st.pq_count == 0 || newsite->y < my || (newsite->y == my && newsite->x < mx))) {
+            (!events || newsite->y < my || (newsite->y == my && newsite->x < mx))) {
             sweep_halfedge* lbnd = el_leftbnd(newsite->x, newsite->y);
             sweep_halfedge* rbnd = lbnd->right;
             sweep_site* bot = rightreg(lbnd);
@@ -334,7 +374,7 @@ void sweep::run()
             if (sweep_site* p = intersect(bisector, rbnd))
                 pq_insert(bisector, p, dist(p, newsite));
             newsite = next_site();
-        } else if (st.pq_count != 0) {
+        } else if (events) {
             sweep_halfedge* lbnd = pq_extractmin();
             sweep_halfedge* llbnd = lbnd->left;
             sweep_halfedge* rbnd = lbnd->right;
@@ -370,7 +410,7 @@ void sweep::run()
         }
     }
     st.el_hash.clear();
-    st.pq_hash.clear();
+    st.pq_heap.clear();
 }
 
 } // namespace

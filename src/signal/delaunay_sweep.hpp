@@ -30,7 +30,8 @@ struct sweep_halfedge {
     int side = 0;                // 0 left, 1 right
     sweep_site* vertex = nullptr;
     double ystar = 0;            // the event's height
-    sweep_halfedge* pqnext = nullptr;
+    int pq_at = -1;              // place in the event heap, -1 when not queued
+    long long pq_order = 0;      // when it was queued: ties go newest first
 };
 
 // Nodes in blocks of a fixed count, with a free list; every block is held
@@ -73,9 +74,12 @@ struct sweep_state {
     sweep_halfedge* el_left = nullptr;
     sweep_halfedge* el_right = nullptr;
 
-    // event queue
-    std::vector<sweep_halfedge> pq_hash;  // bucket heads
-    int pq_count = 0, pq_min = 0;
+    // event queue: a binary heap, first the lowest event (then the leftmost,
+    // then the newest). Events of cocircular points share one height, so a
+    // queue sorted within buckets of height would keep them in one list and
+    // every insertion would walk it.
+    std::vector<sweep_halfedge*> pq_heap;
+    long long pq_queued = 0;
 
     sweep_site* bottom = nullptr;
     int nedges = 0, nvertices = 0;
