@@ -7,6 +7,7 @@
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/sparse_lu.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -147,6 +148,10 @@ Mm rcond(const Mm& a)
     const int n = a.rows();
     if (n == 0)
         return nop_M;
+    // The estimator would read a NaN pivot as a zero one and call the
+    // matrix exactly singular: no condition of a NaN or Inf matrix is known.
+    if (!all_finite(a))
+        return Mm(NAN);
     Mm w = dense_copy(a);
     int_scratch ipvt{std::size_t(n)};
     scratch<double> z{2 * std::size_t(n)};

@@ -47,7 +47,9 @@ int det_inv_split(double* ar, double* ai, const int* lda, const int* n, const in
 // x (m-by-n, overwritten), s (min(m+1, n)), e (n), u (m-by-m for left digit
 // 1, m-by-min(m, n) for 2), v (n-by-n), work (m). job: tens digit left
 // vectors, units digit right vectors. info: 0, or the number of values
-// still unfound when a value took its 100 steps.
+// still unfound when a value took its 100 steps (or its deflations and
+// splits outran the order). An x holding NaN or Inf is answered at once:
+// s, e, and the vectors asked for all NaN, info = min(m, n).
 int svd_kernel_real(double* x, const int* ldx, const int* m, const int* n, double* s, double* e, double* u,
                     const int* ldu, double* v, const int* ldv, double* work, const int* job, int* info);
 int svd_kernel_complex(double* xr, double* xi, const int* ldx, const int* m, const int* n, double* sr, double* si,
