@@ -116,6 +116,11 @@ Mm inv(const Mm& a)
     const int n = a.rows();
     if (n == 0)
         return nop_M;
+    // Elimination treats an Inf like any large number and hands back a
+    // finite matrix that is no inverse: no inverse of a NaN or Inf matrix
+    // is known. A scalar keeps its reciprocal (1/Inf is 0 exactly).
+    if (n > 1 && !all_finite(a))
+        return a.issparse() ? sparse(nan_matrix(n, n)) : nan_matrix(n, n);
     if (a.issparse())
         return sparse(mldivide(a, eye(double(n))));
     if (n > 1)

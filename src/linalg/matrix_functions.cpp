@@ -1,6 +1,8 @@
 // Matrix functions built from language operations: expm by scaling and
 // squaring with the degree-6 diagonal Padé approximant, logm and sqrtm by
 // eigen-decomposition, and the matrix power mpower (the ^ operator).
+#include "linalg/front.hpp"
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -138,9 +140,10 @@ Mm mpower(const Mm& A, Mm B)
         if (B.issparse() || B.gettype() != qv_double)
             return x_M;  // "Out of memory!" went to a hook that returned: B unread
         const double br = B.addr()[0], bi = B.isc() ? B.addi()[0] : 0.0;
-        if (bi == 0 && br < 0)
+        const bool integral = bi == 0 && std::isfinite(br) && std::floor(br) == br;
+        if (integral && br < 0)
             return mpower(inv(A), Mm(-br));
-        if (bi == 0 && std::isfinite(br) && std::floor(br) == br) {
+        if (integral) {
             // Repeated squaring on the exponent held as a double: its
             // halving ends within 1024 passes however large it is.
             Mm P = identity_like(A);
@@ -155,6 +158,13 @@ Mm mpower(const Mm& A, Mm B)
             }
             return P;
         }
+        // A fractional or complex power, negative ones included, takes the
+        // principal scalar power of each eigenvalue: inverting first would
+        // take the power of 1/lambda, whose branch differs for a negative
+        // lambda (the imaginary parts come out with the wrong sign). No
+        // eigenvalue of a NaN or Inf matrix is known.
+        if (!all_finite(A))
+            return nan_matrix(A.rows(), A.cols());
         return power_through_eigenvalues(A, [&](const Mm& d) { return power(d, B); });
     }
     if (A.size() == 1)

@@ -118,6 +118,34 @@ TEST(Inv, Cases)
         }
 }
 
+// An Inf is no large number to eliminate with: inv([2 -1 0;-1 2 Inf;0 -1 2])
+// was the finite [2/3 1/3 0;1/3 2/3 0;0 0 0]. A NaN or Inf in a matrix
+// gives an inverse of NaN (numpy's inv); a scalar keeps its reciprocal.
+TEST(Inv, NonFiniteMatrixGivesNaN)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    const std::vector<Case> cases = {
+        {"[2 -1 0;-1 2 Inf;0 -1 2]", test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, INFINITY, 2})},
+        {"[1 NaN;0 1]", test::real(2, 2, {1, 0, NAN, 1})},
+        {"[Inf 0;0 1]", test::real(2, 2, {INFINITY, 0, 0, 1})},
+        {"complex -Inf", test::complex(2, 2, {1, 0, 0, 1}, {0, -INFINITY, 0, 0})},
+        {"sparse with Inf", sparse(test::real(2, 2, {2, 0, INFINITY, 3}))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm x = inv(c.a);
+        EXPECT_EQ(test::extents(x), test::extents(c.a));
+        EXPECT_EQ(x.issparse(), c.a.issparse());
+        for (double v : test::values(real(x)))
+            EXPECT_TRUE(std::isnan(v));
+    }
+    EXPECT_EQ(inv(Mm(INFINITY)).r(), 0.0);
+    EXPECT_TRUE(std::isnan(inv(Mm(NAN)).r()));
+}
+
 TEST(Rcond, Cases)
 {
     EXPECT_EQ(rcond(eye(3.0)).r(), 1);

@@ -22,6 +22,16 @@ const std::vector<FunctionReference> reference = {
 #include "data/matrix_functions_reference.inc"
 };
 
+struct PowerReference {
+    int n;
+    double p;
+    std::vector<double> a, re, im;
+};
+
+const std::vector<PowerReference> power_reference = {
+#include "data/fractional_power_reference.inc"
+};
+
 Mm matrix_of(int n, const std::vector<double>& v)
 {
     Mm a(0, 0, 0, n, n, qv_double);
@@ -170,6 +180,58 @@ TEST(Mpower, PowersOfMatrices)
     EXPECT_ERROR(mpower(a), "mpower does not accept 1 input");
     EXPECT_ERROR(mpower(zeros(2.0, 3.0), Mm(2.0)),
                  "mpower: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+// Fractional powers, negative ones included, take the principal power of
+// each eigenvalue: [1 2;2 1]^-0.5 has eigenvalue -1, whose principal power
+// is -i, not the i of (1/-1)^0.5. scipy's fractional_matrix_power as data.
+TEST(Mpower, FractionalPowersOfNegativeEigenvalues)
+{
+    ASSERT_GE(power_reference.size(), 20u);
+    for (const auto& c : power_reference) {
+        SCOPED_TRACE(std::to_string(c.n) + "x" + std::to_string(c.n) + " ^ " + std::to_string(c.p));
+        const Mm a = matrix_of(c.n, c.a);
+        Mm want(1, 0, 0, c.n, c.n, qv_double);
+        for (int k = 0; k < c.n * c.n; ++k) {
+            want.addr()[k] = c.re[k];
+            want.addi()[k] = c.im[k];
+        }
+        const Mm got = mpower(a, Mm(c.p));
+        ASSERT_EQ(test::extents(got), test::extents(want));
+        EXPECT_TRUE(got.isc());
+        EXPECT_LE(max_diff(got, want), 1e3 * eps * max_abs(want));
+    }
+    // The call, element by element.
+    const Mm r = mpower(test::real(2, 2, {1, 2, 2, 1}), Mm(-0.5));
+    ASSERT_TRUE(r.isc());
+    const double re = 1 / std::sqrt(12.0);
+    const std::vector<double> im = {-0.5, 0.5, 0.5, -0.5};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(r.addr()[k], re, 8 * eps) << k;
+        EXPECT_NEAR(r.addi()[k], im[k], 8 * eps) << k;
+    }
+    // A positive definite matrix keeps a real result.
+    const Mm spd = test::real(2, 2, {2, 1, 1, 3});
+    const Mm half = mpower(spd, Mm(-0.5));
+    EXPECT_FALSE(half.isc());
+    EXPECT_LE(max_diff(half * half * spd, eye(2.0)), 16 * eps);
+}
+
+// No negative or fractional power of a NaN or Inf matrix is known: inv
+// and the eigenvalues would hand back finite numbers.
+TEST(Mpower, NonFiniteMatrixToNegativeOrFractionalPowerGivesNaN)
+{
+    const Mm a = test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, INFINITY, 2});
+    const Mm b = test::real(2, 2, {1, NAN, 0, 1});
+    for (double p : {-1.0, -2.0, -0.5, 0.5, 1.5, -2.5}) {
+        SCOPED_TRACE(p);
+        for (const Mm* m : {&a, &b}) {
+            const Mm x = mpower(*m, Mm(p));
+            EXPECT_EQ(test::extents(x), test::extents(*m));
+            for (double v : test::values(real(x)))
+                EXPECT_TRUE(std::isnan(v));
+        }
+    }
 }
 
 } // namespace
