@@ -76,6 +76,18 @@ int qr_apply_split(double* xr, double* xi, const int* ldx, const int* n, const i
                    double* qtyi, double* br, double* bi, double* rsdr, double* rsdi, double* xbr, double* xbi,
                    const int* job, int* info);
 
+// ---- rank-revealing least squares, on values, for left division and the
+// subsystems above (polyfit) ----
+
+class Mm;
+// The basic least-squares solution X of A*X = B (dense or sparse A and B,
+// real or complex) by Householder QR with column pivoting. The rank r is
+// the number of leading pivots with |R(j,j)| > max(m,n)*eps*|R(1,1)|
+// (every pivot when A holds NaN or Inf); X's rows for the other pivot
+// columns are 0, so a full-rank A gives the plain pivoted-QR solution.
+// rank receives r. Raises nothing; allocation failures throw bad_alloc.
+Mm least_squares_basic(const Mm& a, const Mm& b, int* rank);
+
 // ---- Cholesky (upper factor in place; lower triangle untouched) ----
 
 // The column stride is n (lda is not read). info: 0, or the order of the
