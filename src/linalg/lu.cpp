@@ -428,12 +428,7 @@ Mm solve_sparse(const Mm& a, const Mm& b)
         return pad_rows(sparse_solve(first, b), n);
     }
     // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0].
-    const double s = largest_stored(a) / 1000;
-    const Mm top = horzcat(times(Mm(s), speye(Mm(double(m)))), a);
-    const Mm bottom = horzcat(ctranspose(a), sparse(Mm(double(n)), Mm(double(n))));
-    const Mm rhs = vertcat(b, zeros(double(n), double(b.cols())));
-    const Mm z = sparse_solve(vertcat(top, bottom), rhs);
-    return Mm(z(colon(double(m + 1), double(m + n)), c_p));
+    return sparse_least_squares(a, b, largest_stored(a) / 1000);
 }
 
 } // namespace
