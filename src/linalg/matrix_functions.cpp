@@ -13,6 +13,7 @@
 #include <cmath>
 #include <complex>
 #include <cstddef>
+#include <new>
 
 namespace {
 
@@ -157,13 +158,18 @@ int scaling_power(const Mm& t)
 // and superdiagonal set exactly before the squarings and after each.
 Mm expm_upper(const Mm& t)
 {
-    const int s = scaling_power(t);
-    Mm x = pade6(scaled_down(t, s));
-    if (t.isc() && !x.isc())
+    // Every x is written in place: one the allocator refused (the error
+    // hook returned) ends the computation instead.
+    const int n = t.rows(), s = scaling_power(t);
+    Mm x = checked(pade6(scaled_down(t, s)), n, n);
+    if (t.isc() && !x.isc()) {
         x.getcomplex();
+        if (!x.isc() || !x.addi())
+            throw std::bad_alloc();
+    }
     exact_bands(x, t, s);
     for (int k = s - 1; k >= 0; --k) {
-        x = x * x;
+        x = checked(x * x, n, n);
         exact_bands(x, t, k);
     }
     return x;
