@@ -324,6 +324,7 @@ TEST_F(DataFiles, DamagedVersionFiveFilesEndWithAMessage)
         "load5: could not read name name in file 'bad.vor'",
         "load5: 'bad.vor' contained sparse matrix with negative nnz",
         "load5: Can not read matrix from file 'bad.vor' which has more then =4 dimensions.",
+        "load5: 'bad.vor' is damaged: an element's size does not fit its content",
         "",
     };
     auto check = [&](const std::string& bytes, const std::string& what) {
