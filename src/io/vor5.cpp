@@ -570,6 +570,10 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
         return false;
     }
     const int ndims = head[7] > 0 ? head[7] / 4 : 0;
+    // The flags, the dimensions and a name tag come first in every array
+    // element: a size without room for them does not fit the content.
+    if (start + 32 + (4 * ndims + 7) / 8 * 8 + 8 > end)
+        fail(damaged_message);
     int dims[4] = {0, 0, 1, 1};
     long long count = ndims > 0 ? 1 : 0;
     for (int d = 0; d < ndims; ++d) {
@@ -904,7 +908,7 @@ bool v5_can_save(const char* path, const Mm& value)
     const char* field = nullptr;
     switch (unsaveable_part(value, 0, field)) {
     case unsaveable::nothing:
-        return true;
+        break;
     case unsaveable::long_field:
         error("save5: field name '%.40s...' is longer than %d characters and can not be saved in file '%s'", field,
               widest_field_name - 1, path ? path : "");
@@ -986,7 +990,7 @@ bool scan_v5_entry(std::FILE* file, v5_entry& entry)
         return false;  // what follows is the content of a cut element
     // The name follows the flags and the dimensions, whatever their count,
     // when it lies inside the element.
-    if (entry.array && head[1] >= 24 && std::fread(head + 2, 4, 6, file) == 6) {
+    if (entry.array && static_cast<std::uint32_t>(head[1]) >= 24 && std::fread(head + 2, 4, 6, file) == 6) {
         const std::uint32_t dims = swap ? __builtin_bswap32(static_cast<std::uint32_t>(head[7]))
                                         : static_cast<std::uint32_t>(head[7]);
         off_t name_at = start + 32 + static_cast<off_t>(dims) / 4 * 4;
