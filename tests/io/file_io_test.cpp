@@ -415,6 +415,14 @@ TEST_F(FileIo, AGapPastAnyFileReadsOneElement)
     EXPECT_EQ(num(count), 1);
 }
 
+TEST_F(FileIo, FscanfTakesAFieldOfNCharactersWholeOrNotAtAll)
+{
+    Mm fid = with_bytes("abcdefg");
+    const Mm a = fscanf(fid, t("%3c"));
+    EXPECT_EQ(test::text_of(a), "abcdef");
+    fclose(fid);
+}
+
 // Writes that failed earlier fail the close: a large write of which part
 // never reached the device, and a small one that fails only when the
 // buffer is flushed at the close.
