@@ -101,6 +101,25 @@ void LpSolver::presolve()
         col_gone[j] = 1;
     };
 
+    // A column in no row is fixed where its cost prefers. When the cost
+    // pulls it toward an infinite bound the problem is unbounded if the
+    // rest of it is feasible, and infeasible otherwise: the column is
+    // fixed at a bound it has (or 0) and the rest decides the verdict.
+    auto fix_empty_column = [&](int j) {
+        const double t = sigma * c_[j];
+        const double inside = infinite(l_[j]) ? std::min(0.0, u_[j]) : l_[j];
+        double v = inside;
+        if (t > 0) {
+            if (u_[j] >= lp_inf)
+                unbounded_if_feasible_ = true;
+            else
+                v = u_[j];
+        } else if (t < 0 && l_[j] <= -lp_inf) {
+            unbounded_if_feasible_ = true;
+        }
+        fix_column(j, v);
+    };
+
     auto first_pass = [&]() {
         bool changed = true;
         while (changed && status == 0) {
@@ -166,24 +185,7 @@ void LpSolver::presolve()
                 }
                 const int cnt = active_count(j);
                 if (cnt == 0) {
-                    const double t = sigma * c_[j];
-                    double v;
-                    if (t > 0) {
-                        if (u_[j] >= lp_inf) {
-                            status = 3;
-                            return;
-                        }
-                        v = u_[j];
-                    } else if (t < 0) {
-                        if (l_[j] <= -lp_inf) {
-                            status = 3;
-                            return;
-                        }
-                        v = l_[j];
-                    } else {
-                        v = std::min(std::max(0.0, l_[j]), u_[j]);
-                    }
-                    fix_column(j, v);
+                    fix_empty_column(j);
                     changed = true;
                 } else if (cnt == 1 && c_[j] == 0 && l_[j] < u_[j]) {
                     // A slack: the row's limits widen by the column's range.
@@ -451,19 +453,22 @@ void LpSolver::presolve()
                     ++down;
             }
             const double t = sigma * c_[j];
-            if (t < 0 && up == 0) {
-                if (l_[j] <= -lp_inf) {
-                    status = 3;
-                    return;
-                }
-                u_[j] = l_[j];
-            } else if (t > 0 && down == 0) {
-                if (u_[j] >= lp_inf) {
-                    status = 3;
-                    return;
-                }
-                l_[j] = u_[j];
+            // A column that no row holds back, pulled toward an infinite
+            // bound, satisfies every row it is in once it is far enough
+            // out: the problem is unbounded if the rest is feasible, and
+            // the rest is the problem without the column and its rows.
+            const bool to_lower = t < 0 && up == 0, to_upper = !to_lower && t > 0 && down == 0;
+            if ((to_lower && l_[j] <= -lp_inf) || (to_upper && u_[j] >= lp_inf)) {
+                for (const LpEntry& e : cols_[j])
+                    row_gone[e.index] = 1;
+                col_gone[j] = 1;
+                unbounded_if_feasible_ = true;
+                continue;
             }
+            if (to_lower)
+                u_[j] = l_[j];
+            else if (to_upper)
+                l_[j] = u_[j];
             if (l_[j] == u_[j])
                 fix_column(j, l_[j]);
         }
@@ -506,7 +511,13 @@ void LpSolver::presolve()
         }
     };
 
-    if (reductions) {
+    if (!reductions) {
+        // Without the reductions a column in no row would still have
+        // nothing to hold it: it is fixed all the same.
+        for (int j = 0; j < n; ++j)
+            if (cols_[j].empty())
+                fix_empty_column(j);
+    } else {
         first_pass();
         if (status == 0)
             second_pass();

@@ -29,6 +29,7 @@ void LpSolver::reset()
     m_ = n_ = m0_ = n0_ = 0;
     iter_ = 0;
     obj_const_ = 0;
+    unbounded_if_feasible_ = false;
     objective_ = 0;
 }
 
@@ -105,8 +106,8 @@ bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, in
     const double* rows = triplets;
     const double* colsv = triplets + nnz;
     const double* vals = triplets + 2 * static_cast<std::size_t>(nnz);
-    // Each column's entries by its own number: an empty column anywhere
-    // (first, middle or last) leaves the problem singular.
+    // Each column's entries by its own number; a column without any is
+    // left to presolve.
     for (int k = 0; k < nnz; ++k) {
         const double rj = rows[k], cj = colsv[k];
         if (!(rj >= 1 && rj <= m && cj >= 1 && cj <= n)) {
@@ -115,11 +116,6 @@ bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, in
         }
         cols_[static_cast<int>(cj) - 1].push_back({static_cast<int>(rj) - 1, vals[k]});
     }
-    for (int j = 0; j < n; ++j)
-        if (cols_[j].empty()) {
-            status = 5;
-            return false;
-        }
     b_.assign(b, b + m);
     kind_.assign(row_kinds, row_kinds + m);
     c_.assign(c, c + n);
@@ -202,7 +198,23 @@ void LpSolver::run()
     standard_form();
     if (status != 0)
         return;
-    iterate();
+    if (n_ == 0) {
+        // Presolve left no column: what rows remain are empty equalities,
+        // met when their right-hand side is 0.
+        for (int i = 0; i < m_; ++i)
+            if (std::fabs(b_[i]) > 1e-8) {
+                status = 2;
+                return;
+            }
+        xs_.clear();
+        ys_.assign(m_, 0.0);
+        standard_row_kept_.assign(m_, 1);
+        status = 1;
+    } else {
+        iterate();
+    }
+    if (status == 1 && unbounded_if_feasible_)
+        status = 3;
     if (status == 1)
         postsolve();
 }
