@@ -138,6 +138,12 @@ private:
     std::vector<double> x_, r_, z_, p_, q_, u_;
 };
 
+// The rows the first factorisation of A A' would find dependent, for an A
+// whose columns hold at most two entries: one row of each connected set of
+// rows that no column of one entry anchors and whose columns all balance.
+// False when A has another shape or the balance cannot be told in doubles.
+bool lp_network_dependent_rows(const LpIterate& it, std::vector<char>& dependent);
+
 // out := A Theta A' v, with u as scratch of n.
 void lp_normal_product(const LpIterate& it, const double* theta, const double* v, double* out, std::vector<double>& u);
 

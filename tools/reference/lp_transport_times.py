@@ -72,8 +72,9 @@ def make(m, n, sources):
     return c, A, b
 
 
-def make_supply_demand(sources, sinks, arcs, seed=61):
-    """c, A_eq, b_eq, A_ub, b_ub of the supply-and-demand problem."""
+def make_supply_demand(sources, sinks, arcs, seed=61, spare=1.2):
+    """c, A_eq, b_eq, A_ub, b_ub of the supply-and-demand problem; spare = 1
+    with the supply rows taken as equalities gives the balanced problem."""
     gen = SplitMix64(seed)
     demand = np.array([1 + gen.next() % 10 for _ in range(sinks)], dtype=float)
     src = np.empty(arcs, dtype=np.int64)
@@ -94,7 +95,7 @@ def make_supply_demand(sources, sinks, arcs, seed=61):
     cols = np.arange(arcs)
     A_eq = csc_matrix((np.ones(arcs), (snk, cols)), shape=(sinks, arcs))
     A_ub = csc_matrix((np.ones(arcs), (src, cols)), shape=(sources, arcs))
-    return c, A_eq, demand, A_ub, 1.2 * planned
+    return c, A_eq, demand, A_ub, spare * planned
 
 
 def best_time(solve, runs):
