@@ -43,8 +43,8 @@ public:
     // their diagonal and then drop those below 1e-12. Returns false only
     // when memory runs out.
     bool factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit = 0);
-    // v := (A Theta A')^+ v in the original row numbering; dropped and
-    // dependent components come out 0.
+    // v := (A Theta A')^+ v in the original row numbering, from the last
+    // factorisation; dropped and dependent components come out 0.
     void solve(double* v) const;
     const std::vector<char>& dependent() const { return dependent_; }
     int dependent_count() const { return dependent_count_; }
