@@ -279,16 +279,17 @@ void LpTransportAgainstHighsIpm(benchmark::State& state)
 BENCHMARK(LpTransportAgainstHighsIpm)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // lp on the supply-and-demand problems against linprog's highs-ipm on the
-// same problems (one thread, best of several runs in the same period as
-// this benchmark; times and optima from tools/reference/
-// lp_transport_times.py, kept as data). Run with OPENBLAS_NUM_THREADS=1.
+// same problems (one thread, best of ten runs taken just before and just
+// after two runs of this benchmark on a loaded machine; times and optima
+// from tools/reference/lp_transport_times.py, kept as data). Run with
+// OPENBLAS_NUM_THREADS=1.
 struct SupplyDemandReference {
     int sources, sinks, arcs;
     double seconds, objective;
 };
 const SupplyDemandReference supply_demand_highs_ipm[] = {
-    {2000, 3000, 10000, 0.1647, 66603.37544021507},
-    {8000, 12000, 40000, 0.8255, 268455.7043087664},
+    {2000, 3000, 10000, 0.1290, 66603.37544021507},
+    {8000, 12000, 40000, 0.7519, 268455.7043087664},
 };
 
 void LpSupplyDemandAgainstHighsIpm(benchmark::State& state)
