@@ -1124,8 +1124,8 @@ TEST(Threads, EachSaveNamesItsOwnUnnamedValues)
             const std::string file = "t" + std::to_string(th);
             for (int k = 0; k < rounds; ++k) {
                 const double a = th * 1000 + k, b = -a;
-                vbsave(test::cell_row({test::text(file.c_str()), Mm(a), Mm(b)}));
-                Mm A(Mm(), "A"), B(Mm(), "B");
+                save(test::text(file.c_str()), (CL(Mm(a)), Mm(b)));
+                Mm A(Mm(0.5), "A"), B(Mm(0.5), "B");
                 load(test::text(file.c_str()), (CL(A), B));
                 if (A.size() != 1 || B.size() != 1 || test::at(A, 0) != a || test::at(B, 0) != b)
                     ++wrong[static_cast<std::size_t>(th)];

@@ -468,7 +468,7 @@ TEST(Threads, OpenAndCloseFilesAtOnce)
             for (int k = 0; k < rounds; ++k) {
                 const std::string line = std::to_string(th * 100000 + k) + "\n";
                 Mm out = fopen(test::text(name.c_str()), test::text("w"));
-                fprintf(out, test::text(line.c_str()));
+                fwrite(out, test::text(line.c_str()));
                 const bool closed = test::at(fclose(out), 0) == 0;
                 Mm in = fopen(test::text(name.c_str()));
                 const Mm got = fgets(in);
