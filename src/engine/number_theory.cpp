@@ -74,42 +74,68 @@ bool index_matrix(double rows, int cols, Mm& out)
     return out.rows() == int(rows);
 }
 
-// n over k as the running product x = x (n + i - k) / i, rounded. Once the
-// product is infinite no later factor brings it back: only the signs of
-// the remaining factors still count.
-// C(n, k) exactly when it lies below 2^53, else -1. The running product
-// C(n - k + i, i) is a whole number at every step and grows with i.
-double exact_binomial(int n, int k)
+// C(n, k) for a whole n >= k >= 1, taken over m = min(k, n - k) factors:
+// x = x (n - m + i) / i is C(n - m + i, i) at every step, a whole number
+// that grows with i. Exact in 128 bits while it fits, so the double result
+// is the correctly rounded coefficient; beyond that in long double, where
+// a result past the double range gives Inf (the factors are all >= 1, so
+// nothing brings it back) and one below it is off by at most an ulp.
+double binomial_of_whole(double n, double k)
 {
-    const int m = std::min(k, n - k);
-    unsigned __int128 x = 1;
-    for (int i = 1; i <= m; ++i) {
-        x = x * static_cast<unsigned>(n - m + i) / static_cast<unsigned>(i);
-        if (x >= (static_cast<unsigned __int128>(1) << 53))
-            return -1;
+    const double m_double = std::min(k, n - k);
+    // C(n, m) >= (n / m)^m >= 2^m: from 1100 factors on it is past the range.
+    if (m_double >= 1100)
+        return INFINITY;
+    const int m = int(m_double);
+    using wide = unsigned __int128;
+    constexpr double two_64 = 0x1p64;
+    int i = 1;
+    wide x = 1;
+    if (n < two_64) {
+        const auto top = static_cast<std::uint64_t>(n - m);
+        for (; i <= m; ++i) {
+            if (x >> 63)
+                break;  // the next product might not fit
+            x = x * (top + static_cast<std::uint64_t>(i)) / static_cast<unsigned>(i);
+        }
+        if (i > m)
+            return static_cast<double>(x);
     }
-    return static_cast<double>(static_cast<std::uint64_t>(x));
+    long double y = static_cast<long double>(x);
+    const long double base = static_cast<long double>(n) - m;
+    for (; i <= m; ++i) {
+        y = y * (base + i) / i;
+        if (y > static_cast<long double>(machine_realmax_value) * 2)
+            return INFINITY;
+    }
+    return static_cast<double>(y);
 }
 
-double binomial(int n, int k)
+// n over k for a scalar n: whole n and k are taken as they are (no squeeze
+// into an int, so 2^31 and 3e9 count as themselves), fractional ones
+// truncated. A negative n follows the running product x = x (n + i - k) / i
+// over k saturated to an int, rounded; once that product is infinite no
+// later factor brings it back, so only the signs of the remaining factors
+// still count.
+double binomial(double n_given, double k_given)
 {
-    if (k <= 0)
+    if (n_given != n_given || k_given != k_given)
+        return NAN;
+    const double n = std::trunc(n_given), kd = std::trunc(k_given);
+    if (kd <= 0)
         return 1;
-    if (n >= 0 && k > n)
-        return 0;
     if (n >= 0) {
-        // The floating product rounds (C(56, 23) would end in 1): whole
-        // numbers are exact wherever a double can hold the result.
-        const double exact = exact_binomial(n, k);
-        if (exact >= 0)
-            return exact;
+        if (kd > n)
+            return 0;
+        return binomial_of_whole(n, kd);  // +Inf gives Inf
     }
+    const int k = saturate_to_int(kd);
     double x = 1;
     for (int i = 1; i <= k; ++i) {
-        x = x * (double(n) + i - k) / i;
+        x = x * (n + i - k) / i;
         if (std::isinf(x)) {
             // n < 0 makes every factor negative
-            if (n < 0 && (k - i) % 2)
+            if ((k - i) % 2)
                 x = -x;
             break;
         }
@@ -360,11 +386,12 @@ Mm nchoosek(const Mm& v, const Mm& kv)
 {
     if (!numeric_argument(kv, "nchoosek"))
         return x_M;
-    const int k = saturate_to_int(first_number(kv));
+    const double k_given = first_number(kv);
+    const int k = saturate_to_int(k_given);
     if (v.size() == 1) {
         if (!numeric_argument(v, "nchoosek"))
             return x_M;
-        return Mm(binomial(saturate_to_int(first_number(v)), k));
+        return Mm(binomial(first_number(v), k_given));
     }
     const int n = v.size();
     if (k <= 0)
@@ -374,7 +401,7 @@ Mm nchoosek(const Mm& v, const Mm& kv)
         return Mm(v(none));
     }
     Mm m;
-    const double rows = binomial(n, k);
+    const double rows = binomial(double(n), double(k));
     if (!index_matrix(rows, k, m))
         return x_M;
     // Combinations in lexicographic order: the rightmost position below its

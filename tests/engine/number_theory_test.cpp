@@ -95,6 +95,38 @@ TEST(Nchoosek, ExactBelowTwoToThe53)
     EXPECT_EQ(nchoosek(Mm(56.0), Mm(23.0)).r(), 3167295784216200.0);
 }
 
+// A scalar n is counted as itself, however large: never squeezed into an
+// int. Infinite n gives Inf, NaN gives NaN.
+TEST(Nchoosek, LargeInfiniteAndNaNScalars)
+{
+    struct Case {
+        double n, k, expected;
+    };
+    const double nan = qnan;
+    const std::vector<Case> cases = {
+#include "data/nchoosek_large.inc"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("nchoosek(" + std::to_string(c.n) + ", " + std::to_string(c.k) + ")");
+        const double got = nchoosek(Mm(c.n), Mm(c.k)).r();
+        if (std::isnan(c.expected))
+            EXPECT_TRUE(std::isnan(got)) << got;
+        else if (std::isinf(c.expected) || c.expected < 0x1p127)
+            EXPECT_EQ(got, c.expected);  // exact in 128 bits, rounded once
+        else
+            EXPECT_ULPS(got, c.expected, 2);
+    }
+    // The plain calls, spelled out.
+    EXPECT_EQ(nchoosek(Mm(2147483648.0), Mm(1.0)).r(), 2147483648.0);
+    EXPECT_EQ(nchoosek(Mm(3e9), Mm(2.0)).r(), 4499999998500000000.0);
+    EXPECT_EQ(nchoosek(Mm(inf), Mm(2.0)).r(), inf);
+    EXPECT_EQ(nchoosek(Mm(1e300), Mm(2.0)).r(), inf);
+    EXPECT_TRUE(std::isnan(nchoosek(Mm(qnan), Mm(2.0)).r()));
+    EXPECT_TRUE(std::isnan(nchoosek(Mm(5.0), Mm(qnan)).r()));
+    EXPECT_EQ(nchoosek(Mm(-inf), Mm(2.0)).r(), inf);
+    EXPECT_EQ(nchoosek(Mm(-inf), Mm(3.0)).r(), -inf);
+}
+
 TEST(Nchoosek, Combinations)
 {
     check({
