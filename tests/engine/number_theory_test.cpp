@@ -2,6 +2,7 @@
 // listings, the limits of counts, primality against mpmath, Bezout
 // identities and continued-fraction approximations.
 #include "test_support.hpp"
+#include "value/allocator.hpp"
 
 #include <cmath>
 #include <cstdint>
@@ -160,6 +161,57 @@ TEST(Factor, TrialDivision)
     });
     EXPECT_TRUE(std::isnan(factor(Mm(qnan)).r()));
     EXPECT_ERROR(factor(test::row({4, 6})), "factor: n not scalar");
+}
+
+TEST(Factor, LargeNumbersAgainstTheirProducts)
+{
+    // A prime just below 2^53, products of two primes near 2^26, a power
+    // of 3, and numbers above 2^53 (even, so 2 comes out first).
+    check({
+        {"prime below 2^53", factor(Mm(9007199254740881.0)), {1, 1}, {9007199254740881.0}},
+        {"two primes near 2^26", factor(Mm(67108859.0 * 67108837.0)), {1, 2}, {67108837, 67108859}},
+        {"3^33", factor(Mm(5559060566555523.0)), {1, 33}, std::vector<double>(33, 3.0)},
+        {"5 7 11 13 and a prime", factor(Mm(5.0 * 7 * 11 * 13 * 1000003)), {1, 5}, {5, 7, 11, 13, 1000003}},
+        {"25 and 49", factor(Mm(25.0 * 49)), {1, 4}, {5, 5, 7, 7}},
+        {"2^60 times 3", factor(Mm(3 * std::ldexp(1.0, 60))), {1, 61}, [] {
+             std::vector<double> v(60, 2.0);
+             v.push_back(3);
+             return v;
+         }()},
+        {"a fraction", factor(Mm(7.5)), {1, 1}, {7.5}},
+        {"4", factor(Mm(4.0)), {1, 2}, {2, 2}},
+        {"6", factor(Mm(6.0)), {1, 2}, {2, 3}},
+    });
+    // Every factor of a run of numbers is prime and their product is the
+    // number.
+    for (double n = 4; n < 2000; ++n) {
+        const Mm f = factor(Mm(n));
+        double product = 1;
+        for (double p : test::values(f)) {
+            product *= p;
+            EXPECT_EQ(isprime(Mm(p)).r(), 1) << n << ": " << p;
+        }
+        EXPECT_EQ(product, n);
+    }
+}
+
+TEST(Primes, RefusedStorageIsOutOfMemory)
+{
+    // primes(Inf) asks for every prime below 2^31: its sieve alone is
+    // 128 MB. When the allocator refuses, the call reports, never ends the
+    // process.
+    struct disarm {
+        ~disarm() { qv_fail_allocation(0); }
+    };
+    const Mm every(inf), million(1e6);
+    for (long refused : {1L, 2L}) {
+        SCOPED_TRACE(refused);
+        const Mm& n = refused == 1 ? every : million;  // the second refusal is the result
+        const disarm after;
+        qv_fail_allocation(refused);
+        EXPECT_EQ(test::error_of([&] { primes(n); }), "Out of memory!");
+    }
+    EXPECT_EQ(primes(Mm(1e6)).size(), 78498);
 }
 
 TEST(Primes, UpToRoundedN)
