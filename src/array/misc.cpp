@@ -11,6 +11,7 @@
 #include "velkor/value.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -458,9 +459,11 @@ Mm M_from_double_array(double* p, int rows, int cols)
 
 Mm linspace(const Mm& a, const Mm& b) { return linspace(a, b, Mm(100.0)); }
 
+// A fractional count asks for its whole part of points, still from a to b
+// (2.5 gives the two ends).
 Mm linspace(const Mm& a, const Mm& b, const Mm& n)
 {
-    const double m = n.r() - 1;
+    const double m = std::floor(n.r()) - 1;
     if (!(m >= 1))
         return b;
     return plus(a, rdivide(times(colon(0.0, 1.0, m), minus(b, a)), Mm(m)));

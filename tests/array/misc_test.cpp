@@ -302,6 +302,28 @@ TEST(Values, SpacedVectors)
     EXPECT_EQ(logspace(Mm(0.0), Mm(1.0)).getnnz(), 50);
 }
 
+// A fractional count gives its whole part of points, from a to b.
+TEST(Values, LinspaceWithAFractionalCount)
+{
+    struct Case {
+        double a, b, n;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+#include "data/linspace_counts.inc"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("linspace(" + std::to_string(c.a) + ", " + std::to_string(c.b) + ", " + std::to_string(c.n) + ")");
+        const std::vector<double> got = test::values(linspace(Mm(c.a), Mm(c.b), Mm(c.n)));
+        ASSERT_EQ(got.size(), c.expected.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_ULPS(got[k], c.expected[k], 1) << k;
+        EXPECT_EQ(got.back(), c.b) << "the last point is the end";
+    }
+    EXPECT_EQ(test::values(linspace(Mm(0.0), Mm(1.0), Mm(2.5))), (std::vector<double>{0, 1}));
+    EXPECT_EQ(test::values(logspace(Mm(0.0), Mm(2.0), Mm(3.7))), (std::vector<double>{1, 10, 100}));
+}
+
 TEST(Values, ConstantsAndEnvironment)
 {
     EXPECT_EQ(bitmax().r(), 9007199254740992.0);
