@@ -15,6 +15,7 @@ TEST(AllocationFailure, OptimisationFunctions)
     reg.define_scalar("cubic", [](double x) { return x * x * x - 2 * x - 5; });
     reg.define_scalar("cos", [](double x) { return std::cos(x); });
     reg.define_elementwise("exp", [](double x) { return std::exp(x); });
+    reg.define_elementwise("gauss", [](double x) { return std::exp(-x * x); });
     reg.define("bowl", [](const std::vector<Mm>& a, int) {
         if (a[0].size() < 2)
             return std::vector<Mm>{Mm()};
@@ -26,6 +27,8 @@ TEST(AllocationFailure, OptimisationFunctions)
     });
     const Mm tolx = TM("TolX"), display = TM("Display"), reltol = TM("RelTol"), refine = TM("Refine");
     const Mm pairs = test::cell_row({Mm(1e-6), display}), small(1e-4), two(2.0), five(5.0);
+    const Mm scaled = test::real(4, 2, {1e8, 2e8, 1e8, 0, 1e-8, 3e-8, -1e-8, 5e-8});
+    const Mm column_b = dot_transpose(test::row({1, 2, 3, 4}));
     const Mm interval = test::row({2, 3}), start = test::row({0, 0}), span = test::row({0, 1});
     const Mm span3 = test::row({0, 0.5, 1}), limit = [] {
         Mm o = foptions();
@@ -40,6 +43,9 @@ TEST(AllocationFailure, OptimisationFunctions)
         {"fzero", Mm(), [=](Mm& x) { x = fzero(TM("cubic"), interval); }},
         {"fminbnd", Mm(), [](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0)); }},
         {"quad8", Mm(), [](Mm& x) { x = quad8(TM("exp"), Mm(0.0), Mm(1.0)); }},
+        {"quad8, tolerance not met", Mm(), [](Mm& x) { x = quad8(TM("gauss"), Mm(-50.0), Mm(50.0)); }},
+        {"nnls", Mm(), [=](Mm& x) { x = nnls(scaled, column_b); }},
+        {"lsqnonneg", Mm(), [=](Mm& x) { x = lsqnonneg(test::cell_row({scaled, column_b})); }},
         {"fmins", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, limit); }},
         {"fmins, options structure", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, optimset(tolx, pairs)); }},
         {"fminbnd, options vector", Mm(), [=](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0), limit); }},
