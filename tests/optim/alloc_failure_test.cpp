@@ -27,8 +27,6 @@ TEST(AllocationFailure, OptimisationFunctions)
     });
     const Mm tolx = TM("TolX"), display = TM("Display"), reltol = TM("RelTol"), refine = TM("Refine");
     const Mm pairs = test::cell_row({Mm(1e-6), display}), small(1e-4), two(2.0), five(5.0);
-    const Mm scaled = test::real(4, 2, {1e8, 2e8, 1e8, 0, 1e-8, 3e-8, -1e-8, 5e-8});
-    const Mm column_b = dot_transpose(test::row({1, 2, 3, 4}));
     const Mm interval = test::row({2, 3}), start = test::row({0, 0}), span = test::row({0, 1});
     const Mm span3 = test::row({0, 0.5, 1}), limit = [] {
         Mm o = foptions();
@@ -44,8 +42,6 @@ TEST(AllocationFailure, OptimisationFunctions)
         {"fminbnd", Mm(), [](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0)); }},
         {"quad8", Mm(), [](Mm& x) { x = quad8(TM("exp"), Mm(0.0), Mm(1.0)); }},
         {"quad8, tolerance not met", Mm(), [](Mm& x) { x = quad8(TM("gauss"), Mm(-50.0), Mm(50.0)); }},
-        {"nnls", Mm(), [=](Mm& x) { x = nnls(scaled, column_b); }},
-        {"lsqnonneg", Mm(), [=](Mm& x) { x = lsqnonneg(test::cell_row({scaled, column_b})); }},
         {"fmins", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, limit); }},
         {"fmins, options structure", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, optimset(tolx, pairs)); }},
         {"fminbnd, options vector", Mm(), [=](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0), limit); }},
