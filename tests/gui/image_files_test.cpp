@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 #include "data/image_files.inc"
 
-const fs::path data_dir = NUMRUN_GUI_TEST_DATA;
+const fs::path data_dir = NUMRUN_TEST_DATA_DIR;
 
 std::string fixture(const char* name)
 {
