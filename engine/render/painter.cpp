@@ -19,6 +19,12 @@ std::vector<double> numbers(const Object& o, const char* name)
     return p && !p->is_string ? p->data : std::vector<double>{};
 }
 
+int int_of(const Object& o, const char* name, int fallback)
+{
+    const double v = prop_number(o, name, fallback);
+    return v > -2147483648.0 && v < 2147483648.0 ? static_cast<int>(v) : fallback;
+}
+
 std::string text_of(const Object& o, const char* name)
 {
     const Prop* p = prop(o, name);

@@ -34,6 +34,10 @@ const Prop* prop(const Object& o, const char* name);
 
 std::vector<double> numbers(const Object& o, const char* name);
 
+// A property read as an int (a marker or style index, a count): its first
+// element truncated, or fallback when there is none or no int holds it.
+int int_of(const Object& o, const char* name, int fallback);
+
 std::string text_of(const Object& o, const char* name);
 
 // A text object: drawn at its "Position" with its "String", unclipped.

@@ -173,21 +173,20 @@ std::vector<const Object*> shown_items(double h, const Object& ax)
 std::map<const Object*, std::vector<double>> area_bases(const std::vector<const Object*>& items)
 {
     std::map<const Object*, std::vector<double>> bases;
-    const std::vector<double>* pile_x = nullptr;
-    std::vector<double> top;
+    bool piling = false;
+    std::vector<double> pile_x, top;
     for (const Object* o : items) {
         if (!equal_folded(prop_text(*o, "ChartType"), "area") || is_text(*o))
             continue;
-        const Prop* xp = find_prop(*o, "XData");
-        const std::vector<double> yd = numbers(*o, "YData");
-        const std::vector<double>& xd = xp ? xp->data : yd;
-        if (!(pile_x && *pile_x == xd && top.size() == yd.size()))
+        const std::vector<double> xd = numbers(*o, "XData"), yd = numbers(*o, "YData");
+        if (!(piling && pile_x == xd && top.size() == yd.size()))
             top.assign(yd.size(), 0);
         bases[o] = top;
         for (std::size_t k = 0; k < yd.size(); ++k)
             if (std::isfinite(yd[k]))
                 top[k] += yd[k];
-        pile_x = &xd;
+        pile_x = xd;
+        piling = true;
     }
     return bases;
 }
@@ -232,7 +231,7 @@ namespace {
 // or caps at the ends of its lines, which the frame should not cut.
 bool marked(const Object& o, const std::string& chart)
 {
-    const int mark = static_cast<int>(prop_number(o, "Marker", -1));
+    const int mark = int_of(o, "Marker", -1);
     return chart == "stem" || (mark >= 0 && mark <= 12) || prop_number(o, "CapSize", 0) > 0;
 }
 
@@ -844,8 +843,8 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     const std::vector<double> xd = numbers(s, "XData"), yd = numbers(s, "YData");
     const std::size_t n = std::min(xd.size(), yd.size());
     const double lw = std::max(0.5, prop_number(s, "LineWidth", 2));
-    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
-    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int style = int_of(s, "LineStyle", 0);
+    const int mark = int_of(s, "Marker", -1);
     const double msize = std::max(1.0, prop_number(s, "MarkerSize", 6));
     cairo_set_line_width(cr, lw);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -1149,8 +1148,8 @@ void Painter::swatch(const Object& s, double x0, double x1, double y)
         return;
     }
     const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
-    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
-    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int style = int_of(s, "LineStyle", 0);
+    const int mark = int_of(s, "Marker", -1);
     if (style >= 0 && style <= 3) {
         set_colour(cr, c);
         cairo_set_line_width(cr, lw);
@@ -1319,7 +1318,7 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
     // Contour charts: the level lines of z, at their height ("contour3")
     // or on the floor of the box ("contour", under a mesh or a surface).
     if (chart == "contour" || chart == "contour3") {
-        const int levels = std::clamp(static_cast<int>(prop_number(s, "NumContourLines", 10)), 1, 1000);
+        const int levels = std::clamp(int_of(s, "NumContourLines", 10), 1, 1000);
         cairo_set_line_width(cr, 1);
         for (int l = 1; l <= levels; ++l) {
             const double level = zlo + (zhi - zlo) * l / (levels + 1);

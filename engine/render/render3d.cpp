@@ -368,8 +368,8 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
     for (std::size_t k = 0; k < n; ++k)
         p.at(xd[k], yd[k], zd.empty() ? 0 : zd[k], px[k], py[k], w);
     const double lw = std::max(0.5, prop_number(s, "LineWidth", 2));
-    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
-    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int style = int_of(s, "LineStyle", 0);
+    const int mark = int_of(s, "Marker", -1);
     cairo_set_line_width(cr, lw);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     set_colour(cr, c);

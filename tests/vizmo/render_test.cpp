@@ -1948,6 +1948,22 @@ TEST_F(Render, TextBeyondAsciiReadsAsTheSameCharactersHoweverItsCodesArrive)
     EXPECT_EQ(get_text(h, "String"), "\xC2\xB5m") << "the bytes of the text";
 }
 
+TEST_F(Render, IndicesNoIntHoldsDrawAsNone)
+{
+    // A marker or line style far beyond the tables, or not a number, is no
+    // marker and the default line; a count of levels beyond any int is the
+    // default count.
+    figure_with_axes();
+    const double h = series({0, 1}, {0.2, 0.8});
+    const Picture plain = capture(fig);
+    for (double odd : {1e300, -1e300, nan}) {
+        SCOPED_TRACE(odd);
+        set(h, "Marker", num(odd));
+        set(h, "LineStyle", num(odd));
+        EXPECT_TRUE(capture(fig) == plain);
+    }
+}
+
 TEST_F(Render, StaticTextsHaveNoBorderAndANarrowOneNoBox)
 {
     // A pushbutton and a static text, side by side, and a text of no
