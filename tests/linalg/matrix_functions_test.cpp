@@ -162,7 +162,7 @@ TEST(Expm, EigenvaluesFarApart)
                 EXPECT_LE(d, 64 * eps * (std::hypot(c.f_re[k], c.f_im[k]) + line) + 1e-320) << i << "," << j;
             }
     }
-    // The call, exactly.
+    // The call that gave [0 0;0 1], bit for bit.
     const std::vector<double> d = test::values(expm(test::real(2, 2, {-0x1p1022, 0, 0, -1})));
     EXPECT_EQ(d, (std::vector<double>{0, 0, 0, std::exp(-1.0)}));
 }
@@ -286,7 +286,7 @@ TEST(Mpower, FractionalPowersOfNegativeEigenvalues)
         EXPECT_TRUE(got.isc());
         EXPECT_LE(max_diff(got, want), 1e3 * eps * max_abs(want));
     }
-    // The call, element by element.
+    // [1 2;2 1]^-0.5 element by element.
     const Mm r = mpower(test::real(2, 2, {1, 2, 2, 1}), Mm(-0.5));
     ASSERT_TRUE(r.isc());
     const double re = 1 / std::sqrt(12.0);

@@ -23,7 +23,7 @@ def fmt(x, part):
     return "{" + ", ".join(repr(float(v)) for v in part(np.asarray(x)).flatten(order="F")) + "}"
 
 
-cases = [("issue: [1 2 1;2 4 0;3 6 1;4 8 0]", np.array([[1.0, 2, 1], [2, 4, 0], [3, 6, 1], [4, 8, 0]]),
+cases = [("[1 2 1;2 4 0;3 6 1;4 8 0]", np.array([[1.0, 2, 1], [2, 4, 0], [3, 6, 1], [4, 8, 0]]),
           np.array([[1.0], [2], [3], [5]]))]
 for what, m, n, r, nrhs, c in [("tall real rank 2", 8, 5, 2, 2, False), ("tall real rank 1", 6, 3, 1, 1, False),
                                ("tall complex rank 2", 7, 4, 2, 2, True), ("wide real rank 2", 3, 6, 2, 2, False),
