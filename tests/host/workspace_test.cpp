@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -228,6 +229,23 @@ TEST_F(Workspace, RegisteringTwiceAndRenamingLeaveOneSlot)
     EXPECT_EQ(variables_scope.scope_lookup("first", 1), nullptr);
 }
 
+// A value renamed to a name that a later slot of its frame holds shadows
+// nothing: it stays in its slot, which is now the first of that name.
+TEST_F(Workspace, AValueRenamedToTheNameOfALaterSlotKeepsItsSlot)
+{
+    variables_scope.begin();
+    Mm p(i_o, "p", 0), q(i_o, "q", 0), r(i_o, "r", 0), s(i_o, "s", 0);
+    s = 4.0;
+    q.setname("s");
+    ASSERT_EQ(variables_scope.scope_count(2), 4);
+    EXPECT_EQ(variables_scope.scope_entry(1, 2), &q);
+    EXPECT_EQ(variables_scope.scope_entry(3, 2), &s);
+    EXPECT_EQ(variables_scope.scope_find("s", 2), 1);
+    EXPECT_EQ(variables_scope.scope_find("q", 2), -1);
+    EXPECT_EQ(q.getscopelink(), nullptr);
+    variables_scope.end();
+}
+
 TEST_F(Workspace, AShadowedValueThatDiesFirstLeavesTheChain)
 {
     auto first = std::make_unique<Mm>(i_o, "g", 1);
@@ -292,62 +310,138 @@ int walked_slot(const char* name, int f)
     return -1;
 }
 
-// A long random run of the registry's operations over a few names, so that
-// shadowing, renaming, removal from the middle and frames opening and
-// closing all meet. After every step a name is found at the first slot
-// holding a value of that name, as a walk of the frame finds it, and every
-// chain of shadowed values holds live values only (the sanitizers see a
-// stale one).
+// Long random runs of the registry's operations, so that shadowing,
+// renaming, removal from the middle and frames opening and closing all
+// meet: over a few names, checked after every step, and over hundreds,
+// so that a frame holds hundreds of slots, its index grows many times and
+// removals shift long stretches of slots. After each check a name is found
+// at the first slot holding a value of that name, as a walk of the frame
+// finds it, and every chain of shadowed values holds live values only (the
+// sanitizers see a stale one).
 TEST_F(Workspace, ARandomRunFindsEveryNameWhereAWalkFindsIt)
 {
-    static const char* const pool[] = {"a", "b", "c", "d", "e", "f", "g", "h"};
-    std::vector<std::unique_ptr<Mm>> live;
-    std::uint32_t state = 2463534242u;
-    auto next = [&](std::uint32_t n) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state % n;
+    struct run_case {
+        const char* what;
+        int names;
+        int steps;
+        int check_every;
     };
-    auto check = [&](int step) {
-        SCOPED_TRACE("step " + std::to_string(step));
-        for (int f = 0; f <= variables_scope.depth(); ++f) {
-            for (const char* name : pool)
-                EXPECT_EQ(variables_scope.scope_find(name, f), walked_slot(name, f)) << name << " in frame " << f;
-            for (int k = 0; k < variables_scope.scope_count(f); ++k) {
-                int chain = 0;
-                for (Mm* v = variables_scope.scope_entry(k, f); v; v = v->getscopelink()) {
-                    ASSERT_NE(v->getname(), nullptr);
-                    ASSERT_LT(++chain, 1000) << "a chain that loops";
+    const std::vector<run_case> runs = {
+        {"eight names, checked after every step", 8, 4000, 1},
+        {"six hundred names, checked every twenty steps", 600, 12000, 20},
+    };
+    for (const run_case& run : runs) {
+        SCOPED_TRACE(run.what);
+        std::vector<std::string> pool;
+        static const char* const few[] = {"a", "b", "c", "d", "e", "f", "g", "h"};
+        for (int i = 0; i < run.names; ++i)
+            pool.push_back(run.names <= 8 ? few[i] : "v" + std::to_string(i));
+        const auto names = static_cast<std::uint32_t>(pool.size());
+        std::vector<std::unique_ptr<Mm>> live;
+        std::uint32_t state = 2463534242u;
+        auto next = [&](std::uint32_t n) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            return state % n;
+        };
+        auto check = [&](int step) {
+            SCOPED_TRACE("step " + std::to_string(step));
+            for (int f = 0; f <= variables_scope.depth(); ++f) {
+                // The first slot of each name, from one walk of the frame.
+                std::map<std::string, int> walked;
+                for (int k = 0; k < variables_scope.scope_count(f); ++k) {
+                    const char* n = variables_scope.scope_entry_name(k, f);
+                    ASSERT_NE(n, nullptr);
+                    walked.emplace(n, k);
+                    int chain = 0;
+                    for (Mm* v = variables_scope.scope_entry(k, f); v; v = v->getscopelink()) {
+                        ASSERT_NE(v->getname(), nullptr);
+                        ASSERT_LT(++chain, 1000) << "a chain that loops";
+                    }
+                }
+                for (const std::string& name : pool) {
+                    const auto w = walked.find(name);
+                    EXPECT_EQ(variables_scope.scope_find(name.c_str(), f), w == walked.end() ? -1 : w->second)
+                        << name << " in frame " << f;
                 }
             }
+        };
+        int depth = 1;
+        for (int step = 0; step < run.steps; ++step) {
+            const std::uint32_t op = next(10);
+            if (op < 4 || live.empty()) {
+                live.push_back(std::make_unique<Mm>(i_o, pool[next(names)].c_str(), next(4) == 0 ? 1 : 0));
+                *live.back() = static_cast<double>(step);
+            } else if (op < 7) {
+                const std::size_t k = next(static_cast<std::uint32_t>(live.size()));
+                live.erase(live.begin() + static_cast<std::ptrdiff_t>(k));
+            } else if (op == 7) {
+                live[next(static_cast<std::uint32_t>(live.size()))]->setname(pool[next(names)].c_str());
+            } else if (op == 8 && depth < 4) {
+                variables_scope.begin();
+                ++depth;
+            } else if (op == 9 && depth > 1) {
+                variables_scope.end();
+                --depth;
+            }
+            if (step % run.check_every == 0)
+                check(step);
+            if (::testing::Test::HasFailure())
+                return;
         }
-    };
-    int depth = 1;
-    for (int step = 0; step < 4000; ++step) {
-        const std::uint32_t op = next(10);
-        if (op < 4 || live.empty()) {
-            live.push_back(std::make_unique<Mm>(i_o, pool[next(8)], next(4) == 0 ? 1 : 0));
-            *live.back() = static_cast<double>(step);
-        } else if (op < 7) {
-            const std::size_t k = next(static_cast<std::uint32_t>(live.size()));
-            live.erase(live.begin() + static_cast<std::ptrdiff_t>(k));
-        } else if (op == 7) {
-            live[next(static_cast<std::uint32_t>(live.size()))]->setname(pool[next(8)]);
-        } else if (op == 8 && depth < 4) {
-            variables_scope.begin();
-            ++depth;
-        } else if (op == 9 && depth > 1) {
-            variables_scope.end();
-            --depth;
-        }
-        check(step);
-        if (::testing::Test::HasFailure())
-            return;
+        live.clear();
+        variables_scope.reset();
+        check(-1);
+        clear_frame(1);
+        clear_frame(0);
     }
-    live.clear();
-    variables_scope.reset();
-    check(-1);
+}
+
+// The statements of a program that names the values of a growing vector:
+// each growth moves the values into unnamed ones and drops the old ones,
+// whose names stay at the top level as owned copies. The values lie side by
+// side in memory, and there are enough of them for every table of the
+// registry to grow several times.
+TEST_F(Workspace, TheNamesOfAGrowingVectorStayInOrder)
+{
+    constexpr int n = 3000;
+    std::vector<std::string> names;
+    for (int k = 0; k < n; ++k)
+        names.push_back("w" + std::to_string(k));
+    {
+        std::vector<Mm> w;
+        for (int k = 0; k < n; ++k) {
+            w.emplace_back();
+            w.back().setname(names[static_cast<std::size_t>(k)].c_str());
+            w.back() = static_cast<double>(k);
+        }
+        ASSERT_EQ(variables_scope.scope_count(1), n);
+        for (int k = 0; k < n; k += 7) {
+            SCOPED_TRACE(names[static_cast<std::size_t>(k)]);
+            const int at = variables_scope.scope_find(names[static_cast<std::size_t>(k)].c_str(), 1);
+            ASSERT_EQ(at, k);
+            EXPECT_STREQ(variables_scope.scope_entry_name(at, 1), names[static_cast<std::size_t>(k)].c_str());
+        }
+        EXPECT_EQ(variables_scope.scope_lookup(names.back().c_str(), 1), &w.back());
+    }
+    ASSERT_EQ(variables_scope.scope_count(1), n) << "every name stays as an owned copy";
+    for (int k = 0; k < n; ++k)
+        ASSERT_EQ(variables_scope.scope_find(names[static_cast<std::size_t>(k)].c_str(), 1), k) << names[static_cast<std::size_t>(k)];
+    EXPECT_EQ(value_of(names.back().c_str(), 1), n - 1) << "the value alive at the end keeps its content";
+    // Emptied from the last slot down, as a frame closes.
+    for (int k = n - 1; k >= n / 2; --k)
+        variables_scope.scope_remove_entry(k, 1);
+    ASSERT_EQ(variables_scope.scope_count(1), n / 2);
+    for (int k = 0; k < n; ++k)
+        ASSERT_EQ(variables_scope.scope_find(names[static_cast<std::size_t>(k)].c_str(), 1), k < n / 2 ? k : -1)
+            << names[static_cast<std::size_t>(k)];
+    // Taken from the front: every later slot moves down by one.
+    variables_scope.scope_remove_entry(0, 1);
+    for (int k = 1; k < n / 2; ++k)
+        ASSERT_EQ(variables_scope.scope_find(names[static_cast<std::size_t>(k)].c_str(), 1), k - 1)
+            << names[static_cast<std::size_t>(k)];
+    EXPECT_EQ(variables_scope.scope_find(names[0].c_str(), 1), -1);
 }
 
 
@@ -473,6 +567,42 @@ TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
         clear_frame(1);
         clear_frame(0);
     };
+    // Hundreds of values join the inner frame: every table of the registry
+    // grows while it fills. They die newest first on every path; none of
+    // them may stay in the registry.
+    std::vector<std::string> many_names;
+    for (int i = 0; i < 700; ++i)
+        many_names.push_back("many" + std::to_string(i));
+    auto fill_the_frame = [&] {
+        const int f = variables_scope.depth();
+        const int before = variables_scope.scope_count(f);
+        std::vector<Mm> many;
+        auto drop = [&] {
+            while (!many.empty())
+                many.pop_back();
+            EXPECT_EQ(variables_scope.scope_count(f), before) << "a value that died is still registered";
+        };
+        try {
+            many.reserve(many_names.size());
+            for (const std::string& name : many_names)
+                many.emplace_back(i_o, name.c_str(), 0);
+        } catch (...) {
+            drop();
+            throw;
+        }
+        drop();
+    };
+    // The registry still takes values after the statement: a new one in the
+    // inner frame and a new global are found in the last slots.
+    auto still_takes_values = [&] {
+        for (const int global : {0, 1}) {
+            const int f = global ? 0 : variables_scope.depth();
+            Mm probe(i_o, "probe_after_the_statement", global);
+            EXPECT_EQ(variables_scope.scope_find("probe_after_the_statement", f), variables_scope.scope_count(f) - 1)
+                << "frame " << f;
+            EXPECT_EQ(variables_scope.scope_lookup("probe_after_the_statement", f), &probe) << "frame " << f;
+        }
+    };
     struct registry_case {
         const char* what;
         std::function<void()> statement;
@@ -491,6 +621,7 @@ TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
         {"a shadowed value is renamed", [&] { held[6]->setname(pool[8]); }},
         {"the head of a chain loses its name", [&] { held[8]->setname(nullptr); }},
         {"a shadowed value loses its name", [&] { held[7]->setname(nullptr); }},
+        {"a frame fills past the room of every table", fill_the_frame},
         {"a value is renamed and dies", [&] {
              held[5]->setname(pool[8]);
              held[5].reset();
@@ -501,6 +632,12 @@ TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
         SCOPED_TRACE(c.what);
         for (long n = 1;; ++n) {
             SCOPED_TRACE("refused request " + std::to_string(n));
+            // The registry as the library loads it, holding no memory, so
+            // that every run makes the same requests and each is refused
+            // in turn, growths of its tables included.
+            variables_scope.shutdown();
+            variables_scope.begin();
+            variables_scope.begin();
             build();
             refused = false;
             refuse_countdown = n;
@@ -510,6 +647,7 @@ TEST_F(Workspace, ARefusedAllocationLeavesEverySlotLiveAndFindable)
             }
             refuse_countdown = 0;
             check();
+            still_takes_values();
             tear_down();
             check();
             if (::testing::Test::HasFailure())
