@@ -3,9 +3,11 @@
 // and registering many names at once (as a load into as many variables
 // does), beside the same values untracked; and a growing vector of named
 // values at the top level, n from 2,000 to 128,000, whose cost per name
-// is reported beside the same statements untracked.
+// is reported beside the same statements untracked; and the same for
+// values made and dropped in no order of address.
 #include "bench_util.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -124,6 +126,53 @@ BENCHMARK(TrackedNamesOfAGrowingVector)
     ->Arg(32000)
     ->Arg(128000)
     ->Unit(benchmark::kMillisecond);
+
+// Names on values made one by one on the heap in a shuffled order of the
+// names and dropped in the order of the names: the values die, and their
+// owned copies are made and dropped, at addresses in no order, the worst
+// case for the memory the registry touches.
+void TrackedNamesOfScatteredValues(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::vector<std::string> names;
+    char text[16];
+    for (int k = 0; k < n; ++k) {
+        std::snprintf(text, sizeof text, "s%06d", k);
+        names.emplace_back(text);
+    }
+    std::vector<int> order(static_cast<std::size_t>(n));
+    std::uint32_t state_bits = 2463534242u;
+    for (int k = 0; k < n; ++k) {
+        state_bits ^= state_bits << 13;
+        state_bits ^= state_bits >> 17;
+        state_bits ^= state_bits << 5;
+        const int j = static_cast<int>(state_bits % static_cast<std::uint32_t>(k + 1));
+        order[static_cast<std::size_t>(k)] = order[static_cast<std::size_t>(j)];
+        order[static_cast<std::size_t>(j)] = k;
+    }
+    auto make_and_drop = [&] {
+        std::vector<std::unique_ptr<Mm>> values(names.size());
+        for (int k : order)
+            values[static_cast<std::size_t>(k)] = std::make_unique<Mm>(i_o, names[static_cast<std::size_t>(k)].c_str(), 0);
+        for (auto& v : values)  // in the order of the names, not of their making
+            v.reset();
+        while (variables_scope.scope_count(1) > 0)
+            variables_scope.scope_remove_entry(variables_scope.scope_count(1) - 1, 1);
+    };
+    variables_scope.reset();
+    bench::run_with_baseline(
+        state,
+        [&] {
+            scope_tracking = 1;
+            make_and_drop();
+            scope_tracking = 0;
+        },
+        [&] { make_and_drop(); });
+    state.counters["s_per_name"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.SetLabel("baseline: the same statements with tracking off; s_per_name: creating and dropping one name");
+}
+BENCHMARK(TrackedNamesOfScatteredValues)->Arg(2000)->Arg(128000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
