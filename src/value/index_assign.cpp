@@ -777,7 +777,11 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
             x.getnnz() = n + 1;
             // Still a real scalar only when it was empty before.
             x.getflags().scalar_var = x.getflags().scalar_var && n == 0;
-            x.addr()[n] = value;
+            // The growth rounds the index, the write truncates it: x(n + 0.5)
+            // grows x by a zero and writes element n, as the general path does.
+            double* p = x.addr();
+            p[n] = 0;
+            p[index_position(v)] = value;
             return true;
         }
     }
