@@ -290,10 +290,20 @@ bool denotes_several(const Mr& p)
     return count > 1;
 }
 
+// A variable written through an index is used as an array: it loses its
+// scalar-variable mark. Only a write takes it: reading x(k) changes nothing
+// of x, so several threads may read one value.
+Mm& indexed_root(const Mr& r)
+{
+    Mm& x = const_cast<Mm&>(*r.getbase());
+    x.getflags().scalar_var = 0;
+    return x;
+}
+
 void assign_reference(const Mr& r, const Mm& y)
 {
     if (plain_one_index(r, y)) {
-        assign_one(const_cast<Mm&>(*r.getbase()), y, r.getindex(0));
+        assign_one(indexed_root(r), y, r.getindex(0));
         return;
     }
     if (y.gettype() == qv_none) {
@@ -320,7 +330,7 @@ void assign_reference(const Mr& r, const Mm& y)
         error("index reference without a value to index");
         return;
     }
-    assign_into(const_cast<Mm&>(*r.getbase()), r, y);
+    assign_into(indexed_root(r), r, y);
 }
 
 } // namespace

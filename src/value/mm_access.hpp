@@ -57,7 +57,7 @@ struct mm_access {
     static bool regrow(Mm& x, int capacity) noexcept
     {
         x.settle();
-        if (!x.refcount || *x.refcount != 1 || x.pi || x.index || x.fields || x.flags.sparse ||
+        if (!x.refcount || x.dirty() != 0 || x.pi || x.index || x.fields || x.flags.sparse ||
             (x.flags.type != qv_double && x.flags.type != qv_uint8) || capacity < x.capacity)
             return false;
         const std::size_t width = x.flags.type == qv_uint8 ? 1 : sizeof(double);
@@ -92,7 +92,7 @@ struct mm_access {
     static Mm truth(bool v) noexcept;
 
     // What the header check reads without settling a deferred value.
-    static int shared_count(const Mm& x) noexcept { return x.refcount ? *x.refcount : 0; }
+    static int shared_count(const Mm& x) noexcept { return x.refcount ? x.dirty() + 1 : 0; }
     static bool unwritten(const Mm& x) noexcept { return __atomic_load_n(&x.elements_unwritten, __ATOMIC_RELAXED) != 0; }
     static const void* raw_elements(const Mm& x) noexcept { return x.pr; }
 
