@@ -57,7 +57,7 @@ bool make_new_element(const Mm& x, new_element<T>& fresh)
             fresh = mm_access::empty_element();
             return true;
         }
-        fresh = Mm(0, 0, 0, x.getnfields(), 1, qv_cell);
+        fresh = mm_access::field_list(x.getnfields());
         return fresh.gettype() == qv_cell && fresh.size() == x.getnfields();
     }
     return true;

@@ -500,7 +500,7 @@ Mm general_read(const Mm& base, int n, const Mm* const* ix, bool report)
                 return nothing();
             // A struct array read beyond its elements gives elements whose
             // fields are all empty: chained assignment builds on that.
-            const Mm fresh(0, 0, 0, base.getnfields(), 1, qv_cell);
+            const Mm fresh = mm_access::field_list(base.getnfields());
             fill_new_elements(ore, out.size(), fresh);
             return out;
         }

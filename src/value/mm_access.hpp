@@ -50,6 +50,12 @@ struct mm_access {
         return x;
     }
 
+    // The field values of one struct element: an nfields x 1 cell of empty
+    // values without spare room. A struct array holds one per element and
+    // never grows one in place (a new field rebuilds them all), so room
+    // would only take memory, record after record.
+    static Mm field_list(int nfields) { return with_room(0, nfields, 1, qv_cell, 0); }
+
     // Gives x, an unshared full real double or uint8 value, room for
     // `capacity` elements in a block of its own, keeping its elements; the
     // allocator extends the block in place where it can. False when the
