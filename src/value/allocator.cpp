@@ -7,6 +7,7 @@
 #include "platform/memory.hpp"
 #include "velkor/runtime.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -54,6 +55,12 @@ constexpr std::size_t largest_reservation = std::size_t{64} << 30;
 constexpr std::size_t smallest_reservation = 0x8000000;
 constexpr unsigned char pool_mark = 0xEF;
 constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) before the pointer
+// Marks in the unit table beside a unit's count of blocks in use.
+constexpr std::uint32_t not_small = 0xFFFFFFFF;    // not carved for a small class (large blocks, unused)
+constexpr std::uint32_t idle_mark = 0xFFFFFFFE;    // given back to the system, waiting for reuse
+// Empty units below this many bytes stay in the lists: a program that frees
+// a little keeps its pages warm.
+constexpr std::size_t give_back_floor = std::size_t{8} << 20;
 
 // Constant-initialised and never destroyed, so that values released by the
 // last static destructors still find a working allocator.
@@ -129,7 +136,42 @@ bool block_pool::start_region()
         return false;
     auto at = reinterpret_cast<std::uintptr_t>(brk_) + 4;
     std::size_t skip = (unit_ - at % unit_) % unit_;
-    return advance_break(skip);
+    if (!advance_break(skip))
+        return false;
+    base_ = brk_;
+    return true;
+}
+
+// Makes the unit table reach unit u; new entries are not small units.
+bool block_pool::cover_unit(std::size_t u)
+{
+    if (u < unit_slots_)
+        return true;
+    std::size_t slots = unit_slots_ < 64 ? 64 : unit_slots_;
+    while (slots <= u)
+        slots *= 2;
+    auto* table = static_cast<std::uint32_t*>(std::realloc(unit_use_, slots * sizeof(std::uint32_t)));
+    auto* idle = static_cast<std::uint32_t*>(std::realloc(idle_units_, slots * sizeof(std::uint32_t)));
+    if (table)
+        unit_use_ = table;
+    if (idle)
+        idle_units_ = idle;
+    if (!table || !idle)
+        return false;
+    for (std::size_t k = unit_slots_; k < slots; ++k)
+        unit_use_[k] = not_small;
+    unit_slots_ = slots;
+    idle_slots_ = slots;
+    return true;
+}
+
+// A unit given back to the system earlier, for a small class to carve.
+bool block_pool::take_idle_unit(char*& start)
+{
+    if (idle_count_ == 0)
+        return false;
+    start = base_ + std::size_t{idle_units_[--idle_count_]} * unit_;
+    return true;
 }
 
 bool block_pool::refill(int c)
@@ -139,8 +181,12 @@ bool block_pool::refill(int c)
     char* start = brk_;
     std::size_t size = block_bytes(c);
     if (c < first_large_) {
-        if (!advance_break(unit_))
-            return false;
+        if (!take_idle_unit(start)) {
+            if (!cover_unit(unit_of(start)) || !advance_break(unit_))
+                return false;
+        }
+        unit_use_[unit_of(start)] = 0;
+        ++empty_units_;
         POOL_UNPOISON(start, unit_);
         std::size_t n = unit_ / size;
         for (std::size_t k = 0; k < n; ++k)
@@ -186,8 +232,11 @@ void* block_pool::allocate(std::size_t m)
     free_list_[c] = load_link(block);
     block[0] = static_cast<char>(pool_mark);
     block[1] = static_cast<char>(c);
+    block[2] = 0;
     block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
     ++live_;
+    if (c < first_large_ && unit_use_[unit_of(block)]++ == 0)
+        --empty_units_;
     char* p = block + prefix;
     POOL_POISON(p, block_bytes(c) - prefix);  // the slack past the request too
     POOL_UNPOISON(p, m - 8);
@@ -200,7 +249,63 @@ void block_pool::release_region()
     POOL_UNPOISON(region_, committed_end_ - region_);
     if (region_)
         platform::release(region_, reserved_end_ - region_, reservation_);
+    std::free(unit_use_);
+    std::free(idle_units_);
     *this = block_pool();
+}
+
+// Whole units without a block in use leave the free lists and go back to the
+// system (they stay mapped, for reuse before the break moves); the pages
+// inside free large blocks go back too. Runs when the empty units reach a
+// quarter of what the pool holds, so its walk of the lists costs each freed
+// block a few steps at most.
+void block_pool::give_back()
+{
+    const std::size_t page = platform::page_size();
+    for (int c = 0; c < first_large_; ++c) {
+        char* head = nullptr;
+        char* last = nullptr;
+        for (char* b = free_list_[c]; b; b = load_link(b)) {
+            if (unit_use_[unit_of(b)] == 0)
+                continue;
+            if (last)
+                store_link(last, b);
+            else
+                head = b;
+            last = b;
+        }
+        if (last)
+            store_link(last, nullptr);
+        free_list_[c] = head;
+    }
+    // Units start 4 bytes before a unit boundary: a run of them gives back
+    // every page it holds whole.
+    const std::size_t units = static_cast<std::size_t>(brk_ - base_) / unit_;
+    for (std::size_t u = 0; u < units && u < unit_slots_;) {
+        if (unit_use_[u] != 0) {
+            ++u;
+            continue;
+        }
+        const std::size_t first = u;
+        for (; u < units && u < unit_slots_ && unit_use_[u] == 0; ++u) {
+            unit_use_[u] = idle_mark;
+            idle_units_[idle_count_++] = static_cast<std::uint32_t>(u);
+        }
+        char* from = base_ + first * unit_ + 4;
+        const std::size_t bytes = (u - first) * unit_ - page;
+        if (bytes > 0)
+            platform::decommit(from, bytes);
+    }
+    empty_units_ = 0;
+    for (int c = first_large_; c < classes; ++c)
+        for (char* b = free_list_[c]; b; b = load_link(b)) {
+            if (b[2])
+                continue;  // given back at an earlier pass
+            // The first page keeps the header and the link.
+            b[2] = 1;
+            const std::size_t bytes = block_bytes(c) - 2 * page;
+            platform::decommit(b + 4 + page, bytes);
+        }
 }
 
 void block_pool::free(char* p)
@@ -214,8 +319,16 @@ void block_pool::free(char* p)
     store_link(block, free_list_[c]);
     free_list_[c] = block;
     POOL_POISON(p, block_bytes(c) - prefix);
-    if (--live_ == 0)
+    if (--live_ == 0) {
         release_region();
+        return;
+    }
+    if (c < first_large_ && --unit_use_[unit_of(block)] == 0) {
+        ++empty_units_;
+        const std::size_t threshold = std::max(give_back_floor, held() / 4);
+        if (empty_units_ * unit_ >= threshold)
+            give_back();
+    }
 }
 
 std::size_t block_pool::usable(const void* p) const { return usable_bytes(class_of(p)) - 8; }
@@ -228,6 +341,36 @@ bool block_pool::fits_exactly(const void* p, std::size_t m) const
 
 namespace {
 
+// Freed large blocks stay resident while they amount to about one block:
+// the next large result of a statement then reuses pages already in
+// memory. Past the largest block freed since the last trim (and a little
+// room), the heap gives its free pages back to the system.
+constexpr long heap_room = 4L << 20;
+std::atomic<long> heap_idle{0};     // bytes freed and not taken again since the last trim
+std::atomic<long> heap_largest{0};  // the largest block freed since the last trim
+
+void heap_taken(std::size_t bytes)
+{
+    long idle = heap_idle.load(std::memory_order_relaxed);
+    while (idle > 0 && !heap_idle.compare_exchange_weak(idle, idle - std::min<long>(idle, long(bytes)),
+                                                        std::memory_order_relaxed)) {
+    }
+}
+
+void heap_given(std::size_t bytes)
+{
+    long largest = heap_largest.load(std::memory_order_relaxed);
+    while (long(bytes) > largest &&
+           !heap_largest.compare_exchange_weak(largest, long(bytes), std::memory_order_relaxed)) {
+    }
+    largest = std::max(largest, long(bytes));
+    if (heap_idle.fetch_add(long(bytes), std::memory_order_relaxed) + long(bytes) > largest + heap_room) {
+        heap_idle.store(0, std::memory_order_relaxed);
+        heap_largest.store(0, std::memory_order_relaxed);
+        malloc_trim(0);
+    }
+}
+
 // Heap blocks: the pointer is the first multiple of 8 that lies 1 to 8 bytes
 // past the heap block's start; that distance is stored in the byte before it.
 void* heap_malloc(std::size_t m)
@@ -235,6 +378,7 @@ void* heap_malloc(std::size_t m)
     char* raw = static_cast<char*>(std::malloc(m));
     if (!raw)
         return nullptr;
+    heap_taken(m);
     ++heap_live;
     auto at = reinterpret_cast<std::uintptr_t>(raw);
     std::size_t dist = 8 - at % 8;
@@ -278,7 +422,10 @@ void qv_free(void* p)
         return;
     if (is_heap_block(p)) {
         --heap_live;
-        std::free(heap_start(p));
+        char* raw = heap_start(p);
+        const std::size_t bytes = platform::heap_block_size(raw);
+        std::free(raw);
+        heap_given(bytes);
     } else
         pool.free(static_cast<char*>(p));
 }

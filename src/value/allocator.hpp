@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 class block_pool {
 public:
@@ -21,6 +22,10 @@ public:
     long live() const { return live_; }
     bool has_region() const { return region_ != nullptr; }
     std::size_t committed() const { return static_cast<std::size_t>(committed_end_ - region_); }
+    // Bytes of the region given back to the system (whole free page units,
+    // kept for reuse) and still held.
+    std::size_t idle() const { return idle_count_ * unit_; }
+    std::size_t held() const { return committed() - idle(); }
 
 private:
     void setup();
@@ -35,6 +40,10 @@ private:
     }
     std::size_t usable_bytes(int c) const { return block_bytes(c) - 4; }
     void release_region();
+    std::size_t unit_of(const char* block) const { return static_cast<std::size_t>(block - base_) / unit_; }
+    bool cover_unit(std::size_t u);
+    bool take_idle_unit(char*& start);
+    void give_back();
 
     std::size_t unit_ = 0;       // P: eight system pages; 0 until the first request
     int first_large_ = 0;        // L: the first class whose blocks are at least P bytes
@@ -45,6 +54,16 @@ private:
     std::size_t reservation_ = 0;  // size of each reservation of this region
     char* free_list_[classes] = {};
     long live_ = 0;              // blocks handed out and not yet returned
+
+    // Page units of the small classes and what is in use of them: memory a
+    // large array freed goes back to the system once whole units are free.
+    char* base_ = nullptr;            // start of the first unit (the aligned break)
+    std::uint32_t* unit_use_ = nullptr;  // per unit: blocks in use, or one of the marks below
+    std::size_t unit_slots_ = 0;
+    std::size_t empty_units_ = 0;     // small units with no block in use, still in the lists
+    std::uint32_t* idle_units_ = nullptr;  // units given back, reused before the break moves
+    std::size_t idle_count_ = 0;
+    std::size_t idle_slots_ = 0;
 };
 
 // Test-only controls of qv_malloc and qv_realloc, for proving that every
