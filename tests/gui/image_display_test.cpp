@@ -185,7 +185,7 @@ TEST_F(ImageShow, TruesizeWritesOnlyOnALiveAxes)
 
 TEST_F(ImageShow, AFileShowsItsDataMapAndName)
 {
-    const std::filesystem::path source = std::filesystem::path(__FILE__).parent_path() / "data" / "indexed8.bmp";
+    const std::filesystem::path source = std::filesystem::path(NUMRUN_TEST_DATA_DIR) / "indexed8.bmp";
     std::ifstream in(source, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     test::temp_dir dir;
