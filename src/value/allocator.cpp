@@ -161,7 +161,6 @@ bool block_pool::cover_unit(std::size_t u)
     for (std::size_t k = unit_slots_; k < slots; ++k)
         unit_use_[k] = not_small;
     unit_slots_ = slots;
-    idle_slots_ = slots;
     return true;
 }
 

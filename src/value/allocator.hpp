@@ -61,9 +61,8 @@ private:
     std::uint32_t* unit_use_ = nullptr;  // per unit: blocks in use, or one of the marks below
     std::size_t unit_slots_ = 0;
     std::size_t empty_units_ = 0;     // small units with no block in use, still in the lists
-    std::uint32_t* idle_units_ = nullptr;  // units given back, reused before the break moves
+    std::uint32_t* idle_units_ = nullptr;  // units given back, reused before the break moves (room: unit_slots_)
     std::size_t idle_count_ = 0;
-    std::size_t idle_slots_ = 0;
 };
 
 // Test-only controls of qv_malloc and qv_realloc, for proving that every
