@@ -44,8 +44,9 @@ TEST(ComplexBytes, AComplexSourceMakesAComplexByteValue)
         EXPECT_EQ(u.gettype(), qv_uint8);
         EXPECT_EQ(real_bytes(u), (std::vector<unsigned>{1, 7, 3}));
         EXPECT_EQ(imag_bytes(u), (std::vector<unsigned>{0, 2, 0}));
-        if (shared)
+        if (shared) {
             EXPECT_EQ(holder.isc(), 0) << "the copy keeps the old value";
+        }
     }
 
     Mm whole = muint8(test::row({1, 2, 3}));
@@ -156,6 +157,25 @@ TEST(ComplexBytes, BytesAreNeitherTextNorLogical)
     // Text stays text where it stays double.
     EXPECT_EQ(class_of((BR(TM("a")), Mm(98.0))), "char");
     EXPECT_EQ(class_of(mdouble(muint8(TM("a")))), "double");
+}
+
+// Functions that read a value's elements as numbers read a byte value's
+// bytes as the numbers they are, never its storage as doubles.
+TEST(ComplexBytes, FunctionsReadByteValuesAsNumbers)
+{
+    const Mm bytes = muint8(test::row({1, 0, 200}));
+    EXPECT_EQ(test::values(sp2coo(bytes)), (std::vector<double>{1, 1, 1, 1, 3, 3, 1, 200, 0}));
+    EXPECT_EQ(test::extents(sp2coo(bytes)), (std::vector<int>{3, 3}));
+    const Mm complex = muint8(test::complex(1, 3, {1, 0, 3}, {0, 0, 2}));
+    const Mm coo = sp2coo(complex);
+    ASSERT_EQ(test::extents(coo), (std::vector<int>{3, 4}));
+    // Rows, columns, real parts, imaginary parts, with the extents below.
+    EXPECT_EQ(test::values(coo), (std::vector<double>{1, 1, 1, 1, 3, 3, 1, 3, 0, 0, 2, 0}));
+
+    // cdf2rdf with eigenvalues held as bytes: no pair to turn, V comes back.
+    const Mm V = test::real(2, 2, {1, 0, 0, 1});
+    const Mm D = muint8(test::real(2, 2, {1, 0, 0, 2}));
+    EXPECT_EQ(test::values(cdf2rdf(V, D)), (std::vector<double>{1, 0, 0, 1}));
 }
 
 } // namespace
