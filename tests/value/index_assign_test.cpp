@@ -138,8 +138,9 @@ TEST(IndexAssign, FractionalIndicesGiveOneAnswerSharedOrNot)
             x(Mm(c.index)) = Mm(c.value);
             EXPECT_EQ(extents(x), c.dims);
             EXPECT_EQ(values(x), c.expected);
-            if (shared)
+            if (shared) {
                 EXPECT_EQ(values(copy), before) << "the copy is unchanged";
+            }
         }
     }
 }
