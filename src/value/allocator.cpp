@@ -55,10 +55,7 @@ constexpr std::size_t largest_reservation = std::size_t{64} << 30;
 constexpr std::size_t smallest_reservation = 0x8000000;
 constexpr unsigned char pool_mark = 0xEF;
 constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) before the pointer
-// Marks in the unit table beside a unit's count of blocks in use.
-constexpr std::uint32_t not_small = 0xFFFFFFFF;    // not carved for a small class (large blocks, unused)
-constexpr std::uint32_t idle_mark = 0xFFFFFFFE;    // given back to the system, waiting for reuse
-// Empty units below this many bytes stay in the lists: a program that frees
+// Free blocks below this many bytes stay as they are: a program that frees
 // a little keeps its pages warm.
 constexpr std::size_t give_back_floor = std::size_t{8} << 20;
 
@@ -88,6 +85,7 @@ void block_pool::setup()
     int log2_unit = 0;
     while ((std::size_t{1} << log2_unit) < unit_)
         ++log2_unit;
+    unit_shift_ = log2_unit;
     first_large_ = log2_unit - 3;
 }
 
@@ -139,28 +137,7 @@ bool block_pool::start_region()
     if (!advance_break(skip))
         return false;
     base_ = brk_;
-    return true;
-}
-
-// Makes the unit table reach unit u; new entries are not small units.
-bool block_pool::cover_unit(std::size_t u)
-{
-    if (u < unit_slots_)
-        return true;
-    std::size_t slots = unit_slots_ < 64 ? 64 : unit_slots_;
-    while (slots <= u)
-        slots *= 2;
-    auto* table = static_cast<std::uint32_t*>(std::realloc(unit_use_, slots * sizeof(std::uint32_t)));
-    auto* idle = static_cast<std::uint32_t*>(std::realloc(idle_units_, slots * sizeof(std::uint32_t)));
-    if (table)
-        unit_use_ = table;
-    if (idle)
-        idle_units_ = idle;
-    if (!table || !idle)
-        return false;
-    for (std::size_t k = unit_slots_; k < slots; ++k)
-        unit_use_[k] = not_small;
-    unit_slots_ = slots;
+    next_give_back_ = give_back_floor;
     return true;
 }
 
@@ -180,12 +157,9 @@ bool block_pool::refill(int c)
     char* start = brk_;
     std::size_t size = block_bytes(c);
     if (c < first_large_) {
-        if (!take_idle_unit(start)) {
-            if (!cover_unit(unit_of(start)) || !advance_break(unit_))
-                return false;
-        }
-        unit_use_[unit_of(start)] = 0;
-        ++empty_units_;
+        if (!take_idle_unit(start) && !advance_break(unit_))
+            return false;
+        free_bytes_ += unit_;  // block sizes divide the unit
         POOL_UNPOISON(start, unit_);
         std::size_t n = unit_ / size;
         for (std::size_t k = 0; k < n; ++k)
@@ -193,6 +167,7 @@ bool block_pool::refill(int c)
     } else {
         if (!advance_break(size))
             return false;
+        free_bytes_ += nominal_bytes(c);
         POOL_UNPOISON(start, size);
         store_link(start, nullptr);
     }
@@ -229,13 +204,13 @@ void* block_pool::allocate(std::size_t m)
         return nullptr;
     char* block = free_list_[c];
     free_list_[c] = load_link(block);
-    block[0] = static_cast<char>(pool_mark);
-    block[1] = static_cast<char>(c);
-    block[2] = 0;
+    // The header in one store: the mark, the class, and byte 2 clear (a
+    // large block's pages are in place again once it is handed out).
+    const std::uint32_t header = pool_mark | std::uint32_t(c) << 8;
+    std::memcpy(block, &header, sizeof header);
     block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
     ++live_;
-    if (c < first_large_ && unit_use_[unit_of(block)]++ == 0)
-        --empty_units_;
+    free_bytes_ -= nominal_bytes(c);
     char* p = block + prefix;
     POOL_POISON(p, block_bytes(c) - prefix);  // the slack past the request too
     POOL_UNPOISON(p, m - 8);
@@ -248,24 +223,54 @@ void block_pool::release_region()
     POOL_UNPOISON(region_, committed_end_ - region_);
     if (region_)
         platform::release(region_, reserved_end_ - region_, reservation_);
-    std::free(unit_use_);
     std::free(idle_units_);
     *this = block_pool();
 }
 
 // Whole units without a block in use leave the free lists and go back to the
 // system (they stay mapped, for reuse before the break moves); the pages
-// inside free large blocks go back too. Runs when the empty units reach a
-// quarter of what the pool holds, so its walk of the lists costs each freed
-// block a few steps at most.
+// inside free large blocks go back too. Runs once the free lists have grown
+// by a quarter of what the pool holds (8 MiB at least) since the last run,
+// so its walks of the lists cost each freed block a few steps at most.
 void block_pool::give_back()
 {
-    const std::size_t page = platform::page_size();
+    next_give_back_ = free_bytes_ + std::max(give_back_floor, held() / 4);
+    const std::size_t units = static_cast<std::size_t>(brk_ - base_) >> unit_shift_;
+    auto* free_in = static_cast<std::uint32_t*>(std::calloc(units > 0 ? units : 1, sizeof(std::uint32_t)));
+    if (!free_in)
+        return;
+    // Free blocks per unit; a unit is carved for one class, so a unit whose
+    // count is its class's blocks per unit has none in use.
+    for (int c = 0; c < first_large_; ++c)
+        for (char* b = free_list_[c]; b; b = load_link(b))
+            ++free_in[unit_of(b)];
+    constexpr std::uint32_t whole = 0xFFFFFFFF;
+    std::size_t found = 0;
+    for (int c = 0; c < first_large_; ++c) {
+        const auto per_unit = static_cast<std::uint32_t>(unit_ / block_bytes(c));
+        for (char* b = free_list_[c]; b; b = load_link(b)) {
+            std::uint32_t& n = free_in[unit_of(b)];
+            if (n == per_unit) {
+                n = whole;
+                ++found;
+            }
+        }
+    }
+    if (idle_count_ + found > idle_slots_) {
+        const std::size_t slots = std::max<std::size_t>(64, std::max(2 * idle_slots_, idle_count_ + found));
+        auto* grown = static_cast<std::uint32_t*>(std::realloc(idle_units_, slots * sizeof(std::uint32_t)));
+        if (!grown) {
+            std::free(free_in);
+            return;  // nothing changed: the lists are as they were
+        }
+        idle_units_ = grown;
+        idle_slots_ = slots;
+    }
     for (int c = 0; c < first_large_; ++c) {
         char* head = nullptr;
         char* last = nullptr;
         for (char* b = free_list_[c]; b; b = load_link(b)) {
-            if (unit_use_[unit_of(b)] == 0)
+            if (free_in[unit_of(b)] == whole)
                 continue;
             if (last)
                 store_link(last, b);
@@ -279,32 +284,28 @@ void block_pool::give_back()
     }
     // Units start 4 bytes before a unit boundary: a run of them gives back
     // every page it holds whole.
-    const std::size_t units = static_cast<std::size_t>(brk_ - base_) / unit_;
-    for (std::size_t u = 0; u < units && u < unit_slots_;) {
-        if (unit_use_[u] != 0) {
+    const std::size_t page = platform::page_size();
+    for (std::size_t u = 0; u < units;) {
+        if (free_in[u] != whole) {
             ++u;
             continue;
         }
         const std::size_t first = u;
-        for (; u < units && u < unit_slots_ && unit_use_[u] == 0; ++u) {
-            unit_use_[u] = idle_mark;
+        for (; u < units && free_in[u] == whole; ++u)
             idle_units_[idle_count_++] = static_cast<std::uint32_t>(u);
-        }
-        char* from = base_ + first * unit_ + 4;
-        const std::size_t bytes = (u - first) * unit_ - page;
-        if (bytes > 0)
-            platform::decommit(from, bytes);
+        platform::decommit(base_ + first * unit_ + 4, (u - first) * unit_ - page);
     }
-    empty_units_ = 0;
+    std::free(free_in);
+    free_bytes_ -= found * unit_;
     for (int c = first_large_; c < classes; ++c)
         for (char* b = free_list_[c]; b; b = load_link(b)) {
             if (b[2])
                 continue;  // given back at an earlier pass
             // The first page keeps the header and the link.
             b[2] = 1;
-            const std::size_t bytes = block_bytes(c) - 2 * page;
-            platform::decommit(b + 4 + page, bytes);
+            platform::decommit(b + 4 + page, block_bytes(c) - 2 * page);
         }
+    next_give_back_ = free_bytes_ + std::max(give_back_floor, held() / 4);
 }
 
 void block_pool::free(char* p)
@@ -322,12 +323,9 @@ void block_pool::free(char* p)
         release_region();
         return;
     }
-    if (c < first_large_ && --unit_use_[unit_of(block)] == 0) {
-        ++empty_units_;
-        const std::size_t threshold = std::max(give_back_floor, held() / 4);
-        if (empty_units_ * unit_ >= threshold)
-            give_back();
-    }
+    free_bytes_ += nominal_bytes(c);
+    if (free_bytes_ >= next_give_back_)
+        give_back();
 }
 
 std::size_t block_pool::usable(const void* p) const { return usable_bytes(class_of(p)) - 8; }
