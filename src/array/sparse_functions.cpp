@@ -277,6 +277,7 @@ Mm sp2coo(const Mm& s)
 {
     Mm i, j, v;
     find(s, i_o, i, j, v);
+    v = mdouble(v);  // the values of a byte value come back as bytes
     const int n = i.size();
     const bool complex = v.isc();
     Mm r(0, 0, 0, n + 1, complex ? 4 : 3, qv_double);
