@@ -1,5 +1,6 @@
 // conv and deconv: polynomial products by blocked DAXPY accumulation, or by
 // FFT when both operands are long, and division through filter.
+#include "signal/filter_internal.hpp"
 #include "signal/storage.hpp"
 #include "linalg/lapack.hpp"
 #include "signal/fft_internal.hpp"
@@ -117,10 +118,8 @@ Mm deconv(const Mm& b, const Mm& a, i_o_t, Mm& q, Mm& r)
         return x_M;
     }
     const int k = lb - la + 1;
-    Mm e = shaped(0, 1, k);
-    std::fill(e.addr(), e.addr() + k, 0.0);
-    e.addr()[0] = 1;
-    Mm quotient = filter(b, a, e);
+    // the impulse response of b/a: long division
+    Mm quotient = filter_impulse(b, a, k);
     if (b.rows() != 1 && quotient.size() == k)
         quotient.reshape(k, 1);
     Mm remainder = b - conv(a, quotient);

@@ -26,6 +26,7 @@ TEST(AllocationFailure, Signal)
     const Mm minus_one(-1.0), poles = test::row({-1, -2}), frequencies = test::complex(1, 2, {0, 0}, {1, 2});
     const Mm bx = muint8(test::row({0, 10, 0, 10, 4, 20, 30, 20, 30, 24}));
     const Mm by = muint8(test::row({0, 0, 10, 10, 6, 0, 0, 10, 10, 6}));
+    const Mm two_back = test::row({1, 0, -0.25});
     test::sweep_allocations({
         {"fft mixed radix", r7, [](Mm& x) { x = fft(x); }},
         {"fft packed", r16, [](Mm& x) { x = fft(x); }},
@@ -42,6 +43,7 @@ TEST(AllocationFailure, Signal)
          }},
         {"conv", r7, [=](Mm& x) { x = conv(x, b); }},
         {"deconv", r7, [=](Mm& x) { x = deconv(x, b); }},
+        {"filter with b shorter than a", r7, [=](Mm& x) { x = filter(one, two_back, x); }},
         {"conv2", m, [=](Mm& x) { x = conv2(x, x, same); }},
         {"upfirdn", r7, [=](Mm& x) { x = upfirdn(x, b, up, gain); }},
         {"cplxpair", z6, [=](Mm& x) { x = cplxpair(pairs); }},

@@ -1,12 +1,16 @@
 // conv and deconv: values and orientation, the choice between the direct
 // and FFT engines, complex products, and division with remainder.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <vector>
 
 namespace {
+
+#include "data/nonfinite_reference.inc"
 
 using cplx = std::complex<double>;
 
@@ -105,6 +109,42 @@ TEST(Conv, EnginesAgainstDirectSums)
             const cplx got(y.addr()[k], y.addi() ? y.addi()[k] : 0.0);
             ASSERT_LE(std::abs(got - want[k]), tol) << k;
         }
+    }
+}
+
+// deconv divides by the recursion of filter on an impulse: on finite data
+// it gives filter's values.
+TEST(Deconv, QuotientIsTheImpulseResponse)
+{
+    const Mm b = test::row({0.3, -1.7, 2.9, 0.4, -5.1, 3.3, 0.01}), a = test::row({1.9, 0.6, -0.35});
+    Mm e = test::counting({1, 5});
+    std::fill(e.addr(), e.addr() + 5, 0.0);
+    e.addr()[0] = 1;
+    EXPECT_EQ(test::values(deconv(b, a)), test::values(filter(b, a, e)));
+}
+
+// A NaN or Inf coefficient stays in its own place of the quotient, and in
+// the places the division carries it to (numpy.polydiv).
+TEST(Deconv, NonFiniteCoefficients)
+{
+    struct Case {
+        const char* what;
+        Mm b, a;
+        std::vector<double> q, r;
+    };
+    const std::vector<Case> cases = {
+        {"by a scalar", test::row({2, NAN, 4, 6}), Mm(2.0), test::listed(deconv_nan_q), test::listed(deconv_nan_r)},
+        {"by x + 1", test::row({1, INFINITY, 1, 1, 1}), test::row({1, 1}), test::listed(deconv_inf_q),
+         test::listed(deconv_inf_r)},
+        // the quotient by x^2 is b's leading part, the remainder its tail
+        {"by x^2", test::row({1, 2, NAN, 4, 5, 6}), test::row({1, 0, 0}), {1, 2, NAN, 4}, {0, 0, NAN, 0, 5, 6}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm q, r;
+        deconv(c.b, c.a, i_o, q, r);
+        test::expect_matches(q, c.q);
+        test::expect_matches(r, c.r);
     }
 }
 
