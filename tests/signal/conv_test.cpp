@@ -112,6 +112,61 @@ TEST(Conv, EnginesAgainstDirectSums)
     }
 }
 
+// A NaN or Inf element spreads over the outputs its products reach and no
+// further, with either engine's lengths (numpy.convolve).
+TEST(Conv, NonFiniteElementsReachOnlyTheirOutputs)
+{
+    auto zeros_with_nan = [](int n) {
+        Mm a = test::counting({1, n});
+        std::fill(a.addr(), a.addr() + n, 0.0);
+        a.addr()[10] = NAN;
+        return a;
+    };
+    auto ones_row = [](int n) {
+        Mm b = test::counting({1, n});
+        std::fill(b.addr(), b.addr() + n, 1.0);
+        return b;
+    };
+    std::vector<cplx> ai(600), bi(600);
+    for (int k = 0; k < 600; ++k) {
+        ai[k] = double((k * 37 + 11) % 19) - 9;
+        bi[k] = double((k * 53 + 5) % 13) + 1;
+    }
+    ai[10] = INFINITY;
+    ai[300] = -INFINITY;
+    std::vector<cplx> ac = ai, bc = bi;
+    for (int k = 0; k < 600; ++k) {
+        ac[k] += cplx(0, double((k * 29 + 3) % 7) - 3);
+        bc[k] += cplx(0, double((k * 17 + 1) % 5) + 1);
+    }
+    ac[10] = NAN;
+    ac[300] = cplx(1, 2);
+
+    struct Case {
+        const char* what;
+        Mm a, b;
+        std::vector<double> re, im;
+    };
+    const std::vector<Case> cases = {
+        {"499 by 499, one NaN", zeros_with_nan(499), ones_row(499), test::listed(conv_nan_499), {}},
+        {"600 by 600, one NaN", zeros_with_nan(600), ones_row(600), test::listed(conv_nan_600), {}},
+        {"600 by 600, Inf and -Inf", vector_of(ai, true, false), vector_of(bi, true, false),
+         test::listed(conv_inf_600), {}},
+        {"600 by 600 complex, one NaN", vector_of(ac, true, true), vector_of(bc, true, true),
+         test::listed(conv_complex_600_re), test::listed(conv_complex_600_im)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm y = conv(c.a, c.b);
+        EXPECT_EQ(test::extents(y), (std::vector<int>{1, int(c.re.size())}));
+        test::expect_matches(test::values(real(y)), c.re);
+        if (!c.im.empty())
+            test::expect_matches(test::values(imag(y)), c.im);
+        else
+            EXPECT_FALSE(y.isc());
+    }
+}
+
 // deconv divides by the recursion of filter on an impulse: on finite data
 // it gives filter's values.
 TEST(Deconv, QuotientIsTheImpulseResponse)
