@@ -88,7 +88,7 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
                 if (lo == 0 || lo == n || (letter == 'n' && v != v)) {
                     out[j] = NAN;
                 } else if (letter == 'l') {
-                    out[j] = yv[lo - 1] + (v - k[lo - 1]) / (k[hi - 1] - k[lo - 1]) * (yv[hi - 1] - yv[lo - 1]);
+                    out[j] = blend(yv[lo - 1], yv[hi - 1], (v - k[lo - 1]) / (k[hi - 1] - k[lo - 1]));
                 } else {
                     out[j] = yv[nearest_knot(v, k, lo, hi) - 1];
                 }

@@ -104,6 +104,28 @@ struct knot_axis {
     }
 };
 
+// The point at fraction f (0 <= f <= 1) of the way from y0 to y1, as
+// y0 + f (y1 - y0). A knot (f = 0 or 1) gives its own value exactly,
+// whatever the other end holds. Strictly between an infinite end and a
+// finite one the line tends to that infinity, as it does between equal
+// infinities, where the formula would make Inf - Inf or 0 Inf of it;
+// opposite infinities, a NaN end and a NaN fraction give NaN.
+inline double blend(double y0, double y1, double f) noexcept
+{
+    if (f == 0)
+        return y0;
+    if (f == 1)
+        return y1;
+    const double v = y0 + f * (y1 - y0);
+    if (v == v || y0 != y0 || y1 != y1 || f != f)
+        return v;
+    if (y0 == y1)
+        return y0;
+    if (std::isinf(y0) != std::isinf(y1))
+        return std::isinf(y0) ? y0 : y1;
+    return v;
+}
+
 // The nearer of knots lo and hi to t: the upper (hi) at the half-way point
 // of increasing knots, the larger abscissa (lo) of decreasing ones.
 inline int nearest_knot(double t, const double* k, int lo, int hi) noexcept
