@@ -71,6 +71,7 @@ TEST(AllocationFailure, Signal)
         {"mean of a wide matrix", counting({3, 12}), [](Mm& x) { x = mean(x); }},
         {"stdM", m, [](Mm& x) { x = stdM(x); }},
         {"stdM of a wide matrix", counting({3, 12}), [](Mm& x) { x = stdM(x); }},
+        {"stdM of one uint8 observation", bx, [=](Mm& x) { x = stdM(x, one, one); }},
         {"cov of a wide matrix", counting({3, 12}), [](Mm& x) { x = cov(x); }},
         {"cov", m, [](Mm& x) { x = cov(x); }},
         {"cov of two", r7, [=](Mm& x) { x = cov(x, x); }},
