@@ -59,9 +59,12 @@ void bilinear(const knot_axis& ax, const knot_axis& ay, const double* xs, const 
             }
             const double* p = zv + cell[q];
             const double t = tx[q];
-            const double a = blend(p[0], p[rows], t);
-            const double b = blend(p[1], p[rows + 1], t);
-            out[j0 + q] = blend(a, b, ty[q]);
+            // the plain formula, which is blend's wherever it ends finite: a
+            // non-finite value on the way stays non-finite to the end
+            const double a = p[0] + t * (p[rows] - p[0]);
+            const double b = p[1] + t * (p[rows + 1] - p[1]);
+            const double v = a + ty[q] * (b - a);
+            out[j0 + q] = std::isfinite(v) ? v : blend(blend(p[0], p[rows], t), blend(p[1], p[rows + 1], t), ty[q]);
         }
     }
 }

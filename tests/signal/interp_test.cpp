@@ -164,7 +164,8 @@ TEST(Interp1, NonFiniteTableValues)
          test::listed(interp1_case3)},
         {"-Inf at the first knot", test::row({1, 2, 3}), test::row({-INFINITY, 2, 3}), test::row({1, 1.5, 2, 2.5}),
          test::listed(interp1_case4)},
-        {"last knot exact", test::row({0, 1}), test::row({0.7, 0.1}), test::row({0, 1}), test::listed(interp1_case5)},
+        {"finite ends whose difference overflows", test::row({1, 2}), test::row({-1e308, 1.5e308}),
+         test::row({1, 1.25, 1.5, 2}), test::listed(interp1_wide)},
         {"decreasing knots", test::row({3, 2, 1}), test::row({3, INFINITY, 1}), test::row({3, 2, 1, 2.5}),
          test::listed(interp1_down)},
     };
@@ -177,6 +178,24 @@ TEST(Interp1, NonFiniteTableValues)
         const auto v = test::values(two);
         test::expect_matches(std::vector<double>(v.begin() + c.want.size(), v.end()), c.want);
     }
+}
+
+// An infinite value elsewhere in the table leaves the lines between finite
+// knots as they are: the tested path gives the plain formula's values.
+TEST(Interp1, InfiniteValueElsewhereChangesNoFiniteLine)
+{
+    Mm x(0, 0, 0, 1, 13, qv_double), y(0, 0, 0, 1, 13, qv_double), with_inf(0, 0, 0, 1, 13, qv_double);
+    Mm q(0, 0, 0, 1, 60, qv_double);
+    for (int k = 0; k < 13; ++k) {
+        x.addr()[k] = k + 0.4 * std::sin(1.3 * k);
+        y.addr()[k] = with_inf.addr()[k] = std::cos(0.9 * k) * (1 + 0.1 * k);
+    }
+    with_inf.addr()[12] = INFINITY;
+    for (int j = 0; j < 60; ++j)
+        q.addr()[j] = x.addr()[0] + (x.addr()[11] - x.addr()[0]) * ((j * 7919) % 101) / 100.0;
+    const Mm plain = interp1(x, y, q);
+    const Mm tested = interp1(x, with_inf, q);
+    EXPECT_EQ(test::values(tested), test::values(plain));
 }
 
 TEST(Interp1, AgainstReference)

