@@ -80,8 +80,10 @@ $(TSAN_BUILD)/build.ninja: | deps
 	  -DNUMRUN_BUILD_BENCH=OFF $(CMAKE_ARGS)
 
 test-tsan: deps $(TSAN_BUILD)/build.ninja
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_value
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_value test_io test_host
 	TSAN_OPTIONS=halt_on_error=1 ./$(TSAN_BUILD)/tests/test_value --gtest_filter='Threads.*:*.Threads*'
+	TSAN_OPTIONS=halt_on_error=1 ./$(TSAN_BUILD)/tests/test_io --gtest_filter='Threads.*:*.Threads*'
+	TSAN_OPTIONS=halt_on_error=1 ./$(TSAN_BUILD)/tests/test_host --gtest_filter='Threads.*:*.Threads*'
 
 # Each libFuzzer harness for FUZZ_SECONDS, starting from a scratch copy of
 # its committed seeds; findings land in $(FUZZ_BUILD)/findings.

@@ -136,6 +136,50 @@ TransportProblem make_transport(int m, int n, int sources)
     return {m, n, 2 * n, c, sparse(I, J, V, Mm(double(m)), Mm(double(n))), b, zeros(Mm(1.0), Mm(double(n)))};
 }
 
+// A supply-and-demand problem, also from the shared splitmix64 stream
+// (seed 61): `sinks` demand rows first, as equalities (received = demand,
+// 1 to 10), then `sources` supply rows (shipped <= capacity), `arcs`
+// columns of cost 1 + 9u. Arc j < sinks brings sink j its demand from
+// source j (j < sources) or from a drawn source; the other arcs join a
+// drawn sink to a drawn source. Each source's capacity is 1.2 times the
+// demand its planned arcs carry, so the plan is feasible with 20% spare.
+struct SupplyDemandProblem {
+    int m, n, neq;
+    Mm c, A, b, lb;
+};
+
+SupplyDemandProblem make_supply_demand(int sources, int sinks, int arcs)
+{
+    SplitMix64 gen{61};
+    std::vector<double> demand(sinks), planned(sources, 0.0);
+    for (double& d : demand)
+        d = 1 + static_cast<double>(gen.next() % 10);
+    Mm I(0, 0, 0, 2 * arcs, 1, qv_double), J(0, 0, 0, 2 * arcs, 1, qv_double), V(0, 0, 0, 2 * arcs, 1, qv_double);
+    Mm c(0, 0, 0, 1, arcs, qv_double), b(0, 0, 0, sinks + sources, 1, qv_double);
+    for (int j = 0; j < arcs; ++j) {
+        int source, sink;
+        if (j < sinks) {
+            sink = j;
+            source = j < sources ? j : static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
+            planned[source] += demand[sink];
+        } else {
+            sink = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sinks));
+            source = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
+        }
+        I.addr()[2 * j] = sink + 1;
+        I.addr()[2 * j + 1] = sinks + source + 1;
+        J.addr()[2 * j] = J.addr()[2 * j + 1] = j + 1;
+        V.addr()[2 * j] = V.addr()[2 * j + 1] = 1;
+        c.addr()[j] = 1 + 9 * (static_cast<double>(gen.next() >> 11) * 0x1p-53);
+    }
+    for (int i = 0; i < sinks; ++i)
+        b.addr()[i] = demand[i];
+    for (int s = 0; s < sources; ++s)
+        b.addr()[sinks + s] = 1.2 * planned[s];
+    const int m = sinks + sources;
+    return {m, arcs, sinks, c, sparse(I, J, V, Mm(double(m)), Mm(double(arcs))), b, zeros(Mm(1.0), Mm(double(arcs)))};
+}
+
 // Resident-set figures of this process in bytes from /proc/self/status;
 // the high-water mark is reset to the current size by clear_refs.
 long long status_bytes(const char* key)
@@ -233,6 +277,39 @@ void LpTransportAgainstHighsIpm(benchmark::State& state)
     state.counters["objective_error"] = std::fabs(objective - ref.objective) / std::fabs(ref.objective);
 }
 BENCHMARK(LpTransportAgainstHighsIpm)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// lp on the supply-and-demand problems against linprog's highs-ipm on the
+// same problems (one thread, best of ten runs taken just before and just
+// after two runs of this benchmark on a loaded machine; times and optima
+// from tools/reference/lp_transport_times.py, kept as data). Run with
+// OPENBLAS_NUM_THREADS=1.
+struct SupplyDemandReference {
+    int sources, sinks, arcs;
+    double seconds, objective;
+};
+const SupplyDemandReference supply_demand_highs_ipm[] = {
+    {2000, 3000, 10000, 0.1290, 66603.37544021507},
+    {8000, 12000, 40000, 0.7519, 268455.7043087664},
+};
+
+void LpSupplyDemandAgainstHighsIpm(benchmark::State& state)
+{
+    const SupplyDemandReference& ref = supply_demand_highs_ipm[state.range(0)];
+    SupplyDemandProblem p = make_supply_demand(ref.sources, ref.sinks, ref.arcs);
+    double best = 1e300, objective = NAN;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        Mm x = lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(double(p.neq)), Mm(-1.0));
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        objective = 0;
+        if (x.size() == p.n)
+            for (int j = 0; j < p.n; ++j)
+                objective += p.c.addr()[j] * x.addr()[j];
+    }
+    state.counters["x_highs_ipm"] = best / ref.seconds;
+    state.counters["objective_error"] = std::fabs(objective - ref.objective) / std::fabs(ref.objective);
+}
+BENCHMARK(LpSupplyDemandAgainstHighsIpm)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // lp on the transportation problems with the BLAS threads the process
 // started with against the same call on one BLAS thread: "x_one_thread"

@@ -4,6 +4,7 @@
 #include "linalg/lapack.hpp"
 #include "linalg/sparse_lu.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -128,6 +129,59 @@ void LeastSquares(benchmark::State& state)
     state.SetLabel("baseline: DGEQP3 + DORMQR + DTRSM");
 }
 BENCHMARK(LeastSquares)->Unit(benchmark::kMillisecond);
+
+// A tall sparse A, two entries a row: the augmented system [s*I A; A' 0]
+// of order m + n beside the normal equations A'A x = A'b formed from the
+// entries by a hand loop and solved by DPOTRF and two triangular solves.
+void TallSparseLeastSquares(benchmark::State& state)
+{
+    const int m = int(state.range(0)), n = int(state.range(1));
+    std::vector<int> c1(m), c2(m);
+    std::vector<double> w1(m), w2(m);
+    Mm i(0, 0, 0, 2 * m, 1, qv_double), j(0, 0, 0, 2 * m, 1, qv_double), v(0, 0, 0, 2 * m, 1, qv_double);
+    const Mm b = dense(m, 1, 1);
+    for (int r = 0; r < m; ++r) {
+        c1[r] = r % n;
+        c2[r] = (7 * r + 3 + r / n) % n;
+        if (c2[r] == c1[r])
+            c2[r] = (c2[r] + 1) % n;
+        w1[r] = 1 + r % 5;
+        w2[r] = -(1 + r % 3) / 2.0;
+        i.addr()[2 * r] = i.addr()[2 * r + 1] = r + 1;
+        j.addr()[2 * r] = c1[r] + 1;
+        j.addr()[2 * r + 1] = c2[r] + 1;
+        v.addr()[2 * r] = w1[r];
+        v.addr()[2 * r + 1] = w2[r];
+    }
+    const Mm a = sparse(i, j, v, Mm(double(m)), Mm(double(n)));
+    std::vector<double> g, y;
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm x = mldivide(a, b);
+            benchmark::DoNotOptimize(x.addr());
+        },
+        [&] {
+            g.assign(std::size_t(n) * n, 0.0);
+            y.assign(n, 0.0);
+            for (int r = 0; r < m; ++r) {
+                const int p = c1[r], q = c2[r];
+                g[p + std::size_t(p) * n] += w1[r] * w1[r];
+                g[q + std::size_t(q) * n] += w2[r] * w2[r];
+                g[std::min(p, q) + std::size_t(std::max(p, q)) * n] += w1[r] * w2[r];
+                y[p] += w1[r] * b.addr()[r];
+                y[q] += w2[r] * b.addr()[r];
+            }
+            lapack::potrf('U', n, g.data(), n);
+            const int one = 1;
+            const double alpha = 1;
+            dtrsm_("L", "U", "T", "N", &n, &one, &alpha, g.data(), &n, y.data(), &n, 1, 1, 1, 1);
+            dtrsm_("L", "U", "N", "N", &n, &one, &alpha, g.data(), &n, y.data(), &n, 1, 1, 1, 1);
+            benchmark::DoNotOptimize(y.data());
+        });
+    state.SetLabel("baseline: normal equations by hand, DPOTRF + DTRSM");
+}
+BENCHMARK(TallSparseLeastSquares)->Args({30000, 300})->Args({100000, 1000})->Unit(benchmark::kMillisecond);
 
 // The 5-point Laplacian on a k-by-k grid.
 Mm laplacian(int k)

@@ -51,6 +51,15 @@ test::Policy default_policy()
     return isatty(STDIN_FILENO) ? test::Policy::Strict : test::Policy::AutoContinue;
 }
 
+char code_byte(double c) noexcept
+{
+    if (c >= 1 && c < 256 && c == std::floor(c))
+        return static_cast<char>(static_cast<unsigned char>(c));
+    if (c >= -128 && c <= -1 && c == std::floor(c))
+        return static_cast<char>(static_cast<unsigned char>(c + 256));
+    return '?';
+}
+
 std::string fold(std::string_view s)
 {
     std::string out(s);
@@ -290,8 +299,9 @@ std::string prop_text(const Object& o, std::string_view name)
     std::string out;
     if (!p)
         return out;
+    out.reserve(p->data.size());
     for (double c : p->data)
-        out.push_back(c >= 1 && c < 256 ? static_cast<char>(static_cast<unsigned char>(c)) : '?');
+        out.push_back(code_byte(c));
     return out;
 }
 
@@ -381,6 +391,12 @@ void apply_defaults(Object& o, double h)
         copy_from_root(o, "ForegroundColor", "DefaultUIControlForegroundColor");
         put_number(o, "Value", 0);
         put_text(o, "String", "");
+        // A control made without a place shows at the lower left of its
+        // figure, in pixels, as a new control does on screen.
+        if (o.kind == Kind::uicontrol) {
+            put_text(o, "Units", "pixels");
+            put_row(o, "Position", {20, 20, 60, 20});
+        }
         break;
     default:
         put_text(o, "Visible", "on");
@@ -448,7 +464,7 @@ void run_callback_text(const std::vector<double>& codes, double obj)
         return;
     std::string line = "callback ";
     for (double c : codes)
-        line.push_back(c >= 1 && c < 256 ? static_cast<char>(static_cast<unsigned char>(c)) : '?');
+        line.push_back(code_byte(c));
     append_log(line);
 
     // The callback may delete objects or rewrite the text: the hook gets a
@@ -664,12 +680,15 @@ bool colour_from(const miniM* v, long long n, double rgb[3])
     if (v->isString) {
         std::string s;
         for (long long k = 0; k < n; ++k)
-            s.push_back(static_cast<char>(v->data[k]));
+            s.push_back(code_byte(v->data[k]));
         s = fold(s);
         for (int k = 0; k < 8; ++k)
             if (s == words[k] || (s.size() == 1 && s[0] == letters[k]))
                 pick = k;
     } else if (n == 3) {
+        for (int k = 0; k < 3; ++k)
+            if (!(v->data[k] >= 0 && v->data[k] <= 1))
+                return false;
         std::copy(v->data, v->data + 3, rgb);
         return true;
     } else if (n == 1) {
@@ -688,6 +707,40 @@ bool colour_from(const miniM* v, long long n, double rgb[3])
         return false;
     std::copy(table[pick], table[pick] + 3, rgb);
     return true;
+}
+
+// The words a colour property takes besides colours: no colour, and the
+// colours a face or an edge takes from its data.
+bool colour_word(const miniM* v, long long n)
+{
+    if (!v->isString)
+        return false;
+    std::string s;
+    for (long long k = 0; k < n; ++k)
+        s.push_back(code_byte(v->data[k]));
+    s = fold(s);
+    return s == "none" || s == "flat" || s == "interp" || s == "auto";
+}
+
+// Why a value is no colour, in words the user wrote it in.
+std::string colour_refusal(const char* name, const miniM* v, long long n)
+{
+    if (v->isString) {
+        std::string s;
+        for (long long k = 0; k < n; ++k)
+            s.push_back(code_byte(v->data[k]));
+        return "'" + s + "' is illegal color";
+    }
+    std::string shown;
+    for (long long k = 0; k < n && k < 6; ++k) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%s%.6g", k ? " " : "", v->data[k]);
+        shown += buf;
+    }
+    if (n > 6)
+        shown += " ...";
+    return std::string(name) + ": [" + shown +
+           "] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name";
 }
 
 // The engine's own colour properties, and root defaults for them
@@ -1125,7 +1178,7 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         if (o->kind == Kind::line && value && value->isString) {
             std::string s;
             for (long long k = 0; k < n; ++k)
-                s.push_back(static_cast<char>(value->data[k]));
+                s.push_back(code_byte(value->data[k]));
             o->is_text = equal_folded(s, "text");
         }
         return;
@@ -1151,13 +1204,26 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         render::after_print(h);
 #endif
 
-    double rgb[3];
-    if (value && n > 0 && is_colour_property(name) && colour_from(value, n, rgb)) {
-        const int dims[2] = {1, 3};
-        assign(put_prop(*o, name), 2, dims, rgb, false);
-        return;
+    if (value && n > 0 && is_colour_property(name)) {
+        double rgb[3];
+        if (colour_from(value, n, rgb)) {
+            const int dims[2] = {1, 3};
+            assign(put_prop(*o, name), 2, dims, rgb, false);
+            return;
+        }
+        if (!colour_word(value, n)) {
+            // Nothing is stored: the object keeps the colour it had.
+            record("set refused %s %s (bad colour)", handle_text(h).c_str(), name);
+            report_error(colour_refusal(name, value, n));
+            return;
+        }
     }
     store_value(*o, name, value, n);
+    // Limits a program writes hold until it sets the mode back to "auto".
+    if (o->kind == Kind::axes && value && n > 0 && !value->isString)
+        for (const char* axis : {"X", "Y", "Z"})
+            if (equal_folded(name, std::string(axis) + "Lim"))
+                put_text(*o, std::string(axis) + "LimMode", "manual");
 }
 
 miniM* vizmo_get_property(double h, const char* name)

@@ -101,6 +101,12 @@ struct Engine {
 // destructors, which may run after ours would have.
 Engine& engine();
 
+// The byte a character code stands for. Texts reach the engine as codes
+// 1..255, or as -128..-1 when the caller's characters are signed (the bytes
+// 128..255 of UTF-8 or Latin-1 text); anything else is no character and
+// reads as '?'. Every reader of text goes through this one conversion.
+char code_byte(double c) noexcept;
+
 // Folds A..Z to a..z (names are matched without case, ASCII only).
 std::string fold(std::string_view s);
 bool equal_folded(std::string_view a, std::string_view b) noexcept;

@@ -15,7 +15,7 @@ std::string Value::text() const
 {
     std::string s;
     for (double c : data)
-        s.push_back(static_cast<char>(static_cast<unsigned char>(c)));
+        s.push_back(code_byte(c));
     return s;
 }
 

@@ -1,7 +1,8 @@
 // Pictures of a run: a compiled program drawing a line plot with a legend,
 // a grid of small charts, an image with its colour bar, a mesh, level lines,
-// bar charts (grouped, stacked and horizontal), two y axes and a horizontal
-// colour bar through the library's plotting commands. Run with
+// bar charts (grouped, stacked and horizontal), two y axes, an image shown
+// as it is with polar series, piled areas and a long log axis, and a
+// horizontal colour bar through the library's plotting commands. Run with
 // VIZMO_OUTPUT_DIR set, it leaves each figure there as PNG and SVG files
 // (figure-<n>.png at the end, figure-<n>-<k>.png after each drawnow).
 #include <velkor.h>
@@ -151,6 +152,34 @@ int main()
     labels("plotyy", "t", "2 + sin t");
     drawnow();
 
+    // An image shown as it is, two polar series on one radial scale, the
+    // columns of a matrix as areas piled on each other, and a log axis over
+    // thirty decades.
+    new_figure(800, 600);
+    subplot(2.0, 2.0, 1.0);
+    Mm ramp = reshape(linspace(1.0, 600.0, 600.0), 20.0, 30.0) / 600.0;
+    const Mm shown = imshow(Mm(CL(ramp)));
+    expect(sizes_are(get(shown, TM("CData")), 20, 30), "imshow keeps the 20 x 30 picture");
+    title(Mm(CL(TM("imshow of a 20 x 30 ramp"))));
+    subplot(2.0, 2.0, 2.0);
+    Mm angle = linspace(0.0, 2 * M_PI, 73.0);
+    polar(Mm((CL(angle), 2.0 + cos(angle), TM("r"), angle, 1.0 + 0.0 * angle, TM("b"))));
+    legend(Mm((CL(TM("2 + cos t")), TM("1"))));
+    title(Mm(CL(TM("polar: one radial scale"))));
+    subplot(2.0, 2.0, 3.0);
+    Mm day = transpose(linspace(1.0, 12.0, 12.0));
+    Mm piles = horzcat(1.0 + 0.5 * sin(0.5 * day), horzcat(1.5 + 0.5 * cos(0.4 * day), 0.75 + 0.0 * day));
+    area(Mm((CL(day), piles)));
+    const Mm piled = get(gca(), TM("YLim"));
+    expect(piled.size() == 2 && piled.addr()[1] >= 3.75, "the areas' limits reach the top of the pile");
+    labels("area of three columns, piled", "month", "");
+    subplot(2.0, 2.0, 4.0);
+    Mm exponent = linspace(-15.0, 15.0, 61.0);
+    semilogy(Mm((CL(exponent), power(Mm(10.0), exponent))));
+    expect(istrue(strcmp(get(gca(), TM("YScale")), TM("log"))), "semilogy makes the y axis logarithmic");
+    labels("semilogy over 30 decades", "exponent", "10^x");
+    drawnow();
+
     // An image with a horizontal colour bar under it.
     new_figure(560, 420);
     colormap(TM("hot"));
@@ -159,10 +188,10 @@ int main()
     labels("peaks(32), colour bar below", "", "");
     drawnow();
     expect(sizes_are(getframe(gcf()), 420, 560), "the last picture is 560 by 420");
-    expect(findobj(Mm((CL(TM("Type")), TM("figure")))).size() == 9, "nine figures");
+    expect(findobj(Mm((CL(TM("Type")), TM("figure")))).size() == 10, "ten figures");
 
     exitM();
-    std::printf("nine figures drawn\n");
+    std::printf("ten figures drawn\n");
     if (mismatches)
         std::fprintf(stderr, "plots: %d wrong result(s)\n", mismatches);
     return mismatches == 0 ? 0 : 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vizmo::render {
 
@@ -14,5 +15,13 @@ namespace vizmo::render {
 // "Q4"), YY (two-digit year). Anything else is copied. A non-finite serial
 // gives the empty text.
 std::string date_label(double serial, const std::string& format);
+
+// Ticks for a date axis from lo to hi: at most max_count (at least 2) of
+// them on calendar boundaries, the finest step that keeps within the count
+// of these: 1, 5, 10, 15 and 30 seconds; 1, 5, 10, 15 and 30 minutes; 1, 2,
+// 3, 6 and 12 hours; 1, 2, 7 and 14 days; the starts of every 1, 2, 3 and 6
+// months; and the starts of years, every 1, 2 or 5 times a power of ten.
+// Empty when the span holds no tick or is no span of dates.
+std::vector<double> date_ticks(double lo, double hi, int max_count);
 
 } // namespace vizmo::render

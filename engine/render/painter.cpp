@@ -5,6 +5,7 @@
 #include "date_labels.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,12 @@ std::vector<double> numbers(const Object& o, const char* name)
 {
     const Prop* p = prop(o, name);
     return p && !p->is_string ? p->data : std::vector<double>{};
+}
+
+int int_of(const Object& o, const char* name, int fallback)
+{
+    const double v = prop_number(o, name, fallback);
+    return v > -2147483648.0 && v < 2147483648.0 ? static_cast<int>(v) : fallback;
 }
 
 std::string text_of(const Object& o, const char* name)
@@ -43,7 +50,7 @@ std::vector<std::string> text_rows(const Prop& p)
     for (int i = 0; i < m; ++i) {
         std::string r;
         for (std::size_t j = 0; j < cols; ++j)
-            r.push_back(static_cast<char>(static_cast<unsigned char>(p.data[j * m + i])));
+            r.push_back(code_byte(p.data[j * m + i]));
         r.erase(r.find_last_not_of(' ') + 1);
         rows.push_back(r);
     }
@@ -136,19 +143,95 @@ std::vector<Rgb> colormap(const Object& fig)
 const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
 {
     const int m = static_cast<int>(map.size());
+    // +Inf is the top of the scale and -Inf its bottom; NaN takes the first row.
     if (!std::isfinite(v) || !(hi > lo))
-        return map[std::isfinite(v) && v >= hi ? m - 1 : 0];
+        return map[!std::isnan(v) && v >= hi ? m - 1 : 0];
     const int k = static_cast<int>(std::floor((v - lo) / (hi - lo) * m));
     return map[static_cast<std::size_t>(std::clamp(k, 0, m - 1))];
 }
 
-void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
-               double angle)
+std::string utf8(const std::string& s)
 {
-    if (s.empty())
-        return;
+    std::string out;
+    out.reserve(s.size());
+    const auto* b = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t k = 0; k < n;) {
+        const unsigned char c = b[k];
+        // The length of a well-formed sequence starting here, or 0.
+        std::size_t len = 0;
+        if (c < 0x80)
+            len = 1;
+        else if (c >= 0xC2 && c <= 0xDF)
+            len = 2;
+        else if (c >= 0xE0 && c <= 0xEF)
+            len = 3;
+        else if (c >= 0xF0 && c <= 0xF4)
+            len = 4;
+        bool ok = len > 0 && k + len <= n;
+        for (std::size_t i = 1; ok && i < len; ++i)
+            ok = (b[k + i] & 0xC0) == 0x80;
+        if (ok && len == 3) {
+            const unsigned c1 = b[k + 1];
+            ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);  // overlong, surrogate
+        }
+        if (ok && len == 4) {
+            const unsigned c1 = b[k + 1];
+            ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+        }
+        if (ok && c != 0) {
+            out.append(s, k, len);
+            k += len;
+            continue;
+        }
+        if (c == 0) {
+            out.push_back('?');
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+        ++k;
+    }
+    return out;
+}
+
+namespace {
+
+void use_font(cairo_t* cr, double size)
+{
     cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
+}
+
+// A label of the form "10^n": the base and the raised exponent.
+bool power_label(const std::string& s, std::string& base, std::string& exponent)
+{
+    if (s.rfind("10^", 0) != 0 || s.size() < 4)
+        return false;
+    base = "10";
+    exponent = s.substr(3);
+    return true;
+}
+
+} // namespace
+
+double text_width(cairo_t* cr, const std::string& s, double size)
+{
+    if (s.empty())
+        return 0;
+    use_font(cr, size);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, utf8(s).c_str(), &e);
+    return e.x_advance;
+}
+
+void show_text(cairo_t* cr, const std::string& text, double x, double y, double size, double ax, double ay,
+               double angle)
+{
+    if (text.empty())
+        return;
+    const std::string s = utf8(text);
+    use_font(cr, size);
     cairo_text_extents_t e;
     cairo_text_extents(cr, s.c_str(), &e);
     cairo_save(cr);
@@ -157,6 +240,67 @@ void show_text(cairo_t* cr, const std::string& s, double x, double y, double siz
     cairo_move_to(cr, -e.x_bearing - ax * e.width, -e.y_bearing - ay * e.height);
     cairo_show_text(cr, s.c_str());
     cairo_restore(cr);
+}
+
+double label_width(cairo_t* cr, const std::string& s, double size)
+{
+    std::string base, exponent;
+    if (power_label(s, base, exponent))
+        return text_width(cr, base, size) + text_width(cr, exponent, 0.75 * size);
+    return text_width(cr, s, size);
+}
+
+void show_label(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay)
+{
+    std::string base, exponent;
+    if (!power_label(s, base, exponent)) {
+        show_text(cr, s, x, y, size, ax, ay);
+        return;
+    }
+    // The pair is placed as one text: the digits' box, widened by the
+    // exponent, which sits raised by half the digits' height.
+    const double wb = text_width(cr, base, size), we = text_width(cr, exponent, 0.75 * size);
+    const double h = 0.73 * size;  // the height of the digits
+    const double left = x - ax * (wb + we), top = y - ay * (h + 0.35 * size);
+    show_text(cr, base, left, top + 0.35 * size, size, 0, 0);
+    show_text(cr, exponent, left + wb, top, 0.75 * size, 0, 0);
+}
+
+std::vector<bool> thinned(cairo_t* cr, const std::vector<std::string>& labels, const std::vector<double>& at,
+                          const std::vector<double>& ticks, bool side_by_side, double size)
+{
+    const std::size_t n = labels.size();
+    std::vector<bool> shown(n, true);
+    if (n < 2 || at.size() != n)
+        return shown;
+    // Side by side a label takes its width, one above another the height of
+    // its line; neighbours keep a gap of the font size between them.
+    std::vector<double> extent(n);
+    for (std::size_t k = 0; k < n; ++k)
+        extent[k] = side_by_side ? label_width(cr, labels[k], size) : (labels[k].empty() ? 0 : 1.0 * size);
+    // Counted from the tick at 0 when there is one, so 0 keeps its label.
+    std::size_t anchor = 0;
+    for (std::size_t k = 0; k < n && k < ticks.size(); ++k)
+        if (ticks[k] == 0)
+            anchor = k;
+    for (std::size_t stride = 1; stride <= n; ++stride) {
+        bool clear = true;
+        double last_at = 0, last_extent = -1;
+        for (std::size_t k = anchor % stride; k < n && clear; k += stride) {
+            if (labels[k].empty())
+                continue;
+            if (last_extent >= 0)
+                clear = std::fabs(at[k] - last_at) >= (extent[k] + last_extent) / 2 + size;
+            last_at = at[k];
+            last_extent = extent[k];
+        }
+        if (!clear)
+            continue;
+        for (std::size_t k = 0; k < n; ++k)
+            shown[k] = (k + stride - anchor % stride) % stride == 0;
+        return shown;
+    }
+    return shown;
 }
 
 bool limits_written(const Object& ax, const char* axis)
@@ -220,13 +364,43 @@ std::vector<double> ticks(const Scale& s)
 {
     double a = std::min(s.lo, s.hi), b = std::max(s.lo, s.hi);
     std::vector<double> t;
+    const double room = std::fabs(s.p1 - s.p0);
     if (s.log) {
-        for (double e = std::ceil(std::log10(a)); e <= std::floor(std::log10(b)) && t.size() < 20; ++e)
-            t.push_back(std::pow(10, e));
+        // The decades, every 1, 2, 5, 10, 20, 50... of them so that about
+        // one lies in 40 pixels, at most ten: 30 decades show every 5th,
+        // 600 every 100th. Counted from 10^0 so that it keeps its tick.
+        const double first = std::ceil(std::log10(a) - 1e-9), last = std::floor(std::log10(b) + 1e-9);
+        if (last >= first) {
+            const double most = std::clamp(std::floor(room / 40), 2.0, 10.0);
+            auto count = [&](double step) { return std::floor(last / step) - std::ceil(first / step) + 1; };
+            // The finest step within the count; should it leave a single
+            // decade, the one before it (thinned when drawn).
+            double step = 1, finer = 1;
+            for (double mag = 1; count(step) > most && mag < 1e4; mag *= 10)
+                for (double f : {2.0, 5.0, 10.0}) {
+                    finer = step;
+                    step = f * mag;
+                    if (count(step) <= most)
+                        break;
+                }
+            if (count(step) < 2)
+                step = finer;
+            for (double e = std::ceil(first / step) * step; e <= last; e += step)
+                t.push_back(std::pow(10, e));
+        }
+        if (t.size() >= 2)
+            return t;
+        // Less than two decades in sight: round steps as on a linear axis,
+        // those above 0.
+        Scale lin = s;
+        lin.log = false;
+        t.clear();
+        for (double v : ticks(lin))
+            if (v > 0)
+                t.push_back(v);
         return t;
     }
     // About one tick per 50 pixels, at most six steps.
-    const double room = std::fabs(s.p1 - s.p0);
     const double parts = std::clamp(std::floor(room / 50), 1.0, 6.0);
     double step;
     if (const double raw = (b - a) / parts; std::isfinite(raw)) {
@@ -257,8 +431,17 @@ std::vector<double> ticks(const Scale& s)
 std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s)
 {
     const Prop* p = find_prop(ax, name);
-    if (!p || p->is_string)
+    if (!p || p->is_string) {
+        // A date axis ticks on calendar boundaries: days, month starts, years.
+        const std::string date_name = std::string(1, static_cast<char>(std::tolower(name[0]))) + "Date";
+        if (const Prop* date = find_prop(ax, date_name); date && date->is_string && !s.log) {
+            const double room = std::fabs(s.p1 - s.p0);
+            std::vector<double> t = date_ticks(s.lo, s.hi, static_cast<int>(std::clamp(std::floor(room / 60), 2.0, 8.0)));
+            if (t.size() >= 2)
+                return t;
+        }
         return ticks(s);
+    }
     std::vector<double> t;
     for (double v : p->data)
         if (std::isfinite(s.value(v)) && v >= s.lo && v <= s.hi && t.size() < 100)
@@ -266,11 +449,12 @@ std::vector<double> ticks_of(const Object& ax, const std::string& name, const Sc
     return t;
 }
 
-std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name)
+std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name,
+                                          bool log)
 {
     const Prop* date = find_prop(ax, date_name);
     if (!(date && date->is_string))
-        return tick_labels(t);
+        return log ? log_tick_labels(t) : tick_labels(t);
     const std::string format = prop_text(ax, date_name);
     std::vector<std::string> out;
     out.reserve(t.size());

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -32,6 +33,10 @@ using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 const Prop* prop(const Object& o, const char* name);
 
 std::vector<double> numbers(const Object& o, const char* name);
+
+// A property read as an int (a marker or style index, a count): its first
+// element truncated, or fallback when there is none or no int holds it.
+int int_of(const Object& o, const char* name, int fallback);
 
 std::string text_of(const Object& o, const char* name);
 
@@ -59,8 +64,28 @@ std::vector<Rgb> colormap(const Object& fig);
 // The row of the map that v takes between lo and hi.
 const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi);
 
+// Text as cairo takes it: well-formed UTF-8 stays, and every other byte of
+// 128..255 is read as Latin-1 (a stray byte would stop cairo drawing).
+std::string utf8(const std::string& s);
+
+// The advance of a text at a font size.
+double text_width(cairo_t* cr, const std::string& s, double size);
+
+// Draws s with (ax, ay) of its ink box at (x, y): 0 left or top, 1 right or
+// bottom.
 void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
                double angle = 0);
+
+// Tick labels: as show_text, except that "10^n" draws as 10 with n raised.
+double label_width(cairo_t* cr, const std::string& s, double size);
+void show_label(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay);
+
+// Which of an axis' tick labels show: all when none would touch its
+// neighbour, else every 2nd, 3rd... counted from the tick at 0 (or the
+// first), the smallest stride that leaves them clear. at holds the labels'
+// pixel positions along the axis; side by side for an x axis.
+std::vector<bool> thinned(cairo_t* cr, const std::vector<std::string>& labels, const std::vector<double>& at,
+                          const std::vector<double>& ticks, bool side_by_side, double size);
 
 // ---------------------------------------------------------------------------
 // Axes coordinates.
@@ -148,12 +173,15 @@ void nice_limits(double& lo, double& hi, bool log);
 std::vector<double> ticks(const Scale& s);
 
 // Ticks a program wrote win over the chosen ones; an empty "XTick" (as a
-// colour bar writes) means none.
+// colour bar writes) means none. A date axis ("xDate" holds its format)
+// ticks on calendar boundaries.
 std::vector<double> ticks_of(const Object& ax, const std::string& name, const Scale& s);
 
 // The labels of an axis' ticks: dates when the axis has a date format
-// (date_name, as "xDate"), otherwise numbers that tell the ticks apart.
-std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name);
+// (date_name, as "xDate"), otherwise numbers that tell the ticks apart, in
+// one style along the axis (decades of a log axis as powers of ten).
+std::vector<std::string> axis_tick_labels(const Object& ax, const std::vector<double>& t, const char* date_name,
+                                          bool log = false);
 
 void dash(cairo_t* cr, int style, double w);
 
@@ -207,8 +235,22 @@ std::vector<Bar3> bars_in_3d(const std::vector<const Object*>& items);
 // marked with "XAxisLocation" "top" or "YAxisLocation" "right" are drawn on.
 struct FlatLimits {
     Scale x, y, x2, y2;
+    // A second axis drawn: one that series use and whose limits are not
+    // those of the first (plotyy's second x axis is usually the first).
     bool x2_used = false, y2_used = false;
 };
+
+// Area series pile up: each stands on the one made before it over the same
+// x, and the first of a pile, or one over other x, on 0. The base of each
+// area series of the items, point by point.
+std::map<const Object*, std::vector<double>> area_bases(const std::vector<const Object*>& items);
+
+// The rectangle an axes' image covers, pixel edges in data units: from
+// "IMLim" (the edges as image sets them, or the centres as imagesc does),
+// or, when that names no extent for an axis with more than one cell (none,
+// not finite, or one point, as an image made before its data holds), the
+// data's own: 1 to columns + 1 and 1 to rows + 1. False without an image.
+bool image_extent(const Object& ax, double& x0, double& x1, double& y0, double& y1);
 FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items);
 // The scales of an axes seen in 3-D; bars3 are the items' bars as
 // bars_in_3d lays them out, found once by the caller that also draws them.
@@ -237,6 +279,11 @@ struct Painter {
     std::vector<std::pair<const Object*, std::vector<double>>> boxes;
     // The view of the axes being drawn.
     double view_az = 0, view_el = 90;
+    // The radius at the frame of the polar axes being drawn: every polar
+    // series of an axes shares it.
+    double polar_outer = 1;
+    // The base each area series of the axes being drawn stands on.
+    std::map<const Object*, std::vector<double>> area_base;
 
     std::vector<double> placement(const Object& ax) const;
     void figure();
@@ -251,6 +298,10 @@ struct Painter {
     void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p);
     void image(const Object& ax, const Scale& x, const Scale& y);
     void control(const Object& c);
+    // The frame of a polar axes (and its rings, spokes and their labels
+    // when its grid is on), under the series; sets polar_outer.
+    void polar_frame(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                     double bh, bool decorated);
     void legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
                 double bh);
     void swatch(const Object& s, double x0, double x1, double y);

@@ -50,12 +50,8 @@ void Painter::figure()
         else if (o.kind == Kind::uimenu) {
             const std::string label = text_of(o, "Label").empty() ? text_of(o, "String") : text_of(o, "Label");
             cairo_set_source_rgb(cr, 0, 0, 0);
-            cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-            cairo_set_font_size(cr, 11);
-            cairo_text_extents_t e;
-            cairo_text_extents(cr, label.c_str(), &e);
             show_text(cr, label, menu_x, 3, 11, 0, 0);
-            menu_x += e.x_advance + 12;
+            menu_x += text_width(cr, label, 11) + 12;
         }
     }
 }
@@ -75,12 +71,22 @@ void Painter::control(const Object& c)
     Rgb bg{0.8, 0.8, 0.8}, fg{0, 0, 0};
     colour(c, "BackgroundColor", bg);
     colour(c, "ForegroundColor", fg);
-    cairo_rectangle(cr, x, y, w, h);
-    set_colour(cr, bg);
-    cairo_fill_preserve(cr);
-    cairo_set_source_rgb(cr, 0.4, 0.4, 0.4);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
+    // A static text is its text on its background, without a border; a
+    // control of no width or no height has no box to draw (a label placed
+    // by its centre point shows only its text).
+    const bool label = c.style == "text";
+    if (w > 0 && h > 0) {
+        cairo_rectangle(cr, x, y, w, h);
+        set_colour(cr, bg);
+        if (label) {
+            cairo_fill(cr);
+        } else {
+            cairo_fill_preserve(cr);
+            cairo_set_source_rgb(cr, 0.4, 0.4, 0.4);
+            cairo_set_line_width(cr, 1);
+            cairo_stroke(cr);
+        }
+    }
     const double value = prop_number(c, "Value", 0);
     if (c.style == "progressbar" || c.style == "slider") {
         const double lo = prop_number(c, "Min", 0), hi = prop_number(c, "Max", c.style == "slider" ? 1 : 100);
@@ -107,7 +113,11 @@ void Painter::control(const Object& c)
     std::string s = text_of(c, "String");
     if (const std::size_t bar = s.find('|'); bar != std::string::npos)
         s.resize(bar);
-    show_text(cr, s, text_x, y + h / 2, std::clamp(h * 0.6, 6.0, 12.0), 0, 0.5);
+    const double size = std::clamp(h * 0.6, 6.0, 12.0);
+    if (label)
+        show_text(cr, s, x + w / 2, y + h / 2, size, 0.5, 0.5);
+    else
+        show_text(cr, s, text_x, y + h / 2, size, 0, 0.5);
 }
 
 void Painter::hosted(double h, const Object& ax)
@@ -160,11 +170,100 @@ std::vector<const Object*> shown_items(double h, const Object& ax)
     return items;
 }
 
+std::map<const Object*, std::vector<double>> area_bases(const std::vector<const Object*>& items)
+{
+    std::map<const Object*, std::vector<double>> bases;
+    bool piling = false;
+    std::vector<double> pile_x, top;
+    for (const Object* o : items) {
+        if (!equal_folded(prop_text(*o, "ChartType"), "area") || is_text(*o))
+            continue;
+        const std::vector<double> xd = numbers(*o, "XData"), yd = numbers(*o, "YData");
+        if (!(piling && pile_x == xd && top.size() == yd.size()))
+            top.assign(yd.size(), 0);
+        bases[o] = top;
+        for (std::size_t k = 0; k < yd.size(); ++k)
+            if (std::isfinite(yd[k]))
+                top[k] += yd[k];
+        pile_x = xd;
+        piling = true;
+    }
+    return bases;
+}
+
+bool image_extent(const Object& ax, double& x0, double& x1, double& y0, double& y1)
+{
+    const Prop* cd = prop(ax, "CData");
+    if (!cd || cd->is_string || (cd->is_bytes ? cd->bytes.empty() : cd->data.empty()))
+        return false;
+    const int rows = cd->dims[0], cols = cd->dims[1];
+    if (rows < 1 || cols < 1)
+        return false;
+    const std::vector<double> im = numbers(ax, "IMLim");
+    // The limits span either the pixel edges (image) or the pixel centres
+    // (imagesc); a single cell spans one unit about its centre unless its
+    // edges are given.
+    auto edges = [&im](int at, int n, double& e0, double& e1) {
+        const double lo = im.size() >= 4 ? im[at] : NAN, hi = im.size() >= 4 ? im[at + 1] : NAN;
+        if (!(std::isfinite(lo) && std::isfinite(hi)) || (lo == hi && n > 1)) {
+            e0 = 1;
+            e1 = n + 1;
+        } else if (std::fabs((hi - lo) - n) < 1e-9 * std::max(1.0, std::fabs(n))) {
+            e0 = lo;
+            e1 = hi;
+        } else if (n == 1) {
+            e0 = lo - 0.5;
+            e1 = hi + 0.5;
+        } else {
+            const double step = (hi - lo) / (n - 1);
+            e0 = lo - step / 2;
+            e1 = hi + step / 2;
+        }
+    };
+    edges(0, cols, x0, x1);
+    edges(2, rows, y0, y1);
+    return true;
+}
+
+namespace {
+
+// Whether a series shows markers (a stem shows circles when it names none)
+// or caps at the ends of its lines, which the frame should not cut.
+bool marked(const Object& o, const std::string& chart)
+{
+    const int mark = int_of(o, "Marker", -1);
+    return chart == "stem" || (mark >= 0 && mark <= 12) || prop_number(o, "CapSize", 0) > 0;
+}
+
+// Moves an automatic limit out by half a round step where a marker or the
+// end of a bar would sit on the frame: within 3% of the span of it.
+void clear_of_frame(double& lo, double& hi, bool log, double need_lo, double need_hi)
+{
+    if (!(lo < hi))
+        return;
+    const double a = log ? std::log10(lo) : lo, b = log ? std::log10(hi) : hi;
+    const double span = b / 2 - a / 2, near = 0.06 * span;
+    const double nlo = log ? std::log10(need_lo) : need_lo, nhi = log ? std::log10(need_hi) : need_hi;
+    double half_step = 0.5;
+    if (!log) {
+        const double step = std::pow(10, std::floor(std::log10(span / 2.5)));
+        half_step = (span / step > 12.5 ? 5 * step : span / step > 5 ? 2 * step : step) / 2;
+    }
+    if (std::isfinite(nhi) && nhi / 2 >= b / 2 - near && std::isfinite(b + half_step))
+        hi = log ? std::pow(10, b + half_step) : hi + half_step;
+    if (std::isfinite(nlo) && nlo / 2 <= a / 2 + near && std::isfinite(a - half_step))
+        lo = log ? std::pow(10, a - half_step) : lo - half_step;
+}
+
+} // namespace
+
 FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items)
 {
     // Data ranges: [0] the axes' own x and y, [1] the second axes'.
     double xlo[2] = {INFINITY, INFINITY}, xhi[2] = {-INFINITY, -INFINITY};
     double ylo[2] = {INFINITY, INFINITY}, yhi[2] = {-INFINITY, -INFINITY};
+    // What must not sit on the frame of the first axes: markers, bar ends.
+    double need_xlo = INFINITY, need_xhi = -INFINITY, need_ylo = INFINITY, need_yhi = -INFINITY;
     const bool xlog = equal_folded(prop_text(ax, "XScale"), "log"), ylog = equal_folded(prop_text(ax, "YScale"), "log");
     auto widen = [](double v, double& lo, double& hi, bool log) {
         if (std::isfinite(v) && (!log || v > 0)) {
@@ -174,6 +273,7 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
     };
     // Stacked bars pile positive parts up and negative parts down from 0.
     std::vector<double> up[2], down[2];  // per bar: vertical, horizontal
+    const std::map<const Object*, std::vector<double>> bases = area_bases(items);
     FlatLimits out;
     for (const Object* o : items) {
         const std::string chart = fold(prop_text(*o, "ChartType"));
@@ -191,16 +291,30 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
         const std::vector<double> xd = numbers(*o, "XData"), yd = numbers(*o, "YData");
         for (double v : xd)
             widen(v, xlo[xi], xhi[xi], xlog && !xi);
-        for (double v : yd)
-            widen(v, ylo[yi], yhi[yi], ylog && !yi);
+        if (const auto base = bases.find(o); base != bases.end()) {
+            // An area reaches from its base to its base plus its values.
+            for (std::size_t k = 0; k < yd.size() && k < base->second.size(); ++k)
+                if (std::isfinite(yd[k]))
+                    widen(base->second[k] + yd[k], ylo[yi], yhi[yi], ylog && !yi);
+        } else {
+            for (double v : yd)
+                widen(v, ylo[yi], yhi[yi], ylog && !yi);
+        }
         if (chart == "bar" || chart == "area" || chart == "stem")
             widen(0, ylo[yi], yhi[yi], ylog && !yi);
         if (chart == "barh")
             widen(0, xlo[xi], xhi[xi], xlog && !xi);
+        if (!xi && !yi && marked(*o, chart) && chart != "bar" && chart != "barh")
+            for (std::size_t k = 0; k < xd.size() && k < yd.size(); ++k)
+                if (std::isfinite(xd[k]) && std::isfinite(yd[k])) {
+                    widen(xd[k], need_xlo, need_xhi, xlog);
+                    widen(yd[k], need_ylo, need_yhi, ylog);
+                }
         if (chart == "bar" || chart == "barh") {
             const bool vertical = chart == "bar";
             // The outer bars reach half a step beyond their positions.
             const std::vector<double>& at = vertical ? xd : yd;
+            const std::vector<double>& len = vertical ? yd : xd;
             double step = INFINITY;
             for (std::size_t k = 1; k < at.size(); ++k)
                 if (std::isfinite(at[k]) && std::isfinite(at[k - 1]) && at[k] != at[k - 1])
@@ -210,42 +324,60 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
             for (double v : at)
                 for (double edge : {v - step / 2, v + step / 2})
                     vertical ? widen(edge, xlo[xi], xhi[xi], xlog && !xi) : widen(edge, ylo[yi], yhi[yi], ylog && !yi);
-            if (stacked_bars(*o)) {
-                const std::vector<double>& len = vertical ? yd : xd;
-                std::vector<double>& u = up[vertical ? 0 : 1];
-                std::vector<double>& d = down[vertical ? 0 : 1];
-                if (u.size() < len.size()) {
-                    u.resize(len.size(), 0);
-                    d.resize(len.size(), 0);
-                }
-                for (std::size_t k = 0; k < len.size(); ++k) {
-                    if (!std::isfinite(len[k]))
-                        continue;
-                    double& end = len[k] >= 0 ? u[k] : d[k];
-                    end += len[k];
+            // The far ends of the bars, away from 0.
+            double& far_lo = vertical ? need_ylo : need_xlo;
+            double& far_hi = vertical ? need_yhi : need_xhi;
+            const bool mine = !xi && !yi;
+            const bool stacked = stacked_bars(*o);
+            std::vector<double>& u = up[vertical ? 0 : 1];
+            std::vector<double>& d = down[vertical ? 0 : 1];
+            if (stacked && u.size() < len.size()) {
+                u.resize(len.size(), 0);
+                d.resize(len.size(), 0);
+            }
+            for (std::size_t k = 0; k < len.size(); ++k) {
+                if (!std::isfinite(len[k]))
+                    continue;
+                double end = len[k];
+                if (stacked) {
+                    double& pile = len[k] >= 0 ? u[k] : d[k];
+                    pile += len[k];
+                    end = pile;
                     vertical ? widen(end, ylo[yi], yhi[yi], ylog && !yi) : widen(end, xlo[xi], xhi[xi], xlog && !xi);
                 }
+                if (mine && end > 0)
+                    far_hi = std::max(far_hi, end);
+                if (mine && end < 0)
+                    far_lo = std::min(far_lo, end);
             }
         }
     }
-    if (const std::vector<double> im = numbers(ax, "IMLim"); im.size() >= 4 && prop(ax, "CData")) {
-        widen(im[0], xlo[0], xhi[0], false);
-        widen(im[1], xlo[0], xhi[0], false);
-        widen(im[2], ylo[0], yhi[0], false);
-        widen(im[3], ylo[0], yhi[0], false);
-    }
     out.x.log = xlog;
     out.y.log = ylog;
-    if (!manual_limits(ax, "X", out.x.lo, out.x.hi)) {
-        nice_limits(xlo[0], xhi[0], xlog);
-        out.x.lo = xlo[0];
-        out.x.hi = xhi[0];
-    }
-    if (!manual_limits(ax, "Y", out.y.lo, out.y.hi)) {
-        nice_limits(ylo[0], yhi[0], ylog);
-        out.y.lo = ylo[0];
-        out.y.hi = yhi[0];
-    }
+    // An image fills the limits chosen for it; data besides it widen them
+    // to round steps.
+    double ix0, ix1, iy0, iy1;
+    const bool image = image_extent(ax, ix0, ix1, iy0, iy1);
+    auto automatic = [&](double lo, double hi, bool log, double image_lo, double image_hi, double need_lo,
+                         double need_hi, double& out_lo, double& out_hi) {
+        const bool data = lo <= hi;
+        if (data || !image) {
+            nice_limits(lo, hi, log);
+            clear_of_frame(lo, hi, log, need_lo, need_hi);
+        }
+        if (image) {
+            lo = data ? std::min(lo, image_lo) : image_lo;
+            hi = data ? std::max(hi, image_hi) : image_hi;
+        }
+        out_lo = lo;
+        out_hi = hi;
+    };
+    if (!manual_limits(ax, "X", out.x.lo, out.x.hi))
+        automatic(xlo[0], xhi[0], xlog, std::min(ix0, ix1), std::max(ix0, ix1), need_xlo, need_xhi, out.x.lo,
+                  out.x.hi);
+    if (!manual_limits(ax, "Y", out.y.lo, out.y.hi))
+        automatic(ylo[0], yhi[0], ylog, std::min(iy0, iy1), std::max(iy0, iy1), need_ylo, need_yhi, out.y.lo,
+                  out.y.hi);
     nice_limits(xlo[1], xhi[1], false);
     nice_limits(ylo[1], yhi[1], false);
     out.x2.lo = xlo[1], out.x2.hi = xhi[1];
@@ -267,8 +399,48 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
         out.x.reversed = !out.x.reversed;
         out.x2.reversed = !out.x2.reversed;
     }
+    // A second x axis over the first one's limits would only repeat its labels.
+    if (out.x2_used && !out.x.log && out.x2.lo == out.x.lo && out.x2.hi == out.x.hi)
+        out.x2_used = false;
     return out;
 }
+
+namespace {
+
+// The labels of a flat axis: the ticks' texts, the pixels they lie at
+// along the axis, and which of them show.
+struct AxisLabels {
+    std::vector<double> ticks;
+    std::vector<std::string> text;
+    std::vector<double> at;      // the ticks
+    std::vector<double> centre;  // the labels: under their ticks, or moved in from the figure's edge
+    std::vector<bool> shown;
+    double widest = 0;  // of those shown
+};
+
+// A label side by side with others (an x axis' label) near the figure's
+// edge moves in to show whole; figure_width 0 leaves labels at their ticks.
+AxisLabels axis_labels(cairo_t* cr, const Object& ax, const Scale& s, const std::vector<double>& t,
+                       const char* date_name, bool side_by_side, double size, double figure_width = 0)
+{
+    AxisLabels l;
+    l.ticks = t;
+    l.text = axis_tick_labels(ax, t, date_name, s.log);
+    for (std::size_t k = 0; k < t.size(); ++k) {
+        l.at.push_back(std::round(s.pixel(t[k])) + 0.5);
+        const double half = label_width(cr, l.text[k], size) / 2;
+        l.centre.push_back(side_by_side && half * 2 + 2 < figure_width
+                               ? std::clamp(l.at[k], half + 1, figure_width - half - 1)
+                               : l.at[k]);
+    }
+    l.shown = thinned(cr, l.text, l.centre, t, side_by_side, size);
+    for (std::size_t k = 0; k < t.size(); ++k)
+        if (l.shown[k])
+            l.widest = std::max(l.widest, label_width(cr, l.text[k], size));
+    return l;
+}
+
+} // namespace
 
 void Painter::axes(double h, const Object& ax)
 {
@@ -283,12 +455,21 @@ void Painter::axes(double h, const Object& ax)
     std::optional<FlatLimits> lim;
     if (flat)
         lim = flat_limits(ax, items);
+    bool polar = false, pie = false;
+    for (const Object* o : items) {
+        const std::string chart = fold(prop_text(*o, "ChartType"));
+        polar = polar || chart == "polar";
+        pie = pie || chart == "pie";
+    }
+    const bool round = flat && (polar || pie);
+    const double fs = 10;
     // Tick labels, axis labels and the title need room beside the box. On a
     // side where the position leaves under 3% of the figure to its edge or
     // to a neighbouring axes (an axes filling the figure, a subplot cell, an
     // axes beside its colour bar), that room is taken inside the position.
-    if (decorated) {
-        double gap[4] = {pos[0], 1 - pos[0] - pos[2], 1 - pos[1] - pos[3], pos[1]};  // left, right, top, bottom
+    const std::string title = label_of(ax, "Title");
+    double gap[4] = {pos[0], 1 - pos[0] - pos[2], 1 - pos[1] - pos[3], pos[1]};  // left, right, top, bottom
+    if (decorated || !title.empty()) {
         const double eps = 1e-9;
         for (const auto& [o, b] : boxes) {
             if (o == &ax)
@@ -306,29 +487,52 @@ void Painter::axes(double h, const Object& ax)
                     gap[3] = std::min(gap[3], pos[1] - b[1] - b[3]);
             }
         }
+    }
+    // An axes without decoration (as an image shown by itself) keeps its
+    // title, and room for it.
+    if (!decorated && !title.empty() && gap[2] < 0.03 && bh > 40) {
+        by += 20;
+        bh -= 20;
+    }
+    if (decorated) {
         // Only a second axis that is drawn takes room: a hidden series on it
         // draws no axis, and a 3-D box has none.
         const bool right_axis = lim && lim->y2_used, top_axis = lim && lim->x2_used;
         // Room for tick labels comes from the font (10 pixels, and 11 for
         // an axis label), not from the box: a short box (a horizontal
         // colour bar) needs the same room below it as a tall one.
-        const double left = std::min(60.0, 0.13 * bw);
-        const double right = right_axis ? left : std::min(20.0, 0.05 * bw);
         const double top = std::min(30.0, 0.08 * bh) + (top_axis ? 14 : 0);
         const double font_room = 4 + 14 + (label_of(ax, "XLabel").empty() ? 0 : 4 + 14) + 4;
         const double bottom = std::max(std::min(45.0, 0.11 * bh), font_room);
-        if (gap[0] < 0.03) {
-            bx += left;
-            bw -= left;
-        }
-        if (gap[1] < 0.03)
-            bw -= right;
         if (gap[2] < 0.03) {
             by += top;
             bh -= top;
         }
         if (gap[3] < 0.03)
             bh -= bottom;
+        // The side rooms follow from the widest y tick labels at the height
+        // the box now has, and the y label beyond them.
+        double left = std::min(60.0, 0.13 * bw), right = std::min(20.0, 0.05 * bw);
+        if (lim && !round && bh > 1) {
+            Scale ys = lim->y, ys2 = lim->y2;
+            ys.p0 = ys2.p0 = by + bh;
+            ys.p1 = ys2.p1 = by;
+            const AxisLabels yl = axis_labels(cr, ax, ys, ticks_of(ax, "YTick", ys), "yDate", false, fs);
+            const double label = label_of(ax, "YLabel").empty() ? 0 : 6 + 13;
+            left = std::max(left, std::min(4 + yl.widest + 4 + label + 2, 0.4 * bw));
+            if (right_axis) {
+                const AxisLabels yr = axis_labels(cr, ax, ys2, ticks(ys2), "", false, fs);
+                right = std::max(right, std::min(4 + yr.widest + 6, 0.3 * bw));
+            }
+        } else if (right_axis) {
+            right = left;
+        }
+        if (gap[0] < 0.03) {
+            bx += left;
+            bw -= left;
+        }
+        if (gap[1] < 0.03)
+            bw -= right;
     }
     if (!(bw > 1 && bh > 1))
         return;
@@ -343,26 +547,39 @@ void Painter::axes(double h, const Object& ax)
         return;
     }
 
-    Scale xs = lim->x, ys = lim->y, xs2 = lim->x2, ys2 = lim->y2;
-    bool polar = false, pie = false;
-    for (const Object* o : items) {
-        const std::string chart = fold(prop_text(*o, "ChartType"));
-        polar = polar || chart == "polar";
-        pie = pie || chart == "pie";
+    // An image shown without decoration (as imshow shows one) keeps square
+    // pixels: the box shrinks about its centre to the picture's proportions.
+    double ix0, ix1, iy0, iy1;
+    const bool only_texts = std::all_of(items.begin(), items.end(), [](const Object* o) { return is_text(*o); });
+    if (!decorated && only_texts && image_extent(ax, ix0, ix1, iy0, iy1)) {
+        const double sx = bw / std::fabs(lim->x.hi - lim->x.lo), sy = bh / std::fabs(lim->y.hi - lim->y.lo);
+        if (std::isfinite(sx) && std::isfinite(sy) && sx > 0 && sy > 0) {
+            const double s = std::min(sx, sy);
+            const double w = s * std::fabs(lim->x.hi - lim->x.lo), hh = s * std::fabs(lim->y.hi - lim->y.lo);
+            bx += (bw - w) / 2;
+            by += (bh - hh) / 2;
+            bw = w;
+            bh = hh;
+        }
     }
+
+    Scale xs = lim->x, ys = lim->y, xs2 = lim->x2, ys2 = lim->y2;
     xs.p0 = xs2.p0 = bx;
     xs.p1 = xs2.p1 = bx + bw;
     ys.p0 = ys2.p0 = by + bh;  // y grows upwards
     ys.p1 = ys2.p1 = by;
     box_x = bx, box_y = by, box_w = bw, box_h = bh;
+    area_base = area_bases(items);
 
     Rgb bg{1, 1, 1};
     colour(ax, "Color", bg);
-    if (decorated && !polar && !pie) {
+    if (decorated && !round) {
         set_colour(cr, bg);
         cairo_rectangle(cr, bx, by, bw, bh);
         cairo_fill(cr);
     }
+    if (polar)
+        polar_frame(ax, items, bx, by, bw, bh, decorated);
 
     cairo_save(cr);
     cairo_rectangle(cr, bx, by, bw, bh);
@@ -373,13 +590,13 @@ void Painter::axes(double h, const Object& ax)
     const std::vector<double> xt = ticks_of(ax, "XTick", xs), yt = ticks_of(ax, "YTick", ys);
     cairo_set_line_width(cr, 0.5);
     cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
-    if (decorated && !polar && !pie && equal_folded(prop_text(ax, "XGrid"), "on"))
+    if (decorated && !round && equal_folded(prop_text(ax, "XGrid"), "on"))
         for (double t : xt) {
             cairo_move_to(cr, std::round(xs.pixel(t)) + 0.5, by);
             cairo_line_to(cr, std::round(xs.pixel(t)) + 0.5, by + bh);
             cairo_stroke(cr);
         }
-    if (decorated && !polar && !pie && equal_folded(prop_text(ax, "YGrid"), "on"))
+    if (decorated && !round && equal_folded(prop_text(ax, "YGrid"), "on"))
         for (double t : yt) {
             cairo_move_to(cr, bx, std::round(ys.pixel(t)) + 0.5);
             cairo_line_to(cr, bx + bw, std::round(ys.pixel(t)) + 0.5);
@@ -405,61 +622,146 @@ void Painter::axes(double h, const Object& ax)
         if (is_text(*o))
             series(*o, xs, ys, Rgb{0, 0, 1});
 
-    if (!decorated || polar || pie) {
-        if (decorated) {
-            cairo_set_source_rgb(cr, 0, 0, 0);
-            show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
-        }
+    if (!decorated) {
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        show_text(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
         return;
     }
-    // Box, ticks and tick labels.
+    if (round) {
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+        legend(ax, items, bx, by, bw, bh);
+        return;
+    }
+    // Box, ticks and tick labels; labels that would run into their
+    // neighbours are thinned out.
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1);
     cairo_rectangle(cr, std::round(bx) + 0.5, std::round(by) + 0.5, std::round(bw) - 1, std::round(bh) - 1);
     cairo_stroke(cr);
-    const double fs = 10;
-    const std::vector<std::string> xl = axis_tick_labels(ax, xt, "xDate"), yl = axis_tick_labels(ax, yt, "yDate");
+    const AxisLabels xl = axis_labels(cr, ax, xs, xt, "xDate", true, fs, width);
+    const AxisLabels yl = axis_labels(cr, ax, ys, yt, "yDate", false, fs);
     for (std::size_t k = 0; k < xt.size(); ++k) {
-        const double px = std::round(xs.pixel(xt[k])) + 0.5;
+        const double px = xl.at[k];
         cairo_move_to(cr, px, by + bh);
         cairo_line_to(cr, px, by + bh - 5);
         cairo_stroke(cr);
-        show_text(cr, xl[k], px, by + bh + 4, fs, 0.5, 0);
+        if (xl.shown[k])
+            show_label(cr, xl.text[k], xl.centre[k], by + bh + 4, fs, 0.5, 0);
     }
     for (std::size_t k = 0; k < yt.size(); ++k) {
-        const double py = std::round(ys.pixel(yt[k])) + 0.5;
+        const double py = yl.at[k];
         cairo_move_to(cr, bx, py);
         cairo_line_to(cr, bx + 5, py);
         cairo_stroke(cr);
-        show_text(cr, yl[k], bx - 4, py, fs, 1, 0.5);
+        if (yl.shown[k])
+            show_label(cr, yl.text[k], bx - 4, py, fs, 1, 0.5);
     }
     // The second axes of series drawn on their own scales: right and top.
     if (lim->y2_used) {
-        const std::vector<double> t = ticks(ys2);
-        const std::vector<std::string> l = tick_labels(t);
-        for (std::size_t k = 0; k < t.size(); ++k) {
-            const double py = std::round(ys2.pixel(t[k])) + 0.5;
-            cairo_move_to(cr, bx + bw, py);
-            cairo_line_to(cr, bx + bw - 5, py);
+        const AxisLabels l = axis_labels(cr, ax, ys2, ticks(ys2), "", false, fs);
+        for (std::size_t k = 0; k < l.ticks.size(); ++k) {
+            cairo_move_to(cr, bx + bw, l.at[k]);
+            cairo_line_to(cr, bx + bw - 5, l.at[k]);
             cairo_stroke(cr);
-            show_text(cr, l[k], bx + bw + 4, py, fs, 0, 0.5);
+            if (l.shown[k])
+                show_label(cr, l.text[k], bx + bw + 4, l.at[k], fs, 0, 0.5);
         }
     }
     if (lim->x2_used) {
-        const std::vector<double> t = ticks(xs2);
-        const std::vector<std::string> l = tick_labels(t);
-        for (std::size_t k = 0; k < t.size(); ++k) {
-            const double px = std::round(xs2.pixel(t[k])) + 0.5;
-            cairo_move_to(cr, px, by);
-            cairo_line_to(cr, px, by + 5);
+        const AxisLabels l = axis_labels(cr, ax, xs2, ticks(xs2), "", true, fs, width);
+        for (std::size_t k = 0; k < l.ticks.size(); ++k) {
+            cairo_move_to(cr, l.at[k], by);
+            cairo_line_to(cr, l.at[k], by + 5);
             cairo_stroke(cr);
-            show_text(cr, l[k], px, by - 4, fs, 0.5, 1);
+            if (l.shown[k])
+                show_label(cr, l.text[k], l.centre[k], by - 4, fs, 0.5, 1);
         }
     }
     show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 12, 0.5, 1);
     show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
-    show_text(cr, label_of(ax, "YLabel"), bx - 32, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
+    // The y label stands clear of the widest tick label beside it.
+    show_text(cr, label_of(ax, "YLabel"), bx - 4 - yl.widest - 6, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
     legend(ax, items, bx, by, bw, bh);
+}
+
+void Painter::polar_frame(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
+                          double bh, bool decorated)
+{
+    const double cx = bx + bw / 2, cy = by + bh / 2, radius = 0.45 * std::min(bw, bh);
+    // One radial scale for every polar series: rings at round steps, the
+    // frame at the first ring at or beyond the largest radius.
+    double rmax = 0;
+    for (const Object* o : items)
+        if (equal_folded(prop_text(*o, "ChartType"), "polar") && !is_text(*o))
+            for (double v : numbers(*o, "YData"))
+                if (std::isfinite(v))
+                    rmax = std::max(rmax, std::fabs(v));
+    if (!(rmax > 0))
+        rmax = 1;
+    Scale r;
+    r.lo = 0;
+    r.hi = rmax;
+    r.p0 = 0;
+    r.p1 = std::max(radius, 100.0);
+    std::vector<double> rings = ticks(r);
+    const double step = rings.size() >= 2 ? rings[1] - rings[0] : rmax;
+    polar_outer = rmax;
+    if (step > 0 && std::isfinite(step)) {
+        const double outer = std::ceil(rmax / step - 1e-9) * step;
+        if (std::isfinite(outer) && outer >= rmax)
+            polar_outer = outer;
+        if (rings.empty() || rings.back() < polar_outer * (1 - 1e-12))
+            rings.push_back(polar_outer);
+    }
+    const bool grid = decorated && (equal_folded(prop_text(ax, "XGrid"), "on") || equal_folded(prop_text(ax, "YGrid"), "on"));
+    cairo_save(cr);
+    if (grid) {
+        // Rings and spokes every 30 degrees, angle 0 at the top, clockwise.
+        cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
+        cairo_set_line_width(cr, 0.5);
+        for (double v : rings)
+            if (v > 0 && v < polar_outer) {
+                cairo_new_sub_path(cr);
+                cairo_arc(cr, cx, cy, v / polar_outer * radius, 0, 2 * M_PI);
+                cairo_stroke(cr);
+            }
+        for (int a = 0; a < 360; a += 30) {
+            const double t = a * M_PI / 180;
+            cairo_move_to(cr, cx, cy);
+            cairo_line_to(cr, cx + radius * std::sin(t), cy - radius * std::cos(t));
+            cairo_stroke(cr);
+        }
+    }
+    cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
+    cairo_set_line_width(cr, decorated ? 1 : 0.5);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy, radius, 0, 2 * M_PI);
+    cairo_stroke(cr);
+    if (grid) {
+        // The radii along the spoke at 15 degrees, the angles outside the frame.
+        cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
+        std::vector<double> labelled;
+        for (double v : rings)
+            if (v > 0)
+                labelled.push_back(v);
+        const std::vector<std::string> text = tick_labels(labelled);
+        std::vector<double> at;
+        for (double v : labelled)
+            at.push_back(v / polar_outer * radius);
+        const std::vector<bool> shown = thinned(cr, text, at, labelled, false, 9);
+        const double t = 15 * M_PI / 180;
+        for (std::size_t k = 0; k < labelled.size(); ++k)
+            if (shown[k])
+                show_text(cr, text[k], cx + at[k] * std::sin(t) + 2, cy - at[k] * std::cos(t), 9, 0, 0.5);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        for (int a = 0; a < 360; a += 30) {
+            const double ta = a * M_PI / 180, sx = std::sin(ta), cyy = -std::cos(ta);
+            show_text(cr, std::to_string(a), cx + (radius + 4) * sx, cy + (radius + 4) * cyy, 9, 0.5 - 0.5 * sx,
+                      0.5 - 0.5 * cyy);
+        }
+    }
+    cairo_restore(cr);
 }
 
 // A long run of points reduced to what shows at the output's resolution:
@@ -541,8 +843,8 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     const std::vector<double> xd = numbers(s, "XData"), yd = numbers(s, "YData");
     const std::size_t n = std::min(xd.size(), yd.size());
     const double lw = std::max(0.5, prop_number(s, "LineWidth", 2));
-    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
-    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int style = int_of(s, "LineStyle", 0);
+    const int mark = int_of(s, "Marker", -1);
     const double msize = std::max(1.0, prop_number(s, "MarkerSize", 6));
     cairo_set_line_width(cr, lw);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -584,19 +886,9 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
             }
             return;
         }
-        double rmax = 0;
-        for (double v : yd)
-            if (std::isfinite(v))
-                rmax = std::max(rmax, std::fabs(v));
-        if (!(rmax > 0))
-            rmax = 1;
-        cairo_save(cr);
-        cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
-        cairo_set_line_width(cr, 0.5);
-        cairo_new_sub_path(cr);
-        cairo_arc(cr, cx, cy, radius, 0, 2 * M_PI);
-        cairo_stroke(cr);
-        cairo_restore(cr);
+        // The radius at the frame is the axes' (polar_frame), shared by all
+        // of its polar series.
+        const double rmax = polar_outer > 0 && std::isfinite(polar_outer) ? polar_outer : 1;
         bool open = false;
         for (std::size_t k = 0; k < n; ++k) {
             const double r = yd[k] / rmax * radius, t = xd[k];
@@ -663,27 +955,51 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         return;
     }
 
-    if (chart == "patch" || chart == "area") {
+    if (chart == "area") {
+        // From the base the area stands on (0, or the areas piled below it)
+        // up to the base plus its values: along the top, back along the base.
+        const auto found = area_base.find(&s);
+        std::vector<double> base(n, 0);
+        if (found != area_base.end())
+            std::copy_n(found->second.begin(), std::min(n, found->second.size()), base.begin());
+        auto level = [&](double v) { return ys.pixel(ys.log && !(v > 0) ? ys.lo : v); };
+        std::vector<std::size_t> kept;
+        for (std::size_t k = 0; k < n; ++k)
+            if (std::isfinite(xs.pixel(xd[k])) && std::isfinite(yd[k]) && std::isfinite(level(base[k] + yd[k])))
+                kept.push_back(k);
+        if (kept.empty())
+            return;
+        cairo_new_path(cr);
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            const std::size_t k = kept[i];
+            i ? cairo_line_to(cr, xs.pixel(xd[k]), level(base[k] + yd[k]))
+              : cairo_move_to(cr, xs.pixel(xd[k]), level(base[k] + yd[k]));
+        }
+        for (std::size_t i = kept.size(); i-- > 0;)
+            cairo_line_to(cr, xs.pixel(xd[kept[i]]), level(base[kept[i]]));
+        cairo_close_path(cr);
+        Rgb face = c;
+        colour(s, "FaceColor", face);
+        set_colour(cr, face);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        return;
+    }
+
+    if (chart == "patch") {
         cairo_new_path(cr);
         bool any = false;
-        double first_x = 0, last_x = 0;
         for (std::size_t k = 0; k < n; ++k) {
             double x, y;
             if (!point(k, x, y))
                 continue;
-            if (!any && chart == "area") {
-                cairo_move_to(cr, x, ys.pixel(ys.log ? ys.lo : 0));
-                first_x = x;
-            }
-            any ? cairo_line_to(cr, x, y) : (chart == "area" ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y));
+            any ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
             any = true;
-            last_x = x;
         }
         if (!any)
             return;
-        if (chart == "area")
-            cairo_line_to(cr, last_x, ys.pixel(ys.log ? ys.lo : 0));
-        (void)first_x;
         cairo_close_path(cr);
         Rgb face = c;
         colour(s, "FaceColor", face);
@@ -731,6 +1047,32 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
             run.clear();
         }
         dash(cr, 0, lw);
+        // Caps (as error bars carry): a stroke across each end of each run
+        // of points, "CapSize" pixels long.
+        if (const double cap = prop_number(s, "CapSize", 0); cap > 0 && std::isfinite(cap)) {
+            const double half = std::min(cap, 100.0) / 2;
+            auto across = [&](std::size_t at, std::size_t toward) {
+                const double dx = px[toward] - px[at], dy = py[toward] - py[at], len = std::hypot(dx, dy);
+                const double ux = len > 0 ? -dy / len : 1, uy = len > 0 ? dx / len : 0;
+                cairo_move_to(cr, px[at] - half * ux, py[at] - half * uy);
+                cairo_line_to(cr, px[at] + half * ux, py[at] + half * uy);
+            };
+            for (std::size_t k = 0; k < n;) {
+                if (!std::isfinite(px[k])) {
+                    ++k;
+                    continue;
+                }
+                std::size_t end = k;
+                while (end + 1 < n && std::isfinite(px[end + 1]))
+                    ++end;
+                if (end > k) {
+                    across(k, k + 1);
+                    across(end, end - 1);
+                }
+                k = end + 1;
+            }
+            cairo_stroke(cr);
+        }
     } else if (style >= 0 && style <= 3) {
         dash(cr, style, lw);
         bool open = false;
@@ -806,8 +1148,8 @@ void Painter::swatch(const Object& s, double x0, double x1, double y)
         return;
     }
     const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
-    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
-    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int style = int_of(s, "LineStyle", 0);
+    const int mark = int_of(s, "Marker", -1);
     if (style >= 0 && style <= 3) {
         set_colour(cr, c);
         cairo_set_line_width(cr, lw);
@@ -833,34 +1175,48 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
 {
     if (equal_folded(prop_text(ax, "Legend"), "off"))
         return;
-    std::vector<const Object*> series;
+    // A pie names its wedges, each shown by a box of the wedge's colour;
+    // other series are named one by one.
+    struct Entry {
+        const Object* series;
+        std::string name;
+        bool wedge;
+        Rgb colour;
+    };
+    std::vector<Entry> keys;
     for (const Object* o : items) {
         const std::string chart = fold(prop_text(*o, "ChartType"));
-        if ((o->kind == Kind::line || o->kind == Kind::patch) && !o->is_text && chart != "text" && chart != "text3")
-            series.push_back(o);
+        if (!((o->kind == Kind::line || o->kind == Kind::patch) && !is_text(*o)))
+            continue;
+        if (chart != "pie") {
+            keys.push_back({o, "", false, {}});
+            continue;
+        }
+        const std::vector<double> yd = numbers(*o, "YData");
+        for (std::size_t k = 0; k < yd.size(); ++k)
+            if (std::isfinite(yd[k]) && yd[k] > 0)
+                keys.push_back({o, "", true, map[(k * map.size()) / yd.size()]});
     }
-    std::vector<std::pair<const Object*, std::string>> entries;
-    for (const Object* o : series)
-        if (const Prop* own = find_prop(*o, "LegendString"); own && own->is_string) {
+    std::vector<Entry> entries;
+    for (const Entry& key : keys)
+        if (const Prop* own = find_prop(*key.series, "LegendString"); !key.wedge && own && own->is_string) {
             const std::vector<std::string> rows = text_rows(*own);
-            entries.emplace_back(o, rows.empty() ? "" : rows[0]);
+            entries.push_back(key);
+            entries.back().name = rows.empty() ? "" : rows[0];
         }
     if (entries.empty())
         if (const Prop* names = find_prop(ax, "LegendString"); names && names->is_string) {
             const std::vector<std::string> rows = text_rows(*names);
-            for (std::size_t k = 0; k < std::min(rows.size(), series.size()); ++k)
-                entries.emplace_back(series[k], rows[k]);
+            for (std::size_t k = 0; k < std::min(rows.size(), keys.size()); ++k) {
+                entries.push_back(keys[k]);
+                entries.back().name = rows[k];
+            }
         }
     if (entries.empty())
         return;
     double widest = 0;
-    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 10);
-    for (const auto& [o, name] : entries) {
-        cairo_text_extents_t e;
-        cairo_text_extents(cr, name.c_str(), &e);
-        widest = std::max(widest, e.x_advance);
-    }
+    for (const Entry& e : entries)
+        widest = std::max(widest, text_width(cr, e.name, 10));
     const double lw = widest + 44, lh = 16.0 * static_cast<double>(entries.size()) + 6;
     auto corner = [&](int k, double& x, double& y) {
         x = k == 2 || k == 3 ? bx + 6 : bx + bw - lw - 6;
@@ -900,9 +1256,18 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
     cairo_stroke(cr);
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const double yy = ly + 11 + 16.0 * static_cast<double>(k);
-        swatch(*entries[k].first, lx + 6, lx + 30, yy);
+        if (entries[k].wedge) {
+            cairo_rectangle(cr, lx + 10, yy - 5, 16, 10);
+            set_colour(cr, entries[k].colour);
+            cairo_fill_preserve(cr);
+            cairo_set_source_rgb(cr, 0, 0, 0);
+            cairo_set_line_width(cr, 1);
+            cairo_stroke(cr);
+        } else {
+            swatch(*entries[k].series, lx + 6, lx + 30, yy);
+        }
         cairo_set_source_rgb(cr, 0, 0, 0);
-        show_text(cr, entries[k].second, lx + 36, yy, 10, 0, 0.5);
+        show_text(cr, entries[k].name, lx + 36, yy, 10, 0, 0.5);
     }
 }
 
@@ -953,7 +1318,7 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
     // Contour charts: the level lines of z, at their height ("contour3")
     // or on the floor of the box ("contour", under a mesh or a surface).
     if (chart == "contour" || chart == "contour3") {
-        const int levels = std::clamp(static_cast<int>(prop_number(s, "NumContourLines", 10)), 1, 1000);
+        const int levels = std::clamp(int_of(s, "NumContourLines", 10), 1, 1000);
         cairo_set_line_width(cr, 1);
         for (int l = 1; l <= levels; ++l) {
             const double level = zlo + (zhi - zlo) * l / (levels + 1);
@@ -1081,27 +1446,9 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     const bool truecolor = cd->ndims >= 3 && cd->dims[2] == 3;
     if (rows < 1 || cols < 1)
         return;
-    std::vector<double> im = numbers(ax, "IMLim");
-    if (im.size() < 4)
-        im = {1, static_cast<double>(cols + 1), 1, static_cast<double>(rows + 1)};
-    // The limits span either the pixel edges (image) or the pixel centres (imagesc).
-    auto edges = [](double lo, double hi, int n, double& e0, double& e1) {
-        if (std::fabs((hi - lo) - n) < 1e-9 * std::max(1.0, std::fabs(n)) || n == 1) {
-            e0 = lo;
-            e1 = n == 1 && hi == lo ? lo + 1 : hi;
-            if (n == 1 && hi - lo != 1) {
-                e0 = lo - 0.5;
-                e1 = hi + 0.5;
-            }
-        } else {
-            const double step = (hi - lo) / (n - 1);
-            e0 = lo - step / 2;
-            e1 = hi + step / 2;
-        }
-    };
     double x0, x1, y0, y1;
-    edges(im[0], im[1], cols, x0, x1);
-    edges(im[2], im[3], rows, y0, y1);
+    if (!image_extent(ax, x0, x1, y0, y1))
+        return;
 
     const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
     Surface pic(cairo_image_surface_create(CAIRO_FORMAT_RGB24, cols, rows), cairo_surface_destroy);
@@ -1126,8 +1473,9 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     // The colormap row a finite value takes when "CLim" spans the map.
     const double span = chi - clo;
     auto scaled_index = [&](double v) {
-        return span > 0 ? static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)))
-                        : (v >= chi ? m - 1 : 0);
+        if (!(span > 0) || !std::isfinite(v))
+            return v >= chi ? m - 1 : 0;
+        return static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)));
     };
     if (cd->is_bytes) {
         // Bytes are components 0..255 or indices from 0; an indexed picture
@@ -1160,14 +1508,15 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
                 for (int i = 0; i < rows; ++i)
                     pixel(i) = (byte(col[2 * n + i]) << 16) | (byte(col[n + i]) << 8) | byte(col[i]);
             } else if (scaled) {
+                // +Inf takes the top of the map and -Inf its bottom; NaN the first row.
                 for (int i = 0; i < rows; ++i) {
                     const double v = col[i];
-                    pixel(i) = packed[static_cast<std::size_t>(std::isfinite(v) ? scaled_index(v) : 0)];
+                    pixel(i) = packed[static_cast<std::size_t>(std::isnan(v) ? 0 : scaled_index(v))];
                 }
             } else {
                 for (int i = 0; i < rows; ++i) {
                     const double v = col[i];
-                    const int k = std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), 1.0, double(m))) : 1;
+                    const int k = std::isnan(v) ? 1 : static_cast<int>(std::clamp(std::floor(v), 1.0, double(m)));
                     pixel(i) = packed[static_cast<std::size_t>(k - 1)];
                 }
             }
@@ -1218,7 +1567,7 @@ void draw(double picture, cairo_t* cr, int width, int height)
     const Object* o = find(picture);
     // A hosted axes takes the figure defaults and the colormap from the root.
     const Object& fig = o->kind == Kind::figure ? *o : *find(0);
-    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, 0, 0, 0, 0, {}, {}};
+    Painter p{cr, width, height, fig, colormap(fig), 0, 0, {}, {}, 0, 0, 0, 0, {}, {}, 0, 90, 1, {}};
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     if (o->kind == Kind::figure)
         p.figure();

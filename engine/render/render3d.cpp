@@ -315,7 +315,7 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
         cairo_move_to(cr, u0, v0);
         cairo_line_to(cr, u1, v1);
         cairo_stroke(cr);
-        const std::vector<std::string> labels = axis_tick_labels(ax, tk[a], date_names[a]);
+        const std::vector<std::string> labels = axis_tick_labels(ax, tk[a], date_names[a], s[a].log);
         for (std::size_t k = 0; k < tk[a].size(); ++k) {
             const double t = tk[a][k];
             double at[3], u, v;
@@ -328,7 +328,7 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             // The floor's corner carries a tick label of the floor's axes.
             if (a == 2 && std::fabs(at[2] - far[2]) < 1e-9)
                 continue;
-            show_text(cr, labels[k], u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
+            show_label(cr, labels[k], u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
         }
         const double mu = (u0 + u1) / 2, mv = (v0 + v1) / 2;
         if (a < 2)
@@ -368,8 +368,8 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
     for (std::size_t k = 0; k < n; ++k)
         p.at(xd[k], yd[k], zd.empty() ? 0 : zd[k], px[k], py[k], w);
     const double lw = std::max(0.5, prop_number(s, "LineWidth", 2));
-    const int style = static_cast<int>(prop_number(s, "LineStyle", 0));
-    const int mark = static_cast<int>(prop_number(s, "Marker", -1));
+    const int style = int_of(s, "LineStyle", 0);
+    const int mark = int_of(s, "Marker", -1);
     cairo_set_line_width(cr, lw);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     set_colour(cr, c);

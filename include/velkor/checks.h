@@ -57,7 +57,8 @@ int is_same_dims(const Mm& x, const Mm& y);
 int is_same_dims(const int* const a, const int* const b);
 int isnegative(const double* v, int n);
 int iscomplex(const double* v, int n);
-// Drops an all-zero imaginary part from x itself, then tests.
+// Whether x is complex once an all-zero imaginary part (or any imaginary
+// part of a byte value) is discounted; x itself keeps it.
 int iscomplex(const Mm& x);
 int isreal(const Mm& x);
 // 1 when every element is an integer below 1e7 in magnitude; -1 for type 0.

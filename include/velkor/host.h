@@ -233,12 +233,13 @@ Mm feval_call_nargout1(const Mm& name, const Mm& args, Mm (&outs)[6]);
 Mm feval_call_1(const Mm& name, const Mm& args, Mm& out1, Mm& out2, Mm& out3, Mm& out4, Mm& out5, Mm& out6);
 
 // The argument counts of the current call, set by the host or the compiled
-// code (0 at load). nargin_set and nargout_set are the host's bookkeeping:
-// the library only ever sets nargout_set to 1.
-extern double nargin_val;
-extern double nargout_val;
-extern int nargin_set;
-extern int nargout_set;
+// code (0 at load and in every new thread): each thread has its own, as it
+// runs its own calls. nargin_set and nargout_set are the host's
+// bookkeeping: the library only ever sets nargout_set to 1.
+extern thread_local double nargin_val;
+extern thread_local double nargout_val;
+extern thread_local int nargin_set;
+extern thread_local int nargout_set;
 
 // The last-error text: read and cleared, or replaced.
 Mm lasterr();

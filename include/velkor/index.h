@@ -99,7 +99,6 @@ inline Mr::Mr(Mr_idx_type k, const Mm& x, const Mm& i1)
     : nidx(1), kind(k), field_name(nullptr), chained(0), base(&x), parent(nullptr),
       index{&i1, nullptr, nullptr, nullptr}
 {
-    const_cast<Mm&>(x).getflags().scalar_var = 0;  // a base loses its scalar-variable mark
     if (i1.gettype() != qv_double)
         take_first_index(k, i1);
 }

@@ -104,8 +104,10 @@ public:
     void setclassid(int id) noexcept { classid = id; }
     Mm* getscopelink() const noexcept { return scope_link; }
     void setscopelink(Mm* link) noexcept { scope_link = link; }
-    // Whether the storage is shared: the reference count minus 1.
-    int dirty() const noexcept { return refcount ? *refcount - 1 : 0; }
+    // Whether the storage is shared: the reference count minus 1. Other
+    // threads may hold the same block (the shared empty value above all)
+    // and change the count meanwhile, so it is read as they write it.
+    int dirty() const noexcept { return refcount ? __atomic_load_n(refcount, __ATOMIC_ACQUIRE) - 1 : 0; }
     // Whether the value has storage at all (only a failed allocation under
     // a returning error hook leaves it without).
     bool hasstorage() const noexcept { return refcount != nullptr; }

@@ -328,7 +328,8 @@ Mm cat_nd(double d, Mm& a, Mm& b)
     dims[k - 1] = static_cast<int>(joined);
     if (!check_fields(a, b, "cat"))
         return x_M;
-    const int nd = a.getndims() > k ? a.getndims() : k;
+    // A full empty value is 0x0, however many dimensions were joined.
+    const int nd = a.size() + b.size() == 0 ? 2 : a.getndims() > k ? a.getndims() : k;
     Mm out;
     bool typed = dispatch_element_type(a.gettype(), [&](auto* tag) {
         using T = std::remove_pointer_t<decltype(tag)>;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <type_traits>
 
@@ -181,7 +182,15 @@ Mm rot90(const Mm& a, const Mm& k)
         return result;
     if (error_2d(a, "rot90"))
         return x_M;
-    int r = scalar_count(k) % 4;
+    // The quarter turns modulo 4, taken in double: fmod is exact, so 2^32
+    // and 1e300 (multiples of 4) turn nothing, where a count squeezed into
+    // an int would turn three times.
+    const double turns = k.issparse() ? full(k).r() : k.r();
+    if (!std::isfinite(turns)) {
+        error("rot90: k must be a finite number of quarter turns");
+        return x_M;
+    }
+    int r = static_cast<int>(std::fmod(std::trunc(turns), 4.0));
     if (r < 0)
         r += 4;
     const int m = a.rows(), n = a.cols();

@@ -11,6 +11,7 @@
 #include "velkor/value.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,24 +47,56 @@ bool complex_valued(const Mm& x)
 
 inline bool nonzero(const double* re, const double* im, int k) { return re[k] != 0 || (im && im[k] != 0); }
 
-// Stored entries of sparse s against the non-zeros of full f (NaN counts
-// as non-zero), as if f had been made sparse.
+// The non-zero entries of a sparse value in storage order: a stored zero
+// (left by spalloc or an assignment) is no element of the pattern.
+struct nonzero_walk {
+    const double *re, *im;
+    const int* at;
+    int n, k = 0;
+    nonzero_walk(const Mm& s, bool complex)
+        : re(s.addr()), im(complex ? s.addi() : nullptr), at(s.getindex()), n(s.getnnz())
+    {
+        skip();
+    }
+    void skip()
+    {
+        while (k < n && !nonzero(re, im, k))
+            ++k;
+    }
+    bool done() const { return k >= n; }
+    void next()
+    {
+        ++k;
+        skip();
+    }
+};
+
+// The non-zeros of sparse s against those of full f (NaN counts as
+// non-zero), as if f had been made sparse.
 bool equal_sparse_full(const Mm& s, const Mm& f, bool complex)
 {
-    const double *sr = s.addr(), *si = complex ? s.addi() : nullptr;
     const double *fr = f.addr(), *fi = complex ? f.addi() : nullptr;
-    const int* at = s.getindex();
-    int stored = 0;
+    nonzero_walk w(s, complex);
     for (int k = 0, n = f.size(); k < n; ++k) {
         if (!nonzero(fr, fi, k))
             continue;
-        if (stored >= s.getnnz() || at[stored] != k)
+        if (w.done() || w.at[w.k] != k)
             return false;
-        if (sr[stored] != fr[k] || (complex && si[stored] != fi[k]))
+        if (w.re[w.k] != fr[k] || (complex && w.im[w.k] != fi[k]))
             return false;
-        ++stored;
+        w.next();
     }
-    return stored == s.getnnz();
+    return w.done();
+}
+
+// Two sparse values: the same non-zeros at the same positions.
+bool equal_sparse(const Mm& a, const Mm& b, bool complex)
+{
+    nonzero_walk u(a, complex), v(b, complex);
+    for (; !u.done() && !v.done(); u.next(), v.next())
+        if (u.at[u.k] != v.at[v.k] || u.re[u.k] != v.re[v.k] || (complex && u.im[u.k] != v.im[v.k]))
+            return false;
+    return u.done() && v.done();
 }
 
 bool equal_numbers(const Mm& a, const Mm& b)
@@ -82,17 +115,13 @@ bool equal_numbers(const Mm& a, const Mm& b)
         }
         return true;
     }
-    if (a.issparse() && b.issparse()) {
-        if (a.getnnz() != b.getnnz())
-            return false;
-        if (std::memcmp(a.getindex(), b.getindex(), sizeof(int) * std::size_t(a.getnnz())) != 0)
-            return false;
-    } else if (a.issparse() || b.issparse()) {
+    if (a.issparse() && b.issparse())
+        return equal_sparse(a, b, complex);
+    if (a.issparse() || b.issparse())
         return a.issparse() ? equal_sparse_full(a, b, complex) : equal_sparse_full(b, a, complex);
-    }
     const double *ar = a.addr(), *br = b.addr();
     const double *ai = complex ? a.addi() : nullptr, *bi = complex ? b.addi() : nullptr;
-    const int n = a.issparse() ? a.getnnz() : a.size();
+    const int n = a.size();
     for (int k = 0; k < n; ++k)
         if (ar[k] != br[k] || (complex && ai[k] != bi[k]))
             return false;
@@ -430,9 +459,11 @@ Mm M_from_double_array(double* p, int rows, int cols)
 
 Mm linspace(const Mm& a, const Mm& b) { return linspace(a, b, Mm(100.0)); }
 
+// A fractional count asks for its whole part of points, still from a to b
+// (2.5 gives the two ends).
 Mm linspace(const Mm& a, const Mm& b, const Mm& n)
 {
-    const double m = n.r() - 1;
+    const double m = std::floor(n.r()) - 1;
     if (!(m >= 1))
         return b;
     return plus(a, rdivide(times(colon(0.0, 1.0, m), minus(b, a)), Mm(m)));

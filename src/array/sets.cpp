@@ -274,8 +274,12 @@ void setxor_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
         else if (p >= m.a.count)
             take_b();
         else {
+            // Ascending with NaN last: a NaN of A waits for every number of
+            // B, and NaN never matches (A's NaNs come before B's).
             const double x = m.a.re(p), y = m.b.re(q);
-            if (x < y || is_nan(x) || is_nan(y))
+            if (is_nan(x) && !is_nan(y))
+                take_b();
+            else if (x < y || is_nan(x) || is_nan(y))
                 take_a();
             else if (x > y)
                 take_b();

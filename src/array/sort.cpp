@@ -269,11 +269,20 @@ Mm sort_engine(Mm& a, Mm& sorted, Mm& index)
     return x_M;
 }
 
+// An N-d array with one row sorts along its first dimension longer than
+// 1, as the default dimension of the reductions is chosen (a matrix, or an
+// array with rows, sorts its columns; a 2-D row sorts as a column).
+namespace {
+int nd_line_dimension(const Mm& x) { return x.getndims() > 2 && x.rows() == 1 && x.size() > 0 ? x.nsingleton() : 0; }
+} // namespace
+
 Mm sort(const Mm& a)
 {
     if (iscellstr(a))
         return sortrows(a);
     Mm x = numeric_operand(a, "sort");
+    if (const int d = nd_line_dimension(x))
+        return sort(a, Mm(double(d)));
     const bool row = is_row(x);
     Mm work = row ? as_column(x) : x;
     Mm sorted;
@@ -293,6 +302,8 @@ Mm sort(const Mm& a, i_o_t, Mm& sorted, Mm& index)
     if (iscellstr(a))
         return sortrows(a, i_o, sorted, index);
     Mm x = numeric_operand(a, "sort");
+    if (const int d = nd_line_dimension(x))
+        return sort(a, Mm(double(d)), i_o, sorted, index);
     const bool row = is_row(x);
     Mm work = row ? as_column(x) : x;
     Mm s, k;

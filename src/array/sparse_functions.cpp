@@ -44,19 +44,40 @@ bool size_pair(const Mm& m, const Mm& n, const char* f, int& rows, int& cols)
 
 Mm empty_sparse() { return Mm(0, 1, 0, 0, 0, qv_double); }
 
-// The pattern of S (its real part, in its own form) with every stored value
-// (every element of a full S) replaced by draw().
+// The pattern of S (its real part, in its own form) with every non-zero
+// stored value (every element of a full S) replaced by draw(). A stored
+// zero of a sparse S (left by spalloc or an assignment) is not part of the
+// pattern: it is neither drawn for nor kept.
 template <class Draw>
 Mm with_pattern(const Mm& s, const char* f, Draw draw)
 {
     Mm r;
     if (error_numeric(s, f))
         return x_M;
-    r.deepcopy(0, s.issparse(), s, qv_double);
-    double* p = r.addr();
-    for (int k = 0, n = r.getnnz(); k < n; ++k)
-        p[k] = draw();
-    return r;
+    if (!s.issparse()) {
+        r.deepcopy(0, 0, s, qv_double);
+        double* p = r.addr();
+        for (int k = 0, n = r.getnnz(); k < n; ++k)
+            p[k] = draw();
+        return r;
+    }
+    const double* re = s.addr();
+    const double* im = s.addi();
+    const int stored = s.getnnz();
+    int count = 0;
+    for (int k = 0; k < stored; ++k)
+        count += nonzero(re, im, k);
+    Mm out(0, 1, count, s.getndims(), s.getdims(), qv_double);
+    if (!out.issparse() || out.getnnz() != count)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    const int* from = s.getindex();
+    for (int k = 0, m = 0; k < stored; ++k)
+        if (nonzero(re, im, k)) {
+            out.getindex()[m] = from[k];
+            out.addr()[m++] = draw();
+        }
+    out.setlogical(s.islogical());
+    return out;
 }
 
 Mm column(const Mm& x)
@@ -256,6 +277,7 @@ Mm sp2coo(const Mm& s)
 {
     Mm i, j, v;
     find(s, i_o, i, j, v);
+    v = mdouble(v);  // the values of a byte value come back as bytes
     const int n = i.size();
     const bool complex = v.isc();
     Mm r(0, 0, 0, n + 1, complex ? 4 : 3, qv_double);

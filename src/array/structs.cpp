@@ -1,6 +1,7 @@
 // Structs: fieldnames, isfield, getfield, setfield, rmfield, struct and
 // struct2cell; with them logical, the function-handle checks and the entry
 // that serves the one-argument forms with nothing to compute.
+#include "value/mm_access.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -231,7 +232,7 @@ Mm mstruct(const Mm& args)
     const int nfields = out.getnfields();
     Mm* elements = elements_of(out);
     for (int r = 0; r < count; ++r) {
-        Mm fields(0, 0, 0, nfields, 1, qv_cell);
+        Mm fields = mm_access::field_list(nfields);
         if (fields.size() != nfields)
             return x_M;
         Mm* values = elements_of(fields);

@@ -3,6 +3,7 @@
 // lcm and rational approximation by continued fractions.
 #include "engine/scalar_real.hpp"
 #include "value/element_read.hpp"
+#include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -74,42 +75,68 @@ bool index_matrix(double rows, int cols, Mm& out)
     return out.rows() == int(rows);
 }
 
-// n over k as the running product x = x (n + i - k) / i, rounded. Once the
-// product is infinite no later factor brings it back: only the signs of
-// the remaining factors still count.
-// C(n, k) exactly when it lies below 2^53, else -1. The running product
-// C(n - k + i, i) is a whole number at every step and grows with i.
-double exact_binomial(int n, int k)
+// C(n, k) for a whole n >= k >= 1, taken over m = min(k, n - k) factors:
+// x = x (n - m + i) / i is C(n - m + i, i) at every step, a whole number
+// that grows with i. Exact in 128 bits while it fits, so the double result
+// is the correctly rounded coefficient; beyond that in long double, where
+// a result past the double range gives Inf (the factors are all >= 1, so
+// nothing brings it back) and one below it is off by at most an ulp.
+double binomial_of_whole(double n, double k)
 {
-    const int m = std::min(k, n - k);
-    unsigned __int128 x = 1;
-    for (int i = 1; i <= m; ++i) {
-        x = x * static_cast<unsigned>(n - m + i) / static_cast<unsigned>(i);
-        if (x >= (static_cast<unsigned __int128>(1) << 53))
-            return -1;
+    const double m_double = std::min(k, n - k);
+    // C(n, m) >= (n / m)^m >= 2^m: from 1100 factors on it is past the range.
+    if (m_double >= 1100)
+        return INFINITY;
+    const int m = int(m_double);
+    using wide = unsigned __int128;
+    constexpr double two_64 = 0x1p64;
+    int i = 1;
+    wide x = 1;
+    if (n < two_64) {
+        const auto top = static_cast<std::uint64_t>(n - m);
+        for (; i <= m; ++i) {
+            if (x >> 63)
+                break;  // the next product might not fit
+            x = x * (top + static_cast<std::uint64_t>(i)) / static_cast<unsigned>(i);
+        }
+        if (i > m)
+            return static_cast<double>(x);
     }
-    return static_cast<double>(static_cast<std::uint64_t>(x));
+    long double y = static_cast<long double>(x);
+    const long double base = static_cast<long double>(n) - m;
+    for (; i <= m; ++i) {
+        y = y * (base + i) / i;
+        if (y > static_cast<long double>(machine_realmax_value) * 2)
+            return INFINITY;
+    }
+    return static_cast<double>(y);
 }
 
-double binomial(int n, int k)
+// n over k for a scalar n: whole n and k are taken as they are (no squeeze
+// into an int, so 2^31 and 3e9 count as themselves), fractional ones
+// truncated. A negative n follows the running product x = x (n + i - k) / i
+// over k saturated to an int, rounded; once that product is infinite no
+// later factor brings it back, so only the signs of the remaining factors
+// still count.
+double binomial(double n_given, double k_given)
 {
-    if (k <= 0)
+    if (n_given != n_given || k_given != k_given)
+        return NAN;
+    const double n = std::trunc(n_given), kd = std::trunc(k_given);
+    if (kd <= 0)
         return 1;
-    if (n >= 0 && k > n)
-        return 0;
     if (n >= 0) {
-        // The floating product rounds (C(56, 23) would end in 1): whole
-        // numbers are exact wherever a double can hold the result.
-        const double exact = exact_binomial(n, k);
-        if (exact >= 0)
-            return exact;
+        if (kd > n)
+            return 0;
+        return binomial_of_whole(n, kd);  // +Inf gives Inf
     }
+    const int k = saturate_to_int(kd);
     double x = 1;
     for (int i = 1; i <= k; ++i) {
-        x = x * (double(n) + i - k) / i;
+        x = x * (n + i - k) / i;
         if (std::isinf(x)) {
             // n < 0 makes every factor negative
-            if (n < 0 && (k - i) % 2)
+            if ((k - i) % 2)
                 x = -x;
             break;
         }
@@ -119,25 +146,55 @@ double binomial(int n, int k)
 
 // ---- primality ----
 
-// Flags of 0..limit, set for the primes.
-bool prime_flags(int limit, std::vector<bool>& flags)
-{
-    try {
-        flags.assign(std::size_t(limit) + 1, true);
-    } catch (const std::bad_alloc&) {
-        error("Out of memory!");
-        return false;
+// The primes up to a limit, one bit per odd number (bit j stands for
+// 2j + 1, set when it is composite), in the runtime allocator's storage:
+// 2^31 takes 128 MB. A refused block reports "Out of memory!" and, should
+// the hook return, throws std::bad_alloc (the sieve is released).
+class prime_sieve {
+public:
+    explicit prime_sieve(int limit) : limit_(limit), bits_(std::size_t(limit / 2) / 64 + 1)
+    {
+        std::fill(bits_.get(), bits_.get() + bits_.size(), std::uint64_t{0});
+        const std::int64_t top = static_cast<std::int64_t>(std::sqrt(double(limit)));
+        for (std::int64_t p = 3; p <= top; p += 2)
+            if (!composite(p / 2))
+                for (std::int64_t j = p * p / 2; 2 * j + 1 <= limit; j += p)
+                    bits_[std::size_t(j) / 64] |= std::uint64_t{1} << (j % 64);
     }
-    flags[0] = false;
-    if (limit >= 1)
-        flags[1] = false;
-    const int top = round_to_int(std::sqrt(double(limit)));
-    for (int k = 2; k <= top; ++k)
-        if (flags[k])
-            for (std::int64_t m = 2 * std::int64_t(k); m <= limit; m += k)
-                flags[m] = false;
-    return true;
-}
+
+    bool is_prime(std::int64_t v) const
+    {
+        if (v < 2 || v > limit_)
+            return false;
+        return v == 2 || (v % 2 == 1 && !composite(v / 2));
+    }
+
+    // Calls f(p) for every prime up to the limit, ascending.
+    template <class F>
+    void each(F f) const
+    {
+        if (limit_ >= 2)
+            f(2.0);
+        const std::int64_t last = (std::int64_t(limit_) - 1) / 2;  // 2 last + 1 <= limit
+        for (std::size_t w = 0; w < bits_.size(); ++w) {
+            std::uint64_t open = ~bits_[w];
+            while (open) {
+                const std::int64_t j = std::int64_t(w) * 64 + __builtin_ctzll(open);
+                open &= open - 1;
+                if (j > last)
+                    return;
+                if (j > 0)
+                    f(double(2 * j + 1));
+            }
+        }
+    }
+
+private:
+    bool composite(std::int64_t j) const { return (bits_[std::size_t(j) / 64] >> (j % 64)) & 1; }
+
+    int limit_;
+    scratch<std::uint64_t> bits_;
+};
 
 std::uint64_t mulmod(std::uint64_t a, std::uint64_t b, std::uint64_t m)
 {
@@ -360,11 +417,12 @@ Mm nchoosek(const Mm& v, const Mm& kv)
 {
     if (!numeric_argument(kv, "nchoosek"))
         return x_M;
-    const int k = saturate_to_int(first_number(kv));
+    const double k_given = first_number(kv);
+    const int k = saturate_to_int(k_given);
     if (v.size() == 1) {
         if (!numeric_argument(v, "nchoosek"))
             return x_M;
-        return Mm(binomial(saturate_to_int(first_number(v)), k));
+        return Mm(binomial(first_number(v), k_given));
     }
     const int n = v.size();
     if (k <= 0)
@@ -374,7 +432,7 @@ Mm nchoosek(const Mm& v, const Mm& kv)
         return Mm(v(none));
     }
     Mm m;
-    const double rows = binomial(n, k);
+    const double rows = binomial(double(n), double(k));
     if (!index_matrix(rows, k, m))
         return x_M;
     // Combinations in lexicographic order: the rightmost position below its
@@ -421,20 +479,38 @@ Mm factor(const Mm& n)
     const double v = number_at(n, 0);
     if (!(v > 3) || std::isinf(v))
         return n;
-    // Trial division by every integer: composite ones never divide what
-    // their prime factors have left. Above 2^53 every double is even, so the
-    // cofactor is soon small enough for the square-root bound to end it.
+    // Trial division by 2, 3 and then 6k - 1, 6k + 1 only: every prime
+    // above 3 is one of those, and a composite divisor never divides what
+    // its prime factors have left. Above 2^53 every double is even, so the
+    // cofactor soon comes down to where whole numbers are exact integers,
+    // and there the division is done in integers (the same remainders as
+    // fmod, at a fraction of the cost).
     std::vector<double> factors;
-    double p = v, d = 2, s = std::sqrt(p);
-    while (d <= s) {
-        if (std::fmod(p, d) != 0) {
-            d += 1;
-        } else {
+    double p = v;
+    auto divide_out = [&](double d) {
+        while (std::fmod(p, d) == 0) {
             factors.push_back(d);
             p /= d;
-            s = std::sqrt(p);
         }
+    };
+    divide_out(2);
+    divide_out(3);
+    if (p == std::trunc(p) && p <= 0x1p53) {
+        std::uint64_t q = static_cast<std::uint64_t>(p);
+        auto take = [&](std::uint64_t d) {
+            while (q % d == 0) {
+                factors.push_back(double(d));
+                q /= d;
+            }
+        };
+        for (std::uint64_t d = 5; d <= q / d; d += 6) {
+            take(d);
+            take(d + 2);
+        }
+        p = double(q);
     }
+    // Otherwise p is a fraction (every whole double above 2^53 is even, so
+    // dividing out 2 left it below): no whole number divides it.
     if (p > 1)
         factors.push_back(p);
     return row_of(factors);
@@ -451,14 +527,22 @@ Mm primes(const Mm& n)
     const int limit = round_to_count(number_at(n, 0));
     if (limit == 0)
         return nop_M;
-    std::vector<bool> flags;
-    if (!prime_flags(limit, flags))
-        return x_M;
-    std::vector<double> found;
-    for (int k = 2; k <= limit; ++k)
-        if (flags[k])
-            found.push_back(k);
-    return row_of(found);
+    try {
+        // Counted first, so that the result is one block of its own size.
+        const prime_sieve sieve(limit);
+        int count = 0;
+        sieve.each([&](double) { ++count; });
+        if (count == 0)
+            return nop_M;
+        Mm r(0, 0, 0, 1, count, qv_double);
+        if (r.size() != count)
+            return x_M;  // "Out of memory!" went to a hook that returned
+        double* out = r.addr();
+        sieve.each([&](double p) { *out++ = p; });
+        return r;
+    } catch (const std::bad_alloc&) {
+        return x_M;  // the sieve was refused and reported
+    }
 }
 
 Mm isprime(const Mm& x)
@@ -477,15 +561,19 @@ Mm isprime(const Mm& x)
     for (int k = 0; k < count; ++k)
         if (prime_candidate(p[k]) && p[k] <= sieve_limit)
             largest = std::max(largest, p[k]);
-    std::vector<bool> flags;
-    if (largest >= 2 && !prime_flags(int(largest), flags))
-        return x_M;
     Mm r(0, 0, 0, v.getndims(), v.getdims(), qv_double);
-    for (int k = 0; k < count; ++k) {
-        bool prime = false;
-        if (prime_candidate(p[k]))
-            prime = p[k] <= sieve_limit ? bool(flags[std::size_t(p[k])]) : is_prime_u64(std::uint64_t(p[k]));
-        r.addr()[k] = prime ? 1 : 0;
+    if (r.size() != count)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    try {
+        const prime_sieve sieve(largest >= 2 ? int(largest) : 1);
+        for (int k = 0; k < count; ++k) {
+            bool prime = false;
+            if (prime_candidate(p[k]))
+                prime = p[k] <= sieve_limit ? sieve.is_prime(std::int64_t(p[k])) : is_prime_u64(std::uint64_t(p[k]));
+            r.addr()[k] = prime ? 1 : 0;
+        }
+    } catch (const std::bad_alloc&) {
+        return x_M;  // the sieve was refused and reported
     }
     return r;
 }

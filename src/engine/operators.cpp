@@ -10,6 +10,8 @@
 #include "velkor/engine.h"
 #include "velkor/value.h"
 
+#include <optional>
+
 namespace {
 
 Mm run(op_t op, int complex, const Mm& a, const Mm& b) { return Mm(complex, a, b, nop_M, op, 0, l_M); }
@@ -20,15 +22,25 @@ Mm logical(Mm r)
     return r;
 }
 
-// Comparisons see a value whose imaginary parts are all zero as real.
+// Comparisons see a value whose imaginary parts are all zero, and a byte
+// value, as real. The part is dropped from a copy of the operand's own: the
+// caller's value keeps it.
+const Mm& as_compared(const Mm& x, std::optional<Mm>& own)
+{
+    if (!x.isc())
+        return x;
+    Mm& copy = own.emplace(x);
+    copy.getreal(0);
+    return copy;
+}
+
 template <class F>
 Mm compare(op_t op, const Mm& a, const Mm& b, F f)
 {
     if (plain_scalar(a) && plain_scalar(b))
         return mm_access::truth(f(*a.addr(), *b.addr()) != 0);
-    a.getreal(0);
-    b.getreal(0);
-    return logical(run(op, 0, a, b));
+    std::optional<Mm> own_a, own_b;
+    return logical(run(op, 0, as_compared(a, own_a), as_compared(b, own_b)));
 }
 
 // Arithmetic of two real scalars skips the engine's general walk.

@@ -8,6 +8,7 @@
 #include "velkor/value.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace {
 
@@ -118,10 +119,14 @@ bool extreme_columns(op_t op, const Mm& x, const Mm& dim, Mm& result, Mm& positi
     return true;
 }
 
-// max and min: a value whose imaginary parts are all zero is real first.
-Mm extreme(op_t op, const Mm& x, const Mm& dim, Mm& positions)
+// max and min: a value whose imaginary parts are all zero, and a byte
+// value, count as real, on a copy of the operand's own.
+Mm extreme(op_t op, const Mm& given, const Mm& dim, Mm& positions)
 {
-    x.getreal(0);
+    std::optional<Mm> own;
+    if (given.isc())
+        own.emplace(given).getreal(0);
+    const Mm& x = own ? *own : given;
     Mm r;
     if (extreme_columns(op, x, dim, r, positions, index_wanted(positions)))
         return r;

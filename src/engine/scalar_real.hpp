@@ -190,12 +190,20 @@ inline bool near_integer(double q, double n) noexcept
     return std::fabs(std::fabs(n) - std::fabs(q)) < machine_eps_value * std::fabs(q);
 }
 
+inline bool whole_numbers(double a, double b) noexcept { return a == std::trunc(a) && b == std::trunc(b); }
+
 // A quotient within eps (relative) of an integer counts as that integer, so
 // rem(0.3, 0.1) is 0. Zero or NaN divisors and infinite operands give NaN.
+// Whole operands have an exact remainder, which fmod gives: above 2^52 the
+// quotient is within eps of an integer whatever the remainder.
 inline double rem_double(double a, double b) noexcept
 {
     if (b == 0 || b != b || !std::isfinite(a) || !std::isfinite(b))
         return NAN;
+    if (whole_numbers(a, b)) {
+        const double r = std::fmod(a, b);
+        return r == 0 ? 0.0 : r;
+    }
     double q = a / b;
     if (near_integer(q, std::nearbyint(q)))
         return 0.0;
@@ -206,6 +214,13 @@ inline double mod_double(double a, double b) noexcept
 {
     if (b == 0 || b != b || !std::isfinite(a) || !std::isfinite(b))
         return NAN;
+    if (whole_numbers(a, b)) {
+        // The exact remainder moved to the sign of b.
+        double r = std::fmod(a, b);
+        if (r != 0 && (r < 0) != (b < 0))
+            r += b;
+        return r == 0 ? 0.0 : r;
+    }
     double q = a / b;
     double fl = std::floor(q);
     if (near_integer(q, q - fl >= 0.5 ? fl + 1 : fl))

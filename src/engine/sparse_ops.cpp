@@ -143,6 +143,16 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
         return Mm(complex, full(a_in), full(b_in), dim, op, reduce, index_out);
     Mm a(a_in), b(b_in);  // the path converts and reshapes its own copies
     const sparse_class cls = reduce ? sparse_class::full_values : class_of(op);
+    if (!reduce && is_one_operand(op) && b.size() != 1) {
+        // A second operand of a one-operand code gives the result its shape
+        // (sign(x, y)). Of the same shape as a, it is dropped and the code
+        // runs on a's stored values; a scalar a repeated to b's shape, an
+        // empty operand and a mismatch of shapes are the engine's on full
+        // values.
+        if (a.size() <= 1 || b.size() == 0 || !is_same_dims(a, b))
+            return through_full(complex, a, b, dim, op, reduce, index_out);
+        b = zero_M;
+    }
     if (!reduce && a.size() > 0 && b.size() > 0) {
         if (b.size() == 1 && b.getnnz() != 0 && a.size() > 1) {
             if (cls == sparse_class::intersection) {

@@ -9,6 +9,7 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -177,10 +178,38 @@ Mm cross(const Mm& a, const Mm& b, const Mm& dim)
 // Every output is computed before any is assigned: an output may be the
 // very variable passed as an input.
 
+namespace {
+
+// sqrt(x.^2 + y.^2) without overflow or underflow in the squares: hypot of
+// real double operands, with scalar expansion, sparse when both operands
+// are (as the sum of their squares would be). Complex, uint8, empty and
+// mismatched operands take the composed form, whose rules and messages
+// they follow.
+Mm radius_of(const Mm& x, const Mm& y)
+{
+    const bool real_doubles = x.gettype() == qv_double && y.gettype() == qv_double && !x.isc() && !y.isc();
+    const int nx = x.size(), ny = y.size();
+    if (!real_doubles || nx == 0 || ny == 0 || (nx != 1 && ny != 1 && !is_same_dims(x, y)))
+        return msqrt(plus(times(x, x), times(y, y)));
+    const Mm fx = full(x), fy = full(y);
+    const Mm& like = nx == 1 ? fy : fx;
+    Mm r(0, 0, 0, like.getndims(), like.getdims(), qv_double);
+    if (fx.size() != nx || fy.size() != ny || r.size() != like.size())
+        return x_M;  // "Out of memory!" went to a hook that returned
+    const double *px = fx.addr(), *py = fy.addr();
+    const int sx = nx == 1 ? 0 : 1, sy = ny == 1 ? 0 : 1;
+    double* out = r.addr();
+    for (int k = 0, n = r.size(); k < n; ++k)
+        out[k] = std::hypot(px[k * sx], py[k * sy]);
+    return x.issparse() && y.issparse() ? sparse(r) : r;
+}
+
+} // namespace
+
 Mm cart2pol(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& r, Mm& zz)
 {
     Mm angle = atan2(y, x);
-    Mm radius = msqrt(plus(times(x, x), times(y, y)));
+    Mm radius = radius_of(x, y);
     Mm height = z;
     th = angle;
     r = radius;
@@ -191,7 +220,7 @@ Mm cart2pol(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& r, Mm& zz)
 Mm cart2pol(const Mm& x, const Mm& y, i_o_t, Mm& th, Mm& r)
 {
     Mm angle = atan2(y, x);
-    Mm radius = msqrt(plus(times(x, x), times(y, y)));
+    Mm radius = radius_of(x, y);
     th = angle;
     r = radius;
     return x_M;
@@ -219,9 +248,9 @@ Mm pol2cart(const Mm& th, const Mm& r, i_o_t, Mm& x, Mm& y)
 
 Mm cart2sph(const Mm& x, const Mm& y, const Mm& z, i_o_t, Mm& th, Mm& phi, Mm& r)
 {
-    Mm planar = plus(times(x, x), times(y, y));
-    Mm radius = msqrt(plus(planar, times(z, z)));
-    Mm elevation = atan2(z, msqrt(planar));
+    Mm planar = radius_of(x, y);
+    Mm radius = radius_of(planar, z);
+    Mm elevation = atan2(z, planar);
     Mm azimuth = atan2(y, x);
     th = azimuth;
     phi = elevation;

@@ -136,7 +136,7 @@ Mm bar3h(const Mm& x, const Mm& y, const Mm& s) { return in_3d(barh(x, y, s)); }
 // One "plot" series of vertical segments separated by NaN breaks, then the
 // data line over it; both start the colour cycle at blue, so without a
 // colour the bars and the line share it. Vectors are read as rows: a column
-// gives the same bars as its transpose.
+// gives the same bars as its transpose. The bars carry caps.
 
 namespace {
 
@@ -160,6 +160,8 @@ Mm handle_row(const Mm& a, const Mm& b)
         *out++ = *b.addr(k);
     return r;
 }
+
+constexpr double cap_size = 8;
 
 Mm error_bars(const Mm& x_in, const Mm& y_in, const Mm& l_in, const Mm& u_in, const Mm& linestyle)
 {
@@ -187,6 +189,10 @@ Mm error_bars(const Mm& x_in, const Mm& y_in, const Mm& l_in, const Mm& u_in, co
         py[3 * j + 2] = nan;
     }
     const Mm v = plot2("plot", 2, Mm((CL(X), Y, linestyle)));
+    // Each bar ends in a cap: the engine strokes one across both ends of
+    // every segment of a series with a "CapSize" (in pixels).
+    if (v.size() > 0)
+        set(v, TM("CapSize"), Mm(cap_size));
     hold(pv_on);
     const Mm r = plot2("plot", 2, Mm((CL(x), y, linestyle)));
     hold(pv_off);

@@ -13,10 +13,11 @@
 #include <cstdio>
 #include <string>
 
-double nargin_val = 0;
-double nargout_val = 0;
-int nargin_set = 0;
-int nargout_set = 0;
+// Each thread runs its own calls, so each has its own counts.
+thread_local double nargin_val = 0;
+thread_local double nargout_val = 0;
+thread_local int nargin_set = 0;
+thread_local int nargout_set = 0;
 
 Mm nargin() { return Mm(nargin_val); }
 Mm nargout() { return Mm(nargout_val); }

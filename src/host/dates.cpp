@@ -25,18 +25,30 @@ const char* const day_names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"
 
 // The language's rem: the sign of x.
 inline double rem(double x, double y) { return x - std::trunc(x / y) * y; }
+// The language's mod: the sign of y, so that counts carry the same way on
+// both sides of zero.
+inline double mod(double x, double y) { return x - std::floor(x / y) * y; }
 
+// The leap days before the March that starts year y (years counted from
+// March). Each term counts the multiples of its step up to y; year 0 is a
+// leap year, which the 4000-year rule would make it otherwise, so the
+// 4000s are counted from 4000 on both sides of zero. One formula for every
+// year keeps the day count continuous before year 0 as well.
 inline double leap_days(double y)
 {
-    return std::floor(y / 4) - std::floor(y / 100) + std::floor(y / 400) - std::floor(y / 4000) - (y == -1 ? 1 : 0);
+    return std::floor(y / 4) - std::floor(y / 100) + std::floor(y / 400) - std::floor(y / 4000) - (y < 0 ? 1 : 0);
 }
+
+// The whole-day part of a day number: the date without its time.
+double day_number(double y, double mo, double d, double h, double mi, double s);
+double date_day(double y, double mo, double d) { return day_number(y, mo, d, 0, 0, 0); }
 
 double day_number(double y, double mo, double d, double h, double mi, double s)
 {
     if (mo == 0)
         mo = 1;
     y += std::floor((mo - 1) / 12);
-    mo = rem(mo - 1, 12) + 1;
+    mo = mod(mo - 1, 12) + 1;
     mo -= 3;
     if (mo < 0) {
         mo += 12;
@@ -75,6 +87,15 @@ date_vector date_of(double d)
         if (m > 0)
             break;
         y -= 1;
+    }
+    // Before year 0 the estimate can also fall a year short: a day past
+    // the year's last belongs to the next one.
+    for (int round = 0; round < 8; ++round) {
+        const double next = 365 * (y + 1) + leap_days(y + 1);
+        if (d - next <= 0)
+            break;
+        y += 1;
+        m = d - next;
     }
     double mo = std::floor((10 * m - 5) / 306);
     const double day = m - std::floor((306 * mo + 5) / 10);
@@ -478,20 +499,52 @@ Mm date()
 
 Mm etime(const Mm&) { return Mm(error_input("etime", 1)); }
 
+namespace {
+
+// The rows of date vectors as whole days and seconds of the day, kept
+// apart: a day number of today's size holds a time only to about 10
+// microseconds, a second count exactly. False when t is no N x 6 matrix
+// (its indexing error raised).
+bool days_and_seconds(const Mm& t, std::vector<double>& days, std::vector<double>& seconds)
+{
+    if (t.size() < 6 || t.cols() < 6) {
+        day_numbers_of_rows(t);  // what indexing a too-short vector gives
+        return false;
+    }
+    const Mm v = numbers(t);
+    const int rows = v.rows();
+    if (v.size() < 6 * rows)
+        return false;
+    days.resize(static_cast<std::size_t>(rows));
+    seconds.resize(static_cast<std::size_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        const double* p = v.addr() + r;
+        days[static_cast<std::size_t>(r)] = date_day(p[0], p[rows], p[2 * rows]);
+        seconds[static_cast<std::size_t>(r)] = p[5 * rows] + 60 * (p[4 * rows] + 60 * p[3 * rows]);
+    }
+    return true;
+}
+
+} // namespace
+
 Mm etime(const Mm& t1, const Mm& t0)
 {
-    const Mm a = day_numbers_of_rows(t1);
-    const Mm b = day_numbers_of_rows(t0);
-    if (a.size() != b.size() && a.size() != 1 && b.size() != 1) {
+    std::vector<double> days1, secs1, days0, secs0;
+    if (!days_and_seconds(t1, days1, secs1) || !days_and_seconds(t0, days0, secs0))
+        return x_M;
+    const std::size_t na = days1.size(), nb = days0.size();
+    if (na != nb && na != 1 && nb != 1) {
         error("%s: incompatible dimensions of: %s, %s", "etime", matrix_display_name(t1), matrix_display_name(t0));
         return x_M;
     }
-    const int n = a.size() > b.size() ? a.size() : b.size();
+    const int n = static_cast<int>(na > nb ? na : nb);
     Mm out(0, 0, 0, n, 1, qv_double);
     if (out.size() != n)
         return x_M;
-    for (int k = 0; k < n; ++k)
-        out.addr()[k] = 86400 * ((a.size() == 1 ? *a.addr() : a.addr()[k]) - (b.size() == 1 ? *b.addr() : b.addr()[k]));
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+        const std::size_t a = na == 1 ? 0 : k, b = nb == 1 ? 0 : k;
+        out.addr()[k] = 86400 * (days1[a] - days0[b]) + (secs1[a] - secs0[b]);
+    }
     return out;
 }
 
@@ -559,7 +612,9 @@ Mm weekday(const Mm& d, i_o_t, Mm& number, Mm& name)
     if (number.size() != n || names.size() != 3 * n)
         return x_M;
     for (int k = 0; k < n; ++k) {
-        double w = rem(std::trunc(days.addr()[k]) - 1, 7);
+        // The day a number falls in is its floor, as for datevec: noon of
+        // day -1 is day -1.
+        double w = mod(std::floor(days.addr()[k]) - 1, 7);
         if (w == 0)
             w = 7;
         number.addr()[k] = w;

@@ -33,6 +33,7 @@ namespace {
 struct file_closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
+
 using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 long long file_length(std::FILE* f)
@@ -504,28 +505,45 @@ Mm load(const Mm& name) { return load_into(value_text(name), nullptr); }
 Mm load(const Mm& name, const Mc& targets) { return load_into(value_text(name), &targets); }
 Mm vbload(const Mm& name) { return load_into(value_text(name), nullptr); }
 
+namespace {
+
+// The outcome of a save, as its caller reports it: a file that could not
+// be made (open_message, naming it), or one that could not be completed
+// (the who's own message naming it, with the system's reason). A writer's
+// own failure has raised its message already.
+void report_save(whole_file outcome, int error_number, const char* who, const char* open_message,
+                 const std::string& path)
+{
+    if (outcome == whole_file::not_created)
+        error(open_message, path.c_str());
+    else if (outcome == whole_file::not_completed)
+        error("%s: %s could not be written: %s", who, path.c_str(), std::strerror(error_number));
+}
+
+// A version-5 file of the values, each checked before the file is touched.
+template <class Each>
+void save_v5(const std::string& path, Each&& each)
+{
+    bool ok = true;
+    each([&](const Mm& v) { return ok = v5_can_save(path.c_str(), v); });
+    if (!ok)
+        return;
+    int error_number = 0;
+    const whole_file outcome = write_whole_file(path, "wb", [&](std::FILE* f) {
+        v5_file_writer writer(path.c_str(), f);
+        bool written = writer.header();
+        if (written)
+            each([&](const Mm& v) { return written = writer.element(v); });
+        return written;
+    }, error_number);
+    report_save(outcome, error_number, "save", "save: %s could not be created", path);
+}
+
+} // namespace
+
 Mm save(const Mm& name, const Mc& values)
 {
-    const std::string path = default_data_extension(value_text(name));
-    // A value that would not read back the same is refused before the file
-    // is touched.
-    bool ok = true;
-    each_value(values, [&](const Mm& v) { return ok = v5_can_save(path.c_str(), v); });
-    if (!ok)
-        return x_M;
-    file_ptr f(platform::open_file(path, "wb"));
-    if (!f) {
-        error("save: %s could not be created", path.c_str());
-        return x_M;
-    }
-    if (!write_v5_header(f.get())) {
-        error("save5: '%s' could not write header", path.c_str());
-        return x_M;
-    }
-    each_value(values, [&](const Mm& v) {
-        write_v5_element(path.c_str(), f.get(), v);
-        return true;
-    });
+    save_v5(default_data_extension(value_text(name)), [&](auto&& f) { each_value(values, f); });
     return x_M;
 }
 
@@ -535,18 +553,11 @@ Mm vbsave(const Mm& list)
         error("vbsave: the list must hold the file name and the values");
         return x_M;
     }
-    const std::string path = default_data_extension(value_text(list.mr(1)));
-    for (int k = 2; k <= list.size(); ++k)
-        if (!v5_can_save(path.c_str(), list.mr(k)))
-            return x_M;
-    file_ptr f(platform::open_file(path, "wb"));
-    if (!f) {
-        error("save: %s could not be created", path.c_str());
-        return x_M;
-    }
-    write_v5_header(f.get());
-    for (int k = 2; k <= list.size(); ++k)
-        write_v5_element(path.c_str(), f.get(), list.mr(k));
+    save_v5(default_data_extension(value_text(list.mr(1))), [&](auto&& f) {
+        for (int k = 2; k <= list.size(); ++k)
+            if (!f(list.mr(k)))
+                return;
+    });
     return x_M;
 }
 
@@ -569,12 +580,13 @@ Mm saveV4(const Mm& name, const Mc& values)
     if (!ok)
         return x_M;
     const std::string path = default_data_extension(value_text(name));
-    file_ptr f(platform::open_file(path, "wb"));
-    if (!f) {
-        error("saveV4: %s could not be created", path.c_str());
-        return x_M;
-    }
-    each_value(values, [&](const Mm& v) { return save_v4_record(f.get(), v); });
+    int error_number = 0;
+    const whole_file outcome = write_whole_file(path, "wb", [&](std::FILE* f) {
+        bool written = true;
+        each_value(values, [&](const Mm& v) { return written = save_v4_record(f, v); });
+        return written;
+    }, error_number);
+    report_save(outcome, error_number, "saveV4", "saveV4: %s could not be created", path);
     return x_M;
 }
 
@@ -591,11 +603,16 @@ Mm saveascii(const Mm& name, const Mc& values)
     if (!ok)
         return x_M;
     const std::string path = value_text(name);
-    file_ptr f(platform::open_file(path, "w"));
-    if (!f) {
-        error("could not write %s", path.c_str());
-        return x_M;
-    }
-    each_value(values, [&](const Mm& v) { return saveascii_row(f.get(), v); });
+    int error_number = 0;
+    whole_file outcome = write_whole_file(path, "w", [&](std::FILE* f) {
+        bool written = true;
+        each_value(values, [&](const Mm& v) { return written = saveascii_row(f, v); });
+        return written;
+    }, error_number);
+    // The rows raise nothing of their own: a failed one is reported as the
+    // file that could not be completed.
+    if (outcome == whole_file::not_written)
+        outcome = whole_file::not_completed;
+    report_save(outcome, error_number, "saveascii", "could not write %s", path);
     return x_M;
 }

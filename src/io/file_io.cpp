@@ -16,6 +16,7 @@
 #include "velkor/report.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -33,7 +34,10 @@ struct fid_slot {
     int format = -1;
     std::string mode;
     std::string name;
-    int open = 0;
+    // Set last when a slot is taken and cleared when it is freed, both
+    // under the file lock; read without it, so it is atomic, and the other
+    // members are seen whole once it reads 1.
+    std::atomic<int> open{0};
     std::FILE* stream = nullptr;
     // The line buffer of fgets and fgetl, kept between lines.
     std::unique_ptr<char, free_deleter> line;
@@ -45,18 +49,16 @@ constexpr int first_user_fid = 3;
 constexpr int last_user_fid = 127;  // slot 128 is never assigned
 
 fid_slot fid_table[table_size];
-bool table_filled = false;
+std::atomic<bool> table_filled{false};
 
 void fill_table()
 {
-    if (table_filled)
+    if (table_filled.load(std::memory_order_acquire))
         return;
     mt_lock guard(lock_files);
-    if (table_filled)
+    if (table_filled.load(std::memory_order_relaxed))
         return;
     init_native_format();
-    for (fid_slot& s : fid_table)
-        s = fid_slot{};
     const char* names[] = {"\"stdin\"", "\"stdout\"", "\"stderr\""};
     const char* modes[] = {"r", "a", "a"};
     for (int k = 0; k < 3; ++k) {
@@ -65,7 +67,7 @@ void fill_table()
         fid_table[k].open = 1;
         fid_table[k].format = native_format;
     }
-    table_filled = true;
+    table_filled.store(true, std::memory_order_release);
 }
 
 const char* name_of(const Mm& x) { return x.getname() ? x.getname() : ""; }
@@ -225,10 +227,10 @@ void open_file(const Mm& name_arg, const std::string& mode_arg, const std::strin
             if (s.open)
                 continue;
             s.stream = stream;
-            s.open = 1;
             s.name = name;
             s.format = format;
             s.mode = mode;
+            s.open = 1;
             fid = Mm(static_cast<double>(k));
             message = nop_M;
             return;
@@ -338,13 +340,18 @@ Mm fclose(const Mm& fid)
     const int k = check_fid(fid, 1);
     if (k < 0)
         return Mm(-1.0);
+    // The slot is freed under the lock that fopen takes free slots under.
+    mt_lock guard(lock_files);
     fid_slot& s = fid_table[k];
-    const int status = std::fclose(s.stream);
+    // Writes that failed earlier (their error indicator still set) fail
+    // the close too, as well as a flush that fails now.
+    const bool failed_before = s.stream && std::ferror(s.stream);
+    const int status = s.stream ? std::fclose(s.stream) : 0;
     s.stream = nullptr;
     s.line.reset();
     s.line_capacity = 0;
     s.open = 0;
-    return Mm(status == 0 ? 0.0 : -1.0);
+    return Mm(status == 0 && !failed_before ? 0.0 : -1.0);
 }
 
 // ---- lines ----

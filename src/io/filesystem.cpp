@@ -197,20 +197,22 @@ Mm copyfile(const Mm& from, const Mm& to)
     if (::fstat(fileno(in.get()), &a) == 0 && ::stat(platform::native_path(dst).c_str(), &b) == 0 &&
         a.st_dev == b.st_dev && a.st_ino == b.st_ino)
         return Mm(1.0);
-    file_ptr out(platform::open_file(dst, "wb"));
-    if (!out) {
+    std::vector<char> block(8192);
+    bool read_failed = false;
+    int error_number = 0;
+    const whole_file outcome = write_whole_file(dst, "wb", [&](std::FILE* out) {
+        std::size_t got;
+        while ((got = std::fread(block.data(), 1, block.size(), in.get())) > 0)
+            if (std::fwrite(block.data(), 1, got, out) != got)
+                return false;
+        read_failed = std::ferror(in.get()) != 0;
+        return !read_failed;
+    }, error_number);
+    if (outcome == whole_file::not_created) {
         error("copyfile:Could not write %s", dst.c_str());
         return Mm(0.0);
     }
-    std::vector<char> block(8192);
-    std::size_t got;
-    while ((got = std::fread(block.data(), 1, block.size(), in.get())) > 0) {
-        if (std::fwrite(block.data(), 1, got, out.get()) != got) {
-            error("copyfile:Failed on copy");
-            return Mm(0.0);
-        }
-    }
-    if (std::ferror(in.get()) || std::fclose(out.release()) != 0) {
+    if (outcome != whole_file::written) {
         error("copyfile:Failed on copy");
         return Mm(0.0);
     }

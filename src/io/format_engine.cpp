@@ -8,6 +8,7 @@
 #include "host/number_text.hpp"
 #include "value/globals.hpp"
 #include "value/report.hpp"
+#include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/value.h"
 
@@ -622,7 +623,13 @@ void format_print(format_spec& compiled, const Mm& value, growing_buffer<char>& 
         return;
     }
     if (value.gettype() == qv_cell || value.isstruct()) {
-        error("sprintf: unknown type character");
+        // Not a bad conversion letter: a value that has no characters or
+        // numbers to give, named by its class.
+        const Mm cls = mclass(value);
+        std::string name;
+        for (int k = 0; k < cls.size(); ++k)
+            name += static_cast<char>(cls.addr()[k]);
+        error("sprintf: an argument of class %s can not be formatted", name.c_str());
         return;
     }
     if (value.gettype() == qv_uint8 || value.issparse()) {
@@ -977,11 +984,18 @@ int scan_piece(const format_piece& p, Cursor& in, scan_store& store, long long c
             in.take();
             return 0;  // a character read as 0 is no conversion
         }
+        // A field of width characters, all of them or none: one that meets
+        // the end of the input first matches nothing.
+        std::string field;
         for (int k = 0; k < width && (c = in.peek()) != EOF; ++k) {
             in.take();
-            if (!p.suppressed)
-                store.put(static_cast<signed char>(c));
+            field += static_cast<char>(c);
         }
+        if (static_cast<int>(field.size()) < width)
+            return -1;
+        if (!p.suppressed)
+            for (char ch : field)
+                store.put(static_cast<signed char>(ch));
         return assigned;
     }
     case 'S': {

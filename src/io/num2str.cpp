@@ -762,33 +762,108 @@ inline int digit_value(double code)
     return 0;
 }
 
+// The value of one row of characters in base b: every character takes its
+// place, a blank or a digit beyond the base included.
+double row_value(const Mm& t, int r, int rows, int cols, double base)
+{
+    double value = 0, weight = 1;
+    for (int c = cols - 1; c >= 0; --c) {
+        value += digit_value(element_value(t, r + c * rows)) * weight;
+        weight *= base;
+    }
+    return value;
+}
+
+// The base-b digits of a whole number v >= 0, most significant first, into
+// out (at least 1075 characters: 2^1024 has 1025 binary digits). Each digit
+// is exact: below 2^64 by integer division, above it by long division of
+// the number's exact binary form.
+int whole_number_digits(double v, int base, char* out)
+{
+    static const char symbols[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    int n = 0;
+    if (v < 18446744073709551616.0) {
+        unsigned long long u = static_cast<unsigned long long>(v);
+        do {
+            out[n++] = symbols[u % static_cast<unsigned>(base)];
+            u /= static_cast<unsigned>(base);
+        } while (u != 0);
+    } else {
+        // v = m * 2^e exactly, with m an integer of 53 bits; held as
+        // 32-bit limbs, least significant first.
+        int e = 0;
+        const double m = std::frexp(v, &e);
+        unsigned long long mant = static_cast<unsigned long long>(std::ldexp(m, 53));
+        e -= 53;
+        std::vector<std::uint32_t> limbs(static_cast<std::size_t>(e / 32 + 3), 0);
+        const int word = e / 32, bit = e % 32;
+        const unsigned __int128 shifted = static_cast<unsigned __int128>(mant) << bit;
+        for (int k = 0; k < 3; ++k)
+            limbs[static_cast<std::size_t>(word + k)] = static_cast<std::uint32_t>(shifted >> (32 * k));
+        while (!limbs.empty() && limbs.back() == 0)
+            limbs.pop_back();
+        while (!limbs.empty()) {
+            unsigned long long rest = 0;
+            for (std::size_t k = limbs.size(); k-- > 0;) {
+                const unsigned long long cur = (rest << 32) | limbs[k];
+                limbs[k] = static_cast<std::uint32_t>(cur / static_cast<unsigned>(base));
+                rest = cur % static_cast<unsigned>(base);
+            }
+            out[n++] = symbols[rest];
+            while (!limbs.empty() && limbs.back() == 0)
+                limbs.pop_back();
+        }
+    }
+    std::reverse(out, out + n);
+    return n;
+}
+
+constexpr int most_digits = 1100;
+
 } // namespace
 
 Mm base2dec(const Mm& s) { return base2dec(s, Mm(16.0)); }
 
 Mm base2dec(const Mm& s, const Mm& b)
 {
+    const double base = first_value(b);
+    // A cell: each string by itself, without the blanks that stacking
+    // strings of unequal length would pad the shorter ones with.
+    bool by_element = iscell(s) && !s.isstruct();
+    for (int k = 1; by_element && k <= s.size(); ++k) {
+        const Mm& e = s.mr(k);
+        by_element = e.gettype() == qv_double || e.gettype() == qv_uint8;
+    }
+    if (by_element) {
+        std::vector<double> values;
+        for (int k = 1; k <= s.size(); ++k) {
+            const Mm e = full(s.mr(k));
+            if (e.size() <= 0) {
+                values.push_back(0);  // an empty string stacks as a row of its own
+                continue;
+            }
+            const int rows = e.rows(), cols = e.size() / rows;
+            for (int r = 0; r < rows; ++r)
+                values.push_back(row_value(e, r, rows, cols, base));
+        }
+        Mm out(0, 0, 0, static_cast<int>(values.size()), 1, qv_double);
+        if (out.size() != static_cast<int>(values.size()))
+            return x_M;
+        std::copy(values.begin(), values.end(), out.addr());
+        return out;
+    }
     const Mm t = full(iscell(s) ? mchar(s) : s);
     if (t.gettype() != qv_double && t.gettype() != qv_uint8) {
         error("Can not convert %s into a numerical matrix", matrix_display_name(s));
         return x_M;
     }
-    const double base = first_value(b);
     const int rows = t.size() > 0 ? t.rows() : 0;
     const int cols = rows > 0 ? t.size() / rows : 0;
     Mm out(0, 0, 0, rows, 1, qv_double);
     if (out.size() != rows)
         return x_M;
-    for (int r = 0; r < rows; ++r) {
-        // Every character takes its place, a blank or a digit beyond the
-        // base included.
-        double value = 0, weight = 1;
-        for (int c = cols - 1; c >= 0; --c) {
-            value += digit_value(element_value(t, r + c * rows)) * weight;
-            weight *= base;
-        }
-        out.addr()[r] = value;
-    }
+    for (int r = 0; r < rows; ++r)
+        out.addr()[r] = row_value(t, r, rows, cols, base);
     return out;
 }
 
@@ -816,7 +891,7 @@ Mm dec2base(const Mm& x, const Mm& b, const Mm& len)
         return x_M;
     }
     const int n = v.size();
-    double largest = NAN;
+    double largest = 0;
     for (int k = 0; k < n; ++k) {
         // Only a whole number that is not negative has digits: anything else
         // would come out as characters that are no digits at all.
@@ -825,16 +900,13 @@ Mm dec2base(const Mm& x, const Mm& b, const Mm& len)
             error("dec2base: input must be non-negative finite numbers");
             return x_M;
         }
-        largest = max_ignore_nan(largest, e);
+        largest = std::max(largest, e);
     }
-    int digits = round_to_int(std::ceil(std::log10(largest + 1) / std::log10(static_cast<double>(base))));
-    // The logarithms round: near a power of the base (or beyond 2^53, where
-    // largest + 1 is largest) they can come out one digit short, and that
-    // digit would be lost. The count of digits is the floor.
-    int needed = 0;
-    for (double rest = largest; rest >= 1; rest = std::floor(rest / base))
-        ++needed;
-    digits = std::max({digits, needed, 1});
+    // The width is the exact digit count of the largest element: a count
+    // from logarithms rounds, one digit short or one too many near a power
+    // of the base.
+    char digits_of[most_digits];
+    const int digits = whole_number_digits(largest, base, digits_of);
     const int width = std::max(digits, round_to_count(first_value(len)));
 
     Mm out(0, 0, 0, n, width, qv_double);
@@ -843,14 +915,12 @@ Mm dec2base(const Mm& x, const Mm& b, const Mm& len)
         return x_M;
     double* p = out.addr();
     for (int k = 0; k < n; ++k) {
-        double rest = element_value(v, k);
-        for (int c = width - 1; c >= width - digits; --c) {
-            const double digit = rem_double(rest, base);
-            p[k + static_cast<std::ptrdiff_t>(c) * n] = digit < 10 ? digit + '0' : digit + 55;
-            rest = std::floor(rest / base);
-        }
-        for (int c = 0; c < width - digits; ++c)
+        const int count = whole_number_digits(element_value(v, k), base, digits_of);
+        const int pad = width - count;
+        for (int c = 0; c < pad; ++c)
             p[k + static_cast<std::ptrdiff_t>(c) * n] = '0';
+        for (int c = 0; c < count; ++c)
+            p[k + static_cast<std::ptrdiff_t>(pad + c) * n] = static_cast<unsigned char>(digits_of[c]);
     }
     return out;
 }

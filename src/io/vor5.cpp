@@ -26,6 +26,8 @@ constexpr int header_bytes = 128;
 constexpr int deepest_nesting = 256;
 constexpr int longest_name = 255;
 constexpr int field_name_bytes = 32;
+// An element's size word is an unsigned 32-bit count.
+constexpr unsigned long long largest_element = 0xFFFFFFFFull;
 // Elements of a struct without fields cost the file nothing, so the file
 // cannot bound their count; each is still a value of its own in memory.
 // A load takes at most a million such elements, refusing more as damage
@@ -45,12 +47,13 @@ enum v5_class : int {
 constexpr int flag_logical = 0x0200;
 constexpr int flag_complex = 0x0800;
 
-// The names of unnamed values: "A" to "Z", "a" to "z", again from "A".
-int unnamed_counter = 0;
-
-std::string next_unnamed()
+// The names of unnamed values: "A" to "Z", "a" to "z", again from "A",
+// counted by the save that writes them.
+std::string unnamed_name(int& counter)
 {
-    const int k = unnamed_counter++ % 52;
+    const int k = counter++ % 52;
+    if (counter >= 52)
+        counter = 0;
     return std::string(1, static_cast<char>(k < 26 ? 'A' + k : 'a' + k - 26));
 }
 
@@ -108,11 +111,68 @@ unsaveable unsaveable_part(const Mm& value, int depth, const char*& field)
     return unsaveable::nothing;
 }
 
+// The bytes the writer gives an element, its 8-byte tag included, counted
+// without writing: a save refuses a value whose element size word (an
+// unsigned 32-bit count) could not hold it before the file is touched.
+using byte_count = unsigned long long;
+
+byte_count padded_8(byte_count n) { return (n + 7) / 8 * 8; }
+// A sub-element of so many data bytes: a small tag and its 4 bytes, or a
+// long tag, the data and the padding.
+byte_count part_bytes(byte_count data) { return data <= 4 ? 8 : padded_8(8 + data); }
+
+byte_count element_bytes(const Mm& value, std::size_t name_length, int depth)
+{
+    const bool sparse = value.issparse();
+    const bool object = value.gettype() == qv_cell && value.getclassid() != 0;
+    const byte_count n = value.size() > 0 ? static_cast<byte_count>(value.size()) : 0;
+    byte_count total = 32 + padded_8(4 * static_cast<byte_count>(value.getndims())) + part_bytes(name_length);
+    if (sparse) {
+        const byte_count nnz = value.getnnz() > 0 ? static_cast<byte_count>(value.getnnz()) : 0;
+        const byte_count nzmax = nnz > 0 ? nnz : 1;
+        total += part_bytes(4 * nzmax) + part_bytes(4 * (static_cast<byte_count>(value.cols()) + 1)) +
+                 part_bytes(8 * nnz) * (value.isc() ? 2 : 1);
+    } else if (value.isstr()) {
+        total += part_bytes(2 * n);
+    } else if (value.gettype() == qv_uint8) {
+        total += part_bytes(n) * (value.isc() ? 2 : 1);
+    } else if (value.gettype() == qv_cell) {
+        if (depth > deepest_nesting)
+            return total;
+        if (object) {
+            const class_record* record = class_record_of_id(value.getclassid());
+            total += part_bytes(record ? std::strlen(record->name) : 0);
+        }
+        const Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
+        if (value.isstruct()) {
+            const int nfields = value.getnfields();
+            total += 16 + static_cast<byte_count>(field_name_width(value)) * static_cast<byte_count>(nfields);
+            const Mm none;
+            for (byte_count k = 0; k < n; ++k) {
+                const Mm& fields = elements[k];
+                const Mm* values = fields.getpr(static_cast<Mm*>(nullptr));
+                for (int f = 0; f < nfields; ++f)
+                    total += element_bytes(f < fields.size() ? values[f] : none, 1, depth + 1);
+            }
+        } else {
+            for (byte_count k = 0; k < n; ++k)
+                total += element_bytes(elements[k], 1, depth + 1);
+        }
+    } else {
+        total += part_bytes(8 * n) * (value.isc() ? 2 : 1);
+    }
+    return total;
+}
+
 class v5_writer {
 public:
-    v5_writer(const char* path, std::FILE* file) : path_(path ? path : ""), file_(file) {}
+    v5_writer(const char* path, std::FILE* file, int& unnamed)
+        : path_(path ? path : ""), file_(file), unnamed_(unnamed)
+    {
+    }
 
-    void element(const Mm& value, const char* name);
+    // False after the message of the first write that failed.
+    bool element(const Mm& value, const char* name);
 
 private:
     bool word(std::int32_t w) { return std::fwrite(&w, 4, 1, file_) == 1; }
@@ -131,6 +191,7 @@ private:
 
     const char* path_;
     std::FILE* file_;
+    int& unnamed_;
 };
 
 bool v5_writer::tag(int type, std::size_t bytes)
@@ -139,7 +200,7 @@ bool v5_writer::tag(int type, std::size_t bytes)
         const std::int16_t small[2] = {static_cast<std::int16_t>(type), static_cast<std::int16_t>(bytes)};
         return std::fwrite(small, 2, 2, file_) == 2;
     }
-    return word(type) && word(static_cast<std::int32_t>(bytes));
+    return word(type) && word(static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes)));
 }
 
 bool v5_writer::name_part(const std::string& name)
@@ -152,13 +213,11 @@ bool v5_writer::name_part(const std::string& name)
 bool v5_writer::data_part(int type, int code, const double* values, std::size_t n)
 {
     const std::size_t size = static_cast<std::size_t>(precision_size(code));
-    if (!tag(type, n * size))
-        return false;
-    if (write_block_as_precision(values, n, file_, code, 0) != n) {
+    if (!tag(type, n * size) || write_block_as_precision(values, n, file_, code, 0) != n || !align_write_8(file_)) {
         error("load: '%s' could not write data set", path_);
         return false;
     }
-    return align_write_8(file_);
+    return true;
 }
 
 bool v5_writer::text_part(const Mm& value)
@@ -174,32 +233,32 @@ bool v5_writer::text_part(const Mm& value)
         for (std::size_t k = 0; k < n; ++k)
             codes[k] = static_cast<std::uint16_t>(p[k] > -2147483648.0 && p[k] < 2147483648.0 ? static_cast<std::int64_t>(p[k]) : 0);
     }
-    if (!tag(4, 2 * n) || !bytes_out(codes.data(), 2, n)) {
+    if (!tag(4, 2 * n) || !bytes_out(codes.data(), 2, n) || !align_write_8(file_)) {
         error("load: '%s' could not write data set", path_);
         return false;
     }
-    return align_write_8(file_);
+    return true;
 }
 
 bool v5_writer::byte_part(const unsigned char* bytes, std::size_t n)
 {
-    if (!tag(2, n) || !bytes_out(bytes, 1, n)) {
+    if (!tag(2, n) || !bytes_out(bytes, 1, n) || !align_write_8(file_)) {
         error("load: '%s' could not write data set", path_);
         return false;
     }
-    return align_write_8(file_);
+    return true;
 }
 
 bool v5_writer::index_part(const int* values, std::size_t n)
 {
-    if (!tag(5, 4 * n) || !bytes_out(values, 4, n)) {
+    if (!tag(5, 4 * n) || !bytes_out(values, 4, n) || !align_write_8(file_)) {
         error("load: '%s' could not write data set", path_);
         return false;
     }
-    return align_write_8(file_);
+    return true;
 }
 
-void v5_writer::element(const Mm& value, const char* given_name)
+bool v5_writer::element(const Mm& value, const char* given_name)
 {
     const bool sparse = value.issparse();
     const bool object = value.gettype() == qv_cell && value.getclassid() != 0;
@@ -224,24 +283,24 @@ void v5_writer::element(const Mm& value, const char* given_name)
     const std::int32_t head[8] = {array_type, 0, 6, 8, flags, nzmax, 5, 4 * ndims};
     if (std::fwrite(head, 4, 8, file_) != 8) {
         error("save5: '%s' could not write header", path_);
-        return;
+        return false;
     }
     for (int d = 0; d < ndims; ++d) {
         if (!word(value.getdims()[d])) {
             error("savev5: could not write file '%s'.", path_);
-            return;
+            return false;
         }
     }
-    const std::string name = given_name && *given_name ? given_name : next_unnamed();
+    const std::string name = given_name && *given_name ? given_name : unnamed_name(unnamed_);
     if (!align_write_8(file_) || !name_part(name)) {
         error("save5: could not save name to file '%s'", path_);
-        return;
+        return false;
     }
     if (object) {
         const class_record* record = class_record_of_id(value.getclassid());
         if (!name_part(record ? record->name : "")) {
             error("save5: could not save name to file '%s'", path_);
-            return;
+            return false;
         }
     }
     const int nfields = value.isstruct() ? value.getnfields() : 0;
@@ -258,22 +317,22 @@ void v5_writer::element(const Mm& value, const char* given_name)
         }
         if (!ok) {
             error("save5: could not save field name in file '%s'", path_);
-            return;
+            return false;
         }
     }
 
     const std::size_t n = value.size() > 0 ? static_cast<std::size_t>(value.size()) : 0;
+    bool ok = true;
     switch (cls) {
     case class_double:
-        if (data_part(9, prec_double, value.addr(), n) && value.isc())
-            data_part(9, prec_double, value.addi(), n);
+        ok = data_part(9, prec_double, value.addr(), n) && (!value.isc() || data_part(9, prec_double, value.addi(), n));
         break;
     case class_char:
-        text_part(value);
+        ok = text_part(value);
         break;
     case class_uint8:
-        if (byte_part(value.getpr(static_cast<unsigned char*>(nullptr)), n) && value.isc())
-            byte_part(value.getpi(static_cast<unsigned char*>(nullptr)), n);
+        ok = byte_part(value.getpr(static_cast<unsigned char*>(nullptr)), n) &&
+             (!value.isc() || byte_part(value.getpi(static_cast<unsigned char*>(nullptr)), n));
         break;
     case class_sparse: {
         const int nnz = value.getnnz();
@@ -286,40 +345,63 @@ void v5_writer::element(const Mm& value, const char* given_name)
         }
         for (int c = 0; c < cols; ++c)
             jc[static_cast<std::size_t>(c) + 1] += jc[static_cast<std::size_t>(c)];
-        if (index_part(ir.data(), ir.size()) && index_part(jc.data(), jc.size()) &&
-            data_part(9, prec_double, value.addr(), static_cast<std::size_t>(nnz)) && value.isc())
-            data_part(9, prec_double, value.addi(), static_cast<std::size_t>(nnz));
+        ok = index_part(ir.data(), ir.size()) && index_part(jc.data(), jc.size()) &&
+             data_part(9, prec_double, value.addr(), static_cast<std::size_t>(nnz)) &&
+             (!value.isc() || data_part(9, prec_double, value.addi(), static_cast<std::size_t>(nnz)));
         break;
     }
     case class_cell: {
         const Mm* cells = value.getpr(static_cast<Mm*>(nullptr));
-        for (std::size_t k = 0; k < n; ++k)
-            element(cells[k], nullptr);
+        for (std::size_t k = 0; ok && k < n; ++k)
+            ok = element(cells[k], nullptr);
         break;
     }
     default: {  // struct and object: the fields of each element in turn
         const Mm* elements = value.getpr(static_cast<Mm*>(nullptr));
-        for (std::size_t k = 0; k < n; ++k) {
+        for (std::size_t k = 0; ok && k < n; ++k) {
             const Mm& fields = elements[k];
             const Mm* values = fields.getpr(static_cast<Mm*>(nullptr));
-            for (int f = 0; f < nfields; ++f)
-                element(f < fields.size() ? values[f] : Mm(), nullptr);
+            for (int f = 0; ok && f < nfields; ++f)
+                ok = element(f < fields.size() ? values[f] : Mm(), nullptr);
         }
         break;
     }
     }
 
-    align_write_8(file_);
+    if (!ok)
+        return false;
+    // The size goes over its placeholder last; it is unsigned, and
+    // v5_can_save has made sure that it fits.
+    const bool aligned = align_write_8(file_);
     const off_t end = ftello(file_);
-    const std::int32_t size = static_cast<std::int32_t>(end - start - 8);
-    fseeko(file_, start + 4, SEEK_SET);
-    word(size);
-    fseeko(file_, end, SEEK_SET);
+    const std::uint32_t size = static_cast<std::uint32_t>(end - start - 8);
+    if (!aligned || end < 0 || fseeko(file_, start + 4, SEEK_SET) != 0 || std::fwrite(&size, 4, 1, file_) != 1 ||
+        fseeko(file_, end, SEEK_SET) != 0) {
+        error("savev5: could not write file '%s'.", path_);
+        return false;
+    }
+    return true;
 }
 
 // ---- reading ----
 
 struct read_failure {};
+
+constexpr const char* damaged_message = "load5: '%s' is damaged: an element's size does not fit its content";
+
+// Whether the words at offset are the flags sub-element that opens an
+// array's content (type 6, 8 bytes), in either byte order: after a size of
+// 0 they mean the size was never written.
+bool zero_size_is_damage(std::FILE* file, long long at)
+{
+    std::uint32_t w[2];
+    const off_t back = ftello(file);
+    bool flags = false;
+    if (at >= 0 && fseeko(file, at, SEEK_SET) == 0 && std::fread(w, 4, 2, file) == 2)
+        flags = (w[0] == 6 && w[1] == 8) || (w[0] == 0x06000000u && w[1] == 0x08000000u);
+    fseeko(file, back, SEEK_SET);
+    return flags;
+}
 
 class v5_reader {
 public:
@@ -350,6 +432,9 @@ private:
     // A data tag of a known type holding at least n elements; its end.
     long long data_tag(std::size_t n, int& code);
     void finish_part(long long end);
+    // Past the element's last part: content that ran beyond the declared
+    // size is damage.
+    void finish_element(long long end);
     void doubles(double* out, std::size_t n);
     void ints(int* out, std::size_t n);
     void bytes(unsigned char* out, std::size_t n);
@@ -362,7 +447,8 @@ private:
 
 std::string v5_reader::name_part()
 {
-    int type = 0, n = 0;
+    int type = 0;
+    long long n = 0;
     if (!read_v5_tag(file_, swap_, &type, &n) || n < 0 || ftello(file_) + n > length_) {
         error("load5: could not read name name in file '%s'", path_);
         throw read_failure{};
@@ -384,7 +470,8 @@ std::string v5_reader::name_part()
 
 long long v5_reader::data_tag(std::size_t n, int& code)
 {
-    int type = 0, bytes_in_tag = 0;
+    int type = 0;
+    long long bytes_in_tag = 0;
     if (!read_v5_tag(file_, swap_, &type, &bytes_in_tag))
         data_set_failure();
     code = v5_type_to_precision(type);
@@ -396,6 +483,13 @@ long long v5_reader::data_tag(std::size_t n, int& code)
         data_set_failure();
     const bool small = bytes_in_tag <= 4 && (start % 8) == 4;
     return start + (small ? 4 : bytes_in_tag);
+}
+
+void v5_reader::finish_element(long long end)
+{
+    if (ftello(file_) > end)
+        fail(damaged_message);
+    finish_part(end);
 }
 
 void v5_reader::finish_part(long long end)
@@ -443,6 +537,11 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
         return false;
     }
     if (head[1] == 0) {
+        // An empty element, unless the flags of an array follow: then the
+        // size was never written (a save cut short) and the element is
+        // damaged, not empty.
+        if (zero_size_is_damage(file_, ftello(file_)))
+            fail(damaged_message);
         target = Mm();
         return true;
     }
@@ -457,8 +556,9 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
             w = static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(w)));
     if (head[0] != array_type)
         fail("load5: '%s' unrecognized matrix type");
-    const long long end = start + 8 + static_cast<long long>(head[1]);
-    if (head[1] < 0 || end > length_)
+    // The size word is unsigned: an element may hold up to 2^32 - 1 bytes.
+    const long long end = start + 8 + static_cast<long long>(static_cast<std::uint32_t>(head[1]));
+    if (end > length_)
         fail("loadv5: file '%s' ended prematurely.");
 
     // Dimensions.
@@ -470,6 +570,10 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
         return false;
     }
     const int ndims = head[7] > 0 ? head[7] / 4 : 0;
+    // The flags, the dimensions and a name tag come first in every array
+    // element: a size without room for them does not fit the content.
+    if (start + 32 + (4 * ndims + 7) / 8 * 8 + 8 > end)
+        fail(damaged_message);
     int dims[4] = {0, 0, 1, 1};
     long long count = ndims > 0 ? 1 : 0;
     for (int d = 0; d < ndims; ++d) {
@@ -574,7 +678,7 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
         if (complex)
             doubles(value.addi(), static_cast<std::size_t>(nnz));
         value.setlogical(logical);
-        finish_part(end);
+        finish_element(end);
         target = value;
         return true;
     }
@@ -688,7 +792,7 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
             value.setstr(1);
         break;
     }
-    finish_part(end);
+    finish_element(end);
     target = value;
     return true;
 }
@@ -729,7 +833,7 @@ int precision_to_v5_type(int code)
     return -1;
 }
 
-bool read_v5_tag(std::FILE* file, int swap, int* type, int* bytes)
+bool read_v5_tag(std::FILE* file, int swap, int* type, long long* bytes)
 {
     std::uint32_t w;
     if (std::fread(&w, 4, 1, file) != 1)
@@ -738,7 +842,7 @@ bool read_v5_tag(std::FILE* file, int swap, int* type, int* bytes)
         w = __builtin_bswap32(w);
     if (w >> 16) {
         *type = static_cast<int>(w & 0xFFFF);
-        *bytes = static_cast<int>(w >> 16);
+        *bytes = static_cast<long long>(w >> 16);
         return true;
     }
     std::uint32_t n;
@@ -747,17 +851,17 @@ bool read_v5_tag(std::FILE* file, int swap, int* type, int* bytes)
     if (swap)
         n = __builtin_bswap32(n);
     *type = static_cast<int>(w);
-    *bytes = static_cast<int>(n);
+    *bytes = static_cast<long long>(n);  // unsigned, as the element size
     return true;
 }
 
-bool write_v5_tag(std::FILE* file, int type, int bytes)
+bool write_v5_tag(std::FILE* file, int type, unsigned bytes)
 {
-    if (bytes >= 0 && bytes <= 4) {
+    if (bytes <= 4) {
         const std::int16_t small[2] = {static_cast<std::int16_t>(type), static_cast<std::int16_t>(bytes)};
         return std::fwrite(small, 2, 2, file) == 2;
     }
-    const std::int32_t words[2] = {type, bytes};
+    const std::uint32_t words[2] = {static_cast<std::uint32_t>(type), bytes};
     return std::fwrite(words, 4, 2, file) == 2;
 }
 
@@ -783,7 +887,6 @@ bool write_v5_header(std::FILE* file)
     static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    unnamed_counter = 0;
     const std::time_t now = std::time(nullptr);
     std::tm t{};
     localtime_r(&now, &t);
@@ -805,7 +908,7 @@ bool v5_can_save(const char* path, const Mm& value)
     const char* field = nullptr;
     switch (unsaveable_part(value, 0, field)) {
     case unsaveable::nothing:
-        return true;
+        break;
     case unsaveable::long_field:
         error("save5: field name '%.40s...' is longer than %d characters and can not be saved in file '%s'", field,
               widest_field_name - 1, path ? path : "");
@@ -815,12 +918,34 @@ bool v5_can_save(const char* path, const Mm& value)
               most_fieldless_elements, path ? path : "");
         return false;
     }
+    const unsigned long long bytes = v5_element_bytes(value);
+    if (bytes - 8 > largest_element) {
+        error("save5: '%s' would take %llu bytes, more than the %llu bytes an element of file '%s' can hold",
+              matrix_display_name(value), bytes - 8, largest_element, path ? path : "");
+        return false;
+    }
     return true;
 }
 
-void write_v5_element(const char* path, std::FILE* file, const Mm& value)
+unsigned long long v5_element_bytes(const Mm& value)
 {
-    v5_writer(path, file).element(value, value.getname());
+    const char* name = value.getname();
+    return element_bytes(value, name && *name ? std::strlen(name) : 1, 0);
+}
+
+bool v5_file_writer::header()
+{
+    unnamed_ = 0;
+    if (!write_v5_header(file_)) {
+        error("save5: '%s' could not write header", path_);
+        return false;
+    }
+    return true;
+}
+
+bool v5_file_writer::element(const Mm& value)
+{
+    return v5_writer(path_, file_, unnamed_).element(value, value.getname());
 }
 
 int read_v5_element(const char* path, std::FILE* file, Mm& target)
@@ -839,6 +964,8 @@ struct v5_entry {
     std::string name;  // empty when the element has none readable
     off_t offset = 0;
     bool array = false;  // an array element; any other type is skipped
+    bool damaged = false;  // an array element whose size was never written
+    off_t end = 0;         // where the element's declared size ends
 };
 
 // Reads the head and name of the element at the current position and moves
@@ -853,20 +980,23 @@ bool scan_v5_entry(std::FILE* file, v5_entry& entry)
     if (swap)
         for (int k = 0; k < 2; ++k)
             head[k] = static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(head[k])));
-    if (head[1] < 0)
-        return false;
-    const off_t next = start + 8 + head[1];
+    const off_t next = start + 8 + static_cast<off_t>(static_cast<std::uint32_t>(head[1]));
     entry.name.clear();
     entry.offset = start;
+    entry.end = next;
     entry.array = head[0] == array_type;
+    entry.damaged = entry.array && head[1] == 0 && zero_size_is_damage(file, start + 8);
+    if (entry.damaged)
+        return false;  // what follows is the content of a cut element
     // The name follows the flags and the dimensions, whatever their count,
     // when it lies inside the element.
-    if (entry.array && head[1] >= 24 && std::fread(head + 2, 4, 6, file) == 6) {
+    if (entry.array && static_cast<std::uint32_t>(head[1]) >= 24 && std::fread(head + 2, 4, 6, file) == 6) {
         const std::uint32_t dims = swap ? __builtin_bswap32(static_cast<std::uint32_t>(head[7]))
                                         : static_cast<std::uint32_t>(head[7]);
         off_t name_at = start + 32 + static_cast<off_t>(dims) / 4 * 4;
         name_at += (8 - name_at % 8) % 8;
-        int type = 0, n = 0;
+        int type = 0;
+        long long n = 0;
         if (name_at + 8 <= next && fseeko(file, name_at, SEEK_SET) == 0 && read_v5_tag(file, swap, &type, &n) &&
             n > 0) {
             entry.name.resize(static_cast<std::size_t>(n < longest_name ? n : longest_name));
@@ -897,12 +1027,16 @@ v5_directory::v5_directory(std::FILE* file)
     if (fseeko(file, header_bytes, SEEK_SET) != 0)
         return;
     v5_entry entry;
-    for (off_t at = header_bytes; at < length && scan_v5_entry(file, entry); at = ftello(file)) {
+    off_t at = header_bytes;
+    for (; at < length && scan_v5_entry(file, entry); at = ftello(file)) {
         if (entry.array && !entry.name.empty())
             offsets_.emplace(entry.name, entry.offset);  // the first of a name wins
         if (ftello(file) <= at)
             break;
     }
+    // The scan ends at the end of the file, or early at damage: an element
+    // cut short or one whose size runs past the end.
+    damaged_ = entry.damaged || entry.end > length;
 }
 
 long long v5_directory::find(const std::string& name) const
@@ -924,6 +1058,11 @@ v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, cons
     if (wanted == "i_" || wanted == "j_")
         wanted.pop_back();
     const long long at = directory.find(wanted);
+    if (at < 0 && directory.damaged()) {
+        // The variable may be in the part that cannot be read.
+        error(damaged_message, path ? path : "");
+        return v5_failed;
+    }
     if (at < 0 || fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0)
         return v5_not_found;
     return read_v5_element(path, file, target) == 0 ? v5_loaded : v5_failed;

@@ -15,14 +15,33 @@ class Mm;
 int v5_type_to_precision(int type);
 int precision_to_v5_type(int code);
 
-// The 128 header bytes; resets the names of unnamed values to "A".
+// The 128 header bytes.
 bool write_v5_header(std::FILE* file);
 // Whether every part of the value can be written so that it reads back the
-// same; raises the save's message when not.
+// same, its element size included; raises the save's message when not.
 bool v5_can_save(const char* path, const Mm& value);
-// Appends one array element, recursively for cells and structs; the value
-// has passed v5_can_save.
-void write_v5_element(const char* path, std::FILE* file, const Mm& value);
+// The bytes of the value's element as the writer lays it out, its tag
+// included, counted without writing (the value keeps its own name, or
+// takes a one-letter one).
+unsigned long long v5_element_bytes(const Mm& value);
+
+// The writing of one file: the header, then one array element per value
+// (recursively for cells and structs). Unnamed values take the names "A"
+// to "Z", "a" to "z", again from "A", in the order this file meets them,
+// whatever other saves run at the same time.
+class v5_file_writer {
+public:
+    v5_file_writer(const char* path, std::FILE* file) : path_(path ? path : ""), file_(file) {}
+    // Each false after the message of the write that failed.
+    bool header();
+    // The value has passed v5_can_save.
+    bool element(const Mm& value);
+
+private:
+    const char* path_;
+    std::FILE* file_;
+    int unnamed_ = 0;
+};
 
 // Reads the element at the current position into target (which keeps its
 // own name); 0 on success, 1 on failure or at the end of the file.
@@ -36,9 +55,12 @@ public:
     explicit v5_directory(std::FILE* file);
     // Offset of the first element of that name; -1 when there is none.
     long long find(const std::string& name) const;
+    // Whether the scan stopped at damage before the end of the file.
+    bool damaged() const { return damaged_; }
 
 private:
     std::unordered_map<std::string, off_t> offsets_;
+    bool damaged_ = false;
 };
 
 // Outcome of loading one variable by name.
@@ -53,7 +75,8 @@ v5_load_result load5_by_name(const char* path, std::FILE* file, Mm& target, cons
 std::string v5_next_name(std::FILE* file);
 
 // Tag words of data sub-elements.
-bool read_v5_tag(std::FILE* file, int swap, int* type, int* bytes);
-bool write_v5_tag(std::FILE* file, int type, int bytes);
+// Byte counts are unsigned 32-bit.
+bool read_v5_tag(std::FILE* file, int swap, int* type, long long* bytes);
+bool write_v5_tag(std::FILE* file, int type, unsigned bytes);
 void align_read_8(std::FILE* file);
 bool align_write_8(std::FILE* file);

@@ -354,16 +354,15 @@ Mm wavwrite(const Mm& y, const Mm& fs, const Mm& bits, const Mm& file)
         error("%s: number of bits per sample must be 8 or 16", "wavwrite");
         return x_M;
     }
-    file_ptr f(platform::open_file(name, "wb"));
-    if (!f) {
-        error("%s: could not write file", "wavwrite");
-        return x_M;
-    }
     std::vector<unsigned char> image = wave_image(s.interleaved.data(), s.interleaved.size(), s.channels,
                                                   first_number(fs), b);
     if ((image.size() - 44) & 1)
         image.push_back(0);
-    if (std::fwrite(image.data(), 1, image.size(), f.get()) != image.size() || std::fclose(f.release()) != 0)
+    int error_number = 0;
+    const whole_file outcome = write_whole_file(name, "wb", [&](std::FILE* f) {
+        return std::fwrite(image.data(), 1, image.size(), f) == image.size();
+    }, error_number);
+    if (outcome != whole_file::written)
         error("%s: could not write file", "wavwrite");
     return x_M;
 }

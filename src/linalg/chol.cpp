@@ -113,10 +113,16 @@ int chol_kernel_complex(double* ar, double* ai, const int* lda_, const int* n_, 
             ji[k] = ti;
             sum += tr * tr + ti * ti;
         }
+        // A Hermitian matrix formed in double arithmetic (X*X' and the
+        // like) carries rounding-level imaginary parts on its diagonal: up
+        // to n*eps*|Re a(j,j)| they count as 0; a larger one, or a NaN,
+        // still stops the factorisation.
         const double s = jr[j] - sum;
-        if (!(s > 0) || ji[j] != 0)
+        const double rounding = n * machine_double(4) * std::fabs(jr[j]);
+        if (!(s > 0) || !(std::fabs(ji[j]) <= rounding))
             return 0;
         jr[j] = std::sqrt(s);
+        ji[j] = 0;
     }
     *info = 0;
     return 0;

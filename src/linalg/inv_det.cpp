@@ -7,6 +7,7 @@
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/sparse_lu.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -14,12 +15,40 @@
 #include "velkor/linalg.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace {
 
 using idx = std::ptrdiff_t;
+
+// A product of many factors kept as a mantissa in [1/2, 1) and a power of
+// two, so that partial products beyond the doubles (the pivots of a large
+// matrix whose determinant is 1) neither overflow nor underflow. Each
+// factor's mantissa is multiplied into the running one, so while the plain
+// product stays normal the result has exactly its bits.
+class scaled_product {
+public:
+    void times(double x) noexcept
+    {
+        int k = 0;
+        const double f = std::frexp(x, &k);
+        exponent_ += k;
+        mantissa_ = std::frexp(mantissa_ * f, &k);
+        exponent_ += k;
+    }
+    double value() const noexcept
+    {
+        // ldexp takes an int; beyond a few thousand the answer is 0 or Inf.
+        const long long e = std::clamp(exponent_, -100000LL, 100000LL);
+        return std::ldexp(mantissa_, int(e));
+    }
+
+private:
+    double mantissa_ = 0.5;
+    long long exponent_ = 1;
+};
 
 // +1 or -1: the parity of the permutation whose column j has its one in
 // row row_of[j] (1-based).
@@ -49,15 +78,15 @@ Mm sparse_det(const Mm& a)
     std::vector<int> perm_r, perm_c;
     if (!sparse_lu_pivots(a, pivots, perm_r, perm_c))
         return x_M;
-    double d = 1;
+    scaled_product d;
     for (double p : pivots)
-        d *= p;
+        d.times(p);
     // The row interchanges count, as in the dense determinant.
     for (int& k : perm_r)
         ++k;
     for (int& k : perm_c)
         ++k;
-    return Mm(parity(perm_r) * parity(perm_c) * d);
+    return Mm(parity(perm_r) * parity(perm_c) * d.value());
 }
 
 } // namespace
@@ -99,13 +128,14 @@ Mm inv_det_dense(const Mm& a0, int job)
         lapack::getri(n, a.addr(), n, ipvt.get(), work.get(), lwork);
         return a;
     }
-    double d = 1, sign = 1;
+    scaled_product d;
+    double sign = 1;
     for (int k = 0; k < n; ++k) {
-        d *= a.addr()[k + idx(k) * n];
+        d.times(a.addr()[k + idx(k) * n]);
         if (ipvt[k] != k + 1)
             sign = -sign;
     }
-    return Mm(sign * d);
+    return Mm(sign * d.value());
 }
 
 Mm inv(const Mm& a)
@@ -115,6 +145,11 @@ Mm inv(const Mm& a)
     const int n = a.rows();
     if (n == 0)
         return nop_M;
+    // Elimination treats an Inf like any large number and hands back a
+    // finite matrix that is no inverse: no inverse of a NaN or Inf matrix
+    // is known. A scalar keeps its reciprocal (1/Inf is 0 exactly).
+    if (n > 1 && !all_finite(a))
+        return a.issparse() ? sparse(nan_matrix(n, n)) : nan_matrix(n, n);
     if (a.issparse())
         return sparse(mldivide(a, eye(double(n))));
     if (n > 1)
@@ -147,6 +182,10 @@ Mm rcond(const Mm& a)
     const int n = a.rows();
     if (n == 0)
         return nop_M;
+    // The estimator would read a NaN pivot as a zero one and call the
+    // matrix exactly singular: no condition of a NaN or Inf matrix is known.
+    if (!all_finite(a))
+        return Mm(NAN);
     Mm w = dense_copy(a);
     int_scratch ipvt{std::size_t(n)};
     scratch<double> z{2 * std::size_t(n)};

@@ -47,7 +47,9 @@ int det_inv_split(double* ar, double* ai, const int* lda, const int* n, const in
 // x (m-by-n, overwritten), s (min(m+1, n)), e (n), u (m-by-m for left digit
 // 1, m-by-min(m, n) for 2), v (n-by-n), work (m). job: tens digit left
 // vectors, units digit right vectors. info: 0, or the number of values
-// still unfound when a value took its 100 steps.
+// still unfound when a value took its 100 steps (or its deflations and
+// splits outran the order). An x holding NaN or Inf is answered at once:
+// s, e, and the vectors asked for all NaN, info = min(m, n).
 int svd_kernel_real(double* x, const int* ldx, const int* m, const int* n, double* s, double* e, double* u,
                     const int* ldu, double* v, const int* ldv, double* work, const int* job, int* info);
 int svd_kernel_complex(double* xr, double* xi, const int* ldx, const int* m, const int* n, double* sr, double* si,
@@ -73,6 +75,18 @@ int qr_apply_split(double* xr, double* xi, const int* ldx, const int* n, const i
                    const double* qrauxi, const double* yr, const double* yi, double* qyr, double* qyi, double* qtyr,
                    double* qtyi, double* br, double* bi, double* rsdr, double* rsdi, double* xbr, double* xbi,
                    const int* job, int* info);
+
+// ---- rank-revealing least squares, on values, for left division and the
+// subsystems above (polyfit) ----
+
+class Mm;
+// The basic least-squares solution X of A*X = B (dense or sparse A and B,
+// real or complex) by Householder QR with column pivoting. The rank r is
+// the number of leading pivots with |R(j,j)| > max(m,n)*eps*|R(1,1)|
+// (every pivot when A holds NaN or Inf); X's rows for the other pivot
+// columns are 0, so a full-rank A gives the plain pivoted-QR solution.
+// rank receives r. Raises nothing; allocation failures throw bad_alloc.
+Mm least_squares_basic(const Mm& a, const Mm& b, int* rank);
 
 // ---- Cholesky (upper factor in place; lower triangle untouched) ----
 

@@ -7,6 +7,7 @@
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/sparse_lu.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -252,10 +253,9 @@ Mm lu_U(const Mm& a)
 
 namespace {
 
-// Least squares by pivoted QR with all min(m, n) pivots. Where R's
-// diagonal is 0 the back substitution still divides, so a rank-deficient
-// A shows as Inf or NaN rather than as leftover values.
-Mm least_squares(const Mm& a, const Mm& b)
+} // namespace
+
+Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
 {
     const int m = a.rows(), n = a.cols(), nrhs = b.cols(), k = std::min(m, n);
     const bool complex = a.isc() || b.isc();
@@ -271,6 +271,21 @@ Mm least_squares(const Mm& a, const Mm& b)
                         work.data() + n, &pivot);
     else
         qr_factor_real(x.addr(), &m, &m, &n, qraux.data(), jpvt.get(), work.data(), &pivot);
+    // The rank from the pivoted R: the leading pivots above max(m, n)*eps
+    // times the first. A NaN or Inf in A leaves no rank to read: every
+    // pivot is used, and the solution shows the NaN.
+    auto pivot_size = [&](int j) {
+        const idx d = j + idx(j) * m;
+        return complex ? complex_abs(x.addr()[d], x.addi()[d]) : std::fabs(x.addr()[d]);
+    };
+    int r = k;
+    if (k > 0 && all_finite(a)) {
+        const double tol = std::max(m, n) * machine_double(4) * pivot_size(0);
+        r = 0;
+        while (r < k && pivot_size(r) > tol)
+            ++r;
+    }
+    *rank = r;
     Mm result = checked(czeros(complex, n, nrhs), n, nrhs);
     std::vector<double> br(k), bi(k);
     for (int c = 0; c < nrhs; ++c) {
@@ -282,12 +297,13 @@ Mm least_squares(const Mm& a, const Mm& b)
         else
             qr_apply_real(x.addr(), &m, &m, &k, qraux.data(), yr, nullptr, qty.data(), nullptr, nullptr, nullptr, &job,
                           &info);
-        // R b = (Q'y)(1:k), every division made.
-        for (int j = 0; j < k; ++j) {
+        // R(1:r,1:r) b = (Q'y)(1:r), every division made: a zero pivot of a
+        // matrix without a rank shows as Inf or NaN.
+        for (int j = 0; j < r; ++j) {
             br[j] = qty[j];
             bi[j] = complex ? qty[m + j] : 0.0;
         }
-        for (int j = k - 1; j >= 0; --j) {
+        for (int j = r - 1; j >= 0; --j) {
             const idx d = j + idx(j) * m;
             if (complex) {
                 complex_div(br[j], bi[j], x.addr()[d], x.addi()[d], br[j], bi[j]);
@@ -301,7 +317,8 @@ Mm least_squares(const Mm& a, const Mm& b)
                     br[i] += t * col[i];
             }
         }
-        for (int j = 0; j < k; ++j) {
+        // The unknowns of the columns past the rank stay 0.
+        for (int j = 0; j < r; ++j) {
             const idx to = (jpvt[j] - 1) + idx(c) * n;
             result.addr()[to] = br[j];
             if (complex)
@@ -309,6 +326,19 @@ Mm least_squares(const Mm& a, const Mm& b)
         }
     }
     return result;
+}
+
+namespace {
+
+// The rectangular solve of left division: the basic least-squares
+// solution, with a warning when A has lower rank than its shape allows.
+Mm least_squares(const Mm& a, const Mm& b)
+{
+    int r = 0;
+    Mm x = least_squares_basic(a, b, &r);
+    if (r < std::min(a.rows(), a.cols()))
+        warning("Rank deficient matrix, rank = %d: the basic least-squares solution is returned", r);
+    return x;
 }
 
 // x as interleaved complex numbers in z (count of them); a real x (no
@@ -398,12 +428,7 @@ Mm solve_sparse(const Mm& a, const Mm& b)
         return pad_rows(sparse_solve(first, b), n);
     }
     // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0].
-    const double s = largest_stored(a) / 1000;
-    const Mm top = horzcat(times(Mm(s), speye(Mm(double(m)))), a);
-    const Mm bottom = horzcat(ctranspose(a), sparse(Mm(double(n)), Mm(double(n))));
-    const Mm rhs = vertcat(b, zeros(double(n), double(b.cols())));
-    const Mm z = sparse_solve(vertcat(top, bottom), rhs);
-    return Mm(z(colon(double(m + 1), double(m + n)), c_p));
+    return sparse_least_squares(a, b, largest_stored(a) / 1000);
 }
 
 } // namespace

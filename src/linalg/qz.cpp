@@ -1,6 +1,7 @@
 // The generalized eigenproblem A·x = λ·B·x through the QZ kernels: eig(A,B)
 // (and the unbalanced eig of A when B is a string), qzval and qz.
 #include "linalg/kernels.hpp"
+#include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -9,9 +10,26 @@
 #include "velkor/linalg.h"
 #include "velkor/report.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
+
+// The power of two that brings a's largest finite magnitude into [1/2, 1);
+// 0 when it has no finite nonzero entry.
+int unit_exponent(const Mm& a)
+{
+    const std::size_t count = std::size_t(a.rows()) * std::size_t(a.cols());
+    double big = 0;
+    for (std::size_t k = 0; k < count; ++k)
+        if (std::isfinite(a.addr()[k]))
+            big = std::max(big, std::fabs(a.addr()[k]));
+    int e = 0;
+    if (big > 0)
+        std::frexp(big, &e);
+    return -e;
+}
 
 } // namespace
 
@@ -42,6 +60,20 @@ void qz_engine(Mm A, Mm B, Mm& V, Mm& D, Mm& AA, Mm& BB, Mm& Q, Mm& Z, int want_
         return;
     }
     Mm a = working_copy(A, false), b = working_copy(B, false);
+    // A pair with an entry outside the kernels' safe range, as eig judges
+    // one matrix, is scaled by powers of two, each matrix to a largest
+    // entry near 1 (one of them at the range's edge would still leave the
+    // kernels a ratio they cannot form): a*x = l*b*x becomes
+    // (2^ea a)*x = 2^(ea-eb) l*(2^eb b)*x, so the vectors are unchanged,
+    // the eigenvalues scale back by 2^(eb-ea) and the reduced pair by 2^-ea
+    // and 2^-eb (Q and Z are the same). Other pairs run as they are.
+    int ea = 0, eb = 0;
+    if (safe_range_exponent(a) != 0 || safe_range_exponent(b) != 0) {
+        ea = unit_exponent(a);
+        eb = unit_exponent(b);
+    }
+    scale_by_power_of_two(a, ea);
+    scale_by_power_of_two(b, eb);
     Mm zw = zeros_of(n, n, false);
     Mm q = want_qz ? zeros_of(n, n, false) : Mm();
     double* q_p = want_qz ? q.addr() : nullptr;
@@ -56,6 +88,8 @@ void qz_engine(Mm A, Mm B, Mm& V, Mm& D, Mm& AA, Mm& BB, Mm& Q, Mm& Z, int want_
         Mm aa, bb, z;
         aa = working_copy(a, false);
         bb = working_copy(b, false);
+        scale_by_power_of_two(aa, -ea);
+        scale_by_power_of_two(bb, -eb);
         z = working_copy(zw, false);
         AA = aa;
         BB = bb;
@@ -82,6 +116,7 @@ void qz_engine(Mm A, Mm B, Mm& V, Mm& D, Mm& AA, Mm& BB, Mm& Q, Mm& Z, int want_
         beta.addr()[k] = std::numeric_limits<double>::quiet_NaN();
     }
     Mm d = diag(dot_div(alfa, beta));
+    scale_by_power_of_two(d, eb - ea);
     d.getreal(0);
     D = d;
 }

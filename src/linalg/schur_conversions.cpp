@@ -94,7 +94,7 @@ Mm cdf2rdf(const Mm& V, const Mm& D, i_o_t, Mm& VV, Mm& DD)
     const int n = D.length();
     Mm tm = ceye(1, n, n);
     with_storage(tm, n, n, true);
-    const Mm d = diag(D);
+    const Mm d = diag(mdouble(D));  // the pairs are read as doubles, whatever D holds
     if (d.addi()) {
         // The first of each conjugate pair, counted in increasing order.
         bool first_of_pair = true;

@@ -252,12 +252,12 @@ void complete_structure(ccs_matrix& a)
 
 // Solves the real system a (compressed columns) with dense B in place.
 // A null order lets SuperLU choose a fill-reducing one.
-bool solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, int nrhs)
+bool solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, int nrhs, bool augmented = false)
 {
     int info;
     try {
         complete_structure(a);
-        info = superlu_solve(a, order ? order->data() : nullptr, b, a.rows, nrhs);
+        info = superlu_solve(a, order ? order->data() : nullptr, b, a.rows, nrhs, augmented);
     } catch (const std::bad_alloc&) {
         info = a.cols + 1;
     }
@@ -316,6 +316,134 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
 }
 
 } // namespace
+
+namespace {
+
+// The augmented system K = [s*I A; A' 0] of a tall sparse A (m-by-n),
+// straight as compressed columns: its real parts in k.v and its imaginary
+// parts in im (empty for a real A). Column i < m holds s at row i and
+// conj(A(i, j)) at row m + j for every stored A(i, j); column m + j holds
+// A's column j. Rows are in order within each column. Nothing of order
+// m + n is ever a value, so any A that is a valid value fits.
+void augmented_system(const Mm& a, double s, ccs_matrix& k, std::vector<double>& im)
+{
+    const int m = a.rows(), n = a.cols(), nnz = a.getnnz();
+    const int* index = a.getindex();
+    const double* re = a.addr();
+    const double* ai = a.isc() ? a.addi() : nullptr;
+    const std::size_t order = std::size_t(m) + std::size_t(n);
+    // A's stored entries by row, for the columns of A' (in storage order,
+    // so the columns j of each row come in order).
+    std::vector<int> row_start(std::size_t(m) + 1, 0);
+    for (int e = 0; e < nnz; ++e)
+        ++row_start[index[e] % m + 1];
+    for (int i = 0; i < m; ++i)
+        row_start[i + 1] += row_start[i];
+    std::vector<int> by_row(static_cast<std::size_t>(nnz));
+    std::vector<int> fill(row_start.begin(), row_start.end() - 1);
+    for (int e = 0; e < nnz; ++e)
+        by_row[fill[index[e] % m]++] = e;
+
+    k.rows = k.cols = int(order);
+    k.jc.assign(order + 1, 0);
+    k.ir.clear();
+    k.v.clear();
+    const std::size_t total = std::size_t(m) + 2 * std::size_t(nnz);
+    k.ir.reserve(total);
+    k.v.reserve(total);
+    im.clear();
+    if (ai)
+        im.reserve(total);
+    auto put = [&](int row, double vr, double vi) {
+        k.ir.push_back(row);
+        k.v.push_back(vr);
+        if (ai)
+            im.push_back(vi);
+    };
+    for (int i = 0; i < m; ++i) {
+        put(i, s, 0.0);
+        for (int p = row_start[i]; p < row_start[i + 1]; ++p) {
+            const int e = by_row[p];
+            put(m + index[e] / m, re[e], ai ? -ai[e] : 0.0);
+        }
+        k.jc[i + 1] = int(k.v.size());
+    }
+    for (int e = 0, j = 0; j < n; ++j) {
+        for (; e < nnz && index[e] / m == j; ++e)
+            put(index[e] % m, re[e], ai ? ai[e] : 0.0);
+        k.jc[m + j + 1] = int(k.v.size());
+    }
+}
+
+// The doubled real system [Kr -Ki; Ki Kr] of the compressed columns k with
+// imaginary parts im.
+ccs_matrix doubled(const ccs_matrix& k, const std::vector<double>& im)
+{
+    const int n = k.rows, cols = k.cols;
+    ccs_matrix d;
+    d.rows = 2 * n;
+    d.cols = 2 * cols;
+    d.jc.push_back(0);
+    d.ir.reserve(4 * k.v.size());
+    d.v.reserve(4 * k.v.size());
+    for (int half = 0; half < 2; ++half)
+        for (int c = 0; c < cols; ++c) {
+            // Left half: (Kr; Ki). Right half: (-Ki; Kr).
+            for (int p = k.jc[c]; p < k.jc[c + 1]; ++p) {
+                const double v = half == 0 ? k.v[p] : -im[p];
+                if (v != 0 || half == 0) {
+                    d.ir.push_back(k.ir[p]);
+                    d.v.push_back(v);
+                }
+            }
+            for (int p = k.jc[c]; p < k.jc[c + 1]; ++p) {
+                const double v = half == 0 ? im[p] : k.v[p];
+                if (v != 0 || half == 1) {
+                    d.ir.push_back(k.ir[p] + n);
+                    d.v.push_back(v);
+                }
+            }
+            d.jc.push_back(int(d.v.size()));
+        }
+    return d;
+}
+
+} // namespace
+
+Mm sparse_least_squares(const Mm& a, const Mm& b, double s)
+{
+    const int m = a.rows(), n = a.cols(), nrhs = b.cols();
+    if (!solvable_entries(a))
+        return nan_matrix(n, nrhs);
+    const Mm fb = dense_copy(b);
+    const bool complex = a.isc() || fb.isc();
+    const std::size_t order = std::size_t(m) + std::size_t(n);
+    ccs_matrix k;
+    std::vector<double> im;
+    augmented_system(a, s, k, im);
+    if (complex && im.empty())
+        im.assign(k.v.size(), 0.0);
+    // The right-hand side [B; 0], doubled to [Br; 0; Bi; 0] when complex.
+    const std::size_t ld = complex ? 2 * order : order;
+    std::vector<double> rhs(ld * std::size_t(nrhs), 0.0);
+    for (int c = 0; c < nrhs; ++c)
+        for (int i = 0; i < m; ++i) {
+            const std::size_t from = i + std::size_t(m) * c;
+            rhs[i + ld * c] = fb.addr()[from];
+            if (complex)
+                rhs[order + i + ld * c] = fb.isc() ? fb.addi()[from] : 0.0;
+        }
+    if (!solve_in_place(complex ? doubled(k, im) : std::move(k), nullptr, rhs.data(), nrhs, true))
+        return nan_matrix(n, nrhs);
+    Mm x = new_dense(complex, n, nrhs);
+    for (int c = 0; c < nrhs; ++c)
+        for (int j = 0; j < n; ++j) {
+            x.addr()[j + std::size_t(n) * c] = rhs[m + j + ld * c];
+            if (complex)
+                x.addi()[j + std::size_t(n) * c] = rhs[order + m + j + ld * c];
+        }
+    return x;
+}
 
 bool sparse_lu_pivots(const Mm& a, std::vector<double>& pivots, std::vector<int>& perm_r, std::vector<int>& perm_c)
 {

@@ -22,7 +22,9 @@ int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L,
 // Solves A*X = B in place (B dense, rows(A) rows, leading dimension ldb),
 // in the column order perm_c, or in COLAMD's fill-reducing order when
 // perm_c is null. Returns SuperLU's info; B holds X only when it is 0.
-int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs);
+// augmented (with a null perm_c): a is a least-squares system
+// [s*I A; A' 0], ordered and pivoted to keep its structure.
+int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs, bool augmented = false);
 
 // COLAMD's fill-reducing column order of a (n = cols entries, 0-based).
 void superlu_fill_reducing_order(const ccs_matrix& a, int* perm_c);
@@ -38,3 +40,9 @@ bool sparse_lu_pivots(const Mm& a, std::vector<double>& pivots, std::vector<int>
 // lusolve for left division, where any column order gives the same
 // solution up to rounding: SuperLU chooses a fill-reducing one.
 Mm sparse_solve(const Mm& a, const Mm& b);
+
+// The least-squares solution of a tall sparse a (m > n) by the augmented
+// system [s*I A; A' 0] [r; x] = [b; 0], built as compressed columns (it is
+// never a value, so its order m + n may pass what a value holds) and solved
+// in a fill-reducing order; x is returned (NaN where the solve fails).
+Mm sparse_least_squares(const Mm& a, const Mm& b, double s);

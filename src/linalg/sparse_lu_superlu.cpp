@@ -126,13 +126,23 @@ int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L,
     return info;
 }
 
-int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs)
+int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs, bool augmented)
 {
     const int n = a.cols;
     superlu_options_t options;
     set_default_options(&options);
     // The caller's order, or COLAMD's fill-reducing one when none is given.
     options.ColPerm = perm_c ? MY_PERMC : COLAMD;
+    if (augmented && !perm_c) {
+        // [s*I A; A' 0]: a minimum-degree order of A'+A takes the residual's
+        // unknowns (one neighbour per entry of their row) first, and a
+        // threshold of 1/1000 accepts their pivots s (max|A|/1000), so what
+        // is left is of A'A's size. Partial pivoting would chase A's larger
+        // entries instead and fill the whole system.
+        options.ColPerm = MMD_AT_PLUS_A;
+        options.SymmetricMode = YES;
+        options.DiagPivotThresh = 0.001;
+    }
     wrapped A(a);
     SuperMatrix B{};
     dCreate_Dense_Matrix(&B, a.rows, nrhs, b, ldb, SLU_DN, SLU_D, SLU_GE);

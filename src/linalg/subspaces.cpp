@@ -71,6 +71,10 @@ Mm null_orth_basis(const Mm& a, basis which)
         return which == basis::range ? zeros(double(m), 0.0) : eye(double(n));
     // A one-row A has a single singular value.
     const int k = m == 1 ? 1 : std::min(m, n);
+    // A NaN or Inf in A leaves every singular value NaN: no rank can be
+    // read, so the basis has every column it could have, each of them NaN.
+    if (any_nan(S, k))
+        return which == basis::range ? nan_matrix(m, U.cols()) : nan_matrix(n, n);
     const double tol = (eps52 * largest(S, k)) * std::max(m, n);
     const int r = count_above(S, k, tol);
     return which == basis::range ? columns(U, 1, r) : columns(V, r + 1, n);

@@ -168,9 +168,14 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
     auto E = [&](int i) -> double& { return e0[i - 1]; };
     const int maxit = svd_iteration_limit;
     const int mm = m;
-    int iter = 0;
+    // iter counts the QR steps spent on the current value. The passes that
+    // deflate or split (kases 1 and 2) take no step: on finite data each
+    // leaves a zero in e that stays until the next value converges, so at
+    // most mm + 1 of them come between two convergences. Counting them too
+    // bounds every pass, whatever the data hold.
+    int iter = 0, splits = 0;
     while (m > 0) {
-        if (iter >= maxit)
+        if (iter >= maxit || splits > mm + 1)
             return m;
         // Inspect for negligible elements: kase 1 s(m) and e(l-1) negligible,
         // 2 s(l) negligible, 3 a QR step, 4 e(m-1) negligible (convergence).
@@ -216,6 +221,7 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
         double cs, sn, t1, f, g;
         switch (kase) {
         case 1: {  // deflate negligible s(m)
+            ++splits;
             f = E(m - 1);
             E(m - 1) = 0;
             for (int k = m - 1; k >= l; --k) {
@@ -232,6 +238,7 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
             break;
         }
         case 2: {  // split at negligible s(l)
+            ++splits;
             f = E(l - 1);
             E(l - 1) = 0;
             for (int k = l; k <= m; ++k) {
@@ -299,12 +306,32 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
                 ++l;
             }
             iter = 0;
+            splits = 0;
             --m;
             break;
         }
         }
     }
     return 0;
+}
+
+// Whether every element of the n-by-p array x (leading dimension ldx) is
+// finite. No singular value of a matrix holding NaN or Inf is known, and
+// such entries defeat the negligibility tests (Inf + |x| == Inf holds for
+// every x), so the kernels answer NaN before they start.
+bool finite_matrix(const double* x, idx ldx, int n, int p) noexcept
+{
+    bool finite = true;
+    for (int j = 0; j < p; ++j)
+        for (int i = 0; i < n; ++i)
+            finite &= std::isfinite(x[i + j * ldx]);
+    return finite;
+}
+
+void fill_columns(double* a, idx ld, int rows, int cols, double v) noexcept
+{
+    for (int j = 0; j < cols; ++j)
+        std::fill(a + j * ld, a + j * ld + rows, v);
 }
 
 } // namespace
@@ -328,6 +355,17 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
     const int ncu = jobu > 1 ? std::min(n, p) : n;
     const bool wantu = jobu != 0, wantv = *job % 10 != 0;
     *info = 0;
+    if (!finite_matrix(x, ldx, n, p)) {
+        // Nothing found: every value and vector NaN, info the whole count.
+        std::fill(s0, s0 + std::min(n + 1, p), NAN);
+        std::fill(e0, e0 + p, NAN);
+        if (wantu)
+            fill_columns(u, ldu, n, ncu, NAN);
+        if (wantv)
+            fill_columns(v, ldv, p, p, NAN);
+        *info = std::min(n, p);
+        return 0;
+    }
 
     // Reduce x to bidiagonal form: diagonal in s, superdiagonal in e.
     const int nct = std::min(n - 1, p), nrt = std::max(0, std::min(p - 2, n));
@@ -472,6 +510,23 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
     const int ncu = jobu > 1 ? std::min(n, p) : n;
     const bool wantu = jobu != 0, wantv = *job % 10 != 0;
     *info = 0;
+    if (!finite_matrix(xr, ldx, n, p) || !finite_matrix(xi, ldx, n, p)) {
+        const int ns = std::min(n + 1, p);
+        std::fill(sr, sr + ns, NAN);
+        std::fill(si, si + ns, 0.0);
+        std::fill(er, er + p, NAN);
+        std::fill(ei, ei + p, NAN);
+        if (wantu) {
+            fill_columns(ur, ldu, n, ncu, NAN);
+            fill_columns(ui, ldu, n, ncu, NAN);
+        }
+        if (wantv) {
+            fill_columns(vr, ldv, p, p, NAN);
+            fill_columns(vi, ldv, p, p, NAN);
+        }
+        *info = std::min(n, p);
+        return 0;
+    }
 
     const int nct = std::min(n - 1, p), nrt = std::max(0, std::min(p - 2, n));
     const int lu = std::max(nct, nrt);

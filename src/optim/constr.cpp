@@ -50,10 +50,10 @@ Mm as_double(const Mm& v)
 struct constrained_min_context {
     constrained_mode mode;
     user_function* fn;
-    int neq;
     int nabs;
     const Mm* x0;  // the shape every point takes
     int nlb, nub, ng;
+    int pairs;  // the equalities, each given a second row g >= 0
     const double* vlb;
     const double* vub;
     const double* ydata;
@@ -82,8 +82,8 @@ void constrained_min_evaluate(void* context, int n, int m, double* x, double* f,
     }
     const Mm g = as_double(gv);
     const int ng = g.gettype() == qv_double ? g.size() : 0;
-    if (m != ng + c.nlb + c.nub) {
-        std::printf("%d+%d+%d!=%d\n", ng, c.nlb, c.nub, m);
+    if (m != ng + c.pairs + c.nlb + c.nub) {
+        std::printf("%d+%d+%d!=%d\n", ng, c.nlb, c.nub, m - c.pairs);
         std::fflush(stdout);
         error("constr: contraints are inconsistent.");
         return;
@@ -118,13 +118,19 @@ void constrained_min_evaluate(void* context, int n, int m, double* x, double* f,
         break;
     }
     }
+    // An equality g = 0 is the pair -g >= 0, g >= 0: the square -g^2 >= 0
+    // would hide it from the linear models, its gradient vanishing on the
+    // constraint, and the run would stop short of it.
     const double* gp = ng ? g.addr() : nullptr;
     for (int i = 0; i < ng; ++i)
-        con[i] = i < c.neq ? -(gp[i] * gp[i]) : -gp[i];
+        con[i] = -gp[i];
+    for (int i = 0; i < c.pairs; ++i)
+        con[ng + i] = gp[i];
+    double* bounds = con + ng + c.pairs;
     for (int j = 0; j < c.nlb; ++j)
-        con[ng + j] = x[j] - c.vlb[j];
+        bounds[j] = x[j] - c.vlb[j];
     for (int j = 0; j < c.nub; ++j)
-        con[ng + c.nlb + j] = c.vub[j] - x[j];
+        bounds[c.nlb + j] = c.vub[j] - x[j];
 }
 
 // The extra arguments after the point: curvefit's xdata first, then the
@@ -184,7 +190,8 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
     Mm fprobe, gprobe, o3, o4, o5, o6;
     fn.call_outputs(x0, fprobe, gprobe, o3, o4, o5, o6);
     const int ng = as_double(gprobe).size();
-    const long long m = static_cast<long long>(ng) + nlb + nub;
+    const int pairs = std::min(neq, ng);
+    const long long m = static_cast<long long>(ng) + pairs + nlb + nub;
 
     const long long nw = cobyla_work_doubles(n, m), ni = cobyla_work_ints(m);
     if (m > 2147483647 || nw < 0 || static_cast<double>(n) * (3.0 * n + 2.0 * m + 11) > 1e15) {
@@ -198,7 +205,7 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
     xwork.deepcopy(x0, qv_double);
     if (!allocated(xwork, n))
         return x_M;
-    constrained_min_context context{mode, &fn, neq, nabs, &x0, nlb, nub, ng,
+    constrained_min_context context{mode, &fn, nabs, &x0, nlb, nub, ng, pairs,
                                     nlb ? vlb.addr() : nullptr, nub ? vub.addr() : nullptr,
                                     ydata.size() ? ydata.addr() : nullptr, ydata.size()};
     const double rhobeg = 0.5;

@@ -507,6 +507,7 @@ void dae_step(const dae_problem& p, double& x, double* y, double* yp, double& h,
         }
         for (int i = 2; i <= kp1; ++i)
             psi[i - 1] = psi[i] - h;
+        const double h_tried = h;
         bool retry = false;
         if (!convgd) {
             ++p.i(LCTF);
@@ -549,8 +550,21 @@ void dae_step(const dae_problem& p, double& x, double* y, double* yp, double& h,
             if (!retry)
                 idid = -6;
         }
-        if (retry)
+        if (retry) {
+            // The first step has no past: its history is the fiction of an
+            // earlier step of the same size, psi(1) = h and phi(2) = h y'.
+            // Kept at the size first tried, that history makes the error
+            // constant of the smaller retry (h / (h0 + h)) tiny, and the
+            // error test passes a first step far outside the tolerance.
+            if (kold == 0) {
+                const double ratio = h / h_tried;
+                psi[1] = h;
+                double* col = p.phi_col(2);
+                for (int i = 0; i < neq; ++i)
+                    col[i] *= ratio;
+            }
             continue;
+        }
         dae_interp(x, x, y, yp, neq, k, p.phi, psi + 1);
         return;
     }

@@ -6,6 +6,7 @@
 
 #include "velkor/array.h"
 #include "velkor/optim.h"
+#include "velkor/report.h"
 
 #include <cmath>
 
@@ -13,7 +14,9 @@ namespace {
 
 struct minimum {
     double x = NAN;
-    double fx = NAN;  // the value at x, from the evaluation that produced x
+    // The value at x, from the evaluation that produced x; after a value
+    // that is not finite (x is NaN then), that value.
+    double fx = NAN;
     int passes = 0;
     bool started = false;  // false: the first value was not finite
 };
@@ -46,23 +49,26 @@ minimum brent_minimise(user_function& f, double x1, double x2, const min_setting
     const double sqrt_eps = std::sqrt(machine_double(4));
     auto value = [&f](double u) { return first_value(f(Mm(u))); };
 
+    // Every width is formed from halves (b/2 - a/2, exact as long as it
+    // does not overflow): b - a overflows on an interval wider than the
+    // range. The golden step as 2c (b/2 - a/2) rounds as c (b - a) does.
     double a = std::fmin(x1, x2), b = std::fmax(x1, x2);
-    if (std::isnan(x1) || std::isnan(x2))
-        a = b = NAN;
-    double x = a + golden * (b - a), w = x, v = x;
+    double x = a + (2 * golden) * (b / 2 - a / 2), w = x, v = x;
     double fx = value(x), fw = fx, fv = fx;
     double d = 0, e = 0;
     minimum out;
-    if (!std::isfinite(fx))
+    if (!std::isfinite(fx)) {
+        out.fx = fx;
         return out;
+    }
     out.started = true;
     int k = 0;
     for (;;) {
         ++k;
-        const double xm = (a + b) / 2;
+        const double xm = a / 2 + b / 2;
         const double tol1 = sqrt_eps * std::fabs(x) + set.tol / 3;
         const double tol2 = 2 * tol1;
-        if (std::fabs(x - xm) <= tol2 - (b - a) / 2)
+        if (std::fabs(x - xm) <= tol2 - (b / 2 - a / 2))
             break;
         double p = 0, q = 0, old_e = 0;
         if (std::fabs(e) > tol1) {
@@ -83,12 +89,14 @@ minimum brent_minimise(user_function& f, double x1, double x2, const min_setting
             if (u - a < tol2 || b - u < tol2)
                 d = x >= xm ? -tol1 : tol1;
         } else {
-            e = x >= xm ? a - x : b - x;
-            d = golden * e;
+            const double half = x >= xm ? a / 2 - x / 2 : b / 2 - x / 2;
+            e = 2 * half;  // Inf when it overflows: only a bound then
+            d = (2 * golden) * half;
         }
         const double u = std::fabs(d) >= tol1 ? x + d : (d > 0 ? x + tol1 : x - tol1);
         const double fu = value(u);
         if (!std::isfinite(fu)) {
+            out.fx = fu;
             out.passes = k;
             return out;
         }
@@ -137,8 +145,13 @@ struct prepared {
 bool prepare(const char* who, const Mm& x1, const Mm& x2, const Mm& options, bool native_struct, prepared& p)
 {
     Mm vector;
-    if (!limit_argument(x1, who, "x1", p.a) || !limit_argument(x2, who, "x2", p.b) ||
-        !options_vector(options, who, native_struct, vector))
+    if (!limit_argument(x1, who, "x1", p.a) || !limit_argument(x2, who, "x2", p.b))
+        return false;
+    if (!std::isfinite(p.a) || !std::isfinite(p.b)) {
+        error("%s: the interval ends must be finite", who);
+        return false;
+    }
+    if (!options_vector(options, who, native_struct, vector))
         return false;
     p.set = settings_of(vector);
     return true;
@@ -206,9 +219,12 @@ Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, const Mm& P,
     if (!prepare("fminbnd", x1, x2, opts, true, p))
         return x_M;
     const minimum m = run(f, p, P);
+    // Convergence is claimed only for a finite answer: a search stopped by
+    // a value that is not finite (x NaN) reports that value and fails.
+    const bool converged = std::isfinite(m.x) && std::isfinite(m.fx) && m.passes < p.set.maxiter;
     x = Mm(m.x);
-    fval = Mm(m.started ? m.fx : 0.0);
-    exitflag = Mm(m.started && m.passes == p.set.maxiter ? 0.0 : 1.0);
+    fval = Mm(m.fx);
+    exitflag = Mm(converged ? 1.0 : 0.0);
     return x_M;
 }
 Mm fminbnd(const Mm& f, const Mm& x1, const Mm& x2, const Mm& opts, i_o_t, Mm& x, Mm& fval, Mm& exitflag)

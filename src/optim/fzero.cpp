@@ -49,6 +49,11 @@ search_result search_bracket(zero_problem& f, double x0, double& a, double& b)
             return search_result::failed;
         }
         const double up = x0 + dx, down = x0 - dx;
+        // An end that overflowed would hand the bracket an infinity.
+        if (!std::isfinite(up) || !std::isfinite(down)) {
+            error("fzero: could not find a change-sign interval");
+            return search_result::failed;
+        }
         const double fup = f.at(up);
         if (!std::isfinite(fup)) {
             error(nonfinite);
@@ -110,15 +115,19 @@ double zeroin(zero_problem& f, double a, double b, double tol)
             fb = fc;
             fc = fa;
         }
+        // Halves first: c - b overflows on a bracket wider than the range.
         const double tol1 = tol + 2 * eps * std::fabs(b);
-        const double xm = (c - b) / 2;
+        const double xm = c / 2 - b / 2;
         if (std::fabs(xm) <= tol1 || fb == 0)
             return b;
         if (++k >= 10000) {
             warning("fzero: maximum number of iterations exceeded");
             return b;
         }
-        if (std::fabs(e) >= tol1 && std::fabs(fa) >= std::fabs(fb)) {
+        // A bracket wider than a quarter of the range is bisected: the
+        // products of the interpolation would overflow, and an infinite
+        // bound in its acceptance test could let a step leave the bracket.
+        if (std::fabs(e) >= tol1 && std::fabs(fa) >= std::fabs(fb) && std::fabs(xm) < 0x1p1021) {
             const double s = fb / fa;
             double p, q;
             if (a == c) {
@@ -179,8 +188,12 @@ Mm fzero(const Mm& f, const Mm& x, const Mm& tol, const Mm& trace, const Mm& P)
     if (!(t > 0))
         t = 10 * machine_double(1);
 
-    zero_problem problem(f, P);
     double a = xd.addr()[0], b = n == 2 ? xd.addr()[1] : 0;
+    if (!std::isfinite(a) || !std::isfinite(b)) {
+        error(n == 2 ? "fzero: the interval ends must be finite" : "fzero: initial guess x must be finite");
+        return Mm(NAN);
+    }
+    zero_problem problem(f, P);
     if (n == 1) {
         const search_result found = search_bracket(problem, a, a, b);
         if (found == search_result::failed)

@@ -55,16 +55,23 @@ bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x
         error("%s: a and b must be finite", who);
         return false;
     }
-    double tol;
-    if (tol_in.size() == 1) {
+    // The default tolerance is in A's units (the rounding of A'r): it
+    // belongs in the test on the dual vector only, and per column, or a
+    // column of 1e-8 beside one of 1e8 never enters. The columns are
+    // brought to a 1-norm in [0.5, 1) by powers of two, which changes no
+    // rounding of the kernel, only what the tolerance is measured against.
+    // The solution values are in x's units and are tested against 0: a
+    // small positive x would otherwise be taken for zero and dropped. A
+    // tolerance given by the caller stands unscaled in every sign test.
+    const bool given = tol_in.size() == 1;
+    double tol = 0, value_tol = 0;
+    if (given) {
         tol = first_argument(tol_in);
         if (std::isnan(tol)) {
             error("%s: the tolerance must not be NaN", who);
             return false;
         }
-    } else {
-        const double scale = A.size() == 0 ? 0.0 : first_argument(norm(A, Mm(1.0)));
-        tol = 10 * std::ldexp(1.0, -52) * (A.size() == 0 ? 0 : std::max(m, n)) * scale;
+        value_tol = tol;
     }
     out.x = zero_column(n);
     out.w = zero_column(n);
@@ -80,12 +87,34 @@ bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x
     if (!allocated(a, static_cast<long long>(m) * n) || bb.size() < m)
         return false;
     scratch<double> zz(static_cast<std::size_t>(m));
-    scratch<int> index(static_cast<std::size_t>(n));
+    scratch<int> index(static_cast<std::size_t>(n)), exponent(static_cast<std::size_t>(n));
     std::fill(zz.get(), zz.get() + m, 0.0);
+    std::fill(exponent.get(), exponent.get() + n, 0);
+    if (!given) {
+        double largest = 0;
+        for (int j = 0; j < n; ++j) {
+            double* col = a.addr() + static_cast<long long>(j) * m;
+            double sum = 0;
+            for (int i = 0; i < m; ++i)
+                sum += std::fabs(col[i]);
+            if (sum > 0 && std::isfinite(sum)) {
+                std::frexp(sum, &exponent[j]);
+                for (int i = 0; i < m; ++i)
+                    col[i] = std::ldexp(col[i], -exponent[j]);
+                sum = std::ldexp(sum, -exponent[j]);
+            }
+            largest = std::max(largest, sum);
+        }
+        tol = 10 * std::ldexp(1.0, -52) * std::max(m, n) * largest;
+    }
     double rnorm = 0;
     int mode = 0, iterations = 0;
-    nnls_solve(tol, a.addr(), m, m, n, bb.addr(), out.x.addr(), rnorm, out.w.addr(), zz.get(), index.get(), mode,
-               iterations);
+    nnls_solve(tol, value_tol, a.addr(), m, m, n, bb.addr(), out.x.addr(), rnorm, out.w.addr(), zz.get(), index.get(),
+               mode, iterations);
+    for (int j = 0; j < n; ++j) {
+        out.x.addr()[j] = std::ldexp(out.x.addr()[j], -exponent[j]);
+        out.w.addr()[j] = std::ldexp(out.w.addr()[j], exponent[j]);
+    }
     out.flag = mode == 1 ? 1 : 0;
     out.iterations = iterations;
     return true;

@@ -183,7 +183,10 @@ int LpNormalMatrix::analyse(const LpIterate& it)
         const int sy = symbolic(it);
         if (sy != 0)
             return sy;
-        val_.assign(value_size_, 0.0);
+        // The factor's values are taken by the first factorisation: the
+        // forest's iterations may never need them.
+        val_.clear();
+        val_.shrink_to_fit();
         d_.assign(m, 0.0);
         diag_.assign(m, 0.0);
         dropped_.assign(m, 0);
@@ -360,6 +363,8 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
         if (post_limit_ > 0 && post_rows_.size() < static_cast<std::size_t>(post_limit_) * m)
             post_rows_.assign(static_cast<std::size_t>(post_limit_) * m, 0.0);
         post_block_.assign(32 * 32, 0.0);
+        if (val_.size() != value_size_)
+            val_.resize(value_size_);
         const int ns = static_cast<int>(first_.size()) - 1;
         link_.assign(ns, -1);
         next_row_.assign(ns, 0);

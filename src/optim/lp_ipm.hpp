@@ -43,8 +43,8 @@ public:
     // their diagonal and then drop those below 1e-12. Returns false only
     // when memory runs out.
     bool factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit = 0);
-    // v := (A Theta A')^+ v in the original row numbering; dropped and
-    // dependent components come out 0.
+    // v := (A Theta A')^+ v in the original row numbering, from the last
+    // factorisation; dropped and dependent components come out 0.
     void solve(double* v) const;
     const std::vector<char>& dependent() const { return dependent_; }
     int dependent_count() const { return dependent_count_; }
@@ -137,6 +137,12 @@ private:
     std::vector<double> weight_, e_, own_, across_, far_, d_, l_;
     std::vector<double> x_, r_, z_, p_, q_, u_;
 };
+
+// The rows the first factorisation of A A' would find dependent, for an A
+// whose columns hold at most two entries: one row of each connected set of
+// rows that no column of one entry anchors and whose columns all balance.
+// False when A has another shape or the balance cannot be told in doubles.
+bool lp_network_dependent_rows(const LpIterate& it, std::vector<char>& dependent);
 
 // out := A Theta A' v, with u as scratch of n.
 void lp_normal_product(const LpIterate& it, const double* theta, const double* v, double* out, std::vector<double>& u);

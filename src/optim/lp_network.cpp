@@ -210,3 +210,79 @@ bool LpTreePcg::solve(const LpIterate& it, const double* theta, double* v)
     }
     return false;
 }
+
+bool lp_network_dependent_rows(const LpIterate& it, std::vector<char>& dependent)
+{
+    const int m = it.m, n = it.n;
+    try {
+        dependent.assign(m, 0);
+        // The rows as nodes, the columns of two entries as edges.
+        std::vector<int> head(m, -1), next, to, column;
+        std::vector<char> anchored(m, 0);  // the row holds a column of one entry
+        next.reserve(2 * static_cast<std::size_t>(n));
+        to.reserve(2 * static_cast<std::size_t>(n));
+        column.reserve(2 * static_cast<std::size_t>(n));
+        for (int j = 0; j < n; ++j) {
+            const int p = it.colptr[j], count = it.colptr[j + 1] - p;
+            if (count > 2)
+                return false;
+            if (count == 1)
+                anchored[it.rowidx[p]] = 1;
+            if (count != 2)
+                continue;
+            const int a = it.rowidx[p], b = it.rowidx[p + 1];
+            for (int side = 0; side < 2; ++side) {
+                const int from = side == 0 ? a : b;
+                to.push_back(side == 0 ? b : a);
+                column.push_back(j);
+                next.push_back(head[from]);
+                head[from] = static_cast<int>(next.size()) - 1;
+            }
+        }
+        // A component of rows is dependent exactly when some y, non-zero on
+        // each of its rows, has y'a_j = 0 for every column: without a column
+        // of one entry, y follows from one row along a spanning tree, and
+        // the component is dependent when every other column agrees with it.
+        std::vector<double> y(m, 0.0);
+        std::vector<int> queue;
+        queue.reserve(m);
+        std::vector<char> seen(m, 0);
+        for (int s = 0; s < m; ++s) {
+            if (seen[s])
+                continue;
+            queue.clear();
+            queue.push_back(s);
+            seen[s] = 1;
+            y[s] = 1;
+            bool has_anchor = false, consistent = true;
+            for (std::size_t q = 0; q < queue.size(); ++q) {
+                const int i = queue[q];
+                has_anchor = has_anchor || anchored[i];
+                for (int e = head[i]; e >= 0; e = next[e]) {
+                    const int k = to[e], j = column[e];
+                    const int p = it.colptr[j];
+                    const double ai = it.rowidx[p] == i ? it.val[p] : it.val[p + 1];
+                    const double ak = it.rowidx[p] == i ? it.val[p + 1] : it.val[p];
+                    if (!seen[k]) {
+                        seen[k] = 1;
+                        y[k] = -ai * y[i] / ak;
+                        // Ratios compounded along a long path can leave the
+                        // range of doubles: the factorisation decides then.
+                        if (!std::isfinite(y[k]) || std::fabs(y[k]) < 1e-150 || std::fabs(y[k]) > 1e150)
+                            return false;
+                        queue.push_back(k);
+                    } else if (consistent) {
+                        const double t1 = ai * y[i], t2 = ak * y[k];
+                        consistent = std::fabs(t1 + t2) <= 1e-10 * (std::fabs(t1) + std::fabs(t2));
+                    }
+                }
+            }
+            // One of its rows goes; y is non-zero on all of them.
+            if (!has_anchor && consistent)
+                dependent[s] = 1;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}

@@ -60,6 +60,26 @@ void LpSolver::presolve()
                 ++cnt;
         return cnt;
     };
+    // A row's list stays in column order, as row_lists builds it.
+    auto drop_from_row = [](std::vector<LpEntry>& list, int j) {
+        for (std::size_t q = 0; q < list.size(); ++q)
+            if (list[q].index == j) {
+                list.erase(list.begin() + static_cast<std::ptrdiff_t>(q));
+                return;
+            }
+    };
+    auto set_in_row = [](std::vector<LpEntry>& list, int j, double v) {
+        auto at = std::lower_bound(list.begin(), list.end(), j,
+                                   [](const LpEntry& e, int col) { return e.index < col; });
+        if (at != list.end() && at->index == j) {
+            if (v == 0)
+                list.erase(at);
+            else
+                at->value = v;
+        } else if (v != 0) {
+            list.insert(at, {j, v});
+        }
+    };
     // Fix column j at value v: row limits drop by a v, the cost joins the
     // objective constant.
     auto fix_column = [&](int j, double v) {
@@ -79,6 +99,25 @@ void LpSolver::presolve()
                 rec.column.push_back(e);
         stack_.push_back(std::move(rec));
         col_gone[j] = 1;
+    };
+
+    // A column in no row is fixed where its cost prefers. When the cost
+    // pulls it toward an infinite bound the problem is unbounded if the
+    // rest of it is feasible, and infeasible otherwise: the column is
+    // fixed at a bound it has (or 0) and the rest decides the verdict.
+    auto fix_empty_column = [&](int j) {
+        const double t = sigma * c_[j];
+        const double inside = infinite(l_[j]) ? std::min(0.0, u_[j]) : l_[j];
+        double v = inside;
+        if (t > 0) {
+            if (u_[j] >= lp_inf)
+                unbounded_if_feasible_ = true;
+            else
+                v = u_[j];
+        } else if (t < 0 && l_[j] <= -lp_inf) {
+            unbounded_if_feasible_ = true;
+        }
+        fix_column(j, v);
     };
 
     auto first_pass = [&]() {
@@ -146,24 +185,7 @@ void LpSolver::presolve()
                 }
                 const int cnt = active_count(j);
                 if (cnt == 0) {
-                    const double t = sigma * c_[j];
-                    double v;
-                    if (t > 0) {
-                        if (u_[j] >= lp_inf) {
-                            status = 3;
-                            return;
-                        }
-                        v = u_[j];
-                    } else if (t < 0) {
-                        if (l_[j] <= -lp_inf) {
-                            status = 3;
-                            return;
-                        }
-                        v = l_[j];
-                    } else {
-                        v = std::min(std::max(0.0, l_[j]), u_[j]);
-                    }
-                    fix_column(j, v);
+                    fix_empty_column(j);
                     changed = true;
                 } else if (cnt == 1 && c_[j] == 0 && l_[j] < u_[j]) {
                     // A slack: the row's limits widen by the column's range.
@@ -179,8 +201,10 @@ void LpSolver::presolve()
                     rec.lj = l_[j];
                     rec.uj = u_[j];
                     rec.coef.push_back({j, a});
+                    // The sweep's row lists still name the columns fixed
+                    // since they were built.
                     for (const LpEntry& g : rows[i])
-                        if (g.index != j)
+                        if (g.index != j && !col_gone[g.index])
                             rec.coef.push_back(g);
                     rec.row = i;
                     const double lo_u = a > 0 ? u_[j] : l_[j], hi_l = a > 0 ? l_[j] : u_[j];
@@ -189,7 +213,7 @@ void LpSolver::presolve()
                     stack_.push_back(std::move(rec));
                     col_gone[j] = 1;
                     changed = true;
-                    rows = row_lists();
+                    drop_from_row(rows[i], j);
                 }
             }
         }
@@ -198,14 +222,16 @@ void LpSolver::presolve()
     // Substitution of equality rows: column t is eliminated through row i
     // (x_t = (rhs - sum of the row's other terms) / a_t): every other row
     // holding t loses a multiple of row i, the costs of the row's other
-    // columns absorb t's cost. Returns false when the non-zero space is
-    // exhausted.
-    std::size_t nonzero_space = 0;
+    // columns absorb t's cost. The row lists follow every change, so one
+    // substitution costs the entries it touches, not a walk of the whole
+    // matrix. Returns false when the non-zero space is exhausted.
+    std::size_t entries = 0;
     for (const auto& col : cols_)
-        nonzero_space += col.size();
-    nonzero_space = nonzero_space * 4 + 100;  // room for fill; the run ends (-5) beyond it
+        entries += col.size();
+    const std::size_t nonzero_space = entries * 4 + 100;  // room for fill; the run ends (-5) beyond it
     std::vector<int> touched(m, -1);
-    auto substitute = [&](int i, int t, double at, const std::vector<LpEntry>& row, int sweep) {
+    auto substitute = [&](int i, int t, double at, std::vector<std::vector<LpEntry>>& rows, int sweep) {
+        const std::vector<LpEntry> row = rows[i];
         const double rhs = lo_[i];
         Record rec{t, 11 + eliminated++, rhs, 0, {}};
         rec.lo = rec.hi = rhs;
@@ -231,10 +257,13 @@ void LpSolver::presolve()
                 lo_[r] -= f * rhs;
             if (!infinite(hi_[r]))
                 hi_[r] -= f * rhs;
+            std::vector<LpEntry>& list = rows[r];
+            drop_from_row(list, t);
             for (const LpEntry& g : row) {
                 if (g.index == t)
                     continue;
                 bool found = false;
+                double now = -f * g.value;
                 for (LpEntry& h : cols_[g.index])
                     if (h.index == r) {
                         // A difference at the rounding level of its terms is
@@ -245,30 +274,34 @@ void LpSolver::presolve()
                         h.value = before - change;
                         if (std::fabs(h.value) <= 1e-12 * std::max(std::fabs(before), std::fabs(change)))
                             h.value = 0;
+                        now = h.value;
                         found = true;
                     }
-                if (!found)
-                    cols_[g.index].push_back({r, -f * g.value});
+                if (!found) {
+                    cols_[g.index].push_back({r, now});
+                    ++entries;
+                }
+                set_in_row(list, g.index, now);
             }
             if (mark)
                 touched[r] = sweep;
         }
-        std::size_t total = 0;
         for (const LpEntry& g : row) {
             if (g.index == t)
                 continue;
             auto& col = cols_[g.index];
+            const std::size_t before = col.size();
             col.erase(std::remove_if(col.begin(), col.end(), [](const LpEntry& h) { return h.value == 0; }),
                       col.end());
+            entries -= before - col.size();
             c_[g.index] -= c_[t] * g.value / at;
         }
-        for (const auto& col : cols_)
-            total += col.size();
         obj_const_ += c_[t] * rhs / at;
         stack_.push_back(std::move(rec));
         col_gone[t] = 1;
         row_gone[i] = 1;
-        return total <= nonzero_space;
+        rows[i].clear();
+        return entries <= nonzero_space;
     };
 
     // Doubleton equality rows eliminate the column of the larger entry and
@@ -325,7 +358,7 @@ void LpSolver::presolve()
                     const double before_lo = l_[k], before_hi = u_[k];
                     l_[k] = nl;
                     u_[k] = nu;
-                    if (!substitute(i, t, at, row, sweep)) {
+                    if (!substitute(i, t, at, rows, sweep)) {
                         status = -5;
                         return;
                     }
@@ -337,7 +370,6 @@ void LpSolver::presolve()
                     rec.taken_lo = nl;
                     rec.taken_hi = nu;
                     changed = true;
-                    rows = row_lists();
                     continue;
                 }
                 // Longer rows: the activity range of the row's terms.
@@ -395,12 +427,11 @@ void LpSolver::presolve()
                     continue;
                 if (static_cast<long long>(best_count - 1) * static_cast<long long>(row.size() - 1) > fill_limit)
                     continue;
-                if (!substitute(i, row[best].index, row[best].value, row, sweep)) {
+                if (!substitute(i, row[best].index, row[best].value, rows, sweep)) {
                     status = -5;
                     return;
                 }
                 changed = true;
-                rows = row_lists();
             }
         }
     };
@@ -422,19 +453,22 @@ void LpSolver::presolve()
                     ++down;
             }
             const double t = sigma * c_[j];
-            if (t < 0 && up == 0) {
-                if (l_[j] <= -lp_inf) {
-                    status = 3;
-                    return;
-                }
-                u_[j] = l_[j];
-            } else if (t > 0 && down == 0) {
-                if (u_[j] >= lp_inf) {
-                    status = 3;
-                    return;
-                }
-                l_[j] = u_[j];
+            // A column that no row holds back, pulled toward an infinite
+            // bound, satisfies every row it is in once it is far enough
+            // out: the problem is unbounded if the rest is feasible, and
+            // the rest is the problem without the column and its rows.
+            const bool to_lower = t < 0 && up == 0, to_upper = !to_lower && t > 0 && down == 0;
+            if ((to_lower && l_[j] <= -lp_inf) || (to_upper && u_[j] >= lp_inf)) {
+                for (const LpEntry& e : cols_[j])
+                    row_gone[e.index] = 1;
+                col_gone[j] = 1;
+                unbounded_if_feasible_ = true;
+                continue;
             }
+            if (to_lower)
+                u_[j] = l_[j];
+            else if (to_upper)
+                l_[j] = u_[j];
             if (l_[j] == u_[j])
                 fix_column(j, l_[j]);
         }
@@ -477,7 +511,13 @@ void LpSolver::presolve()
         }
     };
 
-    if (reductions) {
+    if (!reductions) {
+        // Without the reductions a column in no row would still have
+        // nothing to hold it: it is fixed all the same.
+        for (int j = 0; j < n; ++j)
+            if (cols_[j].empty())
+                fix_empty_column(j);
+    } else {
         first_pass();
         if (status == 0)
             second_pass();

@@ -29,6 +29,7 @@ void LpSolver::reset()
     m_ = n_ = m0_ = n0_ = 0;
     iter_ = 0;
     obj_const_ = 0;
+    unbounded_if_feasible_ = false;
     objective_ = 0;
 }
 
@@ -105,8 +106,8 @@ bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, in
     const double* rows = triplets;
     const double* colsv = triplets + nnz;
     const double* vals = triplets + 2 * static_cast<std::size_t>(nnz);
-    // Each column's entries by its own number: an empty column anywhere
-    // (first, middle or last) leaves the problem singular.
+    // Each column's entries by its own number; a column without any is
+    // left to presolve.
     for (int k = 0; k < nnz; ++k) {
         const double rj = rows[k], cj = colsv[k];
         if (!(rj >= 1 && rj <= m && cj >= 1 && cj <= n)) {
@@ -115,11 +116,6 @@ bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, in
         }
         cols_[static_cast<int>(cj) - 1].push_back({static_cast<int>(rj) - 1, vals[k]});
     }
-    for (int j = 0; j < n; ++j)
-        if (cols_[j].empty()) {
-            status = 5;
-            return false;
-        }
     b_.assign(b, b + m);
     kind_.assign(row_kinds, row_kinds + m);
     c_.assign(c, c + n);
@@ -202,7 +198,23 @@ void LpSolver::run()
     standard_form();
     if (status != 0)
         return;
-    iterate();
+    if (n_ == 0) {
+        // Presolve left no column: what rows remain are empty equalities,
+        // met when their right-hand side is 0.
+        for (int i = 0; i < m_; ++i)
+            if (std::fabs(b_[i]) > 1e-8) {
+                status = 2;
+                return;
+            }
+        xs_.clear();
+        ys_.assign(m_, 0.0);
+        standard_row_kept_.assign(m_, 1);
+        status = 1;
+    } else {
+        iterate();
+    }
+    if (status == 1 && unbounded_if_feasible_)
+        status = 3;
     if (status == 1)
         postsolve();
 }
@@ -317,8 +329,13 @@ void LpSolver::iterate()
 
     // Initial point from A A' v = b, x = A'v; dependent rows found by the
     // first factorisation are removed (unless one holds a column's only
-    // entry) and the factorisation is repeated.
+    // entry) and the factorisation is repeated. A network whose factor
+    // would be dear tells its dependent rows from its graph and solves
+    // with the forest's iterations instead: its iterations will not need
+    // the factor either, and forming it alone would cost more than all of
+    // them.
     LpNormalMatrix nm;
+    LpTreePcg pcg;
     it.pivot_limit = pivot_limit_;
     int st = nm.analyse(it);
     if (st != 0) {
@@ -326,17 +343,23 @@ void LpSolver::iterate()
         return;
     }
     std::vector<double> ones(n_, 1.0);
-    if (!nm.factor(it, ones.data(), true)) {
-        status = -7;
-        return;
+    pcg.start(it, nm.column_counts());
+    std::vector<char> dependent;
+    const bool by_forest = pcg.usable() && lp_network_dependent_rows(it, dependent);
+    if (!by_forest) {
+        if (!nm.factor(it, ones.data(), true)) {
+            status = -7;
+            return;
+        }
+        dependent = nm.dependent();
     }
     std::vector<int> kept_rows(m_);
     for (int i = 0; i < m_; ++i)
         kept_rows[i] = i;
     std::vector<std::vector<LpEntry>> removed_rows;
     std::vector<double> removed_b;
-    if (nm.dependent_count() > 0) {
-        std::vector<char> remove(nm.dependent());
+    if (std::find(dependent.begin(), dependent.end(), 1) != dependent.end()) {
+        std::vector<char> remove(dependent);
         for (int j = 0; j < n_; ++j)
             if (it.colptr[j + 1] - it.colptr[j] == 1 && remove[it.rowidx[it.colptr[j]]])
                 remove[it.rowidx[it.colptr[j]]] = 0;
@@ -383,17 +406,27 @@ void LpSolver::iterate()
             status = st;
             return;
         }
-        if (!nm.factor(it, ones.data(), true)) {
+        if (!by_forest && !nm.factor(it, ones.data(), true)) {
             status = -7;
             return;
         }
+        pcg.start(it, nm.column_counts());
     }
     const int m = it.m, n = it.n;
     it.bounded.assign(n, 0);
     for (int j = 0; j < n; ++j)
         it.bounded[j] = it.u[j] < lp_inf;
     std::vector<double> v(it.b);
-    nm.solve(v.data());
+    // The forest's solve gives up where it cannot reach the tolerance; the
+    // factorisation answers then.
+    if (!(by_forest && pcg.usable() && pcg.prepare(it, ones.data()) && pcg.solve(it, ones.data(), v.data()))) {
+        if (by_forest && !nm.factor(it, ones.data(), false)) {
+            status = -7;
+            return;
+        }
+        v = it.b;
+        nm.solve(v.data());
+    }
     it.x.assign(n, 0.0);
     double xmin = 0;
     for (int j = 0; j < n; ++j) {
@@ -438,8 +471,6 @@ void LpSolver::iterate()
         if (rec.code == 6)
             pairs.push_back({rec.col, rec.index});
 
-    LpTreePcg pcg;
-    pcg.start(it, nm.column_counts());
     double gap_prev = 1e20, rp_prev = 1e20, rd_prev = 1e20;
     objectives(it);
     int c_primal = 0, c_dual = 0, c_gap = 0, c_stall = 0;

@@ -18,7 +18,8 @@ struct LpEntry {
 class LpSolver {
 public:
     // Status codes: 0 running, 1 optimal, 2 infeasible, 3 unbounded,
-    // 4 iteration limit, 5 a column without non-zeros, 6 row counts
+    // 4 iteration limit, 5 (no longer given: a column without non-zeros is
+    // presolved like any other), 6 row counts
     // inconsistent, 7 triplet count inconsistent, 8 file not found, 9 MPS
     // format error, negative: internal failure.
     int status = 0;
@@ -86,6 +87,10 @@ public:
     double obj_const_ = 0;
     int standard_cols_ = 0;  // columns before standard form (kept columns)
     int presolve_records_ = 0;
+    // Presolve took out a column whose cost pulls it toward an infinite
+    // bound with nothing to hold it back: optimal for the rest means
+    // unbounded.
+    bool unbounded_if_feasible_ = false;
 
     // MPS names (kept for the caller; freed by release)
     std::vector<std::string> row_names_, col_names_;

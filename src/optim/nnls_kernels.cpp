@@ -57,8 +57,8 @@ int householder_h12(const int& mode, const int& lpivot, const int& l1, const int
     return 0;
 }
 
-void nnls_solve(double tol, double* a_p, const int& mda, const int& m, const int& n, double* b_p, double* x_p,
-                double& rnorm, double* w_p, double* zz_p, int* index_p, int& mode, int& iterations)
+void nnls_solve(double tol, double value_tol, double* a_p, const int& mda, const int& m, const int& n, double* b_p,
+                double* x_p, double& rnorm, double* w_p, double* zz_p, int* index_p, int& mode, int& iterations)
 {
     mode = 1;
     if (m <= 0 || n <= 0) {
@@ -162,7 +162,7 @@ void nnls_solve(double tol, double* a_p, const int& mda, const int& m, const int
             int jj = 0;
             for (int ip = 1; ip <= nsetp; ++ip) {
                 const int l = INDEX(ip);
-                if (ZZ(ip) <= tol) {
+                if (ZZ(ip) <= value_tol) {
                     const double t = -X(l) / (ZZ(ip) - X(l));
                     if (alpha >= t) {
                         alpha = t;
@@ -202,7 +202,7 @@ void nnls_solve(double tol, double* a_p, const int& mda, const int& m, const int
                 INDEX(iz1) = i;
                 int next = 0;
                 for (int k = 1; k <= nsetp; ++k) {
-                    if (X(INDEX(k)) <= tol) {
+                    if (X(INDEX(k)) <= value_tol) {
                         next = k;
                         break;
                     }

@@ -12,6 +12,22 @@ namespace {
 constexpr const char* ode_option_names[] = {"RelTol", "AbsTol", "Refine", "InitialStep"};
 constexpr int ode_option_count = 4;
 
+// An options value is numeric: a structure, a cell or a text of four
+// elements would be read as numbers (or fail inside the element access).
+bool options_value(const Mm& options, const char* who)
+{
+    if (options.isstruct() || options.gettype() == qv_cell || options.isstr() ||
+        !(isnumeric(options) || islogical(options))) {
+        error("%s: options must be an options vector made by odeset", who);
+        return false;
+    }
+    if (options.size() != ode_option_count) {
+        error("%s: options is not correct size", who);
+        return false;
+    }
+    return true;
+}
+
 Mm odeset_pairs(const Mm& options, const Mm* const* pairs, int npairs)
 {
     Mm out;
@@ -22,7 +38,10 @@ Mm odeset_pairs(const Mm& options, const Mm* const* pairs, int npairs)
         for (int k = 0; k < ode_option_count; ++k)
             out.addr()[k] = 0;
     } else {
-        out.deepcopy(options, qv_none);
+        // What odeget refuses is refused here as well, rather than written.
+        if (!options_value(options, "odeset"))
+            return x_M;
+        out.deepcopy(full(mdouble(options)), qv_none);
     }
     for (int k = 0; k < npairs; ++k) {
         const Mm& name = *pairs[2 * k];
@@ -93,13 +112,11 @@ Mm odeget(const Mm& options, const Mm& name, const Mm& dflt)
 {
     if (options.size() == 0)
         return Mm(dflt);
-    if (options.size() != ode_option_count) {
-        error("odeget: options is not correct size");
+    if (!options_value(options, "odeget"))
         return x_M;
-    }
     const int slot = option_index(name, ode_option_names, ode_option_count);
     if (slot > 0) {
-        const double v = options.r(double(slot));
+        const double v = full(mdouble(options)).r(double(slot));
         if (v > 0)
             return Mm(v);
     }

@@ -111,9 +111,22 @@ Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
         rhs = live(vertcat(rhs, block_rows(R, n + 1, n + m)));
     if (K.rows() != n + m || K.cols() != n + m || rhs.rows() != n + m)
         throw storage_lost{};
-    const Mm S = live(mldivide(issparse(K) ? K : live(sparse(K)), rhs));
+    const Mm Ks = issparse(K) ? K : live(sparse(K));
+    Mm S = live(mldivide(Ks, rhs));
     if (S.rows() != n + m)
         return S;
+    // Rows that hold x on a face without interior (a pair of opposite
+    // inequalities) become dependent once their slacks shrink, and the
+    // pivots cancel to zero. The system with a small negative diagonal in
+    // its second block is quasi-definite and always factors; it moves
+    // A x by 1e-12 times the multipliers, far below the tolerances.
+    if (m > 0 && has_non_finite(S)) {
+        const Mm shift = sparse(colon(double(n + 1), double(n + m)), colon(double(n + 1), double(n + m)), num(1e-12),
+                                num(n + m), num(n + m));
+        S = live(mldivide(live(Ks - shift), rhs));
+        if (S.rows() != n + m)
+            return S;
+    }
     const Mm x = mul(W, block_rows(S, 1, n));
     return m > 0 ? live(vertcat(x, block_rows(S, n + 1, n + m))) : x;
 }
@@ -387,7 +400,20 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         P.A = sparse(zero_M, num(n));
         P.b = zeros(0.0, 1.0);
     }
-    auto objective = [&P](const Mm& v) { return 0.5 * inner(v, mul(P.H, v)) + inner(P.f, v); };
+    // x = x+ - x- leaves the objective flat along x+ and x- growing
+    // together, and products with the split H cancel once they have grown:
+    // the objective and its slopes are formed from the problem's own
+    // variables.
+    auto own = [nx](const Mm& v) { return live(rows_of(v, 1, nx, 1.0) - rows_of(v, nx + 1, 2 * nx, 1.0)); };
+    auto objective = [&](const Mm& v) {
+        const Mm r = own(v);
+        return 0.5 * inner(r, mul(H, r)) + inner(f, r);
+    };
+    const Mm slack_zeros = zeros(double(n - 2 * nx), 1.0);
+    auto gradient = [&](const Mm& v) {
+        const Mm g = live(mul(H, own(v)) + f);
+        return live(vertcat(vertcat(g, live(-g)), slack_zeros));
+    };
 
     // Data that is not finite would give NaN iterates (an infinite entry
     // meets a zero step): such a problem has no solution to report, and is
@@ -429,13 +455,15 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         double mu = std::fmax(1.0, std::fabs(fval) / std::pow(double(n), 0.25));
         const double eps = std::ldexp(1.0, -52);
         const Mm zero_m = zeros(double(m), 1.0);
+        const double a_size = m > 0 ? largest(max(abs(P.A))) : 0.0;
         for (int it = 0; it < 100 && result == verdict::ok; ++it) {
             mu *= 0.19999999999999996;
             const Mm h = rdivide(one_M, x);
-            const Mm grad = live(mul(P.H, x) + P.f);
+            const Mm grad = gradient(x);
             // Raise the proximal weight until the step stays inside and does
             // not increase the objective; bounded besides its own test, and
-            // a singular system (a NaN step) only raises the weight.
+            // a singular system (a step that is not finite) only raises the
+            // weight.
             Mm M;
             double accept = -1;
             for (int tries = 0; tries < 200; ++tries) {
@@ -443,7 +471,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 const Mm y = x + rows_of(M, 1, n, 1.0);
                 const double ymin = smallest(y);
                 accept = ymin > 0 ? std::fmin(ymin, fval - objective(y) + eps) : ymin;
-                if (has_nan(M) || M.size() != n + m)
+                if (has_non_finite(M) || M.size() != n + m)
                     accept = -1;
                 mu *= 2;
                 if (mu >= (std::fabs(fval) + 1) * 1e8) {
@@ -463,7 +491,8 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             const Mm d = rows_of(M, 1, n, 1.0);
             const double t = smallest(rdivide(d, x));
             double s = t < 0 ? -0.99 / t : (t == 0 ? 0.99 : INFINITY);
-            const double k = inner(d, mul(P.H, d)), l = -inner(d, grad);
+            const Mm dr = own(d);
+            const double k = inner(dr, mul(H, dr)), l = -inner(d, grad);
             // Near the end rounding can leave d pointing slightly uphill; a
             // negative minimiser would step backwards out of the interior.
             if (k > 0)
@@ -472,13 +501,30 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 result = verdict::unbounded;
                 break;
             }
+            // Near the optimum d is rounding, and its ratio l / k says
+            // nothing: a step that would move A x off b by more than the
+            // rounding of the terms of A x is no step, and the run has
+            // converged.
+            if (m > 0) {
+                const double drift = s * largest(abs(mul(P.A, d)));
+                const double reach = std::fmax(largest(abs(x)), s * largest(abs(d)));
+                const double scale = 1 + largest(abs(P.b)) + a_size * reach;
+                if (!(drift <= 1e-9 * scale))
+                    break;
+            }
             x = live(x + live(s * d));
-            const double v = objective(x);
-            if (std::isnan(v) || has_nan(x) || x.size() != n) {
+            if (x.size() != n) {
                 result = verdict::infeasible;
                 break;
             }
-            const Mm reduced = live(m > 0 ? live(mul(P.H, x) + P.f) - mul(dot_transpose(P.A), N) : mul(P.H, x) + P.f);
+            // The data is finite and so was x: a step that overflows comes
+            // from iterates that grow without bound along the descent.
+            const double v = objective(x);
+            if (!std::isfinite(v) || has_non_finite(x)) {
+                result = verdict::unbounded;
+                break;
+            }
+            const Mm reduced = live(m > 0 ? live(gradient(x) - mul(dot_transpose(P.A), N)) : gradient(x));
             const double measure =
                 smallest(reduced) >= 0 ? inner(x, reduced) / (std::fabs(v) + 1) : (fval - v) / (std::fabs(v) + 1);
             fval = v;

@@ -147,22 +147,25 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
     for (int l = 0; l <= n; ++l)
         value[l] = vertex_value(l);
 
+    // NaN ranks above every number, so that a vertex with a value never
+    // loses to one without; among numbers this is the plain order.
+    auto below = [](double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); };
     int best = 0, worst = 0, next_best = 0, next_worst = 0;
     auto rank = [&] {
         best = worst = 0;
         for (int l = 1; l <= n; ++l) {
-            if (value[l] < value[best])
+            if (below(value[l], value[best]))
                 best = l;
-            if (value[l] > value[worst])
+            if (below(value[worst], value[l]))
                 worst = l;
         }
         next_best = worst;
         for (int k = 0; k <= n; ++k)
-            if (k != best && value[k] < value[next_best])
+            if (k != best && below(value[k], value[next_best]))
                 next_best = k;
         next_worst = best;
         for (int k = 0; k <= n; ++k)
-            if (k != worst && value[k] > value[next_worst])
+            if (k != worst && below(value[next_worst], value[k]))
                 next_worst = k;
     };
     rank();
@@ -198,13 +201,13 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
             reflected[m] = 2 * centroid[m] - at(worst, m);
         const double fr = f(reflected);
         const char* word;
-        if (fr < value[next_worst]) {
+        if (below(fr, value[next_worst])) {
             word = "reflect\n";
-            if (fr <= value[next_best]) {
+            if (!below(value[next_best], fr)) {
                 for (int m = 0; m < n; ++m)
                     expanded[m] = 2 * reflected[m] - centroid[m];
                 const double fe = f(expanded);
-                if (fe < fr) {
+                if (below(fe, fr)) {
                     replace_worst(expanded, fe);
                     word = "expand\n";
                 } else {
@@ -214,12 +217,12 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
                 replace_worst(reflected, fr);
             }
         } else {
-            if (fr < value[worst])
+            if (below(fr, value[worst]))
                 replace_worst(reflected, fr);
             for (int m = 0; m < n; ++m)
                 contracted[m] = (centroid[m] + at(worst, m)) / 2;
             const double fcc = f(contracted);
-            if (fcc < value[worst]) {
+            if (below(fcc, value[worst])) {
                 replace_worst(contracted, fcc);
                 word = "contract inside\n";
             } else {
@@ -291,8 +294,10 @@ Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, const Mm& P, i_o_t, Mm&
     if (!options_vector(opts, "fminsearch", true, vector))
         return x_M;
     const simplex_outcome r = simplex_minimise(f, x0, vector, P, false, x, out);
+    // A NaN answer, or a search that never met a finite value, is no
+    // convergence: fval is the value at x as it was evaluated.
     fval = Mm(r.fval);
-    exitflag = Mm(r.iterations >= r.maxiter ? 0.0 : 1.0);
+    exitflag = Mm(r.iterations < r.maxiter && std::isfinite(r.fval) ? 1.0 : 0.0);
     return x_M;
 }
 Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, i_o_t, Mm& x, Mm& fval, Mm& exitflag)

@@ -28,4 +28,36 @@ std::string full_path_name(std::string_view name);
 // The system's temporary directory with a final '\'.
 std::string temp_dir();
 
+// A whole file written beside the one it replaces. Every byte goes to a
+// temporary file in the same folder, and only a complete, flushed, synced
+// and closed file is renamed over the old one, so that a full disk, a size
+// limit or a crash leaves the old file as it was. A target that is no
+// regular file (a device such as /dev/full, a pipe) cannot be replaced and
+// is written in place; a target that is a symbolic link replaces the file
+// it leads to. The writer checks ferror and every step of the commit; a
+// replacement dropped without commit removes its temporary.
+class file_replacement {
+public:
+    file_replacement() = default;
+    ~file_replacement();
+    file_replacement(const file_replacement&) = delete;
+    file_replacement& operator=(const file_replacement&) = delete;
+
+    // Starts writing the file of that language name; false (and errno
+    // set) when no stream could be made. mode is "wb" or "w".
+    bool open(std::string_view name, const char* mode = "wb");
+    std::FILE* stream() const { return stream_; }
+    // Completes the file: true when every byte reached it and it has
+    // taken the old file's place; else false with errno set, the
+    // temporary removed and the old file untouched.
+    bool commit();
+    // Drops what was written: the temporary goes, the old file stays.
+    void abandon();
+
+private:
+    std::FILE* stream_ = nullptr;
+    std::string target_;     // the system name that is replaced
+    std::string temporary_;  // empty when writing in place
+};
+
 } // namespace platform

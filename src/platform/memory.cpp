@@ -41,6 +41,8 @@ bool commit(void* start, std::size_t size)
     return mprotect(start, size, PROT_READ | PROT_WRITE) == 0;
 }
 
+void decommit(void* start, std::size_t size) { madvise(start, size, MADV_DONTNEED); }
+
 void release(void* start, std::size_t size, std::size_t reservation)
 {
 #if defined(NUMRUN_SANITIZE)

@@ -4,6 +4,7 @@
 #include "signal/storage.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
+#include "linalg/kernels.hpp"
 #include "linalg/scaling.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"
@@ -392,7 +393,47 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     }
     Mm Q, R;
     qr(A, Mm(0.0), i_o, Q, R);
-    Mm coefficients = mldivide(R, mtimes(ctranspose(Q), y));
+    // The rank of the design matrix, read from its pivoted QR with each
+    // column scaled by a power of two to a largest entry near 1 (exact, and
+    // a wide range of x no longer looks like rank deficiency). Below the
+    // number of coefficients R has a pivot at rounding level, and R\(Q'y)
+    // would divide everything by it: the basic least-squares solution is
+    // taken instead, and the fit is said to be rank deficient.
+    const int terms = A.cols();
+    Mm balanced;
+    balanced.deepcopy(A.isc(), 0, A, qv_double);
+    balanced = required(balanced, std::int64_t(m) * terms);
+    std::vector<int> shift(terms, 0);
+    for (int j = 0; j < terms; ++j) {
+        double big = 0;
+        for (int i = 0; i < m; ++i) {
+            const std::size_t k = i + std::size_t(j) * m;
+            big = std::max(big, std::hypot(balanced.addr()[k], balanced.isc() ? balanced.addi()[k] : 0.0));
+        }
+        if (big > 0 && std::isfinite(big))
+            std::frexp(big, &shift[j]);
+        for (int i = 0; i < m; ++i) {
+            const std::size_t k = i + std::size_t(j) * m;
+            balanced.addr()[k] = std::ldexp(balanced.addr()[k], -shift[j]);
+            if (balanced.isc())
+                balanced.addi()[k] = std::ldexp(balanced.addi()[k], -shift[j]);
+        }
+    }
+    int rank = terms;
+    Mm basic = least_squares_basic(balanced, y, &rank);
+    Mm coefficients;
+    if (rank < terms) {
+        warning("polyfit: the fit is rank deficient (rank %d of %d coefficients): the basic least-squares solution "
+                "is returned",
+                rank, terms);
+        for (int j = 0; j < terms; ++j) {
+            basic.addr()[j] = std::ldexp(basic.addr()[j], -shift[j]);
+            if (basic.isc())
+                basic.addi()[j] = std::ldexp(basic.addi()[j], -shift[j]);
+        }
+        coefficients = basic;
+    } else
+        coefficients = mldivide(R, mtimes(ctranspose(Q), y));
     coefficients = dot_transpose(Mm(coefficients(c_p)));
     const Mm residual = norm(minus(y, mtimes(A, dot_transpose(coefficients))));
     Mm fit;

@@ -7,6 +7,7 @@
 #include "platform/memory.hpp"
 #include "velkor/runtime.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -54,6 +55,9 @@ constexpr std::size_t largest_reservation = std::size_t{64} << 30;
 constexpr std::size_t smallest_reservation = 0x8000000;
 constexpr unsigned char pool_mark = 0xEF;
 constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) before the pointer
+// Free blocks below this many bytes stay as they are: a program that frees
+// a little keeps its pages warm.
+constexpr std::size_t give_back_floor = std::size_t{8} << 20;
 
 // Constant-initialised and never destroyed, so that values released by the
 // last static destructors still find a working allocator.
@@ -81,6 +85,7 @@ void block_pool::setup()
     int log2_unit = 0;
     while ((std::size_t{1} << log2_unit) < unit_)
         ++log2_unit;
+    unit_shift_ = log2_unit;
     first_large_ = log2_unit - 3;
 }
 
@@ -129,7 +134,20 @@ bool block_pool::start_region()
         return false;
     auto at = reinterpret_cast<std::uintptr_t>(brk_) + 4;
     std::size_t skip = (unit_ - at % unit_) % unit_;
-    return advance_break(skip);
+    if (!advance_break(skip))
+        return false;
+    base_ = brk_;
+    next_give_back_ = give_back_floor;
+    return true;
+}
+
+// A unit given back to the system earlier, for a small class to carve.
+bool block_pool::take_idle_unit(char*& start)
+{
+    if (idle_count_ == 0)
+        return false;
+    start = base_ + std::size_t{idle_units_[--idle_count_]} * unit_;
+    return true;
 }
 
 bool block_pool::refill(int c)
@@ -139,8 +157,9 @@ bool block_pool::refill(int c)
     char* start = brk_;
     std::size_t size = block_bytes(c);
     if (c < first_large_) {
-        if (!advance_break(unit_))
+        if (!take_idle_unit(start) && !advance_break(unit_))
             return false;
+        free_bytes_ += unit_;  // block sizes divide the unit
         POOL_UNPOISON(start, unit_);
         std::size_t n = unit_ / size;
         for (std::size_t k = 0; k < n; ++k)
@@ -148,6 +167,7 @@ bool block_pool::refill(int c)
     } else {
         if (!advance_break(size))
             return false;
+        free_bytes_ += nominal_bytes(c);
         POOL_UNPOISON(start, size);
         store_link(start, nullptr);
     }
@@ -184,10 +204,13 @@ void* block_pool::allocate(std::size_t m)
         return nullptr;
     char* block = free_list_[c];
     free_list_[c] = load_link(block);
-    block[0] = static_cast<char>(pool_mark);
-    block[1] = static_cast<char>(c);
+    // The header in one store: the mark, the class, and byte 2 clear (a
+    // large block's pages are in place again once it is handed out).
+    const std::uint32_t header = pool_mark | std::uint32_t(c) << 8;
+    std::memcpy(block, &header, sizeof header);
     block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
     ++live_;
+    free_bytes_ -= nominal_bytes(c);
     char* p = block + prefix;
     POOL_POISON(p, block_bytes(c) - prefix);  // the slack past the request too
     POOL_UNPOISON(p, m - 8);
@@ -200,7 +223,89 @@ void block_pool::release_region()
     POOL_UNPOISON(region_, committed_end_ - region_);
     if (region_)
         platform::release(region_, reserved_end_ - region_, reservation_);
+    std::free(idle_units_);
     *this = block_pool();
+}
+
+// Whole units without a block in use leave the free lists and go back to the
+// system (they stay mapped, for reuse before the break moves); the pages
+// inside free large blocks go back too. Runs once the free lists have grown
+// by a quarter of what the pool holds (8 MiB at least) since the last run,
+// so its walks of the lists cost each freed block a few steps at most.
+void block_pool::give_back()
+{
+    next_give_back_ = free_bytes_ + std::max(give_back_floor, held() / 4);
+    const std::size_t units = static_cast<std::size_t>(brk_ - base_) >> unit_shift_;
+    auto* free_in = static_cast<std::uint32_t*>(std::calloc(units > 0 ? units : 1, sizeof(std::uint32_t)));
+    if (!free_in)
+        return;
+    // Free blocks per unit; a unit is carved for one class, so a unit whose
+    // count is its class's blocks per unit has none in use.
+    for (int c = 0; c < first_large_; ++c)
+        for (char* b = free_list_[c]; b; b = load_link(b))
+            ++free_in[unit_of(b)];
+    constexpr std::uint32_t whole = 0xFFFFFFFF;
+    std::size_t found = 0;
+    for (int c = 0; c < first_large_; ++c) {
+        const auto per_unit = static_cast<std::uint32_t>(unit_ / block_bytes(c));
+        for (char* b = free_list_[c]; b; b = load_link(b)) {
+            std::uint32_t& n = free_in[unit_of(b)];
+            if (n == per_unit) {
+                n = whole;
+                ++found;
+            }
+        }
+    }
+    if (idle_count_ + found > idle_slots_) {
+        const std::size_t slots = std::max<std::size_t>(64, std::max(2 * idle_slots_, idle_count_ + found));
+        auto* grown = static_cast<std::uint32_t*>(std::realloc(idle_units_, slots * sizeof(std::uint32_t)));
+        if (!grown) {
+            std::free(free_in);
+            return;  // nothing changed: the lists are as they were
+        }
+        idle_units_ = grown;
+        idle_slots_ = slots;
+    }
+    for (int c = 0; c < first_large_; ++c) {
+        char* head = nullptr;
+        char* last = nullptr;
+        for (char* b = free_list_[c]; b; b = load_link(b)) {
+            if (free_in[unit_of(b)] == whole)
+                continue;
+            if (last)
+                store_link(last, b);
+            else
+                head = b;
+            last = b;
+        }
+        if (last)
+            store_link(last, nullptr);
+        free_list_[c] = head;
+    }
+    // Units start 4 bytes before a unit boundary: a run of them gives back
+    // every page it holds whole.
+    const std::size_t page = platform::page_size();
+    for (std::size_t u = 0; u < units;) {
+        if (free_in[u] != whole) {
+            ++u;
+            continue;
+        }
+        const std::size_t first = u;
+        for (; u < units && free_in[u] == whole; ++u)
+            idle_units_[idle_count_++] = static_cast<std::uint32_t>(u);
+        platform::decommit(base_ + first * unit_ + 4, (u - first) * unit_ - page);
+    }
+    std::free(free_in);
+    free_bytes_ -= found * unit_;
+    for (int c = first_large_; c < classes; ++c)
+        for (char* b = free_list_[c]; b; b = load_link(b)) {
+            if (b[2])
+                continue;  // given back at an earlier pass
+            // The first page keeps the header and the link.
+            b[2] = 1;
+            platform::decommit(b + 4 + page, block_bytes(c) - 2 * page);
+        }
+    next_give_back_ = free_bytes_ + std::max(give_back_floor, held() / 4);
 }
 
 void block_pool::free(char* p)
@@ -214,8 +319,13 @@ void block_pool::free(char* p)
     store_link(block, free_list_[c]);
     free_list_[c] = block;
     POOL_POISON(p, block_bytes(c) - prefix);
-    if (--live_ == 0)
+    if (--live_ == 0) {
         release_region();
+        return;
+    }
+    free_bytes_ += nominal_bytes(c);
+    if (free_bytes_ >= next_give_back_)
+        give_back();
 }
 
 std::size_t block_pool::usable(const void* p) const { return usable_bytes(class_of(p)) - 8; }
@@ -228,6 +338,36 @@ bool block_pool::fits_exactly(const void* p, std::size_t m) const
 
 namespace {
 
+// Freed large blocks stay resident while they amount to about one block:
+// the next large result of a statement then reuses pages already in
+// memory. Past the largest block freed since the last trim (and a little
+// room), the heap gives its free pages back to the system.
+constexpr long heap_room = 4L << 20;
+std::atomic<long> heap_idle{0};     // bytes freed and not taken again since the last trim
+std::atomic<long> heap_largest{0};  // the largest block freed since the last trim
+
+void heap_taken(std::size_t bytes)
+{
+    long idle = heap_idle.load(std::memory_order_relaxed);
+    while (idle > 0 && !heap_idle.compare_exchange_weak(idle, idle - std::min<long>(idle, long(bytes)),
+                                                        std::memory_order_relaxed)) {
+    }
+}
+
+void heap_given(std::size_t bytes)
+{
+    long largest = heap_largest.load(std::memory_order_relaxed);
+    while (long(bytes) > largest &&
+           !heap_largest.compare_exchange_weak(largest, long(bytes), std::memory_order_relaxed)) {
+    }
+    largest = std::max(largest, long(bytes));
+    if (heap_idle.fetch_add(long(bytes), std::memory_order_relaxed) + long(bytes) > largest + heap_room) {
+        heap_idle.store(0, std::memory_order_relaxed);
+        heap_largest.store(0, std::memory_order_relaxed);
+        malloc_trim(0);
+    }
+}
+
 // Heap blocks: the pointer is the first multiple of 8 that lies 1 to 8 bytes
 // past the heap block's start; that distance is stored in the byte before it.
 void* heap_malloc(std::size_t m)
@@ -235,6 +375,7 @@ void* heap_malloc(std::size_t m)
     char* raw = static_cast<char*>(std::malloc(m));
     if (!raw)
         return nullptr;
+    heap_taken(m);
     ++heap_live;
     auto at = reinterpret_cast<std::uintptr_t>(raw);
     std::size_t dist = 8 - at % 8;
@@ -278,7 +419,10 @@ void qv_free(void* p)
         return;
     if (is_heap_block(p)) {
         --heap_live;
-        std::free(heap_start(p));
+        char* raw = heap_start(p);
+        const std::size_t bytes = platform::heap_block_size(raw);
+        std::free(raw);
+        heap_given(bytes);
     } else
         pool.free(static_cast<char*>(p));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 class block_pool {
 public:
@@ -21,6 +22,10 @@ public:
     long live() const { return live_; }
     bool has_region() const { return region_ != nullptr; }
     std::size_t committed() const { return static_cast<std::size_t>(committed_end_ - region_); }
+    // Bytes of the region given back to the system (whole free page units,
+    // kept for reuse) and still held.
+    std::size_t idle() const { return idle_count_ * unit_; }
+    std::size_t held() const { return committed() - idle(); }
 
 private:
     void setup();
@@ -34,10 +39,17 @@ private:
         return c >= first_large_ ? b + unit_ : b;
     }
     std::size_t usable_bytes(int c) const { return block_bytes(c) - 4; }
+    // What the free-byte total counts a block of class c: its size without
+    // a large block's extra unit, so the count is one shift.
+    static std::size_t nominal_bytes(int c) { return std::size_t{8} << c; }
     void release_region();
+    std::size_t unit_of(const char* block) const { return static_cast<std::size_t>(block - base_) >> unit_shift_; }
+    bool take_idle_unit(char*& start);
+    void give_back();
 
     std::size_t unit_ = 0;       // P: eight system pages; 0 until the first request
     int first_large_ = 0;        // L: the first class whose blocks are at least P bytes
+    int unit_shift_ = 0;         // log2 P
     char* region_ = nullptr;     // start of the first reservation
     char* reserved_end_ = nullptr;
     char* committed_end_ = nullptr;
@@ -45,6 +57,17 @@ private:
     std::size_t reservation_ = 0;  // size of each reservation of this region
     char* free_list_[classes] = {};
     long live_ = 0;              // blocks handed out and not yet returned
+
+    // Memory a large array freed goes back to the system: once the free
+    // lists have grown by a quarter of what the pool holds, whole page units
+    // without a block in use leave them (give_back). Nothing is counted per
+    // unit on the way: allocating and freeing only keep the byte total.
+    char* base_ = nullptr;            // start of the first unit (the aligned break)
+    std::size_t free_bytes_ = 0;      // nominal bytes of the blocks in the free lists
+    std::size_t next_give_back_ = 0;  // free_bytes_ at which give_back runs (0: not set up)
+    std::uint32_t* idle_units_ = nullptr;  // units given back, reused before the break moves
+    std::size_t idle_count_ = 0;
+    std::size_t idle_slots_ = 0;
 };
 
 // Test-only controls of qv_malloc and qv_realloc, for proving that every

@@ -207,7 +207,9 @@ int iscomplex(const double* v, int n)
     return 0;
 }
 
-int iscomplex(const Mm& x) { return x.getreal(0); }
+// What getreal(0) would leave complex, asked without dropping anything
+// from x: a double with an imaginary part that is not all zero.
+int iscomplex(const Mm& x) { return x.gettype() == qv_double && iscomplex(x.addi(), x.getnnz()); }
 int isreal(const Mm& x) { return !iscomplex(x); }
 
 int isint(const Mm& x)

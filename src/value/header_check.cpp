@@ -44,8 +44,8 @@ const char* fault_of(const Mm& x, int depth)
     const M_types& f = x.getflags();
     if (f.type < qv_none || f.type > qv_cell)
         return "the element type is unknown";
-    if (x.isc() && f.type != qv_double)
-        return "a value that is not double has an imaginary part";
+    if (x.isc() && f.type != qv_double && f.type != qv_uint8)
+        return "a cell has an imaginary part";
     if (f.scalar_var && (count > 1 || f.sparse || x.isc() || (f.type != qv_double && f.type != qv_none)))
         return "the scalar-variable mark stays on a value that is not a real scalar";
     if (f.sparse) {

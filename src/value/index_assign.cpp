@@ -57,7 +57,7 @@ bool make_new_element(const Mm& x, new_element<T>& fresh)
             fresh = mm_access::empty_element();
             return true;
         }
-        fresh = Mm(0, 0, 0, x.getnfields(), 1, qv_cell);
+        fresh = mm_access::field_list(x.getnfields());
         return fresh.gettype() == qv_cell && fresh.size() == x.getnfields();
     }
     return true;
@@ -777,7 +777,11 @@ bool assign_one(Mm& x, const Mm& y_shown, const Mm& i_given)
             x.getnnz() = n + 1;
             // Still a real scalar only when it was empty before.
             x.getflags().scalar_var = x.getflags().scalar_var && n == 0;
-            x.addr()[n] = value;
+            // The growth rounds the index, the write truncates it: x(n + 0.5)
+            // grows x by a zero and writes element n, as the general path does.
+            double* p = x.addr();
+            p[n] = 0;
+            p[index_position(v)] = value;
             return true;
         }
     }

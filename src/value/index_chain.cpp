@@ -4,6 +4,7 @@
 // "subsasgn", and a chain writes its change back level by level.
 #include "value/index_engines.hpp"
 #include "value/index_walk.hpp"
+#include "value/mm_access.hpp"
 #include "value/report.hpp"
 #include "value/subscript_record.hpp"
 #include "velkor/array.h"
@@ -33,7 +34,7 @@ bool unshare(Mm& x)
 // there were some and empty values after them.
 Mm field_cell_with(const Mm& old, int nfields)
 {
-    Mm cell(0, 0, 0, nfields, 1, qv_cell);
+    Mm cell = mm_access::field_list(nfields);
     if (old.gettype() == qv_cell && cell.size() == nfields) {
         const Mm* from = old.getpr((Mm*)nullptr);
         Mm* to = cell.getpr((Mm*)nullptr);
@@ -212,7 +213,7 @@ bool assign_field(Mm& x, const char* field, const Mm& y)
     const int nfields = x.getnfields();
     if (x.size() == 0) {
         Mm one(0, 0, 0, 1, 1, qv_cell);
-        Mm values(0, 0, 0, nfields, 1, qv_cell);
+        Mm values = mm_access::field_list(nfields);
         if (one.gettype() != qv_cell || values.gettype() != qv_cell)
             return undo ? undo->commit(false) : false;  // refused under a returning hook
         for (int f = 0; f < nfields; ++f)
@@ -226,13 +227,15 @@ bool assign_field(Mm& x, const char* field, const Mm& y)
     if (!unshare(x) || x.gettype() != qv_cell || x.size() < 1)
         return undo ? undo->commit(false) : false;
     Mm& element = *x.getpr((Mm*)nullptr);
-    if (element.gettype() != qv_cell || element.size() != nfields) {
+    // A field list shared with another struct is copied before the write,
+    // at its exact size like every field list.
+    if (element.gettype() != qv_cell || element.size() != nfields || element.dirty()) {
         Mm grown = field_cell_with(element, nfields);
         if (grown.gettype() != qv_cell || grown.size() != nfields)
             return undo ? undo->commit(false) : false;  // refused under a returning hook
         element = grown;
     }
-    if (!unshare(element) || element.gettype() != qv_cell || element.size() != nfields)
+    if (element.dirty() || element.gettype() != qv_cell || element.size() != nfields)
         return undo ? undo->commit(false) : false;
     element.getpr((Mm*)nullptr)[k] = y;
     return undo ? undo->commit(true) : true;
@@ -290,10 +293,20 @@ bool denotes_several(const Mr& p)
     return count > 1;
 }
 
+// A variable written through an index is used as an array: it loses its
+// scalar-variable mark. Only a write takes it: reading x(k) changes nothing
+// of x, so several threads may read one value.
+Mm& indexed_root(const Mr& r)
+{
+    Mm& x = const_cast<Mm&>(*r.getbase());
+    x.getflags().scalar_var = 0;
+    return x;
+}
+
 void assign_reference(const Mr& r, const Mm& y)
 {
     if (plain_one_index(r, y)) {
-        assign_one(const_cast<Mm&>(*r.getbase()), y, r.getindex(0));
+        assign_one(indexed_root(r), y, r.getindex(0));
         return;
     }
     if (y.gettype() == qv_none) {
@@ -320,7 +333,7 @@ void assign_reference(const Mr& r, const Mm& y)
         error("index reference without a value to index");
         return;
     }
-    assign_into(const_cast<Mm&>(*r.getbase()), r, y);
+    assign_into(indexed_root(r), r, y);
 }
 
 } // namespace

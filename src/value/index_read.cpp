@@ -500,7 +500,7 @@ Mm general_read(const Mm& base, int n, const Mm* const* ix, bool report)
                 return nothing();
             // A struct array read beyond its elements gives elements whose
             // fields are all empty: chained assignment builds on that.
-            const Mm fresh(0, 0, 0, base.getnfields(), 1, qv_cell);
+            const Mm fresh = mm_access::field_list(base.getnfields());
             fill_new_elements(ore, out.size(), fresh);
             return out;
         }
@@ -682,7 +682,9 @@ Mm evaluate_reference(const Mr& r, bool report)
 } // namespace
 
 // The result takes the evaluation's storage and never its name. A scalar
-// read builds straight into the result: no value is made to be moved.
+// read builds straight into the result: no value is made to be moved. Like
+// every constructor but those of a scalar variable, it leaves the
+// scalar-variable mark clear, whatever the base carries.
 Mm::Mm(const Mr& r, int report) : name(nullptr), scope_link(nullptr), flags{}
 {
     const Mm* base = r.getbase();
@@ -690,11 +692,13 @@ Mm::Mm(const Mr& r, int report) : name(nullptr), scope_link(nullptr), flags{}
     if (p >= 0) {
         init_real_scalar(base->addr()[p]);
         take_header(*this, *base);
+        flags.scalar_var = 0;
         return;
     }
     make_storageless();
     Mm value = evaluate_reference(r, report != 0);
     mm_access::adopt(*this, value);
+    flags.scalar_var = 0;
 }
 
 // y = x(k) with a real scalar element and an unshared real 1x1 y: the
@@ -703,7 +707,7 @@ Mm::Mm(const Mr& r, int report) : name(nullptr), scope_link(nullptr), flags{}
 Mm& Mm::operator=(const Mr& r)
 {
     const Mm* base = r.getbase();
-    if (base && !r.ischained() && this != &failed_access_sink && refcount && *refcount == 1 &&
+    if (base && !r.ischained() && this != &failed_access_sink && refcount && dirty() == 0 &&
         flags.type == qv_double && nnz == 1 && ndims == 2 && dims[0] == 1 && dims[1] == 1 && !pi &&
         !flags.sparse && !fields && !classid) {
         const int p = scalar_fast_position(r, *base);

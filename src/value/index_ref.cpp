@@ -5,14 +5,6 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
-namespace {
-
-// A value used as a base loses its scalar-variable mark, as compiled code
-// expects, although it is passed as a constant.
-void clear_scalar_mark(const Mm& x) { const_cast<Mm&>(x).getflags().scalar_var = 0; }
-
-} // namespace
-
 Mr::Mr()
     : nidx(-1), kind(Mr_none), field_name(nullptr), chained(0), base(nullptr), parent(nullptr),
       index{nullptr, nullptr, nullptr, nullptr}
@@ -29,14 +21,12 @@ Mr::Mr(const Mm& x)
     : nidx(0), kind(Mr_paren), field_name(nullptr), chained(0), base(&x), parent(nullptr),
       index{nullptr, nullptr, nullptr, nullptr}
 {
-    clear_scalar_mark(x);
 }
 
 Mr::Mr(const Mm& x, const char* name)
     : nidx(0), kind(Mr_field), field_name(name), chained(0), base(&x), parent(nullptr),
       index{nullptr, nullptr, nullptr, nullptr}
 {
-    clear_scalar_mark(x);
 }
 
 Mr::Mr(const Mr& p, const char* name)
@@ -49,7 +39,6 @@ Mr::Mr(Mr_idx_type k, const Mm& x, const Mm& i1, const Mm& i2)
     : nidx(0), kind(k), field_name(nullptr), chained(0), base(&x), parent(nullptr),
       index{nullptr, nullptr, nullptr, nullptr}
 {
-    clear_scalar_mark(x);
     const Mm* v[] = {&i1, &i2};
     take_indices(2, v);
 }
@@ -58,7 +47,6 @@ Mr::Mr(Mr_idx_type k, const Mm& x, const Mm& i1, const Mm& i2, const Mm& i3)
     : nidx(0), kind(k), field_name(nullptr), chained(0), base(&x), parent(nullptr),
       index{nullptr, nullptr, nullptr, nullptr}
 {
-    clear_scalar_mark(x);
     const Mm* v[] = {&i1, &i2, &i3};
     take_indices(3, v);
 }
@@ -67,7 +55,6 @@ Mr::Mr(Mr_idx_type k, const Mm& x, const Mm& i1, const Mm& i2, const Mm& i3, con
     : nidx(0), kind(k), field_name(nullptr), chained(0), base(&x), parent(nullptr),
       index{nullptr, nullptr, nullptr, nullptr}
 {
-    clear_scalar_mark(x);
     const Mm* v[] = {&i1, &i2, &i3, &i4};
     take_indices(4, v);
 }

@@ -365,7 +365,8 @@ Mm list_to_matrix(const Mc& list)
     if (!s.any_element)
         return Mm();
     Mm out = s.general ? join_list(list) : fill_direct(list, s);
-    if (s.any_text)
+    // Text is held in doubles: a list that ends in bytes holds numbers.
+    if (s.any_text && out.gettype() == qv_double)
         out.setstr(1);
     out.setlogical(s.all_logical);
     return out;

@@ -163,8 +163,11 @@ void Mm::deepcopy(int complex, int sparse, const Mm& src, qv_matrix_types type)
     for (int k = 0; k < src.nfields; ++k)
         out.addfield(src.fields[k], 1);
     out.classid = src.classid;
-    out.flags.str = src.flags.str;
-    out.flags.logical = src.flags.logical;
+    // Text and logical values are doubles: converted to bytes or cells they
+    // are numbers, so a value never claims to be text while holding bytes.
+    const bool keeps_marks = type == qv_double || type == src.flags.type;
+    out.flags.str = keeps_marks ? src.flags.str : 0;
+    out.flags.logical = keeps_marks ? src.flags.logical : 0;
     out.flags.scalar_var = src.flags.scalar_var;
     if (sparse)
         out.nnz = std::min(n, out.nnz);

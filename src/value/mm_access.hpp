@@ -50,6 +50,12 @@ struct mm_access {
         return x;
     }
 
+    // The field values of one struct element: an nfields x 1 cell of empty
+    // values without spare room. A struct array holds one per element and
+    // never grows one in place (a new field rebuilds them all), so room
+    // would only take memory, record after record.
+    static Mm field_list(int nfields) { return with_room(0, nfields, 1, qv_cell, 0); }
+
     // Gives x, an unshared full real double or uint8 value, room for
     // `capacity` elements in a block of its own, keeping its elements; the
     // allocator extends the block in place where it can. False when the
@@ -57,7 +63,7 @@ struct mm_access {
     static bool regrow(Mm& x, int capacity) noexcept
     {
         x.settle();
-        if (!x.refcount || *x.refcount != 1 || x.pi || x.index || x.fields || x.flags.sparse ||
+        if (!x.refcount || x.dirty() != 0 || x.pi || x.index || x.fields || x.flags.sparse ||
             (x.flags.type != qv_double && x.flags.type != qv_uint8) || capacity < x.capacity)
             return false;
         const std::size_t width = x.flags.type == qv_uint8 ? 1 : sizeof(double);
@@ -92,7 +98,7 @@ struct mm_access {
     static Mm truth(bool v) noexcept;
 
     // What the header check reads without settling a deferred value.
-    static int shared_count(const Mm& x) noexcept { return x.refcount ? *x.refcount : 0; }
+    static int shared_count(const Mm& x) noexcept { return x.refcount ? x.dirty() + 1 : 0; }
     static bool unwritten(const Mm& x) noexcept { return __atomic_load_n(&x.elements_unwritten, __ATOMIC_RELAXED) != 0; }
     static const void* raw_elements(const Mm& x) noexcept { return x.pr; }
 

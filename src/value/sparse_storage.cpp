@@ -309,6 +309,15 @@ Mm sparse(Mm i, Mm j, Mm s, Mm m, Mm n, Mm)
     }
     w.sort();
     w.resparse();
+    // Entries of one position that cancel leave their zero sum stored; a
+    // second pass, now that every position is single, drops it.
+    const double* re = w.addr();
+    const double* im = w.addi();
+    for (int k = 0, n = w.getnnz(); k < n; ++k)
+        if (!nonzero(re, im, k)) {
+            w.resparse();
+            break;
+        }
     return w;
 }
 

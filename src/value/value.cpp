@@ -564,7 +564,7 @@ void Mm::keep_own_words(const char* own_name, Mm* own_link, int own_scalar, int 
 // is written where it is, as the general path would leave it.
 inline bool Mm::assign_scalar_in_place(const Mm& x) noexcept
 {
-    if (!(refcount && *refcount == 1 && x.refcount && flags.type == qv_double && x.flags.type == qv_double &&
+    if (!(refcount && dirty() == 0 && x.refcount && flags.type == qv_double && x.flags.type == qv_double &&
           nnz == 1 && x.nnz == 1 && ndims == 2 && x.ndims == 2 && dims[0] == 1 && dims[1] == 1 &&
           x.dims[0] == 1 && x.dims[1] == 1 && !pi && !x.pi && !flags.sparse && !x.flags.sparse && !fields &&
           !x.fields && !classid && !x.classid))

@@ -28,6 +28,8 @@ TEST(AllocationFailure, ArrayFunctions)
     const Mm zsp = sparse(test::complex(2, 2, {1, 0, 0, 4}, {2, 0, 0, -1}));
     const Mm pair = test::cell_row({text("a"), text("b")}), b_name = text("b");
     const Mm grid = counting({10, 2});
+    const Mm cancel_at = row({1, 1, 2, 3, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    const Mm cancel_values = row({1, -1, 2, 3, -3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     test::sweep_allocations({
         {"zeros", Mm(), [=](Mm& x) { x = zeros(three, five); }},
         {"ones n-d", Mm(), [=](Mm& x) { x = ones(three, three, three); }},
@@ -86,6 +88,24 @@ TEST(AllocationFailure, ArrayFunctions)
         {"complex", v, [](Mm& x) { x = mcomplex(x, x); }},
         {"fliplr of sparse", sp, [](Mm& x) { x = fliplr(x); }},
         {"rot90", counting({2, 3}), [](Mm& x) { x = rot90(x); }},
+        {"rot90 by 2^32 + 1", counting({2, 3}), [](Mm& x) { x = rot90(x, Mm(4294967297.0)); }},
+        // Two pairs cancel: the merged entries are then merged again.
+        {"sparse of cancelling entries", Mm(), [=](Mm& x) { x = sparse(cancel_at, cancel_at, cancel_values); }},
+        {"spones of sparse", wide, [](Mm& x) { x = spones(x); }},
+        {"sprand of sparse", wide, [](Mm& x) { x = sprand(x); }},
+        {"setxor with NaN", v, [=](Mm& x) {
+             Mm r, ia, ib;
+             setxor(horzcat(x, Mm(NAN)), w, i_o, r, ia, ib);
+             x = ib;
+         }},
+        {"sort of an N-d row", reshape(twelve, row({1, 3, 4})), [](Mm& x) {
+             Mm s, k;
+             sort(x, i_o, s, k);
+             x = k;
+         }},
+        {"cat of empties along 3", Mm(), [=](Mm& x) { x = cat(three, x, x); }},
+        {"linspace with a fractional count", Mm(), [](Mm& x) { x = linspace(Mm(0.0), Mm(1.0), Mm(12.5)); }},
+        {"isequal with stored zeros", wide, [](Mm& x) { x = Mm(double(isequal(x, full(x)))); }},
         {"diag of sparse", sp, [](Mm& x) { x = diag(x); }},
         {"diag matrix of sparse", sparse(w), [](Mm& x) { x = diag(x); }},
         {"permute", counting({2, 3}), [=](Mm& x) { x = permute(x, row({2, 1})); }},

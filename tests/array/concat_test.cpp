@@ -294,6 +294,33 @@ TEST(Reshape, AFailedReshapeKeepsTheExtents)
     EXPECT_EQ(extents(r), (std::vector<int>{1, 6}));
 }
 
+// A full empty value is 0x0 whatever the dimension joined along.
+TEST(Concat, EmptyJoinsAre0x0)
+{
+    struct Case {
+        const char* what;
+        Mm got;
+        bool text;
+    };
+    const std::vector<Case> cases = {
+        {"cat(3, [], [])", cat(Mm(3.0), Mm(), Mm()), false},
+        {"cat(4, [], [])", cat(Mm(4.0), Mm(), Mm()), false},
+        {"cat(3, [], [], [])", cat(Mm(3.0), Mm(), Mm(), Mm()), false},
+        {"cat(3, '', '')", cat(Mm(3.0), TM(""), TM("")), true},
+        {"cat(3, uint8([]), [])", cat(Mm(3.0), muint8(Mm()), Mm()), false},
+        {"cat(1, [], [])", cat(Mm(1.0), Mm(), Mm()), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.got.getndims(), 2);
+        EXPECT_EQ(extents(c.got), (std::vector<int>{0, 0}));
+        EXPECT_EQ(c.got.size(), 0);
+        EXPECT_EQ(bool(c.got.isstr()), c.text);
+    }
+    // Joining something still gives the third dimension.
+    EXPECT_EQ(extents(cat(Mm(3.0), Mm(1.0), Mm(2.0))), (std::vector<int>{1, 1, 2}));
+}
+
 TEST(Concat, FormsWithNothingToCompute)
 {
     const Mm x = test::real(2, 1, {4, 5});

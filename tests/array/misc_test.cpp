@@ -127,6 +127,37 @@ TEST(Isequal, SparseComparesStoredPositions)
     EXPECT_EQ(isequal(sparse2x2({{0, 5}, {3, 1}}), sparse2x2({{0, 5}})), 0);
 }
 
+// A stored zero (from spalloc or an assignment) is no non-zero: values
+// that differ only in stored zeros are equal, sparse or full.
+TEST(Isequal, StoredZerosAreNotNonZeros)
+{
+    struct Case {
+        const char* what;
+        Mm a, b;
+        int expected;
+    };
+    const Mm zero_stored = sparse2x2({{0, 0}});
+    const Mm five_and_zero = sparse2x2({{0, 0}, {3, 5}});
+    const std::vector<Case> cases = {
+        {"a stored zero against zeros(2)", zero_stored, zeros(2.0), 1},
+        {"zeros(2) against a stored zero", zeros(2.0), zero_stored, 1},
+        {"a stored zero against an empty pattern", zero_stored, sparse(zeros(2.0)), 1},
+        {"an empty pattern against a stored zero", sparse(zeros(2.0)), zero_stored, 1},
+        {"stored zeros at different places", zero_stored, sparse2x2({{2, 0}}), 1},
+        {"a five beside a stored zero, against the five", five_and_zero, sparse2x2({{3, 5}}), 1},
+        {"against the full five", five_and_zero, test::real(2, 2, {0, 0, 0, 5}), 1},
+        {"against a different full value", five_and_zero, test::real(2, 2, {1, 0, 0, 5}), 0},
+        {"against a five elsewhere", five_and_zero, sparse2x2({{0, 5}}), 0},
+        {"duplicates that cancel", sparse(test::row({1, 1}), test::row({1, 1}), test::row({1, -1}), Mm(2.0), Mm(2.0)),
+         zeros(2.0), 1},
+        {"NaN stored is never equal", sparse2x2({{0, NAN}}), sparse2x2({{0, NAN}}), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(isequal(c.a, c.b), c.expected);
+    }
+}
+
 TEST(ForLoop, ColumnsOfTheRange)
 {
     Mm range = test::real(2, 3, {1, 2, 3, 4, 5, 6});
@@ -269,6 +300,28 @@ TEST(Values, SpacedVectors)
     EXPECT_EQ(test::values(logspace(Mm(0.0), Mm(2.0), Mm(3.0))), (std::vector<double>{1, 10, 100}));
     EXPECT_EQ(test::values(logspace(Mm(0.0), Mm(2.0), Mm(1.0))), (std::vector<double>{100}));
     EXPECT_EQ(logspace(Mm(0.0), Mm(1.0)).getnnz(), 50);
+}
+
+// A fractional count gives its whole part of points, from a to b.
+TEST(Values, LinspaceWithAFractionalCount)
+{
+    struct Case {
+        double a, b, n;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+#include "data/linspace_counts.inc"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("linspace(" + std::to_string(c.a) + ", " + std::to_string(c.b) + ", " + std::to_string(c.n) + ")");
+        const std::vector<double> got = test::values(linspace(Mm(c.a), Mm(c.b), Mm(c.n)));
+        ASSERT_EQ(got.size(), c.expected.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_ULPS(got[k], c.expected[k], 1) << k;
+        EXPECT_EQ(got.back(), c.b) << "the last point is the end";
+    }
+    EXPECT_EQ(test::values(linspace(Mm(0.0), Mm(1.0), Mm(2.5))), (std::vector<double>{0, 1}));
+    EXPECT_EQ(test::values(logspace(Mm(0.0), Mm(2.0), Mm(3.7))), (std::vector<double>{1, 10, 100}));
 }
 
 TEST(Values, ConstantsAndEnvironment)

@@ -149,6 +149,47 @@ TEST(Merges, IntersectSetdiffSetxorUnion)
     EXPECT_TRUE(munion(TM("ba"), TM("c")).isstr());
 }
 
+// setxor with NaN in either argument: ascending with NaN last (NaN is never
+// common), each position output naming where its value came from.
+TEST(Merges, SetxorPutsNaNLast)
+{
+    struct Case {
+        std::vector<double> a, b, r;
+        std::vector<double> ia, ib;
+    };
+    const double inf = INFINITY;
+    const std::vector<Case> cases = {
+#include "data/setxor_nan.inc"
+    };
+    auto row_of = [](const std::vector<double>& v) {
+        Mm m(0, 0, 0, 1, int(v.size()), qv_double);
+        std::copy(v.begin(), v.end(), m.addr());
+        return m;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("setxor(" + ::testing::PrintToString(c.a) + ", " + ::testing::PrintToString(c.b) + ")");
+        const Mm a = row_of(c.a), b = row_of(c.b);
+        Mm r, ia, ib;
+        setxor(a, b, i_o, r, ia, ib);
+        EXPECT_TRUE(same_values(values(r), c.r)) << ::testing::PrintToString(values(r));
+        EXPECT_EQ(values(ia), c.ia);
+        EXPECT_EQ(values(ib), c.ib);
+        EXPECT_TRUE(same_values(values(setxor(a, b)), c.r));
+        // Every position names its value: A(ia) and B(ib) together are R.
+        std::vector<double> named;
+        for (double k : values(ia))
+            named.push_back(c.a[std::size_t(k) - 1]);
+        for (double k : values(ib))
+            named.push_back(c.b[std::size_t(k) - 1]);
+        std::vector<double> sorted_r = values(r);
+        auto order = [](double x, double y) { return !std::isnan(x) && (std::isnan(y) || x < y); };
+        std::stable_sort(named.begin(), named.end(), order);
+        std::stable_sort(sorted_r.begin(), sorted_r.end(), order);
+        EXPECT_TRUE(same_values(named, sorted_r));
+    }
+    EXPECT_TRUE(same_values(values(setxor(test::row({1, nan}), Mm(2.0))), {1, 2, nan}));
+}
+
 TEST(Ismember, ElementForm)
 {
     struct Case {

@@ -254,17 +254,68 @@ TEST(Sort, VectorsAlongALaterDimension)
             for (size_t m = 0; m < c.sorted.size(); ++m)
                 EXPECT_TRUE(got.addr()[m] == c.sorted[m] || (std::isnan(got.addr()[m]) && std::isnan(c.sorted[m])));
     }
-    // Two extents above 1: columns along the first extent, which has one
-    // element each, so nothing moves.
+    // Two extents above 1: lines along the first of them, the second.
     Mm wide = test::counting({1, 2, 2});
     wide.addr()[0] = 9;
-    EXPECT_EQ(values(sort(wide)), (std::vector<double>{9, 2, 3, 4}));
+    EXPECT_EQ(values(sort(wide)), (std::vector<double>{2, 9, 3, 4}));
     const int d[3] = {1, 1, 4};
     Mm x(0, 0, 0, 3, d, qv_double);
     const double v[4] = {7, 1, 4, 2};
     std::copy(v, v + 4, x.addr());
     EXPECT_EQ(median(x).r(), 3) << "the median of a vector along dimension 3";
     EXPECT_EQ(values(unique(x)), (std::vector<double>{1, 2, 4, 7}));
+}
+
+// An N-d array with one row sorts along its first dimension longer than 1
+// (a 2-D row vector keeps its rule: sorted as a column, shape kept), with
+// positions along that dimension; shared and unshared operands alike.
+TEST(Sort, NdArraysAlongTheFirstDimensionLongerThanOne)
+{
+    struct Case {
+        std::vector<double> x;
+        std::vector<int> dims;
+        std::vector<double> sorted, index;
+    };
+    const std::vector<Case> cases = {
+#include "data/nd_sort.inc"
+    };
+    auto same = [](const std::vector<double>& a, const std::vector<double>& b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](double u, double v) { return u == v || (u != u && v != v); });
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.x) + " as " + ::testing::PrintToString(c.dims));
+        Mm x(0, 0, 0, static_cast<int>(c.dims.size()), c.dims.data(), qv_double);
+        std::copy(c.x.begin(), c.x.end(), x.addr());
+        const Mm copy = x;  // x shares its block with copy
+        const Mm own = deepcopy(x);  // own does not
+        for (const Mm* operand : std::initializer_list<const Mm*>{&x, &own}) {
+            SCOPED_TRACE(operand == &x ? "shared" : "unshared");
+            const Mm s = sort(*operand);
+            EXPECT_EQ(test::extents(s), c.dims);
+            EXPECT_TRUE(same(test::values(s), c.sorted)) << ::testing::PrintToString(test::values(s));
+            Mm vs, k;
+            sort(*operand, i_o, vs, k);
+            EXPECT_TRUE(same(test::values(vs), c.sorted));
+            EXPECT_EQ(test::extents(k), c.dims);
+            EXPECT_EQ(test::values(k), c.index);
+        }
+        EXPECT_TRUE(same(test::values(copy), c.x)) << "the operand is unchanged";
+        // Bytes sort the same way and stay bytes.
+        const bool small = std::all_of(c.x.begin(), c.x.end(), [](double v) { return v >= 0 && v < 256; });
+        if (small) {
+            const Mm b = sort(muint8(x));
+            ASSERT_EQ(b.gettype(), qv_uint8);
+            EXPECT_EQ(test::values(mdouble(b)), c.sorted);
+        }
+    }
+    // The plain calls, spelled out.
+    const Mm a = reshape(test::row({2, 1, 4, 3}), test::row({1, 2, 2}));
+    EXPECT_EQ(values(sort(a)), (std::vector<double>{1, 2, 3, 4}));
+    EXPECT_EQ(values(sort(a)), values(sort(a, Mm(2.0))));
+    EXPECT_EQ(values(sort(reshape(test::row({4, 3, 2, 1}), test::row({1, 2, 2})))), (std::vector<double>{3, 4, 1, 2}));
+    // A 2-D row: one sorted row, as before.
+    EXPECT_EQ(values(sort(test::row({3, 1, 2}))), (std::vector<double>{1, 2, 3}));
 }
 
 TEST(Median, SortsFirst)

@@ -72,6 +72,111 @@ TEST(SparseConstructors, Patterns)
     EXPECT_GT(dense.getnnz(), 100);
 }
 
+// Entries of one position that cancel leave nothing stored, from the
+// triplet constructor and from a coordinate list; a NaN sum stays.
+TEST(SparseConstructors, CancellingDuplicatesLeaveNothingStored)
+{
+    struct Case {
+        const char* what;
+        Mm s;
+        std::vector<int> stored;
+        std::vector<double> full_values;
+    };
+    const std::vector<Case> cases = {
+        {"sparse([1 1], [1 1], [1 -1], 2, 2)",
+         sparse(test::row({1, 1}), test::row({1, 1}), test::row({1, -1}), Mm(2.0), Mm(2.0)), {}, {0, 0, 0, 0}},
+        {"one pair cancels, one entry stays", sparse(test::row({1, 2, 1}), test::row({1, 2, 1}), test::row({2, 5, -2})),
+         {3}, {0, 0, 0, 5}},
+        {"three entries summing to zero", sparse(test::row({2, 2, 2}), test::row({1, 1, 1}), test::row({1.5, -3, 1.5}), Mm(2.0), Mm(1.0)),
+         {}, {0, 0}},
+        {"Inf and -Inf give a stored NaN", sparse(test::row({1, 1}), test::row({1, 1}), test::row({INFINITY, -INFINITY})),
+         {0}, {NAN}},
+        {"spconvert with cancelling rows", spconvert(test::real(3, 3, {1, 1, 2, 1, 1, 2, 4, -4, 0})), {}, {0, 0, 0, 0}},
+        {"spconvert, one of two cancels", spconvert(test::real(3, 3, {1, 1, 2, 1, 1, 2, 4, -4, 3})), {3}, {0, 0, 0, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.s.issparse());
+        EXPECT_EQ(positions(c.s), c.stored);
+        const std::vector<double> got = test::values(full(c.s));
+        ASSERT_EQ(got.size(), c.full_values.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_TRUE(got[k] == c.full_values[k] || (got[k] != got[k] && c.full_values[k] != c.full_values[k])) << k;
+    }
+    // Complex entries: both parts must cancel for nothing to stay.
+    const Mm z = sparse(test::row({1, 1, 2, 2}), test::row({1, 1, 1, 1}),
+                        test::complex(1, 4, {1, -1, 3, -3}, {2, -2, 1, 0}), Mm(2.0), Mm(1.0));
+    EXPECT_EQ(positions(z), (std::vector<int>{1}));
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(z.addr()[0], 0);
+    EXPECT_EQ(z.addi()[0], 1);
+    const Mm zc = spconvert(test::real(2, 4, {1, 1, 1, 1, 2, -2, 3, -3}));
+    EXPECT_EQ(zc.getnnz(), 0);
+
+    // Every function that walks the stored entries of S.
+    const Mm S = sparse(test::row({1, 1}), test::row({1, 1}), test::row({1, -1}), Mm(2.0), Mm(2.0));
+    EXPECT_EQ(isequal(S, zeros(2.0)), 1);
+    EXPECT_EQ(test::values(full(spones(S))), (std::vector<double>{0, 0, 0, 0}));
+    EXPECT_EQ(sprand(S).getnnz(), 0);
+    EXPECT_EQ(nnz(S).r(), 0);
+}
+
+// Explicit zeros stored (as by spalloc or an assignment): the functions
+// that walk stored entries leave them out, as they leave out unstored zeros.
+class StoredZeros : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Zeros stored at 0, 1 and 2, as spalloc leaves them, and a 7 at 3.
+        s = Mm(0, 1, 4, 2, 2, qv_double);
+        const double stored[4] = {0, 0, 0, 7};
+        for (int k = 0; k < 4; ++k) {
+            s.getindex()[k] = k;
+            s.addr()[k] = stored[k];
+        }
+        s.getnnz() = 4;
+        previous = feval_func;
+        feval_func = record_and_double;
+        seen() = Mm();
+    }
+    void TearDown() override { feval_func = previous; }
+
+    // A user function for spfun: records its argument and returns it doubled.
+    static Mm record_and_double(Mm, Mm args, i_o_t, Mm& o1, Mm&, Mm&, Mm&, Mm&, Mm&)
+    {
+        seen() = Mm(args.br(Mm(1.0)));
+        o1 = seen() * Mm(2.0);
+        return x_M;
+    }
+    static Mm& seen()
+    {
+        static Mm value;
+        return value;
+    }
+
+    Mm s;
+    feval_func_t previous = nullptr;
+};
+
+TEST_F(StoredZeros, AreNoPartOfThePattern)
+{
+    const Mm ones = spones(s);
+    EXPECT_EQ(positions(ones), (std::vector<int>{3}));
+    EXPECT_EQ(test::values(full(ones)), (std::vector<double>{0, 0, 0, 1}));
+    const Mm drawn = sprand(s);
+    EXPECT_EQ(positions(drawn), (std::vector<int>{3}));
+    EXPECT_GT(drawn.addr()[0], 0);
+    EXPECT_EQ(positions(sprandn(s)), (std::vector<int>{3}));
+    EXPECT_EQ(isequal(s, sparse(test::real(2, 2, {0, 0, 0, 7}))), 1);
+    EXPECT_EQ(isequal(s, test::real(2, 2, {0, 0, 0, 7})), 1);
+    const Mm f = spfun(TM("twice"), s);
+    EXPECT_EQ(test::values(seen()), (std::vector<double>{7})) << "the function sees the non-zeros only";
+    EXPECT_EQ(positions(f), (std::vector<int>{3}));
+    EXPECT_EQ(test::values(full(f)), (std::vector<double>{0, 0, 0, 14}));
+    // A full value keeps its rule: every element is part of the pattern.
+    EXPECT_EQ(test::values(spones(test::row({0, 5}))), (std::vector<double>{1, 1}));
+}
+
 TEST(CoordinateLists, RoundTrip)
 {
     Mm s = spconvert(test::real(2, 3, {1, 3, 1, 2, 5, 0}));

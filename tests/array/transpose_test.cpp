@@ -2,6 +2,7 @@
 // replication.
 #include "test_support.hpp"
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -156,6 +157,32 @@ TEST(Rot90, QuarterTurns)
     Mm z = rot90(test::complex(1, 2, {1, 2}, {3, 4}));
     EXPECT_EQ(std::vector<double>(z.addi(), z.addi() + 2), (std::vector<double>{4, 3})) << "never conjugated";
     EXPECT_ERROR(rot90(counting({2, 2, 2})), "rot90: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+}
+
+// Counts of quarter turns beyond an int are taken modulo 4 in double:
+// 2^32 and 1e300 are multiples of 4. NaN and Inf name no count.
+TEST(Rot90, TurnsBeyondAnInt)
+{
+    struct Case {
+        double k;
+        std::vector<double> values;
+        std::vector<int> dims;
+    };
+    const std::vector<Case> cases = {
+#include "data/rot90_turns.inc"
+    };
+    const Mm a = counting({2, 3});  // [1 3 5; 2 4 6]
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.k);
+        const Mm r = rot90(a, Mm(c.k));
+        EXPECT_EQ(extents(r), c.dims);
+        EXPECT_EQ(values(r), c.values);
+    }
+    const char* refused = "rot90: k must be a finite number of quarter turns";
+    EXPECT_ERROR(rot90(a, Mm(NAN)), refused);
+    EXPECT_ERROR(rot90(a, Mm(INFINITY)), refused);
+    EXPECT_ERROR(rot90(a, Mm(-INFINITY)), refused);
+    EXPECT_EQ(values(rot90(a, sparse(Mm(4294967296.0)))), values(a)) << "a sparse count";
 }
 
 TEST(Repmat, CountsShapesAndTypes)

@@ -70,6 +70,17 @@ TEST(AllocationFailure, ResultsPastTheSpareRoom)
     test::sweep_allocations({
         {"factor", Mm(), [=](Mm& x) { x = factor(Mm(1024.0)); }},
         {"primes", Mm(), [=](Mm& x) { x = primes(Mm(30.0)); }},
+        // The sieve, then the result of 168 elements.
+        {"primes up to 1000", Mm(), [=](Mm& x) { x = primes(Mm(1000.0)); }},
+        {"isprime", counting({3, 5}), [=](Mm& x) { x = isprime(x); }},
+        {"factor of a large number", Mm(), [=](Mm& x) { x = factor(Mm(9007199254740880.0)); }},
+        {"nchoosek of a large n", Mm(), [=](Mm& x) { x = nchoosek(Mm(3e9), Mm(2.0)); }},
+        {"cart2sph of huge coordinates", counting({3, 4}) * Mm(1e300), [=](Mm& x) {
+             Mm th, phi, r;
+             cart2sph(x, x, x, i_o, th, phi, r);
+             x = r;
+         }},
+        {"median of an N-d row", reshape(counting({1, 12}), test::row({1, 3, 4})), [=](Mm& x) { x = median(x); }},
         {"cross of bytes", bytes, [=](Mm& x) { x = cross(x, more_bytes); }},
         {"cross of complex", z, [=](Mm& x) { x = cross(x, z_next); }},
         // At most 4 extents: within the spare room, but still refused.

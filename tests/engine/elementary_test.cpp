@@ -3,6 +3,7 @@
 #include "engine/scalar_real.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -186,6 +187,40 @@ TEST(Elementary, SparseOperandsOfTheSpecialForms)
     Mm xf = full(x);
     EXPECT_DOUBLE_EQ(xf.i(1), -M_PI);
     EXPECT_EQ(xf.i(3), 0);
+}
+
+// sign(x, y): y gives the shape only, sparse or not; the result is that
+// of the same call on full operands, in sparse form.
+TEST(Elementary, TwoOperandSignWithSparseOperands)
+{
+    struct Case {
+        const char* what;
+        Mm got, on_full;
+        std::vector<double> expected;
+    };
+    const Mm row = test::row({-3, 0, 2});
+    const std::vector<Case> cases = {
+        {"sign(-3, sparse([1 2]))", sign(Mm(-3.0), sparse(test::row({1, 2}))), sign(Mm(-3.0), test::row({1, 2})), {-1, -1}},
+        {"sign(sparse([-3 0 2]), [1 2 3])", sign(sparse(row), test::row({1, 2, 3})), sign(row, test::row({1, 2, 3})),
+         {-1, 0, 1}},
+        {"sign(sparse([-3 0 2]), sparse([1 0 3]))", sign(sparse(row), sparse(test::row({1, 0, 3}))),
+         sign(row, test::row({1, 0, 3})), {-1, 0, 1}},
+        {"sign(sparse(0), [1 2])", sign(sparse(Mm(0.0)), test::row({1, 2})), sign(Mm(0.0), test::row({1, 2})), {0, 0}},
+        {"sign(sparse([-3 0 2]), 7)", sign(sparse(row), Mm(7.0)), sign(row, Mm(7.0)), {-1, 0, 1}},
+        {"sign(sparse(5), sparse([1; 2]))", sign(sparse(Mm(5.0)), sparse(test::real(2, 1, {1, 2}))),
+         sign(Mm(5.0), test::real(2, 1, {1, 2})), {1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.got.issparse());
+        EXPECT_EQ(test::extents(c.got), test::extents(c.on_full));
+        EXPECT_EQ(test::values(full(c.got)), c.expected);
+        EXPECT_EQ(test::values(c.on_full), c.expected);
+        // Nothing stored where the result is zero.
+        EXPECT_EQ(c.got.getnnz(), int(std::count_if(c.expected.begin(), c.expected.end(), [](double v) { return v != 0; })));
+    }
+    EXPECT_ERROR(sign(sparse(test::row({1, 2, 3})), test::row({1, 2})), "sign: incompatible dimensions of: (temporary), (temporary)");
+    EXPECT_EQ(test::extents(sign(sparse(test::row({1, 2})), Mm())), test::extents(sign(test::row({1, 2}), Mm())));
 }
 
 } // namespace

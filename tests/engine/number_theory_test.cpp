@@ -2,6 +2,7 @@
 // listings, the limits of counts, primality against mpmath, Bezout
 // identities and continued-fraction approximations.
 #include "test_support.hpp"
+#include "value/allocator.hpp"
 
 #include <cmath>
 #include <cstdint>
@@ -95,6 +96,38 @@ TEST(Nchoosek, ExactBelowTwoToThe53)
     EXPECT_EQ(nchoosek(Mm(56.0), Mm(23.0)).r(), 3167295784216200.0);
 }
 
+// A scalar n is counted as itself, however large: never squeezed into an
+// int. Infinite n gives Inf, NaN gives NaN.
+TEST(Nchoosek, LargeInfiniteAndNaNScalars)
+{
+    struct Case {
+        double n, k, expected;
+    };
+    const double nan = qnan;
+    const std::vector<Case> cases = {
+#include "data/nchoosek_large.inc"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("nchoosek(" + std::to_string(c.n) + ", " + std::to_string(c.k) + ")");
+        const double got = nchoosek(Mm(c.n), Mm(c.k)).r();
+        if (std::isnan(c.expected))
+            EXPECT_TRUE(std::isnan(got)) << got;
+        else if (std::isinf(c.expected) || c.expected < 0x1p127)
+            EXPECT_EQ(got, c.expected);  // exact in 128 bits, rounded once
+        else
+            EXPECT_ULPS(got, c.expected, 2);
+    }
+    // The plain calls, spelled out.
+    EXPECT_EQ(nchoosek(Mm(2147483648.0), Mm(1.0)).r(), 2147483648.0);
+    EXPECT_EQ(nchoosek(Mm(3e9), Mm(2.0)).r(), 4499999998500000000.0);
+    EXPECT_EQ(nchoosek(Mm(inf), Mm(2.0)).r(), inf);
+    EXPECT_EQ(nchoosek(Mm(1e300), Mm(2.0)).r(), inf);
+    EXPECT_TRUE(std::isnan(nchoosek(Mm(qnan), Mm(2.0)).r()));
+    EXPECT_TRUE(std::isnan(nchoosek(Mm(5.0), Mm(qnan)).r()));
+    EXPECT_EQ(nchoosek(Mm(-inf), Mm(2.0)).r(), inf);
+    EXPECT_EQ(nchoosek(Mm(-inf), Mm(3.0)).r(), -inf);
+}
+
 TEST(Nchoosek, Combinations)
 {
     check({
@@ -128,6 +161,57 @@ TEST(Factor, TrialDivision)
     });
     EXPECT_TRUE(std::isnan(factor(Mm(qnan)).r()));
     EXPECT_ERROR(factor(test::row({4, 6})), "factor: n not scalar");
+}
+
+TEST(Factor, LargeNumbersAgainstTheirProducts)
+{
+    // A prime just below 2^53, products of two primes near 2^26, a power
+    // of 3, and numbers above 2^53 (even, so 2 comes out first).
+    check({
+        {"prime below 2^53", factor(Mm(9007199254740881.0)), {1, 1}, {9007199254740881.0}},
+        {"two primes near 2^26", factor(Mm(67108859.0 * 67108837.0)), {1, 2}, {67108837, 67108859}},
+        {"3^33", factor(Mm(5559060566555523.0)), {1, 33}, std::vector<double>(33, 3.0)},
+        {"5 7 11 13 and a prime", factor(Mm(5.0 * 7 * 11 * 13 * 1000003)), {1, 5}, {5, 7, 11, 13, 1000003}},
+        {"25 and 49", factor(Mm(25.0 * 49)), {1, 4}, {5, 5, 7, 7}},
+        {"2^60 times 3", factor(Mm(3 * std::ldexp(1.0, 60))), {1, 61}, [] {
+             std::vector<double> v(60, 2.0);
+             v.push_back(3);
+             return v;
+         }()},
+        {"a fraction", factor(Mm(7.5)), {1, 1}, {7.5}},
+        {"4", factor(Mm(4.0)), {1, 2}, {2, 2}},
+        {"6", factor(Mm(6.0)), {1, 2}, {2, 3}},
+    });
+    // Every factor of a run of numbers is prime and their product is the
+    // number.
+    for (double n = 4; n < 2000; ++n) {
+        const Mm f = factor(Mm(n));
+        double product = 1;
+        for (double p : test::values(f)) {
+            product *= p;
+            EXPECT_EQ(isprime(Mm(p)).r(), 1) << n << ": " << p;
+        }
+        EXPECT_EQ(product, n);
+    }
+}
+
+TEST(Primes, RefusedStorageIsOutOfMemory)
+{
+    // primes(Inf) asks for every prime below 2^31: its sieve alone is
+    // 128 MB. When the allocator refuses, the call reports, never ends the
+    // process.
+    struct disarm {
+        ~disarm() { qv_fail_allocation(0); }
+    };
+    const Mm every(inf), million(1e6);
+    for (long refused : {1L, 2L}) {
+        SCOPED_TRACE(refused);
+        const Mm& n = refused == 1 ? every : million;  // the second refusal is the result
+        const disarm after;
+        qv_fail_allocation(refused);
+        EXPECT_EQ(test::error_of([&] { primes(n); }), "Out of memory!");
+    }
+    EXPECT_EQ(primes(Mm(1e6)).size(), 78498);
 }
 
 TEST(Primes, UpToRoundedN)

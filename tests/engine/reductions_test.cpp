@@ -285,3 +285,58 @@ TEST(Reductions, CumulativeMatchesARunningLoop)
 }
 
 } // namespace
+
+namespace {
+
+const double inf = std::numeric_limits<double>::infinity();
+
+// Equal element by element, NaN matching NaN.
+bool same_numbers(const std::vector<double>& a, const std::vector<double>& b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](double x, double y) { return x == y || (x != x && y != y); });
+}
+
+Mm shaped(const std::vector<double>& v, const std::vector<int>& extents)
+{
+    Mm m(0, 0, 0, 1, int(v.size()), qv_double);
+    std::copy(v.begin(), v.end(), m.addr());
+    Mm dims(0, 0, 0, 1, int(extents.size()), qv_double);
+    for (std::size_t k = 0; k < extents.size(); ++k)
+        dims.addr()[k] = extents[k];
+    return reshape(m, dims);
+}
+
+// An N-d array whose rows hold one element is sorted, and its median taken,
+// along its first dimension longer than 1, as for any other array.
+TEST(Median, AlongTheFirstDimensionLongerThanOne)
+{
+    struct Case {
+        std::vector<double> input;
+        std::vector<int> extents, result_extents;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+#include "data/nd_median.inc"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.input) + " as " + ::testing::PrintToString(c.extents));
+        const Mm x = shaped(c.input, c.extents);
+        const Mm m = median(x);
+        EXPECT_EQ(test::extents(m), c.result_extents);
+        EXPECT_TRUE(same_numbers(test::values(m), c.expected)) << ::testing::PrintToString(test::values(m));
+        // The dimension given explicitly gives the same.
+        const Mm along = median(x, Mm(double(x.nsingleton())));
+        EXPECT_TRUE(same_numbers(test::values(along), c.expected));
+    }
+    // The plain calls, spelled out.
+    EXPECT_EQ(test::values(median(shaped({-9, inf, 0.5, 1, 2, 3}, {1, 3, 2}))), (std::vector<double>{0.5, 2}));
+    const Mm bytes = median(muint8(shaped({0, 255, 2, 2, 255, 2}, {1, 3, 2})));
+    ASSERT_EQ(bytes.gettype(), qv_uint8);
+    EXPECT_EQ(test::extents(bytes), (std::vector<int>{1, 1, 2}));
+    EXPECT_EQ(test::values(mdouble(bytes)), (std::vector<double>{2, 2}));
+    // A 2-D row keeps its rule: one median of the row.
+    EXPECT_EQ(test::values(median(test::row({3, 1, 2, 9}))), (std::vector<double>{2.5}));
+}
+
+} // namespace

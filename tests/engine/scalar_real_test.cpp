@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace {
@@ -58,6 +59,34 @@ TEST(ScalarKernels, RemModPowerAndFriends)
         else
             EXPECT_BITS_EQ(r, c.expected);
     }
+}
+
+// Whole operands above 2^52 have a quotient within eps of an integer
+// whatever their remainder: the remainder is exact, through the double
+// overloads and through the engine (a row, and the scalar statement).
+TEST(ScalarKernels, RemAndModOfWholeNumbersAreExact)
+{
+    struct Case {
+        const char* f;
+        double a, b, expected;
+    };
+    const std::vector<Case> cases = {
+#include "data/whole_remainders.inc"
+    };
+    for (const auto& c : cases) {
+        const bool is_rem = std::string(c.f) == "rem";
+        SCOPED_TRACE(std::string(c.f) + "(" + std::to_string(c.a) + ", " + std::to_string(c.b) + ")");
+        EXPECT_BITS_EQ(is_rem ? rem(c.a, c.b) : mod(c.a, c.b), c.expected);
+        const Mm a = test::row({c.a, c.a}), b(c.b);
+        const Mm r = is_rem ? rem(a, b) : mod(a, b);
+        EXPECT_EQ(test::values(r), (std::vector<double>{c.expected, c.expected}));
+        EXPECT_BITS_EQ((is_rem ? rem(Mm(c.a), b) : mod(Mm(c.a), b)).r(), c.expected);
+    }
+    // Fractions keep the snap of a quotient near a whole number.
+    EXPECT_EQ(rem(0.3, 0.1), 0.0);
+    EXPECT_EQ(mod(-0.3, 0.1), 0.0);
+    EXPECT_DOUBLE_EQ(rem(5.5, 2), 1.5);
+    EXPECT_DOUBLE_EQ(mod(-5.5, 2), 0.5);
 }
 
 TEST(ScalarKernels, SignedZerosAreKept)

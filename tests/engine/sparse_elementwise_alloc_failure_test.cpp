@@ -24,6 +24,9 @@ TEST(AllocationFailure, SparseElementwise)
         {"complex sparse .* sparse", Mm(), [=](Mm& x) { x = times(z, s); }},
         {"abs of sparse", Mm(), [=](Mm& x) { x = abs(z); }},
         {"sparse - sparse", Mm(), [=](Mm& x) { x = s - t; }},
+        // The second operand of sign gives the shape only.
+        {"sign of sparse shaped by dense", Mm(), [=](Mm& x) { x = sign(s, d); }},
+        {"sign of a scalar shaped by sparse", Mm(), [=](Mm& x) { x = sign(Mm(-3.0), t); }},
     });
 }
 

@@ -3,6 +3,7 @@
 // that are the very variables passed in.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -141,6 +142,61 @@ TEST(CoordinateTransforms, KnownPoints)
     EXPECT_EQ(z.r(), 1);
     EXPECT_NEAR(x.r(), 0, 1e-16);
     EXPECT_EQ(y.r(), 0);
+}
+
+// Radii whose squares overflow or underflow: r, phi and th within an ulp
+// of the exact values, for scalars and for rows of the same points.
+TEST(CoordinateTransforms, RadiiNeverSquareOutOfRange)
+{
+    struct Case {
+        double x, y, z, th, r_polar, phi, r_spherical;
+    };
+    const std::vector<Case> cases = {
+#include "data/coordinate_extremes.inc"
+    };
+    std::vector<double> xs, ys, zs;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("(" + std::to_string(c.x) + ", " + std::to_string(c.y) + ", " + std::to_string(c.z) + ")");
+        Mm th, r, phi;
+        cart2pol(Mm(c.x), Mm(c.y), i_o, th, r);
+        EXPECT_ULPS(th.r(), c.th, 1);
+        EXPECT_ULPS(r.r(), c.r_polar, 1);
+        cart2sph(Mm(c.x), Mm(c.y), Mm(c.z), i_o, th, phi, r);
+        EXPECT_ULPS(th.r(), c.th, 1);
+        EXPECT_ULPS(phi.r(), c.phi, 2);
+        EXPECT_ULPS(r.r(), c.r_spherical, 2);
+        xs.push_back(c.x), ys.push_back(c.y), zs.push_back(c.z);
+    }
+    // The same points as rows, and with a scalar expanded.
+    auto as_row = [](const std::vector<double>& v) {
+        Mm m(0, 0, 0, 1, int(v.size()), qv_double);
+        std::copy(v.begin(), v.end(), m.addr());
+        return m;
+    };
+    Mm th, r, phi;
+    cart2sph(as_row(xs), as_row(ys), as_row(zs), i_o, th, phi, r);
+    ASSERT_EQ(r.size(), int(cases.size()));
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        EXPECT_ULPS(test::at(r, int(k)), cases[k].r_spherical, 2) << k;
+        EXPECT_ULPS(test::at(phi, int(k)), cases[k].phi, 2) << k;
+    }
+    cart2pol(Mm(3e200), test::row({4e200, -4e200}), i_o, th, r);
+    EXPECT_EQ(test::extents(r), (std::vector<int>{1, 2}));
+    EXPECT_ULPS(test::at(r, 0), 5e200, 1);
+    EXPECT_ULPS(test::at(r, 1), 5e200, 1);
+
+    // Sparse operands stay sparse when both are, as the sum of squares did.
+    cart2pol(sparse(test::row({3e-200, 0})), sparse(test::row({4e-200, 0})), i_o, th, r);
+    EXPECT_TRUE(r.issparse());
+    EXPECT_EQ(test::values(full(r)), (std::vector<double>{5e-200, 0}));
+    // Complex operands keep the composed form: sqrt(x.^2 + y.^2).
+    cart2pol(test::complex(1, 1, {0}, {1}), Mm(0.0), i_o, th, r);
+    ASSERT_TRUE(r.isc());
+    EXPECT_EQ(r.r(), 0);
+    EXPECT_EQ(r.i(), 1);
+    // Mismatched shapes keep the engine's message.
+    EXPECT_ERROR(cart2pol(test::row({1, 2, 3}), test::row({1, 2}), i_o, th, r),
+                 "atan2: incompatible dimensions of: (temporary), (temporary)");
 }
 
 // [x, y] = pol2cart(x, y) and the like: every output comes from the inputs

@@ -1,5 +1,6 @@
 // The series chart fronts: chart type on every series and the axes
 // properties each writes after its series.
+#include "picture.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -328,6 +329,95 @@ TEST_F(Charts, PlotyyMovesTheSecondSeriesAxes)
 
     vt::reset();
     EXPECT_ERROR(plotyy(x_M, x_M, x_M, x_M), "plotyy: expecting two series");
+}
+
+TEST_F(Charts, AreasOfAMatrixPileUp)
+{
+    // Three columns of 1, 2 and 1.5 over ten points: the piles reach 1, 3
+    // and 4.5, so the limits are chosen for 4.5, and a column of the picture
+    // shows blue at the foot, green over it, red on top, then the axes.
+    Mm Y = zeros(Mm(10.0), Mm(3.0));
+    for (int k = 1; k <= 10; ++k) {
+        *Y.addr(k) = 1;
+        *Y.addr(10 + k) = 2;
+        *Y.addr(20 + k) = 1.5;
+    }
+    const std::vector<double> h = handles(area(test::cell_row({Y})));
+    ASSERT_EQ(h.size(), 3u);
+    for (double s : h)
+        EXPECT_EQ(vt::prop(s, "ChartType").text(), "area");
+    if (!vt::has_renderer())
+        return;
+    const std::vector<double> ylim = test::values(get(gca(), "YLim"));
+    ASSERT_EQ(ylim.size(), 2u);
+    EXPECT_EQ(ylim[0], 0);
+    EXPECT_GE(ylim[1], 4.5) << "the top of the pile is in sight";
+    EXPECT_LE(ylim[1], 5);
+    EXPECT_EQ(vt::prop(*gca().addr(1), "YLimMode").text(), "auto");
+    const test::Picture p = test::Picture::of(*gcf().addr(1));
+    ASSERT_GT(p.rows, 0);
+    std::vector<char> order;
+    for (int i = p.rows - 1; i >= 0; --i) {
+        const test::Rgb c = p.at(i, p.cols / 2);
+        const char now = test::bluish(c) ? 'b' : test::greenish(c) ? 'g' : test::reddish(c) ? 'r' : 0;
+        if (now && (order.empty() || order.back() != now))
+            order.push_back(now);
+    }
+    EXPECT_EQ(std::string(order.begin(), order.end()), "bgr");
+    // Heights in the ratio of the columns: green twice blue.
+    int b = 0, g = 0;
+    for (int i = 0; i < p.rows; ++i) {
+        b += test::bluish(p.at(i, p.cols / 2));
+        g += test::greenish(p.at(i, p.cols / 2));
+    }
+    EXPECT_NEAR(static_cast<double>(g) / b, 2, 0.1);
+}
+
+TEST_F(Charts, PolarSeriesShareOneRadialScale)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // The limacon 2 + cos(t) in red and the unit circle in blue: the circle
+    // lies at a third of the limacon's largest radius, inside it and
+    // touching it at t = pi; so too when the circle comes under hold on.
+    const Mm t = linspace(Mm(0.0), Mm(2 * M_PI), Mm(50.0));
+    for (bool held : {false, true}) {
+        SCOPED_TRACE(held ? "hold on" : "one call");
+        vt::reset();
+        if (held) {
+            polar(test::cell_row({t, Mm(2.0) + cos(t), TM("r")}));
+            hold(TM("on"));
+            polar(test::cell_row({t, Mm(1.0) + Mm(0.0) * t, TM("b")}));
+        } else {
+            polar(test::cell_row({t, Mm(2.0) + cos(t), TM("r"), t, Mm(1.0) + Mm(0.0) * t, TM("b")}));
+        }
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const std::vector<test::Spot> blue = p.where(test::bluish), red = p.where(test::reddish);
+        ASSERT_FALSE(blue.empty());
+        ASSERT_FALSE(red.empty());
+        // The circle's centre is the frame's.
+        double ci = 0, cj = 0;
+        for (const test::Spot& s : blue) {
+            ci += s.i;
+            cj += s.j;
+        }
+        ci /= blue.size();
+        cj /= blue.size();
+        double circle = 0, farthest = 0;
+        for (const test::Spot& s : blue)
+            circle += std::hypot(s.i - ci, s.j - cj) / blue.size();
+        for (const test::Spot& s : red)
+            farthest = std::max(farthest, std::hypot(s.i - ci, s.j - cj));
+        EXPECT_NEAR(circle / farthest, 1.0 / 3, 0.03);
+    }
+}
+
+TEST_F(Charts, ErrorBarsCarryCaps)
+{
+    const std::vector<double> h = handles(errorbar(test::row({2, 4, 3}), test::row({0.5, 1, 0.25})));
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_GT(num(h[0], "CapSize"), 0) << "the bars";
+    EXPECT_TRUE(vt::prop(h[1], "CapSize").empty()) << "not the line through the points";
 }
 
 TEST_F(Charts, TooFewInputsAreRejected)

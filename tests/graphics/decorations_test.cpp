@@ -187,6 +187,23 @@ TEST_F(Decorations, AxisLimitsAndModes)
     EXPECT_EQ(values_of(h, "ResizeWith"), (std::vector<double>{1, 1}));
 }
 
+TEST_F(Decorations, LimitsAProgramWritesReadTheirModeAsManual)
+{
+    plot(test::cell_row({test::row({1, 2, 3}), test::row({10, 30, 20})}));
+    const double a = handle(gca());
+    EXPECT_EQ(vt::prop(a, "XLimMode").text(), "auto") << "limits chosen from the data";
+    axis(test::row({0, 5, -1, 1}));
+    EXPECT_EQ(vt::prop(a, "XLimMode").text(), "manual");
+    EXPECT_EQ(vt::prop(a, "YLimMode").text(), "manual");
+    EXPECT_EQ(vt::prop(a, "ZLimMode").text(), "auto") << "no z limits were written";
+    EXPECT_EQ(test::values(get(Mm(a), pn_XLim)), (std::vector<double>{0, 5}));
+    axis(TM("auto"));
+    EXPECT_EQ(vt::prop(a, "XLimMode").text(), "auto");
+    set(Mm(a), pn_YLim, test::row({-2, 2}));
+    EXPECT_EQ(vt::prop(a, "YLimMode").text(), "manual");
+    EXPECT_EQ(vt::prop(a, "XLimMode").text(), "auto");
+}
+
 TEST_F(Decorations, AxisAfterAPlotGivesTheLimitsDrawn)
 {
     if (!vt::has_renderer())

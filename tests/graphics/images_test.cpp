@@ -1,4 +1,5 @@
 // im2double: the one numeric form image data takes in the engine.
+#include "picture.hpp"
 #include "test_support.hpp"
 #include "vizmo_test.h"
 
@@ -117,6 +118,37 @@ TEST_F(ImageObjects, ScaledImageLimits)
         EXPECT_EQ(image_prop(h, "YLim"), c.ylim);
     }
     EXPECT_ERROR(imagesc(), "imagesc: at least one parameter is required");
+}
+
+TEST_F(ImageObjects, ScaledImagesPutInfinitiesAtTheEndsOfTheMap)
+{
+    if (!ivt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // [Inf 2 3; 4 5 100] over [2 5]: +Inf takes the top colour as 5 and
+    // 100 do; 2 the bottom one; -Inf (given for 3) the bottom one too.
+    const double inf = INFINITY;
+    const double fig = *figure().addr(1);
+    imagesc(test::cell_row({test::real(2, 3, {inf, 4, 2, 5, -inf, 100}), test::row({2, 5})}));
+    const test::Picture p = test::Picture::of(fig);
+    // The cells are the picture's coloured pixels: neither grey nor white.
+    const std::vector<test::Spot> coloured = p.where([](const test::Rgb& c) {
+        return std::fabs(c.r - c.g) > 0.05 || std::fabs(c.g - c.b) > 0.05;
+    });
+    ASSERT_FALSE(coloured.empty());
+    int top = p.rows, bottom = 0, left = p.cols, right = 0;
+    for (const test::Spot& s : coloured) {
+        top = std::min(top, s.i);
+        bottom = std::max(bottom, s.i);
+        left = std::min(left, s.j);
+        right = std::max(right, s.j);
+    }
+    auto cell = [&](int i, int j) {
+        return p.at(top + (2 * i - 1) * (bottom - top) / 4, left + (2 * j - 1) * (right - left) / 6);
+    };
+    EXPECT_TRUE(test::near(cell(1, 1), cell(2, 2))) << "+Inf as 5, the top";
+    EXPECT_TRUE(test::near(cell(2, 3), cell(2, 2))) << "100 as 5";
+    EXPECT_TRUE(test::near(cell(1, 3), cell(1, 2))) << "-Inf as 2, the bottom";
+    EXPECT_FALSE(test::near(cell(1, 1), cell(1, 2), 0.1)) << "the top is not the bottom";
 }
 
 } // namespace

@@ -20,6 +20,18 @@ protected:
 double handle(const Mm& h) { return *h.addr(1); }
 std::string next_plot(double a) { return vt::prop(a, "NextPlot").text(); }
 
+TEST_F(Primitives, TextsBeyondAsciiComeBackAsGiven)
+{
+    // The bytes of UTF-8 text reach the engine as they are; a text object
+    // and an axes label read back the value they were given.
+    const Mm s = TM("length [\xC2\xB5m]");
+    const Mm t = text(test::cell_row({Mm(2.0), Mm(2.0), s}));
+    EXPECT_TRUE(isequal(get(t, TM("String")), s));
+    EXPECT_EQ(vt::prop(handle(t), "String").text(), "length [\xC2\xB5m]");
+    const Mm y = ylabel(test::cell_row({s}));
+    EXPECT_TRUE(isequal(get(y, TM("String")), s));
+}
+
 TEST_F(Primitives, TextsAtPoints)
 {
     const Mm two = text(test::cell_row({test::row({1, 2}), test::row({3, 4}), test::cell_row({TM("ab"), TM("cd")})}));

@@ -210,6 +210,31 @@ TEST_F(Properties, ARefusedValueWritesNothing)
     EXPECT_TRUE(vt::writes(h).empty()) << "not even CDataIsDouble";
 }
 
+TEST_F(Properties, ColoursTheEngineCannotShowAreRefused)
+{
+    const Mm f = figure();
+    set(f, TM("Color"), test::row({0.5, 0.25, 1}));
+    struct Case {
+        const char* what;
+        Mm value;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"a word", TM("purple"), "'purple' is illegal color"},
+        {"components out of range", test::row({2, -1, 0.5}),
+         "Color: [2 -1 0.5] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
+        {"two components", test::row({1, 0}),
+         "Color: [1 0] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(set(f, TM("Color"), c.value), c.message);
+        EXPECT_EQ(test::values(get(f, TM("Color"))), (std::vector<double>{0.5, 0.25, 1})) << "unchanged";
+    }
+    set(f, TM("Color"), TM("red"));
+    EXPECT_EQ(test::values(get(f, TM("Color"))), (std::vector<double>{1, 0, 0}));
+}
+
 TEST_F(Properties, ListsWalkEveryForm)
 {
     struct Colour {

@@ -1,6 +1,7 @@
 // Controls, menus and context menus against the headless engine: the type
 // each asks for, its parent, the order of its property writes and the
 // callback that runs at creation.
+#include "../graphics/picture.hpp"
 #include "gui_fixture.hpp"
 
 #include <string>
@@ -27,6 +28,28 @@ TEST_F(Gui, UicontrolWithoutArgumentsIsAVisiblePushbuttonInANewFigure)
     EXPECT_EQ(prop_text(h, "Visible"), "on");
     EXPECT_EQ(prop_values(h, "BackgroundColor"), prop_values(0, "DefaultUIcontrolBackgroundColor"));
     EXPECT_EQ(prop_values(h, "ForegroundColor"), prop_values(0, "DefaultUIControlForegroundColor"));
+}
+
+TEST_F(Gui, AControlMadeWithoutAPlaceIsDrawnWhereTheEngineChose)
+{
+    const double fig = figure().r();
+    set(Mm(fig), TM("Position"), row({100, 100, 300, 200}));
+    const double h = uicontrol(cell_row({text("Style"), text("pushbutton"), text("String"), text("Press me")})).r();
+    const std::vector<double> pos = prop_values(h, "Position");
+    ASSERT_EQ(pos.size(), 4u);
+    EXPECT_GT(pos[2], 0) << "a width";
+    EXPECT_GT(pos[3], 0) << "a height";
+    if (!vizmo::test::has_renderer())
+        return;
+    // Its box, in pixels from the bottom left of the figure, is not the
+    // figure's colour: the button's border and its label are there.
+    const test::Picture p = test::Picture::of(fig);
+    ASSERT_EQ(p.rows, 200);
+    int marked = 0;
+    for (int i = 200 - static_cast<int>(pos[1] + pos[3]); i < 200 - pos[1]; ++i)
+        for (int j = static_cast<int>(pos[0]); j < pos[0] + pos[2]; ++j)
+            marked += test::dark(p.at(i, j));
+    EXPECT_GT(marked, 20);
 }
 
 TEST_F(Gui, UicontrolWritesItsPropertiesInOrder)

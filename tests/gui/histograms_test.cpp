@@ -1,6 +1,7 @@
 // Histogram counting: equal-width bins from the data's range, given
 // centres with midpoint edges, the shapes of counts and centres, the
 // values that fall in no bin, and the rose outline built from the counts.
+#include "../graphics/picture.hpp"
 #include "gui_fixture.hpp"
 #include "test_support.hpp"
 #include "velkor/graphics.h"
@@ -185,6 +186,35 @@ TEST_F(HistDrawing, CountsComeBackAsABarChartTickedAtTheCentres)
     EXPECT_EQ(vt::data(bars[0]).y.data, test::values(n));
     EXPECT_EQ(vt::prop(ax, "XTick").data, test::values(x));
     EXPECT_EQ(hist(y).size(), 10) << "ten bins by default";
+}
+
+TEST_F(HistDrawing, TheCentresLabelsStandApart)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Fifteen bins of 3.3 sin(0.37 k): each centre is ticked, and the labels
+    // shown under the box are short and apart, none run into the next.
+    const double fig = figure().r();
+    hist(Mm(3.3) * sin(Mm(0.37) * colon(Mm(1.0), Mm(200.0))), Mm(15.0));
+    EXPECT_EQ(vt::prop(*gca().addr(1), "XTick").data.size(), 15u);
+    const test::Picture p = test::Picture::of(fig);
+    ASSERT_GT(p.rows, 0);
+    // The frame's bottom: the lowest row that is black across the middle.
+    int bottom = -1;
+    for (int i = p.rows - 1; i >= 0 && bottom < 0; --i) {
+        int black = 0;
+        for (int j = p.cols / 4; j < 3 * p.cols / 4; ++j)
+            black += test::near(p.at(i, j), {0, 0, 0}, 0.1);
+        if (black > p.cols / 3)
+            bottom = i;
+    }
+    ASSERT_GT(bottom, 0);
+    const std::vector<std::pair<int, int>> labels =
+        test::runs(test::lines_with(p, bottom + 2, std::min(p.rows - 1, bottom + 16), 0, p.cols - 1, false, test::dark), 4);
+    ASSERT_GE(labels.size(), 4u);
+    EXPECT_LT(labels.size(), 15u) << "thinned";
+    for (const auto& [first, last] : labels)
+        EXPECT_LE(last - first, 34) << "a short label: " << first << ".." << last;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Reading a shown image back: its data as get gives them, the coordinate
 // vectors and the kind flag.
+#include "../graphics/picture.hpp"
 #include "temp_dir.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -118,6 +120,61 @@ TEST_F(ImageShow, ArraysGetTheirColormapAndLimits)
     }
 }
 
+TEST_F(ImageShow, TheArrayIsDrawnOverItsOwnCells)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // A 20 x 30 ramp, darkest at the top left and brightest at the bottom
+    // right: shown, it covers the axes with many greys, dark on the left.
+    const Mm X = reshape(colon(Mm(1.0), Mm(600.0)), Mm(20.0), Mm(30.0)) / Mm(600.0);
+    Mm bytes_X = muint8(X * Mm(255.0));
+    const Mm map = gray(Mm(32.0));
+    struct Case {
+        const char* what;
+        std::function<void()> show;
+    };
+    const std::vector<Case> cases = {
+        {"doubles", [&] { imshow(test::cell_row({X})); }},
+        {"bytes", [&] { imshow(test::cell_row({bytes_X})); }},
+        {"with a map", [&] { imshow(test::cell_row({X * Mm(31.0) + Mm(1.0), map})); }},
+        {"with a range", [&] { imshow(test::cell_row({X, test::row({0, 1})})); }},
+        {"in a subplot", [&] {
+             subplot(Mm(1.0), Mm(2.0), Mm(2.0));
+             imshow(test::cell_row({X}));
+         }},
+        {"after axis on", [&] {
+             imshow(test::cell_row({X}));
+             axis(TM("on"));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        const double fig = handle(figure());
+        c.show();
+        const test::Picture p = test::Picture::of(fig);
+        ASSERT_GT(p.rows, 0);
+        EXPECT_GE(p.colours(), 24u) << "the greys of the ramp, not the figure's colour alone";
+        // Along the middle row of the picture the greys grow from left to right.
+        double first = -1, last = -1;
+        int steps_down = 0;
+        for (int j = 0; j < p.cols; ++j) {
+            const test::Rgb px = p.at(p.rows / 2, j);
+            // Not the image: the figure, and the black frame of an axes with
+            // its decoration on (the ramp's darkest cells are left out too).
+            if (std::fabs(px.r - px.g) > 1e-9 || std::fabs(px.g - px.b) > 1e-9 || test::near(px, {0.8, 0.8, 0.8}) ||
+                px.r == 0)
+                continue;
+            steps_down += last >= 0 && px.r < last - 1e-9;
+            first = first < 0 ? px.r : first;
+            last = px.r;
+        }
+        EXPECT_LT(first, 0.2) << "dark at the left";
+        EXPECT_GT(last, 0.8) << "bright at the right";
+        EXPECT_LE(steps_down, 2) << "brighter column by column";
+    }
+}
+
 TEST_F(ImageShow, PlanesCoordinatesAndTruesize)
 {
     const Mm R = test::real(2, 2, {1, 0, 1, 0}), G = test::real(2, 2, {0, 1, 0, 1}),
@@ -185,7 +242,7 @@ TEST_F(ImageShow, TruesizeWritesOnlyOnALiveAxes)
 
 TEST_F(ImageShow, AFileShowsItsDataMapAndName)
 {
-    const std::filesystem::path source = std::filesystem::path(__FILE__).parent_path() / "data" / "indexed8.bmp";
+    const std::filesystem::path source = std::filesystem::path(NUMRUN_TEST_DATA_DIR) / "indexed8.bmp";
     std::ifstream in(source, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     test::temp_dir dir;

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 #include "data/image_files.inc"
 
-const fs::path data_dir = fs::path(__FILE__).parent_path() / "data";
+const fs::path data_dir = NUMRUN_TEST_DATA_DIR;
 
 std::string fixture(const char* name)
 {

@@ -1,5 +1,6 @@
 // The progress window: its geometry, its bar's value, the globals that
 // remember it and the error when there is none.
+#include "../graphics/picture.hpp"
 #include "gui_fixture.hpp"
 
 #include <string>
@@ -40,6 +41,26 @@ TEST_F(Gui, WaitbarOpensACentredWindowWithBarAndLabel)
     ASSERT_GT(label, 0);
     EXPECT_EQ(prop_text(label, "String"), "Working");
     EXPECT_EQ(prop_values(label, "Position"), (std::vector<double>{128, 40, 0, 13}));
+}
+
+TEST_F(Gui, TheWaitbarLabelIsItsTextAlone)
+{
+    if (!vizmo::test::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // The label has no width: it shows its text about column 128 of the
+    // 275 x 92 window, rows 39..52, and no line of a box.
+    const double f = waitbar(Mm(0.4), text("Working")).r();
+    const test::Picture p = test::Picture::of(f);
+    ASSERT_EQ(p.rows, 92);
+    const std::vector<int> columns = test::lines_with(p, 39, 52, 60, 200, false, test::dark);
+    ASSERT_FALSE(columns.empty()) << "the text shows";
+    EXPECT_NEAR((columns.front() + columns.back()) / 2.0, 128, 3) << "centred on the label's place";
+    for (int j = 60; j <= 200; ++j) {
+        int marked = 0;
+        for (int i = 39; i <= 52; ++i)
+            marked += !test::near(p.at(i, j), {0.8, 0.8, 0.8}, 0.05);
+        EXPECT_LT(marked, 12) << "a line down column " << j;
+    }
 }
 
 TEST_F(Gui, WaitbarFollowsTheRootsSize)

@@ -32,6 +32,7 @@ TEST(AllocationFailure, HostFunctions)
              x = s;
          }},
         {"eomday", Mm(2000.0), [](Mm& x) { x = eomday(x, row({1, 2})); }},
+        {"etime", row({2000, 1, 1, 0, 0, 0.25}), [](Mm& x) { x = etime(x, row({1999, 12, 31, 23, 59, 59})); }},
         {"version", Mm(), [](Mm& x) { x = version(); }},
         {"nargchk", Mm(2.0), [](Mm& x) { x = nargchk(Mm(1.0), Mm(3.0), x); }},
         {"eval without a host", text("1 2 3"), [](Mm& x) { x = eval(x); }},

@@ -2,8 +2,10 @@
 // line of the current call, the version texts and the extreme doubles.
 #include "test_support.hpp"
 
+#include <atomic>
 #include <cfloat>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -106,5 +108,55 @@ TEST(CallInfo, LasterrIsEmptiedWhenRead)
     EXPECT_EQ(test::text_of(lasterr()), "boom");
     EXPECT_EQ(test::text_of(lasterr()), "");
 }
+
+// A function for the threads below: it sees nargout_val and gives it back.
+std::atomic<int> calls_seeing_other_counts{0};
+Mm nargout_echo(Mm, Mm, i_o_t, Mm& out1, Mm&, Mm&, Mm&, Mm&, Mm&)
+{
+    if (nargout_val != 1)
+        ++calls_seeing_other_counts;
+    out1 = Mm(nargout_val);
+    return out1;
+}
+
+} // namespace
+
+// Calls for one output from several threads, each with its own count set
+// around them: during each call the count is 1, afterwards each thread has
+// its own back, and the main thread's is untouched. Also run under
+// ThreadSanitizer (make test-tsan).
+TEST(Threads, EachThreadKeepsItsOwnArgumentCounts)
+{
+    const feval_func_t previous = feval_func;
+    feval_func = nargout_echo;
+    qv_set_MT(1);
+    nargout_val = 5;
+    calls_seeing_other_counts = 0;
+    constexpr int threads = 4, rounds = 2000;
+    std::vector<int> left_wrong(threads, 0);
+    std::vector<std::thread> pool;
+    for (int th = 0; th < threads; ++th)
+        pool.emplace_back([th, &left_wrong] {
+            if (nargout_val != 0)
+                ++left_wrong[static_cast<std::size_t>(th)];  // a new thread starts at 0
+            const Mm args = test::cell_row({Mm(1.0)});
+            for (int k = 0; k < rounds; ++k) {
+                nargout_val = th + 2;
+                const Mm r = feval_call_nargout1("f", args);
+                if (nargout_val != th + 2 || test::at(r, 0) != 1)
+                    ++left_wrong[static_cast<std::size_t>(th)];
+            }
+        });
+    for (auto& t : pool)
+        t.join();
+    qv_set_MT(0);
+    feval_func = previous;
+    EXPECT_EQ(left_wrong, std::vector<int>(threads, 0));
+    EXPECT_EQ(calls_seeing_other_counts.load(), 0);
+    EXPECT_EQ(nargout_val, 5.0);
+    nargout_val = 0;
+}
+
+namespace {
 
 } // namespace

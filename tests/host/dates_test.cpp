@@ -167,6 +167,106 @@ TEST(Dates, EndOfMonthAndWeekday)
     EXPECT_ERROR(etime(n(1)), "etime does not accept 1 input");
 }
 
+TEST(Dates, MonthsOutsideTheYearCarryBothWays)
+{
+    struct Case {
+        double y, mo, d;
+        double expected;  // Python's datetime ordinal + 366
+    };
+    const std::vector<Case> cases = {
+        {2000, -1, 1, 730425},   // 1-Nov-1999
+        {2001, -2, 15, 730774},  // 15-Oct-2000
+        {2000, -11, 1, 730121},  // 1-Jan-1999
+        {2000, -12, 1, 730090},  // 1-Dec-1998
+        {2000, 25, 1, 731217},   // 1-Jan-2002
+        {2000, 12, 31, 730851},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.y) + " " + std::to_string(c.mo) + " " + std::to_string(c.d));
+        EXPECT_EQ(test::at(datenum(n(c.y), n(c.mo), n(c.d)), 0), c.expected);
+    }
+    // Stepping back month by month from March 2001 passes every month once
+    // (month 0 counts as January).
+    Mm back = datenum(n(2001), colon(3.0, -1.0, -14.0), n(1));
+    std::vector<double> months;
+    for (double d : test::values(back))
+        months.push_back(test::values(datevec(Mm(d)))[1]);
+    EXPECT_EQ(months, (std::vector<double>{3, 2, 1, 1, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 12, 11, 10}));
+}
+
+TEST(Dates, WeekdaysOfDaysAtAndBeforeZero)
+{
+    struct Case {
+        double day;
+        double number;
+        const char* name;
+    };
+    const std::vector<Case> cases = {
+        {0, 6, "Fri"}, {-1, 5, "Thu"}, {-0.5, 5, "Thu"}, {-6, 7, "Sat"}, {-7, 6, "Fri"}, {1, 7, "Sat"},
+        {-306, 1, "Sun"}, {0.75, 6, "Fri"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.day);
+        Mm number, name;
+        weekday(n(c.day), i_o, number, name);
+        EXPECT_EQ(test::at(number, 0), c.number);
+        EXPECT_EQ(test::text_of(name), c.name);
+    }
+}
+
+TEST(Dates, DaysBeforeYearZeroAreContinuous)
+{
+    EXPECT_EQ(test::at(datenum(n(-1), n(2), n(28)), 0), -306);
+    EXPECT_EQ(test::at(datenum(n(-1), n(3), n(1)), 0), -305);
+    EXPECT_EQ(test::values(datevec(n(-306))), (std::vector<double>{-1, 2, 28, 0, 0, 0}));
+    EXPECT_EQ(test::values(eomday(n(-1), n(2))), std::vector<double>{28}) << "year -1 is no leap year";
+    EXPECT_EQ(test::values(eomday(n(-4), n(2))), std::vector<double>{29});
+    // Every day from 1-Jan of year -801 to the end of year 1 reads back as
+    // the next date of the calendar.
+    const std::vector<int> month_days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    auto leap = [](int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; };
+    int y = -801, mo = 1, d = 1;
+    const double first = test::at(datenum(n(y), n(mo), n(d)), 0);
+    int wrong = 0;
+    for (double day = first; y < 2; ++day) {
+        const std::vector<double> v = test::values(datevec(Mm(day)));
+        if (v[0] != y || v[1] != mo || v[2] != d || test::at(datenum(n(y), n(mo), n(d)), 0) != day)
+            ++wrong;
+        const int length = mo == 2 && leap(y) ? 29 : month_days[static_cast<std::size_t>(mo - 1)];
+        if (++d > length) {
+            d = 1;
+            if (++mo > 12) {
+                mo = 1;
+                ++y;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(Dates, ElapsedTimeKeepsDaysAndSecondsApart)
+{
+    struct Case {
+        std::vector<double> t1, t0;
+        double seconds;
+    };
+    const std::vector<Case> cases = {
+        {{2000, 1, 1, 0, 0, 0}, {1999, 12, 31, 23, 59, 59}, 1},
+        {{2000, 1, 1, 0, 0, 0.25}, {2000, 1, 1, 0, 0, 0}, 0.25},
+        {{2026, 6, 30, 12, 0, 0.125}, {2026, 6, 30, 11, 59, 59.875}, 0.25},
+        {{2000, 1, 2, 0, 0, 1.5}, {2000, 1, 1, 0, 0, 0}, 86401.5},
+        {{2000, 3, 1, 0, 0, 0}, {2000, 2, 28, 0, 0, 0}, 2 * 86400},
+        {{1999, 12, 31, 23, 59, 59}, {2000, 1, 1, 0, 0, 0}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        Mm a(0, 0, 0, 1, 6, qv_double), b(0, 0, 0, 1, 6, qv_double);
+        std::copy(c.t1.begin(), c.t1.end(), a.addr());
+        std::copy(c.t0.begin(), c.t0.end(), b.addr());
+        EXPECT_EQ(test::at(etime(a, b), 0), c.seconds);
+    }
+}
+
 TEST(Dates, ClockAndElapsedTime)
 {
     const std::time_t before = std::time(nullptr);

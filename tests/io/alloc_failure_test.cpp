@@ -25,6 +25,8 @@ TEST(AllocationFailure, Text)
         {"upper", text("mixed Case"), [=](Mm& x) { x = upper(x); }},
         {"strcat", text("ab "), [=](Mm& x) { x = strcat(pieces); }},
         {"strrep", text("abcabc"), [=](Mm& x) { x = strrep(x, text("b"), text("XY")); }},
+        {"hex2dec of a cell", Mm(), [=](Mm& x) { x = hex2dec(test::cell_row({text("A"), text("1F")})); }},
+        {"dec2base above 2^64", Mm(1e30), [=](Mm& x) { x = dec2base(x, Mm(7.0)); }},
     });
 }
 
@@ -38,6 +40,8 @@ TEST(AllocationFailure, DataFiles)
     test::sweep_allocations({
         {"load of a sparse value by name", Mm(2.0), [=](Mm& x) { load(file, CL(x)); }, test::keeps_target},
         {"load of the first value", Mm(2.0), [=](Mm& x) { x = load(file); }},
+        {"save over a file", Mm(2.0), [=](Mm& x) { save(text("e"), CL(Mm(x, "x"))); }},
+        {"saveV4 over a file", Mm(2.0), [=](Mm& x) { saveV4(text("e4"), CL(Mm(x, "x"))); }},
     });
 }
 

@@ -16,7 +16,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <signal.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -324,6 +330,7 @@ TEST_F(DataFiles, DamagedVersionFiveFilesEndWithAMessage)
         "load5: could not read name name in file 'bad.vor'",
         "load5: 'bad.vor' contained sparse matrix with negative nnz",
         "load5: Can not read matrix from file 'bad.vor' which has more then =4 dimensions.",
+        "load5: 'bad.vor' is damaged: an element's size does not fit its content",
         "",
     };
     auto check = [&](const std::string& bytes, const std::string& what) {
@@ -835,5 +842,301 @@ TEST_F(DataFiles, SparseIndicesBeyondAValueRaiseTheSizesMessage)
     Mm s(Mm(), "s");
     EXPECT_ERROR(load(t("sp4.vor"), CL(s)), "Out of memory!");
 }
+
+// ---- saves that fail keep the old file ----
+
+// The files of the directory other than the given ones: a failed save
+// leaves no temporary behind.
+std::vector<std::string> other_files(const test::temp_dir& tmp, std::vector<std::string> known)
+{
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(tmp.path()))
+        if (std::find(known.begin(), known.end(), e.path().filename().string()) == known.end())
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+struct failing_save {
+    const char* what;
+    const char* file;  // as the save names it
+    std::function<void(const Mm&)> save_value;
+};
+
+std::vector<failing_save> the_three_saves()
+{
+    return {
+        {"save", "full.vor", [](const Mm& v) { save(test::text("full"), CL(Mm(v, "x"))); }},
+        {"saveV4", "full.vor", [](const Mm& v) { saveV4(test::text("full"), CL(Mm(v, "x"))); }},
+        {"saveascii", "full.txt", [](const Mm& v) { saveascii(test::text("full.txt"), CL(Mm(v, "x"))); }},
+    };
+}
+
+TEST_F(DataFiles, SavesToAFullDeviceRaiseAnErrorNamingTheFile)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    // Small values fail only when the buffer is flushed at the end; large
+    // ones at a write on the way, with that write's own message.
+    const std::vector<std::pair<const char*, std::vector<std::string>>> expected = {
+        {"save", {"savev5: could not write file 'full.vor'.", "load: 'full.vor' could not write data set"}},
+        {"saveV4", {"saveV4: full.vor could not be written: No space left on device",
+                    "save: could not write real part"}},
+        {"saveascii", {"saveascii: full.txt could not be written: No space left on device",
+                       "saveascii: full.txt could not be written: No space left on device"}},
+    };
+    const auto saves = the_three_saves();
+    for (std::size_t k = 0; k < saves.size(); ++k) {
+        SCOPED_TRACE(saves[k].what);
+        std::filesystem::create_symlink("/dev/full", tmp.path() / saves[k].file);
+        EXPECT_ERROR(saves[k].save_value(test::row({1, 2, 3})), expected[k].second[0]) << "three numbers";
+        EXPECT_ERROR(saves[k].save_value(colon(1.0, 5000.0)), expected[k].second[1]) << "5000 numbers";
+        EXPECT_TRUE(std::filesystem::is_symlink(tmp.path() / saves[k].file)) << "the link is kept";
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+        EXPECT_EQ(other_files(tmp, {saves[k].file}), std::vector<std::string>{});
+        std::filesystem::remove(tmp.path() / saves[k].file);
+    }
+}
+
+TEST_F(DataFiles, ASaveOverALinkReplacesTheFileItLeadsTo)
+{
+    std::filesystem::create_directory(tmp.path() / "store");
+    save(t("store/real"), CL(Mm(Mm(1.0), "x")));
+    std::filesystem::create_symlink("store/real.vor", tmp.path() / "link.vor");
+    save(t("link"), CL(Mm(Mm(2.0), "x")));
+    EXPECT_TRUE(std::filesystem::is_symlink(tmp.path() / "link.vor"));
+    Mm x(Mm(), "x");
+    load(t("store/real"), CL(x));
+    EXPECT_EQ(test::values(x), std::vector<double>{2});
+}
+
+TEST_F(DataFiles, ASaveOverAFileKeepsItsPermissions)
+{
+    save(t("kept"), CL(Mm(Mm(1.0), "x")));
+    namespace fs = std::filesystem;
+    fs::permissions(tmp.path() / "kept.vor", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    save(t("kept"), CL(Mm(Mm(2.0), "x")));
+    EXPECT_EQ(fs::status(tmp.path() / "kept.vor").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// A save over a file of 1:100 that meets a file size limit on the way: run
+// in a child, so that the limit never touches this process. The child
+// sends back the message it caught.
+std::string save_under_size_limit(const std::function<void()>& body, rlim_t limit)
+{
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0)
+        return "no pipe";
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe_ends[0]);
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit r {limit, limit};
+        std::string message = ::setrlimit(RLIMIT_FSIZE, &r) == 0 ? test::error_of(body) : "setrlimit failed";
+        if (message.empty())
+            message = "(no error)";
+        const ssize_t sent = ::write(pipe_ends[1], message.data(), message.size());
+        ::_exit(sent == static_cast<ssize_t>(message.size()) ? 0 : 1);
+    }
+    ::close(pipe_ends[1]);
+    std::string message;
+    char buffer[256];
+    ssize_t got;
+    while ((got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0)
+        message.append(buffer, static_cast<std::size_t>(got));
+    ::close(pipe_ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return message;
+}
+
+TEST_F(DataFiles, ASaveThatMeetsASizeLimitKeepsTheOldFile)
+{
+    struct limited {
+        const char* what;
+        const char* file;
+        std::function<void()> old_save, new_save;
+        std::function<Mm()> reload;
+        const char* message;
+    };
+    const Mm hundred = colon(1.0, 100.0), thousand = colon(1.0, 1000.0);
+    const std::vector<limited> cases = {
+        {"save", "old.vor", [&] { save(t("old"), CL(Mm(hundred, "x"))); },
+         [&] { save(t("old"), CL(Mm(thousand, "x"))); }, [&] { return load(t("old")); },
+         "savev5: could not write file 'old.vor'."},
+        {"saveV4", "old.vor", [&] { saveV4(t("old"), CL(Mm(hundred, "x"))); },
+         [&] { saveV4(t("old"), CL(Mm(thousand, "x"))); }, [&] { return load(t("old")); },
+         "saveV4: old.vor could not be written: File too large"},
+        {"saveascii", "old.txt", [&] { saveascii(t("old.txt"), CL(Mm(transpose(hundred), "x"))); },
+         [&] { saveascii(t("old.txt"), CL(Mm(transpose(thousand), "x"))); }, [&] { return load(t("old.txt")); },
+         "saveascii: old.txt could not be written: File too large"},
+    };
+    for (const limited& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.old_save();
+        const std::string before = tmp.read(c.file);
+        ASSERT_GT(before.size(), 800u);
+        // Room for the old file but not for the new one.
+        EXPECT_EQ(save_under_size_limit(c.new_save, 4096), c.message);
+        EXPECT_EQ(tmp.read(c.file), before) << "the old file is whole";
+        const std::vector<double> back = test::values(c.reload());
+        ASSERT_EQ(back.size(), 100u);
+        EXPECT_EQ(back.front(), 1);
+        EXPECT_EQ(back.back(), 100);
+        EXPECT_EQ(other_files(tmp, {c.file}), std::vector<std::string>{}) << "no temporary is left";
+        std::filesystem::remove(tmp.path() / c.file);
+    }
+}
+
+TEST_F(DataFiles, AValueWhoseElementWouldPassFourGigabytesIsRefusedBeforeWriting)
+{
+    save(t("huge"), CL(Mm(Mm(7.0), "r")));
+    const std::string before = tmp.read("huge.vor");
+    // 6e8 doubles: 4.8e9 bytes of data, never made (the range is not
+    // written out).
+    const Mm r(colon(1.0, 6e8), "r");
+    EXPECT_ERROR(save(t("huge"), CL(r)),
+                 "save5: 'r' would take 4800000048 bytes, more than the 4294967295 bytes an element of file "
+                 "'huge.vor' can hold");
+    EXPECT_EQ(tmp.read("huge.vor"), before);
+    EXPECT_EQ(other_files(tmp, {"huge.vor"}), std::vector<std::string>{});
+    // Just below the limit: the count says yes (nothing is written here).
+    EXPECT_EQ(v5_element_bytes(Mm(colon(1.0, 536870900.0), "r")) - 8, 4294967248ull);
+}
+
+TEST_F(DataFiles, TheCountedElementSizeIsTheWrittenOne)
+{
+    Mm st = mstruct((CL("field"), test::cell_row({Mm(1.0), t("xy")}), CL("a_much_longer_field_name_than_32_chars_x"),
+                     test::cell_row({t("abcde"), test::row({1, 2, 3})})));
+    Mm fieldless = rmfield(mstruct((CL("a"), Mm(1.0))), t("a"));
+    const std::vector<std::pair<const char*, Mm>> cases = {
+        {"scalar", Mm(1.0)},
+        {"empty", Mm(0, 0, 0, 0, 0, qv_double)},
+        {"row of 5", test::row({1, 2, 3, 4, 5})},
+        {"complex", test::complex(1, 3, {1, 2, 3}, {0, 1, 0})},
+        {"3-d", ones(Mm(2.0), Mm(3.0), Mm(4.0))},
+        {"text of 2", t("ab")},
+        {"text of 7", t("abcdefg")},
+        {"bytes of 4", test::bytes(1, 4, {1, 2, 3, 4})},
+        {"bytes of 9", test::bytes(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9})},
+        {"logical", test::row({1, 0, 1}) > Mm(0.5)},
+        {"sparse", sparse(test::real(3, 3, {1, 0, 2, 0, 0, 3, 4, 0, 5}))},
+        {"empty sparse", sparse(Mm(4.0), Mm(5.0))},
+        {"complex sparse", sparse(test::complex(2, 2, {1, 0, 0, 2}, {1, 0, 0, 0}))},
+        {"cell", test::cell_row({Mm(1.0), t("abc"), test::cell_row({Mm(2.0)})})},
+        {"struct", st},
+        {"struct without fields", fieldless},
+    };
+    for (const auto& [what, value] : cases) {
+        for (const char* name : {"x", "a_long_variable_name"}) {
+            SCOPED_TRACE(std::string(what) + " named " + name);
+            const Mm named(value, name);
+            save(t("size"), CL(named));
+            EXPECT_EQ(v5_element_bytes(named), tmp.read("size.vor").size() - 128);
+        }
+        SCOPED_TRACE(std::string(what) + " unnamed");
+        vbsave(test::cell_row({t("size"), value}));
+        EXPECT_EQ(v5_element_bytes(value), tmp.read("size.vor").size() - 128);
+    }
+}
+
+// The element of x with its size word made larger than 2^31: a hole of
+// zeros pads it (the file costs no disk), and y follows it.
+TEST_F(DataFiles, ElementSizesAboveTwoGigabytesReadUnsigned)
+{
+    save(t("big"), (CL(Mm(test::row({1, 2, 3}), "x")), Mm(Mm(5.0), "y")));
+    const std::string whole = tmp.read("big.vor");
+    const std::uint32_t x_size = u32(whole, 132);
+    const std::string x_element = whole.substr(128, 8 + x_size), y_element = whole.substr(128 + 8 + x_size);
+    const std::uint32_t big = 0x80000010u;
+    std::string head = whole.substr(0, 128) + x_element;
+    std::memcpy(head.data() + 132, &big, 4);
+    tmp.write("big.vor", head);
+    const long long y_at = 128 + 8 + static_cast<long long>(big);
+    std::FILE* f = std::fopen((tmp.path() / "big.vor").c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(fseeko(f, y_at, SEEK_SET), 0);
+    ASSERT_EQ(std::fwrite(y_element.data(), 1, y_element.size(), f), y_element.size());
+    ASSERT_EQ(std::fclose(f), 0);
+
+    Mm x(Mm(), "x"), y(Mm(), "y");
+    load(t("big"), (CL(y), x));
+    EXPECT_EQ(test::values(y), std::vector<double>{5}) << "found past the large element";
+    EXPECT_EQ(test::values(x), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(test::values(load(t("big"))), (std::vector<double>{1, 2, 3}));
+}
+
+// What a save cut short (or killed) leaves: the size word still 0, or
+// smaller than what follows. Loads report the damage instead of an empty
+// value or a silent miss.
+TEST_F(DataFiles, AnElementWhoseSizeDoesNotFitItsContentIsDamage)
+{
+    save(t("good"), (CL(Mm(test::row({1, 2, 3}), "x")), Mm(Mm(5.0), "y")));
+    const std::string good = tmp.read("good.vor");
+    const std::uint32_t x_size = u32(good, 132);
+    const std::string damaged = "load5: 'cut.vor' is damaged: an element's size does not fit its content";
+    struct damage {
+        const char* what;
+        std::uint32_t size;
+        std::size_t keep;  // bytes of the good file kept
+    };
+    const std::vector<damage> cases = {
+        {"size never written, file whole", 0, good.size()},
+        {"size never written, cut in the data", 0, 128 + 60},
+        {"size smaller than the content", 16, good.size()},
+    };
+    for (const damage& d : cases) {
+        SCOPED_TRACE(d.what);
+        std::string bytes = good.substr(0, d.keep);
+        std::memcpy(bytes.data() + 132, &d.size, 4);
+        tmp.write("cut.vor", bytes);
+        EXPECT_ERROR(load(t("cut")), damaged) << "the first variable";
+        Mm x(Mm(7.0), "x");
+        EXPECT_ERROR(load(t("cut"), CL(x)), damaged) << "by name";
+        EXPECT_EQ(test::values(x), std::vector<double>{7}) << "the target is left as it was";
+    }
+    // The elements before the damage still load by name.
+    std::string bytes = good;
+    const std::uint32_t zero = 0;
+    std::memcpy(bytes.data() + 128 + 8 + x_size + 4, &zero, 4);
+    tmp.write("cut.vor", bytes);
+    Mm x(Mm(), "x"), y(Mm(7.0), "y");
+    EXPECT_ERROR(load(t("cut"), (CL(x), y)), damaged);
+    EXPECT_EQ(test::values(x), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(test::values(y), std::vector<double>{7});
+}
+
+} // namespace
+
+// Several threads each saving unnamed values to a file of their own and
+// loading them back by the names the save gave them. Also run under
+// ThreadSanitizer (make test-tsan).
+TEST(Threads, EachSaveNamesItsOwnUnnamedValues)
+{
+    test::temp_dir tmp;
+    qv_set_MT(1);
+    constexpr int threads = 4, rounds = 150;
+    std::vector<int> wrong(threads, 0);
+    std::vector<std::thread> pool;
+    for (int th = 0; th < threads; ++th)
+        pool.emplace_back([th, &wrong] {
+            const std::string file = "t" + std::to_string(th);
+            for (int k = 0; k < rounds; ++k) {
+                const double a = th * 1000 + k, b = -a;
+                save(test::text(file.c_str()), (CL(Mm(a)), Mm(b)));
+                Mm A(Mm(0.5), "A"), B(Mm(0.5), "B");
+                load(test::text(file.c_str()), (CL(A), B));
+                if (A.size() != 1 || B.size() != 1 || test::at(A, 0) != a || test::at(B, 0) != b)
+                    ++wrong[static_cast<std::size_t>(th)];
+            }
+        });
+    for (auto& t : pool)
+        t.join();
+    qv_set_MT(0);
+    EXPECT_EQ(wrong, std::vector<int>(threads, 0));
+}
+
+namespace {
 
 } // namespace

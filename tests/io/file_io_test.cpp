@@ -7,7 +7,9 @@
 #include "temp_dir.hpp"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -412,5 +414,75 @@ TEST_F(FileIo, AGapPastAnyFileReadsOneElement)
     EXPECT_EQ(test::values(a), std::vector<double>{7});
     EXPECT_EQ(num(count), 1);
 }
+
+TEST_F(FileIo, FscanfTakesAFieldOfNCharactersWholeOrNotAtAll)
+{
+    Mm fid = with_bytes("abcdefg");
+    const Mm a = fscanf(fid, t("%3c"));
+    EXPECT_EQ(test::text_of(a), "abcdef");
+    fclose(fid);
+}
+
+// Writes that failed earlier fail the close: a large write of which part
+// never reached the device, and a small one that fails only when the
+// buffer is flushed at the close.
+TEST_F(FileIo, FcloseReportsWritesThatFailed)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    std::filesystem::create_symlink("/dev/full", tmp.path() / "full.bin");
+    struct write_case {
+        const char* what;
+        int count;
+        bool error_before_close;
+    };
+    for (const write_case& c : std::vector<write_case>{{"a large write", 200000, true}, {"a small write", 10, false}}) {
+        SCOPED_TRACE(c.what);
+        Mm fid = fopen(t("full.bin"), t("w"));
+        ASSERT_GE(num(fid), 3);
+        fwrite(fid, colon(1.0, double(c.count)));
+        EXPECT_EQ(test::text_of(ferror(fid)), c.error_before_close ? "File error" : "");
+        EXPECT_EQ(num(fclose(fid)), -1);
+    }
+    Mm fid = fopen(t("fine.bin"), t("w"));
+    fwrite(fid, colon(1.0, 200000.0));
+    EXPECT_EQ(num(fclose(fid)), 0) << "a file whose writes all went through";
+}
+
+} // namespace
+
+// Threads opening, writing, reading and closing files of their own at once:
+// each gets back what it wrote, through the fid the table gave it. Also
+// run under ThreadSanitizer (make test-tsan).
+TEST(Threads, OpenAndCloseFilesAtOnce)
+{
+    test::temp_dir tmp;
+    fclose(test::text("all"));
+    qv_set_MT(1);
+    constexpr int threads = 4, rounds = 200;
+    std::vector<int> wrong(threads, 0);
+    std::vector<std::thread> pool;
+    for (int th = 0; th < threads; ++th)
+        pool.emplace_back([th, &wrong] {
+            const std::string name = "f" + std::to_string(th) + ".txt";
+            for (int k = 0; k < rounds; ++k) {
+                const std::string line = std::to_string(th * 100000 + k) + "\n";
+                Mm out = fopen(test::text(name.c_str()), test::text("w"));
+                fwrite(out, test::text(line.c_str()));
+                const bool closed = test::at(fclose(out), 0) == 0;
+                Mm in = fopen(test::text(name.c_str()));
+                const Mm got = fgets(in);
+                const bool closed_again = test::at(fclose(in), 0) == 0;
+                if (!closed || !closed_again || test::text_of(got) != line)
+                    ++wrong[static_cast<std::size_t>(th)];
+            }
+        });
+    for (auto& t : pool)
+        t.join();
+    qv_set_MT(0);
+    EXPECT_EQ(wrong, std::vector<int>(threads, 0));
+}
+
+namespace {
 
 } // namespace

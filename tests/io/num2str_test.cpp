@@ -334,7 +334,11 @@ TEST(Radix, TextToNumbers)
         {"base2dec default 16", base2dec(TM("10")), {16}},
         {"a blank is a 0 digit", base2dec(TM("1 "), Mm(10.0)), {10}},
         {"letters up to Z", base2dec(TM("zZ"), Mm(36.0)), {35 * 36 + 35}},
-        {"cell of texts", hex2dec(cell_of({TM("1"), TM("10")})), {16, 16}},
+        {"cell of texts", hex2dec(cell_of({TM("1"), TM("10")})), {1, 16}},
+        {"cell of unequal lengths", hex2dec(cell_of({TM("A"), TM("1F")})), {10, 31}},
+        {"cell column of unequal lengths", hex2dec(test::cell_of(3, 1, {TM("A"), TM("1F"), TM("FFF")})), {10, 31, 4095}},
+        {"blanks inside a string of a cell", base2dec(cell_of({TM("1 "), TM("2")}), Mm(10.0)), {10, 2}},
+        {"cell with an empty string", bin2dec(cell_of({TM(""), TM("101")})), {0, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -387,6 +391,53 @@ TEST(Radix, NumbersToDigits)
         EXPECT_ERROR(dec2base(Mm(39.0), Mm(base)), "dec2base: base must be between 2 and 36");
     }
     EXPECT_EQ(test::text_of(dec2base(Mm(35.0), Mm(36.0))), "Z") << "the last digit of the largest base";
+}
+
+// Every digit exact, against digits from exact integer arithmetic: powers
+// of each base and one less, up to 2^53 and beyond.
+TEST(Radix, DigitsOfWholeNumbersAreExact)
+{
+    struct Case {
+        double value;
+        int base;
+        const char* digits;
+    };
+    const std::vector<Case> cases = {
+#include "data/radix_digits.inc"
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.value) + " in base " + std::to_string(c.base));
+        EXPECT_EQ(rows_of(dec2base(Mm(c.value), Mm(double(c.base)))), std::vector<std::string>{c.digits});
+    }
+    // All values of one base at once: one width, the shorter ones padded
+    // with '0' on the left.
+    for (int base : {2, 8, 10, 36}) {
+        SCOPED_TRACE(base);
+        std::vector<const Case*> of_base;
+        for (const Case& c : cases)
+            if (c.base == base && c.value < 1e30)
+                of_base.push_back(&c);
+        Mm column(0, 0, 0, static_cast<int>(of_base.size()), 1, qv_double);
+        std::size_t width = 0;
+        for (std::size_t k = 0; k < of_base.size(); ++k) {
+            column.addr()[k] = of_base[k]->value;
+            width = std::max(width, std::strlen(of_base[k]->digits));
+        }
+        const std::vector<std::string> rows = rows_of(dec2base(column, Mm(double(base))));
+        ASSERT_EQ(rows.size(), of_base.size());
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            const std::string d = of_base[k]->digits;
+            EXPECT_EQ(rows[k], std::string(width - d.size(), '0') + d);
+        }
+    }
+    const std::vector<std::pair<Mm, std::string>> reported = {
+        {dec2bin(Mm(9007199254740991.0)), std::string(53, '1')},
+        {dec2base(Mm(8999999999999999.0), Mm(10.0)), "8999999999999999"},
+        {dec2bin(Mm(4503599627370499.0)), "1" + std::string(49, '0') + "011"},
+        {dec2base(Mm(511.0), Mm(8.0)), "777"},
+    };
+    for (const auto& [result, digits] : reported)
+        EXPECT_EQ(rows_of(result), std::vector<std::string>{digits});
 }
 
 TEST(Radix, Hex2num)

@@ -252,16 +252,19 @@ TEST(Sprintf, OneInputReturnsTheFormatUnchanged)
     EXPECT_EQ(r.getpr((double*)nullptr), f.getpr((double*)nullptr)) << "the same value, shared";
 }
 
-TEST(Sprintf, CellsAndStructsAreRefused)
+TEST(Sprintf, CellsAndStructsAreRefusedNamingTheirClass)
 {
     Mm cell(0, 0, 0, 1, 1, qv_cell);
     cell.mr(1) = Mm(1.0);
     Mm s(0, 0, 0, 1, 1, qv_cell);
     s.addfield("a", 0);
-    EXPECT_ERROR(sprintf(TM("%d"), args({cell})), "sprintf: unknown type character");
-    EXPECT_ERROR(sprintf(TM("%d"), args({s})), "sprintf: unknown type character");
-    EXPECT_ERROR(sprintf(TM("%d"), s), "sprintf: unknown type character");
-    EXPECT_ERROR(sprintf(TM("%d"), args({1, cell})), "sprintf: unknown type character");
+    const char* cell_message = "sprintf: an argument of class cell can not be formatted";
+    const char* struct_message = "sprintf: an argument of class struct can not be formatted";
+    EXPECT_ERROR(sprintf(TM("%d"), args({cell})), cell_message);
+    EXPECT_ERROR(sprintf(TM("%d"), args({s})), struct_message);
+    EXPECT_ERROR(sprintf(TM("%d"), s), struct_message);
+    EXPECT_ERROR(sprintf(TM("%d"), args({1, cell})), cell_message);
+    EXPECT_ERROR(sprintf(TM("%s and %s"), args({TM("a"), cell})), cell_message) << "after a text";
     Mm unset(i_o, "unset", 0);
     EXPECT_ERROR(sprintf(TM("%d"), args({unset})), "variable '(temporary)' was used without a value");
 }
@@ -374,6 +377,11 @@ TEST(Sscanf, ValuesAndShapes)
         {"-1", "%u", std::nullopt, 1, 1, {-1}, false},
         {"017 0x1f 9", "%i", std::nullopt, 3, 1, {15, 31, 9}, false},
         {"Hi", "%c", std::nullopt, 1, 2, {'H', 'i'}, true},
+        // A field of N characters is all of them or none.
+        {"abcdefg", "%3c", std::nullopt, 1, 6, {'a', 'b', 'c', 'd', 'e', 'f'}, true},
+        {"abcdef", "%3c", std::nullopt, 1, 6, {'a', 'b', 'c', 'd', 'e', 'f'}, true},
+        {"ab", "%3c", std::nullopt, 0, 0, {}, true},
+        {"abcd", "%*3c%c", std::nullopt, 1, 1, {'d'}, true},
         {"\xC8", "%c", std::nullopt, 1, 1, {-56}, true},
         {"abc", "abc", std::nullopt, 0, 0, {}, true},
         {"Inf -inf NaN", "%f", std::nullopt, 3, 1, {inf, -inf, NAN}, false},

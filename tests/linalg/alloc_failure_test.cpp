@@ -62,6 +62,23 @@ TEST(AllocationFailure, LinearAlgebra)
         {"rosser", Mm(), [](Mm& x) { x = rosser(); }},
         {"trace", g, [](Mm& x) { x = trace(x); }},
         {"planerot", test::real(2, 1, {3, 4}), [](Mm& x) { Mm G, y; planerot(x, i_o, G, y); x = G; }},
+        {"svd of a matrix with Inf", test::real(2, 2, {1, 2, INFINITY, 3}),
+         [](Mm& x) { Mm U, S, V; svd(x, i_o, U, S, V); x = V; }},
+        {"null of NaN", Mm(NAN), [](Mm& x) { x = null(x); }},
+        {"inv with Inf", test::real(2, 2, {1, 2, INFINITY, 3}), [](Mm& x) { x = inv(x); }},
+        {"negative fractional power", test::real(2, 2, {1, 2, 2, 1}), [](Mm& x) { x = mpower(x, Mm(-0.5)); }},
+        {"expm, diagonal", test::real(2, 2, {-0x1p1022, 0, 0, -1}), [](Mm& x) { x = expm(x); }},
+        {"expm, triangular", test::real(2, 2, {-1e20, 0, 1, -1}), [](Mm& x) { x = expm(x); }},
+        {"expm through the Schur form", test::real(3, 3, {-1e20, 0, 0, 0, 0, -1, 0, 1, 0}),
+         [](Mm& x) { x = expm(x); }},
+        {"det of real", g, [](Mm& x) { x = det(x); }},
+        {"eig of a pair scaled by 1e300", 1e300 * a, [=](Mm& x) { x = eig(x, g); }},
+        {"qz of a scaled pair", 1e300 * a, [=](Mm& x) { Mm AA, BB, Q, Z; qz(x, g, i_o, AA, BB, Q, Z); x = AA; }},
+        {"rank-deficient least squares", test::real(3, 2, {1, 0, 0, 0, 0, 0}), [=](Mm& x) { x = mldivide(x, b); }},
+        {"tall sparse least squares", sparse(test::real(4, 2, {1, 2, 0, 1, 0, 1, 3, 1})),
+         [](Mm& x) { x = mldivide(x, test::real(4, 1, {1, 2, 3, 4})); }},
+        {"complex tall sparse least squares", sparse(test::complex(3, 2, {1, 2, 0, 0, 1, 3}, {0, 1, 0, 1, 0, 0})),
+         [](Mm& x) { x = mldivide(x, test::real(3, 1, {1, 2, 3})); }},
     });
 }
 

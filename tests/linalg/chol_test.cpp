@@ -154,4 +154,66 @@ TEST(Chol, AgreesWithLapackAndReproducesTheMatrix)
             }
 }
 
+// Imaginary parts on the diagonal at rounding level (within n*eps*|Re|)
+// count as 0: numpy factors [4+1e-17i 1+1i;1-1i 3] as [2 0.5+0.5i;0 1.58...];
+// anything larger still stops the factorisation at its column.
+TEST(Chol, RoundingLevelImaginaryDiagonal)
+{
+    const Mm a = test::complex(2, 2, {4, 1, 1, 3}, {1e-17, -1, 1, 0});
+    const Mm r = chol(a);
+    ASSERT_TRUE(r.isc());
+    const std::vector<double> re = {2, 0, 0.5, 1.5811388300841898}, im = {0, 0, 0.5, 0};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(r.addr()[k], re[k], 2 * eps52 * 2) << k;
+        EXPECT_EQ(r.addi()[k], im[k]) << k;
+    }
+    struct Case {
+        const char* what;
+        double im11;
+        double p;
+    };
+    // n = 2, Re a(1,1) = 4: the bound is 2*eps*4 = 2^-49.
+    const std::vector<Case> cases = {
+        {"at the bound", 0x1p-49, 0},
+        {"negative, at the bound", -0x1p-49, 0},
+        {"twice the bound", 0x1p-48, 1},
+        {"1e-10", 1e-10, 1},
+        {"NaN", NAN, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm R, p;
+        chol(test::complex(2, 2, {4, 1, 1, 3}, {c.im11, -1, 1, 0}), i_o, R, p);
+        EXPECT_EQ(p.r(), c.p);
+        if (c.p == 0) {
+            EXPECT_EQ(R.i(1, 1), 0);
+            EXPECT_EQ(R.i(2, 2), 0);
+        }
+    }
+    EXPECT_ERROR(chol(test::complex(2, 2, {4, 1, 1, 3}, {1e-10, -1, 1, 0})),
+                 "chol: (temporary) matrix not positive definite");
+
+    // X*D*X' + 50*I formed by the library's products (D a positive
+    // diagonal): the rounding of X*D leaves imaginary parts on the
+    // diagonal, and the matrix factors.
+    const int n = 50;
+    const Mm x = hash_matrix(n, n, true, 63);
+    Mm d = zeros(double(n), 1.0);
+    for (int k = 0; k < n; ++k)
+        d.addr()[k] = 1 + k / 7.0;
+    const Mm h = (x * diag(d)) * ctranspose(x) + 50 * eye(double(n));
+    bool rounding_seen = false;
+    for (int k = 0; k < n; ++k)
+        rounding_seen = rounding_seen || h.addi()[k + k * n] != 0;
+    ASSERT_TRUE(rounding_seen) << "the fixture must carry imaginary rounding on its diagonal";
+    Mm R, p;
+    chol(h, i_o, R, p);
+    EXPECT_EQ(p.r(), 0);
+    ASSERT_EQ(R.rows(), n);
+    const cmat Rc = to_cmat(R), H = to_cmat(h);
+    EXPECT_LE(max_abs_diff(product(Rc, Rc, true), H) / (max_abs(H) * n * eps52), 30);
+    for (int k = 0; k < n; ++k)
+        EXPECT_EQ(R.addi()[k + k * n], 0) << k;
+}
+
 } // namespace

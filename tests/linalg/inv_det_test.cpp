@@ -89,6 +89,58 @@ TEST(Det, LargeSparseFromTheFactorPivots)
     EXPECT_EQ(det(horzcat(Mm(t(c_p, colon(1.0, double(n - 1)))), sparse(Mm(double(n)), Mm(1.0)))).r(), 0);
 }
 
+// Determinants whose pivots' running product leaves the doubles although
+// the determinant does not: the product is kept as a mantissa and a power
+// of two. Reference values from tools/reference/large_determinants.py.
+TEST(Det, PartialProductsBeyondTheDoubles)
+{
+    // The 2-D Poisson matrix of a 150x150 grid, 22,500 unknowns.
+    const int m = 150, n = m * m;
+    std::vector<double> i, j, v;
+    auto put = [&](int r, int c, double x) {
+        i.push_back(r + 1);
+        j.push_back(c + 1);
+        v.push_back(x);
+    };
+    for (int y = 0; y < m; ++y)
+        for (int x = 0; x < m; ++x) {
+            const int k = x + y * m;
+            put(k, k, 4);
+            if (x > 0)
+                put(k, k - 1, -1);
+            if (x < m - 1)
+                put(k, k + 1, -1);
+            if (y > 0)
+                put(k, k - m, -1);
+            if (y < m - 1)
+                put(k, k + m, -1);
+        }
+    auto column = [](const std::vector<double>& x) {
+        Mm c = zeros(double(x.size()), 1.0);
+        std::copy(x.begin(), x.end(), c.addr());
+        return c;
+    };
+    const Mm P = sparse(column(i), column(j), column(v), Mm(double(n)), Mm(double(n)));
+    const double c = 0.3103884609439081;
+    const double want = 0.9999999999976175;  // exp(26323.43998855913 + n log c), scipy splu
+    const Mm d = det(c * P);
+    EXPECT_FALSE(d.issparse());
+    EXPECT_NEAR(d.r(), want, 1e-10);
+    // det(P) itself is e^26323: beyond the doubles.
+    EXPECT_EQ(det(P).r(), INFINITY);
+    EXPECT_EQ(det((c / 2) * P).r(), 0.0);
+
+    // diag of 150 times 1e3 and 150 times 1e-3, dense and sparse: the
+    // plain running product overflowed to Inf at the 103rd pivot.
+    Mm g = zeros(300.0, 300.0);
+    for (int k = 0; k < 300; ++k)
+        g.addr()[k + k * 300] = k < 150 ? 1e3 : 1e-3;
+    const double exact = 1.000000000000003;  // mpmath, the product of the doubles
+    EXPECT_NEAR(det(g).r(), exact, 300 * eps52);
+    EXPECT_NEAR(det(sparse(g)).r(), exact, 300 * eps52);
+    EXPECT_NEAR(det(-g).r(), exact, 300 * eps52) << "an even order keeps the sign";
+}
+
 TEST(Inv, Cases)
 {
     EXPECT_EQ(inv(Mm(4.0)).r(), 0.25);
@@ -116,6 +168,34 @@ TEST(Inv, Cases)
             const cmat A = to_cmat(a), X = to_cmat(inv(a));
             EXPECT_LE(max_abs_diff(product(A, X), identity(n)) / (max_abs(A) * max_abs(X) * n * eps52), 30);
         }
+}
+
+// An Inf is no large number to eliminate with: inv([2 -1 0;-1 2 Inf;0 -1 2])
+// was the finite [2/3 1/3 0;1/3 2/3 0;0 0 0]. A NaN or Inf in a matrix
+// gives an inverse of NaN (numpy's inv); a scalar keeps its reciprocal.
+TEST(Inv, NonFiniteMatrixGivesNaN)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    const std::vector<Case> cases = {
+        {"[2 -1 0;-1 2 Inf;0 -1 2]", test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, INFINITY, 2})},
+        {"[1 NaN;0 1]", test::real(2, 2, {1, 0, NAN, 1})},
+        {"[Inf 0;0 1]", test::real(2, 2, {INFINITY, 0, 0, 1})},
+        {"complex -Inf", test::complex(2, 2, {1, 0, 0, 1}, {0, -INFINITY, 0, 0})},
+        {"sparse with Inf", sparse(test::real(2, 2, {2, 0, INFINITY, 3}))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm x = inv(c.a);
+        EXPECT_EQ(test::extents(x), test::extents(c.a));
+        EXPECT_EQ(x.issparse(), c.a.issparse());
+        for (double v : test::values(real(x)))
+            EXPECT_TRUE(std::isnan(v));
+    }
+    EXPECT_EQ(inv(Mm(INFINITY)).r(), 0.0);
+    EXPECT_TRUE(std::isnan(inv(Mm(NAN)).r()));
 }
 
 TEST(Rcond, Cases)

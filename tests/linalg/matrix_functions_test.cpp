@@ -3,6 +3,7 @@
 // messages.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -21,6 +22,41 @@ struct FunctionReference {
 const std::vector<FunctionReference> reference = {
 #include "data/matrix_functions_reference.inc"
 };
+
+struct PowerReference {
+    int n;
+    double p;
+    std::vector<double> a, re, im;
+};
+
+const std::vector<PowerReference> power_reference = {
+#include "data/fractional_power_reference.inc"
+};
+
+struct SpreadReference {
+    const char* what;
+    int n;
+    std::vector<double> a_re, a_im, f_re, f_im;
+    double normwise;  // 0: every element to its own accuracy
+};
+
+const std::vector<SpreadReference> spread_reference = {
+#include "data/expm_spread_reference.inc"
+};
+
+Mm complex_matrix_of(int n, const std::vector<double>& re, const std::vector<double>& im)
+{
+    bool complex = false;
+    for (double v : im)
+        complex = complex || v != 0;
+    Mm a(complex, 0, 0, n, n, qv_double);
+    for (int k = 0; k < n * n; ++k) {
+        a.addr()[k] = re[k];
+        if (complex)
+            a.addi()[k] = im[k];
+    }
+    return a;
+}
 
 Mm matrix_of(int n, const std::vector<double>& v)
 {
@@ -91,6 +127,65 @@ TEST(Expm, Identities)
     EXPECT_NEAR(one.addi()[0], std::sin(1.0), 4 * eps);
     EXPECT_ERROR(expm(zeros(2.0, 3.0)), "expm: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
     EXPECT_EQ(test::extents(expm(Mm())), (std::vector<int>{0, 0}));
+}
+
+// A small eigenvalue beside a large one: the scaling by 2^s used to drown
+// its part (expm(diag([-2^1022 -1])) was [0 0;0 1]). A diagonal argument
+// takes exp of its diagonal, a triangular one keeps its diagonal and
+// superdiagonal exact through the squarings, and a general one with a
+// large scaling goes through its Schur form. Each element of a structured
+// argument is compared relative to itself and to the largest element of
+// its row and column of the result (the far entries come from the
+// squarings); a general argument's small parts are only known normwise.
+TEST(Expm, EigenvaluesFarApart)
+{
+    ASSERT_GE(spread_reference.size(), 7u);
+    for (const auto& c : spread_reference) {
+        SCOPED_TRACE(c.what);
+        const Mm a = complex_matrix_of(c.n, c.a_re, c.a_im);
+        const Mm want = complex_matrix_of(c.n, c.f_re, c.f_im);
+        const Mm got = expm(a);
+        ASSERT_EQ(test::extents(got), test::extents(want));
+        EXPECT_EQ(got.isc(), a.isc());
+        if (c.normwise > 0) {
+            EXPECT_LE(max_diff(got, want), c.normwise * max_abs(want));
+            continue;
+        }
+        for (int j = 0; j < c.n; ++j)
+            for (int i = 0; i < c.n; ++i) {
+                const int k = i + j * c.n;
+                double line = 0;
+                for (int t = 0; t < c.n; ++t)
+                    line = std::max({line, std::abs(want.addr()[i + t * c.n]), std::abs(want.addr()[t + j * c.n])});
+                const double re = got.addr()[k], im = got.isc() ? got.addi()[k] : 0.0;
+                const double d = std::hypot(re - c.f_re[k], im - c.f_im[k]);
+                EXPECT_LE(d, 64 * eps * (std::hypot(c.f_re[k], c.f_im[k]) + line) + 1e-320) << i << "," << j;
+            }
+    }
+    // The call that gave [0 0;0 1], bit for bit.
+    const std::vector<double> d = test::values(expm(test::real(2, 2, {-0x1p1022, 0, 0, -1})));
+    EXPECT_EQ(d, (std::vector<double>{0, 0, 0, std::exp(-1.0)}));
+}
+
+// Arguments outside the plain path: NaN or Inf (a diagonal one still has
+// its exponentials, any other none), and uint8, which was halved in its own
+// arithmetic down to rounding.
+TEST(Expm, NonFiniteAndIntegerArguments)
+{
+    const std::vector<double> d = test::values(expm(test::real(2, 2, {INFINITY, 0, 0, -INFINITY})));
+    EXPECT_EQ(d, (std::vector<double>{INFINITY, 0, 0, 0}));
+    for (const Mm& a : {test::real(2, 2, {1, 2, INFINITY, 3}), test::real(2, 2, {1, NAN, 0, 3}),
+                        test::real(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, NAN})}) {
+        const Mm e = expm(a);
+        EXPECT_EQ(test::extents(e), test::extents(a));
+        for (double v : test::values(e))
+            EXPECT_TRUE(std::isnan(v));
+    }
+    const Mm g = test::real(2, 2, {1, 2, 3, 4});
+    const Mm from_bytes = expm(muint8(g));
+    EXPECT_EQ(from_bytes.gettype(), qv_double);
+    EXPECT_EQ(test::values(from_bytes), test::values(expm(g)));
+    EXPECT_NEAR(from_bytes.addr()[0], 51.968956198705, 1e-10);  // scipy expm([[1,3],[2,4]])[0,0]
 }
 
 TEST(Logm, RealAndComplexResults)
@@ -170,6 +265,58 @@ TEST(Mpower, PowersOfMatrices)
     EXPECT_ERROR(mpower(a), "mpower does not accept 1 input");
     EXPECT_ERROR(mpower(zeros(2.0, 3.0), Mm(2.0)),
                  "mpower: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+// Fractional powers, negative ones included, take the principal power of
+// each eigenvalue: [1 2;2 1]^-0.5 has eigenvalue -1, whose principal power
+// is -i, not the i of (1/-1)^0.5. scipy's fractional_matrix_power as data.
+TEST(Mpower, FractionalPowersOfNegativeEigenvalues)
+{
+    ASSERT_GE(power_reference.size(), 20u);
+    for (const auto& c : power_reference) {
+        SCOPED_TRACE(std::to_string(c.n) + "x" + std::to_string(c.n) + " ^ " + std::to_string(c.p));
+        const Mm a = matrix_of(c.n, c.a);
+        Mm want(1, 0, 0, c.n, c.n, qv_double);
+        for (int k = 0; k < c.n * c.n; ++k) {
+            want.addr()[k] = c.re[k];
+            want.addi()[k] = c.im[k];
+        }
+        const Mm got = mpower(a, Mm(c.p));
+        ASSERT_EQ(test::extents(got), test::extents(want));
+        EXPECT_TRUE(got.isc());
+        EXPECT_LE(max_diff(got, want), 1e3 * eps * max_abs(want));
+    }
+    // [1 2;2 1]^-0.5 element by element.
+    const Mm r = mpower(test::real(2, 2, {1, 2, 2, 1}), Mm(-0.5));
+    ASSERT_TRUE(r.isc());
+    const double re = 1 / std::sqrt(12.0);
+    const std::vector<double> im = {-0.5, 0.5, 0.5, -0.5};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(r.addr()[k], re, 8 * eps) << k;
+        EXPECT_NEAR(r.addi()[k], im[k], 8 * eps) << k;
+    }
+    // A positive definite matrix keeps a real result.
+    const Mm spd = test::real(2, 2, {2, 1, 1, 3});
+    const Mm half = mpower(spd, Mm(-0.5));
+    EXPECT_FALSE(half.isc());
+    EXPECT_LE(max_diff(half * half * spd, eye(2.0)), 16 * eps);
+}
+
+// No negative or fractional power of a NaN or Inf matrix is known: inv
+// and the eigenvalues would hand back finite numbers.
+TEST(Mpower, NonFiniteMatrixToNegativeOrFractionalPowerGivesNaN)
+{
+    const Mm a = test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, INFINITY, 2});
+    const Mm b = test::real(2, 2, {1, NAN, 0, 1});
+    for (double p : {-1.0, -2.0, -0.5, 0.5, 1.5, -2.5}) {
+        SCOPED_TRACE(p);
+        for (const Mm* m : {&a, &b}) {
+            const Mm x = mpower(*m, Mm(p));
+            EXPECT_EQ(test::extents(x), test::extents(*m));
+            for (double v : test::values(real(x)))
+                EXPECT_TRUE(std::isnan(v));
+        }
+    }
 }
 
 } // namespace

@@ -24,6 +24,15 @@ const std::vector<QzReference> reference = {
 #include "data/qz_reference.inc"
 };
 
+struct ScaledPencil {
+    double scale_a, scale_b;
+    std::vector<double> lambda;
+};
+
+const std::vector<ScaledPencil> scaled_reference = {
+#include "data/scaled_pencil_reference.inc"
+};
+
 Mm matrix_of(int n, const std::vector<double>& v)
 {
     Mm a(0, 0, 0, n, n, qv_double);
@@ -187,6 +196,46 @@ TEST(GeneralizedEig, TwoByTwoWithSingularB)
     EXPECT_LE(test::difference(test::product(test::product(q, dense_of(a)), z), dense_of(AA)).norm1(), 30 * eps * 10);
     EXPECT_LE(test::difference(test::product(test::product(q, dense_of(b)), z), bb).norm1(), 30 * eps);
     EXPECT_EQ(BB.addr()[0] * BB.addr()[3], 0);
+}
+
+// A pair scaled far from 1 (eig(1e300*A3, B3) was all NaN, and qz's
+// outputs NaN): each matrix is brought into the kernels' range by a power
+// of two, so the eigenvalues are the scaled ones (0 or Inf where those
+// leave the doubles) and qz still reproduces the pencil.
+TEST(GeneralizedEig, PairScaledFarFromOne)
+{
+    const Mm a3 = test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, -1, 2});
+    const Mm b3 = test::real(3, 3, {2, 0, 1, 0, 3, 0, 1, 0, 4});
+    ASSERT_GE(scaled_reference.size(), 8u);
+    for (const ScaledPencil& c : scaled_reference) {
+        SCOPED_TRACE(std::to_string(c.scale_a) + " * A3, " + std::to_string(c.scale_b) + " * B3");
+        const Mm A = c.scale_a * a3, B = c.scale_b * b3;
+        const Mm d = eig(A, B);
+        ASSERT_EQ(test::extents(d), (std::vector<int>{3, 3}));
+        EXPECT_FALSE(d.isc());
+        std::vector<double> got = {d.addr()[0], d.addr()[4], d.addr()[8]};
+        std::sort(got.begin(), got.end());
+        for (int k = 0; k < 3; ++k) {
+            if (std::isinf(c.lambda[k]))
+                EXPECT_EQ(got[k], c.lambda[k]) << k;
+            else
+                EXPECT_NEAR(got[k], c.lambda[k], 64 * eps * std::fabs(c.lambda[k])) << k;
+        }
+
+        Mm AA, BB, Q, Z, V;
+        qz(A, B, i_o, AA, BB, Q, Z, V);
+        for (const Mm* x : {&AA, &BB, &Q, &Z, &V})
+            for (double v : test::values(real(*x)))
+                EXPECT_TRUE(std::isfinite(v));
+        const test::dense q = dense_of(Q), z = dense_of(Z);
+        EXPECT_LE(test::departure_from_unitary(q), 30 * 3 * eps);
+        EXPECT_LE(test::departure_from_unitary(z), 30 * 3 * eps);
+        const test::dense a = dense_of(A), b = dense_of(B);
+        EXPECT_LE(test::difference(test::product(test::product(q, a), z), dense_of(AA)).norm1(), 30 * 3 * eps * a.norm1());
+        test::dense bb = dense_of(BB);
+        bb.set(2, 0, 0.0);  // BB(3,1) carries the kernels' tolerance
+        EXPECT_LE(test::difference(test::product(test::product(q, b), z), bb).norm1(), 30 * 3 * eps * b.norm1());
+    }
 }
 
 TEST(GeneralizedEig, Rejections)

@@ -48,6 +48,51 @@ TEST(NonFiniteEntries, RankCondPinvAreNaN)
     }
 }
 
+// null, orth and rcond of a NaN or Inf argument: NaN, not a plausible basis
+// ([1] for null(Inf), [] for orth(NaN)) or an "exactly singular" 0; and
+// every function over svd returns on the matrix whose svd never ended.
+TEST(NonFiniteEntries, NullOrthRcondAreNaN)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+        std::vector<int> null_extents, orth_extents;
+    };
+    const Mm inf_23 = test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, INFINITY, 2});
+    const Mm nan_23 = test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, NAN, 2});
+    const std::vector<Case> cases = {
+        {"Inf", Mm(INFINITY), {1, 1}, {1, 1}},
+        {"NaN", Mm(NAN), {1, 1}, {1, 1}},
+        {"[2 -1 0;-1 2 NaN;0 -1 2]", nan_23, {3, 3}, {3, 3}},
+        {"[2 -1 0;-1 2 Inf;0 -1 2]", inf_23, {3, 3}, {3, 3}},
+        {"2x3 with -Inf", test::real(2, 3, {1, 2, -INFINITY, 4, 5, 6}), {3, 3}, {2, 2}},
+        {"complex Inf", test::complex(2, 2, {1, 0, 0, 1}, {0, INFINITY, 0, 0}), {2, 2}, {2, 2}},
+    };
+    auto all_nan = [](const Mm& x) {
+        for (double v : test::values(real(x)))
+            if (!std::isnan(v))
+                return false;
+        return !isempty(x);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm n = null(c.a), o = orth(c.a);
+        EXPECT_EQ(test::extents(n), c.null_extents);
+        EXPECT_EQ(test::extents(o), c.orth_extents);
+        EXPECT_TRUE(all_nan(n));
+        EXPECT_TRUE(all_nan(o));
+        EXPECT_TRUE(std::isnan(rank(c.a).r()));
+        EXPECT_TRUE(std::isnan(cond(c.a).r()));
+        EXPECT_TRUE(all_nan(pinv(c.a)));
+        if (c.a.rows() == c.a.cols()) {
+            EXPECT_TRUE(std::isnan(rcond(c.a).r()));
+        }
+    }
+    EXPECT_TRUE(std::isnan(rcond(sparse(test::real(2, 2, {1, 0, 0, NAN}))).r()));
+    // A finite singular matrix is still exactly singular to rcond.
+    EXPECT_EQ(rcond(zeros(2.0, 2.0)).r(), 0.0);
+}
+
 TEST(Rank, Cases)
 {
     struct Case {

@@ -1,6 +1,7 @@
 // svd: shapes of every form, hand-checked values, the backward error and
 // orthogonality of the factors on real and complex matrices, the values
-// against reference values, and the stopped iteration showing as NaN.
+// against reference values, and the stopped iteration and non-finite
+// arguments showing as NaN.
 #include "linalg/kernels.hpp"
 #include "linalg_support.hpp"
 
@@ -238,6 +239,81 @@ TEST_F(SvdStopped, OutputsAreNaN)
             for (double v : test::values(*x))
                 EXPECT_TRUE(std::isnan(v));
     }
+}
+
+// A NaN or Inf entry: every form returns NaN values and vectors of the
+// usual shapes at once. The first matrix kept the iteration splitting for
+// ever (Inf + |x| == Inf makes every element look negligible).
+TEST(Svd, NonFiniteArgumentsGiveNaNAtOnce)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+    };
+    const std::vector<Case> cases = {
+        {"[2 -1 0;-1 2 Inf;0 -1 2]", test::real(3, 3, {2, -1, 0, -1, 2, -1, 0, INFINITY, 2})},
+        {"[2 -1 0;-1 2 0;0 Inf 2]", test::real(3, 3, {2, -1, 0, -1, 2, INFINITY, 0, 0, 2})},
+        {"Inf", Mm(INFINITY)},
+        {"-Inf", Mm(-INFINITY)},
+        {"NaN", Mm(NAN)},
+        {"4x2 with -Inf", test::real(4, 2, {1, 2, 3, 4, 5, -INFINITY, 7, 8})},
+        {"2x4 with NaN", test::real(2, 4, {1, 2, 3, 4, NAN, 6, 7, 8})},
+        {"complex, Inf imaginary part", test::complex(2, 3, {1, 2, 3, 4, 5, 6}, {0, 0, 0, INFINITY, 0, 0})},
+        {"complex, NaN real part", test::complex(3, 2, {1, NAN, 3, 4, 5, 6}, {1, 0, 0, 0, 0, 1})},
+    };
+    auto all_nan = [](const Mm& x) {
+        for (double v : test::values(real(x)))
+            if (!std::isnan(v))
+                return false;
+        return true;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int m = c.a.rows(), n = c.a.cols(), k = std::min(m, n);
+        const Mm s = svd(c.a);
+        EXPECT_EQ(test::extents(s), (std::vector<int>{k, 1}));
+        EXPECT_TRUE(all_nan(s));
+        for (bool economy : {false, true}) {
+            SCOPED_TRACE(economy ? "economy" : "full");
+            Mm U, S, V;
+            if (economy)
+                svd(c.a, Mm(0.0), i_o, U, S, V);
+            else
+                svd(c.a, i_o, U, S, V);
+            const int uc = economy ? k : m;
+            EXPECT_EQ(test::extents(U), (std::vector<int>{m, uc}));
+            EXPECT_EQ(test::extents(S), (std::vector<int>{uc, n}));
+            EXPECT_EQ(test::extents(V), (std::vector<int>{n, n}));
+            EXPECT_TRUE(all_nan(U));
+            EXPECT_TRUE(all_nan(S));
+            EXPECT_TRUE(all_nan(V));
+        }
+    }
+}
+
+// The kernels themselves answer a non-finite matrix before iterating:
+// info counts every value as unfound.
+TEST(SvdKernel, NonFiniteMatrixReportsEveryValueUnfound)
+{
+    const int m = 3, n = 3, job = 11;
+    std::vector<double> x = {2, -1, 0, -1, 2, -1, 0, INFINITY, 2};
+    std::vector<double> s(3), e(3), u(9), v(9), work(3);
+    int info = -1;
+    svd_kernel_real(x.data(), &m, &m, &n, s.data(), e.data(), u.data(), &m, v.data(), &n, work.data(), &job, &info);
+    EXPECT_EQ(info, 3);
+    for (const std::vector<double>* out : {&s, &u, &v})
+        for (double t : *out)
+            EXPECT_TRUE(std::isnan(t));
+
+    std::vector<double> xr = {1, 0, 0, 1}, xi = {0, NAN, 0, 0};
+    std::vector<double> sr(2), si(2), er(2), ei(2), ur(4), ui(4), vr(4), vi(4), wr(2), wi(2);
+    const int two = 2;
+    info = -1;
+    svd_kernel_complex(xr.data(), xi.data(), &two, &two, &two, sr.data(), si.data(), er.data(), ei.data(), ur.data(),
+                       ui.data(), &two, vr.data(), vi.data(), &two, wr.data(), wi.data(), &job, &info);
+    EXPECT_EQ(info, 2);
+    for (double t : sr)
+        EXPECT_TRUE(std::isnan(t));
 }
 
 } // namespace

@@ -15,6 +15,7 @@ TEST(AllocationFailure, OptimisationFunctions)
     reg.define_scalar("cubic", [](double x) { return x * x * x - 2 * x - 5; });
     reg.define_scalar("cos", [](double x) { return std::cos(x); });
     reg.define_elementwise("exp", [](double x) { return std::exp(x); });
+    reg.define_elementwise("gauss", [](double x) { return std::exp(-x * x); });
     reg.define("bowl", [](const std::vector<Mm>& a, int) {
         if (a[0].size() < 2)
             return std::vector<Mm>{Mm()};
@@ -40,6 +41,7 @@ TEST(AllocationFailure, OptimisationFunctions)
         {"fzero", Mm(), [=](Mm& x) { x = fzero(TM("cubic"), interval); }},
         {"fminbnd", Mm(), [](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0)); }},
         {"quad8", Mm(), [](Mm& x) { x = quad8(TM("exp"), Mm(0.0), Mm(1.0)); }},
+        {"quad8, tolerance not met", Mm(), [](Mm& x) { x = quad8(TM("gauss"), Mm(-50.0), Mm(50.0)); }},
         {"fmins", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, limit); }},
         {"fmins, options structure", Mm(), [=](Mm& x) { x = fmins(TM("bowl"), start, optimset(tolx, pairs)); }},
         {"fminbnd, options vector", Mm(), [=](Mm& x) { x = fminbnd(TM("cos"), Mm(3.0), Mm(4.0), limit); }},

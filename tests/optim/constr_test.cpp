@@ -159,6 +159,45 @@ TEST_F(ConstrTest, BoundsAndEqualities)
     EXPECT_LT(test::at(z, 0), 0.1) << "as inequalities the minimum lies elsewhere";
 }
 
+// An equality enters the minimiser as the pair -g >= 0, g >= 0; as the
+// single row -g^2 >= 0 its gradient vanished on the constraint and the
+// run stopped short of it (x = [1.4677 0.5323] for the first case).
+TEST_F(ConstrTest, EqualitiesReachTheExactOptimum)
+{
+    auto line = [](const double* x) { return (x[0] - 3) * (x[0] - 3) + (x[1] - 2) * (x[1] - 2); };
+    auto on_lines = [](const double* x) { return x[0] * x[0] + (x[1] - 3) * (x[1] - 3); };
+    reg.define("line", objective_and_constraints([=](const double* x) { return Mm(line(x)); },
+                                                 [](const double* x) { return std::vector<double>{x[0] + x[1] - 2}; }));
+    reg.define("on_lines",
+               objective_and_constraints([=](const double* x) { return Mm(on_lines(x)); }, [](const double* x) {
+                   return std::vector<double>{x[0] + x[1] - 1, x[0] - x[1]};
+               }));
+    struct Case {
+        const char* what;
+        const char* f;
+        double (*objective_at)(const double*);
+        Mm options;
+        std::vector<double> optimum;
+        double objective, tol;
+    };
+    const std::vector<Case> cases = {
+        {"x + y = 2, default tolerances", "line", line, options_with({{13, 1}}), equality_line_reference, 4.5, 1e-5},
+        {"x + y = 2, TolX = TolFun = 1e-8", "line", line, options_with({{2, 1e-8}, {3, 1e-8}, {13, 1}}),
+         equality_line_reference, 4.5, 1e-7},
+        {"x + y = 1 and x = y", "on_lines", on_lines, options_with({{13, 2}}), two_equalities_reference, 6.5, 1e-5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x, out;
+        constr(TM(c.f), test::row({0, 0}), c.options, i_o, x, out);
+        ASSERT_EQ(x.size(), 2);
+        EXPECT_NEAR(test::at(x, 0), c.optimum[0], c.tol);
+        EXPECT_NEAR(test::at(x, 1), c.optimum[1], c.tol);
+        EXPECT_NEAR(c.objective_at(x.addr()), c.objective, 4 * c.tol);
+        EXPECT_EQ(test::at(out, 12), test::at(c.options, 12)) << "neq as used";
+    }
+}
+
 TEST_F(ConstrTest, MinimaxAndCurvefit)
 {
     reg.define("two", [](const std::vector<Mm>& a, int) {

@@ -103,8 +103,8 @@ TEST_F(FminTest, NonFiniteValues)
     EXPECT_EQ(test::text_of(out), "untouched");
     fminbnd(TM("nan"), Mm(0.0), Mm(1.0), i_o, x, fval, flag);
     EXPECT_TRUE(std::isnan(test::at(x, 0)));
-    EXPECT_EQ(test::at(fval, 0), 0);
-    EXPECT_EQ(test::at(flag, 0), 1);
+    EXPECT_TRUE(std::isnan(test::at(fval, 0))) << "the value as evaluated, not an invented 0";
+    EXPECT_EQ(test::at(flag, 0), 0) << "no convergence claimed";
 
     reg.define_scalar("nan_later", [](double x) { return x > 0.5 ? NAN : x * x; });
     fmin(TM("nan_later"), Mm(0.0), Mm(1.0), i_o, x, out);
@@ -113,6 +113,94 @@ TEST_F(FminTest, NonFiniteValues)
     reg.define("empty", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm()}; });
     EXPECT_ERROR(fmin(TM("empty"), Mm(0.0), Mm(1.0)), "optimization: function returned empty result");
     EXPECT_ERROR(fminbnd(TM("empty"), Mm(0.0), Mm(1.0)), "optimization: function returned empty result");
+}
+
+// A search that ends without a finite answer never reports convergence:
+// exitflag 0 and fval the value met, as it was evaluated.
+TEST_F(FminTest, NoConvergenceWithoutAFiniteAnswer)
+{
+    struct Case {
+        const char* name;
+        double (*f)(double);
+    };
+    const std::vector<Case> cases = {
+        {"NaN everywhere", [](double) { return double(NAN); }},
+        {"NaN right of 0.5", [](double x) { return x > 0.5 ? NAN : x * x; }},
+        {"NaN near its minimum", [](double x) { return x > 0.29 && x < 0.31 ? NAN : (x - 0.3) * (x - 0.3); }},
+        {"Inf everywhere", [](double) { return double(INFINITY); }},
+        {"-Inf right of 0.5", [](double x) { return x > 0.5 ? -INFINITY : 1.0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reg.clear_log();
+        reg.define_scalar(c.name, c.f);
+        Mm x, fval, flag;
+        fminbnd(TM(c.name), Mm(0.0), Mm(1.0), i_o, x, fval, flag);
+        EXPECT_TRUE(std::isnan(test::at(x, 0)));
+        ASSERT_FALSE(reg.points().empty());
+        EXPECT_EQ(test::bits(test::at(fval, 0)), test::bits(c.f(reg.points().back())))
+            << "the value that ended the search";
+        EXPECT_EQ(test::at(flag, 0), 0);
+    }
+}
+
+// Intervals as wide as the doubles allow: b - a overflowed, the first
+// point was Inf and the answer NaN. Every point is now inside.
+TEST_F(FminTest, WideFiniteIntervals)
+{
+    reg.define_scalar("distance_to_2", [](double x) { return std::fabs(x - 2); });
+    reg.define_scalar("square_to_2", [](double x) { return (x - 2) * (x - 2); });
+    Mm passes = foptions();
+    passes.addr()[13] = 5000;  // golden sections from a width of 2.7e308 down to 1e-4
+    Mm x, out;
+    fmin(TM("distance_to_2"), Mm(-1e308), Mm(1.7e308), passes, i_o, x, out);
+    EXPECT_NEAR(test::at(x, 0), 2, 1e-4);
+    EXPECT_LT(test::at(out, 9), 5000);
+    for (double p : reg.points()) {
+        EXPECT_GE(p, -1e308);
+        EXPECT_LE(p, 1.7e308);
+    }
+    // (x - 2)^2 overflows wherever the first points fall: the search has
+    // no finite value to work with, and says so.
+    reg.clear_log();
+    Mm fval, flag;
+    fminbnd(TM("square_to_2"), Mm(-1e308), Mm(1.7e308), i_o, x, fval, flag);
+    ASSERT_EQ(reg.calls(), 1u);
+    const double first = reg.points()[0];
+    EXPECT_TRUE(std::isfinite(first));
+    EXPECT_NEAR(first, -1e308 + 0.7639320225002102 * 1.35e308, 1e293) << "a + c (b - a), b - a beyond the range";
+    EXPECT_TRUE(std::isnan(test::at(x, 0)));
+    EXPECT_EQ(test::at(fval, 0), INFINITY);
+    EXPECT_EQ(test::at(flag, 0), 0);
+}
+
+// A bound that is not finite is refused before the function is called.
+TEST_F(FminTest, NonFiniteBoundsAreRefused)
+{
+    struct Case {
+        const char* what;
+        double a, b;
+        bool bounded;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"fminbnd(f, -Inf, Inf)", -INFINITY, INFINITY, true, "fminbnd: the interval ends must be finite"},
+        {"fminbnd(f, 0, Inf)", 0, INFINITY, true, "fminbnd: the interval ends must be finite"},
+        {"fminbnd(f, NaN, 1)", NAN, 1, true, "fminbnd: the interval ends must be finite"},
+        {"fmin(f, -Inf, 1)", -INFINITY, 1, false, "fmin: the interval ends must be finite"},
+        {"fmin(f, 0, NaN)", 0, NAN, false, "fmin: the interval ends must be finite"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x = Mm(7.0), fval = Mm(7.0), flag = Mm(7.0), out = Mm(7.0);
+        if (c.bounded) {
+            EXPECT_ERROR(fminbnd(TM("quartic"), Mm(c.a), Mm(c.b), i_o, x, fval, flag), c.message);
+        } else {
+            EXPECT_ERROR(fmin(TM("quartic"), Mm(c.a), Mm(c.b), i_o, x, out), c.message);
+        }
+        EXPECT_EQ(test::at(x, 0), 7) << "outputs untouched";
+    }
+    EXPECT_EQ(reg.calls(), 0u);
 }
 
 TEST_F(FminTest, ExtraParametersFollowThePoint)

@@ -4,6 +4,7 @@
 #include "user_functions.hpp"
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,33 @@ TEST(Fzero, ToleranceAndExactZeros)
     }
 }
 
+// Brackets as wide as the doubles allow: the half-width (c - b) / 2
+// overflowed, and the run returned NaN or -Inf where the zero is plain.
+TEST(Fzero, WideFiniteBrackets)
+{
+    test::user_functions reg;
+    reg.define_scalar("x-1", [](double x) { return x - 1; });
+    reg.define_scalar("atan", [](double x) { return std::atan(x); });
+    struct Case {
+        const char* f;
+        double a, b, zero;
+    };
+    const std::vector<Case> cases = {
+        {"x-1", -1e308, 1e308, 1},
+        {"x-1", 1e308, -1e308, 1},
+        {"atan", -1e308, 1.7e308, 0},
+        {"atan", -1.7976931348623157e308, 1.7976931348623157e308, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.f << " on [" << c.a << ", " << c.b << "]");
+        reg.clear_log();
+        const double x = test::at(fzero(TM(c.f), test::row({c.a, c.b})), 0);
+        EXPECT_LE(std::fabs(x - c.zero), 4 * eps * std::fabs(c.zero)) << x;
+        for (double p : reg.points())
+            EXPECT_TRUE(std::isfinite(p)) << p;
+    }
+}
+
 TEST(Fzero, Errors)
 {
     test::user_functions reg;
@@ -131,6 +159,7 @@ TEST(Fzero, Errors)
     reg.define_scalar("nan_left", [](double x) { return x < 1.5 ? NAN : x - 2; });
     reg.define_scalar("nan_below", [](double x) { return x < 0 ? NAN : 1.0; });
     reg.define("empty", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm()}; });
+    reg.define_scalar("atan", [](double x) { return std::atan(x); });
     struct Case {
         const char* what;
         std::function<void()> call;
@@ -150,6 +179,17 @@ TEST(Fzero, Errors)
         {"empty result", [] { fzero(TM("empty"), Mm(1.0)); }, "optimization: function returned empty result"},
         {"empty result on an interval", [] { fzero(TM("empty"), test::row({1, 2})); },
          "optimization: function returned empty result"},
+        {"fzero('atan', [-Inf Inf])", [] { fzero(TM("atan"), test::row({-INFINITY, INFINITY})); },
+         "fzero: the interval ends must be finite"},
+        {"an infinite end", [] { fzero(TM("atan"), test::row({0, INFINITY})); },
+         "fzero: the interval ends must be finite"},
+        {"a NaN end", [] { fzero(TM("atan"), test::row({NAN, 1})); }, "fzero: the interval ends must be finite"},
+        {"an infinite start", [] { fzero(TM("atan"), Mm(-INFINITY)); }, "fzero: initial guess x must be finite"},
+        {"a NaN start", [] { fzero(TM("atan"), Mm(NAN)); }, "fzero: initial guess x must be finite"},
+        // The search would reach the sign change only past the largest
+        // double: an end at Inf is no bracket.
+        {"a sign change beyond the range", [] { fzero(TM("atan"), Mm(1e308)); },
+         "fzero: could not find a change-sign interval"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -40,6 +40,11 @@ TEST(Nnls, SmallCases)
     EXPECT_EQ(test::at(flag, 0), 0) << "an empty problem";
     EXPECT_TRUE(isempty(x));
     EXPECT_TRUE(isempty(w));
+    // Every empty value is 0x0, so zeros(0, 2) carries no column count:
+    // the solution of no equations in "2 unknowns" is empty as well.
+    nnls(zeros(Mm(0.0), Mm(2.0)), zeros(Mm(0.0), Mm(1.0)), i_o, x, w, flag);
+    EXPECT_EQ(test::at(flag, 0), 0);
+    EXPECT_EQ(test::extents(x), (std::vector<int>{0, 0}));
     nnls(test::real(1, 3, {1, 2, 3}), Mm(1.0), Mm(), i_o, x, w, flag);
     EXPECT_EQ(test::at(flag, 0), 1);
     EXPECT_NEAR(test::at(x, 0) + 2 * test::at(x, 1) + 3 * test::at(x, 2), 1, 1e-15) << "underdetermined: exact fit";
@@ -85,8 +90,8 @@ TEST(NnlsKernel, IterationLimitAndEmptyDimensions)
     std::vector<int> index(r.n);
     double rnorm = 0;
     int mode = 0, iterations = 0;
-    nnls_solve(0.0, a.data(), r.m, r.m, r.n, b.data(), x.data(), rnorm, w.data(), zz.data(), index.data(), mode,
-               iterations);
+    nnls_solve(0.0, 0.0, a.data(), r.m, r.m, r.n, b.data(), x.data(), rnorm, w.data(), zz.data(), index.data(),
+               mode, iterations);
     EXPECT_EQ(mode, 1);
     EXPECT_GT(iterations, 0);
     int nonzero = 0;
@@ -96,8 +101,8 @@ TEST(NnlsKernel, IterationLimitAndEmptyDimensions)
 
     std::vector<double> x2(3, 7.0);
     int m0 = 0, n3 = 3;
-    nnls_solve(0.0, a.data(), 1, m0, n3, b.data(), x2.data(), rnorm, w.data(), zz.data(), index.data(), mode,
-               iterations);
+    nnls_solve(0.0, 0.0, a.data(), 1, m0, n3, b.data(), x2.data(), rnorm, w.data(), zz.data(), index.data(),
+               mode, iterations);
     EXPECT_EQ(mode, 2);
     EXPECT_EQ(x2, (std::vector<double>{7, 7, 7})) << "x untouched";
 }
@@ -127,8 +132,8 @@ TEST(NnlsKernel, IterationLimitEndsACycle)
         std::vector<int> index(c.n);
         double rnorm = 0;
         int mode = 0, iterations = 0;
-        nnls_solve(c.tol, a.data(), c.m, c.m, c.n, b.data(), x.data(), rnorm, w.data(), zz.data(), index.data(), mode,
-                   iterations);
+        nnls_solve(c.tol, c.tol, a.data(), c.m, c.m, c.n, b.data(), x.data(), rnorm, w.data(), zz.data(),
+                   index.data(), mode, iterations);
         EXPECT_EQ(mode, c.mode);
         EXPECT_EQ(iterations, c.entries);
         for (int k = 0; k < c.n; ++k)
@@ -146,6 +151,33 @@ TEST(NnlsKernel, IterationLimitEndsACycle)
         EXPECT_EQ(test::at(exitflag, 0), c.mode == 1 ? 1 : 0);
         EXPECT_EQ(test::at(getfield(output, TM("iterations")), 0), c.entries);
     }
+}
+// The default tolerance is in A's units: applied to the solution values it
+// took 1.3e-8 for zero when A is 1e8 and returned x = 0. Both functions
+// must find the small positive solution, with flag 1 and the residual.
+TEST(Nnls, SmallSolutionOfALargeMatrix)
+{
+    for (const nnls_scaled_reference& r : nnls_scaled_references) {
+        SCOPED_TRACE(r.what);
+        const Mm A = matrix(r.m, r.n, r.a), b = column(r.b);
+        Mm x, w, flag;
+        nnls(A, b, i_o, x, w, flag);
+        EXPECT_EQ(test::at(flag, 0), 1);
+        ASSERT_EQ(x.size(), r.n);
+        for (int k = 0; k < r.n; ++k)
+            EXPECT_NEAR(test::at(x, k), r.x[k], 1e-12 * std::fabs(r.x[k])) << k;
+        Mm xl, resnorm, residual, exitflag;
+        lsqnonneg(test::cell_row({A, b}), i_o, xl, resnorm, residual, exitflag);
+        EXPECT_EQ(test::values(xl), test::values(x));
+        EXPECT_EQ(test::at(exitflag, 0), 1);
+        EXPECT_NEAR(test::at(resnorm, 0), r.resnorm, 1e-12 * r.resnorm);
+    }
+    // A tolerance given by the caller stands in the tests on x as well:
+    // 1e-7 takes 1.3e-8 for zero.
+    const nnls_scaled_reference& r = nnls_scaled_references[0];
+    Mm x, w, flag;
+    nnls(matrix(r.m, r.n, r.a), column(r.b), Mm(1e-7), i_o, x, w, flag);
+    EXPECT_EQ(test::values(x), (std::vector<double>{0}));
 }
 
 // A negative tolerance: a candidate turned down must stay turned down, or

@@ -29,6 +29,12 @@ TEST(AllocationFailure, Lp)
              lp(x, A, b, test::row({0, 0}), nop_M, nop_M, Mm(0.0), Mm(-1.0), i_o, xs, lambda, how);
              x = lambda;
          }},
+        {"lp with a variable in no row", test::row({1, 2, 0}), [](Mm& x) {
+             Mm xs, lambda, how;
+             lp(x, test::real(2, 3, {1, 1, 1, -1, 0, 0}), test::real(2, 1, {2, 0}), test::row({0, 0, 0}), nop_M,
+                nop_M, Mm(2.0), Mm(-1.0), i_o, xs, lambda, how);
+             x = xs;
+         }},
     });
 }
 

@@ -540,6 +540,71 @@ TEST(LpTreePcg, DirectionsMatchTheFactorisationAndFallBackToIt)
     }
 }
 
+// The dependent rows a network tells from its graph are those the first
+// factorisation of A A' finds: one row of each connected part that no
+// column of one entry anchors and whose columns balance; a cycle that does
+// not balance, an anchor or a row without entries each decide it.
+TEST(LpTreePcg, DependentRowsFromTheGraphMatchTheFactorisation)
+{
+    struct Case {
+        const char* what;
+        int m;
+        std::vector<int> rows, cols;  // 0-based, in column order
+        std::vector<double> vals;
+        int dependent;  // -1: not a network
+    };
+    const std::vector<Case> cases = {
+        // Two supplies, two demands, every route: a balanced bipartite graph.
+        {"balanced transport", 4, {0, 2, 0, 3, 1, 2, 1, 3}, {0, 0, 1, 1, 2, 2, 3, 3}, {1, 1, 1, 1, 1, 1, 1, 1}, 1},
+        {"the same with a slack", 4, {0, 2, 0, 3, 1, 2, 1, 3, 1}, {0, 0, 1, 1, 2, 2, 3, 3, 4},
+         {1, 1, 1, 1, 1, 1, 1, 1, 1}, 0},
+        {"incidence matrix of a path", 3, {0, 1, 1, 2}, {0, 0, 1, 1}, {1, -1, 1, -1}, 1},
+        {"triangle of +1 entries", 3, {0, 1, 1, 2, 0, 2}, {0, 0, 1, 1, 2, 2}, {1, 1, 1, 1, 1, 1}, 0},
+        {"triangle that balances", 3, {0, 1, 1, 2, 0, 2}, {0, 0, 1, 1, 2, 2}, {1, -1, 1, -1, 1, -1}, 1},
+        {"scaled cycle that balances", 3, {0, 1, 1, 2, 0, 2}, {0, 0, 1, 1, 2, 2}, {2, -1, 3, 1.5, 0.75, 0.1875}, 1},
+        {"scaled cycle off balance", 3, {0, 1, 1, 2, 0, 2}, {0, 0, 1, 1, 2, 2}, {2, -1, 3, 1.5, 0.75, 0.25}, 0},
+        {"two parts, one anchored", 4, {0, 1, 2, 3, 3}, {0, 0, 1, 1, 2}, {1, -1, 1, 1, 4}, 1},
+        {"a row without entries", 3, {0, 1, 1}, {0, 0, 1}, {1, 1, 2}, 1},
+        {"a column of three entries", 3, {0, 1, 2}, {0, 0, 0}, {1, 1, 1}, -1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        const int n = k.cols.empty() ? 0 : k.cols.back() + 1;
+        const LpIterate it = iterate_of(k.m, n, k.rows, k.cols, k.vals);
+        std::vector<char> dependent;
+        const bool network = lp_network_dependent_rows(it, dependent);
+        EXPECT_EQ(network, k.dependent >= 0);
+        if (!network)
+            continue;
+        ASSERT_EQ(static_cast<int>(dependent.size()), k.m);
+        EXPECT_EQ(std::count(dependent.begin(), dependent.end(), 1), k.dependent);
+        LpNormalMatrix nm;
+        ASSERT_EQ(nm.analyse(it), 0);
+        const std::vector<double> ones(n, 1.0);
+        ASSERT_TRUE(nm.factor(it, ones.data(), true));
+        EXPECT_EQ(nm.dependent_count(), k.dependent);
+        // Without the rows marked, A A' is no longer singular.
+        std::vector<int> keep(k.m, -1);
+        int kept = 0;
+        for (int i = 0; i < k.m; ++i)
+            if (!dependent[i])
+                keep[i] = kept++;
+        std::vector<int> rows, cols;
+        std::vector<double> vals;
+        for (std::size_t e = 0; e < k.rows.size(); ++e)
+            if (keep[k.rows[e]] >= 0) {
+                rows.push_back(keep[k.rows[e]]);
+                cols.push_back(k.cols[e]);
+                vals.push_back(k.vals[e]);
+            }
+        const LpIterate rest = iterate_of(kept, n, rows, cols, vals);
+        LpNormalMatrix nm_rest;
+        ASSERT_EQ(nm_rest.analyse(rest), 0);
+        ASSERT_TRUE(nm_rest.factor(rest, ones.data(), true));
+        EXPECT_EQ(nm_rest.dependent_count(), 0);
+    }
+}
+
 // A random transport network whose capacities cannot bind: every sink
 // takes its one unit from its cheapest route, so the optimum is the sum of
 // those costs. The normal matrix's fill is dense enough that the solver
@@ -581,6 +646,117 @@ TEST(LpSparseProblems, RandomNetworkTakesTheCheapestRoutes)
         worst = std::max(worst, std::fabs(x[j] - (best[j / (routes / sinks)] == j ? 1.0 : 0.0)));
     EXPECT_LT(worst, 1e-6);
     s.release();
+}
+
+// The splitmix64 stream of tools/reference/lp_transport_times.py.
+struct SplitMix64 {
+    std::uint64_t state;
+    std::uint64_t next()
+    {
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+};
+
+// Its supply-and-demand problem: the demand rows as equalities first, then
+// the supply rows (<=, 20% spare; balanced: equalities without spare), two
+// entries of 1 per column, x >= 0.
+struct SupplyDemand {
+    int m = 0, n = 0, neq = 0;
+    std::vector<double> triplets, b, c;
+};
+
+SupplyDemand supply_demand(int sources, int sinks, int arcs, std::uint64_t seed, double spare)
+{
+    SplitMix64 gen{seed};
+    SupplyDemand p;
+    p.m = sinks + sources;
+    p.n = arcs;
+    p.neq = sinks;
+    std::vector<double> demand(sinks), planned(sources, 0.0), rows, cols;
+    for (double& d : demand)
+        d = 1 + static_cast<double>(gen.next() % 10);
+    for (int j = 0; j < arcs; ++j) {
+        int source, sink;
+        if (j < sinks) {
+            sink = j;
+            source = j < sources ? j : static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
+            planned[source] += demand[sink];
+        } else {
+            sink = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sinks));
+            source = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
+        }
+        rows.push_back(sink + 1);
+        rows.push_back(sinks + source + 1);
+        cols.push_back(j + 1);
+        cols.push_back(j + 1);
+        p.c.push_back(1 + 9 * (static_cast<double>(gen.next() >> 11) * 0x1p-53));
+    }
+    p.triplets = rows;
+    p.triplets.insert(p.triplets.end(), cols.begin(), cols.end());
+    p.triplets.insert(p.triplets.end(), 2 * static_cast<std::size_t>(arcs), 1.0);
+    p.b = demand;
+    for (double s : planned)
+        p.b.push_back(spare * s);
+    return p;
+}
+
+// Supply and demand, the shape whose presolve eliminates hundreds of
+// doubleton demand rows before the network iterations: HiGHS's optimum,
+// every demand met and no capacity exceeded, with presolve and without.
+// Balanced, each connected part of the rows has one dependent row, which
+// the larger ones find from their graph.
+TEST(LpSparseProblems, SupplyAndDemandReachTheReferenceOptimum)
+{
+    struct Case {
+        int sources, sinks, arcs;
+        std::uint64_t seed;
+        bool balanced;
+        double objective;  // tools/reference/lp_supply_demand_reference.py
+    };
+    const std::vector<Case> cases = {
+        {3, 5, 12, 1, false, 139.67054899669475},
+        {20, 30, 100, 2, false, 704.6822096149556},
+        {40, 60, 200, 3, false, 1287.2896411761647},
+        {200, 300, 1000, 4, false, 6731.227434915431},
+        {400, 600, 2000, 5, false, 13725.031032058481},
+        {1000, 1500, 5000, 61, false, 33381.03666146672},
+        {20, 30, 100, 6, true, 814.3680241180887},
+        {400, 600, 2000, 7, true, 14997.100543205373},
+        {1000, 1500, 5000, 8, true, 38807.20227790349},
+    };
+    for (const Case& k : cases)
+        for (bool reductions : {true, false}) {
+            SCOPED_TRACE(std::to_string(k.sources) + " sources" + (k.balanced ? ", balanced" : "") + ", presolve " +
+                         (reductions ? "on" : "off"));
+            const SupplyDemand p = supply_demand(k.sources, k.sinks, k.arcs, k.seed, k.balanced ? 1.0 : 1.2);
+            const int neq = k.balanced ? p.m : p.neq;
+            std::vector<int> kinds(p.m, 1);
+            std::fill(kinds.begin(), kinds.begin() + neq, 0);
+            const std::vector<double> lb(p.n, 0.0), ub(p.n, 1e20);
+            LpSolver s;
+            s.reductions = reductions;
+            s.load_triplets(2 * p.n, p.m, p.n, p.m - neq, neq, 0, p.triplets.data(), p.b.data(), kinds.data(),
+                            p.c.data(), lb.data(), ub.data());
+            ASSERT_EQ(s.status, 1);
+            EXPECT_NEAR(s.objective(), k.objective, 1e-8 * k.objective);
+            const std::vector<double>& x = s.x();
+            std::vector<double> ax(p.m, 0.0);
+            for (int e = 0; e < 2 * p.n; ++e)
+                ax[static_cast<int>(p.triplets[e]) - 1] += x[static_cast<int>(p.triplets[2 * p.n + e]) - 1];
+            double worst_row = 0, worst_bound = 0;
+            for (int i = 0; i < p.m; ++i) {
+                const double excess = ax[i] - p.b[i];
+                worst_row = std::max(worst_row, i < neq ? std::fabs(excess) : excess);
+            }
+            for (double v : x)
+                worst_bound = std::max(worst_bound, -v);
+            EXPECT_LT(worst_row, 1e-6);
+            EXPECT_LT(worst_bound, 1e-6);
+            s.release();
+        }
 }
 
 // Problems with thousands of rows reach the optimum of an independent

@@ -184,6 +184,29 @@ TEST_F(OdeTest, EightSevenPairAtTightTolerances)
     }
 }
 
+// A given first step that fails the error test is retried smaller; the
+// retry kept the history of the size first tried, which shrank the error
+// constant, and a first step 1.7e-3 off passed a 1e-8 test. Every step is
+// held to the tolerance now, the first included, whatever InitialStep is.
+TEST_F(OdeTest, InitialStepStaysUnderErrorControl)
+{
+    const Mm tight = odeset(TM("RelTol"), Mm(1e-8), TM("AbsTol"), Mm(1e-12));
+    Mm y;
+    Mm t = solve(4, "decay", test::row({0, 1}), Mm(1.0), tight, y);
+    ASSERT_EQ(test::values(t).back(), 1);
+    const double chosen = std::fabs(test::values(y).back() - std::exp(-1.0));
+    for (double h : {1e-3, 0.1, 1.0, 10.0, 1e6}) {
+        SCOPED_TRACE(h);
+        t = solve(4, "decay", test::row({0, 1}), Mm(1.0), odeset(tight, TM("InitialStep"), Mm(h)), y);
+        const std::vector<double> tv = test::values(t), yv = test::values(y);
+        ASSERT_GE(tv.size(), 3u);
+        ASSERT_EQ(tv.back(), 1);
+        EXPECT_LE(std::fabs(yv.back() - std::exp(-1.0)), 10 * chosen) << "the error at t = 1";
+        EXPECT_LE(tv[1], h);
+        EXPECT_LE(std::fabs(yv[1] - std::exp(-tv[1])), 1e-8 * yv[1] + 1e-12) << "the first step, at t = " << tv[1];
+    }
+}
+
 TEST_F(OdeTest, InitRequestAndArguments)
 {
     int init_calls = 0;

@@ -1,6 +1,7 @@
 // odeset and odeget: the 4x1 options value, its names and defaults.
 #include "test_support.hpp"
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -33,7 +34,37 @@ TEST(Odeset, SlotsByName)
     odeset(base, TM("RelTol"), Mm(0.25));
     EXPECT_EQ(test::at(base, 0), 0.5) << "the given value is not changed";
     EXPECT_ERROR(odeset(Mm(1.0)), "odeset does not accept 1 input");
-    EXPECT_ERROR(odeset(test::row({1, 2}), TM("Refine"), Mm(2.0)), "(temporary).r(idx): idx=3 out of matrix");
+}
+
+// An options value that odeget would refuse is refused when it is given to
+// odeset, instead of being written (or failing inside the element access
+// with a text that names no function).
+TEST(Odeset, RefusesWhatOdegetRefuses)
+{
+    const std::string size = ": options is not correct size";
+    const std::string kind = ": options must be an options vector made by odeset";
+    struct Case {
+        const char* what;
+        Mm options;
+        std::string message;  // after the function's name
+    };
+    const std::vector<Case> cases = {
+        {"odeset([1 2 3], 'RelTol', 1e-4)", test::row({1, 2, 3}), size},
+        {"two elements", test::row({1, 2}), size},
+        {"five elements", test::row({1, 2, 3, 4, 5}), size},
+        {"odeset(optimset(), 'RelTol', 1e-4)", optimset(), kind},
+        {"a cell of four", test::cell_row({Mm(1.0), Mm(2.0), Mm(3.0), Mm(4.0)}), kind},
+        {"four characters", TM("abcd"), kind},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(odeset(c.options, TM("RelTol"), Mm(1e-4)), "odeset" + c.message);
+        EXPECT_ERROR(odeget(c.options, TM("RelTol"), Mm(7.0)), "odeget" + c.message);
+    }
+    // A value of four elements keeps its shape.
+    const Mm row = odeset(test::row({1, 2, 3, 4}), TM("Refine"), Mm(8.0));
+    EXPECT_EQ(test::extents(row), (std::vector<int>{1, 4}));
+    EXPECT_EQ(test::values(row), (std::vector<double>{1, 2, 8, 4}));
 }
 
 TEST(Odeget, ValuesAndDefaults)

@@ -158,6 +158,46 @@ TEST_F(SimplexTest, FsolveMinimisesTheSize)
 // fmins, fminsearch and fsolve read the other options form too: the same
 // settings as a vector or a structure give the same point, and a value of
 // neither form is an error rather than the defaults.
+// NaN values: a vertex with a number outranks one without, and a search
+// that never met a number reports no convergence (exitflag 0, fval the
+// NaN as evaluated) instead of exitflag 1.
+TEST_F(SimplexTest, NaNValues)
+{
+    reg.define("nan_left_of_0.9", [](const std::vector<Mm>& a, int) {
+        const double x = a[0].addr()[0], y = a[0].addr()[1];
+        return std::vector<Mm>{Mm(x < 0.9 ? NAN : (x - 1) * (x - 1) + (y - 2) * (y - 2))};
+    });
+    reg.define("nan_at_the_start", [](const std::vector<Mm>& a, int) {
+        const double x = a[0].addr()[0], y = a[0].addr()[1];
+        return std::vector<Mm>{Mm(x == 0 && y == 0 ? NAN : (x - 2) * (x - 2) + y * y)};
+    });
+    struct Case {
+        const char* f;
+        double exitflag;
+        std::vector<double> x;  // empty: the start point comes back
+    };
+    const std::vector<Case> cases = {
+        {"nan_left_of_0.9", 0, {}},
+        {"nan_at_the_start", 1, {2, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.f);
+        reg.clear_log();
+        Mm x, fval, exitflag;
+        fminsearch(TM(c.f), test::row({0, 0}), i_o, x, fval, exitflag);
+        EXPECT_EQ(test::at(exitflag, 0), c.exitflag);
+        if (c.x.empty()) {
+            EXPECT_TRUE(std::isnan(test::at(fval, 0)));
+            EXPECT_EQ(test::values(x), (std::vector<double>{0, 0}));
+            EXPECT_EQ(reg.calls(), 3u) << "the initial simplex only";
+        } else {
+            EXPECT_TRUE(std::isfinite(test::at(fval, 0)));
+            EXPECT_NEAR(test::at(x, 0), c.x[0], 1e-3);
+            EXPECT_NEAR(test::at(x, 1), c.x[1], 1e-3);
+        }
+    }
+}
+
 TEST_F(SimplexTest, EitherOptionsForm)
 {
     const Mm as_vector = options_with({{2, 1e-2}, {3, 1e-2}});

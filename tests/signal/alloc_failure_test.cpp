@@ -86,6 +86,7 @@ TEST(AllocationFailure, Signal)
         {"ndgrid", r7, [](Mm& x) { Mm X1, X2; ndgrid(x, i_o, X1, X2); x = X2; }},
         {"poly", m(test::row({1, 2, 3}), test::row({1, 2, 3})), [](Mm& x) { x = poly(x); }},
         {"polyfit", r7, [=](Mm& x) { x = polyfit(x, x, Mm(2.0)); }},
+        {"polyfit, rank deficient", test::row({1, 1, 1}), [](Mm& x) { x = polyfit(x, test::row({1, 2, 3}), Mm(2.0)); }},
         {"polyvalm", counting({3, 3}), [=](Mm& x) { x = polyvalm(b, x); }},
         {"ppval of a spline", r7, [=](Mm& x) { x = ppval(spline(x, x), at); }},
         {"tf2ss", r7, [=](Mm& x) { Mm A, B, C, D; tf2ss(b, quadratic, i_o, A, B, C, D); x = A; }},

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <complex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -290,6 +291,71 @@ TEST(Polyfit, FitsAndFitData)
     EXPECT_ERROR(polyfit(test::row({1, 2, 3}), test::row({1, 2}), Mm(1.0)), "polyfit: x and y must be same size");
     EXPECT_ERROR(polyfit(Mm(1.0)), "polyfit does not accept 1 input");
     EXPECT_ERROR(polyfit(Mm(1.0), Mm(1.0)), "polyfit does not accept 2 inputs");
+}
+
+// Data with fewer distinct x than coefficients: [p, S] = polyfit([1 1 1],
+// [1 2 3], 2) was [-6.9e16 -9.7e31 9.7e31], polyval(p, 1) = 0, normr 3.742.
+// The fit is the basic least-squares solution (at each distinct x the
+// mean of its y), with a warning that gives the rank; values from numpy's
+// lstsq and polyfit (tools/reference/polyfit_rank_deficient.py).
+TEST(Polyfit, RankDeficientDataGiveTheBasicFit)
+{
+    struct Case {
+        std::vector<double> x, y;
+        int degree, rank;
+        std::vector<double> at, fitted;
+        double normr;
+    };
+    const std::vector<Case> cases = {
+        {{1, 1, 1}, {1, 2, 3}, 2, 1, {1}, {2}, std::sqrt(2.0)},
+        {{0, 0, 1, 1}, {1, 2, 3, 4}, 2, 2, {0, 1}, {1.5, 3.5}, 1},
+        {{2, 2, 5, 5, 5}, {1, 3, 4, 4, 7}, 3, 2, {2, 5}, {2, 5}, 2.8284271247461903},
+        {{1, 2}, {3, 5}, 3, 2, {1, 2}, {3, 5}, 0},
+    };
+    auto row_of = [](const std::vector<double>& v) {
+        Mm r(0, 0, 0, 1, int(v.size()), qv_double);
+        for (std::size_t k = 0; k < v.size(); ++k)
+            r.addr()[k] = v[k];
+        return r;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.x) + " degree " + std::to_string(c.degree));
+        test::clear_printed();
+        Mm p, S;
+        polyfit(row_of(c.x), row_of(c.y), Mm(double(c.degree)), i_o, p, S);
+        EXPECT_EQ(test::printed(), "warning: polyfit: the fit is rank deficient (rank " + std::to_string(c.rank) +
+                                       " of " + std::to_string(c.degree + 1) +
+                                       " coefficients): the basic least-squares solution is returned\n\n");
+        ASSERT_EQ(test::extents(p), (std::vector<int>{1, c.degree + 1}));
+        int nonzero = 0;
+        for (double v : test::values(p)) {
+            EXPECT_TRUE(std::isfinite(v));
+            nonzero += v != 0;
+        }
+        EXPECT_LE(nonzero, c.rank);
+        const std::vector<double> fitted = test::values(polyval(p, row_of(c.at)));
+        for (std::size_t k = 0; k < c.at.size(); ++k)
+            EXPECT_NEAR(fitted[k], c.fitted[k], 1e-12 * (1 + std::fabs(c.fitted[k]))) << c.at[k];
+        EXPECT_NEAR(Mm(S.member("normr")).r(), c.normr, 1e-12 * (1 + c.normr));
+        EXPECT_EQ(Mm(S.member("df")).r(), double(c.x.size()) - c.degree - 1);
+    }
+
+    // Full-rank fits keep their coefficients and give no warning, data
+    // spread wide in x included (the rank is read on scaled columns).
+    for (double scale : {1.0, 1e6, 1e-6}) {
+        SCOPED_TRACE(scale);
+        Mm x(0, 0, 0, 1, 8, qv_double), y(0, 0, 0, 1, 8, qv_double);
+        for (int k = 0; k < 8; ++k) {
+            x.addr()[k] = scale * (k + 1);
+            y.addr()[k] = 1 + 2 * (k + 1) - 0.5 * (k + 1) * (k + 1) + 0.01 * (k % 3);
+        }
+        test::clear_printed();
+        const Mm p = polyfit(x, y, Mm(3.0));
+        EXPECT_EQ(test::printed(), "");
+        const std::vector<double> v = test::values(polyval(p, x));
+        for (int k = 0; k < 8; ++k)
+            EXPECT_NEAR(v[k], y.addr()[k], 0.02) << k;
+    }
 }
 
 } // namespace

@@ -16,6 +16,7 @@ TEST(AllocationFailure, Indexing)
     Mm a_struct;
     a_struct.member("a") = Mm(1.0);
     const Mm cells = test::cell_row({Mm(1.0), test::text("ab"), counting({2, 2})});
+    const Mm seven_two_i = test::complex(1, 1, {7}, {2});
     test::sweep_allocations({
         {"scalar read", counting({3, 3}), [=](Mm& x) { x = Mm(x(two, three)); }},
         {"scalar read into x", Mm(0.0), [=](Mm& x) {
@@ -67,6 +68,40 @@ TEST(AllocationFailure, Indexing)
         {"struct element growth", a_struct, [=](Mm& x) { x(three) = a_struct; }, keeps_target},
         {"struct element through vwcopy1", a_struct, [=](Mm& x) { x.vwcopy1(a_struct, three); }, keeps_target},
         {"struct element through vwcopy2", a_struct, [=](Mm& x) { x.vwcopy2(a_struct, two, two); }, keeps_target},
+        {"member of a shared record", a_struct,
+         [=](Mm& x) {
+             Mm other = x;
+             x.member("a") = range;
+         },
+         keeps_target},
+        // The record past the end is read silently, as a chain reads a
+        // level that does not exist yet: a refusal there is healed by the
+        // write, like "member growth" above.
+        {"member of a record past the end", a_struct, [=](Mm& x) { x(three).member("a") = seven; }},
+        {"fractional append", counting({1, 3}), [=](Mm& x) {
+             x.deepcopy(x, qv_none);
+             x(Mm(3.5)) = seven;
+         }},
+        {"complex into bytes", test::bytes(1, 3, {1, 2, 3}), [=](Mm& x) { x(two) = seven_two_i; }, keeps_target},
+    });
+}
+
+// Comparisons and max/min of a complex operand work on a copy of their own;
+// a bracket list of text and bytes converts the text.
+TEST(AllocationFailure, ComplexOperandsAndConversions)
+{
+    const Mm z = test::complex(1, 3, {3, 1, 2}, {0, 0, 0});
+    const Mm u = muint8(test::complex(1, 3, {1, 7, 3}, {0, 2, 0}));
+    test::sweep_allocations({
+        {"complex compared", Mm(), [=](Mm& x) { x = z == Mm(1.0); }},
+        {"complex bytes compared", Mm(), [=](Mm& x) { x = u < Mm(5.0); }},
+        {"max of complex", Mm(), [=](Mm& x) { x = max(z); }},
+        {"min of complex bytes", Mm(), [=](Mm& x) {
+             Mm k;
+             min(u, i_o, x, k);
+         }},
+        {"text and bytes", Mm(), [=](Mm& x) { x = (BR(test::text("ab")), muint8(Mm(101.0))); }},
+        {"text to bytes", Mm(), [=](Mm& x) { x = muint8(test::text("ab")); }},
     });
 }
 

@@ -4,6 +4,7 @@
 #include "value/runtime.hpp"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <unistd.h>
@@ -136,6 +137,104 @@ TEST(Allocator, CommitsInPageUnitsAsTheBreakAdvances)
     local.free(static_cast<char*>(first));
     EXPECT_FALSE(local.has_region());
 }
+
+// Resident bytes of this process.
+long resident_bytes()
+{
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * static_cast<long>(getpagesize());
+}
+
+// A large set of small blocks freed: the units they filled go back to the
+// system, those still holding a block in use stay with every byte intact,
+// and the next allocations take the given-back units before the pool grows.
+TEST(Allocator, WholeFreeUnitsGoBackToTheSystemAndAreReused)
+{
+    block_pool local;
+    char* anchor = static_cast<char*>(local.allocate(64));  // keeps the region
+    ASSERT_NE(anchor, nullptr);
+    constexpr int n = 160000;  // 200-byte requests: 40 MB of 256-byte blocks
+    std::vector<char*> blocks;
+    for (int k = 0; k < n; ++k) {
+        char* p = static_cast<char*>(local.allocate(200));
+        ASSERT_NE(p, nullptr);
+        std::memset(p, k % 251, 192);
+        blocks.push_back(p);
+    }
+    std::vector<char*> large;
+    for (int k = 0; k < 100; ++k) {
+        char* p = static_cast<char*>(local.allocate(100000));
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 3, 99992);
+        large.push_back(p);
+    }
+    const std::size_t committed = local.committed();
+    const long resident_full = resident_bytes();
+    EXPECT_EQ(local.idle(), 0u);
+
+    // Every 5000th block stays in use: its unit stays.
+    for (int k = 0; k < n; ++k)
+        if (k % 5000 != 0)
+            local.free(blocks[k]);
+    for (char* p : large)
+        local.free(p);
+    EXPECT_GT(local.idle(), std::size_t{20} << 20) << "the empty units went back";
+    EXPECT_LT(local.held(), committed - (std::size_t{20} << 20));
+    EXPECT_LT(resident_bytes(), resident_full - (20L << 20)) << "the system has the pages";
+    for (int k = 0; k < n; k += 5000)
+        for (int b = 0; b < 192; ++b)
+            ASSERT_EQ(static_cast<unsigned char>(blocks[k][b]), k % 251) << "a block in use kept its bytes";
+
+    // The units come back before the break moves.
+    std::vector<char*> again;
+    for (int k = 0; k < n / 2; ++k) {
+        char* p = static_cast<char*>(local.allocate(200));
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 7, 192);
+        again.push_back(p);
+    }
+    for (int k = 0; k < 100; ++k) {
+        char* p = static_cast<char*>(local.allocate(100000));
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 9, 99992);
+        again.push_back(p);
+    }
+    EXPECT_EQ(local.committed(), committed) << "reused, not grown";
+    for (int k = 0; k < n; k += 5000)
+        ASSERT_EQ(static_cast<unsigned char>(blocks[k][0]), k % 251);
+    for (char* p : again)
+        local.free(p);
+    for (int k = 0; k < n; k += 5000)
+        local.free(blocks[k]);
+    local.free(anchor);
+    EXPECT_FALSE(local.has_region());
+}
+
+// Freed large blocks beyond about one block's worth go back to the system;
+// one is kept for the next large result. (The address checker's heap keeps
+// freed blocks in quarantine: the figure is the standard heap's.)
+#if !defined(NUMRUN_SANITIZE)
+TEST(Allocator, FreedHeapBlocksBeyondOneGoBack)
+{
+    constexpr std::size_t size = std::size_t{48} << 20;
+    std::vector<char*> held;
+    for (int k = 0; k < 4; ++k) {
+        char* p = static_cast<char*>(qv_malloc(size));
+        ASSERT_NE(p, nullptr);
+        std::memset(p, k + 1, size);
+        held.push_back(p);
+    }
+    const long resident_full = resident_bytes();
+    for (char* p : held)
+        qv_free(p);
+    EXPECT_LT(resident_bytes(), resident_full - long(2 * size)) << "at most one block's worth stays";
+}
+#endif
 
 TEST(Allocator, ThreadsInMultiThreadModeLoseNothing)
 {

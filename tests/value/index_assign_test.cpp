@@ -100,6 +100,51 @@ TEST(IndexAssign, OneIndexWritesAndGrows)
     });
 }
 
+// A fractional index grows the target to its rounded value and writes the
+// element its truncation names, whether the target shares its block with a
+// copy or has room of its own: a = [1 2 3]; a(3.5) = 7 is [1 2 7 0].
+TEST(IndexAssign, FractionalIndicesGiveOneAnswerSharedOrNot)
+{
+    struct Case {
+        const char* what;
+        Mm start;
+        double index, value;
+        std::vector<int> dims;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+        {"a(3.5) = 7", test::row({1, 2, 3}), 3.5, 7, {1, 4}, {1, 2, 7, 0}},
+        {"c(1.5) = 1", Mm(99.0), 1.5, 1, {1, 2}, {1, 0}},
+        {"a(3.9) = 7", test::row({1, 2, 3}), 3.9, 7, {1, 4}, {1, 2, 7, 0}},
+        {"a(4.4) = 7", test::row({1, 2, 3}), 4.4, 7, {1, 4}, {1, 2, 3, 7}},
+        {"a(4) = 7", test::row({1, 2, 3}), 4, 7, {1, 4}, {1, 2, 3, 7}},
+        {"column a(3.5) = 7", col({1, 2, 3}), 3.5, 7, {4, 1}, {1, 2, 7, 0}},
+        {"a(3.4) = 7 stays", test::row({1, 2, 3}), 3.4, 7, {1, 3}, {1, 2, 7}},
+        {"a(0.5) = 7", test::row({1, 2, 3}), 0.5, 7, {1, 3}, {7, 2, 3}},
+        {"x = []; x(0.5) = 7", Mm(), 0.5, 7, {1, 1}, {7}},
+        {"x = []; x(1.5) = 7", Mm(), 1.5, 7, {1, 2}, {7, 0}},
+        {"x = []; x(2.5) = 1", Mm(), 2.5, 1, {1, 3}, {0, 1, 0}},
+        {"a(5.5) = 7", test::row({1, 2, 3}), 5.5, 7, {1, 6}, {1, 2, 3, 0, 7, 0}},
+    };
+    for (const auto& c : cases) {
+        for (bool shared : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (shared ? ", shared" : ", unshared"));
+            Mm x(c.start, "x");
+            x.deepcopy(x, qv_none);  // a block of its own, with spare room
+            Mm copy;
+            if (shared)
+                copy = x;
+            const std::vector<double> before = values(x);
+            x(Mm(c.index)) = Mm(c.value);
+            EXPECT_EQ(extents(x), c.dims);
+            EXPECT_EQ(values(x), c.expected);
+            if (shared) {
+                EXPECT_EQ(values(copy), before) << "the copy is unchanged";
+            }
+        }
+    }
+}
+
 TEST(IndexAssign, SeveralIndicesWriteAndGrow)
 {
     run({

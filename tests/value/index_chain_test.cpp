@@ -105,6 +105,41 @@ TEST(IndexChain, LowLevelEntriesMatchStructMembers)
     }
 }
 
+// Every element of a struct array holds its field values in a list of
+// exactly its field count: records built field by field, records shared
+// with a copy and then changed, records added by growth or by reading past
+// the end, and lists rebuilt when a field is added.
+TEST(IndexChain, StructRecordsHoldTheirFieldsWithoutSpareRoom)
+{
+    Mm s;
+    for (int k = 1; k <= 4; ++k) {
+        s(Mm(double(k))).member("a") = Mm(double(k));
+        s(Mm(double(k))).member("b") = Mm(10.0 * k);
+    }
+    const Mm copy = s;                           // every record shared
+    s(Mm(2.0)).member("a") = Mm(-2.0);           // one changed through the copy's block
+    s(Mm(6.0)) = Mm(s(Mm(1.0)));                 // growth: record 5 is new
+    s(Mm(3.0)).member("c") = TM("x");            // a third field for every record
+    ASSERT_EQ(s.size(), 6);
+    ASSERT_EQ(s.getnfields(), 3);
+    for (int k = 1; k <= 6; ++k) {
+        SCOPED_TRACE(k);
+        ASSERT_EQ(s.mr(k).size(), 3);
+        EXPECT_EQ(s.mr(k).getp(), 3) << "no spare room in a field list";
+    }
+    EXPECT_EQ(Mm(s(Mm(2.0)).member("a")).r(), -2);
+    EXPECT_EQ(Mm(copy(Mm(2.0)).member("a")).r(), 2) << "the copy keeps its record";
+    EXPECT_EQ(Mm(s(Mm(4.0)).member("b")).r(), 40);
+    EXPECT_EQ(Mm(s(Mm(6.0)).member("b")).r(), 10);
+    EXPECT_TRUE(isempty(Mm(s(Mm(5.0)).member("a"))));
+    EXPECT_EQ(text_of(Mm(s(Mm(3.0)).member("c"))), "x");
+    const Mm past = Mm(copy(Mm(7.0)), 0);         // read past the end, unreported
+    ASSERT_EQ(past.size(), 1);
+    EXPECT_EQ(past.mr(1).getp(), 2);
+    for (int k = 1; k <= 4; ++k)
+        EXPECT_EQ(copy.mr(k).getp(), 2);
+}
+
 TEST(IndexChain, StructArrayMembersMustMatch)
 {
     Mm s(make_struct({"a"}), "s");

@@ -370,10 +370,19 @@ TEST(IndexReference, IntakeBorrowsDoublesAndOwnsConversions)
     EXPECT_EQ(Mm(Mr(Mr_paren, x, Mm(0, 0, 0, 0, 0, qv_cell))).size(), 9);
     EXPECT_EQ(x(Mm(1.0)).size(), 1);
 
+    // Reading through a reference writes nothing to its base; writing
+    // through one takes the scalar-variable mark.
     Mm scalar(5.0);
     ASSERT_EQ(scalar.getflags().scalar_var, 1);
-    Mr on_scalar(Mr_paren, scalar, k);
-    EXPECT_EQ(scalar.getflags().scalar_var, 0) << "a base loses its scalar-variable mark";
+    const Mm first(1.0);
+    Mr on_scalar(Mr_paren, scalar, first);
+    EXPECT_EQ(scalar.getflags().scalar_var, 1) << "building a reference";
+    const Mm read(on_scalar);
+    EXPECT_EQ(read.r(), 5);
+    EXPECT_EQ(read.getflags().scalar_var, 0) << "a read value is no variable";
+    EXPECT_EQ(scalar.getflags().scalar_var, 1) << "reading through it";
+    scalar(Mm(1.0)) = Mm(6.0);
+    EXPECT_EQ(scalar.getflags().scalar_var, 0) << "a base written through an index loses its mark";
 }
 
 // Logical masks of every layout read the selected elements in order: none,

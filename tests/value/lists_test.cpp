@@ -77,7 +77,7 @@ TEST(Lists, GeneralPath)
 {
     const Mm bytes = (BR("a"), test::bytes(1, 1, {44}));
     ASSERT_EQ(bytes.gettype(), qv_uint8);
-    EXPECT_TRUE(bytes.isstr()) << "text anywhere makes the result text";
+    EXPECT_FALSE(bytes.isstr()) << "bytes hold numbers, never text";
     EXPECT_EQ(bytes.getpr((unsigned char*)nullptr)[0], 97);
 
     const Mm pages = cat(Mm(3.0), Mm(1.0), Mm(2.0));

@@ -105,7 +105,7 @@ TEST(Members, DeepcopyConvertsElements)
     cells.deepcopy(text, qv_cell);
     ASSERT_EQ(cells.gettype(), qv_cell);
     EXPECT_EQ(cells.mr(2).r(), 98);
-    EXPECT_EQ(cells.isstr(), 1) << "the string flag is taken over";
+    EXPECT_EQ(cells.isstr(), 0) << "cells are not text";
 
     Mm z;
     z.deepcopy(1, test::row({1, 2}), qv_double);

@@ -3,6 +3,7 @@
 #include "vizmo_support.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -10,6 +11,8 @@ using namespace vizmo_testing;
 namespace vt = vizmo::test;
 
 using Objects = Engine;
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 double make(const char* type, double parent)
 {
@@ -231,6 +234,67 @@ TEST_F(Objects, DefaultsOfRootFigureAxesAndControls)
     const double button = vizmo_create_object("pushbutton", -1);
     EXPECT_EQ(get(button, "BackgroundColor"), get(0, "DefaultUIcontrolBackgroundColor"));
     EXPECT_EQ(get(button, "ForegroundColor"), get(0, "DefaultUIControlForegroundColor"));
+    // A control made without a place has one, in pixels, inside its figure.
+    EXPECT_EQ(get(button, "Position"), (std::vector<double>{20, 20, 60, 20}));
+    EXPECT_EQ(get_text(button, "Units"), "pixels");
+    EXPECT_TRUE(get(vizmo_create_object("comport", -1), "Position").empty()) << "a hardware control has no place";
+}
+
+TEST_F(Objects, WrittenLimitsReadTheirModeAsManual)
+{
+    const double ax = vizmo_create_object("Axes", -1);
+    for (const char* axis : {"X", "Y", "Z"}) {
+        SCOPED_TRACE(axis);
+        const std::string lim = std::string(axis) + "Lim", mode = lim + "Mode";
+        EXPECT_EQ(get_text(ax, mode.c_str()), "auto") << "a new axes chooses its limits";
+        set(ax, lim.c_str(), row({0, 5}));
+        EXPECT_EQ(get_text(ax, mode.c_str()), "manual");
+        EXPECT_EQ(get(ax, lim.c_str()), (std::vector<double>{0, 5}));
+        set(ax, mode.c_str(), text("auto"));
+        EXPECT_EQ(get_text(ax, mode.c_str()), "auto");
+        set(ax, lim.c_str(), Val(0, 0, {}));
+        EXPECT_EQ(get_text(ax, mode.c_str()), "auto") << "an empty value writes no limits";
+    }
+    set(ax, "Reset", num(1));
+    EXPECT_EQ(get_text(ax, "XLimMode"), "auto") << "a reset axes chooses again";
+}
+
+TEST_F(Objects, ValuesThatAreNoColoursAreRefused)
+{
+    const double h = vizmo_create_object("line", -1);
+    set(h, "Color", row({0.25, 0.5, 0.75}));
+    struct Case {
+        const char* what;
+        Val value;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"a word it does not know", text("purple"), "'purple' is illegal color"},
+        {"a component above 1", row({2, -1, 0.5}),
+         "Color: [2 -1 0.5] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
+        {"two components", row({1, 0}),
+         "Color: [1 0] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
+        {"NaN", row({nan, 0, 0}),
+         "Color: [nan 0 0] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
+        {"no code nor packed colour", num(-99),
+         "Color: [-99] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
+        {"codes that are no characters", Val(1, 4, {0, 300, 1.5, -200}, true), "'????' is illegal color"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seen().errors.clear();
+        set(h, "Color", c.value);
+        ASSERT_EQ(seen().errors.size(), 1u);
+        EXPECT_EQ(seen().errors[0], c.message);
+        EXPECT_EQ(get(h, "Color"), (std::vector<double>{0.25, 0.5, 0.75})) << "the colour it had stays";
+    }
+    // Words for no colour, or for colours taken from the data, are kept.
+    seen().errors.clear();
+    for (const char* word : {"none", "flat", "interp"}) {
+        set(h, "FaceColor", text(word));
+        EXPECT_EQ(get_text(h, "FaceColor"), word);
+    }
+    EXPECT_TRUE(seen().errors.empty());
 }
 
 TEST_F(Objects, ParentAndChildrenKeepAttachmentOrder)

@@ -1432,8 +1432,10 @@ TEST_F(Render, AutomaticLimitsReadBackAsDrawn)
 TEST_F(Render, StackedBarsPileUpAndDownFromZero)
 {
     // One bar of parts 2 (red), -1 (blue) and 2 (green) at x = 0.5: red over
-    // 0..2, green over 2..4, blue under 0 down to -1; limits -1..4 over the
-    // box rows 16..144, 25.6 rows a unit.
+    // 0..2, green over 2..4, blue under 0 down to -1; the stacked extents
+    // -1..4, and half a round step beyond each so that neither end of the
+    // bar sits on the frame: limits -1.5..4.5 over the box rows 16..144,
+    // 128 / 6 rows a unit.
     figure_with_axes();
     set(ax, "YLimMode", text("auto"));
     for (auto [colour, part] : {std::pair{-103.0, 2.0}, std::pair{-105.0, -1.0}, std::pair{-104.0, 2.0}}) {
@@ -1441,12 +1443,14 @@ TEST_F(Render, StackedBarsPileUpAndDownFromZero)
         set(h, "ChartType", text("bar"));
         set(h, "Stacktype", text("stacked"));
     }
-    EXPECT_EQ(get(ax, "YLim"), (std::vector<double>{-1, 4})) << "the stacked extents";
+    EXPECT_EQ(get(ax, "YLim"), (std::vector<double>{-1.5, 4.5})) << "the stacked extents and room beyond";
     const Picture p = capture(fig);
     const Rgb blue{0, 0, 1}, green{0, 1, 0};
-    EXPECT_TRUE(near(p.at(42, 100), green)) << "y = 3";
-    EXPECT_TRUE(near(p.at(93, 100), red)) << "y = 1";
-    EXPECT_TRUE(near(p.at(131, 100), blue)) << "y = -0.5";
+    EXPECT_TRUE(near(p.at(48, 100), green)) << "y = 3";
+    EXPECT_TRUE(near(p.at(91, 100), red)) << "y = 1";
+    EXPECT_TRUE(near(p.at(123, 100), blue)) << "y = -0.5";
+    EXPECT_TRUE(near(p.at(21, 100), white)) << "above the top of the pile (y = 4.25)";
+    EXPECT_TRUE(near(p.at(139, 100), white)) << "below its foot (y = -1.25)";
 }
 
 TEST_F(Render, ASeriesOnTheRightHasItsOwnScaleAndTicks)
@@ -1573,6 +1577,424 @@ TEST_F(Render, ALongLineShowsItsShapeAndEveryExtreme)
     EXPECT_LT(differ, line / 50) << "pixels of one line but nowhere near the other";
 }
 
+// ---------------------------------------------------------------------------
+// Images without an extent, infinities, polar axes, legends of round charts,
+// long log axes, crowded labels, what must stay clear of the frame, second
+// axes, caps, texts beyond ASCII and static texts.
+
+// Dark pixels: text and lines, not the figure, the axes or the grid.
+bool inky(const Rgb& c) { return c.r + c.g + c.b < 1.5; }
+
+// The runs of consecutive indices in a sorted list: [first, last] each.
+std::vector<std::pair<int, int>> runs(const std::vector<int>& at, int gap = 1)
+{
+    std::vector<std::pair<int, int>> out;
+    for (int k : at) {
+        if (!out.empty() && k - out.back().second <= gap)
+            out.back().second = k;
+        else
+            out.emplace_back(k, k);
+    }
+    return out;
+}
+
+// The rows (or columns) of a rectangle that hold a dark pixel.
+std::vector<int> dark_lines(const Picture& p, int i0, int i1, int j0, int j1, bool rows)
+{
+    std::vector<int> out;
+    for (int a = rows ? i0 : j0; a <= (rows ? i1 : j1); ++a) {
+        bool any = false;
+        for (int b = rows ? j0 : i0; b <= (rows ? j1 : i1) && !any; ++b)
+            any = rows ? inky(p.at(a, b)) : inky(p.at(b, a));
+        if (any)
+            out.push_back(a);
+    }
+    return out;
+}
+
+const Rgb green{0, 1, 0}, blue{0, 0, 1}, black{0, 0, 0};
+
+TEST_F(Render, AnImageWithoutAnExtentCoversItsOwnCells)
+{
+    // A 2 x 2 picture of direct indices into red, green, blue, black, as
+    // image() leaves it when made before its data: "IMLim" one point (or
+    // none, or not finite). It covers its own cells, 1..3 both ways, and the
+    // automatic limits are exactly those: each cell a quarter of the box.
+    struct Case {
+        const char* what;
+        std::vector<double> imlim;  // empty: none written
+    };
+    const std::vector<Case> cases = {
+        {"one point", {1, 1, 1, 1}}, {"none", {}}, {"not finite", {nan, nan, 1, 1}}, {"the cells' edges", {1, 3, 1, 3}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes();
+        set(ax, "XLimMode", text("auto"));
+        set(ax, "YLimMode", text("auto"));
+        set(fig, "ColorMap", Val(4, 3, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}));
+        if (!c.imlim.empty())
+            set(ax, "IMLim", row(c.imlim));
+        set(ax, "CData", Val(2, 2, {1, 2, 3, 4}));
+        const Picture p = capture(fig);
+        EXPECT_TRUE(near(p.at(48, 60), red)) << "(1, 1) at the top left";
+        EXPECT_TRUE(near(p.at(112, 60), green)) << "(2, 1) below it";
+        EXPECT_TRUE(near(p.at(48, 140), blue)) << "(1, 2)";
+        EXPECT_TRUE(near(p.at(112, 140), black)) << "(2, 2)";
+        EXPECT_EQ(get(ax, "XLim"), (std::vector<double>{1, 3}));
+        EXPECT_EQ(get(ax, "YLim"), (std::vector<double>{1, 3}));
+    }
+}
+
+TEST_F(Render, ScaledImagesPutInfinitiesAtTheEndsOfTheMap)
+{
+    // [Inf 2 NaN; 4 5 -Inf] scaled over [2 5] into red, green, blue, black:
+    // +Inf and 5 take the top (black), 2 and -Inf the bottom (red), 4 the
+    // third row (blue); NaN stays with the first row.
+    figure_with_axes();
+    set(fig, "ColorMap", Val(4, 3, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}));
+    set(ax, "XLim", row({0.5, 3.5}));
+    set(ax, "YLim", row({2.5, 0.5}));
+    set(ax, "IMLim", row({1, 3, 1, 2}));
+    set(ax, "CDataMapping", text("scaled"));
+    set(ax, "CLim", row({2, 5}));
+    set(ax, "CData", Val(2, 3, {INFINITY, 4, 2, 5, nan, -INFINITY}));
+    const Picture p = capture(fig);
+    // Cells: columns centred at 47, 100, 153; rows at 48 and 112.
+    struct Case {
+        const char* what;
+        int i, j;
+        Rgb want;
+    };
+    const std::vector<Case> cases = {
+        {"+Inf", 48, 47, black}, {"2", 48, 100, red},  {"NaN", 48, 153, red},
+        {"4", 112, 47, blue},    {"5", 112, 100, black}, {"-Inf", 112, 153, red},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(near(p.at(c.i, c.j), c.want));
+    }
+}
+
+TEST_F(Render, PolarSeriesShareOneRadialScale)
+{
+    // Circles of radius 1 (red) and 2 (blue) about the frame's centre
+    // (100, 80): the larger reaches the frame (57.6 pixels), the smaller
+    // half as far, whether made together or the larger first.
+    for (bool larger_first : {false, true}) {
+        SCOPED_TRACE(larger_first ? "the larger first" : "the smaller first");
+        vt::reset();
+        figure_with_axes();
+        std::vector<double> t, one, two;
+        for (int k = 0; k <= 60; ++k) {
+            t.push_back(2 * M_PI * k / 60);
+            one.push_back(1);
+            two.push_back(2);
+        }
+        const double a = larger_first ? series(t, two, -105) : series(t, one, -103);
+        const double b = larger_first ? series(t, one, -103) : series(t, two, -105);
+        set(a, "ChartType", text("polar"));
+        set(b, "ChartType", text("polar"));
+        const Picture p = capture(fig);
+        auto mean_radius = [&](bool (*pick)(const Rgb&)) {
+            const std::vector<Spot> s = pixels_where(p, pick);
+            double sum = 0;
+            for (const Spot& q : s)
+                sum += std::hypot(q.j + 0.5 - 100, q.i + 0.5 - 80);
+            return s.empty() ? 0 : sum / s.size();
+        };
+        EXPECT_NEAR(mean_radius(bluish), 57.6, 2);
+        EXPECT_NEAR(mean_radius(reddish), 28.8, 2);
+    }
+}
+
+TEST_F(Render, APolarGridHasRingsSpokesAndLabels)
+{
+    // A circle of radius 1: rings at 0.5 and 1, spokes every 30 degrees,
+    // the angles outside the frame. At 45 degrees, half way out (column
+    // 120, row 60), lies the inner ring; right of the frame, "90".
+    for (bool grid : {false, true}) {
+        SCOPED_TRACE(grid ? "grid on" : "grid off");
+        vt::reset();
+        figure_with_axes();
+        std::vector<double> t, r;
+        for (int k = 0; k <= 60; ++k) {
+            t.push_back(2 * M_PI * k / 60);
+            r.push_back(1);
+        }
+        set(series(t, r), "ChartType", text("polar"));
+        if (grid) {
+            set(ax, "XGrid", text("on"));
+            set(ax, "YGrid", text("on"));
+        }
+        const Picture p = capture(fig);
+        bool ring = false;
+        for (int i = 58; i <= 62; ++i)
+            for (int j = 118; j <= 122; ++j)
+                ring = ring || (!near(p.at(i, j), gray, 0.02) && !inky(p.at(i, j)));
+        EXPECT_EQ(ring, grid) << "the ring at half the radius";
+        const std::vector<int> label = dark_lines(p, 72, 88, 160, 178, false);
+        EXPECT_EQ(!label.empty(), grid) << "the label of the spoke at 90 degrees";
+    }
+}
+
+TEST_F(Render, PieAndPolarAxesShowTheirLegend)
+{
+    // The box is columns 20..120; the legend stands right of it (LegendPos
+    // -1) at column 126, its entries on rows 27, 43, 59 with their swatches
+    // about column 144. A pie names its wedges, in the colours they take
+    // from the map (red, green, blue); a polar axes its series.
+    struct Case {
+        const char* what;
+        bool pie;
+        std::vector<Rgb> swatches;
+    };
+    const std::vector<Case> cases = {{"pie", true, {red, green, blue}}, {"polar", false, {red, blue}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes({0.1, 0.1, 0.5, 0.8});
+        set(fig, "ColorMap", Val(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1}));
+        if (c.pie) {
+            set(series({1, 2, 3}, {1, 2, 3}), "ChartType", text("pie"));
+            set(ax, "LegendString", Val(3, 5, {'o', 't', 't', 'n', 'w', 'h', 'e', 'o', 'r', ' ', ' ', 'e', ' ', ' ', 'e'}, true));
+        } else {
+            set(series({0, 1}, {1, 1}, -103), "ChartType", text("polar"));
+            set(series({0, 1}, {0.5, 0.5}, -105), "ChartType", text("polar"));
+            set(ax, "LegendString", Val(2, 1, {'a', 'b'}, true));
+        }
+        set(ax, "LegendPos", num(-1));
+        set(ax, "Legend", text("on"));
+        Picture p = capture(fig);
+        for (std::size_t k = 0; k < c.swatches.size(); ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_TRUE(near(p.at(27 + 16 * static_cast<int>(k), 144), c.swatches[k], 0.05));
+        }
+        set(ax, "Legend", text("off"));
+        p = capture(fig);
+        EXPECT_TRUE(near(p.at(27, 144), gray)) << "no legend when it is off";
+    }
+}
+
+TEST_F(Render, LongLogAxesLabelAReadableSetOfDecades)
+{
+    // 30 and 600 decades on the y axis (rows 16..144): labels stand over the
+    // whole height, apart from each other, none piled on another.
+    for (double e : {15.0, 300.0}) {
+        SCOPED_TRACE(e);
+        vt::reset();
+        figure_with_axes();
+        set(ax, "YScale", text("log"));
+        set(ax, "YLim", row({std::pow(10, -e), std::pow(10, e)}));
+        series({0, 1}, {1, 1});
+        const Picture p = capture(fig);
+        const std::vector<std::pair<int, int>> labels = runs(dark_lines(p, 0, 159, 0, 17, true));
+        ASSERT_GE(labels.size(), 3u);
+        EXPECT_LE(labels.front().first, 50) << "a label in the top third";
+        EXPECT_GE(labels.back().second, 110) << "and in the bottom third";
+        for (const auto& [first, last] : labels)
+            EXPECT_LE(last - first, 16) << "one label high: " << first << ".." << last;
+    }
+}
+
+TEST_F(Render, LabelsThatWouldTouchAreThinnedAndTheYLabelStandsClear)
+{
+    // Fifteen ticks written at histogram centres along 160 pixels: the
+    // labels shown stand apart, each one label wide.
+    figure_with_axes();
+    set(ax, "XLim", row({-3.5, 3.5}));
+    std::vector<double> centres;
+    for (int k = 0; k < 15; ++k)
+        centres.push_back(-3.06483 + k * 0.437833);
+    set(ax, "XTick", row(centres));
+    const Picture p = capture(fig);
+    const std::vector<std::pair<int, int>> labels = runs(dark_lines(p, 147, 159, 0, 199, false), 4);
+    ASSERT_GE(labels.size(), 2u);
+    EXPECT_LE(labels.size(), 8u);
+    for (const auto& [first, last] : labels)
+        EXPECT_LE(last - first, 32) << "one label wide: " << first << ".." << last;
+
+    // Wide y tick labels push the y label out: its columns and theirs are
+    // two groups with a gap between.
+    vt::reset();
+    figure_with_axes({0, 0, 1, 1});
+    set(fig, "Position", row({0, 0, 400, 300}));
+    set(ax, "YLim", row({0, 1400000}));
+    const double label = vizmo_create_object("line", -1);
+    set(label, "Type", text("text"));
+    set(label, "Parent", num(ax));
+    set(label, "String", text("length"));
+    set(ax, "YLabel", num(label));
+    series({0, 1}, {0, 1400000});
+    const Picture q = capture(fig);
+    const std::vector<std::pair<int, int>> left = runs(dark_lines(q, 30, 250, 0, 70, false));
+    ASSERT_GE(left.size(), 2u);
+    EXPECT_GE(left[1].first - left[0].second, 3) << "the y label, then the tick labels";
+}
+
+TEST_F(Render, MarkersStemsAndBarsStandClearOfTheFrame)
+{
+    // Automatic limits leave room round markers and stems at the data's
+    // edge and above the tallest bar: nothing red touches the frame (box
+    // columns 20..180, rows 16..144).
+    struct Case {
+        const char* what;
+        const char* chart;
+        double marker;
+    };
+    const std::vector<Case> cases = {{"x markers", "plot", 2}, {"stems", "stem", -1}, {"bars", "bar", -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        figure_with_axes();
+        set(ax, "XLimMode", text("auto"));
+        set(ax, "YLimMode", text("auto"));
+        const double h = series({1, 2, 3}, {1, 3, 2}, -103, c.marker);
+        set(h, "ChartType", text(c.chart));
+        const Picture p = capture(fig);
+        const std::vector<Spot> red_pixels = pixels_where(p, reddish);
+        ASSERT_FALSE(red_pixels.empty());
+        int top = p.rows, left = p.cols, right = 0;
+        for (const Spot& s : red_pixels) {
+            top = std::min(top, s.i);
+            left = std::min(left, s.j);
+            right = std::max(right, s.j);
+        }
+        EXPECT_GT(top, 18);
+        EXPECT_GT(left, 22);
+        EXPECT_LT(right, 178);
+        const std::vector<double> ylim = get(ax, "YLim");
+        ASSERT_EQ(ylim.size(), 2u);
+        EXPECT_GT(ylim[1], 3) << "the limit read back is the one drawn";
+    }
+}
+
+TEST_F(Render, ASecondXAxisOverTheSameLimitsRepeatsNoLabels)
+{
+    // plotyy's second series on the right and top axes: over the first
+    // one's x limits the top carries no labels; over others it does. The
+    // box is rows 32..128.
+    for (double x2_end : {3.0, 30.0}) {
+        SCOPED_TRACE(x2_end);
+        vt::reset();
+        figure_with_axes({0.2, 0.2, 0.6, 0.6});
+        set(ax, "XLimMode", text("auto"));
+        set(ax, "YLimMode", text("auto"));
+        series({1, 2, 3}, {1, 2, 3});
+        const double second = series({1, 2, x2_end}, {300, 200, 100}, -105);
+        set(second, "YAxisLocation", text("right"));
+        set(second, "XAxisLocation", text("top"));
+        const Picture p = capture(fig);
+        EXPECT_EQ(dark_lines(p, 0, 29, 30, 170, true).empty(), x2_end == 3);
+        EXPECT_FALSE(dark_lines(p, 32, 128, 164, 199, false).empty()) << "the right axis keeps its labels";
+    }
+}
+
+TEST_F(Render, ASeriesWithCapsStrokesAcrossTheEndsOfItsSegments)
+{
+    // A vertical segment at x = 0.5 (column 100) from y = 0.25 to 0.75
+    // (rows 112 and 48): caps of 10 pixels reach 5 columns each way.
+    for (double cap : {0.0, 10.0}) {
+        SCOPED_TRACE(cap);
+        vt::reset();
+        figure_with_axes();
+        const double h = series({0.5, 0.5, nan, 0.2, 0.2}, {0.25, 0.75, nan, 0.4, 0.6});
+        if (cap > 0)
+            set(h, "CapSize", num(cap));
+        const Picture p = capture(fig);
+        for (int i : {48, 112})
+            for (int j : {96, 104}) {
+                SCOPED_TRACE(testing::Message() << i << ", " << j);
+                EXPECT_EQ(reddish(p.at(i, j)) || reddish(p.at(i - 1, j)) || reddish(p.at(i + 1, j)), cap > 0);
+            }
+        EXPECT_EQ(reddish(p.at(80, 36)), false) << "the middle of a segment has none";
+    }
+}
+
+TEST_F(Render, TextBeyondAsciiReadsAsTheSameCharactersHoweverItsCodesArrive)
+{
+    // "µm" as UTF-8 bytes given as signed codes (-62 -75), as codes
+    // 194 181, and as the Latin-1 code 181 alone: one picture; the same
+    // text with "?" for the letter is another. In a text object and in an
+    // axes label alike.
+    auto picture = [this](std::vector<double> codes, bool label) {
+        vt::reset();
+        // The label needs the room an axes filling its figure keeps.
+        figure_with_axes(label ? std::vector<double>{0, 0, 1, 1} : std::vector<double>{0.1, 0.1, 0.8, 0.8});
+        codes.push_back('m');
+        const Val s(1, static_cast<int>(codes.size()), codes, true);
+        const double t = vizmo_create_object("line", -1);
+        set(t, "Type", text("text"));
+        set(t, "Parent", num(ax));
+        set(t, "String", s);
+        if (label)
+            set(ax, "YLabel", num(t));
+        else
+            set(t, "Position", row({0.3, 0.5}));
+        return capture(fig);
+    };
+    for (bool label : {false, true}) {
+        SCOPED_TRACE(label ? "axes label" : "text object");
+        const Picture utf8 = picture({194, 181}, label);
+        EXPECT_TRUE(picture({-62, -75}, label) == utf8);
+        EXPECT_TRUE(picture({181}, label) == utf8);
+        EXPECT_FALSE(picture({'?', '?'}, label) == utf8);
+        EXPECT_FALSE(picture({'?'}, label) == utf8);
+    }
+    EXPECT_EQ(vt::prop(0, "Type").text(), "root");
+    vt::reset();
+    const double h = vizmo_create_object("line", -1);
+    set(h, "String", Val(1, 3, {-62, -75, 'm'}, true));
+    EXPECT_EQ(get_text(h, "String"), "\xC2\xB5m") << "the bytes of the text";
+}
+
+TEST_F(Render, IndicesNoIntHoldsDrawAsNone)
+{
+    // A marker or line style far beyond the tables, or not a number, is no
+    // marker and the default line; a count of levels beyond any int is the
+    // default count.
+    figure_with_axes();
+    const double h = series({0, 1}, {0.2, 0.8});
+    const Picture plain = capture(fig);
+    for (double odd : {1e300, -1e300, nan}) {
+        SCOPED_TRACE(odd);
+        set(h, "Marker", num(odd));
+        set(h, "LineStyle", num(odd));
+        EXPECT_TRUE(capture(fig) == plain);
+    }
+}
+
+TEST_F(Render, StaticTextsHaveNoBorderAndANarrowOneNoBox)
+{
+    // A pushbutton and a static text, side by side, and a text of no
+    // width placed by its centre, as a waitbar's label is.
+    fig = vizmo_create_object("Figure", -1);
+    set(fig, "Position", row({0, 0, 200, 100}));
+    set(fig, "Color", row({0.8, 0.8, 0.8}));
+    const double button = vizmo_create_object("pushbutton", -1), label = vizmo_create_object("text", -1),
+                 narrow = vizmo_create_object("text", -1);
+    for (double h : {button, label, narrow})
+        set(h, "Parent", num(fig));
+    set(button, "Position", row({10, 10, 80, 30}));
+    set(label, "Position", row({110, 10, 80, 30}));
+    set(narrow, "Position", row({100, 60, 0, 13}));
+    set(narrow, "String", text("ab"));
+    const Picture p = capture(fig);
+    // Rows 60..89 hold the lower two; row 60 is their top edge.
+    EXPECT_FALSE(near(p.at(60, 50), gray)) << "the button's border";
+    EXPECT_TRUE(near(p.at(60, 150), gray)) << "a static text has none";
+    // The narrow label: its text centred on column 100, no line down it.
+    const std::vector<int> columns = dark_lines(p, 27, 40, 80, 120, false);
+    ASSERT_FALSE(columns.empty());
+    EXPECT_NEAR((columns.front() + columns.back()) / 2.0, 100, 2);
+    for (int j = 80; j <= 120; ++j) {
+        int dark_rows = 0;
+        for (int i = 27; i <= 40; ++i)
+            dark_rows += !near(p.at(i, j), gray, 0.05);
+        EXPECT_LT(dark_rows, 12) << "a line down column " << j;
+    }
+}
+
 namespace vr = vizmo::render::paint;
 
 TEST(TickLabels, NeighboursDifferHoweverCloseTheTicks)
@@ -1589,6 +2011,47 @@ TEST(TickLabels, NeighboursDifferHoweverCloseTheTicks)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.labels[1]);
         EXPECT_EQ(vr::tick_labels(c.ticks), c.labels);
+    }
+}
+
+TEST(TickLabels, TheFewestDigitsThatKeepEachLabelAtItsTickInOneStyle)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> ticks;
+        std::vector<std::string> labels;
+    };
+    const std::vector<Case> cases = {
+        {"histogram centres", {-3.06483, -2.626997, -2.189164, -1.751331}, {"-3.06", "-2.63", "-2.19", "-1.75"}},
+        {"large neighbours", {1000002, 1000004, 1000006}, {"1000002", "1000004", "1000006"}},
+        {"a sum of steps", {0.1, 0.2, 0.30000000000000004}, {"0.1", "0.2", "0.3"}},
+        {"a half step", {0.5, 1, 1.5, 2}, {"0.5", "1", "1.5", "2"}},
+        {"decades in plain digits", {1e4, 1e5, 1e6}, {"10000", "100000", "1000000"}},
+        {"large, all with exponents", {0, 2e7, 4e7}, {"0", "2e+07", "4e+07"}},
+        {"small, all with exponents", {-2e-5, 0, 2e-5}, {"-2e-05", "0", "2e-05"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(vr::tick_labels(c.ticks), c.labels);
+    }
+}
+
+TEST(TickLabels, LogAxesLabelTheirDecadesInOneStyle)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> ticks;
+        std::vector<std::string> labels;
+    };
+    const std::vector<Case> cases = {
+        {"near 1", {0.001, 0.1, 10, 1000}, {"0.001", "0.1", "10", "1000"}},
+        {"up to 10^8", {1, 100, 10000, 1e6, 1e8}, {"10^0", "10^2", "10^4", "10^6", "10^8"}},
+        {"thirty decades", {1e-15, 1e-5, 1e5, 1e15}, {"10^-15", "10^-5", "10^5", "10^15"}},
+        {"not decades", {2, 4, 6}, {"2", "4", "6"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(vr::log_tick_labels(c.ticks), c.labels);
     }
 }
 

@@ -11,9 +11,22 @@ pair is a route), else from a source drawn from the stream (r mod sources)
 to sink (j div (n / sinks)) mod sinks. Capacity: 0.6 * sinks with two
 sources, else 100. x >= 0.
 
-Run with one thread (OMP_NUM_THREADS=1); each time is the best of five.
-Prints the C++ table rows for bench/lp_bench.cpp.
+The supply-and-demand problems (make_supply_demand, splitmix64 seed 61)
+put `sinks` demand rows first, as equalities (received = demand, an
+integer from 1 to 10), then `sources` supply rows (shipped <= capacity),
+and `arcs` columns of cost 1 + 9 u. Arc j < sinks brings sink j its demand
+from source j when j < sources, else from a drawn source (r mod sources);
+every later arc joins a drawn sink (r mod sinks) to a drawn source. Each
+source's capacity is 1.2 times the demand of the planned arcs it serves,
+so the plan is feasible with 20% spare supply. Every entry of A is 1,
+x >= 0.
+
+Run with one thread (OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1) while
+bench/lp_bench runs in the same period; each time is the best of
+`--runs` runs (five by default). Prints the C++ table rows for
+bench/lp_bench.cpp.
 """
+import argparse
 import time
 
 import numpy as np
@@ -59,13 +72,56 @@ def make(m, n, sources):
     return c, A, b
 
 
-for m, n, sources in [(5000, 9996, 2), (20000, 39996, 2), (5000, 10000, 2500)]:
-    c, A, b = make(m, n, sources)
+def make_supply_demand(sources, sinks, arcs, seed=61, spare=1.2):
+    """c, A_eq, b_eq, A_ub, b_ub of the supply-and-demand problem; spare = 1
+    with the supply rows taken as equalities gives the balanced problem."""
+    gen = SplitMix64(seed)
+    demand = np.array([1 + gen.next() % 10 for _ in range(sinks)], dtype=float)
+    src = np.empty(arcs, dtype=np.int64)
+    snk = np.empty(arcs, dtype=np.int64)
+    c = np.empty(arcs)
+    planned = np.zeros(sources)
+    for j in range(arcs):
+        if j < sinks:
+            sink = j
+            source = j if j < sources else gen.next() % sources
+            planned[source] += demand[sink]
+        else:
+            sink = gen.next() % sinks
+            source = gen.next() % sources
+        src[j] = source
+        snk[j] = sink
+        c[j] = 1 + 9 * ((gen.next() >> 11) * 2.0 ** -53)
+    cols = np.arange(arcs)
+    A_eq = csc_matrix((np.ones(arcs), (snk, cols)), shape=(sinks, arcs))
+    A_ub = csc_matrix((np.ones(arcs), (src, cols)), shape=(sources, arcs))
+    return c, A_eq, demand, A_ub, spare * planned
+
+
+def best_time(solve, runs):
     best = None
-    for _ in range(5):
+    for _ in range(runs):
         t0 = time.perf_counter()
-        r = linprog(c, A_ub=A, b_ub=b, bounds=(0, None), method="highs-ipm")
+        r = solve()
         t = time.perf_counter() - t0
         best = t if best is None else min(best, t)
     assert r.status == 0
-    print("    {%d, %d, %d, %.4f, %r}," % (m, n, sources, best, float(r.fun)))
+    return best, float(r.fun)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--only", choices=["transport", "supply-demand"])
+    args = parser.parse_args()
+    if args.only != "supply-demand":
+        for m, n, sources in [(5000, 9996, 2), (20000, 39996, 2), (5000, 10000, 2500)]:
+            c, A, b = make(m, n, sources)
+            t, fun = best_time(lambda: linprog(c, A_ub=A, b_ub=b, bounds=(0, None), method="highs-ipm"), args.runs)
+            print("    {%d, %d, %d, %.4f, %r}," % (m, n, sources, t, fun))
+    if args.only != "transport":
+        for sources, sinks, arcs in [(2000, 3000, 10000), (8000, 12000, 40000)]:
+            c, A_eq, b_eq, A_ub, b_ub = make_supply_demand(sources, sinks, arcs)
+            t, fun = best_time(lambda: linprog(c, A_ub=A_ub, b_ub=b_ub, A_eq=A_eq, b_eq=b_eq, bounds=(0, None),
+                                               method="highs-ipm"), args.runs)
+            print("    {%d, %d, %d, %.4f, %r}," % (sources, sinks, arcs, t, fun))

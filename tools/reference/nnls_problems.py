@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Reference solutions of random non-negative least squares problems from
-an independent implementation (scipy.optimize.nnls), written as C++ data.
+an independent implementation (scipy.optimize.nnls), written as C++ data,
+and of problems whose columns are scaled far from 1 (where the positive
+solution is small or large), with their squared residuals.
 Usage: tools/reference/nnls_problems.py > tests/optim/data/nnls_problems.inc
 """
 import numpy as np
@@ -18,4 +20,17 @@ for m, n in [(8, 5), (5, 8), (12, 12), (30, 10)]:
     print("    {%d, %d, {%s}," % (m, n, col))
     print("     {%s}," % ", ".join(repr(float(v)) for v in b))
     print("     {%s}}," % ", ".join(repr(float(v)) for v in x))
+print("};")
+print("struct nnls_scaled_reference { const char* what; int m, n; std::vector<double> a, b, x; double resnorm; };")
+print("const std::vector<nnls_scaled_reference> nnls_scaled_references = {")
+scaled = [
+    ("1e8 [1; 2; 1; 0]", 1e8 * np.array([[1.0], [2.0], [1.0], [0.0]]), np.array([1.0, 2.0, 3.0, 4.0])),
+    ("columns 1e8 and 1e-8", np.array([[1e8, 1e-8], [2e8, 3e-8], [1e8, -1e-8], [0.0, 5e-8]]),
+     np.array([1.0, 2.0, 3.0, 4.0])),
+]
+for what, A, b in scaled:
+    x, rnorm = nnls(A, b, maxiter=1000)
+    print('    {"%s", %d, %d, {%s}, {%s}, {%s}, %r},' % (
+        what, A.shape[0], A.shape[1], ", ".join(repr(float(v)) for v in A.flatten(order="F")),
+        ", ".join(repr(float(v)) for v in b), ", ".join(repr(float(v)) for v in x), float(rnorm ** 2)))
 print("};")

@@ -1,0 +1,109 @@
+// A figure as the renderer draws it, read back through the engine's
+// "Capture", with the few questions the picture tests of the library ask
+// of it: the colour of a pixel, which pixels have a colour, how many
+// colours there are.
+#pragma once
+
+#include "vizmo_test.h"
+
+#include <cmath>
+#include <functional>
+#include <set>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace test {
+
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+
+inline bool near(const Rgb& a, const Rgb& b, double tol = 2.0 / 255)
+{
+    return std::fabs(a.r - b.r) <= tol && std::fabs(a.g - b.g) <= tol && std::fabs(a.b - b.b) <= tol;
+}
+
+struct Spot {
+    int i, j;  // row from the top, column from the left
+};
+
+struct Picture {
+    int rows = 0, cols = 0;
+    std::vector<double> data;  // planes blue, green, red, column-major
+
+    // The picture of figure (or of the figure an object lies in); empty
+    // when the engine draws nothing.
+    static Picture of(double h)
+    {
+        const vizmo::test::Value v = vizmo::test::prop(h, "Capture");
+        Picture p;
+        if (v.ndims == 3 && v.dims[2] == 3) {
+            p.rows = v.dims[0];
+            p.cols = v.dims[1];
+            p.data = v.data;
+        }
+        return p;
+    }
+    Rgb at(int i, int j) const
+    {
+        const std::size_t n = static_cast<std::size_t>(rows) * cols, k = static_cast<std::size_t>(j) * rows + i;
+        return {data[2 * n + k], data[n + k], data[k]};
+    }
+    std::vector<Spot> where(const std::function<bool(const Rgb&)>& test) const
+    {
+        std::vector<Spot> out;
+        for (int j = 0; j < cols; ++j)
+            for (int i = 0; i < rows; ++i)
+                if (test(at(i, j)))
+                    out.push_back({i, j});
+        return out;
+    }
+    std::size_t colours() const
+    {
+        std::set<std::tuple<long, long, long>> seen;
+        for (int j = 0; j < cols; ++j)
+            for (int i = 0; i < rows; ++i) {
+                const Rgb c = at(i, j);
+                seen.emplace(std::lround(c.r * 255), std::lround(c.g * 255), std::lround(c.b * 255));
+            }
+        return seen.size();
+    }
+};
+
+// Mostly one primary colour, as the edges of an antialiased stroke still are.
+inline bool reddish(const Rgb& c) { return c.r > 0.7 && c.g < 0.4 && c.b < 0.4; }
+inline bool bluish(const Rgb& c) { return c.b > 0.7 && c.r < 0.4 && c.g < 0.4; }
+inline bool greenish(const Rgb& c) { return c.g > 0.7 && c.r < 0.4 && c.b < 0.4; }
+inline bool dark(const Rgb& c) { return c.r + c.g + c.b < 1.2; }
+
+// The rows (or the columns) of a rectangle, bounds included, that hold a
+// pixel passing test.
+inline std::vector<int> lines_with(const Picture& p, int i0, int i1, int j0, int j1, bool rows,
+                                   const std::function<bool(const Rgb&)>& test)
+{
+    std::vector<int> out;
+    for (int a = rows ? i0 : j0; a <= (rows ? i1 : j1); ++a) {
+        bool any = false;
+        for (int b = rows ? j0 : i0; b <= (rows ? j1 : i1) && !any; ++b)
+            any = rows ? test(p.at(a, b)) : test(p.at(b, a));
+        if (any)
+            out.push_back(a);
+    }
+    return out;
+}
+
+// Runs of a sorted list of indices, joined across gaps of at most gap.
+inline std::vector<std::pair<int, int>> runs(const std::vector<int>& at, int gap = 1)
+{
+    std::vector<std::pair<int, int>> out;
+    for (int k : at) {
+        if (!out.empty() && k - out.back().second <= gap)
+            out.back().second = k;
+        else
+            out.emplace_back(k, k);
+    }
+    return out;
+}
+
+} // namespace test
