@@ -49,6 +49,36 @@ void FilterOrder8(benchmark::State& state)
 }
 BENCHMARK(FilterOrder8)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// A filter without poles (a = 1): b's terms alone.
+void FilterFir9(benchmark::State& state)
+{
+    const int n = int(state.range(0)), order = 8;
+    const Mm x = samples(n);
+    Mm b(0, 0, 0, 1, order + 1, qv_double);
+    for (int k = 0; k <= order; ++k)
+        b.addr()[k] = 1.0 / (k + 1);
+    const Mm a(1.0);
+    std::vector<double> y(n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm r = filter(b, a, x);
+            benchmark::DoNotOptimize(r.addr());
+        },
+        [&] {
+            const double *bb = b.addr(), *xx = x.addr();
+            for (int m = 0; m < n; ++m) {
+                double v = 0;
+                for (int k = 0; k <= order && k <= m; ++k)
+                    v += bb[k] * xx[m - k];
+                y[m] = v;
+            }
+            benchmark::DoNotOptimize(y.data());
+        });
+    state.SetLabel("baseline: the convolution sum by hand");
+}
+BENCHMARK(FilterFir9)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 void UpfirdnPolyphase(benchmark::State& state)
 {
     const int n = int(state.range(0)), taps = 64, p = 3, q = 2;

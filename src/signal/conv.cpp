@@ -1,5 +1,6 @@
 // conv and deconv: polynomial products by blocked DAXPY accumulation, or by
-// FFT when both operands are long, and division through filter.
+// FFT when both operands are long and finite, and division through filter.
+#include "signal/filter_internal.hpp"
 #include "signal/storage.hpp"
 #include "linalg/lapack.hpp"
 #include "signal/fft_internal.hpp"
@@ -20,15 +21,33 @@ constexpr int direct_limit = 500;  // below this length on either side: direct
 constexpr int block = 256;         // elements of the longer operand per sweep
 
 // y[i + j] += s[i] * t[j]: one DAXPY per element of the driving operand s,
-// the other swept in blocks that stay in cache while s passes over them.
+// the other swept in blocks that stay in cache while s passes over them. A
+// zero s[i] adds nothing, whatever t holds: DAXPY returns at once for a
+// zero factor, and the test here keeps that so under any BLAS.
 void accumulate(const double* s, int ls, const double* t, int lt, double* y)
 {
     const int one = 1;
     for (int start = 0; start < lt; start += block) {
         const int len = std::min(block, lt - start);
         for (int i = 0; i < ls; ++i)
-            daxpy_(&len, &s[i], t + start, &one, y + start + i, &one);
+            if (s[i] != 0)
+                daxpy_(&len, &s[i], t + start, &one, y + start + i, &one);
     }
+}
+
+bool all_finite(const double* v, int n)
+{
+    for (int k = 0; k < n; ++k)
+        if (!std::isfinite(v[k]))
+            return false;
+    return true;
+}
+
+// Both parts of an operand finite: the FFT spreads a NaN or Inf over every
+// output, where the sum touches only the outputs that element reaches.
+bool finite_operand(const Mm& v)
+{
+    return all_finite(v.addr(), v.size()) && (!v.addi() || all_finite(v.addi(), v.size()));
 }
 
 // The smallest power of two not below n, from frexp's split n = m 2^e.
@@ -69,7 +88,7 @@ Mm conv(Mm a, Mm b)
     const bool as_row = longer.rows() == 1;
     const int rows = as_row ? 1 : n, cols = as_row ? n : 1;
 
-    if (la < direct_limit || lb < direct_limit) {
+    if (la < direct_limit || lb < direct_limit || !finite_operand(a) || !finite_operand(b)) {
         Mm y = shaped_zeros(complex, rows, cols);
         const double *ar = a.addr(), *ai = a.addi(), *br = b.addr(), *bi = b.addi();
         // the shorter operand drives, b on equal lengths
@@ -88,7 +107,8 @@ Mm conv(Mm a, Mm b)
             const int one = 1;
             for (int i = 0; i < la; ++i) {
                 const double f = -ai[i];
-                daxpy_(&lb, &f, bi, &one, y.addr() + i, &one);
+                if (f != 0)
+                    daxpy_(&lb, &f, bi, &one, y.addr() + i, &one);
             }
         }
         return y;
@@ -117,10 +137,8 @@ Mm deconv(const Mm& b, const Mm& a, i_o_t, Mm& q, Mm& r)
         return x_M;
     }
     const int k = lb - la + 1;
-    Mm e = shaped(0, 1, k);
-    std::fill(e.addr(), e.addr() + k, 0.0);
-    e.addr()[0] = 1;
-    Mm quotient = filter(b, a, e);
+    // the impulse response of b/a: long division
+    Mm quotient = filter_impulse(b, a, k);
     if (b.rows() != 1 && quotient.size() == k)
         quotient.reshape(k, 1);
     Mm remainder = b - conv(a, quotient);

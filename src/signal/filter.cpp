@@ -1,5 +1,6 @@
 // filter: the transposed direct form II recursion along any dimension, with
 // initial and final conditions, on plain doubles or complex pairs.
+#include "signal/filter_internal.hpp"
 #include "signal/storage.hpp"
 #include "array/ndim.hpp"
 #include "engine/scalar_complex.hpp"
@@ -25,6 +26,22 @@ void padded_dims(const Mm& x, int dims[4])
         dims[m] = m < x.getndims() ? x.getdims()[m] : 1;
 }
 
+// Which terms of the recursion exist. A coefficient that b or a lacks (the
+// zeros a shorter one is padded with) and an exact zero of a contribute no
+// term: their product with a NaN or Inf sample would be NaN, and through the
+// state it would reach every later output, where the difference equation
+// has no such term at all. Exact zeros of b stay terms: 0 times a NaN input
+// is NaN in the output it belongs to. For deconv's impulse a zero sample
+// carries no b terms either, so a non-finite coefficient of b stays in its
+// own place of the quotient as in long division.
+struct terms {
+    const unsigned char* use_b;  // n flags, the first always set
+    const unsigned char* use_a;  // n flags, the first unused
+    bool every_term;             // all set: the plain recursion
+    bool no_poles;               // no a term after the first
+    bool zero_samples_skip_b;
+};
+
 // One real signal of length len through the recursion; z holds n - 1 states.
 void filter_real(const double* b, const double* a, int n, const double* x, double* y, std::int64_t len, double* z)
 {
@@ -39,27 +56,62 @@ void filter_real(const double* b, const double* a, int n, const double* x, doubl
     }
 }
 
-void filter_complex(const double* br, const double* bi, const double* ar, const double* ai, int n, const double* xr,
-                    const double* xi, double* yr, double* yi, std::int64_t len, double* zr, double* zi)
+// The same without poles and with every b term: a moving sum. b u + z has
+// the bits of b u - 0 + z, so it agrees with the general loops.
+void filter_real_fir(const double* b, int n, const double* x, double* y, std::int64_t len, double* z)
+{
+    const int last = n - 2;
+    for (std::int64_t m = 0; m < len; ++m) {
+        const double u = x[m];
+        const double v = b[0] * u + z[0];
+        y[m] = v;
+        for (int i = 0; i < last; ++i)
+            z[i] = b[i + 1] * u + z[i + 1];
+        z[last] = b[last + 1] * u;
+    }
+}
+
+// Any set of terms: an absent term adds +0 in place of its product.
+void filter_real_terms(const double* b, const double* a, int n, const terms& t, const double* x, double* y,
+                       std::int64_t len, double* z)
+{
+    const int last = n - 2;
+    for (std::int64_t m = 0; m < len; ++m) {
+        const double u = x[m];
+        const bool feed = !(t.zero_samples_skip_b && u == 0);
+        const double v = (feed ? b[0] * u : 0.0) + z[0];
+        y[m] = v;
+        for (int i = 0; i <= last; ++i) {
+            const double bu = feed && t.use_b[i + 1] ? b[i + 1] * u : 0.0;
+            const double av = t.use_a[i + 1] ? a[i + 1] * v : 0.0;
+            z[i] = i < last ? bu - av + z[i + 1] : bu - av;
+        }
+    }
+}
+
+void filter_complex(const double* br, const double* bi, const double* ar, const double* ai, int n, const terms& t,
+                    const double* xr, const double* xi, double* yr, double* yi, std::int64_t len, double* zr,
+                    double* zi)
 {
     const int last = n - 2;
     for (std::int64_t m = 0; m < len; ++m) {
         const double ur = xr[m], ui = xi ? xi[m] : 0.0;
-        double pr, pi, qr, qi;
-        complex_mul(br[0], bi[0], ur, ui, pr, pi);
+        const bool feed = !(t.zero_samples_skip_b && ur == 0 && ui == 0);
+        double pr = 0, pi = 0, qr = 0, qi = 0;
+        if (feed)
+            complex_mul(br[0], bi[0], ur, ui, pr, pi);
         const double vr = pr + zr[0], vi = pi + zi[0];
         yr[m] = vr;
         yi[m] = vi;
-        for (int i = 0; i < last; ++i) {
-            complex_mul(br[i + 1], bi[i + 1], ur, ui, pr, pi);
-            complex_mul(ar[i + 1], ai[i + 1], vr, vi, qr, qi);
-            zr[i] = pr - qr + zr[i + 1];
-            zi[i] = pi - qi + zi[i + 1];
+        for (int i = 0; i <= last; ++i) {
+            pr = pi = qr = qi = 0;
+            if (feed && t.use_b[i + 1])
+                complex_mul(br[i + 1], bi[i + 1], ur, ui, pr, pi);
+            if (t.use_a[i + 1])
+                complex_mul(ar[i + 1], ai[i + 1], vr, vi, qr, qi);
+            zr[i] = i < last ? pr - qr + zr[i + 1] : pr - qr;
+            zi[i] = i < last ? pi - qi + zi[i + 1] : pi - qi;
         }
-        complex_mul(br[last + 1], bi[last + 1], ur, ui, pr, pi);
-        complex_mul(ar[last + 1], ai[last + 1], vr, vi, qr, qi);
-        zr[last] = pr - qr;
-        zi[last] = pi - qi;
     }
 }
 
@@ -82,13 +134,12 @@ void normalised(const Mm& c, const double a1r, const double a1i, bool complex, i
     }
 }
 
-} // namespace
-
-Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim, i_o_t, Mm& y, Mm& zf)
+void filter_core(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim, bool zero_samples_skip_b,
+                 Mm& y, Mm& zf)
 {
     if (isempty(b0) || isempty(a0) || isempty(x0)) {
         y = zf = nop_M;
-        return x_M;
+        return;
     }
     const Mm b = mdouble(b0), a = mdouble(a0), x = mdouble(x0);
     Mm z = isempty(zi0) ? Mm() : mdouble(zi0);
@@ -142,7 +193,7 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
     }
     if (failed) {
         y = zf = x_M;
-        return x_M;
+        return;
     }
 
     if (n == 1) {
@@ -150,7 +201,7 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
         const Mm an = Mm(a(Mm(1.0))) / Mm(a(Mm(1.0)));
         y = (bn / an) * x;
         zf = nop_M;
-        return x_M;
+        return;
     }
 
     scratch<double> coef(4 * std::size_t(n));
@@ -160,6 +211,14 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
     double* ani = anr + n;
     normalised(b, a1r, a1i, complex, n, bnr, bni);
     normalised(a, a1r, a1i, complex, n, anr, ani);
+    scratch<unsigned char> flags(2 * std::size_t(n));
+    terms t{flags.get(), flags.get() + n, true, true, zero_samples_skip_b};
+    for (int i = 0; i < n; ++i) {
+        flags[i] = i < b.size();
+        flags[n + i] = i > 0 && i < a.size() && (anr[i] != 0 || ani[i] != 0);
+        t.every_term = t.every_term && flags[i] && (i == 0 || flags[n + i]);
+        t.no_poles = t.no_poles && !flags[n + i];
+    }
 
     Mm xm = move_dim_first(x, ndims, xdims, w);
     Mm zm;
@@ -172,10 +231,14 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
     for (std::int64_t s = 0; s < signals; ++s) {
         const std::int64_t xo = s * len, zo = s * (n - 1);
         if (complex)
-            filter_complex(bnr, bni, anr, ani, n, xm.addr() + xo, xm.addi() ? xm.addi() + xo : nullptr,
+            filter_complex(bnr, bni, anr, ani, n, t, xm.addr() + xo, xm.addi() ? xm.addi() + xo : nullptr,
                            ym.addr() + xo, ym.addi() + xo, len, zm.addr() + zo, zm.addi() + zo);
-        else
+        else if (!t.zero_samples_skip_b && t.every_term)
             filter_real(bnr, anr, n, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
+        else if (!t.zero_samples_skip_b && t.no_poles && b.size() == n)
+            filter_real_fir(bnr, n, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
+        else
+            filter_real_terms(bnr, anr, n, t, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
     }
     Mm yb = move_dim_back(ym, ndims, xdims, w);
     Mm zb = move_dim_back(zm, ndims, zdims, w);
@@ -183,7 +246,24 @@ Mm filter(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const Mm& dim
         zb.reshape(n - 1, 1);
     y = yb;
     zf = zb;
+}
+
+} // namespace
+
+Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi, const Mm& dim, i_o_t, Mm& y, Mm& zf)
+{
+    filter_core(b, a, x, zi, dim, false, y, zf);
     return x_M;
+}
+
+Mm filter_impulse(const Mm& b, const Mm& a, int count)
+{
+    Mm e = shaped(0, 1, count);
+    std::fill(e.addr(), e.addr() + count, 0.0);
+    e.addr()[0] = 1;
+    Mm y, zf;
+    filter_core(b, a, e, nop_M, Mm(0.0), true, y, zf);
+    return y;
 }
 
 Mm filter(const Mm& b, const Mm& a, const Mm& x, const Mm& zi, i_o_t, Mm& y, Mm& zf)

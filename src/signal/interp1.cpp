@@ -81,6 +81,8 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
         for (int t = 0; t < tables; ++t) {
             const double* yv = y.addr() + std::int64_t(t) * n;
             double* out = result.addr() + std::int64_t(t) * m;
+            // on finite lines blend is the plain formula: no test per point
+            const bool plain = letter == 'l' && finite_lines(yv, n);
             for (int j = 0; j < m; ++j) {
                 int lo, hi;
                 const double v = q[j];
@@ -88,7 +90,9 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
                 if (lo == 0 || lo == n || (letter == 'n' && v != v)) {
                     out[j] = NAN;
                 } else if (letter == 'l') {
-                    out[j] = yv[lo - 1] + (v - k[lo - 1]) / (k[hi - 1] - k[lo - 1]) * (yv[hi - 1] - yv[lo - 1]);
+                    const double y0 = yv[lo - 1], y1 = yv[hi - 1];
+                    const double f = (v - k[lo - 1]) / (k[hi - 1] - k[lo - 1]);
+                    out[j] = plain ? y0 + f * (y1 - y0) : blend(y0, y1, f);
                 } else {
                     out[j] = yv[nearest_knot(v, k, lo, hi) - 1];
                 }

@@ -59,9 +59,12 @@ void bilinear(const knot_axis& ax, const knot_axis& ay, const double* xs, const 
             }
             const double* p = zv + cell[q];
             const double t = tx[q];
-            const double a = p[0] + (p[rows] - p[0]) * t;
-            const double b = p[1] + (p[rows + 1] - p[1]) * t;
-            out[j0 + q] = a + ty[q] * (b - a);
+            // the plain formula, which is blend's wherever it ends finite: a
+            // non-finite value on the way stays non-finite to the end
+            const double a = p[0] + t * (p[rows] - p[0]);
+            const double b = p[1] + t * (p[rows + 1] - p[1]);
+            const double v = a + ty[q] * (b - a);
+            out[j0 + q] = std::isfinite(v) ? v : blend(blend(p[0], p[rows], t), blend(p[1], p[rows + 1], t), ty[q]);
         }
     }
 }
@@ -126,9 +129,9 @@ Mm interp2(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method)
                 out[j] = NAN;
             } else if (letter == 'l') {
                 const double t = ax.fraction(u, lx, hx);
-                const double a = at(ly, lx) + (at(ly, hx) - at(ly, lx)) * t;
-                const double b = at(hy, lx) + (at(hy, hx) - at(hy, lx)) * t;
-                out[j] = a + ay.fraction(v, ly, hy) * (b - a);
+                const double a = blend(at(ly, lx), at(ly, hx), t);
+                const double b = blend(at(hy, lx), at(hy, hx), t);
+                out[j] = blend(a, b, ay.fraction(v, ly, hy));
             } else {
                 out[j] = at(nearest_knot(v, ky, ly, hy), nearest_knot(u, kx, lx, hx));
             }

@@ -93,14 +93,14 @@ Mm interp3(Mm x, Mm y, Mm z, Mm v, Mm xi, Mm yi, Mm zi, const Mm& method)
                 out[j] = NAN;
             } else if (letter == 'l') {
                 const double t = (a - kx[lx - 1]) / (kx[hx - 1] - kx[lx - 1]);
-                const double c00 = at(ly, lx, lz) + (at(ly, hx, lz) - at(ly, lx, lz)) * t;
-                const double c10 = at(hy, lx, lz) + (at(hy, hx, lz) - at(hy, lx, lz)) * t;
-                const double c01 = at(ly, lx, hz) + (at(ly, hx, hz) - at(ly, lx, hz)) * t;
-                const double c11 = at(hy, lx, hz) + (at(hy, hx, hz) - at(hy, lx, hz)) * t;
+                const double c00 = blend(at(ly, lx, lz), at(ly, hx, lz), t);
+                const double c10 = blend(at(hy, lx, lz), at(hy, hx, lz), t);
+                const double c01 = blend(at(ly, lx, hz), at(ly, hx, hz), t);
+                const double c11 = blend(at(hy, lx, hz), at(hy, hx, hz), t);
                 const double u = (b - ky[ly - 1]) / (ky[hy - 1] - ky[ly - 1]);
-                const double d0 = c00 + (c10 - c00) * u;
-                const double d1 = c01 + u * (c11 - c01);
-                out[j] = d0 + (c - kz[lz - 1]) / (kz[hz - 1] - kz[lz - 1]) * (d1 - d0);
+                const double d0 = blend(c00, c10, u);
+                const double d1 = blend(c01, c11, u);
+                out[j] = blend(d0, d1, (c - kz[lz - 1]) / (kz[hz - 1] - kz[lz - 1]));
             } else {
                 out[j] = at(nearest_knot(b, ky, ly, hy), nearest_knot(a, kx, lx, hx), nearest_knot(c, kz, lz, hz));
             }

@@ -5,6 +5,7 @@
 #include "velkor/value.h"
 
 #include <cmath>
+#include <cstdint>
 
 // The interval of knots (1-based: knots[1] .. knots[n], stored at k[0] ..
 // k[n-1]) that brackets t, by bisection on increasing or decreasing knots
@@ -103,6 +104,51 @@ struct knot_axis {
         return step_inverse != 0 ? (t - k[lo - 1]) * step_inverse : (t - k[lo - 1]) / (k[hi - 1] - k[lo - 1]);
     }
 };
+
+// The point at fraction f (0 <= f <= 1) of the way from y0 to y1:
+// y0 + f (y1 - y0) whenever that is finite. Otherwise a knot (f = 0 or 1)
+// gives its own value, whatever the other end holds; strictly between an
+// infinite end and a finite one the line tends to that infinity, as it does
+// between equal infinities, where the formula would make Inf - Inf or 0 Inf
+// of it; two finite ends whose difference overflows blend without it;
+// opposite infinities, a NaN end and a NaN fraction give NaN.
+[[gnu::noinline, gnu::cold]] inline double blend_nonfinite(double y0, double y1, double f) noexcept
+{
+    if (f != f)
+        return NAN;
+    if (f == 0)
+        return y0;
+    if (f == 1)
+        return y1;
+    if (y0 != y0 || y1 != y1)
+        return NAN;
+    const bool inf0 = std::isinf(y0), inf1 = std::isinf(y1);
+    if (!inf0 && !inf1)
+        return y0 * (1 - f) + y1 * f;
+    if (y0 == y1)
+        return y0;
+    if (inf0 != inf1)
+        return inf0 ? y0 : y1;
+    return NAN;
+}
+
+inline double blend(double y0, double y1, double f) noexcept
+{
+    const double v = y0 + f * (y1 - y0);
+    if (!std::isfinite(v)) [[unlikely]]
+        return blend_nonfinite(y0, y1, f);
+    return v;
+}
+
+// Whether every line between neighbours of y (n values, `stride` apart)
+// stays finite, so that blend is the plain formula on them.
+inline bool finite_lines(const double* y, int n, std::int64_t stride = 1) noexcept
+{
+    for (int k = 0; k < n; ++k)
+        if (!std::isfinite(y[k * stride]) || (k > 0 && !std::isfinite(y[k * stride] - y[(k - 1) * stride])))
+            return false;
+    return true;
+}
 
 // The nearer of knots lo and hi to t: the upper (hi) at the half-way point
 // of increasing knots, the larger abscissa (lo) of decreasing ones.

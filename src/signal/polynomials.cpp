@@ -186,11 +186,15 @@ Mm poly(const Mm& x0)
                 cr[j] -= re[k] * cr[j - 1];
             }
         }
+    // A real argument has a real characteristic polynomial: its complex
+    // eigenvalues come in conjugate pairs, and the imaginary parts left in c
+    // are rounding, whatever their size. A complex argument keeps them
+    // unless they all vanish below eps.
     if (complex) {
         double big = 0;
         for (int j = 0; j <= m; ++j)
             big = std::max(big, std::fabs(ci[j]));
-        if (big < double_eps)
+        if (!x.isc() || big < double_eps)
             c = real(c);
     }
     return c;

@@ -176,6 +176,9 @@ Mm nextpow2(const Mm& x)
             return x_M;  // "Out of memory!" went to a hook that returned
         v = d.addi() ? std::hypot(d.addr()[0], d.addi()[0]) : std::fabs(d.addr()[0]);
     }
+    // NaN and Inf have no exponent of their own for frexp to give
+    if (!std::isfinite(v))
+        return Mm(v);
     int e = 0;
     const double f = std::frexp(v, &e);
     return Mm(double(f == 0.5 ? e - 1 : e));

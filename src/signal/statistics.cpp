@@ -49,9 +49,16 @@ Mm stdM(const Mm& x, const Mm& flag, const Mm& dim)
     const int w = parse_dim_argument("std", x, dim);
     const int m = x.size(w + 1);
     if (m == 1) {
+        // one observation spreads by nothing: 0, or NaN for a sample that
+        // is NaN or infinite (x - mean(x) has no value there)
+        const Mm d = mdouble(full(x));
         Mm z = shaped(0, x.getndims(), x.getdims());
+        if (d.gettype() != qv_double || d.size() != z.size())
+            return x_M;  // a conversion already reported to a hook that returned
+        const double* re = d.addr();
+        const double* im = d.addi();
         for (int k = 0; k < z.size(); ++k)
-            z.addr()[k] = 0;
+            z.addr()[k] = std::isfinite(re[k]) && (!im || std::isfinite(im[k])) ? 0.0 : NAN;
         return z;
     }
     if (m == 0)

@@ -26,6 +26,9 @@ TEST(AllocationFailure, Signal)
     const Mm minus_one(-1.0), poles = test::row({-1, -2}), frequencies = test::complex(1, 2, {0, 0}, {1, 2});
     const Mm bx = muint8(test::row({0, 10, 0, 10, 4, 20, 30, 20, 30, 24}));
     const Mm by = muint8(test::row({0, 0, 10, 10, 6, 0, 0, 10, 10, 6}));
+    const Mm two_back = test::row({1, 0, -0.25});
+    Mm long_nan = counting({1, 530});
+    long_nan.addr()[3] = NAN;
     test::sweep_allocations({
         {"fft mixed radix", r7, [](Mm& x) { x = fft(x); }},
         {"fft packed", r16, [](Mm& x) { x = fft(x); }},
@@ -42,6 +45,8 @@ TEST(AllocationFailure, Signal)
          }},
         {"conv", r7, [=](Mm& x) { x = conv(x, b); }},
         {"deconv", r7, [=](Mm& x) { x = deconv(x, b); }},
+        {"filter with b shorter than a", r7, [=](Mm& x) { x = filter(one, two_back, x); }},
+        {"conv of long operands holding a NaN", counting({1, 520}), [=](Mm& x) { x = conv(x, long_nan); }},
         {"conv2", m, [=](Mm& x) { x = conv2(x, x, same); }},
         {"upfirdn", r7, [=](Mm& x) { x = upfirdn(x, b, up, gain); }},
         {"cplxpair", z6, [=](Mm& x) { x = cplxpair(pairs); }},
@@ -66,6 +71,7 @@ TEST(AllocationFailure, Signal)
         {"mean of a wide matrix", counting({3, 12}), [](Mm& x) { x = mean(x); }},
         {"stdM", m, [](Mm& x) { x = stdM(x); }},
         {"stdM of a wide matrix", counting({3, 12}), [](Mm& x) { x = stdM(x); }},
+        {"stdM of one uint8 observation", bx, [=](Mm& x) { x = stdM(x, one, one); }},
         {"cov of a wide matrix", counting({3, 12}), [](Mm& x) { x = cov(x); }},
         {"cov", m, [](Mm& x) { x = cov(x); }},
         {"cov of two", r7, [=](Mm& x) { x = cov(x, x); }},

@@ -1,11 +1,23 @@
 // conv2 and filter2: shapes, the operand measured for 'valid' and 'same',
 // the separable form, complex operands and zero stencils.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
 #include <vector>
 
 namespace {
+
+#include "data/nonfinite_reference.inc"
+
+// n elements by the formula ((k * mult + add) % mod) + shift, as a column.
+Mm formula_column(int n, int mult, int add, int mod, double shift)
+{
+    Mm v(0, 0, 0, n, 1, qv_double);
+    for (int k = 0; k < n; ++k)
+        v.addr()[k] = double((k * mult + add) % mod) + shift;
+    return v;
+}
 
 Mm ones2() { return test::real(2, 2, {1, 1, 1, 1}); }
 
@@ -111,6 +123,37 @@ TEST(Filter2, CorrelationShapes)
               test::values(conv2(x, test::real(2, 2, {4, 2, 3, 1}), TM("valid"))));
     EXPECT_EQ(test::values(filter2(Mm(2.0), x)), test::values(x * Mm(2.0)));
     EXPECT_ERROR(filter2(h), "filter2 does not accept 1 input");
+}
+
+// A NaN or Inf element reaches the outputs its products reach, also where
+// the separable form runs one-dimensional convolutions long enough for the
+// FFT (scipy.signal.convolve2d).
+TEST(Conv2, NonFiniteElementsReachOnlyTheirOutputs)
+{
+    const Mm u = formula_column(600, 37, 11, 19, 1);
+    Mm A = horzcat(formula_column(600, 53, 5, 13, -6), formula_column(600, 29, 3, 7, -3));
+    A.addr()[20] = NAN;
+    const Mm separable = conv2(u, test::row({1, 2}), A);
+    EXPECT_EQ(test::extents(separable), (std::vector<int>{1199, 3}));
+    const auto want = test::listed(conv2_separable);
+    // the column without NaN may take the FFT: rounding of sums of 600 terms
+    test::expect_matches(separable, want, 1e-12 * test::finite_scale(want));
+
+    // correlation with a 1 x 600 row, the same-size part
+    Mm h = dot_transpose(formula_column(600, 17, 1, 5, 1));
+    Mm X = vertcat(vertcat(dot_transpose(formula_column(600, 41, 7, 11, -5)),
+                           dot_transpose(formula_column(600, 13, 2, 9, -4))),
+                   dot_transpose(formula_column(600, 31, 5, 7, -3)));
+    X.addr()[1 + 3 * 100] = INFINITY;
+    const Mm correlated = filter2(h, X);
+    EXPECT_EQ(test::extents(correlated), (std::vector<int>{3, 600}));
+    const auto row_want = test::listed(filter2_row);
+    test::expect_matches(correlated, row_want, 1e-12 * test::finite_scale(row_want));
+
+    // the general form: the NaN of the larger operand meets every element
+    // of the smaller one, all non-zero
+    const Mm general = conv2(test::real(3, 3, {1, 4, 7, 2, NAN, 8, 3, 6, 9}), test::real(2, 2, {1, 3, 2, 4}));
+    test::expect_matches(general, test::listed(conv2_general));
 }
 
 } // namespace

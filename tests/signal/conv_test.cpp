@@ -1,12 +1,16 @@
 // conv and deconv: values and orientation, the choice between the direct
 // and FFT engines, complex products, and division with remainder.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <vector>
 
 namespace {
+
+#include "data/nonfinite_reference.inc"
 
 using cplx = std::complex<double>;
 
@@ -105,6 +109,97 @@ TEST(Conv, EnginesAgainstDirectSums)
             const cplx got(y.addr()[k], y.addi() ? y.addi()[k] : 0.0);
             ASSERT_LE(std::abs(got - want[k]), tol) << k;
         }
+    }
+}
+
+// A NaN or Inf element spreads over the outputs its products reach and no
+// further, with either engine's lengths (numpy.convolve).
+TEST(Conv, NonFiniteElementsReachOnlyTheirOutputs)
+{
+    auto zeros_with_nan = [](int n) {
+        Mm a = test::counting({1, n});
+        std::fill(a.addr(), a.addr() + n, 0.0);
+        a.addr()[10] = NAN;
+        return a;
+    };
+    auto ones_row = [](int n) {
+        Mm b = test::counting({1, n});
+        std::fill(b.addr(), b.addr() + n, 1.0);
+        return b;
+    };
+    std::vector<cplx> ai(600), bi(600);
+    for (int k = 0; k < 600; ++k) {
+        ai[k] = double((k * 37 + 11) % 19) - 9;
+        bi[k] = double((k * 53 + 5) % 13) + 1;
+    }
+    ai[10] = INFINITY;
+    ai[300] = -INFINITY;
+    std::vector<cplx> ac = ai, bc = bi;
+    for (int k = 0; k < 600; ++k) {
+        ac[k] += cplx(0, double((k * 29 + 3) % 7) - 3);
+        bc[k] += cplx(0, double((k * 17 + 1) % 5) + 1);
+    }
+    ac[10] = NAN;
+    ac[300] = cplx(1, 2);
+
+    struct Case {
+        const char* what;
+        Mm a, b;
+        std::vector<double> re, im;
+    };
+    const std::vector<Case> cases = {
+        {"499 by 499, one NaN", zeros_with_nan(499), ones_row(499), test::listed(conv_nan_499), {}},
+        {"600 by 600, one NaN", zeros_with_nan(600), ones_row(600), test::listed(conv_nan_600), {}},
+        {"600 by 600, Inf and -Inf", vector_of(ai, true, false), vector_of(bi, true, false),
+         test::listed(conv_inf_600), {}},
+        {"600 by 600 complex, one NaN", vector_of(ac, true, true), vector_of(bc, true, true),
+         test::listed(conv_complex_600_re), test::listed(conv_complex_600_im)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm y = conv(c.a, c.b);
+        EXPECT_EQ(test::extents(y), (std::vector<int>{1, int(c.re.size())}));
+        test::expect_matches(test::values(real(y)), c.re);
+        if (!c.im.empty())
+            test::expect_matches(test::values(imag(y)), c.im);
+        else
+            EXPECT_FALSE(y.isc());
+    }
+}
+
+// deconv divides by the recursion of filter on an impulse: on finite data
+// it gives filter's values.
+TEST(Deconv, QuotientIsTheImpulseResponse)
+{
+    const Mm b = test::row({0.3, -1.7, 2.9, 0.4, -5.1, 3.3, 0.01}), a = test::row({1.9, 0.6, -0.35});
+    Mm e = test::counting({1, 5});
+    std::fill(e.addr(), e.addr() + 5, 0.0);
+    e.addr()[0] = 1;
+    EXPECT_EQ(test::values(deconv(b, a)), test::values(filter(b, a, e)));
+}
+
+// A NaN or Inf coefficient stays in its own place of the quotient, and in
+// the places the division carries it to (numpy.polydiv).
+TEST(Deconv, NonFiniteCoefficients)
+{
+    struct Case {
+        const char* what;
+        Mm b, a;
+        std::vector<double> q, r;
+    };
+    const std::vector<Case> cases = {
+        {"by a scalar", test::row({2, NAN, 4, 6}), Mm(2.0), test::listed(deconv_nan_q), test::listed(deconv_nan_r)},
+        {"by x + 1", test::row({1, INFINITY, 1, 1, 1}), test::row({1, 1}), test::listed(deconv_inf_q),
+         test::listed(deconv_inf_r)},
+        // the quotient by x^2 is b's leading part, the remainder its tail
+        {"by x^2", test::row({1, 2, NAN, 4, 5, 6}), test::row({1, 0, 0}), {1, 2, NAN, 4}, {0, 0, NAN, 0, 5, 6}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm q, r;
+        deconv(c.b, c.a, i_o, q, r);
+        test::expect_matches(q, c.q);
+        test::expect_matches(r, c.r);
     }
 }
 

@@ -1,11 +1,14 @@
 // filter: the recursion's values and final conditions, working dimensions,
 // initial conditions spread over signals, complex runs and the errors.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
 #include <vector>
 
 namespace {
+
+#include "data/nonfinite_reference.inc"
 
 TEST(Filter, ValuesAndFinalConditions)
 {
@@ -136,6 +139,105 @@ TEST(Filter, ComplexRuns)
     const Mm yd = filter(Mm(1.0), test::complex(1, 1, {0}, {2}), test::row({2, 4}));
     EXPECT_EQ(test::values(yd), (std::vector<double>{0, 0}));
     EXPECT_EQ(test::values(imag(yd)), (std::vector<double>{-1, -2}));
+}
+
+// A NaN or Inf sample reaches the outputs the difference equation gives it
+// and no others: the coefficients a or b lacks, and exact zeros of a, are
+// no terms.
+TEST(Filter, NonFiniteSampleReachesOnlyItsOutputs)
+{
+    const Mm x = test::row({1, 2, NAN, 4, 5, 6}), xi = test::row({1, INFINITY, 1, 1, 1});
+    const Mm b3 = test::row({1, 1, 1}), b2 = test::row({1, 1}), a100 = test::row({1, 0, 0});
+    struct Case {
+        const char* what;
+        Mm b, a, x;
+        std::vector<double> y;
+    };
+    const std::vector<Case> cases = {
+        {"moving sum of three, a = 1", b3, Mm(1.0), x, test::listed(filter_fir3_a1)},
+        {"moving sum of three, a = 2", b3, Mm(2.0), x, test::listed(filter_fir3_a2)},
+        {"moving sum of three, a = [1 0 0]", b3, a100, x, test::listed(filter_fir3_a100)},
+        {"Inf, a = 1", b2, Mm(1.0), xi, test::listed(filter_fir2_inf_a1)},
+        {"Inf, a = 2", b2, Mm(2.0), xi, test::listed(filter_fir2_inf_a2)},
+        {"Inf, a = [1 0 0]", b2, a100, xi, test::listed(filter_fir2_inf_a100)},
+        {"a pole, b shorter than a", Mm(1.0), test::row({1, -0.5}), test::row({INFINITY, 1, 1}),
+         test::listed(filter_pole_inf)},
+        {"a pole two samples back", Mm(1.0), test::row({1, 0, -0.25}), test::row({1, NAN, 1, 1, 1, 1}),
+         test::listed(filter_skip_pole)},
+        {"a pole keeps NaN for ever", Mm(1.0), test::row({1, -0.5}), test::row({1, NAN, 1, 1}),
+         test::listed(filter_pole_nan)},
+        {"an exact zero of b is a term", test::row({0, 1}), Mm(1.0), test::row({NAN, 1, 2}), {NAN, NAN, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm y = filter(c.b, c.a, c.x);
+        EXPECT_EQ(test::extents(y), test::extents(c.x));
+        test::expect_matches(y, c.y);
+    }
+
+    Mm y, zf;
+    filter(b3, Mm(1.0), x, i_o, y, zf);
+    test::expect_matches(zf, test::listed(filter_fir3_zf));
+
+    // complex coefficients
+    const Mm yc = filter(test::complex(1, 2, {1, 0}, {1, 1}), Mm(1.0), test::row({1, NAN, 2, 3}));
+    ASSERT_TRUE(yc.isc());
+    test::expect_matches(test::values(real(yc)), test::listed(filter_complex_re));
+    test::expect_matches(test::values(imag(yc)), test::listed(filter_complex_im));
+
+    // every column on its own
+    test::expect_matches(filter(b2, Mm(1.0), test::real(4, 2, {1, NAN, 3, 4, 5, 6, INFINITY, 8})),
+                         test::listed(filter_columns));
+}
+
+// Chained calls carry a NaN through the final conditions as one call does.
+TEST(Filter, NonFiniteSampleAcrossChainedCalls)
+{
+    const std::vector<double> data = {1, 2, NAN, 4, 5, INFINITY, 7, 8, 9};
+    const Mm b = test::row({0.5, 0.25, 2}), a = test::row({1, 0, 0, 0});
+    Mm whole(0, 0, 0, 1, 9, qv_double), first(0, 0, 0, 1, 4, qv_double), second(0, 0, 0, 1, 5, qv_double);
+    for (int k = 0; k < 9; ++k) {
+        whole.addr()[k] = data[k];
+        (k < 4 ? first.addr()[k] : second.addr()[k - 4]) = data[k];
+    }
+    Mm y, zf, y1, z1, y2, z2;
+    filter(b, a, whole, i_o, y, zf);
+    filter(b, a, first, i_o, y1, z1);
+    filter(b, a, second, z1, i_o, y2, z2);
+    std::vector<double> joined = test::values(y1);
+    for (double v : test::values(y2))
+        joined.push_back(v);
+    test::expect_matches(y, joined);
+    test::expect_matches(z2, test::values(zf));
+    // the samples beyond the Inf's reach are finite again
+    EXPECT_TRUE(std::isfinite(y.addr()[8]));
+}
+
+// The loops that leave terms out agree on finite data with the moving-sum
+// loop and the full recursion, wherever they describe one filter.
+TEST(Filter, LoopsAgreeOnFiniteData)
+{
+    Mm x(0, 0, 0, 1, 40, qv_double);
+    for (int k = 0; k < 40; ++k)
+        x.addr()[k] = std::sin(0.37 * k) * (k % 7 - 3);
+    struct Case {
+        const char* what;
+        Mm b1, a1, b2, a2;
+    };
+    const std::vector<Case> cases = {
+        {"b padded against b with a zero", test::row({0.2, 0.3}), test::row({1, 0, 0}), test::row({0.2, 0.3, 0}),
+         Mm(1.0)},
+        {"b padded against a b of zeros", test::row({1, -0.5}), test::row({1, 0.5, 0.25}),
+         test::row({1, -0.5, 0}), test::row({1, 0.5, 0.25})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm y1, z1, y2, z2;
+        filter(c.b1, c.a1, x, i_o, y1, z1);
+        filter(c.b2, c.a2, x, i_o, y2, z2);
+        EXPECT_EQ(test::values(y1), test::values(y2));
+        EXPECT_EQ(test::values(z1), test::values(z2));
+    }
 }
 
 TEST(Filter, Errors)

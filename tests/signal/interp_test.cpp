@@ -2,6 +2,7 @@
 // ends, decreasing knots, shapes, refinement, kinds and messages, and
 // linear and nearest results against numpy and scipy.
 #include "signal/interp_common.hpp"
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -10,6 +11,7 @@
 namespace {
 
 #include "data/interp_reference.inc"
+#include "data/nonfinite_reference.inc"
 
 std::vector<double> values_nan_as(const Mm& x, double mark)
 {
@@ -142,6 +144,60 @@ TEST(Interp1, Methods)
     EXPECT_EQ(test::values(imag(z)), (std::vector<double>{4}));
 }
 
+// A query on a knot gives the knot's value, whatever its neighbour holds;
+// between an infinite and a finite value the line is infinite (numpy.interp).
+TEST(Interp1, NonFiniteTableValues)
+{
+    struct Case {
+        const char* what;
+        Mm x, y, xi;
+        std::vector<double> want;
+    };
+    const std::vector<Case> cases = {
+        {"knots next to Inf", test::row({1, 2, 3}), test::row({1, INFINITY, 3}), test::row({1, 2, 3, 1.5, 2.5}),
+         test::listed(interp1_case0)},
+        {"knots next to NaN", test::row({1, 2, 3}), test::row({1, NAN, 3}), test::row({1, 2, 3, 1.5}),
+         test::listed(interp1_case1)},
+        {"opposite infinities", test::row({1, 2}), test::row({INFINITY, -INFINITY}), test::row({1, 1.5, 2}),
+         test::listed(interp1_case2)},
+        {"equal infinities", test::row({1, 2}), test::row({INFINITY, INFINITY}), test::row({1, 1.5, 2}),
+         test::listed(interp1_case3)},
+        {"-Inf at the first knot", test::row({1, 2, 3}), test::row({-INFINITY, 2, 3}), test::row({1, 1.5, 2, 2.5}),
+         test::listed(interp1_case4)},
+        {"finite ends whose difference overflows", test::row({1, 2}), test::row({-1e308, 1.5e308}),
+         test::row({1, 1.25, 1.5, 2}), test::listed(interp1_wide)},
+        {"decreasing knots", test::row({3, 2, 1}), test::row({3, INFINITY, 1}), test::row({3, 2, 1, 2.5}),
+         test::listed(interp1_down)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::expect_matches(interp1(c.x, c.y, c.xi), c.want);
+        // a column of a matrix table takes the same path
+        const Mm table = horzcat(dot_transpose(c.y), dot_transpose(c.y));
+        const Mm two = interp1(c.x, table, c.xi);
+        const auto v = test::values(two);
+        test::expect_matches(std::vector<double>(v.begin() + c.want.size(), v.end()), c.want);
+    }
+}
+
+// An infinite value elsewhere in the table leaves the lines between finite
+// knots as they are: the tested path gives the plain formula's values.
+TEST(Interp1, InfiniteValueElsewhereChangesNoFiniteLine)
+{
+    Mm x(0, 0, 0, 1, 13, qv_double), y(0, 0, 0, 1, 13, qv_double), with_inf(0, 0, 0, 1, 13, qv_double);
+    Mm q(0, 0, 0, 1, 60, qv_double);
+    for (int k = 0; k < 13; ++k) {
+        x.addr()[k] = k + 0.4 * std::sin(1.3 * k);
+        y.addr()[k] = with_inf.addr()[k] = std::cos(0.9 * k) * (1 + 0.1 * k);
+    }
+    with_inf.addr()[12] = INFINITY;
+    for (int j = 0; j < 60; ++j)
+        q.addr()[j] = x.addr()[0] + (x.addr()[11] - x.addr()[0]) * ((j * 7919) % 101) / 100.0;
+    const Mm plain = interp1(x, y, q);
+    const Mm tested = interp1(x, with_inf, q);
+    EXPECT_EQ(test::values(tested), test::values(plain));
+}
+
 TEST(Interp1, AgainstReference)
 {
     const int n = 12;
@@ -254,6 +310,28 @@ TEST(Interp2, AgainstReference)
         ++compared;
     }
     EXPECT_GT(compared, m / 2);
+}
+
+// Bilinear and trilinear values next to an infinite table value: the grid
+// points give their own values, and each pass along an axis is the line of
+// interp1 (numpy.interp along x, then y, then z).
+TEST(Interp2, NonFiniteTableValues)
+{
+    const Mm z = test::real(2, 2, {1, 3, INFINITY, 4});
+    const Mm xi = test::row({1, 2, 1, 2, 1.5, 1, 1.5, 2, 1.5}), yi = test::row({1, 1, 2, 2, 1, 1.5, 1.5, 1.5, 2});
+    test::expect_matches(interp2(z, xi, yi), test::listed(interp2_inf));
+    test::expect_matches(interp2(test::row({1, 2}), test::row({1, 2}), z, xi, yi), test::listed(interp2_inf));
+}
+
+TEST(Interp3, NonFiniteTableValues)
+{
+    const int dims[3] = {2, 2, 2};
+    Mm v(0, 0, 0, 3, dims, qv_double);
+    const double values[] = {1, 3, INFINITY, 4, 5, 7, 6, 8};
+    std::copy(values, values + 8, v.addr());
+    const Mm xi = test::row({1, 2, 2, 1.5, 1.5, 1, 2}), yi = test::row({1, 1, 2, 1, 1.5, 2, 1}),
+             zi = test::row({1, 1, 2, 1, 1.5, 1.5, 1.5});
+    test::expect_matches(interp3(v, xi, yi, zi), test::listed(interp3_inf));
 }
 
 TEST(Interp2, Errors)

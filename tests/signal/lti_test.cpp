@@ -1,6 +1,7 @@
 // Model conversions and the state-space responses: canonical forms, zeros
 // padded with Inf, gains, the improper-numerator refusal, scipy references
 // and the ltitr/ltifr recursions and messages.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -9,6 +10,7 @@
 namespace {
 
 #include "data/lti_reference.inc"
+#include "data/nonfinite_reference.inc"
 
 Mm matrix(int r, int c, std::vector<double> v)
 {
@@ -152,6 +154,36 @@ TEST(Ss2tf, AgainstReferenceAndRoundTrip)
     ss2zp(a, b, c, d, i_o, z, p, g);
     EXPECT_NEAR(g.r(), 1, 1e-14);
     EXPECT_EQ(z.size(), 2);
+}
+
+// A real model whose poles are complex has real polynomials, and a real
+// response (scipy.signal.ss2tf and lfilter).
+TEST(Ss2tf, RealModelWithComplexPoles)
+{
+    const Mm A = matrix(3, 3, {-4, 1, 0, -6, 0, 1, -4, 0, 0});
+    const Mm B = matrix(3, 1, {1, 0, 0}), C = test::row({0, 2, 5});
+    Mm num, den;
+    ss2tf(A, B, C, Mm(0.0), i_o, num, den);
+    const double tol = 64 * 2.220446049250313e-16 * 6;
+    test::expect_matches(num, test::listed(ss2tf_num), tol);
+    test::expect_matches(den, test::listed(ss2tf_den), tol);
+    test::expect_matches(filter(num, den, test::row({1, 1, 1, 1, 1})), test::listed(ss2tf_step), tol);
+
+    Mm z, p, k;
+    ss2zp(A, B, C, Mm(0.0), i_o, z, p, k);
+    EXPECT_FALSE(k.isc());
+    EXPECT_FALSE(z.isc());
+    ASSERT_EQ(z.size(), 1);
+    EXPECT_NEAR(z.r(), -2.5, 1e-13);
+    EXPECT_NEAR(k.r(), 2, 1e-13);
+    // the poles -2 and -1 +- i, in the order roots gives them
+    ASSERT_TRUE(p.isc());
+    ASSERT_EQ(p.size(), 3);
+    for (int j = 0; j < 3; ++j) {
+        const double re = p.addr()[j], im = p.addi()[j];
+        EXPECT_NEAR(std::fabs(im) > 0.5 ? re : re + 1, -1, 1e-13) << j;
+        EXPECT_NEAR(std::fabs(im), std::fabs(im) > 0.5 ? 1 : 0, 1e-13) << j;
+    }
 }
 
 TEST(Ltitr, Trajectories)

@@ -1,5 +1,6 @@
 // polyval, polyvalm, poly, roots and polyder: values, shapes, the real and
 // complex paths, the messages, and roots against extended-precision roots.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -9,6 +10,7 @@
 
 namespace {
 
+#include "data/nonfinite_reference.inc"
 #include "data/roots_reference.inc"
 #include "data/polyfit_reference.inc"
 
@@ -46,6 +48,28 @@ TEST(Polyval, Values)
     EXPECT_ERROR(polyval(Mm(1.0)), "polyval does not accept 1 input");
 }
 
+// No points give no values. Every empty value of the library is 0 x 0, so
+// the 0 x 3 points of zeros(0, 3) come out 0 x 0.
+TEST(Polyval, EmptyPoints)
+{
+    struct Case {
+        const char* what;
+        Mm p, x;
+    };
+    const std::vector<Case> cases = {
+        {"zeros(0, 3)", test::row({1, 2, 3}), zeros(Mm(0.0), Mm(3.0))},
+        {"zeros(3, 0)", test::row({1, 2, 3}), zeros(Mm(3.0), Mm(0.0))},
+        {"empty p", Mm(), zeros(Mm(0.0), Mm(3.0))},
+        {"complex p", test::complex(1, 2, {1, 0}, {0, 1}), zeros(Mm(0.0), Mm(3.0))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(test::extents(c.x), (std::vector<int>{0, 0}));
+        const Mm y = polyval(c.p, c.x);
+        EXPECT_EQ(test::extents(y), (std::vector<int>{0, 0}));
+    }
+}
+
 TEST(Polyvalm, ValuesAndMessages)
 {
     EXPECT_EQ(test::values(polyvalm(test::row({1, 0, 0}), test::real(2, 2, {1, 3, 2, 4}))),
@@ -80,6 +104,31 @@ TEST(Poly, FromRootsAndMatrices)
     ASSERT_TRUE(stays.isc());
     EXPECT_EQ(test::values(stays), (std::vector<double>{1, -2, 0}));
     EXPECT_EQ(test::values(imag(stays)), (std::vector<double>{0, -1, 2}));
+}
+
+// A real matrix has a real characteristic polynomial, whatever the
+// rounding leaves in the imaginary parts of its complex eigenvalues
+// (numpy.poly).
+TEST(Poly, RealMatrixGivesRealRow)
+{
+    struct Case {
+        const char* what;
+        Mm x;
+        std::vector<double> c;
+    };
+    const std::vector<Case> cases = {
+        {"companion of (s + 2)(s^2 + 2 s + 2)", test::real(3, 3, {-4, 1, 0, -6, 0, 1, -4, 0, 0}),
+         test::listed(poly_companion)},
+        {"five by five, two complex pairs",
+         test::real(5, 5, {0.5, 1, 0, 2, -1, -2, 0.25, 3, 0, 1, 1, -1, -0.5, 1, 0, 0, 2, 1, 1.5, 2, 3, 0, 1, -2, 0.75}),
+         test::listed(poly_five)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Mm p = poly(c.x);
+        EXPECT_EQ(test::extents(p), (std::vector<int>{1, int(c.c.size())}));
+        test::expect_matches(p, c.c, 64 * 2.220446049250313e-16 * test::finite_scale(c.c));
+    }
 }
 
 TEST(Roots, SmallCases)

@@ -1,10 +1,13 @@
 // kron, trapz, nextpow2, freqspace and remezf.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
 #include <vector>
 
 namespace {
+
+#include "data/nonfinite_reference.inc"
 
 TEST(Kron, DenseSparseAndComplex)
 {
@@ -72,6 +75,14 @@ TEST(Nextpow2AndFreqspace, Values)
         SCOPED_TRACE(c.p);
         EXPECT_EQ(nextpow2(c.x).r(), c.p);
     }
+    // NaN and Inf (numpy: ceil(log2(abs(x))))
+    const std::vector<Mm> nonfinite = {Mm(NAN), Mm(INFINITY), Mm(-INFINITY), test::complex(1, 1, {NAN}, {1}),
+                                       test::complex(1, 1, {INFINITY}, {NAN})};
+    std::vector<double> got;
+    for (const auto& x : nonfinite)
+        got.push_back(nextpow2(x).r());
+    test::expect_matches(got, test::listed(nextpow2_nonfinite));
+
     EXPECT_EQ(test::values(freqspace(Mm(4.0))), (std::vector<double>{0, 0.5, 1}));
     EXPECT_EQ(test::values(freqspace(Mm(4.0), Mm(1.0))), (std::vector<double>{0, 0.5, 1, 1.5}));
     Mm f1, f2;

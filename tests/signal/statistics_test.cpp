@@ -1,5 +1,6 @@
 // mean, stdM, cov and corrcoef: small exact cases, dimensions and
 // normalisation flags, and matrix and complex data against numpy.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -7,6 +8,7 @@
 
 namespace {
 
+#include "data/nonfinite_reference.inc"
 #include "data/statistics_reference.inc"
 
 Mm data(int rows, int cols, bool complex)
@@ -69,6 +71,41 @@ TEST(Statistics, SmallCases)
     // the negative and NaN flags normalise by m - 1, as 0 does
     EXPECT_EQ(test::values(cov(test::row({1, 2, 3, 4}), test::row({2, 1, 4, 3}), Mm(-1.0))),
               test::values(cov(test::row({1, 2, 3, 4}), test::row({2, 1, 4, 3}))));
+}
+
+// One observation spreads by 0 when it is finite, and by NaN when it is
+// NaN or infinite (numpy.std with ddof 0).
+TEST(Statistics, StdOfOneObservation)
+{
+    std::vector<double> single;
+    for (const Mm& x : {Mm(NAN), Mm(INFINITY), Mm(-INFINITY), test::complex(1, 1, {INFINITY}, {0}), Mm(2.5)}) {
+        const Mm s = stdM(x);
+        EXPECT_EQ(test::extents(s), (std::vector<int>{1, 1}));
+        single.push_back(s.r());
+    }
+    test::expect_matches(single, test::listed(std_single));
+
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> want;
+        std::vector<int> extents;
+    };
+    const int pages[3] = {1, 1, 4};
+    Mm cube(0, 0, 0, 3, pages, qv_double);
+    const double data[] = {1, NAN, INFINITY, 4};
+    std::copy(data, data + 4, cube.addr());
+    const std::vector<Case> cases = {
+        {"a row along its singleton", stdM(test::row({NAN, 1}), Mm(0.0), Mm(1.0)), test::listed(std_rows), {1, 2}},
+        {"normalised by m", stdM(test::row({NAN, 1}), Mm(1.0), Mm(1.0)), test::listed(std_rows), {1, 2}},
+        {"pages along the first dimension", stdM(cube, Mm(0.0), Mm(1.0)), test::listed(std_pages), {1, 1, 4}},
+        {"uint8", stdM(test::bytes(1, 2, {0, 255}), Mm(0.0), Mm(1.0)), {0, 0}, {1, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(test::extents(c.result), c.extents);
+        test::expect_matches(c.result, c.want);
+    }
 }
 
 TEST(Statistics, AgainstReference)

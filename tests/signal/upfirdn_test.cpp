@@ -1,5 +1,6 @@
 // upfirdn: lengths and phases of the polyphase loop, matrix columns,
 // complex passes, the factor checks, and a reference resampler.
+#include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -7,6 +8,7 @@
 
 namespace {
 
+#include "data/nonfinite_reference.inc"
 #include "data/upfirdn_reference.inc"
 
 Mm formula_row(int n, long a, long b, long m)
@@ -93,6 +95,26 @@ TEST(Upfirdn, Errors)
                  "upfirdn: x and h must have the same number of columns");
     EXPECT_ERROR(upfirdn(x, Mm(1.0), Mm(1e300)), "Out of memory!") << "a huge factor saturates, then is refused";
     EXPECT_ERROR(upfirdn(x), "upfirdn does not accept 1 input");
+}
+
+// A NaN sample reaches the outputs its taps reach (numpy.convolve of the
+// upsampled signal, every q-th output kept).
+TEST(Upfirdn, NaNSampleReachesOnlyItsOutputs)
+{
+    const Mm x = test::row({1, NAN, 3, 4, 5, 6, 7}), h = test::row({1, 0.5, 2, -1});
+    struct Case {
+        int p, q;
+        std::vector<double> y;
+    };
+    const std::vector<Case> cases = {
+        {2, 1, test::listed(upfirdn_2_1)},
+        {3, 2, test::listed(upfirdn_3_2)},
+        {1, 3, test::listed(upfirdn_1_3)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.p) + " / " + std::to_string(c.q));
+        test::expect_matches(upfirdn(x, h, Mm(double(c.p)), Mm(double(c.q))), c.y);
+    }
 }
 
 } // namespace
