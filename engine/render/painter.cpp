@@ -122,6 +122,15 @@ bool colour(const Object& o, const char* name, Rgb& out)
 
 void set_colour(cairo_t* cr, const Rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
 
+void fill_outlined(cairo_t* cr, const Rgb& face)
+{
+    set_colour(cr, face);
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+}
+
 // The figure's colormap; gray when it holds none.
 std::vector<Rgb> colormap(const Object& fig)
 {

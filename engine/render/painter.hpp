@@ -58,6 +58,10 @@ bool colour(const Object& o, const char* name, Rgb& out);
 
 void set_colour(cairo_t* cr, const Rgb& c);
 
+// Fills the current path with face and strokes it in a black line of one
+// pixel: the outline of bars, wedges, patches and their legend swatches.
+void fill_outlined(cairo_t* cr, const Rgb& face);
+
 // The figure's colormap; gray when it holds none.
 std::vector<Rgb> colormap(const Object& fig);
 

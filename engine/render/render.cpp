@@ -877,11 +877,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
                 cairo_move_to(cr, cx, cy);
                 cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
                 cairo_close_path(cr);
-                set_colour(cr, map[(k * map.size()) / yd.size()]);
-                cairo_fill_preserve(cr);
-                cairo_set_source_rgb(cr, 0, 0, 0);
-                cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
+                fill_outlined(cr, map[(k * map.size()) / yd.size()]);
                 a += sweep;
             }
             return;
@@ -946,11 +942,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
                 cairo_rectangle(cr, std::min(a0, a1), std::min(u0, u1), std::fabs(a1 - a0), std::fabs(u1 - u0));
             else
                 cairo_rectangle(cr, std::min(u0, u1), std::min(a0, a1), std::fabs(u1 - u0), std::fabs(a1 - a0));
-            set_colour(cr, c);
-            cairo_fill_preserve(cr);
-            cairo_set_source_rgb(cr, 0, 0, 0);
-            cairo_set_line_width(cr, 1);
-            cairo_stroke(cr);
+            fill_outlined(cr, c);
         }
         return;
     }
@@ -980,11 +972,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         cairo_close_path(cr);
         Rgb face = c;
         colour(s, "FaceColor", face);
-        set_colour(cr, face);
-        cairo_fill_preserve(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        fill_outlined(cr, face);
         return;
     }
 
@@ -1003,11 +991,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         cairo_close_path(cr);
         Rgb face = c;
         colour(s, "FaceColor", face);
-        set_colour(cr, face);
-        cairo_fill_preserve(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        fill_outlined(cr, face);
         return;
     }
 
@@ -1140,11 +1124,7 @@ void Painter::swatch(const Object& s, double x0, double x1, double y)
         Rgb face = c;
         colour(s, "FaceColor", face);
         cairo_rectangle(cr, x0 + 4, y - 5, x1 - x0 - 8, 10);
-        set_colour(cr, face);
-        cairo_fill_preserve(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        fill_outlined(cr, face);
         return;
     }
     const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
@@ -1258,11 +1238,7 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
         const double yy = ly + 11 + 16.0 * static_cast<double>(k);
         if (entries[k].wedge) {
             cairo_rectangle(cr, lx + 10, yy - 5, 16, 10);
-            set_colour(cr, entries[k].colour);
-            cairo_fill_preserve(cr);
-            cairo_set_source_rgb(cr, 0, 0, 0);
-            cairo_set_line_width(cr, 1);
-            cairo_stroke(cr);
+            fill_outlined(cr, entries[k].colour);
         } else {
             swatch(*entries[k].series, lx + 6, lx + 30, yy);
         }

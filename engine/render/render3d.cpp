@@ -385,11 +385,7 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
         cairo_close_path(cr);
         Rgb face = c;
         colour(s, "FaceColor", face);
-        set_colour(cr, face);
-        cairo_fill_preserve(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        fill_outlined(cr, face);
         return;
     }
     note_seen(px, py);
