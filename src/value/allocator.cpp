@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #if defined(NUMRUN_SANITIZE)
@@ -137,7 +138,10 @@ bool block_pool::start_region()
     if (!advance_break(skip))
         return false;
     base_ = brk_;
-    next_give_back_ = give_back_floor;
+    keep_ = give_back_floor;
+    retaken_units_ = 0;
+    free_after_pass_ = 0;
+    next_give_back_ = keep_;
     return true;
 }
 
@@ -147,7 +151,26 @@ bool block_pool::take_idle_unit(char*& start)
     if (idle_count_ == 0)
         return false;
     start = base_ + std::size_t{idle_units_[--idle_count_]} * unit_;
+    ++retaken_units_;
     return true;
+}
+
+void block_pool::schedule_give_back()
+{
+    next_give_back_ = free_after_pass_ + std::max(keep_, held() / 4);
+}
+
+// Units given back and taken again since the last pass were the program's
+// working memory, not memory it was done with: twice that much stays warm
+// from now on. Returns whether the free lists still grew past what is kept.
+bool block_pool::keep_judged()
+{
+    if (retaken_units_ > 0) {
+        keep_ = std::max(keep_, std::min(2 * retaken_units_ * unit_, std::size_t{1} << 40));
+        retaken_units_ = 0;
+        schedule_give_back();
+    }
+    return free_bytes_ >= next_give_back_;
 }
 
 bool block_pool::refill(int c)
@@ -230,11 +253,15 @@ void block_pool::release_region()
 // Whole units without a block in use leave the free lists and go back to the
 // system (they stay mapped, for reuse before the break moves); the pages
 // inside free large blocks go back too. Runs once the free lists have grown
-// by a quarter of what the pool holds (8 MiB at least) since the last run,
+// past what is kept warm (a quarter of what the pool holds, 8 MiB at least,
+// more while what it gives back is taken straight back) since the last run,
 // so its walks of the lists cost each freed block a few steps at most.
 void block_pool::give_back()
 {
-    next_give_back_ = free_bytes_ + std::max(give_back_floor, held() / 4);
+    if (!keep_judged())
+        return;
+    free_after_pass_ = free_bytes_;
+    schedule_give_back();
     const std::size_t units = static_cast<std::size_t>(brk_ - base_) >> unit_shift_;
     auto* free_in = static_cast<std::uint32_t*>(std::calloc(units > 0 ? units : 1, sizeof(std::uint32_t)));
     if (!free_in)
@@ -305,7 +332,8 @@ void block_pool::give_back()
             b[2] = 1;
             platform::decommit(b + 4 + page, block_bytes(c) - 2 * page);
         }
-    next_give_back_ = free_bytes_ + std::max(give_back_floor, held() / 4);
+    free_after_pass_ = free_bytes_;
+    schedule_give_back();
 }
 
 void block_pool::free(char* p)
@@ -340,11 +368,23 @@ namespace {
 
 // Freed large blocks stay resident while they amount to about one block:
 // the next large result of a statement then reuses pages already in
-// memory. Past the largest block freed since the last trim (and a little
-// room), the heap gives its free pages back to the system.
+// memory. Past the largest block freed since the last trim (and some
+// room), the heap gives its free pages back to the system. Pages faulted in
+// again after a trim, up to what it gave back, count as that memory taken
+// back (a program freeing and rebuilding several large blocks each round):
+// the room grows to twice that. The counts are hints, kept without a lock.
 constexpr long heap_room = 4L << 20;
 std::atomic<long> heap_idle{0};     // bytes freed and not taken again since the last trim
 std::atomic<long> heap_largest{0};  // the largest block freed since the last trim
+std::atomic<long> heap_keep{heap_room};
+std::atomic<long> heap_trimmed{0};  // bytes the last trim found idle
+std::atomic<long> heap_faults{0};   // the process's minor page faults at the last trim
+
+long minor_faults()
+{
+    rusage use{};
+    return getrusage(RUSAGE_SELF, &use) == 0 ? use.ru_minflt : 0;
+}
 
 void heap_taken(std::size_t bytes)
 {
@@ -361,11 +401,26 @@ void heap_given(std::size_t bytes)
            !heap_largest.compare_exchange_weak(largest, long(bytes), std::memory_order_relaxed)) {
     }
     largest = std::max(largest, long(bytes));
-    if (heap_idle.fetch_add(long(bytes), std::memory_order_relaxed) + long(bytes) > largest + heap_room) {
-        heap_idle.store(0, std::memory_order_relaxed);
-        heap_largest.store(0, std::memory_order_relaxed);
-        malloc_trim(0);
+    const long idle = heap_idle.fetch_add(long(bytes), std::memory_order_relaxed) + long(bytes);
+    long keep = heap_keep.load(std::memory_order_relaxed);
+    if (idle <= largest + keep)
+        return;
+    const long faults = minor_faults();
+    if (const long trimmed = heap_trimmed.load(std::memory_order_relaxed); trimmed > 0) {
+        const long refaulted =
+            std::min(trimmed, (faults - heap_faults.load(std::memory_order_relaxed)) * long(platform::page_size()));
+        if (2 * refaulted > keep) {
+            keep = std::min(2 * refaulted, 1L << 40);
+            heap_keep.store(keep, std::memory_order_relaxed);
+            if (idle <= largest + keep)
+                return;
+        }
     }
+    heap_idle.store(0, std::memory_order_relaxed);
+    heap_largest.store(0, std::memory_order_relaxed);
+    heap_trimmed.store(idle, std::memory_order_relaxed);
+    heap_faults.store(faults, std::memory_order_relaxed);
+    malloc_trim(0);
 }
 
 // Heap blocks: the pointer is the first multiple of 8 that lies 1 to 8 bytes

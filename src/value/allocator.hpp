@@ -68,6 +68,15 @@ private:
     std::uint32_t* idle_units_ = nullptr;  // units given back, reused before the break moves
     std::size_t idle_count_ = 0;
     std::size_t idle_slots_ = 0;
+    // A program that frees and rebuilds the same memory round after round
+    // would have its pages given back and faulted in again every round: the
+    // free bytes kept before a give-back grow to twice what was taken back
+    // from the given-back units between two passes.
+    std::size_t keep_ = 0;             // growth of the free lists that triggers a pass (at least)
+    std::size_t retaken_units_ = 0;    // units taken from the idle ones since the last pass
+    std::size_t free_after_pass_ = 0;  // free_bytes_ when the last pass ended
+    bool keep_judged();
+    void schedule_give_back();
 };
 
 // Test-only controls of qv_malloc and qv_realloc, for proving that every

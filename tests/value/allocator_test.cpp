@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -215,6 +216,45 @@ TEST(Allocator, WholeFreeUnitsGoBackToTheSystemAndAreReused)
     EXPECT_FALSE(local.has_region());
 }
 
+// A program that frees its working set and builds it again, round after
+// round, keeps its pages: once the first rounds show the given-back units
+// taken straight back, the pool keeps them, and the last rounds give
+// nothing back. A larger array made once and freed still goes back.
+TEST(Allocator, MemoryFreedAndRebuiltEachRoundStaysWarm)
+{
+    block_pool local;
+    char* anchor = static_cast<char*>(local.allocate(64));  // keeps the region
+    ASSERT_NE(anchor, nullptr);
+    constexpr int n = 160000;  // 40 MB of 256-byte blocks a round
+    std::vector<char*> blocks(n);
+    std::vector<std::size_t> idle_after_free;
+    for (int round = 0; round < 8; ++round) {
+        for (int k = 0; k < n; ++k) {
+            blocks[k] = static_cast<char*>(local.allocate(200));
+            ASSERT_NE(blocks[k], nullptr);
+            std::memset(blocks[k], round, 192);
+        }
+        for (char* p : blocks)
+            local.free(p);
+        idle_after_free.push_back(local.idle());
+    }
+    EXPECT_GT(idle_after_free.front(), 0u) << "the first round's memory went back";
+    for (int round = 5; round < 8; ++round)
+        EXPECT_EQ(idle_after_free[static_cast<std::size_t>(round)], 0u) << "round " << round << " kept its pages";
+
+    // A larger array made once and freed still goes back.
+    std::vector<char*> large(4 * n);
+    for (char*& p : large) {
+        p = static_cast<char*>(local.allocate(200));
+        ASSERT_NE(p, nullptr);
+    }
+    for (char* p : large)
+        local.free(p);
+    EXPECT_GT(local.idle(), std::size_t{60} << 20) << "a large array freed once went back";
+    local.free(anchor);
+    EXPECT_FALSE(local.has_region());
+}
+
 // Freed large blocks beyond about one block's worth go back to the system;
 // one is kept for the next large result. (The address checker's heap keeps
 // freed blocks in quarantine: the figure is the standard heap's.)
@@ -233,6 +273,38 @@ TEST(Allocator, FreedHeapBlocksBeyondOneGoBack)
     for (char* p : held)
         qv_free(p);
     EXPECT_LT(resident_bytes(), resident_full - long(2 * size)) << "at most one block's worth stays";
+}
+
+long minor_faults()
+{
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return use.ru_minflt;
+}
+
+// Several large blocks freed and made again each round: after the first
+// rounds the heap keeps their pages, so a round no longer faults them in.
+// (Defined after the test above: the room the heap keeps is process-wide.)
+TEST(Allocator, HeapBlocksFreedAndRebuiltEachRoundStayWarm)
+{
+    constexpr std::size_t size = std::size_t{24} << 20;
+    constexpr long pages_a_round = long(6 * size) / 4096;
+    std::vector<long> faults;
+    for (int round = 0; round < 8; ++round) {
+        const long before = minor_faults();
+        std::vector<char*> held;
+        for (int k = 0; k < 6; ++k) {
+            char* p = static_cast<char*>(qv_malloc(size));
+            ASSERT_NE(p, nullptr);
+            std::memset(p, round + k, size);
+            held.push_back(p);
+        }
+        for (char* p : held)
+            qv_free(p);
+        faults.push_back(minor_faults() - before);
+    }
+    for (int round = 5; round < 8; ++round)
+        EXPECT_LT(faults[static_cast<std::size_t>(round)], pages_a_round / 10) << "round " << round;
 }
 #endif
 
