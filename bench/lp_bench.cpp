@@ -4,6 +4,7 @@
 // copy of their A, lp with the default BLAS threads against one thread, and
 // the MPS reader against reading the same file line by line with fgets.
 #include "bench_util.hpp"
+#include "lp_problems.hpp"
 
 #include "linalg/lapack.hpp"
 #include "optim/lp_solver.hpp"
@@ -96,21 +97,10 @@ struct TransportProblem {
     Mm c, A, b, lb;
 };
 
-struct SplitMix64 {
-    std::uint64_t state;
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-};
-
 TransportProblem make_transport(int m, int n, int sources)
 {
     const int sinks = m - sources;
-    SplitMix64 gen{2026};
+    test::SplitMix64 gen{2026};
     Mm I(0, 0, 0, 2 * n, 1, qv_double), J(0, 0, 0, 2 * n, 1, qv_double), V(0, 0, 0, 2 * n, 1, qv_double);
     Mm c(0, 0, 0, 1, n, qv_double), b(0, 0, 0, m, 1, qv_double);
     for (int j = 0; j < n; ++j) {
@@ -128,7 +118,7 @@ TransportProblem make_transport(int m, int n, int sources)
         I.addr()[2 * j + 1] = sink + 1;
         J.addr()[2 * j + 1] = j + 1;
         V.addr()[2 * j + 1] = -1;
-        c.addr()[j] = 1 + 9 * (static_cast<double>(gen.next() >> 11) * 0x1p-53);
+        c.addr()[j] = 1 + 9 * gen.unit();
     }
     const double capacity = sources == 2 ? 0.6 * sinks : 100;
     for (int i = 0; i < m; ++i)
@@ -136,13 +126,8 @@ TransportProblem make_transport(int m, int n, int sources)
     return {m, n, 2 * n, c, sparse(I, J, V, Mm(double(m)), Mm(double(n))), b, zeros(Mm(1.0), Mm(double(n)))};
 }
 
-// A supply-and-demand problem, also from the shared splitmix64 stream
-// (seed 61): `sinks` demand rows first, as equalities (received = demand,
-// 1 to 10), then `sources` supply rows (shipped <= capacity), `arcs`
-// columns of cost 1 + 9u. Arc j < sinks brings sink j its demand from
-// source j (j < sources) or from a drawn source; the other arcs join a
-// drawn sink to a drawn source. Each source's capacity is 1.2 times the
-// demand its planned arcs carry, so the plan is feasible with 20% spare.
+// The supply-and-demand problem of the shared stream (seed 61, 20% spare
+// supply) as lp takes it.
 struct SupplyDemandProblem {
     int m, n, neq;
     Mm c, A, b, lb;
@@ -150,34 +135,16 @@ struct SupplyDemandProblem {
 
 SupplyDemandProblem make_supply_demand(int sources, int sinks, int arcs)
 {
-    SplitMix64 gen{61};
-    std::vector<double> demand(sinks), planned(sources, 0.0);
-    for (double& d : demand)
-        d = 1 + static_cast<double>(gen.next() % 10);
-    Mm I(0, 0, 0, 2 * arcs, 1, qv_double), J(0, 0, 0, 2 * arcs, 1, qv_double), V(0, 0, 0, 2 * arcs, 1, qv_double);
-    Mm c(0, 0, 0, 1, arcs, qv_double), b(0, 0, 0, sinks + sources, 1, qv_double);
-    for (int j = 0; j < arcs; ++j) {
-        int source, sink;
-        if (j < sinks) {
-            sink = j;
-            source = j < sources ? j : static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
-            planned[source] += demand[sink];
-        } else {
-            sink = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sinks));
-            source = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
-        }
-        I.addr()[2 * j] = sink + 1;
-        I.addr()[2 * j + 1] = sinks + source + 1;
-        J.addr()[2 * j] = J.addr()[2 * j + 1] = j + 1;
-        V.addr()[2 * j] = V.addr()[2 * j + 1] = 1;
-        c.addr()[j] = 1 + 9 * (static_cast<double>(gen.next() >> 11) * 0x1p-53);
-    }
-    for (int i = 0; i < sinks; ++i)
-        b.addr()[i] = demand[i];
-    for (int s = 0; s < sources; ++s)
-        b.addr()[sinks + s] = 1.2 * planned[s];
-    const int m = sinks + sources;
-    return {m, arcs, sinks, c, sparse(I, J, V, Mm(double(m)), Mm(double(arcs))), b, zeros(Mm(1.0), Mm(double(arcs)))};
+    const test::SupplyDemand d = test::supply_demand(sources, sinks, arcs, 61, 1.2);
+    const int nnz = 2 * d.n;
+    Mm I(0, 0, 0, nnz, 1, qv_double), J(0, 0, 0, nnz, 1, qv_double), V(0, 0, 0, nnz, 1, qv_double);
+    Mm c(0, 0, 0, 1, d.n, qv_double), b(0, 0, 0, d.m, 1, qv_double);
+    std::copy_n(d.triplets.begin(), nnz, I.addr());
+    std::copy_n(d.triplets.begin() + nnz, nnz, J.addr());
+    std::copy_n(d.triplets.begin() + 2 * nnz, nnz, V.addr());
+    std::copy(d.c.begin(), d.c.end(), c.addr());
+    std::copy(d.b.begin(), d.b.end(), b.addr());
+    return {d.m, d.n, d.neq, c, sparse(I, J, V, Mm(double(d.m)), Mm(double(d.n))), b, zeros(Mm(1.0), Mm(double(d.n)))};
 }
 
 // Resident-set figures of this process in bytes from /proc/self/status;
@@ -243,6 +210,27 @@ BENCHMARK(LpSparsePeakMemory)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
+// Times solve() (an lp call on a problem of costs c) over the benchmark's
+// iterations against linprog's highs-ipm on the same problem: "x_highs_ipm"
+// is our best time over its time, "objective_error" the relative
+// difference of c'x from its optimum.
+template <class Solve>
+void against_highs_ipm(benchmark::State& state, const Mm& c, double seconds, double optimum, Solve&& solve)
+{
+    double best = 1e300, objective = NAN;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        Mm x = solve();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        objective = 0;
+        if (x.size() == c.size())
+            for (int j = 0; j < c.size(); ++j)
+                objective += c.addr()[j] * x.addr()[j];
+    }
+    state.counters["x_highs_ipm"] = best / seconds;
+    state.counters["objective_error"] = std::fabs(objective - optimum) / std::fabs(optimum);
+}
+
 // lp on the transportation problems against scipy's linprog with
 // method 'highs-ipm' on the same problems (one thread, best of five; times
 // and optima from tools/reference/lp_transport_times.py on a quiet machine,
@@ -263,18 +251,8 @@ void LpTransportAgainstHighsIpm(benchmark::State& state)
 {
     const HighsReference& ref = highs_ipm[state.range(0)];
     TransportProblem p = make_transport(ref.m, ref.n, ref.sources);
-    double best = 1e300, objective = NAN;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        Mm x = lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(0.0), Mm(-1.0));
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        objective = 0;
-        if (x.size() == p.n)
-            for (int j = 0; j < p.n; ++j)
-                objective += p.c.addr()[j] * x.addr()[j];
-    }
-    state.counters["x_highs_ipm"] = best / ref.seconds;
-    state.counters["objective_error"] = std::fabs(objective - ref.objective) / std::fabs(ref.objective);
+    against_highs_ipm(state, p.c, ref.seconds, ref.objective,
+                      [&] { return lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(0.0), Mm(-1.0)); });
 }
 BENCHMARK(LpTransportAgainstHighsIpm)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -296,18 +274,8 @@ void LpSupplyDemandAgainstHighsIpm(benchmark::State& state)
 {
     const SupplyDemandReference& ref = supply_demand_highs_ipm[state.range(0)];
     SupplyDemandProblem p = make_supply_demand(ref.sources, ref.sinks, ref.arcs);
-    double best = 1e300, objective = NAN;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        Mm x = lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(double(p.neq)), Mm(-1.0));
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        objective = 0;
-        if (x.size() == p.n)
-            for (int j = 0; j < p.n; ++j)
-                objective += p.c.addr()[j] * x.addr()[j];
-    }
-    state.counters["x_highs_ipm"] = best / ref.seconds;
-    state.counters["objective_error"] = std::fabs(objective - ref.objective) / std::fabs(ref.objective);
+    against_highs_ipm(state, p.c, ref.seconds, ref.objective,
+                      [&] { return lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(double(p.neq)), Mm(-1.0)); });
 }
 BENCHMARK(LpSupplyDemandAgainstHighsIpm)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -3,6 +3,7 @@
 // solves against the product, dependent, postponed and dropped pivots),
 // and large sparse problems solved to an independent solver's optimum.
 #include "optim/lp_ipm.hpp"
+#include "lp_problems.hpp"
 #include "optim/lp_solver.hpp"
 #include "test_support.hpp"
 
@@ -648,61 +649,6 @@ TEST(LpSparseProblems, RandomNetworkTakesTheCheapestRoutes)
     s.release();
 }
 
-// The splitmix64 stream of tools/reference/lp_transport_times.py.
-struct SplitMix64 {
-    std::uint64_t state;
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-};
-
-// Its supply-and-demand problem: the demand rows as equalities first, then
-// the supply rows (<=, 20% spare; balanced: equalities without spare), two
-// entries of 1 per column, x >= 0.
-struct SupplyDemand {
-    int m = 0, n = 0, neq = 0;
-    std::vector<double> triplets, b, c;
-};
-
-SupplyDemand supply_demand(int sources, int sinks, int arcs, std::uint64_t seed, double spare)
-{
-    SplitMix64 gen{seed};
-    SupplyDemand p;
-    p.m = sinks + sources;
-    p.n = arcs;
-    p.neq = sinks;
-    std::vector<double> demand(sinks), planned(sources, 0.0), rows, cols;
-    for (double& d : demand)
-        d = 1 + static_cast<double>(gen.next() % 10);
-    for (int j = 0; j < arcs; ++j) {
-        int source, sink;
-        if (j < sinks) {
-            sink = j;
-            source = j < sources ? j : static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
-            planned[source] += demand[sink];
-        } else {
-            sink = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sinks));
-            source = static_cast<int>(gen.next() % static_cast<std::uint64_t>(sources));
-        }
-        rows.push_back(sink + 1);
-        rows.push_back(sinks + source + 1);
-        cols.push_back(j + 1);
-        cols.push_back(j + 1);
-        p.c.push_back(1 + 9 * (static_cast<double>(gen.next() >> 11) * 0x1p-53));
-    }
-    p.triplets = rows;
-    p.triplets.insert(p.triplets.end(), cols.begin(), cols.end());
-    p.triplets.insert(p.triplets.end(), 2 * static_cast<std::size_t>(arcs), 1.0);
-    p.b = demand;
-    for (double s : planned)
-        p.b.push_back(spare * s);
-    return p;
-}
-
 // Supply and demand, the shape whose presolve eliminates hundreds of
 // doubleton demand rows before the network iterations: HiGHS's optimum,
 // every demand met and no capacity exceeded, with presolve and without.
@@ -731,7 +677,7 @@ TEST(LpSparseProblems, SupplyAndDemandReachTheReferenceOptimum)
         for (bool reductions : {true, false}) {
             SCOPED_TRACE(std::to_string(k.sources) + " sources" + (k.balanced ? ", balanced" : "") + ", presolve " +
                          (reductions ? "on" : "off"));
-            const SupplyDemand p = supply_demand(k.sources, k.sinks, k.arcs, k.seed, k.balanced ? 1.0 : 1.2);
+            const test::SupplyDemand p = test::supply_demand(k.sources, k.sinks, k.arcs, k.seed, k.balanced ? 1.0 : 1.2);
             const int neq = k.balanced ? p.m : p.neq;
             std::vector<int> kinds(p.m, 1);
             std::fill(kinds.begin(), kinds.begin() + neq, 0);
