@@ -3,6 +3,7 @@
 // child process of its own, so that memory one leaves behind (or frees for
 // reuse) cannot colour the next.
 #include "bench_util.hpp"
+#include "resident.hpp"
 
 #include <cstdio>
 #include <sys/wait.h>
@@ -14,16 +15,7 @@ bench::library_started started;
 
 constexpr int records = 100000;
 
-long resident_bytes()
-{
-    long pages = 0, resident = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * sysconf(_SC_PAGESIZE);
-}
+using test::resident_bytes;
 
 struct Footprint {
     double per_record = 0;   // resident bytes gained while the value is held, per record

@@ -5,6 +5,7 @@
 // it held goes back to the system.
 // Expected values are plain C loops over the same numbers.
 #include "check.hpp"
+#include "resident.hpp"
 
 #include <cstdio>
 #include <string>
@@ -16,16 +17,7 @@ using program::same;
 
 namespace {
 
-long resident_bytes()
-{
-    long pages = 0, resident = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * sysconf(_SC_PAGESIZE);
-}
+using test::resident_bytes;
 
 double score_of(int k) { return double((k * 37) % 101) + 0.25 * (k % 4); }
 

@@ -1,4 +1,5 @@
 // The runtime allocator and the multi-thread switch.
+#include "resident.hpp"
 #include "test_support.hpp"
 #include "value/allocator.hpp"
 #include "value/runtime.hpp"
@@ -139,17 +140,7 @@ TEST(Allocator, CommitsInPageUnitsAsTheBreakAdvances)
     EXPECT_FALSE(local.has_region());
 }
 
-// Resident bytes of this process.
-long resident_bytes()
-{
-    long pages = 0, resident = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * static_cast<long>(getpagesize());
-}
+using test::resident_bytes;
 
 // A large set of small blocks freed: the units they filled go back to the
 // system, those still holding a block in use stay with every byte intact,
