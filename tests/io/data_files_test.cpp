@@ -21,7 +21,6 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -1115,28 +1114,14 @@ TEST_F(DataFiles, AnElementWhoseSizeDoesNotFitItsContentIsDamage)
 TEST(Threads, EachSaveNamesItsOwnUnnamedValues)
 {
     test::temp_dir tmp;
-    qv_set_MT(1);
     constexpr int threads = 4, rounds = 150;
-    std::vector<int> wrong(threads, 0);
-    std::vector<std::thread> pool;
-    for (int th = 0; th < threads; ++th)
-        pool.emplace_back([th, &wrong] {
-            const std::string file = "t" + std::to_string(th);
-            for (int k = 0; k < rounds; ++k) {
-                const double a = th * 1000 + k, b = -a;
-                save(test::text(file.c_str()), (CL(Mm(a)), Mm(b)));
-                Mm A(Mm(0.5), "A"), B(Mm(0.5), "B");
-                load(test::text(file.c_str()), (CL(A), B));
-                if (A.size() != 1 || B.size() != 1 || test::at(A, 0) != a || test::at(B, 0) != b)
-                    ++wrong[static_cast<std::size_t>(th)];
-            }
-        });
-    for (auto& t : pool)
-        t.join();
-    qv_set_MT(0);
+    const std::vector<int> wrong = test::wrong_rounds_on_threads(threads, rounds, [](int th, int k) {
+        const std::string file = "t" + std::to_string(th);
+        const double a = th * 1000 + k, b = -a;
+        save(test::text(file.c_str()), (CL(Mm(a)), Mm(b)));
+        Mm A(Mm(0.5), "A"), B(Mm(0.5), "B");
+        load(test::text(file.c_str()), (CL(A), B));
+        return A.size() == 1 && B.size() == 1 && test::at(A, 0) == a && test::at(B, 0) == b;
+    });
     EXPECT_EQ(wrong, std::vector<int>(threads, 0));
 }
-
-namespace {
-
-} // namespace

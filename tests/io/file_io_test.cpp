@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -458,31 +457,17 @@ TEST(Threads, OpenAndCloseFilesAtOnce)
 {
     test::temp_dir tmp;
     fclose(test::text("all"));
-    qv_set_MT(1);
     constexpr int threads = 4, rounds = 200;
-    std::vector<int> wrong(threads, 0);
-    std::vector<std::thread> pool;
-    for (int th = 0; th < threads; ++th)
-        pool.emplace_back([th, &wrong] {
-            const std::string name = "f" + std::to_string(th) + ".txt";
-            for (int k = 0; k < rounds; ++k) {
-                const std::string line = std::to_string(th * 100000 + k) + "\n";
-                Mm out = fopen(test::text(name.c_str()), test::text("w"));
-                fwrite(out, test::text(line.c_str()));
-                const bool closed = test::at(fclose(out), 0) == 0;
-                Mm in = fopen(test::text(name.c_str()));
-                const Mm got = fgets(in);
-                const bool closed_again = test::at(fclose(in), 0) == 0;
-                if (!closed || !closed_again || test::text_of(got) != line)
-                    ++wrong[static_cast<std::size_t>(th)];
-            }
-        });
-    for (auto& t : pool)
-        t.join();
-    qv_set_MT(0);
+    const std::vector<int> wrong = test::wrong_rounds_on_threads(threads, rounds, [](int th, int k) {
+        const std::string name = "f" + std::to_string(th) + ".txt";
+        const std::string line = std::to_string(th * 100000 + k) + "\n";
+        Mm out = fopen(test::text(name.c_str()), test::text("w"));
+        fwrite(out, test::text(line.c_str()));
+        const bool closed = test::at(fclose(out), 0) == 0;
+        Mm in = fopen(test::text(name.c_str()));
+        const Mm got = fgets(in);
+        const bool closed_again = test::at(fclose(in), 0) == 0;
+        return closed && closed_again && test::text_of(got) == line;
+    });
     EXPECT_EQ(wrong, std::vector<int>(threads, 0));
 }
-
-namespace {
-
-} // namespace

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace test {
 
@@ -121,6 +122,23 @@ std::string text_of(const Mm& x)
     Mstr(x, s.data(), static_cast<int>(s.size()));
     s.resize(std::strlen(s.c_str()));
     return s;
+}
+
+std::vector<int> wrong_rounds_on_threads(int threads, int rounds, const std::function<bool(int thread, int k)>& round)
+{
+    qv_set_MT(1);
+    std::vector<int> wrong(static_cast<std::size_t>(threads), 0);
+    std::vector<std::thread> pool;
+    for (int th = 0; th < threads; ++th)
+        pool.emplace_back([th, rounds, &round, &wrong] {
+            for (int k = 0; k < rounds; ++k)
+                if (!round(th, k))
+                    ++wrong[static_cast<std::size_t>(th)];
+        });
+    for (auto& t : pool)
+        t.join();
+    qv_set_MT(0);
+    return wrong;
 }
 
 } // namespace test

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -59,6 +60,11 @@ Mm cell_row(std::vector<Mm> items);
 
 // The characters of a text value (its rows joined by newlines).
 std::string text_of(const Mm& x);
+
+// Runs round(thread, k) for k = 0 .. rounds-1 on each of `threads` threads
+// at once, in multi-thread mode (left again at the end); for each thread,
+// the number of its rounds that answered false.
+std::vector<int> wrong_rounds_on_threads(int threads, int rounds, const std::function<bool(int thread, int k)>& round);
 
 } // namespace test
 
