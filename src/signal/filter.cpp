@@ -42,7 +42,11 @@ struct terms {
     bool zero_samples_skip_b;
 };
 
-// One real signal of length len through the recursion; z holds n - 1 states.
+// One real signal of length len through the recursion with every term; z
+// holds n - 1 states. Without poles (every b term, no a term after the
+// first) it is a moving sum: b u + z has the bits of b u - 0 + z, so it
+// agrees with the general loops.
+template <bool Poles>
 void filter_real(const double* b, const double* a, int n, const double* x, double* y, std::int64_t len, double* z)
 {
     const int last = n - 2;
@@ -51,23 +55,14 @@ void filter_real(const double* b, const double* a, int n, const double* x, doubl
         const double v = b[0] * u + z[0];
         y[m] = v;
         for (int i = 0; i < last; ++i)
-            z[i] = b[i + 1] * u - a[i + 1] * v + z[i + 1];
-        z[last] = b[last + 1] * u - a[last + 1] * v;
-    }
-}
-
-// The same without poles and with every b term: a moving sum. b u + z has
-// the bits of b u - 0 + z, so it agrees with the general loops.
-void filter_real_fir(const double* b, int n, const double* x, double* y, std::int64_t len, double* z)
-{
-    const int last = n - 2;
-    for (std::int64_t m = 0; m < len; ++m) {
-        const double u = x[m];
-        const double v = b[0] * u + z[0];
-        y[m] = v;
-        for (int i = 0; i < last; ++i)
-            z[i] = b[i + 1] * u + z[i + 1];
-        z[last] = b[last + 1] * u;
+            if constexpr (Poles)
+                z[i] = b[i + 1] * u - a[i + 1] * v + z[i + 1];
+            else
+                z[i] = b[i + 1] * u + z[i + 1];
+        if constexpr (Poles)
+            z[last] = b[last + 1] * u - a[last + 1] * v;
+        else
+            z[last] = b[last + 1] * u;
     }
 }
 
@@ -234,9 +229,9 @@ void filter_core(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const 
             filter_complex(bnr, bni, anr, ani, n, t, xm.addr() + xo, xm.addi() ? xm.addi() + xo : nullptr,
                            ym.addr() + xo, ym.addi() + xo, len, zm.addr() + zo, zm.addi() + zo);
         else if (!t.zero_samples_skip_b && t.every_term)
-            filter_real(bnr, anr, n, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
+            filter_real<true>(bnr, anr, n, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
         else if (!t.zero_samples_skip_b && t.no_poles && b.size() == n)
-            filter_real_fir(bnr, n, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
+            filter_real<false>(bnr, anr, n, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
         else
             filter_real_terms(bnr, anr, n, t, xm.addr() + xo, ym.addr() + xo, len, zm.addr() + zo);
     }
