@@ -3,6 +3,7 @@
 #include "bench_util.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/sparse_lu.hpp"
+#include "tall_sparse.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -136,24 +137,8 @@ BENCHMARK(LeastSquares)->Unit(benchmark::kMillisecond);
 void TallSparseLeastSquares(benchmark::State& state)
 {
     const int m = int(state.range(0)), n = int(state.range(1));
-    std::vector<int> c1(m), c2(m);
-    std::vector<double> w1(m), w2(m);
-    Mm i(0, 0, 0, 2 * m, 1, qv_double), j(0, 0, 0, 2 * m, 1, qv_double), v(0, 0, 0, 2 * m, 1, qv_double);
+    const auto& [c1, c2, w1, w2, a] = test::tall_sparse(m, n);
     const Mm b = dense(m, 1, 1);
-    for (int r = 0; r < m; ++r) {
-        c1[r] = r % n;
-        c2[r] = (7 * r + 3 + r / n) % n;
-        if (c2[r] == c1[r])
-            c2[r] = (c2[r] + 1) % n;
-        w1[r] = 1 + r % 5;
-        w2[r] = -(1 + r % 3) / 2.0;
-        i.addr()[2 * r] = i.addr()[2 * r + 1] = r + 1;
-        j.addr()[2 * r] = c1[r] + 1;
-        j.addr()[2 * r + 1] = c2[r] + 1;
-        v.addr()[2 * r] = w1[r];
-        v.addr()[2 * r + 1] = w2[r];
-    }
-    const Mm a = sparse(i, j, v, Mm(double(m)), Mm(double(n)));
     std::vector<double> g, y;
     bench::run_with_baseline(
         state,

@@ -3,6 +3,7 @@
 // backward accuracy of every solver on random systems.
 #include "linalg/lapack.hpp"
 #include "linalg_support.hpp"
+#include "tall_sparse.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -502,25 +503,13 @@ TEST(Mldivide, TallSparseLeastSquaresStaysSparse)
 TEST(Mldivide, TallSparseLeastSquaresOfHundredThousandRows)
 {
     const int m = 100000, n = 1000;
-    std::vector<int> c1(m), c2(m);
-    std::vector<double> w1(m), w2(m), rhs(m);
-    Mm i = zeros(2.0 * m, 1.0), j = zeros(2.0 * m, 1.0), v = zeros(2.0 * m, 1.0), b = zeros(double(m), 1.0);
+    const auto& [c1, c2, w1, w2, a] = test::tall_sparse(m, n);
+    std::vector<double> rhs(m);
+    Mm b = zeros(double(m), 1.0);
     for (int r = 0; r < m; ++r) {
-        c1[r] = r % n;
-        c2[r] = (7 * r + 3 + r / n) % n;
-        if (c2[r] == c1[r])
-            c2[r] = (c2[r] + 1) % n;
-        w1[r] = 1 + r % 5;
-        w2[r] = -(1 + r % 3) / 2.0;
         rhs[r] = std::sin(0.001 * r) + (r % 11) / 10.0;
-        i.addr()[2 * r] = i.addr()[2 * r + 1] = r + 1;
-        j.addr()[2 * r] = c1[r] + 1;
-        j.addr()[2 * r + 1] = c2[r] + 1;
-        v.addr()[2 * r] = w1[r];
-        v.addr()[2 * r + 1] = w2[r];
         b.addr()[r] = rhs[r];
     }
-    const Mm a = sparse(i, j, v, Mm(double(m)), Mm(double(n)));
     ASSERT_EQ(a.getnnz(), 2 * m);
     Mm x;
     EXPECT_EQ(test::error_of([&] { x = mldivide(a, b); }), "");
