@@ -24,26 +24,33 @@ Mm dense(int m, int n, double phase, bool complex = false)
     return x;
 }
 
-void RealSquare(benchmark::State& state)
+// mldivide(a, b) timed beside the baseline, a direct call on the same data.
+template <class Baseline>
+void against(benchmark::State& state, const Mm& a, const Mm& b, const char* baseline_name, Baseline&& baseline)
 {
-    const int n = int(state.range(0)), nrhs = int(state.range(1));
-    const Mm a = dense(n, n, 0), b = dense(n, nrhs, 1);
-    std::vector<double> w, y;
-    std::vector<int> ipiv(n);
     bench::run_with_baseline(
         state,
         [&] {
             Mm x = mldivide(a, b);
             benchmark::DoNotOptimize(x.addr());
         },
-        [&] {
-            w.assign(a.addr(), a.addr() + n * n);
-            y.assign(b.addr(), b.addr() + n * nrhs);
-            lapack::getrf(n, n, w.data(), n, ipiv.data());
-            lapack::getrs('N', n, nrhs, w.data(), n, ipiv.data(), y.data(), n);
-            benchmark::DoNotOptimize(y.data());
-        });
-    state.SetLabel("baseline: DGETRF + DGETRS on a copy");
+        baseline);
+    state.SetLabel(baseline_name);
+}
+
+void RealSquare(benchmark::State& state)
+{
+    const int n = int(state.range(0)), nrhs = int(state.range(1));
+    const Mm a = dense(n, n, 0), b = dense(n, nrhs, 1);
+    std::vector<double> w, y;
+    std::vector<int> ipiv(n);
+    against(state, a, b, "baseline: DGETRF + DGETRS on a copy", [&] {
+        w.assign(a.addr(), a.addr() + n * n);
+        y.assign(b.addr(), b.addr() + n * nrhs);
+        lapack::getrf(n, n, w.data(), n, ipiv.data());
+        lapack::getrs('N', n, nrhs, w.data(), n, ipiv.data(), y.data(), n);
+        benchmark::DoNotOptimize(y.data());
+    });
 }
 BENCHMARK(RealSquare)->Args({100, 1})->Args({500, 1})->Args({1000, 1})->Args({500, 10})->Args({1000, 10})
     ->Unit(benchmark::kMillisecond);
@@ -56,20 +63,13 @@ void Symmetric(benchmark::State& state)
     const Mm b = dense(n, 1, 1);
     std::vector<double> w, y, work(256 * std::size_t(n));
     std::vector<int> ipiv(n);
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm x = mldivide(a, b);
-            benchmark::DoNotOptimize(x.addr());
-        },
-        [&] {
-            w.assign(a.addr(), a.addr() + n * n);
-            y.assign(b.addr(), b.addr() + n);
-            lapack::sytrf('L', n, w.data(), n, ipiv.data(), work.data(), int(work.size()));
-            lapack::sytrs('L', n, 1, w.data(), n, ipiv.data(), y.data(), n);
-            benchmark::DoNotOptimize(y.data());
-        });
-    state.SetLabel("baseline: DSYTRF + DSYTRS on a copy");
+    against(state, a, b, "baseline: DSYTRF + DSYTRS on a copy", [&] {
+        w.assign(a.addr(), a.addr() + n * n);
+        y.assign(b.addr(), b.addr() + n);
+        lapack::sytrf('L', n, w.data(), n, ipiv.data(), work.data(), int(work.size()));
+        lapack::sytrs('L', n, 1, w.data(), n, ipiv.data(), y.data(), n);
+        benchmark::DoNotOptimize(y.data());
+    });
 }
 BENCHMARK(Symmetric)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
 
@@ -87,20 +87,13 @@ void ComplexSquare(benchmark::State& state)
         y0[2 * k + 1] = b.addi()[k];
     }
     std::vector<int> ipiv(n);
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm x = mldivide(a, b);
-            benchmark::DoNotOptimize(x.addr());
-        },
-        [&] {
-            z = z0;
-            y = y0;
-            lapack::zgetrf(n, n, z.data(), n, ipiv.data());
-            lapack::zgetrs('N', n, 1, z.data(), n, ipiv.data(), y.data(), n);
-            benchmark::DoNotOptimize(y.data());
-        });
-    state.SetLabel("baseline: ZGETRF + ZGETRS on interleaved data");
+    against(state, a, b, "baseline: ZGETRF + ZGETRS on interleaved data", [&] {
+        z = z0;
+        y = y0;
+        lapack::zgetrf(n, n, z.data(), n, ipiv.data());
+        lapack::zgetrs('N', n, 1, z.data(), n, ipiv.data(), y.data(), n);
+        benchmark::DoNotOptimize(y.data());
+    });
 }
 BENCHMARK(ComplexSquare)->Arg(100)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
 
@@ -110,24 +103,17 @@ void LeastSquares(benchmark::State& state)
     const Mm a = dense(m, n, 0), b = dense(m, 1, 1);
     std::vector<double> w, y, tau(n), work(64 * std::size_t(m) + 64);
     std::vector<int> jpvt(n);
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm x = mldivide(a, b);
-            benchmark::DoNotOptimize(x.addr());
-        },
-        [&] {
-            w.assign(a.addr(), a.addr() + m * n);
-            y.assign(b.addr(), b.addr() + m);
-            std::fill(jpvt.begin(), jpvt.end(), 0);
-            lapack::geqp3(m, n, w.data(), m, jpvt.data(), tau.data(), work.data(), int(work.size()));
-            int info = 0, one = 1, lwork = int(work.size());
-            dormqr_("L", "T", &m, &one, &n, w.data(), &m, tau.data(), y.data(), &m, work.data(), &lwork, &info, 1, 1);
-            const double alpha = 1;
-            dtrsm_("L", "U", "N", "N", &n, &one, &alpha, w.data(), &m, y.data(), &m, 1, 1, 1, 1);
-            benchmark::DoNotOptimize(y.data());
-        });
-    state.SetLabel("baseline: DGEQP3 + DORMQR + DTRSM");
+    against(state, a, b, "baseline: DGEQP3 + DORMQR + DTRSM", [&] {
+        w.assign(a.addr(), a.addr() + m * n);
+        y.assign(b.addr(), b.addr() + m);
+        std::fill(jpvt.begin(), jpvt.end(), 0);
+        lapack::geqp3(m, n, w.data(), m, jpvt.data(), tau.data(), work.data(), int(work.size()));
+        int info = 0, one = 1, lwork = int(work.size());
+        dormqr_("L", "T", &m, &one, &n, w.data(), &m, tau.data(), y.data(), &m, work.data(), &lwork, &info, 1, 1);
+        const double alpha = 1;
+        dtrsm_("L", "U", "N", "N", &n, &one, &alpha, w.data(), &m, y.data(), &m, 1, 1, 1, 1);
+        benchmark::DoNotOptimize(y.data());
+    });
 }
 BENCHMARK(LeastSquares)->Unit(benchmark::kMillisecond);
 
@@ -140,31 +126,24 @@ void TallSparseLeastSquares(benchmark::State& state)
     const auto& [c1, c2, w1, w2, a] = test::tall_sparse(m, n);
     const Mm b = dense(m, 1, 1);
     std::vector<double> g, y;
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm x = mldivide(a, b);
-            benchmark::DoNotOptimize(x.addr());
-        },
-        [&] {
-            g.assign(std::size_t(n) * n, 0.0);
-            y.assign(n, 0.0);
-            for (int r = 0; r < m; ++r) {
-                const int p = c1[r], q = c2[r];
-                g[p + std::size_t(p) * n] += w1[r] * w1[r];
-                g[q + std::size_t(q) * n] += w2[r] * w2[r];
-                g[std::min(p, q) + std::size_t(std::max(p, q)) * n] += w1[r] * w2[r];
-                y[p] += w1[r] * b.addr()[r];
-                y[q] += w2[r] * b.addr()[r];
-            }
-            lapack::potrf('U', n, g.data(), n);
-            const int one = 1;
-            const double alpha = 1;
-            dtrsm_("L", "U", "T", "N", &n, &one, &alpha, g.data(), &n, y.data(), &n, 1, 1, 1, 1);
-            dtrsm_("L", "U", "N", "N", &n, &one, &alpha, g.data(), &n, y.data(), &n, 1, 1, 1, 1);
-            benchmark::DoNotOptimize(y.data());
-        });
-    state.SetLabel("baseline: normal equations by hand, DPOTRF + DTRSM");
+    against(state, a, b, "baseline: normal equations by hand, DPOTRF + DTRSM", [&] {
+        g.assign(std::size_t(n) * n, 0.0);
+        y.assign(n, 0.0);
+        for (int r = 0; r < m; ++r) {
+            const int p = c1[r], q = c2[r];
+            g[p + std::size_t(p) * n] += w1[r] * w1[r];
+            g[q + std::size_t(q) * n] += w2[r] * w2[r];
+            g[std::min(p, q) + std::size_t(std::max(p, q)) * n] += w1[r] * w2[r];
+            y[p] += w1[r] * b.addr()[r];
+            y[q] += w2[r] * b.addr()[r];
+        }
+        lapack::potrf('U', n, g.data(), n);
+        const int one = 1;
+        const double alpha = 1;
+        dtrsm_("L", "U", "T", "N", &n, &one, &alpha, g.data(), &n, y.data(), &n, 1, 1, 1, 1);
+        dtrsm_("L", "U", "N", "N", &n, &one, &alpha, g.data(), &n, y.data(), &n, 1, 1, 1, 1);
+        benchmark::DoNotOptimize(y.data());
+    });
 }
 BENCHMARK(TallSparseLeastSquares)->Args({30000, 300})->Args({100000, 1000})->Unit(benchmark::kMillisecond);
 
@@ -214,18 +193,11 @@ void SparseLaplacian(benchmark::State& state)
     for (int j = 0; j < n; ++j)
         c.jc[j + 1] += c.jc[j];
     std::vector<double> y;
-    bench::run_with_baseline(
-        state,
-        [&] {
-            Mm x = mldivide(a, b);
-            benchmark::DoNotOptimize(x.addr());
-        },
-        [&] {
-            y.assign(b.addr(), b.addr() + n);
-            superlu_solve(c, nullptr, y.data(), n, 1);  // COLAMD's order
-            benchmark::DoNotOptimize(y.data());
-        });
-    state.SetLabel("baseline: dgssv in COLAMD's column order");
+    against(state, a, b, "baseline: dgssv in COLAMD's column order", [&] {
+        y.assign(b.addr(), b.addr() + n);
+        superlu_solve(c, nullptr, y.data(), n, 1);  // COLAMD's order
+        benchmark::DoNotOptimize(y.data());
+    });
 }
 // A sparse value's linear indices are int: 200^2 unknowns is near the
 // largest grid one can hold.
