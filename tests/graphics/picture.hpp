@@ -78,9 +78,9 @@ inline bool greenish(const Rgb& c) { return c.g > 0.7 && c.r < 0.4 && c.b < 0.4;
 inline bool dark(const Rgb& c) { return c.r + c.g + c.b < 1.2; }
 
 // The rows (or the columns) of a rectangle, bounds included, that hold a
-// pixel passing test.
-inline std::vector<int> lines_with(const Picture& p, int i0, int i1, int j0, int j1, bool rows,
-                                   const std::function<bool(const Rgb&)>& test)
+// pixel passing test; of any picture whose at(i, j) gives the colour.
+template <class Image, class Test>
+std::vector<int> lines_with(const Image& p, int i0, int i1, int j0, int j1, bool rows, const Test& test)
 {
     std::vector<int> out;
     for (int a = rows ? i0 : j0; a <= (rows ? i1 : j1); ++a) {

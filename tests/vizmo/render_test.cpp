@@ -1,6 +1,7 @@
 // The renderer, seen through "Capture", "Print" and the picture files:
 // figures are built with the engine's own operations and the pictures are
 // checked pixel by pixel against where and how the properties say things lie.
+#include "../graphics/picture.hpp"
 #include "image_codec.hpp"
 #include "render/tick_labels.hpp"
 #include "vizmo_support.hpp"
@@ -1585,31 +1586,12 @@ TEST_F(Render, ALongLineShowsItsShapeAndEveryExtreme)
 // Dark pixels: text and lines, not the figure, the axes or the grid.
 bool inky(const Rgb& c) { return c.r + c.g + c.b < 1.5; }
 
-// The runs of consecutive indices in a sorted list: [first, last] each.
-std::vector<std::pair<int, int>> runs(const std::vector<int>& at, int gap = 1)
-{
-    std::vector<std::pair<int, int>> out;
-    for (int k : at) {
-        if (!out.empty() && k - out.back().second <= gap)
-            out.back().second = k;
-        else
-            out.emplace_back(k, k);
-    }
-    return out;
-}
+using test::runs;
 
 // The rows (or columns) of a rectangle that hold a dark pixel.
 std::vector<int> dark_lines(const Picture& p, int i0, int i1, int j0, int j1, bool rows)
 {
-    std::vector<int> out;
-    for (int a = rows ? i0 : j0; a <= (rows ? i1 : j1); ++a) {
-        bool any = false;
-        for (int b = rows ? j0 : i0; b <= (rows ? j1 : i1) && !any; ++b)
-            any = rows ? inky(p.at(a, b)) : inky(p.at(b, a));
-        if (any)
-            out.push_back(a);
-    }
-    return out;
+    return test::lines_with(p, i0, i1, j0, j1, rows, inky);
 }
 
 const Rgb green{0, 1, 0}, blue{0, 0, 1}, black{0, 0, 0};
