@@ -1979,31 +1979,33 @@ TEST_F(Render, StaticTextsHaveNoBorderAndANarrowOneNoBox)
 
 namespace vr = vizmo::render::paint;
 
+// Ticks and the labels a labeller must give them.
+struct LabelCase {
+    const char* what;
+    std::vector<double> ticks;
+    std::vector<std::string> labels;
+};
+
+void expect_labels(std::vector<std::string> (*labeller)(const std::vector<double>&), const std::vector<LabelCase>& cases)
+{
+    for (const LabelCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(labeller(c.ticks), c.labels);
+    }
+}
+
 TEST(TickLabels, NeighboursDifferHoweverCloseTheTicks)
 {
-    struct Case {
-        std::vector<double> ticks;
-        std::vector<std::string> labels;
-    };
-    const std::vector<Case> cases = {
-        {{0, 0.5, 1}, {"0", "0.5", "1"}},
-        {{1, 1 + 5e-14, 1 + 1e-13}, {"1", "1.00000000000005", "1.0000000000001"}},
-        {{-1e308, 0, 1e308}, {"-1e+308", "0", "1e+308"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.labels[1]);
-        EXPECT_EQ(vr::tick_labels(c.ticks), c.labels);
-    }
+    expect_labels(vr::tick_labels, {
+        {"half steps", {0, 0.5, 1}, {"0", "0.5", "1"}},
+        {"5e-14 apart", {1, 1 + 5e-14, 1 + 1e-13}, {"1", "1.00000000000005", "1.0000000000001"}},
+        {"the ends of the range", {-1e308, 0, 1e308}, {"-1e+308", "0", "1e+308"}},
+    });
 }
 
 TEST(TickLabels, TheFewestDigitsThatKeepEachLabelAtItsTickInOneStyle)
 {
-    struct Case {
-        const char* what;
-        std::vector<double> ticks;
-        std::vector<std::string> labels;
-    };
-    const std::vector<Case> cases = {
+    expect_labels(vr::tick_labels, {
         {"histogram centres", {-3.06483, -2.626997, -2.189164, -1.751331}, {"-3.06", "-2.63", "-2.19", "-1.75"}},
         {"large neighbours", {1000002, 1000004, 1000006}, {"1000002", "1000004", "1000006"}},
         {"a sum of steps", {0.1, 0.2, 0.30000000000000004}, {"0.1", "0.2", "0.3"}},
@@ -2011,30 +2013,17 @@ TEST(TickLabels, TheFewestDigitsThatKeepEachLabelAtItsTickInOneStyle)
         {"decades in plain digits", {1e4, 1e5, 1e6}, {"10000", "100000", "1000000"}},
         {"large, all with exponents", {0, 2e7, 4e7}, {"0", "2e+07", "4e+07"}},
         {"small, all with exponents", {-2e-5, 0, 2e-5}, {"-2e-05", "0", "2e-05"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(vr::tick_labels(c.ticks), c.labels);
-    }
+    });
 }
 
 TEST(TickLabels, LogAxesLabelTheirDecadesInOneStyle)
 {
-    struct Case {
-        const char* what;
-        std::vector<double> ticks;
-        std::vector<std::string> labels;
-    };
-    const std::vector<Case> cases = {
+    expect_labels(vr::log_tick_labels, {
         {"near 1", {0.001, 0.1, 10, 1000}, {"0.001", "0.1", "10", "1000"}},
         {"up to 10^8", {1, 100, 10000, 1e6, 1e8}, {"10^0", "10^2", "10^4", "10^6", "10^8"}},
         {"thirty decades", {1e-15, 1e-5, 1e5, 1e15}, {"10^-15", "10^-5", "10^5", "10^15"}},
         {"not decades", {2, 4, 6}, {"2", "4", "6"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(vr::log_tick_labels(c.ticks), c.labels);
-    }
+    });
 }
 
 } // namespace
