@@ -39,24 +39,45 @@ TEST(Filter, ValuesAndFinalConditions)
     }
 }
 
+// filter(b, a) over a row of data in one call, and in two: the first
+// `split` samples, then the rest starting from the first call's final
+// conditions.
+struct OneAndChained {
+    Mm y, zf;                       // the one call
+    std::vector<double> y_chained;  // the two calls' outputs, joined
+    Mm zf_chained;                  // the second call's final conditions
+};
+
+OneAndChained one_and_chained(const Mm& b, const Mm& a, const std::vector<double>& data, int split)
+{
+    const int n = static_cast<int>(data.size());
+    Mm whole(0, 0, 0, 1, n, qv_double), first(0, 0, 0, 1, split, qv_double), second(0, 0, 0, 1, n - split, qv_double);
+    for (int k = 0; k < n; ++k) {
+        whole.addr()[k] = data[k];
+        (k < split ? first.addr()[k] : second.addr()[k - split]) = data[k];
+    }
+    OneAndChained r;
+    Mm y1, z1, y2;
+    filter(b, a, whole, i_o, r.y, r.zf);
+    filter(b, a, first, i_o, y1, z1);
+    filter(b, a, second, z1, i_o, y2, r.zf_chained);
+    r.y_chained = test::values(y1);
+    for (double v : test::values(y2))
+        r.y_chained.push_back(v);
+    return r;
+}
+
 TEST(Filter, ChainedHalvesEqualOneCall)
 {
     const Mm b = test::row({0.2, 0.3, 0.1}), a = test::row({1, -0.6, 0.2});
     std::vector<double> data(20);
     for (int k = 0; k < 20; ++k)
         data[k] = std::sin(0.7 * k) + 0.1 * k;
-    Mm whole(0, 0, 0, 1, 20, qv_double), first(0, 0, 0, 1, 12, qv_double), second(0, 0, 0, 1, 8, qv_double);
-    for (int k = 0; k < 20; ++k) {
-        whole.addr()[k] = data[k];
-        (k < 12 ? first.addr()[k] : second.addr()[k - 12]) = data[k];
-    }
-    Mm y, zf, y1, z1, y2, z2;
-    filter(b, a, whole, i_o, y, zf);
-    filter(b, a, first, i_o, y1, z1);
-    filter(b, a, second, z1, i_o, y2, z2);
+    const OneAndChained r = one_and_chained(b, a, data, 12);
+    ASSERT_EQ(r.y_chained.size(), 20u);
     for (int k = 0; k < 20; ++k)
-        EXPECT_EQ(y.addr()[k], k < 12 ? y1.addr()[k] : y2.addr()[k - 12]) << k;
-    EXPECT_EQ(test::values(z2), test::values(zf));
+        EXPECT_EQ(r.y.addr()[k], r.y_chained[k]) << k;
+    EXPECT_EQ(test::values(r.zf_chained), test::values(r.zf));
 }
 
 TEST(Filter, DimensionsAndInitialConditions)
@@ -195,22 +216,11 @@ TEST(Filter, NonFiniteSampleAcrossChainedCalls)
 {
     const std::vector<double> data = {1, 2, NAN, 4, 5, INFINITY, 7, 8, 9};
     const Mm b = test::row({0.5, 0.25, 2}), a = test::row({1, 0, 0, 0});
-    Mm whole(0, 0, 0, 1, 9, qv_double), first(0, 0, 0, 1, 4, qv_double), second(0, 0, 0, 1, 5, qv_double);
-    for (int k = 0; k < 9; ++k) {
-        whole.addr()[k] = data[k];
-        (k < 4 ? first.addr()[k] : second.addr()[k - 4]) = data[k];
-    }
-    Mm y, zf, y1, z1, y2, z2;
-    filter(b, a, whole, i_o, y, zf);
-    filter(b, a, first, i_o, y1, z1);
-    filter(b, a, second, z1, i_o, y2, z2);
-    std::vector<double> joined = test::values(y1);
-    for (double v : test::values(y2))
-        joined.push_back(v);
-    test::expect_matches(y, joined);
-    test::expect_matches(z2, test::values(zf));
+    const OneAndChained r = one_and_chained(b, a, data, 4);
+    test::expect_matches(r.y, r.y_chained);
+    test::expect_matches(r.zf_chained, test::values(r.zf));
     // the samples beyond the Inf's reach are finite again
-    EXPECT_TRUE(std::isfinite(y.addr()[8]));
+    EXPECT_TRUE(std::isfinite(r.y.addr()[8]));
 }
 
 // The loops that leave terms out agree on finite data with the moving-sum
