@@ -2,6 +2,7 @@
 // residuals, the three paths and their result shapes and orders, the
 // argument messages, and convergence failures shown as NaN.
 #include "linalg/kernels.hpp"
+#include "linalg_support.hpp"
 #include "test_support.hpp"
 
 #include <algorithm>
@@ -26,17 +27,6 @@ struct EigReference {
 const std::vector<EigReference> reference = {
 #include "data/eig_reference.inc"
 };
-
-Mm matrix_of(int n, const std::vector<double>& re, const std::vector<double>& im, bool complex)
-{
-    Mm a(complex, 0, 0, n, n, qv_double);
-    for (int k = 0; k < n * n; ++k) {
-        a.addr()[k] = re[k];
-        if (complex)
-            a.addi()[k] = im[k];
-    }
-    return a;
-}
 
 cx at(const Mm& x, int r, int c)
 {
@@ -110,7 +100,7 @@ TEST(Eig, MatchesReferenceEigenvaluesWithSmallResiduals)
         const bool complex = std::string(c.kind) == "complex" || std::string(c.kind) == "hermitian";
         const bool hermitian = std::string(c.kind) == "symmetric" || std::string(c.kind) == "hermitian";
         SCOPED_TRACE(std::string(c.kind) + " n = " + std::to_string(c.n));
-        const Mm a = matrix_of(c.n, c.re, c.im, complex);
+        const Mm a = linalg_test::matrix_from(c.n, c.n, c.re, c.im, complex);
 
         Mm V, D;
         eig(a, i_o, V, D);

@@ -14,6 +14,28 @@
 namespace linalg_test {
 
 using cx = std::complex<double>;
+
+// A rows x cols value from reference data, column-major, complex or not as
+// `complex` says.
+inline Mm matrix_from(int rows, int cols, const std::vector<double>& re, const std::vector<double>& im, bool complex)
+{
+    Mm a(complex, 0, 0, rows, cols, qv_double);
+    for (int k = 0; k < rows * cols; ++k) {
+        a.addr()[k] = re[k];
+        if (complex)
+            a.addi()[k] = im[k];
+    }
+    return a;
+}
+
+// The same, complex when an imaginary part is not zero.
+inline Mm matrix_from(int rows, int cols, const std::vector<double>& re, const std::vector<double>& im = {})
+{
+    bool complex = false;
+    for (double v : im)
+        complex = complex || v != 0;
+    return matrix_from(rows, cols, re, im, complex);
+}
 inline constexpr double eps52 = 0x1p-52;
 
 // Element (i, j) (0-based) of the hash matrix; part 0 real, 1 imaginary.

@@ -38,20 +38,6 @@ const std::vector<RankDeficient> rank_deficient = {
 #include "data/rank_deficient_reference.inc"
 };
 
-Mm matrix_from(int rows, int cols, const std::vector<double>& re, const std::vector<double>& im)
-{
-    bool complex = false;
-    for (double v : im)
-        complex = complex || v != 0;
-    Mm a(complex, 0, 0, rows, cols, qv_double);
-    for (int k = 0; k < rows * cols; ++k) {
-        a.addr()[k] = re[k];
-        if (complex)
-            a.addi()[k] = im[k];
-    }
-    return a;
-}
-
 // The 2-norm of column c of x.
 double column_norm(const cmat& x, int c)
 {

@@ -1,6 +1,7 @@
 // expm, logm, sqrtm (and mpower): scipy's values kept as data, the
 // identities they must satisfy, real and complex results, and the argument
 // messages.
+#include "linalg_support.hpp"
 #include "test_support.hpp"
 
 #include <algorithm>
@@ -44,28 +45,6 @@ const std::vector<SpreadReference> spread_reference = {
 #include "data/expm_spread_reference.inc"
 };
 
-Mm complex_matrix_of(int n, const std::vector<double>& re, const std::vector<double>& im)
-{
-    bool complex = false;
-    for (double v : im)
-        complex = complex || v != 0;
-    Mm a(complex, 0, 0, n, n, qv_double);
-    for (int k = 0; k < n * n; ++k) {
-        a.addr()[k] = re[k];
-        if (complex)
-            a.addi()[k] = im[k];
-    }
-    return a;
-}
-
-Mm matrix_of(int n, const std::vector<double>& v)
-{
-    Mm a(0, 0, 0, n, n, qv_double);
-    for (int k = 0; k < n * n; ++k)
-        a.addr()[k] = v[k];
-    return a;
-}
-
 double max_abs(const Mm& x)
 {
     double m = 0;
@@ -85,7 +64,7 @@ TEST(MatrixFunctions, ReferenceValues)
     ASSERT_GE(reference.size(), 12u);
     for (const auto& c : reference) {
         SCOPED_TRACE(std::string(c.name) + " n = " + std::to_string(c.n));
-        const Mm a = matrix_of(c.n, c.a), want = matrix_of(c.n, c.result);
+        const Mm a = linalg_test::matrix_from(c.n, c.n, c.a), want = linalg_test::matrix_from(c.n, c.n, c.result);
         const std::string name = c.name;
         const Mm got = name == "expm" ? expm(a) : name == "logm" ? logm(a) : sqrtm(a);
         EXPECT_FALSE(got.isc());
@@ -142,8 +121,8 @@ TEST(Expm, EigenvaluesFarApart)
     ASSERT_GE(spread_reference.size(), 7u);
     for (const auto& c : spread_reference) {
         SCOPED_TRACE(c.what);
-        const Mm a = complex_matrix_of(c.n, c.a_re, c.a_im);
-        const Mm want = complex_matrix_of(c.n, c.f_re, c.f_im);
+        const Mm a = linalg_test::matrix_from(c.n, c.n, c.a_re, c.a_im);
+        const Mm want = linalg_test::matrix_from(c.n, c.n, c.f_re, c.f_im);
         const Mm got = expm(a);
         ASSERT_EQ(test::extents(got), test::extents(want));
         EXPECT_EQ(got.isc(), a.isc());
@@ -275,7 +254,7 @@ TEST(Mpower, FractionalPowersOfNegativeEigenvalues)
     ASSERT_GE(power_reference.size(), 20u);
     for (const auto& c : power_reference) {
         SCOPED_TRACE(std::to_string(c.n) + "x" + std::to_string(c.n) + " ^ " + std::to_string(c.p));
-        const Mm a = matrix_of(c.n, c.a);
+        const Mm a = linalg_test::matrix_from(c.n, c.n, c.a);
         Mm want(1, 0, 0, c.n, c.n, qv_double);
         for (int k = 0; k < c.n * c.n; ++k) {
             want.addr()[k] = c.re[k];

@@ -1,6 +1,7 @@
 // norm: vector p-norms for any p, the matrix 1, 2, infinity and Frobenius
 // norms (the 2-norm against mpmath's singular values), scaling against
 // overflow, and the argument messages.
+#include "linalg_support.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -19,20 +20,6 @@ struct NormReference {
     double p, value;
 };
 
-Mm value_of(int rows, int cols, const std::vector<double>& re, const std::vector<double>& im)
-{
-    bool complex = false;
-    for (double v : im)
-        complex = complex || v != 0;
-    Mm x(complex, 0, 0, rows, cols, qv_double);
-    for (size_t k = 0; k < re.size(); ++k) {
-        x.addr()[k] = re[k];
-        if (complex)
-            x.addi()[k] = im[k];
-    }
-    return x;
-}
-
 // Vectors are one row; the matrix rows hold their 2-norm.
 const std::vector<NormReference> reference = {
 #include "data/norm_reference.inc"
@@ -43,7 +30,7 @@ TEST(Norm, ReferenceValues)
     ASSERT_GE(reference.size(), 8u);
     for (const auto& c : reference) {
         SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols) + ", p = " + std::to_string(c.p));
-        const double got = norm(value_of(c.rows, c.cols, c.re, c.im), Mm(c.p)).r();
+        const double got = norm(linalg_test::matrix_from(c.rows, c.cols, c.re, c.im), Mm(c.p)).r();
         EXPECT_NEAR(got, c.value, 8 * std::numeric_limits<double>::epsilon() * c.value);
     }
 }

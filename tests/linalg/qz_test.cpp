@@ -3,6 +3,7 @@
 // transformations, and the argument messages.
 #include "dense_matrix.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg_support.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
@@ -33,14 +34,6 @@ const std::vector<ScaledPencil> scaled_reference = {
 #include "data/scaled_pencil_reference.inc"
 };
 
-Mm matrix_of(int n, const std::vector<double>& v)
-{
-    Mm a(0, 0, 0, n, n, qv_double);
-    for (int k = 0; k < n * n; ++k)
-        a.addr()[k] = v[k];
-    return a;
-}
-
 test::dense dense_of(const Mm& x)
 {
     test::dense d(x.rows(), x.cols());
@@ -57,7 +50,7 @@ TEST(GeneralizedEig, MatchesReferenceWithSmallResiduals)
     ASSERT_GE(reference.size(), 8u);
     for (const auto& c : reference) {
         SCOPED_TRACE(c.n);
-        const Mm A = matrix_of(c.n, c.a), B = matrix_of(c.n, c.b);
+        const Mm A = linalg_test::matrix_from(c.n, c.n, c.a), B = linalg_test::matrix_from(c.n, c.n, c.b);
         Mm V, D;
         eig(A, B, i_o, V, D);
         ASSERT_EQ(D.rows(), c.n);
