@@ -17,12 +17,47 @@ namespace {
 
 bench::library_started started;
 
+// n names from a printf format of one int: "v%d" gives v0, v1, ...
+std::vector<std::string> numbered_names(const char* format, int n)
+{
+    std::vector<std::string> names;
+    char text[32];
+    for (int k = 0; k < n; ++k) {
+        std::snprintf(text, sizeof text, format, k);
+        names.emplace_back(text);
+    }
+    return names;
+}
+
+// Removes the entries the workspace keeps at the top level.
+void drop_top_level_entries()
+{
+    while (variables_scope.scope_count(1) > 0)
+        variables_scope.scope_remove_entry(variables_scope.scope_count(1) - 1, 1);
+}
+
+// The statements run with scope tracking on beside the same with it off;
+// "s_per_name" is the time of an iteration over its n names.
+template <class Statements>
+void tracked_per_name(benchmark::State& state, int n, Statements&& statements)
+{
+    bench::run_with_baseline(
+        state,
+        [&] {
+            scope_tracking = 1;
+            statements();
+            scope_tracking = 0;
+        },
+        [&] { statements(); });
+    state.counters["s_per_name"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.SetLabel("baseline: the same statements with tracking off; s_per_name: creating and dropping one name");
+}
+
 void NamedScalar(benchmark::State& state)
 {
     const int live = static_cast<int>(state.range(0));
-    std::vector<std::string> names;
-    for (int k = 0; k < live; ++k)
-        names.push_back("v" + std::to_string(k));
+    const std::vector<std::string> names = numbered_names("v%d", live);
     scope_tracking = 1;
     std::vector<std::unique_ptr<Mm>> others;
     for (const std::string& n : names)
@@ -43,8 +78,7 @@ void NamedScalar(benchmark::State& state)
         });
     others.clear();
     variables_scope.reset();
-    while (variables_scope.scope_count(1) > 0)
-        variables_scope.scope_remove_entry(variables_scope.scope_count(1) - 1, 1);
+    drop_top_level_entries();
     scope_tracking = 0;
     state.SetLabel("baseline: the same value with tracking off");
 }
@@ -53,9 +87,7 @@ BENCHMARK(NamedScalar)->Arg(10)->Arg(1000);
 void RegisterManyNames(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    std::vector<std::string> names;
-    for (int k = 0; k < n; ++k)
-        names.push_back("w" + std::to_string(k));
+    const std::vector<std::string> names = numbered_names("w%d", n);
     auto make_all = [&] {
         std::vector<std::unique_ptr<Mm>> values;
         values.reserve(names.size());
@@ -93,32 +125,15 @@ void make_and_drop_vector(const std::vector<std::string>& names)
             w.back().setname(name.c_str());
         }
     }
-    while (variables_scope.scope_count(1) > 0)
-        variables_scope.scope_remove_entry(variables_scope.scope_count(1) - 1, 1);
+    drop_top_level_entries();
 }
 
 void TrackedNamesOfAGrowingVector(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    std::vector<std::string> names;
-    char text[16];
-    for (int k = 0; k < n; ++k) {
-        std::snprintf(text, sizeof text, "w%06d", k);
-        names.emplace_back(text);
-    }
+    const std::vector<std::string> names = numbered_names("w%06d", n);
     variables_scope.reset();
-    bench::run_with_baseline(
-        state,
-        [&] {
-            scope_tracking = 1;
-            make_and_drop_vector(names);
-            scope_tracking = 0;
-        },
-        [&] { make_and_drop_vector(names); });
-    // Seconds per name: the time of an iteration over its n names.
-    state.counters["s_per_name"] = benchmark::Counter(
-        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.SetLabel("baseline: the same statements with tracking off; s_per_name: creating and dropping one name");
+    tracked_per_name(state, n, [&] { make_and_drop_vector(names); });
 }
 BENCHMARK(TrackedNamesOfAGrowingVector)
     ->Arg(2000)
@@ -134,12 +149,7 @@ BENCHMARK(TrackedNamesOfAGrowingVector)
 void TrackedNamesOfScatteredValues(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    std::vector<std::string> names;
-    char text[16];
-    for (int k = 0; k < n; ++k) {
-        std::snprintf(text, sizeof text, "s%06d", k);
-        names.emplace_back(text);
-    }
+    const std::vector<std::string> names = numbered_names("s%06d", n);
     std::vector<int> order(static_cast<std::size_t>(n));
     std::uint32_t state_bits = 2463534242u;
     for (int k = 0; k < n; ++k) {
@@ -156,21 +166,10 @@ void TrackedNamesOfScatteredValues(benchmark::State& state)
             values[static_cast<std::size_t>(k)] = std::make_unique<Mm>(i_o, names[static_cast<std::size_t>(k)].c_str(), 0);
         for (auto& v : values)  // in the order of the names, not of their making
             v.reset();
-        while (variables_scope.scope_count(1) > 0)
-            variables_scope.scope_remove_entry(variables_scope.scope_count(1) - 1, 1);
+        drop_top_level_entries();
     };
     variables_scope.reset();
-    bench::run_with_baseline(
-        state,
-        [&] {
-            scope_tracking = 1;
-            make_and_drop();
-            scope_tracking = 0;
-        },
-        [&] { make_and_drop(); });
-    state.counters["s_per_name"] = benchmark::Counter(
-        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.SetLabel("baseline: the same statements with tracking off; s_per_name: creating and dropping one name");
+    tracked_per_name(state, n, make_and_drop);
 }
 BENCHMARK(TrackedNamesOfScatteredValues)->Arg(2000)->Arg(128000)->Unit(benchmark::kMillisecond);
 
