@@ -140,14 +140,8 @@ protected:
     }
     Picture capture(double h) const
     {
-        const vt::Value v = vt::prop(h, "Capture");
-        Picture p;
-        if (v.ndims == 3 && v.dims[2] == 3) {
-            p.rows = v.dims[0];
-            p.cols = v.dims[1];
-            p.data = v.data;
-        }
-        return p;
+        test::Picture p = test::Picture::of(h);
+        return {p.rows, p.cols, std::move(p.data)};
     }
 
     std::string dir;
