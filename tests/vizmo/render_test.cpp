@@ -126,6 +126,14 @@ protected:
         set(ax, "YLim", row({0, 1}));
         return ax;
     }
+    // The same with both limits chosen from what the axes hold.
+    double figure_with_automatic_limits(std::vector<double> position = {0.1, 0.1, 0.8, 0.8})
+    {
+        figure_with_axes(std::move(position));
+        set(ax, "XLimMode", text("auto"));
+        set(ax, "YLimMode", text("auto"));
+        return ax;
+    }
     double series(std::vector<double> x, std::vector<double> y, double colour = -103, double marker = -1,
                   double style = 0)
     {
@@ -1410,9 +1418,7 @@ TEST_F(Render, AutomaticLimitsReadBackAsDrawn)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         vt::reset();
-        figure_with_axes();
-        set(ax, "XLimMode", text("auto"));
-        set(ax, "YLimMode", text("auto"));
+        figure_with_automatic_limits();
         series(c.x, c.y);
         const Picture chosen = capture(fig);
         const std::vector<double> xlim = get(ax, "XLim"), ylim = get(ax, "YLim");
@@ -1452,9 +1458,7 @@ TEST_F(Render, ASeriesOnTheRightHasItsOwnScaleAndTicks)
 {
     // plotyy's two series: 1..3 rising on the left axis, 300..100 falling
     // on its own axis at the right (and top).
-    figure_with_axes({0.2, 0.1, 0.6, 0.8});
-    set(ax, "XLimMode", text("auto"));
-    set(ax, "YLimMode", text("auto"));
+    figure_with_automatic_limits({0.2, 0.1, 0.6, 0.8});
     series({1, 2, 3}, {1, 2, 3});
     const double second = series({1, 2, 3}, {300, 200, 100}, -105);
     set(second, "YAxisLocation", text("right"));
@@ -1605,9 +1609,7 @@ TEST_F(Render, AnImageWithoutAnExtentCoversItsOwnCells)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         vt::reset();
-        figure_with_axes();
-        set(ax, "XLimMode", text("auto"));
-        set(ax, "YLimMode", text("auto"));
+        figure_with_automatic_limits();
         set(fig, "ColorMap", Val(4, 3, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}));
         if (!c.imlim.empty())
             set(ax, "IMLim", row(c.imlim));
@@ -1822,9 +1824,7 @@ TEST_F(Render, MarkersStemsAndBarsStandClearOfTheFrame)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         vt::reset();
-        figure_with_axes();
-        set(ax, "XLimMode", text("auto"));
-        set(ax, "YLimMode", text("auto"));
+        figure_with_automatic_limits();
         const double h = series({1, 2, 3}, {1, 3, 2}, -103, c.marker);
         set(h, "ChartType", text(c.chart));
         const Picture p = capture(fig);
@@ -1853,9 +1853,7 @@ TEST_F(Render, ASecondXAxisOverTheSameLimitsRepeatsNoLabels)
     for (double x2_end : {3.0, 30.0}) {
         SCOPED_TRACE(x2_end);
         vt::reset();
-        figure_with_axes({0.2, 0.2, 0.6, 0.6});
-        set(ax, "XLimMode", text("auto"));
-        set(ax, "YLimMode", text("auto"));
+        figure_with_automatic_limits({0.2, 0.2, 0.6, 0.6});
         series({1, 2, 3}, {1, 2, 3});
         const double second = series({1, 2, x2_end}, {300, 200, 100}, -105);
         set(second, "YAxisLocation", text("right"));
