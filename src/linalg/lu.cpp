@@ -251,10 +251,6 @@ Mm lu_U(const Mm& a)
 
 // ---- left division ----
 
-namespace {
-
-} // namespace
-
 Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
 {
     const int m = a.rows(), n = a.cols(), nrhs = b.cols(), k = std::min(m, n);
