@@ -492,6 +492,19 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         const Mm g = live(mul(H, own(v)) + f);
         return live(vertcat(vertcat(g, live(-g)), slack_zeros));
     };
+    // Whether the objective is bounded below along the step of the system
+    // solution M: it curves up there beyond rounding, or the step descends
+    // by no more than rounding of the slope. A strictly convex objective
+    // curves up along every step that moves the problem's variables.
+    const double h_size = largest(max(abs(H)));
+    auto curves_up = [&](const Mm& M, const Mm& grad) {
+        if (M.size() != n + m || has_non_finite(M))
+            return false;
+        const Mm d = rows_of(M, 1, n, 1.0), dr = own(d);
+        const double curvature = inner(dr, mul(H, dr)), slope = inner(d, grad);
+        return curvature > 1e-12 * h_size * inner(dr, dr) ||
+               !(-slope > 1e-8 * std::sqrt(inner(d, d) * inner(grad, grad)));
+    };
 
     // Data that is not finite would give NaN iterates (an infinite entry
     // meets a zero step): such a problem has no solution to report, and is
@@ -553,16 +566,16 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 if (has_non_finite(M) || M.size() != n + m)
                     accept = -1;
                 mu *= 2;
-                if (mu >= (std::fabs(fval) + 1) * 1e8) {
-                    result = verdict::seems_unbounded;
-                    break;
-                }
-                if (accept > 0)
+                if (mu >= (std::fabs(fval) + 1) * 1e8 || accept > 0)
                     break;
             }
-            if (result != verdict::ok)
-                break;
             if (!(accept > 0)) {
+                // No step, however short, lowers the objective. Along a
+                // direction where it curves up that is the end of the
+                // descent (the objective's rounding hides what is left),
+                // not a sign of a problem without a minimum.
+                if (curves_up(M, gradient(x)))
+                    break;
                 result = verdict::seems_unbounded;
                 break;
             }

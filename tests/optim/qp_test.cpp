@@ -267,6 +267,15 @@ TEST(Qp, RepeatedRowsUnderEveryRandomState)
         expect_one_verdict_and_optimum(c);
 }
 
+// A strictly convex objective has a minimum on any feasible set: these two
+// (no row binding) were "The problem seems unbounded." under one state
+// each, when rounding kept the last steps from lowering the objective.
+TEST(Qp, StrictlyConvexIsNeverUnbounded)
+{
+    for (const qp_repeated_case& c : qp_strictly_convex_cases)
+        expect_one_verdict_and_optimum(c);
+}
+
 TEST(Conls, RepeatedRowsUnderEveryRandomState)
 {
     for (const conls_repeated_case& c : conls_repeated_cases) {
