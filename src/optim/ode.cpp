@@ -202,7 +202,7 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
             }
             double reached = t;
             flag = rk_ut(ctx, fn, target, reached, y.get(), yp.get(), work.get());
-            if (flag == rk_success) {
+            if (flag == rk_success || (flag == rk_much_work && reached == target)) {
                 t = target;
                 std::copy(y.get(), y.get() + n, last.get());
                 out.add(t, last.get());
@@ -214,7 +214,7 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
             }
         }
     }
-    for (; !step_mode && flag == rk_success && next < nspan && tspan[next] == t; ++next)
+    for (; !step_mode && flag < rk_too_accurate && next < nspan && tspan[next] == t; ++next)
         out.add(t, last.get());  // the end time repeated
     if (flag == rk_too_accurate)
         error("ode: failed to achieve requested accuracy.");

@@ -164,12 +164,83 @@ void bound_rows(const Mm& bound, int nx, double sign, Mm& rows, Mm& rhs, Mm& kep
     rhs = Mm(first(kept)) * sign;
 }
 
+// Positions (1-based, increasing) of a largest set of independent rows of
+// E that holds its first `fixed` rows (which must be independent): the
+// other rows, each scaled to unit length and cleared of the span of the
+// fixed ones, are chosen by QR with column pivoting on E'. A row within a
+// few hundred units of rounding of the span of the chosen ones depends on
+// them.
+Mm independent_rows(const Mm& E, int fixed)
+{
+    const int k = live(E).rows(), n = E.cols();
+    const Mm held = fixed > 0 ? column_of(colon(1.0, double(fixed))) : zeros(0.0, 1.0);
+    if (k == fixed)
+        return held;
+    const Mm dense = live(full(E));
+    const Mm lengths = live(msqrt(live(sum(live(power(dense, num(2))), num(2)))));
+    const Mm unit = live(rdivide(one_M, live(lengths + live(lengths == zero_M))));
+    const Mm others = mul(sparse_diagonal(rows_of(unit, fixed + 1, k, 1.0)), block_rows(dense, fixed + 1, k));
+    Mm rest = live(dot_transpose(others));
+    Mm Q, R, order;
+    if (fixed > 0) {
+        qr(live(dot_transpose(block_rows(dense, 1, fixed))), zero_M, i_o, Q, R);
+        // Twice: one pass leaves what rounding put back into the span.
+        for (int pass = 0; pass < 2; ++pass)
+            rest = live(rest - mul(live(Q), mul(dot_transpose(Q), rest)));
+    }
+    qr(rest, zero_M, i_o, Q, R, order);
+    const Mm pivots = live(full(abs(live(diag(live(R))))));
+    const double tol = 256 * std::max(n, k) * std::ldexp(1.0, -52);
+    int rank = 0;
+    while (rank < pivots.size() && pivots.addr()[rank] > tol)
+        ++rank;
+    if (rank == 0)
+        return held;
+    const Mm chosen = live(column_of(Mm(live(order)(colon(1.0, double(rank))))) + num(fixed));
+    return live(sort(live(vertcat(held, chosen))));
+}
+
+// Equality rows that depend on the others make every KKT system of both
+// phases singular. Where b agrees with them they hold wherever the others
+// do and are left out (their multipliers are 0); where it does not, no
+// point meets them all and the result is false. kept receives the rows of
+// A that stay (1-based, increasing); A, b and neq are reduced to them.
+bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
+{
+    const int rows = A.rows(), nx = A.cols();
+    kept = rows > 0 ? column_of(colon(1.0, double(rows))) : zeros(0.0, 1.0);
+    if (neq == 0)
+        return true;
+    const Mm E = block_rows(A, 1, neq), e = rows_of(b, 1, neq, 1.0);
+    const Mm chosen = independent_rows(E, 0);
+    const int r = chosen.size();
+    if (r == neq)
+        return true;
+    // A solution of the rows chosen meets every other row to rounding
+    // exactly when the set is consistent.
+    const Mm xp = r > 0 ? live(mldivide(live(full(live(Mm(E(chosen, c_p))))), live(Mm(e(chosen)))))
+                        : zeros(double(nx), 1.0);
+    const Mm residual = live(abs(live(mul(E, xp) - e)));
+    const Mm size = live(mul(abs(E), abs(xp)) + abs(e));
+    if (!(largest(live(residual - live(1e-9 * size))) <= 0))
+        return false;
+    if (neq < rows)
+        kept = live(vertcat(chosen, column_of(colon(double(neq + 1), double(rows)))));
+    else
+        kept = chosen;
+    A = live(Mm(A(kept, c_p)));
+    b = live(Mm(b(kept)));
+    neq = r;
+    return true;
+}
+
 // The interior point stops at a relative objective change of 1e-8, which
 // leaves x some 1e-5 from the optimum. The rows it finds binding (slack
-// below multiplier; equalities always) give the exact optimum by one KKT
-// solve; it is taken when it keeps every row and every multiplier of a
-// binding <= row is non-negative, and the interior point stays otherwise
-// (a wrong guess, or rows that do not fix x).
+// below multiplier; equalities always; one of binding rows that repeat a
+// direction) give the exact optimum by one KKT solve; it is taken when it
+// keeps every row and every multiplier of a binding <= row is
+// non-negative, and the interior point stays otherwise (a wrong guess, or
+// rows that do not fix x).
 bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, int neq, Mm& x, Mm& lambda)
 {
     const int m = A.rows(), nx = H.rows();
@@ -179,12 +250,14 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
     Mm binding = slack <= lambda;
     if (neq > 0)
         binding(colon(1.0, double(neq))) = one_M;
-    const Mm rows = find(binding);
+    Mm rows = find(binding);
+    if (rows.size() > 0)
+        rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
     const int k = rows.size();
-    if (k == 0 || k > nx)
+    if (k > nx)
         return false;
-    const Mm Ab = Mm(A(rows, c_p));
-    const Mm S = solve_kkt(H, Ab, vertcat(-f, Mm(b(rows))));
+    const Mm Ab = k > 0 ? live(Mm(A(rows, c_p))) : sparse(zero_M, num(nx));
+    const Mm S = solve_kkt(H, Ab, k > 0 ? vertcat(-f, Mm(b(rows))) : live(-f));
     if (has_nan(S) || S.size() != nx + k)
         return false;
     const Mm xe = rows_of(S, 1, nx, 1.0);
@@ -196,7 +269,8 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
     if (k > neq && smallest(rows_of(y, neq + 1, k, 1.0)) < -1e-9 * (1 + largest(abs(y))))
         return false;
     Mm le = zeros(double(m), 1.0);
-    le(rows) = y;
+    if (k > 0)
+        le(rows) = y;
     x = xe;
     lambda = le;
     return true;
@@ -354,6 +428,10 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     if (neq < 0 || neq > rows_a)
         neq = 0;
     const int verbosity = count_of(verbosity_in);
+    Mm kept_a = rows_a > 0 ? column_of(colon(1.0, double(rows_a))) : zeros(0.0, 1.0);
+    const bool finite_rows = !has_non_finite(A) && !has_non_finite(b);
+    const bool consistent = !finite_rows || consistent_equalities(A, b, neq, kept_a);
+    const int rows_kept = A.rows();
 
     if (largest(max(abs(H - dot_transpose(H)))) > std::ldexp(1.0, -52)) {
         warning("Q not symmetric");
@@ -414,11 +492,25 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         const Mm g = live(mul(H, own(v)) + f);
         return live(vertcat(vertcat(g, live(-g)), slack_zeros));
     };
+    // Whether the objective is bounded below along the step of the system
+    // solution M: it curves up there beyond rounding, or the step descends
+    // by no more than rounding of the slope. A strictly convex objective
+    // curves up along every step that moves the problem's variables.
+    const double h_size = largest(max(abs(H)));
+    auto curves_up = [&](const Mm& M, const Mm& grad) {
+        if (M.size() != n + m || has_non_finite(M))
+            return false;
+        const Mm d = rows_of(M, 1, n, 1.0), dr = own(d);
+        const double curvature = inner(dr, mul(H, dr)), slope = inner(d, grad);
+        return curvature > 1e-12 * h_size * inner(dr, dr) ||
+               !(-slope > 1e-8 * std::sqrt(inner(d, d) * inner(grad, grad)));
+    };
 
     // Data that is not finite would give NaN iterates (an infinite entry
     // meets a zero step): such a problem has no solution to report, and is
     // said to be infeasible at once.
-    verdict result = has_non_finite(P.H) || has_non_finite(P.f) || has_non_finite(P.A) || has_non_finite(P.b)
+    verdict result = !consistent || has_non_finite(P.H) || has_non_finite(P.f) || has_non_finite(P.A) ||
+                             has_non_finite(P.b)
                          ? verdict::infeasible
                          : verdict::ok;
     Mm x, N = zeros(double(m), 1.0);
@@ -474,16 +566,16 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 if (has_non_finite(M) || M.size() != n + m)
                     accept = -1;
                 mu *= 2;
-                if (mu >= (std::fabs(fval) + 1) * 1e8) {
-                    result = verdict::seems_unbounded;
-                    break;
-                }
-                if (accept > 0)
+                if (mu >= (std::fabs(fval) + 1) * 1e8 || accept > 0)
                     break;
             }
-            if (result != verdict::ok)
-                break;
             if (!(accept > 0)) {
+                // No step, however short, lowers the objective. Along a
+                // direction where it curves up that is the end of the
+                // descent (the objective's rounding hides what is left),
+                // not a sign of a problem without a minimum.
+                if (curves_up(M, gradient(x)))
+                    break;
                 result = verdict::seems_unbounded;
                 break;
             }
@@ -557,13 +649,13 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     // lambda in the layout of the rows asked for: A's, then one per entry of
     // vlb and of vub, 0 where an infinite bound made no row.
     Mm lambda = zeros(double(rows_a + klb + kub), 1.0);
-    if (rows_a > 0)
-        lambda(colon(1.0, double(rows_a))) = rows_of(multipliers, 1, rows_a, 1.0);
+    if (rows_kept > 0)
+        lambda(kept_a) = rows_of(multipliers, 1, rows_kept, 1.0);
     const int nlb = kept_lb.size(), nub = kept_ub.size();
     if (nlb > 0)
-        lambda(kept_lb + num(rows_a)) = rows_of(multipliers, rows_a + 1, rows_a + nlb, 1.0);
+        lambda(kept_lb + num(rows_a)) = rows_of(multipliers, rows_kept + 1, rows_kept + nlb, 1.0);
     if (nub > 0)
-        lambda(kept_ub + num(rows_a + klb)) = rows_of(multipliers, rows_a + nlb + 1, m, 1.0);
+        lambda(kept_ub + num(rows_a + klb)) = rows_of(multipliers, rows_kept + nlb + 1, m, 1.0);
     x_out = xr;
     lambda_out = sparse_h ? sparse(lambda) : lambda;
     how_out = TM("ok");

@@ -1,6 +1,7 @@
 // quad8: non-adaptive Gauss-Kronrod-Patterson quadrature. Each rule reuses
 // the values of the previous one; the function sees one row of abscissae
-// per rule and the interval is never subdivided.
+// per rule and the interval is never subdivided, so a value the rules do
+// not confirm comes with a warning.
 #include "optim/quadrature_rules.hpp"
 #include "optim/user_function.hpp"
 #include "linalg/machine.hpp"
@@ -81,10 +82,23 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     const double c = (lower + upper) / 2, h = (upper - lower) / 2, habs = std::fabs(h);
     rule_caller rule(f, P);
     double resabs = 0, resasc = 0, result = 0, err = 0;
+    // Whether every value so far is exactly 0: a narrow peak that falls
+    // between the nodes of the first rules gives that picture, and only
+    // the last rule can say whether it is the function's.
+    bool all_zero = true;
+    auto note_values = [&](const double* v, int count) {
+        for (int k = 0; k < count && all_zero; ++k)
+            all_zero = v[k] == 0;
+    };
+    // The difference between two rules, scaled by how much the 21 values
+    // vary about their mean (resasc): a fast shrinking difference counts
+    // for less. A difference as large as that variation shows the first
+    // values did not see the integrand (a peak between them), and then
+    // scaling by it would pass almost any value: the difference stands.
     auto converged = [&](double res, double raw_err) {
         result = res;
         err = raw_err;
-        if (resasc != 0 && err != 0)
+        if (resasc != 0 && err != 0 && err < resasc)
             err = resasc * std::min(1.0, std::pow(200 * err / resasc, 1.5));
         if (resabs > tiny / (50 * eps))
             err = std::max(50 * eps * resabs, err);
@@ -127,7 +141,8 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     }
     resabs *= habs;
     resasc *= habs;
-    if (converged(res21 * h, std::fabs((res21 - res10) * h)))
+    note_values(v, 21);
+    if (converged(res21 * h, std::fabs((res21 - res10) * h)) && !all_zero)
         return Mm(result);
 
     // Rule 2: the 43-point extension.
@@ -142,7 +157,12 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
         res43 += w43b[k] * sum;
         pairs[10 + k] = sum;
     }
-    if (converged(res43 * h, std::fabs((res43 - res21) * h)))
+    note_values(v, 22);
+    // Besides the scaled estimate, the 21- and 43-point values themselves
+    // must agree to the tolerance: where they do not, the 43 nodes found
+    // what the 21 missed, and the last rule is asked.
+    const double step43 = std::fabs((res43 - res21) * h);
+    if (converged(res43 * h, step43) && step43 <= rel * std::fabs(res43 * h) && !all_zero)
         return Mm(result);
 
     // Rule 3: the 87-point extension; its estimate stands in any case, and

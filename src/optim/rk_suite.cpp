@@ -525,8 +525,9 @@ int rk_ct(rk_context& ctx, const rk_function& f, double& t_now, double* y_now, d
     std::memcpy(yp_now, ctx.yp, sizeof(double) * n);
     (void)work;
     finish(ctx, rk_context::ct, flag);
-    if (flag == rk_success)
-        ctx.state[rk_context::intrp] = -2;
+    // A step was taken under either flag: an interpolant formed earlier
+    // belongs to an older step. "INTRP" itself still refuses after flag 3.
+    ctx.state[rk_context::intrp] = -2;
     return flag;
 }
 
@@ -625,9 +626,17 @@ int rk_ut(rk_context& ctx, const rk_function& f, double t_target, double& t_reac
         }
     }
     const int n = ctx.n;
+    int warned = rk_success;
     while (ctx.dir * (ctx.t - t_target) < 0) {
         double t_now = 0;
         flag = rk_ct(ctx, f, t_now, ctx.err, ctx.ynew, work);  // scratch outputs
+        // Flag 3 comes with a step taken: when that step reaches the target
+        // the answer there is as good as any, and a driver told only of the
+        // point past the target could never ask for the target again.
+        if (flag == rk_much_work && ctx.dir * (ctx.t - t_target) >= 0) {
+            warned = flag;
+            break;
+        }
         if (flag != rk_success) {
             if (flag < 910) {
                 t_reached = ctx.t;
@@ -656,5 +665,5 @@ int rk_ut(rk_context& ctx, const rk_function& f, double t_target, double& t_reac
     }
     t_reached = t_target;
     ctx.t_reached = t_target;
-    return finish(ctx, rk_context::ut, rk_success);
+    return finish(ctx, rk_context::ut, warned);
 }

@@ -287,6 +287,90 @@ TEST_F(OdeTest, LongRunReachesTheEnd)
     EXPECT_NE((tv.size() - 1) % 4, 0u) << "the warned steps come without refinement rows";
 }
 
+// Every explicit solver on output grids of 2 (step mode) to 10000 times,
+// at two tolerances, against the closed forms: each row at its requested
+// time, the error held to the tolerance per unit of time, and a long grid
+// costing no more evaluations than the steps it needs. A grid of 1000
+// times once ran out of the evaluation budget on a step past a requested
+// time and ended in "ode: failed to solve 911.".
+TEST_F(OdeTest, LongOutputGridsAgainstClosedForms)
+{
+    long calls = 0;
+    reg.keep_log(false);
+    reg.define("counted_oscillator", derivative(2, [&](double, const double* y, double* d) {
+                   ++calls;
+                   d[0] = y[1];
+                   d[1] = -y[0];
+               }));
+    reg.define("counted_decay", derivative(1, [&](double, const double* y, double* d) {
+                   ++calls;
+                   d[0] = -y[0];
+               }));
+    struct Problem {
+        const char* f;
+        double t_end;
+        std::vector<double> y0;
+        // The largest error of a row against the closed form, and the size
+        // of the solution at t.
+        std::function<double(double, const double*)> error;
+        std::function<double(double)> size;
+    };
+    const std::vector<Problem> problems = {
+        {"counted_oscillator", 1000, {1, 0},
+         [](double t, const double* y) { return std::max(std::fabs(y[0] - std::cos(t)), std::fabs(y[1] + std::sin(t))); },
+         [](double) { return 1.0; }},
+        {"counted_decay", 20, {1},
+         [](double t, const double* y) { return std::fabs(y[0] - std::exp(-t)); },
+         [](double t) { return std::exp(-t); }},
+    };
+    struct Tolerance {
+        double rel, abs;
+    };
+    // The defaults, and a tight pair.
+    for (const Tolerance tol : {Tolerance{1e-3, 1e-6}, Tolerance{1e-6, 1e-9}}) {
+        const Mm options = odeset(TM("RelTol"), Mm(tol.rel), TM("AbsTol"), Mm(tol.abs));
+        for (const Problem& p : problems) {
+            for (int method : {1, 2, 3}) {
+                long step_mode_calls = 0;
+                for (int points : {2, 100, 1000, 10000}) {
+                    SCOPED_TRACE(std::string(p.f) + " by method " + std::to_string(method) + " on " +
+                                 std::to_string(points) + " times at RelTol " + std::to_string(tol.rel));
+                    const Mm times = linspace(Mm(0.0), Mm(p.t_end), Mm(points));
+                    Mm t, y;
+                    calls = 0;
+                    const std::string message =
+                        test::error_of([&] { t = solve(method, p.f, times, column(p.y0), options, y); });
+                    ASSERT_EQ(message, "");
+                    const std::vector<double> tv = test::values(t);
+                    if (points == 2) {
+                        step_mode_calls = calls;
+                        ASSERT_EQ(tv.back(), p.t_end);
+                    } else {
+                        ASSERT_EQ(tv, test::values(times)) << "one row per requested time, at that time";
+                    }
+                    // Local errors of RelTol per unit step add up along the
+                    // span: (1 + t) RelTol, relative to the solution's size,
+                    // and the pairs stay within twice that.
+                    std::vector<double> row(p.y0.size());
+                    for (std::size_t k = 0; k < tv.size(); ++k) {
+                        for (std::size_t c = 0; c < row.size(); ++c)
+                            row[c] = y.r(double(k + 1), double(c + 1));
+                        const double bound = 2 * (1 + tv[k]) * (tol.rel * p.size(tv[k]) + tol.abs);
+                        ASSERT_LE(p.error(tv[k], row.data()), bound) << "at t = " << tv[k];
+                    }
+                    // Methods 1 and 2 step as in the step mode and interpolate
+                    // (which the step mode does at every step); the 8(7) pair
+                    // has no interpolant, so each requested time ends a step.
+                    if (method != 3)
+                        EXPECT_LE(calls, 1.1 * step_mode_calls + 20);
+                    else
+                        EXPECT_LE(calls, step_mode_calls + 13L * (points - 1));
+                }
+            }
+        }
+    }
+}
+
 TEST_F(OdeTest, BackwardSpans)
 {
     for (int method : {1, 2, 3, 4}) {

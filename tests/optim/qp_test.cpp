@@ -10,6 +10,7 @@ namespace {
 
 #include "data/qp_problems.inc"
 #include "data/qp_equality_problems.inc"
+#include "data/qp_repeated_rows.inc"
 
 Mm matrix(int m, int n, const std::vector<double>& v)
 {
@@ -20,6 +21,22 @@ Mm matrix(int m, int n, const std::vector<double>& v)
 Mm column(const std::vector<double>& v) { return v.empty() ? Mm() : matrix(static_cast<int>(v.size()), 1, v); }
 
 void seed(double state = 5489) { randM(TM("seed"), Mm(state)); }
+
+// The ten states 0..9 of either kind of generator, set in turn.
+struct random_state {
+    const char* kind;
+    double value;
+    void set() const { randM(TM(kind), Mm(value)); }
+    std::string name() const { return std::string(kind) + " " + std::to_string(int(value)); }
+};
+std::vector<random_state> random_states()
+{
+    std::vector<random_state> out;
+    for (const char* kind : {"state", "seed"})
+        for (int s = 0; s < 10; ++s)
+            out.push_back({kind, double(s)});
+    return out;
+}
 
 TEST(Qp, AgreesWithExactKktSolutions)
 {
@@ -93,6 +110,9 @@ TEST(Qp, Verdicts)
          "The problem has a unique feasible point\n", "infeasible"},
         {"two equalities", test::real(2, 2, {1, 0, 0, 1}), column({0, 0}), test::real(2, 2, {1, 1, 1, -1}),
          column({2, 0}), Mm(), Mm(), "The problem has a unique feasible point\n", "infeasible", 2},
+        {"a zero equality row with 1 on the right", test::real(2, 2, {1, 0, 0, 1}), column({0, 0}),
+         test::real(2, 2, {1, 0, 0, 0}), column({0.5, 1}), Mm(), Mm(), "The system has no feasible solution.\n",
+         "infeasible", 2},
         {"NaN in H", test::real(1, 1, {NAN}), column({1}), Mm(), Mm(), Mm(), Mm(),
          "The system has no feasible solution.\n", "infeasible"},
         // An infinite entry is no more a problem to solve than a NaN.
@@ -177,6 +197,99 @@ TEST(Qp, VerdictDoesNotDependOnTheRandomState)
         ASSERT_EQ(x.size(), c.n);
         for (int k = 0; k < c.n; ++k)
             EXPECT_NEAR(test::at(x, k), c.x[k], 1e-9) << k;
+    }
+}
+
+// The rows of the constraints and bounds as one system G x <= h (the first
+// neq rows equalities), in the order of qp's multipliers.
+void all_rows(const Mm& A, const Mm& b, const std::vector<double>& lb, const std::vector<double>& ub, Mm& G, Mm& h)
+{
+    const int n = A.cols();
+    G = A;
+    h = b;
+    if (!lb.empty()) {
+        G = vertcat(G, -eye(Mm(double(lb.size())), Mm(double(n))));
+        h = vertcat(h, -column(lb));
+    }
+    if (!ub.empty()) {
+        G = vertcat(G, eye(Mm(double(ub.size())), Mm(double(n))));
+        h = vertcat(h, column(ub));
+    }
+}
+
+// qp on c under the ten states of both generators: one verdict, the
+// reference optimum, and multipliers that balance the gradient, are
+// non-negative on the inequality rows and vanish where a row is slack
+// (repeated rows leave them free to share, but not to break these).
+void expect_one_verdict_and_optimum(const qp_repeated_case& c)
+{
+    SCOPED_TRACE(c.name);
+    const Mm H = matrix(c.n, c.n, c.H), f = column(c.f), A = matrix(c.rows, c.n, c.A), b = column(c.b);
+    Mm G, h;
+    all_rows(A, b, c.lb, c.ub, G, h);
+    for (const random_state& r : random_states()) {
+        SCOPED_TRACE(r.name());
+        r.set();
+        test::clear_printed();
+        Mm x, lambda, how;
+        qp(H, f, A, b, column(c.lb), column(c.ub), Mm(), Mm(double(c.neq)), i_o, x, lambda, how);
+        ASSERT_EQ(test::text_of(how), c.how) << test::printed();
+        ASSERT_EQ(x.size(), c.n);
+        if (c.x.empty()) {
+            EXPECT_EQ(test::printed(), "The system has no feasible solution.\n");
+            EXPECT_TRUE(std::isnan(test::at(x, 0)));
+            continue;
+        }
+        for (int k = 0; k < c.n; ++k)
+            EXPECT_NEAR(test::at(x, k), c.x[k], 1e-7) << k;
+        const double fval = 0.5 * test::at(dot_transpose(x) * H * x, 0) + test::at(dot_transpose(f) * x, 0);
+        EXPECT_NEAR(fval, c.fval, 1e-9 * (1 + std::fabs(c.fval)));
+        ASSERT_EQ(lambda.size(), G.rows());
+        const std::vector<double> balance = test::values(H * x + f + dot_transpose(G) * lambda);
+        const std::vector<double> slack = test::values(h - G * x), l = test::values(lambda);
+        for (std::size_t k = 0; k < balance.size(); ++k)
+            EXPECT_NEAR(balance[k], 0, 1e-8) << "gradient " << k;
+        for (std::size_t k = c.neq; k < l.size(); ++k) {
+            EXPECT_GE(l[k], -1e-9) << "row " << k;
+            EXPECT_LE(l[k] * slack[k], 1e-8) << "row " << k;
+        }
+    }
+}
+
+// Constraint rows that repeat (a row twice, a multiple of a row, a sum of
+// rows, equalities and inequalities alike) leave the KKT systems singular
+// unless the dependent equalities go first. A repeated equality row made
+// feasible problems "infeasible" and gave optima that moved with the
+// random state; only an inconsistent set may be refused.
+TEST(Qp, RepeatedRowsUnderEveryRandomState)
+{
+    for (const qp_repeated_case& c : qp_repeated_cases)
+        expect_one_verdict_and_optimum(c);
+}
+
+// A strictly convex objective has a minimum on any feasible set: these two
+// (no row binding) were "The problem seems unbounded." under one state
+// each, when rounding kept the last steps from lowering the objective.
+TEST(Qp, StrictlyConvexIsNeverUnbounded)
+{
+    for (const qp_repeated_case& c : qp_strictly_convex_cases)
+        expect_one_verdict_and_optimum(c);
+}
+
+TEST(Conls, RepeatedRowsUnderEveryRandomState)
+{
+    for (const conls_repeated_case& c : conls_repeated_cases) {
+        SCOPED_TRACE(c.name);
+        for (const random_state& r : random_states()) {
+            SCOPED_TRACE(r.name());
+            r.set();
+            Mm x, lambda;
+            conls(matrix(c.m, c.n, c.C), column(c.d), matrix(c.rows, c.n, c.G), column(c.h), column(c.lb),
+                  column(c.ub), Mm(), Mm(double(c.neq)), i_o, x, lambda);
+            ASSERT_EQ(x.size(), c.n);
+            for (int k = 0; k < c.n; ++k)
+                EXPECT_NEAR(test::at(x, k), c.x[k], 1e-7) << k;
+        }
     }
 }
 

@@ -288,6 +288,46 @@ TEST_F(RkSuiteTest, EvaluationBudget)
     EXPECT_EQ(warnings, 1);
 }
 
+// "UT" across blocks of the evaluation budget: a block can run out on the
+// step that passes the target. That step stands, so the target's values
+// come with the warning, and the next target carries on; the step that
+// passed the target once made every later call fatal.
+TEST_F(RkSuiteTest, UTCarriesOnAcrossTheBudget)
+{
+    rk_function g{oscillator, &count};
+    for (int method : {1, 2, 3}) {
+        SCOPED_TRACE(method);
+        const int n = 2;
+        work.assign(static_cast<std::size_t>(rk_work_length(n, method, false, true)), 0.0);
+        thres = {1e-3, 1e-3};
+        y0 = {1.0, 0.0};
+        ASSERT_EQ(rk_setup(ctx, n, 0, y0.data(), 1000, 1e-3, thres.data(), method, "UT", false, 0.0, work.data(),
+                           static_cast<long long>(work.size()), false),
+                  rk_success);
+        count.calls = 0;
+        int warned_at_target = 0, warned_short = 0;
+        double worst = 0;
+        for (int k = 1; k <= 1000;) {
+            const double target = k;
+            double reached = 0;
+            const int flag = rk_ut(ctx, g, target, reached, y, yp, work.data());
+            ASSERT_TRUE(flag == rk_success || flag == rk_much_work || flag == rk_inefficient)
+                << flag << " at " << target;
+            // Every answer pairs the time reached with the solution there.
+            worst = std::max(worst, std::hypot(y[0] - std::cos(reached), y[1] + std::sin(reached)) / (1 + reached));
+            if (reached == target)
+                ++k;
+            else
+                ASSERT_LT(reached, target) << "short of the target, never past it";
+            if (flag == rk_much_work)
+                ++(reached == target ? warned_at_target : warned_short);
+        }
+        EXPECT_GT(warned_at_target, 0) << "the case the fault came from";
+        EXPECT_GT(warned_at_target + warned_short, count.calls / 5001 - 1);
+        EXPECT_LE(worst, 1e-3);
+    }
+}
+
 TEST_F(RkSuiteTest, BackwardAndUT)
 {
     ASSERT_EQ(setup(1, 1, 0, 1e-6, "UT"), rk_success);
