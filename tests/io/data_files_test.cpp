@@ -3,6 +3,7 @@
 // the other byte order, damaged files, ASCII matrices and the language
 // functions' naming and sniffing of files.
 #include "alloc_sweep.hpp"
+#include "child_process.hpp"
 #include "test_support.hpp"
 
 #include "array/classes.hpp"
@@ -1092,38 +1093,6 @@ TEST_F(DataFiles, ASaveOverAFileKeepsItsPermissions)
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-// A save over a file of 1:100 that meets a file size limit on the way: run
-// in a child, so that the limit never touches this process. The child
-// sends back the message it caught.
-std::string save_under_size_limit(const std::function<void()>& body, rlim_t limit)
-{
-    int pipe_ends[2];
-    if (::pipe(pipe_ends) != 0)
-        return "no pipe";
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipe_ends[0]);
-        ::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit r {limit, limit};
-        std::string message = ::setrlimit(RLIMIT_FSIZE, &r) == 0 ? test::error_of(body) : "setrlimit failed";
-        if (message.empty())
-            message = "(no error)";
-        const ssize_t sent = ::write(pipe_ends[1], message.data(), message.size());
-        ::_exit(sent == static_cast<ssize_t>(message.size()) ? 0 : 1);
-    }
-    ::close(pipe_ends[1]);
-    std::string message;
-    char buffer[256];
-    ssize_t got;
-    while ((got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0)
-        message.append(buffer, static_cast<std::size_t>(got));
-    ::close(pipe_ends[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return message;
-}
-
 TEST_F(DataFiles, ASaveThatMeetsASizeLimitKeepsTheOldFile)
 {
     struct limited {
@@ -1151,7 +1120,9 @@ TEST_F(DataFiles, ASaveThatMeetsASizeLimitKeepsTheOldFile)
         const std::string before = tmp.read(c.file);
         ASSERT_GT(before.size(), 800u);
         // Room for the old file but not for the new one.
-        EXPECT_EQ(save_under_size_limit(c.new_save, 4096), c.message);
+        test::child_setup limited_setup;
+        limited_setup.file_size_limit = 4096;
+        EXPECT_EQ(test::run_in_child(limited_setup, c.new_save).message, c.message);
         EXPECT_EQ(tmp.read(c.file), before) << "the old file is whole";
         const std::vector<double> back = test::values(c.reload());
         ASSERT_EQ(back.size(), 100u);
