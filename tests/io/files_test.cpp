@@ -270,10 +270,7 @@ protected:
                     break;
                 }
                 if (c.expected == outcome::written) {
-                    const std::string after = read_file(real);
-                    ASSERT_EQ(after.size(), reference[k].size());
-                    EXPECT_TRUE(after.compare(w.dated, std::string::npos, reference[k], w.dated) == 0)
-                        << "the new bytes";
+                    expect_new_bytes(k, real);
                 } else if (existed) {
                     EXPECT_EQ(read_file(real), before) << "the old bytes are kept";
                 } else if (!present) {
@@ -295,6 +292,25 @@ protected:
                 ::chmod(d.c_str(), 0755);  // so that the folder can be removed
             }
         }
+    }
+
+    // The file holds the new bytes of writer k.
+    void expect_new_bytes(std::size_t k, const fs::path& p) const
+    {
+        const std::size_t dated = writers()[k].dated;
+        const std::string after = read_file(p);
+        ASSERT_EQ(after.size(), reference[k].size());
+        EXPECT_TRUE(after.compare(dated, std::string::npos, reference[k], dated) == 0) << "the new bytes";
+    }
+
+    // A fresh folder of the test holding a writer's target with the old
+    // bytes; the target's path.
+    std::string old_file_in(const std::string& folder, const writer& w) const
+    {
+        const fs::path d = tmp.path() / folder;
+        fs::create_directory(d);
+        write_file(d / w.file, old_bytes);
+        return (d / w.file).string();
     }
 
     test::temp_dir tmp;
@@ -332,15 +348,11 @@ TEST_F(WholeFileWriters, RootReplacesAProtectedFile)
     for (std::size_t k = 0; k < writers().size(); ++k) {
         const writer& w = writers()[k];
         SCOPED_TRACE(w.what);
-        const fs::path d = tmp.path() / (std::string("root_") + w.what);
-        fs::create_directory(d);
-        write_file(d / w.file, old_bytes);
-        ASSERT_EQ(::chmod((d / w.file).c_str(), 0444), 0);
-        EXPECT_ERROR(w.write((d / w.file).string()), "");
-        const std::string after = read_file(d / w.file);
-        ASSERT_EQ(after.size(), reference[k].size());
-        EXPECT_TRUE(after.compare(w.dated, std::string::npos, reference[k], w.dated) == 0) << "the new bytes";
-        EXPECT_EQ(fs::status(d / w.file).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        const std::string path = old_file_in(std::string("root_") + w.what, w);
+        ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+        EXPECT_ERROR(w.write(path), "");
+        expect_new_bytes(k, path);
+        EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     }
 }
 
@@ -354,10 +366,8 @@ TEST_F(WholeFileWriters, AKilledWritersTemporaryIsRemovedByTheNextWriteOfItsFile
     for (std::size_t k = 0; k < writers().size(); ++k) {
         const writer& w = writers()[k];
         SCOPED_TRACE(w.what);
-        const fs::path d = tmp.path() / (std::string("killed_") + w.what);
-        fs::create_directory(d);
-        write_file(d / w.file, old_bytes);
-        const std::string path = (d / w.file).string();
+        const std::string path = old_file_in(std::string("killed_") + w.what, w);
+        const fs::path d = fs::path(path).parent_path();
 
         test::child_setup setup;
         setup.file_size_limit = 4096;
@@ -396,9 +406,7 @@ TEST_F(WholeFileWriters, AKilledWritersTemporaryIsRemovedByTheNextWriteOfItsFile
 
         w.write(path);
         ::close(held);
-        const std::string after = read_file(d / w.file);
-        ASSERT_EQ(after.size(), reference[k].size());
-        EXPECT_TRUE(after.compare(w.dated, std::string::npos, reference[k], w.dated) == 0) << "the new bytes";
+        expect_new_bytes(k, path);
         std::set<std::string> expected(kept.begin(), kept.end());
         expected.insert(w.file);
         EXPECT_EQ(entries_of(d), expected) << "the killed writer's temporaries go, the others stay";
