@@ -585,8 +585,8 @@ void variables_scope_t::remove_slot(int k, int frame)
     // anew either). The last slot goes with the holes before it.
     entries[frame][k] = nullptr;
     owned[frame][k] = 0;
-    std::string().swap(filed.text);
     if (k + 1 < fx.used()) {
+        std::string().swap(filed.text);
         ++fx.holes;
         // Holes as many as the live slots are closed up: the walk costs
         // no more than the removals that made them.
