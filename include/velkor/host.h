@@ -39,6 +39,8 @@ public:
 private:
     bool check_entry(int k, int frame) const;
     void remove_slot(int k, int frame);
+    // Slot k (holes counted) goes, and the owned copy it held.
+    void drop_entry(int k, int frame);
     // The frame and slot that hold this very value.
     bool find_slot(const Mm* value, int& frame, int& k) const;
     // Takes a value out of a chain of scope links; true when it was in one.

@@ -1,6 +1,9 @@
 // The workspace registry: named values by call frame. Values register when
 // they get a name and unregister when they die; the variables of frames 0
-// and 1 outlive their objects as owned copies.
+// and 1 outlive their objects as owned copies. A value that leaves the
+// middle of a frame leaves a hole in its arrays, closed up once holes are
+// as many as the live slots or before a walk by position, so that values
+// dying in any order cost a constant each, not a move of every later slot.
 #include "value/report.hpp"
 #include "velkor/host.h"
 #include "velkor/report.h"
@@ -351,10 +354,15 @@ struct slot_name {
 };
 
 // The registry's index for one frame: the name of each slot, parallel to
-// the frame's arrays, and the slots by name.
+// the frame's arrays (as long as the part of them in use, holes included),
+// and the slots by name. A hole is a null entry with an empty name and no
+// cell; the last slot in use is never one.
 struct frame_index {
     std::vector<slot_name> names;
     name_table named;
+    int holes = 0;
+
+    int used() const noexcept { return static_cast<int>(names.size()); }
 
     // The first slot of a name, as a walk of the frame would find it.
     int first(const char* name, std::size_t n, std::uint32_t hash) const noexcept
@@ -449,14 +457,59 @@ void fill_slot(Mm** entries, int* owned, int frame, int k, Mm* value, int own)
 }
 
 // Forgets the slots of a frame about to be dropped whole.
-void forget_frame(Mm** entries, int count, int frame)
+void forget_frame(Mm** entries, int frame)
 {
     registry_index& ix = index_of_slots();
-    for (int k = 0; k < count; ++k)
-        ix.slot_of.erase(entries[k]);
     frame_index& fx = frame_of_index(frame);
+    for (int k = 0; k < fx.used(); ++k)
+        ix.slot_of.erase(entries[k]);
     fx.names.clear();
     fx.named.clear();
+    fx.holes = 0;
+}
+
+// The slot of a frame that a walk would find first under the name (holes
+// counted as slots); -1 when there is none. Names change only through
+// setname, which files the slot anew.
+int slot_named(Mm* const* entries, const char* name, int frame) noexcept
+{
+    const std::size_t n = std::strlen(name);
+    const frame_index& fx = frame_of_index(frame);
+    const int k = fx.first(name, n, name_hash(name, n));
+    assert(k < fx.used() && (k < 0 || std::strcmp(entries[k]->getname(), name) == 0));
+    (void)entries;
+    return k;
+}
+
+// Closes the holes of a frame: the live slots move down in their order, so
+// that a slot's place is its position among the live ones again. Nothing is
+// allocated (the name table is refilled in the room it has), so a
+// destructor or a read may do it.
+void close_holes(Mm** entries, int* owned, int frame) noexcept
+{
+    frame_index& fx = frame_of_index(frame);
+    if (fx.holes == 0)
+        return;
+    registry_index& ix = index_of_slots();
+    fx.named.clear();
+    int to = 0;
+    for (int k = 0; k < fx.used(); ++k) {
+        if (!entries[k])
+            continue;
+        if (to != k) {
+            entries[to] = entries[k];
+            owned[to] = owned[k];
+            fx.names[static_cast<std::size_t>(to)] = std::move(fx.names[static_cast<std::size_t>(k)]);
+            slot_place* at = ix.slot_of.find(entries[to]);
+            assert(at);
+            if (at)
+                at->slot = to;
+        }
+        fx.named.insert(fx.names[static_cast<std::size_t>(to)].hash, to);
+        ++to;
+    }
+    fx.names.resize(static_cast<std::size_t>(to));
+    fx.holes = 0;
 }
 
 } // namespace
@@ -467,6 +520,8 @@ bool variables_scope_t::check_entry(int k, int frame) const
         error("variable_scope: index out of range");
         return false;
     }
+    // A position counts the live slots: the holes before it are closed.
+    close_holes(entries[frame], owned[frame], frame);
     return true;
 }
 
@@ -476,24 +531,21 @@ int variables_scope_t::scope_find(const char* name, int frame) const
 {
     if (!name || frame < 0 || frame >= frames || !entries[frame])
         return -1;
-    // The first slot of that name, as a walk of the frame would find it:
-    // names change only through setname, which files the slot anew.
-    const std::size_t n = std::strlen(name);
-    const int k = frame_of_index(frame).first(name, n, name_hash(name, n));
-    assert(k < count[frame] && (k < 0 || std::strcmp(entries[frame][k]->getname(), name) == 0));
-    return k;
+    // The answer is a position among the live slots.
+    close_holes(entries[frame], owned[frame], frame);
+    return slot_named(entries[frame], name, frame);
 }
 
 Mm* variables_scope_t::scope_lookup(const char* name, int frame) const
 {
-    int k = scope_find(name, frame);
+    if (!name || frame < 0 || frame >= frames || !entries[frame])
+        return nullptr;
+    int k = slot_named(entries[frame], name, frame);
     if (k >= 0)
         return entries[frame][k];
-    if (!name)
-        return nullptr;
     // A value registered under its name followed by "_" answers to the name.
     const std::string alias = std::string(name) + "_";
-    k = scope_find(alias.c_str(), frame);
+    k = slot_named(entries[frame], alias.c_str(), frame);
     return k >= 0 ? entries[frame][k] : nullptr;
 }
 
@@ -525,27 +577,36 @@ void variables_scope_t::remove_slot(int k, int frame)
             ix.linked_from.erase(v->getscopelink());
     }
     ix.slot_of.erase(entries[frame][k]);
-    fx.named.erase(fx.names[static_cast<std::size_t>(k)].hash, k);
+    slot_name& filed = fx.names[static_cast<std::size_t>(k)];
+    fx.named.erase(filed.hash, k);
+    --count[frame];
+    // Nothing moves: the slot becomes a hole (a removal runs from
+    // destructors, which cannot report a refusal, so nothing is made
+    // anew either). The last slot goes with the holes before it.
+    entries[frame][k] = nullptr;
+    owned[frame][k] = 0;
+    if (k + 1 < fx.used()) {
+        std::string().swap(filed.text);
+        ++fx.holes;
+        // Holes as many as the live slots are closed up: the walk costs
+        // no more than the removals that made them.
+        if (fx.holes > count[frame])
+            close_holes(entries[frame], owned[frame], frame);
+        return;
+    }
+    int last = k;
+    while (last > 0 && !entries[frame][last - 1]) {
+        --last;
+        --fx.holes;
+    }
+    fx.names.resize(static_cast<std::size_t>(last));
     // Frames are emptied from the last slot down (a frame that closes, a
     // clear): the cells of a slot a few places down are fetched while this
     // one is dropped, so that they are at hand when its turn comes.
-    if (k + 1 == count[frame] && k >= ahead) {
-        fx.named.prefetch(fx.names[static_cast<std::size_t>(k - ahead)].hash, true);
-        ix.slot_of.prefetch(entries[frame][k - ahead]);
+    if (last >= ahead && entries[frame][last - ahead]) {
+        fx.named.prefetch(fx.names[static_cast<std::size_t>(last - ahead)].hash, true);
+        ix.slot_of.prefetch(entries[frame][last - ahead]);
     }
-    for (int m = k + 1; m < count[frame]; ++m) {
-        entries[frame][m - 1] = entries[frame][m];
-        owned[frame][m - 1] = owned[frame][m];
-        // Each moved slot's cells are re-pointed, never made anew: a
-        // removal runs from destructors, which cannot report a refusal.
-        slot_place* at = ix.slot_of.find(entries[frame][m - 1]);
-        assert(at);
-        if (at)
-            at->slot = m - 1;
-        fx.named.reslot(fx.names[static_cast<std::size_t>(m)].hash, m, m - 1);
-    }
-    fx.names.erase(fx.names.begin() + k);
-    --count[frame];
 }
 
 bool variables_scope_t::find_slot(const Mm* value, int& frame, int& k) const
@@ -555,7 +616,7 @@ bool variables_scope_t::find_slot(const Mm* value, int& frame, int& k) const
         return false;
     const int highest = top < frames ? top : frames - 1;
     const auto [f, m] = *at;
-    if (f > highest || m >= count[f] || entries[f][m] != value)
+    if (f > highest || m >= frame_of_index(f).used() || entries[f][m] != value)
         return false;
     frame = f;
     k = m;
@@ -574,7 +635,7 @@ bool variables_scope_t::splice_link(const Mm* value)
 bool variables_scope_t::refers_to(const Mm* value) const
 {
     for (int f = 0; f < frames; ++f)
-        for (int m = 0; m < count[f]; ++m)
+        for (int m = 0; m < frame_of_index(f).used(); ++m)
             for (const Mm* v = entries[f][m]; v; v = v->getscopelink())
                 if (v == value)
                     return true;
@@ -662,9 +723,12 @@ void variables_scope_t::scope_register(Mm* value, int own)
             fill_slot(entries[f], owned[f], f, k, value, own);
             return;
         }
-        scope_remove_entry(k, f);
+        drop_entry(k, f);
     }
-    if (count[f] + 1 > capacity[f]) {
+    registry_index& ix = index_of_slots();
+    frame_index& fx = frame_of_index(f);
+    const int at = fx.used();
+    if (at + 1 > capacity[f]) {
         int grown = 2 * capacity[f] + 4;
         Mm** e = static_cast<Mm**>(Mm::operator new(sizeof(Mm*) * grown));
         int* o;
@@ -674,7 +738,7 @@ void variables_scope_t::scope_register(Mm* value, int own)
             Mm::operator delete(e);
             throw;
         }
-        for (int m = 0; m < count[f]; ++m) {
+        for (int m = 0; m < at; ++m) {
             e[m] = entries[f][m];
             o[m] = owned[f][m];
         }
@@ -686,15 +750,13 @@ void variables_scope_t::scope_register(Mm* value, int own)
     }
     // The index makes its room first and then takes the slot: should it be
     // refused memory, the arrays and the index are as they were.
-    registry_index& ix = index_of_slots();
-    frame_index& fx = frame_of_index(f);
     fx.named.make_room();
     ix.slot_of.make_room();
     fx.names.push_back({std::string(name, length), hash});
-    fx.named.insert(hash, count[f]);
-    ix.slot_of.put(value, {f, count[f]});
-    entries[f][count[f]] = value;
-    owned[f][count[f]] = own;
+    fx.named.insert(hash, at);
+    ix.slot_of.put(value, {f, at});
+    entries[f][at] = value;
+    owned[f][at] = own;
     ++count[f];
 }
 
@@ -757,6 +819,13 @@ void variables_scope_t::scope_remove_entry(int k, int frame)
 {
     if (frame < 0 || frame >= frames || k < 0 || k >= count[frame])
         return;
+    // A position counts the live slots: the holes before it are closed.
+    close_holes(entries[frame], owned[frame], frame);
+    drop_entry(k, frame);
+}
+
+void variables_scope_t::drop_entry(int k, int frame)
+{
     Mm* entry = entries[frame][k];
     bool is_copy = owned[frame][k] != 0;
     remove_slot(k, frame);
@@ -772,14 +841,13 @@ void variables_scope_t::scope_remove_entry(int k, int frame)
 void variables_scope_t::scope_remove_value(Mm* value)
 {
     int f = 0, k = 0;
-    if (find_slot(value, f, k)) {
-        scope_remove_entry(k, f);
-        return;
+    if (!find_slot(value, f, k)) {
+        f = scope_frame_of(value);
+        const char* name = value->getname();
+        k = name && f >= 0 && f < frames && entries[f] ? slot_named(entries[f], name, f) : -1;
     }
-    f = scope_frame_of(value);
-    k = scope_find(value->getname(), f);
     if (k >= 0)
-        scope_remove_entry(k, f);
+        drop_entry(k, f);
 }
 
 void variables_scope_t::scope_clear_entry(int k) { scope_remove_entry(k, top); }
@@ -793,7 +861,7 @@ void variables_scope_t::begin()
         error("Call stack too deep");
         return;
     }
-    forget_frame(entries[top], count[top], top);
+    forget_frame(entries[top], top);
     count[top] = 0;
 }
 
@@ -805,8 +873,10 @@ void variables_scope_t::end()
         --top;
         return;
     }
-    while (count[top] > 0)
-        scope_remove_entry(count[top] - 1, top);
+    // From the last slot down; the last slot in use is never a hole.
+    const frame_index& fx = frame_of_index(top);
+    while (fx.used() > 0)
+        drop_entry(fx.used() - 1, top);
     count[top] = 0;
     --top;
 }
@@ -823,7 +893,7 @@ void variables_scope_t::shutdown()
     end();
     end();
     for (int f = 0; f < frames; ++f) {
-        forget_frame(entries[f], count[f], f);
+        forget_frame(entries[f], f);
         frame_index& fx = frame_of_index(f);
         std::vector<slot_name>().swap(fx.names);
         fx.named.release();

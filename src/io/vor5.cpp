@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -111,6 +112,32 @@ unsaveable unsaveable_part(const Mm& value, int depth, const char*& field)
     return unsaveable::nothing;
 }
 
+// The tag type of a text value's codes: unsigned 16-bit while every code
+// fits one, else the narrowest of signed 16-bit, signed 32-bit and double
+// that holds every code exactly (a code beyond ASCII made from a signed
+// byte is negative), so that each comes back as it was.
+int text_code_type(const Mm& value)
+{
+    if (value.gettype() == qv_uint8)
+        return 4;
+    const double* p = value.addr();
+    double lo = 0, hi = 0;
+    for (int k = 0, n = value.size(); k < n; ++k) {
+        const double c = p[k];
+        if (c != std::trunc(c) || (c == 0 && std::signbit(c)))
+            return 9;  // no integer type holds it (NaN too)
+        lo = std::min(lo, c);
+        hi = std::max(hi, c);
+    }
+    if (hi <= 65535 && lo >= 0)
+        return 4;
+    if (lo >= -32768 && hi <= 32767)
+        return 3;
+    if (lo >= -2147483648.0 && hi <= 2147483647.0)
+        return 5;
+    return 9;
+}
+
 // The bytes the writer gives an element, its 8-byte tag included, counted
 // without writing: a save refuses a value whose element size word (an
 // unsigned 32-bit count) could not hold it before the file is touched.
@@ -133,7 +160,7 @@ byte_count element_bytes(const Mm& value, std::size_t name_length, int depth)
         total += part_bytes(4 * nzmax) + part_bytes(4 * (static_cast<byte_count>(value.cols()) + 1)) +
                  part_bytes(8 * nnz) * (value.isc() ? 2 : 1);
     } else if (value.isstr()) {
-        total += part_bytes(2 * n);
+        total += part_bytes(static_cast<byte_count>(precision_size(v5_type_to_precision(text_code_type(value)))) * n);
     } else if (value.gettype() == qv_uint8) {
         total += part_bytes(n) * (value.isc() ? 2 : 1);
     } else if (value.gettype() == qv_cell) {
@@ -223,16 +250,14 @@ bool v5_writer::data_part(int type, int code, const double* values, std::size_t 
 bool v5_writer::text_part(const Mm& value)
 {
     const std::size_t n = static_cast<std::size_t>(value.size());
-    std::vector<std::uint16_t> codes(n);
-    if (value.gettype() == qv_uint8) {
-        const unsigned char* p = value.getpr(static_cast<unsigned char*>(nullptr));
-        for (std::size_t k = 0; k < n; ++k)
-            codes[k] = p[k];
-    } else {
-        const double* p = value.addr();
-        for (std::size_t k = 0; k < n; ++k)
-            codes[k] = static_cast<std::uint16_t>(p[k] > -2147483648.0 && p[k] < 2147483648.0 ? static_cast<std::int64_t>(p[k]) : 0);
+    if (value.gettype() != qv_uint8) {
+        const int type = text_code_type(value);
+        return data_part(type, v5_type_to_precision(type), value.addr(), n);
     }
+    std::vector<std::uint16_t> codes(n);
+    const unsigned char* p = value.getpr(static_cast<unsigned char*>(nullptr));
+    for (std::size_t k = 0; k < n; ++k)
+        codes[k] = p[k];
     if (!tag(4, 2 * n) || !bytes_out(codes.data(), 2, n) || !align_write_8(file_)) {
         error("load: '%s' could not write data set", path_);
         return false;
@@ -429,6 +454,9 @@ private:
     }
     void data_set_failure() { fail("load: '%s' could not read data set"); }
     std::string name_part();
+    // The length of a struct's field names, from its sub-element; -1 when
+    // it cannot be read.
+    std::int32_t field_name_length();
     // A data tag of a known type holding at least n elements; its end.
     long long data_tag(std::size_t n, int& code);
     void finish_part(long long end);
@@ -466,6 +494,17 @@ std::string v5_reader::name_part()
     align_read_8(file_);
     name.resize(std::strlen(name.c_str()));
     return name;
+}
+
+std::int32_t v5_reader::field_name_length()
+{
+    int type = 0;
+    long long bytes_in_tag = 0;
+    if (!read_v5_tag(file_, swap_, &type, &bytes_in_tag) || bytes_in_tag != 4)
+        return -1;
+    const std::int32_t m = word();
+    align_read_8(file_);
+    return m;
 }
 
 long long v5_reader::data_tag(std::size_t n, int& code)
@@ -699,13 +738,18 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
         }
         align_read_8(file_);
         if (ftello(file_) < end) {
-            word();
-            const std::int32_t m = word();
-            word();
-            const std::int32_t l = word();
+            // The field-name length and the names, each under a tag of
+            // either form: another writer puts names of 4 bytes or less
+            // (one field "a", or "a" and "b") in the small one.
+            const std::int32_t m = field_name_length();
+            int names_type = 0;
+            long long l = 0;
+            if (!read_v5_tag(file_, swap_, &names_type, &l))
+                l = -1;
+            const long long names_at = ftello(file_);
+            const long long names_end = names_at + (l <= 4 && names_at % 8 == 4 ? 4 : l);
             // A name length of 0 with no names is a struct without fields.
-            if (m < 0 || m > widest_field_name || l < 0 || (m == 0 ? l != 0 : l % m != 0) ||
-                ftello(file_) + l > end) {
+            if (m < 0 || m > widest_field_name || l < 0 || (m == 0 ? l != 0 : l % m != 0) || names_end > end) {
                 error("load5: could not read field name from '%s'", path_);
                 target = x_M;
                 return false;
@@ -721,7 +765,7 @@ bool v5_reader::element(Mm& target, int depth, const char* target_name)
                 field[static_cast<std::size_t>(m)] = '\0';
                 field_names.emplace_back(field.data());
             }
-            align_read_8(file_);
+            finish_part(names_end);
         }
         // Each element's fields hold a nested element (8 bytes at least);
         // elements without fields have only the fixed ceiling.
@@ -905,6 +949,12 @@ bool write_v5_header(std::FILE* file)
 
 bool v5_can_save(const char* path, const Mm& value)
 {
+    const char* name = value.getname();
+    if (name && std::strlen(name) > static_cast<std::size_t>(longest_name)) {
+        error("save5: variable name '%.40s...' is longer than %d characters and can not be saved in file '%s'", name,
+              longest_name, path ? path : "");
+        return false;
+    }
     const char* field = nullptr;
     switch (unsaveable_part(value, 0, field)) {
     case unsaveable::nothing:
@@ -1024,19 +1074,25 @@ v5_directory::v5_directory(std::FILE* file)
 {
     struct stat st;
     const long long length = ::fstat(fileno(file), &st) == 0 ? st.st_size : LLONG_MAX;
-    if (fseeko(file, header_bytes, SEEK_SET) != 0)
+    // A file shorter than its header was cut before its first element.
+    if (length < header_bytes || fseeko(file, header_bytes, SEEK_SET) != 0) {
+        damaged_ = true;
         return;
+    }
     v5_entry entry;
     off_t at = header_bytes;
     for (; at < length && scan_v5_entry(file, entry); at = ftello(file)) {
-        if (entry.array && !entry.name.empty())
-            offsets_.emplace(entry.name, entry.offset);  // the first of a name wins
+        // The first of a name wins; one that runs past the end of the file
+        // cannot be read, and a load of it reports the damage.
+        if (entry.array && !entry.name.empty() && entry.end <= length)
+            offsets_.emplace(entry.name, entry.offset);
         if (ftello(file) <= at)
             break;
     }
     // The scan ends at the end of the file, or early at damage: an element
-    // cut short or one whose size runs past the end.
-    damaged_ = entry.damaged || entry.end > length;
+    // cut short (in its content or in its first words) or one whose size
+    // runs past the end.
+    damaged_ = at < length || entry.damaged || entry.end > length;
 }
 
 long long v5_directory::find(const std::string& name) const

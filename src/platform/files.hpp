@@ -31,11 +31,18 @@ std::string temp_dir();
 // A whole file written beside the one it replaces. Every byte goes to a
 // temporary file in the same folder, and only a complete, flushed, synced
 // and closed file is renamed over the old one, so that a full disk, a size
-// limit or a crash leaves the old file as it was. A target that is no
-// regular file (a device such as /dev/full, a pipe) cannot be replaced and
-// is written in place; a target that is a symbolic link replaces the file
-// it leads to. The writer checks ferror and every step of the commit; a
-// replacement dropped without commit removes its temporary.
+// limit or a crash leaves the old file as it was. A file this process may
+// not write (one the user protected) is not replaced: the open fails, as
+// an open for writing would. A target that is no regular file (a device
+// such as /dev/full, a pipe) cannot be replaced and is written in place; a
+// target that is a symbolic link replaces the file it leads to. A file that
+// may be written but neither created nor replaced in its folder (a folder
+// the process may not write; another user's file in a folder with the
+// sticky bit) is written in place too: there a failure on the way leaves
+// it part-written. The writer checks ferror and every step of the commit;
+// a replacement dropped without commit removes its temporary. Each
+// temporary carries its writer's process id, and opening a replacement
+// removes the temporaries of the same file that killed writers left.
 class file_replacement {
 public:
     file_replacement() = default;

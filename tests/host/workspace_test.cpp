@@ -4,9 +4,11 @@
 
 #include <plu.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -444,6 +446,91 @@ TEST_F(Workspace, TheNamesOfAGrowingVectorStayInOrder)
     EXPECT_EQ(variables_scope.scope_find(names[0].c_str(), 1), -1);
 }
 
+
+// Values of a call's frame dying in the orders a program drops them (the
+// order of their making, as a vector of them is destroyed; newest first;
+// every other one; no order), with look-ups by name after every death,
+// new values joining on the way and walks by position now and then. A
+// plain list of the live names in order is the model: each name is found
+// on its own value, and a walk shows the live names in their order.
+TEST_F(Workspace, ValuesDyingInAnyOrderLeaveTheOthersFoundInTheirOrder)
+{
+    constexpr int n = 1500;
+    std::vector<int> made_order(n), newest_first(n), every_other, shuffled(n);
+    for (int k = 0; k < n; ++k) {
+        made_order[static_cast<std::size_t>(k)] = k;
+        newest_first[static_cast<std::size_t>(k)] = n - 1 - k;
+    }
+    for (int start : {0, 1})
+        for (int k = start; k < n; k += 2)
+            every_other.push_back(k);
+    std::uint32_t bits = 2463534242u;
+    for (int k = 0; k < n; ++k) {
+        bits ^= bits << 13;
+        bits ^= bits >> 17;
+        bits ^= bits << 5;
+        const int j = static_cast<int>(bits % static_cast<std::uint32_t>(k + 1));
+        shuffled[static_cast<std::size_t>(k)] = shuffled[static_cast<std::size_t>(j)];
+        shuffled[static_cast<std::size_t>(j)] = k;
+    }
+    const std::vector<std::pair<const char*, const std::vector<int>*>> orders = {
+        {"in the order of their making", &made_order},
+        {"newest first", &newest_first},
+        {"every other one, then the rest", &every_other},
+        {"in no order", &shuffled},
+    };
+    for (const auto& [what, order] : orders) {
+        SCOPED_TRACE(what);
+        variables_scope.begin();
+        std::deque<std::string> names;  // a value keeps a pointer to its name
+        std::vector<std::unique_ptr<Mm>> values;
+        std::vector<std::string> live;  // the model: live names in the order of their slots
+        auto join = [&](const std::string& name) {
+            names.push_back(name);
+            values.push_back(std::make_unique<Mm>(i_o, names.back().c_str(), 0));
+            *values.back() = static_cast<double>(values.size());
+            live.push_back(name);
+        };
+        for (int k = 0; k < n; ++k)
+            join("v" + std::to_string(k));
+        auto walk_matches = [&] {
+            ASSERT_EQ(variables_scope.scope_count(2), static_cast<int>(live.size()));
+            for (std::size_t k = 0; k < live.size(); ++k)
+                ASSERT_STREQ(variables_scope.scope_entry_name(static_cast<int>(k), 2), live[k].c_str()) << k;
+        };
+        for (std::size_t step = 0; step < order->size(); ++step) {
+            const int k = (*order)[step];
+            const std::string name = "v" + std::to_string(k);
+            values[static_cast<std::size_t>(k)].reset();
+            live.erase(std::find(live.begin(), live.end(), name));
+            ASSERT_EQ(variables_scope.scope_lookup(name.c_str(), 2), nullptr) << name;
+            if (step + 1 < order->size()) {
+                const int next = (*order)[step + 1];
+                const std::string next_name = "v" + std::to_string(next);
+                ASSERT_EQ(variables_scope.scope_lookup(next_name.c_str(), 2), values[static_cast<std::size_t>(next)].get())
+                    << next_name;
+            }
+            if (step % 97 == 0) {
+                join("late" + std::to_string(step));
+                ASSERT_EQ(variables_scope.scope_lookup(live.back().c_str(), 2), values.back().get());
+            }
+            if (step % 331 == 0) {
+                walk_matches();
+                ASSERT_EQ(variables_scope.scope_find(live.back().c_str(), 2), static_cast<int>(live.size()) - 1);
+            }
+        }
+        walk_matches();
+        for (std::size_t k = 0; k < live.size(); ++k)
+            ASSERT_EQ(variables_scope.scope_find(live[k].c_str(), 2), static_cast<int>(k)) << live[k];
+        // What is left dies as the frame closes.
+        for (auto& v : values)
+            if (v)
+                EXPECT_NE(variables_scope.scope_lookup(v->getname(), 2), nullptr);
+        variables_scope.end();
+        values.clear();
+        EXPECT_EQ(variables_scope.scope_count(2), 0);
+    }
+}
 
 // The head of a chain of shadowed values that is renamed leaves the older
 // values their name, with the latest content of that name.

@@ -3,6 +3,7 @@
 // the other byte order, damaged files, ASCII matrices and the language
 // functions' naming and sniffing of files.
 #include "alloc_sweep.hpp"
+#include "child_process.hpp"
 #include "test_support.hpp"
 
 #include "array/classes.hpp"
@@ -351,6 +352,180 @@ TEST_F(DataFiles, DamagedVersionFiveFilesEndWithAMessage)
         }
         check(bytes, "flips of round " + std::to_string(round));
     }
+}
+
+// Every length of a small file, from the mark "VOR" by which it is known
+// to the whole file: a load of its variables by name loads each one whose
+// element the cut left whole, leaves the others as they were, and reports
+// the damage unless the cut falls between elements (a whole file of fewer
+// variables). The first element of this file ends at byte 280.
+TEST_F(DataFiles, ACutFileLoadsEveryVariableRightOrReportsTheDamage)
+{
+    const Mm d = colon(1.0, 12.0);
+    const Mm z = test::cell_row({t("zz"), test::complex(1, 2, {1, 2}, {-1, 0})});
+    Mm st = mstruct((CL("field"), test::cell_row({Mm(0.5)})));
+    save(t("whole"), (CL(Mm(d, "d")), Mm(z, "z"), Mm(st, "s")));
+    const std::string whole = tmp.read("whole.vor");
+    // Where each element ends.
+    std::vector<std::size_t> ends;
+    for (std::size_t at = 128; at < whole.size(); at = ends.back())
+        ends.push_back(at + 8 + u32(whole, at + 4));
+    ASSERT_EQ(ends.size(), 3u);
+    ASSERT_EQ(ends.back(), whole.size());
+    EXPECT_EQ(ends[0], 280u);
+    const std::string damaged = "load5: 'cut.vor' is damaged: an element's size does not fit its content";
+    const Mm before(-1.0);
+    for (std::size_t length = 3; length <= whole.size(); ++length) {
+        SCOPED_TRACE("cut at " + std::to_string(length));
+        tmp.write("cut.vor", whole.substr(0, length));
+        Mm td(before, "d"), tz(before, "z"), ts(before, "s");
+        const std::string message = test::error_of([&] { load(t("cut"), (CL(td), tz, ts)); });
+        const bool between = length == 128 || std::find(ends.begin(), ends.end(), length) != ends.end();
+        EXPECT_EQ(message, between ? "" : damaged);
+        const Mm* targets[] = {&td, &tz, &ts};
+        const Mm* values[] = {&d, &z, &st};
+        for (std::size_t k = 0; k < 3; ++k) {
+            SCOPED_TRACE("variable " + std::to_string(k));
+            expect_same(*targets[k], ends[k] <= length ? *values[k] : before);
+        }
+    }
+}
+
+// A text row of the given character codes.
+Mm text_of_codes(const std::vector<double>& codes)
+{
+    Mm v(0, 0, 0, 1, static_cast<int>(codes.size()), qv_double);
+    for (std::size_t k = 0; k < codes.size(); ++k)
+        v.addr()[k] = codes[k];
+    v.setstr(1);
+    return v;
+}
+
+// Text values whose codes lie beyond ASCII, through both versions: codes
+// made from signed bytes (negative), codes of 8 and 16 bits, and codes no
+// 16-bit type holds (which the file keeps wider). Each comes back with the
+// bits it had.
+TEST_F(DataFiles, TextCodesComeBackBitExactThroughBothVersions)
+{
+    std::vector<std::pair<std::string, Mm>> cases;
+    for (double code : {-128.0, -61.0, -1.0, 128.0, 255.0, 65535.0})
+        cases.emplace_back("the code " + std::to_string(code), text_of_codes({code}));
+    cases.emplace_back("every code of the table", text_of_codes({-128, -61, -1, 128, 255, 65535}));
+    cases.emplace_back("h and the UTF-8 bytes of e-acute", TM("h\xc3\xa9"));
+    cases.emplace_back("codes from -32768 to 32767", text_of_codes({-32768, 0, 32767}));
+    cases.emplace_back("a code of 70000 and a negative one", text_of_codes({70000, -5}));
+    cases.emplace_back("codes no integer type holds", text_of_codes({65.5, -0.0, 3e9, NAN, INFINITY}));
+    cases.emplace_back("a 2 x 2 text of bytes", [] {
+        Mm v = test::bytes(2, 2, {0, 200, 255, 65});
+        v.setstr(1);
+        return v;
+    }());
+    for (const auto& [what, value] : cases) {
+        SCOPED_TRACE(what);
+        save(t("codes5"), CL(Mm(value, "c")));
+        saveV4(t("codes4"), CL(Mm(value, "c")));
+        for (const char* file : {"codes5", "codes4"}) {
+            SCOPED_TRACE(file);
+            Mm back(Mm(), "c");
+            load(t(file), CL(back));
+            EXPECT_TRUE(back.isstr());
+            const Mm expected = value.gettype() == qv_uint8 ? mdouble(value) : value;
+            const std::vector<double> want = test::values(expected), got = test::values(back);
+            ASSERT_EQ(got.size(), want.size());
+            for (std::size_t k = 0; k < want.size(); ++k)
+                EXPECT_BITS_EQ(got[k], want[k]);
+            EXPECT_EQ(test::extents(back), test::extents(value));
+        }
+    }
+    EXPECT_TRUE(warnings.empty());
+    // Codes of 16 bits keep the 2-byte element a plain text has.
+    const std::string ascii = saved("ascii.vor", t("hi"), "s");
+    EXPECT_EQ(hex(ascii.substr(ascii.size() - 8)), "0400040068006900") << "unsigned 16-bit";
+    const std::string negative = saved("negative.vor", TM("h\xc3\xa9"), "s");
+    EXPECT_EQ(hex(negative.substr(negative.size() - 16)), "03000000060000006800c3ffa9ff0000") << "signed 16-bit";
+}
+
+// A variable name longer than a file keeps would save and then never load
+// by that name: save refuses it, naming it, and leaves the old file.
+TEST_F(DataFiles, VariableNamesLongerThanAFileKeepsAreRefused)
+{
+    save(t("named"), CL(Mm(Mm(1.0), "old")));
+    const std::string old_file = tmp.read("named.vor");
+    for (const std::size_t length : {255u, 256u, 1000u}) {
+        SCOPED_TRACE("a name of " + std::to_string(length) + " characters");
+        const std::string name(length, 'q');
+        const Mm value(test::row({4, 5}), name.c_str());
+        if (length <= 255) {
+            save(t("named"), CL(value));
+            Mm back(Mm(), name.c_str());
+            load(t("named"), CL(back));
+            EXPECT_EQ(test::values(back), (std::vector<double>{4, 5}));
+            save(t("named"), CL(Mm(Mm(1.0), "old")));
+            continue;
+        }
+        const std::string message = "save5: variable name '" + std::string(40, 'q') +
+                                    "...' is longer than 255 characters and can not be saved in file 'named.vor'";
+        EXPECT_ERROR(save(t("named"), (CL(Mm(Mm(2.0), "first")), value)), message);
+        EXPECT_EQ(tmp.read("named.vor"), old_file) << "the old file is kept";
+    }
+    // Version 4 reads its records in order, whatever their names: a long
+    // name reaches its target too.
+    for (const std::size_t length : {255u, 256u, 1000u}) {
+        SCOPED_TRACE("version 4, a name of " + std::to_string(length) + " characters");
+        const std::string name(length, 'q');
+        saveV4(t("named4"), CL(Mm(test::row({4, 5}), name.c_str())));
+        Mm back(Mm(), name.c_str());
+        load(t("named4"), CL(back));
+        EXPECT_EQ(test::values(back), (std::vector<double>{4, 5}));
+    }
+}
+
+struct foreign_struct {
+    const char* what;
+    const char* hex;
+    const char* name;
+    int rows, cols;
+    std::vector<const char*> fields;
+    std::vector<std::vector<double>> values;  // each element's fields in order
+};
+
+const std::vector<foreign_struct> foreign_structs = {
+#include "data/foreign_structs.inc"
+};
+
+std::string from_hex(const char* h)
+{
+    std::string out;
+    for (std::size_t k = 0; h[k] && h[k + 1]; k += 2)
+        out += static_cast<char>(std::stoi(std::string(h + k, 2), nullptr, 16));
+    return out;
+}
+
+// Structs written by another writer, which puts field-name data of 4
+// bytes or less (one field "a"; "a" and "b"; "abc") under a small tag:
+// loaded by name and as the first variable, with every field and value.
+TEST_F(DataFiles, StructsOfAnotherWriterLoadWhateverTheFormOfTheirFieldNameTags)
+{
+    for (const foreign_struct& f : foreign_structs) {
+        SCOPED_TRACE(f.what);
+        tmp.write("foreign.vor", from_hex(f.hex));
+        Mm by_name(Mm(), f.name);
+        load(t("foreign"), CL(by_name));
+        for (const Mm& s : {by_name, load(t("foreign"))}) {
+            ASSERT_TRUE(s.isstruct());
+            EXPECT_EQ(test::extents(s), (std::vector<int>{f.rows, f.cols}));
+            ASSERT_EQ(s.getnfields(), static_cast<int>(f.fields.size()));
+            for (int k = 0; k < s.getnfields(); ++k)
+                EXPECT_STREQ(s.getfield(k), f.fields[static_cast<std::size_t>(k)]);
+            for (int e = 0; e < s.size(); ++e)
+                for (int k = 0; k < s.getnfields(); ++k) {
+                    SCOPED_TRACE("element " + std::to_string(e) + ", field " + f.fields[static_cast<std::size_t>(k)]);
+                    const Mm value = s.mr(e + 1).mr(k + 1);
+                    EXPECT_EQ(test::values(value), f.values[static_cast<std::size_t>(e * s.getnfields() + k)]);
+                }
+        }
+    }
+    EXPECT_TRUE(warnings.empty());
 }
 
 // ---- the other kinds ----
@@ -918,38 +1093,6 @@ TEST_F(DataFiles, ASaveOverAFileKeepsItsPermissions)
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-// A save over a file of 1:100 that meets a file size limit on the way: run
-// in a child, so that the limit never touches this process. The child
-// sends back the message it caught.
-std::string save_under_size_limit(const std::function<void()>& body, rlim_t limit)
-{
-    int pipe_ends[2];
-    if (::pipe(pipe_ends) != 0)
-        return "no pipe";
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipe_ends[0]);
-        ::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit r {limit, limit};
-        std::string message = ::setrlimit(RLIMIT_FSIZE, &r) == 0 ? test::error_of(body) : "setrlimit failed";
-        if (message.empty())
-            message = "(no error)";
-        const ssize_t sent = ::write(pipe_ends[1], message.data(), message.size());
-        ::_exit(sent == static_cast<ssize_t>(message.size()) ? 0 : 1);
-    }
-    ::close(pipe_ends[1]);
-    std::string message;
-    char buffer[256];
-    ssize_t got;
-    while ((got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0)
-        message.append(buffer, static_cast<std::size_t>(got));
-    ::close(pipe_ends[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return message;
-}
-
 TEST_F(DataFiles, ASaveThatMeetsASizeLimitKeepsTheOldFile)
 {
     struct limited {
@@ -977,7 +1120,9 @@ TEST_F(DataFiles, ASaveThatMeetsASizeLimitKeepsTheOldFile)
         const std::string before = tmp.read(c.file);
         ASSERT_GT(before.size(), 800u);
         // Room for the old file but not for the new one.
-        EXPECT_EQ(save_under_size_limit(c.new_save, 4096), c.message);
+        test::child_setup limited_setup;
+        limited_setup.file_size_limit = 4096;
+        EXPECT_EQ(test::run_in_child(limited_setup, c.new_save).message, c.message);
         EXPECT_EQ(tmp.read(c.file), before) << "the old file is whole";
         const std::vector<double> back = test::values(c.reload());
         ASSERT_EQ(back.size(), 100u);
@@ -1017,6 +1162,9 @@ TEST_F(DataFiles, TheCountedElementSizeIsTheWrittenOne)
         {"3-d", ones(Mm(2.0), Mm(3.0), Mm(4.0))},
         {"text of 2", t("ab")},
         {"text of 7", t("abcdefg")},
+        {"text beyond ASCII", TM("h\xc3\xa9")},
+        {"text of codes wider than 16 bits", text_of_codes({70000, -5})},
+        {"text of fractional codes", text_of_codes({65.5})},
         {"bytes of 4", test::bytes(1, 4, {1, 2, 3, 4})},
         {"bytes of 9", test::bytes(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9})},
         {"logical", test::row({1, 0, 1}) > Mm(0.5)},
