@@ -390,6 +390,19 @@ Mm solve_real_square(const Mm& a, const Mm& b)
     return x;
 }
 
+// The solution of a square system whose matrix holds a NaN: no element of
+// it is known. The factorisations would mostly show this by themselves, but
+// whether a NaN reaches every element depends on the BLAS kernels the CPU
+// gets (some turn NaN times 0 into 0), so the answer is given here.
+Mm nan_solution(int n, int nrhs, bool complex)
+{
+    Mm x = new_dense(complex, n, nrhs);
+    std::fill(x.addr(), x.addr() + idx(n) * nrhs, NAN);
+    if (complex)
+        std::fill(x.addi(), x.addi() + idx(n) * nrhs, NAN);
+    return x;
+}
+
 // n - m zero rows below x (m-by-c).
 Mm pad_rows(const Mm& x, int n)
 {
@@ -454,6 +467,8 @@ Mm mldivide(const Mm& a, Mm b)
         x = solve_sparse(a, b);
     else if (m != n)
         x = least_squares(a, b);
+    else if (a.gettype() == qv_double && has_nan(a))
+        x = nan_solution(n, b.cols(), a.isc() || b.isc());
     else if (a.isc() || b.isc())
         x = solve_complex_square(a, b);
     else
