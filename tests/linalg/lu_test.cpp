@@ -464,6 +464,62 @@ TEST(Mldivide, RankDeficientGivesTheBasicSolution)
     EXPECT_EQ(test::printed(), "");
 }
 
+// A wide system of full row rank with a repeated column: [1 1 0; 1 1 1]\[1; 2]
+// gave [1.5; 0; 0] and "rank = 1" (residual [0.5; -0.5]), because the last
+// pivot of the QR was not chosen by norm and the repeated column's zero
+// stood there. The pivots are columns 1 and 3, so the basic solution is
+// [1; 0; 1] (exact arithmetic: x1 = 1, x1 + x3 = 2). [1 2]/[1 1; 1 1; 0 1] is
+// its transpose. Every consistent wide system with a repeated column, at
+// every order, solves with residual at rounding level and no warning; b/A
+// with the tall transpose too.
+TEST(Mldivide, WideSystemWithRepeatedColumnHasFullRank)
+{
+    test::clear_printed();
+    const Mm x = mldivide(test::real(2, 3, {1, 1, 1, 1, 0, 1}), test::real(2, 1, {1, 2}));
+    const Mm y = mrdivide(test::row({1, 2}), test::real(3, 2, {1, 1, 0, 1, 1, 1}));
+    EXPECT_EQ(test::printed(), "");
+    for (const auto& [got, rows] : {std::pair{x, 3}, std::pair{y, 1}}) {
+        ASSERT_EQ(test::extents(got), (std::vector<int>{rows, 4 - rows}));
+        const std::vector<double> want = {1, 0, 1};
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(got.addr()[k], want[k], 4 * eps52) << k;
+    }
+
+    std::mt19937_64 gen(66);
+    for (bool complex : {false, true})
+        for (int m : {1, 2, 3, 4, 7, 10, 40, 65})
+            for (int extra : {1, 2, 5})
+                for (int from : {1, m - 1}) {
+                    if (from < 1)
+                        continue;
+                    const int n = m + extra;
+                    SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n) + " column " + std::to_string(m) +
+                                 " repeats " + std::to_string(from) + (complex ? " complex" : ""));
+                    // Column m (the last pivot's place) repeats an earlier
+                    // one, and column n does where m other columns are left;
+                    // the rest is random, so the rank is m.
+                    Mm a = random_matrix(gen, m, n, complex);
+                    auto copy_column = [&](int to, int source) {
+                        for (int i = 0; i < m; ++i) {
+                            a.addr()[i + (to - 1) * m] = a.addr()[i + (source - 1) * m];
+                            if (complex)
+                                a.addi()[i + (to - 1) * m] = a.addi()[i + (source - 1) * m];
+                        }
+                    };
+                    if (m > 1)
+                        copy_column(m, from);
+                    if (extra > 1)
+                        copy_column(n, 1);
+                    const Mm b = a * random_matrix(gen, n, 2, complex);
+                    test::clear_printed();
+                    const Mm left = mldivide(a, b);
+                    const Mm right = ctranspose(mrdivide(ctranspose(b), ctranspose(a)));
+                    EXPECT_EQ(test::printed(), "");
+                    EXPECT_LE(solve_residual(a, left, b), 30);
+                    EXPECT_LE(solve_residual(a, right, b), 30);
+                }
+}
+
 // A tall sparse A whose full form would exceed the full-matrix cap: the
 // least-squares solve reads the stored entries only. Row i holds
 // w_i = 1 + i mod 7 in column i mod n, so with b = ones each x_j is
