@@ -412,38 +412,40 @@ TEST(Mldivide, LeastSquaresAgainstReference)
 // the first case, its residual 0.574 against lstsq's 0.522. The rank from
 // the pivoted R picks the basic solution (no more nonzero unknowns than the
 // rank) whose residual is lstsq's, with a warning that names the rank; b/A
-// likewise through the conjugate transposes.
+// likewise through the conjugate transposes, and a sparse A alike (it gave
+// NaN without a word).
 TEST(Mldivide, RankDeficientGivesTheBasicSolution)
 {
     ASSERT_GE(rank_deficient.size(), 8u);
     for (const RankDeficient& c : rank_deficient) {
         SCOPED_TRACE(c.what);
-        const Mm a = matrix_from(c.rows, c.cols, c.a_re, c.a_im), b = matrix_from(c.rows, c.nrhs, c.b_re, c.b_im);
+        const Mm full_a = matrix_from(c.rows, c.cols, c.a_re, c.a_im), b = matrix_from(c.rows, c.nrhs, c.b_re, c.b_im);
         const std::string warned = "warning: Rank deficient matrix, rank = " + std::to_string(c.rank) +
                                    ": the basic least-squares solution is returned\n\n";
-        for (bool right : {false, true}) {
-            SCOPED_TRACE(right ? "b/A" : "A\\b");
-            test::clear_printed();
-            const Mm x = right ? ctranspose(mrdivide(ctranspose(b), ctranspose(a))) : mldivide(a, b);
-            EXPECT_EQ(test::printed(), warned);
-            ASSERT_EQ(test::extents(x), (std::vector<int>{c.cols, c.nrhs}));
-            const cmat A = to_cmat(a), X = to_cmat(x), B = to_cmat(b);
-            cmat R = product(A, X);
-            for (std::size_t k = 0; k < R.v.size(); ++k)
-                R.v[k] -= B.v[k];
-            double anorm = 0;
-            for (int j = 0; j < A.cols; ++j)
-                anorm = std::max(anorm, column_norm(A, j));
-            for (int j = 0; j < c.nrhs; ++j) {
-                int nonzero = 0;
-                for (int i = 0; i < c.cols; ++i)
-                    nonzero += X(i, j) != cx(0);
-                EXPECT_LE(nonzero, c.rank) << "column " << j;
-                const double scale = anorm * column_norm(X, j) + column_norm(B, j);
-                EXPECT_LE(std::fabs(column_norm(R, j) - c.residual[j]), 64 * eps52 * c.rows * c.cols * scale)
-                    << "column " << j;
+        for (bool right : {false, true})
+            for (const Mm& a : {full_a, sparse(full_a)}) {
+                SCOPED_TRACE(std::string(right ? "b/A" : "A\\b") + (a.issparse() ? " sparse" : ""));
+                test::clear_printed();
+                const Mm x = right ? ctranspose(mrdivide(ctranspose(b), ctranspose(a))) : mldivide(a, b);
+                EXPECT_EQ(test::printed(), warned);
+                ASSERT_EQ(test::extents(x), (std::vector<int>{c.cols, c.nrhs}));
+                const cmat A = to_cmat(full_a), X = to_cmat(x), B = to_cmat(b);
+                cmat R = product(A, X);
+                for (std::size_t k = 0; k < R.v.size(); ++k)
+                    R.v[k] -= B.v[k];
+                double anorm = 0;
+                for (int j = 0; j < A.cols; ++j)
+                    anorm = std::max(anorm, column_norm(A, j));
+                for (int j = 0; j < c.nrhs; ++j) {
+                    int nonzero = 0;
+                    for (int i = 0; i < c.cols; ++i)
+                        nonzero += X(i, j) != cx(0);
+                    EXPECT_LE(nonzero, c.rank) << "column " << j;
+                    const double scale = anorm * column_norm(X, j) + column_norm(B, j);
+                    EXPECT_LE(std::fabs(column_norm(R, j) - c.residual[j]), 64 * eps52 * c.rows * c.cols * scale)
+                        << "column " << j;
+                }
             }
-        }
     }
     // Full rank: the pivoted-QR solution as before, and no warning.
     for (const auto& c : lstsq_reference) {
@@ -462,6 +464,76 @@ TEST(Mldivide, RankDeficientGivesTheBasicSolution)
     for (double v : test::values(mldivide(test::real(3, 2, {1, 2, NAN, 4, 5, 6}), test::real(3, 1, {1, 2, 3}))))
         EXPECT_TRUE(std::isnan(v));
     EXPECT_EQ(test::printed(), "");
+}
+
+// A rectangular sparse A whose sparse factor is singular gave NaN without a
+// word: sparse([1 2; 2 4; 3 6])\[1; 2; 3.5] (rank 1) and, through its
+// singular first two columns, sparse([1 1 0; 1 1 1])\[1; 2]. They give the
+// dense answers: [0; 31/56] (column 2 is the pivot; 31/56 = (2+8+21)/(4+16+36)
+// in exact arithmetic) with the rank warning, and [1; 0; 1] without one.
+// Over a gallery of rectangular matrices, sparse and dense left division
+// give the same warning and residuals of the same size.
+TEST(Mldivide, SparseLeastSquaresAnswersAsDense)
+{
+    const std::string rank_one =
+        "warning: Rank deficient matrix, rank = 1: the basic least-squares solution is returned\n\n";
+    struct Exact {
+        Mm a, b;
+        std::vector<double> x;
+        std::string printed;
+    };
+    const std::vector<Exact> exact = {
+        {test::real(3, 2, {1, 2, 3, 2, 4, 6}), test::real(3, 1, {1, 2, 3.5}), {0, 31.0 / 56}, rank_one},
+        {test::real(2, 3, {1, 1, 1, 1, 0, 1}), test::real(2, 1, {1, 2}), {1, 0, 1}, ""},
+    };
+    for (const Exact& c : exact) {
+        test::clear_printed();
+        const Mm x = mldivide(sparse(c.a), c.b);
+        EXPECT_EQ(test::printed(), c.printed);
+        ASSERT_EQ(x.rows(), int(c.x.size()));
+        for (std::size_t k = 0; k < c.x.size(); ++k)
+            EXPECT_NEAR(x.addr()[k], c.x[k], 4 * eps52) << k;
+    }
+
+    std::mt19937_64 gen(68);
+    std::uniform_real_distribution<double> uniform(0, 1);
+    struct Shape {
+        int m, n, rank;
+    };
+    for (bool complex : {false, true})
+        for (const Shape sh : std::vector<Shape>{{3, 2, 2}, {3, 2, 1}, {10, 4, 4}, {10, 4, 2}, {40, 10, 10},
+                                                 {40, 10, 3}, {100, 30, 29}, {100, 30, 1}})
+            for (bool wide : {false, true}) {
+                const int m = wide ? sh.n : sh.m, n = wide ? sh.m : sh.n;
+                SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n) + " rank " + std::to_string(sh.rank) +
+                             (complex ? " complex" : ""));
+                // A sparse product of rank sh.rank: a sparse m-by-r factor
+                // with a full diagonal, times a full r-by-n one.
+                Mm f = random_matrix(gen, m, sh.rank, complex);
+                for (int k = 0; k < m * sh.rank; ++k)
+                    if (uniform(gen) < 0.6 && k % (m + 1) != 0) {
+                        f.addr()[k] = 0;
+                        if (complex)
+                            f.addi()[k] = 0;
+                    }
+                const Mm a = f * random_matrix(gen, sh.rank, n, complex);
+                const Mm b = random_matrix(gen, m, 1, complex);
+                test::clear_printed();
+                const Mm xd = mldivide(a, b);
+                const std::string dense_printed = test::printed();
+                test::clear_printed();
+                const Mm xs = mldivide(sparse(a), b);
+                EXPECT_EQ(test::printed(), dense_printed);
+                EXPECT_EQ(dense_printed.empty(), sh.rank == std::min(m, n));
+                const cmat A = to_cmat(a), B = to_cmat(b);
+                cmat rd = product(A, to_cmat(xd)), rs = product(A, to_cmat(xs));
+                for (int i = 0; i < m; ++i) {
+                    rd.v[i] -= B.v[i];
+                    rs.v[i] -= B.v[i];
+                }
+                const double scale = max_abs(A) * std::max(max_abs(to_cmat(xd)), max_abs(to_cmat(xs))) + max_abs(B);
+                EXPECT_LE(std::fabs(column_norm(rs, 0) - column_norm(rd, 0)), 64 * eps52 * m * n * scale);
+            }
 }
 
 // A wide system of full row rank with a repeated column: [1 1 0; 1 1 1]\[1; 2]
