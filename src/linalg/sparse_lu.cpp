@@ -123,12 +123,12 @@ std::vector<int> natural_order(int n)
     return o;
 }
 
+enum class entries { solvable, nan, empty_column };
+
 // Whether SuperLU may see a: it reads outside its arrays when the pivot
 // search meets a NaN beside an empty column, so a matrix with a NaN entry
 // (whose solution is NaN in any case) or with a column holding no entry
 // (singular) is answered here.
-enum class entries { solvable, nan, empty_column };
-
 entries check_entries(const Mm& a)
 {
     const int n = a.cols(), nnz = a.getnnz();
@@ -145,7 +145,6 @@ entries check_entries(const Mm& a)
             return entries::empty_column;
     return entries::solvable;
 }
-
 
 // A maximum matching of columns to rows over a's stored entries:
 // row_of[c] is the row matched to column c, or -1. A cheap first pass takes
@@ -279,7 +278,8 @@ solved solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, in
         error("Out of memory!");
         return solved::out_of_memory;
     }
-    return info == 0 && !(rcond < std::sqrt(std::numeric_limits<double>::epsilon())) ? solved::yes : solved::singular;
+    const bool regular = info == 0 && !(rcond < std::sqrt(std::numeric_limits<double>::epsilon()));
+    return regular ? solved::yes : solved::singular;
 }
 
 } // namespace
@@ -314,8 +314,8 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p,
         std::vector<int> natural;
         if (order_from_p)
             natural = natural_order(2 * n);
-        if (const solved s = solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs, false, regular_only);
-            s != solved::yes)
+        const solved s = solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs, false, regular_only);
+        if (s != solved::yes)
             return unsolved(s);
         Mm x = new_dense(1, n, nrhs);
         for (int c = 0; c < nrhs; ++c)
@@ -329,8 +329,8 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p,
     if (order_from_p && !column_order(p, n, order))
         return nan_matrix(n, nrhs);
     Mm x = fb;
-    if (const solved s = solve_in_place(ccs_of(a), order_from_p ? &order : nullptr, x.addr(), nrhs, false, regular_only);
-        s != solved::yes)
+    const solved s = solve_in_place(ccs_of(a), order_from_p ? &order : nullptr, x.addr(), nrhs, false, regular_only);
+    if (s != solved::yes)
         return unsolved(s);
     return x;
 }
@@ -454,8 +454,8 @@ Mm sparse_least_squares(const Mm& a, const Mm& b, double s)
             if (complex)
                 rhs[order + i + ld * c] = fb.isc() ? fb.addi()[from] : 0.0;
         }
-    if (const solved r = solve_in_place(complex ? doubled(k, im) : std::move(k), nullptr, rhs.data(), nrhs, true, true);
-        r != solved::yes)
+    const solved r = solve_in_place(complex ? doubled(k, im) : std::move(k), nullptr, rhs.data(), nrhs, true, true);
+    if (r != solved::yes)
         return r == solved::singular ? Mm() : nan_matrix(n, nrhs);
     Mm x = new_dense(complex, n, nrhs);
     for (int c = 0; c < nrhs; ++c)
