@@ -390,6 +390,19 @@ Mm solve_real_square(const Mm& a, const Mm& b)
     return x;
 }
 
+// The solution of a square system whose matrix holds a NaN: no element of
+// it is known. The factorisations would mostly show this by themselves, but
+// whether a NaN reaches every element depends on the BLAS kernels the CPU
+// gets (some turn NaN times 0 into 0), so the answer is given here.
+Mm nan_solution(int n, int nrhs, bool complex)
+{
+    Mm x = new_dense(complex, n, nrhs);
+    std::fill(x.addr(), x.addr() + idx(n) * nrhs, NAN);
+    if (complex)
+        std::fill(x.addi(), x.addi() + idx(n) * nrhs, NAN);
+    return x;
+}
+
 // n - m zero rows below x (m-by-c).
 Mm pad_rows(const Mm& x, int n)
 {
@@ -413,18 +426,26 @@ double largest_stored(const Mm& a)
 }
 
 // Sparse systems in a fill-reducing column order: the solution is the
-// same up to rounding, with far less fill than the natural order.
+// same up to rounding, with far less fill than the natural order. A
+// rectangular system whose sparse factor is singular or nearly so (A has,
+// or nearly has, lower rank than its shape allows, or a wide A's first m
+// columns do) is the dense solve's: its pivoted QR reads the rank, so the
+// answer and the warning are those of the full matrix.
 Mm solve_sparse(const Mm& a, const Mm& b)
 {
     const int m = a.rows(), n = a.cols();
     if (m == n)
         return sparse_solve(a, b);
+    Mm x;
     if (m < n) {
-        const Mm first = Mm(a(c_p, colon(1.0, double(m))));
-        return pad_rows(sparse_solve(first, b), n);
+        x = sparse_solve_if_regular(Mm(a(c_p, colon(1.0, double(m)))), b);
+        if (!isempty(x))
+            x = pad_rows(x, n);
+    } else {
+        // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0].
+        x = sparse_least_squares(a, b, largest_stored(a) / 1000);
     }
-    // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0].
-    return sparse_least_squares(a, b, largest_stored(a) / 1000);
+    return isempty(x) ? least_squares(a, b) : x;
 }
 
 } // namespace
@@ -454,6 +475,8 @@ Mm mldivide(const Mm& a, Mm b)
         x = solve_sparse(a, b);
     else if (m != n)
         x = least_squares(a, b);
+    else if (a.gettype() == qv_double && has_nan(a))
+        x = nan_solution(n, b.cols(), a.isc() || b.isc());
     else if (a.isc() || b.isc())
         x = solve_complex_square(a, b);
     else

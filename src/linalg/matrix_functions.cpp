@@ -17,18 +17,39 @@
 
 namespace {
 
-constexpr double machine_eps = 0x1p-52;
+// Whether a value holds a nonzero imaginary part.
+bool has_imaginary_part(const Mm& x)
+{
+    if (!x.isc())
+        return false;
+    const Mm d = dense_copy(x);
+    const std::size_t count = std::size_t(d.rows()) * std::size_t(d.cols());
+    return std::any_of(d.addi(), d.addi() + count, [](double v) { return v != 0; });
+}
 
-// R = V·diag(f(diag(D)))/V for the two-output eig of A, made real when
-// every imaginary part is below eps in absolute value.
+// R = V·diag(f(diag(D)))/V for the two-output eig of A, with f the
+// principal logarithm or square root. A real A without an eigenvalue on
+// the negative real axis, f's cut, has a real f(A): its eigenvalues are
+// real or come in conjugate pairs (exactly so from the real eigensolver),
+// f maps a pair to a conjugate pair, and R's imaginary part is rounding,
+// dropped. Otherwise an imaginary part is kept whatever its size (1e-20i
+// is the square root of -1e-40); only exact zeros are dropped. A complex A
+// with no imaginary part is decomposed as the real matrix it is, so that
+// its real eigenvalues are exactly real.
 template <class F>
 Mm through_eigenvalues(const Mm& A, F f)
 {
+    const bool real_argument = !has_imaginary_part(A);
     Mm V, D;
-    eig(A, i_o, V, D);
-    Mm R = (V * diag(f(diag(D)))) / V;
-    if (R.isc() && max(max(abs(imag(R)))).r() < machine_eps)
+    eig(real_argument && A.isc() ? real(A) : A, i_o, V, D);
+    const Mm d = dense_copy(diag(D));
+    Mm R = (V * diag(f(d))) / V;
+    bool on_cut = false;
+    for (int k = 0; k < d.rows(); ++k)
+        on_cut = on_cut || (d.addr()[k] < 0 && (!d.isc() || d.addi()[k] == 0));
+    if (R.isc() && real_argument && !on_cut)
         R = real(R);
+    R.getreal(0);
     return R;
 }
 

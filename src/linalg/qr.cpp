@@ -117,11 +117,15 @@ int qr_factor_real(double* x, const int* ldx_, const int* n_, const int* p_, dou
     }
     const int lup = std::min(n, p);
     for (int l = 1; l <= lup; ++l) {
-        if (l == n) {
-            qraux[l - 1] = 0;
-            break;
-        }
-        // Bring the free column of largest norm into the pivot position.
+        // Bring the free column of largest norm into the pivot position, at
+        // every step: the last row of a wide matrix too, whose R(n,n) would
+        // otherwise be whatever column stood there, even a zero one beside
+        // a nonzero one (and the rank read from R would be too small).
+        // There the remaining norms are single elements: taken as they
+        // stand, not down-dated.
+        if (l == n)
+            for (int j = l; j <= pu; ++j)
+                qraux[j - 1] = std::fabs(X(n, j));
         if (l >= pl && l < pu) {
             double maxnrm = 0;
             int maxj = l;
@@ -138,6 +142,8 @@ int qr_factor_real(double* x, const int* ldx_, const int* n_, const int* p_, dou
             }
         }
         qraux[l - 1] = 0;
+        if (l == n)
+            break;
         // The Householder transformation for column l.
         double nrmxl = nrm2(n - l + 1, &X(l, l));
         if (nrmxl == 0)
@@ -271,10 +277,12 @@ int qr_factor_split(double* xr, double* xi, const int* ldx_, const int* n_, cons
     }
     const int lup = std::min(n, p);
     for (int l = 1; l <= lup; ++l) {
-        if (l == n) {
-            qrauxr[l - 1] = qrauxi[l - 1] = 0;
-            break;
-        }
+        // Pivoting at every step, the last row of a wide matrix too.
+        if (l == n)
+            for (int j = l; j <= pu; ++j) {
+                qrauxr[j - 1] = complex_abs(xr[off(n, j)], xi[off(n, j)]);
+                qrauxi[j - 1] = 0;
+            }
         if (l >= pl && l < pu) {
             double maxnrm = 0;
             int maxj = l;
@@ -293,6 +301,8 @@ int qr_factor_split(double* xr, double* xi, const int* ldx_, const int* n_, cons
             }
         }
         qrauxr[l - 1] = qrauxi[l - 1] = 0;
+        if (l == n)
+            break;
         double* lr = xr + off(l, l);
         double* li = xi + off(l, l);
         double nr = nrm2_split(n - l + 1, lr, li, 1), ni = 0;

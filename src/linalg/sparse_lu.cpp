@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -122,11 +123,13 @@ std::vector<int> natural_order(int n)
     return o;
 }
 
+enum class entries { solvable, nan, empty_column };
+
 // Whether SuperLU may see a: it reads outside its arrays when the pivot
 // search meets a NaN beside an empty column, so a matrix with a NaN entry
 // (whose solution is NaN in any case) or with a column holding no entry
 // (singular) is answered here.
-bool solvable_entries(const Mm& a)
+entries check_entries(const Mm& a)
 {
     const int n = a.cols(), nnz = a.getnnz();
     const double* re = a.addr();
@@ -134,13 +137,13 @@ bool solvable_entries(const Mm& a)
     std::vector<char> filled(n, 0);
     for (int k = 0; k < nnz; ++k) {
         if (std::isnan(re[k]) || (im && std::isnan(im[k])))
-            return false;
+            return entries::nan;
         filled[a.getindex()[k] / a.rows()] = 1;
     }
     for (int c = 0; c < n; ++c)
         if (!filled[c])
-            return false;
-    return true;
+            return entries::empty_column;
+    return entries::solvable;
 }
 
 // A maximum matching of columns to rows over a's stored entries:
@@ -250,22 +253,33 @@ void complete_structure(ccs_matrix& a)
     a = std::move(b);
 }
 
+enum class solved { yes, singular, out_of_memory };
+
 // Solves the real system a (compressed columns) with dense B in place.
-// A null order lets SuperLU choose a fill-reducing one.
-bool solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, int nrhs, bool augmented = false)
+// A null order lets SuperLU choose a fill-reducing one. With regular_only,
+// a system whose reciprocal condition estimate lies below sqrt(eps) counts
+// as singular too: its solution keeps fewer than half the digits, and a
+// singular system's estimate is rounding noise far below that (about 1e-14
+// for the augmented system of a rank-deficient A, whose scaling by s puts
+// the noise above eps).
+solved solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, int nrhs, bool augmented = false,
+                      bool regular_only = false)
 {
     int info;
+    double rcond = 1;
     try {
         complete_structure(a);
-        info = superlu_solve(a, order ? order->data() : nullptr, b, a.rows, nrhs, augmented);
+        info = superlu_solve(a, order ? order->data() : nullptr, b, a.rows, nrhs, augmented,
+                             regular_only ? &rcond : nullptr);
     } catch (const std::bad_alloc&) {
         info = a.cols + 1;
     }
     if (info > a.cols) {
         error("Out of memory!");
-        return false;
+        return solved::out_of_memory;
     }
-    return info == 0;
+    const bool regular = info == 0 && !(rcond < std::sqrt(std::numeric_limits<double>::epsilon()));
+    return regular ? solved::yes : solved::singular;
 }
 
 } // namespace
@@ -273,16 +287,20 @@ bool solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, int 
 namespace {
 
 // lusolve in the order the caller gives (order_from_p) or in a
-// fill-reducing one.
-Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
+// fill-reducing one. With regular_only, a singular system gives an empty
+// value in place of NaN.
+Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p, bool regular_only = false)
 {
     const int n = a.rows(), nrhs = b.cols();
     // Checked before SuperLU sees anything: it has no way to refuse them.
     if (!a.issparse() || a.cols() != n || b.rows() != n || a.getndims() != 2 || b.getndims() != 2 ||
         b.gettype() == qv_cell || n == 0)
         return nan_matrix(n, nrhs);
-    if (!solvable_entries(a))
-        return nan_matrix(n, nrhs);
+    const entries check = check_entries(a);
+    if (check != entries::solvable)
+        return regular_only && check == entries::empty_column ? Mm() : nan_matrix(n, nrhs);
+    // What a failed solve gives.
+    auto unsolved = [&](solved s) { return regular_only && s == solved::singular ? Mm() : nan_matrix(n, nrhs); };
     const Mm fb = dense_copy(b);
     if (a.isc() || fb.isc()) {
         // The doubled real system, in its natural order.
@@ -296,8 +314,9 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
         std::vector<int> natural;
         if (order_from_p)
             natural = natural_order(2 * n);
-        if (!solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs))
-            return nan_matrix(n, nrhs);
+        const solved s = solve_in_place(d, order_from_p ? &natural : nullptr, rhs.data(), nrhs, false, regular_only);
+        if (s != solved::yes)
+            return unsolved(s);
         Mm x = new_dense(1, n, nrhs);
         for (int c = 0; c < nrhs; ++c)
             for (int i = 0; i < n; ++i) {
@@ -310,8 +329,9 @@ Mm solve_sparse_system(const Mm& a, const Mm& b, const Mm& p, bool order_from_p)
     if (order_from_p && !column_order(p, n, order))
         return nan_matrix(n, nrhs);
     Mm x = fb;
-    if (!solve_in_place(ccs_of(a), order_from_p ? &order : nullptr, x.addr(), nrhs))
-        return nan_matrix(n, nrhs);
+    const solved s = solve_in_place(ccs_of(a), order_from_p ? &order : nullptr, x.addr(), nrhs, false, regular_only);
+    if (s != solved::yes)
+        return unsolved(s);
     return x;
 }
 
@@ -413,8 +433,9 @@ ccs_matrix doubled(const ccs_matrix& k, const std::vector<double>& im)
 Mm sparse_least_squares(const Mm& a, const Mm& b, double s)
 {
     const int m = a.rows(), n = a.cols(), nrhs = b.cols();
-    if (!solvable_entries(a))
-        return nan_matrix(n, nrhs);
+    const entries check = check_entries(a);
+    if (check != entries::solvable)
+        return check == entries::nan ? nan_matrix(n, nrhs) : Mm();
     const Mm fb = dense_copy(b);
     const bool complex = a.isc() || fb.isc();
     const std::size_t order = std::size_t(m) + std::size_t(n);
@@ -433,8 +454,9 @@ Mm sparse_least_squares(const Mm& a, const Mm& b, double s)
             if (complex)
                 rhs[order + i + ld * c] = fb.isc() ? fb.addi()[from] : 0.0;
         }
-    if (!solve_in_place(complex ? doubled(k, im) : std::move(k), nullptr, rhs.data(), nrhs, true))
-        return nan_matrix(n, nrhs);
+    const solved r = solve_in_place(complex ? doubled(k, im) : std::move(k), nullptr, rhs.data(), nrhs, true, true);
+    if (r != solved::yes)
+        return r == solved::singular ? Mm() : nan_matrix(n, nrhs);
     Mm x = new_dense(complex, n, nrhs);
     for (int c = 0; c < nrhs; ++c)
         for (int j = 0; j < n; ++j) {
@@ -482,6 +504,11 @@ Mm lusolve(const Mm& a, const Mm& b, const Mm& p)
 Mm sparse_solve(const Mm& a, const Mm& b)
 {
     return solve_sparse_system(a, b, Mm(), false);
+}
+
+Mm sparse_solve_if_regular(const Mm& a, const Mm& b)
+{
+    return solve_sparse_system(a, b, Mm(), false, true);
 }
 
 void sparse_lu_factor(const Mm& a0, const Mm& pc, Mm& L, Mm& U, Mm& r, Mm& c)

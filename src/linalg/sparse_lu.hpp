@@ -23,8 +23,11 @@ int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L,
 // in the column order perm_c, or in COLAMD's fill-reducing order when
 // perm_c is null. Returns SuperLU's info; B holds X only when it is 0.
 // augmented (with a null perm_c): a is a least-squares system
-// [s*I A; A' 0], ordered and pivoted to keep its structure.
-int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs, bool augmented = false);
+// [s*I A; A' 0], ordered and pivoted to keep its structure. rcond, when
+// given, receives SuperLU's estimate of A's reciprocal condition number in
+// the 1-norm (0 when info is not 0).
+int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs, bool augmented = false,
+                  double* rcond = nullptr);
 
 // COLAMD's fill-reducing column order of a (n = cols entries, 0-based).
 void superlu_fill_reducing_order(const ccs_matrix& a, int* perm_c);
@@ -41,8 +44,18 @@ bool sparse_lu_pivots(const Mm& a, std::vector<double>& pivots, std::vector<int>
 // solution up to rounding: SuperLU chooses a fill-reducing one.
 Mm sparse_solve(const Mm& a, const Mm& b);
 
+// The same for a square part of a rectangular system, which the caller can
+// solve another way: an empty value in place of an answer when a is
+// singular or nearly so (an exactly zero pivot, a column without entries,
+// or a reciprocal condition estimate below sqrt(eps)). NaN when a holds a
+// NaN.
+Mm sparse_solve_if_regular(const Mm& a, const Mm& b);
+
 // The least-squares solution of a tall sparse a (m > n) by the augmented
 // system [s*I A; A' 0] [r; x] = [b; 0], built as compressed columns (it is
 // never a value, so its order m + n may pass what a value holds) and solved
-// in a fill-reducing order; x is returned (NaN where the solve fails).
+// in a fill-reducing order; x is returned. NaN when a holds a NaN, and an
+// empty value when the augmented system is singular or nearly so, as
+// sparse_solve_if_regular judges it (A has, or nearly has, lower rank than
+// it has columns): the caller's dense solve then reads the rank.
 Mm sparse_least_squares(const Mm& a, const Mm& b, double s);

@@ -8,6 +8,7 @@
 #include <slu_ddefs.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -126,7 +127,7 @@ int superlu_factor(const ccs_matrix& a, int* perm_c, int* perm_r, ccs_matrix& L,
     return info;
 }
 
-int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs, bool augmented)
+int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, int nrhs, bool augmented, double* rcond)
 {
     const int n = a.cols;
     superlu_options_t options;
@@ -156,6 +157,22 @@ int superlu_solve(const ccs_matrix& a, const int* perm_c, double* b, int ldb, in
     dgssv(&options, &A.m, pc.data(), pr.data(), &f.L, &f.U, &B, &stat.s, &info);
     f.made = info >= 0 && info <= n;
     Destroy_SuperMatrix_Store(&B);
+    if (rcond) {
+        *rcond = 0;
+        if (info == 0) {
+            // The 1-norm of A: its permutations leave it as it is.
+            double anorm = 0;
+            for (int j = 0; j < a.cols; ++j) {
+                double sum = 0;
+                for (int p = a.jc[j]; p < a.jc[j + 1]; ++p)
+                    sum += std::fabs(a.v[p]);
+                anorm = std::max(anorm, sum);
+            }
+            char norm[] = "1";
+            int cinfo = 0;
+            dgscon(norm, &f.L, &f.U, anorm, rcond, &stat.s, &cinfo);
+        }
+    }
     return info;
 }
 

@@ -5,6 +5,7 @@
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/scaling.hpp"
 #include "platform/blas_threads.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -710,8 +711,15 @@ namespace {
 
 // Runs the right kernel on the dense copy x (m-by-n), writing k values into
 // sv (real) and the vectors into u (m-by-ucols) and v (n-by-n) when given.
+// x is first scaled by a power of two into the middle of the range: the
+// complex iteration's products of two entries otherwise fall into the
+// subnormal range near 1e-300 (or overflow near 1e300) and take digits
+// with them. The vectors are those of the scaled matrix; the values are
+// scaled back, exactly unless they leave the normal range.
 int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
 {
+    const int shift = safe_range_exponent(x);
+    scale_by_power_of_two(x, shift);
     const int m = x.rows(), n = x.cols(), k = std::min(m, n);
     const int ns = std::min(m + 1, n);
     const bool complex = x.isc();
@@ -731,7 +739,7 @@ int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
                            vr, vi, &ldv, work.get(), work.get() + m, &job, &info);
     }
     for (int i = 0; i < k; ++i)
-        sv[i] = i < info ? NAN : s[i];
+        sv[i] = i < info ? NAN : std::ldexp(s[i], -shift);
     return info;
 }
 

@@ -45,6 +45,17 @@ const std::vector<SpreadReference> spread_reference = {
 #include "data/expm_spread_reference.inc"
 };
 
+struct RootLogReference {
+    const char* what;
+    const char* function;
+    int n;
+    std::vector<double> a_re, a_im, f_re, f_im;
+};
+
+const std::vector<RootLogReference> root_log_reference = {
+#include "data/root_log_reference.inc"
+};
+
 double max_abs(const Mm& x)
 {
     double m = 0;
@@ -202,6 +213,62 @@ TEST(Sqrtm, SquareReproducesTheArgument)
     EXPECT_TRUE(y.isc());
     EXPECT_LE(max_diff(y * y, b), 1e-13);
     EXPECT_ERROR(sqrtm(zeros(2.0, 3.0)), "sqrtm: square matrix expected, but matrix (temporary) has 2 rows and 3 columns");
+}
+
+// An imaginary part was dropped whenever it was below 2.2e-16, whatever the
+// result's size: sqrtm(-1e-40) was 0 and a Hermitian positive definite
+// matrix times 2^-1000 lost its whole imaginary part. And logm(expm(B)) of
+// a real B was complex-typed by imaginary parts of rounding size. The
+// imaginary part now goes exactly when the argument is real with no
+// eigenvalue on the negative real axis (then f(A) is real); mpmath's
+// values.
+TEST(MatrixFunctions, ImaginaryPartsFollowTheArgument)
+{
+    ASSERT_GE(root_log_reference.size(), 6u);
+    for (const auto& c : root_log_reference) {
+        SCOPED_TRACE(c.what);
+        const Mm a = linalg_test::matrix_from(c.n, c.n, c.a_re, c.a_im);
+        const Mm got = std::string(c.function) == "sqrtm" ? sqrtm(a) : logm(a);
+        const Mm want = linalg_test::matrix_from(c.n, c.n, c.f_re, c.f_im);
+        EXPECT_EQ(bool(got.isc()), bool(want.isc()));
+        EXPECT_LE(max_diff(got, want), 1e-13 * max_abs(want));
+    }
+}
+
+// sqrtm and logm of a gallery of matrices over scales 2^-1000 .. 2^1000:
+// sqrtm(s*A)^2 = s*A, sqrtm(s*A) = sqrt(s)*sqrtm(A), logm(s*A) =
+// logm(A) + log(s)*I, each to rounding, and the result real exactly when A
+// is real without a negative real eigenvalue.
+TEST(MatrixFunctions, RootsAndLogarithmsAcrossScales)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+        bool complex_result;
+    };
+    const std::vector<Case> cases = {
+        {"symmetric positive definite", test::real(3, 3, {4, 1, 0, 1, 5, 2, 0, 2, 6}), false},
+        {"real, eigenvalues 1 +- 2i and 3", test::real(3, 3, {1, 2, 0, -2, 1, 0, 0.5, 0, 3}), false},
+        {"real nonsymmetric, eigenvalues 2 and 3", test::real(2, 2, {2, 0, 1, 3}), false},
+        {"a negative eigenvalue", test::real(2, 2, {-4, 0, 1, 9}), true},
+        {"Hermitian positive definite", test::complex(2, 2, {2, 1, 1, 3}, {0, -1, 1, 0}), true},
+        {"complex", test::complex(2, 2, {1, -1, 3, 2}, {2, 0, 0, -1}), true},
+    };
+    for (const Case& c : cases) {
+        const int n = c.a.rows();
+        const Mm root = sqrtm(c.a), log1 = logm(c.a);
+        for (int k : {-1000, -500, -100, 0, 100, 500, 1000}) {
+            SCOPED_TRACE(std::string(c.what) + " times 2^" + std::to_string(k));
+            const Mm sa = std::ldexp(1.0, k) * c.a;
+            const Mm x = sqrtm(sa), l = logm(sa);
+            EXPECT_EQ(bool(x.isc()), c.complex_result);
+            EXPECT_EQ(bool(l.isc()), c.complex_result);
+            EXPECT_LE(max_diff(x * x, sa), 1e-13 * max_abs(sa));
+            EXPECT_LE(max_diff(x, std::ldexp(1.0, k / 2) * root), 1e-13 * max_abs(x));
+            const Mm shifted = log1 + (k * std::log(2.0)) * eye(double(n));
+            EXPECT_LE(max_diff(l, shifted), 1e-13 * max_abs(shifted));
+        }
+    }
 }
 
 TEST(Mpower, PowersOfMatrices)

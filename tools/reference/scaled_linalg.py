@@ -52,3 +52,12 @@ T, Z = sl.schur(Bc)
 print("schur of [1e40 1+1i;0 1.23e-290]", [repr(x) for x in T.ravel()], [repr(x) for x in Z.ravel()])
 H, Q = sl.hessenberg(Bc, calc_q=True)
 print("hess of [1e40 1+1i;0 1.23e-290]", [repr(x) for x in H.ravel()], [repr(x) for x in Q.ravel()])
+
+# A complex matrix near the bottom of the range: magic(4) + 16i*hilb(4)
+# (hilb's elements rounded to doubles, as the library makes them), whose
+# singular values times 2^-1000 are those of A0*2^-1000.
+magic4 = [[16, 2, 3, 13], [5, 11, 10, 8], [9, 7, 6, 12], [4, 14, 15, 1]]
+A0 = mp.matrix([[mp.mpc(magic4[i][j], 16 * float(1.0 / (i + j + 1))) for j in range(4)] for i in range(4)])
+s = mp.svd_c(A0, compute_uv=False)
+print("complex svd of (magic(4) + 16i*hilb(4))*2^-1000",
+      [repr(float(x * mp.mpf(2) ** -1000)) for x in sorted(s, reverse=True)])
