@@ -3,6 +3,7 @@
 // environment queries.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -322,6 +323,42 @@ TEST(Values, LinspaceWithAFractionalCount)
     }
     EXPECT_EQ(test::values(linspace(Mm(0.0), Mm(1.0), Mm(2.5))), (std::vector<double>{0, 1}));
     EXPECT_EQ(test::values(logspace(Mm(0.0), Mm(2.0), Mm(3.7))), (std::vector<double>{1, 10, 100}));
+}
+
+// Ends whose difference overflows: the first point is a, the last b, and
+// every one within a few eps of the larger end of the exact point.
+TEST(Values, LinspaceBetweenEndsFarApart)
+{
+    struct Case {
+        double a, b, n;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+#include "data/linspace_wide.inc"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("linspace(" + std::to_string(c.a) + ", " + std::to_string(c.b) + ", " + std::to_string(c.n) + ")");
+        const std::vector<double> got = test::values(linspace(Mm(c.a), Mm(c.b), Mm(c.n)));
+        ASSERT_EQ(got.size(), c.expected.size());
+        EXPECT_EQ(got.front(), c.a);
+        EXPECT_EQ(got.back(), c.b);
+        const double bound = 4 * std::numeric_limits<double>::epsilon() * std::max(std::fabs(c.a), std::fabs(c.b));
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_LE(std::fabs(got[k] - c.expected[k]), bound) << k << ": " << got[k] << " vs " << c.expected[k];
+    }
+    // The calls, spelled out.
+    EXPECT_EQ(test::values(linspace(Mm(1e308), Mm(-1e308), Mm(3.0))), (std::vector<double>{1e308, 0, -1e308}));
+    EXPECT_EQ(test::values(linspace(Mm(-1.5e308), Mm(1.5e308), Mm(5.0))),
+              (std::vector<double>{-1.5e308, -0.75e308, 0, 0.75e308, 1.5e308}));
+    // Complex ends: each part alike, the ends kept.
+    const Mm z = linspace(test::complex(1, 1, {1e308}, {-1.7e308}), test::complex(1, 1, {-1e308}, {1.7e308}), Mm(3.0));
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(test::values(z), (std::vector<double>{1e308, 0, -1e308}));
+    EXPECT_EQ(std::vector<double>(z.addi(), z.addi() + 3), (std::vector<double>{-1.7e308, 0, 1.7e308}));
+    // Infinite ends stay ends; what lies between is what the formula gives.
+    const std::vector<double> to_inf = test::values(linspace(Mm(0.0), Mm(INFINITY), Mm(3.0)));
+    EXPECT_EQ(to_inf.front(), 0);
+    EXPECT_EQ(to_inf.back(), INFINITY);
 }
 
 TEST(Values, ConstantsAndEnvironment)
