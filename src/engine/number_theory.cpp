@@ -524,7 +524,14 @@ Mm primes(const Mm& n)
         error("primes: n not scalar");
         return x_M;
     }
-    const int limit = round_to_count(number_at(n, 0));
+    const double given = number_at(n, 0);
+    if (std::round(given) > INT_MAX) {
+        // Inf among them: the sieve cannot hold the range, and a list cut
+        // short would pass for the whole one.
+        error("primes: n is above 2147483647, the largest limit the sieve holds");
+        return x_M;
+    }
+    const int limit = round_to_count(given);
     if (limit == 0)
         return nop_M;
     try {

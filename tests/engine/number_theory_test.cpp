@@ -197,13 +197,13 @@ TEST(Factor, LargeNumbersAgainstTheirProducts)
 
 TEST(Primes, RefusedStorageIsOutOfMemory)
 {
-    // primes(Inf) asks for every prime below 2^31: its sieve alone is
+    // primes(2^31 - 1) asks for every prime below 2^31: its sieve alone is
     // 128 MB. When the allocator refuses, the call reports, never ends the
     // process.
     struct disarm {
         ~disarm() { qv_fail_allocation(0); }
     };
-    const Mm every(inf), million(1e6);
+    const Mm every(2147483647.0), million(1e6);
     for (long refused : {1L, 2L}) {
         SCOPED_TRACE(refused);
         const Mm& n = refused == 1 ? every : million;  // the second refusal is the result
@@ -212,6 +212,16 @@ TEST(Primes, RefusedStorageIsOutOfMemory)
         EXPECT_EQ(test::error_of([&] { primes(n); }), "Out of memory!");
     }
     EXPECT_EQ(primes(Mm(1e6)).size(), 78498);
+}
+
+// A limit past what the sieve holds is refused before anything is
+// allocated, never cut short to the primes below 2^31.
+TEST(Primes, LimitsBeyondTheSieveAreRefused)
+{
+    for (double n : {inf, 2147483647.5, 0x1p31, 1e300}) {
+        SCOPED_TRACE(n);
+        EXPECT_ERROR(primes(Mm(n)), "primes: n is above 2147483647, the largest limit the sieve holds");
+    }
 }
 
 TEST(Primes, UpToRoundedN)
