@@ -390,7 +390,10 @@ struct bezout {
 
 // g = |a| c' + |b| d' by the extended Euclidean algorithm, then the signs of
 // a and b moved onto the coefficients. Non-finite operands have no divisor.
-// The bound on the steps holds with room to spare for whole numbers (the
+// Whole operands take their remainders from fmod, exact at any magnitude
+// (above 2^53 r0 - floor(r0/r1) r1 in doubles is not), so g is their exact
+// divisor; the quotient is the whole number that remainder implies. The
+// bound on the steps holds with room to spare for whole numbers (the
 // remainders fall at least as fast as Fibonacci numbers); it keeps real
 // operands, whose rounded remainders need not reach zero, from cycling.
 bezout extended_gcd(double a, double b)
@@ -398,10 +401,18 @@ bezout extended_gcd(double a, double b)
     if (!std::isfinite(a) || !std::isfinite(b))
         return {NAN, NAN, NAN};
     double r0 = std::fabs(a), r1 = std::fabs(b);
+    const bool whole = whole_numbers(r0, r1);
     double s0 = 1, s1 = 0, t0 = 0, t1 = 1;
     for (int step = 0; r1 != 0 && r1 == r1 && step < 4096; ++step) {
-        const double q = std::floor(r0 / r1);
-        const double r = r0 - q * r1, s = s0 - q * s1, t = t0 - q * t1;
+        double q, r;
+        if (whole) {
+            r = std::fmod(r0, r1);
+            q = std::round((r0 - r) / r1);
+        } else {
+            q = std::floor(r0 / r1);
+            r = r0 - q * r1;
+        }
+        const double s = s0 - q * s1, t = t0 - q * t1;
         r0 = r1, r1 = r;
         s0 = s1, s1 = s;
         t0 = t1, t1 = t;
@@ -433,6 +444,34 @@ void gcd_values(const Mm& a, const Mm& b, Mm& g, Mm& c, Mm& d)
     g = gv;
     c = cv;
     d = dv;
+}
+
+// A whole x != 0 as odd * 2^twos.
+void odd_part(double x, std::uint64_t& odd, int& twos)
+{
+    int e;
+    const double m = std::frexp(std::fabs(x), &e);  // |x| = m 2^e, 1/2 <= m < 1
+    odd = static_cast<std::uint64_t>(std::ldexp(m, 53));
+    twos = e - 53;
+    const int zeros = __builtin_ctzll(odd);
+    odd >>= zeros;
+    twos += zeros;
+}
+
+// The least common multiple of x and y (g their gcd), rounded once: whole
+// non-zero x and y are odd parts times powers of two, so the multiple is
+// (odd_x / odd_g) odd_y, at most 106 bits, times the larger power.
+double whole_multiple(double x, double y, double g)
+{
+    if (!(std::isfinite(x) && std::isfinite(y) && whole_numbers(x, y) && x != 0 && y != 0))
+        return x * (y / g);
+    std::uint64_t ox, oy;
+    int tx, ty;
+    odd_part(x, ox, tx);
+    odd_part(y, oy, ty);
+    const unsigned __int128 multiple = static_cast<unsigned __int128>(ox / std::gcd(ox, oy)) * oy;
+    const double m = std::ldexp(static_cast<double>(multiple), std::max(tx, ty));
+    return (x < 0) != (y < 0) ? -m : m;
 }
 
 // ---- continued fractions ----
@@ -746,13 +785,23 @@ Mm gcd(const Mm& a, const Mm& b)
     return g;
 }
 
-// a .* (b ./ gcd): b ./ gcd is exact, so the product is exact whenever the
-// result is representable; the sign follows a .* b and lcm(0, 0) is NaN.
+// a .* (b ./ gcd), the sign following a .* b and lcm(0, 0) NaN. For real
+// whole operands the multiple is formed exactly and rounded once, since
+// above 2^53 neither b ./ gcd nor the product need be a double.
 Mm lcm(const Mm& a, const Mm& b)
 {
     if (a.isstruct() || b.isstruct())
         return call_class_function("lcm", a, b);
-    return times(a, rdivide(b, gcd(a, b)));
+    const Mm g = gcd(a, b);
+    const auto plain = [](const Mm& x) { return x.gettype() == qv_double && !x.issparse() && !x.isc(); };
+    if (!plain(a) || !plain(b) || g.size() != a.size() || a.size() != b.size())
+        return times(a, rdivide(b, g));
+    Mm r(0, 0, 0, a.getndims(), a.getdims(), qv_double);
+    if (r.size() != a.size())
+        return x_M;  // "Out of memory!" went to a hook that returned
+    for (int k = 0, n = r.size(); k < n; ++k)
+        r.addr()[k] = whole_multiple(a.addr()[k], b.addr()[k], g.addr()[k]);
+    return r;
 }
 
 // ---- rational approximation ----

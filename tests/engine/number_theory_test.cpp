@@ -371,3 +371,63 @@ TEST(Rat, ToleranceAndShapes)
 }
 
 } // namespace
+
+namespace {
+
+// Whole numbers from 2^50 to 2^64 and beyond through every integer
+// function, against exact integer arithmetic (Python ints, rounded once;
+// tools/reference/whole_numbers.py). Above 2^53 every double is a whole
+// number, and each result is the exact one rounded to a double.
+struct WholeCase {
+    const char* f;
+    std::vector<double> args, expected;
+    const char* text;
+};
+
+const std::vector<WholeCase> whole_cases = {
+#include "data/whole_numbers.inc"
+};
+
+TEST(WholeNumbers, EveryIntegerFunctionAgainstExactIntegers)
+{
+    int checked = 0;
+    for (const WholeCase& c : whole_cases) {
+        std::string call = std::string(c.f) + "(";
+        for (std::size_t k = 0; k < c.args.size(); ++k)
+            call += (k ? ", " : "") + ::testing::PrintToString(c.args[k]);
+        SCOPED_TRACE(call + ")");
+        const std::string f = c.f;
+        const Mm a(c.args[0]);
+        const Mm b(c.args.size() > 1 ? c.args[1] : 0.0);
+        std::vector<double> got;
+        if (f == "gcd" && c.expected.size() == 3) {
+            Mm g, cc, dd;
+            gcd(a, b, i_o, g, cc, dd);
+            got = {g.r(), cc.r(), dd.r()};
+        } else if (f == "gcd")
+            got = {gcd(a, b).r()};
+        else if (f == "lcm")
+            got = {lcm(a, b).r()};
+        else if (f == "rem")
+            got = {rem(a, b).r()};
+        else if (f == "mod")
+            got = {mod(a, b).r()};
+        else if (f == "factor")
+            got = test::values(factor(a));
+        else if (f == "isprime")
+            got = {isprime(a).r()};
+        else if (f == "nchoosek")
+            got = {nchoosek(a, b).r()};
+        else if (f == "dec2bin") {
+            EXPECT_EQ(test::text_of(dec2bin(a)), c.text);
+            ++checked;
+            continue;
+        }
+        ASSERT_FALSE(got.empty()) << "no such function in the table";
+        EXPECT_EQ(got, c.expected);
+        ++checked;
+    }
+    EXPECT_EQ(checked, int(whole_cases.size()));
+}
+
+} // namespace
