@@ -16,6 +16,19 @@ const double nan = std::numeric_limits<double>::quiet_NaN();
 
 std::vector<double> values(const Mm& x) { return std::vector<double>(x.addr(), x.addr() + x.getnnz()); }
 
+// [m, k] = max(x) or min(x), along dim when one is given.
+void extreme_of(bool largest, const Mm& x, Mm& m, Mm& k, const Mm* dim = nullptr)
+{
+    if (dim && largest)
+        max(x, Mm(), *dim, i_o, m, k);
+    else if (dim)
+        min(x, Mm(), *dim, i_o, m, k);
+    else if (largest)
+        max(x, i_o, m, k);
+    else
+        min(x, i_o, m, k);
+}
+
 TEST(Reductions, MaxAndMinWithPositions)
 {
     struct Case {
@@ -40,10 +53,7 @@ TEST(Reductions, MaxAndMinWithPositions)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Mm m, k;
-        if (c.largest)
-            max(c.x, i_o, m, k);
-        else
-            min(c.x, i_o, m, k);
+        extreme_of(c.largest, c.x, m, k);
         ASSERT_EQ(m.getnnz(), 1);
         if (std::isnan(c.value))
             EXPECT_TRUE(std::isnan(m.r()));
@@ -382,28 +392,18 @@ TEST(Reductions, ComplexExtremesAtLargeAndSmallModuli)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Mm m, k;
-        if (c.largest)
-            max(c.x, i_o, m, k);
-        else
-            min(c.x, i_o, m, k);
+        extreme_of(c.largest, c.x, m, k);
         EXPECT_EQ(m.r(), c.re);
         EXPECT_EQ(m.isc() ? m.i() : 0.0, c.im);
         EXPECT_EQ(k.r(), c.position);
         // Down a column, and along the rows of a matrix, alike.
-        Mm column = transpose(c.x);
         Mm mc, kc;
-        if (c.largest)
-            max(column, i_o, mc, kc);
-        else
-            min(column, i_o, mc, kc);
+        extreme_of(c.largest, transpose(c.x), mc, kc);
         EXPECT_EQ(mc.r(), c.re);
         EXPECT_EQ(kc.r(), c.position);
-        Mm two_rows = (BR(c.x), semi, c.x);
+        const Mm two_rows = (BR(c.x), semi, c.x), along_rows(2.0);
         Mm mr, kr;
-        if (c.largest)
-            max(two_rows, Mm(), Mm(2.0), i_o, mr, kr);
-        else
-            min(two_rows, Mm(), Mm(2.0), i_o, mr, kr);
+        extreme_of(c.largest, two_rows, mr, kr, &along_rows);
         EXPECT_EQ(test::values(kr), (std::vector<double>{c.position, c.position}));
     }
 }
@@ -513,8 +513,8 @@ TEST(Reductions, ComplexColumnsAgreeWithAPlainModel)
             }
         const Mm along = Mm(1.0);
         Mm mx, kx, mn, kn;
-        max(x, Mm(), along, i_o, mx, kx);
-        min(x, Mm(), along, i_o, mn, kn);
+        extreme_of(true, x, mx, kx, &along);
+        extreme_of(false, x, mn, kn, &along);
         const Mm s = sum(x, along), p = prod(x, along), med = median(x, along);
         for (int c = 0; c < cols; ++c) {
             SCOPED_TRACE("trial " + std::to_string(trial) + ", column " + std::to_string(c + 1));
@@ -557,15 +557,13 @@ TEST(Reductions, ComplexColumnsAgreeWithAPlainModel)
             };
             EXPECT_TRUE(isequal(sum(u, along), sum(d, along)));
             EXPECT_EQ(sum(u, along).gettype(), qv_double);
-            Mm mu, ku, md, kd;
-            max(u, Mm(), along, i_o, mu, ku);
-            max(d, Mm(), along, i_o, md, kd);
-            EXPECT_TRUE(same_value(mu, bytes_of(md)));
-            EXPECT_TRUE(isequal(ku, kd));
-            min(u, Mm(), along, i_o, mu, ku);
-            min(d, Mm(), along, i_o, md, kd);
-            EXPECT_TRUE(same_value(mu, bytes_of(md)));
-            EXPECT_TRUE(isequal(ku, kd));
+            for (bool largest : {true, false}) {
+                Mm mu, ku, md, kd;
+                extreme_of(largest, u, mu, ku, &along);
+                extreme_of(largest, d, md, kd, &along);
+                EXPECT_TRUE(same_value(mu, bytes_of(md)));
+                EXPECT_TRUE(isequal(ku, kd));
+            }
             EXPECT_TRUE(same_value(prod(u, along), bytes_of(prod(d, along))));
             EXPECT_TRUE(same_value(cumsum(u, along), bytes_of(cumsum(d, along))));
             EXPECT_TRUE(isequal(mdouble(any(u, along)), mdouble(any(d, along))));

@@ -332,6 +332,22 @@ Array kept_elements(const Array& a, int nd, const int newd[4], Keep keep)
 
 using Outcome = std::optional<Array>;  // nothing: the statement is refused
 
+// Marks which of an extent's positions go, and counts those kept; false
+// when the rules refuse one of the positions (refused(p)).
+template <class Refused>
+bool mark_gone(const std::vector<int>& positions, int extent, Refused refused, std::vector<char>& gone, int& kept)
+{
+    gone.assign(std::size_t(extent), 0);
+    for (int p : positions) {
+        if (refused(p))
+            return false;
+        if (p >= 0 && p < extent)
+            gone[std::size_t(p)] = 1;
+    }
+    kept = extent - int(std::count(gone.begin(), gone.end(), 1));
+    return true;
+}
+
 // x(i) = [] on a full two-dimensional x.
 Outcome delete_by_one_index(const Array& a, const Index& ix)
 {
@@ -340,14 +356,10 @@ Outcome delete_by_one_index(const Array& a, const Index& ix)
         return Array{};
     if (ix.v.empty() || n == 0)
         return a;
-    std::vector<char> gone(n, 0);
-    for (int p : selected(ix, n)) {
-        if (p < 0)
-            return std::nullopt;
-        if (p < n)
-            gone[p] = 1;
-    }
-    const int r = n - int(std::count(gone.begin(), gone.end(), 1));
+    std::vector<char> gone;
+    int r;
+    if (!mark_gone(selected(ix, n), n, [](int p) { return p < 0; }, gone, r))
+        return std::nullopt;
     if (r == n)
         return a;
     const int shape[4] = {a.d[1] == 1 ? r : 1, a.d[1] == 1 ? 1 : r, 1, 1};
@@ -363,15 +375,11 @@ Outcome delete_by_two_indices(const Array& a, const Index& I, const Index& J)
     const std::vector<int> pi = selected(I, R), pj = selected(J, Q);
     if ((!ci && pi.empty()) || (!cj && pj.empty()))
         return a;
-    std::vector<char> row_gone(R, 0), col_gone(Q, 0);
-    for (int p : ci ? std::vector<int>{} : pi)
-        if (p >= 0 && p < R)
-            row_gone[p] = 1;
-    for (int p : cj ? std::vector<int>{} : pj)
-        if (p >= 0 && p < Q)
-            col_gone[p] = 1;
-    int kr = R - int(std::count(row_gone.begin(), row_gone.end(), 1));
-    int kc = Q - int(std::count(col_gone.begin(), col_gone.end(), 1));
+    std::vector<char> row_gone, col_gone;
+    int kr, kc;
+    const auto ignored = [](int) { return false; };
+    mark_gone(ci ? std::vector<int>{} : pi, R, ignored, row_gone, kr);
+    mark_gone(cj ? std::vector<int>{} : pj, Q, ignored, col_gone, kc);
     bool as_colon_i = ci, as_colon_j = cj;
     const bool every_row = !ci && kr == 0, every_col = !cj && kc == 0;
     if (every_row && !cj && !every_col) {
@@ -430,14 +438,10 @@ Outcome delete_in_general(const Array& a, const std::vector<Index>& ix)
     int above_one = 0;
     for (int c = 0; c < a.nd; ++c)
         above_one += a.d[c] > 1;
-    std::vector<char> gone(extent, 0);
-    for (int p : pos) {
-        if (p < 0 || (k == 1 && above_one >= 2 && p >= n))
-            return std::nullopt;
-        if (p < extent)
-            gone[p] = 1;
-    }
-    const int kept = extent - int(std::count(gone.begin(), gone.end(), 1));
+    std::vector<char> gone;
+    int kept;
+    if (!mark_gone(pos, extent, [&](int p) { return p < 0 || (k == 1 && above_one >= 2 && p >= n); }, gone, kept))
+        return std::nullopt;
     if (kept == extent)
         return a;
     int newd[4] = {1, 1, 1, 1}, nd = a.nd;
