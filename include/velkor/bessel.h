@@ -2,8 +2,9 @@
 // Each family returns its value; the forms with i_o also deliver the status
 // array: per element 0 (ok), 1 (bad input, NaN), 2 (overflow, Inf),
 // 3 (half the digits lost, value kept), 4 (all digits lost, NaN) or
-// 5 (no convergence, or a NaN argument; NaN). An overflow at a negative
-// order carries the sign of the value (+-Inf). A scale of 1 asks for the
+// 5 (no convergence, or a NaN argument; NaN). An overflow of a real value
+// carries its sign (+-Inf); at z = 0 each function gives its limit along the
+// positive real axis (bessely(-0.5, 0) is 0). A scale of 1 asks for the
 // scaled forms: J and Y times exp(-|Im z|), I times exp(-|Re z|), K times
 // exp(z), H1 times exp(-iz), H2 times exp(iz).
 #pragma once

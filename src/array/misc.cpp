@@ -11,6 +11,7 @@
 #include "velkor/value.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -459,14 +460,49 @@ Mm M_from_double_array(double* p, int rows, int cols)
 
 Mm linspace(const Mm& a, const Mm& b) { return linspace(a, b, Mm(100.0)); }
 
+namespace {
+
+// Point k of the m steps from a to b: a + k (b - a) / m, formed without an
+// overflow the points themselves do not have (a - b past the range, or k
+// times it).
+double point_between(double a, double b, double k, double m)
+{
+    const double d = b - a;
+    if (std::isfinite(d)) {
+        const double t = k * d;
+        return std::isfinite(t) ? a + t / m : a + k * (d / m);
+    }
+    return a / m * (m - k) + b / m * k;
+}
+
+bool scalar_double(const Mm& x) { return x.gettype() == qv_double && !x.issparse() && x.size() == 1; }
+
+} // namespace
+
 // A fractional count asks for its whole part of points, still from a to b
-// (2.5 gives the two ends).
+// (2.5 gives the two ends). The first point is a and the last b.
 Mm linspace(const Mm& a, const Mm& b, const Mm& n)
 {
     const double m = std::floor(n.r()) - 1;
     if (!(m >= 1))
         return b;
-    return plus(a, rdivide(times(colon(0.0, 1.0, m), minus(b, a)), Mm(m)));
+    if (!scalar_double(a) || !scalar_double(b) || m >= INT_MAX)
+        return plus(a, rdivide(times(colon(0.0, 1.0, m), minus(b, a)), Mm(m)));
+    const bool complex = a.isc() || b.isc();
+    const int count = static_cast<int>(m) + 1;
+    Mm r(complex, 0, 0, 1, count, qv_double);
+    if (r.size() != count)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    auto fill = [&](double* out, double from, double to) {
+        out[0] = from;
+        for (int k = 1; k < count - 1; ++k)
+            out[k] = point_between(from, to, k, m);
+        out[count - 1] = to;
+    };
+    fill(r.addr(), *a.addr(), *b.addr());
+    if (complex)
+        fill(r.addi(), a.isc() ? *a.addi() : 0.0, b.isc() ? *b.addi() : 0.0);
+    return r;
 }
 
 Mm logspace(const Mm& a, const Mm& b) { return logspace(a, b, Mm(50.0)); }

@@ -62,17 +62,53 @@ Mm position_list(const int* pos, int n, bool as_row)
 
 // The list sorted as sort orders it (NaN last, complex values by modulus,
 // then angle; ties in input order), with the sorted positions that close a
-// run of equal values: the last occurrence of each distinct value.
+// run of equal values: the last occurrence of each distinct value. Complex
+// values tied in modulus and angle but unequal (1 + 1e-20i and 1 + 2e-20i
+// round to the same pair) are further ordered by real and imaginary part,
+// so that equal values meet and two lists merge in one order.
 struct distinct_values {
     Mm sorted;
+    Mm modulus, angle;    // of the sorted values, for a complex list
     scratch<int> origin;  // 0-based input position of each sorted element
     scratch<int> kept;    // sorted positions of the distinct values, ascending
     int count = 0;
 
+    bool complex() const { return sorted.isc(); }
     double re(int k) const { return sorted.addr()[kept[k]]; }
-    double im(int k) const { return sorted.isc() ? sorted.addi()[kept[k]] : 0.0; }
+    double im(int k) const { return complex() ? sorted.addi()[kept[k]] : 0.0; }
+    bool nan(int k) const { return complex() ? is_nan(modulus.addr()[kept[k]]) : is_nan(re(k)); }
     int last(int k) const { return origin[kept[k]]; }
 };
+
+// Orders a run [from, to) of sorted complex values tied in modulus and
+// angle by real, then imaginary part; equal values keep input order.
+void order_tied_run(distinct_values& d, int from, int to)
+{
+    double* re = d.sorted.addr();
+    double* im = d.sorted.addi();
+    bool all_equal = true;
+    for (int k = from + 1; k < to && all_equal; ++k)
+        all_equal = re[k] == re[from] && im[k] == im[from];
+    if (all_equal)
+        return;
+    std::vector<int> order(static_cast<std::size_t>(to - from));
+    for (int k = from; k < to; ++k)
+        order[k - from] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int u, int v) { return re[u] < re[v] || (re[u] == re[v] && im[u] < im[v]); });
+    std::vector<double> r, i;
+    std::vector<int> o;
+    for (int k : order) {
+        r.push_back(re[k]);
+        i.push_back(im[k]);
+        o.push_back(d.origin[k]);
+    }
+    for (int k = from; k < to; ++k) {
+        re[k] = r[k - from];
+        im[k] = i[k - from];
+        d.origin[k] = o[k - from];
+    }
+}
 
 // group, when given, receives for each input element the 1-based number of
 // its distinct value.
@@ -86,7 +122,12 @@ void find_distinct(const Mm& list, distinct_values& d, double* group)
     column.reshape(n, 1);
     Mm index;
     sort_engine(column, d.sorted, index);
-    if (index.size() != n || d.sorted.size() != n) {
+    if (d.sorted.isc()) {
+        d.modulus = abs(d.sorted);
+        d.angle = angle(d.sorted);
+    }
+    if (index.size() != n || d.sorted.size() != n ||
+        (d.sorted.isc() && (d.modulus.size() != n || d.angle.size() != n))) {
         // A refused allocation under a returning hook: no distinct values,
         // and every element in group 0.
         if (group)
@@ -98,6 +139,16 @@ void find_distinct(const Mm& list, distinct_values& d, double* group)
     const double* ix = index.addr();
     for (int k = 0; k < n; ++k)
         d.origin[k] = static_cast<int>(ix[k]) - 1;
+    if (d.sorted.isc()) {
+        const double* m = d.modulus.addr();
+        const double* a = d.angle.addr();
+        for (int from = 0, to; from < n; from = to) {
+            for (to = from + 1; to < n && m[to] == m[from] && a[to] == a[from];)
+                ++to;
+            if (to - from > 1)
+                order_tied_run(d, from, to);
+        }
+    }
     const double* re = d.sorted.addr();
     const double* im = d.sorted.addi();
     int number = 1;
@@ -110,6 +161,23 @@ void find_distinct(const Mm& list, distinct_values& d, double* group)
             ++number;
         }
     }
+}
+
+// -1, 0 or 1 as distinct value p of a comes before, equals or follows
+// distinct value q of b in the order both lists are sorted in; neither NaN.
+int compare_sorted(const distinct_values& a, int p, const distinct_values& b, int q)
+{
+    auto order = [](double u, double v) { return u < v ? -1 : u > v ? 1 : 0; };
+    if (!a.complex())
+        return order(a.re(p), b.re(q));
+    const int pa = a.kept[p], pb = b.kept[q];
+    if (int c = order(a.modulus.addr()[pa], b.modulus.addr()[pb]))
+        return c;
+    if (int c = order(a.angle.addr()[pa], b.angle.addr()[pb]))
+        return c;
+    if (int c = order(a.re(p), b.re(q)))
+        return c;
+    return order(a.im(p), b.im(q));
 }
 
 void unique_elements(const Mm& a, Mm& b, Mm& i, Mm& j)
@@ -158,10 +226,12 @@ void unique_elements(const Mm& a, Mm& b, Mm& i, Mm& j)
 }
 
 // The two argument lists of a merge, each reduced to its distinct values.
+// When either is complex both are, so that both sort by modulus, then angle.
 struct merge_lists {
     distinct_values a, b;
     bool as_row = false;  // results are rows when either argument has one row
     bool text = false;    // either argument is text
+    bool complex = false;
 };
 
 bool prepare_merge(const Mm& A, const Mm& B, const char* f, merge_lists& m)
@@ -171,22 +241,48 @@ bool prepare_merge(const Mm& A, const Mm& B, const char* f, merge_lists& m)
         return false;
     m.as_row = A.rows() == 1 || B.rows() == 1;
     m.text = A.isstr() || B.isstr();
+    m.complex = x.isc() || y.isc();
+    auto as_complex = [](Mm& v) {
+        if (v.isc())
+            return true;
+        Mm c;
+        c.deepcopy(1, 0, v, qv_double);
+        if (c.size() != v.size() || !c.isc())
+            return false;  // "Out of memory!" went to a hook that returned
+        v = c;
+        return true;
+    };
+    if (m.complex && (!as_complex(x) || !as_complex(y)))
+        return false;
     find_distinct(x, m.a, nullptr);
     find_distinct(y, m.b, nullptr);
     return true;
 }
 
-// The real values and positions a walk recorded, as the outputs R, ia, ib.
+// The values and positions a walk recorded, as the outputs R, ia, ib.
 struct walk_record {
-    std::vector<double> values;
+    std::vector<double> re, im;
     std::vector<int> from_a, from_b;
+
+    void take(const distinct_values& d, int k, std::vector<int>& from)
+    {
+        re.push_back(d.re(k));
+        im.push_back(d.im(k));
+        from.push_back(k);
+    }
 };
 
 void emit_walk(const merge_lists& m, const walk_record& w, Mm& R, Mm& ia, Mm& ib)
 {
-    const int n = static_cast<int>(w.values.size());
-    Mm r = list_value(n, m.as_row);
-    std::copy(w.values.begin(), w.values.end(), r.addr());
+    const int n = static_cast<int>(w.re.size());
+    Mm r = list_value(n, m.as_row, m.complex);
+    if (r.size() != n) {
+        R = ia = ib = x_M;  // "Out of memory!" went to a hook that returned
+        return;
+    }
+    std::copy(w.re.begin(), w.re.end(), r.addr());
+    if (m.complex)
+        std::copy(w.im.begin(), w.im.end(), r.addi());
     r.setstr(m.text);
     std::vector<int> pa(w.from_a.size()), pb(w.from_b.size());
     for (std::size_t k = 0; k < pa.size(); ++k)
@@ -198,7 +294,8 @@ void emit_walk(const merge_lists& m, const walk_record& w, Mm& R, Mm& ia, Mm& ib
     ib = position_list(pb.data(), static_cast<int>(pb.size()), m.as_row);
 }
 
-// The walks compare real parts only; NaN is never equal to anything.
+// The walks compare in sort order (complex values by modulus, angle, then
+// parts); NaN is never equal to anything.
 void intersect_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
 {
     merge_lists m;
@@ -209,14 +306,13 @@ void intersect_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
     walk_record w;
     int p = 0, q = 0;
     while (p < m.a.count && q < m.b.count) {
-        const double x = m.a.re(p), y = m.b.re(q);
-        if (x < y || is_nan(x) || is_nan(y))
+        const int c = m.a.nan(p) || m.b.nan(q) ? -1 : compare_sorted(m.a, p, m.b, q);
+        if (c < 0)
             ++p;
-        else if (x > y)
+        else if (c > 0)
             ++q;
         else {
-            w.values.push_back(x);
-            w.from_a.push_back(p++);
+            w.take(m.a, p++, w.from_a);
             w.from_b.push_back(q++);
         }
     }
@@ -233,20 +329,16 @@ void setdiff_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia)
     walk_record w;
     int p = 0, q = 0;
     while (p < m.a.count && q < m.b.count) {
-        const double x = m.a.re(p), y = m.b.re(q);
-        if (!is_nan(x) && !is_nan(y) && x >= y) {
-            if (x == y)
+        const int c = m.a.nan(p) || m.b.nan(q) ? -1 : compare_sorted(m.a, p, m.b, q);
+        if (c >= 0) {
+            if (c == 0)
                 ++p;
             ++q;
-        } else {
-            w.values.push_back(x);
-            w.from_a.push_back(p++);
-        }
+        } else
+            w.take(m.a, p++, w.from_a);
     }
-    for (; p < m.a.count; ++p) {
-        w.values.push_back(m.a.re(p));
-        w.from_a.push_back(p);
-    }
+    for (; p < m.a.count; ++p)
+        w.take(m.a, p, w.from_a);
     Mm unused;
     emit_walk(m, w, R, ia, unused);
 }
@@ -260,29 +352,22 @@ void setxor_elements(const Mm& A, const Mm& B, Mm& R, Mm& ia, Mm& ib)
     }
     walk_record w;
     int p = 0, q = 0;
-    auto take_a = [&] {
-        w.values.push_back(m.a.re(p));
-        w.from_a.push_back(p++);
-    };
-    auto take_b = [&] {
-        w.values.push_back(m.b.re(q));
-        w.from_b.push_back(q++);
-    };
     while (p < m.a.count || q < m.b.count) {
         if (q >= m.b.count)
-            take_a();
+            w.take(m.a, p++, w.from_a);
         else if (p >= m.a.count)
-            take_b();
+            w.take(m.b, q++, w.from_b);
         else {
             // Ascending with NaN last: a NaN of A waits for every number of
             // B, and NaN never matches (A's NaNs come before B's).
-            const double x = m.a.re(p), y = m.b.re(q);
-            if (is_nan(x) && !is_nan(y))
-                take_b();
-            else if (x < y || is_nan(x) || is_nan(y))
-                take_a();
-            else if (x > y)
-                take_b();
+            const bool nan_a = m.a.nan(p), nan_b = m.b.nan(q);
+            const int c = nan_a || nan_b ? 0 : compare_sorted(m.a, p, m.b, q);
+            if (nan_a && !nan_b)
+                w.take(m.b, q++, w.from_b);
+            else if (nan_a || nan_b || c < 0)
+                w.take(m.a, p++, w.from_a);
+            else if (c > 0)
+                w.take(m.b, q++, w.from_b);
             else {
                 ++p;
                 ++q;

@@ -27,8 +27,23 @@ struct Value {
     int status = 0;
 };
 
+// The sign of a real value that overflowed, or 0 where it is not known
+// (a complex value): on the positive real axis Y tends to -Inf at 0 and I
+// and K grow positive; I(n, -x) = (-1)^n I(n, x).
+int overflow_sign(int code, double zr, double zi, double order)
+{
+    if (zi != 0)
+        return 0;
+    if (zr > 0)
+        return code == bes_y ? -1 : code == mod_i || code == mod_k ? 1 : 0;
+    if (zr < 0 && code == mod_i && fix_double(order) == order)
+        return std::fmod(order, 2.0) != 0 ? -1 : 1;
+    return 0;
+}
+
 // One package call of one member; a failed call leaves NaN, never a value
-// of an earlier element.
+// of an earlier element, and an overflow of a real value its signed
+// infinity.
 Value call(int code, double zr, double zi, double order, int kode)
 {
     Value v;
@@ -67,6 +82,12 @@ Value call(int code, double zr, double zi, double order, int kode)
     if (ierr != 0 && ierr != 3) {
         yr = nan_value;
         yi = nan_value;
+    }
+    if (ierr == 2 && code != airy_a && code != airy_b) {
+        if (const int sign = overflow_sign(code, zr, zi, order)) {
+            yr = sign * inf_value;
+            yi = 0;
+        }
     }
     v.re = yr;
     v.im = yi;
@@ -226,7 +247,20 @@ Value reflected(int code, double a, double zr, double zi, int kode, double c, do
     const bool unscale = k != kode;
     Value v;
     v.status = worse(t[0].status, t[1].status);
-    if (v.status == 2 || fails(v.status))
+    if (v.status == 2) {
+        // Still overflowing: a real sum takes the sign of its infinite
+        // weighted terms (an overflowed term is still unweighted).
+        double sum = 0;
+        bool real = true;
+        for (int j = 0; j < 2; ++j) {
+            if (w[j] == 0)
+                continue;
+            real = real && t[j].im == 0;
+            sum += t[j].status == 2 ? w[j] * t[j].re : t[j].re;
+        }
+        return {real && std::isinf(sum) ? sum : nan_value, 0, 2};
+    }
+    if (fails(v.status))
         return {nan_value, 0, v.status};
     v.re = t[0].re + t[1].re;
     v.im = t[0].im + t[1].im;
@@ -253,12 +287,23 @@ Value element(int code, double nu, double zr, double zi, int kode)
     const bool integer = whole == nu;
     const bool negative = nu < 0;
     if (zero_z) {
+        // The limits along the positive real axis.
         if (code == hankel1 || code == hankel2)
             return {nan_value, 0, 0};
         if (code == mod_k)
             return {inf_value, 0, 0};
-        if (code == bes_y || (negative && !integer && (code == mod_i || code == bes_j)))
-            return {-inf_value, 0, 0};
+        if (negative && !integer && (code == bes_y || code == bes_j || code == mod_i)) {
+            // From the reflections below with a = -nu: Y(a) -> -Inf weighted
+            // by cos(a pi) in Y(-a), where J(a) -> 0 is all that is left
+            // when the cosine is 0 (Y(-1/2, z) = J(1/2, z)); Y(a) -> -Inf and
+            // K(a) -> +Inf weighted by sin(a pi) = -s in J(-a) and I(-a).
+            double c, s;
+            cos_sin_pi(nu, c, s);
+            const double weight = code == bes_y ? -c : -s;
+            return {weight == 0 ? 0.0 : std::copysign(inf_value, weight), 0, 0};
+        }
+        if (code == bes_y)  // Y(n) -> -Inf and Y(-n) = (-1)^n Y(n)
+            return {negative && is_odd(whole) ? inf_value : -inf_value, 0, 0};
     }
     if (!negative || code == mod_k)
         return call(code, zr, zi, negative ? -nu : nu, kode);

@@ -13,6 +13,7 @@
 #include "velkor/engine.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -239,6 +240,17 @@ void run(Mm& r, int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, i
 const char* op_name(op_t op) { return op >= 0 && op <= 98 ? op_names[op] : "???"; }
 
 int isieee() { return 1; }
+
+void drop_zero_imaginary(Mm& own)
+{
+    if (own.gettype() != qv_uint8) {
+        own.getreal(0);
+        return;
+    }
+    const unsigned char* im = own.getpi((unsigned char*)nullptr);
+    if (im && std::all_of(im, im + own.getnnz(), [](unsigned char b) { return b == 0; }))
+        own.getreal(1);
+}
 
 bool index_wanted(const Mm& index_out) { return !index_out.issamename(l_M_name); }
 

@@ -533,22 +533,20 @@ void extreme_kernel(const reduction& g, bool largest, double* where)
             extreme_real<false>(g, where);
         return;
     }
-    // Complex values compare squared moduli, with the same NaN rule.
+    // Complex values compare squared moduli, with the same NaN rule; the
+    // pair is scaled where the squares would overflow or underflow, so
+    // 1e200 + 1e200i and 2e200 compare as their moduli do.
     for (size_t blk = 0; blk < g.outer; ++blk) {
         const size_t in0 = blk * g.n * g.inner, out0 = blk * g.inner;
         for (size_t p = 0; p < g.inner; ++p) {
-            auto modulus = [&](size_t k) {
-                double xr = g.re[in0 + k * g.inner + p], xi = g.im[in0 + k * g.inner + p];
-                return xr * xr + xi * xi;
-            };
+            auto re = [&](size_t k) { return g.re[in0 + k * g.inner + p]; };
+            auto im = [&](size_t k) { return g.im[in0 + k * g.inner + p]; };
             size_t best = 0;
-            double v = modulus(0);
             for (size_t k = 1; k < g.n; ++k) {
-                double m = modulus(k);
-                if ((largest ? m > v : m < v) || (v != v && m == m)) {
-                    v = m;
+                double v, m;
+                complex_squared_moduli(re(best), im(best), re(k), im(k), v, m);
+                if ((largest ? m > v : m < v) || (v != v && m == m))
                     best = k;
-                }
             }
             g.o[out0 + p] = g.re[in0 + best * g.inner + p];
             if (g.oi)
@@ -557,6 +555,14 @@ void extreme_kernel(const reduction& g, bool largest, double* where)
                 where[out0 + p] = double(best + 1);
         }
     }
+}
+
+// The mean of two neighbours; halves first where their sum overflows, so
+// 1e308 and 1.7e308 give 1.35e308.
+inline double middle(double a, double b)
+{
+    const double s = a + b;
+    return std::isinf(s) && std::isfinite(a) && std::isfinite(b) ? 0.5 * a + 0.5 * b : 0.5 * s;
 }
 
 // The middle of each (already sorted) vector; NaN when any part is NaN.
@@ -577,8 +583,8 @@ void median_kernel(const reduction& g)
                 vr = re(g.n / 2);
                 vi = im(g.n / 2);
             } else {
-                vr = 0.5 * (re(g.n / 2 - 1) + re(g.n / 2));
-                vi = 0.5 * (im(g.n / 2 - 1) + im(g.n / 2));
+                vr = middle(re(g.n / 2 - 1), re(g.n / 2));
+                vi = middle(im(g.n / 2 - 1), im(g.n / 2));
             }
             g.o[out0 + p] = vr;
             if (g.oi)

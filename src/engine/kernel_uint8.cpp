@@ -385,8 +385,18 @@ void op_core_uint8(Mm& r, int complex, const Mm& a, const Mm& b, op_t op, std::i
     case op_max_2:
     case op_min_2:
         if (o.im) {
-            zero(o.re, o.n);
-            zero(o.im, o.n);
+            // Complex bytes compare moduli as their double forms do; the
+            // chosen element's parts are bytes already.
+            const bool largest = op == op_max_2;
+            arithmetic(o, a, b, [](byte x, byte) { return x; },
+                       [largest](int ar, int ai, int br, int bi, byte& re, byte& im) {
+                           double r, i;
+                           if (largest)
+                               complex_max2(ar, ai, br, bi, r, i);
+                           else
+                               complex_min2(ar, ai, br, bi, r, i);
+                           re = byte(r), im = byte(i);
+                       });
         } else if (op == op_max_2)
             through_doubles2(o, a, b, [](double x, double y) { return max_ignore_nan(x, y); });
         else

@@ -24,6 +24,11 @@ bool op_over_double(double* t, const double* u, std::size_t n, bool u_scalar, bo
 // The engine's road for an operation with a sparse operand.
 Mm sparse_path(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, int reduce, Mm& index_out);
 
+// A complex operand whose imaginary parts are all zero seen as real, on the
+// caller's own copy: a double or a byte value alike, so that a complex byte
+// value is compared as its double form would be.
+void drop_zero_imaginary(Mm& own);
+
 // Whether the caller wants the positions of max and min: l_M means no.
 bool index_wanted(const Mm& index_out);
 

@@ -75,25 +75,158 @@ bool index_matrix(double rows, int cols, Mm& out)
     return out.rows() == int(rows);
 }
 
+// An unsigned whole number of any size, in 32-bit limbs (least
+// significant first), with the few operations the binomial needs.
+class big_whole {
+public:
+    explicit big_whole(unsigned __int128 v = 0)
+    {
+        for (; v; v >>= 32)
+            limbs_.push_back(static_cast<std::uint32_t>(v));
+    }
+    // A whole double, exactly.
+    static big_whole of(double whole)
+    {
+        if (whole < 0x1p53)
+            return big_whole(static_cast<std::uint64_t>(whole));
+        int e;
+        const double m = std::frexp(whole, &e);  // whole = m 2^e, 1/2 <= m < 1
+        big_whole r(static_cast<std::uint64_t>(std::ldexp(m, 53)));
+        r.shift_left(e - 53);
+        return r;
+    }
+
+    void add(std::uint32_t v)
+    {
+        std::uint64_t carry = v;
+        for (std::size_t k = 0; carry && k < limbs_.size(); ++k) {
+            carry += limbs_[k];
+            limbs_[k] = static_cast<std::uint32_t>(carry);
+            carry >>= 32;
+        }
+        if (carry)
+            limbs_.push_back(static_cast<std::uint32_t>(carry));
+    }
+    // Subtracts v <= *this.
+    void subtract(std::uint32_t v)
+    {
+        std::int64_t borrow = v;
+        for (std::size_t k = 0; borrow && k < limbs_.size(); ++k) {
+            const std::int64_t d = std::int64_t{limbs_[k]} - borrow;
+            limbs_[k] = static_cast<std::uint32_t>(d);
+            borrow = d < 0 ? 1 : 0;
+        }
+        trim();
+    }
+    big_whole times(const big_whole& o) const
+    {
+        big_whole r;
+        r.limbs_.assign(limbs_.size() + o.limbs_.size(), 0);
+        for (std::size_t i = 0; i < limbs_.size(); ++i) {
+            std::uint64_t carry = 0;
+            for (std::size_t j = 0; j < o.limbs_.size(); ++j) {
+                carry += std::uint64_t{limbs_[i]} * o.limbs_[j] + r.limbs_[i + j];
+                r.limbs_[i + j] = static_cast<std::uint32_t>(carry);
+                carry >>= 32;
+            }
+            r.limbs_[i + o.limbs_.size()] = static_cast<std::uint32_t>(carry);
+        }
+        r.trim();
+        return r;
+    }
+    // Divides by d > 0 that divides it exactly.
+    void divide(std::uint32_t d)
+    {
+        std::uint64_t rest = 0;
+        for (std::size_t k = limbs_.size(); k-- > 0;) {
+            rest = (rest << 32) | limbs_[k];
+            limbs_[k] = static_cast<std::uint32_t>(rest / d);
+            rest %= d;
+        }
+        trim();
+    }
+    int bits() const
+    {
+        return limbs_.empty() ? 0 : int(32 * limbs_.size()) - __builtin_clz(limbs_.back());
+    }
+    // Rounded once to the nearest double (Inf past the largest).
+    double to_double() const
+    {
+        const int n = bits();
+        if (n <= 64)
+            return static_cast<double>(top_bits(0));
+        // The 64 leading bits, the lowest one set when anything below them
+        // is: enough to round a 53-bit mantissa exactly.
+        std::uint64_t top = top_bits(n - 64);
+        if (any_below(n - 64))
+            top |= 1;
+        return std::ldexp(static_cast<double>(top), n - 64);
+    }
+
+private:
+    void trim()
+    {
+        while (!limbs_.empty() && limbs_.back() == 0)
+            limbs_.pop_back();
+    }
+    void shift_left(int s)
+    {
+        if (s <= 0 || limbs_.empty())
+            return;
+        const std::size_t whole = std::size_t(s) / 32;
+        const int part = s % 32;
+        limbs_.insert(limbs_.begin(), whole, 0);
+        if (part) {
+            std::uint32_t carry = 0;
+            for (std::uint32_t& l : limbs_) {
+                const std::uint32_t next = l >> (32 - part);
+                l = (l << part) | carry;
+                carry = next;
+            }
+            if (carry)
+                limbs_.push_back(carry);
+        }
+    }
+    bool bit(int b) const { return (limbs_[std::size_t(b) / 32] >> (b % 32)) & 1; }
+    std::uint64_t top_bits(int from) const
+    {
+        std::uint64_t v = 0;
+        for (int b = std::min(bits(), from + 64) - 1; b >= from; --b)
+            v = (v << 1) | bit(b);
+        return v;
+    }
+    bool any_below(int b) const
+    {
+        for (int k = 0; k < b; ++k)
+            if (bit(k))
+                return true;
+        return false;
+    }
+
+    std::vector<std::uint32_t> limbs_;
+};
+
 // C(n, k) for a whole n >= k >= 1, taken over m = min(k, n - k) factors:
 // x = x (n - m + i) / i is C(n - m + i, i) at every step, a whole number
-// that grows with i. Exact in 128 bits while it fits, so the double result
-// is the correctly rounded coefficient; beyond that in long double, where
-// a result past the double range gives Inf (the factors are all >= 1, so
-// nothing brings it back) and one below it is off by at most an ulp.
+// that grows with i. In 128 bits while that holds it, then in whole
+// numbers of any size; the result is the exact coefficient rounded once,
+// Inf past the largest double (the factors are all >= 1, so once a step
+// is past it the result is too).
 double binomial_of_whole(double n, double k)
 {
-    const double m_double = std::min(k, n - k);
+    if (std::isinf(n))
+        return INFINITY;
+    // k <= n <= 2k makes n - k exact (Sterbenz).
+    const double m_double = 2 * k <= n ? k : n - k;
     // C(n, m) >= (n / m)^m >= 2^m: from 1100 factors on it is past the range.
     if (m_double >= 1100)
         return INFINITY;
     const int m = int(m_double);
     using wide = unsigned __int128;
-    constexpr double two_64 = 0x1p64;
     int i = 1;
     wide x = 1;
-    if (n < two_64) {
-        const auto top = static_cast<std::uint64_t>(n - m);
+    if (n < 0x1p64) {
+        const std::uint64_t top = static_cast<std::uint64_t>(n) - static_cast<std::uint64_t>(m);
         for (; i <= m; ++i) {
             if (x >> 63)
                 break;  // the next product might not fit
@@ -102,14 +235,18 @@ double binomial_of_whole(double n, double k)
         if (i > m)
             return static_cast<double>(x);
     }
-    long double y = static_cast<long double>(x);
-    const long double base = static_cast<long double>(n) - m;
+    big_whole y(x), factor = big_whole::of(n);
+    factor.subtract(static_cast<std::uint32_t>(m));
+    for (int j = 1; j < i; ++j)
+        factor.add(1);  // n - m + i, the next factor
     for (; i <= m; ++i) {
-        y = y * (base + i) / i;
-        if (y > static_cast<long double>(machine_realmax_value) * 2)
+        factor.add(1);
+        y = y.times(factor);
+        y.divide(static_cast<std::uint32_t>(i));
+        if (y.bits() > 1025)
             return INFINITY;
     }
-    return static_cast<double>(y);
+    return y.to_double();
 }
 
 // n over k for a scalar n: whole n and k are taken as they are (no squeeze
@@ -253,7 +390,10 @@ struct bezout {
 
 // g = |a| c' + |b| d' by the extended Euclidean algorithm, then the signs of
 // a and b moved onto the coefficients. Non-finite operands have no divisor.
-// The bound on the steps holds with room to spare for whole numbers (the
+// Whole operands take their remainders from fmod, exact at any magnitude
+// (above 2^53 r0 - floor(r0/r1) r1 in doubles is not), so g is their exact
+// divisor; the quotient is the whole number that remainder implies. The
+// bound on the steps holds with room to spare for whole numbers (the
 // remainders fall at least as fast as Fibonacci numbers); it keeps real
 // operands, whose rounded remainders need not reach zero, from cycling.
 bezout extended_gcd(double a, double b)
@@ -261,10 +401,18 @@ bezout extended_gcd(double a, double b)
     if (!std::isfinite(a) || !std::isfinite(b))
         return {NAN, NAN, NAN};
     double r0 = std::fabs(a), r1 = std::fabs(b);
+    const bool whole = whole_numbers(r0, r1);
     double s0 = 1, s1 = 0, t0 = 0, t1 = 1;
     for (int step = 0; r1 != 0 && r1 == r1 && step < 4096; ++step) {
-        const double q = std::floor(r0 / r1);
-        const double r = r0 - q * r1, s = s0 - q * s1, t = t0 - q * t1;
+        double q, r;
+        if (whole) {
+            r = std::fmod(r0, r1);
+            q = std::round((r0 - r) / r1);
+        } else {
+            q = std::floor(r0 / r1);
+            r = r0 - q * r1;
+        }
+        const double s = s0 - q * s1, t = t0 - q * t1;
         r0 = r1, r1 = r;
         s0 = s1, s1 = s;
         t0 = t1, t1 = t;
@@ -296,6 +444,34 @@ void gcd_values(const Mm& a, const Mm& b, Mm& g, Mm& c, Mm& d)
     g = gv;
     c = cv;
     d = dv;
+}
+
+// A whole x != 0 as odd * 2^twos.
+void odd_part(double x, std::uint64_t& odd, int& twos)
+{
+    int e;
+    const double m = std::frexp(std::fabs(x), &e);  // |x| = m 2^e, 1/2 <= m < 1
+    odd = static_cast<std::uint64_t>(std::ldexp(m, 53));
+    twos = e - 53;
+    const int zeros = __builtin_ctzll(odd);
+    odd >>= zeros;
+    twos += zeros;
+}
+
+// The least common multiple of x and y (g their gcd), rounded once: whole
+// non-zero x and y are odd parts times powers of two, so the multiple is
+// (odd_x / odd_g) odd_y, at most 106 bits, times the larger power.
+double whole_multiple(double x, double y, double g)
+{
+    if (!(std::isfinite(x) && std::isfinite(y) && whole_numbers(x, y) && x != 0 && y != 0))
+        return x * (y / g);
+    std::uint64_t ox, oy;
+    int tx, ty;
+    odd_part(x, ox, tx);
+    odd_part(y, oy, ty);
+    const unsigned __int128 multiple = static_cast<unsigned __int128>(ox / std::gcd(ox, oy)) * oy;
+    const double m = std::ldexp(static_cast<double>(multiple), std::max(tx, ty));
+    return (x < 0) != (y < 0) ? -m : m;
 }
 
 // ---- continued fractions ----
@@ -524,7 +700,14 @@ Mm primes(const Mm& n)
         error("primes: n not scalar");
         return x_M;
     }
-    const int limit = round_to_count(number_at(n, 0));
+    const double given = number_at(n, 0);
+    if (std::round(given) > INT_MAX) {
+        // Inf among them: the sieve cannot hold the range, and a list cut
+        // short would pass for the whole one.
+        error("primes: n is above 2147483647, the largest limit the sieve holds");
+        return x_M;
+    }
+    const int limit = round_to_count(given);
     if (limit == 0)
         return nop_M;
     try {
@@ -602,13 +785,23 @@ Mm gcd(const Mm& a, const Mm& b)
     return g;
 }
 
-// a .* (b ./ gcd): b ./ gcd is exact, so the product is exact whenever the
-// result is representable; the sign follows a .* b and lcm(0, 0) is NaN.
+// a .* (b ./ gcd), the sign following a .* b and lcm(0, 0) NaN. For real
+// whole operands the multiple is formed exactly and rounded once, since
+// above 2^53 neither b ./ gcd nor the product need be a double.
 Mm lcm(const Mm& a, const Mm& b)
 {
     if (a.isstruct() || b.isstruct())
         return call_class_function("lcm", a, b);
-    return times(a, rdivide(b, gcd(a, b)));
+    const Mm g = gcd(a, b);
+    const auto plain = [](const Mm& x) { return x.gettype() == qv_double && !x.issparse() && !x.isc(); };
+    if (!plain(a) || !plain(b) || g.size() != a.size() || a.size() != b.size())
+        return times(a, rdivide(b, g));
+    Mm r(0, 0, 0, a.getndims(), a.getdims(), qv_double);
+    if (r.size() != a.size())
+        return x_M;  // "Out of memory!" went to a hook that returned
+    for (int k = 0, n = r.size(); k < n; ++k)
+        r.addr()[k] = whole_multiple(a.addr()[k], b.addr()[k], g.addr()[k]);
+    return r;
 }
 
 // ---- rational approximation ----

@@ -22,15 +22,15 @@ Mm logical(Mm r)
     return r;
 }
 
-// Comparisons see a value whose imaginary parts are all zero, and a byte
-// value, as real. The part is dropped from a copy of the operand's own: the
-// caller's value keeps it.
+// Comparisons see a value whose imaginary parts are all zero as real (a
+// byte value too: 7 + 2i is not 7). The part is dropped from a copy of the
+// operand's own: the caller's value keeps it.
 const Mm& as_compared(const Mm& x, std::optional<Mm>& own)
 {
     if (!x.isc())
         return x;
     Mm& copy = own.emplace(x);
-    copy.getreal(0);
+    drop_zero_imaginary(copy);
     return copy;
 }
 

@@ -83,6 +83,10 @@ Mm triltriu(const Mm& a, const Mm& k, bool lower)
 Mm sparse_product(Mm a, Mm b)
 {
     match_sparsity(a, b);
+    // A stored zero takes no part, as an unstored one does not: 0 * NaN
+    // would otherwise leave NaN where the product holds 0.
+    a = without_stored_zeros(a);
+    b = without_stored_zeros(b);
     if (!a.issparse() || !b.issparse())
         return x_M;  // a conversion refused under a returning hook
     const int m = a.rows(), k = a.cols(), n = b.cols();

@@ -119,13 +119,14 @@ bool extreme_columns(op_t op, const Mm& x, const Mm& dim, Mm& result, Mm& positi
     return true;
 }
 
-// max and min: a value whose imaginary parts are all zero, and a byte
-// value, count as real, on a copy of the operand's own.
+// max and min: a value whose imaginary parts are all zero counts as real,
+// on a copy of the operand's own; a complex byte value compares moduli as
+// its double form does.
 Mm extreme(op_t op, const Mm& given, const Mm& dim, Mm& positions)
 {
     std::optional<Mm> own;
     if (given.isc())
-        own.emplace(given).getreal(0);
+        drop_zero_imaginary(own.emplace(given));
     const Mm& x = own ? *own : given;
     Mm r;
     if (extreme_columns(op, x, dim, r, positions, index_wanted(positions)))
@@ -154,11 +155,12 @@ Mm cumsum(const Mm& x, const Mm& dim) { return reduce(op_cumsum, x.isc(), x, dim
 Mm prod(const Mm& x) { return reduce(op_prod, x.isc(), x, zero_M); }
 Mm prod(const Mm& x, const Mm& dim) { return reduce(op_prod, x.isc(), x, dim); }
 
-// A uint8 sum is taken in doubles: no wrap-around.
+// A uint8 sum is taken in doubles: no wrap-around, both parts of a complex
+// value.
 Mm sum(const Mm& x, const Mm& dim)
 {
     if (isuint8(x))
-        return reduce(op_sum, 0, mdouble(x), dim);
+        return reduce(op_sum, x.isc(), mdouble(x), dim);
     return reduce(op_sum, x.isc(), x, dim);
 }
 Mm sum(const Mm& x) { return sum(x, zero_M); }

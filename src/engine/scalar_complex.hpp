@@ -140,8 +140,9 @@ inline void complex_recip(const double& re, const double& im, double& out_re, do
 // |a|^2 and |b|^2 for comparing two moduli. Squares are exact enough while
 // they are normal numbers; when both overflow or both fall below the normal
 // range, all four parts are first scaled by one power of two (exactly), so
-// 1e200 and 2e200 still compare as they should. Infinite and NaN parts are
-// left to the plain squares.
+// 1e200 and 2e200 still compare as they should. NaN parts are left to the
+// plain squares; of two overflowing squares, one of finite parts lies below
+// one with an infinite part.
 inline void complex_squared_moduli(double ar, double ai, double br, double bi, double& sa, double& sb) noexcept
 {
     sa = ar * ar + ai * ai;
@@ -151,8 +152,16 @@ inline void complex_squared_moduli(double ar, double ai, double br, double bi, d
     if (!both_tiny && !both_huge)
         return;
     double m = std::fmax(std::fmax(std::fabs(ar), std::fabs(ai)), std::fmax(std::fabs(br), std::fabs(bi)));
-    if (m == 0 || !std::isfinite(m))
+    if (m == 0)
         return;
+    if (!std::isfinite(m)) {
+        const bool a_infinite = std::isinf(ar) || std::isinf(ai), b_infinite = std::isinf(br) || std::isinf(bi);
+        if (!a_infinite)
+            sa = DBL_MAX;
+        if (!b_infinite)
+            sb = DBL_MAX;
+        return;
+    }
     int e;
     std::frexp(m, &e);
     ar = std::ldexp(ar, -e);

@@ -225,7 +225,10 @@ inline double mod_double(double a, double b) noexcept
     double fl = std::floor(q);
     if (near_integer(q, q - fl >= 0.5 ? fl + 1 : fl))
         return 0.0;
-    return a - b * fl;
+    // A quotient that underflowed to -0 floors to 0, not -1: the result
+    // then has a's sign, and one b more puts it in [0, b] (or [b, 0]).
+    const double r = a - b * fl;
+    return r != 0 && (r < 0) != (b < 0) ? r + b : r;
 }
 
 // f * 2^e with the overflow edge decided before scaling.

@@ -143,6 +143,14 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
         return Mm(complex, full(a_in), full(b_in), dim, op, reduce, index_out);
     Mm a(a_in), b(b_in);  // the path converts and reshapes its own copies
     const sparse_class cls = reduce ? sparse_class::full_values : class_of(op);
+    if (cls == sparse_class::intersection) {
+        // Products see a stored zero as the zero it is: 0 times Inf or NaN
+        // there is 0, as where nothing is stored.
+        a = without_stored_zeros(a);
+        b = without_stored_zeros(b);
+        if (a.issparse() != a_in.issparse() || b.issparse() != b_in.issparse())
+            return x_M;  // refused under a returning hook
+    }
     if (!reduce && is_one_operand(op) && b.size() != 1) {
         // A second operand of a one-operand code gives the result its shape
         // (sign(x, y)). Of the same shape as a, it is dropped and the code

@@ -21,7 +21,8 @@ namespace {
 struct keep_mask {
     scratch<unsigned char> keep;
     int size;
-    explicit keep_mask(int n) : keep(n > 0 ? n : 0), size(n > 0 ? n : 0)
+    explicit keep_mask(int n) : keep(n > 0 ? n : 0), size(n > 0 ? n : 0) { keep_all(); }
+    void keep_all()
     {
         if (size)
             std::memset(keep.get(), 1, size);
@@ -189,6 +190,17 @@ bool delete_two_typed(Mm& x, const Mm& I, const Mm& J, bool ci, bool cj)
         mark(rows, I, R);
     if (!cj)
         mark(cols, J, Q);
+    // An index that names every row (or column) counts as a colon, so the
+    // other index alone says what goes: A(1:end, 2) = [] deletes column 2.
+    // When both name everything, everything goes.
+    const bool every_row = !ci && rows.kept_count() == 0, every_col = !cj && cols.kept_count() == 0;
+    if (every_row && !(cj || every_col)) {
+        rows.keep_all();
+        ci = true;
+    } else if (every_col && !(ci || every_row)) {
+        cols.keep_all();
+        cj = true;
+    }
     const int kr = rows.kept_count(), kc = cols.kept_count();
     const std::int64_t K = std::int64_t{kr} * kc;
     if (K == n)
@@ -296,6 +308,27 @@ bool delete_slabs(Mm& x, const keep_mask& mask, int extent, std::int64_t stride,
     return true;
 }
 
+// Whether an index names every position 0 .. extent-1 of a dimension,
+// with no value below 1 (which the walk reports).
+bool names_every(const Mm& given, int extent)
+{
+    Mm index(given);
+    if (index.gettype() != qv_double)
+        index = subsindex(index);
+    const index_desc d = decode_index(index, extent);
+    if (d.count < extent || (d.kind == index_desc::sparse_numeric && d.n != index.size()))
+        return false;
+    keep_mask seen(extent);
+    bool valid = true;
+    for_each_position(d, [&](int, int p) {
+        if (p < 0)
+            valid = false;
+        else if (p < extent)
+            seen.drop(p);
+    });
+    return valid && seen.kept_count() == 0;
+}
+
 } // namespace
 
 bool delete_one(Mm& x, const Mm& i, bool colon)
@@ -342,6 +375,10 @@ bool delete_general(Mm& x, const Mr& r)
     int j = -1;
     for (int d = 0; d < k; ++d) {
         if (is_colon_index(r.getindex(d)))
+            continue;
+        // Of several indices, one that names every position of its
+        // dimension counts as a colon; when all do, everything goes.
+        if (k >= 2 && d < 4 && names_every(r.getindex(d), x.getdims()[d]))
             continue;
         if (j >= 0) {
             error("While assigning empty matrix to the matrix '%s', there was more than one non-colon index",
@@ -395,6 +432,11 @@ bool delete_general(Mm& x, const Mr& r)
     const int kept = mask.kept_count();
     if (kept == extent)
         return true;
+    if (kept == 0) {
+        // Every slab goes: 0x0, a sparse value too.
+        make_empty(x, true);
+        return true;
+    }
 
     int newd[4] = {1, 1, 1, 1};
     int nd = x.getndims();

@@ -335,6 +335,31 @@ Mm sparse_of(const Mm& a, int keep_all)
     return out;
 }
 
+Mm without_stored_zeros(const Mm& s)
+{
+    if (!s.issparse())
+        return s;
+    const int kept = count_nonzeros(s);
+    if (kept == s.getnnz())
+        return s;
+    Mm out(s.isc(), 1, kept, s.getndims(), s.getdims(), qv_double);
+    if (!out.issparse() || out.getnnz() != kept)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    const double* re = s.addr();
+    const double* im = s.addi();
+    for (int k = 0, m = 0, n = s.getnnz(); k < n; ++k) {
+        if (!nonzero(re, im, k))
+            continue;
+        out.getindex()[m] = s.getindex()[k];
+        out.addr()[m] = re[k];
+        if (im)
+            out.addi()[m] = im[k];
+        ++m;
+    }
+    out.setlogical(s.islogical());
+    return out;
+}
+
 int match_sparsity(Mm& a, Mm& b)
 {
     if (a.issparse() == b.issparse())

@@ -16,6 +16,12 @@ int count_nonzeros(const Mm& a);
 // positions 0, 1, 2, ...; otherwise sparse(a).
 Mm sparse_of(const Mm& a, int keep_all);
 
+// A sparse s without its stored zeros (left by spalloc, keep-all
+// conversions, assigned zeros or cancelled sums): s itself when it holds
+// none. Kernels that multiply take this form, so that a stored zero times
+// Inf or NaN is 0, as an unstored one is.
+Mm without_stored_zeros(const Mm& s);
+
 // When exactly one of a and b is sparse, the other becomes sparse too;
 // returns whether it did.
 int match_sparsity(Mm& a, Mm& b);

@@ -3,6 +3,7 @@
 // environment queries.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -302,26 +303,62 @@ TEST(Values, SpacedVectors)
     EXPECT_EQ(logspace(Mm(0.0), Mm(1.0)).getnnz(), 50);
 }
 
-// A fractional count gives its whole part of points, from a to b.
-TEST(Values, LinspaceWithAFractionalCount)
+// linspace(a, b, n) against reference points; every case ends at b.
+struct LinspaceCase {
+    double a, b, n;
+    std::vector<double> expected;
+};
+
+template <class Check>
+void check_linspace(const std::vector<LinspaceCase>& cases, Check point_matches)
 {
-    struct Case {
-        double a, b, n;
-        std::vector<double> expected;
-    };
-    const std::vector<Case> cases = {
-#include "data/linspace_counts.inc"
-    };
     for (const auto& c : cases) {
         SCOPED_TRACE("linspace(" + std::to_string(c.a) + ", " + std::to_string(c.b) + ", " + std::to_string(c.n) + ")");
         const std::vector<double> got = test::values(linspace(Mm(c.a), Mm(c.b), Mm(c.n)));
         ASSERT_EQ(got.size(), c.expected.size());
-        for (std::size_t k = 0; k < got.size(); ++k)
-            EXPECT_ULPS(got[k], c.expected[k], 1) << k;
+        EXPECT_EQ(got.front(), c.a) << "the first point is the start";
         EXPECT_EQ(got.back(), c.b) << "the last point is the end";
+        for (std::size_t k = 0; k < got.size(); ++k)
+            point_matches(c, got[k], c.expected[k]);
     }
+}
+
+// A fractional count gives its whole part of points, from a to b.
+TEST(Values, LinspaceWithAFractionalCount)
+{
+    check_linspace({
+#include "data/linspace_counts.inc"
+                   },
+                   [](const LinspaceCase&, double got, double want) { EXPECT_ULPS(got, want, 1); });
     EXPECT_EQ(test::values(linspace(Mm(0.0), Mm(1.0), Mm(2.5))), (std::vector<double>{0, 1}));
     EXPECT_EQ(test::values(logspace(Mm(0.0), Mm(2.0), Mm(3.7))), (std::vector<double>{1, 10, 100}));
+}
+
+// Ends whose difference overflows: the first point is a, the last b, and
+// every one within a few eps of the larger end of the exact point.
+TEST(Values, LinspaceBetweenEndsFarApart)
+{
+    check_linspace({
+#include "data/linspace_wide.inc"
+                   },
+                   [](const LinspaceCase& c, double got, double want) {
+                       const double ends = std::max(std::fabs(c.a), std::fabs(c.b));
+                       EXPECT_LE(std::fabs(got - want), 4 * std::numeric_limits<double>::epsilon() * ends)
+                           << got << " vs " << want;
+                   });
+    // The plain calls, spelled out.
+    EXPECT_EQ(test::values(linspace(Mm(1e308), Mm(-1e308), Mm(3.0))), (std::vector<double>{1e308, 0, -1e308}));
+    EXPECT_EQ(test::values(linspace(Mm(-1.5e308), Mm(1.5e308), Mm(5.0))),
+              (std::vector<double>{-1.5e308, -0.75e308, 0, 0.75e308, 1.5e308}));
+    // Complex ends: each part alike, the ends kept.
+    const Mm z = linspace(test::complex(1, 1, {1e308}, {-1.7e308}), test::complex(1, 1, {-1e308}, {1.7e308}), Mm(3.0));
+    ASSERT_TRUE(z.isc());
+    EXPECT_EQ(test::values(z), (std::vector<double>{1e308, 0, -1e308}));
+    EXPECT_EQ(std::vector<double>(z.addi(), z.addi() + 3), (std::vector<double>{-1.7e308, 0, 1.7e308}));
+    // Infinite ends stay ends; what lies between is what the formula gives.
+    const std::vector<double> to_inf = test::values(linspace(Mm(0.0), Mm(INFINITY), Mm(3.0)));
+    EXPECT_EQ(to_inf.front(), 0);
+    EXPECT_EQ(to_inf.back(), INFINITY);
 }
 
 TEST(Values, ConstantsAndEnvironment)

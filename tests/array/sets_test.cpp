@@ -1,9 +1,12 @@
 // Set operations in element and row forms: values, index outputs, shapes,
-// NaN and complex values, text, and the rejected one-input calls.
+// NaN and complex values (against a plain model of the order sort gives),
+// text, and the rejected one-input calls.
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <string>
@@ -117,9 +120,9 @@ TEST(Merges, IntersectSetdiffSetxorUnion)
          {2, 3}, {2, 3}, {2, 1}, {1, 2}},
         {"NaN is never common", [](Mm& r, Mm& a, Mm& b) { intersect(test::row({nan, 1}), test::row({nan, 1}), i_o, r, a, b); },
          {1}, {2}, {2}, {1, 1}},
-        {"real parts are compared",
+        {"complex values are compared whole",
          [](Mm& r, Mm& a, Mm& b) { intersect(test::complex(1, 1, {1}, {2}), test::complex(1, 1, {1}, {5}), i_o, r, a, b); },
-         {1}, {1}, {1}, {1, 1}},
+         {}, {}, {}, {}},
         {"nothing in common", [](Mm& r, Mm& a, Mm& b) { intersect(test::row({1, 2}), test::row({3, 4}), i_o, r, a, b); },
          {}, {}, {}, {}},
         {"setdiff", [](Mm& r, Mm& a, Mm&) { setdiff(test::row({4, 1, 4, 9}), Mm(1.0), i_o, r, a); }, {4, 9}, {3, 4}, {}, {1, 2}},
@@ -423,6 +426,329 @@ TEST(Unique, ValuesAloneAgreeWithThePositionsPath)
         unique(c.a, i_o, with_positions, i, j);
         const Mm alone = unique(c.a);
         EXPECT_EQ(test::fingerprint(alone), test::fingerprint(with_positions));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// ---- complex values: the order sort gives (modulus, then angle) ----
+
+// A list of complex numbers as a test builds and reads it.
+struct Z {
+    double re, im;
+};
+
+Mm complex_list(const std::vector<Z>& v, bool as_row)
+{
+    const int n = int(v.size());
+    Mm m(1, 0, 0, as_row ? 1 : n, as_row ? n : 1, qv_double);
+    for (int k = 0; k < n; ++k) {
+        m.addr()[k] = v[k].re;
+        m.addi()[k] = v[k].im;
+    }
+    return m;
+}
+
+std::vector<Z> complex_values(const Mm& x)
+{
+    const Mm f = x.gettype() == qv_uint8 ? mdouble(x) : full(x);
+    std::vector<Z> v;
+    for (int k = 0; k < f.size(); ++k)
+        v.push_back({f.addr()[k], f.isc() ? f.addi()[k] : 0.0});
+    return v;
+}
+
+bool same_z(const std::vector<Z>& a, const std::vector<Z>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    auto same = [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); };
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (!same(a[k].re, b[k].re) || !same(a[k].im, b[k].im))
+            return false;
+    return true;
+}
+
+std::string z_text(const std::vector<Z>& v)
+{
+    std::string t = "[";
+    char part[64];
+    for (const Z& z : v) {
+        std::snprintf(part, sizeof part, " %g%+gi", z.re, z.im);
+        t += part;
+    }
+    return t + " ]";
+}
+
+TEST(Merges, ComplexValuesMergeInTheOrderTheyAreSortedIn)
+{
+    // A = [-5 2 1i], B = [-5 2]: common values by modulus, 2 before -5.
+    const Mm A = complex_list({{-5, 0}, {2, 0}, {0, 1}}, true), B = test::row({-5, 2});
+    Mm r, ia, ib;
+    intersect(A, B, i_o, r, ia, ib);
+    EXPECT_TRUE(same_z(complex_values(r), {{2, 0}, {-5, 0}})) << z_text(complex_values(r));
+    EXPECT_EQ(values(ia), (std::vector<double>{2, 1}));
+    EXPECT_EQ(values(ib), (std::vector<double>{2, 1}));
+    setdiff(A, B, i_o, r, ia);
+    EXPECT_TRUE(same_z(complex_values(r), {{0, 1}})) << z_text(complex_values(r));
+    EXPECT_EQ(values(ia), (std::vector<double>{3}));
+    setxor(A, B, i_o, r, ia, ib);
+    EXPECT_TRUE(same_z(complex_values(r), {{0, 1}})) << z_text(complex_values(r));
+    EXPECT_EQ(values(ia), (std::vector<double>{3}));
+    EXPECT_TRUE(isempty(ib));
+    EXPECT_TRUE(same_z(complex_values(munion(A, B)), {{0, 1}, {2, 0}, {-5, 0}}));
+    // Values in neither set are never made up from their real parts.
+    EXPECT_TRUE(isempty(intersect(complex_list({{1, 2}}, true), complex_list({{1, 5}}, true))));
+    EXPECT_TRUE(same_z(complex_values(setxor(complex_list({{1, 2}}, true), complex_list({{1, 5}}, true))),
+                       {{1, 2}, {1, 5}}));
+}
+
+// Distinct values that sort alike: 1e-20 + 1i and 2e-20 + 1i have the same
+// modulus (1) and angle (pi/2) in doubles. Equal values still meet.
+TEST(Unique, ComplexValuesTiedInModulusAndAngle)
+{
+    const std::vector<Z> list = {{1e-20, 1}, {2e-20, 1}, {1e-20, 1}, {2e-20, 1}};
+    Mm b, i, j;
+    unique(complex_list(list, true), i_o, b, i, j);
+    EXPECT_TRUE(same_z(complex_values(b), {{1e-20, 1}, {2e-20, 1}})) << z_text(complex_values(b));
+    EXPECT_EQ(values(i), (std::vector<double>{3, 4}));
+    EXPECT_EQ(values(j), (std::vector<double>{1, 2, 1, 2}));
+    Mm r, ia, ib;
+    intersect(complex_list({{2e-20, 1}, {1e-20, 1}}, true), complex_list({{1e-20, 1}}, true), i_o, r, ia, ib);
+    EXPECT_TRUE(same_z(complex_values(r), {{1e-20, 1}}));
+    EXPECT_EQ(values(ia), (std::vector<double>{2}));
+}
+
+// The plain model of the element forms: membership by equality (NaN never
+// equal), distinct values in the order of sort (real lists by value,
+// complex ones by modulus, angle, then parts), NaN last in input order,
+// positions of last occurrences.
+struct SetModel {
+    bool complex;
+
+    static bool is_nan(const Z& z) { return std::isnan(z.re) || std::isnan(z.im); }
+    static bool equal(const Z& a, const Z& b) { return !is_nan(a) && a.re == b.re && a.im == b.im; }
+    static double angle_of(const Z& z) { return z.im == 0 ? (z.re >= 0 ? 0.0 : M_PI) : std::atan2(z.im, z.re); }
+    bool before(const Z& a, const Z& b) const
+    {
+        if (!complex)
+            return a.re < b.re;
+        const double ma = std::hypot(a.re, a.im), mb = std::hypot(b.re, b.im);
+        if (ma != mb)
+            return ma < mb;
+        if (angle_of(a) != angle_of(b))
+            return angle_of(a) < angle_of(b);
+        return a.re < b.re || (a.re == b.re && a.im < b.im);
+    }
+    struct Entry {
+        Z z;
+        int from_a, from_b;  // 1-based last occurrences, 0 when absent
+    };
+    // The distinct values of a, then (ordered) those NaN, each its own.
+    std::vector<Entry> distinct(const std::vector<Z>& a) const
+    {
+        std::vector<Entry> d, nans;
+        for (int k = 0; k < int(a.size()); ++k) {
+            if (is_nan(a[k])) {
+                nans.push_back({a[k], k + 1, 0});
+                continue;
+            }
+            auto at = std::find_if(d.begin(), d.end(), [&](const Entry& e) { return equal(e.z, a[k]); });
+            if (at == d.end())
+                d.push_back({a[k], k + 1, 0});
+            else
+                at->from_a = k + 1;  // the last occurrence, keeping the first one's parts
+        }
+        std::stable_sort(d.begin(), d.end(), [this](const Entry& u, const Entry& v) { return before(u.z, v.z); });
+        d.insert(d.end(), nans.begin(), nans.end());
+        return d;
+    }
+    static int last_in(const std::vector<Z>& b, const Z& z)
+    {
+        for (int k = int(b.size()) - 1; k >= 0; --k)
+            if (equal(b[k], z))
+                return k + 1;
+        return 0;
+    }
+};
+
+// Lists of complex numbers whose parts come from a small grid, so that
+// moduli tie often (3+4i, 4-3i, -5, 5i), scaled by a power of two (exactly)
+// to where their squares overflow or underflow; some NaN.
+std::vector<Z> random_list(std::mt19937& gen, int n, double scale, bool real)
+{
+    const double grid[] = {-5, -4, -3, -2, 0, 2, 3, 4, 5, -0.0};
+    std::vector<Z> v;
+    for (int k = 0; k < n; ++k) {
+        Z z{grid[gen() % 10] * scale, real ? 0.0 : grid[gen() % 10] * scale};
+        if (gen() % 25 == 0)
+            (real || gen() % 2 ? z.re : z.im) = NAN;
+        v.push_back(z);
+    }
+    return v;
+}
+
+// As a complex value, or real when every imaginary part is 0.
+Mm value_of(const std::vector<Z>& v, bool real, bool as_row)
+{
+    if (!real)
+        return complex_list(v, as_row);
+    Mm m(0, 0, 0, as_row ? 1 : int(v.size()), as_row ? int(v.size()) : 1, qv_double);
+    for (std::size_t k = 0; k < v.size(); ++k)
+        m.addr()[k] = v[k].re;
+    return m;
+}
+
+TEST(SetFunctions, ComplexListsAgreeWithAPlainModel)
+{
+    std::mt19937 gen(68);
+    int common = 0;
+    for (int trial = 0; trial < 600; ++trial) {
+        const double scale = trial % 3 == 0 ? 1 : trial % 3 == 1 ? 0x1p700 : 0x1p-700;
+        const bool a_real = gen() % 4 == 0, b_real = !a_real && gen() % 4 == 0;
+        const std::vector<Z> a = random_list(gen, int(gen() % 12), scale, a_real);
+        const std::vector<Z> b = random_list(gen, int(gen() % 12), scale, b_real);
+        const Mm A = value_of(a, a_real, gen() % 2), B = value_of(b, b_real, gen() % 2);
+        SCOPED_TRACE("A = " + z_text(a) + ", B = " + z_text(b));
+
+        const SetModel model{!a_real || !b_real}, model_a{!a_real};
+        std::vector<SetModel::Entry> da = model.distinct(a), db = model.distinct(b);
+        std::vector<Z> inter, diff, exclusive;
+        std::vector<double> inter_a, inter_b, diff_a, xor_a, xor_b;
+        for (const auto& e : da) {
+            const int in_b = SetModel::last_in(b, e.z);
+            if (in_b) {
+                inter.push_back(e.z);
+                inter_a.push_back(e.from_a);
+                inter_b.push_back(in_b);
+            } else {
+                diff.push_back(e.z);
+                diff_a.push_back(e.from_a);
+            }
+        }
+        // setxor: both remainders merged in order, A's NaNs before B's.
+        std::vector<SetModel::Entry> left;
+        for (const auto& e : da)
+            if (!SetModel::last_in(b, e.z))
+                left.push_back({e.z, e.from_a, 0});
+        for (const auto& e : db)
+            if (!SetModel::last_in(a, e.z))
+                left.push_back({e.z, 0, e.from_a});
+        std::stable_sort(left.begin(), left.end(), [&](const SetModel::Entry& u, const SetModel::Entry& v) {
+            const bool nu = SetModel::is_nan(u.z), nv = SetModel::is_nan(v.z);
+            if (nu || nv)
+                return !nu && nv;
+            return model.before(u.z, v.z);
+        });
+        for (const auto& e : left) {
+            exclusive.push_back(e.z);
+            if (e.from_a)
+                xor_a.push_back(e.from_a);
+            else
+                xor_b.push_back(e.from_b);
+        }
+        common += !inter.empty();
+
+        Mm r, ia, ib;
+        intersect(A, B, i_o, r, ia, ib);
+        EXPECT_TRUE(same_z(complex_values(r), inter)) << "intersect " << z_text(complex_values(r));
+        EXPECT_EQ(values(ia), inter_a);
+        EXPECT_EQ(values(ib), inter_b);
+        setdiff(A, B, i_o, r, ia);
+        EXPECT_TRUE(same_z(complex_values(r), diff)) << "setdiff " << z_text(complex_values(r));
+        EXPECT_EQ(values(ia), diff_a);
+        setxor(A, B, i_o, r, ia, ib);
+        EXPECT_TRUE(same_z(complex_values(r), exclusive)) << "setxor " << z_text(complex_values(r));
+        EXPECT_EQ(values(ia), xor_a);
+        EXPECT_EQ(values(ib), xor_b);
+        if (!a_real || !b_real) {
+            EXPECT_TRUE(A.size() + B.size() == 0 || r.isc() || r.size() == 0) << "complex values stay complex";
+        }
+
+        // union: the distinct values of both, positions in B where a value
+        // is in both (its last occurrence).
+        std::vector<Z> both = a;
+        both.insert(both.end(), b.begin(), b.end());
+        std::vector<Z> joined;
+        std::vector<double> from_a, from_b;
+        for (const auto& e : model.distinct(both)) {
+            joined.push_back(e.z);
+            (e.from_a <= int(a.size()) ? from_a : from_b).push_back(e.from_a <= int(a.size()) ? e.from_a
+                                                                                               : e.from_a - a.size());
+        }
+        munion(A, B, i_o, r, ia, ib);
+        EXPECT_TRUE(same_z(complex_values(r), joined)) << "union " << z_text(complex_values(r));
+        EXPECT_EQ(values(ia), from_a);
+        EXPECT_EQ(values(ib), from_b);
+
+        // unique of A with its positions, and sort's order of the values.
+        if (!a.empty()) {
+            Mm u, i, j;
+            unique(A, i_o, u, i, j);
+            std::vector<Z> distinct_a;
+            std::vector<double> last;
+            for (const auto& e : model_a.distinct(a)) {
+                distinct_a.push_back(e.z);
+                last.push_back(e.from_a);
+            }
+            EXPECT_TRUE(same_z(complex_values(u), distinct_a)) << "unique " << z_text(complex_values(u));
+            EXPECT_EQ(values(i), last);
+            // j names each element's distinct value.
+            const std::vector<double> groups = values(j);
+            ASSERT_EQ(groups.size(), a.size());
+            for (std::size_t k = 0; k < a.size(); ++k) {
+                const Z& named = distinct_a[std::size_t(groups[k]) - 1];
+                EXPECT_TRUE(SetModel::equal(named, a[k]) || (SetModel::is_nan(a[k]) && SetModel::is_nan(named)));
+            }
+        }
+
+        // ismember: by equality, a real operand with imaginary part 0.
+        const Mm member = ismember(A, B);
+        for (std::size_t k = 0; k < a.size(); ++k)
+            EXPECT_EQ(member.addr()[k], SetModel::last_in(b, a[k]) ? 1 : 0) << "ismember, element " << k + 1;
+    }
+    EXPECT_GT(common, 100);
+}
+
+// Complex bytes go through the set functions as their double forms do.
+TEST(SetFunctions, ComplexBytesAsTheirDoubleForms)
+{
+    std::mt19937 gen(8);
+    for (int trial = 0; trial < 200; ++trial) {
+        auto bytes_list = [&] {
+            Mm d(1, 0, 0, 1, int(gen() % 8) + 1, qv_double);
+            for (int k = 0; k < d.size(); ++k) {
+                d.addr()[k] = double(gen() % 6);
+                d.addi()[k] = double(gen() % 6);
+            }
+            return d;
+        };
+        const Mm da = bytes_list(), db = bytes_list();
+        const Mm ua = muint8(da), ub = muint8(db);
+        ASSERT_EQ(ua.gettype(), qv_uint8);
+        ASSERT_TRUE(ua.isc());
+        SCOPED_TRACE("A = " + z_text(complex_values(da)) + ", B = " + z_text(complex_values(db)));
+        Mm r, ia, ib, s, sa, sb;
+        intersect(ua, ub, i_o, r, ia, ib);
+        intersect(da, db, i_o, s, sa, sb);
+        EXPECT_TRUE(same_z(complex_values(r), complex_values(s)));
+        EXPECT_EQ(values(ia), values(sa));
+        EXPECT_EQ(values(ib), values(sb));
+        setxor(ua, ub, i_o, r, ia, ib);
+        setxor(da, db, i_o, s, sa, sb);
+        EXPECT_TRUE(same_z(complex_values(r), complex_values(s)));
+        EXPECT_EQ(values(ia), values(sa));
+        EXPECT_TRUE(same_z(complex_values(setdiff(ua, ub)), complex_values(setdiff(da, db))));
+        EXPECT_TRUE(same_z(complex_values(munion(ua, ub)), complex_values(munion(da, db))));
+        const Mm u = unique(ua);
+        EXPECT_EQ(u.gettype(), qv_uint8);
+        EXPECT_TRUE(same_z(complex_values(u), complex_values(unique(da))));
+        EXPECT_EQ(values(ismember(ua, ub)), values(ismember(da, db)));
+        const Mm sorted = sort(ua);
+        EXPECT_EQ(sorted.gettype(), qv_uint8);
+        EXPECT_TRUE(same_z(complex_values(sorted), complex_values(sort(da))));
     }
 }
 

@@ -208,7 +208,8 @@ TEST(BesselFunctions, NegativeHalfIntegerOrders)
     }
 }
 
-// Reflections where a term overflows: the element is the finite value
+// Reflections where a term overflows, and real values that overflow at
+// any order (bessely(2, 1e-300) is -Inf): the element is the finite value
 // where that is representable, else an infinity of the value's sign with
 // status 2, never NaN with status 0.
 struct Overflow {
@@ -253,6 +254,7 @@ TEST(BesselFunctions, ReflectionsAtTheOverflowLimit)
         switch (o.f) {
         case 'I': besseli(Mm(o.nu), z, i_o, v, st); break;
         case 'J': besselj(Mm(o.nu), z, i_o, v, st); break;
+        case 'K': besselk(Mm(o.nu), z, i_o, v, st); break;
         default: bessely(Mm(o.nu), z, i_o, v, st); break;
         }
         EXPECT_EQ(re_of(st), o.status);
@@ -424,9 +426,17 @@ TEST(BesselFunctions, ZeroArgument)
     };
     const std::vector<Case> cases = {
         {"J0(0)", 74, 0, 1, 0},          {"J1(0)", 74, 1, 0, 0},         {"J2.5(0)", 74, 2.5, 0, 0},
-        {"J-2(0)", 74, -2, 0, 0},        {"J-0.5(0)", 74, -0.5, -inf, 0}, {"I0(0)", 73, 0, 1, 0},
-        {"I-1.5(0)", 73, -1.5, -inf, 0}, {"Y0(0)", 89, 0, -inf, 0},       {"Y-1.5(0)", 89, -1.5, -inf, 0},
+        {"J-2(0)", 74, -2, 0, 0},        {"I0(0)", 73, 0, 1, 0},          {"Y0(0)", 89, 0, -inf, 0},
         {"Y3(0)", 89, 3, -inf, 0},       {"K0(0)", 75, 0, inf, 0},        {"K-2.5(0)", 75, -2.5, inf, 0},
+        // Negative orders give the limit along the positive real axis:
+        // Y(-1/2, z) = J(1/2, z) and Y(-3/2, z) = -J(3/2, z) tend to 0,
+        // J(-1/2, z) = Y(1/2, z) and I(-1/2, z) grow to +Inf, and the sign
+        // of the others follows cos(a pi) (Y) or sin(a pi) (J, I), a = -nu.
+        {"Y-0.5(0)", 89, -0.5, 0, 0},    {"Y-1.5(0)", 89, -1.5, 0, 0},    {"Y-2.5(0)", 89, -2.5, 0, 0},
+        {"Y-0.3(0)", 89, -0.3, -inf, 0}, {"Y-0.7(0)", 89, -0.7, inf, 0},  {"Y-1(0)", 89, -1, inf, 0},
+        {"Y-2(0)", 89, -2, -inf, 0},     {"J-0.5(0)", 74, -0.5, inf, 0},  {"J-1.5(0)", 74, -1.5, -inf, 0},
+        {"J-0.3(0)", 74, -0.3, inf, 0},  {"J-1.3(0)", 74, -1.3, -inf, 0}, {"I-0.5(0)", 73, -0.5, inf, 0},
+        {"I-1.5(0)", 73, -1.5, -inf, 0}, {"I-2.3(0)", 73, -2.3, inf, 0},
         {"H1 0(0)", 72, 0, qnan, 0},     {"H2 1.5(0)", 144, 1.5, qnan, 0},
     };
     for (const Case& c : cases) {

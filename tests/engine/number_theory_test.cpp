@@ -112,10 +112,8 @@ TEST(Nchoosek, LargeInfiniteAndNaNScalars)
         const double got = nchoosek(Mm(c.n), Mm(c.k)).r();
         if (std::isnan(c.expected))
             EXPECT_TRUE(std::isnan(got)) << got;
-        else if (std::isinf(c.expected) || c.expected < 0x1p127)
-            EXPECT_EQ(got, c.expected);  // exact in 128 bits, rounded once
         else
-            EXPECT_ULPS(got, c.expected, 2);
+            EXPECT_EQ(got, c.expected);  // exact, rounded once
     }
     // The plain calls, spelled out.
     EXPECT_EQ(nchoosek(Mm(2147483648.0), Mm(1.0)).r(), 2147483648.0);
@@ -197,13 +195,13 @@ TEST(Factor, LargeNumbersAgainstTheirProducts)
 
 TEST(Primes, RefusedStorageIsOutOfMemory)
 {
-    // primes(Inf) asks for every prime below 2^31: its sieve alone is
+    // primes(2^31 - 1) asks for every prime below 2^31: its sieve alone is
     // 128 MB. When the allocator refuses, the call reports, never ends the
     // process.
     struct disarm {
         ~disarm() { qv_fail_allocation(0); }
     };
-    const Mm every(inf), million(1e6);
+    const Mm every(2147483647.0), million(1e6);
     for (long refused : {1L, 2L}) {
         SCOPED_TRACE(refused);
         const Mm& n = refused == 1 ? every : million;  // the second refusal is the result
@@ -212,6 +210,16 @@ TEST(Primes, RefusedStorageIsOutOfMemory)
         EXPECT_EQ(test::error_of([&] { primes(n); }), "Out of memory!");
     }
     EXPECT_EQ(primes(Mm(1e6)).size(), 78498);
+}
+
+// A limit past what the sieve holds is refused before anything is
+// allocated, never cut short to the primes below 2^31.
+TEST(Primes, LimitsBeyondTheSieveAreRefused)
+{
+    for (double n : {inf, 2147483647.5, 0x1p31, 1e300}) {
+        SCOPED_TRACE(n);
+        EXPECT_ERROR(primes(Mm(n)), "primes: n is above 2147483647, the largest limit the sieve holds");
+    }
 }
 
 TEST(Primes, UpToRoundedN)
@@ -360,6 +368,66 @@ TEST(Rat, ToleranceAndShapes)
     ASSERT_TRUE(n.isc());
     EXPECT_EQ(test::at(real(n), 0), 3);
     EXPECT_EQ(test::at(imag(n), 0), 2);
+}
+
+} // namespace
+
+namespace {
+
+// Whole numbers from 2^50 to 2^64 and beyond through every integer
+// function, against exact integer arithmetic (Python ints, rounded once;
+// tools/reference/whole_numbers.py). Above 2^53 every double is a whole
+// number, and each result is the exact one rounded to a double.
+struct WholeCase {
+    const char* f;
+    std::vector<double> args, expected;
+    const char* text;
+};
+
+const std::vector<WholeCase> whole_cases = {
+#include "data/whole_numbers.inc"
+};
+
+TEST(WholeNumbers, EveryIntegerFunctionAgainstExactIntegers)
+{
+    int checked = 0;
+    for (const WholeCase& c : whole_cases) {
+        std::string call = std::string(c.f) + "(";
+        for (std::size_t k = 0; k < c.args.size(); ++k)
+            call += (k ? ", " : "") + ::testing::PrintToString(c.args[k]);
+        SCOPED_TRACE(call + ")");
+        const std::string f = c.f;
+        const Mm a(c.args[0]);
+        const Mm b(c.args.size() > 1 ? c.args[1] : 0.0);
+        std::vector<double> got;
+        if (f == "gcd" && c.expected.size() == 3) {
+            Mm g, cc, dd;
+            gcd(a, b, i_o, g, cc, dd);
+            got = {g.r(), cc.r(), dd.r()};
+        } else if (f == "gcd")
+            got = {gcd(a, b).r()};
+        else if (f == "lcm")
+            got = {lcm(a, b).r()};
+        else if (f == "rem")
+            got = {rem(a, b).r()};
+        else if (f == "mod")
+            got = {mod(a, b).r()};
+        else if (f == "factor")
+            got = test::values(factor(a));
+        else if (f == "isprime")
+            got = {isprime(a).r()};
+        else if (f == "nchoosek")
+            got = {nchoosek(a, b).r()};
+        else if (f == "dec2bin") {
+            EXPECT_EQ(test::text_of(dec2bin(a)), c.text);
+            ++checked;
+            continue;
+        }
+        ASSERT_FALSE(got.empty()) << "no such function in the table";
+        EXPECT_EQ(got, c.expected);
+        ++checked;
+    }
+    EXPECT_EQ(checked, int(whole_cases.size()));
 }
 
 } // namespace

@@ -16,6 +16,19 @@ const double nan = std::numeric_limits<double>::quiet_NaN();
 
 std::vector<double> values(const Mm& x) { return std::vector<double>(x.addr(), x.addr() + x.getnnz()); }
 
+// [m, k] = max(x) or min(x), along dim when one is given.
+void extreme_of(bool largest, const Mm& x, Mm& m, Mm& k, const Mm* dim = nullptr)
+{
+    if (dim && largest)
+        max(x, Mm(), *dim, i_o, m, k);
+    else if (dim)
+        min(x, Mm(), *dim, i_o, m, k);
+    else if (largest)
+        max(x, i_o, m, k);
+    else
+        min(x, i_o, m, k);
+}
+
 TEST(Reductions, MaxAndMinWithPositions)
 {
     struct Case {
@@ -40,10 +53,7 @@ TEST(Reductions, MaxAndMinWithPositions)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Mm m, k;
-        if (c.largest)
-            max(c.x, i_o, m, k);
-        else
-            min(c.x, i_o, m, k);
+        extreme_of(c.largest, c.x, m, k);
         ASSERT_EQ(m.getnnz(), 1);
         if (std::isnan(c.value))
             EXPECT_TRUE(std::isnan(m.r()));
@@ -337,6 +347,234 @@ TEST(Median, AlongTheFirstDimensionLongerThanOne)
     EXPECT_EQ(test::values(mdouble(bytes)), (std::vector<double>{2, 2}));
     // A 2-D row keeps its rule: one median of the row.
     EXPECT_EQ(test::values(median(test::row({3, 1, 2, 9}))), (std::vector<double>{2.5}));
+}
+
+} // namespace
+
+namespace {
+
+// ---- complex operands: moduli decide, at every scale ----
+
+Mm complex_row(const std::vector<double>& re, const std::vector<double>& im)
+{
+    Mm m(1, 0, 0, 1, int(re.size()), qv_double);
+    std::copy(re.begin(), re.end(), m.addr());
+    std::copy(im.begin(), im.end(), m.addi());
+    return m;
+}
+
+// |1e200 + 1e200i| = 1.414e200 lies below 2e200, and |1e-200 + 1e-200i|
+// below 2e-200, although the squares overflow or underflow.
+TEST(Reductions, ComplexExtremesAtLargeAndSmallModuli)
+{
+    struct Case {
+        const char* what;
+        bool largest;
+        Mm x;
+        double re, im, position;
+    };
+    const std::vector<Case> cases = {
+        {"max([1e200+1e200i, 2e200])", true, complex_row({1e200, 2e200}, {1e200, 0}), 2e200, 0, 2},
+        {"min([2e200, 1e200+1e200i])", false, complex_row({2e200, 1e200}, {0, 1e200}), 1e200, 1e200, 2},
+        {"max([1e-200+1e-200i, 2e-200])", true, complex_row({1e-200, 2e-200}, {1e-200, 0}), 2e-200, 0, 2},
+        {"min([2e-200, 1e-200+1e-200i])", false, complex_row({2e-200, 1e-200}, {0, 1e-200}), 1e-200, 1e-200, 2},
+        {"max([1e300i, 1e-300, 2e300])", true, complex_row({0, 1e-300, 2e300}, {1e300, 0, 0}), 2e300, 0, 3},
+        {"min([1e-320i, 3e-320])", false, complex_row({0, 3e-320}, {1e-320, 0}), 0, 1e-320, 1},
+        {"max: ties keep the first", true, complex_row({0x3p700, 0, -0x5p700}, {0x4p700, 0x5p700, 0}), 0x3p700,
+         0x4p700, 1},
+        {"min: ties keep the first", false, complex_row({0x5p-700, -0x3p-700, 0}, {0, 0x4p-700, -0x5p-700}),
+         0x5p-700, 0, 1},
+        {"max: an infinite part above a square that overflows", true, complex_row({1e300, 1}, {1e300, -inf}), 1,
+         -inf, 2},
+        {"min: a square that overflows below an infinite part", false, complex_row({inf, 1e300}, {0, 1e300}), 1e300,
+         1e300, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm m, k;
+        extreme_of(c.largest, c.x, m, k);
+        EXPECT_EQ(m.r(), c.re);
+        EXPECT_EQ(m.isc() ? m.i() : 0.0, c.im);
+        EXPECT_EQ(k.r(), c.position);
+        // Down a column, and along the rows of a matrix, alike.
+        Mm mc, kc;
+        extreme_of(c.largest, transpose(c.x), mc, kc);
+        EXPECT_EQ(mc.r(), c.re);
+        EXPECT_EQ(kc.r(), c.position);
+        const Mm two_rows = (BR(c.x), semi, c.x), along_rows(2.0);
+        Mm mr, kr;
+        extreme_of(c.largest, two_rows, mr, kr, &along_rows);
+        EXPECT_EQ(test::values(kr), (std::vector<double>{c.position, c.position}));
+    }
+}
+
+// Complex bytes compute as their double forms do, then take their type.
+TEST(Reductions, ComplexBytesAsTheirDoubleForms)
+{
+    const Mm u = muint8(complex_row({3, 4, 5}, {1, 2, 3}));
+    ASSERT_EQ(u.gettype(), qv_uint8);
+    const Mm s = sum(u);
+    EXPECT_EQ(s.gettype(), qv_double);
+    EXPECT_EQ(s.r(), 12);
+    EXPECT_EQ(s.i(), 6);
+    Mm m, k;
+    max(u, i_o, m, k);
+    EXPECT_EQ(m.gettype(), qv_uint8);
+    EXPECT_EQ(mdouble(m).r(), 5);
+    EXPECT_EQ(mdouble(m).i(), 3);
+    EXPECT_EQ(k.r(), 3);
+    const Mm smallest = mdouble(min(u));
+    EXPECT_EQ(smallest.r(), 3);
+    EXPECT_EQ(smallest.i(), 1);
+    Mm w(muint8(test::row({1, 7, 3})), "w");
+    w(Mm(2.0)) = complex_row({7}, {2});
+    EXPECT_EQ(test::values(mdouble(w == Mm(7.0))), (std::vector<double>{0, 0, 0})) << "7 + 2i is not 7";
+    EXPECT_EQ(test::values(mdouble(w != Mm(7.0))), (std::vector<double>{1, 1, 1}));
+    // The element-wise forms compare moduli too.
+    const Mm larger = mdouble(max(u, Mm(4.0)));
+    EXPECT_EQ(test::values(larger), (std::vector<double>{4, 4, 5}));
+    EXPECT_EQ(std::vector<double>(larger.addi(), larger.addi() + 3), (std::vector<double>{0, 2, 3}));
+}
+
+// median of two values whose sum overflows: the mean of their halves.
+TEST(Median, MeansThatOverflowAsSums)
+{
+    EXPECT_ULPS(median(test::row({1e308, 1.7e308})).r(), 1.35e308, 1);
+    EXPECT_ULPS(median(test::row({-1.7e308, -1.6e308})).r(), -1.65e308, 1);
+    EXPECT_ULPS(median(test::real(4, 1, {1.7e308, 1, 1.5e308, 2})).r(), 0.75e308, 1);
+    const Mm z = median(complex_row({1.7e308, 1.6e308}, {-1.7e308, -1.7e308}));
+    EXPECT_ULPS(z.r(), 1.65e308, 1);
+    EXPECT_ULPS(z.i(), -1.7e308, 1);
+    EXPECT_TRUE(std::isnan(median(test::row({-inf, inf})).r()));
+    EXPECT_EQ(median(test::row({1e308, inf})).r(), inf);
+    EXPECT_EQ(median(test::row({3, 1, 2, 4})).r(), 2.5);
+}
+
+// The plain model of the reductions on complex values: max and min take
+// the first element of largest (smallest) modulus among those without a
+// NaN part (the first element when all have one), median the middle of
+// the order sort gives (modulus, then angle; NaN anywhere gives NaN), sum
+// and prod the running sum and product.
+struct Z {
+    double re, im;
+};
+
+bool has_nan(const Z& z) { return std::isnan(z.re) || std::isnan(z.im); }
+double modulus(const Z& z) { return has_nan(z) ? NAN : std::hypot(z.re, z.im); }
+double angle_of(const Z& z) { return z.im == 0 ? (z.re >= 0 ? 0.0 : M_PI) : std::atan2(z.im, z.re); }
+
+std::size_t extreme_at(const std::vector<Z>& v, bool largest)
+{
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < v.size(); ++k) {
+        const double b = modulus(v[best]), m = modulus(v[k]);
+        if ((std::isnan(b) && !std::isnan(m)) || (largest ? m > b : m < b))
+            best = k;
+    }
+    return best;
+}
+
+Z median_of(std::vector<Z> v)
+{
+    for (const Z& z : v)
+        if (has_nan(z))
+            return {NAN, NAN};
+    std::stable_sort(v.begin(), v.end(), [](const Z& a, const Z& b) {
+        const double ma = modulus(a), mb = modulus(b);
+        return ma < mb || (ma == mb && angle_of(a) < angle_of(b));
+    });
+    const std::size_t n = v.size();
+    if (n % 2)
+        return v[n / 2];
+    return {(v[n / 2 - 1].re + v[n / 2].re) / 2, (v[n / 2 - 1].im + v[n / 2].im) / 2};
+}
+
+bool same(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+TEST(Reductions, ComplexColumnsAgreeWithAPlainModel)
+{
+    std::mt19937 gen(14);
+    const double grid[] = {-5, -4, -3, -2, 0, 2, 3, 4, 5, -0.0};
+    int nan_columns = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        const double scale = trial % 3 == 0 ? 1 : trial % 3 == 1 ? 0x1p700 : 0x1p-700;
+        const int rows = int(gen() % 9) + 1, cols = int(gen() % 3) + 1;
+        const bool special = trial % 5 == 0;  // NaN and infinite parts
+        Mm x(1, 0, 0, rows, cols, qv_double);
+        std::vector<std::vector<Z>> columns(cols);
+        for (int c = 0; c < cols; ++c)
+            for (int r = 0; r < rows; ++r) {
+                Z z{grid[gen() % 10] * scale, grid[gen() % 10] * scale};
+                if (special && gen() % 6 == 0)
+                    (gen() % 2 ? z.re : z.im) = gen() % 3 ? NAN : -INFINITY;
+                columns[c].push_back(z);
+                x.addr()[r + c * rows] = z.re;
+                x.addi()[r + c * rows] = z.im;
+            }
+        const Mm along = Mm(1.0);
+        Mm mx, kx, mn, kn;
+        extreme_of(true, x, mx, kx, &along);
+        extreme_of(false, x, mn, kn, &along);
+        const Mm s = sum(x, along), p = prod(x, along), med = median(x, along);
+        for (int c = 0; c < cols; ++c) {
+            SCOPED_TRACE("trial " + std::to_string(trial) + ", column " + std::to_string(c + 1));
+            const std::vector<Z>& v = columns[c];
+            nan_columns += std::any_of(v.begin(), v.end(), has_nan);
+            auto part = [](const Mm& m, int k, bool imaginary) {
+                return imaginary ? (m.isc() ? m.addi()[k] : 0.0) : m.addr()[k];
+            };
+            const std::size_t hi = extreme_at(v, true), lo = extreme_at(v, false);
+            EXPECT_EQ(kx.addr()[c], double(hi + 1));
+            EXPECT_TRUE(same(part(mx, c, false), v[hi].re) && same(part(mx, c, true), v[hi].im));
+            EXPECT_EQ(kn.addr()[c], double(lo + 1));
+            EXPECT_TRUE(same(part(mn, c, false), v[lo].re) && same(part(mn, c, true), v[lo].im));
+            Z total{0, 0}, product{1, 0};
+            for (const Z& z : v) {
+                total = {total.re + z.re, total.im + z.im};
+                product = {product.re * z.re - product.im * z.im, product.re * z.im + product.im * z.re};
+            }
+            EXPECT_TRUE(same(part(s, c, false), total.re) && same(part(s, c, true), total.im));
+            if (scale == 1 && !special) {
+                EXPECT_EQ(part(p, c, false), product.re);
+                EXPECT_EQ(part(p, c, true), product.im);
+            }
+            const Z middle = median_of(v);
+            EXPECT_TRUE(same(part(med, c, false), middle.re) && same(part(med, c, true), middle.im))
+                << part(med, c, false) << " " << part(med, c, true) << " vs " << middle.re << " " << middle.im;
+        }
+
+        // Bytes: parts 0..5, as the double form computes and converts.
+        if (trial % 4 == 0) {
+            Mm d(1, 0, 0, rows, cols, qv_double);
+            for (int k = 0; k < rows * cols; ++k) {
+                d.addr()[k] = double(gen() % 6);
+                d.addi()[k] = double(gen() % 6);
+            }
+            const Mm u = muint8(d);
+            auto bytes_of = [](const Mm& v) { return muint8(v); };
+            auto same_value = [](const Mm& a, const Mm& b) {
+                return a.gettype() == b.gettype() && isequal(a, b) && a.isc() == b.isc();
+            };
+            EXPECT_TRUE(isequal(sum(u, along), sum(d, along)));
+            EXPECT_EQ(sum(u, along).gettype(), qv_double);
+            for (bool largest : {true, false}) {
+                Mm mu, ku, md, kd;
+                extreme_of(largest, u, mu, ku, &along);
+                extreme_of(largest, d, md, kd, &along);
+                EXPECT_TRUE(same_value(mu, bytes_of(md)));
+                EXPECT_TRUE(isequal(ku, kd));
+            }
+            EXPECT_TRUE(same_value(prod(u, along), bytes_of(prod(d, along))));
+            EXPECT_TRUE(same_value(cumsum(u, along), bytes_of(cumsum(d, along))));
+            EXPECT_TRUE(isequal(mdouble(any(u, along)), mdouble(any(d, along))));
+            const Mm pivot = complex_row({3}, {2});
+            EXPECT_TRUE(isequal(mdouble(u == pivot), mdouble(d == pivot)));
+            EXPECT_TRUE(isequal(mdouble(u != pivot), mdouble(d != pivot)));
+            EXPECT_TRUE(same_value(max(u, pivot), bytes_of(max(d, pivot))));
+            EXPECT_TRUE(same_value(min(u, pivot), bytes_of(min(d, pivot))));
+        }
+    }
+    EXPECT_GT(nan_columns, 20);
 }
 
 } // namespace

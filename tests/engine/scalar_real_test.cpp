@@ -89,6 +89,40 @@ TEST(ScalarKernels, RemAndModOfWholeNumbersAreExact)
     EXPECT_DOUBLE_EQ(mod(-5.5, 2), 0.5);
 }
 
+// mod(x, y) lies in [0, y] for y > 0 (in [y, 0] for y < 0), also where
+// x / y underflows: mod(-1e-300, 1e300) is 1e300 - 1e-300, which rounds to
+// 1e300. Swept over scales from 1e-300 to 1e300 and both signs, through
+// the double overload and the engine alike.
+TEST(ScalarKernels, ModLiesBetweenZeroAndTheDivisor)
+{
+    EXPECT_EQ(mod(-1e-300, 1e300), 1e300);
+    EXPECT_EQ(mod(-5e-324, 3.0), 3.0);
+    EXPECT_EQ(mod(5e-324, -3.0), -3.0);
+    EXPECT_EQ(mod(Mm(-1e-300), Mm(1e300)).r(), 1e300);
+    EXPECT_EQ(mod(Mm(-5e-324), Mm(3.0)).r(), 3.0);
+    EXPECT_EQ(mod(1e-300, 1e300), 1e-300) << "a positive x below y is its own remainder";
+    EXPECT_EQ(rem(-1e-300, 1e300), -1e-300) << "rem keeps the sign of x";
+    const double scales[] = {5e-324, 1e-300, 1e-150, 1e-20, 0.1, 1, 3, 7.5, 1e20, 1e150, 1e300};
+    int swept = 0;
+    for (double xs : scales)
+        for (double ys : scales)
+            for (double xm : {-1.7, -1.0, -0.3, 0.3, 1.0, 2.9})
+                for (double sy : {1.0, -1.0}) {
+                    const double x = xs * xm, y = sy * ys * 1.3;
+                    if (!std::isfinite(x) || !std::isfinite(y) || y == 0)
+                        continue;
+                    const double r = mod(x, y);
+                    SCOPED_TRACE("mod(" + std::to_string(x) + ", " + std::to_string(y) + ") = " + std::to_string(r));
+                    if (y > 0)
+                        EXPECT_TRUE(r >= 0 && r <= y);
+                    else
+                        EXPECT_TRUE(r <= 0 && r >= y);
+                    EXPECT_BITS_EQ(mod(Mm(x), Mm(y)).r(), r);
+                    ++swept;
+                }
+    EXPECT_GT(swept, 1000);
+}
+
 TEST(ScalarKernels, SignedZerosAreKept)
 {
     // min2 and max2 return the second argument when the two compare equal.

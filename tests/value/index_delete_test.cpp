@@ -38,6 +38,7 @@ struct DeleteCase {
 TEST(IndexDelete, DeletionShapes)
 {
     std::vector<double> outside_row2_col3 = {1, 3, 4, 6, 10, 12};
+    std::vector<double> outside_col2 = {1, 2, 3, 7, 8, 9, 10, 11, 12};
     const std::vector<DeleteCase> cases = {
         {"a repeat counts once, beyond is ignored", counting({1, 4}), [](Mm& x) { x(test::row({2, 2, 9})) = x_M; },
          {1, 4 - 1}, {1, 3, 4}},
@@ -60,6 +61,34 @@ TEST(IndexDelete, DeletionShapes)
         {"out-of-range rows are ignored", counting({3, 4}), [](Mm& x) { x(test::row({0, 7}), c_p) = x_M; }, {3, 4},
          range(1, 12)},
         {"every row", counting({2, 2}), [](Mm& x) { x(test::row({1, 2}), c_p) = x_M; }, {0, 0}, {}},
+        // An index that names every row (or column) counts as a colon.
+        {"v(2,1) on a column", counting({3, 1}), [](Mm& x) { x(Mm(2.0), Mm(1.0)) = x_M; }, {2, 1}, {1, 3}},
+        {"r(1,2) on a row", counting({1, 3}), [](Mm& x) { x(Mm(1.0), Mm(2.0)) = x_M; }, {1, 2}, {1, 3}},
+        {"A(1:3,2) is A(:,2)", counting({3, 4}), [](Mm& x) { x(colon(1.0, 3.0), Mm(2.0)) = x_M; }, {3, 3},
+         outside_col2},
+        {"every row unordered, repeated, one beyond", counting({3, 4}),
+         [](Mm& x) { x(test::row({3, 1, 2, 2, 7}), Mm(2.0)) = x_M; }, {3, 3}, outside_col2},
+        {"a mask of every row", counting({3, 4}), [](Mm& x) { x(logical_row({1, 1, 1}), Mm(2.0)) = x_M; }, {3, 3},
+         outside_col2},
+        {"every column, then rows", counting({3, 4}), [](Mm& x) { x(test::row({1, 3}), colon(1.0, 4.0)) = x_M; },
+         {1, 4}, {2, 5, 8, 11}},
+        {"every row and a column beyond", counting({3, 4}), [](Mm& x) { x(colon(1.0, 3.0), Mm(9.0)) = x_M; }, {3, 4},
+         range(1, 12)},
+        {"every row and every column", counting({3, 4}), [](Mm& x) { x(colon(1.0, 3.0), colon(1.0, 4.0)) = x_M; },
+         {0, 0}, {}},
+        {"x(2,3) still gives the row outside", counting({3, 4}), [](Mm& x) { x(Mm(2.0), Mm(3.0)) = x_M; }, {1, 6},
+         outside_row2_col3},
+        {"A(1:3,2,1), a third index", counting({3, 4}),
+         [](Mm& x) { x(colon(1.0, 3.0), Mm(2.0), Mm(1.0)) = x_M; }, {3, 3}, outside_col2},
+        {"A(1:3,1:4,1) empties", counting({3, 4}),
+         [](Mm& x) { x(colon(1.0, 3.0), colon(1.0, 4.0), Mm(1.0)) = x_M; }, {0, 0}, {}},
+        {"sparse A(1:3,2)", sparse(counting({3, 4})), [](Mm& x) { x(colon(1.0, 3.0), Mm(2.0)) = x_M; }, {3, 3},
+         outside_col2},
+        {"sparse v(2,1)", sparse(counting({3, 1})), [](Mm& x) { x(Mm(2.0), Mm(1.0)) = x_M; }, {2, 1}, {1, 3}},
+        {"sparse, a mask of every column", sparse(counting({2, 3})),
+         [](Mm& x) { x(Mm(1.0), logical_row({1, 1, 1})) = x_M; }, {1, 3}, {2, 4, 6}},
+        {"sparse, every position deleted", sparse(counting({1, 4})), [](Mm& x) { x(colon(1.0, 4.0)) = x_M; }, {0, 0},
+         {}},
         {"a middle slab of 3x4x2", counting({3, 4, 2}), [](Mm& x) { x(Mm(2.0), c_p, c_p) = x_M; }, {2, 4, 2},
          {1, 3, 4, 6, 7, 9, 10, 12, 13, 15, 16, 18, 19, 21, 22, 24}},
         {"the last page collapses", counting({3, 4, 2}), [](Mm& x) { x(c_p, c_p, Mm(2.0)) = x_M; }, {3, 4},
@@ -95,6 +124,7 @@ TEST(IndexDelete, DeletionShapes)
         c.remove(x);
         EXPECT_EQ(extents(x), c.dims);
         EXPECT_EQ(values(x), c.expected);
+        EXPECT_EQ(x.issparse(), c.start.issparse());
     }
 }
 

@@ -11,7 +11,11 @@
 #   tests/array/data/nd_sort.inc  {{input}, {extents}, {sorted}, {index}}:
 #       numpy sort and argsort (stable) along the first dimension longer
 #       than 1, index 1-based.
+#   tests/array/data/linspace_wide.inc  {a, b, n, {result}}: the points
+#       a + k (b - a) / (n - 1) in exact rational arithmetic (Python
+#       fractions), rounded once, for ends whose difference overflows.
 import math
+from fractions import Fraction
 
 import numpy as np
 
@@ -105,7 +109,19 @@ def nd_sort():
     write("nd_sort.inc", rows, "numpy sort and stable argsort along the first dimension longer than 1")
 
 
+def linspace_wide():
+    rows = []
+    for a, b, n in [(1e308, -1e308, 3), (-1.5e308, 1.5e308, 5), (-1.7e308, 1.7e308, 7), (1.7e308, -1.7e308, 4),
+                    (-1e308, 1.7976931348623157e308, 6), (5e307, -1.7e308, 9), (-1.7976931348623157e308,
+                    1.7976931348623157e308, 11), (1e308, 1.7e308, 5), (0, 1.7e308, 10)]:
+        m = n - 1
+        r = [float(Fraction(a) + k * (Fraction(b) - Fraction(a)) / m) for k in range(n)]
+        rows.append("{%s, %s, %s, %s}," % (d(a), d(b), d(n), lst(r)))
+    write("linspace_wide.inc", rows, "exact rational points a + k (b - a) / (n - 1), rounded once")
+
+
 setxor()
 rot90()
 linspace()
 nd_sort()
+linspace_wide()
