@@ -893,56 +893,45 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     set_colour(cr, c);
     std::vector<double> px(n), py(n);
+    // A polar series lies in a square frame in the axes box: angle 0 at
+    // the top, clockwise, the radius at the frame the axes' (polar_frame),
+    // shared by all of its polar series.
+    const double cx = (xs.p0 + xs.p1) / 2, cy = (ys.p0 + ys.p1) / 2;
+    const double radius = 0.45 * std::min(std::fabs(xs.p1 - xs.p0), std::fabs(ys.p1 - ys.p0));
+    const double rmax = polar_outer > 0 && std::isfinite(polar_outer) ? polar_outer : 1;
+    const bool polar = chart == "polar";
     auto point = [&](std::size_t k, double& x, double& y) {
-        x = xs.pixel(xd[k]);
-        y = ys.pixel(yd[k]);
+        if (polar) {
+            const double r = yd[k] / rmax * radius, t = xd[k];
+            x = cx + r * std::sin(t);
+            y = cy - r * std::cos(t);
+        } else {
+            x = xs.pixel(xd[k]);
+            y = ys.pixel(yd[k]);
+        }
         return std::isfinite(x) && std::isfinite(y);
     };
 
-    if (chart == "polar" || chart == "pie") {
-        // A square frame in the axes box: angle 0 at the top, clockwise.
-        const double cx = (xs.p0 + xs.p1) / 2, cy = (ys.p0 + ys.p1) / 2;
-        const double radius = 0.45 * std::min(std::fabs(xs.p1 - xs.p0), std::fabs(ys.p1 - ys.p0));
-        if (chart == "pie") {
-            double total = 0;
-            for (std::size_t k = 0; k < yd.size(); ++k)
-                if (std::isfinite(yd[k]) && yd[k] > 0)
-                    total += yd[k];
-            if (!seen_from_above(view_az, view_el)) {
-                pie3d(yd, total, cx, cy, radius);
-                return;
-            }
-            double a = 0;
-            for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
-                if (!(std::isfinite(yd[k]) && yd[k] > 0))
-                    continue;
-                const double sweep = 2 * M_PI * yd[k] / total;
-                cairo_move_to(cr, cx, cy);
-                cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
-                cairo_close_path(cr);
-                fill_outlined(cr, map[(k * map.size()) / yd.size()]);
-                a += sweep;
-            }
+    if (chart == "pie") {
+        double total = 0;
+        for (std::size_t k = 0; k < yd.size(); ++k)
+            if (std::isfinite(yd[k]) && yd[k] > 0)
+                total += yd[k];
+        if (!seen_from_above(view_az, view_el)) {
+            pie3d(yd, total, cx, cy, radius);
             return;
         }
-        // The radius at the frame is the axes' (polar_frame), shared by all
-        // of its polar series.
-        const double rmax = polar_outer > 0 && std::isfinite(polar_outer) ? polar_outer : 1;
-        bool open = false;
-        for (std::size_t k = 0; k < n; ++k) {
-            const double r = yd[k] / rmax * radius, t = xd[k];
-            if (!std::isfinite(r) || !std::isfinite(t)) {
-                if (open)
-                    cairo_stroke(cr);
-                open = false;
+        double a = 0;
+        for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
+            if (!(std::isfinite(yd[k]) && yd[k] > 0))
                 continue;
-            }
-            const double x = cx + r * std::sin(t), y = cy - r * std::cos(t);
-            open ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
-            open = true;
+            const double sweep = 2 * M_PI * yd[k] / total;
+            cairo_move_to(cr, cx, cy);
+            cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
+            cairo_close_path(cr);
+            fill_outlined(cr, map[(k * map.size()) / yd.size()]);
+            a += sweep;
         }
-        if (open)
-            cairo_stroke(cr);
         return;
     }
 
