@@ -1021,9 +1021,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         if (!any)
             return;
         cairo_close_path(cr);
-        Rgb face = c;
-        colour(s, "FaceColor", face);
-        fill_outlined(cr, face);
+        fill_outlined(cr, patch_face(s, c));
         return;
     }
 
@@ -1137,6 +1135,18 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     }
 }
 
+Rgb Painter::patch_face(const Object& s, const Rgb& line) const
+{
+    Rgb face = line;
+    colour(s, "FaceColor", face);
+    // A patch given a colour index takes that row of the figure's colormap
+    // as it is now.
+    const std::vector<double> index = numbers(s, "CData");
+    if (index.size() == 1 && std::isfinite(index[0]) && !map.empty())
+        face = map[static_cast<std::size_t>(std::clamp(std::floor(index[0]), 1.0, double(map.size()))) - 1];
+    return face;
+}
+
 void Painter::note_seen(const std::vector<double>& px, const std::vector<double>& py)
 {
     const std::size_t step = std::max<std::size_t>(1, px.size() / 500);
@@ -1153,10 +1163,8 @@ void Painter::swatch(const Object& s, double x0, double x1, double y)
     Rgb c{0, 0, 1};
     colour(s, "Color", c);
     if (chart == "bar" || chart == "barh" || chart == "area" || chart == "patch" || s.kind == Kind::patch) {
-        Rgb face = c;
-        colour(s, "FaceColor", face);
         cairo_rectangle(cr, x0 + 4, y - 5, x1 - x0 - 8, 10);
-        fill_outlined(cr, face);
+        fill_outlined(cr, patch_face(s, c));
         return;
     }
     const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
@@ -1289,8 +1297,9 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
     const int rows = zp->dims[0], cols = static_cast<int>(zd.size()) / std::max(1, zp->dims[0]);
     if (rows < 2 || cols < 2)
         return;
-    // The surface's own colormap wins over the figure's.
-    const std::vector<Rgb> own = prop(s, "Colormap") ? colormap(s) : map;
+    // Coloured through the figure's colormap as it is now, as images are:
+    // the map the surface was made under (its "Colormap") is only a record.
+    const std::vector<Rgb>& own = map;
     double zlo = INFINITY, zhi = -INFINITY;
     for (double v : zd)
         if (std::isfinite(v)) {

@@ -384,9 +384,7 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
         if (!any)
             return;
         cairo_close_path(cr);
-        Rgb face = c;
-        colour(s, "FaceColor", face);
-        fill_outlined(cr, face);
+        fill_outlined(cr, patch_face(s, c));
         return;
     }
     note_seen(px, py);
