@@ -317,7 +317,7 @@ Mm shading(const Mm& mode)
         std::memcpy(chart, last_surface_chart.name, sizeof chart);
         const Mm args = last_surface_chart.args;
         const Mm view_arg = last_surface_chart.view;
-        surface_plot(chart, args, view_arg);
+        redraw_surface_chart(chart, args, view_arg);
     } else if (length(last_pcolor_args) > 0) {
         const Mm args = last_pcolor_args;
         pcolor(args);

@@ -447,6 +447,50 @@ TEST_F(Shading, RedrawsTheLastSurfaceWithTheNewShading)
     EXPECT_EQ(vt::prop(first(gca()), "Shading").text(), "flat");
 }
 
+TEST_F(Shading, ASurfaceWithItsFloorContourIsRedrawnWhole)
+{
+    // surfc, then each shading: the surface and the contour on the floor
+    // are drawn again together, the contour with its count of lines; a
+    // contour3 keeps its count as well.
+    const Mm Z = test::real(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 10});
+    surfc(test::cell_row({Z, Mm(5.0)}));
+    for (const char* mode : {"interp", "flat", "interp"}) {
+        SCOPED_TRACE(mode);
+        shading(TM(mode));
+        const std::vector<double> now = surfaces();
+        ASSERT_EQ(now.size(), 2u);
+        EXPECT_EQ(vt::prop(now[0], "ChartType").text(), "contour");
+        EXPECT_EQ(vt::prop(now[0], "NumContourLines").data, (std::vector<double>{5}));
+        EXPECT_EQ(vt::prop(now[0], "ContourPosition").data, (std::vector<double>{1}));
+        EXPECT_EQ(vt::prop(now[1], "ChartType").text(), "surf");
+        EXPECT_EQ(vt::data(now[1]).z.data.size(), std::string(mode) == "interp" ? 500u * 500u : 9u);
+    }
+    contour3(test::cell_row({Z, Mm(7.0)}));
+    shading(TM("interp"));
+    const std::vector<double> now = surfaces();
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(vt::prop(now[0], "NumContourLines").data, (std::vector<double>{7}));
+    if (!vt::has_renderer())
+        return;
+    // In the picture: surfc then interp shows what surf then interp shows,
+    // and the level lines on the floor besides.
+    auto shaded = [](Mm (*chart)(const Mm&)) {
+        vt::reset();
+        const double fig = vizmo_create_object("Figure", -1);
+        shading(TM("flat"));
+        chart(test::cell_row({peaks(Mm(20.0))}));
+        shading(TM("interp"));
+        return test::Picture::of(fig);
+    };
+    const test::Picture plain = shaded(surf), with_floor = shaded(surfc);
+    ASSERT_EQ(plain.data.size(), with_floor.data.size());
+    int floor = 0;
+    for (int i = 0; i < plain.rows; ++i)
+        for (int j = 0; j < plain.cols; ++j)
+            floor += !test::near(plain.at(i, j), with_floor.at(i, j), 0.1);
+    EXPECT_GT(floor, 300) << "pixels of the level lines";
+}
+
 TEST_F(Shading, AfterAMeshOnlyTheFlagChanges)
 {
     mesh(test::cell_row({test::real(2, 2, {1, 2, 3, 4})}));
