@@ -722,14 +722,15 @@ bool colour_word(const miniM* v, long long n)
     return s == "none" || s == "flat" || s == "interp" || s == "auto";
 }
 
-// Why a value is no colour, in words the user wrote it in.
-std::string colour_refusal(const char* name, const miniM* v, long long n)
+// A value as the user wrote it: a text in quotes, numbers in brackets
+// (the first six).
+std::string shown_value(const miniM* v, long long n)
 {
     if (v->isString) {
         std::string s;
         for (long long k = 0; k < n; ++k)
             s.push_back(code_byte(v->data[k]));
-        return "'" + s + "' is illegal color";
+        return "'" + s + "'";
     }
     std::string shown;
     for (long long k = 0; k < n && k < 6; ++k) {
@@ -739,8 +740,93 @@ std::string colour_refusal(const char* name, const miniM* v, long long n)
     }
     if (n > 6)
         shown += " ...";
-    return std::string(name) + ": [" + shown +
-           "] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name";
+    return "[" + shown + "]";
+}
+
+// Why a value is no colour, in words the user wrote it in.
+std::string colour_refusal(const char* name, const miniM* v, long long n)
+{
+    if (v->isString)
+        return shown_value(v, n) + " is illegal color";
+    return std::string(name) + ": " + shown_value(v, n) +
+           " is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name";
+}
+
+// Whether name is the property known, or a root default for it
+// ("DefaultLineLineWidth").
+bool names_property(std::string_view name, std::string_view known)
+{
+    if (equal_folded(name, known))
+        return true;
+    return name.size() > 7 + known.size() && equal_folded(name.substr(0, 7), "default") &&
+           equal_folded(name.substr(name.size() - known.size()), known);
+}
+
+// The values of the properties the drawing reads as a width, an index
+// into a table or a switch. A value is taken as it is (ok), stored as the
+// index its text names (index), or refused with the reason why.
+enum class Check { ok, index, refused };
+
+Check check_value(const char* name, const miniM* v, long long n, double& index, std::string& why)
+{
+    static const char* const styles[] = {"-", ":", "-.", "--"};
+    static const char* const markers[] = {".", "o", "x", "+", "*", "s", "d", "^", "v", ">", "<", "p", "h"};
+    auto text = [&] {
+        std::string s;
+        for (long long k = 0; k < n; ++k)
+            s.push_back(code_byte(v->data[k]));
+        return s;
+    };
+    // A number, or the text of an entry (or "none", -1), as an index into
+    // a table of count entries.
+    auto table_index = [&](const char* const* table, int count) {
+        if (v->isString) {
+            const std::string s = text();
+            if (equal_folded(s, "none")) {
+                index = -1;
+                return Check::index;
+            }
+            for (int k = 0; k < count; ++k)
+                if (s == table[k]) {
+                    index = k;
+                    return Check::index;
+                }
+            return Check::refused;
+        }
+        const double x = v->data[0];
+        return n == 1 && x >= -1 && x < count && x == std::floor(x) ? Check::ok : Check::refused;
+    };
+    if (names_property(name, "LineWidth") || names_property(name, "MarkerSize")) {
+        // Far past any screen; cairo's fixed-point coordinates end long after.
+        constexpr int widest = 1000;
+        if (!v->isString && n == 1 && v->data[0] > 0 && v->data[0] <= widest)
+            return Check::ok;
+        why = std::string(name) + ": " + shown_value(v, n) + " is no " +
+              (names_property(name, "LineWidth") ? "line width" : "marker size") +
+              ": use a number above 0 and at most " + std::to_string(widest);
+        return Check::refused;
+    }
+    if (names_property(name, "LineStyle")) {
+        const Check c = table_index(styles, 4);
+        if (c == Check::refused)
+            why = std::string(name) + ": " + shown_value(v, n) +
+                  " is no line style: use '-', ':', '-.', '--' or 'none'";
+        return c;
+    }
+    if (names_property(name, "Marker")) {
+        const Check c = table_index(markers, 13);
+        if (c == Check::refused)
+            why = std::string(name) + ": " + shown_value(v, n) +
+                  " is no marker: use one of . o x + * s d ^ v > < p h, or 'none'";
+        return c;
+    }
+    if (names_property(name, "Visible")) {
+        if (v->isString && (equal_folded(text(), "on") || equal_folded(text(), "off")))
+            return Check::ok;
+        why = std::string(name) + ": " + shown_value(v, n) + " is neither 'on' nor 'off'";
+        return Check::refused;
+    }
+    return Check::ok;
 }
 
 // The engine's own colour properties, and root defaults for them
@@ -753,13 +839,9 @@ bool is_colour_property(std::string_view name)
         "ForegroundColor",   "InverseColor",    "MarkerColor",    "MarkerEdgeColor", "MarkerFaceColor",
         "XColor",            "YColor",          "ZColor",
     };
-    const bool is_default = name.size() > 7 && equal_folded(name.substr(0, 7), "default");
-    for (std::string_view k : known) {
-        if (equal_folded(name, k))
+    for (std::string_view k : known)
+        if (names_property(name, k))
             return true;
-        if (is_default && name.size() > k.size() && equal_folded(name.substr(name.size() - k.size()), k))
-            return true;
-    }
     return false;
 }
 
@@ -1204,6 +1286,21 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         render::after_print(h);
 #endif
 
+    if (value && n > 0) {
+        double index = 0;
+        std::string why;
+        const Check c = check_value(name, value, n, index, why);
+        if (c == Check::refused) {
+            // Nothing is stored: the object keeps the value it had.
+            record("set refused %s %s (bad value)", handle_text(h).c_str(), name);
+            report_error(why);
+            return;
+        }
+        if (c == Check::index) {
+            put_number(*o, name, index);
+            return;
+        }
+    }
     if (value && n > 0 && is_colour_property(name)) {
         double rgb[3];
         if (colour_from(value, n, rgb)) {

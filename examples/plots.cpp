@@ -1,8 +1,9 @@
 // Pictures of a run: a compiled program drawing a line plot with a legend,
 // a grid of small charts, an image with its colour bar, a mesh, level lines,
 // bar charts (grouped, stacked and horizontal), two y axes, an image shown
-// as it is with polar series, piled areas and a long log axis, and a
-// horizontal colour bar through the library's plotting commands. Run with
+// as it is with polar series, piled areas and a long log axis, a
+// horizontal colour bar, and a sparsity pattern beside list controls,
+// through the library's plotting commands. Run with
 // VIZMO_OUTPUT_DIR set, it leaves each figure there as PNG and SVG files
 // (figure-<n>.png at the end, figure-<n>-<k>.png after each drawnow).
 #include <velkor.h>
@@ -187,11 +188,29 @@ int main()
     colorbar(TM("horiz"));
     labels("peaks(32), colour bar below", "", "");
     drawnow();
-    expect(sizes_are(getframe(gcf()), 420, 560), "the last picture is 560 by 420");
-    expect(findobj(Mm((CL(TM("Type")), TM("figure")))).size() == 10, "ten figures");
+    expect(sizes_are(getframe(gcf()), 420, 560), "the picture is 560 by 420");
+
+    // A sparsity pattern, row 1 at the top, beside a list box and a pop-up
+    // menu that name the parts of the matrix.
+    new_figure(640, 360);
+    subplot(1.0, 2.0, 1.0);
+    const Mm pattern = eye(Mm(20.0)) + diag(ones(Mm(19.0), Mm(1.0)), Mm(1.0)) + diag(ones(Mm(15.0), Mm(1.0)), Mm(-5.0));
+    spy(pattern);
+    expect(istrue(strcmp(get(gca(), TM("YDir")), TM("inverted"))), "spy turns the y axis downwards");
+    labels("spy: diagonal, superdiagonal, band below", "column", "row");
+    const Mm parts = Mm((CL(TM("diagonal")), TM("superdiagonal"), TM("band 5 below")));
+    const Mm list = uicontrol(Mm((CL(TM("Style")), TM("listbox"), TM("String"), parts, TM("Value"), 2.0, TM("Units"),
+                                  TM("normalized"), TM("Position"), (BR(0.6), 0.3, 0.3, 0.35))));
+    uicontrol(Mm((CL(TM("Style")), TM("popupmenu"), TM("String"), TM("20 x 20|40 x 40"), TM("Units"),
+                  TM("normalized"), TM("Position"), (BR(0.6), 0.8, 0.3, 0.08))));
+    uicontrol(Mm((CL(TM("Style")), TM("text"), TM("String"), strvcat(TM("parts of the"), TM("matrix")), TM("Units"),
+                  TM("normalized"), TM("Position"), (BR(0.6), 0.66, 0.3, 0.08))));
+    expect(iscell(get(list, TM("String"))) && get(list, TM("String")).size() == 3, "the list keeps its three items");
+    drawnow();
+    expect(findobj(Mm((CL(TM("Type")), TM("figure")))).size() == 11, "eleven figures");
 
     exitM();
-    std::printf("ten figures drawn\n");
+    std::printf("eleven figures drawn\n");
     if (mismatches)
         std::fprintf(stderr, "plots: %d wrong result(s)\n", mismatches);
     return mismatches == 0 ? 0 : 1;

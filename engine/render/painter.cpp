@@ -57,23 +57,56 @@ std::vector<std::string> text_rows(const Prop& p)
     return rows;
 }
 
-// A label of an axes: the handle of a text object whose "String" shows,
-// or the text itself.
-std::string label_of(const Object& ax, const char* name)
+std::vector<std::string> text_lines(const Prop& p)
+{
+    std::vector<std::string> lines;
+    for (const std::string& row : text_rows(p)) {
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t end = row.find('\n', start);
+            std::string line = row.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line);
+            if (end == std::string::npos)
+                break;
+            start = end + 1;
+        }
+    }
+    // Blank lines at the end take no room.
+    while (!lines.empty() && lines.back().find_first_not_of(' ') == std::string::npos)
+        lines.pop_back();
+    return lines;
+}
+
+std::vector<std::string> label_of(const Object& ax, const char* name)
 {
     const Prop* p = find_prop(ax, name);
     if (!p || p->data.empty())
-        return "";
+        return {};
     if (p->is_string)
-        return prop_text(ax, name);
+        return text_lines(*p);
     const Object* t = find(p->data[0]);
     const Prop* s = t ? find_prop(*t, "String") : nullptr;
-    if (!s)
-        return "";
-    std::string joined;
-    for (const std::string& r : text_rows(*s))
-        joined += (joined.empty() ? "" : " ") + r;
-    return joined;
+    return s ? text_lines(*s) : std::vector<std::string>{};
+}
+
+std::vector<std::string> control_items(const Object& c)
+{
+    const Prop* p = find_prop(c, "String");
+    std::vector<std::string> items = p ? text_lines(*p) : std::vector<std::string>{};
+    if (items.size() != 1 || items[0].find('|') == std::string::npos)
+        return items;
+    const std::string one = items[0];
+    items.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = one.find('|', start);
+        items.push_back(one.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+    return items;
 }
 
 bool colour_letter(char c, Rgb& out)
@@ -249,6 +282,43 @@ void show_text(cairo_t* cr, const std::string& text, double x, double y, double 
     cairo_move_to(cr, -e.x_bearing - ax * e.width, -e.y_bearing - ay * e.height);
     cairo_show_text(cr, s.c_str());
     cairo_restore(cr);
+}
+
+void show_lines(cairo_t* cr, const std::vector<std::string>& lines, double x, double y, double size, double ax,
+                double ay, double angle)
+{
+    if (lines.size() <= 1) {
+        if (!lines.empty())
+            show_text(cr, lines[0], x, y, size, ax, ay, angle);
+        return;
+    }
+    use_font(cr, size);
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    const double block = fe.ascent + fe.descent + static_cast<double>(lines.size() - 1) * fe.height;
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_rotate(cr, angle);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (lines[k].empty())
+            continue;
+        const std::string s = utf8(lines[k]);
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, s.c_str(), &e);
+        cairo_move_to(cr, -e.x_bearing - ax * e.width, -ay * block + fe.ascent + static_cast<double>(k) * fe.height);
+        cairo_show_text(cr, s.c_str());
+    }
+    cairo_restore(cr);
+}
+
+double lines_extra(cairo_t* cr, std::size_t lines, double size)
+{
+    if (lines <= 1)
+        return 0;
+    use_font(cr, size);
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    return static_cast<double>(lines - 1) * fe.height;
 }
 
 double label_width(cairo_t* cr, const std::string& s, double size)

@@ -46,9 +46,17 @@ bool is_text(const Object& o);
 // The rows of a character matrix, trailing blanks dropped.
 std::vector<std::string> text_rows(const Prop& p);
 
-// A label of an axes: the handle of a text object whose "String" shows,
-// or the text itself.
-std::string label_of(const Object& ax, const char* name);
+// The lines a text shows: one per row of its character matrix, and a row
+// broken again at each newline character; blank lines at the end dropped.
+std::vector<std::string> text_lines(const Prop& p);
+
+// The lines of a label of an axes (the handle of a text object whose
+// "String" shows, or the text itself); none when it shows nothing.
+std::vector<std::string> label_of(const Object& ax, const char* name);
+
+// The items of a control's "String": its lines, or the parts of a single
+// line between its bars ("one|two").
+std::vector<std::string> control_items(const Object& c);
 
 bool colour_letter(char c, Rgb& out);
 
@@ -79,6 +87,13 @@ double text_width(cairo_t* cr, const std::string& s, double size);
 // bottom.
 void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
                double angle = 0);
+
+// Lines stacked one under another, each placed as show_text places a text
+// (ax), the block as a whole by ay; a single line is show_text's.
+void show_lines(cairo_t* cr, const std::vector<std::string>& lines, double x, double y, double size, double ax,
+                double ay, double angle = 0);
+// The room that lines beyond the first take, one above another.
+double lines_extra(cairo_t* cr, std::size_t lines, double size);
 
 // Tick labels: as show_text, except that "10^n" draws as 10 with n raised.
 double label_width(cairo_t* cr, const std::string& s, double size);
@@ -309,6 +324,9 @@ struct Painter {
     void legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
                 double bh);
     void swatch(const Object& s, double x0, double x1, double y);
+    // The face of a filled series: its "FaceColor", else its line colour;
+    // a colour index in its "CData" picks a row of the figure's colormap.
+    Rgb patch_face(const Object& s, const Rgb& line) const;
     void note_seen(const std::vector<double>& px, const std::vector<double>& py);
 };
 

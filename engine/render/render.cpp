@@ -110,14 +110,53 @@ void Painter::control(const Object& c)
         text_x += s + 4;
     }
     set_colour(cr, fg);
-    std::string s = text_of(c, "String");
-    if (const std::size_t bar = s.find('|'); bar != std::string::npos)
-        s.resize(bar);
+    const std::vector<std::string> items = control_items(c);
     const double size = std::clamp(h * 0.6, 6.0, 12.0);
-    if (label)
-        show_text(cr, s, x + w / 2, y + h / 2, size, 0.5, 0.5);
-    else
-        show_text(cr, s, text_x, y + h / 2, size, 0, 0.5);
+    if (c.style == "listbox") {
+        // One item per line from the top, the chosen one (Value, counted
+        // from 1) marked; the lines that do not fit are cut off.
+        const double line = size + 4;
+        const int chosen = static_cast<int>(value) - 1;
+        cairo_save(cr);
+        cairo_rectangle(cr, x + 1, y + 1, std::max(0.0, w - 2), std::max(0.0, h - 2));
+        cairo_clip(cr);
+        for (std::size_t k = 0; k < items.size() && 2 + k * line < h; ++k) {
+            const double top = y + 2 + static_cast<double>(k) * line;
+            if (static_cast<int>(k) == chosen) {
+                cairo_rectangle(cr, x + 2, top, w - 4, line);
+                cairo_set_source_rgb(cr, 0.2, 0.4, 0.8);
+                cairo_fill(cr);
+                cairo_set_source_rgb(cr, 1, 1, 1);
+            } else {
+                set_colour(cr, fg);
+            }
+            show_text(cr, items[k], text_x, top + line / 2, size, 0, 0.5);
+        }
+        cairo_restore(cr);
+        return;
+    }
+    if (c.style == "popupmenu") {
+        // The chosen item (Value, counted from 1; the first when none is
+        // chosen) beside the arrow that opens the list.
+        const std::size_t chosen = value >= 1 && value <= static_cast<double>(items.size())
+                                       ? static_cast<std::size_t>(value) - 1
+                                       : 0;
+        if (!items.empty())
+            show_text(cr, items[chosen], text_x, y + h / 2, size, 0, 0.5);
+        const double a = std::min(h * 0.3, 5.0);
+        cairo_move_to(cr, x + w - 6 - 2 * a, y + h / 2 - a / 2);
+        cairo_line_to(cr, x + w - 6, y + h / 2 - a / 2);
+        cairo_line_to(cr, x + w - 6 - a, y + h / 2 + a / 2);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        return;
+    }
+    if (label) {
+        // A static text shows every line, stacked about its centre.
+        show_lines(cr, items, x + w / 2, y + h / 2, size, 0.5, 0.5);
+        return;
+    }
+    show_text(cr, items.empty() ? std::string() : items[0], text_x, y + h / 2, size, 0, 0.5);
 }
 
 void Painter::hosted(double h, const Object& ax)
@@ -467,7 +506,10 @@ void Painter::axes(double h, const Object& ax)
     // side where the position leaves under 3% of the figure to its edge or
     // to a neighbouring axes (an axes filling the figure, a subplot cell, an
     // axes beside its colour bar), that room is taken inside the position.
-    const std::string title = label_of(ax, "Title");
+    const std::vector<std::string> title = label_of(ax, "Title"), xlabel = label_of(ax, "XLabel"),
+                                   ylabel = label_of(ax, "YLabel");
+    // Lines of a title beyond its first take room above the box.
+    const double title_extra = lines_extra(cr, title.size(), 12);
     double gap[4] = {pos[0], 1 - pos[0] - pos[2], 1 - pos[1] - pos[3], pos[1]};  // left, right, top, bottom
     if (decorated || !title.empty()) {
         const double eps = 1e-9;
@@ -490,9 +532,9 @@ void Painter::axes(double h, const Object& ax)
     }
     // An axes without decoration (as an image shown by itself) keeps its
     // title, and room for it.
-    if (!decorated && !title.empty() && gap[2] < 0.03 && bh > 40) {
-        by += 20;
-        bh -= 20;
+    if (!decorated && !title.empty() && gap[2] < 0.03 && bh > 40 + title_extra) {
+        by += 20 + title_extra;
+        bh -= 20 + title_extra;
     }
     if (decorated) {
         // Only a second axis that is drawn takes room: a hidden series on it
@@ -501,8 +543,8 @@ void Painter::axes(double h, const Object& ax)
         // Room for tick labels comes from the font (10 pixels, and 11 for
         // an axis label), not from the box: a short box (a horizontal
         // colour bar) needs the same room below it as a tall one.
-        const double top = std::min(30.0, 0.08 * bh) + (top_axis ? 14 : 0);
-        const double font_room = 4 + 14 + (label_of(ax, "XLabel").empty() ? 0 : 4 + 14) + 4;
+        const double top = std::min(30.0, 0.08 * bh) + (top_axis ? 14 : 0) + title_extra;
+        const double font_room = 4 + 14 + (xlabel.empty() ? 0 : 4 + 14 + lines_extra(cr, xlabel.size(), 11)) + 4;
         const double bottom = std::max(std::min(45.0, 0.11 * bh), font_room);
         if (gap[2] < 0.03) {
             by += top;
@@ -518,7 +560,7 @@ void Painter::axes(double h, const Object& ax)
             ys.p0 = ys2.p0 = by + bh;
             ys.p1 = ys2.p1 = by;
             const AxisLabels yl = axis_labels(cr, ax, ys, ticks_of(ax, "YTick", ys), "yDate", false, fs);
-            const double label = label_of(ax, "YLabel").empty() ? 0 : 6 + 13;
+            const double label = ylabel.empty() ? 0 : 6 + 13 + lines_extra(cr, ylabel.size(), 11);
             left = std::max(left, std::min(4 + yl.widest + 4 + label + 2, 0.4 * bw));
             if (right_axis) {
                 const AxisLabels yr = axis_labels(cr, ax, ys2, ticks(ys2), "", false, fs);
@@ -624,12 +666,12 @@ void Painter::axes(double h, const Object& ax)
 
     if (!decorated) {
         cairo_set_source_rgb(cr, 0, 0, 0);
-        show_text(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
+        show_lines(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
         return;
     }
     if (round) {
         cairo_set_source_rgb(cr, 0, 0, 0);
-        show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+        show_lines(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
         legend(ax, items, bx, by, bw, bh);
         return;
     }
@@ -678,10 +720,10 @@ void Painter::axes(double h, const Object& ax)
                 show_label(cr, l.text[k], l.centre[k], by - 4, fs, 0.5, 1);
         }
     }
-    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 12, 0.5, 1);
-    show_text(cr, label_of(ax, "XLabel"), bx + bw / 2, by + bh + 20, 11, 0.5, 0);
+    show_lines(cr, title, bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 12, 0.5, 1);
+    show_lines(cr, xlabel, bx + bw / 2, by + bh + 20, 11, 0.5, 0);
     // The y label stands clear of the widest tick label beside it.
-    show_text(cr, label_of(ax, "YLabel"), bx - 4 - yl.widest - 6, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
+    show_lines(cr, ylabel, bx - 4 - yl.widest - 6, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
     legend(ax, items, bx, by, bw, bh);
 }
 
@@ -835,8 +877,9 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         const std::vector<double> p = numbers(s, "Position");
         if (p.size() >= 2) {
             set_colour(cr, c);
-            show_text(cr, text_of(s, "String"), xs.pixel(p[0]), ys.pixel(p[1]), prop_number(s, "FontSize", 10), 0,
-                      0.5);
+            const Prop* text = prop(s, "String");
+            show_lines(cr, text ? text_lines(*text) : std::vector<std::string>{}, xs.pixel(p[0]), ys.pixel(p[1]),
+                       prop_number(s, "FontSize", 10), 0, 0.5);
         }
         return;
     }
@@ -850,56 +893,45 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     set_colour(cr, c);
     std::vector<double> px(n), py(n);
+    // A polar series lies in a square frame in the axes box: angle 0 at
+    // the top, clockwise, the radius at the frame the axes' (polar_frame),
+    // shared by all of its polar series.
+    const double cx = (xs.p0 + xs.p1) / 2, cy = (ys.p0 + ys.p1) / 2;
+    const double radius = 0.45 * std::min(std::fabs(xs.p1 - xs.p0), std::fabs(ys.p1 - ys.p0));
+    const double rmax = polar_outer > 0 && std::isfinite(polar_outer) ? polar_outer : 1;
+    const bool polar = chart == "polar";
     auto point = [&](std::size_t k, double& x, double& y) {
-        x = xs.pixel(xd[k]);
-        y = ys.pixel(yd[k]);
+        if (polar) {
+            const double r = yd[k] / rmax * radius, t = xd[k];
+            x = cx + r * std::sin(t);
+            y = cy - r * std::cos(t);
+        } else {
+            x = xs.pixel(xd[k]);
+            y = ys.pixel(yd[k]);
+        }
         return std::isfinite(x) && std::isfinite(y);
     };
 
-    if (chart == "polar" || chart == "pie") {
-        // A square frame in the axes box: angle 0 at the top, clockwise.
-        const double cx = (xs.p0 + xs.p1) / 2, cy = (ys.p0 + ys.p1) / 2;
-        const double radius = 0.45 * std::min(std::fabs(xs.p1 - xs.p0), std::fabs(ys.p1 - ys.p0));
-        if (chart == "pie") {
-            double total = 0;
-            for (std::size_t k = 0; k < yd.size(); ++k)
-                if (std::isfinite(yd[k]) && yd[k] > 0)
-                    total += yd[k];
-            if (!seen_from_above(view_az, view_el)) {
-                pie3d(yd, total, cx, cy, radius);
-                return;
-            }
-            double a = 0;
-            for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
-                if (!(std::isfinite(yd[k]) && yd[k] > 0))
-                    continue;
-                const double sweep = 2 * M_PI * yd[k] / total;
-                cairo_move_to(cr, cx, cy);
-                cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
-                cairo_close_path(cr);
-                fill_outlined(cr, map[(k * map.size()) / yd.size()]);
-                a += sweep;
-            }
+    if (chart == "pie") {
+        double total = 0;
+        for (std::size_t k = 0; k < yd.size(); ++k)
+            if (std::isfinite(yd[k]) && yd[k] > 0)
+                total += yd[k];
+        if (!seen_from_above(view_az, view_el)) {
+            pie3d(yd, total, cx, cy, radius);
             return;
         }
-        // The radius at the frame is the axes' (polar_frame), shared by all
-        // of its polar series.
-        const double rmax = polar_outer > 0 && std::isfinite(polar_outer) ? polar_outer : 1;
-        bool open = false;
-        for (std::size_t k = 0; k < n; ++k) {
-            const double r = yd[k] / rmax * radius, t = xd[k];
-            if (!std::isfinite(r) || !std::isfinite(t)) {
-                if (open)
-                    cairo_stroke(cr);
-                open = false;
+        double a = 0;
+        for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
+            if (!(std::isfinite(yd[k]) && yd[k] > 0))
                 continue;
-            }
-            const double x = cx + r * std::sin(t), y = cy - r * std::cos(t);
-            open ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
-            open = true;
+            const double sweep = 2 * M_PI * yd[k] / total;
+            cairo_move_to(cr, cx, cy);
+            cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
+            cairo_close_path(cr);
+            fill_outlined(cr, map[(k * map.size()) / yd.size()]);
+            a += sweep;
         }
-        if (open)
-            cairo_stroke(cr);
         return;
     }
 
@@ -989,9 +1021,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         if (!any)
             return;
         cairo_close_path(cr);
-        Rgb face = c;
-        colour(s, "FaceColor", face);
-        fill_outlined(cr, face);
+        fill_outlined(cr, patch_face(s, c));
         return;
     }
 
@@ -1105,6 +1135,18 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     }
 }
 
+Rgb Painter::patch_face(const Object& s, const Rgb& line) const
+{
+    Rgb face = line;
+    colour(s, "FaceColor", face);
+    // A patch given a colour index takes that row of the figure's colormap
+    // as it is now.
+    const std::vector<double> index = numbers(s, "CData");
+    if (index.size() == 1 && std::isfinite(index[0]) && !map.empty())
+        face = map[static_cast<std::size_t>(std::clamp(std::floor(index[0]), 1.0, double(map.size()))) - 1];
+    return face;
+}
+
 void Painter::note_seen(const std::vector<double>& px, const std::vector<double>& py)
 {
     const std::size_t step = std::max<std::size_t>(1, px.size() / 500);
@@ -1121,10 +1163,8 @@ void Painter::swatch(const Object& s, double x0, double x1, double y)
     Rgb c{0, 0, 1};
     colour(s, "Color", c);
     if (chart == "bar" || chart == "barh" || chart == "area" || chart == "patch" || s.kind == Kind::patch) {
-        Rgb face = c;
-        colour(s, "FaceColor", face);
         cairo_rectangle(cr, x0 + 4, y - 5, x1 - x0 - 8, 10);
-        fill_outlined(cr, face);
+        fill_outlined(cr, patch_face(s, c));
         return;
     }
     const double lw = std::clamp(prop_number(s, "LineWidth", 2), 0.5, 3.0);
@@ -1257,8 +1297,9 @@ void Painter::surface(const Object& s, const Object& ax, const Scale& xs, const 
     const int rows = zp->dims[0], cols = static_cast<int>(zd.size()) / std::max(1, zp->dims[0]);
     if (rows < 2 || cols < 2)
         return;
-    // The surface's own colormap wins over the figure's.
-    const std::vector<Rgb> own = prop(s, "Colormap") ? colormap(s) : map;
+    // Coloured through the figure's colormap as it is now, as images are:
+    // the map the surface was made under (its "Colormap") is only a record.
+    const std::vector<Rgb>& own = map;
     double zlo = INFINITY, zhi = -INFINITY;
     for (double v : zd)
         if (std::isfinite(v)) {

@@ -332,12 +332,12 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
         }
         const double mu = (u0 + u1) / 2, mv = (v0 + v1) / 2;
         if (a < 2)
-            show_text(cr, label_of(ax, label_names[a]), mu + 26 * du, mv + 26 * dv, 11, 0.5 - 0.5 * du,
+            show_lines(cr, label_of(ax, label_names[a]), mu + 26 * du, mv + 26 * dv, 11, 0.5 - 0.5 * du,
                       0.5 - 0.5 * dv);
         else
-            show_text(cr, label_of(ax, label_names[a]), mu - 36, mv, 11, 0.5, 1, -M_PI / 2);
+            show_lines(cr, label_of(ax, label_names[a]), mu - 36, mv, 11, 0.5, 1, -M_PI / 2);
     }
-    show_text(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+    show_lines(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
     legend(ax, items, bx, by, bw, bh);
 }
 
@@ -355,8 +355,9 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
         if (at.size() >= 2) {
             p.at(at[0], at[1], at.size() >= 3 ? at[2] : 0, u, v, w);
             set_colour(cr, c);
-            if (std::isfinite(u) && std::isfinite(v))
-                show_text(cr, text_of(s, "String"), u, v, prop_number(s, "FontSize", 10), 0, 0.5);
+            const Prop* text = prop(s, "String");
+            if (std::isfinite(u) && std::isfinite(v) && text)
+                show_lines(cr, text_lines(*text), u, v, prop_number(s, "FontSize", 10), 0, 0.5);
         }
         return;
     }
@@ -383,9 +384,7 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
         if (!any)
             return;
         cairo_close_path(cr);
-        Rgb face = c;
-        colour(s, "FaceColor", face);
-        fill_outlined(cr, face);
+        fill_outlined(cr, patch_face(s, c));
         return;
     }
     note_seen(px, py);

@@ -11,6 +11,7 @@
 #include "velkor/report.h"
 #include "vizmo4510.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -80,6 +81,24 @@ line_spec parse_spec(const Mm& s, int& colour)
     }
     colour = saved;
     return line_spec{};
+}
+
+// The axes' background as [r g b]; false when it has none (a colour word
+// such as "none").
+bool axes_background(double rgb[3])
+{
+    const Mm c = get(gca(), pn_Color);
+    if (c.isstr() || c.gettype() != qv_double || c.size() != 3)
+        return false;
+    std::copy(c.addr(), c.addr() + 3, rgb);
+    return true;
+}
+
+bool is_background(int colour, const double background[3])
+{
+    static const double rgb[8][3] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0},
+                                     {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
+    return colour >= 0 && colour < 8 && std::equal(rgb[colour], rgb[colour] + 3, background);
 }
 
 int rows_of(const Mm& v) { return v.rows(); }
@@ -177,8 +196,14 @@ Mm plot_matrices(const char* chart, int& colour, int colour_given, int line_styl
     Mm handles(0, 0, 0, 1, static_cast<int>(made.size()), qv_double);
     if (handles.size() != static_cast<int>(made.size()))
         return Mm();
+    // The automatic cycle passes over the colour of the axes' background,
+    // on which a series would not show; a colour the caller gave is kept.
+    double background[3];
+    const bool has_background = !colour_given && axes_background(background);
     for (std::size_t k = 0; k < made.size(); ++k) {
         const series& s = made[k];
+        if (has_background && is_background(colour, background))
+            next_color_index(colour, colour_given);
         const Mm h = plot_series(chart, colour, line_style, marker, s.n, s.x, s.xs, s.y, s.ys, s.z, s.zs);
         handles.addr()[k] = *h.addr(1);
         next_color_index(colour, colour_given);

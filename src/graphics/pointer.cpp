@@ -99,7 +99,8 @@ void pick(const Mm& n, picked_t& p)
             break;
         }
     }
-    if (w >= 0)
+    // A window closed while waiting took the axes with it.
+    if (w >= 0 && vizmo_is_handle(first(b)))
         set(b, pn_Pointer, pv_arrow);
 }
 

@@ -108,6 +108,9 @@ Mm patch(const Mm& args)
             if (colour.size() != 3)
                 return number(-1);
             h = plot2("patch", 2, Mm((CL(args.mr(1)), args.mr(2), pn_Color, colour)));
+            // The index stays with the patch, so that its face follows the
+            // figure's colormap when the map changes.
+            set(h, pn_CData, c);
         } else {
             error("patch(x,y,z) is not supported yet.");
             h = plot2("patch", 2, Mm((CL(args.mr(1)), args.mr(2), c)));

@@ -15,9 +15,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <plu.h>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -195,6 +197,86 @@ bool is_colour_word(const Mm& s)
     return false;
 }
 
+// The names objects take: the property names of the constants table and
+// the root's defaults, and the few the library writes for itself.
+class vocabulary {
+public:
+    vocabulary()
+    {
+#define NUMRUN_PROPERTY_NAME(id, text)                                                                                 \
+    if (#id[1] == 'n')                                                                                                 \
+        add(text);
+#include "graphics/property_names.inc"
+#undef NUMRUN_PROPERTY_NAME
+        for (const char* own : {"CellString", "CDataIsDouble", "KillSerieses", "Capture", "CapSize", "WinParent",
+                                "DesignMode", "ControlBar", "square", "xDate", "yDate", "zDate"})
+            add(own);
+    }
+    bool has(const char* name) const
+    {
+        std::string folded_name(name);
+        for (char& c : folded_name)
+            c = folded(c);
+        // A root default names a type and one of its properties.
+        return names.count(folded_name) > 0 || folded_name.rfind("default", 0) == 0;
+    }
+
+private:
+    void add(const char* text)
+    {
+        std::string f(text);
+        for (char& c : f)
+            c = folded(c);
+        names.insert(std::move(f));
+    }
+    std::unordered_set<std::string> names;
+};
+
+// Set while setuprop writes: a user property may take any name.
+bool user_property_write = false;
+
+// The names an object holds already: those given meaning by the engine
+// and the user's own, once written.
+bool holds_property(double h, const char* name)
+{
+    for (const std::string& held : property_names(h))
+        if (equals_folded(held.c_str(), name))
+            return true;
+    return false;
+}
+
+std::string handle_text(double h)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", h);
+    return buf;
+}
+
+// Every handle is a live object that takes the name; false after the error.
+// A name chopped to nothing by its buffer was longer than any property's.
+bool may_write(const Mm& h, const char* name, bool chopped)
+{
+    static const vocabulary known;
+    const bool any_name = user_property_write || is_user_data(name) || (known.has(name) && !chopped);
+    for (int k = 1, n = handle_count(h); k <= n; ++k) {
+        const double hk = handle_at(h, k);
+        if (!vizmo_is_handle(hk)) {
+            error("set: no graphics object has the handle %s (writing %s)", handle_text(hk).c_str(), name);
+            return false;
+        }
+        if (!any_name && (chopped || !holds_property(hk, name))) {
+            char type[64];
+            Mstr(get_one(hk, "Type"), type, sizeof type);
+            if (chopped)
+                error("set: a name longer than %d characters is no property (object type %s)", name_buffer - 1, type);
+            else
+                error("set: unknown property '%s' (object type %s)", name, type);
+            return false;
+        }
+    }
+    return true;
+}
+
 // Element k of a cell list (1-based).
 const Mm& at(const Mm& list, int k) { return list.mr(k); }
 
@@ -210,6 +292,8 @@ Mm set(const Mm& h_in, const Mm& name, const Mm& value)
     char buf[name_buffer];
     name_text(name, buf);
     const Mm h = full_handles(h_in);
+    if (!may_write(h, buf, buf[0] == '\0'))
+        return x_M;
     if (is_user_data(buf)) {
         set_user_data(h, value);
         return x_M;
@@ -338,11 +422,27 @@ Mm get(const Mm& h_in, const Mm& name)
 
 Mm get(const Mm& h, const char* name) { return get(h, TM(name)); }
 
-Mm setuprop(const Mm& h, const Mm& name, const Mm& value) { return set(h, Mm((CL(name), value))); }
+namespace {
+
+// A user property is made by its first write, under any name: the
+// user-property functions write with any name allowed.
+Mm set_user_property(const Mm& h, const Mm& name, const Mm& value)
+{
+    struct allow {
+        bool saved = user_property_write;
+        allow() { user_property_write = true; }
+        ~allow() { user_property_write = saved; }
+    } scope;
+    return set(h, Mm((CL(name), value)));
+}
+
+} // namespace
+
+Mm setuprop(const Mm& h, const Mm& name, const Mm& value) { return set_user_property(h, name, value); }
 
 Mm getuprop(const Mm& h, const Mm& name) { return get(h, name); }
 
-Mm clruprop(const Mm& h, const Mm& name) { return set(h, Mm((CL(name), Mm()))); }
+Mm clruprop(const Mm& h, const Mm& name) { return set_user_property(h, name, Mm()); }
 
 Mm ishandle(const Mm& h_in)
 {

@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 // The shading flag and the last surface and pseudo-colour calls, which
 // shading draws again; empty until a chart records itself.
@@ -123,14 +124,20 @@ bool send_grid(const Mm& h, const Mm& X, const Mm& Y, const Mm& Z, int r, int c)
 // Rounds half away from zero.
 inline double round_half_away(double v) { return v > 0 ? std::floor(v + 0.5) : std::ceil(v - 0.5); }
 
+Mm draw_surface(const char* chart, const Mm& args, const Mm& view_arg);
+Mm draw_contour_surface(const char* chart, const Mm& args, const Mm& view_arg);
+
 Mm contour_pair(const char* surface_chart, const Mm& call)
 {
     const Mm args = as_list(call);
-    const Mm hc = contour_surface("contour", args, number(3));
+    // The pair as a whole is drawn again by a new shading, floor included.
+    const std::string pair = std::string(surface_chart) + "c";
+    remember_surface(pair.c_str(), args, number(3));
+    const Mm hc = draw_contour_surface("contour", args, number(3));
     if (hc.size() == 0)
         return x_M;
     hold(TM("on"));
-    const Mm hm = surface_plot(surface_chart, args, number(3));
+    const Mm hm = draw_surface(surface_chart, args, number(3));
     hold(TM("off"));
     const Mm& Z = count_data_args(args) < 3 ? args.mr(1) : args.mr(3);
     const Mm z = plain(Z);
@@ -147,6 +154,15 @@ Mm surface_plot(const char* chart, const Mm& call, const Mm& view_arg)
 {
     const Mm args = as_list(call);
     remember_surface(chart, args, view_arg);
+    return draw_surface(chart, args, view_arg);
+}
+
+namespace {
+
+// surface_plot and contour_surface without their record: the record names
+// the chart the caller asked for.
+Mm draw_surface(const char* chart, const Mm& args, const Mm& view_arg)
+{
     const int n = count_data_args(args);
     if (n > 4) {
         error("%s: use (z), (z,c), (x,y,z) or (x,y,z,c)", chart);
@@ -212,9 +228,8 @@ Mm surface_plot(const char* chart, const Mm& call, const Mm& view_arg)
     return h;
 }
 
-Mm contour_surface(const char* chart, const Mm& call, const Mm& view_arg)
+Mm draw_contour_surface(const char* chart, const Mm& args, const Mm& view_arg)
 {
-    const Mm args = as_list(call);
     const int n = count_data_args(args);
     if (n < 1 || n > 4) {
         error("contour: must be of z or z,n or x,y,z or x,y,z,n");
@@ -223,7 +238,7 @@ Mm contour_surface(const char* chart, const Mm& call, const Mm& view_arg)
     // Only the data go to the surface: the caller's pairs, "Parent" among
     // them, reach the object once it stands.
     const Mm data = n <= 2 ? Mm(CL(args.mr(1))) : Mm((CL(args.mr(1)), args.mr(2), args.mr(3)));
-    const Mm h = surface_plot(chart, data, view_arg);
+    const Mm h = draw_surface(chart, data, view_arg);
     if (h.size() == 0)
         return x_M;
     Mm lines = number(16);
@@ -238,6 +253,27 @@ Mm contour_surface(const char* chart, const Mm& call, const Mm& view_arg)
     set(h, pn_NumContourLines, lines);
     set_props_from(h, args, n + 1);
     return h;
+}
+
+} // namespace
+
+Mm contour_surface(const char* chart, const Mm& call, const Mm& view_arg)
+{
+    const Mm args = as_list(call);
+    // Drawn again with its count of lines, not as the bare surface it makes.
+    remember_surface(chart, args, view_arg);
+    return draw_contour_surface(chart, args, view_arg);
+}
+
+Mm redraw_surface_chart(const char* chart, const Mm& args, const Mm& view_arg)
+{
+    if (std::strcmp(chart, "surfc") == 0)
+        return surfc(args);
+    if (std::strcmp(chart, "meshc") == 0)
+        return meshc(args);
+    if (std::strncmp(chart, "contour", 7) == 0)
+        return contour_surface(chart, args, view_arg);
+    return surface_plot(chart, args, view_arg);
 }
 
 Mm mesh(const Mm& args) { return surface_plot("mesh", args, number(3)); }

@@ -18,3 +18,7 @@ struct surface_chart_record {
 extern surface_chart_record last_surface_chart;
 // The argument list of the last pcolor call.
 extern Mm last_pcolor_args;
+
+// Draws the recorded chart again: a surface, a contour surface with its
+// count of lines, or a surface with its floor contour (surfc, meshc).
+Mm redraw_surface_chart(const char* chart, const Mm& args, const Mm& view_arg);

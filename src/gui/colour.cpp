@@ -241,6 +241,7 @@ Mm colorbar(const Mm& arg)
                 *scale.addr(i, j) = j;
     }
     const Mm& limit = vertical ? pn_YLim : pn_XLim;
+    const Mm& across = vertical ? pn_XLim : pn_YLim;
     const Mm& ticks = vertical ? pn_XTick : pn_YTick;
     const int k = vertical ? 3 : 1;
 
@@ -257,9 +258,18 @@ Mm colorbar(const Mm& arg)
         lim = real_row({1, static_cast<double>(colormap().rows())});
         set(gca(), Mm((CL(limit), lim)));
     }
+    // The image fills the bar's frame. Across the bar its ten columns span
+    // the limits [0 10] (image() chose [1 11]). Along it the m cells share
+    // the colour limits equally: the pair names the centres of the end
+    // cells, half a cell in from the limits, written from the high end
+    // down, which the engine can only read as centres (a pair of edges
+    // rises by the number of cells).
+    set(gca(), Mm((CL(across), real_row({0, 10}))));
     if (lim.size() >= 2) {
-        v[k - 1] = *lim.addr(1);
-        v[k] = *lim.addr(2);
+        const double lo = *lim.addr(1), hi = *lim.addr(2);
+        const double half = m > 1 ? (hi - lo) / (2.0 * m) : 0;
+        v[k - 1] = m > 1 ? hi - half : lo;
+        v[k] = m > 1 ? lo + half : hi;
     }
     set(gca(), Mm((CL(pn_IMLim), real_row({v[0], v[1], v[2], v[3]}))));
     set(gca(), Mm((CL(ticks), x_M)));
@@ -307,7 +317,7 @@ Mm shading(const Mm& mode)
         std::memcpy(chart, last_surface_chart.name, sizeof chart);
         const Mm args = last_surface_chart.args;
         const Mm view_arg = last_surface_chart.view;
-        surface_plot(chart, args, view_arg);
+        redraw_surface_chart(chart, args, view_arg);
     } else if (length(last_pcolor_args) > 0) {
         const Mm args = last_pcolor_args;
         pcolor(args);

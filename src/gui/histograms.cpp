@@ -64,13 +64,24 @@ Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x)
     const std::ptrdiff_t rows = y.rows() == 1 ? static_cast<std::ptrdiff_t>(Y.size()) : y.rows();
     const std::ptrdiff_t cols = rows == 0 ? (y.rows() == 1 ? 1 : y.cols()) : static_cast<std::ptrdiff_t>(Y.size()) / rows;
 
-    // min and max pass over NaN; data with no number gives NaN centres.
+    // The bins span the finite values: an infinity is counted in the end
+    // bin on its side. Data with no number gives NaN centres and counts
+    // nothing; infinities alone leave no range to divide.
     double lo = NAN, hi = NAN;
+    bool infinite = false;
     for (double v : Y) {
+        if (!std::isfinite(v)) {
+            infinite = infinite || std::isinf(v);
+            continue;
+        }
         if (!(v >= lo))
-            lo = std::isnan(v) ? lo : v;
+            lo = v;
         if (!(v <= hi))
-            hi = std::isnan(v) ? hi : v;
+            hi = v;
+    }
+    if (bins.size() == 1 && infinite && std::isnan(lo)) {
+        error("hist: the data have no finite value to place %g bins over; give the bin centres", bins[0]);
+        return x_M;
     }
 
     // P = [-Inf, centres, Inf]; joining given centres raises the
@@ -109,7 +120,9 @@ Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x)
     std::vector<std::ptrdiff_t> below(static_cast<std::size_t>(L + 1));
     for (std::ptrdiff_t c = 0; c < cols; ++c) {
         const double* column = Y.data() + c * rows;
-        for (std::ptrdiff_t e = 0; e <= L; ++e)
+        // The first bin reaches down to -Inf itself.
+        below[0] = 0;
+        for (std::ptrdiff_t e = 1; e <= L; ++e)
             below[e] = count_at_or_below(column, rows, edges[e]);
         for (std::ptrdiff_t k = 0; k < L; ++k)
             out[c * L + k] = static_cast<double>(below[k + 1] - below[k]);

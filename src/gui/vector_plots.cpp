@@ -271,8 +271,11 @@ Mm spy(const Mm& S, const Mm& linestyle)
 {
     Mm i, j;
     find(S, i_o, i, j);
-    axis(TM("ij"));  // row 1 at the top, before the points
-    return plot(Mm((CL(j), i, linestyle)));
+    // Row 1 at the top: written after the plot, whose reset of the axes
+    // would undo it.
+    const Mm h = plot(Mm((CL(j), i, linestyle)));
+    axis(TM("ij"));
+    return h;
 }
 
 Mm quiver(const Mm& z) { return quiver(real(z), imag(z), TM("b-")); }

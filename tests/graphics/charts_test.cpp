@@ -412,6 +412,95 @@ TEST_F(Charts, PolarSeriesShareOneRadialScale)
     }
 }
 
+TEST_F(Charts, PolarSeriesKeepTheirLineStyleAndMarkers)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // A red polygon through 12 points on the unit circle, in each style:
+    // walked along its sides, the line covers them whole, leaves gaps
+    // (dashes and dots), or is not there at all (markers only); markers
+    // stand on the points.
+    struct Case {
+        const char* spec;
+        double cover_lo, cover_hi;  // share of the sides inked
+        bool gaps, markers;
+    };
+    const std::vector<Case> cases = {
+        {"r-", 0.97, 1.0, false, false},  {"r--", 0.35, 0.9, true, false}, {"r:", 0.1, 0.75, true, false},
+        {"r-.", 0.35, 0.95, true, false}, {"ro", 0.0, 0.05, false, true},  {"r--s", 0.35, 0.9, true, true},
+    };
+    const Mm t = linspace(Mm(0.0), Mm(2 * M_PI), Mm(13.0));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.spec);
+        vt::reset();
+        polar(test::cell_row({t, Mm(1.0) + Mm(0.0) * t, TM(c.spec)}));
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const std::vector<test::Spot> red = p.where(test::reddish);
+        ASSERT_FALSE(red.empty());
+        // Points at 0, 90, 180 and 270 degrees bound the picture of it.
+        int i0 = p.rows, i1 = 0, j0 = p.cols, j1 = 0;
+        for (const test::Spot& s : red) {
+            i0 = std::min(i0, s.i), i1 = std::max(i1, s.i), j0 = std::min(j0, s.j), j1 = std::max(j1, s.j);
+        }
+        const double ci = (i0 + i1) / 2.0, cj = (j0 + j1) / 2.0, r = (j1 - j0) / 2.0 - (c.markers ? 3.5 : 1);
+        auto inked = [&](double i, double j) {
+            const int ri = static_cast<int>(std::lround(i)), rj = static_cast<int>(std::lround(j));
+            for (int di = -1; di <= 1; ++di)
+                for (int dj = -1; dj <= 1; ++dj)
+                    if (test::reddish(p.at(ri + di, rj + dj)))
+                        return true;
+            return false;
+        };
+        auto at = [&](double a, double radius, double& i, double& j) {
+            i = ci - radius * std::cos(a);
+            j = cj + radius * std::sin(a);
+        };
+        // Samples along each side, clear of the markers at its ends.
+        int covered = 0, samples = 0, gaps = 0;
+        bool was = true;
+        for (int k = 0; k < 12; ++k) {
+            double ai, aj, bi, bj;
+            at(k * M_PI / 6, r, ai, aj);
+            at((k + 1) * M_PI / 6, r, bi, bj);
+            for (int f = 5; f <= 55; ++f) {
+                const bool now = inked(ai + (bi - ai) * f / 60.0, aj + (bj - aj) * f / 60.0);
+                covered += now;
+                ++samples;
+                gaps += was && !now;
+                was = now;
+            }
+        }
+        const double cover = static_cast<double>(covered) / samples;
+        EXPECT_GE(cover, c.cover_lo);
+        EXPECT_LE(cover, c.cover_hi);
+        EXPECT_EQ(gaps >= 8, c.gaps) << gaps << " gaps";
+        // A marker reaches across the path beyond the line's width.
+        int marked = 0;
+        for (int k = 0; k < 12; ++k) {
+            double oi, oj, fi, fj;
+            at(k * M_PI / 6, r + 4, oi, oj);
+            at(k * M_PI / 6, r + 9, fi, fj);
+            marked += inked(oi, oj) && !inked(fi, fj);
+        }
+        EXPECT_EQ(marked, c.markers ? 12 : 0);
+    }
+}
+
+TEST_F(Charts, CompassDrawsCirclesAtTheTips)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Its own style ("o-b") against the same spokes without markers.
+    auto blue_pixels = [](const Mm& style) {
+        vt::reset();
+        style.size() ? compass(test::row({3, -2}), test::row({4, 1}), style)
+                     : compass(test::row({3, -2}), test::row({4, 1}));
+        return test::Picture::of(*gcf().addr(1)).where(test::bluish).size();
+    };
+    const std::size_t plain = blue_pixels(TM("-b")), circled = blue_pixels(Mm());
+    EXPECT_GT(circled, plain + 20) << "two circles at the tips (and one at the centre)";
+}
+
 TEST_F(Charts, ErrorBarsCarryCaps)
 {
     const std::vector<double> h = handles(errorbar(test::row({2, 4, 3}), test::row({0.5, 1, 0.25})));

@@ -1,6 +1,8 @@
 // Axes decorations against the headless engine: the subplot grid, grid
 // lines, hold, limits and modes, the legend, the view and the labels.
 #include "graphics/property_names.hpp"
+#include "picture.hpp"
+#include "temp_dir.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -313,6 +315,97 @@ TEST_F(Decorations, Labels)
     }
     EXPECT_ERROR(title(), "title needs to have at least one parameter");
     EXPECT_ERROR(xlabel(), "xlabel needs to have at least one parameter");
+}
+
+// A figure of 400 x 300 pixels with a plot in it, its tick labels 0, 2,
+// .. 10 on both axes.
+double plotted_figure()
+{
+    const double fig = handle(figure());
+    set(Mm(fig), pn_Position, test::row({100, 100, 400, 300}));
+    plot(test::cell_row({test::row({0, 10}), test::row({0, 10})}));
+    return fig;
+}
+
+TEST_F(Decorations, TitlesOfSeveralLinesAreStacked)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Each way of writing a title of two lines: the SVG picture holds each
+    // line whole, one above the other, and no glyph for the newline. The
+    // lines are read through a static text of the alphabet at the title's
+    // size.
+    struct Case {
+        const char* what;
+        Mm title;
+    };
+    const std::vector<Case> cases = {
+        {"a newline character", TM("upper line\nlower line")},
+        {"a newline at the end of each", TM("upper line\nlower line\n")},
+        {"a character matrix of two rows", strvcat(TM("upper line"), TM("lower line"))},
+        {"a cell of two texts", test::cell_row({TM("upper line"), TM("lower line")})},
+    };
+    const char* const key = "abcdefghijklmnopqrstuvwxyz";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        const double fig = plotted_figure();
+        title(test::cell_row({c.title}));
+        uicontrol(test::cell_row({TM("Style"), TM("text"), TM("String"), TM(key), TM("Position"),
+                                  test::row({10, 0, 380, 25})}));
+        const test::temp_dir dir;
+        ASSERT_TRUE(vt::render_svg(fig, (dir.path() / "t.svg").string()));
+        std::vector<std::string> lines;
+        for (const test::SvgText& t : test::svg_texts(dir.read("t.svg"), key))
+            if (t.text != "abcdefghijklmnopqrstuvwxyz" && t.text.find_first_not_of('?') != std::string::npos)
+                lines.push_back(t.text);  // the tick labels, of another size, read as '?'
+        EXPECT_EQ(lines, (std::vector<std::string>{"upper line", "lower line"}));
+    }
+}
+
+TEST_F(Decorations, AxisLabelsOfSeveralLinesTakeTheirRoom)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Beside the box, the bands of ink: a label of two lines makes one band
+    // more than a label of one, its lines apart from each other (under the
+    // box, the tick labels and a label of one line make two).
+    auto bands = [](bool x_axis, const Mm& label) {
+        vt::reset();
+        const double fig = plotted_figure();
+        if (x_axis)
+            xlabel(test::cell_row({label}));
+        else
+            ylabel(test::cell_row({label}));
+        const test::Picture p = test::Picture::of(fig);
+        // The frame: the outermost line black for 50 pixels along the middle.
+        auto black = [&](int i, int j) { return test::near(p.at(i, j), {0, 0, 0}, 0.1); };
+        auto line = [&](int at, bool row) {
+            for (int k = 0; k < 50; ++k)
+                if (!(row ? black(at, p.cols / 2 + k) : black(p.rows / 2 + k, at)))
+                    return false;
+            return true;
+        };
+        int edge = -1;
+        if (x_axis) {
+            for (int i = p.rows - 1; i >= 0 && edge < 0; --i)
+                if (line(i, true))
+                    edge = i;
+            return test::runs(test::lines_with(p, edge + 6, p.rows - 1, 0, p.cols - 1, true, test::dark), 1).size();
+        }
+        for (int j = 0; j < p.cols && edge < 0; ++j)
+            if (line(j, false))
+                edge = j;
+        return test::runs(test::lines_with(p, 0, p.rows - 1, 0, edge - 6, false, test::dark), 2).size();
+    };
+    for (bool x_axis : {true, false}) {
+        SCOPED_TRACE(x_axis ? "x label" : "y label");
+        const std::size_t one = bands(x_axis, TM("one line"));
+        EXPECT_EQ(bands(x_axis, TM("first line\nsecond line")), one + 1);
+        EXPECT_EQ(bands(x_axis, strvcat(TM("first line"), TM("second"))), one + 1);
+        if (x_axis)
+            EXPECT_EQ(one, 2u) << "the tick labels' row and the label's";
+    }
 }
 
 } // namespace

@@ -6,9 +6,13 @@
 
 #include "vizmo_test.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <regex>
 #include <set>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -102,6 +106,61 @@ inline std::vector<std::pair<int, int>> runs(const std::vector<int>& at, int gap
             out.back().second = k;
         else
             out.emplace_back(k, k);
+    }
+    return out;
+}
+
+// A text an SVG picture shows: cairo writes each glyph as an outline placed
+// on its own, so the characters are read back through a key.
+struct SvgText {
+    double x = 0, y = 0;  // the first glyph's origin, pixels from the top left
+    std::string text;     // '?' for a glyph the key does not hold
+};
+
+// The texts of an SVG picture: the glyphs along one baseline, split where a
+// gap wider than gap pixels opens. The key is a known text drawn in the
+// same picture at the same size (the run of exactly its glyphs), without
+// blanks; its outlines name the characters of every other run. A glyph of
+// no outline reads as a blank.
+inline std::vector<SvgText> svg_texts(const std::string& svg, const std::string& key, double gap = 18)
+{
+    std::map<std::string, std::string> outline;  // glyph id -> path
+    const std::regex symbol("<symbol[^>]*id=\"([^\"]+)\"[^>]*>\\s*<path[^>]*d=\"([^\"]*)\"");
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), symbol); it != std::sregex_iterator(); ++it)
+        outline[(*it)[1]] = (*it)[2];
+    struct Glyph {
+        double x, y;
+        std::string path;
+    };
+    std::vector<Glyph> glyphs;
+    const std::regex use("<use xlink:href=\"#([^\"]+)\" x=\"([^\"]+)\" y=\"([^\"]+)\"");
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), use); it != std::sregex_iterator(); ++it)
+        glyphs.push_back({std::stod((*it)[2]), std::stod((*it)[3]), outline[(*it)[1]]});
+    std::stable_sort(glyphs.begin(), glyphs.end(),
+                     [](const Glyph& a, const Glyph& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    std::vector<std::vector<Glyph>> runs;
+    for (const Glyph& g : glyphs) {
+        if (runs.empty() || runs.back().back().y != g.y || g.x - runs.back().back().x > gap)
+            runs.emplace_back();
+        runs.back().push_back(g);
+    }
+    std::string letters;
+    for (char c : key)
+        if (c != ' ')
+            letters.push_back(c);
+    std::map<std::string, char> character;
+    for (const auto& run : runs)
+        if (run.size() == letters.size() && character.empty())
+            for (std::size_t k = 0; k < run.size(); ++k)
+                character.emplace(run[k].path, letters[k]);
+    std::vector<SvgText> out;
+    for (const auto& run : runs) {
+        SvgText t{run.front().x, run.front().y, ""};
+        for (const Glyph& g : run) {
+            const auto found = character.find(g.path);
+            t.text.push_back(g.path.empty() ? ' ' : found == character.end() ? '?' : found->second);
+        }
+        out.push_back(t);
     }
     return out;
 }

@@ -1,6 +1,7 @@
 // The series plot engine against the headless engine: pairing data into
 // series, line styles, the colour cycle and the 3-D groups.
 #include "graphics/property_names.hpp"
+#include "picture.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -125,7 +126,8 @@ TEST_F(Plot, ColourCycle)
                                                                                 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
                                                                                 14, 15, 16, 17, 18})})));
     ASSERT_EQ(h.size(), 9u);
-    const std::vector<double> want = {-105, -104, -103, -102, -101, -100, -107, -106, -105};
+    // b g r c m y k, w passed over on the white axes, b g
+    const std::vector<double> want = {-105, -104, -103, -102, -101, -100, -107, -105, -104};
     for (std::size_t k = 0; k < h.size(); ++k)
         EXPECT_EQ(colour_code(h[k]), want[k]) << k;
 
@@ -139,6 +141,59 @@ TEST_F(Plot, ColourCycle)
     EXPECT_EQ(colour_code(given[0]), -103);
     EXPECT_EQ(colour_code(given[1]), -103) << "a given colour does not step";
     EXPECT_EQ(colour_code(given[2]), -102);
+}
+
+TEST_F(Plot, TheCyclePassesOverTheBackground)
+{
+    // Ten series on axes of each background: none takes the background's
+    // colour, the others follow b g r c m y k w in turn; a colour the
+    // caller names is drawn as named, even the background's.
+    struct Case {
+        const char* what;
+        std::vector<double> background;
+        std::vector<double> want;
+    };
+    const std::vector<Case> cases = {
+        {"white", {1, 1, 1}, {-105, -104, -103, -102, -101, -100, -107, -105, -104, -103}},
+        {"black", {0, 0, 0}, {-105, -104, -103, -102, -101, -100, -106, -105, -104, -103}},
+        {"blue", {0, 0, 1}, {-104, -103, -102, -101, -100, -107, -106, -104, -103, -102}},
+        {"grey", {0.5, 0.5, 0.5}, {-105, -104, -103, -102, -101, -100, -107, -106, -105, -104}},
+    };
+    // Column j holds j + 0.5 twice: a horizontal line at that height, clear
+    // of the box's edges.
+    const Mm Y = test::real(
+        2, 10, {1.5, 1.5, 2.5, 2.5, 3.5, 3.5, 4.5, 4.5, 5.5, 5.5, 6.5, 6.5, 7.5, 7.5, 8.5, 8.5, 9.5, 9.5, 10.5, 10.5});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        set(gca(), pn_Color, test::row({c.background[0], c.background[1], c.background[2]}));
+        hold(TM("on"));
+        const std::vector<double> h = handles(plot(test::cell_row({Y})));
+        ASSERT_EQ(h.size(), 10u);
+        for (std::size_t k = 0; k < h.size(); ++k) {
+            EXPECT_NE(vt::prop(h[k], "Color").data, c.background) << k;
+            EXPECT_EQ(colour_code(h[k]), c.want[k]) << k;
+        }
+        const std::vector<double> white = handles(plot(test::cell_row({Y, TM("w")})));
+        EXPECT_EQ(vt::prop(white.at(0), "Color").data, (std::vector<double>{1, 1, 1})) << "named";
+    }
+    if (!vt::has_renderer())
+        return;
+    // The picture: ten horizontal lines, each crossing the middle column of
+    // the white box in a colour of its own that is not white.
+    vt::reset();
+    const std::vector<double> h = handles(plot(test::cell_row({Y})));
+    const test::Picture p = test::Picture::of(*gcf().addr(1));
+    ASSERT_GT(p.rows, 0);
+    const int j = p.cols / 2;
+    std::vector<int> inked;
+    for (int i = 0; i < p.rows; ++i) {
+        const test::Rgb q = p.at(i, j);
+        if (!test::near(q, {1, 1, 1}, 0.3) && !test::near(q, {0.8, 0.8, 0.8}, 0.05))
+            inked.push_back(i);
+    }
+    // The box's top and bottom edges, and the ten lines between them.
+    EXPECT_EQ(test::runs(inked).size(), 12u);
 }
 
 TEST_F(Plot, ThreeDimensionalGroups)

@@ -88,15 +88,17 @@ TEST_F(Properties, UserDataStaysInTheLibrary)
     EXPECT_EQ(test::values(get(handle(fresh), TM("UserData"))), (std::vector<double>{1}));
 }
 
-TEST_F(Properties, AUserDataWriteToADeadHandleIsFreed)
+TEST_F(Properties, AUserDataWriteToADeadHandleIsRefusedBeforeAnyCopy)
 {
     set(handle(h), TM("Kill"), Mm(0.0));
+    const Mm value = a_struct();
     const std::size_t mark = vt::mark();
-    set(handle(h), TM("UserData"), a_struct());
-    bool destroyed = false;
-    for (const std::string& line : vt::since(mark))
-        destroyed = destroyed || line.rfind("destroy ", 0) == 0;
-    EXPECT_TRUE(destroyed) << "handed straight back to the library's destroy hook";
+    EXPECT_ERROR(set(pair(h2, h), TM("UserData"), value), "set: no graphics object has the handle " +
+                                                              std::to_string(static_cast<int>(h)) +
+                                                              ".5 (writing UserData)");
+    EXPECT_TRUE(vt::since(mark).empty()) << "nothing reaches the engine, not even the live handle's copy";
+    EXPECT_EQ(value.dirty(), 0) << "no copy is left behind";
+    EXPECT_EQ(get(handle(h2), TM("UserData")).size(), 0);
 }
 
 TEST_F(Properties, CellStringsKeepTheirForm)
@@ -235,6 +237,105 @@ TEST_F(Properties, ColoursTheEngineCannotShowAreRefused)
     EXPECT_EQ(test::values(get(f, TM("Color"))), (std::vector<double>{1, 0, 0}));
 }
 
+TEST_F(Properties, BadValuesNamesAndHandlesAreRefusedAndChangeNothing)
+{
+    // Each bad write, to a line, a patch, a surface and a plotted series
+    // given good values first: a clear error naming the property and what
+    // was wrong, and every property of the object as it was.
+    struct Case {
+        const char* what;
+        const char* name;
+        Mm value;
+        std::string message;  // ending in "type " for the object's type to follow
+    };
+    const std::string width = " is no line width: use a number above 0 and at most 1000";
+    const std::string style = " is no line style: use '-', ':', '-.', '--' or 'none'";
+    const std::string marker = " is no marker: use one of . o x + * s d ^ v > < p h, or 'none'";
+    const std::vector<Case> cases = {
+        {"a word for a width", "LineWidth", TM("thick"), "LineWidth: 'thick'" + width},
+        {"a width past any screen", "LineWidth", Mm(1e9), "LineWidth: [1e+09]" + width},
+        {"no width", "LineWidth", Mm(0.0), "LineWidth: [0]" + width},
+        {"a negative width", "linewidth", Mm(-2.0), "linewidth: [-2]" + width},
+        {"NaN", "LineWidth", Mm(NAN), "LineWidth: [nan]" + width},
+        {"infinity", "LineWidth", Mm(INFINITY), "LineWidth: [inf]" + width},
+        {"two widths", "LineWidth", test::row({1, 2}), "LineWidth: [1 2]" + width},
+        {"a word for a size", "MarkerSize", TM("big"),
+         "MarkerSize: 'big' is no marker size: use a number above 0 and at most 1000"},
+        {"a style past the table", "LineStyle", Mm(17.0), "LineStyle: [17]" + style},
+        {"a style no index", "LineStyle", Mm(1.5), "LineStyle: [1.5]" + style},
+        {"a style it does not know", "LineStyle", TM("~"), "LineStyle: '~'" + style},
+        {"three dashes", "LineStyle", TM("---"), "LineStyle: '---'" + style},
+        {"a marker letter it does not know", "Marker", TM("q"), "Marker: 'q'" + marker},
+        {"a marker past the table", "Marker", Mm(13.0), "Marker: [13]" + marker},
+        {"below no marker", "Marker", Mm(-2.0), "Marker: [-2]" + marker},
+        {"neither on nor off", "Visible", TM("maybe"), "Visible: 'maybe' is neither 'on' nor 'off'"},
+        {"a number for a switch", "Visible", Mm(1.0), "Visible: [1] is neither 'on' nor 'off'"},
+        {"no colour", "Color", TM("purple"), "'purple' is illegal color"},
+        {"a name no object has", "Colr", TM("r"), "set: unknown property 'Colr' (object type "},
+        {"a name of a value", "none", Mm(1.0), "set: unknown property 'none' (object type "},
+    };
+    std::vector<double> objects = {h, vizmo_create_object("patch", -1), vizmo_create_object("surface", -1),
+                                   *plot(test::cell_row({test::row({1, 2})})).addr(1)};
+    for (double o : objects) {
+        const std::string type = test::text_of(get(handle(o), TM("Type")));
+        SCOPED_TRACE(type);
+        set(handle(o), test::cell_row({TM("LineWidth"), Mm(3.0), TM("LineStyle"), TM("--"), TM("Marker"), TM("o"),
+                                       TM("MarkerSize"), Mm(8.0), TM("Visible"), TM("on"), TM("Color"), TM("g")}));
+        const Mm before = get(handle(o));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            const bool typed = c.message.back() == ' ';
+            EXPECT_ERROR(set(handle(o), TM(c.name), c.value), typed ? c.message + type + ")" : c.message);
+            EXPECT_TRUE(isequal(get(handle(o)), before)) << "nothing changed";
+        }
+    }
+    // A handle no object has, alone or among live ones: nothing is written.
+    const std::size_t mark = vt::mark();
+    EXPECT_ERROR(set(Mm(12345.0), TM("Color"), TM("r")),
+                 "set: no graphics object has the handle 12345 (writing Color)");
+    EXPECT_ERROR(set(test::row({h, 12345.5}), TM("Tag"), TM("t")),
+                 "set: no graphics object has the handle 12345.5 (writing Tag)");
+    EXPECT_ERROR(set(Mm(-1.0), test::cell_row({TM("Tag"), TM("t")})),
+                 "set: no graphics object has the handle -1 (writing Tag)");
+    EXPECT_TRUE(vt::since(mark).empty()) << "not even to the live handle";
+}
+
+TEST_F(Properties, StylesAndMarkersByTheirTextsAndSwitchesInAnyCase)
+{
+    // The texts a program writes for the engine's tables become their
+    // indices; "none" is -1. On and off are taken in any case.
+    struct Case {
+        const char* name;
+        const char* text;
+        double index;
+    };
+    const std::vector<Case> cases = {
+        {"LineStyle", "-", 0},  {"LineStyle", ":", 1},    {"LineStyle", "-.", 2}, {"LineStyle", "--", 3},
+        {"LineStyle", "none", -1}, {"LineStyle", "None", -1}, {"Marker", ".", 0},  {"Marker", "o", 1},
+        {"Marker", "s", 5},     {"Marker", "h", 12},      {"Marker", "NONE", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.text);
+        set(handle(h), TM(c.name), TM(c.text));
+        EXPECT_EQ(test::values(get(handle(h), TM(c.name))), std::vector<double>{c.index});
+    }
+    for (const char* word : {"off", "ON", "Off", "on"}) {
+        set(handle(h), TM("Visible"), TM(word));
+        EXPECT_EQ(vt::prop(h, "Visible").text(), word);
+    }
+    // The bounds are taken.
+    set(handle(h), TM("LineWidth"), Mm(1000.0));
+    set(handle(h), TM("LineWidth"), Mm(0.25));
+    EXPECT_EQ(vt::prop(h, "LineWidth").data, std::vector<double>{0.25});
+    set(handle(h), TM("LineStyle"), Mm(-1.0));
+    set(handle(h), TM("Marker"), Mm(12.0));
+    EXPECT_EQ(vt::prop(h, "Marker").data, std::vector<double>{12});
+    // A user's property takes any value and, once made, any later write.
+    setuprop(handle(h), TM("Mood"), TM("maybe"));
+    set(handle(h), TM("Mood"), Mm(17.0));
+    EXPECT_EQ(vt::prop(h, "Mood").data, std::vector<double>{17});
+}
+
 TEST_F(Properties, ListsWalkEveryForm)
 {
     struct Colour {
@@ -247,22 +348,23 @@ TEST_F(Properties, ListsWalkEveryForm)
         EXPECT_EQ(vt::prop(h, "Color").data, c.rgb);
     }
 
-    set(handle(h), test::cell_row({TM("LineWidth"), Mm(2.0), a_struct(), TM("Tag"), TM("t")}));
+    const Mm fields = mstruct(test::cell_row({TM("Tag"), TM("value"), TM("XData"), test::row({1, 2, 3})}));
+    set(handle(h), test::cell_row({TM("LineWidth"), Mm(2.0), fields, TM("Tag"), TM("t")}));
     EXPECT_EQ(vt::prop(h, "LineWidth").data, (std::vector<double>{2}));
-    EXPECT_EQ(vt::prop(h, "name").text(), "value") << "struct fields in order";
-    EXPECT_EQ(vt::prop(h, "size").data, (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(vt::prop(h, "XData").data, (std::vector<double>{1, 2, 3})) << "struct fields";
+    EXPECT_EQ(vt::writes(h)[vt::writes(h).size() - 3], "Tag") << "struct fields in order";
     EXPECT_EQ(vt::prop(h, "Tag").text(), "t");
 
-    set(handle(h), test::cell_row({test::cell_row({TM("A"), TM("B")}), test::cell_row({Mm(1.0), Mm(2.0)})}));
-    EXPECT_EQ(vt::prop(h, "B").data, (std::vector<double>{2}));
+    set(handle(h), test::cell_row({test::cell_row({TM("XData"), TM("YData")}), test::cell_row({Mm(1.0), Mm(2.0)})}));
+    EXPECT_EQ(vt::prop(h, "YData").data, (std::vector<double>{2}));
 
     // Two handles, one row of values each.
     const Mm values = test::cell_of(2, 2, {Mm(1.0), Mm(3.0), Mm(2.0), Mm(4.0)});
-    set(pair(h, h2), test::cell_row({test::cell_row({TM("P"), TM("Q")}), values}));
-    EXPECT_EQ(vt::prop(h, "P").data, (std::vector<double>{1}));
-    EXPECT_EQ(vt::prop(h, "Q").data, (std::vector<double>{2}));
-    EXPECT_EQ(vt::prop(h2, "P").data, (std::vector<double>{3}));
-    EXPECT_EQ(vt::prop(h2, "Q").data, (std::vector<double>{4}));
+    set(pair(h, h2), test::cell_row({test::cell_row({TM("XData"), TM("YData")}), values}));
+    EXPECT_EQ(vt::prop(h, "XData").data, (std::vector<double>{1}));
+    EXPECT_EQ(vt::prop(h, "YData").data, (std::vector<double>{2}));
+    EXPECT_EQ(vt::prop(h2, "XData").data, (std::vector<double>{3}));
+    EXPECT_EQ(vt::prop(h2, "YData").data, (std::vector<double>{4}));
 
     struct Bad {
         const char* what;
@@ -307,8 +409,8 @@ TEST_F(Properties, GetShapesFollowTheHandlesAndNames)
 
 TEST_F(Properties, TheListingIsAStructOfSortedNames)
 {
-    set(handle(h), TM("Zeta"), Mm(1.0));
-    set(handle(h), TM("alpha"), Mm(2.0));
+    setuprop(handle(h), TM("Zeta"), Mm(1.0));
+    setuprop(handle(h), TM("alpha"), Mm(2.0));
     const Mm s = set(handle(h));
     ASSERT_TRUE(isstruct(s));
     std::vector<std::string> fields;
@@ -322,8 +424,12 @@ TEST_F(Properties, TheListingIsAStructOfSortedNames)
 TEST_F(Properties, ALongNameIsChopped)
 {
     const std::string name(300, 'x');
-    set(handle(h), TM(name.c_str()), Mm(1.0));
+    EXPECT_ERROR(set(handle(h), TM(name.c_str()), Mm(1.0)),
+                 "set: a name longer than 255 characters is no property (object type line)");
     EXPECT_NE(test::printed().find("Mstr: buffer too small - chopped"), std::string::npos);
+    EXPECT_TRUE(vt::writes(h).empty());
+    // A user property may take any name: the chopped one reaches the engine.
+    setuprop(handle(h), TM(name.c_str()), Mm(1.0));
     EXPECT_EQ(vt::writes(h), (std::vector<std::string>{""})) << "an empty name reaches the engine";
 }
 
@@ -333,6 +439,10 @@ TEST_F(Properties, UserPropertiesAndHandles)
     EXPECT_EQ(test::text_of(getuprop(handle(h), TM("Note"))), "hi");
     clruprop(handle(h), TM("Note"));
     EXPECT_EQ(getuprop(handle(h), TM("Note")).size(), 0);
+    set(handle(h), TM("Note"), TM("again"));
+    EXPECT_EQ(test::text_of(getuprop(handle(h), TM("Note"))), "again") << "a user property, once made, takes set";
+    clruprop(handle(h2), TM("NeverMade"));
+    EXPECT_EQ(getuprop(handle(h2), TM("NeverMade")).size(), 0) << "clearing one never made is no error";
     setuprop(handle(h), TM("MyColor"), Mm(5.0));
     EXPECT_EQ(test::values(getuprop(handle(h), TM("MyColor"))), (std::vector<double>{5})) << "not taken for a colour";
 

@@ -2,12 +2,14 @@
 // the view treatment of each chart, the contour pairs and the pseudo-colour
 // indices of pcolor.
 #include "graphics/surfaces.hpp"
+#include "picture.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -317,6 +319,51 @@ TEST_F(Surfaces, ContourPairsPutTheContourOnTheFloor)
         EXPECT_EQ(vt::parent(hc), vt::parent(hs));
         EXPECT_TRUE(vt::exists(hc));
         EXPECT_EQ(vt::prop(axes_now(), "NextPlot").text(), "replace");
+    }
+}
+
+TEST_F(Surfaces, ChartsFollowTheFiguresColormapWhenItChanges)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Each chart coloured through the colormap, drawn under jet and then
+    // recoloured: under gray no pixel of the picture keeps a hue; under hot
+    // every coloured pixel is warm (red at least green at least blue), as
+    // the map's rows are.
+    struct Case {
+        const char* what;
+        std::function<void()> draw;
+    };
+    const Mm z = peaks(Mm(20.0));
+    const std::vector<Case> cases = {
+        {"surf", [&] { surf(cell_row({z})); }},
+        {"mesh", [&] { mesh(cell_row({z})); }},
+        {"surfc", [&] { surfc(cell_row({z})); }},
+        {"contour3", [&] { contour3(cell_row({z})); }},
+        {"an indexed patch", [&] { patch(cell_row({row({1, 2, 2}), row({1, 1, 2}), Mm(40.0)})); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear();
+        const double fig = figure().r();
+        colormap(text("jet"));
+        c.draw();
+        auto hued = [](const test::Rgb& p) {
+            return std::max({p.r, p.g, p.b}) - std::min({p.r, p.g, p.b}) > 0.05;
+        };
+        ASSERT_FALSE(test::Picture::of(fig).where(hued).empty()) << "jet colours it";
+        colormap(text("gray"));
+        EXPECT_TRUE(test::Picture::of(fig).where(hued).empty()) << "gray leaves no hue";
+        colormap(text("hot"));
+        const std::vector<test::Spot> warm = test::Picture::of(fig).where(hued);
+        EXPECT_FALSE(warm.empty());
+        const test::Picture p = test::Picture::of(fig);
+        int cold = 0;
+        for (const test::Spot& s : warm) {
+            const test::Rgb q = p.at(s.i, s.j);
+            cold += !(q.r + 0.02 >= q.g && q.g + 0.02 >= q.b);
+        }
+        EXPECT_EQ(cold, 0);
     }
 }
 

@@ -1,5 +1,6 @@
 // Colour control against the headless engine: the current colormap by
 // matrix or by generator name, and the default background colours.
+#include "../graphics/picture.hpp"
 #include "graphics/surfaces.hpp"
 #include "test_support.hpp"
 
@@ -7,6 +8,7 @@
 #include "vizmo_test.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -205,7 +207,9 @@ TEST_F(Colour, VerticalColorbarBesideTheAxes)
     EXPECT_EQ(S.data[63], 1);
     EXPECT_EQ(S.data[64 * 9 + 63], 1) << "every column alike";
     EXPECT_EQ(values_of(K, "YLim"), (std::vector<double>{0, 2}));
-    EXPECT_EQ(values_of(K, "IMLim"), (std::vector<double>{0, 10, 0, 2}));
+    EXPECT_EQ(values_of(K, "XLim"), (std::vector<double>{0, 10})) << "the ten columns fill the width";
+    // The centres of the end cells, high end first: 64 cells share 0..2.
+    EXPECT_EQ(values_of(K, "IMLim"), (std::vector<double>{0, 10, 2 - 1.0 / 64, 1.0 / 64}));
     EXPECT_TRUE(vt::prop(K, "XTick").empty());
 }
 
@@ -222,13 +226,114 @@ TEST_F(Colour, EveryOrientationButExactlyVertIsHorizontal)
         expect_near_all(values_of(K, "Position"), {0.1, 0.1, 0.8, 0.8 * 0.14});
         expect_near_all(values_of(first(P), "Position"), {0.1, 0.1 + 0.8 * 0.15, 0.8, 0.8 * 0.85});
         EXPECT_EQ(values_of(K, "XLim"), (std::vector<double>{-1, 3}));
-        EXPECT_EQ(values_of(K, "IMLim"), (std::vector<double>{-1, 3, 0, 10}));
+        EXPECT_EQ(values_of(K, "YLim"), (std::vector<double>{0, 10}));
+        EXPECT_EQ(values_of(K, "IMLim"), (std::vector<double>{2.5, -0.5, 0, 10}));
         EXPECT_TRUE(vt::prop(K, "YTick").empty());
         const vt::Value S = vt::prop(K, "CData");
         ASSERT_EQ(S.dims[0], 10);
         ASSERT_EQ(S.dims[1], 4);
         EXPECT_EQ(S.data, (std::vector<double>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
                                                3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4}));
+    }
+}
+
+TEST_F(Colour, TheColourBarsImageFillsItsFrame)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Bars of each orientation beside scaled and direct images, under maps
+    // of several sizes and limits of several spans: inside the bar's frame
+    // no pixel shows the axes' white background, and along the bar each of
+    // the map's colours takes an equal share, the first at the low end.
+    struct Case {
+        const char* what;
+        const char* orientation;
+        int colours;
+        std::function<void()> draw;
+    };
+    const Mm M = magic(Mm(4.0));
+    const std::vector<Case> cases = {
+        {"imagesc, 4 colours", "vert", 4, [&] { imagesc(test::cell_row({M})); }},
+        {"imagesc, 4 colours, across", "horiz", 4, [&] { imagesc(test::cell_row({M})); }},
+        {"imagesc, 64 colours", "vert", 64, [&] { imagesc(test::cell_row({M})); }},
+        {"imagesc, 64 colours, across", "horiz", 64, [&] { imagesc(test::cell_row({M})); }},
+        {"image of indices, 5 colours", "vert", 5, [&] { image(test::cell_row({M})); }},
+        {"limits 0..4, 2 colours", "vert", 2,
+         [&] { imagesc(test::cell_row({test::real(1, 2, {0, 4}), test::row({0, 4})})); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        const double fig = first(figure());
+        // Maps of distinct greens, so that the bar's cells are told apart
+        // from its white background and black frame.
+        Mm map(0, 0, 0, c.colours, 3, qv_double);
+        for (int k = 0; k < c.colours; ++k) {
+            *map.addr(k + 1) = 0.1;
+            *map.addr(k + 1 + c.colours) = 0.45 + 0.5 * k / std::max(1, c.colours - 1);
+            *map.addr(k + 1 + 2 * c.colours) = 0.05;
+        }
+        colormap(map);
+        c.draw();
+        const bool vertical = std::string(c.orientation) == "vert";
+        const double K = first(colorbar(TM(c.orientation)));
+        const test::Picture p = test::Picture::of(fig);
+        ASSERT_GT(p.rows, 0);
+        // The frame: from the bar's outermost green pixel (the rightmost of
+        // the middle row, or the lowest of the middle column), out to the
+        // black line on each side.
+        auto green = [](const test::Rgb& q) { return q.g > 0.4 && q.r < 0.2 && q.b < 0.15; };
+        auto black = [](const test::Rgb& q) { return test::near(q, {0, 0, 0}, 0.2); };
+        int si = p.rows / 2, sj = p.cols / 2;
+        if (vertical) {
+            sj = p.cols - 1;
+            while (sj > 0 && !green(p.at(si, sj)))
+                --sj;
+        } else {
+            si = p.rows - 1;
+            while (si > 0 && !green(p.at(si, sj)))
+                --si;
+        }
+        ASSERT_TRUE(green(p.at(si, sj)));
+        // Ticks reach 5 pixels in from the frame: each extent is the widest
+        // over the lines across the bar.
+        auto reach = [&](int i, int j, int di, int dj) {
+            while (i + di >= 0 && i + di < p.rows && j + dj >= 0 && j + dj < p.cols && !black(p.at(i + di, j + dj)))
+                i += di, j += dj;
+            return di ? i : j;
+        };
+        int j0 = reach(si, sj, 0, -1), j1 = reach(si, sj, 0, 1);
+        int i0 = reach(si, (j0 + j1) / 2, -1, 0), i1 = reach(si, (j0 + j1) / 2, 1, 0);
+        for (int i = i0; i <= i1; ++i)
+            j0 = std::min(j0, reach(i, (j0 + j1) / 2, 0, -1)), j1 = std::max(j1, reach(i, (j0 + j1) / 2, 0, 1));
+        for (int j = j0; j <= j1; ++j)
+            i0 = std::min(i0, reach((i0 + i1) / 2, j, -1, 0)), i1 = std::max(i1, reach((i0 + i1) / 2, j, 1, 0));
+        ASSERT_GT(i1, i0 + 10);
+        ASSERT_GT(j1, j0 + 10);
+        // Inside the frame only the bar's cells and the ticks' black show:
+        // no light pixel (the cells' greens are dark enough to tell).
+        int background = 0;
+        for (int i = i0; i <= i1; ++i)
+            for (int j = j0; j <= j1; ++j)
+                background += p.at(i, j).r + p.at(i, j).g + p.at(i, j).b > 1.2;
+        EXPECT_EQ(background, 0) << "no pixel of the axes' background inside the frame";
+        // Along the bar: the run of each colour, low end first.
+        std::vector<std::pair<double, int>> runs;  // green, length
+        const int along = vertical ? i1 - i0 + 1 : j1 - j0 + 1;
+        for (int k = 0; k < along; ++k) {
+            const test::Rgb q = vertical ? p.at(i1 - k, (j0 + j1) / 2) : p.at((i0 + i1) / 2, j0 + k);
+            if (black(q))
+                continue;
+            if (runs.empty() || std::fabs(runs.back().first - q.g) > 1.0 / 255)
+                runs.emplace_back(q.g, 0);
+            ++runs.back().second;
+        }
+        ASSERT_EQ(static_cast<int>(runs.size()), c.colours);
+        EXPECT_NEAR(runs.front().first, 0.45, 1.0 / 255) << "the first colour at the low end";
+        EXPECT_NEAR(runs.back().first, 0.95, 1.0 / 255) << "the last at the high end";
+        for (const auto& [g, length] : runs)
+            EXPECT_NEAR(length, static_cast<double>(along) / c.colours, 1.5) << "green " << g;
+        EXPECT_EQ(values_of(K, vertical ? "XLim" : "YLim"), (std::vector<double>{0, 10}));
     }
 }
 
@@ -340,6 +445,50 @@ TEST_F(Shading, RedrawsTheLastSurfaceWithTheNewShading)
     ASSERT_EQ(now.size(), 1u);
     EXPECT_EQ(vt::data(now[0]).z.data, test::values(Z));
     EXPECT_EQ(vt::prop(first(gca()), "Shading").text(), "flat");
+}
+
+TEST_F(Shading, ASurfaceWithItsFloorContourIsRedrawnWhole)
+{
+    // surfc, then each shading: the surface and the contour on the floor
+    // are drawn again together, the contour with its count of lines; a
+    // contour3 keeps its count as well.
+    const Mm Z = test::real(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 10});
+    surfc(test::cell_row({Z, Mm(5.0)}));
+    for (const char* mode : {"interp", "flat", "interp"}) {
+        SCOPED_TRACE(mode);
+        shading(TM(mode));
+        const std::vector<double> now = surfaces();
+        ASSERT_EQ(now.size(), 2u);
+        EXPECT_EQ(vt::prop(now[0], "ChartType").text(), "contour");
+        EXPECT_EQ(vt::prop(now[0], "NumContourLines").data, (std::vector<double>{5}));
+        EXPECT_EQ(vt::prop(now[0], "ContourPosition").data, (std::vector<double>{1}));
+        EXPECT_EQ(vt::prop(now[1], "ChartType").text(), "surf");
+        EXPECT_EQ(vt::data(now[1]).z.data.size(), std::string(mode) == "interp" ? 500u * 500u : 9u);
+    }
+    contour3(test::cell_row({Z, Mm(7.0)}));
+    shading(TM("interp"));
+    const std::vector<double> now = surfaces();
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(vt::prop(now[0], "NumContourLines").data, (std::vector<double>{7}));
+    if (!vt::has_renderer())
+        return;
+    // In the picture: surfc then interp shows what surf then interp shows,
+    // and the level lines on the floor besides.
+    auto shaded = [](Mm (*chart)(const Mm&)) {
+        vt::reset();
+        const double fig = vizmo_create_object("Figure", -1);
+        shading(TM("flat"));
+        chart(test::cell_row({peaks(Mm(20.0))}));
+        shading(TM("interp"));
+        return test::Picture::of(fig);
+    };
+    const test::Picture plain = shaded(surf), with_floor = shaded(surfc);
+    ASSERT_EQ(plain.data.size(), with_floor.data.size());
+    int floor = 0;
+    for (int i = 0; i < plain.rows; ++i)
+        for (int j = 0; j < plain.cols; ++j)
+            floor += !test::near(plain.at(i, j), with_floor.at(i, j), 0.1);
+    EXPECT_GT(floor, 300) << "pixels of the level lines";
 }
 
 TEST_F(Shading, AfterAMeshOnlyTheFlagChanges)

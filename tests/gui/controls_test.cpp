@@ -3,6 +3,7 @@
 // callback that runs at creation.
 #include "../graphics/picture.hpp"
 #include "gui_fixture.hpp"
+#include "temp_dir.hpp"
 
 #include <string>
 #include <vector>
@@ -50,6 +51,65 @@ TEST_F(Gui, AControlMadeWithoutAPlaceIsDrawnWhereTheEngineChose)
         for (int j = static_cast<int>(pos[0]); j < pos[0] + pos[2]; ++j)
             marked += test::dark(p.at(i, j));
     EXPECT_GT(marked, 20);
+}
+
+// The texts of a figure's SVG picture, read through a static text of the
+// alphabet drawn at the controls' font size.
+std::vector<test::SvgText> texts_of(double fig)
+{
+    const test::temp_dir dir;
+    const char* const key = "abcdefghijklmnopqrstuvwxyz";
+    uicontrol(cell_row({text("Style"), text("text"), text("String"), text(key), text("Position"),
+                        row({10, 5, 380, 25})}));
+    const std::string file = (dir.path() / "picture.svg").string();
+    EXPECT_TRUE(vizmo::test::render_svg(fig, file));
+    return test::svg_texts(dir.read("picture.svg"), key);
+}
+
+TEST_F(Gui, ListControlsShowEachItemWhole)
+{
+    if (!vizmo::test::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Each way of giving two items, in each control that shows them: the
+    // items are read from the SVG picture, never a column-by-column mix.
+    struct Form {
+        const char* what;
+        Mm items;
+    };
+    const std::vector<Form> forms = {
+        {"a cell of texts", cell_row({text("one"), text("two")})},
+        {"a character matrix", strvcat(text("one"), text("two"))},
+        {"items between bars", text("one|two")},
+    };
+    struct Shown {
+        const char* style;
+        double height;
+        double value;
+        strings texts;
+    };
+    const std::vector<Shown> shown = {
+        {"popupmenu", 25, 0, {"one"}},
+        {"popupmenu", 25, 2, {"two"}},
+        {"listbox", 100, 0, {"one", "two"}},
+        {"listbox", 100, 2, {"one", "two"}},
+        {"text", 60, 0, {"one", "two"}},
+    };
+    for (const Form& f : forms)
+        for (const Shown& c : shown) {
+            SCOPED_TRACE(std::string(f.what) + ", " + c.style + " with Value " + std::to_string(c.value));
+            vizmo::test::reset();
+            const double fig = figure().r();
+            set(Mm(fig), TM("Position"), row({100, 100, 400, 300}));
+            uicontrol(cell_row({text("Style"), text(c.style), text("String"), f.items, text("Value"), Mm(c.value),
+                                text("Position"), row({20, 150, 120, c.height})}));
+            // The key lies along the bottom, below the control.
+            const std::vector<test::SvgText> all = texts_of(fig);
+            strings got;
+            for (const test::SvgText& t : all)
+                if (t.y < 280)
+                    got.push_back(t.text);
+            EXPECT_EQ(got, c.texts);
+        }
 }
 
 TEST_F(Gui, UicontrolWritesItsPropertiesInOrder)

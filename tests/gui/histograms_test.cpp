@@ -52,9 +52,13 @@ TEST(Hist, CountsAndCentres)
          {1, 2, 3, 4}, {1, 4}, {1.375, 2.125, 2.875, 3.625}},
         // hi = lo: every centre is lo and every value lands in the first bin
         {"all values equal", test::row({5, 5, 5}), Mm(3), {1, 3}, {3, 0, 0}, {1, 3}, {5, 5, 5}},
-        // edges -Inf 1.5 2.5 Inf: midpoints count in the lower bin
+        // edges -Inf 1.5 2.5 Inf: midpoints count in the lower bin, each
+        // infinity in the end bin on its side
         {"given centres", test::row({1.5, 2.5, 100, -100, INFINITY, -INFINITY, NAN}), test::row({1, 2, 3}),
-         {1, 3}, {2, 1, 2}, {1, 3}, {1, 2, 3}},
+         {1, 3}, {3, 1, 2}, {1, 3}, {1, 2, 3}},
+        // the bins span the finite values 1..2; Inf counts in the last
+        {"an infinity", test::row({1, 2, INFINITY}), Mm(3), {1, 3}, {1, 0, 2}, {1, 3}, {7.0 / 6, 1.5, 11.0 / 6}},
+        {"both infinities", test::row({-INFINITY, 0, 4, INFINITY, NAN}), Mm(2), {1, 2}, {2, 2}, {1, 2}, {1, 3}},
         // default 10 bins over 0..10: w = 1, values on edges 1, 2, .. count below
         {"ten bins", test::row({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), Mm(10), {1, 10},
          {2, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 10}, {0.5, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5}},
@@ -77,6 +81,36 @@ TEST(Hist, CountsAndCentres)
                 EXPECT_ULPS(x[k], c.x[k], 1) << "centre " << k + 1;
         }
     }
+}
+
+TEST(Hist, InfinitiesAreCountedInTheEndBins)
+{
+    // Data of every scale with infinities mixed in: the centres come from
+    // the finite values alone, every value but NaN is counted, -Inf in the
+    // first bin and +Inf in the last, and the finite values fall as they
+    // do without the infinities.
+    for (double scale : {1e-300, 1.0, 1e300}) {
+        for (int bins : {1, 3, 10}) {
+            SCOPED_TRACE(std::to_string(scale) + " in " + std::to_string(bins) + " bins");
+            const Mm finite = test::row({scale, -scale, 0.5 * scale, 0.25 * scale, -0.75 * scale});
+            const Mm mixed = test::row({INFINITY, scale, -scale, -INFINITY, 0.5 * scale, INFINITY, NAN,
+                                        0.25 * scale, -0.75 * scale});
+            const Counted plain = count(finite, Mm(static_cast<double>(bins)));
+            const Counted got = count(mixed, Mm(static_cast<double>(bins)));
+            EXPECT_EQ(test::values(got.x), test::values(plain.x));
+            std::vector<double> want = test::values(plain.n);
+            want.front() += 1;
+            want.back() += 2;
+            EXPECT_EQ(test::values(got.n), want);
+        }
+    }
+    // Infinities with no finite value leave no range to divide.
+    Mm n = Mm(7), x = Mm(8);
+    EXPECT_ERROR(hist(test::row({INFINITY, -INFINITY, NAN}), Mm(3), i_o, n, x),
+                 "hist: the data have no finite value to place 3 bins over; give the bin centres");
+    EXPECT_EQ(test::values(n), std::vector<double>{7});
+    const Counted given = count(test::row({INFINITY, -INFINITY}), test::row({0, 1}));
+    EXPECT_EQ(test::values(given.n), (std::vector<double>{1, 1})) << "given centres need no range";
 }
 
 TEST(Hist, MatrixDataCountsEachColumnAndGivesAColumnOfCentres)

@@ -1,5 +1,6 @@
 // Vector plots up to their drawing calls: arrow strokes, quiver's checks,
 // grids, scaling and limits, feather's bases and compass's spokes.
+#include "../graphics/picture.hpp"
 #include "gui/vector_plots.hpp"
 #include "gui_fixture.hpp"
 #include "test_support.hpp"
@@ -247,21 +248,53 @@ TEST_F(VectorDrawing, CompassIsOnePolarSeriesOfSpokes)
     EXPECT_EQ(vt::prop(h[0], "Color").data, (std::vector<double>{0, 0, 1}));
 }
 
-TEST_F(VectorDrawing, SpyTurnsTheAxesBeforeItsPlot)
+TEST_F(VectorDrawing, SpyDrawsRowOneAtTheTop)
 {
     const std::vector<double> h = handles_of(spy(test::real(3, 3, {1, 0, 0, 0, 0, 5, 0, 0, 1})));
     ASSERT_EQ(h.size(), 1u);
     EXPECT_EQ(vt::data(h[0]).x.data, (std::vector<double>{1, 2, 3})) << "columns along x";
     EXPECT_EQ(vt::data(h[0]).y.data, (std::vector<double>{1, 3, 3})) << "rows along y";
-    const std::vector<std::string> w = vt::writes(axes_handle());
-    EXPECT_NE(std::find(w.begin(), w.end(), "YDir"), w.end());
+    EXPECT_EQ(vt::prop(axes_handle(), "YDir").text(), "inverted") << "the plot's reset does not undo it";
 
     vt::reset();
     const std::vector<double> none = handles_of(spy(test::real(2, 2, {0, 0, 0, 0})));
-    const std::vector<std::string> w0 = vt::writes(axes_handle());
-    EXPECT_NE(std::find(w0.begin(), w0.end(), "YDir"), w0.end()) << "zeros still turn the axes";
+    EXPECT_EQ(vt::prop(axes_handle(), "YDir").text(), "inverted") << "zeros still turn the axes";
     for (double line : none)
         EXPECT_TRUE(vt::data(line).x.data.empty());
+}
+
+TEST_F(VectorDrawing, SpyPicturesPutRowOneInTheTopThird)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Identity matrices, and with a superdiagonal, of several sizes: the
+    // circle of (1, 1) is the leftmost mark and lies in the top third of
+    // the picture, the last row's lies below it, and the superdiagonal's
+    // (1, 2) stands beside (1, 1), not below it.
+    for (int n : {3, 5, 20}) {
+        SCOPED_TRACE(n);
+        for (bool super : {false, true}) {
+            SCOPED_TRACE(super ? "with a superdiagonal" : "identity");
+            vt::reset();
+            const double fig = figure().r();
+            Mm S = eye(Mm(static_cast<double>(n)));
+            if (super)
+                S = S + diag(ones(Mm(n - 1.0), Mm(1.0)), Mm(1.0));
+            spy(S);
+            const test::Picture p = test::Picture::of(fig);
+            const std::vector<test::Spot> marks = p.where(test::bluish);
+            ASSERT_FALSE(marks.empty());
+            auto by_column = [](const test::Spot& a, const test::Spot& b) { return a.j < b.j; };
+            const test::Spot first = *std::min_element(marks.begin(), marks.end(), by_column);
+            const test::Spot last = *std::max_element(marks.begin(), marks.end(), by_column);
+            EXPECT_LT(first.i, p.rows / 3) << "row 1 at the top";
+            EXPECT_GT(last.i, first.i + p.rows / 4) << "row " << n << " below it";
+            int beside = 0;
+            for (const test::Spot& s : marks)
+                beside += std::abs(s.i - first.i) <= 8 && s.j > first.j + 12;
+            EXPECT_EQ(beside > 0, super);
+        }
+    }
 }
 
 TEST_F(VectorDrawing, RibbonPlotsAgainstOneToNAndTurnsTheView)

@@ -297,6 +297,57 @@ TEST_F(Objects, ValuesThatAreNoColoursAreRefused)
     EXPECT_TRUE(seen().errors.empty());
 }
 
+TEST_F(Objects, WidthsStylesMarkersAndSwitchesAreChecked)
+{
+    // Bad values are refused with the reason, through the error hook, and
+    // the property keeps what it had; texts of the style and marker tables
+    // are kept as their indices. Root defaults for the properties are
+    // checked alike.
+    struct Case {
+        double handle;
+        const char* name;
+        Val good, bad;
+        std::vector<double> kept;
+        std::string message;
+    };
+    const double h = vizmo_create_object("line", -1);
+    const std::string width = " is no line width: use a number above 0 and at most 1000";
+    const std::string style = " is no line style: use '-', ':', '-.', '--' or 'none'";
+    const std::string marker = " is no marker: use one of . o x + * s d ^ v > < p h, or 'none'";
+    const std::vector<Case> cases = {
+        {h, "LineWidth", num(2.5), text("thick"), {2.5}, "LineWidth: 'thick'" + width},
+        {h, "LineWidth", num(1), num(1e9), {1}, "LineWidth: [1e+09]" + width},
+        {h, "MarkerSize", num(4), row({nan}), {4},
+         "MarkerSize: [nan] is no marker size: use a number above 0 and at most 1000"},
+        {h, "LineStyle", text("-."), num(17), {2}, "LineStyle: [17]" + style},
+        {h, "LineStyle", text("none"), text("~"), {-1}, "LineStyle: '~'" + style},
+        {h, "Marker", text("d"), text("q"), {6}, "Marker: 'q'" + marker},
+        {h, "Marker", num(-1), num(0.5), {-1}, "Marker: [0.5]" + marker},
+        {h, "Visible", text("off"), text("maybe"), {'o', 'f', 'f'}, "Visible: 'maybe' is neither 'on' nor 'off'"},
+        {0, "DefaultLineLineWidth", num(3), num(-3), {3}, "DefaultLineLineWidth: [-3]" + width},
+        {0, "DefaultLineMarker", text("+"), text("plus"), {3}, "DefaultLineMarker: 'plus'" + marker},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ": " + c.message);
+        seen().errors.clear();
+        set(c.handle, c.name, c.good);
+        EXPECT_TRUE(seen().errors.empty());
+        EXPECT_EQ(get(c.handle, c.name), c.kept);
+        set(c.handle, c.name, c.bad);
+        ASSERT_EQ(seen().errors.size(), 1u);
+        EXPECT_EQ(seen().errors[0], c.message);
+        EXPECT_EQ(get(c.handle, c.name), c.kept) << "the value it had stays";
+    }
+    // An empty value clears any of them; a user's property of a similar
+    // name is not checked.
+    seen().errors.clear();
+    set(h, "LineWidth", Val(0, 0, {}));
+    EXPECT_TRUE(get(h, "LineWidth").empty());
+    set(h, "MyLineWidth", text("thick"));
+    EXPECT_EQ(get_text(h, "MyLineWidth"), "thick");
+    EXPECT_TRUE(seen().errors.empty());
+}
+
 TEST_F(Objects, ParentAndChildrenKeepAttachmentOrder)
 {
     const double f1 = vizmo_create_object("Figure", -1), f2 = vizmo_create_object("Figure", -1);

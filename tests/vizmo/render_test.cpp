@@ -1922,18 +1922,19 @@ TEST_F(Render, TextBeyondAsciiReadsAsTheSameCharactersHoweverItsCodesArrive)
     EXPECT_EQ(get_text(h, "String"), "\xC2\xB5m") << "the bytes of the text";
 }
 
-TEST_F(Render, IndicesNoIntHoldsDrawAsNone)
+TEST_F(Render, IndicesPastTheTablesAreRefusedAndTheDrawingStays)
 {
-    // A marker or line style far beyond the tables, or not a number, is no
-    // marker and the default line; a count of levels beyond any int is the
-    // default count.
+    // A marker or line style far beyond the tables, or not a number, is
+    // refused: the series is drawn as before.
     figure_with_axes();
     const double h = series({0, 1}, {0.2, 0.8});
     const Picture plain = capture(fig);
     for (double odd : {1e300, -1e300, nan}) {
         SCOPED_TRACE(odd);
+        seen().errors.clear();
         set(h, "Marker", num(odd));
         set(h, "LineStyle", num(odd));
+        EXPECT_EQ(seen().errors.size(), 2u);
         EXPECT_TRUE(capture(fig) == plain);
     }
 }
