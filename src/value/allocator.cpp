@@ -49,11 +49,17 @@ inline bool refused_by_switch()
 constexpr std::size_t heap_threshold = 0x20000;    // m = n + 8 above this: standard heap
 // Address space reserved at a time. Linux places new mappings below the
 // previous ones, so the range just past a reservation is rarely free for a
-// contiguous extension: the first reservation is made large enough to serve
-// any realistic pool (it costs address space only, committed a unit at a
-// time), smaller where the address space is limited (valgrind, ulimit -v).
+// contiguous extension: without a limit, the first reservation is made
+// large enough to serve any realistic pool (it costs address space only,
+// committed a unit at a time), smaller where the system refuses that
+// (valgrind). Under an address-space limit every reserved byte counts
+// against it, and the libraries beside this one need their share (OpenBLAS
+// maps a 128 MiB buffer at its first call and tries again for ever when it
+// cannot): the pool reserves a sixteenth of what the limit leaves at a
+// time, placed where it can grow, and grows only as it needs.
 constexpr std::size_t largest_reservation = std::size_t{64} << 30;
 constexpr std::size_t smallest_reservation = 0x8000000;
+constexpr std::size_t smallest_limited_reservation = std::size_t{1} << 20;
 constexpr unsigned char pool_mark = 0xEF;
 constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) before the pointer
 // Free blocks below this many bytes stay as they are: a program that frees
@@ -96,9 +102,16 @@ bool block_pool::advance_break(std::size_t k)
     if (!region_) {
         char* r = nullptr;
         std::size_t size = largest_reservation;
-        for (; size >= smallest_reservation; size /= 4)
-            if ((r = static_cast<char*>(platform::reserve(nullptr, size))))
-                break;
+        if (const std::size_t limit = platform::address_space_limit()) {
+            const std::size_t share = platform::address_space_left() / 16;
+            while (size > smallest_limited_reservation && size > share)
+                size /= 2;
+            r = static_cast<char*>(platform::reserve_growable(size, limit));
+        } else {
+            for (; size >= smallest_reservation; size /= 4)
+                if ((r = static_cast<char*>(platform::reserve(nullptr, size))))
+                    break;
+        }
         if (!r)
             return false;
         region_ = brk_ = committed_end_ = r;
@@ -548,3 +561,4 @@ void configure_large_block_heap()
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     mallopt(M_TOP_PAD, 16 * 1024 * 1024);
 }
+
