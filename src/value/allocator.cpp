@@ -5,6 +5,7 @@
 #include "value/allocator.hpp"
 #include "value/runtime.hpp"
 #include "platform/memory.hpp"
+#include "velkor/report.h"
 #include "velkor/runtime.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
+#include <new>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -562,3 +564,55 @@ void configure_large_block_heap()
     mallopt(M_TOP_PAD, 16 * 1024 * 1024);
 }
 
+// ---- the library's operator new ----
+//
+// Every allocation the library's own code makes through new (its standard
+// containers and strings included) meets a refusal the way the runtime
+// allocator's callers do: "Out of memory!" through error(), so that a host
+// catches it as it catches every other error, and std::bad_alloc should the
+// error hook return. The definitions are hidden: they serve this library's
+// code alone, and the host's allocations, the host's own operator new and
+// every operator delete stay as they are. Each takes the process's
+// non-throwing operator new, so whatever serves the host's new (and pairs
+// with its delete) serves the library's too.
+namespace {
+
+[[noreturn]] void refused_new()
+{
+    error("Out of memory!");
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+// Hidden in the object file itself: the standard header declares these
+// with default visibility, which an attribute here cannot override.
+__asm__(".hidden _Znwm\n.hidden _Znam\n.hidden _ZnwmSt11align_val_t\n.hidden _ZnamSt11align_val_t");
+
+void* operator new(std::size_t n)
+{
+    if (void* p = ::operator new(n, std::nothrow))
+        return p;
+    refused_new();
+}
+
+void* operator new[](std::size_t n)
+{
+    if (void* p = ::operator new[](n, std::nothrow))
+        return p;
+    refused_new();
+}
+
+void* operator new(std::size_t n, std::align_val_t a)
+{
+    if (void* p = ::operator new(n, a, std::nothrow))
+        return p;
+    refused_new();
+}
+
+void* operator new[](std::size_t n, std::align_val_t a)
+{
+    if (void* p = ::operator new[](n, a, std::nothrow))
+        return p;
+    refused_new();
+}
