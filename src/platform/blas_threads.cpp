@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -50,8 +51,16 @@ bool blas_buffer_ready()
     if (blas_buffer_made.load(std::memory_order_acquire))
         return true;
     if (platform::address_space_limit() != 0) {
-        if (platform::address_space_left() < blas_buffer_room)
-            return false;
+        // Where the limit leaves too little to map the buffer, OpenBLAS
+        // takes it from the heap, which may hold that much free (freed
+        // blocks stay mapped, and count against the limit): a block of
+        // the size, taken and given back, shows that it will be there.
+        if (platform::address_space_left() < blas_buffer_room) {
+            void* block = std::malloc(blas_buffer_room);
+            if (!block)
+                return false;
+            std::free(block);
+        }
         const int one = 1;
         const double a = 1, b = 1, beta = 0;
         double c = 0;
