@@ -36,6 +36,7 @@ namespace {
 std::atomic<long> fail_countdown{0};
 bool fail_fired = false;
 std::atomic<long> heap_live{0};
+std::atomic<bool> give_back_on{true};
 
 // Whether this request is the one the switch refuses.
 inline bool refused_by_switch()
@@ -67,6 +68,10 @@ constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) 
 // Free blocks below this many bytes stay as they are: a program that frees
 // a little keeps its pages warm.
 constexpr std::size_t give_back_floor = std::size_t{8} << 20;
+// Free memory this far beyond what is kept goes back at once, without
+// waiting to see it stay free: too much to hold on a guess. A short
+// program's working set below it stays warm from the first round.
+constexpr std::size_t prompt_give_back = std::size_t{32} << 20;
 
 // Constant-initialised and never destroyed, so that values released by the
 // last static destructors still find a working allocator.
@@ -157,6 +162,7 @@ bool block_pool::start_region()
     retaken_units_ = 0;
     free_after_pass_ = 0;
     next_give_back_ = keep_;
+    waiting_ = false;
     return true;
 }
 
@@ -186,6 +192,25 @@ bool block_pool::keep_judged()
         schedule_give_back();
     }
     return free_bytes_ >= next_give_back_;
+}
+
+// Whether the free lists, now past the point that triggers a pass, have
+// stayed past it through a stretch in which the program allocated, or have
+// grown by far more since the last pass; otherwise a stretch starts (once
+// the program has allocated since the last one began), and nothing goes
+// back yet.
+bool block_pool::stayed_free()
+{
+    if (free_bytes_ >= free_after_pass_ + std::max(keep_, prompt_give_back))
+        return true;
+    if (waiting_ && allocated_ && free_low_ >= next_give_back_)
+        return true;
+    if (!waiting_ || allocated_) {
+        waiting_ = true;
+        allocated_ = false;
+        free_low_ = free_bytes_;
+    }
+    return false;
 }
 
 bool block_pool::refill(int c)
@@ -249,6 +274,8 @@ void* block_pool::allocate(std::size_t m)
     block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
     ++live_;
     free_bytes_ -= nominal_bytes(c);
+    free_low_ = std::min(free_low_, free_bytes_);
+    allocated_ = true;
     char* p = block + prefix;
     POOL_POISON(p, block_bytes(c) - prefix);  // the slack past the request too
     POOL_UNPOISON(p, m - 8);
@@ -273,8 +300,9 @@ void block_pool::release_region()
 // so its walks of the lists cost each freed block a few steps at most.
 void block_pool::give_back()
 {
-    if (!keep_judged())
+    if (!give_back_on.load(std::memory_order_relaxed) || !keep_judged() || !stayed_free())
         return;
+    waiting_ = false;
     free_after_pass_ = free_bytes_;
     schedule_give_back();
     const std::size_t units = static_cast<std::size_t>(brk_ - base_) >> unit_shift_;
@@ -384,16 +412,26 @@ namespace {
 // Freed large blocks stay resident while they amount to about one block:
 // the next large result of a statement then reuses pages already in
 // memory. Past the largest block freed since the last trim (and some
-// room), the heap gives its free pages back to the system. Pages faulted in
-// again after a trim, up to what it gave back, count as that memory taken
-// back (a program freeing and rebuilding several large blocks each round):
-// the room grows to twice that. The counts are hints, kept without a lock.
+// room), the heap gives its free pages back to the system, once they have
+// stayed free through a stretch in which the program made large blocks
+// (so a short loop that frees and makes its results again each round
+// keeps them from its first round), or at once when far more is free.
+// Pages faulted in again after a trim, up to what it gave back, count as
+// that memory taken back (a program freeing and rebuilding several large
+// blocks each round): the room grows to twice that. The counts are hints,
+// kept without a lock.
 constexpr long heap_room = 4L << 20;
 std::atomic<long> heap_idle{0};     // bytes freed and not taken again since the last trim
 std::atomic<long> heap_largest{0};  // the largest block freed since the last trim
 std::atomic<long> heap_keep{heap_room};
 std::atomic<long> heap_trimmed{0};  // bytes the last trim found idle
 std::atomic<long> heap_faults{0};   // the process's minor page faults at the last trim
+// The stretch the idle bytes must stay above the room through: whether it
+// has started, whether a large block was made since, and the least idle
+// bytes since.
+std::atomic<bool> heap_waiting{false};
+std::atomic<bool> heap_made{false};
+std::atomic<long> heap_idle_low{0};
 
 long minor_faults()
 {
@@ -407,6 +445,30 @@ void heap_taken(std::size_t bytes)
     while (idle > 0 && !heap_idle.compare_exchange_weak(idle, idle - std::min<long>(idle, long(bytes)),
                                                         std::memory_order_relaxed)) {
     }
+    idle -= std::min<long>(idle, long(bytes));
+    if (idle < heap_idle_low.load(std::memory_order_relaxed))
+        heap_idle_low.store(idle, std::memory_order_relaxed);
+    heap_made.store(true, std::memory_order_relaxed);
+}
+
+// Whether idle bytes past the room (largest + keep) go back now: they
+// stayed past it through a stretch in which large blocks were made, or
+// far more is idle. Otherwise a stretch starts (once blocks were made
+// since the last one began).
+bool heap_stayed_idle(long idle, long room)
+{
+    if (idle > room + long(prompt_give_back))
+        return true;
+    const bool waiting = heap_waiting.load(std::memory_order_relaxed);
+    const bool made = heap_made.load(std::memory_order_relaxed);
+    if (waiting && made && heap_idle_low.load(std::memory_order_relaxed) > room)
+        return true;
+    if (!waiting || made) {
+        heap_waiting.store(true, std::memory_order_relaxed);
+        heap_made.store(false, std::memory_order_relaxed);
+        heap_idle_low.store(idle, std::memory_order_relaxed);
+    }
+    return false;
 }
 
 void heap_given(std::size_t bytes)
@@ -418,7 +480,7 @@ void heap_given(std::size_t bytes)
     largest = std::max(largest, long(bytes));
     const long idle = heap_idle.fetch_add(long(bytes), std::memory_order_relaxed) + long(bytes);
     long keep = heap_keep.load(std::memory_order_relaxed);
-    if (idle <= largest + keep)
+    if (idle <= largest + keep || !give_back_on.load(std::memory_order_relaxed))
         return;
     const long faults = minor_faults();
     if (const long trimmed = heap_trimmed.load(std::memory_order_relaxed); trimmed > 0) {
@@ -431,6 +493,9 @@ void heap_given(std::size_t bytes)
                 return;
         }
     }
+    if (!heap_stayed_idle(idle, largest + keep))
+        return;
+    heap_waiting.store(false, std::memory_order_relaxed);
     heap_idle.store(0, std::memory_order_relaxed);
     heap_largest.store(0, std::memory_order_relaxed);
     heap_trimmed.store(idle, std::memory_order_relaxed);
@@ -545,6 +610,18 @@ void qv_fail_allocation(long n)
 }
 
 bool qv_allocation_failed() { return fail_fired; }
+
+void qv_set_give_back(bool on)
+{
+    give_back_on.store(on, std::memory_order_relaxed);
+    if (!on)
+        return;
+    heap_idle.store(0, std::memory_order_relaxed);
+    heap_largest.store(0, std::memory_order_relaxed);
+    heap_keep.store(heap_room, std::memory_order_relaxed);
+    heap_trimmed.store(0, std::memory_order_relaxed);
+    heap_waiting.store(false, std::memory_order_relaxed);
+}
 
 long qv_live_blocks() { return pool.live() + heap_live; }
 
