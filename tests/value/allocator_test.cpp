@@ -292,16 +292,25 @@ TEST(Allocator, FreedMemoryThatStaysFreeGoesBackOnceTheProgramGoesOn)
 // one is kept for the next large result. (The address checker's heap keeps
 // freed blocks in quarantine: the figure is the standard heap's.)
 #if !defined(NUMRUN_SANITIZE)
-TEST(Allocator, FreedHeapBlocksBeyondOneGoBack)
+// count blocks of size bytes from qv_malloc, each written whole.
+std::vector<char*> written_blocks(int count, std::size_t size)
 {
-    constexpr std::size_t size = std::size_t{48} << 20;
     std::vector<char*> held;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < count; ++k) {
         char* p = static_cast<char*>(qv_malloc(size));
-        ASSERT_NE(p, nullptr);
+        EXPECT_NE(p, nullptr);
+        if (!p)
+            break;
         std::memset(p, k + 1, size);
         held.push_back(p);
     }
+    return held;
+}
+
+TEST(Allocator, FreedHeapBlocksBeyondOneGoBack)
+{
+    constexpr std::size_t size = std::size_t{48} << 20;
+    const std::vector<char*> held = written_blocks(4, size);
     const long resident_full = resident_bytes();
     for (char* p : held)
         qv_free(p);
@@ -315,24 +324,15 @@ TEST(Allocator, FreedHeapBlocksThatStayFreeGoBackOnceTheProgramGoesOn)
 {
     qv_set_give_back(true);  // judged afresh, not from what earlier tests taught the heap
     constexpr std::size_t size = std::size_t{12} << 20;
-    std::vector<char*> held;
-    for (int k = 0; k < 3; ++k) {
-        char* p = static_cast<char*>(qv_malloc(size));
-        ASSERT_NE(p, nullptr);
-        std::memset(p, k + 1, size);
-        held.push_back(p);
-    }
+    const std::vector<char*> held = written_blocks(3, size);
     const long resident_full = resident_bytes();
     for (char* p : held)
         qv_free(p);
     EXPECT_GT(resident_bytes(), resident_full - long(size)) << "kept until it shows it stays free";
     // The program goes on with smaller large results, made and dropped.
-    for (int k = 0; k < 3; ++k) {
-        char* p = static_cast<char*>(qv_malloc(std::size_t{1} << 20));
-        ASSERT_NE(p, nullptr);
-        std::memset(p, 9, std::size_t{1} << 20);
-        qv_free(p);
-    }
+    for (int k = 0; k < 3; ++k)
+        for (char* p : written_blocks(1, std::size_t{1} << 20))
+            qv_free(p);
     EXPECT_LT(resident_bytes(), resident_full - long(2 * size)) << "what stayed free went back";
 }
 
@@ -353,14 +353,7 @@ TEST(Allocator, HeapBlocksFreedAndRebuiltEachRoundStayWarm)
     std::vector<long> faults;
     for (int round = 0; round < 8; ++round) {
         const long before = minor_faults();
-        std::vector<char*> held;
-        for (int k = 0; k < 6; ++k) {
-            char* p = static_cast<char*>(qv_malloc(size));
-            ASSERT_NE(p, nullptr);
-            std::memset(p, round + k, size);
-            held.push_back(p);
-        }
-        for (char* p : held)
+        for (char* p : written_blocks(6, size))
             qv_free(p);
         faults.push_back(minor_faults() - before);
     }
