@@ -64,7 +64,7 @@ using namespace vizmo;
 
 extern "C" {
 
-int vizmo_message_box(const char* text, const char* title, const char* icon)
+int vizmo_message_box(const char* text, const char* title, const char* icon) try
 {
     Engine& e = engine();
     test::Dialog d;
@@ -78,10 +78,13 @@ int vizmo_message_box(const char* text, const char* title, const char* icon)
     e.dialogs.push_back(d);
     record("message %d", r);
     return r;
+} catch (const std::exception&) {
+    report_failure();
+    return 1;
 }
 
 int vizmo_question_dialog(const char* text, const char* title, const char* kind, char** buttons, int count,
-                          int default_button)
+                          int default_button) try
 {
     Engine& e = engine();
     test::Dialog d;
@@ -96,10 +99,13 @@ int vizmo_question_dialog(const char* text, const char* title, const char* kind,
     e.dialogs.push_back(d);
     record("question %d", r);
     return r;
+} catch (const std::exception&) {
+    report_failure();
+    return default_button;
 }
 
 int vizmo_input_dialog(const char* title, char** prompts, int* line_counts, char** defaults, int count,
-                       char** answers, int size)
+                       char** answers, int size) try
 {
     Engine& e = engine();
     test::Dialog d;
@@ -124,9 +130,12 @@ int vizmo_input_dialog(const char* title, char** prompts, int* line_counts, char
         copy_out(answers[k], size, i < scripted.second.size() ? scripted.second[i] : fallback[i]);
     }
     return 1;
+} catch (const std::exception&) {
+    report_failure();
+    return 0;
 }
 
-int vizmo_menu_dialog(char** list, int count)
+int vizmo_menu_dialog(char** list, int count) try
 {
     Engine& e = engine();
     test::Dialog d;
@@ -143,21 +152,28 @@ int vizmo_menu_dialog(char** list, int count)
     e.dialogs.push_back(d);
     record("menu %d", r);
     return r;
+} catch (const std::exception&) {
+    report_failure();
+    return 0;
 }
 
 void vizmo_open_file_dialog(const char* filter, const char* title, char* file, int file_size, char* path,
-                            int path_size)
+                            int path_size) try
 {
     file_dialog("open_file", filter, title, file, file_size, path, path_size);
+} catch (const std::exception&) {
+    report_failure();
 }
 
 void vizmo_save_file_dialog(const char* filter, const char* title, char* file, int file_size, char* path,
-                            int path_size)
+                            int path_size) try
 {
     file_dialog("save_file", filter, title, file, file_size, path, path_size);
+} catch (const std::exception&) {
+    report_failure();
 }
 
-int vizmo_color_dialog(int mode, int colour)
+int vizmo_color_dialog(int mode, int colour) try
 {
     Engine& e = engine();
     test::Dialog d;
@@ -169,6 +185,9 @@ int vizmo_color_dialog(int mode, int colour)
     e.dialogs.push_back(d);
     record("color %d", r);
     return r;
+} catch (const std::exception&) {
+    report_failure();
+    return -1;
 }
 
 } // extern "C"

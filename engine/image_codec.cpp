@@ -35,6 +35,20 @@ bool sane_size(long long rows, long long cols)
            static_cast<unsigned long long>(rows * cols) <= max_pixels;
 }
 
+// sane_size for a reader: a shape within the side limit but of more than
+// max_pixels pixels is marked too large in out, with its shape.
+bool sane_size(long long rows, long long cols, Picture& out)
+{
+    if (sane_size(rows, cols))
+        return true;
+    if (rows > 0 && cols > 0 && rows <= (1 << 24) && cols <= (1 << 24)) {
+        out.rows = static_cast<int>(rows);
+        out.cols = static_cast<int>(cols);
+        out.too_large = true;
+    }
+    return false;
+}
+
 bool encodable(const Picture& p)
 {
     if (!sane_size(p.rows, p.cols))
@@ -97,7 +111,7 @@ bool bmp_header(const std::uint8_t* b, std::size_t n, BmpHeader& h, Picture& out
     h.used = u32(b + 46);
     h.top_down = height_signed < 0;
     h.height = h.top_down ? -height_signed : height_signed;
-    if (planes != 1 || !sane_size(h.height, h.width))
+    if (planes != 1 || !sane_size(h.height, h.width, out))
         return false;
     if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
         return false;
@@ -392,7 +406,7 @@ bool pcx_header(const std::uint8_t* b, std::size_t n, PcxHeader& h, Picture& out
     const unsigned planes = b[65];
     const std::size_t per_line = u16(b + 66);
     const long long width = xmax - xmin + 1, height = ymax - ymin + 1;
-    if (!sane_size(height, width))
+    if (!sane_size(height, width, out))
         return false;
     out.bit_depth = static_cast<int>(bits * planes);
     if (!((bits == 8 && (planes == 1 || planes == 3)) || (bits == 1 && planes == 1))) {

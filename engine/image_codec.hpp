@@ -24,9 +24,12 @@ struct Picture {
     // Set by a reader for a well-formed file in a variant it does not read
     // (a short description), so the user is not told the file is corrupt.
     const char* unsupported = nullptr;
+    // Set by a reader for a picture of more than max_pixels pixels, whose
+    // shape rows and cols then hold.
+    bool too_large = false;
 };
 
-// Readers refuse pictures larger than this many pixels.
+// Readers and writers refuse pictures larger than this many pixels.
 constexpr std::size_t max_pixels = std::size_t(1) << 26;
 
 enum class Format { unknown, bmp, pcx, png };
@@ -45,7 +48,9 @@ bool png_header(std::FILE* file, std::size_t n, Picture& out);
 
 // Each reader returns false for data it cannot decode, leaving out in an
 // unspecified but valid state; each writer returns false for a picture it
-// cannot encode (an empty one, or more than 256 palette entries).
+// cannot encode (an empty one, or more than 256 palette entries). Memory
+// refused while reading or writing, the PNG library's included, is
+// std::bad_alloc.
 bool decode_bmp(const std::uint8_t* bytes, std::size_t n, Picture& out);
 bool encode_bmp(const Picture& picture, std::vector<std::uint8_t>& out);
 bool decode_pcx(const std::uint8_t* bytes, std::size_t n, Picture& out);

@@ -1,21 +1,34 @@
 // PNG through libpng. libpng reports a failure by longjmp: each codec keeps
 // its C++ objects in an outer frame and runs libpng in an inner one that
 // holds nothing to destroy, so a jump back frees everything in order and no
-// exception ever crosses libpng.
+// exception ever crosses libpng. Memory libpng or zlib could not have is
+// std::bad_alloc once the jump has landed, as it is for the codec's own.
 #include "image_codec.hpp"
 
 #include <csetjmp>
 #include <cstring>
 #include <new>
 #include <png.h>
+#include <strings.h>
 
 namespace vizmo::codec {
 
 namespace {
 
 // libpng prints its messages by default; the engine reports failures its
-// own way.
-void png_fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// own way. A failure for want of memory is marked in the flag that the
+// error pointer of each codec's libpng structure points to.
+void png_fail(png_structp png, png_const_charp message)
+{
+    if (message) {
+        for (const char* p = message; *p; ++p)
+            if (strncasecmp(p, "memory", 6) == 0) {
+                *static_cast<bool*>(png_get_error_ptr(png)) = true;
+                break;
+            }
+    }
+    png_longjmp(png, 1);
+}
 void png_quiet(png_structp, png_const_charp) {}
 
 // The bytes in memory, or a file of n bytes read as the decoder asks.
@@ -59,14 +72,25 @@ void flush_bytes(png_structp) {}
 struct ReadStruct {
     png_structp png = nullptr;
     png_infop info = nullptr;
+    bool memory_refused = false;
     ~ReadStruct() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
 struct WriteStruct {
     png_structp png = nullptr;
     png_infop info = nullptr;
+    bool memory_refused = false;
     ~WriteStruct() { png_destroy_write_struct(&png, info ? &info : nullptr); }
 };
+
+// After a jump back from libpng: false for the file's or the stream's
+// fault, std::bad_alloc for want of memory.
+bool jumped_back(png_structp png)
+{
+    if (*static_cast<bool*>(png_get_error_ptr(png)))
+        throw std::bad_alloc();
+    return false;
+}
 
 // Reads the header and sets the transforms; fills the picture's shape and
 // palette. Runs under the jump buffer; allocates nothing of its own.
@@ -75,12 +99,18 @@ bool read_header(ReadStruct& rs, Picture& out, bool header_only)
     png_structp png = rs.png;
     png_infop info = rs.info;
     if (setjmp(png_jmpbuf(png)))
-        return false;
+        return jumped_back(png);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
     const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
-    if (width == 0 || height == 0 || static_cast<unsigned long long>(width) * height > max_pixels)
+    if (width == 0 || height == 0)
         return false;
+    if (static_cast<unsigned long long>(width) * height > max_pixels) {
+        out.rows = static_cast<int>(height);  // libpng takes neither above 2^31 - 1
+        out.cols = static_cast<int>(width);
+        out.too_large = true;
+        return false;
+    }
     // Deflate yields at most 1032 bytes per byte read: a short file cannot
     // hold a large picture, so its claim is refused before any storage for
     // the picture is taken.
@@ -130,7 +160,7 @@ template <class Step>
 bool png_step(png_structp png, Step&& step)
 {
     if (setjmp(png_jmpbuf(png)))
-        return false;
+        return jumped_back(png);
     step();
     return true;
 }
@@ -202,12 +232,13 @@ bool write_all(WriteStruct& ws, const Picture& p, png_bytepp rows)
 
 bool start_reading(ReadStruct& rs, Source& source)
 {
-    rs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+    // Either fails only for want of memory.
+    rs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &rs.memory_refused, png_fail, png_quiet);
     if (!rs.png)
-        return false;
+        throw std::bad_alloc();
     rs.info = png_create_info_struct(rs.png);
     if (!rs.info)
-        return false;
+        throw std::bad_alloc();
     png_set_read_fn(rs.png, &source, read_bytes);
     png_set_crc_action(rs.png, PNG_CRC_DEFAULT, PNG_CRC_DEFAULT);
     return true;
@@ -225,12 +256,12 @@ std::vector<png_bytep> row_pointers(const std::uint8_t* base, int rows, std::siz
 
 bool start_writing(WriteStruct& ws, void* io, png_rw_ptr write, png_flush_ptr flush)
 {
-    ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+    ws.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ws.memory_refused, png_fail, png_quiet);
     if (!ws.png)
-        return false;
+        throw std::bad_alloc();
     ws.info = png_create_info_struct(ws.png);
     if (!ws.info)
-        return false;
+        throw std::bad_alloc();
     png_set_write_fn(ws.png, io, write, flush);
     return true;
 }

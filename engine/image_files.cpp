@@ -16,6 +16,7 @@
 #include <memory>
 #include <type_traits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vizmo {
 
@@ -25,6 +26,13 @@ using codec::Format;
 using codec::Picture;
 
 std::string quoted(const char* what, const std::string& name) { return std::string(what) + " '" + name + "'"; }
+
+// A picture beyond what the codecs take, with its shape and the limit.
+std::string too_large(const char* what, const std::string& name, std::size_t rows, std::size_t cols)
+{
+    return quoted(what, name) + " is " + std::to_string(rows) + " x " + std::to_string(cols) +
+           " pixels, larger than the limit of " + std::to_string(codec::max_pixels) + " (2^26) pixels";
+}
 
 // The format a "Format" text or a file extension names; unknown otherwise.
 Format format_named(const std::string& name)
@@ -62,14 +70,57 @@ bool read_rest(std::FILE* f, std::size_t size, std::vector<std::uint8_t>& bytes)
     }
 }
 
+// Runs write(FILE*) on an open file and closes it; a failure, or memory
+// refused on the way (std::bad_alloc, passed on), removes the file.
+template <class Write>
+bool write_and_close(std::FILE* f, const std::string& file, Write&& write)
+{
+    bool ok = false;
+    try {
+        ok = write(f);
+    } catch (...) {
+        std::fclose(f);
+        std::remove(file.c_str());
+        throw;
+    }
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok)
+        std::remove(file.c_str());
+    return ok;
+}
+
+// Writes a file into a temporary file beside it, renamed over it once
+// complete, so that a failed write leaves an existing file as it was; in a
+// folder where no file can be made, the file is written in place.
+template <class Write>
+bool write_beside(const std::string& name, Write&& write)
+{
+    std::string temporary = name + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        std::FILE* f = std::fopen(name.c_str(), "wb");
+        return f && write_and_close(f, name, write);
+    }
+    std::FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        close(fd);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    if (!write_and_close(f, temporary, write))
+        return false;
+    // The file gets the permissions a newly made one would have had.
+    const mode_t mask = umask(0);
+    umask(mask);
+    const bool ok = chmod(temporary.c_str(), 0666 & ~mask) == 0 && std::rename(temporary.c_str(), name.c_str()) == 0;
+    if (!ok)
+        std::remove(temporary.c_str());
+    return ok;
+}
+
 bool write_file(const std::string& name, const std::vector<std::uint8_t>& bytes)
 {
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+    return write_beside(name, [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }
 
 bool decode(Format format, const std::vector<std::uint8_t>& bytes, Picture& p)
@@ -251,6 +302,9 @@ void load_image_file(double h, LoadAs as)
     }
     file.reset();
     std::vector<std::uint8_t>().swap(bytes);
+    if (!read && p.too_large)
+        return report_error(too_large("vizmo: the picture in image file", name, static_cast<std::size_t>(p.rows),
+                                      static_cast<std::size_t>(p.cols)));
     if (!read && p.unsupported)
         return report_error(quoted("vizmo: unsupported image file", name) + " (" + p.unsupported + ")");
     if (!read)
@@ -310,6 +364,8 @@ void store_image_file(double h)
     p.indexed = plain;
     const std::size_t rows = static_cast<std::size_t>(p.rows), cols = static_cast<std::size_t>(p.cols);
     const std::size_t n = rows * cols;
+    if (n > codec::max_pixels)
+        return report_error(too_large("vizmo: the picture for image file", name, rows, cols));
     const bool bytes_in = cdata->is_bytes;
     const double* in = cdata->data.data();
     const std::uint8_t* bytes = cdata->bytes.data();
@@ -374,14 +430,8 @@ void store_image_file(double h)
         // opened, so an existing file of that name is left as it was.
         if (!codec::png_writable(p))
             return report_error(quoted("vizmo: cannot write image file", name));
-        std::FILE* f = std::fopen(name.c_str(), "wb");
-        bool ok = f && codec::encode_png_bands(p, fill, f);
-        ok = (f && std::fclose(f) == 0) && ok;
-        if (!ok) {
-            if (f)
-                std::remove(name.c_str());
+        if (!write_beside(name, [&](std::FILE* f) { return codec::encode_png_bands(p, fill, f); }))
             return report_error(quoted("vizmo: cannot write image file", name));
-        }
     } else {
         p.pixels.resize(plain ? n : 3 * n);
         fill(0, p.rows, p.pixels.data());

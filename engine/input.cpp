@@ -88,7 +88,7 @@ using namespace vizmo;
 
 extern "C" {
 
-int vizmo_button_press(int mode)
+int vizmo_button_press(int mode) try
 {
     Engine& e = engine();
     if (mode != 0) {
@@ -123,9 +123,12 @@ int vizmo_button_press(int mode)
         case Outcome::passed: break;
         }
     }
+} catch (const std::exception&) {
+    report_failure();
+    return -1;
 }
 
-void vizmo_wait(void)
+void vizmo_wait(void) try
 {
     Engine& e = engine();
     const double fig = e.current_figure;
@@ -148,18 +151,22 @@ void vizmo_wait(void)
         }
         apply(ev);
     }
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_resume(void)
+void vizmo_resume(void) try
 {
     Engine& e = engine();
     record("resume");
     // Only a wait can be resumed; one that is not running ignores it.
     if (e.resumes < e.wait_depth)
         ++e.resumes;
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_wait_for_object(double h)
+void vizmo_wait_for_object(double h) try
 {
     record("wait_for %s", handle_text(h).c_str());
     for (;;) {
@@ -174,6 +181,8 @@ void vizmo_wait_for_object(double h)
         }
         apply(ev);
     }
+} catch (const std::exception&) {
+    report_failure();
 }
 
 } // extern "C"

@@ -212,24 +212,28 @@ Prop& put_prop(Object& o, std::string_view name)
     auto it = o.index.find(name);
     if (it != o.index.end())
         return o.props[it->second];
-    o.props.emplace_back();
-    o.props.back().name = std::string(name);
-    o.index.emplace(std::string(name), o.props.size() - 1);
+    // Memory refused on the way leaves the object as it was.
+    Prop fresh;
+    fresh.name = std::string(name);
+    o.index.emplace(fresh.name, o.props.size());
+    try {
+        o.props.push_back(std::move(fresh));
+    } catch (...) {
+        o.index.erase(o.index.find(name));
+        throw;
+    }
     return o.props.back();
 }
 
+// Each assign changes nothing until the new content exists: memory refused
+// on the way leaves the property as it was.
 void assign(Prop& p, int ndims, const int* dims, const double* data, bool is_string)
 {
-    p.ndims = ndims;
     std::size_t n = 1;
-    for (int k = 0; k < 4; ++k) {
-        p.dims[k] = k < ndims ? dims[k] : 1;
-        n *= static_cast<std::size_t>(p.dims[k]);
-    }
+    for (int k = 0; k < 4 && k < ndims; ++k)
+        n *= static_cast<std::size_t>(dims[k]);
+    assign(p, ndims, dims, std::vector<double>(data, data + n));
     p.is_string = is_string;
-    p.data.assign(data, data + n);
-    p.is_bytes = false;
-    std::vector<std::uint8_t>().swap(p.bytes);
 }
 
 void assign(Prop& p, int ndims, const int* dims, std::vector<double>&& data)
@@ -407,13 +411,63 @@ void apply_defaults(Object& o, double h)
 // ---------------------------------------------------------------------------
 // Hooks.
 
-void report_error(const std::string& message)
+namespace {
+
+// Set while a standard exception a hook threw is on its way out: the entry
+// points' handlers, which catch standard exceptions, let it pass as it is.
+thread_local bool hook_threw = false;
+
+template <class Call>
+void call_hook(Call&& call)
 {
-    record("error %s", message.c_str());
+    try {
+        call();
+    } catch (const std::exception&) {
+        hook_threw = true;
+        throw;
+    }
+}
+
+} // namespace
+
+void report_error(const std::string& message) { report_error(message.c_str()); }
+
+void report_error(const char* message)
+{
+    // The log is the engine's own record: a line it has no memory for is
+    // dropped, the report is not.
+    try {
+        record("error %s", message);
+    } catch (const std::bad_alloc&) {
+    }
     if (void (*hook)(const char*) = engine().error_hook)
-        hook(message.c_str());
+        call_hook([&] { hook(message); });
     else
-        std::fprintf(stderr, "%s\n", message.c_str());
+        std::fprintf(stderr, "%s\n", message);
+}
+
+void report_failure()
+{
+    if (hook_threw) {
+        hook_threw = false;
+        throw;
+    }
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        report_error("Out of memory!");
+    } catch (const std::exception& e) {
+        char text[256];
+        std::snprintf(text, sizeof text, "vizmo: %s", e.what());
+        report_error(text);
+    }
+}
+
+miniM* failed_read()
+{
+    static miniM empty{2, {0, 0, 1, 1}, 0, nullptr};
+    empty = miniM{2, {0, 0, 1, 1}, 0, nullptr};
+    return &empty;
 }
 
 void destroy_user_data(double address)
@@ -423,7 +477,7 @@ void destroy_user_data(double address)
         return;
     record("destroy %s", handle_text(address).c_str());
     if (void (*hook)(Mm*) = engine().destroy_hook)
-        hook(reinterpret_cast<Mm*>(static_cast<std::uintptr_t>(address)));
+        call_hook([&] { hook(reinterpret_cast<Mm*>(static_cast<std::uintptr_t>(address))); });
 }
 
 namespace {
@@ -478,7 +532,7 @@ void run_callback_text(const std::vector<double>& codes, double obj)
         put_number(*root, "CallbackObject", obj);
     if (Object* f = find(fig))
         put_number(*f, "CurrentObject", obj);
-    hook(&m);
+    call_hook([&] { hook(&m); });
 }
 
 // ---------------------------------------------------------------------------
@@ -1082,33 +1136,41 @@ using namespace vizmo;
 
 extern "C" {
 
-void vizmo_init(int runtime_version, int n)
+void vizmo_init(int runtime_version, int n) try
 {
     Engine& e = engine();
     e.modes.version = runtime_version;
     e.modes.value_size = n;
     record("init %d %d", runtime_version, n);
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_callback_hook(void (*hook)(miniM*))
+void vizmo_set_callback_hook(void (*hook)(miniM*)) try
 {
     engine().callback_hook = hook;
     record("set_callback_hook %s", hook ? "set" : "null");
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_error_hook(void (*hook)(const char*))
+void vizmo_set_error_hook(void (*hook)(const char*)) try
 {
     engine().error_hook = hook;
     record("set_error_hook %s", hook ? "set" : "null");
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_destroy_hook(void (*hook)(Mm*))
+void vizmo_set_destroy_hook(void (*hook)(Mm*)) try
 {
     engine().destroy_hook = hook;
     record("set_destroy_hook %s", hook ? "set" : "null");
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_exit(int code)
+void vizmo_exit(int code) try
 {
     Engine& e = engine();
     e.modes.exited = true;
@@ -1117,9 +1179,11 @@ void vizmo_exit(int code)
 #ifdef VIZMO_WITH_RENDERER
     render::at_exit();
 #endif
+} catch (const std::exception&) {
+    report_failure();
 }
 
-double vizmo_create_object(const char* type, int n)
+double vizmo_create_object(const char* type, int n) try
 {
     Engine& e = engine();
     if (!type) {
@@ -1184,9 +1248,12 @@ double vizmo_create_object(const char* type, int n)
     e.objects.emplace(2 * k + 1, std::move(o));
     record("create %s %s", t.c_str(), handle_text(h).c_str());
     return h;
+} catch (const std::exception&) {
+    report_failure();
+    return -1;
 }
 
-void vizmo_set_property(double h, const char* name, const miniM* value)
+void vizmo_set_property(double h, const char* name, const miniM* value) try
 {
     if (!name)
         return;
@@ -1321,9 +1388,11 @@ void vizmo_set_property(double h, const char* name, const miniM* value)
         for (const char* axis : {"X", "Y", "Z"})
             if (equal_folded(name, std::string(axis) + "Lim"))
                 put_text(*o, std::string(axis) + "LimMode", "manual");
+} catch (const std::exception&) {
+    report_failure();
 }
 
-miniM* vizmo_get_property(double h, const char* name)
+miniM* vizmo_get_property(double h, const char* name) try
 {
     Engine& e = engine();
     const int slot = e.next_slot;
@@ -1350,23 +1419,40 @@ miniM* vizmo_get_property(double h, const char* name)
     m.isBytes = value.is_bytes;
     m.bytes = value.bytes.empty() ? nullptr : const_cast<unsigned char*>(value.bytes.data());
     return &m;
+} catch (const std::exception&) {
+    report_failure();
+    return failed_read();
 }
 
-int vizmo_is_handle(double h) { return find(h) ? 1 : 0; }
+int vizmo_is_handle(double h) try
+{
+    return find(h) ? 1 : 0;
+} catch (const std::exception&) {
+    report_failure();
+    return 0;
+}
 
-double vizmo_current_figure(void) { return engine().current_figure; }
+double vizmo_current_figure(void) try
+{
+    return engine().current_figure;
+} catch (const std::exception&) {
+    report_failure();
+    return -1;
+}
 
-void vizmo_redraw(void)
+void vizmo_redraw(void) try
 {
     ++engine().modes.redraws;
     record("redraw");
 #ifdef VIZMO_WITH_RENDERER
     render::after_redraw();
 #endif
+} catch (const std::exception&) {
+    report_failure();
 }
 
 void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y, int ystep, const double* z,
-                    int zstep)
+                    int zstep) try
 {
     Object* o = find(h);
     if (!o) {
@@ -1387,27 +1473,23 @@ void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y
             rows = 1;
         cols = n / rows;
     }
-    auto put = [&](const char* name, const double* src, std::ptrdiff_t step) {
-        Prop& p = put_prop(*o, name);
-        p.ndims = 2;
-        p.dims[0] = rows;
-        p.dims[1] = cols;
-        p.dims[2] = p.dims[3] = 1;
-        p.is_string = false;
-        p.data.resize(static_cast<std::size_t>(n));
-        double* out = p.data.data();
-        if (n == 0)
-            return;
-        if (step == 1)
-            std::memcpy(out, src, static_cast<std::size_t>(n) * sizeof(double));
+    // Every copy is made before any property changes: memory refused on
+    // the way leaves the object as it was.
+    auto copy = [&](const double* src, std::ptrdiff_t step) {
+        std::vector<double> values(static_cast<std::size_t>(n));
+        if (step == 1 && n > 0)
+            std::memcpy(values.data(), src, static_cast<std::size_t>(n) * sizeof(double));
         else
             for (int k = 0; k < n; ++k)
-                out[k] = src[k * step];
+                values[static_cast<std::size_t>(k)] = src[k * step];
+        return values;
     };
-    put("XData", x, xs);
-    put("YData", y, ys);
+    std::vector<double> xv = copy(x, xs), yv = copy(y, ys), zv = z ? copy(z, zs) : std::vector<double>();
+    const int dims[2] = {rows, cols};
+    assign(put_prop(*o, "XData"), 2, dims, std::move(xv));
+    assign(put_prop(*o, "YData"), 2, dims, std::move(yv));
     if (z)
-        put("ZData", z, zs);
+        assign(put_prop(*o, "ZData"), 2, dims, std::move(zv));
     else
         erase_prop(*o, "ZData");
     note_write(*o, "XData");
@@ -1415,42 +1497,56 @@ void vizmo_set_data(double h, int n, const double* x, int xstep, const double* y
     if (z)
         note_write(*o, "ZData");
     record("set_data %s %d", handle_text(h).c_str(), n);
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_rotate3d_axes(double axes)
+void vizmo_set_rotate3d_axes(double axes) try
 {
     engine().modes.rotate3d_axes = axes;
     record("rotate3d_axes %s", handle_text(axes).c_str());
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_surface_axes(double axes)
+void vizmo_set_surface_axes(double axes) try
 {
     engine().modes.surface_axes = axes;
     record("surface_axes %s", handle_text(axes).c_str());
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_hosted_mode(int mode)
+void vizmo_set_hosted_mode(int mode) try
 {
     engine().modes.hosted = mode;
     record("hosted_mode %d", mode);
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_application_handle(void* handle)
+void vizmo_set_application_handle(void* handle) try
 {
     engine().modes.application = handle;
     record("application_handle %s", handle ? "set" : "null");
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_set_application_key_handle(void* handle)
+void vizmo_set_application_key_handle(void* handle) try
 {
     engine().modes.application_key = handle;
     record("application_key_handle %s", handle ? "set" : "null");
+} catch (const std::exception&) {
+    report_failure();
 }
 
-void vizmo_console_mode(int mode)
+void vizmo_console_mode(int mode) try
 {
     engine().modes.console = mode;
     record("console_mode %d", mode);
+} catch (const std::exception&) {
+    report_failure();
 }
 
 } // extern "C"

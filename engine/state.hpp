@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -156,6 +158,14 @@ void make_current_figure(double fig);
 // Hooks. The engine's state is consistent before each call: a hook may
 // throw through the engine.
 void report_error(const std::string& message);
+void report_error(const char* message);
+// Every C entry point ends in a handler of std::exception that calls this:
+// the engine's own failure is reported through the error hook ("Out of
+// memory!" for memory refused anywhere in the call), so that no C++
+// exception but what a hook throws leaves through the C interface.
+void report_failure();
+// What vizmo_get_property returns when the read itself failed: 0 x 0.
+miniM* failed_read();
 void destroy_user_data(double address);
 void run_callback_text(const std::vector<double>& codes, double obj);
 

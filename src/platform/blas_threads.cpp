@@ -1,8 +1,16 @@
 // The BLAS thread policy (see blas_threads.hpp): one process-wide count, set to one
-// while any scope that asks for it is open.
+// while any scope that asks for it is open; and OpenBLAS's working buffer,
+// made while there is room for it.
 #include "platform/blas_threads.hpp"
+#include "platform/blas.hpp"
+#include "platform/memory.hpp"
+#include "velkor/report.h"
 
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
 #include <mutex>
+#include <new>
 
 // OpenBLAS's thread controls. Weak: against a BLAS without them the policy
 // does nothing, and the library still loads.
@@ -29,10 +37,48 @@ bool blas_may_thread() noexcept
     return started > 1;
 }
 
+// The buffer OpenBLAS maps for the calls of the process's threads (one at
+// a time: calls from several threads at once take one each) and the room
+// it takes, with a margin for the thread's heap.
+constexpr std::size_t blas_buffer_room = std::size_t{136} << 20;
+std::atomic<bool> blas_buffer_made{false};
+
+// Whether OpenBLAS has its buffer, made now by a 1-by-1 product where the
+// address space has room for it. Without a limit the buffer is left to
+// OpenBLAS's first call.
+bool blas_buffer_ready()
+{
+    if (blas_buffer_made.load(std::memory_order_acquire))
+        return true;
+    if (platform::address_space_limit() != 0) {
+        // Where the limit leaves too little to map the buffer, OpenBLAS
+        // takes it from the heap, which may hold that much free (freed
+        // blocks stay mapped, and count against the limit): a block of
+        // the size, taken and given back, shows that it will be there.
+        if (platform::address_space_left() < blas_buffer_room) {
+            void* block = std::malloc(blas_buffer_room);
+            if (!block)
+                return false;
+            std::free(block);
+        }
+        const int one = 1;
+        const double a = 1, b = 1, beta = 0;
+        double c = 0;
+        dgemm_("N", "N", &one, &one, &one, &a, &a, &one, &b, &one, &beta, &c, &one, 1, 1);
+    }
+    blas_buffer_made.store(true, std::memory_order_release);
+    return true;
+}
+
 } // namespace
 
-blas_single_thread::blas_single_thread(bool engage) noexcept : engaged_(engage && blas_may_thread())
+blas_single_thread::blas_single_thread(bool engage) : engaged_(false)
 {
+    if (!blas_buffer_ready()) {
+        error("Out of memory!");
+        throw std::bad_alloc();
+    }
+    engaged_ = engage && blas_may_thread();
     if (!engaged_)
         return;
     std::lock_guard<std::mutex> lock(blas_gate);

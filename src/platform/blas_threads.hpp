@@ -25,11 +25,18 @@
 // While any scope is open, BLAS calls made by other threads (a product
 // included) run on one thread too: slower, never wrong. A process started
 // on one BLAS thread pays nothing for a scope.
+//
+// Every scope, engaged or not, first makes sure OpenBLAS has its working
+// buffer: OpenBLAS maps one of 128 MiB at the first level-3 or LAPACK call
+// of the process and, when it cannot, tries again for ever. Under an
+// address-space limit the first scope makes the buffer while there is room
+// for it, or raises "Out of memory!" (and throws std::bad_alloc should the
+// error hook return) rather than let the call hang.
 class blas_single_thread {
 public:
-    // engage false makes a scope that does nothing, for a call whose size
-    // decides.
-    explicit blas_single_thread(bool engage = true) noexcept;
+    // engage false makes a scope that changes no thread count, for a call
+    // whose size decides.
+    explicit blas_single_thread(bool engage = true);
     ~blas_single_thread();
     blas_single_thread(const blas_single_thread&) = delete;
     blas_single_thread& operator=(const blas_single_thread&) = delete;

@@ -5,6 +5,7 @@
 #include "value/allocator.hpp"
 #include "value/runtime.hpp"
 #include "platform/memory.hpp"
+#include "velkor/report.h"
 #include "velkor/runtime.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
+#include <new>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -34,6 +36,7 @@ namespace {
 std::atomic<long> fail_countdown{0};
 bool fail_fired = false;
 std::atomic<long> heap_live{0};
+std::atomic<bool> give_back_on{true};
 
 // Whether this request is the one the switch refuses.
 inline bool refused_by_switch()
@@ -49,16 +52,26 @@ inline bool refused_by_switch()
 constexpr std::size_t heap_threshold = 0x20000;    // m = n + 8 above this: standard heap
 // Address space reserved at a time. Linux places new mappings below the
 // previous ones, so the range just past a reservation is rarely free for a
-// contiguous extension: the first reservation is made large enough to serve
-// any realistic pool (it costs address space only, committed a unit at a
-// time), smaller where the address space is limited (valgrind, ulimit -v).
+// contiguous extension: without a limit, the first reservation is made
+// large enough to serve any realistic pool (it costs address space only,
+// committed a unit at a time), smaller where the system refuses that
+// (valgrind). Under an address-space limit every reserved byte counts
+// against it, and the libraries beside this one need their share (OpenBLAS
+// maps a 128 MiB buffer at its first call and tries again for ever when it
+// cannot): the pool reserves a sixteenth of what the limit leaves at a
+// time, placed where it can grow, and grows only as it needs.
 constexpr std::size_t largest_reservation = std::size_t{64} << 30;
 constexpr std::size_t smallest_reservation = 0x8000000;
+constexpr std::size_t smallest_limited_reservation = std::size_t{1} << 20;
 constexpr unsigned char pool_mark = 0xEF;
 constexpr std::size_t prefix = 12;                 // header (4) and prefix (8) before the pointer
 // Free blocks below this many bytes stay as they are: a program that frees
 // a little keeps its pages warm.
 constexpr std::size_t give_back_floor = std::size_t{8} << 20;
+// Free memory this far beyond what is kept goes back at once, without
+// waiting to see it stay free: too much to hold on a guess. A short
+// program's working set below it stays warm from the first round.
+constexpr std::size_t prompt_give_back = std::size_t{32} << 20;
 
 // Constant-initialised and never destroyed, so that values released by the
 // last static destructors still find a working allocator.
@@ -96,9 +109,16 @@ bool block_pool::advance_break(std::size_t k)
     if (!region_) {
         char* r = nullptr;
         std::size_t size = largest_reservation;
-        for (; size >= smallest_reservation; size /= 4)
-            if ((r = static_cast<char*>(platform::reserve(nullptr, size))))
-                break;
+        if (const std::size_t limit = platform::address_space_limit()) {
+            const std::size_t share = platform::address_space_left() / 16;
+            while (size > smallest_limited_reservation && size > share)
+                size /= 2;
+            r = static_cast<char*>(platform::reserve_growable(size, limit));
+        } else {
+            for (; size >= smallest_reservation; size /= 4)
+                if ((r = static_cast<char*>(platform::reserve(nullptr, size))))
+                    break;
+        }
         if (!r)
             return false;
         region_ = brk_ = committed_end_ = r;
@@ -142,6 +162,7 @@ bool block_pool::start_region()
     retaken_units_ = 0;
     free_after_pass_ = 0;
     next_give_back_ = keep_;
+    waiting_ = false;
     return true;
 }
 
@@ -171,6 +192,25 @@ bool block_pool::keep_judged()
         schedule_give_back();
     }
     return free_bytes_ >= next_give_back_;
+}
+
+// Whether the free lists, now past the point that triggers a pass, have
+// stayed past it through a stretch in which the program allocated, or have
+// grown by far more since the last pass; otherwise a stretch starts (once
+// the program has allocated since the last one began), and nothing goes
+// back yet.
+bool block_pool::stayed_free()
+{
+    if (free_bytes_ >= free_after_pass_ + std::max(keep_, prompt_give_back))
+        return true;
+    if (waiting_ && allocated_ && free_low_ >= next_give_back_)
+        return true;
+    if (!waiting_ || allocated_) {
+        waiting_ = true;
+        allocated_ = false;
+        free_low_ = free_bytes_;
+    }
+    return false;
 }
 
 bool block_pool::refill(int c)
@@ -234,6 +274,8 @@ void* block_pool::allocate(std::size_t m)
     block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
     ++live_;
     free_bytes_ -= nominal_bytes(c);
+    free_low_ = std::min(free_low_, free_bytes_);
+    allocated_ = true;
     char* p = block + prefix;
     POOL_POISON(p, block_bytes(c) - prefix);  // the slack past the request too
     POOL_UNPOISON(p, m - 8);
@@ -258,8 +300,9 @@ void block_pool::release_region()
 // so its walks of the lists cost each freed block a few steps at most.
 void block_pool::give_back()
 {
-    if (!keep_judged())
+    if (!give_back_on.load(std::memory_order_relaxed) || !keep_judged() || !stayed_free())
         return;
+    waiting_ = false;
     free_after_pass_ = free_bytes_;
     schedule_give_back();
     const std::size_t units = static_cast<std::size_t>(brk_ - base_) >> unit_shift_;
@@ -369,16 +412,26 @@ namespace {
 // Freed large blocks stay resident while they amount to about one block:
 // the next large result of a statement then reuses pages already in
 // memory. Past the largest block freed since the last trim (and some
-// room), the heap gives its free pages back to the system. Pages faulted in
-// again after a trim, up to what it gave back, count as that memory taken
-// back (a program freeing and rebuilding several large blocks each round):
-// the room grows to twice that. The counts are hints, kept without a lock.
+// room), the heap gives its free pages back to the system, once they have
+// stayed free through a stretch in which the program made large blocks
+// (so a short loop that frees and makes its results again each round
+// keeps them from its first round), or at once when far more is free.
+// Pages faulted in again after a trim, up to what it gave back, count as
+// that memory taken back (a program freeing and rebuilding several large
+// blocks each round): the room grows to twice that. The counts are hints,
+// kept without a lock.
 constexpr long heap_room = 4L << 20;
 std::atomic<long> heap_idle{0};     // bytes freed and not taken again since the last trim
 std::atomic<long> heap_largest{0};  // the largest block freed since the last trim
 std::atomic<long> heap_keep{heap_room};
 std::atomic<long> heap_trimmed{0};  // bytes the last trim found idle
 std::atomic<long> heap_faults{0};   // the process's minor page faults at the last trim
+// The stretch the idle bytes must stay above the room through: whether it
+// has started, whether a large block was made since, and the least idle
+// bytes since.
+std::atomic<bool> heap_waiting{false};
+std::atomic<bool> heap_made{false};
+std::atomic<long> heap_idle_low{0};
 
 long minor_faults()
 {
@@ -392,6 +445,30 @@ void heap_taken(std::size_t bytes)
     while (idle > 0 && !heap_idle.compare_exchange_weak(idle, idle - std::min<long>(idle, long(bytes)),
                                                         std::memory_order_relaxed)) {
     }
+    idle -= std::min<long>(idle, long(bytes));
+    if (idle < heap_idle_low.load(std::memory_order_relaxed))
+        heap_idle_low.store(idle, std::memory_order_relaxed);
+    heap_made.store(true, std::memory_order_relaxed);
+}
+
+// Whether idle bytes past the room (largest + keep) go back now: they
+// stayed past it through a stretch in which large blocks were made, or
+// far more is idle. Otherwise a stretch starts (once blocks were made
+// since the last one began).
+bool heap_stayed_idle(long idle, long room)
+{
+    if (idle > room + long(prompt_give_back))
+        return true;
+    const bool waiting = heap_waiting.load(std::memory_order_relaxed);
+    const bool made = heap_made.load(std::memory_order_relaxed);
+    if (waiting && made && heap_idle_low.load(std::memory_order_relaxed) > room)
+        return true;
+    if (!waiting || made) {
+        heap_waiting.store(true, std::memory_order_relaxed);
+        heap_made.store(false, std::memory_order_relaxed);
+        heap_idle_low.store(idle, std::memory_order_relaxed);
+    }
+    return false;
 }
 
 void heap_given(std::size_t bytes)
@@ -403,7 +480,7 @@ void heap_given(std::size_t bytes)
     largest = std::max(largest, long(bytes));
     const long idle = heap_idle.fetch_add(long(bytes), std::memory_order_relaxed) + long(bytes);
     long keep = heap_keep.load(std::memory_order_relaxed);
-    if (idle <= largest + keep)
+    if (idle <= largest + keep || !give_back_on.load(std::memory_order_relaxed))
         return;
     const long faults = minor_faults();
     if (const long trimmed = heap_trimmed.load(std::memory_order_relaxed); trimmed > 0) {
@@ -416,6 +493,9 @@ void heap_given(std::size_t bytes)
                 return;
         }
     }
+    if (!heap_stayed_idle(idle, largest + keep))
+        return;
+    heap_waiting.store(false, std::memory_order_relaxed);
     heap_idle.store(0, std::memory_order_relaxed);
     heap_largest.store(0, std::memory_order_relaxed);
     heap_trimmed.store(idle, std::memory_order_relaxed);
@@ -531,6 +611,18 @@ void qv_fail_allocation(long n)
 
 bool qv_allocation_failed() { return fail_fired; }
 
+void qv_set_give_back(bool on)
+{
+    give_back_on.store(on, std::memory_order_relaxed);
+    if (!on)
+        return;
+    heap_idle.store(0, std::memory_order_relaxed);
+    heap_largest.store(0, std::memory_order_relaxed);
+    heap_keep.store(heap_room, std::memory_order_relaxed);
+    heap_trimmed.store(0, std::memory_order_relaxed);
+    heap_waiting.store(false, std::memory_order_relaxed);
+}
+
 long qv_live_blocks() { return pool.live() + heap_live; }
 
 unsigned int qv_set_MT(int on)
@@ -547,4 +639,57 @@ void configure_large_block_heap()
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+}
+
+// ---- the library's operator new ----
+//
+// Every allocation the library's own code makes through new (its standard
+// containers and strings included) meets a refusal the way the runtime
+// allocator's callers do: "Out of memory!" through error(), so that a host
+// catches it as it catches every other error, and std::bad_alloc should the
+// error hook return. The definitions are hidden: they serve this library's
+// code alone, and the host's allocations, the host's own operator new and
+// every operator delete stay as they are. Each takes the process's
+// non-throwing operator new, so whatever serves the host's new (and pairs
+// with its delete) serves the library's too.
+namespace {
+
+[[noreturn]] void refused_new()
+{
+    error("Out of memory!");
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+// Hidden in the object file itself: the standard header declares these
+// with default visibility, which an attribute here cannot override.
+__asm__(".hidden _Znwm\n.hidden _Znam\n.hidden _ZnwmSt11align_val_t\n.hidden _ZnamSt11align_val_t");
+
+void* operator new(std::size_t n)
+{
+    if (void* p = ::operator new(n, std::nothrow))
+        return p;
+    refused_new();
+}
+
+void* operator new[](std::size_t n)
+{
+    if (void* p = ::operator new[](n, std::nothrow))
+        return p;
+    refused_new();
+}
+
+void* operator new(std::size_t n, std::align_val_t a)
+{
+    if (void* p = ::operator new(n, a, std::nothrow))
+        return p;
+    refused_new();
+}
+
+void* operator new[](std::size_t n, std::align_val_t a)
+{
+    if (void* p = ::operator new[](n, a, std::nothrow))
+        return p;
+    refused_new();
 }

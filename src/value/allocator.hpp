@@ -76,6 +76,16 @@ private:
     std::size_t retaken_units_ = 0;    // units taken from the idle ones since the last pass
     std::size_t free_after_pass_ = 0;  // free_bytes_ when the last pass ended
     bool keep_judged();
+    // A short program's working memory stays warm from its first round: a
+    // pass gives memory back only once the free lists stayed above what
+    // triggers a pass through a stretch in which the program allocated
+    // (memory it was done with, not memory it takes again each round), or
+    // once they have grown by 32 MiB (or by what is kept, when more) since
+    // the last pass. A pass that finds neither starts such a stretch.
+    bool waiting_ = false;      // a stretch has started
+    bool allocated_ = false;    // a block was handed out since it started
+    std::size_t free_low_ = 0;  // the least free_bytes_ since
+    bool stayed_free();
     void schedule_give_back();
 };
 
@@ -88,3 +98,9 @@ void qv_fail_allocation(long n);
 bool qv_allocation_failed();
 // Blocks handed out by the runtime allocator and not yet returned.
 long qv_live_blocks();
+// Bench and test only: false keeps every page freed memory held, as the
+// allocator did before it gave memory back to the system (pool units and
+// the standard heap alike); true (the default) gives it back, and starts
+// the standard heap's judgement of what to keep afresh, as at start-up
+// (a pool's own starts with its region).
+void qv_set_give_back(bool on);

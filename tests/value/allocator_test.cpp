@@ -208,40 +208,82 @@ TEST(Allocator, WholeFreeUnitsGoBackToTheSystemAndAreReused)
 }
 
 // A program that frees its working set and builds it again, round after
-// round, keeps its pages: once the first rounds show the given-back units
-// taken straight back, the pool keeps them, and the last rounds give
-// nothing back. A larger array made once and freed still goes back.
+// round, keeps its pages: a working set of up to 32 MB from the first round
+// on (what it frees is taken straight back), a larger one once the first
+// rounds show the given-back units taken straight back. A larger array
+// made once and freed still goes back.
 TEST(Allocator, MemoryFreedAndRebuiltEachRoundStaysWarm)
+{
+    struct Case {
+        int blocks;      // 256-byte blocks a round
+        int first_warm;  // the first round that gives nothing back
+    };
+    for (const Case c : {Case{100000, 0}, Case{160000, 5}}) {
+        SCOPED_TRACE(std::to_string(c.blocks / 4000) + " MB a round");
+        block_pool local;
+        char* anchor = static_cast<char*>(local.allocate(64));  // keeps the region
+        ASSERT_NE(anchor, nullptr);
+        const int n = c.blocks;
+        std::vector<char*> blocks(static_cast<std::size_t>(n));
+        std::vector<std::size_t> idle_after_free;
+        for (int round = 0; round < 8; ++round) {
+            for (int k = 0; k < n; ++k) {
+                blocks[k] = static_cast<char*>(local.allocate(200));
+                ASSERT_NE(blocks[k], nullptr);
+                std::memset(blocks[k], round, 192);
+            }
+            for (char* p : blocks)
+                local.free(p);
+            idle_after_free.push_back(local.idle());
+        }
+        for (int round = c.first_warm; round < 8; ++round)
+            EXPECT_EQ(idle_after_free[static_cast<std::size_t>(round)], 0u) << "round " << round << " kept its pages";
+
+        // A larger array made once and freed still goes back.
+        std::vector<char*> large(4 * static_cast<std::size_t>(n));
+        for (char*& p : large) {
+            p = static_cast<char*>(local.allocate(200));
+            ASSERT_NE(p, nullptr);
+        }
+        for (char* p : large)
+            local.free(p);
+        EXPECT_GT(local.idle(), std::size_t{60} << 20) << "a large array freed once went back";
+        local.free(anchor);
+        EXPECT_FALSE(local.has_region());
+    }
+}
+
+// Memory freed once and not taken again goes back once the program has
+// gone on allocating other things past it: a short loop keeps what it
+// takes again each round, a program that is done with memory does not
+// keep it.
+TEST(Allocator, FreedMemoryThatStaysFreeGoesBackOnceTheProgramGoesOn)
 {
     block_pool local;
     char* anchor = static_cast<char*>(local.allocate(64));  // keeps the region
     ASSERT_NE(anchor, nullptr);
-    constexpr int n = 160000;  // 40 MB of 256-byte blocks a round
+    constexpr int n = 100000;  // 200-byte requests: 25 MB of 256-byte blocks
     std::vector<char*> blocks(n);
-    std::vector<std::size_t> idle_after_free;
-    for (int round = 0; round < 8; ++round) {
-        for (int k = 0; k < n; ++k) {
-            blocks[k] = static_cast<char*>(local.allocate(200));
-            ASSERT_NE(blocks[k], nullptr);
-            std::memset(blocks[k], round, 192);
-        }
-        for (char* p : blocks)
-            local.free(p);
-        idle_after_free.push_back(local.idle());
-    }
-    EXPECT_GT(idle_after_free.front(), 0u) << "the first round's memory went back";
-    for (int round = 5; round < 8; ++round)
-        EXPECT_EQ(idle_after_free[static_cast<std::size_t>(round)], 0u) << "round " << round << " kept its pages";
-
-    // A larger array made once and freed still goes back.
-    std::vector<char*> large(4 * n);
-    for (char*& p : large) {
+    for (char*& p : blocks) {
         p = static_cast<char*>(local.allocate(200));
         ASSERT_NE(p, nullptr);
+        std::memset(p, 5, 192);
     }
-    for (char* p : large)
+    for (char* p : blocks)
         local.free(p);
-    EXPECT_GT(local.idle(), std::size_t{60} << 20) << "a large array freed once went back";
+    EXPECT_EQ(local.idle(), 0u) << "kept until it shows it stays free";
+    // The program goes on with blocks of another size, made and freed.
+    for (int round = 0; round < 4 && local.idle() == 0; ++round) {
+        std::vector<char*> others(20000);
+        for (char*& p : others) {
+            p = static_cast<char*>(local.allocate(1000));
+            ASSERT_NE(p, nullptr);
+            std::memset(p, 6, 992);
+        }
+        for (char* p : others)
+            local.free(p);
+    }
+    EXPECT_GT(local.idle(), std::size_t{20} << 20) << "the first blocks' units went back";
     local.free(anchor);
     EXPECT_FALSE(local.has_region());
 }
@@ -250,20 +292,48 @@ TEST(Allocator, MemoryFreedAndRebuiltEachRoundStaysWarm)
 // one is kept for the next large result. (The address checker's heap keeps
 // freed blocks in quarantine: the figure is the standard heap's.)
 #if !defined(NUMRUN_SANITIZE)
-TEST(Allocator, FreedHeapBlocksBeyondOneGoBack)
+// count blocks of size bytes from qv_malloc, each written whole.
+std::vector<char*> written_blocks(int count, std::size_t size)
 {
-    constexpr std::size_t size = std::size_t{48} << 20;
     std::vector<char*> held;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < count; ++k) {
         char* p = static_cast<char*>(qv_malloc(size));
-        ASSERT_NE(p, nullptr);
+        EXPECT_NE(p, nullptr);
+        if (!p)
+            break;
         std::memset(p, k + 1, size);
         held.push_back(p);
     }
+    return held;
+}
+
+TEST(Allocator, FreedHeapBlocksBeyondOneGoBack)
+{
+    constexpr std::size_t size = std::size_t{48} << 20;
+    const std::vector<char*> held = written_blocks(4, size);
     const long resident_full = resident_bytes();
     for (char* p : held)
         qv_free(p);
     EXPECT_LT(resident_bytes(), resident_full - long(2 * size)) << "at most one block's worth stays";
+}
+
+// Large blocks freed together but not far beyond what is kept stay until
+// the program goes on making large results without taking them back; then
+// they go back.
+TEST(Allocator, FreedHeapBlocksThatStayFreeGoBackOnceTheProgramGoesOn)
+{
+    qv_set_give_back(true);  // judged afresh, not from what earlier tests taught the heap
+    constexpr std::size_t size = std::size_t{12} << 20;
+    const std::vector<char*> held = written_blocks(3, size);
+    const long resident_full = resident_bytes();
+    for (char* p : held)
+        qv_free(p);
+    EXPECT_GT(resident_bytes(), resident_full - long(size)) << "kept until it shows it stays free";
+    // The program goes on with smaller large results, made and dropped.
+    for (int k = 0; k < 3; ++k)
+        for (char* p : written_blocks(1, std::size_t{1} << 20))
+            qv_free(p);
+    EXPECT_LT(resident_bytes(), resident_full - long(2 * size)) << "what stayed free went back";
 }
 
 long minor_faults()
@@ -283,14 +353,7 @@ TEST(Allocator, HeapBlocksFreedAndRebuiltEachRoundStayWarm)
     std::vector<long> faults;
     for (int round = 0; round < 8; ++round) {
         const long before = minor_faults();
-        std::vector<char*> held;
-        for (int k = 0; k < 6; ++k) {
-            char* p = static_cast<char*>(qv_malloc(size));
-            ASSERT_NE(p, nullptr);
-            std::memset(p, round + k, size);
-            held.push_back(p);
-        }
-        for (char* p : held)
+        for (char* p : written_blocks(6, size))
             qv_free(p);
         faults.push_back(minor_faults() - before);
     }

@@ -24,10 +24,13 @@
 // reader must not take storage for a picture its file cannot hold. Beside
 // it, the most storage from operator new held at once beyond what was held
 // when the recording started: a picture must not exist in several copies.
+// And a ceiling above which requests are refused, as a system out of
+// memory would refuse them (0: none).
 namespace {
 struct LargestAllocation {
     std::atomic<bool> on{false};
     std::atomic<std::size_t> largest{0};
+    std::atomic<std::size_t> ceiling{0};
     std::atomic<long long> live{0}, base{0}, peak{0};
     void start()
     {
@@ -64,10 +67,12 @@ void* operator new(std::size_t n)
         while (n > seen && !a.largest.compare_exchange_weak(seen, n)) {
         }
     }
-    if (void* p = std::malloc(n ? n : 1)) {
-        a.held(static_cast<long long>(malloc_usable_size(p)));
-        return p;
-    }
+    const std::size_t ceiling = a.ceiling.load(std::memory_order_relaxed);
+    if (ceiling == 0 || n <= ceiling)
+        if (void* p = std::malloc(n ? n : 1)) {
+            a.held(static_cast<long long>(malloc_usable_size(p)));
+            return p;
+        }
     throw std::bad_alloc();
 }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept
@@ -723,7 +728,9 @@ TEST_F(ImageFiles, ARefusedPngLeavesAnExistingFileAsItWas)
         set(h, "Store", num(0));
         set(h, "Kill", num(0));
     }
-    EXPECT_EQ(seen().errors, (std::vector<std::string>{"vizmo: cannot write image file '" + path("precious.png") + "'"}));
+    EXPECT_EQ(seen().errors, (std::vector<std::string>{"vizmo: the picture for image file '" + path("precious.png") +
+                                                         "' is 1 x 67108865 pixels, larger than the limit of "
+                                                         "67108864 (2^26) pixels"}));
     std::ifstream in(path("precious.png"), std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), precious);
 
@@ -834,6 +841,159 @@ TEST_F(ImageFiles, AThrowingHookLeavesTheEngineConsistent)
     vt::push_resume();
     vizmo_wait();  // a wait after the failed one still works
     EXPECT_EQ(vt::pending_events(), 0u) << "the key, then the resume that ends it";
+}
+
+// A PNG of zeros made a row at a time, so that a picture too large to hold
+// twice in a test still becomes a real file.
+Bytes png_of_zeros(unsigned width, unsigned height, int colour_type)
+{
+    const unsigned channels = colour_type == 2 ? 3 : 1;
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr;
+    for (unsigned v : {width, height})
+        for (int k = 3; k >= 0; --k)
+            ihdr.push_back(static_cast<unsigned char>(v >> (8 * k)));
+    ihdr.insert(ihdr.end(), {8, static_cast<unsigned char>(colour_type), 0, 0, 0});
+    png_chunk(out, "IHDR", ihdr);
+    z_stream z{};
+    deflateInit(&z, Z_BEST_SPEED);
+    const Bytes row(1 + std::size_t{width} * channels, 0);
+    Bytes packed, chunk(1 << 16);
+    for (unsigned r = 0; r <= height; ++r) {
+        z.next_in = const_cast<Bytef*>(row.data());
+        z.avail_in = r < height ? static_cast<uInt>(row.size()) : 0;
+        const int flush = r < height ? Z_NO_FLUSH : Z_FINISH;
+        do {
+            z.next_out = chunk.data();
+            z.avail_out = static_cast<uInt>(chunk.size());
+            deflate(&z, flush);
+            packed.insert(packed.end(), chunk.data(), chunk.data() + (chunk.size() - z.avail_out));
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    png_chunk(out, "IDAT", packed);
+    png_chunk(out, "IEND", {});
+    return out;
+}
+
+// A picture beyond the 2^26 pixels the codecs take is refused with its
+// shape and the limit, whether its pixels or its header alone are asked
+// for, in every format.
+TEST_F(ImageFiles, APictureLargerThanTheLimitIsRefusedWithTheLimit)
+{
+    Bytes bmp = bmp_file(1, 1, 24, {}, {0, 0, 255, 0});
+    bmp[18] = 0x29, bmp[19] = 0x23, bmp[22] = 0x29, bmp[23] = 0x23;  // 9001 x 9001
+    Bytes pcx = pcx24_file(1, 1, {0xC1, 1, 0xC1, 2, 0xC1, 3});
+    pcx[8] = 0x00, pcx[9] = 0x20, pcx[10] = 0x00, pcx[11] = 0x20;  // 8193 x 8193
+    pcx[66] = 0x02, pcx[67] = 0x20;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        const char* shape;
+    };
+    const std::vector<Case> cases = {
+        {"grey.png", png_of_zeros(12000, 12000, 0), "12000 x 12000"},
+        {"wide.png", png_of_zeros(70000, 1000, 2), "1000 x 70000"},
+        {"big.bmp", bmp, "9001 x 9001"},
+        {"big.pcx", pcx, "8193 x 8193"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_bytes(c.name, c.bytes);
+        const std::string message = "vizmo: the picture in image file '" + path(c.name) + "' is " + c.shape +
+                                    " pixels, larger than the limit of 67108864 (2^26) pixels";
+        for (double as : {0.0, 1.0, 2.0}) {
+            SCOPED_TRACE(as);
+            seen().errors.clear();
+            const double h = vizmo_create_object("axes", -1);
+            set(h, "Filename", text(path(c.name)));
+            set(h, "Load", num(as));
+            EXPECT_EQ(seen().errors, std::vector<std::string>{message});
+            EXPECT_TRUE(vt::prop(h, "CData").data.empty() && vt::prop(h, "CData").bytes.empty());
+            set(h, "Kill", num(0));
+        }
+    }
+    // At the limit a picture is still read.
+    write_bytes("square.png", png_of_zeros(8192, 8192, 0));
+    seen().errors.clear();
+    const double h = load_bytes(path("square.png"));
+    EXPECT_TRUE(seen().errors.empty()) << seen().errors.front();
+    EXPECT_EQ(vt::prop(h, "CData").dims[0] * vt::prop(h, "CData").dims[1], 1 << 26);
+}
+
+// Memory refused anywhere inside a call of the C interface is reported as
+// "Out of memory!" through the error hook: no exception leaves the engine,
+// the object keeps what it had, and the same call succeeds once memory is
+// there again. The ceiling refuses the picture's storage (3 MB) and the
+// band buffers (192 KB) but nothing a call needs besides.
+TEST_F(ImageFiles, MemoryRefusedInsideACallIsReportedAsOutOfMemory)
+{
+    Bytes scanlines;
+    for (int r = 0; r < 1000; ++r) {
+        scanlines.push_back(0);
+        for (int c = 0; c < 3000; ++c)
+            scanlines.push_back(static_cast<unsigned char>(r + c));
+    }
+    write_bytes("rgb.png", png_file(1000, 1000, 8, 2, scanlines));
+    const ByteVal picture({1000, 1000, 3}, Bytes(3000000, 7));
+    const std::vector<double> x(200000, 1.0);
+    struct Case {
+        const char* what;
+        std::function<void(double h)> prepare, call;
+        const char* filled;  // the property a successful call fills
+    };
+    const auto nothing = [](double) {};
+    const auto picture_to = [&](const char* file) {
+        return [&, file](double h) {
+            vizmo_set_property(h, "CData", &picture.m);
+            set(h, "Filename", text(path(file)));
+        };
+    };
+    const auto file = [&](const char* name) { return [&, name](double h) { set(h, "Filename", text(path(name))); }; };
+    const std::vector<Case> cases = {
+        {"PNG read as bytes", file("rgb.png"), [](double h) { set(h, "Load", num(2)); }, "CData"},
+        {"PNG read as doubles", file("rgb.png"), [](double h) { set(h, "Load", num(0)); }, "CData"},
+        {"PNG written", picture_to("out.png"), [](double h) { set(h, "Store", num(0)); }, nullptr},
+        {"BMP written", picture_to("out.bmp"), [](double h) { set(h, "Store", num(0)); }, nullptr},
+        {"CData set", nothing, [&](double h) { vizmo_set_property(h, "CData", &picture.m); }, "CData"},
+        {"line data", nothing,
+         [&](double h) { vizmo_set_data(h, 200000, x.data(), 1, x.data(), 1, nullptr, 0); }, "XData"},
+    };
+    write_bytes("out.png", {'o', 'l', 'd'});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double h = vizmo_create_object("line", -1);
+        c.prepare(h);
+        seen().errors.clear();
+        largest_allocation().ceiling = 100000;
+        EXPECT_NO_THROW(c.call(h));
+        largest_allocation().ceiling = 0;
+        EXPECT_EQ(seen().errors, std::vector<std::string>{"Out of memory!"});
+        if (c.filled)
+            EXPECT_EQ(vt::prop(h, c.filled).dims[0] * vt::prop(h, c.filled).dims[1], 0) << "nothing half made";
+        EXPECT_TRUE(vt::exists(h));
+        if (std::string(c.what) == "PNG written") {
+            std::ifstream old(path("out.png"), std::ios::binary);
+            EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(old), std::istreambuf_iterator<char>()),
+                      (Bytes{'o', 'l', 'd'}))
+                << "a write cut short leaves the file it would replace";
+        }
+
+        seen().errors.clear();
+        c.call(h);
+        EXPECT_TRUE(seen().errors.empty()) << seen().errors.front();
+        if (c.filled)
+            EXPECT_GT(vt::prop(h, c.filled).dims[0] * vt::prop(h, c.filled).dims[1], 0);
+        set(h, "Kill", num(0));
+    }
+    for (const char* name : {"out.png", "out.bmp"}) {
+        SCOPED_TRACE(name);
+        seen().errors.clear();
+        const double h = load_bytes(path(name));
+        EXPECT_TRUE(seen().errors.empty()) << seen().errors.front();
+        EXPECT_EQ(vt::prop(h, "CData").bytes, picture.bytes) << "written whole once memory was there";
+    }
+    EXPECT_EQ(std::system(("test $(ls '" + dir + "' | wc -l) -eq 3").c_str()), 0) << "no temporary file left";
 }
 
 } // namespace

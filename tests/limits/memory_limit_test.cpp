@@ -1,0 +1,279 @@
+// Calls under a real address-space limit, as `ulimit -v` sets one: each run
+// starts the probe program (limit_probe.cpp) in a child whose RLIMIT_AS the
+// test sets before the library loads, and reads what became of each
+// statement. A statement answers or raises "Out of memory!", the library
+// works afterwards, and nothing aborts or hangs (a run that outlasts its
+// time is killed and reported). The allocation-failure sweeps of each
+// subsystem refuse the runtime allocator alone; these limits refuse every
+// allocation, the standard library's, OpenBLAS's and the graphics engine's
+// included.
+#include "temp_dir.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <poll.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The child exits with this when the limit cannot be set.
+constexpr int limit_refused = 77;
+// Long enough for the slowest statement on a slow machine; a hang is
+// endless.
+constexpr int seconds_per_run = 120;
+
+struct probe_result {
+    std::map<std::string, std::vector<std::string>> lines;  // statement -> what became of it
+    std::string output;
+    int status = 0;       // the exit status, or 128 + the signal that ended it
+    bool hung = false;    // killed after seconds_per_run
+    bool skipped = false; // the limit could not be set
+};
+
+// Runs the probe with args under limit_mb megabytes of address space
+// (0: no limit), on one BLAS thread, so that the result does not depend on
+// the machine's cores.
+probe_result run_probe(long limit_mb, const std::vector<std::string>& args)
+{
+    probe_result r;
+    int out[2];
+    if (pipe(out) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return r;
+    }
+    std::vector<std::string> all = {NUMRUN_LIMIT_PROBE};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        dup2(out[1], STDERR_FILENO);
+        close(out[0]);
+        close(out[1]);
+        if (limit_mb > 0) {
+            const rlim_t bytes = static_cast<rlim_t>(limit_mb) << 20;
+            rlimit limit{bytes, bytes};
+            if (setrlimit(RLIMIT_AS, &limit) != 0)
+                _exit(limit_refused);
+        }
+        setenv("OPENBLAS_NUM_THREADS", "1", 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    if (pid < 0) {
+        close(out[0]);
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        return r;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds_per_run);
+    char buf[4096];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            r.hung = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        pollfd p{out[0], POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR)
+            break;
+        if (p.revents == 0)
+            continue;
+        const ssize_t got = read(out[0], buf, sizeof buf);
+        if (got <= 0)
+            break;
+        r.output.append(buf, static_cast<std::size_t>(got));
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.skipped = WIFEXITED(status) && WEXITSTATUS(status) == limit_refused;
+    std::size_t at = 0;
+    for (std::size_t end; (end = r.output.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = r.output.substr(at, end - at);
+        const std::size_t colon = line.find(": ");
+        if (colon != std::string::npos)
+            r.lines[line.substr(0, colon)].push_back(line.substr(colon + 2));
+    }
+    return r;
+}
+
+bool saw(const probe_result& r, const std::string& statement, const std::string& what)
+{
+    const auto it = r.lines.find(statement);
+    if (it == r.lines.end())
+        return false;
+    for (const std::string& line : it->second)
+        if (line == what)
+            return true;
+    return false;
+}
+
+// What the limit test can vouch for on this build: a sanitizer reserves
+// terabytes of address space for its shadow and cannot run under a limit.
+bool limits_can_be_tested(std::string& why)
+{
+#if defined(NUMRUN_SANITIZE) || defined(NUMRUN_TSAN)
+    why = "a sanitizer build cannot run under an address-space limit";
+    return false;
+#else
+    rlimit hard{};
+    if (getrlimit(RLIMIT_AS, &hard) == 0 && hard.rlim_max != RLIM_INFINITY && hard.rlim_max < (rlim_t{6} << 30)) {
+        why = "the hard address-space limit is below the 5 GB the ladder needs";
+        return false;
+    }
+    return true;
+#endif
+}
+
+#define SKIP_WITHOUT_LIMITS()                                      \
+    do {                                                           \
+        std::string why;                                           \
+        if (!limits_can_be_tested(why))                            \
+            GTEST_SKIP() << "address-space limits not tested: " << why; \
+    } while (0)
+
+// Checks the run as a whole: it was not killed, did not abort, and set its
+// limit (a run whose limit was refused skips the test).
+#define EXPECT_RAN_THROUGH(r, limit_mb)                                                                        \
+    do {                                                                                                       \
+        if ((r).skipped)                                                                                       \
+            GTEST_SKIP() << "a limit of " << (limit_mb) << " MB could not be set";                            \
+        EXPECT_FALSE((r).hung) << "no answer within " << seconds_per_run << " s under " << (limit_mb)         \
+                               << " MB; output:\n"                                                             \
+                               << (r).output;                                                                  \
+        EXPECT_EQ((r).status, 0) << "under " << (limit_mb) << " MB; output:\n" << (r).output;                 \
+    } while (0)
+
+struct limited_statements {
+    long limit_mb;
+    std::vector<std::string> statements;
+};
+
+// Each statement makes its operands under the limit and then needs more
+// than the limit leaves: it must raise "Out of memory!" (from the call,
+// after its operands were made) and leave a library that works.
+void expect_refused(const std::vector<limited_statements>& runs)
+{
+    for (const limited_statements& run : runs) {
+        SCOPED_TRACE(std::to_string(run.limit_mb) + " MB");
+        const probe_result r = run_probe(run.limit_mb, run.statements);
+        EXPECT_RAN_THROUGH(r, run.limit_mb);
+        for (const std::string& s : run.statements) {
+            SCOPED_TRACE(s);
+            EXPECT_TRUE(saw(r, s, "operands made")) << r.output;
+            EXPECT_TRUE(saw(r, s, "Out of memory!")) << r.output;
+            EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+        }
+    }
+}
+
+// The functions of the report ended the process with an uncaught
+// std::bad_alloc (status 134): their working storage was the standard
+// library's. sprintf and strcat, whose storage is the runtime allocator's,
+// raised the error before, and still do.
+TEST(MemoryLimit, TextFunctionsRaiseOutOfMemory)
+{
+    SKIP_WITHOUT_LIMITS();
+    expect_refused({
+        {400, {"num2str", "int2str", "mat2str"}},
+        {700, {"findstr", "strrep", "strrep of blanks", "sprintf", "strcat"}},
+        {800, {"strjust"}},
+    });
+}
+
+TEST(MemoryLimit, LargeResultsOfEverySubsystemRaiseOutOfMemory)
+{
+    SKIP_WITHOUT_LIMITS();
+    expect_refused({{1100,
+                     {"zeros", "repmat", "cellstr", "sort with indices", "kron", "inv of a large matrix", "svd",
+                      "large left division", "fft of a large vector", "conv", "besselj"}}});
+}
+
+// Reading and writing an 8000 x 8000 RGB PNG and a 6000 x 6000 indexed PCX
+// through the graphics engine: refused where the picture does not fit
+// (inside the engine or in the library), read or written where it does,
+// and never an exception through the engine's C interface.
+TEST(MemoryLimit, PicturesThroughTheEngineAnswerOrRaiseOutOfMemory)
+{
+    SKIP_WITHOUT_LIMITS();
+    test::temp_dir dir;
+    const std::string folder = dir.path().string();
+    const probe_result made = run_probe(0, {"--folder", folder, "prepare"});
+    ASSERT_TRUE(saw(made, "prepare", "done")) << made.output;
+    const std::vector<std::string> statements = {"imread", "imread as doubles", "imwrite"};
+    std::map<std::string, std::vector<std::string>> outcomes;
+    // Each in a process of its own: what one leaves in the heap does not
+    // decide the next.
+    for (const long limit_mb : {300L, 450L, 600L})
+        for (const std::string& s : statements) {
+            SCOPED_TRACE(s + " under " + std::to_string(limit_mb) + " MB");
+            const probe_result r = run_probe(limit_mb, {"--folder", folder, s});
+            EXPECT_RAN_THROUGH(r, limit_mb);
+            const bool answered = saw(r, s, "answered"), refused = saw(r, s, "Out of memory!");
+            EXPECT_TRUE(answered || refused) << r.output;
+            EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+            outcomes[s].push_back(answered ? "answered" : "refused");
+        }
+    for (const std::string& s : statements) {
+        SCOPED_TRACE(s);
+        EXPECT_EQ(outcomes[s].front(), "refused") << "300 MB holds no such picture twice";
+        EXPECT_EQ(outcomes[s].back(), "answered") << "600 MB holds it";
+    }
+}
+
+// A 2x2 inv, a 100x100 A\b and an fft under limits from 300 MB to 5 GB: an
+// allocator that took nearly all a limit left starved OpenBLAS, whose
+// buffer allocation then looped for ever (at 350-450, 1150-1250 and
+// 4270-4350 MB among others). From 600 MB up every call answers; below, a
+// call may instead raise "Out of memory!".
+TEST(MemoryLimit, SmallCallsAnswerUnderEveryLimitFrom300MBTo5GB)
+{
+    SKIP_WITHOUT_LIMITS();
+    const std::vector<std::string> statements = {"inv 2x2", "left division 100x100", "fft"};
+    for (const long limit_mb : {300L, 350L, 400L, 450L, 500L, 600L, 800L, 1000L, 1200L, 1300L, 1500L, 2000L, 3000L,
+                                4300L, 5000L}) {
+        SCOPED_TRACE(std::to_string(limit_mb) + " MB");
+        const probe_result r = run_probe(limit_mb, statements);
+        EXPECT_RAN_THROUGH(r, limit_mb);
+        for (const std::string& s : statements) {
+            SCOPED_TRACE(s);
+            if (limit_mb >= 600)
+                EXPECT_TRUE(saw(r, s, "answered")) << r.output;
+            else
+                EXPECT_TRUE(saw(r, s, "answered") || saw(r, s, "Out of memory!")) << r.output;
+            EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+        }
+    }
+}
+
+// The runtime allocator's pool under a limit takes a sixteenth of what the
+// limit leaves for its first reservation and grows by further ones past
+// it, from small limits to large.
+TEST(MemoryLimit, ThePoolReservesAShareOfWhatIsLeftAndGrows)
+{
+    SKIP_WITHOUT_LIMITS();
+    for (const long limit_mb : {300L, 1000L, 4000L}) {
+        SCOPED_TRACE(std::to_string(limit_mb) + " MB");
+        const probe_result r = run_probe(limit_mb, {"pool growth"});
+        EXPECT_RAN_THROUGH(r, limit_mb);
+        EXPECT_TRUE(saw(r, "pool growth", "answered")) << r.output;
+    }
+}
+
+} // namespace
