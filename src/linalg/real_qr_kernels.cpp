@@ -58,17 +58,18 @@ bool negligible_subdiagonal(const matrix_view<double>& h, std::ptrdiff_t k, std:
     return ba * (ab / s) <= std::max(smlnum, ulp * (bb * (aa / s)));
 }
 
-// The shifts of one double step, as the trace-like sum x + y and the
-// product term w of the polynomial (H - x)(H - y) - w, from the 2-by-2
-// block [h11 h12; h21 h22]: a complex pair is used as it is; of two real
-// eigenvalues the one nearer h22 is used twice.
-void double_shift(double h11, double h12, double h21, double h22, double& x, double& y, double& w) noexcept
+// The two shifts of one double step (rt1r ± i·rt1i or two real ones) from
+// the 2-by-2 block [h11 h12; h21 h22]: a complex pair is used as it is; of
+// two real eigenvalues the one nearer h22 is used twice.
+struct shift_pair {
+    double rt1r, rt1i, rt2r, rt2i;
+};
+
+shift_pair double_shift(double h11, double h12, double h21, double h22) noexcept
 {
     const double s = std::fabs(h11) + std::fabs(h12) + std::fabs(h21) + std::fabs(h22);
-    if (s == 0.0) {
-        x = y = w = 0.0;
-        return;
-    }
+    if (s == 0.0)
+        return {0.0, 0.0, 0.0, 0.0};
     h11 /= s;
     h12 /= s;
     h21 /= s;
@@ -76,14 +77,11 @@ void double_shift(double h11, double h12, double h21, double h22, double& x, dou
     const double tr = (h11 + h22) / 2.0;
     const double det = (h11 - tr) * (h22 - tr) - h12 * h21;
     const double rtdisc = std::sqrt(std::fabs(det));
-    if (det >= 0.0) {  // tr ± i·rtdisc
-        x = y = tr * s;
-        w = -(rtdisc * s) * (rtdisc * s);
-    } else {
-        const double rt1 = tr + rtdisc, rt2 = tr - rtdisc;
-        x = y = (std::fabs(rt1 - h22) <= std::fabs(rt2 - h22) ? rt1 : rt2) * s;
-        w = 0.0;
-    }
+    if (det >= 0.0)
+        return {tr * s, rtdisc * s, tr * s, -rtdisc * s};
+    const double rt1 = tr + rtdisc, rt2 = tr - rtdisc;
+    const double rt = (std::fabs(rt1 - h22) <= std::fabs(rt2 - h22) ? rt1 : rt2) * s;
+    return {rt, 0.0, rt, 0.0};
 }
 
 template <real_qr Kind>
@@ -183,27 +181,32 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                 return;
             }
             ++its;
+            shift_pair sh;
             if (its % 20 == 0) {  // exceptional shift from the bottom
                 const double s = std::fabs(h(en, na)) + std::fabs(h(na, enm2));
                 const double h11 = 0.75 * s + h(en, en);
-                double_shift(h11, -0.4375 * s, s, h11, x, y, w);
+                sh = double_shift(h11, -0.4375 * s, s, h11);
             } else if (its % 10 == 0) {  // exceptional shift from the top
                 const double s = std::fabs(h(l + 1, l)) + std::fabs(h(l + 2, l + 1));
                 const double h11 = 0.75 * s + h(l, l);
-                double_shift(h11, -0.4375 * s, s, h11, x, y, w);
+                sh = double_shift(h11, -0.4375 * s, s, h11);
             } else
-                double_shift(h(na, na), h(na, en), h(en, na), h(en, en), x, y, w);
+                sh = double_shift(h(na, na), h(na, en), h(en, na), h(en, en));
 
-            // Two consecutive small subdiagonal elements.
+            // Start the double step at the lowest m where two consecutive
+            // subdiagonal elements are small. The first column of
+            // (H - rt1)(H - rt2) is formed with a scaling that keeps it
+            // clear of underflow, so a block of values near 1e-250 still
+            // gets its shifts.
             std::ptrdiff_t m = enm2;
             double p = 0, q = 0, r = 0, zz = 0;
             for (;; --m) {
                 zz = h(m, m);
-                r = x - zz;
-                double s = y - zz;
-                p = (r * s - w) / h(m + 1, m) + h(m, m + 1);
-                q = h(m + 1, m + 1) - zz - r - s;
-                r = h(m + 2, m + 1);
+                double s = std::fabs(zz - sh.rt2r) + std::fabs(sh.rt2i) + std::fabs(h(m + 1, m));
+                const double h21s = h(m + 1, m) / s;
+                p = h21s * h(m, m + 1) + (zz - sh.rt1r) * ((zz - sh.rt2r) / s) - sh.rt1i * (sh.rt2i / s);
+                q = h21s * (zz + h(m + 1, m + 1) - sh.rt1r - sh.rt2r);
+                r = h21s * h(m + 2, m + 1);
                 s = std::fabs(p) + std::fabs(q) + std::fabs(r);
                 p /= s;
                 q /= s;
