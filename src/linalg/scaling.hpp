@@ -58,3 +58,21 @@ inline void scale_by_power_of_two(Mm& x, int e) noexcept
                 p[k] = std::ldexp(p[k], e);
     }
 }
+
+// Householder vectors are formed by dividing by their norm. Below this norm
+// the reciprocal overflows, or the quotients of subnormal numbers lose their
+// digits, and the factors came back as NaN; such a vector is first brought
+// near 1 by a power of two (exact: the stored vector is scale-free) and its
+// norm is carried back to its own size afterwards.
+inline constexpr double small_vector_norm = 0x1p-969;
+
+// x(0..len-1) := 2^k x, with k chosen to bring its 2-norm, `norm` (nonzero,
+// below small_vector_norm), near 1; returns k.
+inline int lift_small_vector(int len, double* x, double norm) noexcept
+{
+    int e = 0;
+    std::frexp(norm, &e);
+    for (int i = 0; i < len; ++i)
+        x[i] = std::ldexp(x[i], -e);
+    return -e;
+}

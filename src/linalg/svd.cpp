@@ -5,6 +5,7 @@
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/scaling.hpp"
 #include "platform/blas_threads.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -98,23 +99,6 @@ inline void rotg(double& a, double b, double& c, double& s) noexcept
         s = b / r;
         a = r;
     }
-}
-
-// Householder vectors are formed by dividing by their norm; below this
-// norm the reciprocal overflows or the quotients lose their digits, so such
-// a vector is first brought near 1 by a power of two (exact; the vector is
-// scale-free) and its norm is carried back to its own size afterwards.
-constexpr double small_norm = 0x1p-969;
-
-// x(0..len-1) := 2^k x with k chosen to bring norm (its nonzero norm, below
-// small_norm) near 1; returns k.
-inline int lift(int len, double* x, double norm) noexcept
-{
-    int e = 0;
-    std::frexp(norm, &e);
-    for (int i = 0; i < len; ++i)
-        x[i] = std::ldexp(x[i], -e);
-    return -e;
 }
 
 // The columns of U and V that the iteration rotates, scales and swaps: one
@@ -428,8 +412,8 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
             // The transformation for column l; the diagonal element to s(l).
             S(l) = nrm2(n - l + 1, &X(l, l));
             int k = 0;
-            if (S(l) != 0 && S(l) < small_norm) {
-                k = lift(n - l + 1, &X(l, l), S(l));
+            if (S(l) != 0 && S(l) < small_vector_norm) {
+                k = lift_small_vector(n - l + 1, &X(l, l), S(l));
                 S(l) = nrm2(n - l + 1, &X(l, l));
             }
             if (S(l) != 0) {
@@ -468,8 +452,8 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
         if (l <= nrt) {
             E(l) = nrm2(p - l, &E(lp1));
             int k = 0;
-            if (E(l) != 0 && E(l) < small_norm) {
-                k = lift(p - l, &E(lp1), E(l));
+            if (E(l) != 0 && E(l) < small_vector_norm) {
+                k = lift_small_vector(p - l, &E(lp1), E(l));
                 E(l) = nrm2(p - l, &E(lp1));
             }
             if (E(l) != 0) {
@@ -602,9 +586,9 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         if (l <= nct) {
             slr = nrm2_split(n - l + 1, xlr, xli, 1);
             sli = 0;
-            if (slr != 0 && slr < small_norm) {
-                k = lift(n - l + 1, xlr, slr);
-                lift(n - l + 1, xli, slr);
+            if (slr != 0 && slr < small_vector_norm) {
+                k = lift_small_vector(n - l + 1, xlr, slr);
+                lift_small_vector(n - l + 1, xli, slr);
                 slr = nrm2_split(n - l + 1, xlr, xli, 1);
             }
             if (cabs1(slr, sli) != 0) {
@@ -642,9 +626,9 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
             elr = nrm2_split(p - l, er + l, ei + l, 1);
             eli = 0;
             int ke = 0;
-            if (elr != 0 && elr < small_norm) {
-                ke = lift(p - l, er + l, elr);
-                lift(p - l, ei + l, elr);
+            if (elr != 0 && elr < small_vector_norm) {
+                ke = lift_small_vector(p - l, er + l, elr);
+                lift_small_vector(p - l, ei + l, elr);
                 elr = nrm2_split(p - l, er + l, ei + l, 1);
             }
             if (cabs1(elr, eli) != 0) {
