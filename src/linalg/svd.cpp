@@ -304,7 +304,8 @@ int bidiagonal_qr_unit(double* s0, double* e0, int m, int n, int p, bool wantu, 
                 S(l) = -S(l);
                 if (wantv)
                     vec.negate_v(l);
-            }
+            } else if (S(l) == 0)
+                S(l) = 0.0;  // not -0, which made cond(ones(5,3)) -Inf
             while (l != mm && !(S(l) >= S(l + 1))) {
                 std::swap(S(l), S(l + 1));
                 if (wantv && l < p)
