@@ -95,8 +95,17 @@ inline void rotg(double& a, double b, double& c, double& s) noexcept
         const double sigma = anorm > bnorm ? std::copysign(1.0, a) : std::copysign(1.0, b);
         const double as = a / scl, bs = b / scl;
         const double r = sigma * (scl * std::sqrt(as * as + bs * bs));
-        c = a / r;
-        s = b / r;
+        if (scl == safmin) {
+            // Both below the underflow bound: r is subnormal and short of
+            // digits, so c and s come from the scaled pair, or c² + s²
+            // drifts from 1 and the vectors lose their orthogonality.
+            const double rs = sigma * std::sqrt(as * as + bs * bs);
+            c = as / rs;
+            s = bs / rs;
+        } else {
+            c = a / r;
+            s = b / r;
+        }
         a = r;
     }
 }
