@@ -78,6 +78,8 @@ const std::vector<Family>& any_shape_families()
          [](int i, int j, int, int) { return cx(h(21, i, 0) * h(22, 0, j) + h(23, i, 0) * h(24, 0, j)); }},
         {"repeated rows", false, [](int, int j, int, int) { return cx(j + 1); }},
         {"repeated columns", false, [](int i, int, int, int) { return cx(i + 1); }},
+        // Random but for column 2, a copy of column 1 ([1 1 0; 1 1 1]-like).
+        {"a repeated column", false, [](int i, int j, int, int) { return cx(h(38, i, j == 1 ? 0 : j)); }},
         {"hilbert", false, [](int i, int j, int, int) { return cx(1.0 / (i + j + 1)); }},
         {"random", false, [](int i, int j, int, int) { return cx(h(31, i, j)); }},
         {"random complex", true, [](int i, int j, int, int) { return cx(h(32, i, j, 0), h(32, i, j, 1)); }},
@@ -746,6 +748,99 @@ TEST(Gallery, SchurAndHess)
                  20);
         v.within("hess: |PᴴP - I| / (n eps)", departure_from_orthonormal(p), 20);
         v.require(zero_below(hh, 1), "H upper Hessenberg");
+    });
+}
+
+// A·x = λ·B·x for real A, with B the identity and a Gram matrix: the QZ
+// form Q·A·Z = AA (quasi-triangular), Q·B·Z = BB (triangular) with Q and Z
+// orthogonal, and the eigenvectors' residual |AV - BVD|.
+TEST(Gallery, GeneralizedEigenproblem)
+{
+    sweep("eig(A,B) and qz", true, [](const GalleryCase& c, Verdict& v) {
+        if (c.a.isc())
+            return;  // the QZ method here is for real pairs
+        const int n = c.n;
+        const cmat b_gram = gram(n, 44, false);
+        for (const cmat& bm : {eye(n, n), b_gram}) {
+            const std::string tag = bm.v == b_gram.v && n > 1 ? "B Gram: " : "B = I: ";
+            const Mm B = to_mm(bm, false);
+            Mm AA, BB, Q, Z;
+            qz(c.a, B, i_o, AA, BB, Q, Z);
+            v.require(!any_nan(AA) && !any_nan(BB) && !any_nan(Q) && !any_nan(Z), tag + "qz: no NaN");
+            cmat aa = to_cmat(AA), bb = to_cmat(BB);
+            const cmat q = to_cmat(Q), z = to_cmat(Z);
+            if (n > 1)
+                bb(n - 1, 0) = 0;  // where the iteration leaves its tolerance
+            const cmat ua = unit(c.A), uaa = unit(aa, c.A);
+            v.within(tag + "|QAZ - AA| / (n eps |A|)", ratio(norm1(minus(product(product(q, ua), z), uaa)), n * eps * norm1(ua)),
+                     20);
+            v.within(tag + "|QBZ - BB| / (n eps |B|)", ratio(norm1(minus(product(product(q, bm), z), bb)), n * eps * norm1(bm)),
+                     20);
+            v.within(tag + "|QᴴQ - I| / (n eps)", departure_from_orthonormal(q), 20);
+            v.within(tag + "|ZᴴZ - I| / (n eps)", departure_from_orthonormal(z), 20);
+            v.require(zero_below(bb, 0) && zero_below(aa, 1), tag + "AA quasi-triangular, BB triangular");
+
+            Mm V, D;
+            eig(c.a, B, i_o, V, D);
+            v.require(!any_nan(V) && !any_nan(D), tag + "eig(A,B): no NaN");
+            const cmat vecs = to_cmat(V), d = to_cmat(D);
+            cmat bvd = product(bm, vecs);
+            double dmax = 0;
+            for (int j = 0; j < n; ++j) {
+                dmax = std::max(dmax, std::abs(d(j, j)));
+                for (int i = 0; i < n; ++i)
+                    bvd(i, j) *= d(j, j);
+            }
+            v.within(tag + "|AV - BVD| / (n eps (|A| + |B| max|d|) |V|)",
+                     ratio(norm1(minus(product(c.A, vecs), bvd)), n * eps * (norm1(c.A) + norm1(bm) * dmax) * norm1(vecs)), 20);
+        }
+    });
+}
+
+// sqrtm of Hermitian positive definite matrices and of their negatives,
+// at unit scale and scaled by 2^-1000: X² = A to rounding, X complex exactly
+// when A is complex or negative definite. logm(expm(B)) of a real B of
+// norm 1/2: real, and B again (to what the eigenvectors' condition allows).
+TEST(Gallery, SquareRootAndLogarithm)
+{
+    sweep("sqrtm and logm", true, [](const GalleryCase& c, Verdict& v) {
+        const int n = c.n;
+        const bool definite = c.family == "gram" || c.family == "hermitian gram" || c.family == "identity" ||
+                              (c.family == "hilbert" && n <= 10);
+        if (definite)
+            for (double sign : {1.0, -1.0})
+                for (int e : {0, -1000}) {
+                    const std::string tag = std::string(sign < 0 ? "sqrtm(-" : "sqrtm(") + (e ? "2^-1000*A)" : "A)");
+                    cmat g = c.A;
+                    for (cx& x : g.v)
+                        x = sign * cx(std::ldexp(x.real(), e), std::ldexp(x.imag(), e));
+                    const Mm X = sqrtm(to_mm(g, c.a.isc()));
+                    v.require(!any_nan(X), tag + ": no NaN");
+                    bool imaginary_part = false;
+                    for (const cx& x : c.A.v)
+                        imaginary_part = imaginary_part || x.imag() != 0;
+                    v.require(bool(X.isc()) == (imaginary_part || sign < 0),
+                              tag + ": complex exactly when A is complex or negative");
+                    const cmat x = to_cmat(X);
+                    v.within(tag + ": |X² - A| / (n eps |X|²)", ratio(norm1(minus(product(x, x), g)), n * eps * norm1(x) * norm1(x)),
+                             50);
+                }
+        if (c.a.isc() || c.scaled || c.graded || norm1(c.A) == 0)
+            return;
+        cmat b = c.A;
+        const double half = 0.5 / norm1(c.A);
+        for (cx& x : b.v)
+            x *= half;
+        const Mm B = to_mm(b, false);
+        const Mm E = expm(B);
+        const Mm L = logm(E);
+        v.require(!L.isc(), "logm(expm(B)) of a real B of norm 1/2 is real");
+        // logm works through the eigenvectors of expm(B).
+        Mm V, D;
+        eig(E, i_o, V, D);
+        const double kappa = cond(V).addr()[0];
+        if (kappa * n * eps < 1e-6)
+            v.within("|logm(expm(B)) - B| / (n eps cond(V))", ratio(norm1(minus(to_cmat(L), b)), n * eps * kappa), 100);
     });
 }
 

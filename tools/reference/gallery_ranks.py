@@ -51,6 +51,7 @@ ANY_SHAPE = [
     ("rank two", lambda i, j, m, n: h(21, i, 0) * h(22, 0, j) + h(23, i, 0) * h(24, 0, j), False),
     ("repeated rows", lambda i, j, m, n: float(j + 1), False),
     ("repeated columns", lambda i, j, m, n: float(i + 1), False),
+    ("a repeated column", lambda i, j, m, n: h(38, i, 0 if j == 1 else j), False),
     ("hilbert", lambda i, j, m, n: 1.0 / (i + j + 1), False),
     ("random", lambda i, j, m, n: h(31, i, j), False),
     ("random complex", lambda i, j, m, n: complex(h(32, i, j, 0), h(32, i, j, 1)), True),
