@@ -743,7 +743,8 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         double& s_i = si[i - 1];
         if (cabs1(s_r, s_i) != 0) {
             const double t = complex_abs(s_r, s_i);
-            const double rr = s_r / t, ri = s_i / t;
+            const unit_vector3 phase = unit_direction(s_r, s_i, 0.0, t);
+            const double rr = phase.a, ri = phase.b;
             s_r = t;
             s_i = 0;
             if (i < m)
@@ -758,7 +759,14 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         if (cabs1(e_r, e_i) != 0) {
             const double t = complex_abs(e_r, e_i);
             double rr, ri;
-            complex_div(t, 0, e_r, e_i, rr, ri);
+            if (t < 0x1p-500) {
+                // conj(e)/|e| from e brought near 1: the division's |e|²
+                // would underflow.
+                const unit_vector3 phase = unit_direction(e_r, e_i, 0.0, 0.0);
+                rr = phase.a;
+                ri = -phase.b;
+            } else
+                complex_div(t, 0, e_r, e_i, rr, ri);
             e_r = t;
             e_i = 0;
             complex_mul(sr[i], si[i], rr, ri, sr[i], si[i]);
