@@ -73,6 +73,7 @@ const std::vector<Family>& any_shape_families()
         {"identity", false, [](int i, int j, int, int) { return cx(i == j ? 1 : 0); }},
         {"ones", false, [](int, int, int, int) { return cx(1); }},
         {"twos", false, [](int, int, int, int) { return cx(2); }},
+        {"complex ones", true, [](int, int, int, int) { return cx(1, 0.5); }},
         {"rank one", false, [](int i, int j, int, int) { return cx(h(11, i, 0) * h(12, 0, j)); }},
         {"rank two", false,
          [](int i, int j, int, int) { return cx(h(21, i, 0) * h(22, 0, j) + h(23, i, 0) * h(24, 0, j)); }},
