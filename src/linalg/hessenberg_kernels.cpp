@@ -65,6 +65,14 @@ void reflect_columns(const double* u, std::ptrdiff_t len, double* c, std::ptrdif
     }
 }
 
+// A column whose part below the diagonal sums to less than this is taken
+// as reduced and set to zero. A reflection built from it would be made of
+// subnormal numbers, short of digits and beyond the range of their
+// reciprocals (the transformation would come back as NaN); what is dropped
+// is far below the rounding of any matrix the callers pass, which they
+// scale to a largest entry of at least 2^-450.
+constexpr double negligible_column = 0x1p-970;
+
 } // namespace
 
 int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, int* piv_p)
@@ -168,8 +176,11 @@ int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, do
         double scale = 0.0;
         for (std::ptrdiff_t i = m; i <= igh; ++i)
             scale += std::fabs(a(i, m - 1));
-        if (scale == 0.0)
+        if (scale < negligible_column) {
+            for (std::ptrdiff_t i = m; i <= igh; ++i)
+                a(i, m - 1) = 0.0;
             continue;
+        }
         double h = 0.0;
         for (std::ptrdiff_t i = igh; i >= m; --i) {
             ort(i) = a(i, m - 1) / scale;
@@ -252,8 +263,11 @@ int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, dou
         double scale = 0.0;
         for (std::ptrdiff_t i = m; i <= igh; ++i)
             scale += std::fabs(ar(i, m - 1)) + std::fabs(ai(i, m - 1));
-        if (scale == 0.0)
+        if (scale < negligible_column) {
+            for (std::ptrdiff_t i = m; i <= igh; ++i)
+                ar(i, m - 1) = ai(i, m - 1) = 0.0;
             continue;
+        }
         double h = 0.0;
         for (std::ptrdiff_t i = igh; i >= m; --i) {
             ortr(i) = ar(i, m - 1) / scale;
@@ -336,8 +350,11 @@ int corth_real(const int* nm, const int* n_p, const int* low_p, const int* igh_p
         double scale = 0.0;
         for (std::ptrdiff_t i = m; i <= igh; ++i)
             scale += std::fabs(ar(i, m - 1));
-        if (scale == 0.0)
+        if (scale < negligible_column) {
+            for (std::ptrdiff_t i = m; i <= igh; ++i)
+                ar(i, m - 1) = 0.0;
             continue;
+        }
         double h = 0.0;
         for (std::ptrdiff_t i = igh; i >= m; --i) {
             ortr(i) = ar(i, m - 1) / scale;

@@ -95,8 +95,17 @@ inline void rotg(double& a, double b, double& c, double& s) noexcept
         const double sigma = anorm > bnorm ? std::copysign(1.0, a) : std::copysign(1.0, b);
         const double as = a / scl, bs = b / scl;
         const double r = sigma * (scl * std::sqrt(as * as + bs * bs));
-        c = a / r;
-        s = b / r;
+        if (scl == safmin) {
+            // Both below the underflow bound: r is subnormal and short of
+            // digits, so c and s come from the scaled pair, or c² + s²
+            // drifts from 1 and the vectors lose their orthogonality.
+            const double rs = sigma * std::sqrt(as * as + bs * bs);
+            c = as / rs;
+            s = bs / rs;
+        } else {
+            c = a / r;
+            s = b / r;
+        }
         a = r;
     }
 }
@@ -162,8 +171,7 @@ struct complex_test {
 // The QR iteration on the real bidiagonal s(1..m), e(1..m) (1-based through
 // S and E), with n rows and p columns in the original matrix. Returns info.
 template <class Test, class Vectors>
-int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec,
-                  bool complex_shift)
+int bidiagonal_qr_unit(double* s0, double* e0, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec)
 {
     auto S = [&](int i) -> double& { return s0[i - 1]; };
     auto E = [&](int i) -> double& { return e0[i - 1]; };
@@ -175,6 +183,10 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
     // most mm + 1 of them come between two convergences. Counting them too
     // bounds every pass, whatever the data hold.
     int iter = 0, splits = 0;
+    // Below this an element of e is dropped whatever its neighbours, as
+    // LAPACK's bidiagonal QR does: among subnormal neighbours the test
+    // above never holds, and steps on them make no progress.
+    const double thresh = 6.0 * mm * (mm * std::numeric_limits<double>::min());
     while (m > 0) {
         if (iter >= maxit || splits > mm + 1)
             return m;
@@ -186,7 +198,7 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
             if (l == 0)
                 break;
             const double test = std::fabs(S(l)) + std::fabs(S(l + 1));
-            if (Test::negligible(test, E(l))) {
+            if (Test::negligible(test, E(l)) || std::fabs(E(l)) <= thresh) {
                 E(l) = 0;
                 break;
             }
@@ -267,7 +279,11 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
                     shift = -shift;
                 shift = c / (b + shift);
             }
-            f = complex_shift ? (sl + sm) * (sl - sm) - shift : (sl + sm) * (sl - sm) + shift;
+            // sm^2 - shift is the eigenvalue of the corner of B·Bᴴ nearer
+            // sm^2 (the published complex routine subtracts the shift,
+            // aiming beside it, and converges so slowly that graded
+            // matrices ran out of steps).
+            f = (sl + sm) * (sl - sm) + shift;
             g = sl * el;
             for (int k = l; k <= m - 1; ++k) {
                 rotg(f, g, cs, sn);
@@ -297,7 +313,8 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
                 S(l) = -S(l);
                 if (wantv)
                     vec.negate_v(l);
-            }
+            } else if (S(l) == 0)
+                S(l) = 0.0;  // not -0, which made cond(ones(5,3)) -Inf
             while (l != mm && !(S(l) >= S(l + 1))) {
                 std::swap(S(l), S(l + 1));
                 if (wantv && l < p)
@@ -314,6 +331,34 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
         }
     }
     return 0;
+}
+
+// The iteration runs on a bidiagonal whose largest element is near 1 when
+// it was far below: the bound under which an element counts as zero is
+// absolute, and a matrix of 2^-1000-sized entries holds elements well above
+// it that still matter. The power of two changes no digit.
+template <class Test, class Vectors>
+int bidiagonal_qr(double* s, double* e, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec)
+{
+    double big = 0;
+    for (int i = 0; i < m; ++i)
+        big = std::max({big, std::fabs(s[i]), std::fabs(e[i])});
+    int shift = 0;
+    if (big > 0 && big < 0x1p-500) {
+        std::frexp(big, &shift);
+        shift = -shift;
+        for (int i = 0; i < m; ++i) {
+            s[i] = std::ldexp(s[i], shift);
+            e[i] = std::ldexp(e[i], shift);
+        }
+    }
+    const int info = bidiagonal_qr_unit<Test>(s, e, m, n, p, wantu, wantv, vec);
+    if (shift != 0)
+        for (int i = 0; i < m; ++i) {
+            s[i] = std::ldexp(s[i], -shift);
+            e[i] = std::ldexp(e[i], -shift);
+        }
+    return info;
 }
 
 // Whether every element of the n-by-p array x (leading dimension ldx) is
@@ -376,13 +421,18 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
         if (l <= nct) {
             // The transformation for column l; the diagonal element to s(l).
             S(l) = nrm2(n - l + 1, &X(l, l));
+            int k = 0;
+            if (S(l) != 0 && S(l) < small_vector_norm) {
+                k = lift_small_vector(n - l + 1, &X(l, l), S(l));
+                S(l) = nrm2(n - l + 1, &X(l, l));
+            }
             if (S(l) != 0) {
                 if (X(l, l) != 0)
                     S(l) = fsign(S(l), X(l, l));
                 scal(n - l + 1, 1.0 / S(l), &X(l, l));
                 X(l, l) = 1.0 + X(l, l);
             }
-            S(l) = -S(l);
+            S(l) = std::ldexp(-S(l), -k);
         }
         // Small blocks keep LINPACK's column-by-column arithmetic (exact
         // zeros stay exact); large ones take the matrix-vector form.
@@ -411,13 +461,18 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
                 U(i, l) = X(i, l);
         if (l <= nrt) {
             E(l) = nrm2(p - l, &E(lp1));
+            int k = 0;
+            if (E(l) != 0 && E(l) < small_vector_norm) {
+                k = lift_small_vector(p - l, &E(lp1), E(l));
+                E(l) = nrm2(p - l, &E(lp1));
+            }
             if (E(l) != 0) {
                 if (E(lp1) != 0)
                     E(l) = fsign(E(l), E(lp1));
                 scal(p - l, 1.0 / E(l), &E(lp1));
                 E(lp1) = 1.0 + E(lp1);
             }
-            E(l) = -E(l);
+            E(l) = std::ldexp(-E(l), -k);
             if (lp1 <= n && E(l) != 0 && double(n - l) * (p - l) < 4096) {
                 for (int i = lp1; i <= n; ++i)
                     W(i) = 0;
@@ -487,7 +542,7 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
         }
     }
     const real_vectors vec{u, v, ldu, ldv, n, p};
-    *info = bidiagonal_qr<real_test>(s0, e0, m, n, p, wantu, wantv, vec, false);
+    *info = bidiagonal_qr<real_test>(s0, e0, m, n, p, wantu, wantv, vec);
     return 0;
 }
 
@@ -537,9 +592,15 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         double* xli = at(xi, ldx, l, l);
         double& slr = sr[l - 1];
         double& sli = si[l - 1];
+        int k = 0;
         if (l <= nct) {
             slr = nrm2_split(n - l + 1, xlr, xli, 1);
             sli = 0;
+            if (slr != 0 && slr < small_vector_norm) {
+                k = lift_small_vector(n - l + 1, xlr, slr);
+                lift_small_vector(n - l + 1, xli, slr);
+                slr = nrm2_split(n - l + 1, xlr, xli, 1);
+            }
             if (cabs1(slr, sli) != 0) {
                 if (cabs1(*xlr, *xli) != 0)
                     csign(slr, sli, *xlr, *xli, slr, sli);
@@ -548,8 +609,8 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
                 scal_split(n - l + 1, rr, ri, xlr, xli, 1);
                 *xlr = 1.0 + *xlr;
             }
-            slr = -slr;
-            sli = -sli;
+            slr = std::ldexp(-slr, -k);
+            sli = std::ldexp(-sli, -k);
         }
         for (int j = lp1; j <= p; ++j) {
             double* xjr = at(xr, ldx, l, j);
@@ -574,6 +635,12 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
             double& eli = ei[l - 1];
             elr = nrm2_split(p - l, er + l, ei + l, 1);
             eli = 0;
+            int ke = 0;
+            if (elr != 0 && elr < small_vector_norm) {
+                ke = lift_small_vector(p - l, er + l, elr);
+                lift_small_vector(p - l, ei + l, elr);
+                elr = nrm2_split(p - l, er + l, ei + l, 1);
+            }
             if (cabs1(elr, eli) != 0) {
                 if (cabs1(er[l], ei[l]) != 0)
                     csign(elr, eli, er[l], ei[l], elr, eli);
@@ -582,6 +649,8 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
                 scal_split(p - l, rr, ri, er + l, ei + l, 1);
                 er[l] = 1.0 + er[l];
             }
+            elr = std::ldexp(elr, -ke);
+            eli = std::ldexp(eli, -ke);
             // e(l) = -conj(e(l))
             elr = -elr;
             if (lp1 <= n && cabs1(elr, eli) != 0) {
@@ -674,7 +743,8 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         double& s_i = si[i - 1];
         if (cabs1(s_r, s_i) != 0) {
             const double t = complex_abs(s_r, s_i);
-            const double rr = s_r / t, ri = s_i / t;
+            const unit_vector3 phase = unit_direction(s_r, s_i, 0.0, t);
+            const double rr = phase.a, ri = phase.b;
             s_r = t;
             s_i = 0;
             if (i < m)
@@ -689,7 +759,14 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         if (cabs1(e_r, e_i) != 0) {
             const double t = complex_abs(e_r, e_i);
             double rr, ri;
-            complex_div(t, 0, e_r, e_i, rr, ri);
+            if (t < 0x1p-500) {
+                // conj(e)/|e| from e brought near 1: the division's |e|²
+                // would underflow.
+                const unit_vector3 phase = unit_direction(e_r, e_i, 0.0, 0.0);
+                rr = phase.a;
+                ri = -phase.b;
+            } else
+                complex_div(t, 0, e_r, e_i, rr, ri);
             e_r = t;
             e_i = 0;
             complex_mul(sr[i], si[i], rr, ri, sr[i], si[i]);
@@ -701,7 +778,7 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         si[i] = ei[i] = 0;
 
     const split_vectors vec{ur, ui, vr, vi, ldu, ldv, n, p};
-    *info = bidiagonal_qr<complex_test>(sr, er, m, n, p, wantu, wantv, vec, true);
+    *info = bidiagonal_qr<complex_test>(sr, er, m, n, p, wantu, wantv, vec);
     return 0;
 }
 
