@@ -330,7 +330,7 @@ bool is_hermitian(const cmat& a)
 }
 
 // ---------------------------------------------------------------------------
-// Verdicts, and the cases still pending on another branch
+// Verdicts
 // ---------------------------------------------------------------------------
 
 class Verdict {
@@ -363,34 +363,10 @@ private:
     std::vector<std::string> problems_;
 };
 
-// One check on one gallery case that fails only for a fault mended
-// elsewhere and not yet merged: reported as pending, not failed.
-struct Pending {
-    const char* check;
-    const char* matrix;
-    const char* fault;
-};
-
-const std::vector<Pending> pending = {
-#include "data/gallery_pending.inc"
-};
-
 void judge(const std::string& check, const GalleryCase& c, const Verdict& v)
 {
-    const Pending* p = nullptr;
-    for (const Pending& e : pending)
-        if (check == e.check && c.name == e.matrix)
-            p = &e;
-    if (v.ok()) {
-        if (p)
-            std::printf("[ PENDING PASSES ] %s of %s (%s): remove the entry\n", check.c_str(), c.name.c_str(), p->fault);
-        return;
-    }
-    if (p) {
-        std::printf("[ PENDING  ] %s of %s: %s (%s)\n", check.c_str(), c.name.c_str(), p->fault, v.text().c_str());
-        return;
-    }
-    ADD_FAILURE() << check << " of " << c.name << ": " << v.text();
+    if (!v.ok())
+        ADD_FAILURE() << check << " of " << c.name << ": " << v.text();
 }
 
 template <class F>
