@@ -92,8 +92,112 @@ struct parts {
     }
 };
 
+// Row and column i scaled by f (a power of 2), recorded in scale(i).
+template <int Parts, class Scale>
+void apply_factor(const parts<Parts>& a, int n, std::ptrdiff_t l, std::ptrdiff_t k, std::ptrdiff_t i, double f,
+                  const Scale& scale)
+{
+    const double g = 1.0 / f;
+    scale(i) *= f;
+    for (int p = 0; p < Parts; ++p) {
+        for (std::ptrdiff_t j = k; j <= n; ++j)
+            a.m[p](i, j) *= g;
+        for (std::ptrdiff_t j = 1; j <= l; ++j)
+            a.m[p](j, i) *= f;
+    }
+}
+
+// Radix 2: scaling by powers of 2 changes no significant bit. Row and
+// column are compared by the sums of their magnitudes off the diagonal,
+// the published rule, which balance returns.
+template <int Parts, class Scale>
+void scale_by_sums(const parts<Parts>& a, int n, std::ptrdiff_t k, std::ptrdiff_t l, const Scale& scale)
+{
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (std::ptrdiff_t i = k; i <= l; ++i) {
+            double c = 0, r = 0;
+            for (std::ptrdiff_t j = k; j <= l; ++j) {
+                if (j == i)
+                    continue;
+                c += a.magnitude(j, i);
+                r += a.magnitude(i, j);
+            }
+            // Zero sums (possibly by underflow) leave the row alone.
+            if (c == 0.0 || r == 0.0)
+                continue;
+            double f = 1.0;
+            const double s = c + r;
+            while (c < r / 2) {
+                f *= 2;
+                c *= 4;
+            }
+            // Bounded, so an infinite column sum cannot halve forever.
+            for (int pass = 0; c >= r * 2 && pass < 1024; ++pass) {
+                f /= 2;
+                c /= 4;
+            }
+            if ((c + r) / f < 0.95 * s) {
+                apply_factor(a, n, l, k, i, f, scale);
+                changed = true;
+            }
+        }
+    }
+}
+
+// The same, comparing row and column by their 2-norms over k..l, diagonal
+// included. Sums without the diagonal over-scale graded matrices: the
+// factors then span many decades, and eigenvectors carried back through
+// them lose as many digits, so the eigenvalue engine balances this way
+// (as LAPACK does). The guards keep every factor and every scaled entry
+// within the range of normal numbers.
+template <int Parts, class Scale>
+void scale_by_two_norms(const parts<Parts>& a, int n, std::ptrdiff_t k, std::ptrdiff_t l, const Scale& scale)
+{
+    constexpr double sfmin1 = 0x1p-1022 / 0x1p-52, sfmax1 = 1 / sfmin1;
+    constexpr double sfmin2 = sfmin1 * 2, sfmax2 = 1 / sfmin2;
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (std::ptrdiff_t i = k; i <= l; ++i) {
+            double c = a.column_norm(i, k, l), r = a.row_norm(i, k, l);
+            double ca = a.largest(i, 1, l, false), ra = a.largest(i, k, n, true);
+            // Zero norms (possibly by underflow) or a NaN leave the row
+            // alone.
+            if (c == 0.0 || r == 0.0 || std::isnan(c + ca + r + ra))
+                continue;
+            double g = r / 2, f = 1.0;
+            const double s = c + r;
+            while (c < g && std::max({f, c, ca}) < sfmax2 && std::min({r, g, ra}) > sfmin2) {
+                f *= 2;
+                c *= 2;
+                ca *= 2;
+                r /= 2;
+                g /= 2;
+                ra /= 2;
+            }
+            g = c / 2;
+            while (g >= r && std::max(r, ra) < sfmax2 && std::min({f, c, g, ca}) > sfmin2) {
+                f /= 2;
+                c /= 2;
+                g /= 2;
+                ca /= 2;
+                r *= 2;
+                ra *= 2;
+            }
+            if (c + r >= 0.95 * s)
+                continue;
+            if (f < 1.0 && scale(i) < 1.0 && f * scale(i) <= sfmin1)
+                continue;
+            if (f > 1.0 && scale(i) > 1.0 && scale(i) >= sfmax1 / f)
+                continue;
+            apply_factor(a, n, l, k, i, f, scale);
+            changed = true;
+        }
+    }
+}
+
 template <int Parts>
-void balance(const parts<Parts>& a, int n, int& low_out, int& igh_out, double* scale_p)
+void balance(const parts<Parts>& a, int n, int& low_out, int& igh_out, double* scale_p, balance_norm how)
 {
     const auto scale = view(scale_p);
     std::ptrdiff_t k = 1, l = n;
@@ -144,62 +248,12 @@ void balance(const parts<Parts>& a, int n, int& low_out, int& igh_out, double* s
             }
         }
 
-        // Radix 2: scaling by powers of 2 changes no significant bit. Row
-        // and column are compared by their 2-norms over k..l, diagonal
-        // included, as LAPACK does since it found that sums of magnitudes
-        // without the diagonal over-scale graded matrices: the factors
-        // then span many decades, and the eigenvectors carried back
-        // through them lose as many digits. The guards keep every factor
-        // and every scaled entry within the range of normal numbers.
-        constexpr double sfmin1 = 0x1p-1022 / 0x1p-52, sfmax1 = 1 / sfmin1;
-        constexpr double sfmin2 = sfmin1 * 2, sfmax2 = 1 / sfmin2;
         for (std::ptrdiff_t i = k; i <= l; ++i)
             scale(i) = 1.0;
-        for (bool changed = true; changed;) {
-            changed = false;
-            for (std::ptrdiff_t i = k; i <= l; ++i) {
-                double c = a.column_norm(i, k, l), r = a.row_norm(i, k, l);
-                double ca = a.largest(i, 1, l, false), ra = a.largest(i, k, n, true);
-                // Zero norms (possibly by underflow) or a NaN leave the row
-                // alone.
-                if (c == 0.0 || r == 0.0 || std::isnan(c + ca + r + ra))
-                    continue;
-                double g = r / 2, f = 1.0;
-                const double s = c + r;
-                while (c < g && std::max({f, c, ca}) < sfmax2 && std::min({r, g, ra}) > sfmin2) {
-                    f *= 2;
-                    c *= 2;
-                    ca *= 2;
-                    r /= 2;
-                    g /= 2;
-                    ra /= 2;
-                }
-                g = c / 2;
-                while (g >= r && std::max(r, ra) < sfmax2 && std::min({f, c, g, ca}) > sfmin2) {
-                    f /= 2;
-                    c /= 2;
-                    g /= 2;
-                    ca /= 2;
-                    r *= 2;
-                    ra *= 2;
-                }
-                if (c + r >= 0.95 * s)
-                    continue;
-                if (f < 1.0 && scale(i) < 1.0 && f * scale(i) <= sfmin1)
-                    continue;
-                if (f > 1.0 && scale(i) > 1.0 && scale(i) >= sfmax1 / f)
-                    continue;
-                const double gi = 1.0 / f;
-                scale(i) *= f;
-                changed = true;
-                for (int p = 0; p < Parts; ++p) {
-                    for (std::ptrdiff_t j = k; j <= n; ++j)
-                        a.m[p](i, j) *= gi;
-                    for (std::ptrdiff_t j = 1; j <= l; ++j)
-                        a.m[p](j, i) *= f;
-                }
-            }
-        }
+        if (how == balance_norm::two_norms)
+            scale_by_two_norms(a, n, k, l, scale);
+        else
+            scale_by_sums(a, n, k, l, scale);
     }
     low_out = int(k);
     igh_out = int(l);
@@ -231,15 +285,15 @@ void back_transform(const parts<Parts>& z, int n, int low, int igh, const double
 
 } // namespace
 
-int balanc(const int* nm, const int* n, double* a, int* low, int* igh, double* scale)
+int balanc(const int* nm, const int* n, double* a, int* low, int* igh, double* scale, balance_norm how)
 {
-    balance(parts<1>{{view(a, *nm)}}, *n, *low, *igh, scale);
+    balance(parts<1>{{view(a, *nm)}}, *n, *low, *igh, scale, how);
     return 0;
 }
 
-int cbal(const int* nm, const int* n, double* ar, double* ai, int* low, int* igh, double* scale)
+int cbal(const int* nm, const int* n, double* ar, double* ai, int* low, int* igh, double* scale, balance_norm how)
 {
-    balance(parts<2>{{view(ar, *nm), view(ai, *nm)}}, *n, *low, *igh, scale);
+    balance(parts<2>{{view(ar, *nm), view(ai, *nm)}}, *n, *low, *igh, scale, how);
     return 0;
 }
 

@@ -80,7 +80,7 @@ void complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balanc
     scratch<double> scale(un), ortr(un), orti(un);
     int low = 1, igh = n, ierr = 0;
     if (want_balance)
-        cbal(&n, &n, h.addr(), h.addi(), &low, &igh, scale.get());
+        cbal(&n, &n, h.addr(), h.addi(), &low, &igh, scale.get(), balance_norm::two_norms);
     corth(&n, &n, &low, &igh, h.addr(), h.addi(), ortr.get(), orti.get());
     if (want_vectors) {
         Mm z = zeros_of(n, n, true);
@@ -108,7 +108,7 @@ void real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
     scratch<int> piv(un);
     int low = 1, igh = n, ierr = 0;
     if (want_balance)
-        balanc(&n, &n, h.addr(), &low, &igh, scale.get());
+        balanc(&n, &n, h.addr(), &low, &igh, scale.get(), balance_norm::two_norms);
     elmhes(&n, &n, &low, &igh, h.addr(), piv.get());
     if (want_vectors) {
         Mm z = zeros_of(n, n, false);

@@ -104,8 +104,15 @@ extern int svd_iteration_limit;
 // ---------------------------------------------------------------------------
 // Balancing: rows and columns low..igh remain to be reduced; scale holds the
 // exchange index (outside low..igh) or the power-of-2 factor (inside).
-int balanc(const int* nm, const int* n, double* a, int* low, int* igh, double* scale);
-int cbal(const int* nm, const int* n, double* ar, double* ai, int* low, int* igh, double* scale);
+// Rows and columns are compared by the sums of their magnitudes off the
+// diagonal (the published rule, what balance returns) or by their 2-norms
+// with the diagonal (what eig balances with: graded matrices keep accurate
+// eigenvectors).
+enum class balance_norm { off_diagonal_sums, two_norms };
+int balanc(const int* nm, const int* n, double* a, int* low, int* igh, double* scale,
+           balance_norm how = balance_norm::off_diagonal_sums);
+int cbal(const int* nm, const int* n, double* ar, double* ai, int* low, int* igh, double* scale,
+         balance_norm how = balance_norm::off_diagonal_sums);
 // Back-transformation of m eigenvector columns of the balanced matrix.
 int balbak(const int* nm, const int* n, const int* low, const int* igh, const double* scale, const int* m, double* z);
 int cbabk2(const int* nm, const int* n, const int* low, const int* igh, const double* scale, const int* m, double* zr,

@@ -1,6 +1,7 @@
 // balanc, cbal, balbak, cbabk2: isolation, power-of-2 scaling and its
-// bounds, and the back-transformation, in real and complex form. Expected
-// factors and balanced matrices are LAPACK's (scipy's dgebal and zgebal,
+// bounds, and the back-transformation, in real and complex form. The rule
+// of 2-norms (what eig balances with) is checked against LAPACK's factors
+// and balanced matrices (scipy's dgebal and zgebal,
 // tools/reference/balance_reference.py).
 #include "dense_matrix.hpp"
 #include "linalg/kernels.hpp"
@@ -26,7 +27,7 @@ struct BalanceCase {
 
 const std::vector<BalanceCase> balance_cases = {
     {"n = 1", 1, {5}, 1, 1, {1}, {}},
-    {"scaled pair", 2, {1, 0.01, 100, 1}, 1, 2, {16, 0.25}, {1, 0.64, 1.5625, 1}},
+    {"scaled pair", 2, {1, 0.01, 100, 1}, 1, 2, {128, 1}, {1, 1.28, 0.78125, 1}},
     {"diagonal", 3, {1, 0, 0, 0, 2, 0, 0, 0, 3}, 1, 1, {1, 2, 3}, {}},
     {"upper triangular", 3, {1, 0, 0, 4, 2, 0, 5, 6, 3}, 1, 1, {1, 2, 3}, {}},
     {"infinite column sum", 2, {1, inf, 1, 1}, 1, 2, {1, 1}, {}},
@@ -58,25 +59,43 @@ TEST(Balanc, Cases)
 TEST(Balanc, SecondSweepChangesNothing)
 {
     const int n = 2;
-    std::vector<double> a = {1, 0.64, 1.5625, 1}, scale(2);
-    int low, igh;
-    balanc(&n, &n, a.data(), &low, &igh, scale.data());
-    EXPECT_EQ(scale, (std::vector<double>{1, 1}));
-    EXPECT_EQ(a, (std::vector<double>{1, 0.64, 1.5625, 1}));
+    for (balance_norm how : {balance_norm::off_diagonal_sums, balance_norm::two_norms}) {
+        std::vector<double> a = how == balance_norm::two_norms ? std::vector<double>{1, 0.64, 1.5625, 1}
+                                                                : std::vector<double>{1, 1.28, 0.78125, 1};
+        const std::vector<double> balanced = a;
+        std::vector<double> scale(2);
+        int low, igh;
+        balanc(&n, &n, a.data(), &low, &igh, scale.data(), how);
+        EXPECT_EQ(scale, (std::vector<double>{1, 1}));
+        EXPECT_EQ(a, balanced);
+    }
 }
 
-TEST(Balanc, IsolatedEigenvaluesAndFactorsAsLapack)
+TEST(Balanc, TwoNormsFactorsAsLapack)
 {
-    // A 2-by-2 scaled by 1e4 beside the eigenvalue 9 that row 3 isolates:
-    // dgebal's low, igh, factors and balanced matrix.
-    const int n = 3;
-    std::vector<double> a = {1, 1e-4, 0, 1e4, 2, 0, 3, 4, 9}, scale(3);
-    int low, igh;
-    balanc(&n, &n, a.data(), &low, &igh, scale.data());
-    EXPECT_EQ(low, 1);
-    EXPECT_EQ(igh, 2);
-    EXPECT_EQ(scale, (std::vector<double>{1024, 0.125, 3}));
-    EXPECT_EQ(a, (std::vector<double>{1, 0.8192, 0, 1.220703125, 2, 0, 0.0029296875, 32, 9}));
+    struct Case {
+        const char* what;
+        int n;
+        std::vector<double> a;
+        int low, igh;
+        std::vector<double> scale, balanced;
+    };
+    const std::vector<Case> cases = {
+        {"scaled pair", 2, {1, 0.01, 100, 1}, 1, 2, {16, 0.25}, {1, 0.64, 1.5625, 1}},
+        // A 2-by-2 scaled by 1e4 beside the eigenvalue 9 that row 3 isolates.
+        {"isolated eigenvalue", 3, {1, 1e-4, 0, 1e4, 2, 0, 3, 4, 9}, 1, 2, {1024, 0.125, 3},
+         {1, 0.8192, 0, 1.220703125, 2, 0, 0.0029296875, 32, 9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<double> a = c.a, scale(c.n);
+        int low, igh;
+        balanc(&c.n, &c.n, a.data(), &low, &igh, scale.data(), balance_norm::two_norms);
+        EXPECT_EQ(low, c.low);
+        EXPECT_EQ(igh, c.igh);
+        EXPECT_EQ(scale, c.scale);
+        EXPECT_EQ(a, c.balanced);
+    }
 }
 
 TEST(Balanc, IsolationPermutesAndScalesOnlyTheRest)
@@ -140,15 +159,20 @@ TEST(Cbal, ComplexEntriesCountByBothParts)
     cbal(&n, &n, re.data(), im.data(), &low, &igh, scale.data());
     EXPECT_EQ(low, 1);
     EXPECT_EQ(igh, 2);
-    EXPECT_EQ(scale, (std::vector<double>{16, 0.25}));
-    EXPECT_EQ(im, (std::vector<double>{0, 0.64, 1.5625, 0}));
+    EXPECT_EQ(scale, (std::vector<double>{128, 1}));
+    EXPECT_EQ(im, (std::vector<double>{0, 1.28, 0.78125, 0}));
 
-    // Norms of moduli: (0.005 + 0.005i) weighs as 0.00707.
+    // Magnitude |re| + |im|: (0.005 + 0.005i) counts as 0.01.
     std::vector<double> re2 = {1, 0.005, 100, 1}, im2 = {0, 0.005, 0, 0}, scale2(2);
     cbal(&n, &n, re2.data(), im2.data(), &low, &igh, scale2.data());
-    EXPECT_EQ(scale2, (std::vector<double>{16, 0.25}));
-    EXPECT_EQ(re2, (std::vector<double>{1, 0.32, 1.5625, 1}));
-    EXPECT_EQ(im2, (std::vector<double>{0, 0.32, 0, 0}));
+    EXPECT_EQ(scale2, (std::vector<double>{128, 1}));
+
+    // By 2-norms of moduli (zgebal): (0.005 + 0.005i) weighs as 0.00707.
+    std::vector<double> re3 = {1, 0.005, 100, 1}, im3 = {0, 0.005, 0, 0}, scale3(2);
+    cbal(&n, &n, re3.data(), im3.data(), &low, &igh, scale3.data(), balance_norm::two_norms);
+    EXPECT_EQ(scale3, (std::vector<double>{16, 0.25}));
+    EXPECT_EQ(re3, (std::vector<double>{1, 0.32, 1.5625, 1}));
+    EXPECT_EQ(im3, (std::vector<double>{0, 0.32, 0, 0}));
 }
 
 } // namespace

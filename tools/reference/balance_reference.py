@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # LAPACK's balancing (scipy's dgebal and zgebal, permute and scale) of the
-# small matrices in tests/linalg/balance_kernels_test.cpp and schur_test.cpp:
+# small matrices that tests/linalg/balance_kernels_test.cpp balances by 2-norms:
 # low and igh (1-based), the factors (exchange indices outside low..igh) and
 # the balanced matrix, column-major, as the tests keep them.
 import numpy as np
