@@ -2,6 +2,7 @@
 // corth: eigenvalues (comqr), eigenvectors (comqr2), and complex_schur_qr,
 // whose job code selects how far the same computation goes.
 #include "engine/scalar_complex.hpp"
+#include "engine/scalar_real.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
 
@@ -39,12 +40,25 @@ void accumulate_reduction(const complex_hessenberg& a, std::ptrdiff_t n, std::pt
             continue;
         if (a.hr(i, i - 1) == 0.0 && a.hi(i, i - 1) == 0.0)
             continue;
-        // The negative of corth's h.
-        const double norm = a.hr(i, i - 1) * a.ortr(i) + a.hi(i, i - 1) * a.orti(i);
         for (std::ptrdiff_t k = i + 1; k <= igh; ++k) {
             a.ortr(k) = a.hr(k, i - 1);
             a.orti(k) = a.hi(k, i - 1);
         }
+        // A small column's vector and subdiagonal are brought to a largest
+        // entry near 1 by a power of two (exact), so their product, the
+        // negative of corth's h, does not underflow.
+        double big = 0.0;
+        for (std::ptrdiff_t k = i; k <= igh; ++k)
+            big = std::max({big, std::fabs(a.ortr(k)), std::fabs(a.orti(k))});
+        int e = 0;
+        if (big < 0x1p-400)
+            std::frexp(big, &e);
+        for (std::ptrdiff_t k = i; k <= igh; ++k) {
+            a.ortr(k) = std::ldexp(a.ortr(k), -e);
+            a.orti(k) = std::ldexp(a.orti(k), -e);
+        }
+        const double norm =
+            std::ldexp(a.hr(i, i - 1), -e) * a.ortr(i) + std::ldexp(a.hi(i, i - 1), -e) * a.orti(i);
         for (std::ptrdiff_t j = i; j <= igh; ++j) {
             double sr = 0.0, si = 0.0;
             for (std::ptrdiff_t k = i; k <= igh; ++k) {
@@ -125,6 +139,42 @@ void back_substitute(const complex_hessenberg& a, std::ptrdiff_t n, std::ptrdiff
     }
 }
 
+constexpr double ulp = machine_eps_value;
+
+// Whether the (real) subdiagonal hr(k, k-1) of the active block low..en is
+// negligible, by the tests of LAPACK's complex small-bulge QR: below
+// smlnum, or small beside the neighbouring diagonal entries and small
+// enough that dropping it moves no eigenvalue of its 2-by-2 by more than an
+// ulp. The diagonal is read with the accumulated shift (tr, ti) added back,
+// so the tests see the matrix and not the shifted one, whose diagonal
+// vanishes where the iteration converges. hi(k, k-1) holds a rotation's
+// sine, not a part of the element.
+bool negligible_subdiagonal(const complex_hessenberg& a, std::ptrdiff_t k, std::ptrdiff_t low, std::ptrdiff_t en,
+                            double tr, double ti, double smlnum) noexcept
+{
+    const double sub = std::fabs(a.hr(k, k - 1));
+    if (sub <= smlnum)
+        return true;
+    const double kr = a.hr(k, k) + tr, ki = a.hi(k, k) + ti;
+    const double k1r = a.hr(k - 1, k - 1) + tr, k1i = a.hi(k - 1, k - 1) + ti;
+    const double hkk = std::fabs(kr) + std::fabs(ki);
+    double tst = std::fabs(k1r) + std::fabs(k1i) + hkk;
+    if (tst == 0.0) {
+        if (k - 2 >= low)
+            tst += std::fabs(a.hr(k - 1, k - 2));
+        if (k + 1 <= en)
+            tst += std::fabs(a.hr(k + 1, k));
+    }
+    if (!(sub <= ulp * tst))
+        return false;
+    const double sup = std::fabs(a.hr(k - 1, k)) + std::fabs(a.hi(k - 1, k));
+    const double ab = std::max(sub, sup), ba = std::min(sub, sup);
+    const double diff = std::fabs(a.hr(k - 1, k - 1) - a.hr(k, k)) + std::fabs(a.hi(k - 1, k - 1) - a.hi(k, k));
+    const double aa = std::max(hkk, diff), bb = std::min(hkk, diff);
+    const double s = aa + ab;
+    return ba * (ab / s) <= std::max(smlnum, ulp * (bb * (aa / s)));
+}
+
 void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::ptrdiff_t low, std::ptrdiff_t igh,
                            const complex_qr_options& opt, int* ierr)
 {
@@ -173,20 +223,22 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
             wi(i) = hi(i, i);
         }
 
+    const std::ptrdiff_t nh = igh - low + 1;
+    const double smlnum = machine_realmin_value * (double(nh) / ulp);
+    const long its_limit = 30L * std::max<std::ptrdiff_t>(10, nh) * eigen_budget_scale;
     std::ptrdiff_t en = igh;
+    // The active block holds H - (tr + i ti) on its diagonal.
     double tr = 0.0, ti = 0.0;
-    long itn = 30L * n * eigen_budget_scale;
     while (en >= low) {
-        int its = 0;
+        long its = 0;
         const std::ptrdiff_t enm1 = en - 1;
         for (;;) {
             std::ptrdiff_t l = en;
-            for (; l > low; --l) {
-                const double tst1 = std::fabs(hr(l - 1, l - 1)) + std::fabs(hi(l - 1, l - 1)) + std::fabs(hr(l, l)) +
-                                    std::fabs(hi(l, l));
-                if (tst1 + std::fabs(hr(l, l - 1)) == tst1)
+            for (; l > low; --l)
+                if (negligible_subdiagonal(a, l, low, en, tr, ti, smlnum))
                     break;
-            }
+            if (l > low)
+                hr(l, l - 1) = 0.0;
             if (l == en) {  // a root
                 wr(en) = hr(en, en) + tr;
                 wi(en) = hi(en, en) + ti;
@@ -197,16 +249,19 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
                 en = enm1;
                 break;
             }
-            if (itn <= 0) {
+            if (its >= its_limit) {
                 *ierr = int(en);
                 return;
             }
+            ++its;
 
             double sr, si;
-            if (its == 10 || its == 20) {
-                // Exceptional shift; a term outside the active block counts 0.
-                sr = std::fabs(hr(en, enm1)) + (en - 2 >= low ? std::fabs(hr(enm1, en - 2)) : 0.0);
-                si = 0.0;
+            if (its % 20 == 0) {  // exceptional shift from the bottom
+                sr = 0.75 * std::fabs(hr(en, enm1)) + hr(en, en);
+                si = hi(en, en);
+            } else if (its % 10 == 0) {  // exceptional shift from the top
+                sr = 0.75 * std::fabs(hr(l + 1, l)) + hr(l, l);
+                si = hi(l, l);
             } else {
                 sr = hr(en, en);
                 si = hi(en, en);
@@ -233,8 +288,6 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
             }
             tr += sr;
             ti += si;
-            ++its;
-            --itn;
 
             // Reduce to triangle (rows).
             for (std::ptrdiff_t i = l + 1; i <= en; ++i) {

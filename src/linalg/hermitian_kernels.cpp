@@ -90,6 +90,11 @@ void reduce_real(const Matrix& ar, const Vector& e, const Tau& tau, std::ptrdiff
     }
 }
 
+// A row whose part left of the diagonal sums to less than this is set to
+// zero. The callers scale the matrix to a largest entry of at least
+// 2^-450, so what is dropped is far below its rounding.
+constexpr double negligible_row = 0x1p-970;
+
 } // namespace
 
 int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_p, double* e_p, double* e2_p,
@@ -127,6 +132,14 @@ int htridi(const int* nm, const int* n_p, double* ar_p, double* ai_p, double* d_
         double h = 0.0, scale = 0.0;
         for (std::ptrdiff_t k = 1; k <= l; ++k)
             scale += std::fabs(ar(i, k)) + std::fabs(ai(i, k));
+        if (scale < negligible_row) {
+            // Taken as reduced: a reflection made of subnormal numbers
+            // could not be carried back (htribk divides by its norm
+            // squared, which underflows).
+            for (std::ptrdiff_t k = 1; k <= l; ++k)
+                ar(i, k) = ai(i, k) = 0.0;
+            scale = 0.0;
+        }
         if (l < 1 || scale == 0.0) {
             if (l >= 1) {
                 tau(1, l) = 1.0;
@@ -317,6 +330,15 @@ inline double sign_of(double magnitude, double s) noexcept
     return s >= 0 ? std::fabs(magnitude) : -std::fabs(magnitude);
 }
 
+// An off-diagonal element below the square root of the underflow bound is
+// dropped whatever its neighbours, as LAPACK's tridiagonal QL does. The
+// reduction of an all-ones matrix leaves a chain of subnormal elements
+// beside equally small diagonal ones, which the test against the
+// neighbours never splits and on which a QL step, all of its products
+// underflowing, makes no progress; the callers scale the matrix to a
+// largest entry of at least 2^-450, far above this.
+constexpr double negligible_coupling = 0x1p-511;
+
 // The implicit QL iteration; with z, the rotations are applied to its
 // columns. Returns 0 or the index of the eigenvalue that did not converge.
 // imtql1 inserts each eigenvalue into the ascending d(1..l) as it is found.
@@ -338,7 +360,7 @@ int implicit_ql(std::ptrdiff_t n, double* d_p, double* e_p, const matrix_view<do
             std::ptrdiff_t m = l;
             for (; m < n; ++m) {
                 const double tst1 = std::fabs(d(m)) + std::fabs(d(m + 1));
-                if (tst1 + std::fabs(e(m)) == tst1)
+                if (tst1 + std::fabs(e(m)) == tst1 || std::fabs(e(m)) <= negligible_coupling)
                     break;
             }
             p = d(l);

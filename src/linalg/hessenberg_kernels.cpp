@@ -33,6 +33,14 @@ void set_identity(const matrix_view<double>& z, int n)
     }
 }
 
+// A column whose part below the diagonal sums to less than this is taken
+// as reduced and set to zero. A reflection built from it would be made of
+// subnormal numbers, short of digits and beyond the range of their
+// reciprocals (the transformation would come back as NaN); what is dropped
+// is far below the rounding of any matrix the callers pass, which they
+// scale to a largest entry of at least 2^-450.
+constexpr double negligible_column = 0x1p-970;
+
 // The plain steps m = first..igh-1 of elmhes, orthes and ortran, as the
 // published routines take them; the blocked forms hand their last steps to
 // these.
@@ -109,8 +117,11 @@ void orthes_steps(const matrix_view<double>& a, const vector_view<double>& ort, 
         double scale = 0.0;
         for (std::ptrdiff_t i = m; i <= igh; ++i)
             scale += std::fabs(a(i, m - 1));
-        if (scale == 0.0)
+        if (scale < negligible_column) {
+            for (std::ptrdiff_t i = m; i <= igh; ++i)
+                a(i, m - 1) = 0.0;
             continue;
+        }
         double h = 0.0;
         for (std::ptrdiff_t i = igh; i >= m; --i) {
             ort(i) = a(i, m - 1) / scale;
@@ -319,7 +330,7 @@ void elmhes_panels(const dense& a, int* piv, idx n, idx lo, idx hi)
 // The reflection of orthes for x = a(r..hi, c), in the form I - tau·v·vᵀ
 // with v(r) = 1: the published choice of sign and scaling. Leaves v below
 // row r, returns tau and the subdiagonal element beta, and stores u(r) =
-// x(r) - beta (0 for a zero x) in ort(r).
+// x(r) - beta in ort(r); a negligible x becomes zero, with tau = 0.
 struct reflection {
     double tau, beta;
 };
@@ -329,9 +340,11 @@ reflection reflect_column(const dense& a, double* ort, idx r, idx c, idx hi)
     double scale = 0.0;
     for (idx i = r; i <= hi; ++i)
         scale += std::fabs(a(i, c));
-    if (scale == 0.0) {
+    if (scale < negligible_column) {
+        for (idx i = r; i <= hi; ++i)
+            a(i, c) = 0.0;
         ort[r] = 0.0;
-        return {0.0, a(r, c)};
+        return {0.0, 0.0};
     }
     double h = 0.0;
     for (idx i = hi; i >= r; --i) {
@@ -563,8 +576,11 @@ int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, dou
         double scale = 0.0;
         for (std::ptrdiff_t i = m; i <= igh; ++i)
             scale += std::fabs(ar(i, m - 1)) + std::fabs(ai(i, m - 1));
-        if (scale == 0.0)
+        if (scale < negligible_column) {
+            for (std::ptrdiff_t i = m; i <= igh; ++i)
+                ar(i, m - 1) = ai(i, m - 1) = 0.0;
             continue;
+        }
         double h = 0.0;
         for (std::ptrdiff_t i = igh; i >= m; --i) {
             ortr(i) = ar(i, m - 1) / scale;

@@ -1,8 +1,14 @@
 // The implicit double-shift QR iteration on a real upper Hessenberg matrix:
 // eigenvalues (hqr), eigenvectors by back substitution (hqr2), and the real
 // Schur form with its basis (real_schur_qr). One iteration body serves all
-// three; they differ in the ranges they update, their convergence tests and
-// their iteration limits.
+// three; they differ in the ranges they update. A subdiagonal element is
+// dropped by the tests LAPACK's small-bulge QR uses: below a bound near the
+// underflow threshold, or small beside its neighbours and small enough that
+// dropping it moves no eigenvalue of the 2-by-2 it sits in by more than an
+// ulp. Additive tests against the neighbours alone never split a block of
+// rounding-level values (all-ones and rank-one matrices leave one), and a
+// test against the norm would split [-1e100 -1e100; 1 0] at 1 and lose the
+// eigenvalue -1.
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
 #include "linalg/kernel_access.hpp"
@@ -17,10 +23,65 @@ namespace {
 
 enum class real_qr { values, vectors, schur };
 
+constexpr double ulp = machine_eps_value;
 
 inline double sign_of(double magnitude, double s) noexcept
 {
     return s >= 0 ? std::fabs(magnitude) : -std::fabs(magnitude);
+}
+
+// Whether h(k, k-1) of the active block low..en is negligible; smlnum is
+// the absolute bound below which any subdiagonal element is.
+bool negligible_subdiagonal(const matrix_view<double>& h, std::ptrdiff_t k, std::ptrdiff_t low, std::ptrdiff_t en,
+                            double smlnum) noexcept
+{
+    const double sub = std::fabs(h(k, k - 1));
+    if (sub <= smlnum)
+        return true;
+    double tst = std::fabs(h(k - 1, k - 1)) + std::fabs(h(k, k));
+    if (tst == 0.0) {
+        if (k - 2 >= low)
+            tst += std::fabs(h(k - 1, k - 2));
+        if (k + 1 <= en)
+            tst += std::fabs(h(k + 1, k));
+    }
+    if (!(sub <= ulp * tst))
+        return false;
+    // Small beside the neighbours: drop it only when the product it forms
+    // with h(k-1, k) is small beside the diagonal pair's own terms, so a
+    // graded block such as [-1e100 -1e50; 1e50 0] keeps its coupling.
+    const double sup = std::fabs(h(k - 1, k));
+    const double ab = std::max(sub, sup), ba = std::min(sub, sup);
+    const double diff = std::fabs(h(k - 1, k - 1) - h(k, k));
+    const double aa = std::max(std::fabs(h(k, k)), diff), bb = std::min(std::fabs(h(k, k)), diff);
+    const double s = aa + ab;
+    return ba * (ab / s) <= std::max(smlnum, ulp * (bb * (aa / s)));
+}
+
+// The two shifts of one double step (rt1r ± i·rt1i or two real ones) from
+// the 2-by-2 block [h11 h12; h21 h22]: a complex pair is used as it is; of
+// two real eigenvalues the one nearer h22 is used twice.
+struct shift_pair {
+    double rt1r, rt1i, rt2r, rt2i;
+};
+
+shift_pair double_shift(double h11, double h12, double h21, double h22) noexcept
+{
+    const double s = std::fabs(h11) + std::fabs(h12) + std::fabs(h21) + std::fabs(h22);
+    if (s == 0.0)
+        return {0.0, 0.0, 0.0, 0.0};
+    h11 /= s;
+    h12 /= s;
+    h21 /= s;
+    h22 /= s;
+    const double tr = (h11 + h22) / 2.0;
+    const double det = (h11 - tr) * (h22 - tr) - h12 * h21;
+    const double rtdisc = std::sqrt(std::fabs(det));
+    if (det >= 0.0)
+        return {tr * s, rtdisc * s, tr * s, -rtdisc * s};
+    const double rt1 = tr + rtdisc, rt2 = tr - rtdisc;
+    const double rt = (std::fabs(rt1 - h22) <= std::fabs(rt2 - h22) ? rt1 : rt2) * s;
+    return {rt, 0.0, rt, 0.0};
 }
 
 template <real_qr Kind>
@@ -35,46 +96,35 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
     const std::ptrdiff_t n = n_in, low = low_in, igh = igh_in;
     *ierr = 0;
 
-    double norm = 0.0;
-    for (std::ptrdiff_t i = 1, k = 1; i <= n; k = i, ++i) {
-        for (std::ptrdiff_t j = k; j <= n; ++j)
-            norm += std::fabs(h(i, j));
+    for (std::ptrdiff_t i = 1; i <= n; ++i)
         if (i < low || i > igh) {
             wr(i) = h(i, i);
             wi(i) = 0.0;
         }
-    }
+
+    const std::ptrdiff_t nh = igh - low + 1;
+    const double smlnum = machine_realmin_value * (double(nh) / ulp);
+    // Iterations allowed for one eigenvalue (or pair); an exceptional
+    // shift every tenth breaks the cycles a plain double shift can fall in.
+    const long its_limit = 30L * std::max<std::ptrdiff_t>(10, nh) * eigen_budget_scale;
 
     std::ptrdiff_t en = igh;
-    double t = 0.0;
-    // hqr and hqr2: 30·n iterations over all eigenvalues; real_schur_qr: 30
-    // for each eigenvalue.
-    long itn = 30L * n * eigen_budget_scale;
-    const int its_limit = 30 * eigen_budget_scale;
-
     while (en >= low) {
-        int its = 0;
+        long its = 0;
         const std::ptrdiff_t na = en - 1, enm2 = na - 1;
         for (;;) {
             std::ptrdiff_t l = en;
-            for (; l > low; --l) {
-                double s = std::fabs(h(l - 1, l - 1)) + std::fabs(h(l, l));
-                if (s == 0.0)
-                    s = norm;
-                if (Kind == real_qr::schur ? std::fabs(h(l, l - 1)) <= machine_eps_value * s
-                                           : s + std::fabs(h(l, l - 1)) == s)
+            for (; l > low; --l)
+                if (negligible_subdiagonal(h, l, low, en, smlnum))
                     break;
-            }
-            // The Schur form shows a split as an exact zero, so a caller can
-            // find its 2-by-2 blocks by testing the subdiagonal.
-            if (Kind == real_qr::schur && l > low)
+            // A split is an exact zero: later searches see it as one, and
+            // a caller finds the Schur form's 2-by-2 blocks by testing it.
+            if (l > low)
                 h(l, l - 1) = 0.0;
             double x = h(en, en);
             if (l == en) {  // one root
-                wr(en) = x + t;
+                wr(en) = x;
                 wi(en) = 0.0;
-                if (full_rows)
-                    h(en, en) = x + t;
                 en = na;
                 break;
             }
@@ -84,11 +134,6 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                 double p = (y - x) / 2.0;
                 double q = p * p + w;
                 double zz = std::sqrt(std::fabs(q));
-                if (full_rows)
-                    h(en, en) = x + t;
-                x += t;
-                if (full_rows)
-                    h(na, na) = y + t;
                 if (q >= 0.0) {
                     zz = p + sign_of(zz, p);
                     wr(na) = x + zz;
@@ -131,32 +176,37 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                 en = enm2;
                 break;
             }
-            if (Kind == real_qr::schur ? its >= its_limit : itn <= 0) {
+            if (its >= its_limit) {
                 *ierr = int(en);
                 return;
             }
-            if (its == 10 || its == 20) {  // exceptional shift
-                t += x;
-                for (std::ptrdiff_t i = low; i <= en; ++i)
-                    h(i, i) -= x;
-                const double s = std::fabs(h(en, na)) + std::fabs(h(na, enm2));
-                x = 0.75 * s;
-                y = x;
-                w = -0.4375 * s * s;
-            }
             ++its;
-            --itn;
+            shift_pair sh;
+            if (its % 20 == 0) {  // exceptional shift from the bottom
+                const double s = std::fabs(h(en, na)) + std::fabs(h(na, enm2));
+                const double h11 = 0.75 * s + h(en, en);
+                sh = double_shift(h11, -0.4375 * s, s, h11);
+            } else if (its % 10 == 0) {  // exceptional shift from the top
+                const double s = std::fabs(h(l + 1, l)) + std::fabs(h(l + 2, l + 1));
+                const double h11 = 0.75 * s + h(l, l);
+                sh = double_shift(h11, -0.4375 * s, s, h11);
+            } else
+                sh = double_shift(h(na, na), h(na, en), h(en, na), h(en, en));
 
-            // Two consecutive small subdiagonal elements.
+            // Start the double step at the lowest m where two consecutive
+            // subdiagonal elements are small. The first column of
+            // (H - rt1)(H - rt2) is formed with a scaling that keeps it
+            // clear of underflow, so a block of values near 1e-250 still
+            // gets its shifts.
             std::ptrdiff_t m = enm2;
             double p = 0, q = 0, r = 0, zz = 0;
             for (;; --m) {
                 zz = h(m, m);
-                r = x - zz;
-                double s = y - zz;
-                p = (r * s - w) / h(m + 1, m) + h(m, m + 1);
-                q = h(m + 1, m + 1) - zz - r - s;
-                r = h(m + 2, m + 1);
+                double s = std::fabs(zz - sh.rt2r) + std::fabs(sh.rt2i) + std::fabs(h(m + 1, m));
+                const double h21s = h(m + 1, m) / s;
+                p = h21s * h(m, m + 1) + (zz - sh.rt1r) * ((zz - sh.rt2r) / s) - sh.rt1i * (sh.rt2i / s);
+                q = h21s * (zz + h(m + 1, m + 1) - sh.rt1r - sh.rt2r);
+                r = h21s * h(m + 2, m + 1);
                 s = std::fabs(p) + std::fabs(q) + std::fabs(r);
                 p /= s;
                 q /= s;
@@ -164,8 +214,7 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                 if (m == l)
                     break;
                 const double tst1 = std::fabs(p) * (std::fabs(h(m - 1, m - 1)) + std::fabs(zz) + std::fabs(h(m + 1, m + 1)));
-                const double lhs = std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r));
-                if (Kind == real_qr::schur ? lhs <= machine_eps_value * tst1 : tst1 + lhs == tst1)
+                if (std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r)) <= ulp * tst1)
                     break;
             }
             for (std::ptrdiff_t i = m + 2; i <= en; ++i) {

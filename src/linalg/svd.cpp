@@ -100,6 +100,23 @@ inline void rotg(double& a, double b, double& c, double& s) noexcept
     }
 }
 
+// Householder vectors are formed by dividing by their norm; below this
+// norm the reciprocal overflows or the quotients lose their digits, so such
+// a vector is first brought near 1 by a power of two (exact; the vector is
+// scale-free) and its norm is carried back to its own size afterwards.
+constexpr double small_norm = 0x1p-969;
+
+// x(0..len-1) := 2^k x with k chosen to bring norm (its nonzero norm, below
+// small_norm) near 1; returns k.
+inline int lift(int len, double* x, double norm) noexcept
+{
+    int e = 0;
+    std::frexp(norm, &e);
+    for (int i = 0; i < len; ++i)
+        x[i] = std::ldexp(x[i], -e);
+    return -e;
+}
+
 // The columns of U and V that the iteration rotates, scales and swaps: one
 // array each for real data, two for split complex data.
 struct real_vectors {
@@ -174,6 +191,10 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
     // most mm + 1 of them come between two convergences. Counting them too
     // bounds every pass, whatever the data hold.
     int iter = 0, splits = 0;
+    // Below this an element of e is dropped whatever its neighbours, as
+    // LAPACK's bidiagonal QR does: among subnormal neighbours the test
+    // above never holds, and steps on them make no progress.
+    const double thresh = 6.0 * mm * (mm * std::numeric_limits<double>::min());
     while (m > 0) {
         if (iter >= maxit || splits > mm + 1)
             return m;
@@ -185,7 +206,7 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
             if (l == 0)
                 break;
             const double test = std::fabs(S(l)) + std::fabs(S(l + 1));
-            if (Test::negligible(test, E(l))) {
+            if (Test::negligible(test, E(l)) || std::fabs(E(l)) <= thresh) {
                 E(l) = 0;
                 break;
             }
@@ -375,13 +396,18 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
         if (l <= nct) {
             // The transformation for column l; the diagonal element to s(l).
             S(l) = nrm2(n - l + 1, &X(l, l));
+            int k = 0;
+            if (S(l) != 0 && S(l) < small_norm) {
+                k = lift(n - l + 1, &X(l, l), S(l));
+                S(l) = nrm2(n - l + 1, &X(l, l));
+            }
             if (S(l) != 0) {
                 if (X(l, l) != 0)
                     S(l) = fsign(S(l), X(l, l));
                 scal(n - l + 1, 1.0 / S(l), &X(l, l));
                 X(l, l) = 1.0 + X(l, l);
             }
-            S(l) = -S(l);
+            S(l) = std::ldexp(-S(l), -k);
         }
         // Small blocks keep LINPACK's column-by-column arithmetic (exact
         // zeros stay exact); large ones take the matrix-vector form.
@@ -410,13 +436,18 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
                 U(i, l) = X(i, l);
         if (l <= nrt) {
             E(l) = nrm2(p - l, &E(lp1));
+            int k = 0;
+            if (E(l) != 0 && E(l) < small_norm) {
+                k = lift(p - l, &E(lp1), E(l));
+                E(l) = nrm2(p - l, &E(lp1));
+            }
             if (E(l) != 0) {
                 if (E(lp1) != 0)
                     E(l) = fsign(E(l), E(lp1));
                 scal(p - l, 1.0 / E(l), &E(lp1));
                 E(lp1) = 1.0 + E(lp1);
             }
-            E(l) = -E(l);
+            E(l) = std::ldexp(-E(l), -k);
             if (lp1 <= n && E(l) != 0 && double(n - l) * (p - l) < 4096) {
                 for (int i = lp1; i <= n; ++i)
                     W(i) = 0;
@@ -536,9 +567,15 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         double* xli = at(xi, ldx, l, l);
         double& slr = sr[l - 1];
         double& sli = si[l - 1];
+        int k = 0;
         if (l <= nct) {
             slr = nrm2_split(n - l + 1, xlr, xli, 1);
             sli = 0;
+            if (slr != 0 && slr < small_norm) {
+                k = lift(n - l + 1, xlr, slr);
+                lift(n - l + 1, xli, slr);
+                slr = nrm2_split(n - l + 1, xlr, xli, 1);
+            }
             if (cabs1(slr, sli) != 0) {
                 if (cabs1(*xlr, *xli) != 0)
                     csign(slr, sli, *xlr, *xli, slr, sli);
@@ -547,8 +584,8 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
                 scal_split(n - l + 1, rr, ri, xlr, xli, 1);
                 *xlr = 1.0 + *xlr;
             }
-            slr = -slr;
-            sli = -sli;
+            slr = std::ldexp(-slr, -k);
+            sli = std::ldexp(-sli, -k);
         }
         for (int j = lp1; j <= p; ++j) {
             double* xjr = at(xr, ldx, l, j);
@@ -573,6 +610,12 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
             double& eli = ei[l - 1];
             elr = nrm2_split(p - l, er + l, ei + l, 1);
             eli = 0;
+            int ke = 0;
+            if (elr != 0 && elr < small_norm) {
+                ke = lift(p - l, er + l, elr);
+                lift(p - l, ei + l, elr);
+                elr = nrm2_split(p - l, er + l, ei + l, 1);
+            }
             if (cabs1(elr, eli) != 0) {
                 if (cabs1(er[l], ei[l]) != 0)
                     csign(elr, eli, er[l], ei[l], elr, eli);
@@ -581,6 +624,8 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
                 scal_split(p - l, rr, ri, er + l, ei + l, 1);
                 er[l] = 1.0 + er[l];
             }
+            elr = std::ldexp(elr, -ke);
+            eli = std::ldexp(eli, -ke);
             // e(l) = -conj(e(l))
             elr = -elr;
             if (lp1 <= n && cabs1(elr, eli) != 0) {
