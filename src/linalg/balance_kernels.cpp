@@ -4,6 +4,7 @@
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -26,6 +27,55 @@ struct parts {
         for (int p = 0; p < Parts; ++p)
             s += std::fabs(m[p](i, j));
         return s;
+    }
+    // The 2-norm of entries (from..to, j) or (i, from..to), scaled by the
+    // largest magnitude so no square overflows or underflows.
+    template <class At>
+    static double two_norm(std::ptrdiff_t from, std::ptrdiff_t to, const At& at) noexcept
+    {
+        double big = 0;
+        for (std::ptrdiff_t t = from; t <= to; ++t)
+            for (int p = 0; p < Parts; ++p)
+                big = std::max(big, std::fabs(at(p, t)));
+        if (big == 0 || !std::isfinite(big))
+            return big;
+        double sum = 0;
+        for (std::ptrdiff_t t = from; t <= to; ++t)
+            for (int p = 0; p < Parts; ++p) {
+                const double x = at(p, t) / big;
+                sum += x * x;
+            }
+        return big * std::sqrt(sum);
+    }
+    double column_norm(std::ptrdiff_t j, std::ptrdiff_t from, std::ptrdiff_t to) const noexcept
+    {
+        return two_norm(from, to, [&](int p, std::ptrdiff_t i) { return m[p](i, j); });
+    }
+    double row_norm(std::ptrdiff_t i, std::ptrdiff_t from, std::ptrdiff_t to) const noexcept
+    {
+        return two_norm(from, to, [&](int p, std::ptrdiff_t j) { return m[p](i, j); });
+    }
+    // The modulus of the first entry of largest magnitude (|re| + |im| for
+    // a complex one, as the BLAS picks it).
+    double modulus(std::ptrdiff_t i, std::ptrdiff_t j) const noexcept
+    {
+        return Parts == 1 ? std::fabs(m[0](i, j)) : std::hypot(m[0](i, j), m[Parts - 1](i, j));
+    }
+    double largest_in_column(std::ptrdiff_t j, std::ptrdiff_t from, std::ptrdiff_t to) const noexcept
+    {
+        std::ptrdiff_t at = from;
+        for (std::ptrdiff_t i = from + 1; i <= to; ++i)
+            if (magnitude(i, j) > magnitude(at, j))
+                at = i;
+        return modulus(at, j);
+    }
+    double largest_in_row(std::ptrdiff_t i, std::ptrdiff_t from, std::ptrdiff_t to) const noexcept
+    {
+        std::ptrdiff_t at = from;
+        for (std::ptrdiff_t j = from + 1; j <= to; ++j)
+            if (magnitude(i, j) > magnitude(i, at))
+                at = j;
+        return modulus(i, at);
     }
     void swap_columns(std::ptrdiff_t a, std::ptrdiff_t b, std::ptrdiff_t rows) const noexcept
     {
@@ -99,43 +149,59 @@ void balance(const parts<Parts>& a, int n, int& low_out, int& igh_out, double* s
             }
         }
 
-        // Radix 2: scaling by powers of 2 changes no significant bit.
+        // Radix 2: scaling by powers of 2 changes no significant bit. Row
+        // and column are compared by their 2-norms over k..l, diagonal
+        // included, as LAPACK does since it found that sums of magnitudes
+        // without the diagonal over-scale graded matrices: the factors
+        // then span many decades, and the eigenvectors carried back
+        // through them lose as many digits. The guards keep every factor
+        // and every scaled entry within the range of normal numbers.
+        constexpr double sfmin1 = 0x1p-1022 / 0x1p-52, sfmax1 = 1 / sfmin1;
+        constexpr double sfmin2 = sfmin1 * 2, sfmax2 = 1 / sfmin2;
         for (std::ptrdiff_t i = k; i <= l; ++i)
             scale(i) = 1.0;
         for (bool changed = true; changed;) {
             changed = false;
             for (std::ptrdiff_t i = k; i <= l; ++i) {
-                double c = 0, r = 0;
-                for (std::ptrdiff_t j = k; j <= l; ++j) {
-                    if (j == i)
-                        continue;
-                    c += a.magnitude(j, i);
-                    r += a.magnitude(i, j);
-                }
-                // Zero sums (possibly by underflow) leave the row alone.
-                if (c == 0.0 || r == 0.0)
+                double c = a.column_norm(i, k, l), r = a.row_norm(i, k, l);
+                double ca = a.largest_in_column(i, 1, l), ra = a.largest_in_row(i, k, n);
+                // Zero norms (possibly by underflow) or a NaN leave the row
+                // alone.
+                if (c == 0.0 || r == 0.0 || std::isnan(c + ca + r + ra))
                     continue;
-                double f = 1.0;
+                double g = r / 2, f = 1.0;
                 const double s = c + r;
-                while (c < r / 2) {
+                while (c < g && std::max({f, c, ca}) < sfmax2 && std::min({r, g, ra}) > sfmin2) {
                     f *= 2;
-                    c *= 4;
+                    c *= 2;
+                    ca *= 2;
+                    r /= 2;
+                    g /= 2;
+                    ra /= 2;
                 }
-                // Bounded, so an infinite column sum cannot halve forever.
-                for (int pass = 0; c >= r * 2 && pass < 1024; ++pass) {
+                g = c / 2;
+                while (g >= r && std::max(r, ra) < sfmax2 && std::min({f, c, g, ca}) > sfmin2) {
                     f /= 2;
-                    c /= 4;
+                    c /= 2;
+                    g /= 2;
+                    ca /= 2;
+                    r *= 2;
+                    ra *= 2;
                 }
-                if ((c + r) / f < 0.95 * s) {
-                    const double g = 1.0 / f;
-                    scale(i) *= f;
-                    changed = true;
-                    for (int p = 0; p < Parts; ++p) {
-                        for (std::ptrdiff_t j = k; j <= n; ++j)
-                            a.m[p](i, j) *= g;
-                        for (std::ptrdiff_t j = 1; j <= l; ++j)
-                            a.m[p](j, i) *= f;
-                    }
+                if (c + r >= 0.95 * s)
+                    continue;
+                if (f < 1.0 && scale(i) < 1.0 && f * scale(i) <= sfmin1)
+                    continue;
+                if (f > 1.0 && scale(i) > 1.0 && scale(i) >= sfmax1 / f)
+                    continue;
+                const double gi = 1.0 / f;
+                scale(i) *= f;
+                changed = true;
+                for (int p = 0; p < Parts; ++p) {
+                    for (std::ptrdiff_t j = k; j <= n; ++j)
+                        a.m[p](i, j) *= gi;
+                    for (std::ptrdiff_t j = 1; j <= l; ++j)
+                        a.m[p](j, i) *= f;
                 }
             }
         }

@@ -1,5 +1,7 @@
 // balanc, cbal, balbak, cbabk2: isolation, power-of-2 scaling and its
-// bounds, and the back-transformation, in real and complex form.
+// bounds, and the back-transformation, in real and complex form. Expected
+// factors and balanced matrices are LAPACK's (scipy's dgebal and zgebal,
+// tools/reference/balance_reference.py).
 #include "dense_matrix.hpp"
 #include "linalg/kernels.hpp"
 #include "test_support.hpp"
@@ -24,7 +26,7 @@ struct BalanceCase {
 
 const std::vector<BalanceCase> balance_cases = {
     {"n = 1", 1, {5}, 1, 1, {1}, {}},
-    {"scaled pair", 2, {1, 0.01, 100, 1}, 1, 2, {128, 1}, {1, 1.28, 0.78125, 1}},
+    {"scaled pair", 2, {1, 0.01, 100, 1}, 1, 2, {16, 0.25}, {1, 0.64, 1.5625, 1}},
     {"diagonal", 3, {1, 0, 0, 0, 2, 0, 0, 0, 3}, 1, 1, {1, 2, 3}, {}},
     {"upper triangular", 3, {1, 0, 0, 4, 2, 0, 5, 6, 3}, 1, 1, {1, 2, 3}, {}},
     {"infinite column sum", 2, {1, inf, 1, 1}, 1, 2, {1, 1}, {}},
@@ -56,11 +58,25 @@ TEST(Balanc, Cases)
 TEST(Balanc, SecondSweepChangesNothing)
 {
     const int n = 2;
-    std::vector<double> a = {1, 1.28, 0.78125, 1}, scale(2);
+    std::vector<double> a = {1, 0.64, 1.5625, 1}, scale(2);
     int low, igh;
     balanc(&n, &n, a.data(), &low, &igh, scale.data());
     EXPECT_EQ(scale, (std::vector<double>{1, 1}));
-    EXPECT_EQ(a, (std::vector<double>{1, 1.28, 0.78125, 1}));
+    EXPECT_EQ(a, (std::vector<double>{1, 0.64, 1.5625, 1}));
+}
+
+TEST(Balanc, IsolatedEigenvaluesAndFactorsAsLapack)
+{
+    // A 2-by-2 scaled by 1e4 beside the eigenvalue 9 that row 3 isolates:
+    // dgebal's low, igh, factors and balanced matrix.
+    const int n = 3;
+    std::vector<double> a = {1, 1e-4, 0, 1e4, 2, 0, 3, 4, 9}, scale(3);
+    int low, igh;
+    balanc(&n, &n, a.data(), &low, &igh, scale.data());
+    EXPECT_EQ(low, 1);
+    EXPECT_EQ(igh, 2);
+    EXPECT_EQ(scale, (std::vector<double>{1024, 0.125, 3}));
+    EXPECT_EQ(a, (std::vector<double>{1, 0.8192, 0, 1.220703125, 2, 0, 0.0029296875, 32, 9}));
 }
 
 TEST(Balanc, IsolationPermutesAndScalesOnlyTheRest)
@@ -124,13 +140,15 @@ TEST(Cbal, ComplexEntriesCountByBothParts)
     cbal(&n, &n, re.data(), im.data(), &low, &igh, scale.data());
     EXPECT_EQ(low, 1);
     EXPECT_EQ(igh, 2);
-    EXPECT_EQ(scale, (std::vector<double>{128, 1}));
-    EXPECT_EQ(im, (std::vector<double>{0, 1.28, 0.78125, 0}));
+    EXPECT_EQ(scale, (std::vector<double>{16, 0.25}));
+    EXPECT_EQ(im, (std::vector<double>{0, 0.64, 1.5625, 0}));
 
-    // Magnitude |re| + |im|: (0.005 + 0.005i) counts as 0.01.
+    // Norms of moduli: (0.005 + 0.005i) weighs as 0.00707.
     std::vector<double> re2 = {1, 0.005, 100, 1}, im2 = {0, 0.005, 0, 0}, scale2(2);
     cbal(&n, &n, re2.data(), im2.data(), &low, &igh, scale2.data());
-    EXPECT_EQ(scale2, (std::vector<double>{128, 1}));
+    EXPECT_EQ(scale2, (std::vector<double>{16, 0.25}));
+    EXPECT_EQ(re2, (std::vector<double>{1, 0.32, 1.5625, 1}));
+    EXPECT_EQ(im2, (std::vector<double>{0, 0.32, 0, 0}));
 }
 
 } // namespace

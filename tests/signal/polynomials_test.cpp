@@ -190,6 +190,11 @@ TEST(Roots, ExtremeCoefficients)
         {"complex leading coefficient", test::complex(1, 3, {0, 1, 0}, {1e-250, 0, 1e250}),
          // i 1e-250 x^2 + x + i 1e250 = 0, i.e. x^2 - i 1e250 x + 1e500 = 0
          {{0, 1e250 * (1 + std::sqrt(5.0)) / 2}, {0, 1e250 * (1 - std::sqrt(5.0)) / 2}}},
+        // A tiny leading coefficient: the companion matrix is graded, and
+        // its QR iteration must not split off the huge root too early
+        // (numpy's roots).
+        {"roots([1e-22 1 -3 2])", test::row({1e-22, 1, -3, 2}), {{-1e22, 0}, {2, 0}, {1, 0}}},
+        {"roots([1e-32 1 1])", test::row({1e-32, 1, 1}), {{-1e32, 0}, {-1, 0}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
