@@ -11,6 +11,7 @@
 #include "velkor/linalg.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -224,11 +225,12 @@ Mm schur(const Mm& A, i_o_t, Mm& U, Mm& T)
     scale_by_power_of_two(t, e);
     Mm u = zeros_of(n, n, false);
     const std::size_t un = std::size_t(n);
-    scratch<double> wr(un), wi(un), work(static_cast<std::size_t>(hessenberg_work_size(n)));
+    scratch<double> wr(un), wi(un),
+        work(static_cast<std::size_t>(std::max(hessenberg_work_size(n), real_qr_work_size(n))));
     int low = 1, igh = n, ierr = 0;
     orthes(&n, &n, &low, &igh, t.addr(), wr.get(), work.get());
     ortran(&n, &n, &low, &igh, t.addr(), wr.get(), u.addr(), work.get());
-    real_schur_qr(&n, &n, &low, &igh, t.addr(), wr.get(), wi.get(), u.addr(), &ierr);
+    real_schur_qr(&n, &n, &low, &igh, t.addr(), wr.get(), wi.get(), u.addr(), &ierr, work.get());
     if (ierr != 0) {
         fill_nan(t);
         fill_nan(u);

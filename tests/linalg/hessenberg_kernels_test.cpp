@@ -221,8 +221,9 @@ TEST_F(BlockedHessenberg, ElementaryReductionMatchesThePlainSteps)
         hplain.re = hp;
         EXPECT_LE(largest_difference(hh.re, hessenberg_part(hplain).re), 1e4 * n * eps * a.norm1());
         EXPECT_LE(largest_difference(zb, zp), 1e4 * n * eps) << "multipliers in elmhes's own form";
-        if (c.split > 0)
+        if (c.split > 0) {
             EXPECT_EQ(pivb[c.split], c.split + 1) << "no exchange for the empty step";
+        }
     }
 }
 
