@@ -134,9 +134,11 @@ int corth(const int* nm, const int* n, const int* low, const int* igh, double* a
 // a complex pair as real and imaginary columns), and the real Schur form
 // with its basis (real_schur_qr). ierr = 0 or the index of the eigenvalue
 // whose iteration budget ran out. Given work (real_qr_work_size(n)
-// doubles), a block of order above 75 takes the small-bulge multishift
+// doubles), a block above multishift_values_order (hqr) or
+// multishift_vectors_order (the others) takes the small-bulge multishift
 // iteration with aggressive early deflation: the same forms, the
-// eigenvalues found in another order along the diagonal.
+// eigenvalues in another order along the diagonal. Tests and benchmarks
+// lower the orders; below 76 the double shift runs anyway.
 int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr,
         double* work = nullptr);
 int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, double* z,
@@ -144,6 +146,7 @@ int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h,
 int real_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi,
                   double* z, int* ierr, double* work = nullptr);
 int real_qr_work_size(int n);
+extern int multishift_values_order, multishift_vectors_order;
 
 // Complex Hessenberg QR after corth: eigenvalues (comqr), eigenvectors
 // (comqr2), and complex_schur_qr with job 0 (triangular form), 1 (with its

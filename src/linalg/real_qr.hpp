@@ -37,10 +37,11 @@ template <real_qr Kind>
 void settle_pair(const real_qr_problem& p, std::ptrdiff_t en);
 
 // The small-bulge multishift iteration with aggressive early deflation on
-// rows and columns ilo..ihi, for large blocks; ierr as double_shift_qr.
+// rows and columns ilo..ihi; ierr as double_shift_qr.
 // work: real_qr_work_size(n) doubles.
 template <real_qr Kind>
 int multishift_qr(const real_qr_problem& p, std::ptrdiff_t ilo, std::ptrdiff_t ihi, double* work);
 
-// Blocks of this order or less go the double-shift way.
+// Within the multishift iteration, an active block or a deflation window
+// of this order or less goes the double-shift way.
 constexpr std::ptrdiff_t multishift_order = 75;

@@ -20,6 +20,11 @@
 #include <cmath>
 
 int eigen_budget_scale = 1;
+// Where the multishift iteration overtakes the double shift
+// (bench/real_qr_kernels_bench.cpp): later for eigenvalues alone, whose
+// double shift keeps its updates to the block.
+int multishift_values_order = 375;
+int multishift_vectors_order = 120;
 
 namespace {
 
@@ -95,8 +100,8 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
             p.wr(i) = p.h(i, i);
             p.wi(i) = 0.0;
         }
-    *ierr = work && igh - low + 1 > multishift_order ? multishift_qr<Kind>(p, low, igh, work)
-                                                     : double_shift_qr<Kind>(p, low, igh);
+    const std::ptrdiff_t from = Kind == real_qr::values ? multishift_values_order : multishift_vectors_order;
+    *ierr = work && igh - low + 1 > from ? multishift_qr<Kind>(p, low, igh, work) : double_shift_qr<Kind>(p, low, igh);
 }
 
 } // namespace

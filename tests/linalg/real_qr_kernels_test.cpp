@@ -365,13 +365,26 @@ double vector_residual(const matrix& a, const QrRun& r, int n)
     return scale == 0 ? worst : worst / scale;
 }
 
-// Every kernel through the multishift iteration (orders 80 to 300, past
-// the double-shift blocks' 75) on the gallery: the real Schur form and its
-// basis, eigenvectors with small residuals, and the same eigenvalues as
-// hqr and as the double-shift iteration (within the conditioning's reach;
-// a nilpotent block's eigenvalues are only found to eps^(1/n)).
+// The multishift iteration for every block above order 75 (where the
+// double shift takes over anyway) while it lives.
+struct MultishiftEverywhere {
+    int values = multishift_values_order, vectors = multishift_vectors_order;
+    MultishiftEverywhere() { multishift_values_order = multishift_vectors_order = 75; }
+    ~MultishiftEverywhere()
+    {
+        multishift_values_order = values;
+        multishift_vectors_order = vectors;
+    }
+};
+
+// Every kernel through the multishift iteration (orders 80 to 300) on the
+// gallery: the real Schur form and its basis, eigenvectors with small
+// residuals, and the same eigenvalues as hqr and as the double-shift
+// iteration (within the conditioning's reach; a nilpotent block's
+// eigenvalues are only found to eps^(1/n)).
 TEST(RealHessenbergQr, MultishiftIterationOnLargeBlocks)
 {
+    const MultishiftEverywhere orders;
     for (int n : {80, 150, 300})
         for (const Structured& s : structured) {
             SCOPED_TRACE(std::string(s.name) + ", n = " + std::to_string(n));
@@ -417,6 +430,7 @@ TEST(RealHessenbergQr, MultishiftWithinTheDeflationWindow)
 // once, and an eigenvalue isolated outside low..igh is kept.
 TEST(RealHessenbergQr, MultishiftLimitsAndRanges)
 {
+    const MultishiftEverywhere orders;
     const int n = 120;
     matrix h = test::dense::random(n, n, 31, false).re;
     for (int j = 0; j < n; ++j)
