@@ -5,6 +5,7 @@
 #include "engine/scalar_real.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg/scaling.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -195,7 +196,8 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
         if (hi(i, i - 1) == 0.0)
             continue;
         const double norm = complex_abs(hr(i, i - 1), hi(i, i - 1));
-        const double yr = hr(i, i - 1) / norm, yi = hi(i, i - 1) / norm;
+        const unit_vector3 y = unit_direction(hr(i, i - 1), hi(i, i - 1), 0.0, norm);
+        const double yr = y.a, yi = y.b;
         hr(i, i - 1) = norm;
         hi(i, i - 1) = 0.0;
         for (std::ptrdiff_t j = i, last = opt.full_rows ? n : igh; j <= last; ++j) {
@@ -301,13 +303,14 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
                                      : sc * std::sqrt((a1 / sc) * (a1 / sc) + (a2 / sc) * (a2 / sc) + (s / sc) * (s / sc));
                 } else
                     norm = complex_abs(complex_abs(hr(i - 1, i - 1), hi(i - 1, i - 1)), s);
-                const double xr = hr(i - 1, i - 1) / norm, xi = hi(i - 1, i - 1) / norm;
+                const unit_vector3 x = unit_direction(hr(i - 1, i - 1), hi(i - 1, i - 1), s, norm);
+                const double xr = x.a, xi = x.b;
                 wr(i - 1) = xr;
                 wi(i - 1) = xi;
                 hr(i - 1, i - 1) = norm;
                 hi(i - 1, i - 1) = 0.0;
-                hi(i, i - 1) = s / norm;
-                const double c = hi(i, i - 1);
+                hi(i, i - 1) = x.c;
+                const double c = x.c;
                 for (std::ptrdiff_t j = i; j <= (opt.full_rows ? n : en); ++j) {
                     const double yr = hr(i - 1, j), yi = hi(i - 1, j);
                     const double zzr = hr(i, j), zzi = hi(i, j);
@@ -321,8 +324,9 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
             si = hi(en, en);
             if (si != 0.0) {
                 const double norm = complex_abs(hr(en, en), si);
-                sr = hr(en, en) / norm;
-                si /= norm;
+                const unit_vector3 d = unit_direction(hr(en, en), si, 0.0, norm);
+                sr = d.a;
+                si = d.b;
                 hr(en, en) = norm;
                 hi(en, en) = 0.0;
                 if (opt.full_rows)

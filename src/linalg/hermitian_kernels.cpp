@@ -4,6 +4,7 @@
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg/scaling.hpp"
 
 #include <cmath>
 
@@ -388,8 +389,9 @@ int implicit_ql(std::ptrdiff_t n, double* d_p, double* e_p, const matrix_view<do
                     underflow = true;
                     break;
                 }
-                s = f / r;
-                c = g / r;
+                const unit_vector3 sc = unit_direction(f, g, 0.0, r);
+                s = sc.a;
+                c = sc.b;
                 g = d(i + 1) - p;
                 r = (d(i) - g) * s + 2.0 * c * b;
                 p = s * r;

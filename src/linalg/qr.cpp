@@ -6,6 +6,7 @@
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/scaling.hpp"
 #include "platform/blas_threads.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -142,6 +143,11 @@ int qr_factor_real(double* x, const int* ldx_, const int* n_, const int* p_, dou
         double nrmxl = nrm2(n - l + 1, &X(l, l));
         if (nrmxl == 0)
             continue;
+        int lift = 0;
+        if (nrmxl < small_vector_norm) {
+            lift = lift_small_vector(n - l + 1, &X(l, l), nrmxl);
+            nrmxl = nrm2(n - l + 1, &X(l, l));
+        }
         if (X(l, l) != 0)
             nrmxl = fsign(nrmxl, X(l, l));
         const double inv = 1.0 / nrmxl;
@@ -168,7 +174,7 @@ int qr_factor_real(double* x, const int* ldx_, const int* n_, const int* p_, dou
             }
         }
         qraux[l - 1] = X(l, l);
-        X(l, l) = -nrmxl;
+        X(l, l) = std::ldexp(-nrmxl, -lift);
     }
     return 0;
 }
@@ -298,6 +304,12 @@ int qr_factor_split(double* xr, double* xi, const int* ldx_, const int* n_, cons
         double nr = nrm2_split(n - l + 1, lr, li, 1), ni = 0;
         if (nr == 0)
             continue;
+        int lift = 0;
+        if (nr < small_vector_norm) {
+            lift = lift_small_vector(n - l + 1, lr, nr);
+            lift_small_vector(n - l + 1, li, nr);
+            nr = nrm2_split(n - l + 1, lr, li, 1);
+        }
         if (cabs1(*lr, *li) != 0) {
             // |nrmxl| with the direction of x(l, l)
             const double a = complex_abs(*lr, *li);
@@ -337,8 +349,8 @@ int qr_factor_split(double* xr, double* xi, const int* ldx_, const int* n_, cons
         }
         qrauxr[l - 1] = *lr;
         qrauxi[l - 1] = *li;
-        *lr = -nr;
-        *li = -ni;
+        *lr = std::ldexp(-nr, -lift);
+        *li = std::ldexp(-ni, -lift);
     }
     return 0;
 }

@@ -635,6 +635,21 @@ int qzvec(const int* nm, const int* n_p, double* a_p, double* b_p, const double*
         }
     };
 
+    // Overflow control, as hqr2 has it: once a component t is so large that
+    // t + 1/t = t, the components i..en found so far (of both columns of a
+    // complex vector) are divided by it. A defective pencil (a nilpotent
+    // Jordan block against the identity) otherwise grows its components by
+    // 1/epsb at each step, past Inf, and the normalised vector was NaN.
+    auto tame = [&](std::ptrdiff_t i, std::ptrdiff_t en, std::ptrdiff_t first_col) {
+        double t = 0;
+        for (std::ptrdiff_t c = first_col; c <= en; ++c)
+            t = std::max(t, std::fabs(b(i, c)));
+        if (t != 0.0 && t + 1.0 / t <= t)
+            for (std::ptrdiff_t c = first_col; c <= en; ++c)
+                for (std::ptrdiff_t j = i; j <= en; ++j)
+                    b(j, c) /= t;
+    };
+
     for (std::ptrdiff_t en = n; en >= 1; --en) {
         const std::ptrdiff_t na = en - 1;
         if (isw == 2) {
@@ -663,6 +678,7 @@ int qzvec(const int* nm, const int* n_p, double* a_p, double* b_p, const double*
                 if (isw != 2) {  // real 1x1 block
                     const double t = w != 0.0 ? w : epsb;
                     b(i, en) = -r / t;
+                    tame(i, en, en);
                     continue;
                 }
                 // Real 2x2 block.
@@ -672,6 +688,7 @@ int qzvec(const int* nm, const int* n_p, double* a_p, double* b_p, const double*
                 const double t = (x * s - zz * r) / qq;
                 b(i, en) = t;
                 b(i + 1, en) = std::fabs(x) > std::fabs(zz) ? (-r - w * t) / x : (-s - y * t) / zz;
+                tame(i, en, en);
                 isw = 3 - isw;
             }
             continue;
@@ -734,6 +751,7 @@ int qzvec(const int* nm, const int* n_p, double* a_p, double* b_p, const double*
             }
             b(i, na) = t1;
             b(i, en) = t2;
+            tame(i, en, na);
         }
         isw = 2;  // the pair's first member is done with it
     }

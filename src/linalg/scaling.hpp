@@ -58,3 +58,44 @@ inline void scale_by_power_of_two(Mm& x, int e) noexcept
                 p[k] = std::ldexp(p[k], e);
     }
 }
+
+// Householder vectors are formed by dividing by their norm. Below this norm
+// the reciprocal overflows, or the quotients of subnormal numbers lose their
+// digits, and the factors came back as NaN; such a vector is first brought
+// near 1 by a power of two (exact: the stored vector is scale-free) and its
+// norm is carried back to its own size afterwards.
+inline constexpr double small_vector_norm = 0x1p-969;
+
+// x(0..len-1) := 2^k x, with k chosen to bring its 2-norm, `norm` (nonzero,
+// below small_vector_norm), near 1; returns k.
+inline int lift_small_vector(int len, double* x, double norm) noexcept
+{
+    int e = 0;
+    std::frexp(norm, &e);
+    for (int i = 0; i < len; ++i)
+        x[i] = std::ldexp(x[i], -e);
+    return -e;
+}
+
+// (a, b, c)/norm: the unit vector of a rotation or a phase, norm the
+// caller's modulus of (a, b, c). Below 2^-1000 that modulus is subnormal or
+// nearly, short of digits, and the quotients would miss the unit sphere (the
+// Schur basis of (1+0.5i)*ones(100) was unitary only to 1e-2); there the
+// components come from (a, b, c) brought near 1 by a power of two. A norm of
+// 0 takes that path whatever the size.
+struct unit_vector3 {
+    double a, b, c;
+};
+
+inline unit_vector3 unit_direction(double a, double b, double c, double norm) noexcept
+{
+    if (!(norm < 0x1p-1000))
+        return {a / norm, b / norm, c / norm};
+    int e = 0;
+    std::frexp(std::max({std::fabs(a), std::fabs(b), std::fabs(c)}), &e);
+    a = std::ldexp(a, -e);
+    b = std::ldexp(b, -e);
+    c = std::ldexp(c, -e);
+    const double scaled = std::sqrt(a * a + b * b + c * c);
+    return {a / scaled, b / scaled, c / scaled};
+}

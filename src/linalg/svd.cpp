@@ -5,6 +5,7 @@
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/scaling.hpp"
 #include "platform/blas_threads.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
@@ -94,27 +95,19 @@ inline void rotg(double& a, double b, double& c, double& s) noexcept
         const double sigma = anorm > bnorm ? std::copysign(1.0, a) : std::copysign(1.0, b);
         const double as = a / scl, bs = b / scl;
         const double r = sigma * (scl * std::sqrt(as * as + bs * bs));
-        c = a / r;
-        s = b / r;
+        if (scl == safmin) {
+            // Both below the underflow bound: r is subnormal and short of
+            // digits, so c and s come from the scaled pair, or c² + s²
+            // drifts from 1 and the vectors lose their orthogonality.
+            const double rs = sigma * std::sqrt(as * as + bs * bs);
+            c = as / rs;
+            s = bs / rs;
+        } else {
+            c = a / r;
+            s = b / r;
+        }
         a = r;
     }
-}
-
-// Householder vectors are formed by dividing by their norm; below this
-// norm the reciprocal overflows or the quotients lose their digits, so such
-// a vector is first brought near 1 by a power of two (exact; the vector is
-// scale-free) and its norm is carried back to its own size afterwards.
-constexpr double small_norm = 0x1p-969;
-
-// x(0..len-1) := 2^k x with k chosen to bring norm (its nonzero norm, below
-// small_norm) near 1; returns k.
-inline int lift(int len, double* x, double norm) noexcept
-{
-    int e = 0;
-    std::frexp(norm, &e);
-    for (int i = 0; i < len; ++i)
-        x[i] = std::ldexp(x[i], -e);
-    return -e;
 }
 
 // The columns of U and V that the iteration rotates, scales and swaps: one
@@ -178,8 +171,7 @@ struct complex_test {
 // The QR iteration on the real bidiagonal s(1..m), e(1..m) (1-based through
 // S and E), with n rows and p columns in the original matrix. Returns info.
 template <class Test, class Vectors>
-int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec,
-                  bool complex_shift)
+int bidiagonal_qr_unit(double* s0, double* e0, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec)
 {
     auto S = [&](int i) -> double& { return s0[i - 1]; };
     auto E = [&](int i) -> double& { return e0[i - 1]; };
@@ -287,7 +279,11 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
                     shift = -shift;
                 shift = c / (b + shift);
             }
-            f = complex_shift ? (sl + sm) * (sl - sm) - shift : (sl + sm) * (sl - sm) + shift;
+            // sm^2 - shift is the eigenvalue of the corner of B·Bᴴ nearer
+            // sm^2 (the published complex routine subtracts the shift,
+            // aiming beside it, and converges so slowly that graded
+            // matrices ran out of steps).
+            f = (sl + sm) * (sl - sm) + shift;
             g = sl * el;
             for (int k = l; k <= m - 1; ++k) {
                 rotg(f, g, cs, sn);
@@ -317,7 +313,8 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
                 S(l) = -S(l);
                 if (wantv)
                     vec.negate_v(l);
-            }
+            } else if (S(l) == 0)
+                S(l) = 0.0;  // not -0, which made cond(ones(5,3)) -Inf
             while (l != mm && !(S(l) >= S(l + 1))) {
                 std::swap(S(l), S(l + 1));
                 if (wantv && l < p)
@@ -334,6 +331,34 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
         }
     }
     return 0;
+}
+
+// The iteration runs on a bidiagonal whose largest element is near 1 when
+// it was far below: the bound under which an element counts as zero is
+// absolute, and a matrix of 2^-1000-sized entries holds elements well above
+// it that still matter. The power of two changes no digit.
+template <class Test, class Vectors>
+int bidiagonal_qr(double* s, double* e, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec)
+{
+    double big = 0;
+    for (int i = 0; i < m; ++i)
+        big = std::max({big, std::fabs(s[i]), std::fabs(e[i])});
+    int shift = 0;
+    if (big > 0 && big < 0x1p-500) {
+        std::frexp(big, &shift);
+        shift = -shift;
+        for (int i = 0; i < m; ++i) {
+            s[i] = std::ldexp(s[i], shift);
+            e[i] = std::ldexp(e[i], shift);
+        }
+    }
+    const int info = bidiagonal_qr_unit<Test>(s, e, m, n, p, wantu, wantv, vec);
+    if (shift != 0)
+        for (int i = 0; i < m; ++i) {
+            s[i] = std::ldexp(s[i], -shift);
+            e[i] = std::ldexp(e[i], -shift);
+        }
+    return info;
 }
 
 // Whether every element of the n-by-p array x (leading dimension ldx) is
@@ -397,8 +422,8 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
             // The transformation for column l; the diagonal element to s(l).
             S(l) = nrm2(n - l + 1, &X(l, l));
             int k = 0;
-            if (S(l) != 0 && S(l) < small_norm) {
-                k = lift(n - l + 1, &X(l, l), S(l));
+            if (S(l) != 0 && S(l) < small_vector_norm) {
+                k = lift_small_vector(n - l + 1, &X(l, l), S(l));
                 S(l) = nrm2(n - l + 1, &X(l, l));
             }
             if (S(l) != 0) {
@@ -437,8 +462,8 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
         if (l <= nrt) {
             E(l) = nrm2(p - l, &E(lp1));
             int k = 0;
-            if (E(l) != 0 && E(l) < small_norm) {
-                k = lift(p - l, &E(lp1), E(l));
+            if (E(l) != 0 && E(l) < small_vector_norm) {
+                k = lift_small_vector(p - l, &E(lp1), E(l));
                 E(l) = nrm2(p - l, &E(lp1));
             }
             if (E(l) != 0) {
@@ -517,7 +542,7 @@ int svd_kernel_real(double* x, const int* ldx_, const int* n_, const int* p_, do
         }
     }
     const real_vectors vec{u, v, ldu, ldv, n, p};
-    *info = bidiagonal_qr<real_test>(s0, e0, m, n, p, wantu, wantv, vec, false);
+    *info = bidiagonal_qr<real_test>(s0, e0, m, n, p, wantu, wantv, vec);
     return 0;
 }
 
@@ -571,9 +596,9 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         if (l <= nct) {
             slr = nrm2_split(n - l + 1, xlr, xli, 1);
             sli = 0;
-            if (slr != 0 && slr < small_norm) {
-                k = lift(n - l + 1, xlr, slr);
-                lift(n - l + 1, xli, slr);
+            if (slr != 0 && slr < small_vector_norm) {
+                k = lift_small_vector(n - l + 1, xlr, slr);
+                lift_small_vector(n - l + 1, xli, slr);
                 slr = nrm2_split(n - l + 1, xlr, xli, 1);
             }
             if (cabs1(slr, sli) != 0) {
@@ -611,9 +636,9 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
             elr = nrm2_split(p - l, er + l, ei + l, 1);
             eli = 0;
             int ke = 0;
-            if (elr != 0 && elr < small_norm) {
-                ke = lift(p - l, er + l, elr);
-                lift(p - l, ei + l, elr);
+            if (elr != 0 && elr < small_vector_norm) {
+                ke = lift_small_vector(p - l, er + l, elr);
+                lift_small_vector(p - l, ei + l, elr);
                 elr = nrm2_split(p - l, er + l, ei + l, 1);
             }
             if (cabs1(elr, eli) != 0) {
@@ -718,7 +743,8 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         double& s_i = si[i - 1];
         if (cabs1(s_r, s_i) != 0) {
             const double t = complex_abs(s_r, s_i);
-            const double rr = s_r / t, ri = s_i / t;
+            const unit_vector3 phase = unit_direction(s_r, s_i, 0.0, t);
+            const double rr = phase.a, ri = phase.b;
             s_r = t;
             s_i = 0;
             if (i < m)
@@ -733,7 +759,14 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         if (cabs1(e_r, e_i) != 0) {
             const double t = complex_abs(e_r, e_i);
             double rr, ri;
-            complex_div(t, 0, e_r, e_i, rr, ri);
+            if (t < 0x1p-500) {
+                // conj(e)/|e| from e brought near 1: the division's |e|²
+                // would underflow.
+                const unit_vector3 phase = unit_direction(e_r, e_i, 0.0, 0.0);
+                rr = phase.a;
+                ri = -phase.b;
+            } else
+                complex_div(t, 0, e_r, e_i, rr, ri);
             e_r = t;
             e_i = 0;
             complex_mul(sr[i], si[i], rr, ri, sr[i], si[i]);
@@ -745,7 +778,7 @@ int svd_kernel_complex(double* xr, double* xi, const int* ldx_, const int* n_, c
         si[i] = ei[i] = 0;
 
     const split_vectors vec{ur, ui, vr, vi, ldu, ldv, n, p};
-    *info = bidiagonal_qr<complex_test>(sr, er, m, n, p, wantu, wantv, vec, true);
+    *info = bidiagonal_qr<complex_test>(sr, er, m, n, p, wantu, wantv, vec);
     return 0;
 }
 

@@ -419,7 +419,10 @@ Mm compan(const Mm& c)
     Mm a = checked(czeros(ce.complex, m, m), m, m);
     for (int i = 1; i < m; ++i)
         a.addr()[i + idx(i - 1) * m] = 1;
-    const Mm first = checked(uminus(rdivide(Mm(ce.value(colon(2.0, double(n)))), Mm(ce.value(Mm(1.0))))), 1, m);
+    // The coefficients after the first keep c's orientation.
+    const bool row = c.rows() == 1;
+    const Mm first =
+        checked(uminus(rdivide(Mm(ce.value(colon(2.0, double(n)))), Mm(ce.value(Mm(1.0))))), row ? 1 : m, row ? m : 1);
     for (int j = 0; j < m; ++j) {
         a.addr()[idx(j) * m] = first.addr()[j];
         if (ce.complex)

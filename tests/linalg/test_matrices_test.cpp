@@ -32,6 +32,7 @@ TEST(TestMatrices, SmallCases)
         {"hadamard(2)", hadamard(Mm(2.0)), 2, 2, {1, 1, 1, -1}},
         {"compan([1 2])", compan(test::row({1, 2})), 1, 1, {-2}},
         {"compan([1 -6 11 -6])", compan(test::row({1, -6, 11, -6})), 3, 3, {6, 1, 0, -11, 0, 1, 6, 0, 0}},
+        {"compan([1; -6; 11; -6])", compan(test::real(4, 1, {1, -6, 11, -6})), 3, 3, {6, 1, 0, -11, 0, 1, 6, 0, 0}},
         {"compan(5)", compan(Mm(5.0)), 0, 0, {}},
         {"hankel([1 2 3])", hankel(test::row({1, 2, 3})), 3, 3, {1, 2, 3, 2, 3, 0, 3, 0, 0}},
         {"hankel([1 2 3], [9 4 5])", hankel(test::row({1, 2, 3}), test::row({9, 4, 5})), 3, 3,
