@@ -4,9 +4,9 @@
 // DORGHR, each by its plain steps and by panels down to a plain tail of
 // 32, 64 and 128 columns: the figures that set hessenberg_blocking_order.
 #include "bench_util.hpp"
+#include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
 
-#include <limits>
 #include <string>
 #include <random>
 #include <vector>
@@ -48,71 +48,52 @@ struct lapack_reduction {
     }
 };
 
-// The blocking order for one case: the second argument, 0 for none (the
-// plain steps only).
-struct blocking {
-    int saved = hessenberg_blocking_order;
-    explicit blocking(long order)
-    {
-        hessenberg_blocking_order = order == 0 ? std::numeric_limits<int>::max() : int(order);
-    }
-    ~blocking() { hessenberg_blocking_order = saved; }
-    std::string label() const
-    {
-        return hessenberg_blocking_order == std::numeric_limits<int>::max()
-                   ? std::string("plain")
-                   : "blocking order " + std::to_string(hessenberg_blocking_order);
-    }
-};
-
 const std::vector<std::vector<long>> orders_and_sizes = {{34, 40, 48, 64, 96, 128, 160, 192, 256, 512, 1000}, {0, 32, 64, 128}};
+
+// One reduction beside DGEHRD + DORGHR on the same matrix, with the
+// blocking order of the case's second argument (0: plain steps only).
+template <class Reduce>
+void beside_lapack(benchmark::State& state, Reduce&& reduce)
+{
+    const int n = int(state.range(0));
+    const std::vector<double> a0 = random_matrix(n);
+    std::vector<double> a;
+    lapack_reduction lapack(n);
+    const test::HessenbergBlocking mode(int(state.range(1)));
+    bench::run_with_baseline(
+        state,
+        [&] {
+            a = a0;
+            reduce(a);
+        },
+        [&] { lapack.run(a0); });
+    state.SetLabel(mode.label() + "; baseline: DGEHRD + DORGHR");
+}
 
 void OrthogonalReduction(benchmark::State& state)
 {
-    int n = int(state.range(0));
-    const std::vector<double> a0 = random_matrix(n);
-    std::vector<double> a, ort(n), z(std::size_t(n) * n), work(hessenberg_work_size(n));
-    lapack_reduction lapack(n);
-    const blocking mode(state.range(1));
-    int low = 1, igh = n;
-    bench::run_with_baseline(
-        state,
-        [&] {
-            a = a0;
-            orthes(&n, &n, &low, &igh, a.data(), ort.data(), work.data());
-            ortran(&n, &n, &low, &igh, a.data(), ort.data(), z.data(), work.data());
-            benchmark::DoNotOptimize(z.data());
-        },
-        [&] { lapack.run(a0); });
-    state.SetLabel(mode.label() + "; baseline: DGEHRD + DORGHR");
+    int n = int(state.range(0)), low = 1, igh = n;
+    std::vector<double> ort(n), z(std::size_t(n) * n), work(hessenberg_work_size(n));
+    beside_lapack(state, [&](std::vector<double>& a) {
+        orthes(&n, &n, &low, &igh, a.data(), ort.data(), work.data());
+        ortran(&n, &n, &low, &igh, a.data(), ort.data(), z.data(), work.data());
+        benchmark::DoNotOptimize(z.data());
+    });
 }
-BENCHMARK(OrthogonalReduction)
-    ->ArgsProduct(orders_and_sizes)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(OrthogonalReduction)->ArgsProduct(orders_and_sizes)->Unit(benchmark::kMillisecond);
 
 void ElementaryReduction(benchmark::State& state)
 {
-    int n = int(state.range(0));
-    const std::vector<double> a0 = random_matrix(n);
-    std::vector<double> a, z(std::size_t(n) * n);
+    int n = int(state.range(0)), low = 1, igh = n;
+    std::vector<double> z(std::size_t(n) * n);
     std::vector<int> piv(n);
-    lapack_reduction lapack(n);
-    const blocking mode(state.range(1));
-    int low = 1, igh = n;
-    bench::run_with_baseline(
-        state,
-        [&] {
-            a = a0;
-            elmhes(&n, &n, &low, &igh, a.data(), piv.data());
-            eltran(&n, &n, &low, &igh, a.data(), piv.data(), z.data());
-            benchmark::DoNotOptimize(z.data());
-        },
-        [&] { lapack.run(a0); });
-    state.SetLabel(mode.label() + "; baseline: DGEHRD + DORGHR");
+    beside_lapack(state, [&](std::vector<double>& a) {
+        elmhes(&n, &n, &low, &igh, a.data(), piv.data());
+        eltran(&n, &n, &low, &igh, a.data(), piv.data(), z.data());
+        benchmark::DoNotOptimize(z.data());
+    });
 }
-BENCHMARK(ElementaryReduction)
-    ->ArgsProduct(orders_and_sizes)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(ElementaryReduction)->ArgsProduct(orders_and_sizes)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -5,6 +5,7 @@
 // multishift iteration (the work given): the figures that set the orders
 // where the kernels change from one to the other (375 and 120).
 #include "bench_util.hpp"
+#include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
 
 #include <random>
@@ -46,18 +47,6 @@ struct hessenberg {
     }
 };
 
-// The multishift iteration for every block above order 75 while it
-// lives.
-struct multishift_everywhere {
-    int values = multishift_values_order, vectors = multishift_vectors_order;
-    multishift_everywhere() { multishift_values_order = multishift_vectors_order = 75; }
-    ~multishift_everywhere()
-    {
-        multishift_values_order = values;
-        multishift_vectors_order = vectors;
-    }
-};
-
 void RealHessenbergQr(benchmark::State& state)
 {
     int n = int(state.range(0));
@@ -65,7 +54,7 @@ void RealHessenbergQr(benchmark::State& state)
     const hessenberg start(n);
     std::vector<double> h, z, wr(n), wi(n), work(real_qr_work_size(n)), lwork_area(std::size_t(64) * n + 64);
     int low = 1, igh = n, ierr = 0;
-    const multishift_everywhere orders;
+    const test::MultishiftEverywhere orders;
     bench::run_with_baseline(
         state,
         [&] {

@@ -3,6 +3,7 @@
 // transformation, over the full range and a sub-range low..igh, by the
 // plain steps and by panels.
 #include "dense_matrix.hpp"
+#include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
 #include "test_support.hpp"
 
@@ -123,15 +124,6 @@ double largest_difference(const std::vector<double>& x, const std::vector<double
     return worst;
 }
 
-// Restores the blocking order a test lowers.
-class BlockedHessenberg : public ::testing::Test {
-protected:
-    void TearDown() override { hessenberg_blocking_order = saved_; }
-
-private:
-    int saved_ = hessenberg_blocking_order;
-};
-
 // The blocked forms (the blocking order lowered, so that matrices of a few
 // panels take them) against the plain steps on the same matrix: the same
 // reduction within rounding, its transformations kept in the same form (the
@@ -158,14 +150,27 @@ test::dense blocked_input(const BlockedCase& c, unsigned seed)
     return a;
 }
 
-TEST_F(BlockedHessenberg, OrthogonalReductionMatchesThePlainSteps)
+std::string describe(const BlockedCase& c)
+{
+    return std::to_string(c.n) + ": " + std::to_string(c.r.low) + ".." + std::to_string(c.r.igh) + " order " +
+           std::to_string(c.order);
+}
+
+// The Hessenberg part of an n-by-n kernel result.
+test::dense hessenberg_of(const std::vector<double>& a, int n)
+{
+    test::dense d(n, n);
+    d.re = a;
+    return hessenberg_part(d);
+}
+
+TEST(BlockedHessenberg, OrthogonalReductionMatchesThePlainSteps)
 {
     for (const BlockedCase& c : blocked_cases) {
-        SCOPED_TRACE(std::to_string(c.n) + ": " + std::to_string(c.r.low) + ".." + std::to_string(c.r.igh) +
-                     " order " + std::to_string(c.order));
+        SCOPED_TRACE(describe(c));
         const int n = c.n;
         const test::dense a = blocked_input(c, 800 + n);
-        hessenberg_blocking_order = c.order;
+        const test::HessenbergBlocking blocking(c.order);
         std::vector<double> work(hessenberg_work_size(n));
         std::vector<double> hp = a.re, hb = a.re, ortp(n), ortb(n), zp(std::size_t(n) * n), zb = zp, zmix = zp;
         orthes(&n, &n, &c.r.low, &c.r.igh, hp.data(), ortp.data());
@@ -175,16 +180,13 @@ TEST_F(BlockedHessenberg, OrthogonalReductionMatchesThePlainSteps)
         ortran(&n, &n, &c.r.low, &c.r.igh, hb.data(), ortb.data(), zb.data(), work.data());
         ortran(&n, &n, &c.r.low, &c.r.igh, hb.data(), ort_copy.data(), zmix.data());
 
-        test::dense h(n, n), q(n, n);
-        h.re = hb;
+        test::dense q(n, n);
         q.re = zb;
-        const test::dense hh = hessenberg_part(h);
+        const test::dense hh = hessenberg_of(hb, n);
         EXPECT_LE(test::departure_from_unitary(q), 30 * n * eps);
         const double residual = test::difference(test::product(test::product(test::adjoint(q), a), q), hh).norm1();
         EXPECT_LE(residual, 30 * n * eps * a.norm1());
-        test::dense hplain(n, n);
-        hplain.re = hp;
-        EXPECT_LE(largest_difference(hh.re, hessenberg_part(hplain).re), 1e4 * n * eps * a.norm1());
+        EXPECT_LE(largest_difference(hh.re, hessenberg_of(hp, n).re), 1e4 * n * eps * a.norm1());
         EXPECT_LE(largest_difference(zb, zp), 1e4 * n * eps);
         EXPECT_LE(largest_difference(zmix, zb), 100 * n * eps) << "the plain ortran reads the blocked orthes";
         if (c.split > 0) {
@@ -194,32 +196,29 @@ TEST_F(BlockedHessenberg, OrthogonalReductionMatchesThePlainSteps)
     }
 }
 
-TEST_F(BlockedHessenberg, ElementaryReductionMatchesThePlainSteps)
+TEST(BlockedHessenberg, ElementaryReductionMatchesThePlainSteps)
 {
     for (const BlockedCase& c : blocked_cases) {
-        SCOPED_TRACE(std::to_string(c.n) + ": " + std::to_string(c.r.low) + ".." + std::to_string(c.r.igh) +
-                     " order " + std::to_string(c.order));
+        SCOPED_TRACE(describe(c));
         const int n = c.n;
         const test::dense a = blocked_input(c, 900 + n);
         std::vector<double> hp = a.re, hb = a.re, zp(std::size_t(n) * n), zb = zp;
         std::vector<int> pivp(n, 0), pivb(n, 0);
-        hessenberg_blocking_order = std::numeric_limits<int>::max();
-        elmhes(&n, &n, &c.r.low, &c.r.igh, hp.data(), pivp.data());
-        eltran(&n, &n, &c.r.low, &c.r.igh, hp.data(), pivp.data(), zp.data());
-        hessenberg_blocking_order = c.order;
-        elmhes(&n, &n, &c.r.low, &c.r.igh, hb.data(), pivb.data());
-        eltran(&n, &n, &c.r.low, &c.r.igh, hb.data(), pivb.data(), zb.data());
+        for (const bool panels : {false, true}) {
+            const test::HessenbergBlocking blocking(panels ? c.order : 0);
+            std::vector<double>& h = panels ? hb : hp;
+            std::vector<int>& piv = panels ? pivb : pivp;
+            elmhes(&n, &n, &c.r.low, &c.r.igh, h.data(), piv.data());
+            eltran(&n, &n, &c.r.low, &c.r.igh, h.data(), piv.data(), (panels ? zb : zp).data());
+        }
 
         EXPECT_EQ(pivb, pivp);
-        test::dense h(n, n), t(n, n);
-        h.re = hb;
+        test::dense t(n, n);
         t.re = zb;
-        const test::dense hh = hessenberg_part(h);
+        const test::dense hh = hessenberg_of(hb, n);
         const double residual = test::difference(test::product(a, t), test::product(t, hh)).norm1();
         EXPECT_LE(residual, 30 * n * eps * a.norm1() * t.norm1());
-        test::dense hplain(n, n);
-        hplain.re = hp;
-        EXPECT_LE(largest_difference(hh.re, hessenberg_part(hplain).re), 1e4 * n * eps * a.norm1());
+        EXPECT_LE(largest_difference(hh.re, hessenberg_of(hp, n).re), 1e4 * n * eps * a.norm1());
         EXPECT_LE(largest_difference(zb, zp), 1e4 * n * eps) << "multipliers in elmhes's own form";
         if (c.split > 0) {
             EXPECT_EQ(pivb[c.split], c.split + 1) << "no exchange for the empty step";

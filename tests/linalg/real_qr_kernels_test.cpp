@@ -2,6 +2,7 @@
 // its basis, pair order, and the iteration limits, by the double-shift
 // iteration and, for large blocks, the multishift one.
 #include "dense_matrix.hpp"
+#include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
 #include "platform/blas.hpp"
 #include "test_support.hpp"
@@ -270,6 +271,21 @@ matrix structured_matrix(const Structured& s, int n)
     return a;
 }
 
+// a reduced to Hessenberg form h = zᵀ·a·z, with work for the kernels.
+struct Reduced {
+    matrix h, z;
+    mutable std::vector<double> space;
+    Reduced(const matrix& a, int n) : h(a), z(std::size_t(n) * n)
+    {
+        space.resize(std::max(hessenberg_work_size(n), real_qr_work_size(n)));
+        const int low = 1, igh = n;
+        std::vector<double> ort(n);
+        orthes(&n, &n, &low, &igh, h.data(), ort.data(), space.data());
+        ortran(&n, &n, &low, &igh, h.data(), ort.data(), z.data(), space.data());
+    }
+    double* work() const { return space.data(); }
+};
+
 // A = Z·T·Zᵀ with Z orthogonal and T quasi-triangular: a 2-by-2 block only
 // for a complex pair (positive imaginary part first, the block's own
 // eigenvalues), exact zeros elsewhere below the diagonal, the diagonal
@@ -365,18 +381,6 @@ double vector_residual(const matrix& a, const QrRun& r, int n)
     return scale == 0 ? worst : worst / scale;
 }
 
-// The multishift iteration for every block above order 75 (where the
-// double shift takes over anyway) while it lives.
-struct MultishiftEverywhere {
-    int values = multishift_values_order, vectors = multishift_vectors_order;
-    MultishiftEverywhere() { multishift_values_order = multishift_vectors_order = 75; }
-    ~MultishiftEverywhere()
-    {
-        multishift_values_order = values;
-        multishift_vectors_order = vectors;
-    }
-};
-
 // Every kernel through the multishift iteration (orders 80 to 300) on the
 // gallery: the real Schur form and its basis, eigenvectors with small
 // residuals, and the same eigenvalues as hqr and as the double-shift
@@ -384,23 +388,20 @@ struct MultishiftEverywhere {
 // eigenvalues are only found to eps^(1/n)).
 TEST(RealHessenbergQr, MultishiftIterationOnLargeBlocks)
 {
-    const MultishiftEverywhere orders;
+    const test::MultishiftEverywhere orders;
     for (int n : {80, 150, 300})
         for (const Structured& s : structured) {
             SCOPED_TRACE(std::string(s.name) + ", n = " + std::to_string(n));
             const matrix a = structured_matrix(s, n);
-            const int low = 1, igh = n;
-            std::vector<double> work(std::max(hessenberg_work_size(n), real_qr_work_size(n)));
-            matrix h = a, ort(n), z(std::size_t(n) * n);
-            orthes(&n, &n, &low, &igh, h.data(), ort.data(), work.data());
-            ortran(&n, &n, &low, &igh, h.data(), ort.data(), z.data(), work.data());
-            const QrRun schur = run(kernel::schur, n, h, z, work.data());
+            const Reduced r(a, n);
+            const matrix& h = r.h;
+            const QrRun schur = run(kernel::schur, n, h, r.z, r.work());
             ASSERT_EQ(schur.ierr, 0);
             expect_real_schur_form(a, schur, n);
-            const QrRun vectors = run(kernel::vectors, n, h, z, work.data());
+            const QrRun vectors = run(kernel::vectors, n, h, r.z, r.work());
             ASSERT_EQ(vectors.ierr, 0);
             EXPECT_LE(vector_residual(a, vectors, n), 20);
-            const QrRun values = run(kernel::values, n, h, {}, work.data());
+            const QrRun values = run(kernel::values, n, h, {}, r.work());
             const QrRun plain = run(kernel::values, n, h);
             ASSERT_EQ(values.ierr, 0);
             const bool defective = std::string(s.name) == "nilpotent Jordan block";
@@ -414,13 +415,10 @@ TEST(RealHessenbergQr, MultishiftIterationOnLargeBlocks)
 // itself.
 TEST(RealHessenbergQr, MultishiftWithinTheDeflationWindow)
 {
-    const int n = 600, low = 1, igh = n;
+    const int n = 600;
     const matrix a = structured_matrix(structured[0], n);
-    std::vector<double> work(std::max(hessenberg_work_size(n), real_qr_work_size(n)));
-    matrix h = a, ort(n), z(std::size_t(n) * n);
-    orthes(&n, &n, &low, &igh, h.data(), ort.data(), work.data());
-    ortran(&n, &n, &low, &igh, h.data(), ort.data(), z.data(), work.data());
-    const QrRun schur = run(kernel::schur, n, h, z, work.data());
+    const Reduced r(a, n);
+    const QrRun schur = run(kernel::schur, n, r.h, r.z, r.work());
     ASSERT_EQ(schur.ierr, 0);
     expect_real_schur_form(a, schur, n);
 }
@@ -430,7 +428,7 @@ TEST(RealHessenbergQr, MultishiftWithinTheDeflationWindow)
 // once, and an eigenvalue isolated outside low..igh is kept.
 TEST(RealHessenbergQr, MultishiftLimitsAndRanges)
 {
-    const MultishiftEverywhere orders;
+    const test::MultishiftEverywhere orders;
     const int n = 120;
     matrix h = test::dense::random(n, n, 31, false).re;
     for (int j = 0; j < n; ++j)
