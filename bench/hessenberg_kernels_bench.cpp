@@ -48,7 +48,8 @@ struct lapack_reduction {
     }
 };
 
-const std::vector<std::vector<long>> orders_and_sizes = {{34, 40, 48, 64, 96, 128, 160, 192, 256, 512, 1000}, {0, 32, 64, 128}};
+const std::vector<std::vector<long>> orders_and_sizes = {{34, 40, 48, 64, 96, 128, 160, 192, 256, 512, 1000},
+                                                          {0, 32, 64, 128}};
 
 // One reduction beside DGEHRD + DORGHR on the same matrix, with the
 // blocking order of the case's second argument (0: plain steps only).

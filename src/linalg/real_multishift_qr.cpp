@@ -511,8 +511,9 @@ deflation deflate_early(const real_qr_problem& pr, idx ktop, idx kbot, idx nw, c
             if (!std::isfinite(t(i, j)))
                 return {0, 0, false};
     const real_qr_problem window{t, v, view(ws.swr), view(ws.swi), jw, 1, jw};
-    const idx unfound = jw > multishift_order && ws.inner ? multishift_on<real_qr::schur>(window, 1, jw, carve(jw, ws.inner))
-                                                          : double_shift_qr<real_qr::schur>(window, 1, jw);
+    const idx unfound = jw > multishift_order && ws.inner
+                            ? multishift_on<real_qr::schur>(window, 1, jw, carve(jw, ws.inner))
+                            : double_shift_qr<real_qr::schur>(window, 1, jw);
     for (idx j = 1; j <= jw; ++j)
         for (idx i = j + 2; i <= jw; ++i)
             t(i, j) = 0.0;
@@ -531,7 +532,8 @@ deflation deflate_early(const real_qr_problem& pr, idx ktop, idx kbot, idx nw, c
                 ++ilst;
             }
         } else {
-            double foo = std::fabs(t(ns, ns)) + std::sqrt(std::fabs(t(ns, ns - 1))) * std::sqrt(std::fabs(t(ns - 1, ns)));
+            double foo =
+                std::fabs(t(ns, ns)) + std::sqrt(std::fabs(t(ns, ns - 1))) * std::sqrt(std::fabs(t(ns - 1, ns)));
             if (foo == 0.0)
                 foo = std::fabs(s);
             if (std::max(std::fabs(s * v(1, ns)), std::fabs(s * v(1, ns - 1))) <= std::max(smlnum, ulp * foo)) {
