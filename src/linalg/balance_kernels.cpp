@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -61,21 +62,15 @@ struct parts {
     {
         return Parts == 1 ? std::fabs(m[0](i, j)) : std::hypot(m[0](i, j), m[Parts - 1](i, j));
     }
-    double largest_in_column(std::ptrdiff_t j, std::ptrdiff_t from, std::ptrdiff_t to) const noexcept
+    // In column j (rows from..to) or, transposed, in row j.
+    double largest(std::ptrdiff_t j, std::ptrdiff_t from, std::ptrdiff_t to, bool row) const noexcept
     {
+        auto entry = [&](std::ptrdiff_t t) { return row ? std::pair{j, t} : std::pair{t, j}; };
         std::ptrdiff_t at = from;
-        for (std::ptrdiff_t i = from + 1; i <= to; ++i)
-            if (magnitude(i, j) > magnitude(at, j))
-                at = i;
-        return modulus(at, j);
-    }
-    double largest_in_row(std::ptrdiff_t i, std::ptrdiff_t from, std::ptrdiff_t to) const noexcept
-    {
-        std::ptrdiff_t at = from;
-        for (std::ptrdiff_t j = from + 1; j <= to; ++j)
-            if (magnitude(i, j) > magnitude(i, at))
-                at = j;
-        return modulus(i, at);
+        for (std::ptrdiff_t t = from + 1; t <= to; ++t)
+            if (magnitude(entry(t).first, entry(t).second) > magnitude(entry(at).first, entry(at).second))
+                at = t;
+        return modulus(entry(at).first, entry(at).second);
     }
     void swap_columns(std::ptrdiff_t a, std::ptrdiff_t b, std::ptrdiff_t rows) const noexcept
     {
@@ -164,7 +159,7 @@ void balance(const parts<Parts>& a, int n, int& low_out, int& igh_out, double* s
             changed = false;
             for (std::ptrdiff_t i = k; i <= l; ++i) {
                 double c = a.column_norm(i, k, l), r = a.row_norm(i, k, l);
-                double ca = a.largest_in_column(i, 1, l), ra = a.largest_in_row(i, k, n);
+                double ca = a.largest(i, 1, l, false), ra = a.largest(i, k, n, true);
                 // Zero norms (possibly by underflow) or a NaN leave the row
                 // alone.
                 if (c == 0.0 || r == 0.0 || std::isnan(c + ca + r + ra))

@@ -73,6 +73,7 @@ const std::vector<Family>& any_shape_families()
         {"identity", false, [](int i, int j, int, int) { return cx(i == j ? 1 : 0); }},
         {"ones", false, [](int, int, int, int) { return cx(1); }},
         {"twos", false, [](int, int, int, int) { return cx(2); }},
+        {"complex ones", true, [](int, int, int, int) { return cx(1, 0.5); }},
         {"rank one", false, [](int i, int j, int, int) { return cx(h(11, i, 0) * h(12, 0, j)); }},
         {"rank two", false,
          [](int i, int j, int, int) { return cx(h(21, i, 0) * h(22, 0, j) + h(23, i, 0) * h(24, 0, j)); }},
@@ -228,6 +229,25 @@ double frobenius(const cmat& a)
     for (const cx& z : a.v)
         s += std::norm(z / big);
     return big * std::sqrt(s);
+}
+
+// The 2-norm of column j of a from row `from` down (rows from..to-1 when
+// `to` is given).
+double column_norm(const cmat& a, int j, int from = 0, int to = -1)
+{
+    double s = 0;
+    for (int i = from; i < (to < 0 ? a.rows : to); ++i)
+        s = std::hypot(s, std::abs(a(i, j)));
+    return s;
+}
+
+// The largest 2-norm of a's columns.
+double widest_column(const cmat& a)
+{
+    double widest = 0;
+    for (int j = 0; j < a.cols; ++j)
+        widest = std::max(widest, column_norm(a, j));
+    return widest;
 }
 
 cmat minus(const cmat& a, const cmat& b)
@@ -480,22 +500,11 @@ TEST(Gallery, PivotedQr)
         // The remaining column norms are downdated, not recomputed, until
         // they lose half their digits: the pivot is the largest to within
         // √eps of the columns' first norms.
-        double first_norms = 0;
-        for (int l = 0; l < n; ++l) {
-            double s = 0;
-            for (int i = 0; i < m; ++i)
-                s = std::hypot(s, std::abs(c.A(i, l)));
-            first_norms = std::max(first_norms, s);
-        }
-        const double slack = 8 * std::sqrt(eps) * first_norms;
+        const double slack = 8 * std::sqrt(eps) * widest_column(c.A);
         bool pivoted = true;
         for (int j = 0; j < k; ++j)
-            for (int l = j + 1; l < n; ++l) {
-                double rest = 0;
-                for (int i = j; i < k; ++i)
-                    rest = std::hypot(rest, std::abs(r(i, l)));
-                pivoted = pivoted && rest <= std::abs(r(j, j)) * (1 + 4 * big * eps) + slack;
-            }
+            for (int l = j + 1; l < n; ++l)
+                pivoted = pivoted && column_norm(r, l, j, k) <= std::abs(r(j, j)) * (1 + 4 * big * eps) + slack;
         v.require(pivoted, "every |R(j,j)| at least the norm of R(j:k, l) for l > j");
 
         // Economy form with a permutation vector: A(:, e) = QR.
@@ -622,12 +631,8 @@ double eigen_residual(const cmat& a, const cmat& vecs, const cmat& d)
 double worst_column_norm_error(const cmat& vecs)
 {
     double worst = 0;
-    for (int j = 0; j < vecs.cols; ++j) {
-        double s = 0;
-        for (int i = 0; i < vecs.rows; ++i)
-            s += std::norm(vecs(i, j));
-        worst = std::max(worst, std::fabs(std::sqrt(s) - 1));
-    }
+    for (int j = 0; j < vecs.cols; ++j)
+        worst = std::max(worst, std::fabs(column_norm(vecs, j) - 1));
     return worst;
 }
 
@@ -872,9 +877,7 @@ TEST(Gallery, InvAndDet)
         double log_bound = 0;
         bool zero_column = false;
         for (int j = 0; j < n; ++j) {
-            double s = 0;
-            for (int i = 0; i < n; ++i)
-                s = std::hypot(s, std::abs(c.A(i, j)));
+            const double s = column_norm(c.A, j);
             zero_column = zero_column || s == 0;
             log_bound += std::log(s);
         }
@@ -922,13 +925,7 @@ TEST(Gallery, RankNormCond)
         const double two = norm(c.a).addr()[0];
         v.require(std::isfinite(two) || c.scaled, "a finite 2-norm");
         const double fro = frobenius(c.A);
-        double widest = 0;
-        for (int j = 0; j < n; ++j) {
-            double s = 0;
-            for (int i = 0; i < m; ++i)
-                s = std::hypot(s, std::abs(c.A(i, j)));
-            widest = std::max(widest, s);
-        }
+        const double widest = widest_column(c.A);
         const double slack = 4 * big * eps;
         v.require(two <= fro * (1 + slack) && two * std::sqrt(double(std::max(k, 1))) >= fro * (1 - slack) &&
                       two >= widest * (1 - slack),

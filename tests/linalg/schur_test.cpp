@@ -167,6 +167,42 @@ TEST(Schur, RealQuasiTriangularForm)
     EXPECT_NE(T.addr()[1], 0);
 }
 
+// [U,T] = schur(ones(100)) was all NaN: the reduction leaves blocks of
+// rounding-level and then subnormal values, which neither the QR iteration
+// nor the back-transformation survived. Real and complex, symmetric and
+// not: T triangular with the trace on its diagonal once and zeros elsewhere.
+TEST(Schur, RankOneMatricesConverge)
+{
+    for (int n : {40, 100}) {
+        for (bool complex : {false, true})
+            for (bool rows : {false, true}) {
+                SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real") + (rows ? " repmat(1:n,n,1)" : " ones"));
+                test::dense a(n, n);
+                std::complex<double> trace = 0;
+                for (int j = 0; j < n; ++j)
+                    for (int i = 0; i < n; ++i) {
+                        const std::complex<double> x = (rows ? j + 1.0 : 1.0) * (complex ? std::complex<double>(1, 0.5) : 1.0);
+                        a.set(i, j, x);
+                        if (i == j)
+                            trace += x;
+                    }
+                Mm U, T;
+                schur(value_of(a, complex), i_o, U, T);
+                const test::dense u = dense_of(U), t = dense_of(T);
+                EXPECT_LE(test::departure_from_unitary(u), 30 * n * eps);
+                EXPECT_LE(similarity_residual(a, u, t), 30);
+                int big = 0;
+                for (int k = 0; k < n; ++k) {
+                    if (std::abs(t(k, k) - trace) <= 30 * n * eps * std::abs(trace))
+                        ++big;
+                    else
+                        EXPECT_LE(std::abs(t(k, k)), 30 * n * eps * a.norm1()) << k;
+                }
+                EXPECT_EQ(big, 1);
+            }
+    }
+}
+
 // The split points of the real form are exact zeros, so the 2x2 blocks can
 // be found by testing T(k+1,k) ~= 0: a symmetric matrix gives a triangular
 // (so diagonal) T, and in a general one every stored subdiagonal starts a

@@ -120,6 +120,69 @@ TEST(Svd, FactorsReproduceTheMatrix)
     }
 }
 
+// All-ones and repeated-row matrices: their reduction leaves columns that
+// decay past the underflow bound, and svd(ones(100)) was all NaN, and with
+// it norm, rank, cond, pinv, null and orth. Singular values: the one that
+// is not zero is |u|·|v| of the rank-one u·vᵀ (numpy agrees).
+TEST(Svd, RankOneMatricesAndWhatReadsTheirValues)
+{
+    struct Case {
+        const char* what;
+        Mm a;
+        double top;
+    };
+    std::vector<double> row(100);
+    double row_norm = 0;
+    for (int j = 0; j < 100; ++j) {
+        row[j] = j + 1;
+        row_norm = std::hypot(row_norm, j + 1.0);
+    }
+    Mm repeated(0, 0, 0, 100, 100, qv_double);
+    for (int j = 0; j < 100; ++j)
+        for (int i = 0; i < 100; ++i)
+            repeated.addr()[i + 100 * j] = row[j];
+    const std::vector<Case> cases = {
+        {"ones(100)", ones(100.0), 100},
+        {"2*ones(100)", 2 * ones(100.0), 200},
+        {"ones(63,56)", ones(63.0, 56.0), std::sqrt(63.0 * 56.0)},
+        {"ones(56,63)", ones(56.0, 63.0), std::sqrt(63.0 * 56.0)},
+        {"repmat(1:100, 100, 1)", repeated, 10 * row_norm},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int m = c.a.rows(), n = c.a.cols(), k = std::min(m, n);
+        const double tiny = 20 * std::max(m, n) * eps52 * c.top;
+        const Mm s = svd(c.a);
+        ASSERT_EQ(s.rows(), k);
+        EXPECT_NEAR(s.addr()[0], c.top, 4 * k * eps52 * c.top);
+        for (int i = 1; i < k; ++i) {
+            EXPECT_GE(s.addr()[i], 0) << i;
+            EXPECT_LE(s.addr()[i], tiny) << i;
+        }
+        Mm U, S, V;
+        svd(c.a, i_o, U, S, V);
+        const cmat A = to_cmat(c.a), u = to_cmat(U), sm = to_cmat(S), v = to_cmat(V);
+        EXPECT_LE(max_abs_diff(A, product(product(u, sm), ctrans(v))) / (max_abs(A) * std::max(m, n) * eps52), 50);
+        EXPECT_LE(max_abs_diff(product(u, u, true), identity(m)), 50 * m * eps52);
+        EXPECT_LE(max_abs_diff(product(v, v, true), identity(n)), 50 * n * eps52);
+
+        EXPECT_NEAR(norm(c.a).r(), c.top, 4 * k * eps52 * c.top);
+        EXPECT_EQ(rank(c.a).r(), 1);
+        EXPECT_GT(cond(c.a).r(), 1 / (std::max(m, n) * eps52));
+        // pinv of u·vᵀ is v·uᵀ/(|u|²|v|²) = Aᵀ/top².
+        const cmat X = to_cmat(pinv(c.a));
+        ASSERT_EQ(X.rows, n);
+        ASSERT_EQ(X.cols, m);
+        EXPECT_LE(max_abs_diff(X, ctrans(to_cmat(c.a / (c.top * c.top)))), 50 * std::max(m, n) * eps52 * max_abs(X));
+        const cmat N = to_cmat(null(c.a)), O = to_cmat(orth(c.a));
+        ASSERT_EQ(N.cols, n - 1);
+        ASSERT_EQ(O.cols, 1);
+        EXPECT_LE(max_abs(product(A, N)), 50 * std::max(m, n) * eps52 * max_abs(A));
+        EXPECT_LE(max_abs_diff(product(N, N, true), identity(n - 1)), 50 * n * eps52);
+        EXPECT_LE(max_abs_diff(product(O, O, true), identity(1)), 50 * m * eps52);
+    }
+}
+
 TEST(Svd, SmallCases)
 {
     EXPECT_EQ(svd(Mm(5.0)).r(), 5);

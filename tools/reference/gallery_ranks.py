@@ -47,6 +47,7 @@ ANY_SHAPE = [
     ("identity", lambda i, j, m, n: 1.0 if i == j else 0.0, False),
     ("ones", lambda i, j, m, n: 1.0, False),
     ("twos", lambda i, j, m, n: 2.0, False),
+    ("complex ones", lambda i, j, m, n: complex(1, 0.5), True),
     ("rank one", lambda i, j, m, n: h(11, i, 0) * h(12, 0, j), False),
     ("rank two", lambda i, j, m, n: h(21, i, 0) * h(22, 0, j) + h(23, i, 0) * h(24, 0, j), False),
     ("repeated rows", lambda i, j, m, n: float(j + 1), False),
