@@ -764,17 +764,11 @@ int multishift_on(const real_qr_problem& pr, idx ilo, idx ihi, const workspace& 
     if (ihi - ilo + 1 <= multishift_order)
         return double_shift_qr<Kind>(pr, ilo, ihi);
     // What lies below the subdiagonal is not part of the matrix; the chase
-    // reads a bulge's neighbours there, so they start as zeros. A matrix
-    // with a NaN or an infinity has no eigenvalue to find.
-    bool finite = true;
-    for (idx j = ilo; j <= ihi; ++j) {
-        for (idx i = ilo; i <= std::min(j + 1, ihi); ++i)
-            finite &= std::isfinite(h(i, j));
+    // reads a bulge's neighbours there, so they start as zeros. (The
+    // kernels and the deflation window pass only finite entries.)
+    for (idx j = ilo; j + 2 <= ihi; ++j)
         for (idx i = j + 2; i <= ihi; ++i)
             h(i, j) = 0.0;
-    }
-    if (!finite)
-        return int(ihi);
     const idx nh0 = ihi - ilo + 1;
     const double smlnum = safmin * (double(nh0) / ulp);
     const idx nwmax = std::min<idx>((n - 1) / 3, ws.nw);

@@ -100,6 +100,14 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
             p.wr(i) = p.h(i, i);
             p.wi(i) = 0.0;
         }
+    // A NaN or an infinity in the block leaves no eigenvalue of it to find:
+    // the iteration would only spend its budget.
+    for (std::ptrdiff_t j = low; j <= igh; ++j)
+        for (std::ptrdiff_t i = low; i <= std::min(j + 1, igh); ++i)
+            if (!std::isfinite(p.h(i, j))) {
+                *ierr = int(igh);
+                return;
+            }
     const std::ptrdiff_t from = Kind == real_qr::values ? multishift_values_order : multishift_vectors_order;
     *ierr = work && igh - low + 1 > from ? multishift_qr<Kind>(p, low, igh, work) : double_shift_qr<Kind>(p, low, igh);
 }
