@@ -106,6 +106,7 @@ void real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
     const std::size_t un = std::size_t(n);
     scratch<double> scale(un);
     scratch<int> piv(un);
+    scratch<double> work(static_cast<std::size_t>(real_qr_work_size(n)));
     int low = 1, igh = n, ierr = 0;
     if (want_balance)
         balanc(&n, &n, h.addr(), &low, &igh, scale.get(), balance_norm::two_norms);
@@ -113,7 +114,7 @@ void real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
     if (want_vectors) {
         Mm z = zeros_of(n, n, false);
         eltran(&n, &n, &low, &igh, h.addr(), piv.get(), z.addr());
-        hqr2(&n, &n, &low, &igh, h.addr(), w.addr(), w.addi(), z.addr(), &ierr);
+        hqr2(&n, &n, &low, &igh, h.addr(), w.addr(), w.addi(), z.addr(), &ierr, work.get());
         if (want_balance)
             balbak(&n, &n, &low, &igh, scale.get(), &n, z.addr());
         Mm v;
@@ -122,7 +123,7 @@ void real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
             mark_failure(w, 1, ierr, &v);
         V = v;
     } else {
-        hqr(&n, &n, &low, &igh, h.addr(), w.addr(), w.addi(), &ierr);
+        hqr(&n, &n, &low, &igh, h.addr(), w.addr(), w.addi(), &ierr, work.get());
         if (ierr != 0)
             mark_failure(w, 1, ierr, nullptr);
     }

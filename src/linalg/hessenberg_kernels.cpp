@@ -1,12 +1,23 @@
 // Reduction of rows and columns low..igh to upper Hessenberg form:
 // elementary similarities (elmhes, eltran), Householder reflections
-// (orthes, ortran) and their complex form (corth).
+// (orthes, ortran) and their complex form (corth). From
+// hessenberg_blocking_order on, elmhes, orthes and ortran work a panel of
+// columns at a time and apply it to the rest of the matrix by matrix
+// products; the last columns, and smaller matrices, take the plain steps.
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
+#include "platform/blas.hpp"
 
 #include <algorithm>
 #include <cmath>
+
+int hessenberg_blocking_order = 32;
+
+int hessenberg_work_size(int n)
+{
+    return hessenberg_block * (2 * std::max(n, 1) + hessenberg_block);
+}
 
 namespace {
 
@@ -22,49 +33,6 @@ void set_identity(const matrix_view<double>& z, int n)
     }
 }
 
-// For each of the cols columns c (length len, leading dimension ld):
-// s = u'·c summed in element order, then c += scaled(s)·u. The sums are
-// sequential chains, so four columns go side by side; each column's
-// arithmetic is what it would be alone.
-template <class Scale>
-void reflect_columns(const double* u, std::ptrdiff_t len, double* c, std::ptrdiff_t ld, std::ptrdiff_t cols,
-                     Scale&& scaled)
-{
-    std::ptrdiff_t j = 0;
-    for (; j + 4 <= cols; j += 4) {
-        double* c0 = c + j * ld;
-        double* c1 = c0 + ld;
-        double* c2 = c1 + ld;
-        double* c3 = c2 + ld;
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-        for (std::ptrdiff_t i = 0; i < len; ++i) {
-            s0 += u[i] * c0[i];
-            s1 += u[i] * c1[i];
-            s2 += u[i] * c2[i];
-            s3 += u[i] * c3[i];
-        }
-        s0 = scaled(s0);
-        s1 = scaled(s1);
-        s2 = scaled(s2);
-        s3 = scaled(s3);
-        for (std::ptrdiff_t i = 0; i < len; ++i) {
-            c0[i] += s0 * u[i];
-            c1[i] += s1 * u[i];
-            c2[i] += s2 * u[i];
-            c3[i] += s3 * u[i];
-        }
-    }
-    for (; j < cols; ++j) {
-        double* cj = c + j * ld;
-        double s = 0.0;
-        for (std::ptrdiff_t i = 0; i < len; ++i)
-            s += u[i] * cj[i];
-        s = scaled(s);
-        for (std::ptrdiff_t i = 0; i < len; ++i)
-            cj[i] += s * u[i];
-    }
-}
-
 // A column whose part below the diagonal sums to less than this is taken
 // as reduced and set to zero. A reflection built from it would be made of
 // subnormal numbers, short of digits and beyond the range of their
@@ -73,14 +41,13 @@ void reflect_columns(const double* u, std::ptrdiff_t len, double* c, std::ptrdif
 // scale to a largest entry of at least 2^-450.
 constexpr double negligible_column = 0x1p-970;
 
-} // namespace
-
-int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, int* piv_p)
+// The plain steps m = first..igh-1 of elmhes, orthes and ortran, as the
+// published routines take them; the blocked forms hand their last steps to
+// these.
+void elmhes_steps(const matrix_view<double>& a, const vector_view<int>& piv, std::ptrdiff_t n, std::ptrdiff_t first,
+                  std::ptrdiff_t igh)
 {
-    const auto a = view(a_p, *nm);
-    const auto piv = view(piv_p);
-    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
-    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
+    for (std::ptrdiff_t m = first; m <= igh - 1; ++m) {
         // The first entry of largest magnitude, as IDAMAX chooses.
         std::ptrdiff_t i = m;
         double largest = std::fabs(a(m, m - 1));
@@ -118,8 +85,8 @@ int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, do
         // up to r eliminated and rows below not yet, so every element sees
         // the operations of the row-by-row order in that order.
         double* cm = a.column(m);
-        auto eliminate = [&](double* c, double amj, std::ptrdiff_t first, std::ptrdiff_t last) {
-            for (std::ptrdiff_t k = first; k <= last; ++k)
+        auto eliminate = [&](double* c, double amj, std::ptrdiff_t first_row, std::ptrdiff_t last_row) {
+            for (std::ptrdiff_t k = first_row; k <= last_row; ++k)
                 if (mult[k - 1] != 0.0)
                     c[k - 1] -= mult[k - 1] * amj;
         };
@@ -140,38 +107,12 @@ int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, do
             eliminate(cj, cj[m - 1], m + 1, igh);
         }
     }
-    return 0;
 }
 
-int eltran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, const int* piv_p,
-           double* z_p)
+void orthes_steps(const matrix_view<double>& a, const vector_view<double>& ort, std::ptrdiff_t n,
+                  std::ptrdiff_t first, std::ptrdiff_t igh)
 {
-    const auto a = view(a_p, *nm);
-    const auto z = view(z_p, *nm);
-    const auto piv = view(piv_p);
-    const std::ptrdiff_t low = *low_p, igh = *igh_p;
-    set_identity(z, *n_p);
-    for (std::ptrdiff_t mp = igh - 1; mp >= low + 1; --mp) {
-        for (std::ptrdiff_t i = mp + 1; i <= igh; ++i)
-            z(i, mp) = a(i, mp - 1);
-        const std::ptrdiff_t i = piv(mp);
-        if (i == mp)
-            continue;
-        for (std::ptrdiff_t j = mp; j <= igh; ++j) {
-            z(mp, j) = z(i, j);
-            z(i, j) = 0.0;
-        }
-        z(i, mp) = 1.0;
-    }
-    return 0;
-}
-
-int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, double* ort_p)
-{
-    const auto a = view(a_p, *nm);
-    const auto ort = view(ort_p);
-    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
-    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
+    for (std::ptrdiff_t m = first; m <= igh - 1; ++m) {
         ort(m) = 0.0;
         double scale = 0.0;
         for (std::ptrdiff_t i = m; i <= igh; ++i)
@@ -220,18 +161,14 @@ int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, do
         ort(m) *= scale;
         a(m, m - 1) = scale * g;
     }
-    return 0;
 }
 
-int ortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, double* ort_p,
-           double* z_p)
+// Steps mp = last down to first of ortran, on a z that holds the identity
+// in those rows and columns.
+void ortran_steps(const matrix_view<const double>& a, const vector_view<double>& ort,
+                  const matrix_view<double>& z, std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t igh)
 {
-    const auto a = view(a_p, *nm);
-    const auto z = view(z_p, *nm);
-    const auto ort = view(ort_p);
-    const std::ptrdiff_t low = *low_p, igh = *igh_p;
-    set_identity(z, *n_p);
-    for (std::ptrdiff_t mp = igh - 1; mp >= low + 1; --mp) {
+    for (std::ptrdiff_t mp = last; mp >= first; --mp) {
         if (a(mp, mp - 1) == 0.0)
             continue;
         for (std::ptrdiff_t i = mp + 1; i <= igh; ++i)
@@ -246,6 +183,382 @@ int ortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, co
                 z(i, j) += g * ort(i);
         }
     }
+}
+
+// ---- blocked forms ----
+//
+// Indices from here on are 0-based: the matrix is p with leading dimension
+// ld, rows and columns lo..hi are reduced, column c by the transformation
+// of rows c+1..hi (the step m = c+2 of the plain kernels). A panel is the
+// columns c0..c0+nb-1; panels run while more than the blocking order of
+// columns remains after them.
+
+using idx = std::ptrdiff_t;
+
+template <class T>
+struct dense_view {
+    T* p;
+    idx ld;
+    T& operator()(idx i, idx j) const noexcept { return p[i + j * ld]; }
+    T* at(idx i, idx j) const noexcept { return p + i + j * ld; }
+};
+using dense = dense_view<double>;
+
+// Thin forms of the BLAS calls, sizes as idx; every call below has a
+// positive leading dimension and does nothing for an empty size.
+void gemv(const char* t, idx m, idx n, double alpha, const double* a, idx lda, const double* x, double beta,
+          double* y, idx incx = 1)
+{
+    const int mi = int(m), ni = int(n), ld = int(lda), inc = int(incx), one = 1;
+    dgemv_(t, &mi, &ni, &alpha, a, &ld, x, &inc, &beta, y, &one, 1);
+}
+
+void gemm(const char* ta, const char* tb, idx m, idx n, idx k, double alpha, const double* a, idx lda,
+          const double* b, idx ldb, double beta, double* c, idx ldc)
+{
+    const int mi = int(m), ni = int(n), ki = int(k), la = int(lda), lb = int(ldb), lc = int(ldc);
+    if (m > 0 && n > 0)
+        dgemm_(ta, tb, &mi, &ni, &ki, &alpha, a, &la, b, &lb, &beta, c, &lc, 1, 1);
+}
+
+void trmv(const char* uplo, const char* t, const char* diag, idx n, const double* a, idx lda, double* x)
+{
+    const int ni = int(n), ld = int(lda), one = 1;
+    dtrmv_(uplo, t, diag, &ni, a, &ld, x, &one, 1, 1, 1);
+}
+
+void trsv_lower_unit(idx n, const double* a, idx lda, double* x)
+{
+    const int ni = int(n), ld = int(lda), one = 1;
+    dtrsv_("L", "N", "U", &ni, a, &ld, x, &one, 1, 1, 1);
+}
+
+void trmm(const char* side, const char* uplo, const char* t, const char* diag, idx m, idx n, const double* a,
+          idx lda, double* b, idx ldb)
+{
+    const int mi = int(m), ni = int(n), la = int(lda), lb = int(ldb);
+    const double one = 1.0;
+    if (m > 0 && n > 0)
+        dtrmm_(side, uplo, t, diag, &mi, &ni, &one, a, &la, b, &lb, 1, 1, 1, 1);
+}
+
+void trsm_left_lower_unit(idx m, idx n, const double* a, idx lda, double* b, idx ldb)
+{
+    const int mi = int(m), ni = int(n), la = int(lda), lb = int(ldb);
+    const double one = 1.0;
+    if (m > 0 && n > 0)
+        dtrsm_("L", "L", "N", "U", &mi, &ni, &one, a, &la, b, &lb, 1, 1, 1, 1);
+}
+
+void swap_rows(const dense& a, idx r1, idx r2, idx first_col, idx last_col)
+{
+    for (idx j = first_col; j <= last_col; ++j)
+        std::swap(a(r1, j), a(r2, j));
+}
+
+idx block_width() { return hessenberg_block; }
+idx plain_tail() { return std::max<idx>(hessenberg_block, hessenberg_blocking_order); }
+
+// The first column the plain steps take after the panels of lo..hi.
+idx after_panels(idx lo, idx hi)
+{
+    const idx nb = block_width(), last_start = hi - 1 - plain_tail();
+    return last_start < lo ? lo : lo + ((last_start - lo) / nb + 1) * nb;
+}
+
+// elmhes by panels. Within a panel the matrix B = P·A·Pᵀ (A at the panel's
+// start, P its row exchanges so far, made at once to rows and columns) is
+// kept as it is, and a column is brought up to date only when its pivot is
+// sought: A_j = L⁻¹·B·L, where L holds the multipliers found so far (in the
+// LU form, exchanged with the later rows) and changes only the columns
+// c0+1..c0+nb from the right. At the panel's end the rows above it get
+// their part of B·L and the columns right of it L⁻¹ (a triangular solve and
+// a product), and the multipliers go back to elmhes's form, each in the
+// row order of its own step.
+void elmhes_panels(const dense& a, int* piv, idx n, idx lo, idx hi)
+{
+    const idx nb = block_width(), stop = after_panels(lo, hi);
+    for (idx c0 = lo; c0 < stop; c0 += nb) {
+        const idx r0 = c0 + 1, rows = hi - c0;
+        for (idx j = 0; j < nb; ++j) {
+            const idx c = c0 + j, p = c + 1;
+            if (j > 0) {
+                // Column c from the right (B·L) ...
+                gemv("N", rows, hi - c, 1.0, a.at(r0, c + 1), a.ld, a.at(c + 1, c - 1), 1.0, a.at(r0, c));
+                // ... and from the left (L⁻¹), rows r0.. of the panel.
+                trsv_lower_unit(j, a.at(r0, c0), a.ld, a.at(r0, c));
+                gemv("N", hi - p + 1, j, -1.0, a.at(p, c0), a.ld, a.at(r0, c), 1.0, a.at(p, c));
+            }
+            idx q = p;
+            double largest = std::fabs(a(p, c));
+            for (idx i = p + 1; i <= hi; ++i)
+                if (std::fabs(a(i, c)) > largest) {
+                    largest = std::fabs(a(i, c));
+                    q = i;
+                }
+            piv[p] = int(q + 1);
+            if (q != p) {
+                swap_rows(a, p, q, c0, n - 1);
+                for (idx i = 0; i <= hi; ++i)
+                    std::swap(a(i, p), a(i, q));
+            }
+            const double x = a(p, c);
+            if (x != 0.0)
+                for (idx i = p + 1; i <= hi; ++i)
+                    if (a(i, c) != 0.0)
+                        a(i, c) /= x;
+        }
+        const idx last = c0 + nb;  // the column the panel's last step adds to
+        gemv("N", rows, hi - last, 1.0, a.at(r0, last + 1), a.ld, a.at(last + 1, last - 1), 1.0, a.at(r0, last));
+        // Rows 0..c0 of columns c0+1..c0+nb: B·L.
+        trmm("R", "L", "N", "U", r0, nb, a.at(r0, c0), a.ld, a.at(0, c0 + 1), a.ld);
+        gemm("N", "N", r0, nb, hi - last, 1.0, a.at(0, last + 1), a.ld, a.at(last + 1, c0), a.ld, 1.0, a.at(0, c0 + 1),
+             a.ld);
+        // Columns c0+nb..n-1: L⁻¹.
+        trsm_left_lower_unit(nb, n - last, a.at(r0, c0), a.ld, a.at(r0, last), a.ld);
+        gemm("N", "N", hi - last, n - last, nb, -1.0, a.at(last + 1, c0), a.ld, a.at(r0, last), a.ld, 1.0,
+             a.at(last + 1, last), a.ld);
+        for (idx k = 0; k + 1 < nb; ++k)
+            for (idx j = nb - 1; j > k; --j) {
+                const idx p = c0 + 1 + j, q = piv[p] - 1;
+                if (q != p)
+                    std::swap(a(p, c0 + k), a(q, c0 + k));
+            }
+    }
+}
+
+// The reflection of orthes for x = a(r..hi, c), in the form I - tau·v·vᵀ
+// with v(r) = 1: the published choice of sign and scaling. Leaves v below
+// row r, returns tau and the subdiagonal element beta, and stores u(r) =
+// x(r) - beta in ort(r); a negligible x becomes zero, with tau = 0.
+struct reflection {
+    double tau, beta;
+};
+
+reflection reflect_column(const dense& a, double* ort, idx r, idx c, idx hi)
+{
+    double scale = 0.0;
+    for (idx i = r; i <= hi; ++i)
+        scale += std::fabs(a(i, c));
+    if (scale < negligible_column) {
+        for (idx i = r; i <= hi; ++i)
+            a(i, c) = 0.0;
+        ort[r] = 0.0;
+        return {0.0, 0.0};
+    }
+    double h = 0.0;
+    for (idx i = hi; i >= r; --i) {
+        const double t = a(i, c) / scale;
+        h += t * t;
+    }
+    const double lead = a(r, c) / scale;
+    const double g = lead >= 0 ? -std::sqrt(h) : std::sqrt(h);
+    const double u = lead - g;
+    const double f = 1.0 / (u * scale);
+    for (idx i = r + 1; i <= hi; ++i)
+        a(i, c) *= f;
+    ort[r] = u * scale;
+    return {-u / g, scale * g};
+}
+
+// orthes by panels: the panel's reflections are gathered as I - V·T·Vᵀ, with
+// Y = A·V·T, so that the columns right of the panel take A·Q = A - Y·Vᵀ and
+// Qᵀ·A as matrix products. work: T (nb·nb), Y (n·nb), W (nb·n).
+void orthes_panels(const dense& a, double* ort, idx n, idx lo, idx hi, double* work)
+{
+    const idx nb = block_width(), stop = after_panels(lo, hi);
+    const dense t{work, nb};
+    const dense y{work + nb * nb, n};
+    double* w = work + nb * nb + n * nb;
+    for (idx c0 = lo; c0 < stop; c0 += nb) {
+        const idx r0 = c0 + 1, rows = hi - c0;
+        double sub = 0.0;  // the subdiagonal element hidden under v's unit
+        for (idx j = 0; j < nb; ++j) {
+            const idx c = c0 + j, r = r0 + j;
+            if (j > 0) {
+                // Column c from the right: A - Y·Vᵀ ...
+                gemv("N", rows, j, -1.0, y.at(r0, 0), y.ld, a.at(r - 1, c0), 1.0, a.at(r0, c), a.ld);
+                // ... and from the left: (I - V·Tᵀ·Vᵀ)·b, with b = (b1; b2)
+                // split at row r.
+                for (idx i = 0; i < j; ++i)
+                    w[i] = a(r0 + i, c);
+                trmv("L", "T", "U", j, a.at(r0, c0), a.ld, w);
+                gemv("T", hi - r + 1, j, 1.0, a.at(r, c0), a.ld, a.at(r, c), 1.0, w);
+                trmv("U", "T", "N", j, t.p, t.ld, w);
+                gemv("N", hi - r + 1, j, -1.0, a.at(r, c0), a.ld, w, 1.0, a.at(r, c));
+                trmv("L", "N", "U", j, a.at(r0, c0), a.ld, w);
+                for (idx i = 0; i < j; ++i)
+                    a(r0 + i, c) -= w[i];
+                a(r - 1, c - 1) = sub;
+            }
+            const reflection h = reflect_column(a, ort, r, c, hi);
+            sub = h.beta;
+            a(r, c) = 1.0;
+            // Y(:, j) = tau·(A·v - Y·T(:, j)) over rows r0..hi.
+            gemv("N", rows, hi - c, 1.0, a.at(r0, c + 1), a.ld, a.at(r, c), 0.0, y.at(r0, j));
+            gemv("T", hi - r + 1, j, 1.0, a.at(r, c0), a.ld, a.at(r, c), 0.0, t.at(0, j));
+            gemv("N", rows, j, -1.0, y.at(r0, 0), y.ld, t.at(0, j), 1.0, y.at(r0, j));
+            for (idx i = r0; i <= hi; ++i)
+                y(i, j) *= h.tau;
+            for (idx i = 0; i < j; ++i)
+                t(i, j) *= -h.tau;
+            trmv("U", "N", "N", j, t.p, t.ld, t.at(0, j));
+            t(j, j) = h.tau;
+        }
+        const idx last = c0 + nb;
+        a(last, last - 1) = sub;
+        // Rows 0..c0 of Y: A(0..c0, c0+1..hi)·V·T.
+        for (idx j = 0; j < nb; ++j)
+            for (idx i = 0; i < r0; ++i)
+                y(i, j) = a(i, c0 + 1 + j);
+        trmm("R", "L", "N", "U", r0, nb, a.at(r0, c0), a.ld, y.p, y.ld);
+        gemm("N", "N", r0, nb, rows - nb, 1.0, a.at(0, last + 1), a.ld, a.at(last + 1, c0), a.ld, 1.0, y.p, y.ld);
+        trmm("R", "U", "N", "N", r0, nb, t.p, t.ld, y.p, y.ld);
+        // Columns last..hi from the right.
+        a(last, last - 1) = 1.0;
+        gemm("N", "T", hi + 1, hi + 1 - last, nb, -1.0, y.p, y.ld, a.at(last, c0), a.ld, 1.0, a.at(0, last), a.ld);
+        a(last, last - 1) = sub;
+        // Rows 0..c0 of the panel's own columns from the right.
+        trmm("R", "L", "T", "U", r0, nb - 1, a.at(r0, c0), a.ld, y.p, y.ld);
+        for (idx j = 0; j + 1 < nb; ++j)
+            for (idx i = 0; i < r0; ++i)
+                a(i, c0 + 1 + j) -= y(i, j);
+        // Columns last..n-1 from the left: C := (I - V·Tᵀ·Vᵀ)·C, rows r0..hi,
+        // through W = Vᵀ·C (nb by n - last).
+        const idx cols = n - last;
+        const dense wc{w, nb};
+        for (idx j = 0; j < cols; ++j)
+            for (idx i = 0; i < nb; ++i)
+                wc(i, j) = a(r0 + i, last + j);
+        trmm("L", "L", "T", "U", nb, cols, a.at(r0, c0), a.ld, wc.p, wc.ld);
+        gemm("T", "N", nb, cols, rows - nb, 1.0, a.at(last + 1, c0), a.ld, a.at(last + 1, last), a.ld, 1.0, wc.p,
+             wc.ld);
+        trmm("L", "U", "T", "N", nb, cols, t.p, t.ld, wc.p, wc.ld);
+        gemm("N", "N", rows - nb, cols, nb, -1.0, a.at(last + 1, c0), a.ld, wc.p, wc.ld, 1.0, a.at(last + 1, last),
+             a.ld);
+        trmm("L", "L", "N", "U", nb, cols, a.at(r0, c0), a.ld, wc.p, wc.ld);
+        for (idx j = 0; j < cols; ++j)
+            for (idx i = 0; i < nb; ++i)
+                a(r0 + i, last + j) -= wc(i, j);
+        // Back to orthes's form: u = x - beta·e1 below the subdiagonal.
+        for (idx j = 0; j < nb; ++j)
+            for (idx i = r0 + j + 1; i <= hi; ++i)
+                a(i, c0 + j) *= ort[r0 + j];
+    }
+}
+
+// ortran's product of the panels' reflections, last panel first: for each,
+// Z := (I - V·T·Vᵀ)·Z over rows and columns c0+1..hi, with V and T rebuilt
+// from orthes's form. work: V (n·nb), T (nb·nb), W (nb·n).
+void ortran_panels(const dense_view<const double>& a, const double* ort, const dense& z, idx lo, idx hi,
+                   double* work)
+{
+    const idx nb = block_width(), stop = after_panels(lo, hi);
+    for (idx c0 = stop - nb; c0 >= lo; c0 -= nb) {
+        const idx r0 = c0 + 1, rows = hi - c0;
+        const dense v{work, rows};
+        const dense t{work + rows * nb, nb};
+        const dense w{work + rows * nb + nb * nb, nb};
+        double tau[hessenberg_block];
+        for (idx k = 0; k < nb; ++k) {
+            const idx c = c0 + k, r = r0 + k;
+            for (idx i = 0; i < rows; ++i)
+                v(i, k) = 0.0;
+            tau[k] = 0.0;
+            if (a(r, c) == 0.0)
+                continue;
+            v(k, k) = 1.0;
+            for (idx i = r + 1; i <= hi; ++i)
+                v(i - r0, k) = a(i, c) / ort[r];
+            tau[k] = -ort[r] / a(r, c);
+        }
+        for (idx k = 0; k < nb; ++k) {
+            gemv("T", rows - k, k, -tau[k], v.at(k, 0), v.ld, v.at(k, k), 0.0, t.at(0, k));
+            trmv("U", "N", "N", k, t.p, t.ld, t.at(0, k));
+            t(k, k) = tau[k];
+        }
+        double* zs = z.at(r0, r0);
+        gemm("T", "N", nb, rows, rows, 1.0, v.p, v.ld, zs, z.ld, 0.0, w.p, w.ld);
+        trmm("L", "U", "N", "N", nb, rows, t.p, t.ld, w.p, w.ld);
+        gemm("N", "N", rows, rows, nb, -1.0, v.p, v.ld, w.p, w.ld, 1.0, zs, z.ld);
+    }
+}
+
+bool blocked(const double* work, std::ptrdiff_t low, std::ptrdiff_t igh)
+{
+    return work && igh - low > plain_tail();
+}
+
+} // namespace
+
+int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, int* piv_p)
+{
+    const auto a = view(a_p, *nm);
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    std::ptrdiff_t first = low + 1;
+    if (igh - low > plain_tail()) {
+        // The panels' products are thin: one BLAS thread.
+        const blas_single_thread serial;
+        elmhes_panels({a_p, *nm}, piv_p, n, low - 1, igh - 1);
+        first = after_panels(low - 1, igh - 1) + 2;
+    }
+    elmhes_steps(a, view(piv_p), n, first, igh);
+    return 0;
+}
+
+int eltran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, const int* piv_p,
+           double* z_p)
+{
+    const auto a = view(a_p, *nm);
+    const auto z = view(z_p, *nm);
+    const auto piv = view(piv_p);
+    const std::ptrdiff_t low = *low_p, igh = *igh_p;
+    set_identity(z, *n_p);
+    for (std::ptrdiff_t mp = igh - 1; mp >= low + 1; --mp) {
+        for (std::ptrdiff_t i = mp + 1; i <= igh; ++i)
+            z(i, mp) = a(i, mp - 1);
+        const std::ptrdiff_t i = piv(mp);
+        if (i == mp)
+            continue;
+        for (std::ptrdiff_t j = mp; j <= igh; ++j) {
+            z(mp, j) = z(i, j);
+            z(i, j) = 0.0;
+        }
+        z(i, mp) = 1.0;
+    }
+    return 0;
+}
+
+int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, double* ort_p,
+           double* work)
+{
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    std::ptrdiff_t first = low + 1;
+    if (blocked(work, low, igh)) {
+        const blas_single_thread serial;
+        orthes_panels({a_p, *nm}, ort_p, n, low - 1, igh - 1, work);
+        first = after_panels(low - 1, igh - 1) + 2;
+    }
+    orthes_steps(view(a_p, *nm), view(ort_p), n, first, igh);
+    return 0;
+}
+
+int ortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, double* ort_p,
+           double* z_p, double* work)
+{
+    const auto a = view(a_p, *nm);
+    const auto z = view(z_p, *nm);
+    const std::ptrdiff_t low = *low_p, igh = *igh_p;
+    set_identity(z, *n_p);
+    if (!blocked(work, low, igh)) {
+        ortran_steps(a, view(ort_p), z, low + 1, igh - 1, igh);
+        return 0;
+    }
+    const blas_single_thread serial;
+    // The plain steps overwrite ort beyond their own entries, which the
+    // panels (all before them) no longer read.
+    ortran_steps(a, view(ort_p), z, after_panels(low - 1, igh - 1) + 2, igh - 1, igh);
+    ortran_panels({a_p, *nm}, ort_p, {z_p, *nm}, low - 1, igh - 1, work);
     return 0;
 }
 
@@ -331,90 +644,6 @@ int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, dou
         orti(m) *= scale;
         ar(m, m - 1) *= -g;
         ai(m, m - 1) *= -g;
-    }
-    return 0;
-}
-
-// corth on a real matrix. Its imaginary parts start at zero and stay zero
-// (every product that reaches them has a zero factor), and they add only
-// zeros to the real parts; so the real parts come out the same, zeros
-// perhaps with another sign, at a quarter of the arithmetic. Finite entries
-// only: in the complex form an infinity times those zeros spreads NaN.
-int corth_real(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* ar_p, double* ortr_p)
-{
-    const auto ar = view(ar_p, *nm);
-    const auto ortr = view(ortr_p);
-    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
-    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
-        ortr(m) = 0.0;
-        double scale = 0.0;
-        for (std::ptrdiff_t i = m; i <= igh; ++i)
-            scale += std::fabs(ar(i, m - 1));
-        if (scale < negligible_column) {
-            for (std::ptrdiff_t i = m; i <= igh; ++i)
-                ar(i, m - 1) = 0.0;
-            continue;
-        }
-        double h = 0.0;
-        for (std::ptrdiff_t i = igh; i >= m; --i) {
-            ortr(i) = ar(i, m - 1) / scale;
-            h += ortr(i) * ortr(i);
-        }
-        double g = std::sqrt(h);
-        const double f = complex_abs(ortr(m), 0.0);
-        if (f != 0.0) {
-            h += f * g;
-            g /= f;
-            ortr(m) *= 1.0 + g;
-        } else {
-            ortr(m) = g;
-            ar(m, m - 1) = scale;
-        }
-        // Left update, column j -= u·(u'·column j)/h; the columns are
-        // independent, so their sums run side by side.
-        reflect_columns(&ortr(m), igh - m + 1, &ar(m, m), *nm, n - m + 1, [h](double f) { return -f / h; });
-        for (std::ptrdiff_t i0 = 1; i0 <= igh; i0 += row_block) {
-            const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(row_block, igh - i0 + 1);
-            double fr[row_block] = {};
-            for (std::ptrdiff_t j = m; j <= igh; ++j) {
-                const double* cr = &ar(i0, j);
-                const double orj = ortr(j);
-                for (std::ptrdiff_t r = 0; r < rows; ++r)
-                    fr[r] += orj * cr[r];
-            }
-            for (std::ptrdiff_t r = 0; r < rows; ++r)
-                fr[r] = -fr[r] / h;
-            for (std::ptrdiff_t j = m; j <= igh; ++j) {
-                double* cr = &ar(i0, j);
-                const double orj = ortr(j);
-                for (std::ptrdiff_t r = 0; r < rows; ++r)
-                    cr[r] += fr[r] * orj;
-            }
-        }
-        ortr(m) *= scale;
-        ar(m, m - 1) *= -g;
-    }
-    return 0;
-}
-
-// The unitary matrix of corth_real's reduction, as complex_schur_qr's job 3
-// forms it from corth's, in real arithmetic for the same reason.
-int corth_real_transform(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* ar_p,
-                         double* ortr_p, double* z_p)
-{
-    const auto ar = view(ar_p, *nm);
-    const auto z = view(z_p, *nm);
-    const auto ortr = view(ortr_p);
-    const std::ptrdiff_t low = *low_p, igh = *igh_p;
-    set_identity(z, *n_p);
-    for (std::ptrdiff_t i = igh - 1; i >= low + 1; --i) {
-        if (ortr(i) == 0.0 || ar(i, i - 1) == 0.0)
-            continue;
-        // The negative of corth's h.
-        const double norm = ar(i, i - 1) * ortr(i);
-        for (std::ptrdiff_t k = i + 1; k <= igh; ++k)
-            ortr(k) = ar(k, i - 1);
-        reflect_columns(&ortr(i), igh - i + 1, &z(i, i), *nm, igh - i + 1, [norm](double s) { return s / norm; });
     }
     return 0;
 }

@@ -123,25 +123,37 @@ int cbabk2(const int* nm, const int* n, const int* low, const int* igh, const do
 // ortran) and complex Householder (corth).
 int elmhes(const int* nm, const int* n, const int* low, const int* igh, double* a, int* piv);
 int eltran(const int* nm, const int* n, const int* low, const int* igh, const double* a, const int* piv, double* z);
-int orthes(const int* nm, const int* n, const int* low, const int* igh, double* a, double* ort);
-int ortran(const int* nm, const int* n, const int* low, const int* igh, const double* a, double* ort, double* z);
+// Given work (hessenberg_work_size(n) doubles), orthes and ortran work by
+// panels of hessenberg_block columns, as elmhes does always, while more
+// than hessenberg_blocking_order columns remain (a setting that tests and
+// benchmarks lower); the same reduction, rounded otherwise.
+int orthes(const int* nm, const int* n, const int* low, const int* igh, double* a, double* ort,
+           double* work = nullptr);
+int ortran(const int* nm, const int* n, const int* low, const int* igh, const double* a, double* ort, double* z,
+           double* work = nullptr);
+constexpr int hessenberg_block = 32;
+extern int hessenberg_blocking_order;
+int hessenberg_work_size(int n);
 int corth(const int* nm, const int* n, const int* low, const int* igh, double* ar, double* ai, double* ortr,
           double* orti);
-// corth of a real matrix in real arithmetic (finite entries), and the
-// unitary matrix of that reduction, as complex_schur_qr's job 3 forms it.
-int corth_real(const int* nm, const int* n, const int* low, const int* igh, double* ar, double* ortr);
-int corth_real_transform(const int* nm, const int* n, const int* low, const int* igh, const double* ar,
-                         double* ortr, double* z);
 
 // Real Hessenberg QR: eigenvalues (hqr), eigenvectors (hqr2, unnormalised,
 // a complex pair as real and imaginary columns), and the real Schur form
 // with its basis (real_schur_qr). ierr = 0 or the index of the eigenvalue
-// whose iteration budget ran out.
-int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr);
+// whose iteration budget ran out. Given work (real_qr_work_size(n)
+// doubles), a block above multishift_values_order (hqr) or
+// multishift_vectors_order (the others) takes the small-bulge multishift
+// iteration with aggressive early deflation: the same forms, the
+// eigenvalues in another order along the diagonal. Tests and benchmarks
+// lower the orders; below 76 the double shift runs anyway.
+int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr,
+        double* work = nullptr);
 int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, double* z,
-         int* ierr);
+         int* ierr, double* work = nullptr);
 int real_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi,
-                  double* z, int* ierr);
+                  double* z, int* ierr, double* work = nullptr);
+int real_qr_work_size(int n);
+extern int multishift_values_order, multishift_vectors_order;
 
 // Complex Hessenberg QR after corth: eigenvalues (comqr), eigenvectors
 // (comqr2), and complex_schur_qr with job 0 (triangular form), 1 (with its

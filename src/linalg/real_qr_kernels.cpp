@@ -13,15 +13,20 @@
 #include "engine/scalar_real.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
+#include "linalg/real_qr.hpp"
+#include "platform/blas.hpp"
 
 #include <algorithm>
 #include <cmath>
 
 int eigen_budget_scale = 1;
+// Where the multishift iteration overtakes the double shift
+// (bench/real_qr_kernels_bench.cpp): later for eigenvalues alone, whose
+// double shift keeps its updates to the block.
+int multishift_values_order = 375;
+int multishift_vectors_order = 120;
 
 namespace {
-
-enum class real_qr { values, vectors, schur };
 
 constexpr double ulp = machine_eps_value;
 
@@ -86,29 +91,102 @@ shift_pair double_shift(double h11, double h12, double h21, double h22) noexcept
 
 template <real_qr Kind>
 void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, double* wr_p, double* wi_p,
-                        double* z_p, int* ierr)
+                        double* z_p, int* ierr, double* work)
+{
+    const real_qr_problem p{view(h_p, nm), view(z_p, nm), view(wr_p), view(wi_p), n_in, low_in, igh_in};
+    const std::ptrdiff_t low = low_in, igh = igh_in;
+    for (std::ptrdiff_t i = 1; i <= p.n; ++i)
+        if (i < low || i > igh) {
+            p.wr(i) = p.h(i, i);
+            p.wi(i) = 0.0;
+        }
+    // A NaN or an infinity in the block leaves no eigenvalue of it to find:
+    // the iteration would only spend its budget.
+    for (std::ptrdiff_t j = low; j <= igh; ++j)
+        for (std::ptrdiff_t i = low; i <= std::min(j + 1, igh); ++i)
+            if (!std::isfinite(p.h(i, j))) {
+                *ierr = int(igh);
+                return;
+            }
+    const std::ptrdiff_t from = Kind == real_qr::values ? multishift_values_order : multishift_vectors_order;
+    *ierr = work && igh - low + 1 > from ? multishift_qr<Kind>(p, low, igh, work) : double_shift_qr<Kind>(p, low, igh);
+}
+
+} // namespace
+
+template <real_qr Kind>
+void settle_pair(const real_qr_problem& pr, std::ptrdiff_t en)
+{
+    constexpr bool full_rows = Kind != real_qr::values;
+    const auto h = pr.h;
+    const auto z = pr.z;
+    const auto wr = pr.wr;
+    const auto wi = pr.wi;
+    const std::ptrdiff_t n = pr.n, na = en - 1;
+    double x = h(en, en);
+    const double y = h(na, na);
+    const double w = h(en, na) * h(na, en);
+    double p = (y - x) / 2.0;
+    double q = p * p + w;
+    double zz = std::sqrt(std::fabs(q));
+    if (q < 0.0) {
+        wr(na) = x + p;
+        wr(en) = x + p;
+        wi(na) = zz;
+        wi(en) = -zz;
+        return;
+    }
+    zz = p + sign_of(zz, p);
+    wr(na) = x + zz;
+    wr(en) = zz != 0.0 ? x - w / zz : wr(na);
+    wi(na) = 0.0;
+    wi(en) = 0.0;
+    if (!full_rows)
+        return;
+    // Rotate the real pair's block to triangular form.
+    x = h(en, na);
+    const double s = std::fabs(x) + std::fabs(zz);
+    p = x / s;
+    q = zz / s;
+    const double r = std::sqrt(p * p + q * q);
+    p /= r;
+    q /= r;
+    for (std::ptrdiff_t j = na; j <= n; ++j) {
+        zz = h(na, j);
+        h(na, j) = q * zz + p * h(en, j);
+        h(en, j) = q * h(en, j) - p * zz;
+    }
+    for (std::ptrdiff_t i = 1; i <= en; ++i) {
+        zz = h(i, na);
+        h(i, na) = q * zz + p * h(i, en);
+        h(i, en) = q * h(i, en) - p * zz;
+    }
+    for (std::ptrdiff_t i = pr.iloz; i <= pr.ihiz; ++i) {
+        zz = z(i, na);
+        z(i, na) = q * zz + p * z(i, en);
+        z(i, en) = q * z(i, en) - p * zz;
+    }
+    if (Kind == real_qr::schur)
+        h(en, na) = 0.0;  // what the rotation leaves is rounding
+}
+
+template <real_qr Kind>
+int double_shift_qr(const real_qr_problem& pr, std::ptrdiff_t ktop, std::ptrdiff_t kbot)
 {
     constexpr bool full_rows = Kind != real_qr::values;  // the whole matrix is kept consistent
-    const auto h = view(h_p, nm);
-    const auto z = view(z_p, nm);
-    const auto wr = view(wr_p);
-    const auto wi = view(wi_p);
-    const std::ptrdiff_t n = n_in, low = low_in, igh = igh_in;
-    *ierr = 0;
+    const auto h = pr.h;
+    const auto z = pr.z;
+    const auto wr = pr.wr;
+    const auto wi = pr.wi;
+    const std::ptrdiff_t n = pr.n, low = ktop;
 
-    for (std::ptrdiff_t i = 1; i <= n; ++i)
-        if (i < low || i > igh) {
-            wr(i) = h(i, i);
-            wi(i) = 0.0;
-        }
-
-    const std::ptrdiff_t nh = igh - low + 1;
+    const std::ptrdiff_t nh = kbot - ktop + 1;
     const double smlnum = machine_realmin_value * (double(nh) / ulp);
     // Iterations allowed for one eigenvalue (or pair); an exceptional
     // shift every tenth breaks the cycles a plain double shift can fall in.
     const long its_limit = 30L * std::max<std::ptrdiff_t>(10, nh) * eigen_budget_scale;
 
-    std::ptrdiff_t en = igh;
+    std::ptrdiff_t en = kbot;
     while (en >= low) {
         long its = 0;
         const std::ptrdiff_t na = en - 1, enm2 = na - 1;
@@ -129,57 +207,13 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                 break;
             }
             double y = h(na, na);
-            double w = h(en, na) * h(na, en);
             if (l == na) {  // two roots
-                double p = (y - x) / 2.0;
-                double q = p * p + w;
-                double zz = std::sqrt(std::fabs(q));
-                if (q >= 0.0) {
-                    zz = p + sign_of(zz, p);
-                    wr(na) = x + zz;
-                    wr(en) = zz != 0.0 ? x - w / zz : wr(na);
-                    wi(na) = 0.0;
-                    wi(en) = 0.0;
-                    if (full_rows) {
-                        // Rotate the real pair's block to triangular form.
-                        x = h(en, na);
-                        const double s = std::fabs(x) + std::fabs(zz);
-                        p = x / s;
-                        q = zz / s;
-                        const double r = std::sqrt(p * p + q * q);
-                        p /= r;
-                        q /= r;
-                        for (std::ptrdiff_t j = na; j <= n; ++j) {
-                            zz = h(na, j);
-                            h(na, j) = q * zz + p * h(en, j);
-                            h(en, j) = q * h(en, j) - p * zz;
-                        }
-                        for (std::ptrdiff_t i = 1; i <= en; ++i) {
-                            zz = h(i, na);
-                            h(i, na) = q * zz + p * h(i, en);
-                            h(i, en) = q * h(i, en) - p * zz;
-                        }
-                        for (std::ptrdiff_t i = low; i <= igh; ++i) {
-                            zz = z(i, na);
-                            z(i, na) = q * zz + p * z(i, en);
-                            z(i, en) = q * z(i, en) - p * zz;
-                        }
-                        if (Kind == real_qr::schur)
-                            h(en, na) = 0.0;  // what the rotation leaves is rounding
-                    }
-                } else {
-                    wr(na) = x + p;
-                    wr(en) = x + p;
-                    wi(na) = zz;
-                    wi(en) = -zz;
-                }
+                settle_pair<Kind>(pr, en);
                 en = enm2;
                 break;
             }
-            if (its >= its_limit) {
-                *ierr = int(en);
-                return;
-            }
+            if (its >= its_limit)
+                return int(en);
             ++its;
             shift_pair sh;
             if (its % 20 == 0) {  // exceptional shift from the bottom
@@ -263,7 +297,7 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                         h(i, k + 1) -= p * q;
                     }
                     if (full_rows)
-                        for (std::ptrdiff_t i = low; i <= igh; ++i) {
+                        for (std::ptrdiff_t i = pr.iloz; i <= pr.ihiz; ++i) {
                             p = x * z(i, k) + y * z(i, k + 1);
                             z(i, k) -= p;
                             z(i, k + 1) -= p * q;
@@ -282,7 +316,7 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                         h(i, k + 2) -= p * r;
                     }
                     if (full_rows)
-                        for (std::ptrdiff_t i = low; i <= igh; ++i) {
+                        for (std::ptrdiff_t i = pr.iloz; i <= pr.ihiz; ++i) {
                             p = x * z(i, k) + y * z(i, k + 1) + zz * z(i, k + 2);
                             z(i, k) -= p;
                             z(i, k + 1) -= p * q;
@@ -292,7 +326,17 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
             }
         }
     }
+    return 0;
 }
+
+template int double_shift_qr<real_qr::values>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template int double_shift_qr<real_qr::vectors>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template int double_shift_qr<real_qr::schur>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template void settle_pair<real_qr::values>(const real_qr_problem&, std::ptrdiff_t);
+template void settle_pair<real_qr::vectors>(const real_qr_problem&, std::ptrdiff_t);
+template void settle_pair<real_qr::schur>(const real_qr_problem&, std::ptrdiff_t);
+
+namespace {
 
 // The smallest norm·0.01^k (k ≥ 1) that no longer changes norm when added:
 // the stand-in for a zero divisor.
@@ -431,38 +475,39 @@ void back_substitute(int nm, int n_in, int low_in, int igh_in, double* h_p, cons
             for (std::ptrdiff_t j = i; j <= n; ++j)
                 z(i, j) = h(i, j);
 
-    // Back through the transformations: z := z·(vectors of the triangle).
-    for (std::ptrdiff_t j = n; j >= low; --j) {
-        const std::ptrdiff_t m = std::min(j, igh);
-        for (std::ptrdiff_t i = low; i <= igh; ++i) {
-            double zz = 0.0;
-            for (std::ptrdiff_t k = low; k <= m; ++k)
-                zz += z(i, k) * h(k, j);
-            z(i, j) = zz;
-        }
-    }
+    // Back through the transformations: z := z·(vectors of the triangle),
+    // rows low..igh: the columns past igh from z's columns low..igh, then
+    // those in place by the upper triangle.
+    const blas_single_thread serial;
+    const int rows = int(igh - low + 1), beyond = int(n - igh), ld = nm;
+    const double one = 1.0, zero = 0.0;
+    if (beyond > 0)
+        dgemm_("N", "N", &rows, &beyond, &rows, &one, &z(low, low), &ld, &h(low, igh + 1), &ld, &zero, &z(low, igh + 1),
+               &ld, 1, 1);
+    dtrmm_("R", "U", "N", "N", &rows, &rows, &one, &h(low, low), &ld, &z(low, low), &ld, 1, 1, 1, 1);
 }
 
 } // namespace
 
-int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr)
+int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr,
+        double* work)
 {
-    real_hessenberg_qr<real_qr::values>(*nm, *n, *low, *igh, h, wr, wi, nullptr, ierr);
+    real_hessenberg_qr<real_qr::values>(*nm, *n, *low, *igh, h, wr, wi, nullptr, ierr, work);
     return 0;
 }
 
 int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, double* z,
-         int* ierr)
+         int* ierr, double* work)
 {
-    real_hessenberg_qr<real_qr::vectors>(*nm, *n, *low, *igh, h, wr, wi, z, ierr);
+    real_hessenberg_qr<real_qr::vectors>(*nm, *n, *low, *igh, h, wr, wi, z, ierr, work);
     if (*ierr == 0)
         back_substitute(*nm, *n, *low, *igh, h, wr, wi, z);
     return 0;
 }
 
 int real_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi,
-                  double* z, int* ierr)
+                  double* z, int* ierr, double* work)
 {
-    real_hessenberg_qr<real_qr::schur>(*nm, *n, *low, *igh, h, wr, wi, z, ierr);
+    real_hessenberg_qr<real_qr::schur>(*nm, *n, *low, *igh, h, wr, wi, z, ierr, work);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "velkor/linalg.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -40,24 +41,26 @@ void clear_below(Mm& h, int band)
         }
 }
 
-// hess of a real matrix: the complex reduction's imaginary parts would all
-// be zero, so it runs in real arithmetic. Declines (false) for a complex or
-// non-finite A, and for a result that overflowed, where the complex form's
-// NaN is the answer.
+// hess of real data (a complex value whose imaginary parts are all zero
+// included, so that the numbers do not depend on how the data is held), by
+// Householder reflections in real arithmetic: the reduction the complex
+// form would make, rounded as the real kernels round. Declines (false) for
+// complex or non-finite data, and for a result that overflowed, where the
+// complex form's NaN is the answer.
 bool real_hess(const Mm& A, Mm& H, Mm& U)
 {
     int n = A.cols();
-    if (A.isc() || A.issparse())
+    if (A.issparse())
         return false;
     Mm h = working_copy(A, false);
-    if (!all_finite(h))
+    if (h.getreal(0) || !all_finite(h))
         return false;
     Mm u(0, 0, 0, n, n, qv_double);
     with_storage(u, n, n, false);
-    scratch<double> ortr(static_cast<std::size_t>(n));
+    scratch<double> ort(static_cast<std::size_t>(n)), work(static_cast<std::size_t>(hessenberg_work_size(n)));
     int low = 1, igh = n;
-    corth_real(&n, &n, &low, &igh, h.addr(), ortr.get());
-    corth_real_transform(&n, &n, &low, &igh, h.addr(), ortr.get(), u.addr());
+    orthes(&n, &n, &low, &igh, h.addr(), ort.get(), work.get());
+    ortran(&n, &n, &low, &igh, h.addr(), ort.get(), u.addr(), work.get());
     if (!all_finite(h) || !all_finite(u))
         return false;
     clear_below(h, 1);
@@ -222,11 +225,12 @@ Mm schur(const Mm& A, i_o_t, Mm& U, Mm& T)
     scale_by_power_of_two(t, e);
     Mm u = zeros_of(n, n, false);
     const std::size_t un = std::size_t(n);
-    scratch<double> wr(un), wi(un);
+    scratch<double> wr(un), wi(un),
+        work(static_cast<std::size_t>(std::max(hessenberg_work_size(n), real_qr_work_size(n))));
     int low = 1, igh = n, ierr = 0;
-    orthes(&n, &n, &low, &igh, t.addr(), wr.get());
-    ortran(&n, &n, &low, &igh, t.addr(), wr.get(), u.addr());
-    real_schur_qr(&n, &n, &low, &igh, t.addr(), wr.get(), wi.get(), u.addr(), &ierr);
+    orthes(&n, &n, &low, &igh, t.addr(), wr.get(), work.get());
+    ortran(&n, &n, &low, &igh, t.addr(), wr.get(), u.addr(), work.get());
+    real_schur_qr(&n, &n, &low, &igh, t.addr(), wr.get(), wi.get(), u.addr(), &ierr, work.get());
     if (ierr != 0) {
         fill_nan(t);
         fill_nan(u);

@@ -32,5 +32,12 @@ void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k, con
 void dtrsm_(const char* side, const char* uplo, const char* transa, const char* diag, const int* m, const int* n,
             const double* alpha, const double* a, const int* lda, double* b, const int* ldb, std::size_t,
             std::size_t, std::size_t, std::size_t);
+void dtrmm_(const char* side, const char* uplo, const char* transa, const char* diag, const int* m, const int* n,
+            const double* alpha, const double* a, const int* lda, double* b, const int* ldb, std::size_t,
+            std::size_t, std::size_t, std::size_t);
+void dtrmv_(const char* uplo, const char* trans, const char* diag, const int* n, const double* a, const int* lda,
+            double* x, const int* incx, std::size_t, std::size_t, std::size_t);
+void dtrsv_(const char* uplo, const char* trans, const char* diag, const int* n, const double* a, const int* lda,
+            double* x, const int* incx, std::size_t, std::size_t, std::size_t);
 
 } // extern "C"

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,92 @@ TEST(Eig, RealMatrixWithComplexPairs)
     const Mm w = eig(test::real(2, 2, {0, -1, 1, 0}));
     EXPECT_EQ(at(w, 0, 0), cx(0, 1));
     EXPECT_EQ(at(w, 1, 0), cx(0, -1));
+}
+
+// A normal matrix of known spectrum, Q·B·Qᵀ with B block diagonal (real
+// eigenvalues and 2-by-2 blocks [a b; -b a] for a ± bi) and Q a product of
+// reflections, at orders that take the blocked reduction and the
+// multishift iteration: every eigenvalue within rounding of the one built
+// in, pairs adjacent with the positive imaginary part first.
+TEST(Eig, KnownSpectrumAtLargeOrders)
+{
+    for (int n : {200, 400}) {
+        SCOPED_TRACE(n);
+        std::vector<double> b(std::size_t(n) * n, 0.0);
+        std::vector<cx> built;
+        for (int k = 0; k < n;) {
+            const double a = 0.37 * k - 0.11 * n;
+            if (k % 5 == 1 && k + 1 < n) {
+                const double im = 1.0 + 0.05 * k;
+                b[k + std::size_t(k) * n] = a;
+                b[k + 1 + std::size_t(k + 1) * n] = a;
+                b[k + std::size_t(k + 1) * n] = im;
+                b[k + 1 + std::size_t(k) * n] = -im;
+                built.push_back({a, im});
+                built.push_back({a, -im});
+                k += 2;
+            } else {
+                b[k + std::size_t(k) * n] = a;
+                built.push_back(a);
+                k += 1;
+            }
+        }
+        // A := H·A·H for three reflections H = I - 2·u·uᵀ/(uᵀu).
+        std::vector<double> a = b;
+        std::mt19937_64 gen(55 + n);
+        std::normal_distribution<double> normal;
+        for (int r = 0; r < 3; ++r) {
+            std::vector<double> u(n);
+            double uu = 0;
+            for (double& x : u) {
+                x = normal(gen);
+                uu += x * x;
+            }
+            for (int j = 0; j < n; ++j) {  // from the left, column by column
+                double s = 0;
+                for (int i = 0; i < n; ++i)
+                    s += u[i] * a[i + std::size_t(j) * n];
+                for (int i = 0; i < n; ++i)
+                    a[i + std::size_t(j) * n] -= 2 * s / uu * u[i];
+            }
+            for (int i = 0; i < n; ++i) {  // from the right, row by row
+                double s = 0;
+                for (int j = 0; j < n; ++j)
+                    s += a[i + std::size_t(j) * n] * u[j];
+                for (int j = 0; j < n; ++j)
+                    a[i + std::size_t(j) * n] -= 2 * s / uu * u[j];
+            }
+        }
+        const Mm A = linalg_test::matrix_from(n, n, a);
+        Mm V, D;
+        eig(A, i_o, V, D);
+        const Mm w = eig(A);
+        EXPECT_LE(eigen_residual(A, V, D), 20);
+        EXPECT_LE(largest_column_norm_error(V), 20 * n * eps);
+        const double tol = 100 * n * eps * norm1(A);
+        for (bool diagonal : {false, true}) {
+            std::vector<bool> used(n, false);
+            for (const cx& want : built) {
+                int best = -1;
+                auto value = [&](int j) { return diagonal ? at(D, j, j) : at(w, j, 0); };
+                for (int j = 0; j < n; ++j)
+                    if (!used[j] && (best < 0 || std::abs(value(j) - want) < std::abs(value(best) - want)))
+                        best = j;
+                used[best] = true;
+                EXPECT_LE(std::abs(value(best) - want), tol) << "eigenvalue " << want;
+            }
+            for (int j = 0; j < n; ++j) {
+                const cx x = diagonal ? at(D, j, j) : at(w, j, 0);
+                if (x.imag() > 0) {
+                    ASSERT_LT(j + 1, n);
+                    EXPECT_EQ(diagonal ? at(D, j + 1, j + 1) : at(w, j + 1, 0), std::conj(x));
+                    ++j;
+                } else {
+                    EXPECT_EQ(x.imag(), 0) << "a negative imaginary part comes second";
+                }
+            }
+        }
+    }
 }
 
 TEST(Eig, RealSpectrumGivesRealResults)

@@ -1,7 +1,9 @@
 // elmhes/eltran, orthes/ortran and corth: the reduced matrix is upper
 // Hessenberg and similar to the given one through the accumulated
-// transformation, over the full range and a sub-range low..igh.
+// transformation, over the full range and a sub-range low..igh, by the
+// plain steps and by panels.
 #include "dense_matrix.hpp"
+#include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
 #include "test_support.hpp"
 
@@ -114,46 +116,112 @@ TEST(Corth, UnitaryReductionOfComplexMatrices)
     }
 }
 
-// corth_real must give what corth and complex_schur_qr's job 3 give for a
-// real matrix (zero imaginary parts): the same numbers, not just a valid
-// reduction, since hess returns it in their place. Sizes past the row block
-// of the right-hand update, sub-ranges, and a column with nothing to do.
-TEST(Corth, RealFormGivesTheComplexFormOfARealMatrix)
+double largest_difference(const std::vector<double>& x, const std::vector<double>& y)
 {
-    struct Case {
-        int n;
-        Range r;
-        bool zero_column;
-    };
-    for (const Case& c : std::vector<Case>{{8, {1, 8}, false},
-                                           {8, {3, 6}, false},
-                                           {37, {1, 37}, false},
-                                           {37, {2, 35}, false},
-                                           {6, {1, 6}, true}}) {
-        SCOPED_TRACE(std::to_string(c.n) + ": " + std::to_string(c.r.low) + ".." + std::to_string(c.r.igh));
-        const int n = c.n;
-        test::dense a = balanced_shape(n, c.r, 71 + n + c.r.low, false);
-        if (c.zero_column)
-            for (int i = 2; i < n; ++i)
-                a.set(i, 1, 0.0);
-        test::dense h(n, n);
-        h.re = a.re;
-        std::fill(h.im.begin(), h.im.end(), 0.0);
-        std::vector<double> ortr(n, 0.0), orti(n, 0.0), wr(n), wi(n);
-        corth(&n, &n, &c.r.low, &c.r.igh, h.re.data(), h.im.data(), ortr.data(), orti.data());
-        test::dense q(n, n);
-        const int job = 3;
-        int ierr = -1;
-        complex_schur_qr(&n, &n, &c.r.low, &c.r.igh, ortr.data(), orti.data(), h.re.data(), h.im.data(), wr.data(),
-                         wi.data(), q.re.data(), q.im.data(), &job, &ierr);
+    double worst = 0;
+    for (std::size_t k = 0; k < x.size(); ++k)
+        worst = std::max(worst, std::fabs(x[k] - y[k]));
+    return worst;
+}
 
-        std::vector<double> hr = a.re, ort(n, 0.0), z(std::size_t(n) * n, 7.0);
-        corth_real(&n, &n, &c.r.low, &c.r.igh, hr.data(), ort.data());
-        corth_real_transform(&n, &n, &c.r.low, &c.r.igh, hr.data(), ort.data(), z.data());
-        for (std::size_t k = 0; k < hr.size(); ++k) {
-            // == also takes a zero of either sign, the one freedom allowed
-            ASSERT_TRUE(hr[k] == h.re[k] && h.im[k] == 0) << "H element " << k;
-            ASSERT_TRUE(z[k] == q.re[k] && q.im[k] == 0) << "Q element " << k;
+// The blocked forms (the blocking order lowered, so that matrices of a few
+// panels take them) against the plain steps on the same matrix: the same
+// reduction within rounding, its transformations kept in the same form (the
+// plain ortran and eltran read what the blocked kernels leave), over
+// sub-ranges, with a step that has nothing to do inside a panel (a matrix
+// block triangular after its first `split` columns), and with the plain
+// tail of the blocked kernels long and short.
+struct BlockedCase {
+    int n;
+    Range r;
+    int order;
+    int split;  // 0: none
+};
+
+const std::vector<BlockedCase> blocked_cases = {
+    {100, {1, 100}, 32, 0}, {97, {3, 90}, 20, 0}, {150, {1, 150}, 1, 40}, {130, {2, 130}, 60, 0}, {70, {1, 70}, 1, 1}};
+
+test::dense blocked_input(const BlockedCase& c, unsigned seed)
+{
+    test::dense a = balanced_shape(c.n, c.r, seed, false);
+    for (int j = 0; j < c.split; ++j)
+        for (int i = c.split; i < c.n; ++i)
+            a.set(i, j, 0.0);
+    return a;
+}
+
+std::string describe(const BlockedCase& c)
+{
+    return std::to_string(c.n) + ": " + std::to_string(c.r.low) + ".." + std::to_string(c.r.igh) + " order " +
+           std::to_string(c.order);
+}
+
+// The Hessenberg part of an n-by-n kernel result.
+test::dense hessenberg_of(const std::vector<double>& a, int n)
+{
+    test::dense d(n, n);
+    d.re = a;
+    return hessenberg_part(d);
+}
+
+TEST(BlockedHessenberg, OrthogonalReductionMatchesThePlainSteps)
+{
+    for (const BlockedCase& c : blocked_cases) {
+        SCOPED_TRACE(describe(c));
+        const int n = c.n;
+        const test::dense a = blocked_input(c, 800 + n);
+        const test::HessenbergBlocking blocking(c.order);
+        std::vector<double> work(hessenberg_work_size(n));
+        std::vector<double> hp = a.re, hb = a.re, ortp(n), ortb(n), zp(std::size_t(n) * n), zb = zp, zmix = zp;
+        orthes(&n, &n, &c.r.low, &c.r.igh, hp.data(), ortp.data());
+        orthes(&n, &n, &c.r.low, &c.r.igh, hb.data(), ortb.data(), work.data());
+        std::vector<double> ort_copy = ortb;
+        ortran(&n, &n, &c.r.low, &c.r.igh, hp.data(), ortp.data(), zp.data());
+        ortran(&n, &n, &c.r.low, &c.r.igh, hb.data(), ortb.data(), zb.data(), work.data());
+        ortran(&n, &n, &c.r.low, &c.r.igh, hb.data(), ort_copy.data(), zmix.data());
+
+        test::dense q(n, n);
+        q.re = zb;
+        const test::dense hh = hessenberg_of(hb, n);
+        EXPECT_LE(test::departure_from_unitary(q), 30 * n * eps);
+        const double residual = test::difference(test::product(test::product(test::adjoint(q), a), q), hh).norm1();
+        EXPECT_LE(residual, 30 * n * eps * a.norm1());
+        EXPECT_LE(largest_difference(hh.re, hessenberg_of(hp, n).re), 1e4 * n * eps * a.norm1());
+        EXPECT_LE(largest_difference(zb, zp), 1e4 * n * eps);
+        EXPECT_LE(largest_difference(zmix, zb), 100 * n * eps) << "the plain ortran reads the blocked orthes";
+        if (c.split > 0) {
+            EXPECT_EQ(ortb[c.split], 0) << "the empty step is skipped";
+            EXPECT_EQ(hb[c.split + std::size_t(c.split - 1) * n], 0);
+        }
+    }
+}
+
+TEST(BlockedHessenberg, ElementaryReductionMatchesThePlainSteps)
+{
+    for (const BlockedCase& c : blocked_cases) {
+        SCOPED_TRACE(describe(c));
+        const int n = c.n;
+        const test::dense a = blocked_input(c, 900 + n);
+        std::vector<double> hp = a.re, hb = a.re, zp(std::size_t(n) * n), zb = zp;
+        std::vector<int> pivp(n, 0), pivb(n, 0);
+        for (const bool panels : {false, true}) {
+            const test::HessenbergBlocking blocking(panels ? c.order : 0);
+            std::vector<double>& h = panels ? hb : hp;
+            std::vector<int>& piv = panels ? pivb : pivp;
+            elmhes(&n, &n, &c.r.low, &c.r.igh, h.data(), piv.data());
+            eltran(&n, &n, &c.r.low, &c.r.igh, h.data(), piv.data(), (panels ? zb : zp).data());
+        }
+
+        EXPECT_EQ(pivb, pivp);
+        test::dense t(n, n);
+        t.re = zb;
+        const test::dense hh = hessenberg_of(hb, n);
+        const double residual = test::difference(test::product(a, t), test::product(t, hh)).norm1();
+        EXPECT_LE(residual, 30 * n * eps * a.norm1() * t.norm1());
+        EXPECT_LE(largest_difference(hh.re, hessenberg_of(hp, n).re), 1e4 * n * eps * a.norm1());
+        EXPECT_LE(largest_difference(zb, zp), 1e4 * n * eps) << "multipliers in elmhes's own form";
+        if (c.split > 0) {
+            EXPECT_EQ(pivb[c.split], c.split + 1) << "no exchange for the empty step";
         }
     }
 }

@@ -78,7 +78,7 @@ TEST(Balance, ReproducesTheBalancedMatrix)
 TEST(Hess, UnitaryReductionToHessenbergForm)
 {
     for (bool complex : {false, true})
-        for (int n : {1, 2, 3, 6, 20}) {
+        for (int n : {1, 2, 3, 6, 20, 100}) {  // 100: reduced by panels
             SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real"));
             const test::dense a = test::dense::random(n, n, 400 + n, complex);
             const Mm A = value_of(a, complex);
@@ -124,6 +124,7 @@ TEST(Hess, RealDataGivesWhatTheComplexReductionGives)
     };
     for (const Case& c : std::vector<Case>{{"n 3", 3, 0},
                                            {"n 40", 40, 0},
+                                           {"n 100", 100, 0},
                                            {"infinity", 5, INFINITY},
                                            {"NaN", 5, NAN},
                                            {"near overflow", 6, 1e308}}) {
@@ -141,7 +142,7 @@ TEST(Hess, RealDataGivesWhatTheComplexReductionGives)
 
 TEST(Schur, RealQuasiTriangularForm)
 {
-    for (int n : {1, 2, 3, 7, 25}) {
+    for (int n : {1, 2, 3, 7, 25, 100}) {  // 100: reduced by panels
         SCOPED_TRACE(n);
         const test::dense a = test::dense::random(n, n, 500 + n, false);
         const Mm A = value_of(a, false);

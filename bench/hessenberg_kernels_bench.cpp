@@ -1,0 +1,101 @@
+// The Hessenberg reduction kernels against LAPACK's blocked reduction on
+// the same matrix, both on one BLAS thread: orthes + ortran (as schur and
+// hess call them) and elmhes + eltran (as eig calls them) beside DGEHRD +
+// DORGHR, each by its plain steps and by panels down to a plain tail of
+// 32, 64 and 128 columns: the figures that set hessenberg_blocking_order.
+#include "bench_util.hpp"
+#include "kernel_orders.hpp"
+#include "linalg/kernels.hpp"
+
+#include <string>
+#include <random>
+#include <vector>
+
+extern "C" {
+void dgehrd_(const int*, const int*, const int*, double*, const int*, double*, double*, const int*, int*);
+void dorghr_(const int*, const int*, const int*, double*, const int*, const double*, double*, const int*, int*);
+}
+
+namespace {
+
+bench::library_started started;
+const int one_thread = (openblas_set_num_threads(1), 1);
+
+std::vector<double> random_matrix(int n)
+{
+    std::mt19937_64 gen(43 + n);
+    std::normal_distribution<double> normal;
+    std::vector<double> a(std::size_t(n) * n);
+    for (double& x : a)
+        x = normal(gen);
+    return a;
+}
+
+// DGEHRD + DORGHR on a fresh copy.
+struct lapack_reduction {
+    int n;
+    std::vector<double> a, q, tau, work;
+    explicit lapack_reduction(int n_) : n(n_), tau(n_), work(std::size_t(64) * n_ + 64) {}
+    void run(const std::vector<double>& a0)
+    {
+        const int lwork = int(work.size()), ilo = 1;
+        int info = 0;
+        a = a0;
+        dgehrd_(&n, &ilo, &n, a.data(), &n, tau.data(), work.data(), &lwork, &info);
+        q = a;
+        dorghr_(&n, &ilo, &n, q.data(), &n, tau.data(), work.data(), &lwork, &info);
+        benchmark::DoNotOptimize(q.data());
+    }
+};
+
+const std::vector<std::vector<long>> orders_and_sizes = {{34, 40, 48, 64, 96, 128, 160, 192, 256, 512, 1000},
+                                                          {0, 32, 64, 128}};
+
+// One reduction beside DGEHRD + DORGHR on the same matrix, with the
+// blocking order of the case's second argument (0: plain steps only).
+template <class Reduce>
+void beside_lapack(benchmark::State& state, Reduce&& reduce)
+{
+    const int n = int(state.range(0));
+    const std::vector<double> a0 = random_matrix(n);
+    std::vector<double> a;
+    lapack_reduction lapack(n);
+    const test::HessenbergBlocking mode(int(state.range(1)));
+    bench::run_with_baseline(
+        state,
+        [&] {
+            a = a0;
+            reduce(a);
+        },
+        [&] { lapack.run(a0); });
+    state.SetLabel(mode.label() + "; baseline: DGEHRD + DORGHR");
+}
+
+void OrthogonalReduction(benchmark::State& state)
+{
+    int n = int(state.range(0)), low = 1, igh = n;
+    std::vector<double> ort(n), z(std::size_t(n) * n), work(hessenberg_work_size(n));
+    beside_lapack(state, [&](std::vector<double>& a) {
+        orthes(&n, &n, &low, &igh, a.data(), ort.data(), work.data());
+        ortran(&n, &n, &low, &igh, a.data(), ort.data(), z.data(), work.data());
+        benchmark::DoNotOptimize(z.data());
+    });
+}
+BENCHMARK(OrthogonalReduction)->ArgsProduct(orders_and_sizes)->Unit(benchmark::kMillisecond);
+
+void ElementaryReduction(benchmark::State& state)
+{
+    int n = int(state.range(0)), low = 1, igh = n;
+    std::vector<double> z(std::size_t(n) * n);
+    std::vector<int> piv(n);
+    beside_lapack(state, [&](std::vector<double>& a) {
+        elmhes(&n, &n, &low, &igh, a.data(), piv.data());
+        eltran(&n, &n, &low, &igh, a.data(), piv.data(), z.data());
+        benchmark::DoNotOptimize(z.data());
+    });
+}
+BENCHMARK(ElementaryReduction)->ArgsProduct(orders_and_sizes)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
