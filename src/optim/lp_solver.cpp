@@ -21,7 +21,7 @@ constexpr double theta_step = 0.99995;
 constexpr double resolved = 1e-10;
 // A row or bound of the answer may miss its limit by this much of its size,
 // and its objective the dual bound by this much of the objective's.
-constexpr double answer_tolerance = 1e-7;
+constexpr double answer_tolerance = 1e-6;
 constexpr double answer_gap = 1e-6;
 
 void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q);
