@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -25,6 +26,27 @@ constexpr double answer_tolerance = 1e-6;
 constexpr double answer_gap = 1e-6;
 
 void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q);
+
+// it.m, it.n and A by columns from the solver's column lists.
+void take_matrix(LpIterate& it, int m, const std::vector<std::vector<LpEntry>>& cols)
+{
+    const int n = static_cast<int>(cols.size());
+    it.m = m;
+    it.n = n;
+    it.colptr.assign(n + 1, 0);
+    for (int j = 0; j < n; ++j)
+        it.colptr[j + 1] = it.colptr[j] + static_cast<int>(cols[j].size());
+    it.rowidx.resize(it.colptr[n]);
+    it.val.resize(it.colptr[n]);
+    for (int j = 0; j < n; ++j) {
+        int p = it.colptr[j];
+        for (const LpEntry& e : cols[j]) {
+            it.rowidx[p] = e.index;
+            it.val[p] = e.value;
+            ++p;
+        }
+    }
+}
 
 } // namespace
 
@@ -221,18 +243,7 @@ void LpSolver::run()
     // ten the user's rows, columns and objective came in.
     {
         LpIterate probe;
-        probe.m = m0_;
-        probe.n = n0_;
-        probe.colptr.assign(n0_ + 1, 0);
-        for (int j = 0; j < n0_; ++j)
-            probe.colptr[j + 1] = probe.colptr[j] + static_cast<int>(cols_[j].size());
-        probe.rowidx.reserve(probe.colptr[n0_]);
-        probe.val.reserve(probe.colptr[n0_]);
-        for (const auto& col : cols_)
-            for (const LpEntry& e : col) {
-                probe.rowidx.push_back(e.index);
-                probe.val.push_back(e.value);
-            }
+        take_matrix(probe, m0_, cols_);
         probe.b.resize(m0_);
         for (int i = 0; i < m0_; ++i) {
             const int k = kind_[i];
@@ -507,16 +518,22 @@ void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
                 it.val[p] /= lo[it.rowidx[p]];
     };
+    // The smallest and largest magnitude of column j's non-zeros (0 and 0
+    // when it has none).
+    auto column_range = [&](int j) {
+        double cl = 0, ch = 0;
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+            const double a = std::fabs(it.val[p]);
+            if (a == 0)
+                continue;
+            cl = cl == 0 ? a : std::min(cl, a);
+            ch = std::max(ch, a);
+        }
+        return std::pair<double, double>(cl, ch);
+    };
     auto col_pass = [&](bool geometric) {
         for (int j = 0; j < n; ++j) {
-            double cl = 0, ch = 0;
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
-                const double a = std::fabs(it.val[p]);
-                if (a == 0)
-                    continue;
-                cl = cl == 0 ? a : std::min(cl, a);
-                ch = std::max(ch, a);
-            }
+            const auto [cl, ch] = column_range(j);
             double f = ch == 0 ? 1.0 : geometric ? std::sqrt(cl * ch) : std::sqrt(ch);
             q[j] *= f;
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
@@ -531,19 +548,17 @@ void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
         std::vector<double> lo(m, 0.0), hi(m, 0.0);
         double worst = 1;
         for (int j = 0; j < n; ++j) {
-            double cl = 0, ch = 0;
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
-                const double a = std::fabs(it.val[p]);
-                if (a == 0)
-                    continue;
-                const int i = it.rowidx[p];
-                cl = cl == 0 ? a : std::min(cl, a);
-                ch = std::max(ch, a);
-                lo[i] = lo[i] == 0 ? a : std::min(lo[i], a);
-                hi[i] = std::max(hi[i], a);
-            }
+            const auto [cl, ch] = column_range(j);
             if (cl > 0)
                 worst = std::max(worst, ch / cl);
+            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+                const double a = std::fabs(it.val[p]);
+                const int i = it.rowidx[p];
+                if (a > 0) {
+                    lo[i] = lo[i] == 0 ? a : std::min(lo[i], a);
+                    hi[i] = std::max(hi[i], a);
+                }
+            }
         }
         for (int i = 0; i < m; ++i)
             if (lo[i] > 0)
@@ -589,21 +604,7 @@ void objectives(LpIterate& it)
 void LpSolver::iterate()
 {
     LpIterate it;
-    it.m = m_;
-    it.n = n_;
-    it.colptr.assign(n_ + 1, 0);
-    for (int j = 0; j < n_; ++j)
-        it.colptr[j + 1] = it.colptr[j] + static_cast<int>(cols_[j].size());
-    it.rowidx.resize(it.colptr[n_]);
-    it.val.resize(it.colptr[n_]);
-    for (int j = 0; j < n_; ++j) {
-        int p = it.colptr[j];
-        for (const LpEntry& e : cols_[j]) {
-            it.rowidx[p] = e.index;
-            it.val[p] = e.value;
-            ++p;
-        }
-    }
+    take_matrix(it, m_, cols_);
     it.b = b_;
     it.c = c_;
     it.u = u_;
