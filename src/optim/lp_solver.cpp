@@ -1,5 +1,7 @@
-// The LP solver object: loading from triplets, the driver, the scaling of
-// the standard form, the initial point, the step and the convergence test.
+// The LP solver object: loading from triplets, the driver (the loaded
+// problem scaled, far bounds left out of a first solve, the answer checked
+// against the problem as given), the scaling, the initial point, the step
+// and the convergence test.
 // Presolve and postsolve live in lp_presolve.cpp, the search direction in
 // lp_direction.cpp and the MPS reader in mps.cpp.
 #include "optim/lp_solver.hpp"

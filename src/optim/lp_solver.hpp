@@ -3,7 +3,8 @@
 // problem, rewrites it in the standard form A x = b, 0 <= x <= u, scales
 // it, and runs Mehrotra's predictor-corrector with Gondzio's centrality
 // corrections on the normal equations A Theta A'; postsolve rebuilds x for
-// the columns as loaded. All work memory is owned by the object.
+// the columns as loaded, and "optimal" is only said of an answer that meets
+// the problem as loaded. All work memory is owned by the object.
 #pragma once
 
 #include <cstdio>
