@@ -1,8 +1,10 @@
 // lp on a random sparse problem against one dense Cholesky factorisation of
 // its normal matrix (the cost of one iteration done densely), the peak
 // memory of lp on sparse transportation problems against the size of a full
-// copy of their A, lp with the default BLAS threads against one thread, and
-// the MPS reader against reading the same file line by line with fgets.
+// copy of their A, lp on transportation, supply-and-demand and general
+// sparse problems against scipy's highs-ipm, lp with the default BLAS
+// threads against one thread, and the MPS reader against reading the same
+// file line by line with fgets.
 #include "bench_util.hpp"
 #include "lp_problems.hpp"
 
@@ -278,6 +280,69 @@ void LpSupplyDemandAgainstHighsIpm(benchmark::State& state)
                       [&] { return lp(p.c, p.A, p.b, p.lb, nop_M, nop_M, Mm(double(p.neq)), Mm(-1.0)); });
 }
 BENCHMARK(LpSupplyDemandAgainstHighsIpm)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// lp on general sparse problems (test::general_sparse: 2000 rows of which
+// 200 equalities, 4000 columns, some 22000 non-zeros; then with 400 columns
+// boxed in [-10, 10]; then with three columns full) against linprog's
+// highs-ipm on the same problems (one thread; the best of two runs of five
+// on a loaded machine, from tools/reference/lp_general_times.py, kept as
+// data). Run with OPENBLAS_NUM_THREADS=1 for a like comparison;
+// LpGeneralThreads measures the default threads.
+struct GeneralReference {
+    int m, n, neq, boxed, dense, seed;
+    double seconds, objective;
+};
+const GeneralReference general_highs_ipm[] = {
+    {2000, 4000, 200, 0, 0, 71, 1.0283, 12.61661614778165},
+    {2000, 4000, 200, 400, 0, 72, 0.8982, -789.2947839600515},
+    {2000, 4000, 200, 0, 3, 73, 1.3572, 0.20092728387837783},
+};
+
+struct GeneralProblem {
+    int neq;
+    Mm c, A, b, lb, ub;
+};
+
+GeneralProblem make_general(const GeneralReference& ref)
+{
+    const test::GeneralSparse g = test::general_sparse(ref.m, ref.n, ref.neq, ref.boxed, ref.dense, ref.seed);
+    const int nnz = g.col_start[g.n];
+    Mm I(0, 0, 0, nnz, 1, qv_double), J(0, 0, 0, nnz, 1, qv_double), V(0, 0, 0, nnz, 1, qv_double);
+    for (int j = 0; j < g.n; ++j)
+        for (int k = g.col_start[j]; k < g.col_start[j + 1]; ++k) {
+            I.addr()[k] = g.rows[k] + 1;
+            J.addr()[k] = j + 1;
+            V.addr()[k] = g.values[k];
+        }
+    Mm c(0, 0, 0, 1, g.n, qv_double), b(0, 0, 0, g.m, 1, qv_double), lb(0, 0, 0, 1, g.n, qv_double),
+        ub(0, 0, 0, 1, g.n, qv_double);
+    std::copy(g.c.begin(), g.c.end(), c.addr());
+    std::copy(g.b.begin(), g.b.end(), b.addr());
+    std::copy(g.lb.begin(), g.lb.end(), lb.addr());
+    std::copy(g.ub.begin(), g.ub.end(), ub.addr());
+    return {g.neq, c, sparse(I, J, V, Mm(double(g.m)), Mm(double(g.n))), b, lb, ub};
+}
+
+void LpGeneralAgainstHighsIpm(benchmark::State& state)
+{
+    const GeneralReference& ref = general_highs_ipm[state.range(0)];
+    GeneralProblem p = make_general(ref);
+    against_highs_ipm(state, p.c, ref.seconds, ref.objective,
+                      [&] { return lp(p.c, p.A, p.b, p.lb, p.ub, nop_M, Mm(double(p.neq)), Mm(-1.0)); });
+}
+BENCHMARK(LpGeneralAgainstHighsIpm)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The general problems with the BLAS threads the process started with
+// against one BLAS thread.
+void LpGeneralThreads(benchmark::State& state)
+{
+    GeneralProblem p = make_general(general_highs_ipm[state.range(0)]);
+    bench::run_against_one_thread(state, [&] {
+        Mm x = lp(p.c, p.A, p.b, p.lb, p.ub, nop_M, Mm(double(p.neq)), Mm(-1.0));
+        benchmark::DoNotOptimize(x.addr());
+    });
+}
+BENCHMARK(LpGeneralThreads)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // lp on the transportation problems with the BLAS threads the process
 // started with against the same call on one BLAS thread: "x_one_thread"

@@ -1,5 +1,7 @@
-// The LP solver object: loading from triplets, the driver, the scaling of
-// the standard form, the initial point, the step and the convergence test.
+// The LP solver object: loading from triplets, the driver (the loaded
+// problem scaled, far bounds left out of a first solve, the answer checked
+// against the problem as given), the scaling, the initial point, the step
+// and the convergence test.
 // Presolve and postsolve live in lp_presolve.cpp, the search direction in
 // lp_direction.cpp and the MPS reader in mps.cpp.
 #include "optim/lp_solver.hpp"
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -19,6 +22,33 @@ constexpr double sigma = -1.0;
 constexpr double theta_step = 0.99995;
 // Relative infeasibility that counts as met.
 constexpr double resolved = 1e-10;
+// A row or bound of the answer may miss its limit by this much of its size,
+// and its objective the dual bound by this much of the objective's.
+constexpr double answer_tolerance = 1e-6;
+constexpr double answer_gap = 1e-6;
+
+void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q);
+
+// it.m, it.n and A by columns from the solver's column lists.
+void take_matrix(LpIterate& it, int m, const std::vector<std::vector<LpEntry>>& cols)
+{
+    const int n = static_cast<int>(cols.size());
+    it.m = m;
+    it.n = n;
+    it.colptr.assign(n + 1, 0);
+    for (int j = 0; j < n; ++j)
+        it.colptr[j + 1] = it.colptr[j] + static_cast<int>(cols[j].size());
+    it.rowidx.resize(it.colptr[n]);
+    it.val.resize(it.colptr[n]);
+    for (int j = 0; j < n; ++j) {
+        int p = it.colptr[j];
+        for (const LpEntry& e : cols[j]) {
+            it.rowidx[p] = e.index;
+            it.val[p] = e.value;
+            ++p;
+        }
+    }
+}
 
 } // namespace
 
@@ -51,6 +81,7 @@ void LpSolver::release()
     col_names_.clear();
     xs_.clear();
     ys_.clear();
+    loaded_ = {};
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
@@ -126,22 +157,39 @@ bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, in
 
 void LpSolver::clean_tiny()
 {
-    for (double& v : b_)
-        if (std::fabs(v) < tiny)
-            v = 0;
+    // Tiny is relative: rows and columns scaled by powers of ten hold
+    // entries that span many decades, and an entry is rounding noise only
+    // when its row and its column both hold entries 1e14 times larger.
+    // Right-hand sides and costs are measured against their largest, the
+    // bounds against 1.
+    std::vector<double> row_max(m_, 0.0);
+    for (const auto& col : cols_)
+        for (const LpEntry& e : col)
+            row_max[e.index] = std::max(row_max[e.index], std::fabs(e.value));
+    for (auto& col : cols_) {
+        double col_max = 0;
+        for (const LpEntry& e : col)
+            col_max = std::max(col_max, std::fabs(e.value));
+        for (LpEntry& e : col)
+            if (std::fabs(e.value) < tiny * std::min(col_max, row_max[e.index]))
+                e.value = 0;
+    }
+    auto relative = [](std::vector<double>& v) {
+        double largest = 0;
+        for (double t : v)
+            largest = std::max(largest, std::fabs(t));
+        for (double& t : v)
+            if (std::fabs(t) < tiny * largest)
+                t = 0;
+    };
+    relative(b_);
+    relative(c_);
     for (double& v : l_)
         if (std::fabs(v) < tiny)
             v = 0;
     for (double& v : u_)
         if (std::fabs(v) < tiny)
             v = 0;
-    for (double& v : c_)
-        if (std::fabs(v) < tiny)
-            v = 0;
-    for (auto& col : cols_)
-        for (LpEntry& e : col)
-            if (std::fabs(e.value) < tiny)
-                e.value = 0;
 }
 
 void LpSolver::merge_duplicates()
@@ -167,13 +215,6 @@ void LpSolver::run()
 {
     // Every BLAS call below is small: on one thread, not a spinning pool.
     blas_single_thread serial;
-    row_id_.resize(m_);
-    col_id_.resize(n_);
-    for (int i = 0; i < m_; ++i)
-        row_id_[i] = i;
-    for (int j = 0; j < n_; ++j)
-        col_id_[j] = j;
-    clean_tiny();
     merge_duplicates();
     // A bound interval that is empty leaves nothing to optimise over: the
     // iterations would start from a negative width and report a point
@@ -192,6 +233,162 @@ void LpSolver::run()
         }
     }
     pivot_limit_ = m0_ < 500 ? 5 : m0_ < 1000 ? 10 : m0_ < 10000 ? 15 : 20;
+    // The problem as given, which every answer must meet; each solve
+    // starts from it with its rounding noise cleaned.
+    loaded_ = {cols_, b_, c_, l_, u_, range_lo_, range_hi_, kind_};
+
+    // Every solve works on the problem scaled: rows and columns by the
+    // factors of the iterations' own scaling (entries near 1), and the
+    // right-hand sides and costs brought near the size the iterations'
+    // constants assume (solve_once). The tolerances of presolve and the
+    // constants of the iterations then mean the same, whatever powers of
+    // ten the user's rows, columns and objective came in.
+    {
+        LpIterate probe;
+        take_matrix(probe, m0_, cols_);
+        probe.b.resize(m0_);
+        for (int i = 0; i < m0_; ++i) {
+            const int k = kind_[i];
+            probe.b[i] = k >= 10 ? std::max(std::fabs(range_lo_[k - 10]), std::fabs(range_hi_[k - 10]))
+                                 : std::fabs(b_[i]);
+        }
+        probe.c = c_;
+        probe.u.assign(n0_, lp_inf);
+        probe.bounded.assign(n0_, 0);
+        scale(probe, row_scale_, col_scale_);
+        rhs_size_ = cost_size_ = 0;
+        for (double v : probe.b)
+            rhs_size_ = std::max(rhs_size_, v);
+        for (int j = 0; j < n0_ && rhs_size_ == 0; ++j)
+            for (double v : {l_[j], u_[j]})
+                if (std::fabs(v) < lp_inf)
+                    rhs_size_ = std::max(rhs_size_, std::fabs(v) * col_scale_[j]);
+        for (double v : probe.c)
+            cost_size_ = std::max(cost_size_, std::fabs(v));
+        if (!(rhs_size_ > 0))
+            rhs_size_ = 1;
+    }
+
+    // A finite bound far beyond the size the data gives the column costs
+    // the iterations their accuracy: a shift by -1e12 leaves x four
+    // digits, a slack of 1e19 beside an x of 4 makes the gap unreachable.
+    // The size is read off the scaling: scaled, a column's value is near
+    // the largest right-hand side, which its factor turns back into its
+    // own units (a bound that keeps it away from 0 counts too). Bounds
+    // more than a thousand times beyond it are left out first. The
+    // problem without them holds more points: its optimum, when it keeps
+    // within them, is the optimum, and its infeasibility is the problem's.
+    // An answer that crosses one of them takes those bounds back; any
+    // other verdict is left to the problem as given.
+    size_.assign(n0_, 0.0);
+    for (int j = 0; j < n0_; ++j)
+        size_[j] = std::max({rhs_size_ / col_scale_[j], l_[j] > 0 ? l_[j] : 0.0, u_[j] < 0 ? -u_[j] : 0.0});
+    std::vector<double> l(l_), u(u_);
+    bool relaxed = false;
+    for (int j = 0; j < n0_; ++j) {
+        if (l[j] > -lp_inf && l[j] < -1e3 * size_[j]) {
+            l[j] = -lp_inf;
+            relaxed = true;
+        }
+        if (u[j] < lp_inf && u[j] > 1e3 * size_[j]) {
+            u[j] = lp_inf;
+            relaxed = true;
+        }
+    }
+    for (int round = 0; relaxed && round < 4; ++round) {
+        solve_once(l, u, false);
+        if (status == 1) {
+            bool crossed = false;
+            for (int j = 0; j < n0_; ++j) {
+                if (x_out_[j] < loaded_.l[j]) {
+                    l[j] = loaded_.l[j];
+                    crossed = true;
+                }
+                if (x_out_[j] > loaded_.u[j]) {
+                    u[j] = loaded_.u[j];
+                    crossed = true;
+                }
+            }
+            if (crossed)
+                continue;
+            if (answer_holds())
+                return;
+        } else if (status == 2) {
+            // Infeasible, or unbounded without the bounds left out: with
+            // no costs only the first remains.
+            solve_once(l, u, true);
+            if (status == 2)
+                return;
+        }
+        break;
+    }
+    solve_once(loaded_.l, loaded_.u, false);
+    // An answer is only as good as its check: iterations that end at a
+    // point outside the rows, or short of the optimum, have not found it,
+    // and say so as they do when their count runs out.
+    if (status == 1 && !answer_holds())
+        status = 4;
+}
+
+void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double>& u, bool zero_cost)
+{
+    status = 0;
+    m_ = m0_;
+    n_ = n0_;
+    const std::vector<double>&r = row_scale_, &q = col_scale_;
+    // The right-hand sides and costs keep their size when it lies within
+    // [1e-3, 1e3] of the units the iterations' constants assume (a start
+    // at 100, a gap below 1, floors of 1e-14, a barrier above 1), and are
+    // brought to its nearer end otherwise. The finite bounds in play must
+    // keep well inside the infinite ones (1e20): the largest is brought to
+    // 1e15 at most.
+    auto within = [](double size) { return size < 1e-3 ? size / 1e-3 : size > 1e3 ? size / 1e3 : 1.0; };
+    beta_ = within(rhs_size_);
+    gamma_ = cost_size_ > 0 ? within(cost_size_) : 1.0;
+    for (int j = 0; j < n_; ++j)
+        for (double v : {l[j], u[j]})
+            if (std::fabs(v) < lp_inf)
+                beta_ = std::max(beta_, std::fabs(v) * q[j] / 1e15);
+    cols_ = loaded_.cols;
+    for (int j = 0; j < n_; ++j)
+        for (LpEntry& e : cols_[j])
+            e.value /= r[e.index] * q[j];
+    kind_ = loaded_.kind;
+    b_.resize(m_);
+    for (int i = 0; i < m_; ++i)
+        b_[i] = loaded_.b[i] / (r[i] * beta_);
+    range_lo_ = loaded_.range_lo;
+    range_hi_ = loaded_.range_hi;
+    for (int i = 0; i < m_; ++i)
+        if (kind_[i] >= 10) {
+            range_lo_[kind_[i] - 10] /= r[i] * beta_;
+            range_hi_[kind_[i] - 10] /= r[i] * beta_;
+        }
+    c_.resize(n_);
+    l_.resize(n_);
+    u_.resize(n_);
+    auto scaled_bound = [&](double v, int j) { return std::fabs(v) >= lp_inf ? v : v * q[j] / beta_; };
+    for (int j = 0; j < n_; ++j) {
+        c_[j] = zero_cost ? 0.0 : loaded_.c[j] / (q[j] * gamma_);
+        l_[j] = scaled_bound(l[j], j);
+        u_[j] = scaled_bound(u[j], j);
+    }
+    clean_tiny();
+    row_id_.resize(m_);
+    col_id_.resize(n_);
+    for (int i = 0; i < m_; ++i)
+        row_id_[i] = i;
+    for (int j = 0; j < n_; ++j)
+        col_id_[j] = j;
+    stack_.clear();
+    obj_const_ = 0;
+    unbounded_if_feasible_ = false;
+    presolve_records_ = standard_cols_ = 0;
+    iter_ = 0;
+    xs_.clear();
+    ys_.clear();
+    x_out_.clear();
+    y_out_.clear();
     presolve();
     if (status != 0)
         return;
@@ -215,13 +412,78 @@ void LpSolver::run()
     }
     if (status == 1 && unbounded_if_feasible_)
         status = 3;
-    if (status == 1)
-        postsolve();
+    if (status != 1)
+        return;
+    const bool solved_by_presolve = n_ == 0;
+    postsolve();
+    // Back to the units of the problem as loaded.
+    objective_ = 0;
+    for (int j = 0; j < n0_; ++j) {
+        x_out_[j] *= beta_ / q[j];
+        objective_ += loaded_.c[j] * x_out_[j];
+    }
+    for (int i = 0; i < m0_; ++i)
+        y_out_[i] *= gamma_ / r[i];
+    dual_objective_ = solved_by_presolve ? objective_ : dual_objective_ * beta_ * gamma_;
+}
+
+bool LpSolver::answer_holds() const
+{
+    // The gap to the iterations' dual bound, as they measured it: against
+    // the objective, or a millionth of the size of its terms or of the
+    // units of the solve when it is a small difference.
+    double terms = 0;
+    for (int j = 0; j < n0_; ++j)
+        terms += std::fabs(loaded_.c[j] * x_out_[j]);
+    const double gap = std::fabs(objective_ - dual_objective_);
+    if (!(gap <= answer_gap * (std::fabs(objective_) + 1e-6 * terms + 1e-6 * beta_ * gamma_)))
+        return false;
+    // Each row and bound is held to a share of the size of its terms,
+    // where a column counts with its value or, when that is smaller, with
+    // the size its rows give it: a value that should be 0 and came out
+    // 1e-14 is rounding, not a broken row.
+    const int m = m0_, n = n0_;
+    std::vector<double> ax(m, 0.0), size(m, 0.0);
+    for (int j = 0; j < n; ++j) {
+        const double x = x_out_[j], xs = std::max(std::fabs(x), 1e-3 * size_[j]);
+        for (const LpEntry& e : loaded_.cols[j]) {
+            ax[e.index] += e.value * x;
+            size[e.index] += std::fabs(e.value) * xs;
+        }
+    }
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        double lo = -lp_inf, hi = lp_inf;
+        if (k == 1 || k == 0)
+            hi = loaded_.b[i];
+        if (k == -1 || k == 0)
+            lo = loaded_.b[i];
+        if (k >= 10) {
+            lo = loaded_.range_lo[k - 10];
+            hi = loaded_.range_hi[k - 10];
+        }
+        const double scale =
+            size[i] + std::max(lo > -lp_inf ? std::fabs(lo) : 0.0, hi < lp_inf ? std::fabs(hi) : 0.0);
+        const double excess = std::max(lo > -lp_inf ? lo - ax[i] : 0.0, hi < lp_inf ? ax[i] - hi : 0.0);
+        if (!(excess <= answer_tolerance * scale))
+            return false;
+    }
+    for (int j = 0; j < n; ++j) {
+        const double x = x_out_[j], xs = std::max(std::fabs(x), size_[j]);
+        const double lj = loaded_.l[j], uj = loaded_.u[j];
+        if (lj > -lp_inf && !(lj - x <= answer_tolerance * std::max(xs, std::fabs(lj))))
+            return false;
+        if (uj < lp_inf && !(x - uj <= answer_tolerance * std::max(xs, std::fabs(uj))))
+            return false;
+    }
+    return true;
 }
 
 namespace {
 
-// Four passes of row and column scaling; r and q collect the factors.
+// Row and column scaling: geometric passes, then one pass of each toward a
+// largest entry of 1; r and q collect the factors. A bound stays finite
+// however far its column's factor moves it.
 void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
 {
     const int m = it.m, n = it.n;
@@ -258,27 +520,65 @@ void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
                 it.val[p] /= lo[it.rowidx[p]];
     };
+    // The smallest and largest magnitude of column j's non-zeros (0 and 0
+    // when it has none).
+    auto column_range = [&](int j) {
+        double cl = 0, ch = 0;
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+            const double a = std::fabs(it.val[p]);
+            if (a == 0)
+                continue;
+            cl = cl == 0 ? a : std::min(cl, a);
+            ch = std::max(ch, a);
+        }
+        return std::pair<double, double>(cl, ch);
+    };
     auto col_pass = [&](bool geometric) {
         for (int j = 0; j < n; ++j) {
-            double cl = 0, ch = 0;
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
-                const double a = std::fabs(it.val[p]);
-                if (a == 0)
-                    continue;
-                cl = cl == 0 ? a : std::min(cl, a);
-                ch = std::max(ch, a);
-            }
+            const auto [cl, ch] = column_range(j);
             double f = ch == 0 ? 1.0 : geometric ? std::sqrt(cl * ch) : std::sqrt(ch);
             q[j] *= f;
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
                 it.val[p] /= f;
             it.c[j] /= f;
-            if (it.u[j] < lp_inf)
-                it.u[j] = std::min(it.u[j] * f, lp_inf);
+            if (it.bounded[j])
+                it.u[j] *= f;
         }
     };
-    row_pass(true);
-    col_pass(true);
+    // The largest ratio of two entries in one row or one column.
+    auto spread = [&] {
+        std::vector<double> lo(m, 0.0), hi(m, 0.0);
+        double worst = 1;
+        for (int j = 0; j < n; ++j) {
+            const auto [cl, ch] = column_range(j);
+            if (cl > 0)
+                worst = std::max(worst, ch / cl);
+            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+                const double a = std::fabs(it.val[p]);
+                const int i = it.rowidx[p];
+                if (a > 0) {
+                    lo[i] = lo[i] == 0 ? a : std::min(lo[i], a);
+                    hi[i] = std::max(hi[i], a);
+                }
+            }
+        }
+        for (int i = 0; i < m; ++i)
+            if (lo[i] > 0)
+                worst = std::max(worst, hi[i] / lo[i]);
+        return worst;
+    };
+    // Geometric passes until they stop paying: rows and columns that came
+    // scaled by powers of ten come out as they would have unscaled, so
+    // the iterations meet the same problem however the user scaled it.
+    double before = spread();
+    for (int pass = 0; pass < 20; ++pass) {
+        row_pass(true);
+        col_pass(true);
+        const double now = spread();
+        if (!(now < 0.9 * before))
+            break;
+        before = now;
+    }
     row_pass(false);
     col_pass(false);
 }
@@ -306,26 +606,22 @@ void objectives(LpIterate& it)
 void LpSolver::iterate()
 {
     LpIterate it;
-    it.m = m_;
-    it.n = n_;
-    it.colptr.assign(n_ + 1, 0);
-    for (int j = 0; j < n_; ++j)
-        it.colptr[j + 1] = it.colptr[j] + static_cast<int>(cols_[j].size());
-    it.rowidx.resize(it.colptr[n_]);
-    it.val.resize(it.colptr[n_]);
-    for (int j = 0; j < n_; ++j) {
-        int p = it.colptr[j];
-        for (const LpEntry& e : cols_[j]) {
-            it.rowidx[p] = e.index;
-            it.val[p] = e.value;
-            ++p;
-        }
-    }
+    take_matrix(it, m_, cols_);
     it.b = b_;
     it.c = c_;
     it.u = u_;
+    it.bounded.assign(n_, 0);
+    for (int j = 0; j < n_; ++j)
+        it.bounded[j] = u_[j] < lp_inf;
     std::vector<double> r, q;
     scale(it, r, q);
+    bool no_costs = true;
+    for (double v : it.c)
+        no_costs = no_costs && v == 0;
+    // What the objective of the problem as loaded adds to the standard
+    // form's: the gap is judged against the objective's own size, not
+    // against one inflated by shifts of the bounds.
+    const double shift = obj_const_;
 
     // Initial point from A A' v = b, x = A'v; dependent rows found by the
     // first factorisation are removed (unless one holds a column's only
@@ -413,9 +709,6 @@ void LpSolver::iterate()
         pcg.start(it, nm.column_counts());
     }
     const int m = it.m, n = it.n;
-    it.bounded.assign(n, 0);
-    for (int j = 0; j < n; ++j)
-        it.bounded[j] = it.u[j] < lp_inf;
     std::vector<double> v(it.b);
     // The forest's solve gives up where it cannot reach the tolerance; the
     // factorisation answers then.
@@ -527,6 +820,15 @@ void LpSolver::iterate()
         for (int j = 0; j < n; ++j)
             rd += std::fabs(sigma * it.c[j] + it.z[j] - (it.bounded[j] ? it.s[j] : 0.0) - aty[j]);
         rd /= 1 + sum_c;
+        // The bounds' rows x + w = u, for a point that only has to be
+        // feasible.
+        double ru = 0, sum_u = 0;
+        for (int j = 0; j < n; ++j)
+            if (it.bounded[j]) {
+                ru += std::fabs(it.u[j] - it.x[j] - it.w[j]);
+                sum_u += it.u[j];
+            }
+        ru /= 1 + sum_u;
 
         // Convergence test.
         const double g = it.gap;
@@ -543,18 +845,35 @@ void LpSolver::iterate()
             c_gap = g < 1.1 * g_prev ? 0 : c_gap + 1;
             if (g >= g_prev)
                 ++c_stall;
-            const double relative_gap = std::fabs(it.dual - it.primal) / (std::fabs(it.dual) + 1);
+            // Against the objective of the problem as loaded, in the units
+            // of the solve; an objective that is a small difference of
+            // large terms, or below a millionth of the units, is held to a
+            // millionth of them instead.
+            double terms = 0;
+            for (int j = 0; j < n; ++j)
+                terms += std::fabs(it.c[j] * it.x[j]);
+            const double size = std::fabs(shift - it.primal);
+            const double relative_gap = std::fabs(it.dual - it.primal) / (size + 1e-6 * terms + 1e-6);
+            const bool gap_closed = g < std::max(1.0, 1e-8 * size);
             if (c_primal > 9 || c_dual > 9 || c_gap > 9 || c_stall > 9) {
                 // A stall at a point that is primal and dual feasible with a
                 // tiny gap is convergence held up by the floors: when the
                 // feasible set has no interior, x rests on its floor while
                 // z follows a ray of the dual, and their products keep the
-                // gap just above the tolerance.
-                status = rp <= 1e-8 && rd <= 1e-8 && relative_gap < 1e-6 && g < 1 ? 1 : 2;
-            } else if (relative_gap < 1e-8 && g < 1 && rp <= 1e-8 && rd <= 1e-8) {
+                // gap just above the tolerance. Feasible both ways with a
+                // gap that will not close is no infeasibility, though: the
+                // iterations have failed to reach the optimum.
+                if (rp <= 1e-8 && rd <= 1e-8)
+                    status = relative_gap < 1e-6 && gap_closed ? 1 : 4;
+                else
+                    status = 2;
+            } else if ((relative_gap < 1e-8 && gap_closed && rp <= 1e-8 && rd <= 1e-8) ||
+                       (no_costs && rp <= 1e-8 && ru <= 1e-8)) {
                 // A closed gap alone proves nothing while the iterate is
                 // still infeasible: with zero costs and b = 0 both
-                // objectives are 0 from the first iteration on.
+                // objectives are 0 from the first iteration on. With no
+                // costs at all, though, every point that meets the rows is
+                // optimal, and the floors may keep the gap from closing.
                 status = 1;
             }
         }
@@ -566,6 +885,12 @@ void LpSolver::iterate()
     (void)gap_prev;
     if (status != 1)
         return;
+    // Without costs the multipliers that prove the point optimal are 0.
+    if (no_costs)
+        std::fill(it.y.begin(), it.y.end(), 0.0);
+    // The dual bound on the objective, as a minimum; with no costs every
+    // feasible point attains it.
+    dual_objective_ = no_costs ? shift - it.primal : shift - it.dual;
     // A row dropped as dependent is a combination of the kept rows; at their
     // solution it holds unless its right-hand side contradicts them, and
     // then the problem has no solution at all.

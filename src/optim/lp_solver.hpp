@@ -3,7 +3,8 @@
 // problem, rewrites it in the standard form A x = b, 0 <= x <= u, scales
 // it, and runs Mehrotra's predictor-corrector with Gondzio's centrality
 // corrections on the normal equations A Theta A'; postsolve rebuilds x for
-// the columns as loaded. All work memory is owned by the object.
+// the columns as loaded, and "optimal" is only said of an answer that meets
+// the problem as loaded. All work memory is owned by the object.
 #pragma once
 
 #include <cstdio>
@@ -50,6 +51,7 @@ public:
     // Per loaded row: 1 when the row survived presolve and was not dropped
     // as dependent (its multiplier comes from the iterations).
     const std::vector<char>& rows_kept() const { return rows_kept_; }
+    // Of the solve that gave the answer.
     int iterations() const { return iter_; }
 
     // Internal steps, public for the tests of the presolve and the reader.
@@ -99,6 +101,14 @@ public:
 private:
     void reset();
     void run();
+    // One solve of the loaded problem under the bounds l and u (and zero
+    // costs when asked): presolve, standard form, iterations and, when
+    // optimal, postsolve.
+    void solve_once(const std::vector<double>& l, const std::vector<double>& u, bool zero_cost);
+    // Whether the answer meets every loaded row and bound, each within a
+    // relative tolerance of the size of its terms, and its objective the
+    // iterations' dual bound within a relative gap.
+    bool answer_holds() const;
     bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                              const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
     bool read_mps(const char* name);
@@ -116,11 +126,31 @@ private:
     int m0_ = 0, n0_ = 0;
     int iter_ = 0;
     int pivot_limit_ = 5;
-    double objective_ = 0;
+    double objective_ = 0, dual_objective_ = 0;
     std::vector<double> x_out_, y_out_;
     std::vector<char> rows_kept_, standard_row_kept_;
     std::vector<double> xs_, ys_;  // standard-form solution (x per column, y per row)
-    std::vector<double> c0_;       // costs as loaded
+    std::vector<double> c0_;       // costs as presolve found them
+    // The problem as loaded (entries named twice added up): every solve
+    // starts from it and the answer is checked against it.
+    struct Loaded {
+        std::vector<std::vector<LpEntry>> cols;
+        std::vector<double> b, c, l, u, range_lo, range_hi;
+        std::vector<int> kind;
+    };
+    Loaded loaded_;
+    // The scaling a solve works in: entry a_ij becomes a_ij / (r_i q_j),
+    // b_i becomes b_i / (r_i beta), c_j becomes c_j / (q_j gamma), a
+    // bound v of column j becomes v q_j / beta. The largest right-hand
+    // side and cost once rows and columns are scaled are the sizes beta
+    // and gamma are taken from.
+    std::vector<double> row_scale_, col_scale_;
+    double rhs_size_ = 1, cost_size_ = 0;
+    double beta_ = 1, gamma_ = 1;
+    // Per loaded column, the size of its values the data gives: the
+    // largest scaled right-hand side over its factor, or a bound that
+    // keeps it away from 0.
+    std::vector<double> size_;
     std::vector<double> lo_, hi_;  // row activity limits during presolve
 };
 

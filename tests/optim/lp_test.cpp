@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 const double inf = 1e20;
@@ -454,14 +456,22 @@ std::string mps_line(const char* type, const char* n1, const char* n2, const cha
     return buf;
 }
 
-std::string write_file(const std::string& name, const std::vector<std::string>& lines, const char* end = "\n")
-{
-    std::string path = testing::TempDir() + name;
-    std::ofstream f(path, std::ios::binary);
-    for (const std::string& l : lines)
-        f << l << end;
-    return path;
-}
+// A file of MPS lines under the process's own name (ctest runs these tests
+// side by side, and other runs of the program may share the directory),
+// removed when the test is done with it.
+struct MpsFile {
+    std::string path;
+    MpsFile(const std::string& name, const std::vector<std::string>& lines, const char* end = "\n")
+        : path(testing::TempDir() + "lp_" + std::to_string(getpid()) + "_" + name)
+    {
+        std::ofstream f(path, std::ios::binary);
+        for (const std::string& l : lines)
+            f << l << end;
+    }
+    ~MpsFile() { std::remove(path.c_str()); }
+    MpsFile(const MpsFile&) = delete;
+    MpsFile& operator=(const MpsFile&) = delete;
+};
 
 // min x1 + 2x2 - x3 + x4 + 3x5 - 2x6 with x1 + x2 + x3 = 10 (E),
 // x2 - x4 + x5 <= 8 (L), x1 + x3 + x6 >= 2 (G), 2 <= x3 + x5 <= 6 (E with a
@@ -512,10 +522,10 @@ TEST(LpMps, SampleProblem)
 {
     for (const char* end : {"\n", "\r\n"}) {
         SCOPED_TRACE(end[0] == '\r' ? "CRLF" : "LF");
-        std::string path = write_file("sample.mps", sample_problem(), end);
+        const MpsFile file("sample.mps", sample_problem(), end);
         test::clear_printed();
         Mm x, lambda;
-        lp(test::text(path.c_str()), i_o, x, lambda);
+        lp(test::text(file.path.c_str()), i_o, x, lambda);
         EXPECT_EQ(test::printed(), "Optimal solution\n");
         expect_near_all(column(x), {0, 1, 9, 2, -7, 0}, 1e-6);
         EXPECT_EQ(lambda.size(), 4);
@@ -530,7 +540,7 @@ TEST(LpMps, ReaderDetails)
     // Two objective rows: the later line sets c; a zero entry of a
     // constraint row is not stored; a COLUMN... header is accepted; a name
     // with a byte above 0x7F reads like any other.
-    std::string path = write_file("details.mps", {
+    const MpsFile file("details.mps", {
         "NAME",
         "ROWS",
         " N  OBJ",
@@ -548,7 +558,7 @@ TEST(LpMps, ReaderDetails)
         "ENDDATA",
     });
     LpSolver s;
-    s.load_mps(path.c_str());
+    s.load_mps(file.path.c_str());
     EXPECT_EQ(s.status, 1);
     if (s.status == 1)
         expect_near_all(s.x(), {3, 5}, 1e-6);  // costs -1 and -1 from the later lines
@@ -556,7 +566,7 @@ TEST(LpMps, ReaderDetails)
     s.release();
     // The reader alone: B's zero entry in the constraint row is not stored.
     LpSolver r;
-    r.read_mps_only(path.c_str());
+    r.read_mps_only(file.path.c_str());
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.cols_.size(), 2u);
     EXPECT_EQ(r.cols_[0].size(), 1u);
@@ -602,10 +612,10 @@ TEST(LpMps, Failures)
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
-        std::string path = write_file("failing.mps", k.lines);
+        const MpsFile file("failing.mps", k.lines);
         test::clear_printed();
         Mm x = Mm(7.0), lambda = Mm(8.0);
-        lp(test::text(path.c_str()), i_o, x, lambda);
+        lp(test::text(file.path.c_str()), i_o, x, lambda);
         EXPECT_EQ(test::printed(), k.printed);
         EXPECT_EQ(test::at(x, 0), 7);  // outputs untouched
         EXPECT_EQ(test::at(lambda, 0), 8);
@@ -667,10 +677,10 @@ TEST(LpMps, DuplicateEntriesAndCrossedBounds)
         lines.push_back("BOUNDS");
         lines.insert(lines.end(), k.bounds.begin(), k.bounds.end());
         lines.push_back("ENDATA");
-        const std::string path = write_file("twice.mps", lines);
+        const MpsFile file("twice.mps", lines);
         test::clear_printed();
         Mm x = Mm(7.0), lambda = Mm(8.0);
-        lp(test::text(path.c_str()), i_o, x, lambda);
+        lp(test::text(file.path.c_str()), i_o, x, lambda);
         EXPECT_EQ(test::printed(), k.printed);
         if (std::isnan(k.x1)) {
             EXPECT_EQ(test::at(x, 0), 7);  // outputs untouched
@@ -733,11 +743,11 @@ TEST(LpMps, FieldsAcrossChunks)
     lines.push_back("ENDATA");
     for (const char* end : {"\n", "\r\n"}) {
         SCOPED_TRACE(end[0] == '\r' ? "CRLF" : "LF");
-        const std::string path = write_file("chunks.mps", lines, end);
-        std::ifstream size_of(path, std::ios::binary | std::ios::ate);
+        const MpsFile file("chunks.mps", lines, end);
+        std::ifstream size_of(file.path, std::ios::binary | std::ios::ate);
         ASSERT_GT(static_cast<long>(size_of.tellg()), 100000L);  // more than one read chunk
         LpSolver r;
-        r.read_mps_only(path.c_str());
+        r.read_mps_only(file.path.c_str());
         ASSERT_EQ(r.status, 0);
         ASSERT_EQ(r.m_, rows);
         ASSERT_EQ(r.n_, cols);

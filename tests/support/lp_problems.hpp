@@ -73,4 +73,76 @@ inline SupplyDemand supply_demand(int sources, int sinks, int arcs, std::uint64_
     return p;
 }
 
+// A general sparse problem: the first neq rows equalities, the rest upper
+// limits; `dense` columns first with an entry (2u - 1) in every row, then
+// columns with (r mod 12) entries 2u - 1 in drawn rows (r mod m), entries
+// named twice adding up (a column may have none, a row too). The last `boxed`
+// columns lie in [-10, 10], the others are x >= 0. A point x0 (u, or
+// 20u - 10 on the boxed columns) meets the equalities and lies a slack u
+// inside each other row; the costs c = A'y + z, with y drawn 2u - 1 on the
+// equality rows and -u on the others and z = u on the non-negative columns
+// (2u - 1 alone on the boxed ones), keep the dual feasible, so the problem
+// has an optimum. Draws in this order: the columns (their entries), x0, the
+// slacks, y, then per column z or its cost.
+struct GeneralSparse {
+    int m = 0, n = 0, neq = 0;
+    std::vector<int> col_start;  // n + 1 starts into rows and values
+    std::vector<int> rows;       // 0-based, in drawn order within a column
+    std::vector<double> values;
+    std::vector<double> b, c, lb, ub;
+};
+
+inline GeneralSparse general_sparse(int m, int n, int neq, int boxed, int dense, std::uint64_t seed)
+{
+    SplitMix64 gen{seed};
+    GeneralSparse p;
+    p.m = m;
+    p.n = n;
+    p.neq = neq;
+    p.col_start.push_back(0);
+    for (int j = 0; j < n; ++j) {
+        if (j < dense) {
+            for (int i = 0; i < m; ++i) {
+                p.rows.push_back(i);
+                p.values.push_back(2 * gen.unit() - 1);
+            }
+        } else {
+            const int extra = static_cast<int>(gen.next() % 12);
+            for (int e = 0; e < extra; ++e) {
+                p.rows.push_back(static_cast<int>(gen.next() % static_cast<std::uint64_t>(m)));
+                p.values.push_back(2 * gen.unit() - 1);
+            }
+        }
+        p.col_start.push_back(static_cast<int>(p.rows.size()));
+    }
+    const auto is_boxed = [&](int j) { return j >= n - boxed; };
+    std::vector<double> x0(n), y(m);
+    for (int j = 0; j < n; ++j)
+        x0[j] = is_boxed(j) ? 20 * gen.unit() - 10 : gen.unit();
+    p.b.assign(m, 0.0);
+    for (int j = 0; j < n; ++j)
+        for (int k = p.col_start[j]; k < p.col_start[j + 1]; ++k)
+            p.b[p.rows[k]] += p.values[k] * x0[j];
+    for (int i = neq; i < m; ++i)
+        p.b[i] += gen.unit();
+    for (int i = 0; i < m; ++i)
+        y[i] = i < neq ? 2 * gen.unit() - 1 : -gen.unit();
+    p.c.assign(n, 0.0);
+    p.lb.assign(n, 0.0);
+    p.ub.assign(n, 1e20);
+    for (int j = 0; j < n; ++j) {
+        if (is_boxed(j)) {
+            p.c[j] = 2 * gen.unit() - 1;
+            p.lb[j] = -10;
+            p.ub[j] = 10;
+            continue;
+        }
+        double aty = 0;
+        for (int k = p.col_start[j]; k < p.col_start[j + 1]; ++k)
+            aty += p.values[k] * y[p.rows[k]];
+        p.c[j] = aty + gen.unit();
+    }
+    return p;
+}
+
 } // namespace test

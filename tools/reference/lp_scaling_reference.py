@@ -1,0 +1,124 @@
+#!/usr/bin/python3
+"""Small linear programs under large finite bounds, and their verdicts and
+optima from an independent solver (scipy.optimize.linprog with HiGHS), for
+the bound and scaling sweep of tests/optim/lp_scaling_test.cpp.
+
+Each problem has a bound pattern per column: 0 for 0 <= x <= U, 1 for
+-U <= x <= U, 2 for x >= 0 with no upper bound. For every U of BOUNDS the
+status (1 optimal, 2 infeasible, 3 unbounded) and the optimum of the problem
+with those bounds are kept. The first rows are equalities (neq of them),
+the rest upper limits.
+
+The problems: two calls reported failing (two rows and two columns;
+an equality row and a limit on three columns); random 15-by-25 problems,
+dense and sparse, with and without equality rows, whose costs c = A'y + z
+(y < 0 on the limits, z > 0 on the non-negative columns, z = 0 on the few
+boxed free ones) leave the optimum where it is however large U grows; one
+whose costs pull it to the box (its optimum grows with U); one made
+infeasible by a limit that contradicts another; one degenerate with zero
+costs on half its columns; and random problems of other shapes (8x12,
+30x20 with more rows than columns, 20x40 and 40x60 sparse).
+
+Writes tests/optim/data/lp_scaling_reference.inc.
+"""
+import os
+
+import numpy as np
+from scipy.optimize import linprog
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+BOUNDS = [1e0, 1e6, 1e9, 1e12, 1e19]
+
+
+def fmt(v):
+    return repr(float(v))
+
+
+def vec(v):
+    return "{" + ", ".join(fmt(x) for x in v) + "}"
+
+
+def ivec(v):
+    return "{" + ", ".join(str(int(x)) for x in v) + "}"
+
+
+def solve(A, b, c, neq, pattern, U):
+    bounds = [(0, U) if p == 0 else (-U, U) if p == 1 else (0, None) for p in pattern]
+    m = A.shape[0]
+    r = linprog(c, A_ub=A[neq:] if neq < m else None, b_ub=b[neq:] if neq < m else None,
+                A_eq=A[:neq] if neq > 0 else None, b_eq=b[:neq] if neq > 0 else None, bounds=bounds,
+                method="highs")
+    status = {0: 1, 2: 2, 3: 3}[r.status]
+    return status, (r.fun if status == 1 else 0.0)
+
+
+cases = []
+
+
+def add(name, A, b, c, neq, pattern):
+    A = np.asarray(A, dtype=float)
+    refs = [solve(A, np.asarray(b, float), np.asarray(c, float), neq, pattern, U) for U in BOUNDS]
+    m, n = A.shape
+    cases.append('{"%s", %d, %d, %d, %s, %s, %s, %s, %s, %s},' % (
+        name, m, n, neq, vec(A.flatten(order="F")), vec(b), vec(c), ivec(pattern),
+        ivec([s for s, _ in refs]), vec([f for _, f in refs])))
+
+
+rng = np.random.default_rng(20260607)
+
+
+def random_problem(m, n, neq, free, density, pull_to_box=False):
+    A = rng.normal(size=(m, n)).round(3)
+    if density < 1:
+        A = A * (rng.random((m, n)) < density)
+        for j in range(n):
+            if not A[:, j].any():
+                A[rng.integers(0, m), j] = 1.0
+        for i in range(m):
+            if not A[i].any():
+                A[i, rng.integers(0, n)] = 1.0
+    pattern = np.zeros(n, dtype=int)
+    pattern[rng.choice(n, size=free, replace=False)] = 1
+    x0 = np.where(pattern == 1, rng.uniform(-2, 2, n), rng.uniform(0, 2, n))
+    b = A @ x0
+    b[neq:] += rng.uniform(0.1, 1, m - neq)
+    b = b.round(6)
+    if pull_to_box:
+        c = rng.normal(size=n).round(3)
+    else:
+        y = np.concatenate([rng.uniform(-1, 1, neq), rng.uniform(-1, -0.1, m - neq)])
+        z = np.where(pattern == 1, 0.0, rng.uniform(0.1, 1, n))
+        c = A.T @ y + z
+    return A, b, c, pattern
+
+
+add("two rows, two columns", [[1, 1], [1, -1]], [4, 2], [-1, -2], 0, [0, 0])
+add("an equality and a limit", [[1, 1, 1], [0, 1, 1]], [3, 5], [1, 2, 3], 1, [0, 0, 0])
+for name, neq, free, density in [("15x25 limits", 0, 0, 1), ("15x25 with equalities", 4, 3, 1),
+                                 ("15x25 sparse", 3, 2, 0.2), ("15x25 sparse, boxed free columns", 0, 5, 0.25),
+                                 ("15x25 dense, six equalities", 6, 4, 1)]:
+    A, b, c, pattern = random_problem(15, 25, neq, free, density)
+    add(name, A, b, c, neq, pattern)
+A, b, c, pattern = random_problem(15, 25, 2, 3, 1, pull_to_box=True)
+add("15x25 pulled to the box", A, b, c, 2, pattern)
+A, b, c, pattern = random_problem(15, 25, 3, 2, 1)
+A[-1] = -A[-2]
+b[-1] = -b[-2] - 1.0  # -a x <= -b - 1 contradicts a x <= b
+add("15x25 infeasible", A, b, c, 3, pattern)
+A, b, c, pattern = random_problem(15, 25, 5, 0, 0.3)
+c[::2] = 0.0
+add("15x25 sparse, zero costs", A, b, c, 5, pattern)
+for name, m, n, neq, free, density in [("8x12 dense, two equalities", 8, 12, 2, 1, 1),
+                                       ("30x20, more limits than columns", 30, 20, 0, 2, 0.5),
+                                       ("20x40 sparse, five equalities", 20, 40, 5, 4, 0.15),
+                                       ("40x60 sparse, ten equalities", 40, 60, 10, 6, 0.1)]:
+    A, b, c, pattern = random_problem(m, n, neq, free, density)
+    add(name, A, b, c, neq, pattern)
+
+with open(os.path.join(ROOT, "tests", "optim", "data", "lp_scaling_reference.inc"), "w") as out:
+    out.write("// Generated by tools/reference/lp_scaling_reference.py (scipy linprog, HiGHS); do not edit.\n")
+    out.write("// name, m, n, neq, A (column-major), b, c, bound pattern, status and optimum for U = 1, 1e6, 1e9,"
+              " 1e12, 1e19\n")
+    for c in cases:
+        out.write(c + "\n")
+print(len(cases), "cases")
