@@ -154,6 +154,44 @@ BENCHMARK(LargePrimeFactor)
     ->Args({1000003, 1})
     ->Unit(benchmark::kMillisecond);
 
+// Awkward lengths: those of the speed audit (7*101*103, 2*101*103, 65537,
+// 16411, 127*131, 9*11*331, 99991), then a sweep of primes and of products
+// of two primes, complex (range(1) = 1) and real input. The baseline is
+// FFTW's estimated plan of the same length; bench/fft_numpy_ratios.py runs
+// these cases beside numpy.fft and prints the ratios to it.
+void AwkwardLength(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const bool complex = state.range(1) != 0;
+    const Mm x = signal_column(n, complex);
+    auto ours = [&] {
+        Mm y = fft(x);
+        benchmark::DoNotOptimize(y.addr());
+    };
+    if (complex) {
+        complex_plan p(n, x);
+        bench::run_with_baseline(state, ours, [&] { p.run(); });
+    } else {
+        real_plan p(n, x);
+        bench::run_with_baseline(state, ours, [&] { p.run(); });
+    }
+    state.SetLabel(complex ? "complex; baseline: FFTW plan of the same length"
+                           : "real; baseline: FFTW r2c plan of the same length");
+}
+
+void awkward_lengths(benchmark::internal::Benchmark* b)
+{
+    const int lengths[] = {72821, 20806, 65537, 16411, 16637, 32769, 99991,
+                           // primes
+                           101, 1009, 4099, 10007, 30011, 100003, 262147, 999983,
+                           // products of two primes
+                           10403, 47053, 95477, 100697, 2 * 50021, 3 * 33331, 1009 * 1013};
+    for (int n : lengths)
+        for (int complex : {1, 0})
+            b->Args({n, complex});
+}
+BENCHMARK(AwkwardLength)->Apply(awkward_lengths)->Unit(benchmark::kMillisecond);
+
 void Fft2Complex(benchmark::State& state)
 {
     const int n = int(state.range(0));
