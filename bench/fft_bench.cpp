@@ -1,7 +1,7 @@
 // fft against FFTW's own plans (made outside the timed loop) on the same
 // data: complex and real powers of two with each backend, the mixed-radix
-// real kernel, lengths with a large prime factor, fft2, and ifft against
-// fft.
+// real kernel, lengths with a large prime factor, awkward lengths (beside
+// numpy.fft through bench/fft_numpy_ratios.py), fft2, and ifft against fft.
 #include "bench_util.hpp"
 #include "signal/fft_kernels.hpp"
 
@@ -138,8 +138,8 @@ BENCHMARK(RealMixedRadix)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // Lengths whose largest prime factor is large (primes up to just below
 // 2^22, and twice a prime) go through the chirp convolution over the
-// power-of-two backend. range(1): 1 serves that backend with our own kernel,
-// as in a build without FFTW.
+// backend for lengths of factors 2, 3 and 5. range(1): 1 serves that
+// backend with our own kernel, as in a build without FFTW.
 void LargePrimeFactor(benchmark::State& state)
 {
     complex_against_plan(state, "own power-of-two kernel; baseline: FFTW plan of the same length",
@@ -168,6 +168,7 @@ void AwkwardLength(benchmark::State& state)
         Mm y = fft(x);
         benchmark::DoNotOptimize(y.addr());
     };
+    ours();  // the tables a length needs are built by its first call and kept
     if (complex) {
         complex_plan p(n, x);
         bench::run_with_baseline(state, ours, [&] { p.run(); });

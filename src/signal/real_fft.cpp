@@ -199,7 +199,7 @@ void radf5(int ido, int l1, const double* ccp, double* chp, const double* wa1, c
 
 // cos and sin of 2*pi*m/p, each from its own angle folded into
 // [0, pi] (the upper half by symmetry): kept in a table for every factor
-// below Bluestein's threshold, evaluated on demand beyond it (a larger
+// the general passes may be given, evaluated on demand beyond it (a larger
 // prime reaches this pass only in a length above 2^29, beyond Bluestein).
 class unity_roots {
 public:
@@ -298,16 +298,40 @@ void radfg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const do
         // Root (l-1)(j-1) of the p-th roots, read afresh for every j: a
         // chained product would lose a few digits per step at large p.
         std::int64_t m = l - 1;
-        for (int j = 3; j <= ipph; ++j) {
-            const int jc = ipp2 - j;
+        auto next_root = [&](double& ar, double& ai) {
             m += l - 1;
             if (m >= ip)
                 m -= ip;
+            roots.get(int(m), ar, ai);
+        };
+        double* const sum = &ch2(1, l);
+        double* const diff = &ch2(1, lc);
+        // Two terms per sweep over the column, added in the same order as
+        // one at a time: half the passes over memory, the same sums.
+        int j = 3;
+        for (; j + 1 <= ipph; j += 2) {
+            const int jc = ipp2 - j;
+            double ar2, ai2, ar3, ai3;
+            next_root(ar2, ai2);
+            next_root(ar3, ai3);
+            const double* a1 = &c2(1, j);
+            const double* a2 = &c2(1, j + 1);
+            const double* b1 = &c2(1, jc);
+            const double* b2 = &c2(1, jc - 1);
+            for (int ik = 0; ik < idl1; ++ik) {
+                sum[ik] = sum[ik] + ar2 * a1[ik] + ar3 * a2[ik];
+                diff[ik] = diff[ik] + ai2 * b1[ik] + ai3 * b2[ik];
+            }
+        }
+        for (; j <= ipph; ++j) {
+            const int jc = ipp2 - j;
             double ar2, ai2;
-            roots.get(int(m), ar2, ai2);
-            for (int ik = 1; ik <= idl1; ++ik) {
-                ch2(ik, l) = ch2(ik, l) + ar2 * c2(ik, j);
-                ch2(ik, lc) = ch2(ik, lc) + ai2 * c2(ik, jc);
+            next_root(ar2, ai2);
+            const double* a = &c2(1, j);
+            const double* b = &c2(1, jc);
+            for (int ik = 0; ik < idl1; ++ik) {
+                sum[ik] = sum[ik] + ar2 * a[ik];
+                diff[ik] = diff[ik] + ai2 * b[ik];
             }
         }
     }
@@ -350,13 +374,12 @@ std::vector<int> real_fft_factors(int n)
     return std::vector<int>(r.f, r.f + r.nf);
 }
 
-void real_fft_init(int n, double* work) noexcept
+void real_fft_table(int n, double* table) noexcept
 {
     if (n <= 1)
         return;
     const fft_detail::factor_record fac = fft_detail::factorize(n, real_divisors);
-    fft_detail::store(fac, work + 2 * n);
-    double* table = work + n;
+    fft_detail::store(fac, table + n);
     const double h = 6.28318530717959 / n;
     int s = 0, l1 = 1;
     for (int f = 0; f + 1 < fac.nf; ++f) {
@@ -373,14 +396,15 @@ void real_fft_init(int n, double* work) noexcept
     }
 }
 
-void real_fft_forward(int n, double* r, double* work) noexcept
+void real_fft_init(int n, double* work) noexcept { real_fft_table(n, work + n); }
+void real_fft_forward(int n, double* r, double* work) noexcept { real_fft_run(n, r, work, work + n); }
+
+void real_fft_run(int n, double* r, double* ch, const double* wa) noexcept
 {
     if (n <= 1)
         return;
-    const fft_detail::factor_record fac = fft_detail::load(work + 2 * n);
+    const fft_detail::factor_record fac = fft_detail::load(wa + n);
     double* c = r;
-    double* ch = work;
-    const double* wa = work + n;
     // in_c: the data are in r (true) or in the work buffer (false)
     bool in_c = true;
     int l2 = n, iw = n - 1;
