@@ -212,36 +212,9 @@ bool passg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const do
             war = wa[idlj - 2];
             wai = sg * wa[idlj - 1];
         };
-        double* const sum = &c2(1, l);
-        double* const diff = &c2(1, lc);
-        // Two terms per sweep over the column, added in the same order as
-        // one at a time: half the passes over memory, the same sums.
-        int j = 3;
-        for (; j + 1 <= ipph; j += 2) {
-            const int jc = ipp2 - j;
-            double war1, wai1, war2, wai2;
-            next_root(war1, wai1);
-            next_root(war2, wai2);
-            const double* a1 = &ch2(1, j);
-            const double* a2 = &ch2(1, j + 1);
-            const double* b1 = &ch2(1, jc);
-            const double* b2 = &ch2(1, jc - 1);
-            for (int ik = 0; ik < idl1; ++ik) {
-                sum[ik] = sum[ik] + war1 * a1[ik] + war2 * a2[ik];
-                diff[ik] = diff[ik] + wai1 * b1[ik] + wai2 * b2[ik];
-            }
-        }
-        for (; j <= ipph; ++j) {
-            const int jc = ipp2 - j;
-            double war, wai;
-            next_root(war, wai);
-            const double* a = &ch2(1, j);
-            const double* b = &ch2(1, jc);
-            for (int ik = 0; ik < idl1; ++ik) {
-                sum[ik] = sum[ik] + war * a[ik];
-                diff[ik] = diff[ik] + wai * b[ik];
-            }
-        }
+        general_pass_sums(
+            &c2(1, l), &c2(1, lc), 3, ipph, idl1, next_root, [&](int j) -> const double* { return &ch2(1, j); },
+            [&](int j) -> const double* { return &ch2(1, ipp2 - j); });
     }
     for (int j = 2; j <= ipph; ++j)
         for (int ik = 1; ik <= idl1; ++ik)

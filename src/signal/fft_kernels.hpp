@@ -35,6 +35,40 @@ void complex_fft_init(int n, double* work) noexcept;
 void complex_fft_forward(int n, double* c, double* work) noexcept;
 void complex_fft_backward(int n, double* c, double* work) noexcept;
 
+// The inner sums of the general odd passes of both kernels: for j = first
+// .. last in order, sum += re_j * a(j) and diff += im_j * b(j) over len
+// elements, (re_j, im_j) from next(re, im). Two terms per sweep over
+// memory, added in the order of one at a time: the same sums, bit for bit.
+template <class Next, class ColumnA, class ColumnB>
+inline void general_pass_sums(double* sum, double* diff, int first, int last, int len, Next next, ColumnA a,
+                              ColumnB b) noexcept
+{
+    int j = first;
+    for (; j + 1 <= last; j += 2) {
+        double r1, i1, r2, i2;
+        next(r1, i1);
+        next(r2, i2);
+        const double* a1 = a(j);
+        const double* a2 = a(j + 1);
+        const double* b1 = b(j);
+        const double* b2 = b(j + 1);
+        for (int k = 0; k < len; ++k) {
+            sum[k] = sum[k] + r1 * a1[k] + r2 * a2[k];
+            diff[k] = diff[k] + i1 * b1[k] + i2 * b2[k];
+        }
+    }
+    for (; j <= last; ++j) {
+        double r, i;
+        next(r, i);
+        const double* a1 = a(j);
+        const double* b1 = b(j);
+        for (int k = 0; k < len; ++k) {
+            sum[k] = sum[k] + r * a1[k];
+            diff[k] = diff[k] + i * b1[k];
+        }
+    }
+}
+
 // The factor lists the two kernels use for n, in list order (tests pin the
 // factorisation rules through them).
 std::vector<int> real_fft_factors(int n);

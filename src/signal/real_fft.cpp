@@ -304,36 +304,9 @@ void radfg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const do
                 m -= ip;
             roots.get(int(m), ar, ai);
         };
-        double* const sum = &ch2(1, l);
-        double* const diff = &ch2(1, lc);
-        // Two terms per sweep over the column, added in the same order as
-        // one at a time: half the passes over memory, the same sums.
-        int j = 3;
-        for (; j + 1 <= ipph; j += 2) {
-            const int jc = ipp2 - j;
-            double ar2, ai2, ar3, ai3;
-            next_root(ar2, ai2);
-            next_root(ar3, ai3);
-            const double* a1 = &c2(1, j);
-            const double* a2 = &c2(1, j + 1);
-            const double* b1 = &c2(1, jc);
-            const double* b2 = &c2(1, jc - 1);
-            for (int ik = 0; ik < idl1; ++ik) {
-                sum[ik] = sum[ik] + ar2 * a1[ik] + ar3 * a2[ik];
-                diff[ik] = diff[ik] + ai2 * b1[ik] + ai3 * b2[ik];
-            }
-        }
-        for (; j <= ipph; ++j) {
-            const int jc = ipp2 - j;
-            double ar2, ai2;
-            next_root(ar2, ai2);
-            const double* a = &c2(1, j);
-            const double* b = &c2(1, jc);
-            for (int ik = 0; ik < idl1; ++ik) {
-                sum[ik] = sum[ik] + ar2 * a[ik];
-                diff[ik] = diff[ik] + ai2 * b[ik];
-            }
-        }
+        general_pass_sums(
+            &ch2(1, l), &ch2(1, lc), 3, ipph, idl1, next_root, [&](int j) -> const double* { return &c2(1, j); },
+            [&](int j) -> const double* { return &c2(1, ipp2 - j); });
     }
     for (int j = 2; j <= ipph; ++j)
         for (int ik = 1; ik <= idl1; ++ik)
