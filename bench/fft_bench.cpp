@@ -1,7 +1,7 @@
 // fft against FFTW's own plans (made outside the timed loop) on the same
 // data: complex and real powers of two with each backend, the mixed-radix
-// real kernel, lengths with a large prime factor, fft2, and ifft against
-// fft.
+// real kernel, lengths with a large prime factor, awkward lengths (beside
+// numpy.fft through bench/fft_numpy_ratios.py), fft2, and ifft against fft.
 #include "bench_util.hpp"
 #include "signal/fft_kernels.hpp"
 
@@ -138,8 +138,8 @@ BENCHMARK(RealMixedRadix)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // Lengths whose largest prime factor is large (primes up to just below
 // 2^22, and twice a prime) go through the chirp convolution over the
-// power-of-two backend. range(1): 1 serves that backend with our own kernel,
-// as in a build without FFTW.
+// backend for lengths of factors 2, 3 and 5. range(1): 1 serves that
+// backend with our own kernel, as in a build without FFTW.
 void LargePrimeFactor(benchmark::State& state)
 {
     complex_against_plan(state, "own power-of-two kernel; baseline: FFTW plan of the same length",
@@ -153,6 +153,45 @@ BENCHMARK(LargePrimeFactor)
     ->Args({4194301, 0})
     ->Args({1000003, 1})
     ->Unit(benchmark::kMillisecond);
+
+// Awkward lengths: those of the speed audit (7*101*103, 2*101*103, 65537,
+// 16411, 127*131, 9*11*331, 99991), then a sweep of primes and of products
+// of two primes, complex (range(1) = 1) and real input. The baseline is
+// FFTW's estimated plan of the same length; bench/fft_numpy_ratios.py runs
+// these cases beside numpy.fft and prints the ratios to it.
+void AwkwardLength(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const bool complex = state.range(1) != 0;
+    const Mm x = signal_column(n, complex);
+    auto ours = [&] {
+        Mm y = fft(x);
+        benchmark::DoNotOptimize(y.addr());
+    };
+    ours();  // the tables a length needs are built by its first call and kept
+    if (complex) {
+        complex_plan p(n, x);
+        bench::run_with_baseline(state, ours, [&] { p.run(); });
+    } else {
+        real_plan p(n, x);
+        bench::run_with_baseline(state, ours, [&] { p.run(); });
+    }
+    state.SetLabel(complex ? "complex; baseline: FFTW plan of the same length"
+                           : "real; baseline: FFTW r2c plan of the same length");
+}
+
+void awkward_lengths(benchmark::internal::Benchmark* b)
+{
+    const int lengths[] = {72821, 20806, 65537, 16411, 16637, 32769, 99991,
+                           // primes
+                           101, 1009, 4099, 10007, 30011, 100003, 262147, 999983,
+                           // products of two primes
+                           10403, 47053, 95477, 100697, 2 * 50021, 3 * 33331, 1009 * 1013};
+    for (int n : lengths)
+        for (int complex : {1, 0})
+            b->Args({n, complex});
+}
+BENCHMARK(AwkwardLength)->Apply(awkward_lengths)->Unit(benchmark::kMillisecond);
 
 void Fft2Complex(benchmark::State& state)
 {

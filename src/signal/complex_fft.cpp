@@ -205,17 +205,16 @@ bool passg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const do
         }
         int idlj = idl;
         inc += ido;
-        for (int j = 3; j <= ipph; ++j) {
-            const int jc = ipp2 - j;
+        auto next_root = [&](double& war, double& wai) {
             idlj += inc;
             if (idlj > idp)
                 idlj -= idp;
-            const double war = wa[idlj - 2], wai = wa[idlj - 1];
-            for (int ik = 1; ik <= idl1; ++ik) {
-                c2(ik, l) = c2(ik, l) + war * ch2(ik, j);
-                c2(ik, lc) = c2(ik, lc) + sg * wai * ch2(ik, jc);
-            }
-        }
+            war = wa[idlj - 2];
+            wai = sg * wa[idlj - 1];
+        };
+        general_pass_sums(
+            &c2(1, l), &c2(1, lc), 3, ipph, idl1, next_root, [&](int j) -> const double* { return &ch2(1, j); },
+            [&](int j) -> const double* { return &ch2(1, ipp2 - j); });
     }
     for (int j = 2; j <= ipph; ++j)
         for (int ik = 1; ik <= idl1; ++ik)
@@ -254,13 +253,11 @@ bool passg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const do
     return false;
 }
 
-void complex_passes(int n, double* c, double* work, double sg) noexcept
+void complex_passes(int n, double* c, double* ch, const double* wa, double sg) noexcept
 {
     if (n <= 1)
         return;
-    const fft_detail::factor_record fac = fft_detail::load(work + 4 * n);
-    double* ch = work;
-    const double* wa = work + 2 * n;
+    const fft_detail::factor_record fac = fft_detail::load(wa + 2 * std::size_t(n));
     bool in_c = true;
     int l1 = 1, iw = 0;
     for (int f = 0; f < fac.nf; ++f) {
@@ -294,13 +291,12 @@ std::vector<int> complex_fft_factors(int n)
     return std::vector<int>(r.f, r.f + r.nf);
 }
 
-void complex_fft_init(int n, double* work) noexcept
+void complex_fft_table(int n, double* table) noexcept
 {
     if (n <= 1)
         return;
     const fft_detail::factor_record fac = fft_detail::factorize(n, complex_divisors);
-    fft_detail::store(fac, work + 4 * n);
-    double* table = work + 2 * n;
+    fft_detail::store(fac, table + 2 * std::size_t(n));
     const double h = 6.28318530717959 / n;
     int t = 0, l1 = 1;  // t counts (cos, sin) pairs
     for (int f = 0; f < fac.nf; ++f) {
@@ -325,5 +321,18 @@ void complex_fft_init(int n, double* work) noexcept
     }
 }
 
-void complex_fft_forward(int n, double* c, double* work) noexcept { complex_passes(n, c, work, -1.0); }
-void complex_fft_backward(int n, double* c, double* work) noexcept { complex_passes(n, c, work, +1.0); }
+void complex_fft_run(int n, double* c, double* scratch, const double* table, int dir) noexcept
+{
+    complex_passes(n, c, scratch, table, dir < 0 ? -1.0 : 1.0);
+}
+
+void complex_fft_init(int n, double* work) noexcept { complex_fft_table(n, work + 2 * std::size_t(n)); }
+void complex_fft_forward(int n, double* c, double* work) noexcept
+{
+    complex_fft_run(n, c, work, work + 2 * std::size_t(n), -1);
+}
+
+void complex_fft_backward(int n, double* c, double* work) noexcept
+{
+    complex_fft_run(n, c, work, work + 2 * std::size_t(n), +1);
+}

@@ -42,36 +42,9 @@ void scale_result(Mm& y, double f)
     dscal_(&count, &f, y.addi(), &one);
 }
 
-// w_k = e^(-2 pi i k / n) for k < n / 4 into wr, wi: the product of a root
-// at a multiple of the block and one within it, each evaluated directly, so
-// two roundings per twiddle where a running product would drift with k.
-// Built once per call: for short columns the sines and cosines would
-// otherwise rival the transform.
-void packed_real_twiddles(int n, double* wr, double* wi)
-{
-    constexpr int block = 64;
-    const int quarter = n / 4;
-    auto angle = [n](int k) { return -6.283185307179586 * k / n; };
-    double fr[block], fi[block];
-    for (int j = 0; j < block && j < quarter; ++j) {
-        fr[j] = std::cos(angle(j));
-        fi[j] = std::sin(angle(j));
-    }
-    double cr = 1, ci = 0;
-    for (int k = 0; k < quarter; ++k) {
-        const int j = k % block;
-        if (j == 0 && k > 0) {
-            cr = std::cos(angle(k));
-            ci = std::sin(angle(k));
-        }
-        wr[k] = cr * fr[j] - ci * fi[j];
-        wi[k] = cr * fi[j] + ci * fr[j];
-    }
-}
-
 // Real input of power-of-two length n >= 16: one complex transform of half
 // the length on the packed pairs, then the two spectra untangled with the
-// twiddles of packed_real_twiddles.
+// twiddles of packed_real_twiddles(n).
 void packed_real_column(const double* src, int r, int n, int dir, double* yr, double* yi, pow2_table& table,
                         const double* twr, const double* twi)
 {
@@ -176,14 +149,13 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
     } else if (is_power_of_two(n)) {
         pow2_table table;
         pow2_fft(yr, yi, n / 2, 0, table);
-        scratch<double> twiddles(2 * std::size_t(n / 4));
-        double* twr = twiddles.get();
-        double* twi = twr + n / 4;
-        packed_real_twiddles(n, twr, twi);
+        const fft_table twiddles = packed_real_twiddles(n);
+        const double* twr = twiddles->data();
+        const double* twi = twr + n / 4;
         for (int c = 0; c < m; ++c)
             packed_real_column(column(xr, c, r), r, n, dir, yr + std::int64_t(c) * n, yi + std::int64_t(c) * n,
                                table, twr, twi);
-    } else if (bluestein_pays(n)) {
+    } else if (bluestein_pays(n, !complex_in)) {
         bluestein_plan plan(n, dir);
         for (int c = 0; c < m; ++c) {
             double* cr = yr + std::int64_t(c) * n;
@@ -193,35 +165,32 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
             plan.transform(cr, ci);
         }
     } else if (complex_in) {
-        scratch<double> work(4 * std::size_t(n) + 16), buffer(2 * std::size_t(n));
-        complex_fft_init(n, work.get());
+        const fft_table table = complex_table(n);
+        scratch<double> work(2 * std::size_t(n)), buffer(2 * std::size_t(n));
         double* b = buffer.get();
         for (int c = 0; c < m; ++c) {
             const double* sr = column(xr, c, r);
             const double* si = column(xi, c, r);
-            const int k = std::min(r, n);
-            for (int j = 0; j < k; ++j) {
+            const std::size_t k = std::size_t(std::min(r, n));
+            for (std::size_t j = 0; j < k; ++j) {
                 b[2 * j] = sr[j];
                 b[2 * j + 1] = si[j];
             }
-            std::fill(b + 2 * k, b + 2 * n, 0.0);
-            if (dir < 0)
-                complex_fft_forward(n, b, work.get());
-            else
-                complex_fft_backward(n, b, work.get());
+            std::fill(b + 2 * k, b + 2 * std::size_t(n), 0.0);
+            complex_fft_run(n, b, work.get(), table->data(), dir);
             double* cr = yr + std::int64_t(c) * n;
             double* ci = yi + std::int64_t(c) * n;
-            for (int j = 0; j < n; ++j) {
+            for (std::size_t j = 0; j < std::size_t(n); ++j) {
                 cr[j] = b[2 * j];
                 ci[j] = b[2 * j + 1];
             }
         }
     } else {
-        scratch<double> work(2 * std::size_t(n) + 16), buffer(n);
-        real_fft_init(n, work.get());
+        const fft_table table = real_table(n);
+        scratch<double> work(n), buffer(n);
         for (int c = 0; c < m; ++c) {
             load_column(column(xr, c, r), r, n, buffer.get());
-            real_fft_forward(n, buffer.get(), work.get());
+            real_fft_run(n, buffer.get(), work.get(), table->data());
             unpack_half_complex(buffer.get(), n, dir, yr + std::int64_t(c) * n, yi + std::int64_t(c) * n);
         }
     }

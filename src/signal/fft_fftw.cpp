@@ -1,63 +1,62 @@
-// FFTW behind the power-of-two backend: split-array plans cached per
-// length in one process-wide cache (FFTW's planner is not thread-safe, its
-// new-array execute is), released at unload.
+// FFTW behind the backend for lengths of factors 2, 3 and 5: in-place plans
+// on interleaved arrays aligned to fft_alignment, so FFTW's vector code
+// serves them. FFTW's planner (and plan destruction) is not thread-safe,
+// its new-array execute is: one lock guards the first two.
 #include "signal/fft_kernels.hpp"
 
 #include <fftw3.h>
 
-#include <map>
+#include <cstdlib>
 #include <mutex>
-#include <vector>
 
 namespace {
 
-class plan_cache {
-public:
-    ~plan_cache()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& [n, plan] : plans_)
-            fftw_destroy_plan(plan);
-        plans_.clear();
-    }
+// Constant-initialised and trivially destroyed: still usable while the
+// table cache releases its last plans at exit.
+std::mutex planner;
 
-    fftw_plan get(int n)
+struct plan_pair {
+    fftw_plan forward = nullptr, backward = nullptr;
+    ~plan_pair()
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto it = plans_.find(n);
-        if (it != plans_.end())
-            return it->second;
-        // Planned in place on split halves n doubles apart, the layout every
-        // execution uses; estimate mode never writes into the arrays.
-        std::vector<double> probe(2 * std::size_t(n));
-        fftw_iodim dim{n, 1, 1};
-        fftw_plan p = fftw_plan_guru_split_dft(1, &dim, 0, nullptr, probe.data(), probe.data() + n, probe.data(),
-                                               probe.data() + n, FFTW_ESTIMATE | FFTW_UNALIGNED);
-        if (p)
-            plans_.emplace(n, p);
-        return p;
+        std::lock_guard<std::mutex> lock(planner);
+        if (forward)
+            fftw_destroy_plan(forward);
+        if (backward)
+            fftw_destroy_plan(backward);
     }
-
-private:
-    std::mutex mutex_;
-    std::map<int, fftw_plan> plans_;
 };
-
-plan_cache& cache()
-{
-    static plan_cache c;
-    return c;
-}
 
 } // namespace
 
 namespace fftw_backend {
 
-const void* plan_for(int n) { return cache().get(n); }
-
-void execute(const void* plan, double* re, double* im) noexcept
+std::shared_ptr<const void> interleaved_plans(int m)
 {
-    fftw_execute_split_dft(static_cast<fftw_plan>(const_cast<void*>(plan)), re, im, re, im);
+    auto pair = table_storage<plan_pair>();
+    // Planned in estimate mode, which never writes into the arrays, on an
+    // array of the alignment every execution uses.
+    const std::size_t bytes = (2 * std::size_t(m) * sizeof(double) + fft_alignment - 1) / fft_alignment * fft_alignment;
+    double* probe = static_cast<double*>(std::aligned_alloc(fft_alignment, bytes));
+    if (!probe)
+        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(planner);
+        auto* c = reinterpret_cast<fftw_complex*>(probe);
+        pair->forward = fftw_plan_dft_1d(m, c, c, FFTW_FORWARD, FFTW_ESTIMATE);
+        pair->backward = fftw_plan_dft_1d(m, c, c, FFTW_BACKWARD, FFTW_ESTIMATE);
+    }
+    std::free(probe);
+    if (!pair->forward || !pair->backward)
+        return nullptr;
+    return pair;
+}
+
+void execute(const void* plans, int dir, double* c) noexcept
+{
+    const auto* pair = static_cast<const plan_pair*>(plans);
+    auto* z = reinterpret_cast<fftw_complex*>(c);
+    fftw_execute_dft(dir < 0 ? pair->forward : pair->backward, z, z);
 }
 
 } // namespace fftw_backend

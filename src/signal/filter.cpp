@@ -237,7 +237,9 @@ void filter_core(const Mm& b0, const Mm& a0, const Mm& x0, const Mm& zi0, const 
     }
     Mm yb = move_dim_back(ym, ndims, xdims, w);
     Mm zb = move_dim_back(zm, ndims, zdims, w);
-    if (isvector(x) || x.size() == 1)
+    // A single signal's states form a column; a vector filtered along its
+    // singleton dimension holds one signal per element and keeps their layout.
+    if (signals == 1)
         zb.reshape(n - 1, 1);
     y = yb;
     zf = zb;

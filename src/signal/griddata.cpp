@@ -142,6 +142,13 @@ Mm griddata(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method, i_o_t, Mm& XI, Mm&
         zi.getcomplex();
     for (int k = 0; k < m; ++k) {
         const double qx = xi.addr()[k], qy = yi.addr()[k];
+        if (!std::isfinite(qx) || !std::isfinite(qy)) {
+            // the spline has no value there, as the other methods say
+            zi.addr()[k] = NAN;
+            if (complex)
+                zi.addi()[k] = NAN;
+            continue;
+        }
         double sr = 0, si = 0;
         for (int j = 0; j < n; ++j) {
             const double f = xv[j] - qx, h = yv[j] - qy;

@@ -160,7 +160,9 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         int s = 0;
         for (int k = 0; k < m; ++k) {
             const double px = xi.addr()[k], py = yi.addr()[k];
-            if (px != px || py != py) {
+            // every data point is infinitely far from a query at infinity:
+            // none is nearest, as none is for NaN
+            if (!std::isfinite(px) || !std::isfinite(py)) {
                 out[k] = NAN;
                 if (out_im)
                     out_im[k] = 0;

@@ -388,7 +388,11 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     Mm A = ones_column;
     if (deg > 0) {
         // columns x^deg, ..., x^1, then x^0
-        const Mm V = power(mtimes(x, ones(1.0, double(deg))), mtimes(ones_column, colon(double(deg), -1.0, 1.0)));
+        Mm V = power(mtimes(x, ones(1.0, double(deg))), mtimes(ones_column, colon(double(deg), -1.0, 1.0)));
+        // a negative x makes power complex-typed, but whole powers of real
+        // numbers are real: a real fit of real data stays real
+        if (!x.isc())
+            V = real(V);
         A = horzcat(V, ones_column);
     }
     Mm Q, R;

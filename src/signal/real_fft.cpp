@@ -199,7 +199,7 @@ void radf5(int ido, int l1, const double* ccp, double* chp, const double* wa1, c
 
 // cos and sin of 2*pi*m/p, each from its own angle folded into
 // [0, pi] (the upper half by symmetry): kept in a table for every factor
-// below Bluestein's threshold, evaluated on demand beyond it (a larger
+// the general passes may be given, evaluated on demand beyond it (a larger
 // prime reaches this pass only in a length above 2^29, beyond Bluestein).
 class unity_roots {
 public:
@@ -298,18 +298,15 @@ void radfg(int ido, int ip, int l1, int idl1, double* ccp, double* chp, const do
         // Root (l-1)(j-1) of the p-th roots, read afresh for every j: a
         // chained product would lose a few digits per step at large p.
         std::int64_t m = l - 1;
-        for (int j = 3; j <= ipph; ++j) {
-            const int jc = ipp2 - j;
+        auto next_root = [&](double& ar, double& ai) {
             m += l - 1;
             if (m >= ip)
                 m -= ip;
-            double ar2, ai2;
-            roots.get(int(m), ar2, ai2);
-            for (int ik = 1; ik <= idl1; ++ik) {
-                ch2(ik, l) = ch2(ik, l) + ar2 * c2(ik, j);
-                ch2(ik, lc) = ch2(ik, lc) + ai2 * c2(ik, jc);
-            }
-        }
+            roots.get(int(m), ar, ai);
+        };
+        general_pass_sums(
+            &ch2(1, l), &ch2(1, lc), 3, ipph, idl1, next_root, [&](int j) -> const double* { return &c2(1, j); },
+            [&](int j) -> const double* { return &c2(1, ipp2 - j); });
     }
     for (int j = 2; j <= ipph; ++j)
         for (int ik = 1; ik <= idl1; ++ik)
@@ -350,13 +347,12 @@ std::vector<int> real_fft_factors(int n)
     return std::vector<int>(r.f, r.f + r.nf);
 }
 
-void real_fft_init(int n, double* work) noexcept
+void real_fft_table(int n, double* table) noexcept
 {
     if (n <= 1)
         return;
     const fft_detail::factor_record fac = fft_detail::factorize(n, real_divisors);
-    fft_detail::store(fac, work + 2 * n);
-    double* table = work + n;
+    fft_detail::store(fac, table + n);
     const double h = 6.28318530717959 / n;
     int s = 0, l1 = 1;
     for (int f = 0; f + 1 < fac.nf; ++f) {
@@ -373,14 +369,15 @@ void real_fft_init(int n, double* work) noexcept
     }
 }
 
-void real_fft_forward(int n, double* r, double* work) noexcept
+void real_fft_init(int n, double* work) noexcept { real_fft_table(n, work + n); }
+void real_fft_forward(int n, double* r, double* work) noexcept { real_fft_run(n, r, work, work + n); }
+
+void real_fft_run(int n, double* r, double* ch, const double* wa) noexcept
 {
     if (n <= 1)
         return;
-    const fft_detail::factor_record fac = fft_detail::load(work + 2 * n);
+    const fft_detail::factor_record fac = fft_detail::load(wa + n);
     double* c = r;
-    double* ch = work;
-    const double* wa = work + n;
     // in_c: the data are in r (true) or in the work buffer (false)
     bool in_c = true;
     int l2 = n, iw = n - 1;

@@ -80,7 +80,7 @@ Mm cov(const Mm& x, const Mm& y, const Mm& flag)
 {
     Mm D;
     if (isempty(y))
-        D = isvector(x) ? as_column(x) : mdouble(full(x));
+        D = isvector(x) ? as_column(mdouble(full(x))) : mdouble(full(x));
     else
         D = horzcat(as_column(mdouble(full(x))), as_column(mdouble(full(y))));
     const int c = D.size();

@@ -15,6 +15,7 @@
 namespace {
 
 #include "data/delaunay_reference.inc"
+#include "data/griddata_v4_reference.inc"
 
 Mm row_of(const std::vector<double>& v)
 {
@@ -454,6 +455,10 @@ TEST(PointLocation, TsearchAndDsearch)
     EXPECT_EQ(test::values(dsearch(x, y, tri, test::row({0.9, 0.1}), test::row({0.05, 0.8}))),
               (std::vector<double>{2, 3}));
     EXPECT_EQ(nan_as(dsearch(x, y, tri, Mm(NAN), Mm(0.5))), (std::vector<double>{-1}));
+    // no point is nearest to one at infinity (it was the previous query's answer)
+    EXPECT_EQ(nan_as(dsearch(x, y, tri, test::row({0.1, INFINITY, 0.5}), test::row({0.8, 0.5, -INFINITY}))),
+              (std::vector<double>{3, -1, -1}));
+    EXPECT_EQ(nan_as(tsearch(x, y, tri, Mm(INFINITY), Mm(0.0))), (std::vector<double>{-1}));
     EXPECT_EQ(tsearch(x, y, Mm(), Mm(0.2), Mm(0.2)).size(), 0);
     EXPECT_EQ(dsearch(x, y, Mm(), Mm(0.2), Mm(0.2)).size(), 0);
     EXPECT_EQ(test::extents(tsearch(x, y, tri, test::real(2, 2, {0.1, 0.2, 0.3, 2}), test::real(2, 2, {0.1, 0.1, 0.1, 2}))),
@@ -562,6 +567,44 @@ TEST(Griddata, LinearNearestAndBiharmonic)
     EXPECT_ERROR(griddata(x, y, z, test::real(2, 2, {1, 1, 1, 1}), test::row({1, 2})),
                  "griddata: xi and yi are not same size.");
     EXPECT_ERROR(griddata(x, y, z, Mm(0.5), Mm(0.5), Mm(1.0)), "griddata: method must be a string");
+}
+
+// griddata(x, y, z, [NaN 0.5], [0.5 0.5], 'v4') was [0 0.8144]: the spline
+// summed its NaN terms into 0. A query with a NaN or infinite coordinate
+// has no value in any method; the finite queries beside it keep theirs.
+TEST(Griddata, NonFiniteQueryHasNoValue)
+{
+    const Mm x = test::row({0, 1, 0, 1}), y = test::row({0, 0, 1, 1}), z = test::row({0, 1, 1, 2});
+    const Mm v4 = griddata(x, y, z, test::row({NAN, 0.5}), test::row({0.5, 0.5}), test::text("v4"));
+    ASSERT_EQ(test::extents(v4), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(std::isnan(v4.addr()[0]));
+    EXPECT_NEAR(v4.addr()[1], griddata_v4_square[0], 1e-14);
+    const Mm finite = griddata(x, y, z, test::row({0.5, 0.25, 2}), test::row({0.5, 0.75, -1}), test::text("v4"));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(finite.addr()[k], griddata_v4_square[k], 1e-14) << k;
+
+    const double bad[] = {NAN, INFINITY, -INFINITY};
+    for (const char* method : {"linear", "nearest", "v4"}) {
+        for (double b : bad) {
+            for (int where = 0; where < 3; ++where) {  // in x, in y, in both
+                SCOPED_TRACE(::testing::Message() << method << ", " << b << " in " << where);
+                const Mm qx = test::row({0.25, where != 1 ? b : 0.5, 0.75});
+                const Mm qy = test::row({0.75, where != 0 ? b : 0.5, 0.25});
+                const Mm got = griddata(x, y, z, qx, qy, test::text(method));
+                const Mm beside = griddata(x, y, z, test::row({0.25, 0.75}), test::row({0.75, 0.25}),
+                                           test::text(method));
+                ASSERT_EQ(got.size(), 3);
+                EXPECT_TRUE(std::isnan(got.addr()[1]));
+                EXPECT_EQ(got.addr()[0], beside.addr()[0]);
+                EXPECT_EQ(got.addr()[2], beside.addr()[1]);
+            }
+        }
+    }
+    // complex values too
+    const Mm zc = griddata(x, y, test::complex(1, 4, {0, 1, 1, 2}, {1, 1, 1, 1}), Mm(NAN), Mm(0.5), test::text("v4"));
+    ASSERT_TRUE(zc.isc());
+    EXPECT_TRUE(std::isnan(zc.addr()[0]));
+    EXPECT_TRUE(std::isnan(zc.addi()[0]));
 }
 
 TEST(Griddata, AgainstReference)

@@ -421,7 +421,7 @@ std::vector<std::complex<long double>> direct_real_dft(const std::vector<double>
 // general factors, and primes large enough for the chirp convolution.
 TEST_P(FftBackends, PrimeFactorLengthsAgainstDirectSums)
 {
-    for (int n : {101, 127, 1009, 2 * 3 * 97, 89 * 97, 7919, 2 * 4999, 10007}) {
+    for (int n : {101, 127, 211, 1009, 2 * 3 * 97, 4099, 89 * 97, 7919, 2 * 4999, 10007}) {
         SCOPED_TRACE("n = " + std::to_string(n));
         std::vector<double> x(n), y(n);
         for (int j = 0; j < n; ++j) {
@@ -516,6 +516,39 @@ TEST_P(FftBackends, LargePrimeFactorLengthsAtSpotBins)
     }
 }
 
+// The chirp convolution of length n runs on a length of factors 2, 3 and 5
+// near 2n (a power of two took up to 4n); the general passes take the
+// lengths whose prime factors are small enough, and never a prime factor
+// above largest_direct_factor below 2^29.
+TEST(FftKernels, ChirpConvolutionLengthsAndTheChoiceOfPath)
+{
+    auto largest_prime = [](int n) {
+        int big = 1;
+        for (int d = 2; d * d <= n; ++d)
+            while (n % d == 0) {
+                big = d;
+                n /= d;
+            }
+        return n > 1 ? n : big;
+    };
+    for (int n : {32, 33, 101, 127, 1009, 4099, 10007, 16411, 20806, 32769, 65537, 72821, 99991, 1000003, 4194301,
+                  (1 << 29) - 3}) {
+        SCOPED_TRACE(n);
+        const int m = bluestein_length(n);
+        EXPECT_GE(m, 2 * n - 1);
+        EXPECT_LE(largest_prime(m), 5);
+        EXPECT_LE(m, 1.25 * (2 * n - 1));
+    }
+    for (bool real : {false, true}) {
+        SCOPED_TRACE(real);
+        for (int n : {2, 3, 64, 1000, 3 << 20, 1 << 29})
+            EXPECT_FALSE(bluestein_pays(n, real)) << n << ": factors 2, 3 and 5 only";
+        for (int n : {1031, 2 * 1031, 7 * 11 * 1031, 1000003, 4194301, (1 << 29) - 3})
+            EXPECT_EQ(bluestein_pays(n, real), largest_prime(n) > largest_direct_factor) << n;
+        EXPECT_FALSE(bluestein_pays((1 << 29) + 11, real)) << "the convolution length must stay an int";
+    }
+}
+
 TEST(FftBackendsAgree, PowersOfTwoInBothBackends)
 {
     for (int n : {2, 4, 8, 16, 64, 1024, 1 << 15}) {
@@ -553,6 +586,42 @@ TEST(Fft, ConcurrentTransformsMatchSequential)
     EXPECT_EQ(test::values(ta), test::values(ra));
     EXPECT_EQ(test::values(imag(ta)), test::values(imag(ra)));
     expect_near_all(elements(tb), elements(b));
+}
+
+// The tables kept across calls are built by whichever thread needs them
+// first and then shared: threads that start on lengths no call has used
+// yet (the chirp convolution of a prime, the general passes of 7 * 11 * 13,
+// the packed real path) give, in every round, the bits one thread gives
+// afterwards.
+TEST(Fft, ConcurrentFirstUseOfTablesMatchesSequential)
+{
+    const unsigned old = qv_set_MT(1);
+    const std::vector<Mm> inputs = {input_column(40009, true), input_column(40009, false),
+                                    input_column(7 * 11 * 13, true), input_column(7 * 11 * 13, false),
+                                    input_column(1 << 13, false)};
+    const int rounds = 4;
+    std::vector<std::vector<Mm>> got(4, std::vector<Mm>(inputs.size() * rounds));
+    {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                for (int r = 0; r < rounds; ++r)
+                    for (std::size_t k = 0; k < inputs.size(); ++k)
+                        got[t][r * inputs.size() + k] = (t + r) % 2 ? ifft(inputs[k]) : fft(inputs[k]);
+            });
+        for (auto& th : threads)
+            th.join();
+    }
+    qv_set_MT(old);
+    for (int t = 0; t < 4; ++t)
+        for (int r = 0; r < rounds; ++r)
+            for (std::size_t k = 0; k < inputs.size(); ++k) {
+                SCOPED_TRACE(::testing::Message() << "thread " << t << ", round " << r << ", input " << k);
+                const Mm want = (t + r) % 2 ? ifft(inputs[k]) : fft(inputs[k]);
+                const Mm& g = got[t][r * inputs.size() + k];
+                EXPECT_EQ(test::values(real(g)), test::values(real(want)));
+                EXPECT_EQ(test::values(imag(g)), test::values(imag(want)));
+            }
 }
 
 } // namespace

@@ -8,7 +8,10 @@
 
 namespace {
 
+#include "data/filter_reference.inc"
 #include "data/nonfinite_reference.inc"
+
+constexpr double eps = 2.220446049250313e-16;
 
 TEST(Filter, ValuesAndFinalConditions)
 {
@@ -247,6 +250,128 @@ TEST(Filter, LoopsAgreeOnFiniteData)
         filter(c.b2, c.a2, x, i_o, y2, z2);
         EXPECT_EQ(test::values(y1), test::values(y2));
         EXPECT_EQ(test::values(z1), test::values(z2));
+    }
+}
+
+// A vector filtered along its singleton dimension is one signal of one
+// sample per element: filter([1 1], 1, [1 2 3], [], 1) raised a reshape
+// error. Each output is its sample, and each signal keeps its state (scipy
+// lfilter along that axis), laid out as the vector is.
+TEST(Filter, VectorAlongItsSingletonDimension)
+{
+    struct Case {
+        const char* what;
+        Mm x, zi;
+        double dim;
+        std::vector<double> y, zf;
+        std::vector<int> zf_extents;
+    };
+    const std::vector<Case> cases = {
+        {"row along dim 1", test::row({1, 2, 3}), Mm(), 1, {1, 2, 3}, {1, 2, 3}, {1, 3}},
+        {"column along dim 2", test::real(3, 1, {1, 2, 3}), Mm(), 2, {1, 2, 3}, {1, 2, 3}, {3, 1}},
+        {"row along dim 1 from states", test::row({1, 2, 3}), test::row({10, 20, 30}), 1, {11, 22, 33}, {1, 2, 3},
+         {1, 3}},
+        {"column along dim 2, one state for all", test::real(3, 1, {1, 2, 3}), Mm(5.0), 2, {6, 7, 8}, {1, 2, 3},
+         {3, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm y, zf;
+        filter(test::row({1, 1}), Mm(1.0), c.x, c.zi, Mm(c.dim), i_o, y, zf);
+        EXPECT_EQ(test::extents(y), test::extents(c.x));
+        EXPECT_EQ(test::values(y), c.y);
+        EXPECT_EQ(test::extents(zf), c.zf_extents);
+        EXPECT_EQ(test::values(zf), c.zf);
+    }
+}
+
+// The filters of tools/reference/filter_reference.py, in its order.
+struct sweep_filter {
+    std::vector<double> b, a;
+};
+const std::vector<sweep_filter> sweep_filters = {
+    {{1, 1}, {1}},
+    {{0.5, 0.25, -0.125}, {2, -1.2, 0.4}},
+    {{2}, {1, 0.5, 0.25, 0.125}},
+    {{2}, {4}},
+};
+const std::vector<std::vector<int>> sweep_shapes = {{1, 5}, {5, 1}, {4, 3}, {3, 2, 4}, {3, 1, 4}, {1, 1, 4}, {1, 1}};
+
+Mm row_of(const std::vector<double>& v)
+{
+    Mm r(0, 0, 0, 1, int(v.size()), qv_double);
+    std::copy(v.begin(), v.end(), r.addr());
+    return r;
+}
+
+// A value of the given extents whose element k (column-major) is f(k).
+template <class F>
+Mm column_major(const std::vector<int>& dims, F f)
+{
+    Mm x(0, 0, 0, int(dims.size()), dims.data(), qv_double);
+    for (int k = 0; k < x.size(); ++k)
+        x.addr()[k] = f(double(k));
+    return x;
+}
+
+// The extents a value of these dimensions reports: trailing singletons
+// beyond the second dropped.
+std::vector<int> reported(std::vector<int> dims)
+{
+    while (dims.size() > 2 && dims.back() == 1)
+        dims.pop_back();
+    return dims;
+}
+
+void expect_close(const Mm& got, const double* want, int count)
+{
+    ASSERT_EQ(got.size(), count);
+    double big = 1;
+    for (int k = 0; k < count; ++k)
+        big = std::max(big, std::fabs(want[k]));
+    for (int k = 0; k < count; ++k)
+        EXPECT_NEAR(got.addr()[k], want[k], 16 * eps * big) << k;
+}
+
+// Every working dimension (the default, each dimension, singletons
+// included) of rows, columns, matrices and 3-d signals, without initial
+// conditions, with a full array of them and with one vector for every
+// signal: y and zf as scipy's lfilter gives them along that axis. A single
+// signal's final conditions come back as a column.
+TEST(Filter, EveryDimensionAgainstReference)
+{
+    for (const auto& c : filter_sweep_cases) {
+        const std::vector<int>& shape = sweep_shapes[c.shape];
+        const sweep_filter& f = sweep_filters[c.filter];
+        const int n = int(std::max(f.a.size(), f.b.size()));
+        SCOPED_TRACE(::testing::Message() << "shape " << c.shape << ", dim " << c.dim << ", filter " << c.filter
+                                          << ", initial conditions " << c.state);
+        const Mm x = column_major(shape, [](double k) { return std::sin(0.7 * k + 0.3) + 0.1 * k; });
+        Mm zi;
+        if (c.state == 1) {
+            zi = column_major(std::vector<int>(c.zf_dims, c.zf_dims + 3),
+                              [](double k) { return 0.25 * std::cos(1.3 * k) + 0.05 * k; });
+        } else if (c.state == 2) {
+            std::vector<double> v(n - 1);
+            for (int j = 0; j < n - 1; ++j)
+                v[j] = 0.5 - 0.25 * j;
+            zi = row_of(v);
+        }
+        Mm y, zf;
+        filter(row_of(f.b), row_of(f.a), x, zi, Mm(double(c.dim)), i_o, y, zf);
+        EXPECT_EQ(test::extents(y), test::extents(x));
+        expect_close(y, filter_sweep_values + c.y_at, x.size());
+        if (n == 1) {
+            EXPECT_EQ(zf.size(), 0);
+            continue;
+        }
+        const int signals = c.zf_count / (n - 1);
+        const std::vector<int> want_extents =
+            signals == 1 ? std::vector<int>{n - 1, 1} : reported({c.zf_dims[0], c.zf_dims[1], c.zf_dims[2]});
+        EXPECT_EQ(test::extents(zf), want_extents);
+        expect_close(zf, filter_sweep_values + c.zf_at, c.zf_count);
+        // the one-output form gives the same y
+        EXPECT_EQ(test::values(filter(row_of(f.b), row_of(f.a), x, zi, Mm(double(c.dim)))), test::values(y));
     }
 }
 

@@ -288,6 +288,7 @@ TEST(Polyfit, FitsAndFitData)
         }
         polyfit(x, yy, Mm(double(c.degree)), i_o, p, S);
         ASSERT_EQ(p.size(), int(c.p.size()));
+        EXPECT_FALSE(p.isc()) << "x holds negative numbers";
         for (std::size_t k = 0; k < c.p.size(); ++k)
             EXPECT_NEAR(p.addr()[k], c.p[k], 1e-9 * (1 + std::fabs(c.p[k]))) << k;
         EXPECT_NEAR(Mm(S.member("normr")).r(), c.normr, 1e-9);
@@ -360,6 +361,43 @@ TEST(Polyfit, RankDeficientDataGiveTheBasicFit)
         const std::vector<double> v = test::values(polyval(p, x));
         for (int k = 0; k < 8; ++k)
             EXPECT_NEAR(v[k], y.addr()[k], 0.02) << k;
+    }
+}
+
+// polyfit([-1 0 1], [1 0 1], 2) was complex-typed, [1+0i 7.9e-17+0i 0+0i]:
+// the powers of a negative x came back complex. A fit of real data is real
+// at every degree, with x negative, of both signs or positive; complex data
+// still give a complex fit.
+TEST(Polyfit, RealDataGiveARealFit)
+{
+    const Mm parabola = polyfit(test::row({-1, 0, 1}), test::row({1, 0, 1}), Mm(2.0));
+    EXPECT_FALSE(parabola.isc());
+    ASSERT_EQ(test::extents(parabola), (std::vector<int>{1, 3}));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(parabola.addr()[k], polyfit_parabola[k], 2e-15) << k;
+
+    // y = q(x) exactly, q = [0.5 -1 2 -3 0.25 1](end-degree:end)
+    const std::vector<double> q = {0.5, -1, 2, -3, 0.25, 1};
+    for (double from : {-3.0, -1.5, 0.25}) {
+        for (int degree = 1; degree <= 5; ++degree) {
+            SCOPED_TRACE(::testing::Message() << "x from " << from << ", degree " << degree);
+            Mm x(0, 0, 0, 1, 9, qv_double), y(0, 0, 0, 1, 9, qv_double);
+            for (int k = 0; k < 9; ++k) {
+                const double t = x.addr()[k] = from + 0.375 * k;
+                double v = 0;
+                for (int j = 5 - degree; j < 6; ++j)
+                    v = v * t + q[j];
+                y.addr()[k] = v;
+            }
+            const Mm p = polyfit(x, y, Mm(double(degree)));
+            EXPECT_FALSE(p.isc());
+            ASSERT_EQ(p.size(), degree + 1);
+            for (int j = 0; j <= degree; ++j)
+                EXPECT_NEAR(p.addr()[j], q[5 - degree + j], 1e-11) << j;
+            EXPECT_TRUE(polyfit(x, test::complex(1, 9, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {1, 0, 0, 0, 0, 0, 0, 0, 0}),
+                                Mm(double(degree)))
+                            .isc());
+        }
     }
 }
 

@@ -12,7 +12,10 @@ import sys
 LD = np.longdouble
 TWO_PI = LD("6.283185307179586476925286766559005768")
 
-LENGTHS = [100003, 2 * 3 * 16661, 1000003, 4194301]
+# The last ones: the lengths of a speed audit (the chirp convolution on
+# lengths of factors 2, 3 and 5, and general passes of 101 and 103), and
+# 113000 = 2^3 5^3 113, which the general passes serve on our own kernel.
+LENGTHS = [100003, 2 * 3 * 16661, 1000003, 4194301, 72821, 20806, 65537, 16411, 16637, 32769, 99991, 113000]
 
 
 def inputs(n):

@@ -2,6 +2,7 @@
 # Reference least-squares fits for tests/signal/polynomials_test.cpp from
 # numpy.polyfit (coefficients and residual norm). Data:
 #   x[k] = 0.25 * k - 1, y[k] = exp(0.3 * x[k]) + 0.05 * sin(7 * k), k = 0..14
+# and the parabola through (-1, 1), (0, 0), (1, 1).
 import numpy as np
 import sys
 
@@ -18,6 +19,8 @@ def main(path):
             p, res, *_ = np.polyfit(x, y, deg, full=True)
             f.write("    {%d, {%s}, %s},\n" % (deg, ", ".join(float(v).hex() for v in p), float(np.sqrt(res[0])).hex()))
         f.write("};\n")
+        p = np.polyfit([-1.0, 0.0, 1.0], [1.0, 0.0, 1.0], 2)
+        f.write("static const double polyfit_parabola[] = {%s};\n" % ", ".join(float(v).hex() for v in p))
 
 
 if __name__ == "__main__":

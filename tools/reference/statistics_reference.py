@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # Reference statistics for tests/signal/statistics_test.cpp from numpy
-# (std with ddof, cov with columns as variables, corrcoef). The data follow
-# the formulas the test rebuilds, column-major:
+# (std with ddof, cov with columns as variables, corrcoef, and cov and
+# corrcoef of byte vectors). The data follow the formulas the test rebuilds,
+# column-major:
 #   re[k] = ((k*k*7919 + 31*k + 13) % 1009) / 1009 - 0.5
 #   im[k] = ((k*104729 + 7) % 1013) / 1013 - 0.5
 import numpy as np
@@ -38,6 +39,12 @@ def main(path):
         emit(f, "cov_complex", np.conj(np.cov(z, rowvar=False)))
         emit(f, "corrcoef_matrix", np.corrcoef(a, rowvar=False))
         emit(f, "mean_complex_rows", np.mean(z, axis=1))
+        # byte vectors: numpy works in double, as the library must
+        emit(f, "cov_bytes_10_20_30", np.cov(np.array([10, 20, 30], dtype=np.uint8)))
+        emit(f, "cov_bytes_200_200_201", np.cov(np.array([200, 200, 201], dtype=np.uint8)))
+        emit(f, "cov_bytes_10_20_30_by_m", np.cov(np.array([10, 20, 30], dtype=np.uint8), bias=True))
+        emit(f, "corrcoef_bytes_pair", np.corrcoef(np.array([10, 20, 30], dtype=np.uint8),
+                                                   np.array([200, 200, 201], dtype=np.uint8)))
 
 
 if __name__ == "__main__":
