@@ -25,57 +25,6 @@ struct complex_hessenberg {
     vector_view<double> wr, wi, ortr, orti;
 };
 
-// Z := the unitary matrix of corth's reduction, from the Householder
-// information it left below the subdiagonal and in ortr, orti.
-void accumulate_reduction(const complex_hessenberg& a, std::ptrdiff_t n, std::ptrdiff_t low, std::ptrdiff_t igh)
-{
-    for (std::ptrdiff_t j = 1; j <= n; ++j) {
-        for (std::ptrdiff_t i = 1; i <= n; ++i) {
-            a.zr(i, j) = 0.0;
-            a.zi(i, j) = 0.0;
-        }
-        a.zr(j, j) = 1.0;
-    }
-    for (std::ptrdiff_t i = igh - 1; i >= low + 1; --i) {
-        if (a.ortr(i) == 0.0 && a.orti(i) == 0.0)
-            continue;
-        if (a.hr(i, i - 1) == 0.0 && a.hi(i, i - 1) == 0.0)
-            continue;
-        for (std::ptrdiff_t k = i + 1; k <= igh; ++k) {
-            a.ortr(k) = a.hr(k, i - 1);
-            a.orti(k) = a.hi(k, i - 1);
-        }
-        // A small column's vector and subdiagonal are brought to a largest
-        // entry near 1 by a power of two (exact), so their product, the
-        // negative of corth's h, does not underflow.
-        double big = 0.0;
-        for (std::ptrdiff_t k = i; k <= igh; ++k)
-            big = std::max({big, std::fabs(a.ortr(k)), std::fabs(a.orti(k))});
-        int e = 0;
-        if (big < 0x1p-400)
-            std::frexp(big, &e);
-        for (std::ptrdiff_t k = i; k <= igh; ++k) {
-            a.ortr(k) = std::ldexp(a.ortr(k), -e);
-            a.orti(k) = std::ldexp(a.orti(k), -e);
-        }
-        const double norm =
-            std::ldexp(a.hr(i, i - 1), -e) * a.ortr(i) + std::ldexp(a.hi(i, i - 1), -e) * a.orti(i);
-        for (std::ptrdiff_t j = i; j <= igh; ++j) {
-            double sr = 0.0, si = 0.0;
-            for (std::ptrdiff_t k = i; k <= igh; ++k) {
-                sr += a.ortr(k) * a.zr(k, j) + a.orti(k) * a.zi(k, j);
-                si += a.ortr(k) * a.zi(k, j) - a.orti(k) * a.zr(k, j);
-            }
-            sr /= norm;
-            si /= norm;
-            for (std::ptrdiff_t k = i; k <= igh; ++k) {
-                a.zr(k, j) += sr * a.ortr(k) - si * a.orti(k);
-                a.zi(k, j) += sr * a.orti(k) + si * a.ortr(k);
-            }
-        }
-    }
-}
-
 // Eigenvectors of the triangular form, carried back through Z.
 void back_substitute(const complex_hessenberg& a, std::ptrdiff_t n, std::ptrdiff_t low, std::ptrdiff_t igh)
 {
@@ -186,7 +135,8 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
     *ierr = 0;
 
     if (opt.transforms) {
-        accumulate_reduction(a, n, low, igh);
+        int nm = int(a.hr.ld), order = int(n), lo = int(low), hi = int(igh);
+        cortran(&nm, &order, &lo, &hi, a.hr.p, a.hi.p, a.ortr.p, a.orti.p, a.zr.p, a.zi.p);
         if (opt.reduction_only && igh - low - 1 >= 1)
             return;
     }

@@ -11,14 +11,20 @@
 
 namespace test {
 
-// hessenberg_blocking_order for the scope; 0 for no panels at all.
+// hessenberg_blocking_order and complex_hessenberg_blocking_order for the
+// scope; 0 for no panels at all.
 class HessenbergBlocking {
 public:
     explicit HessenbergBlocking(int order)
     {
-        hessenberg_blocking_order = order == 0 ? std::numeric_limits<int>::max() : order;
+        hessenberg_blocking_order = complex_hessenberg_blocking_order =
+            order == 0 ? std::numeric_limits<int>::max() : order;
     }
-    ~HessenbergBlocking() { hessenberg_blocking_order = saved_; }
+    ~HessenbergBlocking()
+    {
+        hessenberg_blocking_order = saved_;
+        complex_hessenberg_blocking_order = saved_complex_;
+    }
     HessenbergBlocking(const HessenbergBlocking&) = delete;
     HessenbergBlocking& operator=(const HessenbergBlocking&) = delete;
     std::string label() const
@@ -29,7 +35,7 @@ public:
     }
 
 private:
-    int saved_ = hessenberg_blocking_order;
+    int saved_ = hessenberg_blocking_order, saved_complex_ = complex_hessenberg_blocking_order;
 };
 
 // The multishift iteration for every block above order 75 (where the
