@@ -51,16 +51,11 @@ void gemv(char t, idx m, idx n, double alpha, const matrix_view<double>& a, cons
     dgemv_(blas_trans(t), &mi, &ni, &alpha, a.p, &ld, x.p, &one, &beta, y.p, &one, 1);
 }
 
-void gemv(char t, idx m, idx n, double alpha, const split_view& a, const split_view& x, double beta,
-          const split_view& y)
+namespace {
+
+// y := beta·y, not read when beta is 0.
+void scale_vector(idx len, double beta, double* yr, double* yi)
 {
-    // As the BLAS: nothing at all for an empty product, y not read when
-    // beta is 0.
-    if (m <= 0 || n <= 0)
-        return;
-    const idx len = t == 'C' ? n : m;
-    double* yr = y.re;
-    double* yi = y.im;
     if (beta == 0.0)
         for (idx i = 0; i < len; ++i)
             yr[i] = yi[i] = 0.0;
@@ -69,21 +64,14 @@ void gemv(char t, idx m, idx n, double alpha, const split_view& a, const split_v
             yr[i] *= beta;
             yi[i] *= beta;
         }
-    if (t == 'C') {
-        for (idx j = 0; j < n; ++j) {
-            const double* ar = a.re + j * a.ld;
-            const double* ai = a.im + j * a.ld;
-            double sr = 0.0, si = 0.0;
-            for (idx i = 0; i < m; ++i) {
-                sr += ar[i] * x.re[i] + ai[i] * x.im[i];
-                si += ar[i] * x.im[i] - ai[i] * x.re[i];
-            }
-            yr[j] += alpha * sr;
-            yi[j] += alpha * si;
-        }
-        return;
-    }
-    // Four columns at a time, so y is loaded and stored once for each four.
+}
+
+// y += alpha·a·x for split a (m by n) and y, x's elements (xr[k·incx],
+// xi_sign·xi[k·incx]): four columns at a time, so y is loaded and stored
+// once for each four.
+void add_product(idx m, idx n, double alpha, const split_view& a, const double* xr, const double* xi, idx incx,
+                 double xi_sign, double* yr, double* yi)
+{
     idx j = 0;
     for (; j + 4 <= n; j += 4) {
         const double* a0r = a.re + j * a.ld;
@@ -94,10 +82,10 @@ void gemv(char t, idx m, idx n, double alpha, const split_view& a, const split_v
         const double* a2i = a1i + a.ld;
         const double* a3r = a2r + a.ld;
         const double* a3i = a2i + a.ld;
-        const double x0r = alpha * x.re[j], x0i = alpha * x.im[j];
-        const double x1r = alpha * x.re[j + 1], x1i = alpha * x.im[j + 1];
-        const double x2r = alpha * x.re[j + 2], x2i = alpha * x.im[j + 2];
-        const double x3r = alpha * x.re[j + 3], x3i = alpha * x.im[j + 3];
+        const double x0r = alpha * xr[j * incx], x0i = alpha * xi_sign * xi[j * incx];
+        const double x1r = alpha * xr[(j + 1) * incx], x1i = alpha * xi_sign * xi[(j + 1) * incx];
+        const double x2r = alpha * xr[(j + 2) * incx], x2i = alpha * xi_sign * xi[(j + 2) * incx];
+        const double x3r = alpha * xr[(j + 3) * incx], x3i = alpha * xi_sign * xi[(j + 3) * incx];
         for (idx i = 0; i < m; ++i) {
             yr[i] += (a0r[i] * x0r - a0i[i] * x0i) + (a1r[i] * x1r - a1i[i] * x1i) + (a2r[i] * x2r - a2i[i] * x2i) +
                      (a3r[i] * x3r - a3i[i] * x3i);
@@ -108,12 +96,54 @@ void gemv(char t, idx m, idx n, double alpha, const split_view& a, const split_v
     for (; j < n; ++j) {
         const double* ar = a.re + j * a.ld;
         const double* ai = a.im + j * a.ld;
-        const double xr = alpha * x.re[j], xi = alpha * x.im[j];
+        const double xjr = alpha * xr[j * incx], xji = alpha * xi_sign * xi[j * incx];
         for (idx i = 0; i < m; ++i) {
-            yr[i] += ar[i] * xr - ai[i] * xi;
-            yi[i] += ar[i] * xi + ai[i] * xr;
+            yr[i] += ar[i] * xjr - ai[i] * xji;
+            yi[i] += ar[i] * xji + ai[i] * xjr;
         }
     }
+}
+
+} // namespace
+
+void gemv(char t, idx m, idx n, double alpha, const split_view& a, const split_view& x, double beta,
+          const split_view& y)
+{
+    // As the BLAS: nothing at all for an empty product.
+    if (m <= 0 || n <= 0)
+        return;
+    scale_vector(t == 'C' ? n : m, beta, y.re, y.im);
+    if (t != 'C') {
+        add_product(m, n, alpha, a, x.re, x.im, 1, 1.0, y.re, y.im);
+        return;
+    }
+    for (idx j = 0; j < n; ++j) {
+        const double* ar = a.re + j * a.ld;
+        const double* ai = a.im + j * a.ld;
+        double sr = 0.0, si = 0.0;
+        for (idx i = 0; i < m; ++i) {
+            sr += ar[i] * x.re[i] + ai[i] * x.im[i];
+            si += ar[i] * x.im[i] - ai[i] * x.re[i];
+        }
+        y.re[j] += alpha * sr;
+        y.im[j] += alpha * si;
+    }
+}
+
+void gemv_conj_row(idx m, idx n, double alpha, const matrix_view<double>& a, const matrix_view<double>& x,
+                   double beta, const matrix_view<double>& y)
+{
+    const int mi = int(m), ni = int(n), ld = int(a.ld), incx = int(x.ld), one = 1;
+    dgemv_("N", &mi, &ni, &alpha, a.p, &ld, x.p, &incx, &beta, y.p, &one, 1);
+}
+
+void gemv_conj_row(idx m, idx n, double alpha, const split_view& a, const split_view& x, double beta,
+                   const split_view& y)
+{
+    if (m <= 0 || n <= 0)
+        return;
+    scale_vector(m, beta, y.re, y.im);
+    add_product(m, n, alpha, a, x.re, x.im, x.ld, -1.0, y.re, y.im);
 }
 
 void trmv(char uplo, char t, char diag, idx n, const matrix_view<double>& a, const matrix_view<double>& x)

@@ -159,6 +159,13 @@ void gemv(char t, idx m, idx n, double alpha, const matrix_view<double>& a, cons
 void gemv(char t, idx m, idx n, double alpha, const split_view& a, const split_view& x, double beta,
           const split_view& y);
 
+// y := alpha·a·conj(x)ᵀ + beta·y, a m by n, x the first row of a view
+// (elements x.ld apart).
+void gemv_conj_row(idx m, idx n, double alpha, const matrix_view<double>& a, const matrix_view<double>& x,
+                   double beta, const matrix_view<double>& y);
+void gemv_conj_row(idx m, idx n, double alpha, const split_view& a, const split_view& x, double beta,
+                   const split_view& y);
+
 // x := op(a)·x, a triangular of order n ('U' or 'L'; diag 'U' unit, 'N').
 void trmv(char uplo, char t, char diag, idx n, const matrix_view<double>& a, const matrix_view<double>& x);
 void trmv(char uplo, char t, char diag, idx n, const split_view& a, const split_view& x);

@@ -19,10 +19,10 @@ int complex_hessenberg_blocking_order = 64;
 
 int hessenberg_work_size(int n, bool complex)
 {
-    // The panels of orthes and corth (T, Y, W, a row, the complex
-    // triangular products' scratch) cover those of ortran and cortran.
+    // The panels of orthes and corth (T, Y, W, the complex triangular
+    // products' scratch) cover those of ortran and cortran.
     const std::ptrdiff_t nb = hessenberg_block, m = std::max(n, 1), parts = complex ? 2 : 1;
-    return int(parts * (nb * nb + 2 * m * nb + nb) + (complex ? 2 * (nb * nb + m * nb) : 0));
+    return int(parts * (nb * nb + 2 * m * nb) + (complex ? 2 * (nb * nb + m * nb) : 0));
 }
 
 namespace {
@@ -514,7 +514,7 @@ void householder_panels(const dense<M>& a, const dense<M>& ort, idx n, idx lo, i
         at += F::parts * rows * cols;
         return d;
     };
-    const dense<M> t = take(nb, nb), y = take(n, nb), w = take(nb, n), x = take(nb, 1);
+    const dense<M> t = take(nb, nb), y = take(n, nb), w = take(nb, n);
     double* scratch = at;
     for (idx c0 = lo; c0 < stop; c0 += nb) {
         const idx r0 = c0 + 1, rows = hi - c0;
@@ -524,9 +524,7 @@ void householder_panels(const dense<M>& a, const dense<M>& ort, idx n, idx lo, i
             if (j > 0) {
                 // Column c from the right: A - Y·Vᴴ (row c of V is row r-1
                 // of a) ...
-                for (idx k = 0; k < j; ++k)
-                    x(k, 0) = field::conj(T(a(r - 1, c0 + k)));
-                field::gemv('N', rows, j, -1.0, y.at(r0, 0), x.at(0, 0), 1.0, a.at(r0, c));
+                field::gemv_conj_row(rows, j, -1.0, y.at(r0, 0), a.at(r - 1, c0), 1.0, a.at(r0, c));
                 // ... and from the left: (I - V·Tᴴ·Vᴴ)·b, with b = (b1; b2)
                 // split at row r.
                 for (idx i = 0; i < j; ++i)
