@@ -6,6 +6,8 @@
 
 #include "platform/blas.hpp"
 
+#include <algorithm>
+
 namespace field {
 
 namespace {
@@ -221,6 +223,18 @@ void trmm(char side, char uplo, char t, char diag, idx m, idx n, const split_vie
         gemm('N', 'N', m, n, k, 1.0, full, copy, 0.0, b);
     else
         gemm('N', 'N', m, n, k, 1.0, copy, full, 0.0, b);
+}
+
+void copy_block(const matrix_view<double>& from, const matrix_view<double>& to, idx rows, idx cols)
+{
+    for (idx j = 1; j <= cols; ++j)
+        std::copy(&from(1, j), &from(1, j) + rows, &to(1, j));
+}
+
+void copy_block(const split_view& from, const split_view& to, idx rows, idx cols)
+{
+    copy_block(matrix_view<double>{from.re, from.ld}, matrix_view<double>{to.re, to.ld}, rows, cols);
+    copy_block(matrix_view<double>{from.im, from.ld}, matrix_view<double>{to.im, to.ld}, rows, cols);
 }
 
 } // namespace field

@@ -178,6 +178,10 @@ void trmm(char side, char uplo, char t, char diag, idx m, idx n, const matrix_vi
 void trmm(char side, char uplo, char t, char diag, idx m, idx n, const split_view& a, const split_view& b,
           double* scratch);
 
+// to := from, rows by cols.
+void copy_block(const matrix_view<double>& from, const matrix_view<double>& to, idx rows, idx cols);
+void copy_block(const split_view& from, const split_view& to, idx rows, idx cols);
+
 // The scratch doubles trmm needs for a product of those sizes.
 template <class F>
 constexpr idx trmm_scratch(idx k, idx m, idx n) noexcept

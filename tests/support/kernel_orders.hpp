@@ -38,21 +38,28 @@ private:
     int saved_ = hessenberg_blocking_order, saved_complex_ = complex_hessenberg_blocking_order;
 };
 
-// The multishift iteration for every block above order 75 (where the
-// double shift takes over anyway) while it lives.
+// The multishift iteration, real and complex, for every block above order
+// 75 (where the small-block iteration takes over anyway) while it lives.
 class MultishiftEverywhere {
 public:
-    MultishiftEverywhere() { multishift_values_order = multishift_vectors_order = 75; }
+    MultishiftEverywhere()
+    {
+        multishift_values_order = multishift_vectors_order = 75;
+        complex_multishift_values_order = complex_multishift_vectors_order = 75;
+    }
     ~MultishiftEverywhere()
     {
         multishift_values_order = values_;
         multishift_vectors_order = vectors_;
+        complex_multishift_values_order = complex_values_;
+        complex_multishift_vectors_order = complex_vectors_;
     }
     MultishiftEverywhere(const MultishiftEverywhere&) = delete;
     MultishiftEverywhere& operator=(const MultishiftEverywhere&) = delete;
 
 private:
     int values_ = multishift_values_order, vectors_ = multishift_vectors_order;
+    int complex_values_ = complex_multishift_values_order, complex_vectors_ = complex_multishift_vectors_order;
 };
 
 } // namespace test
