@@ -3,7 +3,8 @@
 // hess call them) and elmhes + eltran (as eig calls them) beside DGEHRD +
 // DORGHR, corth + cortran (complex eig, schur and hess) beside ZGEHRD +
 // ZUNGHR, each by its plain steps and by panels down to a plain tail of
-// 32, 64 and 128 columns: the figures that set hessenberg_blocking_order.
+// 32, 64, 96 and 128 columns: the figures that set hessenberg_blocking_order
+// and complex_hessenberg_blocking_order.
 #include "bench_util.hpp"
 #include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
@@ -73,7 +74,7 @@ struct lapack_reduction {
 };
 
 const std::vector<std::vector<long>> orders_and_sizes = {{34, 40, 48, 64, 96, 128, 160, 192, 256, 512, 1000},
-                                                          {0, 32, 64, 128}};
+                                                          {0, 32, 64, 96, 128}};
 
 // One reduction beside DGEHRD + DORGHR on the same matrix, with the
 // blocking order of the case's second argument (0: plain steps only).

@@ -37,8 +37,11 @@ constexpr double ulp = machine_eps_value;
 // so the tests see the matrix and not the shifted one, whose diagonal
 // vanishes where the iteration converges. hi(k, k-1) holds a rotation's
 // sine, not a part of the element.
-bool negligible_subdiagonal(const matrix_view<double>& hr, const matrix_view<double>& hi, idx k, idx low, idx en,
-                            double tr, double ti, double smlnum) noexcept
+// (Inlined: the search calls it once an element, as the published loop
+// tests in place.)
+[[gnu::always_inline]] inline bool negligible_subdiagonal(const matrix_view<double>& hr,
+                                                           const matrix_view<double>& hi, idx k, idx low, idx en,
+                                                           double tr, double ti, double smlnum) noexcept
 {
     const double sub = std::fabs(hr(k, k - 1));
     if (sub <= smlnum)
@@ -236,14 +239,15 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
                     hr(i, j) = xr * zzr + xi * zzi - c * yr;
                     hi(i, j) = xr * zzi - xi * zzr - c * yi;
                 }
-                for (idx i = pr.iloz; i <= pr.ihiz; ++i) {
-                    const double yr = zr(i, j - 1), yi = zi(i, j - 1);
-                    const double zzr = zr(i, j), zzi = zi(i, j);
-                    zr(i, j - 1) = xr * yr - xi * yi + c * zzr;
-                    zi(i, j - 1) = xr * yi + xi * yr + c * zzi;
-                    zr(i, j) = xr * zzr + xi * zzi - c * yr;
-                    zi(i, j) = xr * zzi - xi * zzr - c * yi;
-                }
+                if constexpr (full)
+                    for (idx i = pr.iloz; i <= pr.ihiz; ++i) {
+                        const double yr = zr(i, j - 1), yi = zi(i, j - 1);
+                        const double zzr = zr(i, j), zzi = zi(i, j);
+                        zr(i, j - 1) = xr * yr - xi * yi + c * zzr;
+                        zi(i, j - 1) = xr * yi + xi * yr + c * zzi;
+                        zr(i, j) = xr * zzr + xi * zzi - c * yr;
+                        zi(i, j) = xr * zzi - xi * zzr - c * yi;
+                    }
             }
 
             if (si != 0.0) {
@@ -252,11 +256,12 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
                     hr(i, en) = sr * yr - si * yi;
                     hi(i, en) = sr * yi + si * yr;
                 }
-                for (idx i = pr.iloz; i <= pr.ihiz; ++i) {
-                    const double yr = zr(i, en), yi = zi(i, en);
-                    zr(i, en) = sr * yr - si * yi;
-                    zi(i, en) = sr * yi + si * yr;
-                }
+                if constexpr (full)
+                    for (idx i = pr.iloz; i <= pr.ihiz; ++i) {
+                        const double yr = zr(i, en), yi = zi(i, en);
+                        zr(i, en) = sr * yr - si * yi;
+                        zi(i, en) = sr * yi + si * yr;
+                    }
             }
         }
     }
@@ -275,11 +280,10 @@ constexpr idx vector_block = 64;
 // Eigenvectors of the triangular form, carried back through Z. Each column
 // en of the triangle is solved for from the bottom up, the entries above
 // the one just found updated by its column (so the triangle is read by
-// columns); then Z := Z·(vectors) a block of columns at a time from the
-// right, by matrix products when work (2·n·vector_block doubles) is given,
-// else column by column through col (n complex entries).
+// columns); then Z := Z·(vectors), for a large Z given work (2·n·
+// vector_block doubles) a block of columns at a time by matrix products.
 void back_substitute(const split_view& h, const split_view& z, const vector_view<double>& wr,
-                     const vector_view<double>& wi, idx n, idx low, idx igh, const split_view& col, double* work)
+                     const vector_view<double>& wi, idx n, idx low, idx igh, double* work)
 {
     double norm = 0.0;
     for (idx j = 1; j <= n; ++j)
@@ -328,26 +332,33 @@ void back_substitute(const split_view& h, const split_view& z, const vector_view
                 z(i, j) = h(i, j);
 
     // Column 1 is never touched: h(1, 1) still holds the first eigenvalue,
-    // and its eigenvector is the first column of Z as accumulated. Below
-    // the diagonal the triangle holds leftovers of the iteration: zeros
-    // there make the columns of Z·H those of Z·(vectors).
+    // and its eigenvector is the first column of Z as accumulated.
+    const idx rows = igh - low + 1;
+    if (!work || rows <= vector_block) {
+        for (idx j = n; j >= low + 1; --j) {
+            const idx m = std::min(j, igh);
+            for (idx i = low; i <= igh; ++i) {
+                cplx acc = 0.0;
+                for (idx k = low; k <= m; ++k)
+                    acc += z(i, k) * h(k, j);
+                z(i, j) = acc;
+            }
+        }
+        return;
+    }
+    // By blocks of columns from the right, each block's columns of Z·H
+    // formed before any is stored; below the diagonal the triangle holds
+    // leftovers of the iteration, and zeros there make the columns of Z·H
+    // those of Z·(vectors).
     for (idx j = 1; j <= n; ++j)
         for (idx i = j + 1; i <= n; ++i)
             h(i, j) = 0.0;
-    const idx rows = igh - low + 1;
-    const idx nb = work ? vector_block : 1;
-    for (idx j1 = n; j1 >= low + 1; j1 -= nb) {
-        const idx j0 = std::max(low + 1, j1 - nb + 1), cols = j1 - j0 + 1;
-        const idx m = std::min(j1, igh);
-        const split_view zl = field::corner(z, low, low), hj = field::corner(h, low, j0);
-        if (cols == 1) {
-            field::gemv('N', rows, m - low + 1, 1.0, zl, hj, 0.0, col);
-            field::copy_block(col, field::corner(z, low, j0), rows, 1);
-        } else {
-            const split_view w = field::complex_field::carve(work, rows, cols);
-            field::gemm('N', 'N', rows, cols, m - low + 1, 1.0, zl, hj, 0.0, w);
-            field::copy_block(w, field::corner(z, low, j0), rows, cols);
-        }
+    for (idx j1 = n; j1 >= low + 1; j1 -= vector_block) {
+        const idx j0 = std::max(low + 1, j1 - vector_block + 1), cols = j1 - j0 + 1;
+        const split_view w = field::complex_field::carve(work, rows, cols);
+        field::gemm('N', 'N', rows, cols, std::min(j1, igh) - low + 1, 1.0, field::corner(z, low, low),
+                    field::corner(h, low, j0), 0.0, w);
+        field::copy_block(w, field::corner(z, low, j0), rows, cols);
     }
 }
 
@@ -406,7 +417,7 @@ void complex_hessenberg_qr(int nm, int n, int low, int igh, double* ortr, double
         break;
     }
     if (opt.vectors && *ierr == 0)
-        back_substitute(h, z, p.wr, p.wi, n, low, igh, split_view{ortr, orti, n}, work);
+        back_substitute(h, z, p.wr, p.wi, n, low, igh, work);
 }
 
 } // namespace

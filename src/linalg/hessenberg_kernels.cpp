@@ -14,8 +14,9 @@
 #include <cmath>
 
 int hessenberg_blocking_order = 32;
-// The complex panels' fixed costs are higher (bench/hessenberg_kernels_bench.cpp).
-int complex_hessenberg_blocking_order = 64;
+// The complex panels' fixed costs are higher: corth alone gains from them
+// at order 130, with cortran from 100 (bench/hessenberg_kernels_bench.cpp).
+int complex_hessenberg_blocking_order = 96;
 
 int hessenberg_work_size(int n, bool complex)
 {
