@@ -58,6 +58,8 @@ inline double imag_part(double) noexcept { return 0.0; }
 inline double imag_part(cplx a) noexcept { return a.im; }
 inline bool finite(double a) noexcept { return std::isfinite(a); }
 inline bool finite(cplx a) noexcept { return std::isfinite(a.re) && std::isfinite(a.im); }
+inline double squared_modulus(double a) noexcept { return a * a; }
+inline double squared_modulus(cplx a) noexcept { return a.re * a.re + a.im * a.im; }
 // The modulus, without overflow or underflow.
 inline double modulus(double a) noexcept { return std::fabs(a); }
 inline double modulus(cplx a) noexcept { return complex_abs(a.re, a.im); }

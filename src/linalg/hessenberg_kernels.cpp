@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 int hessenberg_blocking_order = 32;
 // The complex panels' fixed costs are higher: corth alone gains from them
@@ -339,6 +340,20 @@ struct dense {
 };
 using real_dense = dense<matrix_view<double>>;
 
+// Matrices of a field carved one after another from a work array; what
+// follows the last one starts at `at`.
+template <class M>
+struct carver {
+    double* at;
+    dense<M> take(idx rows, idx cols)
+    {
+        using F = typename field::field_of<M>::type;
+        const dense<M> d{F::carve(at, rows, cols)};
+        at += F::parts * rows * cols;
+        return d;
+    }
+};
+
 void trsv_lower_unit(idx n, const matrix_view<double>& a, double* x)
 {
     const int ni = int(n), ld = int(a.ld), one = 1;
@@ -444,34 +459,11 @@ struct reflection {
     T beta;
 };
 
-reflection<double> reflect_column(const real_dense& a, const real_dense& ort, idx r, idx c, idx hi)
+template <class M>
+reflection<typename field::field_of<M>::type::scalar> reflect_column(const dense<M>& a, const dense<M>& ort, idx r,
+                                                                     idx c, idx hi)
 {
-    double scale = 0.0;
-    for (idx i = r; i <= hi; ++i)
-        scale += std::fabs(a(i, c));
-    if (scale < negligible_column) {
-        for (idx i = r; i <= hi; ++i)
-            a(i, c) = 0.0;
-        ort(r, 0) = 0.0;
-        return {0.0, 0.0};
-    }
-    double h = 0.0;
-    for (idx i = hi; i >= r; --i) {
-        const double t = a(i, c) / scale;
-        h += t * t;
-    }
-    const double lead = a(r, c) / scale;
-    const double g = lead >= 0 ? -std::sqrt(h) : std::sqrt(h);
-    const double u = lead - g;
-    const double f = 1.0 / (u * scale);
-    for (idx i = r + 1; i <= hi; ++i)
-        a(i, c) *= f;
-    ort(r, 0) = u * scale;
-    return {-u / g, scale * g};
-}
-
-reflection<cplx> reflect_column(const dense<split_view>& a, const dense<split_view>& ort, idx r, idx c, idx hi)
-{
+    using T = typename field::field_of<M>::type::scalar;
     double scale = 0.0;
     for (idx i = r; i <= hi; ++i)
         scale += field::abs1(a(i, c));
@@ -482,22 +474,29 @@ reflection<cplx> reflect_column(const dense<split_view>& a, const dense<split_vi
         return {0.0, 0.0};
     }
     double h = 0.0;
-    for (idx i = hi; i >= r; --i) {
-        const cplx t = cplx(a(i, c)) / scale;
-        h += t.re * t.re + t.im * t.im;
+    for (idx i = hi; i >= r; --i)
+        h += field::squared_modulus(T(a(i, c)) / scale);
+    const T lead = T(a(r, c)) / scale;
+    T u, beta;
+    double tau;
+    if constexpr (std::is_same_v<T, cplx>) {
+        // u(r) = lead·(1 + |x|/|lead|) and beta = -|x|·lead/|lead|, or |x|
+        // and -|x| for a zero lead; the reflection's h is |x|·(|x| + |lead|).
+        const double g = std::sqrt(h), f = complex_abs(lead.re, lead.im);
+        u = f != 0.0 ? lead * (1.0 + g / f) : cplx(g);
+        beta = f != 0.0 ? cplx(a(r, c)) * -(g / f) : cplx(-scale * g);
+        tau = 1.0 + f / g;
+    } else {
+        const double g = lead >= 0 ? -std::sqrt(h) : std::sqrt(h);
+        u = lead - g;
+        beta = scale * g;
+        tau = -u / g;
     }
-    const double g = std::sqrt(h);
-    const cplx lead = cplx(a(r, c)) / scale;
-    const double f = complex_abs(lead.re, lead.im);
-    // u(r) = lead·(1 + |x|/|lead|) and beta = -|x|·lead/|lead|, or |x| and
-    // -|x| for a zero lead; the reflection's h is |x|·(|x| + |lead|).
-    const cplx u = f != 0.0 ? lead * (1.0 + g / f) : cplx(g);
-    const cplx beta = f != 0.0 ? cplx(a(r, c)) * -(g / f) : cplx(-scale * g);
-    const cplx recip = cplx(1.0) / (u * scale);
+    const T recip = T(1.0) / (u * scale);
     for (idx i = r + 1; i <= hi; ++i)
-        a(i, c) = cplx(a(i, c)) * recip;
+        a(i, c) = T(a(i, c)) * recip;
     ort(r, 0) = u * scale;
-    return {1.0 + f / g, beta};
+    return {tau, beta};
 }
 
 // orthes (real) and corth (complex) by panels: the panel's reflections are
@@ -509,14 +508,9 @@ void householder_panels(const dense<M>& a, const dense<M>& ort, idx n, idx lo, i
     using F = typename field::field_of<M>::type;
     using T = typename F::scalar;
     const idx nb = block_width(), stop = after_panels(lo, hi, F::is_complex);
-    double* at = work;
-    auto take = [&](idx rows, idx cols) {
-        const dense<M> d{F::carve(at, rows, cols)};
-        at += F::parts * rows * cols;
-        return d;
-    };
-    const dense<M> t = take(nb, nb), y = take(n, nb), w = take(nb, n);
-    double* scratch = at;
+    carver<M> from{work};
+    const dense<M> t = from.take(nb, nb), y = from.take(n, nb), w = from.take(nb, n);
+    double* scratch = from.at;
     for (idx c0 = lo; c0 < stop; c0 += nb) {
         const idx r0 = c0 + 1, rows = hi - c0;
         T sub = 0.0;  // the subdiagonal element hidden under v's unit
@@ -621,14 +615,9 @@ void accumulation_panels(const A& a, const dense<M>& ort, const dense<M>& z, idx
     const idx nb = block_width(), stop = after_panels(lo, hi, F::is_complex);
     for (idx c0 = stop - nb; c0 >= lo; c0 -= nb) {
         const idx r0 = c0 + 1, rows = hi - c0;
-        double* at = work;
-        auto take = [&](idx r, idx c) {
-            const dense<M> d{F::carve(at, r, c)};
-            at += F::parts * r * c;
-            return d;
-        };
-        const dense<M> v = take(rows, nb), t = take(nb, nb), w = take(nb, rows);
-        double* scratch = at;
+        carver<M> from{work};
+        const dense<M> v = from.take(rows, nb), t = from.take(nb, nb), w = from.take(nb, rows);
+        double* scratch = from.at;
         double tau[hessenberg_block];
         for (idx k = 0; k < nb; ++k) {
             const idx c = c0 + k, r = r0 + k;

@@ -119,11 +119,9 @@ workspace carve(idx n, double* base)
 
 // ---- small pieces ----
 
-// Largest part of a scalar, and the square of one scaled by m.
+// Largest part of a scalar.
 double largest_part(double a) { return std::fabs(a); }
 double largest_part(cplx a) { return std::max(std::fabs(a.re), std::fabs(a.im)); }
-double scaled_square(double a, double m) { return (a / m) * (a / m); }
-double scaled_square(cplx a, double m) { return (a.re / m) * (a.re / m) + (a.im / m) * (a.im / m); }
 
 // |(alpha, x)| from |x|, without overflow.
 double norm_with(double alpha, double xnorm) { return std::hypot(alpha, xnorm); }
@@ -153,7 +151,7 @@ T make_reflector(T& alpha, const X& x, idx len)
         for (idx i = 0; i < len; ++i)
             m = std::max(m, largest_part(T(x(i))));
         for (idx i = 0; i < len; ++i)
-            s += scaled_square(T(x(i)), m);
+            s += field::squared_modulus(T(x(i)) / m);
         return m * std::sqrt(s);
     };
     double beta = -std::copysign(norm_with(alpha, norm_of_x()), field::real_part(alpha));
@@ -318,30 +316,34 @@ bool negligible_behind_bulge(const M& h, idx k, idx ktop, idx kbot, double smlnu
     return tst2 == 0.0 || h21 * (h12 / scl) <= std::max(smlnum, ulp * tst2);
 }
 
-// a(rows r0..r1, columns c0..c0+k-1) := that·q (q k by k), through w.
+// The rows by cols block of a at (r0, c0) := that·q (q of order cols) or,
+// from the left, qᴴ·that (q of order rows), through w.
+template <class M>
+void transform_block(const M& a, idx r0, idx c0, idx rows, idx cols, const M& q, bool from_left, double* w)
+{
+    using F = typename field::field_of<M>::type;
+    if (rows <= 0 || cols <= 0)
+        return;
+    const M wv = F::carve(w, rows, cols), block = field::corner(a, r0, c0);
+    if (from_left)
+        field::gemm('C', 'N', rows, cols, rows, 1.0, q, block, 0.0, wv);
+    else
+        field::gemm('N', 'N', rows, cols, cols, 1.0, block, q, 0.0, wv);
+    field::copy_block(wv, block, rows, cols);
+}
+
+// a(rows r0..r1, columns c0..c0+k-1) := that·q.
 template <class M>
 void times_on_right(const M& a, idx r0, idx r1, idx c0, const M& q, idx k, double* w)
 {
-    using F = typename field::field_of<M>::type;
-    const idx rows = r1 - r0 + 1;
-    if (rows <= 0 || k <= 0)
-        return;
-    const M wv = F::carve(w, rows, k);
-    field::gemm('N', 'N', rows, k, k, 1.0, field::corner(a, r0, c0), q, 0.0, wv);
-    field::copy_block(wv, field::corner(a, r0, c0), rows, k);
+    transform_block(a, r0, c0, r1 - r0 + 1, k, q, false, w);
 }
 
-// a(rows r0..r0+k-1, columns c0..c1) := qᴴ·that, through w.
+// a(rows r0..r0+k-1, columns c0..c1) := qᴴ·that.
 template <class M>
 void adjoint_on_left(const M& a, idx r0, idx c0, idx c1, const M& q, idx k, double* w)
 {
-    using F = typename field::field_of<M>::type;
-    const idx cols = c1 - c0 + 1;
-    if (cols <= 0 || k <= 0)
-        return;
-    const M wv = F::carve(w, k, cols);
-    field::gemm('C', 'N', k, cols, k, 1.0, q, field::corner(a, r0, c0), 0.0, wv);
-    field::copy_block(wv, field::corner(a, r0, c0), k, cols);
+    transform_block(a, r0, c0, k, c1 - c0 + 1, q, true, w);
 }
 
 // ---- exchanging diagonal entries of a Schur form ----
