@@ -348,8 +348,8 @@ void adjoint_on_left(const M& a, idx r0, idx c0, idx c1, const M& q, idx k, doub
 
 // ---- exchanging diagonal entries of a Schur form ----
 
-// Exchanges the adjacent blocks of t (order jw) at j1 (order p) and j1+p
-// (order q), both 1 or 2, with v taking the rotation. The exchange comes
+// A real Schur form: exchanges the adjacent blocks of t (order jw) at j1
+// (order p) and j1+p (order q), both 1 or 2, with v taking the rotation. The exchange comes
 // from the invariant subspace of the lower block, [-X; I] with
 // A·X - X·B = C; it is refused (false, nothing changed) when the result
 // would leave more than rounding below the new blocks.
