@@ -76,7 +76,8 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
     const matrix_view<double> zr{pr.z.re, pr.z.ld}, zi{pr.z.im, pr.z.ld};
     const auto wr = pr.wr;
     const auto wi = pr.wi;
-    const idx n = pr.n;
+    const idx n = pr.n, iloz = pr.iloz, ihiz = pr.ihiz;
+    const bool three_term = pr.three_term_modulus;
 
     // Real subdiagonal elements.
     for (idx i = ktop + 1; i <= kbot; ++i) {
@@ -97,7 +98,7 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
             hr(j, i) = yr * hr(j, i) - yi * hi(j, i);
             hi(j, i) = si;
         }
-        for (idx j = pr.iloz; j <= pr.ihiz; ++j) {
+        for (idx j = iloz; j <= ihiz; ++j) {
             const double si = yr * zi(j, i) + yi * zr(j, i);
             zr(j, i) = yr * zr(j, i) - yi * zi(j, i);
             zi(j, i) = si;
@@ -182,7 +183,7 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
                 const double s = hr(i, i - 1);
                 hr(i, i - 1) = 0.0;
                 double norm;
-                if (pr.three_term_modulus) {
+                if (three_term) {
                     const double a1 = hr(i - 1, i - 1), a2 = hi(i - 1, i - 1);
                     const double sc = std::fabs(a1) + std::fabs(a2) + std::fabs(s);
                     norm = sc == 0.0 ? 0.0
@@ -240,7 +241,7 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
                     hi(i, j) = xr * zzi - xi * zzr - c * yi;
                 }
                 if constexpr (full)
-                    for (idx i = pr.iloz; i <= pr.ihiz; ++i) {
+                    for (idx i = iloz; i <= ihiz; ++i) {
                         const double yr = zr(i, j - 1), yi = zi(i, j - 1);
                         const double zzr = zr(i, j), zzi = zi(i, j);
                         zr(i, j - 1) = xr * yr - xi * yi + c * zzr;
@@ -257,7 +258,7 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
                     hi(i, en) = sr * yi + si * yr;
                 }
                 if constexpr (full)
-                    for (idx i = pr.iloz; i <= pr.ihiz; ++i) {
+                    for (idx i = iloz; i <= ihiz; ++i) {
                         const double yr = zr(i, en), yi = zi(i, en);
                         zr(i, en) = sr * yr - si * yi;
                         zi(i, en) = sr * yi + si * yr;
@@ -424,9 +425,20 @@ void complex_hessenberg_qr(int nm, int n, int low, int igh, double* ortr, double
 
 int complex_qr_work_size(int n)
 {
+    // Each blocked form has an order at or below which it never runs,
+    // whatever the settings: the reduction's panels (more than 32 columns
+    // to reduce), the back-transformation by blocks (more than 64 rows) and
+    // the multishift iteration (above multishift_order). Small matrices
+    // take no work at all, and no time to allocate it.
     const idx m = std::max(n, 1);
-    return int(std::max({idx(hessenberg_work_size(n, true)), multishift_work_size<field::complex_field>(m),
-                         2 * m * vector_block}));
+    idx size = 0;
+    if (m - 1 > hessenberg_block)
+        size = hessenberg_work_size(n, true);
+    if (m > vector_block)
+        size = std::max(size, 2 * m * vector_block);
+    if (m > multishift_order)
+        size = std::max(size, multishift_work_size<field::complex_field>(m));
+    return int(size);
 }
 
 int comqr(const int* nm, const int* n, const int* low, const int* igh, double* hr, double* hi, double* wr, double* wi,

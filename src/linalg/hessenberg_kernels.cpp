@@ -742,12 +742,11 @@ int cortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, c
             const double* ai_p, double* ortr_p, double* orti_p, double* zr_p, double* zi_p, double* work)
 {
     const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
-    set_identity(view(zr_p, *nm), *n_p);
-    for (std::ptrdiff_t j = 1; j <= n; ++j)
-        for (std::ptrdiff_t i = 1; i <= n; ++i)
-            zi_p[(i - 1) + (j - 1) * std::ptrdiff_t(*nm)] = 0.0;
     const field::const_split_view a{ar_p, ai_p, *nm};
     const split_view ort{ortr_p, orti_p, n}, z{zr_p, zi_p, *nm};
+    for (std::ptrdiff_t j = 1; j <= n; ++j)
+        for (std::ptrdiff_t i = 1; i <= n; ++i)
+            z(i, j) = i == j ? 1.0 : 0.0;
     if (!blocked(work, low, igh, true)) {
         cortran_steps(a, ort, z, low + 1, igh - 1, igh);
         return 0;

@@ -165,11 +165,11 @@ extern int multishift_values_order, multishift_vectors_order;
 // (comqr2), and complex_schur_qr with job 0 (triangular form), 1 (with its
 // unitary basis), 2 (eigenvectors, as comqr2) or 3 (only the unitary matrix
 // of the reduction, when igh - low >= 2). Given work
-// (complex_qr_work_size(n) doubles), the reduction's matrix is formed by
-// panels, a block above complex_multishift_values_order (comqr) or
-// complex_multishift_vectors_order (the others) takes the multishift
-// iteration (the eigenvalues in another order along the diagonal), and
-// the vectors are carried back by matrix products.
+// (complex_qr_work_size(n) doubles, none below order 34), the reduction's
+// matrix is formed by panels, a block above complex_multishift_values_order
+// (comqr) or complex_multishift_vectors_order (the others) takes the
+// multishift iteration (the eigenvalues in another order along the
+// diagonal), and the vectors are carried back by matrix products.
 int comqr(const int* nm, const int* n, const int* low, const int* igh, double* hr, double* hi, double* wr, double* wi,
           int* ierr, double* work = nullptr);
 int comqr2(const int* nm, const int* n, const int* low, const int* igh, double* ortr, double* orti, double* hr,
