@@ -1,144 +1,31 @@
 // The shifted QR iteration on a complex upper Hessenberg matrix left by
 // corth: eigenvalues (comqr), eigenvectors (comqr2), and complex_schur_qr,
-// whose job code selects how far the same computation goes.
+// whose job code selects how far the same computation goes. Small blocks
+// take the single-shift iteration here; given work, larger ones take the
+// multishift iteration that the real kernels share (multishift_qr.cpp),
+// which finishes its small blocks and deflation windows here too.
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
+#include "linalg/hessenberg_qr.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/scaling.hpp"
+#include "platform/blas.hpp"
 
 #include <algorithm>
 #include <cmath>
 
+// Where the multishift iteration overtakes the single shift
+// (bench/complex_qr_kernels_bench.cpp): later for eigenvalues alone, whose
+// single shift keeps its updates to the block.
+int complex_multishift_values_order = 300;
+int complex_multishift_vectors_order = 100;
+
 namespace {
 
-struct complex_qr_options {
-    bool full_rows;     // keep the whole matrix consistent (ranges 1..n)
-    bool transforms;    // form and update Z
-    bool vectors;       // back substitution to eigenvectors
-    bool schur_modulus; // the scaled three-term modulus of complex_schur_qr
-    bool reduction_only;  // job 3: stop once Z holds the reduction
-};
-
-struct complex_hessenberg {
-    matrix_view<double> hr, hi, zr, zi;
-    vector_view<double> wr, wi, ortr, orti;
-};
-
-// Z := the unitary matrix of corth's reduction, from the Householder
-// information it left below the subdiagonal and in ortr, orti.
-void accumulate_reduction(const complex_hessenberg& a, std::ptrdiff_t n, std::ptrdiff_t low, std::ptrdiff_t igh)
-{
-    for (std::ptrdiff_t j = 1; j <= n; ++j) {
-        for (std::ptrdiff_t i = 1; i <= n; ++i) {
-            a.zr(i, j) = 0.0;
-            a.zi(i, j) = 0.0;
-        }
-        a.zr(j, j) = 1.0;
-    }
-    for (std::ptrdiff_t i = igh - 1; i >= low + 1; --i) {
-        if (a.ortr(i) == 0.0 && a.orti(i) == 0.0)
-            continue;
-        if (a.hr(i, i - 1) == 0.0 && a.hi(i, i - 1) == 0.0)
-            continue;
-        for (std::ptrdiff_t k = i + 1; k <= igh; ++k) {
-            a.ortr(k) = a.hr(k, i - 1);
-            a.orti(k) = a.hi(k, i - 1);
-        }
-        // A small column's vector and subdiagonal are brought to a largest
-        // entry near 1 by a power of two (exact), so their product, the
-        // negative of corth's h, does not underflow.
-        double big = 0.0;
-        for (std::ptrdiff_t k = i; k <= igh; ++k)
-            big = std::max({big, std::fabs(a.ortr(k)), std::fabs(a.orti(k))});
-        int e = 0;
-        if (big < 0x1p-400)
-            std::frexp(big, &e);
-        for (std::ptrdiff_t k = i; k <= igh; ++k) {
-            a.ortr(k) = std::ldexp(a.ortr(k), -e);
-            a.orti(k) = std::ldexp(a.orti(k), -e);
-        }
-        const double norm =
-            std::ldexp(a.hr(i, i - 1), -e) * a.ortr(i) + std::ldexp(a.hi(i, i - 1), -e) * a.orti(i);
-        for (std::ptrdiff_t j = i; j <= igh; ++j) {
-            double sr = 0.0, si = 0.0;
-            for (std::ptrdiff_t k = i; k <= igh; ++k) {
-                sr += a.ortr(k) * a.zr(k, j) + a.orti(k) * a.zi(k, j);
-                si += a.ortr(k) * a.zi(k, j) - a.orti(k) * a.zr(k, j);
-            }
-            sr /= norm;
-            si /= norm;
-            for (std::ptrdiff_t k = i; k <= igh; ++k) {
-                a.zr(k, j) += sr * a.ortr(k) - si * a.orti(k);
-                a.zi(k, j) += sr * a.orti(k) + si * a.ortr(k);
-            }
-        }
-    }
-}
-
-// Eigenvectors of the triangular form, carried back through Z.
-void back_substitute(const complex_hessenberg& a, std::ptrdiff_t n, std::ptrdiff_t low, std::ptrdiff_t igh)
-{
-    double norm = 0.0;
-    for (std::ptrdiff_t i = 1; i <= n; ++i)
-        for (std::ptrdiff_t j = i; j <= n; ++j)
-            norm = std::max(norm, std::fabs(a.hr(i, j)) + std::fabs(a.hi(i, j)));
-    if (n == 1 || norm == 0.0)
-        return;
-
-    for (std::ptrdiff_t en = n; en >= 2; --en) {
-        const double xr = a.wr(en), xi = a.wi(en);
-        a.hr(en, en) = 1.0;
-        a.hi(en, en) = 0.0;
-        for (std::ptrdiff_t i = en - 1; i >= 1; --i) {
-            double zzr = 0.0, zzi = 0.0;
-            for (std::ptrdiff_t j = i + 1; j <= en; ++j) {
-                zzr += a.hr(i, j) * a.hr(j, en) - a.hi(i, j) * a.hi(j, en);
-                zzi += a.hr(i, j) * a.hi(j, en) + a.hi(i, j) * a.hr(j, en);
-            }
-            double yr = xr - a.wr(i);
-            const double yi = xi - a.wi(i);
-            if (yr == 0.0 && yi == 0.0) {
-                yr = norm;
-                do
-                    yr *= 0.01;
-                while (norm + yr > norm);
-            }
-            double cr, ci;
-            complex_div(zzr, zzi, yr, yi, cr, ci);
-            a.hr(i, en) = cr;
-            a.hi(i, en) = ci;
-            const double tr = std::fabs(cr) + std::fabs(ci);
-            if (tr != 0.0 && tr + 1.0 / tr <= tr)
-                for (std::ptrdiff_t j = i; j <= en; ++j) {
-                    a.hr(j, en) /= tr;
-                    a.hi(j, en) /= tr;
-                }
-        }
-    }
-
-    for (std::ptrdiff_t i = 1; i <= n - 1; ++i)
-        if (i < low || i > igh)
-            for (std::ptrdiff_t j = i + 1; j <= n; ++j) {
-                a.zr(i, j) = a.hr(i, j);
-                a.zi(i, j) = a.hi(i, j);
-            }
-
-    // Column 1 is never touched: h(1, 1) still holds the first eigenvalue,
-    // and its eigenvector is the first column of Z as accumulated.
-    for (std::ptrdiff_t j = n; j >= low + 1; --j) {
-        const std::ptrdiff_t m = std::min(j, igh);
-        for (std::ptrdiff_t i = low; i <= igh; ++i) {
-            double zzr = 0.0, zzi = 0.0;
-            for (std::ptrdiff_t k = low; k <= m; ++k) {
-                zzr += a.zr(i, k) * a.hr(k, j) - a.zi(i, k) * a.hi(k, j);
-                zzi += a.zr(i, k) * a.hi(k, j) + a.zi(i, k) * a.hr(k, j);
-            }
-            a.zr(i, j) = zzr;
-            a.zi(i, j) = zzi;
-        }
-    }
-}
+using idx = std::ptrdiff_t;
+using field::cplx;
+using field::split_view;
 
 constexpr double ulp = machine_eps_value;
 
@@ -150,49 +37,50 @@ constexpr double ulp = machine_eps_value;
 // so the tests see the matrix and not the shifted one, whose diagonal
 // vanishes where the iteration converges. hi(k, k-1) holds a rotation's
 // sine, not a part of the element.
-bool negligible_subdiagonal(const complex_hessenberg& a, std::ptrdiff_t k, std::ptrdiff_t low, std::ptrdiff_t en,
-                            double tr, double ti, double smlnum) noexcept
+// (Inlined: the search calls it once an element, as the published loop
+// tests in place.)
+[[gnu::always_inline]] inline bool negligible_subdiagonal(const matrix_view<double>& hr,
+                                                           const matrix_view<double>& hi, idx k, idx low, idx en,
+                                                           double tr, double ti, double smlnum) noexcept
 {
-    const double sub = std::fabs(a.hr(k, k - 1));
+    const double sub = std::fabs(hr(k, k - 1));
     if (sub <= smlnum)
         return true;
-    const double kr = a.hr(k, k) + tr, ki = a.hi(k, k) + ti;
-    const double k1r = a.hr(k - 1, k - 1) + tr, k1i = a.hi(k - 1, k - 1) + ti;
+    const double kr = hr(k, k) + tr, ki = hi(k, k) + ti;
+    const double k1r = hr(k - 1, k - 1) + tr, k1i = hi(k - 1, k - 1) + ti;
     const double hkk = std::fabs(kr) + std::fabs(ki);
     double tst = std::fabs(k1r) + std::fabs(k1i) + hkk;
     if (tst == 0.0) {
         if (k - 2 >= low)
-            tst += std::fabs(a.hr(k - 1, k - 2));
+            tst += std::fabs(hr(k - 1, k - 2));
         if (k + 1 <= en)
-            tst += std::fabs(a.hr(k + 1, k));
+            tst += std::fabs(hr(k + 1, k));
     }
     if (!(sub <= ulp * tst))
         return false;
-    const double sup = std::fabs(a.hr(k - 1, k)) + std::fabs(a.hi(k - 1, k));
+    const double sup = std::fabs(hr(k - 1, k)) + std::fabs(hi(k - 1, k));
     const double ab = std::max(sub, sup), ba = std::min(sub, sup);
-    const double diff = std::fabs(a.hr(k - 1, k - 1) - a.hr(k, k)) + std::fabs(a.hi(k - 1, k - 1) - a.hi(k, k));
+    const double diff = std::fabs(hr(k - 1, k - 1) - hr(k, k)) + std::fabs(hi(k - 1, k - 1) - hi(k, k));
     const double aa = std::max(hkk, diff), bb = std::min(hkk, diff);
     const double s = aa + ab;
     return ba * (ab / s) <= std::max(smlnum, ulp * (bb * (aa / s)));
 }
 
-void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::ptrdiff_t low, std::ptrdiff_t igh,
-                           const complex_qr_options& opt, int* ierr)
-{
-    auto& hr = a.hr;
-    auto& hi = a.hi;
-    auto& wr = a.wr;
-    auto& wi = a.wi;
-    *ierr = 0;
+} // namespace
 
-    if (opt.transforms) {
-        accumulate_reduction(a, n, low, igh);
-        if (opt.reduction_only && igh - low - 1 >= 1)
-            return;
-    }
+template <qr_kind Kind>
+int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrdiff_t kbot)
+{
+    constexpr bool full = Kind != qr_kind::values;  // the whole matrix is kept consistent
+    const matrix_view<double> hr{pr.h.re, pr.h.ld}, hi{pr.h.im, pr.h.ld};
+    const matrix_view<double> zr{pr.z.re, pr.z.ld}, zi{pr.z.im, pr.z.ld};
+    const auto wr = pr.wr;
+    const auto wi = pr.wi;
+    const idx n = pr.n, iloz = pr.iloz, ihiz = pr.ihiz;
+    const bool three_term = pr.three_term_modulus;
 
     // Real subdiagonal elements.
-    for (std::ptrdiff_t i = low + 1; i <= igh; ++i) {
+    for (idx i = ktop + 1; i <= kbot; ++i) {
         if (hi(i, i - 1) == 0.0)
             continue;
         const double norm = complex_abs(hr(i, i - 1), hi(i, i - 1));
@@ -200,51 +88,45 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
         const double yr = y.a, yi = y.b;
         hr(i, i - 1) = norm;
         hi(i, i - 1) = 0.0;
-        for (std::ptrdiff_t j = i, last = opt.full_rows ? n : igh; j <= last; ++j) {
+        for (idx j = i, last = full ? n : kbot; j <= last; ++j) {
             const double si = yr * hi(i, j) - yi * hr(i, j);
             hr(i, j) = yr * hr(i, j) + yi * hi(i, j);
             hi(i, j) = si;
         }
-        for (std::ptrdiff_t j = opt.full_rows ? 1 : low, last = std::min(i + 1, igh); j <= last; ++j) {
+        for (idx j = full ? 1 : ktop, last = std::min(i + 1, kbot); j <= last; ++j) {
             const double si = yr * hi(j, i) + yi * hr(j, i);
             hr(j, i) = yr * hr(j, i) - yi * hi(j, i);
             hi(j, i) = si;
         }
-        if (opt.transforms)
-            for (std::ptrdiff_t j = low; j <= igh; ++j) {
-                const double si = yr * a.zi(j, i) + yi * a.zr(j, i);
-                a.zr(j, i) = yr * a.zr(j, i) - yi * a.zi(j, i);
-                a.zi(j, i) = si;
-            }
+        for (idx j = iloz; j <= ihiz; ++j) {
+            const double si = yr * zi(j, i) + yi * zr(j, i);
+            zr(j, i) = yr * zr(j, i) - yi * zi(j, i);
+            zi(j, i) = si;
+        }
     }
 
-    // Roots isolated by balancing.
-    for (std::ptrdiff_t i = 1; i <= n; ++i)
-        if (i < low || i > igh) {
-            wr(i) = hr(i, i);
-            wi(i) = hi(i, i);
-        }
-
-    const std::ptrdiff_t nh = igh - low + 1;
+    const idx nh = kbot - ktop + 1;
     const double smlnum = machine_realmin_value * (double(nh) / ulp);
-    const long its_limit = 30L * std::max<std::ptrdiff_t>(10, nh) * eigen_budget_scale;
-    std::ptrdiff_t en = igh;
+    const long its_limit = 30L * std::max<idx>(10, nh) * eigen_budget_scale;
+    idx en = kbot;
     // The active block holds H - (tr + i ti) on its diagonal.
     double tr = 0.0, ti = 0.0;
-    while (en >= low) {
+    while (en >= ktop) {
         long its = 0;
-        const std::ptrdiff_t enm1 = en - 1;
+        const idx enm1 = en - 1;
         for (;;) {
-            std::ptrdiff_t l = en;
-            for (; l > low; --l)
-                if (negligible_subdiagonal(a, l, low, en, tr, ti, smlnum))
+            idx l = en;
+            for (; l > ktop; --l)
+                if (negligible_subdiagonal(hr, hi, l, ktop, en, tr, ti, smlnum))
                     break;
-            if (l > low)
-                hr(l, l - 1) = 0.0;
+            // A split is an exact zero, the sine kept in its imaginary part
+            // included, so that the block structure reads from the matrix.
+            if (l > ktop)
+                hr(l, l - 1) = hi(l, l - 1) = 0.0;
             if (l == en) {  // a root
                 wr(en) = hr(en, en) + tr;
                 wi(en) = hi(en, en) + ti;
-                if (opt.full_rows) {
+                if (full) {
                     hr(en, en) = wr(en);
                     hi(en, en) = wi(en);
                 }
@@ -252,8 +134,13 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
                 break;
             }
             if (its >= its_limit) {
-                *ierr = int(en);
-                return;
+                // The block goes back unshifted, a similarity of the one
+                // given.
+                for (idx i = ktop; i <= en; ++i) {
+                    hr(i, i) += tr;
+                    hi(i, i) += ti;
+                }
+                return int(en);
             }
             ++its;
 
@@ -284,7 +171,7 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
                     si -= qi;
                 }
             }
-            for (std::ptrdiff_t i = low; i <= en; ++i) {
+            for (idx i = ktop; i <= en; ++i) {
                 hr(i, i) -= sr;
                 hi(i, i) -= si;
             }
@@ -292,11 +179,11 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
             ti += si;
 
             // Reduce to triangle (rows).
-            for (std::ptrdiff_t i = l + 1; i <= en; ++i) {
+            for (idx i = l + 1; i <= en; ++i) {
                 const double s = hr(i, i - 1);
                 hr(i, i - 1) = 0.0;
                 double norm;
-                if (opt.schur_modulus) {
+                if (three_term) {
                     const double a1 = hr(i - 1, i - 1), a2 = hi(i - 1, i - 1);
                     const double sc = std::fabs(a1) + std::fabs(a2) + std::fabs(s);
                     norm = sc == 0.0 ? 0.0
@@ -311,7 +198,7 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
                 hi(i - 1, i - 1) = 0.0;
                 hi(i, i - 1) = x.c;
                 const double c = x.c;
-                for (std::ptrdiff_t j = i; j <= (opt.full_rows ? n : en); ++j) {
+                for (idx j = i; j <= (full ? n : en); ++j) {
                     const double yr = hr(i - 1, j), yi = hi(i - 1, j);
                     const double zzr = hr(i, j), zzi = hi(i, j);
                     hr(i - 1, j) = xr * yr + xi * yi + c * zzr;
@@ -329,8 +216,8 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
                 si = d.b;
                 hr(en, en) = norm;
                 hi(en, en) = 0.0;
-                if (opt.full_rows)
-                    for (std::ptrdiff_t j = en + 1; j <= n; ++j) {
+                if (full)
+                    for (idx j = en + 1; j <= n; ++j) {
                         const double yr = hr(en, j), yi = hi(en, j);
                         hr(en, j) = sr * yr + si * yi;
                         hi(en, j) = sr * yi - si * yr;
@@ -338,10 +225,10 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
             }
 
             // Inverse operation (columns).
-            for (std::ptrdiff_t j = l + 1; j <= en; ++j) {
+            for (idx j = l + 1; j <= en; ++j) {
                 const double xr = wr(j - 1), xi = wi(j - 1);
                 const double c = hi(j, j - 1);
-                for (std::ptrdiff_t i = opt.full_rows ? 1 : l; i <= j; ++i) {
+                for (idx i = full ? 1 : l; i <= j; ++i) {
                     const double yr = hr(i, j - 1);
                     double yi = 0.0;
                     const double zzr = hr(i, j), zzi = hi(i, j);
@@ -353,66 +240,229 @@ void complex_hessenberg_qr(const complex_hessenberg& a, std::ptrdiff_t n, std::p
                     hr(i, j) = xr * zzr + xi * zzi - c * yr;
                     hi(i, j) = xr * zzi - xi * zzr - c * yi;
                 }
-                if (opt.transforms)
-                    for (std::ptrdiff_t i = low; i <= igh; ++i) {
-                        const double yr = a.zr(i, j - 1), yi = a.zi(i, j - 1);
-                        const double zzr = a.zr(i, j), zzi = a.zi(i, j);
-                        a.zr(i, j - 1) = xr * yr - xi * yi + c * zzr;
-                        a.zi(i, j - 1) = xr * yi + xi * yr + c * zzi;
-                        a.zr(i, j) = xr * zzr + xi * zzi - c * yr;
-                        a.zi(i, j) = xr * zzi - xi * zzr - c * yi;
+                if constexpr (full)
+                    for (idx i = iloz; i <= ihiz; ++i) {
+                        const double yr = zr(i, j - 1), yi = zi(i, j - 1);
+                        const double zzr = zr(i, j), zzi = zi(i, j);
+                        zr(i, j - 1) = xr * yr - xi * yi + c * zzr;
+                        zi(i, j - 1) = xr * yi + xi * yr + c * zzi;
+                        zr(i, j) = xr * zzr + xi * zzi - c * yr;
+                        zi(i, j) = xr * zzi - xi * zzr - c * yi;
                     }
             }
 
             if (si != 0.0) {
-                for (std::ptrdiff_t i = opt.full_rows ? 1 : l; i <= en; ++i) {
+                for (idx i = full ? 1 : l; i <= en; ++i) {
                     const double yr = hr(i, en), yi = hi(i, en);
                     hr(i, en) = sr * yr - si * yi;
                     hi(i, en) = sr * yi + si * yr;
                 }
-                if (opt.transforms)
-                    for (std::ptrdiff_t i = low; i <= igh; ++i) {
-                        const double yr = a.zr(i, en), yi = a.zi(i, en);
-                        a.zr(i, en) = sr * yr - si * yi;
-                        a.zi(i, en) = sr * yi + si * yr;
+                if constexpr (full)
+                    for (idx i = iloz; i <= ihiz; ++i) {
+                        const double yr = zr(i, en), yi = zi(i, en);
+                        zr(i, en) = sr * yr - si * yi;
+                        zi(i, en) = sr * yi + si * yr;
                     }
             }
         }
     }
-
-    if (opt.vectors)
-        back_substitute(a, n, low, igh);
+    return 0;
 }
 
-complex_hessenberg hessenberg_of(int nm, double* hr, double* hi, double* wr, double* wi, double* zr, double* zi,
-                                 double* ortr, double* orti)
+template int single_shift_qr<qr_kind::values>(const complex_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template int single_shift_qr<qr_kind::vectors>(const complex_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template int single_shift_qr<qr_kind::schur>(const complex_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+
+namespace {
+
+// Columns of Z taken together by the back-transformation of the vectors.
+constexpr idx vector_block = 64;
+
+// Eigenvectors of the triangular form, carried back through Z. Each column
+// en of the triangle is solved for from the bottom up, the entries above
+// the one just found updated by its column (so the triangle is read by
+// columns); then Z := Z·(vectors), for a large Z given work (2·n·
+// vector_block doubles) a block of columns at a time by matrix products.
+void back_substitute(const split_view& h, const split_view& z, const vector_view<double>& wr,
+                     const vector_view<double>& wi, idx n, idx low, idx igh, double* work)
 {
-    return {view(hr, nm), view(hi, nm), view(zr, nm), view(zi, nm), view(wr), view(wi), view(ortr), view(orti)};
+    double norm = 0.0;
+    for (idx j = 1; j <= n; ++j)
+        for (idx i = 1; i <= j; ++i)
+            norm = std::max(norm, field::abs1(h(i, j)));
+    if (n == 1 || norm == 0.0)
+        return;
+
+    for (idx en = n; en >= 2; --en) {
+        const cplx x{wr(en), wi(en)};
+        h(en, en) = 1.0;
+        double* cr = &h.re[(en - 1) * h.ld];
+        double* ci = &h.im[(en - 1) * h.ld];
+        for (idx i = en - 1; i >= 1; --i) {
+            cplx y = x - cplx{wr(i), wi(i)};
+            if (y == 0.0) {
+                double t = norm;
+                do
+                    t *= 0.01;
+                while (norm + t > norm);
+                y = t;
+            }
+            const cplx c = cplx{cr[i - 1], ci[i - 1]} / y;
+            cr[i - 1] = c.re;
+            ci[i - 1] = c.im;
+            const double tr = std::fabs(c.re) + std::fabs(c.im);
+            if (tr != 0.0 && tr + 1.0 / tr <= tr)
+                for (idx j = 0; j < en; ++j) {
+                    cr[j] /= tr;
+                    ci[j] /= tr;
+                }
+            // The sums of the rows above gain this entry's term.
+            const double yr = cr[i - 1], yi = ci[i - 1];
+            const double* ar = &h.re[(i - 1) * h.ld];
+            const double* ai = &h.im[(i - 1) * h.ld];
+            for (idx k = 0; k < i - 1; ++k) {
+                cr[k] += ar[k] * yr - ai[k] * yi;
+                ci[k] += ar[k] * yi + ai[k] * yr;
+            }
+        }
+    }
+
+    for (idx i = 1; i <= n - 1; ++i)
+        if (i < low || i > igh)
+            for (idx j = i + 1; j <= n; ++j)
+                z(i, j) = h(i, j);
+
+    // Column 1 is never touched: h(1, 1) still holds the first eigenvalue,
+    // and its eigenvector is the first column of Z as accumulated.
+    const idx rows = igh - low + 1;
+    if (!work || rows <= vector_block) {
+        for (idx j = n; j >= low + 1; --j) {
+            const idx m = std::min(j, igh);
+            for (idx i = low; i <= igh; ++i) {
+                cplx acc = 0.0;
+                for (idx k = low; k <= m; ++k)
+                    acc += z(i, k) * h(k, j);
+                z(i, j) = acc;
+            }
+        }
+        return;
+    }
+    // By blocks of columns from the right, each block's columns of Z·H
+    // formed before any is stored; below the diagonal the triangle holds
+    // leftovers of the iteration, and zeros there make the columns of Z·H
+    // those of Z·(vectors).
+    for (idx j = 1; j <= n; ++j)
+        for (idx i = j + 1; i <= n; ++i)
+            h(i, j) = 0.0;
+    for (idx j1 = n; j1 >= low + 1; j1 -= vector_block) {
+        const idx j0 = std::max(low + 1, j1 - vector_block + 1), cols = j1 - j0 + 1;
+        const split_view w = field::complex_field::carve(work, rows, cols);
+        field::gemm('N', 'N', rows, cols, std::min(j1, igh) - low + 1, 1.0, field::corner(z, low, low),
+                    field::corner(h, low, j0), 0.0, w);
+        field::copy_block(w, field::corner(z, low, j0), rows, cols);
+    }
+}
+
+struct complex_qr_options {
+    qr_kind kind;
+    bool transforms;      // form and update Z
+    bool vectors;         // back substitution to eigenvectors
+    bool three_term;      // the scaled three-term modulus of complex_schur_qr
+    bool reduction_only;  // job 3: stop once Z holds the reduction
+};
+
+template <qr_kind Kind>
+int iterate(const complex_qr_problem& p, idx low, idx igh, double* work)
+{
+    const int from = Kind == qr_kind::values ? complex_multishift_values_order : complex_multishift_vectors_order;
+    return work && igh - low + 1 > from ? multishift_qr<field::complex_field, Kind>(p, low, igh, work)
+                                        : single_shift_qr<Kind>(p, low, igh);
+}
+
+void complex_hessenberg_qr(int nm, int n, int low, int igh, double* ortr, double* orti, double* hr, double* hi,
+                           double* wr, double* wi, double* zr, double* zi, const complex_qr_options& opt, int* ierr,
+                           double* work)
+{
+    *ierr = 0;
+    if (opt.transforms) {
+        cortran(&nm, &n, &low, &igh, hr, hi, ortr, orti, zr, zi, work);
+        if (opt.reduction_only && igh - low - 1 >= 1)
+            return;
+    }
+    const split_view h{hr, hi, nm};
+    // Roots isolated by balancing.
+    for (idx i = 1; i <= n; ++i)
+        if (i < low || i > igh) {
+            wr[i - 1] = hr[(i - 1) * (nm + 1)];
+            wi[i - 1] = hi[(i - 1) * (nm + 1)];
+        }
+    // A NaN or an infinity in the block leaves no eigenvalue of it to find:
+    // the iteration would only spend its budget.
+    for (idx j = low; j <= igh; ++j)
+        for (idx i = low; i <= std::min<idx>(j + 1, igh); ++i)
+            if (!field::finite(cplx(h(i, j)))) {
+                *ierr = igh;
+                return;
+            }
+    const split_view z = opt.transforms ? split_view{zr, zi, nm} : split_view{nullptr, nullptr, nm};
+    const complex_qr_problem p{h, z, view(wr), view(wi), n, low, opt.transforms ? igh : low - 1, opt.three_term};
+    switch (opt.kind) {
+    case qr_kind::values:
+        *ierr = iterate<qr_kind::values>(p, low, igh, work);
+        break;
+    case qr_kind::vectors:
+        *ierr = iterate<qr_kind::vectors>(p, low, igh, work);
+        break;
+    case qr_kind::schur:
+        *ierr = iterate<qr_kind::schur>(p, low, igh, work);
+        break;
+    }
+    if (opt.vectors && *ierr == 0)
+        back_substitute(h, z, p.wr, p.wi, n, low, igh, work);
 }
 
 } // namespace
 
-int comqr(const int* nm, const int* n, const int* low, const int* igh, double* hr, double* hi, double* wr, double* wi,
-          int* ierr)
+int complex_qr_work_size(int n)
 {
-    complex_hessenberg_qr(hessenberg_of(*nm, hr, hi, wr, wi, nullptr, nullptr, nullptr, nullptr), *n, *low, *igh,
-                          {false, false, false, false, false}, ierr);
+    // Each blocked form has an order at or below which it never runs,
+    // whatever the settings: the reduction's panels (more than 32 columns
+    // to reduce), the back-transformation by blocks (more than 64 rows) and
+    // the multishift iteration (above multishift_order). Small matrices
+    // take no work at all, and no time to allocate it.
+    const idx m = std::max(n, 1);
+    idx size = 0;
+    if (m - 1 > hessenberg_block)
+        size = hessenberg_work_size(n, true);
+    if (m > vector_block)
+        size = std::max(size, 2 * m * vector_block);
+    if (m > multishift_order)
+        size = std::max(size, multishift_work_size<field::complex_field>(m));
+    return int(size);
+}
+
+int comqr(const int* nm, const int* n, const int* low, const int* igh, double* hr, double* hi, double* wr, double* wi,
+          int* ierr, double* work)
+{
+    complex_hessenberg_qr(*nm, *n, *low, *igh, nullptr, nullptr, hr, hi, wr, wi, nullptr, nullptr,
+                          {qr_kind::values, false, false, false, false}, ierr, work);
     return 0;
 }
 
 int comqr2(const int* nm, const int* n, const int* low, const int* igh, double* ortr, double* orti, double* hr,
-           double* hi, double* wr, double* wi, double* zr, double* zi, int* ierr)
+           double* hi, double* wr, double* wi, double* zr, double* zi, int* ierr, double* work)
 {
-    complex_hessenberg_qr(hessenberg_of(*nm, hr, hi, wr, wi, zr, zi, ortr, orti), *n, *low, *igh,
-                          {true, true, true, false, false}, ierr);
+    complex_hessenberg_qr(*nm, *n, *low, *igh, ortr, orti, hr, hi, wr, wi, zr, zi,
+                          {qr_kind::vectors, true, true, false, false}, ierr, work);
     return 0;
 }
 
 int complex_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* ortr, double* orti,
                      double* hr, double* hi, double* wr, double* wi, double* zr, double* zi, const int* job,
-                     int* ierr)
+                     int* ierr, double* work)
 {
-    const complex_qr_options opt{true, *job != 0, *job == 2, true, *job == 3};
-    complex_hessenberg_qr(hessenberg_of(*nm, hr, hi, wr, wi, zr, zi, ortr, orti), *n, *low, *igh, opt, ierr);
+    const complex_qr_options opt{*job == 2 ? qr_kind::vectors : qr_kind::schur, *job != 0, *job == 2, true,
+                                 *job == 3};
+    complex_hessenberg_qr(*nm, *n, *low, *igh, ortr, orti, hr, hi, wr, wi, zr, zi, opt, ierr, work);
     return 0;
 }

@@ -77,15 +77,15 @@ void complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balanc
     int n = a.cols();
     Mm h = working_copy(a, true);
     const std::size_t un = std::size_t(n);
-    scratch<double> scale(un), ortr(un), orti(un);
+    scratch<double> scale(un), ortr(un), orti(un), work(static_cast<std::size_t>(complex_qr_work_size(n)));
     int low = 1, igh = n, ierr = 0;
     if (want_balance)
         cbal(&n, &n, h.addr(), h.addi(), &low, &igh, scale.get(), balance_norm::two_norms);
-    corth(&n, &n, &low, &igh, h.addr(), h.addi(), ortr.get(), orti.get());
+    corth(&n, &n, &low, &igh, h.addr(), h.addi(), ortr.get(), orti.get(), work.get());
     if (want_vectors) {
         Mm z = zeros_of(n, n, true);
         comqr2(&n, &n, &low, &igh, ortr.get(), orti.get(), h.addr(), h.addi(), w.addr(), w.addi(), z.addr(), z.addi(),
-               &ierr);
+               &ierr, work.get());
         if (want_balance)
             cbabk2(&n, &n, &low, &igh, scale.get(), &n, z.addr(), z.addi());
         normalize_columns(z);
@@ -93,7 +93,7 @@ void complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balanc
             mark_failure(w, 1, ierr, &z);
         V = z;
     } else {
-        comqr(&n, &n, &low, &igh, h.addr(), h.addi(), w.addr(), w.addi(), &ierr);
+        comqr(&n, &n, &low, &igh, h.addr(), h.addi(), w.addr(), w.addi(), &ierr, work.get());
         if (ierr != 0)
             mark_failure(w, 1, ierr, nullptr);
     }

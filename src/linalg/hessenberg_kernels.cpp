@@ -1,22 +1,30 @@
 // Reduction of rows and columns low..igh to upper Hessenberg form:
 // elementary similarities (elmhes, eltran), Householder reflections
-// (orthes, ortran) and their complex form (corth). From
-// hessenberg_blocking_order on, elmhes, orthes and ortran work a panel of
-// columns at a time and apply it to the rest of the matrix by matrix
-// products; the last columns, and smaller matrices, take the plain steps.
+// (orthes, ortran) and their complex form (corth, cortran). From
+// hessenberg_blocking_order on, each works a panel of columns at a time and
+// applies it to the rest of the matrix by matrix products; the last
+// columns, and smaller matrices, take the plain steps.
 #include "engine/scalar_complex.hpp"
+#include "linalg/fields.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
 #include "platform/blas.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 int hessenberg_blocking_order = 32;
+// The complex panels' fixed costs are higher: corth alone gains from them
+// at order 130, with cortran from 100 (bench/hessenberg_kernels_bench.cpp).
+int complex_hessenberg_blocking_order = 96;
 
-int hessenberg_work_size(int n)
+int hessenberg_work_size(int n, bool complex)
 {
-    return hessenberg_block * (2 * std::max(n, 1) + hessenberg_block);
+    // The panels of orthes and corth (T, Y, W, the complex triangular
+    // products' scratch) cover those of ortran and cortran.
+    const std::ptrdiff_t nb = hessenberg_block, m = std::max(n, 1), parts = complex ? 2 : 1;
+    return int(parts * (nb * nb + 2 * m * nb) + (complex ? 2 * (nb * nb + m * nb) : 0));
 }
 
 namespace {
@@ -185,392 +193,11 @@ void ortran_steps(const matrix_view<const double>& a, const vector_view<double>&
     }
 }
 
-// ---- blocked forms ----
-//
-// Indices from here on are 0-based: the matrix is p with leading dimension
-// ld, rows and columns lo..hi are reduced, column c by the transformation
-// of rows c+1..hi (the step m = c+2 of the plain kernels). A panel is the
-// columns c0..c0+nb-1; panels run while more than the blocking order of
-// columns remains after them.
-
-using idx = std::ptrdiff_t;
-
-template <class T>
-struct dense_view {
-    T* p;
-    idx ld;
-    T& operator()(idx i, idx j) const noexcept { return p[i + j * ld]; }
-    T* at(idx i, idx j) const noexcept { return p + i + j * ld; }
-};
-using dense = dense_view<double>;
-
-// Thin forms of the BLAS calls, sizes as idx; every call below has a
-// positive leading dimension and does nothing for an empty size.
-void gemv(const char* t, idx m, idx n, double alpha, const double* a, idx lda, const double* x, double beta,
-          double* y, idx incx = 1)
+// Steps m = first..igh-1 of corth.
+void corth_steps(const matrix_view<double>& ar, const matrix_view<double>& ai, const vector_view<double>& ortr,
+                 const vector_view<double>& orti, std::ptrdiff_t n, std::ptrdiff_t first, std::ptrdiff_t igh)
 {
-    const int mi = int(m), ni = int(n), ld = int(lda), inc = int(incx), one = 1;
-    dgemv_(t, &mi, &ni, &alpha, a, &ld, x, &inc, &beta, y, &one, 1);
-}
-
-void gemm(const char* ta, const char* tb, idx m, idx n, idx k, double alpha, const double* a, idx lda,
-          const double* b, idx ldb, double beta, double* c, idx ldc)
-{
-    const int mi = int(m), ni = int(n), ki = int(k), la = int(lda), lb = int(ldb), lc = int(ldc);
-    if (m > 0 && n > 0)
-        dgemm_(ta, tb, &mi, &ni, &ki, &alpha, a, &la, b, &lb, &beta, c, &lc, 1, 1);
-}
-
-void trmv(const char* uplo, const char* t, const char* diag, idx n, const double* a, idx lda, double* x)
-{
-    const int ni = int(n), ld = int(lda), one = 1;
-    dtrmv_(uplo, t, diag, &ni, a, &ld, x, &one, 1, 1, 1);
-}
-
-void trsv_lower_unit(idx n, const double* a, idx lda, double* x)
-{
-    const int ni = int(n), ld = int(lda), one = 1;
-    dtrsv_("L", "N", "U", &ni, a, &ld, x, &one, 1, 1, 1);
-}
-
-void trmm(const char* side, const char* uplo, const char* t, const char* diag, idx m, idx n, const double* a,
-          idx lda, double* b, idx ldb)
-{
-    const int mi = int(m), ni = int(n), la = int(lda), lb = int(ldb);
-    const double one = 1.0;
-    if (m > 0 && n > 0)
-        dtrmm_(side, uplo, t, diag, &mi, &ni, &one, a, &la, b, &lb, 1, 1, 1, 1);
-}
-
-void trsm_left_lower_unit(idx m, idx n, const double* a, idx lda, double* b, idx ldb)
-{
-    const int mi = int(m), ni = int(n), la = int(lda), lb = int(ldb);
-    const double one = 1.0;
-    if (m > 0 && n > 0)
-        dtrsm_("L", "L", "N", "U", &mi, &ni, &one, a, &la, b, &lb, 1, 1, 1, 1);
-}
-
-void swap_rows(const dense& a, idx r1, idx r2, idx first_col, idx last_col)
-{
-    for (idx j = first_col; j <= last_col; ++j)
-        std::swap(a(r1, j), a(r2, j));
-}
-
-idx block_width() { return hessenberg_block; }
-idx plain_tail() { return std::max<idx>(hessenberg_block, hessenberg_blocking_order); }
-
-// The first column the plain steps take after the panels of lo..hi.
-idx after_panels(idx lo, idx hi)
-{
-    const idx nb = block_width(), last_start = hi - 1 - plain_tail();
-    return last_start < lo ? lo : lo + ((last_start - lo) / nb + 1) * nb;
-}
-
-// elmhes by panels. Within a panel the matrix B = P·A·Pᵀ (A at the panel's
-// start, P its row exchanges so far, made at once to rows and columns) is
-// kept as it is, and a column is brought up to date only when its pivot is
-// sought: A_j = L⁻¹·B·L, where L holds the multipliers found so far (in the
-// LU form, exchanged with the later rows) and changes only the columns
-// c0+1..c0+nb from the right. At the panel's end the rows above it get
-// their part of B·L and the columns right of it L⁻¹ (a triangular solve and
-// a product), and the multipliers go back to elmhes's form, each in the
-// row order of its own step.
-void elmhes_panels(const dense& a, int* piv, idx n, idx lo, idx hi)
-{
-    const idx nb = block_width(), stop = after_panels(lo, hi);
-    for (idx c0 = lo; c0 < stop; c0 += nb) {
-        const idx r0 = c0 + 1, rows = hi - c0;
-        for (idx j = 0; j < nb; ++j) {
-            const idx c = c0 + j, p = c + 1;
-            if (j > 0) {
-                // Column c from the right (B·L) ...
-                gemv("N", rows, hi - c, 1.0, a.at(r0, c + 1), a.ld, a.at(c + 1, c - 1), 1.0, a.at(r0, c));
-                // ... and from the left (L⁻¹), rows r0.. of the panel.
-                trsv_lower_unit(j, a.at(r0, c0), a.ld, a.at(r0, c));
-                gemv("N", hi - p + 1, j, -1.0, a.at(p, c0), a.ld, a.at(r0, c), 1.0, a.at(p, c));
-            }
-            idx q = p;
-            double largest = std::fabs(a(p, c));
-            for (idx i = p + 1; i <= hi; ++i)
-                if (std::fabs(a(i, c)) > largest) {
-                    largest = std::fabs(a(i, c));
-                    q = i;
-                }
-            piv[p] = int(q + 1);
-            if (q != p) {
-                swap_rows(a, p, q, c0, n - 1);
-                for (idx i = 0; i <= hi; ++i)
-                    std::swap(a(i, p), a(i, q));
-            }
-            const double x = a(p, c);
-            if (x != 0.0)
-                for (idx i = p + 1; i <= hi; ++i)
-                    if (a(i, c) != 0.0)
-                        a(i, c) /= x;
-        }
-        const idx last = c0 + nb;  // the column the panel's last step adds to
-        gemv("N", rows, hi - last, 1.0, a.at(r0, last + 1), a.ld, a.at(last + 1, last - 1), 1.0, a.at(r0, last));
-        // Rows 0..c0 of columns c0+1..c0+nb: B·L.
-        trmm("R", "L", "N", "U", r0, nb, a.at(r0, c0), a.ld, a.at(0, c0 + 1), a.ld);
-        gemm("N", "N", r0, nb, hi - last, 1.0, a.at(0, last + 1), a.ld, a.at(last + 1, c0), a.ld, 1.0, a.at(0, c0 + 1),
-             a.ld);
-        // Columns c0+nb..n-1: L⁻¹.
-        trsm_left_lower_unit(nb, n - last, a.at(r0, c0), a.ld, a.at(r0, last), a.ld);
-        gemm("N", "N", hi - last, n - last, nb, -1.0, a.at(last + 1, c0), a.ld, a.at(r0, last), a.ld, 1.0,
-             a.at(last + 1, last), a.ld);
-        for (idx k = 0; k + 1 < nb; ++k)
-            for (idx j = nb - 1; j > k; --j) {
-                const idx p = c0 + 1 + j, q = piv[p] - 1;
-                if (q != p)
-                    std::swap(a(p, c0 + k), a(q, c0 + k));
-            }
-    }
-}
-
-// The reflection of orthes for x = a(r..hi, c), in the form I - tau·v·vᵀ
-// with v(r) = 1: the published choice of sign and scaling. Leaves v below
-// row r, returns tau and the subdiagonal element beta, and stores u(r) =
-// x(r) - beta in ort(r); a negligible x becomes zero, with tau = 0.
-struct reflection {
-    double tau, beta;
-};
-
-reflection reflect_column(const dense& a, double* ort, idx r, idx c, idx hi)
-{
-    double scale = 0.0;
-    for (idx i = r; i <= hi; ++i)
-        scale += std::fabs(a(i, c));
-    if (scale < negligible_column) {
-        for (idx i = r; i <= hi; ++i)
-            a(i, c) = 0.0;
-        ort[r] = 0.0;
-        return {0.0, 0.0};
-    }
-    double h = 0.0;
-    for (idx i = hi; i >= r; --i) {
-        const double t = a(i, c) / scale;
-        h += t * t;
-    }
-    const double lead = a(r, c) / scale;
-    const double g = lead >= 0 ? -std::sqrt(h) : std::sqrt(h);
-    const double u = lead - g;
-    const double f = 1.0 / (u * scale);
-    for (idx i = r + 1; i <= hi; ++i)
-        a(i, c) *= f;
-    ort[r] = u * scale;
-    return {-u / g, scale * g};
-}
-
-// orthes by panels: the panel's reflections are gathered as I - V·T·Vᵀ, with
-// Y = A·V·T, so that the columns right of the panel take A·Q = A - Y·Vᵀ and
-// Qᵀ·A as matrix products. work: T (nb·nb), Y (n·nb), W (nb·n).
-void orthes_panels(const dense& a, double* ort, idx n, idx lo, idx hi, double* work)
-{
-    const idx nb = block_width(), stop = after_panels(lo, hi);
-    const dense t{work, nb};
-    const dense y{work + nb * nb, n};
-    double* w = work + nb * nb + n * nb;
-    for (idx c0 = lo; c0 < stop; c0 += nb) {
-        const idx r0 = c0 + 1, rows = hi - c0;
-        double sub = 0.0;  // the subdiagonal element hidden under v's unit
-        for (idx j = 0; j < nb; ++j) {
-            const idx c = c0 + j, r = r0 + j;
-            if (j > 0) {
-                // Column c from the right: A - Y·Vᵀ ...
-                gemv("N", rows, j, -1.0, y.at(r0, 0), y.ld, a.at(r - 1, c0), 1.0, a.at(r0, c), a.ld);
-                // ... and from the left: (I - V·Tᵀ·Vᵀ)·b, with b = (b1; b2)
-                // split at row r.
-                for (idx i = 0; i < j; ++i)
-                    w[i] = a(r0 + i, c);
-                trmv("L", "T", "U", j, a.at(r0, c0), a.ld, w);
-                gemv("T", hi - r + 1, j, 1.0, a.at(r, c0), a.ld, a.at(r, c), 1.0, w);
-                trmv("U", "T", "N", j, t.p, t.ld, w);
-                gemv("N", hi - r + 1, j, -1.0, a.at(r, c0), a.ld, w, 1.0, a.at(r, c));
-                trmv("L", "N", "U", j, a.at(r0, c0), a.ld, w);
-                for (idx i = 0; i < j; ++i)
-                    a(r0 + i, c) -= w[i];
-                a(r - 1, c - 1) = sub;
-            }
-            const reflection h = reflect_column(a, ort, r, c, hi);
-            sub = h.beta;
-            a(r, c) = 1.0;
-            // Y(:, j) = tau·(A·v - Y·T(:, j)) over rows r0..hi.
-            gemv("N", rows, hi - c, 1.0, a.at(r0, c + 1), a.ld, a.at(r, c), 0.0, y.at(r0, j));
-            gemv("T", hi - r + 1, j, 1.0, a.at(r, c0), a.ld, a.at(r, c), 0.0, t.at(0, j));
-            gemv("N", rows, j, -1.0, y.at(r0, 0), y.ld, t.at(0, j), 1.0, y.at(r0, j));
-            for (idx i = r0; i <= hi; ++i)
-                y(i, j) *= h.tau;
-            for (idx i = 0; i < j; ++i)
-                t(i, j) *= -h.tau;
-            trmv("U", "N", "N", j, t.p, t.ld, t.at(0, j));
-            t(j, j) = h.tau;
-        }
-        const idx last = c0 + nb;
-        a(last, last - 1) = sub;
-        // Rows 0..c0 of Y: A(0..c0, c0+1..hi)·V·T.
-        for (idx j = 0; j < nb; ++j)
-            for (idx i = 0; i < r0; ++i)
-                y(i, j) = a(i, c0 + 1 + j);
-        trmm("R", "L", "N", "U", r0, nb, a.at(r0, c0), a.ld, y.p, y.ld);
-        gemm("N", "N", r0, nb, rows - nb, 1.0, a.at(0, last + 1), a.ld, a.at(last + 1, c0), a.ld, 1.0, y.p, y.ld);
-        trmm("R", "U", "N", "N", r0, nb, t.p, t.ld, y.p, y.ld);
-        // Columns last..hi from the right.
-        a(last, last - 1) = 1.0;
-        gemm("N", "T", hi + 1, hi + 1 - last, nb, -1.0, y.p, y.ld, a.at(last, c0), a.ld, 1.0, a.at(0, last), a.ld);
-        a(last, last - 1) = sub;
-        // Rows 0..c0 of the panel's own columns from the right.
-        trmm("R", "L", "T", "U", r0, nb - 1, a.at(r0, c0), a.ld, y.p, y.ld);
-        for (idx j = 0; j + 1 < nb; ++j)
-            for (idx i = 0; i < r0; ++i)
-                a(i, c0 + 1 + j) -= y(i, j);
-        // Columns last..n-1 from the left: C := (I - V·Tᵀ·Vᵀ)·C, rows r0..hi,
-        // through W = Vᵀ·C (nb by n - last).
-        const idx cols = n - last;
-        const dense wc{w, nb};
-        for (idx j = 0; j < cols; ++j)
-            for (idx i = 0; i < nb; ++i)
-                wc(i, j) = a(r0 + i, last + j);
-        trmm("L", "L", "T", "U", nb, cols, a.at(r0, c0), a.ld, wc.p, wc.ld);
-        gemm("T", "N", nb, cols, rows - nb, 1.0, a.at(last + 1, c0), a.ld, a.at(last + 1, last), a.ld, 1.0, wc.p,
-             wc.ld);
-        trmm("L", "U", "T", "N", nb, cols, t.p, t.ld, wc.p, wc.ld);
-        gemm("N", "N", rows - nb, cols, nb, -1.0, a.at(last + 1, c0), a.ld, wc.p, wc.ld, 1.0, a.at(last + 1, last),
-             a.ld);
-        trmm("L", "L", "N", "U", nb, cols, a.at(r0, c0), a.ld, wc.p, wc.ld);
-        for (idx j = 0; j < cols; ++j)
-            for (idx i = 0; i < nb; ++i)
-                a(r0 + i, last + j) -= wc(i, j);
-        // Back to orthes's form: u = x - beta·e1 below the subdiagonal.
-        for (idx j = 0; j < nb; ++j)
-            for (idx i = r0 + j + 1; i <= hi; ++i)
-                a(i, c0 + j) *= ort[r0 + j];
-    }
-}
-
-// ortran's product of the panels' reflections, last panel first: for each,
-// Z := (I - V·T·Vᵀ)·Z over rows and columns c0+1..hi, with V and T rebuilt
-// from orthes's form. work: V (n·nb), T (nb·nb), W (nb·n).
-void ortran_panels(const dense_view<const double>& a, const double* ort, const dense& z, idx lo, idx hi,
-                   double* work)
-{
-    const idx nb = block_width(), stop = after_panels(lo, hi);
-    for (idx c0 = stop - nb; c0 >= lo; c0 -= nb) {
-        const idx r0 = c0 + 1, rows = hi - c0;
-        const dense v{work, rows};
-        const dense t{work + rows * nb, nb};
-        const dense w{work + rows * nb + nb * nb, nb};
-        double tau[hessenberg_block];
-        for (idx k = 0; k < nb; ++k) {
-            const idx c = c0 + k, r = r0 + k;
-            for (idx i = 0; i < rows; ++i)
-                v(i, k) = 0.0;
-            tau[k] = 0.0;
-            if (a(r, c) == 0.0)
-                continue;
-            v(k, k) = 1.0;
-            for (idx i = r + 1; i <= hi; ++i)
-                v(i - r0, k) = a(i, c) / ort[r];
-            tau[k] = -ort[r] / a(r, c);
-        }
-        for (idx k = 0; k < nb; ++k) {
-            gemv("T", rows - k, k, -tau[k], v.at(k, 0), v.ld, v.at(k, k), 0.0, t.at(0, k));
-            trmv("U", "N", "N", k, t.p, t.ld, t.at(0, k));
-            t(k, k) = tau[k];
-        }
-        double* zs = z.at(r0, r0);
-        gemm("T", "N", nb, rows, rows, 1.0, v.p, v.ld, zs, z.ld, 0.0, w.p, w.ld);
-        trmm("L", "U", "N", "N", nb, rows, t.p, t.ld, w.p, w.ld);
-        gemm("N", "N", rows, rows, nb, -1.0, v.p, v.ld, w.p, w.ld, 1.0, zs, z.ld);
-    }
-}
-
-bool blocked(const double* work, std::ptrdiff_t low, std::ptrdiff_t igh)
-{
-    return work && igh - low > plain_tail();
-}
-
-} // namespace
-
-int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, int* piv_p)
-{
-    const auto a = view(a_p, *nm);
-    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
-    std::ptrdiff_t first = low + 1;
-    if (igh - low > plain_tail()) {
-        // The panels' products are thin: one BLAS thread.
-        const blas_single_thread serial;
-        elmhes_panels({a_p, *nm}, piv_p, n, low - 1, igh - 1);
-        first = after_panels(low - 1, igh - 1) + 2;
-    }
-    elmhes_steps(a, view(piv_p), n, first, igh);
-    return 0;
-}
-
-int eltran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, const int* piv_p,
-           double* z_p)
-{
-    const auto a = view(a_p, *nm);
-    const auto z = view(z_p, *nm);
-    const auto piv = view(piv_p);
-    const std::ptrdiff_t low = *low_p, igh = *igh_p;
-    set_identity(z, *n_p);
-    for (std::ptrdiff_t mp = igh - 1; mp >= low + 1; --mp) {
-        for (std::ptrdiff_t i = mp + 1; i <= igh; ++i)
-            z(i, mp) = a(i, mp - 1);
-        const std::ptrdiff_t i = piv(mp);
-        if (i == mp)
-            continue;
-        for (std::ptrdiff_t j = mp; j <= igh; ++j) {
-            z(mp, j) = z(i, j);
-            z(i, j) = 0.0;
-        }
-        z(i, mp) = 1.0;
-    }
-    return 0;
-}
-
-int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, double* ort_p,
-           double* work)
-{
-    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
-    std::ptrdiff_t first = low + 1;
-    if (blocked(work, low, igh)) {
-        const blas_single_thread serial;
-        orthes_panels({a_p, *nm}, ort_p, n, low - 1, igh - 1, work);
-        first = after_panels(low - 1, igh - 1) + 2;
-    }
-    orthes_steps(view(a_p, *nm), view(ort_p), n, first, igh);
-    return 0;
-}
-
-int ortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, double* ort_p,
-           double* z_p, double* work)
-{
-    const auto a = view(a_p, *nm);
-    const auto z = view(z_p, *nm);
-    const std::ptrdiff_t low = *low_p, igh = *igh_p;
-    set_identity(z, *n_p);
-    if (!blocked(work, low, igh)) {
-        ortran_steps(a, view(ort_p), z, low + 1, igh - 1, igh);
-        return 0;
-    }
-    const blas_single_thread serial;
-    // The plain steps overwrite ort beyond their own entries, which the
-    // panels (all before them) no longer read.
-    ortran_steps(a, view(ort_p), z, after_panels(low - 1, igh - 1) + 2, igh - 1, igh);
-    ortran_panels({a_p, *nm}, ort_p, {z_p, *nm}, low - 1, igh - 1, work);
-    return 0;
-}
-
-int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* ar_p, double* ai_p,
-          double* ortr_p, double* orti_p)
-{
-    const auto ar = view(ar_p, *nm);
-    const auto ai = view(ai_p, *nm);
-    const auto ortr = view(ortr_p);
-    const auto orti = view(orti_p);
-    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
-    for (std::ptrdiff_t m = low + 1; m <= igh - 1; ++m) {
+    for (std::ptrdiff_t m = first; m <= igh - 1; ++m) {
         ortr(m) = 0.0;
         orti(m) = 0.0;
         double scale = 0.0;
@@ -645,5 +272,487 @@ int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, dou
         ar(m, m - 1) *= -g;
         ai(m, m - 1) *= -g;
     }
+}
+
+// Steps i = last down to first of cortran, on a z that holds the identity
+// in those rows and columns; ort(i+1..igh) is overwritten.
+void cortran_steps(const field::const_split_view& a, const field::split_view& ort, const field::split_view& z,
+                   std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t igh)
+{
+    using field::cplx;
+    for (std::ptrdiff_t i = last; i >= first; --i) {
+        const cplx sub = a(i, i - 1);
+        if (cplx(ort(i, 1)) == 0.0 || sub == 0.0)
+            continue;
+        for (std::ptrdiff_t k = i + 1; k <= igh; ++k)
+            ort(k, 1) = a(k, i - 1);
+        // A small column's vector and subdiagonal are brought to a largest
+        // entry near 1 by a power of two (exact), so their product, the
+        // negative of corth's h, does not underflow.
+        double big = 0.0;
+        for (std::ptrdiff_t k = i; k <= igh; ++k)
+            big = std::max({big, std::fabs(ort.re[k - 1]), std::fabs(ort.im[k - 1])});
+        int e = 0;
+        if (big < 0x1p-400)
+            std::frexp(big, &e);
+        for (std::ptrdiff_t k = i; k <= igh; ++k) {
+            ort.re[k - 1] = std::ldexp(ort.re[k - 1], -e);
+            ort.im[k - 1] = std::ldexp(ort.im[k - 1], -e);
+        }
+        const double norm = std::ldexp(sub.re, -e) * ort.re[i - 1] + std::ldexp(sub.im, -e) * ort.im[i - 1];
+        for (std::ptrdiff_t j = i; j <= igh; ++j) {
+            double sr = 0.0, si = 0.0;
+            for (std::ptrdiff_t k = i; k <= igh; ++k) {
+                const cplx o = ort(k, 1), zk = z(k, j);
+                sr += o.re * zk.re + o.im * zk.im;
+                si += o.re * zk.im - o.im * zk.re;
+            }
+            sr /= norm;
+            si /= norm;
+            for (std::ptrdiff_t k = i; k <= igh; ++k) {
+                const cplx o = ort(k, 1);
+                z(k, j) += cplx(sr * o.re - si * o.im, sr * o.im + si * o.re);
+            }
+        }
+    }
+}
+
+// ---- blocked forms ----
+//
+// Indices from here on are 0-based: the matrix is a with rows and columns
+// lo..hi reduced, column c by the transformation of rows c+1..hi (the step
+// m = c+2 of the plain kernels). A panel is the columns c0..c0+nb-1; panels
+// run while more than the blocking order of columns remains after them.
+// The Householder panels are one template over the real and the split
+// complex field (fields.hpp), where the real transposes are conjugate ones.
+
+using idx = std::ptrdiff_t;
+using field::cplx;
+using field::split_view;
+
+// A 0-based view over a field's matrix view.
+template <class M>
+struct dense {
+    M v;
+    decltype(auto) operator()(idx i, idx j) const noexcept { return v(i + 1, j + 1); }
+    // The view whose (0, 0) is element (i, j).
+    M at(idx i, idx j) const noexcept { return field::corner(v, i + 1, j + 1); }
+};
+using real_dense = dense<matrix_view<double>>;
+
+// Matrices of a field carved one after another from a work array; what
+// follows the last one starts at `at`.
+template <class M>
+struct carver {
+    double* at;
+    dense<M> take(idx rows, idx cols)
+    {
+        using F = typename field::field_of<M>::type;
+        const dense<M> d{F::carve(at, rows, cols)};
+        at += F::parts * rows * cols;
+        return d;
+    }
+};
+
+void trsv_lower_unit(idx n, const matrix_view<double>& a, double* x)
+{
+    const int ni = int(n), ld = int(a.ld), one = 1;
+    dtrsv_("L", "N", "U", &ni, a.p, &ld, x, &one, 1, 1, 1);
+}
+
+void trsm_left_lower_unit(idx m, idx n, const matrix_view<double>& a, const matrix_view<double>& b)
+{
+    const int mi = int(m), ni = int(n), la = int(a.ld), lb = int(b.ld);
+    const double one = 1.0;
+    if (m > 0 && n > 0)
+        dtrsm_("L", "L", "N", "U", &mi, &ni, &one, a.p, &la, b.p, &lb, 1, 1, 1, 1);
+}
+
+void swap_rows(const real_dense& a, idx r1, idx r2, idx first_col, idx last_col)
+{
+    for (idx j = first_col; j <= last_col; ++j)
+        std::swap(a(r1, j), a(r2, j));
+}
+
+idx block_width() { return hessenberg_block; }
+idx plain_tail(bool complex = false)
+{
+    return std::max<idx>(hessenberg_block, complex ? complex_hessenberg_blocking_order : hessenberg_blocking_order);
+}
+
+// The first column the plain steps take after the panels of lo..hi.
+idx after_panels(idx lo, idx hi, bool complex = false)
+{
+    const idx nb = block_width(), last_start = hi - 1 - plain_tail(complex);
+    return last_start < lo ? lo : lo + ((last_start - lo) / nb + 1) * nb;
+}
+
+// elmhes by panels. Within a panel the matrix B = P·A·Pᵀ (A at the panel's
+// start, P its row exchanges so far, made at once to rows and columns) is
+// kept as it is, and a column is brought up to date only when its pivot is
+// sought: A_j = L⁻¹·B·L, where L holds the multipliers found so far (in the
+// LU form, exchanged with the later rows) and changes only the columns
+// c0+1..c0+nb from the right. At the panel's end the rows above it get
+// their part of B·L and the columns right of it L⁻¹ (a triangular solve and
+// a product), and the multipliers go back to elmhes's form, each in the
+// row order of its own step.
+void elmhes_panels(const real_dense& a, int* piv, idx n, idx lo, idx hi)
+{
+    const idx nb = block_width(), stop = after_panels(lo, hi);
+    for (idx c0 = lo; c0 < stop; c0 += nb) {
+        const idx r0 = c0 + 1, rows = hi - c0;
+        for (idx j = 0; j < nb; ++j) {
+            const idx c = c0 + j, p = c + 1;
+            if (j > 0) {
+                // Column c from the right (B·L) ...
+                field::gemv('N', rows, hi - c, 1.0, a.at(r0, c + 1), a.at(c + 1, c - 1), 1.0, a.at(r0, c));
+                // ... and from the left (L⁻¹), rows r0.. of the panel.
+                trsv_lower_unit(j, a.at(r0, c0), &a(r0, c));
+                field::gemv('N', hi - p + 1, j, -1.0, a.at(p, c0), a.at(r0, c), 1.0, a.at(p, c));
+            }
+            idx q = p;
+            double largest = std::fabs(a(p, c));
+            for (idx i = p + 1; i <= hi; ++i)
+                if (std::fabs(a(i, c)) > largest) {
+                    largest = std::fabs(a(i, c));
+                    q = i;
+                }
+            piv[p] = int(q + 1);
+            if (q != p) {
+                swap_rows(a, p, q, c0, n - 1);
+                for (idx i = 0; i <= hi; ++i)
+                    std::swap(a(i, p), a(i, q));
+            }
+            const double x = a(p, c);
+            if (x != 0.0)
+                for (idx i = p + 1; i <= hi; ++i)
+                    if (a(i, c) != 0.0)
+                        a(i, c) /= x;
+        }
+        const idx last = c0 + nb;  // the column the panel's last step adds to
+        field::gemv('N', rows, hi - last, 1.0, a.at(r0, last + 1), a.at(last + 1, last - 1), 1.0, a.at(r0, last));
+        // Rows 0..c0 of columns c0+1..c0+nb: B·L.
+        field::trmm('R', 'L', 'N', 'U', r0, nb, a.at(r0, c0), a.at(0, c0 + 1), nullptr);
+        field::gemm('N', 'N', r0, nb, hi - last, 1.0, a.at(0, last + 1), a.at(last + 1, c0), 1.0, a.at(0, c0 + 1));
+        // Columns c0+nb..n-1: L⁻¹.
+        trsm_left_lower_unit(nb, n - last, a.at(r0, c0), a.at(r0, last));
+        field::gemm('N', 'N', hi - last, n - last, nb, -1.0, a.at(last + 1, c0), a.at(r0, last), 1.0,
+                    a.at(last + 1, last));
+        for (idx k = 0; k + 1 < nb; ++k)
+            for (idx j = nb - 1; j > k; --j) {
+                const idx p = c0 + 1 + j, q = piv[p] - 1;
+                if (q != p)
+                    std::swap(a(p, c0 + k), a(q, c0 + k));
+            }
+    }
+}
+
+// A panel's reflection of x = a(r..hi, c), in the form I - tau·v·vᴴ with
+// v(r) = 1 and tau real: the published choice of sign and scaling of
+// orthes (real) or corth (complex). Leaves v below row r, returns tau and
+// the subdiagonal element beta, and stores u(r) (the leading element of
+// the published routine's vector u = x - beta·e1) in ort(r); a negligible
+// x becomes zero, with tau = 0.
+template <class T>
+struct reflection {
+    double tau;
+    T beta;
+};
+
+template <class M>
+reflection<typename field::field_of<M>::type::scalar> reflect_column(const dense<M>& a, const dense<M>& ort, idx r,
+                                                                     idx c, idx hi)
+{
+    using T = typename field::field_of<M>::type::scalar;
+    double scale = 0.0;
+    for (idx i = r; i <= hi; ++i)
+        scale += field::abs1(a(i, c));
+    if (scale < negligible_column) {
+        for (idx i = r; i <= hi; ++i)
+            a(i, c) = 0.0;
+        ort(r, 0) = 0.0;
+        return {0.0, 0.0};
+    }
+    double h = 0.0;
+    for (idx i = hi; i >= r; --i)
+        h += field::squared_modulus(T(a(i, c)) / scale);
+    const T lead = T(a(r, c)) / scale;
+    T u, beta;
+    double tau;
+    if constexpr (std::is_same_v<T, cplx>) {
+        // u(r) = lead·(1 + |x|/|lead|) and beta = -|x|·lead/|lead|, or |x|
+        // and -|x| for a zero lead; the reflection's h is |x|·(|x| + |lead|).
+        const double g = std::sqrt(h), f = complex_abs(lead.re, lead.im);
+        u = f != 0.0 ? lead * (1.0 + g / f) : cplx(g);
+        beta = f != 0.0 ? cplx(a(r, c)) * -(g / f) : cplx(-scale * g);
+        tau = 1.0 + f / g;
+    } else {
+        const double g = lead >= 0 ? -std::sqrt(h) : std::sqrt(h);
+        u = lead - g;
+        beta = scale * g;
+        tau = -u / g;
+    }
+    const T recip = T(1.0) / (u * scale);
+    for (idx i = r + 1; i <= hi; ++i)
+        a(i, c) = T(a(i, c)) * recip;
+    ort(r, 0) = u * scale;
+    return {tau, beta};
+}
+
+// orthes (real) and corth (complex) by panels: the panel's reflections are
+// gathered as I - V·T·Vᴴ, with Y = A·V·T, so that the columns right of the
+// panel take A·Q = A - Y·Vᴴ and Qᴴ·A as matrix products.
+template <class M>
+void householder_panels(const dense<M>& a, const dense<M>& ort, idx n, idx lo, idx hi, double* work)
+{
+    using F = typename field::field_of<M>::type;
+    using T = typename F::scalar;
+    const idx nb = block_width(), stop = after_panels(lo, hi, F::is_complex);
+    carver<M> from{work};
+    const dense<M> t = from.take(nb, nb), y = from.take(n, nb), w = from.take(nb, n);
+    double* scratch = from.at;
+    for (idx c0 = lo; c0 < stop; c0 += nb) {
+        const idx r0 = c0 + 1, rows = hi - c0;
+        T sub = 0.0;  // the subdiagonal element hidden under v's unit
+        for (idx j = 0; j < nb; ++j) {
+            const idx c = c0 + j, r = r0 + j;
+            if (j > 0) {
+                // Column c from the right: A - Y·Vᴴ (row c of V is row r-1
+                // of a) ...
+                field::gemv_conj_row(rows, j, -1.0, y.at(r0, 0), a.at(r - 1, c0), 1.0, a.at(r0, c));
+                // ... and from the left: (I - V·Tᴴ·Vᴴ)·b, with b = (b1; b2)
+                // split at row r.
+                for (idx i = 0; i < j; ++i)
+                    w(i, 0) = a(r0 + i, c);
+                field::trmv('L', 'C', 'U', j, a.at(r0, c0), w.at(0, 0));
+                field::gemv('C', hi - r + 1, j, 1.0, a.at(r, c0), a.at(r, c), 1.0, w.at(0, 0));
+                field::trmv('U', 'C', 'N', j, t.at(0, 0), w.at(0, 0));
+                field::gemv('N', hi - r + 1, j, -1.0, a.at(r, c0), w.at(0, 0), 1.0, a.at(r, c));
+                field::trmv('L', 'N', 'U', j, a.at(r0, c0), w.at(0, 0));
+                for (idx i = 0; i < j; ++i)
+                    a(r0 + i, c) -= T(w(i, 0));
+                a(r - 1, c - 1) = sub;
+            }
+            const reflection<T> h = reflect_column(a, ort, r, c, hi);
+            sub = h.beta;
+            a(r, c) = 1.0;
+            // Y(:, j) = tau·(A·v - Y·T(:, j)) over rows r0..hi.
+            field::gemv('N', rows, hi - c, 1.0, a.at(r0, c + 1), a.at(r, c), 0.0, y.at(r0, j));
+            field::gemv('C', hi - r + 1, j, 1.0, a.at(r, c0), a.at(r, c), 0.0, t.at(0, j));
+            field::gemv('N', rows, j, -1.0, y.at(r0, 0), t.at(0, j), 1.0, y.at(r0, j));
+            for (idx i = r0; i <= hi; ++i)
+                y(i, j) *= h.tau;
+            for (idx i = 0; i < j; ++i)
+                t(i, j) *= -h.tau;
+            field::trmv('U', 'N', 'N', j, t.at(0, 0), t.at(0, j));
+            t(j, j) = h.tau;
+        }
+        const idx last = c0 + nb;
+        a(last, last - 1) = sub;
+        // Rows 0..c0 of Y: A(0..c0, c0+1..hi)·V·T.
+        for (idx j = 0; j < nb; ++j)
+            for (idx i = 0; i < r0; ++i)
+                y(i, j) = a(i, c0 + 1 + j);
+        field::trmm('R', 'L', 'N', 'U', r0, nb, a.at(r0, c0), y.at(0, 0), scratch);
+        field::gemm('N', 'N', r0, nb, rows - nb, 1.0, a.at(0, last + 1), a.at(last + 1, c0), 1.0, y.at(0, 0));
+        field::trmm('R', 'U', 'N', 'N', r0, nb, t.at(0, 0), y.at(0, 0), scratch);
+        // Columns last..hi from the right.
+        a(last, last - 1) = 1.0;
+        field::gemm('N', 'C', hi + 1, hi + 1 - last, nb, -1.0, y.at(0, 0), a.at(last, c0), 1.0, a.at(0, last));
+        a(last, last - 1) = sub;
+        // Rows 0..c0 of the panel's own columns from the right.
+        field::trmm('R', 'L', 'C', 'U', r0, nb - 1, a.at(r0, c0), y.at(0, 0), scratch);
+        for (idx j = 0; j + 1 < nb; ++j)
+            for (idx i = 0; i < r0; ++i)
+                a(i, c0 + 1 + j) -= T(y(i, j));
+        // Columns last..n-1 from the left: C := (I - V·Tᴴ·Vᴴ)·C, rows
+        // r0..hi, through W = Vᴴ·C (nb by n - last).
+        const idx cols = n - last;
+        for (idx j = 0; j < cols; ++j)
+            for (idx i = 0; i < nb; ++i)
+                w(i, j) = a(r0 + i, last + j);
+        field::trmm('L', 'L', 'C', 'U', nb, cols, a.at(r0, c0), w.at(0, 0), scratch);
+        field::gemm('C', 'N', nb, cols, rows - nb, 1.0, a.at(last + 1, c0), a.at(last + 1, last), 1.0, w.at(0, 0));
+        field::trmm('L', 'U', 'C', 'N', nb, cols, t.at(0, 0), w.at(0, 0), scratch);
+        field::gemm('N', 'N', rows - nb, cols, nb, -1.0, a.at(last + 1, c0), w.at(0, 0), 1.0, a.at(last + 1, last));
+        field::trmm('L', 'L', 'N', 'U', nb, cols, a.at(r0, c0), w.at(0, 0), scratch);
+        for (idx j = 0; j < cols; ++j)
+            for (idx i = 0; i < nb; ++i)
+                a(r0 + i, last + j) -= T(w(i, j));
+        // Back to the published form: u = x - beta·e1 below the subdiagonal.
+        for (idx j = 0; j < nb; ++j)
+            for (idx i = r0 + j + 1; i <= hi; ++i)
+                a(i, c0 + j) = T(a(i, c0 + j)) * T(ort(r0 + j, 0));
+    }
+}
+
+// The factor tau of I - tau·v·vᴴ from the published form of a reflection:
+// u(r) in ort and the subdiagonal element beta (u = x - beta·e1, the
+// reflection I - u·uᴴ/h with h = -Re(conj(beta)·u(r))).
+double reflector_factor(double u, double beta)
+{
+    return -u / beta;
+}
+
+double reflector_factor(cplx u, cplx beta)
+{
+    // -|u|² / Re(conj(beta)·u), from the moduli and the unit phases so that
+    // nothing overflows or underflows.
+    const double mu = field::modulus(u), mb = field::modulus(beta);
+    const cplx pu = u / mu, pb = beta / mb;
+    return -(mu / mb) / (pu.re * pb.re + pu.im * pb.im);
+}
+
+// ortran's and cortran's product of the panels' reflections, last panel
+// first: for each, Z := (I - V·T·Vᴴ)·Z over rows and columns c0+1..hi,
+// with V and T rebuilt from the published form. work: V (n·nb), T (nb·nb),
+// W (nb·n) and the complex triangular product's scratch.
+template <class A, class M>
+void accumulation_panels(const A& a, const dense<M>& ort, const dense<M>& z, idx lo, idx hi, double* work)
+{
+    using F = typename field::field_of<M>::type;
+    using T = typename F::scalar;
+    const idx nb = block_width(), stop = after_panels(lo, hi, F::is_complex);
+    for (idx c0 = stop - nb; c0 >= lo; c0 -= nb) {
+        const idx r0 = c0 + 1, rows = hi - c0;
+        carver<M> from{work};
+        const dense<M> v = from.take(rows, nb), t = from.take(nb, nb), w = from.take(nb, rows);
+        double* scratch = from.at;
+        double tau[hessenberg_block];
+        for (idx k = 0; k < nb; ++k) {
+            const idx c = c0 + k, r = r0 + k;
+            for (idx i = 0; i < rows; ++i)
+                v(i, k) = 0.0;
+            tau[k] = 0.0;
+            const T beta = a(r + 1, c + 1), u = ort(r, 0);
+            if (beta == T(0.0) || u == T(0.0))
+                continue;
+            v(k, k) = 1.0;
+            for (idx i = r + 1; i <= hi; ++i)
+                v(i - r0, k) = T(a(i + 1, c + 1)) / u;
+            tau[k] = reflector_factor(u, beta);
+        }
+        for (idx k = 0; k < nb; ++k) {
+            field::gemv('C', rows - k, k, -tau[k], v.at(k, 0), v.at(k, k), 0.0, t.at(0, k));
+            field::trmv('U', 'N', 'N', k, t.at(0, 0), t.at(0, k));
+            t(k, k) = tau[k];
+        }
+        const M zs = z.at(r0, r0);
+        field::gemm('C', 'N', nb, rows, rows, 1.0, v.at(0, 0), zs, 0.0, w.at(0, 0));
+        field::trmm('L', 'U', 'N', 'N', nb, rows, t.at(0, 0), w.at(0, 0), scratch);
+        field::gemm('N', 'N', rows, rows, nb, -1.0, v.at(0, 0), w.at(0, 0), 1.0, zs);
+    }
+}
+
+bool blocked(const double* work, std::ptrdiff_t low, std::ptrdiff_t igh, bool complex = false)
+{
+    return work && igh - low > plain_tail(complex);
+}
+
+} // namespace
+
+int elmhes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, int* piv_p)
+{
+    const auto a = view(a_p, *nm);
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    std::ptrdiff_t first = low + 1;
+    if (igh - low > plain_tail()) {
+        // The panels' products are thin: one BLAS thread.
+        const blas_single_thread serial;
+        elmhes_panels({a_p, *nm}, piv_p, n, low - 1, igh - 1);
+        first = after_panels(low - 1, igh - 1) + 2;
+    }
+    elmhes_steps(a, view(piv_p), n, first, igh);
+    return 0;
+}
+
+int eltran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, const int* piv_p,
+           double* z_p)
+{
+    const auto a = view(a_p, *nm);
+    const auto z = view(z_p, *nm);
+    const auto piv = view(piv_p);
+    const std::ptrdiff_t low = *low_p, igh = *igh_p;
+    set_identity(z, *n_p);
+    for (std::ptrdiff_t mp = igh - 1; mp >= low + 1; --mp) {
+        for (std::ptrdiff_t i = mp + 1; i <= igh; ++i)
+            z(i, mp) = a(i, mp - 1);
+        const std::ptrdiff_t i = piv(mp);
+        if (i == mp)
+            continue;
+        for (std::ptrdiff_t j = mp; j <= igh; ++j) {
+            z(mp, j) = z(i, j);
+            z(i, j) = 0.0;
+        }
+        z(i, mp) = 1.0;
+    }
+    return 0;
+}
+
+int orthes(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* a_p, double* ort_p,
+           double* work)
+{
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    std::ptrdiff_t first = low + 1;
+    if (blocked(work, low, igh)) {
+        const blas_single_thread serial;
+        householder_panels<matrix_view<double>>({view(a_p, *nm)}, {view(ort_p, *n_p)}, n, low - 1, igh - 1, work);
+        first = after_panels(low - 1, igh - 1) + 2;
+    }
+    orthes_steps(view(a_p, *nm), view(ort_p), n, first, igh);
+    return 0;
+}
+
+int ortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* a_p, double* ort_p,
+           double* z_p, double* work)
+{
+    const auto a = view(a_p, *nm);
+    const auto z = view(z_p, *nm);
+    const std::ptrdiff_t low = *low_p, igh = *igh_p;
+    set_identity(z, *n_p);
+    if (!blocked(work, low, igh)) {
+        ortran_steps(a, view(ort_p), z, low + 1, igh - 1, igh);
+        return 0;
+    }
+    const blas_single_thread serial;
+    // The plain steps overwrite ort beyond their own entries, which the
+    // panels (all before them) no longer read.
+    ortran_steps(a, view(ort_p), z, after_panels(low - 1, igh - 1) + 2, igh - 1, igh);
+    accumulation_panels(a, dense<matrix_view<double>>{view(ort_p, *n_p)}, dense<matrix_view<double>>{z}, low - 1,
+                        igh - 1, work);
+    return 0;
+}
+
+int corth(const int* nm, const int* n_p, const int* low_p, const int* igh_p, double* ar_p, double* ai_p,
+          double* ortr_p, double* orti_p, double* work)
+{
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    std::ptrdiff_t first = low + 1;
+    if (blocked(work, low, igh, true)) {
+        const blas_single_thread serial;
+        householder_panels<split_view>({split_view{ar_p, ai_p, *nm}}, {split_view{ortr_p, orti_p, n}}, n, low - 1,
+                                       igh - 1, work);
+        first = after_panels(low - 1, igh - 1, true) + 2;
+    }
+    corth_steps(view(ar_p, *nm), view(ai_p, *nm), view(ortr_p), view(orti_p), n, first, igh);
+    return 0;
+}
+
+int cortran(const int* nm, const int* n_p, const int* low_p, const int* igh_p, const double* ar_p,
+            const double* ai_p, double* ortr_p, double* orti_p, double* zr_p, double* zi_p, double* work)
+{
+    const std::ptrdiff_t n = *n_p, low = *low_p, igh = *igh_p;
+    const field::const_split_view a{ar_p, ai_p, *nm};
+    const split_view ort{ortr_p, orti_p, n}, z{zr_p, zi_p, *nm};
+    for (std::ptrdiff_t j = 1; j <= n; ++j)
+        for (std::ptrdiff_t i = 1; i <= n; ++i)
+            z(i, j) = i == j ? 1.0 : 0.0;
+    if (!blocked(work, low, igh, true)) {
+        cortran_steps(a, ort, z, low + 1, igh - 1, igh);
+        return 0;
+    }
+    const blas_single_thread serial;
+    cortran_steps(a, ort, z, after_panels(low - 1, igh - 1, true) + 2, igh - 1, igh);
+    accumulation_panels(a, dense<split_view>{ort}, dense<split_view>{z}, low - 1, igh - 1, work);
     return 0;
 }

@@ -120,22 +120,28 @@ int cbabk2(const int* nm, const int* n, const int* low, const int* igh, const do
 
 // Hessenberg reduction of rows and columns low..igh: stabilised elementary
 // similarities (elmhes, accumulated by eltran), Householder (orthes,
-// ortran) and complex Householder (corth).
+// ortran) and complex Householder (corth, cortran).
 int elmhes(const int* nm, const int* n, const int* low, const int* igh, double* a, int* piv);
 int eltran(const int* nm, const int* n, const int* low, const int* igh, const double* a, const int* piv, double* z);
-// Given work (hessenberg_work_size(n) doubles), orthes and ortran work by
-// panels of hessenberg_block columns, as elmhes does always, while more
-// than hessenberg_blocking_order columns remain (a setting that tests and
-// benchmarks lower); the same reduction, rounded otherwise.
+// Given work (hessenberg_work_size(n, complex) doubles), orthes, ortran,
+// corth and cortran work by panels of hessenberg_block columns, as elmhes
+// does always, while more than hessenberg_blocking_order columns remain
+// (complex_hessenberg_blocking_order for corth and cortran; settings that
+// tests and benchmarks lower); the same reduction, rounded otherwise.
 int orthes(const int* nm, const int* n, const int* low, const int* igh, double* a, double* ort,
            double* work = nullptr);
 int ortran(const int* nm, const int* n, const int* low, const int* igh, const double* a, double* ort, double* z,
            double* work = nullptr);
 constexpr int hessenberg_block = 32;
-extern int hessenberg_blocking_order;
-int hessenberg_work_size(int n);
+extern int hessenberg_blocking_order, complex_hessenberg_blocking_order;
+int hessenberg_work_size(int n, bool complex = false);
 int corth(const int* nm, const int* n, const int* low, const int* igh, double* ar, double* ai, double* ortr,
-          double* orti);
+          double* orti, double* work = nullptr);
+// (zr, zi) := the unitary matrix Q of corth's reduction (A = Q·H·Qᴴ),
+// from the Householder information corth left in ar, ai and ortr, orti;
+// ortr, orti are used as work space.
+int cortran(const int* nm, const int* n, const int* low, const int* igh, const double* ar, const double* ai,
+            double* ortr, double* orti, double* zr, double* zi, double* work = nullptr);
 
 // Real Hessenberg QR: eigenvalues (hqr), eigenvectors (hqr2, unnormalised,
 // a complex pair as real and imaginary columns), and the real Schur form
@@ -158,14 +164,21 @@ extern int multishift_values_order, multishift_vectors_order;
 // Complex Hessenberg QR after corth: eigenvalues (comqr), eigenvectors
 // (comqr2), and complex_schur_qr with job 0 (triangular form), 1 (with its
 // unitary basis), 2 (eigenvectors, as comqr2) or 3 (only the unitary matrix
-// of the reduction, when igh - low >= 2).
+// of the reduction, when igh - low >= 2). Given work
+// (complex_qr_work_size(n) doubles, none below order 34), the reduction's
+// matrix is formed by panels, a block above complex_multishift_values_order
+// (comqr) or complex_multishift_vectors_order (the others) takes the
+// multishift iteration (the eigenvalues in another order along the
+// diagonal), and the vectors are carried back by matrix products.
 int comqr(const int* nm, const int* n, const int* low, const int* igh, double* hr, double* hi, double* wr, double* wi,
-          int* ierr);
+          int* ierr, double* work = nullptr);
 int comqr2(const int* nm, const int* n, const int* low, const int* igh, double* ortr, double* orti, double* hr,
-           double* hi, double* wr, double* wi, double* zr, double* zi, int* ierr);
+           double* hi, double* wr, double* wi, double* zr, double* zi, int* ierr, double* work = nullptr);
 int complex_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* ortr, double* orti,
                      double* hr, double* hi, double* wr, double* wi, double* zr, double* zi, const int* job,
-                     int* ierr);
+                     int* ierr, double* work = nullptr);
+int complex_qr_work_size(int n);
+extern int complex_multishift_values_order, complex_multishift_vectors_order;
 
 // Hermitian matrices: reduction to a real symmetric tridiagonal matrix
 // (htridi, reading the lower triangle), its eigenvalues in ascending order

@@ -13,7 +13,7 @@
 #include "engine/scalar_real.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
-#include "linalg/real_qr.hpp"
+#include "linalg/hessenberg_qr.hpp"
 #include "platform/blas.hpp"
 
 #include <algorithm>
@@ -25,6 +25,11 @@ int eigen_budget_scale = 1;
 // double shift keeps its updates to the block.
 int multishift_values_order = 375;
 int multishift_vectors_order = 120;
+
+int real_qr_work_size(int n)
+{
+    return int(multishift_work_size<field::real_field>(n));
+}
 
 namespace {
 
@@ -89,7 +94,7 @@ shift_pair double_shift(double h11, double h12, double h21, double h22) noexcept
     return {rt, 0.0, rt, 0.0};
 }
 
-template <real_qr Kind>
+template <qr_kind Kind>
 void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, double* wr_p, double* wi_p,
                         double* z_p, int* ierr, double* work)
 {
@@ -108,16 +113,16 @@ void real_hessenberg_qr(int nm, int n_in, int low_in, int igh_in, double* h_p, d
                 *ierr = int(igh);
                 return;
             }
-    const std::ptrdiff_t from = Kind == real_qr::values ? multishift_values_order : multishift_vectors_order;
-    *ierr = work && igh - low + 1 > from ? multishift_qr<Kind>(p, low, igh, work) : double_shift_qr<Kind>(p, low, igh);
+    const std::ptrdiff_t from = Kind == qr_kind::values ? multishift_values_order : multishift_vectors_order;
+    *ierr = work && igh - low + 1 > from ? multishift_qr<field::real_field, Kind>(p, low, igh, work) : double_shift_qr<Kind>(p, low, igh);
 }
 
 } // namespace
 
-template <real_qr Kind>
+template <qr_kind Kind>
 void settle_pair(const real_qr_problem& pr, std::ptrdiff_t en)
 {
-    constexpr bool full_rows = Kind != real_qr::values;
+    constexpr bool full_rows = Kind != qr_kind::values;
     const auto h = pr.h;
     const auto z = pr.z;
     const auto wr = pr.wr;
@@ -166,14 +171,14 @@ void settle_pair(const real_qr_problem& pr, std::ptrdiff_t en)
         z(i, na) = q * zz + p * z(i, en);
         z(i, en) = q * z(i, en) - p * zz;
     }
-    if (Kind == real_qr::schur)
+    if (Kind == qr_kind::schur)
         h(en, na) = 0.0;  // what the rotation leaves is rounding
 }
 
-template <real_qr Kind>
+template <qr_kind Kind>
 int double_shift_qr(const real_qr_problem& pr, std::ptrdiff_t ktop, std::ptrdiff_t kbot)
 {
-    constexpr bool full_rows = Kind != real_qr::values;  // the whole matrix is kept consistent
+    constexpr bool full_rows = Kind != qr_kind::values;  // the whole matrix is kept consistent
     const auto h = pr.h;
     const auto z = pr.z;
     const auto wr = pr.wr;
@@ -329,12 +334,12 @@ int double_shift_qr(const real_qr_problem& pr, std::ptrdiff_t ktop, std::ptrdiff
     return 0;
 }
 
-template int double_shift_qr<real_qr::values>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
-template int double_shift_qr<real_qr::vectors>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
-template int double_shift_qr<real_qr::schur>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
-template void settle_pair<real_qr::values>(const real_qr_problem&, std::ptrdiff_t);
-template void settle_pair<real_qr::vectors>(const real_qr_problem&, std::ptrdiff_t);
-template void settle_pair<real_qr::schur>(const real_qr_problem&, std::ptrdiff_t);
+template int double_shift_qr<qr_kind::values>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template int double_shift_qr<qr_kind::vectors>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template int double_shift_qr<qr_kind::schur>(const real_qr_problem&, std::ptrdiff_t, std::ptrdiff_t);
+template void settle_pair<qr_kind::values>(const real_qr_problem&, std::ptrdiff_t);
+template void settle_pair<qr_kind::vectors>(const real_qr_problem&, std::ptrdiff_t);
+template void settle_pair<qr_kind::schur>(const real_qr_problem&, std::ptrdiff_t);
 
 namespace {
 
@@ -492,14 +497,14 @@ void back_substitute(int nm, int n_in, int low_in, int igh_in, double* h_p, cons
 int hqr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, int* ierr,
         double* work)
 {
-    real_hessenberg_qr<real_qr::values>(*nm, *n, *low, *igh, h, wr, wi, nullptr, ierr, work);
+    real_hessenberg_qr<qr_kind::values>(*nm, *n, *low, *igh, h, wr, wi, nullptr, ierr, work);
     return 0;
 }
 
 int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi, double* z,
          int* ierr, double* work)
 {
-    real_hessenberg_qr<real_qr::vectors>(*nm, *n, *low, *igh, h, wr, wi, z, ierr, work);
+    real_hessenberg_qr<qr_kind::vectors>(*nm, *n, *low, *igh, h, wr, wi, z, ierr, work);
     if (*ierr == 0)
         back_substitute(*nm, *n, *low, *igh, h, wr, wi, z);
     return 0;
@@ -508,6 +513,6 @@ int hqr2(const int* nm, const int* n, const int* low, const int* igh, double* h,
 int real_schur_qr(const int* nm, const int* n, const int* low, const int* igh, double* h, double* wr, double* wi,
                   double* z, int* ierr, double* work)
 {
-    real_hessenberg_qr<real_qr::schur>(*nm, *n, *low, *igh, h, wr, wi, z, ierr, work);
+    real_hessenberg_qr<qr_kind::schur>(*nm, *n, *low, *igh, h, wr, wi, z, ierr, work);
     return 0;
 }

@@ -163,9 +163,9 @@ void unitary_hess_schur_scaled(const Mm& A, Mm& H, Mm& U, int want_hess, int wan
     Mm h = working_copy(A, true);
     Mm u = zeros_of(n, n, true);
     const std::size_t un = std::size_t(n);
-    scratch<double> ortr(un), orti(un), wr(un), wi(un);
+    scratch<double> ortr(un), orti(un), wr(un), wi(un), work(static_cast<std::size_t>(complex_qr_work_size(n)));
     int low = 1, igh = n;
-    corth(&n, &n, &low, &igh, h.addr(), h.addi(), ortr.get(), orti.get());
+    corth(&n, &n, &low, &igh, h.addr(), h.addi(), ortr.get(), orti.get(), work.get());
     const int job = want_hess ? 3 : want_schur_vectors ? 1 : 0;
     bool failed = false;
     if (want_hess && n <= 2) {
@@ -174,7 +174,7 @@ void unitary_hess_schur_scaled(const Mm& A, Mm& H, Mm& U, int want_hess, int wan
     } else {
         int ierr = 0;
         complex_schur_qr(&n, &n, &low, &igh, ortr.get(), orti.get(), h.addr(), h.addi(), wr.get(), wi.get(), u.addr(),
-                         u.addi(), &job, &ierr);
+                         u.addi(), &job, &ierr, work.get());
         failed = ierr != 0;
     }
     if (failed) {

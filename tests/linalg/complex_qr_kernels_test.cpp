@@ -1,12 +1,17 @@
 // comqr, comqr2 and complex_schur_qr: fixed cases, the triangular Schur
 // form and its unitary basis, the job codes, and the exceptional shift of a
-// 2x2 block that never converges.
+// 2x2 block that never converges, by the single-shift iteration and, for
+// large blocks, the multishift one.
 #include "dense_matrix.hpp"
+#include "engine/split_gemm.hpp"
+#include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -28,27 +33,32 @@ struct Result {
 };
 
 // corth (after cbal when asked), then the kernel: job -1 is comqr, -2
-// comqr2 (with cbabk2 when balanced), 0..3 complex_schur_qr.
-Result reduce_and_iterate(const test::dense& a, int job, bool balance = false)
+// comqr2 (with cbabk2 when balanced), 0..3 complex_schur_qr. With work, the
+// blocked reduction and (for blocks above the multishift orders) the
+// multishift iteration.
+Result reduce_and_iterate(const test::dense& a, int job, bool balance = false, bool with_work = false)
 {
     int n = a.rows, low = 1, igh = n;
     Result r{a, test::dense(n, n), std::vector<double>(n, -7), std::vector<double>(n, -7)};
     std::fill(r.z.re.begin(), r.z.re.end(), 7.0);
     std::fill(r.z.im.begin(), r.z.im.end(), 7.0);
-    std::vector<double> scale(n), ortr(n, 0.0), orti(n, 0.0);
+    std::vector<double> scale(n), ortr(n, 0.0), orti(n, 0.0), space;
+    if (with_work)
+        space.resize(complex_qr_work_size(n));
+    double* work = with_work ? space.data() : nullptr;
     if (balance)
         cbal(&n, &n, r.h.re.data(), r.h.im.data(), &low, &igh, scale.data());
-    corth(&n, &n, &low, &igh, r.h.re.data(), r.h.im.data(), ortr.data(), orti.data());
+    corth(&n, &n, &low, &igh, r.h.re.data(), r.h.im.data(), ortr.data(), orti.data(), work);
     if (job == -1)
-        comqr(&n, &n, &low, &igh, r.h.re.data(), r.h.im.data(), r.wr.data(), r.wi.data(), &r.ierr);
+        comqr(&n, &n, &low, &igh, r.h.re.data(), r.h.im.data(), r.wr.data(), r.wi.data(), &r.ierr, work);
     else if (job == -2) {
         comqr2(&n, &n, &low, &igh, ortr.data(), orti.data(), r.h.re.data(), r.h.im.data(), r.wr.data(), r.wi.data(),
-               r.z.re.data(), r.z.im.data(), &r.ierr);
+               r.z.re.data(), r.z.im.data(), &r.ierr, work);
         if (balance)
             cbabk2(&n, &n, &low, &igh, scale.data(), &n, r.z.re.data(), r.z.im.data());
     } else
         complex_schur_qr(&n, &n, &low, &igh, ortr.data(), orti.data(), r.h.re.data(), r.h.im.data(), r.wr.data(),
-                         r.wi.data(), r.z.re.data(), r.z.im.data(), &job, &r.ierr);
+                         r.wi.data(), r.z.re.data(), r.z.im.data(), &job, &r.ierr, work);
     return r;
 }
 
@@ -178,6 +188,219 @@ TEST(ComplexHessenbergQr, BlockThatNeverConvergesStopsCleanly)
     const test::dense b = test::dense::random(3, 3, 8, true);
     EXPECT_EQ(reduce_and_iterate(b, -1).ierr, 3);
     EXPECT_EQ(reduce_and_iterate(b, 1).ierr, 3);
+}
+
+// ---- the multishift iteration on large blocks ----
+
+// a·op(b) by the split product, op 'N' or 'T' (b as stored).
+test::dense times(const test::dense& a, const test::dense& b)
+{
+    test::dense c(a.rows, b.cols);
+    split_gemm("N", "N", a.rows, b.cols, a.cols, 1.0, a.re.data(), a.im.data(), a.rows, b.re.data(), b.im.data(),
+               b.rows, 0.0, c.re.data(), c.im.data(), c.rows);
+    return c;
+}
+
+// A gallery of complex matrices the iteration meets: entry(i, j) from 0.
+struct Structured {
+    const char* name;
+    std::function<cx(int, int, int, std::mt19937_64&)> entry;
+};
+
+cx gaussian(std::mt19937_64& g)
+{
+    std::normal_distribution<double> normal;
+    const double re = normal(g);
+    return {re, normal(g)};
+}
+
+const std::vector<Structured> structured = {
+    {"random", [](int, int, int, std::mt19937_64& g) { return gaussian(g); }},
+    {"(1+0.5i)*ones", [](int, int, int, std::mt19937_64&) { return cx(1, 0.5); }},
+    {"graded by 1e+-100",
+     [](int i, int j, int n, std::mt19937_64& g) { return gaussian(g) * std::pow(10.0, 100.0 * (i - j) / n); }},
+    {"companion", [](int i, int j, int, std::mt19937_64& g) {
+         return i == 0 ? gaussian(g) : i == j + 1 ? cx(1) : cx(0);
+     }},
+    {"nilpotent Jordan block", [](int i, int j, int, std::mt19937_64&) { return j == i + 1 ? cx(1) : cx(0); }},
+    {"unit circle, weakly coupled",
+     [](int i, int j, int n, std::mt19937_64& g) {
+         const cx c = gaussian(g) * 1e-8;
+         return i == j ? std::polar(1.0, 6.283185307179586 * i / n) : j > i ? c : cx(0);
+     }},
+    {"upper triangular", [](int i, int j, int, std::mt19937_64& g) { return i <= j ? gaussian(g) : cx(0); }},
+    {"repeated rows",
+     [](int i, int j, int, std::mt19937_64&) { return cx(std::sin(1.0 + j), i % 3 == 0 ? 0.0 : double(j)); }},
+    {"Hermitian", [](int i, int j, int, std::mt19937_64&) {
+         return i == j ? cx(std::cos(i)) : i < j ? cx(std::sin(i + 2.0 * j), std::cos(3.0 * i + j)) * 0.5
+                                                 : cx(std::sin(j + 2.0 * i), -std::cos(3.0 * j + i)) * 0.5;
+     }},
+};
+
+test::dense structured_matrix(const Structured& s, int n)
+{
+    std::mt19937_64 g(4321 + n);
+    test::dense a(n, n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            a.set(i, j, s.entry(i, j, n, g));
+    return a;
+}
+
+// A = Z·T·Zᴴ with Z unitary and T upper triangular: exact zeros below the
+// diagonal (past the subdiagonal the kernel may leave leftovers), each
+// eigenvalue the diagonal entry at its place.
+void expect_complex_schur_form(const test::dense& a, const Result& r)
+{
+    const int n = a.rows;
+    test::dense t = r.h;
+    for (int j = 0; j < n; ++j)
+        for (int i = j + 2; i < n; ++i)
+            t.set(i, j, 0.0);
+    for (int k = 0; k < n; ++k) {
+        EXPECT_EQ(r.wr[k], t(k, k).real()) << "eigenvalue " << k;
+        EXPECT_EQ(r.wi[k], t(k, k).imag()) << "eigenvalue " << k;
+        if (k > 0) {
+            EXPECT_EQ(t(k, k - 1), cx(0)) << "subdiagonal " << k;
+        }
+    }
+    EXPECT_LE(test::difference(times(test::adjoint(r.z), r.z), test::dense::identity(n)).norm1(), 30 * n * eps);
+    const double residual = test::difference(times(times(r.z, t), test::adjoint(r.z)), a).norm1();
+    EXPECT_LE(residual, 30 * n * eps * a.norm1());
+}
+
+// Eigenvalues as a multiset: the largest distance from one list to its
+// nearest unused match in the other.
+double spectrum_distance(const Result& x, const Result& y)
+{
+    const int n = int(x.wr.size());
+    std::vector<bool> used(n, false);
+    double worst = 0;
+    for (int k = 0; k < n; ++k) {
+        const cx want(x.wr[k], x.wi[k]);
+        int best = -1;
+        for (int j = 0; j < n; ++j)
+            if (!used[j] && (best < 0 || std::abs(cx(y.wr[j], y.wi[j]) - want) < std::abs(cx(y.wr[best], y.wi[best]) - want)))
+                best = j;
+        used[best] = true;
+        worst = std::max(worst, std::abs(cx(y.wr[best], y.wi[best]) - want));
+    }
+    return worst;
+}
+
+// The largest |A·v - λ·v|₁ / (n·eps·|A|₁·|v|₁) over the columns of z.
+double vector_residual(const test::dense& a, const Result& r)
+{
+    const int n = a.rows;
+    const test::dense av = times(a, r.z);
+    const double anorm = a.norm1();
+    double worst = 0;
+    for (int k = 0; k < n; ++k) {
+        const cx lambda(r.wr[k], r.wi[k]);
+        double res = 0, vn = 0;
+        for (int i = 0; i < n; ++i) {
+            res += std::abs(av(i, k) - lambda * r.z(i, k));
+            vn += std::abs(r.z(i, k));
+        }
+        worst = std::max(worst, res / (n * eps * anorm * vn));
+    }
+    return worst;
+}
+
+// Every job through the multishift iteration (orders 80 to 300) on the
+// gallery: the Schur form and its basis, the same form without Z (job 0,
+// Z untouched), eigenvectors with small residuals (comqr2 and job 2), and
+// the same eigenvalues from comqr and from the single-shift iteration
+// (within the conditioning's reach; a nilpotent block's eigenvalues are
+// only found to eps^(1/n)).
+TEST(ComplexHessenbergQr, MultishiftIterationOnLargeBlocks)
+{
+    const test::MultishiftEverywhere orders;
+    for (int n : {80, 150, 300})
+        for (const Structured& s : structured) {
+            SCOPED_TRACE(std::string(s.name) + ", n = " + std::to_string(n));
+            const test::dense a = structured_matrix(s, n);
+            const Result schur = reduce_and_iterate(a, 1, false, true);
+            ASSERT_EQ(schur.ierr, 0);
+            expect_complex_schur_form(a, schur);
+            const Result form = reduce_and_iterate(a, 0, false, true);
+            ASSERT_EQ(form.ierr, 0);
+            EXPECT_EQ(form.wr, schur.wr) << "the same iteration without Z";
+            EXPECT_EQ(form.wi, schur.wi);
+            EXPECT_EQ(form.z.re, std::vector<double>(std::size_t(n) * n, 7.0));
+            for (int job : {-2, 2}) {
+                const Result vectors = reduce_and_iterate(a, job, false, true);
+                ASSERT_EQ(vectors.ierr, 0);
+                EXPECT_LE(vector_residual(a, vectors), 20) << "job " << job;
+            }
+            const Result values = reduce_and_iterate(a, -1, false, true);
+            const Result plain = reduce_and_iterate(a, -1);
+            ASSERT_EQ(values.ierr, 0);
+            ASSERT_EQ(plain.ierr, 0);
+            const bool defective = std::string(s.name) == "nilpotent Jordan block";
+            const double reach = (defective ? 1e-1 : 1e-8) * a.norm1();
+            EXPECT_LE(spectrum_distance(values, schur), reach);
+            EXPECT_LE(spectrum_distance(plain, values), reach);
+        }
+}
+
+// An order whose deflation window (96) takes the multishift iteration
+// itself, with the orders as they are.
+TEST(ComplexHessenbergQr, MultishiftWithinTheDeflationWindow)
+{
+    const test::dense a = structured_matrix(structured[0], 600);
+    const Result schur = reduce_and_iterate(a, 1, false, true);
+    ASSERT_EQ(schur.ierr, 0);
+    expect_complex_schur_form(a, schur);
+}
+
+// The limits and non-finite entries of the multishift iteration: no
+// budget leaves every eigenvalue unfound, a NaN or an infinity ends it at
+// once, and the eigenvalues that balancing isolates outside low..igh are
+// kept, their rows of Z the identity's.
+TEST(ComplexHessenbergQr, MultishiftLimitsAndRanges)
+{
+    const test::MultishiftEverywhere orders;
+    const int n = 120;
+    const test::dense a = test::dense::random(n, n, 33, true);
+    {
+        BudgetOff off;
+        for (int job : {-1, -2, 0, 1, 2})
+            EXPECT_EQ(reduce_and_iterate(a, job, false, true).ierr, n) << "job " << job;
+    }
+    for (double poison : {qnan, std::numeric_limits<double>::infinity()}) {
+        test::dense bad = a;
+        bad.set(5, 40, cx(1, poison));
+        for (int job : {-1, -2, 0, 1, 2})
+            EXPECT_EQ(reduce_and_iterate(bad, job, false, true).ierr, n) << "job " << job;
+    }
+    // Column 1 and row n already reduced, as balancing leaves them: the
+    // iteration runs on 2..n-1.
+    test::dense split = a;
+    for (int i = 1; i < n; ++i)
+        split.set(i, 0, 0.0);
+    for (int j = 0; j + 1 < n; ++j)
+        split.set(n - 1, j, 0.0);
+    for (int job : {-2, 1}) {
+        SCOPED_TRACE(job);
+        const Result r = reduce_and_iterate(split, job, true, true);
+        ASSERT_EQ(r.ierr, 0);
+        if (job == 1) {
+            expect_complex_schur_form(split, r);
+            for (int j = 0; j < n; ++j) {
+                EXPECT_EQ(r.z(0, j), cx(j == 0 ? 1 : 0)) << "row 1 of Z";
+                EXPECT_EQ(r.z(n - 1, j), cx(j == n - 1 ? 1 : 0)) << "row n of Z";
+            }
+        } else {
+            EXPECT_LE(vector_residual(split, r), 20);
+        }
+        bool first = false, last = false;
+        for (int k = 0; k < n; ++k) {
+            first = first || cx(r.wr[k], r.wi[k]) == split(0, 0);
+            last = last || cx(r.wr[k], r.wi[k]) == split(n - 1, n - 1);
+        }
+        EXPECT_TRUE(first && last) << "the isolated eigenvalues";
+    }
 }
 
 } // namespace

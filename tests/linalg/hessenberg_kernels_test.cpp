@@ -141,9 +141,9 @@ struct BlockedCase {
 const std::vector<BlockedCase> blocked_cases = {
     {100, {1, 100}, 32, 0}, {97, {3, 90}, 20, 0}, {150, {1, 150}, 1, 40}, {130, {2, 130}, 60, 0}, {70, {1, 70}, 1, 1}};
 
-test::dense blocked_input(const BlockedCase& c, unsigned seed)
+test::dense blocked_input(const BlockedCase& c, unsigned seed, bool complex = false)
 {
-    test::dense a = balanced_shape(c.n, c.r, seed, false);
+    test::dense a = balanced_shape(c.n, c.r, seed, complex);
     for (int j = 0; j < c.split; ++j)
         for (int i = c.split; i < c.n; ++i)
             a.set(i, j, 0.0);
@@ -192,6 +192,44 @@ TEST(BlockedHessenberg, OrthogonalReductionMatchesThePlainSteps)
         if (c.split > 0) {
             EXPECT_EQ(ortb[c.split], 0) << "the empty step is skipped";
             EXPECT_EQ(hb[c.split + std::size_t(c.split - 1) * n], 0);
+        }
+    }
+}
+
+// The same for the complex reduction: corth and cortran by panels against
+// their plain steps, cortran's plain steps on the blocked corth, and the
+// unitary matrix from complex_schur_qr's job 3 as well.
+TEST(BlockedHessenberg, UnitaryReductionMatchesThePlainSteps)
+{
+    for (const BlockedCase& c : blocked_cases) {
+        SCOPED_TRACE(describe(c));
+        const int n = c.n;
+        const test::dense a = blocked_input(c, 850 + n, true);
+        const test::HessenbergBlocking blocking(c.order);
+        std::vector<double> work(hessenberg_work_size(n, true));
+        test::dense hp = a, hb = a, zp(n, n), zb(n, n), zmix(n, n);
+        std::vector<double> orp(n), oip(n), orb(n), oib(n);
+        corth(&n, &n, &c.r.low, &c.r.igh, hp.re.data(), hp.im.data(), orp.data(), oip.data());
+        corth(&n, &n, &c.r.low, &c.r.igh, hb.re.data(), hb.im.data(), orb.data(), oib.data(), work.data());
+        std::vector<double> orc = orb, oic = oib;
+        cortran(&n, &n, &c.r.low, &c.r.igh, hp.re.data(), hp.im.data(), orp.data(), oip.data(), zp.re.data(),
+                zp.im.data());
+        cortran(&n, &n, &c.r.low, &c.r.igh, hb.re.data(), hb.im.data(), orb.data(), oib.data(), zb.re.data(),
+                zb.im.data(), work.data());
+        cortran(&n, &n, &c.r.low, &c.r.igh, hb.re.data(), hb.im.data(), orc.data(), oic.data(), zmix.re.data(),
+                zmix.im.data());
+
+        const test::dense hh = hessenberg_part(hb);
+        EXPECT_LE(test::departure_from_unitary(zb), 30 * n * eps);
+        const double residual = test::difference(test::product(test::product(test::adjoint(zb), a), zb), hh).norm1();
+        EXPECT_LE(residual, 30 * n * eps * a.norm1());
+        EXPECT_LE(test::difference(hh, hessenberg_part(hp)).norm1(), 1e4 * n * eps * a.norm1());
+        EXPECT_LE(test::difference(zb, zp).norm1(), 1e4 * n * eps);
+        EXPECT_LE(test::difference(zmix, zb).norm1(), 100 * n * eps) << "the plain cortran reads the blocked corth";
+        if (c.split > 0) {
+            EXPECT_EQ(orb[c.split], 0) << "the empty step is skipped";
+            EXPECT_EQ(oib[c.split], 0);
+            EXPECT_EQ(hb(c.split, c.split - 1), 0.0);
         }
     }
 }

@@ -78,7 +78,7 @@ TEST(Balance, ReproducesTheBalancedMatrix)
 TEST(Hess, UnitaryReductionToHessenbergForm)
 {
     for (bool complex : {false, true})
-        for (int n : {1, 2, 3, 6, 20, 100}) {  // 100: reduced by panels
+        for (int n : {1, 2, 3, 6, 20, 100, 150}) {  // 100 and 150: reduced by panels
             SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real"));
             const test::dense a = test::dense::random(n, n, 400 + n, complex);
             const Mm A = value_of(a, complex);
@@ -302,9 +302,10 @@ TEST(Schur, TinyEntryBesideLargeOneSurvives)
     }
 }
 
+// 150: the blocked reduction and the multishift iteration.
 TEST(Schur, ComplexTriangularForm)
 {
-    for (int n : {1, 2, 4, 15}) {
+    for (int n : {1, 2, 4, 15, 150}) {
         SCOPED_TRACE(n);
         const test::dense a = test::dense::random(n, n, 600 + n, true);
         Mm U, T;
