@@ -421,7 +421,7 @@ TEST_F(Charts, PolarSeriesKeepTheirLineStyleAndMarkers)
     // (dashes and dots), or is not there at all (markers only); markers
     // stand on the points.
     struct Case {
-        const char* spec;
+        const char* style;
         double cover_lo, cover_hi;  // share of the sides inked
         bool gaps, markers;
     };
@@ -431,9 +431,9 @@ TEST_F(Charts, PolarSeriesKeepTheirLineStyleAndMarkers)
     };
     const Mm t = linspace(Mm(0.0), Mm(2 * M_PI), Mm(13.0));
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec);
+        SCOPED_TRACE(c.style);
         vt::reset();
-        polar(test::cell_row({t, Mm(1.0) + Mm(0.0) * t, TM(c.spec)}));
+        polar(test::cell_row({t, Mm(1.0) + Mm(0.0) * t, TM(c.style)}));
         const test::Picture p = test::Picture::of(*gcf().addr(1));
         const std::vector<test::Spot> red = p.where(test::reddish);
         ASSERT_FALSE(red.empty());
