@@ -342,21 +342,10 @@ Mm without_stored_zeros(const Mm& s)
     const int kept = count_nonzeros(s);
     if (kept == s.getnnz())
         return s;
-    Mm out(s.isc(), 1, kept, s.getndims(), s.getdims(), qv_double);
-    if (!out.issparse() || out.getnnz() != kept)
+    Mm out(s);
+    out.resparse();  // into a block of its own: s keeps its entries
+    if (out.getnnz() != kept)
         return x_M;  // "Out of memory!" went to a hook that returned
-    const double* re = s.addr();
-    const double* im = s.addi();
-    for (int k = 0, m = 0, n = s.getnnz(); k < n; ++k) {
-        if (!nonzero(re, im, k))
-            continue;
-        out.getindex()[m] = s.getindex()[k];
-        out.addr()[m] = re[k];
-        if (im)
-            out.addi()[m] = im[k];
-        ++m;
-    }
-    out.setlogical(s.islogical());
     return out;
 }
 
