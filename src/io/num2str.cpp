@@ -2,6 +2,7 @@
 // as text, str2num and str2double read them back, and the radix functions
 // convert between numbers and their digits in a base.
 #include "io/num2str.hpp"
+#include "engine/big_whole.hpp"
 #include "engine/scalar_real.hpp"
 #include "host/number_text.hpp"
 #include "value/report.hpp"
@@ -777,7 +778,7 @@ double row_value(const Mm& t, int r, int rows, int cols, double base)
 // The base-b digits of a whole number v >= 0, most significant first, into
 // out (at least 1075 characters: 2^1024 has 1025 binary digits). Each digit
 // is exact: below 2^64 by integer division, above it by long division of
-// the number's exact binary form.
+// the number's exact whole form.
 int whole_number_digits(double v, int base, char* out)
 {
     static const char symbols[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -789,30 +790,9 @@ int whole_number_digits(double v, int base, char* out)
             u /= static_cast<unsigned>(base);
         } while (u != 0);
     } else {
-        // v = m * 2^e exactly, with m an integer of 53 bits; held as
-        // 32-bit limbs, least significant first.
-        int e = 0;
-        const double m = std::frexp(v, &e);
-        unsigned long long mant = static_cast<unsigned long long>(std::ldexp(m, 53));
-        e -= 53;
-        std::vector<std::uint32_t> limbs(static_cast<std::size_t>(e / 32 + 3), 0);
-        const int word = e / 32, bit = e % 32;
-        const unsigned __int128 shifted = static_cast<unsigned __int128>(mant) << bit;
-        for (int k = 0; k < 3; ++k)
-            limbs[static_cast<std::size_t>(word + k)] = static_cast<std::uint32_t>(shifted >> (32 * k));
-        while (!limbs.empty() && limbs.back() == 0)
-            limbs.pop_back();
-        while (!limbs.empty()) {
-            unsigned long long rest = 0;
-            for (std::size_t k = limbs.size(); k-- > 0;) {
-                const unsigned long long cur = (rest << 32) | limbs[k];
-                limbs[k] = static_cast<std::uint32_t>(cur / static_cast<unsigned>(base));
-                rest = cur % static_cast<unsigned>(base);
-            }
-            out[n++] = symbols[rest];
-            while (!limbs.empty() && limbs.back() == 0)
-                limbs.pop_back();
-        }
+        big_whole w = big_whole::of(v);
+        while (!w.zero())
+            out[n++] = symbols[w.divide(static_cast<std::uint32_t>(base))];
     }
     std::reverse(out, out + n);
     return n;
