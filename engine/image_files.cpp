@@ -4,6 +4,7 @@
 // gives a figure's picture.
 // Truecolor planes are held blue, green, red (plane 3 is red).
 #include "image_codec.hpp"
+#include "platform/files.hpp"
 #include "state.hpp"
 #ifdef VIZMO_WITH_RENDERER
 #include "render/render.hpp"
@@ -16,7 +17,6 @@
 #include <memory>
 #include <type_traits>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace vizmo {
 
@@ -70,52 +70,17 @@ bool read_rest(std::FILE* f, std::size_t size, std::vector<std::uint8_t>& bytes)
     }
 }
 
-// Runs write(FILE*) on an open file and closes it; a failure, or memory
-// refused on the way (std::bad_alloc, passed on), removes the file.
-template <class Write>
-bool write_and_close(std::FILE* f, const std::string& file, Write&& write)
-{
-    bool ok = false;
-    try {
-        ok = write(f);
-    } catch (...) {
-        std::fclose(f);
-        std::remove(file.c_str());
-        throw;
-    }
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok)
-        std::remove(file.c_str());
-    return ok;
-}
-
-// Writes a file into a temporary file beside it, renamed over it once
-// complete, so that a failed write leaves an existing file as it was; in a
-// folder where no file can be made, the file is written in place.
+// Writes a file through the replacement every whole-file writer of the
+// library uses: a temporary beside it, renamed over it once complete, so
+// that a failed write leaves an existing file as it was, a file the user
+// protected is left alone, and a killed writer's temporary is removed by
+// the next write. Memory refused on the way (std::bad_alloc, passed on)
+// removes the temporary too.
 template <class Write>
 bool write_beside(const std::string& name, Write&& write)
 {
-    std::string temporary = name + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        std::FILE* f = std::fopen(name.c_str(), "wb");
-        return f && write_and_close(f, name, write);
-    }
-    std::FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        close(fd);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    if (!write_and_close(f, temporary, write))
-        return false;
-    // The file gets the permissions a newly made one would have had.
-    const mode_t mask = umask(0);
-    umask(mask);
-    const bool ok = chmod(temporary.c_str(), 0666 & ~mask) == 0 && std::rename(temporary.c_str(), name.c_str()) == 0;
-    if (!ok)
-        std::remove(temporary.c_str());
-    return ok;
+    platform::file_replacement out;
+    return out.open(name, "wb") && write(out.stream()) && out.commit();
 }
 
 bool write_file(const std::string& name, const std::vector<std::uint8_t>& bytes)

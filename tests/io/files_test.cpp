@@ -1,5 +1,5 @@
-// Every writer of a whole file (save, saveV4, saveascii, wavwrite and
-// copyfile) against a table of targets, each write run in a child process
+// Every writer of a whole file (save, saveV4, saveascii, wavwrite, copyfile
+// and imwrite through the graphics engine) against a table of targets, each write run in a child process
 // of an unprivileged user, since root may write any file: an error with
 // the old bytes kept, or the new bytes, as each target should give. And the
 // temporaries of writers killed in the middle, which the next write of
@@ -47,6 +47,16 @@ struct writer {
     std::function<void(const std::string& path)> write;
 };
 
+// A 60 x 60 colour picture of bytes that vary enough that its PNG file is
+// larger than 4096 bytes too.
+Mm picture()
+{
+    Mm codes = colon(0.0, 60.0 * 60 * 3 - 1);
+    for (int k = 0; k < codes.size(); ++k)
+        codes.addr()[k] = (k * 37 + k * k / 7) % 256;
+    return muint8(reshape(codes, Mm(60.0), Mm(60.0), Mm(3.0)));
+}
+
 // The file copyfile copies: made once, readable by every user.
 std::string copy_source;
 
@@ -63,6 +73,8 @@ const std::vector<writer>& writers()
          [](const std::string& p) { wavwrite(samples(), t(p)); }},
         {"copyfile", "x.bin", "copyfile:Could not write %s", 0,
          [](const std::string& p) { copyfile(t(copy_source), t(p)); }},
+        {"imwrite", "x.png", "vizmo: cannot write image file '%s'", 0,
+         [](const std::string& p) { imwrite(test::cell_row({picture(), t(p)})); }},
     };
     return all;
 }
