@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -823,8 +824,6 @@ enum class Check { ok, index, refused };
 
 Check check_value(const char* name, const miniM* v, long long n, double& index, std::string& why)
 {
-    static const char* const styles[] = {"-", ":", "-.", "--"};
-    static const char* const markers[] = {".", "o", "x", "+", "*", "s", "d", "^", "v", ">", "<", "p", "h"};
     auto text = [&] {
         std::string s;
         for (long long k = 0; k < n; ++k)
@@ -833,7 +832,8 @@ Check check_value(const char* name, const miniM* v, long long n, double& index, 
     };
     // A number, or the text of an entry (or "none", -1), as an index into
     // a table of count entries.
-    auto table_index = [&](const char* const* table, int count) {
+    auto table_index = [&](const auto& table) {
+        const int count = static_cast<int>(std::size(table));
         if (v->isString) {
             const std::string s = text();
             if (equal_folded(s, "none")) {
@@ -861,14 +861,14 @@ Check check_value(const char* name, const miniM* v, long long n, double& index, 
         return Check::refused;
     }
     if (names_property(name, "LineStyle")) {
-        const Check c = table_index(styles, 4);
+        const Check c = table_index(vizmo_line_styles);
         if (c == Check::refused)
             why = std::string(name) + ": " + shown_value(v, n) +
                   " is no line style: use '-', ':', '-.', '--' or 'none'";
         return c;
     }
     if (names_property(name, "Marker")) {
-        const Check c = table_index(markers, 13);
+        const Check c = table_index(vizmo_markers);
         if (c == Check::refused)
             why = std::string(name) + ": " + shown_value(v, n) +
                   " is no marker: use one of . o x + * s d ^ v > < p h, or 'none'";

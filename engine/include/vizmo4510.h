@@ -22,6 +22,11 @@ struct miniM {
 };
 static_assert(sizeof(miniM) == 48, "miniM is laid out for the engine");
 
+/* "LineStyle" and "Marker" hold an index into these tables, or -1 for none;
+   the engine stores a text naming an entry (or "none") as its index. */
+inline constexpr const char* vizmo_line_styles[] = {"-", ":", "-.", "--"};
+inline constexpr const char* vizmo_markers[] = {".", "o", "x", "+", "*", "s", "d", "^", "v", ">", "<", "p", "h"};
+
 extern "C" {
 
 /* Start-up and shut-down. The hooks may be null (withdrawn). The error hook

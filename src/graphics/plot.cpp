@@ -13,13 +13,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
 
 constexpr const char* colour_letters = "ymcrgbwk";
-constexpr const char* markers[] = {".", "o", "x", "+", "*", "s", "d", "^", "v", ">", "<", "p", "h"};
-constexpr const char* line_styles[] = {"-", ":", "-.", "--"};
 constexpr int first_colour = 5;  // "b"
 
 // Data as full real doubles, so pointers into them read values, not bytes
@@ -56,18 +55,18 @@ line_spec parse_spec(const Mm& s, int& colour)
             break;
         }
     }
-    for (int k = 12; k >= 0; --k) {
-        if (std::strstr(text, markers[k])) {
+    for (int k = static_cast<int>(std::size(vizmo_markers)) - 1; k >= 0; --k) {
+        if (std::strstr(text, vizmo_markers[k])) {
             linestyle.marker = k;
             linestyle.line_style = -1;
             ++count;
             break;
         }
     }
-    for (int k = 3; k >= 0; --k) {
-        if (std::strstr(text, line_styles[k])) {
+    for (int k = static_cast<int>(std::size(vizmo_line_styles)) - 1; k >= 0; --k) {
+        if (std::strstr(text, vizmo_line_styles[k])) {
             linestyle.line_style = k;
-            count += static_cast<int>(std::strlen(line_styles[k]));
+            count += static_cast<int>(std::strlen(vizmo_line_styles[k]));
             break;
         }
     }

@@ -403,8 +403,9 @@ TEST_F(Decorations, AxisLabelsOfSeveralLinesTakeTheirRoom)
         const std::size_t one = bands(x_axis, TM("one line"));
         EXPECT_EQ(bands(x_axis, TM("first line\nsecond line")), one + 1);
         EXPECT_EQ(bands(x_axis, strvcat(TM("first line"), TM("second"))), one + 1);
-        if (x_axis)
+        if (x_axis) {
             EXPECT_EQ(one, 2u) << "the tick labels' row and the label's";
+        }
     }
 }
 

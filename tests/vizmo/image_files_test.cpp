@@ -969,8 +969,9 @@ TEST_F(ImageFiles, MemoryRefusedInsideACallIsReportedAsOutOfMemory)
         EXPECT_NO_THROW(c.call(h));
         largest_allocation().ceiling = 0;
         EXPECT_EQ(seen().errors, std::vector<std::string>{"Out of memory!"});
-        if (c.filled)
+        if (c.filled) {
             EXPECT_EQ(vt::prop(h, c.filled).dims[0] * vt::prop(h, c.filled).dims[1], 0) << "nothing half made";
+        }
         EXPECT_TRUE(vt::exists(h));
         if (std::string(c.what) == "PNG written") {
             std::ifstream old(path("out.png"), std::ios::binary);
@@ -982,8 +983,9 @@ TEST_F(ImageFiles, MemoryRefusedInsideACallIsReportedAsOutOfMemory)
         seen().errors.clear();
         c.call(h);
         EXPECT_TRUE(seen().errors.empty()) << seen().errors.front();
-        if (c.filled)
+        if (c.filled) {
             EXPECT_GT(vt::prop(h, c.filled).dims[0] * vt::prop(h, c.filled).dims[1], 0);
+        }
         set(h, "Kill", num(0));
     }
     for (const char* name : {"out.png", "out.bmp"}) {
