@@ -727,10 +727,9 @@ bool value_is_true(const miniM* v)
 // "ymcrgbwk", a colour word or letter, or R + 256 G + 65536 B.
 bool colour_from(const miniM* v, long long n, double rgb[3])
 {
-    static const char letters[] = "ymcrgbwk";
-    static const char* const words[] = {"yellow", "magenta", "cyan", "red", "green", "blue", "white", "black"};
-    static const double table[8][3] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0},
-                                       {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
+    const char* const letters = vizmo_colour_letters;
+    const auto& words = vizmo_colour_words;
+    const auto& table = vizmo_colour_rgb;
     int pick = -1;
     if (v->isString) {
         std::string s;

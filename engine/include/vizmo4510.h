@@ -22,6 +22,14 @@ struct miniM {
 };
 static_assert(sizeof(miniM) == 48, "miniM is laid out for the engine");
 
+/* The colours of the letters "ymcrgbwk", by name and as [r g b]: a colour
+   code -100 - k names entry k. */
+inline constexpr char vizmo_colour_letters[] = "ymcrgbwk";
+inline constexpr const char* vizmo_colour_words[] = {"yellow", "magenta", "cyan", "red",
+                                                     "green",  "blue",    "white", "black"};
+inline constexpr double vizmo_colour_rgb[8][3] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0},
+                                                  {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
+
 /* "LineStyle" and "Marker" hold an index into these tables, or -1 for none;
    the engine stores a text naming an entry (or "none") as its index. */
 inline constexpr const char* vizmo_line_styles[] = {"-", ":", "-.", "--"};

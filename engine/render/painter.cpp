@@ -111,12 +111,11 @@ std::vector<std::string> control_items(const Object& c)
 
 bool colour_letter(char c, Rgb& out)
 {
-    static const char letters[] = "ymcrgbwk";
-    static const Rgb rgb[] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
-    const char* at = std::strchr(letters, c);
+    const char* at = std::strchr(vizmo_colour_letters, c);
     if (!c || !at)
         return false;
-    out = rgb[at - letters];
+    const double* rgb = vizmo_colour_rgb[at - vizmo_colour_letters];
+    out = {rgb[0], rgb[1], rgb[2]};
     return true;
 }
 
@@ -129,12 +128,9 @@ bool colour(const Object& o, const char* name, Rgb& out)
         return false;
     if (p->is_string) {
         const std::string t = fold(prop_text(o, name));
-        static const std::pair<const char*, char> words[] = {{"yellow", 'y'}, {"magenta", 'm'}, {"cyan", 'c'},
-                                                             {"red", 'r'},    {"green", 'g'},   {"blue", 'b'},
-                                                             {"white", 'w'},  {"black", 'k'}};
-        for (const auto& [word, letter] : words)
-            if (t == word)
-                return colour_letter(letter, out);
+        for (int k = 0; k < 8; ++k)
+            if (t == vizmo_colour_words[k])
+                return colour_letter(vizmo_colour_letters[k], out);
         return t.size() == 1 && colour_letter(t[0], out);
     }
     if (p->data.size() >= 3) {
@@ -144,7 +140,7 @@ bool colour(const Object& o, const char* name, Rgb& out)
     }
     const double v = p->data[0];
     if (v <= -100 && v >= -107 && v == std::floor(v))
-        return colour_letter("ymcrgbwk"[static_cast<int>(-100 - v)], out);
+        return colour_letter(vizmo_colour_letters[static_cast<int>(-100 - v)], out);
     if (v >= 0 && v < 16777216 && v == std::floor(v)) {
         const long c = static_cast<long>(v);
         out = {(c & 255) / 255.0, ((c >> 8) & 255) / 255.0, ((c >> 16) & 255) / 255.0};

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr const char* colour_letters = "ymcrgbwk";
+constexpr const char* colour_letters = vizmo_colour_letters;
 constexpr int first_colour = 5;  // "b"
 
 // Data as full real doubles, so pointers into them read values, not bytes
@@ -95,9 +95,8 @@ bool axes_background(double rgb[3])
 
 bool is_background(int colour, const double background[3])
 {
-    static const double rgb[8][3] = {{1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 0, 0},
-                                     {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}};
-    return colour >= 0 && colour < 8 && std::equal(rgb[colour], rgb[colour] + 3, background);
+    return colour >= 0 && colour < 8 &&
+           std::equal(vizmo_colour_rgb[colour], vizmo_colour_rgb[colour] + 3, background);
 }
 
 int rows_of(const Mm& v) { return v.rows(); }
