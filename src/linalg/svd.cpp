@@ -171,7 +171,7 @@ struct complex_test {
 // The QR iteration on the real bidiagonal s(1..m), e(1..m) (1-based through
 // S and E), with n rows and p columns in the original matrix. Returns info.
 template <class Test, class Vectors>
-int bidiagonal_qr_unit(double* s0, double* e0, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec)
+int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec)
 {
     auto S = [&](int i) -> double& { return s0[i - 1]; };
     auto E = [&](int i) -> double& { return e0[i - 1]; };
@@ -331,34 +331,6 @@ int bidiagonal_qr_unit(double* s0, double* e0, int m, int n, int p, bool wantu, 
         }
     }
     return 0;
-}
-
-// The iteration runs on a bidiagonal whose largest element is near 1 when
-// it was far below: the bound under which an element counts as zero is
-// absolute, and a matrix of 2^-1000-sized entries holds elements well above
-// it that still matter. The power of two changes no digit.
-template <class Test, class Vectors>
-int bidiagonal_qr(double* s, double* e, int m, int n, int p, bool wantu, bool wantv, const Vectors& vec)
-{
-    double big = 0;
-    for (int i = 0; i < m; ++i)
-        big = std::max({big, std::fabs(s[i]), std::fabs(e[i])});
-    int shift = 0;
-    if (big > 0 && big < 0x1p-500) {
-        std::frexp(big, &shift);
-        shift = -shift;
-        for (int i = 0; i < m; ++i) {
-            s[i] = std::ldexp(s[i], shift);
-            e[i] = std::ldexp(e[i], shift);
-        }
-    }
-    const int info = bidiagonal_qr_unit<Test>(s, e, m, n, p, wantu, wantv, vec);
-    if (shift != 0)
-        for (int i = 0; i < m; ++i) {
-            s[i] = std::ldexp(s[i], -shift);
-            e[i] = std::ldexp(e[i], -shift);
-        }
-    return info;
 }
 
 // Whether every element of the n-by-p array x (leading dimension ldx) is
