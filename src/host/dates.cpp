@@ -577,12 +577,19 @@ Mm eomday(const Mm& y, const Mm& m)
         const double year = yy.size() == 1 ? *yy.addr() : yy.addr()[k];
         const double month = mm.size() == 1 ? *mm.addr() : mm.addr()[k];
         double t = day_number(year, month, 28, 0, 0, 0);
+        if (!std::isfinite(t)) {
+            out.addr()[k] = std::nan("");
+            continue;
+        }
+        // The month as the day number carries it (0 is January, 13 the
+        // next year's January), then the days after its 28th while it
+        // stays; at most three.
+        const double within = date_of(t)[1];
         double day = 28;
-        // Days after the 28th while the month stays; at most four.
-        for (int step = 0; step < 4 && std::isfinite(t); ++step) {
+        for (int step = 0; step < 4; ++step) {
             t += 1;
             day += 1;
-            if (date_of(t)[1] != month)
+            if (date_of(t)[1] != within)
                 break;
         }
         out.addr()[k] = day - 1;

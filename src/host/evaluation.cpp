@@ -103,7 +103,8 @@ Mm eval(const Mm& text)
     std::string statement(eval_text_size, '\0');
     Mstr(text, statement.data(), eval_text_size);
     statement.resize(std::strlen(statement.c_str()));
-    if (statement.empty())
+    // A text cut to the buffer (Mstr has warned) is no statement to send.
+    if (statement.empty() || Mstr_size(text) > eval_text_size)
         return x_M;
     if (Mm* known = variables_scope.scope_lookup(statement.c_str(), variables_scope.depth()))
         return Mm(*known);

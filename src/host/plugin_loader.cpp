@@ -2,17 +2,21 @@
 // of 31 buckets or loaded on first use, their entry called with the input
 // and output value arrays, the outputs checked. A module is never unloaded
 // while one of its calls is running: clear_plu then only unlinks it, and
-// the last call to return finishes the job.
+// the last call to return finishes the job. No error unwinds through the
+// system loader: one raised by a module's constructors is kept while the
+// loader runs and raised once it has returned.
 #include "host/plugins.hpp"
 
 #include "host/console.hpp"
 #include "platform/modules.hpp"
+#include "value/report.hpp"
 #include "velkor/report.h"
 #include "velkor/value.h"
 
 #include <plu.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -27,6 +31,10 @@ struct module_record {
     void* module = nullptr;
     plu_entry entry = nullptr;
     void (*at_exit)() = nullptr;
+    // Why the module could not start (its constructors raised an error):
+    // every call raises it again until the name is cleared, since a module
+    // the loader keeps would not run its constructors a second time.
+    std::string failure;
     int active = 0;         // calls of the entry still running
     bool unlinked = false;  // cleared while active: unload when the last returns
 };
@@ -106,6 +114,55 @@ private:
     std::string saved_;
 };
 
+module_record* push_record(std::unique_ptr<module_record> r)
+{
+    std::unique_ptr<module_record>& head = module_table[module_bucket(r->name.c_str())];
+    r->next = std::move(head);
+    head = std::move(r);
+    return head.get();
+}
+
+// Loads the module of a function and records it; null after an error.
+module_record* load_module(const char* name)
+{
+    const std::string file = std::string(name) + "_vorsen.so";
+    unsigned code = 0;
+    std::string reason;
+    void* module = nullptr;
+    std::string failure;
+    {
+        held_errors held;
+        module = platform::open_module(file, code, reason);
+        if (held.any()) {
+            failure = held.text();
+            code = ENOEXEC;
+        }
+    }
+    if (!module) {
+        error("Could not load %s GetLastError is %u: %s", file.c_str(), code, reason.c_str());
+        return nullptr;
+    }
+    auto r = std::make_unique<module_record>();
+    r->name = name;
+    if (!failure.empty()) {
+        // The module's own destructors run here, outside the hold: what
+        // they raise reaches the caller as any error does.
+        platform::close_module(module);
+        r->failure = "Could not load " + file + " GetLastError is " + std::to_string(code) + ": " + failure;
+        error("%s", push_record(std::move(r))->failure.c_str());
+        return nullptr;
+    }
+    const auto entry = reinterpret_cast<plu_entry>(platform::module_entry(module, "pluFunction"));
+    if (!entry) {
+        platform::close_module(module);
+        error("Could not find %s in %s", "pluFunction", file.c_str());
+        return nullptr;
+    }
+    r->module = module;
+    r->entry = entry;
+    return push_record(std::move(r));
+}
+
 } // namespace
 
 int module_bucket(const char* name)
@@ -146,30 +203,15 @@ void call_plu(const char* name, double nlhs_value, Mm** plhs, double nrhs_value,
         return;
     }
     module_record* record = find_record(n, nullptr);
-    plu_entry entry = record ? record->entry : nullptr;
-    if (!record) {
-        const std::string file = std::string(n) + "_vorsen.so";
-        unsigned code = 0;
-        void* module = platform::open_module(file, code);
-        if (!module) {
-            error("Could not load %s GetLastError is %u", file.c_str(), code);
-            return;
-        }
-        entry = reinterpret_cast<plu_entry>(platform::module_entry(module, "pluFunction"));
-        if (!entry) {
-            platform::close_module(module);
-            error("Could not find %s in %s", "pluFunction", file.c_str());
-            return;
-        }
-        auto r = std::make_unique<module_record>();
-        r->name = n;
-        r->module = module;
-        r->entry = entry;
-        std::unique_ptr<module_record>& head = module_table[module_bucket(n)];
-        r->next = std::move(head);
-        head = std::move(r);
-        record = head.get();
+    if (!record)
+        record = load_module(n);
+    if (!record)
+        return;
+    if (!record->failure.empty()) {
+        error("%s", record->failure.c_str());
+        return;
     }
+    plu_entry entry = record->entry;
     {
         entry_call running(record, n);
         entry(nlhs, plhs, nrhs, prhs);

@@ -4,22 +4,33 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dlfcn.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 namespace platform {
 
-void* open_module(const std::string& file, unsigned& error_code)
+void* open_module(const std::string& file, unsigned& error_code, std::string& reason)
 {
+    reason.clear();
     if (file.size() >= NAME_MAX) {
         error_code = ENAMETOOLONG;
+        reason = std::strerror(ENAMETOOLONG);
         return nullptr;
     }
-    errno = 0;
+    ::dlerror();
     void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    error_code = module ? 0u : static_cast<unsigned>(errno ? errno : ENOENT);
-    return module;
+    if (module) {
+        error_code = 0;
+        return module;
+    }
+    // The loader sets no errno of its own: its text tells a file it could
+    // not find from one it found and could not use.
+    const char* said = ::dlerror();
+    reason = said ? said : "the loader gave no reason";
+    error_code = reason.find(std::strerror(ENOENT)) != std::string::npos ? ENOENT : ENOEXEC;
+    return nullptr;
 }
 
 void* module_entry(void* module, const char* name) { return ::dlsym(module, name); }

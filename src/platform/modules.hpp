@@ -7,9 +7,11 @@
 
 namespace platform {
 
-// Opens a module by file name in the loader's own search order; null with
-// error_code set on failure.
-void* open_module(const std::string& file, unsigned& error_code);
+// Opens a module by file name in the loader's own search order. On failure
+// it gives null, an errno-style code (ENOENT: no such file on the search
+// path; ENAMETOOLONG; ENOEXEC: found but not loadable) and the loader's own
+// words for what went wrong.
+void* open_module(const std::string& file, unsigned& error_code, std::string& reason);
 void* module_entry(void* module, const char* name);
 void close_module(void* module);
 

@@ -19,6 +19,7 @@ thread_local char format_buffer[report_buffer_size];
 thread_local char last_error[report_buffer_size];
 thread_local char warning_buffer[report_buffer_size];
 thread_local int error_line = 0;
+thread_local held_errors* error_hold = nullptr;
 int was_set = 0;
 
 // What the default error hook throws: each throw gets its own copy, so a
@@ -140,17 +141,44 @@ int error_line_number() { return error_line; }
         va_end(args);                                                     \
     } while (0)
 
+held_errors::held_errors() : outer_(error_hold) { text_[0] = 0; error_hold = this; }
+
+held_errors::~held_errors() { error_hold = outer_; }
+
+void held_errors::keep(const char* text)
+{
+    if (raised_)
+        return;
+    raised_ = true;
+    std::snprintf(text_, sizeof text_, "%s", text ? text : "");
+}
+
+held_errors* current_error_hold() { return error_hold; }
+
+namespace {
+
+void raise_formatted()
+{
+    if (error_hold) {
+        error_hold->keep(format_buffer);
+        return;
+    }
+    qv_error_handler(format_buffer);
+}
+
+} // namespace
+
 void error(const char* format, ...)
 {
     FORMAT_INTO_BUFFER(format);
-    qv_error_handler(format_buffer);
+    raise_formatted();
 }
 
 void error(int line, const char* format, ...)
 {
     error_line = line;
     FORMAT_INTO_BUFFER(format);
-    qv_error_handler(format_buffer);
+    raise_formatted();
 }
 
 void warning(const char* format, ...)

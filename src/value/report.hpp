@@ -28,3 +28,30 @@ extern message_box_layer qv_message_box;
 
 // The error line number set by the numbered forms of error and warning.
 int error_line_number();
+
+// While one of these is open on a thread, error() keeps the first text it is
+// given and returns, as it does under a host hook that returns, instead of
+// reporting or throwing. It serves code that no error may unwind through:
+// the dynamic loader, while it runs a module's constructors, holds its own
+// lock. Holds nest; each keeps the first text raised while it is the inner
+// one.
+class held_errors {
+public:
+    held_errors();
+    ~held_errors();
+    held_errors(const held_errors&) = delete;
+    held_errors& operator=(const held_errors&) = delete;
+
+    bool any() const { return raised_; }
+    const char* text() const { return text_; }
+    // Keeps text when this hold has none yet.
+    void keep(const char* text);
+
+private:
+    held_errors* outer_;
+    bool raised_ = false;
+    char text_[report_buffer_size];
+};
+
+// The innermost hold of this thread, or null.
+held_errors* current_error_hold();

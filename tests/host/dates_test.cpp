@@ -167,6 +167,37 @@ TEST(Dates, EndOfMonthAndWeekday)
     EXPECT_ERROR(etime(n(1)), "etime does not accept 1 input");
 }
 
+// eomday takes its month as datenum carries it, and a date that is no date
+// has no last day. Expected lengths from Python's calendar.monthrange.
+TEST(Dates, EomdayOfMonthsOutsideTheYearAndOfNonFiniteInput)
+{
+    struct Case {
+        double y, mo;
+        double expected;
+    };
+    const double nan = std::nan("");
+    const std::vector<Case> cases = {
+        {2000, 0, 31},   // month 0 counts as January
+        {2000, 13, 31},  // January 2001
+        {2000, 14, 28},  // February 2001
+        {2000, -1, 30},  // November 1999
+        {2000, -10, 28}, // February 1999
+        {2000, 26, 28},  // February 2002
+        {2002, 26, 29},  // February 2004, a leap year
+        {nan, 2, nan},     {2000, nan, nan}, {INFINITY, 2, nan},
+        {-INFINITY, 2, nan}, {2000, INFINITY, nan},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.y) + " " + std::to_string(c.mo));
+        const double got = test::at(eomday(n(c.y), n(c.mo)), 0);
+        if (std::isnan(c.expected))
+            EXPECT_TRUE(std::isnan(got)) << got;
+        else
+            EXPECT_EQ(got, c.expected);
+    }
+    EXPECT_EQ(test::values(eomday(n(2000), test::row({0, 13, 14, -1}))), (std::vector<double>{31, 31, 28, 30}));
+}
+
 TEST(Dates, MonthsOutsideTheYearCarryBothWays)
 {
     struct Case {

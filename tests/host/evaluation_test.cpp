@@ -217,6 +217,30 @@ TEST_F(Eval, StatementsAreSentUnchangedAndGiveTheEmptyValue)
     EXPECT_EQ(eval(test::text("")).size(), 0);
 }
 
+// A text longer than the statement buffer is cut by Mstr (with its
+// warning) and then sent nowhere: the host never sees a broken statement.
+TEST_F(Eval, ATextLongerThanTheBufferGivesTheEmptyValueWithoutTheHost)
+{
+    struct Case {
+        std::size_t length;
+        bool sent;
+    };
+    for (const Case& c : std::vector<Case>{{16383, true}, {16384, false}, {20000, false}}) {
+        SCOPED_TRACE(c.length);
+        evaluated.clear();
+        test::clear_printed();
+        const std::string text = "a=" + std::string(c.length - 2, '1');
+        Mm r = eval(test::text(text.c_str()));
+        EXPECT_EQ(r.size(), 0);
+        if (c.sent) {
+            EXPECT_EQ(evaluated, std::vector<std::string>{text});
+        } else {
+            EXPECT_TRUE(evaluated.empty()) << evaluated.front().substr(0, 40);
+            EXPECT_NE(test::printed().find("Mstr: buffer too small - chopped"), std::string::npos);
+        }
+    }
+}
+
 TEST_F(Eval, ATopFrameVariableComesBackWithoutTheHost)
 {
     Mm x(i_o, "x", 0);

@@ -1,6 +1,6 @@
 /* A test plug-in module in C: doubles its numeric input. A text input
    selects another behaviour: "none" assigns nothing, "fail" reports an
-   error, "exit" registers the at-exit function, "clear" asks the host to
+   error, "warn" warns and still answers, "exit" registers the at-exit function, "clear" asks the host to
    clear this module while the call runs, "nested" calls a language
    function through the host and then registers the at-exit function. */
 #include <plu.h>
@@ -20,6 +20,11 @@ void pluFunction(int nlhs, Mm** plhs, int nrhs, Mm** prhs)
         return;
     if (strcmp(word, "fail") == 0)
         pluErrMsgTxt("twice: 100% failed");
+    if (strcmp(word, "warn") == 0) {
+        pluWarnMsgTxt("twice: take care");
+        plhs[0] = kaCreateString(word);
+        return;
+    }
     if (strcmp(word, "exit") == 0) {
         pluAtExit(goodbye);
         return;
