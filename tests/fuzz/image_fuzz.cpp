@@ -63,6 +63,27 @@ void check_bands(const std::uint8_t* data, std::size_t size)
         std::abort();
 }
 
+// What a reader of a file takes from it: no more bytes than the header
+// says the picture can reach (for a PCX, the palette at the end beside
+// them). A picture decoded from the whole is decoded, alike, from those.
+void check_bound(Format format, bool (*decode)(const std::uint8_t*, std::size_t, Picture&), const std::uint8_t* data,
+                 std::size_t size, const Picture& whole)
+{
+    Picture head;
+    const std::uint64_t most = most_file_bytes(data, size, format, head);
+    if (most == 0 || head.rows != whole.rows || head.cols != whole.cols || head.indexed != whole.indexed)
+        std::abort();
+    if (size <= most)
+        return;
+    const std::size_t kept = static_cast<std::size_t>(format == Format::pcx ? most - 769 : most);
+    std::vector<std::uint8_t> cut(data, data + kept);
+    if (format == Format::pcx)
+        cut.insert(cut.end(), data + size - 769, data + size);
+    Picture again;
+    if (!decode(cut.data(), cut.size(), again) || again.pixels != whole.pixels || again.palette != whole.palette)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -70,8 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     struct Codec {
         bool (*decode)(const std::uint8_t*, std::size_t, Picture&);
         bool (*encode)(const Picture&, std::vector<std::uint8_t>&);
+        Format format;
     };
-    const Codec codecs[] = {{decode_bmp, encode_bmp}, {decode_pcx, encode_pcx}, {decode_png, encode_png}};
+    const Codec codecs[] = {{decode_bmp, encode_bmp, Format::bmp},
+                            {decode_pcx, encode_pcx, Format::pcx},
+                            {decode_png, encode_png, Format::png}};
     (void)sniff(data, size);
     check_bands(data, size);
     for (const Codec& c : codecs) {
@@ -79,6 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!c.decode(data, size, p))
             continue;
         check(p);
+        if (c.format != Format::png)
+            check_bound(c.format, c.decode, data, size, p);
         round_trip(p, c.encode, c.decode);
     }
     return 0;
