@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <signal.h>
 #include <string>
@@ -1393,12 +1394,26 @@ TEST_F(DataFiles, AFolderIsNoDataFileAndMessagesNameTheFileOpened)
     }
 }
 
+// Files of structs this library wrote, as scipy.io.loadmat read them
+// (tools/reference/field_names_read_back.py): the file after its dated
+// header, and the field names scipy found in it.
+struct read_back_struct {
+    std::size_t length;  // of the long field name
+    const char* body;    // hex of the bytes after the 128-byte header
+    std::vector<std::string> fields;
+};
+const std::vector<read_back_struct> read_back_structs = {
+#include "data/field_names_read_back.inc"
+};
+
 // A field name fills the 32 bytes a struct gives each name when every
 // name is shorter; a name of 32 characters or more needs a wider slot,
 // since each name ends with a zero in its slot (a reader that looks for
-// it would otherwise read on into the next name).
+// it would otherwise read on into the next name). The files read back
+// here and in scipy.io, which read the same bytes.
 TEST_F(DataFiles, EveryFieldNameEndsWithAZeroInItsSlot)
 {
+    const char* keep = std::getenv("NUMRUN_FIELD_NAME_FILES");  // for the reference script
     for (const std::size_t length : {31u, 32u, 33u, 63u}) {
         SCOPED_TRACE(std::to_string(length) + " characters");
         const std::string name = std::string(length - 1, 'a') + "b";
@@ -1413,6 +1428,15 @@ TEST_F(DataFiles, EveryFieldNameEndsWithAZeroInItsSlot)
         EXPECT_GE(width, length + 1) << "the slot holds the name and its zero";
         EXPECT_EQ(width % 8, 0u);
         EXPECT_EQ(bytes[at + length], '\0');
+        if (keep)
+            std::ofstream(std::string(keep) + "/fields" + std::to_string(length) + ".vor", std::ios::binary) << bytes;
+        const auto read = std::find_if(read_back_structs.begin(), read_back_structs.end(),
+                                       [&](const read_back_struct& r) { return r.length == length; });
+        if (!keep && read != read_back_structs.end()) {
+            EXPECT_EQ(hex(bytes.substr(128)), read->body) << "the file scipy read";
+            EXPECT_EQ(read->fields, (std::vector<std::string>{"c", name}))
+                << "the field names scipy read";
+        }
         Mm back(Mm(), "s");
         load(t("fields"), CL(back));
         ASSERT_EQ(back.getnfields(), 2);
