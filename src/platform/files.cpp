@@ -201,7 +201,7 @@ bool remove_if_abandoned(int dir_fd, const char* entry)
 int make_temporary(const std::string& target, mode_t mode, std::string& path)
 {
     const split_name name = split(target);
-    const int dir_fd = ::open(name.dir.empty() ? "." : name.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir_fd = ::open(name.dir.empty() ? "." : name.dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd < 0)
         return -1;
     const long limit = ::fpathconf(dir_fd, _PC_NAME_MAX);

@@ -409,6 +409,39 @@ TEST_F(WholeFileWriters, AgainstAnotherUsersFileInAStickyFolder)
     run_cases([](const target_case& c) { return c.another_users_file; });
 }
 
+// A folder the writer may write and enter but not list (mode 0333): the
+// temporaries are found by their names alone, so every writer writes a
+// new file there and replaces an old one.
+TEST_F(WholeFileWriters, AFolderThatCannotBeListed)
+{
+    const writing_user u = the_writing_user();
+    for (std::size_t k = 0; k < writers().size(); ++k) {
+        const writer& w = writers()[k];
+        SCOPED_TRACE(w.what);
+        for (const bool over_old : {false, true}) {
+            SCOPED_TRACE(over_old ? "over an old file" : "a new file");
+            const fs::path d = tmp.path() / ("unlisted_" + std::string(w.what) + (over_old ? "_old" : "_new"));
+            fs::create_directory(d);
+            if (over_old) {
+                write_file(d / w.file, old_bytes);
+                give(d / w.file, u, 0644);
+            }
+            give(d, u, 0333);
+            test::child_setup setup;
+            setup.switch_user = u.switch_user;
+            setup.uid = u.uid;
+            setup.gid = u.gid;
+            const std::string path = (d / w.file).string();
+            const test::child_outcome got = test::run_in_child(setup, [&] { w.write(path); });
+            ASSERT_EQ(::chmod(d.c_str(), 0755), 0);
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.message, "");
+            expect_new_bytes(k, path);
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{w.file})) << "no temporary is left";
+        }
+    }
+}
+
 // Root may write any file: a file its owner protected is replaced when
 // root writes it, and keeps its mode.
 TEST_F(WholeFileWriters, RootReplacesAProtectedFile)
