@@ -1309,6 +1309,8 @@ TEST_F(DataFiles, EveryKindOfValueLoadsBackOrIsRefusedKeepingTheOldFile)
         {"empty sparse 0x5", sparse(Mm(0.0), Mm(5.0)), true},
         {"empty sparse 5x0", sparse(Mm(5.0), Mm(0.0)), true},
         {"empty sparse 4x3", sparse(Mm(0, 0, 0, 4, 3, qv_double)), true},
+        {"empty complex sparse 0x3", sparse(Mm(1, 0, 0, 0, 3, qv_double)), true},
+        {"complex sparse of zeros 2x2", sparse(test::complex(2, 2, {0, 0, 0, 0}, {0, 0, 0, 0})), true},
         {"a cell", test::cell_row({Mm(1.0), t("two")}), false},
         {"an empty cell", cell(Mm(0.0), Mm(0.0)), false},
         {"a struct", mstruct((CL("a"), Mm(1.0), "b", t("bee"))), false},
