@@ -577,4 +577,23 @@ std::uint64_t most_file_bytes(const std::uint8_t* b, std::size_t n, Format forma
     }
 }
 
+std::uint64_t bmp_gap(const std::uint8_t* b, std::size_t n, std::uint64_t& keep)
+{
+    BmpHeader h;
+    Picture shape;
+    if (!bmp_header(b, n, h, shape))
+        return 0;
+    keep = 14ull + h.header + 4 * 256;
+    return h.offset > keep ? h.offset - keep : 0;
+}
+
+void close_bmp_gap(std::vector<std::uint8_t>& bytes, std::uint64_t gap)
+{
+    if (bytes.size() < 14 || gap == 0)
+        return;
+    const std::uint32_t offset = u32(bytes.data() + 10) - static_cast<std::uint32_t>(gap);
+    for (int k = 0; k < 4; ++k)
+        bytes[10 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(offset >> (8 * k));
+}
+
 } // namespace vizmo::codec

@@ -61,22 +61,51 @@ std::string extension(const std::string& file)
 // read from its start in one piece of storage (growing it would hold up
 // to twice the file while it moves). A regular file longer than that is
 // not read further, but for a PCX palette, which ends the file: its last
-// bytes are read in place of the ones before them.
+// bytes are read in place of the ones before them. A gap a BMP leaves
+// before its pixels is skipped, not read.
 bool read_image_bytes(std::FILE* f, bool regular, std::size_t size, Format format, std::uint64_t most,
-                      std::vector<std::uint8_t>& bytes)
+                      const std::uint8_t* head, std::size_t known, std::vector<std::uint8_t>& bytes)
 {
     constexpr std::size_t palette = 769;
+    std::uint64_t keep = 0;
+    const std::uint64_t gap = format == Format::bmp ? codec::bmp_gap(head, known, keep) : 0;
     const bool cut = regular && size > most;
-    const std::uint64_t wanted = cut && format == Format::pcx ? most - palette : most;
-    bytes.reserve(static_cast<std::size_t>(regular ? std::min<std::uint64_t>(size, most) : 0));
+    bytes.reserve(static_cast<std::size_t>(regular ? std::min<std::uint64_t>(size, most - gap) : 0));
     std::uint8_t buf[65536];
-    while (bytes.size() < wanted) {
-        const std::size_t ask = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buf, wanted - bytes.size()));
-        const std::size_t n = std::fread(buf, 1, ask, f);
-        bytes.insert(bytes.end(), buf, buf + n);
-        if (n < ask)
-            return !std::ferror(f);
+    // Reads on until bytes holds `until`; false at a read error; at the
+    // end of the file, true and short.
+    const auto read_to = [&](std::uint64_t until) {
+        while (bytes.size() < until) {
+            const std::size_t ask = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buf, until - bytes.size()));
+            const std::size_t n = std::fread(buf, 1, ask, f);
+            bytes.insert(bytes.end(), buf, buf + n);
+            if (n < ask)
+                return !std::ferror(f);
+        }
+        return true;
+    };
+    // Past count bytes: sought, or read and dropped where the file is a
+    // stream.
+    const auto skip = [&](std::uint64_t count) {
+        if (fseeko(f, static_cast<off_t>(count), SEEK_CUR) == 0)
+            return true;
+        while (count > 0) {
+            const std::size_t n = std::fread(buf, 1, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buf, count)), f);
+            if (n == 0)
+                return false;
+            count -= n;
+        }
+        return true;
+    };
+    if (gap > 0) {
+        if (!read_to(keep) || bytes.size() < keep || !skip(gap))
+            return false;
+        const bool ok = read_to(most - gap);
+        codec::close_bmp_gap(bytes, gap);
+        return ok;
     }
+    if (!read_to(cut && format == Format::pcx ? most - palette : most))
+        return false;
     if (cut && format == Format::pcx) {
         if (fseeko(f, static_cast<off_t>(size - palette), SEEK_SET) != 0 ||
             std::fread(buf, 1, palette, f) != palette)
@@ -280,7 +309,7 @@ void load_image_file(double h, LoadAs as)
         read = codec::png_header(file.get(), size, p);
     } else if (!streamed && (most == 0 || as == LoadAs::header)) {
         read = most > 0;
-    } else if (!streamed && !read_image_bytes(file.get(), regular, size, format, most, bytes)) {
+    } else if (!streamed && !read_image_bytes(file.get(), regular, size, format, most, head, known, bytes)) {
         read = false;
     } else if (as == LoadAs::bytes) {
         read = decode_into(p, as_bytes, decode_all);

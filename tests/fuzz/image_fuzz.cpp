@@ -6,6 +6,7 @@
 
 #include "../../engine/image_codec.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -84,6 +85,26 @@ void check_bound(Format format, bool (*decode)(const std::uint8_t*, std::size_t,
         std::abort();
 }
 
+// A BMP read with the gap before its pixels left out (and its pixel
+// offset moved back by the gap) gives the picture of the whole file.
+void check_gap(const std::uint8_t* data, std::size_t size, const Picture& whole)
+{
+    std::uint64_t keep = 0;
+    const std::uint64_t gap = bmp_gap(data, size, keep);
+    if (gap == 0)
+        return;
+    Picture head;
+    const std::uint64_t most = std::min<std::uint64_t>(size, most_file_bytes(data, size, Format::bmp, head));
+    if (keep + gap > most)
+        std::abort();
+    std::vector<std::uint8_t> cut(data, data + keep);
+    cut.insert(cut.end(), data + keep + gap, data + most);
+    close_bmp_gap(cut, gap);
+    Picture again;
+    if (!decode_bmp(cut.data(), cut.size(), again) || again.pixels != whole.pixels || again.palette != whole.palette)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -105,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(p);
         if (c.format != Format::png)
             check_bound(c.format, c.decode, data, size, p);
+        if (c.format == Format::bmp)
+            check_gap(data, size, p);
         round_trip(p, c.encode, c.decode);
     }
     return 0;

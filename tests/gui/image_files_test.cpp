@@ -493,6 +493,16 @@ TEST_F(ImageFiles, AReaderReadsTheHeaderFirstAndNoMoreThanThePictureNeeds)
     write_padded(dir.path() / "zeros.bmp", "BM", long_file);
     write_padded(dir.path() / "padded.bmp", bmp, long_file);
     write_padded(dir.path() / "padded.pcx", pcx.substr(0, pcx.size() - 769), long_file, pcx.substr(pcx.size() - 769));
+    // The BMP's pixels moved 64 MB on, past a gap of zeros its header's
+    // pixel offset skips.
+    const std::uint32_t offset = static_cast<unsigned char>(bmp[10]) | static_cast<unsigned char>(bmp[11]) << 8 |
+                                 static_cast<unsigned char>(bmp[12]) << 16 |
+                                 static_cast<std::uint32_t>(static_cast<unsigned char>(bmp[13])) << 24;
+    std::string moved = bmp.substr(0, offset);
+    const std::uint32_t moved_offset = offset + static_cast<std::uint32_t>(long_file);
+    for (int k = 0; k < 4; ++k)
+        moved[10 + k] = static_cast<char>(moved_offset >> (8 * k));
+    write_padded(dir.path() / "gap.bmp", moved, moved_offset, bmp.substr(offset));
     dir.write("indexed8.bmp", bmp);
     dir.write("indexed8.pcx", pcx);
     // A stream of zeros without a size, as a device gives one: a pipe fed
@@ -510,6 +520,7 @@ TEST_F(ImageFiles, AReaderReadsTheHeaderFirstAndNoMoreThanThePictureNeeds)
         {"stream.bin", "vizmo: cannot read image file 'stream.bin'", ""},
         {"padded.bmp", "", "indexed8.bmp"},
         {"padded.pcx", "", "indexed8.pcx"},
+        {"gap.bmp", "", "indexed8.bmp"},
     };
     std::signal(SIGPIPE, SIG_IGN);
     for (const Case& c : cases) {
