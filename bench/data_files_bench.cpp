@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -174,6 +175,39 @@ void LoadEveryNameOfAFile(benchmark::State& state)
     state.SetLabel("baseline: every element read once in file order");
 }
 BENCHMARK(LoadEveryNameOfAFile)->Arg(1000)->Arg(16000)->Unit(benchmark::kMillisecond);
+
+// A scalar saved into a folder that holds many other files, beside the
+// bytes written to a file of the folder and renamed over the target: the
+// save finds its own file's abandoned temporaries without listing the
+// folder, so the ratio stays the same from an empty folder to a full one.
+void SaveScalarInAFolderOf(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const std::filesystem::path folder = "crowd" + std::to_string(n);
+    std::filesystem::create_directory(folder);
+    for (int k = 0; k < n; ++k)
+        if (std::FILE* f = std::fopen((folder / ("f" + std::to_string(k))).c_str(), "wb"))
+            std::fclose(f);
+    const std::string target = (folder / "x.vor").string();
+    Mm x(Mm(1.5), "x");
+    save(TM(target.c_str()), CL(x));
+    const std::vector<char> bytes(180, 'b');
+    const std::string temporary = (folder / ".x.vor.tmp").string();
+    bench::run_with_baseline(
+        state, [&] { save(TM(target.c_str()), CL(x)); },
+        [&] {
+            std::FILE* f = std::fopen(temporary.c_str(), "wb");
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fflush(f);
+            ::fsync(fileno(f));
+            std::fclose(f);
+            std::rename(temporary.c_str(), (folder / "y.vor").c_str());
+        });
+    state.SetLabel("baseline: the bytes written, synced and renamed in the same folder");
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+BENCHMARK(SaveScalarInAFolderOf)->Arg(0)->Arg(200000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

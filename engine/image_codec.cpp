@@ -547,17 +547,53 @@ bool encode_pcx(const Picture& p, std::vector<std::uint8_t>& out)
 // but read nothing past the first header_bytes.
 bool read_header(const std::uint8_t* b, std::size_t n, Format format, Picture& out)
 {
+    return most_file_bytes(b, n, format, out) > 0;
+}
+
+std::uint64_t most_file_bytes(const std::uint8_t* b, std::size_t n, Format format, Picture& out)
+{
     switch (format) {
     case Format::bmp: {
         BmpHeader h;
-        return bmp_header(b, n, h, out);
+        if (!bmp_header(b, n, h, out))
+            return 0;
+        const std::uint64_t height = static_cast<std::uint64_t>(h.height), width = static_cast<std::uint64_t>(h.width);
+        // The palette follows the header; the pixels start at the offset.
+        const std::uint64_t start = std::max<std::uint64_t>(h.offset, 14ull + h.header + 4 * 256);
+        // A run-length pair gives at least one pixel, a move (four bytes)
+        // at least one place, and each row ends with a pair.
+        const std::uint64_t pixels = h.compression == bmp_rle8 ? 4 * height * width + 2 * height + 2
+                                                               : (width * h.bits + 31) / 32 * 4 * height;
+        return start + pixels;
     }
     case Format::pcx: {
         PcxHeader h;
-        return pcx_header(b, n, h, out);
+        if (!pcx_header(b, n, h, out))
+            return 0;
+        // At worst two bytes for each byte of a line, and the palette.
+        return pcx_header_size + 2ull * h.per_line * h.planes * static_cast<std::uint64_t>(out.rows) + 769;
     }
-    default: return false;
+    default: return 0;
     }
+}
+
+std::uint64_t bmp_gap(const std::uint8_t* b, std::size_t n, std::uint64_t& keep)
+{
+    BmpHeader h;
+    Picture shape;
+    if (!bmp_header(b, n, h, shape))
+        return 0;
+    keep = 14ull + h.header + 4 * 256;
+    return h.offset > keep ? h.offset - keep : 0;
+}
+
+void close_bmp_gap(std::vector<std::uint8_t>& bytes, std::uint64_t gap)
+{
+    if (bytes.size() < 14 || gap == 0)
+        return;
+    const std::uint32_t offset = u32(bytes.data() + 10) - static_cast<std::uint32_t>(gap);
+    for (int k = 0; k < 4; ++k)
+        bytes[10 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(offset >> (8 * k));
 }
 
 } // namespace vizmo::codec

@@ -42,6 +42,18 @@ constexpr std::size_t header_bytes = 128;
 // without the pixels; false when the header is not one the reader takes.
 // head holds the first min(n, header_bytes) bytes of a file of n bytes.
 bool read_header(const std::uint8_t* head, std::size_t n, Format format, Picture& out);
+// The same, giving the most bytes from the file's start that its decoder
+// can use for the picture the header announces (a PCX palette, which ends
+// the file, among them), or 0 where read_header is false. A picture within
+// max_pixels bounds it, so a reader need never read a file further.
+std::uint64_t most_file_bytes(const std::uint8_t* head, std::size_t n, Format format, Picture& out);
+// A BMP's pixels may start past a gap its decoder never reads, between
+// the header and palette and the pixel offset. The length of that gap (0
+// for none), and in keep the bytes before it; a reader may read the
+// file's first keep bytes, skip the gap, read on (to most_file_bytes),
+// and then close_bmp_gap moves the header's pixel offset back by the gap.
+std::uint64_t bmp_gap(const std::uint8_t* head, std::size_t n, std::uint64_t& keep);
+void close_bmp_gap(std::vector<std::uint8_t>& bytes, std::uint64_t gap);
 // The same for a PNG file of n bytes, read from its current position only
 // as far as its header goes.
 bool png_header(std::FILE* file, std::size_t n, Picture& out);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -56,18 +57,62 @@ std::string extension(const std::string& file)
     return file.substr(dot + 1);
 }
 
-// The rest of an open file of size bytes, read in one piece of storage:
-// growing it would hold up to twice the file while it moves.
-bool read_rest(std::FILE* f, std::size_t size, std::vector<std::uint8_t>& bytes)
+// The bytes of a BMP or PCX file its decoder can use, most at the most,
+// read from its start in one piece of storage (growing it would hold up
+// to twice the file while it moves). A regular file longer than that is
+// not read further, but for a PCX palette, which ends the file: its last
+// bytes are read in place of the ones before them. A gap a BMP leaves
+// before its pixels is skipped, not read.
+bool read_image_bytes(std::FILE* f, bool regular, std::size_t size, Format format, std::uint64_t most,
+                      const std::uint8_t* head, std::size_t known, std::vector<std::uint8_t>& bytes)
 {
-    bytes.reserve(size + 1);
+    constexpr std::size_t palette = 769;
+    std::uint64_t keep = 0;
+    const std::uint64_t gap = format == Format::bmp ? codec::bmp_gap(head, known, keep) : 0;
+    const bool cut = regular && size > most;
+    bytes.reserve(static_cast<std::size_t>(regular ? std::min<std::uint64_t>(size, most - gap) : 0));
     std::uint8_t buf[65536];
-    for (;;) {
-        const std::size_t got = std::fread(buf, 1, sizeof buf, f);
-        bytes.insert(bytes.end(), buf, buf + got);
-        if (got < sizeof buf)
-            return !std::ferror(f);
+    // Reads on until bytes holds `until`; false at a read error; at the
+    // end of the file, true and short.
+    const auto read_to = [&](std::uint64_t until) {
+        while (bytes.size() < until) {
+            const std::size_t ask = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buf, until - bytes.size()));
+            const std::size_t n = std::fread(buf, 1, ask, f);
+            bytes.insert(bytes.end(), buf, buf + n);
+            if (n < ask)
+                return !std::ferror(f);
+        }
+        return true;
+    };
+    // Past count bytes: sought, or read and dropped where the file is a
+    // stream.
+    const auto skip = [&](std::uint64_t count) {
+        if (fseeko(f, static_cast<off_t>(count), SEEK_CUR) == 0)
+            return true;
+        while (count > 0) {
+            const std::size_t n = std::fread(buf, 1, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buf, count)), f);
+            if (n == 0)
+                return false;
+            count -= n;
+        }
+        return true;
+    };
+    if (gap > 0) {
+        if (!read_to(keep) || bytes.size() < keep || !skip(gap))
+            return false;
+        const bool ok = read_to(most - gap);
+        codec::close_bmp_gap(bytes, gap);
+        return ok;
     }
+    if (!read_to(cut && format == Format::pcx ? most - palette : most))
+        return false;
+    if (cut && format == Format::pcx) {
+        if (fseeko(f, static_cast<off_t>(size - palette), SEEK_SET) != 0 ||
+            std::fread(buf, 1, palette, f) != palette)
+            return false;
+        bytes.insert(bytes.end(), buf, buf + palette);
+    }
+    return true;
 }
 
 // Writes a file through the replacement every whole-file writer of the
@@ -231,19 +276,25 @@ void load_image_file(double h, LoadAs as)
     std::unique_ptr<std::FILE, CloseFile> file(name.empty() ? nullptr : std::fopen(name.c_str(), "rb"));
     if (!file || fstat(fileno(file.get()), &st) != 0)
         return report_error(quoted("vizmo: cannot read image file", name));
-    const std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
-    if (format == Format::unknown) {
-        std::uint8_t head[8];
-        format = codec::sniff(head, std::fread(head, 1, sizeof head, file.get()));
-        std::rewind(file.get());
-    }
-    // A PNG's pixels are decoded from the file as it is read; any other
-    // file is read whole first. A header alone is read as far as it goes.
-    const bool streamed = format == Format::png;
-    std::vector<std::uint8_t> bytes;
-    if (!streamed && as != LoadAs::header && !read_rest(file.get(), size, bytes))
+    const bool regular = S_ISREG(st.st_mode);
+    const std::size_t size = regular && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    // The header comes first: a file of no format read here, or whose
+    // header announces no picture read here, is refused before the rest
+    // of it is read (a device such as /dev/zero has no end).
+    std::uint8_t head[codec::header_bytes];
+    const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+    if (format == Format::unknown)
+        format = codec::sniff(head, got);
+    if (format == Format::unknown)
         return report_error(quoted("vizmo: cannot read image file", name));
+    std::rewind(file.get());
+    // A PNG's pixels are decoded from the file as it is read; a BMP or PCX
+    // is read as far as the picture its header announces can reach.
+    const bool streamed = format == Format::png;
+    const std::size_t known = regular || got < sizeof head ? (regular ? size : got) : SIZE_MAX;
     Picture p;
+    const std::uint64_t most = streamed ? 0 : codec::most_file_bytes(head, known, format, p);
+    std::vector<std::uint8_t> bytes;
     std::vector<double> as_doubles;
     std::vector<std::uint8_t> as_bytes;
     const auto decode_all = [&](const codec::Band& take) {
@@ -254,12 +305,12 @@ void load_image_file(double h, LoadAs as)
         return ok;
     };
     bool read = false;
-    if (as == LoadAs::header && streamed) {
+    if (streamed && as == LoadAs::header) {
         read = codec::png_header(file.get(), size, p);
-    } else if (as == LoadAs::header) {
-        std::uint8_t head[codec::header_bytes];
-        const std::size_t want = std::min(size, sizeof head);
-        read = std::fread(head, 1, want, file.get()) == want && codec::read_header(head, size, format, p);
+    } else if (!streamed && (most == 0 || as == LoadAs::header)) {
+        read = most > 0;
+    } else if (!streamed && !read_image_bytes(file.get(), regular, size, format, most, head, known, bytes)) {
+        read = false;
     } else if (as == LoadAs::bytes) {
         read = decode_into(p, as_bytes, decode_all);
     } else {

@@ -49,23 +49,46 @@ std::string default_data_extension(const std::string& name)
     return name.find('.') == std::string::npos ? name + ".vor" : name;
 }
 
-std::FILE* open_data_file(const search_path* path, const std::string& name, int* kind)
+namespace {
+
+// Opens a file for reading; a folder is no data file.
+std::FILE* open_readable(const std::string& name)
+{
+    std::FILE* f = platform::open_file(name, "rb");
+    struct stat st;
+    if (f && ::fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
+} // namespace
+
+std::FILE* open_data_file(const search_path* path, const std::string& name, int* kind, std::string* opened)
 {
     const std::string extended = default_data_extension(name);
     std::FILE* f = nullptr;
+    const std::string* found = &extended;
     if (path) {
         std::string dir;
         if (find_on_path(*path, nullptr, nullptr, extended, 0, dir))
-            f = platform::open_file(dir + extended, "rb");
-        else if (find_on_path(*path, nullptr, nullptr, name, 0, dir))
-            f = platform::open_file(dir + name, "rb");
+            f = open_readable(dir + extended);
+        if (!f && find_on_path(*path, nullptr, nullptr, name, 0, dir)) {
+            f = open_readable(dir + name);
+            found = &name;
+        }
     } else {
-        f = platform::open_file(extended, "rb");
-        if (!f)
-            f = platform::open_file(name, "rb");
+        f = open_readable(extended);
+        if (!f) {
+            f = open_readable(name);
+            found = &name;
+        }
     }
     if (!f)
         return nullptr;
+    if (opened)
+        *opened = *found;
     unsigned char head[128];
     std::memset(head, ' ', sizeof head);
     std::fread(head, 1, sizeof head, f);
@@ -88,6 +111,21 @@ namespace {
 struct v4_header {
     std::int32_t type, mrows, ncols, imagf, namlen;
 };
+
+// The sparse value of a record's coordinate rows. Its last row gives the
+// extent as the place of a zero, which cannot say an extent with no rows
+// or no columns: a record of that row alone is an empty value of that
+// extent, as other writers write one too.
+Mm sparse_of_coordinates(const Mm& rows)
+{
+    if (rows.rows() == 1 && rows.cols() >= 3) {
+        const double m = rows.addr()[0], n = rows.addr()[1];
+        if ((m == 0 || n == 0) && m >= 0 && n >= 0 && m <= INT_MAX && n <= INT_MAX && m == std::floor(m) &&
+            n == std::floor(n))
+            return sparse(Mm(m), Mm(n));
+    }
+    return spconvert(rows);
+}
 
 // Reads the five header words: 1 when read, 0 at the end of the file, -1
 // for a header cut short (a damaged file, not the end).
@@ -195,7 +233,7 @@ int read_v4_record(const char* path, std::FILE* file, Mm& target)
     if (zeros_and_ones && !value.isc() && T != 2)
         value.setlogical(1);
     if (T == 2)
-        value = spconvert(value);
+        value = sparse_of_coordinates(value);
     target = value;
     return 0;
 }
@@ -446,12 +484,12 @@ const search_path* host_path() { return static_cast<const search_path*>(mpath_po
 Mm load_into(const std::string& name, const Mc* targets)
 {
     int kind = 0;
-    file_ptr f(open_data_file(host_path(), name, &kind));
+    std::string path;
+    file_ptr f(open_data_file(host_path(), name, &kind, &path));
     if (!f) {
         error("load: %s not found", name.c_str());
         return x_M;
     }
-    const std::string path = default_data_extension(name);
     const int n = targets ? targets->count() : 0;
     if (n == 0) {
         Mm first;

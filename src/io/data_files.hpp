@@ -14,8 +14,10 @@ enum data_file_kind : int { data_v4 = 0, data_v5 = 1, data_ascii = 2 };
 // name with ".vor" when it has no '.'.
 std::string default_data_extension(const std::string& name);
 // Opens name (name.vor first) through the path or the current directory,
-// positioned after the header of its kind; null when not found.
-std::FILE* open_data_file(const search_path* path, const std::string& name, int* kind);
+// positioned after the header of its kind; null when not found (a folder
+// is not found). opened, when given, receives the name that was opened.
+std::FILE* open_data_file(const search_path* path, const std::string& name, int* kind,
+                          std::string* opened = nullptr);
 
 int read_v4_record(const char* path, std::FILE* file, Mm& target);
 bool save_v4_record(std::FILE* file, const Mm& value);

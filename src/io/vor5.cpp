@@ -71,7 +71,8 @@ int field_name_width(const Mm& value)
     const int nfields = value.isstruct() ? value.getnfields() : 0;
     for (int f = 0; f < nfields; ++f)
         longest = std::max(longest, std::strlen(value.getfield(f)));
-    if (longest <= static_cast<std::size_t>(field_name_bytes))
+    // Each name is closed by a zero within its slot.
+    if (longest < static_cast<std::size_t>(field_name_bytes))
         return field_name_bytes;
     if (longest >= static_cast<std::size_t>(widest_field_name))
         return widest_field_name + 1;  // refused before writing

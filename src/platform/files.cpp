@@ -2,13 +2,11 @@
 // form and the system's, and the handful of queries the path code needs.
 #include "platform/files.hpp"
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -118,13 +116,20 @@ std::string temp_dir()
 
 namespace {
 
-// Temporaries are named ".<file>.<writer's process id>.<tag>.part" beside
-// the file they replace: hidden, unlikely to meet another writer's (and
-// tried afresh when they do), and telling whose they are, so that a later
-// save of the file can remove those that a killed writer left behind.
+// Temporaries are named ".<stem>.<hash>.<slot>.part" beside the file they
+// replace: hidden, and found again by their name alone. The stem is the
+// file's name, cut where the whole would pass the folder's longest name;
+// the hash (of the whole name) keeps apart files whose names differ only
+// past the cut. A file has a fixed, small set of slots, so a save probes
+// the names of its own file's temporaries directly, whatever the size of
+// the folder, and removes those that writers killed in the middle left:
+// a temporary is live exactly while its writer holds its lock, which dies
+// with the writer, whatever process ids the writer's system shows.
 constexpr const char* temporary_suffix = ".part";
-constexpr std::size_t tag_length = 10;
-constexpr const char tag_digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr unsigned temporary_slots = 32;
+constexpr std::size_t hash_digits = 16;
+// "." hash "." two digits ".part", after the stem and its leading ".".
+constexpr std::size_t temporary_tail = 1 + hash_digits + 1 + 2 + 5;
 
 struct split_name {
     std::string dir;   // with its final '/', or empty
@@ -139,80 +144,107 @@ split_name split(const std::string& path)
     return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
-std::string temporary_name(const std::string& target, unsigned attempt)
+// The name (in its folder) of slot `slot` of the temporaries of the file
+// base, in a folder whose names hold at most name_max bytes.
+std::string temporary_entry(const std::string& base, unsigned slot, std::size_t name_max)
 {
-    static std::atomic<unsigned> counter{0};
-    const split_name name = split(target);
-    struct timespec ts {};
-    ::clock_gettime(CLOCK_REALTIME, &ts);
-    const pid_t pid = ::getpid();
-    unsigned long long mix = static_cast<unsigned long long>(pid) * 0x9E3779B97F4A7C15ull;
-    mix ^= static_cast<unsigned long long>(ts.tv_nsec) + (static_cast<unsigned long long>(attempt) << 32);
-    mix ^= static_cast<unsigned long long>(counter.fetch_add(1, std::memory_order_relaxed)) * 0xBF58476D1CE4E5B9ull;
-    std::string tag;
-    for (std::size_t k = 0; k < tag_length; ++k, mix /= 36)
-        tag += tag_digits[mix % 36];
-    return name.dir + "." + name.base + "." + std::to_string(pid) + "." + tag + temporary_suffix;
+    std::uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+    for (unsigned char c : base)
+        hash = (hash ^ c) * 0x100000001b3ull;
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string tail = ".";
+    for (std::size_t k = 0; k < hash_digits; ++k)
+        tail += hex[(hash >> (4 * (hash_digits - 1 - k))) & 15];
+    tail += '.';
+    tail += static_cast<char>('0' + slot / 10);
+    tail += static_cast<char>('0' + slot % 10);
+    tail += temporary_suffix;
+    const std::size_t room = name_max > 1 + temporary_tail ? name_max - 1 - temporary_tail : 0;
+    std::size_t stem = std::min(base.size(), room);
+    // A cut falls between characters, not inside one (UTF-8).
+    while (stem > 0 && stem < base.size() && (static_cast<unsigned char>(base[stem]) & 0xC0) == 0x80)
+        --stem;
+    return "." + base.substr(0, stem) + tail;
 }
 
-// The process id in the name of a temporary of the file base; 0 when the
-// name is no such temporary. The tag holds no '.', so the temporaries of
-// another file whose name merely begins with base never match.
-pid_t temporary_owner(const char* entry, const std::string& base)
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Whether the name entry in the folder dir_fd is the file open as fd.
+bool names(int dir_fd, const char* entry, int fd)
 {
-    const std::size_t n = std::strlen(entry), suffix = std::strlen(temporary_suffix);
-    const std::size_t head = base.size() + 2;  // ".<base>."
-    if (n < head + 2 + tag_length + suffix || entry[0] != '.' ||
-        std::strncmp(entry + 1, base.data(), base.size()) != 0 || entry[head - 1] != '.' ||
-        std::strcmp(entry + n - suffix, temporary_suffix) != 0)
-        return 0;
-    const std::size_t tag_at = n - suffix - tag_length;
-    for (std::size_t k = tag_at; k < tag_at + tag_length; ++k)
-        if (!std::strchr(tag_digits, entry[k]) || entry[k] == '\0')
-            return 0;
-    if (entry[tag_at - 1] != '.')
-        return 0;
-    long long pid = 0;
-    for (std::size_t k = head; k + 1 < tag_at; ++k) {
-        if (entry[k] < '0' || entry[k] > '9' || pid > 1'000'000'000)
-            return 0;
-        pid = pid * 10 + (entry[k] - '0');
-    }
-    return tag_at > head + 1 && pid > 0 ? static_cast<pid_t>(pid) : 0;
+    struct stat held, named;
+    return ::fstat(fd, &held) == 0 && ::fstatat(dir_fd, entry, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           same_file(held, named);
 }
 
-// Whether a temporary is still being written: its writer's process runs,
-// or someone holds the lock every writer keeps on its temporary (a
-// writer whose process ids this process does not see).
-bool temporary_in_use(int dir_fd, const char* entry, pid_t owner)
+// Removes the temporary entry when no writer holds its lock; true when
+// the name is free afterwards. The lock is taken before the name goes and
+// the name is checked to still be the file locked, so a writer that has
+// just made the file, and locks it next, finds its name gone and tries
+// again instead of writing a file that no longer has one.
+bool remove_if_abandoned(int dir_fd, const char* entry)
 {
-    if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH)
-        return true;
     const int fd = ::openat(dir_fd, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return true;
+        return errno == ENOENT;
     struct stat st;
-    const bool free = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                         names(dir_fd, entry, fd) && ::unlinkat(dir_fd, entry, 0) == 0;
     ::close(fd);
-    return !free;
+    return removed;
 }
 
-// Removes the temporaries of target that writers killed before they
-// completed left behind: those whose process is gone and whose lock no
-// one holds. Another file's temporaries, and live ones, are left alone.
-void remove_abandoned_temporaries(const std::string& target)
+// Makes, opens and locks a temporary for target in a free slot of its
+// own, and removes the abandoned temporaries of target in the other
+// slots. The descriptor (path set to the temporary's name), or -1 with
+// errno set: EBUSY when every slot holds a live writer's temporary.
+int make_temporary(const std::string& target, mode_t mode, std::string& path)
 {
     const split_name name = split(target);
-    DIR* dir = ::opendir(name.dir.empty() ? "." : name.dir.c_str());
-    if (!dir)
-        return;
-    const int dir_fd = ::dirfd(dir);
-    while (const struct dirent* e = ::readdir(dir)) {
-        const pid_t owner = temporary_owner(e->d_name, name.base);
-        if (owner > 0 && !temporary_in_use(dir_fd, e->d_name, owner))
-            ::unlinkat(dir_fd, e->d_name, 0);
+    const int dir_fd = ::open(name.dir.empty() ? "." : name.dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0)
+        return -1;
+    const long limit = ::fpathconf(dir_fd, _PC_NAME_MAX);
+    const std::size_t name_max = limit > 0 ? static_cast<std::size_t>(limit) : 255;
+    if (name.base.size() > name_max) {
+        // No file can have that name: said now, not at the rename.
+        ::close(dir_fd);
+        errno = ENAMETOOLONG;
+        return -1;
     }
-    ::closedir(dir);
+    int fd = -1, err = EBUSY;
+    for (unsigned slot = 0; slot < temporary_slots; ++slot) {
+        const std::string entry = temporary_entry(name.base, slot, name_max);
+        if (fd >= 0) {
+            remove_if_abandoned(dir_fd, entry.c_str());
+            continue;
+        }
+        for (int tries = 0; tries < 3 && fd < 0; ++tries) {
+            const int made = ::openat(dir_fd, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (made < 0) {
+                if (errno != EEXIST) {
+                    err = errno;
+                    slot = temporary_slots;  // the folder refuses new files: no slot will do
+                    break;
+                }
+                if (!remove_if_abandoned(dir_fd, entry.c_str()))
+                    break;  // a live writer's
+                continue;
+            }
+            // Locked, and still named: the slot is this writer's. Else
+            // another save removed it between its making and its lock.
+            if (::flock(made, LOCK_EX | LOCK_NB) == 0 && names(dir_fd, entry.c_str(), made)) {
+                fd = made;
+                path = name.dir + entry;
+            } else {
+                ::close(made);
+            }
+        }
+    }
+    ::close(dir_fd);
+    if (fd < 0)
+        errno = err;
+    return fd;
 }
 
 // Whether this process may write the file, by its effective ids, as an
@@ -222,10 +254,37 @@ bool may_write(const std::string& path)
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// Gives the temporary the owner, group and mode of the file it replaces,
+// as a write in place would leave them: owner and group first, since a
+// change of owner clears the set-user and set-group bits, then the mode.
+// False when the temporary could not be made alike (a writer cannot give
+// a file to another user, or to a group it is not in): such a file must
+// not be replaced by one that changes hands.
+bool take_attributes(int fd, const struct stat& old)
+{
+    // A write by anyone but root takes the set-user bit off a file, and the
+    // set-group bit where the group may run it: the new file does as well.
+    mode_t mode = old.st_mode & 07777;
+    if (::geteuid() != 0) {
+        mode &= ~static_cast<mode_t>(S_ISUID);
+        if (mode & S_IXGRP)
+            mode &= ~static_cast<mode_t>(S_ISGID);
+    }
+    struct stat now;
+    if (::fstat(fd, &now) != 0)
+        return false;
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    if (::fchmod(fd, mode) != 0 || ::fstat(fd, &now) != 0)
+        return false;
+    return now.st_uid == old.st_uid && now.st_gid == old.st_gid && (now.st_mode & 07777) == mode;
+}
+
 // Writes the complete temporary over the file in place, for a file that
-// may be written but not replaced (another user's file in a folder with
-// the sticky bit): the bytes go over the old ones and the file is cut to
-// their length, then synced. False with errno set when a step fails.
+// may be written but not replaced (another user's file, one with other
+// names, one in a folder with the sticky bit): the bytes go over the old
+// ones and the file is cut to their length, then synced. False with errno
+// set when a step fails.
 bool write_over(const std::string& temporary, const std::string& target)
 {
     const int in = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
@@ -285,6 +344,15 @@ void file_replacement::abandon()
     if (!temporary_.empty())
         ::unlink(temporary_.c_str());
     temporary_.clear();
+    release_lock();
+    copy_over_ = false;
+}
+
+void file_replacement::release_lock()
+{
+    if (lock_ >= 0)
+        ::close(lock_);
+    lock_ = -1;
 }
 
 bool file_replacement::open(std::string_view name, const char* mode)
@@ -318,14 +386,7 @@ bool file_replacement::open(std::string_view name, const char* mode)
     if (replacing && !may_write(target_))
         return false;
     if (!in_place) {
-        remove_abandoned_temporaries(target_);
-        int fd = -1;
-        for (unsigned attempt = 0; attempt < 64 && fd < 0; ++attempt) {
-            temporary_ = temporary_name(target_, attempt);
-            fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && errno != EEXIST)
-                break;
-        }
+        const int fd = make_temporary(target_, replacing ? 0600 : 0666, temporary_);
         if (fd < 0) {
             const int err = errno;
             temporary_.clear();
@@ -337,18 +398,22 @@ bool file_replacement::open(std::string_view name, const char* mode)
             }
             in_place = true;
         } else {
-            // Held while the temporary is written: a later save of the file
-            // sees that it is in use.
-            ::flock(fd, LOCK_EX | LOCK_NB);
-            // The new file keeps the permissions of the one it replaces.
-            if (replacing)
-                ::fchmod(fd, st.st_mode & 07777);
-            stream_ = ::fdopen(fd, mode);
+            // The new file keeps the owner, group, mode and other names of
+            // the one it replaces: where the temporary cannot take them,
+            // or the file has other names, the complete temporary is
+            // written over the file at the end instead of renamed.
+            copy_over_ = replacing && (st.st_nlink > 1 || !take_attributes(fd, st));
+            // The lock lives with the file's open description: a second
+            // descriptor keeps it held after the stream is closed, until
+            // the temporary has been renamed or removed.
+            lock_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            stream_ = lock_ >= 0 ? ::fdopen(fd, mode) : nullptr;
             if (!stream_) {
                 const int err = errno;
                 ::close(fd);
                 ::unlink(temporary_.c_str());
                 temporary_.clear();
+                release_lock();
                 errno = err;
                 return false;
             }
@@ -378,14 +443,14 @@ bool file_replacement::commit()
     }
     stream_ = nullptr;
     if (ok && !temporary_.empty()) {
-        if (std::rename(temporary_.c_str(), target_.c_str()) == 0) {
+        if (!copy_over_ && std::rename(temporary_.c_str(), target_.c_str()) == 0) {
             temporary_.clear();  // it is the file now
         } else {
-            err = errno;
+            err = copy_over_ ? 0 : errno;
             // A folder with the sticky bit refuses to replace another
             // user's file, which may still be written: it is written in
-            // place, as a file in a folder the process may not write is.
-            ok = (err == EPERM || err == EACCES) && may_write(target_);
+            // place, as a file that cannot change hands is.
+            ok = copy_over_ || ((err == EPERM || err == EACCES) && may_write(target_));
             if (ok && !write_over(temporary_, target_)) {
                 ok = false;
                 err = errno;
@@ -395,6 +460,8 @@ bool file_replacement::commit()
     if (!temporary_.empty())
         ::unlink(temporary_.c_str());
     temporary_.clear();
+    release_lock();
+    copy_over_ = false;
     if (ok)
         return true;
     errno = err ? err : EIO;

@@ -39,9 +39,13 @@ std::string temp_dir();
 // may be written but neither created nor replaced in its folder (a folder
 // the process may not write; another user's file in a folder with the
 // sticky bit) is written in place too: there a failure on the way leaves
-// it part-written. The writer checks ferror and every step of the commit;
-// a replacement dropped without commit removes its temporary. Each
-// temporary carries its writer's process id, and opening a replacement
+// it part-written. The new file keeps the owner, group and mode of the
+// old one; where the temporary cannot be given them (another user's file
+// that only root could give away) or the old file has other names (hard
+// links), the complete temporary is written over the old file in place
+// instead of renamed over it. The writer checks ferror and every step of
+// the commit; a replacement dropped without commit removes its temporary.
+// A temporary is locked while its writer lives, and opening a replacement
 // removes the temporaries of the same file that killed writers left.
 class file_replacement {
 public:
@@ -62,7 +66,11 @@ public:
     void abandon();
 
 private:
+    void release_lock();
+
     std::FILE* stream_ = nullptr;
+    int lock_ = -1;           // holds the temporary's lock until it is gone
+    bool copy_over_ = false;  // the temporary is written over the file, not renamed
     std::string target_;     // the system name that is replaced
     std::string temporary_;  // empty when writing in place
 };

@@ -6,6 +6,7 @@
 
 #include "../../engine/image_codec.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -63,6 +64,47 @@ void check_bands(const std::uint8_t* data, std::size_t size)
         std::abort();
 }
 
+// What a reader of a file takes from it: no more bytes than the header
+// says the picture can reach (for a PCX, the palette at the end beside
+// them). A picture decoded from the whole is decoded, alike, from those.
+void check_bound(Format format, bool (*decode)(const std::uint8_t*, std::size_t, Picture&), const std::uint8_t* data,
+                 std::size_t size, const Picture& whole)
+{
+    Picture head;
+    const std::uint64_t most = most_file_bytes(data, size, format, head);
+    if (most == 0 || head.rows != whole.rows || head.cols != whole.cols || head.indexed != whole.indexed)
+        std::abort();
+    if (size <= most)
+        return;
+    const std::size_t kept = static_cast<std::size_t>(format == Format::pcx ? most - 769 : most);
+    std::vector<std::uint8_t> cut(data, data + kept);
+    if (format == Format::pcx)
+        cut.insert(cut.end(), data + size - 769, data + size);
+    Picture again;
+    if (!decode(cut.data(), cut.size(), again) || again.pixels != whole.pixels || again.palette != whole.palette)
+        std::abort();
+}
+
+// A BMP read with the gap before its pixels left out (and its pixel
+// offset moved back by the gap) gives the picture of the whole file.
+void check_gap(const std::uint8_t* data, std::size_t size, const Picture& whole)
+{
+    std::uint64_t keep = 0;
+    const std::uint64_t gap = bmp_gap(data, size, keep);
+    if (gap == 0)
+        return;
+    Picture head;
+    const std::uint64_t most = std::min<std::uint64_t>(size, most_file_bytes(data, size, Format::bmp, head));
+    if (keep + gap > most)
+        std::abort();
+    std::vector<std::uint8_t> cut(data, data + keep);
+    cut.insert(cut.end(), data + keep + gap, data + most);
+    close_bmp_gap(cut, gap);
+    Picture again;
+    if (!decode_bmp(cut.data(), cut.size(), again) || again.pixels != whole.pixels || again.palette != whole.palette)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -70,8 +112,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     struct Codec {
         bool (*decode)(const std::uint8_t*, std::size_t, Picture&);
         bool (*encode)(const Picture&, std::vector<std::uint8_t>&);
+        Format format;
     };
-    const Codec codecs[] = {{decode_bmp, encode_bmp}, {decode_pcx, encode_pcx}, {decode_png, encode_png}};
+    const Codec codecs[] = {{decode_bmp, encode_bmp, Format::bmp},
+                            {decode_pcx, encode_pcx, Format::pcx},
+                            {decode_png, encode_png, Format::png}};
     (void)sniff(data, size);
     check_bands(data, size);
     for (const Codec& c : codecs) {
@@ -79,6 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!c.decode(data, size, p))
             continue;
         check(p);
+        if (c.format != Format::png)
+            check_bound(c.format, c.decode, data, size, p);
+        if (c.format == Format::bmp)
+            check_gap(data, size, p);
         round_trip(p, c.encode, c.decode);
     }
     return 0;

@@ -6,10 +6,15 @@
 #include "vizmo4510.h"
 #include "vizmo_test.h"
 
+#include <csignal>
 #include <cstdint>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -440,3 +445,110 @@ TEST_F(ImageFiles, WritingWithNoFigureOpenUsesJetAndOpensNone)
 }
 
 } // namespace
+
+namespace {
+
+// The bytes this process has read through the system so far (the "rchar"
+// count of /proc/self/io); -1 where the system does not say.
+long long bytes_read_so_far()
+{
+    std::ifstream in("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (in >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
+
+// Writes bytes to a new file, then extends it with zeros the system does
+// not store (a sparse file) up to size, then appends tail.
+void write_padded(const fs::path& p, const std::string& bytes, std::uintmax_t size, const std::string& tail = "")
+{
+    {
+        std::ofstream out(p, std::ios::binary);
+        out << bytes;
+    }
+    fs::resize_file(p, size);
+    std::ofstream out(p, std::ios::binary | std::ios::app);
+    out << tail;
+}
+
+} // namespace
+
+// A reader looks at a file's first bytes before it reads more: a file of
+// no image format, or whose header is no picture, is refused at once, and
+// an image file is read no further than its picture can reach, however
+// long the file (a stream without end among them). Padding past the
+// picture leaves the picture as it is; a PCX palette, which ends the file,
+// is found past padding too.
+TEST_F(ImageFiles, AReaderReadsTheHeaderFirstAndNoMoreThanThePictureNeeds)
+{
+    constexpr std::uintmax_t long_file = std::uintmax_t(64) << 20;  // 64 MB
+    constexpr long long little = 1 << 20;                           // what any read here may take
+    if (bytes_read_so_far() < 0)
+        GTEST_SKIP() << "this system does not count the bytes a process reads";
+    const std::string bmp = fixture("indexed8.bmp"), pcx = fixture("indexed8.pcx");
+    write_padded(dir.path() / "zeros.bin", "", long_file);
+    write_padded(dir.path() / "zeros.bmp", "BM", long_file);
+    write_padded(dir.path() / "padded.bmp", bmp, long_file);
+    write_padded(dir.path() / "padded.pcx", pcx.substr(0, pcx.size() - 769), long_file, pcx.substr(pcx.size() - 769));
+    // The BMP's pixels moved 64 MB on, past a gap of zeros its header's
+    // pixel offset skips.
+    const std::uint32_t offset = static_cast<unsigned char>(bmp[10]) | static_cast<unsigned char>(bmp[11]) << 8 |
+                                 static_cast<unsigned char>(bmp[12]) << 16 |
+                                 static_cast<std::uint32_t>(static_cast<unsigned char>(bmp[13])) << 24;
+    std::string moved = bmp.substr(0, offset);
+    const std::uint32_t moved_offset = offset + static_cast<std::uint32_t>(long_file);
+    for (int k = 0; k < 4; ++k)
+        moved[10 + k] = static_cast<char>(moved_offset >> (8 * k));
+    write_padded(dir.path() / "gap.bmp", moved, moved_offset, bmp.substr(offset));
+    dir.write("indexed8.bmp", bmp);
+    dir.write("indexed8.pcx", pcx);
+    // A stream of zeros without a size, as a device gives one: a pipe fed
+    // by a thread until the reader closes it.
+    const fs::path pipe = dir.path() / "stream.bin";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        const char* message;  // "" for a picture read as its unpadded file reads
+        const char* same_as;
+    };
+    const std::vector<Case> cases = {
+        {"zeros.bin", "vizmo: cannot read image file 'zeros.bin'", ""},
+        {"zeros.bmp", "vizmo: cannot read image file 'zeros.bmp'", ""},
+        {"stream.bin", "vizmo: cannot read image file 'stream.bin'", ""},
+        {"padded.bmp", "", "indexed8.bmp"},
+        {"padded.pcx", "", "indexed8.pcx"},
+        {"gap.bmp", "", "indexed8.bmp"},
+    };
+    std::signal(SIGPIPE, SIG_IGN);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::thread feeder;
+        if (std::string(c.name) == "stream.bin")
+            feeder = std::thread([&] {
+                const int fd = ::open(pipe.c_str(), O_WRONLY);
+                const std::vector<char> zeros(1 << 16, '\0');
+                for (std::uintmax_t sent = 0; fd >= 0 && sent < long_file; sent += zeros.size())
+                    if (::write(fd, zeros.data(), zeros.size()) < 0)
+                        break;  // the reader has closed it
+                if (fd >= 0)
+                    ::close(fd);
+            });
+        Mm X, map;
+        const long long before = bytes_read_so_far();
+        const std::string message = test::error_of([&] { imread(TM(c.name), i_o, X, map); });
+        const long long read = bytes_read_so_far() - before;
+        if (feeder.joinable())
+            feeder.join();
+        EXPECT_EQ(message, c.message);
+        EXPECT_LT(read, little) << "the file is not read whole";
+        if (*c.same_as) {
+            Mm X0, map0;
+            imread(TM(c.same_as), i_o, X0, map0);
+            EXPECT_EQ(bytes_of(X), bytes_of(X0));
+            EXPECT_EQ(test::values(map), test::values(map0));
+        }
+    }
+}

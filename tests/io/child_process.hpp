@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace test {
 
@@ -24,6 +25,7 @@ struct child_setup {
     bool switch_user = false;
     uid_t uid = 0;
     gid_t gid = 0;
+    std::vector<gid_t> groups;  // its supplementary groups
     // The largest file the child may write (its soft limit).
     rlim_t file_size_limit = RLIM_INFINITY;
     // A write past the limit kills the child (SIGXFSZ), as a save killed
@@ -65,7 +67,7 @@ inline child_outcome run_in_child(const child_setup& setup, const std::function<
         };
         std::string refused;
         if (setup.switch_user &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(setup.gid) != 0 || ::setuid(setup.uid) != 0))
+            (::setgroups(setup.groups.size(), setup.groups.data()) != 0 || ::setgid(setup.gid) != 0 || ::setuid(setup.uid) != 0))
             refused = std::string("could not become user ") + std::to_string(setup.uid) + ": " + std::strerror(errno);
         const struct rlimit no_core {0, 0};
         ::setrlimit(RLIMIT_CORE, &no_core);

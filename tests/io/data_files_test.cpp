@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <signal.h>
 #include <string>
@@ -1272,4 +1273,177 @@ TEST(Threads, EachSaveNamesItsOwnUnnamedValues)
         return A.size() == 1 && B.size() == 1 && test::at(A, 0) == a && test::at(B, 0) == b;
     });
     EXPECT_EQ(wrong, std::vector<int>(threads, 0));
+}
+
+// ---- every kind of value through both versions ----
+
+// Every kind of value, the empty ones among them, saved with a scalar
+// after it over an old file by each version: either both load back
+// (through version 4 as the doubles it keeps), or the save is refused and
+// the old file kept. A save never succeeds with a file its own load
+// cannot read.
+TEST_F(DataFiles, EveryKindOfValueLoadsBackOrIsRefusedKeepingTheOldFile)
+{
+    Mm logical = test::row({1, 0, 1});
+    logical.setlogical(1);
+    Mm empty_struct = mstruct((CL("a"), cell(Mm(0.0), Mm(0.0))));
+    struct Case {
+        const char* what;
+        Mm value;
+        bool in_version_four;  // saveV4 takes it
+    };
+    const std::vector<Case> cases = {
+        {"a scalar", Mm(-2.5), true},
+        {"a matrix", test::real(2, 3, {1, 2, 3, 4, 5, -INFINITY}), true},
+        {"empty 0x0", Mm(), true},
+        {"empty 0x3", Mm(0, 0, 0, 0, 3, qv_double), true},
+        {"empty 4x0", Mm(0, 0, 0, 4, 0, qv_double), true},
+        {"complex", test::complex(1, 2, {1, 2}, {3, -4}), true},
+        {"text", t("hello"), true},
+        {"empty text", t(""), true},
+        {"logical", logical, true},
+        {"uint8", test::bytes(1, 3, {0, 7, 255}), true},
+        {"sparse", sparse(test::real(3, 2, {0, 5, 0, 7, 0, 8})), true},
+        {"complex sparse", sparse(test::complex(2, 2, {0, 1, 0, 2}, {0, 1, 0, 0})), true},
+        {"empty sparse 0x0", sparse(Mm()), true},
+        {"empty sparse 0x5", sparse(Mm(0.0), Mm(5.0)), true},
+        {"empty sparse 5x0", sparse(Mm(5.0), Mm(0.0)), true},
+        {"empty sparse 4x3", sparse(Mm(0, 0, 0, 4, 3, qv_double)), true},
+        {"empty complex sparse 0x3", sparse(Mm(1, 0, 0, 0, 3, qv_double)), true},
+        {"complex sparse of zeros 2x2", sparse(test::complex(2, 2, {0, 0, 0, 0}, {0, 0, 0, 0})), true},
+        {"a cell", test::cell_row({Mm(1.0), t("two")}), false},
+        {"an empty cell", cell(Mm(0.0), Mm(0.0)), false},
+        {"a struct", mstruct((CL("a"), Mm(1.0), "b", t("bee"))), false},
+        {"an empty struct with a field", empty_struct, false},
+        {"a struct without fields", fieldless(1), false},
+        {"an empty struct without fields", fieldless(0), false},
+        {"four dimensions", reshape(test::counting({2, 1, 3, 2}), test::row({2, 1, 3, 2})), false},
+    };
+    const std::string old = "the old bytes of the file\n";
+    for (const bool four : {false, true}) {
+        SCOPED_TRACE(four ? "version 4" : "version 5");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            tmp.write("kinds.vor", old);
+            Mm v(c.value, "v"), after(Mm(42.0), "after");
+            const std::string message =
+                test::error_of([&] { four ? saveV4(t("kinds"), (CL(v), after)) : save(t("kinds"), (CL(v), after)); });
+            if (four && !c.in_version_four) {
+                EXPECT_NE(message, "") << "refused";
+                EXPECT_EQ(tmp.read("kinds.vor"), old) << "the old file is kept";
+                continue;
+            }
+            ASSERT_EQ(message, "");
+            Mm back(Mm(), "v"), back_after(Mm(), "after");
+            ASSERT_EQ(test::error_of([&] { load(t("kinds"), (CL(back), back_after)); }), "");
+            EXPECT_EQ(test::values(back_after), std::vector<double>{42}) << "the value after it loads too";
+            if (!four) {
+                expect_same(back, c.value);
+                continue;
+            }
+            EXPECT_EQ(test::extents(back), test::extents(c.value));
+            EXPECT_EQ(back.issparse(), c.value.issparse());
+            EXPECT_EQ(back.isstr(), c.value.isstr());
+            const Mm want = c.value.issparse() ? full(c.value) : c.value;
+            const Mm got = back.issparse() ? full(back) : back;
+            EXPECT_EQ(test::values(mdouble(real(got))), test::values(mdouble(real(want))));
+            if (c.value.isc()) {
+                EXPECT_EQ(test::values(imag(got)), test::values(imag(want)));
+            }
+        }
+    }
+}
+
+// The name of a folder is no data file: its load raises the message of a
+// file not found and leaves the target as it was; a file opened under the
+// name as given (no extension added) is named so in messages.
+TEST_F(DataFiles, AFolderIsNoDataFileAndMessagesNameTheFileOpened)
+{
+    std::filesystem::create_directory(tmp.path() / "results");
+    Mm x(Mm(42.0), "x");
+    EXPECT_ERROR(load(t("results"), CL(x)), "load: results not found");
+    EXPECT_EQ(test::values(x), std::vector<double>{42}) << "the target is kept";
+    EXPECT_ERROR(load(t("results")), "load: results not found");
+    // A folder with the extension beside a file without it: the file.
+    std::filesystem::create_directory(tmp.path() / "both.vor");
+    Mm y(Mm(7.0), "y");
+    saveV4(t("plain.vor"), CL(y));
+    std::filesystem::rename(tmp.path() / "plain.vor", tmp.path() / "both");
+    Mm back(Mm(), "y");
+    load(t("both"), CL(back));
+    EXPECT_EQ(test::values(back), std::vector<double>{7});
+
+    struct Case {
+        const char* name;
+        std::string bytes;  // written to the file name (none: a file of the system)
+        const char* message;
+    };
+    std::string no_name;
+    for (std::int32_t w : {0, 1, 1, 0, 0})
+        no_name.append(reinterpret_cast<const char*>(&w), 4);
+    const std::vector<Case> cases = {
+        {"damaged", no_name, "load4: 'damaged' could not read matrix name"},
+        {"/dev/zero", "", "load4: '/dev/zero' could not read matrix name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.bytes.empty() && !std::filesystem::exists(c.name))
+            continue;
+        if (!c.bytes.empty())
+            tmp.write(c.name, c.bytes + std::string(40, '\xff'));
+        Mm target(Mm(5.0), "x");
+        EXPECT_ERROR(load(t(c.name), CL(target)), c.message);
+    }
+}
+
+// Files of structs this library wrote, as scipy.io.loadmat read them
+// (tools/reference/field_names_read_back.py): the file after its dated
+// header, and the field names scipy found in it.
+struct read_back_struct {
+    std::size_t length;  // of the long field name
+    const char* body;    // hex of the bytes after the 128-byte header
+    std::vector<std::string> fields;
+};
+const std::vector<read_back_struct> read_back_structs = {
+#include "data/field_names_read_back.inc"
+};
+
+// A field name fills the 32 bytes a struct gives each name when every
+// name is shorter; a name of 32 characters or more needs a wider slot,
+// since each name ends with a zero in its slot (a reader that looks for
+// it would otherwise read on into the next name). The files read back
+// here and in scipy.io, which read the same bytes.
+TEST_F(DataFiles, EveryFieldNameEndsWithAZeroInItsSlot)
+{
+    const char* keep = std::getenv("NUMRUN_FIELD_NAME_FILES");  // for the reference script
+    for (const std::size_t length : {31u, 32u, 33u, 63u}) {
+        SCOPED_TRACE(std::to_string(length) + " characters");
+        const std::string name = std::string(length - 1, 'a') + "b";
+        Mm s = mstruct((CL("c"), Mm(2.0)));
+        s.addfield(name.c_str(), 0);
+        ASSERT_EQ(std::string(s.getfield(1)), name);
+        const std::string bytes = saved("fields.vor", s, "s");
+        const std::size_t at = bytes.find(name);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t width = at - bytes.rfind(std::string("c\0", 2), at);
+        EXPECT_EQ(u32(bytes, at - width - 12), width) << "the slot width the file gives";
+        EXPECT_GE(width, length + 1) << "the slot holds the name and its zero";
+        EXPECT_EQ(width % 8, 0u);
+        EXPECT_EQ(bytes[at + length], '\0');
+        if (keep)
+            std::ofstream(std::string(keep) + "/fields" + std::to_string(length) + ".vor", std::ios::binary) << bytes;
+        const auto read = std::find_if(read_back_structs.begin(), read_back_structs.end(),
+                                       [&](const read_back_struct& r) { return r.length == length; });
+        if (!keep && read != read_back_structs.end()) {
+            EXPECT_EQ(hex(bytes.substr(128)), read->body) << "the file scipy read";
+            EXPECT_EQ(read->fields, (std::vector<std::string>{"c", name}))
+                << "the field names scipy read";
+        }
+        Mm back(Mm(), "s");
+        load(t("fields"), CL(back));
+        ASSERT_EQ(back.getnfields(), 2);
+        EXPECT_EQ(std::string(back.getfield(0)), "c");
+        EXPECT_EQ(std::string(back.getfield(1)), name);
+        EXPECT_EQ(test::values(getfield(back, t("c"))), std::vector<double>{2});
+    }
 }

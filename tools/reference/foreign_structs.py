@@ -35,6 +35,13 @@ cases = [
     ("fields a and b, two elements", "u", ["a", "b"], [{"a": [1.0], "b": [2.0]}, {"a": [3.0], "b": [4.0, 5.0]}]),
     ("long field names", "v", ["alpha", "beta"], [{"alpha": [0.5], "beta": [6.0]}]),
 ]
+# Field names of 31, 32, 33 and 63 characters (the longest scipy writes)
+# beside a short one.
+for n in (31, 32, 33, 63):
+    long_name = "a" * (n - 1) + "b"
+    cases.append(
+        ("a field name of %d characters" % n, "w", [long_name, "c"], [{long_name: [float(n)], "c": [2.0]}])
+    )
 
 
 def hexfloat(x):
@@ -44,7 +51,7 @@ def hexfloat(x):
 rows = []
 for what, name, fields, elements in cases:
     buf = io.BytesIO()
-    scipy.io.savemat(buf, {name: struct_array(fields, elements)}, format="5")
+    scipy.io.savemat(buf, {name: struct_array(fields, elements)}, format="5", long_field_names=True)
     data = bytearray(buf.getvalue())
     data[: len(mark)] = mark
     values = []
