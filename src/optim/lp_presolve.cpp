@@ -667,6 +667,21 @@ void LpSolver::standard_form()
 
 void LpSolver::postsolve()
 {
+    postsolve_primal();
+    objective_ = 0;
+    for (int j = 0; j < n0_; ++j)
+        objective_ += c0_[j] * x_out_[j];
+    y_out_.assign(m0_, 0.0);
+    rows_kept_.assign(m0_, 0);
+    for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i) {
+        y_out_[row_id_[i]] = ys_[i];
+        rows_kept_[row_id_[i]] = standard_row_kept_[i];
+    }
+    postsolve_duals();
+}
+
+void LpSolver::postsolve_primal()
+{
     std::vector<double> xs = xs_;
     // Standard-form records, newest first.
     for (int r = static_cast<int>(stack_.size()) - 1; r >= presolve_records_; --r) {
@@ -715,16 +730,6 @@ void LpSolver::postsolve()
             x_out_[rec.col] = v;
         }
     }
-    objective_ = 0;
-    for (int j = 0; j < n0_; ++j)
-        objective_ += c0_[j] * x_out_[j];
-    y_out_.assign(m0_, 0.0);
-    rows_kept_.assign(m0_, 0);
-    for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i) {
-        y_out_[row_id_[i]] = ys_[i];
-        rows_kept_[row_id_[i]] = standard_row_kept_[i];
-    }
-    postsolve_duals();
 }
 
 // The multipliers of the rows presolve took out, newest record first, so
