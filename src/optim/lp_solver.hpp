@@ -70,7 +70,7 @@ public:
         int row = -1;
         bool row_removed = false;
         double cost = 0;
-        std::vector<LpEntry> column;
+        std::vector<LpEntry> column = {};
         // Doubleton rows: the column that took over the bounds, with its
         // entry and its bounds before and after.
         int partner = -1;
