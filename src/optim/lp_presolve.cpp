@@ -595,9 +595,18 @@ void LpSolver::presolve()
 void LpSolver::standard_form()
 {
     const int n = n_;
-    // Free columns split in two, upper-only columns negated.
+    // Free columns split in two, upper-only columns negated. A column with
+    // an upper bound far beyond the right-hand sides and no lower one is
+    // split too, its first part in a box up to the bound: negated, it
+    // would be shifted by the bound, moving its rows by terms the
+    // iterations meet only to a share of, and the answer would keep that
+    // share of the bound as its error.
+    double b_size = 1;
+    for (double v : b_)
+        b_size = std::max(b_size, std::fabs(v));
     for (int j = 0; j < n; ++j) {
-        if (l_[j] <= -lp_inf && u_[j] >= lp_inf) {
+        const bool far_upper = l_[j] <= -lp_inf && u_[j] > 1e3 * b_size && u_[j] < lp_inf;
+        if ((l_[j] <= -lp_inf && u_[j] >= lp_inf) || far_upper) {
             std::vector<LpEntry> partner = cols_[j];
             for (LpEntry& e : partner)
                 e.value = -e.value;

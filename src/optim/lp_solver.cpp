@@ -830,13 +830,24 @@ void LpSolver::iterate()
         if (iter_ % 3 == 0 && std::fabs(it.dual - it.primal) / std::max(std::fabs(it.primal), 1.0) > 0.001) {
             for (auto [a, b] : pairs) {
                 const double d = it.x[a] - it.x[b];
+                double xa, xb;
                 if (d > 0 && it.x[b] >= 10) {
-                    it.x[b] = 10;
-                    it.x[a] = 10 + d;
+                    xb = 10;
+                    xa = 10 + d;
                 } else if (d <= 0 && it.x[a] >= 10) {
-                    it.x[a] = 10;
-                    it.x[b] = 10 - d;
+                    xa = 10;
+                    xb = 10 - d;
+                } else {
+                    continue;
                 }
+                // A part in a box keeps room below its bound, and its
+                // bound's slack follows it.
+                if (it.bounded[a] && !(xa < it.u[a]))
+                    continue;
+                it.x[a] = xa;
+                it.x[b] = xb;
+                if (it.bounded[a])
+                    it.w[a] = it.u[a] - xa;
             }
         }
         // Relative infeasibilities. What a row misses by within the

@@ -9,9 +9,10 @@ U. The problems: the reported call (two rows, four columns, x = [0 U 0 U]);
 random problems whose costs c = A'y + z keep a bounded optimum near 1, to
 which pairs of columns a, b with A_b = -s A_a are added: s x_a + x_b can
 grow without moving A x, and a cost s c_a + c_b < 0 pushes both to their
-bound U (s = 1); random problems with
-costs drawn at random, which mostly leave the box's corners optimal; and
-one with a contradicting limit, infeasible whatever U.
+bound U (s = 1), some of them with columns in [-U, U] too; random problems
+with costs drawn at random and two columns in [-U, U], which mostly leave
+the box's corners optimal; and one with a contradicting limit, infeasible
+whatever U.
 
 Bound pattern per column: 0 for 0 <= x <= U, 1 for -U <= x <= U, 2 for
 x >= 0. The first neq rows are equalities, the rest upper limits.
@@ -117,10 +118,10 @@ def with_pairs(m, n, neq, free, pairs, density):
 add("two rows, four columns", [[0.5, -3.5, 1.5, 2.5], [-1, 1, 0.5, -1]], [0.5, 2], [0.5, -1.5, 3, -1], 0,
     [0, 0, 0, 0])
 for name, m, n, neq, free, pairs, density in [("6x8 with a pair", 6, 8, 0, 0, 1, 1),
-                                              ("10x15 with two pairs, equalities", 10, 15, 3, 0, 2, 1),
-                                              ("15x25 with three pairs", 15, 25, 0, 0, 3, 1),
+                                              ("10x15 with two pairs, equalities", 10, 15, 3, 1, 2, 1),
+                                              ("15x25 with three pairs", 15, 25, 0, 2, 3, 1),
                                               ("15x25 sparse with two pairs", 15, 25, 4, 0, 2, 0.25),
-                                              ("20x30 with four pairs, equalities", 20, 30, 6, 0, 4, 0.5)]:
+                                              ("20x30 with four pairs, equalities", 20, 30, 6, 3, 4, 0.5)]:
     add(name, *with_pairs(m, n, neq, free, pairs, density))
 for k, (m, n, neq) in enumerate([(10, 15, 0), (15, 25, 0), (15, 25, 4), (8, 12, 2), (15, 25, 0)]):
     A = rng.normal(size=(m, n)).round(3)
@@ -128,7 +129,9 @@ for k, (m, n, neq) in enumerate([(10, 15, 0), (15, 25, 0), (15, 25, 4), (8, 12, 
     b = A @ x0
     b[neq:] += rng.uniform(0.1, 1, m - neq)
     c = rng.normal(size=n).round(3)
-    add("%dx%d random costs %d" % (m, n, k), A, b.round(6), c, neq, np.zeros(n, dtype=int))
+    pattern = np.zeros(n, dtype=int)
+    pattern[rng.choice(n, size=2, replace=False)] = 1
+    add("%dx%d random costs %d" % (m, n, k), A, b.round(6), c, neq, pattern)
 A, b, c, neq, pattern = with_pairs(10, 15, 2, 0, 2, 1)
 # a x <= 1 and -a x <= -2 with a >= 0 off the pair columns: the rows keep
 # their terms below 1, where a miss of 1 is no rounding at any U.
