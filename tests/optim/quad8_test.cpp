@@ -268,12 +268,14 @@ TEST_F(Quad8Test, WarnsExactlyWhenTheErrorExceedsTheTolerance)
             const RuleValues r = rule_values(g.f, g.a, g.b);
             const double size = std::fabs(g.exact);
             const double e21 = std::fabs(r.r21 - g.exact), e43 = std::fabs(r.r43 - g.exact);
-            if (std::fabs(q - g.exact) > 2 * tol * size)
+            if (std::fabs(q - g.exact) > 2 * tol * size) {
                 EXPECT_TRUE(warned) << q << " for " << g.exact;
+            }
             // Only the 87-point value goes without a warning: an earlier
             // rule stops where its own estimate meets the tolerance.
-            if (q == r.r87 && std::fabs(q - g.exact) <= tol * size && e43 * std::min(1.0, e43 / e21) <= tol * size / 4)
+            if (q == r.r87 && std::fabs(q - g.exact) <= tol * size && e43 * std::min(1.0, e43 / e21) <= tol * size / 4) {
                 EXPECT_FALSE(warned) << q << " for " << g.exact;
+            }
         }
 }
 
