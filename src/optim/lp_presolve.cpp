@@ -595,9 +595,18 @@ void LpSolver::presolve()
 void LpSolver::standard_form()
 {
     const int n = n_;
-    // Free columns split in two, upper-only columns negated.
+    // Free columns split in two, upper-only columns negated. A column with
+    // an upper bound far beyond the right-hand sides and no lower one is
+    // split too, its first part in a box up to the bound: negated, it
+    // would be shifted by the bound, moving its rows by terms the
+    // iterations meet only to a share of, and the answer would keep that
+    // share of the bound as its error.
+    double b_size = 1;
+    for (double v : b_)
+        b_size = std::max(b_size, std::fabs(v));
     for (int j = 0; j < n; ++j) {
-        if (l_[j] <= -lp_inf && u_[j] >= lp_inf) {
+        const bool far_upper = l_[j] <= -lp_inf && u_[j] > 1e3 * b_size && u_[j] < lp_inf;
+        if ((l_[j] <= -lp_inf && u_[j] >= lp_inf) || far_upper) {
             std::vector<LpEntry> partner = cols_[j];
             for (LpEntry& e : partner)
                 e.value = -e.value;
@@ -667,6 +676,21 @@ void LpSolver::standard_form()
 
 void LpSolver::postsolve()
 {
+    postsolve_primal();
+    objective_ = 0;
+    for (int j = 0; j < n0_; ++j)
+        objective_ += c0_[j] * x_out_[j];
+    y_out_.assign(m0_, 0.0);
+    rows_kept_.assign(m0_, 0);
+    for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i) {
+        y_out_[row_id_[i]] = ys_[i];
+        rows_kept_[row_id_[i]] = standard_row_kept_[i];
+    }
+    postsolve_duals();
+}
+
+void LpSolver::postsolve_primal()
+{
     std::vector<double> xs = xs_;
     // Standard-form records, newest first.
     for (int r = static_cast<int>(stack_.size()) - 1; r >= presolve_records_; --r) {
@@ -715,16 +739,6 @@ void LpSolver::postsolve()
             x_out_[rec.col] = v;
         }
     }
-    objective_ = 0;
-    for (int j = 0; j < n0_; ++j)
-        objective_ += c0_[j] * x_out_[j];
-    y_out_.assign(m0_, 0.0);
-    rows_kept_.assign(m0_, 0);
-    for (int i = 0; i < static_cast<int>(ys_.size()) && i < static_cast<int>(row_id_.size()); ++i) {
-        y_out_[row_id_[i]] = ys_[i];
-        rows_kept_[row_id_[i]] = standard_row_kept_[i];
-    }
-    postsolve_duals();
 }
 
 // The multipliers of the rows presolve took out, newest record first, so

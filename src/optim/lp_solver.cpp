@@ -22,6 +22,8 @@ constexpr double sigma = -1.0;
 constexpr double theta_step = 0.99995;
 // Relative infeasibility that counts as met.
 constexpr double resolved = 1e-10;
+// The rounding a row's value carries, relative to the size of its terms.
+constexpr double rounding_of_terms = 1e3 * 0x1p-52;
 // A row or bound of the answer may miss its limit by this much of its size,
 // and its objective the dual bound by this much of the objective's.
 constexpr double answer_tolerance = 1e-6;
@@ -295,7 +297,7 @@ void LpSolver::run()
             relaxed = true;
         }
     }
-    for (int round = 0; relaxed && round < 4; ++round) {
+    for (int round = 0; relaxed && round < 8; ++round) {
         solve_once(l, u, false);
         if (status == 1) {
             bool crossed = false;
@@ -316,9 +318,35 @@ void LpSolver::run()
         } else if (status == 2) {
             // Infeasible, or unbounded without the bounds left out: with
             // no costs only the first remains.
+            const std::vector<double> ray = std::move(last_x_);
             solve_once(l, u, true);
             if (status == 2)
                 return;
+            // Unbounded without the bounds left out: the iterations went
+            // out along a ray, and the bounds it crosses come back. The
+            // others stay out: put back where the optimum does not meet
+            // them, a far lower bound shifts the rows by far more than
+            // their right-hand sides, and the answer loses its digits.
+            // The ray's columns have grown far beyond the others, which
+            // may well be out past a bound of theirs too.
+            double largest = 0;
+            for (double v : ray)
+                largest = std::max(largest, std::fabs(v));
+            bool more = false;
+            for (std::size_t j = 0; j < ray.size(); ++j) {
+                if (!(std::fabs(ray[j]) >= 1e-6 * largest))
+                    continue;
+                if (ray[j] > loaded_.u[j] && u[j] != loaded_.u[j]) {
+                    u[j] = loaded_.u[j];
+                    more = true;
+                }
+                if (ray[j] < loaded_.l[j] && l[j] != loaded_.l[j]) {
+                    l[j] = loaded_.l[j];
+                    more = true;
+                }
+            }
+            if (more)
+                continue;
         }
         break;
     }
@@ -339,16 +367,17 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     // The right-hand sides and costs keep their size when it lies within
     // [1e-3, 1e3] of the units the iterations' constants assume (a start
     // at 100, a gap below 1, floors of 1e-14, a barrier above 1), and are
-    // brought to its nearer end otherwise. The finite bounds in play must
-    // keep well inside the infinite ones (1e20): the largest is brought to
-    // 1e15 at most.
+    // brought to its nearer end otherwise. The finite bounds in play are
+    // brought to 1e6 at most: an optimum on a bound of 1e12 beside a b of
+    // 1 left at its size starts the iterations so far from their balance
+    // that no step gets anywhere.
     auto within = [](double size) { return size < 1e-3 ? size / 1e-3 : size > 1e3 ? size / 1e3 : 1.0; };
     beta_ = within(rhs_size_);
     gamma_ = cost_size_ > 0 ? within(cost_size_) : 1.0;
     for (int j = 0; j < n_; ++j)
         for (double v : {l[j], u[j]})
             if (std::fabs(v) < lp_inf)
-                beta_ = std::max(beta_, std::fabs(v) * q[j] / 1e15);
+                beta_ = std::max(beta_, std::fabs(v) * q[j] / 1e6);
     cols_ = loaded_.cols;
     for (int j = 0; j < n_; ++j)
         for (LpEntry& e : cols_[j])
@@ -412,6 +441,13 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     }
     if (status == 1 && unbounded_if_feasible_)
         status = 3;
+    last_x_.clear();
+    if (status == 2 && xs_.size() == static_cast<std::size_t>(n_)) {
+        postsolve_primal();
+        last_x_ = x_out_;
+        for (int j = 0; j < n0_; ++j)
+            last_x_[j] *= beta_ / q[j];
+    }
     if (status != 1)
         return;
     const bool solved_by_presolve = n_ == 0;
@@ -794,28 +830,44 @@ void LpSolver::iterate()
         if (iter_ % 3 == 0 && std::fabs(it.dual - it.primal) / std::max(std::fabs(it.primal), 1.0) > 0.001) {
             for (auto [a, b] : pairs) {
                 const double d = it.x[a] - it.x[b];
+                double xa, xb;
                 if (d > 0 && it.x[b] >= 10) {
-                    it.x[b] = 10;
-                    it.x[a] = 10 + d;
+                    xb = 10;
+                    xa = 10 + d;
                 } else if (d <= 0 && it.x[a] >= 10) {
-                    it.x[a] = 10;
-                    it.x[b] = 10 - d;
+                    xa = 10;
+                    xb = 10 - d;
+                } else {
+                    continue;
                 }
+                // A part in a box keeps room below its bound, and its
+                // bound's slack follows it.
+                if (it.bounded[a] && !(xa < it.u[a]))
+                    continue;
+                it.x[a] = xa;
+                it.x[b] = xb;
+                if (it.bounded[a])
+                    it.w[a] = it.u[a] - xa;
             }
         }
-        // Relative infeasibilities.
-        std::vector<double> ax(m, 0.0);
+        // Relative infeasibilities. What a row misses by within the
+        // rounding of its own terms |a_ij x_j| does not count: an optimum
+        // on bounds far beyond b (two columns at 1e9 whose terms cancel to
+        // a b of 2) computes A x with an error of eps times its terms,
+        // which no iteration can push below a share of b.
+        std::vector<double> ax(m, 0.0), row_terms(m, 0.0);
         for (int j = 0; j < n; ++j) {
             double a = 0;
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
                 ax[it.rowidx[p]] += it.val[p] * it.x[j];
+                row_terms[it.rowidx[p]] += std::fabs(it.val[p] * it.x[j]);
                 a += it.val[p] * it.y[it.rowidx[p]];
             }
             aty[j] = a;
         }
         double rp = 0, rd = 0;
         for (int i = 0; i < m; ++i)
-            rp += std::fabs(it.b[i] - ax[i]);
+            rp += std::max(0.0, std::fabs(it.b[i] - ax[i]) - rounding_of_terms * row_terms[i]);
         rp /= 1 + it.sum_b;
         for (int j = 0; j < n; ++j)
             rd += std::fabs(sigma * it.c[j] + it.z[j] - (it.bounded[j] ? it.s[j] : 0.0) - aty[j]);
@@ -883,6 +935,12 @@ void LpSolver::iterate()
             status = 4;
     }
     (void)gap_prev;
+    if (status == 2) {
+        // The last point, for the driver to read a ray off.
+        xs_.assign(n, 0.0);
+        for (int j = 0; j < n; ++j)
+            xs_[j] = it.x[j] / q[j];
+    }
     if (status != 1)
         return;
     // Without costs the multipliers that prove the point optimal are 0.

@@ -70,7 +70,7 @@ public:
         int row = -1;
         bool row_removed = false;
         double cost = 0;
-        std::vector<LpEntry> column;
+        std::vector<LpEntry> column = {};
         // Doubleton rows: the column that took over the bounds, with its
         // entry and its bounds before and after.
         int partner = -1;
@@ -120,6 +120,9 @@ public:
     void standard_form();
     void iterate();
     void postsolve();
+    // The standard-form point xs_ in the working problem's columns as
+    // loaded (x_out_), through every record.
+    void postsolve_primal();
     void postsolve_duals();
 
 private:
@@ -128,6 +131,10 @@ private:
     int pivot_limit_ = 5;
     double objective_ = 0, dual_objective_ = 0;
     std::vector<double> x_out_, y_out_;
+    // A solve that ended infeasible: its last point, in the loaded units.
+    // When the problem is feasible it went out along a ray, whose columns
+    // show which of the bounds left out the problem needs.
+    std::vector<double> last_x_;
     std::vector<char> rows_kept_, standard_row_kept_;
     std::vector<double> xs_, ys_;  // standard-form solution (x per column, y per row)
     std::vector<double> c0_;       // costs as presolve found them

@@ -217,12 +217,16 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
     if (r == neq)
         return true;
     // A solution of the rows chosen meets every other row to rounding
-    // exactly when the set is consistent.
+    // exactly when the set is consistent: a row left out lies within a few
+    // hundred units of rounding of their span, and misses by that much of
+    // its terms. A miss beyond it (two rows 1e-14 apart whose right-hand
+    // sides differ by 1e-11) is no rounding: no point near xp meets both.
     const Mm xp = r > 0 ? live(mldivide(live(full(live(Mm(E(chosen, c_p))))), live(Mm(e(chosen)))))
                         : zeros(double(nx), 1.0);
     const Mm residual = live(abs(live(mul(E, xp) - e)));
     const Mm size = live(mul(abs(E), abs(xp)) + abs(e));
-    if (!(largest(live(residual - live(1e-9 * size))) <= 0))
+    const double rounding = 1024 * std::max(nx, neq) * std::ldexp(1.0, -52);
+    if (!(largest(live(residual - live(rounding * size))) <= 0))
         return false;
     if (neq < rows)
         kept = live(vertcat(chosen, column_of(colon(double(neq + 1), double(rows)))));
@@ -337,9 +341,13 @@ verdict phase_one(const standard_problem& P, Mm& x)
         if (std::isnan(xa) || std::isnan(z) || has_nan(x) || x.size() != n + 1)
             return verdict::infeasible;
         if (!(xa - z >= 1e-8))
-            break;
+            return verdict::ok;
     }
-    return verdict::ok;
+    // The artificial column never came down to 0: no feasible point was
+    // found, and the iterations from an infeasible start would report
+    // whatever their first steps suggest (a strictly convex objective
+    // "unbounded").
+    return verdict::infeasible;
 }
 
 // Whether the constraints leave a single point. The projected direction
@@ -625,10 +633,20 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         }
     }
 
-    if (result == verdict::ok && m > 0) {
+    Mm xr, multipliers;
+    bool exact = false;
+    if (result == verdict::ok) {
+        xr = rows_of(x, 1, nx, 1.0) - rows_of(x, nx + 1, 2 * nx, 1.0);
+        multipliers = -N;
+        exact = exact_on_binding_rows(H, f, A, b, neq, xr, multipliers);
+    }
+    if (result == verdict::ok && m > 0 && !exact) {
         // A point that breaks the constraints is no answer: degenerate
         // problems (a feasible set without interior) end here, not with a
-        // wrong "ok".
+        // wrong "ok". The exact solve on the binding rows has settled
+        // what the iterations could not (equality rows 1e-10 apart in
+        // angle leave them 1e-6 off the rows), where its point keeps
+        // every row.
         const double worst = largest(abs(live(mul(P.A, x) - P.b)));
         if (!(worst <= 1e-6 * (1 + largest(abs(P.b)))))
             result = verdict::infeasible;
@@ -644,8 +662,6 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         how_out = TM(result == verdict::seems_unbounded || result == verdict::unbounded ? "unbounded" : "infeasible");
         return x_M;
     }
-    Mm xr = rows_of(x, 1, nx, 1.0) - rows_of(x, nx + 1, 2 * nx, 1.0), multipliers = -N;
-    exact_on_binding_rows(H, f, A, b, neq, xr, multipliers);
     // lambda in the layout of the rows asked for: A's, then one per entry of
     // vlb and of vub, 0 where an infinite bound made no row.
     Mm lambda = zeros(double(rows_a + klb + kub), 1.0);

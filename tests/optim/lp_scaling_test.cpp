@@ -3,7 +3,8 @@
 // with bounds from 1 to 1e19, rows and columns scaled by powers of ten up
 // to 1e4 either way, a repeated row and permuted rows and columns, each
 // reaching the independent solver's verdict and optimum at a point that
-// meets its rows.
+// meets its rows; and problems whose optimum lies on bounds from 1e3 to
+// 1e19.
 #include "lp_problems.hpp"
 #include "test_support.hpp"
 #include "velkor.h"
@@ -206,11 +207,14 @@ double violation(const ScalingLp& p, double U, const std::vector<double>& x)
 
 const char* status_text(int status) { return status == 1 ? "ok" : status == 2 ? "infeasible" : "unbounded"; }
 
-TEST(LpScalingSweep, VerdictAndOptimumStayTheReferences)
+// Each problem at each bound of the list, under every variant: the
+// reference verdict, and when "ok" its optimum at a point that meets the
+// rows and bounds.
+void expect_references(const std::vector<ScalingLp>& table, const double (&U_of)[5])
 {
-    for (const ScalingLp& p : problems)
+    for (const ScalingLp& p : table)
         for (int k = 0; k < 5; ++k) {
-            const double U = bounds[k];
+            const double U = U_of[k];
             for (const Variant& v : variants(p, U)) {
                 SCOPED_TRACE(std::string(p.name) + ", bounds " + std::to_string(U) + ", " + v.what);
                 std::vector<double> x;
@@ -225,6 +229,46 @@ TEST(LpScalingSweep, VerdictAndOptimumStayTheReferences)
                 EXPECT_LE(violation(p, U, x), 1e-6);
             }
         }
+}
+
+TEST(LpScalingSweep, VerdictAndOptimumStayTheReferences) { expect_references(problems, bounds); }
+
+// Optima on the bounds: columns in 0 <= x <= U that the costs push out to
+// U beside columns that stay inside theirs, so the optimum grows with U.
+// From U = 1e9 on these were "infeasible": rows whose terms cancel at U
+// could not be met to a share of b alone, and the bounds a first solve
+// left out were not put back where the problem was unbounded without
+// them.
+const std::vector<ScalingLp> optima_on_bounds = {
+#include "data/lp_bound_sweep.inc"
+};
+
+const double active_bounds[] = {1e3, 1e6, 1e9, 1e12, 1e19};
+
+TEST(LpBoundSweep, OptimumOnLargeBoundsIsFound) { expect_references(optima_on_bounds, active_bounds); }
+
+// The reported call: min 0.5x1 - 1.5x2 + 3x3 - x4 with the two rows below
+// and 0 <= x <= U has x = [0 U 0 U] and the optimum -2.5U (by hand: x2 - x4
+// = x1 - 0.5x3 + (row two's slack) keeps both rows while x2 and x4 grow).
+TEST(LpBoundSweep, ReportedTwoRowsFourColumns)
+{
+    for (double U : {10.0, 1e3, 1e6, 1e8, 1e9, 1e10, 1e12, 1e15, 1e19}) {
+        SCOPED_TRACE("U = " + std::to_string(U));
+        Mm x, lambda, how;
+        lp(test::row({0.5, -1.5, 3, -1}), test::real(2, 4, {0.5, -1, -3.5, 1, 1.5, 0.5, 2.5, -1}),
+           test::real(2, 1, {0.5, 2}), test::row({0, 0, 0, 0}), test::row({U, U, U, U}), nop_M, Mm(0.0), Mm(0.0),
+           i_o, x, lambda, how);
+        ASSERT_EQ(test::text_of(how), "ok");
+        const std::vector<double> xv = test::values(x);
+        // The iterations close the gap to 1e-8 of the objective, which
+        // leaves x1 that share of U.
+        const double tol = 1e-7 * U;
+        EXPECT_NEAR(xv[0], 0, tol);
+        EXPECT_NEAR(xv[1], U, tol);
+        EXPECT_NEAR(xv[2], 0, tol);
+        EXPECT_NEAR(xv[3], U, tol);
+        EXPECT_NEAR(0.5 * xv[0] - 1.5 * xv[1] + 3 * xv[2] - xv[3], -2.5 * U, 1e-7 * U);
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "test_support.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,89 @@ TEST(Conls, RepeatedRowsUnderEveryRandomState)
                 EXPECT_NEAR(test::at(x, k), c.x[k], 1e-7) << k;
         }
     }
+}
+
+// Two equality rows at a small angle e: x1 + x2 + x3 = 1 and
+// (1 + e) x1 + x2 + x3 = 1 + delta. With delta = 0 the rows meet at
+// x1 = 0, and min 0.5|x|^2 - sum(x) (qp) or |x - 1|^2 (conls) is at
+// x = [0 .5 .5]; rows 1e-10 apart were refused as "no feasible solution"
+// under every state, when the iterations could not meet them to 1e-6.
+// delta = 1e3 e needs x1 = 1e3, beyond the box [-10, 10]: no point meets
+// them. The answer must meet the rows to rounding of their terms and reach
+// the optimum, which rounding may only lower (at e = 1e-14 the rows are
+// one within rounding, and x = [1/3 1/3 1/3] is as good an answer).
+struct near_parallel_case {
+    double e;
+    bool consistent;
+    bool boxed;  // -10 <= x <= 10, or no bounds (the reported calls)
+};
+
+std::vector<near_parallel_case> near_parallel_cases()
+{
+    std::vector<near_parallel_case> out;
+    for (double e : {1e-2, 1e-6, 1e-8, 1e-10, 1e-12, 1e-14}) {
+        out.push_back({e, true, false});
+        out.push_back({e, true, true});
+        out.push_back({e, false, true});
+    }
+    return out;
+}
+
+// Runs qp or conls on a case; true when it returned a point.
+bool solve_near_parallel(const near_parallel_case& c, bool least_squares, std::vector<double>& x)
+{
+    const Mm A = test::real(2, 3, {1, 1 + c.e, 1, 1, 1, 1});
+    const Mm b = column({1, c.consistent ? 1.0 : 1 + 1e3 * c.e});
+    const Mm lb = c.boxed ? column({-10, -10, -10}) : Mm(), ub = c.boxed ? column({10, 10, 10}) : Mm();
+    const Mm I = test::real(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1});
+    Mm xm, lambda, how;
+    if (least_squares)
+        conls(I, column({1, 1, 1}), A, b, lb, ub, Mm(), Mm(2.0), i_o, xm, lambda);
+    else
+        qp(I, column({-1, -1, -1}), A, b, lb, ub, Mm(), Mm(2.0), Mm(-1.0), i_o, xm, lambda, how);
+    x = test::values(xm);
+    const bool returned = x.size() == 3 && std::isfinite(x[0]) && std::isfinite(x[1]) && std::isfinite(x[2]);
+    if (!least_squares) {
+        EXPECT_EQ(test::text_of(how), returned ? "ok" : "infeasible");
+    }
+    return returned;
+}
+
+TEST(Qp, NearlyParallelEqualityRowsUnderThreeStates)
+{
+    const double eps = std::ldexp(1.0, -52);
+    for (const bool least_squares : {false, true})
+        for (const near_parallel_case& c : near_parallel_cases())
+            for (int state = 0; state < 3; ++state) {
+                char e[16];
+                std::snprintf(e, sizeof e, "%g", c.e);
+                SCOPED_TRACE(std::string(least_squares ? "conls" : "qp") + ", e = " + e +
+                             (c.consistent ? ", consistent" : ", inconsistent") + (c.boxed ? ", boxed" : "") +
+                             ", state " + std::to_string(state));
+                randM(TM("state"), Mm(double(state)));
+                std::vector<double> x;
+                const bool returned = solve_near_parallel(c, least_squares, x);
+                EXPECT_EQ(returned, c.consistent);
+                if (!returned || !c.consistent)
+                    continue;
+                const double row[2] = {x[0] + x[1] + x[2] - 1, (1 + c.e) * x[0] + x[1] + x[2] - 1};
+                const double terms[2] = {std::fabs(x[0]) + std::fabs(x[1]) + std::fabs(x[2]) + 1,
+                                         (1 + c.e) * std::fabs(x[0]) + std::fabs(x[1]) + std::fabs(x[2]) + 1};
+                for (int i = 0; i < 2; ++i)
+                    EXPECT_LE(std::fabs(row[i]), 100 * eps * terms[i]) << "row " << i;
+                // The optimum at x = [0 .5 .5]: qp -0.75, conls 1.5.
+                const double value = least_squares ? (x[0] - 1) * (x[0] - 1) + (x[1] - 1) * (x[1] - 1) +
+                                                         (x[2] - 1) * (x[2] - 1)
+                                                   : 0.5 * (x[0] * x[0] + x[1] * x[1] + x[2] * x[2]) - x[0] - x[1] - x[2];
+                EXPECT_LE(value, (least_squares ? 1.5 : -0.75) + 1e-8);
+                if (c.e >= 1e-10) {
+                    // Rows that far apart fix x1 = 0 to within rounding
+                    // over e.
+                    EXPECT_NEAR(x[0], 0, 1e-6);
+                    EXPECT_NEAR(x[1], 0.5, 1e-6);
+                    EXPECT_NEAR(x[2], 0.5, 1e-6);
+                }
+            }
 }
 
 TEST(Conls, IsQpOnTheNormalEquations)

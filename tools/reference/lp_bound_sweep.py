@@ -1,0 +1,114 @@
+#!/usr/bin/python3
+"""Linear programs whose optimum lies on large finite bounds, with their
+verdicts and optima from an independent solver (scipy.optimize.linprog with
+HiGHS), for the bound sweep of tests/optim/lp_scaling_test.cpp.
+
+Every problem holds columns whose bounds are active at the optimum and
+columns whose bounds are not, for each U of BOUNDS: the optimum moves with
+U. The problems: the reported call (two rows, four columns, x = [0 U 0 U]);
+random problems whose costs c = A'y + z keep a bounded optimum near 1, to
+which pairs of columns a, b with A_b = -s A_a are added: s x_a + x_b can
+grow without moving A x, and a cost s c_a + c_b < 0 pushes both to their
+bound U (s = 1), some of them with columns in [-U, U] too; random problems
+with costs drawn at random and two columns in [-U, U], which mostly leave
+the box's corners optimal; and one with a contradicting limit, infeasible
+whatever U.
+
+Bound pattern per column: 0 for 0 <= x <= U, 1 for -U <= x <= U, 2 for
+x >= 0. The first neq rows are equalities, the rest upper limits.
+
+Writes tests/optim/data/lp_bound_sweep.inc.
+"""
+import os
+import sys
+
+import numpy as np
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from lp_scaling_reference import case_row, random_problem, write_cases, solve as solve_highs  # noqa: E402
+
+BOUNDS = [1e3, 1e6, 1e9, 1e12, 1e19]
+
+
+def solve(A, b, c, neq, pattern, U):
+    """Status and optimum, or None where HiGHS reports neither."""
+    try:
+        return solve_highs(A, b, c, neq, pattern, U)
+    except KeyError:
+        return None
+
+
+def references(A, b, c, neq, pattern):
+    """Status and optimum per U. Where HiGHS gives up at U = 1e19 (its
+    tolerances are absolute), the optimum comes from the line through
+    the optima at 1e9 and 1e12: past its last break point the optimum of
+    an LP is affine in the right-hand sides, so in U, and the optimum at
+    1e6 must lie on the same line for that to be taken."""
+    refs = [solve(A, b, c, neq, pattern, U) for U in BOUNDS]
+    if refs[-1] is None:
+        (s6, f6), (s9, f9), (s12, f12) = refs[1:4]
+        assert s6 == s9 == s12 == 1
+        slope = (f12 - f9) / (1e12 - 1e9)
+        assert abs(f9 + slope * (1e6 - 1e9) - f6) <= 1e-7 * max(1.0, abs(f6))
+        refs[-1] = (1, f12 + slope * (1e19 - 1e12))
+    assert all(r is not None for r in refs)
+    return refs
+
+
+cases = []
+
+
+def add(name, A, b, c, neq, pattern):
+    A = np.asarray(A, dtype=float)
+    refs = references(A, np.asarray(b, float), np.asarray(c, float), neq, pattern)
+    cases.append(case_row(name, A, b, c, neq, pattern, refs))
+
+
+rng = np.random.default_rng(20261210)
+
+
+def with_pairs(m, n, neq, free, pairs, density):
+    """A bounded random problem, then `pairs` pairs of columns that the
+    costs push out to the box."""
+    A, b, c, pattern = random_problem(m, n, neq, free, density, gen=rng)
+    cols, costs, kinds = [A], [c], [pattern]
+    for _ in range(pairs):
+        a = (rng.normal(size=m) * (rng.random(m) < max(density, 0.3))).round(3)
+        a[rng.integers(0, m)] = 1.0
+        s = 1.0
+        ca = float(rng.uniform(-1, 1))
+        cb = -s * ca - float(rng.uniform(0.1, 1))
+        cols.append(np.stack([a, -s * a], axis=1))
+        costs.append([ca, cb])
+        kinds.append([0, 0])
+    return np.concatenate(cols, axis=1), b, np.concatenate(costs), neq, np.concatenate(kinds)
+
+
+add("two rows, four columns", [[0.5, -3.5, 1.5, 2.5], [-1, 1, 0.5, -1]], [0.5, 2], [0.5, -1.5, 3, -1], 0,
+    [0, 0, 0, 0])
+for name, m, n, neq, free, pairs, density in [("6x8 with a pair", 6, 8, 0, 0, 1, 1),
+                                              ("10x15 with two pairs, equalities", 10, 15, 3, 1, 2, 1),
+                                              ("15x25 with three pairs", 15, 25, 0, 2, 3, 1),
+                                              ("15x25 sparse with two pairs", 15, 25, 4, 0, 2, 0.25),
+                                              ("20x30 with four pairs, equalities", 20, 30, 6, 3, 4, 0.5)]:
+    add(name, *with_pairs(m, n, neq, free, pairs, density))
+for k, (m, n, neq) in enumerate([(10, 15, 0), (15, 25, 0), (15, 25, 4), (8, 12, 2), (15, 25, 0)]):
+    A = rng.normal(size=(m, n)).round(3)
+    x0 = rng.uniform(0, 2, n)
+    b = A @ x0
+    b[neq:] += rng.uniform(0.1, 1, m - neq)
+    c = rng.normal(size=n).round(3)
+    pattern = np.zeros(n, dtype=int)
+    pattern[rng.choice(n, size=2, replace=False)] = 1
+    add("%dx%d random costs %d" % (m, n, k), A, b.round(6), c, neq, pattern)
+A, b, c, neq, pattern = with_pairs(10, 15, 2, 0, 2, 1)
+# a x <= 1 and -a x <= -2 with a >= 0 off the pair columns: the rows keep
+# their terms below 1, where a miss of 1 is no rounding at any U.
+A[-2] = np.abs(A[-2])
+A[-2, 15:] = 0.0
+A[-1] = -A[-2]
+b[-2] = 1.0
+b[-1] = -2.0
+add("10x15 with pairs, infeasible", A, b, c, neq, pattern)
+
+write_cases("lp_bound_sweep.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
