@@ -11,7 +11,9 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -528,6 +530,76 @@ TEST(Eig, BalancedVectorsOfGradedMatrices)
         eig(a, i_o, V, D);
         EXPECT_LE(eigen_residual(a, V, D), 20);
         EXPECT_LE(largest_column_norm_error(V), 20 * n * eps);
+    }
+}
+
+// A companion matrix whose trailing coefficients are zero has a defective
+// eigenvalue 0 (a Jordan chain) that balancing isolates, while it scales
+// the rest so that one coupling grows far past the chain's unit entries.
+// The back substitution divided by a stand-in for T(i,i) - λ = 0 relative
+// to that grown norm, and compan([1 1e-40 1e-80 0 0 0]) came back with
+// e5, e4 and e3 for the eigenvalue 0, two of them with |Cv| = |C|/2.
+// Every column must be an eigenvector, balanced or not, real or complex
+// (i·C has the same chains), at orders past the multishift crossovers.
+Mm companion_of(const std::vector<double>& p)
+{
+    Mm coefficients(0, 0, 0, int(p.size()), 1, qv_double);
+    std::copy(p.begin(), p.end(), coefficients.addr());
+    return compan(coefficients);
+}
+
+// The leading coefficients `head` and zeros after them: a companion
+// matrix of order n with n + 1 - head.size() zero roots.
+std::vector<double> with_zero_roots(std::vector<double> head, int n)
+{
+    head.resize(std::size_t(n) + 1, 0.0);
+    return head;
+}
+
+TEST(Eig, DefectiveEigenvaluesKeepTheirEigenvectors)
+{
+    struct Case {
+        std::string what;
+        Mm a;
+    };
+    std::vector<Case> cases = {
+        {"compan([1 1e-40 1e-80 0 0 0])", companion_of({1, 1e-40, 1e-80, 0, 0, 0})},
+        {"compan([1 0 0 0])", companion_of({1, 0, 0, 0})},
+        {"compan([1 1 0 0 0])", companion_of({1, 1, 0, 0, 0})},
+        {"compan([1 -2 1 0 0])", companion_of({1, -2, 1, 0, 0})},
+        {"jordan block of 2, n = 6", matrix_of(6, 6, false, [](int i, int j) { return cx(i == j ? 2 : j == i + 1 ? 1 : 0); })},
+    };
+    const std::vector<std::pair<std::vector<double>, int>> graded = {
+        {{1, 1e-40, 1e-80}, 40},
+        {{1, 1e-40, 1e-80}, 300},
+        {{1, 1e-20, 1e-40, 1e-60}, 100},
+        {{1, -3e-30, 2e-60, -5e-90, 1e-120}, 130},
+        {{1, 2e-5, 1e-10, 3e-15, 1e-20, 4e-25}, 64},
+    };
+    for (const auto& [head, n] : graded) {
+        std::ostringstream what;
+        what << "compan([";
+        for (double c : head)
+            what << c << " ";
+        what << "zeros(1, " << n + 1 - int(head.size()) << ")])";
+        cases.push_back({what.str(), companion_of(with_zero_roots(head, n))});
+    }
+    const Mm i_unit = test::complex(1, 1, {0}, {1});
+    const std::size_t real_cases = cases.size();
+    for (std::size_t k = 0; k < real_cases; ++k)
+        cases.push_back({"i*" + cases[k].what, times(cases[k].a, i_unit)});
+    for (const Case& c : cases) {
+        for (bool balanced : {true, false}) {
+            SCOPED_TRACE(c.what + (balanced ? ", balanced" : ", 'nobalance'"));
+            Mm V, D;
+            if (balanced)
+                eig(c.a, i_o, V, D);
+            else
+                eig(c.a, test::text("nobalance"), i_o, V, D);
+            ASSERT_EQ(V.rows(), c.a.rows());
+            EXPECT_LE(linalg_test::worst_eigenvector_residual(c.a, V, D), 20);
+            EXPECT_LE(largest_column_norm_error(V), 20 * c.a.rows() * eps);
+        }
     }
 }
 
