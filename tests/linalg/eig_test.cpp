@@ -444,20 +444,7 @@ std::vector<cx> eigenvalues_of(const Mm& a, bool vectors, Mm& V, Mm& D)
     return got;
 }
 
-// A value with the given entry function, rows x cols.
-template <class F>
-Mm matrix_of(int rows, int cols, bool complex, F&& entry)
-{
-    Mm a(complex, 0, 0, rows, cols, qv_double);
-    for (int j = 0; j < cols; ++j)
-        for (int i = 0; i < rows; ++i) {
-            const cx v = entry(i, j);
-            a.addr()[i + std::size_t(j) * rows] = v.real();
-            if (complex)
-                a.addi()[i + std::size_t(j) * rows] = v.imag();
-        }
-    return a;
-}
+using linalg_test::matrix_of;
 
 // Rank-one matrices (all-ones, 2*ones, repeated rows, a complex multiple)
 // have one eigenvalue equal to the trace and n-1 at zero, whose rounding
@@ -543,17 +530,7 @@ TEST(Eig, BalancedVectorsOfGradedMatrices)
 // (i·C has the same chains), at orders past the multishift crossovers.
 Mm companion_of(const std::vector<double>& p)
 {
-    Mm coefficients(0, 0, 0, int(p.size()), 1, qv_double);
-    std::copy(p.begin(), p.end(), coefficients.addr());
-    return compan(coefficients);
-}
-
-// The leading coefficients `head` and zeros after them: a companion
-// matrix of order n with n + 1 - head.size() zero roots.
-std::vector<double> with_zero_roots(std::vector<double> head, int n)
-{
-    head.resize(std::size_t(n) + 1, 0.0);
-    return head;
+    return linalg_test::companion_with_zero_roots(p, int(p.size()) - 1);
 }
 
 TEST(Eig, DefectiveEigenvaluesKeepTheirEigenvectors)
@@ -582,7 +559,7 @@ TEST(Eig, DefectiveEigenvaluesKeepTheirEigenvectors)
         for (double c : head)
             what << c << " ";
         what << "zeros(1, " << n + 1 - int(head.size()) << ")])";
-        cases.push_back({what.str(), companion_of(with_zero_roots(head, n))});
+        cases.push_back({what.str(), linalg_test::companion_with_zero_roots(head, n)});
     }
     const Mm i_unit = test::complex(1, 1, {0}, {1});
     const std::size_t real_cases = cases.size();

@@ -16,6 +16,7 @@
 #include <complex>
 #include <functional>
 #include <map>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -721,23 +722,7 @@ struct LargeEigCase {
 template <class F>
 Mm entries(int n, bool complex, F&& entry)
 {
-    Mm a(complex, 0, 0, n, n, qv_double);
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const cx z = entry(i, j);
-            a.addr()[i + std::size_t(j) * n] = z.real();
-            if (complex)
-                a.addi()[i + std::size_t(j) * n] = z.imag();
-        }
-    return a;
-}
-
-Mm companion_with_zero_roots(std::vector<double> head, int n)
-{
-    head.resize(std::size_t(n) + 1, 0.0);
-    Mm p(0, 0, 0, n + 1, 1, qv_double);
-    std::copy(head.begin(), head.end(), p.addr());
-    return compan(p);
+    return matrix_of(n, n, complex, std::forward<F>(entry));
 }
 
 // H·diag(λ)·H with H = I - 2uuᵀ/uᵀu (u from the hash): a symmetric matrix

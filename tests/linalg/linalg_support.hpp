@@ -146,6 +146,31 @@ inline double solve_residual(const Mm& a, const Mm& x, const Mm& b)
     return max_abs_diff(product(A, X), B) / (max_abs(A) * max_abs(X) * n * eps52);
 }
 
+// A value with the given entry function, rows x cols.
+template <class F>
+Mm matrix_of(int rows, int cols, bool complex, F&& entry)
+{
+    Mm a(complex, 0, 0, rows, cols, qv_double);
+    for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < rows; ++i) {
+            const cx v = entry(i, j);
+            a.addr()[i + std::size_t(j) * rows] = v.real();
+            if (complex)
+                a.addi()[i + std::size_t(j) * rows] = v.imag();
+        }
+    return a;
+}
+
+// compan of the leading coefficients `head` followed by zeros: a companion
+// matrix of order n with n + 1 - head.size() zero roots (a Jordan chain).
+inline Mm companion_with_zero_roots(std::vector<double> head, int n)
+{
+    head.resize(std::size_t(n) + 1, 0.0);
+    Mm p(0, 0, 0, n + 1, 1, qv_double);
+    std::copy(head.begin(), head.end(), p.addr());
+    return compan(p);
+}
+
 // For each column v of V with its eigenvalue λ = D(k, k) (D diagonal, or
 // a column of eigenvalues): |A·v - λ·v|₂ / (n eps |A|_F |v|₂), the largest
 // over the columns. A·V is the library's product, so orders in the
