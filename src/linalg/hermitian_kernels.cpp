@@ -1,6 +1,8 @@
 // Hermitian eigenproblems: reduction to a real symmetric tridiagonal matrix
-// (htridi), its eigenvalues by the implicit QL method (imtql1, imtql2), and
-// the back-transformation of the eigenvectors (htribk).
+// (htridi), its eigenvalues by the implicit QL method (imtql1, imtql2) or,
+// should QL run out of steps, by bisection and inverse iteration
+// (tridiagonal_bisection), and the back-transformation of the eigenvectors
+// (htribk).
 #include "engine/scalar_complex.hpp"
 #include "linalg/kernel_access.hpp"
 #include "linalg/kernels.hpp"
@@ -551,6 +553,8 @@ void bisect_block(const double* d, const double* e, std::ptrdiff_t m, double nor
         // The (k+1)-th smallest lies in (a, b]: fewer than k+1 below a, at
         // least k+1 below b.
         double a = k > 0 ? std::max(low, w[k - 1] - pad) : low, b = high;
+        if (a > low && count_below(d, e, m, a, pivmin) > k)
+            a = low;
         for (;;) {
             const double tol = std::max({ulp * norm, 2.0 * ulp * std::max(std::fabs(a), std::fabs(b)), pivmin});
             const double mid = 0.5 * (a + b);
