@@ -355,10 +355,17 @@ constexpr double smallest_normal = 0x1p-1022;
 constexpr double block_ceiling = 0x1p+510;
 constexpr double block_floor = 0x1p-405;
 
-// Whether the coupling e between neighbours a and b is negligible: its
-// square below half an ulp squared of |a·b| (so dropping it moves neither
-// eigenvalue of a graded pair by more than rounding), or below the fixed
-// floor.
+// Whether the coupling e between neighbours a and b is negligible beside
+// them: below half an ulp of the geometric mean of |a| and |b| (so dropping
+// it moves neither eigenvalue of a graded pair by more than rounding). On
+// entries of any size: no product is formed.
+inline bool negligible_beside(double e, double a, double b) noexcept
+{
+    return std::fabs(e) <= std::sqrt(std::fabs(a)) * std::sqrt(std::fabs(b)) * half_ulp;
+}
+
+// The same within a block scaled into the safe range, where a coupling
+// below the fixed floor is dropped whatever its neighbours.
 inline bool negligible(double e, double a, double b) noexcept
 {
     const double t = std::fabs(e);
@@ -466,7 +473,7 @@ int implicit_ql(std::ptrdiff_t n, double* d_p, double* e_p, const matrix_view<do
     for (std::ptrdiff_t lo = 1; lo <= n;) {
         std::ptrdiff_t hi = lo;
         for (; hi < n; ++hi)
-            if (e(hi) == 0.0 || negligible(e(hi), d(hi), d(hi + 1))) {
+            if (e(hi) == 0.0 || negligible_beside(e(hi), d(hi), d(hi + 1))) {
                 e(hi) = 0.0;
                 break;
             }
@@ -784,6 +791,19 @@ int tridiagonal_bisection(const int* nm, const int* n_p, double* d_p, const doub
     }
     for (std::ptrdiff_t i = 1; i <= n; ++i)
         norm = std::max(norm, std::fabs(d(i)) + (i > 1 ? std::fabs(c[i - 2]) : 0.0) + (i < n ? std::fabs(c[i - 1]) : 0.0));
+    // Entries and eigenvalues scaled by a power of two (exactly) to a norm
+    // near 1, so the squares of the Sturm counts and the split test stay in
+    // range whatever the matrix's size.
+    int exponent = 0;
+    if (norm > 0.0 && std::isfinite(norm))
+        std::frexp(norm, &exponent);
+    std::vector<double> diagonal(un);
+    for (std::ptrdiff_t i = 1; i <= n; ++i)
+        diagonal[i - 1] = std::ldexp(d(i), -exponent);
+    for (double& x : c)
+        x = std::ldexp(x, -exponent);
+    norm = std::ldexp(norm, -exponent);
+    largest_coupling = std::ldexp(largest_coupling, -exponent);
     const double pivmin = smallest_normal * std::max(1.0, largest_coupling * largest_coupling);
     const auto z = view(z_p, z_p ? *nm : 1);
     if (z_p)
@@ -792,15 +812,15 @@ int tridiagonal_bisection(const int* nm, const int* n_p, double* d_p, const doub
                 z(i, j) = 0.0;
     for (std::ptrdiff_t lo = 1; lo <= n;) {
         std::ptrdiff_t hi = lo;
-        while (hi < n && !(c[hi - 1] == 0.0 || negligible(c[hi - 1], d(hi), d(hi + 1))))
+        while (hi < n && !(c[hi - 1] == 0.0 || negligible(c[hi - 1], diagonal[hi - 1], diagonal[hi])))
             ++hi;
         const std::ptrdiff_t m = hi - lo + 1;
-        bisect_block(&d(lo), &c[lo - 1], m, norm, pivmin, &w[lo - 1]);
+        bisect_block(&diagonal[lo - 1], &c[lo - 1], m, norm, pivmin, &w[lo - 1]);
         if (z_p) {
             if (m == 1)
                 z(lo, lo) = 1.0;
             else
-                inverse_iteration(&d(lo), &c[lo - 1], m, &w[lo - 1], norm, z, lo,
+                inverse_iteration(&diagonal[lo - 1], &c[lo - 1], m, &w[lo - 1], norm, z, lo,
                                   [lo](std::ptrdiff_t k) { return lo + k; });
         }
         lo = hi + 1;
@@ -811,7 +831,7 @@ int tridiagonal_bisection(const int* nm, const int* n_p, double* d_p, const doub
         order[k] = k;
     std::stable_sort(order.begin(), order.end(), [&](std::ptrdiff_t a, std::ptrdiff_t b) { return w[a] < w[b]; });
     for (std::ptrdiff_t k = 0; k < n; ++k)
-        d(k + 1) = w[order[k]];
+        d(k + 1) = std::ldexp(w[order[k]], exponent);
     if (z_p) {
         std::vector<double> copy(un * un);
         for (std::ptrdiff_t j = 0; j < n; ++j)
