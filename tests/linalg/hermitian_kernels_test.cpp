@@ -171,6 +171,8 @@ TEST(TridiagonalEigen, SecondDifferenceByQlAndBisection)
     for (int n : {1, 2, 3, 10, 100, 1100}) {
         for (int scale : {0, -600, 600}) {
             for (bool alternating : {false, true}) {
+                if (n > 100 && (scale != 0 || alternating))
+                    continue;  // the scales and signs are seen at the smaller orders
                 SCOPED_TRACE("n = " + std::to_string(n) + ", 2^" + std::to_string(scale) +
                              (alternating ? ", alternating signs" : ""));
                 const double s = std::ldexp(1.0, scale);
