@@ -300,13 +300,15 @@ void back_substitute(const split_view& h, const split_view& z, const vector_view
         double* ci = &h.im[(en - 1) * h.ld];
         for (idx i = en - 1; i >= 1; --i) {
             cplx y = x - cplx{wr(i), wi(i)};
-            if (y == 0.0) {
-                double t = norm;
-                do
-                    t *= 0.01;
-                while (norm + t > norm);
-                y = t;
-            }
+            const double small = smallest_divisor(std::fabs(x.re) + std::fabs(x.im), n);
+            if (std::fabs(y.re) + std::fabs(y.im) < small)
+                y = small;
+            const double ty = std::fabs(y.re) + std::fabs(y.im), tc = std::fabs(cr[i - 1]) + std::fabs(ci[i - 1]);
+            if (ty < 1.0 && tc > ty * divisor_headroom)
+                for (idx j = 0; j < en; ++j) {
+                    cr[j] /= tc;
+                    ci[j] /= tc;
+                }
             const cplx c = cplx{cr[i - 1], ci[i - 1]} / y;
             cr[i - 1] = c.re;
             ci[i - 1] = c.im;
@@ -327,16 +329,24 @@ void back_substitute(const split_view& h, const split_view& z, const vector_view
         }
     }
 
-    for (idx i = 1; i <= n - 1; ++i)
+    // Rows of roots isolated by balancing take the vectors as they stand,
+    // the diagonal too: the overflow guard may have scaled a column's unit
+    // there down to nothing (column 1's diagonal holds an eigenvalue, and
+    // its vector is e1).
+    for (idx i = 1; i <= n; ++i)
         if (i < low || i > igh)
-            for (idx j = i + 1; j <= n; ++j)
+            for (idx j = std::max<idx>(i, 2); j <= n; ++j)
                 z(i, j) = h(i, j);
 
     // Column 1 is never touched: h(1, 1) still holds the first eigenvalue,
-    // and its eigenvector is the first column of Z as accumulated.
+    // and its eigenvector is the first column of Z as accumulated. Any
+    // other column is, column low included: its diagonal entry is the
+    // vector's, which the overflow guard may have scaled, and the rows of
+    // isolated roots above it took that scaled vector.
+    const idx first = std::max<idx>(low, 2);
     const idx rows = igh - low + 1;
     if (!work || rows <= vector_block) {
-        for (idx j = n; j >= low + 1; --j) {
+        for (idx j = n; j >= first; --j) {
             const idx m = std::min(j, igh);
             for (idx i = low; i <= igh; ++i) {
                 cplx acc = 0.0;
@@ -354,8 +364,8 @@ void back_substitute(const split_view& h, const split_view& z, const vector_view
     for (idx j = 1; j <= n; ++j)
         for (idx i = j + 1; i <= n; ++i)
             h(i, j) = 0.0;
-    for (idx j1 = n; j1 >= low + 1; j1 -= vector_block) {
-        const idx j0 = std::max(low + 1, j1 - vector_block + 1), cols = j1 - j0 + 1;
+    for (idx j1 = n; j1 >= first; j1 -= vector_block) {
+        const idx j0 = std::max(first, j1 - vector_block + 1), cols = j1 - j0 + 1;
         const split_view w = field::complex_field::carve(work, rows, cols);
         field::gemm('N', 'N', rows, cols, std::min(j1, igh) - low + 1, 1.0, field::corner(z, low, low),
                     field::corner(h, low, j0), 0.0, w);

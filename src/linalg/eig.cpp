@@ -12,6 +12,7 @@
 #include "velkor/linalg.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -46,30 +47,35 @@ void hermitian_path(const Mm& a, Mm& w, Mm& V, bool want_vectors)
     int n = a.cols();
     Mm h = working_copy(a, true);
     const std::size_t un = std::size_t(n);
-    scratch<double> e(un), e2(un), tau(2 * un), work(4 * un);
+    scratch<double> e(un), e2(un), tau(2 * un), work(4 * un), d0(un), e0(un);
     double* d = w.addr();
     for (std::size_t k = 0; k < un; ++k)
         w.addi()[k] = 0.0;
     htridi(&n, &n, h.addr(), h.addi(), d, e.get(), e2.get(), tau.get(), work.get());
+    // QL destroys the tridiagonal matrix; a copy serves the slower method
+    // that cannot run out of iterations, should QL do so.
+    std::copy(d, d + un, d0.get());
+    std::copy(e.get(), e.get() + un, e0.get());
     int ierr = 0;
     if (want_vectors) {
         Mm z = zeros_of(n, n, true);
         for (int k = 0; k < n; ++k)
             z.addr()[k + std::size_t(k) * un] = 1.0;
         imtql2(&n, &n, d, e.get(), z.addr(), &ierr);
+        if (ierr != 0) {
+            std::copy(d0.get(), d0.get() + un, d);
+            tridiagonal_bisection(&n, &n, d, e0.get(), z.addr());
+        }
         htribk(&n, &n, h.addr(), h.addi(), tau.get(), &n, z.addr(), z.addi(), work.get());
         normalize_columns(z);
-        if (ierr != 0)
-            mark_failure(w, ierr, n, &z);
         V = z;
     } else {
         imtql1(&n, d, e.get(), &ierr);
-        if (ierr != 0)
-            mark_failure(w, ierr, n, nullptr);
+        if (ierr != 0) {
+            std::copy(d0.get(), d0.get() + un, d);
+            tridiagonal_bisection(&n, &n, d, e0.get(), nullptr);
+        }
     }
-    if (ierr != 0)  // the eigenvalues of a Hermitian matrix are real
-        for (std::size_t k = 0; k < un; ++k)
-            w.addi()[k] = 0.0;
 }
 
 void complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)

@@ -10,6 +10,7 @@
 #include "linalg/fields.hpp"
 #include "linalg/kernel_access.hpp"
 
+#include <algorithm>
 #include <cstddef>
 
 // values: eigenvalues only, updates kept to the active block (hqr,
@@ -61,3 +62,21 @@ std::ptrdiff_t multishift_work_size(std::ptrdiff_t n);
 // Within the multishift iteration, an active block or a deflation window
 // of this order or less goes the small-block way.
 constexpr std::ptrdiff_t multishift_order = 75;
+
+// The back substitution for the eigenvectors of a triangular (or quasi-
+// triangular) form divides by T(i,i) - λ. Where that is below rounding of
+// λ itself (equal eigenvalues: a defective one) it divides by this instead,
+// as LAPACK's dtrevc does. A stand-in relative to the norm of the whole
+// matrix is far too large when balancing grows one coupling: then the
+// columns of a Jordan chain came back as the chain's other basis vectors.
+// `size` is |λ| (|Re λ| + |Im λ| for a complex one); n the order.
+inline double smallest_divisor(double size, std::ptrdiff_t n) noexcept
+{
+    constexpr double ulp = 0x1p-52, smallest_normal = 0x1p-1022;
+    return std::max(ulp * size, smallest_normal * (double(n) / ulp));
+}
+
+// A solved entry r/t with |t| below 1 is kept from overflowing: when |r|
+// passes |t| times this, the vector found so far is scaled down by |r|
+// first (only its direction matters).
+inline constexpr double divisor_headroom = 0x1p+900;

@@ -191,6 +191,11 @@ int htribk(const int* nm, const int* n, const double* ar, const double* ai, cons
            double* zr, double* zi, double* work);
 int imtql1(const int* n, double* d, double* e, int* ierr);
 int imtql2(const int* nm, const int* n, double* d, double* e, double* z, int* ierr);
+// The same tridiagonal matrix (d, e as htridi leaves them; e is not
+// changed) by bisection and inverse iteration: slower, but with no
+// iteration that can run out. Eigenvalues ascending into d; with a non-null
+// z (nm by n), the orthonormal eigenvectors of the tridiagonal matrix.
+int tridiagonal_bisection(const int* nm, const int* n, double* d, const double* e, double* z);
 
 // The QZ method for A·x = λ·B·x (real): a to upper Hessenberg and b to upper
 // triangular form (qzhes), a to quasi-triangular form (qzit; eps1 <= 0

@@ -343,17 +343,6 @@ template void settle_pair<qr_kind::schur>(const real_qr_problem&, std::ptrdiff_t
 
 namespace {
 
-// The smallest norm·0.01^k (k ≥ 1) that no longer changes norm when added:
-// the stand-in for a zero divisor.
-double negligible_part_of(double norm) noexcept
-{
-    double t = norm;
-    do
-        t *= 0.01;
-    while (norm + t > norm);
-    return t;
-}
-
 // Eigenvectors of the quasi-triangular form left in h, then carried back
 // through z. Runs only when every eigenvalue was found.
 void back_substitute(int nm, int n_in, int low_in, int igh_in, double* h_p, const double* wr_p, const double* wi_p,
@@ -391,7 +380,14 @@ void back_substitute(int nm, int n_in, int low_in, int igh_in, double* h_p, cons
                 }
                 m = i;
                 if (wi(i) == 0.0) {
-                    const double t = w != 0.0 ? w : negligible_part_of(norm);
+                    const double small = smallest_divisor(std::fabs(p), n);
+                    const double t = std::fabs(w) >= small ? w : w < 0.0 ? -small : small;
+                    if (std::fabs(t) < 1.0 && std::fabs(r) > std::fabs(t) * divisor_headroom) {
+                        const double f = 1.0 / std::fabs(r);
+                        for (std::ptrdiff_t j = i + 1; j <= en; ++j)
+                            h(j, en) *= f;
+                        r *= f;
+                    }
                     h(i, en) = -r / t;
                 } else {
                     const double x = h(i, i + 1), y = h(i + 1, i);
@@ -445,12 +441,12 @@ void back_substitute(int nm, int n_in, int low_in, int igh_in, double* h_p, cons
                     double vr = (wr(i) - p) * (wr(i) - p) + wi(i) * wi(i) - q * q;
                     const double vi = (wr(i) - p) * 2.0 * q;
                     if (vr == 0.0 && vi == 0.0) {
-                        const double tst1 =
-                            norm * (std::fabs(w) + std::fabs(q) + std::fabs(x) + std::fabs(y) + std::fabs(zz));
-                        vr = tst1;
-                        do
-                            vr *= 0.01;
-                        while (tst1 + vr > tst1);
+                        // The pair repeated: the determinant of the 2-by-2
+                        // shifted block is replaced as a divisor is.
+                        const double size = std::fabs(p) + std::fabs(q);
+                        vr = std::max(smallest_divisor(size, n) *
+                                          (std::fabs(w) + std::fabs(q) + std::fabs(x) + std::fabs(y) + std::fabs(zz)),
+                                      smallest_divisor(0.0, n));
                     }
                     complex_div(x * r - zz * ra + q * sa, x * s - zz * sa - q * ra, vr, vi, cr, ci);
                     h(i, na) = cr;

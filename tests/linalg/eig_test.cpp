@@ -11,7 +11,9 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -442,20 +444,7 @@ std::vector<cx> eigenvalues_of(const Mm& a, bool vectors, Mm& V, Mm& D)
     return got;
 }
 
-// A value with the given entry function, rows x cols.
-template <class F>
-Mm matrix_of(int rows, int cols, bool complex, F&& entry)
-{
-    Mm a(complex, 0, 0, rows, cols, qv_double);
-    for (int j = 0; j < cols; ++j)
-        for (int i = 0; i < rows; ++i) {
-            const cx v = entry(i, j);
-            a.addr()[i + std::size_t(j) * rows] = v.real();
-            if (complex)
-                a.addi()[i + std::size_t(j) * rows] = v.imag();
-        }
-    return a;
-}
+using linalg_test::matrix_of;
 
 // Rank-one matrices (all-ones, 2*ones, repeated rows, a complex multiple)
 // have one eigenvalue equal to the trace and n-1 at zero, whose rounding
@@ -528,6 +517,66 @@ TEST(Eig, BalancedVectorsOfGradedMatrices)
         eig(a, i_o, V, D);
         EXPECT_LE(eigen_residual(a, V, D), 20);
         EXPECT_LE(largest_column_norm_error(V), 20 * n * eps);
+    }
+}
+
+// A companion matrix whose trailing coefficients are zero has a defective
+// eigenvalue 0 (a Jordan chain) that balancing isolates, while it scales
+// the rest so that one coupling grows far past the chain's unit entries.
+// The back substitution divided by a stand-in for T(i,i) - λ = 0 relative
+// to that grown norm, and compan([1 1e-40 1e-80 0 0 0]) came back with
+// e5, e4 and e3 for the eigenvalue 0, two of them with |Cv| = |C|/2.
+// Every column must be an eigenvector, balanced or not, real or complex
+// (i·C has the same chains), at orders past the multishift crossovers.
+Mm companion_of(const std::vector<double>& p)
+{
+    return linalg_test::companion_with_zero_roots(p, int(p.size()) - 1);
+}
+
+TEST(Eig, DefectiveEigenvaluesKeepTheirEigenvectors)
+{
+    struct Case {
+        std::string what;
+        Mm a;
+    };
+    std::vector<Case> cases = {
+        {"compan([1 1e-40 1e-80 0 0 0])", companion_of({1, 1e-40, 1e-80, 0, 0, 0})},
+        {"compan([1 0 0 0])", companion_of({1, 0, 0, 0})},
+        {"compan([1 1 0 0 0])", companion_of({1, 1, 0, 0, 0})},
+        {"compan([1 -2 1 0 0])", companion_of({1, -2, 1, 0, 0})},
+        {"jordan block of 2, n = 6", matrix_of(6, 6, false, [](int i, int j) { return cx(i == j ? 2 : j == i + 1 ? 1 : 0); })},
+    };
+    const std::vector<std::pair<std::vector<double>, int>> graded = {
+        {{1, 1e-40, 1e-80}, 40},
+        {{1, 1e-40, 1e-80}, 300},
+        {{1, 1e-20, 1e-40, 1e-60}, 100},
+        {{1, -3e-30, 2e-60, -5e-90, 1e-120}, 130},
+        {{1, 2e-5, 1e-10, 3e-15, 1e-20, 4e-25}, 64},
+    };
+    for (const auto& [head, n] : graded) {
+        std::ostringstream what;
+        what << "compan([";
+        for (double c : head)
+            what << c << " ";
+        what << "zeros(1, " << n + 1 - int(head.size()) << ")])";
+        cases.push_back({what.str(), linalg_test::companion_with_zero_roots(head, n)});
+    }
+    const Mm i_unit = test::complex(1, 1, {0}, {1});
+    const std::size_t real_cases = cases.size();
+    for (std::size_t k = 0; k < real_cases; ++k)
+        cases.push_back({"i*" + cases[k].what, times(cases[k].a, i_unit)});
+    for (const Case& c : cases) {
+        for (bool balanced : {true, false}) {
+            SCOPED_TRACE(c.what + (balanced ? ", balanced" : ", 'nobalance'"));
+            Mm V, D;
+            if (balanced)
+                eig(c.a, i_o, V, D);
+            else
+                eig(c.a, test::text("nobalance"), i_o, V, D);
+            ASSERT_EQ(V.rows(), c.a.rows());
+            EXPECT_LE(linalg_test::worst_eigenvector_residual(c.a, V, D), 20);
+            EXPECT_LE(largest_column_norm_error(V), 20 * c.a.rows() * eps);
+        }
     }
 }
 
@@ -655,11 +704,86 @@ TEST(Eig, NonFiniteEntriesEndWithoutHanging)
     }
 }
 
-// Convergence failures through the budget seam: NaN, no message.
+// Large symmetric matrices on which the first eigenvalue took the
+// tridiagonal QL iteration more than 30 steps (a cluster of rounding-level
+// eigenvalues): eig and [V,D] = eig gave all NaN, silently. The largest
+// eigenvalues come from scipy (tools/reference/large_symmetric_eigenvalues.py).
+struct LargeSymmetric {
+    const char* what;
+    int kind; // 0: scale/(i+j+offset), i, j = 1..n; 1: d_i d_j/(1+|i-j|), d_i = 10^(-decades (i-1)/(n-1))
+    int n;
+    double parameter, scale, largest;
+};
+
+const std::vector<LargeSymmetric> large_symmetric = {
+#include "data/large_symmetric_eigenvalues.inc"
+};
+
+Mm large_symmetric_matrix(const LargeSymmetric& c)
+{
+    const int n = c.n;
+    std::vector<double> d(n);
+    for (int i = 0; i < n; ++i)
+        d[i] = std::pow(10.0, -c.parameter * i / (n - 1));
+    return matrix_of(n, n, false, [&](int i, int j) {
+        return cx(c.kind == 0 ? c.scale / (i + j + 2 + c.parameter) : d[i] * d[j] / (1.0 + std::abs(i - j)));
+    });
+}
+
+// The checks of one symmetric matrix: finite eigenvalues, ascending, the
+// largest as scipy's; every vector column an eigenvector, the columns
+// orthonormal, and D the eigenvalues of the one-output form.
+void expect_symmetric_eigen(const Mm& a, double largest)
+{
+    const int n = a.rows();
+    const Mm w = eig(a);
+    ASSERT_EQ(w.rows(), n);
+    ASSERT_FALSE(w.isc());
+    for (int k = 0; k < n; ++k) {
+        ASSERT_TRUE(std::isfinite(w.addr()[k])) << k;
+        if (k > 0) {
+            EXPECT_LE(w.addr()[k - 1], w.addr()[k]) << k;
+        }
+    }
+    EXPECT_LE(std::fabs(w.addr()[n - 1] - largest), n * eps * largest);
+    Mm V, D;
+    eig(a, i_o, V, D);
+    ASSERT_EQ(V.rows(), n);
+    ASSERT_FALSE(V.isc());
+    EXPECT_LE(linalg_test::worst_eigenvector_residual(a, V, D), 20);
+    EXPECT_LE(linalg_test::departure_from_orthonormal_columns(V), 20);
+    double apart = 0;
+    for (int k = 0; k < n; ++k)
+        apart = std::max(apart, std::fabs(D.addr()[k * std::size_t(n + 1)] - w.addr()[k]));
+    EXPECT_LE(apart, 20 * n * eps * largest);
+}
+
+TEST(Eig, LargeSymmetricMatricesConverge)
+{
+    for (const LargeSymmetric& c : large_symmetric) {
+        SCOPED_TRACE(c.what);
+        expect_symmetric_eigen(large_symmetric_matrix(c), c.largest);
+    }
+}
+
+// Budget seam.
 struct BudgetOff {
     BudgetOff() { eigen_budget_scale = 0; }
     ~BudgetOff() { eigen_budget_scale = 1; }
 };
+
+// The reported matrix by the method QL falls back on: a cluster of
+// hundreds of rounding-level eigenvalues, whose inverse iteration vectors
+// must still come out orthonormal.
+TEST(Eig, LargeSymmetricMatrixByTheFallback)
+{
+    BudgetOff off;
+    const LargeSymmetric& c = large_symmetric.front();
+    SCOPED_TRACE(c.what);
+    expect_symmetric_eigen(large_symmetric_matrix(c), c.largest);
+}
+
+// Convergence failures through the budget seam: NaN, no message.
 
 TEST(Eig, ConvergenceFailureShowsAsNaN)
 {
@@ -670,7 +794,6 @@ TEST(Eig, ConvergenceFailureShowsAsNaN)
     const std::vector<Case> cases = {
         {"real", test::real(3, 3, {1, 4, 2, 2, 1, 5, 3, 1, 2})},
         {"complex", test::complex(3, 3, {1, 4, 2, 2, 1, 5, 3, 1, 2}, {1, 0, 1, 0, 2, 0, 1, 1, 0})},
-        {"symmetric", test::real(3, 3, {2, 1, 0, 1, 2, 1, 0, 1, 2})},
     };
     BudgetOff off;
     for (const auto& c : cases) {
@@ -687,6 +810,69 @@ TEST(Eig, ConvergenceFailureShowsAsNaN)
             EXPECT_TRUE(std::isnan(v));
         const Mm w = eig(c.a);
         EXPECT_TRUE(std::isnan(w.addr()[0])) << "the first eigenvalue is not reached";
+    }
+}
+
+// A symmetric or Hermitian matrix on which the tridiagonal QL iteration runs
+// out (here at once, through the budget seam) is finished by bisection and
+// inverse iteration: no NaN, the eigenvalues those QL finds, ascending, and
+// orthonormal eigenvectors, on matrices that try both: repeated eigenvalues
+// (identity, rank one), close pairs (Wilkinson), clusters at rounding level
+// (Cauchy-like), a graded and a split matrix, complex Hermitian.
+TEST(Eig, SymmetricFallbackWhenQlRunsOut)
+{
+    struct Case {
+        std::string what;
+        Mm a;
+    };
+    std::vector<Case> cases = {{"1x1", Mm(-2.5)}, {"[2 1;1 2]", test::real(2, 2, {2, 1, 1, 2})}};
+    for (int n : {7, 21, 90}) {
+        const std::string at = ", n = " + std::to_string(n);
+        cases.push_back({"identity" + at, matrix_of(n, n, false, [](int i, int j) { return cx(i == j); })});
+        cases.push_back({"ones" + at, matrix_of(n, n, false, [](int, int) { return cx(1); })});
+        cases.push_back({"wilkinson" + at, matrix_of(n, n, false, [n](int i, int j) {
+                             return cx(i == j ? std::fabs(i - (n - 1) / 2.0) : std::abs(i - j) == 1 ? 1 : 0);
+                         })});
+        cases.push_back({"1/(i+j+0.5)" + at, matrix_of(n, n, false, [](int i, int j) { return cx(1.0 / (i + j + 2.5)); })});
+        cases.push_back({"graded" + at, matrix_of(n, n, false, [n](int i, int j) {
+                             return cx(std::pow(10.0, -8.0 * (i + j) / (n - 1)) / (1.0 + std::abs(i - j)));
+                         })});
+        cases.push_back({"two blocks" + at, matrix_of(n, n, false, [n](int i, int j) {
+                             return cx((i < n / 2) == (j < n / 2) ? 1.0 / (1 + std::abs(i - j)) : 0.0);
+                         })});
+        cases.push_back({"hermitian" + at, matrix_of(n, n, true, [](int i, int j) {
+                             const double re = linalg_test::hash_element(5, std::min(i, j), std::max(i, j), 0);
+                             const double im = i == j ? 0 : linalg_test::hash_element(5, std::min(i, j), std::max(i, j), 1);
+                             return cx(re, i < j ? im : -im);
+                         })});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int n = c.a.rows();
+        Mm Vql, Dql;
+        eig(c.a, i_o, Vql, Dql);
+        const Mm wql = eig(c.a);
+        BudgetOff off;
+        const Mm w = eig(c.a);
+        Mm V, D;
+        eig(c.a, i_o, V, D);
+        ASSERT_EQ(w.rows(), n);
+        ASSERT_FALSE(w.isc());
+        ASSERT_FALSE(D.isc());
+        double big = 0;
+        for (int k = 0; k < n; ++k)
+            big = std::max(big, std::fabs(wql.addr()[k]));
+        for (int k = 0; k < n; ++k) {
+            EXPECT_LE(std::fabs(w.addr()[k] - wql.addr()[k]), 4 * n * eps * big) << k;
+            EXPECT_LE(std::fabs(D.addr()[k * std::size_t(n + 1)] - wql.addr()[k]), 4 * n * eps * big) << k;
+            if (k > 0) {
+                EXPECT_LE(w.addr()[k - 1], w.addr()[k]) << k;
+            }
+        }
+        EXPECT_EQ(V.isc(), c.a.isc());
+        EXPECT_LE(linalg_test::worst_eigenvector_residual(c.a, V, D), 20);
+        EXPECT_LE(linalg_test::departure_from_orthonormal_columns(V), 20);
+        EXPECT_LE(largest_column_norm_error(V), 20 * n * eps);
     }
 }
 

@@ -16,6 +16,7 @@
 #include <complex>
 #include <functional>
 #include <map>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -697,6 +698,160 @@ TEST(Gallery, EigWithoutBalancing)
         eig(c.a, test::text("nobalance"), i_o, V, D);
         check_eigenvectors("[V,D] = eig(A, 'nobalance')", c, V, D, false, v);
     });
+}
+
+// ---------------------------------------------------------------------------
+// Eigenproblems past the crossovers, and defective matrices
+// ---------------------------------------------------------------------------
+
+// Orders where eig's paths change (the blocked reduction, and the
+// multishift iteration with vectors past 120 (real) and 100 (complex),
+// without past 375 and 300), symmetric matrices at 300 (Cauchy-like with
+// several offsets, graded, clustered, Wilkinson, random), and matrices whose
+// eigenvalues are defective: a Jordan block, companion matrices with
+// repeated zero roots, graded companions. Every column of every [V,D] is
+// judged on its own, balanced and with 'nobalance': |Av - λv| / (n eps
+// |A|_F |v|) within 20; the residuals are formed with the library's product
+// so order 1000 stays quick.
+struct LargeEigCase {
+    std::string name;
+    Mm a;
+    bool defective = false; // eigenvalues that rounding splits by eps^(1/k)
+};
+
+template <class F>
+Mm entries(int n, bool complex, F&& entry)
+{
+    return matrix_of(n, n, complex, std::forward<F>(entry));
+}
+
+// H·diag(λ)·H with H = I - 2uuᵀ/uᵀu (u from the hash): a symmetric matrix
+// of the given spectrum.
+Mm reflected(const std::vector<double>& lambda, int seed)
+{
+    const int n = int(lambda.size());
+    std::vector<double> u(n);
+    double uu = 0;
+    for (int k = 0; k < n; ++k) {
+        u[k] = h(seed, k, 0) + 0.75;
+        uu += u[k] * u[k];
+    }
+    // (I - βuuᵀ) Λ (I - βuuᵀ) = Λ - β(uwᵀ + wuᵀ) + β²(uᵀw) uuᵀ, w = Λu.
+    const double beta = 2 / uu;
+    double uw = 0;
+    for (int k = 0; k < n; ++k)
+        uw += u[k] * lambda[k] * u[k];
+    return entries(n, false, [&](int i, int j) {
+        return cx((i == j ? lambda[i] : 0.0) - beta * (u[i] * lambda[j] * u[j] + lambda[i] * u[i] * u[j]) +
+                  beta * beta * uw * u[i] * u[j]);
+    });
+}
+
+std::vector<LargeEigCase> large_eig_cases()
+{
+    std::vector<LargeEigCase> cases;
+    auto add = [&](const std::string& name, int n, Mm a, bool defective = false) {
+        cases.push_back({name + " " + std::to_string(n) + "x" + std::to_string(n), std::move(a), defective});
+    };
+    // The general paths: the real values' crossover lies between 300 and
+    // 1000, the complex ones' between 300 and 400 (complex order 1000 takes
+    // long; the symmetric path has no crossover, and eig_test takes it to
+    // 1000 and 1200 on the matrices that failed there).
+    for (int n : {300, 1000}) {
+        add("random", n, entries(n, false, [](int i, int j) { return cx(h(52, i, j)); }));
+        add("compan([1 1e-40 1e-80 zeros])", n, companion_with_zero_roots({1, 1e-40, 1e-80}, n), true);
+    }
+    for (int n : {300, 400})
+        add("random complex", n, entries(n, true, [](int i, int j) { return cx(h(53, i, j, 0), h(53, i, j, 1)); }));
+    const int n = 300;
+    add("1/(i+j+1) (hilbert)", n, entries(n, false, [](int i, int j) { return cx(1.0 / (i + j + 1)); }));
+    add("random symmetric", n, entries(n, false, [](int i, int j) { return cx(h(51, std::min(i, j), std::max(i, j))); }));
+    for (double offset : {0.5, 3.25, 40.0})
+        add("1/(i+j+" + (std::ostringstream() << offset).str() + ")", n,
+            entries(n, false, [offset](int i, int j) { return cx(1.0 / (i + j + 2 + offset)); }));
+    std::vector<double> d(n);
+    for (int i = 0; i < n; ++i)
+        d[i] = std::pow(10.0, -8.0 * i / (n - 1));
+    add("graded d_i d_j/(1+|i-j|)", n, entries(n, false, [&](int i, int j) { return cx(d[i] * d[j] / (1.0 + std::abs(i - j))); }));
+    std::vector<double> clustered(n);
+    for (int k = 0; k < n; ++k)
+        clustered[k] = (k % 3 == 0 ? 1.0 : k % 3 == 1 ? -2.0 : 1e-8) * (1 + 1e-13 * k);
+    add("three clusters 1e-13 wide", n, reflected(clustered, 54));
+    add("wilkinson", n, entries(n, false, [](int i, int j) {
+            return cx(i == j ? std::fabs(i - (n - 1) / 2.0) : std::abs(i - j) == 1 ? 1 : 0);
+        }));
+    add("hermitian random", n, entries(n, true, [](int i, int j) {
+            const double re = h(55, std::min(i, j), std::max(i, j), 0);
+            const double im = i == j ? 0 : h(55, std::min(i, j), std::max(i, j), 1);
+            return cx(re, i < j ? im : -im);
+        }));
+    add("companion", n, entries(n, false, [](int i, int j) { return cx(i == 0 ? -h(56, 0, j) : i == j + 1 ? 1 : 0); }));
+    add("compan([1 1e-20 1e-40 1e-60 zeros])", n, companion_with_zero_roots({1, 1e-20, 1e-40, 1e-60}, n), true);
+    add("i*compan([1 -3e-30 2e-60 -5e-90 1e-120 zeros])", n,
+        times(companion_with_zero_roots({1, -3e-30, 2e-60, -5e-90, 1e-120}, n), test::complex(1, 1, {0}, {1})), true);
+    for (int m : {10, 40, 300}) {
+        add("jordan block", m, entries(m, false, [](int i, int j) { return cx(j == i + 1 ? 1 : 0); }), true);
+        add("jordan block of 2 and 1e10", m,
+            entries(m, false, [](int i, int j) { return cx(i == j ? 2 : j == i + 1 ? (i % 2 ? 1e10 : 1) : 0); }), true);
+        add("compan([1 -2 1 zeros]) (double root 1)", m, companion_with_zero_roots({1, -2, 1}, m), true);
+        add("compan([1 2e-5 1e-10 3e-15 1e-20 4e-25 zeros])", m,
+            companion_with_zero_roots({1, 2e-5, 1e-10, 3e-15, 1e-20, 4e-25}, m), true);
+    }
+    return cases;
+}
+
+TEST(Gallery, EigPastTheCrossoversAndDefective)
+{
+    for (const LargeEigCase& c : large_eig_cases()) {
+        Verdict v;
+        const int n = c.a.rows();
+        const bool hermitian = ishermitian(c.a) == 1;
+        double big = 0;
+        for (const cx& z : to_cmat(c.a).v)
+            big = std::max(big, std::abs(z));
+        for (bool balanced : {true, false}) {
+            const std::string form = balanced ? "" : "'nobalance': ";
+            const Mm w = balanced ? eig(c.a) : eig(c.a, test::text("nobalance"));
+            Mm V, D;
+            if (balanced)
+                eig(c.a, i_o, V, D);
+            else
+                eig(c.a, test::text("nobalance"), i_o, V, D);
+            v.require(w.rows() == n && V.rows() == n && D.rows() == n, form + "n eigenvalues and vectors");
+            if (w.rows() != n || V.rows() != n || D.rows() != n)
+                break;
+            v.require(!any_nan(w) && !any_nan(V) && !any_nan(D), form + "no NaN");
+            v.within(form + "worst column |Av - λv| / (n eps |A|_F |v|)", linalg_test::worst_eigenvector_residual(c.a, V, D),
+                     20);
+            const cmat vecs = to_cmat(V), d = to_cmat(D), values = to_cmat(w);
+            v.within(form + "|column norm - 1| / (n eps)", ratio(worst_column_norm_error(vecs), n * eps), 20);
+            if (hermitian) {
+                v.within(form + "|VᴴV - I| / (n eps)", linalg_test::departure_from_orthonormal_columns(V), 20);
+                bool ascending = !w.isc() && !D.isc();
+                double apart = 0;
+                for (int k = 0; k < n && ascending; ++k) {
+                    ascending = k == 0 || values(k - 1, 0).real() <= values(k, 0).real();
+                    apart = std::max(apart, std::abs(values(k, 0) - d(k, k)));
+                }
+                v.require(ascending, form + "real eigenvalues, ascending");
+                v.within(form + "|eig(A) - diag(D)| / (n eps max|A|)", ratio(apart, n * eps * big), 20);
+            } else if (!c.defective) {
+                // The values alone (another iteration from 300 or 1000 on)
+                // are those the vectors belong to, to rounding.
+                double apart = 0;
+                for (int k = 0; k < n; ++k) {
+                    double nearest = INFINITY;
+                    for (int j = 0; j < n; ++j)
+                        nearest = std::min(nearest, std::abs(values(k, 0) - d(j, j)));
+                    apart = std::max(apart, nearest);
+                }
+                v.within(form + "eig(A) from the nearest of diag(D) / (n eps n max|A|)", ratio(apart, n * eps * n * big),
+                         20);
+            }
+        }
+        if (!v.ok())
+            ADD_FAILURE() << c.name << ": " << v.text();
+    }
 }
 
 TEST(Gallery, SchurAndHess)

@@ -160,4 +160,79 @@ TEST(ImplicitQl, BudgetSeamStopsAtTheFirstEigenvalue)
     eigen_budget_scale = saved;
 }
 
+// The tridiagonal matrices of known spectrum: the second difference
+// [-1 2 -1] of order n has eigenvalues 2 - 2cos(kπ/(n+1)) and eigenvectors
+// sin(jkπ/(n+1)); scaled by 2^s, and with couplings of alternating sign (a
+// similarity by diag(±1)). QL and the bisection it falls back on
+// give every eigenvalue within 4·sqrt(n) ulps of the largest, and
+// orthonormal vectors with small residuals, from n = 1 to past 1000.
+TEST(TridiagonalEigen, SecondDifferenceByQlAndBisection)
+{
+    for (int n : {1, 2, 3, 10, 100, 1100}) {
+        for (int scale : {0, -600, 600}) {
+            for (bool alternating : {false, true}) {
+                if (n > 100 && (scale != 0 || alternating))
+                    continue;  // the scales and signs are seen at the smaller orders
+                SCOPED_TRACE("n = " + std::to_string(n) + ", 2^" + std::to_string(scale) +
+                             (alternating ? ", alternating signs" : ""));
+                const double s = std::ldexp(1.0, scale);
+                // d, e as htridi leaves them: e(1) = 0, e(i) couples i-1 and i.
+                std::vector<double> d(n, 2 * s), e(n, -s);
+                e[0] = 0;
+                if (alternating)
+                    for (int i = 1; i < n; ++i)
+                        e[i] = i % 2 ? s : -s;
+                std::vector<double> want(n);
+                for (int k = 0; k < n; ++k)
+                    want[k] = s * (2 - 2 * std::cos((k + 1) * M_PI / (n + 1)));
+                const double top = s * 4;
+                for (int method = 0; method < 4; ++method) {
+                    const char* const names[] = {"imtql1", "imtql2", "bisection", "bisection with vectors"};
+                    SCOPED_TRACE(names[method]);
+                    std::vector<double> dd = d, ee = e, z(std::size_t(n) * n, 0.0);
+                    for (int k = 0; k < n; ++k)
+                        z[k + std::size_t(k) * n] = 1;
+                    int nn = n, ierr = 0;
+                    if (method == 0)
+                        imtql1(&nn, dd.data(), ee.data(), &ierr);
+                    else if (method == 1)
+                        imtql2(&nn, &nn, dd.data(), ee.data(), z.data(), &ierr);
+                    else
+                        tridiagonal_bisection(&nn, &nn, dd.data(), ee.data(), method == 3 ? z.data() : nullptr);
+                    ASSERT_EQ(ierr, 0);
+                    double worst = 0;
+                    for (int k = 0; k < n; ++k)
+                        worst = std::max(worst, std::fabs(dd[k] - want[k]));
+                    EXPECT_LE(worst, 4 * std::sqrt(double(n)) * eps * top);
+                    if (method != 1 && method != 3)
+                        continue;
+                    // |T z_k - λ_k z_k| and |zᵀz - I|, over n eps.
+                    double residual = 0, orthogonality = 0;
+                    for (int k = 0; k < n; ++k) {
+                        const double* v = &z[std::size_t(k) * n];
+                        for (int i = 0; i < n; ++i) {
+                            double t = d[i] * v[i] - dd[k] * v[i];
+                            if (i > 0)
+                                t += e[i] * v[i - 1];
+                            if (i + 1 < n)
+                                t += e[i + 1] * v[i + 1];
+                            residual = std::max(residual, std::fabs(t) / top);
+                        }
+                    }
+                    if (n <= 100)
+                        for (int k = 0; k < n; ++k)
+                            for (int j = 0; j < n; ++j) {
+                                double g = k == j ? -1 : 0;
+                                for (int i = 0; i < n; ++i)
+                                    g += z[i + std::size_t(k) * n] * z[i + std::size_t(j) * n];
+                                orthogonality = std::max(orthogonality, std::fabs(g));
+                            }
+                    EXPECT_LE(residual, 20 * n * eps);
+                    EXPECT_LE(orthogonality, 20 * n * eps);
+                }
+            }
+        }
+    }
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include "test_support.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <complex>
 #include <cstdint>
 #include <random>
@@ -143,6 +144,69 @@ inline double solve_residual(const Mm& a, const Mm& x, const Mm& b)
     const cmat A = to_cmat(a), X = to_cmat(x), B = to_cmat(b);
     const int n = std::max(A.rows, A.cols);
     return max_abs_diff(product(A, X), B) / (max_abs(A) * max_abs(X) * n * eps52);
+}
+
+// A value with the given entry function, rows x cols.
+template <class F>
+Mm matrix_of(int rows, int cols, bool complex, F&& entry)
+{
+    Mm a(complex, 0, 0, rows, cols, qv_double);
+    for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < rows; ++i) {
+            const cx v = entry(i, j);
+            a.addr()[i + std::size_t(j) * rows] = v.real();
+            if (complex)
+                a.addi()[i + std::size_t(j) * rows] = v.imag();
+        }
+    return a;
+}
+
+// compan of the leading coefficients `head` followed by zeros: a companion
+// matrix of order n with n + 1 - head.size() zero roots (a Jordan chain).
+inline Mm companion_with_zero_roots(std::vector<double> head, int n)
+{
+    head.resize(std::size_t(n) + 1, 0.0);
+    Mm p(0, 0, 0, n + 1, 1, qv_double);
+    std::copy(head.begin(), head.end(), p.addr());
+    return compan(p);
+}
+
+// For each column v of V with its eigenvalue λ = D(k, k) (D diagonal, or
+// a column of eigenvalues): |A·v - λ·v|₂ / (n eps |A|_F |v|₂), the largest
+// over the columns. A·V is the library's product, so orders in the
+// thousands stay quick; every column is judged on its own, so a column
+// that is not an eigenvector shows whatever the others do.
+inline double worst_eigenvector_residual(const Mm& a, const Mm& v, const Mm& d)
+{
+    const cmat A = to_cmat(a), V = to_cmat(v), AV = to_cmat(a * v), D = to_cmat(d);
+    const int n = A.rows;
+    double fro = 0, big = max_abs(A);
+    for (const cx& z : A.v)
+        fro += big == 0 ? 0 : std::norm(z / big);
+    fro = big * std::sqrt(fro);
+    double worst = 0;
+    for (int k = 0; k < V.cols; ++k) {
+        const cx lambda = D.cols == 1 ? D(k, 0) : D(k, k);
+        double r = 0, x = 0;
+        for (int i = 0; i < n; ++i) {
+            r = std::hypot(r, std::abs(AV(i, k) - lambda * V(i, k)));
+            x = std::hypot(x, std::abs(V(i, k)));
+        }
+        const double scale = n * eps52 * fro * x;
+        worst = std::max(worst, r == 0 ? 0.0 : r / scale);
+    }
+    return worst;
+}
+
+// |VᴴV - I|_max / (n eps), by the library's product.
+inline double departure_from_orthonormal_columns(const Mm& v)
+{
+    const cmat G = to_cmat(mtimes(ctranspose(v), v));
+    double worst = 0;
+    for (int j = 0; j < G.cols; ++j)
+        for (int i = 0; i < G.rows; ++i)
+            worst = std::max(worst, std::abs(G(i, j) - cx(i == j ? 1.0 : 0.0)));
+    return worst / (std::max(G.rows, 1) * eps52);
 }
 
 } // namespace linalg_test
