@@ -9,6 +9,10 @@
 // of the stored entries (2147483647, -1, 2147483647, -1 when there are none).
 int* build_jc(int cols, int numel, int nnz, const int* index, int bounds[4]);
 
+// Raises the error for a sparse value of rows x cols elements, more than
+// its int positions can address.
+void report_sparse_too_large(double rows, double cols);
+
 // Elements (full) or stored entries (sparse) that are not zero; NaN counts.
 int count_nonzeros(const Mm& a);
 
