@@ -321,7 +321,10 @@ Mm colperm(Mm s)
 {
     if (error_2d(s, "colperm"))
         return x_M;
-    s = sparse(s);
+    // Columns are ordered by their non-zeros: a stored zero is not one.
+    s = without_stored_zeros(sparse(s));
+    if (!s.issparse())
+        return x_M;  // refused under a returning hook
     int* jc = getJc(s);
     if (!jc)
         return x_M;
