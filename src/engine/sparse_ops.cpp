@@ -155,8 +155,7 @@ std::int64_t element_count(const Mm& x)
 // partner: the last element is what every unstored element of w becomes.
 // One call, so that both come from the same loop. The results as doubles
 // (a byte partner makes them bytes), or an empty value when refused.
-Mm stored_and_zero(int complex, const Mm& w, const Mm& partner, bool w_first, const Mm& dim, op_t op,
-                   Mm& index_out)
+Mm column_with_zero(const Mm& w)
 {
     const int n = w.getnnz();
     Mm column(w.isc(), 0, 0, n + 1, 1, qv_double);
@@ -170,6 +169,16 @@ Mm stored_and_zero(int complex, const Mm& w, const Mm& partner, bool w_first, co
             std::memcpy(column.addi(), w.addi(), sizeof(double) * n);
         column.addi()[n] = 0;
     }
+    return column;
+}
+
+Mm stored_and_zero(int complex, const Mm& w, const Mm& partner, bool w_first, const Mm& dim, op_t op,
+                   Mm& index_out)
+{
+    const int n = w.getnnz();
+    const Mm column = column_with_zero(w);
+    if (column.size() != n + 1)
+        return Mm();
     Mm values = w_first ? Mm(complex, column, partner, dim, op, 0, index_out)
                         : Mm(complex, partner, column, dim, op, 0, index_out);
     if (values.gettype() == qv_uint8)
@@ -268,6 +277,8 @@ Mm filled(const Mm& values, const Mm& w, bool sparse_form)
     return out;
 }
 
+Mm from_stored_results(const Mm& values, const Mm& w, bool sparse_form);
+
 // The operation of a sparse w (more than one element) and a scalar
 // partner, as the full computation gives it, in work proportional to w's
 // stored count where the zero's result is zero, to w's extents otherwise.
@@ -278,6 +289,12 @@ Mm scalar_partner(int complex, const Mm& w, const Mm& partner, bool w_first, con
     const Mm values = stored_and_zero(complex, w, p, w_first, dim, op, index_out);
     if (values.size() == 0)
         return x_M;  // refused, reported
+    return from_stored_results(values, w, sparse_form);
+}
+
+// values: the results at w's stored entries and, last, at an unstored one.
+Mm from_stored_results(const Mm& values, const Mm& w, bool sparse_form)
+{
     const int n = w.getnnz();
     const double* re = values.addr();
     const double* im = values.isc() ? values.addi() : nullptr;
@@ -365,8 +382,21 @@ int reduction_dim(const Mm& s, const Mm& dim)
     if (dim.gettype() != qv_double || dim.issparse() || dim.isc() || element_count(dim) != 1)
         return 0;
     const double d = *dim.addr();
-    const int w = d == 0 ? s.nsingleton() : d == 1 ? 1 : d == 2 ? 2 : 0;
-    return w;
+    return d == 0 ? s.nsingleton() : d == 1 || d == 2 || d == 3 || d == 4 ? static_cast<int>(d) : 0;
+}
+
+// A reduction along a dimension of extent 1 (the third or fourth of a
+// matrix) takes each element alone: the engine on the stored values and
+// one zero, each element its own line.
+Mm along_singleton(int complex, const Mm& s, op_t op)
+{
+    const Mm column = column_with_zero(s);
+    if (column.size() != s.getnnz() + 1)
+        return x_M;
+    Mm values = Mm(complex, column, zero_M, Mm(2.0), op, 1, l_M);
+    if (values.gettype() != qv_double || values.size() != column.size())
+        return x_M;  // refused, reported
+    return from_stored_results(values, s, true);
 }
 
 // sum, prod, max, min, any, all, cumsum and cumprod of a sparse matrix
@@ -588,8 +618,11 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
     }
     if (reduce) {
         const int w = reduction_dim(a, dim);
-        if (w != 0 && a.issparse() && a.getndims() == 2 && a.size() > 0 && sparse_reduction_code(op))
+        const bool matrix = a.issparse() && a.getndims() == 2 && a.size() > 0 && sparse_reduction_code(op);
+        if (matrix && (w == 1 || w == 2))
             return reduce_lines(complex, a, w, op, index_out);
+        if (matrix && (w == 3 || w == 4) && !index_wanted(index_out))
+            return along_singleton(complex, a, op);
         return through_full(complex, a, b, dim, op, reduce, index_out);
     }
     return scalar_or_full(complex, a, b, dim, op, index_out);

@@ -409,7 +409,7 @@ TEST(SparseOps, EveryReductionGivesTheFullAnswer)
     for (const auto& [what, s] : values) {
         const Mm f = full(s);
         for (const Reduction& r : reductions())
-            for (double d : {0.0, 1.0, 2.0, 3.0}) {
+            for (double d : {0.0, 1.0, 2.0, 3.0, 4.0, 5.0}) {
                 SCOPED_TRACE(what + ": " + r.what + ", dim " + std::to_string(d));
                 const bool index = std::string(r.what).find('k') != std::string::npos;
                 Mm got, want;
@@ -587,6 +587,10 @@ TEST(SparseOps, IdentityOfTenThousandAnswersEveryCall)
         {"all(S)", [&] { return all(s); }, none_row},
         {"mean(S)", [&] { return mean(s); }, times(ones_row, Mm(1.0 / n))},
         {"prod(S)", [&] { return prod(s); }, none_row},
+        {"sum(S, 3)", [&] { return sum(s, Mm(3.0)); }, s},
+        {"max(S, [], 4)", [&] { return max(s, Mm(), Mm(4.0)); }, s},
+        {"cumsum(S, 3)", [&] { return cumsum(s, Mm(3.0)); }, s},
+        {"all(S, 3)", [&] { return all(s, Mm(3.0)); }, s},
         {"S / 2", [&] { return s / Mm(2.0); }, half},
         {"rdivide(S, 2)", [&] { return rdivide(s, Mm(2.0)); }, half},
         {"mrdivide(S, 2)", [&] { return mrdivide(s, Mm(2.0)); }, half},
