@@ -330,16 +330,41 @@ lines_of walk_lines(const Mm& s, int dim)
     l.start.assign(std::size_t(l.count) + 1, 0);
     l.order.resize(n);
     l.along.resize(n);
-    for (int k = 0; k < n; ++k)
-        ++l.start[(dim == 1 ? index[k] / rows : index[k] % rows) + 1];
-    for (int c = 0; c < l.count; ++c)
-        l.start[c + 1] += l.start[c];
+    if (dim == 1) {
+        // Positions ascend: the columns are walked, without a division.
+        std::int64_t column_end = rows;
+        int c = 0;
+        for (int k = 0; k < n; ++k) {
+            while (index[k] >= column_end) {
+                l.start[++c] = k;
+                column_end += rows;
+            }
+            l.order[k] = k;
+            l.along[k] = static_cast<int>(index[k] - (column_end - rows));
+        }
+        while (c < l.count)
+            l.start[++c] = n;
+        return l;
+    }
+    // Along rows: entries bucketed by row; within one, columns ascend.
+    std::vector<int> row(n), column(n);
+    std::int64_t column_end = rows;
+    for (int k = 0, c = 0; k < n; ++k) {
+        while (index[k] >= column_end) {
+            ++c;
+            column_end += rows;
+        }
+        column[k] = c;
+        row[k] = static_cast<int>(index[k] - (column_end - rows));
+        ++l.start[row[k] + 1];
+    }
+    for (int r = 0; r < l.count; ++r)
+        l.start[r + 1] += l.start[r];
     std::vector<int> next(l.start.begin(), l.start.end() - 1);
     for (int k = 0; k < n; ++k) {
-        const int line = dim == 1 ? index[k] / rows : index[k] % rows;
-        const int at = next[line]++;
+        const int at = next[row[k]]++;
         l.order[at] = k;
-        l.along[at] = dim == 1 ? index[k] % rows : index[k] / rows;
+        l.along[at] = column[k];
     }
     return l;
 }
