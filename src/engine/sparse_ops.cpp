@@ -581,10 +581,11 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
         return nop_M;
     // A sum or difference of one sparse and one full operand is full.
     if ((op == op_plus || op == op_minus) && a_in.issparse() != b_in.issparse()) {
-        // Against a full scalar it is built directly, not from a full copy.
-        if (!reduce && scalar_partner_applies(a_in, b_in))
+        // Against a full double scalar it is built directly, not from a
+        // full copy (a byte partner makes a byte result: the engine's).
+        if (!reduce && scalar_partner_applies(a_in, b_in) && b_in.gettype() == qv_double)
             return scalar_partner(complex, a_in, b_in, true, dim, op, index_out, false);
-        if (!reduce && scalar_partner_applies(b_in, a_in))
+        if (!reduce && scalar_partner_applies(b_in, a_in) && a_in.gettype() == qv_double)
             return scalar_partner(complex, b_in, a_in, false, dim, op, index_out, false);
         return Mm(complex, full(a_in), full(b_in), dim, op, reduce, index_out);
     }

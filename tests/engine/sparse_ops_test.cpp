@@ -16,10 +16,10 @@ namespace {
 
 const double inf = INFINITY, nan = NAN;
 
-// The full form's elements, both parts, bit for bit.
+// The full form's elements, both parts, bit for bit (bytes as doubles).
 std::vector<std::uint64_t> bits_of(const Mm& x)
 {
-    const Mm f = full(x);
+    const Mm f = x.gettype() == qv_uint8 ? mdouble(x) : full(x);
     std::vector<std::uint64_t> b;
     for (int k = 0; k < f.size(); ++k) {
         b.push_back(test::bits(f.addr()[k]));
@@ -282,6 +282,7 @@ Mm messy_sparse(int rows, int cols, std::int64_t stored, bool complex, unsigned 
 // Same form, extents, flags, stored count and elements, bit for bit.
 void expect_same_result(const Mm& got, const Mm& want)
 {
+    EXPECT_EQ(got.gettype(), want.gettype());
     EXPECT_EQ(got.issparse(), want.issparse());
     EXPECT_EQ(got.isc(), want.isc());
     EXPECT_EQ(got.islogical(), want.islogical());
@@ -295,7 +296,7 @@ void expect_same_result(const Mm& got, const Mm& want)
 // sparse, except a sum or difference with a full operand.
 Mm converted(const Mm& r, bool stays_full)
 {
-    return stays_full || r.gettype() != qv_double ? r : sparse(r);
+    return stays_full ? r : sparse(r);
 }
 
 struct Partner {
@@ -305,7 +306,7 @@ struct Partner {
 
 std::vector<Partner> scalar_partners()
 {
-    return {{"0", Mm(0.0)}, {"2.5", Mm(2.5)}, {"-3", Mm(-3.0)}};
+    return {{"0", Mm(0.0)}, {"2.5", Mm(2.5)}, {"-3", Mm(-3.0)}, {"uint8(3)", test::bytes(1, 1, {3})}};
 }
 
 // Codes whose fronts ask the engine for a real result.
