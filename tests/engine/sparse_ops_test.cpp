@@ -638,4 +638,50 @@ TEST(SparseOps, IdentityOfTenThousandAnswersEveryCall)
     EXPECT_EQ(isequal(cumprod(last, Mm(2.0)), last), 1);
 }
 
+// The stiffness matrix of a 100 x 100 Poisson grid written the natural way,
+// (kron(I, T) + kron(T, I)) / h^2, and the everyday questions asked of it.
+TEST(SparseOps, PoissonMatrixOfAHundredByHundredGrid)
+{
+    const int n = 100, N = n * n;
+    std::vector<double> i, j, v;
+    for (int k = 1; k <= n; ++k) {
+        i.push_back(k), j.push_back(k), v.push_back(2);
+        if (k > 1)
+            i.push_back(k), j.push_back(k - 1), v.push_back(-1);
+        if (k < n)
+            i.push_back(k), j.push_back(k + 1), v.push_back(-1);
+    }
+    auto row_of = [](const std::vector<double>& x) {
+        Mm r(0, 0, 0, 1, static_cast<int>(x.size()), qv_double);
+        std::copy(x.begin(), x.end(), r.addr());
+        return r;
+    };
+    const Mm T = sparse(row_of(i), row_of(j), row_of(v), Mm(double(n)), Mm(double(n)));
+    const Mm I = speye(Mm(double(n)));
+    const double h = 1.0 / (n + 1);
+    Mm K;
+    ASSERT_EQ(test::error_of([&] { K = (kron(I, T) + kron(T, I)) / Mm(h * h); }), "");
+    ASSERT_TRUE(K.issparse());
+    EXPECT_EQ(test::extents(K), (std::vector<int>{N, N}));
+    EXPECT_EQ(K.getnnz(), 5 * N - 4 * n);
+    // Each element is the sum of the two Kronecker terms, divided once.
+    const double diagonal = 4 / (h * h), neighbour = -1 / (h * h);
+    EXPECT_EQ(element_at(K, 0).first, diagonal);
+    EXPECT_EQ(element_at(K, 1).first, neighbour);
+    EXPECT_EQ(element_at(K, n).first, neighbour);
+    EXPECT_EQ(element_at(K, 2).first, 0.0);
+    const Mm colsums = sum(K), rowsums = sum(K, Mm(2.0)), big = max(K), small = min(K);
+    EXPECT_TRUE(colsums.issparse());
+    // K is symmetric: its row and column sums agree; an interior line sums
+    // to 0 exactly (4 - 1 - 1 - 1 - 1 in that order), a corner to 2/h^2.
+    EXPECT_EQ(isequal(transpose(colsums), rowsums), 1);
+    EXPECT_EQ(element_at(colsums, n + 1).first, 0.0);
+    EXPECT_EQ(element_at(colsums, 0).first, (diagonal + neighbour) + neighbour);
+    EXPECT_EQ(isequal(big, sparse(Mm(diagonal) * ones(Mm(1.0), Mm(double(N))))), 1);
+    EXPECT_EQ(isequal(small, sparse(Mm(neighbour) * ones(Mm(1.0), Mm(double(N))))), 1);
+    EXPECT_EQ(isequal(K > Mm(0.0), speye(Mm(double(N))) > Mm(0.0)), 1);
+    EXPECT_EQ(nnz(any(K)).r(), N);
+    EXPECT_EQ(nnz(all(K)).r(), 0);
+}
+
 } // namespace
