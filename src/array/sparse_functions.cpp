@@ -18,8 +18,6 @@
 
 namespace {
 
-inline bool nonzero(const double* re, const double* im, int k) { return re[k] != 0 || (im && im[k] != 0); }
-
 // A size argument's first element as a count (round half up, non-positive 0).
 int first_count(const Mm& x)
 {

@@ -134,11 +134,6 @@ Mm through_full(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, i
     return sparse(Mm(complex, full(a), full(b), dim, op, reduce, index_out));
 }
 
-inline bool nonzero(const double* re, const double* im, std::int64_t k)
-{
-    return re[k] != 0 || (im && im[k] != 0);  // NaN compares unequal: non-zero
-}
-
 // The element count past which a full form is refused: a result that
 // fills every element is held to what the full form could hold.
 constexpr std::int64_t full_limit = 100000000;

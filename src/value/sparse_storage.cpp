@@ -162,11 +162,6 @@ bool numeric_source(const Mm& a, const char* f, Mm& out)
     return true;
 }
 
-inline bool nonzero(const double* re, const double* im, int k)
-{
-    return re[k] != 0 || (im && im[k] != 0);  // NaN compares unequal: non-zero
-}
-
 // A sparse value whose stored entries may exceed rows x cols until resparse
 // merges them.
 Mm working_sparse(int complex, int entries, int rows, int cols)
