@@ -192,6 +192,22 @@ TEST(SparseOps, StoredZerosAreInvisibleToEveryReader)
         {"norm(S, 1)", [](const Mm& x) { return norm(x, Mm(1.0)); }},
         {"tril(S)", [](const Mm& x) { return tril(x); }},
         {"diag(S)", [](const Mm& x) { return diag(x); }},
+        {"trace(S)", [](const Mm& x) { return trace(x); }},
+        {"diff(S)", [](const Mm& x) { return diff(x); }},
+        {"sort(S)", [](const Mm& x) { return sort(x); }},
+        {"fliplr(S)", [](const Mm& x) { return fliplr(x); }},
+        {"repmat(S, 2, 1)", [](const Mm& x) { return repmat(x, Mm(2.0), Mm(1.0)); }},
+        {"[S S]", [](const Mm& x) { return horzcat(x, x); }},
+        {"[S; -S]", [](const Mm& x) { return vertcat(x, -x); }},
+        {"reshape(S, 1, [])", [](const Mm& x) { return reshape(x, Mm(1.0), Mm(double(x.size()))); }},
+        {"abs(S)", [](const Mm& x) { return abs(x); }},
+        {"sqrt(S)", [](const Mm& x) { return msqrt(x); }},
+        {"sign(S)", [](const Mm& x) { return sign(x); }},
+        {"S * ones(cols, 2)", [](const Mm& x) { return x * ones(Mm(double(x.cols())), Mm(2.0)); }},
+        {"S ./ 2", [](const Mm& x) { return rdivide(x, Mm(2.0)); }},
+        {"S > -1", [](const Mm& x) { return x > Mm(-1.0); }},
+        {"max(S, -1)", [](const Mm& x) { return max(x, Mm(-1.0)); }},
+        {"sum(S, 3)", [](const Mm& x) { return sum(x, Mm(3.0)); }},
     };
     auto same_values = [](const Mm& got, const Mm& want) {
         const std::vector<std::uint64_t> g = bits_of(got), w = bits_of(want);
