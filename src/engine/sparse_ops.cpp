@@ -146,10 +146,7 @@ std::int64_t element_count(const Mm& x)
 
 // ---- a sparse operand against a scalar partner ----
 
-// The engine's results on w's stored values followed by one 0, against the
-// partner: the last element is what every unstored element of w becomes.
-// One call, so that both come from the same loop. The results as doubles
-// (a byte partner makes them bytes), or an empty value when refused.
+// w's stored values and one 0 after them, as a full column.
 Mm column_with_zero(const Mm& w)
 {
     const int n = w.getnnz();
@@ -167,6 +164,10 @@ Mm column_with_zero(const Mm& w)
     return column;
 }
 
+// The engine's results on w's stored values followed by one 0, against the
+// partner: the last element is what every unstored element of w becomes.
+// One call, so that both come from the same loop. The results as doubles
+// (a byte partner makes them bytes), or an empty value when refused.
 Mm stored_and_zero(int complex, const Mm& w, const Mm& partner, bool w_first, const Mm& dim, op_t op,
                    Mm& index_out)
 {
@@ -197,12 +198,15 @@ Mm on_stored_positions(const Mm& values, const Mm& w)
     if (!out.issparse() || out.getnnz() != count)
         return x_M;  // "Out of memory!" went to a hook that returned
     const int* from = w.getindex();
+    int* index = out.getindex();
+    double* ore = out.addr();
+    double* oim = im ? out.addi() : nullptr;
     for (int k = 0, m = 0; k < n; ++k)
         if (nonzero(re, im, k)) {
-            out.getindex()[m] = from[k];
-            out.addr()[m] = re[k];
-            if (im)
-                out.addi()[m] = im[k];
+            index[m] = from[k];
+            ore[m] = re[k];
+            if (oim)
+                oim[m] = im[k];
             ++m;
         }
     out.setlogical(values.islogical());
@@ -227,13 +231,15 @@ Mm filled(const Mm& values, const Mm& w, bool sparse_form)
         Mm out(values.isc(), 0, 0, w.getndims(), w.getdims(), qv_double);
         if (out.size() != numel)
             return x_M;  // "Out of memory!" went to a hook that returned
-        std::fill(out.addr(), out.addr() + numel, fill_re);
-        if (im)
-            std::fill(out.addi(), out.addi() + numel, fill_im);
+        double* ore = out.addr();
+        double* oim = im ? out.addi() : nullptr;
+        std::fill(ore, ore + numel, fill_re);
+        if (oim)
+            std::fill(oim, oim + numel, fill_im);
         for (int k = 0; k < n; ++k) {
-            out.addr()[at[k]] = re[k];
-            if (im)
-                out.addi()[at[k]] = im[k];
+            ore[at[k]] = re[k];
+            if (oim)
+                oim[at[k]] = im[k];
         }
         out.setlogical(values.islogical());
         return out;
@@ -365,8 +371,9 @@ lines_of walk_lines(const Mm& s, int dim)
 }
 
 // A line as the reductions read it: its stored entries in order, each run
-// of unstored zeros as one zero. A running sum, product, extreme or truth
-// test is the same over one zero as over a run of them, and the first
+// of unstored zeros as one zero. A running sum, product (complex too),
+// extreme or truth test is the same over one zero as over a run of them,
+// but for the sign of a zero, which the sparse form drops; and the first
 // element of a run is where a tie is decided. f(entry, from, to) meets each
 // item with the places it stands for; entry -1 is a zero.
 template <class F>
