@@ -304,9 +304,13 @@ Mm from_stored_results(const Mm& values, const Mm& w, bool sparse_form)
     return filled(values, w, sparse_form);
 }
 
+// A number for a partner: an object or a cell goes the full road, where a
+// class method or the engine's refusal meets the whole value.
 bool scalar_partner_applies(const Mm& w, const Mm& partner)
 {
-    return w.issparse() && element_count(w) > 1 && element_count(partner) == 1 && w.getndims() == 2;
+    const bool number = (partner.gettype() == qv_double || partner.gettype() == qv_uint8) && !partner.isstruct() &&
+                        !partner.getclassid();
+    return number && w.issparse() && element_count(w) > 1 && element_count(partner) == 1 && w.getndims() == 2;
 }
 
 // ---- reductions along a line of a sparse matrix ----

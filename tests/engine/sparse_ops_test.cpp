@@ -700,4 +700,29 @@ TEST(SparseOps, PoissonMatrixOfAHundredByHundredGrid)
     EXPECT_EQ(nnz(all(K)).r(), 0);
 }
 
+// An object as the scalar partner of a sparse value: its class method
+// receives the whole value, not a column of stored entries.
+Mm received_first;
+Mm recording_rdivide(Mm a, Mm)
+{
+    received_first = a;
+    return Mm(1.0);
+}
+
+TEST(SparseOps, AnObjectPartnerReceivesTheWholeValue)
+{
+    register_class_function("sparse_partner_probe", "rdivide", recording_rdivide);
+    Mm fields(0, 0, 0, 1, 1, qv_cell);
+    fields.addfield("a", 1);
+    Mm values(0, 0, 0, 1, 1, qv_cell);
+    values.mr(1) = Mm(2.0);
+    fields.mr(1) = values;
+    const Mm object = mclass(fields, TM("sparse_partner_probe"));
+    const Mm s = speye(Mm(3.0));
+    (void)rdivide(s, object);
+    EXPECT_EQ(test::extents(received_first), (std::vector<int>{3, 3}));
+    EXPECT_EQ(test::values(received_first), test::values(s));
+    unregister_class_function("sparse_partner_probe", "rdivide");
+}
+
 } // namespace
