@@ -507,20 +507,27 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
             return x_M;  // "Out of memory!" went to a hook that returned
         double* vre = v.addr();
         double* vim = out_complex ? v.addi() : nullptr;
+        double* kp = positions ? k.addr() : nullptr;
+        std::vector<const double*> rre(lengths.size()), rim(lengths.size()), rk(lengths.size());
+        for (std::size_t g = 0; g < lengths.size(); ++g) {
+            rre[g] = results[g].addr();
+            rim[g] = out_complex ? results[g].addi() : nullptr;
+            rk[g] = positions ? wheres[g].addr() : nullptr;
+        }
         for (int c = 0; c < l.count; ++c) {
-            const Mm& r = results[group[c]];
-            vre[c] = r.addr()[slot[c]];
+            const int g = group[c];
+            vre[c] = rre[g][slot[c]];
             if (vim)
-                vim[c] = r.addi()[slot[c]];
-            if (positions) {
+                vim[c] = rim[g][slot[c]];
+            if (kp) {
                 // The condensed place back to the place on the line.
-                const int chosen = static_cast<int>(wheres[group[c]].addr()[slot[c]]) - 1;
+                const int chosen = static_cast<int>(rk[g][slot[c]]) - 1;
                 int item = 0, place = 0;
                 condensed_line(l, c, [&](int, int from, int) {
                     if (item++ == chosen)
                         place = from;
                 });
-                k.addr()[c] = place + 1.0;
+                kp[c] = place + 1.0;
             }
         }
         v.setlogical(out_logical);
