@@ -282,13 +282,19 @@ Mm mdouble(const Mm& x)
     return r;
 }
 
-Mm mchar(const Mm& x) { return str2mat(x); }
+// Characters have no sparse form either.
+Mm mchar(const Mm& x) { return str2mat(x.issparse() ? full(x) : x); }
 
 Mm muint8(const Mm& x)
 {
     if (x.gettype() == qv_uint8)
         return x;
     Mm r;
+    if (x.issparse()) {
+        // Bytes have no sparse form: the conversion of the full value.
+        r.deepcopy(full(x), qv_uint8);
+        return r;
+    }
     r.deepcopy(x, qv_uint8);
     return r;
 }

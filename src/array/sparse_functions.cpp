@@ -18,8 +18,6 @@
 
 namespace {
 
-inline bool nonzero(const double* re, const double* im, int k) { return re[k] != 0 || (im && im[k] != 0); }
-
 // A size argument's first element as a count (round half up, non-positive 0).
 int first_count(const Mm& x)
 {
@@ -321,7 +319,10 @@ Mm colperm(Mm s)
 {
     if (error_2d(s, "colperm"))
         return x_M;
-    s = sparse(s);
+    // Columns are ordered by their non-zeros: a stored zero is not one.
+    s = without_stored_zeros(sparse(s));
+    if (!s.issparse())
+        return x_M;  // refused under a returning hook
     int* jc = getJc(s);
     if (!jc)
         return x_M;

@@ -3,6 +3,7 @@
 #include "array/ndim.hpp"
 #include "array/permute_kernel.hpp"
 #include "value/report.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/report.h"
 #include "velkor/value.h"
@@ -52,8 +53,13 @@ Mm transpose_full(const Mm& a, int noconj)
     return out;
 }
 
-Mm transpose_sparse(const Mm& a, int noconj)
+Mm transpose_sparse(const Mm& given, int noconj)
 {
+    // A stored zero would come out conjugated as 0 - 0i where an unstored
+    // one reads 0 + 0i.
+    const Mm a = without_stored_zeros(given);
+    if (!a.issparse())
+        return x_M;  // refused under a returning hook
     const int rows = a.rows(), cols = a.cols(), n = a.getnnz();
     const bool complex = a.isc();
     Mm out(complex, 1, n, cols, rows, qv_double);

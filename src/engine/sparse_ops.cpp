@@ -10,6 +10,8 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -132,6 +134,458 @@ Mm through_full(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, i
     return sparse(Mm(complex, full(a), full(b), dim, op, reduce, index_out));
 }
 
+// The element count past which a full form is refused: a result that
+// fills every element is held to what the full form could hold.
+constexpr std::int64_t full_limit = 100000000;
+
+std::int64_t element_count(const Mm& x)
+{
+    const int* d = x.getdims();
+    return std::int64_t{d[0]} * d[1] * d[2] * d[3];
+}
+
+// ---- a sparse operand against a scalar partner ----
+
+// w's stored values and one 0 after them, as a full column.
+Mm column_with_zero(const Mm& w)
+{
+    const int n = w.getnnz();
+    Mm column(w.isc(), 0, 0, n + 1, 1, qv_double);
+    if (column.size() != n + 1 || (w.isc() && !column.isc()))
+        return Mm();  // "Out of memory!" went to a hook that returned
+    if (n > 0)
+        std::memcpy(column.addr(), w.addr(), sizeof(double) * n);
+    column.addr()[n] = 0;
+    if (w.isc()) {
+        if (n > 0)
+            std::memcpy(column.addi(), w.addi(), sizeof(double) * n);
+        column.addi()[n] = 0;
+    }
+    return column;
+}
+
+// The engine's results on w's stored values followed by one 0, against the
+// partner: the last element is what every unstored element of w becomes.
+// One call, so that both come from the same loop. The results as doubles
+// (a byte partner makes them bytes), or an empty value when refused.
+Mm stored_and_zero(int complex, const Mm& w, const Mm& partner, bool w_first, const Mm& dim, op_t op,
+                   Mm& index_out)
+{
+    const int n = w.getnnz();
+    const Mm column = column_with_zero(w);
+    if (column.size() != n + 1)
+        return Mm();
+    Mm values = w_first ? Mm(complex, column, partner, dim, op, 0, index_out)
+                        : Mm(complex, partner, column, dim, op, 0, index_out);
+    if (values.gettype() == qv_uint8)
+        values = mdouble(values);
+    if (values.gettype() != qv_double || values.size() != n + 1)
+        return Mm();
+    return values;
+}
+
+// w's stored positions with the results there; those that are zero (of
+// either sign) are dropped, as sparse() drops them from a full result.
+Mm on_stored_positions(const Mm& values, const Mm& w)
+{
+    const int n = w.getnnz();
+    const double* re = values.addr();
+    const double* im = values.isc() ? values.addi() : nullptr;
+    int count = 0;
+    for (int k = 0; k < n; ++k)
+        count += nonzero(re, im, k);
+    Mm out(values.isc(), 1, count, w.getndims(), w.getdims(), qv_double);
+    if (!out.issparse() || out.getnnz() != count)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    const int* from = w.getindex();
+    int* index = out.getindex();
+    double* ore = out.addr();
+    double* oim = im ? out.addi() : nullptr;
+    for (int k = 0, m = 0; k < n; ++k)
+        if (nonzero(re, im, k)) {
+            index[m] = from[k];
+            ore[m] = re[k];
+            if (oim)
+                oim[m] = im[k];
+            ++m;
+        }
+    out.setlogical(values.islogical());
+    return out;
+}
+
+// Every element of w's extents: the stored results where w stores, the
+// zero's result elsewhere; in sparse form without zeros, or full.
+Mm filled(const Mm& values, const Mm& w, bool sparse_form)
+{
+    const std::int64_t numel = element_count(w);
+    if (numel >= full_limit) {
+        error("full: matrix too large");
+        return x_M;
+    }
+    const int n = w.getnnz();
+    const int* at = w.getindex();
+    const double* re = values.addr();
+    const double* im = values.isc() ? values.addi() : nullptr;
+    const double fill_re = re[n], fill_im = im ? im[n] : 0;
+    if (!sparse_form) {
+        Mm out(values.isc(), 0, 0, w.getndims(), w.getdims(), qv_double);
+        if (out.size() != numel)
+            return x_M;  // "Out of memory!" went to a hook that returned
+        double* ore = out.addr();
+        double* oim = im ? out.addi() : nullptr;
+        std::fill(ore, ore + numel, fill_re);
+        if (oim)
+            std::fill(oim, oim + numel, fill_im);
+        for (int k = 0; k < n; ++k) {
+            ore[at[k]] = re[k];
+            if (oim)
+                oim[at[k]] = im[k];
+        }
+        out.setlogical(values.islogical());
+        return out;
+    }
+    const bool fill_stored = fill_re != 0 || fill_im != 0;
+    std::int64_t count = fill_stored ? numel - n : 0;
+    for (int k = 0; k < n; ++k)
+        count += nonzero(re, im, k);
+    Mm out(values.isc(), 1, static_cast<int>(count), w.getndims(), w.getdims(), qv_double);
+    if (!out.issparse() || out.getnnz() != count)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    int* index = out.getindex();
+    double* ore = out.addr();
+    double* oim = im ? out.addi() : nullptr;
+    std::int64_t m = 0;
+    int k = 0;
+    for (std::int64_t p = 0; p < numel; ++p) {
+        if (k < n && at[k] == p) {
+            if (nonzero(re, im, k)) {
+                index[m] = static_cast<int>(p);
+                ore[m] = re[k];
+                if (oim)
+                    oim[m] = im[k];
+                ++m;
+            }
+            ++k;
+        } else if (fill_stored) {
+            index[m] = static_cast<int>(p);
+            ore[m] = fill_re;
+            if (oim)
+                oim[m] = fill_im;
+            ++m;
+        }
+    }
+    out.setlogical(values.islogical());
+    return out;
+}
+
+Mm from_stored_results(const Mm& values, const Mm& w, bool sparse_form);
+
+// The operation of a sparse w (more than one element) and a scalar
+// partner, as the full computation gives it, in work proportional to w's
+// stored count where the zero's result is zero, to w's extents otherwise.
+Mm scalar_partner(int complex, const Mm& w, const Mm& partner, bool w_first, const Mm& dim, op_t op,
+                  Mm& index_out, bool sparse_form)
+{
+    const Mm p = full(partner);
+    const Mm values = stored_and_zero(complex, w, p, w_first, dim, op, index_out);
+    if (values.size() == 0)
+        return x_M;  // refused, reported
+    return from_stored_results(values, w, sparse_form);
+}
+
+// values: the results at w's stored entries and, last, at an unstored one.
+Mm from_stored_results(const Mm& values, const Mm& w, bool sparse_form)
+{
+    const int n = w.getnnz();
+    const double* re = values.addr();
+    const double* im = values.isc() ? values.addi() : nullptr;
+    if (sparse_form && !nonzero(re, im, n))
+        return on_stored_positions(values, w);
+    return filled(values, w, sparse_form);
+}
+
+// A number for a partner: an object or a cell goes the full road, where a
+// class method or the engine's refusal meets the whole value.
+bool scalar_partner_applies(const Mm& w, const Mm& partner)
+{
+    const bool number = (partner.gettype() == qv_double || partner.gettype() == qv_uint8) && !partner.isstruct() &&
+                        !partner.getclassid();
+    return number && w.issparse() && element_count(w) > 1 && element_count(partner) == 1 && w.getndims() == 2;
+}
+
+// ---- reductions along a line of a sparse matrix ----
+
+// The stored entries of a matrix walked line by line: along columns
+// (dimension 1) or along rows (dimension 2). A line's entries ascend.
+struct lines_of {
+    int count = 0;            // lines
+    int extent = 0;           // elements on a line
+    std::vector<int> start;   // count + 1 starts into order
+    std::vector<int> order;   // stored entries, line by line
+    std::vector<int> along;   // each one's place on its line, in the same order
+};
+
+lines_of walk_lines(const Mm& s, int dim)
+{
+    const int rows = s.rows(), cols = s.cols(), n = s.getnnz();
+    const int* index = s.getindex();
+    lines_of l;
+    l.count = dim == 1 ? cols : rows;
+    l.extent = dim == 1 ? rows : cols;
+    l.start.assign(std::size_t(l.count) + 1, 0);
+    l.order.resize(n);
+    l.along.resize(n);
+    if (dim == 1) {
+        // Positions ascend: the columns are walked, without a division.
+        std::int64_t column_end = rows;
+        int c = 0;
+        for (int k = 0; k < n; ++k) {
+            while (index[k] >= column_end) {
+                l.start[++c] = k;
+                column_end += rows;
+            }
+            l.order[k] = k;
+            l.along[k] = static_cast<int>(index[k] - (column_end - rows));
+        }
+        while (c < l.count)
+            l.start[++c] = n;
+        return l;
+    }
+    // Along rows: entries bucketed by row; within one, columns ascend.
+    std::vector<int> row(n), column(n);
+    std::int64_t column_end = rows;
+    for (int k = 0, c = 0; k < n; ++k) {
+        while (index[k] >= column_end) {
+            ++c;
+            column_end += rows;
+        }
+        column[k] = c;
+        row[k] = static_cast<int>(index[k] - (column_end - rows));
+        ++l.start[row[k] + 1];
+    }
+    for (int r = 0; r < l.count; ++r)
+        l.start[r + 1] += l.start[r];
+    std::vector<int> next(l.start.begin(), l.start.end() - 1);
+    for (int k = 0; k < n; ++k) {
+        const int at = next[row[k]]++;
+        l.order[at] = k;
+        l.along[at] = column[k];
+    }
+    return l;
+}
+
+// A line as the reductions read it: its stored entries in order, each run
+// of unstored zeros as one zero. A running sum, product (complex too),
+// extreme or truth test is the same over one zero as over a run of them,
+// but for the sign of a zero, which the sparse form drops; and the first
+// element of a run is where a tie is decided. f(entry, from, to) meets each
+// item with the places it stands for; entry -1 is a zero.
+template <class F>
+void condensed_line(const lines_of& l, int line, F&& f)
+{
+    int next = 0;
+    for (int e = l.start[line]; e < l.start[line + 1]; ++e) {
+        const int at = l.along[e];
+        if (at > next)
+            f(-1, next, at);
+        f(l.order[e], at, at + 1);
+        next = at + 1;
+    }
+    if (next < l.extent)
+        f(-1, next, l.extent);
+}
+
+bool sparse_reduction_code(op_t op)
+{
+    switch (op) {
+    case op_sum: case op_prod: case op_max_1: case op_min_1: case op_any: case op_all: case op_cumsum:
+    case op_cumprod:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The working dimension of a reduction, or 0 when the engine is to see
+// the dimension operand itself (an unusual one, or one it refuses).
+int reduction_dim(const Mm& s, const Mm& dim)
+{
+    if (dim.gettype() != qv_double || dim.issparse() || dim.isc() || element_count(dim) != 1)
+        return 0;
+    const double d = *dim.addr();
+    return d == 0 ? s.nsingleton() : d == 1 || d == 2 || d == 3 || d == 4 ? static_cast<int>(d) : 0;
+}
+
+// A reduction along a dimension of extent 1 (the third or fourth of a
+// matrix) takes each element alone: the engine on the stored values and
+// one zero, each element its own line.
+Mm along_singleton(int complex, const Mm& s, op_t op)
+{
+    const Mm column = column_with_zero(s);
+    if (column.size() != s.getnnz() + 1)
+        return x_M;
+    Mm values = Mm(complex, column, zero_M, Mm(2.0), op, 1, l_M);
+    if (values.gettype() != qv_double || values.size() != column.size())
+        return x_M;  // refused, reported
+    return from_stored_results(values, s, true);
+}
+
+// sum, prod, max, min, any, all, cumsum and cumprod of a sparse matrix
+// along dimension 1 or 2, as the full computation gives them: the engine
+// runs on the condensed lines, grouped by their length into one matrix per
+// length, so the work follows the stored count and the number of lines.
+Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
+{
+    const bool cumulative = op == op_cumsum || op == op_cumprod;
+    const bool positions = (op == op_max_1 || op == op_min_1) && index_wanted(index_out);
+    const lines_of l = walk_lines(s, dim);
+    const double* sre = s.addr();
+    const double* sim = s.isc() ? s.addi() : nullptr;
+
+    // Lines grouped by their condensed length.
+    std::vector<int> length(l.count);
+    for (int c = 0; c < l.count; ++c) {
+        int items = 0;
+        condensed_line(l, c, [&](int, int, int) { ++items; });
+        length[c] = items;
+    }
+    std::vector<int> group_of_length(std::size_t(l.extent) + 1, -1), lengths;
+    std::vector<int> group(l.count), slot(l.count);
+    std::vector<int> members;
+    for (int c = 0; c < l.count; ++c) {
+        int& g = group_of_length[length[c]];
+        if (g < 0) {
+            g = static_cast<int>(lengths.size());
+            lengths.push_back(length[c]);
+            members.push_back(0);
+        }
+        group[c] = g;
+        slot[c] = members[g]++;
+    }
+    std::vector<Mm> results(lengths.size()), wheres(lengths.size());
+    for (std::size_t g = 0; g < lengths.size(); ++g) {
+        Mm block(s.isc(), 0, 0, lengths[g], members[g], qv_double);
+        if (block.size() != std::int64_t{lengths[g]} * members[g] || (s.isc() && !block.isc()))
+            return x_M;  // "Out of memory!" went to a hook that returned
+        results[g] = block;
+    }
+    std::vector<double*> block_re(lengths.size()), block_im(lengths.size());
+    for (std::size_t g = 0; g < lengths.size(); ++g) {
+        block_re[g] = results[g].addr();
+        block_im[g] = results[g].isc() ? results[g].addi() : nullptr;
+    }
+    for (int c = 0; c < l.count; ++c) {
+        double* re = block_re[group[c]];
+        double* im = block_im[group[c]];
+        std::int64_t q = std::int64_t{slot[c]} * length[c];
+        condensed_line(l, c, [&](int entry, int, int) {
+            re[q] = entry < 0 ? 0.0 : sre[entry];
+            if (im)
+                im[q] = entry < 0 || !sim ? 0.0 : sim[entry];
+            ++q;
+        });
+    }
+    for (std::size_t g = 0; g < lengths.size(); ++g) {
+        Mm where;
+        Mm r(complex, results[g], zero_M, one_M, op, 1, positions ? where : l_M);
+        if (r.gettype() != qv_double || r.size() != (cumulative ? results[g].size() : members[g]))
+            return x_M;  // refused, reported
+        results[g] = r;
+        wheres[g] = where;
+    }
+    const bool out_complex = results.empty() ? complex : results[0].isc();
+    const bool out_logical = !results.empty() && results[0].islogical();
+
+    if (!cumulative) {
+        // One value per line: a vector of the result's size, then its
+        // sparse form.
+        Mm v(out_complex, 0, 0, dim == 1 ? 1 : l.count, dim == 1 ? l.count : 1, qv_double);
+        Mm k;
+        if (positions)
+            k = Mm(0, 0, 0, v.rows(), v.cols(), qv_double);
+        if (v.size() != l.count || (positions && k.size() != l.count))
+            return x_M;  // "Out of memory!" went to a hook that returned
+        double* vre = v.addr();
+        double* vim = out_complex ? v.addi() : nullptr;
+        double* kp = positions ? k.addr() : nullptr;
+        std::vector<const double*> rre(lengths.size()), rim(lengths.size()), rk(lengths.size());
+        for (std::size_t g = 0; g < lengths.size(); ++g) {
+            rre[g] = results[g].addr();
+            rim[g] = out_complex ? results[g].addi() : nullptr;
+            rk[g] = positions ? wheres[g].addr() : nullptr;
+        }
+        for (int c = 0; c < l.count; ++c) {
+            const int g = group[c];
+            vre[c] = rre[g][slot[c]];
+            if (vim)
+                vim[c] = rim[g][slot[c]];
+            if (kp) {
+                // The condensed place back to the place on the line.
+                const int chosen = static_cast<int>(rk[g][slot[c]]) - 1;
+                int item = 0, place = 0;
+                condensed_line(l, c, [&](int, int from, int) {
+                    if (item++ == chosen)
+                        place = from;
+                });
+                kp[c] = place + 1.0;
+            }
+        }
+        v.setlogical(out_logical);
+        if (positions)
+            index_out = k;
+        return sparse(v);
+    }
+
+    // Running values: each condensed item's result stands for its places.
+    const int rows = s.rows();
+    auto each_result = [&](auto&& f) {
+        for (int c = 0; c < l.count; ++c) {
+            const Mm& r = results[group[c]];
+            const double* re = r.addr();
+            const double* im = out_complex ? r.addi() : nullptr;
+            std::int64_t q = std::int64_t{slot[c]} * length[c];
+            condensed_line(l, c, [&](int, int from, int to) {
+                if (nonzero(re, im, q))
+                    f(c, from, to, re[q], im ? im[q] : 0.0);
+                ++q;
+            });
+        }
+    };
+    std::int64_t count = 0;
+    each_result([&](int, int from, int to, double, double) { count += to - from; });
+    Mm out(out_complex, 1, static_cast<int>(count), s.rows(), s.cols(), qv_double);
+    if (!out.issparse() || out.getnnz() != count)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    std::int64_t m = 0;
+    int* index = out.getindex();
+    double* ore = out.addr();
+    double* oim = out_complex ? out.addi() : nullptr;
+    each_result([&](int c, int from, int to, double re, double im) {
+        for (int place = from; place < to; ++place, ++m) {
+            index[m] = dim == 1 ? c * rows + place : place * rows + c;
+            ore[m] = re;
+            if (oim)
+                oim[m] = im;
+        }
+    });
+    if (dim == 2)
+        out.sort();  // row by row: into column order
+    out.setlogical(out_logical);
+    return out;
+}
+
+// An element-wise operation that the stored-entry roads above do not
+// take: against a scalar partner from the stored values, else on full
+// values and back.
+Mm scalar_or_full(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, Mm& index_out)
+{
+    if (scalar_partner_applies(a, b))
+        return scalar_partner(complex, a, b, true, dim, op, index_out, true);
+    if (scalar_partner_applies(b, a))
+        return scalar_partner(complex, b, a, false, dim, op, index_out, true);
+    return through_full(complex, a, b, dim, op, 0, index_out);
+}
+
 } // namespace
 
 Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t op, int reduce, Mm& index_out)
@@ -139,8 +593,15 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
     if (op < 0 || op > 98)
         return nop_M;
     // A sum or difference of one sparse and one full operand is full.
-    if ((op == op_plus || op == op_minus) && a_in.issparse() != b_in.issparse())
+    if ((op == op_plus || op == op_minus) && a_in.issparse() != b_in.issparse()) {
+        // Against a full double scalar it is built directly, not from a
+        // full copy (a byte partner makes a byte result: the engine's).
+        if (!reduce && scalar_partner_applies(a_in, b_in) && b_in.gettype() == qv_double)
+            return scalar_partner(complex, a_in, b_in, true, dim, op, index_out, false);
+        if (!reduce && scalar_partner_applies(b_in, a_in) && a_in.gettype() == qv_double)
+            return scalar_partner(complex, b_in, a_in, false, dim, op, index_out, false);
         return Mm(complex, full(a_in), full(b_in), dim, op, reduce, index_out);
+    }
     Mm a(a_in), b(b_in);  // the path converts and reshapes its own copies
     const sparse_class cls = reduce ? sparse_class::full_values : class_of(op);
     if (cls == sparse_class::intersection) {
@@ -170,7 +631,7 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
                 return stored_values(complex, a, b, true, dim, op, reduce, index_out);
             }
             if (cls == sparse_class::union_of)
-                return through_full(complex, a, b, dim, op, reduce, index_out);
+                return scalar_or_full(complex, a, b, dim, op, index_out);
         } else if (a.size() == 1 && a.getnnz() != 0) {
             if (cls == sparse_class::intersection) {
                 b = sparse_of(b, 0);
@@ -179,7 +640,7 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
                 return stored_values(complex, b, a, false, dim, op, reduce, index_out);
             }
             if (cls == sparse_class::union_of)
-                return through_full(complex, a, b, dim, op, reduce, index_out);
+                return scalar_or_full(complex, a, b, dim, op, index_out);
         }
     }
     switch (cls) {
@@ -192,6 +653,16 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
     case sparse_class::intersection:
         return merged_lists(complex, a, b, dim, op, reduce, index_out);
     default:
+        break;
+    }
+    if (reduce) {
+        const int w = reduction_dim(a, dim);
+        const bool matrix = a.issparse() && a.getndims() == 2 && a.size() > 0 && sparse_reduction_code(op);
+        if (matrix && (w == 1 || w == 2))
+            return reduce_lines(complex, a, w, op, index_out);
+        if (matrix && (w == 3 || w == 4) && !index_wanted(index_out))
+            return along_singleton(complex, a, op);
         return through_full(complex, a, b, dim, op, reduce, index_out);
     }
+    return scalar_or_full(complex, a, b, dim, op, index_out);
 }

@@ -3,6 +3,7 @@
 // the remezf stub.
 #include "signal/storage.hpp"
 #include "array/constructors.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -40,7 +41,11 @@ std::vector<int> column_starts(const Mm& s, int rows, int cols)
 Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
 {
     const std::int64_t rows = std::int64_t(ma) * mb, cols = std::int64_t(na) * nb;
-    if (rows > INT_MAX || cols > INT_MAX || (A.issparse() || B.issparse() ? rows * cols > INT_MAX : false)) {
+    if ((A.issparse() || B.issparse()) && rows * cols > INT_MAX) {
+        report_sparse_too_large(double(rows), double(cols));
+        return x_M;
+    }
+    if (rows > INT_MAX || cols > INT_MAX) {
         error("Out of memory!");
         return x_M;
     }
@@ -62,7 +67,13 @@ Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
             }
         return K;
     }
-    const Mm sa = A.issparse() ? A : sparse(A), sb = B.issparse() ? B : sparse(B);
+    // A stored zero (left by spalloc or an assignment) takes part as the
+    // zero it is: no product with it is stored, and Inf or NaN times it is
+    // not NaN.
+    const Mm sa = A.issparse() ? without_stored_zeros(A) : sparse(A);
+    const Mm sb = B.issparse() ? without_stored_zeros(B) : sparse(B);
+    if (!sa.issparse() || !sb.issparse())
+        return x_M;  // refused under a returning hook
     const std::int64_t room = std::int64_t(sa.getnnz()) * sb.getnnz();
     if (room > INT_MAX) {
         error("Out of memory!");

@@ -325,11 +325,28 @@ Mm plain_two(const Mm& base, const Mm& I, const Mm& J, bool report)
 
 // ---- general path: the index walk ----
 
+// What an index that selects nothing reads from a sparse base: the empty
+// value, 0x0 as from a full base, in sparse form.
+Mm sparse_empty(const Mm& base)
+{
+    Mm out(base.isc(), 1, 0, 0, 0, qv_double);
+    if (!out.issparse())
+        return nothing();
+    take_header(out, base);
+    return out;
+}
+
 // x(:, J) of a sparse matrix from its compressed columns; other two-index
 // reads go through x(:, J), a transpose, a column selection and a
 // transpose back.
 Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
 {
+    // An index that selects nothing gives the empty value, as on a full
+    // base, before any position of the other index is looked at; the
+    // transposed road would check those positions against an empty
+    // intermediate and keep its extents.
+    if (decode_index(I, base.rows()).count == 0 || decode_index(J, base.cols()).count == 0)
+        return sparse_empty(base);
     if (!is_colon_index(I)) {
         Mr columns(Mr_paren, base, c_p, J);
         Mm t = evaluate_at(columns, base, report);
@@ -431,6 +448,8 @@ bool more_than_two_dims(int nd, const int dims[4])
 Mm sparse_walk(const Mm& base, index_walk& w, int nd, const int dims[4], bool report)
 {
     const std::int64_t total = w.index_counts();
+    if (total == 0)
+        return sparse_empty(base);
     std::int64_t stored = 0;
     w.index_walk_start();
     for (std::int64_t q = 0; q < total; ++q) {

@@ -133,6 +133,11 @@ int* getIr(const Mm& s)
     return ir;
 }
 
+void report_sparse_too_large(double rows, double cols)
+{
+    error("sparse: %.0fx%.0f has more than 2147483647 elements, the most a sparse value holds", rows, cols);
+}
+
 void freeIrJc(int* ir, int* jc)
 {
     std::free(ir);
@@ -157,11 +162,6 @@ bool numeric_source(const Mm& a, const char* f, Mm& out)
     return true;
 }
 
-inline bool nonzero(const double* re, const double* im, int k)
-{
-    return re[k] != 0 || (im && im[k] != 0);  // NaN compares unequal: non-zero
-}
-
 // A sparse value whose stored entries may exceed rows x cols until resparse
 // merges them.
 Mm working_sparse(int complex, int entries, int rows, int cols)
@@ -178,10 +178,11 @@ Mm working_sparse(int complex, int entries, int rows, int cols)
 
 // A size argument's first element as a count; beyond is set when the count
 // is past what a value can hold (it would be held at INT_MAX otherwise).
-int count_of(const Mm& x, bool& beyond)
+int count_of(const Mm& x, bool& beyond, double& asked)
 {
     Mm d = x.gettype() == qv_double ? full(x) : mdouble(full(x));
     const double v = d.size() > 0 ? std::round(*d.addr()) : 0;
+    asked = v;
     beyond = beyond || v > INT_MAX;
     return d.size() > 0 ? round_to_count(*d.addr()) : 0;
 }
@@ -279,9 +280,10 @@ Mm sparse(Mm i, Mm j, Mm s, Mm m, Mm n, Mm)
     if (isempty(m) || isempty(n))
         return Mm(0, 1, 0, 1, 1, qv_double);
     bool beyond = false;
-    const int rows = count_of(m, beyond), cols = count_of(n, beyond);
+    double asked_rows, asked_cols;
+    const int rows = count_of(m, beyond, asked_rows), cols = count_of(n, beyond, asked_cols);
     if (beyond || std::int64_t{rows} * cols > INT_MAX) {
-        error("Out of memory!");
+        report_sparse_too_large(asked_rows, asked_cols);
         return x_M;
     }
     const bool complex = cs.isc();

@@ -4,10 +4,23 @@
 
 #include "velkor/array.h"
 
+#include <cstdint>
+
 // A new Jc array (cols + 2 ints, standard heap) for a stored list of 0-based
 // linear positions; bounds receives the smallest and largest row and column
 // of the stored entries (2147483647, -1, 2147483647, -1 when there are none).
 int* build_jc(int cols, int numel, int nnz, const int* index, int bounds[4]);
+
+// The test every count of non-zeros uses: a part that is not 0 (NaN is
+// not) makes the element non-zero; -0 is zero.
+inline bool nonzero(const double* re, const double* im, std::int64_t k)
+{
+    return re[k] != 0 || (im && im[k] != 0);
+}
+
+// Raises the error for a sparse value of rows x cols elements, more than
+// its int positions can address.
+void report_sparse_too_large(double rows, double cols);
 
 // Elements (full) or stored entries (sparse) that are not zero; NaN counts.
 int count_nonzeros(const Mm& a);

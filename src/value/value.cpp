@@ -4,6 +4,7 @@
 #include "value/mm_access.hpp"
 #include "value/runtime.hpp"
 #include "value/report.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/host.h"
 #include "velkor/report.h"
 #include "velkor/runtime.h"
@@ -11,6 +12,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -403,7 +405,17 @@ void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* exte
     const std::int64_t cells = checked_count(given, ndims, INT_MAX);
     if (nzmax < 0)
         nzmax = 0;
-    if (cells > INT_MAX || nzmax > max_count) {
+    if (cells > INT_MAX) {
+        // The limit is the layout's (an int position per entry), not memory's.
+        make_storageless();
+        double cols = 1;
+        for (int k = 1; k < ndims; ++k)
+            cols *= given[k];
+        report_sparse_too_large(given[0], cols);
+        init_empty(qv_double);
+        return;
+    }
+    if (nzmax > max_count) {
         make_storageless();
         error("Out of memory!");
         init_empty(qv_double);

@@ -1,6 +1,7 @@
 // User classes: the registry, method dispatch and the class functions.
 #include "test_support.hpp"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,65 @@ TEST(Classes, Conversions)
     EXPECT_ERROR(muint16(Mm(1.0)), "uint16 is not yet implemented");
     EXPECT_ERROR(mdouble(Mm(0, 0, 0, 1, 1, qv_cell)), "Can not convert (temporary) into a numeric matrix");
     EXPECT_ERROR(mdouble(make_struct()), "class struct has no method named double");
+}
+
+// Bytes and characters have no sparse form: the conversion of a sparse
+// value is the conversion of its full value, whatever it stores.
+TEST(Classes, ConversionsOfSparseValuesAreThoseOfTheirFullValues)
+{
+    const double inf = INFINITY, nan = NAN;
+    Mm with_stored_zero(spalloc(Mm(2.0), Mm(3.0), Mm(4.0)), "S");
+    with_stored_zero(Mm(2.0), Mm(3.0)) = Mm(9.0);
+    Mm logical_mask = sparse(test::row({1, 0, 1}));
+    logical_mask.setlogical(1);
+    const std::vector<std::pair<const char*, Mm>> cases = {
+        {"sparse([7 0; 0 5])", sparse(test::real(2, 2, {7, 0, 0, 5}))},
+        {"values to saturate and round", sparse(test::real(2, 4, {300, -1, 2.5, 0, 255.4, inf, -inf, nan}))},
+        {"-0 and tiny values", sparse(test::row({-0.0, 1e-300, 0.49, 0.51}))},
+        {"a complex value", sparse(test::complex(2, 2, {7, 0, 0, 5}, {1, 0, 300, 0}))},
+        {"stored zeros left by spalloc", with_stored_zero},
+        {"a logical mask", logical_mask},
+        {"nothing stored", sparse(Mm(3.0), Mm(2.0))},
+        {"an empty value", sparse(Mm(0.0), Mm(4.0))},
+    };
+    for (const auto& [what, s] : cases) {
+        SCOPED_TRACE(what);
+        const Mm f = full(s);
+        const Mm u = muint8(s), expected = muint8(f);
+        EXPECT_FALSE(u.issparse());
+        EXPECT_EQ(u.gettype(), qv_uint8);
+        EXPECT_EQ(u.isc(), expected.isc());
+        EXPECT_EQ(test::extents(u), test::extents(expected));
+        EXPECT_EQ(isequal(u, expected), 1);
+        for (int k = 0; k < expected.size(); ++k) {
+            EXPECT_EQ(u.getpr((unsigned char*)nullptr)[k], expected.getpr((unsigned char*)nullptr)[k]) << k;
+            if (expected.isc()) {
+                EXPECT_EQ(u.getpi((unsigned char*)nullptr)[k], expected.getpi((unsigned char*)nullptr)[k]) << k;
+            }
+        }
+        const Mm c = mchar(s), c_full = mchar(f);
+        EXPECT_FALSE(c.issparse());
+        EXPECT_EQ(c.isstr(), c_full.isstr());
+        const std::vector<double> got = test::values(c), want = test::values(c_full);
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_BITS_EQ(got[k], want[k]);
+    }
+}
+
+// The readers a user meets after the conversion.
+TEST(Classes, BytesOfASparseValueReadAsBytes)
+{
+    const Mm u(muint8(sparse(test::real(2, 2, {7, 0, 0, 5}))), "U");
+    const Mm seven_five = muint8(test::real(2, 2, {7, 0, 0, 5}));
+    EXPECT_EQ(test::values(mdouble(u)), (std::vector<double>{7, 0, 0, 5}));
+    EXPECT_EQ(test::values(mdouble(full(u))), (std::vector<double>{7, 0, 0, 5}));
+    EXPECT_EQ(test::values(mdouble(u == Mm(7.0))), (std::vector<double>{1, 0, 0, 0}));
+    EXPECT_EQ(test::values(mdouble(u + Mm(1.0))), (std::vector<double>{8, 1, 1, 6}));
+    EXPECT_EQ(Mm(u(Mm(2.0), Mm(2.0))).ur(1), 5);
+    EXPECT_EQ(test::values(mdouble(transpose(u))), (std::vector<double>{7, 0, 0, 5}));
+    EXPECT_EQ(test::values(mdouble(max(u))), (std::vector<double>{7, 5}));
+    EXPECT_EQ(isequal(u, seven_five), 1);
 }
 
 TEST(Classes, SubscriptEntries)

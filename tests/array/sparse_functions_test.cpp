@@ -2,6 +2,7 @@
 #include "test_support.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -209,3 +210,38 @@ TEST(SparseFunctions, OrdersAndHooks)
 }
 
 } // namespace
+
+// A sparse value addresses its elements with int positions: past 2^31 - 1
+// elements the refusal says so, whichever constructor meets it.
+TEST(SparseConstructors, TooManyElementsNameTheLimit)
+{
+    struct Case {
+        const char* what;
+        std::function<Mm()> make;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"speye(50000)", [] { return speye(Mm(50000.0)); },
+         "sparse: 50000x50000 has more than 2147483647 elements, the most a sparse value holds"},
+        {"speye(46341, 46341)", [] { return speye(Mm(46341.0), Mm(46341.0)); },
+         "sparse: 46341x46341 has more than 2147483647 elements, the most a sparse value holds"},
+        {"spzeros(1e5, 3e4)", [] { return spzeros(Mm(1e5), Mm(3e4)); },
+         "sparse: 100000x30000 has more than 2147483647 elements, the most a sparse value holds"},
+        {"spalloc(50000, 50000, 1)", [] { return spalloc(Mm(50000.0), Mm(50000.0), Mm(1.0)); },
+         "sparse: 50000x50000 has more than 2147483647 elements, the most a sparse value holds"},
+        {"sparse(1, 1, 1, 50000, 50000)", [] { return sparse(Mm(1.0), Mm(1.0), Mm(1.0), Mm(50000.0), Mm(50000.0)); },
+         "sparse: 50000x50000 has more than 2147483647 elements, the most a sparse value holds"},
+        {"sparse(50000, 50000)", [] { return sparse(Mm(50000.0), Mm(50000.0)); },
+         "sparse: 50000x50000 has more than 2147483647 elements, the most a sparse value holds"},
+        {"kron(speye(300), speye(300))", [] { return kron(speye(Mm(300.0)), speye(Mm(300.0))); },
+         "sparse: 90000x90000 has more than 2147483647 elements, the most a sparse value holds"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(c.make(), c.message);
+    }
+    // The largest square that fits is made.
+    const Mm edge = speye(Mm(46340.0));
+    EXPECT_EQ(edge.rows(), 46340);
+    EXPECT_EQ(nnz(edge).r(), 46340);
+}

@@ -1,9 +1,14 @@
 // The engine's sparse road: a stored zero (left by spalloc or a cancelled
 // sum) is a zero like any unstored one in every operation that multiplies.
+#include "engine/kernels.hpp"
 #include "test_support.hpp"
 
 #include <cmath>
+#include <cstring>
+#include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,10 +16,10 @@ namespace {
 
 const double inf = INFINITY, nan = NAN;
 
-// The full form's elements, both parts, bit for bit.
+// The full form's elements, both parts, bit for bit (bytes as doubles).
 std::vector<std::uint64_t> bits_of(const Mm& x)
 {
-    const Mm f = full(x);
+    const Mm f = x.gettype() == qv_uint8 ? mdouble(x) : full(x);
     std::vector<std::uint64_t> b;
     for (int k = 0; k < f.size(); ++k) {
         b.push_back(test::bits(f.addr()[k]));
@@ -32,9 +37,9 @@ struct Pair {
     std::function<Mm()> stored, unstored;
 };
 
-TEST(SparseOps, StoredZerosMultiplyAsZeros)
+std::vector<Pair> twins()
 {
-    const std::vector<Pair> pairs = {
+    return {
         {"S = spalloc(3,3,4); S(1,1) = 7",
          [] {
              Mm s(spalloc(Mm(3.0), Mm(3.0), Mm(4.0)), "S");
@@ -58,6 +63,11 @@ TEST(SparseOps, StoredZerosMultiplyAsZeros)
          },
          [] { return sparse(test::complex(3, 3, {0, 0, 2, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 5, 0, 0})); }},
     };
+}
+
+TEST(SparseOps, StoredZerosMultiplyAsZeros)
+{
+    const std::vector<Pair> pairs = twins();
     const Mm nan_column = test::real(3, 1, {nan, 1, 1}), nan_row = test::row({1, nan, 1});
     const Mm inf_matrix = test::real(3, 3, {inf, 1, -inf, 2, inf, 0, 1, 1, nan});
     struct Op {
@@ -107,6 +117,612 @@ TEST(SparseOps, SpallocZerosAgainstInfAndNaN)
     EXPECT_EQ(column[1], 0);
     EXPECT_EQ(column[2], 0);
     EXPECT_EQ(nzmax(s).r(), 5) << "the stored zeros still count as storage";
+}
+
+// Every reader of sparse storage gives the same answer for a value with
+// stored zeros and for its clean twin, and the answer of the full value.
+TEST(SparseOps, StoredZerosAreInvisibleToEveryReader)
+{
+    const Mm wide_nan = test::row({1, nan});
+    struct Op {
+        const char* what;
+        std::function<Mm(const Mm&)> apply;
+        bool same_storage = false;  // the stored counts must agree too
+        bool as_on_full = true;     // false: the full value's answer is another (kron multiplies its zeros)
+    };
+    auto max_index = [](const Mm& x) {
+        Mm m, k;
+        max(x, i_o, m, k);
+        return k;
+    };
+    auto min_index_along_rows = [](const Mm& x) {
+        Mm m, k;
+        min(x, Mm(), Mm(2.0), i_o, m, k);
+        return k;
+    };
+    auto find_all = [](const Mm& x) {
+        Mm i, j, v;
+        find(x, i_o, i, j, v);
+        return horzcat(horzcat(i, j), v);
+    };
+    const std::vector<Op> ops = {
+        {"uint8(S)", [](const Mm& x) { return mdouble(muint8(x)); }},
+        {"kron(S, Inf)", [](const Mm& x) { return kron(x, Mm(inf)); }, true, false},
+        {"kron(S, NaN)", [](const Mm& x) { return kron(x, Mm(nan)); }, true, false},
+        {"kron(S, -1)", [](const Mm& x) { return kron(x, Mm(-1.0)); }, true},
+        {"kron(-Inf, S)", [](const Mm& x) { return kron(Mm(-inf), x); }, true, false},
+        {"kron(S, [1 NaN])", [&](const Mm& x) { return kron(x, wide_nan); }, true, false},
+        {"kron(S, S)", [](const Mm& x) { return kron(x, x); }, true, false},
+        {"kron(S, 1i)", [](const Mm& x) { return kron(x, complex_scalar(0, 1)); }, true},
+        {"S(2, [])", [](const Mm& x) { return Mm(x(Mm(2.0), Mm())); }},
+        {"S([], :)", [](const Mm& x) { return Mm(x(Mm(), c_p)); }},
+        {"S(:, [])", [](const Mm& x) { return Mm(x(c_p, Mm())); }},
+        {"S([3 1], [3 1 2])", [](const Mm& x) { return Mm(x(test::row({3, 1}), test::row({3, 1, 2}))); }},
+        {"S(:)", [](const Mm& x) { return Mm(x(c_p)); }},
+        {"S([1 5 9])", [](const Mm& x) { return Mm(x(test::row({1, 5, 9}))); }},
+        {"sum(S)", [](const Mm& x) { return sum(x); }},
+        {"sum(S, 2)", [](const Mm& x) { return sum(x, Mm(2.0)); }},
+        {"prod(S)", [](const Mm& x) { return prod(x); }},
+        {"prod(S, 2)", [](const Mm& x) { return prod(x, Mm(2.0)); }},
+        {"max(S)", [](const Mm& x) { return max(x); }},
+        {"max(S, [], 2)", [](const Mm& x) { return max(x, Mm(), Mm(2.0)); }},
+        {"[~, k] = max(S)", max_index},
+        {"min(S)", [](const Mm& x) { return min(x); }},
+        {"[~, k] = min(S, [], 2)", min_index_along_rows},
+        {"any(S)", [](const Mm& x) { return any(x); }},
+        {"all(S, 2)", [](const Mm& x) { return all(x, Mm(2.0)); }},
+        {"cumsum(S)", [](const Mm& x) { return cumsum(x); }},
+        {"cumprod(S, 2)", [](const Mm& x) { return cumprod(x, Mm(2.0)); }},
+        {"mean(S)", [](const Mm& x) { return mean(x); }},
+        {"median(S)", [](const Mm& x) { return median(x); }},
+        {"[i, j, v] = find(S)", find_all},
+        {"nnz(S)", [](const Mm& x) { return nnz(x); }},
+        {"nonzeros(S)", [](const Mm& x) { return nonzeros(x); }},
+        {"spones(S)", [](const Mm& x) { return spones(x); }, false, false},
+        {"colperm(S)", [](const Mm& x) { return colperm(x); }},
+        {"S'", [](const Mm& x) { return ctranspose(x); }},
+        {"S == 0", [](const Mm& x) { return x == Mm(0.0); }},
+        {"~S", [](const Mm& x) { return !x; }},
+        {"S / 0", [](const Mm& x) { return x / Mm(0.0); }},
+        {"S .^ -1", [](const Mm& x) { return power(x, Mm(-1.0)); }},
+        {"0 .^ S", [](const Mm& x) { return power(Mm(0.0), x); }},
+        {"cos(S)", [](const Mm& x) { return cos(x); }},
+        {"S + S", [](const Mm& x) { return x + x; }},
+        {"S .* S", [](const Mm& x) { return times(x, x); }},
+        {"norm(S, 1)", [](const Mm& x) { return norm(x, Mm(1.0)); }},
+        {"tril(S)", [](const Mm& x) { return tril(x); }},
+        {"diag(S)", [](const Mm& x) { return diag(x); }},
+        {"trace(S)", [](const Mm& x) { return trace(x); }},
+        {"diff(S)", [](const Mm& x) { return diff(x); }},
+        {"sort(S)", [](const Mm& x) { return sort(x); }},
+        {"fliplr(S)", [](const Mm& x) { return fliplr(x); }},
+        {"repmat(S, 2, 1)", [](const Mm& x) { return repmat(x, Mm(2.0), Mm(1.0)); }},
+        {"[S S]", [](const Mm& x) { return horzcat(x, x); }},
+        {"[S; -S]", [](const Mm& x) { return vertcat(x, -x); }},
+        {"reshape(S, 1, [])", [](const Mm& x) { return reshape(x, Mm(1.0), Mm(double(x.size()))); }},
+        {"abs(S)", [](const Mm& x) { return abs(x); }},
+        {"sqrt(S)", [](const Mm& x) { return msqrt(x); }},
+        {"sign(S)", [](const Mm& x) { return sign(x); }},
+        {"S * ones(cols, 2)", [](const Mm& x) { return x * ones(Mm(double(x.cols())), Mm(2.0)); }},
+        {"S ./ 2", [](const Mm& x) { return rdivide(x, Mm(2.0)); }},
+        {"S > -1", [](const Mm& x) { return x > Mm(-1.0); }},
+        {"max(S, -1)", [](const Mm& x) { return max(x, Mm(-1.0)); }},
+        {"sum(S, 3)", [](const Mm& x) { return sum(x, Mm(3.0)); }},
+    };
+    auto same_values = [](const Mm& got, const Mm& want) {
+        const std::vector<std::uint64_t> g = bits_of(got), w = bits_of(want);
+        if (g.size() != w.size())
+            return false;
+        for (std::size_t k = 0; k < g.size(); ++k) {
+            double a, b;
+            std::memcpy(&a, &g[k], 8);
+            std::memcpy(&b, &w[k], 8);
+            if (!(a == b || (std::isnan(a) && std::isnan(b))))
+                return false;
+        }
+        return true;
+    };
+    std::vector<Pair> pairs = twins();
+    pairs.push_back(
+        {"S = spalloc(3,4,8); S(3,1) = 5; S(1,3) = -2; S(2,2) = Inf",
+         [] {
+             Mm s(spalloc(Mm(3.0), Mm(4.0), Mm(8.0)), "S");
+             s(Mm(3.0), Mm(1.0)) = Mm(5.0);
+             s(Mm(1.0), Mm(3.0)) = Mm(-2.0);
+             s(Mm(2.0), Mm(2.0)) = Mm(inf);
+             return s;
+         },
+         [] { return sparse(test::real(3, 4, {0, 0, 5, 0, inf, 0, -2, 0, 0, 0, 0, 0})); }});
+    for (const Pair& p : pairs) {
+        const Mm s = p.stored(), t = p.unstored(), f = full(t);
+        ASSERT_GT(s.getnnz(), nnz(s).r()) << p.what << ": the fixture holds no stored zero";
+        for (const Op& op : ops) {
+            SCOPED_TRACE(std::string(p.what) + ": " + op.what);
+            Mm got, expected, from_full;
+            ASSERT_EQ(test::error_of([&] { got = op.apply(s); }), "");
+            ASSERT_EQ(test::error_of([&] { expected = op.apply(t); }), "");
+            ASSERT_EQ(test::error_of([&] { from_full = op.apply(f); }), "");
+            EXPECT_EQ(got.issparse(), expected.issparse());
+            EXPECT_EQ(got.islogical(), expected.islogical());
+            EXPECT_EQ(test::extents(got), test::extents(expected));
+            EXPECT_EQ(bits_of(got), bits_of(expected));
+            if (op.same_storage) {
+                EXPECT_EQ(got.getnnz(), expected.getnnz());
+            }
+            if (!op.as_on_full)
+                continue;
+            EXPECT_EQ(test::extents(got), test::extents(from_full));
+            EXPECT_TRUE(same_values(got, from_full));
+        }
+    }
+}
+
+// ---- every code against the full computation ----
+
+// A sparse value whose stored entries hold NaN, +-Inf, -0, tiny and huge
+// values of both signs; column 1 stores every element and column 4 none,
+// so lines with and without unstored zeros both occur. Set up directly:
+// sparse() would drop the -0.
+Mm messy_sparse(int rows, int cols, std::int64_t stored, bool complex, unsigned seed)
+{
+    std::mt19937_64 gen(seed);
+    const std::vector<double> pool = {nan, inf, -inf, -0.0, 0.5, -2.5, 3, 1e300, -1e-300, 7, -1, 0.25, 2, -4};
+    const std::vector<double> imag_pool = {0, -0.0, 1, -2.5, inf, 0, 3, nan};
+    std::vector<int> at;
+    const std::int64_t numel = std::int64_t{rows} * cols;
+    if (numel <= 4096) {
+        for (int p = 0; p < numel; ++p) {
+            const int c = p / rows;
+            const bool keep = c == 0 || (c != 3 && gen() % 5 < 2);
+            if (keep)
+                at.push_back(p);
+        }
+    } else {
+        for (int p = 0; p < rows; ++p)
+            at.push_back(p);  // the first column full
+        while (static_cast<std::int64_t>(at.size()) < stored)
+            at.push_back(static_cast<int>(rows + gen() % (numel - rows)));
+        std::sort(at.begin(), at.end());
+        at.erase(std::unique(at.begin(), at.end()), at.end());
+    }
+    Mm s(complex, 1, static_cast<int>(at.size()), rows, cols, qv_double);
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        s.getindex()[k] = at[k];
+        s.addr()[k] = pool[gen() % pool.size()];
+        if (complex)
+            s.addi()[k] = imag_pool[gen() % imag_pool.size()];
+    }
+    return s;
+}
+
+// Same form, extents, flags, stored count and elements, bit for bit.
+void expect_same_result(const Mm& got, const Mm& want)
+{
+    EXPECT_EQ(got.gettype(), want.gettype());
+    EXPECT_EQ(got.issparse(), want.issparse());
+    EXPECT_EQ(got.isc(), want.isc());
+    EXPECT_EQ(got.islogical(), want.islogical());
+    EXPECT_EQ(test::extents(got), test::extents(want));
+    if (got.issparse() && want.issparse())
+        EXPECT_EQ(got.getnnz(), want.getnnz());
+    EXPECT_EQ(bits_of(got), bits_of(want));
+}
+
+// The call on the full value, converted back as the sparse road defines:
+// sparse, except a sum or difference with a full operand.
+Mm converted(const Mm& r, bool stays_full)
+{
+    return stays_full ? r : sparse(r);
+}
+
+struct Partner {
+    const char* what;
+    Mm value;
+};
+
+std::vector<Partner> scalar_partners()
+{
+    return {{"0", Mm(0.0)}, {"2.5", Mm(2.5)}, {"-3", Mm(-3.0)}, {"uint8(3)", test::bytes(1, 1, {3})}};
+}
+
+// Codes whose fronts ask the engine for a real result.
+bool real_code(op_t op)
+{
+    switch (op) {
+    case op_lt: case op_gt: case op_le: case op_ge: case op_eq: case op_ne: case op_or: case op_and: case op_xor:
+    case op_not: case op_bitand: case op_bitor: case op_bitxor: case op_bitcmp: case op_bitget: case op_bitset:
+    case op_bitreset: case op_bitshift: case op_atan2: case op_beta: case op_betaln: case op_gammainc: case op_rem:
+    case op_mod: case op_pow2_2: case op_abs: case op_angle: case op_erf: case op_erfc: case op_erfcx:
+    case op_erfinv: case op_expint: case op_gamma: case op_gammaln: case op_imag: case op_isfinite: case op_isinf:
+    case op_isnan:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Every element-wise code with each scalar partner on either side.
+TEST(SparseOps, EveryElementwiseCodeGivesTheFullAnswer)
+{
+    for (bool complex : {false, true}) {
+        const Mm s = messy_sparse(6, 7, 0, complex, complex ? 11 : 7), f = full(s);
+        for (int code = op_abs; code <= op_xor; ++code) {
+            const op_t op = static_cast<op_t>(code);
+            struct Call {
+                std::string what;
+                Mm a, b, fa, fb;
+            };
+            std::vector<Call> calls;
+            if (is_one_operand(op)) {
+                calls.push_back({std::string(op_name(op)) + "(S)", s, zero_M, f, zero_M});
+            } else {
+                for (const Partner& p : scalar_partners()) {
+                    calls.push_back({std::string("S ") + op_name(op) + " " + p.what, s, p.value, f, p.value});
+                    calls.push_back({std::string(p.what) + " " + op_name(op) + " S", p.value, s, p.value, f});
+                }
+            }
+            for (const Call& c : calls) {
+                SCOPED_TRACE(std::string(complex ? "complex: " : "real: ") + c.what);
+                const int cx = real_code(op) ? 0 : c.a.isc() || c.b.isc();
+                const bool stays_full = (op == op_plus || op == op_minus);
+                Mm got, want;
+                const std::string got_error = test::error_of([&] { got = Mm(cx, c.a, c.b, nop_M, op, 0, l_M); });
+                const std::string want_error =
+                    test::error_of([&] { want = converted(Mm(cx, c.fa, c.fb, nop_M, op, 0, l_M), stays_full); });
+                EXPECT_EQ(got_error, want_error);
+                if (got_error.empty() && want_error.empty())
+                    expect_same_result(got, want);
+            }
+        }
+    }
+}
+
+struct Reduction {
+    const char* what;
+    std::function<Mm(const Mm&, const Mm& dim)> apply;
+};
+
+std::vector<Reduction> reductions()
+{
+    return {
+        {"sum", [](const Mm& x, const Mm& d) { return sum(x, d); }},
+        {"prod", [](const Mm& x, const Mm& d) { return prod(x, d); }},
+        {"max", [](const Mm& x, const Mm& d) { return max(x, Mm(), d); }},
+        {"min", [](const Mm& x, const Mm& d) { return min(x, Mm(), d); }},
+        {"[~, k] = max", [](const Mm& x, const Mm& d) {
+             Mm m, k;
+             max(x, Mm(), d, i_o, m, k);
+             return k;
+         }},
+        {"[~, k] = min", [](const Mm& x, const Mm& d) {
+             Mm m, k;
+             min(x, Mm(), d, i_o, m, k);
+             return k;
+         }},
+        {"any", [](const Mm& x, const Mm& d) { return any(x, d); }},
+        {"all", [](const Mm& x, const Mm& d) { return all(x, d); }},
+        {"cumsum", [](const Mm& x, const Mm& d) { return cumsum(x, d); }},
+        {"cumprod", [](const Mm& x, const Mm& d) { return cumprod(x, d); }},
+        {"mean", [](const Mm& x, const Mm& d) { return mean(x, d); }},
+        {"median", [](const Mm& x, const Mm& d) { return median(x, d); }},
+    };
+}
+
+// Every reduction along each dimension, on values with and without
+// unstored zeros in a line, real and complex, matrices and vectors.
+TEST(SparseOps, EveryReductionGivesTheFullAnswer)
+{
+    std::vector<std::pair<std::string, Mm>> values;
+    for (bool complex : {false, true}) {
+        const std::string kind = complex ? "complex " : "real ";
+        const Mm m = messy_sparse(6, 7, 0, complex, complex ? 5 : 3);
+        values.push_back({kind + "6x7", m});
+        values.push_back({kind + "row", Mm(m(Mm(2.0), c_p))});
+        values.push_back({kind + "column", Mm(m(c_p, Mm(2.0)))});
+        values.push_back({kind + "full column", Mm(m(c_p, Mm(1.0)))});
+        values.push_back({kind + "nothing stored", Mm(complex, 1, 0, 4, 3, qv_double)});
+        values.push_back({kind + "1x1", Mm(m(Mm(1.0), Mm(1.0)))});
+    }
+    for (const auto& [what, s] : values) {
+        const Mm f = full(s);
+        for (const Reduction& r : reductions())
+            for (double d : {0.0, 1.0, 2.0, 3.0, 4.0, 5.0}) {
+                SCOPED_TRACE(what + ": " + r.what + ", dim " + std::to_string(d));
+                const bool index = std::string(r.what).find('k') != std::string::npos;
+                Mm got, want;
+                const std::string got_error = test::error_of([&] { got = r.apply(s, Mm(d)); });
+                // median sorts first, and the sort of a sparse value is
+                // full: its answer stays full.
+                const bool stays_full = std::string(r.what) == "median" && !sort(s).issparse();
+                const std::string want_error = test::error_of([&] {
+                    want = r.apply(f, Mm(d));
+                    if (!index)
+                        want = converted(want, stays_full);
+                });
+                EXPECT_EQ(got_error, want_error);
+                if (got_error.empty() && want_error.empty())
+                    expect_same_result(got, want);
+            }
+    }
+}
+
+// ---- the same at a size only the stored entries can answer ----
+
+// The element at a 0-based position of a result, both parts.
+std::pair<double, double> element_at(const Mm& x, std::int64_t p)
+{
+    if (!x.issparse())
+        return {x.addr()[p], x.isc() ? x.addi()[p] : 0.0};
+    const int k = x.search(static_cast<int>(p));
+    if (k < 0)
+        return {0.0, 0.0};
+    return {x.addr()[k], x.isc() ? x.addi()[k] : 0.0};
+}
+
+// A 46340 x 46340 value (the most a sparse value holds) with 10^5 stored
+// entries: the full form would have 2.1e9 elements. Each call is judged at
+// spot positions, stored and unstored, by the same call on a small full
+// column of the values there.
+class SparseAtScale : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { big = new Mm(messy_sparse(46340, 46340, 100000, false, 99)); }
+    static void TearDownTestSuite()
+    {
+        delete big;
+        big = nullptr;
+    }
+    static Mm* big;
+
+    // Stored positions spread over the list, and unstored ones.
+    static std::vector<std::int64_t> spots()
+    {
+        std::vector<std::int64_t> at;
+        const int n = big->getnnz();
+        for (int k = 0; k < n; k += n / 23)
+            at.push_back(big->getindex()[k]);
+        for (std::int64_t p : {std::int64_t{1} << 20, std::int64_t{2147395599}, std::int64_t{46340} * 7 + 46339})
+            if (big->search(static_cast<int>(p)) < 0)
+                at.push_back(p);
+        return at;
+    }
+};
+Mm* SparseAtScale::big = nullptr;
+
+TEST_F(SparseAtScale, EveryElementwiseCodeFollowsTheSmallRule)
+{
+    const Mm& s = *big;
+    const std::vector<std::int64_t> at = spots();
+    Mm column(0, 0, 0, static_cast<int>(at.size()) + 1, 1, qv_double);
+    for (std::size_t k = 0; k < at.size(); ++k)
+        column.addr()[k] = element_at(s, at[k]).first;
+    column.addr()[at.size()] = 0;  // what every unstored element holds
+    for (int code = op_abs; code <= op_xor; ++code) {
+        const op_t op = static_cast<op_t>(code);
+        std::vector<std::pair<Partner, bool>> calls;
+        if (is_one_operand(op))
+            calls.push_back({{"", zero_M}, true});
+        else
+            for (const Partner& p : scalar_partners()) {
+                calls.push_back({p, true});
+                calls.push_back({p, false});
+            }
+        for (const auto& [p, s_first] : calls) {
+            SCOPED_TRACE(std::string(op_name(op)) + (s_first ? " S " : " ") + p.what + (s_first ? "" : " S"));
+            const int cx = 0;  // the value is real
+            Mm small;
+            const std::string small_error = test::error_of([&] {
+                small = s_first ? Mm(cx, column, p.value, nop_M, op, 0, l_M) : Mm(cx, p.value, column, nop_M, op, 0, l_M);
+            });
+            Mm got;
+            const std::string got_error = test::error_of([&] {
+                got = s_first ? Mm(cx, s, p.value, nop_M, op, 0, l_M) : Mm(cx, p.value, s, nop_M, op, 0, l_M);
+            });
+            if (!small_error.empty()) {
+                EXPECT_EQ(got_error, small_error);
+                continue;
+            }
+            if (small.gettype() == qv_uint8)
+                small = mdouble(small);
+            const auto fill = element_at(small, static_cast<std::int64_t>(at.size()));
+            const bool fills = fill.first != 0 || fill.second != 0;
+            const bool stays_full = op == op_plus || op == op_minus;
+            if (fills || stays_full) {
+                // Every element is written: the full form's limit holds.
+                EXPECT_EQ(got_error, "full: matrix too large");
+                continue;
+            }
+            ASSERT_EQ(got_error, "");
+            EXPECT_TRUE(got.issparse());
+            EXPECT_EQ(test::extents(got), test::extents(s));
+            EXPECT_EQ(got.isc(), small.isc());
+            EXPECT_LE(got.getnnz(), s.getnnz());
+            for (std::size_t k = 0; k < at.size(); ++k) {
+                SCOPED_TRACE("at " + std::to_string(at[k]));
+                auto want = element_at(small, static_cast<std::int64_t>(k));
+                if (want.first == 0 && want.second == 0)
+                    want = {0.0, 0.0};  // a zero result is not stored
+                const auto have = element_at(got, at[k]);
+                EXPECT_BITS_EQ(have.first, want.first);
+                EXPECT_BITS_EQ(have.second, want.second);
+            }
+        }
+    }
+}
+
+TEST_F(SparseAtScale, EveryReductionFollowsTheSmallRule)
+{
+    const Mm& s = *big;
+    const std::vector<int> lines = {0, 1, 2, 17, 4000, 46339};
+    for (const Reduction& r : reductions()) {
+        const std::string name = r.what;
+        if (name == "cumsum" || name == "cumprod" || name == "median")
+            continue;  // their results fill a good part of the extents: below, on a value made for them
+        for (double d : {1.0, 2.0}) {
+            SCOPED_TRACE(name + ", dim " + std::to_string(d));
+            Mm got;
+            ASSERT_EQ(test::error_of([&] { got = r.apply(s, Mm(d)); }), "");
+            EXPECT_EQ(got.rows(), d == 1 ? 1 : s.rows());
+            EXPECT_EQ(got.cols(), d == 1 ? s.cols() : 1);
+            for (int line : lines) {
+                SCOPED_TRACE("line " + std::to_string(line + 1));
+                const Mm one = d == 1 ? full(Mm(s(c_p, Mm(line + 1.0)))) : full(Mm(s(Mm(line + 1.0), c_p)));
+                const Mm small = r.apply(one, Mm(d));
+                const auto want = element_at(small, 0);
+                const auto have = element_at(got, line);
+                if (want.first == 0 && want.second == 0 && got.issparse()) {
+                    EXPECT_EQ(have.first, 0.0);
+                    EXPECT_EQ(have.second, 0.0);
+                } else {
+                    EXPECT_BITS_EQ(have.first, want.first);
+                    EXPECT_BITS_EQ(have.second, want.second);
+                }
+            }
+        }
+    }
+}
+
+// The calls on speye(10000), and the running sums of a 10^4 x 10^4
+// value whose answers stay small.
+TEST(SparseOps, IdentityOfTenThousandAnswersEveryCall)
+{
+    const int n = 10000;
+    const Mm s = speye(Mm(double(n)));
+    const Mm ones_row = sparse(ones(Mm(1.0), Mm(double(n))));
+    const Mm none_row = sparse(Mm(1.0), Mm(double(n)));
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        Mm expected;  // sparse
+    };
+    const Mm half = times(s, Mm(0.5));
+    const std::vector<Case> cases = {
+        {"sum(S)", [&] { return sum(s); }, ones_row},
+        {"sum(S, 2)", [&] { return sum(s, Mm(2.0)); }, transpose(ones_row)},
+        {"max(S)", [&] { return max(s); }, ones_row},
+        {"min(S)", [&] { return min(s); }, none_row},
+        {"any(S)", [&] { return any(s); }, ones_row},
+        {"all(S)", [&] { return all(s); }, none_row},
+        {"mean(S)", [&] { return mean(s); }, times(ones_row, Mm(1.0 / n))},
+        {"prod(S)", [&] { return prod(s); }, none_row},
+        {"sum(S, 3)", [&] { return sum(s, Mm(3.0)); }, s},
+        {"max(S, [], 4)", [&] { return max(s, Mm(), Mm(4.0)); }, s},
+        {"cumsum(S, 3)", [&] { return cumsum(s, Mm(3.0)); }, s},
+        {"all(S, 3)", [&] { return all(s, Mm(3.0)); }, s},
+        {"S / 2", [&] { return s / Mm(2.0); }, half},
+        {"rdivide(S, 2)", [&] { return rdivide(s, Mm(2.0)); }, half},
+        {"mrdivide(S, 2)", [&] { return mrdivide(s, Mm(2.0)); }, half},
+        {"S > 1", [&] { return s > Mm(1.0); }, sparse(Mm(double(n)), Mm(double(n)))},
+        {"S >= 1", [&] { return s >= Mm(1.0); }, s},
+        {"power(S, 2)", [&] { return power(s, Mm(2.0)); }, s},
+        {"S .^ 0.5", [&] { return power(s, Mm(0.5)); }, s},
+        {"S / -2", [&] { return s / Mm(-2.0); }, times(s, Mm(-0.5))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm got;
+        ASSERT_EQ(test::error_of([&] { got = c.call(); }), "");
+        EXPECT_TRUE(got.issparse());
+        EXPECT_EQ(test::extents(got), test::extents(c.expected));
+        EXPECT_EQ(got.getnnz(), c.expected.getnnz());
+        EXPECT_EQ(isequal(got, c.expected), 1);
+    }
+    Mm m, k;
+    max(s, i_o, m, k);
+    EXPECT_FALSE(k.issparse());
+    EXPECT_EQ(k.size(), n);
+    for (int c : {0, 1, 4999, n - 1})
+        EXPECT_EQ(k.addr()[c], c + 1.0) << "the position of the stored 1";
+    min(s, i_o, m, k);
+    EXPECT_EQ(k.addr()[0], 2.0) << "the first unstored zero";
+    EXPECT_EQ(k.addr()[n - 1], 1.0);
+    // Operations that fill every element keep the full form's limit.
+    EXPECT_ERROR(s + Mm(1.0), "full: matrix too large");
+    EXPECT_ERROR(s < Mm(1.0), "full: matrix too large");
+    EXPECT_ERROR(cos(s), "full: matrix too large");
+    EXPECT_ERROR(s / Mm(0.0), "full: matrix too large");
+
+    // The last row full: cumsum down the columns is the value itself,
+    // along the rows it fills the last row.
+    const Mm last(sparse(Mm(double(n)) * ones(Mm(1.0), Mm(double(n))), colon(Mm(1.0), Mm(1.0), Mm(double(n))),
+                         ones(Mm(1.0), Mm(double(n))), Mm(double(n)), Mm(double(n))));
+    const Mm down = cumsum(last), across = cumsum(last, Mm(2.0));
+    EXPECT_EQ(isequal(down, last), 1);
+    EXPECT_EQ(across.getnnz(), n);
+    EXPECT_EQ(element_at(across, std::int64_t{n} * n - 1).first, double(n));
+    EXPECT_EQ(element_at(across, n - 1).first, 1.0);
+    EXPECT_EQ(cumprod(last).getnnz(), 0) << "a zero above every 1";
+    EXPECT_EQ(isequal(cumprod(last, Mm(2.0)), last), 1);
+}
+
+// The stiffness matrix of a 100 x 100 Poisson grid written the natural way,
+// (kron(I, T) + kron(T, I)) / h^2, and the everyday questions asked of it.
+TEST(SparseOps, PoissonMatrixOfAHundredByHundredGrid)
+{
+    const int n = 100, N = n * n;
+    std::vector<double> i, j, v;
+    for (int k = 1; k <= n; ++k) {
+        i.push_back(k), j.push_back(k), v.push_back(2);
+        if (k > 1)
+            i.push_back(k), j.push_back(k - 1), v.push_back(-1);
+        if (k < n)
+            i.push_back(k), j.push_back(k + 1), v.push_back(-1);
+    }
+    auto row_of = [](const std::vector<double>& x) {
+        Mm r(0, 0, 0, 1, static_cast<int>(x.size()), qv_double);
+        std::copy(x.begin(), x.end(), r.addr());
+        return r;
+    };
+    const Mm T = sparse(row_of(i), row_of(j), row_of(v), Mm(double(n)), Mm(double(n)));
+    const Mm I = speye(Mm(double(n)));
+    const double h = 1.0 / (n + 1);
+    Mm K;
+    ASSERT_EQ(test::error_of([&] { K = (kron(I, T) + kron(T, I)) / Mm(h * h); }), "");
+    ASSERT_TRUE(K.issparse());
+    EXPECT_EQ(test::extents(K), (std::vector<int>{N, N}));
+    EXPECT_EQ(K.getnnz(), 5 * N - 4 * n);
+    // Each element is the sum of the two Kronecker terms, divided once.
+    const double diagonal = 4 / (h * h), neighbour = -1 / (h * h);
+    EXPECT_EQ(element_at(K, 0).first, diagonal);
+    EXPECT_EQ(element_at(K, 1).first, neighbour);
+    EXPECT_EQ(element_at(K, n).first, neighbour);
+    EXPECT_EQ(element_at(K, 2).first, 0.0);
+    const Mm colsums = sum(K), rowsums = sum(K, Mm(2.0)), big = max(K), small = min(K);
+    EXPECT_TRUE(colsums.issparse());
+    // K is symmetric: its row and column sums agree; an interior line sums
+    // to 0 exactly (4 - 1 - 1 - 1 - 1 in that order), a corner to 2/h^2.
+    EXPECT_EQ(isequal(transpose(colsums), rowsums), 1);
+    EXPECT_EQ(element_at(colsums, n + 1).first, 0.0);
+    EXPECT_EQ(element_at(colsums, 0).first, (diagonal + neighbour) + neighbour);
+    EXPECT_EQ(isequal(big, sparse(Mm(diagonal) * ones(Mm(1.0), Mm(double(N))))), 1);
+    EXPECT_EQ(isequal(small, sparse(Mm(neighbour) * ones(Mm(1.0), Mm(double(N))))), 1);
+    EXPECT_EQ(isequal(K > Mm(0.0), speye(Mm(double(N))) > Mm(0.0)), 1);
+    EXPECT_EQ(nnz(any(K)).r(), N);
+    EXPECT_EQ(nnz(all(K)).r(), 0);
+}
+
+// An object as the scalar partner of a sparse value: its class method
+// receives the whole value, not a column of stored entries.
+Mm received_first;
+Mm recording_rdivide(Mm a, Mm)
+{
+    received_first = a;
+    return Mm(1.0);
+}
+
+TEST(SparseOps, AnObjectPartnerReceivesTheWholeValue)
+{
+    register_class_function("sparse_partner_probe", "rdivide", recording_rdivide);
+    Mm fields(0, 0, 0, 1, 1, qv_cell);
+    fields.addfield("a", 1);
+    Mm values(0, 0, 0, 1, 1, qv_cell);
+    values.mr(1) = Mm(2.0);
+    fields.mr(1) = values;
+    const Mm object = mclass(fields, TM("sparse_partner_probe"));
+    const Mm s = speye(Mm(3.0));
+    (void)rdivide(s, object);
+    EXPECT_EQ(test::extents(received_first), (std::vector<int>{3, 3}));
+    EXPECT_EQ(test::values(received_first), test::values(s));
+    unregister_class_function("sparse_partner_probe", "rdivide");
 }
 
 } // namespace

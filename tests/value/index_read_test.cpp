@@ -306,6 +306,52 @@ TEST(IndexRead, SparseBases)
     EXPECT_ERROR((void)Mm(named(with_zero)), "Sparse index (temporary) out of matrix s. Index value was 0.");
 }
 
+// An index that selects nothing reads the empty value from a sparse base,
+// as from its full form, however the other index looks (beyond the
+// extents included: nothing is read there). S(k, find(mask)) with no match
+// is the everyday case.
+TEST(IndexRead, EmptySelectionsOfASparseValueAreEmpty)
+{
+    const Mm a(reshape(counting({1, 9}), Mm(3.0), Mm(3.0)), "A");
+    const Mm s(sparse(a), "S");
+    const Mm none = logical_row({0, 0, 0});
+    const Mm none9 = logical_row({0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Mm nothing_found = find(test::row({0, 0, 0}));
+    struct Case {
+        const char* what;
+        std::function<Mm(const Mm&)> read;
+    };
+    const std::vector<Case> cases = {
+        {"x(2, [])", [](const Mm& x) { return Mm(x(Mm(2.0), Mm())); }},
+        {"x(2, logical([0 0 0]))", [&](const Mm& x) { return Mm(x(Mm(2.0), none)); }},
+        {"x(2, find([0 0 0]))", [&](const Mm& x) { return Mm(x(Mm(2.0), nothing_found)); }},
+        {"x([], :)", [](const Mm& x) { return Mm(x(Mm(), c_p)); }},
+        {"x(:, [])", [](const Mm& x) { return Mm(x(c_p, Mm())); }},
+        {"x([], [])", [](const Mm& x) { return Mm(x(Mm(), Mm())); }},
+        {"x([], 2)", [](const Mm& x) { return Mm(x(Mm(), Mm(2.0))); }},
+        {"x(logical([0 0 0]), [1 3])", [&](const Mm& x) { return Mm(x(none, test::row({1, 3}))); }},
+        {"x(5, []): a row beyond the extents", [](const Mm& x) { return Mm(x(Mm(5.0), Mm())); }},
+        {"x([], 7): a column beyond the extents", [](const Mm& x) { return Mm(x(Mm(), Mm(7.0))); }},
+        {"x(zeros(1, 0), 2)", [](const Mm& x) { return Mm(x(zeros(Mm(1.0), Mm(0.0)), Mm(2.0))); }},
+        {"x([])", [](const Mm& x) { return Mm(x(Mm())); }},
+        {"x(false(1, 9))", [&](const Mm& x) { return Mm(x(none9)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm from_full, from_sparse;
+        EXPECT_EQ(test::error_of([&] { from_full = c.read(a); }), "");
+        EXPECT_EQ(test::error_of([&] { from_sparse = c.read(s); }), "");
+        EXPECT_TRUE(from_sparse.issparse());
+        EXPECT_EQ(from_sparse.size(), 0);
+        EXPECT_EQ(extents(from_sparse), extents(from_full));
+        EXPECT_EQ(isequal(from_sparse, from_full), 1);
+    }
+    // The selections around them still check their positions.
+    EXPECT_ERROR((void)Mm(s(Mm(2.0), Mm(4.0))),
+                 "Index =4 out of matrix S. Index value was 4 however the indexed matrix has 3 elements in this "
+                 "dimension.");
+}
+
 // A class whose "subsref" records the subscript record it receives.
 Mm last_record;
 Mm recording_subsref(Mm object, Mm record)

@@ -116,7 +116,8 @@ TEST(SparseConstruction, Errors)
     EXPECT_ERROR(sparse(Mm(1.0), Mm(5.0), Mm(1.0), Mm(2.0), Mm(2.0)),
                  "sparse: out of bounds column index encountered");
     EXPECT_ERROR(sparse(Mm(1.0), Mm(1.0), Mm(1.0), Mm(2.0)), "sparse does not accept 4 inputs");
-    EXPECT_ERROR(sparse(Mm(1.0), Mm(1.0), Mm(1.0), Mm(65536.0), Mm(65536.0)), "Out of memory!");
+    EXPECT_ERROR(sparse(Mm(1.0), Mm(1.0), Mm(1.0), Mm(65536.0), Mm(65536.0)),
+                 "sparse: 65536x65536 has more than 2147483647 elements, the most a sparse value holds");
     EXPECT_ERROR(sparse(Mm(0, 0, 0, 1, 1, qv_cell)), "sparse: numeric data expected, but matrix (temporary) is not");
     EXPECT_ERROR(count_nonzeros(Mm(0, 0, 0, 1, 1, qv_cell)), "nnz: numeric data expected, but matrix (temporary) is not");
 }
