@@ -303,8 +303,9 @@ void expect_same_result(const Mm& got, const Mm& want)
     EXPECT_EQ(got.isc(), want.isc());
     EXPECT_EQ(got.islogical(), want.islogical());
     EXPECT_EQ(test::extents(got), test::extents(want));
-    if (got.issparse() && want.issparse())
+    if (got.issparse() && want.issparse()) {
         EXPECT_EQ(got.getnnz(), want.getnnz());
+    }
     EXPECT_EQ(bits_of(got), bits_of(want));
 }
 
