@@ -412,10 +412,17 @@ void nice_limits(double& lo, double& hi, bool log)
         return;
     }
     if (log) {
-        lo = std::pow(10, std::floor(std::log10(lo)));
-        hi = std::pow(10, std::ceil(std::log10(hi)));
+        // Whole decades about the data, those past the doubles left at the
+        // data's own ends (10^-324 is 0, 10^309 infinite).
+        const double down = std::pow(10, std::floor(std::log10(lo))), up = std::pow(10, std::ceil(std::log10(hi)));
+        if (down > 0)
+            lo = down;
+        if (std::isfinite(up))
+            hi = up;
         if (lo == hi)
-            hi = lo * 10;
+            hi = std::isfinite(lo * 10) ? lo * 10 : hi;
+        if (lo == hi)
+            lo = hi / 10;
         return;
     }
     if (lo == hi) {
@@ -435,6 +442,22 @@ void nice_limits(double& lo, double& hi, bool log)
         hi = nice_hi;
 }
 
+void positive_limits(double& lo, double& hi, double auto_lo, double auto_hi)
+{
+    constexpr double least = std::numeric_limits<double>::denorm_min(), most = std::numeric_limits<double>::max();
+    auto fine = [](double v) { return std::isfinite(v) && v > 0; };
+    if (!fine(hi))
+        hi = fine(auto_hi) && !(auto_hi <= lo) ? auto_hi : most;
+    if (!fine(lo))
+        lo = fine(auto_lo) && auto_lo < hi ? auto_lo : std::max(hi / 10, least);
+    if (!(lo < hi)) {
+        if (hi < most)
+            hi = std::min(lo * 10, most);
+        else
+            lo = hi / 10;
+    }
+}
+
 std::vector<double> ticks(const Scale& s)
 {
     double a = std::min(s.lo, s.hi), b = std::max(s.lo, s.hi);
@@ -445,6 +468,8 @@ std::vector<double> ticks(const Scale& s)
         // one lies in 40 pixels, at most ten: 30 decades show every 5th,
         // 600 every 100th. Counted from 10^0 so that it keeps its tick.
         const double first = std::ceil(std::log10(a) - 1e-9), last = std::floor(std::log10(b) + 1e-9);
+        if (!(std::isfinite(first) && std::isfinite(last)))
+            return t;
         if (last >= first) {
             const double most = std::clamp(std::floor(room / 40), 2.0, 10.0);
             auto count = [&](double step) { return std::floor(last / step) - std::ceil(first / step) + 1; };
@@ -460,7 +485,7 @@ std::vector<double> ticks(const Scale& s)
                 }
             if (count(step) < 2)
                 step = finer;
-            for (double e = std::ceil(first / step) * step; e <= last; e += step)
+            for (double e = std::ceil(first / step) * step; e <= last && t.size() < 1000; e += step)
                 t.push_back(std::pow(10, e));
         }
         if (t.size() >= 2)

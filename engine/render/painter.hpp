@@ -188,6 +188,10 @@ bool limits_written(const Object& ax, const char* axis);
 bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi);
 
 void nice_limits(double& lo, double& hi, bool log);
+// Limits of a log axis as drawn, lo <= hi: finite and positive. A limit at
+// or below 0, or past the doubles, gives way to the automatic one (auto_lo,
+// auto_hi, from the positive data), or to a decade inside the other limit.
+void positive_limits(double& lo, double& hi, double auto_lo, double auto_hi);
 
 std::vector<double> ticks(const Scale& s);
 

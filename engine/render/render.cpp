@@ -288,10 +288,13 @@ void clear_of_frame(double& lo, double& hi, bool log, double need_lo, double nee
         const double step = std::pow(10, std::floor(std::log10(span / 2.5)));
         half_step = (span / step > 12.5 ? 5 * step : span / step > 5 ? 2 * step : step) / 2;
     }
-    if (std::isfinite(nhi) && nhi / 2 >= b / 2 - near && std::isfinite(b + half_step))
-        hi = log ? std::pow(10, b + half_step) : hi + half_step;
-    if (std::isfinite(nlo) && nlo / 2 <= a / 2 + near && std::isfinite(a - half_step))
-        lo = log ? std::pow(10, a - half_step) : lo - half_step;
+    // Not past the doubles: the frame stays where a double can say.
+    const double up = log ? std::pow(10, b + half_step) : hi + half_step;
+    const double down = log ? std::pow(10, a - half_step) : lo - half_step;
+    if (std::isfinite(nhi) && nhi / 2 >= b / 2 - near && std::isfinite(up))
+        hi = up;
+    if (std::isfinite(nlo) && nlo / 2 <= a / 2 + near && std::isfinite(down) && (!log || down > 0))
+        lo = down;
 }
 
 } // namespace
@@ -411,12 +414,13 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
         out_lo = lo;
         out_hi = hi;
     };
+    double auto_x[2], auto_y[2];
+    automatic(xlo[0], xhi[0], xlog, std::min(ix0, ix1), std::max(ix0, ix1), need_xlo, need_xhi, auto_x[0], auto_x[1]);
+    automatic(ylo[0], yhi[0], ylog, std::min(iy0, iy1), std::max(iy0, iy1), need_ylo, need_yhi, auto_y[0], auto_y[1]);
     if (!manual_limits(ax, "X", out.x.lo, out.x.hi))
-        automatic(xlo[0], xhi[0], xlog, std::min(ix0, ix1), std::max(ix0, ix1), need_xlo, need_xhi, out.x.lo,
-                  out.x.hi);
+        out.x.lo = auto_x[0], out.x.hi = auto_x[1];
     if (!manual_limits(ax, "Y", out.y.lo, out.y.hi))
-        automatic(ylo[0], yhi[0], ylog, std::min(iy0, iy1), std::max(iy0, iy1), need_ylo, need_yhi, out.y.lo,
-                  out.y.hi);
+        out.y.lo = auto_y[0], out.y.hi = auto_y[1];
     nice_limits(xlo[1], xhi[1], false);
     nice_limits(ylo[1], yhi[1], false);
     out.x2.lo = xlo[1], out.x2.hi = xhi[1];
@@ -430,6 +434,10 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
         std::swap(out.y.lo, out.y.hi);
         out.y.reversed = true;
     }
+    if (xlog)
+        positive_limits(out.x.lo, out.x.hi, auto_x[0], auto_x[1]);
+    if (ylog)
+        positive_limits(out.y.lo, out.y.hi, auto_y[0], auto_y[1]);
     if (equal_folded(prop_text(ax, "YDir"), "reverse") || equal_folded(prop_text(ax, "YDir"), "inverted")) {
         out.y.reversed = !out.y.reversed;
         out.y2.reversed = !out.y2.reversed;

@@ -142,8 +142,8 @@ void depth_limits(const Object& ax, const std::vector<const Object*>& items, con
             widen(2, 0);
     }
     for (int a = 0; a < 3; ++a) {
+        nice_limits(lo[a], hi[a], s[a].log);
         if (!manual_limits(ax, axis[a], s[a].lo, s[a].hi)) {
-            nice_limits(lo[a], hi[a], s[a].log);
             s[a].lo = lo[a];
             s[a].hi = hi[a];
         }
@@ -151,6 +151,8 @@ void depth_limits(const Object& ax, const std::vector<const Object*>& items, con
             std::swap(s[a].lo, s[a].hi);
             s[a].reversed = true;
         }
+        if (s[a].log)
+            positive_limits(s[a].lo, s[a].hi, lo[a], hi[a]);
         const std::string dir = prop_text(ax, std::string(axis[a]) + "Dir");
         if (equal_folded(dir, "reverse") || (a == 1 && equal_folded(dir, "inverted")))
             s[a].reversed = !s[a].reversed;

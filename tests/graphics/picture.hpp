@@ -75,6 +75,68 @@ struct Picture {
     }
 };
 
+// The box of a flat axes as drawn: the outermost columns and rows in which
+// the black frame runs for at least a third of the picture; none (left
+// -1) when no frame is drawn.
+struct Frame {
+    int left = -1, right = -1, top = -1, bottom = -1;
+    bool found() const { return left >= 0 && right > left && top >= 0 && bottom > top; }
+};
+
+inline Frame frame_of(const Picture& p)
+{
+    auto black = [&p](int i, int j) {
+        const Rgb c = p.at(i, j);
+        return c.r + c.g + c.b < 0.15;
+    };
+    Frame f;
+    for (int j = 0; j < p.cols; ++j) {
+        int n = 0;
+        for (int i = 0; i < p.rows; ++i)
+            n += black(i, j);
+        if (3 * n >= p.rows) {
+            f.left = f.left < 0 ? j : f.left;
+            f.right = j;
+        }
+    }
+    for (int i = 0; i < p.rows; ++i) {
+        int n = 0;
+        for (int j = 0; j < p.cols; ++j)
+            n += black(i, j);
+        if (3 * n >= p.cols) {
+            f.top = f.top < 0 ? i : f.top;
+            f.bottom = i;
+        }
+    }
+    return f;
+}
+
+// The smallest rectangle holding every pixel that passes test; rows and
+// columns -1 when none does.
+struct Ink {
+    int top = -1, bottom = -1, left = -1, right = -1;
+    bool any() const { return top >= 0; }
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
+};
+
+inline Ink ink_of(const Picture& p, const std::function<bool(const Rgb&)>& test, int i0 = 0, int i1 = -1,
+                  int j0 = 0, int j1 = -1)
+{
+    Ink k;
+    i1 = i1 < 0 ? p.rows - 1 : i1;
+    j1 = j1 < 0 ? p.cols - 1 : j1;
+    for (int j = j0; j <= j1; ++j)
+        for (int i = i0; i <= i1; ++i)
+            if (test(p.at(i, j))) {
+                k.top = k.top < 0 ? i : std::min(k.top, i);
+                k.bottom = std::max(k.bottom, i);
+                k.left = k.left < 0 ? j : std::min(k.left, j);
+                k.right = std::max(k.right, j);
+            }
+    return k;
+}
+
 // Mostly one primary colour, as the edges of an antialiased stroke still are.
 inline bool reddish(const Rgb& c) { return c.r > 0.7 && c.g < 0.4 && c.b < 0.4; }
 inline bool bluish(const Rgb& c) { return c.b > 0.7 && c.r < 0.4 && c.g < 0.4; }

@@ -1,0 +1,152 @@
+// Charts over the data a user meets at the edges of the doubles: values
+// near 0, subnormal, past 1e308, infinite and NaN, single points and empty
+// series, on linear and log axes whose limits touch 0. Each picture must
+// come back, show its axes, and put the finite data where the limits say.
+#include "picture.hpp"
+#include "test_support.hpp"
+#include "vizmo4510.h"
+#include "vizmo_test.h"
+
+#include <velkor.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace vt = vizmo::test;
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double tiny = std::numeric_limits<double>::denorm_min();
+
+Mm vec(const std::vector<double>& v)
+{
+    Mm x = zeros(Mm(1.0), Mm(static_cast<double>(v.size())));
+    for (std::size_t k = 0; k < v.size(); ++k)
+        *x.addr(static_cast<int>(k) + 1) = v[k];
+    return x;
+}
+
+std::vector<double> limits(const char* name) { return test::values(get(gca(), TM(name))); }
+
+test::Picture shot() { return test::Picture::of(*gcf().addr(1)); }
+
+class ExtremeData : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        vt::reset();
+        if (!vt::has_renderer())
+            GTEST_SKIP() << "built without the renderer";
+    }
+    void TearDown() override { vt::reset(); }
+};
+
+// Limits as drawn on a log axis: finite, positive, increasing.
+void expect_drawable_log(const std::vector<double>& lim)
+{
+    ASSERT_EQ(lim.size(), 2u);
+    EXPECT_TRUE(std::isfinite(lim[0]) && std::isfinite(lim[1])) << lim[0] << " " << lim[1];
+    EXPECT_GT(lim[0], 0);
+    EXPECT_LT(lim[0], lim[1]);
+}
+
+TEST_F(ExtremeData, LogAxesWhoseLimitsTouchZeroDrawFromThePositiveData)
+{
+    // Each ends with a diagonal blue line from corner to corner of the box:
+    // the limit at 0 gives way to the positive data's own.
+    // (On the first, y = x on a log x from 1 leaves the line's bottom at
+    // y = 1 of the linear 0..10.)
+    struct Case {
+        const char* what;
+        std::function<void()> build;
+        bool full_height = true;
+    };
+    const std::vector<Case> cases = {
+        {"plot, limits, then the log scale",
+         [] {
+             plot(test::cell_row({colon(0.0, 10.0), colon(0.0, 10.0)}));
+             set(gca(), TM("XLim"), test::row({0, 10}));
+             set(gca(), TM("XScale"), TM("log"));
+         },
+         false},
+        {"plot, the log scale, then limits",
+         [] {
+             plot(test::cell_row({colon(1.0, 10.0)}));
+             set(gca(), TM("XScale"), TM("log"));
+             set(gca(), TM("XLim"), test::row({0, 10}));
+             set(gca(), TM("YLim"), test::row({1, 10}));
+         }},
+        {"axis on a semilogy",
+         [] {
+             semilogy(test::cell_row({test::row({1, 2}), test::row({1, 10})}));
+             axis(test::row({1, 2, 0, 10}));
+         }},
+        {"subnormal data on semilogy", [] { semilogy(test::cell_row({test::row({1, 2}), test::row({tiny, 1e-300})})); }},
+        {"negative limits on loglog",
+         [] {
+             loglog(test::cell_row({test::row({1, 100}), test::row({1, 100})}));
+             axis(test::row({-5, 100, -1, 100}));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        c.build();
+        const test::Picture p = shot();
+        ASSERT_GT(p.rows, 0);
+        const test::Frame f = test::frame_of(p);
+        ASSERT_TRUE(f.found());
+        const test::Ink blue = test::ink_of(p, test::bluish, f.top, f.bottom, f.left, f.right);
+        ASSERT_TRUE(blue.any());
+        EXPECT_LE(blue.left - f.left, 3);
+        EXPECT_LE(f.right - blue.right, 3);
+        EXPECT_LE(blue.top - f.top, 3);
+        if (c.full_height)
+            EXPECT_LE(f.bottom - blue.bottom, 3);
+        else
+            EXPECT_NEAR(f.bottom - blue.bottom, (f.bottom - f.top) / 10.0, 3);
+    }
+}
+
+TEST_F(ExtremeData, AutomaticLogLimitsStayInsideTheDoubles)
+{
+    // Markers at 1 and 1e308: the limits pad them clear of the frame as far
+    // as a double goes (half a decade of 308 is under a pixel), so the
+    // markers sit on the bottom and top of the box.
+    semilogy(test::cell_row({test::row({1, 2}), test::row({1, 1e308}), TM("ro")}));
+    expect_drawable_log(limits("YLim"));
+    const test::Picture p = shot();
+
+    const test::Frame f = test::frame_of(p);
+    ASSERT_TRUE(f.found());
+    const test::Ink red = test::ink_of(p, test::reddish);
+    ASSERT_TRUE(red.any());
+    EXPECT_NEAR(red.top + 3, f.top, 2);
+    EXPECT_NEAR(red.bottom - 3, f.bottom, 2);
+    // semilogx and loglog over the same extremes.
+    for (auto front : {semilogx, loglog}) {
+        vt::reset();
+        front(test::cell_row({test::row({tiny, 1e308}), test::row({tiny, 1e308}), TM("ro")}));
+        expect_drawable_log(limits("XLim"));
+        const test::Picture q = shot();
+        ASSERT_TRUE(test::frame_of(q).found());
+        EXPECT_TRUE(test::ink_of(q, test::reddish).any());
+    }
+}
+
+TEST_F(ExtremeData, ALogZAxisOfASurfaceWithALimitAtZero)
+{
+    surf(test::cell_row({peaks(Mm(10.0)) + Mm(10.0)}));
+    set(gca(), TM("ZScale"), TM("log"));
+    set(gca(), TM("ZLim"), test::row({0, 20}));
+    const test::Picture p = shot();
+    ASSERT_GT(p.rows, 0);
+    EXPECT_GT(p.colours(), 20u) << "the surface is coloured";
+}
+
+} // namespace
