@@ -178,14 +178,43 @@ std::vector<Rgb> colormap(const Object& fig)
 }
 
 // The row of the map that v takes between lo and hi.
-const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
+int map_row(int m, double v, double lo, double hi)
 {
-    const int m = static_cast<int>(map.size());
     // +Inf is the top of the scale and -Inf its bottom; NaN takes the first row.
     if (!std::isfinite(v) || !(hi > lo))
-        return map[!std::isnan(v) && v >= hi ? m - 1 : 0];
-    const int k = static_cast<int>(std::floor((v - lo) / (hi - lo) * m));
-    return map[static_cast<std::size_t>(std::clamp(k, 0, m - 1))];
+        return !std::isnan(v) && v >= hi ? m - 1 : 0;
+    // Halves first: limits of opposite sign near the largest double have a
+    // span no double holds. The row is bounded before it becomes an int.
+    const double t = std::floor((v / 2 - lo / 2) / (hi / 2 - lo / 2) * m);
+    if (!(t > 0))
+        return 0;
+    return t >= m - 1 ? m - 1 : static_cast<int>(t);
+}
+
+std::vector<double> pie_sweeps(const std::vector<double>& values)
+{
+    // Each value over the largest first: a sum of values near the largest
+    // double, or 2 pi times one of them, is no longer finite.
+    double most = 0;
+    for (double v : values)
+        if (std::isfinite(v) && v > most)
+            most = v;
+    std::vector<double> sweep(values.size(), 0);
+    if (!(most > 0))
+        return sweep;
+    double total = 0;
+    for (double v : values)
+        if (std::isfinite(v) && v > 0)
+            total += v / most;
+    for (std::size_t k = 0; k < values.size(); ++k)
+        if (std::isfinite(values[k]) && values[k] > 0)
+            sweep[k] = std::min(2 * M_PI, 2 * M_PI * (values[k] / most / total));
+    return sweep;
+}
+
+const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
+{
+    return map[static_cast<std::size_t>(map_row(static_cast<int>(map.size()), v, lo, hi))];
 }
 
 std::string utf8(const std::string& s)

@@ -73,6 +73,11 @@ void fill_outlined(cairo_t* cr, const Rgb& face);
 // The figure's colormap; gray when it holds none.
 std::vector<Rgb> colormap(const Object& fig);
 
+// The row (from 0) of a map of m rows that v takes between lo and hi.
+int map_row(int m, double v, double lo, double hi);
+// The angle each wedge of a pie sweeps: a share of the full turn for each
+// positive finite value, 0 for the others.
+std::vector<double> pie_sweeps(const std::vector<double>& values);
 // The row of the map that v takes between lo and hi.
 const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi);
 
@@ -317,7 +322,7 @@ struct Painter {
     void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
     void series3(const Object& s, const Projection& p, const Rgb& fallback);
     void boxes3(const std::vector<Bar3>& bars, const Projection& p);
-    void pie3d(const std::vector<double>& values, double total, double cx, double cy, double radius);
+    void pie3d(const std::vector<double>& sweeps, double cx, double cy, double radius);
     void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p);
     void image(const Object& ax, const Scale& x, const Scale& y);
     void control(const Object& c);

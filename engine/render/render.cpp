@@ -921,19 +921,16 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     };
 
     if (chart == "pie") {
-        double total = 0;
-        for (std::size_t k = 0; k < yd.size(); ++k)
-            if (std::isfinite(yd[k]) && yd[k] > 0)
-                total += yd[k];
+        const std::vector<double> sweeps = pie_sweeps(yd);
         if (!seen_from_above(view_az, view_el)) {
-            pie3d(yd, total, cx, cy, radius);
+            pie3d(sweeps, cx, cy, radius);
             return;
         }
         double a = 0;
-        for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
-            if (!(std::isfinite(yd[k]) && yd[k] > 0))
+        for (std::size_t k = 0; k < yd.size(); ++k) {
+            const double sweep = sweeps[k];
+            if (!(sweep > 0))
                 continue;
-            const double sweep = 2 * M_PI * yd[k] / total;
             cairo_move_to(cr, cx, cy);
             cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
             cairo_close_path(cr);
@@ -1102,6 +1099,10 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         for (std::size_t k = 0; k < n; ++k) {
             double x, y;
             if (!point(k, x, y)) {
+                // A step's level runs on to the next x even when the next
+                // level cannot be drawn.
+                if (open && chart == "stairs" && !polar && std::isfinite(xs.pixel(xd[k])))
+                    cairo_line_to(cr, xs.pixel(xd[k]), last_y);
                 if (open)
                     cairo_stroke(cr);
                 open = false;
@@ -1495,13 +1496,7 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     std::vector<std::uint32_t> packed(map.size());
     for (std::size_t k = 0; k < map.size(); ++k)
         packed[k] = (byte(map[k].r) << 16) | (byte(map[k].g) << 8) | byte(map[k].b);
-    // The colormap row a finite value takes when "CLim" spans the map.
-    const double span = chi - clo;
-    auto scaled_index = [&](double v) {
-        if (!(span > 0) || !std::isfinite(v))
-            return v >= chi ? m - 1 : 0;
-        return static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)));
-    };
+    auto scaled_index = [&](double v) { return map_row(m, v, clo, chi); };
     if (cd->is_bytes) {
         // Bytes are components 0..255 or indices from 0; an indexed picture
         // takes one colour per byte value, looked up once.
@@ -1536,7 +1531,7 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
                 // +Inf takes the top of the map and -Inf its bottom; NaN the first row.
                 for (int i = 0; i < rows; ++i) {
                     const double v = col[i];
-                    pixel(i) = packed[static_cast<std::size_t>(std::isnan(v) ? 0 : scaled_index(v))];
+                    pixel(i) = packed[static_cast<std::size_t>(scaled_index(v))];
                 }
             } else {
                 for (int i = 0; i < rows; ++i) {

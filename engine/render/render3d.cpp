@@ -481,10 +481,8 @@ void Painter::boxes3(const std::vector<Bar3>& bars, const Projection& p)
 // A pie seen from a 3-D view: a disc of wedges turned by the azimuth and
 // tilted by the elevation, standing on the rim that faces the viewer. The
 // rim is drawn first: the tops always lie over it.
-void Painter::pie3d(const std::vector<double>& values, double total, double cx, double cy, double radius)
+void Painter::pie3d(const std::vector<double>& sweeps, double cx, double cy, double radius)
 {
-    if (!(total > 0))
-        return;
     const double el = std::clamp(std::fabs(view_el), 5.0, 90.0) * M_PI / 180, turn = view_az * M_PI / 180;
     const double squash = std::sin(el), depth = 0.2 * radius * std::cos(el);
     auto rim = [&](double t, double drop, double& u, double& v) {
@@ -497,12 +495,11 @@ void Painter::pie3d(const std::vector<double>& values, double total, double cx, 
     };
     std::vector<Wedge> wedges;
     double a = 0;
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        if (!(std::isfinite(values[k]) && values[k] > 0))
+    for (std::size_t k = 0; k < sweeps.size(); ++k) {
+        if (!(sweeps[k] > 0))
             continue;
-        const double sweep = 2 * M_PI * values[k] / total;
-        wedges.push_back({a, a + sweep, map[(k * map.size()) / values.size()]});
-        a += sweep;
+        wedges.push_back({a, a + sweeps[k], map[(k * map.size()) / sweeps.size()]});
+        a += sweeps[k];
     }
     cairo_set_line_width(cr, 1);
     constexpr int steps = 90;  // points per full turn

@@ -9,6 +9,7 @@
 
 #include <velkor.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -147,6 +148,118 @@ TEST_F(ExtremeData, ALogZAxisOfASurfaceWithALimitAtZero)
     const test::Picture p = shot();
     ASSERT_GT(p.rows, 0);
     EXPECT_GT(p.colours(), 20u) << "the surface is coloured";
+}
+
+// The pixel a value takes between an axis' limits, pixels p0 at lo and p1
+// at hi, on a linear or log scale.
+double pixel_of(double v, const std::vector<double>& lim, double p0, double p1, bool log = false)
+{
+    auto at = [log](double x) { return log ? std::log10(x) : x; };
+    return p0 + (at(v) / 2 - at(lim[0]) / 2) / (at(lim[1]) / 2 - at(lim[0]) / 2) * (p1 - p0);
+}
+
+test::Rgb map_row(const Mm& map, int k)
+{
+    const int m = map.rows();
+    return {*map.addr(k + 1), *map.addr(m + k + 1), *map.addr(2 * m + k + 1)};
+}
+
+TEST_F(ExtremeData, ScaledImagesOfSpansPastTheDoublesTakeTheEndsOfTheMap)
+{
+    // The span of -1e308..1e308 is no double: the ends still take the
+    // first and last rows of the map and 0 the middle one.
+    imagesc(test::cell_row({test::row({-1e308, 1e308, 0})}));
+    const Mm map = colormap();
+    const int m = map.rows();
+    ASSERT_GT(m, 2);
+    const test::Picture p = shot();
+    ASSERT_GT(p.rows, 0);
+    const test::Frame f = test::frame_of(p);
+    ASSERT_TRUE(f.found());
+    const int mid = (f.top + f.bottom) / 2, third = (f.right - f.left) / 3;
+    const std::vector<std::pair<int, int>> cells = {{0, 0}, {1, m - 1}, {2, m / 2}};
+    for (const auto& [cell, row] : cells) {
+        SCOPED_TRACE(cell);
+        EXPECT_TRUE(test::near(p.at(mid, f.left + third * cell + third / 2), map_row(map, row)));
+    }
+    // With a colour bar beside an image of such values.
+    vt::reset();
+    imagesc(test::cell_row({peaks(Mm(10.0)) * Mm(1.5e307)}));
+    colorbar();
+    const test::Picture q = shot();
+    ASSERT_GT(q.rows, 0);
+    EXPECT_GT(q.colours(), 20u);
+}
+
+TEST_F(ExtremeData, PiesOfHugeValuesAreThePiesOfTheirShares)
+{
+    // Every value scaled by one factor leaves the picture as it was.
+    struct Case {
+        const char* what;
+        std::vector<double> huge, plain;
+        bool three_d;
+    };
+    const std::vector<Case> cases = {
+        {"two of 1e308", {1e308, 1e308}, {1, 1}, false},
+        {"3e307 and 1", {3e307, 1}, {3, 1e-307}, false},
+        {"three near the largest", {1e308, 1e308, 1e308}, {1, 1, 1}, false},
+        {"huge and infinite", {1e308, inf, 1e308}, {1, inf, 1}, false},
+        {"pie3 of two of 1e308", {1e308, 1e308}, {1, 1}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vt::reset();
+        (c.three_d ? pie3 : pie)(test::cell_row({vec(c.huge)}));
+        const test::Picture huge = shot();
+        vt::reset();
+        (c.three_d ? pie3 : pie)(test::cell_row({vec(c.plain)}));
+        const test::Picture plain = shot();
+        ASSERT_GT(plain.rows, 0);
+        EXPECT_TRUE(huge.data == plain.data);
+    }
+}
+
+TEST_F(ExtremeData, StairsKeepTheLevelBeforeAPointThatCannotBeDrawn)
+{
+    // stairs(1:5, [1 2 v 4 5]): the level y = 2 runs from x = 2 to 3 and
+    // y = 4 from 4 to 5 whatever v is.
+    for (double v : {nan, inf, -inf, 3.0}) {
+        SCOPED_TRACE(v);
+        vt::reset();
+        stairs(test::cell_row({colon(1.0, 5.0), test::row({1, 2, v, 4, 5}), TM("r")}));
+        const test::Picture p = shot();
+        const test::Frame f = test::frame_of(p);
+        ASSERT_TRUE(f.found());
+        const std::vector<double> xl = limits("XLim"), yl = limits("YLim");
+        for (const auto& [x, y] : std::vector<std::pair<double, double>>{{2.5, 2}, {4.5, 4}}) {
+            const int j = static_cast<int>(std::lround(pixel_of(x, xl, f.left, f.right)));
+            const int i = static_cast<int>(std::lround(pixel_of(y, yl, f.bottom, f.top)));
+            EXPECT_TRUE(test::ink_of(p, test::reddish, i - 3, i + 3, j, j).any()) << "level " << y;
+        }
+    }
+}
+
+TEST_F(ExtremeData, SurfaceColoursSpanTheFiniteHeights)
+{
+    const Mm z = peaks(Mm(20.0));
+    const std::vector<double> values = test::values(z);
+    const double lo = *std::min_element(values.begin(), values.end()),
+                 hi = *std::max_element(values.begin(), values.end());
+    surf(test::cell_row({z}));
+    const std::size_t plain = shot().colours();
+    for (double v : {inf, -inf, nan}) {
+        SCOPED_TRACE(v);
+        vt::reset();
+        Mm zv = z;
+        *zv.addr(211) = v;
+        surf(test::cell_row({zv}));
+        const std::vector<double> clim = limits("CLim");
+        ASSERT_EQ(clim.size(), 2u);
+        // Point 211 is neither the lowest nor the highest of peaks(20).
+        EXPECT_EQ(clim[0], lo);
+        EXPECT_EQ(clim[1], hi);
+        EXPECT_GT(shot().colours(), plain / 2);
+    }
 }
 
 } // namespace
