@@ -455,8 +455,11 @@ void nice_limits(double& lo, double& hi, bool log)
         return;
     }
     if (lo == hi) {
-        lo -= 1;
-        hi += 1;
+        // One unit about a single value, or an eighth of it where a unit
+        // is lost in its rounding; not past the doubles.
+        const double d = lo - 1 == lo ? std::fabs(lo) / 8 : 1;
+        lo = std::max(lo - d, -std::numeric_limits<double>::max());
+        hi = std::min(hi + d, std::numeric_limits<double>::max());
         return;
     }
     // The span over 2: data near both ends of the doubles span more than

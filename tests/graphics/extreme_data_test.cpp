@@ -262,4 +262,147 @@ TEST_F(ExtremeData, SurfaceColoursSpanTheFiniteHeights)
     }
 }
 
+// Every chart over every kind of data at the edges of the doubles: the
+// picture comes back (a refused call leaves a clear error and still a
+// picture), a flat chart shows its frame, and on the plot charts each
+// marker that can be drawn lies where the limits read back put it.
+TEST_F(ExtremeData, EveryChartOverEveryEdgeOfTheDoubles)
+{
+    struct Data {
+        const char* what;
+        std::vector<double> y;
+    };
+    const std::vector<Data> data = {
+        {"near 0", {1e-300, -1e-300, 2e-300}},
+        {"subnormal", {tiny, 2 * tiny, 3 * tiny}},
+        {"near the largest", {1e308, -1e308, 5e307}},
+        {"+Inf", {1, inf, 3}},
+        {"-Inf", {1, -inf, 3}},
+        {"NaN", {1, nan, 3}},
+        {"all infinite", {inf, -inf, nan}},
+        {"one point", {5}},
+        {"one huge point", {1e308}},
+        {"empty", {}},
+    };
+    enum Look { boxed, round, depth };
+    struct Chart {
+        const char* what;
+        std::function<void(const Mm& x, const Mm& y)> draw;
+        Look look;
+        bool xlog = false, ylog = false, marks = false;
+    };
+    auto series = [](Mm (*front)(const Mm&)) {
+        return [front](const Mm& x, const Mm& y) { front(test::cell_row({x, y, TM("ro")})); };
+    };
+    // Two rows: the data and the data plus one.
+    auto grid = [](const Mm& y) {
+        Mm g = zeros(Mm(2.0), Mm(static_cast<double>(y.size())));
+        for (int k = 1; k <= y.size(); ++k) {
+            *g.addr(2 * k - 1) = *y.addr(k);
+            *g.addr(2 * k) = *y.addr(k) + 1;
+        }
+        return g;
+    };
+    const std::vector<Chart> charts = {
+        {"plot", series(plot), boxed, false, false, true},
+        {"semilogx", series(semilogx), boxed, true, false, true},
+        {"semilogy", series(semilogy), boxed, false, true, true},
+        {"loglog", series(loglog), boxed, true, true, true},
+        {"stem", [](const Mm& x, const Mm& y) { stem(test::cell_row({x, y})); }, boxed},
+        {"stairs", [](const Mm& x, const Mm& y) { stairs(test::cell_row({x, y})); }, boxed},
+        {"area", [](const Mm& x, const Mm& y) { area(test::cell_row({x, y})); }, boxed},
+        {"bar", [](const Mm& x, const Mm& y) { bar(x, y); }, boxed},
+        {"barh", [](const Mm& x, const Mm& y) { barh(x, y); }, boxed},
+        {"errorbar", [](const Mm& x, const Mm& y) { errorbar(x, y, abs(y)); }, boxed},
+        {"scatter", [](const Mm& x, const Mm& y) { scatter(x, y, test::cell_row({Mm(36.0)})); }, boxed},
+        {"hist", [](const Mm&, const Mm& y) { hist(y); }, boxed},
+        {"imagesc", [](const Mm&, const Mm& y) { imagesc(test::cell_row({y})); }, boxed},
+        {"pie", [](const Mm&, const Mm& y) { pie(test::cell_row({y})); }, round},
+        {"polar", [](const Mm& x, const Mm& y) { polar(test::cell_row({x, y})); }, round},
+        {"pie3", [](const Mm&, const Mm& y) { pie3(test::cell_row({y})); }, depth},
+        {"plot3", [](const Mm& x, const Mm& y) { plot3(test::cell_row({x, y, y})); }, depth},
+        {"surf", [grid](const Mm&, const Mm& y) { surf(test::cell_row({grid(y)})); }, depth},
+        {"mesh", [grid](const Mm&, const Mm& y) { mesh(test::cell_row({grid(y)})); }, depth},
+        {"contour", [grid](const Mm&, const Mm& y) { contour(test::cell_row({grid(y)})); }, boxed},
+    };
+    for (const Chart& c : charts)
+        for (const Data& d : data) {
+            SCOPED_TRACE(std::string(c.what) + " of " + d.what);
+            vt::reset();
+            std::vector<double> xv;
+            for (std::size_t k = 0; k < d.y.size(); ++k)
+                xv.push_back(c.xlog && !d.y.empty() ? std::pow(10.0, static_cast<double>(k)) : k + 1.0);
+            const Mm x = vec(xv), y = vec(d.y);
+            const std::string refused = test::error_of([&] { c.draw(x, y); });
+            const test::Picture p = shot();
+            EXPECT_EQ(p.rows, 420) << refused;
+            EXPECT_EQ(p.cols, 560);
+            if (p.rows == 0)
+                continue;
+            // (hist of no data counts nothing and makes no axes.)
+            bool axes = false;
+            for (double k : vt::children(*gcf().addr(1)))
+                axes = axes || vt::type(k) == "axes";
+            if (c.look == boxed && refused.empty() && axes)
+                EXPECT_TRUE(test::frame_of(p).found());
+            // A pie of no positive share draws nothing, and has no axes.
+            const bool share = std::any_of(d.y.begin(), d.y.end(), [](double v) { return std::isfinite(v) && v > 0; });
+            const bool pie_chart = std::string(c.what).rfind("pie", 0) == 0;
+            if (c.look != boxed && refused.empty() && (share || !pie_chart))
+                EXPECT_GT(p.colours(), 1u);
+            if (!c.marks || !refused.empty())
+                continue;
+            const test::Frame f = test::frame_of(p);
+            if (!f.found())
+                continue;
+            const std::vector<double> xl = limits("XLim"), yl = limits("YLim");
+            for (std::size_t k = 0; k < d.y.size(); ++k) {
+                const double yk = d.y[k];
+                if (!std::isfinite(yk) || (c.ylog && !(yk > 0)))
+                    continue;
+                SCOPED_TRACE(k);
+                const double j = pixel_of(xv[k], xl, f.left, f.right, c.xlog),
+                             i = pixel_of(yk, yl, f.bottom, f.top, c.ylog);
+                EXPECT_TRUE(std::isfinite(i) && std::isfinite(j)) << xl[0] << " " << xl[1] << ", " << yl[0] << " " << yl[1];
+                if (!(std::isfinite(i) && std::isfinite(j)))
+                    continue;
+                const int ii = static_cast<int>(std::lround(i)), jj = static_cast<int>(std::lround(j));
+                EXPECT_TRUE(test::ink_of(p, test::reddish, std::max(0, ii - 4), std::min(p.rows - 1, ii + 4),
+                                         std::max(0, jj - 4), std::min(p.cols - 1, jj + 4))
+                                .any());
+            }
+        }
+}
+
+// Limits touching 0 written on a log axis, before and after the scale,
+// over each kind of data: the capture comes back with its frame.
+TEST_F(ExtremeData, LogLimitsAtZeroSetBeforeAndAfterTheScale)
+{
+    const std::vector<std::vector<double>> data = {
+        {1, 2, 3}, {tiny, 1e-300, 1}, {1, 1e308}, {1, inf, nan}, {-1, -2}, {5}, {}};
+    for (const std::vector<double>& y : data)
+        for (bool scale_first : {false, true})
+            for (const std::vector<double>& lim : {std::vector<double>{0, 10}, {-5, 0}, {0, 0}, {-inf, inf}}) {
+                SCOPED_TRACE(::testing::Message() << y.size() << " values, limits " << lim[0] << " " << lim[1]
+                                                  << (scale_first ? ", scale first" : ", limits first"));
+                vt::reset();
+                std::vector<double> xv;
+                for (std::size_t k = 0; k < y.size(); ++k)
+                    xv.push_back(k + 1.0);
+                plot(test::cell_row({vec(xv), vec(y), TM("ro-")}));
+                auto scale = [] {
+                    set(gca(), TM("YScale"), TM("log"));
+                    set(gca(), TM("XScale"), TM("log"));
+                };
+                auto limit = [&] {
+                    test::error_of([&] { set(gca(), TM("YLim"), vec(lim)); });
+                    test::error_of([&] { set(gca(), TM("XLim"), vec(lim)); });
+                };
+                scale_first ? (scale(), limit()) : (limit(), scale());
+                const test::Picture p = shot();
+                ASSERT_EQ(p.rows, 420);
+                EXPECT_TRUE(test::frame_of(p).found());
+            }
+}
+
 } // namespace
