@@ -90,7 +90,8 @@ void Painter::control(const Object& c)
     const double value = prop_number(c, "Value", 0);
     if (c.style == "progressbar" || c.style == "slider") {
         const double lo = prop_number(c, "Min", 0), hi = prop_number(c, "Max", c.style == "slider" ? 1 : 100);
-        const double t = hi > lo ? std::clamp((value - lo) / (hi - lo), 0.0, 1.0) : 0;
+        const double at = (value - lo) / (hi - lo);
+        const double t = hi > lo && !std::isnan(at) ? std::clamp(at, 0.0, 1.0) : 0;
         cairo_rectangle(cr, x + 1, y + 1, (w - 2) * t, h - 2);
         cairo_set_source_rgb(cr, 0.2, 0.4, 0.8);
         cairo_fill(cr);
@@ -113,16 +114,31 @@ void Painter::control(const Object& c)
     const std::vector<std::string> items = control_items(c);
     const double size = std::clamp(h * 0.6, 6.0, 12.0);
     if (c.style == "listbox") {
-        // One item per line from the top, the chosen one (Value, counted
-        // from 1) marked; the lines that do not fit are cut off.
+        // One item per line, every chosen one (the whole numbers of Value,
+        // counted from 1) marked. The list starts at ListboxTop when the
+        // program wrote one, else where the first chosen item shows whole;
+        // the lines that do not fit are cut off.
         const double line = size + 4;
-        const int chosen = static_cast<int>(value) - 1;
+        std::vector<bool> chosen(items.size(), false);
+        std::size_t first = items.size();
+        for (double v : numbers(c, "Value"))
+            if (v >= 1 && v <= static_cast<double>(items.size()) && v == std::floor(v)) {
+                chosen[static_cast<std::size_t>(v) - 1] = true;
+                first = std::min(first, static_cast<std::size_t>(v) - 1);
+            }
+        const std::size_t whole = static_cast<std::size_t>(std::max(1.0, std::floor((h - 2) / line)));
+        std::size_t start = 0;
+        if (const std::vector<double> top = numbers(c, "ListboxTop");
+            !top.empty() && top[0] >= 1 && top[0] <= static_cast<double>(items.size()))
+            start = static_cast<std::size_t>(top[0]) - 1;
+        else if (first < items.size() && first >= whole)
+            start = first + 1 - whole;
         cairo_save(cr);
         cairo_rectangle(cr, x + 1, y + 1, std::max(0.0, w - 2), std::max(0.0, h - 2));
         cairo_clip(cr);
-        for (std::size_t k = 0; k < items.size() && 2 + k * line < h; ++k) {
-            const double top = y + 2 + static_cast<double>(k) * line;
-            if (static_cast<int>(k) == chosen) {
+        for (std::size_t k = start; k < items.size() && 2 + (k - start) * line < h; ++k) {
+            const double top = y + 2 + static_cast<double>(k - start) * line;
+            if (chosen[k]) {
                 cairo_rectangle(cr, x + 2, top, w - 4, line);
                 cairo_set_source_rgb(cr, 0.2, 0.4, 0.8);
                 cairo_fill(cr);
