@@ -224,7 +224,7 @@ Mm draw_surface(const char* chart, const Mm& args, const Mm& view_arg)
         vizmo_set_surface_axes(*gca().addr(1));
     vizmo_set_rotate3d_axes(*gca().addr(1));
     set(h, Mm((CL(pn_Colormap), colormap())));
-    set(h, Mm((CL(pn_Color), minus(number(1), get(gcf(), pn_DefaultAxesColor)))));
+    set_given(h, pn_Color, minus(number(1), get(gcf(), pn_DefaultAxesColor)));
     set_props_from(h, args, n + 1);
     run_default_callbacks(h, "Surface");
     return h;
