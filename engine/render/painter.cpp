@@ -264,9 +264,10 @@ std::string utf8(const std::string& s)
 
 namespace {
 
-void use_font(cairo_t* cr, double size)
+void use_font(cairo_t* cr, double size, Face face = {})
 {
-    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_select_font_face(cr, font, face.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                           face.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
 }
 
@@ -292,13 +293,58 @@ double text_width(cairo_t* cr, const std::string& s, double size)
     return e.x_advance;
 }
 
+Face face_of(const Object& o)
+{
+    const std::string angle = prop_text(o, "FontAngle");
+    return {equal_folded(prop_text(o, "FontWeight"), "bold") || equal_folded(prop_text(o, "FontWeight"), "demi"),
+            equal_folded(angle, "italic") || equal_folded(angle, "oblique")};
+}
+
+void show_text_object(cairo_t* cr, const Object& t, double x, double y)
+{
+    const Prop* text = prop(t, "String");
+    if (!text)
+        return;
+    const std::string across = fold(prop_text(t, "HorizontalAlignment")), up = fold(prop_text(t, "VerticalAlignment"));
+    const double ax = across == "center" || across == "centre" ? 0.5 : across == "right" ? 1 : 0;
+    const double ay = up == "top" || up == "cap" ? 0 : up == "bottom" || up == "baseline" ? 1 : 0.5;
+    const double turn = prop_number(t, "Rotation", 0);
+    // Sizes a screen can show; any other keeps the usual one.
+    const double size = prop_number(t, "FontSize", 10);
+    show_lines(cr, text_lines(*text), x, y, size >= 1 && size <= 200 ? size : 10, ax, ay,
+               std::isfinite(turn) ? -std::fmod(turn, 360) * M_PI / 180 : 0, face_of(t));
+}
+
+Label label_style(const Object& ax, const char* name, double size)
+{
+    Label l;
+    l.lines = label_of(ax, name);
+    l.size = size;
+    const Prop* p = find_prop(ax, name);
+    const Object* t = p && !p->is_string && !p->data.empty() ? find(p->data[0]) : nullptr;
+    if (!t)
+        return l;
+    colour(*t, "Color", l.colour);
+    // Sizes a screen can show; a written size past them keeps the usual one.
+    if (const double s = prop_number(*t, "FontSize", size); s >= 1 && s <= 200)
+        l.size = s;
+    l.face = face_of(*t);
+    return l;
+}
+
+void show_label_lines(cairo_t* cr, const Label& l, double x, double y, double ax, double ay, double angle)
+{
+    set_colour(cr, l.colour);
+    show_lines(cr, l.lines, x, y, l.size, ax, ay, angle, l.face);
+}
+
 void show_text(cairo_t* cr, const std::string& text, double x, double y, double size, double ax, double ay,
-               double angle)
+               double angle, Face face)
 {
     if (text.empty())
         return;
     const std::string s = utf8(text);
-    use_font(cr, size);
+    use_font(cr, size, face);
     cairo_text_extents_t e;
     cairo_text_extents(cr, s.c_str(), &e);
     cairo_save(cr);
@@ -310,14 +356,14 @@ void show_text(cairo_t* cr, const std::string& text, double x, double y, double 
 }
 
 void show_lines(cairo_t* cr, const std::vector<std::string>& lines, double x, double y, double size, double ax,
-                double ay, double angle)
+                double ay, double angle, Face face)
 {
     if (lines.size() <= 1) {
         if (!lines.empty())
-            show_text(cr, lines[0], x, y, size, ax, ay, angle);
+            show_text(cr, lines[0], x, y, size, ax, ay, angle, face);
         return;
     }
-    use_font(cr, size);
+    use_font(cr, size, face);
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
     const double block = fe.ascent + fe.descent + static_cast<double>(lines.size() - 1) * fe.height;

@@ -88,15 +88,40 @@ std::string utf8(const std::string& s);
 // The advance of a text at a font size.
 double text_width(cairo_t* cr, const std::string& s, double size);
 
+// A text's weight and slant ("FontWeight" "bold", "FontAngle" "italic").
+struct Face {
+    bool bold = false, italic = false;
+};
+Face face_of(const Object& o);
+
 // Draws s with (ax, ay) of its ink box at (x, y): 0 left or top, 1 right or
-// bottom.
+// bottom; the box turned by angle (radians, clockwise on the screen) about
+// (x, y).
 void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
-               double angle = 0);
+               double angle = 0, Face face = {});
 
 // Lines stacked one under another, each placed as show_text places a text
 // (ax), the block as a whole by ay; a single line is show_text's.
 void show_lines(cairo_t* cr, const std::vector<std::string>& lines, double x, double y, double size, double ax,
-                double ay, double angle = 0);
+                double ay, double angle = 0, Face face = {});
+
+// A text object's lines at its anchor (x, y) in pixels, in the current
+// colour: the point of its box its alignments name lies on the anchor, and
+// the box turns about it by Rotation (degrees, counterclockwise).
+void show_text_object(cairo_t* cr, const Object& t, double x, double y);
+
+// A title or axis label of an axes: its lines, and the colour, size and
+// face its text object was given (black, size and plain when none).
+struct Label {
+    std::vector<std::string> lines;
+    Rgb colour;
+    double size = 10;
+    Face face;
+    bool empty() const { return lines.empty(); }
+};
+Label label_style(const Object& ax, const char* name, double size);
+// Draws a label in its colour, size and face.
+void show_label_lines(cairo_t* cr, const Label& l, double x, double y, double ax, double ay, double angle = 0);
 // The room that lines beyond the first take, one above another.
 double lines_extra(cairo_t* cr, std::size_t lines, double size);
 

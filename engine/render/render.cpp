@@ -530,10 +530,11 @@ void Painter::axes(double h, const Object& ax)
     // side where the position leaves under 3% of the figure to its edge or
     // to a neighbouring axes (an axes filling the figure, a subplot cell, an
     // axes beside its colour bar), that room is taken inside the position.
-    const std::vector<std::string> title = label_of(ax, "Title"), xlabel = label_of(ax, "XLabel"),
-                                   ylabel = label_of(ax, "YLabel");
-    // Lines of a title beyond its first take room above the box.
-    const double title_extra = lines_extra(cr, title.size(), 12);
+    const Label title = label_style(ax, "Title", 12), xlabel = label_style(ax, "XLabel", 11),
+                ylabel = label_style(ax, "YLabel", 11);
+    // Lines of a title beyond its first take room above the box, and so
+    // does a title larger than usual.
+    const double title_extra = lines_extra(cr, title.lines.size(), title.size) + std::max(0.0, title.size - 12);
     double gap[4] = {pos[0], 1 - pos[0] - pos[2], 1 - pos[1] - pos[3], pos[1]};  // left, right, top, bottom
     if (decorated || !title.empty()) {
         const double eps = 1e-9;
@@ -568,7 +569,8 @@ void Painter::axes(double h, const Object& ax)
         // an axis label), not from the box: a short box (a horizontal
         // colour bar) needs the same room below it as a tall one.
         const double top = std::min(30.0, 0.08 * bh) + (top_axis ? 14 : 0) + title_extra;
-        const double font_room = 4 + 14 + (xlabel.empty() ? 0 : 4 + 14 + lines_extra(cr, xlabel.size(), 11)) + 4;
+        const double font_room =
+            4 + 14 + (xlabel.empty() ? 0 : 4 + xlabel.size + 3 + lines_extra(cr, xlabel.lines.size(), xlabel.size)) + 4;
         const double bottom = std::max(std::min(45.0, 0.11 * bh), font_room);
         if (gap[2] < 0.03) {
             by += top;
@@ -584,7 +586,8 @@ void Painter::axes(double h, const Object& ax)
             ys.p0 = ys2.p0 = by + bh;
             ys.p1 = ys2.p1 = by;
             const AxisLabels yl = axis_labels(cr, ax, ys, ticks_of(ax, "YTick", ys), "yDate", false, fs);
-            const double label = ylabel.empty() ? 0 : 6 + 13 + lines_extra(cr, ylabel.size(), 11);
+            const double label =
+                ylabel.empty() ? 0 : 6 + ylabel.size + 2 + lines_extra(cr, ylabel.lines.size(), ylabel.size);
             left = std::max(left, std::min(4 + yl.widest + 4 + label + 2, 0.4 * bw));
             if (right_axis) {
                 const AxisLabels yr = axis_labels(cr, ax, ys2, ticks(ys2), "", false, fs);
@@ -689,13 +692,11 @@ void Painter::axes(double h, const Object& ax)
             series(*o, xs, ys, Rgb{0, 0, 1});
 
     if (!decorated) {
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        show_lines(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
+        show_label_lines(cr, title, bx + bw / 2, by - 6, 0.5, 1);
         return;
     }
     if (round) {
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        show_lines(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
+        show_label_lines(cr, title, bx + bw / 2, by - 6, 0.5, 1);
         legend(ax, items, bx, by, bw, bh);
         return;
     }
@@ -744,10 +745,11 @@ void Painter::axes(double h, const Object& ax)
                 show_label(cr, l.text[k], l.centre[k], by - 4, fs, 0.5, 1);
         }
     }
-    show_lines(cr, title, bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 12, 0.5, 1);
-    show_lines(cr, xlabel, bx + bw / 2, by + bh + 20, 11, 0.5, 0);
+    show_label_lines(cr, title, bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 0.5, 1);
+    show_label_lines(cr, xlabel, bx + bw / 2, by + bh + 20, 0.5, 0);
     // The y label stands clear of the widest tick label beside it.
-    show_lines(cr, ylabel, bx - 4 - yl.widest - 6, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
+    show_label_lines(cr, ylabel, bx - 4 - yl.widest - 6, by + bh / 2, 0.5, 1, -M_PI / 2);
+    cairo_set_source_rgb(cr, 0, 0, 0);
     legend(ax, items, bx, by, bw, bh);
 }
 
@@ -901,9 +903,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         const std::vector<double> p = numbers(s, "Position");
         if (p.size() >= 2) {
             set_colour(cr, c);
-            const Prop* text = prop(s, "String");
-            show_lines(cr, text ? text_lines(*text) : std::vector<std::string>{}, xs.pixel(p[0]), ys.pixel(p[1]),
-                       prop_number(s, "FontSize", 10), 0, 0.5);
+            show_text_object(cr, s, xs.pixel(p[0]), ys.pixel(p[1]));
         }
         return;
     }

@@ -333,13 +333,15 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             show_label(cr, labels[k], u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
         }
         const double mu = (u0 + u1) / 2, mv = (v0 + v1) / 2;
+        const Label label = label_style(ax, label_names[a], 11);
         if (a < 2)
-            show_lines(cr, label_of(ax, label_names[a]), mu + 26 * du, mv + 26 * dv, 11, 0.5 - 0.5 * du,
-                      0.5 - 0.5 * dv);
+            show_label_lines(cr, label, mu + 26 * du, mv + 26 * dv, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
         else
-            show_lines(cr, label_of(ax, label_names[a]), mu - 36, mv, 11, 0.5, 1, -M_PI / 2);
+            show_label_lines(cr, label, mu - 36, mv, 0.5, 1, -M_PI / 2);
+        cairo_set_source_rgb(cr, 0, 0, 0);
     }
-    show_lines(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+    show_label_lines(cr, label_style(ax, "Title", 12), bx + bw / 2, by - 6, 0.5, 1);
+    cairo_set_source_rgb(cr, 0, 0, 0);
     legend(ax, items, bx, by, bw, bh);
 }
 
@@ -357,9 +359,8 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
         if (at.size() >= 2) {
             p.at(at[0], at[1], at.size() >= 3 ? at[2] : 0, u, v, w);
             set_colour(cr, c);
-            const Prop* text = prop(s, "String");
-            if (std::isfinite(u) && std::isfinite(v) && text)
-                show_lines(cr, text_lines(*text), u, v, prop_number(s, "FontSize", 10), 0, 0.5);
+            if (std::isfinite(u) && std::isfinite(v))
+                show_text_object(cr, s, u, v);
         }
         return;
     }

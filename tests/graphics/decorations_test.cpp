@@ -8,6 +8,7 @@
 #include "vizmo_test.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,73 @@ void expect_near(const std::vector<double>& got, const std::vector<double>& want
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t k = 0; k < got.size(); ++k)
         EXPECT_NEAR(got[k], want[k], 1e-15) << k;
+}
+
+TEST_F(Decorations, TitlesAndLabelsDrawInTheirColourSizeAndFace)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Each label, plain and then with one property written: the ink above
+    // the box (title), below it (xlabel) or left of it (ylabel) against the
+    // plain one's.
+    struct Ink {
+        int pixels = 0, height = 0, red = 0;
+        std::vector<double> data;
+    };
+    using Front = Mm (*)(const Mm&);
+    const Front fronts[3] = {title, xlabel, ylabel};
+    enum { is_title, is_xlabel, is_ylabel };
+    auto label_ink = [&fronts](int label, const Mm& args) {
+        vt::reset();
+        plot(test::cell_row({test::row({1, 2})}));
+        fronts[label](args);
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const test::Frame f = test::frame_of(p);
+        Ink k;
+        if (!f.found())
+            return k;
+        const int i0 = label == is_xlabel ? f.bottom + 16 : 0;
+        const int i1 = label == is_title ? f.top - 2 : p.rows - 1;
+        const int j0 = label == is_ylabel ? 0 : f.left, j1 = label == is_ylabel ? f.left - 30 : f.right;
+        auto inked = [](const test::Rgb& c) { return c.r + c.g + c.b < 2.4; };
+        const test::Ink box = test::ink_of(p, inked, i0, i1, j0, j1);
+        k.height = label == is_ylabel ? box.width() : box.height();
+        for (int i = i0; i <= i1; ++i)
+            for (int j = j0; j <= j1; ++j) {
+                const test::Rgb c = p.at(i, j);
+                k.pixels += inked(c);
+                k.red += test::reddish(c);
+                k.data.push_back(c.r + c.g + c.b);
+            }
+        return k;
+    };
+    struct Case {
+        const char* what;
+        const char* name;
+        Mm value;
+        std::function<void(const Ink& plain, const Ink& styled)> check;
+    };
+    const std::vector<Case> cases = {
+        {"red", "Color", TM("r"),
+         [](const Ink& plain, const Ink& styled) {
+             EXPECT_EQ(plain.red, 0);
+             EXPECT_GT(styled.red, plain.pixels / 2);
+         }},
+        {"large", "FontSize", Mm(24.0),
+         [](const Ink& plain, const Ink& styled) { EXPECT_GT(styled.height, plain.height * 3 / 2); }},
+        {"bold", "FontWeight", TM("bold"),
+         [](const Ink& plain, const Ink& styled) { EXPECT_GT(styled.pixels, plain.pixels * 11 / 10); }},
+        {"italic", "FontAngle", TM("italic"),
+         [](const Ink& plain, const Ink& styled) { EXPECT_NE(styled.data, plain.data); }},
+    };
+    for (int label : {is_title, is_xlabel, is_ylabel})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(label == is_title ? "title " : label == is_xlabel ? "xlabel " : "ylabel ") + c.what);
+            const Ink plain = label_ink(label, test::cell_row({TM("Label")}));
+            ASSERT_GT(plain.pixels, 20);
+            const Ink styled = label_ink(label, test::cell_row({TM("Label"), TM(c.name), c.value}));
+            c.check(plain, styled);
+        }
 }
 
 TEST_F(Decorations, SubplotCells)
