@@ -358,6 +358,9 @@ struct Painter {
     void legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
                 double bh);
     void swatch(const Object& s, double x0, double x1, double y);
+    // A title centred over x with its foot at y, moved in from the
+    // figure's edges where it would be cut.
+    void title_at(const Label& t, double x, double y);
     // The face of a filled series: its "FaceColor", else its line colour;
     // a colour index in its "CData" picks a row of the figure's colormap.
     Rgb patch_face(const Object& s, const Rgb& line) const;

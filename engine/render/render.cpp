@@ -568,7 +568,9 @@ void Painter::axes(double h, const Object& ax)
         // Room for tick labels comes from the font (10 pixels, and 11 for
         // an axis label), not from the box: a short box (a horizontal
         // colour bar) needs the same room below it as a tall one.
-        const double top = std::min(30.0, 0.08 * bh) + (top_axis ? 14 : 0) + title_extra;
+        // A title needs its own height above the box, however small the box.
+        const double top = std::max(std::min(30.0, 0.08 * bh), title.empty() ? 0.0 : title.size + 10) +
+                           (top_axis ? 14 : 0) + title_extra;
         const double font_room =
             4 + 14 + (xlabel.empty() ? 0 : 4 + xlabel.size + 3 + lines_extra(cr, xlabel.lines.size(), xlabel.size)) + 4;
         const double bottom = std::max(std::min(45.0, 0.11 * bh), font_room);
@@ -692,11 +694,11 @@ void Painter::axes(double h, const Object& ax)
             series(*o, xs, ys, Rgb{0, 0, 1});
 
     if (!decorated) {
-        show_label_lines(cr, title, bx + bw / 2, by - 6, 0.5, 1);
+        title_at(title, bx + bw / 2, by - 6);
         return;
     }
     if (round) {
-        show_label_lines(cr, title, bx + bw / 2, by - 6, 0.5, 1);
+        title_at(title, bx + bw / 2, by - 6);
         legend(ax, items, bx, by, bw, bh);
         return;
     }
@@ -745,12 +747,27 @@ void Painter::axes(double h, const Object& ax)
                 show_label(cr, l.text[k], l.centre[k], by - 4, fs, 0.5, 1);
         }
     }
-    show_label_lines(cr, title, bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 0.5, 1);
+    title_at(title, bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0));
     show_label_lines(cr, xlabel, bx + bw / 2, by + bh + 20, 0.5, 0);
     // The y label stands clear of the widest tick label beside it.
     show_label_lines(cr, ylabel, bx - 4 - yl.widest - 6, by + bh / 2, 0.5, 1, -M_PI / 2);
     cairo_set_source_rgb(cr, 0, 0, 0);
     legend(ax, items, bx, by, bw, bh);
+}
+
+void Painter::title_at(const Label& t, double x, double y)
+{
+    double w = 0;
+    for (const std::string& line : t.lines)
+        w = std::max(w, text_width(cr, line, t.size) * (t.face.bold ? 1.15 : 1) + (t.face.italic ? t.size / 3 : 0));
+    if (w + 2 < width)
+        x = std::clamp(x, w / 2 + 1, width - w / 2 - 1);
+    // The ink of the lines reaches about a font size above the foot.
+    const double h = t.size + lines_extra(cr, t.lines.size(), t.size);
+    if (h + 2 < height)
+        y = std::max(y, h + 1);
+    show_label_lines(cr, t, x, y, 0.5, 1);
+    cairo_set_source_rgb(cr, 0, 0, 0);
 }
 
 void Painter::polar_frame(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
@@ -1259,10 +1276,39 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
         }
     if (entries.empty())
         return;
+    // An entry's newlines break it into lines, one under another beside
+    // its swatch. Entries that would run past the figure's foot go on in
+    // further columns, an entry never split between two.
+    std::vector<std::vector<std::string>> names;
     double widest = 0;
-    for (const Entry& e : entries)
-        widest = std::max(widest, text_width(cr, e.name, 10));
-    const double lw = widest + 44, lh = 16.0 * static_cast<double>(entries.size()) + 6;
+    for (const Entry& e : entries) {
+        std::vector<std::string> lines;
+        std::size_t at = 0;
+        for (std::size_t next; (next = e.name.find('\n', at)) != std::string::npos; at = next + 1)
+            lines.push_back(e.name.substr(at, next - at));
+        lines.push_back(e.name.substr(at));
+        for (std::string& l : lines) {
+            if (!l.empty() && l.back() == '\r')
+                l.pop_back();
+            widest = std::max(widest, text_width(cr, l, 10));
+        }
+        names.push_back(std::move(lines));
+    }
+    const std::size_t capacity = static_cast<std::size_t>(std::max(1.0, std::floor((height - 14) / 16.0)));
+    std::vector<std::size_t> column(entries.size()), row(entries.size());
+    std::size_t col = 0, next_row = 0, rows = 0;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (next_row > 0 && next_row + names[k].size() > capacity) {
+            ++col;
+            next_row = 0;
+        }
+        column[k] = col;
+        row[k] = next_row;
+        next_row += names[k].size();
+        rows = std::max(rows, next_row);
+    }
+    const double column_width = widest + 44;
+    const double lw = column_width * static_cast<double>(col + 1), lh = 16.0 * static_cast<double>(rows) + 6;
     auto corner = [&](int k, double& x, double& y) {
         x = k == 2 || k == 3 ? bx + 6 : bx + bw - lw - 6;
         y = k == 3 || k == 4 ? by + bh - lh - 6 : by + 6;
@@ -1293,6 +1339,12 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
             }
         }
     }
+    // Wherever it was asked for, the legend shows whole when the figure
+    // can hold it.
+    if (lw + 4 <= width)
+        lx = std::clamp(lx, 2.0, width - lw - 2);
+    if (lh + 4 <= height)
+        ly = std::clamp(ly, 2.0, height - lh - 2);
     cairo_rectangle(cr, lx, ly, lw, lh);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_fill_preserve(cr);
@@ -1300,15 +1352,17 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
     for (std::size_t k = 0; k < entries.size(); ++k) {
-        const double yy = ly + 11 + 16.0 * static_cast<double>(k);
+        const double x0 = lx + column_width * static_cast<double>(column[k]);
+        const double yy = ly + 11 + 16.0 * static_cast<double>(row[k]);
         if (entries[k].wedge) {
-            cairo_rectangle(cr, lx + 10, yy - 5, 16, 10);
+            cairo_rectangle(cr, x0 + 10, yy - 5, 16, 10);
             fill_outlined(cr, entries[k].colour);
         } else {
-            swatch(*entries[k].series, lx + 6, lx + 30, yy);
+            swatch(*entries[k].series, x0 + 6, x0 + 30, yy);
         }
         cairo_set_source_rgb(cr, 0, 0, 0);
-        show_text(cr, entries[k].name, lx + 36, yy, 10, 0, 0.5);
+        for (std::size_t l = 0; l < names[k].size(); ++l)
+            show_text(cr, names[k][l], x0 + 36, yy + 16.0 * static_cast<double>(l), 10, 0, 0.5);
     }
 }
 

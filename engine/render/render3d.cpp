@@ -340,8 +340,7 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             show_label_lines(cr, label, mu - 36, mv, 0.5, 1, -M_PI / 2);
         cairo_set_source_rgb(cr, 0, 0, 0);
     }
-    show_label_lines(cr, label_style(ax, "Title", 12), bx + bw / 2, by - 6, 0.5, 1);
-    cairo_set_source_rgb(cr, 0, 0, 0);
+    title_at(label_style(ax, "Title", 12), bx + bw / 2, by - 6);
     legend(ax, items, bx, by, bw, bh);
 }
 

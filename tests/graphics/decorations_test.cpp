@@ -112,6 +112,116 @@ TEST_F(Decorations, TitlesAndLabelsDrawInTheirColourSizeAndFace)
         }
 }
 
+TEST_F(Decorations, SubplotGridsKeepTheirDecorationsInsideTheirCells)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Every cell titled (and labelled where there is room): no ink on the
+    // figure's edges nor on the lines between cells, and each title whole
+    // in the band between its cell's top and its box.
+    struct Grid {
+        int n;
+        double width, height;
+        bool labelled;
+    };
+    for (const Grid& g : std::vector<Grid>{{3, 560, 420, true}, {4, 560, 420, true}, {5, 560, 300, false}}) {
+        SCOPED_TRACE(std::to_string(g.n) + "x" + std::to_string(g.n));
+        vt::reset();
+        set(gcf(), TM("Position"), test::row({100, 100, g.width, g.height}));
+        for (int k = 1; k <= g.n * g.n; ++k) {
+            subplot(Mm(double(g.n)), Mm(double(g.n)), Mm(double(k)));
+            plot(test::cell_row({test::row({1, 5, 10}), test::row({0, 50.0 * k, 100.0 * k})}));
+            title(test::cell_row({TM("Title")}));
+            if (g.labelled) {
+                xlabel(test::cell_row({TM("x")}));
+                ylabel(test::cell_row({TM("y")}));
+            }
+        }
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        ASSERT_EQ(p.rows, static_cast<int>(g.height));
+        const test::Rgb background = p.at(0, 0);
+        auto ink = [&background](const test::Rgb& c) { return !test::near(c, background, 0.02); };
+        auto dark = [](const test::Rgb& c) { return c.r + c.g + c.b < 1.2; };
+        EXPECT_FALSE(test::ink_of(p, ink, 0, 0).any()) << "top edge";
+        EXPECT_FALSE(test::ink_of(p, ink, p.rows - 1, p.rows - 1).any()) << "bottom edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, 0, 0).any()) << "left edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, p.cols - 1, p.cols - 1).any()) << "right edge";
+        for (int c = 1; c < g.n; ++c) {
+            const int i = static_cast<int>(std::lround(c * g.height / g.n)), j = static_cast<int>(std::lround(c * g.width / g.n));
+            EXPECT_FALSE(test::ink_of(p, ink, i, i).any()) << "between rows " << c;
+            EXPECT_FALSE(test::ink_of(p, ink, 0, -1, j, j).any()) << "between columns " << c;
+        }
+        for (int r = 0; r < g.n; ++r)
+            for (int c = 0; c < g.n; ++c) {
+                SCOPED_TRACE(::testing::Message() << "cell " << r << ", " << c);
+                const int i0 = static_cast<int>(std::ceil(r * g.height / g.n)),
+                          i1 = static_cast<int>((r + 1) * g.height / g.n) - 1;
+                const int j0 = static_cast<int>(std::ceil(c * g.width / g.n)),
+                          j1 = static_cast<int>((c + 1) * g.width / g.n) - 1;
+                const test::Frame f = test::frame_of(p, i0, i1, j0, j1, 0.2);
+                ASSERT_TRUE(f.found());
+                const test::Ink t = test::ink_of(p, dark, i0, f.top - 1, f.left, f.right);
+                ASSERT_TRUE(t.any()) << "the title shows";
+                EXPECT_GT(t.top, i0) << "and is not cut";
+                EXPECT_GE(t.height(), 7);
+            }
+    }
+}
+
+TEST_F(Decorations, LegendsStayInsideTheFigure)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Thirty red series out of sight, so that the only red is the legend's
+    // swatches, in a figure too short for one column of entries, at each
+    // place a legend can be asked for: nothing reaches the figure's edges
+    // and every swatch shows.
+    for (const double where : {1.0, 2.0, 3.0, 4.0, -1.0, 0.0}) {
+        SCOPED_TRACE(where);
+        vt::reset();
+        set(gcf(), TM("Position"), test::row({100, 100, 560, 300}));
+        hold(TM("on"));
+        Mm args = cell(Mm(1.0), Mm(31.0));
+        for (int k = 1; k <= 30; ++k) {
+            plot(test::cell_row({test::row({100, 101}), test::row({double(k), double(k)}), TM("r")}));
+            args.mr(k) = TM(k == 2 ? "two\nlines" : "entry");
+        }
+        axis(test::row({0, 1, 0, 1}));
+        args.mr(31) = Mm(where);
+        legend(args);
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        ASSERT_EQ(p.rows, 300);
+        const test::Rgb background = p.at(0, 0);
+        auto ink = [&background](const test::Rgb& c) { return !test::near(c, background, 0.02); };
+        EXPECT_FALSE(test::ink_of(p, ink, 0, 0).any()) << "top edge";
+        EXPECT_FALSE(test::ink_of(p, ink, p.rows - 1, p.rows - 1).any()) << "bottom edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, 0, 0).any()) << "left edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, p.cols - 1, p.cols - 1).any()) << "right edge";
+        std::size_t swatches = 0;
+        const std::vector<std::pair<int, int>> columns =
+            test::runs(test::lines_with(p, 0, p.rows - 1, 0, p.cols - 1, false, test::reddish));
+        for (const auto& [j0, j1] : columns)
+            swatches += test::runs(test::lines_with(p, 0, p.rows - 1, j0, j1, true, test::reddish)).size();
+        EXPECT_EQ(swatches, 30u);
+    }
+    // A newline in an entry is a line break, not a glyph of its own: the
+    // legend of "a\nb" is one line (16 pixels) taller than that of "a b".
+    // The axes are grey, so the legend is the white at the box's right.
+    auto legend_height = [](const char* name) {
+        vt::reset();
+        plot(test::cell_row({test::row({1, 2}), test::row({1, 2}), TM("r")}));
+        set(gca(), TM("Color"), test::row({0.9, 0.9, 0.9}));
+        legend(test::cell_row({TM(name)}));
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const test::Frame f = test::frame_of(p);
+        int white = 0;
+        for (int i = f.top; i <= f.bottom; ++i)
+            white += test::near(p.at(i, f.right - 10), test::Rgb{1, 1, 1});
+        return white;
+    };
+    EXPECT_EQ(legend_height("a\nb") - legend_height("a b"), 16);
+}
+
 TEST_F(Decorations, SubplotCells)
 {
     struct Case {

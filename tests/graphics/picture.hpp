@@ -83,27 +83,31 @@ struct Frame {
     bool found() const { return left >= 0 && right > left && top >= 0 && bottom > top; }
 };
 
-inline Frame frame_of(const Picture& p)
+// Within rows i0..i1 and columns j0..j1 (the whole picture by default),
+// the frame runs for a fraction (a third by default) of that rectangle.
+inline Frame frame_of(const Picture& p, int i0 = 0, int i1 = -1, int j0 = 0, int j1 = -1, double fraction = 1.0 / 3)
 {
+    i1 = i1 < 0 ? p.rows - 1 : i1;
+    j1 = j1 < 0 ? p.cols - 1 : j1;
     auto black = [&p](int i, int j) {
         const Rgb c = p.at(i, j);
         return c.r + c.g + c.b < 0.15;
     };
     Frame f;
-    for (int j = 0; j < p.cols; ++j) {
+    for (int j = j0; j <= j1; ++j) {
         int n = 0;
-        for (int i = 0; i < p.rows; ++i)
+        for (int i = i0; i <= i1; ++i)
             n += black(i, j);
-        if (3 * n >= p.rows) {
+        if (n >= fraction * (i1 - i0 + 1)) {
             f.left = f.left < 0 ? j : f.left;
             f.right = j;
         }
     }
-    for (int i = 0; i < p.rows; ++i) {
+    for (int i = i0; i <= i1; ++i) {
         int n = 0;
-        for (int j = 0; j < p.cols; ++j)
+        for (int j = j0; j <= j1; ++j)
             n += black(i, j);
-        if (3 * n >= p.cols) {
+        if (n >= fraction * (j1 - j0 + 1)) {
             f.top = f.top < 0 ? i : f.top;
             f.bottom = i;
         }
