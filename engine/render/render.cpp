@@ -1063,9 +1063,25 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         return;
     }
 
-    for (std::size_t k = 0; k < n; ++k)
+    // An error bar reaching to or below 0 on a log axis runs out of the
+    // box's foot (its cap past the clip) rather than vanishing whole.
+    const double cap = prop_number(s, "CapSize", 0);
+    const bool bars_out = cap > 0 && !polar && (xs.log || ys.log) && style >= 0 && style <= 3;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (bars_out && std::isfinite(xd[k]) && std::isfinite(yd[k]) && (xd[k] <= 0 || yd[k] <= 0)) {
+            const double out = 2 * std::min(cap, 100.0) + lw;
+            px[k] = xs.log && xd[k] <= 0 ? (xs.reversed ? xs.p1 + (xs.p1 > xs.p0 ? out : -out)
+                                                        : xs.p0 - (xs.p1 > xs.p0 ? out : -out))
+                                         : xs.pixel(xd[k]);
+            py[k] = ys.log && yd[k] <= 0 ? (ys.reversed ? ys.p1 + (ys.p1 > ys.p0 ? out : -out)
+                                                        : ys.p0 - (ys.p1 > ys.p0 ? out : -out))
+                                         : ys.pixel(yd[k]);
+            if (std::isfinite(px[k]) && std::isfinite(py[k]))
+                continue;
+        }
         if (!point(k, px[k], py[k]))
             px[k] = nan;
+    }
     note_seen(px, py);
     // A line along the box's edge (a stem, an error bar, a constant at a
     // limit) shows its whole width: the clip reaches half a line beyond the
