@@ -270,7 +270,9 @@ bool image_extent(const Object& ax, double& x0, double& x1, double& y0, double& 
             e0 = lo - 0.5;
             e1 = hi + 0.5;
         } else {
-            const double step = (hi - lo) / (n - 1);
+            // Each centre shared out first: centres near the largest double
+            // have a span no double holds.
+            const double step = hi / (n - 1) - lo / (n - 1);
             e0 = lo - step / 2;
             e1 = hi + step / 2;
         }
@@ -1632,13 +1634,18 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     const double px0 = xs.pixel(x0), px1 = xs.pixel(x1), py0 = ys.pixel(y0), py1 = ys.pixel(y1);
     if (!(std::isfinite(px0) && std::isfinite(px1) && std::isfinite(py0) && std::isfinite(py1)))
         return;
+    // A picture squeezed to no width or height shows nothing (and would
+    // leave the drawing a matrix it cannot invert).
+    const double sx = std::fabs(px1 - px0) / cols, sy = std::fabs(py1 - py0) / rows;
+    if (!(sx > 1e-9 && sy > 1e-9 && std::isfinite(sx) && std::isfinite(sy)))
+        return;
     // An image is a picture: its first row at the top of its rectangle and
     // its first column at the left, whichever way the axes run (a colour
     // bar's scale counts on it; image() mirrors data given with decreasing
     // coordinates itself).
     cairo_save(cr);
     cairo_translate(cr, std::min(px0, px1), std::min(py0, py1));
-    cairo_scale(cr, std::fabs(px1 - px0) / cols, std::fabs(py1 - py0) / rows);
+    cairo_scale(cr, sx, sy);
     cairo_set_source_surface(cr, pic.get(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);

@@ -79,8 +79,8 @@ TEST_F(ExtremeData, LogAxesWhoseLimitsTouchZeroDrawFromThePositiveData)
          [] {
              plot(test::cell_row({colon(1.0, 10.0)}));
              set(gca(), TM("XScale"), TM("log"));
-             set(gca(), TM("XLim"), test::row({0, 10}));
-             set(gca(), TM("YLim"), test::row({1, 10}));
+             set(gca(), TM("XLim"), test::row({0, 5}));
+             set(gca(), TM("YLim"), test::row({1, 5}));
          }},
         {"axis on a semilogy",
          [] {
@@ -107,10 +107,11 @@ TEST_F(ExtremeData, LogAxesWhoseLimitsTouchZeroDrawFromThePositiveData)
         EXPECT_LE(blue.left - f.left, 3);
         EXPECT_LE(f.right - blue.right, 3);
         EXPECT_LE(blue.top - f.top, 3);
-        if (c.full_height)
+        if (c.full_height) {
             EXPECT_LE(f.bottom - blue.bottom, 3);
-        else
+        } else {
             EXPECT_NEAR(f.bottom - blue.bottom, (f.bottom - f.top) / 10.0, 3);
+        }
     }
 }
 
@@ -189,6 +190,15 @@ TEST_F(ExtremeData, ScaledImagesOfSpansPastTheDoublesTakeTheEndsOfTheMap)
     const test::Picture q = shot();
     ASSERT_GT(q.rows, 0);
     EXPECT_GT(q.colours(), 20u);
+    // The bar, right of the image, shows the whole map along its length.
+    auto hued = [](const test::Rgb& c) {
+        return std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b}) > 0.2;
+    };
+    const test::Frame image = test::frame_of(q, 0, -1, 0, q.cols * 6 / 7);
+    ASSERT_TRUE(image.found());
+    const test::Ink bar = test::ink_of(q, hued, 0, -1, image.right + 40, q.cols - 1);
+    ASSERT_TRUE(bar.any()) << "the colour bar is drawn";
+    EXPECT_GT(bar.height(), (image.bottom - image.top) * 9 / 10);
 }
 
 TEST_F(ExtremeData, PiesOfHugeValuesAreThePiesOfTheirShares)
@@ -343,13 +353,15 @@ TEST_F(ExtremeData, EveryChartOverEveryEdgeOfTheDoubles)
             bool axes = false;
             for (double k : vt::children(*gcf().addr(1)))
                 axes = axes || vt::type(k) == "axes";
-            if (c.look == boxed && refused.empty() && axes)
+            if (c.look == boxed && refused.empty() && axes) {
                 EXPECT_TRUE(test::frame_of(p).found());
+            }
             // A pie of no positive share draws nothing, and has no axes.
             const bool share = std::any_of(d.y.begin(), d.y.end(), [](double v) { return std::isfinite(v) && v > 0; });
             const bool pie_chart = std::string(c.what).rfind("pie", 0) == 0;
-            if (c.look != boxed && refused.empty() && (share || !pie_chart))
+            if (c.look != boxed && refused.empty() && (share || !pie_chart)) {
                 EXPECT_GT(p.colours(), 1u);
+            }
             if (!c.marks || !refused.empty())
                 continue;
             const test::Frame f = test::frame_of(p);
