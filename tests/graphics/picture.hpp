@@ -89,29 +89,24 @@ inline Frame frame_of(const Picture& p, int i0 = 0, int i1 = -1, int j0 = 0, int
 {
     i1 = i1 < 0 ? p.rows - 1 : i1;
     j1 = j1 < 0 ? p.cols - 1 : j1;
-    auto black = [&p](int i, int j) {
-        const Rgb c = p.at(i, j);
-        return c.r + c.g + c.b < 0.15;
+    // The first and last columns (or rows) black for the fraction.
+    auto outermost = [&](bool rows, int& first, int& last) {
+        const int a0 = rows ? i0 : j0, a1 = rows ? i1 : j1, b0 = rows ? j0 : i0, b1 = rows ? j1 : i1;
+        for (int a = a0; a <= a1; ++a) {
+            int n = 0;
+            for (int b = b0; b <= b1; ++b) {
+                const Rgb c = rows ? p.at(a, b) : p.at(b, a);
+                n += c.r + c.g + c.b < 0.15;
+            }
+            if (n >= fraction * (b1 - b0 + 1)) {
+                first = first < 0 ? a : first;
+                last = a;
+            }
+        }
     };
     Frame f;
-    for (int j = j0; j <= j1; ++j) {
-        int n = 0;
-        for (int i = i0; i <= i1; ++i)
-            n += black(i, j);
-        if (n >= fraction * (i1 - i0 + 1)) {
-            f.left = f.left < 0 ? j : f.left;
-            f.right = j;
-        }
-    }
-    for (int i = i0; i <= i1; ++i) {
-        int n = 0;
-        for (int j = j0; j <= j1; ++j)
-            n += black(i, j);
-        if (n >= fraction * (j1 - j0 + 1)) {
-            f.top = f.top < 0 ? i : f.top;
-            f.bottom = i;
-        }
-    }
+    outermost(false, f.left, f.right);
+    outermost(true, f.top, f.bottom);
     return f;
 }
 
