@@ -669,6 +669,23 @@ void kill_children(double h, bool keep_texts)
 
 namespace {
 
+const char* kind_name(const Object& o);
+
+// Which objects a parent can hold: series and texts hold nothing, an axes
+// holds only series and texts, and nothing holds a figure but the root.
+bool holds(Kind parent, Kind child)
+{
+    const bool series = child == Kind::line || child == Kind::patch || child == Kind::surface;
+    switch (parent) {
+    case Kind::root: return true;
+    case Kind::line:
+    case Kind::patch:
+    case Kind::surface: return false;
+    case Kind::axes: return series;
+    default: return child != Kind::figure;
+    }
+}
+
 void reparent(double h, Object& o, const miniM* v)
 {
     double p = -1;
@@ -689,8 +706,16 @@ void reparent(double h, Object& o, const miniM* v)
         const Object* up = find(a);
         a = up ? up->parent : -1;
     }
-    if (!target || cycle) {
+    if (!target || cycle || !holds(target->kind, o.kind)) {
+        // The object stays where it was.
         record("parent refused %s %s", handle_text(h).c_str(), handle_text(p).c_str());
+        auto a = [](const Object& x) { return std::string(x.kind == Kind::axes ? "an " : "a ") + kind_name(x); };
+        if (!target)
+            report_error("Parent: " + handle_text(p) + " is no object");
+        else if (!holds(target->kind, o.kind))
+            report_error("Parent: " + a(*target) + " cannot hold " + a(o));
+        else
+            report_error("Parent: " + handle_text(p) + " lies inside the object itself");
         return;
     }
     detach(h, o);
@@ -893,6 +918,39 @@ bool is_colour_property(std::string_view name)
         "XColor",            "YColor",          "ZColor",
     };
     for (std::string_view k : known)
+        if (names_property(name, k))
+            return true;
+    return false;
+}
+
+// What a property the engine checks stands for, in words for a refusal;
+// nullptr for one it keeps as given.
+const char* checked_meaning(std::string_view name)
+{
+    if (is_colour_property(name))
+        return "colour";
+    static constexpr std::pair<std::string_view, const char*> known[] = {
+        {"LineWidth", "line width"}, {"MarkerSize", "marker size"}, {"LineStyle", "line style"},
+        {"Marker", "marker"},        {"Visible", "switch: use 'on' or 'off'"},
+    };
+    for (const auto& [k, what] : known)
+        if (names_property(name, k))
+            return what;
+    return nullptr;
+}
+
+// Colours taken from the data ("flat", "interp") belong to the faces,
+// edges and markers of what has data; a figure, an axes' box or a
+// control's background has none to take them from.
+bool takes_colour_word(std::string_view name, const miniM* v, long long n)
+{
+    std::string s;
+    for (long long k = 0; k < n; ++k)
+        s.push_back(code_byte(v->data[k]));
+    s = fold(s);
+    if (s != "flat" && s != "interp")
+        return true;
+    for (std::string_view k : {"FaceColor", "EdgeColor", "MarkerFaceColor", "MarkerEdgeColor", "MarkerColor"})
         if (names_property(name, k))
             return true;
     return false;
@@ -1318,7 +1376,13 @@ void vizmo_set_property(double h, const char* name, const miniM* value) try
         reparent(h, *o, value);
         return;
     }
-    if (what == Special::children || what == Special::propertynames || what == Special::capture) {
+    if (what == Special::children) {
+        record("set read-only %s %s", handle_text(h).c_str(), name);
+        report_error(std::string(name) + " is read-only: set the Parent of each child instead");
+        return;
+    }
+    // Setting the listing asks the engine to make it.
+    if (what == Special::propertynames || what == Special::capture) {
         record("set read-only %s %s", handle_text(h).c_str(), name);
         return;
     }
@@ -1352,6 +1416,15 @@ void vizmo_set_property(double h, const char* name, const miniM* value) try
         render::after_print(h);
 #endif
 
+    // A checked property has no empty value: the drawing would fall back
+    // on something the program never asked for.
+    if (!value || n == 0) {
+        if (const char* what = checked_meaning(name)) {
+            record("set refused %s %s (empty value)", handle_text(h).c_str(), name);
+            report_error(std::string(name) + ": an empty value is no " + what);
+            return;
+        }
+    }
     if (value && n > 0) {
         double index = 0;
         std::string why;
@@ -1374,7 +1447,7 @@ void vizmo_set_property(double h, const char* name, const miniM* value) try
             assign(put_prop(*o, name), 2, dims, rgb, false);
             return;
         }
-        if (!colour_word(value, n)) {
+        if (!colour_word(value, n) || !takes_colour_word(name, value, n)) {
             // Nothing is stored: the object keeps the colour it had.
             record("set refused %s %s (bad colour)", handle_text(h).c_str(), name);
             report_error(colour_refusal(name, value, n));

@@ -2,7 +2,9 @@
 // a grid of small charts, an image with its colour bar, a mesh, level lines,
 // bar charts (grouped, stacked and horizontal), two y axes, an image shown
 // as it is with polar series, piled areas and a long log axis, a
-// horizontal colour bar, and a sparsity pattern beside list controls,
+// horizontal colour bar, a sparsity pattern beside list controls, a grid
+// of nine titled charts, a legend of thirty entries with aligned texts and
+// list boxes of several chosen items,
 // through the library's plotting commands. Run with
 // VIZMO_OUTPUT_DIR set, it leaves each figure there as PNG and SVG files
 // (figure-<n>.png at the end, figure-<n>-<k>.png after each drawnow).
@@ -207,10 +209,56 @@ int main()
                   TM("normalized"), TM("Position"), (BR(0.6), 0.66, 0.3, 0.08))));
     expect(iscell(get(list, TM("String"))) && get(list, TM("String")).size() == 3, "the list keeps its three items");
     drawnow();
-    expect(findobj(Mm((CL(TM("Type")), TM("figure")))).size() == 11, "eleven figures");
+
+    // A grid of nine small charts, each with its title, and a line on a
+    // log axis whose written limits start at 0.
+    new_figure(560, 420);
+    for (int k = 1; k <= 9; ++k) {
+        subplot(3.0, 3.0, static_cast<double>(k));
+        plot(Mm((CL(colon(0.0, 10.0)), power(colon(0.0, 10.0), Mm(k / 3.0)))));
+        char t[32];
+        std::snprintf(t, sizeof t, "x^{%d/3}", k);
+        title(Mm(CL(TM(t))));
+        if (k == 9) {
+            set(gca(), TM("XLim"), (BR(0.0), 10.0));
+            set(gca(), TM("XScale"), TM("log"));
+            title(Mm((CL(TM("log x from 0")), TM("Color"), TM("r"), TM("FontWeight"), TM("bold"))));
+        }
+    }
+    drawnow();
+
+    // Thirty series under a legend taller than the figure, one entry of
+    // two lines, and texts aligned and turned about their anchors.
+    new_figure(560, 300);
+    hold(TM("on"));
+    Mm names = cell(Mm(1.0), Mm(30.0));
+    for (int k = 1; k <= 30; ++k) {
+        plot(Mm((CL(colon(1.0, 10.0)), Mm(static_cast<double>(k)) * ones(Mm(1.0), Mm(10.0)))));
+        char n[32];
+        std::snprintf(n, sizeof n, k == 2 ? "level %d\nsecond line" : "level %d", k);
+        names.mr(k) = TM(n);
+    }
+    legend(names);
+    text(Mm((CL(5.0), 15.0, TM("centred, turned 90"), TM("HorizontalAlignment"), TM("center"), TM("Rotation"),
+             90.0)));
+    text(Mm((CL(4.5), 28.0, TM("right, top"), TM("HorizontalAlignment"), TM("right"), TM("VerticalAlignment"),
+             TM("top"))));
+    labels("legend of 30 entries", "x", "level");
+    drawnow();
+
+    // A 10-item list box of six rows with items 2 and 9 chosen: it shows
+    // item 9, and both are marked when the list starts at item 2.
+    new_figure(400, 200);
+    const Mm items = TM("a|b|c|d|e|f|g|h|i|j");
+    uicontrol(Mm((CL(TM("Style")), TM("listbox"), TM("String"), items, TM("Max"), 2.0, TM("Value"), 9.0,
+                  TM("Position"), (BR(20.0), 40.0, 120.0, 98.0))));
+    uicontrol(Mm((CL(TM("Style")), TM("listbox"), TM("String"), items, TM("Max"), 2.0, TM("Value"), (BR(2.0), 5.0),
+                  TM("ListboxTop"), 2.0, TM("Position"), (BR(200.0), 40.0, 120.0, 98.0))));
+    drawnow();
+    expect(findobj(Mm((CL(TM("Type")), TM("figure")))).size() == 14, "fourteen figures");
 
     exitM();
-    std::printf("eleven figures drawn\n");
+    std::printf("fourteen figures drawn\n");
     if (mismatches)
         std::fprintf(stderr, "plots: %d wrong result(s)\n", mismatches);
     return mismatches == 0 ? 0 : 1;

@@ -75,7 +75,9 @@ std::vector<double> date_ticks(double lo, double hi, int max_count)
     };
     for (long long step : {1, 2, 3, 6}) {
         std::vector<double> t;
-        for (long long month = month_lo - month_lo % step; month <= month_hi + step; month += step) {
+        // Past max_count ticks this step is too fine: no need to walk on.
+        for (long long month = month_lo - month_lo % step;
+             month <= month_hi + step && static_cast<int>(t.size()) <= max_count; month += step) {
             const double s = month_start(month);
             if (s >= lo - 1e-9 && s <= hi + 1e-9)
                 t.push_back(s);

@@ -178,14 +178,43 @@ std::vector<Rgb> colormap(const Object& fig)
 }
 
 // The row of the map that v takes between lo and hi.
-const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
+int map_row(int m, double v, double lo, double hi)
 {
-    const int m = static_cast<int>(map.size());
     // +Inf is the top of the scale and -Inf its bottom; NaN takes the first row.
     if (!std::isfinite(v) || !(hi > lo))
-        return map[!std::isnan(v) && v >= hi ? m - 1 : 0];
-    const int k = static_cast<int>(std::floor((v - lo) / (hi - lo) * m));
-    return map[static_cast<std::size_t>(std::clamp(k, 0, m - 1))];
+        return !std::isnan(v) && v >= hi ? m - 1 : 0;
+    // Halves first: limits of opposite sign near the largest double have a
+    // span no double holds. The row is bounded before it becomes an int.
+    const double t = std::floor((v / 2 - lo / 2) / (hi / 2 - lo / 2) * m);
+    if (!(t > 0))
+        return 0;
+    return t >= m - 1 ? m - 1 : static_cast<int>(t);
+}
+
+std::vector<double> pie_sweeps(const std::vector<double>& values)
+{
+    // Each value over the largest first: a sum of values near the largest
+    // double, or 2 pi times one of them, is no longer finite.
+    double most = 0;
+    for (double v : values)
+        if (std::isfinite(v) && v > most)
+            most = v;
+    std::vector<double> sweep(values.size(), 0);
+    if (!(most > 0))
+        return sweep;
+    double total = 0;
+    for (double v : values)
+        if (std::isfinite(v) && v > 0)
+            total += v / most;
+    for (std::size_t k = 0; k < values.size(); ++k)
+        if (std::isfinite(values[k]) && values[k] > 0)
+            sweep[k] = std::min(2 * M_PI, 2 * M_PI * (values[k] / most / total));
+    return sweep;
+}
+
+const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi)
+{
+    return map[static_cast<std::size_t>(map_row(static_cast<int>(map.size()), v, lo, hi))];
 }
 
 std::string utf8(const std::string& s)
@@ -235,9 +264,10 @@ std::string utf8(const std::string& s)
 
 namespace {
 
-void use_font(cairo_t* cr, double size)
+void use_font(cairo_t* cr, double size, Face face = {})
 {
-    cairo_select_font_face(cr, font, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_select_font_face(cr, font, face.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                           face.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
 }
 
@@ -263,13 +293,58 @@ double text_width(cairo_t* cr, const std::string& s, double size)
     return e.x_advance;
 }
 
+Face face_of(const Object& o)
+{
+    const std::string angle = prop_text(o, "FontAngle");
+    return {equal_folded(prop_text(o, "FontWeight"), "bold") || equal_folded(prop_text(o, "FontWeight"), "demi"),
+            equal_folded(angle, "italic") || equal_folded(angle, "oblique")};
+}
+
+void show_text_object(cairo_t* cr, const Object& t, double x, double y)
+{
+    const Prop* text = prop(t, "String");
+    if (!text)
+        return;
+    const std::string across = fold(prop_text(t, "HorizontalAlignment")), up = fold(prop_text(t, "VerticalAlignment"));
+    const double ax = across == "center" || across == "centre" ? 0.5 : across == "right" ? 1 : 0;
+    const double ay = up == "top" || up == "cap" ? 0 : up == "bottom" || up == "baseline" ? 1 : 0.5;
+    const double turn = prop_number(t, "Rotation", 0);
+    // Sizes a screen can show; any other keeps the usual one.
+    const double size = prop_number(t, "FontSize", 10);
+    show_lines(cr, text_lines(*text), x, y, size >= 1 && size <= 200 ? size : 10, ax, ay,
+               std::isfinite(turn) ? -std::fmod(turn, 360) * M_PI / 180 : 0, face_of(t));
+}
+
+Label label_style(const Object& ax, const char* name, double size)
+{
+    Label l;
+    l.lines = label_of(ax, name);
+    l.size = size;
+    const Prop* p = find_prop(ax, name);
+    const Object* t = p && !p->is_string && !p->data.empty() ? find(p->data[0]) : nullptr;
+    if (!t)
+        return l;
+    colour(*t, "Color", l.colour);
+    // Sizes a screen can show; a written size past them keeps the usual one.
+    if (const double s = prop_number(*t, "FontSize", size); s >= 1 && s <= 200)
+        l.size = s;
+    l.face = face_of(*t);
+    return l;
+}
+
+void show_label_lines(cairo_t* cr, const Label& l, double x, double y, double ax, double ay, double angle)
+{
+    set_colour(cr, l.colour);
+    show_lines(cr, l.lines, x, y, l.size, ax, ay, angle, l.face);
+}
+
 void show_text(cairo_t* cr, const std::string& text, double x, double y, double size, double ax, double ay,
-               double angle)
+               double angle, Face face)
 {
     if (text.empty())
         return;
     const std::string s = utf8(text);
-    use_font(cr, size);
+    use_font(cr, size, face);
     cairo_text_extents_t e;
     cairo_text_extents(cr, s.c_str(), &e);
     cairo_save(cr);
@@ -281,14 +356,14 @@ void show_text(cairo_t* cr, const std::string& text, double x, double y, double 
 }
 
 void show_lines(cairo_t* cr, const std::vector<std::string>& lines, double x, double y, double size, double ax,
-                double ay, double angle)
+                double ay, double angle, Face face)
 {
     if (lines.size() <= 1) {
         if (!lines.empty())
-            show_text(cr, lines[0], x, y, size, ax, ay, angle);
+            show_text(cr, lines[0], x, y, size, ax, ay, angle, face);
         return;
     }
-    use_font(cr, size);
+    use_font(cr, size, face);
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
     const double block = fe.ascent + fe.descent + static_cast<double>(lines.size() - 1) * fe.height;
@@ -412,15 +487,25 @@ void nice_limits(double& lo, double& hi, bool log)
         return;
     }
     if (log) {
-        lo = std::pow(10, std::floor(std::log10(lo)));
-        hi = std::pow(10, std::ceil(std::log10(hi)));
+        // Whole decades about the data, those past the doubles left at the
+        // data's own ends (10^-324 is 0, 10^309 infinite).
+        const double down = std::pow(10, std::floor(std::log10(lo))), up = std::pow(10, std::ceil(std::log10(hi)));
+        if (down > 0)
+            lo = down;
+        if (std::isfinite(up))
+            hi = up;
         if (lo == hi)
-            hi = lo * 10;
+            hi = std::isfinite(lo * 10) ? lo * 10 : hi;
+        if (lo == hi)
+            lo = hi / 10;
         return;
     }
     if (lo == hi) {
-        lo -= 1;
-        hi += 1;
+        // One unit about a single value, or an eighth of it where a unit
+        // is lost in its rounding; not past the doubles.
+        const double d = lo - 1 == lo ? std::fabs(lo) / 8 : 1;
+        lo = std::max(lo - d, -std::numeric_limits<double>::max());
+        hi = std::min(hi + d, std::numeric_limits<double>::max());
         return;
     }
     // The span over 2: data near both ends of the doubles span more than
@@ -435,6 +520,22 @@ void nice_limits(double& lo, double& hi, bool log)
         hi = nice_hi;
 }
 
+void positive_limits(double& lo, double& hi, double auto_lo, double auto_hi)
+{
+    constexpr double least = std::numeric_limits<double>::denorm_min(), most = std::numeric_limits<double>::max();
+    auto fine = [](double v) { return std::isfinite(v) && v > 0; };
+    if (!fine(hi))
+        hi = fine(auto_hi) && !(auto_hi <= lo) ? auto_hi : most;
+    if (!fine(lo))
+        lo = fine(auto_lo) && auto_lo < hi ? auto_lo : std::max(hi / 10, least);
+    if (!(lo < hi)) {
+        if (hi < most)
+            hi = std::min(lo * 10, most);
+        else
+            lo = hi / 10;
+    }
+}
+
 std::vector<double> ticks(const Scale& s)
 {
     double a = std::min(s.lo, s.hi), b = std::max(s.lo, s.hi);
@@ -445,6 +546,8 @@ std::vector<double> ticks(const Scale& s)
         // one lies in 40 pixels, at most ten: 30 decades show every 5th,
         // 600 every 100th. Counted from 10^0 so that it keeps its tick.
         const double first = std::ceil(std::log10(a) - 1e-9), last = std::floor(std::log10(b) + 1e-9);
+        if (!(std::isfinite(first) && std::isfinite(last)))
+            return t;
         if (last >= first) {
             const double most = std::clamp(std::floor(room / 40), 2.0, 10.0);
             auto count = [&](double step) { return std::floor(last / step) - std::ceil(first / step) + 1; };
@@ -460,7 +563,7 @@ std::vector<double> ticks(const Scale& s)
                 }
             if (count(step) < 2)
                 step = finer;
-            for (double e = std::ceil(first / step) * step; e <= last; e += step)
+            for (double e = std::ceil(first / step) * step; e <= last && t.size() < 1000; e += step)
                 t.push_back(std::pow(10, e));
         }
         if (t.size() >= 2)

@@ -73,6 +73,11 @@ void fill_outlined(cairo_t* cr, const Rgb& face);
 // The figure's colormap; gray when it holds none.
 std::vector<Rgb> colormap(const Object& fig);
 
+// The row (from 0) of a map of m rows that v takes between lo and hi.
+int map_row(int m, double v, double lo, double hi);
+// The angle each wedge of a pie sweeps: a share of the full turn for each
+// positive finite value, 0 for the others.
+std::vector<double> pie_sweeps(const std::vector<double>& values);
 // The row of the map that v takes between lo and hi.
 const Rgb& map_scaled(const std::vector<Rgb>& map, double v, double lo, double hi);
 
@@ -83,15 +88,40 @@ std::string utf8(const std::string& s);
 // The advance of a text at a font size.
 double text_width(cairo_t* cr, const std::string& s, double size);
 
+// A text's weight and slant ("FontWeight" "bold", "FontAngle" "italic").
+struct Face {
+    bool bold = false, italic = false;
+};
+Face face_of(const Object& o);
+
 // Draws s with (ax, ay) of its ink box at (x, y): 0 left or top, 1 right or
-// bottom.
+// bottom; the box turned by angle (radians, clockwise on the screen) about
+// (x, y).
 void show_text(cairo_t* cr, const std::string& s, double x, double y, double size, double ax, double ay,
-               double angle = 0);
+               double angle = 0, Face face = {});
 
 // Lines stacked one under another, each placed as show_text places a text
 // (ax), the block as a whole by ay; a single line is show_text's.
 void show_lines(cairo_t* cr, const std::vector<std::string>& lines, double x, double y, double size, double ax,
-                double ay, double angle = 0);
+                double ay, double angle = 0, Face face = {});
+
+// A text object's lines at its anchor (x, y) in pixels, in the current
+// colour: the point of its box its alignments name lies on the anchor, and
+// the box turns about it by Rotation (degrees, counterclockwise).
+void show_text_object(cairo_t* cr, const Object& t, double x, double y);
+
+// A title or axis label of an axes: its lines, and the colour, size and
+// face its text object was given (black, size and plain when none).
+struct Label {
+    std::vector<std::string> lines;
+    Rgb colour;
+    double size = 10;
+    Face face;
+    bool empty() const { return lines.empty(); }
+};
+Label label_style(const Object& ax, const char* name, double size);
+// Draws a label in its colour, size and face.
+void show_label_lines(cairo_t* cr, const Label& l, double x, double y, double ax, double ay, double angle = 0);
 // The room that lines beyond the first take, one above another.
 double lines_extra(cairo_t* cr, std::size_t lines, double size);
 
@@ -188,6 +218,10 @@ bool limits_written(const Object& ax, const char* axis);
 bool manual_limits(const Object& ax, const char* axis, double& lo, double& hi);
 
 void nice_limits(double& lo, double& hi, bool log);
+// Limits of a log axis as drawn, lo <= hi: finite and positive. A limit at
+// or below 0, or past the doubles, gives way to the automatic one (auto_lo,
+// auto_hi, from the positive data), or to a decade inside the other limit.
+void positive_limits(double& lo, double& hi, double auto_lo, double auto_hi);
 
 std::vector<double> ticks(const Scale& s);
 
@@ -313,7 +347,7 @@ struct Painter {
     void series(const Object& s, const Scale& x, const Scale& y, const Rgb& fallback);
     void series3(const Object& s, const Projection& p, const Rgb& fallback);
     void boxes3(const std::vector<Bar3>& bars, const Projection& p);
-    void pie3d(const std::vector<double>& values, double total, double cx, double cy, double radius);
+    void pie3d(const std::vector<double>& sweeps, double cx, double cy, double radius);
     void surface(const Object& s, const Object& ax, const Scale& xs, const Scale& ys, const Projection* p);
     void image(const Object& ax, const Scale& x, const Scale& y);
     void control(const Object& c);
@@ -324,6 +358,9 @@ struct Painter {
     void legend(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
                 double bh);
     void swatch(const Object& s, double x0, double x1, double y);
+    // A title centred over x with its foot at y, moved in from the
+    // figure's edges where it would be cut.
+    void title_at(const Label& t, double x, double y);
     // The face of a filled series: its "FaceColor", else its line colour;
     // a colour index in its "CData" picks a row of the figure's colormap.
     Rgb patch_face(const Object& s, const Rgb& line) const;

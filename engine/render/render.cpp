@@ -90,7 +90,8 @@ void Painter::control(const Object& c)
     const double value = prop_number(c, "Value", 0);
     if (c.style == "progressbar" || c.style == "slider") {
         const double lo = prop_number(c, "Min", 0), hi = prop_number(c, "Max", c.style == "slider" ? 1 : 100);
-        const double t = hi > lo ? std::clamp((value - lo) / (hi - lo), 0.0, 1.0) : 0;
+        const double at = (value - lo) / (hi - lo);
+        const double t = hi > lo && !std::isnan(at) ? std::clamp(at, 0.0, 1.0) : 0;
         cairo_rectangle(cr, x + 1, y + 1, (w - 2) * t, h - 2);
         cairo_set_source_rgb(cr, 0.2, 0.4, 0.8);
         cairo_fill(cr);
@@ -113,16 +114,31 @@ void Painter::control(const Object& c)
     const std::vector<std::string> items = control_items(c);
     const double size = std::clamp(h * 0.6, 6.0, 12.0);
     if (c.style == "listbox") {
-        // One item per line from the top, the chosen one (Value, counted
-        // from 1) marked; the lines that do not fit are cut off.
+        // One item per line, every chosen one (the whole numbers of Value,
+        // counted from 1) marked. The list starts at ListboxTop when the
+        // program wrote one, else where the first chosen item shows whole;
+        // the lines that do not fit are cut off.
         const double line = size + 4;
-        const int chosen = static_cast<int>(value) - 1;
+        std::vector<bool> chosen(items.size(), false);
+        std::size_t first = items.size();
+        for (double v : numbers(c, "Value"))
+            if (v >= 1 && v <= static_cast<double>(items.size()) && v == std::floor(v)) {
+                chosen[static_cast<std::size_t>(v) - 1] = true;
+                first = std::min(first, static_cast<std::size_t>(v) - 1);
+            }
+        const std::size_t whole = static_cast<std::size_t>(std::max(1.0, std::floor((h - 2) / line)));
+        std::size_t start = 0;
+        if (const std::vector<double> top = numbers(c, "ListboxTop");
+            !top.empty() && top[0] >= 1 && top[0] <= static_cast<double>(items.size()))
+            start = static_cast<std::size_t>(top[0]) - 1;
+        else if (first < items.size() && first >= whole)
+            start = first + 1 - whole;
         cairo_save(cr);
         cairo_rectangle(cr, x + 1, y + 1, std::max(0.0, w - 2), std::max(0.0, h - 2));
         cairo_clip(cr);
-        for (std::size_t k = 0; k < items.size() && 2 + k * line < h; ++k) {
-            const double top = y + 2 + static_cast<double>(k) * line;
-            if (static_cast<int>(k) == chosen) {
+        for (std::size_t k = start; k < items.size() && 2 + (k - start) * line < h; ++k) {
+            const double top = y + 2 + static_cast<double>(k - start) * line;
+            if (chosen[k]) {
                 cairo_rectangle(cr, x + 2, top, w - 4, line);
                 cairo_set_source_rgb(cr, 0.2, 0.4, 0.8);
                 cairo_fill(cr);
@@ -254,7 +270,9 @@ bool image_extent(const Object& ax, double& x0, double& x1, double& y0, double& 
             e0 = lo - 0.5;
             e1 = hi + 0.5;
         } else {
-            const double step = (hi - lo) / (n - 1);
+            // Each centre shared out first: centres near the largest double
+            // have a span no double holds.
+            const double step = hi / (n - 1) - lo / (n - 1);
             e0 = lo - step / 2;
             e1 = hi + step / 2;
         }
@@ -288,10 +306,13 @@ void clear_of_frame(double& lo, double& hi, bool log, double need_lo, double nee
         const double step = std::pow(10, std::floor(std::log10(span / 2.5)));
         half_step = (span / step > 12.5 ? 5 * step : span / step > 5 ? 2 * step : step) / 2;
     }
-    if (std::isfinite(nhi) && nhi / 2 >= b / 2 - near && std::isfinite(b + half_step))
-        hi = log ? std::pow(10, b + half_step) : hi + half_step;
-    if (std::isfinite(nlo) && nlo / 2 <= a / 2 + near && std::isfinite(a - half_step))
-        lo = log ? std::pow(10, a - half_step) : lo - half_step;
+    // Not past the doubles: the frame stays where a double can say.
+    const double up = log ? std::pow(10, b + half_step) : hi + half_step;
+    const double down = log ? std::pow(10, a - half_step) : lo - half_step;
+    if (std::isfinite(nhi) && nhi / 2 >= b / 2 - near && std::isfinite(up))
+        hi = up;
+    if (std::isfinite(nlo) && nlo / 2 <= a / 2 + near && std::isfinite(down) && (!log || down > 0))
+        lo = down;
 }
 
 } // namespace
@@ -411,12 +432,13 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
         out_lo = lo;
         out_hi = hi;
     };
+    double auto_x[2], auto_y[2];
+    automatic(xlo[0], xhi[0], xlog, std::min(ix0, ix1), std::max(ix0, ix1), need_xlo, need_xhi, auto_x[0], auto_x[1]);
+    automatic(ylo[0], yhi[0], ylog, std::min(iy0, iy1), std::max(iy0, iy1), need_ylo, need_yhi, auto_y[0], auto_y[1]);
     if (!manual_limits(ax, "X", out.x.lo, out.x.hi))
-        automatic(xlo[0], xhi[0], xlog, std::min(ix0, ix1), std::max(ix0, ix1), need_xlo, need_xhi, out.x.lo,
-                  out.x.hi);
+        out.x.lo = auto_x[0], out.x.hi = auto_x[1];
     if (!manual_limits(ax, "Y", out.y.lo, out.y.hi))
-        automatic(ylo[0], yhi[0], ylog, std::min(iy0, iy1), std::max(iy0, iy1), need_ylo, need_yhi, out.y.lo,
-                  out.y.hi);
+        out.y.lo = auto_y[0], out.y.hi = auto_y[1];
     nice_limits(xlo[1], xhi[1], false);
     nice_limits(ylo[1], yhi[1], false);
     out.x2.lo = xlo[1], out.x2.hi = xhi[1];
@@ -430,6 +452,10 @@ FlatLimits flat_limits(const Object& ax, const std::vector<const Object*>& items
         std::swap(out.y.lo, out.y.hi);
         out.y.reversed = true;
     }
+    if (xlog)
+        positive_limits(out.x.lo, out.x.hi, auto_x[0], auto_x[1]);
+    if (ylog)
+        positive_limits(out.y.lo, out.y.hi, auto_y[0], auto_y[1]);
     if (equal_folded(prop_text(ax, "YDir"), "reverse") || equal_folded(prop_text(ax, "YDir"), "inverted")) {
         out.y.reversed = !out.y.reversed;
         out.y2.reversed = !out.y2.reversed;
@@ -506,10 +532,11 @@ void Painter::axes(double h, const Object& ax)
     // side where the position leaves under 3% of the figure to its edge or
     // to a neighbouring axes (an axes filling the figure, a subplot cell, an
     // axes beside its colour bar), that room is taken inside the position.
-    const std::vector<std::string> title = label_of(ax, "Title"), xlabel = label_of(ax, "XLabel"),
-                                   ylabel = label_of(ax, "YLabel");
-    // Lines of a title beyond its first take room above the box.
-    const double title_extra = lines_extra(cr, title.size(), 12);
+    const Label title = label_style(ax, "Title", 12), xlabel = label_style(ax, "XLabel", 11),
+                ylabel = label_style(ax, "YLabel", 11);
+    // Lines of a title beyond its first take room above the box, and so
+    // does a title larger than usual.
+    const double title_extra = lines_extra(cr, title.lines.size(), title.size) + std::max(0.0, title.size - 12);
     double gap[4] = {pos[0], 1 - pos[0] - pos[2], 1 - pos[1] - pos[3], pos[1]};  // left, right, top, bottom
     if (decorated || !title.empty()) {
         const double eps = 1e-9;
@@ -543,8 +570,11 @@ void Painter::axes(double h, const Object& ax)
         // Room for tick labels comes from the font (10 pixels, and 11 for
         // an axis label), not from the box: a short box (a horizontal
         // colour bar) needs the same room below it as a tall one.
-        const double top = std::min(30.0, 0.08 * bh) + (top_axis ? 14 : 0) + title_extra;
-        const double font_room = 4 + 14 + (xlabel.empty() ? 0 : 4 + 14 + lines_extra(cr, xlabel.size(), 11)) + 4;
+        // A title needs its own height above the box, however small the box.
+        const double top = std::max(std::min(30.0, 0.08 * bh), title.empty() ? 0.0 : title.size + 10) +
+                           (top_axis ? 14 : 0) + title_extra;
+        const double font_room =
+            4 + 14 + (xlabel.empty() ? 0 : 4 + xlabel.size + 3 + lines_extra(cr, xlabel.lines.size(), xlabel.size)) + 4;
         const double bottom = std::max(std::min(45.0, 0.11 * bh), font_room);
         if (gap[2] < 0.03) {
             by += top;
@@ -560,7 +590,8 @@ void Painter::axes(double h, const Object& ax)
             ys.p0 = ys2.p0 = by + bh;
             ys.p1 = ys2.p1 = by;
             const AxisLabels yl = axis_labels(cr, ax, ys, ticks_of(ax, "YTick", ys), "yDate", false, fs);
-            const double label = ylabel.empty() ? 0 : 6 + 13 + lines_extra(cr, ylabel.size(), 11);
+            const double label =
+                ylabel.empty() ? 0 : 6 + ylabel.size + 2 + lines_extra(cr, ylabel.lines.size(), ylabel.size);
             left = std::max(left, std::min(4 + yl.widest + 4 + label + 2, 0.4 * bw));
             if (right_axis) {
                 const AxisLabels yr = axis_labels(cr, ax, ys2, ticks(ys2), "", false, fs);
@@ -665,13 +696,11 @@ void Painter::axes(double h, const Object& ax)
             series(*o, xs, ys, Rgb{0, 0, 1});
 
     if (!decorated) {
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        show_lines(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
+        title_at(title, bx + bw / 2, by - 6);
         return;
     }
     if (round) {
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        show_lines(cr, title, bx + bw / 2, by - 6, 12, 0.5, 1);
+        title_at(title, bx + bw / 2, by - 6);
         legend(ax, items, bx, by, bw, bh);
         return;
     }
@@ -720,11 +749,27 @@ void Painter::axes(double h, const Object& ax)
                 show_label(cr, l.text[k], l.centre[k], by - 4, fs, 0.5, 1);
         }
     }
-    show_lines(cr, title, bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0), 12, 0.5, 1);
-    show_lines(cr, xlabel, bx + bw / 2, by + bh + 20, 11, 0.5, 0);
+    title_at(title, bx + bw / 2, by - 6 - (lim->x2_used ? fs + 4 : 0));
+    show_label_lines(cr, xlabel, bx + bw / 2, by + bh + 20, 0.5, 0);
     // The y label stands clear of the widest tick label beside it.
-    show_lines(cr, ylabel, bx - 4 - yl.widest - 6, by + bh / 2, 11, 0.5, 1, -M_PI / 2);
+    show_label_lines(cr, ylabel, bx - 4 - yl.widest - 6, by + bh / 2, 0.5, 1, -M_PI / 2);
+    cairo_set_source_rgb(cr, 0, 0, 0);
     legend(ax, items, bx, by, bw, bh);
+}
+
+void Painter::title_at(const Label& t, double x, double y)
+{
+    double w = 0;
+    for (const std::string& line : t.lines)
+        w = std::max(w, text_width(cr, line, t.size) * (t.face.bold ? 1.15 : 1) + (t.face.italic ? t.size / 3 : 0));
+    if (w + 2 < width)
+        x = std::clamp(x, w / 2 + 1, width - w / 2 - 1);
+    // The ink of the lines reaches about a font size above the foot.
+    const double h = t.size + lines_extra(cr, t.lines.size(), t.size);
+    if (h + 2 < height)
+        y = std::max(y, h + 1);
+    show_label_lines(cr, t, x, y, 0.5, 1);
+    cairo_set_source_rgb(cr, 0, 0, 0);
 }
 
 void Painter::polar_frame(const Object& ax, const std::vector<const Object*>& items, double bx, double by, double bw,
@@ -877,9 +922,7 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         const std::vector<double> p = numbers(s, "Position");
         if (p.size() >= 2) {
             set_colour(cr, c);
-            const Prop* text = prop(s, "String");
-            show_lines(cr, text ? text_lines(*text) : std::vector<std::string>{}, xs.pixel(p[0]), ys.pixel(p[1]),
-                       prop_number(s, "FontSize", 10), 0, 0.5);
+            show_text_object(cr, s, xs.pixel(p[0]), ys.pixel(p[1]));
         }
         return;
     }
@@ -913,19 +956,16 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
     };
 
     if (chart == "pie") {
-        double total = 0;
-        for (std::size_t k = 0; k < yd.size(); ++k)
-            if (std::isfinite(yd[k]) && yd[k] > 0)
-                total += yd[k];
+        const std::vector<double> sweeps = pie_sweeps(yd);
         if (!seen_from_above(view_az, view_el)) {
-            pie3d(yd, total, cx, cy, radius);
+            pie3d(sweeps, cx, cy, radius);
             return;
         }
         double a = 0;
-        for (std::size_t k = 0; k < yd.size() && total > 0; ++k) {
-            if (!(std::isfinite(yd[k]) && yd[k] > 0))
+        for (std::size_t k = 0; k < yd.size(); ++k) {
+            const double sweep = sweeps[k];
+            if (!(sweep > 0))
                 continue;
-            const double sweep = 2 * M_PI * yd[k] / total;
             cairo_move_to(cr, cx, cy);
             cairo_arc(cr, cx, cy, radius, a - M_PI / 2, a + sweep - M_PI / 2);
             cairo_close_path(cr);
@@ -1025,9 +1065,25 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         return;
     }
 
-    for (std::size_t k = 0; k < n; ++k)
+    // An error bar reaching to or below 0 on a log axis runs out of the
+    // box's foot (its cap past the clip) rather than vanishing whole.
+    const double cap = prop_number(s, "CapSize", 0);
+    const bool bars_out = cap > 0 && !polar && (xs.log || ys.log) && style >= 0 && style <= 3;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (bars_out && std::isfinite(xd[k]) && std::isfinite(yd[k]) && (xd[k] <= 0 || yd[k] <= 0)) {
+            const double out = 2 * std::min(cap, 100.0) + lw;
+            px[k] = xs.log && xd[k] <= 0 ? (xs.reversed ? xs.p1 + (xs.p1 > xs.p0 ? out : -out)
+                                                        : xs.p0 - (xs.p1 > xs.p0 ? out : -out))
+                                         : xs.pixel(xd[k]);
+            py[k] = ys.log && yd[k] <= 0 ? (ys.reversed ? ys.p1 + (ys.p1 > ys.p0 ? out : -out)
+                                                        : ys.p0 - (ys.p1 > ys.p0 ? out : -out))
+                                         : ys.pixel(yd[k]);
+            if (std::isfinite(px[k]) && std::isfinite(py[k]))
+                continue;
+        }
         if (!point(k, px[k], py[k]))
             px[k] = nan;
+    }
     note_seen(px, py);
     // A line along the box's edge (a stem, an error bar, a constant at a
     // limit) shows its whole width: the clip reaches half a line beyond the
@@ -1094,6 +1150,10 @@ void Painter::series(const Object& s, const Scale& xs, const Scale& ys, const Rg
         for (std::size_t k = 0; k < n; ++k) {
             double x, y;
             if (!point(k, x, y)) {
+                // A step's level runs on to the next x even when the next
+                // level cannot be drawn.
+                if (open && chart == "stairs" && !polar && std::isfinite(xs.pixel(xd[k])))
+                    cairo_line_to(cr, xs.pixel(xd[k]), last_y);
                 if (open)
                     cairo_stroke(cr);
                 open = false;
@@ -1234,10 +1294,39 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
         }
     if (entries.empty())
         return;
+    // An entry's newlines break it into lines, one under another beside
+    // its swatch. Entries that would run past the figure's foot go on in
+    // further columns, an entry never split between two.
+    std::vector<std::vector<std::string>> names;
     double widest = 0;
-    for (const Entry& e : entries)
-        widest = std::max(widest, text_width(cr, e.name, 10));
-    const double lw = widest + 44, lh = 16.0 * static_cast<double>(entries.size()) + 6;
+    for (const Entry& e : entries) {
+        std::vector<std::string> lines;
+        std::size_t at = 0;
+        for (std::size_t next; (next = e.name.find('\n', at)) != std::string::npos; at = next + 1)
+            lines.push_back(e.name.substr(at, next - at));
+        lines.push_back(e.name.substr(at));
+        for (std::string& l : lines) {
+            if (!l.empty() && l.back() == '\r')
+                l.pop_back();
+            widest = std::max(widest, text_width(cr, l, 10));
+        }
+        names.push_back(std::move(lines));
+    }
+    const std::size_t capacity = static_cast<std::size_t>(std::max(1.0, std::floor((height - 14) / 16.0)));
+    std::vector<std::size_t> column(entries.size()), row(entries.size());
+    std::size_t col = 0, next_row = 0, rows = 0;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (next_row > 0 && next_row + names[k].size() > capacity) {
+            ++col;
+            next_row = 0;
+        }
+        column[k] = col;
+        row[k] = next_row;
+        next_row += names[k].size();
+        rows = std::max(rows, next_row);
+    }
+    const double column_width = widest + 44;
+    const double lw = column_width * static_cast<double>(col + 1), lh = 16.0 * static_cast<double>(rows) + 6;
     auto corner = [&](int k, double& x, double& y) {
         x = k == 2 || k == 3 ? bx + 6 : bx + bw - lw - 6;
         y = k == 3 || k == 4 ? by + bh - lh - 6 : by + 6;
@@ -1268,6 +1357,12 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
             }
         }
     }
+    // Wherever it was asked for, the legend shows whole when the figure
+    // can hold it.
+    if (lw + 4 <= width)
+        lx = std::clamp(lx, 2.0, width - lw - 2);
+    if (lh + 4 <= height)
+        ly = std::clamp(ly, 2.0, height - lh - 2);
     cairo_rectangle(cr, lx, ly, lw, lh);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_fill_preserve(cr);
@@ -1275,15 +1370,17 @@ void Painter::legend(const Object& ax, const std::vector<const Object*>& items, 
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
     for (std::size_t k = 0; k < entries.size(); ++k) {
-        const double yy = ly + 11 + 16.0 * static_cast<double>(k);
+        const double x0 = lx + column_width * static_cast<double>(column[k]);
+        const double yy = ly + 11 + 16.0 * static_cast<double>(row[k]);
         if (entries[k].wedge) {
-            cairo_rectangle(cr, lx + 10, yy - 5, 16, 10);
+            cairo_rectangle(cr, x0 + 10, yy - 5, 16, 10);
             fill_outlined(cr, entries[k].colour);
         } else {
-            swatch(*entries[k].series, lx + 6, lx + 30, yy);
+            swatch(*entries[k].series, x0 + 6, x0 + 30, yy);
         }
         cairo_set_source_rgb(cr, 0, 0, 0);
-        show_text(cr, entries[k].name, lx + 36, yy, 10, 0, 0.5);
+        for (std::size_t l = 0; l < names[k].size(); ++l)
+            show_text(cr, names[k][l], x0 + 36, yy + 16.0 * static_cast<double>(l), 10, 0, 0.5);
     }
 }
 
@@ -1487,13 +1584,7 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     std::vector<std::uint32_t> packed(map.size());
     for (std::size_t k = 0; k < map.size(); ++k)
         packed[k] = (byte(map[k].r) << 16) | (byte(map[k].g) << 8) | byte(map[k].b);
-    // The colormap row a finite value takes when "CLim" spans the map.
-    const double span = chi - clo;
-    auto scaled_index = [&](double v) {
-        if (!(span > 0) || !std::isfinite(v))
-            return v >= chi ? m - 1 : 0;
-        return static_cast<int>(std::clamp(std::floor((v - clo) / span * m), 0.0, double(m - 1)));
-    };
+    auto scaled_index = [&](double v) { return map_row(m, v, clo, chi); };
     if (cd->is_bytes) {
         // Bytes are components 0..255 or indices from 0; an indexed picture
         // takes one colour per byte value, looked up once.
@@ -1528,7 +1619,7 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
                 // +Inf takes the top of the map and -Inf its bottom; NaN the first row.
                 for (int i = 0; i < rows; ++i) {
                     const double v = col[i];
-                    pixel(i) = packed[static_cast<std::size_t>(std::isnan(v) ? 0 : scaled_index(v))];
+                    pixel(i) = packed[static_cast<std::size_t>(scaled_index(v))];
                 }
             } else {
                 for (int i = 0; i < rows; ++i) {
@@ -1543,13 +1634,18 @@ void Painter::image(const Object& ax, const Scale& xs, const Scale& ys)
     const double px0 = xs.pixel(x0), px1 = xs.pixel(x1), py0 = ys.pixel(y0), py1 = ys.pixel(y1);
     if (!(std::isfinite(px0) && std::isfinite(px1) && std::isfinite(py0) && std::isfinite(py1)))
         return;
+    // A picture squeezed to no width or height shows nothing (and would
+    // leave the drawing a matrix it cannot invert).
+    const double sx = std::fabs(px1 - px0) / cols, sy = std::fabs(py1 - py0) / rows;
+    if (!(sx > 1e-9 && sy > 1e-9 && std::isfinite(sx) && std::isfinite(sy)))
+        return;
     // An image is a picture: its first row at the top of its rectangle and
     // its first column at the left, whichever way the axes run (a colour
     // bar's scale counts on it; image() mirrors data given with decreasing
     // coordinates itself).
     cairo_save(cr);
     cairo_translate(cr, std::min(px0, px1), std::min(py0, py1));
-    cairo_scale(cr, std::fabs(px1 - px0) / cols, std::fabs(py1 - py0) / rows);
+    cairo_scale(cr, sx, sy);
     cairo_set_source_surface(cr, pic.get(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);

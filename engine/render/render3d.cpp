@@ -142,8 +142,8 @@ void depth_limits(const Object& ax, const std::vector<const Object*>& items, con
             widen(2, 0);
     }
     for (int a = 0; a < 3; ++a) {
+        nice_limits(lo[a], hi[a], s[a].log);
         if (!manual_limits(ax, axis[a], s[a].lo, s[a].hi)) {
-            nice_limits(lo[a], hi[a], s[a].log);
             s[a].lo = lo[a];
             s[a].hi = hi[a];
         }
@@ -151,6 +151,8 @@ void depth_limits(const Object& ax, const std::vector<const Object*>& items, con
             std::swap(s[a].lo, s[a].hi);
             s[a].reversed = true;
         }
+        if (s[a].log)
+            positive_limits(s[a].lo, s[a].hi, lo[a], hi[a]);
         const std::string dir = prop_text(ax, std::string(axis[a]) + "Dir");
         if (equal_folded(dir, "reverse") || (a == 1 && equal_folded(dir, "inverted")))
             s[a].reversed = !s[a].reversed;
@@ -331,13 +333,14 @@ void Painter::axes3d(const Object& ax, const std::vector<const Object*>& items, 
             show_label(cr, labels[k], u + 7 * du, v + 7 * dv, 10, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
         }
         const double mu = (u0 + u1) / 2, mv = (v0 + v1) / 2;
+        const Label label = label_style(ax, label_names[a], 11);
         if (a < 2)
-            show_lines(cr, label_of(ax, label_names[a]), mu + 26 * du, mv + 26 * dv, 11, 0.5 - 0.5 * du,
-                      0.5 - 0.5 * dv);
+            show_label_lines(cr, label, mu + 26 * du, mv + 26 * dv, 0.5 - 0.5 * du, 0.5 - 0.5 * dv);
         else
-            show_lines(cr, label_of(ax, label_names[a]), mu - 36, mv, 11, 0.5, 1, -M_PI / 2);
+            show_label_lines(cr, label, mu - 36, mv, 0.5, 1, -M_PI / 2);
+        cairo_set_source_rgb(cr, 0, 0, 0);
     }
-    show_lines(cr, label_of(ax, "Title"), bx + bw / 2, by - 6, 12, 0.5, 1);
+    title_at(label_style(ax, "Title", 12), bx + bw / 2, by - 6);
     legend(ax, items, bx, by, bw, bh);
 }
 
@@ -355,9 +358,8 @@ void Painter::series3(const Object& s, const Projection& p, const Rgb& fallback)
         if (at.size() >= 2) {
             p.at(at[0], at[1], at.size() >= 3 ? at[2] : 0, u, v, w);
             set_colour(cr, c);
-            const Prop* text = prop(s, "String");
-            if (std::isfinite(u) && std::isfinite(v) && text)
-                show_lines(cr, text_lines(*text), u, v, prop_number(s, "FontSize", 10), 0, 0.5);
+            if (std::isfinite(u) && std::isfinite(v))
+                show_text_object(cr, s, u, v);
         }
         return;
     }
@@ -479,10 +481,8 @@ void Painter::boxes3(const std::vector<Bar3>& bars, const Projection& p)
 // A pie seen from a 3-D view: a disc of wedges turned by the azimuth and
 // tilted by the elevation, standing on the rim that faces the viewer. The
 // rim is drawn first: the tops always lie over it.
-void Painter::pie3d(const std::vector<double>& values, double total, double cx, double cy, double radius)
+void Painter::pie3d(const std::vector<double>& sweeps, double cx, double cy, double radius)
 {
-    if (!(total > 0))
-        return;
     const double el = std::clamp(std::fabs(view_el), 5.0, 90.0) * M_PI / 180, turn = view_az * M_PI / 180;
     const double squash = std::sin(el), depth = 0.2 * radius * std::cos(el);
     auto rim = [&](double t, double drop, double& u, double& v) {
@@ -495,12 +495,11 @@ void Painter::pie3d(const std::vector<double>& values, double total, double cx, 
     };
     std::vector<Wedge> wedges;
     double a = 0;
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        if (!(std::isfinite(values[k]) && values[k] > 0))
+    for (std::size_t k = 0; k < sweeps.size(); ++k) {
+        if (!(sweeps[k] > 0))
             continue;
-        const double sweep = 2 * M_PI * values[k] / total;
-        wedges.push_back({a, a + sweep, map[(k * map.size()) / values.size()]});
-        a += sweep;
+        wedges.push_back({a, a + sweeps[k], map[(k * map.size()) / sweeps.size()]});
+        a += sweeps[k];
     }
     cairo_set_line_width(cr, 1);
     constexpr int steps = 90;  // points per full turn

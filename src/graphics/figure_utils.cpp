@@ -269,9 +269,12 @@ Mm print(const Mm& args)
     if (name.size() > 0) {
         Mm X, map;
         capture(i_o, X, map);
-        // A failed capture leaves no picture, and there is nothing to write.
-        if (X.size() < 1)
+        // A figure of no size (0, negative or NaN wide or high) has no
+        // picture; the file the program asked for would silently not be.
+        if (X.size() < 1) {
+            error("print: the figure has no picture to write: its size must be at least 1 x 1 pixels");
             return x_M;
+        }
         imwrite(Mm((CL(X), map, name)));
         return x_M;
     }

@@ -237,8 +237,8 @@ Mm clf(const Mm& opt)
     if (r.size() == 1 && r.gettype() == qv_double && *r.addr(1) != 0) {
         const Mm f = gcf();
         set(f, pn_ColorMap, jet());
-        set(f, pn_Color, get(number(0), pn_DefaultFigureColor));
-        set(f, pn_DefaultAxesColor, get(number(0), pn_DefaultAxesColor));
+        set_given(f, pn_Color, get(number(0), pn_DefaultFigureColor));
+        set_given(f, pn_DefaultAxesColor, get(number(0), pn_DefaultAxesColor));
     }
     return gcf();
 }
@@ -398,7 +398,7 @@ Mm axes(const Mm& args)
     set(h, pn_NextPlot, pv_replace);
     set(gcf(), pn_CurrentAxes, h);
     cla(pv_reset);
-    set(h, pn_Color, get(parent, pn_DefaultAxesColor));
+    set_given(h, pn_Color, get(parent, pn_DefaultAxesColor));
     set_props_from(h, args, k + 1);
     run_default_callbacks(h, "Axes");
     return h;

@@ -126,7 +126,15 @@ Mm image(const Mm& args)
             data = fliplr(data);
         set(h, pn_CData, data);
     }
-    set_props_from(h, args, start);
+    // The image is its axes: a Parent pair named that axes, already
+    // chosen above, and leaves it in its figure.
+    Mm pairs = args;
+    for (int k = start; k < pairs.size(); ++k) {
+        const Mm same = strcmpi(pairs.mr(k), pn_Parent);
+        if (same.size() == 1 && same.gettype() == qv_double && *same.addr(1) != 0)
+            pairs.mr(k + 1) = get(h, pn_Parent);
+    }
+    set_props_from(h, pairs, start);
     set(h, Mm((CL(pn_CreateFcn), get(number(0), TM("DefaultImageCreateFcn")))));
     set(h, Mm((CL(pn_DeleteFcn), get(number(0), TM("DefaultImageDeleteFcn")))));
     run_callback_hook(get(h, pn_CreateFcn));

@@ -504,6 +504,12 @@ Mm findpropvalue(const Mm& name, const Mm& dflt, const Mm& args, int from)
     return dflt;
 }
 
+void set_given(const Mm& h, const Mm& name, const Mm& value)
+{
+    if (value.size() > 0)
+        set(h, name, value);
+}
+
 void set_props_from(const Mm& h, const Mm& args, int from)
 {
     const int n = args.size();

@@ -56,9 +56,9 @@ struct extent {
     double lo, hi;
 };
 
-// Smallest and largest element, NaNs skipped as min and max skip them;
-// NaN for both when no element is a number.
-extent extent_of(const Mm& v)
+// Smallest and largest element, NaNs skipped as min and max skip them (and
+// infinities too when finite_only); NaN for both when none is left.
+extent extent_of(const Mm& v, bool finite_only = false)
 {
     extent e{NAN, NAN};
     if (v.gettype() != qv_double)
@@ -66,7 +66,7 @@ extent extent_of(const Mm& v)
     const double* p = v.addr();
     for (int k = 0, n = v.size(); k < n; ++k) {
         const double a = p[k];
-        if (a != a)
+        if (a != a || (finite_only && !std::isfinite(a)))
             continue;
         if (e.lo != e.lo) {
             e.lo = e.hi = a;
@@ -193,7 +193,9 @@ Mm draw_surface(const char* chart, const Mm& args, const Mm& view_arg)
             Y = plain(args.mr(2));
             Z = plain(args.mr(3));
         }
-        const extent zs = extent_of(Z);
+        // The colours span the finite heights: an infinite one would leave
+        // every other face the colour of one end of the map.
+        const extent zs = extent_of(Z, true);
         set(ax, pn_CLim, pair_row(zs.lo, zs.hi));
         // The caller's value, so that the message names it.
         if (error_2d(n <= 2 ? args.mr(1) : args.mr(3), "mesh"))
@@ -222,7 +224,7 @@ Mm draw_surface(const char* chart, const Mm& args, const Mm& view_arg)
         vizmo_set_surface_axes(*gca().addr(1));
     vizmo_set_rotate3d_axes(*gca().addr(1));
     set(h, Mm((CL(pn_Colormap), colormap())));
-    set(h, Mm((CL(pn_Color), minus(number(1), get(gcf(), pn_DefaultAxesColor)))));
+    set_given(h, pn_Color, minus(number(1), get(gcf(), pn_DefaultAxesColor)));
     set_props_from(h, args, n + 1);
     run_default_callbacks(h, "Surface");
     return h;

@@ -95,7 +95,7 @@ Mm text(const Mm& args)
     if (H.size() == 0)
         return H;
     const Mm background = get(gcf(), pn_DefaultAxesColor);
-    set(H, Mm((CL(pn_Color), number(1) - background)));
+    set_given(H, pn_Color, number(1) - background);
     set_props_from(H, args, start);
     set(H, Mm((CL(pn_CreateFcn), get(number(0), TM("DefaultTextCreateFcn")))));
     set(H, Mm((CL(pn_DeleteFcn), get(number(0), TM("DefaultTextDeleteFcn")))));

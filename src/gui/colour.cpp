@@ -267,7 +267,9 @@ Mm colorbar(const Mm& arg)
     set(gca(), Mm((CL(across), real_row({0, 10}))));
     if (lim.size() >= 2) {
         const double lo = *lim.addr(1), hi = *lim.addr(2);
-        const double half = m > 1 ? (hi - lo) / (2.0 * m) : 0;
+        // Each limit shared out first: limits near the largest double
+        // have a span no double holds.
+        const double half = m > 1 ? hi / (2.0 * m) - lo / (2.0 * m) : 0;
         v[k - 1] = m > 1 ? hi - half : lo;
         v[k] = m > 1 ? lo + half : hi;
     }

@@ -85,8 +85,8 @@ Mm uicontrol(const Mm& args)
     set(h, pn_Parent, parent);
     if (units.size() > 0)
         set(h, pn_Units, units);
-    set(h, pn_BackgroundColor, get(number(0), TM("DefaultUIcontrolBackgroundColor")));
-    set(h, pn_ForegroundColor, get(number(0), TM("DefaultUIControlForegroundColor")));
+    set_given(h, pn_BackgroundColor, get(number(0), TM("DefaultUIcontrolBackgroundColor")));
+    set_given(h, pn_ForegroundColor, get(number(0), TM("DefaultUIControlForegroundColor")));
     set_props_from(h, args, from);
     set(h, pn_Visible, findpropvalue(pn_Visible, pv_on, args, from));
     run_default_callbacks(h, "Uicontrol");

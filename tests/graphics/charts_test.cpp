@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -499,6 +500,43 @@ TEST_F(Charts, CompassDrawsCirclesAtTheTips)
     };
     const std::size_t plain = blue_pixels(TM("-b")), circled = blue_pixels(Mm());
     EXPECT_GT(circled, plain + 20) << "two circles at the tips (and one at the centre)";
+}
+
+TEST_F(Charts, ErrorBarsReachingZeroOnALogAxisRunOutOfTheBox)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // errorbar(1:3, [1 2 3], 2) on a log y axis: the bars of 1 and 2 reach
+    // -1 and 0, and run from their tops (3 and 4) down through the box's
+    // foot; the bar of 3 stops at 1. The same on a log x axis with barh-like
+    // data turned: x = [1 2 3] are the positions, so only y matters here.
+    for (const bool scale_first : {false, true}) {
+        SCOPED_TRACE(scale_first ? "log scale before" : "log scale after");
+        vt::reset();
+        if (scale_first) {
+            set(gca(), TM("YScale"), TM("log"));
+            hold(TM("on"));
+        }
+        errorbar(test::row({1, 2, 3}), test::row({1, 2, 3}), Mm(2.0), TM("r"));
+        set(gca(), TM("YScale"), TM("log"));
+        set(gca(), TM("YLim"), test::row({0.5, 10}));
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const test::Frame f = test::frame_of(p);
+        ASSERT_TRUE(f.found());
+        const std::vector<double> xl = test::values(get(gca(), TM("XLim")));
+        auto row_of = [&f](double y) {
+            return f.bottom + (std::log10(y) - std::log10(0.5)) / (1 - std::log10(0.5)) * (f.top - f.bottom);
+        };
+        for (const auto& [x, top, bottom] : std::vector<std::tuple<double, double, double>>{
+                 {1, 3, 0}, {2, 4, 0}, {3, 5, 1}}) {
+            SCOPED_TRACE(x);
+            const int j = static_cast<int>(std::lround(f.left + (x - xl[0]) / (xl[1] - xl[0]) * (f.right - f.left)));
+            const test::Ink bar = test::ink_of(p, test::reddish, f.top, f.bottom, j - 1, j + 1);
+            ASSERT_TRUE(bar.any());
+            EXPECT_NEAR(bar.top, row_of(top), 3);
+            EXPECT_NEAR(bar.bottom, bottom > 0 ? row_of(bottom) : f.bottom, 3);
+        }
+    }
 }
 
 TEST_F(Charts, ErrorBarsCarryCaps)

@@ -8,6 +8,7 @@
 #include "vizmo_test.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,183 @@ void expect_near(const std::vector<double>& got, const std::vector<double>& want
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t k = 0; k < got.size(); ++k)
         EXPECT_NEAR(got[k], want[k], 1e-15) << k;
+}
+
+TEST_F(Decorations, TitlesAndLabelsDrawInTheirColourSizeAndFace)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Each label, plain and then with one property written: the ink above
+    // the box (title), below it (xlabel) or left of it (ylabel) against the
+    // plain one's.
+    struct Ink {
+        int pixels = 0, height = 0, red = 0;
+        std::vector<double> data;
+    };
+    using Front = Mm (*)(const Mm&);
+    const Front fronts[3] = {title, xlabel, ylabel};
+    enum { is_title, is_xlabel, is_ylabel };
+    auto label_ink = [&fronts](int label, const Mm& args) {
+        vt::reset();
+        plot(test::cell_row({test::row({1, 2})}));
+        fronts[label](args);
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const test::Frame f = test::frame_of(p);
+        Ink k;
+        if (!f.found())
+            return k;
+        const int i0 = label == is_xlabel ? f.bottom + 16 : 0;
+        const int i1 = label == is_title ? f.top - 2 : p.rows - 1;
+        const int j0 = label == is_ylabel ? 0 : f.left, j1 = label == is_ylabel ? f.left - 30 : f.right;
+        auto inked = [](const test::Rgb& c) { return c.r + c.g + c.b < 2.4; };
+        const test::Ink box = test::ink_of(p, inked, i0, i1, j0, j1);
+        k.height = label == is_ylabel ? box.width() : box.height();
+        for (int i = i0; i <= i1; ++i)
+            for (int j = j0; j <= j1; ++j) {
+                const test::Rgb c = p.at(i, j);
+                k.pixels += inked(c);
+                k.red += test::reddish(c);
+                k.data.push_back(c.r + c.g + c.b);
+            }
+        return k;
+    };
+    struct Case {
+        const char* what;
+        const char* name;
+        Mm value;
+        std::function<void(const Ink& plain, const Ink& styled)> check;
+    };
+    const std::vector<Case> cases = {
+        {"red", "Color", TM("r"),
+         [](const Ink& plain, const Ink& styled) {
+             EXPECT_EQ(plain.red, 0);
+             EXPECT_GT(styled.red, plain.pixels / 2);
+         }},
+        {"large", "FontSize", Mm(24.0),
+         [](const Ink& plain, const Ink& styled) { EXPECT_GT(styled.height, plain.height * 3 / 2); }},
+        {"bold", "FontWeight", TM("bold"),
+         [](const Ink& plain, const Ink& styled) { EXPECT_GT(styled.pixels, plain.pixels * 11 / 10); }},
+        {"italic", "FontAngle", TM("italic"),
+         [](const Ink& plain, const Ink& styled) { EXPECT_NE(styled.data, plain.data); }},
+    };
+    for (int label : {is_title, is_xlabel, is_ylabel})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(label == is_title ? "title " : label == is_xlabel ? "xlabel " : "ylabel ") + c.what);
+            const Ink plain = label_ink(label, test::cell_row({TM("Label")}));
+            ASSERT_GT(plain.pixels, 20);
+            const Ink styled = label_ink(label, test::cell_row({TM("Label"), TM(c.name), c.value}));
+            c.check(plain, styled);
+        }
+}
+
+TEST_F(Decorations, SubplotGridsKeepTheirDecorationsInsideTheirCells)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Every cell titled (and labelled where there is room): no ink on the
+    // figure's edges nor on the lines between cells, and each title whole
+    // in the band between its cell's top and its box.
+    struct Grid {
+        int n;
+        double width, height;
+        bool labelled;
+    };
+    for (const Grid& g : std::vector<Grid>{{3, 560, 420, true}, {4, 560, 420, true}, {5, 560, 300, false}}) {
+        SCOPED_TRACE(std::to_string(g.n) + "x" + std::to_string(g.n));
+        vt::reset();
+        set(gcf(), TM("Position"), test::row({100, 100, g.width, g.height}));
+        for (int k = 1; k <= g.n * g.n; ++k) {
+            subplot(Mm(double(g.n)), Mm(double(g.n)), Mm(double(k)));
+            plot(test::cell_row({test::row({1, 5, 10}), test::row({0, 50.0 * k, 100.0 * k})}));
+            title(test::cell_row({TM("Title")}));
+            if (g.labelled) {
+                xlabel(test::cell_row({TM("x")}));
+                ylabel(test::cell_row({TM("y")}));
+            }
+        }
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        ASSERT_EQ(p.rows, static_cast<int>(g.height));
+        const test::Rgb background = p.at(0, 0);
+        auto ink = [&background](const test::Rgb& c) { return !test::near(c, background, 0.02); };
+        auto dark = [](const test::Rgb& c) { return c.r + c.g + c.b < 1.2; };
+        EXPECT_FALSE(test::ink_of(p, ink, 0, 0).any()) << "top edge";
+        EXPECT_FALSE(test::ink_of(p, ink, p.rows - 1, p.rows - 1).any()) << "bottom edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, 0, 0).any()) << "left edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, p.cols - 1, p.cols - 1).any()) << "right edge";
+        for (int c = 1; c < g.n; ++c) {
+            const int i = static_cast<int>(std::lround(c * g.height / g.n)), j = static_cast<int>(std::lround(c * g.width / g.n));
+            EXPECT_FALSE(test::ink_of(p, ink, i, i).any()) << "between rows " << c;
+            EXPECT_FALSE(test::ink_of(p, ink, 0, -1, j, j).any()) << "between columns " << c;
+        }
+        for (int r = 0; r < g.n; ++r)
+            for (int c = 0; c < g.n; ++c) {
+                SCOPED_TRACE(::testing::Message() << "cell " << r << ", " << c);
+                const int i0 = static_cast<int>(std::ceil(r * g.height / g.n)),
+                          i1 = static_cast<int>((r + 1) * g.height / g.n) - 1;
+                const int j0 = static_cast<int>(std::ceil(c * g.width / g.n)),
+                          j1 = static_cast<int>((c + 1) * g.width / g.n) - 1;
+                const test::Frame f = test::frame_of(p, i0, i1, j0, j1, 0.2);
+                ASSERT_TRUE(f.found());
+                const test::Ink t = test::ink_of(p, dark, i0, f.top - 1, f.left, f.right);
+                ASSERT_TRUE(t.any()) << "the title shows";
+                EXPECT_GT(t.top, i0) << "and is not cut";
+                EXPECT_GE(t.height(), 7);
+            }
+    }
+}
+
+TEST_F(Decorations, LegendsStayInsideTheFigure)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Thirty red series out of sight, so that the only red is the legend's
+    // swatches, in a figure too short for one column of entries, at each
+    // place a legend can be asked for: nothing reaches the figure's edges
+    // and every swatch shows.
+    for (const double where : {1.0, 2.0, 3.0, 4.0, -1.0, 0.0}) {
+        SCOPED_TRACE(where);
+        vt::reset();
+        set(gcf(), TM("Position"), test::row({100, 100, 560, 300}));
+        hold(TM("on"));
+        Mm args = cell(Mm(1.0), Mm(31.0));
+        for (int k = 1; k <= 30; ++k) {
+            plot(test::cell_row({test::row({100, 101}), test::row({double(k), double(k)}), TM("r")}));
+            args.mr(k) = TM(k == 2 ? "two\nlines" : "entry");
+        }
+        axis(test::row({0, 1, 0, 1}));
+        args.mr(31) = Mm(where);
+        legend(args);
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        ASSERT_EQ(p.rows, 300);
+        const test::Rgb background = p.at(0, 0);
+        auto ink = [&background](const test::Rgb& c) { return !test::near(c, background, 0.02); };
+        EXPECT_FALSE(test::ink_of(p, ink, 0, 0).any()) << "top edge";
+        EXPECT_FALSE(test::ink_of(p, ink, p.rows - 1, p.rows - 1).any()) << "bottom edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, 0, 0).any()) << "left edge";
+        EXPECT_FALSE(test::ink_of(p, ink, 0, -1, p.cols - 1, p.cols - 1).any()) << "right edge";
+        std::size_t swatches = 0;
+        const std::vector<std::pair<int, int>> columns =
+            test::runs(test::lines_with(p, 0, p.rows - 1, 0, p.cols - 1, false, test::reddish));
+        for (const auto& [j0, j1] : columns)
+            swatches += test::runs(test::lines_with(p, 0, p.rows - 1, j0, j1, true, test::reddish)).size();
+        EXPECT_EQ(swatches, 30u);
+    }
+    // A newline in an entry is a line break, not a glyph of its own: the
+    // legend of "a\nb" is one line (16 pixels) taller than that of "a b".
+    // The axes are grey, so the legend is the white at the box's right.
+    auto legend_height = [](const char* name) {
+        vt::reset();
+        plot(test::cell_row({test::row({1, 2}), test::row({1, 2}), TM("r")}));
+        set(gca(), TM("Color"), test::row({0.9, 0.9, 0.9}));
+        legend(test::cell_row({TM(name)}));
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const test::Frame f = test::frame_of(p);
+        int white = 0;
+        for (int i = f.top; i <= f.bottom; ++i)
+            white += test::near(p.at(i, f.right - 10), test::Rgb{1, 1, 1});
+        return white;
+    };
+    EXPECT_EQ(legend_height("a\nb") - legend_height("a b"), 16);
 }
 
 TEST_F(Decorations, SubplotCells)

@@ -343,6 +343,33 @@ TEST_F(Print, HostedAxesPrintThemselvesWithAnEmptyValue)
     EXPECT_TRUE(vt::prop(h, "Print").empty());
 }
 
+TEST_F(FigureUtils, PrintingAFigureOfNoSizeIsRefused)
+{
+    // A figure 0, negative, NaN or under half a pixel wide or high has no
+    // picture: print says so and leaves no file. One past 4096 pixels a
+    // side is drawn at 4096.
+    test::temp_dir dir;
+    const std::string file = (dir.path() / "f.png").string();
+    const std::vector<std::vector<double>> sizes = {{0, 100}, {100, 0}, {-5, 100}, {100, -1}, {NAN, 100},
+                                                    {100, NAN}, {0.2, 100}};
+    for (const std::vector<double>& wh : sizes) {
+        SCOPED_TRACE(::testing::Message() << wh[0] << " x " << wh[1]);
+        vt::reset();
+        const double f = vizmo_create_object("Figure", -1);
+        set(Mm(f), TM("Position"), test::row({0, 0, wh[0], wh[1]}));
+        EXPECT_ERROR(print(test::cell_row({TM(file.c_str())})),
+                     "print: the figure has no picture to write: its size must be at least 1 x 1 pixels");
+        EXPECT_FALSE(std::filesystem::exists(file));
+    }
+    vt::reset();
+    const double f = vizmo_create_object("Figure", -1);
+    set(Mm(f), TM("Position"), test::row({0, 0, 5000, 3}));
+    const Mm dims = size(capture(Mm(f)));
+    ASSERT_GE(dims.size(), 2);
+    EXPECT_EQ(*dims.addr(1), 3);
+    EXPECT_EQ(*dims.addr(2), 4096);
+}
+
 TEST_F(Print, PostScriptOptionsShowTheHelpAndAFileIsWritten)
 {
     test::temp_dir dir;

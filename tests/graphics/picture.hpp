@@ -75,6 +75,67 @@ struct Picture {
     }
 };
 
+// The box of a flat axes as drawn: the outermost columns and rows in which
+// the black frame runs for at least a third of the picture; none (left
+// -1) when no frame is drawn.
+struct Frame {
+    int left = -1, right = -1, top = -1, bottom = -1;
+    bool found() const { return left >= 0 && right > left && top >= 0 && bottom > top; }
+};
+
+// Within rows i0..i1 and columns j0..j1 (the whole picture by default),
+// the frame runs for a fraction (a third by default) of that rectangle.
+inline Frame frame_of(const Picture& p, int i0 = 0, int i1 = -1, int j0 = 0, int j1 = -1, double fraction = 1.0 / 3)
+{
+    i1 = i1 < 0 ? p.rows - 1 : i1;
+    j1 = j1 < 0 ? p.cols - 1 : j1;
+    // The first and last columns (or rows) black for the fraction.
+    auto outermost = [&](bool rows, int& first, int& last) {
+        const int a0 = rows ? i0 : j0, a1 = rows ? i1 : j1, b0 = rows ? j0 : i0, b1 = rows ? j1 : i1;
+        for (int a = a0; a <= a1; ++a) {
+            int n = 0;
+            for (int b = b0; b <= b1; ++b) {
+                const Rgb c = rows ? p.at(a, b) : p.at(b, a);
+                n += c.r + c.g + c.b < 0.15;
+            }
+            if (n >= fraction * (b1 - b0 + 1)) {
+                first = first < 0 ? a : first;
+                last = a;
+            }
+        }
+    };
+    Frame f;
+    outermost(false, f.left, f.right);
+    outermost(true, f.top, f.bottom);
+    return f;
+}
+
+// The smallest rectangle holding every pixel that passes test; rows and
+// columns -1 when none does.
+struct Ink {
+    int top = -1, bottom = -1, left = -1, right = -1;
+    bool any() const { return top >= 0; }
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
+};
+
+inline Ink ink_of(const Picture& p, const std::function<bool(const Rgb&)>& test, int i0 = 0, int i1 = -1,
+                  int j0 = 0, int j1 = -1)
+{
+    Ink k;
+    i1 = i1 < 0 ? p.rows - 1 : i1;
+    j1 = j1 < 0 ? p.cols - 1 : j1;
+    for (int j = j0; j <= j1; ++j)
+        for (int i = i0; i <= i1; ++i)
+            if (test(p.at(i, j))) {
+                k.top = k.top < 0 ? i : std::min(k.top, i);
+                k.bottom = std::max(k.bottom, i);
+                k.left = k.left < 0 ? j : std::min(k.left, j);
+                k.right = std::max(k.right, j);
+            }
+    return k;
+}
+
 // Mostly one primary colour, as the edges of an antialiased stroke still are.
 inline bool reddish(const Rgb& c) { return c.r > 0.7 && c.g < 0.4 && c.b < 0.4; }
 inline bool bluish(const Rgb& c) { return c.b > 0.7 && c.r < 0.4 && c.g < 0.4; }

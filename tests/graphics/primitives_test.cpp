@@ -1,5 +1,6 @@
 // Texts, patches and lines made from the language, checked in the headless
 // engine: which objects appear, where, and what the axes are left holding.
+#include "picture.hpp"
 #include "test_support.hpp"
 #include "vizmo4510.h"
 #include "vizmo_test.h"
@@ -79,6 +80,47 @@ TEST_F(Primitives, TextsAtPointsRunOneCreateFcnEach)
     text(args);
     EXPECT_EQ(created, (std::vector<std::string>{"made", "made", "made"}));
     callback_func = previous;
+}
+
+TEST_F(Primitives, TextsStandWhereTheirAlignmentAndRotationPutThem)
+{
+    if (!vt::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // A red text at the centre of axes 0..10: the edge or middle of its
+    // ink that the alignments name lies on the anchor. Turned 90 degrees
+    // counterclockwise the text reads upwards: its start is at the bottom
+    // and its top faces left.
+    struct Case {
+        const char* across;
+        const char* up;
+        double rotation;
+        double at_j, at_i;  // where the anchor lies in the ink box: 0 left/top .. 1 right/bottom
+    };
+    const std::vector<Case> cases = {
+        {"left", "middle", 0, 0, 0.5},     {"center", "middle", 0, 0.5, 0.5}, {"right", "middle", 0, 1, 0.5},
+        {"left", "top", 0, 0, 0},          {"left", "bottom", 0, 0, 1},       {"right", "top", 0, 1, 0},
+        {"center", "bottom", 0, 0.5, 1},   {"left", "middle", 90, 0.5, 1},    {"right", "middle", 90, 0.5, 0},
+        {"center", "middle", 90, 0.5, 0.5}, {"left", "top", 90, 0, 1},       {"left", "bottom", 90, 1, 1},
+        {"left", "middle", -90, 0.5, 0},   {"center", "middle", 180, 0.5, 0.5}, {"left", "middle", 180, 1, 0.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.across) + " " + c.up + " " + std::to_string(c.rotation));
+        vt::reset();
+        axis(test::row({0, 10, 0, 10}));
+        const Mm t = text(test::cell_row({Mm(5.0), Mm(5.0), TM("Wide text")}));
+        set(t, test::cell_row({TM("Color"), TM("r"), TM("FontSize"), Mm(14.0), TM("HorizontalAlignment"),
+                               TM(c.across), TM("VerticalAlignment"), TM(c.up), TM("Rotation"), Mm(c.rotation)}));
+        const test::Picture p = test::Picture::of(*gcf().addr(1));
+        const test::Frame f = test::frame_of(p);
+        ASSERT_TRUE(f.found());
+        const double anchor_j = (f.left + f.right) / 2.0, anchor_i = (f.top + f.bottom) / 2.0;
+        const test::Ink ink = test::ink_of(p, test::reddish);
+        ASSERT_TRUE(ink.any());
+        const bool upright = std::fmod(std::fabs(c.rotation), 180.0) == 90;
+        EXPECT_EQ(upright, ink.height() > ink.width()) << ink.width() << " x " << ink.height();
+        EXPECT_NEAR(ink.left + c.at_j * (ink.width() - 1), anchor_j, 2.5);
+        EXPECT_NEAR(ink.top + c.at_i * (ink.height() - 1), anchor_i, 2.5);
+    }
 }
 
 TEST_F(Primitives, TextErrors)

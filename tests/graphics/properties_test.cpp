@@ -9,6 +9,7 @@
 #include "vizmo_test.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,16 @@ TEST_F(Properties, BadValuesNamesAndHandlesAreRefusedAndChangeNothing)
         {"no colour", "Color", TM("purple"), "'purple' is illegal color"},
         {"a name no object has", "Colr", TM("r"), "set: unknown property 'Colr' (object type "},
         {"a name of a value", "none", Mm(1.0), "set: unknown property 'none' (object type "},
+        {"an empty colour", "Color", Mm(), "Color: an empty value is no colour"},
+        {"an empty colour text", "Color", TM(""), "Color: an empty value is no colour"},
+        {"an empty switch", "Visible", TM(""), "Visible: an empty value is no switch: use 'on' or 'off'"},
+        {"an empty marker", "Marker", TM(""), "Marker: an empty value is no marker"},
+        {"an empty style", "LineStyle", Mm(), "LineStyle: an empty value is no line style"},
+        {"an empty width", "LineWidth", Mm(), "LineWidth: an empty value is no line width"},
+        {"an empty size", "MarkerSize", TM(""), "MarkerSize: an empty value is no marker size"},
+        {"a colour from data", "Color", TM("flat"), "'flat' is illegal color"},
+        {"a dead parent", "Parent", Mm(12345.0), "Parent: 12345 is no object"},
+        {"children written", "Children", Mm(1.0), "Children is read-only: set the Parent of each child instead"},
     };
     std::vector<double> objects = {h, vizmo_create_object("patch", -1), vizmo_create_object("surface", -1),
                                    *plot(test::cell_row({test::row({1, 2})})).addr(1)};
@@ -298,6 +309,54 @@ TEST_F(Properties, BadValuesNamesAndHandlesAreRefusedAndChangeNothing)
     EXPECT_ERROR(set(Mm(-1.0), test::cell_row({TM("Tag"), TM("t")})),
                  "set: no graphics object has the handle -1 (writing Tag)");
     EXPECT_TRUE(vt::since(mark).empty()) << "not even to the live handle";
+}
+
+TEST_F(Properties, AParentMustBeAbleToHoldTheObject)
+{
+    // Each refused move leaves the object under the parent it had, with a
+    // clear error; a series moves between axes and an axes between figures.
+    const double fig = *gcf().addr(1), ax = *gca().addr(1);
+    const double line = *plot(test::cell_row({test::row({1, 2})})).addr(1);
+    const double other_fig = *figure().addr(1), other_ax = *axes().addr(1);
+    const double dead = *figure().addr(1);
+    deleteobj(Mm(dead));
+    const double frame = *uicontrol(test::cell_row({TM("Style"), TM("frame")})).addr(1);
+    const double inner = *uicontrol(test::cell_row({Mm(frame), TM("Style"), TM("pushbutton")})).addr(1);
+    auto shown = [](double h) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", h);
+        return std::string(buf);
+    };
+    struct Case {
+        const char* what;
+        double object, parent;
+        std::string message;  // "" when the move is taken
+    };
+    const std::vector<Case> cases = {
+        {"an axes under a line", ax, line, "Parent: a line cannot hold an axes"},
+        {"a line under a line", line, line, "Parent: a line cannot hold a line"},
+        {"a figure under an axes", other_fig, ax, "Parent: an axes cannot hold a figure"},
+        {"an axes under an axes", other_ax, ax, "Parent: an axes cannot hold an axes"},
+        {"an axes under itself", ax, ax, "Parent: an axes cannot hold an axes"},
+        {"a figure under itself", fig, fig, "Parent: a figure cannot hold a figure"},
+        {"a frame under its own control", frame, inner, "Parent: " + shown(inner) + " lies inside the object itself"},
+        {"a line under a dead figure", line, dead, "Parent: " + shown(dead) + " is no object"},
+        {"a line into the other axes", line, other_ax, ""},
+        {"an axes into the other figure", ax, other_fig, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double before = *get(Mm(c.object), TM("Parent")).addr(1);
+        EXPECT_ERROR(set(Mm(c.object), TM("Parent"), Mm(c.parent)), c.message);
+        EXPECT_EQ(*get(Mm(c.object), TM("Parent")).addr(1), c.message.empty() ? c.parent : before);
+    }
+    // A figure's colour is a colour: not one taken from data.
+    const Mm colour = get(Mm(fig), TM("Color"));
+    for (const char* word : {"flat", "interp"}) {
+        SCOPED_TRACE(word);
+        EXPECT_ERROR(set(Mm(fig), TM("Color"), TM(word)), std::string("'") + word + "' is illegal color");
+        EXPECT_TRUE(isequal(get(Mm(fig), TM("Color")), colour));
+    }
 }
 
 TEST_F(Properties, StylesAndMarkersByTheirTextsAndSwitchesInAnyCase)

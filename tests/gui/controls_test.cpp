@@ -112,6 +112,59 @@ TEST_F(Gui, ListControlsShowEachItemWhole)
         }
 }
 
+TEST_F(Gui, ListBoxesMarkEveryChosenItemAndScrollToTheFirst)
+{
+    if (!vizmo::test::has_renderer())
+        GTEST_SKIP() << "built without the renderer";
+    // Ten items a..j in a box of six whole rows of 16 pixels. The items
+    // shown are read from the SVG picture, the marked ones from the
+    // captured picture: the highlight lies under each marked item's text.
+    struct Case {
+        const char* what;
+        std::vector<std::pair<const char*, Mm>> props;
+        strings shown, marked;
+    };
+    const strings first_six = {"a", "b", "c", "d", "e", "f"};
+    const std::vector<Case> cases = {
+        {"Value 1", {{"Value", Mm(1.0)}}, first_six, {"a"}},
+        {"Max 2, Value [1 3]", {{"Max", Mm(2.0)}, {"Value", row({1, 3})}}, first_six, {"a", "c"}},
+        {"Max 2, Value [3 5 6]", {{"Max", Mm(2.0)}, {"Value", row({3, 5, 6})}}, first_six, {"c", "e", "f"}},
+        {"Value 9: scrolled to show it", {{"Value", Mm(9.0)}}, {"d", "e", "f", "g", "h", "i"}, {"i"}},
+        {"Value [8 10]", {{"Max", Mm(2.0)}, {"Value", row({10, 8})}}, {"c", "d", "e", "f", "g", "h"}, {"h"}},
+        {"ListboxTop 3", {{"ListboxTop", Mm(3.0)}, {"Value", Mm(4.0)}}, {"c", "d", "e", "f", "g", "h"}, {"d"}},
+        {"Value NaN", {{"Value", Mm(NAN)}}, first_six, {}},
+        {"Value Inf", {{"Value", Mm(INFINITY)}}, first_six, {}},
+        {"Value 0", {{"Value", Mm(0.0)}}, first_six, {}},
+        {"Value 11", {{"Value", Mm(11.0)}}, first_six, {}},
+        {"ListboxTop NaN", {{"ListboxTop", Mm(NAN)}, {"Value", Mm(2.0)}}, first_six, {"b"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vizmo::test::reset();
+        const double fig = figure().r();
+        set(Mm(fig), TM("Position"), row({100, 100, 400, 300}));
+        const double h = uicontrol(cell_row({text("Style"), text("listbox"), text("String"),
+                                             text("a|b|c|d|e|f|g|h|i|j"), text("Position"),
+                                             row({20, 150, 120, 98})}))
+                             .r();
+        for (const auto& [name, value] : c.props)
+            set(Mm(h), TM(name), value);
+        const test::Picture p = test::Picture::of(fig);
+        ASSERT_EQ(p.rows, 300);
+        strings shown, marked;
+        for (const test::SvgText& t : texts_of(fig)) {
+            if (t.y >= 280)
+                continue;  // the key
+            shown.push_back(t.text);
+            const test::Rgb under = p.at(static_cast<int>(t.y) - 4, 23);
+            if (under.b > 0.7 && under.r < 0.3)
+                marked.push_back(t.text);
+        }
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(marked, c.marked);
+    }
+}
+
 TEST_F(Gui, UicontrolWritesItsPropertiesInOrder)
 {
     const double f = figure().r();

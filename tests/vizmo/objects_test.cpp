@@ -338,13 +338,38 @@ TEST_F(Objects, WidthsStylesMarkersAndSwitchesAreChecked)
         EXPECT_EQ(seen().errors[0], c.message);
         EXPECT_EQ(get(c.handle, c.name), c.kept) << "the value it had stays";
     }
-    // An empty value clears any of them; a user's property of a similar
-    // name is not checked.
+    // An empty value is refused alike, numbers or text, and the value
+    // stays; a user's property of a similar name is not checked.
+    struct Empty {
+        const char* name;
+        Val good;
+        std::string message;
+    };
+    const std::vector<Empty> empties = {
+        {"LineWidth", num(2), "LineWidth: an empty value is no line width"},
+        {"MarkerSize", num(5), "MarkerSize: an empty value is no marker size"},
+        {"LineStyle", text("--"), "LineStyle: an empty value is no line style"},
+        {"Marker", text("o"), "Marker: an empty value is no marker"},
+        {"Visible", text("off"), "Visible: an empty value is no switch: use 'on' or 'off'"},
+        {"Color", text("r"), "Color: an empty value is no colour"},
+        {"MarkerFaceColor", row({0, 1, 0}), "MarkerFaceColor: an empty value is no colour"},
+    };
+    for (const Empty& e : empties)
+        for (const Val& empty : {Val(0, 0, {}), Val(0, 0, {}, true), Val(1, 0, {}, true)}) {
+            SCOPED_TRACE(e.name);
+            set(h, e.name, e.good);
+            const std::vector<double> before = get(h, e.name);
+            seen().errors.clear();
+            set(h, e.name, empty);
+            ASSERT_EQ(seen().errors.size(), 1u);
+            EXPECT_EQ(seen().errors[0], e.message);
+            EXPECT_EQ(get(h, e.name), before);
+        }
     seen().errors.clear();
-    set(h, "LineWidth", Val(0, 0, {}));
-    EXPECT_TRUE(get(h, "LineWidth").empty());
     set(h, "MyLineWidth", text("thick"));
     EXPECT_EQ(get_text(h, "MyLineWidth"), "thick");
+    set(h, "MyLineWidth", Val(0, 0, {}));
+    EXPECT_TRUE(get(h, "MyLineWidth").empty());
     EXPECT_TRUE(seen().errors.empty());
 }
 

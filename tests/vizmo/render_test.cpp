@@ -975,7 +975,9 @@ TEST_F(Render, LegendPosPlacesTheLegend)
         {"2, upper left", {2}, 26, any, 22, any},
         {"3, lower left", {3}, 26, any, any, 138},
         {"4, lower right", {4}, any, 174, any, 138},
-        {"-1, right of the box", {-1}, 186, any, 16, any},
+        // Right of the box the legend would run past the figure's edge
+        // (200 pixels): it moves in to show whole.
+        {"-1, right of the box", {-1}, any, 197, 16, any},
         {"[0.5 0.5], lower left corner at the middle", {0.5, 0.5}, 100, any, any, 80},
         {"0, where it hides the fewest points", {0}, 26, any, any, 138},
     };
