@@ -278,7 +278,7 @@ TEST_F(Objects, ValuesThatAreNoColoursAreRefused)
          "Color: [nan 0 0] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
         {"no code nor packed colour", num(-99),
          "Color: [-99] is illegal color: use [r g b] with each of r, g, b from 0 to 1, or a colour name"},
-        {"codes that are no characters", Val(1, 4, {0, 300, 1.5, -200}, true), "'????' is illegal color"},
+        {"codes that are no characters", Val(1, 4, {0, 300, 1.5, -200}, true), "'?\?\?\?' is illegal color"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
