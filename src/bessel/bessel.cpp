@@ -98,28 +98,6 @@ Value call(int code, double zr, double zi, double order, int kode)
 
 bool is_odd(double whole) { return std::fmod(whole, 2.0) != 0; }
 
-// cos(pi x) and sin(pi x) with the argument reduced exactly, so that the
-// cosine is exactly 0 at half-integers and the sine exactly 0 at integers:
-// cos(x * pi) leaves a residue near 1e-16 there that the reflections below
-// multiply by a term many orders of magnitude larger than the answer.
-void cos_sin_pi(double x, double& c, double& s)
-{
-    double r = std::fmod(x, 2.0);  // exact, |r| < 2
-    if (r > 1)
-        r -= 2;
-    else if (r < -1)
-        r += 2;  // exact, r in [-1, 1]
-    const double q = std::nearbyint(2 * r);  // quarter turns, -2 .. 2
-    const double f = r - q / 2;             // exact, |f| <= 1/4
-    const double sf = std::sin(pi * f), cf = std::cos(pi * f);
-    switch (static_cast<int>(q) & 3) {
-    case 0: c = cf; s = sf; break;
-    case 1: c = -sf; s = cf; break;
-    case 2: c = -cf; s = -sf; break;
-    default: c = sf; s = -cf; break;
-    }
-}
-
 // The worse of two statuses: a NaN status (1, 4, 5) over overflow (2),
 // overflow over partial loss (3), partial loss over success.
 int worse(int a, int b)

@@ -158,7 +158,8 @@ inline double acoth_double(double x) noexcept { return atanh_double(1.0 / x); }
 inline double acsc_double(double x) noexcept { return std::asin(1.0 / x); }
 inline double acsch_double(double x) noexcept { return asinh_double(1.0 / x); }
 inline double asec_double(double x) noexcept { return std::acos(1.0 / x); }
-inline double asech_double(double x) noexcept { return acosh_double(1.0 / x); }
+// asech(-0) is +Inf as asech(+0) is, not acosh(-Inf)
+inline double asech_double(double x) noexcept { return x == 0 ? HUGE_VAL : acosh_double(1.0 / x); }
 inline double cot_double(double x) noexcept { return 1.0 / std::tan(x); }
 inline double csc_double(double x) noexcept { return 1.0 / std::sin(x); }
 inline double sec_double(double x) noexcept { return 1.0 / std::cos(x); }
@@ -169,6 +170,27 @@ inline double exp_double(double x) noexcept { return std::exp(x); }
 // Exact at the powers of two and ten.
 inline double log2_via_ln(double x) noexcept { return std::log2(x); }
 inline double log10_via_ln(double x) noexcept { return std::log10(x); }
+
+// cos(pi x) and sin(pi x) with the argument reduced exactly, so that the
+// cosine is exactly 0 at half-integers and the sine exactly 0 at integers,
+// where cos(x * pi) leaves a residue near 1e-16 times the size of x.
+inline void cos_sin_pi(double x, double& c, double& s) noexcept
+{
+    double r = std::fmod(x, 2.0);  // exact, |r| < 2
+    if (r > 1)
+        r -= 2;
+    else if (r < -1)
+        r += 2;  // exact, r in [-1, 1]
+    const double q = std::nearbyint(2 * r);  // quarter turns, -2 .. 2
+    const double f = r - q / 2;             // exact, |f| <= 1/4
+    const double sf = std::sin(const_pi * f), cf = std::cos(const_pi * f);
+    switch (static_cast<int>(q) & 3) {
+    case 0: c = cf; s = sf; break;
+    case 1: c = -sf; s = cf; break;
+    case 2: c = -cf; s = -sf; break;
+    default: c = sf; s = -cf; break;
+    }
+}
 
 inline double power_real(double x, double y) noexcept { return y == 2 ? x * x : std::pow(x, y); }
 

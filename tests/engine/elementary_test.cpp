@@ -101,6 +101,46 @@ TEST(Elementary, SpecialForms)
     EXPECT_EQ(re.r(), 2);
 }
 
+// Signed zeros and infinities at the edges of a function's domain, as a
+// scalar and inside an array that turns complex for its other elements:
+// asech(-0) is +Inf as asech(0) is (not NaN, nor Inf + pi i from 1/-0), and
+// (-Inf)^w is the limit of (-x)^w, its parts exactly 0 where cos(pi w) or
+// sin(pi w) is (0 + Inf i for w = 1/2, not Inf + Inf i).
+TEST(Elementary, SignedZerosAndInfinitiesAtTheDomainEdges)
+{
+    struct Case {
+        const char* what;
+        Mm got;
+        double re, im;
+    };
+    const std::vector<Case> cases = {
+        {"asech(-0)", asech(Mm(-0.0)), inf, 0},
+        {"asech(+0)", asech(Mm(0.0)), inf, 0},
+        {"asech([-0 2])(1)", asech(test::row({-0.0, 2})), inf, 0},
+        {"asech(-0 + 0i)", asech(test::complex(1, 1, {-0.0}, {0})), inf, 0},
+        {"asech(0 - 0i)", asech(test::complex(1, 1, {0}, {-0.0})), inf, 0},
+        {"power(-Inf, 0.5)", power(Mm(-inf), Mm(0.5)), 0, inf},
+        {"power(-Inf, 1.5)", power(Mm(-inf), Mm(1.5)), 0, -inf},
+        {"power(-Inf, 2.5)", power(Mm(-inf), Mm(2.5)), 0, inf},
+        {"power(-Inf, 0.25)", power(Mm(-inf), Mm(0.25)), inf, inf},
+        {"power(-Inf, 0.75)", power(Mm(-inf), Mm(0.75)), -inf, inf},
+        {"power(-Inf, -0.5)", power(Mm(-inf), Mm(-0.5)), 0, 0},
+        {"power([-Inf 4], 0.5)(1)", power(test::row({-inf, 4}), Mm(0.5)), 0, inf},
+        {"mpower(-Inf, 0.5)", mpower(Mm(-inf), Mm(0.5)), 0, inf},
+        {"power(-Inf, 3) stays real", power(Mm(-inf), Mm(3.0)), -inf, 0},
+        {"power(-Inf, NaN)", power(Mm(-inf), Mm(nan)), nan, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double re = c.got.addr()[0], im = c.got.addi() ? c.got.addi()[0] : 0.0;
+        if (std::isnan(c.re))
+            EXPECT_TRUE(std::isnan(re)) << re;
+        else
+            EXPECT_EQ(re, c.re);
+        EXPECT_EQ(im, c.im);
+    }
+}
+
 TEST(Elementary, TwoOutputLog2)
 {
     Mm f, e;
