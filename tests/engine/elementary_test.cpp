@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
@@ -138,6 +139,58 @@ TEST(Elementary, SignedZerosAndInfinitiesAtTheDomainEdges)
         else
             EXPECT_EQ(re, c.re);
         EXPECT_EQ(im, c.im);
+    }
+}
+
+// Every real scalar elementary and special function at +-0, +-Inf, NaN,
+// the ends of the double range and each side of its own overflow and
+// underflow boundaries, against mpmath (tools/reference/scalar_edges.py):
+// the value within its allowed relative error (one unit of the smallest
+// subnormal where it underflows), infinities and NaN exactly, and the sign
+// of a zero at a signed zero or an infinity.
+struct Edge {
+    const char* f;
+    double x, want, tol;
+};
+const std::vector<Edge> scalar_edges = {
+#include "data/scalar_edges.inc"
+};
+
+TEST(Elementary, EveryFunctionAtItsEdges)
+{
+    const std::vector<std::pair<std::string, Mm (*)(const Mm&)>> functions = {
+        {"exp", exp},     {"pow2", pow2},     {"log", log},       {"log2", log2},       {"log10", log10},
+        {"reallog", reallog}, {"sqrt", msqrt}, {"realsqrt", realsqrt}, {"sin", sin},   {"cos", cos},
+        {"tan", tan},     {"sec", sec},       {"csc", csc},       {"cot", cot},         {"sinc", sinc},
+        {"atan", atan},   {"acot", acot},     {"sinh", sinh},     {"cosh", cosh},       {"tanh", tanh},
+        {"sech", sech},   {"csch", csch},     {"coth", coth},     {"asinh", asinh},     {"acsch", acsch},
+        {"acosh", acosh}, {"asin", asin},     {"acos", acos},     {"atanh", atanh},     {"asech", asech},
+        {"asec", asec},   {"acsc", acsc},     {"acoth", acoth},   {"erf", erf},         {"erfc", erfc},
+        {"erfcx", erfcx}, {"erfinv", erfinv}, {"gamma", gamma},   {"gammaln", gammaln}, {"expint", expint},
+        {"abs", abs},     {"fix", fix},       {"round", round},   {"floor", floor},     {"ceil", ceil},
+    };
+    for (const Edge& e : scalar_edges) {
+        char what[96];
+        std::snprintf(what, sizeof what, "%s(%.17g)", e.f, e.x);
+        SCOPED_TRACE(what);
+        const auto fn = std::find_if(functions.begin(), functions.end(), [&](const auto& p) { return p.first == e.f; });
+        ASSERT_NE(fn, functions.end());
+        const Mm v = fn->second(Mm(e.x));
+        ASSERT_EQ(v.size(), 1);
+        const double got = v.addr()[0];
+        if (v.addi()) {
+            EXPECT_EQ(v.addi()[0], 0) << "a real value";
+        }
+        if (std::isnan(e.want)) {
+            EXPECT_TRUE(std::isnan(got)) << got;
+        } else if (std::isinf(e.want)) {
+            EXPECT_EQ(got, e.want);
+        } else if (e.want == 0 && (e.x == 0 || std::isinf(e.x))) {
+            EXPECT_EQ(got, 0) << got;
+            EXPECT_EQ(std::signbit(got), std::signbit(e.want)) << got;
+        } else {
+            EXPECT_LE(std::fabs(got - e.want), std::max(e.tol * std::fabs(e.want), 0x1p-1074)) << got << " want " << e.want;
+        }
     }
 }
 
