@@ -184,12 +184,15 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
             // no scale of the data or the query does a square overflow, or
             // underflow for two points at once (the data are at least 2^-200
             // of their size apart).
-            int e = 0;
+            double f = 1;  // 2^-e, exact for e in -1022 .. 1023
+            auto rescale = [&] {
+                f = std::ldexp(1.0, -std::clamp(scale_exponent(px - xv[s], py - yv[s]), -1022, 1023));
+            };
             auto distance = [&](int t) {
-                const double dx = std::ldexp(px - xv[t], -e), dy = std::ldexp(py - yv[t], -e);
+                const double dx = (px - xv[t]) * f, dy = (py - yv[t]) * f;
                 return dx * dx + dy * dy;
             };
-            e = scale_exponent(px - xv[s], py - yv[s]);
+            rescale();
             double best = distance(s);
             for (;;) {
                 const int J = s;
@@ -202,7 +205,7 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
                     }
                 }
                 if (best > 0 && best < 0x1p-400) {
-                    e = scale_exponent(px - xv[s], py - yv[s]);
+                    rescale();
                     best = distance(s);
                     continue;
                 }
