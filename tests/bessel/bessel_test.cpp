@@ -30,6 +30,17 @@ Mm cz(double re, double im)
 double re_of(const Mm& v, int k = 0) { return v.addr()[k]; }
 double im_of(const Mm& v, int k = 0) { return v.addi() ? v.addi()[k] : 0.0; }
 
+// besseli, besselj, besselk or bessely by its letter, with its status.
+void by_letter(char f, double nu, const Mm& z, Mm& v, Mm& status)
+{
+    switch (f) {
+    case 'I': besseli(Mm(nu), z, i_o, v, status); break;
+    case 'J': besselj(Mm(nu), z, i_o, v, status); break;
+    case 'K': besselk(Mm(nu), z, i_o, v, status); break;
+    default: bessely(Mm(nu), z, i_o, v, status); break;
+    }
+}
+
 double rel(double got_re, double got_im, double want_re, double want_im)
 {
     return std::hypot(got_re - want_re, got_im - want_im) / std::hypot(want_re, want_im);
@@ -252,12 +263,7 @@ TEST(BesselFunctions, ReflectionsAtTheOverflowLimit)
                      std::to_string(o.zi) + ")");
         const Mm z = o.zi == 0 ? Mm(o.zr) : cz(o.zr, o.zi);
         Mm v, st;
-        switch (o.f) {
-        case 'I': besseli(Mm(o.nu), z, i_o, v, st); break;
-        case 'J': besselj(Mm(o.nu), z, i_o, v, st); break;
-        case 'K': besselk(Mm(o.nu), z, i_o, v, st); break;
-        default: bessely(Mm(o.nu), z, i_o, v, st); break;
-        }
+        by_letter(o.f, o.nu, z, v, st);
         EXPECT_EQ(re_of(st), o.status);
         if (o.status == 2) {
             // The infinite parts carry the value's signs.
@@ -292,11 +298,7 @@ TEST(BesselFunctions, NegativeOrdersPastTheLargestDouble)
                      std::to_string(c.zi) + "i)");
         const Mm z = c.zi == 0 ? Mm(c.zr) : cz(c.zr, c.zi);
         Mm v, st;
-        switch (c.f) {
-        case 'I': besseli(Mm(c.nu), z, i_o, v, st); break;
-        case 'J': besselj(Mm(c.nu), z, i_o, v, st); break;
-        default: bessely(Mm(c.nu), z, i_o, v, st); break;
-        }
+        by_letter(c.f, c.nu, z, v, st);
         EXPECT_EQ(re_of(st), 2);
         EXPECT_EQ(re_of(v), c.re);
         EXPECT_EQ(im_of(v), c.im);
@@ -326,11 +328,7 @@ TEST(BesselFunctions, NegativeOrdersFromTinyArgumentsToOne)
         SCOPED_TRACE(what);
         const Mm z = o.zi == 0 ? Mm(o.zr) : cz(o.zr, o.zi);
         Mm v, st;
-        switch (o.f) {
-        case 'I': besseli(Mm(o.nu), z, i_o, v, st); break;
-        case 'J': besselj(Mm(o.nu), z, i_o, v, st); break;
-        default: bessely(Mm(o.nu), z, i_o, v, st); break;
-        }
+        by_letter(o.f, o.nu, z, v, st);
         EXPECT_EQ(re_of(st), o.status) << re_of(v) << " " << im_of(v);
         const double parts[2][2] = {{re_of(v), o.re}, {im_of(v), o.im}};
         for (const auto& p : parts) {
