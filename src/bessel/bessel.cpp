@@ -10,6 +10,7 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -97,28 +98,6 @@ Value call(int code, double zr, double zi, double order, int kode)
 
 bool is_odd(double whole) { return std::fmod(whole, 2.0) != 0; }
 
-// cos(pi x) and sin(pi x) with the argument reduced exactly, so that the
-// cosine is exactly 0 at half-integers and the sine exactly 0 at integers:
-// cos(x * pi) leaves a residue near 1e-16 there that the reflections below
-// multiply by a term many orders of magnitude larger than the answer.
-void cos_sin_pi(double x, double& c, double& s)
-{
-    double r = std::fmod(x, 2.0);  // exact, |r| < 2
-    if (r > 1)
-        r -= 2;
-    else if (r < -1)
-        r += 2;  // exact, r in [-1, 1]
-    const double q = std::nearbyint(2 * r);  // quarter turns, -2 .. 2
-    const double f = r - q / 2;             // exact, |f| <= 1/4
-    const double sf = std::sin(pi * f), cf = std::cos(pi * f);
-    switch (static_cast<int>(q) & 3) {
-    case 0: c = cf; s = sf; break;
-    case 1: c = -sf; s = cf; break;
-    case 2: c = -cf; s = -sf; break;
-    default: c = sf; s = -cf; break;
-    }
-}
-
 // The worse of two statuses: a NaN status (1, 4, 5) over overflow (2),
 // overflow over partial loss (3), partial loss over success.
 int worse(int a, int b)
@@ -154,12 +133,41 @@ Value term(int f, double a, double zr, double zi, int kode)
     return v;
 }
 
+// A complex value m 2^e with the larger part of m in [0.5, 1): the order
+// recurrence and the leading term below carry values far past the largest
+// double this way and round to a double (a signed infinity beyond it) only
+// at the end.
+struct Scaled {
+    double re = 0, im = 0;
+    int e = 0;
+
+    void normalise()
+    {
+        const double big = std::fmax(std::fabs(re), std::fabs(im));
+        if (big == 0 || !std::isfinite(big))
+            return;
+        int k;
+        std::frexp(big, &k);
+        re = std::ldexp(re, -k);
+        im = std::ldexp(im, -k);
+        e += k;
+    }
+    void put(Value& out) const
+    {
+        out.re = std::ldexp(re, e);
+        out.im = std::ldexp(im, e);
+    }
+};
+
 // w F(a, z) for F = Y or K where F(a, z) itself overflows but the product
 // may not: the upward recurrence in the order, F(m+1) = (2m/z) F(m) -+
 // F(m-1), started at the highest two orders a - k - 1, a - k that the
 // package still gives, with w folded in from the start. Small |z| is where
-// this happens, and there the recurrence is stable. False when no such
-// orders exist (a < 2) or the package fails below.
+// this happens, and there the recurrence is stable. The pair carries a
+// common power of two and z one of its own, so that neither the terms nor
+// 2m/z overflow on the way (1/z itself does below |z| = 2^-1024) and a sum
+// past the largest double becomes an infinity of its sign. False when no
+// such orders exist (a < 2) or the package fails below.
 bool weighted_by_recurrence(int f, double a, double zr, double zi, int kode, double w, Value& out)
 {
     const double sigma = f == bes_y ? -1 : 1;
@@ -172,26 +180,83 @@ bool weighted_by_recurrence(int f, double a, double zr, double zi, int kode, dou
         Value lo = term(f, a - k - 1, zr, zi, kode);
         if (fails(hi.status) || fails(lo.status))
             return false;
-        double u0r = w * lo.re, u0i = w * lo.im, u1r = w * hi.re, u1i = w * hi.im;
-        // 1/z once; the ratio 2m/z then grows by 2/z per order.
-        const double d = zr * zr + zi * zi;
-        const double izr = zr / d, izi = -zi / d;
+        // z = zs 2^q with |zs| about 1 for |z| < 1; 1/zs once, the ratio
+        // 2m/zs then grows by 2/zs per order.
+        const int q = std::min(std::ilogb(std::fmax(std::fabs(zr), std::fabs(zi))), 0);
+        const double zsr = std::ldexp(zr, -q), zsi = std::ldexp(zi, -q);
+        const double d = zsr * zsr + zsi * zsi;
+        const double izr = zsr / d, izi = -zsi / d;
+        // u0 = U0 2^e, u1 = U1 2^e
+        double u0r = w * lo.re, u0i = w * lo.im;
+        Scaled u1{w * hi.re, w * hi.im, 0};
         double m = a - k;
         for (int j = 0; j < k; ++j, m += 1) {
+            // u2 = (2m/zs) u1 2^-q + sigma u0, kept in the power 2^(e - q)
             double pr, pi_;
-            complex_mul(2 * m * izr, 2 * m * izi, u1r, u1i, pr, pi_);
-            const double u2r = pr + sigma * u0r, u2i = pi_ + sigma * u0i;
-            u0r = u1r;
-            u0i = u1i;
-            u1r = u2r;
-            u1i = u2i;
+            complex_mul(2 * m * izr, 2 * m * izi, u1.re, u1.im, pr, pi_);
+            const double u2r = pr + sigma * std::ldexp(u0r, q), u2i = pi_ + sigma * std::ldexp(u0i, q);
+            u0r = std::ldexp(u1.re, q);
+            u0i = std::ldexp(u1.im, q);
+            u1 = {u2r, u2i, u1.e - q};
+            // the larger of the pair is u1 once the terms grow
+            const int before = u1.e;
+            u1.normalise();
+            u0r = std::ldexp(u0r, before - u1.e);
+            u0i = std::ldexp(u0i, before - u1.e);
         }
-        out.re = u1r;
-        out.im = u1i;
+        u1.put(out);
         out.status = worse(hi.status, lo.status);
         return true;
     }
     return false;
+}
+
+// w F(a, z) for F = Y or K from the leading term of its series, -Gamma(a)/pi
+// (z/2)^-a and Gamma(a)/2 (z/2)^-a, for a >= 1 and |z| < 2^-500, where even
+// the orders below 2 overflow and the recurrence has no start: the next
+// term is smaller by (z/2)^2 / (a - 1) (a - 1 is at least the spacing of
+// the doubles near a) and by (z/2)^2a, far below the rounding. On the
+// negative real axis the phase exp(-i a pi) comes with its argument reduced
+// exactly.
+bool weighted_by_leading_term(int f, double a, double zr, double zi, double w, Value& out)
+{
+    const double r = std::hypot(zr, zi);
+    if (!(a >= 1) || !(r < 0x1p-500) || r == 0)
+        return false;
+    // Gamma(a) = g 2^ge: directly below its overflow, else by the product
+    // down to an order that is representable.
+    Scaled g{1, 0, 0};
+    double b = a;
+    while (b >= 171) {
+        b -= 1;
+        g.re *= b;
+        g.normalise();
+    }
+    g.re *= std::tgamma(b);
+    g.normalise();
+    // (r/2)^-a = mr^-a 2^(-a (re - 1)), the product -a (re - 1) split exactly
+    // into a whole power and a fraction
+    int re_;
+    const double mr = std::frexp(r, &re_);
+    const double p = -a * (re_ - 1);
+    const double p_lo = std::fma(-a, double(re_ - 1), -p);
+    const double whole = std::nearbyint(p);
+    const double frac = (p - whole) + p_lo;
+    double c, s;
+    if (zi == 0 && zr < 0) {
+        // exp(-i a arg z) with arg z = pi (or -pi for -0 imaginary part)
+        cos_sin_pi(std::signbit(zi) ? a : -a, c, s);
+    } else {
+        const double t = -a * std::atan2(zi, zr);
+        c = std::cos(t);
+        s = std::sin(t);
+    }
+    const double factor = w * (f == bes_y ? -1 / pi : 0.5) * g.re * std::pow(mr, -a) * std::exp2(frac);
+    Scaled v{factor * c, factor * s, g.e + static_cast<int>(whole)};
+    v.normalise();
+    v.put(out);
+    out.status = 0;
+    return true;
 }
 
 // I, J and Y at a negative non-integer order -a: w1 F1(a, z) + w2 F2(a, z)
@@ -241,7 +306,8 @@ Value reflected(int code, double a, double zr, double zi, int kode, double c, do
     for (int j = 0; j < 2 && !ok; ++j) {
         Value r;
         if (t[j].status == 2 && (f[j] == bes_y || f[j] == mod_k) &&
-            weighted_by_recurrence(f[j], a, zr, zi, k, w[j], r))
+            (weighted_by_recurrence(f[j], a, zr, zi, k, w[j], r) ||
+             weighted_by_leading_term(f[j], a, zr, zi, w[j], r)))
             t[j] = r;
     }
     const bool unscale = k != kode;

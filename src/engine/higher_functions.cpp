@@ -217,7 +217,9 @@ double erfcx_double(double x) noexcept
         if (std::fabs(term) <= eps * 0.25)
             break;
     }
-    return sum / (x * sqrt_pi);
+    // 1/(x sqrt(pi)) is subnormal, not 0, for x near the largest double
+    const double d = x * sqrt_pi;
+    return std::isfinite(d) ? sum / d : sum / sqrt_pi / x;
 }
 
 double erfinv_double(double x) noexcept

@@ -362,6 +362,17 @@ inline void complex_pow(const double& z_re, const double& z_im, const double& w_
                 out_im = 0.0;
                 return;
             }
+            if (zr == -HUGE_VAL) {
+                // (-Inf)^w = lim (-x)^w = x^w (cos(pi w) + i sin(pi w)):
+                // an infinite or zero modulus, and a part exactly 0 where
+                // its factor is (0 + Inf i for w = 1/2, not Inf + Inf i)
+                const double m = wr > 0 ? HUGE_VAL : 0.0;
+                double c, s;
+                cos_sin_pi(wr, c, s);
+                out_re = c == 0 ? 0.0 : c * m;
+                out_im = s == 0 ? 0.0 : s * m;
+                return;
+            }
             if (zr < 0) {
                 // (-x)^w = exp(w·(ln x + i pi))
                 double lr = std::log(-zr), tr, ti;
@@ -678,6 +689,13 @@ inline void complex_acsch(const double& re, const double& im, double& out_re, do
 
 inline void complex_asech(const double& re, const double& im, double& out_re, double& out_im) noexcept
 {
+    if (re == 0 && im == 0) {
+        // +Inf at either signed zero, as the real function gives; 1/-0 would
+        // lead to acosh(-Inf) = Inf + pi i
+        out_re = HUGE_VAL;
+        out_im = 0.0;
+        return;
+    }
     double tr, ti;
     complex_recip(re, im, tr, ti);
     complex_acosh(tr, ti, out_re, out_im);

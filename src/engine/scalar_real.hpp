@@ -156,9 +156,25 @@ inline double atanh_double(double x) noexcept { return std::atanh(x); }
 inline double acot_double(double x) noexcept { return std::atan2(1.0 / x, 1.0); }
 inline double acoth_double(double x) noexcept { return atanh_double(1.0 / x); }
 inline double acsc_double(double x) noexcept { return std::asin(1.0 / x); }
-inline double acsch_double(double x) noexcept { return asinh_double(1.0 / x); }
+// Where 1/x passes the largest double, asinh(1/x) = ln 2 - ln|x| to far
+// below the rounding (the next term is x^2/4), and finite up to 745.
+inline double acsch_double(double x) noexcept
+{
+    if (x != 0 && std::fabs(x) < 0x1p-500)
+        return std::copysign(0.6931471805599453 - std::log(std::fabs(x)), x);
+    return asinh_double(1.0 / x);
+}
 inline double asec_double(double x) noexcept { return std::acos(1.0 / x); }
-inline double asech_double(double x) noexcept { return acosh_double(1.0 / x); }
+// asech(-0) is +Inf as asech(+0) is, not acosh(-Inf); where 1/x passes
+// the largest double, acosh(1/x) = ln 2 - ln x to far below the rounding.
+inline double asech_double(double x) noexcept
+{
+    if (x == 0)
+        return HUGE_VAL;
+    if (x > 0 && x < 0x1p-500)
+        return 0.6931471805599453 - std::log(x);
+    return acosh_double(1.0 / x);
+}
 inline double cot_double(double x) noexcept { return 1.0 / std::tan(x); }
 inline double csc_double(double x) noexcept { return 1.0 / std::sin(x); }
 inline double sec_double(double x) noexcept { return 1.0 / std::cos(x); }
@@ -170,14 +186,40 @@ inline double exp_double(double x) noexcept { return std::exp(x); }
 inline double log2_via_ln(double x) noexcept { return std::log2(x); }
 inline double log10_via_ln(double x) noexcept { return std::log10(x); }
 
+// cos(pi x) and sin(pi x) with the argument reduced exactly, so that the
+// cosine is exactly 0 at half-integers and the sine exactly 0 at integers,
+// where cos(x * pi) leaves a residue near 1e-16 times the size of x.
+inline void cos_sin_pi(double x, double& c, double& s) noexcept
+{
+    double r = std::fmod(x, 2.0);  // exact, |r| < 2
+    if (r > 1)
+        r -= 2;
+    else if (r < -1)
+        r += 2;  // exact, r in [-1, 1]
+    const double q = std::nearbyint(2 * r);  // quarter turns, -2 .. 2
+    const double f = r - q / 2;             // exact, |f| <= 1/4
+    const double sf = std::sin(const_pi * f), cf = std::cos(const_pi * f);
+    switch (static_cast<int>(q) & 3) {
+    case 0: c = cf; s = sf; break;
+    case 1: c = -sf; s = cf; break;
+    case 2: c = -cf; s = -sf; break;
+    default: c = sf; s = -cf; break;
+    }
+}
+
 inline double power_real(double x, double y) noexcept { return y == 2 ? x * x : std::pow(x, y); }
 
+// sin(pi x)/(pi x) with sin(pi x) from the exactly reduced argument: 0 at
+// every whole x (sin of the rounded pi x left about 1e-16 there, and a NaN
+// where pi x overflows), and the ordinary quotient below 1/4.
 inline double sinc_double(double x) noexcept
 {
     if (x == 0)
         return 1;
-    double t = const_pi * x;
-    return std::sin(t) / t;
+    double c, s;
+    cos_sin_pi(x, c, s);
+    const double t = const_pi * x;
+    return std::isfinite(t) ? s / t : s / const_pi / x;
 }
 
 // Whether the quotient q lies within eps (relative) of the integer n. The

@@ -92,8 +92,17 @@ Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x)
         const std::ptrdiff_t N = bin_count(bins[0]);
         const double w = (hi - lo) / bins[0];
         centres.resize(static_cast<std::size_t>(N));
-        for (std::ptrdiff_t k = 0; k < N; ++k)
-            centres[k] = static_cast<double>(k + 1) * w - w / 2 + lo;
+        if (std::isfinite(hi - lo)) {
+            for (std::ptrdiff_t k = 0; k < N; ++k)
+                centres[k] = static_cast<double>(k + 1) * w - w / 2 + lo;
+        } else {
+            // a range past the largest double (data near -+1e308): the same
+            // centres formed at half size, where every one is in range, and
+            // doubled exactly
+            const double h = (0.5 * hi - 0.5 * lo) / bins[0];
+            for (std::ptrdiff_t k = 0; k < N; ++k)
+                centres[k] = 2 * ((static_cast<double>(k + 1) * h - h / 2) + 0.5 * lo);
+        }
     } else {
         const Mm P = horzcat(horzcat(Mm(-INFINITY), nb), Mm(INFINITY));
         if (P.size() != static_cast<int>(bins.size()) + 2)
@@ -109,7 +118,8 @@ Mm hist(const Mm& y, const Mm& nb, i_o_t, Mm& n, Mm& x)
     for (std::ptrdiff_t e = 0; e <= L; ++e) {
         const double left = e == 0 ? -INFINITY : centres[e - 1];
         const double right = e == L ? INFINITY : centres[e];
-        edges[e] = (left + right) * 0.5;
+        const double sum = left + right;
+        edges[e] = std::isfinite(sum) || std::isinf(left) || std::isinf(right) ? sum * 0.5 : 0.5 * left + 0.5 * right;
     }
 
     const bool one_column = cols == 1;

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -35,23 +36,48 @@ inline void load_column(const double* src, int n, int len, double* dst)
     std::fill(dst + k, dst + len, 0.0);
 }
 
-void scale_result(Mm& y, double f)
+// The power of two 2^e by which a column is brought down before it is
+// transformed and its transform brought back up after: 0 unless its largest
+// magnitude leaves too little headroom below the largest double for the
+// sums inside the kernels (up to about n^3 times it in the chirp
+// convolution), so that values near the largest double give the transform
+// that is representable instead of overflowing on the way. Powers of two
+// scale exactly: every other column is transformed as it stands.
+int headroom_exponent(const double* re, const double* im, int count, int n)
 {
-    const int count = y.size(), one = 1;
-    dscal_(&count, &f, y.addr(), &one);
-    dscal_(&count, &f, y.addi(), &one);
+    double big = 0;
+    for (int j = 0; j < count; ++j) {
+        big = std::fmax(big, std::fabs(re[j]));
+        if (im)
+            big = std::fmax(big, std::fabs(im[j]));
+    }
+    if (!(big > 0) || !std::isfinite(big))
+        return 0;
+    int bits = 0;
+    while (bits < 31 && (1 << bits) < n)
+        ++bits;
+    const int top = 1023 - 8 - 3 * bits;
+    const int e = std::ilogb(big);
+    return e > top ? e - top : 0;
+}
+
+void scale_by_power(double* p, std::size_t count, int e)
+{
+    if (e != 0)
+        for (std::size_t j = 0; j < count; ++j)
+            p[j] = std::ldexp(p[j], e);
 }
 
 // Real input of power-of-two length n >= 16: one complex transform of half
 // the length on the packed pairs, then the two spectra untangled with the
 // twiddles of packed_real_twiddles(n).
-void packed_real_column(const double* src, int r, int n, int dir, double* yr, double* yi, pow2_table& table,
+void packed_real_column(const double* src, int r, int n, int dir, int e, double* yr, double* yi, pow2_table& table,
                         const double* twr, const double* twi)
 {
     const int h = n / 2;
     for (int j = 0; j < h; ++j) {
-        yr[j] = 2 * j < r ? src[2 * j] : 0.0;
-        yi[j] = 2 * j + 1 < r ? src[2 * j + 1] : 0.0;
+        yr[j] = 2 * j < r ? std::ldexp(src[2 * j], -e) : 0.0;
+        yi[j] = 2 * j + 1 < r ? std::ldexp(src[2 * j + 1], -e) : 0.0;
     }
     std::fill(yr + h, yr + n, 0.0);
     std::fill(yi + h, yi + n, 0.0);
@@ -135,6 +161,13 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
     double* yi = y.addi();
     const bool complex_in = xi != nullptr;
     auto column = [](const double* p, int c, int rows) { return p ? p + std::int64_t(c) * rows : nullptr; };
+    std::vector<int> headroom(static_cast<std::size_t>(m));
+    for (int c = 0; c < m; ++c)
+        headroom[std::size_t(c)] = headroom_exponent(column(xr, c, r), column(xi, c, r), std::min(r, n), n);
+    auto scale_column = [&](double* cr, double* ci, int e) {
+        scale_by_power(cr, std::size_t(n), e);
+        scale_by_power(ci, std::size_t(n), e);
+    };
 
     if (is_power_of_two(n) && (complex_in || n <= 8)) {
         pow2_table table;
@@ -144,6 +177,7 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
             double* ci = yi + std::int64_t(c) * n;
             load_column(column(xr, c, r), r, n, cr);
             load_column(column(xi, c, r), r, n, ci);
+            scale_column(cr, ci, -headroom[std::size_t(c)]);
             pow2_fft(cr, ci, n, dir, table);
         }
     } else if (is_power_of_two(n)) {
@@ -153,8 +187,8 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
         const double* twr = twiddles->data();
         const double* twi = twr + n / 4;
         for (int c = 0; c < m; ++c)
-            packed_real_column(column(xr, c, r), r, n, dir, yr + std::int64_t(c) * n, yi + std::int64_t(c) * n,
-                               table, twr, twi);
+            packed_real_column(column(xr, c, r), r, n, dir, headroom[std::size_t(c)], yr + std::int64_t(c) * n,
+                               yi + std::int64_t(c) * n, table, twr, twi);
     } else if (bluestein_pays(n, !complex_in)) {
         bluestein_plan plan(n, dir);
         for (int c = 0; c < m; ++c) {
@@ -162,6 +196,7 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
             double* ci = yi + std::int64_t(c) * n;
             load_column(column(xr, c, r), r, n, cr);
             load_column(column(xi, c, r), r, n, ci);
+            scale_column(cr, ci, -headroom[std::size_t(c)]);
             plan.transform(cr, ci);
         }
     } else if (complex_in) {
@@ -177,6 +212,7 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
                 b[2 * j + 1] = si[j];
             }
             std::fill(b + 2 * k, b + 2 * std::size_t(n), 0.0);
+            scale_by_power(b, 2 * k, -headroom[std::size_t(c)]);
             complex_fft_run(n, b, work.get(), table->data(), dir);
             double* cr = yr + std::int64_t(c) * n;
             double* ci = yi + std::int64_t(c) * n;
@@ -190,29 +226,51 @@ Mm fft_core(const Mm& xin, int dir, int len, bool dim_not_given)
         scratch<double> work(n), buffer(n);
         for (int c = 0; c < m; ++c) {
             load_column(column(xr, c, r), r, n, buffer.get());
+            scale_by_power(buffer.get(), std::size_t(n), -headroom[std::size_t(c)]);
             real_fft_run(n, buffer.get(), work.get(), table->data());
             unpack_half_complex(buffer.get(), n, dir, yr + std::int64_t(c) * n, yi + std::int64_t(c) * n);
         }
     }
     // The power-of-two backend scales its own inverse; the rest is scaled
-    // once over the whole result.
+    // here, before a column is brought back up (where the unscaled sums of
+    // an inverse may pass the largest double and its result does not).
     const bool full_pow2 = is_power_of_two(n) && (complex_in || n <= 8);
-    if (dir > 0 && !full_pow2)
-        scale_result(y, 1.0 / n);
+    const double inverse = dir > 0 && !full_pow2 ? 1.0 / n : 1.0;
+    const int one = 1;
+    for (int c = 0; c < m; ++c) {
+        double* cr = yr + std::int64_t(c) * n;
+        double* ci = yi + std::int64_t(c) * n;
+        if (inverse != 1.0) {
+            dscal_(&n, &inverse, cr, &one);
+            dscal_(&n, &inverse, ci, &one);
+        }
+        scale_column(cr, ci, headroom[std::size_t(c)]);
+    }
     if (as_row)
         y.reshape(1, n);
     return y;
 }
 
+int fft_length_argument(const Mm& n)
+{
+    if (n.size() <= 0)
+        return -1;
+    if (error_numeric(n, "fft"))
+        return -2;
+    const double v = number_at(n, 0);
+    if (!std::isfinite(v)) {
+        error("fft: n must be finite");
+        return -2;
+    }
+    return round_to_count(v);
+}
+
 Mm fft_along_dim(const Mm& x0, const Mm& nlen, const Mm& dim, int dir)
 {
     const Mm x = mdouble(x0);
-    int len = -1;
-    if (nlen.size() > 0) {
-        if (error_numeric(nlen, "fft"))
-            return x_M;
-        len = round_to_count(number_at(nlen, 0));
-    }
+    const int len = fft_length_argument(nlen);
+    if (len == -2)
+        return x_M;
     const int k = parse_dim_argument("fft", x, dim);
     const bool dim_not_given = dim.size() > 0 && number_at(dim, 0) == 0;
     const int ndims = x.getndims();

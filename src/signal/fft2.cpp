@@ -15,16 +15,6 @@
 
 namespace {
 
-// A size argument: none when empty, else its first element rounded.
-int length_argument(const Mm& v)
-{
-    if (v.size() <= 0)
-        return -1;
-    if (error_numeric(v, "fft"))
-        return -1;
-    return round_to_count(number_at(v, 0));
-}
-
 Mm two_pass_page(const Mm& x, int m, int n, int dir)
 {
     Mm a = fft_core(x, dir, m, false);
@@ -47,7 +37,9 @@ Mm page_of(const Mm& x, std::int64_t p)
 
 Mm two_pass(const Mm& x0, const Mm& mm, const Mm& nn, int dir)
 {
-    const int m = length_argument(mm), n = length_argument(nn);
+    const int m = fft_length_argument(mm), n = fft_length_argument(nn);
+    if (m == -2 || n == -2)
+        return x_M;
     const Mm x = mdouble(x0);
     if (x.getndims() <= 2)
         return two_pass_page(x, m, n, dir);

@@ -20,9 +20,6 @@
 
 namespace {
 
-// The biharmonic Green's function of a squared distance.
-inline double green(double s) { return s > 0 ? s * (std::log(std::sqrt(s)) - 1) : 0.0; }
-
 inline bool key_less(double a, double b) { return a == a && (b != b || a < b); }
 inline bool same_coordinate(double a, double b) { return !(a < b) && !(a > b); }
 
@@ -31,6 +28,94 @@ Mm row_of(const std::vector<double>& v)
     Mm r = shaped(0, 1, int(v.size()));
     std::copy(v.begin(), v.end(), r.addr());
     return r;
+}
+
+// The data with each run of points at one place made one point carrying the
+// mean of the run's values (summed in sorted order). Linear and nearest take
+// the points sorted by y, then x, and drop those without a value; the
+// biharmonic spline keeps the caller's order (each place where it first
+// occurs) and every value, NaN included.
+struct Points {
+    std::vector<double> x, y, re, im;
+};
+
+Points merged(const Mm& x, const Mm& y, const Mm& z, bool sorted)
+{
+    const int n = x.size();
+    // sort by x, then (stably) by y
+    std::vector<int> order(static_cast<std::size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    const double* xv = x.addr();
+    const double* yv = y.addr();
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key_less(xv[a], xv[b]); });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key_less(yv[a], yv[b]); });
+    const bool complex = z.isc();
+    std::vector<double> re(z.addr(), z.addr() + n), im(static_cast<std::size_t>(n), 0.0);
+    if (complex)
+        std::copy(z.addi(), z.addi() + n, im.begin());
+    // the first point of a run (in sorted order, or the caller's) takes the
+    // mean; the others are left out
+    std::vector<char> out(static_cast<std::size_t>(n), 0);
+    for (int k = 0; k < n;) {
+        const int first = order[std::size_t(k)];
+        int a = k;
+        while (a + 1 < n && same_coordinate(xv[order[std::size_t(a + 1)]], xv[first]) &&
+               same_coordinate(yv[order[std::size_t(a + 1)]], yv[first]))
+            ++a;
+        if (a > k) {
+            double sr = 0, si = 0;
+            int keep = first;
+            for (int e = k; e <= a; ++e) {
+                const int p = order[std::size_t(e)];
+                sr += re[std::size_t(p)];
+                si += im[std::size_t(p)];
+                out[std::size_t(p)] = 1;
+                if (!sorted && p < keep)
+                    keep = p;
+            }
+            out[std::size_t(keep)] = 0;
+            re[std::size_t(keep)] = sr / (a - k + 1);
+            im[std::size_t(keep)] = si / (a - k + 1);
+        }
+        k = a + 1;
+    }
+    Points r;
+    for (int e = 0; e < n; ++e) {
+        const int p = sorted ? order[std::size_t(e)] : e;
+        if (out[std::size_t(p)] || (sorted && (std::isnan(re[std::size_t(p)]) || std::isnan(im[std::size_t(p)]))))
+            continue;
+        r.x.push_back(xv[p]);
+        r.y.push_back(yv[p]);
+        r.re.push_back(re[std::size_t(p)]);
+        r.im.push_back(im[std::size_t(p)]);
+    }
+    return r;
+}
+
+Mm column_of(const Points& p, bool complex)
+{
+    Mm c = shaped(complex, int(p.re.size()), 1);
+    std::copy(p.re.begin(), p.re.end(), c.addr());
+    if (complex)
+        std::copy(p.im.begin(), p.im.end(), c.addi());
+    return c;
+}
+
+// The power of two 2^k in which the spline takes its distances: 1 while the
+// squares of the data's spread are far inside the range, else the spread's
+// own size, so that neither they nor their logarithms overflow or vanish.
+// Halves keep the spread of values near the largest double finite.
+int spline_scale(const std::vector<double>& x, const std::vector<double>& y)
+{
+    if (x.empty())
+        return 0;
+    const auto [xl, xh] = std::minmax_element(x.begin(), x.end());
+    const auto [yl, yh] = std::minmax_element(y.begin(), y.end());
+    const double half = std::fmax(*xh / 2 - *xl / 2, *yh / 2 - *yl / 2);
+    if (!(half > 0) || !std::isfinite(half))
+        return 0;
+    const int k = std::ilogb(half) + 1;
+    return k > -200 && k < 200 ? 0 : k;
 }
 
 } // namespace
@@ -69,97 +154,65 @@ Mm griddata(Mm x, Mm y, Mm z, Mm xi, Mm yi, const Mm& method, i_o_t, Mm& XI, Mm&
     if (xi.size() != yi.size())
         throw std::bad_alloc();  // a grid refused its storage
     if (letter == 'l' || letter == 'n') {
-        // sort by x, then (stably) by y, carrying z along
-        std::vector<int> order(static_cast<std::size_t>(n));
-        std::iota(order.begin(), order.end(), 0);
-        const double* xv = x.addr();
-        const double* yv = y.addr();
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key_less(xv[a], xv[b]); });
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key_less(yv[a], yv[b]); });
-        std::vector<double> sx(order.size()), sy(order.size()), szr(order.size()), szi(order.size());
-        const bool complex = z.isc();
-        for (int k = 0; k < n; ++k) {
-            sx[std::size_t(k)] = xv[order[std::size_t(k)]];
-            sy[std::size_t(k)] = yv[order[std::size_t(k)]];
-            szr[std::size_t(k)] = z.addr()[order[std::size_t(k)]];
-            szi[std::size_t(k)] = complex ? z.addi()[order[std::size_t(k)]] : 0.0;
-        }
-        // a run of one place becomes one point with the mean of its values
-        for (int k = 0; k + 1 < n; ++k) {
-            int a = k;
-            while (a + 1 < n && same_coordinate(sx[std::size_t(a + 1)], sx[std::size_t(k)]) &&
-                   same_coordinate(sy[std::size_t(a + 1)], sy[std::size_t(k)]))
-                ++a;
-            if (a == k)
-                continue;
-            double sr = 0, si = 0;
-            for (int e = k; e <= a; ++e) {
-                sr += szr[std::size_t(e)];
-                si += szi[std::size_t(e)];
-            }
-            szr[std::size_t(k)] = sr / (a - k + 1);
-            szi[std::size_t(k)] = si / (a - k + 1);
-            for (int e = k + 1; e <= a; ++e)
-                szr[std::size_t(e)] = szi[std::size_t(e)] = NAN;
-        }
-        // points without a value are dropped
-        std::vector<double> kx, ky, kr, ki;
-        for (int k = 0; k < n; ++k) {
-            if (std::isnan(szr[std::size_t(k)]) || std::isnan(szi[std::size_t(k)]))
-                continue;
-            kx.push_back(sx[std::size_t(k)]);
-            ky.push_back(sy[std::size_t(k)]);
-            kr.push_back(szr[std::size_t(k)]);
-            ki.push_back(szi[std::size_t(k)]);
-        }
-        Mm kz = shaped(complex, int(kr.size()), 1);
-        std::copy(kr.begin(), kr.end(), kz.addr());
-        if (complex)
-            std::copy(ki.begin(), ki.end(), kz.addi());
-        const Mm zi = delaunay_run(row_of(kx), row_of(ky), kz, nop_M, xi, yi, letter == 'l' ? 4 : 2);
+        const Points p = merged(x, y, z, true);
+        const Mm zi = delaunay_run(row_of(p.x), row_of(p.y), column_of(p, z.isc()), nop_M, xi, yi,
+                                   letter == 'l' ? 4 : 2);
         XI = xi;
         YI = yi;
         ZI = zi;
         return x_M;
     }
 
-    // biharmonic spline: G w = z, then one row of G per query
+    // Biharmonic spline: G w = z, then one row of G per query. Points at one
+    // place are one point with the mean of their values, as above: two equal
+    // rows would make G singular. In the scale 2^k the squared distance s
+    // is 4^k s' and g(s) = 4^k s' (ln sqrt(s') + k ln 2 - 1); the factor
+    // 4^k is common to G and the query rows and cancels.
+    const Points p = merged(x, y, z, false);
+    const int np = int(p.x.size());
+    const int k = spline_scale(p.x, p.y);
+    const double shift = k * 0.6931471805599453;
+    auto g = [shift](double s) { return s > 0 ? s * ((std::log(std::sqrt(s)) + shift) - 1) : 0.0; };
+    std::vector<double> sx(p.x.size()), sy(p.y.size());
+    for (std::size_t j = 0; j < p.x.size(); ++j) {
+        sx[j] = std::ldexp(p.x[j], -k);
+        sy[j] = std::ldexp(p.y[j], -k);
+    }
     const int m = xi.size();
     Mm zi = shaped(0, xi.getndims(), xi.getdims());
-    Mm G = shaped(0, n, n);
-    const double* xv = x.addr();
-    const double* yv = y.addr();
-    for (int j = 0; j < n; ++j)
-        for (int r = 0; r < n; ++r) {
-            const double dx = xv[j] - xv[r], dy = yv[j] - yv[r];
-            G.addr()[r + std::int64_t(j) * n] = green(dx * dx + dy * dy);
+    Mm G = shaped(0, np, np);
+    for (int j = 0; j < np; ++j)
+        for (int r = 0; r < np; ++r) {
+            const double dx = sx[std::size_t(j)] - sx[std::size_t(r)], dy = sy[std::size_t(j)] - sy[std::size_t(r)];
+            G.addr()[r + std::int64_t(j) * np] = g(dx * dx + dy * dy);
         }
-    const Mm w = mldivide(G, z);
-    if (w.size() != n)
+    const Mm w = mldivide(G, column_of(p, z.isc()));
+    if (w.size() != np)
         return x_M;
     const bool complex = w.isc();
     if (complex)
         zi.getcomplex();
-    for (int k = 0; k < m; ++k) {
-        const double qx = xi.addr()[k], qy = yi.addr()[k];
+    for (int q = 0; q < m; ++q) {
+        const double qx = xi.addr()[q], qy = yi.addr()[q];
         if (!std::isfinite(qx) || !std::isfinite(qy)) {
             // the spline has no value there, as the other methods say
-            zi.addr()[k] = NAN;
+            zi.addr()[q] = NAN;
             if (complex)
-                zi.addi()[k] = NAN;
+                zi.addi()[q] = NAN;
             continue;
         }
+        const double sqx = std::ldexp(qx, -k), sqy = std::ldexp(qy, -k);
         double sr = 0, si = 0;
-        for (int j = 0; j < n; ++j) {
-            const double f = xv[j] - qx, h = yv[j] - qy;
-            const double gj = green(h * h + f * f);
+        for (int j = 0; j < np; ++j) {
+            const double f = sx[std::size_t(j)] - sqx, h = sy[std::size_t(j)] - sqy;
+            const double gj = g(h * h + f * f);
             sr += gj * w.addr()[j];
             if (complex)
                 si += gj * w.addi()[j];
         }
-        zi.addr()[k] = sr;
+        zi.addr()[q] = sr;
         if (complex)
-            zi.addi()[k] = si;
+            zi.addi()[q] = si;
     }
     Mm cx = xi, cy = yi;
     cx.reshape(m, 1);

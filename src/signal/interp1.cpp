@@ -47,6 +47,34 @@ Mm size_row(const Mm& x) { return size(x); }
 // 1:n as a row.
 Mm counting_row(int n) { return colon(1.0, double(n)); }
 
+// x times 2^e, element by element, on a copy.
+Mm ldexp_of(const Mm& x, int e)
+{
+    Mm r = shaped(0, x.getndims(), x.getdims());
+    for (int j = 0; j < x.size(); ++j)
+        r.addr()[j] = std::ldexp(x.addr()[j], e);
+    return r;
+}
+
+// The spline through each table at the queries, into result.
+void spline_tables(const Mm& x, const Mm& y, const Mm& xi, bool vector_table, int tables, Mm& result)
+{
+    const int m = xi.size(), n = x.size();
+    if (vector_table) {
+        const Mm s = spline(x, y, xi);
+        if (s.size() == m)
+            std::memcpy(result.addr(), s.addr(), sizeof(double) * m);
+        return;
+    }
+    Mm column = shaped(0, n, 1);
+    for (int t = 0; t < tables; ++t) {
+        std::memcpy(column.addr(), y.addr() + std::int64_t(t) * n, sizeof(double) * n);
+        const Mm s = spline(x, column, xi);
+        if (s.size() == m)
+            std::memcpy(result.addr() + std::int64_t(t) * m, s.addr(), sizeof(double) * m);
+    }
+}
+
 } // namespace
 
 Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
@@ -91,25 +119,30 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
                     out[j] = NAN;
                 } else if (letter == 'l') {
                     const double y0 = yv[lo - 1], y1 = yv[hi - 1];
-                    const double f = (v - k[lo - 1]) / (k[hi - 1] - k[lo - 1]);
+                    const double f = knot_fraction(v, k[lo - 1], k[hi - 1]);
                     out[j] = plain ? y0 + f * (y1 - y0) : blend(y0, y1, f);
                 } else {
                     out[j] = yv[nearest_knot(v, k, lo, hi) - 1];
                 }
             }
         }
-    } else if (vector_table) {
-        const Mm s = spline(x, y, xi);
-        if (s.size() == m)
-            std::memcpy(result.addr(), s.addr(), sizeof(double) * m);
     } else {
-        Mm column = shaped(0, n, 1);
-        for (int t = 0; t < tables; ++t) {
-            std::memcpy(column.addr(), y.addr() + std::int64_t(t) * n, sizeof(double) * n);
-            const Mm s = spline(x, column, xi);
-            if (s.size() == m)
-                std::memcpy(result.addr() + std::int64_t(t) * m, s.addr(), sizeof(double) * m);
+        // The spline on the knots and queries scaled by one power of two to
+        // the knots' size: its divided differences grow like 1/h^3 in the
+        // steps h and would overflow for steps near 2^-360; a power of two
+        // scales every one of them exactly.
+        int e = 0;
+        double size = 0;
+        for (int j = 0; j < n; ++j)
+            if (std::isfinite(x.addr()[j]))
+                size = std::fmax(size, std::fabs(x.addr()[j]));
+        if (size > 0)
+            e = std::ilogb(size);
+        if (e != 0) {
+            x = ldexp_of(x, -e);
+            xi = ldexp_of(xi, -e);
         }
+        spline_tables(x, y, xi, vector_table, tables, result);
     }
     return bytes ? muint8(result) : result;
 }

@@ -47,6 +47,18 @@ inline void interval_bracket(double t, const double* k, int n, int& lo, int& hi)
         lo = n - 1, hi = n;
 }
 
+// The fraction (t - a) / (b - a) of the way from knot a to knot b. Where a
+// difference of finite values passes the largest double (knots near
+// -+1e308) the halves are taken first: halving is exact, the quotient the
+// same.
+inline double knot_fraction(double t, double a, double b) noexcept
+{
+    const double u = t - a, d = b - a;
+    if (std::isfinite(u) && std::isfinite(d)) [[likely]]
+        return u / d;
+    return (0.5 * t - 0.5 * a) / (0.5 * b - 0.5 * a);
+}
+
 // One axis of knots prepared for many queries: the same intervals as
 // interval_bracket and the same fractions (t - knot lo) / (knot hi - knot lo),
 // at a lower cost per query. On strictly increasing knots a verified guess
@@ -101,7 +113,7 @@ struct knot_axis {
 
     double fraction(double t, int lo, int hi) const noexcept
     {
-        return step_inverse != 0 ? (t - k[lo - 1]) * step_inverse : (t - k[lo - 1]) / (k[hi - 1] - k[lo - 1]);
+        return step_inverse != 0 ? (t - k[lo - 1]) * step_inverse : knot_fraction(t, k[lo - 1], k[hi - 1]);
     }
 };
 
@@ -151,13 +163,20 @@ inline bool finite_lines(const double* y, int n, std::int64_t stride = 1) noexce
 }
 
 // The nearer of knots lo and hi to t: the upper (hi) at the half-way point
-// of increasing knots, the larger abscissa (lo) of decreasing ones.
+// of increasing knots, the larger abscissa (lo) of decreasing ones. The two
+// distances are compared, each exact for a query near its knots (a sum of
+// the knots rounds far from the origin), from halves where they overflow.
 inline int nearest_knot(double t, const double* k, int lo, int hi) noexcept
 {
     const double a = k[lo - 1], b = k[hi - 1];
+    double to_a = std::fabs(t - a), to_b = std::fabs(b - t);
+    if (!std::isfinite(to_a) || !std::isfinite(to_b)) {
+        to_a = std::fabs(0.5 * t - 0.5 * a);
+        to_b = std::fabs(0.5 * b - 0.5 * t);
+    }
     if (a < b)
-        return a + b > 2 * t ? lo : hi;
-    return a + b <= 2 * t ? lo : hi;
+        return to_a < to_b ? lo : hi;
+    return to_a <= to_b ? lo : hi;
 }
 
 // The method letter: one '*' and a leading "bi" skipped; 'l' linear, 'n'

@@ -30,7 +30,7 @@ double segment_distance2(double px, double py, double ax, double ay, double bx, 
     const double len2 = dx * dx + dy * dy;
     double t = len2 > 0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0.0;
     t = std::clamp(t, 0.0, 1.0);
-    const double qx = ax + t * dx - px, qy = ay + t * dy - py;
+    const double qx = (ax - px) + t * dx, qy = (ay - py) + t * dy;
     return qx * qx + qy * qy;
 }
 
@@ -136,6 +136,18 @@ double triangle_distance2(const double* x, const double* y, const int* v, double
                      segment_distance2(px, py, x3, y3, x1, y1)});
 }
 
+namespace {
+
+// The power of two that brings the larger of |dx| and |dy| to about 1, 0
+// for a zero or non-finite pair.
+int scale_exponent(double dx, double dy)
+{
+    const double big = std::fmax(std::fabs(dx), std::fabs(dy));
+    return big > 0 && std::isfinite(big) ? std::ilogb(big) : 0;
+}
+
+} // namespace
+
 Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, const Mm& xi0, const Mm& yi0, int mode)
 {
     const Mm xi = mdouble(full(xi0)), yi = mdouble(full(yi0));
@@ -144,11 +156,8 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
     const int m = xi.size();
     double* out = result.addr();
     double* out_im = result.addi();
-    const double* xv = x.addr();
-    const double* yv = y.addr();
     const double* zr = z.gettype() == qv_double ? z.addr() : nullptr;
     const double* zi = complex ? z.addi() : nullptr;
-    const triangulation g{xv, yv, st.triangles};
     const int rows = int(st.triangles.size() / 3);
     // a point's neighbours (modes 1 and 2) or incident triangles (3 and 4)
     auto around = [&](int v) {
@@ -157,6 +166,8 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
     };
 
     if (mode == 1 || mode == 2) {
+        const double* xv = x.addr();
+        const double* yv = y.addr();
         int s = 0;
         for (int k = 0; k < m; ++k) {
             const double px = xi.addr()[k], py = yi.addr()[k];
@@ -168,16 +179,35 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
                     out_im[k] = 0;
                 continue;
             }
-            double best = (px - xv[s]) * (px - xv[s]) + (py - yv[s]) * (py - yv[s]);
+            // Squared distances in the scale of the current nearest point's
+            // distance, taken again when the walk has come much nearer: at
+            // no scale of the data or the query does a square overflow, or
+            // underflow for two points at once (the data are at least 2^-200
+            // of their size apart).
+            double f = 1;  // 2^-e, exact for e in -1022 .. 1023
+            auto rescale = [&] {
+                f = std::ldexp(1.0, -std::clamp(scale_exponent(px - xv[s], py - yv[s]), -1022, 1023));
+            };
+            auto distance = [&](int t) {
+                const double dx = (px - xv[t]) * f, dy = (py - yv[t]) * f;
+                return dx * dx + dy * dy;
+            };
+            rescale();
+            double best = distance(s);
             for (;;) {
                 const int J = s;
                 for (auto [it, end] = around(J); it != end; ++it) {
                     const int t = *it;
-                    const double d = (px - xv[t]) * (px - xv[t]) + (py - yv[t]) * (py - yv[t]);
+                    const double d = distance(t);
                     if (d < best) {
                         best = d;
                         s = t;
                     }
+                }
+                if (best > 0 && best < 0x1p-400) {
+                    rescale();
+                    best = distance(s);
+                    continue;
                 }
                 if (s == J)
                     break;
@@ -192,6 +222,24 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
         }
         return result;
     }
+
+    // Modes 3 and 4 work on the data and the queries scaled by one power of
+    // two (exactly) to the data's size: squared distances and the products
+    // of the inside test then neither overflow nor underflow at any scale.
+    // A query that leaves the range when scaled lies far outside.
+    const int n = x.size();
+    double size = 0;
+    for (int k = 0; k < n; ++k)
+        size = std::fmax(size, std::fmax(std::fabs(x.addr()[k]), std::fabs(y.addr()[k])));
+    const int scale = scale_exponent(size, 0);
+    std::vector<double> sx(static_cast<std::size_t>(n)), sy(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        sx[std::size_t(k)] = std::ldexp(x.addr()[k], -scale);
+        sy[std::size_t(k)] = std::ldexp(y.addr()[k], -scale);
+    }
+    const double* xv = sx.data();
+    const double* yv = sy.data();
+    const triangulation g{xv, yv, st.triangles};
 
     // modes 3 and 4: centroids, then the two descents
     const double third = 1.0 / 3;
@@ -210,11 +258,11 @@ Mm answer_queries(const sweep_state& st, const Mm& x, const Mm& y, const Mm& z, 
     };
     int T = 0;
     for (int k = 0; k < m; ++k) {
-        const double px = xi.addr()[k], py = yi.addr()[k];
+        const double px = std::ldexp(xi.addr()[k], -scale), py = std::ldexp(yi.addr()[k], -scale);
         out[k] = NAN;
         if (out_im)
             out_im[k] = 0;
-        if (px != px || py != py || rows == 0)
+        if (!std::isfinite(px) || !std::isfinite(py) || rows == 0)
             continue;
         double best = centroid_distance(T, px, py);
         // A query far from the previous one starts from the triangle of

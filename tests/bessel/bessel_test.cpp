@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -28,6 +29,17 @@ Mm cz(double re, double im)
 
 double re_of(const Mm& v, int k = 0) { return v.addr()[k]; }
 double im_of(const Mm& v, int k = 0) { return v.addi() ? v.addi()[k] : 0.0; }
+
+// besseli, besselj, besselk or bessely by its letter, with its status.
+void by_letter(char f, double nu, const Mm& z, Mm& v, Mm& status)
+{
+    switch (f) {
+    case 'I': besseli(Mm(nu), z, i_o, v, status); break;
+    case 'J': besselj(Mm(nu), z, i_o, v, status); break;
+    case 'K': besselk(Mm(nu), z, i_o, v, status); break;
+    default: bessely(Mm(nu), z, i_o, v, status); break;
+    }
+}
 
 double rel(double got_re, double got_im, double want_re, double want_im)
 {
@@ -251,12 +263,7 @@ TEST(BesselFunctions, ReflectionsAtTheOverflowLimit)
                      std::to_string(o.zi) + ")");
         const Mm z = o.zi == 0 ? Mm(o.zr) : cz(o.zr, o.zi);
         Mm v, st;
-        switch (o.f) {
-        case 'I': besseli(Mm(o.nu), z, i_o, v, st); break;
-        case 'J': besselj(Mm(o.nu), z, i_o, v, st); break;
-        case 'K': besselk(Mm(o.nu), z, i_o, v, st); break;
-        default: bessely(Mm(o.nu), z, i_o, v, st); break;
-        }
+        by_letter(o.f, o.nu, z, v, st);
         EXPECT_EQ(re_of(st), o.status);
         if (o.status == 2) {
             // The infinite parts carry the value's signs.
@@ -268,6 +275,73 @@ TEST(BesselFunctions, ReflectionsAtTheOverflowLimit)
             }
         } else {
             EXPECT_LE(rel(re_of(v), im_of(v), o.re, o.im), 1e-13) << re_of(v) << " " << im_of(v);
+        }
+    }
+}
+
+// The calls a user met: negative non-integer orders whose value passes the
+// largest double part-way through the order recurrence, or with |z| so
+// small that z^2 and 1/z leave the range, gave NaN with status 0 (mpmath:
+// +5.2e1058, +1.2e487, -6.8e2042, -8.6e486, 1.06e487 - 5.4e486i, +3.75e356).
+TEST(BesselFunctions, NegativeOrdersPastTheLargestDouble)
+{
+    struct Case {
+        char f;
+        double nu, zr, zi, re, im;
+    };
+    const std::vector<Case> cases = {
+        {'J', -10.5, 1e-100, 0, inf, 0},   {'J', -100.3, 0.001, 0, inf, 0}, {'Y', -20.2, 1e-100, 0, -inf, 0},
+        {'Y', -100.3, 0.001, 0, -inf, 0}, {'I', -100.3, 0, 0.001, inf, -inf}, {'J', -170.5, 1, 0, inf, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(1, c.f) + "(" + std::to_string(c.nu) + ", " + std::to_string(c.zr) + "+" +
+                     std::to_string(c.zi) + "i)");
+        const Mm z = c.zi == 0 ? Mm(c.zr) : cz(c.zr, c.zi);
+        Mm v, st;
+        by_letter(c.f, c.nu, z, v, st);
+        EXPECT_EQ(re_of(st), 2);
+        EXPECT_EQ(re_of(v), c.re);
+        EXPECT_EQ(im_of(v), c.im);
+    }
+}
+
+// Negative non-integer orders from -0.3 to -170.5 (beside two orders just
+// off an integer and a half-integer) and |z| from 1e-300 to 1, on and off
+// the real axis, and each side of the argument where the value reaches the
+// largest double: finite values to the accuracy of the reflection's terms,
+// status 0, and past the largest double an infinity of each part's sign
+// with status 2 (mpmath values from tools/reference/bessel_negative_orders.py).
+struct NegativeOrder {
+    char f;
+    double nu, zr, zi, re, im, envelope;
+    int status;
+};
+const std::vector<NegativeOrder> negative_orders = {
+#include "data/bessel_negative_orders.inc"
+};
+
+TEST(BesselFunctions, NegativeOrdersFromTinyArgumentsToOne)
+{
+    for (const NegativeOrder& o : negative_orders) {
+        char what[96];
+        std::snprintf(what, sizeof what, "%c(%.17g, %.17g%+.17gi)", o.f, o.nu, o.zr, o.zi);
+        SCOPED_TRACE(what);
+        const Mm z = o.zi == 0 ? Mm(o.zr) : cz(o.zr, o.zi);
+        Mm v, st;
+        by_letter(o.f, o.nu, z, v, st);
+        EXPECT_EQ(re_of(st), o.status) << re_of(v) << " " << im_of(v);
+        const double parts[2][2] = {{re_of(v), o.re}, {im_of(v), o.im}};
+        for (const auto& p : parts) {
+            // a finite part beside an infinite one is measured by itself; a
+            // value near 1e+-300 is exp(x) with |x| near 700, and the
+            // package's exp and log carry |x| eps of it
+            const double scale = o.status == 2 ? std::fabs(p[1]) : o.envelope;
+            if (std::isinf(p[1]) || scale == 0) {
+                EXPECT_EQ(p[0], p[1]);
+            } else {
+                const double bound = 1e-13 + std::fabs(std::log(scale)) * tol;
+                EXPECT_LE(std::fabs(p[0] - p[1]), bound * scale) << p[0] << " want " << p[1];
+            }
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
@@ -99,6 +100,98 @@ TEST(Elementary, SpecialForms)
     Mm re = real(test::complex(1, 1, {2}, {5}));
     EXPECT_EQ(re.isc(), 0);
     EXPECT_EQ(re.r(), 2);
+}
+
+// Signed zeros and infinities at the edges of a function's domain, as a
+// scalar and inside an array that turns complex for its other elements:
+// asech(-0) is +Inf as asech(0) is (not NaN, nor Inf + pi i from 1/-0), and
+// (-Inf)^w is the limit of (-x)^w, its parts exactly 0 where cos(pi w) or
+// sin(pi w) is (0 + Inf i for w = 1/2, not Inf + Inf i).
+TEST(Elementary, SignedZerosAndInfinitiesAtTheDomainEdges)
+{
+    struct Case {
+        const char* what;
+        Mm got;
+        double re, im;
+    };
+    const std::vector<Case> cases = {
+        {"asech(-0)", asech(Mm(-0.0)), inf, 0},
+        {"asech(+0)", asech(Mm(0.0)), inf, 0},
+        {"asech([-0 2])(1)", asech(test::row({-0.0, 2})), inf, 0},
+        {"asech(-0 + 0i)", asech(test::complex(1, 1, {-0.0}, {0})), inf, 0},
+        {"asech(0 - 0i)", asech(test::complex(1, 1, {0}, {-0.0})), inf, 0},
+        {"power(-Inf, 0.5)", power(Mm(-inf), Mm(0.5)), 0, inf},
+        {"power(-Inf, 1.5)", power(Mm(-inf), Mm(1.5)), 0, -inf},
+        {"power(-Inf, 2.5)", power(Mm(-inf), Mm(2.5)), 0, inf},
+        {"power(-Inf, 0.25)", power(Mm(-inf), Mm(0.25)), inf, inf},
+        {"power(-Inf, 0.75)", power(Mm(-inf), Mm(0.75)), -inf, inf},
+        {"power(-Inf, -0.5)", power(Mm(-inf), Mm(-0.5)), 0, 0},
+        {"power([-Inf 4], 0.5)(1)", power(test::row({-inf, 4}), Mm(0.5)), 0, inf},
+        {"mpower(-Inf, 0.5)", mpower(Mm(-inf), Mm(0.5)), 0, inf},
+        {"power(-Inf, 3) stays real", power(Mm(-inf), Mm(3.0)), -inf, 0},
+        {"power(-Inf, NaN)", power(Mm(-inf), Mm(nan)), nan, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double re = c.got.addr()[0], im = c.got.addi() ? c.got.addi()[0] : 0.0;
+        if (std::isnan(c.re))
+            EXPECT_TRUE(std::isnan(re)) << re;
+        else
+            EXPECT_EQ(re, c.re);
+        EXPECT_EQ(im, c.im);
+    }
+}
+
+// Every real scalar elementary and special function at +-0, +-Inf, NaN,
+// the ends of the double range and each side of its own overflow and
+// underflow boundaries, against mpmath (tools/reference/scalar_edges.py):
+// the value within its allowed relative error (one unit of the smallest
+// subnormal where it underflows), infinities and NaN exactly, and the sign
+// of a zero at a signed zero or an infinity.
+struct Edge {
+    const char* f;
+    double x, want, tol;
+};
+const std::vector<Edge> scalar_edges = {
+#include "data/scalar_edges.inc"
+};
+
+TEST(Elementary, EveryFunctionAtItsEdges)
+{
+    const std::vector<std::pair<std::string, Mm (*)(const Mm&)>> functions = {
+        {"exp", exp},     {"pow2", pow2},     {"log", log},       {"log2", log2},       {"log10", log10},
+        {"reallog", reallog}, {"sqrt", msqrt}, {"realsqrt", realsqrt}, {"sin", sin},   {"cos", cos},
+        {"tan", tan},     {"sec", sec},       {"csc", csc},       {"cot", cot},         {"sinc", sinc},
+        {"atan", atan},   {"acot", acot},     {"sinh", sinh},     {"cosh", cosh},       {"tanh", tanh},
+        {"sech", sech},   {"csch", csch},     {"coth", coth},     {"asinh", asinh},     {"acsch", acsch},
+        {"acosh", acosh}, {"asin", asin},     {"acos", acos},     {"atanh", atanh},     {"asech", asech},
+        {"asec", asec},   {"acsc", acsc},     {"acoth", acoth},   {"erf", erf},         {"erfc", erfc},
+        {"erfcx", erfcx}, {"erfinv", erfinv}, {"gamma", gamma},   {"gammaln", gammaln}, {"expint", expint},
+        {"abs", abs},     {"fix", fix},       {"round", round},   {"floor", floor},     {"ceil", ceil},
+    };
+    for (const Edge& e : scalar_edges) {
+        char what[96];
+        std::snprintf(what, sizeof what, "%s(%.17g)", e.f, e.x);
+        SCOPED_TRACE(what);
+        const auto fn = std::find_if(functions.begin(), functions.end(), [&](const auto& p) { return p.first == e.f; });
+        ASSERT_NE(fn, functions.end());
+        const Mm v = fn->second(Mm(e.x));
+        ASSERT_EQ(v.size(), 1);
+        const double got = v.addr()[0];
+        if (v.addi()) {
+            EXPECT_EQ(v.addi()[0], 0) << "a real value";
+        }
+        if (std::isnan(e.want)) {
+            EXPECT_TRUE(std::isnan(got)) << got;
+        } else if (std::isinf(e.want)) {
+            EXPECT_EQ(got, e.want);
+        } else if (e.want == 0 && (e.x == 0 || std::isinf(e.x))) {
+            EXPECT_EQ(got, 0) << got;
+            EXPECT_EQ(std::signbit(got), std::signbit(e.want)) << got;
+        } else {
+            EXPECT_LE(std::fabs(got - e.want), std::max(e.tol * std::fabs(e.want), 0x1p-1074)) << got << " want " << e.want;
+        }
+    }
 }
 
 TEST(Elementary, TwoOutputLog2)

@@ -113,6 +113,38 @@ TEST(Hist, InfinitiesAreCountedInTheEndBins)
     EXPECT_EQ(test::values(given.n), (std::vector<double>{1, 1})) << "given centres need no range";
 }
 
+// hist([-1e308 0 1e308], 2) counted nothing and gave NaN centres: the bin
+// width (hi - lo)/N overflowed, and so did the midpoint of two centres
+// near the largest double. Data scaled by any power of two up to the
+// largest double fall in the same bins, their centres scaled exactly.
+TEST(Hist, DataSpanningTheWholeRange)
+{
+    const Counted reported = count(test::row({-1e308, 0, 1e308}), Mm(2));
+    expect_values(reported.n, {1, 2}, {2, 1});
+    expect_values(reported.x, {1, 2}, {-5e307, 5e307}, 1);
+
+    const std::vector<double> base = {-1, -0.5, 0, 0.25, 0.3, 0.7, 1, -0.9};
+    for (int bins : {1, 2, 3, 7, 10}) {
+        const Counted plain = count(test::row({-1, -0.5, 0, 0.25, 0.3, 0.7, 1, -0.9}), Mm(double(bins)));
+        for (int e : {-1000, -500, -1, 1, 500, 1000, 1022, 1023}) {
+            SCOPED_TRACE(::testing::Message() << bins << " bins at 2^" << e);
+            Mm y(0, 0, 0, 1, int(base.size()), qv_double);
+            for (std::size_t k = 0; k < base.size(); ++k)
+                y.addr()[k] = std::ldexp(base[k], e);
+            const Counted got = count(y, Mm(double(bins)));
+            EXPECT_EQ(test::values(got.n), test::values(plain.n));
+            const std::vector<double> x = test::values(got.x), x1 = test::values(plain.x);
+            ASSERT_EQ(x.size(), x1.size());
+            for (std::size_t k = 0; k < x.size(); ++k)
+                EXPECT_EQ(x[k], std::ldexp(x1[k], e)) << k;
+        }
+    }
+    // given centres whose midpoints pass the largest double
+    const Counted given = count(test::row({1.2e308, 1.3e308, 1.62e308, 1.65e308, 1.75e308, -1.7e308}),
+                                test::row({1e308, 1.5e308, 1.7e308}));
+    expect_values(given.n, {1, 3}, {2, 1, 3});
+}
+
 TEST(Hist, MatrixDataCountsEachColumnAndGivesAColumnOfCentres)
 {
     // columns 1..5, 5..1 and all 3; range 1..5 in 4 bins of width 1

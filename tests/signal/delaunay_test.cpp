@@ -10,12 +10,14 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 #include "data/delaunay_reference.inc"
 #include "data/griddata_v4_reference.inc"
+#include "data/griddata_scales.inc"
 
 Mm row_of(const std::vector<double>& v)
 {
@@ -628,4 +630,224 @@ TEST(Griddata, AgainstReference)
     }
 }
 
+// griddata([0 1 0 1 1], [0 0 1 1 1], [0 1 1 2 4], [.9 .5], [.9 .5], 'v4')
+// was [-1.1e15 0] without a word: the repeated point made the spline's
+// system singular. Every method takes points at one place as one point
+// with the mean of their values, wherever the repeats stand in the data.
+TEST(Griddata, RepeatedPointsAreOnePointInEveryMethod)
+{
+    const Mm qx = test::row({0.9, 0.5}), qy = test::row({0.9, 0.5});
+    const Mm x4 = test::row({0, 1, 0, 1}), y4 = test::row({0, 0, 1, 1}), z4 = test::row({0, 1, 1, 3});
+    struct Case {
+        const char* what;
+        Mm x, y, z;
+    };
+    const std::vector<Case> cases = {
+        {"the reported call", test::row({0, 1, 0, 1, 1}), test::row({0, 0, 1, 1, 1}), test::row({0, 1, 1, 2, 4})},
+        {"the repeat first", test::row({1, 0, 1, 0, 1}), test::row({1, 0, 0, 1, 1}), test::row({4, 0, 1, 1, 2})},
+        {"three at one place", test::row({1, 0, 1, 1, 0, 1}), test::row({1, 0, 1, 0, 1, 1}),
+         test::row({2, 0, 3, 1, 1, 4})},
+        {"two pairs", test::row({0, 1, 0, 1, 1, 0}), test::row({0, 0, 1, 1, 1, 0}), test::row({-1, 1, 1, 2, 4, 1})},
+    };
+    for (const char* method : {"linear", "nearest", "v4"}) {
+        const Mm want = griddata(x4, y4, z4, qx, qy, test::text(method));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(method) + ", " + c.what);
+            const Mm got = griddata(c.x, c.y, c.z, qx, qy, test::text(method));
+            ASSERT_EQ(got.size(), 2);
+            for (int k = 0; k < 2; ++k)
+                EXPECT_NEAR(got.addr()[k], want.addr()[k], 1e-14) << k;
+        }
+    }
+    // the spline against numpy's solve of the merged system, and through the
+    // merged values at the data
+    const Mm v4 = griddata(cases[0].x, cases[0].y, cases[0].z, qx, qy, test::text("v4"));
+    EXPECT_NEAR(v4.addr()[0], griddata_v4_repeated[0], 1e-14);
+    EXPECT_NEAR(v4.addr()[1], griddata_v4_repeated[1], 1e-14);
+    const Mm at_data = griddata(cases[0].x, cases[0].y, cases[0].z, x4, y4, test::text("v4"));
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(at_data.addr()[k], z4.addr()[k], 1e-13) << k;
+    // complex values merge too
+    const Mm zc = griddata(cases[0].x, cases[0].y, test::complex(1, 5, {0, 1, 1, 2, 4}, {0, 0, 0, 2, 4}), Mm(1.0),
+                           Mm(1.0), test::text("v4"));
+    ASSERT_TRUE(zc.isc());
+    EXPECT_NEAR(zc.addr()[0], 3, 1e-13);
+    EXPECT_NEAR(zc.addi()[0], 3, 1e-13);
+}
+
+// The unit square x = [0 s 0 s], y = [0 0 s s], z = [0 1 1 2] at the query
+// (0.7 s, 0.8 s): for s <= 2^-540 or s >= 2^515 the squared distances and
+// the products of the inside test left the range, and the searches gave
+// NaN, 0, point 1 and triangle 1 or NaN.
+TEST(PointLocation, UnitSquareAtEveryScale)
+{
+    const Mm tri1 = delaunay(test::row({0, 1, 0, 1}), test::row({0, 0, 1, 1}));
+    const int t1 = int(tsearch(test::row({0, 1, 0, 1}), test::row({0, 0, 1, 1}), tri1, Mm(0.7), Mm(0.8)).r());
+    for (int e : {-1074 + 60, -1000, -600, -541, -540, -300, 0, 300, 514, 515, 600, 1000, 1022}) {
+        SCOPED_TRACE(e);
+        const double s = std::ldexp(1.0, e);
+        const Mm x = test::row({0, s, 0, s}), y = test::row({0, 0, s, s}), z = test::row({0, 1, 1, 2});
+        const Mm qx(0.7 * s), qy(0.8 * s);
+        const Mm tri = delaunay(x, y);
+        EXPECT_NEAR(griddata(x, y, z, qx, qy).r(), 1.5, 1e-15);
+        EXPECT_EQ(griddata(x, y, z, qx, qy, test::text("nearest")).r(), 2);
+        EXPECT_EQ(dsearch(x, y, tri, qx, qy).r(), 4);
+        EXPECT_EQ(tsearch(x, y, tri, qx, qy).r(), t1);
+    }
+}
+
+// 500 points in [2^40, 2^40 + 1]^2 and 2000 queries inside: 20 queries had
+// no triangle (the distance to an edge lost its digits against 2^40 and
+// the walk stopped short). Each query strictly inside a triangle by the
+// exact orientation test gets that triangle, and the plane z = x + 2y
+// comes back from the linear method.
+TEST(PointLocation, FarFromTheOrigin)
+{
+    for (double origin : {0x1p40, -0x1p40, 0x1p20}) {
+        SCOPED_TRACE(origin);
+        std::mt19937_64 gen(11);
+        std::uniform_real_distribution<double> u(0, 1), inner(0.1, 0.9);
+        const int n = 500, m = 2000;
+        std::vector<double> xs(n), ys(n), zs(n), qx(m), qy(m);
+        for (int k = 0; k < n; ++k) {
+            xs[k] = origin + u(gen);
+            ys[k] = origin + u(gen);
+            zs[k] = (xs[k] - origin) + 2 * (ys[k] - origin);  // exact
+        }
+        for (int k = 0; k < m; ++k) {
+            qx[k] = origin + inner(gen);
+            qy[k] = origin + inner(gen);
+        }
+        const Mm x = row_of(xs), y = row_of(ys), tri = delaunay(x, y);
+        const Mm t = tsearch(x, y, tri, row_of(qx), row_of(qy));
+        const Mm lin = griddata(x, y, row_of(zs), row_of(qx), row_of(qy));
+        int strictly_inside = 0;
+        for (int k = 0; k < m; ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_NEAR(lin.addr()[k], (qx[k] - origin) + 2 * (qy[k] - origin), 1e-12);
+            ASSERT_FALSE(std::isnan(t.addr()[k]));
+            const int r = int(t.addr()[k]);
+            const int a = int(tri.r(r, 1)) - 1, b = int(tri.r(r, 2)) - 1, c = int(tri.r(r, 3)) - 1;
+            // differences from the origin are exact, and orient2d is
+            const auto o = [&](int i, int j) {
+                return orient2d(xs[i] - origin, ys[i] - origin, xs[j] - origin, ys[j] - origin, qx[k] - origin,
+                                qy[k] - origin);
+            };
+            const double o1 = o(a, b), o2 = o(b, c), o3 = o(c, a);
+            EXPECT_TRUE((o1 >= 0 && o2 >= 0 && o3 >= 0) || (o1 <= 0 && o2 <= 0 && o3 <= 0))
+                << o1 << " " << o2 << " " << o3;
+            strictly_inside += o1 != 0 && o2 != 0 && o3 != 0;
+        }
+        EXPECT_GT(strictly_inside, m / 2);
+    }
+}
+
+// One configuration on a quarter grid (a repeated point among them) under
+// every scaling 2^-1000 .. 2^1000 and translations up to 2^50, where every
+// coordinate stays exact: tsearch and dsearch give the same numbers, the
+// linear and nearest methods the same values within rounding, and the
+// biharmonic spline, which depends on the scale through k ln 2, its mpmath
+// value at each scale (tools/reference/griddata_scales.py) and the same
+// value under each translation.
+TEST(PointLocation, ScalingsAndTranslationsChangeNoAnswer)
+{
+    const std::vector<double> px = {0, 4, 0, 4, 1, 3, 2, 1.25, 3.5, 2.5, 0.5, 2};
+    const std::vector<double> py = {0, 0, 4, 4, 1, 1.5, 2.75, 3, 3.25, 0.5, 2, 2.75};
+    const std::vector<double> pz = {0, 1, 2, 3, 0.5, -1, 2.25, 1.5, -0.75, 0.25, 1.75, 3.25};
+    const std::vector<double> qx = {2, 0.25, 3.75, 1, 3, 2.5, 5, 2, 0, 1};
+    const std::vector<double> qy = {2, 0.25, 3.75, 3.5, 2.25, 1, 5, 2.75, 2, 1};
+    const Mm z = row_of(pz);
+    struct Answers {
+        Mm tri, t, d, lin, near, v4;
+    };
+    auto answers = [&](double s, double shift) {
+        std::vector<double> x(px.size()), y(py.size()), ax(qx.size()), ay(qy.size());
+        for (std::size_t k = 0; k < px.size(); ++k) {
+            x[k] = s * (px[k] + shift);
+            y[k] = s * (py[k] + shift);
+        }
+        for (std::size_t k = 0; k < qx.size(); ++k) {
+            ax[k] = s * (qx[k] + shift);
+            ay[k] = s * (qy[k] + shift);
+        }
+        const Mm mx = row_of(x), my = row_of(y), mqx = row_of(ax), mqy = row_of(ay), tri = delaunay(mx, my);
+        return Answers{tri, tsearch(mx, my, tri, mqx, mqy), dsearch(mx, my, tri, mqx, mqy), griddata(mx, my, z, mqx, mqy),
+                       griddata(mx, my, z, mqx, mqy, test::text("nearest")),
+                       griddata(mx, my, z, mqx, mqy, test::text("v4"))};
+    };
+    const Answers base = answers(1, 0);
+    // The corners of the triangle tsearch reported (their numbers may change
+    // with the scale, as the triangulation's rows may), and whether it
+    // holds the query, by exact orientations of the configuration itself.
+    auto corners = [&](const Answers& a, std::size_t k) {
+        const int t = int(a.t.addr()[k]);
+        std::array<int, 3> v = {int(a.tri.r(t, 1)) - 1, int(a.tri.r(t, 2)) - 1, int(a.tri.r(t, 3)) - 1};
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    auto holds = [&](const std::array<int, 3>& v, std::size_t k, bool strictly) {
+        const double o1 = orient2d(px[v[0]], py[v[0]], px[v[1]], py[v[1]], qx[k], qy[k]);
+        const double o2 = orient2d(px[v[1]], py[v[1]], px[v[2]], py[v[2]], qx[k], qy[k]);
+        const double o3 = orient2d(px[v[2]], py[v[2]], px[v[0]], py[v[0]], qx[k], qy[k]);
+        if (strictly)
+            return (o1 > 0 && o2 > 0 && o3 > 0) || (o1 < 0 && o2 < 0 && o3 < 0);
+        return (o1 >= 0 && o2 >= 0 && o3 >= 0) || (o1 <= 0 && o2 <= 0 && o3 <= 0);
+    };
+    // the answers at scale 1 by their own properties: the linear value is
+    // the plane of the reported triangle, the nearest value is the value
+    // (the repeated point's mean) of the nearest point
+    for (std::size_t k = 0; k < qx.size(); ++k) {
+        SCOPED_TRACE(k);
+        const double t = base.t.addr()[k];
+        if (std::isnan(t)) {
+            EXPECT_EQ(k, 6u) << "only (5, 5) lies outside";
+            EXPECT_TRUE(std::isnan(base.lin.addr()[k]));
+            continue;
+        }
+        const auto [a, b, c] = corners(base, k);
+        EXPECT_TRUE(holds({a, b, c}, k, false));
+        const double area = orient2d(px[a], py[a], px[b], py[b], px[c], py[c]);
+        const double la = orient2d(qx[k], qy[k], px[b], py[b], px[c], py[c]) / area;
+        const double lb = orient2d(px[a], py[a], qx[k], qy[k], px[c], py[c]) / area;
+        const double lc = orient2d(px[a], py[a], px[b], py[b], qx[k], qy[k]) / area;
+        EXPECT_GE(std::min({la, lb, lc}), 0);
+        auto value = [&](int i) { return px[i] == 2 && py[i] == 2.75 ? 2.75 : pz[i]; };
+        EXPECT_NEAR(base.lin.addr()[k], la * value(a) + lb * value(b) + lc * value(c), 1e-14);
+        int nearest = 0;
+        for (std::size_t j = 1; j < px.size(); ++j)
+            if (std::hypot(qx[k] - px[j], qy[k] - py[j]) < std::hypot(qx[k] - px[nearest], qy[k] - py[nearest]))
+                nearest = int(j);
+        EXPECT_EQ(base.d.addr()[k], nearest + 1);
+        EXPECT_EQ(base.near.addr()[k], value(nearest));
+    }
+    for (const auto& [e, v4] : griddata_v4_scales) {
+        for (double shift : {0.0, 0x1p20, -0x1p20, 0x1p50, -0x1p50}) {
+            if (std::fabs(shift) >= 0x1p50 && e > 970)
+                continue;  // past the largest double
+            SCOPED_TRACE(::testing::Message() << "scale 2^" << e << ", shift " << shift);
+            const Answers got = answers(std::ldexp(1.0, e), shift);
+            for (std::size_t k = 0; k < qx.size(); ++k) {
+                SCOPED_TRACE(k);
+                const auto same = [](double a, double b, double tol) {
+                    return (std::isnan(a) && std::isnan(b)) || std::fabs(a - b) <= tol;
+                };
+                EXPECT_EQ(std::isnan(got.t.addr()[k]), std::isnan(base.t.addr()[k]));
+                if (!std::isnan(got.t.addr()[k]) && !std::isnan(base.t.addr()[k])) {
+                    EXPECT_TRUE(holds(corners(got, k), k, false));
+                    if (holds(corners(base, k), k, true)) {
+                        EXPECT_EQ(corners(got, k), corners(base, k));
+                    }
+                }
+                EXPECT_EQ(got.d.addr()[k], base.d.addr()[k]);
+                EXPECT_TRUE(same(got.lin.addr()[k], base.lin.addr()[k], 1e-15)) << got.lin.addr()[k];
+                EXPECT_EQ(got.near.addr()[k], base.near.addr()[k]);
+                // the system's condition grows with |k| ln 2, the weight of
+                // the squared distances beside the logarithmic part
+                EXPECT_NEAR(got.v4.addr()[k], v4[k], 5e-14 * (16 + std::abs(e)) * std::max(1.0, std::fabs(v4[k])));
+            }
+        }
+    }
+}
+
 } // namespace
+

@@ -312,6 +312,18 @@ TEST(Fft, Errors)
     EXPECT_ERROR(ifft(x, Mm(), Mm()), "fft: dim argument may not be empty");
     EXPECT_ERROR(ifft(test::real(2, 2, {1, 1, 1, 1}), Mm(), Mm(3.0)),
                  "fft: dim argument may not be more then the number of dimensions");
+    // fft(x, NaN) gave an empty value without a word: a length that is not
+    // a number, or infinite, is refused in every front that takes one
+    const Mm sq = test::real(2, 2, {1, 2, 3, 4});
+    EXPECT_ERROR(fft(x, Mm(NAN)), "fft: n must be finite");
+    EXPECT_ERROR(fft(x, Mm(INFINITY)), "fft: n must be finite");
+    EXPECT_ERROR(ifft(x, Mm(NAN)), "fft: n must be finite");
+    EXPECT_ERROR(fft(x, Mm(-INFINITY), Mm(1.0)), "fft: n must be finite");
+    EXPECT_ERROR(fft2(sq, Mm(NAN)), "fft: n must be finite");
+    EXPECT_ERROR(ifft2(sq, Mm(2.0), Mm(NAN)), "fft: n must be finite");
+    // lengths that are numbers keep their meaning: none at or below 0
+    EXPECT_EQ(fft(x, Mm(-3.0)).size(), 0);
+    EXPECT_EQ(fft(x, Mm(2.4)).size(), 2);
 }
 
 TEST_P(FftBackends, EveryLengthAgainstReference)
@@ -513,6 +525,82 @@ TEST_P(FftBackends, LargePrimeFactorLengthsAtSpotBins)
         for (int j = 0; j < n; ++j)
             worst = std::max(worst, std::abs(std::complex<double>(back.addr()[j] - x.addr()[j], back.addi()[j])));
         EXPECT_LE(worst, strict_bound(n, 0.5));
+    }
+}
+
+// fft of zeros(16, 1) with x(1) = 1e308 had 12 non-finite entries of 16:
+// the packed real path formed 0.5 (a + b) with a + b past the largest
+// double, and the chirp convolution's sums pass it for any length. A column
+// near the largest double is transformed to what is representable: an
+// impulse v at place p gives v exp(-+2 pi i p k / n) (and 1/n of it from
+// ifft), exactly v at p = 0 for powers of two, at every length, real and
+// complex; a constant column just below the limit sums to its total; one
+// whose total overflows gives Inf there and finite values elsewhere.
+TEST_P(FftBackends, ValuesNearTheLargestDouble)
+{
+    for (int n : {16, 32, 64, 1024}) {
+        SCOPED_TRACE(n);
+        Mm x = Mm(0, 0, 0, n, 1, qv_double);
+        std::fill(x.addr(), x.addr() + n, 0.0);
+        x.addr()[0] = 1e308;
+        const Mm f = fft(x), g = ifft(x);
+        for (int k = 0; k < n; ++k) {
+            ASSERT_EQ(f.addr()[k], 1e308) << k;
+            ASSERT_EQ(f.addi()[k], 0) << k;
+            ASSERT_EQ(g.addr()[k], 1e308 / n) << k;
+            ASSERT_EQ(g.addi()[k], 0) << k;
+        }
+    }
+    std::vector<int> lengths;
+    for (int n = 1; n <= 300; ++n)
+        lengths.push_back(n);
+    for (int n : {509, 512, 1000, 1021, 1024, 2048, 4096, 4097})
+        lengths.push_back(n);
+    const double pi2 = 6.283185307179586;
+    for (int n : lengths) {
+        for (int p : {0, 1, n / 2, n - 1}) {
+            if (p >= n)
+                continue;
+            for (const std::complex<double> v : {std::complex<double>(1e308, 0), std::complex<double>(-1.7e308, 0),
+                                                 std::complex<double>(1.2e308, -0.9e308)}) {
+                SCOPED_TRACE(::testing::Message() << "n " << n << ", place " << p << ", value " << v);
+                const bool complex = v.imag() != 0;
+                Mm x(complex, 0, 0, n, 1, qv_double);
+                std::fill(x.addr(), x.addr() + n, 0.0);
+                if (complex)
+                    std::fill(x.addi(), x.addi() + n, 0.0);
+                x.addr()[p] = v.real();
+                if (complex)
+                    x.addi()[p] = v.imag();
+                const auto f = elements(fft(x)), g = elements(ifft(x));
+                const double tol = bound(n, std::abs(v));
+                for (int k = 0; k < n; ++k) {
+                    const double angle = pi2 * double((long(p) * k) % n) / n;
+                    const std::complex<double> turn(std::cos(angle), std::sin(angle));
+                    ASSERT_LE(std::abs(f[k] - v * std::conj(turn)), tol) << k << ": " << f[k];
+                    ASSERT_LE(std::abs(g[k] - v * turn / double(n)), tol / n) << k << ": " << g[k];
+                }
+            }
+        }
+    }
+    for (int n : {3, 16, 17, 100, 128, 1000}) {
+        SCOPED_TRACE(n);
+        const double c = 0x1.fffffffffffffp+1023 / 2 / n;
+        Mm x(0, 0, 0, n, 1, qv_double);
+        std::fill(x.addr(), x.addr() + n, c);
+        const auto f = elements(fft(x)), back = elements(ifft(fft(x)));
+        const double total = c * n, tol = bound(n, total);
+        EXPECT_LE(std::abs(f[0] - total), tol) << f[0];
+        for (int k = 1; k < n; ++k)
+            ASSERT_LE(std::abs(f[k]), tol) << k << ": " << f[k];
+        for (int k = 0; k < n; ++k)
+            ASSERT_LE(std::abs(back[k] - c), bound(n, c)) << k << ": " << back[k];
+        // past the limit: the total alone overflows
+        std::fill(x.addr(), x.addr() + n, 1e308);
+        const auto over = elements(fft(x));
+        EXPECT_EQ(over[0].real(), INFINITY);
+        for (int k = 1; k < n; ++k)
+            ASSERT_TRUE(std::isfinite(over[k].real()) && std::isfinite(over[k].imag())) << k << ": " << over[k];
     }
 }
 

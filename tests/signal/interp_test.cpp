@@ -5,6 +5,7 @@
 #include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -276,6 +277,118 @@ TEST(Interp2, QueriesAndRefinement)
     EXPECT_NEAR(s.addr()[0], interp2(big, Mm(1.5), Mm(2.5)).r(), 1e-12) << "a plane is reproduced";
     EXPECT_EQ(values_nan_as(interp2(Mm(0, 0, 0, 2, 2, qv_double) + Mm(NAN), Mm(1.5), Mm(1.5), test::text("cubic")), -1),
               (std::vector<double>{-1}));
+}
+
+// interp1([-1e308 1e308], [0 1], [0 5e307]) was [0 0]: the knots' span
+// overflowed and every fraction became 0. The fraction and the half-way
+// point are taken from halves where a difference passes the largest
+// double; interp2 shares them.
+TEST(Interp1, KnotsNearTheLargestDouble)
+{
+    const double big = 0x1.fffffffffffffp+1023;
+    struct Case {
+        const char* what;
+        Mm got;
+        std::vector<double> want;  // NaN written as -1
+    };
+    const Mm z = test::real(2, 2, {0, 1, 1, 2});
+    const std::vector<Case> cases = {
+        {"the reported call", interp1(test::row({-1e308, 1e308}), test::row({0, 1}), test::row({0, 5e307})),
+         {0.5, 0.75}},
+        {"the ends and beyond", interp1(test::row({-1e308, 1e308}), test::row({0, 1}), test::row({-1e308, 1e308, big})),
+         {0, 1, -1}},
+        {"the widest span", interp1(test::row({-big, big}), test::row({-2, 2}), test::row({0, big / 2, -big / 4})),
+         {0, 1, -0.5}},
+        {"decreasing knots", interp1(test::row({1e308, -1e308}), test::row({1, 0}), test::row({0, 5e307})), {0.5, 0.75}},
+        {"three knots", interp1(test::row({-1e308, 0, 1.5e308}), test::row({0, 1, 4}), test::row({-5e307, 0.75e308})),
+         {0.5, 2.5}},
+        {"nearest", interp1(test::row({-1e308, 1e308}), test::row({0, 1}), test::row({-1e307, 1e307, 0}),
+                            test::text("nearest")), {0, 1, 1}},
+        {"nearest where the knots' sum overflows",
+         interp1(test::row({1e308, 1.7e308}), test::row({0, 1}), test::row({1.1e308, 1.5e308, 1.35e308}),
+                 test::text("nearest")), {0, 1, 1}},
+        {"interp2", interp2(test::row({-1e308, 1e308}), test::row({-1e308, 1e308}), z, test::row({0, 5e307}),
+                            test::row({0, 5e307})), {1, 1.5}},
+        {"interp2 at points off the grid's lines",
+         interp2(test::row({-1e308, 1e308}), test::row({-1e308, 1e308}), z, test::real(1, 2, {-5e307, 1e308}),
+                 test::real(1, 2, {5e307, -1e308})), {1, 1}},
+        {"interp2 nearest", interp2(test::row({1e308, 1.7e308}), test::row({-1e308, 1e308}), z,
+                                    test::real(1, 2, {1.1e308, 1.5e308}), test::real(1, 2, {-1e307, 1e307}),
+                                    test::text("nearest")), {0, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(values_nan_as(c.got, -1), c.want);
+    }
+}
+
+// One table on a quarter grid under every scaling 2^-1000 .. 2^1000 of its
+// abscissae and translations up to 2^50, where every knot and query stays
+// exact: the linear and nearest answers of interp1 and interp2 do not
+// change at all (a translation changes no difference, a power of two
+// scales every one exactly), and the spline's (whose divided differences
+// grow like 1/h^3) only by rounding.
+TEST(Interp1, ScalingsAndTranslationsChangeNoAnswer)
+{
+    const std::vector<double> kx = {0, 0.25, 1, 1.5, 3, 4}, ky = {0, 1, 2.5, 3};
+    const std::vector<double> y1 = {1, -2, 0.5, 3, 2, -1};
+    const std::vector<double> qx = {0, 0.75, 0.5, 1.25, 2, 3.75, 4, 5, -1}, qy = {0, 0.5, 1.75, 2.75, 3, 2, 1, 0.25, 4};
+    const Mm z = test::real(4, 6, {1, 2, 0, -1, 3, 1, 2, 2, 0.5, -2, 1, 4, 2, 2, 2, 2, -1, 0, 1, 2, 5, 3, 1, -3});
+    auto line = [](const std::vector<double>& v, double s, double shift) {
+        std::vector<double> r(v.size());
+        for (std::size_t k = 0; k < v.size(); ++k)
+            r[k] = s * (v[k] + shift);
+        Mm m(0, 0, 0, 1, int(r.size()), qv_double);
+        std::copy(r.begin(), r.end(), m.addr());
+        return m;
+    };
+    struct Answers {
+        std::vector<double> lin, near, spline, lin2, near2, spline2;
+    };
+    auto answers = [&](double s, double shift) {
+        const Mm x = line(kx, s, shift), y = line(ky, s, shift), xi = line(qx, s, shift), yi = line(qy, s, shift);
+        const Mm t = line(y1, 1, 0);
+        return Answers{values_nan_as(interp1(x, t, xi), -1e9), values_nan_as(interp1(x, t, xi, test::text("nearest")), -1e9),
+                       values_nan_as(interp1(x, t, xi, test::text("spline")), -1e9),
+                       values_nan_as(interp2(x, y, z, xi, yi), -1e9),
+                       values_nan_as(interp2(x, y, z, xi, yi, test::text("nearest")), -1e9),
+                       values_nan_as(interp2(x, y, z, xi, yi, test::text("spline")), -1e9)};
+    };
+    const Answers base = answers(1, 0);
+    // the answers at scale 1 by the plain model of the rule
+    for (std::size_t k = 0; k < qx.size(); ++k) {
+        SCOPED_TRACE(k);
+        const auto at = std::upper_bound(kx.begin(), kx.end(), qx[k]);
+        if (qx[k] < kx.front() || qx[k] > kx.back()) {
+            EXPECT_EQ(base.lin[k], -1e9);
+            continue;
+        }
+        const std::size_t hi = std::min<std::size_t>(at - kx.begin(), kx.size() - 1), lo = hi - 1;
+        const double f = (qx[k] - kx[lo]) / (kx[hi] - kx[lo]);
+        EXPECT_NEAR(base.lin[k], y1[lo] + f * (y1[hi] - y1[lo]), 1e-15);
+    }
+    std::vector<int> exponents;
+    for (int e = -1000; e <= 1000; e += 40)
+        exponents.push_back(e);
+    for (int e : {-1021, -541, -540, -513, 511, 512, 515, 1018})
+        exponents.push_back(e);
+    for (int e : exponents) {
+        for (double shift : {0.0, 0x1p20, -0x1p20, 0x1p50, -0x1p50}) {
+            const double s = std::ldexp(1.0, e);
+            if (std::fabs(shift) * 8 * s > 0x1p1023 || std::ldexp(0.25, e) < 0x1p-1022)
+                continue;  // past the largest double, or knots below the normal range
+            SCOPED_TRACE(::testing::Message() << "scale 2^" << e << ", shift " << shift);
+            const Answers got = answers(s, shift);
+            EXPECT_EQ(got.lin, base.lin);
+            EXPECT_EQ(got.near, base.near);
+            EXPECT_EQ(got.lin2, base.lin2);
+            EXPECT_EQ(got.near2, base.near2);
+            for (std::size_t k = 0; k < qx.size(); ++k) {
+                EXPECT_NEAR(got.spline[k], base.spline[k], 1e-13 * std::max(1.0, std::fabs(base.spline[k]))) << k;
+                EXPECT_NEAR(got.spline2[k], base.spline2[k], 1e-13 * std::max(1.0, std::fabs(base.spline2[k]))) << k;
+            }
+        }
+    }
 }
 
 TEST(Interp2, AgainstReference)
