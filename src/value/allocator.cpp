@@ -577,7 +577,8 @@ namespace {
 // at once when far more is free. Blocks mapped anew after a release, up to
 // what it gave back, count as that memory taken back (a program freeing and
 // rebuilding several large blocks each round): the room grows to twice
-// that. Under an address-space limit at most a thirty-second of the limit
+// that. A block freed right after a larger one was taken (what a growing
+// array leaves behind) is not kept. Under an address-space limit at most a thirty-second of the limit
 // stays, and a refused mapping first gives back everything kept.
 class large_blocks {
 public:
@@ -610,6 +611,7 @@ private:
     bool waiting_ = false;
     bool made_ = false;
     std::size_t low_ = 0;
+    std::size_t last_taken_ = 0;  // the block taken since the last was freed
 };
 
 constinit large_blocks large;
@@ -640,6 +642,7 @@ large_blocks::mapping large_blocks::take(std::size_t bytes)
     {
         mt_lock guard(lock_allocator);
         made_ = true;
+        last_taken_ = bytes;
         int best = -1;
         for (int k = 0; k < count_; ++k)
             if (kept_[k].bytes >= bytes && kept_[k].bytes / 2 <= bytes &&
@@ -710,7 +713,11 @@ void large_blocks::give(mapping m)
     mt_lock guard(lock_allocator);
     const bool judged = give_back_on.load(std::memory_order_relaxed);
     const std::size_t limit = platform::address_space_limit();
-    if (judged && limit != 0 && kept_bytes_ + m.bytes > limit / 32) {
+    // A block freed right after a larger one was taken is what an array
+    // that grew left behind: no result of its size is coming.
+    const bool outgrown = m.bytes < last_taken_ / 4 * 3;
+    last_taken_ = 0;
+    if (judged && (outgrown || (limit != 0 && kept_bytes_ + m.bytes > limit / 32))) {
         POOL_UNPOISON(m.at, m.bytes);
         platform::unmap_block(m.at, m.bytes);
         return;
