@@ -674,6 +674,7 @@ large_blocks::mapping large_blocks::take(std::size_t bytes)
 
 char* large_blocks::resize(mapping m, std::size_t new_bytes)
 {
+    POOL_UNPOISON(m.at, m.bytes);  // the range may move: leave no poison behind
     char* at = static_cast<char*>(platform::remap_block(m.at, m.bytes, new_bytes));
     if (!at && new_bytes > m.bytes) {
         {
