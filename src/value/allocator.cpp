@@ -34,7 +34,7 @@ namespace {
 // left until the one that fails. Read on every request, so kept to one word.
 std::atomic<long> fail_countdown{0};
 bool fail_fired = false;
-std::atomic<long> heap_live{0};
+std::atomic<long> large_live{0};
 std::atomic<bool> give_back_on{true};
 
 // Whether this request is the one the switch refuses.
@@ -769,11 +769,11 @@ inline large_blocks::mapping mapping_of(void* p)
 
 inline char* start_large_block(char* at, std::size_t bytes, std::size_t n)
 {
+    POOL_UNPOISON(at, large_prefix + n);  // a kept mapping is poisoned whole
     const std::uint64_t size = bytes;
     std::memcpy(at, &size, 7);
     at[7] = static_cast<char>(large_prefix);
     char* p = at + large_prefix;
-    POOL_UNPOISON(at, large_prefix + n);
     POOL_POISON(p + n, bytes - large_prefix - n);
     return p;
 }
@@ -789,7 +789,7 @@ void* large_malloc(std::size_t n)
     const large_blocks::mapping m = large.take(mapped_bytes_for(n));
     if (!m.at)
         return nullptr;
-    ++heap_live;
+    ++large_live;
     return start_large_block(m.at, m.bytes, n);
 }
 
@@ -817,7 +817,7 @@ void qv_free(void* p)
     if (!p)
         return;
     if (is_large_block(p)) {
-        --heap_live;
+        --large_live;
         large.give(mapping_of(p));
     } else
         pool.free(static_cast<char*>(p));
@@ -874,7 +874,7 @@ void qv_set_give_back(bool on)
         large.reset();
 }
 
-long qv_live_blocks() { return pool.live() + heap_live; }
+long qv_live_blocks() { return pool.live() + large_live; }
 
 unsigned int qv_set_MT(int on)
 {

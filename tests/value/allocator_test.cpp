@@ -290,8 +290,8 @@ TEST(Allocator, FreedMemoryThatStaysFreeGoesBackOnceTheProgramGoesOn)
 }
 
 // Freed large blocks beyond about one block's worth go back to the system;
-// one is kept for the next large result. (The address checker's heap keeps
-// freed blocks in quarantine: the figure is the standard heap's.)
+// one is kept for the next large result. (Under the address checker the
+// resident figures are its shadow memory's as much as the allocator's.)
 #if !defined(NUMRUN_SANITIZE)
 // count blocks of size bytes from qv_malloc, each written whole.
 std::vector<char*> written_blocks(int count, std::size_t size)
