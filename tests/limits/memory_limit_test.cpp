@@ -291,8 +291,8 @@ TEST(MemoryLimit, ThePoolReservesAShareOfWhatIsLeftAndGrows)
 // for good under 1 GB, with 931 MB mapped for a few kB live), and large
 // blocks came from the standard heap's break, where a dropped one below a
 // live one never gave its address space back. Each limit runs in one
-// process, the fills one after another; small values fill the 3 GB limit
-// too slowly for every run. In multi-thread mode OpenBLAS runs four
+// process, the fills one after another; every fill runs at 300 MB, and
+// the larger limits, slow to fill, share the rest out. In multi-thread mode OpenBLAS runs four
 // threads where the limit leaves room for their buffers (they map some
 // 440 MB at start).
 TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
@@ -308,11 +308,11 @@ TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
                                             "fill with 1e6 doubles", "fill with one value", "fill with an fft"};
     const std::vector<Case> cases = {
         {300, false, 1, every},
-        {1000, false, 1, every},
-        {3000, false, 1, {"fill with 1e6 doubles", "fill with one value"}},
+        {1000, false, 1, {"fill with 100 doubles", "fill with 1000 doubles", "fill with 1e6 doubles"}},
+        {3000, false, 1, {"fill with one value"}},
         {300, true, 1, {"fill with 100 doubles"}},
         {1000, true, 4, {"fill with 1000 doubles", "fill with an fft"}},
-        {3000, true, 4, {"fill with one value"}},
+        {3000, true, 4, {"fill with 1e6 doubles"}},
     };
     for (const Case& c : cases) {
         const std::string mode = c.multi_thread ? "multi-thread mode" : "one thread";
