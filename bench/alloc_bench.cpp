@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <malloc.h>
 #include <sys/resource.h>
 #include <vector>
 
@@ -49,8 +48,8 @@ void ValueCopyAndDestroy(benchmark::State& state)
 }
 BENCHMARK(ValueCopyAndDestroy)->Arg(1000)->Arg(10000000);
 
-// A statement that creates and drops an 80 MB result: with the heap tuned at
-// start-up it reuses resident pages instead of faulting fresh ones in.
+// A statement that creates and drops an 80 MB result: the freed mapping is
+// kept and reused with its pages resident instead of faulting fresh ones in.
 void LargeResultCycle(benchmark::State& state)
 {
     const std::size_t bytes = 80u << 20;
@@ -73,7 +72,7 @@ BENCHMARK(LargeResultCycle)->Unit(benchmark::kMillisecond);
 
 // Short programs against the allocator as it was before it gave memory
 // back (qv_set_give_back(false): every freed page stays). Each iteration
-// is a program from its start: the heap trimmed and its judgement fresh,
+// is a program from its start: no large block kept and the judgement fresh,
 // a pool of its own. "faults" and "baseline_faults" are the minor page
 // faults of one program: a give-back that takes pages a loop needs again
 // shows as faults beyond the baseline's.
@@ -90,7 +89,7 @@ void short_program_against_keeping_everything(benchmark::State& state, Program&&
     long ours = 0, theirs = 0;
     auto run = [&](bool give_back, long& faults) {
         return [&, give_back] {
-            malloc_trim(0);
+            qv_set_give_back(true);  // nothing kept from the last program
             qv_set_give_back(give_back);
             const long before = minor_faults();
             program();

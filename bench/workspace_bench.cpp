@@ -196,7 +196,7 @@ void TrackedNamesInACallFrame(benchmark::State& state)
         variables_scope.end();
     });
 }
-BENCHMARK(TrackedNamesInACallFrame)->Arg(5000)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond);
+BENCHMARK(TrackedNamesInACallFrame)->Arg(5000)->Arg(10000)->Arg(20000)->Arg(40000)->Arg(80000)->Arg(160000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -38,14 +38,13 @@ bool blas_may_thread() noexcept
 }
 
 // The buffer OpenBLAS maps for the calls of the process's threads (one at
-// a time: calls from several threads at once take one each) and the room
-// it takes, with a margin for the thread's heap.
-constexpr std::size_t blas_buffer_room = std::size_t{136} << 20;
+// a time: calls from several threads at once take one each).
 std::atomic<bool> blas_buffer_made{false};
 
-// Whether OpenBLAS has its buffer, made now by a 1-by-1 product where the
-// address space has room for it. Without a limit the buffer is left to
-// OpenBLAS's first call.
+} // namespace
+
+// Made by a 1-by-1 product where the address space has room for it.
+// Without a limit the buffer is left to OpenBLAS's first call.
 bool blas_buffer_ready()
 {
     if (blas_buffer_made.load(std::memory_order_acquire))
@@ -69,8 +68,6 @@ bool blas_buffer_ready()
     blas_buffer_made.store(true, std::memory_order_release);
     return true;
 }
-
-} // namespace
 
 blas_single_thread::blas_single_thread(bool engage) : engaged_(false)
 {

@@ -3,6 +3,8 @@
 // take it too.
 #pragma once
 
+#include <cstddef>
+
 // ---- BLAS threads ----
 //
 // A large matrix product keeps every thread the BLAS was started with:
@@ -44,6 +46,12 @@ public:
 private:
     bool engaged_;
 };
+
+// The room OpenBLAS's buffer takes, with a margin for its thread's heap;
+// and whether OpenBLAS has the buffer: made now where an address-space
+// limit is set and the room is there, false where it is not.
+inline constexpr std::size_t blas_buffer_room = std::size_t{136} << 20;
+bool blas_buffer_ready();
 
 // Whether a product of an m-by-k and a k-by-n matrix is worth the BLAS
 // threads: one of order 810 or more, some 40 ms of work on one thread. With

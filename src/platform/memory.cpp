@@ -2,10 +2,10 @@
 // and the room an address-space limit (RLIMIT_AS) leaves.
 #include "platform/memory.hpp"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -158,7 +158,51 @@ void release(void* start, std::size_t size, std::size_t reservation)
     munmap(start, size);
 }
 
-std::size_t heap_block_size(void* block) { return malloc_usable_size(block); }
+map_outcome map_at(void* start, std::size_t size)
+{
+    void* p = mmap(start, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    if (p == MAP_FAILED)
+        return errno == EEXIST ? map_outcome::occupied : map_outcome::refused;
+    if (p != start) {  // a kernel that ignores the flag placed it elsewhere
+        munmap(p, size);
+        return map_outcome::occupied;
+    }
+    return map_outcome::mapped;
+}
+
+void unmap(void* start, std::size_t size) { munmap(start, size); }
+
+// Large blocks hold pointers to other blocks: the leak checker scans them.
+void* map_block(std::size_t size)
+{
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+#if defined(NUMRUN_SANITIZE)
+    __lsan_register_root_region(p, size);
+#endif
+    return p;
+}
+
+void* remap_block(void* block, std::size_t size, std::size_t new_size)
+{
+    void* p = mremap(block, size, new_size, MREMAP_MAYMOVE);
+    if (p == MAP_FAILED)
+        return nullptr;
+#if defined(NUMRUN_SANITIZE)
+    __lsan_unregister_root_region(block, size);
+    __lsan_register_root_region(p, new_size);
+#endif
+    return p;
+}
+
+void unmap_block(void* block, std::size_t size)
+{
+#if defined(NUMRUN_SANITIZE)
+    __lsan_unregister_root_region(block, size);
+#endif
+    munmap(block, size);
+}
 
 std::size_t address_space_limit()
 {

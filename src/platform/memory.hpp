@@ -20,8 +20,19 @@ bool commit(void* start, std::size_t size);
 void decommit(void* start, std::size_t size);
 // Releases size bytes made of consecutive reservations of one size.
 void release(void* start, std::size_t size, std::size_t reservation);
-// Usable bytes of a block from the standard heap.
-std::size_t heap_block_size(void* block);
+// Maps size bytes read-write at exactly start, never over another mapping:
+// occupied when something else holds part of the range, refused when the
+// system (an address-space limit) gives no more.
+enum class map_outcome { mapped, occupied, refused };
+map_outcome map_at(void* start, std::size_t size);
+// Unmaps a range mapped by map_at or committed in a reservation.
+void unmap(void* start, std::size_t size);
+// A read-write mapping of size bytes of its own (a large block), anywhere;
+// null on failure. Resized in place or moved with its pages; null when
+// refused, the old one kept.
+void* map_block(std::size_t size);
+void* remap_block(void* block, std::size_t size, std::size_t new_size);
+void unmap_block(void* block, std::size_t size);
 
 // The process's address-space limit (RLIMIT_AS), or 0 when there is none.
 std::size_t address_space_limit();

@@ -1,9 +1,10 @@
 // The runtime allocator: power-of-two size classes with free lists, carved
 // from one reserved address range committed a page unit at a time; requests
-// over 128 KiB go to the standard heap. Values are created and dropped at a
+// over 128 KiB get a mapping each. Values are created and dropped at a
 // high rate (every temporary of every statement), almost all small.
 #include "value/allocator.hpp"
 #include "value/runtime.hpp"
+#include "platform/blas_threads.hpp"
 #include "platform/memory.hpp"
 #include "velkor/report.h"
 #include "velkor/runtime.h"
@@ -13,9 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <malloc.h>
 #include <new>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #if defined(NUMRUN_SANITIZE)
@@ -35,7 +34,7 @@ namespace {
 // left until the one that fails. Read on every request, so kept to one word.
 std::atomic<long> fail_countdown{0};
 bool fail_fired = false;
-std::atomic<long> heap_live{0};
+std::atomic<long> large_live{0};
 std::atomic<bool> give_back_on{true};
 
 // Whether this request is the one the switch refuses.
@@ -49,7 +48,7 @@ inline bool refused_by_switch()
     return true;
 }
 
-constexpr std::size_t heap_threshold = 0x20000;    // m = n + 8 above this: standard heap
+constexpr std::size_t heap_threshold = 0x20000;    // m = n + 8 above this: a mapping of its own
 // Address space reserved at a time. Linux places new mappings below the
 // previous ones, so the range just past a reservation is rarely free for a
 // contiguous extension: without a limit, the first reservation is made
@@ -91,6 +90,16 @@ inline int ceil_log2(std::size_t n) { return n <= 1 ? 0 : 64 - __builtin_clzl(n 
 
 inline int class_of(const void* p) { return static_cast<const unsigned char*>(p)[-static_cast<int>(prefix) + 1]; }
 
+// OpenBLAS maps its working buffer at its first call and cannot do without
+// it: under an address-space limit the buffer is made before a reservation
+// of the pool leaves too little room for it, so that a program whose small
+// values fill memory still has its linear algebra.
+void make_blas_buffer_before(std::size_t reservation)
+{
+    if (platform::address_space_limit() != 0 && platform::address_space_left() < reservation + 2 * blas_buffer_room)
+        blas_buffer_ready();
+}
+
 } // namespace
 
 void block_pool::setup()
@@ -113,7 +122,11 @@ bool block_pool::advance_break(std::size_t k)
             const std::size_t share = platform::address_space_left() / 16;
             while (size > smallest_limited_reservation && size > share)
                 size /= 2;
+            make_blas_buffer_before(size);
             r = static_cast<char*>(platform::reserve_growable(size, limit));
+#if !defined(NUMRUN_SANITIZE)
+            unmap_idle_ = true;  // the checker's leak scan covers whole reservations
+#endif
         } else {
             for (; size >= smallest_reservation; size /= 4)
                 if ((r = static_cast<char*>(platform::reserve(nullptr, size))))
@@ -131,6 +144,7 @@ bool block_pool::advance_break(std::size_t k)
                 return false;
             committed_end_ = reserved_end_;
         }
+        make_blas_buffer_before(reservation_);
         if (!platform::reserve(reserved_end_, reservation_))
             return false;
         reserved_end_ += reservation_;
@@ -166,14 +180,85 @@ bool block_pool::start_region()
     return true;
 }
 
-// A unit given back to the system earlier, for a small class to carve.
+// Maps back the units [a, b) given back earlier (with the pages they share
+// with given-back neighbours); under a limit the system may refuse, or
+// something else may have taken part of the range, which loses the units.
+block_pool::retaken block_pool::retake(std::size_t a, std::size_t b)
+{
+    if (unmap_idle_) {
+        const std::size_t page = platform::page_size();
+        char* lo = base_ + a * unit_ + 4 - (a > 0 && is_idle(a - 1) ? page : 0);
+        char* hi = base_ + b * unit_ + 4 - page + (is_idle(b) ? page : 0);
+        switch (platform::map_at(lo, static_cast<std::size_t>(hi - lo))) {
+        case platform::map_outcome::mapped:
+            break;
+        case platform::map_outcome::occupied:
+            for (std::size_t u = a; u < b; ++u)
+                lost_map_[u >> 6] |= std::uint64_t{1} << (u & 63);
+            return retaken::occupied;
+        case platform::map_outcome::refused:
+            return retaken::refused;
+        }
+    }
+    for (std::size_t u = a; u < b; ++u)
+        idle_map_[u >> 6] &= ~(std::uint64_t{1} << (u & 63));
+    idle_count_ -= b - a;
+    retaken_units_ += b - a;
+    return retaken::yes;
+}
+
+// A unit given back to the system earlier, for a small class to carve: the
+// lowest first, so that the units near the break stay with the system.
 bool block_pool::take_idle_unit(char*& start)
 {
-    if (idle_count_ == 0)
-        return false;
-    start = base_ + std::size_t{idle_units_[--idle_count_]} * unit_;
-    ++retaken_units_;
-    return true;
+    while (stack_count_ > 0) {
+        const std::size_t u = idle_units_[--stack_count_];
+        if (!is_idle(u) || is_lost(u))
+            continue;  // taken for a large block since
+        switch (retake(u, u + 1)) {
+        case retaken::yes:
+            start = base_ + u * unit_;
+            return true;
+        case retaken::occupied:
+            continue;
+        case retaken::refused:
+            ++stack_count_;
+            return false;
+        }
+    }
+    return false;
+}
+
+// k consecutive units given back earlier, for a large block.
+bool block_pool::take_idle_run(std::size_t k, char*& start)
+{
+    for (;;) {
+        if (idle_count_ < k)
+            return false;
+        std::size_t run = 0, u = 0;
+        const std::size_t end = map_words_ * 64;
+        while (u < end && run < k) {
+            const std::uint64_t word = idle_map_[u >> 6] & ~lost_map_[u >> 6];
+            if ((u & 63) == 0 && word == 0) {
+                run = 0;
+                u += 64;
+                continue;
+            }
+            run = (word >> (u & 63) & 1) ? run + 1 : 0;
+            ++u;
+        }
+        if (run < k)
+            return false;
+        switch (retake(u - k, u)) {
+        case retaken::yes:
+            start = base_ + (u - k) * unit_;
+            return true;
+        case retaken::occupied:
+            continue;
+        case retaken::refused:
+            return false;
+        }
+    }
 }
 
 void block_pool::schedule_give_back()
@@ -228,7 +313,7 @@ bool block_pool::refill(int c)
         for (std::size_t k = 0; k < n; ++k)
             store_link(start + k * size, k + 1 < n ? start + (k + 1) * size : nullptr);
     } else {
-        if (!advance_break(size))
+        if (!take_idle_run(size / unit_, start) && !advance_break(size))
             return false;
         free_bytes_ += nominal_bytes(c);
         POOL_UNPOISON(start, size);
@@ -255,6 +340,18 @@ inline int block_pool::class_for(std::size_t m) const
     return c < classes ? c : -1;
 }
 
+// Where the system refuses more address space, the free blocks of other
+// classes may still hold whole units: given back, they serve this one.
+bool block_pool::refill_or_give_back(int c)
+{
+    if (refill(c))
+        return true;
+    if (!unmap_idle_ || free_bytes_ == 0)
+        return false;
+    pass();
+    return refill(c);
+}
+
 void* block_pool::allocate(std::size_t m)
 {
     mt_lock guard(lock_allocator);
@@ -263,12 +360,11 @@ void* block_pool::allocate(std::size_t m)
     int c = class_for(m);
     if (__builtin_expect(c < 0, 0))
         return nullptr;
-    if (__builtin_expect(!free_list_[c], 0) && !refill(c))
+    if (__builtin_expect(!free_list_[c], 0) && !refill_or_give_back(c))
         return nullptr;
     char* block = free_list_[c];
     free_list_[c] = load_link(block);
-    // The header in one store: the mark, the class, and byte 2 clear (a
-    // large block's pages are in place again once it is handed out).
+    // The header in one store: the mark, the class, and bytes 2 and 3 clear.
     const std::uint32_t header = pool_mark | std::uint32_t(c) << 8;
     std::memcpy(block, &header, sizeof header);
     block[prefix - 1] = 0;  // the byte before the pointer tells pool from heap
@@ -286,26 +382,84 @@ void block_pool::release_region()
 {
     // The range may be mapped again at the same address: leave no poison.
     POOL_UNPOISON(region_, committed_end_ - region_);
-    if (region_)
+    if (region_ && unmap_idle_ && idle_count_ > 0) {
+        // What lies in the holes of given-back units may be another's now:
+        // only the pool's own parts go.
+        const std::size_t page = platform::page_size();
+        char* from = region_;
+        for (std::size_t u = 0; u < map_words_ * 64;) {
+            if (!is_idle(u)) {
+                ++u;
+                continue;
+            }
+            const std::size_t first = u;
+            while (is_idle(u))
+                ++u;
+            char* hole = base_ + first * unit_ + 4;
+            platform::unmap(from, static_cast<std::size_t>(hole - from));
+            from = base_ + u * unit_ + 4 - page;
+        }
+        platform::unmap(from, static_cast<std::size_t>(reserved_end_ - from));
+    } else if (region_)
         platform::release(region_, reserved_end_ - region_, reservation_);
     std::free(idle_units_);
+    std::free(idle_map_);
+    std::free(lost_map_);
     *this = block_pool();
 }
 
 // Whole units without a block in use leave the free lists and go back to the
-// system (they stay mapped, for reuse before the break moves); the pages
-// inside free large blocks go back too. Runs once the free lists have grown
-// past what is kept warm (a quarter of what the pool holds, 8 MiB at least,
-// more while what it gives back is taken straight back) since the last run,
-// so its walks of the lists cost each freed block a few steps at most.
+// system (under an address-space limit unmapped, otherwise kept mapped, for
+// reuse before the break moves); free large blocks leave whole. Runs once
+// the free lists have grown past what is kept warm (a quarter of what the
+// pool holds, 8 MiB at least, more while what it gives back is taken
+// straight back) since the last run, so its walks of the lists cost each
+// freed block a few steps at most.
 void block_pool::give_back()
 {
     if (!give_back_on.load(std::memory_order_relaxed) || !keep_judged() || !stayed_free())
         return;
     waiting_ = false;
+    pass();
+}
+
+void block_pool::give_back_now()
+{
+    mt_lock guard(lock_allocator);
+    if (region_ && free_bytes_ > 0)
+        pass();
+}
+
+void block_pool::pass()
+{
     free_after_pass_ = free_bytes_;
     schedule_give_back();
     const std::size_t units = static_cast<std::size_t>(brk_ - base_) >> unit_shift_;
+    // Room for a bit per unit, and for every unit on the stack of those to
+    // take next, before anything changes.
+    const std::size_t words = units / 64 + 1;
+    if (words > map_words_) {
+        const std::size_t grown_words = std::max(words, 2 * map_words_);
+        auto* idle = static_cast<std::uint64_t*>(std::realloc(idle_map_, grown_words * sizeof(std::uint64_t)));
+        if (idle)
+            idle_map_ = idle;
+        auto* lost = idle ? static_cast<std::uint64_t*>(std::realloc(lost_map_, grown_words * sizeof(std::uint64_t))) : nullptr;
+        if (lost)
+            lost_map_ = lost;
+        if (!idle || !lost)
+            return;
+        std::fill(idle_map_ + map_words_, idle_map_ + grown_words, std::uint64_t{0});
+        std::fill(lost_map_ + map_words_, lost_map_ + grown_words, std::uint64_t{0});
+        map_words_ = grown_words;
+    }
+    if (units > idle_slots_) {
+        const std::size_t slots = std::max<std::size_t>(64, std::max(2 * idle_slots_, units));
+        auto* grown = static_cast<std::uint32_t*>(std::realloc(idle_units_, slots * sizeof(std::uint32_t)));
+        if (!grown)
+            return;
+        idle_units_ = grown;
+        idle_slots_ = slots;
+    }
     auto* free_in = static_cast<std::uint32_t*>(std::calloc(units > 0 ? units : 1, sizeof(std::uint32_t)));
     if (!free_in)
         return;
@@ -315,26 +469,24 @@ void block_pool::give_back()
         for (char* b = free_list_[c]; b; b = load_link(b))
             ++free_in[unit_of(b)];
     constexpr std::uint32_t whole = 0xFFFFFFFF;
-    std::size_t found = 0;
     for (int c = 0; c < first_large_; ++c) {
         const auto per_unit = static_cast<std::uint32_t>(unit_ / block_bytes(c));
         for (char* b = free_list_[c]; b; b = load_link(b)) {
             std::uint32_t& n = free_in[unit_of(b)];
             if (n == per_unit) {
                 n = whole;
-                ++found;
+                free_bytes_ -= unit_;
             }
         }
     }
-    if (idle_count_ + found > idle_slots_) {
-        const std::size_t slots = std::max<std::size_t>(64, std::max(2 * idle_slots_, idle_count_ + found));
-        auto* grown = static_cast<std::uint32_t*>(std::realloc(idle_units_, slots * sizeof(std::uint32_t)));
-        if (!grown) {
-            std::free(free_in);
-            return;  // nothing changed: the lists are as they were
+    // A free large block covers whole units of its own.
+    for (int c = first_large_; c < classes; ++c) {
+        for (char* b = free_list_[c]; b; b = load_link(b)) {
+            const std::size_t first = unit_of(b);
+            std::fill(free_in + first, free_in + first + block_bytes(c) / unit_, whole);
+            free_bytes_ -= nominal_bytes(c);
         }
-        idle_units_ = grown;
-        idle_slots_ = slots;
+        free_list_[c] = nullptr;
     }
     for (int c = 0; c < first_large_; ++c) {
         char* head = nullptr;
@@ -352,8 +504,8 @@ void block_pool::give_back()
             store_link(last, nullptr);
         free_list_[c] = head;
     }
-    // Units start 4 bytes before a unit boundary: a run of them gives back
-    // every page it holds whole.
+    // Each run of units newly free goes back whole, with the page it shares
+    // with a neighbour given back earlier.
     const std::size_t page = platform::page_size();
     for (std::size_t u = 0; u < units;) {
         if (free_in[u] != whole) {
@@ -361,20 +513,24 @@ void block_pool::give_back()
             continue;
         }
         const std::size_t first = u;
-        for (; u < units && free_in[u] == whole; ++u)
-            idle_units_[idle_count_++] = static_cast<std::uint32_t>(u);
-        platform::decommit(base_ + first * unit_ + 4, (u - first) * unit_ - page);
+        while (u < units && free_in[u] == whole)
+            ++u;
+        char* lo = base_ + first * unit_ + 4 - (first > 0 && is_idle(first - 1) ? page : 0);
+        char* hi = base_ + u * unit_ + 4 - page + (is_idle(u) ? page : 0);
+        if (unmap_idle_)
+            platform::unmap(lo, static_cast<std::size_t>(hi - lo));
+        else
+            platform::decommit(lo, static_cast<std::size_t>(hi - lo));
+        for (std::size_t v = first; v < u; ++v)
+            idle_map_[v >> 6] |= std::uint64_t{1} << (v & 63);
+        idle_count_ += u - first;
     }
     std::free(free_in);
-    free_bytes_ -= found * unit_;
-    for (int c = first_large_; c < classes; ++c)
-        for (char* b = free_list_[c]; b; b = load_link(b)) {
-            if (b[2])
-                continue;  // given back at an earlier pass
-            // The first page keeps the header and the link.
-            b[2] = 1;
-            platform::decommit(b + 4 + page, block_bytes(c) - 2 * page);
-        }
+    // The units to take next: the lowest on top.
+    stack_count_ = 0;
+    for (std::size_t u = units; u-- > 0;)
+        if (is_idle(u) && !is_lost(u))
+            idle_units_[stack_count_++] = static_cast<std::uint32_t>(u);
     free_after_pass_ = free_bytes_;
     schedule_give_back();
 }
@@ -409,130 +565,238 @@ bool block_pool::fits_exactly(const void* p, std::size_t m) const
 
 namespace {
 
-// Freed large blocks stay resident while they amount to about one block:
-// the next large result of a statement then reuses pages already in
-// memory. Past the largest block freed since the last trim (and some
-// room), the heap gives its free pages back to the system, once they have
-// stayed free through a stretch in which the program made large blocks
-// (so a short loop that frees and makes its results again each round
-// keeps them from its first round), or at once when far more is free.
-// Pages faulted in again after a trim, up to what it gave back, count as
-// that memory taken back (a program freeing and rebuilding several large
-// blocks each round): the room grows to twice that. The counts are hints,
-// kept without a lock.
-constexpr long heap_room = 4L << 20;
-std::atomic<long> heap_idle{0};     // bytes freed and not taken again since the last trim
-std::atomic<long> heap_largest{0};  // the largest block freed since the last trim
-std::atomic<long> heap_keep{heap_room};
-std::atomic<long> heap_trimmed{0};  // bytes the last trim found idle
-std::atomic<long> heap_faults{0};   // the process's minor page faults at the last trim
-// The stretch the idle bytes must stay above the room through: whether it
-// has started, whether a large block was made since, and the least idle
-// bytes since.
-std::atomic<bool> heap_waiting{false};
-std::atomic<bool> heap_made{false};
-std::atomic<long> heap_idle_low{0};
+// Large blocks are each a mapping of their own, so that a dropped one gives
+// its address space back (the standard heap keeps a freed block below a
+// live one, and tuning it for large blocks would tune the host's heap too).
+// Freed ones stay mapped while they amount to about one block: the next
+// large result of a statement then reuses pages already in memory. Past
+// the largest block freed since the last release (and some room), they go
+// back to the system, once they have stayed free through a stretch in
+// which the program made large blocks (so a short loop that frees and
+// makes its results again each round keeps them from its first round), or
+// at once when far more is free. Blocks mapped anew after a release, up to
+// what it gave back, count as that memory taken back (a program freeing and
+// rebuilding several large blocks each round): the room grows to twice
+// that. A block freed right after a larger one was taken (what a growing
+// array leaves behind) is not kept. Under an address-space limit at most a thirty-second of the limit
+// stays, and a refused mapping first gives back everything kept.
+class large_blocks {
+public:
+    struct mapping {
+        char* at = nullptr;
+        std::size_t bytes = 0;
+    };
+    mapping take(std::size_t bytes);
+    void give(mapping m);
+    char* resize(mapping m, std::size_t new_bytes);
+    // Gives back what is kept and starts the judgement afresh.
+    void reset();
 
-long minor_faults()
-{
-    rusage use{};
-    return getrusage(RUSAGE_SELF, &use) == 0 ? use.ru_minflt : 0;
-}
+private:
+    enum { slots = 32 };
+    static constexpr std::size_t room = std::size_t{4} << 20;
+    void release_kept();
+    bool stayed_free(std::size_t limit);
 
-void heap_taken(std::size_t bytes)
+    mapping kept_[slots] = {};
+    int count_ = 0;
+    std::size_t kept_bytes_ = 0;
+    std::size_t largest_ = 0;   // the largest block freed since the last release
+    std::size_t keep_ = room;
+    std::size_t released_ = 0;  // bytes the last release gave back
+    std::size_t remapped_ = 0;  // bytes mapped anew since
+    // The stretch the kept bytes must stay above the room through: whether
+    // it has started, whether a block was made since, and the least kept
+    // bytes since.
+    bool waiting_ = false;
+    bool made_ = false;
+    std::size_t low_ = 0;
+    std::size_t last_taken_ = 0;  // the block taken since the last was freed
+};
+
+constinit large_blocks large;
+
+void large_blocks::release_kept()
 {
-    long idle = heap_idle.load(std::memory_order_relaxed);
-    while (idle > 0 && !heap_idle.compare_exchange_weak(idle, idle - std::min<long>(idle, long(bytes)),
-                                                        std::memory_order_relaxed)) {
+    for (int k = 0; k < count_; ++k) {
+        POOL_UNPOISON(kept_[k].at, kept_[k].bytes);
+        platform::unmap_block(kept_[k].at, kept_[k].bytes);
     }
-    idle -= std::min<long>(idle, long(bytes));
-    if (idle < heap_idle_low.load(std::memory_order_relaxed))
-        heap_idle_low.store(idle, std::memory_order_relaxed);
-    heap_made.store(true, std::memory_order_relaxed);
+    count_ = 0;
+    kept_bytes_ = 0;
 }
 
-// Whether idle bytes past the room (largest + keep) go back now: they
-// stayed past it through a stretch in which large blocks were made, or
-// far more is idle. Otherwise a stretch starts (once blocks were made
-// since the last one began).
-bool heap_stayed_idle(long idle, long room)
+void large_blocks::reset()
 {
-    if (idle > room + long(prompt_give_back))
+    mt_lock guard(lock_allocator);
+    release_kept();
+    largest_ = released_ = remapped_ = 0;
+    keep_ = room;
+    waiting_ = false;
+}
+
+// The smallest kept mapping that holds bytes without wasting half of
+// itself, or a new one.
+large_blocks::mapping large_blocks::take(std::size_t bytes)
+{
+    {
+        mt_lock guard(lock_allocator);
+        made_ = true;
+        last_taken_ = bytes;
+        int best = -1;
+        for (int k = 0; k < count_; ++k)
+            if (kept_[k].bytes >= bytes && kept_[k].bytes / 2 <= bytes &&
+                (best < 0 || kept_[k].bytes < kept_[best].bytes))
+                best = k;
+        if (best >= 0) {
+            const mapping m = kept_[best];
+            kept_[best] = kept_[--count_];
+            kept_bytes_ -= m.bytes;
+            low_ = std::min(low_, kept_bytes_);
+            return m;
+        }
+    }
+    char* at = static_cast<char*>(platform::map_block(bytes));
+    if (!at) {
+        {
+            mt_lock guard(lock_allocator);
+            release_kept();
+        }
+        pool.give_back_now();
+        at = static_cast<char*>(platform::map_block(bytes));
+        if (!at)
+            return {};
+    }
+    mt_lock guard(lock_allocator);
+    remapped_ += bytes;
+    return {at, bytes};
+}
+
+char* large_blocks::resize(mapping m, std::size_t new_bytes)
+{
+    POOL_UNPOISON(m.at, m.bytes);  // the range may move: leave no poison behind
+    char* at = static_cast<char*>(platform::remap_block(m.at, m.bytes, new_bytes));
+    if (!at && new_bytes > m.bytes) {
+        {
+            mt_lock guard(lock_allocator);
+            release_kept();
+        }
+        pool.give_back_now();
+        at = static_cast<char*>(platform::remap_block(m.at, m.bytes, new_bytes));
+    }
+    if (at && new_bytes > m.bytes) {
+        mt_lock guard(lock_allocator);
+        remapped_ += new_bytes - m.bytes;
+    }
+    return at;
+}
+
+// Whether the kept bytes, now past the room, have stayed past it through
+// a stretch in which blocks were made, or far more is kept. Otherwise a
+// stretch starts (once blocks were made since the last one began).
+bool large_blocks::stayed_free(std::size_t limit)
+{
+    if (kept_bytes_ > limit + prompt_give_back)
         return true;
-    const bool waiting = heap_waiting.load(std::memory_order_relaxed);
-    const bool made = heap_made.load(std::memory_order_relaxed);
-    if (waiting && made && heap_idle_low.load(std::memory_order_relaxed) > room)
+    if (waiting_ && made_ && low_ > limit)
         return true;
-    if (!waiting || made) {
-        heap_waiting.store(true, std::memory_order_relaxed);
-        heap_made.store(false, std::memory_order_relaxed);
-        heap_idle_low.store(idle, std::memory_order_relaxed);
+    if (!waiting_ || made_) {
+        waiting_ = true;
+        made_ = false;
+        low_ = kept_bytes_;
     }
     return false;
 }
 
-void heap_given(std::size_t bytes)
+void large_blocks::give(mapping m)
 {
-    long largest = heap_largest.load(std::memory_order_relaxed);
-    while (long(bytes) > largest &&
-           !heap_largest.compare_exchange_weak(largest, long(bytes), std::memory_order_relaxed)) {
-    }
-    largest = std::max(largest, long(bytes));
-    const long idle = heap_idle.fetch_add(long(bytes), std::memory_order_relaxed) + long(bytes);
-    long keep = heap_keep.load(std::memory_order_relaxed);
-    if (idle <= largest + keep || !give_back_on.load(std::memory_order_relaxed))
+    POOL_POISON(m.at, m.bytes);
+    mt_lock guard(lock_allocator);
+    const bool judged = give_back_on.load(std::memory_order_relaxed);
+    const std::size_t limit = platform::address_space_limit();
+    // A block freed right after a larger one was taken is what an array
+    // that grew left behind: no result of its size is coming.
+    const bool outgrown = m.bytes < last_taken_ / 4 * 3;
+    last_taken_ = 0;
+    if (judged && (outgrown || (limit != 0 && kept_bytes_ + m.bytes > limit / 32))) {
+        POOL_UNPOISON(m.at, m.bytes);
+        platform::unmap_block(m.at, m.bytes);
         return;
-    const long faults = minor_faults();
-    if (const long trimmed = heap_trimmed.load(std::memory_order_relaxed); trimmed > 0) {
-        const long refaulted =
-            std::min(trimmed, (faults - heap_faults.load(std::memory_order_relaxed)) * long(platform::page_size()));
-        if (2 * refaulted > keep) {
-            keep = std::min(2 * refaulted, 1L << 40);
-            heap_keep.store(keep, std::memory_order_relaxed);
-            if (idle <= largest + keep)
+    }
+    if (count_ == slots) {  // the oldest goes
+        POOL_UNPOISON(kept_[0].at, kept_[0].bytes);
+        platform::unmap_block(kept_[0].at, kept_[0].bytes);
+        kept_bytes_ -= kept_[0].bytes;
+        std::copy(kept_ + 1, kept_ + count_, kept_);
+        --count_;
+    }
+    kept_[count_++] = m;
+    kept_bytes_ += m.bytes;
+    largest_ = std::max(largest_, m.bytes);
+    if (!judged || kept_bytes_ <= largest_ + keep_)
+        return;
+    if (released_ > 0) {
+        const std::size_t refaulted = std::min(released_, remapped_);
+        if (2 * refaulted > keep_) {
+            keep_ = std::min(2 * refaulted, std::size_t{1} << 40);
+            if (kept_bytes_ <= largest_ + keep_)
                 return;
         }
     }
-    if (!heap_stayed_idle(idle, largest + keep))
+    if (!stayed_free(largest_ + keep_))
         return;
-    heap_waiting.store(false, std::memory_order_relaxed);
-    heap_idle.store(0, std::memory_order_relaxed);
-    heap_largest.store(0, std::memory_order_relaxed);
-    heap_trimmed.store(idle, std::memory_order_relaxed);
-    heap_faults.store(faults, std::memory_order_relaxed);
-    malloc_trim(0);
+    waiting_ = false;
+    released_ = kept_bytes_;
+    remapped_ = 0;
+    largest_ = 0;
+    release_kept();
 }
 
-// Heap blocks: the pointer is the first multiple of 8 that lies 1 to 8 bytes
-// past the heap block's start; that distance is stored in the byte before it.
-void* heap_malloc(std::size_t m)
+// A large block's mapping starts 8 bytes before the pointer: its size in
+// the first seven, and in the eighth the distance 8, which tells a large
+// block from a pool block (whose byte before the pointer is 0).
+constexpr std::size_t large_prefix = 8;
+
+inline bool is_large_block(const void* p) { return static_cast<const char*>(p)[-1] != 0; }
+
+inline large_blocks::mapping mapping_of(void* p)
 {
-    char* raw = static_cast<char*>(std::malloc(m));
-    if (!raw)
-        return nullptr;
-    heap_taken(m);
-    ++heap_live;
-    auto at = reinterpret_cast<std::uintptr_t>(raw);
-    std::size_t dist = 8 - at % 8;
-    char* p = raw + dist;
-    p[-1] = static_cast<char>(dist);
+    char* at = static_cast<char*>(p) - large_prefix;
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, at, 7);
+    return {at, static_cast<std::size_t>(bytes)};
+}
+
+inline char* start_large_block(char* at, std::size_t bytes, std::size_t n)
+{
+    POOL_UNPOISON(at, large_prefix + n);  // a kept mapping is poisoned whole
+    const std::uint64_t size = bytes;
+    std::memcpy(at, &size, 7);
+    at[7] = static_cast<char>(large_prefix);
+    char* p = at + large_prefix;
+    POOL_POISON(p + n, bytes - large_prefix - n);
     return p;
 }
 
-inline bool is_heap_block(const void* p) { return static_cast<const char*>(p)[-1] != 0; }
-
-inline char* heap_start(void* p)
+inline std::size_t mapped_bytes_for(std::size_t n)
 {
-    char* q = static_cast<char*>(p);
-    return q - static_cast<unsigned char>(q[-1]);
+    const std::size_t page = platform::page_size();
+    return (n + large_prefix + page - 1) / page * page;
+}
+
+void* large_malloc(std::size_t n)
+{
+    const large_blocks::mapping m = large.take(mapped_bytes_for(n));
+    if (!m.at)
+        return nullptr;
+    ++large_live;
+    return start_large_block(m.at, m.bytes, n);
 }
 
 std::size_t usable_size(void* p)
 {
-    if (is_heap_block(p)) {
-        char* raw = heap_start(p);
-        return platform::heap_block_size(raw) - (static_cast<char*>(p) - raw);
-    }
+    if (is_large_block(p))
+        return mapping_of(p).bytes - large_prefix;
     return pool.usable(p);
 }
 
@@ -540,11 +804,11 @@ std::size_t usable_size(void* p)
 
 void* qv_malloc(std::size_t n)
 {
-    if (n > SIZE_MAX - 16 || refused_by_switch())
+    if (n > SIZE_MAX / 2 || refused_by_switch())
         return nullptr;
     std::size_t m = n + 8;
     if (m > heap_threshold)
-        return heap_malloc(m);
+        return large_malloc(n);
     return pool.allocate(m);
 }
 
@@ -552,12 +816,9 @@ void qv_free(void* p)
 {
     if (!p)
         return;
-    if (is_heap_block(p)) {
-        --heap_live;
-        char* raw = heap_start(p);
-        const std::size_t bytes = platform::heap_block_size(raw);
-        std::free(raw);
-        heap_given(bytes);
+    if (is_large_block(p)) {
+        --large_live;
+        large.give(mapping_of(p));
     } else
         pool.free(static_cast<char*>(p));
 }
@@ -570,34 +831,29 @@ void* qv_realloc(void* p, std::size_t n)
         qv_free(p);
         return nullptr;
     }
-    if (!is_heap_block(p) && n <= SIZE_MAX - 16 && pool.fits_exactly(p, n + 8)) {
+    if (n > SIZE_MAX / 2)
+        return nullptr;
+    if (!is_large_block(p) && pool.fits_exactly(p, n + 8)) {
         POOL_UNPOISON(p, n);
         return p;
     }
-    if (is_heap_block(p) && n + 8 > heap_threshold && n <= SIZE_MAX - 16) {
-        // Heap to heap: the standard heap extends the block where it can,
-        // and otherwise moves it itself.
+    if (is_large_block(p) && n + 8 > heap_threshold) {
+        // Large to large: the system resizes the mapping in place where it
+        // can, and otherwise moves its pages without copying them.
         if (refused_by_switch())
             return nullptr;
-        char* raw = heap_start(p);
-        const std::size_t dist = static_cast<std::size_t>(static_cast<char*>(p) - raw);
-        char* moved = static_cast<char*>(std::realloc(raw, n + 8));
-        if (!moved)
+        const large_blocks::mapping m = mapping_of(p);
+        const std::size_t bytes = mapped_bytes_for(n);
+        char* at = bytes == m.bytes ? m.at : large.resize(m, bytes);
+        if (!at)
             return nullptr;
-        // The new start may sit differently against 8: the pointer keeps
-        // the first multiple of 8 past the start, with its distance.
-        const std::size_t now = 8 - reinterpret_cast<std::uintptr_t>(moved) % 8;
-        if (now != dist)
-            std::memmove(moved + now, moved + dist, n);
-        moved[now - 1] = static_cast<char>(now);
-        return moved + now;
+        return start_large_block(at, bytes, n);
     }
     void* q = qv_malloc(n);
     if (!q)
         return nullptr;
     std::size_t old = usable_size(p);
-    if (!is_heap_block(p))
-        POOL_UNPOISON(p, old);  // the whole class is copied, past the old request too
+    POOL_UNPOISON(p, old);  // the whole class is copied, past the old request too
     std::memcpy(q, p, old < n ? old : n);
     qv_free(p);
     return q;
@@ -614,31 +870,16 @@ bool qv_allocation_failed() { return fail_fired; }
 void qv_set_give_back(bool on)
 {
     give_back_on.store(on, std::memory_order_relaxed);
-    if (!on)
-        return;
-    heap_idle.store(0, std::memory_order_relaxed);
-    heap_largest.store(0, std::memory_order_relaxed);
-    heap_keep.store(heap_room, std::memory_order_relaxed);
-    heap_trimmed.store(0, std::memory_order_relaxed);
-    heap_waiting.store(false, std::memory_order_relaxed);
+    if (on)
+        large.reset();
 }
 
-long qv_live_blocks() { return pool.live() + heap_live; }
+long qv_live_blocks() { return pool.live() + large_live; }
 
 unsigned int qv_set_MT(int on)
 {
     qv_mt_mode = on;
     return static_cast<unsigned int>(getpid());
-}
-
-void configure_large_block_heap()
-{
-    // Large results are created and dropped once per statement. Served by
-    // fresh mappings, every one of them faults its pages in again; kept in
-    // the heap, the next result reuses pages that are already resident.
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
-    mallopt(M_TOP_PAD, 16 * 1024 * 1024);
 }
 
 // ---- the library's operator new ----

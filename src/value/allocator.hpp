@@ -16,6 +16,9 @@ public:
     void free(char* p);
     // Usable bytes of a pool block's class (the caller's view: minus the prefix).
     std::size_t usable(const void* p) const;
+    // Gives every whole free unit back now, whatever is kept warm: for a
+    // request the system refused.
+    void give_back_now();
     // Whether a pool block still fits m bytes and the next smaller class would not.
     bool fits_exactly(const void* p, std::size_t m) const;
 
@@ -44,8 +47,15 @@ private:
     static std::size_t nominal_bytes(int c) { return std::size_t{8} << c; }
     void release_region();
     std::size_t unit_of(const char* block) const { return static_cast<std::size_t>(block - base_) >> unit_shift_; }
+    bool is_idle(std::size_t u) const { return u < map_words_ * 64 && (idle_map_[u >> 6] >> (u & 63) & 1); }
+    bool is_lost(std::size_t u) const { return lost_map_[u >> 6] >> (u & 63) & 1; }
     bool take_idle_unit(char*& start);
+    bool take_idle_run(std::size_t k, char*& start);
+    enum class retaken { yes, occupied, refused };
+    retaken retake(std::size_t a, std::size_t b);
     void give_back();
+    void pass();
+    bool refill_or_give_back(int c);
 
     std::size_t unit_ = 0;       // P: eight system pages; 0 until the first request
     int first_large_ = 0;        // L: the first class whose blocks are at least P bytes
@@ -58,15 +68,26 @@ private:
     char* free_list_[classes] = {};
     long live_ = 0;              // blocks handed out and not yet returned
 
-    // Memory a large array freed goes back to the system: once the free
+    // Memory freed arrays leave goes back to the system: once the free
     // lists have grown by a quarter of what the pool holds, whole page units
     // without a block in use leave them (give_back). Nothing is counted per
     // unit on the way: allocating and freeing only keep the byte total.
     char* base_ = nullptr;            // start of the first unit (the aligned break)
     std::size_t free_bytes_ = 0;      // nominal bytes of the blocks in the free lists
     std::size_t next_give_back_ = 0;  // free_bytes_ at which give_back runs (0: not set up)
-    std::uint32_t* idle_units_ = nullptr;  // units given back, reused before the break moves
-    std::size_t idle_count_ = 0;
+    // Units given back, one bit each, reused before the break moves. Under
+    // an address-space limit they are unmapped, so that the address space
+    // serves whatever needs it next; a unit whose range something else
+    // mapped meanwhile is lost to the pool (it stays marked given back).
+    // Units start 4 bytes before a page boundary: the page two neighbours
+    // share goes only when both are given back.
+    bool unmap_idle_ = false;
+    std::uint64_t* idle_map_ = nullptr;
+    std::uint64_t* lost_map_ = nullptr;
+    std::size_t map_words_ = 0;
+    std::size_t idle_count_ = 0;           // units given back, lost ones included
+    std::uint32_t* idle_units_ = nullptr;  // the ones to take next, the lowest on top
+    std::size_t stack_count_ = 0;
     std::size_t idle_slots_ = 0;
     // A program that frees and rebuilds the same memory round after round
     // would have its pages given back and faulted in again every round: the
@@ -100,7 +121,7 @@ bool qv_allocation_failed();
 long qv_live_blocks();
 // Bench and test only: false keeps every page freed memory held, as the
 // allocator did before it gave memory back to the system (pool units and
-// the standard heap alike); true (the default) gives it back, and starts
-// the standard heap's judgement of what to keep afresh, as at start-up
-// (a pool's own starts with its region).
+// large blocks alike); true (the default) gives it back, and gives back
+// every freed large block kept and starts the judgement of what to keep
+// afresh, as at start-up (a pool's own starts with its region).
 void qv_set_give_back(bool on);

@@ -65,7 +65,6 @@ struct startup_object {
         // integer division trap still reaches the crash filter.
         clear_last_error();
         read_external_program_names();
-        configure_large_block_heap();
         init_constants();
     }
     ~startup_object()

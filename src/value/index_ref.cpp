@@ -23,14 +23,27 @@ Mr::Mr(const Mm& x)
 {
 }
 
+// A field reference needs a name: a null one is refused here, before any
+// step of the chain reads it.
+namespace {
+const char* field_name_of(const char* name)
+{
+    if (!name) {
+        error("member: the field name is a null pointer");
+        return "";  // should the error hook return: a name no lookup finds
+    }
+    return name;
+}
+} // namespace
+
 Mr::Mr(const Mm& x, const char* name)
-    : nidx(0), kind(Mr_field), field_name(name), chained(0), base(&x), parent(nullptr),
+    : nidx(0), kind(Mr_field), field_name(field_name_of(name)), chained(0), base(&x), parent(nullptr),
       index{nullptr, nullptr, nullptr, nullptr}
 {
 }
 
 Mr::Mr(const Mr& p, const char* name)
-    : nidx(0), kind(Mr_field), field_name(name), chained(1), base(nullptr), parent(&p),
+    : nidx(0), kind(Mr_field), field_name(field_name_of(name)), chained(1), base(nullptr), parent(&p),
       index{nullptr, nullptr, nullptr, nullptr}
 {
 }

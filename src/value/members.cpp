@@ -417,6 +417,11 @@ Mm Mm::safebr(int k) const
 
 int Mm::findfield(const char* field, int raise) const
 {
+    if (!field) {  // no structure has a field without a name
+        if (raise)
+            error("%s: the field name is a null pointer", matrix_display_name(*this));
+        return -1;
+    }
     if (!fields) {
         if (raise)
             error("%s.%s: not a structure", matrix_display_name(*this), field);
@@ -459,6 +464,10 @@ void Mm::extend_nfields(int n)
 
 int Mm::addfield(const char* field, int no_lookup)
 {
+    if (!field) {
+        error("%s: the field name is a null pointer", matrix_display_name(*this));
+        return -1;
+    }
     if (!no_lookup) {
         int k = findfield(field, 0);
         if (k >= 0)

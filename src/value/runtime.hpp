@@ -36,6 +36,3 @@ public:
 private:
     int k_;
 };
-
-// Tunes the standard heap that serves large blocks, once.
-void configure_large_block_heap();

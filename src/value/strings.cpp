@@ -41,6 +41,10 @@ inline char text_byte(unsigned char v) { return static_cast<char>(v); }
 template <class T>
 void write_text(const T* p, int rows, int cols, char* buf, int size)
 {
+    if (!buf) {
+        error("Mstr: the buffer is a null pointer");
+        return;
+    }
     if (size <= 0) {
         warning("Mstr: buffer too small - chopped");
         return;

@@ -376,6 +376,12 @@ void Mm::init_shaped(int complex, int sparse, int nzmax, int nd, const int* exte
     flags.sparse = sparse ? 1 : 0;
     if (nd > 4)
         nd = 4;
+    if (nd > 0 && !extents) {
+        make_storageless();
+        error("Mm: the extents are a null pointer");
+        init_empty(qv_double);
+        return;
+    }
     int given[4] = {1, 1, 1, 1};
     for (int k = 0; k < nd; ++k)
         given[k] = extents[k];

@@ -8,7 +8,7 @@
 //     <name>: answered | Out of memory! | error <text>
 //     <name>: afterwards ok | afterwards <what went wrong>
 // "prepare <folder>" (run without a limit) writes the picture files that
-// the image statements read.
+// the image statements read; "--mt" first runs them in multi-thread mode.
 #include <velkor.h>
 
 #include "platform/memory.hpp"
@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <initializer_list>
@@ -82,6 +83,92 @@ void pool_growth()
         pool.free(static_cast<char*>(p));
 }
 
+// What the limit left for values when the probe started.
+std::size_t left_at_start = 0;
+
+// Fills memory with values of n doubles each, every one of its own, until
+// "Out of memory!"; everything made is dropped on the way out.
+[[noreturn]] void fill_with_values(double n)
+{
+    std::vector<Mm> chunks;
+    chunks.reserve(4096);
+    for (;;) {
+        chunks.push_back(Mm(0, 0, 0, 1, 65536, qv_cell));
+        for (int k = 1; k <= 65536; ++k)
+            chunks.back().mr(k) = ones(n, 1.0);
+    }
+}
+
+// The largest value that fits, made and kept while a smaller one is
+// refused: the address space filled by one value.
+[[noreturn]] void fill_with_one_value()
+{
+    Mm huge;
+    double n = double(left_at_start) / 8;
+    for (; n >= 1e6; n *= 0.9) {
+        try {
+            huge = zeros(n, 1.0);
+            break;
+        } catch (const char*) {
+        }
+    }
+    huge.r(1) = 1;  // written, not only mapped
+    zeros(n, 1.0);  // a second one does not fit
+    error("fill: a second value of %.0f doubles fitted", n);
+}
+
+// After memory was filled and everything dropped, calls whose own needs
+// fit answer, checked: inv, A\b, svd, fft, sprintf, and zeros of half the
+// limit (or, where the libraries beside this one leave less, of most of
+// what they left at the start).
+void go_on()
+{
+    auto step = [](const char* name, const std::function<bool()>& call) {
+        bool right = false;
+        try {
+            right = call();
+        } catch (const char* text) {
+            error("%s raised %s with %zu MB mapped", name, text, mapped_bytes() >> 20);
+        }
+        if (!right)
+            error("%s gave a wrong answer", name);
+    };
+    step("inv", [] {
+        const Mm y = inv(reshape(counting(4.0), Mm(2.0), Mm(2.0)));
+        return std::fabs(y.r(1) + 2) < 1e-12 && std::fabs(y.r(4) + 0.5) < 1e-12;
+    });
+    step("A\\b", [] {
+        const Mm a = randM(100.0) + eye(Mm(100.0)) * Mm(100.0), b = ones(100.0, 1.0);
+        const Mm x = mldivide(a, b);
+        return norm(a * x - b).r() < 1e-10;
+    });
+    step("svd", [] {
+        const Mm a = randM(5.0);
+        const Mm s = svd(a);
+        // The squares of the singular values sum to the squares of the elements.
+        const double squares = sum(sum(times(a, a))).r();
+        return s.size() == 5 && std::fabs(sum(times(s, s)).r() - squares) < 1e-12 * squares;
+    });
+    step("fft", [] {
+        const Mm y = fft(ones(1.0, 4096.0));
+        return std::fabs(y.r(1) - 4096) < 1e-9 && std::fabs(y.r(2)) < 1e-9;
+    });
+    step("sprintf", [] {
+        char buf[64];
+        Mstr(sprintf(text("%d-%s"), cell_row({Mm(42.0), text("ok")})), buf, sizeof buf);
+        return std::strcmp(buf, "42-ok") == 0;
+    });
+    // Three quarters of that room, less some: OpenBLAS's threads take heaps
+    // of their own as they go.
+    const std::size_t room = left_at_start / 4 * 3 - (std::size_t{32} << 20);
+    const std::size_t half = std::min(platform::address_space_limit() / 2, room);
+    step("zeros of half the limit", [half] {
+        const double n = std::floor(double(half) / 8);
+        Mm z = zeros(n, 1.0);
+        z.r(static_cast<int>(n)) = 1;
+        return z.size() == static_cast<int>(n) && z.r(1) == 0;
+    });
+}
 // An 8000 x 8000 RGB picture of bytes, made as bytes.
 Mm rgb_picture()
 {
@@ -145,6 +232,52 @@ const std::map<std::string, statement>& statements()
         // The runtime allocator's own pool: under a limit it reserves a
         // share of what the limit leaves and grows as blocks are taken.
         {"pool growth", {[] { return list{}; }, [](const list&) { pool_growth(); }}},
+        // Memory filled until "Out of memory!", by values of one size or by
+        // one call, and dropped; "go on" then checks what still answers.
+        {"fill with 100 doubles", {[] { return list{}; }, [](const list&) { fill_with_values(100); }}},
+        {"fill with 1000 doubles", {[] { return list{}; }, [](const list&) { fill_with_values(1000); }}},
+        {"fill with 1e6 doubles", {[] { return list{}; }, [](const list&) { fill_with_values(1e6); }}},
+        {"fill with one value", {[] { return list{}; }, [](const list&) { fill_with_one_value(); }}},
+        {"fill with an fft", {[] { return list{randM(1.0, std::floor(double(left_at_start) * 0.3 / 8))}; },
+                              [](const list& x) { fft(x[0]); }}},
+        {"go on", {[] { return list{}; }, [](const list&) { go_on(); }}},
+        // A large value dropped below a small one that stays: its address
+        // space serves the next large value.
+        {"large value dropped below a kept one",
+         {[] { return list{}; },
+          [](const list&) {
+              Mm b;
+              {
+                  Mm a = zeros(1e8, 1.0);
+                  a.r(100000000) = 1;
+                  b = zeros(2e4, 1.0);
+              }
+              Mm c = zeros(2.5e8, 1.0);
+              c.r(250000000) = 1;
+          }}},
+        // The host's own malloc: a block of 1 GB freed gives its address
+        // space back with a small block made after it still held, as the
+        // standard heap does without this library; a 2 GB block then fits
+        // under a 3 GB limit.
+        {"host malloc", {[] { return list{}; },
+                         [](const list&) {
+                             const std::size_t before = mapped_bytes();
+                             char* big = static_cast<char*>(std::malloc(std::size_t{1} << 30));
+                             if (!big)
+                                 error("host malloc: 1 GB refused");
+                             big[0] = 1;
+                             char* small = static_cast<char*>(std::malloc(100));
+                             std::free(big);
+                             const std::size_t after = mapped_bytes();
+                             char* bigger = static_cast<char*>(std::malloc(std::size_t{2} << 30));
+                             std::free(bigger);
+                             std::free(small);
+                             if (after > before + (std::size_t{16} << 20))
+                                 error("host malloc: %zu MB mapped after the free, %zu MB before", after >> 20,
+                                       before >> 20);
+                             if (!bigger)
+                                 error("host malloc: 2 GB refused after 1 GB was freed");
+                         }}},
         // The ladder: small calls that must answer under any limit the
         // library starts in.
         {"inv 2x2", {[] { return list{reshape(counting(4.0), Mm(2.0), Mm(2.0))}; },
@@ -226,6 +359,18 @@ int main(int argc, char** argv)
         folder = argv[2];
         first = 3;
     }
+    if (first < argc && std::strcmp(argv[first], "--mt") == 0) {
+        qv_set_MT(1);
+        ++first;
+    }
+    // The room for values: what the limit leaves once OpenBLAS (its threads
+    // and its buffer) and the FFT have set up.
+    try {
+        inv(reshape(counting(4.0), Mm(2.0), Mm(2.0)));
+        fft(ones(1.0, 4096.0));
+    } catch (const char*) {
+    }
+    left_at_start = platform::address_space_left();
     if (first < argc && std::strcmp(argv[first], "prepare") == 0)
         return prepare();
     for (int k = first; k < argc; ++k) {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -41,9 +42,9 @@ struct probe_result {
 };
 
 // Runs the probe with args under limit_mb megabytes of address space
-// (0: no limit), on one BLAS thread, so that the result does not depend on
-// the machine's cores.
-probe_result run_probe(long limit_mb, const std::vector<std::string>& args)
+// (0: no limit), on one BLAS thread unless told otherwise, so that the
+// result does not depend on the machine's cores.
+probe_result run_probe(long limit_mb, const std::vector<std::string>& args, int blas_threads = 1)
 {
     probe_result r;
     int out[2];
@@ -69,7 +70,7 @@ probe_result run_probe(long limit_mb, const std::vector<std::string>& args)
             if (setrlimit(RLIMIT_AS, &limit) != 0)
                 _exit(limit_refused);
         }
-        setenv("OPENBLAS_NUM_THREADS", "1", 1);
+        setenv("OPENBLAS_NUM_THREADS", std::to_string(blas_threads).c_str(), 1);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -111,6 +112,13 @@ probe_result run_probe(long limit_mb, const std::vector<std::string>& args)
             r.lines[line.substr(0, colon)].push_back(line.substr(colon + 2));
     }
     return r;
+}
+
+// How many times the statement's lines say what.
+long times_seen(const probe_result& r, const std::string& statement, const std::string& what)
+{
+    const auto it = r.lines.find(statement);
+    return it == r.lines.end() ? 0 : std::count(it->second.begin(), it->second.end(), what);
 }
 
 bool saw(const probe_result& r, const std::string& statement, const std::string& what)
@@ -273,6 +281,76 @@ TEST(MemoryLimit, ThePoolReservesAShareOfWhatIsLeftAndGrows)
         const probe_result r = run_probe(limit_mb, {"pool growth"});
         EXPECT_RAN_THROUGH(r, limit_mb);
         EXPECT_TRUE(saw(r, "pool growth", "answered")) << r.output;
+    }
+}
+
+// Memory filled until "Out of memory!" and everything dropped: the
+// address space comes back, so that inv, A\\b, svd, fft, sprintf and zeros
+// of half the limit answer afterwards. The pool kept its free units mapped
+// (after 100- or 1000-double values inv, A\\b and svd said "Out of memory!"
+// for good under 1 GB, with 931 MB mapped for a few kB live), and large
+// blocks came from the standard heap's break, where a dropped one below a
+// live one never gave its address space back. Each limit runs in one
+// process, the fills one after another; every fill runs at 300 MB, and
+// the larger limits, slow to fill, share the rest out. In multi-thread mode OpenBLAS runs four
+// threads where the limit leaves room for their buffers (they map some
+// 440 MB at start).
+TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
+{
+    SKIP_WITHOUT_LIMITS();
+    struct Case {
+        long limit_mb;
+        bool multi_thread;
+        int blas_threads;
+        std::vector<std::string> fills;
+    };
+    const std::vector<std::string> every = {"fill with 100 doubles", "fill with 1000 doubles",
+                                            "fill with 1e6 doubles", "fill with one value", "fill with an fft"};
+    const std::vector<Case> cases = {
+        {300, false, 1, every},
+        {1000, false, 1, {"fill with 100 doubles", "fill with 1000 doubles", "fill with 1e6 doubles"}},
+        {3000, false, 1, {"fill with one value"}},
+        {300, true, 1, {"fill with 100 doubles"}},
+        {1000, true, 4, {"fill with 1000 doubles", "fill with an fft"}},
+        {3000, true, 4, {"fill with 1e6 doubles"}},
+    };
+    for (const Case& c : cases) {
+        const std::string mode = c.multi_thread ? "multi-thread mode" : "one thread";
+        SCOPED_TRACE(std::to_string(c.limit_mb) + " MB, " + mode);
+        std::vector<std::string> args;
+        if (c.multi_thread)
+            args.push_back("--mt");
+        for (const std::string& fill : c.fills) {
+            args.push_back(fill);
+            args.push_back("go on");
+        }
+        const probe_result r = run_probe(c.limit_mb, args, c.blas_threads);
+        EXPECT_RAN_THROUGH(r, c.limit_mb);
+        for (const std::string& fill : c.fills) {
+            SCOPED_TRACE(fill);
+            if (fill != "fill with an fft")  // the fft may fit
+                EXPECT_TRUE(saw(r, fill, "Out of memory!")) << r.output;
+            EXPECT_TRUE(saw(r, fill, "afterwards ok")) << r.output;
+        }
+        EXPECT_EQ(times_seen(r, "go on", "answered"), long(c.fills.size())) << r.output;
+    }
+}
+
+// A dropped 800 MB value below a 160 kB one that stays gave its address
+// space back: a 2 GB value then fits under 3 GB. And the host's own
+// malloc is as the standard heap made it: a 1 GB block freed below a live
+// small one gives its address space back (the library had turned off the
+// heap's mappings for the whole process).
+TEST(MemoryLimit, ADroppedLargeValueAndTheHostsFreedBlockGiveTheirAddressSpaceBack)
+{
+    SKIP_WITHOUT_LIMITS();
+    const std::vector<std::string> statements = {"large value dropped below a kept one", "host malloc"};
+    const probe_result r = run_probe(3000, statements);
+    EXPECT_RAN_THROUGH(r, 3000);
+    for (const std::string& s : statements) {
+        SCOPED_TRACE(s);
+        EXPECT_TRUE(saw(r, s, "answered")) << r.output;
+        EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
     }
 }
 

@@ -3,6 +3,9 @@
 #include "test_support.hpp"
 
 #include <cmath>
+#include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -182,6 +185,46 @@ TEST(Members, FieldNames)
     EXPECT_EQ(copy.getnfields(), 9) << "removing from a shared value copies it first";
     EXPECT_STREQ(copy.getfield(1), "b");
     EXPECT_ERROR(s.rmfield("b"), "(temporary).b: structure field does not exist");
+}
+
+// A null pointer where a name, a buffer or the extents belong is refused
+// with an error (a host's C caller passing an unset pointer), as TM,
+// BR and error take a null pointer without a crash; the value it was asked
+// of is left as it was.
+TEST(Members, NullPointersGiveClearErrors)
+{
+    Mm s(0, 0, 0, 1, 1, qv_cell);
+    s.addfield("a", 0);
+    s.member("a") = Mm(7.0);
+    char buf[4] = "xyz";
+    const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+        {[&] { Mstr(TM("abc"), nullptr, 10); }, "Mstr: the buffer is a null pointer"},
+        {[&] { Mstr_row(TM("abc"), nullptr, 10); }, "Mstr: the buffer is a null pointer"},
+        {[&] { Mstr(static_cast<const double*>(nullptr), 0, 0, nullptr, 4); }, "Mstr: the buffer is a null pointer"},
+        {[&] { Mm x = s.member(nullptr); }, "member: the field name is a null pointer"},
+        {[&] { s.member(nullptr) = Mm(1.0); }, "member: the field name is a null pointer"},
+        {[&] { Mm x = s.member("a").member(nullptr); }, "member: the field name is a null pointer"},
+        {[&] { s.findfield(nullptr, 1); }, "(temporary): the field name is a null pointer"},
+        {[&] { s.addfield(nullptr, 0); }, "(temporary): the field name is a null pointer"},
+        {[&] { s.addfield(nullptr, 1); }, "(temporary): the field name is a null pointer"},
+        {[&] { s.rmfield(nullptr); }, "(temporary): the field name is a null pointer"},
+        {[&] { Mm(0, 0, 0, 3, static_cast<const int*>(nullptr), qv_double); }, "Mm: the extents are a null pointer"},
+        {[&] { Mm(0, 1, 0, 2, static_cast<const int*>(nullptr), qv_double); }, "Mm: the extents are a null pointer"},
+    };
+    for (const auto& [statement, message] : cases) {
+        SCOPED_TRACE(message);
+        EXPECT_EQ(test::error_of(statement), message);
+        EXPECT_EQ(s.getnfields(), 1);
+        EXPECT_STREQ(s.getfield(0), "a");
+        EXPECT_EQ(Mm(s.member("a")).r(), 7.0);
+    }
+    // A lookup that may fail quietly answers "no such field".
+    EXPECT_EQ(s.findfield(nullptr, 0), -1);
+    // No extents for no dimensions is the empty value it always was.
+    const Mm none(0, 0, 0, 0, static_cast<const int*>(nullptr), qv_double);
+    EXPECT_EQ(none.size(), 1);
+    Mstr(TM("ab"), buf, 4);
+    EXPECT_STREQ(buf, "ab");
 }
 
 Mm sparse_row(int cols, std::vector<int> positions, std::vector<double> values)
