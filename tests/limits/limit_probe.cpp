@@ -101,7 +101,7 @@ std::size_t left_at_start = 0;
 
 // The largest value that fits, made and kept while a smaller one is
 // refused: the address space filled by one value.
-[[noreturn]] void fill_with_one_value()
+void fill_with_one_value()
 {
     Mm huge;
     double n = double(left_at_start) / 8;

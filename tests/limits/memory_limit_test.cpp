@@ -328,8 +328,9 @@ TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
         EXPECT_RAN_THROUGH(r, c.limit_mb);
         for (const std::string& fill : c.fills) {
             SCOPED_TRACE(fill);
-            if (fill != "fill with an fft")  // the fft may fit
+            if (fill != "fill with an fft") {  // the fft may fit
                 EXPECT_TRUE(saw(r, fill, "Out of memory!")) << r.output;
+            }
             EXPECT_TRUE(saw(r, fill, "afterwards ok")) << r.output;
         }
         EXPECT_EQ(times_seen(r, "go on", "answered"), long(c.fills.size())) << r.output;
