@@ -1,4 +1,5 @@
-// inv, det and the three-output lu beside the LAPACK calls they rest on.
+// inv, det and the three-output lu, real and complex, beside the LAPACK
+// calls they rest on.
 #include "bench_util.hpp"
 #include "linalg/lapack.hpp"
 
@@ -14,6 +15,18 @@ Mm square(int n)
     Mm x(0, 0, 0, n, n, qv_double);
     for (int k = 0; k < n * n; ++k)
         x.addr()[k] = std::sin(k * 0.37) + (k % (n + 1) == 0 ? 3 : 0) + 0.01 * (k % 7);
+    return x;
+}
+
+// A complex matrix of the same kind: its real part as square's, a
+// different pattern for the imaginary part.
+Mm complex_square(int n)
+{
+    Mm x(1, 0, 0, n, n, qv_double);
+    for (int k = 0; k < n * n; ++k) {
+        x.addr()[k] = std::sin(k * 0.37) + (k % (n + 1) == 0 ? 3 : 0) + 0.01 * (k % 7);
+        x.addi()[k] = std::cos(k * 0.53) + 0.02 * (k % 5);
+    }
     return x;
 }
 
@@ -84,6 +97,74 @@ void LuThreeOutputs(benchmark::State& state)
     state.SetLabel("baseline: DGETRF alone");
 }
 BENCHMARK(LuThreeOutputs)->Arg(500)->Unit(benchmark::kMillisecond);
+
+void ComplexInv(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm a = complex_square(n);
+    const std::vector<double> z0 = bench::interleaved(a);
+    std::vector<double> z, work(2 * 64 * std::size_t(n));
+    std::vector<int> ipiv(n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm x = inv(a);
+            benchmark::DoNotOptimize(x.addr());
+        },
+        [&] {
+            z = z0;
+            lapack::zgetrf(n, n, z.data(), n, ipiv.data());
+            lapack::zgetri(n, z.data(), n, ipiv.data(), work.data(), 64 * n);
+            benchmark::DoNotOptimize(z.data());
+        });
+    state.SetLabel("baseline: ZGETRF + ZGETRI on interleaved data");
+}
+BENCHMARK(ComplexInv)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void ComplexDet(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm a = complex_square(n);
+    const std::vector<double> z0 = bench::interleaved(a);
+    std::vector<double> z;
+    std::vector<int> ipiv(n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm d = det(a);
+            benchmark::DoNotOptimize(d.addr());
+        },
+        [&] {
+            z = z0;
+            lapack::zgetrf(n, n, z.data(), n, ipiv.data());
+            benchmark::DoNotOptimize(z.data());
+        });
+    state.SetLabel("baseline: ZGETRF on interleaved data");
+}
+BENCHMARK(ComplexDet)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void ComplexLu(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const Mm a = complex_square(n);
+    const std::vector<double> z0 = bench::interleaved(a);
+    std::vector<double> z;
+    std::vector<int> ipiv(n);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm L, U, P;
+            lu(a, i_o, L, U, P);
+            benchmark::DoNotOptimize(L.addr());
+        },
+        [&] {
+            z = z0;
+            lapack::zgetrf(n, n, z.data(), n, ipiv.data());
+            benchmark::DoNotOptimize(z.data());
+        });
+    state.SetLabel("three outputs; baseline: ZGETRF on interleaved data");
+}
+BENCHMARK(ComplexLu)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

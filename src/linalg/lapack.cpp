@@ -113,6 +113,30 @@ int zgetrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipi
     return checked(info);
 }
 
+int zgetri(int n, double* a, int lda, const int* ipiv, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { zgetri_(&n, a, &lda, ipiv, work, &lwork, &info); });
+    return checked(info);
+}
+
+int zgeqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { zgeqrf_(&m, &n, a, &lda, tau, work, &lwork, &info); });
+    return checked(info);
+}
+
+int zungqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { zungqr_(&m, &n, &k, a, &lda, tau, work, &lwork, &info); });
+    return checked(info);
+}
+
 int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
           int ldvt, double* work, int lwork)
 {

@@ -28,6 +28,11 @@ void zpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* inf
 void zgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
 void zgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda, const int* ipiv,
              double* b, const int* ldb, int* info, std::size_t);
+void zgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work, const int* lwork, int* info);
+void zgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work, const int* lwork,
+             int* info);
+void zungqr_(const int* m, const int* n, const int* k, double* a, const int* lda, const double* tau, double* work,
+             const int* lwork, int* info);
 void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
             const int* ldb, double* work, const int* lwork, int* info, std::size_t);
 void zgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
@@ -78,6 +83,10 @@ int potrf(char uplo, int n, double* a, int lda);
 int zpotrf(char uplo, int n, double* a, int lda);
 int zgetrf(int m, int n, double* a, int lda, int* ipiv);
 int zgetrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipiv, double* b, int ldb);
+// work holds lwork complex elements (2·lwork doubles), lwork >= n.
+int zgetri(int n, double* a, int lda, const int* ipiv, double* work, int lwork);
+int zgeqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork);
+int zungqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork);
 int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
           int ldvt, double* work, int lwork);
 int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork);

@@ -33,9 +33,10 @@ Mm linpack_factor(const Mm& a, int_scratch& ipvt)
     Mm f = dense_copy(a);
     const int n = f.rows();
     int info = 0;
-    if (f.isc())
-        lu_factor_split(f.addr(), f.addi(), &n, &n, ipvt.get(), &info);
-    else
+    if (f.isc()) {
+        scratch<double> work{lu_split_work_size(n)};
+        lu_factor_split_work(f.addr(), f.addi(), &n, &n, ipvt.get(), &info, work.get());
+    } else
         lu_factor_real(f.addr(), &n, &n, ipvt.get(), &info);
     return f;
 }

@@ -248,6 +248,38 @@ int lu_factor_split(double* ar, double* ai, const int* lda_, const int* n_, int*
     return 0;
 }
 
+int lu_factor_split_work(double* ar, double* ai, const int* lda_, const int* n_, int* ipvt, int* info, double* work)
+{
+    const int n = *n_;
+    const idx lda = *lda_;
+    if (n < lu_split_blocked_order || !finite_split(n, n, ar, ai, lda))
+        return lu_factor_split(ar, ai, lda_, n_, ipvt, info);
+    interleave_split(n, n, ar, ai, lda, work, n);
+    lapack::zgetrf(n, n, work, n, ipvt);
+    deinterleave_split(n, n, work, n, ar, ai, lda);
+    // ZGETRF exchanges whole rows; LINPACK leaves the multipliers of
+    // earlier steps where they stood: undo the exchanges of step k in the
+    // columns left of k, the last step first, and negate the multipliers.
+    for (int k = n - 1; k >= 1; --k) {
+        const int l = ipvt[k] - 1;
+        if (l != k)
+            for (int c = 0; c < k; ++c) {
+                std::swap(ar[k + c * lda], ar[l + c * lda]);
+                std::swap(ai[k + c * lda], ai[l + c * lda]);
+            }
+    }
+    *info = 0;
+    for (int k = 0; k < n; ++k) {
+        for (int i = k + 1; i < n; ++i) {
+            ar[i + k * lda] = -ar[i + k * lda];
+            ai[i + k * lda] = -ai[i + k * lda];
+        }
+        if (zero_pivot(cabs1(ar[k + k * lda], ai[k + k * lda])))
+            *info = k + 1;
+    }
+    return 0;
+}
+
 int lu_solve_split(const double* ar, const double* ai, const int* lda_, const int* n_, const int* ipvt, double* br,
                    double* bi, const int* job)
 {
