@@ -137,6 +137,23 @@ int zungqr(int m, int n, int k, double* a, int lda, const double* tau, double* w
     return checked(info);
 }
 
+void zlarft(int n, int k, const double* v, int ldv, const double* tau, double* t, int ldt)
+{
+    clear();
+    serially([&] { zlarft_("F", "C", &n, &k, v, &ldv, tau, t, &ldt, 1, 1); });
+    checked(0);
+}
+
+void zlarfb_left(char trans, int m, int n, int k, const double* v, int ldv, const double* t, int ldt, double* c,
+                 int ldc, double* work, int ldwork)
+{
+    clear();
+    serially([&] {
+        zlarfb_("L", &trans, "F", "C", &m, &n, &k, v, &ldv, t, &ldt, c, &ldc, work, &ldwork, 1, 1, 1, 1);
+    });
+    checked(0);
+}
+
 int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
           int ldvt, double* work, int lwork)
 {

@@ -31,6 +31,11 @@ void zgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, 
 void zgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work, const int* lwork, int* info);
 void zgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work, const int* lwork,
              int* info);
+void zlarft_(const char* direct, const char* storev, const int* n, const int* k, const double* v, const int* ldv,
+             const double* tau, double* t, const int* ldt, std::size_t, std::size_t);
+void zlarfb_(const char* side, const char* trans, const char* direct, const char* storev, const int* m, const int* n,
+             const int* k, const double* v, const int* ldv, const double* t, const int* ldt, double* c, const int* ldc,
+             double* work, const int* ldwork, std::size_t, std::size_t, std::size_t, std::size_t);
 void zungqr_(const int* m, const int* n, const int* k, double* a, const int* lda, const double* tau, double* work,
              const int* lwork, int* info);
 void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
@@ -87,6 +92,12 @@ int zgetrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipi
 int zgetri(int n, double* a, int lda, const int* ipiv, double* work, int lwork);
 int zgeqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork);
 int zungqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork);
+// The block reflector H = I - V T V' of k forward, column-wise reflections
+// (V n-by-k, unit lower trapezoidal), and c := op(H) c from the left
+// (c m-by-n; work n-by-k complex).
+void zlarft(int n, int k, const double* v, int ldv, const double* tau, double* t, int ldt);
+void zlarfb_left(char trans, int m, int n, int k, const double* v, int ldv, const double* t, int ldt, double* c,
+                 int ldc, double* work, int ldwork);
 int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
           int ldvt, double* work, int lwork);
 int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork);
