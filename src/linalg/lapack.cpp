@@ -173,6 +173,14 @@ int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork
     return checked(info);
 }
 
+int gebrd(int m, int n, double* a, int lda, double* d, double* e, double* tauq, double* taup, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { dgebrd_(&m, &n, a, &lda, d, e, tauq, taup, work, &lwork, &info); });
+    return checked(info);
+}
+
 int geqp3(int m, int n, double* a, int lda, int* jpvt, double* tau, double* work, int lwork)
 {
     clear();

@@ -48,6 +48,8 @@ void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, do
 void zgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a, const int* lda, double* s,
              double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, double* rwork,
              int* info, std::size_t, std::size_t);
+void dgebrd_(const int* m, const int* n, double* a, const int* lda, double* d, double* e, double* tauq, double* taup,
+             double* work, const int* lwork, int* info);
 void dgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work, const int* lwork,
              int* info);
 void dgeqp3_(const int* m, const int* n, double* a, const int* lda, int* jpvt, double* tau, double* work,
@@ -101,6 +103,7 @@ void zlarfb_left(char trans, int m, int n, int k, const double* v, int ldv, cons
 int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
           int ldvt, double* work, int lwork);
 int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork);
+int gebrd(int m, int n, double* a, int lda, double* d, double* e, double* tauq, double* taup, double* work, int lwork);
 int geqp3(int m, int n, double* a, int lda, int* jpvt, double* tau, double* work, int lwork);
 int orgqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork);
 int gels(int m, int n, int nrhs, double* a, int lda, double* b, int ldb, double* work, int lwork);
