@@ -474,12 +474,13 @@ int qr_apply_split(double* xr, double* xi, const int* ldx_, const int* n_, const
 namespace {
 
 // Complex matrices without pivoting, from the order complex_qr_blocked_order
-// on (the smaller extent), are factored by panels: each panel by
-// LINPACK's own steps, the columns right of it by the panel's block
-// reflector in three products. Reflection j is H_j = I - u_j u_j'/u_j(1)
-// (qraux holds u_j(1)), which is I - tau_j v_j v_j' with v_j = u_j/u_j(1)
-// and tau_j = conj(u_j(1)); a panel's H_1...H_kb is I - V T V' with T
-// upper triangular. u_j(1) is real up to rounding, so V T' V' applies the
+// on (the smaller extent), are factored on one interleaved copy by panels
+// of complex_qr_block columns; each panel, split again, by narrow panels of
+// LINPACK's own steps. The columns right of a panel get its reflections in
+// three matrix products. Reflection j is H_j = I - u_j u_j'/u_j(1) (qraux
+// holds u_j(1)), which is I - tau_j v_j v_j' with v_j = u_j/u_j(1) and
+// tau_j = conj(u_j(1)); a panel's H_1...H_kb is I - V T V' with T upper
+// triangular. u_j(1) is real up to rounding, so I - V T' V' applies the
 // panel's reflections to the columns right of it as its own steps would.
 constexpr int complex_qr_block = 32;
 constexpr int narrow_panel = 8;
@@ -496,8 +497,8 @@ field::const_split_view read_corner(const double* xr, const double* xi, int ld, 
 
 // V and T of the panel whose reflections' vectors stand below the diagonal
 // of the rows-by-kb block x, their u(1) in qraux.
-void panel_reflector(const field::const_split_view& x, field::idx rows, int kb, const double* qraux_r, const double* qraux_i,
-                     const split_view& v, const split_view& t)
+void panel_reflector(const field::const_split_view& x, field::idx rows, int kb, const double* qraux_r,
+                     const double* qraux_i, const split_view& v, const split_view& t)
 {
     for (int j = 1; j <= kb; ++j) {
         const field::cplx u1(qraux_r[j - 1], qraux_i[j - 1]);
@@ -532,7 +533,7 @@ void apply_reflector(char op, field::idx rows, field::idx cols, int kb, const sp
 }
 
 // The work of panel_reflector and apply_reflector for m rows, up to cols
-// columns and panels up to width wide.
+// columns and panels up to width columns wide.
 struct reflector_work {
     scratch<double> buffer;
     split_view v, t, y;
@@ -550,25 +551,19 @@ struct reflector_work {
 };
 
 // qr_factor_split's factors of the m-by-n split x (column stride ldx)
-// without pivoting, by panels of the given width: a wide panel by
-// narrower ones in turn, a narrow one by LINPACK's steps.
-void factor_split_by_panels(double* xr, double* xi, int ldx, int m, int n, double* qraux_r, double* qraux_i,
-                            int width)
+// without pivoting, by narrow panels: each by LINPACK's steps, the columns
+// right of it within x by its block reflector.
+void factor_by_narrow_panels(double* xr, double* xi, int ldx, int m, int n, double* qraux_r, double* qraux_i)
 {
     const split_view x{xr, xi, ldx};
     const int k = std::min(m, n);
-    reflector_work w(m, n, width);
-    for (int l = 1; l <= k; l += width) {
-        const int kb = std::min(width, k - l + 1), rows = m - l + 1;
+    reflector_work w(m, n, narrow_panel);
+    for (int l = 1; l <= k; l += narrow_panel) {
+        const int kb = std::min(narrow_panel, k - l + 1), rows = m - l + 1;
         const split_view panel = field::corner(x, l, l);
-        if (width > narrow_panel)
-            factor_split_by_panels(panel.re, panel.im, ldx, rows, kb, qraux_r + l - 1, qraux_i + l - 1,
-                                   narrow_panel);
-        else {
-            const int job = 0;
-            qr_factor_split(panel.re, panel.im, &ldx, &rows, &kb, qraux_r + l - 1, qraux_i + l - 1, nullptr,
-                            nullptr, nullptr, &job);
-        }
+        const int job = 0;
+        qr_factor_split(panel.re, panel.im, &ldx, &rows, &kb, qraux_r + l - 1, qraux_i + l - 1, nullptr, nullptr,
+                        nullptr, &job);
         const int rest = n - (l + kb - 1);
         if (rest <= 0)
             continue;
@@ -591,7 +586,7 @@ void interleaved_reflectors(const double* xr, const double* xi, int ld, int rows
         tau[2 * j + 1] = -u1.im;
         double* c = v + 2 * idx(j) * rows;
         for (int i = 0; i < rows; ++i) {
-            field::cplx e = i < j || none ? field::cplx(0.0) : i == j ? field::cplx(1.0) : field::cplx(0.0);
+            field::cplx e = i == j && !none ? field::cplx(1.0) : field::cplx(0.0);
             if (i > j && !none)
                 e = field::cplx(xr[i + idx(j) * ld], xi[i + idx(j) * ld]) / u1;
             c[2 * i] = e.re;
@@ -620,7 +615,7 @@ struct blocked_work {
 
 // qr_factor_split's factors of the m-by-n matrix z without pivoting, in
 // place, z interleaved: each panel split and factored by
-// factor_split_by_panels, the columns right of it by LAPACK's block
+// factor_by_narrow_panels, the columns right of it by LAPACK's block
 // reflector.
 void factor_blocked(double* z, int m, int n, double* qraux_r, double* qraux_i)
 {
@@ -632,7 +627,7 @@ void factor_blocked(double* z, int m, int n, double* qraux_r, double* qraux_i)
         double* pr = w.panel;
         double* pi = w.panel + idx(rows) * kb;
         deinterleave_split(rows, kb, corner, m, pr, pi, rows);
-        factor_split_by_panels(pr, pi, rows, rows, kb, qraux_r + l, qraux_i + l, narrow_panel);
+        factor_by_narrow_panels(pr, pi, rows, rows, kb, qraux_r + l, qraux_i + l);
         interleave_split(rows, kb, pr, pi, rows, corner, m);
         if (rest <= 0)
             continue;
