@@ -8,8 +8,8 @@
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "platform/blas_threads.hpp"
-#include "value/scratch.hpp"
 #include "value/report.hpp"
+#include "value/scratch.hpp"
 #include "velkor/checks.h"
 #include "velkor/linalg.h"
 #include "velkor/report.h"
@@ -156,11 +156,13 @@ Mm upper_block(const Mm& w, int q)
     return r;
 }
 
-// chol_kernel_complex's factor and info for a finite w, by LAPACK's blocked ZPOTRF on an interleaved copy of
-// the upper triangle. ZPOTRF reads only the real parts of the diagonal:
-// the first column whose diagonal is not real enough stops the factor
-// here, as it stops the kernel. False, w untouched, when the factor meets
-// a NaN (an overflow on the way), which ZPOTRF would pass as a pivot.
+// chol_kernel_complex's factor and info for a finite w, by LAPACK's
+// blocked ZPOTRF on an interleaved copy of the upper triangle. ZPOTRF
+// reads only the real parts of the diagonal: the first column whose
+// diagonal is not real enough stops the factor here, as it stops the
+// kernel. False, w untouched, when w holds NaN or Inf or the factor meets
+// a NaN (an overflow on the way), which ZPOTRF would pass as a pivot: the
+// kernel then answers.
 bool blocked_complex_factor(Mm& w, int& info)
 {
     const int n = w.rows();

@@ -771,23 +771,21 @@ namespace {
 // whole matrix twice per step (bench/svd_bench.cpp).
 constexpr int blocked_values_order = 64;
 
-// The bidiagonal of a finite real x (m-by-n, tall or square; a wide one is
-// transposed first, which keeps the values) by DGEBRD into s and e, and
-// the iteration's info.
-int values_by_blocked_reduction(const Mm& x, double* s, double* e)
+// The bidiagonal of the finite real working copy x (m-by-n; reduced in
+// place when tall or square, a wide one transposed first, which keeps the
+// values) by DGEBRD into s and e, and the iteration's info.
+int values_by_blocked_reduction(Mm& x, double* s, double* e)
 {
     const bool wide = x.rows() < x.cols();
     const int m = wide ? x.cols() : x.rows(), n = wide ? x.rows() : x.cols();
-    scratch<double> a{std::size_t(m) * std::size_t(n)};
-    if (wide) {
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < m; ++i)
-                a[i + idx(j) * m] = x.addr()[j + idx(i) * n];
-    } else
-        std::copy(x.addr(), x.addr() + idx(m) * n, a.get());
+    scratch<double> transposed{wide ? std::size_t(m) * std::size_t(n) : 0};
+    for (int j = 0; wide && j < n; ++j)
+        for (int i = 0; i < m; ++i)
+            transposed[i + idx(j) * m] = x.addr()[j + idx(i) * n];
+    double* a = wide ? transposed.get() : x.addr();
     const int lwork = 64 * (m + n);
     scratch<double> work{std::size_t(lwork) + 2 * std::size_t(n)};
-    lapack::gebrd(m, n, a.get(), m, s, e, work.get() + lwork, work.get() + lwork + n, work.get(), lwork);
+    lapack::gebrd(m, n, a, m, s, e, work.get() + lwork, work.get() + lwork + n, work.get(), lwork);
     e[n - 1] = 0;
     double dummy = 0;
     const real_vectors none{&dummy, &dummy, 1, 1, m, n};
