@@ -258,23 +258,25 @@ int lu_factor_split_work(double* ar, double* ai, const int* lda_, const int* n_,
     lapack::zgetrf(n, n, work, n, ipvt);
     deinterleave_split(n, n, work, n, ar, ai, lda);
     // ZGETRF exchanges whole rows; LINPACK leaves the multipliers of
-    // earlier steps where they stood: undo the exchanges of step k in the
-    // columns left of k, the last step first, and negate the multipliers.
-    for (int k = n - 1; k >= 1; --k) {
-        const int l = ipvt[k] - 1;
-        if (l != k)
-            for (int c = 0; c < k; ++c) {
-                std::swap(ar[k + c * lda], ar[l + c * lda]);
-                std::swap(ai[k + c * lda], ai[l + c * lda]);
-            }
-    }
+    // earlier steps where they stood: column k takes back the exchanges of
+    // the steps after k, the last first, and its multipliers are negated.
+    // Column by column, so each column is walked while it is in cache.
     *info = 0;
     for (int k = 0; k < n; ++k) {
-        for (int i = k + 1; i < n; ++i) {
-            ar[i + k * lda] = -ar[i + k * lda];
-            ai[i + k * lda] = -ai[i + k * lda];
+        double* cr = ar + k * lda;
+        double* ci = ai + k * lda;
+        for (int j = n - 1; j > k; --j) {
+            const int l = ipvt[j] - 1;
+            if (l != j) {
+                std::swap(cr[j], cr[l]);
+                std::swap(ci[j], ci[l]);
+            }
         }
-        if (zero_pivot(cabs1(ar[k + k * lda], ai[k + k * lda])))
+        for (int i = k + 1; i < n; ++i) {
+            cr[i] = -cr[i];
+            ci[i] = -ci[i];
+        }
+        if (zero_pivot(cabs1(cr[k], ci[k])))
             *info = k + 1;
     }
     return 0;
