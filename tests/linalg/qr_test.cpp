@@ -37,6 +37,19 @@ cmat permuted(const cmat& a, const Mm& E)
     return product(a, to_cmat(E));
 }
 
+// [Q,R] or [Q,R,E] = qr(A), full or economy size.
+void factors(const Mm& a, bool pivot, bool economy, Mm& Q, Mm& R, Mm& E)
+{
+    if (pivot && economy)
+        qr(a, Mm(0.0), i_o, Q, R, E);
+    else if (pivot)
+        qr(a, i_o, Q, R, E);
+    else if (economy)
+        qr(a, Mm(0.0), i_o, Q, R);
+    else
+        qr(a, i_o, Q, R);
+}
+
 TEST(Qr, FactorsReproduceTheMatrix)
 {
     std::mt19937_64 gen(31);
@@ -49,14 +62,7 @@ TEST(Qr, FactorsReproduceTheMatrix)
                                  (pivot ? " pivot" : "") + (economy ? " economy" : ""));
                     const Mm a = random_matrix(gen, m, n, complex);
                     Mm Q, R, E;
-                    if (pivot && economy)
-                        qr(a, Mm(0.0), i_o, Q, R, E);
-                    else if (pivot)
-                        qr(a, i_o, Q, R, E);
-                    else if (economy)
-                        qr(a, Mm(0.0), i_o, Q, R);
-                    else
-                        qr(a, i_o, Q, R);
+                    factors(a, pivot, economy, Q, R, E);
                     const int s = economy ? std::min(m, n) : m;
                     ASSERT_EQ(test::extents(Q), (std::vector<int>{m, s}));
                     ASSERT_EQ(test::extents(R), (std::vector<int>{s, n}));
@@ -182,11 +188,8 @@ TEST(Qr, ComplexPastTheBlockedOrder)
         const cmat A = to_cmat(a);
         for (bool economy : {false, true}) {
             SCOPED_TRACE(economy ? "economy" : "full");
-            Mm Q, R;
-            if (economy)
-                qr(a, Mm(0.0), i_o, Q, R);
-            else
-                qr(a, i_o, Q, R);
+            Mm Q, R, E;
+            factors(a, false, economy, Q, R, E);
             const int s = economy ? std::min(m, n) : m;
             ASSERT_EQ(test::extents(Q), (std::vector<int>{m, s}));
             ASSERT_EQ(test::extents(R), (std::vector<int>{s, n}));
