@@ -89,7 +89,7 @@ void ComplexQrFactors(benchmark::State& state)
         });
     state.SetLabel("baseline: ZGEQRF + ZUNGQR on interleaved data");
 }
-BENCHMARK(ComplexQrFactors)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ComplexQrFactors)->Arg(8)->Arg(16)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

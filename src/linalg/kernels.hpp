@@ -33,8 +33,10 @@ int lu_factor_split(double* ar, double* ai, const int* lda, const int* n, int* i
 // lu_factor_split's factors, pivots and info, from lu_split_blocked_order
 // on by LAPACK's blocked ZGETRF on an interleaved copy in work (at least
 // lu_split_work_size(n) doubles) and then put in LINPACK's layout: the
-// same pivots wherever the elimination's rounding does not tip a choice.
-// A matrix holding NaN or Inf takes lu_factor_split itself.
+// same pivots wherever the elimination's rounding does not tip a choice
+// (a tie in exact arithmetic, as integer matrices have, may go either
+// way). A matrix holding NaN or Inf, or one with an exactly zero pivot,
+// takes lu_factor_split itself.
 constexpr int lu_split_blocked_order = 48;
 constexpr std::size_t lu_split_work_size(int n) noexcept
 {

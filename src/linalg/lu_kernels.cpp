@@ -255,7 +255,10 @@ int lu_factor_split_work(double* ar, double* ai, const int* lda_, const int* n_,
     if (n < lu_split_blocked_order || !finite_split(n, n, ar, ai, lda))
         return lu_factor_split(ar, ai, lda_, n_, ipvt, info);
     interleave_split(n, n, ar, ai, lda, work, n);
-    lapack::zgetrf(n, n, work, n, ipvt);
+    // An exactly zero pivot: the column kernel answers, from the untouched
+    // a, so a singular matrix keeps the factors and info it always had.
+    if (lapack::zgetrf(n, n, work, n, ipvt) != 0)
+        return lu_factor_split(ar, ai, lda_, n_, ipvt, info);
     deinterleave_split(n, n, work, n, ar, ai, lda);
     // ZGETRF exchanges whole rows; LINPACK leaves the multipliers of
     // earlier steps where they stood: column k takes back the exchanges of

@@ -484,7 +484,10 @@ namespace {
 // panel's reflections to the columns right of it as its own steps would.
 constexpr int complex_qr_block = 32;
 constexpr int narrow_panel = 8;
-constexpr int complex_qr_blocked_order = 96;
+// From this smaller extent on the blocked path is the faster, down to
+// order 8 (bench/qr_bench.cpp); below it the column kernel's own rounding
+// stays.
+constexpr int complex_qr_blocked_order = 16;
 
 using field::split_view;
 

@@ -138,6 +138,7 @@ TEST(Qr, ComplexPastTheBlockedOrder)
         char kind;  // r random, g graded, z zero column, d nearly dependent column
     };
     const std::vector<Case> cases = {
+        {"at the crossover", 16, 16, 'r'}, {"tall, at the crossover", 40, 16, 'r'},
         {"random", 150, 150, 'r'}, {"tall", 300, 130, 'r'},          {"wide", 130, 300, 'r'},
         {"graded", 200, 200, 'g'}, {"zero column", 140, 140, 'z'}, {"nearly dependent", 160, 160, 'd'},
     };
