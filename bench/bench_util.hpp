@@ -7,7 +7,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace bench {
 
@@ -79,5 +81,18 @@ struct library_started {
         qv_set_default_error_flags(0x2, 0);
     }
 };
+
+// The elements of a dense complex value as LAPACK takes them: real and
+// imaginary parts interleaved, column by column.
+inline std::vector<double> interleaved(const Mm& a)
+{
+    const std::size_t count = std::size_t(a.rows()) * std::size_t(a.cols());
+    std::vector<double> z(2 * count);
+    for (std::size_t k = 0; k < count; ++k) {
+        z[2 * k] = a.addr()[k];
+        z[2 * k + 1] = a.addi()[k];
+    }
+    return z;
+}
 
 } // namespace bench

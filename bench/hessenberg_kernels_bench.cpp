@@ -9,6 +9,7 @@
 #include "kernel_orders.hpp"
 #include "linalg/kernels.hpp"
 
+#include <algorithm>
 #include <complex>
 #include <random>
 #include <string>
@@ -134,6 +135,29 @@ void UnitaryReduction(benchmark::State& state)
     });
 }
 BENCHMARK(UnitaryReduction)->ArgsProduct(orders_and_sizes)->Unit(benchmark::kMillisecond);
+
+// The language function [P,H] = hess(A) of a complex A, its copies and
+// splits included, beside the same LAPACK pair.
+void ComplexHess(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const std::size_t nn = std::size_t(n) * n;
+    const std::vector<double> a0 = random_matrix(n, true);
+    Mm a(1, 0, 0, n, n, qv_double);
+    std::copy(a0.begin(), a0.begin() + nn, a.addr());
+    std::copy(a0.begin() + nn, a0.end(), a.addi());
+    lapack_reduction lapack(n, true);
+    bench::run_with_baseline(
+        state,
+        [&] {
+            Mm P, H;
+            hess(a, i_o, P, H);
+            benchmark::DoNotOptimize(P.addr());
+        },
+        [&] { lapack.run(a0); });
+    state.SetLabel("baseline: ZGEHRD + ZUNGHR");
+}
+BENCHMARK(ComplexHess)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,12 +1,15 @@
 // Cholesky factorisation: LINPACK's column-by-column kernels (real and
-// split complex) and the language function chol, whose two-output form
-// reports how far the factorisation got instead of raising.
+// split complex; complex matrices past a small order go to LAPACK's
+// blocked ZPOTRF, stopped where the kernel stops) and the language
+// function chol, whose two-output form reports how far the factorisation
+// got instead of raising.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "platform/blas_threads.hpp"
 #include "value/report.hpp"
+#include "value/scratch.hpp"
 #include "velkor/checks.h"
 #include "velkor/linalg.h"
 #include "velkor/report.h"
@@ -59,6 +62,19 @@ int chol_columns(double* a, idx ld, int m)
 }
 
 constexpr int chol_block = 64;
+
+// From this order on a complex matrix goes to ZPOTRF: below it the copies
+// cost more than the column kernel (bench/chol_bench.cpp).
+constexpr int complex_chol_blocked_order = 12;
+
+// A Hermitian matrix formed in double arithmetic (X*X' and the like)
+// carries rounding-level imaginary parts on its diagonal: up to
+// n*eps*|Re a(j,j)| they count as 0; a larger one, or a NaN, stops the
+// factorisation at that column.
+inline bool real_enough(int n, double re, double im) noexcept
+{
+    return std::fabs(im) <= n * machine_double(4) * std::fabs(re);
+}
 
 } // namespace
 
@@ -113,13 +129,8 @@ int chol_kernel_complex(double* ar, double* ai, const int* lda_, const int* n_, 
             ji[k] = ti;
             sum += tr * tr + ti * ti;
         }
-        // A Hermitian matrix formed in double arithmetic (X*X' and the
-        // like) carries rounding-level imaginary parts on its diagonal: up
-        // to n*eps*|Re a(j,j)| they count as 0; a larger one, or a NaN,
-        // still stops the factorisation.
         const double s = jr[j] - sum;
-        const double rounding = n * machine_double(4) * std::fabs(jr[j]);
-        if (!(s > 0) || !(std::fabs(ji[j]) <= rounding))
+        if (!(s > 0) || !real_enough(n, jr[j], ji[j]))
             return 0;
         jr[j] = std::sqrt(s);
         ji[j] = 0;
@@ -145,14 +156,51 @@ Mm upper_block(const Mm& w, int q)
     return r;
 }
 
+// chol_kernel_complex's factor and info for a finite w, by LAPACK's
+// blocked ZPOTRF on an interleaved copy of the upper triangle. ZPOTRF
+// reads only the real parts of the diagonal: the first column whose
+// diagonal is not real enough stops the factor here, as it stops the
+// kernel. False, w untouched, when w holds NaN or Inf or the factor meets
+// a NaN (an overflow on the way), which ZPOTRF would pass as a pivot: the
+// kernel then answers.
+bool blocked_complex_factor(Mm& w, int& info)
+{
+    const int n = w.rows();
+    const double* ar = w.addr();
+    const double* ai = w.addi();
+    for (int j = 0; j < n; ++j)
+        if (!finite_split(j + 1, 1, ar + idx(j) * n, ai + idx(j) * n, n))
+            return false;
+    int stop = 0;
+    for (int j = 0; j < n && stop == 0; ++j)
+        if (!real_enough(n, ar[j + idx(j) * n], ai[j + idx(j) * n]))
+            stop = j + 1;
+    scratch<double> z{2 * std::size_t(n) * std::size_t(n)};
+    for (int j = 0; j < n; ++j)
+        interleave_split(j + 1, 1, ar + idx(j) * n, ai + idx(j) * n, n, z.get() + 2 * idx(j) * n, n);
+    const int failed = lapack::zpotrf('U', n, z.get(), n);
+    info = stop != 0 && (failed == 0 || stop < failed) ? stop : failed;
+    const int done = info == 0 ? n : info - 1;
+    for (int j = 0; j < done; ++j) {
+        const double* c = z.get() + 2 * idx(j) * n;
+        for (int i = 0; i < 2 * (j + 1); ++i)
+            if (!std::isfinite(c[i]))
+                return false;
+    }
+    for (int j = 0; j < done; ++j)
+        deinterleave_split(j + 1, 1, z.get() + 2 * idx(j) * n, n, w.addr() + idx(j) * n, w.addi() + idx(j) * n, n);
+    return true;
+}
+
 // Factors the dense copy w in place; returns info.
 int factor(Mm& w)
 {
     const int n = w.rows();
     int info = 0;
-    if (w.isc())
-        chol_kernel_complex(w.addr(), w.addi(), &n, &n, &info);
-    else
+    if (w.isc()) {
+        if (n < complex_chol_blocked_order || !blocked_complex_factor(w, info))
+            chol_kernel_complex(w.addr(), w.addi(), &n, &n, &info);
+    } else
         chol_kernel_real(w.addr(), &n, &n, &info);
     return info;
 }

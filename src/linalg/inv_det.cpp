@@ -1,7 +1,7 @@
 // The inverse, the determinant and the reciprocal condition estimate of a
-// square matrix: LAPACK for dense real matrices, the LINPACK-layout kernels
-// for complex ones and for the estimate, left division or the sparse LU for
-// sparse ones.
+// square matrix: LAPACK for dense real matrices and for large complex ones,
+// the LINPACK-layout kernels for small complex ones and for the estimate,
+// left division or the sparse LU for sparse ones.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
@@ -89,6 +89,27 @@ Mm sparse_det(const Mm& a)
     return Mm(parity(perm_r) * parity(perm_c) * d.value());
 }
 
+// a := its inverse by LAPACK's blocked ZGETRF and ZGETRI on one
+// interleaved copy. False, a untouched, when a holds NaN or Inf or a pivot
+// is exactly zero: the LINPACK-layout inverse then shows them as it
+// always has.
+bool blocked_complex_inverse(Mm& a)
+{
+    const int n = a.rows();
+    if (!finite_split(n, n, a.addr(), a.addi(), n))
+        return false;
+    scratch<double> z{2 * std::size_t(n) * std::size_t(n)};
+    interleave_split(n, n, a.addr(), a.addi(), n, z.get(), n);
+    int_scratch ipiv{std::size_t(n)};
+    if (lapack::zgetrf(n, n, z.get(), n, ipiv.get()) != 0)
+        return false;
+    const int lwork = 64 * n;
+    scratch<double> work{2 * std::size_t(lwork)};
+    lapack::zgetri(n, z.get(), n, ipiv.get(), work.get(), lwork);
+    deinterleave_split(n, n, z.get(), n, a.addr(), a.addi(), n);
+    return true;
+}
+
 } // namespace
 
 Mm inv_det_dense(const Mm& a0, int job)
@@ -99,8 +120,13 @@ Mm inv_det_dense(const Mm& a0, int job)
     Mm a = dense_copy(a0);
     int_scratch ipvt{std::size_t(n)};
     if (a.isc()) {
+        if (job == 1 && n >= lu_split_blocked_order && blocked_complex_inverse(a))
+            return a;
         int info = 0;
-        lu_factor_split(a.addr(), a.addi(), &n, &n, ipvt.get(), &info);
+        {
+            scratch<double> work{lu_split_work_size(n)};
+            lu_factor_split_work(a.addr(), a.addi(), &n, &n, ipvt.get(), &info, work.get());
+        }
         scratch<double> work{2 * std::size_t(n)};
         double detr[2] = {0, 0}, deti[2] = {0, 0};
         det_inv_split(a.addr(), a.addi(), &n, &n, ipvt.get(), detr, deti, work.get(), work.get() + n, &job);

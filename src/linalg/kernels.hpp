@@ -20,6 +20,8 @@
 #include "linalg/int_scratch.hpp"
 #include "linalg/split_blas.hpp"
 
+#include <cstddef>
+
 // ---- dense LU family (LINPACK layout: the strict lower triangle holds the
 // negated multipliers; ipvt(k) is the row exchanged with row k at step k;
 // info the last zero pivot met, 0 when none) ----
@@ -28,6 +30,19 @@ int lu_factor_real(double* a, const int* lda, const int* n, int* ipvt, int* info
 // b := A\b (job 0) or A.'\b (job != 0) from the factors of lu_factor_real.
 int lu_solve_real(const double* a, const int* lda, const int* n, const int* ipvt, double* b, const int* job);
 int lu_factor_split(double* ar, double* ai, const int* lda, const int* n, int* ipvt, int* info);
+// lu_factor_split's factors, pivots and info, from lu_split_blocked_order
+// on by LAPACK's blocked ZGETRF on an interleaved copy in work (at least
+// lu_split_work_size(n) doubles) and then put in LINPACK's layout: the
+// same pivots wherever the elimination's rounding does not tip a choice
+// (a tie in exact arithmetic, as integer matrices have, may go either
+// way). A matrix holding NaN or Inf, or one with an exactly zero pivot,
+// takes lu_factor_split itself.
+constexpr int lu_split_blocked_order = 48;
+constexpr std::size_t lu_split_work_size(int n) noexcept
+{
+    return n >= lu_split_blocked_order ? 2 * std::size_t(n) * std::size_t(n) : 0;
+}
+int lu_factor_split_work(double* ar, double* ai, const int* lda, const int* n, int* ipvt, int* info, double* work);
 // b := A\b (job 0) or A'\b (job != 0).
 int lu_solve_split(const double* ar, const double* ai, const int* lda, const int* n, const int* ipvt, double* br,
                    double* bi, const int* job);

@@ -113,6 +113,47 @@ int zgetrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipi
     return checked(info);
 }
 
+int zgetri(int n, double* a, int lda, const int* ipiv, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { zgetri_(&n, a, &lda, ipiv, work, &lwork, &info); });
+    return checked(info);
+}
+
+int zgeqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { zgeqrf_(&m, &n, a, &lda, tau, work, &lwork, &info); });
+    return checked(info);
+}
+
+int zungqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { zungqr_(&m, &n, &k, a, &lda, tau, work, &lwork, &info); });
+    return checked(info);
+}
+
+void zlarft(int n, int k, const double* v, int ldv, const double* tau, double* t, int ldt)
+{
+    clear();
+    serially([&] { zlarft_("F", "C", &n, &k, v, &ldv, tau, t, &ldt, 1, 1); });
+    checked(0);
+}
+
+void zlarfb_left(char trans, int m, int n, int k, const double* v, int ldv, const double* t, int ldt, double* c,
+                 int ldc, double* work, int ldwork)
+{
+    clear();
+    serially([&] {
+        zlarfb_("L", &trans, "F", "C", &m, &n, &k, v, &ldv, t, &ldt, c, &ldc, work, &ldwork, 1, 1, 1, 1);
+    });
+    checked(0);
+}
+
 int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
           int ldvt, double* work, int lwork)
 {
@@ -129,6 +170,14 @@ int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork
     clear();
     int info = 0;
     serially([&] { dgeqrf_(&m, &n, a, &lda, tau, work, &lwork, &info); });
+    return checked(info);
+}
+
+int gebrd(int m, int n, double* a, int lda, double* d, double* e, double* tauq, double* taup, double* work, int lwork)
+{
+    clear();
+    int info = 0;
+    serially([&] { dgebrd_(&m, &n, a, &lda, d, e, tauq, taup, work, &lwork, &info); });
     return checked(info);
 }
 

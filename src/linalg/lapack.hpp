@@ -28,6 +28,16 @@ void zpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* inf
 void zgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
 void zgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda, const int* ipiv,
              double* b, const int* ldb, int* info, std::size_t);
+void zgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work, const int* lwork, int* info);
+void zgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work, const int* lwork,
+             int* info);
+void zlarft_(const char* direct, const char* storev, const int* n, const int* k, const double* v, const int* ldv,
+             const double* tau, double* t, const int* ldt, std::size_t, std::size_t);
+void zlarfb_(const char* side, const char* trans, const char* direct, const char* storev, const int* m, const int* n,
+             const int* k, const double* v, const int* ldv, const double* t, const int* ldt, double* c, const int* ldc,
+             double* work, const int* ldwork, std::size_t, std::size_t, std::size_t, std::size_t);
+void zungqr_(const int* m, const int* n, const int* k, double* a, const int* lda, const double* tau, double* work,
+             const int* lwork, int* info);
 void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
             const int* ldb, double* work, const int* lwork, int* info, std::size_t);
 void zgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
@@ -38,6 +48,8 @@ void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, do
 void zgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a, const int* lda, double* s,
              double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, double* rwork,
              int* info, std::size_t, std::size_t);
+void dgebrd_(const int* m, const int* n, double* a, const int* lda, double* d, double* e, double* tauq, double* taup,
+             double* work, const int* lwork, int* info);
 void dgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work, const int* lwork,
              int* info);
 void dgeqp3_(const int* m, const int* n, double* a, const int* lda, int* jpvt, double* tau, double* work,
@@ -78,9 +90,20 @@ int potrf(char uplo, int n, double* a, int lda);
 int zpotrf(char uplo, int n, double* a, int lda);
 int zgetrf(int m, int n, double* a, int lda, int* ipiv);
 int zgetrs(char trans, int n, int nrhs, const double* a, int lda, const int* ipiv, double* b, int ldb);
+// work holds lwork complex elements (2·lwork doubles), lwork >= n.
+int zgetri(int n, double* a, int lda, const int* ipiv, double* work, int lwork);
+int zgeqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork);
+int zungqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork);
+// The block reflector H = I - V T V' of k forward, column-wise reflections
+// (V n-by-k, unit lower trapezoidal), and c := op(H) c from the left
+// (c m-by-n; work n-by-k complex).
+void zlarft(int n, int k, const double* v, int ldv, const double* tau, double* t, int ldt);
+void zlarfb_left(char trans, int m, int n, int k, const double* v, int ldv, const double* t, int ldt, double* c,
+                 int ldc, double* work, int ldwork);
 int gesvd(char jobu, char jobvt, int m, int n, double* a, int lda, double* s, double* u, int ldu, double* vt,
           int ldvt, double* work, int lwork);
 int geqrf(int m, int n, double* a, int lda, double* tau, double* work, int lwork);
+int gebrd(int m, int n, double* a, int lda, double* d, double* e, double* tauq, double* taup, double* work, int lwork);
 int geqp3(int m, int n, double* a, int lda, int* jpvt, double* tau, double* work, int lwork);
 int orgqr(int m, int n, int k, double* a, int lda, const double* tau, double* work, int lwork);
 int gels(int m, int n, int nrhs, double* a, int lda, double* b, int ldb, double* work, int lwork);

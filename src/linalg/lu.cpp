@@ -33,9 +33,10 @@ Mm linpack_factor(const Mm& a, int_scratch& ipvt)
     Mm f = dense_copy(a);
     const int n = f.rows();
     int info = 0;
-    if (f.isc())
-        lu_factor_split(f.addr(), f.addi(), &n, &n, ipvt.get(), &info);
-    else
+    if (f.isc()) {
+        scratch<double> work{lu_split_work_size(n)};
+        lu_factor_split_work(f.addr(), f.addi(), &n, &n, ipvt.get(), &info, work.get());
+    } else
         lu_factor_real(f.addr(), &n, &n, ipvt.get(), &info);
     return f;
 }
@@ -102,26 +103,34 @@ void dense_complex_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
     std::vector<int> p(n);
     for (int k = 0; k < n; ++k)
         p[k] = k + 1;
-    double* lr = l.addr();
-    double* li = l.addi();
     for (int k = n - 1; k >= 0; --k) {
+        const int q = ipvt[k] - 1;
+        if (q != k)
+            std::swap(p[k], p[q]);
+    }
+    // Column k of L: the negated multipliers below a unit diagonal, then
+    // the exchanges of steps k, k-1, ..., 1 (which reach columns from
+    // their own step on), one column at a time while it is in cache.
+    for (int k = 0; k < n; ++k) {
+        double* lr = l.addr() + idx(k) * n;
+        double* li = l.addi() + idx(k) * n;
         for (int i = 0; i < n; ++i) {
-            const idx e = i + idx(k) * n;
             if (i < k)
-                lr[e] = li[e] = 0;
+                lr[i] = li[i] = 0;
             else if (i == k) {
-                lr[e] = 1;
-                li[e] = 0;
+                lr[i] = 1;
+                li[i] = 0;
             } else {
-                lr[e] = -lr[e];
-                li[e] = -li[e];
+                lr[i] = -lr[i];
+                li[i] = -li[i];
             }
         }
-        const int q = ipvt[k] - 1;
-        if (q != k) {
-            swap_split(n - k, lr + k + idx(k) * n, li + k + idx(k) * n, n, lr + q + idx(k) * n, li + q + idx(k) * n,
-                       n);
-            std::swap(p[k], p[q]);
+        for (int j = k; j >= 0; --j) {
+            const int q = ipvt[j] - 1;
+            if (q != j) {
+                std::swap(lr[j], lr[q]);
+                std::swap(li[j], li[q]);
+            }
         }
     }
     L = l;

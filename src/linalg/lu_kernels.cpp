@@ -248,6 +248,43 @@ int lu_factor_split(double* ar, double* ai, const int* lda_, const int* n_, int*
     return 0;
 }
 
+int lu_factor_split_work(double* ar, double* ai, const int* lda_, const int* n_, int* ipvt, int* info, double* work)
+{
+    const int n = *n_;
+    const idx lda = *lda_;
+    if (n < lu_split_blocked_order || !finite_split(n, n, ar, ai, lda))
+        return lu_factor_split(ar, ai, lda_, n_, ipvt, info);
+    interleave_split(n, n, ar, ai, lda, work, n);
+    // An exactly zero pivot: the column kernel answers, from the untouched
+    // a, so a singular matrix keeps the factors and info it always had.
+    if (lapack::zgetrf(n, n, work, n, ipvt) != 0)
+        return lu_factor_split(ar, ai, lda_, n_, ipvt, info);
+    deinterleave_split(n, n, work, n, ar, ai, lda);
+    // ZGETRF exchanges whole rows; LINPACK leaves the multipliers of
+    // earlier steps where they stood: column k takes back the exchanges of
+    // the steps after k, the last first, and its multipliers are negated.
+    // Column by column, so each column is walked while it is in cache.
+    *info = 0;
+    for (int k = 0; k < n; ++k) {
+        double* cr = ar + k * lda;
+        double* ci = ai + k * lda;
+        for (int j = n - 1; j > k; --j) {
+            const int l = ipvt[j] - 1;
+            if (l != j) {
+                std::swap(cr[j], cr[l]);
+                std::swap(ci[j], ci[l]);
+            }
+        }
+        for (int i = k + 1; i < n; ++i) {
+            cr[i] = -cr[i];
+            ci[i] = -ci[i];
+        }
+        if (zero_pivot(cabs1(cr[k], ci[k])))
+            *info = k + 1;
+    }
+    return 0;
+}
+
 int lu_solve_split(const double* ar, const double* ai, const int* lda_, const int* n_, const int* ipvt, double* br,
                    double* bi, const int* job)
 {

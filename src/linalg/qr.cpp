@@ -1,8 +1,10 @@
 // QR factorisation: LINPACK's Householder kernels with optional column
-// pivoting on the column norms (real and split complex), the application
-// of the factored Q, the language function qr in all its output forms, and
-// the Givens updates qrdelete and qrinsert.
+// pivoting on the column norms (real and split complex, the complex one by
+// panels and LAPACK's block reflectors for large matrices), the
+// application of the factored Q, the language function qr in all its
+// output forms, and the Givens updates qrdelete and qrinsert.
 #include "engine/scalar_complex.hpp"
+#include "linalg/fields.hpp"
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
@@ -471,6 +473,232 @@ int qr_apply_split(double* xr, double* xi, const int* ldx_, const int* n_, const
 
 namespace {
 
+// Complex matrices without pivoting, from the order complex_qr_blocked_order
+// on (the smaller extent), are factored on one interleaved copy by panels
+// of complex_qr_block columns; each panel, split again, by narrow panels of
+// LINPACK's own steps. The columns right of a panel get its reflections in
+// three matrix products. Reflection j is H_j = I - u_j u_j'/u_j(1) (qraux
+// holds u_j(1)), which is I - tau_j v_j v_j' with v_j = u_j/u_j(1) and
+// tau_j = conj(u_j(1)); a panel's H_1...H_kb is I - V T V' with T upper
+// triangular. u_j(1) is real up to rounding, so I - V T' V' applies the
+// panel's reflections to the columns right of it as its own steps would.
+constexpr int complex_qr_block = 32;
+constexpr int narrow_panel = 8;
+// From this smaller extent on the blocked path is the faster, down to
+// order 8 (bench/qr_bench.cpp); below it the column kernel's own rounding
+// stays.
+constexpr int complex_qr_blocked_order = 16;
+
+using field::split_view;
+
+// The factors from their element (l, l) on, only read.
+field::const_split_view read_corner(const double* xr, const double* xi, int ld, int l)
+{
+    const field::idx at = (l - 1) + field::idx(l - 1) * ld;
+    return {xr + at, xi + at, ld};
+}
+
+// V and T of the panel whose reflections' vectors stand below the diagonal
+// of the rows-by-kb block x, their u(1) in qraux.
+void panel_reflector(const field::const_split_view& x, field::idx rows, int kb, const double* qraux_r,
+                     const double* qraux_i, const split_view& v, const split_view& t)
+{
+    for (int j = 1; j <= kb; ++j) {
+        const field::cplx u1(qraux_r[j - 1], qraux_i[j - 1]);
+        const bool none = u1 == field::cplx(0.0);
+        for (field::idx i = 1; i <= rows; ++i)
+            v(i, j) = i < j || none ? field::cplx(0.0) : i == j ? field::cplx(1.0) : field::cplx(x(i, j)) / u1;
+        // Column j of T: -tau_j T(1:j-1,1:j-1) V(:,1:j-1)' v_j, then tau_j.
+        const field::cplx tau = field::conj(u1);
+        for (int i = 1; i < j; ++i)
+            t(i, j) = field::cplx(0.0);
+        t(j, j) = tau;
+        if (none || j == 1)
+            continue;
+        const split_view column = field::corner(t, 1, j);
+        field::gemv('C', rows, j - 1, 1.0, v, field::corner(v, 1, j), 0.0, column);
+        for (int i = 1; i < j; ++i)
+            column(i, 1) = -tau * field::cplx(column(i, 1));
+        field::trmv('U', 'N', 'N', j - 1, t, column);
+    }
+}
+
+// c := (I - V op(T) V') c for the rows-by-cols c, op 'N' or 'C'; y holds
+// kb·cols complex elements and scratch trmm's.
+void apply_reflector(char op, field::idx rows, field::idx cols, int kb, const split_view& v, const split_view& t,
+                     const split_view& c, const split_view& y, double* scratch)
+{
+    if (cols <= 0)
+        return;
+    field::gemm('C', 'N', kb, cols, rows, 1.0, v, c, 0.0, y);
+    field::trmm('L', 'U', op, 'N', kb, cols, t, y, scratch);
+    field::gemm('N', 'N', rows, cols, kb, -1.0, v, y, 1.0, c);
+}
+
+// The work of panel_reflector and apply_reflector for m rows, up to cols
+// columns and panels up to width columns wide.
+struct reflector_work {
+    scratch<double> buffer;
+    split_view v, t, y;
+    double* trmm;
+    reflector_work(int m, int cols, int width)
+    {
+        const field::idx b = width;
+        const field::idx vt = 2 * (m * b + b * b), yy = 2 * b * cols;
+        buffer.reset(std::size_t(vt + yy + field::trmm_scratch<field::complex_field>(b, b, cols)));
+        v = field::complex_field::carve(buffer.get(), m, b);
+        t = field::complex_field::carve(buffer.get() + 2 * m * b, b, b);
+        y = field::complex_field::carve(buffer.get() + vt, b, cols);
+        trmm = buffer.get() + vt + yy;
+    }
+};
+
+// qr_factor_split's factors of the m-by-n split x (column stride ldx)
+// without pivoting, by narrow panels: each by LINPACK's steps, the columns
+// right of it within x by its block reflector.
+void factor_by_narrow_panels(double* xr, double* xi, int ldx, int m, int n, double* qraux_r, double* qraux_i)
+{
+    const split_view x{xr, xi, ldx};
+    const int k = std::min(m, n);
+    reflector_work w(m, n, narrow_panel);
+    for (int l = 1; l <= k; l += narrow_panel) {
+        const int kb = std::min(narrow_panel, k - l + 1), rows = m - l + 1;
+        const split_view panel = field::corner(x, l, l);
+        const int job = 0;
+        qr_factor_split(panel.re, panel.im, &ldx, &rows, &kb, qraux_r + l - 1, qraux_i + l - 1, nullptr, nullptr,
+                        nullptr, &job);
+        const int rest = n - (l + kb - 1);
+        if (rest <= 0)
+            continue;
+        panel_reflector(read_corner(xr, xi, ldx, l), rows, kb, qraux_r + l - 1, qraux_i + l - 1, w.v, w.t);
+        apply_reflector('C', rows, rest, kb, w.v, w.t, field::corner(x, l, l + kb), w.y, w.trmm);
+    }
+}
+
+// V (interleaved, rows by kb, unit lower trapezoidal) and tau (kb
+// interleaved elements) of the panel whose vectors stand below the
+// diagonal of the split x (column stride ld): v_j = u_j/u_j(1), tau_j =
+// conj(u_j(1)).
+void interleaved_reflectors(const double* xr, const double* xi, int ld, int rows, int kb, const double* qraux_r,
+                            const double* qraux_i, double* v, double* tau)
+{
+    for (int j = 0; j < kb; ++j) {
+        const field::cplx u1(qraux_r[j], qraux_i[j]);
+        const bool none = u1 == field::cplx(0.0);
+        tau[2 * j] = u1.re;
+        tau[2 * j + 1] = -u1.im;
+        double* c = v + 2 * idx(j) * rows;
+        for (int i = 0; i < rows; ++i) {
+            field::cplx e = i == j && !none ? field::cplx(1.0) : field::cplx(0.0);
+            if (i > j && !none)
+                e = field::cplx(xr[i + idx(j) * ld], xi[i + idx(j) * ld]) / u1;
+            c[2 * i] = e.re;
+            c[2 * i + 1] = e.im;
+        }
+    }
+}
+
+// The scratch of the blocked complex factorisation and of Q's forming: a
+// panel in split storage, V, tau, T, and the work of the block reflector
+// for up to cols columns.
+struct blocked_work {
+    scratch<double> buffer;
+    double *panel, *v, *tau, *t, *work;
+    blocked_work(int m, int cols)
+    {
+        const std::size_t b = complex_qr_block, mb = 2 * std::size_t(m) * b;
+        buffer.reset(2 * mb + 2 * b + 2 * b * b + 2 * std::size_t(std::max(cols, 1)) * b);
+        panel = buffer.get();
+        v = panel + mb;
+        tau = v + mb;
+        t = tau + 2 * b;
+        work = t + 2 * b * b;
+    }
+};
+
+// qr_factor_split's factors of the m-by-n matrix z without pivoting, in
+// place, z interleaved: each panel split and factored by
+// factor_by_narrow_panels, the columns right of it by LAPACK's block
+// reflector.
+void factor_blocked(double* z, int m, int n, double* qraux_r, double* qraux_i)
+{
+    const int k = std::min(m, n);
+    blocked_work w(m, n);
+    for (int l = 0; l < k; l += complex_qr_block) {
+        const int kb = std::min(complex_qr_block, k - l), rows = m - l, rest = n - l - kb;
+        double* corner = z + 2 * (l + idx(l) * m);
+        double* pr = w.panel;
+        double* pi = w.panel + idx(rows) * kb;
+        deinterleave_split(rows, kb, corner, m, pr, pi, rows);
+        factor_by_narrow_panels(pr, pi, rows, rows, kb, qraux_r + l, qraux_i + l);
+        interleave_split(rows, kb, pr, pi, rows, corner, m);
+        if (rest <= 0)
+            continue;
+        interleaved_reflectors(pr, pi, rows, rows, kb, qraux_r + l, qraux_i + l, w.v, w.tau);
+        lapack::zlarft(rows, kb, w.v, rows, w.tau, w.t, complex_qr_block);
+        lapack::zlarfb_left('C', rows, rest, kb, w.v, rows, w.t, complex_qr_block, corner + 2 * idx(kb) * m, m,
+                            w.work, rest);
+    }
+}
+
+// The elements of the dense complex a (m by n) interleaved into z.
+void interleaved_copy(const Mm& a, double* z)
+{
+    const int m = a.rows(), n = a.cols();
+    if (!a.issparse() && a.gettype() == qv_double && a.isc())
+        interleave_split(m, n, a.addr(), a.addi(), m, z, m);
+    else {
+        const Mm d = dense_complex_copy(a);
+        interleave_split(m, n, d.addr(), d.addi(), m, z, m);
+    }
+}
+
+bool complex_blocked(const Mm& a, int pivot)
+{
+    return a.isc() && pivot == 0 && std::min(a.rows(), a.cols()) >= complex_qr_blocked_order;
+}
+
+// [Q,R] of a complex a without pivoting, s columns of Q: the blocked
+// factors on one interleaved copy, their reflections turned into LAPACK's
+// (v = u/u(1) below the diagonal, tau = conj(u(1))) and multiplied out by
+// ZUNGQR, in place where Q fits.
+void blocked_complex_qr(const Mm& a, int s, Mm& Q, Mm& R)
+{
+    const int m = a.rows(), n = a.cols(), k = std::min(m, n), cols = std::max(n, s);
+    scratch<double> z{2 * std::size_t(m) * std::size_t(cols)};
+    interleaved_copy(a, z.get());
+    std::vector<double> qraux_r(k), qraux_i(k);
+    factor_blocked(z.get(), m, n, qraux_r.data(), qraux_i.data());
+    Mm r = new_dense(1, s, n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < s; ++i) {
+            const idx e = i + idx(j) * s, f = 2 * (i + idx(j) * m);
+            r.addr()[e] = i <= j ? z[f] : 0.0;
+            r.addi()[e] = i <= j ? z[f + 1] : 0.0;
+        }
+    std::vector<double> tau(2 * std::size_t(k));
+    for (int j = 0; j < k; ++j) {
+        const field::cplx u1(qraux_r[j], qraux_i[j]);
+        const bool none = u1 == field::cplx(0.0);
+        tau[2 * j] = u1.re;
+        tau[2 * j + 1] = -u1.im;
+        for (int i = j + 1; i < m; ++i) {
+            double* e = z.get() + 2 * (i + idx(j) * m);
+            const field::cplx v = none ? field::cplx(0.0) : field::cplx(e[0], e[1]) / u1;
+            e[0] = v.re;
+            e[1] = v.im;
+        }
+    }
+    // Columns past n start as anything: ZUNGQR sets every one.
+    const int lwork = 64 * std::max(s, 1);
+    scratch<double> work{2 * std::size_t(lwork)};
+    lapack::zungqr(m, s, k, z.get(), m, tau.data(), work.get(), lwork);
+    Mm q = new_dense(1, m, s);
+    deinterleave_split(m, s, z.get(), m, q.addr(), q.addi(), m);
+    Q = q;
+    R = r;
+}
+
 // The factored copy of a dense 2-d A (m-by-n, both > 0) with its qraux.
 struct factored {
     Mm x;
@@ -541,18 +769,27 @@ void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
         blocked_real_qr(a, economy ? std::min(m, n) : m, Q, R);
         return;
     }
+    if (complex_blocked(a, pivot)) {
+        blocked_complex_qr(a, economy ? std::min(m, n) : m, Q, R);
+        return;
+    }
     int_scratch jpvt{std::size_t(n)};
     std::fill(jpvt.get(), jpvt.get() + n, 0);
     factored f = factor_copy(a, pivot ? 1 : 0, jpvt.get());
     const int complex = f.x.isc();
     const int s = economy ? std::min(m, n) : m;
 
-    Mm r = checked(czeros(complex, s, n), s, n);
+    // Every element of R and of the blocked path's Q is written once: a
+    // large matrix is not first cleared.
+    Mm r = new_dense(complex, s, n);
     for (int k = 1; k <= n; ++k) {
         const int count = std::min(s, k);
-        std::copy(f.x.addr() + m * idx(k - 1), f.x.addr() + m * idx(k - 1) + count, r.addr() + s * idx(k - 1));
-        if (complex)
-            std::copy(f.x.addi() + m * idx(k - 1), f.x.addi() + m * idx(k - 1) + count, r.addi() + s * idx(k - 1));
+        for (int part = 0; part <= complex; ++part) {
+            const double* from = (part ? f.x.addi() : f.x.addr()) + m * idx(k - 1);
+            double* to = (part ? r.addi() : r.addr()) + s * idx(k - 1);
+            std::copy(from, from + count, to);
+            std::fill(to + count, to + s, 0.0);
+        }
     }
 
     // Q's columns: Q applied to the columns of the m-by-s identity.
@@ -600,9 +837,20 @@ Mm qr(const Mm& a)
         return x_M;
     if (a.rows() == 0 || a.cols() == 0)
         return nop_M;
+    const Mm f = full(a);
+    if (complex_blocked(f, 0)) {
+        const int m = f.rows(), n = f.cols();
+        scratch<double> z{2 * std::size_t(m) * std::size_t(n)};
+        interleaved_copy(f, z.get());
+        std::vector<double> qraux(2 * std::size_t(n));
+        factor_blocked(z.get(), m, n, qraux.data(), qraux.data() + n);
+        Mm x = new_dense(1, m, n);
+        deinterleave_split(m, n, z.get(), m, x.addr(), x.addi(), m);
+        return x;
+    }
     int_scratch jpvt{std::size_t(a.cols())};
     std::fill(jpvt.get(), jpvt.get() + a.cols(), 0);
-    return factor_copy(full(a), 0, jpvt.get()).x;
+    return factor_copy(f, 0, jpvt.get()).x;
 }
 
 Mm qr(const Mm& a, const Mm&)

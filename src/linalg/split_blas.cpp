@@ -91,3 +91,44 @@ void swap_split(int n, double* xr, double* xi, int incx, double* yr, double* yi,
     dswap_(&n, xr, &incx, yr, &incy);
     dswap_(&n, xi, &incx, yi, &incy);
 }
+
+void interleave_split(int rows, int cols, const double* ar, const double* ai, std::ptrdiff_t lda, double* z,
+                      std::ptrdiff_t ldz) noexcept
+{
+    for (std::ptrdiff_t j = 0; j < cols; ++j) {
+        const double* cr = ar + j * lda;
+        const double* ci = ai + j * lda;
+        double* cz = z + 2 * j * ldz;
+        for (int i = 0; i < rows; ++i) {
+            cz[2 * i] = cr[i];
+            cz[2 * i + 1] = ci[i];
+        }
+    }
+}
+
+void deinterleave_split(int rows, int cols, const double* z, std::ptrdiff_t ldz, double* ar, double* ai,
+                        std::ptrdiff_t lda) noexcept
+{
+    for (std::ptrdiff_t j = 0; j < cols; ++j) {
+        double* cr = ar + j * lda;
+        double* ci = ai + j * lda;
+        const double* cz = z + 2 * j * ldz;
+        for (int i = 0; i < rows; ++i) {
+            cr[i] = cz[2 * i];
+            ci[i] = cz[2 * i + 1];
+        }
+    }
+}
+
+bool finite_split(int rows, int cols, const double* ar, const double* ai, std::ptrdiff_t lda) noexcept
+{
+    for (std::ptrdiff_t j = 0; j < cols; ++j) {
+        // x - x is 0 for a finite x and NaN otherwise: one test per column.
+        double acc = 0;
+        for (int i = 0; i < rows; ++i)
+            acc += (ar[i + j * lda] - ar[i + j * lda]) + (ai[i + j * lda] - ai[i + j * lda]);
+        if (acc != 0)
+            return false;
+    }
+    return true;
+}

@@ -112,3 +112,13 @@ double nrm2_split(int n, const double* xr, const double* xi, int incx) noexcept;
 // x := a*x for real a.
 void scal_real_split(int n, double a, double* xr, double* xi, int incx) noexcept;
 void swap_split(int n, double* xr, double* xi, int incx, double* yr, double* yi, int incy) noexcept;
+
+// The movers between split storage and the interleaved (re, im) pairs that
+// the complex BLAS and LAPACK take: z (column stride ldz complex elements)
+// := the rows-by-cols split matrix (column stride lda), and back.
+void interleave_split(int rows, int cols, const double* ar, const double* ai, std::ptrdiff_t lda, double* z,
+                      std::ptrdiff_t ldz) noexcept;
+void deinterleave_split(int rows, int cols, const double* z, std::ptrdiff_t ldz, double* ar, double* ai,
+                        std::ptrdiff_t lda) noexcept;
+// Whether every element of the rows-by-cols split matrix is finite.
+bool finite_split(int rows, int cols, const double* ar, const double* ai, std::ptrdiff_t lda) noexcept;

@@ -765,6 +765,33 @@ namespace {
 // subnormal range near 1e-300 (or overflow near 1e300) and take digits
 // with them. The vectors are those of the scaled matrix; the values are
 // scaled back, exactly unless they leave the normal range.
+// The real values alone, from this order on, come from LAPACK's blocked
+// bidiagonal reduction (half its work in matrix products) and then the
+// same QR iteration: the reduction by columns and rows in turn reads the
+// whole matrix twice per step (bench/svd_bench.cpp).
+constexpr int blocked_values_order = 64;
+
+// The bidiagonal of the finite real working copy x (m-by-n; reduced in
+// place when tall or square, a wide one transposed first, which keeps the
+// values) by DGEBRD into s and e, and the iteration's info.
+int values_by_blocked_reduction(Mm& x, double* s, double* e)
+{
+    const bool wide = x.rows() < x.cols();
+    const int m = wide ? x.cols() : x.rows(), n = wide ? x.rows() : x.cols();
+    scratch<double> transposed{wide ? std::size_t(m) * std::size_t(n) : 0};
+    for (int j = 0; wide && j < n; ++j)
+        for (int i = 0; i < m; ++i)
+            transposed[i + idx(j) * m] = x.addr()[j + idx(i) * n];
+    double* a = wide ? transposed.get() : x.addr();
+    const int lwork = 64 * (m + n);
+    scratch<double> work{std::size_t(lwork) + 2 * std::size_t(n)};
+    lapack::gebrd(m, n, a, m, s, e, work.get() + lwork, work.get() + lwork + n, work.get(), lwork);
+    e[n - 1] = 0;
+    double dummy = 0;
+    const real_vectors none{&dummy, &dummy, 1, 1, m, n};
+    return bidiagonal_qr<real_test>(s, e, n, m, n, false, false, none);
+}
+
 int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
 {
     const int shift = safe_range_exponent(x);
@@ -779,7 +806,9 @@ int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
     double dummy[2] = {0, 0};
     double* ur = u ? u->addr() : dummy;
     double* vr = v ? v->addr() : dummy;
-    if (!complex)
+    if (!complex && job == 0 && k >= blocked_values_order && finite_matrix(x.addr(), m, m, n))
+        info = values_by_blocked_reduction(x, s.get(), e.get());
+    else if (!complex)
         svd_kernel_real(x.addr(), &m, &m, &n, s.get(), e.get(), ur, &ldu, vr, &ldv, work.get(), &job, &info);
     else {
         double* ui = u ? u->addi() : dummy;

@@ -2,6 +2,7 @@
 // messages, the two-output report of how far the factorisation got, and the
 // backward error and agreement with LAPACK's Cholesky on random Hermitian
 // positive definite matrices.
+#include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg_support.hpp"
 
@@ -214,6 +215,77 @@ TEST(Chol, RoundingLevelImaginaryDiagonal)
     EXPECT_LE(max_abs_diff(product(Rc, Rc, true), H) / (max_abs(H) * n * eps52), 30);
     for (int k = 0; k < n; ++k)
         EXPECT_EQ(R.addi()[k + k * n], 0) << k;
+}
+
+// Complex orders past the crossover to the blocked factorisation: the same
+// p and, to rounding, the same R as the column kernel, a backward error
+// within 30 on success, and the kernel's stops: a non-positive pivot, an
+// imaginary diagonal beyond rounding (though its real part would pass), a
+// NaN on the diagonal, and an element whose square overflows.
+TEST(Chol, ComplexPastTheCrossoverStopsWhereTheKernelStops)
+{
+    struct Case {
+        const char* what;
+        int n;
+        double grading;  // rows and columns scaled by 10^(-grading k / n)
+        int column;      // 1-based column that is spoilt; 0 none
+        char spoil;      // i imaginary diagonal, n NaN diagonal, o overflowing element, d negative pivot
+        double p;
+    };
+    const std::vector<Case> cases = {
+        {"random", 300, 0, 0, ' ', 0},
+        {"graded", 250, 10, 0, ' ', 0},
+        {"imaginary diagonal", 260, 0, 200, 'i', 200},
+        {"NaN diagonal", 220, 0, 170, 'n', 170},
+        {"overflowing element", 200, 0, 150, 'o', 150},
+        {"indefinite", 240, 0, 90, 'd', 90},
+    };
+    std::mt19937_64 gen(22);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int n = c.n;
+        Mm a = hpd(gen, n, true, 1.0);
+        auto at = [&](int i, int j) { return std::size_t(i - 1) + std::size_t(j - 1) * n; };
+        for (int j = 1; j <= n; ++j)
+            for (int i = 1; i <= n; ++i) {
+                const double g = std::pow(10.0, -c.grading * (i + j) / n);
+                a.addr()[at(i, j)] *= g;
+                a.addi()[at(i, j)] *= g;
+            }
+        const int k = c.column;
+        if (c.spoil == 'i')
+            a.addi()[at(k, k)] = 1e-8 * a.addr()[at(k, k)];
+        if (c.spoil == 'n')
+            a.addr()[at(k, k)] = NAN;
+        if (c.spoil == 'o')
+            a.addr()[at(k - 1, k)] = 1e200;
+        if (c.spoil == 'd')
+            a.addr()[at(k, k)] = -1;
+        Mm R, p;
+        chol(a, i_o, R, p);
+        EXPECT_EQ(p.r(), c.p);
+        const int q = c.p == 0 ? n : int(c.p) - 1;
+        ASSERT_EQ(R.rows(), q);
+        ASSERT_TRUE(R.isc());
+        std::vector<double> kr(a.addr(), a.addr() + n * n), ki(a.addi(), a.addi() + n * n);
+        int n_ = n, info = -1;
+        chol_kernel_complex(kr.data(), ki.data(), &n_, &n_, &info);
+        EXPECT_EQ(info, c.p);
+        const cmat r = to_cmat(R);
+        const double rmax = max_abs(r);
+        double diff = 0;
+        for (int j = 0; j < q; ++j) {
+            EXPECT_EQ(R.addi()[j + j * q], 0) << j;
+            for (int i = 0; i <= j; ++i)
+                diff = std::max(diff, std::abs(r(i, j) - cx(kr[i + j * n], ki[i + j * n])));
+        }
+        EXPECT_LE(diff, 1e-12 * rmax);
+        if (c.p == 0) {
+            const cmat A = to_cmat(a);
+            EXPECT_LE(max_abs_diff(product(r, r, true), A) / (max_abs(A) * n * eps52), 30);
+        } else
+            EXPECT_ERROR(chol(a), "chol: (temporary) matrix not positive definite");
+    }
 }
 
 } // namespace

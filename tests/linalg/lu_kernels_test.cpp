@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -193,6 +194,101 @@ TEST(LuKernels, PanelsKeepLinpackPivotsAndZeroPivots)
             z[i + 120 * std::size_t(n)] = 0;
         const Factored g = factor(n, z);
         EXPECT_EQ(g.info, 121);
+    }
+}
+
+// Past lu_split_blocked_order the complex factors come from ZGETRF and are
+// put in LINPACK's layout: the same pivots and info as the column kernel,
+// the same factors to rounding (a singular matrix's exactly: the kernel's
+// own), and factors that lu_solve_split reads as its own. Random, graded, nearly singular, with a
+// zero column, and holding a NaN (which takes the column kernel itself).
+TEST(LuKernels, ComplexBlockedFactorsInLinpackLayout)
+{
+    struct Case {
+        const char* what;
+        int n;
+        int zero_column;    // 0-based; -1 none
+        double grading;     // row i scaled by 10^(-grading i / n)
+        bool near_singular; // column 1 := column 0 + 1e-9 noise
+        bool nan;
+    };
+    const std::vector<Case> cases = {
+        {"at the crossover", lu_split_blocked_order, -1, 0, false, false},
+        {"random", 150, -1, 0, false, false},
+        {"random, odd order", 301, -1, 0, false, false},
+        {"graded rows", 200, -1, 12, false, false},
+        {"nearly singular", 180, -1, 0, true, false},
+        {"zero column", 160, 97, 0, false, false},
+        {"NaN", 120, -1, 0, false, true},
+    };
+    std::mt19937_64 gen(14);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int n = c.n;
+        const std::size_t nn = std::size_t(n) * n;
+        std::vector<double> ar = random_vector(gen, nn), ai = random_vector(gen, nn);
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) {
+                const double g = std::pow(10.0, -c.grading * i / n);
+                ar[i + j * nn / n] *= g;
+                ai[i + j * nn / n] *= g;
+                if (j == c.zero_column)
+                    ar[i + j * nn / n] = ai[i + j * nn / n] = 0;
+                if (c.near_singular && j == 1) {
+                    ar[i + n] = ar[i] + 1e-9 * ar[i + 2 * n];
+                    ai[i + n] = ai[i] + 1e-9 * ai[i + 2 * n];
+                }
+            }
+        if (c.nan)
+            ar[5 + 7 * nn / n] = NAN;
+        std::vector<double> kr = ar, ki = ai, br = ar, bi = ai;
+        std::vector<int> kp(n), bp(n);
+        int kinfo = -1, binfo = -1;
+        lu_factor_split(kr.data(), ki.data(), &n, &n, kp.data(), &kinfo);
+        std::vector<double> work(lu_split_work_size(n));
+        lu_factor_split_work(br.data(), bi.data(), &n, &n, bp.data(), &binfo, work.data());
+        if (c.nan) {
+            EXPECT_EQ(std::memcmp(br.data(), kr.data(), nn * sizeof(double)), 0);
+            EXPECT_EQ(std::memcmp(bi.data(), ki.data(), nn * sizeof(double)), 0);
+            EXPECT_EQ(bp, kp);
+            EXPECT_EQ(binfo, kinfo);
+            continue;
+        }
+        EXPECT_EQ(binfo, kinfo);
+        EXPECT_EQ(binfo, c.zero_column + 1);
+        if (binfo != 0) {
+            // Singular: the column kernel's own factors, bit for bit.
+            EXPECT_EQ(bp, kp);
+            EXPECT_EQ(std::memcmp(br.data(), kr.data(), nn * sizeof(double)), 0);
+            continue;
+        }
+        // The nearly singular matrix's later pivots are chosen among
+        // entries that cancellation has left at rounding level: only the
+        // solves below speak for its factors.
+        if (!c.near_singular) {
+            EXPECT_EQ(bp, kp);
+            double big = 0, diff = 0;
+            for (std::size_t k = 0; k < nn; ++k) {
+                big = std::max(big, std::abs(cx(kr[k], ki[k])));
+                diff = std::max(diff, std::abs(cx(kr[k] - br[k], ki[k] - bi[k])));
+            }
+            EXPECT_LE(diff, 1e-11 * big);
+        }
+        std::vector<cx> a(nn), b(n);
+        for (std::size_t k = 0; k < nn; ++k)
+            a[k] = {ar[k], ai[k]};
+        std::vector<double> xr = random_vector(gen, n), xi = random_vector(gen, n);
+        for (int k = 0; k < n; ++k)
+            b[k] = {xr[k], xi[k]};
+        for (int job : {0, 1}) {
+            SCOPED_TRACE(job);
+            std::vector<double> yr = xr, yi = xi;
+            lu_solve_split(br.data(), bi.data(), &n, &n, bp.data(), yr.data(), yi.data(), &job);
+            std::vector<cx> y(n);
+            for (int k = 0; k < n; ++k)
+                y[k] = {yr[k], yi[k]};
+            EXPECT_LE(solve_residual(n, a, y, b, job), 30);
+        }
     }
 }
 

@@ -37,6 +37,19 @@ cmat permuted(const cmat& a, const Mm& E)
     return product(a, to_cmat(E));
 }
 
+// [Q,R] or [Q,R,E] = qr(A), full or economy size.
+void factors(const Mm& a, bool pivot, bool economy, Mm& Q, Mm& R, Mm& E)
+{
+    if (pivot && economy)
+        qr(a, Mm(0.0), i_o, Q, R, E);
+    else if (pivot)
+        qr(a, i_o, Q, R, E);
+    else if (economy)
+        qr(a, Mm(0.0), i_o, Q, R);
+    else
+        qr(a, i_o, Q, R);
+}
+
 TEST(Qr, FactorsReproduceTheMatrix)
 {
     std::mt19937_64 gen(31);
@@ -49,14 +62,7 @@ TEST(Qr, FactorsReproduceTheMatrix)
                                  (pivot ? " pivot" : "") + (economy ? " economy" : ""));
                     const Mm a = random_matrix(gen, m, n, complex);
                     Mm Q, R, E;
-                    if (pivot && economy)
-                        qr(a, Mm(0.0), i_o, Q, R, E);
-                    else if (pivot)
-                        qr(a, i_o, Q, R, E);
-                    else if (economy)
-                        qr(a, Mm(0.0), i_o, Q, R);
-                    else
-                        qr(a, i_o, Q, R);
+                    factors(a, pivot, economy, Q, R, E);
                     const int s = economy ? std::min(m, n) : m;
                     ASSERT_EQ(test::extents(Q), (std::vector<int>{m, s}));
                     ASSERT_EQ(test::extents(R), (std::vector<int>{s, n}));
@@ -118,6 +124,92 @@ TEST(Qr, PivotsAtEveryStepOfAWideMatrix)
 // (R on and above its diagonal): R(l,l) is minus the column norm signed as
 // the pivot, also where a column is already zero below the diagonal (a
 // triangular A, a zero column, a repeated unit column).
+// Complex matrices without pivoting past the blocked order: qr(A) keeps the
+// column kernel's layout (R with its complex diagonal, the vectors below)
+// to rounding, and [Q,R] in both sizes reproduce A with a unitary Q and
+// that same R. Random square, tall and wide, graded columns, a zero column
+// inside a panel, and a nearly dependent column (where the later vectors
+// are fixed only by the rounding, so only the factors' properties count).
+TEST(Qr, ComplexPastTheBlockedOrder)
+{
+    struct Case {
+        const char* what;
+        int m, n;
+        char kind;  // r random, g graded, z zero column, d nearly dependent column
+    };
+    const std::vector<Case> cases = {
+        {"at the crossover", 16, 16, 'r'}, {"tall, at the crossover", 40, 16, 'r'},
+        {"random", 150, 150, 'r'}, {"tall", 300, 130, 'r'},          {"wide", 130, 300, 'r'},
+        {"graded", 200, 200, 'g'}, {"zero column", 140, 140, 'z'}, {"nearly dependent", 160, 160, 'd'},
+    };
+    std::mt19937_64 gen(32);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int m = c.m, n = c.n;
+        Mm a = random_matrix(gen, m, n, true);
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < m; ++i) {
+                const std::size_t k = i + std::size_t(j) * m;
+                const double g = c.kind == 'g' ? std::pow(10.0, -10.0 * j / n) : 1.0;
+                a.addr()[k] *= g;
+                a.addi()[k] *= g;
+                if (c.kind == 'z' && j == 40)
+                    a.addr()[k] = a.addi()[k] = 0;
+                if (c.kind == 'd' && j == 5) {
+                    a.addr()[k] = a.addr()[i + 2 * std::size_t(m)] + 1e-10 * a.addr()[k];
+                    a.addi()[k] = a.addi()[i + 2 * std::size_t(m)] + 1e-10 * a.addi()[k];
+                }
+            }
+        const Mm f = qr(a);
+        ASSERT_TRUE(f.isc());
+        ASSERT_EQ(test::extents(f), test::extents(a));
+        // The column kernel on the same data.
+        std::vector<double> kr(a.addr(), a.addr() + m * n), ki(a.addi(), a.addi() + m * n), qraux(2 * n);
+        const int job = 0;
+        qr_factor_split(kr.data(), ki.data(), &m, &m, &n, qraux.data(), qraux.data() + n, nullptr, nullptr, nullptr,
+                        &job);
+        const cmat F = to_cmat(f);
+        double big = 0, diff = 0, rdiff = 0;
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < m; ++i) {
+                const cx k(kr[i + std::size_t(j) * m], ki[i + std::size_t(j) * m]);
+                big = std::max(big, std::abs(k));
+                diff = std::max(diff, std::abs(F(i, j) - k));
+                if (i <= j)
+                    rdiff = std::max(rdiff, std::abs(F(i, j) - k));
+            }
+        if (c.kind != 'd') {
+            EXPECT_LE(diff, 1e-12 * big);
+        }
+        // A zero column stays zero: R's column and no reflection.
+        if (c.kind == 'z') {
+            for (int i = 0; i < m; ++i)
+                EXPECT_EQ(std::abs(F(i, 40)), 0) << i;
+        }
+        const cmat A = to_cmat(a);
+        for (bool economy : {false, true}) {
+            SCOPED_TRACE(economy ? "economy" : "full");
+            Mm Q, R, E;
+            factors(a, false, economy, Q, R, E);
+            const int s = economy ? std::min(m, n) : m;
+            ASSERT_EQ(test::extents(Q), (std::vector<int>{m, s}));
+            ASSERT_EQ(test::extents(R), (std::vector<int>{s, n}));
+            const cmat q = to_cmat(Q), r = to_cmat(R);
+            EXPECT_TRUE(upper_triangular(r));
+            EXPECT_LE(max_abs_diff(A, product(q, r)) / (max_abs(A) * std::max(m, n) * eps52), 30);
+            EXPECT_LE(max_abs_diff(product(q, q, true), identity(s)), 30 * m * eps52);
+            double d = 0;
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i <= std::min(j, s - 1); ++i)
+                    d = std::max(d, std::abs(r(i, j) - F(i, j)));
+            EXPECT_LE(d, 1e-13 * big);
+        }
+        if (c.kind != 'd') {
+            EXPECT_LE(rdiff, 1e-12 * big);
+        }
+    }
+}
+
 TEST(Qr, FactorSignsMatchTheOneOutputForm)
 {
     std::mt19937_64 gen(88);

@@ -6,6 +6,7 @@
 #include "linalg_support.hpp"
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,64 @@ TEST(Svd, FactorsReproduceTheMatrix)
 // decay past the underflow bound, and svd(ones(100)) was all NaN, and with
 // it norm, rank, cond, pinv, null and orth. Singular values: the one that
 // is not zero is |u|·|v| of the rank-one u·vᵀ (numpy agrees).
+// Real values alone past the order where the bidiagonal comes from the
+// blocked reduction: within 50 n eps of the largest value of those that the
+// three-output form's own reduction gives, in decreasing order and not
+// negative. Square, tall and wide; graded values down to 1e-12; rank 40
+// of 200; scaled by 2^600 and 2^-600.
+TEST(Svd, RealValuesPastTheBlockedOrder)
+{
+    struct Case {
+        const char* what;
+        int m, n;
+        char kind;  // r random, g graded, d rank deficient
+        int scale;  // power of two
+    };
+    const std::vector<Case> cases = {
+        {"at the crossover", 64, 64, 'r', 0}, {"square", 150, 150, 'r', 0},      {"tall", 300, 100, 'r', 0},
+        {"wide", 100, 300, 'r', 0},           {"graded", 160, 160, 'g', 0},      {"rank 40", 200, 200, 'd', 0},
+        {"huge", 120, 90, 'r', 600},          {"tiny", 90, 120, 'r', -600},
+    };
+    std::mt19937_64 gen(71);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int m = c.m, n = c.n, k = std::min(m, n);
+        Mm a = random_matrix(gen, m, n, false);
+        if (c.kind == 'g') {
+            Mm q1, r1, q2, r2;
+            qr(random_matrix(gen, m, m, false), i_o, q1, r1);
+            qr(random_matrix(gen, n, n, false), i_o, q2, r2);
+            Mm d = zeros(double(m), double(n));
+            for (int i = 0; i < k; ++i)
+                d.addr()[i + std::size_t(i) * m] = std::pow(10.0, -12.0 * i / (k - 1));
+            a = q1 * d * transpose(q2);
+        }
+        if (c.kind == 'd')
+            a = random_matrix(gen, m, 40, false) * random_matrix(gen, 40, n, false);
+        a = a * Mm(std::ldexp(1.0, c.scale));
+        const Mm s = svd(a);
+        Mm U, S, V;
+        svd(a, i_o, U, S, V);
+        ASSERT_EQ(test::extents(s), (std::vector<int>{k, 1}));
+        const double top = S.addr()[0];
+        for (int i = 0; i < k; ++i) {
+            EXPECT_LE(std::fabs(s.addr()[i] - S.addr()[i + std::size_t(i) * m]), 50 * std::max(m, n) * eps52 * top)
+                << i;
+            EXPECT_GE(s.addr()[i], 0) << i;
+            if (i > 0) {
+                EXPECT_LE(s.addr()[i], s.addr()[i - 1]) << i;
+            }
+        }
+    }
+    // A NaN or Inf leaves no value known, at this order too.
+    for (double bad : {NAN, INFINITY}) {
+        Mm a = random_matrix(gen, 100, 80, false);
+        a.addr()[517] = bad;
+        for (double v : test::values(svd(a)))
+            EXPECT_TRUE(std::isnan(v));
+    }
+}
+
 TEST(Svd, RankOneMatricesAndWhatReadsTheirValues)
 {
     struct Case {
