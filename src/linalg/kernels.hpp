@@ -62,8 +62,8 @@ int det_inv_split(double* ar, double* ai, const int* lda, const int* n, const in
 // x (m-by-n, overwritten), s (min(m+1, n)), e (n), u (m-by-m for left digit
 // 1, m-by-min(m, n) for 2), v (n-by-n), work (m). job: tens digit left
 // vectors, units digit right vectors. info: 0, or the number of values
-// still unfound when a value took its 100 steps (or its deflations and
-// splits outran the order). An x holding NaN or Inf is answered at once:
+// still unfound when the QR steps reached 100 per value in all (or one
+// value's deflations and splits outran the order). An x holding NaN or Inf is answered at once:
 // s, e, and the vectors asked for all NaN, info = min(m, n).
 int svd_kernel_real(double* x, const int* ldx, const int* m, const int* n, double* s, double* e, double* u,
                     const int* ldu, double* v, const int* ldv, double* work, const int* job, int* info);
@@ -110,8 +110,9 @@ Mm least_squares_basic(const Mm& a, const Mm& b, int* rank);
 int chol_kernel_real(double* a, const int* lda, const int* n, int* info);
 int chol_kernel_complex(double* ar, double* ai, const int* lda, const int* n, int* info);
 
-// Steps allowed per singular value before the SVD kernels give up (100);
-// tests lower it to see the stopped iteration's results.
+// QR steps allowed per singular value, on average over the whole matrix,
+// before the SVD kernels give up (100); tests lower it to see the stopped
+// iteration's results.
 extern int svd_iteration_limit;
 
 // ---------------------------------------------------------------------------

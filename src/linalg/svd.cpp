@@ -175,20 +175,29 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
 {
     auto S = [&](int i) -> double& { return s0[i - 1]; };
     auto E = [&](int i) -> double& { return e0[i - 1]; };
-    const int maxit = svd_iteration_limit;
     const int mm = m;
-    // iter counts the QR steps spent on the current value. The passes that
-    // deflate or split (kases 1 and 2) take no step: on finite data each
-    // leaves a zero in e that stays until the next value converges, so at
-    // most mm + 1 of them come between two convergences. Counting them too
-    // bounds every pass, whatever the data hold.
-    int iter = 0, splits = 0;
+    // The QR steps are budgeted over the whole matrix, not per value. When
+    // a block still holds values far larger than its trailing ones, the
+    // shift (about the trailing value squared) is lost beside S(l)^2 in f,
+    // the step is in effect unshifted, and the trailing value converges
+    // only linearly, at the squared ratio of the two smallest values per
+    // step: a graded matrix with 12 decades over 200 values needs some 130
+    // steps for its first value. Those steps shrink every other e too, so
+    // the later values take few: graded matrices of orders 160 to 1000
+    // take about 1.5 steps per value in all.
+    const long long budget = (long long)svd_iteration_limit * mm;
+    long long steps = 0;
+    // The passes that deflate or split (kases 1 and 2) take no step: on
+    // finite data each leaves a zero in e that stays until the next value
+    // converges, so at most mm + 1 of them come between two convergences.
+    // Counting them too bounds every pass, whatever the data hold.
+    int splits = 0;
     // Below this an element of e is dropped whatever its neighbours, as
     // LAPACK's bidiagonal QR does: among subnormal neighbours the test
     // above never holds, and steps on them make no progress.
     const double thresh = 6.0 * mm * (mm * std::numeric_limits<double>::min());
     while (m > 0) {
-        if (iter >= maxit || splits > mm + 1)
+        if (steps >= budget || splits > mm + 1)
             return m;
         // Inspect for negligible elements: kase 1 s(m) and e(l-1) negligible,
         // 2 s(l) negligible, 3 a QR step, 4 e(m-1) negligible (convergence).
@@ -305,7 +314,7 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
                     vec.rot_u(k, k + 1, cs, sn);
             }
             E(m - 1) = f;
-            ++iter;
+            ++steps;
             break;
         }
         default: {  // convergence: make s(l) non-negative, move it into order
@@ -323,7 +332,6 @@ int bidiagonal_qr(double* s0, double* e0, int m, int n, int p, bool wantu, bool 
                     vec.swap_u(l, l + 1);
                 ++l;
             }
-            iter = 0;
             splits = 0;
             --m;
             break;
