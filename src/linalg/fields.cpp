@@ -75,11 +75,9 @@ void scale_vector(idx len, double beta, double* yr, double* yi)
 // copy built for its wider vectors: the same operations on each element,
 // the same bits (no fused multiply-adds either way), twice the rows a step
 // (the complex Hessenberg reduction spends a quarter of its time here).
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void add_product(idx m, idx n, double alpha, const split_view& a, const double* xr, const double* xi, idx incx,
-                 double xi_sign, double* __restrict yr, double* __restrict yi)
+[[gnu::always_inline]] inline void add_product_body(idx m, idx n, double alpha, const split_view& a, const double* xr,
+                                                    const double* xi, idx incx, double xi_sign, double* __restrict yr,
+                                                    double* __restrict yi)
 {
     idx j = 0;
     for (; j + 4 <= n; j += 4) {
@@ -111,6 +109,44 @@ void add_product(idx m, idx n, double alpha, const split_view& a, const double* 
             yi[i] += ar[i] * xji + ai[i] * xjr;
         }
     }
+}
+
+void add_product_plain(idx m, idx n, double alpha, const split_view& a, const double* xr, const double* xi, idx incx,
+                       double xi_sign, double* __restrict yr, double* __restrict yi)
+{
+    add_product_body(m, n, alpha, a, xr, xi, incx, xi_sign, yr, yi);
+}
+
+using add_product_kernel = decltype(&add_product_plain);
+
+#if defined(__GNUC__) && defined(__x86_64__)
+__attribute__((target("avx2"))) void add_product_avx2(idx m, idx n, double alpha, const split_view& a,
+                                                      const double* xr, const double* xi, idx incx, double xi_sign,
+                                                      double* __restrict yr, double* __restrict yi)
+{
+    add_product_body(m, n, alpha, a, xr, xi, incx, xi_sign, yr, yi);
+}
+#endif
+
+// The copy is chosen at the first call, by ordinary code: a resolver that
+// the dynamic loader runs while it relocates the library (as compiler-made
+// clones use) runs before a sanitizer's runtime is ready, and crashed the
+// thread-sanitizer build at start.
+add_product_kernel pick_add_product()
+{
+#if defined(__GNUC__) && defined(__x86_64__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        return add_product_avx2;
+#endif
+    return add_product_plain;
+}
+
+void add_product(idx m, idx n, double alpha, const split_view& a, const double* xr, const double* xi, idx incx,
+                 double xi_sign, double* __restrict yr, double* __restrict yi)
+{
+    static const add_product_kernel chosen = pick_add_product();
+    chosen(m, n, alpha, a, xr, xi, incx, xi_sign, yr, yi);
 }
 
 } // namespace
