@@ -283,19 +283,25 @@ BENCHMARK(LpSupplyDemandAgainstHighsIpm)->DenseRange(0, 1)->Unit(benchmark::kMil
 
 // lp on general sparse problems (test::general_sparse: 2000 rows of which
 // 200 equalities, 4000 columns, some 22000 non-zeros; then with 400 columns
-// boxed in [-10, 10]; then with three columns full) against linprog's
-// highs-ipm on the same problems (one thread; the best of two runs of five
-// on a loaded machine, from tools/reference/lp_general_times.py, kept as
-// data). Run with OPENBLAS_NUM_THREADS=1 for a like comparison;
-// LpGeneralThreads measures the default threads.
+// boxed in [-10, 10]; then with three columns full; then 2000 x 5000 and
+// 5000 x 10000 with 500 equalities, plain, with 1000 boxed columns and with
+// three full ones) against linprog's highs-ipm on the same problems (one
+// thread, the best of three runs on a quiet machine, from
+// tools/reference/lp_general_times.py, kept as data). Run with
+// OPENBLAS_NUM_THREADS=1 for a like comparison; LpGeneralThreads measures
+// the default threads.
 struct GeneralReference {
     int m, n, neq, boxed, dense, seed;
     double seconds, objective;
 };
 const GeneralReference general_highs_ipm[] = {
-    {2000, 4000, 200, 0, 0, 71, 1.0283, 12.61661614778165},
-    {2000, 4000, 200, 400, 0, 72, 0.8982, -789.2947839600515},
-    {2000, 4000, 200, 0, 3, 73, 1.3572, 0.20092728387837783},
+{2000, 4000, 200, 0, 0, 71, 0.8742, 12.61661614778165},  // 22169 non-zeros
+    {2000, 4000, 200, 400, 0, 72, 0.7815, -789.2947839600515},  // 21456 non-zeros
+    {2000, 4000, 200, 0, 3, 73, 1.2257, 0.20092728387837783},  // 28408 non-zeros
+    {2000, 5000, 200, 0, 0, 74, 1.4118, -7.0205171272774285},  // 27317 non-zeros
+    {5000, 10000, 500, 0, 0, 75, 9.5190, 48.656909140889184},  // 55076 non-zeros
+    {5000, 10000, 500, 1000, 0, 76, 8.4232, -1753.336389613791},  // 55135 non-zeros
+    {5000, 10000, 500, 0, 3, 77, 11.9527, 93.94471124965511},  // 70245 non-zeros
 };
 
 struct GeneralProblem {
@@ -330,7 +336,7 @@ void LpGeneralAgainstHighsIpm(benchmark::State& state)
     against_highs_ipm(state, p.c, ref.seconds, ref.objective,
                       [&] { return lp(p.c, p.A, p.b, p.lb, p.ub, nop_M, Mm(double(p.neq)), Mm(-1.0)); });
 }
-BENCHMARK(LpGeneralAgainstHighsIpm)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(LpGeneralAgainstHighsIpm)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The general problems with the BLAS threads the process started with
 // against one BLAS thread.

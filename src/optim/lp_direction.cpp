@@ -157,26 +157,57 @@ int LpNormalMatrix::symbolic(const LpIterate& it)
     return 0;
 }
 
-int LpNormalMatrix::analyse(const LpIterate& it)
+// Dense columns: at least 100 entries and ten times the mean, and no more
+// than 16 of them (each costs a solve per factorisation). More would not
+// be a few columns filling a sparse rest.
+void LpNormalMatrix::choose_dense(const LpIterate& it)
+{
+    dense_.clear();
+    const int n = it.n;
+    if (n == 0)
+        return;
+    const double threshold = std::max(100.0, 10.0 * it.colptr[n] / n);
+    for (int j = 0; j < n; ++j)
+        if (it.colptr[j + 1] - it.colptr[j] >= threshold)
+            dense_.push_back(j);
+    if (dense_.size() > 16)
+        dense_.clear();
+}
+
+int LpNormalMatrix::analyse(const LpIterate& it, bool split)
 {
     const int m = it.m, n = it.n;
     m_ = m;
+    whole_.reset();
+    whole_active_ = false;
+    split_failures_ = 0;
+    it_ = nullptr;
     try {
-        // The row-ordered copy of A.
+        if (split)
+            choose_dense(it);
+        else
+            dense_.clear();
+        std::vector<char> kept(n, 1);
+        for (int j : dense_)
+            kept[j] = 0;
+        // The row-ordered copy of A's kept columns.
         rowptr_.assign(m + 1, 0);
-        for (int p = 0; p < it.colptr[n]; ++p)
-            ++rowptr_[it.rowidx[p] + 1];
+        for (int j = 0; j < n; ++j)
+            if (kept[j])
+                for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+                    ++rowptr_[it.rowidx[p] + 1];
         for (int i = 0; i < m; ++i)
             rowptr_[i + 1] += rowptr_[i];
-        colidx_.resize(it.colptr[n]);
-        rowval_.resize(it.colptr[n]);
+        colidx_.resize(rowptr_[m]);
+        rowval_.resize(rowptr_[m]);
         std::vector<int> fill(rowptr_.begin(), rowptr_.end() - 1);
         for (int j = 0; j < n; ++j)
-            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
-                const int q = fill[it.rowidx[p]]++;
-                colidx_[q] = j;
-                rowval_[q] = it.val[p];
-            }
+            if (kept[j])
+                for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+                    const int q = fill[it.rowidx[p]]++;
+                    colidx_[q] = j;
+                    rowval_[q] = it.val[p];
+                }
         const int st = order(it);
         if (st != 0)
             return st;
@@ -245,7 +276,7 @@ void LpNormalMatrix::postponed_update(int k, const double* lcol, const int* rows
 static void subtract_lower_product(double* B, int nr, int first, int last, int k, const double* E, int lde,
                                    const double* V, int ldv)
 {
-    constexpr int strip = 128;
+    constexpr int strip = 256;
     const double minus_one = -1.0, one = 1.0;
     for (int u0 = first; u0 < last; u0 += strip) {
         const int width = std::min(strip, last - u0), height = nr - u0;
@@ -354,10 +385,151 @@ void LpNormalMatrix::flush_batch(double* B, int nr, int nc)
 
 bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit)
 {
-    const int m = m_;
-    if (m != it.m)
+    if (m_ != it.m)
         return false;
+    it_ = &it;
+    pivot_limit_ = pivot_limit;
+    whole_active_ = false;
+    if (!dense_.empty() && split_failures_ >= 2)
+        return factor_whole(it, theta, mark_dependent);
     post_limit_ = mark_dependent ? 0 : std::min(pivot_limit, 32);
+    if (!factor_kept(it, theta, mark_dependent))
+        return false;
+    if (dense_.empty())
+        return true;
+    // A row that only dense columns meet leaves the rest singular, and
+    // rows the rest finds dependent may not be: the whole matrix tells.
+    if (mark_dependent && dependent_count_ > 0) {
+        split_failures_ = 2;
+        return factor_whole(it, theta, mark_dependent);
+    }
+    // A dropped pivot of the rest may be a direction that only the dense
+    // columns supply: the identity would miss it.
+    try {
+        if (dropped_count_ == 0 && prepare_woodbury(it, theta))
+            return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    ++split_failures_;
+    return factor_whole(it, theta, mark_dependent);
+}
+
+bool LpNormalMatrix::factor_whole(const LpIterate& it, const double* theta, bool mark_dependent)
+{    try {
+        if (!whole_) {
+            auto whole = std::make_unique<LpNormalMatrix>();
+            if (whole->analyse(it, false) != 0)
+                return false;
+            whole_ = std::move(whole);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    whole_active_ = true;
+    return whole_->factor(it, theta, mark_dependent, pivot_limit_);
+}
+
+// W = S^-1 V and the Cholesky factor of I + V' W, for the Woodbury
+// identity; false when that matrix is not numerically positive definite.
+bool LpNormalMatrix::prepare_woodbury(const LpIterate& it, const double* theta)
+{
+    const int m = m_, k = static_cast<int>(dense_.size());
+    const std::size_t mk = static_cast<std::size_t>(m) * k;
+    theta_.assign(theta, theta + it.n);
+    v_.assign(mk, 0.0);
+    for (int c = 0; c < k; ++c) {
+        const int j = dense_[c];
+        const double root = std::sqrt(theta[j]);
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            v_[static_cast<std::size_t>(c) * m + it.rowidx[p]] += it.val[p] * root;
+    }
+    w_.assign(v_.begin(), v_.end());
+    for (int c = 0; c < k; ++c)
+        solve_kept(w_.data() + static_cast<std::size_t>(c) * m);
+    cap_.assign(static_cast<std::size_t>(k) * k, 0.0);
+    for (int a = 0; a < k; ++a)
+        for (int b = 0; b <= a; ++b) {
+            double ab = 0, ba = 0;
+            const double* va = v_.data() + static_cast<std::size_t>(a) * m;
+            const double* vb = v_.data() + static_cast<std::size_t>(b) * m;
+            const double* wa = w_.data() + static_cast<std::size_t>(a) * m;
+            const double* wb = w_.data() + static_cast<std::size_t>(b) * m;
+            for (int i = 0; i < m; ++i) {
+                ab += va[i] * wb[i];
+                ba += vb[i] * wa[i];
+            }
+            cap_[a + static_cast<std::size_t>(b) * k] = (a == b ? 1.0 : 0.0) + 0.5 * (ab + ba);
+        }
+    int info = 0;
+    dpotrf_("L", &k, cap_.data(), &k, &info, 1);
+    if (info != 0)
+        return false;
+    for (int a = 0; a < k; ++a)
+        if (!std::isfinite(cap_[a + static_cast<std::size_t>(a) * k]))
+            return false;
+    t_.resize(k);
+    return true;
+}
+
+// z := (S + V V')^-1 z = S^-1 z - W (I + V' W)^-1 V' S^-1 z.
+void LpNormalMatrix::woodbury(double* z) const
+{
+    const int m = m_, k = static_cast<int>(dense_.size());
+    solve_kept(z);
+    double* t = t_.data();
+    for (int a = 0; a < k; ++a) {
+        const double* va = v_.data() + static_cast<std::size_t>(a) * m;
+        double sum = 0;
+        for (int i = 0; i < m; ++i)
+            sum += va[i] * z[i];
+        t[a] = sum;
+    }
+    for (int a = 0; a < k; ++a) {
+        for (int b = 0; b < a; ++b)
+            t[a] -= cap_[a + static_cast<std::size_t>(b) * k] * t[b];
+        t[a] /= cap_[a + static_cast<std::size_t>(a) * k];
+    }
+    for (int a = k - 1; a >= 0; --a) {
+        for (int b = a + 1; b < k; ++b)
+            t[a] -= cap_[b + static_cast<std::size_t>(a) * k] * t[b];
+        t[a] /= cap_[a + static_cast<std::size_t>(a) * k];
+    }
+    for (int a = 0; a < k; ++a) {
+        const double* wa = w_.data() + static_cast<std::size_t>(a) * m;
+        for (int i = 0; i < m; ++i)
+            z[i] -= wa[i] * t[a];
+    }
+}
+
+bool LpNormalMatrix::solve(double* v)
+{
+    if (whole_active_)
+        return whole_->solve(v);
+    if (dense_.empty()) {
+        solve_kept(v);
+        return true;
+    }
+    try {
+        rhs_.assign(v, v + m_);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (lp_conjugate_gradients(*it_, theta_.data(), v, woodbury_steps, woodbury_tolerance, cg_,
+                               [this](double* z) { woodbury(z); })) {
+        split_failures_ = 0;
+        return true;
+    }
+    ++split_failures_;
+    if (!factor_whole(*it_, theta_.data(), false))
+        return false;
+    std::copy(rhs_.begin(), rhs_.end(), v);
+    return whole_->solve(v);
+}
+
+bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool mark_dependent)
+{
+    const int m = m_;
     const SubnormalsFlushed flushed;
     try {
         if (post_limit_ > 0 && post_rows_.size() < static_cast<std::size_t>(post_limit_) * m)
@@ -529,14 +701,18 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
     return true;
 }
 
-void LpNormalMatrix::solve(double* v) const
+void LpNormalMatrix::solve_kept(double* v) const
 {
     const int m = m_;
     if (m == 0)
         return;
     const SubnormalsFlushed flushed;
-    solve_work_.resize(m);
+    // Supernodes of this many values and more go through the BLAS: their
+    // dense columns make it a matter of streaming the factor once.
+    constexpr long long by_blocks = 2048;
+    solve_work_.resize(2 * static_cast<std::size_t>(m));
     double* y = solve_work_.data();
+    double* t_below = y + m;
     for (int k = 0; k < m; ++k)
         y[k] = v[perm_[k]];
     const int ns = static_cast<int>(first_.size()) - 1;
@@ -547,6 +723,23 @@ void LpNormalMatrix::solve(double* v) const
         const int* R = rows_.data() + rptr_[s];
         const int nr = rptr_[s + 1] - rptr_[s];
         const double* B = val_.data() + vptr_[s];
+        if (static_cast<long long>(nr) * nc >= by_blocks) {
+            // The block's triangle, then its rows below in one product. A
+            // dropped or postponed column of L is zero, so it adds nothing.
+            const int below = nr - nc, inc = 1;
+            const double one = 1.0, zero = 0.0;
+            dtrsv_("L", "N", "U", &nc, B, &nr, y + f, &inc, 1, 1, 1);
+            if (below > 0) {
+                dgemv_("N", &below, &nc, &one, B + nc, &nr, y + f, &inc, &zero, t_below, &inc, 1);
+                for (int r = 0; r < below; ++r)
+                    y[R[nc + r]] -= t_below[r];
+            }
+            for (int a = 0; a < p; ++a)
+                for (int k = std::max(f, post_[a] + 1); k < f + nc; ++k)
+                    if (!dropped_[k])
+                        y[post_[a]] -= post_rows_[a * mm + k] * y[k];
+            continue;
+        }
         for (int t = 0; t < nc; ++t) {
             const int k = f + t;
             if (dropped_[k])
@@ -591,6 +784,21 @@ void LpNormalMatrix::solve(double* v) const
         const int* R = rows_.data() + rptr_[s];
         const int nr = rptr_[s + 1] - rptr_[s];
         const double* B = val_.data() + vptr_[s];
+        if (static_cast<long long>(nr) * nc >= by_blocks) {
+            const int below = nr - nc, inc = 1;
+            const double one = 1.0, minus_one = -1.0;
+            for (int a = 0; a < p; ++a)
+                for (int k = std::max(f, post_[a] + 1); k < f + nc; ++k)
+                    if (!dropped_[k])
+                        y[k] -= post_rows_[a * mm + k] * y[post_[a]];
+            if (below > 0) {
+                for (int r = 0; r < below; ++r)
+                    t_below[r] = y[R[nc + r]];
+                dgemv_("T", &below, &nc, &minus_one, B + nc, &nr, t_below, &inc, &one, y + f, &inc, 1);
+            }
+            dtrsv_("L", "T", "U", &nc, B, &nr, y + f, &inc, 1, 1, 1);
+            continue;
+        }
         for (int t = nc - 1; t >= 0; --t) {
             const int k = f + t;
             if (dropped_[k])
@@ -685,8 +893,7 @@ struct Solver {
                 return false;
             factored = true;
         }
-        nm.solve(v);
-        return true;
+        return nm.solve(v);
     }
 
     // rhs = target - A Theta A' v.

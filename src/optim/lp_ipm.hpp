@@ -4,7 +4,11 @@
 // dual A'y - z + s = sigma c with sigma = -1.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
+#include <memory>
+#include <new>
+#include <algorithm>
 #include <vector>
 
 struct LpIterate {
@@ -25,18 +29,100 @@ struct LpIterate {
     double sum_b = 0;
 };
 
+// out := A Theta A' v, with u as scratch of n.
+void lp_normal_product(const LpIterate& it, const double* theta, const double* v, double* out, std::vector<double>& u);
+
+// Scratch of the conjugate gradients below.
+struct LpCgScratch {
+    std::vector<double> x, r, z, p, q, u;
+};
+
+// v := (A Theta A')^-1 v by conjugate gradients, z := M^-1 z applied in
+// place by precondition(z), to a residual of `tolerance` relative to v's
+// (both in the 2-norm); false (v unchanged) when `limit` steps do not
+// reach it, a step loses positivity or memory runs out.
+template <class Precondition>
+bool lp_conjugate_gradients(const LpIterate& it, const double* theta, double* v, int limit, double tolerance,
+                            LpCgScratch& s, Precondition&& precondition)
+{
+    const int m = it.m;
+    try {
+        s.x.assign(m, 0.0);
+        s.r.assign(v, v + m);
+        s.z.assign(v, v + m);
+        s.q.resize(m);
+        s.u.resize(it.n);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    double bb = 0;
+    for (int i = 0; i < m; ++i)
+        bb += v[i] * v[i];
+    if (bb == 0)
+        return true;
+    const double stop = tolerance * tolerance * bb;
+    precondition(s.z.data());
+    s.p.assign(s.z.begin(), s.z.end());
+    double rz = 0;
+    for (int i = 0; i < m; ++i)
+        rz += s.r[i] * s.z[i];
+    for (int k = 0; k < limit; ++k) {
+        lp_normal_product(it, theta, s.p.data(), s.q.data(), s.u);
+        double pq = 0;
+        for (int i = 0; i < m; ++i)
+            pq += s.p[i] * s.q[i];
+        if (!(pq > 0) || !std::isfinite(rz))
+            return false;
+        const double alpha = rz / pq;
+        double rr = 0;
+        for (int i = 0; i < m; ++i) {
+            s.x[i] += alpha * s.p[i];
+            s.r[i] -= alpha * s.q[i];
+            rr += s.r[i] * s.r[i];
+        }
+        if (rr <= stop) {
+            std::copy(s.x.begin(), s.x.end(), v);
+            return true;
+        }
+        s.z.assign(s.r.begin(), s.r.end());
+        precondition(s.z.data());
+        double rz_next = 0;
+        for (int i = 0; i < m; ++i)
+            rz_next += s.r[i] * s.z[i];
+        const double beta = rz_next / rz;
+        rz = rz_next;
+        for (int i = 0; i < m; ++i)
+            s.p[i] = s.z[i] + beta * s.p[i];
+    }
+    return false;
+}
+
 // The normal matrix A Theta A' factorised as P (L D L') P'. The analysis
 // (row-ordered copy of A, approximate minimum-degree ordering with
 // indistinguishable rows merged, symbolic factorisation with supernodes)
 // runs once per row set; every factorisation refills the values in the same
 // structure.
+//
+// A few dense columns would fill the whole factor: they are kept out of
+// it, and their term V V' (V = A_d Theta_d^1/2) comes back through the
+// Woodbury identity, as the preconditioner of conjugate gradients on the
+// whole matrix, so that every solve is checked against A Theta A' itself.
+// Where the rest is singular (a row met only by dense columns), or the
+// iterations do not reach their tolerance, the whole matrix is analysed and
+// factorised after all, and answers from then on.
 class LpNormalMatrix {
 public:
-    // Ordering and symbolic factorisation of the pattern of A A'. Returns
-    // 0, or -1 .. -3 for an inconsistent symbolic structure (the first one
-    // also prints "DEBUG: ") and -4 for corrupted ordering lists; -7 when
-    // memory runs out.
-    int analyse(const LpIterate& it);
+    // The conjugate gradients around the Woodbury identity: with an exact
+    // rest they converge in a step or two.
+    static constexpr int woodbury_steps = 10;
+    static constexpr double woodbury_tolerance = 1e-10;
+
+    // Ordering and symbolic factorisation of the pattern of A A' (of its
+    // columns that are not dense, with `split`). Returns 0, or -1 .. -3 for
+    // an inconsistent symbolic structure (the first one also prints
+    // "DEBUG: ") and -4 for corrupted ordering lists; -7 when memory runs
+    // out.
+    int analyse(const LpIterate& it, bool split = true);
     // Forms and factorises A Theta A'. On the first factorisation
     // (mark_dependent) a pivot below 1e-10 marks its row as dependent;
     // later ones postpone up to pivot_limit pivots that are small against
@@ -44,20 +130,33 @@ public:
     // when memory runs out.
     bool factor(const LpIterate& it, const double* theta, bool mark_dependent, int pivot_limit = 0);
     // v := (A Theta A')^+ v in the original row numbering, from the last
-    // factorisation; dropped and dependent components come out 0.
-    void solve(double* v) const;
-    const std::vector<char>& dependent() const { return dependent_; }
-    int dependent_count() const { return dependent_count_; }
+    // factorisation; dropped and dependent components come out 0. False
+    // only when memory runs out.
+    bool solve(double* v);
+    // The columns kept out of the factor, while they are.
+    const std::vector<int>& dense_columns() const { return whole_active_ ? no_columns_ : dense_; }
+    const std::vector<char>& dependent() const { return whole_active_ ? whole_->dependent() : dependent_; }
+    int dependent_count() const { return whole_active_ ? whole_->dependent_count() : dependent_count_; }
     // Entries below the diagonal of each column of L, in elimination order.
-    const std::vector<int>& column_counts() const { return count_; }
+    const std::vector<int>& column_counts() const { return whole_active_ ? whole_->column_counts() : count_; }
     // Of the last factorisation.
-    int postponed_count() const { return static_cast<int>(post_.size()); }
-    int dropped_count() const { return dropped_count_; }
-    std::size_t factor_entries() const { return value_size_; }
+    int postponed_count() const
+    {
+        return whole_active_ ? whole_->postponed_count() : static_cast<int>(post_.size());
+    }
+    int dropped_count() const { return whole_active_ ? whole_->dropped_count() : dropped_count_; }
+    std::size_t factor_entries() const { return whole_active_ ? whole_->factor_entries() : value_size_; }
     // The elimination order: perm()[k] is the row eliminated k-th.
-    const std::vector<int>& perm() const { return perm_; }
+    const std::vector<int>& perm() const { return whole_active_ ? whole_->perm() : perm_; }
 
 private:
+    void choose_dense(const LpIterate& it);
+    bool factor_kept(const LpIterate& it, const double* theta, bool mark_dependent);
+    void solve_kept(double* v) const;
+    bool prepare_woodbury(const LpIterate& it, const double* theta);
+    void woodbury(double* z) const;
+    bool factor_whole(const LpIterate& it, const double* theta, bool mark_dependent);
+
     int order(const LpIterate& it);
     int symbolic(const LpIterate& it);
     void postponed_update(int k, const double* lcol, const int* rows, int count, double d);
@@ -94,6 +193,23 @@ private:
     std::vector<double> batch_e_, batch_v_;
     int batch_cols_ = 0;
     mutable std::vector<double> solve_work_;
+    // The dense columns kept out and, for the solves of one factorisation,
+    // the problem and Theta it was made with, W = S^-1 V (m x k, S the
+    // factor of the rest) and the Cholesky factor of I + V' W.
+    std::vector<int> dense_;
+    const std::vector<int> no_columns_;
+    const LpIterate* it_ = nullptr;
+    std::vector<double> theta_, v_, w_, cap_;
+    mutable std::vector<double> t_;
+    int pivot_limit_ = 0;
+    LpCgScratch cg_;
+    std::vector<double> rhs_;
+    // The analysis of every column, made when first needed; it answers
+    // while whole_active_. Two failures of the split in a row leave it
+    // answering.
+    std::unique_ptr<LpNormalMatrix> whole_;
+    bool whole_active_ = false;
+    int split_failures_ = 0;
 };
 
 // The normal equations of a problem whose columns hold at most two entries
@@ -135,7 +251,7 @@ private:
     // Per row: the diagonal outside its parent edge, and the parent edge's
     // terms at the row, across and at the parent.
     std::vector<double> weight_, e_, own_, across_, far_, d_, l_;
-    std::vector<double> x_, r_, z_, p_, q_, u_;
+    LpCgScratch cg_;
 };
 
 // The rows the first factorisation of A A' would find dependent, for an A
@@ -144,8 +260,6 @@ private:
 // False when A has another shape or the balance cannot be told in doubles.
 bool lp_network_dependent_rows(const LpIterate& it, std::vector<char>& dependent);
 
-// out := A Theta A' v, with u as scratch of n.
-void lp_normal_product(const LpIterate& it, const double* theta, const double* v, double* out, std::vector<double>& u);
 
 // Step lengths of a direction: the largest alpha <= 1 keeping x, w (and z, s)
 // non-negative.

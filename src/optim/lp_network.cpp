@@ -159,56 +159,8 @@ void LpTreePcg::precondition(double* z) const
 
 bool LpTreePcg::solve(const LpIterate& it, const double* theta, double* v)
 {
-    const int m = it.m, n = it.n;
-    try {
-        x_.assign(m, 0.0);
-        r_.assign(v, v + m);
-        z_.assign(v, v + m);
-        q_.resize(m);
-        u_.resize(n);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    double bb = 0;
-    for (int i = 0; i < m; ++i)
-        bb += v[i] * v[i];
-    if (bb == 0)
-        return true;
-    const double stop = tolerance * tolerance * bb;
-    precondition(z_.data());
-    p_.assign(z_.begin(), z_.end());
-    double rz = 0;
-    for (int i = 0; i < m; ++i)
-        rz += r_[i] * z_[i];
-    for (int k = 0; k < iteration_limit_; ++k) {
-        lp_normal_product(it, theta, p_.data(), q_.data(), u_);
-        double pq = 0;
-        for (int i = 0; i < m; ++i)
-            pq += p_[i] * q_[i];
-        if (!(pq > 0) || !std::isfinite(rz))
-            return false;
-        const double alpha = rz / pq;
-        double rr = 0;
-        for (int i = 0; i < m; ++i) {
-            x_[i] += alpha * p_[i];
-            r_[i] -= alpha * q_[i];
-            rr += r_[i] * r_[i];
-        }
-        if (rr <= stop) {
-            std::copy(x_.begin(), x_.end(), v);
-            return true;
-        }
-        z_.assign(r_.begin(), r_.end());
-        precondition(z_.data());
-        double rz_next = 0;
-        for (int i = 0; i < m; ++i)
-            rz_next += r_[i] * z_[i];
-        const double beta = rz_next / rz;
-        rz = rz_next;
-        for (int i = 0; i < m; ++i)
-            p_[i] = z_[i] + beta * p_[i];
-    }
-    return false;
+    return lp_conjugate_gradients(it, theta, v, iteration_limit_, tolerance, cg_,
+                                  [this](double* z) { precondition(z); });
 }
 
 bool lp_network_dependent_rows(const LpIterate& it, std::vector<char>& dependent)

@@ -754,7 +754,10 @@ void LpSolver::iterate()
             return;
         }
         v = it.b;
-        nm.solve(v.data());
+        if (!nm.solve(v.data())) {
+            status = -7;
+            return;
+        }
     }
     it.x.assign(n, 0.0);
     double xmin = 0;
