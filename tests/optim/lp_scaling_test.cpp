@@ -238,7 +238,9 @@ TEST(LpScalingSweep, VerdictAndOptimumStayTheReferences) { expect_references(pro
 // From U = 1e9 on these were "infeasible": rows whose terms cancel at U
 // could not be met to a share of b alone, and the bounds a first solve
 // left out were not put back where the problem was unbounded without
-// them.
+// them. Beside them, columns in [-U, U]: with their bounds left out they
+// are split in two halves, which grew together until the rows were lost
+// (no answer from U = 1e9 on).
 const std::vector<ScalingLp> optima_on_bounds = {
 #include "data/lp_bound_sweep.inc"
 };
