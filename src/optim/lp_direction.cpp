@@ -1030,6 +1030,10 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm, LpTreePcg& pcg)
     std::vector<double> theta(n);
     for (int j = 0; j < n; ++j)
         theta[j] = it.bounded[j] ? it.x[j] * it.w[j] / (it.z[j] * it.w[j] + it.s[j] * it.x[j]) : it.x[j] / it.z[j];
+    if (!it.rho.empty())
+        for (int j = 0; j < n; ++j)
+            if (it.rho[j] > 0)
+                theta[j] = 1 / (1 / theta[j] + it.rho[j]);
     Solver solver{it, nm, pcg, theta};
     const bool tried = pcg.usable();
     solver.iterative = tried && pcg.prepare(it, theta.data());

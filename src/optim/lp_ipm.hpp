@@ -26,6 +26,9 @@ struct LpIterate {
     int corrections = -1;           // K, fixed at the first iteration
     int pivot_limit = 5;            // postponed pivots per factorisation
     std::vector<double> column_max;  // max |a_ij| per column
+    // Per column, a primal regularisation rho > 0 of its weight,
+    // 1/theta = z/x + rho (empty: none).
+    std::vector<double> rho;
     double sum_b = 0;
 };
 

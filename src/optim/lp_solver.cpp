@@ -28,6 +28,10 @@ constexpr double rounding_of_terms = 1e3 * 0x1p-52;
 // and its objective the dual bound by this much of the objective's.
 constexpr double answer_tolerance = 1e-6;
 constexpr double answer_gap = 1e-6;
+// The weight's regularisation of a split free column's halves, in the
+// units of the solve (right-hand sides near 1, bounds in play at 1e6 at
+// most): their weights stay below 3e5.
+constexpr double free_regularisation = 3e-6;
 
 void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q);
 
@@ -300,13 +304,16 @@ void LpSolver::run()
     for (int round = 0; relaxed && round < 8; ++round) {
         solve_once(l, u, false);
         if (status == 1) {
+            // Only a bound left out can be crossed: one in play that the
+            // answer misses by rounding is the check's to judge, and
+            // taking it back again would repeat the same solve.
             bool crossed = false;
             for (int j = 0; j < n0_; ++j) {
-                if (x_out_[j] < loaded_.l[j]) {
+                if (x_out_[j] < loaded_.l[j] && l[j] != loaded_.l[j]) {
                     l[j] = loaded_.l[j];
                     crossed = true;
                 }
-                if (x_out_[j] > loaded_.u[j]) {
+                if (x_out_[j] > loaded_.u[j] && u[j] != loaded_.u[j]) {
                     u[j] = loaded_.u[j];
                     crossed = true;
                 }
@@ -328,23 +335,27 @@ void LpSolver::run()
             // them, a far lower bound shifts the rows by far more than
             // their right-hand sides, and the answer loses its digits.
             // The ray's columns have grown far beyond the others, which
-            // may well be out past a bound of theirs too.
+            // may well be out past a bound of theirs too. Iterations that
+            // stop early may not have carried them past a bound of 1e19
+            // yet: then the bounds left out that lie along the ray come
+            // back, crossed or not, rather than none.
             double largest = 0;
             for (double v : ray)
                 largest = std::max(largest, std::fabs(v));
             bool more = false;
-            for (std::size_t j = 0; j < ray.size(); ++j) {
-                if (!(std::fabs(ray[j]) >= 1e-6 * largest))
-                    continue;
-                if (ray[j] > loaded_.u[j] && u[j] != loaded_.u[j]) {
-                    u[j] = loaded_.u[j];
-                    more = true;
+            for (int along = 0; along < 2 && !more; ++along)
+                for (std::size_t j = 0; j < ray.size(); ++j) {
+                    if (!(std::fabs(ray[j]) >= 1e-6 * largest))
+                        continue;
+                    if (ray[j] > (along ? 0.0 : loaded_.u[j]) && u[j] != loaded_.u[j]) {
+                        u[j] = loaded_.u[j];
+                        more = true;
+                    }
+                    if (ray[j] < (along ? 0.0 : loaded_.l[j]) && l[j] != loaded_.l[j]) {
+                        l[j] = loaded_.l[j];
+                        more = true;
+                    }
                 }
-                if (ray[j] < loaded_.l[j] && l[j] != loaded_.l[j]) {
-                    l[j] = loaded_.l[j];
-                    more = true;
-                }
-            }
             if (more)
                 continue;
         }
@@ -356,6 +367,14 @@ void LpSolver::run()
     // and say so as they do when their count runs out.
     if (status == 1 && !answer_holds())
         status = 4;
+    // "Infeasible" is said of a problem only when it has no point at all:
+    // with its costs the iterations also stall when they run out along a
+    // ray, or lose their accuracy, and without them only infeasibility
+    // stops them.
+    if (status == 2) {
+        solve_once(loaded_.l, loaded_.u, true);
+        status = status == 1 ? 4 : 2;
+    }
 }
 
 void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double>& u, bool zero_cost)
@@ -797,11 +816,24 @@ void LpSolver::iterate()
         it.z[j] = t > 0 ? h : t >= -h ? h - t : -2 * t;
         it.s[j] = it.bounded[j] ? t + it.z[j] : 0.0;
     }
-    // The split free columns, for their re-centring.
+    // The split free columns, for their re-centring and their weights.
+    // Near the optimum both halves' duals tend to 0 while their
+    // difference settles, so nothing holds x/z of either: left alone the
+    // halves grow together to 1e6 and past, their weights to 1e20, and
+    // the normal equations lose the other columns' digits (the rows then
+    // drift by whole units from one step to the next). Their weights are
+    // regularised instead, 1/theta = z/x + rho: the direction then meets
+    // the rows as before and leaves rho dx in the dual rows, which the
+    // next steps take out as dx falls.
     std::vector<std::pair<int, int>> pairs;
     for (const Record& rec : stack_)
         if (rec.code == 6)
             pairs.push_back({rec.col, rec.index});
+    if (!pairs.empty()) {
+        it.rho.assign(n, 0.0);
+        for (auto [a, b] : pairs)
+            it.rho[a] = it.rho[b] = free_regularisation;
+    }
 
     double gap_prev = 1e20, rp_prev = 1e20, rd_prev = 1e20;
     objectives(it);
@@ -918,8 +950,14 @@ void LpSolver::iterate()
                 // gap just above the tolerance. Feasible both ways with a
                 // gap that will not close is no infeasibility, though: the
                 // iterations have failed to reach the optimum.
+                // Nor is a stall at a point that meets its rows and dual
+                // rows to within 1e-6 any proof of infeasibility: the
+                // steps have lost their accuracy there, and the verdict
+                // is left open.
                 if (rp <= 1e-8 && rd <= 1e-8)
                     status = relative_gap < 1e-6 && gap_closed ? 1 : 4;
+                else if (rp <= 1e-6 && rd <= 1e-6)
+                    status = 4;
                 else
                     status = 2;
             } else if ((relative_gap < 1e-8 && gap_closed && rp <= 1e-8 && rd <= 1e-8) ||

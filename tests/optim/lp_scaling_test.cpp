@@ -209,8 +209,9 @@ const char* status_text(int status) { return status == 1 ? "ok" : status == 2 ? 
 
 // Each problem at each bound of the list, under every variant: the
 // reference verdict, and when "ok" its optimum at a point that meets the
-// rows and bounds.
-void expect_references(const std::vector<ScalingLp>& table, const double (&U_of)[5])
+// rows and bounds. Where the verdict may stay open, no answer ("") is
+// let pass, but no other verdict than the reference's.
+void expect_references(const std::vector<ScalingLp>& table, const double (&U_of)[5], bool may_stay_open = false)
 {
     for (const ScalingLp& p : table)
         for (int k = 0; k < 5; ++k) {
@@ -219,6 +220,8 @@ void expect_references(const std::vector<ScalingLp>& table, const double (&U_of)
                 SCOPED_TRACE(std::string(p.name) + ", bounds " + std::to_string(U) + ", " + v.what);
                 std::vector<double> x;
                 const std::string got = solve(p, U, v, x);
+                if (may_stay_open && got.empty())
+                    continue;
                 EXPECT_EQ(got, status_text(p.status[k]));
                 if (got != "ok" || p.status[k] != 1)
                     continue;
@@ -238,7 +241,9 @@ TEST(LpScalingSweep, VerdictAndOptimumStayTheReferences) { expect_references(pro
 // From U = 1e9 on these were "infeasible": rows whose terms cancel at U
 // could not be met to a share of b alone, and the bounds a first solve
 // left out were not put back where the problem was unbounded without
-// them.
+// them. Beside them, columns in [-U, U]: with their bounds left out they
+// are split in two halves, which grew together until the rows were lost
+// (no answer from U = 1e9 on).
 const std::vector<ScalingLp> optima_on_bounds = {
 #include "data/lp_bound_sweep.inc"
 };
@@ -246,6 +251,18 @@ const std::vector<ScalingLp> optima_on_bounds = {
 const double active_bounds[] = {1e3, 1e6, 1e9, 1e12, 1e19};
 
 TEST(LpBoundSweep, OptimumOnLargeBoundsIsFound) { expect_references(optima_on_bounds, active_bounds); }
+
+// Problems of the same kind that some variants still leave without an
+// answer; those that were said "infeasible", feasible as they are, show
+// a verdict taken from a stall of the iterations.
+const std::vector<ScalingLp> hard_optima_on_bounds = {
+#include "data/lp_bound_sweep_hard.inc"
+};
+
+TEST(LpBoundSweep, HardProblemsGetNoWrongVerdict)
+{
+    expect_references(hard_optima_on_bounds, active_bounds, true);
+}
 
 // The reported call: min 0.5x1 - 1.5x2 + 3x3 - x4 with the two rows below
 // and 0 <= x <= U has x = [0 U 0 U] and the optimum -2.5U (by hand: x2 - x4

@@ -17,7 +17,9 @@ whatever U.
 Bound pattern per column: 0 for 0 <= x <= U, 1 for -U <= x <= U, 2 for
 x >= 0. The first neq rows are equalities, the rest upper limits.
 
-Writes tests/optim/data/lp_bound_sweep.inc.
+Writes tests/optim/data/lp_bound_sweep.inc, and lp_bound_sweep_hard.inc
+with problems of the same kind that lp does not yet answer in every
+variant.
 """
 import os
 import sys
@@ -86,11 +88,12 @@ def with_pairs(m, n, neq, free, pairs, density):
 
 add("two rows, four columns", [[0.5, -3.5, 1.5, 2.5], [-1, 1, 0.5, -1]], [0.5, 2], [0.5, -1.5, 3, -1], 0,
     [0, 0, 0, 0])
-for name, m, n, neq, free, pairs, density in [("6x8 with a pair", 6, 8, 0, 0, 1, 1),
-                                              ("10x15 with two pairs, equalities", 10, 15, 3, 1, 2, 1),
-                                              ("15x25 with three pairs", 15, 25, 0, 2, 3, 1),
-                                              ("15x25 sparse with two pairs", 15, 25, 4, 0, 2, 0.25),
-                                              ("20x30 with four pairs, equalities", 20, 30, 6, 3, 4, 0.5)]:
+PAIRED = [("6x8 with a pair", 6, 8, 0, 0, 1, 1),
+          ("10x15 with two pairs, equalities", 10, 15, 3, 1, 2, 1),
+          ("15x25 with three pairs", 15, 25, 0, 2, 3, 1),
+          ("15x25 sparse with two pairs", 15, 25, 4, 0, 2, 0.25),
+          ("20x30 with four pairs, equalities", 20, 30, 6, 3, 4, 0.5)]
+for name, m, n, neq, free, pairs, density in PAIRED:
     add(name, *with_pairs(m, n, neq, free, pairs, density))
 for k, (m, n, neq) in enumerate([(10, 15, 0), (15, 25, 0), (15, 25, 4), (8, 12, 2), (15, 25, 0)]):
     A = rng.normal(size=(m, n)).round(3)
@@ -111,4 +114,44 @@ b[-2] = 1.0
 b[-1] = -2.0
 add("10x15 with pairs, infeasible", A, b, c, neq, pattern)
 
+# Columns in [-U, U], which the solve splits in two halves, beside pairs
+# pushed to the box. First the 15x25 sparse problem above drawn again
+# from the same stream with two such columns (it ran out of iterations
+# from U = 1e9 on), then random ones of the same kind with one to four,
+# from a stream of their own so the problems above stay as they are.
+rng = np.random.default_rng(20261210)
+for _, m, n, neq, free, pairs, density in PAIRED[:3]:
+    with_pairs(m, n, neq, free, pairs, density)
+_, m, n, neq, _, pairs, density = PAIRED[3]
+add("15x25 sparse with two pairs, two free columns", *with_pairs(m, n, neq, 2, pairs, density))
+rng = np.random.default_rng(20261211)
+for name, m, n, neq, free, pairs, density in [("10x15 sparse with a pair, one free column", 10, 15, 2, 1, 1, 0.3),
+                                              ("12x20 sparse with two pairs, three free columns", 12, 20, 3, 3, 2, 0.25),
+                                              ("15x25 sparse with two pairs, four free columns", 15, 25, 4, 4, 2, 0.2),
+                                              ("15x25 with a pair, two free columns", 15, 25, 0, 2, 1, 1)]:
+    add(name, *with_pairs(m, n, neq, free, pairs, density))
+# The next two draws, 40x80 with four free columns and with none, go to
+# the table of hard problems below.
+hard = [("40x80 sparse with three pairs, four free columns, hard", with_pairs(40, 80, 8, 4, 3, 0.1))]
+with_pairs(40, 80, 8, 0, 3, 0.1)
+add("40x80 sparse with three pairs, four free columns", *with_pairs(40, 80, 8, 4, 3, 0.1))
+
 write_cases("lp_bound_sweep.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
+
+# Hard problems of the same kind: lp still ends some of their variants
+# without an answer (with U = 1e19 the halves of a split column hold too
+# few digits for the rows; under column scalings at 1e9 and 1e12 pivots
+# of the normal equations are lost beside weights of 1e17), but its
+# verdict, when it gives one, must be the reference's. Four draws of
+# sixteen from a stream of their own, and the 40x80 draw above.
+cases = []
+rng = np.random.default_rng(777)
+for k in range(16):
+    m, n = [(10, 15), (15, 25), (12, 20), (20, 30)][k % 4]
+    free = 1 + k % 4
+    problem = with_pairs(m, n, [0, 2, 4][k % 3], free, 1 + k % 3, [0.25, 1, 0.4][k % 3])
+    if k in (2, 6, 14, 15):
+        hard.append(("%dx%d, %d free columns, draw %d, hard" % (m, n, free, k), problem))
+for name, problem in hard:
+    add(name, *problem)
+write_cases("lp_bound_sweep_hard.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
