@@ -269,20 +269,45 @@ void LpNormalMatrix::postponed_update(int k, const double* lcol, const int* rows
     }
 }
 
+// The square of rows and columns first .. last-1 of an nr-row block loses
+// the product of the k columns of E and V (their rows standing for the
+// block's rows from `at` on), below the diagonal: halves of it recursively,
+// the rectangle between them in one product, and squares of 256 whole (the
+// part above their diagonal is never read). Few large products pack E's
+// rows fewer times than strips would.
+static void subtract_lower_square(double* B, int nr, int at, int first, int last, int k, const double* E, int lde,
+                                  const double* V, int ldv)
+{
+    const double minus_one = -1.0, one = 1.0;
+    const int width = last - first;
+    if (width <= 256) {
+        dgemm_("N", "T", &width, &width, &k, &minus_one, E + (first - at), &lde, V + (first - at), &ldv, &one,
+               B + static_cast<std::size_t>(first) * nr + first, &nr, 1, 1);
+        return;
+    }
+    const int mid = first + (width / 2 + 63) / 64 * 64;
+    subtract_lower_square(B, nr, at, first, mid, k, E, lde, V, ldv);
+    const int rows = last - mid, cols = mid - first;
+    dgemm_("N", "T", &rows, &cols, &k, &minus_one, E + (mid - at), &lde, V + (first - at), &ldv, &one,
+           B + static_cast<std::size_t>(first) * nr + mid, &nr, 1, 1);
+    subtract_lower_square(B, nr, at, mid, last, k, E, lde, V, ldv);
+}
+
 // Block columns first .. last-1 of an nr-row block lose the product of the
 // k columns of E and V (their rows standing for the block's rows from
-// first on), below the diagonal only: in strips of columns that each start
-// at their own diagonal.
+// first on), below the diagonal only: the rows below the columns in one
+// product, the square beside them by halves.
 static void subtract_lower_product(double* B, int nr, int first, int last, int k, const double* E, int lde,
                                    const double* V, int ldv)
 {
-    constexpr int strip = 256;
+    if (last <= first)
+        return;
     const double minus_one = -1.0, one = 1.0;
-    for (int u0 = first; u0 < last; u0 += strip) {
-        const int width = std::min(strip, last - u0), height = nr - u0;
-        dgemm_("N", "T", &height, &width, &k, &minus_one, E + (u0 - first), &lde, V + (u0 - first), &ldv, &one,
-               B + static_cast<std::size_t>(u0) * nr + u0, &nr, 1, 1);
-    }
+    const int below = nr - last, width = last - first;
+    if (below > 0)
+        dgemm_("N", "T", &below, &width, &k, &minus_one, E + width, &lde, V, &ldv, &one,
+               B + static_cast<std::size_t>(first) * nr + last, &nr, 1, 1);
+    subtract_lower_square(B, nr, first, first, last, k, E, lde, V, ldv);
 }
 
 // Columns t0 .. t1-1 of a supernode's block, every update from the columns
@@ -647,11 +672,18 @@ bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool 
                         const double one = 1.0, zero = 0.0;
                         dgemm_("N", "T", &cnt, &h, &ncK, &one, LK + r0, &nrK, work_.data(), &h, &zero, upd_.data(),
                                &cnt, 1, 1);
+                        // The rows' places in the block, looked up once
+                        // rather than per column.
+                        if (at_.size() < static_cast<std::size_t>(cnt))
+                            at_.resize(cnt);
+                        int* at = at_.data();
+                        for (int r = 0; r < cnt; ++r)
+                            at[r] = pos_[RK[r0 + r]];
                         for (int c = 0; c < h; ++c) {
-                            double* Bc = B + static_cast<std::size_t>(pos_[RK[r0 + c]]) * nr;
+                            double* Bc = B + static_cast<std::size_t>(at[c]) * nr;
                             const double* U = upd_.data() + static_cast<std::size_t>(c) * cnt;
                             for (int r = c; r < cnt; ++r)
-                                Bc[pos_[RK[r0 + r]]] -= U[r];
+                                Bc[at[r]] -= U[r];
                         }
                     }
                 }

@@ -188,7 +188,7 @@ private:
     std::vector<double> post_rows_, post_block_, post_d_;
     std::vector<char> post_dropped_;
     int post_limit_ = 0;
-    std::vector<int> pos_, link_, next_row_;
+    std::vector<int> pos_, link_, next_row_, at_;
     std::vector<double> work_, upd_;
     // Columns of the supernodes below, spread out to a large block's rows
     // (scaled by their pivots) and to its columns, awaiting one product.
