@@ -627,6 +627,12 @@ bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool 
                 const int top = pos_[RK[r0]];
                 const bool consecutive = pos_[RK[nrK - 1]] - top == cnt - 1;
                 const double scattered = double(cnt) * h - 0.5 * double(h) * h;
+                // The rows' places in the block, looked up once per update.
+                if (at_.size() < static_cast<std::size_t>(cnt))
+                    at_.resize(cnt);
+                int* at = at_.data();
+                for (int r = 0; r < cnt; ++r)
+                    at[r] = pos_[RK[r0 + r]];
                 if (large_block && !consecutive && block_area < 32 * scattered) {
                     for (int t = 0; t < ncK; ++t) {
                         if (batch_cols_ == batch_limit)
@@ -638,21 +644,21 @@ bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool 
                         const double* Lt = LK + static_cast<std::size_t>(t) * nrK + r0;
                         const double dt = dK[t];
                         for (int r = 0; r < cnt; ++r)
-                            e[pos_[RK[r0 + r]]] = Lt[r] * dt;
+                            e[at[r]] = Lt[r] * dt;
                         for (int c = 0; c < h; ++c)
-                            v[pos_[RK[r0 + c]]] = Lt[c];
+                            v[at[c]] = Lt[c];
                         ++batch_cols_;
                     }
                 } else if (static_cast<long long>(cnt) * h * ncK < 8192) {
                     for (int c = 0; c < h; ++c) {
-                        double* Bc = B + static_cast<std::size_t>(pos_[RK[r0 + c]]) * nr;
+                        double* Bc = B + static_cast<std::size_t>(at[c]) * nr;
                         for (int t = 0; t < ncK; ++t) {
                             const double* Lt = LK + static_cast<std::size_t>(t) * nrK + r0;
                             const double w = Lt[c] * dK[t];
                             if (w == 0)
                                 continue;
                             for (int r = c; r < cnt; ++r)
-                                Bc[pos_[RK[r0 + r]]] -= Lt[r] * w;
+                                Bc[at[r]] -= Lt[r] * w;
                         }
                     }
                 } else {
@@ -672,13 +678,6 @@ bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool 
                         const double one = 1.0, zero = 0.0;
                         dgemm_("N", "T", &cnt, &h, &ncK, &one, LK + r0, &nrK, work_.data(), &h, &zero, upd_.data(),
                                &cnt, 1, 1);
-                        // The rows' places in the block, looked up once
-                        // rather than per column.
-                        if (at_.size() < static_cast<std::size_t>(cnt))
-                            at_.resize(cnt);
-                        int* at = at_.data();
-                        for (int r = 0; r < cnt; ++r)
-                            at[r] = pos_[RK[r0 + r]];
                         for (int c = 0; c < h; ++c) {
                             double* Bc = B + static_cast<std::size_t>(at[c]) * nr;
                             const double* U = upd_.data() + static_cast<std::size_t>(c) * cnt;
