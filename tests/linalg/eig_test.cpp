@@ -1034,6 +1034,13 @@ std::vector<Family> families()
                      const double s = std::sin(1.2), co = std::cos(1.2);
                      return turned(matrix_of(n, n, false, [&](int i, int j) { return cx(i < j ? 0 : std::pow(s, j) * (j == i ? 1 : -co)); }), c);
                  }});
+    // Real data held complex: the complex kernels meet exact zeros in every
+    // imaginary part, and the reduction of this steeply graded triangle
+    // leaves 2-by-2 blocks of entries near 1e-231 and 1e-274 at the bottom.
+    f.push_back({"lower Kahan-type triangle, sin(0.6)^j, held complex", [](int n, bool c) {
+                     const double s = std::sin(0.6), co = std::cos(0.6);
+                     return matrix_of(n, n, c, [&](int i, int j) { return cx(i < j ? 0 : std::pow(s, j) * (j == i ? 1 : -co)); });
+                 }});
     f.push_back({"triangle plus 1e-15 below", [](int n, bool c) {
                      return matrix_of(n, n, c, [&](int i, int j) { return hash_entry(10, i, j, c) * (i <= j ? 1.0 : 1e-15); });
                  }});
@@ -1117,7 +1124,8 @@ TEST(Eig, HardSpectraAtEveryOrder)
         bool complex;
     };
     const std::vector<Large> large = {{"four clusters 0 wide, rotated", 400, false},
-                                      {"graded D*R*D over 30 decades", 320, true}};
+                                      {"graded D*R*D over 30 decades", 320, true},
+                                      {"lower Kahan-type triangle, sin(0.6)^j, held complex", 400, true}};
     for (const Family& f : families()) {
         std::vector<std::pair<int, bool>> runs;
         for (int n : {4, 10, 60, 130})
