@@ -135,10 +135,15 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
             }
             if (its >= its_limit) {
                 // The block goes back unshifted, a similarity of the one
-                // given.
+                // given: its subdiagonal is real, and the rotation sines
+                // kept in the imaginary parts are no part of it (a caller
+                // that goes on with the form, the multishift iteration's
+                // deflation window, would read them as entries).
                 for (idx i = ktop; i <= en; ++i) {
                     hr(i, i) += tr;
                     hi(i, i) += ti;
+                    if (i > ktop)
+                        hi(i, i - 1) = 0.0;
                 }
                 return int(en);
             }
@@ -152,23 +157,43 @@ int single_shift_qr(const complex_qr_problem& pr, std::ptrdiff_t ktop, std::ptrd
                 sr = 0.75 * std::fabs(hr(l + 1, l)) + hr(l, l);
                 si = hi(l, l);
             } else {
+                // The eigenvalue of the trailing 2-by-2 nearer h(en, en):
+                // h(en, en) - x/(y + sqrt(y² + x)) with x the product of
+                // the off-diagonal pair, y half the diagonal difference.
+                // x is carried as u² with u the product of the square
+                // roots, and the root is formed scaled: a block of entries
+                // near 1e-231 (a graded matrix's last rows) made x
+                // underflow to 0, the shift fell back to h(en, en), and
+                // the block cycled until the budget ran out; near 1e-274
+                // y·root underflowed too, y + root cancelled to 0 and the
+                // shift was NaN.
                 sr = hr(en, en);
                 si = hi(en, en);
-                double xr = hr(enm1, en) * hr(en, enm1);
-                double xi = hi(enm1, en) * hr(en, enm1);
-                if (xr != 0.0 || xi != 0.0) {
+                double ar, ai, br, bi;
+                complex_sqrt(hr(enm1, en), hi(enm1, en), ar, ai);
+                complex_sqrt(hr(en, enm1), 0.0, br, bi);
+                const double ur = ar * br - ai * bi, ui = ar * bi + ai * br;
+                const double su = std::fabs(ur) + std::fabs(ui);
+                if (su != 0.0) {
                     const double yr = (hr(enm1, enm1) - sr) / 2.0;
                     const double yi = (hi(enm1, enm1) - si) / 2.0;
+                    const double scale = std::max(su, std::fabs(yr) + std::fabs(yi));
+                    const double ysr = yr / scale, ysi = yi / scale, usr = ur / scale, usi = ui / scale;
                     double zzr, zzi;
-                    complex_sqrt(yr * yr - yi * yi + xr, 2.0 * yr * yi + xi, zzr, zzi);
-                    if (yr * zzr + yi * zzi < 0.0) {
+                    complex_sqrt(ysr * ysr - ysi * ysi + usr * usr - usi * usi, 2.0 * (ysr * ysi + usr * usi), zzr, zzi);
+                    // The root on y's side, so that y + root does not
+                    // cancel; judged on the scaled parts, whose products
+                    // do not underflow to a signless zero.
+                    if (ysr * zzr + ysi * zzi < 0.0) {
                         zzr = -zzr;
                         zzi = -zzi;
                     }
+                    zzr *= scale;
+                    zzi *= scale;
                     double qr, qi;
-                    complex_div(xr, xi, yr + zzr, yi + zzi, qr, qi);
-                    sr -= qr;
-                    si -= qi;
+                    complex_div(ur, ui, yr + zzr, yi + zzi, qr, qi);
+                    sr -= ur * qr - ui * qi;
+                    si -= ur * qi + ui * qr;
                 }
             }
             for (idx i = ktop; i <= en; ++i) {

@@ -130,20 +130,29 @@ void settle_pair(const real_qr_problem& pr, std::ptrdiff_t en)
     const std::ptrdiff_t n = pr.n, na = en - 1;
     double x = h(en, en);
     const double y = h(na, na);
-    const double w = h(en, na) * h(na, en);
+    // The eigenvalues x + p ± sqrt(p² + w), p half the diagonal difference
+    // and w the product of the off-diagonal pair, formed in units of
+    // sc = max(|p|, sqrt|w|): unscaled, p² and w underflowed for a block
+    // of entries near 1e-200 beside larger ones, and its pair ±1e-200i
+    // came out as a double 0.
     double p = (y - x) / 2.0;
-    double q = p * p + w;
-    double zz = std::sqrt(std::fabs(q));
-    if (q < 0.0) {
+    const double root_w = std::sqrt(std::fabs(h(en, na))) * std::sqrt(std::fabs(h(na, en)));
+    const double sc = std::max(std::fabs(p), root_w);
+    const double ps = sc == 0.0 ? 0.0 : p / sc, rs = sc == 0.0 ? 0.0 : root_w / sc;
+    const double ws = (h(en, na) < 0.0) != (h(na, en) < 0.0) ? -rs * rs : rs * rs;
+    const double qs = ps * ps + ws;
+    double zz = std::sqrt(std::fabs(qs));
+    if (qs < 0.0) {
         wr(na) = x + p;
         wr(en) = x + p;
-        wi(na) = zz;
-        wi(en) = -zz;
+        wi(na) = zz * sc;
+        wi(en) = -zz * sc;
         return;
     }
-    zz = p + sign_of(zz, p);
+    const double zs = ps + sign_of(zz, ps);
+    zz = zs * sc;
     wr(na) = x + zz;
-    wr(en) = zz != 0.0 ? x - w / zz : wr(na);
+    wr(en) = zs != 0.0 ? x - (ws / zs) * sc : wr(na);
     wi(na) = 0.0;
     wi(en) = 0.0;
     if (!full_rows)
@@ -152,7 +161,7 @@ void settle_pair(const real_qr_problem& pr, std::ptrdiff_t en)
     x = h(en, na);
     const double s = std::fabs(x) + std::fabs(zz);
     p = x / s;
-    q = zz / s;
+    double q = zz / s;
     const double r = std::sqrt(p * p + q * q);
     p /= r;
     q /= r;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -342,6 +343,69 @@ TEST(ComplexHessenbergQr, MultishiftIterationOnLargeBlocks)
             EXPECT_LE(spectrum_distance(values, schur), reach);
             EXPECT_LE(spectrum_distance(plain, values), reach);
         }
+}
+
+// Real data held complex, a lower triangle graded by sin(t)^j: its
+// reduction leaves trailing 2-by-2 blocks of entries near 1e-231. The
+// single shift formed the product of their off-diagonal pair, which
+// underflowed to 0: the shift fell back to the corner and the block cycled
+// through the whole budget. Given up, the block kept the rotation sines in
+// its subdiagonal's imaginary parts, which the multishift iteration's
+// deflation window read as entries, and the Schur form came back off by 3
+// with no sign of failure. Plain and multishift, values and Schur.
+// The single shift at every order while it lives (the blocked reduction
+// stays).
+struct SingleShiftOnly {
+    SingleShiftOnly() { complex_multishift_values_order = complex_multishift_vectors_order = std::numeric_limits<int>::max(); }
+    ~SingleShiftOnly()
+    {
+        complex_multishift_values_order = values;
+        complex_multishift_vectors_order = vectors;
+    }
+    int values = complex_multishift_values_order, vectors = complex_multishift_vectors_order;
+};
+
+TEST(ComplexHessenbergQr, TinyTrailingBlocksOfGradedTriangles)
+{
+    struct Case {
+        double t;
+        int n;
+        bool multishift;
+    };
+    for (const Case& c : std::vector<Case>{{0.6, 400, true}, {0.6, 400, false}}) {
+        SCOPED_TRACE("sin(" + std::to_string(c.t) + ")^j, n = " + std::to_string(c.n) +
+                     (c.multishift ? ", multishift" : ", single shift"));
+        const double s = std::sin(c.t), co = std::cos(c.t);
+        test::dense a(c.n, c.n);
+        for (int j = 0; j < c.n; ++j)
+            for (int i = j; i < c.n; ++i)
+                a.set(i, j, cx(std::pow(s, j) * (i == j ? 1 : -co)));
+        std::optional<SingleShiftOnly> single;
+        if (!c.multishift)
+            single.emplace();
+        const Result schur = reduce_and_iterate(a, 1, false, true);
+        ASSERT_EQ(schur.ierr, 0);
+        expect_complex_schur_form(a, schur);
+        const Result values = reduce_and_iterate(a, -1, false, true);
+        ASSERT_EQ(values.ierr, 0);
+        // The graded end's eigenvalues are ill-conditioned: the diagonal of
+        // T is compared with the values found without Z.
+        EXPECT_LE(spectrum_distance(values, schur), 1e-8 * a.norm1());
+    }
+    // A block near 1e-274 (sin(1)^j at order 600), whose y·root underflows
+    // to a signless zero: the root must still be taken on y's side, or
+    // y + root cancels to 0 and the shift is NaN.
+    test::dense b(2, 2);
+    b.set(0, 0, cx(-4.657e-274));
+    b.set(0, 1, cx(1.774e-289));
+    b.set(1, 0, cx(5.483e-289));
+    b.set(1, 1, cx(-6.052e-304));
+    const Result schur = reduce_and_iterate(b, 1);
+    ASSERT_EQ(schur.ierr, 0);
+    expect_complex_schur_form(b, schur);
+    const Result values = reduce_and_iterate(b, -1);
+    ASSERT_EQ(values.ierr, 0);
+    EXPECT_LE(spectrum_distance(values, schur), 4 * eps * b.norm1());
 }
 
 // An order whose deflation window (96) takes the multishift iteration

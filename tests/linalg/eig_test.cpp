@@ -1,6 +1,7 @@
 // eig: accuracy against LAPACK's eigenvalues (kept as data) with scale-free
 // residuals, the three paths and their result shapes and orders, the
-// argument messages, and convergence failures shown as NaN.
+// argument messages, convergence failures shown as NaN, and a sweep of eig
+// and schur over hard spectra.
 #include "linalg/kernels.hpp"
 #include "linalg_support.hpp"
 #include "test_support.hpp"
@@ -874,6 +875,404 @@ TEST(Eig, SymmetricFallbackWhenQlRunsOut)
         EXPECT_LE(linalg_test::departure_from_orthonormal_columns(V), 20);
         EXPECT_LE(largest_column_norm_error(V), 20 * n * eps);
     }
+}
+
+// eig and schur on the matrices that make a shifted QR iteration work
+// hardest, at orders on both sides of every crossover (the double or single
+// shift, the multishift iteration with and without vectors, the blocked
+// reductions), real and complex, balanced and 'nobalance': graded,
+// clustered, defective, cyclic, spread over 300 decades. Every result is
+// judged by a property it must have (no NaN from finite data, the trace,
+// per-column residuals, A·U = U·T with U unitary), and a few small ones
+// against LAPACK's eigenvalues kept as data with their condition numbers.
+
+using linalg_test::cmat;
+using linalg_test::hash_element;
+
+double frobenius(const cmat& a)
+{
+    const double big = linalg_test::max_abs(a);
+    if (big == 0)
+        return 0;
+    double s = 0;
+    for (const cx& z : a.v)
+        s += std::norm(z / big);
+    return big * std::sqrt(s);
+}
+
+cx hash_entry(int seed, int i, int j, bool complex)
+{
+    return {hash_element(seed, i, j, 0), complex ? hash_element(seed, i, j, 1) : 0.0};
+}
+
+// 10^(-decades·t) for t = k/(n-1) in [0, 1].
+double decade(double decades, int k, int n)
+{
+    return std::pow(10.0, -decades * k / std::max(n - 1, 1));
+}
+
+// Q·T·Qᴴ with Q the unitary factor of a hash matrix.
+Mm rotated(const Mm& t, int seed)
+{
+    Mm q, r;
+    qr(linalg_test::hash_matrix(t.rows(), t.rows(), t.isc(), seed), i_o, q, r);
+    return mtimes(mtimes(q, t), ctranspose(q));
+}
+
+// The companion matrix of the monic polynomial with these roots.
+Mm companion_of_roots(const std::vector<double>& roots)
+{
+    const int n = int(roots.size());
+    Mm p(0, 0, 0, 1, n + 1, qv_double);
+    std::vector<double> c(std::size_t(n) + 1, 0.0);
+    c[0] = 1;
+    for (int k = 1; k <= n; ++k)
+        for (int j = k; j >= 1; --j)
+            c[j] -= roots[k - 1] * c[j - 1];
+    std::copy(c.begin(), c.end(), p.addr());
+    return compan(p);
+}
+
+// A real matrix turned complex by a unit factor, so the complex kernels get
+// the same structure (its eigenvalues turned by the same angle).
+Mm turned(const Mm& a, bool complex)
+{
+    return complex ? times(a, test::complex(1, 1, {0.6}, {0.8})) : a;
+}
+
+struct Family {
+    std::string what;
+    std::function<Mm(int n, bool complex)> make;
+    // Balancing may scale eigenvectors so far apart that their residual in
+    // A's norm grows with the scaling (LAPACK's balanced dgeev shows the
+    // same growth): only the unbalanced vectors are held to the bound.
+    bool balancing_amplifies = false;
+};
+
+std::vector<Family> families()
+{
+    std::vector<Family> f;
+    f.push_back({"graded D*R*D over 30 decades", [](int n, bool c) {
+                     return matrix_of(n, n, c, [&](int i, int j) { return hash_entry(1, i, j, c) * decade(30, i + j, n); });
+                 }});
+    f.push_back({"graded rows over 30 decades", [](int n, bool c) {
+                     return matrix_of(n, n, c, [&](int i, int j) { return hash_entry(2, i, j, c) * decade(30, i, n); });
+                 }});
+    f.push_back({"graded upwards over 20 decades", [](int n, bool c) {
+                     return matrix_of(n, n, c,
+                                      [&](int i, int j) { return hash_entry(3, i, j, c) * decade(20, 2 * n - 2 - i - j, n); });
+                 }});
+    f.push_back({"D*R*D over 1e150 .. 1e-150", [](int n, bool c) {
+                     return matrix_of(n, n, c, [&](int i, int j) { return hash_entry(4, i, j, c) * 1e150 * decade(150, i + j, n); });
+                 }});
+    f.push_back({"triangle, diagonal over 1e150 .. 1e-150, 1e-300 below",
+                 [](int n, bool c) {
+                     return matrix_of(n, n, c, [&](int i, int j) {
+                         return i == j ? cx(1e150 * decade(300, i, n)) : hash_entry(5, i, j, c) * (i < j ? 1.0 : 1e-300);
+                     });
+                 },
+                 true});
+    for (const auto& [gap, name] : std::vector<std::pair<double, std::string>>{{1e-3, "1e-3"}, {1e-8, "1e-8"}, {0.0, "0"}})
+        f.push_back({"four clusters " + name + " wide, rotated", [gap](int n, bool c) {
+                         const Mm t = matrix_of(n, n, c, [&](int i, int j) {
+                             if (i == j)
+                                 return cx(1 + i % 4 + gap * (i / 4) / n, c ? 0.5 * (i % 4) : 0.0);
+                             return i < j ? hash_entry(6, i, j, c) : cx(0);
+                         });
+                         return rotated(t, 7);
+                     }});
+    f.push_back({"one Jordan block, rotated", [](int n, bool c) {
+                     return rotated(matrix_of(n, n, c, [](int i, int j) { return cx(i == j ? 2.0 : j == i + 1 ? 1.0 : 0.0); }), 8);
+                 }});
+    f.push_back({"Jordan blocks of 5 plus 1e-14 noise",
+                 [](int n, bool c) {
+                     return matrix_of(n, n, c, [&](int i, int j) {
+                         if (i == j)
+                             return cx(i / 5);
+                         if (j == i + 1 && (i + 1) % 5 != 0)
+                             return cx(1.0);
+                         return 1e-14 * hash_entry(9, i, j, c);
+                     });
+                 },
+                 true});
+    f.push_back({"companion of (x-1)^n", [](int n, bool c) { return turned(companion_of_roots(std::vector<double>(n, 1.0)), c); }});
+    f.push_back({"companion of roots in five tight clusters", [](int n, bool c) {
+                     std::vector<double> roots;
+                     for (int k = 0; k < n; ++k)
+                         roots.push_back(0.9 + 0.01 * (k % 5) + 1e-9 * k);
+                     return turned(companion_of_roots(roots), c);
+                 }});
+    f.push_back({"cyclic shift", [](int n, bool c) {
+                     return turned(matrix_of(n, n, false, [n](int i, int j) { return cx(i == j + 1 || (i == 0 && j == n - 1)); }), c);
+                 }});
+    f.push_back({"cyclic shift plus 1e-15 i on the diagonal", [](int n, bool c) {
+                     return turned(
+                         matrix_of(n, n, false, [n](int i, int j) { return cx(i == j + 1 || (i == 0 && j == n - 1)) + (i == j ? 1e-15 * i : 0.0); }),
+                         c);
+                 }});
+    // Blocks [0 1 0 0; 1 0 t 0; 0 -t 0 1; 0 0 1 0]: a tiny coupling t between
+    // two blocks whose standard shifts stall.
+    f.push_back({"4-by-4 stalling blocks", [](int n, bool c) {
+                     return turned(matrix_of(n, n, false, [n](int i, int j) {
+                                       const int b = i / 4;
+                                       if (j / 4 != b || 4 * b + 3 >= n)
+                                           return cx(i == j);
+                                       const double t = std::pow(10.0, -1.0 - b % 16);
+                                       const double m[4][4] = {{0, 1, 0, 0}, {1, 0, t, 0}, {0, -t, 0, 1}, {0, 0, 1, 0}};
+                                       return cx(m[i % 4][j % 4]);
+                                   }),
+                                   c);
+                 }});
+    f.push_back({"Frank",
+                 [](int n, bool c) { return turned(matrix_of(n, n, false, [n](int i, int j) { return cx(j >= i - 1 ? n - std::max(i, j) : 0); }), c); },
+                 true});
+    f.push_back({"Kahan", [](int n, bool c) {
+                     const double s = std::sin(1.2), co = std::cos(1.2);
+                     return turned(matrix_of(n, n, false, [&](int i, int j) { return cx(j < i ? 0 : std::pow(s, i) * (j == i ? 1 : -co)); }), c);
+                 }});
+    f.push_back({"Kahan transposed", [](int n, bool c) {
+                     const double s = std::sin(1.2), co = std::cos(1.2);
+                     return turned(matrix_of(n, n, false, [&](int i, int j) { return cx(i < j ? 0 : std::pow(s, j) * (j == i ? 1 : -co)); }), c);
+                 }});
+    // Real data held complex: the complex kernels meet exact zeros in every
+    // imaginary part, and the reduction of this steeply graded triangle
+    // leaves 2-by-2 blocks of entries near 1e-231 and 1e-274 at the bottom.
+    f.push_back({"lower Kahan-type triangle, sin(0.6)^j, held complex", [](int n, bool c) {
+                     const double s = std::sin(0.6), co = std::cos(0.6);
+                     return matrix_of(n, n, c, [&](int i, int j) { return cx(i < j ? 0 : std::pow(s, j) * (j == i ? 1 : -co)); });
+                 }});
+    f.push_back({"triangle plus 1e-15 below", [](int n, bool c) {
+                     return matrix_of(n, n, c, [&](int i, int j) { return hash_entry(10, i, j, c) * (i <= j ? 1.0 : 1e-15); });
+                 }});
+    f.push_back({"Grcar", [](int n, bool c) {
+                     return turned(matrix_of(n, n, false, [](int i, int j) { return cx(i == j + 1 ? -1 : j >= i && j <= i + 3 ? 1 : 0); }), c);
+                 }});
+    return f;
+}
+
+bool has_nan_entry(const cmat& x)
+{
+    return std::any_of(x.v.begin(), x.v.end(), [](const cx& z) { return std::isnan(z.real()) || std::isnan(z.imag()); });
+}
+
+cx sum_of(const cmat& values, bool diagonal)
+{
+    cx s = 0;
+    for (int k = 0; k < values.rows; ++k)
+        s += diagonal ? values(k, k) : values(k, 0);
+    return s;
+}
+
+// Everything eig and schur give for one matrix, checked.
+void expect_sound_eigen(const Mm& a, bool balancing_amplifies)
+{
+    const int n = a.rows();
+    const cmat A = linalg_test::to_cmat(a);
+    const double norm_a = frobenius(A);
+    cx trace = 0;
+    for (int k = 0; k < n; ++k)
+        trace += A(k, k);
+    // The computed eigenvalues are those of a matrix within a few n·eps·|A|
+    // of A, and their sum is its trace.
+    const double trace_tol = 20 * n * eps * norm_a;
+
+    for (bool balanced : {true, false}) {
+        SCOPED_TRACE(balanced ? "balanced" : "'nobalance'");
+        Mm V, D;
+        const Mm w = balanced ? eig(a) : eig(a, test::text("nobalance"));
+        if (balanced)
+            eig(a, i_o, V, D);
+        else
+            eig(a, test::text("nobalance"), i_o, V, D);
+        const cmat W = linalg_test::to_cmat(w), Dm = linalg_test::to_cmat(D);
+        ASSERT_FALSE(has_nan_entry(W)) << "eigenvalues of a finite matrix";
+        ASSERT_FALSE(has_nan_entry(Dm)) << "eigenvalues of a finite matrix, with vectors";
+        ASSERT_FALSE(has_nan_entry(linalg_test::to_cmat(V))) << "eigenvectors of a finite matrix";
+        EXPECT_LE(std::abs(sum_of(W, false) - trace), trace_tol);
+        EXPECT_LE(std::abs(sum_of(Dm, true) - trace), trace_tol);
+        if (!balanced || !balancing_amplifies) {
+            EXPECT_LE(linalg_test::worst_eigenvector_residual(a, V, D), 20);
+        }
+    }
+
+    Mm U, T;
+    schur(a, i_o, U, T);
+    const cmat Um = linalg_test::to_cmat(U), Tm = linalg_test::to_cmat(T);
+    ASSERT_FALSE(has_nan_entry(Um) || has_nan_entry(Tm)) << "Schur form of a finite matrix";
+    EXPECT_LE(linalg_test::departure_from_orthonormal_columns(U), 20);
+    const cmat AU = linalg_test::to_cmat(mtimes(a, U)), UT = linalg_test::to_cmat(mtimes(U, T));
+    EXPECT_LE(linalg_test::max_abs_diff(AU, UT), 20 * n * eps * norm_a) << "A*U = U*T";
+    EXPECT_LE(std::abs(sum_of(Tm, true) - trace), trace_tol);
+    for (int j = 0; j < n; ++j)
+        for (int i = j + 1; i < n; ++i) {
+            // Real data: 2-by-2 blocks on the diagonal, never two adjacent.
+            const bool block = !a.isc() && i == j + 1 && (j == 0 || Tm(j, j - 1) == 0.0);
+            if (!block) {
+                ASSERT_EQ(Tm(i, j), 0.0) << "T(" << i << "," << j << ")";
+            }
+        }
+}
+
+// Orders below and past the crossovers: the plain shifted iterations, the
+// multishift iteration with vectors (past 120 real, 100 complex), and a
+// few past the ones for eigenvalues alone (375 real, 300 complex).
+TEST(Eig, HardSpectraAtEveryOrder)
+{
+    struct Large {
+        const char* family;
+        int n;
+        bool complex;
+    };
+    const std::vector<Large> large = {{"four clusters 0 wide, rotated", 400, false},
+                                      {"graded D*R*D over 30 decades", 320, true},
+                                      {"lower Kahan-type triangle, sin(0.6)^j, held complex", 400, true}};
+    for (const Family& f : families()) {
+        std::vector<std::pair<int, bool>> runs;
+        for (int n : {4, 10, 60, 130})
+            for (bool complex : {false, true})
+                runs.push_back({n, complex});
+        for (const Large& l : large)
+            if (f.what == l.family)
+                runs.push_back({l.n, l.complex});
+        for (const auto& [n, complex] : runs) {
+            SCOPED_TRACE(f.what + ", n = " + std::to_string(n) + (complex ? ", complex" : ", real"));
+            expect_sound_eigen(f.make(n, complex), f.balancing_amplifies);
+        }
+    }
+}
+
+struct HardReference {
+    const char* what;
+    int n;
+    bool complex;
+    std::vector<double> re, im, lambda_re, lambda_im, condition;
+};
+
+const std::vector<HardReference> hard_reference = {
+#include "data/hard_spectra_reference.inc"
+};
+
+// The eigenvalues of a Schur form T: its diagonal, or those of its 2-by-2
+// blocks.
+std::vector<cx> schur_eigenvalues(const cmat& t)
+{
+    std::vector<cx> values;
+    for (int k = 0; k < t.rows; ++k) {
+        if (k + 1 < t.rows && t(k + 1, k) != 0.0) {
+            // In units of the block's size, so a block of tiny entries
+            // keeps its products.
+            const double sc = std::abs(t(k, k)) + std::abs(t(k, k + 1)) + std::abs(t(k + 1, k)) + std::abs(t(k + 1, k + 1));
+            const cx a = t(k, k) / sc, b = t(k, k + 1) / sc, c = t(k + 1, k) / sc, d = t(k + 1, k + 1) / sc;
+            const cx mid = (a + d) / 2.0, half = (a - d) / 2.0;
+            const cx root = std::sqrt(half * half + b * c);
+            values.push_back((mid + root) * sc);
+            values.push_back((mid - root) * sc);
+            ++k;
+        } else {
+            values.push_back(t(k, k));
+        }
+    }
+    return values;
+}
+
+// Each eigenvalue of LAPACK's within the first-order bound its condition
+// number gives (10·n·eps·|A|_F·cond), from eig with and without balancing,
+// with and without vectors, and from the diagonal of schur's T.
+TEST(Eig, HardSpectraMatchLapack)
+{
+    ASSERT_GE(hard_reference.size(), 9u);
+    for (const HardReference& c : hard_reference) {
+        const Mm a = linalg_test::matrix_from(c.n, c.n, c.re, c.im, c.complex);
+        const double norm_a = frobenius(linalg_test::to_cmat(a));
+        Mm V, D, Vn, Dn, U, T;
+        eig(a, i_o, V, D);
+        eig(a, test::text("nobalance"), i_o, Vn, Dn);
+        schur(a, i_o, U, T);
+        const std::vector<std::pair<const char*, std::vector<cx>>> results = {
+            {"eig", linalg_test::to_cmat(eig(a)).v},
+            {"eig 'nobalance'", linalg_test::to_cmat(eig(a, test::text("nobalance"))).v},
+            {"[V,D] = eig", linalg_test::to_cmat(diag(D)).v},
+            {"[V,D] = eig 'nobalance'", linalg_test::to_cmat(diag(Dn)).v},
+            {"schur", schur_eigenvalues(linalg_test::to_cmat(T))},
+        };
+        for (const auto& [how, got] : results) {
+            SCOPED_TRACE(std::string(c.what) + ", n = " + std::to_string(c.n) + ", " + how);
+            ASSERT_EQ(int(got.size()), c.n);
+            // Nearest unused computed value to each reference value, the
+            // best conditioned first.
+            std::vector<int> order(c.n);
+            for (int k = 0; k < c.n; ++k)
+                order[k] = k;
+            std::sort(order.begin(), order.end(), [&](int x, int y) { return c.condition[x] < c.condition[y]; });
+            std::vector<bool> used(c.n, false);
+            for (int k : order) {
+                const cx want(c.lambda_re[k], c.lambda_im[k]);
+                int best = -1;
+                for (int j = 0; j < c.n; ++j)
+                    if (!used[j] && (best < 0 || std::abs(got[j] - want) < std::abs(got[best] - want)))
+                        best = j;
+                used[best] = true;
+                EXPECT_LE(std::abs(got[best] - want), 10 * c.n * eps * norm_a * c.condition[k]) << "eigenvalue " << want;
+            }
+        }
+    }
+}
+
+// A 2-by-2 block of entries t far below the rest of the matrix (an entry 1
+// keeps eig from scaling the whole): its eigenvalues are those of the
+// block, found to a few ulps of t on every path, real and complex, from
+// eig, eig 'nobalance', [V,D] = eig and schur's T. The real kernel formed
+// the block's p² + w unscaled, and at t = 1e-200 a pair ±t·i came back
+// as a double 0.
+TEST(Eig, TinyTwoByTwoBlocksKeepTheirEigenvalues)
+{
+    struct Block {
+        const char* what;
+        double a, b, c, d;  // [a b; c d] in units of t
+        std::vector<cx> values;
+    };
+    const std::vector<Block> blocks = {
+        {"[0 -1; 1 0]", 0, -1, 1, 0, {cx(0, 1), cx(0, -1)}},
+        {"[1 2; -1 1]", 1, 2, -1, 1, {cx(1, std::sqrt(2.0)), cx(1, -std::sqrt(2.0))}},
+        {"[0 1; 1 0]", 0, 1, 1, 0, {cx(1), cx(-1)}},
+        {"[3 1; 4 3]", 3, 1, 4, 3, {cx(5), cx(1)}},
+    };
+    for (const Block& b : blocks)
+        for (double t : {1e-100, 1e-160, 1e-200, 1e-250, 1e-280})
+            for (bool complex : {false, true}) {
+                SCOPED_TRACE(std::string(b.what) + " times " + std::to_string(std::log10(t)) + (complex ? ", complex" : ", real"));
+                const Mm a = matrix_of(4, 4, complex, [&](int i, int j) {
+                    const double rows[4][4] = {{1, 0.5, 0.25, 0.125}, {0, b.a * t, b.b * t, 0.3 * t}, {0, b.c * t, b.d * t, 0.2 * t}, {0, 0, 0, 0.5}};
+                    return cx(rows[i][j]);
+                });
+                std::vector<cx> want = b.values;
+                for (cx& v : want)
+                    v *= t;
+                want.push_back(1);
+                want.push_back(0.5);
+                Mm V, D, U, T;
+                eig(a, i_o, V, D);
+                schur(a, i_o, U, T);
+                const std::vector<std::pair<const char*, std::vector<cx>>> results = {
+                    {"eig", linalg_test::to_cmat(eig(a)).v},
+                    {"eig 'nobalance'", linalg_test::to_cmat(eig(a, test::text("nobalance"))).v},
+                    {"[V,D] = eig", linalg_test::to_cmat(diag(D)).v},
+                    {"schur", schur_eigenvalues(linalg_test::to_cmat(T))},
+                };
+                for (const auto& [how, got] : results) {
+                    SCOPED_TRACE(how);
+                    ASSERT_EQ(got.size(), want.size());
+                    std::vector<bool> used(got.size(), false);
+                    for (const cx& w : want) {
+                        int best = -1;
+                        for (int j = 0; j < int(got.size()); ++j)
+                            if (!used[j] && (best < 0 || std::abs(got[j] - w) < std::abs(got[best] - w)))
+                                best = j;
+                        used[best] = true;
+                        EXPECT_LE(std::abs(got[best] - w), 8 * eps * std::abs(w)) << "eigenvalue " << w;
+                    }
+                }
+            }
 }
 
 } // namespace

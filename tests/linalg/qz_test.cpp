@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -339,6 +341,166 @@ TEST(QzKernels, BudgetSeamGivesNaN)
     EXPECT_TRUE(std::isnan(D.addr()[0]));
     for (double v : test::values(V))
         EXPECT_TRUE(std::isnan(v));
+}
+
+// eig(A, B) on pencils that make the QZ iteration work hardest, at orders
+// from 5 to 300: graded, with exactly singular B (infinite eigenvalues,
+// Jordan chains at infinity), defective (Jordan blocks hidden by
+// similarities), cyclic, spread over 300 decades. No NaN from a regular
+// pencil, and each column a generalized eigenvector to rounding:
+// |A·v - λ·B·v| <= 20·n·eps·(|A| + |λ|·|B|)·|v| for a finite λ, and
+// |B·v| <= 20·n·eps·|B|·|v| for an infinite one.
+using linalg_test::cmat;
+
+double frobenius(const cmat& a)
+{
+    const double big = linalg_test::max_abs(a);
+    double s = 0;
+    for (const cx& z : a.v)
+        s += big == 0 ? 0 : std::norm(z / big);
+    return big * std::sqrt(s);
+}
+
+Mm hashed(int n, int seed)
+{
+    return linalg_test::hash_matrix(n, n, false, seed);
+}
+
+// a with row i scaled by 10^(-row_decades·i/(n-1)) and column j by
+// 10^(-column_decades·j/(n-1)).
+Mm graded(const Mm& a, double row_decades, double column_decades)
+{
+    const int n = a.rows();
+    const cmat x = linalg_test::to_cmat(a);
+    return linalg_test::matrix_of(n, n, false, [&](int i, int j) {
+        return x(i, j) * std::pow(10.0, -(row_decades * i + column_decades * j) / std::max(n - 1, 1));
+    });
+}
+
+Mm entries(int n, const std::function<double(int, int)>& f)
+{
+    return linalg_test::matrix_of(n, n, false, [&](int i, int j) { return cx(f(i, j)); });
+}
+
+Mm cyclic(int n)
+{
+    return entries(n, [n](int i, int j) { return double(i == j + 1 || (i == 0 && j == n - 1)); });
+}
+
+Mm identity(int n)
+{
+    return entries(n, [](int i, int j) { return double(i == j); });
+}
+
+struct PencilFamily {
+    std::string what;
+    std::function<std::pair<Mm, Mm>(int n)> make;
+    // Infinite eigenvalues that exact zeros in B fix, whatever the rounding
+    // (-1: not counted).
+    std::function<int(int n)> infinite = [](int) { return -1; };
+};
+
+// eig(A, B) and [V,D] = eig(A, B) of one pencil, checked.
+void expect_sound_pencil(const Mm& a, const Mm& b, int want_infinite)
+{
+    const int n = a.rows();
+    Mm V, D;
+    eig(a, b, i_o, V, D);
+    const cmat w = linalg_test::to_cmat(eig(a, b)), d = linalg_test::to_cmat(D), v = linalg_test::to_cmat(V);
+    const cmat av = linalg_test::to_cmat(mtimes(a, V)), bv = linalg_test::to_cmat(mtimes(b, V));
+    const double norm_a = frobenius(linalg_test::to_cmat(a)), norm_b = frobenius(linalg_test::to_cmat(b));
+    int infinite = 0;
+    for (int k = 0; k < n; ++k) {
+        SCOPED_TRACE(k);
+        const cx lambda = d(k, k);
+        ASSERT_FALSE(std::isnan(w(k, k).real()) || std::isnan(w(k, k).imag())) << "eig(A, B)";
+        ASSERT_FALSE(std::isnan(lambda.real()) || std::isnan(lambda.imag())) << "[V,D] = eig(A, B)";
+        const bool finite = std::isfinite(lambda.real()) && std::isfinite(lambda.imag());
+        infinite += !finite;
+        double r = 0, x = 0;
+        for (int i = 0; i < n; ++i) {
+            r = std::hypot(r, std::abs(finite ? av(i, k) - lambda * bv(i, k) : bv(i, k)));
+            x = std::hypot(x, std::abs(v(i, k)));
+        }
+        ASSERT_FALSE(std::isnan(x)) << "eigenvector of a regular pencil";
+        EXPECT_LE(r, 20 * n * eps * (finite ? norm_a + std::abs(lambda) * norm_b : norm_b) * x);
+    }
+    if (want_infinite >= 0) {
+        EXPECT_EQ(infinite, want_infinite);
+    }
+}
+
+TEST(GeneralizedEig, HardPencilsAtEveryOrder)
+{
+    const std::vector<PencilFamily> families = {
+        {"random", [](int n) { return std::make_pair(hashed(n, 1), hashed(n, 2)); }},
+        {"A graded over 30 decades both ways", [](int n) { return std::make_pair(graded(hashed(n, 3), 30, 30), hashed(n, 4)); }},
+        {"B graded over 30 decades both ways", [](int n) { return std::make_pair(hashed(n, 5), graded(hashed(n, 6), 30, 30)); }},
+        {"A graded down, B graded up, 15 decades",
+         [](int n) { return std::make_pair(graded(hashed(n, 7), 15, 15), graded(hashed(n, 8), -15, -15)); }},
+        {"B with every other column zero",
+         [](int n) {
+             const cmat b = linalg_test::to_cmat(hashed(n, 10));
+             return std::make_pair(hashed(n, 9), entries(n, [&](int i, int j) { return j % 2 ? 0.0 : b(i, j).real(); }));
+         },
+         [](int n) { return n / 2; }},
+        {"B of rank one",
+         [](int n) { return std::make_pair(hashed(n, 11), entries(n, [](int i, int j) { return (i + 1.0) * (j + 2.0); })); }},
+        {"A = I, B a nilpotent Jordan block",
+         [](int n) { return std::make_pair(identity(n), entries(n, [](int i, int j) { return double(j == i + 1); })); },
+         [](int n) { return n; }},
+        {"A a Jordan block, B = I",
+         [](int n) { return std::make_pair(entries(n, [](int i, int j) { return i == j ? 2.0 : double(j == i + 1); }), identity(n)); }},
+        {"Q*(J, I)*Z, a hidden Jordan block",
+         [](int n) {
+             const Mm q = hashed(n, 12), z = hashed(n, 13);
+             const Mm j = entries(n, [](int r, int c) { return r == c ? 2.0 : double(c == r + 1); });
+             return std::make_pair(mtimes(mtimes(q, j), z), mtimes(q, z));
+         }},
+        {"Q*(I, N)*Z, a hidden chain at infinity",
+         [](int n) {
+             const Mm q = hashed(n, 14), z = hashed(n, 15);
+             const Mm d = entries(n, [n](int r, int c) { return r == c ? (r < n / 2 ? 3.0 : 1.0) : 0.0; });
+             const Mm nil = entries(n, [n](int r, int c) { return r < n / 2 ? double(r == c) : double(c == r + 1); });
+             return std::make_pair(mtimes(mtimes(q, d), z), mtimes(mtimes(q, nil), z));
+         }},
+        {"cyclic A, B = I", [](int n) { return std::make_pair(cyclic(n), identity(n)); }},
+        {"A = I, cyclic B", [](int n) { return std::make_pair(identity(n), cyclic(n)); }},
+        {"cyclic A, B its transpose", [](int n) { return std::make_pair(cyclic(n), transpose(cyclic(n))); }},
+        {"Frank A, Kahan B",
+         [](int n) {
+             const double s = std::sin(1.2), c = std::cos(1.2);
+             return std::make_pair(entries(n, [n](int i, int j) { return j >= i - 1 ? double(n - std::max(i, j)) : 0.0; }),
+                                   entries(n, [&](int i, int j) { return j < i ? 0.0 : std::pow(s, i) * (j == i ? 1 : -c); }));
+         }},
+        {"B diagonal over 1e150 .. 1e-150",
+         [](int n) {
+             return std::make_pair(hashed(n, 16),
+                                   entries(n, [n](int i, int j) { return i == j ? std::pow(10.0, 150 - 300.0 * i / (n - 1)) : 0.0; }));
+         }},
+        {"stalling 4-by-4 blocks [0 1 0 0; 1 0 t 0; 0 -t 0 1; 0 0 1 0], B = I",
+         [](int n) {
+             const Mm a = entries(n, [n](int i, int j) {
+                 const int b = i / 4;
+                 if (j / 4 != b || 4 * b + 3 >= n)
+                     return double(i == j);
+                 const double t = std::pow(10.0, -1.0 - b % 16);
+                 const double m[4][4] = {{0, 1, 0, 0}, {1, 0, t, 0}, {0, -t, 0, 1}, {0, 0, 1, 0}};
+                 return m[i % 4][j % 4];
+             });
+             return std::make_pair(a, identity(n));
+         }},
+    };
+    for (const PencilFamily& f : families) {
+        std::vector<int> orders = {4, 12, 60, 150};
+        if (f.what == "A graded over 30 decades both ways")
+            orders.push_back(300);
+        for (int n : orders) {
+            SCOPED_TRACE(f.what + ", n = " + std::to_string(n));
+            const auto [a, b] = f.make(n);
+            expect_sound_pencil(a, b, f.infinite(n));
+        }
+    }
 }
 
 } // namespace

@@ -319,7 +319,10 @@ void expect_real_schur_form(const matrix& a, const QrRun& r, int n)
         EXPECT_GT(r.wi[k], 0);
         EXPECT_EQ(r.wi[k + 1], -r.wi[k]);
         const double p = (at(k, k) - at(k + 1, k + 1)) / 2;
-        EXPECT_LT(p * p + at(k, k + 1) * at(k + 1, k), 0) << "block " << k;
+        // The discriminant in units of the block (one of rounding-level
+        // entries would underflow to 0 unscaled).
+        const double sc = std::max({std::fabs(p), std::fabs(at(k, k + 1)), std::fabs(at(k + 1, k))});
+        EXPECT_LT((p / sc) * (p / sc) + (at(k, k + 1) / sc) * (at(k + 1, k) / sc), 0) << "block " << k;
         EXPECT_NEAR(r.wr[k], at(k + 1, k + 1) + p, 1e3 * eps * norm1(a, n));
         if (k > 0) {
             EXPECT_EQ(at(k, k - 1), 0) << "subdiagonal " << k;
