@@ -705,6 +705,48 @@ TEST(LpSparseProblems, SupplyAndDemandReachTheReferenceOptimum)
         }
 }
 
+// lp on the problem of A (triplets, 0-based), b (the first neq rows
+// equalities, the others <=), c and the bounds reaches `status` and the
+// reference optimum, with a point that meets rows and bounds and
+// multipliers of the right sign.
+void expect_reference_optimum(const std::vector<int>& rows, const std::vector<int>& cols,
+                              const std::vector<double>& vals, int m, int n, int neq, const std::vector<double>& b,
+                              const std::vector<double>& c, const std::vector<double>& lb,
+                              const std::vector<double>& ub, int status, double objective)
+{
+    std::vector<double> t;
+    for (int r : rows)
+        t.push_back(r + 1);
+    for (int col : cols)
+        t.push_back(col + 1);
+    t.insert(t.end(), vals.begin(), vals.end());
+    std::vector<int> kinds(m, 1);
+    std::fill(kinds.begin(), kinds.begin() + neq, 0);
+    LpSolver s;
+    s.load_triplets(static_cast<int>(vals.size()), m, n, m - neq, neq, 0, t.data(), b.data(), kinds.data(), c.data(),
+                    lb.data(), ub.data());
+    ASSERT_EQ(s.status, status);
+    EXPECT_NEAR(s.objective(), objective, 1e-6 * std::max(1.0, std::fabs(objective)));
+    const std::vector<double>& x = s.x();
+    const std::vector<double>& y = s.y();
+    std::vector<double> ax(m, 0.0);
+    for (std::size_t e = 0; e < vals.size(); ++e)
+        ax[rows[e]] += vals[e] * x[cols[e]];
+    double worst_row = 0, worst_bound = 0, worst_sign = 0;
+    for (int i = 0; i < m; ++i) {
+        const double excess = ax[i] - b[i];
+        worst_row = std::max(worst_row, (i < neq ? std::fabs(excess) : excess) / (1 + std::fabs(b[i])));
+        if (i >= neq)
+            worst_sign = std::max(worst_sign, -y[i]);
+    }
+    for (int j = 0; j < n; ++j)
+        worst_bound = std::max({worst_bound, lb[j] - x[j], x[j] - ub[j]});
+    EXPECT_LT(worst_row, 1e-6);
+    EXPECT_LT(worst_bound, 1e-6);
+    EXPECT_LT(worst_sign, 1e-6);
+    s.release();
+}
+
 // A general sparse problem's matrix as triplets in column order, entries
 // named twice in a column added up; `trim` keeps rows 0 .. trim-1 to their
 // entries in the dense columns, and `copy` makes row 1 a copy of row 2.
@@ -824,37 +866,7 @@ TEST(LpSparseProblems, DenseColumnsReachTheReferenceOptimum)
         ASSERT_EQ(ref.status, 0);
         const test::GeneralSparse g = test::general_sparse(ref.m, ref.n, ref.neq, ref.boxed, ref.dense, ref.seed);
         const Triplets tr = triplets_of(g, ref.dense, 0, false);
-        std::vector<double> t;
-        for (int r : tr.rows)
-            t.push_back(r + 1);
-        for (int c : tr.cols)
-            t.push_back(c + 1);
-        t.insert(t.end(), tr.vals.begin(), tr.vals.end());
-        std::vector<int> kinds(g.m, 1);
-        std::fill(kinds.begin(), kinds.begin() + g.neq, 0);
-        LpSolver s;
-        s.load_triplets(static_cast<int>(tr.vals.size()), g.m, g.n, g.m - g.neq, g.neq, 0, t.data(), g.b.data(),
-                        kinds.data(), g.c.data(), g.lb.data(), g.ub.data());
-        ASSERT_EQ(s.status, 1);
-        EXPECT_NEAR(s.objective(), ref.objective, 1e-6 * std::max(1.0, std::fabs(ref.objective)));
-        const std::vector<double>& x = s.x();
-        const std::vector<double>& y = s.y();
-        std::vector<double> ax(g.m, 0.0);
-        for (std::size_t e = 0; e < tr.vals.size(); ++e)
-            ax[tr.rows[e]] += tr.vals[e] * x[tr.cols[e]];
-        double worst_row = 0, worst_bound = 0, worst_sign = 0;
-        for (int i = 0; i < g.m; ++i) {
-            const double excess = ax[i] - g.b[i];
-            worst_row = std::max(worst_row, (i < g.neq ? std::fabs(excess) : excess) / (1 + std::fabs(g.b[i])));
-            if (i >= g.neq)
-                worst_sign = std::max(worst_sign, -y[i]);
-        }
-        for (int j = 0; j < g.n; ++j)
-            worst_bound = std::max({worst_bound, g.lb[j] - x[j], x[j] - g.ub[j]});
-        EXPECT_LT(worst_row, 1e-6);
-        EXPECT_LT(worst_bound, 1e-6);
-        EXPECT_LT(worst_sign, 1e-6);
-        s.release();
+        expect_reference_optimum(tr.rows, tr.cols, tr.vals, g.m, g.n, g.neq, g.b, g.c, g.lb, g.ub, 1, ref.objective);
     }
 }
 
@@ -865,38 +877,8 @@ TEST(LpSparseProblems, ReachTheReferenceOptimum)
     for (const Reference& ref : references) {
         SCOPED_TRACE("seed " + std::to_string(ref.seed));
         const SparseLp p = generate(ref.seed, ref.m, ref.n, ref.neq, ref.band, ref.far);
-        std::vector<double> t;
-        for (int r : p.rows)
-            t.push_back(r + 1);
-        for (int c : p.cols)
-            t.push_back(c + 1);
-        t.insert(t.end(), p.vals.begin(), p.vals.end());
-        std::vector<int> kinds(p.m, 1);
-        std::fill(kinds.begin(), kinds.begin() + p.neq, 0);
-        std::vector<double> lb(p.n, 0.0);
-        LpSolver s;
-        s.load_triplets(static_cast<int>(p.vals.size()), p.m, p.n, p.m - p.neq, p.neq, 0, t.data(), p.b.data(),
-                        kinds.data(), p.c.data(), lb.data(), p.ub.data());
-        ASSERT_EQ(s.status, ref.status);
-        EXPECT_NEAR(s.objective(), ref.objective, 1e-6 * std::max(1.0, std::fabs(ref.objective)));
-        const std::vector<double>& x = s.x();
-        const std::vector<double>& y = s.y();
-        std::vector<double> ax(p.m, 0.0);
-        for (std::size_t e = 0; e < p.vals.size(); ++e)
-            ax[p.rows[e]] += p.vals[e] * x[p.cols[e]];
-        double worst_row = 0, worst_bound = 0, worst_sign = 0;
-        for (int i = 0; i < p.m; ++i) {
-            const double excess = ax[i] - p.b[i];
-            worst_row = std::max(worst_row, (i < p.neq ? std::fabs(excess) : excess) / (1 + std::fabs(p.b[i])));
-            if (i >= p.neq)
-                worst_sign = std::max(worst_sign, -y[i]);
-        }
-        for (int j = 0; j < p.n; ++j)
-            worst_bound = std::max({worst_bound, -x[j], x[j] - p.ub[j]});
-        EXPECT_LT(worst_row, 1e-6);
-        EXPECT_LT(worst_bound, 1e-6);
-        EXPECT_LT(worst_sign, 1e-6);
-        s.release();
+        expect_reference_optimum(p.rows, p.cols, p.vals, p.m, p.n, p.neq, p.b, p.c, std::vector<double>(p.n, 0.0), p.ub,
+                                 ref.status, ref.objective);
     }
 }
 
