@@ -1,6 +1,6 @@
 // Refused allocations in lp: the argument conversions, the triplets, the
-// ordering and factorisation of the normal equations, the MPS reader and
-// the result columns.
+// ordering and factorisation of the normal equations (with dense columns
+// kept out of it too), the MPS reader and the result columns.
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
@@ -60,7 +60,25 @@ TEST(AllocationFailure, LpSparseAndMps)
                    f);
         std::fclose(f);
     }
+    // Two full columns beside a sparse rest of 110 rows: they stay out of
+    // the factor and come back through the Woodbury identity.
+    const int rows = 110, cols = rows + 2;
+    std::vector<double> d(static_cast<std::size_t>(rows) * cols, 0.0);
+    for (int j = 0; j < rows; ++j) {
+        d[j + rows * j] = 1.0;
+        d[(j + 1) % rows + rows * j] = 0.5;
+    }
+    for (int i = 0; i < rows; ++i) {
+        d[i + rows * rows] = 1.0 + 0.01 * i;
+        d[i + rows * (rows + 1)] = 1.0 - 0.005 * i;
+    }
+    const Mm D = sparse(filled(rows, cols, d));
+    const Mm bd = filled(rows, 1, std::vector<double>(rows, 10.0));
+    const Mm ubd = filled(1, cols, std::vector<double>(cols, 3.0));
+    const Mm lbd = filled(1, cols, std::vector<double>(cols, 0.0));
     test::sweep_allocations({
+        {"lp, sparse with two dense columns", filled(1, cols, std::vector<double>(cols, -1.0)),
+         [=](Mm& x) { x = lp(x, D, bd, lbd, ubd, nop_M, Mm(0.0), Mm(-1.0)); }},
         {"lp, sparse banded", filled(1, 20, std::vector<double>(20, -1.0)),
          [=](Mm& x) { x = lp(x, A, b, lb, ub, nop_M, Mm(4.0), Mm(-1.0)); }},
         {"lp of an MPS file", test::text(path.c_str()), [](Mm& x) {
