@@ -18,6 +18,7 @@
 #include "vizmo4510.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -99,7 +100,10 @@ Mm imread(const Mm& name, const Mm& fmt, i_o_t, Mm& X, Mm& map)
         error("imread: file %s not found", buffer);
         return x_M;
     }
-    std::fclose(f);
+    // Held open while the picture is read by its name: a named pipe whose
+    // finder closed it would lose its writer, and the reader's own open
+    // would then wait for another one forever.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> held(f, &std::fclose);
 
     image_file_object obj;
     set(obj.handle(), TM("Format"), fmt);

@@ -42,14 +42,12 @@ bool file_exists(std::string_view name)
 {
     if (name.empty())
         return false;
-    // A directory opens for reading here but is no file.
-    std::FILE* f = open_file(name, "rb");
-    if (!f)
-        return false;
+    // Judged without opening it: opening a named pipe waits for a writer,
+    // and closing it again would take from a writer its only reader. A
+    // directory is no file.
+    const std::string path = native_path(name);
     struct stat st;
-    const bool regular = ::fstat(fileno(f), &st) == 0 && !S_ISDIR(st.st_mode);
-    std::fclose(f);
-    return regular;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
 }
 
 bool dir_exists(std::string_view name)
