@@ -441,7 +441,8 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
 }
 
 bool LpNormalMatrix::factor_whole(const LpIterate& it, const double* theta, bool mark_dependent)
-{    try {
+{
+    try {
         if (!whole_) {
             auto whole = std::make_unique<LpNormalMatrix>();
             if (whole->analyse(it, false) != 0)

@@ -4,11 +4,11 @@
 // dual A'y - z + s = sigma c with sigma = -1.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <memory>
 #include <new>
-#include <algorithm>
 #include <vector>
 
 struct LpIterate {
@@ -53,6 +53,7 @@ bool lp_conjugate_gradients(const LpIterate& it, const double* theta, double* v,
         s.x.assign(m, 0.0);
         s.r.assign(v, v + m);
         s.z.assign(v, v + m);
+        s.p.resize(m);
         s.q.resize(m);
         s.u.resize(it.n);
     } catch (const std::bad_alloc&) {
