@@ -1149,7 +1149,7 @@ struct HardReference {
 };
 
 const std::vector<HardReference> hard_reference = {
-#include "data/hard_spectra_reference.inc"
+#include "data/hard_eigenvalues_reference.inc"
 };
 
 // The eigenvalues of a Schur form T: its diagonal, or those of its 2-by-2
