@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Lends a fresh path to the library as the host would, and takes it back.
@@ -179,6 +181,20 @@ TEST_F(SearchPath, FindOnPathLooksInTheCallersAndPrivateFoldersBeforeThePath)
     ASSERT_TRUE(find_on_path(host_path, nullptr, nullptr, "b", 1, where));
     EXPECT_EQ(where, tmp.language() + "\\lib\\");
     EXPECT_FALSE(find_on_path(host_path, nullptr, nullptr, "c", 1, where));
+}
+
+// A named pipe on the path is found without being opened: opening one
+// waits for a writer (with none the lookup never returned), and closing it
+// again would leave a writer without its reader.
+TEST_F(SearchPath, FindingANamedPipeDoesNotOpenIt)
+{
+    tmp.write("lib/placeholder", "");
+    ASSERT_EQ(::mkfifo((tmp.path() / "lib" / "pipe.v").c_str(), 0600), 0);
+    search_path_add_text(host_path, "lib", 1);
+    std::string where;
+    ASSERT_TRUE(find_on_path(host_path, nullptr, nullptr, "pipe", 1, where));
+    EXPECT_EQ(where, tmp.language() + "\\lib\\");
+    EXPECT_FALSE(find_on_path(host_path, nullptr, nullptr, "lib", 0, where)) << "a directory is no file";
 }
 
 TEST(PathText, SplitAndTrailingBackslash)
