@@ -5,6 +5,7 @@
 #include "optim/lp_ordering.hpp"
 
 #include "linalg/lapack.hpp"
+#include "platform/memory.hpp"
 #include "platform/subnormal_flush.hpp"
 
 #include <algorithm>
@@ -51,11 +52,37 @@ int LpNormalMatrix::order(const LpIterate& it)
     default:
         return -4;
     }
-    perm_.swap(perm);
-    invp_.assign(m, 0);
-    for (int k = 0; k < m; ++k)
-        invp_[perm_[k]] = k;
+    set_order(perm);
     return 0;
+}
+
+void LpNormalMatrix::set_order(std::vector<int>& perm)
+{
+    perm_.swap(perm);
+    invp_.assign(m_, 0);
+    for (int k = 0; k < m_; ++k)
+        invp_[perm_[k]] = k;
+}
+
+// The order for the whole matrix: the rest's, with the rows the dense
+// columns meet moved to the end. Those rows are joined by the dense
+// columns' cliques, which any order factorises as a dense block, and the
+// other rows keep the fill of the rest's minimum-degree order; ordering the
+// whole pattern again, cliques and all, cost more than the few
+// factorisations it serves.
+std::vector<int> LpNormalMatrix::dense_rows_last(const LpIterate& it) const
+{
+    std::vector<char> met(m_, 0);
+    for (int j : dense_)
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+            met[it.rowidx[p]] = 1;
+    std::vector<int> elimination;
+    elimination.reserve(m_);
+    for (char last : {0, 1})
+        for (int i : perm_)
+            if (met[i] == last)
+                elimination.push_back(i);
+    return elimination;
 }
 
 // ---------------------------------------------------------------------------
@@ -176,57 +203,84 @@ void LpNormalMatrix::choose_dense(const LpIterate& it)
 
 int LpNormalMatrix::analyse(const LpIterate& it, bool split)
 {
+    try {
+        int st = copy_rows(it, split);
+        if (st == 0)
+            st = order(it);
+        return st != 0 ? st : finish_analysis(it);
+    } catch (const std::bad_alloc&) {
+        return -7;
+    }
+}
+
+int LpNormalMatrix::analyse_in_order(const LpIterate& it, const std::vector<int>& elimination)
+{
+    try {
+        const int st = copy_rows(it, false);
+        if (st != 0)
+            return st;
+        std::vector<int> perm(elimination);
+        set_order(perm);
+        return finish_analysis(it);
+    } catch (const std::bad_alloc&) {
+        return -7;
+    }
+}
+
+// The row-ordered copy of A's kept columns, and the dense columns chosen
+// (with `split`).
+int LpNormalMatrix::copy_rows(const LpIterate& it, bool split)
+{
     const int m = it.m, n = it.n;
     m_ = m;
     whole_.reset();
     whole_active_ = false;
     split_failures_ = 0;
     it_ = nullptr;
-    try {
-        if (split)
-            choose_dense(it);
-        else
-            dense_.clear();
-        std::vector<char> kept(n, 1);
-        for (int j : dense_)
-            kept[j] = 0;
-        // The row-ordered copy of A's kept columns.
-        rowptr_.assign(m + 1, 0);
-        for (int j = 0; j < n; ++j)
-            if (kept[j])
-                for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
-                    ++rowptr_[it.rowidx[p] + 1];
-        for (int i = 0; i < m; ++i)
-            rowptr_[i + 1] += rowptr_[i];
-        colidx_.resize(rowptr_[m]);
-        rowval_.resize(rowptr_[m]);
-        std::vector<int> fill(rowptr_.begin(), rowptr_.end() - 1);
-        for (int j = 0; j < n; ++j)
-            if (kept[j])
-                for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
-                    const int q = fill[it.rowidx[p]]++;
-                    colidx_[q] = j;
-                    rowval_[q] = it.val[p];
-                }
-        const int st = order(it);
-        if (st != 0)
-            return st;
-        const int sy = symbolic(it);
-        if (sy != 0)
-            return sy;
-        // The factor's values are taken by the first factorisation: the
-        // forest's iterations may never need them.
-        val_.clear();
-        val_.shrink_to_fit();
-        d_.assign(m, 0.0);
-        diag_.assign(m, 0.0);
-        dropped_.assign(m, 0);
-        dependent_.assign(m, 0);
-        pos_.assign(m, 0);
-        dependent_count_ = 0;
-    } catch (const std::bad_alloc&) {
-        return -7;
-    }
+    if (split)
+        choose_dense(it);
+    else
+        dense_.clear();
+    std::vector<char> kept(n, 1);
+    for (int j : dense_)
+        kept[j] = 0;
+    rowptr_.assign(m + 1, 0);
+    for (int j = 0; j < n; ++j)
+        if (kept[j])
+            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+                ++rowptr_[it.rowidx[p] + 1];
+    for (int i = 0; i < m; ++i)
+        rowptr_[i + 1] += rowptr_[i];
+    colidx_.resize(rowptr_[m]);
+    rowval_.resize(rowptr_[m]);
+    std::vector<int> fill(rowptr_.begin(), rowptr_.end() - 1);
+    for (int j = 0; j < n; ++j)
+        if (kept[j])
+            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+                const int q = fill[it.rowidx[p]]++;
+                colidx_[q] = j;
+                rowval_[q] = it.val[p];
+            }
+    return 0;
+}
+
+// Symbolic factorisation in the order chosen, and the per-row arrays.
+int LpNormalMatrix::finish_analysis(const LpIterate& it)
+{
+    const int sy = symbolic(it);
+    if (sy != 0)
+        return sy;
+    const int m = m_;
+    // The factor's values are taken by the first factorisation: the
+    // forest's iterations may never need them.
+    val_.clear();
+    val_.shrink_to_fit();
+    d_.assign(m, 0.0);
+    diag_.assign(m, 0.0);
+    dropped_.assign(m, 0);
+    dependent_.assign(m, 0);
+    pos_.assign(m, 0);
+    dependent_count_ = 0;
     return 0;
 }
 
@@ -239,11 +293,19 @@ int LpNormalMatrix::analyse(const LpIterate& it, bool split)
 // and the postponed pivots are factorised together at the end.
 
 // Scratch that only grows: resizing down and up again would clear the
-// regrown part every time.
+// regrown part every time. Its contents need not survive growth, so the old
+// block goes before the new one is taken (no copy), and each growth is by
+// half at least: the panels of one factorisation ask for ever larger
+// scratch, and every new block costs its page faults.
 static void grow(std::vector<double>& v, std::size_t size)
 {
-    if (v.size() < size)
-        v.resize(size);
+    if (v.size() >= size)
+        return;
+    const std::size_t n = std::max(size, v.size() + v.size() / 2);
+    std::vector<double>().swap(v);
+    v.reserve(n);
+    platform::prefer_large_pages(v.data(), n * sizeof(double));
+    v.resize(n);
 }
 
 void LpNormalMatrix::postponed_update(int k, const double* lcol, const int* rows, int count, double d)
@@ -445,7 +507,7 @@ bool LpNormalMatrix::factor_whole(const LpIterate& it, const double* theta, bool
     try {
         if (!whole_) {
             auto whole = std::make_unique<LpNormalMatrix>();
-            if (whole->analyse(it, false) != 0)
+            if (whole->analyse_in_order(it, dense_rows_last(it)) != 0)
                 return false;
             whole_ = std::move(whole);
         }
@@ -561,8 +623,12 @@ bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool 
         if (post_limit_ > 0 && post_rows_.size() < static_cast<std::size_t>(post_limit_) * m)
             post_rows_.assign(static_cast<std::size_t>(post_limit_) * m, 0.0);
         post_block_.assign(32 * 32, 0.0);
-        if (val_.size() != value_size_)
+        if (val_.size() != value_size_) {
+            // Reserved before it is filled: the first touch takes the pages.
+            val_.reserve(value_size_);
+            platform::prefer_large_pages(val_.data(), value_size_ * sizeof(double));
             val_.resize(value_size_);
+        }
         const int ns = static_cast<int>(first_.size()) - 1;
         link_.assign(ns, -1);
         next_row_.assign(ns, 0);

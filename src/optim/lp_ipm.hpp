@@ -127,6 +127,9 @@ public:
     // "DEBUG: ") and -4 for corrupted ordering lists; -7 when memory runs
     // out.
     int analyse(const LpIterate& it, bool split = true);
+    // The same for the whole matrix in a given elimination order
+    // (elimination[k] is the row eliminated k-th).
+    int analyse_in_order(const LpIterate& it, const std::vector<int>& elimination);
     // Forms and factorises A Theta A'. On the first factorisation
     // (mark_dependent) a pivot below 1e-10 marks its row as dependent;
     // later ones postpone up to pivot_limit pivots that are small against
@@ -161,7 +164,11 @@ private:
     void woodbury(double* z) const;
     bool factor_whole(const LpIterate& it, const double* theta, bool mark_dependent);
 
+    int copy_rows(const LpIterate& it, bool split);
+    int finish_analysis(const LpIterate& it);
+    std::vector<int> dense_rows_last(const LpIterate& it) const;
     int order(const LpIterate& it);
+    void set_order(std::vector<int>& perm);
     int symbolic(const LpIterate& it);
     void postponed_update(int k, const double* lcol, const int* rows, int count, double d);
     void factor_columns(double* B, const int* R, int nr, int f, int t0, int t1, bool mark_dependent);

@@ -149,6 +149,15 @@ bool commit(void* start, std::size_t size)
 
 void decommit(void* start, std::size_t size) { madvise(start, size, MADV_DONTNEED); }
 
+void prefer_large_pages(void* start, std::size_t size)
+{
+    constexpr std::uintptr_t large = std::uintptr_t{1} << 21;
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(start) + large - 1) & ~(large - 1);
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(start) + size) & ~(large - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
 void release(void* start, std::size_t size, std::size_t reservation)
 {
 #if defined(NUMRUN_SANITIZE)

@@ -18,6 +18,10 @@ bool commit(void* start, std::size_t size);
 // Gives the pages of a committed range back to the system; the range stays
 // usable and reads as zeros when next touched.
 void decommit(void* start, std::size_t size);
+// Asks for large pages under the 2 MB-aligned part of a range not yet
+// touched, so that filling a block of megabytes takes a few page faults and
+// not one per 4 KB. A hint only: where the system has none, nothing changes.
+void prefer_large_pages(void* start, std::size_t size);
 // Releases size bytes made of consecutive reservations of one size.
 void release(void* start, std::size_t size, std::size_t reservation);
 // Maps size bytes read-write at exactly start, never over another mapping:
