@@ -152,6 +152,16 @@ void ComplexLu(benchmark::State& state)
 }
 BENCHMARK(ComplexLu)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+void ComplexRcond(benchmark::State& state)
+{
+    beside_zgetrf(state, [](const Mm& a) {
+        Mm r = rcond(a);
+        benchmark::DoNotOptimize(r.addr());
+    });
+    state.SetLabel("baseline: ZGETRF on interleaved data");
+}
+BENCHMARK(ComplexRcond)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -75,14 +75,14 @@ BENCHMARK(Symmetric)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
 
 void ComplexSquare(benchmark::State& state)
 {
-    const int n = int(state.range(0));
-    const Mm a = dense(n, n, 0, true), b = dense(n, 1, 1, true);
-    std::vector<double> z0(2 * std::size_t(n) * n), y0(2 * std::size_t(n)), z, y;
+    const int n = int(state.range(0)), nrhs = int(state.range(1));
+    const Mm a = dense(n, n, 0, true), b = dense(n, nrhs, 1, true);
+    std::vector<double> z0(2 * std::size_t(n) * n), y0(2 * std::size_t(n) * nrhs), z, y;
     for (int k = 0; k < n * n; ++k) {
         z0[2 * k] = a.addr()[k];
         z0[2 * k + 1] = a.addi()[k];
     }
-    for (int k = 0; k < n; ++k) {
+    for (int k = 0; k < n * nrhs; ++k) {
         y0[2 * k] = b.addr()[k];
         y0[2 * k + 1] = b.addi()[k];
     }
@@ -91,11 +91,12 @@ void ComplexSquare(benchmark::State& state)
         z = z0;
         y = y0;
         lapack::zgetrf(n, n, z.data(), n, ipiv.data());
-        lapack::zgetrs('N', n, 1, z.data(), n, ipiv.data(), y.data(), n);
+        lapack::zgetrs('N', n, nrhs, z.data(), n, ipiv.data(), y.data(), n);
         benchmark::DoNotOptimize(y.data());
     });
 }
-BENCHMARK(ComplexSquare)->Arg(100)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ComplexSquare)->Args({100, 1})->Args({500, 1})->Args({1000, 1})->Args({300, 300})->Args({1000, 100})
+    ->Args({1000, 1000})->Unit(benchmark::kMillisecond);
 
 void LeastSquares(benchmark::State& state)
 {

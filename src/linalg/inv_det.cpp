@@ -1,7 +1,8 @@
 // The inverse, the determinant and the reciprocal condition estimate of a
 // square matrix: LAPACK for dense real matrices and for large complex ones,
-// the LINPACK-layout kernels for small complex ones and for the estimate,
-// left division or the sparse LU for sparse ones.
+// the LINPACK-layout kernels for small complex ones and for the estimate
+// (on factors from LAPACK when complex and large), left division or the
+// sparse LU for sparse ones.
 #include "engine/scalar_complex.hpp"
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
@@ -216,8 +217,10 @@ Mm rcond(const Mm& a)
     int_scratch ipvt{std::size_t(n)};
     scratch<double> z{2 * std::size_t(n)};
     double rc = 0;
-    if (w.isc())
-        rcond_split(w.addr(), w.addi(), &n, &n, ipvt.get(), &rc, z.get(), z.get() + n);
+    if (w.isc()) {
+        scratch<double> work{lu_split_work_size(n)};
+        rcond_split_work(w.addr(), w.addi(), &n, &n, ipvt.get(), &rc, z.get(), z.get() + n, work.get());
+    }
     else
         rcond_real(w.addr(), &n, &n, ipvt.get(), &rc, z.get());
     return Mm(rc);

@@ -51,6 +51,9 @@ int lu_solve_split(const double* ar, const double* ai, const int* lda, const int
 int rcond_real(double* a, const int* lda, const int* n, int* ipvt, double* rcond, double* z);
 int rcond_split(double* ar, double* ai, const int* lda, const int* n, int* ipvt, double* rcond, double* zr,
                 double* zi);
+// rcond_split on the factors of lu_factor_split_work (work as there).
+int rcond_split_work(double* ar, double* ai, const int* lda, const int* n, int* ipvt, double* rcond, double* zr,
+                     double* zi, double* work);
 // From the factors of lu_factor_split: job's tens digit asks for the
 // determinant record det(1)*16^det(2) (det holds two complex numbers), its
 // units digit replaces a by the inverse. work holds n complex elements.

@@ -437,10 +437,10 @@ inline void csign1(double z1r, double z1i, double z2r, double z2i, double& outr,
     outi = m * (z2i / d);
 }
 
-} // namespace
-
-int rcond_split(double* ar, double* ai, const int* lda_, const int* n_, int* ipvt, double* rcond, double* zr,
-                double* zi)
+// LINPACK's estimate, the factors from lu_factor_split_work when work is
+// given, else from lu_factor_split.
+int condition_split(double* ar, double* ai, const int* lda_, const int* n_, int* ipvt, double* rcond, double* zr,
+                    double* zi, double* work)
 {
     const int n = *n_;
     const idx lda = *lda_;
@@ -448,7 +448,10 @@ int rcond_split(double* ar, double* ai, const int* lda_, const int* n_, int* ipv
     for (int j = 0; j < n; ++j)
         anorm = max_ignore_nan(anorm, asum_split(n, ar + j * lda, ai + j * lda, 1));
     int info = 0;
-    lu_factor_split(ar, ai, lda_, n_, ipvt, &info);
+    if (work != nullptr)
+        lu_factor_split_work(ar, ai, lda_, n_, ipvt, &info, work);
+    else
+        lu_factor_split(ar, ai, lda_, n_, ipvt, &info);
     auto re = [&](int i, int j) -> double& { return ar[i + j * lda]; };
     auto im = [&](int i, int j) -> double& { return ai[i + j * lda]; };
     auto zscal_real = [&](double s) { scal_real_split(n, s, zr, zi, 1); };
@@ -563,6 +566,20 @@ int rcond_split(double* ar, double* ai, const int* lda_, const int* n_, int* ipv
     ynorm *= s;
     *rcond = anorm != 0 ? ynorm / anorm : 0;
     return 0;
+}
+
+} // namespace
+
+int rcond_split(double* ar, double* ai, const int* lda, const int* n, int* ipvt, double* rcond, double* zr,
+                double* zi)
+{
+    return condition_split(ar, ai, lda, n, ipvt, rcond, zr, zi, nullptr);
+}
+
+int rcond_split_work(double* ar, double* ai, const int* lda, const int* n, int* ipvt, double* rcond, double* zr,
+                     double* zi, double* work)
+{
+    return condition_split(ar, ai, lda, n, ipvt, rcond, zr, zi, work);
 }
 
 int det_inv_split(double* ar, double* ai, const int* lda_, const int* n_, const int* ipvt, double* detr,
