@@ -523,9 +523,11 @@ TEST_F(Workspace, ValuesDyingInAnyOrderLeaveTheOthersFoundInTheirOrder)
         for (std::size_t k = 0; k < live.size(); ++k)
             ASSERT_EQ(variables_scope.scope_find(live[k].c_str(), 2), static_cast<int>(k)) << live[k];
         // What is left dies as the frame closes.
-        for (auto& v : values)
-            if (v)
+        for (auto& v : values) {
+            if (v) {
                 EXPECT_NE(variables_scope.scope_lookup(v->getname(), 2), nullptr);
+            }
+        }
         variables_scope.end();
         values.clear();
         EXPECT_EQ(variables_scope.scope_count(2), 0);
