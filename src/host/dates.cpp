@@ -58,12 +58,35 @@ double day_number(double y, double mo, double d, double h, double mi, double s)
     return days + (s + 60 * (mi + 60 * h)) / 86400;
 }
 
+// x modulo y in [0, y) for an integer-valued x of any size: fmod is exact
+// where x - floor(x / y) * y loses every digit.
+inline double exact_mod(double x, double y)
+{
+    const double r = std::fmod(x, y);
+    return r < 0 ? r + y : r;
+}
+
+// From 2^52 on a day number no longer tells single days apart in its
+// arithmetic (a day added may vanish). The calendar repeats every 4000
+// years, 1460969 days, on either side of year 0, so such a date is read on
+// the same day of a cycle near year 0 and the cycles are carried back into
+// the year.
+constexpr double exact_days = 4503599627370496.0;
+constexpr double cycle_days = 1460969, cycle_years = 4000;
+constexpr double near_cycles = 10;
+
 using date_vector = std::array<double, 6>;
 
 date_vector date_of(double d)
 {
     if (!std::isfinite(d))
         return {d, d, d, d, d, d};
+    if (std::fabs(d) >= exact_days) {
+        const double within = exact_mod(d, cycle_days), k = d > 0 ? near_cycles : -near_cycles;
+        date_vector v = date_of(within + k * cycle_days);
+        v[0] += cycle_years * ((d - within) / cycle_days - k);
+        return v;
+    }
     const double frac = d - std::floor(d);
     d -= frac;
     double secs = std::round(86400 * frac);
@@ -558,6 +581,27 @@ Mm toc() { return etime(mclock(), TICTOC); }
 
 // ---- calendar ----
 
+namespace {
+
+// The 28th of the same month of the 4000-year cycle as month m of year y
+// (months carried into years), on the same side of year 0, as a day number
+// near year 0: its days can be counted one by one. y and m are whole; far
+// beyond 2^53 their sum is not, so the place in the cycle is taken from
+// each apart.
+double same_month_near_year_0(double y, double m)
+{
+    if (m == 0)  // January, as day_number takes it
+        m = 1;
+    const double month = exact_mod(exact_mod(m, 12) - 1, 12);
+    // The years m carries, modulo 4000: (m - 1 - month) / 12 of them.
+    const double carried = exact_mod(exact_mod(m, 12 * cycle_years) - 1 - month, 12 * cycle_years) / 12;
+    const double place = exact_mod(exact_mod(y, cycle_years) + carried, cycle_years);
+    const double side = y + m / 12 > 0 ? 1 : -1;
+    return day_number(place + side * near_cycles * cycle_years, month + 1, 28, 0, 0, 0);
+}
+
+} // namespace
+
 Mm eomday(const Mm&) { return Mm(error_input("eomday", 1)); }
 
 Mm eomday(const Mm& y, const Mm& m)
@@ -581,6 +625,8 @@ Mm eomday(const Mm& y, const Mm& m)
             out.addr()[k] = std::nan("");
             continue;
         }
+        if (std::fabs(t) >= exact_days)
+            t = same_month_near_year_0(year, month);
         // The month as the day number carries it (0 is January, 13 the
         // next year's January), then the days after its 28th while it
         // stays; at most three.
@@ -621,7 +667,7 @@ Mm weekday(const Mm& d, i_o_t, Mm& number, Mm& name)
     for (int k = 0; k < n; ++k) {
         // The day a number falls in is its floor, as for datevec: noon of
         // day -1 is day -1.
-        double w = mod(std::floor(days.addr()[k]) - 1, 7);
+        double w = exact_mod(exact_mod(std::floor(days.addr()[k]), 7) - 1, 7);
         if (w == 0)
             w = 7;
         number.addr()[k] = w;

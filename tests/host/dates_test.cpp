@@ -245,6 +245,45 @@ TEST(Dates, WeekdaysOfDaysAtAndBeforeZero)
     }
 }
 
+// From 2^52 on (years past 1.2e13) a day number does not count single
+// days in its own arithmetic: a day added may vanish. Dates, weekdays and
+// month ends there follow the calendar exactly all the same: February of a
+// year past 2^53 has 28 or 29 days, never the 31 that counting days from
+// the 28th gave, and a weekday is that of the number itself, not of its
+// neighbour. Month and day exact, the year to its double's rounding;
+// references in exact integers.
+TEST(Dates, FarDatesFollowTheCalendar)
+{
+    struct Far {
+        double number, year;
+        int month, day, weekday;
+    };
+    const std::vector<Far> dates = {
+#include "data/far_dates.inc"
+    };
+    for (const Far& f : dates) {
+        SCOPED_TRACE(f.number);
+        const std::vector<double> v = test::values(datevec(n(f.number)));
+        ASSERT_EQ(v.size(), 6u);
+        EXPECT_NEAR(v[0], f.year, 4e-16 * std::fabs(f.year));
+        EXPECT_EQ(v[1], f.month);
+        EXPECT_EQ(v[2], f.day);
+        EXPECT_EQ((std::vector<double>(v.begin() + 3, v.end())), (std::vector<double>{0, 0, 0}));
+        EXPECT_EQ(test::at(weekday(n(f.number)), 0), f.weekday);
+    }
+    struct MonthEnd {
+        double year, month;
+        int last;
+    };
+    const std::vector<MonthEnd> ends = {
+#include "data/far_month_ends.inc"
+    };
+    for (const MonthEnd& e : ends) {
+        SCOPED_TRACE(std::to_string(e.year) + " " + std::to_string(e.month));
+        EXPECT_EQ(test::at(eomday(n(e.year), n(e.month)), 0), e.last);
+    }
+}
+
 TEST(Dates, DaysBeforeYearZeroAreContinuous)
 {
     EXPECT_EQ(test::at(datenum(n(-1), n(2), n(28)), 0), -306);
