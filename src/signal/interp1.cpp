@@ -47,15 +47,6 @@ Mm size_row(const Mm& x) { return size(x); }
 // 1:n as a row.
 Mm counting_row(int n) { return colon(1.0, double(n)); }
 
-// x times 2^e, element by element, on a copy.
-Mm ldexp_of(const Mm& x, int e)
-{
-    Mm r = shaped(0, x.getndims(), x.getdims());
-    for (int j = 0; j < x.size(); ++j)
-        r.addr()[j] = std::ldexp(x.addr()[j], e);
-    return r;
-}
-
 // The spline through each table at the queries, into result.
 void spline_tables(const Mm& x, const Mm& y, const Mm& xi, bool vector_table, int tables, Mm& result)
 {

@@ -95,7 +95,32 @@ Mm row_of(const double* v, int n)
 
 } // namespace
 
-Mm spline(const Mm& x0, const Mm& y0)
+namespace {
+
+// The power of two nearest the largest finite magnitude of v's parts (0
+// when there is none).
+int size_exponent(const double* re, const double* im, int n)
+{
+    double size = 0;
+    for (int k = 0; k < n; ++k) {
+        if (std::isfinite(re[k]))
+            size = std::fmax(size, std::fabs(re[k]));
+        if (im && std::isfinite(im[k]))
+            size = std::fmax(size, std::fabs(im[k]));
+    }
+    return size > 0 ? std::ilogb(size) : 0;
+}
+
+// The spline in pp form, computed with the knots in units of 2^ex and the
+// values in units of 2^ey, the powers of two of their sizes: its slopes
+// divide differences of values by steps and its coefficients by their
+// squares and cubes, which overflow or vanish for knots or values near the
+// ends of the doubles although the spline itself is finite there. A power
+// of two scales every operation exactly, so elsewhere the result is the
+// unscaled computation's to the bit. With own_units the breaks and
+// coefficients are put back in the data's units; else they stay in the
+// scaled ones, for evaluation at scaled points.
+Mm spline_pp(const Mm& x0, const Mm& y0, bool own_units, int& ex, int& ey)
 {
     const Mm x = mdouble(full(x0)), y = mdouble(full(y0));
     const int n = x.length();
@@ -124,24 +149,34 @@ Mm spline(const Mm& x0, const Mm& y0)
         return x_M;
     }
     const bool complex = y.isc();
+    ex = size_exponent(xs.data(), nullptr, n);
+    ey = size_exponent(y.addr(), complex ? y.addi() : nullptr, n);
+    std::vector<double> xu(n);
+    for (int k = 0; k < n; ++k)
+        xu[k] = std::ldexp(xs[k], -ex);
+    for (int k = 0; k + 1 < n; ++k)
+        dx[k] = xu[k + 1] - xu[k];
+    const std::vector<double>& breaks = own_units ? xs : xu;
+    // A coefficient of (x - break)^p in the data's units.
+    auto put = [&](double c, int p) { return own_units ? std::ldexp(c, ey - p * ex) : c; };
     // the parts of y, spline by spline (a complex y gives a complex pp)
     auto build = [&](const double* yv) -> Mm {
         std::vector<double> ys(n), dd(n - 1);
         for (int k = 0; k < n; ++k)
-            ys[k] = yv[order[k]];
+            ys[k] = std::ldexp(yv[order[k]], -ey);
         for (int k = 0; k + 1 < n; ++k)
             dd[k] = (ys[k + 1] - ys[k]) / dx[k];
         if (n == 2) {
-            const double c[2] = {dd[0], ys[0]};
-            return mkpp(row_of(xs.data(), 2), row_of(c, 2));
+            const double c[2] = {put(dd[0], 1), put(ys[0], 0)};
+            return mkpp(row_of(breaks.data(), 2), row_of(c, 2));
         }
         if (n == 3) {
-            const double a = (dd[1] - dd[0]) / (xs[2] - xs[0]);
-            const double b = dd[0] - a * (xs[1] - xs[0]);
-            const double ends[2] = {xs[0], xs[2]}, c[3] = {a, b, ys[0]};
+            const double a = (dd[1] - dd[0]) / (xu[2] - xu[0]);
+            const double b = dd[0] - a * (xu[1] - xu[0]);
+            const double ends[2] = {breaks[0], breaks[2]}, c[3] = {put(a, 2), put(b, 1), put(ys[0], 0)};
             return mkpp(row_of(ends, 2), row_of(c, 3));
         }
-        const double x31 = xs[2] - xs[0], xn = xs[n - 1] - xs[n - 3];
+        const double x31 = xu[2] - xu[0], xn = xu[n - 1] - xu[n - 3];
         Mm r = shaped(0, n, 1), sub = shaped(0, 1, n - 1), diag = shaped(0, 1, n), super = shaped(0, 1, n - 1);
         double* rr = r.addr();
         for (int i = 1; i < n - 1; ++i)
@@ -166,12 +201,12 @@ Mm spline(const Mm& x0, const Mm& y0)
         for (int i = 0; i < L; ++i) {
             const double c4 = (s[i] + s[i + 1] - 2 * dd[i]) / dx[i];
             const double c3 = (dd[i] - s[i]) / dx[i] - c4;
-            c[i] = c4 / dx[i];
-            c[i + L] = c3;
-            c[i + 2 * L] = s[i];
-            c[i + 3 * L] = ys[i];
+            c[i] = put(c4 / dx[i], 3);
+            c[i + L] = put(c3, 2);
+            c[i + 2 * L] = put(s[i], 1);
+            c[i + 3 * L] = put(ys[i], 0);
         }
-        return mkpp(row_of(xs.data(), n), coefs);
+        return mkpp(row_of(breaks.data(), n), coefs);
     };
     const Mm re = build(y.addr());
     if (!complex)
@@ -185,14 +220,28 @@ Mm spline(const Mm& x0, const Mm& y0)
     return pp;
 }
 
+} // namespace
+
+Mm spline(const Mm& x, const Mm& y)
+{
+    int ex = 0, ey = 0;
+    return spline_pp(x, y, true, ex, ey);
+}
+
+// Evaluated in the units it was computed in: the pp form in the data's own
+// units may hold coefficients that overflow or vanish where the values do
+// neither.
 Mm spline(const Mm& x, const Mm& y, const Mm& xx)
 {
     if (y.isc())
         return plus(spline(x, real(y), xx), times(i, spline(x, imag(y), xx)));
-    const Mm pp = spline(x, y);
+    int ex = 0, ey = 0;
+    const Mm pp = spline_pp(x, y, false, ex, ey);
     if (pp.size() <= 1)
         return x_M;
-    return ppval(pp, xx);
+    const Mm at = mdouble(full(xx));
+    const Mm v = ppval(pp, ex != 0 ? ldexp_of(at, -ex) : at);
+    return ey != 0 ? ldexp_of(v, ey) : v;
 }
 
 Mm spline(Mm) { return Mm(error_input("spline", 1)); }

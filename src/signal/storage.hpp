@@ -7,6 +7,7 @@
 #include "velkor/array.h"
 #include "velkor/value.h"
 
+#include <cmath>
 #include <cstdint>
 #include <new>
 
@@ -56,4 +57,13 @@ inline Mm shaped_zeros(int complex, int rows, int cols)
     if (v.size() != want || (complex && want > 0 && !v.addi()))
         throw std::bad_alloc();
     return v;
+}
+
+// x times 2^e, element by element, on a copy (x may be shared).
+inline Mm ldexp_of(const Mm& x, int e)
+{
+    Mm r = shaped(0, x.getndims(), x.getdims());
+    for (int j = 0; j < x.size(); ++j)
+        r.addr()[j] = std::ldexp(x.addr()[j], e);
+    return r;
 }

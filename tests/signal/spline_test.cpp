@@ -69,6 +69,93 @@ TEST(Spline, ComplexDataByParts)
     EXPECT_ERROR(ppval(pp, xx), "ppval: complex pp encountered");
 }
 
+// A power of two scales every operation of the spline exactly, so knots
+// and values taken by 2^k and 2^j give the unscaled spline's values times
+// 2^j to the bit, out to the ends of the doubles (from knots and values
+// near 1e308 on, steps and slopes overflowed and every value was NaN), for
+// spline's values, its pp form and interp1's spline and cubic methods.
+TEST(Spline, KnotsAndValuesAtEveryScale)
+{
+    const std::vector<double> xs = {-1, -0.5, 0.25, 0.5, 1.5, 1.75, 3};
+    const std::vector<double> ys = {1, -1, 1, -0.75, 0.5, -1, 1};
+    const std::vector<double> qs = {-1, -0.8, 0, 0.3, 1, 1.6, 2.5, 3, 3.5};
+    auto row_scaled = [](const std::vector<double>& v, int e, std::size_t count) {
+        Mm r(0, 0, 0, 1, int(count), qv_double);
+        for (std::size_t k = 0; k < count; ++k)
+            r.addr()[k] = std::ldexp(v[k], e);
+        return r;
+    };
+    for (std::size_t n : {2u, 3u, 7u}) {
+        const Mm base = spline(row_scaled(xs, 0, n), row_scaled(ys, 0, n), row_scaled(qs, 0, qs.size()));
+        const Mm base_pp = spline(row_scaled(xs, 0, n), row_scaled(ys, 0, n));
+        for (int k : {-1000, -600, -1, 0, 600, 1021}) {
+            for (int j : {-1060, -900, 0, 900, 1020}) {
+                SCOPED_TRACE(std::to_string(n) + " knots, knots by 2^" + std::to_string(k) + ", values by 2^" +
+                             std::to_string(j));
+                const Mm x = row_scaled(xs, k, n), y = row_scaled(ys, j, n), q = row_scaled(qs, k, qs.size());
+                std::vector<double> expected;
+                for (double v : test::values(base))
+                    expected.push_back(std::ldexp(v, j));
+                // Values that would be subnormal keep fewer bits than the
+                // unscaled ones.
+                const bool exact = j > -1000;
+                const std::vector<double> got = test::values(spline(x, y, q));
+                const std::vector<double> by_interp1 = test::values(interp1(x, y, q, test::text("spline")));
+                const std::vector<double> by_cubic = test::values(interp1(x, y, q, test::text("cubic")));
+                ASSERT_EQ(got.size(), expected.size());
+                for (std::size_t t = 0; t < expected.size(); ++t) {
+                    SCOPED_TRACE(qs[t]);
+                    if (exact) {
+                        EXPECT_EQ(got[t], expected[t]);
+                    } else {
+                        EXPECT_NEAR(got[t], expected[t], std::ldexp(1.0, -1074 + 3));
+                    }
+                    // interp1's spline and cubic methods are the spline,
+                    // beyond the knots too.
+                    EXPECT_EQ(by_interp1[t], got[t]);
+                    EXPECT_EQ(by_cubic[t], got[t]);
+                }
+                // The pp form in the data's units: its breaks are the knots,
+                // its coefficient of (x - break)^p the unscaled one times
+                // 2^(j - p k), where that is a normal double.
+                Mm breaks, coefs, l, order;
+                unmkpp(spline(x, y), i_o, breaks, coefs, l, order);
+                Mm base_breaks, base_coefs, base_l, base_order;
+                unmkpp(base_pp, i_o, base_breaks, base_coefs, base_l, base_order);
+                EXPECT_EQ(test::values(breaks),
+                          test::values(row_scaled(test::values(base_breaks), k, std::size_t(base_breaks.size()))));
+                const int pieces = int(l.r()), terms = int(order.r());
+                ASSERT_EQ(coefs.size(), base_coefs.size());
+                for (int t = 0; t < terms; ++t) {
+                    const int p = terms - 1 - t;
+                    for (int i = 0; i < pieces; ++i) {
+                        const double want = std::ldexp(base_coefs.addr()[i + t * pieces], j - p * k);
+                        if (want == 0 || std::fabs(want) >= 0x1p-1022) {
+                            EXPECT_EQ(coefs.addr()[i + t * pieces], want) << "power " << p << ", piece " << i;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Four values at the largest doubles: the not-a-knot spline through four
+// points is the cubic through them, -1e308, 0 and 1e308 halfway between
+// (by hand, from its differences); it was NaN.
+TEST(Spline, ValuesNearTheLargestDouble)
+{
+    const Mm x = test::row({0, 1, 2, 3}), y = test::row({1e308, -1e308, 1e308, -1e308});
+    const Mm q = test::row({0.5, 1.5, 2.5});
+    const std::vector<double> expected = {-1e308, 0, 1e308};
+    for (const Mm& v : {spline(x, y, q), interp1(x, y, q, test::text("spline")), interp1(x, y, q, test::text("cubic"))}) {
+        const std::vector<double> got = test::values(v);
+        ASSERT_EQ(got.size(), 3u);
+        for (int t = 0; t < 3; ++t)
+            EXPECT_NEAR(got[t], expected[t], 1e-15 * 1e308) << t;
+    }
+}
+
 TEST(Spline, Errors)
 {
     EXPECT_ERROR(spline(test::row({1, 1, 2}), test::row({1, 2, 3})), "The data abscissae should be distinct.");
