@@ -130,8 +130,8 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
         if (size > 0)
             e = std::ilogb(size);
         if (e != 0) {
-            x = ldexp_of(x, -e);
-            xi = ldexp_of(xi, -e);
+            x = ldexp_parts(x, -e);
+            xi = ldexp_parts(xi, -e);
         }
         spline_tables(x, y, xi, vector_table, tables, result);
     }

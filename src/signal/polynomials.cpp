@@ -384,6 +384,24 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     }
     x.reshape(m, 1);
     y.reshape(m, 1);
+    // y in units of the power of two of its size: Q'y sums m values of y,
+    // which overflows for values near the largest double although the fit
+    // is finite, and a power of two scales the coefficients and the
+    // residual exactly (elsewhere the unscaled result to the bit).
+    int ey = 0;
+    {
+        double size = 0;
+        for (int k = 0; k < m; ++k) {
+            if (std::isfinite(y.addr()[k]))
+                size = std::fmax(size, std::fabs(y.addr()[k]));
+            if (y.isc() && std::isfinite(y.addi()[k]))
+                size = std::fmax(size, std::fabs(y.addi()[k]));
+        }
+        if (size > 0)
+            ey = std::ilogb(size);
+    }
+    if (ey != 0)
+        y = ldexp_parts(y, -ey);
     const Mm ones_column = ones(double(m), 1.0);
     Mm A = ones_column;
     if (deg > 0) {
@@ -439,7 +457,11 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     } else
         coefficients = mldivide(R, mtimes(ctranspose(Q), y));
     coefficients = dot_transpose(Mm(coefficients(c_p)));
-    const Mm residual = norm(minus(y, mtimes(A, dot_transpose(coefficients))));
+    Mm residual = norm(minus(y, mtimes(A, dot_transpose(coefficients))));
+    if (ey != 0) {
+        coefficients = ldexp_parts(coefficients, ey);
+        residual = ldexp_parts(residual, ey);
+    }
     Mm fit;
     fit.member("R") = R;
     fit.member("df") = Mm(double(m) - deg - 1);

@@ -240,8 +240,8 @@ Mm spline(const Mm& x, const Mm& y, const Mm& xx)
     if (pp.size() <= 1)
         return x_M;
     const Mm at = mdouble(full(xx));
-    const Mm v = ppval(pp, ex != 0 ? ldexp_of(at, -ex) : at);
-    return ey != 0 ? ldexp_of(v, ey) : v;
+    const Mm v = ppval(pp, ex != 0 ? ldexp_parts(at, -ex) : at);
+    return ey != 0 ? ldexp_parts(v, ey) : v;
 }
 
 Mm spline(Mm) { return Mm(error_input("spline", 1)); }

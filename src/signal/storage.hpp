@@ -59,11 +59,15 @@ inline Mm shaped_zeros(int complex, int rows, int cols)
     return v;
 }
 
-// x times 2^e, element by element, on a copy (x may be shared).
-inline Mm ldexp_of(const Mm& x, int e)
+// x times 2^e, element by element and part by part, on a copy (x may be
+// shared).
+inline Mm ldexp_parts(const Mm& x, int e)
 {
-    Mm r = shaped(0, x.getndims(), x.getdims());
-    for (int j = 0; j < x.size(); ++j)
+    Mm r = shaped(x.isc() ? 1 : 0, x.getndims(), x.getdims());
+    for (int j = 0; j < x.size(); ++j) {
         r.addr()[j] = std::ldexp(x.addr()[j], e);
+        if (x.isc())
+            r.addi()[j] = std::ldexp(x.addi()[j], e);
+    }
     return r;
 }

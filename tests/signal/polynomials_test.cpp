@@ -299,6 +299,41 @@ TEST(Polyfit, FitsAndFitData)
     EXPECT_ERROR(polyfit(Mm(1.0), Mm(1.0)), "polyfit does not accept 2 inputs");
 }
 
+// The fit is linear in y: y taken by 2^j gives the coefficients and the
+// residual norm times 2^j, out to values near the largest double, where
+// Q'y overflowed and the fit was NaN (numpy's polyfit gives [3.5e307
+// 7e307] for the first call, as by hand).
+TEST(Polyfit, ValuesAtEveryScale)
+{
+    Mm p, S;
+    polyfit(test::row({1, 2, 3}), test::row({1e308, 1.5e308, 1.7e308}), Mm(1.0), i_o, p, S);
+    ASSERT_EQ(p.size(), 2);
+    EXPECT_NEAR(p.addr()[0], 3.5e307, 1e-14 * 3.5e307);
+    EXPECT_NEAR(p.addr()[1], 7e307, 1e-14 * 7e307);
+    // residuals -0.05e308, 0.1e308, -0.05e308
+    EXPECT_NEAR(Mm(S.member("normr")).r(), std::sqrt(0.015) * 1e308, 1e-14 * 1.3e307);
+
+    const Mm x = test::row({-1, -0.5, 0, 0.75, 1.5, 2, 3.25});
+    const std::vector<double> y = {2, -1, 0.5, 1, -2, 0.25, 1.5};
+    for (int degree : {0, 1, 3, 6}) {
+        Mm base_p, base_S;
+        polyfit(x, test::row({2, -1, 0.5, 1, -2, 0.25, 1.5}), Mm(double(degree)), i_o, base_p, base_S);
+        const double base_r = Mm(base_S.member("normr")).r();
+        for (int j : {-1000, -300, 1, 300, 1021}) {
+            SCOPED_TRACE("degree " + std::to_string(degree) + ", y by 2^" + std::to_string(j));
+            Mm yj(0, 0, 0, 1, int(y.size()), qv_double);
+            for (std::size_t k = 0; k < y.size(); ++k)
+                yj.addr()[k] = std::ldexp(y[k], j);
+            polyfit(x, yj, Mm(double(degree)), i_o, p, S);
+            const std::vector<double> got = test::values(p), base = test::values(base_p);
+            ASSERT_EQ(got.size(), base.size());
+            for (std::size_t k = 0; k < base.size(); ++k)
+                EXPECT_EQ(got[k], std::ldexp(base[k], j)) << k;
+            EXPECT_EQ(Mm(S.member("normr")).r(), std::ldexp(base_r, j));
+        }
+    }
+}
+
 // Data with fewer distinct x than coefficients: [p, S] = polyfit([1 1 1],
 // [1 2 3], 2) was [-6.9e16 -9.7e31 9.7e31], polyval(p, 1) = 0, normr 3.742.
 // The fit is the basic least-squares solution (at each distinct x the
