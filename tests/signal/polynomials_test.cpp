@@ -329,7 +329,8 @@ TEST(Polyfit, ValuesAtEveryScale)
             ASSERT_EQ(got.size(), base.size());
             for (std::size_t k = 0; k < base.size(); ++k)
                 EXPECT_EQ(got[k], std::ldexp(base[k], j)) << k;
-            EXPECT_EQ(Mm(S.member("normr")).r(), std::ldexp(base_r, j));
+            // A 2-norm may take another path for large or small entries.
+            EXPECT_NEAR(Mm(S.member("normr")).r(), std::ldexp(base_r, j), std::ldexp(4e-16 * base_r, j));
         }
     }
 }
