@@ -135,7 +135,13 @@ Mm rank(const Mm& a)
         return Mm(0.0);
     if (has_nan(s))
         return Mm(NAN);
-    const double tol = (double(std::max(m, n)) * max(s).addr()[0]) * eps52;
+    const double largest = max(s).addr()[0];
+    double tol = (double(std::max(m, n)) * largest) * eps52;
+    // Largest values near the top of the doubles: the product in this order
+    // overflows, and every value would fall below an infinite tolerance
+    // (rank 0 of a matrix of rank 2); eps first keeps it finite.
+    if (std::isinf(tol) && std::isfinite(largest))
+        tol = double(std::max(m, n)) * (largest * eps52);
     return sum(s > Mm(tol));
 }
 

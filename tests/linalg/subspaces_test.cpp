@@ -123,6 +123,28 @@ TEST(Rank, Cases)
         }
 }
 
+// A power of two changes no rank, no null space and no range, from
+// matrices at the smallest normal doubles to matrices whose largest
+// singular value times their size passes the largest double (there the
+// default tolerance overflowed and rank was 0); at 2^1020 the largest
+// singular values are 1.1 and 0.8 times 2^1023.
+TEST(Rank, NullAndOrthAtEveryScale)
+{
+    // Rank 2: the third column is the sum of the first two.
+    const Mm a = test::real(4, 3, {1, 2, 3, 4, 2, 1, 0, 1, 3, 3, 3, 5});
+    const Mm square = test::real(3, 3, {4, 1, 0, 1, 4, 1, 5, 5, 1});  // third column: first + second
+    for (int e : {-1000, -600, 0, 600, 1000, 1019, 1020}) {
+        SCOPED_TRACE("2^" + std::to_string(e));
+        const Mm s = Mm(std::ldexp(1.0, e));
+        for (const Mm& m : {a, square}) {
+            const Mm scaled = times(m, s);
+            EXPECT_EQ(rank(scaled).r(), 2);
+            EXPECT_EQ(null(scaled).cols(), 1);
+            EXPECT_EQ(orth(scaled).cols(), 2);
+        }
+    }
+}
+
 TEST(NullOrth, Bases)
 {
     // Empty values are 0x0 in this library: the 2x0 basis shows as [].
