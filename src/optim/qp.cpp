@@ -212,22 +212,49 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
     if (neq == 0)
         return true;
     const Mm E = block_rows(A, 1, neq), e = rows_of(b, 1, neq, 1.0);
-    const Mm chosen = independent_rows(E, 0);
+    Mm chosen = independent_rows(E, 0);
+    if (chosen.size() == neq)
+        return true;
+    // A solution of the rows chosen meets every other row to rounding
+    // when a row left out lies within rounding of their span. The rank
+    // decision allows a few hundred units of rounding, so a row that far
+    // from the span may still carry its own information (a row 1e-12 from
+    // another, in twenty unknowns): a row the solution misses beyond
+    // rounding of its terms is kept, and the set is consistent when one
+    // point meets every row, the kept ones solved together by QR without
+    // a rank decision. A miss beyond rounding there (two rows 1e-14 apart
+    // whose right-hand sides differ by 1e-11, at a point 1e3 away) is left
+    // to the iterations and their bounds; an exactly dependent row with
+    // another right-hand side gives a solution that is not finite and is
+    // refused.
+    const double rounding = 1024 * std::max(nx, neq) * std::ldexp(1.0, -52);
+    const Mm absE = live(abs(E));
+    auto misses = [&](const Mm& x) {
+        const Mm residual = live(abs(live(mul(E, x) - e)));
+        const Mm size = live(mul(absE, abs(x)) + abs(e));
+        return live(residual > live(rounding * size));
+    };
+    auto solution = [&](const Mm& rows) {
+        if (rows.size() == 0)
+            return live(zeros(double(nx), 1.0));
+        Mm Q, R;
+        qr(live(dot_transpose(live(full(live(Mm(E(rows, c_p))))))), zero_M, i_o, Q, R);
+        return live(mul(Q, live(mldivide(live(dot_transpose(R)), live(Mm(e(rows)))))));
+    };
+    const Mm missed = misses(solution(chosen));
+    if (largest(missed) > 0) {
+        chosen = live(sort(live(vertcat(chosen, live(find(missed))))));
+        const Mm xq = solution(chosen);
+        if (has_non_finite(xq))
+            return false;
+        // The rows kept meet at xq to rounding whenever their solve is
+        // backward stable; the others must as well.
+        if (largest(misses(xq)) > 0 && largest(Mm(misses(xq)(chosen))) == 0)
+            return false;
+    }
     const int r = chosen.size();
     if (r == neq)
         return true;
-    // A solution of the rows chosen meets every other row to rounding
-    // exactly when the set is consistent: a row left out lies within a few
-    // hundred units of rounding of their span, and misses by that much of
-    // its terms. A miss beyond it (two rows 1e-14 apart whose right-hand
-    // sides differ by 1e-11) is no rounding: no point near xp meets both.
-    const Mm xp = r > 0 ? live(mldivide(live(full(live(Mm(E(chosen, c_p))))), live(Mm(e(chosen)))))
-                        : zeros(double(nx), 1.0);
-    const Mm residual = live(abs(live(mul(E, xp) - e)));
-    const Mm size = live(mul(abs(E), abs(xp)) + abs(e));
-    const double rounding = 1024 * std::max(nx, neq) * std::ldexp(1.0, -52);
-    if (!(largest(live(residual - live(rounding * size))) <= 0))
-        return false;
     if (neq < rows)
         kept = live(vertcat(chosen, column_of(colon(double(neq + 1), double(rows)))));
     else
@@ -238,46 +265,188 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
     return true;
 }
 
+// Factors, powers of two, that bring each row of A to a largest entry in
+// [1, 2): the rank decisions, the tests of a row's residual and the
+// iterations then see a row given in units of 1e-150 as one given in
+// units of 1, and a near copy scaled by 1e6 as the row it copies. The
+// scaling is exact, and a row's multiplier is its scaled row's times the
+// factor. A zero row keeps 1; a factor that would take b's entry past the
+// largest double is lowered until it does not.
+Mm row_scales(const Mm& A, const Mm& b)
+{
+    const int rows = A.rows();
+    Mm s = live(ones(double(rows), 1.0));
+    if (rows == 0)
+        return s;
+    const Mm entry = live(full(live(max(live(abs(A)), Mm(), num(2)))));
+    const Mm rhs = live(full(b));
+    if (entry.size() != rows || rhs.size() != rows)
+        throw storage_lost{};
+    for (int i = 0; i < rows; ++i) {
+        const double v = entry.addr()[i], r = std::fabs(rhs.addr()[i]);
+        if (!(v > 0) || !std::isfinite(v) || !std::isfinite(r))
+            continue;
+        int e = -std::ilogb(v);
+        if (r > 0)
+            e = std::min(e, 1022 - std::ilogb(r));
+        s.addr()[i] = std::ldexp(1.0, e);
+    }
+    return s;
+}
+
+// The KKT system of H and the rows Ab, [H, Ab'; Ab, 0] [x; y] = [-f; c],
+// solved and then refined twice with its residual: rows a small angle
+// apart make the system ill-conditioned, and one solve leaves a residual
+// in the rows far above the rounding of their terms. Empty when a solve
+// fails.
+Mm refined_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
+{
+    const int nx = H.rows(), k = Ab.rows();
+    const Mm R = k > 0 ? live(vertcat(-f, c)) : live(-f);
+    Mm S = solve_kkt(H, Ab, R);
+    for (int pass = 0; pass < 2; ++pass) {
+        if (S.size() != nx + k || has_non_finite(S))
+            return Mm();
+        const Mm xs = rows_of(S, 1, nx, 1.0);
+        Mm top = live(-f - mul(H, xs));
+        Mm r = top;
+        if (k > 0) {
+            const Mm ys = rows_of(S, nx + 1, nx + k, 1.0);
+            r = live(vertcat(live(top - mul(dot_transpose(Ab), ys)), live(c - mul(Ab, xs))));
+        }
+        const Mm dS = solve_kkt(H, Ab, r);
+        if (dS.size() != nx + k || has_non_finite(dS))
+            break;
+        S = live(S + dS);
+    }
+    if (S.size() != nx + k || has_non_finite(S))
+        return Mm();
+    return S;
+}
+
+// The same system by the null space of Ab (dense QR of Ab'): x meets the
+// rows to rounding of their terms however close in angle they are, where
+// the factor of the whole system, of condition 1/angle^2, may not. Empty
+// when the reduced H is singular or the problem too large to hold dense.
+Mm null_space_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
+{
+    const int nx = H.rows(), k = Ab.rows();
+    if (k == 0 || k > nx || nx > 400)
+        return Mm();
+    Mm Q, R;
+    qr(live(full(live(dot_transpose(Ab)))), i_o, Q, R);
+    const Mm Hf = live(full(H));
+    const Mm Q1 = live(Mm(live(Q)(c_p, colon(1.0, double(k)))));
+    const Mm R1 = live(Mm(live(R)(colon(1.0, double(k)), c_p)));
+    Mm x = mul(Q1, live(mldivide(live(dot_transpose(R1)), c)));
+    if (k < nx) {
+        const Mm Z = live(Mm(Q(c_p, colon(double(k + 1), double(nx)))));
+        const Mm Zt = live(dot_transpose(Z));
+        const Mm w = live(mldivide(mul(Zt, mul(Hf, Z)), live(-mul(Zt, live(mul(Hf, x) + f)))));
+        x = live(x + mul(Z, w));
+    }
+    const Mm y = live(mldivide(R1, mul(dot_transpose(Q1), live(-live(mul(Hf, x) + f)))));
+    const Mm S = live(vertcat(x, y));
+    if (S.size() != nx + k || has_non_finite(S))
+        return Mm();
+    return S;
+}
+
 // The interior point stops at a relative objective change of 1e-8, which
 // leaves x some 1e-5 from the optimum. The rows it finds binding (slack
 // below multiplier; equalities always; one of binding rows that repeat a
-// direction) give the exact optimum by one KKT solve; it is taken when it
-// keeps every row and every multiplier of a binding <= row is
-// non-negative, and the interior point stays otherwise (a wrong guess, or
-// rows that do not fix x).
+// direction) give the exact optimum by one KKT solve. Where that guess is
+// a row short or over (rows a small angle apart, where the interior point
+// cannot tell which of them binds), the row the solution breaks most is
+// added, or the binding row of the most negative multiplier dropped, and
+// the solve repeated, a few times at most. The point is taken when it
+// keeps every row to rounding of its terms, every multiplier of a binding
+// <= row is non-negative and the gradient balances; the interior point
+// stays otherwise (rows that do not fix x, or no set found).
 bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, int neq, Mm& x, Mm& lambda)
 {
     const int m = A.rows(), nx = H.rows();
-    if (m == 0)
-        return false;
-    const Mm slack = live(b - mul(A, x));
-    Mm binding = slack <= lambda;
+    const double eps = std::ldexp(1.0, -52);
+    Mm binding = m > 0 ? live(mdouble(live(b - mul(A, x)) <= lambda)) : zeros(0.0, 1.0);
     if (neq > 0)
         binding(colon(1.0, double(neq))) = one_M;
-    Mm rows = find(binding);
-    if (rows.size() > 0)
-        rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
-    const int k = rows.size();
-    if (k > nx)
-        return false;
-    const Mm Ab = k > 0 ? live(Mm(A(rows, c_p))) : sparse(zero_M, num(nx));
-    const Mm S = solve_kkt(H, Ab, k > 0 ? vertcat(-f, Mm(b(rows))) : live(-f));
-    if (has_nan(S) || S.size() != nx + k)
-        return false;
-    const Mm xe = rows_of(S, 1, nx, 1.0);
-    const Mm y = rows_of(S, nx + 1, nx + k, 1.0);
-    const double tol = 1e-9 * (1 + largest(abs(b)));
-    const Mm residual = live(mul(A, xe) - b);
-    if (largest(residual) > tol || (neq > 0 && largest(abs(rows_of(residual, 1, neq, 1.0))) > tol))
-        return false;
-    if (k > neq && smallest(rows_of(y, neq + 1, k, 1.0)) < -1e-9 * (1 + largest(abs(y))))
-        return false;
-    Mm le = zeros(double(m), 1.0);
-    if (k > 0)
-        le(rows) = y;
-    x = xe;
-    lambda = le;
-    return true;
+    const Mm absA = m > 0 ? live(abs(A)) : Mm();
+    const Mm absH = live(abs(H)), absf = live(abs(f));
+    const Mm inequality = m > neq ? column_of(colon(double(neq + 1), double(m))) : zeros(0.0, 1.0);
+    // Each round adds or drops a row; a guess that needs more is not
+    // near the optimum.
+    const int rounds = 4 + std::min(m, 2 * nx);
+    for (int round = 0; round < rounds; ++round) {
+        Mm rows = m > 0 ? find(binding) : zeros(0.0, 1.0);
+        if (rows.size() > 0)
+            rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
+        const int k = rows.size();
+        if (k > nx)
+            return false;
+        const Mm Ab = k > 0 ? live(Mm(A(rows, c_p))) : sparse(zero_M, num(nx));
+        const Mm c = k > 0 ? live(Mm(b(rows))) : zeros(0.0, 1.0);
+        Mm S = refined_kkt_solution(H, Ab, f, c);
+        if (k > 0) {
+            const Mm terms = live(mul(abs(Ab), abs(rows_of(S, 1, nx, 1.0))) + abs(c));
+            if (S.size() != nx + k ||
+                !(largest(live(abs(live(mul(Ab, rows_of(S, 1, nx, 1.0)) - c)) - live(1024 * eps * terms))) <= 0)) {
+                const Mm T = null_space_kkt_solution(H, Ab, f, c);
+                if (T.size() == nx + k)
+                    S = T;
+            }
+        }
+        if (S.size() != nx + k)
+            return false;
+        const Mm xe = rows_of(S, 1, nx, 1.0);
+        const Mm y = rows_of(S, nx + 1, nx + k, 1.0);
+        Mm le = zeros(double(m), 1.0);
+        if (k > 0)
+            le(rows) = y;
+        if (m > 0) {
+            // Rows broken beyond rounding of their terms, relative to them.
+            const Mm terms = live(mul(absA, abs(xe)) + abs(b));
+            const Mm excess = live(rdivide(live(mul(A, xe) - b), live(terms + num(1e-300))));
+            const double tol = 1024 * eps;
+            if (neq > 0 && largest(abs(rows_of(excess, 1, neq, 1.0))) > tol)
+                return false;
+            if (m > neq) {
+                Mm worst, where;
+                max(Mm(excess(inequality)), i_o, worst, where);
+                if (scalar_of(worst) > tol) {
+                    // At a vertex the row comes in for the binding row of
+                    // the smallest multiplier.
+                    if (k == nx && k > neq) {
+                        Mm lowest, at;
+                        min(rows_of(y, neq + 1, k, 1.0), i_o, lowest, at);
+                        binding(Mm(rows(num(neq + scalar_of(at))))) = zero_M;
+                    }
+                    binding(num(neq + scalar_of(where))) = one_M;
+                    continue;
+                }
+            }
+            if (k > neq) {
+                const Mm yi = rows_of(y, neq + 1, k, 1.0);
+                Mm lowest, where;
+                min(yi, i_o, lowest, where);
+                if (scalar_of(lowest) < -1e-9 * (1 + largest(abs(y)))) {
+                    binding(Mm(rows(num(neq + scalar_of(where))))) = zero_M;
+                    continue;
+                }
+            }
+        }
+        // The gradient balanced by the multipliers, to rounding of its terms.
+        Mm balance = live(mul(H, xe) + f), size = live(mul(absH, abs(xe)) + absf);
+        if (k > 0) {
+            balance = live(balance + mul(dot_transpose(Ab), y));
+            size = live(size + mul(abs(dot_transpose(Ab)), abs(y)));
+        }
+        if (!(largest(live(abs(balance) - live(1e-9 * size))) <= 0))
+            return false;
+        x = xe;
+        lambda = le;
+        return true;
+    }
+    return false;
 }
 
 int count_of(const Mm& v)
@@ -438,6 +607,14 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     const int verbosity = count_of(verbosity_in);
     Mm kept_a = rows_a > 0 ? column_of(colon(1.0, double(rows_a))) : zeros(0.0, 1.0);
     const bool finite_rows = !has_non_finite(A) && !has_non_finite(b);
+    const Mm scales = finite_rows ? row_scales(A, b) : live(ones(double(rows_a), 1.0));
+    if (finite_rows && rows_a > 0) {
+        const bool sparse_a = issparse(A) != 0;
+        A = mul(sparse_diagonal(scales), A);
+        if (!sparse_a)
+            A = live(full(A));
+        b = live(times(scales, b));
+    }
     const bool consistent = !finite_rows || consistent_equalities(A, b, neq, kept_a);
     const int rows_kept = A.rows();
 
@@ -527,7 +704,12 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
 
     if (result == verdict::ok) {
         // An interior start: a random direction projected on the null space.
+        // The last projective step may take a variable that ties with the
+        // artificial one to exactly 0 with it (a slack of a row that
+        // repeats an equality); phase 2 divides by every variable, so such
+        // a variable starts a rounding above 0 instead.
         x = rows_of(x, 1, n, 1.0);
+        x = live(max(x, num(std::ldexp(1.0, -52) * largest(x))));
         const Mm random = randM(double(n), 1.0);
         const Mm S = solve_kkt(speye(num(n)), P.A, vertcat(random, zeros(double(m), 1.0)));
         const Mm Pd = rows_of(S, 1, n, 1.0);
@@ -564,10 +746,11 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             // not increase the objective; bounded besides its own test, and
             // a singular system (a step that is not finite) only raises the
             // weight.
-            Mm M;
+            Mm M, T;
             double accept = -1;
             for (int tries = 0; tries < 200; ++tries) {
-                M = solve_kkt(P.H + sparse_diagonal(mu * power(h, num(2))), P.A, vertcat(-grad, zero_m));
+                T = live(P.H + sparse_diagonal(mu * power(h, num(2))));
+                M = solve_kkt(T, P.A, vertcat(-grad, zero_m));
                 const Mm y = x + rows_of(M, 1, n, 1.0);
                 const double ymin = smallest(y);
                 accept = ymin > 0 ? std::fmin(ymin, fval - objective(y) + eps) : ymin;
@@ -586,6 +769,20 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                     break;
                 result = verdict::seems_unbounded;
                 break;
+            }
+            // Rows a small angle apart make the system ill-conditioned, and
+            // its step leaves A x off b by far more than rounding; one
+            // solve with the residual brings the step back into the rows
+            // (without it the drift test below took the first step for
+            // the end of the run).
+            if (m > 0) {
+                const Mm step = rows_of(M, 1, n, 1.0);
+                const Mm Ad = mul(P.A, step);
+                if (largest(abs(Ad)) > 1e-12 * a_size * largest(abs(step))) {
+                    const Mm C = solve_kkt(T, P.A, vertcat(zeros(double(n), 1.0), live(-Ad)));
+                    if (C.size() == n + m && !has_non_finite(C))
+                        M = live(M + C);
+                }
             }
             N = -rows_of(M, n + 1, n + m, 1.0);
             const Mm d = rows_of(M, 1, n, 1.0);
@@ -647,8 +844,11 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         // what the iterations could not (equality rows 1e-10 apart in
         // angle leave them 1e-6 off the rows), where its point keeps
         // every row.
-        const double worst = largest(abs(live(mul(P.A, x) - P.b)));
-        if (!(worst <= 1e-6 * (1 + largest(abs(P.b)))))
+        // Each row is judged against its own terms: a row of small entries
+        // is no more loosely held than a row of large ones.
+        const Mm miss = live(abs(live(mul(P.A, x) - P.b)));
+        const Mm terms = live(mul(abs(P.A), abs(x)) + abs(P.b));
+        if (!(largest(live(miss - live(1e-6 * terms))) <= 0))
             result = verdict::infeasible;
     }
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
@@ -666,7 +866,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     // vlb and of vub, 0 where an infinite bound made no row.
     Mm lambda = zeros(double(rows_a + klb + kub), 1.0);
     if (rows_kept > 0)
-        lambda(kept_a) = rows_of(multipliers, 1, rows_kept, 1.0);
+        lambda(kept_a) = live(times(Mm(scales(kept_a)), rows_of(multipliers, 1, rows_kept, 1.0)));
     const int nlb = kept_lb.size(), nub = kept_ub.size();
     if (nlb > 0)
         lambda(kept_lb + num(rows_a)) = rows_of(multipliers, rows_kept + 1, rows_kept + nlb, 1.0);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -427,6 +428,234 @@ TEST(Qp, FeasibleSetWithoutInterior)
             EXPECT_NEAR(test::at(x, 1), c.x[1], 1e-6);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// How far a qp answer is from the optimum's conditions, each relative to
+// the size of its terms: the rows kept (equalities and inequalities,
+// bounds included), the gradient balanced by the multipliers, the
+// multipliers of <= rows non-negative and zero where their row is slack.
+struct kkt_measures {
+    double rows = 0, balance = 0, sign = 0, slack = 0;
+};
+
+kkt_measures kkt_of(const Mm& H, const Mm& f, const Mm& A, const Mm& b, int neq, const Mm& lb, const Mm& ub,
+                    const Mm& x, const Mm& lambda)
+{
+    const int n = H.rows();
+    Mm G = A, h = b;
+    if (!isempty(lb)) {
+        G = vertcat(G, -eye(Mm(double(lb.size())), Mm(double(n))));
+        h = vertcat(h, -lb);
+    }
+    if (!isempty(ub)) {
+        G = vertcat(G, eye(Mm(double(ub.size())), Mm(double(n))));
+        h = vertcat(h, ub);
+    }
+    kkt_measures k;
+    const std::vector<double> gx = test::values(G * x), terms = test::values(abs(G) * abs(x) + abs(h)),
+                              hv = test::values(h), l = test::values(lambda);
+    double largest = 0;
+    for (double v : l)
+        largest = std::fmax(largest, std::fabs(v));
+    for (std::size_t i = 0; i < gx.size(); ++i) {
+        const double miss = gx[i] - hv[i];
+        k.rows = std::fmax(k.rows, (int(i) < neq ? std::fabs(miss) : std::fmax(miss, 0.0)) / terms[i]);
+        if (int(i) >= neq) {
+            k.sign = std::fmax(k.sign, -l[i] / largest);
+            k.slack = std::fmax(k.slack, std::fabs(l[i] * miss) / (largest * terms[i]));
+        }
+    }
+    const std::vector<double> balance = test::values(H * x + f + dot_transpose(G) * lambda);
+    const std::vector<double> size =
+        test::values(abs(H) * abs(x) + abs(f) + abs(dot_transpose(G)) * abs(lambda));
+    for (std::size_t j = 0; j < balance.size(); ++j)
+        k.balance = std::fmax(k.balance, std::fabs(balance[j]) / size[j]);
+    return k;
+}
+
+// A problem of the sweeps below, with a point known to meet its rows.
+struct kkt_case {
+    std::string what;
+    Mm H, f, A, b;
+    int neq;
+    Mm lb, ub;
+    // Whether the optimum is fixed to 1e-9 by rows met to 1e-10 (rows
+    // 1e-12 apart leave it free by far more).
+    bool determined = true;
+};
+
+// qp must say "ok" and reach the optimum's conditions: rows to 1e-10 of
+// their terms, the gradient to 1e-9.
+void expect_optimum(const kkt_case& c, int states)
+{
+    SCOPED_TRACE(c.what);
+    double first = NAN;
+    for (int state = 0; state < states; ++state) {
+        SCOPED_TRACE(state);
+        randM(TM("state"), Mm(double(state)));
+        Mm x, lambda, how;
+        qp(c.H, c.f, c.A, c.b, c.lb, c.ub, Mm(), Mm(double(c.neq)), Mm(-1.0), i_o, x, lambda, how);
+        ASSERT_EQ(test::text_of(how), "ok");
+        const kkt_measures k = kkt_of(c.H, c.f, c.A, c.b, c.neq, c.lb, c.ub, x, full(lambda));
+        EXPECT_LE(k.rows, 1e-10);
+        EXPECT_LE(k.balance, 1e-9);
+        EXPECT_LE(k.sign, 1e-9);
+        EXPECT_LE(k.slack, 1e-9);
+        const double value = test::at(0.5 * dot_transpose(x) * c.H * x + dot_transpose(c.f) * x, 0);
+        if (state == 0)
+            first = value;
+        else if (c.determined)
+            EXPECT_NEAR(value, first, 1e-9 * (1 + std::fabs(first))) << "the optimum moved with the state";
+    }
+}
+
+// A constraint row is the same row whatever its units. Rows given in
+// units of 1e-150 were held only to 1e-9 absolute (an "ok" point 2% off
+// its optimum and off the row), rows of 1e300 or 1e-300 as equalities were
+// refused as "no feasible solution", and a near copy scaled by 1e6 ended
+// 4e-5 from the optimum. Every row of the problem below (H = diag(1:4),
+// f = -[4 3 2 1], the first row binding at the optimum) is scaled in turn.
+TEST(Qp, RowsGivenInAnyUnits)
+{
+    const Mm H = test::real(4, 4, {1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4});
+    const Mm f = column({-4, -3, -2, -1});
+    // Rows [1 1 1 0], [1 -1 1+1e-6 0], [0 1 0 1]; then the first, a near
+    // copy of it e away, and the third.
+    struct rows_case {
+        const char* what;
+        Mm A, b;
+    };
+    std::vector<rows_case> sets = {
+        {"three rows", test::real(3, 4, {1, 1, 0, 1, -1, 1, 1, 1 + 1e-6, 0, 0, 0, 1}), column({2, 1, 2})}};
+    for (double e : {1e-4, 1e-8, 1e-12})
+        sets.push_back({e == 1e-4 ? "near copy 1e-4" : e == 1e-8 ? "near copy 1e-8" : "near copy 1e-12",
+                        test::real(3, 4, {1, 1 + e, 0, 1, 1 - e, 1, 1, 1, 0, 0, 0, 1}), column({2, 2, 2})});
+    std::vector<kkt_case> cases;
+    for (const rows_case& set : sets)
+        for (double scale : {1.0, 1e6, 1e-6, 1e150, 1e-150, 1e300, 1e-300})
+            for (int row = 0; row < 3; ++row)
+                for (int neq : {0, 1, 2}) {
+                    Mm s = ones(Mm(3.0), Mm(1.0));
+                    s(Mm(row + 1.0)) = Mm(scale);
+                    char what[120];
+                    std::snprintf(what, sizeof what, "%s, row %d times %g, %d equalities", set.what, row + 1, scale,
+                                  neq);
+                    cases.push_back({what, H, f, diag(s) * set.A, times(s, set.b), neq, Mm(), Mm()});
+                }
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 2);
+}
+
+} // namespace
+
+namespace {
+
+// H = Q diag(d) Q' for the reflection Q = I - 2 v v' / v'v, v = 1:n.
+Mm reflected(const std::vector<double>& d)
+{
+    const int n = static_cast<int>(d.size());
+    const Mm v = dot_transpose(colon(1.0, double(n)));
+    const Mm Q = eye(Mm(double(n))) - (2.0 / test::at(dot_transpose(v) * v, 0)) * (v * dot_transpose(v));
+    const Mm H = Q * diag(column(d)) * Q;
+    return (H + dot_transpose(H)) / 2.0;
+}
+
+// Objectives the iterations cannot finish on their own: without rows the
+// run stopped at a relative change of 1e-8, which for H of condition 1e12
+// left x a factor 600 short of the minimum (f = -5.7e6 for -3.4e9), and
+// the answer moved with the random state. Positive semidefinite H (zero
+// rows) with rows and bounds, and near copies of equality rows in them.
+TEST(Qp, IllConditionedAndSemidefiniteObjectives)
+{
+    const Mm f = column({1, -1, 2, -2, 0.5});
+    const Mm box = column({-1, -1, -1, -1, -1}), top = column({1, 1, 1, 1, 1});
+    const Mm rows = test::real(2, 5, {1, 1 + 1e-10, 2, 2, -1, -1, 0.5, 0.5, 1, 1});
+    std::vector<kkt_case> cases;
+    for (double cond : {1.0, 1e6, 1e12}) {
+        std::vector<double> d;
+        for (int i = 0; i < 5; ++i)
+            d.push_back(std::pow(cond, -i / 4.0));
+        const std::string name = "condition " + std::to_string(cond);
+        cases.push_back({name + ", no rows", reflected(d), f, Mm(), Mm(), 0, Mm(), Mm()});
+        cases.push_back({name + ", sparse, no rows", sparse(reflected(d)), f, Mm(), Mm(), 0, Mm(), Mm()});
+        cases.push_back({name + ", two near copies, equalities", reflected(d), f, rows, column({0.1, 0.1}), 2, Mm(),
+                         Mm()});
+    }
+    const Mm semidefinite = test::real(5, 5, {1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    cases.push_back({"zero rows in H, in a box", semidefinite, f, Mm(), Mm(), 0, box, top});
+    cases.push_back({"zero rows in H, near copies as inequalities", semidefinite, f, rows, column({0.1, 0.1}), 0, box,
+                     top});
+    cases.push_back({"zero rows in H, near copies as equalities", semidefinite, f, rows, column({0.1, 0.1}), 2, box,
+                     top});
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 3);
+}
+
+// An equality row given again as an inequality has a slack that must stay
+// 0: the last projective step took it to exactly 0 and phase 2, which
+// divides by every variable, called the problem "seems unbounded".
+TEST(Qp, EqualityRowGivenAgainAsAnInequality)
+{
+    const Mm H = test::real(3, 3, {2, 0, 0, 0, 1, 0, 0, 0, 1}), f = column({-1, -2, 3});
+    std::vector<kkt_case> cases = {
+        {"x1 + 2 x2 - x3 = 1 and <= 1", H, f, test::real(2, 3, {1, 1, 2, 2, -1, -1}), column({1, 1}), 1, Mm(), Mm()},
+        {"and a second equality", H, f, test::real(3, 3, {1, 0, 1, 2, 1, 2, -1, 1, -1}), column({1, 0, 1}), 2, Mm(),
+         Mm()},
+        {"and the row twice more", H, f, test::real(3, 3, {1, 1, 1, 2, 2, 2, -1, -1, -1}), column({1, 1, 1}), 1, Mm(),
+         Mm()},
+        {"in a box", H, f, test::real(2, 3, {1, 1, 2, 2, -1, -1}), column({1, 1}), 1, column({-1, -1, -1}),
+         column({1, 1, 1})},
+    };
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 3);
+}
+
+} // namespace
+
+namespace {
+
+// Larger problems in the box [-1, 1] whose rows (equalities through a
+// point inside) include near copies of four of them and a near sum of two,
+// e apart. With e = 1e-6 the first step was taken for the end of the run
+// (its step left A x 7e-9 off b) and the answer moved with the state
+// (f = -20.9 under one, 2.66 under another, for an optimum of -35.66);
+// with e = 1e-12 rows that carry information of their own were left out
+// and the set called infeasible.
+TEST(Qp, NearlyDependentRowsInLargerProblems)
+{
+    std::mt19937_64 bits(11);
+    auto normal = [&bits] {
+        const double u = ((bits() >> 11) + 0.5) * 0x1.0p-53, v = (bits() >> 11) * 0x1.0p-53;
+        return std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
+    };
+    auto random = [&](int rows, int cols, double scale) {
+        Mm a(0, 0, 0, rows, cols, qv_double);
+        for (int k = 0; k < rows * cols; ++k)
+            a.addr()[k] = scale * normal();
+        return a;
+    };
+    std::vector<kkt_case> cases;
+    for (int n : {20, 60})
+        for (double e : {1e-6, 1e-12}) {
+            const Mm M = random(n, n, 1.0);
+            const Mm H = M * dot_transpose(M) / double(n) + 0.1 * eye(Mm(double(n)));
+            const Mm f = random(n, 1, 3.0), point = random(n, 1, 0.3);
+            const int k = n / 4;
+            Mm A = random(k, n, 1.0);
+            for (int i = 1; i <= 4; ++i)
+                A = vertcat(A, Mm(A(Mm(double(i)), c_p)) + e * random(1, n, 1.0));
+            A = vertcat(A, Mm(A(Mm(1.0), c_p)) + Mm(A(Mm(2.0), c_p)) + e * random(1, n, 1.0));
+            char what[60];
+            std::snprintf(what, sizeof what, "n = %d, e = %g", n, e);
+            cases.push_back({what, H, f, A, A * point, A.rows(), -ones(Mm(double(n)), one_M),
+                             ones(Mm(double(n)), one_M), e > 1e-10});
+        }
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 2);
 }
 
 } // namespace
