@@ -200,6 +200,32 @@ Mm independent_rows(const Mm& E, int fixed)
     return live(sort(live(vertcat(held, chosen))));
 }
 
+// The point nearest x0 on the rows E x = e (E of full row rank), by QR of
+// E': backward stable however close in angle the rows are.
+Mm nearest_on_rows(const Mm& E, const Mm& e, const Mm& x0)
+{
+    Mm Q, R;
+    qr(live(dot_transpose(live(full(E)))), zero_M, i_o, Q, R);
+    return live(x0 + mul(Q, live(mldivide(live(dot_transpose(R)), live(e - mul(E, x0))))));
+}
+
+// How far x breaks each row of A x <= b (the first neq rows equalities),
+// relative to the row's terms |A||x| + |b|: the miss of an equality, the
+// excess of A x over b for the others (negative where the row is slack).
+Mm row_excess(const Mm& A, const Mm& b, int neq, const Mm& x)
+{
+    const Mm terms = live(mul(abs(A), abs(x)) + abs(b));
+    Mm excess = live(rdivide(live(mul(A, x) - b), live(terms + num(1e-300))));
+    if (neq > 0)
+        excess(colon(1.0, double(neq))) = abs(rows_of(excess, 1, neq, 1.0));
+    return excess;
+}
+
+// The miss of a row allowed as rounding: as much as the rank decision of
+// independent_rows allows, since a row it counts as dependent on others
+// may miss by that much at their solution.
+double row_rounding(int nx, int m) { return 256 * std::max(4, std::max(nx, m)) * std::ldexp(1.0, -52); }
+
 // Equality rows that depend on the others make every KKT system of both
 // phases singular. Where b agrees with them they hold wherever the others
 // do and are left out (their multipliers are 0); where it does not, no
@@ -235,11 +261,8 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
         return live(residual > live(rounding * size));
     };
     auto solution = [&](const Mm& rows) {
-        if (rows.size() == 0)
-            return live(zeros(double(nx), 1.0));
-        Mm Q, R;
-        qr(live(dot_transpose(live(full(live(Mm(E(rows, c_p))))))), zero_M, i_o, Q, R);
-        return live(mul(Q, live(mldivide(live(dot_transpose(R)), live(Mm(e(rows)))))));
+        const Mm origin = zeros(double(nx), 1.0);
+        return rows.size() == 0 ? origin : nearest_on_rows(live(Mm(E(rows, c_p))), live(Mm(e(rows))), origin);
     };
     const Mm missed = misses(solution(chosen));
     if (largest(missed) > 0) {
@@ -370,17 +393,22 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
     Mm binding = m > 0 ? live(mdouble(live(b - mul(A, x)) <= lambda)) : zeros(0.0, 1.0);
     if (neq > 0)
         binding(colon(1.0, double(neq))) = one_M;
-    const Mm absA = m > 0 ? live(abs(A)) : Mm();
     const Mm absH = live(abs(H)), absf = live(abs(f));
     const Mm inequality = m > neq ? column_of(colon(double(neq + 1), double(m))) : zeros(0.0, 1.0);
     // Each round adds or drops a row; a guess that needs more is not
     // near the optimum.
     const int rounds = 4 + std::min(m, 2 * nx);
+    Mm previous;
     for (int round = 0; round < rounds; ++round) {
         Mm rows = m > 0 ? find(binding) : zeros(0.0, 1.0);
         if (rows.size() > 0)
             rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
         const int k = rows.size();
+        // A change the rank decision undid leaves the set as it was: no
+        // further round can do better.
+        if (round > 0 && k == previous.size() && (k == 0 || scalar_of(all(live(rows == previous))) != 0))
+            return false;
+        previous = rows;
         if (k > nx)
             return false;
         const Mm Ab = k > 0 ? live(Mm(A(rows, c_p))) : sparse(zero_M, num(nx));
@@ -404,10 +432,13 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
             le(rows) = y;
         if (m > 0) {
             // Rows broken beyond rounding of their terms, relative to them.
-            const Mm terms = live(mul(absA, abs(xe)) + abs(b));
-            const Mm excess = live(rdivide(live(mul(A, xe) - b), live(terms + num(1e-300))));
-            const double tol = 1024 * eps;
-            if (neq > 0 && largest(abs(rows_of(excess, 1, neq, 1.0))) > tol)
+            // A row the rank decision counts as dependent on the binding
+            // ones may miss by as much as that decision allows (a near copy
+            // 1e-12 away, in 60 unknowns): a smaller allowance would add it
+            // in every round and never see it enter.
+            const Mm excess = row_excess(A, b, neq, xe);
+            const double tol = row_rounding(nx, m);
+            if (neq > 0 && largest(rows_of(excess, 1, neq, 1.0)) > tol)
                 return false;
             if (m > neq) {
                 Mm worst, where;
@@ -428,7 +459,12 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
                 const Mm yi = rows_of(y, neq + 1, k, 1.0);
                 Mm lowest, where;
                 min(yi, i_o, lowest, where);
-                if (scalar_of(lowest) < -1e-9 * (1 + largest(abs(y)))) {
+                // Judged against the gradient the multipliers balance, not
+                // against the largest of them: rows a small angle apart
+                // have multipliers of 1e10 and opposite signs, and beside
+                // them a bound's -0.03 passed for rounding.
+                const double gradient = largest(live(mul(absH, abs(xe)) + absf));
+                if (scalar_of(lowest) < -1e-9 * (1 + gradient)) {
                     binding(Mm(rows(num(neq + scalar_of(where))))) = zero_M;
                     continue;
                 }
@@ -837,18 +873,29 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         multipliers = -N;
         exact = exact_on_binding_rows(H, f, A, b, neq, xr, multipliers);
     }
-    if (result == verdict::ok && m > 0 && !exact) {
-        // A point that breaks the constraints is no answer: degenerate
-        // problems (a feasible set without interior) end here, not with a
-        // wrong "ok". The exact solve on the binding rows has settled
-        // what the iterations could not (equality rows 1e-10 apart in
-        // angle leave them 1e-6 off the rows), where its point keeps
-        // every row.
-        // Each row is judged against its own terms: a row of small entries
-        // is no more loosely held than a row of large ones.
-        const Mm miss = live(abs(live(mul(P.A, x) - P.b)));
-        const Mm terms = live(mul(abs(P.A), abs(x)) + abs(P.b));
-        if (!(largest(live(miss - live(1e-6 * terms))) <= 0))
+    if (result == verdict::ok && m > 0 && !exact && !(largest(row_excess(A, b, neq, xr)) <= row_rounding(nx, m))) {
+        // A point that breaks the rows is no answer. The interior point
+        // ends 1e-8 in objective from the end of the run and may be as far
+        // off the rows it holds (equalities, and degenerate sets without
+        // interior): it is moved the least distance onto the rows it
+        // breaks or holds, which meets every row where the rows can be met
+        // together. Where they cannot beyond rounding (near copies whose
+        // right-hand sides part by more than their angle allows in the
+        // box, which the projective phase does not see), no point is
+        // feasible: those were "ok" with rows missed by 1e-8 of their
+        // terms, under a test that allowed 1e-6.
+        const double tol = row_rounding(nx, m);
+        Mm holds = live(row_excess(A, b, neq, xr) > num(-tol));
+        if (neq > 0)
+            holds(colon(1.0, double(neq))) = one_M;
+        Mm rows = find(holds);
+        rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
+        const Mm moved = rows.size() > 0 && rows.size() <= nx
+                             ? nearest_on_rows(live(Mm(A(rows, c_p))), live(Mm(b(rows))), xr)
+                             : xr;
+        if (!has_non_finite(moved) && largest(row_excess(A, b, neq, moved)) <= tol)
+            xr = moved;
+        else
             result = verdict::infeasible;
     }
     static const char* const messages[] = {"", "The system has no feasible solution.\n",

@@ -457,16 +457,20 @@ kkt_measures kkt_of(const Mm& H, const Mm& f, const Mm& A, const Mm& b, int neq,
     }
     kkt_measures k;
     const std::vector<double> gx = test::values(G * x), terms = test::values(abs(G) * abs(x) + abs(h)),
-                              hv = test::values(h), l = test::values(lambda);
+                              hv = test::values(h), l = test::values(lambda),
+                              row_size = test::values(full(max(abs(G), Mm(), Mm(2.0))));
+    // A multiplier times its row's size, in units of the gradient it
+    // balances (not of the largest multiplier: rows a small angle apart
+    // have huge ones that hide a wrong sign beside them).
     double largest = 0;
-    for (double v : l)
-        largest = std::fmax(largest, std::fabs(v));
+    for (double v : test::values(abs(H) * abs(x) + abs(f)))
+        largest = std::fmax(largest, v);
     for (std::size_t i = 0; i < gx.size(); ++i) {
-        const double miss = gx[i] - hv[i];
+        const double miss = gx[i] - hv[i], weight = l[i] * row_size[i] / largest;
         k.rows = std::fmax(k.rows, (int(i) < neq ? std::fabs(miss) : std::fmax(miss, 0.0)) / terms[i]);
         if (int(i) >= neq) {
-            k.sign = std::fmax(k.sign, -l[i] / largest);
-            k.slack = std::fmax(k.slack, std::fabs(l[i] * miss) / (largest * terms[i]));
+            k.sign = std::fmax(k.sign, -weight);
+            k.slack = std::fmax(k.slack, std::fmin(std::fabs(weight), std::fabs(miss) / terms[i]));
         }
     }
     const std::vector<double> balance = test::values(H * x + f + dot_transpose(G) * lambda);
@@ -591,6 +595,17 @@ TEST(Qp, IllConditionedAndSemidefiniteObjectives)
                      top});
     cases.push_back({"zero rows in H, near copies as equalities", semidefinite, f, rows, column({0.1, 0.1}), 2, box,
                      top});
+    // A random draw of the same kind: at the point returned a bound's
+    // multiplier was -0.03, passed as rounding beside the near copies'
+    // multipliers of 2e10 (the objective 0.006 above its minimum).
+    cases.push_back({"zero rows in H, near copies of a random row", semidefinite,
+                     column({-2.6896041588772612, -1.4740914938866654, -0.38952153005534917, -0.52687103378314892,
+                             -1.3631955185603011}),
+                     test::real(2, 5,
+                                {-0.58663122694341441, -0.58663122710492999, -0.34623824124117841,
+                                 -0.34623824128663161, 1.2769534546350683, 1.2769534546076582, 0.050624852836750202,
+                                 0.050624852808277353, 1.1388776119782338, 1.1388776119132182}),
+                     column({0.1, 0.1}), 2, box, top});
     for (const kkt_case& c : cases)
         expect_optimum(c, 3);
 }
@@ -656,6 +671,49 @@ TEST(Qp, NearlyDependentRowsInLargerProblems)
         }
     for (const kkt_case& c : cases)
         expect_optimum(c, 2);
+}
+
+} // namespace
+
+namespace {
+
+// Near copies that part by more than their angle allows: x1 + x2 + x3 <= b
+// and (1 + e) x1 + (1 - e) x2 + x3 >= b + delta in the box [-1, 1]. The
+// second row exceeds the first by at most s = e1 + e2 in the box (e1, e2
+// the stored parts of 1 + e and 1 - e, exact), so a point meets both
+// exactly when delta <= s; the same holds for the rows as equalities.
+// With delta = 2 s the rows cannot be met by 1e-10 of their terms at
+// e = 1e-10, yet the iterations ended near them and the run said "ok" with
+// the rows missed by 1e-8, under a test that allowed 1e-6. With
+// delta = s / 2 the answer is the optimum.
+TEST(Qp, NearCopiesThatPartBeyondTheirAngle)
+{
+    const Mm H = test::real(3, 3, {1, 0, 0, 0, 2, 0, 0, 0, 1}), f = column({-1, 2, -3});
+    const Mm box = column({-1, -1, -1}), top = column({1, 1, 1});
+    for (double e : {1e-2, 1e-6, 1e-10})
+        for (double part : {0.5, 2.0})
+            for (int neq : {0, 2}) {
+                const double e1 = (1 + e) - 1, e2 = 1 - (1 - e), delta = part * (e1 + e2), b = 0.5;
+                const double sign = neq == 2 ? 1 : -1;
+                const Mm A = test::real(2, 3, {1, sign * (1 + e), 1, sign * (1 - e), 1, sign});
+                const Mm rhs = column({b, sign * (b + delta)});
+                char what[80];
+                std::snprintf(what, sizeof what, "e = %g, delta = %g s, %s", e, part, neq ? "equalities" : "inequalities");
+                if (part < 1) {
+                    expect_optimum({what, H, f, A, rhs, neq, box, top}, 3);
+                    continue;
+                }
+                SCOPED_TRACE(what);
+                for (int state = 0; state < 3; ++state) {
+                    randM(TM("state"), Mm(double(state)));
+                    test::clear_printed();
+                    Mm x, lambda, how;
+                    qp(H, f, A, rhs, box, top, Mm(), Mm(double(neq)), i_o, x, lambda, how);
+                    EXPECT_EQ(test::text_of(how), "infeasible") << test::values(x)[0];
+                    EXPECT_EQ(test::printed(), "The system has no feasible solution.\n");
+                    EXPECT_TRUE(std::isnan(test::at(x, 0)));
+                }
+            }
 }
 
 } // namespace
