@@ -347,29 +347,49 @@ Mm refined_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
     return S;
 }
 
-// The same system by the null space of Ab (dense QR of Ab'): x meets the
+// The same system by the null space Z of Ab (dense QR of Ab'): x meets the
 // rows to rounding of their terms however close in angle they are, where
-// the factor of the whole system, of condition 1/angle^2, may not. Empty
-// when the reduced H is singular or the problem too large to hold dense.
+// the factor of the whole system, of condition 1/angle^2, may not. H
+// positive semidefinite leaves Z'HZ singular where the optimum is a whole
+// set (and the whole system singular with it): the reduced system is
+// solved by its eigenvalues, those at rounding of the largest left out,
+// which gives the point of that set nearest the rows' own solution. Empty
+// when Z'HZ has a negative eigenvalue beyond rounding, or the problem is
+// too large to hold dense.
 Mm null_space_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
 {
     const int nx = H.rows(), k = Ab.rows();
-    if (k == 0 || k > nx || nx > 400)
+    if (k > nx || nx > 400)
         return Mm();
-    Mm Q, R;
-    qr(live(full(live(dot_transpose(Ab)))), i_o, Q, R);
     const Mm Hf = live(full(H));
-    const Mm Q1 = live(Mm(live(Q)(c_p, colon(1.0, double(k)))));
-    const Mm R1 = live(Mm(live(R)(colon(1.0, double(k)), c_p)));
-    Mm x = mul(Q1, live(mldivide(live(dot_transpose(R1)), c)));
-    if (k < nx) {
-        const Mm Z = live(Mm(Q(c_p, colon(double(k + 1), double(nx)))));
-        const Mm Zt = live(dot_transpose(Z));
-        const Mm w = live(mldivide(mul(Zt, mul(Hf, Z)), live(-mul(Zt, live(mul(Hf, x) + f)))));
-        x = live(x + mul(Z, w));
+    Mm x = zeros(double(nx), 1.0), Z = live(eye(num(nx))), Q1, R1;
+    if (k > 0) {
+        Mm Q, R;
+        qr(live(full(live(dot_transpose(Ab)))), i_o, Q, R);
+        Q1 = live(Mm(live(Q)(c_p, colon(1.0, double(k)))));
+        R1 = live(Mm(live(R)(colon(1.0, double(k)), c_p)));
+        x = mul(Q1, live(mldivide(live(dot_transpose(R1)), c)));
+        Z = k < nx ? live(Mm(Q(c_p, colon(double(k + 1), double(nx))))) : Mm();
     }
-    const Mm y = live(mldivide(R1, mul(dot_transpose(Q1), live(-live(mul(Hf, x) + f)))));
-    const Mm S = live(vertcat(x, y));
+    if (k < nx) {
+        const Mm Zt = live(dot_transpose(Z));
+        Mm reduced = mul(Zt, mul(Hf, Z));
+        reduced = live(live(reduced + live(dot_transpose(reduced))) / 2.0);
+        Mm V, D;
+        eig(reduced, i_o, V, D);
+        const Mm d = live(full(live(diag(live(D)))));
+        const double top = largest(abs(d));
+        if (!(smallest(d) >= -64 * (nx - k) * std::ldexp(1.0, -52) * top))
+            return Mm();
+        const Mm keep = find(d > num(64 * (nx - k) * std::ldexp(1.0, -52) * top));
+        if (keep.size() > 0) {
+            const Mm Vk = live(Mm(V(c_p, keep)));
+            const Mm g = live(-mul(Zt, live(mul(Hf, x) + f)));
+            x = live(x + mul(Z, mul(Vk, live(rdivide(mul(dot_transpose(Vk), g), live(Mm(d(keep))))))));
+        }
+    }
+    const Mm y = k > 0 ? live(mldivide(R1, mul(dot_transpose(Q1), live(-live(mul(Hf, x) + f))))) : zeros(0.0, 1.0);
+    const Mm S = k > 0 ? live(vertcat(x, y)) : x;
     if (S.size() != nx + k || has_non_finite(S))
         return Mm();
     return S;
@@ -414,14 +434,17 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
         const Mm Ab = k > 0 ? live(Mm(A(rows, c_p))) : sparse(zero_M, num(nx));
         const Mm c = k > 0 ? live(Mm(b(rows))) : zeros(0.0, 1.0);
         Mm S = refined_kkt_solution(H, Ab, f, c);
-        if (k > 0) {
-            const Mm terms = live(mul(abs(Ab), abs(rows_of(S, 1, nx, 1.0))) + abs(c));
-            if (S.size() != nx + k ||
-                !(largest(live(abs(live(mul(Ab, rows_of(S, 1, nx, 1.0)) - c)) - live(1024 * eps * terms))) <= 0)) {
-                const Mm T = null_space_kkt_solution(H, Ab, f, c);
-                if (T.size() == nx + k)
-                    S = T;
-            }
+        auto meets_rows = [&] {
+            if (k == 0)
+                return true;
+            const Mm xs = rows_of(S, 1, nx, 1.0);
+            const Mm miss = live(abs(live(mul(Ab, xs) - c)));
+            return largest(live(miss - live(1024 * eps * live(mul(abs(Ab), abs(xs)) + abs(c))))) <= 0;
+        };
+        if (S.size() != nx + k || !meets_rows()) {
+            const Mm T = null_space_kkt_solution(H, Ab, f, c);
+            if (T.size() == nx + k)
+                S = T;
         }
         if (S.size() != nx + k)
             return false;
@@ -1014,7 +1037,15 @@ Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, cons
          const Mm& neq, i_o_t, Mm& x, Mm& lambda)
 {
     const Mm At = dot_transpose(A);
-    return qp(At * A, -(At * b), G, h, vlb, vub, x0, neq, zero_M, i_o, x, lambda);
+    // A'A is symmetric, but the product's rounding may not be (the two
+    // triangles summed in different orders): qp would warn "Q not
+    // symmetric" about a Q the caller never gave, for almost any tall A.
+    // The symmetric part is what qp would go on with, so it is handed over
+    // where qp would take it.
+    Mm H = At * A;
+    if (!isempty(H) && scalar_of(max(max(abs(H - dot_transpose(H))))) > std::ldexp(1.0, -52))
+        H = (H + dot_transpose(H)) / 2.0;
+    return qp(H, -(At * b), G, h, vlb, vub, x0, neq, zero_M, i_o, x, lambda);
 }
 Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, const Mm& x0, i_o_t,
          Mm& x, Mm& lambda)

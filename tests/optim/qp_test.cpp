@@ -493,8 +493,10 @@ struct kkt_case {
 };
 
 // qp must say "ok" and reach the optimum's conditions: rows to 1e-10 of
-// their terms, the gradient to 1e-9.
-void expect_optimum(const kkt_case& c, int states)
+// their terms, the gradient to 1e-9. With a least-squares matrix C and
+// data d, conls(C, d, ...) is run instead (H = C'C and f = -C'd in the
+// case), and must print nothing.
+void expect_optimum(const kkt_case& c, int states, const Mm& C = Mm(), const Mm& d = Mm())
 {
     SCOPED_TRACE(c.what);
     double first = NAN;
@@ -502,8 +504,15 @@ void expect_optimum(const kkt_case& c, int states)
         SCOPED_TRACE(state);
         randM(TM("state"), Mm(double(state)));
         Mm x, lambda, how;
-        qp(c.H, c.f, c.A, c.b, c.lb, c.ub, Mm(), Mm(double(c.neq)), Mm(-1.0), i_o, x, lambda, how);
-        ASSERT_EQ(test::text_of(how), "ok");
+        if (isempty(C)) {
+            qp(c.H, c.f, c.A, c.b, c.lb, c.ub, Mm(), Mm(double(c.neq)), Mm(-1.0), i_o, x, lambda, how);
+            ASSERT_EQ(test::text_of(how), "ok");
+        } else {
+            test::clear_printed();
+            conls(C, d, c.A, c.b, c.lb, c.ub, Mm(), Mm(double(c.neq)), i_o, x, lambda);
+            ASSERT_EQ(test::printed(), "");
+            ASSERT_TRUE(std::isfinite(test::at(x, 0)));
+        }
         const kkt_measures k = kkt_of(c.H, c.f, c.A, c.b, c.neq, c.lb, c.ub, x, full(lambda));
         EXPECT_LE(k.rows, 1e-10);
         EXPECT_LE(k.balance, 1e-9);
@@ -714,6 +723,52 @@ TEST(Qp, NearCopiesThatPartBeyondTheirAngle)
                     EXPECT_TRUE(std::isnan(test::at(x, 0)));
                 }
             }
+}
+
+} // namespace
+
+namespace {
+
+// conls on tall matrices (the product C'C rounds to a matrix that is not
+// exactly symmetric, and conls warned "Q not symmetric" about a Q its
+// caller never gave), on rank-deficient ones (the optimum a whole set: the
+// run ended with the gradient held to 1e-8 only) and on columns of very
+// different scales, each with near copies among its rows, as inequalities
+// and as equalities, in a box and without one.
+TEST(Conls, TallRankDeficientAndScaledMatrices)
+{
+    std::mt19937_64 bits(29);
+    auto normal = [&bits] {
+        const double u = ((bits() >> 11) + 0.5) * 0x1.0p-53, v = (bits() >> 11) * 0x1.0p-53;
+        return std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
+    };
+    auto random = [&](int rows, int cols, double scale) {
+        Mm a(0, 0, 0, rows, cols, qv_double);
+        for (int k = 0; k < rows * cols; ++k)
+            a.addr()[k] = scale * normal();
+        return a;
+    };
+    const int n = 5;
+    for (const char* shape : {"tall", "rank-deficient", "a column 1e4 times the others"})
+        for (double e : {1e-4, 1e-10})
+            for (int neq : {0, 2})
+                for (bool boxed : {false, true}) {
+                    Mm C = random(2 * n, n, 1.0);
+                    if (shape[0] == 'r')
+                        C(c_p, Mm(double(n))) = Mm(C(c_p, Mm(1.0))) + Mm(C(c_p, Mm(2.0)));
+                    if (shape[0] == 'a')
+                        C(c_p, Mm(1.0)) = 1e4 * Mm(C(c_p, Mm(1.0)));
+                    const Mm d = random(2 * n, 1, 3.0), g = random(1, n, 1.0);
+                    const Mm A = vertcat(g, g + e * random(1, n, 1.0));
+                    const Mm b = column({0.1, 0.1});
+                    Mm H = dot_transpose(C) * C;
+                    H = (H + dot_transpose(H)) / 2.0;
+                    char what[100];
+                    std::snprintf(what, sizeof what, "%s, rows %g apart, %d equalities%s", shape, e, neq,
+                                  boxed ? ", in [-1, 1]" : "");
+                    const Mm lb = boxed ? -ones(Mm(double(n)), one_M) : Mm(), ub = boxed ? ones(Mm(double(n)), one_M) : Mm();
+                    expect_optimum({what, H, -(dot_transpose(C) * d), A, b, neq, lb, ub}, 3, C, d);
+                }
 }
 
 } // namespace
