@@ -487,7 +487,7 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
                 // have multipliers of 1e10 and opposite signs, and beside
                 // them a bound's -0.03 passed for rounding.
                 const double gradient = largest(live(mul(absH, abs(xe)) + absf));
-                if (scalar_of(lowest) < -1e-9 * (1 + gradient)) {
+                if (scalar_of(lowest) < -1e-9 * gradient) {
                     binding(Mm(rows(num(neq + scalar_of(where))))) = zero_M;
                     continue;
                 }
@@ -681,6 +681,21 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         warning("Q not symmetric");
         H = live(live(H + live(dot_transpose(H))) / 2.0);
     }
+    // The objective times a power of two that brings its largest entry
+    // into [1, 2): the iterations weigh their proximal term (at least 1)
+    // and their tests of progress (relative to |f'x| + 1) against the
+    // objective's own size, so an objective given in units of 1e-6 or
+    // 1e-150 stopped at once with a wrong answer. The minimiser is the
+    // same; the multipliers are divided by the factor at the end.
+    double objective_scale = 1;
+    {
+        const double size = std::fmax(largest(max(abs(H))), nx > 0 ? largest(abs(f)) : 0.0);
+        if (size > 0 && std::isfinite(size)) {
+            objective_scale = std::ldexp(1.0, -std::ilogb(size));
+            H = live(objective_scale * H);
+            f = live(objective_scale * f);
+        }
+    }
 
     // Bounds as rows; lambda keeps one place per bound entry, filled from
     // the rows that were made.
@@ -848,6 +863,13 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             const double t = smallest(rdivide(d, x));
             double s = t < 0 ? -0.99 / t : (t == 0 ? 0.99 : INFINITY);
             const Mm dr = own(d);
+            // A step that moves the problem's own variables by no more than
+            // rounding of the iterate (x+ and x- growing together is no
+            // move) leaves nothing to descend: its ratio l / k is rounding
+            // over rounding, and taking it (a step of 5e29 times a d of
+            // 3e-16) threw the iterate off its rows by 2e-2.
+            if (!(largest(abs(dr)) > 64 * eps * largest(abs(x))))
+                break;
             const double k = inner(dr, mul(H, dr)), l = -inner(d, grad);
             // Near the end rounding can leave d pointing slightly uphill; a
             // negative minimiser would step backwards out of the interior.
@@ -860,10 +882,13 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             // Near the optimum d is rounding, and its ratio l / k says
             // nothing: a step that would move A x off b by more than the
             // rounding of the terms of A x is no step, and the run has
-            // converged.
+            // converged. The terms are those of the iterate and of the step
+            // in the problem's own variables: x+ and x- growing together
+            // change no term, and judged by their size a step of 3e13 in
+            // them passed and threw the iterate 3e-3 off its rows.
             if (m > 0) {
                 const double drift = s * largest(abs(mul(P.A, d)));
-                const double reach = std::fmax(largest(abs(x)), s * largest(abs(d)));
+                const double reach = std::fmax(largest(abs(x)), s * largest(abs(dr)));
                 const double scale = 1 + largest(abs(P.b)) + a_size * reach;
                 if (!(drift <= 1e-9 * scale))
                     break;
@@ -935,6 +960,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     // lambda in the layout of the rows asked for: A's, then one per entry of
     // vlb and of vub, 0 where an infinite bound made no row.
     Mm lambda = zeros(double(rows_a + klb + kub), 1.0);
+    multipliers = live(multipliers / objective_scale);
     if (rows_kept > 0)
         lambda(kept_a) = live(times(Mm(scales(kept_a)), rows_of(multipliers, 1, rows_kept, 1.0)));
     const int nlb = kept_lb.size(), nub = kept_ub.size();

@@ -772,3 +772,38 @@ TEST(Conls, TallRankDeficientAndScaledMatrices)
 }
 
 } // namespace
+
+namespace {
+
+// The objective times any positive factor has the same minimiser. Given in
+// units of 1e-6 or 1e-150 it met the iterations' absolute constants (a
+// proximal weight of at least 1, progress measured against |f'x| + 1) and
+// the run stopped at its start: "ok" with a bound's multiplier of -2e-3 in
+// units of the gradient, an objective above the minimum, a point off the
+// optimum of a positive semidefinite H in a box.
+TEST(Qp, ObjectiveInAnyUnits)
+{
+    const Mm H = test::real(4, 4, {1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4});
+    const Mm f = column({-4, -3, -2, -1});
+    const Mm A = test::real(3, 4, {1, 1, 0, 1, -1, 1, 1, 1 + 1e-6, 0, 0, 0, 1}), b = column({2, 1, 2});
+    const Mm semidefinite =
+        test::real(5, 5, {1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Mm g = column({1, -1, 2, -2, 0.5}), box = -ones(Mm(5.0), one_M), top = ones(Mm(5.0), one_M);
+    const Mm rows = test::real(2, 5, {1, 1 + 1e-6, 2, 2, -1, -1, 0.5, 0.5, 1, 1});
+    std::vector<kkt_case> cases;
+    for (double scale : {1e-150, 1e-6, 1e6, 1e150}) {
+        char units_text[40];
+        std::snprintf(units_text, sizeof units_text, ", objective times %g", scale);
+        const std::string units = units_text;
+        for (int neq : {0, 1, 2})
+            cases.push_back({"three rows, " + std::to_string(neq) + " equalities" + units, scale * H, scale * f, A, b,
+                             neq, Mm(), Mm()});
+        cases.push_back({"zero rows in H, in a box" + units, scale * semidefinite, scale * g, Mm(), Mm(), 0, box, top});
+        cases.push_back({"zero rows in H, near copies" + units, scale * semidefinite, scale * g, rows,
+                         column({0.1, 0.1}), 2, box, top});
+    }
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 3);
+}
+
+} // namespace
