@@ -519,10 +519,11 @@ void expect_optimum(const kkt_case& c, int states, const Mm& C = Mm(), const Mm&
         EXPECT_LE(k.sign, 1e-9);
         EXPECT_LE(k.slack, 1e-9);
         const double value = test::at(0.5 * dot_transpose(x) * c.H * x + dot_transpose(c.f) * x, 0);
-        if (state == 0)
+        if (state == 0) {
             first = value;
-        else if (c.determined)
+        } else if (c.determined) {
             EXPECT_NEAR(value, first, 1e-9 * (1 + std::fabs(first))) << "the optimum moved with the state";
+        }
     }
 }
 
