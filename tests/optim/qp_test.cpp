@@ -643,6 +643,26 @@ TEST(Qp, EqualityRowGivenAgainAsAnInequality)
 
 namespace {
 
+// Matrices of normal draws from a seeded generator of its own (the
+// library's generator is left to the states the tests set), the same on
+// every platform: Box-Muller on the raw 64-bit output.
+class normal_draws {
+public:
+    explicit normal_draws(unsigned seed) : bits_(seed) {}
+    Mm operator()(int rows, int cols, double scale)
+    {
+        Mm a(0, 0, 0, rows, cols, qv_double);
+        for (int k = 0; k < rows * cols; ++k) {
+            const double u = ((bits_() >> 11) + 0.5) * 0x1.0p-53, v = (bits_() >> 11) * 0x1.0p-53;
+            a.addr()[k] = scale * std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
+        }
+        return a;
+    }
+
+private:
+    std::mt19937_64 bits_;
+};
+
 // Larger problems in the box [-1, 1] whose rows (equalities through a
 // point inside) include near copies of four of them and a near sum of two,
 // e apart. With e = 1e-6 the first step was taken for the end of the run
@@ -652,17 +672,7 @@ namespace {
 // and the set called infeasible.
 TEST(Qp, NearlyDependentRowsInLargerProblems)
 {
-    std::mt19937_64 bits(11);
-    auto normal = [&bits] {
-        const double u = ((bits() >> 11) + 0.5) * 0x1.0p-53, v = (bits() >> 11) * 0x1.0p-53;
-        return std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
-    };
-    auto random = [&](int rows, int cols, double scale) {
-        Mm a(0, 0, 0, rows, cols, qv_double);
-        for (int k = 0; k < rows * cols; ++k)
-            a.addr()[k] = scale * normal();
-        return a;
-    };
+    normal_draws random(11);
     std::vector<kkt_case> cases;
     for (int n : {20, 60})
         for (double e : {1e-6, 1e-12}) {
@@ -738,17 +748,7 @@ namespace {
 // and as equalities, in a box and without one.
 TEST(Conls, TallRankDeficientAndScaledMatrices)
 {
-    std::mt19937_64 bits(29);
-    auto normal = [&bits] {
-        const double u = ((bits() >> 11) + 0.5) * 0x1.0p-53, v = (bits() >> 11) * 0x1.0p-53;
-        return std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
-    };
-    auto random = [&](int rows, int cols, double scale) {
-        Mm a(0, 0, 0, rows, cols, qv_double);
-        for (int k = 0; k < rows * cols; ++k)
-            a.addr()[k] = scale * normal();
-        return a;
-    };
+    normal_draws random(29);
     const int n = 5;
     for (const char* shape : {"tall", "rank-deficient", "a column 1e4 times the others"})
         for (double e : {1e-4, 1e-10})

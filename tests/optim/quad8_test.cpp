@@ -41,6 +41,15 @@ protected:
     test::user_functions reg;
 };
 
+constexpr const char* tolerance_warning = "quad8: tolerance not met; result may be inaccurate";
+
+// An integrand of a sweep, with its integral in closed form.
+struct Integrand {
+    std::string name;
+    std::function<double(double)> f;
+    double a, b, exact;
+};
+
 TEST_F(Quad8Test, CallsPerRule)
 {
     struct Case {
@@ -92,7 +101,6 @@ double rule87(double (*f)(double), double a, double b)
 // all three rules were needed.
 TEST_F(Quad8Test, WarnsWhenTheToleranceIsNotMet)
 {
-    constexpr const char* warning_text = "quad8: tolerance not met; result may be inaccurate";
     struct Case {
         const char* f;
         double (*value)(double);
@@ -128,7 +136,7 @@ TEST_F(Quad8Test, WarnsWhenTheToleranceIsNotMet)
         reg.clear_log();
         const double q = test::at(quad8(TM(c.f), Mm(c.a), Mm(c.b)), 0);
         if (c.warns) {
-            EXPECT_NE(test::printed().find(warning_text), std::string::npos) << test::printed();
+            EXPECT_NE(test::printed().find(tolerance_warning), std::string::npos) << test::printed();
             EXPECT_EQ(call_sizes(), (std::vector<int>{21, 22, 44}));
             EXPECT_NEAR(q, rule87(c.value, c.a, c.b), 1e-14 * std::fabs(q)) << "the value is the 87-point estimate";
             EXPECT_GT(std::fabs(q - c.exact), 1e-9 * std::fabs(c.exact));
@@ -146,7 +154,6 @@ TEST_F(Quad8Test, WarnsWhenTheToleranceIsNotMet)
 // nodes), which no rule on these nodes can tell from 0.
 TEST_F(Quad8Test, PeaksAndLongIntervalsAreRightOrWarned)
 {
-    constexpr const char* warning_text = "quad8: tolerance not met; result may be inaccurate";
     struct Shape {
         const char* name;
         double (*f)(double);                      // of (x - p) / w
@@ -178,7 +185,7 @@ TEST_F(Quad8Test, PeaksAndLongIntervalsAreRightOrWarned)
                     test::clear_printed();
                     const double q = test::at(quad8(TM("shape"), Mm(span.a), Mm(span.b), Mm(tol)), 0);
                     const double exact = w * shape.integral((span.a - p) / w, (span.b - p) / w);
-                    const bool warned = test::printed().find(warning_text) != std::string::npos;
+                    const bool warned = test::printed().find(tolerance_warning) != std::string::npos;
                     if (warned || std::fabs(q - exact) <= (tol > 0 ? tol : 1e-9) * std::fabs(exact))
                         continue;
                     bool unseen = true;
@@ -231,12 +238,6 @@ RuleValues rule_values(const F& f, double a, double b)
 // [-1, 1], sin(100x) on [0, 1] and exp(-x) on [0, 1000].
 TEST_F(Quad8Test, WarnsExactlyWhenTheErrorExceedsTheTolerance)
 {
-    constexpr const char* warning_text = "quad8: tolerance not met; result may be inaccurate";
-    struct Integrand {
-        std::string name;
-        std::function<double(double)> f;
-        double a, b, exact;
-    };
     std::vector<Integrand> family;
     for (double L : {1.0, 3.0, 10.0, 20.0, 50.0})
         family.push_back({"exp(-x^2) on +-" + std::to_string(L), [](double x) { return std::exp(-x * x); }, -L, L,
@@ -264,7 +265,7 @@ TEST_F(Quad8Test, WarnsExactlyWhenTheErrorExceedsTheTolerance)
             reg.define_elementwise("member", g.f);
             test::clear_printed();
             const double q = test::at(quad8(TM("member"), Mm(g.a), Mm(g.b), Mm(tol)), 0);
-            const bool warned = test::printed().find(warning_text) != std::string::npos;
+            const bool warned = test::printed().find(tolerance_warning) != std::string::npos;
             const RuleValues r = rule_values(g.f, g.a, g.b);
             const double size = std::fabs(g.exact);
             const double e21 = std::fabs(r.r21 - g.exact), e43 = std::fabs(r.r43 - g.exact);
@@ -289,12 +290,6 @@ TEST_F(Quad8Test, WarnsExactlyWhenTheErrorExceedsTheTolerance)
 // that stops on its own estimate gives no warning and is not judged here.
 TEST_F(Quad8Test, WarnsExactlyAtEndpointSingularities)
 {
-    constexpr const char* warning_text = "quad8: tolerance not met; result may be inaccurate";
-    struct Integrand {
-        std::string name;
-        std::function<double(double)> f;
-        double a, b, exact;
-    };
     std::vector<Integrand> family;
     for (double p : {-0.99, -0.9, -0.75, -0.5, -0.25, 0.1, 0.25, 0.5})
         family.push_back({"x^" + std::to_string(p), [p](double x) { return std::pow(x, p); }, 0, 1, 1 / (p + 1)});
@@ -319,7 +314,7 @@ TEST_F(Quad8Test, WarnsExactlyAtEndpointSingularities)
             test::clear_printed();
             reg.clear_log();
             const double q = test::at(quad8(TM("member"), Mm(g.a), Mm(g.b), Mm(tol)), 0);
-            const bool warned = test::printed().find(warning_text) != std::string::npos;
+            const bool warned = test::printed().find(tolerance_warning) != std::string::npos;
             const double error = std::fabs(q - g.exact) / std::fabs(g.exact), t = std::max(tol, floor);
             if (warned) {
                 EXPECT_EQ(reg.log().size(), 3u) << "only the last rule warns";
@@ -340,7 +335,6 @@ TEST_F(Quad8Test, WarnsExactlyAtEndpointSingularities)
 // (exp(-x^2) on [-1e308, 1e308]) gives a finite value and the warning.
 TEST_F(Quad8Test, LimitsNearTheLargestDouble)
 {
-    constexpr const char* warning_text = "quad8: tolerance not met; result may be inaccurate";
     struct Case {
         const char* what;
         std::function<double(double)> f;
@@ -367,7 +361,7 @@ TEST_F(Quad8Test, LimitsNearTheLargestDouble)
         const double q = test::at(quad8(TM("member"), Mm(c.a), Mm(c.b)), 0);
         ASSERT_TRUE(std::isfinite(q)) << q;
         if (c.warns) {
-            EXPECT_NE(test::printed().find(warning_text), std::string::npos);
+            EXPECT_NE(test::printed().find(tolerance_warning), std::string::npos);
         } else {
             EXPECT_EQ(test::printed(), "");
             EXPECT_NEAR(q, c.exact, 1e-13 * std::fabs(c.exact));
