@@ -397,6 +397,37 @@ TEST_F(Quad8Test, ValuesThatAreNotFiniteGiveNoFiniteGuess)
     }
 }
 
+// Tolerances that are no tolerance (0, negative, NaN) are 1e-9, ones below
+// 50 eps are 50 eps, and a huge one takes the first rule: the value, the
+// calls and the warning are those of the tolerance it stands for.
+TEST_F(Quad8Test, ToleranceEdges)
+{
+    const double floor = 50 * std::ldexp(1.0, -52);
+    struct Case {
+        double tol, stands_for;
+    };
+    const std::vector<Case> cases = {{0, 1e-9},          {-1, 1e-9},   {NAN, 1e-9},   {1e-20, floor}, {-INFINITY, 1e-9},
+                                     {INFINITY, 1e10}, {1e10, 1e300}, {1e-15, floor}};
+    for (const char* f : {"exp", "sqrt", "peak", "sin100"})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(f) + ", tolerance " + std::to_string(c.tol));
+            auto run = [&](double tol, std::vector<int>& calls, std::string& printed) {
+                reg.clear_log();
+                test::clear_printed();
+                const double q = test::at(quad8(TM(f), Mm(0.0), Mm(1.0), Mm(tol)), 0);
+                calls = call_sizes();
+                printed = test::printed();
+                return q;
+            };
+            std::vector<int> calls, model_calls;
+            std::string printed, model_printed;
+            const double q = run(c.tol, calls, printed), model = run(c.stands_for, model_calls, model_printed);
+            EXPECT_EQ(test::bits(q), test::bits(model));
+            EXPECT_EQ(calls, model_calls);
+            EXPECT_EQ(printed, model_printed);
+        }
+}
+
 TEST_F(Quad8Test, AbscissaeInTheirOrder)
 {
     using namespace quadrature_rules;
