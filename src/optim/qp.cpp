@@ -467,14 +467,31 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
                 Mm worst, where;
                 max(Mm(excess(inequality)), i_o, worst, where);
                 if (scalar_of(worst) > tol) {
-                    // At a vertex the row comes in for the binding row of
-                    // the smallest multiplier.
+                    // At a vertex the row comes in for one of the binding
+                    // rows, chosen as the dual simplex method chooses: the
+                    // new row is a combination alpha of the binding ones,
+                    // and of those with alpha > 0 the one of least
+                    // multiplier per unit of alpha leaves. (The least
+                    // multiplier alone swapped two near copies in and out
+                    // in turn where a bound had to leave.)
+                    const double entering = neq + scalar_of(where);
                     if (k == nx && k > neq) {
+                        const Mm alpha = live(mldivide(live(full(live(dot_transpose(Ab)))),
+                                                       live(full(live(dot_transpose(live(Mm(A(num(entering), c_p)))))))));
+                        const Mm a = rows_of(alpha, neq + 1, k, 1.0), yi = rows_of(y, neq + 1, k, 1.0);
+                        const Mm positive = live(a > num(64 * eps * largest(abs(alpha))));
+                        if (has_non_finite(alpha) || largest(positive) == 0)
+                            return false;
+                        // Rows with alpha <= 0 cannot leave: their ratio is Inf.
+                        Mm ratio = live(rdivide(live(max(yi, zero_M)), a));
+                        const Mm barred = find(live(positive == zero_M));
+                        if (barred.size() > 0)
+                            ratio(barred) = Mm(INFINITY);
                         Mm lowest, at;
-                        min(rows_of(y, neq + 1, k, 1.0), i_o, lowest, at);
+                        min(ratio, i_o, lowest, at);
                         binding(Mm(rows(num(neq + scalar_of(at))))) = zero_M;
                     }
-                    binding(num(neq + scalar_of(where))) = one_M;
+                    binding(num(entering)) = one_M;
                     continue;
                 }
             }
@@ -926,24 +943,39 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         // ends 1e-8 in objective from the end of the run and may be as far
         // off the rows it holds (equalities, and degenerate sets without
         // interior): it is moved the least distance onto the rows it
-        // breaks or holds, which meets every row where the rows can be met
-        // together. Where they cannot beyond rounding (near copies whose
+        // breaks or holds, and again with the rows that move breaks, until
+        // it meets every row or no row is left to add. Where the rows
+        // cannot be met together beyond rounding (near copies whose
         // right-hand sides part by more than their angle allows in the
         // box, which the projective phase does not see), no point is
         // feasible: those were "ok" with rows missed by 1e-8 of their
-        // terms, under a test that allowed 1e-6.
+        // terms, under a test that allowed 1e-6. A feasible sliver between
+        // such rows, 1e-10 wide, is found by the second move, with the
+        // bounds the first one crossed.
         const double tol = row_rounding(nx, m);
         Mm holds = live(row_excess(A, b, neq, xr) > num(-tol));
         if (neq > 0)
             holds(colon(1.0, double(neq))) = one_M;
-        Mm rows = find(holds);
-        rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
-        const Mm moved = rows.size() > 0 && rows.size() <= nx
-                             ? nearest_on_rows(live(Mm(A(rows, c_p))), live(Mm(b(rows))), xr)
-                             : xr;
-        if (!has_non_finite(moved) && largest(row_excess(A, b, neq, moved)) <= tol)
-            xr = moved;
-        else
+        bool met = false;
+        for (int round = 0; round <= nx && !met; ++round) {
+            Mm rows = find(holds);
+            rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
+            if (rows.size() == 0 || rows.size() > nx)
+                break;
+            const Mm moved = nearest_on_rows(live(Mm(A(rows, c_p))), live(Mm(b(rows))), xr);
+            if (has_non_finite(moved))
+                break;
+            const Mm broken = live(row_excess(A, b, neq, moved) > num(tol));
+            if (largest(broken) == 0) {
+                xr = moved;
+                met = true;
+            } else if (largest(live(broken - holds)) <= 0) {
+                break;  // only rows already held are broken: nothing to add
+            } else {
+                holds = live(max(holds, broken));
+            }
+        }
+        if (!met)
             result = verdict::infeasible;
     }
     static const char* const messages[] = {"", "The system has no feasible solution.\n",

@@ -697,6 +697,28 @@ TEST(Qp, NearlyDependentRowsInLargerProblems)
 
 namespace {
 
+// Near copies 1e-10 apart in angle whose feasible set between them is a
+// sliver some 1e-10 wide, in a box: the interior point missed a row by
+// 1e-8 of its terms, and the exact solve at a vertex let the binding row of
+// least multiplier leave for the broken one, which swapped the two near
+// copies in and out in turn where a bound had to leave, so the run ended
+// with "no feasible solution". (A random draw: g x <= 0.1 and
+// g2 x >= 0.1 + 7.5e-11 in [-1, 1]^4.)
+TEST(Qp, FeasibleSliverBetweenNearCopies)
+{
+    const Mm H = test::real(4, 4,
+                            {0.15762129885553763, -0.014857615837769593, -0.13459962869436537, 0.022901231608486183,
+                             -0.014857615837769593, 0.59751703711312265, -0.19224001242944655, -0.30914602334730978,
+                             -0.13459962869436537, -0.19224001242944655, 0.56066328212939198, 0.1699328016403559,
+                             0.022901231608486183, -0.30914602334730978, 0.1699328016403559, 0.46380073426641455});
+    const Mm f = column({-0.35798357723419083, 2.1029590878541948, -0.43304266862005025, 1.8335989985965693});
+    const Mm A = test::real(2, 4,
+                            {-1.0680097374903168, 1.0680097375431405, -0.76616237980135282, 0.76616237965367162,
+                             1.0812789138265664, -1.0812789138891628, 0.29887136465925673, -0.29887136462260999});
+    const Mm b = column({0.10000000000000001, -0.10000000007493703});
+    expect_optimum({"the sliver", H, f, A, b, 0, -ones(Mm(4.0), one_M), ones(Mm(4.0), one_M)}, 3);
+}
+
 // Near copies that part by more than their angle allows: x1 + x2 + x3 <= b
 // and (1 + e) x1 + (1 - e) x2 + x3 >= b + delta in the box [-1, 1]. The
 // second row exceeds the first by at most s = e1 + e2 in the box (e1, e2
