@@ -206,7 +206,7 @@ Mm nearest_on_rows(const Mm& E, const Mm& e, const Mm& x0)
 {
     Mm Q, R;
     qr(live(dot_transpose(live(full(E)))), zero_M, i_o, Q, R);
-    return live(x0 + mul(Q, live(mldivide(live(dot_transpose(R)), live(e - mul(E, x0))))));
+    return live(x0 + mul(Q, live(mldivide(live(dot_transpose(live(R))), live(e - mul(E, x0))))));
 }
 
 // How far x breaks each row of A x <= b (the first neq rows equalities),
@@ -369,7 +369,7 @@ Mm null_space_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
         Q1 = live(Mm(live(Q)(c_p, colon(1.0, double(k)))));
         R1 = live(Mm(live(R)(colon(1.0, double(k)), c_p)));
         x = mul(Q1, live(mldivide(live(dot_transpose(R1)), c)));
-        Z = k < nx ? live(Mm(Q(c_p, colon(double(k + 1), double(nx))))) : Mm();
+        Z = k < nx ? live(Mm(live(Q)(c_p, colon(double(k + 1), double(nx))))) : Mm();
     }
     if (k < nx) {
         const Mm Zt = live(dot_transpose(Z));
@@ -381,9 +381,9 @@ Mm null_space_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
         const double top = largest(abs(d));
         if (!(smallest(d) >= -64 * (nx - k) * std::ldexp(1.0, -52) * top))
             return Mm();
-        const Mm keep = find(d > num(64 * (nx - k) * std::ldexp(1.0, -52) * top));
+        const Mm keep = live(find(live(d > num(64 * (nx - k) * std::ldexp(1.0, -52) * top))));
         if (keep.size() > 0) {
-            const Mm Vk = live(Mm(V(c_p, keep)));
+            const Mm Vk = live(Mm(live(V)(c_p, keep)));
             const Mm g = live(-mul(Zt, live(mul(Hf, x) + f)));
             x = live(x + mul(Z, mul(Vk, live(rdivide(mul(dot_transpose(Vk), g), live(Mm(d(keep))))))));
         }
@@ -420,7 +420,7 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
     const int rounds = 4 + std::min(m, 2 * nx);
     Mm previous;
     for (int round = 0; round < rounds; ++round) {
-        Mm rows = m > 0 ? find(binding) : zeros(0.0, 1.0);
+        Mm rows = m > 0 ? live(find(binding)) : zeros(0.0, 1.0);
         if (rows.size() > 0)
             rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
         const int k = rows.size();
@@ -484,7 +484,7 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
                             return false;
                         // Rows with alpha <= 0 cannot leave: their ratio is Inf.
                         Mm ratio = live(rdivide(live(max(yi, zero_M)), a));
-                        const Mm barred = find(live(positive == zero_M));
+                        const Mm barred = live(find(live(positive == zero_M)));
                         if (barred.size() > 0)
                             ratio(barred) = Mm(INFINITY);
                         Mm lowest, at;
@@ -958,7 +958,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             holds(colon(1.0, double(neq))) = one_M;
         bool met = false;
         for (int round = 0; round <= nx && !met; ++round) {
-            Mm rows = find(holds);
+            Mm rows = live(find(holds));
             rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
             if (rows.size() == 0 || rows.size() > nx)
                 break;
