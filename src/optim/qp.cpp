@@ -475,9 +475,17 @@ bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, i
                     // multiplier alone swapped two near copies in and out
                     // in turn where a bound had to leave.)
                     const double entering = neq + scalar_of(where);
-                    if (k == nx && k > neq) {
-                        const Mm alpha = live(mldivide(live(full(live(dot_transpose(Ab)))),
-                                                       live(full(live(dot_transpose(live(Mm(A(num(entering), c_p)))))))));
+                    const Mm Abt = k > neq ? live(full(live(dot_transpose(Ab)))) : Mm();
+                    const Mm ar = live(full(live(dot_transpose(live(Mm(A(num(entering), c_p)))))));
+                    const Mm alpha = k > neq ? live(mldivide(Abt, ar)) : Mm();
+                    // The same where the row depends on the binding ones
+                    // short of a vertex (a row that is a bound plus 1e-10
+                    // times another): added alone, the rank decision took
+                    // it out again.
+                    const bool dependent =
+                        k > neq && (k == nx || largest(abs(live(mul(Abt, alpha) - ar))) <=
+                                                   row_rounding(nx, m) * largest(abs(ar)));
+                    if (dependent) {
                         const Mm a = rows_of(alpha, neq + 1, k, 1.0), yi = rows_of(y, neq + 1, k, 1.0);
                         const Mm positive = live(a > num(64 * eps * largest(abs(alpha))));
                         if (has_non_finite(alpha) || largest(positive) == 0)

@@ -830,3 +830,30 @@ TEST(Qp, ObjectiveInAnyUnits)
 }
 
 } // namespace
+
+namespace {
+
+// A row that is a bound plus 1e-10 times another bound (x1 + 1e-10 x2 <=
+// 0.5 in the box [-0.5, 0.5]), with H positive semidefinite (A'A of a
+// rank-deficient A, a random draw): at the optimum x1 = 0.5 and x2 = -0.5
+// the row is slack by 5e-11, the interior point took it for binding, and
+// the rank decision dropped the bound x1 <= 0.5 as dependent on the row
+// and x2's bound; added back alone it was dropped again, and the run ended
+// on the interior point with the gradient balanced to 1e-5.
+TEST(Qp, RowThatIsABoundPlusATinyMultipleOfAnother)
+{
+    const Mm product = test::real(5, 5, {6.495433457999721, -0.34691164346145353, -1.0257203761371816, 1.662980264089964,
+                                         6.1485218145382676, -0.34691164346145353, 4.1187196920172431, -0.79806544989922334,
+                             2.5251418674893129, 3.7718080485557888, -1.0257203761371816, -0.79806544989922334,
+                             7.2241555333587861, 1.7140490252537559, -1.823785826036405, 1.662980264089964,
+                             2.5251418674893129, 1.7140490252537559, 5.3004143486903388, 4.1881221315792772,
+                             6.1485218145382667, 3.7718080485557897, -1.8237858260364053, 4.1881221315792772,
+                             9.9203298630940555});
+    const Mm H = (product + dot_transpose(product)) / 2.0;
+    const Mm f = column({-9.2201130233642026, 5.0734825724465589, -0.0041363560661435983, 1.5469329169188555,
+                         -4.1466304509176428});
+    const Mm box = -0.5 * ones(Mm(5.0), one_M);
+    expect_optimum({"x1 + 1e-10 x2 <= 0.5", H, f, test::real(1, 5, {1, 1e-10, 0, 0, 0}), Mm(0.5), 0, box, -box}, 3);
+}
+
+} // namespace
