@@ -599,7 +599,8 @@ TEST(Qp, IllConditionedAndSemidefiniteObjectives)
         cases.push_back({name + ", two near copies, equalities", reflected(d), f, rows, column({0.1, 0.1}), 2, Mm(),
                          Mm()});
     }
-    const Mm semidefinite = test::real(5, 5, {1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Mm semidefinite =
+        test::real(5, 5, {1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     cases.push_back({"zero rows in H, in a box", semidefinite, f, Mm(), Mm(), 0, box, top});
     cases.push_back({"zero rows in H, near copies as inequalities", semidefinite, f, rows, column({0.1, 0.1}), 0, box,
                      top});
@@ -740,7 +741,8 @@ TEST(Qp, NearCopiesThatPartBeyondTheirAngle)
                 const Mm A = test::real(2, 3, {1, sign * (1 + e), 1, sign * (1 - e), 1, sign});
                 const Mm rhs = column({b, sign * (b + delta)});
                 char what[80];
-                std::snprintf(what, sizeof what, "e = %g, delta = %g s, %s", e, part, neq ? "equalities" : "inequalities");
+                std::snprintf(what, sizeof what, "e = %g, delta = %g s, %s", e, part,
+                              neq ? "equalities" : "inequalities");
                 if (part < 1) {
                     expect_optimum({what, H, f, A, rhs, neq, box, top}, 3);
                     continue;
@@ -789,7 +791,8 @@ TEST(Conls, TallRankDeficientAndScaledMatrices)
                     char what[100];
                     std::snprintf(what, sizeof what, "%s, rows %g apart, %d equalities%s", shape, e, neq,
                                   boxed ? ", in [-1, 1]" : "");
-                    const Mm lb = boxed ? -ones(Mm(double(n)), one_M) : Mm(), ub = boxed ? ones(Mm(double(n)), one_M) : Mm();
+                    const Mm lb = boxed ? -ones(Mm(double(n)), one_M) : Mm();
+                    const Mm ub = boxed ? ones(Mm(double(n)), one_M) : Mm();
                     expect_optimum({what, H, -(dot_transpose(C) * d), A, b, neq, lb, ub}, 3, C, d);
                 }
 }
@@ -842,13 +845,14 @@ namespace {
 // on the interior point with the gradient balanced to 1e-5.
 TEST(Qp, RowThatIsABoundPlusATinyMultipleOfAnother)
 {
-    const Mm product = test::real(5, 5, {6.495433457999721, -0.34691164346145353, -1.0257203761371816, 1.662980264089964,
-                                         6.1485218145382676, -0.34691164346145353, 4.1187196920172431, -0.79806544989922334,
-                             2.5251418674893129, 3.7718080485557888, -1.0257203761371816, -0.79806544989922334,
-                             7.2241555333587861, 1.7140490252537559, -1.823785826036405, 1.662980264089964,
-                             2.5251418674893129, 1.7140490252537559, 5.3004143486903388, 4.1881221315792772,
-                             6.1485218145382667, 3.7718080485557897, -1.8237858260364053, 4.1881221315792772,
-                             9.9203298630940555});
+    const Mm product =
+        test::real(5, 5, {6.495433457999721, -0.34691164346145353, -1.0257203761371816, 1.662980264089964,
+                          6.1485218145382676, -0.34691164346145353, 4.1187196920172431, -0.79806544989922334,
+                          2.5251418674893129, 3.7718080485557888, -1.0257203761371816, -0.79806544989922334,
+                          7.2241555333587861, 1.7140490252537559, -1.823785826036405, 1.662980264089964,
+                          2.5251418674893129, 1.7140490252537559, 5.3004143486903388, 4.1881221315792772,
+                          6.1485218145382667, 3.7718080485557897, -1.8237858260364053, 4.1881221315792772,
+                          9.9203298630940555});
     const Mm H = (product + dot_transpose(product)) / 2.0;
     const Mm f = column({-9.2201130233642026, 5.0734825724465589, -0.0041363560661435983, 1.5469329169188555,
                          -4.1466304509176428});
