@@ -200,6 +200,32 @@ Mm independent_rows(const Mm& E, int fixed)
     return live(sort(live(vertcat(held, chosen))));
 }
 
+// The point nearest x0 on the rows E x = e (E of full row rank), by QR of
+// E': backward stable however close in angle the rows are.
+Mm nearest_on_rows(const Mm& E, const Mm& e, const Mm& x0)
+{
+    Mm Q, R;
+    qr(live(dot_transpose(live(full(E)))), zero_M, i_o, Q, R);
+    return live(x0 + mul(Q, live(mldivide(live(dot_transpose(live(R))), live(e - mul(E, x0))))));
+}
+
+// How far x breaks each row of A x <= b (the first neq rows equalities),
+// relative to the row's terms |A||x| + |b|: the miss of an equality, the
+// excess of A x over b for the others (negative where the row is slack).
+Mm row_excess(const Mm& A, const Mm& b, int neq, const Mm& x)
+{
+    const Mm terms = live(mul(abs(A), abs(x)) + abs(b));
+    Mm excess = live(rdivide(live(mul(A, x) - b), live(terms + num(1e-300))));
+    if (neq > 0)
+        excess(colon(1.0, double(neq))) = abs(rows_of(excess, 1, neq, 1.0));
+    return excess;
+}
+
+// The miss of a row allowed as rounding: as much as the rank decision of
+// independent_rows allows, since a row it counts as dependent on others
+// may miss by that much at their solution.
+double row_rounding(int nx, int m) { return 256 * std::max(4, std::max(nx, m)) * std::ldexp(1.0, -52); }
+
 // Equality rows that depend on the others make every KKT system of both
 // phases singular. Where b agrees with them they hold wherever the others
 // do and are left out (their multipliers are 0); where it does not, no
@@ -212,22 +238,46 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
     if (neq == 0)
         return true;
     const Mm E = block_rows(A, 1, neq), e = rows_of(b, 1, neq, 1.0);
-    const Mm chosen = independent_rows(E, 0);
+    Mm chosen = independent_rows(E, 0);
+    if (chosen.size() == neq)
+        return true;
+    // A solution of the rows chosen meets every other row to rounding
+    // when a row left out lies within rounding of their span. The rank
+    // decision allows a few hundred units of rounding, so a row that far
+    // from the span may still carry its own information (a row 1e-12 from
+    // another, in twenty unknowns): a row the solution misses beyond
+    // rounding of its terms is kept, and the set is consistent when one
+    // point meets every row, the kept ones solved together by QR without
+    // a rank decision. A miss beyond rounding there (two rows 1e-14 apart
+    // whose right-hand sides differ by 1e-11, at a point 1e3 away) is left
+    // to the iterations and their bounds; an exactly dependent row with
+    // another right-hand side gives a solution that is not finite and is
+    // refused.
+    const double rounding = 1024 * std::max(nx, neq) * std::ldexp(1.0, -52);
+    const Mm absE = live(abs(E));
+    auto misses = [&](const Mm& x) {
+        const Mm residual = live(abs(live(mul(E, x) - e)));
+        const Mm size = live(mul(absE, abs(x)) + abs(e));
+        return live(residual > live(rounding * size));
+    };
+    auto solution = [&](const Mm& rows) {
+        const Mm origin = zeros(double(nx), 1.0);
+        return rows.size() == 0 ? origin : nearest_on_rows(live(Mm(E(rows, c_p))), live(Mm(e(rows))), origin);
+    };
+    const Mm missed = misses(solution(chosen));
+    if (largest(missed) > 0) {
+        chosen = live(sort(live(vertcat(chosen, live(find(missed))))));
+        const Mm xq = solution(chosen);
+        if (has_non_finite(xq))
+            return false;
+        // The rows kept meet at xq to rounding whenever their solve is
+        // backward stable; the others must as well.
+        if (largest(misses(xq)) > 0 && largest(Mm(misses(xq)(chosen))) == 0)
+            return false;
+    }
     const int r = chosen.size();
     if (r == neq)
         return true;
-    // A solution of the rows chosen meets every other row to rounding
-    // exactly when the set is consistent: a row left out lies within a few
-    // hundred units of rounding of their span, and misses by that much of
-    // its terms. A miss beyond it (two rows 1e-14 apart whose right-hand
-    // sides differ by 1e-11) is no rounding: no point near xp meets both.
-    const Mm xp = r > 0 ? live(mldivide(live(full(live(Mm(E(chosen, c_p))))), live(Mm(e(chosen)))))
-                        : zeros(double(nx), 1.0);
-    const Mm residual = live(abs(live(mul(E, xp) - e)));
-    const Mm size = live(mul(abs(E), abs(xp)) + abs(e));
-    const double rounding = 1024 * std::max(nx, neq) * std::ldexp(1.0, -52);
-    if (!(largest(live(residual - live(rounding * size))) <= 0))
-        return false;
     if (neq < rows)
         kept = live(vertcat(chosen, column_of(colon(double(neq + 1), double(rows)))));
     else
@@ -238,46 +288,249 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
     return true;
 }
 
+// Factors, powers of two, that bring each row of A to a largest entry in
+// [1, 2): the rank decisions, the tests of a row's residual and the
+// iterations then see a row given in units of 1e-150 as one given in
+// units of 1, and a near copy scaled by 1e6 as the row it copies. The
+// scaling is exact, and a row's multiplier is its scaled row's times the
+// factor. A zero row keeps 1; a factor that would take b's entry past the
+// largest double is lowered until it does not.
+Mm row_scales(const Mm& A, const Mm& b)
+{
+    const int rows = A.rows();
+    Mm s = live(ones(double(rows), 1.0));
+    if (rows == 0)
+        return s;
+    const Mm entry = live(full(live(max(live(abs(A)), Mm(), num(2)))));
+    const Mm rhs = live(full(b));
+    if (entry.size() != rows || rhs.size() != rows)
+        throw storage_lost{};
+    for (int i = 0; i < rows; ++i) {
+        const double v = entry.addr()[i], r = std::fabs(rhs.addr()[i]);
+        if (!(v > 0) || !std::isfinite(v) || !std::isfinite(r))
+            continue;
+        int e = -std::ilogb(v);
+        if (r > 0)
+            e = std::min(e, 1022 - std::ilogb(r));
+        s.addr()[i] = std::ldexp(1.0, e);
+    }
+    return s;
+}
+
+// The KKT system of H and the rows Ab, [H, Ab'; Ab, 0] [x; y] = [-f; c],
+// solved and then refined twice with its residual: rows a small angle
+// apart make the system ill-conditioned, and one solve leaves a residual
+// in the rows far above the rounding of their terms. Empty when a solve
+// fails.
+Mm refined_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
+{
+    const int nx = H.rows(), k = Ab.rows();
+    const Mm R = k > 0 ? live(vertcat(-f, c)) : live(-f);
+    Mm S = solve_kkt(H, Ab, R);
+    for (int pass = 0; pass < 2; ++pass) {
+        if (S.size() != nx + k || has_non_finite(S))
+            return Mm();
+        const Mm xs = rows_of(S, 1, nx, 1.0);
+        Mm top = live(-f - mul(H, xs));
+        Mm r = top;
+        if (k > 0) {
+            const Mm ys = rows_of(S, nx + 1, nx + k, 1.0);
+            r = live(vertcat(live(top - mul(dot_transpose(Ab), ys)), live(c - mul(Ab, xs))));
+        }
+        const Mm dS = solve_kkt(H, Ab, r);
+        if (dS.size() != nx + k || has_non_finite(dS))
+            break;
+        S = live(S + dS);
+    }
+    if (S.size() != nx + k || has_non_finite(S))
+        return Mm();
+    return S;
+}
+
+// The same system by the null space Z of Ab (dense QR of Ab'): x meets the
+// rows to rounding of their terms however close in angle they are, where
+// the factor of the whole system, of condition 1/angle^2, may not. H
+// positive semidefinite leaves Z'HZ singular where the optimum is a whole
+// set (and the whole system singular with it): the reduced system is
+// solved by its eigenvalues, those at rounding of the largest left out,
+// which gives the point of that set nearest the rows' own solution. Empty
+// when Z'HZ has a negative eigenvalue beyond rounding, or the problem is
+// too large to hold dense.
+Mm null_space_kkt_solution(const Mm& H, const Mm& Ab, const Mm& f, const Mm& c)
+{
+    const int nx = H.rows(), k = Ab.rows();
+    if (k > nx || nx > 400)
+        return Mm();
+    const Mm Hf = live(full(H));
+    Mm x = zeros(double(nx), 1.0), Z = live(eye(num(nx))), Q1, R1;
+    if (k > 0) {
+        Mm Q, R;
+        qr(live(full(live(dot_transpose(Ab)))), i_o, Q, R);
+        Q1 = live(Mm(live(Q)(c_p, colon(1.0, double(k)))));
+        R1 = live(Mm(live(R)(colon(1.0, double(k)), c_p)));
+        x = mul(Q1, live(mldivide(live(dot_transpose(R1)), c)));
+        Z = k < nx ? live(Mm(live(Q)(c_p, colon(double(k + 1), double(nx))))) : Mm();
+    }
+    if (k < nx) {
+        const Mm Zt = live(dot_transpose(Z));
+        Mm reduced = mul(Zt, mul(Hf, Z));
+        reduced = live(live(reduced + live(dot_transpose(reduced))) / 2.0);
+        Mm V, D;
+        eig(reduced, i_o, V, D);
+        const Mm d = live(full(live(diag(live(D)))));
+        const double top = largest(abs(d));
+        if (!(smallest(d) >= -64 * (nx - k) * std::ldexp(1.0, -52) * top))
+            return Mm();
+        const Mm keep = live(find(live(d > num(64 * (nx - k) * std::ldexp(1.0, -52) * top))));
+        if (keep.size() > 0) {
+            const Mm Vk = live(Mm(live(V)(c_p, keep)));
+            const Mm g = live(-mul(Zt, live(mul(Hf, x) + f)));
+            x = live(x + mul(Z, mul(Vk, live(rdivide(mul(dot_transpose(Vk), g), live(Mm(d(keep))))))));
+        }
+    }
+    const Mm y = k > 0 ? live(mldivide(R1, mul(dot_transpose(Q1), live(-live(mul(Hf, x) + f))))) : zeros(0.0, 1.0);
+    const Mm S = k > 0 ? live(vertcat(x, y)) : x;
+    if (S.size() != nx + k || has_non_finite(S))
+        return Mm();
+    return S;
+}
+
 // The interior point stops at a relative objective change of 1e-8, which
 // leaves x some 1e-5 from the optimum. The rows it finds binding (slack
 // below multiplier; equalities always; one of binding rows that repeat a
-// direction) give the exact optimum by one KKT solve; it is taken when it
-// keeps every row and every multiplier of a binding <= row is
-// non-negative, and the interior point stays otherwise (a wrong guess, or
-// rows that do not fix x).
+// direction) give the exact optimum by one KKT solve. Where that guess is
+// a row short or over (rows a small angle apart, where the interior point
+// cannot tell which of them binds), the row the solution breaks most is
+// added, or the binding row of the most negative multiplier dropped, and
+// the solve repeated, a few times at most. The point is taken when it
+// keeps every row to rounding of its terms, every multiplier of a binding
+// <= row is non-negative and the gradient balances; the interior point
+// stays otherwise (rows that do not fix x, or no set found).
 bool exact_on_binding_rows(const Mm& H, const Mm& f, const Mm& A, const Mm& b, int neq, Mm& x, Mm& lambda)
 {
     const int m = A.rows(), nx = H.rows();
-    if (m == 0)
-        return false;
-    const Mm slack = live(b - mul(A, x));
-    Mm binding = slack <= lambda;
+    const double eps = std::ldexp(1.0, -52);
+    Mm binding = m > 0 ? live(mdouble(live(b - mul(A, x)) <= lambda)) : zeros(0.0, 1.0);
     if (neq > 0)
         binding(colon(1.0, double(neq))) = one_M;
-    Mm rows = find(binding);
-    if (rows.size() > 0)
-        rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
-    const int k = rows.size();
-    if (k > nx)
-        return false;
-    const Mm Ab = k > 0 ? live(Mm(A(rows, c_p))) : sparse(zero_M, num(nx));
-    const Mm S = solve_kkt(H, Ab, k > 0 ? vertcat(-f, Mm(b(rows))) : live(-f));
-    if (has_nan(S) || S.size() != nx + k)
-        return false;
-    const Mm xe = rows_of(S, 1, nx, 1.0);
-    const Mm y = rows_of(S, nx + 1, nx + k, 1.0);
-    const double tol = 1e-9 * (1 + largest(abs(b)));
-    const Mm residual = live(mul(A, xe) - b);
-    if (largest(residual) > tol || (neq > 0 && largest(abs(rows_of(residual, 1, neq, 1.0))) > tol))
-        return false;
-    if (k > neq && smallest(rows_of(y, neq + 1, k, 1.0)) < -1e-9 * (1 + largest(abs(y))))
-        return false;
-    Mm le = zeros(double(m), 1.0);
-    if (k > 0)
-        le(rows) = y;
-    x = xe;
-    lambda = le;
-    return true;
+    const Mm absH = live(abs(H)), absf = live(abs(f));
+    const Mm inequality = m > neq ? column_of(colon(double(neq + 1), double(m))) : zeros(0.0, 1.0);
+    // Each round adds or drops a row; a guess that needs more is not
+    // near the optimum.
+    const int rounds = 4 + std::min(m, 2 * nx);
+    Mm previous;
+    for (int round = 0; round < rounds; ++round) {
+        Mm rows = m > 0 ? live(find(binding)) : zeros(0.0, 1.0);
+        if (rows.size() > 0)
+            rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
+        const int k = rows.size();
+        // A change the rank decision undid leaves the set as it was: no
+        // further round can do better.
+        if (round > 0 && k == previous.size() && (k == 0 || scalar_of(all(live(rows == previous))) != 0))
+            return false;
+        previous = rows;
+        if (k > nx)
+            return false;
+        const Mm Ab = k > 0 ? live(Mm(A(rows, c_p))) : sparse(zero_M, num(nx));
+        const Mm c = k > 0 ? live(Mm(b(rows))) : zeros(0.0, 1.0);
+        Mm S = refined_kkt_solution(H, Ab, f, c);
+        auto meets_rows = [&] {
+            if (k == 0)
+                return true;
+            const Mm xs = rows_of(S, 1, nx, 1.0);
+            const Mm miss = live(abs(live(mul(Ab, xs) - c)));
+            return largest(live(miss - live(1024 * eps * live(mul(abs(Ab), abs(xs)) + abs(c))))) <= 0;
+        };
+        if (S.size() != nx + k || !meets_rows()) {
+            const Mm T = null_space_kkt_solution(H, Ab, f, c);
+            if (T.size() == nx + k)
+                S = T;
+        }
+        if (S.size() != nx + k)
+            return false;
+        const Mm xe = rows_of(S, 1, nx, 1.0);
+        const Mm y = rows_of(S, nx + 1, nx + k, 1.0);
+        Mm le = zeros(double(m), 1.0);
+        if (k > 0)
+            le(rows) = y;
+        if (m > 0) {
+            // Rows broken beyond rounding of their terms, relative to them.
+            // A row the rank decision counts as dependent on the binding
+            // ones may miss by as much as that decision allows (a near copy
+            // 1e-12 away, in 60 unknowns): a smaller allowance would add it
+            // in every round and never see it enter.
+            const Mm excess = row_excess(A, b, neq, xe);
+            const double tol = row_rounding(nx, m);
+            if (neq > 0 && largest(rows_of(excess, 1, neq, 1.0)) > tol)
+                return false;
+            if (m > neq) {
+                Mm worst, where;
+                max(Mm(excess(inequality)), i_o, worst, where);
+                if (scalar_of(worst) > tol) {
+                    // At a vertex the row comes in for one of the binding
+                    // rows, chosen as the dual simplex method chooses: the
+                    // new row is a combination alpha of the binding ones,
+                    // and of those with alpha > 0 the one of least
+                    // multiplier per unit of alpha leaves. (The least
+                    // multiplier alone swapped two near copies in and out
+                    // in turn where a bound had to leave.)
+                    const double entering = neq + scalar_of(where);
+                    const Mm Abt = k > neq ? live(full(live(dot_transpose(Ab)))) : Mm();
+                    const Mm ar = live(full(live(dot_transpose(live(Mm(A(num(entering), c_p)))))));
+                    const Mm alpha = k > neq ? live(mldivide(Abt, ar)) : Mm();
+                    // The same where the row depends on the binding ones
+                    // short of a vertex (a row that is a bound plus 1e-10
+                    // times another): added alone, the rank decision took
+                    // it out again.
+                    const bool dependent =
+                        k > neq && (k == nx || largest(abs(live(mul(Abt, alpha) - ar))) <=
+                                                   row_rounding(nx, m) * largest(abs(ar)));
+                    if (dependent) {
+                        const Mm a = rows_of(alpha, neq + 1, k, 1.0), yi = rows_of(y, neq + 1, k, 1.0);
+                        const Mm positive = live(a > num(64 * eps * largest(abs(alpha))));
+                        if (has_non_finite(alpha) || largest(positive) == 0)
+                            return false;
+                        // Rows with alpha <= 0 cannot leave: their ratio is Inf.
+                        Mm ratio = live(rdivide(live(max(yi, zero_M)), a));
+                        const Mm barred = live(find(live(positive == zero_M)));
+                        if (barred.size() > 0)
+                            ratio(barred) = Mm(INFINITY);
+                        Mm lowest, at;
+                        min(ratio, i_o, lowest, at);
+                        binding(Mm(rows(num(neq + scalar_of(at))))) = zero_M;
+                    }
+                    binding(num(entering)) = one_M;
+                    continue;
+                }
+            }
+            if (k > neq) {
+                const Mm yi = rows_of(y, neq + 1, k, 1.0);
+                Mm lowest, where;
+                min(yi, i_o, lowest, where);
+                // Judged against the gradient the multipliers balance, not
+                // against the largest of them: rows a small angle apart
+                // have multipliers of 1e10 and opposite signs, and beside
+                // them a bound's -0.03 passed for rounding.
+                const double gradient = largest(live(mul(absH, abs(xe)) + absf));
+                if (scalar_of(lowest) < -1e-9 * gradient) {
+                    binding(Mm(rows(num(neq + scalar_of(where))))) = zero_M;
+                    continue;
+                }
+            }
+        }
+        // The gradient balanced by the multipliers, to rounding of its terms.
+        Mm balance = live(mul(H, xe) + f), size = live(mul(absH, abs(xe)) + absf);
+        if (k > 0) {
+            balance = live(balance + mul(dot_transpose(Ab), y));
+            size = live(size + mul(abs(dot_transpose(Ab)), abs(y)));
+        }
+        if (!(largest(live(abs(balance) - live(1e-9 * size))) <= 0))
+            return false;
+        x = xe;
+        lambda = le;
+        return true;
+    }
+    return false;
 }
 
 int count_of(const Mm& v)
@@ -438,12 +691,35 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     const int verbosity = count_of(verbosity_in);
     Mm kept_a = rows_a > 0 ? column_of(colon(1.0, double(rows_a))) : zeros(0.0, 1.0);
     const bool finite_rows = !has_non_finite(A) && !has_non_finite(b);
+    const Mm scales = finite_rows ? row_scales(A, b) : live(ones(double(rows_a), 1.0));
+    if (finite_rows && rows_a > 0) {
+        const bool sparse_a = issparse(A) != 0;
+        A = mul(sparse_diagonal(scales), A);
+        if (!sparse_a)
+            A = live(full(A));
+        b = live(times(scales, b));
+    }
     const bool consistent = !finite_rows || consistent_equalities(A, b, neq, kept_a);
     const int rows_kept = A.rows();
 
     if (largest(max(abs(H - dot_transpose(H)))) > std::ldexp(1.0, -52)) {
         warning("Q not symmetric");
         H = live(live(H + live(dot_transpose(H))) / 2.0);
+    }
+    // The objective times a power of two that brings its largest entry
+    // into [1, 2): the iterations weigh their proximal term (at least 1)
+    // and their tests of progress (relative to |f'x| + 1) against the
+    // objective's own size, so an objective given in units of 1e-6 or
+    // 1e-150 stopped at once with a wrong answer. The minimiser is the
+    // same; the multipliers are divided by the factor at the end.
+    double objective_scale = 1;
+    {
+        const double size = std::fmax(largest(max(abs(H))), nx > 0 ? largest(abs(f)) : 0.0);
+        if (size > 0 && std::isfinite(size)) {
+            objective_scale = std::ldexp(1.0, -std::ilogb(size));
+            H = live(objective_scale * H);
+            f = live(objective_scale * f);
+        }
     }
 
     // Bounds as rows; lambda keeps one place per bound entry, filled from
@@ -527,7 +803,12 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
 
     if (result == verdict::ok) {
         // An interior start: a random direction projected on the null space.
+        // The last projective step may take a variable that ties with the
+        // artificial one to exactly 0 with it (a slack of a row that
+        // repeats an equality); phase 2 divides by every variable, so such
+        // a variable starts a rounding above 0 instead.
         x = rows_of(x, 1, n, 1.0);
+        x = live(max(x, num(std::ldexp(1.0, -52) * largest(x))));
         const Mm random = randM(double(n), 1.0);
         const Mm S = solve_kkt(speye(num(n)), P.A, vertcat(random, zeros(double(m), 1.0)));
         const Mm Pd = rows_of(S, 1, n, 1.0);
@@ -564,10 +845,11 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             // not increase the objective; bounded besides its own test, and
             // a singular system (a step that is not finite) only raises the
             // weight.
-            Mm M;
+            Mm M, T;
             double accept = -1;
             for (int tries = 0; tries < 200; ++tries) {
-                M = solve_kkt(P.H + sparse_diagonal(mu * power(h, num(2))), P.A, vertcat(-grad, zero_m));
+                T = live(P.H + sparse_diagonal(mu * power(h, num(2))));
+                M = solve_kkt(T, P.A, vertcat(-grad, zero_m));
                 const Mm y = x + rows_of(M, 1, n, 1.0);
                 const double ymin = smallest(y);
                 accept = ymin > 0 ? std::fmin(ymin, fval - objective(y) + eps) : ymin;
@@ -587,11 +869,32 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 result = verdict::seems_unbounded;
                 break;
             }
+            // Rows a small angle apart make the system ill-conditioned, and
+            // its step leaves A x off b by far more than rounding; one
+            // solve with the residual brings the step back into the rows
+            // (without it the drift test below took the first step for
+            // the end of the run).
+            if (m > 0) {
+                const Mm step = rows_of(M, 1, n, 1.0);
+                const Mm Ad = mul(P.A, step);
+                if (largest(abs(Ad)) > 1e-12 * a_size * largest(abs(step))) {
+                    const Mm C = solve_kkt(T, P.A, vertcat(zeros(double(n), 1.0), live(-Ad)));
+                    if (C.size() == n + m && !has_non_finite(C))
+                        M = live(M + C);
+                }
+            }
             N = -rows_of(M, n + 1, n + m, 1.0);
             const Mm d = rows_of(M, 1, n, 1.0);
             const double t = smallest(rdivide(d, x));
             double s = t < 0 ? -0.99 / t : (t == 0 ? 0.99 : INFINITY);
             const Mm dr = own(d);
+            // A step that moves the problem's own variables by no more than
+            // rounding of the iterate (x+ and x- growing together is no
+            // move) leaves nothing to descend: its ratio l / k is rounding
+            // over rounding, and taking it (a step of 5e29 times a d of
+            // 3e-16) threw the iterate off its rows by 2e-2.
+            if (!(largest(abs(dr)) > 64 * eps * largest(abs(x))))
+                break;
             const double k = inner(dr, mul(H, dr)), l = -inner(d, grad);
             // Near the end rounding can leave d pointing slightly uphill; a
             // negative minimiser would step backwards out of the interior.
@@ -604,10 +907,13 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             // Near the optimum d is rounding, and its ratio l / k says
             // nothing: a step that would move A x off b by more than the
             // rounding of the terms of A x is no step, and the run has
-            // converged.
+            // converged. The terms are those of the iterate and of the step
+            // in the problem's own variables: x+ and x- growing together
+            // change no term, and judged by their size a step of 3e13 in
+            // them passed and threw the iterate 3e-3 off its rows.
             if (m > 0) {
                 const double drift = s * largest(abs(mul(P.A, d)));
-                const double reach = std::fmax(largest(abs(x)), s * largest(abs(d)));
+                const double reach = std::fmax(largest(abs(x)), s * largest(abs(dr)));
                 const double scale = 1 + largest(abs(P.b)) + a_size * reach;
                 if (!(drift <= 1e-9 * scale))
                     break;
@@ -640,15 +946,44 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         multipliers = -N;
         exact = exact_on_binding_rows(H, f, A, b, neq, xr, multipliers);
     }
-    if (result == verdict::ok && m > 0 && !exact) {
-        // A point that breaks the constraints is no answer: degenerate
-        // problems (a feasible set without interior) end here, not with a
-        // wrong "ok". The exact solve on the binding rows has settled
-        // what the iterations could not (equality rows 1e-10 apart in
-        // angle leave them 1e-6 off the rows), where its point keeps
-        // every row.
-        const double worst = largest(abs(live(mul(P.A, x) - P.b)));
-        if (!(worst <= 1e-6 * (1 + largest(abs(P.b)))))
+    if (result == verdict::ok && m > 0 && !exact && !(largest(row_excess(A, b, neq, xr)) <= row_rounding(nx, m))) {
+        // A point that breaks the rows is no answer. The interior point
+        // ends 1e-8 in objective from the end of the run and may be as far
+        // off the rows it holds (equalities, and degenerate sets without
+        // interior): it is moved the least distance onto the rows it
+        // breaks or holds, and again with the rows that move breaks, until
+        // it meets every row or no row is left to add. Where the rows
+        // cannot be met together beyond rounding (near copies whose
+        // right-hand sides part by more than their angle allows in the
+        // box, which the projective phase does not see), no point is
+        // feasible: those were "ok" with rows missed by 1e-8 of their
+        // terms, under a test that allowed 1e-6. A feasible sliver between
+        // such rows, 1e-10 wide, is found by the second move, with the
+        // bounds the first one crossed.
+        const double tol = row_rounding(nx, m);
+        Mm holds = live(row_excess(A, b, neq, xr) > num(-tol));
+        if (neq > 0)
+            holds(colon(1.0, double(neq))) = one_M;
+        bool met = false;
+        for (int round = 0; round <= nx && !met; ++round) {
+            Mm rows = live(find(holds));
+            rows = column_of(Mm(rows(independent_rows(live(Mm(A(rows, c_p))), neq))));
+            if (rows.size() == 0 || rows.size() > nx)
+                break;
+            const Mm moved = nearest_on_rows(live(Mm(A(rows, c_p))), live(Mm(b(rows))), xr);
+            if (has_non_finite(moved))
+                break;
+            const Mm broken = live(row_excess(A, b, neq, moved) > num(tol));
+            if (largest(broken) == 0) {
+                xr = moved;
+                met = true;
+            } else if (largest(live(broken - holds)) <= 0) {
+                break;  // only rows already held are broken: nothing to add
+            } else {
+                holds = live(max(holds, broken));
+            }
+        }
+        if (!met)
             result = verdict::infeasible;
     }
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
@@ -665,8 +1000,9 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     // lambda in the layout of the rows asked for: A's, then one per entry of
     // vlb and of vub, 0 where an infinite bound made no row.
     Mm lambda = zeros(double(rows_a + klb + kub), 1.0);
+    multipliers = live(multipliers / objective_scale);
     if (rows_kept > 0)
-        lambda(kept_a) = rows_of(multipliers, 1, rows_kept, 1.0);
+        lambda(kept_a) = live(times(Mm(scales(kept_a)), rows_of(multipliers, 1, rows_kept, 1.0)));
     const int nlb = kept_lb.size(), nub = kept_ub.size();
     if (nlb > 0)
         lambda(kept_lb + num(rows_a)) = rows_of(multipliers, rows_kept + 1, rows_kept + nlb, 1.0);
@@ -767,7 +1103,15 @@ Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, cons
          const Mm& neq, i_o_t, Mm& x, Mm& lambda)
 {
     const Mm At = dot_transpose(A);
-    return qp(At * A, -(At * b), G, h, vlb, vub, x0, neq, zero_M, i_o, x, lambda);
+    // A'A is symmetric, but the product's rounding may not be (the two
+    // triangles summed in different orders): qp would warn "Q not
+    // symmetric" about a Q the caller never gave, for almost any tall A.
+    // The symmetric part is what qp would go on with, so it is handed over
+    // where qp would take it.
+    Mm H = At * A;
+    if (!isempty(H) && scalar_of(max(max(abs(H - dot_transpose(H))))) > std::ldexp(1.0, -52))
+        H = (H + dot_transpose(H)) / 2.0;
+    return qp(H, -(At * b), G, h, vlb, vub, x0, neq, zero_M, i_o, x, lambda);
 }
 Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, const Mm& x0, i_o_t,
          Mm& x, Mm& lambda)

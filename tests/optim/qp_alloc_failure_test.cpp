@@ -31,6 +31,18 @@ TEST(AllocationFailure, QuadraticProgrammingAndLeastSquares)
              qp(test::real(2, 2, {1, 0, 0, 1}), test::real(2, 1, {-1, 0}), test::real(2, 2, {1, -1, -1, 1}),
                 test::real(2, 1, {1, -1}), Mm(), Mm(), Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
          }},
+        // Near copies 1e-10 apart as equalities, H with a zero row, in a
+        // box: the rows scaled, the exact solve refined and then taken
+        // by the null space of the rows, the reduced system by its
+        // eigenvalues.
+        {"qp, near copies and a semidefinite H", Mm(), [=](Mm& x) {
+             randM(TM("seed"), Mm(3.0));
+             Mm lambda, how;
+             qp(test::real(3, 3, {1, 0, 0, 0, 2, 0, 0, 0, 0}), test::real(3, 1, {1, -1, 2}),
+                test::real(2, 3, {1, 1 + 1e-10, 2, 2, -1, -1}), test::real(2, 1, {0.1, 0.1}),
+                test::real(3, 1, {-1, -1, -1}), test::real(3, 1, {1, 1, 1}), Mm(), Mm(2.0), Mm(-1.0), i_o, x, lambda,
+                how);
+         }},
         {"qp, linear", Mm(), [=](Mm& x) { x = qp(Mm(), f, A, b, test::real(2, 1, {0, 0})); }},
         {"conls", Mm(), [=](Mm& x) {
              randM(TM("seed"), Mm(5489.0));

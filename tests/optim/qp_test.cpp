@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -427,6 +428,436 @@ TEST(Qp, FeasibleSetWithoutInterior)
             EXPECT_NEAR(test::at(x, 1), c.x[1], 1e-6);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// How far a qp answer is from the optimum's conditions, each relative to
+// the size of its terms: the rows kept (equalities and inequalities,
+// bounds included), the gradient balanced by the multipliers, the
+// multipliers of <= rows non-negative and zero where their row is slack.
+struct kkt_measures {
+    double rows = 0, balance = 0, sign = 0, slack = 0;
+};
+
+kkt_measures kkt_of(const Mm& H, const Mm& f, const Mm& A, const Mm& b, int neq, const Mm& lb, const Mm& ub,
+                    const Mm& x, const Mm& lambda)
+{
+    const int n = H.rows();
+    Mm G = A, h = b;
+    if (!isempty(lb)) {
+        G = vertcat(G, -eye(Mm(double(lb.size())), Mm(double(n))));
+        h = vertcat(h, -lb);
+    }
+    if (!isempty(ub)) {
+        G = vertcat(G, eye(Mm(double(ub.size())), Mm(double(n))));
+        h = vertcat(h, ub);
+    }
+    kkt_measures k;
+    const std::vector<double> gx = test::values(G * x), terms = test::values(abs(G) * abs(x) + abs(h)),
+                              hv = test::values(h), l = test::values(lambda),
+                              row_size = test::values(full(max(abs(G), Mm(), Mm(2.0))));
+    // A multiplier times its row's size, in units of the gradient it
+    // balances (not of the largest multiplier: rows a small angle apart
+    // have huge ones that hide a wrong sign beside them).
+    double largest = 0;
+    for (double v : test::values(abs(H) * abs(x) + abs(f)))
+        largest = std::fmax(largest, v);
+    for (std::size_t i = 0; i < gx.size(); ++i) {
+        const double miss = gx[i] - hv[i], weight = l[i] * row_size[i] / largest;
+        k.rows = std::fmax(k.rows, (int(i) < neq ? std::fabs(miss) : std::fmax(miss, 0.0)) / terms[i]);
+        if (int(i) >= neq) {
+            k.sign = std::fmax(k.sign, -weight);
+            k.slack = std::fmax(k.slack, std::fmin(std::fabs(weight), std::fabs(miss) / terms[i]));
+        }
+    }
+    const std::vector<double> balance = test::values(H * x + f + dot_transpose(G) * lambda);
+    const std::vector<double> size =
+        test::values(abs(H) * abs(x) + abs(f) + abs(dot_transpose(G)) * abs(lambda));
+    for (std::size_t j = 0; j < balance.size(); ++j)
+        k.balance = std::fmax(k.balance, std::fabs(balance[j]) / size[j]);
+    return k;
+}
+
+// A problem of the sweeps below, with a point known to meet its rows.
+struct kkt_case {
+    std::string what;
+    Mm H, f, A, b;
+    int neq;
+    Mm lb, ub;
+    // Whether the optimum is fixed to 1e-9 by rows met to 1e-10 (rows
+    // 1e-12 apart leave it free by far more).
+    bool determined = true;
+};
+
+// qp must say "ok" and reach the optimum's conditions: rows to 1e-10 of
+// their terms, the gradient to 1e-9. With a least-squares matrix C and
+// data d, conls(C, d, ...) is run instead (H = C'C and f = -C'd in the
+// case), and must print nothing.
+void expect_optimum(const kkt_case& c, int states, const Mm& C = Mm(), const Mm& d = Mm())
+{
+    SCOPED_TRACE(c.what);
+    double first = NAN;
+    for (int state = 0; state < states; ++state) {
+        SCOPED_TRACE(state);
+        randM(TM("state"), Mm(double(state)));
+        Mm x, lambda, how;
+        if (isempty(C)) {
+            qp(c.H, c.f, c.A, c.b, c.lb, c.ub, Mm(), Mm(double(c.neq)), Mm(-1.0), i_o, x, lambda, how);
+            ASSERT_EQ(test::text_of(how), "ok");
+        } else {
+            test::clear_printed();
+            conls(C, d, c.A, c.b, c.lb, c.ub, Mm(), Mm(double(c.neq)), i_o, x, lambda);
+            ASSERT_EQ(test::printed(), "");
+            ASSERT_TRUE(std::isfinite(test::at(x, 0)));
+        }
+        const kkt_measures k = kkt_of(c.H, c.f, c.A, c.b, c.neq, c.lb, c.ub, x, full(lambda));
+        EXPECT_LE(k.rows, 1e-10);
+        EXPECT_LE(k.balance, 1e-9);
+        EXPECT_LE(k.sign, 1e-9);
+        EXPECT_LE(k.slack, 1e-9);
+        const double value = test::at(0.5 * dot_transpose(x) * c.H * x + dot_transpose(c.f) * x, 0);
+        if (state == 0) {
+            first = value;
+        } else if (c.determined) {
+            EXPECT_NEAR(value, first, 1e-9 * (1 + std::fabs(first))) << "the optimum moved with the state";
+        }
+    }
+}
+
+// A constraint row is the same row whatever its units. Rows given in
+// units of 1e-150 were held only to 1e-9 absolute (an "ok" point 2% off
+// its optimum and off the row), rows of 1e300 or 1e-300 as equalities were
+// refused as "no feasible solution", and a near copy scaled by 1e6 ended
+// 4e-5 from the optimum. Every row of the problem below (H = diag(1:4),
+// f = -[4 3 2 1], the first row binding at the optimum) is scaled in turn.
+TEST(Qp, RowsGivenInAnyUnits)
+{
+    const Mm H = test::real(4, 4, {1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4});
+    const Mm f = column({-4, -3, -2, -1});
+    // Rows [1 1 1 0], [1 -1 1+1e-6 0], [0 1 0 1]; then the first, a near
+    // copy of it e away, and the third.
+    struct rows_case {
+        const char* what;
+        Mm A, b;
+    };
+    std::vector<rows_case> sets = {
+        {"three rows", test::real(3, 4, {1, 1, 0, 1, -1, 1, 1, 1 + 1e-6, 0, 0, 0, 1}), column({2, 1, 2})}};
+    for (double e : {1e-4, 1e-8, 1e-12})
+        sets.push_back({e == 1e-4 ? "near copy 1e-4" : e == 1e-8 ? "near copy 1e-8" : "near copy 1e-12",
+                        test::real(3, 4, {1, 1 + e, 0, 1, 1 - e, 1, 1, 1, 0, 0, 0, 1}), column({2, 2, 2})});
+    std::vector<kkt_case> cases;
+    for (const rows_case& set : sets)
+        for (double scale : {1.0, 1e6, 1e-6, 1e150, 1e-150, 1e300, 1e-300})
+            for (int row = 0; row < 3; ++row)
+                for (int neq : {0, 1, 2}) {
+                    Mm s = ones(Mm(3.0), Mm(1.0));
+                    s(Mm(row + 1.0)) = Mm(scale);
+                    char what[120];
+                    std::snprintf(what, sizeof what, "%s, row %d times %g, %d equalities", set.what, row + 1, scale,
+                                  neq);
+                    cases.push_back({what, H, f, diag(s) * set.A, times(s, set.b), neq, Mm(), Mm()});
+                }
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 2);
+}
+
+} // namespace
+
+namespace {
+
+// H = Q diag(d) Q' for the reflection Q = I - 2 v v' / v'v, v = 1:n.
+Mm reflected(const std::vector<double>& d)
+{
+    const int n = static_cast<int>(d.size());
+    const Mm v = dot_transpose(colon(1.0, double(n)));
+    const Mm Q = eye(Mm(double(n))) - (2.0 / test::at(dot_transpose(v) * v, 0)) * (v * dot_transpose(v));
+    const Mm H = Q * diag(column(d)) * Q;
+    return (H + dot_transpose(H)) / 2.0;
+}
+
+// Objectives the iterations cannot finish on their own: without rows the
+// run stopped at a relative change of 1e-8, which for H of condition 1e12
+// left x a factor 600 short of the minimum (f = -5.7e6 for -3.4e9), and
+// the answer moved with the random state. Positive semidefinite H (zero
+// rows) with rows and bounds, and near copies of equality rows in them.
+TEST(Qp, IllConditionedAndSemidefiniteObjectives)
+{
+    const Mm f = column({1, -1, 2, -2, 0.5});
+    const Mm box = column({-1, -1, -1, -1, -1}), top = column({1, 1, 1, 1, 1});
+    const Mm rows = test::real(2, 5, {1, 1 + 1e-10, 2, 2, -1, -1, 0.5, 0.5, 1, 1});
+    std::vector<kkt_case> cases;
+    for (double cond : {1.0, 1e6, 1e12}) {
+        std::vector<double> d;
+        for (int i = 0; i < 5; ++i)
+            d.push_back(std::pow(cond, -i / 4.0));
+        const std::string name = "condition " + std::to_string(cond);
+        cases.push_back({name + ", no rows", reflected(d), f, Mm(), Mm(), 0, Mm(), Mm()});
+        cases.push_back({name + ", sparse, no rows", sparse(reflected(d)), f, Mm(), Mm(), 0, Mm(), Mm()});
+        cases.push_back({name + ", two near copies, equalities", reflected(d), f, rows, column({0.1, 0.1}), 2, Mm(),
+                         Mm()});
+    }
+    const Mm semidefinite =
+        test::real(5, 5, {1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    cases.push_back({"zero rows in H, in a box", semidefinite, f, Mm(), Mm(), 0, box, top});
+    cases.push_back({"zero rows in H, near copies as inequalities", semidefinite, f, rows, column({0.1, 0.1}), 0, box,
+                     top});
+    cases.push_back({"zero rows in H, near copies as equalities", semidefinite, f, rows, column({0.1, 0.1}), 2, box,
+                     top});
+    // A random draw of the same kind: at the point returned a bound's
+    // multiplier was -0.03, passed as rounding beside the near copies'
+    // multipliers of 2e10 (the objective 0.006 above its minimum).
+    cases.push_back({"zero rows in H, near copies of a random row", semidefinite,
+                     column({-2.6896041588772612, -1.4740914938866654, -0.38952153005534917, -0.52687103378314892,
+                             -1.3631955185603011}),
+                     test::real(2, 5,
+                                {-0.58663122694341441, -0.58663122710492999, -0.34623824124117841,
+                                 -0.34623824128663161, 1.2769534546350683, 1.2769534546076582, 0.050624852836750202,
+                                 0.050624852808277353, 1.1388776119782338, 1.1388776119132182}),
+                     column({0.1, 0.1}), 2, box, top});
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 3);
+}
+
+// An equality row given again as an inequality has a slack that must stay
+// 0: the last projective step took it to exactly 0 and phase 2, which
+// divides by every variable, called the problem "seems unbounded".
+TEST(Qp, EqualityRowGivenAgainAsAnInequality)
+{
+    const Mm H = test::real(3, 3, {2, 0, 0, 0, 1, 0, 0, 0, 1}), f = column({-1, -2, 3});
+    std::vector<kkt_case> cases = {
+        {"x1 + 2 x2 - x3 = 1 and <= 1", H, f, test::real(2, 3, {1, 1, 2, 2, -1, -1}), column({1, 1}), 1, Mm(), Mm()},
+        {"and a second equality", H, f, test::real(3, 3, {1, 0, 1, 2, 1, 2, -1, 1, -1}), column({1, 0, 1}), 2, Mm(),
+         Mm()},
+        {"and the row twice more", H, f, test::real(3, 3, {1, 1, 1, 2, 2, 2, -1, -1, -1}), column({1, 1, 1}), 1, Mm(),
+         Mm()},
+        {"in a box", H, f, test::real(2, 3, {1, 1, 2, 2, -1, -1}), column({1, 1}), 1, column({-1, -1, -1}),
+         column({1, 1, 1})},
+    };
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 3);
+}
+
+} // namespace
+
+namespace {
+
+// Matrices of normal draws from a seeded generator of its own (the
+// library's generator is left to the states the tests set), the same on
+// every platform: Box-Muller on the raw 64-bit output.
+class normal_draws {
+public:
+    explicit normal_draws(unsigned seed) : bits_(seed) {}
+    Mm operator()(int rows, int cols, double scale)
+    {
+        Mm a(0, 0, 0, rows, cols, qv_double);
+        for (int k = 0; k < rows * cols; ++k) {
+            const double u = ((bits_() >> 11) + 0.5) * 0x1.0p-53, v = (bits_() >> 11) * 0x1.0p-53;
+            a.addr()[k] = scale * std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
+        }
+        return a;
+    }
+
+private:
+    std::mt19937_64 bits_;
+};
+
+// Larger problems in the box [-1, 1] whose rows (equalities through a
+// point inside) include near copies of four of them and a near sum of two,
+// e apart. With e = 1e-6 the first step was taken for the end of the run
+// (its step left A x 7e-9 off b) and the answer moved with the state
+// (f = -20.9 under one, 2.66 under another, for an optimum of -35.66);
+// with e = 1e-12 rows that carry information of their own were left out
+// and the set called infeasible.
+TEST(Qp, NearlyDependentRowsInLargerProblems)
+{
+    normal_draws random(11);
+    std::vector<kkt_case> cases;
+    for (int n : {20, 60})
+        for (double e : {1e-6, 1e-12}) {
+            const Mm M = random(n, n, 1.0);
+            const Mm H = M * dot_transpose(M) / double(n) + 0.1 * eye(Mm(double(n)));
+            const Mm f = random(n, 1, 3.0), point = random(n, 1, 0.3);
+            const int k = n / 4;
+            Mm A = random(k, n, 1.0);
+            for (int i = 1; i <= 4; ++i)
+                A = vertcat(A, Mm(A(Mm(double(i)), c_p)) + e * random(1, n, 1.0));
+            A = vertcat(A, Mm(A(Mm(1.0), c_p)) + Mm(A(Mm(2.0), c_p)) + e * random(1, n, 1.0));
+            char what[60];
+            std::snprintf(what, sizeof what, "n = %d, e = %g", n, e);
+            cases.push_back({what, H, f, A, A * point, A.rows(), -ones(Mm(double(n)), one_M),
+                             ones(Mm(double(n)), one_M), e > 1e-10});
+        }
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 2);
+}
+
+} // namespace
+
+namespace {
+
+// Near copies 1e-10 apart in angle whose feasible set between them is a
+// sliver some 1e-10 wide, in a box: the interior point missed a row by
+// 1e-8 of its terms, and the exact solve at a vertex let the binding row of
+// least multiplier leave for the broken one, which swapped the two near
+// copies in and out in turn where a bound had to leave, so the run ended
+// with "no feasible solution". (A random draw: g x <= 0.1 and
+// g2 x >= 0.1 + 7.5e-11 in [-1, 1]^4.)
+TEST(Qp, FeasibleSliverBetweenNearCopies)
+{
+    const Mm H = test::real(4, 4,
+                            {0.15762129885553763, -0.014857615837769593, -0.13459962869436537, 0.022901231608486183,
+                             -0.014857615837769593, 0.59751703711312265, -0.19224001242944655, -0.30914602334730978,
+                             -0.13459962869436537, -0.19224001242944655, 0.56066328212939198, 0.1699328016403559,
+                             0.022901231608486183, -0.30914602334730978, 0.1699328016403559, 0.46380073426641455});
+    const Mm f = column({-0.35798357723419083, 2.1029590878541948, -0.43304266862005025, 1.8335989985965693});
+    const Mm A = test::real(2, 4,
+                            {-1.0680097374903168, 1.0680097375431405, -0.76616237980135282, 0.76616237965367162,
+                             1.0812789138265664, -1.0812789138891628, 0.29887136465925673, -0.29887136462260999});
+    const Mm b = column({0.10000000000000001, -0.10000000007493703});
+    expect_optimum({"the sliver", H, f, A, b, 0, -ones(Mm(4.0), one_M), ones(Mm(4.0), one_M)}, 3);
+}
+
+// Near copies that part by more than their angle allows: x1 + x2 + x3 <= b
+// and (1 + e) x1 + (1 - e) x2 + x3 >= b + delta in the box [-1, 1]. The
+// second row exceeds the first by at most s = e1 + e2 in the box (e1, e2
+// the stored parts of 1 + e and 1 - e, exact), so a point meets both
+// exactly when delta <= s; the same holds for the rows as equalities.
+// With delta = 2 s the rows cannot be met by 1e-10 of their terms at
+// e = 1e-10, yet the iterations ended near them and the run said "ok" with
+// the rows missed by 1e-8, under a test that allowed 1e-6. With
+// delta = s / 2 the answer is the optimum.
+TEST(Qp, NearCopiesThatPartBeyondTheirAngle)
+{
+    const Mm H = test::real(3, 3, {1, 0, 0, 0, 2, 0, 0, 0, 1}), f = column({-1, 2, -3});
+    const Mm box = column({-1, -1, -1}), top = column({1, 1, 1});
+    for (double e : {1e-2, 1e-6, 1e-10})
+        for (double part : {0.5, 2.0})
+            for (int neq : {0, 2}) {
+                const double e1 = (1 + e) - 1, e2 = 1 - (1 - e), delta = part * (e1 + e2), b = 0.5;
+                const double sign = neq == 2 ? 1 : -1;
+                const Mm A = test::real(2, 3, {1, sign * (1 + e), 1, sign * (1 - e), 1, sign});
+                const Mm rhs = column({b, sign * (b + delta)});
+                char what[80];
+                std::snprintf(what, sizeof what, "e = %g, delta = %g s, %s", e, part,
+                              neq ? "equalities" : "inequalities");
+                if (part < 1) {
+                    expect_optimum({what, H, f, A, rhs, neq, box, top}, 3);
+                    continue;
+                }
+                SCOPED_TRACE(what);
+                for (int state = 0; state < 3; ++state) {
+                    randM(TM("state"), Mm(double(state)));
+                    test::clear_printed();
+                    Mm x, lambda, how;
+                    qp(H, f, A, rhs, box, top, Mm(), Mm(double(neq)), i_o, x, lambda, how);
+                    EXPECT_EQ(test::text_of(how), "infeasible") << test::values(x)[0];
+                    EXPECT_EQ(test::printed(), "The system has no feasible solution.\n");
+                    EXPECT_TRUE(std::isnan(test::at(x, 0)));
+                }
+            }
+}
+
+} // namespace
+
+namespace {
+
+// conls on tall matrices (the product C'C rounds to a matrix that is not
+// exactly symmetric, and conls warned "Q not symmetric" about a Q its
+// caller never gave), on rank-deficient ones (the optimum a whole set: the
+// run ended with the gradient held to 1e-8 only) and on columns of very
+// different scales, each with near copies among its rows, as inequalities
+// and as equalities, in a box and without one.
+TEST(Conls, TallRankDeficientAndScaledMatrices)
+{
+    normal_draws random(29);
+    const int n = 5;
+    for (const char* shape : {"tall", "rank-deficient", "a column 1e4 times the others"})
+        for (double e : {1e-4, 1e-10})
+            for (int neq : {0, 2})
+                for (bool boxed : {false, true}) {
+                    Mm C = random(2 * n, n, 1.0);
+                    if (shape[0] == 'r')
+                        C(c_p, Mm(double(n))) = Mm(C(c_p, Mm(1.0))) + Mm(C(c_p, Mm(2.0)));
+                    if (shape[0] == 'a')
+                        C(c_p, Mm(1.0)) = 1e4 * Mm(C(c_p, Mm(1.0)));
+                    const Mm d = random(2 * n, 1, 3.0), g = random(1, n, 1.0);
+                    const Mm A = vertcat(g, g + e * random(1, n, 1.0));
+                    const Mm b = column({0.1, 0.1});
+                    Mm H = dot_transpose(C) * C;
+                    H = (H + dot_transpose(H)) / 2.0;
+                    char what[100];
+                    std::snprintf(what, sizeof what, "%s, rows %g apart, %d equalities%s", shape, e, neq,
+                                  boxed ? ", in [-1, 1]" : "");
+                    const Mm lb = boxed ? -ones(Mm(double(n)), one_M) : Mm();
+                    const Mm ub = boxed ? ones(Mm(double(n)), one_M) : Mm();
+                    expect_optimum({what, H, -(dot_transpose(C) * d), A, b, neq, lb, ub}, 3, C, d);
+                }
+}
+
+} // namespace
+
+namespace {
+
+// The objective times any positive factor has the same minimiser. Given in
+// units of 1e-6 or 1e-150 it met the iterations' absolute constants (a
+// proximal weight of at least 1, progress measured against |f'x| + 1) and
+// the run stopped at its start: "ok" with a bound's multiplier of -2e-3 in
+// units of the gradient, an objective above the minimum, a point off the
+// optimum of a positive semidefinite H in a box.
+TEST(Qp, ObjectiveInAnyUnits)
+{
+    const Mm H = test::real(4, 4, {1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4});
+    const Mm f = column({-4, -3, -2, -1});
+    const Mm A = test::real(3, 4, {1, 1, 0, 1, -1, 1, 1, 1 + 1e-6, 0, 0, 0, 1}), b = column({2, 1, 2});
+    const Mm semidefinite =
+        test::real(5, 5, {1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Mm g = column({1, -1, 2, -2, 0.5}), box = -ones(Mm(5.0), one_M), top = ones(Mm(5.0), one_M);
+    const Mm rows = test::real(2, 5, {1, 1 + 1e-6, 2, 2, -1, -1, 0.5, 0.5, 1, 1});
+    std::vector<kkt_case> cases;
+    for (double scale : {1e-150, 1e-6, 1e6, 1e150}) {
+        char units_text[40];
+        std::snprintf(units_text, sizeof units_text, ", objective times %g", scale);
+        const std::string units = units_text;
+        for (int neq : {0, 1, 2})
+            cases.push_back({"three rows, " + std::to_string(neq) + " equalities" + units, scale * H, scale * f, A, b,
+                             neq, Mm(), Mm()});
+        cases.push_back({"zero rows in H, in a box" + units, scale * semidefinite, scale * g, Mm(), Mm(), 0, box, top});
+        cases.push_back({"zero rows in H, near copies" + units, scale * semidefinite, scale * g, rows,
+                         column({0.1, 0.1}), 2, box, top});
+    }
+    for (const kkt_case& c : cases)
+        expect_optimum(c, 3);
+}
+
+} // namespace
+
+namespace {
+
+// A row that is a bound plus 1e-10 times another bound (x1 + 1e-10 x2 <=
+// 0.5 in the box [-0.5, 0.5]), with H positive semidefinite (A'A of a
+// rank-deficient A, a random draw): at the optimum x1 = 0.5 and x2 = -0.5
+// the row is slack by 5e-11, the interior point took it for binding, and
+// the rank decision dropped the bound x1 <= 0.5 as dependent on the row
+// and x2's bound; added back alone it was dropped again, and the run ended
+// on the interior point with the gradient balanced to 1e-5.
+TEST(Qp, RowThatIsABoundPlusATinyMultipleOfAnother)
+{
+    const Mm product =
+        test::real(5, 5, {6.495433457999721, -0.34691164346145353, -1.0257203761371816, 1.662980264089964,
+                          6.1485218145382676, -0.34691164346145353, 4.1187196920172431, -0.79806544989922334,
+                          2.5251418674893129, 3.7718080485557888, -1.0257203761371816, -0.79806544989922334,
+                          7.2241555333587861, 1.7140490252537559, -1.823785826036405, 1.662980264089964,
+                          2.5251418674893129, 1.7140490252537559, 5.3004143486903388, 4.1881221315792772,
+                          6.1485218145382667, 3.7718080485557897, -1.8237858260364053, 4.1881221315792772,
+                          9.9203298630940555});
+    const Mm H = (product + dot_transpose(product)) / 2.0;
+    const Mm f = column({-9.2201130233642026, 5.0734825724465589, -0.0041363560661435983, 1.5469329169188555,
+                         -4.1466304509176428});
+    const Mm box = -0.5 * ones(Mm(5.0), one_M);
+    expect_optimum({"x1 + 1e-10 x2 <= 0.5", H, f, test::real(1, 5, {1, 1e-10, 0, 0, 0}), Mm(0.5), 0, box, -box}, 3);
 }
 
 } // namespace
