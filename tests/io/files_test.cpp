@@ -368,6 +368,16 @@ protected:
         return (d / w.file).string();
     }
 
+    // A new folder of the test that every user may write (the folder for
+    // temporaries of a writer run as another user).
+    fs::path open_folder(const std::string& name) const
+    {
+        const fs::path d = tmp.path() / name;
+        fs::create_directory(d);
+        EXPECT_EQ(::chmod(d.c_str(), 0777), 0);
+        return d;
+    }
+
     // The one temporary a writer of path, killed in the middle by a file
     // size limit, leaves beside it; "" after a failure was recorded.
     std::string killed_writers_temporary(const writer& w, const std::string& path)
@@ -1232,10 +1242,8 @@ TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
             const writer& w = writers()[k];
             SCOPED_TRACE(w.what);
             const fs::path d = tmp.path() / ("failing" + std::to_string(folder));
-            const fs::path temporaries = tmp.path() / ("failing_tmp" + std::to_string(folder++));
+            const fs::path temporaries = open_folder("failing_tmp" + std::to_string(folder++));
             fs::create_directory(d);
-            fs::create_directory(temporaries);
-            ASSERT_EQ(::chmod(temporaries.c_str(), 0777), 0);
             make_route(r, d, w.file, u);
             if (::testing::Test::HasFatalFailure())
                 return;
@@ -1299,10 +1307,8 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
                 const writer& w = writers()[k];
                 SCOPED_TRACE(w.what);
                 const fs::path mount_point = tmp.path() / ("full" + std::to_string(folder));
-                const fs::path temporaries = tmp.path() / ("full_tmp" + std::to_string(folder++));
+                const fs::path temporaries = open_folder("full_tmp" + std::to_string(folder++));
                 fs::create_directory(mount_point);
-                fs::create_directory(temporaries);
-                ASSERT_EQ(::chmod(temporaries.c_str(), 0777), 0);
                 const std::size_t pages = (reference[k].size() + 4095) / 4096;
                 const std::string& bytes = reference[k];
                 const std::size_t dated = w.dated;
