@@ -360,6 +360,14 @@ bool write_over(int in, int folder_fd, const std::string& base)
 // or may not be entered).
 bool follow_links(std::string& path, struct stat& st, bool& exists)
 {
+    // The system is asked first whether it would follow the chain at all:
+    // a loop, or a link it protects (another user's link in a shared
+    // folder with the sticky bit, where the system is set to refuse those),
+    // is refused as an open would refuse it. A chain that ends at no file
+    // passes, to be followed here to the name of the file it makes.
+    struct stat through;
+    if (::stat(path.c_str(), &through) != 0 && errno != ENOENT)
+        return false;
     constexpr int most_links = 40;  // the system's own bound on a chain
     for (int hops = 0;; ++hops) {
         if (::lstat(path.c_str(), &st) != 0) {

@@ -1386,4 +1386,52 @@ TEST_F(WholeFileWriters, AWriterKilledAgainAndAgainLeavesOneTemporaryAtMost)
     }
 }
 
+// A link the system would not follow for an open is not followed by a
+// writer either: where the system protects links (fs.protected_symlinks),
+// another user's link in a shared folder with the sticky bit, such as one
+// planted in /tmp, leads nowhere, so root's save to it cannot replace the
+// file it names; the writer's own link there is followed.
+TEST_F(WholeFileWriters, ALinkTheSystemWouldNotFollowIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user's link can be made only by root: these tests run as user " << ::geteuid();
+    if (read_file("/proc/sys/fs/protected_symlinks") != "1\n")
+        GTEST_SKIP() << "this system follows every link (fs.protected_symlinks is not 1)";
+    struct planted_case {
+        const char* what;
+        uid_t link_owner;
+        bool followed;
+    };
+    const std::vector<planted_case> cases = {
+        {"another user's link", test::unprivileged_uid, false},
+        {"the writer's own link", 0, true},
+    };
+    int folder = 0;
+    for (const planted_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (std::size_t k = 0; k < writers().size(); ++k) {
+            const writer& w = writers()[k];
+            SCOPED_TRACE(w.what);
+            const fs::path d = tmp.path() / ("planted" + std::to_string(folder++));
+            fs::create_directory(d);
+            fs::create_directory(d / "shared");
+            ASSERT_EQ(::chmod((d / "shared").c_str(), 01777), 0);
+            write_file(d / "precious.bin", old_bytes);
+            fs::create_symlink(d / "precious.bin", d / "shared" / w.file);
+            ASSERT_EQ(::lchown((d / "shared" / w.file).c_str(), c.link_owner, c.link_owner), 0);
+            const std::string path = (d / "shared" / w.file).string();
+            const std::string message = test::error_of([&] { w.write(path); });
+            if (c.followed) {
+                EXPECT_EQ(message, "");
+                expect_new_bytes(k, d / "precious.bin");
+            } else {
+                EXPECT_EQ(message, message_for(w.not_created, path));
+                EXPECT_TRUE(read_file(d / "precious.bin") == old_bytes) << "the file the link names is untouched";
+            }
+            EXPECT_TRUE(fs::is_symlink(path));
+            EXPECT_EQ(entries_of(d / "shared"), (std::set<std::string>{w.file}));
+        }
+    }
+}
+
 } // namespace
