@@ -1227,44 +1227,64 @@ void make_route(const route& r, const fs::path& d, const std::string& file, cons
 // ignored, so that the write fails with EFBIG) raises an error on every
 // route, keeps the old bytes under every name of the file, makes no new
 // file and leaves no temporary, in the folder or in the folder for
-// temporaries.
+// temporaries. A writer killed there (SIGXFSZ not ignored) keeps the old
+// bytes too, and leaves at most its one temporary, beside the file, where
+// the next write of the file finds it.
 TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
 {
     const writing_user u = the_writing_user();
     int folder = 0;
-    for (const route& r : routes()) {
-        SCOPED_TRACE(r.what);
-        if (r.sticky && !u.switch_user) {
-            std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
-            continue;
-        }
-        for (std::size_t k = 0; k < writers().size(); ++k) {
-            const writer& w = writers()[k];
-            SCOPED_TRACE(w.what);
-            const fs::path d = tmp.path() / ("failing" + std::to_string(folder));
-            const fs::path temporaries = open_folder("failing_tmp" + std::to_string(folder++));
-            fs::create_directory(d);
-            make_route(r, d, w.file, u);
-            if (::testing::Test::HasFatalFailure())
-                return;
-            const auto before = entries_of(d);
-            const std::string path = (d / w.file).string();
-            const test::child_outcome got = test::run_in_child(as_user(u, 4096), [&] {
-                ::setenv("TMPDIR", temporaries.c_str(), 1);
-                w.write(path);
-            });
-            ::chmod(d.c_str(), 0755);
-            ASSERT_TRUE(got.ran) << got.message;
-            EXPECT_EQ(got.signal, 0);
-            EXPECT_NE(got.message, "") << "the failure is reported";
-            if (r.exists) {
-                EXPECT_TRUE(read_file(path) == old_bytes) << "the old bytes are kept";
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed at the limit" : "refused at the limit");
+        for (const route& r : routes()) {
+            SCOPED_TRACE(r.what);
+            if (r.sticky && !u.switch_user) {
+                std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+                continue;
             }
-            if (r.second_name) {
-                EXPECT_TRUE(read_file(d / "other.bin") == old_bytes) << "under its other name too";
+            for (std::size_t k = 0; k < writers().size(); ++k) {
+                const writer& w = writers()[k];
+                SCOPED_TRACE(w.what);
+                const fs::path d = tmp.path() / ("failing" + std::to_string(folder));
+                const fs::path temporaries = open_folder("failing_tmp" + std::to_string(folder++));
+                fs::create_directory(d);
+                make_route(r, d, w.file, u);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+                const auto before = entries_of(d);
+                const std::string path = (d / w.file).string();
+                test::child_setup setup = as_user(u, 4096);
+                setup.killed_at_limit = killed;
+                const test::child_outcome got = test::run_in_child(setup, [&] {
+                    ::setenv("TMPDIR", temporaries.c_str(), 1);
+                    w.write(path);
+                });
+                ::chmod(d.c_str(), 0755);
+                ASSERT_TRUE(got.ran) << got.message;
+                if (killed) {
+                    EXPECT_EQ(got.signal, SIGXFSZ);
+                } else {
+                    EXPECT_EQ(got.signal, 0);
+                    EXPECT_NE(got.message, "") << "the failure is reported";
+                }
+                if (r.exists) {
+                    EXPECT_TRUE(read_file(path) == old_bytes) << "the old bytes are kept";
+                }
+                if (r.second_name) {
+                    EXPECT_TRUE(read_file(d / "other.bin") == old_bytes) << "under its other name too";
+                }
+                std::set<std::string> left = entries_of(d);
+                if (killed && !r.locked) {
+                    for (auto it = left.begin(); it != left.end();)
+                        it = before.count(*it) == 0 && it->rfind("." + std::string(w.file) + ".", 0) == 0 &&
+                                     it->size() > 5 && it->substr(it->size() - 5) == ".part"
+                                 ? left.erase(it)
+                                 : std::next(it);
+                    EXPECT_LE(entries_of(d).size(), before.size() + 1) << "one temporary at most";
+                }
+                EXPECT_EQ(left, before) << "no other temporary is left, and no new file is made";
+                EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
             }
-            EXPECT_EQ(entries_of(d), before) << "no temporary is left, and no new file is made";
-            EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
         }
     }
 }
