@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -267,6 +268,20 @@ bool may_write(int folder_fd, const std::string& base)
     return ::faccessat(folder_fd, base.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// The mode a write leaves a file of mode old: a write by anyone but root
+// takes the set-user bit off a file, and the set-group bit where the group
+// may run it.
+mode_t written_mode(const struct stat& old)
+{
+    mode_t mode = old.st_mode & 07777;
+    if (::geteuid() != 0) {
+        mode &= ~static_cast<mode_t>(S_ISUID);
+        if (mode & S_IXGRP)
+            mode &= ~static_cast<mode_t>(S_ISGID);
+    }
+    return mode;
+}
+
 // Gives the temporary the owner, group and mode of the file it replaces,
 // as a write in place would leave them: owner and group first, since a
 // change of owner clears the set-user and set-group bits, then the mode.
@@ -275,14 +290,7 @@ bool may_write(int folder_fd, const std::string& base)
 // not be replaced by one that changes hands.
 bool take_attributes(int fd, const struct stat& old)
 {
-    // A write by anyone but root takes the set-user bit off a file, and the
-    // set-group bit where the group may run it: the new file does as well.
-    mode_t mode = old.st_mode & 07777;
-    if (::geteuid() != 0) {
-        mode &= ~static_cast<mode_t>(S_ISUID);
-        if (mode & S_IXGRP)
-            mode &= ~static_cast<mode_t>(S_ISGID);
-    }
+    const mode_t mode = written_mode(old);
     struct stat now;
     if (::fstat(fd, &now) != 0)
         return false;
@@ -291,6 +299,102 @@ bool take_attributes(int fd, const struct stat& old)
     if (::fchmod(fd, mode) != 0 || ::fstat(fd, &now) != 0)
         return false;
     return now.st_uid == old.st_uid && now.st_gid == old.st_gid && (now.st_mode & 07777) == mode;
+}
+
+// Whether the temporary still has the mode take_attributes gave it (an
+// access list given after it sets the mode bits it holds as well).
+bool same_mode(int fd, const struct stat& old)
+{
+    struct stat now;
+    return ::fstat(fd, &now) == 0 && (now.st_mode & 07777) == written_mode(old);
+}
+
+// The names in a list of extended attributes (each ends with a zero).
+std::vector<std::string> attribute_names(const std::vector<char>& list)
+{
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < list.size();) {
+        const std::string name(list.data() + at);
+        at += name.size() + 1;
+        if (!name.empty())
+            names.push_back(name);
+    }
+    return names;
+}
+
+// The list of extended attribute names of the file at path (of the
+// temporary fd when path is null); false when it cannot be read.
+bool list_attributes(const char* path, int fd, std::vector<char>& list)
+{
+    for (int tries = 0; tries < 3; ++tries) {
+        const ssize_t size = path ? ::llistxattr(path, nullptr, 0) : ::flistxattr(fd, nullptr, 0);
+        if (size < 0)
+            return false;
+        list.resize(static_cast<std::size_t>(size));
+        const ssize_t got = size == 0 ? 0
+                            : path    ? ::llistxattr(path, list.data(), list.size())
+                                      : ::flistxattr(fd, list.data(), list.size());
+        if (got >= 0) {
+            list.resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE)
+            return false;  // else the list grew meanwhile: read it again
+    }
+    return false;
+}
+
+// The value of one extended attribute of the file at path (of the
+// temporary fd when path is null); false when it cannot be read.
+bool attribute_value(const char* path, int fd, const std::string& name, std::string& value)
+{
+    const ssize_t size = path ? ::lgetxattr(path, name.c_str(), nullptr, 0) : ::fgetxattr(fd, name.c_str(), nullptr, 0);
+    if (size < 0)
+        return false;
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = size == 0 ? 0
+                        : path    ? ::lgetxattr(path, name.c_str(), value.data(), value.size())
+                                  : ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+    if (got < 0)
+        return false;
+    value.resize(static_cast<std::size_t>(got));
+    return true;
+}
+
+// Gives the temporary the extended attributes of the file at path, its
+// access control list among them, as a write in place would leave them:
+// each of the file's attributes is given, and the temporary's own (the
+// folder's default access list gave it one) that the file lacks go. The
+// capabilities of a program are not given: a write takes them away, as it
+// takes the set-user bit. False when the temporary could not be made
+// alike; true at once on a file system without extended attributes.
+bool take_extended_attributes(int fd, const std::string& path)
+{
+    std::vector<char> theirs, ours;
+    if (!list_attributes(path.c_str(), -1, theirs))
+        return errno == ENOTSUP || errno == ENOSYS;
+    if (!list_attributes(nullptr, fd, ours))
+        return false;
+    const std::vector<std::string> wanted = attribute_names(theirs);
+    for (const std::string& name : attribute_names(ours)) {
+        if (std::find(wanted.begin(), wanted.end(), name) == wanted.end() && name != "security.capability" &&
+            ::fremovexattr(fd, name.c_str()) != 0)
+            return false;
+    }
+    for (const std::string& name : wanted) {
+        if (name == "security.capability")
+            continue;
+        std::string value, held;
+        if (!attribute_value(path.c_str(), -1, name, value))
+            return false;
+        // A label the temporary has already (a security label its folder
+        // gave it) is left as it is rather than set again.
+        if (attribute_value(nullptr, fd, name, held) && held == value)
+            continue;
+        if (::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0)
+            return false;
+    }
+    return true;
 }
 
 // Writes the complete temporary (open as in) over the file base of the
@@ -485,7 +589,8 @@ bool file_replacement::open(std::string_view name, const char* mode)
         // one it replaces: where the temporary cannot take them, or the
         // file has other names, the complete temporary is written over the
         // file at the end instead of renamed.
-        copy_over_ = replacing && (st.st_nlink > 1 || !take_attributes(fd, st));
+        copy_over_ = replacing && (st.st_nlink > 1 || !take_attributes(fd, st) ||
+                                   !take_extended_attributes(fd, path) || !same_mode(fd, st));
     } else {
         const int err = errno;
         temporary_.clear();

@@ -18,11 +18,14 @@
 #include <sched.h>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <set>
 #include <string>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -1450,6 +1453,144 @@ TEST_F(WholeFileWriters, ALinkTheSystemWouldNotFollowIsNotFollowed)
             }
             EXPECT_TRUE(fs::is_symlink(path));
             EXPECT_EQ(entries_of(d / "shared"), (std::set<std::string>{w.file}));
+        }
+    }
+}
+
+// ---- extended attributes ----
+
+// Every extended attribute of a file, by name.
+std::map<std::string, std::string> attributes_of(const fs::path& p)
+{
+    std::map<std::string, std::string> all;
+    std::vector<char> list(65536);
+    const ssize_t n = ::llistxattr(p.c_str(), list.data(), list.size());
+    for (ssize_t at = 0; at < n;) {
+        const std::string name(list.data() + at);
+        at += static_cast<ssize_t>(name.size()) + 1;
+        std::string value(65536, '\0');
+        const ssize_t got = ::lgetxattr(p.c_str(), name.c_str(), value.data(), value.size());
+        value.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        all[name] = value;
+    }
+    return all;
+}
+
+// An access control list in the system's form: a header, then (tag,
+// permissions, id) entries; the owner's, group's, mask's and others'
+// entries carry no id.
+std::string access_list(std::vector<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> entries)
+{
+    std::string bytes;
+    const auto put = [&](std::uint32_t v, int n) {
+        for (int b = 0; b < n; ++b)
+            bytes += static_cast<char>((v >> (8 * b)) & 0xff);
+    };
+    put(2, 4);  // version
+    for (const auto& [tag, perm, id] : entries) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    }
+    return bytes;
+}
+
+// A replaced file keeps its extended attributes exactly as a write in place
+// leaves them: its own attributes and its access control list (which may
+// let another user write it) stay, an access list its folder would give a
+// new file is not added, and the capabilities of a program go, as a write
+// takes them away. Each writer writes the target; the same user writes a
+// twin made alike in place; then both must carry the same attributes.
+TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
+{
+    const fs::path probe = tmp.path() / "probe";
+    write_file(probe, "x");
+    if (::setxattr(probe.c_str(), "user.probe", "1", 1, 0) != 0)
+        GTEST_SKIP() << "this file system keeps no extended attributes: " << std::strerror(errno);
+    constexpr std::uint32_t none = 0xffffffff;
+    const std::string granting =  // the owner rw, user nobody rw, the group r, others r
+        access_list({{1, 6, none}, {2, 6, test::unprivileged_uid}, {4, 4, none}, {0x10, 6, none}, {0x20, 4, none}});
+    const bool lists = ::setxattr(probe.c_str(), "system.posix_acl_access", granting.data(), granting.size(), 0) == 0;
+    // A program's capabilities: revision 2, effective, one capability.
+    std::string capabilities;
+    for (const std::uint32_t word : {0x02000001u, 1u << 10, 0u, 0u, 0u})
+        for (int b = 0; b < 4; ++b)
+            capabilities += static_cast<char>((word >> (8 * b)) & 0xff);
+
+    struct attribute_case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> on_file;
+        std::string folder_default;  // a default access list of the folder
+        bool as_root;
+        bool needs_lists = false;
+        bool needs_root = false;
+    };
+    const std::vector<attribute_case> cases = {
+        {"user attributes, by root", {{"user.a", "1"}, {"user.b", std::string("\0\xff\x01", 3)}}, "", true},
+        {"user attributes, by the owner", {{"user.a", "1"}}, "", false},
+        {"an access list that lets another user write, by root", {{"system.posix_acl_access", granting}}, "", true,
+         true},
+        {"an access list, by the owner", {{"system.posix_acl_access", granting}, {"user.a", "2"}}, "", false, true},
+        {"a folder's default access list the file lacks", {{"user.a", "3"}}, granting, false, true},
+        {"a program's capabilities, by root", {{"security.capability", capabilities}}, "", true, false, true},
+    };
+    const writing_user u = the_writing_user();
+    int folder = 0;
+    for (const attribute_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if ((c.needs_lists && !lists) || (c.needs_root && ::geteuid() != 0) || (c.as_root && ::geteuid() != 0)) {
+            std::printf("skipped (%s): no access lists, or not root\n", c.what);
+            continue;
+        }
+        for (std::size_t k = 0; k < writers().size(); ++k) {
+            const writer& w = writers()[k];
+            SCOPED_TRACE(w.what);
+            const fs::path d = tmp.path() / ("attributes" + std::to_string(folder++));
+            fs::create_directory(d);
+            const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
+            for (const fs::path& p : {target, twin}) {
+                write_file(p, old_bytes);
+                give(p, u, 0664);
+                for (const auto& [name, value] : c.on_file) {
+                    ASSERT_EQ(::lsetxattr(p.c_str(), name.c_str(), value.data(), value.size(), 0), 0)
+                        << name << ": " << std::strerror(errno);
+                }
+            }
+            give(d, u, 0755);
+            if (!c.folder_default.empty()) {
+                ASSERT_EQ(::setxattr(d.c_str(), "system.posix_acl_default", c.folder_default.data(),
+                                     c.folder_default.size(), 0),
+                          0);
+            }
+            const auto before = attributes_of(target);
+            struct stat was {};
+            ASSERT_EQ(::stat(target.c_str(), &was), 0);
+            test::child_setup setup = as_user(u);
+            setup.switch_user = u.switch_user && !c.as_root;
+            const std::string& bytes = reference[k];
+            const test::child_outcome got = test::run_in_child(setup, [&] {
+                w.write(target.string());
+                const int fd = ::open(twin.c_str(), O_WRONLY);
+                if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+                    ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0)
+                    error("the twin could not be written in place");
+            });
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.message, "");
+            expect_new_bytes(k, target);
+            const auto after = attributes_of(target), model = attributes_of(twin);
+            EXPECT_EQ(after, model) << "the attributes a write in place leaves";
+            for (const auto& [name, value] : before) {
+                if (name != "security.capability") {
+                    EXPECT_EQ(after.count(name), 1u) << name << " is kept";
+                }
+            }
+            struct stat a {}, b {};
+            ASSERT_EQ(::stat(target.c_str(), &a), 0);
+            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
+            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << a.st_mode << " against " << b.st_mode;
+            EXPECT_NE(a.st_ino, was.st_ino) << "a complete new file took the old one's place";
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{target.filename().string(), twin.filename().string()}));
         }
     }
 }
