@@ -42,11 +42,13 @@ std::string temp_dir();
 // folder with the sticky bit; a folder the process may not write, where
 // the temporary has no name and lies in the folder for temporaries) takes
 // the complete temporary written over it in place. The new file keeps the
-// owner, group and mode of the old one; where the temporary cannot be
-// given them (another user's file that only root could give away) or the
-// old file has other names (hard links), the complete temporary is
-// written over the old file in place too; a size limit or a file system
-// too full for it is found before the old bytes change. The writer checks
+// owner, group, mode and extended attributes (an access control list among
+// them) of the old one, as a write in place would leave them; where the
+// temporary cannot be given them (another user's file that only root
+// could give away) or the old file has other names (hard links), the
+// complete temporary is written over the old file in place too; a size
+// limit or a file system too full for it is found before the old bytes
+// change. The writer checks
 // ferror and every step of the commit; a replacement dropped without
 // commit removes its temporary. A temporary is locked while its writer
 // lives, and opening a replacement removes the temporaries of the same
