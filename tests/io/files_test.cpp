@@ -1303,16 +1303,18 @@ TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
 // size-limit test above stands for it.
 TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
 {
-    test::child_setup probe;
-    const test::child_outcome tried = test::run_in_child(probe, [] {
-        if (::unshare(CLONE_NEWNS) != 0)
-            error("%s", std::strerror(errno));
-    });
-    if (!tried.ran || !tried.message.empty())
-        GTEST_SKIP() << "no mount namespace can be made here: " << tried.message;
     if (!the_writing_user().switch_user)
         GTEST_SKIP() << "a memory file system can be mounted only by root: these tests run as user "
                      << ::geteuid();
+    test::child_setup probe;
+    const fs::path trial = open_folder("mount_trial");
+    const test::child_outcome tried = test::run_in_child(probe, [&] {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
+            error("%s", std::strerror(errno));
+    });
+    if (!tried.ran || !tried.message.empty())
+        GTEST_SKIP() << "no memory file system can be mounted here: " << tried.message;
     const writing_user u = the_writing_user();
     struct room_case {
         const char* what;
