@@ -153,6 +153,16 @@ void write_file(const fs::path& p, const std::string& bytes)
     ASSERT_EQ(std::fclose(f), 0);
 }
 
+// The model of the writers: the same bytes written over a file in place,
+// as an open for writing, a write and a cut leave it.
+void write_in_place(const fs::path& p, const std::string& bytes)
+{
+    const int fd = ::open(p.c_str(), O_WRONLY);
+    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+        ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0)
+        error("%s could not be written in place", p.c_str());
+}
+
 std::set<std::string> entries_of(const fs::path& folder)
 {
     std::set<std::string> names;
@@ -280,7 +290,6 @@ protected:
     void run_cases(const std::function<bool(const target_case&)>& wanted)
     {
         const writing_user u = the_writing_user();
-        int folder = 0;
         for (const target_case& c : target_cases()) {
             if (!wanted(c))
                 continue;
@@ -289,11 +298,7 @@ protected:
                 std::printf("skipped (%s): this system has no /dev/full\n", c.what);
                 continue;
             }
-            for (std::size_t k = 0; k < writers().size(); ++k) {
-                const writer& w = writers()[k];
-                SCOPED_TRACE(w.what);
-                const fs::path d = tmp.path() / ("case" + std::to_string(folder++));
-                fs::create_directory(d);
+            for_each_writer("case", [&](std::size_t k, const writer& w, const fs::path& d) {
                 c.make(d, w.file, u);
                 if (::testing::Test::HasFatalFailure())
                     return;
@@ -348,8 +353,22 @@ protected:
                 EXPECT_EQ(entries_of(d), expected_entries);
                 EXPECT_EQ(fs::is_symlink(d / w.file), link) << "a link is kept, and no file becomes one";
                 ::chmod(d.c_str(), 0755);  // so that the folder can be removed
-            }
+            });
         }
+    }
+
+    // In a child set up as given: writer w (number k) writes the target,
+    // and the model, a write in place of the same bytes, writes the twin.
+    void write_target_and_twin(const test::child_setup& setup, const writer& w, std::size_t k, const fs::path& target,
+                               const fs::path& twin)
+    {
+        const test::child_outcome got = test::run_in_child(setup, [&] {
+            w.write(target.string());
+            write_in_place(twin, reference[k]);
+        });
+        ASSERT_TRUE(got.ran) << got.message;
+        EXPECT_EQ(got.message, "");
+        expect_new_bytes(k, target);
     }
 
     // The file holds the new bytes of writer k.
@@ -369,6 +388,25 @@ protected:
         fs::create_directory(d);
         write_file(d / w.file, old_bytes);
         return (d / w.file).string();
+    }
+
+    // Runs f(k, writer, folder) for each writer, each in a fresh folder named
+    // from stem, until a fatal failure.
+    template <class F>
+    void for_each_writer(const std::string& stem, F&& f)
+    {
+        for (std::size_t k = 0; k < writers().size() && !::testing::Test::HasFatalFailure(); ++k) {
+            SCOPED_TRACE(writers()[k].what);
+            f(k, writers()[k], fresh_folder(stem));
+        }
+    }
+
+    // A new folder of the test, named from stem and a number of its own.
+    fs::path fresh_folder(const std::string& stem)
+    {
+        const fs::path d = tmp.path() / (stem + std::to_string(folders_++));
+        fs::create_directory(d);
+        return d;
     }
 
     // A new folder of the test that every user may write (the folder for
@@ -403,6 +441,7 @@ protected:
 
     test::temp_dir tmp;
     std::vector<std::string> reference;
+    int folders_ = 0;
 };
 
 TEST_F(WholeFileWriters, AgainstTargetsOfTheWritersOwn)
@@ -522,14 +561,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
     if (!tried.ran)
         GTEST_SKIP() << "no second user can be used here: " << tried.message;
 
-    int folder = 0;
     for (const owner_case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (std::size_t k = 0; k < writers().size(); ++k) {
-            const writer& w = writers()[k];
-            SCOPED_TRACE(w.what);
-            const fs::path d = tmp.path() / ("owners" + std::to_string(folder++));
-            fs::create_directory(d);
+        for_each_writer("owners", [&](std::size_t k, const writer& w, const fs::path& d) {
             ASSERT_EQ(::chmod(d.c_str(), 0777), 0);  // every user may make its temporaries here
             const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
             for (const fs::path& p : {target, twin}) {
@@ -545,18 +579,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
             setup.uid = other;
             setup.gid = other_group;
             setup.groups = {shared};
-            const std::string& bytes = reference[k];
-            const test::child_outcome got = test::run_in_child(setup, [&] {
-                w.write(target.string());
-                // The model: the same user writes the twin in place.
-                const int fd = ::open(twin.c_str(), O_WRONLY);
-                if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
-                    ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0)
-                    error("the twin could not be written in place");
-            });
-            ASSERT_TRUE(got.ran) << got.message;
-            EXPECT_EQ(got.message, "");
-            expect_new_bytes(k, target);
+            write_target_and_twin(setup, w, k, target, twin);
+            if (::testing::Test::HasFatalFailure())
+                return;
             struct stat a {}, b {};
             ASSERT_EQ(::stat(target.c_str(), &a), 0);
             ASSERT_EQ(::stat(twin.c_str(), &b), 0);
@@ -576,7 +601,7 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
                 expected.insert(twin.filename().string() + ".link");
             }
             EXPECT_EQ(entries_of(d), expected) << "no temporary is left";
-        }
+        });
     }
 }
 
@@ -869,18 +894,14 @@ TEST_F(WholeFileWriters, LinksStayLinksAndTheFileTheyLeadToTakesTheNewBytes)
          "other/new.bin", false},
     };
     const writing_user u = the_writing_user();
-    int folder = 0;
     for (const link_case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (std::size_t k = 0; k < writers().size(); ++k) {
-            const writer& w = writers()[k];
-            SCOPED_TRACE(w.what);
-            const fs::path d = tmp.path() / ("links" + std::to_string(folder++));
+        if (c.needs_shm && other_file_system(tmp.path()).path().empty()) {
+            std::printf("skipped (%s): no second file system at /dev/shm\n", c.what);
+            continue;
+        }
+        for_each_writer("links", [&](std::size_t k, const writer& w, const fs::path& d) {
             other_file_system shm_folder(tmp.path());
-            if (c.needs_shm && shm_folder.path().empty()) {
-                std::printf("skipped (%s): no second file system at /dev/shm\n", c.what);
-                break;
-            }
             const fs::path& shm = shm_folder.path();
             const auto at = [&](const std::string& s) {
                 const std::string e = expand(s, d, shm, w.file);
@@ -944,7 +965,7 @@ TEST_F(WholeFileWriters, LinksStayLinksAndTheFileTheyLeadToTakesTheNewBytes)
                 }
             }
             EXPECT_EQ(entries_of_all(folders), expected) << "no temporary is left in any folder";
-        }
+        });
     }
 }
 
@@ -996,7 +1017,6 @@ TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
         {"/dev/null", outcome::written, [](const fs::path&, const std::string&) { return std::string("/dev/null"); }},
     };
     const writing_user u = the_writing_user();
-    int folder = 0;
     const auto nulls = [] {
         std::set<std::string> names;
         for (const std::string& n : entries_of("/dev"))
@@ -1006,14 +1026,10 @@ TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
     };
     for (const special_case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (std::size_t k = 0; k < writers().size(); ++k) {
-            const writer& w = writers()[k];
-            SCOPED_TRACE(w.what);
-            const fs::path d = tmp.path() / ("special" + std::to_string(folder++));
-            fs::create_directory(d);
+        for_each_writer("special", [&](std::size_t k, const writer& w, const fs::path& d) {
             const std::string path = c.make(d, w.file);
             if (file_written(w, path) != path)
-                continue;  // the writer would add its extension to the name
+                return;  // the writer would add its extension to the name
             give(d, u, 0755);
             const auto before = entries_of(d);
             const auto nulls_before = nulls();
@@ -1049,7 +1065,7 @@ TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
             EXPECT_EQ(nulls(), nulls_before) << "nothing is made beside /dev/null";
             const fs::file_status s = fs::symlink_status(path);
             EXPECT_NE(s.type(), fs::file_type::regular) << "the target keeps its kind";
-        }
+        });
     }
 }
 
@@ -1236,7 +1252,6 @@ void make_route(const route& r, const fs::path& d, const std::string& file, cons
 TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
 {
     const writing_user u = the_writing_user();
-    int folder = 0;
     for (const bool killed : {false, true}) {
         SCOPED_TRACE(killed ? "killed at the limit" : "refused at the limit");
         for (const route& r : routes()) {
@@ -1245,12 +1260,8 @@ TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
                 std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
                 continue;
             }
-            for (std::size_t k = 0; k < writers().size(); ++k) {
-                const writer& w = writers()[k];
-                SCOPED_TRACE(w.what);
-                const fs::path d = tmp.path() / ("failing" + std::to_string(folder));
-                const fs::path temporaries = open_folder("failing_tmp" + std::to_string(folder++));
-                fs::create_directory(d);
+            for_each_writer("failing", [&](std::size_t k, const writer& w, const fs::path& d) {
+                const fs::path temporaries = open_folder(d.filename().string() + "_tmp");
                 make_route(r, d, w.file, u);
                 if (::testing::Test::HasFatalFailure())
                     return;
@@ -1287,7 +1298,7 @@ TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
                 }
                 EXPECT_EQ(left, before) << "no other temporary is left, and no new file is made";
                 EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
-            }
+            });
         }
     }
 }
@@ -1320,7 +1331,6 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
         const char* what;
         bool once;  // room for the new file once, else none
     };
-    int folder = 0;
     for (const room_case& room : {room_case{"no room", false}, room_case{"room for the new file once", true}}) {
         SCOPED_TRACE(room.what);
         for (const route& r : routes()) {
@@ -1328,12 +1338,8 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
             if (r.sticky || !r.exists)
                 continue;  // the sticky folder's route is that of a second name; a new file needs no room to fail
             const bool written = room.once && (!r.second_name || r.locked);
-            for (std::size_t k = 0; k < writers().size(); ++k) {
-                const writer& w = writers()[k];
-                SCOPED_TRACE(w.what);
-                const fs::path mount_point = tmp.path() / ("full" + std::to_string(folder));
-                const fs::path temporaries = open_folder("full_tmp" + std::to_string(folder++));
-                fs::create_directory(mount_point);
+            for_each_writer("full", [&](std::size_t k, const writer& w, const fs::path& mount_point) {
+                const fs::path temporaries = open_folder(mount_point.filename().string() + "_tmp");
                 const std::size_t pages = (reference[k].size() + 4095) / 4096;
                 const std::string& bytes = reference[k];
                 const std::size_t dated = w.dated;
@@ -1380,7 +1386,7 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
                     expected += "; other.bin" + state;
                 EXPECT_EQ(got.message, expected);
                 EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
-            }
+            });
         }
     }
 }
@@ -1390,11 +1396,9 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
 // does not fill with them.
 TEST_F(WholeFileWriters, AWriterKilledAgainAndAgainLeavesOneTemporaryAtMost)
 {
-    for (std::size_t k = 0; k < writers().size(); ++k) {
-        const writer& w = writers()[k];
-        SCOPED_TRACE(w.what);
-        const std::string path = old_file_in(std::string("again_") + w.what, w);
-        const fs::path d = fs::path(path).parent_path();
+    for_each_writer("again", [&](std::size_t k, const writer& w, const fs::path& d) {
+        const std::string path = (d / w.file).string();
+        write_file(path, old_bytes);
         for (int round = 0; round < 20; ++round) {
             test::child_setup setup;
             setup.file_size_limit = 4096;
@@ -1408,7 +1412,7 @@ TEST_F(WholeFileWriters, AWriterKilledAgainAndAgainLeavesOneTemporaryAtMost)
         w.write(path);
         expect_new_bytes(k, path);
         EXPECT_EQ(entries_of(d), (std::set<std::string>{w.file}));
-    }
+    });
 }
 
 // A link the system would not follow for an open is not followed by a
@@ -1431,14 +1435,9 @@ TEST_F(WholeFileWriters, ALinkTheSystemWouldNotFollowIsNotFollowed)
         {"another user's link", test::unprivileged_uid, false},
         {"the writer's own link", 0, true},
     };
-    int folder = 0;
     for (const planted_case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (std::size_t k = 0; k < writers().size(); ++k) {
-            const writer& w = writers()[k];
-            SCOPED_TRACE(w.what);
-            const fs::path d = tmp.path() / ("planted" + std::to_string(folder++));
-            fs::create_directory(d);
+        for_each_writer("planted", [&](std::size_t k, const writer& w, const fs::path& d) {
             fs::create_directory(d / "shared");
             ASSERT_EQ(::chmod((d / "shared").c_str(), 01777), 0);
             write_file(d / "precious.bin", old_bytes);
@@ -1455,7 +1454,7 @@ TEST_F(WholeFileWriters, ALinkTheSystemWouldNotFollowIsNotFollowed)
             }
             EXPECT_TRUE(fs::is_symlink(path));
             EXPECT_EQ(entries_of(d / "shared"), (std::set<std::string>{w.file}));
-        }
+        });
     }
 }
 
@@ -1537,18 +1536,13 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
         {"a program's capabilities, by root", {{"security.capability", capabilities}}, "", true, false, true},
     };
     const writing_user u = the_writing_user();
-    int folder = 0;
     for (const attribute_case& c : cases) {
         SCOPED_TRACE(c.what);
         if ((c.needs_lists && !lists) || (c.needs_root && ::geteuid() != 0) || (c.as_root && ::geteuid() != 0)) {
             std::printf("skipped (%s): no access lists, or not root\n", c.what);
             continue;
         }
-        for (std::size_t k = 0; k < writers().size(); ++k) {
-            const writer& w = writers()[k];
-            SCOPED_TRACE(w.what);
-            const fs::path d = tmp.path() / ("attributes" + std::to_string(folder++));
-            fs::create_directory(d);
+        for_each_writer("attributes", [&](std::size_t k, const writer& w, const fs::path& d) {
             const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
             for (const fs::path& p : {target, twin}) {
                 write_file(p, old_bytes);
@@ -1569,17 +1563,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
             ASSERT_EQ(::stat(target.c_str(), &was), 0);
             test::child_setup setup = as_user(u);
             setup.switch_user = u.switch_user && !c.as_root;
-            const std::string& bytes = reference[k];
-            const test::child_outcome got = test::run_in_child(setup, [&] {
-                w.write(target.string());
-                const int fd = ::open(twin.c_str(), O_WRONLY);
-                if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
-                    ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0)
-                    error("the twin could not be written in place");
-            });
-            ASSERT_TRUE(got.ran) << got.message;
-            EXPECT_EQ(got.message, "");
-            expect_new_bytes(k, target);
+            write_target_and_twin(setup, w, k, target, twin);
+            if (::testing::Test::HasFatalFailure())
+                return;
             const auto after = attributes_of(target), model = attributes_of(twin);
             EXPECT_EQ(after, model) << "the attributes a write in place leaves";
             for (const auto& [name, value] : before) {
@@ -1593,7 +1579,7 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
             EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << a.st_mode << " against " << b.st_mode;
             EXPECT_NE(a.st_ino, was.st_ino) << "a complete new file took the old one's place";
             EXPECT_EQ(entries_of(d), (std::set<std::string>{target.filename().string(), twin.filename().string()}));
-        }
+        });
     }
 }
 
