@@ -9,7 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -192,64 +194,92 @@ bool remove_if_abandoned(int dir_fd, const char* entry)
     return removed;
 }
 
-// Makes, opens and locks a temporary for target in a free slot of its
-// own, and removes the abandoned temporaries of target in the other
-// slots. The descriptor (path set to the temporary's name), or -1 with
-// errno set: EBUSY when every slot holds a live writer's temporary.
-int make_temporary(const std::string& target, mode_t mode, std::string& path)
+// Makes, opens (for reading and writing) and locks a temporary for the
+// file base of the folder folder_fd in a free slot of its own, and
+// removes the abandoned temporaries of that file in the other slots. The
+// descriptor (entry set to the temporary's name in the folder), or -1
+// with errno set: EBUSY when every slot holds a live writer's temporary.
+int make_temporary(int folder_fd, const std::string& base, mode_t mode, std::string& entry)
 {
-    const split_name name = split(target);
-    const int dir_fd = ::open(name.dir.empty() ? "." : name.dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd < 0)
-        return -1;
-    const long limit = ::fpathconf(dir_fd, _PC_NAME_MAX);
+    const long limit = ::fpathconf(folder_fd, _PC_NAME_MAX);
     const std::size_t name_max = limit > 0 ? static_cast<std::size_t>(limit) : 255;
-    if (name.base.size() > name_max) {
+    if (base.size() > name_max) {
         // No file can have that name: said now, not at the rename.
-        ::close(dir_fd);
         errno = ENAMETOOLONG;
         return -1;
     }
     int fd = -1, err = EBUSY;
     for (unsigned slot = 0; slot < temporary_slots; ++slot) {
-        const std::string entry = temporary_entry(name.base, slot, name_max);
+        const std::string name = temporary_entry(base, slot, name_max);
         if (fd >= 0) {
-            remove_if_abandoned(dir_fd, entry.c_str());
+            remove_if_abandoned(folder_fd, name.c_str());
             continue;
         }
         for (int tries = 0; tries < 3 && fd < 0; ++tries) {
-            const int made = ::openat(dir_fd, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            const int made = ::openat(folder_fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (made < 0) {
                 if (errno != EEXIST) {
                     err = errno;
                     slot = temporary_slots;  // the folder refuses new files: no slot will do
                     break;
                 }
-                if (!remove_if_abandoned(dir_fd, entry.c_str()))
+                if (!remove_if_abandoned(folder_fd, name.c_str()))
                     break;  // a live writer's
                 continue;
             }
             // Locked, and still named: the slot is this writer's. Else
             // another save removed it between its making and its lock.
-            if (::flock(made, LOCK_EX | LOCK_NB) == 0 && names(dir_fd, entry.c_str(), made)) {
+            if (::flock(made, LOCK_EX | LOCK_NB) == 0 && names(folder_fd, name.c_str(), made)) {
                 fd = made;
-                path = name.dir + entry;
+                entry = name;
             } else {
                 ::close(made);
             }
         }
     }
-    ::close(dir_fd);
     if (fd < 0)
         errno = err;
     return fd;
 }
 
-// Whether this process may write the file, by its effective ids, as an
-// open for writing would decide (root may write any file).
-bool may_write(const std::string& path)
+// A temporary without a name, in the system's folder for temporaries, for
+// a file whose own folder takes no new files: nothing is left of it
+// whenever and however its writer ends. -1 with errno set when none can
+// be made.
+int make_unnamed_temporary()
 {
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+    std::string folder = native_path(temp_dir());
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return fd;
+    // A file system without unnamed files: a named one, unnamed at once.
+    folder += ".numrun-XXXXXX";
+    const int named = ::mkostemp(folder.data(), O_CLOEXEC);
+    if (named >= 0)
+        ::unlink(folder.c_str());
+    return named;
+}
+
+// Whether this process may write the file base of the folder, by its
+// effective ids, as an open for writing would decide (root may write any
+// file).
+bool may_write(int folder_fd, const std::string& base)
+{
+    return ::faccessat(folder_fd, base.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// The mode a write leaves a file of mode old: a write by anyone but root
+// takes the set-user bit off a file, and the set-group bit where the group
+// may run it.
+mode_t written_mode(const struct stat& old)
+{
+    mode_t mode = old.st_mode & 07777;
+    if (::geteuid() != 0) {
+        mode &= ~static_cast<mode_t>(S_ISUID);
+        if (mode & S_IXGRP)
+            mode &= ~static_cast<mode_t>(S_ISGID);
+    }
+    return mode;
 }
 
 // Gives the temporary the owner, group and mode of the file it replaces,
@@ -260,14 +290,7 @@ bool may_write(const std::string& path)
 // not be replaced by one that changes hands.
 bool take_attributes(int fd, const struct stat& old)
 {
-    // A write by anyone but root takes the set-user bit off a file, and the
-    // set-group bit where the group may run it: the new file does as well.
-    mode_t mode = old.st_mode & 07777;
-    if (::geteuid() != 0) {
-        mode &= ~static_cast<mode_t>(S_ISUID);
-        if (mode & S_IXGRP)
-            mode &= ~static_cast<mode_t>(S_ISGID);
-    }
+    const mode_t mode = written_mode(old);
     struct stat now;
     if (::fstat(fd, &now) != 0)
         return false;
@@ -278,36 +301,142 @@ bool take_attributes(int fd, const struct stat& old)
     return now.st_uid == old.st_uid && now.st_gid == old.st_gid && (now.st_mode & 07777) == mode;
 }
 
-// Writes the complete temporary over the file in place, for a file that
-// may be written but not replaced (another user's file, one with other
-// names, one in a folder with the sticky bit): the bytes go over the old
-// ones and the file is cut to their length, then synced. False with errno
-// set when a step fails.
-bool write_over(const std::string& temporary, const std::string& target)
+// Whether the temporary still has the mode take_attributes gave it (an
+// access list given after it sets the mode bits it holds as well).
+bool same_mode(int fd, const struct stat& old)
 {
-    const int in = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
+    struct stat now;
+    return ::fstat(fd, &now) == 0 && (now.st_mode & 07777) == written_mode(old);
+}
+
+// The names in a list of extended attributes (each ends with a zero).
+std::vector<std::string> attribute_names(const std::vector<char>& list)
+{
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < list.size();) {
+        const std::string name(list.data() + at);
+        at += name.size() + 1;
+        if (!name.empty())
+            names.push_back(name);
+    }
+    return names;
+}
+
+// The list of extended attribute names of the file at path (of the
+// temporary fd when path is null); false when it cannot be read.
+bool list_attributes(const char* path, int fd, std::vector<char>& list)
+{
+    for (int tries = 0; tries < 3; ++tries) {
+        const ssize_t size = path ? ::llistxattr(path, nullptr, 0) : ::flistxattr(fd, nullptr, 0);
+        if (size < 0)
+            return false;
+        list.resize(static_cast<std::size_t>(size));
+        const ssize_t got = size == 0 ? 0
+                            : path    ? ::llistxattr(path, list.data(), list.size())
+                                      : ::flistxattr(fd, list.data(), list.size());
+        if (got >= 0) {
+            list.resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE)
+            return false;  // else the list grew meanwhile: read it again
+    }
+    return false;
+}
+
+// The value of one extended attribute of the file at path (of the
+// temporary fd when path is null); false when it cannot be read.
+bool attribute_value(const char* path, int fd, const std::string& name, std::string& value)
+{
+    const ssize_t size = path ? ::lgetxattr(path, name.c_str(), nullptr, 0) : ::fgetxattr(fd, name.c_str(), nullptr, 0);
+    if (size < 0)
         return false;
-    const int out = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        errno = err;
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = size == 0 ? 0
+                        : path    ? ::lgetxattr(path, name.c_str(), value.data(), value.size())
+                                  : ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+    if (got < 0)
+        return false;
+    value.resize(static_cast<std::size_t>(got));
+    return true;
+}
+
+// Gives the temporary the extended attributes of the file at path, its
+// access control list among them, as a write in place would leave them:
+// each of the file's attributes is given, and the temporary's own (the
+// folder's default access list gave it one) that the file lacks go. The
+// capabilities of a program are not given: a write takes them away, as it
+// takes the set-user bit. False when the temporary could not be made
+// alike; true at once on a file system without extended attributes.
+bool take_extended_attributes(int fd, const std::string& path)
+{
+    std::vector<char> theirs, ours;
+    if (!list_attributes(path.c_str(), -1, theirs))
+        return errno == ENOTSUP || errno == ENOSYS;
+    if (!list_attributes(nullptr, fd, ours))
+        return false;
+    const std::vector<std::string> wanted = attribute_names(theirs);
+    for (const std::string& name : attribute_names(ours)) {
+        if (std::find(wanted.begin(), wanted.end(), name) == wanted.end() && name != "security.capability" &&
+            ::fremovexattr(fd, name.c_str()) != 0)
+            return false;
+    }
+    for (const std::string& name : wanted) {
+        if (name == "security.capability")
+            continue;
+        std::string value, held;
+        if (!attribute_value(path.c_str(), -1, name, value))
+            return false;
+        // A label the temporary has already (a security label its folder
+        // gave it) is left as it is rather than set again.
+        if (attribute_value(nullptr, fd, name, held) && held == value)
+            continue;
+        if (::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Writes the complete temporary (open as in) over the file base of the
+// folder in place, for a file that may be written but not replaced
+// (another user's file, one with other names, one in a folder with the
+// sticky bit or in a folder the process may not write): the bytes go over
+// the old ones and the file is cut to their length, then synced. What
+// would fail for want of room (a size limit, a full file system) is
+// refused before a byte of the old file changes. False with errno set
+// when a step fails.
+bool write_over(int in, int folder_fd, const std::string& base)
+{
+    struct stat held;
+    if (::fstat(in, &held) != 0)
+        return false;
+    const off_t length = held.st_size;
+    struct rlimit size_limit;
+    if (::getrlimit(RLIMIT_FSIZE, &size_limit) == 0 && size_limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(length) > size_limit.rlim_cur) {
+        errno = EFBIG;
         return false;
     }
+    const int out = ::openat(folder_fd, base.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (out < 0)
+        return false;
+    // The room is taken first; a file system that cannot say so ahead
+    // (no preallocation) is written as it comes.
+    bool ok = length == 0 || ::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, length) == 0 ||
+              (errno != ENOSPC && errno != EDQUOT && errno != EFBIG);
     std::vector<char> block(1 << 16);
-    off_t length = 0;
-    bool ok = true;
-    for (;;) {
-        const ssize_t got = ::read(in, block.data(), block.size());
+    for (off_t at = 0; ok && at < length;) {
+        const ssize_t got = ::pread(in, block.data(), block.size(), at);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            ok = got == 0;
+            if (got == 0)
+                errno = EIO;  // the temporary is shorter than it was
+            ok = false;
             break;
         }
         for (ssize_t done = 0; ok && done < got;) {
-            const ssize_t put = ::write(out, block.data() + done, static_cast<std::size_t>(got - done));
+            const ssize_t put = ::pwrite(out, block.data() + done, static_cast<std::size_t>(got - done), at + done);
             if (put < 0 && errno == EINTR)
                 continue;
             ok = put > 0;
@@ -315,9 +444,7 @@ bool write_over(const std::string& temporary, const std::string& target)
                 errno = ENOSPC;
             done += put > 0 ? put : 0;
         }
-        if (!ok)
-            break;
-        length += got;
+        at += got;
     }
     ok = ok && ::ftruncate(out, length) == 0 && ::fsync(out) == 0;
     int err = ok ? 0 : errno;
@@ -325,9 +452,69 @@ bool write_over(const std::string& temporary, const std::string& target)
         ok = false;
         err = errno;
     }
-    ::close(in);
     errno = err;
     return ok;
+}
+
+// Follows path, when it is a link or a chain of links, to the name of the
+// file they lead to, which may not exist yet (exists false, errno
+// ENOENT). A link's text is read from the folder of the link, as the
+// system reads it. False with errno set for a loop of links, and for a
+// name that cannot be looked up (a folder on the way that does not exist
+// or may not be entered).
+bool follow_links(std::string& path, struct stat& st, bool& exists)
+{
+    // The system is asked first whether it would follow the chain at all:
+    // a loop, or a link it protects (another user's link in a shared
+    // folder with the sticky bit, where the system is set to refuse those),
+    // is refused as an open would refuse it. A chain that ends at no file
+    // passes, to be followed here to the name of the file it makes.
+    struct stat through;
+    if (::stat(path.c_str(), &through) != 0 && errno != ENOENT)
+        return false;
+    constexpr int most_links = 40;  // the system's own bound on a chain
+    for (int hops = 0;; ++hops) {
+        if (::lstat(path.c_str(), &st) != 0) {
+            exists = false;
+            return errno == ENOENT;
+        }
+        exists = true;
+        if (!S_ISLNK(st.st_mode))
+            return true;
+        if (hops == most_links) {
+            errno = ELOOP;
+            return false;
+        }
+        std::vector<char> text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
+        const ssize_t n = ::readlink(path.c_str(), text.data(), text.size());
+        if (n < 0)
+            return false;
+        if (n == 0 || static_cast<std::size_t>(n) == text.size()) {
+            errno = n == 0 ? ENOENT : ENAMETOOLONG;
+            return false;
+        }
+        const std::string to(text.data(), static_cast<std::size_t>(n));
+        path = to[0] == '/' ? to : split(path).dir + to;
+    }
+}
+
+// Opens what is no regular file (a device, a named pipe) for writing
+// where it is. A named pipe that no process reads refuses at once
+// (ENXIO) instead of waiting for a reader; once open, writes wait as
+// they would.
+std::FILE* open_in_place(const std::string& path, bool regular, const char* mode)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | (regular ? O_TRUNC : 0));
+    if (fd < 0)
+        return nullptr;
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* f = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, mode) : nullptr;
+    if (!f) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+    }
+    return f;
 }
 
 } // namespace
@@ -340,9 +527,13 @@ void file_replacement::abandon()
         std::fclose(stream_);
     stream_ = nullptr;
     if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
+        ::unlinkat(folder_, temporary_.c_str(), 0);
     temporary_.clear();
     release_lock();
+    if (folder_ >= 0)
+        ::close(folder_);
+    folder_ = -1;
+    base_.clear();
     copy_over_ = false;
 }
 
@@ -353,73 +544,81 @@ void file_replacement::release_lock()
     lock_ = -1;
 }
 
+bool file_replacement::fail(int err)
+{
+    abandon();
+    errno = err;
+    return false;
+}
+
 bool file_replacement::open(std::string_view name, const char* mode)
 {
     abandon();
-    target_ = native_path(name);
-    if (target_.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    // A link replaces the file it leads to; a link that leads nowhere, and
-    // anything that is not a regular file, is written where it is.
-    bool in_place = false;
+    std::string path = native_path(name);
+    if (path.empty())
+        return fail(ENOENT);
+    // A link, or a chain of links, is followed to the file it names, which
+    // is replaced (or made) in its own folder; the links stay as they are.
     struct stat st;
-    const bool exists = ::lstat(target_.c_str(), &st) == 0;
-    if (exists && S_ISLNK(st.st_mode)) {
-        char* resolved = ::realpath(target_.c_str(), nullptr);
-        if (resolved) {
-            target_ = resolved;
-            std::free(resolved);
-            in_place = ::stat(target_.c_str(), &st) != 0 || !S_ISREG(st.st_mode);
-        } else {
-            in_place = true;
-        }
-    } else if (exists && !S_ISREG(st.st_mode)) {
-        in_place = true;
+    bool exists = false;
+    if (!follow_links(path, st, exists))
+        return fail(errno);
+    // What is no regular file is written where it is.
+    if (exists && !S_ISREG(st.st_mode)) {
+        stream_ = open_in_place(path, false, mode);
+        return stream_ != nullptr;
     }
-    const bool replacing = exists && !in_place;
+    const split_name parts = split(path);
+    if (parts.base.empty() || parts.base == "." || parts.base == "..")
+        return fail(EISDIR);
+    // The folder is held open and every name is taken relative to it, so
+    // that a temporary whose path passes the longest path the system
+    // takes is still made, renamed and removed.
+    folder_ = ::open(parts.dir.empty() ? "." : parts.dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0)
+        return fail(errno);
+    base_ = parts.base;
+    const bool replacing = exists;
     // A file the user has protected is not replaced, as an open for
     // writing would not write it.
-    if (replacing && !may_write(target_))
-        return false;
-    if (!in_place) {
-        const int fd = make_temporary(target_, replacing ? 0600 : 0666, temporary_);
+    if (replacing && !may_write(folder_, base_))
+        return fail(errno);
+    int fd = make_temporary(folder_, base_, replacing ? 0600 : 0666, temporary_);
+    if (fd >= 0) {
+        // The new file keeps the owner, group, mode and other names of the
+        // one it replaces: where the temporary cannot take them, or the
+        // file has other names, the complete temporary is written over the
+        // file at the end instead of renamed.
+        copy_over_ = replacing && (st.st_nlink > 1 || !take_attributes(fd, st) ||
+                                   !take_extended_attributes(fd, path) || !same_mode(fd, st));
+    } else {
+        const int err = errno;
+        temporary_.clear();
+        // A folder the process may not write, holding a file it may: the
+        // temporary is made where temporaries go and written over the file
+        // at the end, so a write that fails on the way leaves it whole.
+        // Where no temporary can be made at all it is written in place.
+        if (!(replacing && (err == EACCES || err == EPERM) && may_write(folder_, base_)))
+            return fail(err);
+        fd = make_unnamed_temporary();
         if (fd < 0) {
-            const int err = errno;
-            temporary_.clear();
-            // A folder the process may not write, holding a file it may:
-            // the file is written in place, as nothing else can write it.
-            if (!(replacing && (err == EACCES || err == EPERM) && may_write(target_))) {
-                errno = err;
-                return false;
-            }
-            in_place = true;
-        } else {
-            // The new file keeps the owner, group, mode and other names of
-            // the one it replaces: where the temporary cannot take them,
-            // or the file has other names, the complete temporary is
-            // written over the file at the end instead of renamed.
-            copy_over_ = replacing && (st.st_nlink > 1 || !take_attributes(fd, st));
-            // The lock lives with the file's open description: a second
-            // descriptor keeps it held after the stream is closed, until
-            // the temporary has been renamed or removed.
-            lock_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-            stream_ = lock_ >= 0 ? ::fdopen(fd, mode) : nullptr;
-            if (!stream_) {
-                const int err = errno;
-                ::close(fd);
-                ::unlink(temporary_.c_str());
-                temporary_.clear();
-                release_lock();
-                errno = err;
-                return false;
-            }
-            return true;
+            stream_ = open_in_place(path, true, mode);
+            return stream_ != nullptr || fail(errno);
         }
+        copy_over_ = true;
     }
-    stream_ = std::fopen(target_.c_str(), mode);
-    return stream_ != nullptr;
+    // The lock lives with the file's open description: a second
+    // descriptor keeps it held after the stream is closed, until the
+    // temporary has been renamed or removed, and reads the temporary back
+    // where it is written over the file.
+    lock_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    stream_ = lock_ >= 0 ? ::fdopen(fd, mode) : nullptr;
+    if (!stream_) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
+    }
+    return true;
 }
 
 bool file_replacement::commit()
@@ -428,10 +627,11 @@ bool file_replacement::commit()
         errno = EBADF;
         return false;
     }
+    const bool renamed = lock_ >= 0 && !copy_over_;
     errno = 0;
     bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
     int err = errno;
-    if (ok && !temporary_.empty() && ::fsync(fileno(stream_)) != 0) {
+    if (ok && renamed && ::fsync(fileno(stream_)) != 0) {
         ok = false;
         err = errno;
     }
@@ -440,26 +640,22 @@ bool file_replacement::commit()
         err = errno;
     }
     stream_ = nullptr;
-    if (ok && !temporary_.empty()) {
-        if (!copy_over_ && std::rename(temporary_.c_str(), target_.c_str()) == 0) {
+    if (ok && lock_ >= 0) {
+        if (renamed && ::renameat(folder_, temporary_.c_str(), folder_, base_.c_str()) == 0) {
             temporary_.clear();  // it is the file now
         } else {
-            err = copy_over_ ? 0 : errno;
+            err = renamed ? errno : 0;
             // A folder with the sticky bit refuses to replace another
             // user's file, which may still be written: it is written in
             // place, as a file that cannot change hands is.
-            ok = copy_over_ || ((err == EPERM || err == EACCES) && may_write(target_));
-            if (ok && !write_over(temporary_, target_)) {
+            ok = !renamed || ((err == EPERM || err == EACCES) && may_write(folder_, base_));
+            if (ok && !write_over(lock_, folder_, base_)) {
                 ok = false;
                 err = errno;
             }
         }
     }
-    if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
-    temporary_.clear();
-    release_lock();
-    copy_over_ = false;
+    abandon();
     if (ok)
         return true;
     errno = err ? err : EIO;

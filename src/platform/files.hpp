@@ -34,19 +34,25 @@ std::string temp_dir();
 // limit or a crash leaves the old file as it was. A file this process may
 // not write (one the user protected) is not replaced: the open fails, as
 // an open for writing would. A target that is no regular file (a device
-// such as /dev/full, a pipe) cannot be replaced and is written in place; a
-// target that is a symbolic link replaces the file it leads to. A file that
-// may be written but neither created nor replaced in its folder (a folder
-// the process may not write; another user's file in a folder with the
-// sticky bit) is written in place too: there a failure on the way leaves
-// it part-written. The new file keeps the owner, group and mode of the
-// old one; where the temporary cannot be given them (another user's file
-// that only root could give away) or the old file has other names (hard
-// links), the complete temporary is written over the old file in place
-// instead of renamed over it. The writer checks ferror and every step of
-// the commit; a replacement dropped without commit removes its temporary.
-// A temporary is locked while its writer lives, and opening a replacement
-// removes the temporaries of the same file that killed writers left.
+// such as /dev/full, a named pipe) cannot be replaced and is written in
+// place; a pipe that no process reads is refused rather than waited on. A
+// target that is a symbolic link, or a chain of them, replaces (or makes)
+// the file at its end, and the links stay. A file that may be written but
+// neither created nor replaced in its folder (another user's file in a
+// folder with the sticky bit; a folder the process may not write, where
+// the temporary has no name and lies in the folder for temporaries) takes
+// the complete temporary written over it in place. The new file keeps the
+// owner, group, mode and extended attributes (an access control list among
+// them) of the old one, as a write in place would leave them; where the
+// temporary cannot be given them (another user's file that only root
+// could give away) or the old file has other names (hard links), the
+// complete temporary is written over the old file in place too; a size
+// limit or a file system too full for it is found before the old bytes
+// change. The writer checks
+// ferror and every step of the commit; a replacement dropped without
+// commit removes its temporary. A temporary is locked while its writer
+// lives, and opening a replacement removes the temporaries of the same
+// file that killed writers left.
 class file_replacement {
 public:
     file_replacement() = default;
@@ -67,12 +73,14 @@ public:
 
 private:
     void release_lock();
+    bool fail(int err);  // abandons, sets errno, false
 
     std::FILE* stream_ = nullptr;
-    int lock_ = -1;           // holds the temporary's lock until it is gone
+    int lock_ = -1;           // the temporary (readable); holds its lock until it is gone
+    int folder_ = -1;         // the folder of the file replaced; names are taken in it
     bool copy_over_ = false;  // the temporary is written over the file, not renamed
-    std::string target_;     // the system name that is replaced
-    std::string temporary_;  // empty when writing in place
+    std::string base_;        // the name of the file replaced, in its folder
+    std::string temporary_;   // the temporary's name in the folder; empty when it has none
 };
 
 } // namespace platform

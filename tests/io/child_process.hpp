@@ -31,6 +31,10 @@ struct child_setup {
     // A write past the limit kills the child (SIGXFSZ), as a save killed
     // in the middle; otherwise the write fails with EFBIG.
     bool killed_at_limit = false;
+    // A statement that has not ended after this many seconds is killed
+    // (SIGALRM), so that a write that would wait forever fails its test
+    // instead of stopping the run; 0: no limit.
+    unsigned time_limit = 0;
 };
 
 struct child_outcome {
@@ -84,6 +88,8 @@ inline child_outcome run_in_child(const child_setup& setup, const std::function<
         }
         ::signal(SIGXFSZ, setup.killed_at_limit ? SIG_DFL : SIG_IGN);
         send("S");
+        if (setup.time_limit > 0)
+            ::alarm(setup.time_limit);
         const std::string message = error_of(statement);
         ::_exit(send(message) ? 0 : 1);
     }

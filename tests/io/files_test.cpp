@@ -11,14 +11,21 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
 #include <sched.h>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,6 +55,7 @@ struct writer {
     const char* not_created;  // its message for a file it cannot create (%s: the name as given)
     std::size_t dated;        // leading bytes holding the time of writing, not compared
     std::function<void(const std::string& path)> write;
+    bool seeks = false;  // it goes back over what it wrote, so it cannot write a pipe
 };
 
 // A 60 x 60 colour picture of bytes that vary enough that its PNG file is
@@ -67,7 +75,7 @@ const std::vector<writer>& writers()
 {
     static const std::vector<writer> all = {
         {"save", "x.vor", "save: %s could not be created", 124,
-         [](const std::string& p) { save(t(p), CL(Mm(numbers(), "x"))); }},
+         [](const std::string& p) { save(t(p), CL(Mm(numbers(), "x"))); }, true},
         {"saveV4", "x.vor", "saveV4: %s could not be created", 0,
          [](const std::string& p) { saveV4(t(p), CL(Mm(numbers(), "x"))); }},
         {"saveascii", "x.txt", "could not write %s", 0,
@@ -119,9 +127,9 @@ void write_named(const writer& w, const std::string& path)
 
 std::string message_for(const char* format, const std::string& path)
 {
-    char text[4096];
-    std::snprintf(text, sizeof text, format, path.c_str());
-    return text;
+    std::vector<char> text(std::strlen(format) + path.size() + 1);
+    std::snprintf(text.data(), text.size(), format, path.c_str());
+    return text.data();
 }
 
 std::string read_file(const fs::path& p)
@@ -143,6 +151,16 @@ void write_file(const fs::path& p, const std::string& bytes)
     ASSERT_NE(f, nullptr) << p;
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
     ASSERT_EQ(std::fclose(f), 0);
+}
+
+// The model of the writers: the same bytes written over a file in place,
+// as an open for writing, a write and a cut leave it.
+void write_in_place(const fs::path& p, const std::string& bytes)
+{
+    const int fd = ::open(p.c_str(), O_WRONLY);
+    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+        ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0)
+        error("%s could not be written in place", p.c_str());
 }
 
 std::set<std::string> entries_of(const fs::path& folder)
@@ -272,7 +290,6 @@ protected:
     void run_cases(const std::function<bool(const target_case&)>& wanted)
     {
         const writing_user u = the_writing_user();
-        int folder = 0;
         for (const target_case& c : target_cases()) {
             if (!wanted(c))
                 continue;
@@ -281,11 +298,7 @@ protected:
                 std::printf("skipped (%s): this system has no /dev/full\n", c.what);
                 continue;
             }
-            for (std::size_t k = 0; k < writers().size(); ++k) {
-                const writer& w = writers()[k];
-                SCOPED_TRACE(w.what);
-                const fs::path d = tmp.path() / ("case" + std::to_string(folder++));
-                fs::create_directory(d);
+            for_each_writer("case", [&](std::size_t k, const writer& w, const fs::path& d) {
                 c.make(d, w.file, u);
                 if (::testing::Test::HasFatalFailure())
                     return;
@@ -340,8 +353,22 @@ protected:
                 EXPECT_EQ(entries_of(d), expected_entries);
                 EXPECT_EQ(fs::is_symlink(d / w.file), link) << "a link is kept, and no file becomes one";
                 ::chmod(d.c_str(), 0755);  // so that the folder can be removed
-            }
+            });
         }
+    }
+
+    // In a child set up as given: writer w (number k) writes the target,
+    // and the model, a write in place of the same bytes, writes the twin.
+    void write_target_and_twin(const test::child_setup& setup, const writer& w, std::size_t k, const fs::path& target,
+                               const fs::path& twin)
+    {
+        const test::child_outcome got = test::run_in_child(setup, [&] {
+            w.write(target.string());
+            write_in_place(twin, reference[k]);
+        });
+        ASSERT_TRUE(got.ran) << got.message;
+        EXPECT_EQ(got.message, "");
+        expect_new_bytes(k, target);
     }
 
     // The file holds the new bytes of writer k.
@@ -361,6 +388,35 @@ protected:
         fs::create_directory(d);
         write_file(d / w.file, old_bytes);
         return (d / w.file).string();
+    }
+
+    // Runs f(k, writer, folder) for each writer, each in a fresh folder named
+    // from stem, until a fatal failure.
+    template <class F>
+    void for_each_writer(const std::string& stem, F&& f)
+    {
+        for (std::size_t k = 0; k < writers().size() && !::testing::Test::HasFatalFailure(); ++k) {
+            SCOPED_TRACE(writers()[k].what);
+            f(k, writers()[k], fresh_folder(stem));
+        }
+    }
+
+    // A new folder of the test, named from stem and a number of its own.
+    fs::path fresh_folder(const std::string& stem)
+    {
+        const fs::path d = tmp.path() / (stem + std::to_string(folders_++));
+        fs::create_directory(d);
+        return d;
+    }
+
+    // A new folder of the test that every user may write (the folder for
+    // temporaries of a writer run as another user).
+    fs::path open_folder(const std::string& name) const
+    {
+        const fs::path d = tmp.path() / name;
+        fs::create_directory(d);
+        EXPECT_EQ(::chmod(d.c_str(), 0777), 0);
+        return d;
     }
 
     // The one temporary a writer of path, killed in the middle by a file
@@ -385,6 +441,7 @@ protected:
 
     test::temp_dir tmp;
     std::vector<std::string> reference;
+    int folders_ = 0;
 };
 
 TEST_F(WholeFileWriters, AgainstTargetsOfTheWritersOwn)
@@ -504,14 +561,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
     if (!tried.ran)
         GTEST_SKIP() << "no second user can be used here: " << tried.message;
 
-    int folder = 0;
     for (const owner_case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (std::size_t k = 0; k < writers().size(); ++k) {
-            const writer& w = writers()[k];
-            SCOPED_TRACE(w.what);
-            const fs::path d = tmp.path() / ("owners" + std::to_string(folder++));
-            fs::create_directory(d);
+        for_each_writer("owners", [&](std::size_t k, const writer& w, const fs::path& d) {
             ASSERT_EQ(::chmod(d.c_str(), 0777), 0);  // every user may make its temporaries here
             const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
             for (const fs::path& p : {target, twin}) {
@@ -527,18 +579,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
             setup.uid = other;
             setup.gid = other_group;
             setup.groups = {shared};
-            const std::string& bytes = reference[k];
-            const test::child_outcome got = test::run_in_child(setup, [&] {
-                w.write(target.string());
-                // The model: the same user writes the twin in place.
-                const int fd = ::open(twin.c_str(), O_WRONLY);
-                if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
-                    ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::close(fd) != 0)
-                    error("the twin could not be written in place");
-            });
-            ASSERT_TRUE(got.ran) << got.message;
-            EXPECT_EQ(got.message, "");
-            expect_new_bytes(k, target);
+            write_target_and_twin(setup, w, k, target, twin);
+            if (::testing::Test::HasFatalFailure())
+                return;
             struct stat a {}, b {};
             ASSERT_EQ(::stat(target.c_str(), &a), 0);
             ASSERT_EQ(::stat(twin.c_str(), &b), 0);
@@ -558,7 +601,7 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
                 expected.insert(twin.filename().string() + ".link");
             }
             EXPECT_EQ(entries_of(d), expected) << "no temporary is left";
-        }
+        });
     }
 }
 
@@ -730,6 +773,813 @@ TEST_F(WholeFileWriters, TheTemporaryOfALongNameIsFoundByItsOwnFileOnly)
         EXPECT_EQ(entries_of(d), (std::set<std::string>{one, two})) << "its own file's write removes it";
         expect_new_bytes(k, d / one);
         expect_new_bytes(k, d / two);
+    }
+}
+
+// ---- links, names and targets of every kind ----
+
+// A name with the test's folders put in: "@d" the case's folder, "@shm" a
+// folder on another file system, "@t" the writer's file name.
+std::string expand(std::string s, const fs::path& d, const fs::path& shm, const std::string& file)
+{
+    for (const auto& [mark, by] : {std::pair<std::string, std::string>{"@shm", shm.string()}, {"@d", d.string()},
+                                   {"@t", file}}) {
+        for (std::size_t at; (at = s.find(mark)) != std::string::npos;)
+            s.replace(at, mark.size(), by);
+    }
+    return s;
+}
+
+// A folder of the test on another file system than the test's own
+// (/dev/shm, a memory file system, when the test's folder is elsewhere);
+// empty when there is none.
+class other_file_system {
+public:
+    explicit other_file_system(const fs::path& ours)
+    {
+        struct stat a {}, b {};
+        std::string pattern = "/dev/shm/numrun-XXXXXX";
+        if (::stat(ours.c_str(), &a) != 0 || ::stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev ||
+            !::mkdtemp(pattern.data()))
+            return;
+        path_ = pattern;
+    }
+    ~other_file_system()
+    {
+        std::error_code ec;
+        if (!path_.empty())
+            fs::remove_all(path_, ec);
+    }
+    other_file_system(const other_file_system&) = delete;
+    other_file_system& operator=(const other_file_system&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// The child set up to write as the writing user.
+test::child_setup as_user(const writing_user& u, rlim_t size_limit = RLIM_INFINITY)
+{
+    test::child_setup setup;
+    setup.switch_user = u.switch_user;
+    setup.uid = u.uid;
+    setup.gid = u.gid;
+    setup.file_size_limit = size_limit;
+    setup.time_limit = 20;
+    return setup;
+}
+
+// The entries of every folder given, by folder.
+std::vector<std::set<std::string>> entries_of_all(const std::vector<fs::path>& folders)
+{
+    std::vector<std::set<std::string>> all;
+    for (const fs::path& f : folders)
+        all.push_back(f.empty() ? std::set<std::string>() : entries_of(f));
+    return all;
+}
+
+// A link given as the target, or the first of a chain of links: every
+// link stays the link it was and the file at the end of the chain takes
+// the new bytes, whatever folder or file system it lies in; a chain that
+// leads to no file yet makes the file it names, as a new file is made. A
+// write that fails in the middle keeps the old bytes, or makes no file,
+// and leaves no temporary in any folder on the way.
+TEST_F(WholeFileWriters, LinksStayLinksAndTheFileTheyLeadToTakesTheNewBytes)
+{
+    struct link_case {
+        const char* what;
+        outcome expected;
+        rlim_t size_limit;
+        std::vector<std::pair<std::string, std::string>> links;  // name in the folder, text; the first is the target
+        std::string real;   // the file the chain ends at; "" when none
+        bool real_exists;   // it holds the old bytes before the write
+        bool needs_shm = false;
+        bool locked_folder = false;  // the folder "other" may not be written by the writer
+    };
+    const rlim_t none = RLIM_INFINITY, limit = 4096;
+    const std::vector<link_case> cases = {
+        {"a relative link to a file beside it", outcome::written, none, {{"@t", "real.bin"}}, "real.bin", true},
+        {"a relative link into another folder", outcome::written, none, {{"@t", "other/real.bin"}}, "other/real.bin",
+         true},
+        {"a link in a folder below, up and into another", outcome::written, none, {{"sub/@t", "../other/real.bin"}},
+         "other/real.bin", true},
+        {"an absolute link", outcome::written, none, {{"@t", "@d/other/real.bin"}}, "other/real.bin", true},
+        {"a chain of three links across folders", outcome::written, none,
+         {{"@t", "sub/l1"}, {"sub/l1", "../other/l2"}, {"other/l2", "real.bin"}}, "other/real.bin", true},
+        {"a link to a file on another file system", outcome::written, none, {{"@t", "@shm/real.bin"}},
+         "@shm/real.bin", true, true},
+        {"a chain to another file system and back", outcome::written, none,
+         {{"@t", "@shm/l1"}, {"@shm/l1", "@d/other/real.bin"}}, "other/real.bin", true, true},
+        {"a link to a file in a folder the writer may not write", outcome::written, none,
+         {{"@t", "other/real.bin"}}, "other/real.bin", true, false, true},
+        {"a link that leads to no file yet", outcome::written, none, {{"@t", "new.bin"}}, "new.bin", false},
+        {"a chain that leads to no file yet in another folder", outcome::written, none,
+         {{"@t", "sub/l1"}, {"sub/l1", "../other/new.bin"}}, "other/new.bin", false},
+        {"a link to no file yet on another file system", outcome::written, none, {{"@t", "@shm/new.bin"}},
+         "@shm/new.bin", false, true},
+        {"a link into a folder that does not exist", outcome::not_created, none, {{"@t", "nowhere/new.bin"}}, "",
+         false},
+        {"a loop of links", outcome::not_created, none, {{"@t", "l1"}, {"l1", "@t"}}, "", false},
+        {"a link to a folder", outcome::not_created, none, {{"@t", "other"}}, "", false},
+        {"a link to a file, under a size limit", outcome::failed, limit, {{"@t", "other/real.bin"}},
+         "other/real.bin", true},
+        {"a chain of links, under a size limit", outcome::failed, limit,
+         {{"@t", "sub/l1"}, {"sub/l1", "../other/l2"}, {"other/l2", "real.bin"}}, "other/real.bin", true},
+        {"a link to another file system, under a size limit", outcome::failed, limit, {{"@t", "@shm/real.bin"}},
+         "@shm/real.bin", true, true},
+        {"a link to a file in a folder the writer may not write, under a size limit", outcome::failed, limit,
+         {{"@t", "other/real.bin"}}, "other/real.bin", true, false, true},
+        {"a link that leads to no file yet, under a size limit", outcome::failed, limit, {{"@t", "other/new.bin"}},
+         "other/new.bin", false},
+    };
+    const writing_user u = the_writing_user();
+    for (const link_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needs_shm && other_file_system(tmp.path()).path().empty()) {
+            std::printf("skipped (%s): no second file system at /dev/shm\n", c.what);
+            continue;
+        }
+        for_each_writer("links", [&](std::size_t k, const writer& w, const fs::path& d) {
+            other_file_system shm_folder(tmp.path());
+            const fs::path& shm = shm_folder.path();
+            const auto at = [&](const std::string& s) {
+                const std::string e = expand(s, d, shm, w.file);
+                return e.empty() || e[0] == '/' ? fs::path(e) : d / e;
+            };
+            for (const fs::path& f : {d, d / "other", d / "sub"})
+                fs::create_directory(f);
+            if (!shm.empty())
+                give(shm, u, 0755);
+            if (c.real_exists) {
+                write_file(at(c.real), old_bytes);
+                give(at(c.real), u, 0644);
+            }
+            for (const auto& [name, text] : c.links) {
+                fs::create_symlink(expand(text, d, shm, w.file), at(name));
+                give(at(name), u, 0777);
+            }
+            give(d, u, 0755);
+            give(d / "sub", u, 0755);
+            give(d / "other", u, c.locked_folder ? 0555 : 0755);
+            const std::vector<fs::path> folders = {d, d / "other", d / "sub", shm};
+            const auto before = entries_of_all(folders);
+            const std::string path = at(c.links[0].first).string();
+
+            const test::child_outcome got = test::run_in_child(as_user(u, c.size_limit), [&] { w.write(path); });
+            ::chmod((d / "other").c_str(), 0755);
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.signal, 0);
+            if (c.expected == outcome::written) {
+                EXPECT_EQ(got.message, "");
+            } else if (c.expected == outcome::not_created) {
+                EXPECT_EQ(got.message, message_for(w.not_created, path));
+            } else {
+                EXPECT_NE(got.message, "") << "a write that cannot be completed raises an error";
+            }
+
+            for (const auto& [name, text] : c.links) {
+                EXPECT_TRUE(fs::is_symlink(at(name))) << name << " stays a link";
+                if (fs::is_symlink(at(name))) {
+                    EXPECT_EQ(fs::read_symlink(at(name)).string(), expand(text, d, shm, w.file));
+                }
+            }
+            auto expected = before;
+            if (!c.real.empty()) {
+                const fs::path real = at(c.real);
+                if (c.expected == outcome::written) {
+                    expect_new_bytes(k, real);
+                    if (!c.real_exists)
+                        expected[real.parent_path() == shm ? 3 : real.parent_path() == d ? 0 : 1].insert(
+                            real.filename().string());
+                } else if (c.real_exists) {
+                    EXPECT_TRUE(read_file(real) == old_bytes) << "the old bytes are kept";
+                } else {
+                    EXPECT_FALSE(fs::exists(fs::symlink_status(real))) << "no file is made";
+                }
+                if (c.real_exists) {
+                    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(real)));
+                    EXPECT_EQ(fs::status(real).permissions(),
+                              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                  fs::perms::others_read);
+                }
+            }
+            EXPECT_EQ(entries_of_all(folders), expected) << "no temporary is left in any folder";
+        });
+    }
+}
+
+// Targets that are no regular file: a folder or a named pipe that no
+// process reads cannot be written, and the writer says so at once rather
+// than wait for a reader; a pipe that a process reads takes the bytes (a
+// writer that goes back over what it wrote says it cannot), /dev/null
+// takes them, and nothing is made beside any of them.
+TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
+{
+    struct special_case {
+        const char* what;
+        outcome expected;
+        std::function<std::string(const fs::path& d, const std::string& file)> make;  // the path to write
+        bool reader = false;  // the test reads the pipe the writer writes
+    };
+    const auto pipe_at = [](const fs::path& p) {
+        EXPECT_EQ(::mkfifo(p.c_str(), 0666), 0) << p;
+        ::chmod(p.c_str(), 0666);
+    };
+    const std::vector<special_case> cases = {
+        {"a folder of the target's name", outcome::not_created,
+         [](const fs::path& d, const std::string& f) {
+             fs::create_directory(d / f);
+             return (d / f).string();
+         }},
+        {"a named pipe no process reads", outcome::not_created,
+         [&](const fs::path& d, const std::string& f) {
+             pipe_at(d / f);
+             return (d / f).string();
+         }},
+        {"a link to a named pipe no process reads", outcome::not_created,
+         [&](const fs::path& d, const std::string& f) {
+             pipe_at(d / "pipe");
+             fs::create_symlink("pipe", d / f);
+             return (d / f).string();
+         }},
+        {"a named pipe a process reads", outcome::written,
+         [&](const fs::path& d, const std::string& f) {
+             pipe_at(d / f);
+             return (d / f).string();
+         },
+         true},
+        {"a link to /dev/null", outcome::written,
+         [](const fs::path& d, const std::string& f) {
+             fs::create_symlink("/dev/null", d / f);
+             return (d / f).string();
+         }},
+        {"/dev/null", outcome::written, [](const fs::path&, const std::string&) { return std::string("/dev/null"); }},
+    };
+    const writing_user u = the_writing_user();
+    const auto nulls = [] {
+        std::set<std::string> names;
+        for (const std::string& n : entries_of("/dev"))
+            if (n.rfind(".null", 0) == 0)
+                names.insert(n);
+        return names;
+    };
+    for (const special_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for_each_writer("special", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const std::string path = c.make(d, w.file);
+            if (file_written(w, path) != path)
+                return;  // the writer would add its extension to the name
+            give(d, u, 0755);
+            const auto before = entries_of(d);
+            const auto nulls_before = nulls();
+            int reader = -1;
+            if (c.reader) {
+                reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+                ASSERT_GE(reader, 0);
+            }
+            const test::child_outcome got = test::run_in_child(as_user(u), [&] { write_named(w, path); });
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.signal, 0) << "the writer ends (SIGALRM: it waited for a reader)";
+            if (c.reader && w.seeks) {
+                EXPECT_NE(got.message, "") << "a writer that must go back cannot write a pipe, and says so";
+            } else if (c.expected == outcome::written) {
+                EXPECT_EQ(got.message, "");
+            } else {
+                EXPECT_EQ(got.message, message_for(w.not_created, path));
+            }
+            if (reader >= 0 && w.seeks) {
+                ::close(reader);
+            } else if (reader >= 0) {
+                std::string bytes;
+                char block[4096];
+                ssize_t n;
+                while ((n = ::read(reader, block, sizeof block)) > 0)
+                    bytes.append(block, static_cast<std::size_t>(n));
+                ::close(reader);
+                const std::size_t dated = w.dated;
+                ASSERT_EQ(bytes.size(), reference[k].size()) << "the reader has every byte";
+                EXPECT_TRUE(bytes.compare(dated, std::string::npos, reference[k], dated) == 0);
+            }
+            EXPECT_EQ(entries_of(d), before) << "nothing is made beside the target";
+            EXPECT_EQ(nulls(), nulls_before) << "nothing is made beside /dev/null";
+            const fs::file_status s = fs::symlink_status(path);
+            EXPECT_NE(s.type(), fs::file_type::regular) << "the target keeps its kind";
+        });
+    }
+}
+
+// Names as users give them: spaces, a newline, a leading '-' or '.',
+// quotes, and names of multi-byte characters of exactly the longest
+// length a folder holds, whose temporaries are cut between characters;
+// the temporary of a killed write of each is removed by its next write.
+TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
+{
+    // Characters of 1 to 4 bytes, repeated and filled up with 'n' to
+    // exactly `bytes` bytes before the extension.
+    const auto of = [](const std::string& ch, std::size_t bytes) {
+        std::string s;
+        while (s.size() + ch.size() <= bytes)
+            s += ch;
+        return s + std::string(bytes - s.size(), 'n');
+    };
+    struct name_case {
+        const char* what;
+        std::string prefix;  // the name before its characters and the writer's extension
+        std::string ch;      // repeated up to the whole length; "" for none
+        std::size_t total;   // the whole name's length (0: the prefix and extension alone)
+    };
+    const std::vector<name_case> names = {
+        {"spaces", "a name with  spaces ", "", 0},
+        {"a newline", "two\nlines", "", 0},
+        {"a leading '-'", "-rf", "", 0},
+        {"a leading '.'", ".hidden", "", 0},
+        {"quotes and a tab", "'\"\t`$(x)", "", 0},
+        {"2-byte characters", "", "\xc3\xa9", 255},
+        {"3-byte characters", "", "\xe2\x82\xac", 255},
+        {"4-byte characters", "", "\xf0\x9f\x98\x80", 255},
+        {"3-byte characters after one byte", "a", "\xe2\x82\xac", 255},
+        {"4-byte characters after two bytes", "ab", "\xf0\x9f\x98\x80", 255},
+        {"4-byte characters after three bytes", "abc", "\xf0\x9f\x98\x80", 255},
+    };
+    for (std::size_t k = 0; k < writers().size(); ++k) {
+        const writer& w = writers()[k];
+        SCOPED_TRACE(w.what);
+        for (std::size_t n = 0; n < names.size(); ++n) {
+            const name_case& c = names[n];
+            SCOPED_TRACE(c.what);
+            const std::string ext = extension_of(w);
+            const std::string name =
+                c.prefix + (c.total ? of(c.ch, c.total - ext.size() - c.prefix.size()) : std::string()) + ext;
+            if (c.total) {
+                ASSERT_EQ(name.size(), c.total);
+            }
+            const fs::path d = tmp.path() / ("names_" + std::string(w.what) + std::to_string(n));
+            fs::create_directory(d);
+            const std::string path = (d / name).string();
+            EXPECT_ERROR(write_named(w, path), "");
+            expect_new_bytes(k, path);
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{name})) << "no temporary is left";
+            // Over the old file, killed in the middle, and again.
+            write_file(path, old_bytes);
+            const std::string temporary = killed_writers_temporary(w, path);
+            if (temporary.empty())
+                return;
+            EXPECT_LE(temporary.size(), 255u);
+            const std::size_t stem = temporary.size() - (1 + 16 + 1 + 2 + 5) - 1;
+            ASSERT_LE(stem, name.size());
+            EXPECT_EQ(temporary.substr(1, stem), name.substr(0, stem)) << "the temporary starts with the name";
+            if (stem < name.size()) {
+                EXPECT_NE(static_cast<unsigned char>(name[stem]) & 0xC0, 0x80) << "cut between characters";
+            }
+            EXPECT_ERROR(write_named(w, path), "");
+            expect_new_bytes(k, path);
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{name})) << "the killed write's temporary is gone";
+        }
+        // One byte over the longest name: no file can have it.
+        const std::string ext = extension_of(w);
+        const std::string name = of("\xe2\x82\xac", 256 - ext.size()) + ext;
+        const fs::path d = tmp.path() / ("names_" + std::string(w.what) + "_over");
+        fs::create_directory(d);
+        EXPECT_ERROR(write_named(w, (d / name).string()), message_for(w.not_created, (d / name).string()));
+        EXPECT_TRUE(entries_of(d).empty());
+    }
+}
+
+// Paths up to the longest the system takes (4095 bytes), whose
+// temporaries' paths are longer still: the writers find their temporary
+// through its folder, so each is written and none is left; one byte more
+// is a path no file can have.
+TEST_F(WholeFileWriters, PathsUpToTheLongestTheSystemTakes)
+{
+    const long path_max = ::pathconf("/", _PC_PATH_MAX);
+    const std::size_t longest = path_max > 0 ? static_cast<std::size_t>(path_max) - 1 : 4095;
+    for (std::size_t k = 0; k < writers().size(); ++k) {
+        const writer& w = writers()[k];
+        SCOPED_TRACE(w.what);
+        // A deep folder that leaves 200 bytes for the name.
+        fs::path d = tmp.path() / ("deep_" + std::string(w.what));
+        fs::create_directory(d);
+        while (d.string().size() + 201 < longest) {
+            d /= std::string(std::min<std::size_t>(250, longest - 201 - d.string().size() - 1), 'd');
+            fs::create_directory(d);
+        }
+        ASSERT_EQ(d.string().size() + 201, longest);
+        for (const std::size_t total : {longest - 40, longest - 1, longest, longest + 1}) {
+            SCOPED_TRACE(std::to_string(total) + " bytes");
+            const std::size_t room = total - d.string().size() - 1;
+            const std::string name = name_of_length(w, room);
+            const std::string path = (d / name).string();
+            ASSERT_EQ(path.size(), total);
+            for (const bool over_old : {false, true}) {
+                SCOPED_TRACE(over_old ? "over an old file" : "a new file");
+                if (over_old && total <= longest)
+                    write_file(path, old_bytes);
+                const std::set<std::string> before = entries_of(d);
+                const std::string message = test::error_of([&] { write_named(w, path); });
+                if (total > longest) {
+                    // The message names the path, cut where every message is cut.
+                    const std::string expected = message_for(w.not_created, path);
+                    EXPECT_FALSE(message.empty());
+                    EXPECT_EQ(expected.compare(0, message.size(), message), 0) << message;
+                    EXPECT_EQ(entries_of(d), before);
+                    continue;
+                }
+                EXPECT_EQ(message, "");
+                expect_new_bytes(k, path);
+                std::set<std::string> expected = before;
+                expected.insert(name);
+                EXPECT_EQ(entries_of(d), expected) << "no temporary is left";
+                fs::remove(path);
+            }
+        }
+    }
+}
+
+// ---- failures in the middle, on every route a write can take ----
+
+// The routes a write takes to its file: renamed over it; written over it
+// from a temporary beside it (a file with a second name, another user's
+// file in a folder with the sticky bit); written over it from a temporary
+// without a name elsewhere (a folder the writer may not write); a new file.
+struct route {
+    const char* what;
+    bool exists;       // an old file is there
+    bool second_name;  // it has a hard link, "other.bin"
+    bool locked;       // its folder may not be written by the writer
+    bool sticky;       // another user's file of mode 0666 in a folder of mode 1777
+};
+
+const std::vector<route>& routes()
+{
+    static const std::vector<route> all = {
+        {"a file in a folder the writer may write", true, false, false, false},
+        {"a file with a second name", true, true, false, false},
+        {"a file in a folder the writer may not write", true, false, true, false},
+        {"a file with a second name in a folder the writer may not write", true, true, true, false},
+        {"another user's file in a folder with the sticky bit", true, false, false, true},
+        {"a new file", false, false, false, false},
+    };
+    return all;
+}
+
+// Makes the route's folder (which must exist) for a writer's file; the
+// writing user is u.
+void make_route(const route& r, const fs::path& d, const std::string& file, const writing_user& u)
+{
+    if (r.exists) {
+        write_file(d / file, old_bytes);
+        if (!r.sticky)
+            give(d / file, u, 0644);
+        else
+            ::chmod((d / file).c_str(), 0666);
+    }
+    if (r.second_name)
+        fs::create_hard_link(d / file, d / "other.bin");
+    if (r.sticky)
+        ASSERT_EQ(::chmod(d.c_str(), 01777), 0);
+    else
+        give(d, u, r.locked ? 0555 : 0755);
+}
+
+// A write that fails in the middle (a file size limit, with SIGXFSZ
+// ignored, so that the write fails with EFBIG) raises an error on every
+// route, keeps the old bytes under every name of the file, makes no new
+// file and leaves no temporary, in the folder or in the folder for
+// temporaries. A writer killed there (SIGXFSZ not ignored) keeps the old
+// bytes too, and leaves at most its one temporary, beside the file, where
+// the next write of the file finds it.
+TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
+{
+    const writing_user u = the_writing_user();
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed at the limit" : "refused at the limit");
+        for (const route& r : routes()) {
+            SCOPED_TRACE(r.what);
+            if (r.sticky && !u.switch_user) {
+                std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+                continue;
+            }
+            for_each_writer("failing", [&](std::size_t k, const writer& w, const fs::path& d) {
+                const fs::path temporaries = open_folder(d.filename().string() + "_tmp");
+                make_route(r, d, w.file, u);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+                const auto before = entries_of(d);
+                const std::string path = (d / w.file).string();
+                test::child_setup setup = as_user(u, 4096);
+                setup.killed_at_limit = killed;
+                const test::child_outcome got = test::run_in_child(setup, [&] {
+                    ::setenv("TMPDIR", temporaries.c_str(), 1);
+                    w.write(path);
+                });
+                ::chmod(d.c_str(), 0755);
+                ASSERT_TRUE(got.ran) << got.message;
+                if (killed) {
+                    EXPECT_EQ(got.signal, SIGXFSZ);
+                } else {
+                    EXPECT_EQ(got.signal, 0);
+                    EXPECT_NE(got.message, "") << "the failure is reported";
+                }
+                if (r.exists) {
+                    EXPECT_TRUE(read_file(path) == old_bytes) << "the old bytes are kept";
+                }
+                if (r.second_name) {
+                    EXPECT_TRUE(read_file(d / "other.bin") == old_bytes) << "under its other name too";
+                }
+                std::set<std::string> left = entries_of(d);
+                if (killed && !r.locked) {
+                    for (auto it = left.begin(); it != left.end();)
+                        it = before.count(*it) == 0 && it->rfind("." + std::string(w.file) + ".", 0) == 0 &&
+                                     it->size() > 5 && it->substr(it->size() - 5) == ".part"
+                                 ? left.erase(it)
+                                 : std::next(it);
+                    EXPECT_LE(entries_of(d).size(), before.size() + 1) << "one temporary at most";
+                }
+                EXPECT_EQ(left, before) << "no other temporary is left, and no new file is made";
+                EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
+            });
+        }
+    }
+}
+
+// A file system that runs out of room, on each route: with room for the
+// new file once, a renamed write succeeds, as does one written over a file
+// from a temporary elsewhere; one written over a file from a temporary
+// beside it has no room left to grow the file, and with no room at all
+// every route fails. A failure keeps the old bytes under every name of the
+// file and leaves no temporary: the room is taken before the old bytes
+// are written over. The file system is a small memory file system mounted
+// in a mount namespace of the child's own; where none can be made the
+// size-limit test above stands for it.
+TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
+{
+    if (!the_writing_user().switch_user)
+        GTEST_SKIP() << "a memory file system can be mounted only by root: these tests run as user "
+                     << ::geteuid();
+    test::child_setup probe;
+    const fs::path trial = open_folder("mount_trial");
+    const test::child_outcome tried = test::run_in_child(probe, [&] {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
+            error("%s", std::strerror(errno));
+    });
+    if (!tried.ran || !tried.message.empty())
+        GTEST_SKIP() << "no memory file system can be mounted here: " << tried.message;
+    const writing_user u = the_writing_user();
+    struct room_case {
+        const char* what;
+        bool once;  // room for the new file once, else none
+    };
+    for (const room_case& room : {room_case{"no room", false}, room_case{"room for the new file once", true}}) {
+        SCOPED_TRACE(room.what);
+        for (const route& r : routes()) {
+            SCOPED_TRACE(r.what);
+            if (r.sticky || !r.exists)
+                continue;  // the sticky folder's route is that of a second name; a new file needs no room to fail
+            const bool written = room.once && (!r.second_name || r.locked);
+            for_each_writer("full", [&](std::size_t k, const writer& w, const fs::path& mount_point) {
+                const fs::path temporaries = open_folder(mount_point.filename().string() + "_tmp");
+                const std::size_t pages = (reference[k].size() + 4095) / 4096;
+                const std::string& bytes = reference[k];
+                const std::size_t dated = w.dated;
+                // The child mounts, fills, writes as the writing user and
+                // reports what it finds, as its message.
+                const test::child_outcome got = test::run_in_child(probe, [&] {
+                    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                        ::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=1m,mode=0755") != 0)
+                        error("mount: %s", std::strerror(errno));
+                    const fs::path d = mount_point / "d";
+                    fs::create_directory(d);
+                    ::chown(mount_point.c_str(), u.uid, u.gid);
+                    make_route(r, d, w.file, u);
+                    // Leave exactly the room wanted.
+                    struct statvfs fsinfo {};
+                    ::statvfs(mount_point.c_str(), &fsinfo);
+                    const std::size_t want = room.once ? pages : 0;
+                    write_file(mount_point / "filler", std::string((fsinfo.f_bavail - want) * fsinfo.f_bsize, 'f'));
+                    ::statvfs(mount_point.c_str(), &fsinfo);
+                    if (fsinfo.f_bavail != want)
+                        error("the room is %d pages, not %d", static_cast<int>(fsinfo.f_bavail), static_cast<int>(want));
+                    const auto before = entries_of(d);
+                    if (::setgroups(0, nullptr) != 0 || ::setgid(u.gid) != 0 || ::setuid(u.uid) != 0)
+                        error("could not become the writing user");
+                    ::setenv("TMPDIR", temporaries.c_str(), 1);
+                    const std::string message = test::error_of([&] { w.write((d / w.file).string()); });
+                    std::string report = message.empty() ? "written" : "failed";
+                    for (const fs::path& name : {d / w.file, d / fs::path("other.bin")}) {
+                        if (!fs::exists(name))
+                            continue;
+                        const std::string now = read_file(name);
+                        const bool fresh = now.size() == bytes.size() && now.compare(dated, std::string::npos, bytes, dated) == 0;
+                        report += "; " + name.filename().string() + (now == old_bytes ? " old" : fresh ? " new" : " damaged");
+                    }
+                    if (entries_of(d) != before)
+                        report += "; the folder's names changed";
+                    error("%s", report.c_str());
+                });
+                ASSERT_TRUE(got.ran) << got.message;
+                EXPECT_EQ(got.signal, 0);
+                const std::string state = written ? " new" : " old";
+                std::string expected = std::string(written ? "written" : "failed") + "; " + w.file + state;
+                if (r.second_name)
+                    expected += "; other.bin" + state;
+                EXPECT_EQ(got.message, expected);
+                EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
+            });
+        }
+    }
+}
+
+// A writer killed in the middle again and again leaves one temporary at
+// most: each next write of the file removes the one before, so a folder
+// does not fill with them.
+TEST_F(WholeFileWriters, AWriterKilledAgainAndAgainLeavesOneTemporaryAtMost)
+{
+    for_each_writer("again", [&](std::size_t k, const writer& w, const fs::path& d) {
+        const std::string path = (d / w.file).string();
+        write_file(path, old_bytes);
+        for (int round = 0; round < 20; ++round) {
+            test::child_setup setup;
+            setup.file_size_limit = 4096;
+            setup.killed_at_limit = true;
+            const test::child_outcome killed = test::run_in_child(setup, [&] { w.write(path); });
+            ASSERT_TRUE(killed.ran) << killed.message;
+            ASSERT_EQ(killed.signal, SIGXFSZ);
+            EXPECT_TRUE(read_file(path) == old_bytes);
+            EXPECT_LE(entries_of(d).size(), 2u) << "the file and one temporary at most, after " << round + 1;
+        }
+        w.write(path);
+        expect_new_bytes(k, path);
+        EXPECT_EQ(entries_of(d), (std::set<std::string>{w.file}));
+    });
+}
+
+// A link the system would not follow for an open is not followed by a
+// writer either: where the system protects links (fs.protected_symlinks),
+// another user's link in a shared folder with the sticky bit, such as one
+// planted in /tmp, leads nowhere, so root's save to it cannot replace the
+// file it names; the writer's own link there is followed.
+TEST_F(WholeFileWriters, ALinkTheSystemWouldNotFollowIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user's link can be made only by root: these tests run as user " << ::geteuid();
+    if (read_file("/proc/sys/fs/protected_symlinks") != "1\n")
+        GTEST_SKIP() << "this system follows every link (fs.protected_symlinks is not 1)";
+    struct planted_case {
+        const char* what;
+        uid_t link_owner;
+        bool followed;
+    };
+    const std::vector<planted_case> cases = {
+        {"another user's link", test::unprivileged_uid, false},
+        {"the writer's own link", 0, true},
+    };
+    for (const planted_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for_each_writer("planted", [&](std::size_t k, const writer& w, const fs::path& d) {
+            fs::create_directory(d / "shared");
+            ASSERT_EQ(::chmod((d / "shared").c_str(), 01777), 0);
+            write_file(d / "precious.bin", old_bytes);
+            fs::create_symlink(d / "precious.bin", d / "shared" / w.file);
+            ASSERT_EQ(::lchown((d / "shared" / w.file).c_str(), c.link_owner, c.link_owner), 0);
+            const std::string path = (d / "shared" / w.file).string();
+            const std::string message = test::error_of([&] { w.write(path); });
+            if (c.followed) {
+                EXPECT_EQ(message, "");
+                expect_new_bytes(k, d / "precious.bin");
+            } else {
+                EXPECT_EQ(message, message_for(w.not_created, path));
+                EXPECT_TRUE(read_file(d / "precious.bin") == old_bytes) << "the file the link names is untouched";
+            }
+            EXPECT_TRUE(fs::is_symlink(path));
+            EXPECT_EQ(entries_of(d / "shared"), (std::set<std::string>{w.file}));
+        });
+    }
+}
+
+// ---- extended attributes ----
+
+// Every extended attribute of a file, by name.
+std::map<std::string, std::string> attributes_of(const fs::path& p)
+{
+    std::map<std::string, std::string> all;
+    std::vector<char> list(65536);
+    const ssize_t n = ::llistxattr(p.c_str(), list.data(), list.size());
+    for (ssize_t at = 0; at < n;) {
+        const std::string name(list.data() + at);
+        at += static_cast<ssize_t>(name.size()) + 1;
+        std::string value(65536, '\0');
+        const ssize_t got = ::lgetxattr(p.c_str(), name.c_str(), value.data(), value.size());
+        value.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        all[name] = value;
+    }
+    return all;
+}
+
+// An access control list in the system's form: a header, then (tag,
+// permissions, id) entries; the owner's, group's, mask's and others'
+// entries carry no id.
+std::string access_list(std::vector<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> entries)
+{
+    std::string bytes;
+    const auto put = [&](std::uint32_t v, int n) {
+        for (int b = 0; b < n; ++b)
+            bytes += static_cast<char>((v >> (8 * b)) & 0xff);
+    };
+    put(2, 4);  // version
+    for (const auto& [tag, perm, id] : entries) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    }
+    return bytes;
+}
+
+// A replaced file keeps its extended attributes exactly as a write in place
+// leaves them: its own attributes and its access control list (which may
+// let another user write it) stay, an access list its folder would give a
+// new file is not added, and the capabilities of a program go, as a write
+// takes them away. Each writer writes the target; the same user writes a
+// twin made alike in place; then both must carry the same attributes.
+TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
+{
+    const fs::path probe = tmp.path() / "probe";
+    write_file(probe, "x");
+    if (::setxattr(probe.c_str(), "user.probe", "1", 1, 0) != 0)
+        GTEST_SKIP() << "this file system keeps no extended attributes: " << std::strerror(errno);
+    constexpr std::uint32_t none = 0xffffffff;
+    const std::string granting =  // the owner rw, user nobody rw, the group r, others r
+        access_list({{1, 6, none}, {2, 6, test::unprivileged_uid}, {4, 4, none}, {0x10, 6, none}, {0x20, 4, none}});
+    const bool lists = ::setxattr(probe.c_str(), "system.posix_acl_access", granting.data(), granting.size(), 0) == 0;
+    // A program's capabilities: revision 2, effective, one capability.
+    std::string capabilities;
+    for (const std::uint32_t word : {0x02000001u, 1u << 10, 0u, 0u, 0u})
+        for (int b = 0; b < 4; ++b)
+            capabilities += static_cast<char>((word >> (8 * b)) & 0xff);
+
+    struct attribute_case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> on_file;
+        std::string folder_default;  // a default access list of the folder
+        bool as_root;
+        bool needs_lists = false;
+        bool needs_root = false;
+    };
+    const std::vector<attribute_case> cases = {
+        {"user attributes, by root", {{"user.a", "1"}, {"user.b", std::string("\0\xff\x01", 3)}}, "", true},
+        {"user attributes, by the owner", {{"user.a", "1"}}, "", false},
+        {"an access list that lets another user write, by root", {{"system.posix_acl_access", granting}}, "", true,
+         true},
+        {"an access list, by the owner", {{"system.posix_acl_access", granting}, {"user.a", "2"}}, "", false, true},
+        {"a folder's default access list the file lacks", {{"user.a", "3"}}, granting, false, true},
+        {"a program's capabilities, by root", {{"security.capability", capabilities}}, "", true, false, true},
+    };
+    const writing_user u = the_writing_user();
+    for (const attribute_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if ((c.needs_lists && !lists) || (c.needs_root && ::geteuid() != 0) || (c.as_root && ::geteuid() != 0)) {
+            std::printf("skipped (%s): no access lists, or not root\n", c.what);
+            continue;
+        }
+        for_each_writer("attributes", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
+            for (const fs::path& p : {target, twin}) {
+                write_file(p, old_bytes);
+                give(p, u, 0664);
+                for (const auto& [name, value] : c.on_file) {
+                    ASSERT_EQ(::lsetxattr(p.c_str(), name.c_str(), value.data(), value.size(), 0), 0)
+                        << name << ": " << std::strerror(errno);
+                }
+            }
+            give(d, u, 0755);
+            if (!c.folder_default.empty()) {
+                ASSERT_EQ(::setxattr(d.c_str(), "system.posix_acl_default", c.folder_default.data(),
+                                     c.folder_default.size(), 0),
+                          0);
+            }
+            const auto before = attributes_of(target);
+            struct stat was {};
+            ASSERT_EQ(::stat(target.c_str(), &was), 0);
+            test::child_setup setup = as_user(u);
+            setup.switch_user = u.switch_user && !c.as_root;
+            write_target_and_twin(setup, w, k, target, twin);
+            if (::testing::Test::HasFatalFailure())
+                return;
+            const auto after = attributes_of(target), model = attributes_of(twin);
+            EXPECT_EQ(after, model) << "the attributes a write in place leaves";
+            for (const auto& [name, value] : before) {
+                if (name != "security.capability") {
+                    EXPECT_EQ(after.count(name), 1u) << name << " is kept";
+                }
+            }
+            struct stat a {}, b {};
+            ASSERT_EQ(::stat(target.c_str(), &a), 0);
+            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
+            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << a.st_mode << " against " << b.st_mode;
+            EXPECT_NE(a.st_ino, was.st_ino) << "a complete new file took the old one's place";
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{target.filename().string(), twin.filename().string()}));
+        });
     }
 }
 
