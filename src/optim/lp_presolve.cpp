@@ -12,6 +12,8 @@
 namespace {
 
 constexpr double lp_inf = 1e20;
+// Feasibility tolerance, in units of an ordinary right-hand side (unit_:
+// below 1 where large bounds in play set the units of the solve).
 constexpr double feas = 1e-8;
 constexpr double sigma = -1.0;
 
@@ -129,7 +131,7 @@ void LpSolver::presolve()
                 if (row_gone[i])
                     continue;
                 if (rows[i].empty()) {
-                    if (!(lo_[i] <= feas && hi_[i] >= -feas)) {
+                    if (!(lo_[i] <= feas * unit_ && hi_[i] >= -feas * unit_)) {
                         status = 2;
                         return;
                     }
@@ -153,7 +155,7 @@ void LpSolver::presolve()
                         if (!infinite(lo_[i]))
                             iu = lo_[i] / a;
                     }
-                    if (il > u_[j] + feas || iu < l_[j] - feas) {
+                    if (il > u_[j] + feas * unit_ || iu < l_[j] - feas * unit_) {
                         status = 2;
                         return;
                     }
@@ -178,7 +180,7 @@ void LpSolver::presolve()
             for (int j = 0; j < n; ++j) {
                 if (col_gone[j])
                     continue;
-                if (std::fabs(l_[j] - u_[j]) < 1e-14) {
+                if (std::fabs(l_[j] - u_[j]) < 1e-14 * unit_) {
                     fix_column(j, l_[j]);
                     changed = true;
                     continue;
@@ -349,7 +351,7 @@ void LpSolver::presolve()
                             hi_k = std::min(hi_k, xk);
                     }
                     double nl = std::max(l_[k], lo_k), nu = std::min(u_[k], hi_k);
-                    if (nl > nu + feas) {
+                    if (nl > nu + feas * unit_) {
                         status = 2;
                         return;
                     }
@@ -413,8 +415,8 @@ void LpSolver::presolve()
                         if (omax == 0)
                             ihi = (rhs - rmax) / e.value;
                     }
-                    const bool lower_free = infinite(l_[t]) || (!infinite(ilo) && ilo >= l_[t] - feas);
-                    const bool upper_free = infinite(u_[t]) || (!infinite(ihi) && ihi <= u_[t] + feas);
+                    const bool lower_free = infinite(l_[t]) || (!infinite(ilo) && ilo >= l_[t] - feas * unit_);
+                    const bool upper_free = infinite(u_[t]) || (!infinite(ihi) && ihi <= u_[t] + feas * unit_);
                     if (!lower_free || !upper_free)
                         continue;
                     const int count = active_count(t);
@@ -498,10 +500,10 @@ void LpSolver::presolve()
             dmax = std::min(dmax, lp_inf);
             dmin = std::max(dmin, -lp_inf);
             const bool fhi = !infinite(hi_[i]), flo = !infinite(lo_[i]);
-            const bool needed = (fhi && (dmax - 1e-10 > hi_[i] || inf_max > 0)) ||
-                                (flo && (lo_[i] > dmin + 1e-10 || inf_min > 0));
+            const bool needed = (fhi && (dmax - 1e-10 * unit_ > hi_[i] || inf_max > 0)) ||
+                                (flo && (lo_[i] > dmin + 1e-10 * unit_ || inf_min > 0));
             if (needed) {
-                if ((fhi && inf_min == 0 && dmin - 1e-10 > hi_[i]) || (flo && inf_max == 0 && dmax + 1e-10 < lo_[i])) {
+                if ((fhi && inf_min == 0 && dmin - 1e-10 * unit_ > hi_[i]) || (flo && inf_max == 0 && dmax + 1e-10 * unit_ < lo_[i])) {
                     status = 2;
                     return;
                 }
@@ -549,7 +551,7 @@ void LpSolver::presolve()
         } else if (lo > -lp_inf && hi >= lp_inf) {
             nkind.push_back(-1);
             nb.push_back(lo);
-        } else if (std::fabs(lo - hi) < feas) {
+        } else if (std::fabs(lo - hi) < feas * unit_) {
             nkind.push_back(0);
             nb.push_back(lo);
         } else if (lo > -lp_inf && hi < lp_inf) {
@@ -595,18 +597,25 @@ void LpSolver::presolve()
 void LpSolver::standard_form()
 {
     const int n = n_;
-    // Free columns split in two, upper-only columns negated. A column with
-    // an upper bound far beyond the right-hand sides and no lower one is
-    // split too, its first part in a box up to the bound: negated, it
-    // would be shifted by the bound, moving its rows by terms the
-    // iterations meet only to a share of, and the answer would keep that
-    // share of the bound as its error.
+    // Free columns stay whole (the iterations give them no bound and no
+    // dual: split in two halves, the halves grow together far beyond
+    // their difference, which then keeps too few digits for the rows);
+    // upper-only columns are negated. A column with an upper bound far
+    // beyond the right-hand sides and no lower one is split, its first
+    // part in a box up to the bound: negated, it would be shifted by the
+    // bound, moving its rows by terms the iterations meet only to a share
+    // of, and the answer would keep that share of the bound as its error.
     double b_size = 1;
     for (double v : b_)
         b_size = std::max(b_size, std::fabs(v));
     for (int j = 0; j < n; ++j) {
+        if (l_[j] <= -lp_inf && u_[j] >= lp_inf) {
+            l_[j] = -lp_inf;
+            u_[j] = lp_inf;
+            continue;
+        }
         const bool far_upper = l_[j] <= -lp_inf && u_[j] > 1e3 * b_size && u_[j] < lp_inf;
-        if ((l_[j] <= -lp_inf && u_[j] >= lp_inf) || far_upper) {
+        if (far_upper) {
             std::vector<LpEntry> partner = cols_[j];
             for (LpEntry& e : partner)
                 e.value = -e.value;
@@ -629,6 +638,8 @@ void LpSolver::standard_form()
     n_ = static_cast<int>(cols_.size());
     // Lower bounds shifted to 0.
     for (int j = 0; j < n_; ++j) {
+        if (l_[j] <= -lp_inf)
+            continue;
         if (u_[j] > lp_inf)
             u_[j] = lp_inf;
         if (u_[j] < lp_inf)

@@ -154,6 +154,10 @@ private:
     std::vector<double> row_scale_, col_scale_;
     double rhs_size_ = 1, cost_size_ = 0;
     double beta_ = 1, gamma_ = 1;
+    // The size of an ordinary right-hand side in the units of the solve:
+    // 1, or less where large bounds in play set the units. Every
+    // tolerance and floor on primal values is taken in it.
+    double unit_ = 1;
     // Per loaded column, the size of its values the data gives: the
     // largest scaled right-hand side over its factor, or a bound that
     // keeps it away from 0.
