@@ -345,13 +345,16 @@ void LpSolver::run()
             // stop early may not have carried them past a bound of 1e19
             // yet: then the bounds left out that lie along the ray come
             // back, crossed or not, rather than none.
+            // How far a column has grown is judged against its own size:
+            // in the units the user gave, columns scaled by 1e-4 and 1e4
+            // along one ray differ by 1e8.
             double largest = 0;
-            for (double v : ray)
-                largest = std::max(largest, std::fabs(v));
+            for (std::size_t j = 0; j < ray.size(); ++j)
+                largest = std::max(largest, std::fabs(ray[j]) / size_[j]);
             bool more = false;
             for (int along = 0; along < 2 && !more; ++along)
                 for (std::size_t j = 0; j < ray.size(); ++j) {
-                    if (!(std::fabs(ray[j]) >= 1e-6 * largest))
+                    if (!(std::fabs(ray[j]) / size_[j] >= 1e-6 * largest))
                         continue;
                     if (ray[j] > (along ? 0.0 : loaded_.u[j]) && u[j] != loaded_.u[j]) {
                         u[j] = loaded_.u[j];
