@@ -103,6 +103,13 @@ void LpSolver::presolve()
         col_gone[j] = 1;
     };
 
+    // A column that its cost pulls out toward an infinite bound: the
+    // problem is unbounded if the rest is feasible.
+    auto pulled_out = [&](int j, int direction) {
+        unbounded_if_feasible_ = true;
+        pulled_out_.push_back({j < static_cast<int>(col_id_.size()) ? col_id_[j] : j, direction});
+    };
+
     // A column in no row is fixed where its cost prefers. When the cost
     // pulls it toward an infinite bound the problem is unbounded if the
     // rest of it is feasible, and infeasible otherwise: the column is
@@ -113,11 +120,11 @@ void LpSolver::presolve()
         double v = inside;
         if (t > 0) {
             if (u_[j] >= lp_inf)
-                unbounded_if_feasible_ = true;
+                pulled_out(j, 1);
             else
                 v = u_[j];
         } else if (t < 0 && l_[j] <= -lp_inf) {
-            unbounded_if_feasible_ = true;
+            pulled_out(j, -1);
         }
         fix_column(j, v);
     };
@@ -464,7 +471,7 @@ void LpSolver::presolve()
                 for (const LpEntry& e : cols_[j])
                     row_gone[e.index] = 1;
                 col_gone[j] = 1;
-                unbounded_if_feasible_ = true;
+                pulled_out(j, to_upper ? 1 : -1);
                 continue;
             }
             if (to_lower)

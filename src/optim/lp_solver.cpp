@@ -328,6 +328,22 @@ void LpSolver::run()
                 continue;
             if (answer_holds())
                 return;
+        } else if (status == 3) {
+            // Presolve found a column pulled out to a bound left out: the
+            // bound comes back, and the verdict is the problem's.
+            bool more = false;
+            for (auto [j, way] : pulled_out_) {
+                if (way > 0 && u[j] != loaded_.u[j]) {
+                    u[j] = loaded_.u[j];
+                    more = true;
+                }
+                if (way < 0 && l[j] != loaded_.l[j]) {
+                    l[j] = loaded_.l[j];
+                    more = true;
+                }
+            }
+            if (more)
+                continue;
         } else if (status == 2) {
             // Infeasible, or unbounded without the bounds left out: with
             // no costs only the first remains.
@@ -442,6 +458,7 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     stack_.clear();
     obj_const_ = 0;
     unbounded_if_feasible_ = false;
+    pulled_out_.clear();
     presolve_records_ = standard_cols_ = 0;
     iter_ = 0;
     xs_.clear();

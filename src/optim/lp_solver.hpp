@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct LpEntry {
@@ -93,6 +94,9 @@ public:
     // bound with nothing to hold it back: optimal for the rest means
     // unbounded.
     bool unbounded_if_feasible_ = false;
+    // Those columns (loaded numbers), each with the way it is pulled: 1
+    // up, -1 down.
+    std::vector<std::pair<int, int>> pulled_out_;
 
     // MPS names (kept for the caller; freed by release)
     std::vector<std::string> row_names_, col_names_;
