@@ -330,7 +330,9 @@ void LpSolver::run()
                 return;
         } else if (status == 3) {
             // Presolve found a column pulled out to a bound left out: the
-            // bound comes back, and the verdict is the problem's.
+            // bound comes back. Pulled out where no bound was left out,
+            // the column goes out from any point of the problem as given
+            // as well: it is unbounded when it has a point at all.
             bool more = false;
             for (auto [j, way] : pulled_out_) {
                 if (way > 0 && u[j] != loaded_.u[j]) {
@@ -344,6 +346,9 @@ void LpSolver::run()
             }
             if (more)
                 continue;
+            solve_once(loaded_.l, loaded_.u, true);
+            status = status == 1 ? 3 : status == 2 ? 2 : 4;
+            return;
         } else if (status == 2) {
             // Infeasible, or unbounded without the bounds left out: with
             // no costs only the first remains.
@@ -396,10 +401,52 @@ void LpSolver::run()
     // with its costs the iterations also stall when they run out along a
     // ray, or lose their accuracy, and without them only infeasibility
     // stops them.
+    // A problem that has a point, and along whose ray the iterations ran
+    // out, is unbounded.
     if (status == 2) {
+        const std::vector<double> ray = std::move(last_x_);
         solve_once(loaded_.l, loaded_.u, true);
-        status = status == 1 ? 4 : 2;
+        status = status == 1 ? (recedes(ray) ? 3 : 4) : 2;
     }
+}
+
+bool LpSolver::recedes(const std::vector<double>& ray) const
+{
+    const int n = n0_, m = m0_;
+    if (static_cast<int>(ray.size()) != n)
+        return false;
+    // The columns the ray carries, each against its own size; the others
+    // are the point it started from.
+    double largest = 0;
+    for (int j = 0; j < n; ++j)
+        largest = std::max(largest, std::fabs(ray[j]) / size_[j]);
+    if (!(largest >= 1e6) || !std::isfinite(largest))
+        return false;
+    std::vector<double> d(n, 0.0);
+    for (int j = 0; j < n; ++j)
+        if (std::fabs(ray[j]) / size_[j] >= 1e-6 * largest)
+            d[j] = ray[j] / (largest * size_[j]);
+    std::vector<double> ad(m, 0.0), size(m, 0.0);
+    double cd = 0, cs = 0;
+    for (int j = 0; j < n; ++j) {
+        if (d[j] == 0)
+            continue;
+        if ((d[j] > 0 && loaded_.u[j] < lp_inf) || (d[j] < 0 && loaded_.l[j] > -lp_inf))
+            return false;
+        for (const LpEntry& e : loaded_.cols[j]) {
+            ad[e.index] += e.value * d[j];
+            size[e.index] += std::fabs(e.value * d[j]);
+        }
+        cd += loaded_.c[j] * d[j];
+        cs += std::fabs(loaded_.c[j] * d[j]);
+    }
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        const double slack = answer_tolerance * size[i];
+        if ((k != -1 && ad[i] > slack) || (k != 1 && ad[i] < -slack))
+            return false;
+    }
+    return cd < -answer_tolerance * cs;
 }
 
 void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double>& u, bool zero_cost)

@@ -113,6 +113,10 @@ private:
     // relative tolerance of the size of its terms, and its objective the
     // iterations' dual bound within a relative gap.
     bool answer_holds() const;
+    // Whether the point a solve ran out to shows a ray of the problem as
+    // given: a direction that keeps every row (0 on equalities, the right
+    // side of 0 on limits), crosses no finite bound and lowers the cost.
+    bool recedes(const std::vector<double>& ray) const;
     bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                              const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
     bool read_mps(const char* name);
