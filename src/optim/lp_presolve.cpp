@@ -313,6 +313,23 @@ void LpSolver::presolve()
         return entries <= nonzero_space;
     };
 
+    // A row holding a column with a bound far beyond the right-hand sides
+    // is met by the iterations only to the rounding of terms that large:
+    // a column taken out through it would carry that rounding into its
+    // other rows, which may be of ordinary size.
+    double far = unit_;
+    for (int i = 0; i < m; ++i)
+        for (double v : {lo_[i], hi_[i]})
+            if (!infinite(v))
+                far = std::max(far, std::fabs(v));
+    far *= 1e3;
+    auto holds_far_bound = [&](const std::vector<LpEntry>& row) {
+        for (const LpEntry& e : row)
+            for (double v : {l_[e.index], u_[e.index]})
+                if (!infinite(v) && std::fabs(v) > far)
+                    return true;
+        return false;
+    };
     // Doubleton equality rows eliminate the column of the larger entry and
     // pass its bounds to the other column; longer equality rows eliminate an
     // implied free column (its bounds follow from the row), the one with the
@@ -335,7 +352,7 @@ void LpSolver::presolve()
                 if (row_gone[i] || touched[i] == sweep || infinite(lo_[i]) || lo_[i] != hi_[i])
                     continue;
                 const std::vector<LpEntry> row = rows[i];
-                if (row.size() < 2)
+                if (row.size() < 2 || holds_far_bound(row))
                     continue;
                 const double rhs = lo_[i];
                 if (row.size() == 2) {
