@@ -1011,19 +1011,22 @@ void LpSolver::iterate()
             }
             aty[j] = a;
         }
-        // Beside it, the largest miss of a row against the size of its own
-        // terms: where columns at bounds far beyond b share rows with
-        // columns of ordinary size, the steps meet the rows of ordinary
-        // size only to a share of their terms, however small b is.
+        // Whether the rows are met is judged row by row, each against the
+        // size of its own terms and right-hand side (or the unit, for a
+        // row whose terms all tend to 0): where columns at bounds far
+        // beyond b share rows with columns of ordinary size, the steps
+        // meet the rows of ordinary size only to a share of their terms,
+        // however small b is; and where presolve has moved a far bound
+        // into some right-hand sides, their sum says nothing of the
+        // others.
         double rp = 0, rd = 0, rp_rows = 0;
         for (int i = 0; i < m; ++i) {
             const double miss = std::fabs(it.b[i] - ax[i]);
             rp += std::max(0.0, miss - rounding_of_terms * row_terms[i]);
-            if (miss > 0)
-                rp_rows = std::max(rp_rows, miss / (std::fabs(it.b[i]) + row_terms[i]));
+            rp_rows = std::max(rp_rows, miss / (std::fabs(it.b[i]) + row_terms[i] + unit_));
         }
         rp /= unit_ + it.sum_b;
-        const bool rows_met = rp <= 1e-8 || rp_rows <= rows_met_share;
+        const bool rows_met = rp_rows <= rows_met_share;
         for (int j = 0; j < n; ++j)
             rd += std::fabs(sigma * it.c[j] + it.z[j] - (it.bounded[j] ? it.s[j] : 0.0) - aty[j]);
         rd /= 1 + sum_c;
