@@ -341,7 +341,7 @@ void LpNormalMatrix::factor_columns(double* B, const int* R, int nr, int f, int 
         } else if (!(dk > 0) || !(std::fabs(dk) >= 1e-6 * std::fabs(diag_[k]))) {
             if (static_cast<int>(post_.size()) < post_limit_)
                 verdict = 2;
-            else if (!(dk >= 1e-12))
+            else if (!(dk >= drop_below_))
                 verdict = 1;
         }
         if (verdict == 2) {
@@ -418,6 +418,9 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
     if (!dense_.empty() && split_failures_ >= 2)
         return factor_whole(it, theta, mark_dependent);
     post_limit_ = mark_dependent ? 0 : std::min(pivot_limit, 32);
+    // Theta = x/z comes in the units of x: where large bounds make an
+    // ordinary value small, so are the pivots of rows of ordinary size.
+    drop_below_ = 1e-12 * it.unit;
     if (!factor_kept(it, theta, mark_dependent))
         return false;
     if (dense_.empty())
@@ -712,7 +715,7 @@ bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool 
             double da = post_block_[a * 32 + a];
             for (int b = 0; b < a; ++b)
                 da -= post_block_[a * 32 + b] * post_block_[a * 32 + b] * post_d_[b];
-            if (!(da >= 1e-12)) {
+            if (!(da >= drop_below_)) {
                 post_dropped_[a] = 1;
                 ++dropped_count_;
                 for (int c = a + 1; c < p; ++c)

@@ -197,6 +197,7 @@ private:
     std::vector<double> post_rows_, post_block_, post_d_;
     std::vector<char> post_dropped_;
     int post_limit_ = 0;
+    double drop_below_ = 1e-12;  // a pivot below it is dropped once none can be postponed
     std::vector<int> pos_, link_, next_row_, at_;
     std::vector<double> work_, upd_;
     // Columns of the supernodes below, spread out to a large block's rows
