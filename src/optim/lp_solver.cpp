@@ -1079,7 +1079,7 @@ void LpSolver::iterate()
                 // is left open.
                 if (rows_met && rd <= 1e-8)
                     status = relative_gap < 1e-6 && gap_closed ? 1 : 4;
-                else if (rp <= 1e-6 && rd <= 1e-6)
+                else if ((rp <= 1e-6 || rp_rows <= 1e-6) && rd <= 1e-6)
                     status = 4;
                 else
                     status = 2;
