@@ -268,8 +268,9 @@ const std::vector<ScalingLp> hard_optima_on_bounds = {
 TEST(LpBoundSweep, HardProblemsReachTheReferences) { expect_references(hard_optima_on_bounds, active_bounds); }
 
 // Draws of the same kind that some variants at U = 1e19 still leave
-// without an answer: rows of size 1 beside columns whose weights in the
-// normal equations reach 1e16 are lost to cancellation there. Those of
+// without an answer, on this machine or under other BLAS kernels: rows of
+// size 1 beside columns whose weights in the normal equations reach 1e16
+// are lost to cancellation there. Those of
 // their variants that get a verdict must get the reference's (one of them
 // was said "infeasible" while pivots of rows of ordinary size were
 // dropped).
