@@ -1,7 +1,7 @@
 // The interior-point linear programming solver behind lp: a plain object,
 // loaded from triplets or an MPS file, run once and read. It presolves the
-// problem, rewrites it in the standard form A x = b, 0 <= x <= u, scales
-// it, and runs Mehrotra's predictor-corrector with Gondzio's centrality
+// problem, rewrites it in the standard form A x = b, 0 <= x <= u (free
+// columns stay free), scales it, and runs Mehrotra's predictor-corrector with Gondzio's centrality
 // corrections on the normal equations A Theta A'; postsolve rebuilds x for
 // the columns as loaded, and "optimal" is only said of an answer that meets
 // the problem as loaded. All work memory is owned by the object.
