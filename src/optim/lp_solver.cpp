@@ -937,6 +937,16 @@ void LpSolver::iterate()
     for (int j = 0; j < n; ++j)
         if (it.bounded[j])
             term_cap = std::max(term_cap, 1e3 * it.u[j]);
+    // The best point seen with the gap closed and the dual rows met, whose
+    // rows are met to 1e-7 of their size or better: where rows of size 1
+    // share columns with weights of 1e16, the steps past it may lose the
+    // rows to cancellation and stall, and the point answers for them (the
+    // driver checks it against the problem as given, as every answer).
+    constexpr double best_rows_limit = 1e-7;
+    double best_rows = best_rows_limit;
+    struct {
+        std::vector<double> x, w, y, z, s;
+    } best;
     double gap_prev = 1e20, rp_prev = 1e20, rd_prev = 1e20;
     objectives(it);
     int c_primal = 0, c_dual = 0, c_gap = 0, c_stall = 0;
@@ -1065,6 +1075,10 @@ void LpSolver::iterate()
             const double size = std::fabs(shift - it.primal);
             const double relative_gap = std::fabs(it.dual - it.primal) / (size + 1e-6 * terms + 1e-6 * unit_);
             const bool gap_closed = g < std::max(unit_, 1e-8 * size);
+            if (relative_gap < 1e-8 && gap_closed && rd <= 1e-8 && rp_rows < best_rows) {
+                best_rows = rp_rows;
+                best = {it.x, it.w, it.y, it.z, it.s};
+            }
             if (c_primal > 9 || c_dual > 9 || c_gap > 9 || c_stall > 9) {
                 // A stall at a point that is primal and dual feasible with a
                 // tiny gap is convergence held up by the floors: when the
@@ -1099,6 +1113,15 @@ void LpSolver::iterate()
             status = 4;
     }
     (void)gap_prev;
+    if ((status == 2 || status == 4) && best_rows < best_rows_limit) {
+        it.x = std::move(best.x);
+        it.w = std::move(best.w);
+        it.y = std::move(best.y);
+        it.z = std::move(best.z);
+        it.s = std::move(best.s);
+        objectives(it);
+        status = 1;
+    }
     if (status == 2) {
         // The last point, for the driver to read a ray off.
         xs_.assign(n, 0.0);

@@ -260,7 +260,9 @@ TEST(LpBoundSweep, OptimumOnLargeBoundsIsFound) { expect_references(optima_on_bo
 // bounds a ray carried out were judged in the user's units; a relaxed
 // problem that presolve found unbounded, or a free column rebuilt from a
 // row holding a pair at 1e12, sent the solve to the problem with far
-// bounds shifted in. Among them random draws of sizes 10x15 to 40x80.
+// bounds shifted in; at 1e19 the iterations lost the rows past a point
+// that met them, and stalled. Among them random draws of sizes 10x15 to
+// 40x80.
 const std::vector<ScalingLp> hard_optima_on_bounds = {
 #include "data/lp_bound_sweep_hard.inc"
 };

@@ -19,9 +19,9 @@ x >= 0. The first neq rows are equalities, the rest upper limits.
 
 Writes tests/optim/data/lp_bound_sweep.inc; lp_bound_sweep_hard.inc with
 problems of the same kind that lp once left without an answer in some
-variants, and random draws of the same kind from three streams of their
-own, of which lp left about half without an answer in some variant before
-free columns were kept whole; and lp_bound_sweep_open.inc with the draws of
+variants, and random draws of the same kind from streams of their own, of
+which lp left about half without an answer in some variant before free
+columns were kept whole; and lp_bound_sweep_open.inc with the draws of
 those streams that lp still leaves without an answer at U = 1e19 in some
 variant, here or under other BLAS kernels.
 """
@@ -158,18 +158,20 @@ for k in range(16):
 for name, problem in hard:
     add(name, *problem)
 
-# Random draws of the same kind from three streams: sizes 10x15 to 40x80,
-# one to four free columns, one to three pairs. Of the 108 draws, 54 were
-# left without an answer in some variant before free columns were kept
-# whole; the hard table takes fourteen of those, of every size, and the
-# open table the five that some variants at U = 1e19 still leave without
-# one, here or under other BLAS kernels (rows of size 1 beside columns
-# whose weights reach 1e16).
+# Random draws of the same kind from four streams: sizes 10x15 to 40x80,
+# one to four free columns, one to three pairs. Of the first three
+# streams' 108 draws, 54 were left without an answer in some variant
+# before free columns were kept whole; the hard table takes fourteen of
+# those, of every size, and one of the fourth stream that lost its answer
+# to a stall past its best point; the open table takes the eight draws
+# that some variants at U = 1e19 still leave without one, here or under
+# other BLAS kernels (rows of size 1 beside columns whose weights reach
+# 1e16).
 SHAPES = [(10, 15), (15, 25), (12, 20), (20, 30), (30, 50), (40, 80)]
-HARD_DRAWS = {779: [3, 11, 24, 27, 35], 780: [22, 23, 27, 30], 781: [2, 4, 12, 24, 30]}
-OPEN_DRAWS = {779: [15], 780: [24], 781: [9, 15, 35]}
+HARD_DRAWS = {779: [3, 11, 24, 27, 35], 780: [22, 23, 27, 30], 781: [2, 4, 12, 24, 30], 782: [9]}
+OPEN_DRAWS = {779: [15], 780: [24], 781: [9, 15, 35], 782: [3, 21, 27]}
 open_cases = []
-for seed in (779, 780, 781):
+for seed in (779, 780, 781, 782):
     rng = np.random.default_rng(seed)
     for k in range(36):
         m, n = SHAPES[k % 6]
