@@ -403,7 +403,7 @@ void LpNormalMatrix::factor_columns(double* B, const int* R, int nr, int f, int 
         } else if (!(dk > 0) || !(std::fabs(dk) >= 1e-6 * std::fabs(diag_[k]))) {
             if (static_cast<int>(post_.size()) < post_limit_)
                 verdict = 2;
-            else if (!(dk >= 1e-12))
+            else if (!(dk >= drop_below_))
                 verdict = 1;
         }
         if (verdict == 2) {
@@ -480,6 +480,9 @@ bool LpNormalMatrix::factor(const LpIterate& it, const double* theta, bool mark_
     if (!dense_.empty() && split_failures_ >= 2)
         return factor_whole(it, theta, mark_dependent);
     post_limit_ = mark_dependent ? 0 : std::min(pivot_limit, 32);
+    // Theta = x/z comes in the units of x: where large bounds make an
+    // ordinary value small, so are the pivots of rows of ordinary size.
+    drop_below_ = 1e-12 * it.unit;
     if (!factor_kept(it, theta, mark_dependent))
         return false;
     if (dense_.empty())
@@ -778,7 +781,7 @@ bool LpNormalMatrix::factor_kept(const LpIterate& it, const double* theta, bool 
             double da = post_block_[a * 32 + a];
             for (int b = 0; b < a; ++b)
                 da -= post_block_[a * 32 + b] * post_block_[a * 32 + b] * post_d_[b];
-            if (!(da >= 1e-12)) {
+            if (!(da >= drop_below_)) {
                 post_dropped_[a] = 1;
                 ++dropped_count_;
                 for (int c = a + 1; c < p; ++c)
@@ -942,7 +945,10 @@ void lp_step_lengths(const LpIterate& it, const double* dx, const double* dw, co
                      double& alpha_p, double& alpha_d)
 {
     double ap = 1e20, ad = 1e20;
+    const bool any_free = !it.free.empty();
     for (int j = 0; j < it.n; ++j) {
+        if (any_free && it.free[j])
+            continue;
         if (dx[j] < 0)
             ap = std::min(ap, -it.x[j] / dx[j]);
         if (dz[j] < 0)
@@ -1009,7 +1015,17 @@ struct Solver {
         const int m = it.m, n = it.n;
         t.resize(n);
         rhs.assign(m, 0.0);
+        const bool any_free = !it.free.empty();
         for (int j = 0; j < n; ++j) {
+            // A free column has no product to drive: its row of the dual
+            // alone.
+            if (any_free && it.free[j]) {
+                t[j] = rc[j];
+                const double f = theta[j] * rc[j];
+                for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+                    rhs[it.rowidx[p]] += it.val[p] * f;
+                continue;
+            }
             double tj = rc[j] + hx[j] / it.x[j];
             if (it.bounded[j])
                 tj += -hw[j] / it.w[j] + it.s[j] / it.w[j] * ru[j];
@@ -1034,7 +1050,7 @@ struct Solver {
             double norm = 0;
             for (int i = 0; i < m; ++i)
                 norm += std::fabs(rhs[i]);
-            norm /= 1 + it.sum_b;
+            norm /= it.unit + it.sum_b;
             if (norm <= 1e-8 || (round > 0 && !(norm < 0.9 * previous)))
                 break;
             previous = norm;
@@ -1048,7 +1064,7 @@ struct Solver {
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
                 aty += it.val[p] * dy[it.rowidx[p]];
             dx[j] = theta[j] * (t[j] - aty);
-            dz[j] = (hx[j] - it.z[j] * dx[j]) / it.x[j];
+            dz[j] = any_free && it.free[j] ? 0.0 : (hx[j] - it.z[j] * dx[j]) / it.x[j];
             if (it.bounded[j]) {
                 dw[j] = ru[j] - dx[j];
                 ds[j] = (hw[j] - it.s[j] * dw[j]) / it.w[j];
@@ -1107,6 +1123,7 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm, LpTreePcg& pcg)
         dxs *= 0.1;
     dxs = std::max(dxs, 1e-12);
     const double dzs = std::min(dxs, 1e-8);
+    dxs *= it.unit;
     auto guard = [&](double& a, double& b, double amax) {
         if (a * b <= dc) {
             if (b < a)
@@ -1119,19 +1136,25 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm, LpTreePcg& pcg)
         if (b <= dzs)
             b += dzs;
     };
+    const bool any_free = !it.free.empty();
     for (int j = 0; j < n; ++j) {
+        if (any_free && it.free[j])
+            continue;
         guard(it.x[j], it.z[j], it.column_max[j]);
         if (it.bounded[j])
             guard(it.w[j], it.s[j], it.column_max[j]);
     }
 
     std::vector<double> theta(n);
-    for (int j = 0; j < n; ++j)
+    for (int j = 0; j < n; ++j) {
+        if (any_free && it.free[j]) {
+            theta[j] = std::max(std::fabs(it.x[j]), it.unit) / it.rho[j];
+            continue;
+        }
         theta[j] = it.bounded[j] ? it.x[j] * it.w[j] / (it.z[j] * it.w[j] + it.s[j] * it.x[j]) : it.x[j] / it.z[j];
-    if (!it.rho.empty())
-        for (int j = 0; j < n; ++j)
-            if (it.rho[j] > 0)
-                theta[j] = 1 / (1 / theta[j] + it.rho[j]);
+        if (!it.rho.empty() && it.rho[j] > 0)
+            theta[j] = 1 / (1 / theta[j] + it.rho[j]);
+    }
     Solver solver{it, nm, pcg, theta};
     const bool tried = pcg.usable();
     solver.iterative = tried && pcg.prepare(it, theta.data());
@@ -1186,6 +1209,8 @@ bool lp_direction(LpIterate& it, LpNormalMatrix& nm, LpTreePcg& pcg)
     double alpha = std::min(ap, ad);
     double ga = 0, spread = 0;
     for (int j = 0; j < n; ++j) {
+        if (any_free && it.free[j])
+            continue;
         ga += (it.x[j] + theta_step * ap * it.dx[j]) * (it.z[j] + theta_step * ad * it.dz[j]);
         spread += (it.dx[j] * it.dx[j] + it.dz[j] * it.dz[j]) / theta[j];
         if (it.bounded[j]) {

@@ -17,6 +17,10 @@ struct LpIterate {
     std::vector<double> val;
     std::vector<double> b, c, u;  // u >= 1e20: unbounded column
     std::vector<char> bounded;
+    // Per column, 1 for a free column: no bound and no dual (z stays 0),
+    // so nothing but its regularisation rho weighs it, theta =
+    // max(|x|, unit) / rho (empty: no free column).
+    std::vector<char> free;
     std::vector<double> x, w, y, z, s;
     std::vector<double> dx, dw, dy, dz, ds;
     double alpha_p = 0, alpha_d = 0;
@@ -27,9 +31,13 @@ struct LpIterate {
     int pivot_limit = 5;            // postponed pivots per factorisation
     std::vector<double> column_max;  // max |a_ij| per column
     // Per column, a primal regularisation rho > 0 of its weight,
-    // 1/theta = z/x + rho (empty: none).
+    // 1/theta = z/x + rho (empty: none); a free column's sets its weight.
     std::vector<double> rho;
     double sum_b = 0;
+    // The size of an ordinary right-hand side in these units (1, or less
+    // where large bounds set them): the floors and tolerances of primal
+    // values are taken in it.
+    double unit = 1;
 };
 
 // out := A Theta A' v, with u as scratch of n.
@@ -196,6 +204,7 @@ private:
     std::vector<double> post_rows_, post_block_, post_d_;
     std::vector<char> post_dropped_;
     int post_limit_ = 0;
+    double drop_below_ = 1e-12;  // a pivot below it is dropped once none can be postponed
     std::vector<int> pos_, link_, next_row_, at_;
     std::vector<double> work_, upd_;
     // Columns of the supernodes below, spread out to a large block's rows
@@ -273,7 +282,7 @@ bool lp_network_dependent_rows(const LpIterate& it, std::vector<char>& dependent
 
 
 // Step lengths of a direction: the largest alpha <= 1 keeping x, w (and z, s)
-// non-negative.
+// non-negative; a free column's x sets no limit.
 void lp_step_lengths(const LpIterate& it, const double* dx, const double* dw, const double* dz, const double* ds,
                      double& alpha_p, double& alpha_d);
 

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr double lp_inf = 1e20;
+// Feasibility tolerance, in units of an ordinary right-hand side (unit_:
+// below 1 where large bounds in play set the units of the solve).
 constexpr double feas = 1e-8;
 constexpr double sigma = -1.0;
 
@@ -101,6 +103,13 @@ void LpSolver::presolve()
         col_gone[j] = 1;
     };
 
+    // A column that its cost pulls out toward an infinite bound: the
+    // problem is unbounded if the rest is feasible.
+    auto pulled_out = [&](int j, int direction) {
+        unbounded_if_feasible_ = true;
+        pulled_out_.push_back({j < static_cast<int>(col_id_.size()) ? col_id_[j] : j, direction});
+    };
+
     // A column in no row is fixed where its cost prefers. When the cost
     // pulls it toward an infinite bound the problem is unbounded if the
     // rest of it is feasible, and infeasible otherwise: the column is
@@ -111,11 +120,11 @@ void LpSolver::presolve()
         double v = inside;
         if (t > 0) {
             if (u_[j] >= lp_inf)
-                unbounded_if_feasible_ = true;
+                pulled_out(j, 1);
             else
                 v = u_[j];
         } else if (t < 0 && l_[j] <= -lp_inf) {
-            unbounded_if_feasible_ = true;
+            pulled_out(j, -1);
         }
         fix_column(j, v);
     };
@@ -129,7 +138,7 @@ void LpSolver::presolve()
                 if (row_gone[i])
                     continue;
                 if (rows[i].empty()) {
-                    if (!(lo_[i] <= feas && hi_[i] >= -feas)) {
+                    if (!(lo_[i] <= feas * unit_ && hi_[i] >= -feas * unit_)) {
                         status = 2;
                         return;
                     }
@@ -153,7 +162,7 @@ void LpSolver::presolve()
                         if (!infinite(lo_[i]))
                             iu = lo_[i] / a;
                     }
-                    if (il > u_[j] + feas || iu < l_[j] - feas) {
+                    if (il > u_[j] + feas * unit_ || iu < l_[j] - feas * unit_) {
                         status = 2;
                         return;
                     }
@@ -178,7 +187,7 @@ void LpSolver::presolve()
             for (int j = 0; j < n; ++j) {
                 if (col_gone[j])
                     continue;
-                if (std::fabs(l_[j] - u_[j]) < 1e-14) {
+                if (std::fabs(l_[j] - u_[j]) < 1e-14 * unit_) {
                     fix_column(j, l_[j]);
                     changed = true;
                     continue;
@@ -304,6 +313,23 @@ void LpSolver::presolve()
         return entries <= nonzero_space;
     };
 
+    // A row holding a column with a bound far beyond the right-hand sides
+    // is met by the iterations only to the rounding of terms that large:
+    // a column taken out through it would carry that rounding into its
+    // other rows, which may be of ordinary size.
+    double far = unit_;
+    for (int i = 0; i < m; ++i)
+        for (double v : {lo_[i], hi_[i]})
+            if (!infinite(v))
+                far = std::max(far, std::fabs(v));
+    far *= 1e3;
+    auto holds_far_bound = [&](const std::vector<LpEntry>& row) {
+        for (const LpEntry& e : row)
+            for (double v : {l_[e.index], u_[e.index]})
+                if (!infinite(v) && std::fabs(v) > far)
+                    return true;
+        return false;
+    };
     // Doubleton equality rows eliminate the column of the larger entry and
     // pass its bounds to the other column; longer equality rows eliminate an
     // implied free column (its bounds follow from the row), the one with the
@@ -326,7 +352,7 @@ void LpSolver::presolve()
                 if (row_gone[i] || touched[i] == sweep || infinite(lo_[i]) || lo_[i] != hi_[i])
                     continue;
                 const std::vector<LpEntry> row = rows[i];
-                if (row.size() < 2)
+                if (row.size() < 2 || holds_far_bound(row))
                     continue;
                 const double rhs = lo_[i];
                 if (row.size() == 2) {
@@ -349,7 +375,7 @@ void LpSolver::presolve()
                             hi_k = std::min(hi_k, xk);
                     }
                     double nl = std::max(l_[k], lo_k), nu = std::min(u_[k], hi_k);
-                    if (nl > nu + feas) {
+                    if (nl > nu + feas * unit_) {
                         status = 2;
                         return;
                     }
@@ -413,8 +439,8 @@ void LpSolver::presolve()
                         if (omax == 0)
                             ihi = (rhs - rmax) / e.value;
                     }
-                    const bool lower_free = infinite(l_[t]) || (!infinite(ilo) && ilo >= l_[t] - feas);
-                    const bool upper_free = infinite(u_[t]) || (!infinite(ihi) && ihi <= u_[t] + feas);
+                    const bool lower_free = infinite(l_[t]) || (!infinite(ilo) && ilo >= l_[t] - feas * unit_);
+                    const bool upper_free = infinite(u_[t]) || (!infinite(ihi) && ihi <= u_[t] + feas * unit_);
                     if (!lower_free || !upper_free)
                         continue;
                     const int count = active_count(t);
@@ -462,7 +488,7 @@ void LpSolver::presolve()
                 for (const LpEntry& e : cols_[j])
                     row_gone[e.index] = 1;
                 col_gone[j] = 1;
-                unbounded_if_feasible_ = true;
+                pulled_out(j, to_upper ? 1 : -1);
                 continue;
             }
             if (to_lower)
@@ -498,10 +524,10 @@ void LpSolver::presolve()
             dmax = std::min(dmax, lp_inf);
             dmin = std::max(dmin, -lp_inf);
             const bool fhi = !infinite(hi_[i]), flo = !infinite(lo_[i]);
-            const bool needed = (fhi && (dmax - 1e-10 > hi_[i] || inf_max > 0)) ||
-                                (flo && (lo_[i] > dmin + 1e-10 || inf_min > 0));
+            const bool needed = (fhi && (dmax - 1e-10 * unit_ > hi_[i] || inf_max > 0)) ||
+                                (flo && (lo_[i] > dmin + 1e-10 * unit_ || inf_min > 0));
             if (needed) {
-                if ((fhi && inf_min == 0 && dmin - 1e-10 > hi_[i]) || (flo && inf_max == 0 && dmax + 1e-10 < lo_[i])) {
+                if ((fhi && inf_min == 0 && dmin - 1e-10 * unit_ > hi_[i]) || (flo && inf_max == 0 && dmax + 1e-10 * unit_ < lo_[i])) {
                     status = 2;
                     return;
                 }
@@ -549,7 +575,7 @@ void LpSolver::presolve()
         } else if (lo > -lp_inf && hi >= lp_inf) {
             nkind.push_back(-1);
             nb.push_back(lo);
-        } else if (std::fabs(lo - hi) < feas) {
+        } else if (std::fabs(lo - hi) < feas * unit_) {
             nkind.push_back(0);
             nb.push_back(lo);
         } else if (lo > -lp_inf && hi < lp_inf) {
@@ -595,18 +621,25 @@ void LpSolver::presolve()
 void LpSolver::standard_form()
 {
     const int n = n_;
-    // Free columns split in two, upper-only columns negated. A column with
-    // an upper bound far beyond the right-hand sides and no lower one is
-    // split too, its first part in a box up to the bound: negated, it
-    // would be shifted by the bound, moving its rows by terms the
-    // iterations meet only to a share of, and the answer would keep that
-    // share of the bound as its error.
+    // Free columns stay whole (the iterations give them no bound and no
+    // dual: split in two halves, the halves grow together far beyond
+    // their difference, which then keeps too few digits for the rows);
+    // upper-only columns are negated. A column with an upper bound far
+    // beyond the right-hand sides and no lower one is split, its first
+    // part in a box up to the bound: negated, it would be shifted by the
+    // bound, moving its rows by terms the iterations meet only to a share
+    // of, and the answer would keep that share of the bound as its error.
     double b_size = 1;
     for (double v : b_)
         b_size = std::max(b_size, std::fabs(v));
     for (int j = 0; j < n; ++j) {
+        if (l_[j] <= -lp_inf && u_[j] >= lp_inf) {
+            l_[j] = -lp_inf;
+            u_[j] = lp_inf;
+            continue;
+        }
         const bool far_upper = l_[j] <= -lp_inf && u_[j] > 1e3 * b_size && u_[j] < lp_inf;
-        if ((l_[j] <= -lp_inf && u_[j] >= lp_inf) || far_upper) {
+        if (far_upper) {
             std::vector<LpEntry> partner = cols_[j];
             for (LpEntry& e : partner)
                 e.value = -e.value;
@@ -629,6 +662,8 @@ void LpSolver::standard_form()
     n_ = static_cast<int>(cols_.size());
     // Lower bounds shifted to 0.
     for (int j = 0; j < n_; ++j) {
+        if (l_[j] <= -lp_inf)
+            continue;
         if (u_[j] > lp_inf)
             u_[j] = lp_inf;
         if (u_[j] < lp_inf)

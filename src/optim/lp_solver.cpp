@@ -24,14 +24,20 @@ constexpr double theta_step = 0.99995;
 constexpr double resolved = 1e-10;
 // The rounding a row's value carries, relative to the size of its terms.
 constexpr double rounding_of_terms = 1e3 * 0x1p-52;
+// A row's miss, against the size of its own terms, that counts as met.
+constexpr double rows_met_share = 1e-8;
 // A row or bound of the answer may miss its limit by this much of its size,
 // and its objective the dual bound by this much of the objective's.
 constexpr double answer_tolerance = 1e-6;
 constexpr double answer_gap = 1e-6;
-// The weight's regularisation of a split free column's halves, in the
+// The weight's regularisation of the two parts of a split column, in the
 // units of the solve (right-hand sides near 1, bounds in play at 1e6 at
 // most): their weights stay below 3e5.
 constexpr double free_regularisation = 3e-6;
+// A free column's weight is its size over this: what the regularisation
+// leaves in its dual row stays below the dual tolerance, and the rounding
+// of the direction moves it by 1e-8 of its size at most.
+constexpr double free_weight = 1e-8;
 
 void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q);
 
@@ -191,10 +197,10 @@ void LpSolver::clean_tiny()
     relative(b_);
     relative(c_);
     for (double& v : l_)
-        if (std::fabs(v) < tiny)
+        if (std::fabs(v) < tiny * unit_)
             v = 0;
     for (double& v : u_)
-        if (std::fabs(v) < tiny)
+        if (std::fabs(v) < tiny * unit_)
             v = 0;
 }
 
@@ -322,6 +328,27 @@ void LpSolver::run()
                 continue;
             if (answer_holds())
                 return;
+        } else if (status == 3) {
+            // Presolve found a column pulled out to a bound left out: the
+            // bound comes back. Pulled out where no bound was left out,
+            // the column goes out from any point of the problem as given
+            // as well: it is unbounded when it has a point at all.
+            bool more = false;
+            for (auto [j, way] : pulled_out_) {
+                if (way > 0 && u[j] != loaded_.u[j]) {
+                    u[j] = loaded_.u[j];
+                    more = true;
+                }
+                if (way < 0 && l[j] != loaded_.l[j]) {
+                    l[j] = loaded_.l[j];
+                    more = true;
+                }
+            }
+            if (more)
+                continue;
+            solve_once(loaded_.l, loaded_.u, true);
+            status = status == 1 ? 3 : status == 2 ? 2 : 4;
+            return;
         } else if (status == 2) {
             // Infeasible, or unbounded without the bounds left out: with
             // no costs only the first remains.
@@ -339,13 +366,16 @@ void LpSolver::run()
             // stop early may not have carried them past a bound of 1e19
             // yet: then the bounds left out that lie along the ray come
             // back, crossed or not, rather than none.
+            // How far a column has grown is judged against its own size:
+            // in the units the user gave, columns scaled by 1e-4 and 1e4
+            // along one ray differ by 1e8.
             double largest = 0;
-            for (double v : ray)
-                largest = std::max(largest, std::fabs(v));
+            for (std::size_t j = 0; j < ray.size(); ++j)
+                largest = std::max(largest, std::fabs(ray[j]) / size_[j]);
             bool more = false;
             for (int along = 0; along < 2 && !more; ++along)
                 for (std::size_t j = 0; j < ray.size(); ++j) {
-                    if (!(std::fabs(ray[j]) >= 1e-6 * largest))
+                    if (!(std::fabs(ray[j]) / size_[j] >= 1e-6 * largest))
                         continue;
                     if (ray[j] > (along ? 0.0 : loaded_.u[j]) && u[j] != loaded_.u[j]) {
                         u[j] = loaded_.u[j];
@@ -371,10 +401,52 @@ void LpSolver::run()
     // with its costs the iterations also stall when they run out along a
     // ray, or lose their accuracy, and without them only infeasibility
     // stops them.
+    // A problem that has a point, and along whose ray the iterations ran
+    // out, is unbounded.
     if (status == 2) {
+        const std::vector<double> ray = std::move(last_x_);
         solve_once(loaded_.l, loaded_.u, true);
-        status = status == 1 ? 4 : 2;
+        status = status == 1 ? (recedes(ray) ? 3 : 4) : 2;
     }
+}
+
+bool LpSolver::recedes(const std::vector<double>& ray) const
+{
+    const int n = n0_, m = m0_;
+    if (static_cast<int>(ray.size()) != n)
+        return false;
+    // The columns the ray carries, each against its own size; the others
+    // are the point it started from.
+    double largest = 0;
+    for (int j = 0; j < n; ++j)
+        largest = std::max(largest, std::fabs(ray[j]) / size_[j]);
+    if (!(largest >= 1e6) || !std::isfinite(largest))
+        return false;
+    std::vector<double> d(n, 0.0);
+    for (int j = 0; j < n; ++j)
+        if (std::fabs(ray[j]) / size_[j] >= 1e-6 * largest)
+            d[j] = ray[j] / (largest * size_[j]);
+    std::vector<double> ad(m, 0.0), size(m, 0.0);
+    double cd = 0, cs = 0;
+    for (int j = 0; j < n; ++j) {
+        if (d[j] == 0)
+            continue;
+        if ((d[j] > 0 && loaded_.u[j] < lp_inf) || (d[j] < 0 && loaded_.l[j] > -lp_inf))
+            return false;
+        for (const LpEntry& e : loaded_.cols[j]) {
+            ad[e.index] += e.value * d[j];
+            size[e.index] += std::fabs(e.value * d[j]);
+        }
+        cd += loaded_.c[j] * d[j];
+        cs += std::fabs(loaded_.c[j] * d[j]);
+    }
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        const double slack = answer_tolerance * size[i];
+        if ((k != -1 && ad[i] > slack) || (k != 1 && ad[i] < -slack))
+            return false;
+    }
+    return cd < -answer_tolerance * cs;
 }
 
 void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double>& u, bool zero_cost)
@@ -393,10 +465,12 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     auto within = [](double size) { return size < 1e-3 ? size / 1e-3 : size > 1e3 ? size / 1e3 : 1.0; };
     beta_ = within(rhs_size_);
     gamma_ = cost_size_ > 0 ? within(cost_size_) : 1.0;
+    const double beta_rows = beta_;
     for (int j = 0; j < n_; ++j)
         for (double v : {l[j], u[j]})
             if (std::fabs(v) < lp_inf)
                 beta_ = std::max(beta_, std::fabs(v) * q[j] / 1e6);
+    unit_ = beta_rows / beta_;
     cols_ = loaded_.cols;
     for (int j = 0; j < n_; ++j)
         for (LpEntry& e : cols_[j])
@@ -431,6 +505,7 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     stack_.clear();
     obj_const_ = 0;
     unbounded_if_feasible_ = false;
+    pulled_out_.clear();
     presolve_records_ = standard_cols_ = 0;
     iter_ = 0;
     xs_.clear();
@@ -447,7 +522,7 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
         // Presolve left no column: what rows remain are empty equalities,
         // met when their right-hand side is 0.
         for (int i = 0; i < m_; ++i)
-            if (std::fabs(b_[i]) > 1e-8) {
+            if (std::fabs(b_[i]) > 1e-8 * unit_) {
                 status = 2;
                 return;
             }
@@ -491,7 +566,7 @@ bool LpSolver::answer_holds() const
     for (int j = 0; j < n0_; ++j)
         terms += std::fabs(loaded_.c[j] * x_out_[j]);
     const double gap = std::fabs(objective_ - dual_objective_);
-    if (!(gap <= answer_gap * (std::fabs(objective_) + 1e-6 * terms + 1e-6 * beta_ * gamma_)))
+    if (!(gap <= answer_gap * (std::fabs(objective_) + 1e-6 * terms + 1e-6 * unit_ * beta_ * gamma_)))
         return false;
     // Each row and bound is held to a share of the size of its terms,
     // where a column counts with its value or, when that is smaller, with
@@ -668,6 +743,14 @@ void LpSolver::iterate()
     it.bounded.assign(n_, 0);
     for (int j = 0; j < n_; ++j)
         it.bounded[j] = u_[j] < lp_inf;
+    bool any_free = false;
+    for (int j = 0; j < n_ && !any_free; ++j)
+        any_free = l_[j] <= -lp_inf;
+    if (any_free) {
+        it.free.assign(n_, 0);
+        for (int j = 0; j < n_; ++j)
+            it.free[j] = l_[j] <= -lp_inf;
+    }
     std::vector<double> r, q;
     scale(it, r, q);
     bool no_costs = true;
@@ -785,9 +868,11 @@ void LpSolver::iterate()
         for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
             a += it.val[p] * v[it.rowidx[p]];
         it.x[j] = a;
-        xmin = std::min(xmin, a);
+        if (!(any_free && it.free[j]))
+            xmin = std::min(xmin, a);
     }
     double bnorm = 0, cnorm = 0, sum_c = 0;
+    it.unit = unit_;
     it.sum_b = 0;
     for (int i = 0; i < m; ++i) {
         bnorm += it.b[i] * it.b[i];
@@ -804,6 +889,11 @@ void LpSolver::iterate()
     it.y.assign(m, 0.0);
     const double h = std::sqrt(cnorm) + 1;
     for (int j = 0; j < n; ++j) {
+        // A free column starts where the rows put it, without a dual.
+        if (any_free && it.free[j]) {
+            it.w[j] = lp_inf;
+            continue;
+        }
         it.x[j] = std::max(it.x[j], f);
         if (it.bounded[j]) {
             it.w[j] = std::max(it.u[j] - it.x[j], f);
@@ -816,25 +906,47 @@ void LpSolver::iterate()
         it.z[j] = t > 0 ? h : t >= -h ? h - t : -2 * t;
         it.s[j] = it.bounded[j] ? t + it.z[j] : 0.0;
     }
-    // The split free columns, for their re-centring and their weights.
-    // Near the optimum both halves' duals tend to 0 while their
-    // difference settles, so nothing holds x/z of either: left alone the
-    // halves grow together to 1e6 and past, their weights to 1e20, and
-    // the normal equations lose the other columns' digits (the rows then
-    // drift by whole units from one step to the next). Their weights are
-    // regularised instead, 1/theta = z/x + rho: the direction then meets
-    // the rows as before and leaves rho dx in the dual rows, which the
-    // next steps take out as dx falls.
+    // The split columns (an upper bound far beyond b and no lower one),
+    // for their re-centring and their weights. Near the optimum both
+    // parts' duals tend to 0 while their difference settles, so nothing
+    // holds x/z of either: left alone the parts grow together to 1e6 and
+    // past, their weights to 1e20, and the normal equations lose the
+    // other columns' digits. Their weights are regularised instead,
+    // 1/theta = z/x + rho: the direction then meets the rows as before and
+    // leaves rho dx in the dual rows, which the next steps take out as dx
+    // falls. A free column has no dual at all: its weight comes from the
+    // same kind of regularisation, taken relative to its size so that its
+    // value keeps its digits however small it is.
     std::vector<std::pair<int, int>> pairs;
     for (const Record& rec : stack_)
         if (rec.code == 6)
             pairs.push_back({rec.col, rec.index});
-    if (!pairs.empty()) {
+    if (!pairs.empty() || any_free) {
         it.rho.assign(n, 0.0);
         for (auto [a, b] : pairs)
             it.rho[a] = it.rho[b] = free_regularisation;
+        for (int j = 0; j < n && any_free; ++j)
+            if (it.free[j])
+                it.rho[j] = free_weight;
     }
 
+    // The largest value a column may take within the bounds in play (a
+    // slack or a free column that balances columns at their bounds a
+    // thousandfold), or a millionfold the size of the right-hand sides.
+    double term_cap = 1e6 * unit_;
+    for (int j = 0; j < n; ++j)
+        if (it.bounded[j])
+            term_cap = std::max(term_cap, 1e3 * it.u[j]);
+    // The best point seen with the gap closed and the dual rows met, whose
+    // rows are met to 1e-7 of their size or better: where rows of size 1
+    // share columns with weights of 1e16, the steps past it may lose the
+    // rows to cancellation and stall, and the point answers for them (the
+    // driver checks it against the problem as given, as every answer).
+    constexpr double best_rows_limit = 1e-7;
+    double best_rows = best_rows_limit;
+    struct {
+        std::vector<double> x, w, y, z, s;
+    } best;
     double gap_prev = 1e20, rp_prev = 1e20, rd_prev = 1e20;
     objectives(it);
     int c_primal = 0, c_dual = 0, c_gap = 0, c_stall = 0;
@@ -850,10 +962,14 @@ void LpSolver::iterate()
         lp_step_lengths(it, it.dx.data(), it.dw.data(), it.dz.data(), it.ds.data(), it.alpha_p, it.alpha_d);
         const double tp = theta_step * it.alpha_p, td = theta_step * it.alpha_d;
         for (int j = 0; j < n; ++j) {
-            it.x[j] = std::max(it.x[j] + tp * it.dx[j], tiny);
+            if (any_free && it.free[j]) {
+                it.x[j] += tp * it.dx[j];
+                continue;
+            }
+            it.x[j] = std::max(it.x[j] + tp * it.dx[j], tiny * unit_);
             it.z[j] = std::max(it.z[j] + td * it.dz[j], tiny);
             if (it.bounded[j]) {
-                it.w[j] = std::max(it.w[j] + tp * it.dw[j], tiny);
+                it.w[j] = std::max(it.w[j] + tp * it.dw[j], tiny * unit_);
                 it.s[j] = std::max(it.s[j] + td * it.ds[j], tiny);
             }
         }
@@ -890,20 +1006,37 @@ void LpSolver::iterate()
         // on bounds far beyond b (two columns at 1e9 whose terms cancel to
         // a b of 2) computes A x with an error of eps times its terms,
         // which no iteration can push below a share of b.
+        // A column's term counts up to the bounds in play, though: an
+        // iterate that runs out past all of them (an infeasible problem
+        // whose dual ray the steps follow) would make any residual look
+        // like rounding.
         std::vector<double> ax(m, 0.0), row_terms(m, 0.0);
         for (int j = 0; j < n; ++j) {
             double a = 0;
+            const double held = std::min(std::fabs(it.x[j]), term_cap);
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
                 ax[it.rowidx[p]] += it.val[p] * it.x[j];
-                row_terms[it.rowidx[p]] += std::fabs(it.val[p] * it.x[j]);
+                row_terms[it.rowidx[p]] += std::fabs(it.val[p]) * held;
                 a += it.val[p] * it.y[it.rowidx[p]];
             }
             aty[j] = a;
         }
-        double rp = 0, rd = 0;
-        for (int i = 0; i < m; ++i)
-            rp += std::max(0.0, std::fabs(it.b[i] - ax[i]) - rounding_of_terms * row_terms[i]);
-        rp /= 1 + it.sum_b;
+        // Whether the rows are met is judged row by row, each against the
+        // size of its own terms and right-hand side (or the unit, for a
+        // row whose terms all tend to 0): where columns at bounds far
+        // beyond b share rows with columns of ordinary size, the steps
+        // meet the rows of ordinary size only to a share of their terms,
+        // however small b is; and where presolve has moved a far bound
+        // into some right-hand sides, their sum says nothing of the
+        // others.
+        double rp = 0, rd = 0, rp_rows = 0;
+        for (int i = 0; i < m; ++i) {
+            const double miss = std::fabs(it.b[i] - ax[i]);
+            rp += std::max(0.0, miss - rounding_of_terms * row_terms[i]);
+            rp_rows = std::max(rp_rows, miss / (std::fabs(it.b[i]) + row_terms[i] + unit_));
+        }
+        rp /= unit_ + it.sum_b;
+        const bool rows_met = rp_rows <= rows_met_share;
         for (int j = 0; j < n; ++j)
             rd += std::fabs(sigma * it.c[j] + it.z[j] - (it.bounded[j] ? it.s[j] : 0.0) - aty[j]);
         rd /= 1 + sum_c;
@@ -940,8 +1073,12 @@ void LpSolver::iterate()
             for (int j = 0; j < n; ++j)
                 terms += std::fabs(it.c[j] * it.x[j]);
             const double size = std::fabs(shift - it.primal);
-            const double relative_gap = std::fabs(it.dual - it.primal) / (size + 1e-6 * terms + 1e-6);
-            const bool gap_closed = g < std::max(1.0, 1e-8 * size);
+            const double relative_gap = std::fabs(it.dual - it.primal) / (size + 1e-6 * terms + 1e-6 * unit_);
+            const bool gap_closed = g < std::max(unit_, 1e-8 * size);
+            if (relative_gap < 1e-8 && gap_closed && rd <= 1e-8 && rp_rows < best_rows) {
+                best_rows = rp_rows;
+                best = {it.x, it.w, it.y, it.z, it.s};
+            }
             if (c_primal > 9 || c_dual > 9 || c_gap > 9 || c_stall > 9) {
                 // A stall at a point that is primal and dual feasible with a
                 // tiny gap is convergence held up by the floors: when the
@@ -954,13 +1091,13 @@ void LpSolver::iterate()
                 // rows to within 1e-6 any proof of infeasibility: the
                 // steps have lost their accuracy there, and the verdict
                 // is left open.
-                if (rp <= 1e-8 && rd <= 1e-8)
+                if (rows_met && rd <= 1e-8)
                     status = relative_gap < 1e-6 && gap_closed ? 1 : 4;
-                else if (rp <= 1e-6 && rd <= 1e-6)
+                else if ((rp <= 1e-6 || rp_rows <= 1e-6) && rd <= 1e-6)
                     status = 4;
                 else
                     status = 2;
-            } else if ((relative_gap < 1e-8 && gap_closed && rp <= 1e-8 && rd <= 1e-8) ||
+            } else if ((relative_gap < 1e-8 && gap_closed && rows_met && rd <= 1e-8) ||
                        (no_costs && rp <= 1e-8 && ru <= 1e-8)) {
                 // A closed gap alone proves nothing while the iterate is
                 // still infeasible: with zero costs and b = 0 both
@@ -976,6 +1113,15 @@ void LpSolver::iterate()
             status = 4;
     }
     (void)gap_prev;
+    if ((status == 2 || status == 4) && best_rows < best_rows_limit) {
+        it.x = std::move(best.x);
+        it.w = std::move(best.w);
+        it.y = std::move(best.y);
+        it.z = std::move(best.z);
+        it.s = std::move(best.s);
+        objectives(it);
+        status = 1;
+    }
     if (status == 2) {
         // The last point, for the driver to read a ray off.
         xs_.assign(n, 0.0);
@@ -999,7 +1145,7 @@ void LpSolver::iterate()
             ax += e.value * it.x[e.index];
             size += std::fabs(e.value * it.x[e.index]);
         }
-        if (std::fabs(ax - removed_b[k]) > 1e-6 * (1 + size)) {
+        if (std::fabs(ax - removed_b[k]) > 1e-6 * (unit_ + size)) {
             status = 2;
             return;
         }

@@ -1,7 +1,7 @@
 // The interior-point linear programming solver behind lp: a plain object,
 // loaded from triplets or an MPS file, run once and read. It presolves the
-// problem, rewrites it in the standard form A x = b, 0 <= x <= u, scales
-// it, and runs Mehrotra's predictor-corrector with Gondzio's centrality
+// problem, rewrites it in the standard form A x = b, 0 <= x <= u (free
+// columns stay free), scales it, and runs Mehrotra's predictor-corrector with Gondzio's centrality
 // corrections on the normal equations A Theta A'; postsolve rebuilds x for
 // the columns as loaded, and "optimal" is only said of an answer that meets
 // the problem as loaded. All work memory is owned by the object.
@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct LpEntry {
@@ -93,6 +94,9 @@ public:
     // bound with nothing to hold it back: optimal for the rest means
     // unbounded.
     bool unbounded_if_feasible_ = false;
+    // Those columns (loaded numbers), each with the way it is pulled: 1
+    // up, -1 down.
+    std::vector<std::pair<int, int>> pulled_out_;
 
     // MPS names (kept for the caller; freed by release)
     std::vector<std::string> row_names_, col_names_;
@@ -109,6 +113,10 @@ private:
     // relative tolerance of the size of its terms, and its objective the
     // iterations' dual bound within a relative gap.
     bool answer_holds() const;
+    // Whether the point a solve ran out to shows a ray of the problem as
+    // given: a direction that keeps every row (0 on equalities, the right
+    // side of 0 on limits), crosses no finite bound and lowers the cost.
+    bool recedes(const std::vector<double>& ray) const;
     bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                              const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
     bool read_mps(const char* name);
@@ -154,6 +162,10 @@ private:
     std::vector<double> row_scale_, col_scale_;
     double rhs_size_ = 1, cost_size_ = 0;
     double beta_ = 1, gamma_ = 1;
+    // The size of an ordinary right-hand side in the units of the solve:
+    // 1, or less where large bounds in play set the units. Every
+    // tolerance and floor on primal values is taken in it.
+    double unit_ = 1;
     // Per loaded column, the size of its values the data gives: the
     // largest scaled right-hand side over its factor, or a bound that
     // keeps it away from 0.

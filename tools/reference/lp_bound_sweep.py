@@ -17,9 +17,13 @@ whatever U.
 Bound pattern per column: 0 for 0 <= x <= U, 1 for -U <= x <= U, 2 for
 x >= 0. The first neq rows are equalities, the rest upper limits.
 
-Writes tests/optim/data/lp_bound_sweep.inc, and lp_bound_sweep_hard.inc
-with problems of the same kind that lp does not yet answer in every
-variant.
+Writes tests/optim/data/lp_bound_sweep.inc; lp_bound_sweep_hard.inc with
+problems of the same kind that lp once left without an answer in some
+variants, and random draws of the same kind from streams of their own, of
+which lp left about half without an answer in some variant before free
+columns were kept whole; and lp_bound_sweep_open.inc with the draws of
+those streams that lp still leaves without an answer at U = 1e19 in some
+variant, here or under other BLAS kernels.
 """
 import os
 import sys
@@ -138,11 +142,10 @@ add("40x80 sparse with three pairs, four free columns", *with_pairs(40, 80, 8, 4
 
 write_cases("lp_bound_sweep.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
 
-# Hard problems of the same kind: lp still ends some of their variants
-# without an answer (with U = 1e19 the halves of a split column hold too
-# few digits for the rows; under column scalings at 1e9 and 1e12 pivots
-# of the normal equations are lost beside weights of 1e17), but its
-# verdict, when it gives one, must be the reference's. Four draws of
+# Hard problems of the same kind, which lp once ended without an answer
+# in some variants (with U = 1e19 the halves of a split free column held
+# too few digits for the rows; under column scalings at 1e9 and 1e12 the
+# bounds a ray carried out were judged in the user's units). Four draws of
 # sixteen from a stream of their own, and the 40x80 draw above.
 cases = []
 rng = np.random.default_rng(777)
@@ -154,4 +157,34 @@ for k in range(16):
         hard.append(("%dx%d, %d free columns, draw %d, hard" % (m, n, free, k), problem))
 for name, problem in hard:
     add(name, *problem)
+
+# Random draws of the same kind from four streams: sizes 10x15 to 40x80,
+# one to four free columns, one to three pairs. Of the first three
+# streams' 108 draws, 54 were left without an answer in some variant
+# before free columns were kept whole; the hard table takes fourteen of
+# those, of every size, and one of the fourth stream that lost its answer
+# to a stall past its best point; the open table takes the eight draws
+# that some variants at U = 1e19 still leave without one, here or under
+# other BLAS kernels (rows of size 1 beside columns whose weights reach
+# 1e16).
+SHAPES = [(10, 15), (15, 25), (12, 20), (20, 30), (30, 50), (40, 80)]
+HARD_DRAWS = {779: [3, 11, 24, 27, 35], 780: [22, 23, 27, 30], 781: [2, 4, 12, 24, 30], 782: [9]}
+OPEN_DRAWS = {779: [15], 780: [24], 781: [9, 15, 35], 782: [3, 21, 27]}
+open_cases = []
+for seed in (779, 780, 781, 782):
+    rng = np.random.default_rng(seed)
+    for k in range(36):
+        m, n = SHAPES[k % 6]
+        free = 1 + k % 4
+        neq = [0, 2, 4, 8][k % 4] if m >= 20 else [0, 2, 4][k % 3]
+        density = [0.25, 1, 0.4, 0.1][k % 4] if m >= 30 else [0.25, 1, 0.4][k % 3]
+        problem = with_pairs(m, n, neq, free, 1 + k % 3, density)
+        name = "%dx%d, %d free columns, stream %d draw %d" % (m, n, free, seed, k)
+        if k in HARD_DRAWS.get(seed, []):
+            add(name, *problem)
+        elif k in OPEN_DRAWS.get(seed, []):
+            hard_cases, cases = cases, open_cases
+            add(name, *problem)
+            cases = hard_cases
 write_cases("lp_bound_sweep_hard.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
+write_cases("lp_bound_sweep_open.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", open_cases)
