@@ -356,3 +356,77 @@ TEST(MemoryLimit, ADroppedLargeValueAndTheHostsFreedBlockGiveTheirAddressSpaceBa
 }
 
 } // namespace
+
+namespace {
+
+// Values of every kind and size class filled until "Out of memory!" and
+// dropped give their address space back: blocks just below and just above
+// the size where a block becomes a mapping of its own, rows grown one
+// element at a time to 32 MB, cells and structs that hold large values,
+// sparse values (their position lists), complex values and text. After
+// each fill inv, A\\b, svd, fft, sprintf and zeros of half the limit answer.
+TEST(MemoryLimit, ValuesOfEveryKindDroppedServeTheNextCalls)
+{
+    SKIP_WITHOUT_LIMITS();
+    struct Case {
+        long limit_mb;
+        bool multi_thread;
+        std::vector<std::string> fills;
+    };
+    // Four fills a process, to keep each run short.
+    const std::vector<Case> cases = {
+        {1000, false, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
+                       "fill with cells of large values"}},
+        {1000, false, {"fill with structs of large values", "fill with sparse values", "fill with complex values",
+                       "fill with strings"}},
+        {300, false, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
+                      "fill with sparse values"}},
+        {1000, true, {"fill with 16500 doubles", "fill with grown rows", "fill with structs of large values"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.limit_mb) + " MB, " + (c.multi_thread ? "multi-thread mode" : "one thread"));
+        std::vector<std::string> args;
+        if (c.multi_thread)
+            args.push_back("--mt");
+        for (const std::string& fill : c.fills) {
+            args.push_back(fill);
+            args.push_back("go on");
+        }
+        const probe_result r = run_probe(c.limit_mb, args);
+        EXPECT_RAN_THROUGH(r, c.limit_mb);
+        for (const std::string& fill : c.fills) {
+            SCOPED_TRACE(fill);
+            EXPECT_TRUE(saw(r, fill, "Out of memory!")) << r.output;
+            EXPECT_TRUE(saw(r, fill, "afterwards ok")) << r.output;
+        }
+        EXPECT_EQ(times_seen(r, "go on", "answered"), long(c.fills.size())) << r.output;
+    }
+}
+
+// Memory filled with a mix of sizes and kinds and dropped, six rounds in
+// one process: what stays mapped after a drop does not grow from round to
+// round, and every round fits as many values as the first. And a call
+// refused while memory is full (inv of 300x300, zeros of 32 MB) answers,
+// the same call, once the values that filled it are gone.
+TEST(MemoryLimit, FillAndDropRoundsDoNotCreepAndARefusedCallAnswersLater)
+{
+    SKIP_WITHOUT_LIMITS();
+    const std::vector<std::string> statements = {"fill and drop rounds", "refused then answered"};
+    for (const long limit_mb : {300L, 1000L}) {
+        for (const bool multi_thread : {false, true}) {
+            SCOPED_TRACE(std::to_string(limit_mb) + " MB, " + (multi_thread ? "multi-thread mode" : "one thread"));
+            std::vector<std::string> args = statements;
+            if (multi_thread)
+                args.insert(args.begin(), "--mt");
+            const probe_result r = run_probe(limit_mb, args);
+            EXPECT_RAN_THROUGH(r, limit_mb);
+            for (const std::string& s : statements) {
+                SCOPED_TRACE(s);
+                EXPECT_TRUE(saw(r, s, "answered")) << r.output;
+                EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+            }
+        }
+    }
+}
+
+} // namespace
