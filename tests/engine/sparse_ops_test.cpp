@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -699,6 +700,156 @@ TEST(SparseOps, PoissonMatrixOfAHundredByHundredGrid)
     EXPECT_EQ(isequal(K > Mm(0.0), speye(Mm(double(N))) > Mm(0.0)), 1);
     EXPECT_EQ(nnz(any(K)).r(), N);
     EXPECT_EQ(nnz(all(K)).r(), 0);
+}
+
+// Reductions along lines far longer than what they store: a column or a
+// row of 2^31 - 1 elements (S(:) of the largest square), tall and wide
+// matrices, each along dimension 1, 2 and the default. The work, scratch
+// included, must follow the stored entries: sum(S(:)) of a 46340^2 value
+// with 10^5 entries took 29 s and 8 GB for a table sized by the line's
+// extent, and sum(S(:)', 1) wanted a full row of 2^31 doubles for a result
+// that stores 10^5. Judged line by line against a plain model: integer
+// values (so sums are exact), an unstored element counts 0.
+TEST(SparseOps, ReductionsAlongLinesFarLongerThanTheirStoredCount)
+{
+    struct Shape {
+        int rows, cols, stored;
+    };
+    const std::vector<Shape> shapes = {
+        {2147483647, 1, 100000}, {1, 2147483647, 100000}, {2147395600, 1, 5000}, {1, 2147395600, 3},
+        {46340, 46340, 100000}, {1000000, 2147, 60000},  {2147, 1000000, 60000}, {2147483647, 1, 0},
+        {1, 2147483647, 0},
+    };
+    const std::vector<double> pool = {3, -2, 5, -7, 1, 4};
+    std::mt19937_64 gen(17);
+    for (const Shape& sh : shapes) {
+        const std::int64_t numel = std::int64_t{sh.rows} * sh.cols;
+        std::vector<std::int64_t> at;
+        while (static_cast<int>(at.size()) < sh.stored) {
+            at.push_back(static_cast<std::int64_t>(gen() % numel));
+            if (at.size() == static_cast<std::size_t>(sh.stored)) {
+                std::sort(at.begin(), at.end());
+                at.erase(std::unique(at.begin(), at.end()), at.end());
+            }
+        }
+        Mm s(0, 1, static_cast<int>(at.size()), sh.rows, sh.cols, qv_double);
+        for (std::size_t k = 0; k < at.size(); ++k) {
+            s.getindex()[k] = static_cast<int>(at[k]);
+            s.addr()[k] = pool[gen() % pool.size()];
+        }
+        for (const double d : {0.0, 1.0, 2.0}) {
+            const int dim = d != 0 ? static_cast<int>(d) : (sh.rows == 1 ? 2 : 1);
+            const int lines = dim == 1 ? sh.cols : sh.rows, extent = dim == 1 ? sh.rows : sh.cols;
+            // The plain model: each line's stored (place, value) pairs.
+            std::map<int, std::vector<std::pair<int, double>>> line;
+            for (std::size_t k = 0; k < at.size(); ++k) {
+                const int r = static_cast<int>(at[k] % sh.rows), c = static_cast<int>(at[k] / sh.rows);
+                line[dim == 1 ? c : r].push_back({dim == 1 ? r : c, s.addr()[k]});
+            }
+            for (auto& [c, e] : line)
+                std::sort(e.begin(), e.end());
+            struct Model {
+                const char* what;
+                std::function<Mm(const Mm&)> call;
+                std::function<double(const std::vector<std::pair<int, double>>&)> expect;
+                bool positions;
+            };
+            auto full_line = [extent](const std::vector<std::pair<int, double>>& e) {
+                return static_cast<std::int64_t>(e.size()) == extent;
+            };
+            // The first place holding the extreme m (0 where nothing is stored).
+            auto first_place = [](const std::vector<std::pair<int, double>>& e, double m) {
+                int next = 0;
+                for (const auto& [p, v] : e) {
+                    if (p > next && m == 0)
+                        return next + 1.0;
+                    if (v == m)
+                        return p + 1.0;
+                    next = p + 1;
+                }
+                return next + 1.0;
+            };
+            auto extreme = [full_line](const std::vector<std::pair<int, double>>& e, bool largest) {
+                double m = full_line(e) ? e[0].second : 0.0;
+                for (const auto& [p, v] : e)
+                    m = largest ? std::max(m, v) : std::min(m, v);
+                return m;
+            };
+            const Mm dm(d);
+            const std::vector<Model> models = {
+                {"sum", [&](const Mm& x) { return sum(x, dm); },
+                 [](const auto& e) {
+                     double t = 0;
+                     for (const auto& [p, v] : e)
+                         t += v;
+                     return t;
+                 },
+                 false},
+                {"prod", [&](const Mm& x) { return prod(x, dm); },
+                 [&](const auto& e) {
+                     double t = full_line(e) ? 1 : 0;
+                     for (const auto& [p, v] : e)
+                         t *= v;
+                     return t;
+                 },
+                 false},
+                {"max", [&](const Mm& x) { return max(x, Mm(), dm); }, [&](const auto& e) { return extreme(e, true); },
+                 false},
+                {"min", [&](const Mm& x) { return min(x, Mm(), dm); }, [&](const auto& e) { return extreme(e, false); },
+                 false},
+                {"any", [&](const Mm& x) { return any(x, dm); }, [](const auto& e) { return e.empty() ? 0.0 : 1.0; },
+                 false},
+                {"all", [&](const Mm& x) { return all(x, dm); },
+                 [&](const auto& e) { return full_line(e) ? 1.0 : 0.0; }, false},
+                {"[~, k] = max",
+                 [&](const Mm& x) {
+                     Mm m, k;
+                     max(x, Mm(), dm, i_o, m, k);
+                     return k;
+                 },
+                 [&](const auto& e) { return first_place(e, extreme(e, true)); }, true},
+                {"[~, k] = min",
+                 [&](const Mm& x) {
+                     Mm m, k;
+                     min(x, Mm(), dm, i_o, m, k);
+                     return k;
+                 },
+                 [&](const auto& e) { return first_place(e, extreme(e, false)); }, true},
+            };
+            for (const Model& model : models) {
+                if (model.positions && lines > 10000000)
+                    continue;  // a full row of positions that long does not fit
+                SCOPED_TRACE(std::string(model.what) + " of a " + std::to_string(sh.rows) + "x" +
+                             std::to_string(sh.cols) + " value storing " + std::to_string(at.size()) +
+                             ", dim " + std::to_string(int(d)));
+                Mm got;
+                ASSERT_EQ(test::error_of([&] { got = model.call(s); }), "");
+                EXPECT_EQ(got.rows(), dim == 1 ? 1 : sh.rows);
+                EXPECT_EQ(got.cols(), dim == 1 ? sh.cols : 1);
+                EXPECT_EQ(got.issparse(), !model.positions);
+                // Every line that stores something, and the count of the
+                // non-zeros, which the empty lines must not add to.
+                double nonzero_lines = 0;
+                for (const auto& [c, e] : line) {
+                    const double want = model.expect(e);
+                    nonzero_lines += want != 0;
+                    const double have = model.positions ? got.addr()[c] : element_at(got, c).first;
+                    if (have != want) {
+                        ADD_FAILURE() << "line " << c + 1 << ": " << have << ", want " << want;
+                        break;
+                    }
+                }
+                if (model.positions) {
+                    const std::vector<std::pair<int, double>> none;
+                    for (int c : {0, lines / 2, lines - 1})
+                        if (!line.count(c))
+                            EXPECT_EQ(got.addr()[c], model.expect(none)) << "line " << c + 1;
+                } else {
+                    EXPECT_EQ(nnz(got).r(), nonzero_lines);
+                }
+            }
+        }
+    }
 }
 
 // An object as the scalar partner of a sparse value: its class method
