@@ -632,6 +632,30 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
     return out;
 }
 
+// Two-operand element-wise codes outside the union class still give zero
+// on two zeros for some partners (x ~= y, bitget(x, y), pow2(x, y)):
+// between two sparse values of one shape they go over the merged lists
+// when an unstored pair gives zero, as the full computation does there.
+bool zero_on_two_zeros(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op)
+{
+    if (op < op_abs || is_one_operand(op))
+        return false;
+    if (!a.issparse() || !b.issparse() || a.size() <= 1 || b.size() <= 1 || !is_same_dims(a, b))
+        return false;
+    Mm za(a.isc(), 0, 0, 1, 1, qv_double), zb(b.isc(), 0, 0, 1, 1, qv_double);
+    if (za.size() != 1 || zb.size() != 1)
+        return false;
+    *za.addr() = 0, *zb.addr() = 0;
+    if (za.isc())
+        *za.addi() = 0;
+    if (zb.isc())
+        *zb.addi() = 0;
+    const Mm r = Mm(complex, za, zb, dim, op, 0, l_M);
+    if (r.gettype() != qv_double || r.size() != 1)
+        return false;
+    return !nonzero(r.addr(), r.isc() ? r.addi() : nullptr, 0);
+}
+
 // An element-wise operation that the stored-entry roads above do not
 // take: against a scalar partner from the stored values, else on full
 // values and back.
@@ -722,5 +746,7 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
             return along_singleton(complex, a, op);
         return through_full(complex, a, b, dim, op, reduce, index_out);
     }
+    if (zero_on_two_zeros(complex, a, b, dim, op))
+        return merged_lists(complex, a, b, dim, op, reduce, index_out);
     return scalar_or_full(complex, a, b, dim, op, index_out);
 }

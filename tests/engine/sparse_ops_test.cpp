@@ -410,6 +410,39 @@ std::vector<Reduction> reductions()
     };
 }
 
+// Every element-wise code between two sparse values of one shape, real
+// and complex, holding NaN, Inf and -0 at positions the other shares or
+// leaves empty: the full computation converted back, bit for bit. Codes
+// that give zero on two zeros for their partners (S ~= T, mod(S, T),
+// pow2(S, T)) went through full values, so that two 46340^2 operands were
+// refused with "full: matrix too large" for a result that stores no more
+// than both.
+TEST(SparseOps, EveryCodeBetweenTwoSparseValuesGivesTheFullAnswer)
+{
+    for (const bool complex_a : {false, true})
+        for (const bool complex_b : {false, true}) {
+            const Mm a = messy_sparse(6, 7, 0, complex_a, complex_a ? 11 : 7);
+            const Mm b = messy_sparse(6, 7, 0, complex_b, complex_b ? 23 : 19);
+            const Mm fa = full(a), fb = full(b);
+            for (int code = op_abs; code <= op_xor; ++code) {
+                const op_t op = static_cast<op_t>(code);
+                if (is_one_operand(op))
+                    continue;
+                SCOPED_TRACE(std::string(complex_a ? "complex " : "real ") + "S " + op_name(op) +
+                             (complex_b ? " complex T" : " real T"));
+                const int cx = real_code(op) ? 0 : complex_a || complex_b;
+                const bool stays_full = false;  // both sparse: the result is sparse
+                Mm got, want;
+                const std::string got_error = test::error_of([&] { got = Mm(cx, a, b, nop_M, op, 0, l_M); });
+                const std::string want_error =
+                    test::error_of([&] { want = converted(Mm(cx, fa, fb, nop_M, op, 0, l_M), stays_full); });
+                EXPECT_EQ(got_error, want_error);
+                if (got_error.empty() && want_error.empty())
+                    expect_same_result(got, want);
+            }
+        }
+}
+
 // Every reduction along each dimension, on values with and without
 // unstored zeros in a line, real and complex, matrices and vectors.
 TEST(SparseOps, EveryReductionGivesTheFullAnswer)
@@ -547,6 +580,52 @@ TEST_F(SparseAtScale, EveryElementwiseCodeFollowsTheSmallRule)
                 EXPECT_BITS_EQ(have.first, want.first);
                 EXPECT_BITS_EQ(have.second, want.second);
             }
+        }
+    }
+}
+
+// Between two values of that size: every code whose unstored pair gives
+// zero answers from the stored entries (judged at spots of either list
+// and at unstored ones by the same code on two small columns); every
+// other one is refused with the full form's limit.
+TEST_F(SparseAtScale, EveryCodeBetweenTwoValuesFollowsTheSmallRule)
+{
+    const Mm& s = *big;
+    const Mm t = messy_sparse(46340, 46340, 100000, false, 7);
+    std::vector<std::int64_t> at = spots();
+    for (int k = 0; k < t.getnnz(); k += t.getnnz() / 17)
+        at.push_back(t.getindex()[k]);
+    Mm cs(0, 0, 0, static_cast<int>(at.size()), 1, qv_double), ct(0, 0, 0, static_cast<int>(at.size()), 1, qv_double);
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        cs.addr()[k] = element_at(s, at[k]).first;
+        ct.addr()[k] = element_at(t, at[k]).first;
+    }
+    for (int code = op_abs; code <= op_xor; ++code) {
+        const op_t op = static_cast<op_t>(code);
+        if (is_one_operand(op))
+            continue;
+        SCOPED_TRACE(std::string("S ") + op_name(op) + " T");
+        const Mm zero_pair = Mm(0, Mm(0.0), Mm(0.0), nop_M, op, 0, l_M);
+        const bool fills = zero_pair.gettype() != qv_double || *zero_pair.addr() != 0;
+        Mm got;
+        const std::string got_error = test::error_of([&] { got = Mm(0, s, t, nop_M, op, 0, l_M); });
+        if (fills) {
+            EXPECT_EQ(got_error, "full: matrix too large");
+            continue;
+        }
+        ASSERT_EQ(got_error, "");
+        EXPECT_TRUE(got.issparse());
+        EXPECT_EQ(test::extents(got), test::extents(s));
+        EXPECT_LE(got.getnnz(), s.getnnz() + t.getnnz());
+        Mm small = Mm(0, cs, ct, nop_M, op, 0, l_M);
+        if (small.gettype() == qv_uint8)
+            small = mdouble(small);
+        for (std::size_t k = 0; k < at.size(); ++k) {
+            SCOPED_TRACE("at " + std::to_string(at[k]));
+            auto want = element_at(small, static_cast<std::int64_t>(k));
+            if (want.first == 0)
+                want.first = 0.0;  // a zero result is not stored
+            EXPECT_BITS_EQ(element_at(got, at[k]).first, want.first);
         }
     }
 }
