@@ -108,8 +108,26 @@ bool settle_index(Mm& i)
     }
     if (i.gettype() != qv_double)
         i = subsindex(i);
-    if (i.issparse())
+    if (i.issparse() && i.islogical()) {
+        // A sparse mask selects its non-zero entries: their positions, as
+        // a row, without the full form (which may not fit).
+        const int n = i.getnnz();
+        const double* v = i.addr();
+        const double* vi = i.addi();
+        int count = 0;
+        for (int k = 0; k < n; ++k)
+            count += is_selected(v[k]) || (vi && is_selected(vi[k]));
+        Mm at(0, 0, 0, 1, count, qv_double);
+        if (!holds(at, count))
+            return false;
+        double* p = at.addr();
+        for (int k = 0, q = 0; k < n; ++k)
+            if (is_selected(v[k]) || (vi && is_selected(vi[k])))
+                p[q++] = i.getindex()[k] + 1.0;
+        i = at;
+    } else if (i.issparse()) {
         i = full(i);
+    }
     return true;
 }
 
@@ -446,6 +464,70 @@ struct sparse_entry {
     int from;
 };
 
+// A zero assigned to positions a sparse target already spans: the stored
+// entries at those positions go, what the merge below would give, in work
+// that follows the stored entries and the indices' own lengths rather than
+// the count of positions they select together (S(:) = 0 of a 46340^2
+// value asked for 2^31 items). Stored zeros elsewhere go too, as the
+// merge's last step drops them.
+bool assign_sparse_zero(Mm& x, const index_walk& w, int k, bool complex_zero, const M_types& saved)
+{
+    const int n = x.getnnz();
+    const int* index = x.getindex();
+    const int* dims = x.getdims();
+    scratch<unsigned char> selected(static_cast<std::size_t>(n > 0 ? n : 1));
+    if (k == 1 && w.desc(0).kind == index_desc::colon) {
+        std::fill(selected.get(), selected.get() + n, 1);
+    } else if (k == 1) {
+        scratch<int> at(static_cast<std::size_t>(w.count(0)));
+        for_each_position(w.desc(0), [&](int q, int p) { at[q] = p; });
+        std::sort(at.get(), at.get() + w.count(0));
+        for (int e = 0; e < n; ++e)
+            selected[e] = std::binary_search(at.get(), at.get() + w.count(0), index[e]);
+    } else {
+        // Along each dimension the subscripts its index selects.
+        scratch<unsigned char> marks[4];
+        for (int d = 0; d < k; ++d) {
+            marks[d].reset(static_cast<std::size_t>(dims[d] > 0 ? dims[d] : 1));
+            const bool all = w.desc(d).kind == index_desc::colon;
+            std::fill(marks[d].get(), marks[d].get() + dims[d], all);
+            if (!all)
+                for_each_position(w.desc(d), [&](int, int p) { marks[d][p] = 1; });
+        }
+        for (int e = 0; e < n; ++e) {
+            int subs[4];
+            offset_to_subscripts(index[e], subs, dims);
+            bool in = true;
+            for (int d = 0; d < k && in; ++d)
+                in = marks[d][subs[d]] != 0;
+            selected[e] = in;
+        }
+    }
+    int kept = 0;
+    for (int e = 0; e < n; ++e)
+        kept += !selected[e];
+    const double* xre = x.addr();
+    const double* xim = x.addi();
+    Mm out(xim || complex_zero, 1, kept, dims[0], dims[1], qv_double);
+    if (!out.issparse() || out.getnnz() != kept)
+        return false;
+    double* ore = out.addr();
+    double* oim = out.addi();
+    int* oindex = out.getindex();
+    for (int e = 0, q = 0; e < n; ++e)
+        if (!selected[e]) {
+            oindex[q] = index[e];
+            ore[q] = xre[e];
+            if (oim)
+                oim[q] = xim ? xim[e] : 0;
+            ++q;
+        }
+    out.resparse();
+    x = out;
+    restore_flags(x, saved);
+    return true;
+}
+
 // The assigned positions merged into the stored entries of a sparse target:
 // equal positions keep the assigned value (the later one when an index
 // repeats a position), and zeros are dropped at the end.
@@ -455,6 +537,8 @@ bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, c
     const int m = y.size();
     const double* yre = y.addr();
     const double* yim = y.addi();
+    if (m == 1 && !grows && yre[0] == 0 && (!yim || yim[0] == 0))
+        return assign_sparse_zero(x, w, k, yim != nullptr, saved);
     if (P == 1 && !grows && !x.dirty() && (x.isc() || !yim)) {
         w.index_walk_start();
         const std::int64_t off = w.next_index_offset(false, true);
@@ -571,9 +655,13 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
         }
     }
 
-    // Every index error is raised here, before anything changes.
+    // Every index error is raised here, before anything changes. Colons
+    // alone raise none and grow nothing: no walk.
+    bool only_colons = true;
+    for (int d = 0; d < k; ++d)
+        only_colons = only_colons && w.desc(d).kind == index_desc::colon;
     w.index_walk_start();
-    for (std::int64_t q = 0; q < P; ++q)
+    for (std::int64_t q = 0; q < P && !only_colons; ++q)
         if (w.next_index_offset(true, true) < 0)
             return false;
 
