@@ -502,6 +502,101 @@ TEST(IndexAssign, ZeroIntoASparseTargetByEveryIndex)
     }
 }
 
+// A sparse source into a sparse target, by every kind of index: the same
+// elements as the assignment of its full form into the full target, in
+// sparse form. The source was made full first, so that S(:, :) = 2 * S of
+// a 46340^2 value, or 3000 of its columns from another, were refused with
+// "full: matrix too large".
+TEST(IndexAssign, SparseSourceIntoASparseTarget)
+{
+    // rows x cols with every third element stored, -0 and stored zeros among them.
+    auto made = [](int rows, int cols, int seed, bool complex) {
+        Mm f(complex, 0, 0, rows, cols, qv_double);
+        for (int k = 0; k < rows * cols; ++k) {
+            f.addr()[k] = (k + seed) % 3 ? 0 : (k * 7 + seed) % 11 - 5;
+            if (complex)
+                f.addi()[k] = (k + seed) % 5 ? 0 : 2;
+        }
+        Mm sp = sparse(f);
+        return sp;
+    };
+    struct Case {
+        const char* what;
+        int rows, cols;  // the source's extents
+        std::function<void(Mm& x, const Mm& y)> assign;
+    };
+    const std::vector<Case> cases = {
+        {"S(:) = T(:)", 42, 1, [](Mm& x, const Mm& y) { x(c_p) = y; }},
+        {"S(:, :) = T", 6, 7, [](Mm& x, const Mm& y) { x(c_p, c_p) = y; }},
+        {"S(I, J) = T", 3, 2, [](Mm& x, const Mm& y) { x(test::row({5, 1, 3}), test::row({7, 2})) = y; }},
+        {"S(I, J) = T, I repeating", 3, 2, [](Mm& x, const Mm& y) { x(test::row({5, 1, 5}), test::row({7, 2})) = y; }},
+        {"S(k) = T", 1, 4, [](Mm& x, const Mm& y) { x(test::row({40, 2, 17, 9})) = y; }},
+        {"S(k) = T, k repeating", 1, 4, [](Mm& x, const Mm& y) { x(test::row({40, 2, 40, 9})) = y; }},
+        {"S(:, j) = T", 6, 1, [](Mm& x, const Mm& y) { x(c_p, Mm(4.0)) = y; }},
+        {"S(i, :) = T", 1, 7, [](Mm& x, const Mm& y) { x(Mm(2.0), c_p) = y; }},
+        {"S(mask, :) = T", 3, 7, [](Mm& x, const Mm& y) { x(logical_row({1, 0, 0, 1, 0, 1}), c_p) = y; }},
+        {"S(:, :, 1) = T", 6, 7, [](Mm& x, const Mm& y) { x(c_p, c_p, Mm(1.0)) = y; }},
+        {"S(I, 8) = T (grows)", 2, 1, [](Mm& x, const Mm& y) { x(test::row({1, 6}), Mm(8.0)) = y; }},
+        {"S(2, 3) = T (one element)", 1, 1, [](Mm& x, const Mm& y) { x(Mm(2.0), Mm(3.0)) = y; }},
+    };
+    for (const bool complex_target : {false, true})
+        for (const bool complex_source : {false, true})
+            for (const int seed : {0, 1, 2})
+                for (const Case& c : cases) {
+                    SCOPED_TRACE(std::string(c.what) + (complex_target ? ", complex target" : ", real target") +
+                                 (complex_source ? ", complex source" : "") + ", seed " + std::to_string(seed));
+                    Mm x(made(6, 7, 1, complex_target), "S");
+                    Mm f(full(x), "F");
+                    const Mm y = made(c.rows, c.cols, seed, complex_source);
+                    c.assign(x, y);
+                    c.assign(f, full(y));
+                    ASSERT_TRUE(x.issparse());
+                    const Mm want = sparse(f);
+                    EXPECT_EQ(extents(x), extents(want));
+                    EXPECT_EQ(x.isc(), complex_target || complex_source);
+                    ASSERT_EQ(x.getnnz(), want.getnnz());
+                    for (int k = 0; k < x.getnnz(); ++k) {
+                        EXPECT_EQ(x.getindex()[k], want.getindex()[k]);
+                        EXPECT_BITS_EQ(x.addr()[k], want.addr()[k]);
+                        EXPECT_BITS_EQ(x.isc() ? x.addi()[k] : 0.0, want.isc() ? want.addi()[k] : 0.0);
+                    }
+                }
+
+    // At 46340 x 46340.
+    const int n = 46340;
+    std::vector<int> at;
+    for (std::int64_t p = 11; p < std::int64_t{n} * n; p += 21473)
+        at.push_back(static_cast<int>(p));
+    Mm big(0, 1, static_cast<int>(at.size()), n, n, qv_double);
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        big.getindex()[k] = at[k];
+        big.addr()[k] = 1.0 + k % 9;
+    }
+    {
+        SCOPED_TRACE("S(:, :) = 2 * S");
+        Mm x(big, "S");
+        ASSERT_EQ(test::error_of([&] { x(c_p, c_p) = times(big, Mm(2.0)); }), "");
+        ASSERT_EQ(x.getnnz(), big.getnnz());
+        for (int k = 0; k < x.getnnz(); ++k)
+            ASSERT_EQ(x.addr()[k], 2 * big.addr()[k]) << k;
+    }
+    {
+        SCOPED_TRACE("S(:, 1:3000) = S(:, 1001:4000)");
+        Mm x(big, "S");
+        ASSERT_EQ(test::error_of([&] { x(c_p, colon(1.0, 3000.0)) = Mm(big(c_p, colon(1001.0, 4000.0))); }), "");
+        std::vector<int> want;
+        for (int p : at) {
+            const int c = p / n;
+            if (c >= 3000)
+                want.push_back(p);
+            if (c >= 1000 && c < 4000)
+                want.push_back(p - 1000 * n);
+        }
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(std::vector<int>(x.getindex(), x.getindex() + x.getnnz()), want);
+    }
+}
+
 TEST(IndexAssign, CellTargets)
 {
     Mm c(cell(Mm(1.0), Mm(2.0)), "c");
