@@ -245,6 +245,46 @@ TEST(MatrixProduct, SparseProductsOfFewAndManyEntriesPerColumn)
             ASSERT_EQ(p.isc() ? p.addi()[q] : 0.0, want[q].imag()) << "entry " << q;
         }
     }
+    // An inner dimension of 2^31 elements and more columns than entries:
+    // a pointer per column of A wanted 8 GB for a product of one element
+    // (S(:)' * S(:)), or of 5 x 3.
+    for (const int rows : {1, 5}) {
+        const int inner = 2147395600 / rows;
+        SCOPED_TRACE(std::to_string(rows) + "x" + std::to_string(inner) + " times " + std::to_string(inner) +
+                     "x" + std::to_string(rows == 1 ? 1 : 3));
+        const int cols = rows == 1 ? 1 : 3;
+        Mm a(0, 1, 3000, rows, inner, qv_double), b(0, 1, 3000, inner, cols, qv_double);
+        for (int e = 0; e < 3000; ++e) {
+            a.getindex()[e] = static_cast<int>(std::int64_t{e} * 715131 % (std::int64_t{rows} * inner));
+            a.addr()[e] = 1 + e % 4;
+            b.addr()[e] = 2 - e % 3;
+        }
+        // B's rows: the columns A stores in, for two entries in three.
+        for (int e = 0; e < 3000; ++e) {
+            const std::int64_t l = e % 3 ? a.getindex()[e] / rows : std::int64_t{e} * 714287 % inner;
+            b.getindex()[e] = static_cast<int>(l + std::int64_t{e % cols} * inner);
+        }
+        a.sort();
+        b.sort();
+        b.resparse();
+        Mm p;
+        ASSERT_EQ(test::error_of([&] { p = a * b; }), "");
+        ASSERT_EQ(test::extents(p), (std::vector<int>{rows, cols}));
+        std::map<std::int64_t, double> a_at;
+        for (int e = 0; e < a.getnnz(); ++e)
+            a_at[a.getindex()[e]] = a.addr()[e];
+        std::vector<double> want(std::size_t(rows) * cols, 0.0);
+        for (int e = 0; e < b.getnnz(); ++e) {
+            const int l = b.getindex()[e] % inner, j = b.getindex()[e] / inner;
+            for (int r = 0; r < rows; ++r) {
+                const auto hit = a_at.find(std::int64_t{l} * rows + r);
+                if (hit != a_at.end())
+                    want[r + std::size_t(j) * rows] += hit->second * b.addr()[e];
+            }
+        }
+        EXPECT_EQ(test::values(full(p)), want);
+        EXPECT_NE(want, std::vector<double>(want.size(), 0.0)) << "the model meets some products";
+    }
     // At 46340 x 46340, the columns judged by the same model.
     const int n = 46340;
     Mm s(0, 1, 100000, n, n, qv_double);
