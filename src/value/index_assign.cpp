@@ -8,6 +8,7 @@
 #include "value/offsets.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/index.h"
 #include "velkor/report.h"
@@ -806,6 +807,11 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
         // Held at "too many" once past the limit: four int extents would
         // overflow even 64 bits.
         count = count > max_element_count && newd[d] > 0 ? count : count * newd[d];
+    }
+    if (x.issparse() && count > INT_MAX && newd[2] == 1 && newd[3] == 1) {
+        // Past what a sparse value's positions can count, not past memory.
+        report_sparse_too_large(newd[0], newd[1]);
+        return false;
     }
     if (count > max_element_count) {
         error("Out of memory!");

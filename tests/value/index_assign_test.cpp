@@ -597,6 +597,40 @@ TEST(IndexAssign, SparseSourceIntoASparseTarget)
     }
 }
 
+// A sparse value grown past the most its positions can count is refused
+// with the sparse limit's own message, not "Out of memory!", and is left
+// as it was; one grown to just below the limit answers.
+TEST(IndexAssign, SparseGrowthToTheLimitOfItsPositions)
+{
+    const Mm base = speye(Mm(46340.0));
+    struct Case {
+        const char* what;
+        std::function<void(Mm& x)> assign;
+        std::string error;
+        std::vector<int> extents;  // afterwards
+        int stored;
+    };
+    const std::vector<Case> cases = {
+        {"S(46341, 46341) = 1", [](Mm& x) { x(Mm(46341.0), Mm(46341.0)) = Mm(1.0); },
+         "sparse: 46341x46341 has more than 2147483647 elements, the most a sparse value holds", {46340, 46340},
+         46340},
+        {"S(1, 50000) = 2", [](Mm& x) { x(Mm(1.0), Mm(50000.0)) = Mm(2.0); },
+         "sparse: 46340x50000 has more than 2147483647 elements, the most a sparse value holds", {46340, 46340},
+         46340},
+        {"S(:, 46341) = S(:, 1)", [&](Mm& x) { x(c_p, Mm(46341.0)) = Mm(base(c_p, Mm(1.0))); }, "", {46340, 46341},
+         46341},
+        {"S(46341, 1) = 0", [](Mm& x) { x(Mm(46341.0), Mm(1.0)) = Mm(0.0); }, "", {46341, 46340}, 46340},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm x(base, "S");
+        EXPECT_EQ(test::error_of([&] { c.assign(x); }), c.error);
+        ASSERT_TRUE(x.issparse());
+        EXPECT_EQ(extents(x), c.extents);
+        EXPECT_EQ(x.getnnz(), c.stored);
+    }
+}
+
 TEST(IndexAssign, CellTargets)
 {
     Mm c(cell(Mm(1.0), Mm(2.0)), "c");
