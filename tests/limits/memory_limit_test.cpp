@@ -313,6 +313,18 @@ TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
         {300, true, 1, {"fill with 100 doubles"}},
         {1000, true, 4, {"fill with 1000 doubles", "fill with an fft"}},
         {3000, true, 4, {"fill with 1e6 doubles"}},
+        // Every size class and kind of value: blocks just below and just
+        // above the size where a block becomes a mapping of its own, rows
+        // grown one element at a time to 32 MB, cells and structs that
+        // hold large values, sparse values (their position lists), complex
+        // values and text; four fills a process, to keep each run short.
+        {1000, false, 1, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
+                          "fill with cells of large values"}},
+        {1000, false, 1, {"fill with structs of large values", "fill with sparse values", "fill with complex values",
+                          "fill with strings"}},
+        {300, false, 1, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
+                         "fill with sparse values"}},
+        {1000, true, 1, {"fill with 16500 doubles", "fill with grown rows", "fill with structs of large values"}},
     };
     for (const Case& c : cases) {
         const std::string mode = c.multi_thread ? "multi-thread mode" : "one thread";
@@ -355,53 +367,6 @@ TEST(MemoryLimit, ADroppedLargeValueAndTheHostsFreedBlockGiveTheirAddressSpaceBa
     }
 }
 
-} // namespace
-
-namespace {
-
-// Values of every kind and size class filled until "Out of memory!" and
-// dropped give their address space back: blocks just below and just above
-// the size where a block becomes a mapping of its own, rows grown one
-// element at a time to 32 MB, cells and structs that hold large values,
-// sparse values (their position lists), complex values and text. After
-// each fill inv, A\\b, svd, fft, sprintf and zeros of half the limit answer.
-TEST(MemoryLimit, ValuesOfEveryKindDroppedServeTheNextCalls)
-{
-    SKIP_WITHOUT_LIMITS();
-    struct Case {
-        long limit_mb;
-        bool multi_thread;
-        std::vector<std::string> fills;
-    };
-    // Four fills a process, to keep each run short.
-    const std::vector<Case> cases = {
-        {1000, false, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
-                       "fill with cells of large values"}},
-        {1000, false, {"fill with structs of large values", "fill with sparse values", "fill with complex values",
-                       "fill with strings"}},
-        {300, false, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
-                      "fill with sparse values"}},
-        {1000, true, {"fill with 16500 doubles", "fill with grown rows", "fill with structs of large values"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.limit_mb) + " MB, " + (c.multi_thread ? "multi-thread mode" : "one thread"));
-        std::vector<std::string> args;
-        if (c.multi_thread)
-            args.push_back("--mt");
-        for (const std::string& fill : c.fills) {
-            args.push_back(fill);
-            args.push_back("go on");
-        }
-        const probe_result r = run_probe(c.limit_mb, args);
-        EXPECT_RAN_THROUGH(r, c.limit_mb);
-        for (const std::string& fill : c.fills) {
-            SCOPED_TRACE(fill);
-            EXPECT_TRUE(saw(r, fill, "Out of memory!")) << r.output;
-            EXPECT_TRUE(saw(r, fill, "afterwards ok")) << r.output;
-        }
-        EXPECT_EQ(times_seen(r, "go on", "answered"), long(c.fills.size())) << r.output;
-    }
-}
 
 // Memory filled with a mix of sizes and kinds and dropped, six rounds in
 // one process: what stays mapped after a drop does not grow from round to

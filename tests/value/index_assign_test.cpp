@@ -389,6 +389,41 @@ TEST(IndexAssign, SparseTargets)
     EXPECT_EQ(z.getnnz(), 4);
 }
 
+// x, a sparse target after an assignment, against sparse(f), the same
+// assignment on the full target: extents, stored positions and both parts
+// bit for bit. A sparse target stays complex, or becomes so, as its merge
+// with the source does (a full one assigned through x(:) takes the
+// source's kind instead).
+void expect_sparse_form_of(const Mm& x, const Mm& f, bool complex)
+{
+    ASSERT_TRUE(x.issparse());
+    const Mm want = sparse(f);
+    EXPECT_EQ(extents(x), extents(want));
+    EXPECT_EQ(x.isc(), complex);
+    ASSERT_EQ(x.getnnz(), want.getnnz());
+    for (int k = 0; k < x.getnnz(); ++k) {
+        EXPECT_EQ(x.getindex()[k], want.getindex()[k]);
+        EXPECT_BITS_EQ(x.addr()[k], want.addr()[k]);
+        EXPECT_BITS_EQ(x.isc() ? x.addi()[k] : 0.0, want.isc() ? want.addi()[k] : 0.0);
+    }
+}
+
+// A 46340 x 46340 value (the most a sparse value holds) storing one
+// element in every 21473 from first, valued 1 .. cycle in turn.
+Mm spread_over_the_largest(int first, int cycle, std::vector<int>& at)
+{
+    const int n = 46340;
+    at.clear();
+    for (std::int64_t p = first; p < std::int64_t{n} * n; p += 21473)
+        at.push_back(static_cast<int>(p));
+    Mm big(0, 1, static_cast<int>(at.size()), n, n, qv_double);
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        big.getindex()[k] = at[k];
+        big.addr()[k] = 1.0 + k % cycle;
+    }
+    return big;
+}
+
 // A zero assigned into a sparse target, by every kind of index: the same
 // elements as the assignment into the full value, in sparse form, with
 // stored zeros dropped. And the same assignments on a 46340 x 46340 value
@@ -445,19 +480,7 @@ TEST(IndexAssign, ZeroIntoASparseTargetByEveryIndex)
                 Mm f(full(x), "F");
                 c.assign(x, zero);
                 c.assign(f, zero);
-                ASSERT_TRUE(x.issparse());
-                const Mm want = sparse(f);
-                EXPECT_EQ(extents(x), extents(want));
-                // A sparse target stays complex, or becomes so, as its merge
-                // with the source does (a full one assigned through x(:)
-                // takes the source's kind instead).
-                EXPECT_EQ(x.isc(), complex_target || complex_zero);
-                ASSERT_EQ(x.getnnz(), want.getnnz());
-                for (int k = 0; k < x.getnnz(); ++k) {
-                    EXPECT_EQ(x.getindex()[k], want.getindex()[k]);
-                    EXPECT_BITS_EQ(x.addr()[k], want.addr()[k]);
-                    EXPECT_BITS_EQ(x.isc() ? x.addi()[k] : 0.0, want.isc() ? want.addi()[k] : 0.0);
-                }
+                expect_sparse_form_of(x, f, complex_target || complex_zero);
             }
         }
 
@@ -465,13 +488,7 @@ TEST(IndexAssign, ZeroIntoASparseTargetByEveryIndex)
     // select.
     const int n = 46340;
     std::vector<int> at;
-    for (std::int64_t p = 7; p < std::int64_t{n} * n; p += 21473)
-        at.push_back(static_cast<int>(p));
-    Mm big(0, 1, static_cast<int>(at.size()), n, n, qv_double);
-    for (std::size_t k = 0; k < at.size(); ++k) {
-        big.getindex()[k] = at[k];
-        big.addr()[k] = 1.0 + k % 5;
-    }
+    const Mm big = spread_over_the_largest(7, 5, at);
     const Mm rows_picked = colon(1.0, 7.0, double(n)), cols_picked = colon(5.0, 11.0, double(n));
     struct Large {
         const char* what;
@@ -550,28 +567,13 @@ TEST(IndexAssign, SparseSourceIntoASparseTarget)
                     const Mm y = made(c.rows, c.cols, seed, complex_source);
                     c.assign(x, y);
                     c.assign(f, full(y));
-                    ASSERT_TRUE(x.issparse());
-                    const Mm want = sparse(f);
-                    EXPECT_EQ(extents(x), extents(want));
-                    EXPECT_EQ(x.isc(), complex_target || complex_source);
-                    ASSERT_EQ(x.getnnz(), want.getnnz());
-                    for (int k = 0; k < x.getnnz(); ++k) {
-                        EXPECT_EQ(x.getindex()[k], want.getindex()[k]);
-                        EXPECT_BITS_EQ(x.addr()[k], want.addr()[k]);
-                        EXPECT_BITS_EQ(x.isc() ? x.addi()[k] : 0.0, want.isc() ? want.addi()[k] : 0.0);
-                    }
+                    expect_sparse_form_of(x, f, complex_target || complex_source);
                 }
 
     // At 46340 x 46340.
     const int n = 46340;
     std::vector<int> at;
-    for (std::int64_t p = 11; p < std::int64_t{n} * n; p += 21473)
-        at.push_back(static_cast<int>(p));
-    Mm big(0, 1, static_cast<int>(at.size()), n, n, qv_double);
-    for (std::size_t k = 0; k < at.size(); ++k) {
-        big.getindex()[k] = at[k];
-        big.addr()[k] = 1.0 + k % 9;
-    }
+    const Mm big = spread_over_the_largest(11, 9, at);
     {
         SCOPED_TRACE("S(:, :) = 2 * S");
         Mm x(big, "S");
