@@ -670,8 +670,10 @@ bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, c
         }
         items[q] = {offset, m == 1 ? 0 : static_cast<int>(q)};
     }
-    std::stable_sort(items.get(), items.get() + P,
-                     [](const sparse_entry& a, const sparse_entry& b) { return a.offset < b.offset; });
+    // Ascending indices walk the positions in order already: no sort.
+    auto before = [](const sparse_entry& a, const sparse_entry& b) { return a.offset < b.offset; };
+    if (!std::is_sorted(items.get(), items.get() + P, before))
+        std::stable_sort(items.get(), items.get() + P, before);
 
     const int old_count = x.getnnz();
     const int* old_index = x.getindex();
