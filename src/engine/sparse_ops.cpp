@@ -3,6 +3,7 @@
 // through full values only where zeros would turn into something else.
 #include "engine/kernels.hpp"
 #include "value/report.hpp"
+#include "value/scratch.hpp"
 #include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -316,62 +317,79 @@ bool scalar_partner_applies(const Mm& w, const Mm& partner)
 // ---- reductions along a line of a sparse matrix ----
 
 // The stored entries of a matrix walked line by line: along columns
-// (dimension 1) or along rows (dimension 2). A line's entries ascend.
+// (dimension 1) or along rows (dimension 2). Only lines that store
+// something are listed, so that a long column or a wide row costs its
+// stored count, not its extent. A line's entries ascend.
 struct lines_of {
-    int count = 0;            // lines
+    int count = 0;            // lines in all
     int extent = 0;           // elements on a line
-    std::vector<int> start;   // count + 1 starts into order
-    std::vector<int> order;   // stored entries, line by line
-    std::vector<int> along;   // each one's place on its line, in the same order
+    std::size_t stored = 0;   // lines that store something
+    scratch<int> id;          // those lines, ascending
+    scratch<int> start;       // stored + 1 starts into order
+    scratch<int> order;       // stored entries, line by line
+    scratch<int> along;       // each one's place on its line, in the same order
 };
 
-lines_of walk_lines(const Mm& s, int dim)
+void walk_lines(const Mm& s, int dim, lines_of& l)
 {
     const int rows = s.rows(), cols = s.cols(), n = s.getnnz();
     const int* index = s.getindex();
-    lines_of l;
     l.count = dim == 1 ? cols : rows;
     l.extent = dim == 1 ? rows : cols;
-    l.start.assign(std::size_t(l.count) + 1, 0);
-    l.order.resize(n);
-    l.along.resize(n);
+    const std::size_t most = static_cast<std::size_t>(std::min<std::int64_t>(n, l.count));
+    l.id.reset(most);
+    l.start.reset(most + 1);
+    l.order.reset(n);
+    l.along.reset(n);
+    l.stored = 0;
     if (dim == 1) {
-        // Positions ascend: the columns are walked, without a division.
-        std::int64_t column_end = rows;
-        int c = 0;
+        // Positions ascend: a new column starts where a position passes
+        // the current column's end.
+        std::int64_t column_end = 0;
         for (int k = 0; k < n; ++k) {
-            while (index[k] >= column_end) {
-                l.start[++c] = k;
-                column_end += rows;
+            if (index[k] >= column_end) {
+                const int c = index[k] / rows;
+                l.id[l.stored] = c;
+                l.start[l.stored++] = k;
+                column_end = (std::int64_t{c} + 1) * rows;
             }
             l.order[k] = k;
             l.along[k] = static_cast<int>(index[k] - (column_end - rows));
         }
-        while (c < l.count)
-            l.start[++c] = n;
-        return l;
+        l.start[l.stored] = n;
+        return;
     }
-    // Along rows: entries bucketed by row; within one, columns ascend.
-    std::vector<int> row(n), column(n);
-    std::int64_t column_end = rows;
-    for (int k = 0, c = 0; k < n; ++k) {
-        while (index[k] >= column_end) {
-            ++c;
-            column_end += rows;
-        }
-        column[k] = c;
-        row[k] = static_cast<int>(index[k] - (column_end - rows));
-        ++l.start[row[k] + 1];
-    }
-    for (int r = 0; r < l.count; ++r)
-        l.start[r + 1] += l.start[r];
-    std::vector<int> next(l.start.begin(), l.start.end() - 1);
+    // Along rows: entries ordered by row, stably, so that within a row
+    // columns ascend; by counting where the rows are few beside the
+    // stored count, by sorting where they are many.
+    scratch<int> row(n), column(n);
     for (int k = 0; k < n; ++k) {
-        const int at = next[row[k]]++;
-        l.order[at] = k;
+        column[k] = index[k] / rows;
+        row[k] = index[k] - column[k] * rows;
+    }
+    if (rows <= 2 * std::int64_t{n} + 1024) {
+        scratch<int> next(std::size_t(rows) + 1);
+        std::fill(next.get(), next.get() + rows + 1, 0);
+        for (int k = 0; k < n; ++k)
+            ++next[row[k] + 1];
+        for (int r = 0; r < rows; ++r)
+            next[r + 1] += next[r];
+        for (int k = 0; k < n; ++k)
+            l.order[next[row[k]]++] = k;
+    } else {
+        for (int k = 0; k < n; ++k)
+            l.order[k] = k;
+        std::stable_sort(l.order.get(), l.order.get() + n, [&](int x, int y) { return row[x] < row[y]; });
+    }
+    for (int at = 0; at < n; ++at) {
+        const int k = l.order[at];
+        if (at == 0 || row[k] != row[l.order[at - 1]]) {
+            l.id[l.stored] = row[k];
+            l.start[l.stored++] = at;
+        }
         l.along[at] = column[k];
     }
-    return l;
+    l.start[l.stored] = n;
 }
 
 // A line as the reductions read it: its stored entries in order, each run
@@ -379,18 +397,21 @@ lines_of walk_lines(const Mm& s, int dim)
 // extreme or truth test is the same over one zero as over a run of them,
 // but for the sign of a zero, which the sparse form drops; and the first
 // element of a run is where a tie is decided. f(entry, from, to) meets each
-// item with the places it stands for; entry -1 is a zero.
+// item with the places it stands for; entry -1 is a zero. The line is the
+// i-th that stores something; i equal to the count of those is a line
+// that stores nothing.
 template <class F>
-void condensed_line(const lines_of& l, int line, F&& f)
+void condensed_line(const lines_of& l, std::size_t i, F&& f)
 {
     int next = 0;
-    for (int e = l.start[line]; e < l.start[line + 1]; ++e) {
-        const int at = l.along[e];
-        if (at > next)
-            f(-1, next, at);
-        f(l.order[e], at, at + 1);
-        next = at + 1;
-    }
+    if (i < l.stored)
+        for (int e = l.start[i]; e < l.start[i + 1]; ++e) {
+            const int at = l.along[e];
+            if (at > next)
+                f(-1, next, at);
+            f(l.order[e], at, at + 1);
+            next = at + 1;
+        }
     if (next < l.extent)
         f(-1, next, l.extent);
 }
@@ -433,34 +454,42 @@ Mm along_singleton(int complex, const Mm& s, op_t op)
 // sum, prod, max, min, any, all, cumsum and cumprod of a sparse matrix
 // along dimension 1 or 2, as the full computation gives them: the engine
 // runs on the condensed lines, grouped by their length into one matrix per
-// length, so the work follows the stored count and the number of lines.
+// length, so the work follows the stored count. The lines that store
+// nothing are alike: one of them stands for all.
 Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
 {
     const bool cumulative = op == op_cumsum || op == op_cumprod;
     const bool positions = (op == op_max_1 || op == op_min_1) && index_wanted(index_out);
-    const lines_of l = walk_lines(s, dim);
+    lines_of l;
+    walk_lines(s, dim, l);
     const double* sre = s.addr();
     const double* sim = s.isc() ? s.addi() : nullptr;
+    const std::size_t stored_lines = l.stored;
+    const bool has_empty = static_cast<std::int64_t>(stored_lines) < l.count;
+    const std::size_t items = stored_lines + has_empty;  // the last one, if any, is an empty line
 
     // Lines grouped by their condensed length.
-    std::vector<int> length(l.count);
-    for (int c = 0; c < l.count; ++c) {
-        int items = 0;
-        condensed_line(l, c, [&](int, int, int) { ++items; });
-        length[c] = items;
+    scratch<int> length(items);
+    int longest = 0;
+    for (std::size_t i = 0; i < items; ++i) {
+        int n = 0;
+        condensed_line(l, i, [&](int, int, int) { ++n; });
+        length[i] = n;
+        longest = std::max(longest, n);
     }
-    std::vector<int> group_of_length(std::size_t(l.extent) + 1, -1), lengths;
-    std::vector<int> group(l.count), slot(l.count);
+    scratch<int> group_of_length(std::size_t(longest) + 1), group(items), slot(items);
+    std::fill(group_of_length.get(), group_of_length.get() + longest + 1, -1);
+    std::vector<int> lengths;
     std::vector<int> members;
-    for (int c = 0; c < l.count; ++c) {
-        int& g = group_of_length[length[c]];
+    for (std::size_t i = 0; i < items; ++i) {
+        int& g = group_of_length[length[i]];
         if (g < 0) {
             g = static_cast<int>(lengths.size());
-            lengths.push_back(length[c]);
+            lengths.push_back(length[i]);
             members.push_back(0);
         }
-        group[c] = g;
-        slot[c] = members[g]++;
+        group[i] = g;
+        slot[i] = members[g]++;
     }
     std::vector<Mm> results(lengths.size()), wheres(lengths.size());
     for (std::size_t g = 0; g < lengths.size(); ++g) {
@@ -474,11 +503,11 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
         block_re[g] = results[g].addr();
         block_im[g] = results[g].isc() ? results[g].addi() : nullptr;
     }
-    for (int c = 0; c < l.count; ++c) {
-        double* re = block_re[group[c]];
-        double* im = block_im[group[c]];
-        std::int64_t q = std::int64_t{slot[c]} * length[c];
-        condensed_line(l, c, [&](int entry, int, int) {
+    for (std::size_t i = 0; i < items; ++i) {
+        double* re = block_re[group[i]];
+        double* im = block_im[group[i]];
+        std::int64_t q = std::int64_t{slot[i]} * length[i];
+        condensed_line(l, i, [&](int entry, int, int) {
             re[q] = entry < 0 ? 0.0 : sre[entry];
             if (im)
                 im[q] = entry < 0 || !sim ? 0.0 : sim[entry];
@@ -495,61 +524,90 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
     }
     const bool out_complex = results.empty() ? complex : results[0].isc();
     const bool out_logical = !results.empty() && results[0].islogical();
+    std::vector<const double*> rre(lengths.size()), rim(lengths.size());
+    for (std::size_t g = 0; g < lengths.size(); ++g) {
+        rre[g] = results[g].addr();
+        rim[g] = out_complex ? results[g].addi() : nullptr;
+    }
+    // Each line in order with the item that stands for it: every line when
+    // a line that stores nothing gives a non-zero, else only those that
+    // store something.
+    auto each_line = [&](bool every, auto&& f) {
+        if (!every) {
+            for (std::size_t i = 0; i < stored_lines; ++i)
+                f(l.id[i], i);
+            return;
+        }
+        for (int c = 0, i = 0; c < l.count; ++c) {
+            const bool here = static_cast<std::size_t>(i) < stored_lines && l.id[i] == c;
+            f(c, here ? static_cast<std::size_t>(i) : stored_lines);
+            i += here;
+        }
+    };
 
     if (!cumulative) {
-        // One value per line: a vector of the result's size, then its
-        // sparse form.
-        Mm v(out_complex, 0, 0, dim == 1 ? 1 : l.count, dim == 1 ? l.count : 1, qv_double);
+        // One value per line, in sparse form without its zeros.
+        const bool empty_nonzero = has_empty && nonzero(rre[group[stored_lines]], rim[group[stored_lines]],
+                                                        slot[stored_lines]);
+        std::int64_t count = 0;
+        each_line(empty_nonzero, [&](int, std::size_t i) { count += nonzero(rre[group[i]], rim[group[i]], slot[i]); });
+        Mm out(out_complex, 1, static_cast<int>(count), dim == 1 ? 1 : l.count, dim == 1 ? l.count : 1, qv_double);
         Mm k;
         if (positions)
-            k = Mm(0, 0, 0, v.rows(), v.cols(), qv_double);
-        if (v.size() != l.count || (positions && k.size() != l.count))
+            k = Mm(0, 0, 0, out.rows(), out.cols(), qv_double);
+        if (!out.issparse() || out.getnnz() != count || (positions && k.size() != l.count))
             return x_M;  // "Out of memory!" went to a hook that returned
-        double* vre = v.addr();
-        double* vim = out_complex ? v.addi() : nullptr;
-        double* kp = positions ? k.addr() : nullptr;
-        std::vector<const double*> rre(lengths.size()), rim(lengths.size()), rk(lengths.size());
-        for (std::size_t g = 0; g < lengths.size(); ++g) {
-            rre[g] = results[g].addr();
-            rim[g] = out_complex ? results[g].addi() : nullptr;
-            rk[g] = positions ? wheres[g].addr() : nullptr;
-        }
-        for (int c = 0; c < l.count; ++c) {
-            const int g = group[c];
-            vre[c] = rre[g][slot[c]];
-            if (vim)
-                vim[c] = rim[g][slot[c]];
-            if (kp) {
-                // The condensed place back to the place on the line.
-                const int chosen = static_cast<int>(rk[g][slot[c]]) - 1;
+        int* index = out.getindex();
+        double* ore = out.addr();
+        double* oim = out_complex ? out.addi() : nullptr;
+        std::int64_t m = 0;
+        each_line(empty_nonzero, [&](int c, std::size_t i) {
+            const int g = group[i];
+            if (!nonzero(rre[g], rim[g], slot[i]))
+                return;
+            index[m] = c;
+            ore[m] = rre[g][slot[i]];
+            if (oim)
+                oim[m] = rim[g][slot[i]];
+            ++m;
+        });
+        out.setlogical(out_logical);
+        if (positions) {
+            // The condensed place back to the place on the line.
+            auto place_of = [&](std::size_t i) {
+                const int chosen = static_cast<int>(wheres[group[i]].addr()[slot[i]]) - 1;
                 int item = 0, place = 0;
-                condensed_line(l, c, [&](int, int from, int) {
+                condensed_line(l, i, [&](int, int from, int) {
                     if (item++ == chosen)
                         place = from;
                 });
-                kp[c] = place + 1.0;
-            }
-        }
-        v.setlogical(out_logical);
-        if (positions)
+                return place + 1.0;
+            };
+            double* kp = k.addr();
+            std::fill(kp, kp + l.count, has_empty ? place_of(stored_lines) : 1.0);
+            each_line(false, [&](int c, std::size_t i) { kp[c] = place_of(i); });
             index_out = k;
-        return sparse(v);
+        }
+        return out;
     }
 
     // Running values: each condensed item's result stands for its places.
     const int rows = s.rows();
+    const bool empty_nonzero = has_empty && [&] {
+        const int g = group[stored_lines];
+        const std::int64_t q = std::int64_t{slot[stored_lines]} * length[stored_lines];
+        return nonzero(rre[g], rim[g], q);
+    }();
     auto each_result = [&](auto&& f) {
-        for (int c = 0; c < l.count; ++c) {
-            const Mm& r = results[group[c]];
-            const double* re = r.addr();
-            const double* im = out_complex ? r.addi() : nullptr;
-            std::int64_t q = std::int64_t{slot[c]} * length[c];
-            condensed_line(l, c, [&](int, int from, int to) {
-                if (nonzero(re, im, q))
-                    f(c, from, to, re[q], im ? im[q] : 0.0);
+        each_line(empty_nonzero, [&](int c, std::size_t i) {
+            const int g = group[i];
+            std::int64_t q = std::int64_t{slot[i]} * length[i];
+            condensed_line(l, i, [&](int, int from, int to) {
+                if (nonzero(rre[g], rim[g], q))
+                    f(c, from, to, rre[g][q], rim[g] ? rim[g][q] : 0.0);
                 ++q;
             });
-        }
+        });
     };
     std::int64_t count = 0;
     each_result([&](int, int from, int to, double, double) { count += to - from; });
@@ -572,6 +630,30 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
         out.sort();  // row by row: into column order
     out.setlogical(out_logical);
     return out;
+}
+
+// Two-operand element-wise codes outside the union class still give zero
+// on two zeros for some partners (x ~= y, bitget(x, y), pow2(x, y)):
+// between two sparse values of one shape they go over the merged lists
+// when an unstored pair gives zero, as the full computation does there.
+bool zero_on_two_zeros(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op)
+{
+    if (op < op_abs || is_one_operand(op))
+        return false;
+    if (!a.issparse() || !b.issparse() || a.size() <= 1 || b.size() <= 1 || !is_same_dims(a, b))
+        return false;
+    Mm za(a.isc(), 0, 0, 1, 1, qv_double), zb(b.isc(), 0, 0, 1, 1, qv_double);
+    if (za.size() != 1 || zb.size() != 1)
+        return false;
+    *za.addr() = 0, *zb.addr() = 0;
+    if (za.isc())
+        *za.addi() = 0;
+    if (zb.isc())
+        *zb.addi() = 0;
+    const Mm r = Mm(complex, za, zb, dim, op, 0, l_M);
+    if (r.gettype() != qv_double || r.size() != 1)
+        return false;
+    return !nonzero(r.addr(), r.isc() ? r.addi() : nullptr, 0);
 }
 
 // An element-wise operation that the stored-entry roads above do not
@@ -664,5 +746,7 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
             return along_singleton(complex, a, op);
         return through_full(complex, a, b, dim, op, reduce, index_out);
     }
+    if (zero_on_two_zeros(complex, a, b, dim, op))
+        return merged_lists(complex, a, b, dim, op, reduce, index_out);
     return scalar_or_full(complex, a, b, dim, op, index_out);
 }

@@ -8,6 +8,7 @@
 #include "value/offsets.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/index.h"
 #include "velkor/report.h"
@@ -108,8 +109,26 @@ bool settle_index(Mm& i)
     }
     if (i.gettype() != qv_double)
         i = subsindex(i);
-    if (i.issparse())
+    if (i.issparse() && i.islogical()) {
+        // A sparse mask selects its non-zero entries: their positions, as
+        // a row, without the full form (which may not fit).
+        const int n = i.getnnz();
+        const double* v = i.addr();
+        const double* vi = i.addi();
+        int count = 0;
+        for (int k = 0; k < n; ++k)
+            count += is_selected(v[k]) || (vi && is_selected(vi[k]));
+        Mm at(0, 0, 0, 1, count, qv_double);
+        if (!holds(at, count))
+            return false;
+        double* p = at.addr();
+        for (int k = 0, q = 0; k < n; ++k)
+            if (is_selected(v[k]) || (vi && is_selected(vi[k])))
+                p[q++] = i.getindex()[k] + 1.0;
+        i = at;
+    } else if (i.issparse()) {
         i = full(i);
+    }
     return true;
 }
 
@@ -446,6 +465,150 @@ struct sparse_entry {
     int from;
 };
 
+// The positions an index selects, one list per index that is not a colon
+// (a colon's list stays empty): read back by the walk's counters.
+struct selected_lists {
+    scratch<int> list[4];
+    bool colon[4] = {};
+    int count[4] = {1, 1, 1, 1};
+};
+
+void list_positions(const index_walk& w, int k, selected_lists& s)
+{
+    for (int d = 0; d < k; ++d) {
+        s.count[d] = w.count(d);
+        s.colon[d] = w.desc(d).kind == index_desc::colon;
+        if (!s.colon[d]) {
+            s.list[d].reset(static_cast<std::size_t>(w.count(d)));
+            for_each_position(w.desc(d), [&](int q, int p) { s.list[d][q] = p; });
+        }
+    }
+}
+
+// Whether no index selects a position twice, so that no later element of
+// the source overrides an earlier one.
+bool selects_each_once(const selected_lists& s, int k)
+{
+    for (int d = 0; d < k; ++d) {
+        if (s.colon[d])
+            continue;
+        scratch<int> sorted(static_cast<std::size_t>(s.count[d]));
+        std::copy(s.list[d].get(), s.list[d].get() + s.count[d], sorted.get());
+        std::sort(sorted.get(), sorted.get() + s.count[d]);
+        if (std::adjacent_find(sorted.get(), sorted.get() + s.count[d]) != sorted.get() + s.count[d])
+            return false;
+    }
+    return true;
+}
+
+// Positions a sparse target already spans, assigned from a source that is
+// zero there but for its entries (offsets ascending, values): the target's
+// stored entries at the selected positions go and the source's come in,
+// what the merge below gives, in work that follows the stored entries and
+// the indices' own lengths rather than the count of positions they select
+// together (S(:) = 0 of a 46340^2 value asked for 2^31 items, and a sparse
+// source was made full first). Zeros then go, as the merge's last step
+// drops them.
+bool replace_selected(Mm& x, int k, const selected_lists& s, const std::int64_t* offsets, const double* yre,
+                      const double* yim, int entries, bool complex_source, const M_types& saved)
+{
+    const int n = x.getnnz();
+    const int* index = x.getindex();
+    const int* dims = x.getdims();
+    scratch<unsigned char> selected(static_cast<std::size_t>(n > 0 ? n : 1));
+    if (k == 1 && s.colon[0]) {
+        std::fill(selected.get(), selected.get() + n, 1);
+    } else if (k == 1) {
+        scratch<int> at(static_cast<std::size_t>(s.count[0]));
+        std::copy(s.list[0].get(), s.list[0].get() + s.count[0], at.get());
+        std::sort(at.get(), at.get() + s.count[0]);
+        for (int e = 0; e < n; ++e)
+            selected[e] = std::binary_search(at.get(), at.get() + s.count[0], index[e]);
+    } else {
+        // Along each dimension the subscripts its index selects.
+        scratch<unsigned char> marks[4];
+        for (int d = 0; d < k; ++d) {
+            marks[d].reset(static_cast<std::size_t>(dims[d] > 0 ? dims[d] : 1));
+            std::fill(marks[d].get(), marks[d].get() + dims[d], s.colon[d]);
+            for (int q = 0; !s.colon[d] && q < s.count[d]; ++q)
+                marks[d][s.list[d][q]] = 1;
+        }
+        for (int e = 0; e < n; ++e) {
+            int subs[4];
+            offset_to_subscripts(index[e], subs, dims);
+            bool in = true;
+            for (int d = 0; d < k && in; ++d)
+                in = marks[d][subs[d]] != 0;
+            selected[e] = in;
+        }
+    }
+    int kept = 0;
+    for (int e = 0; e < n; ++e)
+        kept += !selected[e];
+    const double* xre = x.addr();
+    const double* xim = x.addi();
+    const std::int64_t total = std::int64_t{kept} + entries;
+    Mm out(xim || complex_source, 1, static_cast<int>(total), dims[0], dims[1], qv_double);
+    if (!out.issparse() || out.getnnz() != total)
+        return false;
+    double* ore = out.addr();
+    double* oim = out.addi();
+    int* oindex = out.getindex();
+    int q = 0;
+    for (int e = 0, f = 0; e < n || f < entries;) {
+        while (e < n && selected[e])
+            ++e;
+        const bool take_x = e < n && (f >= entries || index[e] < offsets[f]);
+        if (!take_x && f >= entries)
+            break;
+        oindex[q] = take_x ? index[e] : static_cast<int>(offsets[f]);
+        ore[q] = take_x ? xre[e] : yre[f];
+        if (oim)
+            oim[q] = take_x ? (xim ? xim[e] : 0) : (yim ? yim[f] : 0);
+        ++q;
+        take_x ? ++e : ++f;
+    }
+    out.resparse();
+    x = out;
+    restore_flags(x, saved);
+    return true;
+}
+
+// A sparse source of one element per selected position, each selected
+// once: its entries go to the positions the walk pairs them with (the
+// first index runs fastest).
+bool assign_sparse_source(Mm& x, int k, const selected_lists& s, const Mm& y, const M_types& saved)
+{
+    const int entries = y.getnnz();
+    const int* dims = x.getdims();
+    struct placed {
+        std::int64_t offset;
+        int from;
+    };
+    scratch<placed> items(static_cast<std::size_t>(entries > 0 ? entries : 1));
+    for (int f = 0; f < entries; ++f) {
+        std::int64_t q = y.getindex()[f], offset = 0, stride = 1;
+        for (int d = 0; d < k; ++d) {
+            const int c = static_cast<int>(q % s.count[d]);
+            q /= s.count[d];
+            offset += stride * (s.colon[d] ? c : s.list[d][c]);
+            stride *= k == 1 ? 1 : dims[d];
+        }
+        items[f] = {offset, f};
+    }
+    std::sort(items.get(), items.get() + entries, [](const placed& a, const placed& b) { return a.offset < b.offset; });
+    scratch<std::int64_t> offsets(static_cast<std::size_t>(entries > 0 ? entries : 1));
+    scratch<double> re(static_cast<std::size_t>(entries > 0 ? entries : 1));
+    scratch<double> im(static_cast<std::size_t>(y.isc() && entries > 0 ? entries : 0));
+    for (int f = 0; f < entries; ++f) {
+        offsets[f] = items[f].offset;
+        re[f] = y.addr()[items[f].from];
+        if (y.isc())
+            im[f] = y.addi()[items[f].from];
+    }
+    return replace_selected(x, k, s, offsets.get(), re.get(), y.isc() ? im.get() : nullptr, entries, y.isc(), saved);
+}
+
 // The assigned positions merged into the stored entries of a sparse target:
 // equal positions keep the assigned value (the later one when an index
 // repeats a position), and zeros are dropped at the end.
@@ -455,6 +618,22 @@ bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, c
     const int m = y.size();
     const double* yre = y.addr();
     const double* yim = y.addi();
+    if (!grows && (y.issparse() ? m > 1 : m == 1 && yre[0] == 0 && (!yim || yim[0] == 0))) {
+        selected_lists s;
+        list_positions(w, k, s);
+        if (!y.issparse())
+            return replace_selected(x, k, s, nullptr, nullptr, nullptr, 0, yim != nullptr, saved);
+        if (selects_each_once(s, k))
+            return assign_sparse_source(x, k, s, y, saved);
+    }
+    if (y.issparse()) {
+        // Any other sparse source in its full form (which may be refused
+        // as too large).
+        const Mm full_source = full(y);
+        if (full_source.issparse() || full_source.size() != m)
+            return false;
+        return assign_sparse(x, w, k, newd, grows, full_source, saved);
+    }
     if (P == 1 && !grows && !x.dirty() && (x.isc() || !yim)) {
         w.index_walk_start();
         const std::int64_t off = w.next_index_offset(false, true);
@@ -491,8 +670,10 @@ bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, c
         }
         items[q] = {offset, m == 1 ? 0 : static_cast<int>(q)};
     }
-    std::stable_sort(items.get(), items.get() + P,
-                     [](const sparse_entry& a, const sparse_entry& b) { return a.offset < b.offset; });
+    // Ascending indices walk the positions in order already: no sort.
+    auto before = [](const sparse_entry& a, const sparse_entry& b) { return a.offset < b.offset; };
+    if (!std::is_sorted(items.get(), items.get() + P, before))
+        std::stable_sort(items.get(), items.get() + P, before);
 
     const int old_count = x.getnnz();
     const int* old_index = x.getindex();
@@ -571,9 +752,13 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
         }
     }
 
-    // Every index error is raised here, before anything changes.
+    // Every index error is raised here, before anything changes. Colons
+    // alone raise none and grow nothing: no walk.
+    bool only_colons = true;
+    for (int d = 0; d < k; ++d)
+        only_colons = only_colons && w.desc(d).kind == index_desc::colon;
     w.index_walk_start();
-    for (std::int64_t q = 0; q < P; ++q)
+    for (std::int64_t q = 0; q < P && !only_colons; ++q)
         if (w.next_index_offset(true, true) < 0)
             return false;
 
@@ -624,6 +809,11 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
         // Held at "too many" once past the limit: four int extents would
         // overflow even 64 bits.
         count = count > max_element_count && newd[d] > 0 ? count : count * newd[d];
+    }
+    if (x.issparse() && count > INT_MAX && newd[2] == 1 && newd[3] == 1) {
+        // Past what a sparse value's positions can count, not past memory.
+        report_sparse_too_large(newd[0], newd[1]);
+        return false;
     }
     if (count > max_element_count) {
         error("Out of memory!");
@@ -866,7 +1056,10 @@ bool assign_general(Mm& x, const Mr& r, const Mm& y_shown)
         }
         if (y.size() == 0)
             return delete_general(x, r);
-        if (!settle_source(y, x))
+        // A sparse source into a sparse target stays sparse: its full
+        // form may not fit.
+        const bool sparse_pair = x.issparse() && y.issparse() && x.gettype() == qv_double;
+        if (!sparse_pair && !settle_source(y, x))
             return false;
         if (x.size() == 0 && k >= 2) {
             // An empty target takes a colon's extent from the source:

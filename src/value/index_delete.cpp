@@ -12,6 +12,7 @@
 #include "velkor/report.h"
 #include "velkor/value.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -238,51 +239,13 @@ bool delete_two_typed(Mm& x, const Mm& I, const Mm& J, bool ci, bool cj)
 }
 
 // The slabs along dimension j that survive are copied as runs of stride
-// elements; a sparse target's entries shift down by the slabs deleted
-// before theirs.
+// elements.
 template <class T>
 bool delete_slabs(Mm& x, const keep_mask& mask, int extent, std::int64_t stride, int nd, const int newd[4])
 {
     const M_types saved = x.getflags();
     const int kept = mask.kept_count();
     const std::int64_t n = x.size();
-    if (x.issparse()) {
-        if constexpr (std::is_same_v<T, double>) {
-            Mm out(x.isc(), 1, x.getnnz(), nd, newd, qv_double);
-            if (!out.issparse())
-                return false;
-            scratch<int> rank(extent);
-            for (int p = 0, r = 0; p < extent; ++p) {
-                rank[p] = r;
-                r += mask.kept(p);
-            }
-            const int* index = x.getindex();
-            const double* re = x.addr();
-            const double* im = x.addi();
-            int* oindex = out.getindex();
-            double* ore = out.addr();
-            double* oim = out.addi();
-            int m = 0;
-            for (int e = 0, c = x.getnnz(); e < c; ++e) {
-                const std::int64_t at = index[e];
-                const std::int64_t rest = at / stride;
-                const int slab = static_cast<int>(rest % extent);
-                if (!mask.kept(slab))
-                    continue;
-                const std::int64_t slabs_before = rank[slab] + std::int64_t{kept} * (rest / extent);
-                oindex[m] = static_cast<int>(at % stride + stride * slabs_before);
-                ore[m] = re[e];
-                if (oim)
-                    oim[m] = im[e];
-                ++m;
-            }
-            out.getnnz() = m;
-            x = out;
-            restore_flags(x, saved);
-            x.collapse();
-            return true;
-        }
-    }
     Mm out(x.isc(), 0, 0, nd, newd, element_type_of<T>);
     const std::int64_t outer = extent > 0 && stride > 0 ? n / (stride * extent) : 0;
     if (!holds(out, outer * stride * kept))
@@ -302,6 +265,47 @@ bool delete_slabs(Mm& x, const keep_mask& mask, int extent, std::int64_t stride,
     runs(real_part<T>(out), real_part<T>(x));
     if (T* oim = imag_part<T>(out))
         runs(oim, imag_part<T>(x));
+    x = out;
+    restore_flags(x, saved);
+    x.collapse();
+    return true;
+}
+
+// A sparse target's entries outside the deleted slabs (dropped: their
+// places along the dimension, ascending, each once) shift down by the
+// slabs deleted before theirs. The work follows the stored entries and the
+// index, not the extent: a column of 2^31 elements that loses one gave
+// each element a mark and a rank.
+bool delete_sparse_slabs(Mm& x, const int* dropped, int count, int extent, std::int64_t stride, int nd,
+                         const int newd[4])
+{
+    const M_types saved = x.getflags();
+    const std::int64_t kept = extent - count;
+    Mm out(x.isc(), 1, x.getnnz(), nd, newd, qv_double);
+    if (!out.issparse())
+        return false;
+    const int* index = x.getindex();
+    const double* re = x.addr();
+    const double* im = x.addi();
+    int* oindex = out.getindex();
+    double* ore = out.addr();
+    double* oim = out.addi();
+    int m = 0;
+    for (int e = 0, c = x.getnnz(); e < c; ++e) {
+        const std::int64_t at = index[e];
+        const std::int64_t rest = at / stride;
+        const int slab = static_cast<int>(rest % extent);
+        const int* below = std::lower_bound(dropped, dropped + count, slab);
+        if (below != dropped + count && *below == slab)
+            continue;
+        const std::int64_t slabs_before = (slab - (below - dropped)) + kept * (rest / extent);
+        oindex[m] = static_cast<int>(at % stride + stride * slabs_before);
+        ore[m] = re[e];
+        if (oim)
+            oim[m] = im[e];
+        ++m;
+    }
+    out.getnnz() = m;
     x = out;
     restore_flags(x, saved);
     x.collapse();
@@ -412,7 +416,11 @@ bool delete_general(Mm& x, const Mr& r)
     int above_one = 0;
     for (int c = 0; c < x.getndims(); ++c)
         above_one += dims[c] > 1;
-    keep_mask mask(extent);
+    // A sparse target lists the places that go; any other marks them.
+    const bool listed = x.issparse();
+    keep_mask mask(listed ? 0 : extent);
+    scratch<int> dropped(listed ? static_cast<std::size_t>(d.count) : 0);
+    int dropped_count = 0;
     bool ok = true;
     for_each_position(d, [&](int, int p) {
         if (!ok)
@@ -424,12 +432,19 @@ bool delete_general(Mm& x, const Mr& r)
             report_index_fault(index_fault::beyond_matrix, idx, x, p + 1, n);
             ok = false;
         } else if (p < extent) {
-            mask.drop(p);
+            if (listed)
+                dropped[dropped_count++] = p;
+            else
+                mask.drop(p);
         }
     });
     if (!ok)
         return false;
-    const int kept = mask.kept_count();
+    if (listed) {
+        std::sort(dropped.get(), dropped.get() + dropped_count);
+        dropped_count = static_cast<int>(std::unique(dropped.get(), dropped.get() + dropped_count) - dropped.get());
+    }
+    const int kept = listed ? extent - dropped_count : mask.kept_count();
     if (kept == extent)
         return true;
     if (kept == 0) {
@@ -455,6 +470,8 @@ bool delete_general(Mm& x, const Mr& r)
         if (nd < j + 1)
             nd = j + 1;
     }
+    if (listed)
+        return delete_sparse_slabs(x, dropped.get(), dropped_count, extent, stride, nd, newd);
     switch (x.gettype()) {
     case qv_double:
         return delete_slabs<double>(x, mask, extent, stride, nd, newd);

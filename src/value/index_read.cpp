@@ -374,13 +374,37 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
     });
     if (!ok)
         return nothing();
-    ir_jc_view view(base);
-    if (!view.valid())
-        return nothing();
-    const int* ir = view.ir();
-    const int* jc = view.jc();
+    // Each selected column's entries: from a start per column where the
+    // columns are no more than twice the entries, else by a search of the
+    // ascending positions, so that the work follows the columns selected
+    // and their entries (starts for every column of a row of 2^31
+    // elements asked for 8 GB to read one element).
+    const int n = base.getnnz();
+    const int* const first = base.getindex();
+    const int* const last = first + n;
+    const bool started = nc <= 2 * std::int64_t{n} + 1024;
+    scratch<int> start(started ? std::size_t(nc) + 1 : 0);
+    for (int c = 0, e = 0; started && c <= nc; ++c) {
+        while (e < n && (c == nc || first[e] < std::int64_t{c} * nr))
+            ++e;
+        start[c] = e;
+    }
+    auto column = [&](int p, const int*& from, const int*& to) {
+        if (started) {
+            from = first + start[p];
+            to = first + start[p + 1];
+            return;
+        }
+        from = std::lower_bound(first, last, static_cast<int>(std::int64_t{p} * nr));
+        to = std::int64_t{p} + 1 >= nc ? last
+                                       : std::lower_bound(from, last, static_cast<int>((std::int64_t{p} + 1) * nr));
+    };
     std::int64_t stored = 0;
-    for_each_position(d, [&](int, int p) { stored += jc[p + 1] - jc[p]; });
+    for_each_position(d, [&](int, int p) {
+        const int *from, *to;
+        column(p, from, to);
+        stored += to - from;
+    });
     const bool complex = base.isc();
     Mm out(complex, 1, static_cast<int>(std::min<std::int64_t>(stored, INT32_MAX)), nr, d.count, qv_double);
     if (!out.issparse() || std::int64_t{out.getp()} < stored)
@@ -393,8 +417,11 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
     int* oindex = out.getindex();
     int m = 0;
     for_each_position(d, [&](int q, int p) {
-        for (int e = jc[p]; e < jc[p + 1]; ++e) {
-            oindex[m] = q * nr + ir[e];
+        const int *from, *to;
+        column(p, from, to);
+        for (const int* at = from; at < to; ++at) {
+            const std::ptrdiff_t e = at - first;
+            oindex[m] = q * nr + (*at - p * nr);
             ore[m] = re[e];
             if (complex)
                 oim[m] = im[e];

@@ -2,7 +2,10 @@
 // division.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <complex>
+#include <cstdint>
+#include <map>
 #include <random>
 #include <vector>
 
@@ -168,6 +171,145 @@ TEST(MatrixProduct, SparseOperands)
     EXPECT_ERROR(cube * row, "*: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
     EXPECT_ERROR(sparse(test::real(2, 1, {0, 3})) * cube,
                  "*: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
+}
+
+// Sparse products whose columns touch few of the rows and many of them, on
+// either side of the point where the touched rows are sorted instead of
+// scanned: every stored entry against a plain triple loop (integer values,
+// so every order of summing gives the same), the positions ascending, and
+// a sum that cancels to zero still stored. Real and complex, square, tall
+// and wide, and a 46340 x 46340 product with 10^5 entries a side (which
+// scanned all 46340 rows for each of its 46340 columns).
+TEST(MatrixProduct, SparseProductsOfFewAndManyEntriesPerColumn)
+{
+    struct Case {
+        int m, k, n;
+        double density;
+        bool complex;
+    };
+    const std::vector<Case> cases = {
+        {200, 150, 120, 0.002, false}, {200, 150, 120, 0.05, false}, {200, 150, 120, 0.4, true},
+        {2000, 30, 50, 0.01, false},   {2000, 30, 50, 0.3, true},    {16, 400, 16, 0.02, false},
+        {1, 300, 1, 0.5, true},        {5000, 5000, 5000, 0.0004, true},
+    };
+    std::mt19937_64 gen(31);
+    auto random_sparse = [&](int rows, int cols, double density, bool complex) {
+        std::vector<std::pair<int, std::pair<double, double>>> entries;
+        std::uniform_real_distribution<double> u(0, 1);
+        for (std::int64_t p = 0; p < std::int64_t{rows} * cols; ++p)
+            if (u(gen) < density)
+                entries.push_back({static_cast<int>(p),
+                                   {double(int(gen() % 7) - 3), complex ? double(int(gen() % 5) - 2) : 0.0}});
+        Mm s(complex, 1, static_cast<int>(entries.size()), rows, cols, qv_double);
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            s.getindex()[e] = entries[e].first;
+            const auto [re, im] = entries[e].second;
+            s.addr()[e] = re == 0 && im == 0 ? 1.0 : re;  // no stored zeros: the product drops them
+            if (complex)
+                s.addi()[e] = entries[e].second.second;
+        }
+        return s;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.m) + "x" + std::to_string(c.k) + " times " + std::to_string(c.k) + "x" +
+                     std::to_string(c.n) + ", density " + std::to_string(c.density) +
+                     (c.complex ? ", complex" : ""));
+        const Mm a = random_sparse(c.m, c.k, c.density, c.complex);
+        const Mm b = random_sparse(c.k, c.n, c.density, false);
+        const Mm p = a * b;
+        ASSERT_TRUE(p.issparse());
+        ASSERT_EQ(test::extents(p), (std::vector<int>{c.m, c.n}));
+        // The model: per column of B, the rows A's columns reach, and their sums.
+        std::vector<std::vector<std::pair<int, std::complex<double>>>> a_cols(c.k);
+        for (int e = 0; e < a.getnnz(); ++e)
+            a_cols[a.getindex()[e] / c.m].push_back(
+                {a.getindex()[e] % c.m, {a.addr()[e], a.isc() ? a.addi()[e] : 0.0}});
+        std::vector<int> want_at;
+        std::vector<std::complex<double>> want;
+        std::map<int, std::complex<double>> column;
+        int e = 0;
+        for (int j = 0; j < c.n; ++j) {
+            column.clear();
+            for (; e < b.getnnz() && b.getindex()[e] / c.k == j; ++e)
+                for (const auto& [r, v] : a_cols[b.getindex()[e] % c.k])
+                    column[r] += v * b.addr()[e];
+            for (const auto& [r, v] : column) {
+                want_at.push_back(r + j * c.m);
+                want.push_back(v);
+            }
+        }
+        ASSERT_EQ(p.getnnz(), static_cast<int>(want_at.size()));
+        EXPECT_EQ(std::vector<int>(p.getindex(), p.getindex() + p.getnnz()), want_at);
+        for (int q = 0; q < p.getnnz(); ++q) {
+            ASSERT_EQ(p.addr()[q], want[q].real()) << "entry " << q;
+            ASSERT_EQ(p.isc() ? p.addi()[q] : 0.0, want[q].imag()) << "entry " << q;
+        }
+    }
+    // An inner dimension of 2^31 elements and more columns than entries:
+    // a pointer per column of A wanted 8 GB for a product of one element
+    // (S(:)' * S(:)), or of 5 x 3.
+    for (const int rows : {1, 5}) {
+        const int inner = 2147395600 / rows;
+        SCOPED_TRACE(std::to_string(rows) + "x" + std::to_string(inner) + " times " + std::to_string(inner) +
+                     "x" + std::to_string(rows == 1 ? 1 : 3));
+        const int cols = rows == 1 ? 1 : 3;
+        Mm a(0, 1, 3000, rows, inner, qv_double), b(0, 1, 3000, inner, cols, qv_double);
+        for (int e = 0; e < 3000; ++e) {
+            a.getindex()[e] = static_cast<int>(std::int64_t{e} * 715131 % (std::int64_t{rows} * inner));
+            a.addr()[e] = 1 + e % 4;
+            b.addr()[e] = 2 - e % 3;
+        }
+        // B's rows: the columns A stores in, for two entries in three.
+        for (int e = 0; e < 3000; ++e) {
+            const std::int64_t l = e % 3 ? a.getindex()[e] / rows : std::int64_t{e} * 714287 % inner;
+            b.getindex()[e] = static_cast<int>(l + std::int64_t{e % cols} * inner);
+        }
+        a.sort();
+        b.sort();
+        b.resparse();
+        Mm p;
+        ASSERT_EQ(test::error_of([&] { p = a * b; }), "");
+        ASSERT_EQ(test::extents(p), (std::vector<int>{rows, cols}));
+        std::map<std::int64_t, double> a_at;
+        for (int e = 0; e < a.getnnz(); ++e)
+            a_at[a.getindex()[e]] = a.addr()[e];
+        std::vector<double> want(std::size_t(rows) * cols, 0.0);
+        for (int e = 0; e < b.getnnz(); ++e) {
+            const int l = b.getindex()[e] % inner, j = b.getindex()[e] / inner;
+            for (int r = 0; r < rows; ++r) {
+                const auto hit = a_at.find(std::int64_t{l} * rows + r);
+                if (hit != a_at.end())
+                    want[r + std::size_t(j) * rows] += hit->second * b.addr()[e];
+            }
+        }
+        EXPECT_EQ(test::values(full(p)), want);
+        EXPECT_NE(want, std::vector<double>(want.size(), 0.0)) << "the model meets some products";
+    }
+    // At 46340 x 46340, the columns judged by the same model.
+    const int n = 46340;
+    Mm s(0, 1, 100000, n, n, qv_double);
+    for (int e = 0; e < 100000; ++e) {
+        s.getindex()[e] = static_cast<int>(std::int64_t{e} * 21473 % (std::int64_t{n} * n));
+        s.addr()[e] = 1 + e % 3;
+    }
+    s.sort();
+    const Mm p = s * s;
+    ASSERT_TRUE(p.issparse());
+    EXPECT_TRUE(std::is_sorted(p.getindex(), p.getindex() + p.getnnz()));
+    std::vector<std::vector<std::pair<int, double>>> cols(n);
+    for (int e = 0; e < s.getnnz(); ++e)
+        cols[s.getindex()[e] / n].push_back({s.getindex()[e] % n, s.addr()[e]});
+    for (int j : {0, 1, 777, 23170, 46339}) {
+        std::map<int, double> column;
+        for (const auto& [l, v] : cols[j])
+            for (const auto& [r, w] : cols[l])
+                column[r] += w * v;
+        for (const auto& [r, v] : column) {
+            const int at = p.search(r + j * n);
+            ASSERT_GE(at, 0) << "row " << r + 1 << " of column " << j + 1;
+            EXPECT_EQ(p.addr()[at], v);
+        }
+    }
 }
 
 TEST(RightDivision, ThroughLeftDivision)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -409,6 +410,39 @@ std::vector<Reduction> reductions()
     };
 }
 
+// Every element-wise code between two sparse values of one shape, real
+// and complex, holding NaN, Inf and -0 at positions the other shares or
+// leaves empty: the full computation converted back, bit for bit. Codes
+// that give zero on two zeros for their partners (S ~= T, mod(S, T),
+// pow2(S, T)) went through full values, so that two 46340^2 operands were
+// refused with "full: matrix too large" for a result that stores no more
+// than both.
+TEST(SparseOps, EveryCodeBetweenTwoSparseValuesGivesTheFullAnswer)
+{
+    for (const bool complex_a : {false, true})
+        for (const bool complex_b : {false, true}) {
+            const Mm a = messy_sparse(6, 7, 0, complex_a, complex_a ? 11 : 7);
+            const Mm b = messy_sparse(6, 7, 0, complex_b, complex_b ? 23 : 19);
+            const Mm fa = full(a), fb = full(b);
+            for (int code = op_abs; code <= op_xor; ++code) {
+                const op_t op = static_cast<op_t>(code);
+                if (is_one_operand(op))
+                    continue;
+                SCOPED_TRACE(std::string(complex_a ? "complex " : "real ") + "S " + op_name(op) +
+                             (complex_b ? " complex T" : " real T"));
+                const int cx = real_code(op) ? 0 : complex_a || complex_b;
+                const bool stays_full = false;  // both sparse: the result is sparse
+                Mm got, want;
+                const std::string got_error = test::error_of([&] { got = Mm(cx, a, b, nop_M, op, 0, l_M); });
+                const std::string want_error =
+                    test::error_of([&] { want = converted(Mm(cx, fa, fb, nop_M, op, 0, l_M), stays_full); });
+                EXPECT_EQ(got_error, want_error);
+                if (got_error.empty() && want_error.empty())
+                    expect_same_result(got, want);
+            }
+        }
+}
+
 // Every reduction along each dimension, on values with and without
 // unstored zeros in a line, real and complex, matrices and vectors.
 TEST(SparseOps, EveryReductionGivesTheFullAnswer)
@@ -546,6 +580,52 @@ TEST_F(SparseAtScale, EveryElementwiseCodeFollowsTheSmallRule)
                 EXPECT_BITS_EQ(have.first, want.first);
                 EXPECT_BITS_EQ(have.second, want.second);
             }
+        }
+    }
+}
+
+// Between two values of that size: every code whose unstored pair gives
+// zero answers from the stored entries (judged at spots of either list
+// and at unstored ones by the same code on two small columns); every
+// other one is refused with the full form's limit.
+TEST_F(SparseAtScale, EveryCodeBetweenTwoValuesFollowsTheSmallRule)
+{
+    const Mm& s = *big;
+    const Mm t = messy_sparse(46340, 46340, 100000, false, 7);
+    std::vector<std::int64_t> at = spots();
+    for (int k = 0; k < t.getnnz(); k += t.getnnz() / 17)
+        at.push_back(t.getindex()[k]);
+    Mm cs(0, 0, 0, static_cast<int>(at.size()), 1, qv_double), ct(0, 0, 0, static_cast<int>(at.size()), 1, qv_double);
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        cs.addr()[k] = element_at(s, at[k]).first;
+        ct.addr()[k] = element_at(t, at[k]).first;
+    }
+    for (int code = op_abs; code <= op_xor; ++code) {
+        const op_t op = static_cast<op_t>(code);
+        if (is_one_operand(op))
+            continue;
+        SCOPED_TRACE(std::string("S ") + op_name(op) + " T");
+        const Mm zero_pair = Mm(0, Mm(0.0), Mm(0.0), nop_M, op, 0, l_M);
+        const bool fills = zero_pair.gettype() != qv_double || *zero_pair.addr() != 0;
+        Mm got;
+        const std::string got_error = test::error_of([&] { got = Mm(0, s, t, nop_M, op, 0, l_M); });
+        if (fills) {
+            EXPECT_EQ(got_error, "full: matrix too large");
+            continue;
+        }
+        ASSERT_EQ(got_error, "");
+        EXPECT_TRUE(got.issparse());
+        EXPECT_EQ(test::extents(got), test::extents(s));
+        EXPECT_LE(got.getnnz(), s.getnnz() + t.getnnz());
+        Mm small = Mm(0, cs, ct, nop_M, op, 0, l_M);
+        if (small.gettype() == qv_uint8)
+            small = mdouble(small);
+        for (std::size_t k = 0; k < at.size(); ++k) {
+            SCOPED_TRACE("at " + std::to_string(at[k]));
+            auto want = element_at(small, static_cast<std::int64_t>(k));
+            if (want.first == 0)
+                want.first = 0.0;  // a zero result is not stored
+            EXPECT_BITS_EQ(element_at(got, at[k]).first, want.first);
         }
     }
 }
@@ -699,6 +779,156 @@ TEST(SparseOps, PoissonMatrixOfAHundredByHundredGrid)
     EXPECT_EQ(isequal(K > Mm(0.0), speye(Mm(double(N))) > Mm(0.0)), 1);
     EXPECT_EQ(nnz(any(K)).r(), N);
     EXPECT_EQ(nnz(all(K)).r(), 0);
+}
+
+// Reductions along lines far longer than what they store: a column or a
+// row of 2^31 - 1 elements (S(:) of the largest square), tall and wide
+// matrices, each along dimension 1, 2 and the default. The work, scratch
+// included, must follow the stored entries: sum(S(:)) of a 46340^2 value
+// with 10^5 entries took 29 s and 8 GB for a table sized by the line's
+// extent, and sum(S(:)', 1) wanted a full row of 2^31 doubles for a result
+// that stores 10^5. Judged line by line against a plain model: integer
+// values (so sums are exact), an unstored element counts 0.
+TEST(SparseOps, ReductionsAlongLinesFarLongerThanTheirStoredCount)
+{
+    struct Shape {
+        int rows, cols, stored;
+    };
+    const std::vector<Shape> shapes = {
+        {2147483647, 1, 100000}, {1, 2147483647, 100000}, {2147395600, 1, 5000}, {1, 2147395600, 3},
+        {46340, 46340, 100000}, {1000000, 2147, 60000},  {2147, 1000000, 60000}, {2147483647, 1, 0},
+        {1, 2147483647, 0},
+    };
+    const std::vector<double> pool = {3, -2, 5, -7, 1, 4};
+    std::mt19937_64 gen(17);
+    for (const Shape& sh : shapes) {
+        const std::int64_t numel = std::int64_t{sh.rows} * sh.cols;
+        std::vector<std::int64_t> at;
+        while (static_cast<int>(at.size()) < sh.stored) {
+            at.push_back(static_cast<std::int64_t>(gen() % numel));
+            if (at.size() == static_cast<std::size_t>(sh.stored)) {
+                std::sort(at.begin(), at.end());
+                at.erase(std::unique(at.begin(), at.end()), at.end());
+            }
+        }
+        Mm s(0, 1, static_cast<int>(at.size()), sh.rows, sh.cols, qv_double);
+        for (std::size_t k = 0; k < at.size(); ++k) {
+            s.getindex()[k] = static_cast<int>(at[k]);
+            s.addr()[k] = pool[gen() % pool.size()];
+        }
+        for (const double d : {0.0, 1.0, 2.0}) {
+            const int dim = d != 0 ? static_cast<int>(d) : (sh.rows == 1 ? 2 : 1);
+            const int lines = dim == 1 ? sh.cols : sh.rows, extent = dim == 1 ? sh.rows : sh.cols;
+            // The plain model: each line's stored (place, value) pairs.
+            std::map<int, std::vector<std::pair<int, double>>> line;
+            for (std::size_t k = 0; k < at.size(); ++k) {
+                const int r = static_cast<int>(at[k] % sh.rows), c = static_cast<int>(at[k] / sh.rows);
+                line[dim == 1 ? c : r].push_back({dim == 1 ? r : c, s.addr()[k]});
+            }
+            for (auto& [c, e] : line)
+                std::sort(e.begin(), e.end());
+            struct Model {
+                const char* what;
+                std::function<Mm(const Mm&)> call;
+                std::function<double(const std::vector<std::pair<int, double>>&)> expect;
+                bool positions;
+            };
+            auto full_line = [extent](const std::vector<std::pair<int, double>>& e) {
+                return static_cast<std::int64_t>(e.size()) == extent;
+            };
+            // The first place holding the extreme m (0 where nothing is stored).
+            auto first_place = [](const std::vector<std::pair<int, double>>& e, double m) {
+                int next = 0;
+                for (const auto& [p, v] : e) {
+                    if (p > next && m == 0)
+                        return next + 1.0;
+                    if (v == m)
+                        return p + 1.0;
+                    next = p + 1;
+                }
+                return next + 1.0;
+            };
+            auto extreme = [full_line](const std::vector<std::pair<int, double>>& e, bool largest) {
+                double m = full_line(e) ? e[0].second : 0.0;
+                for (const auto& [p, v] : e)
+                    m = largest ? std::max(m, v) : std::min(m, v);
+                return m;
+            };
+            const Mm dm(d);
+            const std::vector<Model> models = {
+                {"sum", [&](const Mm& x) { return sum(x, dm); },
+                 [](const auto& e) {
+                     double t = 0;
+                     for (const auto& [p, v] : e)
+                         t += v;
+                     return t;
+                 },
+                 false},
+                {"prod", [&](const Mm& x) { return prod(x, dm); },
+                 [&](const auto& e) {
+                     double t = full_line(e) ? 1 : 0;
+                     for (const auto& [p, v] : e)
+                         t *= v;
+                     return t;
+                 },
+                 false},
+                {"max", [&](const Mm& x) { return max(x, Mm(), dm); }, [&](const auto& e) { return extreme(e, true); },
+                 false},
+                {"min", [&](const Mm& x) { return min(x, Mm(), dm); }, [&](const auto& e) { return extreme(e, false); },
+                 false},
+                {"any", [&](const Mm& x) { return any(x, dm); }, [](const auto& e) { return e.empty() ? 0.0 : 1.0; },
+                 false},
+                {"all", [&](const Mm& x) { return all(x, dm); },
+                 [&](const auto& e) { return full_line(e) ? 1.0 : 0.0; }, false},
+                {"[~, k] = max",
+                 [&](const Mm& x) {
+                     Mm m, k;
+                     max(x, Mm(), dm, i_o, m, k);
+                     return k;
+                 },
+                 [&](const auto& e) { return first_place(e, extreme(e, true)); }, true},
+                {"[~, k] = min",
+                 [&](const Mm& x) {
+                     Mm m, k;
+                     min(x, Mm(), dm, i_o, m, k);
+                     return k;
+                 },
+                 [&](const auto& e) { return first_place(e, extreme(e, false)); }, true},
+            };
+            for (const Model& model : models) {
+                if (model.positions && lines > 10000000)
+                    continue;  // a full row of positions that long does not fit
+                SCOPED_TRACE(std::string(model.what) + " of a " + std::to_string(sh.rows) + "x" +
+                             std::to_string(sh.cols) + " value storing " + std::to_string(at.size()) +
+                             ", dim " + std::to_string(int(d)));
+                Mm got;
+                ASSERT_EQ(test::error_of([&] { got = model.call(s); }), "");
+                EXPECT_EQ(got.rows(), dim == 1 ? 1 : sh.rows);
+                EXPECT_EQ(got.cols(), dim == 1 ? sh.cols : 1);
+                EXPECT_EQ(got.issparse(), !model.positions);
+                // Every line that stores something, and the count of the
+                // non-zeros, which the empty lines must not add to.
+                double nonzero_lines = 0;
+                for (const auto& [c, e] : line) {
+                    const double want = model.expect(e);
+                    nonzero_lines += want != 0;
+                    const double have = model.positions ? got.addr()[c] : element_at(got, c).first;
+                    if (have != want) {
+                        ADD_FAILURE() << "line " << c + 1 << ": " << have << ", want " << want;
+                        break;
+                    }
+                }
+                if (model.positions) {
+                    const std::vector<std::pair<int, double>> none;
+                    for (int c : {0, lines / 2, lines - 1})
+                        if (!line.count(c))
+                            EXPECT_EQ(got.addr()[c], model.expect(none)) << "line " << c + 1;
+                } else {
+                    EXPECT_EQ(nnz(got).r(), nonzero_lines);
+                }
+            }
+        }
+    }
 }
 
 // An object as the scalar partner of a sparse value: its class method

@@ -99,6 +99,115 @@ std::size_t left_at_start = 0;
     }
 }
 
+// Fills memory with values from make, each of its own, until "Out of
+// memory!"; everything made is dropped on the way out.
+[[noreturn]] void fill_with(const std::function<Mm()>& make)
+{
+    std::vector<Mm> kept;
+    kept.reserve(1 << 16);
+    for (;;)
+        kept.push_back(make());
+}
+
+// A row grown one element at a time, x(end+1) = k, to n elements.
+Mm grown_row(int n)
+{
+    Mm x = zeros(1.0, 0.0);
+    for (int k = 1; k <= n; ++k)
+        x(Mm(double(k))) = Mm(double(k));
+    return x;
+}
+
+// A sparse column of 10^5 stored entries spread over 10^7 rows: its
+// position list is as large as its values.
+Mm sparse_column()
+{
+    Mm s(0, 1, 100000, 10000000, 1, qv_double);
+    for (int k = 0; k < 100000; ++k) {
+        s.getindex()[k] = 100 * k;
+        s.addr()[k] = k + 1.0;
+    }
+    return s;
+}
+
+// Memory filled by values of every kind, one after another, until "Out of
+// memory!", then dropped: what the process maps afterwards, and how many
+// values fitted.
+struct fill_round {
+    long values = 0;
+    std::size_t mapped_after = 0;
+};
+
+fill_round fill_and_drop()
+{
+    fill_round r;
+    {
+        std::vector<Mm> kept;
+        kept.reserve(1 << 16);
+        try {
+            for (int k = 0;; ++k) {
+                switch (k % 6) {
+                case 0: kept.push_back(ones(16000.0, 1.0)); break;
+                case 1: kept.push_back(ones(16500.0, 1.0)); break;
+                case 2: kept.push_back(ones(1000.0, 1.0)); break;
+                case 3: kept.push_back(mcomplex(ones(20000.0, 1.0), ones(20000.0, 1.0))); break;
+                case 4: kept.push_back(letters(50000.0)); break;
+                default: kept.push_back(sparse_column()); break;
+                }
+            }
+        } catch (const char* text) {
+            if (std::strcmp(text, "Out of memory!") != 0)
+                throw;
+        }
+        r.values = static_cast<long>(kept.size());
+    }
+    r.mapped_after = mapped_bytes();
+    return r;
+}
+
+// Fill and drop, round after round: the address space the process maps
+// after a drop does not creep up (the second round sets what is kept warm
+// for the next), and each round fits as many values as the first.
+void fill_and_drop_rounds()
+{
+    const fill_round first = fill_and_drop(), second = fill_and_drop();
+    for (int round = 3; round <= 6; ++round) {
+        const fill_round r = fill_and_drop();
+        if (r.mapped_after > second.mapped_after + (std::size_t{16} << 20))
+            error("round %d: %zu MB mapped after the drop, %zu MB after the second", round, r.mapped_after >> 20,
+                  second.mapped_after >> 20);
+        if (r.values < first.values - first.values / 50)
+            error("round %d: %ld values fitted, %ld in the first", round, r.values, first.values);
+    }
+}
+
+// A call refused while memory is full answers, the same call, once the
+// values that filled it are dropped.
+void refused_then_answered(const std::function<void()>& call)
+{
+    bool refused = false;
+    {
+        std::vector<Mm> kept;
+        kept.reserve(1 << 16);
+        try {
+            for (;;)
+                kept.push_back(ones(1e5, 1.0));
+        } catch (const char*) {
+        }
+        kept.pop_back();  // room for the call's operands, not for the call
+        try {
+            call();
+        } catch (const char* text) {
+            if (std::strcmp(text, "Out of memory!") != 0)
+                throw;
+            refused = true;
+        }
+    }
+    if (!refused)
+        error("the call answered while memory was full");
+    call();
+}
+
 // The largest value that fits, made and kept while a smaller one is
 // refused: the address space filled by one value.
 void fill_with_one_value()
@@ -240,6 +349,41 @@ const std::map<std::string, statement>& statements()
         {"fill with one value", {[] { return list{}; }, [](const list&) { fill_with_one_value(); }}},
         {"fill with an fft", {[] { return list{randM(1.0, std::floor(double(left_at_start) * 0.3 / 8))}; },
                               [](const list& x) { fft(x[0]); }}},
+        {"fill with 16000 doubles", {[] { return list{}; }, [](const list&) { fill_with_values(16000); }}},
+        {"fill with 16500 doubles", {[] { return list{}; }, [](const list&) { fill_with_values(16500); }}},
+        {"fill with grown rows", {[] { return list{}; }, [](const list&) { fill_with([] { return grown_row(4000000); }); }}},
+        {"fill with cells of large values",
+         {[] { return list{}; },
+          [](const list&) { fill_with([] { return cell_row({ones(1e6, 1.0), ones(2e6, 1.0), letters(1e6)}); }); }}},
+        {"fill with structs of large values", {[] { return list{}; },
+                                               [](const list&) {
+                                                   fill_with([] {
+                                                       Mm s;
+                                                       s.member("a") = ones(1e6, 1.0);
+                                                       s.member("b") = cell_row({ones(5e5, 1.0)});
+                                                       return s;
+                                                   });
+                                               }}},
+        {"fill with sparse values", {[] { return list{}; }, [](const list&) { fill_with(sparse_column); }}},
+        {"fill with complex values",
+         {[] { return list{}; },
+          [](const list&) { fill_with([] { return mcomplex(ones(3e5, 1.0), ones(3e5, 1.0)); }); }}},
+        {"fill with strings", {[] { return list{}; }, [](const list&) { fill_with([] { return letters(2e6); }); }}},
+        {"fill and drop rounds", {[] { return list{}; }, [](const list&) { fill_and_drop_rounds(); }}},
+        {"refused then answered",
+         {[] { return list{}; },
+          [](const list&) {
+              refused_then_answered([] {
+                  const Mm y = inv(randM(300.0) + eye(Mm(300.0)) * Mm(300.0));
+                  if (y.size() != 90000)
+                      error("inv: a wrong answer");
+              });
+              refused_then_answered([] {
+                  const Mm z = zeros(4e6, 1.0);
+                  if (z.size() != 4000000)
+                      error("zeros: a wrong answer");
+              });
+          }}},
         {"go on", {[] { return list{}; }, [](const list&) { go_on(); }}},
         // A large value dropped below a small one that stays: its address
         // space serves the next large value.

@@ -313,6 +313,18 @@ TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
         {300, true, 1, {"fill with 100 doubles"}},
         {1000, true, 4, {"fill with 1000 doubles", "fill with an fft"}},
         {3000, true, 4, {"fill with 1e6 doubles"}},
+        // Every size class and kind of value: blocks just below and just
+        // above the size where a block becomes a mapping of its own, rows
+        // grown one element at a time to 32 MB, cells and structs that
+        // hold large values, sparse values (their position lists), complex
+        // values and text; four fills a process, to keep each run short.
+        {1000, false, 1, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
+                          "fill with cells of large values"}},
+        {1000, false, 1, {"fill with structs of large values", "fill with sparse values", "fill with complex values",
+                          "fill with strings"}},
+        {300, false, 1, {"fill with 16000 doubles", "fill with 16500 doubles", "fill with grown rows",
+                         "fill with sparse values"}},
+        {1000, true, 1, {"fill with 16500 doubles", "fill with grown rows", "fill with structs of large values"}},
     };
     for (const Case& c : cases) {
         const std::string mode = c.multi_thread ? "multi-thread mode" : "one thread";
@@ -352,6 +364,33 @@ TEST(MemoryLimit, ADroppedLargeValueAndTheHostsFreedBlockGiveTheirAddressSpaceBa
         SCOPED_TRACE(s);
         EXPECT_TRUE(saw(r, s, "answered")) << r.output;
         EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+    }
+}
+
+
+// Memory filled with a mix of sizes and kinds and dropped, six rounds in
+// one process: what stays mapped after a drop does not grow from round to
+// round, and every round fits as many values as the first. And a call
+// refused while memory is full (inv of 300x300, zeros of 32 MB) answers,
+// the same call, once the values that filled it are gone.
+TEST(MemoryLimit, FillAndDropRoundsDoNotCreepAndARefusedCallAnswersLater)
+{
+    SKIP_WITHOUT_LIMITS();
+    const std::vector<std::string> statements = {"fill and drop rounds", "refused then answered"};
+    for (const long limit_mb : {300L, 1000L}) {
+        for (const bool multi_thread : {false, true}) {
+            SCOPED_TRACE(std::to_string(limit_mb) + " MB, " + (multi_thread ? "multi-thread mode" : "one thread"));
+            std::vector<std::string> args = statements;
+            if (multi_thread)
+                args.insert(args.begin(), "--mt");
+            const probe_result r = run_probe(limit_mb, args);
+            EXPECT_RAN_THROUGH(r, limit_mb);
+            for (const std::string& s : statements) {
+                SCOPED_TRACE(s);
+                EXPECT_TRUE(saw(r, s, "answered")) << r.output;
+                EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+            }
+        }
     }
 }
 

@@ -3,7 +3,9 @@
 // references themselves (intake of index values, copies, cell indices).
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <string>
@@ -556,6 +558,88 @@ TEST(IndexRead, ScalarReadIntoAScalarVariable)
         if (!*b.error) {
             EXPECT_EQ(*got.addr(), b.value);
         }
+    }
+}
+
+// Two-index reads of sparse values with many more columns than entries
+// and with few, against the same read of the full form; and of a row and
+// a column of 2^31 elements, which have no full form: reading one element
+// of those built a start for each of their 2^31 columns (8 GB) and said
+// "Out of memory!".
+TEST(IndexRead, TwoIndicesIntoSparseValuesOfEveryWidth)
+{
+    auto spread = [](int rows, int cols, int entries, int step) {
+        Mm s(0, 1, entries, rows, cols, qv_double);
+        for (int e = 0; e < entries; ++e) {
+            s.getindex()[e] = static_cast<int>(std::int64_t{e} * step % (std::int64_t{rows} * cols));
+            s.addr()[e] = e % 5 - 2 + 0.5;
+        }
+        s.sort();
+        return s;
+    };
+    struct Read {
+        const char* what;
+        std::function<Mm(const Mm& x)> read;
+    };
+    const std::vector<Read> reads = {
+        {"x(:, 3)", [](const Mm& x) { return Mm(x(c_p, Mm(3.0))); }},
+        {"x(2, :)", [](const Mm& x) { return Mm(x(Mm(2.0), c_p)); }},
+        {"x(:, [5 1 5 end])", [](const Mm& x) { return Mm(x(c_p, test::row({5, 1, 5, double(x.cols())}))); }},
+        {"x([3 1], 2:4)", [](const Mm& x) { return Mm(x(test::row({3, 1}), counting({1, 3}) + Mm(1.0))); }},
+        {"x(end, end)", [](const Mm& x) { return Mm(x(Mm(double(x.rows())), Mm(double(x.cols())))); }},
+        {"x(:, :)", [](const Mm& x) { return Mm(x(c_p, c_p)); }},
+    };
+    const std::vector<std::pair<std::string, Mm>> values_read = {
+        {"3x5000 storing 10", spread(3, 5000, 10, 1499)},
+        {"3x40 storing 60", spread(3, 40, 60, 7)},
+        {"50x1 storing 20", spread(50, 1, 20, 3)},
+        {"1x4000 storing 6", spread(1, 4000, 6, 701)},
+    };
+    for (const auto& [what, x] : values_read)
+        for (const Read& r : reads) {
+            SCOPED_TRACE(std::string(r.what) + " of " + what);
+            Mm got, want;
+            const std::string got_error = test::error_of([&] { got = r.read(x); });
+            const std::string want_error = test::error_of([&] { want = r.read(full(x)); });
+            EXPECT_EQ(got_error.empty(), want_error.empty()) << got_error << " / " << want_error;
+            if (!got_error.empty() || !want_error.empty())
+                continue;  // an index beyond the extents, refused by both
+            ASSERT_TRUE(got.issparse());
+            EXPECT_EQ(extents(got), extents(want));
+            EXPECT_EQ(values(full(got)), values(want));
+            EXPECT_TRUE(std::is_sorted(got.getindex(), got.getindex() + got.getnnz()));
+        }
+    // A row and a column of 2147395600 elements with an entry at every
+    // 21473rd place from 3.
+    const int n = 2147395600;
+    Mm column(0, 1, 100006, n, 1, qv_double);
+    for (int e = 0; e < column.getnnz(); ++e) {
+        column.getindex()[e] = static_cast<int>(3 + std::int64_t{e} * 21473);
+        column.addr()[e] = 1.0 + e;
+    }
+    const Mm row = transpose(column, 1);
+    const int stored_at = 3 + 2 * 21473;  // 0-based: entry 2, value 3
+    struct Spot {
+        const char* what;
+        std::function<Mm()> read;
+        std::vector<int> extents;
+        std::vector<double> values;
+    };
+    const std::vector<Spot> spots = {
+        {"row(1, k)", [&] { return Mm(row(Mm(1.0), Mm(stored_at + 1.0))); }, {1, 1}, {3}},
+        {"row(1, k+1)", [&] { return Mm(row(Mm(1.0), Mm(stored_at + 2.0))); }, {1, 1}, {0}},
+        {"row(:, [k end 4])", [&] { return Mm(row(c_p, test::row({stored_at + 1.0, double(n), 4}))); }, {1, 3},
+         {3, 0, 1}},
+        {"column(k, 1)", [&] { return Mm(column(Mm(stored_at + 1.0), Mm(1.0))); }, {1, 1}, {3}},
+        {"column([4 k], :)", [&] { return Mm(column(test::row({4, stored_at + 1.0}), c_p)); }, {2, 1}, {1, 3}},
+    };
+    for (const Spot& s : spots) {
+        SCOPED_TRACE(s.what);
+        Mm got;
+        ASSERT_EQ(test::error_of([&] { got = s.read(); }), "");
+        ASSERT_TRUE(got.issparse());
+        EXPECT_EQ(extents(got), s.extents);
+        EXPECT_EQ(values(full(got)), s.values);
     }
 }
 
