@@ -920,9 +920,11 @@ TEST(SparseOps, ReductionsAlongLinesFarLongerThanTheirStoredCount)
                 }
                 if (model.positions) {
                     const std::vector<std::pair<int, double>> none;
-                    for (int c : {0, lines / 2, lines - 1})
-                        if (!line.count(c))
+                    for (int c : {0, lines / 2, lines - 1}) {
+                        if (!line.count(c)) {
                             EXPECT_EQ(got.addr()[c], model.expect(none)) << "line " << c + 1;
+                        }
+                    }
                 } else {
                     EXPECT_EQ(nnz(got).r(), nonzero_lines);
                 }

@@ -305,8 +305,9 @@ TEST(IndexDelete, SparseValuesByEveryIndex)
             EXPECT_EQ(extents(x), extents(f));
             EXPECT_TRUE(std::is_sorted(x.getindex(), x.getindex() + x.getnnz()));
             EXPECT_EQ(values(full(x)), values(f));
-            if (x.isc() || f.isc())
+            if (x.isc() || f.isc()) {
                 EXPECT_EQ(values(imag(full(x))), values(imag(f)));
+            }
         }
 
     // The long column and row: the entries after a deleted place move up
