@@ -177,6 +177,34 @@ TEST(Inv, Cases)
 // random, Hermitian positive definite, graded and nearly singular matrices;
 // an exactly singular one still shows its zero pivot as Inf or NaN without
 // a message; det agrees with the product of known triangular factors.
+// A random complex matrix of order n of a kind: r random, h Hermitian
+// positive definite, g graded over 8 decades, s nearly singular (column 4
+// twice column 1 plus `near` times itself), z singular (that, exactly, and
+// a zero column 5).
+Mm complex_of_kind(std::mt19937_64& gen, int n, char kind, double near)
+{
+    Mm a = random_matrix(gen, n, n, true);
+    if (kind == 'h')
+        a = ctranspose(a) * a + Mm(double(n)) * eye(double(n));
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = i + std::size_t(j) * n;
+            if (kind == 'g') {
+                const double g = std::pow(10.0, -8.0 * (i + j) / n);
+                a.addr()[k] *= g;
+                a.addi()[k] *= g;
+            }
+            if ((kind == 's' || kind == 'z') && j == 3) {
+                const double t = kind == 's' ? near : 0.0;
+                a.addr()[k] = 2 * a.addr()[i] + t * a.addr()[k];
+                a.addi()[k] = 2 * a.addi()[i] + t * a.addi()[k];
+            }
+            if (kind == 'z' && j == 4)
+                a.addr()[k] = a.addi()[k] = 0;
+        }
+    return a;
+}
+
 TEST(Inv, ComplexPastTheBlockedOrder)
 {
     struct Case {
@@ -192,25 +220,7 @@ TEST(Inv, ComplexPastTheBlockedOrder)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.n));
         const int n = c.n;
-        Mm a = random_matrix(gen, n, n, true);
-        if (c.kind == 'h')
-            a = ctranspose(a) * a + Mm(double(n)) * eye(double(n));
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                const std::size_t k = i + std::size_t(j) * n;
-                if (c.kind == 'g') {
-                    const double g = std::pow(10.0, -8.0 * (i + j) / n);
-                    a.addr()[k] *= g;
-                    a.addi()[k] *= g;
-                }
-                if ((c.kind == 's' || c.kind == 'z') && j == 3) {
-                    const double t = c.kind == 's' ? 1e-10 : 0.0;
-                    a.addr()[k] = 2 * a.addr()[i] + t * a.addr()[k];
-                    a.addi()[k] = 2 * a.addi()[i] + t * a.addi()[k];
-                }
-                if (c.kind == 'z' && j == 4)
-                    a.addr()[k] = a.addi()[k] = 0;
-            }
+        const Mm a = complex_of_kind(gen, n, c.kind, 1e-10);
         test::clear_printed();
         const Mm x = inv(a);
         EXPECT_EQ(test::printed(), "");
@@ -320,23 +330,7 @@ TEST(Rcond, ComplexOnBothSidesOfTheBlockedOrder)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.n));
         const int n = c.n;
-        Mm a = random_matrix(gen, n, n, true);
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                const std::size_t k = i + std::size_t(j) * n;
-                if (c.kind == 'g') {
-                    const double g = std::pow(10.0, -8.0 * (i + j) / n);
-                    a.addr()[k] *= g;
-                    a.addi()[k] *= g;
-                }
-                if ((c.kind == 's' || c.kind == 'z') && j == 3) {
-                    const double t = c.kind == 's' ? 1e-9 : 0.0;
-                    a.addr()[k] = 2 * a.addr()[i] + t * a.addr()[k];
-                    a.addi()[k] = 2 * a.addi()[i] + t * a.addi()[k];
-                }
-                if (c.kind == 'z' && j == 4)
-                    a.addr()[k] = a.addi()[k] = 0;
-            }
+        const Mm a = complex_of_kind(gen, n, c.kind, 1e-9);
         const double rc = rcond(a).r();
         if (c.kind == 'z') {
             EXPECT_EQ(rc, 0.0);
