@@ -3,6 +3,7 @@
 // Mehrotra's predictor-corrector with Gondzio's centrality corrections.
 #include "optim/lp_ipm.hpp"
 #include "optim/lp_ordering.hpp"
+#include "optim/lp_panel_kernel.hpp"
 
 #include "linalg/lapack.hpp"
 #include "platform/memory.hpp"
@@ -389,9 +390,26 @@ void LpNormalMatrix::factor_columns(double* B, const int* R, int nr, int f, int 
         return;
     }
     const std::size_t m = m_;
+    double w[narrow];
     for (int t = t0; t < t1; ++t) {
         const int k = f + t;
         double* col = B + static_cast<std::size_t>(t) * nr;
+        // Left-looking within the narrow range: the column takes the
+        // updates of the range's earlier columns (those with a share in
+        // it) in one pass.
+        if (t > t0) {
+            const double* L[narrow];
+            int cols = 0;
+            for (int c = t0; c < t; ++c) {
+                const double* lc = B + static_cast<std::size_t>(c) * nr;
+                const double g = lc[t] * d_[f + c];
+                if (g == 0)
+                    continue;
+                L[cols] = lc + t;
+                w[cols++] = g;
+            }
+            lp_panel_update(nr - t, cols, L, w, col + t);
+        }
         const double dk = col[t];
         int verdict = 0;  // 0 keep, 1 drop, 2 postpone
         if (mark_dependent) {
@@ -431,33 +449,26 @@ void LpNormalMatrix::factor_columns(double* B, const int* R, int nr, int f, int 
         const double rd = 1.0 / dk;
         for (int r = t + 1; r < nr; ++r)
             col[r] *= rd;
-        for (int u = t + 1; u < t1; ++u) {
-            const double g = col[u] * dk;
-            if (g == 0)
-                continue;
-            double* cu = B + static_cast<std::size_t>(u) * nr;
-            for (int r = u; r < nr; ++r)
-                cu[r] -= col[r] * g;
-        }
         if (!post_.empty())
             postponed_update(k, col + t + 1, R + t + 1, nr - t - 1, dk);
     }
 }
 
 // Rows and columns from mid on (columns below t1) take the update of the
-// factored columns t0 .. mid-1.
+// factored columns t0 .. mid-1: L D L', with D applied to the few rows of L
+// that stand for the block's columns mid .. t1-1 (not to the long ones).
 void LpNormalMatrix::update_columns(double* B, int nr, int f, int t0, int mid, int t1)
 {
-    const int rows = nr - mid, k = mid - t0;
-    grow(work_, static_cast<std::size_t>(rows) * k);
+    const int width = t1 - mid, k = mid - t0;
+    grow(work_, static_cast<std::size_t>(width) * k);
     for (int t = t0; t < mid; ++t) {
         const double* ct = B + static_cast<std::size_t>(t) * nr + mid;
-        double* wt = work_.data() + static_cast<std::size_t>(t - t0) * rows;
+        double* wt = work_.data() + static_cast<std::size_t>(t - t0) * width;
         const double dt = d_[f + t];
-        for (int r = 0; r < rows; ++r)
-            wt[r] = ct[r] * dt;
+        for (int c = 0; c < width; ++c)
+            wt[c] = ct[c] * dt;
     }
-    subtract_lower_product(B, nr, mid, t1, k, work_.data(), rows, B + static_cast<std::size_t>(t0) * nr + mid, nr);
+    subtract_lower_product(B, nr, mid, t1, k, B + static_cast<std::size_t>(t0) * nr + mid, nr, work_.data(), width);
 }
 
 // The batched columns' outer products, lower part only, into the block.
