@@ -95,7 +95,13 @@ Mm block_rows(const Mm& S, int first, int last)
 // diagonal grows like 1/x^2 as variables approach zero, and the pivots of
 // the unscaled system then cancel to exact zeros; the system is solved
 // with the first block scaled to a unit diagonal (W T W, A W) instead.
-Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
+//
+// With `steady`, the first block also gets 1e-12 on its (unit) diagonal
+// wherever the plain solve is singular: the direction of a system that is
+// singular only because the halves x+ and x- of a free variable have
+// columns that are exact negatives of each other (the proximal weight on
+// them below the rounding of H), with no move of the variable itself.
+Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false)
 {
     const int m = live(A).rows(), n = live(R).rows() - m;
     ++kkt_solves;
@@ -120,9 +126,14 @@ Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
     // pivots cancel to zero. The system with a small negative diagonal in
     // its second block is quasi-definite and always factors; it moves
     // A x by 1e-12 times the multipliers, far below the tolerances.
-    if (m > 0 && has_non_finite(S)) {
-        const Mm shift = sparse(colon(double(n + 1), double(n + m)), colon(double(n + 1), double(n + m)), num(1e-12),
-                                num(n + m), num(n + m));
+    if ((m > 0 || steady) && has_non_finite(S)) {
+        Mm signs = live(-ones(double(n + m), 1.0));
+        if (!steady)
+            signs(colon(1.0, double(n))) = zero_M;
+        if (m > 0)
+            signs(colon(double(n + 1), double(n + m))) = one_M;
+        const Mm shift =
+            sparse(colon(1.0, double(n + m)), colon(1.0, double(n + m)), live(1e-12 * signs), num(n + m), num(n + m));
         S = live(mldivide(live(Ks - shift), rhs));
         if (S.rows() != n + m)
             return S;
@@ -845,7 +856,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             // not increase the objective; bounded besides its own test, and
             // a singular system (a step that is not finite) only raises the
             // weight.
-            Mm M, T;
+            Mm M, T, finite_M;
             double accept = -1;
             for (int tries = 0; tries < 200; ++tries) {
                 T = live(P.H + sparse_diagonal(mu * power(h, num(2))));
@@ -855,6 +866,8 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 accept = ymin > 0 ? std::fmin(ymin, fval - objective(y) + eps) : ymin;
                 if (has_non_finite(M) || M.size() != n + m)
                     accept = -1;
+                else
+                    finite_M = M;
                 mu *= 2;
                 if (mu >= (std::fabs(fval) + 1) * 1e8 || accept > 0)
                     break;
@@ -863,8 +876,15 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 // No step, however short, lowers the objective. Along a
                 // direction where it curves up that is the end of the
                 // descent (the objective's rounding hides what is left),
-                // not a sign of a problem without a minimum.
-                if (curves_up(M, gradient(x)))
+                // not a sign of a problem without a minimum. The direction
+                // judged is the last one the solves gave; where none was
+                // finite (x+ and x- of a free variable make the system
+                // exactly singular under some BLAS kernels, and a strictly
+                // convex objective was called unbounded), the steadied
+                // system's.
+                if (finite_M.size() == 0)
+                    finite_M = solve_kkt(T, P.A, vertcat(-gradient(x), zero_m), true);
+                if (curves_up(finite_M, gradient(x)))
                     break;
                 result = verdict::seems_unbounded;
                 break;
