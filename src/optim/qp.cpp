@@ -278,6 +278,23 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
     const Mm missed = misses(solution(chosen));
     if (largest(missed) > 0) {
         chosen = live(sort(live(vertcat(chosen, live(find(missed))))));
+        // A row missed there that is a copy of the others to the rounding
+        // of its entries (a multiple of a row, rounded) has no point with
+        // them: its solve lands on a pivot of exactly 0 or of a few units
+        // of rounding, as the BLAS kernels' rounding has it, and out there
+        // every row looks met (a1, a2 and 3 a1 with another right-hand
+        // side were "ok" with x near 1e10 under some kernels). The sine of
+        // each row's angle to the rows before it tells: below 1 unit for
+        // such copies, 20 and more for rows 1e-14 apart.
+        {
+            const Mm Ek = live(full(Mm(E(chosen, c_p))));
+            Mm Q, R;
+            qr(live(dot_transpose(Ek)), zero_M, i_o, Q, R);
+            const Mm lengths = live(msqrt(live(sum(live(power(Ek, num(2))), num(2)))));
+            const Mm sines = live(rdivide(live(full(abs(live(diag(live(R)))))), lengths));
+            if (!(smallest(sines) > 4 * std::sqrt(double(std::max(nx, neq))) * std::ldexp(1.0, -52)))
+                return false;
+        }
         const Mm xq = solution(chosen);
         if (has_non_finite(xq))
             return false;

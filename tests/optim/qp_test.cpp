@@ -269,6 +269,41 @@ TEST(Qp, RepeatedRowsUnderEveryRandomState)
         expect_one_verdict_and_optimum(c);
 }
 
+// An equality row that is a multiple of another with a right-hand side
+// that does not follow has no point; whether the solve of the two lands
+// on a pivot of exactly 0 or a few units of rounding depends on the
+// multiple and on the BLAS kernels (a1, a2, 2 a1 above was "ok" under
+// AVX-512 kernels). Multiples that round, missed by 1 and by 1e-6 of the
+// row's size, against the same rows with the right-hand side that follows.
+TEST(Qp, MultipleOfARowWithAnotherRightHandSide)
+{
+    const Mm H = eye(Mm(5.0)), f = column({1, -2, 0.5, -1, 0.25});
+    const std::vector<double> a1 = {0.3, -1.7, 0.9, 2.2, -0.4}, a2 = {1.1, 0.6, -0.8, 0.2, 1.3};
+    for (double c : {2.0, 3.0, 0.1, 1.0 / 3, 7.0, -1e-3, 1e3, 1 + 1e-9})
+        for (double miss : {0.0, 1.0, 1e-6}) {
+            SCOPED_TRACE(testing::Message() << "multiple " << c << ", missed by " << miss);
+            std::vector<double> rows;
+            for (int j = 0; j < 5; ++j)  // column-major, three rows
+                rows.insert(rows.end(), {a1[j], a2[j], c * a1[j]});
+            const double b1 = 0.7, b3 = c * b1 + miss * std::fabs(c) * 3.7;
+            const Mm A = matrix(3, 5, rows), b = column({b1, -0.4, b3});
+            for (const random_state& r : {random_state{"state", 0}, random_state{"seed", 3}}) {
+                r.set();
+                Mm x, lambda, how;
+                qp(H, f, A, b, Mm(), Mm(), Mm(), Mm(3.0), Mm(-1.0), i_o, x, lambda, how);
+                if (miss > 0) {
+                    EXPECT_EQ(test::text_of(how), "infeasible");
+                    continue;
+                }
+                ASSERT_EQ(test::text_of(how), "ok");
+                const std::vector<double> Ax = test::values(A * x);
+                EXPECT_NEAR(Ax[0], b1, 1e-9);
+                EXPECT_NEAR(Ax[1], -0.4, 1e-9);
+                EXPECT_NEAR(Ax[2], b3, 1e-9 * (1 + std::fabs(b3)));
+            }
+        }
+}
+
 // A strictly convex objective has a minimum on any feasible set: these two
 // (no row binding) were "The problem seems unbounded." under one state
 // each, when rounding kept the last steps from lowering the objective.
