@@ -237,6 +237,41 @@ Mm row_excess(const Mm& A, const Mm& b, int neq, const Mm& x)
 // may miss by that much at their solution.
 double row_rounding(int nx, int m) { return 256 * std::max(4, std::max(nx, m)) * std::ldexp(1.0, -52); }
 
+// An inequality row that depends on the equality rows (a copy of one, a
+// multiple, a sum) takes one value on the whole set they define, and if
+// that value breaks it beyond rounding no point is feasible. The phases
+// cannot see it: their splitting of free variables lets the iterates run
+// out to 1e16 and more, where every row looks met to the rounding of its
+// terms, and such sets came back "ok" with that point. A and b hold the
+// equality rows first (independent ones, as consistent_equalities left
+// them).
+bool dependent_inequalities_hold(const Mm& A, const Mm& b, int neq)
+{
+    const int rows = A.rows(), nx = A.cols();
+    if (neq == 0 || rows == neq)
+        return true;
+    const Mm E = live(full(block_rows(A, 1, neq))), e = rows_of(b, 1, neq, 1.0);
+    const Mm G = live(full(block_rows(A, neq + 1, rows))), h = rows_of(b, neq + 1, rows, 1.0);
+    Mm Q, R;
+    qr(live(dot_transpose(E)), zero_M, i_o, Q, R);
+    // The part of each inequality row outside the equality rows' span,
+    // against its length; twice, as in independent_rows.
+    Mm rest = live(dot_transpose(G));
+    for (int pass = 0; pass < 2; ++pass)
+        rest = live(rest - mul(live(Q), mul(dot_transpose(Q), rest)));
+    const Mm outside = live(msqrt(live(sum(live(power(rest, num(2))), num(1)))));
+    const Mm lengths = live(msqrt(live(sum(live(power(G, num(2))), num(2)))));
+    const Mm x = nearest_on_rows(E, e, zeros(double(nx), 1.0));
+    if (has_non_finite(x))
+        return true;  // left to the phases
+    const Mm excess = live(rdivide(live(mul(G, x) - h), live(mul(abs(G), abs(x)) + abs(h) + num(1e-300))));
+    const double dependent = 256 * std::max(nx, rows) * std::ldexp(1.0, -52), rounding = row_rounding(nx, rows);
+    for (int i = 0; i < rows - neq; ++i)
+        if (outside.addr()[i] <= dependent * lengths.addr()[i] && excess.addr()[i] > rounding)
+            return false;
+    return true;
+}
+
 // Equality rows that depend on the others make every KKT system of both
 // phases singular. Where b agrees with them they hold wherever the others
 // do and are left out (their multipliers are 0); where it does not, no
@@ -616,7 +651,11 @@ verdict phase_one(const standard_problem& P, Mm& x)
         const Mm g = live(live(ones(double(n + 2), 1.0)) - live((factor / t) * M));
         x = times(x, rows_of(g, 1, n + 1, 1.0)) / scalar_of(Mm(g(num(n + 2))));
         xa = scalar_of(Mm(x(num(n + 1))));
-        if (z > 0)
+        // A bound within rounding of 0 proves nothing: a set without
+        // interior (an equality row given again as an inequality with the
+        // same right-hand side) has min xa = 0 exactly, and rounding made
+        // z 1e-16 above it.
+        if (z > 64 * (n + 2) * std::ldexp(1.0, -52))
             return verdict::infeasible;
         // NaN data or a failed operation: no feasible point can be shown.
         if (std::isnan(xa) || std::isnan(z) || has_nan(x) || x.size() != n + 1)
@@ -727,7 +766,8 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             A = live(full(A));
         b = live(times(scales, b));
     }
-    const bool consistent = !finite_rows || consistent_equalities(A, b, neq, kept_a);
+    const bool consistent =
+        !finite_rows || (consistent_equalities(A, b, neq, kept_a) && dependent_inequalities_hold(A, b, neq));
     const int rows_kept = A.rows();
 
     if (largest(max(abs(H - dot_transpose(H)))) > std::ldexp(1.0, -52)) {
