@@ -237,6 +237,10 @@ Mm row_excess(const Mm& A, const Mm& b, int neq, const Mm& x)
 // may miss by that much at their solution.
 double row_rounding(int nx, int m) { return 256 * std::max(4, std::max(nx, m)) * std::ldexp(1.0, -52); }
 
+// The checks below look at the inequality rows a block at a time, dense:
+// a large sparse A is never made dense whole.
+constexpr int row_block = 256;
+
 // An inequality row that depends on the equality rows (a copy of one, a
 // multiple, a sum) takes one value on the whole set they define, and if
 // that value breaks it beyond rounding no point is feasible. The phases
@@ -251,24 +255,67 @@ bool dependent_inequalities_hold(const Mm& A, const Mm& b, int neq)
     if (neq == 0 || rows == neq)
         return true;
     const Mm E = live(full(block_rows(A, 1, neq))), e = rows_of(b, 1, neq, 1.0);
-    const Mm G = live(full(block_rows(A, neq + 1, rows))), h = rows_of(b, neq + 1, rows, 1.0);
     Mm Q, R;
     qr(live(dot_transpose(E)), zero_M, i_o, Q, R);
-    // The part of each inequality row outside the equality rows' span,
-    // against its length; twice, as in independent_rows.
-    Mm rest = live(dot_transpose(G));
-    for (int pass = 0; pass < 2; ++pass)
-        rest = live(rest - mul(live(Q), mul(dot_transpose(Q), rest)));
-    const Mm outside = live(msqrt(live(sum(live(power(rest, num(2))), num(1)))));
-    const Mm lengths = live(msqrt(live(sum(live(power(G, num(2))), num(2)))));
     const Mm x = nearest_on_rows(E, e, zeros(double(nx), 1.0));
     if (has_non_finite(x))
         return true;  // left to the phases
-    const Mm excess = live(rdivide(live(mul(G, x) - h), live(mul(abs(G), abs(x)) + abs(h) + num(1e-300))));
     const double dependent = 256 * std::max(nx, rows) * std::ldexp(1.0, -52), rounding = row_rounding(nx, rows);
-    for (int i = 0; i < rows - neq; ++i)
-        if (outside.addr()[i] <= dependent * lengths.addr()[i] && excess.addr()[i] > rounding)
-            return false;
+    for (int first = neq + 1; first <= rows; first += row_block) {
+        const int last = std::min(rows, first + row_block - 1);
+        const Mm G = live(full(block_rows(A, first, last))), h = rows_of(b, first, last, 1.0);
+        // The part of each row outside the equality rows' span, against
+        // its length; twice, as in independent_rows.
+        Mm rest = live(dot_transpose(G));
+        for (int pass = 0; pass < 2; ++pass)
+            rest = live(rest - mul(live(Q), mul(dot_transpose(Q), rest)));
+        const Mm outside = live(msqrt(live(sum(live(power(rest, num(2))), num(1)))));
+        const Mm lengths = live(msqrt(live(sum(live(power(G, num(2))), num(2)))));
+        const Mm excess =
+            live(full(rdivide(live(mul(G, x) - h), live(mul(abs(G), abs(x)) + abs(h) + num(1e-300)))));
+        for (int i = 0; i <= last - first; ++i)
+            if (outside.addr()[i] <= dependent * lengths.addr()[i] && excess.addr()[i] > rounding)
+                return false;
+    }
+    return true;
+}
+
+// Two inequality rows that point in opposite directions (a row and its
+// negative, a lower and an upper limit on one expression) bound that
+// expression from both sides, and limits that cross beyond rounding leave
+// no point. The phases cannot see it either: their iterates ran out to
+// 1e16 along the split variables, where both rows looked met, and
+// "l <= g x <= u" with u < l came back "ok" there.
+bool opposite_rows_hold(const Mm& A, const Mm& b, int neq)
+{
+    const int rows = A.rows(), nx = A.cols(), k = rows - neq;
+    if (k < 2)
+        return true;
+    const Mm G = block_rows(A, neq + 1, rows), h = live(full(rows_of(b, neq + 1, rows, 1.0)));
+    const Mm lengths = live(full(live(msqrt(live(sum(live(power(G, num(2))), num(2)))))));
+    const Mm U = live(mul(sparse_diagonal(live(rdivide(one_M, live(lengths + live(lengths == zero_M))))), G));
+    const Mm Ut = live(dot_transpose(U));
+    const double dependent = 256 * std::max(nx, rows) * std::ldexp(1.0, -52), rounding = row_rounding(nx, rows);
+    for (int first = 1; first <= k; first += row_block) {
+        const int last = std::min(k, first + row_block - 1), count = last - first + 1;
+        const Mm block = live(full(block_rows(U, first, last)));
+        const Mm cosines = live(full(mul(block, Ut)));
+        for (int i = 0; i < count; ++i)
+            for (int j = first + i; j < k; ++j) {
+                if (!(cosines.addr()[i + static_cast<std::size_t>(j) * count] < -0.5))
+                    continue;
+                // Their angle from opposite, from the sum of the unit rows
+                // (the cosine cannot resolve it).
+                const Mm sum_of_rows = live(full(live(block_rows(U, j + 1, j + 1) + block_rows(block, i + 1, i + 1))));
+                if (!(std::sqrt(scalar_of(mul(sum_of_rows, dot_transpose(sum_of_rows)))) <= dependent))
+                    continue;
+                // u x <= hi / |gi| and -u x <= hj / |gj|.
+                const double hi = h.addr()[first - 1 + i] / lengths.addr()[first - 1 + i],
+                             hj = h.addr()[j] / lengths.addr()[j];
+                if (hi + hj < -rounding * (std::fabs(hi) + std::fabs(hj)))
+                    return false;
+            }
+    }
     return true;
 }
 
@@ -767,7 +814,8 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         b = live(times(scales, b));
     }
     const bool consistent =
-        !finite_rows || (consistent_equalities(A, b, neq, kept_a) && dependent_inequalities_hold(A, b, neq));
+        !finite_rows || (consistent_equalities(A, b, neq, kept_a) && dependent_inequalities_hold(A, b, neq) &&
+                         opposite_rows_hold(A, b, neq));
     const int rows_kept = A.rows();
 
     if (largest(max(abs(H - dot_transpose(H)))) > std::ldexp(1.0, -52)) {

@@ -930,3 +930,61 @@ TEST(Qp, RowThatDependsOnTheEqualityRows)
 }
 
 } // namespace
+
+namespace {
+
+// A lower and an upper limit on one expression, l <= g x <= u, given as
+// g x <= u and -c g x <= -c l, with other rows beside them: where the
+// limits cross (u below l by 1e-9 of the terms or more) no point is
+// feasible, but the phases' iterates ran out along the split variables to
+// 1e16, where both rows looked met, and 126 of these runs were "ok" with
+// objectives near 1e34. Where they meet (u = l) or leave room, the answer
+// meets every row and is the same under every state; A dense and sparse.
+TEST(Qp, LimitsOnOneExpressionThatCross)
+{
+    normal_draws random(31);
+    for (int n : {2, 5, 12})
+        for (int others : {0, 2})
+            for (double c : {1.0, 3.0, 0.1, 1e3})
+                for (double room : {0.0, 1e-9, 1e-6, 1.0, -1e-9, -1e-6, -1.0})
+                    for (bool sparse_rows : {false, true}) {
+                        SCOPED_TRACE(testing::Message() << n << " unknowns, " << others << " other rows, -" << c
+                                                        << " g, room " << room << (sparse_rows ? ", sparse" : ""));
+                        const Mm point = random(n, 1, 0.5), g = random(1, n, 1.0);
+                        const double value = test::at(g * point, 0), terms = test::at(abs(g) * abs(point), 0);
+                        const double u = value + 0.5 * room * terms, l = value - 0.5 * room * terms;
+                        Mm A = vertcat(g, -c * g), b = column({u, -c * l});
+                        if (others > 0) {
+                            const Mm more = random(others, n, 1.0);
+                            A = vertcat(A, more);
+                            b = vertcat(b, more * point + 1.0);
+                        }
+                        if (sparse_rows)
+                            A = sparse(A);
+                        const Mm M = random(n, n, 1.0);
+                        const Mm P = M * dot_transpose(M) + eye(Mm(double(n)));
+                        const Mm H = (P + dot_transpose(P)) / 2.0, f = random(n, 1, 3.0);
+                        double first = NAN;
+                        for (int state = 0; state < 2; ++state) {
+                            randM(TM("state"), Mm(double(state)));
+                            Mm x, lambda, how;
+                            qp(H, f, A, b, Mm(), Mm(), Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
+                            if (room < 0) {
+                                EXPECT_EQ(test::text_of(how), "infeasible");
+                                continue;
+                            }
+                            ASSERT_EQ(test::text_of(how), "ok");
+                            const std::vector<double> excess = test::values(A * x - b),
+                                                      size = test::values(abs(A) * abs(x) + abs(b));
+                            for (std::size_t i = 0; i < excess.size(); ++i)
+                                EXPECT_LE(excess[i], 1e-9 * size[i]) << "row " << i + 1;
+                            const double objective = test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
+                            if (state == 0)
+                                first = objective;
+                            else
+                                EXPECT_NEAR(objective, first, 1e-8 * (1 + std::fabs(first)));
+                        }
+                    }
+}
+
+} // namespace
