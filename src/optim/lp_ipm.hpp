@@ -217,7 +217,7 @@ private:
     // the problem and Theta it was made with, W = S^-1 V (m x k, S the
     // factor of the rest) and the Cholesky factor of I + V' W.
     std::vector<int> dense_;
-    const std::vector<int> no_columns_;
+    const std::vector<int> no_columns_{};
     const LpIterate* it_ = nullptr;
     std::vector<double> theta_, v_, w_, cap_;
     mutable std::vector<double> t_;

@@ -95,7 +95,13 @@ Mm block_rows(const Mm& S, int first, int last)
 // diagonal grows like 1/x^2 as variables approach zero, and the pivots of
 // the unscaled system then cancel to exact zeros; the system is solved
 // with the first block scaled to a unit diagonal (W T W, A W) instead.
-Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
+//
+// With `steady`, the first block also gets 1e-12 on its (unit) diagonal
+// wherever the plain solve is singular: the direction of a system that is
+// singular only because the halves x+ and x- of a free variable have
+// columns that are exact negatives of each other (the proximal weight on
+// them below the rounding of H), with no move of the variable itself.
+Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false)
 {
     const int m = live(A).rows(), n = live(R).rows() - m;
     ++kkt_solves;
@@ -120,9 +126,14 @@ Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R)
     // pivots cancel to zero. The system with a small negative diagonal in
     // its second block is quasi-definite and always factors; it moves
     // A x by 1e-12 times the multipliers, far below the tolerances.
-    if (m > 0 && has_non_finite(S)) {
-        const Mm shift = sparse(colon(double(n + 1), double(n + m)), colon(double(n + 1), double(n + m)), num(1e-12),
-                                num(n + m), num(n + m));
+    if ((m > 0 || steady) && has_non_finite(S)) {
+        Mm signs = live(-ones(double(n + m), 1.0));
+        if (!steady)
+            signs(colon(1.0, double(n))) = zero_M;
+        if (m > 0)
+            signs(colon(double(n + 1), double(n + m))) = one_M;
+        const Mm shift =
+            sparse(colon(1.0, double(n + m)), colon(1.0, double(n + m)), live(1e-12 * signs), num(n + m), num(n + m));
         S = live(mldivide(live(Ks - shift), rhs));
         if (S.rows() != n + m)
             return S;
@@ -226,6 +237,88 @@ Mm row_excess(const Mm& A, const Mm& b, int neq, const Mm& x)
 // may miss by that much at their solution.
 double row_rounding(int nx, int m) { return 256 * std::max(4, std::max(nx, m)) * std::ldexp(1.0, -52); }
 
+// The checks below look at the inequality rows a block at a time, dense:
+// a large sparse A is never made dense whole.
+constexpr int row_block = 256;
+
+// An inequality row that depends on the equality rows (a copy of one, a
+// multiple, a sum) takes one value on the whole set they define, and if
+// that value breaks it beyond rounding no point is feasible. The phases
+// cannot see it: their splitting of free variables lets the iterates run
+// out to 1e16 and more, where every row looks met to the rounding of its
+// terms, and such sets came back "ok" with that point. A and b hold the
+// equality rows first (independent ones, as consistent_equalities left
+// them).
+bool dependent_inequalities_hold(const Mm& A, const Mm& b, int neq)
+{
+    const int rows = A.rows(), nx = A.cols();
+    if (neq == 0 || rows == neq)
+        return true;
+    const Mm E = live(full(block_rows(A, 1, neq))), e = rows_of(b, 1, neq, 1.0);
+    Mm Q, R;
+    qr(live(dot_transpose(E)), zero_M, i_o, Q, R);
+    const Mm x = nearest_on_rows(E, e, zeros(double(nx), 1.0));
+    if (has_non_finite(x))
+        return true;  // left to the phases
+    const double dependent = 256 * std::max(nx, rows) * std::ldexp(1.0, -52), rounding = row_rounding(nx, rows);
+    for (int first = neq + 1; first <= rows; first += row_block) {
+        const int last = std::min(rows, first + row_block - 1);
+        const Mm G = live(full(block_rows(A, first, last))), h = rows_of(b, first, last, 1.0);
+        // The part of each row outside the equality rows' span, against
+        // its length; twice, as in independent_rows.
+        Mm rest = live(dot_transpose(G));
+        for (int pass = 0; pass < 2; ++pass)
+            rest = live(rest - mul(live(Q), mul(dot_transpose(Q), rest)));
+        const Mm outside = live(msqrt(live(sum(live(power(rest, num(2))), num(1)))));
+        const Mm lengths = live(msqrt(live(sum(live(power(G, num(2))), num(2)))));
+        const Mm excess =
+            live(full(rdivide(live(mul(G, x) - h), live(mul(abs(G), abs(x)) + abs(h) + num(1e-300)))));
+        for (int i = 0; i <= last - first; ++i)
+            if (outside.addr()[i] <= dependent * lengths.addr()[i] && excess.addr()[i] > rounding)
+                return false;
+    }
+    return true;
+}
+
+// Two inequality rows that point in opposite directions (a row and its
+// negative, a lower and an upper limit on one expression) bound that
+// expression from both sides, and limits that cross beyond rounding leave
+// no point. The phases cannot see it either: their iterates ran out to
+// 1e16 along the split variables, where both rows looked met, and
+// "l <= g x <= u" with u < l came back "ok" there.
+bool opposite_rows_hold(const Mm& A, const Mm& b, int neq)
+{
+    const int rows = A.rows(), nx = A.cols(), k = rows - neq;
+    if (k < 2)
+        return true;
+    const Mm G = block_rows(A, neq + 1, rows), h = live(full(rows_of(b, neq + 1, rows, 1.0)));
+    const Mm lengths = live(full(live(msqrt(live(sum(live(power(G, num(2))), num(2)))))));
+    const Mm U = live(mul(sparse_diagonal(live(rdivide(one_M, live(lengths + live(lengths == zero_M))))), G));
+    const Mm Ut = live(dot_transpose(U));
+    const double dependent = 256 * std::max(nx, rows) * std::ldexp(1.0, -52), rounding = row_rounding(nx, rows);
+    for (int first = 1; first <= k; first += row_block) {
+        const int last = std::min(k, first + row_block - 1), count = last - first + 1;
+        const Mm block = live(full(block_rows(U, first, last)));
+        const Mm cosines = live(full(mul(block, Ut)));
+        for (int i = 0; i < count; ++i)
+            for (int j = first + i; j < k; ++j) {
+                if (!(cosines.addr()[i + static_cast<std::size_t>(j) * count] < -0.5))
+                    continue;
+                // Their angle from opposite, from the sum of the unit rows
+                // (the cosine cannot resolve it).
+                const Mm sum_of_rows = live(full(live(block_rows(U, j + 1, j + 1) + block_rows(block, i + 1, i + 1))));
+                if (!(std::sqrt(scalar_of(mul(sum_of_rows, dot_transpose(sum_of_rows)))) <= dependent))
+                    continue;
+                // u x <= hi / |gi| and -u x <= hj / |gj|.
+                const double hi = h.addr()[first - 1 + i] / lengths.addr()[first - 1 + i],
+                             hj = h.addr()[j] / lengths.addr()[j];
+                if (hi + hj < -rounding * (std::fabs(hi) + std::fabs(hj)))
+                    return false;
+            }
+    }
+    return true;
+}
+
 // Equality rows that depend on the others make every KKT system of both
 // phases singular. Where b agrees with them they hold wherever the others
 // do and are left out (their multipliers are 0); where it does not, no
@@ -267,6 +360,23 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
     const Mm missed = misses(solution(chosen));
     if (largest(missed) > 0) {
         chosen = live(sort(live(vertcat(chosen, live(find(missed))))));
+        // A row missed there that is a copy of the others to the rounding
+        // of its entries (a multiple of a row, rounded) has no point with
+        // them: its solve lands on a pivot of exactly 0 or of a few units
+        // of rounding, as the BLAS kernels' rounding has it, and out there
+        // every row looks met (a1, a2 and 3 a1 with another right-hand
+        // side were "ok" with x near 1e10 under some kernels). The sine of
+        // each row's angle to the rows before it tells: below 1 unit for
+        // such copies, 20 and more for rows 1e-14 apart.
+        {
+            const Mm Ek = live(full(Mm(E(chosen, c_p))));
+            Mm Q, R;
+            qr(live(dot_transpose(Ek)), zero_M, i_o, Q, R);
+            const Mm lengths = live(msqrt(live(sum(live(power(Ek, num(2))), num(2)))));
+            const Mm sines = live(rdivide(live(full(abs(live(diag(live(R)))))), lengths));
+            if (!(smallest(sines) > 4 * std::sqrt(double(std::max(nx, neq))) * std::ldexp(1.0, -52)))
+                return false;
+        }
         const Mm xq = solution(chosen);
         if (has_non_finite(xq))
             return false;
@@ -588,7 +698,11 @@ verdict phase_one(const standard_problem& P, Mm& x)
         const Mm g = live(live(ones(double(n + 2), 1.0)) - live((factor / t) * M));
         x = times(x, rows_of(g, 1, n + 1, 1.0)) / scalar_of(Mm(g(num(n + 2))));
         xa = scalar_of(Mm(x(num(n + 1))));
-        if (z > 0)
+        // A bound within rounding of 0 proves nothing: a set without
+        // interior (an equality row given again as an inequality with the
+        // same right-hand side) has min xa = 0 exactly, and rounding made
+        // z 1e-16 above it.
+        if (z > 64 * (n + 2) * std::ldexp(1.0, -52))
             return verdict::infeasible;
         // NaN data or a failed operation: no feasible point can be shown.
         if (std::isnan(xa) || std::isnan(z) || has_nan(x) || x.size() != n + 1)
@@ -699,7 +813,9 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             A = live(full(A));
         b = live(times(scales, b));
     }
-    const bool consistent = !finite_rows || consistent_equalities(A, b, neq, kept_a);
+    const bool consistent =
+        !finite_rows || (consistent_equalities(A, b, neq, kept_a) && dependent_inequalities_hold(A, b, neq) &&
+                         opposite_rows_hold(A, b, neq));
     const int rows_kept = A.rows();
 
     if (largest(max(abs(H - dot_transpose(H)))) > std::ldexp(1.0, -52)) {
@@ -845,7 +961,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             // not increase the objective; bounded besides its own test, and
             // a singular system (a step that is not finite) only raises the
             // weight.
-            Mm M, T;
+            Mm M, T, finite_M;
             double accept = -1;
             for (int tries = 0; tries < 200; ++tries) {
                 T = live(P.H + sparse_diagonal(mu * power(h, num(2))));
@@ -855,6 +971,8 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 accept = ymin > 0 ? std::fmin(ymin, fval - objective(y) + eps) : ymin;
                 if (has_non_finite(M) || M.size() != n + m)
                     accept = -1;
+                else
+                    finite_M = M;
                 mu *= 2;
                 if (mu >= (std::fabs(fval) + 1) * 1e8 || accept > 0)
                     break;
@@ -863,8 +981,15 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                 // No step, however short, lowers the objective. Along a
                 // direction where it curves up that is the end of the
                 // descent (the objective's rounding hides what is left),
-                // not a sign of a problem without a minimum.
-                if (curves_up(M, gradient(x)))
+                // not a sign of a problem without a minimum. The direction
+                // judged is the last one the solves gave; where none was
+                // finite (x+ and x- of a free variable make the system
+                // exactly singular under some BLAS kernels, and a strictly
+                // convex objective was called unbounded), the steadied
+                // system's.
+                if (finite_M.size() == 0)
+                    finite_M = solve_kkt(T, P.A, vertcat(-gradient(x), zero_m), true);
+                if (curves_up(finite_M, gradient(x)))
                     break;
                 result = verdict::seems_unbounded;
                 break;

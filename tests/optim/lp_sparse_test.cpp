@@ -3,11 +3,13 @@
 // solves against the product, dependent, postponed and dropped pivots),
 // and large sparse problems solved to an independent solver's optimum.
 #include "optim/lp_ipm.hpp"
+#include "optim/lp_panel_kernel.hpp"
 #include "lp_problems.hpp"
 #include "optim/lp_solver.hpp"
 #include "test_support.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -335,6 +337,39 @@ TEST(LpNormalEquations, PostponedPivotsInsideSupernodes)
     std::vector<double> s = r;
     nm.solve(s.data());
     EXPECT_LT(residual(it, theta, s, r), 1e-8);
+}
+
+// The panel kernel takes a column's updates eight rows at a time in vector
+// registers: every element must come out as one rank-one update after
+// another leaves it, to the bit, at lengths around its blocks of eight and
+// with values spread over the exponent range (where a fused multiply-add
+// would round differently).
+TEST(LpNormalEquations, PanelUpdateGivesTheBitsOfOneUpdateAfterAnother)
+{
+    Lcg g{17};
+    auto spread = [&] { return (2 * g.unit() - 1) * std::ldexp(1.0, static_cast<int>(g.unit() * 120) - 60); };
+    for (int rows : {1, 7, 8, 9, 15, 16, 17, 63, 200})
+        for (int cols : {0, 1, 2, 5, 15}) {
+            SCOPED_TRACE(testing::Message() << rows << " rows, " << cols << " columns");
+            std::vector<std::vector<double>> L(cols, std::vector<double>(rows));
+            std::vector<const double*> Lp(cols);
+            std::vector<double> w(cols), col(rows);
+            for (int c = 0; c < cols; ++c) {
+                for (double& x : L[c])
+                    x = spread();
+                Lp[c] = L[c].data();
+                w[c] = spread();
+            }
+            for (double& x : col)
+                x = spread();
+            std::vector<double> expect = col;
+            for (int c = 0; c < cols; ++c)
+                for (int r = 0; r < rows; ++r)
+                    expect[r] -= L[c][r] * w[c];
+            lp_panel_update(rows, cols, Lp.data(), w.data(), col.data());
+            for (int r = 0; r < rows; ++r)
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(col[r]), std::bit_cast<std::uint64_t>(expect[r])) << "row " << r;
+        }
 }
 
 // Rows joined at random, as in a network problem, fill a dense rest of
