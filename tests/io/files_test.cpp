@@ -1346,7 +1346,9 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
                 // The child mounts, fills, writes as the writing user and
                 // reports what it finds, as its message.
                 const test::child_outcome got = test::run_in_child(probe, [&] {
-                    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                    // In a mount namespace of the child's own: the mount
+                    // ends with it, and the system's mounts stay as they are.
+                    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
                         ::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=1m,mode=0755") != 0)
                         error("mount: %s", std::strerror(errno));
                     const fs::path d = mount_point / "d";
