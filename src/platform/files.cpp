@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -242,22 +243,36 @@ int make_temporary(int folder_fd, const std::string& base, mode_t mode, std::str
     return fd;
 }
 
-// A temporary without a name, in the system's folder for temporaries, for
-// a file whose own folder takes no new files: nothing is left of it
-// whenever and however its writer ends. -1 with errno set when none can
-// be made.
-int make_unnamed_temporary()
+// A temporary without a name in the folder given, made and unnamed at
+// once where the file system has no unnamed files; -1 with errno set.
+int unnamed_temporary_in(const std::string& folder)
 {
-    std::string folder = native_path(temp_dir());
     const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
         return fd;
-    // A file system without unnamed files: a named one, unnamed at once.
-    folder += ".numrun-XXXXXX";
-    const int named = ::mkostemp(folder.data(), O_CLOEXEC);
+    std::string pattern = folder + (folder.empty() || folder.back() != '/' ? "/" : "") + ".numrun-XXXXXX";
+    const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (named >= 0)
-        ::unlink(folder.c_str());
+        ::unlink(pattern.c_str());
     return named;
+}
+
+// A temporary without a name, for a file whose own folder takes no new
+// files: nothing is left of it whenever and however its writer ends. It
+// lies in the system's folder for temporaries; where that folder takes
+// none (TMPDIR names no folder, or one this process may not write or
+// that is read-only), in /tmp, and else in memory, so that the file is
+// never written in place, where a failure on the way would cut it. -1
+// with errno set when none can be made at all.
+int make_unnamed_temporary()
+{
+    const std::string folder = native_path(temp_dir());
+    int fd = unnamed_temporary_in(folder);
+    if (fd < 0 && folder != "/tmp/")
+        fd = unnamed_temporary_in("/tmp");
+    if (fd < 0)
+        fd = ::memfd_create("numrun-temporary", MFD_CLOEXEC);
+    return fd;
 }
 
 // Whether this process may write the file base of the folder, by its
@@ -597,14 +612,11 @@ bool file_replacement::open(std::string_view name, const char* mode)
         // A folder the process may not write, holding a file it may: the
         // temporary is made where temporaries go and written over the file
         // at the end, so a write that fails on the way leaves it whole.
-        // Where no temporary can be made at all it is written in place.
         if (!(replacing && (err == EACCES || err == EPERM) && may_write(folder_, base_)))
             return fail(err);
         fd = make_unnamed_temporary();
-        if (fd < 0) {
-            stream_ = open_in_place(path, true, mode);
-            return stream_ != nullptr || fail(errno);
-        }
+        if (fd < 0)
+            return fail(errno);
         copy_over_ = true;
     }
     // The lock lives with the file's open description: a second

@@ -40,8 +40,9 @@ std::string temp_dir();
 // the file at its end, and the links stay. A file that may be written but
 // neither created nor replaced in its folder (another user's file in a
 // folder with the sticky bit; a folder the process may not write, where
-// the temporary has no name and lies in the folder for temporaries) takes
-// the complete temporary written over it in place. The new file keeps the
+// the temporary has no name and lies in the folder for temporaries, or in
+// /tmp or memory where that folder takes none) takes the complete
+// temporary written over it in place. The new file keeps the
 // owner, group, mode and extended attributes (an access control list among
 // them) of the old one, as a write in place would leave them; where the
 // temporary cannot be given them (another user's file that only root

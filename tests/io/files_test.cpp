@@ -1393,6 +1393,125 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
     }
 }
 
+// A file the writer may write in a folder it may not: its temporary has no
+// name and lies in the folder for temporaries, whatever TMPDIR says: unset,
+// empty, relative, no folder, a folder the writer may not write, a file, a
+// read-only or full file system, another file system. Where that folder
+// cannot take it, the temporary goes elsewhere (never is the file written
+// in place, where a failure on the way would cut it): every write
+// succeeds but into a full folder for temporaries, and a write that fails
+// (a size limit, that full folder) raises an error and keeps the old
+// bytes. Nothing is left in the folder for temporaries or beside the
+// file.
+TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
+{
+    const writing_user u = the_writing_user();
+    if (!u.switch_user)
+        GTEST_SKIP() << "a folder this user may not write is one root can still write: these tests run as user "
+                     << ::geteuid();
+    test::child_setup probe;
+    const fs::path trial = open_folder("namespace_trial");
+    const test::child_outcome tried = test::run_in_child(probe, [&] {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
+            error("%s", std::strerror(errno));
+    });
+    const bool mounts = tried.ran && tried.message.empty();
+    other_file_system shm(tmp.path());
+    enum class mounted { none, read_only, full };
+    struct temporaries_case {
+        const char* what;
+        std::string tmpdir;  // "@f": the case's folder, made by the test; "-": unset
+        mounted mount = mounted::none;
+        bool fails = false;  // the write fails even without a size limit
+    };
+    const std::vector<temporaries_case> cases = {
+        {"TMPDIR unset", "-"},
+        {"TMPDIR empty", ""},
+        {"a relative TMPDIR that names no folder", "no/such/folder"},
+        {"a relative TMPDIR", "@rel"},
+        {"a TMPDIR that names no folder", "/no/such/folder"},
+        {"a TMPDIR the writer may not write", "@locked"},
+        {"a TMPDIR that is a file", "@file"},
+        {"a TMPDIR on another file system", "@shm"},
+        {"a read-only TMPDIR", "@f", mounted::read_only},
+        {"a full TMPDIR", "@f", mounted::full, true},
+    };
+    for (const temporaries_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.mount != mounted::none && !mounts) {
+            std::printf("skipped (%s): no file system can be mounted here: %s\n", c.what, tried.message.c_str());
+            continue;
+        }
+        if (c.tmpdir == "@shm" && shm.path().empty()) {
+            std::printf("skipped (%s): no second file system at /dev/shm\n", c.what);
+            continue;
+        }
+        for (const bool limited : {false, true}) {
+            SCOPED_TRACE(limited ? "under a size limit" : "without a limit");
+            for_each_writer("tmpdir", [&](std::size_t k, const writer& w, const fs::path& d) {
+                const std::string stem = d.filename().string();
+                const fs::path folder = c.tmpdir == "@shm" ? shm.path() / stem : tmp.path() / (stem + "_tmp");
+                std::string tmpdir = c.tmpdir;
+                if (c.tmpdir == "@rel") {
+                    tmpdir = stem + "_tmp";  // from the test's folder, the child's current one
+                } else if (c.tmpdir == "@file") {
+                    tmpdir = folder.string();
+                    write_file(folder, "a file");
+                } else if (c.tmpdir[0] == '@') {
+                    tmpdir = folder.string();
+                }
+                if (c.tmpdir != "@file")
+                    fs::create_directories(folder);
+                ASSERT_EQ(::chmod(folder.c_str(), c.tmpdir == "@locked" ? 0755 : 0777), 0);
+                write_file(d / w.file, old_bytes);
+                give(d / w.file, u, 0644);
+                give(d, u, 0555);
+                const std::string path = (d / w.file).string();
+                const auto before = entries_of_all({d, fs::is_directory(folder) ? folder : fs::path()});
+
+                // The child mounts what the case asks for, becomes the
+                // writing user and writes.
+                test::child_setup setup;
+                setup.file_size_limit = limited ? 4096 : RLIM_INFINITY;
+                setup.time_limit = 20;
+                const test::child_outcome got = test::run_in_child(setup, [&] {
+                    if (c.mount != mounted::none) {
+                        const bool ok =
+                            ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                            (c.mount == mounted::full
+                                 ? ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k,mode=0777") == 0
+                                 : ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                                       ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                                               nullptr) == 0);
+                        if (!ok)
+                            error("mount: %s", std::strerror(errno));
+                    }
+                    if (::setgroups(0, nullptr) != 0 || ::setgid(u.gid) != 0 || ::setuid(u.uid) != 0)
+                        error("could not become the writing user");
+                    if (tmpdir == "-")
+                        ::unsetenv("TMPDIR");
+                    else
+                        ::setenv("TMPDIR", tmpdir.c_str(), 1);
+                    w.write(path);
+                });
+                ::chmod(d.c_str(), 0755);
+                ASSERT_TRUE(got.ran) << got.message;
+                EXPECT_EQ(got.signal, 0);
+                if (limited || c.fails) {
+                    EXPECT_NE(got.message, "") << "the failure is reported";
+                    EXPECT_TRUE(read_file(path) == old_bytes) << "the old bytes are kept";
+                } else {
+                    EXPECT_EQ(got.message, "");
+                    expect_new_bytes(k, path);
+                }
+                EXPECT_EQ(entries_of_all({d, fs::is_directory(folder) ? folder : fs::path()}), before)
+                    << "nothing is left beside the file or in the folder for temporaries";
+            });
+        }
+    }
+}
+
 // A writer killed in the middle again and again leaves one temporary at
 // most: each next write of the file removes the one before, so a folder
 // does not fill with them.
