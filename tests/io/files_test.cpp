@@ -24,6 +24,7 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <sys/stat.h>
@@ -1065,6 +1066,109 @@ TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
             EXPECT_EQ(nulls(), nulls_before) << "nothing is made beside /dev/null";
             const fs::file_status s = fs::symlink_status(path);
             EXPECT_NE(s.type(), fs::file_type::regular) << "the target keeps its kind";
+        });
+    }
+}
+
+// Targets the kernel names: a process's open files, reached through the
+// kernel's links (/dev/fd/N, where /dev/stdout leads), whose text names no
+// path, and a setting of the kernel's own file systems (/proc/self/comm).
+// An open pipe takes the bytes where it is (a writer that goes back over
+// what it wrote says it cannot); an open file takes them in place, whole,
+// or keeps its old bytes when the write fails, whether it has a name or
+// not; the setting takes them as a write to it does. Nothing is made
+// beside any of them. ("/./" in a name keeps the writers from adding their
+// extension.)
+TEST_F(WholeFileWriters, TargetsTheKernelNames)
+{
+    enum class kind { pipe, file, nameless_file, setting };
+    struct kernel_case {
+        const char* what;
+        kind target;
+        rlim_t size_limit = RLIM_INFINITY;
+    };
+    const std::vector<kernel_case> cases = {
+        {"a pipe a process reads, through /dev/fd", kind::pipe},
+        {"an open file, through /dev/fd", kind::file},
+        {"an open file, through /dev/fd, under a size limit", kind::file, 4096},
+        {"an open file whose name is gone, through /dev/fd", kind::nameless_file},
+        {"an open file whose name is gone, under a size limit", kind::nameless_file, 4096},
+        {"the process's name, /proc/self/comm", kind::setting},
+    };
+    const writing_user u = the_writing_user();
+    for (const kernel_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for_each_writer("kernel", [&](std::size_t k, const writer& w, const fs::path& d) {
+            give(d, u, 0755);
+            int ends[2] = {-1, -1};
+            int held = -1;
+            const fs::path file = d / "open.bin";
+            if (c.target == kind::pipe) {
+                ASSERT_EQ(::pipe(ends), 0);
+                held = ends[1];
+                // The writing user's pipe, as one its shell made would be.
+                if (u.switch_user) {
+                    ASSERT_EQ(::fchown(held, u.uid, u.gid), 0) << std::strerror(errno);
+                }
+            } else if (c.target != kind::setting) {
+                write_file(file, old_bytes);
+                give(file, u, 0666);
+                held = ::open(file.c_str(), O_RDWR);
+                ASSERT_GE(held, 0);
+                if (c.target == kind::nameless_file)
+                    fs::remove(file);
+            }
+            const std::string path =
+                c.target == kind::setting ? "/proc/self/./comm" : "/dev/./fd/" + std::to_string(held);
+            const auto before = entries_of(d);
+            const test::child_outcome got = test::run_in_child(as_user(u, c.size_limit), [&] {
+                // A process that was root before it became the writing user
+                // may not look at its own /proc entries until it says so;
+                // one started as that user may.
+                ::prctl(PR_SET_DUMPABLE, 1);
+                const std::string was = read_file("/proc/self/comm");
+                write_named(w, path);
+                if (c.target == kind::setting) {
+                    // What the process is called now: bytes written (each
+                    // write names it by its first bytes, up to a zero).
+                    std::string name = read_file("/proc/self/comm");
+                    name.pop_back();  // the kernel's newline
+                    if (name + "\n" == was || (w.dated == 0 && reference[k].find(name) == std::string::npos))
+                        error("the process's name is not bytes written");
+                }
+            });
+            if (held >= 0)
+                ::close(held);
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.signal, 0) << "the writer ends (SIGALRM: it waited)";
+            if (c.target == kind::pipe) {
+                std::string bytes;
+                char block[4096];
+                ssize_t n;
+                while ((n = ::read(ends[0], block, sizeof block)) > 0)
+                    bytes.append(block, static_cast<std::size_t>(n));
+                ::close(ends[0]);
+                if (w.seeks) {
+                    EXPECT_NE(got.message, "") << "a writer that must go back cannot write a pipe, and says so";
+                } else {
+                    EXPECT_EQ(got.message, "");
+                    ASSERT_EQ(bytes.size(), reference[k].size()) << "the reader has every byte";
+                    EXPECT_TRUE(bytes == reference[k]);
+                }
+            } else if (c.target == kind::setting) {
+                EXPECT_EQ(got.message, "");
+            } else if (c.size_limit != RLIM_INFINITY) {
+                EXPECT_NE(got.message, "") << "the failure is reported";
+            } else {
+                EXPECT_EQ(got.message, "");
+            }
+            if (c.target == kind::file) {
+                if (c.size_limit == RLIM_INFINITY)
+                    expect_new_bytes(k, file);
+                else
+                    EXPECT_TRUE(read_file(file) == old_bytes) << "the old bytes are kept";
+            }
+            EXPECT_EQ(entries_of(d), before) << "nothing is made beside the target";
         });
     }
 }
