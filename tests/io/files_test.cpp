@@ -1173,6 +1173,76 @@ TEST_F(WholeFileWriters, TargetsTheKernelNames)
     }
 }
 
+// copyfile onto the file it copies, named another way: the file is left as
+// it is (the copy reads it whole before anything could cut it), whatever
+// the route its write would take, and nothing is made beside it.
+TEST_F(WholeFileWriters, CopyingAFileOntoItselfKeepsIt)
+{
+    struct self_case {
+        const char* what;
+        std::string to;       // the target, relative to the case's folder
+        bool locked = false;  // the folder may not be written by the writer
+        bool bound = false;   // "mnt" is "sub" mounted again (needs a mount namespace)
+    };
+    const std::vector<self_case> cases = {
+        {"the same name", "sub/a.bin"},
+        {"through ./", "./sub/./a.bin"},
+        {"through a folder and ..", "other/../sub/a.bin"},
+        {"through a link", "link.bin"},
+        {"through a hard link", "sub/hard.bin"},
+        {"through a link, in a folder the writer may not write", "link.bin", true},
+        {"through /dev/fd", "@fd"},
+        {"through a second mount of its folder", "mnt/a.bin", false, true},
+    };
+    const writing_user u = the_writing_user();
+    std::string bytes(20000, '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+        bytes[k] = static_cast<char>((k * 131 + k / 256) & 0xff);
+    for (const self_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.bound && !u.switch_user) {
+            std::printf("skipped (%s): a mount namespace needs root\n", c.what);
+            continue;
+        }
+        const fs::path d = fresh_folder("self");
+        for (const fs::path& f : {d / "sub", d / "other", d / "mnt"})
+            fs::create_directory(f);
+        const fs::path file = d / "sub" / "a.bin";
+        write_file(file, bytes);
+        give(file, u, 0644);
+        fs::create_hard_link(file, d / "sub" / "hard.bin");
+        fs::create_symlink("sub/a.bin", d / "link.bin");
+        give(d, u, 0755);
+        give(d / "sub", u, c.locked ? 0555 : 0755);
+        struct stat was {};
+        ASSERT_EQ(::stat(file.c_str(), &was), 0);
+        const auto before = entries_of_all({d, d / "sub", d / "mnt"});
+        const int held = c.to == "@fd" ? ::open(file.c_str(), O_RDWR) : -1;
+        const std::string to = c.to == "@fd" ? "/dev/fd/" + std::to_string(held) : (d / c.to).string();
+        test::child_setup setup = as_user(u);
+        setup.switch_user = u.switch_user && !c.bound;
+        const test::child_outcome got = test::run_in_child(setup, [&] {
+            if (c.bound && (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                            ::mount((d / "sub").c_str(), (d / "mnt").c_str(), nullptr, MS_BIND, nullptr) != 0))
+                error("mount: %s", std::strerror(errno));
+            ::prctl(PR_SET_DUMPABLE, 1);
+            if (test::at(copyfile(t(file.string()), t(to)), 0) != 1)
+                error("copyfile did not report success");
+        });
+        if (held >= 0)
+            ::close(held);
+        ::chmod((d / "sub").c_str(), 0755);
+        ASSERT_TRUE(got.ran) << got.message;
+        EXPECT_EQ(got.message, "");
+        EXPECT_TRUE(read_file(file) == bytes) << "the file is as it was";
+        struct stat now {};
+        ASSERT_EQ(::stat(file.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino, was.st_ino);
+        EXPECT_EQ(now.st_nlink, 2u);
+        EXPECT_EQ(entries_of_all({d, d / "sub", d / "mnt"}), before) << "nothing is made beside it";
+    }
+}
+
 // Names as users give them: spaces, a newline, a leading '-' or '.',
 // quotes, and names of multi-byte characters of exactly the longest
 // length a folder holds, whose temporaries are cut between characters;
