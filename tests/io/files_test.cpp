@@ -1320,6 +1320,33 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
     }
 }
 
+// A name that ends in a separator names a folder, whether or not it
+// exists: no writer makes a file in it (the writers that add their
+// extension to a name without a '.' made a hidden ".vor" or ".wav" file in
+// an existing folder), and each says it cannot create the name given.
+TEST_F(WholeFileWriters, ANameThatEndsInASeparatorNamesAFolder)
+{
+    const std::vector<std::pair<const char*, std::string>> names = {
+        {"a folder that does not exist", "none/"},
+        {"an existing folder", "sub/"},
+        {"an existing folder, with a backslash", "sub\\"},
+    };
+    for (const auto& [what, name] : names) {
+        SCOPED_TRACE(what);
+        for_each_writer("ending", [&](std::size_t, const writer& w, const fs::path& d) {
+            fs::create_directory(d / "sub");
+            const std::string path = d.string() + "/" + name;
+            // The graphics engine names the file as the system does.
+            std::string shown = path;
+            if (std::string(w.what) == "imwrite")
+                std::replace(shown.begin(), shown.end(), '\\', '/');
+            EXPECT_ERROR(write_named(w, path), message_for(w.not_created, shown));
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{"sub"}));
+            EXPECT_TRUE(entries_of(d / "sub").empty()) << "no file is made in the folder";
+        });
+    }
+}
+
 // Paths up to the longest the system takes (4095 bytes), whose
 // temporaries' paths are longer still: the writers find their temporary
 // through its folder, so each is written and none is left; one byte more
