@@ -23,6 +23,7 @@
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/statvfs.h>
@@ -1901,6 +1902,156 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
             EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << a.st_mode << " against " << b.st_mode;
             EXPECT_NE(a.st_ino, was.st_ino) << "a complete new file took the old one's place";
             EXPECT_EQ(entries_of(d), (std::set<std::string>{target.filename().string(), twin.filename().string()}));
+        });
+    }
+}
+
+// A file in a folder the writer may not write takes its complete temporary
+// written over it in place: it stays the same file, and keeps its owner,
+// group, mode, other names, extended attributes and access control list
+// exactly as a write in place by the same user leaves them (a set-user bit
+// goes, as does a set-group bit where the writer is not of the file's
+// group or the group may run it), and its time of change moves on. Each
+// writer writes the target, and the model writes the twin in place.
+TEST_F(WholeFileWriters, AFileInAFolderTheWriterMayNotWriteKeepsWhatAWriteInPlaceKeeps)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "files of other users and groups can be made only by root: these tests run as user "
+                     << ::geteuid();
+    const uid_t writer_uid = test::unprivileged_uid, other = 1;
+    const gid_t writer_gid = test::unprivileged_gid, shared = 54321;
+    test::child_setup setup;
+    setup.switch_user = true;
+    setup.uid = writer_uid;
+    setup.gid = writer_gid;
+    setup.groups = {shared};
+    setup.time_limit = 20;
+    const test::child_outcome tried = test::run_in_child(setup, [] {});
+    if (!tried.ran)
+        GTEST_SKIP() << "no second user can be used here: " << tried.message;
+    const fs::path probe = tmp.path() / "probe";
+    write_file(probe, "x");
+    const bool attributes = ::setxattr(probe.c_str(), "user.probe", "1", 1, 0) == 0;
+    constexpr std::uint32_t none = 0xffffffff;
+    const std::string granting =
+        access_list({{1, 6, none}, {2, 6, other}, {4, 4, none}, {0x10, 6, none}, {0x20, 4, none}});
+    const bool lists =
+        attributes && ::setxattr(probe.c_str(), "system.posix_acl_access", granting.data(), granting.size(), 0) == 0;
+    struct in_place_case {
+        const char* what;
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        bool second_name = false;
+        bool with_attributes = false;
+        bool with_list = false;
+    };
+    const std::vector<in_place_case> cases = {
+        {"its own file of mode 0600", writer_uid, writer_gid, 0600},
+        {"its own file of a group it is in, set-group-id (02664)", writer_uid, shared, 02664},
+        {"its own file of a group it is not in, set-group-id (02644)", writer_uid, 0, 02644},
+        {"its own set-group-id program (02755)", writer_uid, shared, 02755},
+        {"its own set-user-id program (04755)", writer_uid, writer_gid, 04755},
+        {"its own file with the sticky bit (01644)", writer_uid, writer_gid, 01644},
+        {"another user's file of a shared group (0664)", other, shared, 0664},
+        {"its own file with a second name", writer_uid, writer_gid, 0644, true},
+        {"its own file with extended attributes", writer_uid, writer_gid, 0640, false, true},
+        {"its own file with an access list that lets another user write", writer_uid, writer_gid, 0664, false, true,
+         true},
+    };
+    for (const in_place_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if ((c.with_attributes && !attributes) || (c.with_list && !lists)) {
+            std::printf("skipped (%s): this file system keeps no extended attributes or access lists\n", c.what);
+            continue;
+        }
+        for_each_writer("in_place", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
+            for (const fs::path& p : {target, twin}) {
+                write_file(p, old_bytes);
+                ASSERT_EQ(::chown(p.c_str(), c.owner, c.group), 0);
+                ASSERT_EQ(::chmod(p.c_str(), c.mode), 0);
+                if (c.second_name) {
+                    ASSERT_EQ(::link(p.c_str(), (p.string() + ".link").c_str()), 0);
+                }
+                if (c.with_attributes) {
+                    ASSERT_EQ(::setxattr(p.c_str(), "user.a", "1", 1, 0), 0);
+                }
+                if (c.with_list) {
+                    ASSERT_EQ(::setxattr(p.c_str(), "system.posix_acl_access", granting.data(), granting.size(), 0), 0);
+                }
+                // Long ago, so that a write's time of change shows.
+                const struct timespec then[2] = {{1000000000, 0}, {1000000000, 0}};
+                ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), then, 0), 0);
+            }
+            ASSERT_EQ(::chmod(d.c_str(), 0555), 0);
+            const auto before = entries_of(d);
+            struct stat was {};
+            ASSERT_EQ(::stat(target.c_str(), &was), 0);
+            write_target_and_twin(setup, w, k, target, twin);
+            ::chmod(d.c_str(), 0755);
+            if (::testing::Test::HasFatalFailure())
+                return;
+            struct stat a {}, b {};
+            ASSERT_EQ(::stat(target.c_str(), &a), 0);
+            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
+            EXPECT_EQ(a.st_ino, was.st_ino) << "the same file, written in place";
+            EXPECT_EQ(a.st_uid, b.st_uid) << "owner";
+            EXPECT_EQ(a.st_gid, b.st_gid) << "group";
+            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << "mode " << a.st_mode << " against " << b.st_mode;
+            EXPECT_EQ(a.st_nlink, b.st_nlink) << "other names";
+            EXPECT_EQ(attributes_of(target), attributes_of(twin)) << "extended attributes";
+            EXPECT_GT(a.st_mtim.tv_sec, 1000000000) << "the time of change moves on";
+            if (c.second_name)
+                expect_new_bytes(k, target.string() + ".link");
+            EXPECT_EQ(entries_of(d), before) << "nothing is made beside it";
+        });
+    }
+}
+
+// A process that has the old file open, or mapped, while a writer replaces
+// it: where the file is replaced (renamed over), that process goes on
+// reading the old bytes whole, to their end, and the name gives the new
+// ones; where it is written over in place (its folder may not be written),
+// it is the same file, and the process reads the new bytes whole.
+TEST_F(WholeFileWriters, AReaderOfTheOldFileReadsOneWholeFile)
+{
+    const writing_user u = the_writing_user();
+    if (!u.switch_user)
+        GTEST_SKIP() << "a folder this user may not write is one root can still write: these tests run as user "
+                     << ::geteuid();
+    const std::string old_file = old_bytes + std::string(20000, 'o');  // longer than every new file
+    for (const bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "written over in place" : "renamed over");
+        for_each_writer("reader", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const fs::path target = d / w.file;
+            write_file(target, old_file);
+            give(target, u, 0644);
+            give(d, u, locked ? 0555 : 0755);
+            const int held = ::open(target.c_str(), O_RDONLY);
+            ASSERT_GE(held, 0);
+            void* mapped = ::mmap(nullptr, old_file.size(), PROT_READ, MAP_SHARED, held, 0);
+            ASSERT_NE(mapped, MAP_FAILED);
+            char first[10];
+            ASSERT_EQ(::read(held, first, sizeof first), static_cast<ssize_t>(sizeof first));
+            const test::child_outcome got = test::run_in_child(as_user(u), [&] { w.write(target.string()); });
+            ::chmod(d.c_str(), 0755);
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.message, "");
+            std::string rest;
+            char block[4096];
+            ssize_t n;
+            while ((n = ::read(held, block, sizeof block)) > 0)
+                rest.append(block, static_cast<std::size_t>(n));
+            if (!locked) {
+                EXPECT_TRUE(std::string(first, sizeof first) + rest == old_file) << "the old bytes, to their end";
+                EXPECT_TRUE(std::memcmp(mapped, old_file.data(), old_file.size()) == 0) << "the mapping keeps them";
+            } else {
+                EXPECT_TRUE(rest == read_file(target).substr(sizeof first)) << "the same file, holding the new bytes";
+            }
+            ::munmap(mapped, old_file.size());
+            ::close(held);
+            expect_new_bytes(k, target);
         });
     }
 }
