@@ -164,8 +164,12 @@ std::string temporary_entry(const std::string& base, unsigned slot, std::size_t 
     tail += temporary_suffix;
     const std::size_t room = name_max > 1 + temporary_tail ? name_max - 1 - temporary_tail : 0;
     std::size_t stem = std::min(base.size(), room);
-    // A cut falls between characters, not inside one (UTF-8).
-    while (stem > 0 && stem < base.size() && (static_cast<unsigned char>(base[stem]) & 0xC0) == 0x80)
+    // A cut falls between characters, not inside one (UTF-8): a character
+    // takes at most four bytes, so a name of other bytes is cut at most
+    // three bytes short.
+    for (int back = 0; back < 3 && stem > 0 && stem < base.size() &&
+                       (static_cast<unsigned char>(base[stem]) & 0xC0) == 0x80;
+         ++back)
         --stem;
     return "." + base.substr(0, stem) + tail;
 }

@@ -10,11 +10,15 @@
 #include "temp_dir.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <filesystem>
 #include <functional>
@@ -26,6 +30,7 @@
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <sys/stat.h>
@@ -1246,7 +1251,8 @@ TEST_F(WholeFileWriters, CopyingAFileOntoItselfKeepsIt)
 
 // Names as users give them: spaces, a newline, a leading '-' or '.',
 // quotes, and names of multi-byte characters of exactly the longest
-// length a folder holds, whose temporaries are cut between characters;
+// length a folder holds, whose temporaries are cut between characters,
+// or of bytes that are no UTF-8, whose temporaries still keep the name;
 // the temporary of a killed write of each is removed by its next write.
 TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
 {
@@ -1263,6 +1269,7 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
         std::string prefix;  // the name before its characters and the writer's extension
         std::string ch;      // repeated up to the whole length; "" for none
         std::size_t total;   // the whole name's length (0: the prefix and extension alone)
+        bool utf8 = true;    // the name is UTF-8 text
     };
     const std::vector<name_case> names = {
         {"spaces", "a name with  spaces ", "", 0},
@@ -1276,6 +1283,10 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
         {"3-byte characters after one byte", "a", "\xe2\x82\xac", 255},
         {"4-byte characters after two bytes", "ab", "\xf0\x9f\x98\x80", 255},
         {"4-byte characters after three bytes", "abc", "\xf0\x9f\x98\x80", 255},
+        {"bytes of another encoding (Latin-1)", "caf", "\xe9", 255, false},
+        {"bytes that are no UTF-8 (continuations alone)", "", "\x80", 255, false},
+        {"a 4-byte lead followed by more continuations than a character takes", "a", "\xf0\x80\x80\x80\x80\x80\x80",
+         255, false},
     };
     for (std::size_t k = 0; k < writers().size(); ++k) {
         const writer& w = writers()[k];
@@ -1304,9 +1315,11 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
             const std::size_t stem = temporary.size() - (1 + 16 + 1 + 2 + 5) - 1;
             ASSERT_LE(stem, name.size());
             EXPECT_EQ(temporary.substr(1, stem), name.substr(0, stem)) << "the temporary starts with the name";
-            if (stem < name.size()) {
+            if (stem < name.size() && c.utf8) {
                 EXPECT_NE(static_cast<unsigned char>(name[stem]) & 0xC0, 0x80) << "cut between characters";
             }
+            EXPECT_GE(stem + 3, std::min<std::size_t>(name.size(), 255 - 1 - (1 + 16 + 1 + 2 + 5)))
+                << "the temporary keeps the name up to its room, less three bytes at most";
             EXPECT_ERROR(write_named(w, path), "");
             expect_new_bytes(k, path);
             EXPECT_EQ(entries_of(d), (std::set<std::string>{name})) << "the killed write's temporary is gone";
@@ -1595,11 +1608,36 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
     }
 }
 
+// Makes this process's opens of a file without a name (and, with
+// named, of any new file) fail with err, as a file system without unnamed
+// files, or with no room for a file, would: a filter of system calls.
+bool refuse_new_files(int err, bool named)
+{
+    constexpr std::uint32_t unnamed_bit = 020000000;  // what O_TMPFILE adds to O_DIRECTORY
+    const std::uint32_t refused = unnamed_bit | (named ? O_CREAT : 0);
+    sock_filter program[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags' low word
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, refused),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<std::uint32_t>(err) & SECCOMP_RET_DATA)),
+    };
+    const sock_fprog filter{static_cast<unsigned short>(sizeof program / sizeof program[0]), program};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+}
+
 // A file the writer may write in a folder it may not: its temporary has no
 // name and lies in the folder for temporaries, whatever TMPDIR says: unset,
 // empty, relative, no folder, a folder the writer may not write, a file, a
-// read-only or full file system, another file system. Where that folder
-// cannot take it, the temporary goes elsewhere (never is the file written
+// read-only or full file system, another file system, one without unnamed
+// files; or no folder takes a new file at all. Where that folder cannot
+// take it, the temporary goes elsewhere (never is the file written
 // in place, where a failure on the way would cut it): every write
 // succeeds but into a full folder for temporaries, and a write that fails
 // (a size limit, that full folder) raises an error and keeps the old
@@ -1621,11 +1659,13 @@ TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
     const bool mounts = tried.ran && tried.message.empty();
     other_file_system shm(tmp.path());
     enum class mounted { none, read_only, full };
+    enum class refused { nothing, unnamed, every_new_file };
     struct temporaries_case {
         const char* what;
         std::string tmpdir;  // "@f": the case's folder, made by the test; "-": unset
         mounted mount = mounted::none;
         bool fails = false;  // the write fails even without a size limit
+        refused filter = refused::nothing;
     };
     const std::vector<temporaries_case> cases = {
         {"TMPDIR unset", "-"},
@@ -1638,6 +1678,8 @@ TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
         {"a TMPDIR on another file system", "@shm"},
         {"a read-only TMPDIR", "@f", mounted::read_only},
         {"a full TMPDIR", "@f", mounted::full, true},
+        {"a TMPDIR whose file system has no unnamed files", "@f", mounted::none, false, refused::unnamed},
+        {"no folder that takes a temporary", "@f", mounted::none, false, refused::every_new_file},
     };
     for (const temporaries_case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1691,6 +1733,10 @@ TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
                     }
                     if (::setgroups(0, nullptr) != 0 || ::setgid(u.gid) != 0 || ::setuid(u.uid) != 0)
                         error("could not become the writing user");
+                    if (c.filter == refused::unnamed && !refuse_new_files(EOPNOTSUPP, false))
+                        error("no filter of system calls: %s", std::strerror(errno));
+                    if (c.filter == refused::every_new_file && !refuse_new_files(EACCES, true))
+                        error("no filter of system calls: %s", std::strerror(errno));
                     if (tmpdir == "-")
                         ::unsetenv("TMPDIR");
                     else
