@@ -30,10 +30,12 @@
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -976,8 +978,8 @@ TEST_F(WholeFileWriters, LinksStayLinksAndTheFileTheyLeadToTakesTheNewBytes)
     }
 }
 
-// Targets that are no regular file: a folder or a named pipe that no
-// process reads cannot be written, and the writer says so at once rather
+// Targets that are no regular file: a folder, a socket or a named pipe
+// that no process reads cannot be written, and the writer says so at once rather
 // than wait for a reader; a pipe that a process reads takes the bytes (a
 // writer that goes back over what it wrote says it cannot), /dev/null
 // takes them, and nothing is made beside any of them.
@@ -1022,6 +1024,18 @@ TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
              return (d / f).string();
          }},
         {"/dev/null", outcome::written, [](const fs::path&, const std::string&) { return std::string("/dev/null"); }},
+        {"a socket", outcome::not_created,
+         [](const fs::path& d, const std::string& f) {
+             const std::string path = (d / f).string();
+             sockaddr_un address {};
+             address.sun_family = AF_UNIX;
+             EXPECT_LT(path.size(), sizeof address.sun_path);
+             std::memcpy(address.sun_path, path.c_str(), std::min(path.size() + 1, sizeof address.sun_path));
+             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             EXPECT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+             ::close(s);
+             return path;
+         }},
     };
     const writing_user u = the_writing_user();
     const auto nulls = [] {
