@@ -180,6 +180,37 @@ std::set<std::string> entries_of(const fs::path& folder)
     return names;
 }
 
+// Every extended attribute of a file, by name.
+std::map<std::string, std::string> attributes_of(const fs::path& p)
+{
+    std::map<std::string, std::string> all;
+    std::vector<char> list(65536);
+    const ssize_t n = ::llistxattr(p.c_str(), list.data(), list.size());
+    for (ssize_t at = 0; at < n;) {
+        const std::string name(list.data() + at);
+        at += static_cast<ssize_t>(name.size()) + 1;
+        std::string value(65536, '\0');
+        const ssize_t got = ::lgetxattr(p.c_str(), name.c_str(), value.data(), value.size());
+        value.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        all[name] = value;
+    }
+    return all;
+}
+
+// A target written by a writer is alike its twin written by the model, a
+// write in place: owner, group, mode, other names, extended attributes.
+void expect_alike(const fs::path& target, const fs::path& twin)
+{
+    struct stat a {}, b {};
+    ASSERT_EQ(::stat(target.c_str(), &a), 0);
+    ASSERT_EQ(::stat(twin.c_str(), &b), 0);
+    EXPECT_EQ(a.st_uid, b.st_uid) << "owner";
+    EXPECT_EQ(a.st_gid, b.st_gid) << "group";
+    EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << "mode " << a.st_mode << " against " << b.st_mode;
+    EXPECT_EQ(a.st_nlink, b.st_nlink) << "other names";
+    EXPECT_EQ(attributes_of(target), attributes_of(twin)) << "extended attributes";
+}
+
 // The user the writes run as: an unprivileged one when the tests run as
 // root, else the test's own.
 struct writing_user {
@@ -222,6 +253,18 @@ struct target_case {
 };
 
 const std::string old_bytes = "the old bytes of the file\n";
+
+// Makes p hold the old bytes, of the owner, group and mode given, with a
+// second name (p.link) when asked.
+void make_owned(const fs::path& p, uid_t owner, gid_t group, mode_t mode, bool second_name)
+{
+    write_file(p, old_bytes);
+    ASSERT_EQ(::chown(p.c_str(), owner, group), 0);
+    ASSERT_EQ(::chmod(p.c_str(), mode), 0);
+    if (second_name) {
+        ASSERT_EQ(::link(p.c_str(), (p.string() + ".link").c_str()), 0);
+    }
+}
 
 std::vector<target_case> target_cases()
 {
@@ -271,6 +314,13 @@ std::vector<target_case> target_cases()
         {"a read-only folder without the file", false, outcome::not_created, RLIM_INFINITY,
          [](const fs::path& d, const std::string&, const writing_user& u) { give(d, u, 0555); }},
     };
+}
+
+// Gives this process a mount namespace of its own, whose mounts end with it
+// and leave the system's as they are; false with errno set where it cannot.
+bool own_mount_namespace()
+{
+    return ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
 class WholeFileWriters : public ::testing::Test {
@@ -416,6 +466,18 @@ protected:
         const fs::path d = tmp.path() / (stem + std::to_string(folders_++));
         fs::create_directory(d);
         return d;
+    }
+
+    // "" where a child may mount a memory file system in a mount namespace
+    // of its own, else why it may not.
+    std::string why_no_mounts()
+    {
+        const fs::path trial = fresh_folder("mount_trial");
+        const test::child_outcome tried = test::run_in_child(test::child_setup(), [&] {
+            if (!own_mount_namespace() || ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
+                error("%s", std::strerror(errno));
+        });
+        return tried.ran ? tried.message : "the child did not run: " + tried.message;
     }
 
     // A new folder of the test that every user may write (the folder for
@@ -575,14 +637,10 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
         for_each_writer("owners", [&](std::size_t k, const writer& w, const fs::path& d) {
             ASSERT_EQ(::chmod(d.c_str(), 0777), 0);  // every user may make its temporaries here
             const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
-            for (const fs::path& p : {target, twin}) {
-                write_file(p, old_bytes);
-                ASSERT_EQ(::chown(p.c_str(), c.owner, c.group), 0);
-                ASSERT_EQ(::chmod(p.c_str(), c.mode), 0);
-                if (c.second_name) {
-                    ASSERT_EQ(::link(p.c_str(), (p.string() + ".link").c_str()), 0);
-                }
-            }
+            for (const fs::path& p : {target, twin})
+                make_owned(p, c.owner, c.group, c.mode, c.second_name);
+            if (::testing::Test::HasFatalFailure())
+                return;
             test::child_setup setup;
             setup.switch_user = !c.as_root;
             setup.uid = other;
@@ -591,13 +649,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
             write_target_and_twin(setup, w, k, target, twin);
             if (::testing::Test::HasFatalFailure())
                 return;
-            struct stat a {}, b {};
+            expect_alike(target, twin);
+            struct stat a {};
             ASSERT_EQ(::stat(target.c_str(), &a), 0);
-            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
-            EXPECT_EQ(a.st_uid, b.st_uid) << "owner";
-            EXPECT_EQ(a.st_gid, b.st_gid) << "group";
-            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << "mode " << a.st_mode << " against " << b.st_mode;
-            EXPECT_EQ(a.st_nlink, b.st_nlink) << "other names";
             EXPECT_EQ(a.st_uid, c.owner) << "the file stays its owner's";
             if ((a.st_mode & (S_ISUID | S_ISGID)) != 0) {
                 EXPECT_EQ(a.st_uid, c.owner) << "no set-id bit on a file that changed hands";
@@ -1242,8 +1296,8 @@ TEST_F(WholeFileWriters, CopyingAFileOntoItselfKeepsIt)
         test::child_setup setup = as_user(u);
         setup.switch_user = u.switch_user && !c.bound;
         const test::child_outcome got = test::run_in_child(setup, [&] {
-            if (c.bound && (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                            ::mount((d / "sub").c_str(), (d / "mnt").c_str(), nullptr, MS_BIND, nullptr) != 0))
+            if (c.bound &&
+                (!own_mount_namespace() || ::mount((d / "sub").c_str(), (d / "mnt").c_str(), nullptr, MS_BIND, nullptr) != 0))
                 error("mount: %s", std::strerror(errno));
             ::prctl(PR_SET_DUMPABLE, 1);
             if (test::at(copyfile(t(file.string()), t(to)), 0) != 1)
@@ -1546,15 +1600,10 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
     if (!the_writing_user().switch_user)
         GTEST_SKIP() << "a memory file system can be mounted only by root: these tests run as user "
                      << ::geteuid();
+    const std::string refused = why_no_mounts();
+    if (!refused.empty())
+        GTEST_SKIP() << "no memory file system can be mounted here: " << refused;
     test::child_setup probe;
-    const fs::path trial = open_folder("mount_trial");
-    const test::child_outcome tried = test::run_in_child(probe, [&] {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
-            error("%s", std::strerror(errno));
-    });
-    if (!tried.ran || !tried.message.empty())
-        GTEST_SKIP() << "no memory file system can be mounted here: " << tried.message;
     const writing_user u = the_writing_user();
     struct room_case {
         const char* what;
@@ -1577,8 +1626,7 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
                 const test::child_outcome got = test::run_in_child(probe, [&] {
                     // In a mount namespace of the child's own: the mount
                     // ends with it, and the system's mounts stay as they are.
-                    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                        ::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=1m,mode=0755") != 0)
+                    if (!own_mount_namespace() || ::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=1m,mode=0755") != 0)
                         error("mount: %s", std::strerror(errno));
                     const fs::path d = mount_point / "d";
                     fs::create_directory(d);
@@ -1663,14 +1711,7 @@ TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
     if (!u.switch_user)
         GTEST_SKIP() << "a folder this user may not write is one root can still write: these tests run as user "
                      << ::geteuid();
-    test::child_setup probe;
-    const fs::path trial = open_folder("namespace_trial");
-    const test::child_outcome tried = test::run_in_child(probe, [&] {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
-            error("%s", std::strerror(errno));
-    });
-    const bool mounts = tried.ran && tried.message.empty();
+    const std::string no_mounts = why_no_mounts();
     other_file_system shm(tmp.path());
     enum class mounted { none, read_only, full };
     enum class refused { nothing, unnamed, every_new_file };
@@ -1697,8 +1738,8 @@ TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
     };
     for (const temporaries_case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.mount != mounted::none && !mounts) {
-            std::printf("skipped (%s): no file system can be mounted here: %s\n", c.what, tried.message.c_str());
+        if (c.mount != mounted::none && !no_mounts.empty()) {
+            std::printf("skipped (%s): no file system can be mounted here: %s\n", c.what, no_mounts.c_str());
             continue;
         }
         if (c.tmpdir == "@shm" && shm.path().empty()) {
@@ -1736,7 +1777,7 @@ TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
                 const test::child_outcome got = test::run_in_child(setup, [&] {
                     if (c.mount != mounted::none) {
                         const bool ok =
-                            ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                            own_mount_namespace() &&
                             (c.mount == mounted::full
                                  ? ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k,mode=0777") == 0
                                  : ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
@@ -1843,23 +1884,6 @@ TEST_F(WholeFileWriters, ALinkTheSystemWouldNotFollowIsNotFollowed)
 
 // ---- extended attributes ----
 
-// Every extended attribute of a file, by name.
-std::map<std::string, std::string> attributes_of(const fs::path& p)
-{
-    std::map<std::string, std::string> all;
-    std::vector<char> list(65536);
-    const ssize_t n = ::llistxattr(p.c_str(), list.data(), list.size());
-    for (ssize_t at = 0; at < n;) {
-        const std::string name(list.data() + at);
-        at += static_cast<ssize_t>(name.size()) + 1;
-        std::string value(65536, '\0');
-        const ssize_t got = ::lgetxattr(p.c_str(), name.c_str(), value.data(), value.size());
-        value.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        all[name] = value;
-    }
-    return all;
-}
-
 // An access control list in the system's form: a header, then (tag,
 // permissions, id) entries; the owner's, group's, mask's and others'
 // entries carry no id.
@@ -1956,10 +1980,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
                     EXPECT_EQ(after.count(name), 1u) << name << " is kept";
                 }
             }
-            struct stat a {}, b {};
+            expect_alike(target, twin);
+            struct stat a {};
             ASSERT_EQ(::stat(target.c_str(), &a), 0);
-            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
-            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << a.st_mode << " against " << b.st_mode;
             EXPECT_NE(a.st_ino, was.st_ino) << "a complete new file took the old one's place";
             EXPECT_EQ(entries_of(d), (std::set<std::string>{target.filename().string(), twin.filename().string()}));
         });
@@ -2028,12 +2051,7 @@ TEST_F(WholeFileWriters, AFileInAFolderTheWriterMayNotWriteKeepsWhatAWriteInPlac
         for_each_writer("in_place", [&](std::size_t k, const writer& w, const fs::path& d) {
             const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
             for (const fs::path& p : {target, twin}) {
-                write_file(p, old_bytes);
-                ASSERT_EQ(::chown(p.c_str(), c.owner, c.group), 0);
-                ASSERT_EQ(::chmod(p.c_str(), c.mode), 0);
-                if (c.second_name) {
-                    ASSERT_EQ(::link(p.c_str(), (p.string() + ".link").c_str()), 0);
-                }
+                make_owned(p, c.owner, c.group, c.mode, c.second_name);
                 if (c.with_attributes) {
                     ASSERT_EQ(::setxattr(p.c_str(), "user.a", "1", 1, 0), 0);
                 }
@@ -2052,15 +2070,10 @@ TEST_F(WholeFileWriters, AFileInAFolderTheWriterMayNotWriteKeepsWhatAWriteInPlac
             ::chmod(d.c_str(), 0755);
             if (::testing::Test::HasFatalFailure())
                 return;
-            struct stat a {}, b {};
+            expect_alike(target, twin);
+            struct stat a {};
             ASSERT_EQ(::stat(target.c_str(), &a), 0);
-            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
             EXPECT_EQ(a.st_ino, was.st_ino) << "the same file, written in place";
-            EXPECT_EQ(a.st_uid, b.st_uid) << "owner";
-            EXPECT_EQ(a.st_gid, b.st_gid) << "group";
-            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << "mode " << a.st_mode << " against " << b.st_mode;
-            EXPECT_EQ(a.st_nlink, b.st_nlink) << "other names";
-            EXPECT_EQ(attributes_of(target), attributes_of(twin)) << "extended attributes";
             EXPECT_GT(a.st_mtim.tv_sec, 1000000000) << "the time of change moves on";
             if (c.second_name)
                 expect_new_bytes(k, target.string() + ".link");
