@@ -46,7 +46,7 @@ long long file_length(std::FILE* f)
 
 std::string default_data_extension(const std::string& name)
 {
-    return name.find('.') == std::string::npos ? name + ".vor" : name;
+    return with_default_extension(name, ".vor");
 }
 
 namespace {

@@ -11,7 +11,8 @@ struct search_path;
 
 enum data_file_kind : int { data_v4 = 0, data_v5 = 1, data_ascii = 2 };
 
-// name with ".vor" when it has no '.'.
+// name with ".vor" when it has no '.' (one that ends in a separator names
+// a folder and is left as it is).
 std::string default_data_extension(const std::string& name);
 // Opens name (name.vor first) through the path or the current directory,
 // positioned after the header of its kind; null when not found (a folder

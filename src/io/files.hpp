@@ -28,6 +28,16 @@ Mm dir_listing(const char* pattern);
 // not be run (the rest are not tried), else 0.
 int run_command_list(const char* text);
 
+// name with the extension (".vor", ".wav") when it has no '.'. A name that
+// ends in a separator names a folder, not a file in it, and is left as
+// it is (a writer then refuses it).
+inline std::string with_default_extension(const std::string& name, const char* extension)
+{
+    if (name.find('.') != std::string::npos || (!name.empty() && (name.back() == '/' || name.back() == '\\')))
+        return name;
+    return name + extension;
+}
+
 // How a whole file went: written; not created (nothing touched); a write
 // that failed (the writer raised its message; the old file stays); not
 // completed (flush, sync, close or rename failed; the old file stays).

@@ -29,10 +29,7 @@ constexpr double machine_eps = 2.220446049250313e-16;  // 2^-52
 
 std::string wav_name(const Mm& file)
 {
-    std::string name = value_text(file);
-    if (name.find('.') == std::string::npos)
-        name += ".wav";
-    return name;
+    return with_default_extension(value_text(file), ".wav");
 }
 
 // The language's round: halves away from zero.

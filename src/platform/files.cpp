@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
@@ -161,8 +164,12 @@ std::string temporary_entry(const std::string& base, unsigned slot, std::size_t 
     tail += temporary_suffix;
     const std::size_t room = name_max > 1 + temporary_tail ? name_max - 1 - temporary_tail : 0;
     std::size_t stem = std::min(base.size(), room);
-    // A cut falls between characters, not inside one (UTF-8).
-    while (stem > 0 && stem < base.size() && (static_cast<unsigned char>(base[stem]) & 0xC0) == 0x80)
+    // A cut falls between characters, not inside one (UTF-8): a character
+    // takes at most four bytes, so a name of other bytes is cut at most
+    // three bytes short.
+    for (int back = 0; back < 3 && stem > 0 && stem < base.size() &&
+                       (static_cast<unsigned char>(base[stem]) & 0xC0) == 0x80;
+         ++back)
         --stem;
     return "." + base.substr(0, stem) + tail;
 }
@@ -242,22 +249,36 @@ int make_temporary(int folder_fd, const std::string& base, mode_t mode, std::str
     return fd;
 }
 
-// A temporary without a name, in the system's folder for temporaries, for
-// a file whose own folder takes no new files: nothing is left of it
-// whenever and however its writer ends. -1 with errno set when none can
-// be made.
-int make_unnamed_temporary()
+// A temporary without a name in the folder given, made and unnamed at
+// once where the file system has no unnamed files; -1 with errno set.
+int unnamed_temporary_in(const std::string& folder)
 {
-    std::string folder = native_path(temp_dir());
     const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
         return fd;
-    // A file system without unnamed files: a named one, unnamed at once.
-    folder += ".numrun-XXXXXX";
-    const int named = ::mkostemp(folder.data(), O_CLOEXEC);
+    std::string pattern = folder + (folder.empty() || folder.back() != '/' ? "/" : "") + ".numrun-XXXXXX";
+    const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (named >= 0)
-        ::unlink(folder.c_str());
+        ::unlink(pattern.c_str());
     return named;
+}
+
+// A temporary without a name, for a file whose own folder takes no new
+// files: nothing is left of it whenever and however its writer ends. It
+// lies in the system's folder for temporaries; where that folder takes
+// none (TMPDIR names no folder, or one this process may not write or
+// that is read-only), in /tmp, and else in memory, so that the file is
+// never written in place, where a failure on the way would cut it. -1
+// with errno set when none can be made at all.
+int make_unnamed_temporary()
+{
+    const std::string folder = native_path(temp_dir());
+    int fd = unnamed_temporary_in(folder);
+    if (fd < 0 && folder != "/tmp/")
+        fd = unnamed_temporary_in("/tmp");
+    if (fd < 0)
+        fd = ::memfd_create("numrun-temporary", MFD_CLOEXEC);
+    return fd;
 }
 
 // Whether this process may write the file base of the folder, by its
@@ -405,7 +426,7 @@ bool take_extended_attributes(int fd, const std::string& path)
 // would fail for want of room (a size limit, a full file system) is
 // refused before a byte of the old file changes. False with errno set
 // when a step fails.
-bool write_over(int in, int folder_fd, const std::string& base)
+bool write_over(int in, int folder_fd, const std::string& base, bool through_link)
 {
     struct stat held;
     if (::fstat(in, &held) != 0)
@@ -417,7 +438,9 @@ bool write_over(int in, int folder_fd, const std::string& base)
         errno = EFBIG;
         return false;
     }
-    const int out = ::openat(folder_fd, base.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    // The name was followed to a file when the write began: a link put in
+    // its place since is not followed now.
+    const int out = ::openat(folder_fd, base.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (through_link ? 0 : O_NOFOLLOW));
     if (out < 0)
         return false;
     // The room is taken first; a file system that cannot say so ahead
@@ -456,14 +479,41 @@ bool write_over(int in, int folder_fd, const std::string& base)
     return ok;
 }
 
+// Whether what path reaches lies on one of the kernel's own file systems
+// (/proc, /sys and their kin), whose files are interfaces to the running
+// system rather than stored bytes, and whose links (a process's open
+// files, where /dev/stdout leads) carry text that names no path.
+bool on_kernel_file_system(const std::string& path)
+{
+    struct statfs fs;
+    if (::statfs(path.empty() ? "." : path.c_str(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Follows path, when it is a link or a chain of links, to the name of the
 // file they lead to, which may not exist yet (exists false, errno
 // ENOENT). A link's text is read from the folder of the link, as the
-// system reads it. False with errno set for a loop of links, and for a
-// name that cannot be looked up (a folder on the way that does not exist
-// or may not be entered).
-bool follow_links(std::string& path, struct stat& st, bool& exists)
+// system reads it. A link of the kernel's own file systems (a process's
+// open file, such as /dev/stdout leads to) is not followed by its text:
+// path stays that link and kernel_link is set; st then describes what the
+// system reaches through it. False with errno set for a loop of links,
+// and for a name that cannot be looked up (a folder on the way that does
+// not exist or may not be entered).
+bool follow_links(std::string& path, struct stat& st, bool& exists, bool& kernel_link)
 {
+    kernel_link = false;
     // The system is asked first whether it would follow the chain at all:
     // a loop, or a link it protects (another user's link in a shared
     // folder with the sticky bit, where the system is set to refuse those),
@@ -484,6 +534,10 @@ bool follow_links(std::string& path, struct stat& st, bool& exists)
         if (hops == most_links) {
             errno = ELOOP;
             return false;
+        }
+        if (on_kernel_file_system(split(path).dir)) {
+            kernel_link = true;
+            return ::stat(path.c_str(), &st) == 0;
         }
         std::vector<char> text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
         const ssize_t n = ::readlink(path.c_str(), text.data(), text.size());
@@ -535,6 +589,7 @@ void file_replacement::abandon()
     folder_ = -1;
     base_.clear();
     copy_over_ = false;
+    through_link_ = false;
 }
 
 void file_replacement::release_lock()
@@ -560,12 +615,14 @@ bool file_replacement::open(std::string_view name, const char* mode)
     // A link, or a chain of links, is followed to the file it names, which
     // is replaced (or made) in its own folder; the links stay as they are.
     struct stat st;
-    bool exists = false;
-    if (!follow_links(path, st, exists))
+    bool exists = false, kernel_link = false;
+    if (!follow_links(path, st, exists, kernel_link))
         return fail(errno);
-    // What is no regular file is written where it is.
-    if (exists && !S_ISREG(st.st_mode)) {
-        stream_ = open_in_place(path, false, mode);
+    // What is no regular file is written where it is, and so is a file of
+    // the kernel's own file systems (a setting under /proc or /sys): it
+    // holds no bytes to keep, and takes no temporary beside it.
+    if (exists && (!S_ISREG(st.st_mode) || on_kernel_file_system(path))) {
+        stream_ = open_in_place(path, S_ISREG(st.st_mode), mode);
         return stream_ != nullptr;
     }
     const split_name parts = split(path);
@@ -583,7 +640,11 @@ bool file_replacement::open(std::string_view name, const char* mode)
     // writing would not write it.
     if (replacing && !may_write(folder_, base_))
         return fail(errno);
-    int fd = make_temporary(folder_, base_, replacing ? 0600 : 0666, temporary_);
+    // A file reached through a link of the kernel's (a process's open file,
+    // one whose name is gone among them) is that very file: it takes the
+    // complete temporary written over it through the link.
+    through_link_ = kernel_link;
+    int fd = kernel_link ? -1 : make_temporary(folder_, base_, replacing ? 0600 : 0666, temporary_);
     if (fd >= 0) {
         // The new file keeps the owner, group, mode and other names of the
         // one it replaces: where the temporary cannot take them, or the
@@ -597,14 +658,11 @@ bool file_replacement::open(std::string_view name, const char* mode)
         // A folder the process may not write, holding a file it may: the
         // temporary is made where temporaries go and written over the file
         // at the end, so a write that fails on the way leaves it whole.
-        // Where no temporary can be made at all it is written in place.
-        if (!(replacing && (err == EACCES || err == EPERM) && may_write(folder_, base_)))
+        if (!kernel_link && !(replacing && (err == EACCES || err == EPERM) && may_write(folder_, base_)))
             return fail(err);
         fd = make_unnamed_temporary();
-        if (fd < 0) {
-            stream_ = open_in_place(path, true, mode);
-            return stream_ != nullptr || fail(errno);
-        }
+        if (fd < 0)
+            return fail(errno);
         copy_over_ = true;
     }
     // The lock lives with the file's open description: a second
@@ -649,7 +707,7 @@ bool file_replacement::commit()
             // user's file, which may still be written: it is written in
             // place, as a file that cannot change hands is.
             ok = !renamed || ((err == EPERM || err == EACCES) && may_write(folder_, base_));
-            if (ok && !write_over(lock_, folder_, base_)) {
+            if (ok && !write_over(lock_, folder_, base_, through_link_)) {
                 ok = false;
                 err = errno;
             }

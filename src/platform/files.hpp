@@ -35,13 +35,18 @@ std::string temp_dir();
 // not write (one the user protected) is not replaced: the open fails, as
 // an open for writing would. A target that is no regular file (a device
 // such as /dev/full, a named pipe) cannot be replaced and is written in
-// place; a pipe that no process reads is refused rather than waited on. A
-// target that is a symbolic link, or a chain of them, replaces (or makes)
+// place, as is a setting of the kernel's own file systems (/proc, /sys);
+// a pipe that no process reads is refused rather than waited on. A
+// process's open file reached through the kernel's links (/dev/stdout,
+// /dev/fd/N), whose text names no path, is written where the system
+// leads: a pipe in place, a file by its complete temporary written over
+// it. A target that is a symbolic link, or a chain of them, replaces (or makes)
 // the file at its end, and the links stay. A file that may be written but
 // neither created nor replaced in its folder (another user's file in a
 // folder with the sticky bit; a folder the process may not write, where
-// the temporary has no name and lies in the folder for temporaries) takes
-// the complete temporary written over it in place. The new file keeps the
+// the temporary has no name and lies in the folder for temporaries, or in
+// /tmp or memory where that folder takes none) takes the complete
+// temporary written over it in place. The new file keeps the
 // owner, group, mode and extended attributes (an access control list among
 // them) of the old one, as a write in place would leave them; where the
 // temporary cannot be given them (another user's file that only root
@@ -79,6 +84,7 @@ private:
     int lock_ = -1;           // the temporary (readable); holds its lock until it is gone
     int folder_ = -1;         // the folder of the file replaced; names are taken in it
     bool copy_over_ = false;  // the temporary is written over the file, not renamed
+    bool through_link_ = false;  // base_ is a link of the kernel's, written through
     std::string base_;        // the name of the file replaced, in its folder
     std::string temporary_;   // the temporary's name in the folder; empty when it has none
 };

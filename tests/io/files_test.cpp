@@ -10,11 +10,15 @@
 #include "temp_dir.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <filesystem>
 #include <functional>
@@ -23,10 +27,15 @@
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -171,6 +180,37 @@ std::set<std::string> entries_of(const fs::path& folder)
     return names;
 }
 
+// Every extended attribute of a file, by name.
+std::map<std::string, std::string> attributes_of(const fs::path& p)
+{
+    std::map<std::string, std::string> all;
+    std::vector<char> list(65536);
+    const ssize_t n = ::llistxattr(p.c_str(), list.data(), list.size());
+    for (ssize_t at = 0; at < n;) {
+        const std::string name(list.data() + at);
+        at += static_cast<ssize_t>(name.size()) + 1;
+        std::string value(65536, '\0');
+        const ssize_t got = ::lgetxattr(p.c_str(), name.c_str(), value.data(), value.size());
+        value.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        all[name] = value;
+    }
+    return all;
+}
+
+// A target written by a writer is alike its twin written by the model, a
+// write in place: owner, group, mode, other names, extended attributes.
+void expect_alike(const fs::path& target, const fs::path& twin)
+{
+    struct stat a {}, b {};
+    ASSERT_EQ(::stat(target.c_str(), &a), 0);
+    ASSERT_EQ(::stat(twin.c_str(), &b), 0);
+    EXPECT_EQ(a.st_uid, b.st_uid) << "owner";
+    EXPECT_EQ(a.st_gid, b.st_gid) << "group";
+    EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << "mode " << a.st_mode << " against " << b.st_mode;
+    EXPECT_EQ(a.st_nlink, b.st_nlink) << "other names";
+    EXPECT_EQ(attributes_of(target), attributes_of(twin)) << "extended attributes";
+}
+
 // The user the writes run as: an unprivileged one when the tests run as
 // root, else the test's own.
 struct writing_user {
@@ -213,6 +253,18 @@ struct target_case {
 };
 
 const std::string old_bytes = "the old bytes of the file\n";
+
+// Makes p hold the old bytes, of the owner, group and mode given, with a
+// second name (p.link) when asked.
+void make_owned(const fs::path& p, uid_t owner, gid_t group, mode_t mode, bool second_name)
+{
+    write_file(p, old_bytes);
+    ASSERT_EQ(::chown(p.c_str(), owner, group), 0);
+    ASSERT_EQ(::chmod(p.c_str(), mode), 0);
+    if (second_name) {
+        ASSERT_EQ(::link(p.c_str(), (p.string() + ".link").c_str()), 0);
+    }
+}
 
 std::vector<target_case> target_cases()
 {
@@ -262,6 +314,13 @@ std::vector<target_case> target_cases()
         {"a read-only folder without the file", false, outcome::not_created, RLIM_INFINITY,
          [](const fs::path& d, const std::string&, const writing_user& u) { give(d, u, 0555); }},
     };
+}
+
+// Gives this process a mount namespace of its own, whose mounts end with it
+// and leave the system's as they are; false with errno set where it cannot.
+bool own_mount_namespace()
+{
+    return ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
 class WholeFileWriters : public ::testing::Test {
@@ -407,6 +466,18 @@ protected:
         const fs::path d = tmp.path() / (stem + std::to_string(folders_++));
         fs::create_directory(d);
         return d;
+    }
+
+    // "" where a child may mount a memory file system in a mount namespace
+    // of its own, else why it may not.
+    std::string why_no_mounts()
+    {
+        const fs::path trial = fresh_folder("mount_trial");
+        const test::child_outcome tried = test::run_in_child(test::child_setup(), [&] {
+            if (!own_mount_namespace() || ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
+                error("%s", std::strerror(errno));
+        });
+        return tried.ran ? tried.message : "the child did not run: " + tried.message;
     }
 
     // A new folder of the test that every user may write (the folder for
@@ -566,14 +637,10 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
         for_each_writer("owners", [&](std::size_t k, const writer& w, const fs::path& d) {
             ASSERT_EQ(::chmod(d.c_str(), 0777), 0);  // every user may make its temporaries here
             const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
-            for (const fs::path& p : {target, twin}) {
-                write_file(p, old_bytes);
-                ASSERT_EQ(::chown(p.c_str(), c.owner, c.group), 0);
-                ASSERT_EQ(::chmod(p.c_str(), c.mode), 0);
-                if (c.second_name) {
-                    ASSERT_EQ(::link(p.c_str(), (p.string() + ".link").c_str()), 0);
-                }
-            }
+            for (const fs::path& p : {target, twin})
+                make_owned(p, c.owner, c.group, c.mode, c.second_name);
+            if (::testing::Test::HasFatalFailure())
+                return;
             test::child_setup setup;
             setup.switch_user = !c.as_root;
             setup.uid = other;
@@ -582,13 +649,9 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsOwnerGroupModeAndOtherNames)
             write_target_and_twin(setup, w, k, target, twin);
             if (::testing::Test::HasFatalFailure())
                 return;
-            struct stat a {}, b {};
+            expect_alike(target, twin);
+            struct stat a {};
             ASSERT_EQ(::stat(target.c_str(), &a), 0);
-            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
-            EXPECT_EQ(a.st_uid, b.st_uid) << "owner";
-            EXPECT_EQ(a.st_gid, b.st_gid) << "group";
-            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << "mode " << a.st_mode << " against " << b.st_mode;
-            EXPECT_EQ(a.st_nlink, b.st_nlink) << "other names";
             EXPECT_EQ(a.st_uid, c.owner) << "the file stays its owner's";
             if ((a.st_mode & (S_ISUID | S_ISGID)) != 0) {
                 EXPECT_EQ(a.st_uid, c.owner) << "no set-id bit on a file that changed hands";
@@ -969,8 +1032,8 @@ TEST_F(WholeFileWriters, LinksStayLinksAndTheFileTheyLeadToTakesTheNewBytes)
     }
 }
 
-// Targets that are no regular file: a folder or a named pipe that no
-// process reads cannot be written, and the writer says so at once rather
+// Targets that are no regular file: a folder, a socket or a named pipe
+// that no process reads cannot be written, and the writer says so at once rather
 // than wait for a reader; a pipe that a process reads takes the bytes (a
 // writer that goes back over what it wrote says it cannot), /dev/null
 // takes them, and nothing is made beside any of them.
@@ -1015,6 +1078,18 @@ TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
              return (d / f).string();
          }},
         {"/dev/null", outcome::written, [](const fs::path&, const std::string&) { return std::string("/dev/null"); }},
+        {"a socket", outcome::not_created,
+         [](const fs::path& d, const std::string& f) {
+             const std::string path = (d / f).string();
+             sockaddr_un address {};
+             address.sun_family = AF_UNIX;
+             EXPECT_LT(path.size(), sizeof address.sun_path);
+             std::memcpy(address.sun_path, path.c_str(), std::min(path.size() + 1, sizeof address.sun_path));
+             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             EXPECT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+             ::close(s);
+             return path;
+         }},
     };
     const writing_user u = the_writing_user();
     const auto nulls = [] {
@@ -1069,9 +1144,183 @@ TEST_F(WholeFileWriters, TargetsThatAreNoRegularFile)
     }
 }
 
+// Targets the kernel names: a process's open files, reached through the
+// kernel's links (/dev/fd/N, where /dev/stdout leads), whose text names no
+// path, and a setting of the kernel's own file systems (/proc/self/comm).
+// An open pipe takes the bytes where it is (a writer that goes back over
+// what it wrote says it cannot); an open file takes them in place, whole,
+// or keeps its old bytes when the write fails, whether it has a name or
+// not; the setting takes them as a write to it does. Nothing is made
+// beside any of them. ("/./" in a name keeps the writers from adding their
+// extension.)
+TEST_F(WholeFileWriters, TargetsTheKernelNames)
+{
+    enum class kind { pipe, file, nameless_file, setting };
+    struct kernel_case {
+        const char* what;
+        kind target;
+        rlim_t size_limit = RLIM_INFINITY;
+    };
+    const std::vector<kernel_case> cases = {
+        {"a pipe a process reads, through /dev/fd", kind::pipe},
+        {"an open file, through /dev/fd", kind::file},
+        {"an open file, through /dev/fd, under a size limit", kind::file, 4096},
+        {"an open file whose name is gone, through /dev/fd", kind::nameless_file},
+        {"an open file whose name is gone, under a size limit", kind::nameless_file, 4096},
+        {"the process's name, /proc/self/comm", kind::setting},
+    };
+    const writing_user u = the_writing_user();
+    for (const kernel_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for_each_writer("kernel", [&](std::size_t k, const writer& w, const fs::path& d) {
+            give(d, u, 0755);
+            int ends[2] = {-1, -1};
+            int held = -1;
+            const fs::path file = d / "open.bin";
+            if (c.target == kind::pipe) {
+                ASSERT_EQ(::pipe(ends), 0);
+                held = ends[1];
+                // The writing user's pipe, as one its shell made would be.
+                if (u.switch_user) {
+                    ASSERT_EQ(::fchown(held, u.uid, u.gid), 0) << std::strerror(errno);
+                }
+            } else if (c.target != kind::setting) {
+                write_file(file, old_bytes);
+                give(file, u, 0666);
+                held = ::open(file.c_str(), O_RDWR);
+                ASSERT_GE(held, 0);
+                if (c.target == kind::nameless_file)
+                    fs::remove(file);
+            }
+            const std::string path =
+                c.target == kind::setting ? "/proc/self/./comm" : "/dev/./fd/" + std::to_string(held);
+            const auto before = entries_of(d);
+            const test::child_outcome got = test::run_in_child(as_user(u, c.size_limit), [&] {
+                // A process that was root before it became the writing user
+                // may not look at its own /proc entries until it says so;
+                // one started as that user may.
+                ::prctl(PR_SET_DUMPABLE, 1);
+                const std::string was = read_file("/proc/self/comm");
+                write_named(w, path);
+                if (c.target == kind::setting) {
+                    // What the process is called now: bytes written (each
+                    // write names it by its first bytes, up to a zero).
+                    std::string name = read_file("/proc/self/comm");
+                    name.pop_back();  // the kernel's newline
+                    if (name + "\n" == was || (w.dated == 0 && reference[k].find(name) == std::string::npos))
+                        error("the process's name is not bytes written");
+                }
+            });
+            if (held >= 0)
+                ::close(held);
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.signal, 0) << "the writer ends (SIGALRM: it waited)";
+            if (c.target == kind::pipe) {
+                std::string bytes;
+                char block[4096];
+                ssize_t n;
+                while ((n = ::read(ends[0], block, sizeof block)) > 0)
+                    bytes.append(block, static_cast<std::size_t>(n));
+                ::close(ends[0]);
+                if (w.seeks) {
+                    EXPECT_NE(got.message, "") << "a writer that must go back cannot write a pipe, and says so";
+                } else {
+                    EXPECT_EQ(got.message, "");
+                    ASSERT_EQ(bytes.size(), reference[k].size()) << "the reader has every byte";
+                    EXPECT_TRUE(bytes == reference[k]);
+                }
+            } else if (c.target == kind::setting) {
+                EXPECT_EQ(got.message, "");
+            } else if (c.size_limit != RLIM_INFINITY) {
+                EXPECT_NE(got.message, "") << "the failure is reported";
+            } else {
+                EXPECT_EQ(got.message, "");
+            }
+            if (c.target == kind::file) {
+                if (c.size_limit == RLIM_INFINITY)
+                    expect_new_bytes(k, file);
+                else
+                    EXPECT_TRUE(read_file(file) == old_bytes) << "the old bytes are kept";
+            }
+            EXPECT_EQ(entries_of(d), before) << "nothing is made beside the target";
+        });
+    }
+}
+
+// copyfile onto the file it copies, named another way: the file is left as
+// it is (the copy reads it whole before anything could cut it), whatever
+// the route its write would take, and nothing is made beside it.
+TEST_F(WholeFileWriters, CopyingAFileOntoItselfKeepsIt)
+{
+    struct self_case {
+        const char* what;
+        std::string to;       // the target, relative to the case's folder
+        bool locked = false;  // the folder may not be written by the writer
+        bool bound = false;   // "mnt" is "sub" mounted again (needs a mount namespace)
+    };
+    const std::vector<self_case> cases = {
+        {"the same name", "sub/a.bin"},
+        {"through ./", "./sub/./a.bin"},
+        {"through a folder and ..", "other/../sub/a.bin"},
+        {"through a link", "link.bin"},
+        {"through a hard link", "sub/hard.bin"},
+        {"through a link, in a folder the writer may not write", "link.bin", true},
+        {"through /dev/fd", "@fd"},
+        {"through a second mount of its folder", "mnt/a.bin", false, true},
+    };
+    const writing_user u = the_writing_user();
+    std::string bytes(20000, '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+        bytes[k] = static_cast<char>((k * 131 + k / 256) & 0xff);
+    for (const self_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.bound && !u.switch_user) {
+            std::printf("skipped (%s): a mount namespace needs root\n", c.what);
+            continue;
+        }
+        const fs::path d = fresh_folder("self");
+        for (const fs::path& f : {d / "sub", d / "other", d / "mnt"})
+            fs::create_directory(f);
+        const fs::path file = d / "sub" / "a.bin";
+        write_file(file, bytes);
+        give(file, u, 0644);
+        fs::create_hard_link(file, d / "sub" / "hard.bin");
+        fs::create_symlink("sub/a.bin", d / "link.bin");
+        give(d, u, 0755);
+        give(d / "sub", u, c.locked ? 0555 : 0755);
+        struct stat was {};
+        ASSERT_EQ(::stat(file.c_str(), &was), 0);
+        const auto before = entries_of_all({d, d / "sub", d / "mnt"});
+        const int held = c.to == "@fd" ? ::open(file.c_str(), O_RDWR) : -1;
+        const std::string to = c.to == "@fd" ? "/dev/fd/" + std::to_string(held) : (d / c.to).string();
+        test::child_setup setup = as_user(u);
+        setup.switch_user = u.switch_user && !c.bound;
+        const test::child_outcome got = test::run_in_child(setup, [&] {
+            if (c.bound &&
+                (!own_mount_namespace() || ::mount((d / "sub").c_str(), (d / "mnt").c_str(), nullptr, MS_BIND, nullptr) != 0))
+                error("mount: %s", std::strerror(errno));
+            ::prctl(PR_SET_DUMPABLE, 1);
+            if (test::at(copyfile(t(file.string()), t(to)), 0) != 1)
+                error("copyfile did not report success");
+        });
+        if (held >= 0)
+            ::close(held);
+        ::chmod((d / "sub").c_str(), 0755);
+        ASSERT_TRUE(got.ran) << got.message;
+        EXPECT_EQ(got.message, "");
+        EXPECT_TRUE(read_file(file) == bytes) << "the file is as it was";
+        struct stat now {};
+        ASSERT_EQ(::stat(file.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino, was.st_ino);
+        EXPECT_EQ(now.st_nlink, 2u);
+        EXPECT_EQ(entries_of_all({d, d / "sub", d / "mnt"}), before) << "nothing is made beside it";
+    }
+}
+
 // Names as users give them: spaces, a newline, a leading '-' or '.',
 // quotes, and names of multi-byte characters of exactly the longest
-// length a folder holds, whose temporaries are cut between characters;
+// length a folder holds, whose temporaries are cut between characters,
+// or of bytes that are no UTF-8, whose temporaries still keep the name;
 // the temporary of a killed write of each is removed by its next write.
 TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
 {
@@ -1088,6 +1337,7 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
         std::string prefix;  // the name before its characters and the writer's extension
         std::string ch;      // repeated up to the whole length; "" for none
         std::size_t total;   // the whole name's length (0: the prefix and extension alone)
+        bool utf8 = true;    // the name is UTF-8 text
     };
     const std::vector<name_case> names = {
         {"spaces", "a name with  spaces ", "", 0},
@@ -1101,6 +1351,10 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
         {"3-byte characters after one byte", "a", "\xe2\x82\xac", 255},
         {"4-byte characters after two bytes", "ab", "\xf0\x9f\x98\x80", 255},
         {"4-byte characters after three bytes", "abc", "\xf0\x9f\x98\x80", 255},
+        {"bytes of another encoding (Latin-1)", "caf", "\xe9", 255, false},
+        {"bytes that are no UTF-8 (continuations alone)", "", "\x80", 255, false},
+        {"a 4-byte lead followed by more continuations than a character takes", "a", "\xf0\x80\x80\x80\x80\x80\x80",
+         255, false},
     };
     for (std::size_t k = 0; k < writers().size(); ++k) {
         const writer& w = writers()[k];
@@ -1129,9 +1383,11 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
             const std::size_t stem = temporary.size() - (1 + 16 + 1 + 2 + 5) - 1;
             ASSERT_LE(stem, name.size());
             EXPECT_EQ(temporary.substr(1, stem), name.substr(0, stem)) << "the temporary starts with the name";
-            if (stem < name.size()) {
+            if (stem < name.size() && c.utf8) {
                 EXPECT_NE(static_cast<unsigned char>(name[stem]) & 0xC0, 0x80) << "cut between characters";
             }
+            EXPECT_GE(stem + 3, std::min<std::size_t>(name.size(), 255 - 1 - (1 + 16 + 1 + 2 + 5)))
+                << "the temporary keeps the name up to its room, less three bytes at most";
             EXPECT_ERROR(write_named(w, path), "");
             expect_new_bytes(k, path);
             EXPECT_EQ(entries_of(d), (std::set<std::string>{name})) << "the killed write's temporary is gone";
@@ -1143,6 +1399,33 @@ TEST_F(WholeFileWriters, NamesOfEveryShapeUpToTheLongest)
         fs::create_directory(d);
         EXPECT_ERROR(write_named(w, (d / name).string()), message_for(w.not_created, (d / name).string()));
         EXPECT_TRUE(entries_of(d).empty());
+    }
+}
+
+// A name that ends in a separator names a folder, whether or not it
+// exists: no writer makes a file in it (the writers that add their
+// extension to a name without a '.' made a hidden ".vor" or ".wav" file in
+// an existing folder), and each says it cannot create the name given.
+TEST_F(WholeFileWriters, ANameThatEndsInASeparatorNamesAFolder)
+{
+    const std::vector<std::pair<const char*, std::string>> names = {
+        {"a folder that does not exist", "none/"},
+        {"an existing folder", "sub/"},
+        {"an existing folder, with a backslash", "sub\\"},
+    };
+    for (const auto& [what, name] : names) {
+        SCOPED_TRACE(what);
+        for_each_writer("ending", [&](std::size_t, const writer& w, const fs::path& d) {
+            fs::create_directory(d / "sub");
+            const std::string path = d.string() + "/" + name;
+            // The graphics engine names the file as the system does.
+            std::string shown = path;
+            if (std::string(w.what) == "imwrite")
+                std::replace(shown.begin(), shown.end(), '\\', '/');
+            EXPECT_ERROR(write_named(w, path), message_for(w.not_created, shown));
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{"sub"}));
+            EXPECT_TRUE(entries_of(d / "sub").empty()) << "no file is made in the folder";
+        });
     }
 }
 
@@ -1317,15 +1600,10 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
     if (!the_writing_user().switch_user)
         GTEST_SKIP() << "a memory file system can be mounted only by root: these tests run as user "
                      << ::geteuid();
+    const std::string refused = why_no_mounts();
+    if (!refused.empty())
+        GTEST_SKIP() << "no memory file system can be mounted here: " << refused;
     test::child_setup probe;
-    const fs::path trial = open_folder("mount_trial");
-    const test::child_outcome tried = test::run_in_child(probe, [&] {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", trial.c_str(), "tmpfs", 0, "size=64k") != 0)
-            error("%s", std::strerror(errno));
-    });
-    if (!tried.ran || !tried.message.empty())
-        GTEST_SKIP() << "no memory file system can be mounted here: " << tried.message;
     const writing_user u = the_writing_user();
     struct room_case {
         const char* what;
@@ -1346,8 +1624,9 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
                 // The child mounts, fills, writes as the writing user and
                 // reports what it finds, as its message.
                 const test::child_outcome got = test::run_in_child(probe, [&] {
-                    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                        ::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=1m,mode=0755") != 0)
+                    // In a mount namespace of the child's own: the mount
+                    // ends with it, and the system's mounts stay as they are.
+                    if (!own_mount_namespace() || ::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=1m,mode=0755") != 0)
                         error("mount: %s", std::strerror(errno));
                     const fs::path d = mount_point / "d";
                     fs::create_directory(d);
@@ -1386,6 +1665,151 @@ TEST_F(WholeFileWriters, AFullFileSystemKeepsTheOldFileOnEveryRoute)
                     expected += "; other.bin" + state;
                 EXPECT_EQ(got.message, expected);
                 EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
+            });
+        }
+    }
+}
+
+// Makes this process's opens of a file without a name (and, with
+// named, of any new file) fail with err, as a file system without unnamed
+// files, or with no room for a file, would: a filter of system calls.
+bool refuse_new_files(int err, bool named)
+{
+    constexpr std::uint32_t unnamed_bit = 020000000;  // what O_TMPFILE adds to O_DIRECTORY
+    const std::uint32_t refused = unnamed_bit | (named ? O_CREAT : 0);
+    sock_filter program[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags' low word
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, refused),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<std::uint32_t>(err) & SECCOMP_RET_DATA)),
+    };
+    const sock_fprog filter{static_cast<unsigned short>(sizeof program / sizeof program[0]), program};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+}
+
+// A file the writer may write in a folder it may not: its temporary has no
+// name and lies in the folder for temporaries, whatever TMPDIR says: unset,
+// empty, relative, no folder, a folder the writer may not write, a file, a
+// read-only or full file system, another file system, one without unnamed
+// files; or no folder takes a new file at all. Where that folder cannot
+// take it, the temporary goes elsewhere (never is the file written
+// in place, where a failure on the way would cut it): every write
+// succeeds but into a full folder for temporaries, and a write that fails
+// (a size limit, that full folder) raises an error and keeps the old
+// bytes. Nothing is left in the folder for temporaries or beside the
+// file.
+TEST_F(WholeFileWriters, EveryFolderForTemporariesKeepsTheOldFileOnFailure)
+{
+    const writing_user u = the_writing_user();
+    if (!u.switch_user)
+        GTEST_SKIP() << "a folder this user may not write is one root can still write: these tests run as user "
+                     << ::geteuid();
+    const std::string no_mounts = why_no_mounts();
+    other_file_system shm(tmp.path());
+    enum class mounted { none, read_only, full };
+    enum class refused { nothing, unnamed, every_new_file };
+    struct temporaries_case {
+        const char* what;
+        std::string tmpdir;  // "@f": the case's folder, made by the test; "-": unset
+        mounted mount = mounted::none;
+        bool fails = false;  // the write fails even without a size limit
+        refused filter = refused::nothing;
+    };
+    const std::vector<temporaries_case> cases = {
+        {"TMPDIR unset", "-"},
+        {"TMPDIR empty", ""},
+        {"a relative TMPDIR that names no folder", "no/such/folder"},
+        {"a relative TMPDIR", "@rel"},
+        {"a TMPDIR that names no folder", "/no/such/folder"},
+        {"a TMPDIR the writer may not write", "@locked"},
+        {"a TMPDIR that is a file", "@file"},
+        {"a TMPDIR on another file system", "@shm"},
+        {"a read-only TMPDIR", "@f", mounted::read_only},
+        {"a full TMPDIR", "@f", mounted::full, true},
+        {"a TMPDIR whose file system has no unnamed files", "@f", mounted::none, false, refused::unnamed},
+        {"no folder that takes a temporary", "@f", mounted::none, false, refused::every_new_file},
+    };
+    for (const temporaries_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.mount != mounted::none && !no_mounts.empty()) {
+            std::printf("skipped (%s): no file system can be mounted here: %s\n", c.what, no_mounts.c_str());
+            continue;
+        }
+        if (c.tmpdir == "@shm" && shm.path().empty()) {
+            std::printf("skipped (%s): no second file system at /dev/shm\n", c.what);
+            continue;
+        }
+        for (const bool limited : {false, true}) {
+            SCOPED_TRACE(limited ? "under a size limit" : "without a limit");
+            for_each_writer("tmpdir", [&](std::size_t k, const writer& w, const fs::path& d) {
+                const std::string stem = d.filename().string();
+                const fs::path folder = c.tmpdir == "@shm" ? shm.path() / stem : tmp.path() / (stem + "_tmp");
+                std::string tmpdir = c.tmpdir;
+                if (c.tmpdir == "@rel") {
+                    tmpdir = stem + "_tmp";  // from the test's folder, the child's current one
+                } else if (c.tmpdir == "@file") {
+                    tmpdir = folder.string();
+                    write_file(folder, "a file");
+                } else if (c.tmpdir[0] == '@') {
+                    tmpdir = folder.string();
+                }
+                if (c.tmpdir != "@file")
+                    fs::create_directories(folder);
+                ASSERT_EQ(::chmod(folder.c_str(), c.tmpdir == "@locked" ? 0755 : 0777), 0);
+                write_file(d / w.file, old_bytes);
+                give(d / w.file, u, 0644);
+                give(d, u, 0555);
+                const std::string path = (d / w.file).string();
+                const auto before = entries_of_all({d, fs::is_directory(folder) ? folder : fs::path()});
+
+                // The child mounts what the case asks for, becomes the
+                // writing user and writes.
+                test::child_setup setup;
+                setup.file_size_limit = limited ? 4096 : RLIM_INFINITY;
+                setup.time_limit = 20;
+                const test::child_outcome got = test::run_in_child(setup, [&] {
+                    if (c.mount != mounted::none) {
+                        const bool ok =
+                            own_mount_namespace() &&
+                            (c.mount == mounted::full
+                                 ? ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k,mode=0777") == 0
+                                 : ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                                       ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                                               nullptr) == 0);
+                        if (!ok)
+                            error("mount: %s", std::strerror(errno));
+                    }
+                    if (::setgroups(0, nullptr) != 0 || ::setgid(u.gid) != 0 || ::setuid(u.uid) != 0)
+                        error("could not become the writing user");
+                    if (c.filter == refused::unnamed && !refuse_new_files(EOPNOTSUPP, false))
+                        error("no filter of system calls: %s", std::strerror(errno));
+                    if (c.filter == refused::every_new_file && !refuse_new_files(EACCES, true))
+                        error("no filter of system calls: %s", std::strerror(errno));
+                    if (tmpdir == "-")
+                        ::unsetenv("TMPDIR");
+                    else
+                        ::setenv("TMPDIR", tmpdir.c_str(), 1);
+                    w.write(path);
+                });
+                ::chmod(d.c_str(), 0755);
+                ASSERT_TRUE(got.ran) << got.message;
+                EXPECT_EQ(got.signal, 0);
+                if (limited || c.fails) {
+                    EXPECT_NE(got.message, "") << "the failure is reported";
+                    EXPECT_TRUE(read_file(path) == old_bytes) << "the old bytes are kept";
+                } else {
+                    EXPECT_EQ(got.message, "");
+                    expect_new_bytes(k, path);
+                }
+                EXPECT_EQ(entries_of_all({d, fs::is_directory(folder) ? folder : fs::path()}), before)
+                    << "nothing is left beside the file or in the folder for temporaries";
             });
         }
     }
@@ -1459,23 +1883,6 @@ TEST_F(WholeFileWriters, ALinkTheSystemWouldNotFollowIsNotFollowed)
 }
 
 // ---- extended attributes ----
-
-// Every extended attribute of a file, by name.
-std::map<std::string, std::string> attributes_of(const fs::path& p)
-{
-    std::map<std::string, std::string> all;
-    std::vector<char> list(65536);
-    const ssize_t n = ::llistxattr(p.c_str(), list.data(), list.size());
-    for (ssize_t at = 0; at < n;) {
-        const std::string name(list.data() + at);
-        at += static_cast<ssize_t>(name.size()) + 1;
-        std::string value(65536, '\0');
-        const ssize_t got = ::lgetxattr(p.c_str(), name.c_str(), value.data(), value.size());
-        value.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        all[name] = value;
-    }
-    return all;
-}
 
 // An access control list in the system's form: a header, then (tag,
 // permissions, id) entries; the owner's, group's, mask's and others'
@@ -1573,12 +1980,151 @@ TEST_F(WholeFileWriters, AReplacedFileKeepsItsExtendedAttributesAndAccessList)
                     EXPECT_EQ(after.count(name), 1u) << name << " is kept";
                 }
             }
-            struct stat a {}, b {};
+            expect_alike(target, twin);
+            struct stat a {};
             ASSERT_EQ(::stat(target.c_str(), &a), 0);
-            ASSERT_EQ(::stat(twin.c_str(), &b), 0);
-            EXPECT_EQ(a.st_mode, b.st_mode) << std::oct << a.st_mode << " against " << b.st_mode;
             EXPECT_NE(a.st_ino, was.st_ino) << "a complete new file took the old one's place";
             EXPECT_EQ(entries_of(d), (std::set<std::string>{target.filename().string(), twin.filename().string()}));
+        });
+    }
+}
+
+// A file in a folder the writer may not write takes its complete temporary
+// written over it in place: it stays the same file, and keeps its owner,
+// group, mode, other names, extended attributes and access control list
+// exactly as a write in place by the same user leaves them (a set-user bit
+// goes, as does a set-group bit where the writer is not of the file's
+// group or the group may run it), and its time of change moves on. Each
+// writer writes the target, and the model writes the twin in place.
+TEST_F(WholeFileWriters, AFileInAFolderTheWriterMayNotWriteKeepsWhatAWriteInPlaceKeeps)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "files of other users and groups can be made only by root: these tests run as user "
+                     << ::geteuid();
+    const uid_t writer_uid = test::unprivileged_uid, other = 1;
+    const gid_t writer_gid = test::unprivileged_gid, shared = 54321;
+    test::child_setup setup;
+    setup.switch_user = true;
+    setup.uid = writer_uid;
+    setup.gid = writer_gid;
+    setup.groups = {shared};
+    setup.time_limit = 20;
+    const test::child_outcome tried = test::run_in_child(setup, [] {});
+    if (!tried.ran)
+        GTEST_SKIP() << "no second user can be used here: " << tried.message;
+    const fs::path probe = tmp.path() / "probe";
+    write_file(probe, "x");
+    const bool attributes = ::setxattr(probe.c_str(), "user.probe", "1", 1, 0) == 0;
+    constexpr std::uint32_t none = 0xffffffff;
+    const std::string granting =
+        access_list({{1, 6, none}, {2, 6, other}, {4, 4, none}, {0x10, 6, none}, {0x20, 4, none}});
+    const bool lists =
+        attributes && ::setxattr(probe.c_str(), "system.posix_acl_access", granting.data(), granting.size(), 0) == 0;
+    struct in_place_case {
+        const char* what;
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        bool second_name = false;
+        bool with_attributes = false;
+        bool with_list = false;
+    };
+    const std::vector<in_place_case> cases = {
+        {"its own file of mode 0600", writer_uid, writer_gid, 0600},
+        {"its own file of a group it is in, set-group-id (02664)", writer_uid, shared, 02664},
+        {"its own file of a group it is not in, set-group-id (02644)", writer_uid, 0, 02644},
+        {"its own set-group-id program (02755)", writer_uid, shared, 02755},
+        {"its own set-user-id program (04755)", writer_uid, writer_gid, 04755},
+        {"its own file with the sticky bit (01644)", writer_uid, writer_gid, 01644},
+        {"another user's file of a shared group (0664)", other, shared, 0664},
+        {"its own file with a second name", writer_uid, writer_gid, 0644, true},
+        {"its own file with extended attributes", writer_uid, writer_gid, 0640, false, true},
+        {"its own file with an access list that lets another user write", writer_uid, writer_gid, 0664, false, true,
+         true},
+    };
+    for (const in_place_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if ((c.with_attributes && !attributes) || (c.with_list && !lists)) {
+            std::printf("skipped (%s): this file system keeps no extended attributes or access lists\n", c.what);
+            continue;
+        }
+        for_each_writer("in_place", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const fs::path target = d / w.file, twin = d / ("twin_" + std::string(w.file));
+            for (const fs::path& p : {target, twin}) {
+                make_owned(p, c.owner, c.group, c.mode, c.second_name);
+                if (c.with_attributes) {
+                    ASSERT_EQ(::setxattr(p.c_str(), "user.a", "1", 1, 0), 0);
+                }
+                if (c.with_list) {
+                    ASSERT_EQ(::setxattr(p.c_str(), "system.posix_acl_access", granting.data(), granting.size(), 0), 0);
+                }
+                // Long ago, so that a write's time of change shows.
+                const struct timespec then[2] = {{1000000000, 0}, {1000000000, 0}};
+                ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), then, 0), 0);
+            }
+            ASSERT_EQ(::chmod(d.c_str(), 0555), 0);
+            const auto before = entries_of(d);
+            struct stat was {};
+            ASSERT_EQ(::stat(target.c_str(), &was), 0);
+            write_target_and_twin(setup, w, k, target, twin);
+            ::chmod(d.c_str(), 0755);
+            if (::testing::Test::HasFatalFailure())
+                return;
+            expect_alike(target, twin);
+            struct stat a {};
+            ASSERT_EQ(::stat(target.c_str(), &a), 0);
+            EXPECT_EQ(a.st_ino, was.st_ino) << "the same file, written in place";
+            EXPECT_GT(a.st_mtim.tv_sec, 1000000000) << "the time of change moves on";
+            if (c.second_name)
+                expect_new_bytes(k, target.string() + ".link");
+            EXPECT_EQ(entries_of(d), before) << "nothing is made beside it";
+        });
+    }
+}
+
+// A process that has the old file open, or mapped, while a writer replaces
+// it: where the file is replaced (renamed over), that process goes on
+// reading the old bytes whole, to their end, and the name gives the new
+// ones; where it is written over in place (its folder may not be written),
+// it is the same file, and the process reads the new bytes whole.
+TEST_F(WholeFileWriters, AReaderOfTheOldFileReadsOneWholeFile)
+{
+    const writing_user u = the_writing_user();
+    if (!u.switch_user)
+        GTEST_SKIP() << "a folder this user may not write is one root can still write: these tests run as user "
+                     << ::geteuid();
+    const std::string old_file = old_bytes + std::string(20000, 'o');  // longer than every new file
+    for (const bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "written over in place" : "renamed over");
+        for_each_writer("reader", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const fs::path target = d / w.file;
+            write_file(target, old_file);
+            give(target, u, 0644);
+            give(d, u, locked ? 0555 : 0755);
+            const int held = ::open(target.c_str(), O_RDONLY);
+            ASSERT_GE(held, 0);
+            void* mapped = ::mmap(nullptr, old_file.size(), PROT_READ, MAP_SHARED, held, 0);
+            ASSERT_NE(mapped, MAP_FAILED);
+            char first[10];
+            ASSERT_EQ(::read(held, first, sizeof first), static_cast<ssize_t>(sizeof first));
+            const test::child_outcome got = test::run_in_child(as_user(u), [&] { w.write(target.string()); });
+            ::chmod(d.c_str(), 0755);
+            ASSERT_TRUE(got.ran) << got.message;
+            EXPECT_EQ(got.message, "");
+            std::string rest;
+            char block[4096];
+            ssize_t n;
+            while ((n = ::read(held, block, sizeof block)) > 0)
+                rest.append(block, static_cast<std::size_t>(n));
+            if (!locked) {
+                EXPECT_TRUE(std::string(first, sizeof first) + rest == old_file) << "the old bytes, to their end";
+                EXPECT_TRUE(std::memcmp(mapped, old_file.data(), old_file.size()) == 0) << "the mapping keeps them";
+            } else {
+                EXPECT_TRUE(rest == read_file(target).substr(sizeof first)) << "the same file, holding the new bytes";
+            }
+            ::munmap(mapped, old_file.size());
+            ::close(held);
+            expect_new_bytes(k, target);
         });
     }
 }
