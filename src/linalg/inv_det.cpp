@@ -111,8 +111,9 @@ bool sound_real_factors(int n, const double* f)
 
 // a := its inverse by LAPACK's blocked ZGETRF and ZGETRI on one
 // interleaved copy. False, a untouched, when a holds NaN or Inf or a pivot
-// is exactly zero: the LINPACK-layout inverse then shows them as it
-// always has.
+// is exactly zero or below the normal numbers: the LINPACK-layout inverse
+// then shows them as it always has (and as it does below the blocked
+// order).
 bool blocked_complex_inverse(Mm& a)
 {
     const int n = a.rows();
@@ -121,7 +122,7 @@ bool blocked_complex_inverse(Mm& a)
     scratch<double> z{2 * std::size_t(n) * std::size_t(n)};
     interleave_split(n, n, a.addr(), a.addi(), n, z.get(), n);
     int_scratch ipiv{std::size_t(n)};
-    if (lapack::zgetrf(n, n, z.get(), n, ipiv.get()) != 0)
+    if (lapack::zgetrf(n, n, z.get(), n, ipiv.get()) != 0 || !sound_blocked_factors(n, z.get()))
         return false;
     const int lwork = 64 * n;
     scratch<double> work{2 * std::size_t(lwork)};

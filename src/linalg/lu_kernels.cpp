@@ -272,10 +272,6 @@ int lu_factor_split(double* ar, double* ai, const int* lda_, const int* n_, int*
     return 0;
 }
 
-namespace {
-
-// The interleaved factors of ZGETRF are finite and every pivot's
-// reciprocal is too.
 bool sound_blocked_factors(int n, const double* z) noexcept
 {
     const idx count = 2 * idx(n) * n;
@@ -291,8 +287,6 @@ bool sound_blocked_factors(int n, const double* z) noexcept
     }
     return true;
 }
-
-} // namespace
 
 int lu_factor_split_work(double* ar, double* ai, const int* lda_, const int* n_, int* ipvt, int* info, double* work)
 {
