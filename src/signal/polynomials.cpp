@@ -388,36 +388,16 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     // which overflows for values near the largest double although the fit
     // is finite, and a power of two scales the coefficients and the
     // residual exactly (elsewhere the unscaled result to the bit).
-    int ey = 0;
-    {
-        double size = 0;
-        for (int k = 0; k < m; ++k) {
-            if (std::isfinite(y.addr()[k]))
-                size = std::fmax(size, std::fabs(y.addr()[k]));
-            if (y.isc() && std::isfinite(y.addi()[k]))
-                size = std::fmax(size, std::fabs(y.addi()[k]));
-        }
-        if (size > 0)
-            ey = std::ilogb(size);
-    }
+    const int ey = size_exponent(y.addr(), y.isc() ? y.addi() : nullptr, m);
     if (ey != 0)
         y = ldexp_parts(y, -ey);
     // x in units of the power of two of its size where its powers up to
     // the degree would leave the doubles (or their column norms pass the
     // largest double: x near 1e308 gave a NaN fit from degree 1); the
     // coefficient of x^p and column p of R take 2^(p ex) back exactly.
-    int ex = 0;
-    if (deg > 0) {
-        double size = 0;
-        for (int k = 0; k < m; ++k) {
-            if (std::isfinite(x.addr()[k]))
-                size = std::fmax(size, std::fabs(x.addr()[k]));
-            if (x.isc() && std::isfinite(x.addi()[k]))
-                size = std::fmax(size, std::fabs(x.addi()[k]));
-        }
-        if (size > 0 && std::abs(std::ilogb(size)) * deg > 480)
-            ex = std::ilogb(size);
-    }
+    int ex = size_exponent(x.addr(), x.isc() ? x.addi() : nullptr, m);
+    if (std::abs(ex) * deg <= 480)
+        ex = 0;
     if (ex != 0)
         x = ldexp_parts(x, -ex);
     const Mm ones_column = ones(double(m), 1.0);

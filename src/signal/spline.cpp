@@ -97,20 +97,6 @@ Mm row_of(const double* v, int n)
 
 namespace {
 
-// The power of two nearest the largest finite magnitude of v's parts (0
-// when there is none).
-int size_exponent(const double* re, const double* im, int n)
-{
-    double size = 0;
-    for (int k = 0; k < n; ++k) {
-        if (std::isfinite(re[k]))
-            size = std::fmax(size, std::fabs(re[k]));
-        if (im && std::isfinite(im[k]))
-            size = std::fmax(size, std::fabs(im[k]));
-    }
-    return size > 0 ? std::ilogb(size) : 0;
-}
-
 // The spline in pp form, computed with the knots in units of 2^ex and the
 // values in units of 2^ey, the powers of two of their sizes: its slopes
 // divide differences of values by steps and its coefficients by their
