@@ -130,6 +130,11 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     auto converged = [&](double res, double raw_err) {
         result = res;
         err = raw_err;
+        // A value that is not finite (a node where the function is NaN or
+        // Inf) confirms nothing: its error, NaN, was lost in the maximum
+        // below and an Inf passed as converged, unwarned.
+        if (!std::isfinite(res) || std::isnan(err))
+            return false;
         if (resasc != 0 && err != 0 && err < resasc)
             err = resasc * std::min(1.0, std::pow(200 * err / resasc, 1.5));
         if (resabs > tiny / (50 * eps))

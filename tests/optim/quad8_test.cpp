@@ -425,7 +425,8 @@ TEST_F(Quad8Test, IntegrandsOfEverySize)
 
 // Values that are not finite at some node (at the centre, on one side of
 // the interval, at a pole on a node, only at the outermost nodes of the
-// last rule) give NaN or Inf, never a finite guess.
+// last rule) give NaN or Inf, never a finite guess, and the warning: an Inf
+// at the first rule's nodes passed as converged, unwarned.
 TEST_F(Quad8Test, ValuesThatAreNotFiniteGiveNoFiniteGuess)
 {
     struct Case {
@@ -446,8 +447,10 @@ TEST_F(Quad8Test, ValuesThatAreNotFiniteGiveNoFiniteGuess)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         reg.define_elementwise("member", c.f);
+        test::clear_printed();
         const double q = test::at(quad8(TM("member"), Mm(c.a), Mm(c.b)), 0);
         EXPECT_FALSE(std::isfinite(q)) << q;
+        EXPECT_NE(test::printed().find(tolerance_warning), std::string::npos) << "a value the rules cannot confirm";
     }
 }
 
