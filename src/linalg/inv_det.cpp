@@ -92,23 +92,6 @@ Mm sparse_det(const Mm& a)
     return Mm(parity(perm_r) * parity(perm_c) * d.value());
 }
 
-// DGETRF's factors of an n-by-n matrix are finite and no pivot is a
-// subnormal number.
-bool sound_real_factors(int n, const double* f)
-{
-    double acc = 0;
-    for (idx k = 0; k < idx(n) * n; ++k)
-        acc += f[k] - f[k];
-    if (acc != 0)
-        return false;
-    for (int k = 0; k < n; ++k) {
-        const double p = std::fabs(f[k + idx(k) * n]);
-        if (p != 0 && p < std::numeric_limits<double>::min())
-            return false;
-    }
-    return true;
-}
-
 // a := its inverse by LAPACK's blocked ZGETRF and ZGETRI on one
 // interleaved copy. False, a untouched, when a holds NaN or Inf or a pivot
 // is exactly zero or below the normal numbers: the LINPACK-layout inverse
@@ -203,13 +186,21 @@ Mm inv_det_dense(const Mm& a0, int job)
         return d;
     }
     int info = lapack::getrf(n, n, a.addr(), n, ipvt.get());
-    if (job != 1 && finite && !sound_real_factors(n, a.addr())) {
+    if (finite && !sound_real_factors(n, a.addr())) {
         // A pivot below the normal range: the blocked code multiplies by
         // its reciprocal, Inf, and the zeros it meets become NaN. LINPACK's
         // steps divide by such a pivot.
         a = dense_copy(a0);
-        scale_to_unit_range(a, determinant_kept_within);
+        if (job != 1)
+            scale_to_unit_range(a, determinant_kept_within);
         lu_factor_real(a.addr(), &n, &n, ipvt.get(), &info);
+        if (job == 1) {
+            Mm x = checked(eye(double(n)), n, n);
+            const int plain = 0;
+            for (int j = 0; j < n; ++j)
+                lu_solve_real(a.addr(), &n, &n, ipvt.get(), x.addr() + idx(j) * n, &plain);
+            return x;
+        }
     }
     if (job == 1) {
         if (info > 0) {

@@ -272,6 +272,21 @@ int lu_factor_split(double* ar, double* ai, const int* lda_, const int* n_, int*
     return 0;
 }
 
+bool sound_real_factors(int n, const double* f) noexcept
+{
+    double acc = 0;
+    for (idx k = 0; k < idx(n) * n; ++k)
+        acc += f[k] - f[k];
+    if (acc != 0)
+        return false;
+    for (int k = 0; k < n; ++k) {
+        const double p = std::fabs(f[k + idx(k) * n]);
+        if (p != 0 && p < std::numeric_limits<double>::min())
+            return false;
+    }
+    return true;
+}
+
 bool sound_blocked_factors(int n, const double* z) noexcept
 {
     const idx count = 2 * idx(n) * n;

@@ -410,38 +410,55 @@ TEST(Rcond, SubnormalPivotAmongOrdinaryNumbers)
             }
 }
 
-// The complex inverse of a matrix with a pivot below the normal numbers is
-// the same on both sides of the blocked order: the identity with 2^-1040
-// first on the diagonal and 0.5 right of it has the inverse's own entries
-// outside its first row, +Inf first on the diagonal, a non-finite value
-// beside it (-0.5 2^1040) and zeros after. Past the blocked order the
-// factors' Inf reciprocal made every entry NaN.
-TEST(Inv, ComplexSubnormalPivotOnBothSidesOfTheBlockedOrder)
+// The inverse and left division of a matrix with a pivot below the normal
+// numbers are the same on both sides of the blocked order: the identity
+// with 2^-1040 first on the diagonal and 0.5 right of it has the inverse's
+// own entries outside its first row, +Inf first on the diagonal, -0.5
+// 2^1040 beside it (-Inf; non-finite in complex arithmetic, where Inf
+// times 0 meets it) and zeros after; A\ones has +Inf first and ones after.
+// The blocked factors' Inf reciprocal made every entry NaN.
+TEST(Inv, SubnormalPivotOnBothSidesOfTheBlockedOrder)
 {
-    for (int n : {3, 47, 48, 60}) {
-        SCOPED_TRACE(n);
-        Mm a = eye(double(n));
-        a.getcomplex();
-        a.addr()[0] = 0x1p-1040;
-        a.addr()[n] = 0.5;
-        const Mm x = inv(a);
-        ASSERT_TRUE(x.isc());
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                SCOPED_TRACE(std::to_string(i) + ", " + std::to_string(j));
-                const std::size_t k = i + std::size_t(j) * n;
-                if (i > 0) {
-                    EXPECT_EQ(x.addr()[k], i == j ? 1.0 : 0.0);
-                    EXPECT_EQ(x.addi()[k], 0.0);
-                } else if (j == 0) {
-                    EXPECT_EQ(x.addr()[k], INFINITY);
-                } else if (j == 1) {
-                    EXPECT_FALSE(std::isfinite(x.addr()[k]) && std::isfinite(x.addi()[k]));
-                } else {
-                    EXPECT_EQ(x.addr()[k], 0.0);
+    for (bool complex : {false, true})
+        for (int n : {3, 47, 48, 60}) {
+            SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real"));
+            Mm a = eye(double(n));
+            if (complex)
+                a.getcomplex();
+            a.addr()[0] = 0x1p-1040;
+            a.addr()[n] = 0.5;
+            const Mm x = inv(a);
+            ASSERT_EQ(x.isc(), complex);
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i) {
+                    SCOPED_TRACE(std::to_string(i) + ", " + std::to_string(j));
+                    const std::size_t k = i + std::size_t(j) * n;
+                    if (i > 0) {
+                        EXPECT_EQ(x.addr()[k], i == j ? 1.0 : 0.0);
+                        if (complex) {
+                            EXPECT_EQ(x.addi()[k], 0.0);
+                        }
+                    } else if (j == 0) {
+                        EXPECT_EQ(x.addr()[k], INFINITY);
+                    } else if (j == 1) {
+                        if (complex) {
+                            EXPECT_FALSE(std::isfinite(x.addr()[k]) && std::isfinite(x.addi()[k]));
+                        } else {
+                            EXPECT_EQ(x.addr()[k], -INFINITY);
+                        }
+                    } else {
+                        EXPECT_EQ(x.addr()[k], 0.0);
+                    }
+                }
+            const Mm s = mldivide(a, ones(double(n), 1.0));
+            EXPECT_EQ(s.addr()[0], INFINITY);
+            for (int i = 1; i < n; ++i) {
+                EXPECT_EQ(s.addr()[i], 1.0) << i;
+                if (s.isc()) {
+                    EXPECT_EQ(s.addi()[i], 0.0) << i;
                 }
             }
-    }
+        }
 }
 
 } // namespace
