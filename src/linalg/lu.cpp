@@ -416,6 +416,8 @@ Mm solve_real_square(const Mm& a, const Mm& b)
         const int lwork = 256 * n;
         scratch<double> work{std::size_t(lwork)};
         lapack::sytrf('L', n, f.addr(), n, ipiv.get(), work.get(), lwork);
+        if (!sound_real_factors(n, f.addr()))
+            return column_kernel_solve(dense_copy(a), x);
         lapack::sytrs('L', n, nrhs, f.addr(), n, ipiv.get(), x.addr(), n);
     } else {
         lapack::getrf(n, n, f.addr(), n, ipiv.get());

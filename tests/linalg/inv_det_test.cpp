@@ -415,8 +415,9 @@ TEST(Rcond, SubnormalPivotAmongOrdinaryNumbers)
 // with 2^-1040 first on the diagonal and 0.5 right of it has the inverse's
 // own entries outside its first row, +Inf first on the diagonal, -0.5
 // 2^1040 beside it (-Inf; non-finite in complex arithmetic, where Inf
-// times 0 meets it) and zeros after; A\ones has +Inf first and ones after.
-// The blocked factors' Inf reciprocal made every entry NaN.
+// times 0 meets it) and zeros after; A\ones has +Inf first and ones after,
+// as has the same without the 0.5, a symmetric matrix. The blocked
+// factors' Inf reciprocal made every entry NaN.
 TEST(Inv, SubnormalPivotOnBothSidesOfTheBlockedOrder)
 {
     for (bool complex : {false, true})
@@ -450,12 +451,22 @@ TEST(Inv, SubnormalPivotOnBothSidesOfTheBlockedOrder)
                         EXPECT_EQ(x.addr()[k], 0.0);
                     }
                 }
-            const Mm s = mldivide(a, ones(double(n), 1.0));
-            EXPECT_EQ(s.addr()[0], INFINITY);
-            for (int i = 1; i < n; ++i) {
-                EXPECT_EQ(s.addr()[i], 1.0) << i;
-                if (s.isc()) {
-                    EXPECT_EQ(s.addi()[i], 0.0) << i;
+            // Left division, by the general and (without the 0.5, for a
+            // symmetric matrix) by the symmetric factorisation.
+            for (bool symmetric : {false, true}) {
+                SCOPED_TRACE(symmetric ? "symmetric" : "general");
+                // A fresh copy: a stays as it is.
+                Mm m = times(a, Mm(1.0));
+                if (symmetric) {
+                    m.addr()[n] = 0;
+                }
+                const Mm s = mldivide(m, ones(double(n), 1.0));
+                EXPECT_EQ(s.addr()[0], INFINITY);
+                for (int i = 1; i < n; ++i) {
+                    EXPECT_EQ(s.addr()[i], 1.0) << i;
+                    if (s.isc()) {
+                        EXPECT_EQ(s.addi()[i], 0.0) << i;
+                    }
                 }
             }
         }
