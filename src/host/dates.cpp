@@ -39,6 +39,22 @@ inline double leap_days(double y)
     return std::floor(y / 4) - std::floor(y / 100) + std::floor(y / 400) - std::floor(y / 4000) - (y < 0 ? 1 : 0);
 }
 
+// A whole year y as q 4000-year cycles and a rest r, y = 4000 q + r
+// exactly, with r ten cycles or more from year 0 on the side given (+1 or
+// -1): the calendar of r is then that of y, and a carry of months into r
+// keeps it so. q is whole; r is small unless y is beyond 2^53 cycles.
+inline void split_cycles(double y, double side, double& q, double& r)
+{
+    q = std::trunc(y / 4000) - side * 10;
+    r = std::fma(-4000, q, y);  // exact: y - 4000 q is a whole number held in a double
+    if (!(r * side > 0)) {
+        // y / 4000 rounded away from 0 past the margin: one step back.
+        const double step = std::ldexp(1.0, std::max(0, std::ilogb(q) - 52));
+        q -= side * step;
+        r = std::fma(-4000, q, y);
+    }
+}
+
 // The whole-day part of a day number: the date without its time.
 double day_number(double y, double mo, double d, double h, double mi, double s);
 double date_day(double y, double mo, double d) { return day_number(y, mo, d, 0, 0, 0); }
@@ -47,6 +63,14 @@ double day_number(double y, double mo, double d, double h, double mi, double s)
 {
     if (mo == 0)
         mo = 1;
+    // A whole year far from 0 is taken as whole 4000-year cycles and a rest
+    // on the same side of year 0, before months are carried into it (past
+    // 2^53 a year plus one is the year): the day number is the cycles' days
+    // plus the rest's, rounded once (the terms of the plain sum each
+    // rounded and gave a day number an ulp or more off from year 1e13 on).
+    double cycles = 0, side = y > 0 ? 1 : -1;
+    if (std::fabs(y) >= 0x1p40 && std::isfinite(y) && y == std::floor(y))
+        split_cycles(y, side, cycles, y);
     y += std::floor((mo - 1) / 12);
     mo = mod(mo - 1, 12) + 1;
     mo -= 3;
@@ -54,8 +78,15 @@ double day_number(double y, double mo, double d, double h, double mi, double s)
         mo += 12;
         y -= 1;
     }
+    if (cycles != 0 && !(y * side > 0)) {
+        // Months that carried the rest across year 0: more cycles.
+        double more = 0;
+        split_cycles(y, side, more, y);
+        cycles += more;
+    }
     const double days = leap_days(y) + std::floor((306 * mo + 5) / 10) + 365 * y + d + 60;
-    return days + (s + 60 * (mi + 60 * h)) / 86400;
+    const double whole = days + (s + 60 * (mi + 60 * h)) / 86400;
+    return cycles == 0 ? whole : std::fma(4000 * 365 + 969, cycles, whole);
 }
 
 // x modulo y in [0, y) for an integer-valued x of any size: fmod is exact
@@ -84,7 +115,14 @@ date_vector date_of(double d)
     if (std::fabs(d) >= exact_days) {
         const double within = exact_mod(d, cycle_days), k = d > 0 ? near_cycles : -near_cycles;
         date_vector v = date_of(within + k * cycle_days);
-        v[0] += cycle_years * ((d - within) / cycle_days - k);
+        // The cycles, (d - within) / cycle_days, are whole, but d - within
+        // rounds past 2^53 and the quotient with it (years came out with
+        // fractions, or an ulp off): both are carried with their rounding
+        // error, and the year is rounded once.
+        const double t = d - within, t_lo = (d - t) - within;
+        const double cycles = t / cycle_days;
+        const double cycles_lo = (std::fma(-cycles, cycle_days, t) + t_lo) / cycle_days;
+        v[0] = std::fma(cycle_years, cycles, std::fma(cycle_years, cycles_lo, v[0] - cycle_years * k));
         return v;
     }
     const double frac = d - std::floor(d);

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -39,6 +40,7 @@ public:
         mantissa_ = std::frexp(mantissa_ * f, &k);
         exponent_ += k;
     }
+    void times_power_of_two(long long e) noexcept { exponent_ += e; }
     double value() const noexcept
     {
         // ldexp takes an int; beyond a few thousand the answer is 0 or Inf.
@@ -92,8 +94,9 @@ Mm sparse_det(const Mm& a)
 
 // a := its inverse by LAPACK's blocked ZGETRF and ZGETRI on one
 // interleaved copy. False, a untouched, when a holds NaN or Inf or a pivot
-// is exactly zero: the LINPACK-layout inverse then shows them as it
-// always has.
+// is exactly zero or below the normal numbers: the LINPACK-layout inverse
+// then shows them as it always has (and as it does below the blocked
+// order).
 bool blocked_complex_inverse(Mm& a)
 {
     const int n = a.rows();
@@ -102,13 +105,53 @@ bool blocked_complex_inverse(Mm& a)
     scratch<double> z{2 * std::size_t(n) * std::size_t(n)};
     interleave_split(n, n, a.addr(), a.addi(), n, z.get(), n);
     int_scratch ipiv{std::size_t(n)};
-    if (lapack::zgetrf(n, n, z.get(), n, ipiv.get()) != 0)
+    if (lapack::zgetrf(n, n, z.get(), n, ipiv.get()) != 0 || !sound_blocked_factors(n, z.get()))
         return false;
     const int lwork = 64 * n;
     scratch<double> work{2 * std::size_t(lwork)};
     lapack::zgetri(n, z.get(), n, ipiv.get(), work.get(), lwork);
     deinterleave_split(n, n, z.get(), n, a.addr(), a.addi(), n);
     return true;
+}
+
+// The estimate does not change when A is multiplied by a number, nor does
+// the determinant but for the power of the number, yet their steps overflow
+// for a matrix near the largest double (the norm of a large one is Inf,
+// its estimate 0, its factors Inf and NaN) and divide by Inf for one of
+// subnormal numbers (NaN): such a matrix (a dense copy of finite numbers)
+// is taken in units of the power of two of its largest element, exactly;
+// the exponent is returned. A matrix whose largest element has an exponent
+// within keep_within of 0 is kept as it is (0 is returned).
+int scale_to_unit_range(Mm& w, int keep_within)
+{
+    const idx count = idx(w.rows()) * w.cols();
+    double big = 0;
+    for (idx k = 0; k < count; ++k) {
+        big = std::max(big, std::fabs(w.addr()[k]));
+        if (w.isc())
+            big = std::max(big, std::fabs(w.addi()[k]));
+    }
+    int e = 0;
+    std::frexp(big, &e);
+    if (big == 0 || std::abs(e) <= keep_within)
+        return 0;
+    for (idx k = 0; k < count; ++k) {
+        w.addr()[k] = std::ldexp(w.addr()[k], -e);
+        if (w.isc())
+            w.addi()[k] = std::ldexp(w.addi()[k], -e);
+    }
+    return e;
+}
+
+// The elimination gives A's factors times a power of two exactly, but
+// for the elements that leave the doubles; a matrix of ordinary numbers
+// keeps its own bits.
+constexpr int determinant_kept_within = 500;
+
+// x * 2^e for any integer e, without overflow of the exponent.
+double times_power_of_two(double x, long long e)
+{
+    return std::ldexp(x, int(std::clamp(e, -100000LL, 100000LL)));
 }
 
 } // namespace
@@ -119,6 +162,8 @@ Mm inv_det_dense(const Mm& a0, int job)
     if (n == 0)
         return nop_M;
     Mm a = dense_copy(a0);
+    const bool finite = all_finite(a);
+    const int e = job == 1 || !finite ? 0 : scale_to_unit_range(a, determinant_kept_within);
     int_scratch ipvt{std::size_t(n)};
     if (a.isc()) {
         if (job == 1 && n >= lu_split_blocked_order && blocked_complex_inverse(a))
@@ -133,14 +178,30 @@ Mm inv_det_dense(const Mm& a0, int job)
         det_inv_split(a.addr(), a.addi(), &n, &n, ipvt.get(), detr, deti, work.get(), work.get() + n, &job);
         if (job == 1)
             return a;
-        // det(1) * 16^det(2)
-        double pr, pi;
-        complex_pow(16.0, 0.0, detr[1], deti[1], pr, pi);
+        // det(1) * 16^det(2), and the scale's power back.
+        const long long p = 4 * (long long)(detr[1]) + (long long)(e) * n;
         Mm d = new_dense(1, 1, 1);
-        complex_mul(detr[0], deti[0], pr, pi, d.addr()[0], d.addi()[0]);
+        d.addr()[0] = times_power_of_two(detr[0], p);
+        d.addi()[0] = times_power_of_two(deti[0], p);
         return d;
     }
-    const int info = lapack::getrf(n, n, a.addr(), n, ipvt.get());
+    int info = lapack::getrf(n, n, a.addr(), n, ipvt.get());
+    if (finite && !sound_real_factors(n, a.addr())) {
+        // A pivot below the normal range: the blocked code multiplies by
+        // its reciprocal, Inf, and the zeros it meets become NaN. LINPACK's
+        // steps divide by such a pivot.
+        a = dense_copy(a0);
+        if (job != 1)
+            scale_to_unit_range(a, determinant_kept_within);
+        lu_factor_real(a.addr(), &n, &n, ipvt.get(), &info);
+        if (job == 1) {
+            Mm x = checked(eye(double(n)), n, n);
+            const int plain = 0;
+            for (int j = 0; j < n; ++j)
+                lu_solve_real(a.addr(), &n, &n, ipvt.get(), x.addr() + idx(j) * n, &plain);
+            return x;
+        }
+    }
     if (job == 1) {
         if (info > 0) {
             // DGETRI refuses an exactly singular U and would hand back the
@@ -156,6 +217,7 @@ Mm inv_det_dense(const Mm& a0, int job)
         return a;
     }
     scaled_product d;
+    d.times_power_of_two((long long)(e) * n);
     double sign = 1;
     for (int k = 0; k < n; ++k) {
         d.times(a.addr()[k + idx(k) * n]);
@@ -213,7 +275,10 @@ Mm rcond(const Mm& a)
     // matrix exactly singular: no condition of a NaN or Inf matrix is known.
     if (!all_finite(a))
         return Mm(NAN);
+    // Every matrix in units of its largest element: the estimate is then
+    // the same for A and for A times any power of two.
     Mm w = dense_copy(a);
+    scale_to_unit_range(w, 0);
     int_scratch ipvt{std::size_t(n)};
     scratch<double> z{2 * std::size_t(n)};
     double rc = 0;

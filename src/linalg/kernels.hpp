@@ -43,6 +43,14 @@ constexpr std::size_t lu_split_work_size(int n) noexcept
     return n >= lu_split_blocked_order ? 2 * std::size_t(n) * std::size_t(n) : 0;
 }
 int lu_factor_split_work(double* ar, double* ai, const int* lda, const int* n, int* ipvt, int* info, double* work);
+// ZGETRF's interleaved n-by-n factors z are finite and no pivot is below
+// the normal numbers: the blocked code multiplies by a pivot's reciprocal,
+// which there is Inf, and the zeros it meets become NaN. Where this is
+// false the column kernels answer.
+bool sound_blocked_factors(int n, const double* z) noexcept;
+// The same for DGETRF's n-by-n factors f, where an exactly zero pivot is
+// sound (DGETRF reports it).
+bool sound_real_factors(int n, const double* f) noexcept;
 // b := A\b (job 0) or A'\b (job != 0).
 int lu_solve_split(const double* ar, const double* ai, const int* lda, const int* n, const int* ipvt, double* br,
                    double* bi, const int* job);

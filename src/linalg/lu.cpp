@@ -358,6 +358,30 @@ void interleave(const Mm& x, double* z, idx count)
     }
 }
 
+// A\b by LINPACK's steps on a (a private copy, factored in place) for b (a
+// private copy, solved in place): for a matrix whose blocked factors hold a
+// pivot below the normal numbers, where the blocked code multiplies by its
+// reciprocal, Inf, and every element of the solution became NaN; these
+// steps divide by it.
+Mm column_kernel_solve(Mm a, Mm b)
+{
+    const int n = a.rows(), nrhs = b.cols();
+    int_scratch ipvt{std::size_t(n)};
+    int info = 0;
+    const int plain = 0;
+    if (a.isc()) {
+        lu_factor_split(a.addr(), a.addi(), &n, &n, ipvt.get(), &info);
+        for (int j = 0; j < nrhs; ++j)
+            lu_solve_split(a.addr(), a.addi(), &n, &n, ipvt.get(), b.addr() + idx(j) * n, b.addi() + idx(j) * n,
+                           &plain);
+    } else {
+        lu_factor_real(a.addr(), &n, &n, ipvt.get(), &info);
+        for (int j = 0; j < nrhs; ++j)
+            lu_solve_real(a.addr(), &n, &n, ipvt.get(), b.addr() + idx(j) * n, &plain);
+    }
+    return b;
+}
+
 // The general complex solve through LAPACK's blocked factorisation on an
 // interleaved copy: the same partial pivoting (by |re| + |im|) as the
 // split kernels, at the speed of level-3 BLAS. Full double operands are
@@ -371,7 +395,8 @@ Mm solve_complex_square(const Mm& a, const Mm& b)
     interleave(fa, za.get(), idx(n) * n);
     interleave(fb, zb.get(), idx(n) * nrhs);
     int_scratch ipiv{std::size_t(n)};
-    lapack::zgetrf(n, n, za.get(), n, ipiv.get());
+    if (lapack::zgetrf(n, n, za.get(), n, ipiv.get()) == 0 && !sound_blocked_factors(n, za.get()))
+        return column_kernel_solve(dense_complex_copy(fa), dense_complex_copy(fb));
     lapack::zgetrs('N', n, nrhs, za.get(), n, ipiv.get(), zb.get(), n);
     Mm x = new_dense(1, n, nrhs);
     for (idx k = 0; k < idx(n) * nrhs; ++k) {
@@ -391,9 +416,13 @@ Mm solve_real_square(const Mm& a, const Mm& b)
         const int lwork = 256 * n;
         scratch<double> work{std::size_t(lwork)};
         lapack::sytrf('L', n, f.addr(), n, ipiv.get(), work.get(), lwork);
+        if (!sound_real_factors(n, f.addr()))
+            return column_kernel_solve(dense_copy(a), x);
         lapack::sytrs('L', n, nrhs, f.addr(), n, ipiv.get(), x.addr(), n);
     } else {
         lapack::getrf(n, n, f.addr(), n, ipiv.get());
+        if (!sound_real_factors(n, f.addr()))
+            return column_kernel_solve(dense_copy(a), x);
         lapack::getrs('N', n, nrhs, f.addr(), n, ipiv.get(), x.addr(), n);
     }
     return x;

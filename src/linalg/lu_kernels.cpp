@@ -11,6 +11,7 @@
 #include <cmath>
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 
 namespace {
 
@@ -50,6 +51,31 @@ inline void scal(int n, double a, double* x) noexcept
         x[i] *= a;
 }
 
+// x := -x / p, the multipliers of a column below its pivot p, by one
+// reciprocal; a pivot so small that its reciprocal overflows (subnormal)
+// divides each element instead, where the product with Inf would turn the
+// column's zeros into NaN.
+inline void negated_multipliers(int n, double p, double* x) noexcept
+{
+    const double t = -1.0 / p;
+    if (std::isfinite(t))
+        scal(n, t, x);
+    else
+        for (int i = 0; i < n; ++i)
+            x[i] = -x[i] / p;
+}
+
+inline void negated_multipliers_split(int n, double pr, double pi, double* xr, double* xi) noexcept
+{
+    double tr, ti;
+    complex_div(-1.0, 0.0, pr, pi, tr, ti);
+    if (std::isfinite(tr) && std::isfinite(ti))
+        scal_split(n, tr, ti, xr, xi, 1);
+    else
+        for (int i = 0; i < n; ++i)
+            complex_div(-xr[i], -xi[i], pr, pi, xr[i], xi[i]);
+}
+
 // sign of b applied to |a|, as Fortran's SIGN.
 inline double fsign(double a, double b) noexcept { return b >= 0 ? std::fabs(a) : -std::fabs(a); }
 
@@ -74,7 +100,7 @@ void factor_panel(double* a, idx lda, int n, int first, int last, int* ipvt, int
             ck[l] = ck[k];
             ck[k] = t;
         }
-        scal(n - k - 1, -1.0 / ck[k], ck + k + 1);
+        negated_multipliers(n - k - 1, ck[k], ck + k + 1);
         for (int j = k + 1; j < last; ++j) {
             double* cj = a + j * lda;
             const double t = cj[l];
@@ -225,9 +251,7 @@ int lu_factor_split(double* ar, double* ai, const int* lda_, const int* n_, int*
             std::swap(kr[l], kr[k]);
             std::swap(ki[l], ki[k]);
         }
-        double tr, ti;
-        complex_div(-1.0, 0.0, kr[k], ki[k], tr, ti);
-        scal_split(n - k - 1, tr, ti, kr + k + 1, ki + k + 1, 1);
+        negated_multipliers_split(n - k - 1, kr[k], ki[k], kr + k + 1, ki + k + 1);
         for (int j = k + 1; j < n; ++j) {
             double* jr = ar + j * lda;
             double* ji = ai + j * lda;
@@ -248,6 +272,37 @@ int lu_factor_split(double* ar, double* ai, const int* lda_, const int* n_, int*
     return 0;
 }
 
+bool sound_real_factors(int n, const double* f) noexcept
+{
+    double acc = 0;
+    for (idx k = 0; k < idx(n) * n; ++k)
+        acc += f[k] - f[k];
+    if (acc != 0)
+        return false;
+    for (int k = 0; k < n; ++k) {
+        const double p = std::fabs(f[k + idx(k) * n]);
+        if (p != 0 && p < std::numeric_limits<double>::min())
+            return false;
+    }
+    return true;
+}
+
+bool sound_blocked_factors(int n, const double* z) noexcept
+{
+    const idx count = 2 * idx(n) * n;
+    double acc = 0;
+    for (idx k = 0; k < count; ++k)
+        acc += z[k] - z[k];
+    if (acc != 0)
+        return false;
+    for (int k = 0; k < n; ++k) {
+        const double* p = z + 2 * (k + idx(k) * n);
+        if (!(cabs1(p[0], p[1]) >= std::numeric_limits<double>::min()))
+            return false;
+    }
+    return true;
+}
+
 int lu_factor_split_work(double* ar, double* ai, const int* lda_, const int* n_, int* ipvt, int* info, double* work)
 {
     const int n = *n_;
@@ -256,8 +311,11 @@ int lu_factor_split_work(double* ar, double* ai, const int* lda_, const int* n_,
         return lu_factor_split(ar, ai, lda_, n_, ipvt, info);
     interleave_split(n, n, ar, ai, lda, work, n);
     // An exactly zero pivot: the column kernel answers, from the untouched
-    // a, so a singular matrix keeps the factors and info it always had.
-    if (lapack::zgetrf(n, n, work, n, ipvt) != 0)
+    // a, so a singular matrix keeps the factors and info it always had. So
+    // it does where a pivot is below the normal range or the factors
+    // overflowed: the blocked code multiplies by a pivot's reciprocal,
+    // which there is Inf, and the zeros it meets become NaN.
+    if (lapack::zgetrf(n, n, work, n, ipvt) != 0 || !sound_blocked_factors(n, work))
         return lu_factor_split(ar, ai, lda_, n_, ipvt, info);
     deinterleave_split(n, n, work, n, ar, ai, lda);
     // ZGETRF exchanges whole rows; LINPACK leaves the multipliers of

@@ -58,6 +58,40 @@ double largest(const Mm& S, int k)
     return m;
 }
 
+// The exponent that takes the largest singular value to [1, 2) (0 for 0):
+// tolerances are formed and compared in units of it. Formed in the data's
+// units, eps times a largest value near the smallest normal number falls
+// below the smallest double, and values at rounding level count as rank
+// (a subnormal matrix of rank 2 had rank 3); near the largest double the
+// product overflows and nothing counts. A power of two changes no
+// comparison where neither happens.
+int unit_exponent(double largest)
+{
+    return largest > 0 && std::isfinite(largest) ? std::ilogb(largest) : 0;
+}
+
+// The singular values on S's diagonal (k of them) above tol, all in units
+// of 2^e.
+int count_above_in_units(const Mm& S, int k, double tol, int e)
+{
+    int r = 0;
+    const int ld = S.rows();
+    for (int i = 0; i < k; ++i)
+        r += std::ldexp(S.addr()[i * std::ptrdiff_t(ld + 1)], -e) > tol;
+    return r;
+}
+
+// x := x 2^e, part by part (x is unshared, just made).
+void scale_parts(Mm& x, int e)
+{
+    const std::size_t count = std::size_t(x.rows()) * x.cols();
+    for (std::size_t k = 0; k < count; ++k) {
+        x.addr()[k] = std::ldexp(x.addr()[k], e);
+        if (x.isc())
+            x.addi()[k] = std::ldexp(x.addi()[k], e);
+    }
+}
+
 enum class basis { null_space, range };
 
 Mm null_orth_basis(const Mm& a, basis which)
@@ -75,8 +109,10 @@ Mm null_orth_basis(const Mm& a, basis which)
     // read, so the basis has every column it could have, each of them NaN.
     if (any_nan(S, k))
         return which == basis::range ? nan_matrix(m, U.cols()) : nan_matrix(n, n);
-    const double tol = (eps52 * largest(S, k)) * std::max(m, n);
-    const int r = count_above(S, k, tol);
+    const double big = largest(S, k);
+    const int e = unit_exponent(big);
+    const double tol = (eps52 * std::ldexp(big, -e)) * std::max(m, n);
+    const int r = count_above_in_units(S, k, tol, e);
     return which == basis::range ? columns(U, 1, r) : columns(V, r + 1, n);
 }
 
@@ -90,22 +126,32 @@ Mm pinv_core(const Mm& a, const Mm& tol, bool tol_given)
     if (m == 0 || n == 0)
         return zeros(double(n), double(m));
     const int k = std::min(m, n);
-    double t;
+    const int e = unit_exponent(S.addr()[0]);
+    double t = 0;
     if (tol_given) {
         if (error_numeric(tol, "pinv"))
             return x_M;
         t = isempty(tol) ? 0.0 : real(tol).addr()[0];
-    } else
-        t = (eps52 * S.addr()[0]) * a.length();
+        // No count of values above a NaN tolerance is known.
+        if (std::isnan(t))
+            return nan_matrix(n, m);
+    }
     if (any_nan(S, k))
         return nan_matrix(n, m);
-    const int r = count_above(S, k, t);
+    const int r = tol_given ? count_above(S, k, t)
+                            : count_above_in_units(S, k, (eps52 * std::ldexp(S.addr()[0], -e)) * a.length(), e);
     if (r == 0)
         return zeros(double(n), double(m));
+    // The inverses in units of 2^-e, and the product put back at the end:
+    // the reciprocal of a subnormal value is Inf, and Inf times the zeros
+    // of U and V made NaN of entries that are 0.
     Mm inverses = new_dense(0, r, 1);
     for (int i = 0; i < r; ++i)
-        inverses.addr()[i] = 1.0 / S.addr()[i * std::ptrdiff_t(S.rows() + 1)];
-    return (columns(V, 1, r) * diag(inverses)) * ctranspose(columns(U, 1, r));
+        inverses.addr()[i] = 1.0 / std::ldexp(S.addr()[i * std::ptrdiff_t(S.rows() + 1)], -e);
+    Mm p = (columns(V, 1, r) * diag(inverses)) * ctranspose(columns(U, 1, r));
+    if (e != 0)
+        scale_parts(p, -e);
+    return p;
 }
 
 } // namespace
@@ -135,14 +181,13 @@ Mm rank(const Mm& a)
         return Mm(0.0);
     if (has_nan(s))
         return Mm(NAN);
-    const double largest = max(s).addr()[0];
-    double tol = (double(std::max(m, n)) * largest) * eps52;
-    // Largest values near the top of the doubles: the product in this order
-    // overflows, and every value would fall below an infinite tolerance
-    // (rank 0 of a matrix of rank 2); eps first keeps it finite.
-    if (std::isinf(tol) && std::isfinite(largest))
-        tol = double(std::max(m, n)) * (largest * eps52);
-    return sum(s > Mm(tol));
+    const double big = max(s).addr()[0];
+    const int e = unit_exponent(big);
+    const double tol = (double(std::max(m, n)) * std::ldexp(big, -e)) * eps52;
+    int r = 0;
+    for (int i = 0; i < s.size(); ++i)
+        r += std::ldexp(s.addr()[i], -e) > tol;
+    return Mm(double(r));
 }
 
 Mm rank(const Mm& a, const Mm& tol)
@@ -152,7 +197,8 @@ Mm rank(const Mm& a, const Mm& tol)
         return x_M;
     if (isempty(s))
         return Mm(0.0);
-    if (has_nan(s))
+    // No count of values above a NaN tolerance is known.
+    if (has_nan(s) || has_nan(tol))
         return Mm(NAN);
     return sum(s > tol);
 }

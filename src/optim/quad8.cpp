@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -25,7 +26,12 @@ struct node_group {
 
 // One call of the function: for each group c + h·x(k) for its nodes, then
 // c - h·x(k), then (with centre) c itself. The values stay valid until the
-// next call.
+// next call. They are given in units of 2^scale(), a power of two set by
+// the first call: where its values are beyond 2^±1000, that of their
+// largest, else 1. Two values near the largest double overflow the sum of
+// a pair (the integral of 1.7e308 over [0, 1] was Inf, and passed as
+// converged); values below the normal numbers keep few bits in the
+// weighted sums. A power of two changes no sum elsewhere.
 class rule_caller {
 public:
     rule_caller(const Mm& f, const Mm& P) : fn_(f, P) {}
@@ -57,12 +63,33 @@ public:
             error("quad8: the function returned %d values for %d abscissae", got, count);
             return nullptr;
         }
-        return values_.addr();
+        const double* v = values_.addr();
+        if (first_) {
+            first_ = false;
+            double big = 0;
+            for (int k = 0; k < count; ++k)
+                if (std::isfinite(v[k]))
+                    big = std::max(big, std::fabs(v[k]));
+            if (big > 0 && std::abs(std::ilogb(big)) > 1000)
+                scale_ = std::ilogb(big);
+        }
+        if (scale_ == 0)
+            return v;
+        // A copy: the function's value may be shared with its caller.
+        scaled_.assign(v, v + count);
+        for (double& e : scaled_)
+            e = std::ldexp(e, -scale_);
+        return scaled_.data();
     }
+
+    int scale() const { return scale_; }
 
 private:
     user_function fn_;
     Mm values_;
+    std::vector<double> scaled_;
+    bool first_ = true;
+    int scale_ = 0;
 };
 
 } // namespace
@@ -103,6 +130,11 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     auto converged = [&](double res, double raw_err) {
         result = res;
         err = raw_err;
+        // A value that is not finite (a node where the function is NaN or
+        // Inf) confirms nothing: its error, NaN, was lost in the maximum
+        // below and an Inf passed as converged, unwarned.
+        if (!std::isfinite(res) || std::isnan(err))
+            return false;
         if (resasc != 0 && err != 0 && err < resasc)
             err = resasc * std::min(1.0, std::pow(200 * err / resasc, 1.5));
         if (resabs > tiny / (50 * eps))
@@ -148,7 +180,7 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     resasc *= habs;
     note_values(v, 21);
     if (converged(res21 * h, std::fabs((res21 - res10) * h)) && !all_zero)
-        return Mm(result);
+        return Mm(std::ldexp(result, rule.scale()));
 
     // Rule 2: the 43-point extension.
     double res43 = w43b[11] * centre;
@@ -168,7 +200,7 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     // what the 21 missed, and the last rule is asked.
     const double step43 = std::fabs((res43 - res21) * h);
     if (converged(res43 * h, step43) && step43 <= rel * std::fabs(res43 * h) && !all_zero)
-        return Mm(result);
+        return Mm(std::ldexp(result, rule.scale()));
 
     // Rule 3: the 87-point extension; its estimate stands in any case, and
     // a miss of the tolerance is said, since it looks like any other value.
@@ -200,7 +232,7 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     const double estimate = r < 1 ? d2 * (r / (1 - r)) : d2;
     if (!(estimate <= rel * std::fabs(result)) && !(estimate <= 50 * eps * resabs))
         warning("quad8: tolerance not met; result may be inaccurate");
-    return Mm(result);
+    return Mm(std::ldexp(result, rule.scale()));
 }
 
 Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace)

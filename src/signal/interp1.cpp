@@ -122,13 +122,7 @@ Mm interp1(Mm x, Mm y, Mm xi, const Mm& method)
         // the knots' size: its divided differences grow like 1/h^3 in the
         // steps h and would overflow for steps near 2^-360; a power of two
         // scales every one of them exactly.
-        int e = 0;
-        double size = 0;
-        for (int j = 0; j < n; ++j)
-            if (std::isfinite(x.addr()[j]))
-                size = std::fmax(size, std::fabs(x.addr()[j]));
-        if (size > 0)
-            e = std::ilogb(size);
+        const int e = size_exponent(x.addr(), nullptr, n);
         if (e != 0) {
             x = ldexp_parts(x, -e);
             xi = ldexp_parts(xi, -e);

@@ -388,20 +388,18 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     // which overflows for values near the largest double although the fit
     // is finite, and a power of two scales the coefficients and the
     // residual exactly (elsewhere the unscaled result to the bit).
-    int ey = 0;
-    {
-        double size = 0;
-        for (int k = 0; k < m; ++k) {
-            if (std::isfinite(y.addr()[k]))
-                size = std::fmax(size, std::fabs(y.addr()[k]));
-            if (y.isc() && std::isfinite(y.addi()[k]))
-                size = std::fmax(size, std::fabs(y.addi()[k]));
-        }
-        if (size > 0)
-            ey = std::ilogb(size);
-    }
+    const int ey = size_exponent(y.addr(), y.isc() ? y.addi() : nullptr, m);
     if (ey != 0)
         y = ldexp_parts(y, -ey);
+    // x in units of the power of two of its size where its powers up to
+    // the degree would leave the doubles (or their column norms pass the
+    // largest double: x near 1e308 gave a NaN fit from degree 1); the
+    // coefficient of x^p and column p of R take 2^(p ex) back exactly.
+    int ex = size_exponent(x.addr(), x.isc() ? x.addi() : nullptr, m);
+    if (std::abs(ex) * deg <= 480)
+        ex = 0;
+    if (ex != 0)
+        x = ldexp_parts(x, -ex);
     const Mm ones_column = ones(double(m), 1.0);
     Mm A = ones_column;
     if (deg > 0) {
@@ -461,6 +459,23 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     if (ey != 0) {
         coefficients = ldexp_parts(coefficients, ey);
         residual = ldexp_parts(residual, ey);
+    }
+    if (ex != 0) {
+        // Column j holds x^(deg - j).
+        coefficients = ldexp_parts(coefficients, 0);
+        R = ldexp_parts(R, 0);
+        for (int j = 0; j < terms; ++j) {
+            const int e = (deg - j) * ex;
+            coefficients.addr()[j] = std::ldexp(coefficients.addr()[j], -e);
+            if (coefficients.isc())
+                coefficients.addi()[j] = std::ldexp(coefficients.addi()[j], -e);
+            for (int i = 0; i < R.rows(); ++i) {
+                const std::size_t k = i + std::size_t(j) * R.rows();
+                R.addr()[k] = std::ldexp(R.addr()[k], e);
+                if (R.isc())
+                    R.addi()[k] = std::ldexp(R.addi()[k], e);
+            }
+        }
     }
     Mm fit;
     fit.member("R") = R;

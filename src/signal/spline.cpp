@@ -97,20 +97,6 @@ Mm row_of(const double* v, int n)
 
 namespace {
 
-// The power of two nearest the largest finite magnitude of v's parts (0
-// when there is none).
-int size_exponent(const double* re, const double* im, int n)
-{
-    double size = 0;
-    for (int k = 0; k < n; ++k) {
-        if (std::isfinite(re[k]))
-            size = std::fmax(size, std::fabs(re[k]));
-        if (im && std::isfinite(im[k]))
-            size = std::fmax(size, std::fabs(im[k]));
-    }
-    return size > 0 ? std::ilogb(size) : 0;
-}
-
 // The spline in pp form, computed with the knots in units of 2^ex and the
 // values in units of 2^ey, the powers of two of their sizes: its slopes
 // divide differences of values by steps and its coefficients by their
@@ -118,8 +104,10 @@ int size_exponent(const double* re, const double* im, int n)
 // ends of the doubles although the spline itself is finite there. A power
 // of two scales every operation exactly, so elsewhere the result is the
 // unscaled computation's to the bit. With own_units the breaks and
-// coefficients are put back in the data's units; else they stay in the
-// scaled ones, for evaluation at scaled points.
+// coefficients are put back in the data's units (the constant terms are
+// the values themselves: a small value beside a large one would vanish in
+// the large one's units); else they stay in the scaled ones, for
+// evaluation at scaled points.
 Mm spline_pp(const Mm& x0, const Mm& y0, bool own_units, int& ex, int& ey)
 {
     const Mm x = mdouble(full(x0)), y = mdouble(full(y0));
@@ -164,16 +152,18 @@ Mm spline_pp(const Mm& x0, const Mm& y0, bool own_units, int& ex, int& ey)
         std::vector<double> ys(n), dd(n - 1);
         for (int k = 0; k < n; ++k)
             ys[k] = std::ldexp(yv[order[k]], -ey);
+        // The constant term of piece k in the units it is put in.
+        auto value = [&](int k) { return own_units ? yv[order[k]] : ys[k]; };
         for (int k = 0; k + 1 < n; ++k)
             dd[k] = (ys[k + 1] - ys[k]) / dx[k];
         if (n == 2) {
-            const double c[2] = {put(dd[0], 1), put(ys[0], 0)};
+            const double c[2] = {put(dd[0], 1), value(0)};
             return mkpp(row_of(breaks.data(), 2), row_of(c, 2));
         }
         if (n == 3) {
             const double a = (dd[1] - dd[0]) / (xu[2] - xu[0]);
             const double b = dd[0] - a * (xu[1] - xu[0]);
-            const double ends[2] = {breaks[0], breaks[2]}, c[3] = {put(a, 2), put(b, 1), put(ys[0], 0)};
+            const double ends[2] = {breaks[0], breaks[2]}, c[3] = {put(a, 2), put(b, 1), value(0)};
             return mkpp(row_of(ends, 2), row_of(c, 3));
         }
         const double x31 = xu[2] - xu[0], xn = xu[n - 1] - xu[n - 3];
@@ -204,7 +194,7 @@ Mm spline_pp(const Mm& x0, const Mm& y0, bool own_units, int& ex, int& ey)
             c[i] = put(c4 / dx[i], 3);
             c[i + L] = put(c3, 2);
             c[i + 2 * L] = put(s[i], 1);
-            c[i + 3 * L] = put(ys[i], 0);
+            c[i + 3 * L] = value(i);
         }
         return mkpp(row_of(breaks.data(), n), coefs);
     };
@@ -220,6 +210,33 @@ Mm spline_pp(const Mm& x0, const Mm& y0, bool own_units, int& ex, int& ey)
     return pp;
 }
 
+// v (the spline at the real points at) takes the value of the knot it
+// stands on, for each finite v at a knot other than the last.
+void restore_knot_values(const Mm& x0, const Mm& y0, const Mm& at, Mm& v)
+{
+    const Mm x = mdouble(full(x0)), y = mdouble(full(y0));
+    const int n = x.length();
+    std::vector<std::pair<double, double>> knots(n);
+    for (int k = 0; k < n; ++k) {
+        if (std::isnan(x.addr()[k]))
+            return;  // no knot order to read
+        knots[k] = {x.addr()[k], y.addr()[k]};
+    }
+    auto before = [](const std::pair<double, double>& a, const std::pair<double, double>& b) {
+        return a.first < b.first;
+    };
+    std::sort(knots.begin(), knots.end(), before);
+    const double last = knots[n - 1].first;
+    for (int e = 0; e < v.size(); ++e) {
+        const double t = at.addr()[e];
+        if (!std::isfinite(v.addr()[e]) || t == last)
+            continue;
+        const auto it = std::lower_bound(knots.begin(), knots.end(), std::make_pair(t, 0.0), before);
+        if (it != knots.end() && it->first == t)
+            v.addr()[e] = it->second;
+    }
+}
+
 } // namespace
 
 Mm spline(const Mm& x, const Mm& y)
@@ -230,18 +247,24 @@ Mm spline(const Mm& x, const Mm& y)
 
 // Evaluated in the units it was computed in: the pp form in the data's own
 // units may hold coefficients that overflow or vanish where the values do
-// neither.
+// neither, and its sums may overflow on the way to a finite value. A point
+// on a knot other than the last is the knot's value itself, as the
+// unscaled pp form gives it wherever it gives a finite one there: in the
+// units of the largest value a far smaller one vanishes.
 Mm spline(const Mm& x, const Mm& y, const Mm& xx)
 {
     if (y.isc())
         return plus(spline(x, real(y), xx), times(i, spline(x, imag(y), xx)));
     int ex = 0, ey = 0;
     const Mm pp = spline_pp(x, y, false, ex, ey);
-    if (pp.size() <= 1)
-        return x_M;
     const Mm at = mdouble(full(xx));
-    const Mm v = ppval(pp, ex != 0 ? ldexp_parts(at, -ex) : at);
-    return ey != 0 ? ldexp_parts(v, ey) : v;
+    Mm v = ppval(pp, ex != 0 ? ldexp_parts(at, -ex) : at);
+    if (ey == 0)
+        return v;
+    v = ldexp_parts(v, ey);
+    if (!at.isc())
+        restore_knot_values(x, y, at, v);
+    return v;
 }
 
 Mm spline(Mm) { return Mm(error_input("spline", 1)); }

@@ -71,3 +71,17 @@ inline Mm ldexp_parts(const Mm& x, int e)
     }
     return r;
 }
+
+// The exponent of the largest finite magnitude among the n parts re (and
+// im, unless null) (0 when there is none).
+inline int size_exponent(const double* re, const double* im, int n)
+{
+    double size = 0;
+    for (int k = 0; k < n; ++k) {
+        if (std::isfinite(re[k]))
+            size = std::fmax(size, std::fabs(re[k]));
+        if (im && std::isfinite(im[k]))
+            size = std::fmax(size, std::fabs(im[k]));
+    }
+    return size > 0 ? std::ilogb(size) : 0;
+}

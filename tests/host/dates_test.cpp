@@ -265,7 +265,7 @@ TEST(Dates, FarDatesFollowTheCalendar)
         SCOPED_TRACE(f.number);
         const std::vector<double> v = test::values(datevec(n(f.number)));
         ASSERT_EQ(v.size(), 6u);
-        EXPECT_NEAR(v[0], f.year, 4e-16 * std::fabs(f.year));
+        EXPECT_EQ(v[0], f.year);
         EXPECT_EQ(v[1], f.month);
         EXPECT_EQ(v[2], f.day);
         EXPECT_EQ((std::vector<double>(v.begin() + 3, v.end())), (std::vector<double>{0, 0, 0}));
@@ -281,6 +281,42 @@ TEST(Dates, FarDatesFollowTheCalendar)
     for (const MonthEnd& e : ends) {
         SCOPED_TRACE(std::to_string(e.year) + " " + std::to_string(e.month));
         EXPECT_EQ(test::at(eomday(n(e.year), n(e.month)), 0), e.last);
+    }
+}
+
+// Up to 2^52 a day number holds a time of day; past it a date is whole.
+// Next to that boundary on both sides of 0 the date, the time (rounded to
+// the second) and the weekday follow the calendar, and the year is a whole
+// number (past 2^53 days it had a fraction); the day number of a far date
+// is the exact one rounded once (each term of the sum rounded, and years
+// from 1e13 came an ulp or more off). References in exact integers.
+TEST(Dates, TimesNearTheLastFractionalDaysAndFarDayNumbers)
+{
+    struct Time {
+        double number, year;
+        int month, day, hour, minute, second, weekday;
+    };
+    const std::vector<Time> times = {
+#include "data/far_times.inc"
+    };
+    for (const Time& t : times) {
+        SCOPED_TRACE(t.number);
+        EXPECT_EQ(test::values(datevec(n(t.number))),
+                  (std::vector<double>{t.year, double(t.month), double(t.day), double(t.hour), double(t.minute),
+                                       double(t.second)}));
+        EXPECT_EQ(test::at(weekday(n(t.number)), 0), t.weekday);
+    }
+    struct Number {
+        double year;
+        int month, day;
+        double number;
+    };
+    const std::vector<Number> numbers = {
+#include "data/far_day_numbers.inc"
+    };
+    for (const Number& d : numbers) {
+        SCOPED_TRACE(std::to_string(d.year) + " " + std::to_string(d.month) + " " + std::to_string(d.day));
+        EXPECT_EQ(test::at(datenum(n(d.year), n(d.month), n(d.day)), 0), d.number);
     }
 }
 

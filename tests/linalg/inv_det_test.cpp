@@ -342,4 +342,134 @@ TEST(Rcond, ComplexOnBothSidesOfTheBlockedOrder)
     }
 }
 
+// A matrix taken to the ends of the doubles by a power of two (subnormal
+// entries, entries whose column sums or factors pass the largest double)
+// keeps its estimate and its determinant times the power: compared with
+// the same matrix brought back to ordinary numbers exactly, on both sides
+// of the blocked order. They came out NaN for subnormal matrices and 0 (the
+// estimate) or NaN (the complex determinant) where the norm or the factors
+// overflowed.
+TEST(Rcond, MatricesAtTheEndsOfTheDoubles)
+{
+    std::mt19937_64 gen(67);
+    for (bool complex : {false, true})
+        for (int n : {1, 2, 3, 47, 48, 49, 120, 300})
+            for (int k : {-1062, -1040, -1000, 1000, 1020}) {
+                SCOPED_TRACE(std::to_string(n) + (complex ? " complex, 2^" : " real, 2^") + std::to_string(k));
+                const Mm a = random_matrix(gen, n, n, complex);
+                // The matrix at the scale, and its exact twin at scale 1
+                // (a subnormal element keeps fewer bits; the twin has them).
+                Mm far(complex, 0, 0, n, n, qv_double), near(complex, 0, 0, n, n, qv_double);
+                for (std::size_t e = 0; e < std::size_t(n) * n; ++e) {
+                    far.addr()[e] = std::ldexp(a.addr()[e], k);
+                    near.addr()[e] = std::ldexp(far.addr()[e], -k);
+                    if (complex) {
+                        far.addi()[e] = std::ldexp(a.addi()[e], k);
+                        near.addi()[e] = std::ldexp(far.addi()[e], -k);
+                    }
+                }
+                EXPECT_EQ(rcond(far).r(), rcond(near).r());
+                // det(far) = det(near) 2^(k n), rounded once into the
+                // doubles (0 or Inf beyond them).
+                const Mm dn = det(near), df = det(far);
+                for (int part = 0; part < (complex ? 2 : 1); ++part) {
+                    const double d = part == 0 ? dn.r() : dn.i();
+                    if (std::isinf(d))
+                        continue;  // no reference: the twin's own overflows
+                    int e = 0;
+                    const double m = std::frexp(d, &e);
+                    const double expected = std::ldexp(m, int(std::clamp<long>(e + long(k) * n, -5000, 5000)));
+                    const double got = part == 0 ? df.r() : (df.isc() ? df.i() : 0.0);
+                    if (std::isinf(expected))
+                        EXPECT_EQ(got, expected);
+                    else
+                        EXPECT_NEAR(got, expected, 1e-9 * std::fabs(expected) + 0x1p-1070);
+                }
+            }
+}
+
+// A pivot below the normal range among ordinary numbers: its reciprocal
+// overflows, and the zeros below it must stay zeros (they became NaN, and
+// the estimate and determinant with them). The identity with one element
+// 2^-1040: estimate and determinant 2^-1040; with a zero column: both 0.
+TEST(Rcond, SubnormalPivotAmongOrdinaryNumbers)
+{
+    for (bool complex : {false, true})
+        for (int n : {2, 3, 47, 48, 49, 120})
+            for (int at : {0, n / 2, n - 1}) {
+                SCOPED_TRACE(std::to_string(n) + (complex ? " complex, at " : " real, at ") + std::to_string(at));
+                Mm a = eye(double(n));
+                if (complex)
+                    a.getcomplex();
+                a.addr()[at + std::size_t(at) * n] = 0x1p-1040;
+                EXPECT_NEAR(rcond(a).r(), 0x1p-1040, 0x1p-1060);
+                EXPECT_EQ(det(a).r(), 0x1p-1040);
+                a.addr()[std::size_t((at + 1) % n) * (n + 1)] = 0;
+                EXPECT_EQ(rcond(a).r(), 0.0);
+                EXPECT_EQ(det(a).r(), 0.0);
+            }
+}
+
+// The inverse and left division of a matrix with a pivot below the normal
+// numbers are the same on both sides of the blocked order: the identity
+// with 2^-1040 first on the diagonal and 0.5 right of it has the inverse's
+// own entries outside its first row, +Inf first on the diagonal, -0.5
+// 2^1040 beside it (-Inf; non-finite in complex arithmetic, where Inf
+// times 0 meets it) and zeros after; A\ones has +Inf first and ones after,
+// as has the same without the 0.5, a symmetric matrix. The blocked
+// factors' Inf reciprocal made every entry NaN.
+TEST(Inv, SubnormalPivotOnBothSidesOfTheBlockedOrder)
+{
+    for (bool complex : {false, true})
+        for (int n : {3, 47, 48, 60}) {
+            SCOPED_TRACE(std::to_string(n) + (complex ? " complex" : " real"));
+            Mm a = eye(double(n));
+            if (complex)
+                a.getcomplex();
+            a.addr()[0] = 0x1p-1040;
+            a.addr()[n] = 0.5;
+            const Mm x = inv(a);
+            ASSERT_EQ(x.isc(), complex);
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i) {
+                    SCOPED_TRACE(std::to_string(i) + ", " + std::to_string(j));
+                    const std::size_t k = i + std::size_t(j) * n;
+                    if (i > 0) {
+                        EXPECT_EQ(x.addr()[k], i == j ? 1.0 : 0.0);
+                        if (complex) {
+                            EXPECT_EQ(x.addi()[k], 0.0);
+                        }
+                    } else if (j == 0) {
+                        EXPECT_EQ(x.addr()[k], INFINITY);
+                    } else if (j == 1) {
+                        if (complex) {
+                            EXPECT_FALSE(std::isfinite(x.addr()[k]) && std::isfinite(x.addi()[k]));
+                        } else {
+                            EXPECT_EQ(x.addr()[k], -INFINITY);
+                        }
+                    } else {
+                        EXPECT_EQ(x.addr()[k], 0.0);
+                    }
+                }
+            // Left division, by the general and (without the 0.5, for a
+            // symmetric matrix) by the symmetric factorisation.
+            for (bool symmetric : {false, true}) {
+                SCOPED_TRACE(symmetric ? "symmetric" : "general");
+                // A fresh copy: a stays as it is.
+                Mm m = times(a, Mm(1.0));
+                if (symmetric) {
+                    m.addr()[n] = 0;
+                }
+                const Mm s = mldivide(m, ones(double(n), 1.0));
+                EXPECT_EQ(s.addr()[0], INFINITY);
+                for (int i = 1; i < n; ++i) {
+                    EXPECT_EQ(s.addr()[i], 1.0) << i;
+                    if (s.isc()) {
+                        EXPECT_EQ(s.addi()[i], 0.0) << i;
+                    }
+                }
+            }
+        }
+}
+
 } // namespace

@@ -145,6 +145,24 @@ TEST(Rank, NullAndOrthAtEveryScale)
     }
 }
 
+// The default tolerance where eps times the largest singular value falls
+// among the subnormal numbers: diag(L, 5 2^-1074, 0) with 3 L eps = 4.6
+// 2^-1074 has rank 2 (its singular values are its diagonal, exactly), but
+// the tolerance formed in the data's units rounds to 5 2^-1074 and counted
+// rank 1. A tolerance of NaN counts nothing known: rank NaN, pinv NaN.
+TEST(Rank, ToleranceAmongTheSubnormalNumbers)
+{
+    const double L = 0x1.8888888888889p-1022, s = 5 * 0x1p-1074;
+    for (const Mm& a : {test::real(3, 3, {L, 0, 0, 0, s, 0, 0, 0, 0}), test::real(3, 3, {0, 0, s, L, 0, 0, 0, 0, 0})}) {
+        EXPECT_EQ(rank(a).r(), 2);
+        EXPECT_EQ(null(a).cols(), 1);
+        EXPECT_EQ(orth(a).cols(), 2);
+    }
+    EXPECT_TRUE(std::isnan(rank(eye(3.0), Mm(NAN)).r()));
+    for (double v : test::values(pinv(eye(3.0), Mm(NAN))))
+        EXPECT_TRUE(std::isnan(v));
+}
+
 TEST(NullOrth, Bases)
 {
     // Empty values are 0x0 in this library: the 2x0 basis shows as [].
@@ -209,6 +227,43 @@ TEST(Norm, TwoNormIsTheLargestSingularValue)
             const Mm a = random_matrix(gen, m, n, complex);
             EXPECT_EQ(norm(a).r(), max(svd(a)).r());
             EXPECT_EQ(norm(a, Mm(2.0)).r(), max(svd(a)).r());
+        }
+}
+
+// Singular values whose reciprocals leave the doubles: the pseudo-inverse
+// has Inf where its entry does and 0 where it is 0 (the Inf reciprocals met
+// the zeros of U and V and made every entry NaN). Random matrices at
+// 2^-1000 and 2^1000 give the pseudo-inverse at 1 times 2^-k, to rounding,
+// with no NaN.
+TEST(Pinv, SingularValuesNearTheEndsOfTheDoubles)
+{
+    const double inf = INFINITY;
+    struct Case {
+        const char* what;
+        Mm a;
+        std::vector<double> expected;
+    };
+    const std::vector<Case> cases = {
+        {"subnormal diagonal", test::real(2, 2, {1e-310, 0, 0, 1e-310}), {inf, 0, 0, inf}},
+        {"crossed", test::real(2, 2, {0, 0x1p-1020, 0x1p-1030, 0}), {0, inf, 0x1p1020, 0}},
+        {"a column of zeros", test::real(2, 3, {0x1p-1040, 0, 0, 0, 0, 0x1p-1000}), {inf, 0, 0, 0, 0, 0x1p1000}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(test::values(pinv(c.a)), c.expected);
+    }
+    std::mt19937_64 gen(8);
+    for (bool complex : {false, true})
+        for (int k : {-1000, 1000}) {
+            SCOPED_TRACE(std::to_string(k) + (complex ? " complex" : ""));
+            const Mm a = random_matrix(gen, 5, 3, complex);
+            const cmat X = to_cmat(pinv(a)), Y = to_cmat(pinv(times(a, Mm(std::ldexp(1.0, k)))));
+            ASSERT_EQ(Y.rows, 3);
+            ASSERT_EQ(Y.cols, 5);
+            double worst = 0;
+            for (int e = 0; e < 15; ++e)
+                worst = std::max(worst, std::abs(Y.v[e] * std::ldexp(1.0, k) - X.v[e]));
+            EXPECT_LE(worst / (max_abs(X) * 5 * eps52), 50);
         }
 }
 

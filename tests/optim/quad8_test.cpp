@@ -369,9 +369,64 @@ TEST_F(Quad8Test, LimitsNearTheLargestDouble)
     }
 }
 
+// Integrands of any size: f times 2^k gives the integral of f times 2^k,
+// with the same calls and the same warning, exactly where the values are
+// normal numbers and to their bits where they are subnormal. Values near
+// the largest double overflowed the sum of a pair of nodes (the integral
+// of 1.7e308 over [0, 1] was Inf, without a warning).
+TEST_F(Quad8Test, IntegrandsOfEverySize)
+{
+    // The singular ones have values far above 2 at the nodes, which the
+    // integrand itself takes past the largest double at 2^1023.
+    const std::vector<Integrand> family = {
+        {"1", [](double) { return 1.0; }, 0, 1, 1},
+        {"1.9", [](double) { return 1.9; }, -1, 1, 3.8},
+        {"exp", [](double x) { return std::exp(x); }, 0, 1, std::expm1(1.0)},
+        {"sqrt", [](double x) { return std::sqrt(x); }, 0, 1, 2.0 / 3},
+        {"x^-0.5", [](double x) { return 1 / std::sqrt(x); }, 0, 1, 2},
+        {"x^-0.9", [](double x) { return std::pow(x, -0.9); }, 0, 1, 10},
+        {"sin(30x)", [](double x) { return std::sin(30 * x); }, 0, 1, (1 - std::cos(30.0)) / 30},
+        {"runge", [](double x) { return 1 / (1 + 25 * x * x); }, -1, 1, 2 * std::atan(5.0) / 5},
+        {"peak of width 0.01", [](double x) { return std::exp(-1e4 * (x - 0.3) * (x - 0.3)); }, 0, 1,
+         std::sqrt(M_PI) / 100},
+    };
+    for (const Integrand& g : family)
+        for (double tol : {1e-1, 1e-6, 1e-10}) {
+            reg.define_elementwise("member", g.f);
+            test::clear_printed();
+            reg.clear_log();
+            const double base = test::at(quad8(TM("member"), Mm(g.a), Mm(g.b), Mm(tol)), 0);
+            const std::string base_printed = test::printed();
+            const std::size_t base_calls = reg.log().size();
+            const bool singular = g.name.rfind("x^-", 0) == 0;
+            for (int k : {-1060, -1010, -1000, 1000, 1010, 1023}) {
+                if (singular && k == 1023)
+                    continue;
+                char trace[80];
+                std::snprintf(trace, sizeof trace, ", tolerance %g, values by 2^%d", tol, k);
+                SCOPED_TRACE(g.name + trace);
+                // Values of 1 and more below 2 so that 2^1023 keeps them finite.
+                reg.define_elementwise("member", [&](double x) { return std::ldexp(g.f(x) / 2, k); });
+                test::clear_printed();
+                reg.clear_log();
+                const double q = test::at(quad8(TM("member"), Mm(g.a), Mm(g.b), Mm(tol)), 0);
+                const double want = std::ldexp(base / 2, k);
+                ASSERT_TRUE(std::isfinite(q)) << q;
+                if (k > -1022) {
+                    EXPECT_EQ(q, want);
+                    EXPECT_EQ(test::printed(), base_printed);
+                    EXPECT_EQ(reg.log().size(), base_calls);
+                } else {
+                    EXPECT_NEAR(q, want, 1e-9 * std::fabs(want) + std::ldexp(1e-9, k));
+                }
+            }
+        }
+}
+
 // Values that are not finite at some node (at the centre, on one side of
 // the interval, at a pole on a node, only at the outermost nodes of the
-// last rule) give NaN or Inf, never a finite guess.
+// last rule) give NaN or Inf, never a finite guess, and the warning: an Inf
+// at the first rule's nodes passed as converged, unwarned.
 TEST_F(Quad8Test, ValuesThatAreNotFiniteGiveNoFiniteGuess)
 {
     struct Case {
@@ -392,8 +447,10 @@ TEST_F(Quad8Test, ValuesThatAreNotFiniteGiveNoFiniteGuess)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         reg.define_elementwise("member", c.f);
+        test::clear_printed();
         const double q = test::at(quad8(TM("member"), Mm(c.a), Mm(c.b)), 0);
         EXPECT_FALSE(std::isfinite(q)) << q;
+        EXPECT_NE(test::printed().find(tolerance_warning), std::string::npos) << "a value the rules cannot confirm";
     }
 }
 

@@ -335,6 +335,43 @@ TEST(Polyfit, ValuesAtEveryScale)
     }
 }
 
+// Points at any scale, degrees 0 to 5: the fit to x 2^k is the fit to x
+// with the coefficient of x^p times 2^(-p k) and column p of R times
+// 2^(p k), each rounded once (0 or Inf where the doubles end), and the same
+// residual. Points near 1e308 gave a NaN fit from degree 1 (the norm of the
+// column of x overflowed).
+TEST(Polyfit, PointsAtEveryScale)
+{
+    const std::vector<double> xs = {1, 1.125, 1.25, 1.375, 1.5, 1.625, 1.75, 1.875};
+    const Mm y = test::row({1, 2, 0, 3, 1, 2, 5, -1});
+    for (int degree = 0; degree <= 5; ++degree) {
+        Mm x(0, 0, 0, 1, int(xs.size()), qv_double);
+        std::copy(xs.begin(), xs.end(), x.addr());
+        Mm base_p, base_S;
+        polyfit(x, y, Mm(double(degree)), i_o, base_p, base_S);
+        const Mm base_R = base_S.member("R");
+        for (int k : {-1020, -600, -100, 300, 600, 1023}) {
+            SCOPED_TRACE("degree " + std::to_string(degree) + ", x by 2^" + std::to_string(k));
+            Mm xk(0, 0, 0, 1, int(xs.size()), qv_double);
+            for (std::size_t j = 0; j < xs.size(); ++j)
+                xk.addr()[j] = std::ldexp(xs[j], k);
+            Mm p, S;
+            polyfit(xk, y, Mm(double(degree)), i_o, p, S);
+            ASSERT_EQ(p.size(), degree + 1);
+            const Mm R = S.member("R");
+            ASSERT_EQ(R.size(), base_R.size());
+            for (int j = 0; j <= degree; ++j) {
+                const int power = degree - j;
+                EXPECT_EQ(p.addr()[j], std::ldexp(base_p.addr()[j], -power * k)) << "power " << power;
+                for (int i = 0; i < R.rows(); ++i)
+                    EXPECT_EQ(R.addr()[i + j * R.rows()], std::ldexp(base_R.addr()[i + j * R.rows()], power * k))
+                        << "R(" << i << ", " << j << ")";
+            }
+            EXPECT_EQ(Mm(S.member("normr")).r(), Mm(base_S.member("normr")).r());
+        }
+    }
+}
+
 // Data with fewer distinct x than coefficients: [p, S] = polyfit([1 1 1],
 // [1 2 3], 2) was [-6.9e16 -9.7e31 9.7e31], polyval(p, 1) = 0, normr 3.742.
 // The fit is the basic least-squares solution (at each distinct x the

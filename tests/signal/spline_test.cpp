@@ -2,6 +2,7 @@
 // cubics, not-a-knot splines against scipy, complex data and the messages.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -153,6 +154,50 @@ TEST(Spline, ValuesNearTheLargestDouble)
         ASSERT_EQ(got.size(), 3u);
         for (int t = 0; t < 3; ++t)
             EXPECT_NEAR(got[t], expected[t], 1e-15 * 1e308) << t;
+    }
+}
+
+// Values many decades apart in one spline (1e-300 beside 1e300, a
+// subnormal one): in the units of the largest value the small ones vanish,
+// yet the spline passes through every knot. At each knot but the last (the
+// end of the last piece, reached through its cubic) the spline and
+// interp1's spline give the knot's value itself, and the pp form's constant
+// terms are the values; complex values at 2^1000 give 2^1000 times the
+// spline of the unscaled ones, part by part.
+TEST(Spline, ValuesManyDecadesApart)
+{
+    const Mm x = test::row({0, 1, 2.5, 3, 4, 5.5, 6});
+    const std::vector<std::vector<double>> tables = {
+        {1, 1e-300, 1e300, -3e-310, 5, 1e-200, 7},
+        {-1e308, 1e-308, 0x1p-1074, 1.7e308, -2, 1e-300, 1},
+        {0x1p-1074, 1e300, 0, -1e-300, 1e-320, 1e300, 1},
+    };
+    for (const std::vector<double>& t : tables) {
+        SCOPED_TRACE(t[0]);
+        Mm y(0, 0, 0, 1, 7, qv_double);
+        std::copy(t.begin(), t.end(), y.addr());
+        const Mm inner = Mm(x(colon(1.0, 6.0)));
+        const std::vector<double> want(t.begin(), t.end() - 1);
+        EXPECT_EQ(test::values(spline(x, y, inner)), want);
+        EXPECT_EQ(test::values(interp1(x, y, inner, test::text("spline"))), want);
+        Mm breaks, coefs, l, order;
+        unmkpp(spline(x, y), i_o, breaks, coefs, l, order);
+        ASSERT_EQ(coefs.size(), 24);
+        EXPECT_EQ(std::vector<double>(coefs.addr() + 18, coefs.addr() + 24), want);
+        // Where the pp form holds its coefficients (near the largest
+        // double some overflow), ppval gives the values at the knots too.
+        if (std::all_of(coefs.addr(), coefs.addr() + 24, [](double c) { return std::isfinite(c); }))
+            EXPECT_EQ(test::values(ppval(spline(x, y), inner)), want);
+    }
+    const Mm q = test::row({-1, 0, 0.5, 2.5, 2.75, 6, 7});
+    const Mm small = test::complex(1, 7, {1, -2, 0.5, 3, -1, 2, 0.25}, {0, 1, -3, 0.5, 2, -1, 1});
+    const Mm large = times(small, Mm(0x1p1000));
+    const Mm base = spline(x, small, q), got = spline(x, large, q);
+    ASSERT_TRUE(got.isc());
+    for (int k = 0; k < q.size(); ++k) {
+        SCOPED_TRACE(q.addr()[k]);
+        EXPECT_EQ(got.addr()[k], std::ldexp(base.addr()[k], 1000));
+        EXPECT_EQ(got.addi()[k], std::ldexp(base.addi()[k], 1000));
     }
 }
 
