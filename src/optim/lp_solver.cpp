@@ -403,16 +403,75 @@ void LpSolver::run()
     // stops them.
     // A problem that has a point, and along whose ray the iterations ran
     // out, is unbounded.
+    // Where the point the iterations ran out to has lost its rows (free
+    // columns grow a hundred-millionfold a step along a ray, and the
+    // normal equations lose the digits of the others), the ray is sought
+    // as a problem of its own.
     if (status == 2) {
         const std::vector<double> ray = std::move(last_x_);
         solve_once(loaded_.l, loaded_.u, true);
-        status = status == 1 ? (recedes(ray) ? 3 : 4) : 2;
+        status = status == 1 ? (recedes(ray) || has_ray() ? 3 : 4) : 2;
     }
+}
+
+bool LpSolver::has_ray() const
+{
+    // The directions of the problem: each row kept at 0 on the sides it
+    // limits, each column kept on the side of 0 its finite bounds allow,
+    // and the cost lowered by 1. Without costs of its own, its solve
+    // never asks for a ray again.
+    const int n = n0_, m = m0_;
+    std::vector<double> rows, cols, vals, b, l(n), u(n);
+    std::vector<int> kinds;
+    std::vector<int> row_of(m, -1);
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        const bool below = k == 1 || k == 0 || (k >= 10 && loaded_.range_hi[k - 10] < lp_inf);
+        const bool above = k == -1 || k == 0 || (k >= 10 && loaded_.range_lo[k - 10] > -lp_inf);
+        if (!below && !above)
+            continue;
+        row_of[i] = static_cast<int>(kinds.size());
+        kinds.push_back(below && above ? 0 : below ? 1 : -1);
+        b.push_back(0);
+    }
+    const int r = static_cast<int>(kinds.size());
+    for (int j = 0; j < n; ++j) {
+        for (const LpEntry& e : loaded_.cols[j])
+            if (row_of[e.index] >= 0) {
+                rows.push_back(row_of[e.index] + 1);
+                cols.push_back(j + 1);
+                vals.push_back(e.value);
+            }
+        if (loaded_.c[j] != 0) {
+            rows.push_back(r + 1);
+            cols.push_back(j + 1);
+            vals.push_back(loaded_.c[j]);
+        }
+        l[j] = loaded_.l[j] > -lp_inf ? 0.0 : -lp_inf;
+        u[j] = loaded_.u[j] < lp_inf ? 0.0 : lp_inf;
+    }
+    kinds.push_back(0);
+    b.push_back(-1);
+    const int nnz = static_cast<int>(vals.size());
+    std::vector<double> triplets(rows);
+    triplets.insert(triplets.end(), cols.begin(), cols.end());
+    triplets.insert(triplets.end(), vals.begin(), vals.end());
+    const std::vector<double> no_costs(n, 0.0);
+    LpSolver directions;
+    directions.load_triplets(nnz, r + 1, n, r + 1, 0, 0, triplets.data(), b.data(), kinds.data(), no_costs.data(),
+                             l.data(), u.data());
+    if (directions.status != 1)
+        return false;
+    // A column held on one side of 0 may come out past it by rounding.
+    std::vector<double> d = directions.x();
+    for (int j = 0; j < n; ++j)
+        d[j] = std::clamp(d[j], l[j], u[j]);
+    return along_ray(d);
 }
 
 bool LpSolver::recedes(const std::vector<double>& ray) const
 {
-    const int n = n0_, m = m0_;
+    const int n = n0_;
     if (static_cast<int>(ray.size()) != n)
         return false;
     // The columns the ray carries, each against its own size; the others
@@ -422,10 +481,22 @@ bool LpSolver::recedes(const std::vector<double>& ray) const
         largest = std::max(largest, std::fabs(ray[j]) / size_[j]);
     if (!(largest >= 1e6) || !std::isfinite(largest))
         return false;
+    // The direction keeps the ray's proportions: the sizes only choose
+    // which columns it carries (rescaled one by one, its rows no longer
+    // balance).
+    double peak = 0;
+    for (int j = 0; j < n; ++j)
+        peak = std::max(peak, std::fabs(ray[j]));
     std::vector<double> d(n, 0.0);
     for (int j = 0; j < n; ++j)
         if (std::fabs(ray[j]) / size_[j] >= 1e-6 * largest)
-            d[j] = ray[j] / (largest * size_[j]);
+            d[j] = ray[j] / peak;
+    return along_ray(d);
+}
+
+bool LpSolver::along_ray(const std::vector<double>& d) const
+{
+    const int n = n0_, m = m0_;
     std::vector<double> ad(m, 0.0), size(m, 0.0);
     double cd = 0, cs = 0;
     for (int j = 0; j < n; ++j) {

@@ -117,6 +117,12 @@ private:
     // given: a direction that keeps every row (0 on equalities, the right
     // side of 0 on limits), crosses no finite bound and lowers the cost.
     bool recedes(const std::vector<double>& ray) const;
+    // Whether d is such a direction, each row and the cost judged against
+    // the size of their terms.
+    bool along_ray(const std::vector<double>& d) const;
+    // Whether the problem as given has such a direction, found as a point
+    // of the problem of directions that lower the cost by 1.
+    bool has_ray() const;
     bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                              const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
     bool read_mps(const char* name);
