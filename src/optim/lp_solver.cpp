@@ -172,8 +172,11 @@ void LpSolver::clean_tiny()
     // Tiny is relative: rows and columns scaled by powers of ten hold
     // entries that span many decades, and an entry is rounding noise only
     // when its row and its column both hold entries 1e14 times larger.
-    // Right-hand sides and costs are measured against their largest, the
-    // bounds against 1.
+    // Right-hand sides are measured against their largest, the bounds
+    // against the unit. Costs are the user's and stay: the scaling may
+    // put a column's factor into its rows (a free column alone in them),
+    // so its cost comes out 2^-60 of the others', and a free column along
+    // whose ray that cost is all there is makes the problem unbounded.
     std::vector<double> row_max(m_, 0.0);
     for (const auto& col : cols_)
         for (const LpEntry& e : col)
@@ -195,7 +198,6 @@ void LpSolver::clean_tiny()
                 t = 0;
     };
     relative(b_);
-    relative(c_);
     for (double& v : l_)
         if (std::fabs(v) < tiny * unit_)
             v = 0;

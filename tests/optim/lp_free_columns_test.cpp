@@ -118,4 +118,13 @@ void expect_references(const std::vector<std::string>& names, std::initializer_l
 // by column, balanced none of them.
 TEST(LpFreeColumns, ReachTheReferenceVerdictAndOptimum) { expect_references({}, {0, 60}); }
 
+// A free column's cost that is small beside the others' still decides the
+// verdict: a free column in no row, or alone in its rows (whose factor
+// the scaling then takes), scaled by 2^-60 had its cost 1e-18 of the
+// others' wiped as rounding noise, and an unbounded problem ended "ok".
+TEST(LpFreeColumns, SmallCostsAlongARayCount)
+{
+    expect_references({"ray1", "ray2", "norow1", "norow-1"}, {-60, -200, -500});
+}
+
 } // namespace
