@@ -41,6 +41,13 @@ constexpr double free_weight = 1e-8;
 
 void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q);
 
+// Whether a column holds a non-zero: one without keeps the scale factor 1
+// whatever the others' are, and presolve fixes it.
+bool in_some_row(const std::vector<LpEntry>& col)
+{
+    return std::any_of(col.begin(), col.end(), [](const LpEntry& e) { return e.value != 0; });
+}
+
 // it.m, it.n and A by columns from the solver's column lists.
 void take_matrix(LpIterate& it, int m, const std::vector<std::vector<LpEntry>>& cols)
 {
@@ -273,12 +280,15 @@ void LpSolver::run()
         rhs_size_ = cost_size_ = 0;
         for (double v : probe.b)
             rhs_size_ = std::max(rhs_size_, v);
+        // A column in no row says nothing of the units the others are
+        // solved in.
         for (int j = 0; j < n0_ && rhs_size_ == 0; ++j)
             for (double v : {l_[j], u_[j]})
-                if (std::fabs(v) < lp_inf)
+                if (std::fabs(v) < lp_inf && in_some_row(cols_[j]))
                     rhs_size_ = std::max(rhs_size_, std::fabs(v) * col_scale_[j]);
-        for (double v : probe.c)
-            cost_size_ = std::max(cost_size_, std::fabs(v));
+        for (int j = 0; j < n0_; ++j)
+            if (in_some_row(cols_[j]))
+                cost_size_ = std::max(cost_size_, std::fabs(probe.c[j]));
         if (!(rhs_size_ > 0))
             rhs_size_ = 1;
     }
@@ -437,17 +447,27 @@ bool LpSolver::has_ray() const
         b.push_back(0);
     }
     const int r = static_cast<int>(kinds.size());
+    // A direction's columns may be scaled at will: each is taken over its
+    // largest entry, so that columns the user scaled by 2^-200 beside
+    // others of ordinary size meet its solve alike.
+    std::vector<double> unit_of(n, 1.0);
     for (int j = 0; j < n; ++j) {
+        double largest = std::fabs(loaded_.c[j]);
+        for (const LpEntry& e : loaded_.cols[j])
+            if (row_of[e.index] >= 0)
+                largest = std::max(largest, std::fabs(e.value));
+        if (largest > 0 && std::isfinite(1 / largest))
+            unit_of[j] = 1 / largest;
         for (const LpEntry& e : loaded_.cols[j])
             if (row_of[e.index] >= 0) {
                 rows.push_back(row_of[e.index] + 1);
                 cols.push_back(j + 1);
-                vals.push_back(e.value);
+                vals.push_back(e.value * unit_of[j]);
             }
         if (loaded_.c[j] != 0) {
             rows.push_back(r + 1);
             cols.push_back(j + 1);
-            vals.push_back(loaded_.c[j]);
+            vals.push_back(loaded_.c[j] * unit_of[j]);
         }
         l[j] = loaded_.l[j] > -lp_inf ? 0.0 : -lp_inf;
         u[j] = loaded_.u[j] < lp_inf ? 0.0 : lp_inf;
@@ -467,7 +487,7 @@ bool LpSolver::has_ray() const
     // A column held on one side of 0 may come out past it by rounding.
     std::vector<double> d = directions.x();
     for (int j = 0; j < n; ++j)
-        d[j] = std::clamp(d[j], l[j], u[j]);
+        d[j] = std::clamp(d[j], l[j], u[j]) * unit_of[j];
     return along_ray(d);
 }
 
@@ -538,10 +558,11 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     auto within = [](double size) { return size < 1e-3 ? size / 1e-3 : size > 1e3 ? size / 1e3 : 1.0; };
     beta_ = within(rhs_size_);
     gamma_ = cost_size_ > 0 ? within(cost_size_) : 1.0;
+    // Nor do the bounds of a column in no row (run).
     const double beta_rows = beta_;
     for (int j = 0; j < n_; ++j)
         for (double v : {l[j], u[j]})
-            if (std::fabs(v) < lp_inf)
+            if (std::fabs(v) < lp_inf && in_some_row(loaded_.cols[j]))
                 beta_ = std::max(beta_, std::fabs(v) * q[j] / 1e6);
     unit_ = beta_rows / beta_;
     cols_ = loaded_.cols;

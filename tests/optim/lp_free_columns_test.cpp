@@ -115,8 +115,16 @@ void expect_references(const std::vector<std::string>& names, std::initializer_l
 // Unbounded problems with free columns ended "Too many iterations": the
 // free columns grow a hundred-millionfold a step along a ray, the point
 // they ran out to lost its rows, and the ray read off it, rescaled column
-// by column, balanced none of them.
-TEST(LpFreeColumns, ReachTheReferenceVerdictAndOptimum) { expect_references({}, {0, 60}); }
+// by column, balanced none of them. With the free columns scaled by
+// 2^-200, the problem of directions that stands in for it lost them in
+// turn; and a column in no row (scale factor 1 beside factors of 1e-38)
+// set the units of the others' costs and bounds, so that problems with a
+// free column beside dense ones stalled short of their optimum, or were
+// called infeasible.
+TEST(LpFreeColumns, ReachTheReferenceVerdictAndOptimum)
+{
+    expect_references({}, {0, 60, -60, 200, -200, 500, -500});
+}
 
 // A free column's cost that is small beside the others' still decides the
 // verdict: a free column in no row, or alone in its rows (whose factor
