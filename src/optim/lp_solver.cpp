@@ -565,6 +565,13 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
             if (std::fabs(v) < lp_inf && in_some_row(loaded_.cols[j]))
                 beta_ = std::max(beta_, std::fabs(v) * q[j] / 1e6);
     unit_ = beta_rows / beta_;
+    // A column in no row takes its values in the units of the solve as the
+    // user gave them: with the factor 1 a bound of -1.6 beside the others'
+    // units of 1e28 came out 1e-28, was cleaned to 0 as rounding noise, and
+    // the column was fixed at 0 rather than at its bound.
+    for (int j = 0; j < n_; ++j)
+        if (!in_some_row(loaded_.cols[j]))
+            col_scale_[j] = beta_;
     cols_ = loaded_.cols;
     for (int j = 0; j < n_; ++j)
         for (LpEntry& e : cols_[j])
