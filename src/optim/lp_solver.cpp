@@ -253,6 +253,8 @@ void LpSolver::run()
             l_[j] = u_[j];
         }
     }
+    if (solve_by_parts())
+        return;
     pivot_limit_ = m0_ < 500 ? 5 : m0_ < 1000 ? 10 : m0_ < 10000 ? 15 : 20;
     // The problem as given, which every answer must meet; each solve
     // starts from it with its rounding noise cleaned.
@@ -424,6 +426,131 @@ void LpSolver::run()
         solve_once(loaded_.l, loaded_.u, true);
         status = status == 1 ? (recedes(ray) || has_ray() ? 3 : 4) : 2;
     }
+}
+
+bool LpSolver::solve_by_parts()
+{
+    // Rows joined by a column belong to one part; a row or column without
+    // entries joins the first part.
+    const int m = m_, n = n_;
+    std::vector<int> root(m);
+    for (int i = 0; i < m; ++i)
+        root[i] = i;
+    auto find = [&](int i) {
+        while (root[i] != i)
+            i = root[i] = root[root[i]];
+        return i;
+    };
+    for (const auto& col : cols_) {
+        int first = -1;
+        for (const LpEntry& e : col) {
+            if (e.value == 0)
+                continue;
+            if (first < 0) {
+                first = find(e.index);
+            } else {
+                const int other = find(e.index);
+                if (other != first)
+                    root[std::max(other, first)] = std::min(other, first);
+                first = std::min(other, first);
+            }
+        }
+    }
+    std::vector<char> has_entry(m, 0);
+    for (const auto& col : cols_)
+        for (const LpEntry& e : col)
+            if (e.value != 0)
+                has_entry[e.index] = 1;
+    std::vector<int> part_of_row(m, -1), part_of_root(m, -1);
+    int parts = 0;
+    for (int i = 0; i < m; ++i)
+        if (has_entry[i]) {
+            const int r = find(i);
+            if (part_of_root[r] < 0)
+                part_of_root[r] = parts++;
+            part_of_row[i] = part_of_root[r];
+        }
+    if (parts < 2)
+        return false;
+    for (int i = 0; i < m; ++i)
+        if (part_of_row[i] < 0)
+            part_of_row[i] = 0;
+    std::vector<int> part_of_col(n, 0);
+    for (int j = 0; j < n; ++j)
+        for (const LpEntry& e : cols_[j])
+            if (e.value != 0) {
+                part_of_col[j] = part_of_row[e.index];
+                break;
+            }
+    // Each part is solved as a problem of its own, in its own units: the
+    // scaling cannot tell parts whose right-hand sides are 1e19 and 1e-6
+    // apart by their entries, and in the units of the first the rows of
+    // the second are lost below every floor and tolerance.
+    std::vector<int> at(m), at_col(n);
+    std::vector<int> rows_in(parts, 0), cols_in(parts, 0);
+    for (int i = 0; i < m; ++i)
+        at[i] = rows_in[part_of_row[i]]++;
+    for (int j = 0; j < n; ++j)
+        at_col[j] = cols_in[part_of_col[j]]++;
+    x_out_.assign(n, 0.0);
+    y_out_.assign(m, 0.0);
+    rows_kept_.assign(m, 0);
+    objective_ = dual_objective_ = 0;
+    iter_ = 0;
+    int verdict = 1;
+    for (int k = 0; k < parts; ++k) {
+        LpSolver part;
+        part.reductions = reductions;
+        part.m_ = part.m0_ = rows_in[k];
+        part.n_ = part.n0_ = cols_in[k];
+        part.cols_.resize(cols_in[k]);
+        part.b_.resize(rows_in[k]);
+        part.kind_.resize(rows_in[k]);
+        for (int i = 0; i < m; ++i)
+            if (part_of_row[i] == k) {
+                part.b_[at[i]] = b_[i];
+                part.kind_[at[i]] = kind_[i];
+                if (kind_[i] >= 10) {
+                    part.kind_[at[i]] = 10 + static_cast<int>(part.range_lo_.size());
+                    part.range_lo_.push_back(range_lo_[kind_[i] - 10]);
+                    part.range_hi_.push_back(range_hi_[kind_[i] - 10]);
+                }
+            }
+        for (int j = 0; j < n; ++j)
+            if (part_of_col[j] == k) {
+                for (const LpEntry& e : cols_[j])
+                    part.cols_[at_col[j]].push_back({at[e.index], e.value});
+                part.c_.push_back(c_[j]);
+                part.l_.push_back(l_[j]);
+                part.u_.push_back(u_[j]);
+            }
+        part.run();
+        const int st = part.status;
+        // No point in one part is none in the whole; a part left open
+        // leaves the whole open; a ray of one part with points in the
+        // others is a ray of the whole.
+        if (st == 2 || verdict == 2)
+            verdict = 2;
+        else if (st != 1 && st != 3)
+            verdict = verdict == 1 || verdict == 3 ? st : verdict;
+        else if (st == 3 && verdict == 1)
+            verdict = 3;
+        if (st != 1)
+            continue;
+        for (int j = 0; j < n; ++j)
+            if (part_of_col[j] == k)
+                x_out_[j] = part.x()[at_col[j]];
+        for (int i = 0; i < m; ++i)
+            if (part_of_row[i] == k) {
+                y_out_[i] = part.y()[at[i]];
+                rows_kept_[i] = part.rows_kept()[at[i]];
+            }
+        objective_ += part.objective();
+        dual_objective_ += part.dual_objective_;
+        iter_ = std::max(iter_, part.iterations());
+    }
+    status = verdict;
+    return true;
 }
 
 bool LpSolver::has_ray() const
@@ -673,10 +800,25 @@ bool LpSolver::answer_holds() const
     // where a column counts with its value or, when that is smaller, with
     // the size its rows give it: a value that should be 0 and came out
     // 1e-14 is rounding, not a broken row.
+    // That size is the one its own rows give it where they have right-hand
+    // sides: beside rows whose right-hand sides are 1e19, the global size
+    // let rows of 1e-6 go unmet altogether.
     const int m = m0_, n = n0_;
+    std::vector<double> row_rhs(m, 0.0);
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        for (double v : {k >= 10 ? loaded_.range_lo[k - 10] : loaded_.b[i], k >= 10 ? loaded_.range_hi[k - 10] : 0.0})
+            if (std::fabs(v) < lp_inf)
+                row_rhs[i] = std::max(row_rhs[i], std::fabs(v));
+    }
     std::vector<double> ax(m, 0.0), size(m, 0.0);
     for (int j = 0; j < n; ++j) {
-        const double x = x_out_[j], xs = std::max(std::fabs(x), 1e-3 * size_[j]);
+        double own = 0;
+        for (const LpEntry& e : loaded_.cols[j])
+            if (e.value != 0)
+                own = std::max(own, row_rhs[e.index] / std::fabs(e.value));
+        const double floor = own > 0 ? std::min(size_[j], own) : size_[j];
+        const double x = x_out_[j], xs = std::max(std::fabs(x), 1e-3 * floor);
         for (const LpEntry& e : loaded_.cols[j]) {
             ax[e.index] += e.value * x;
             size[e.index] += std::fabs(e.value) * xs;

@@ -105,6 +105,9 @@ public:
 private:
     void reset();
     void run();
+    // A problem whose rows fall into parts that share no column is solved
+    // part by part; false (nothing done) for a problem of one part.
+    bool solve_by_parts();
     // One solve of the loaded problem under the bounds l and u (and zero
     // costs when asked): presolve, standard form, iterations and, when
     // optimal, postsolve.

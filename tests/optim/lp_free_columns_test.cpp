@@ -5,6 +5,7 @@
 // and infeasible ones; each against the independent solver's verdict and
 // optimum, as given and with the free columns scaled; and small problems
 // whose columns take the bound types of the MPS form.
+#include "lp_tables.hpp"
 #include "temp_dir.hpp"
 #include "test_support.hpp"
 #include "velkor.h"
@@ -19,73 +20,22 @@
 
 namespace {
 
-struct FreeLp {
-    const char* name;
-    int m, n, neq;
-    std::vector<double> A, b, c, lb, ub;
-    int status;  // 1 ok, 2 infeasible, 3 unbounded
-    double optimum;
-};
+using test::TableLp;
 
-const std::vector<FreeLp> problems = {
+const std::vector<TableLp> problems = {
 #include "data/lp_free_columns_reference.inc"
 };
 
-const char* status_text(int status) { return status == 1 ? "ok" : status == 2 ? "infeasible" : "unbounded"; }
-
-// The problem with each free column j standing for 2^e times itself
-// (x_j = 2^e x'_j): exact in binary, so the answer scales back exactly up
-// to the rounding of the iterations. Returns the verdict and, when "ok",
-// x in the reference's columns.
-std::string solve(const FreeLp& p, int e, std::vector<double>& x)
+// The problem with each free column j standing for 2^e times itself:
+// exact in binary, so the answer scales back exactly up to the rounding of
+// the iterations.
+std::string solve(const TableLp& p, int e, std::vector<double>& x)
 {
-    Mm A(0, 0, 0, p.m, p.n, qv_double), b(0, 0, 0, p.m, 1, qv_double), c(0, 0, 0, 1, p.n, qv_double),
-        lb(0, 0, 0, 1, p.n, qv_double), ub(0, 0, 0, 1, p.n, qv_double);
     std::vector<double> d(p.n, 1.0);
     for (int j = 0; j < p.n; ++j)
         if (std::isinf(p.lb[j]) && std::isinf(p.ub[j]))
             d[j] = std::ldexp(1.0, e);
-    for (int j = 0; j < p.n; ++j) {
-        for (int i = 0; i < p.m; ++i)
-            A.addr()[i + static_cast<std::size_t>(j) * p.m] = p.A[i + static_cast<std::size_t>(j) * p.m] * d[j];
-        c.addr()[j] = p.c[j] * d[j];
-        lb.addr()[j] = p.lb[j];
-        ub.addr()[j] = p.ub[j];
-    }
-    for (int i = 0; i < p.m; ++i)
-        b.addr()[i] = p.b[i];
-    Mm xv, lambda, how;
-    lp(c, A, b, lb, ub, nop_M, Mm(double(p.neq)), Mm(-1.0), i_o, xv, lambda, how);
-    const std::string text = test::text_of(how);
-    const std::vector<double> got = test::values(xv);
-    x.assign(p.n, 0.0);
-    for (int j = 0; j < p.n && j < static_cast<int>(got.size()); ++j)
-        x[j] = got[j] * d[j];
-    return text;
-}
-
-// The largest violation of the rows and bounds at x, each relative to the
-// size of its terms.
-double violation(const FreeLp& p, const std::vector<double>& x)
-{
-    double worst = 0;
-    for (int i = 0; i < p.m; ++i) {
-        double ax = 0, size = std::fabs(p.b[i]);
-        for (int j = 0; j < p.n; ++j) {
-            const double a = p.A[i + static_cast<std::size_t>(j) * p.m];
-            ax += a * x[j];
-            size += std::fabs(a * x[j]);
-        }
-        const double excess = i < p.neq ? std::fabs(ax - p.b[i]) : ax - p.b[i];
-        worst = std::max(worst, excess / std::max(size, 1e-300));
-    }
-    for (int j = 0; j < p.n; ++j) {
-        if (std::isfinite(p.lb[j]))
-            worst = std::max(worst, (p.lb[j] - x[j]) / std::max({std::fabs(p.lb[j]), std::fabs(x[j]), 1.0}));
-        if (std::isfinite(p.ub[j]))
-            worst = std::max(worst, (x[j] - p.ub[j]) / std::max({std::fabs(p.ub[j]), std::fabs(x[j]), 1.0}));
-    }
-    return worst;
+    return test::solve_scaled(p, d, 1, 1, x);
 }
 
 // The verdict, and when "ok" the optimum at a point that meets the rows
@@ -93,25 +43,14 @@ double violation(const FreeLp& p, const std::vector<double>& x)
 // by 2^e for e in the list.
 void expect_references(const std::vector<std::string>& names, std::initializer_list<int> exponents)
 {
-    for (const FreeLp& p : problems) {
+    for (const TableLp& p : problems) {
         if (!names.empty() && std::find(names.begin(), names.end(), p.name) == names.end())
             continue;
         for (int e : exponents) {
             SCOPED_TRACE(std::string(p.name) + ", free columns scaled by 2^" + std::to_string(e));
             std::vector<double> x;
             const std::string got = solve(p, e, x);
-            EXPECT_EQ(got, status_text(p.status));
-            if (got != status_text(p.status))
-                continue;
-            if (p.status != 1) {
-                EXPECT_TRUE(std::all_of(x.begin(), x.end(), [](double v) { return std::isnan(v); }));
-                continue;
-            }
-            double objective = 0;
-            for (int j = 0; j < p.n; ++j)
-                objective += p.c[j] * x[j];
-            EXPECT_NEAR(objective, p.optimum, 1e-6 * std::max(1.0, std::fabs(p.optimum)));
-            EXPECT_LE(violation(p, x), 1e-6);
+            test::expect_reference(p, got, x);
         }
     }
 }

@@ -1,0 +1,128 @@
+// lp on problems whose bounds, right-hand sides and costs come in units far
+// from 1: every bound and right-hand side scaled by 2^-1000 .. 2^60 and the
+// costs by 2^-300 .. 2^300, whose answer scales exactly; two problems side
+// by side, one with bounds of 1e19 and one with right-hand sides of 1e-6
+// and costs of 1e-8; and infinite bounds given as Inf, 1e20, 1e30 or the
+// largest double, which are all the same bound.
+#include "lp_tables.hpp"
+#include "test_support.hpp"
+#include "velkor.h"
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test::TableLp;
+
+const std::vector<TableLp> problems = {
+#include "data/lp_units_reference.inc"
+};
+
+// Bounds and right-hand sides times 2^e, costs times 2^f: the verdict is
+// the same, x scales by 2^e and the optimum by 2^(e + f), up to rounding.
+// Bounds stay below 1e20, where a bound is none.
+TEST(LpUnits, ScaledByPowersOfTwo)
+{
+    for (const TableLp& p : problems)
+        for (int e : {-1000, -600, -200, -60, -20, 0, 20, 50, 60})
+            for (int f : {0, -30, 30, -300, 300}) {
+                SCOPED_TRACE(std::string(p.name) + ", bounds and b times 2^" + std::to_string(e) + ", c times 2^" +
+                             std::to_string(f));
+                std::vector<double> x;
+                const std::string got = test::solve_scaled(p, std::vector<double>(p.n, 1.0), std::ldexp(1.0, e),
+                                                           std::ldexp(1.0, f), x);
+                test::expect_reference(p, got, x);
+            }
+}
+
+// Two problems side by side, sharing no row: the first with its bounds and
+// right-hand sides times `big`, the second times `small` and its costs
+// times `cost`. Each part must reach its own optimum at a point meeting
+// its own rows: the parts' entries are alike, so the scaling could not
+// tell them apart, and in the units the first set the rows of the second
+// were lost below every floor and tolerance; lp answered "ok" with the
+// second part at 0, its equality rows missed altogether.
+TEST(LpUnits, PartsInUnitsFarApart)
+{
+    struct Units {
+        double big, small, cost;
+    };
+    const std::vector<Units> units = {{1e18, 1e-6, 1e-8}, {0x1p60, 0x1p-20, 0x1p-27}, {1e17, 1e-9, 1e-12},
+                                      {1, 1e-6, 1e-8}, {1e18, 1, 1}};
+    for (std::size_t k = 0; k + 1 < problems.size(); ++k) {
+        const TableLp &p = problems[k], &q = problems[k + 1];
+        if (p.status != 1 || q.status != 1)
+            continue;
+        for (const Units& u : units) {
+            SCOPED_TRACE(std::string(p.name) + " times " + std::to_string(u.big) + " beside " + q.name + " times " +
+                         std::to_string(u.small) + ", costs " + std::to_string(u.cost));
+            // Rows: the equalities of p, of q, then the limits of p, of q.
+            const int m = p.m + q.m, n = p.n + q.n;
+            std::vector<int> row_p(p.m), row_q(q.m);
+            int next = 0;
+            for (int i = 0; i < p.neq; ++i)
+                row_p[i] = next++;
+            for (int i = 0; i < q.neq; ++i)
+                row_q[i] = next++;
+            for (int i = p.neq; i < p.m; ++i)
+                row_p[i] = next++;
+            for (int i = q.neq; i < q.m; ++i)
+                row_q[i] = next++;
+            TableLp both{"both", m, n, p.neq + q.neq, std::vector<double>(static_cast<std::size_t>(m) * n, 0.0),
+                         std::vector<double>(m), {}, {}, {}, 1, 0};
+            for (int j = 0; j < p.n; ++j) {
+                for (int i = 0; i < p.m; ++i)
+                    both.A[row_p[i] + static_cast<std::size_t>(j) * m] = p.a(i, j);
+                both.c.push_back(p.c[j]);
+                both.lb.push_back(p.lb[j] * u.big);
+                both.ub.push_back(p.ub[j] * u.big);
+            }
+            for (int j = 0; j < q.n; ++j) {
+                for (int i = 0; i < q.m; ++i)
+                    both.A[row_q[i] + static_cast<std::size_t>(p.n + j) * m] = q.a(i, j);
+                both.c.push_back(q.c[j] * u.cost);
+                both.lb.push_back(q.lb[j] * u.small);
+                both.ub.push_back(q.ub[j] * u.small);
+            }
+            for (int i = 0; i < p.m; ++i)
+                both.b[row_p[i]] = p.b[i] * u.big;
+            for (int i = 0; i < q.m; ++i)
+                both.b[row_q[i]] = q.b[i] * u.small;
+            std::vector<double> x;
+            const std::string got = test::solve_scaled(both, std::vector<double>(n, 1.0), 1, 1, x);
+            ASSERT_EQ(got, "ok");
+            std::vector<double> xp(x.begin(), x.begin() + p.n), xq(x.begin() + p.n, x.end());
+            for (double& v : xp)
+                v /= u.big;
+            for (double& v : xq)
+                v /= u.small;
+            test::expect_reference(p, got, xp);
+            test::expect_reference(q, got, xq);
+        }
+    }
+}
+
+// A bound of magnitude 1e20 or more is no bound: given as Inf, 1e20, 1e30
+// or the largest double, an infinite bound gives one verdict and optimum.
+TEST(LpUnits, InfiniteBoundsInEveryForm)
+{
+    for (const TableLp& p : problems)
+        for (double inf : {double(INFINITY), 1e20, 1e30, DBL_MAX}) {
+            SCOPED_TRACE(std::string(p.name) + ", infinite bounds as " + std::to_string(inf));
+            TableLp q = p;
+            for (double& v : q.lb)
+                if (std::isinf(v))
+                    v = -inf;
+            for (double& v : q.ub)
+                if (std::isinf(v))
+                    v = inf;
+            std::vector<double> x;
+            const std::string got = test::solve_scaled(q, std::vector<double>(p.n, 1.0), 1, 1, x);
+            test::expect_reference(p, got, x);
+        }
+}
+
+} // namespace
