@@ -48,6 +48,20 @@ bool in_some_row(const std::vector<LpEntry>& col)
     return std::any_of(col.begin(), col.end(), [](const LpEntry& e) { return e.value != 0; });
 }
 
+// v / (a b) where the product a b is no double: the factors of a row and
+// a column (or the size of the right-hand sides) each stay within range
+// where the data spans 2^-800 .. 2^800, and their product may not, which
+// made an entry of 1 infinite and a bounded problem unbounded.
+double over(double v, double a, double b)
+{
+    const double d = a * b;
+    if (std::isnormal(d))
+        return v / d;
+    int ev, ea, eb;
+    const double mv = std::frexp(v, &ev), ma = std::frexp(a, &ea), mb = std::frexp(b, &eb);
+    return std::ldexp(mv / (ma * mb), ev - ea - eb);
+}
+
 // it.m, it.n and A by columns from the solver's column lists.
 void take_matrix(LpIterate& it, int m, const std::vector<std::vector<LpEntry>>& cols)
 {
@@ -174,16 +188,15 @@ bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, in
     return true;
 }
 
-void LpSolver::clean_tiny()
+void LpSolver::clean_tiny_entries()
 {
     // Tiny is relative: rows and columns scaled by powers of ten hold
     // entries that span many decades, and an entry is rounding noise only
     // when its row and its column both hold entries 1e14 times larger.
-    // Right-hand sides are measured against their largest, the bounds
-    // against the unit. Costs are the user's and stay: the scaling may
-    // put a column's factor into its rows (a free column alone in them),
-    // so its cost comes out 2^-60 of the others', and a free column along
-    // whose ray that cost is all there is makes the problem unbounded.
+    // Judged on the problem as given: scaled, the entries of a row and a
+    // column are no longer in the user's proportions (x1 + x2 <= 4 beside
+    // 1e308 x1 + x2 <= 4 lost its x2, and a bounded problem became
+    // unbounded).
     std::vector<double> row_max(m_, 0.0);
     for (const auto& col : cols_)
         for (const LpEntry& e : col)
@@ -196,6 +209,15 @@ void LpSolver::clean_tiny()
             if (std::fabs(e.value) < tiny * std::min(col_max, row_max[e.index]))
                 e.value = 0;
     }
+}
+
+void LpSolver::clean_tiny()
+{
+    // Right-hand sides are measured against their largest, the bounds
+    // against the unit. Costs are the user's and stay: the scaling may
+    // put a column's factor into its rows (a free column alone in them),
+    // so its cost comes out 2^-60 of the others', and a free column along
+    // whose ray that cost is all there is makes the problem unbounded.
     auto relative = [](std::vector<double>& v) {
         double largest = 0;
         for (double t : v)
@@ -253,6 +275,7 @@ void LpSolver::run()
             l_[j] = u_[j];
         }
     }
+    clean_tiny_entries();
     if (solve_by_parts())
         return;
     pivot_limit_ = m0_ < 500 ? 5 : m0_ < 1000 ? 10 : m0_ < 10000 ? 15 : 20;
@@ -702,24 +725,24 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     cols_ = loaded_.cols;
     for (int j = 0; j < n_; ++j)
         for (LpEntry& e : cols_[j])
-            e.value /= r[e.index] * q[j];
+            e.value = over(e.value, r[e.index], q[j]);
     kind_ = loaded_.kind;
     b_.resize(m_);
     for (int i = 0; i < m_; ++i)
-        b_[i] = loaded_.b[i] / (r[i] * beta_);
+        b_[i] = over(loaded_.b[i], r[i], beta_);
     range_lo_ = loaded_.range_lo;
     range_hi_ = loaded_.range_hi;
     for (int i = 0; i < m_; ++i)
         if (kind_[i] >= 10) {
-            range_lo_[kind_[i] - 10] /= r[i] * beta_;
-            range_hi_[kind_[i] - 10] /= r[i] * beta_;
+            range_lo_[kind_[i] - 10] = over(range_lo_[kind_[i] - 10], r[i], beta_);
+            range_hi_[kind_[i] - 10] = over(range_hi_[kind_[i] - 10], r[i], beta_);
         }
     c_.resize(n_);
     l_.resize(n_);
     u_.resize(n_);
     auto scaled_bound = [&](double v, int j) { return std::fabs(v) >= lp_inf ? v : v * q[j] / beta_; };
     for (int j = 0; j < n_; ++j) {
-        c_[j] = zero_cost ? 0.0 : loaded_.c[j] / (q[j] * gamma_);
+        c_[j] = zero_cost ? 0.0 : over(loaded_.c[j], q[j], gamma_);
         l_[j] = scaled_bound(l[j], j);
         u_[j] = scaled_bound(u[j], j);
     }
@@ -854,6 +877,15 @@ bool LpSolver::answer_holds() const
 
 namespace {
 
+// sqrt(a b) of two positive numbers, where their product under- or
+// overflows too: a row with entries of 2^-800 has a product of 0, and a
+// scale factor of 0 made every value NaN.
+double geometric_mean(double a, double b)
+{
+    const double p = a * b;
+    return std::isnormal(p) ? std::sqrt(p) : std::sqrt(a) * std::sqrt(b);
+}
+
 // Row and column scaling: geometric passes, then one pass of each toward a
 // largest entry of 1; r and q collect the factors. A bound stays finite
 // however far its column's factor moves it.
@@ -882,7 +914,7 @@ void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
                 }
             }
         for (int i = 0; i < m; ++i) {
-            double f = geometric ? std::sqrt(lo[i] * hi[i]) : std::sqrt(hi[i]);
+            double f = geometric ? geometric_mean(lo[i], hi[i]) : std::sqrt(hi[i]);
             if (!seen[i])
                 f = 1;
             lo[i] = f;
@@ -909,7 +941,7 @@ void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
     auto col_pass = [&](bool geometric) {
         for (int j = 0; j < n; ++j) {
             const auto [cl, ch] = column_range(j);
-            double f = ch == 0 ? 1.0 : geometric ? std::sqrt(cl * ch) : std::sqrt(ch);
+            double f = ch == 0 ? 1.0 : geometric ? geometric_mean(cl, ch) : std::sqrt(ch);
             q[j] *= f;
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
                 it.val[p] /= f;

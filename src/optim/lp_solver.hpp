@@ -131,6 +131,7 @@ private:
     bool read_mps(const char* name);
 
 public:
+    void clean_tiny_entries();
     void clean_tiny();
     void merge_duplicates();
     void presolve();

@@ -27,22 +27,24 @@ inline const char* lp_status_text(int status)
 }
 
 // lp on the problem with column j standing for d_j times itself (x_j =
-// d_j x'_j), bounds and right-hand sides times s and costs times t: the
-// verdict, and x' mapped back to the problem's own columns and units.
+// d_j x'_j), row i times r_i (none: 1), bounds and right-hand sides times s
+// and costs times t: the verdict, and x' mapped back to the problem's own
+// columns and units.
 inline std::string solve_scaled(const TableLp& p, const std::vector<double>& d, double s, double t,
-                                std::vector<double>& x)
+                                std::vector<double>& x, const std::vector<double>& r = {})
 {
+    auto row_factor = [&](int i) { return r.empty() ? 1.0 : r[i]; };
     Mm A(0, 0, 0, p.m, p.n, qv_double), b(0, 0, 0, p.m, 1, qv_double), c(0, 0, 0, 1, p.n, qv_double),
         lb(0, 0, 0, 1, p.n, qv_double), ub(0, 0, 0, 1, p.n, qv_double);
     for (int j = 0; j < p.n; ++j) {
         for (int i = 0; i < p.m; ++i)
-            A.addr()[i + static_cast<std::size_t>(j) * p.m] = p.a(i, j) * d[j];
+            A.addr()[i + static_cast<std::size_t>(j) * p.m] = row_factor(i) * p.a(i, j) * d[j];
         c.addr()[j] = p.c[j] * d[j] * t;
         lb.addr()[j] = p.lb[j] * s / d[j];
         ub.addr()[j] = p.ub[j] * s / d[j];
     }
     for (int i = 0; i < p.m; ++i)
-        b.addr()[i] = p.b[i] * s;
+        b.addr()[i] = row_factor(i) * p.b[i] * s;
     Mm xv, lambda, how;
     lp(c, A, b, lb, ub, nop_M, Mm(double(p.neq)), Mm(-1.0), i_o, xv, lambda, how);
     const std::vector<double> got = values(xv);

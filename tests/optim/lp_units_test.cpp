@@ -1,6 +1,7 @@
 // lp on problems whose bounds, right-hand sides and costs come in units far
 // from 1: every bound and right-hand side scaled by 2^-1000 .. 2^60 and the
-// costs by 2^-300 .. 2^300, whose answer scales exactly; two problems side
+// costs by 2^-300 .. 2^300, whose answer scales exactly; one row or the
+// free columns scaled by up to 2^+-1020; two problems side
 // by side, one with bounds of 1e19 and one with right-hand sides of 1e-6
 // and costs of 1e-8; and infinite bounds given as Inf, 1e20, 1e30 or the
 // largest double, which are all the same bound.
@@ -36,6 +37,39 @@ TEST(LpUnits, ScaledByPowersOfTwo)
                                                            std::ldexp(1.0, f), x);
                 test::expect_reference(p, got, x);
             }
+}
+
+// One row scaled by 2^-1020 .. 2^1016 (its entries stay finite), or the
+// free columns by 2^-1000 .. 2^1000: the answer
+// is the same. The scaling's geometric means were taken as the square root
+// of a product, which is 0 for two entries of 2^-800, and the scaled
+// entries as an entry over the product of a row's and a column's factor,
+// which may overflow where each factor is a double: a scale factor of 0 or
+// an infinite entry left every value NaN, or made a bounded problem
+// unbounded.
+TEST(LpUnits, RowOrFreeColumnsScaledFar)
+{
+    for (const TableLp& p : problems)
+        for (int e : {-1020, -1000, -800, -500, 500, 800, 1000, 1016}) {
+            const double f = std::ldexp(1.0, e);
+            std::vector<double> d(p.n, 1.0);
+            for (int j = 0; j < p.n; ++j)
+                if (std::isinf(p.lb[j]) && std::isinf(p.ub[j]))
+                    d[j] = f;
+            std::vector<double> x;
+            // Free columns times 2^-1020 would take values past the
+            // largest double.
+            if (std::abs(e) <= 1000) {
+                SCOPED_TRACE(std::string(p.name) + ", free columns times 2^" + std::to_string(e));
+                test::expect_reference(p, test::solve_scaled(p, d, 1, 1, x), x);
+            }
+            for (int i = 0; i < p.m; ++i) {
+                SCOPED_TRACE(std::string(p.name) + ", row " + std::to_string(i) + " times 2^" + std::to_string(e));
+                std::vector<double> r(p.m, 1.0);
+                r[i] = f;
+                test::expect_reference(p, test::solve_scaled(p, std::vector<double>(p.n, 1.0), 1, 1, x, r), x);
+            }
+        }
 }
 
 // Two problems side by side, sharing no row: the first with its bounds and
