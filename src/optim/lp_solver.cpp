@@ -282,6 +282,24 @@ void LpSolver::run()
     // The problem as given, which every answer must meet; each solve
     // starts from it with its rounding noise cleaned.
     loaded_ = {cols_, b_, c_, l_, u_, range_lo_, range_hi_, kind_};
+    solve_loaded();
+    // The iterations also say "infeasible" where they stall: where the
+    // data spans 1e308 (1e308 x1 + x2 <= 4 beside x1 - x2 <= 2, x >= 0)
+    // they did so beside a point as plain as x = 0. A problem that the
+    // point of the bounds nearest 0 meets is not said to have none. (The
+    // iterations' last point is no witness: run out far enough, it meets
+    // contradicting rows to a share of its terms.)
+    if (status == 2) {
+        std::vector<double> origin(n0_);
+        for (int j = 0; j < n0_; ++j)
+            origin[j] = std::clamp(0.0, loaded_.l[j], loaded_.u[j]);
+        if (point_holds(origin))
+            status = 4;
+    }
+}
+
+void LpSolver::solve_loaded()
+{
 
     // Every solve works on the problem scaled: rows and columns by the
     // factors of the iterations' own scaling (entries near 1), and the
@@ -819,6 +837,13 @@ bool LpSolver::answer_holds() const
     const double gap = std::fabs(objective_ - dual_objective_);
     if (!(gap <= answer_gap * (std::fabs(objective_) + 1e-6 * terms + 1e-6 * unit_ * beta_ * gamma_)))
         return false;
+    return point_holds(x_out_);
+}
+
+bool LpSolver::point_holds(const std::vector<double>& x_out) const
+{
+    if (static_cast<int>(x_out.size()) != n0_)
+        return false;
     // Each row and bound is held to a share of the size of its terms,
     // where a column counts with its value or, when that is smaller, with
     // the size its rows give it: a value that should be 0 and came out
@@ -841,7 +866,7 @@ bool LpSolver::answer_holds() const
             if (e.value != 0)
                 own = std::max(own, row_rhs[e.index] / std::fabs(e.value));
         const double floor = own > 0 ? std::min(size_[j], own) : size_[j];
-        const double x = x_out_[j], xs = std::max(std::fabs(x), 1e-3 * floor);
+        const double x = x_out[j], xs = std::max(std::fabs(x), 1e-3 * floor);
         for (const LpEntry& e : loaded_.cols[j]) {
             ax[e.index] += e.value * x;
             size[e.index] += std::fabs(e.value) * xs;
@@ -865,7 +890,7 @@ bool LpSolver::answer_holds() const
             return false;
     }
     for (int j = 0; j < n; ++j) {
-        const double x = x_out_[j], xs = std::max(std::fabs(x), size_[j]);
+        const double x = x_out[j], xs = std::max(std::fabs(x), size_[j]);
         const double lj = loaded_.l[j], uj = loaded_.u[j];
         if (lj > -lp_inf && !(lj - x <= answer_tolerance * std::max(xs, std::fabs(lj))))
             return false;

@@ -105,6 +105,8 @@ public:
 private:
     void reset();
     void run();
+    // The solves of the problem as loaded, and the checks of their answer.
+    void solve_loaded();
     // A problem whose rows fall into parts that share no column is solved
     // part by part; false (nothing done) for a problem of one part.
     bool solve_by_parts();
@@ -116,6 +118,9 @@ private:
     // relative tolerance of the size of its terms, and its objective the
     // iterations' dual bound within a relative gap.
     bool answer_holds() const;
+    // Whether a point meets every loaded row and bound so (false for one
+    // of another length).
+    bool point_holds(const std::vector<double>& x) const;
     // Whether the point a solve ran out to shows a ray of the problem as
     // given: a direction that keeps every row (0 on equalities, the right
     // side of 0 on limits), crosses no finite bound and lowers the cost.

@@ -159,4 +159,28 @@ TEST(LpUnits, InfiniteBoundsInEveryForm)
         }
 }
 
+// Rows whose entries span the whole range of doubles: min -x1 - 2x2 with
+// a x1 + x2 <= 4, x1 - x2 <= 2 and x >= 0 has its optimum at x = [0 4]
+// for every a > 1. With a = 1e308 no scaling brings the entries near 1
+// (1e154 apart at best), and the iterations may not reach it; they said
+// "infeasible" beside the point x = 0 (and "unbounded" before the
+// clean-up of tiny entries judged them as given). An answer is the
+// optimum, and no other verdict is given.
+TEST(LpUnits, EntriesAcrossTheWholeRangeGetNoWrongVerdict)
+{
+    for (double a : {1e16, 1e100, 1e200, 1e300, 1e308}) {
+        SCOPED_TRACE("a = " + std::to_string(a));
+        Mm x, lambda, how;
+        lp(test::row({-1, -2}), test::real(2, 2, {a, 1, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0}), nop_M,
+           nop_M, Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
+        const std::string got = test::text_of(how);
+        if (got.empty())
+            continue;
+        ASSERT_EQ(got, "ok");
+        const std::vector<double> xv = test::values(x);
+        EXPECT_NEAR(xv[0], 0, 1e-6);
+        EXPECT_NEAR(xv[1], 4, 1e-6);
+    }
+}
+
 } // namespace
