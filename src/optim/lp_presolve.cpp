@@ -303,7 +303,14 @@ void LpSolver::presolve()
             col.erase(std::remove_if(col.begin(), col.end(), [](const LpEntry& h) { return h.value == 0; }),
                       col.end());
             entries -= before - col.size();
-            c_[g.index] -= c_[t] * g.value / at;
+            // A cost that cancels to the rounding of its terms is 0: a
+            // free column left with a cost of 4e-16 in no row would be
+            // taken for one its cost pulls out, and a problem with an
+            // optimum called unbounded.
+            const double cost = c_[g.index], change = c_[t] * g.value / at;
+            c_[g.index] = cost - change;
+            if (std::fabs(c_[g.index]) <= 1e-12 * std::max(std::fabs(cost), std::fabs(change)))
+                c_[g.index] = 0;
         }
         obj_const_ += c_[t] * rhs / at;
         stack_.push_back(std::move(rec));

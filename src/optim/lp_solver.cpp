@@ -41,6 +41,27 @@ constexpr double free_weight = 1e-8;
 
 void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q);
 
+// Whether a column holds a non-zero: one without keeps the scale factor 1
+// whatever the others' are, and presolve fixes it.
+bool in_some_row(const std::vector<LpEntry>& col)
+{
+    return std::any_of(col.begin(), col.end(), [](const LpEntry& e) { return e.value != 0; });
+}
+
+// v / (a b) where the product a b is no double: the factors of a row and
+// a column (or the size of the right-hand sides) each stay within range
+// where the data spans 2^-800 .. 2^800, and their product may not, which
+// made an entry of 1 infinite and a bounded problem unbounded.
+double over(double v, double a, double b)
+{
+    const double d = a * b;
+    if (std::isnormal(d))
+        return v / d;
+    int ev, ea, eb;
+    const double mv = std::frexp(v, &ev), ma = std::frexp(a, &ea), mb = std::frexp(b, &eb);
+    return std::ldexp(mv / (ma * mb), ev - ea - eb);
+}
+
 // it.m, it.n and A by columns from the solver's column lists.
 void take_matrix(LpIterate& it, int m, const std::vector<std::vector<LpEntry>>& cols)
 {
@@ -167,13 +188,15 @@ bool LpSolver::load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, in
     return true;
 }
 
-void LpSolver::clean_tiny()
+void LpSolver::clean_tiny_entries()
 {
     // Tiny is relative: rows and columns scaled by powers of ten hold
     // entries that span many decades, and an entry is rounding noise only
     // when its row and its column both hold entries 1e14 times larger.
-    // Right-hand sides and costs are measured against their largest, the
-    // bounds against 1.
+    // Judged on the problem as given: scaled, the entries of a row and a
+    // column are no longer in the user's proportions (x1 + x2 <= 4 beside
+    // 1e308 x1 + x2 <= 4 lost its x2, and a bounded problem became
+    // unbounded).
     std::vector<double> row_max(m_, 0.0);
     for (const auto& col : cols_)
         for (const LpEntry& e : col)
@@ -186,6 +209,15 @@ void LpSolver::clean_tiny()
             if (std::fabs(e.value) < tiny * std::min(col_max, row_max[e.index]))
                 e.value = 0;
     }
+}
+
+void LpSolver::clean_tiny()
+{
+    // Right-hand sides are measured against their largest, the bounds
+    // against the unit. Costs are the user's and stay: the scaling may
+    // put a column's factor into its rows (a free column alone in them),
+    // so its cost comes out 2^-60 of the others', and a free column along
+    // whose ray that cost is all there is makes the problem unbounded.
     auto relative = [](std::vector<double>& v) {
         double largest = 0;
         for (double t : v)
@@ -195,7 +227,6 @@ void LpSolver::clean_tiny()
                 t = 0;
     };
     relative(b_);
-    relative(c_);
     for (double& v : l_)
         if (std::fabs(v) < tiny * unit_)
             v = 0;
@@ -244,10 +275,31 @@ void LpSolver::run()
             l_[j] = u_[j];
         }
     }
+    clean_tiny_entries();
+    if (solve_by_parts())
+        return;
     pivot_limit_ = m0_ < 500 ? 5 : m0_ < 1000 ? 10 : m0_ < 10000 ? 15 : 20;
     // The problem as given, which every answer must meet; each solve
     // starts from it with its rounding noise cleaned.
     loaded_ = {cols_, b_, c_, l_, u_, range_lo_, range_hi_, kind_};
+    solve_loaded();
+    // The iterations also say "infeasible" where they stall: where the
+    // data spans 1e308 (1e308 x1 + x2 <= 4 beside x1 - x2 <= 2, x >= 0)
+    // they did so beside a point as plain as x = 0. A problem that the
+    // point of the bounds nearest 0 meets is not said to have none. (The
+    // iterations' last point is no witness: run out far enough, it meets
+    // contradicting rows to a share of its terms.)
+    if (status == 2) {
+        std::vector<double> origin(n0_);
+        for (int j = 0; j < n0_; ++j)
+            origin[j] = std::clamp(0.0, loaded_.l[j], loaded_.u[j]);
+        if (point_holds(origin))
+            status = 4;
+    }
+}
+
+void LpSolver::solve_loaded()
+{
 
     // Every solve works on the problem scaled: rows and columns by the
     // factors of the iterations' own scaling (entries near 1), and the
@@ -271,12 +323,15 @@ void LpSolver::run()
         rhs_size_ = cost_size_ = 0;
         for (double v : probe.b)
             rhs_size_ = std::max(rhs_size_, v);
+        // A column in no row says nothing of the units the others are
+        // solved in.
         for (int j = 0; j < n0_ && rhs_size_ == 0; ++j)
             for (double v : {l_[j], u_[j]})
-                if (std::fabs(v) < lp_inf)
+                if (std::fabs(v) < lp_inf && in_some_row(cols_[j]))
                     rhs_size_ = std::max(rhs_size_, std::fabs(v) * col_scale_[j]);
-        for (double v : probe.c)
-            cost_size_ = std::max(cost_size_, std::fabs(v));
+        for (int j = 0; j < n0_; ++j)
+            if (in_some_row(cols_[j]))
+                cost_size_ = std::max(cost_size_, std::fabs(probe.c[j]));
         if (!(rhs_size_ > 0))
             rhs_size_ = 1;
     }
@@ -403,16 +458,210 @@ void LpSolver::run()
     // stops them.
     // A problem that has a point, and along whose ray the iterations ran
     // out, is unbounded.
+    // Where the point the iterations ran out to has lost its rows (free
+    // columns grow a hundred-millionfold a step along a ray, and the
+    // normal equations lose the digits of the others), the ray is sought
+    // as a problem of its own.
     if (status == 2) {
         const std::vector<double> ray = std::move(last_x_);
         solve_once(loaded_.l, loaded_.u, true);
-        status = status == 1 ? (recedes(ray) ? 3 : 4) : 2;
+        status = status == 1 ? (recedes(ray) || has_ray() ? 3 : 4) : 2;
     }
+}
+
+bool LpSolver::solve_by_parts()
+{
+    // Rows joined by a column belong to one part; a row or column without
+    // entries joins the first part.
+    const int m = m_, n = n_;
+    std::vector<int> root(m);
+    for (int i = 0; i < m; ++i)
+        root[i] = i;
+    auto find = [&](int i) {
+        while (root[i] != i)
+            i = root[i] = root[root[i]];
+        return i;
+    };
+    for (const auto& col : cols_) {
+        int first = -1;
+        for (const LpEntry& e : col) {
+            if (e.value == 0)
+                continue;
+            if (first < 0) {
+                first = find(e.index);
+            } else {
+                const int other = find(e.index);
+                if (other != first)
+                    root[std::max(other, first)] = std::min(other, first);
+                first = std::min(other, first);
+            }
+        }
+    }
+    std::vector<char> has_entry(m, 0);
+    for (const auto& col : cols_)
+        for (const LpEntry& e : col)
+            if (e.value != 0)
+                has_entry[e.index] = 1;
+    std::vector<int> part_of_row(m, -1), part_of_root(m, -1);
+    int parts = 0;
+    for (int i = 0; i < m; ++i)
+        if (has_entry[i]) {
+            const int r = find(i);
+            if (part_of_root[r] < 0)
+                part_of_root[r] = parts++;
+            part_of_row[i] = part_of_root[r];
+        }
+    if (parts < 2)
+        return false;
+    for (int i = 0; i < m; ++i)
+        if (part_of_row[i] < 0)
+            part_of_row[i] = 0;
+    std::vector<int> part_of_col(n, 0);
+    for (int j = 0; j < n; ++j)
+        for (const LpEntry& e : cols_[j])
+            if (e.value != 0) {
+                part_of_col[j] = part_of_row[e.index];
+                break;
+            }
+    // Each part is solved as a problem of its own, in its own units: the
+    // scaling cannot tell parts whose right-hand sides are 1e19 and 1e-6
+    // apart by their entries, and in the units of the first the rows of
+    // the second are lost below every floor and tolerance.
+    std::vector<int> at(m), at_col(n);
+    std::vector<int> rows_in(parts, 0), cols_in(parts, 0);
+    for (int i = 0; i < m; ++i)
+        at[i] = rows_in[part_of_row[i]]++;
+    for (int j = 0; j < n; ++j)
+        at_col[j] = cols_in[part_of_col[j]]++;
+    x_out_.assign(n, 0.0);
+    y_out_.assign(m, 0.0);
+    rows_kept_.assign(m, 0);
+    objective_ = dual_objective_ = 0;
+    iter_ = 0;
+    int verdict = 1;
+    for (int k = 0; k < parts; ++k) {
+        LpSolver part;
+        part.reductions = reductions;
+        part.m_ = part.m0_ = rows_in[k];
+        part.n_ = part.n0_ = cols_in[k];
+        part.cols_.resize(cols_in[k]);
+        part.b_.resize(rows_in[k]);
+        part.kind_.resize(rows_in[k]);
+        for (int i = 0; i < m; ++i)
+            if (part_of_row[i] == k) {
+                part.b_[at[i]] = b_[i];
+                part.kind_[at[i]] = kind_[i];
+                if (kind_[i] >= 10) {
+                    part.kind_[at[i]] = 10 + static_cast<int>(part.range_lo_.size());
+                    part.range_lo_.push_back(range_lo_[kind_[i] - 10]);
+                    part.range_hi_.push_back(range_hi_[kind_[i] - 10]);
+                }
+            }
+        for (int j = 0; j < n; ++j)
+            if (part_of_col[j] == k) {
+                for (const LpEntry& e : cols_[j])
+                    part.cols_[at_col[j]].push_back({at[e.index], e.value});
+                part.c_.push_back(c_[j]);
+                part.l_.push_back(l_[j]);
+                part.u_.push_back(u_[j]);
+            }
+        part.run();
+        const int st = part.status;
+        // No point in one part is none in the whole; a part left open
+        // leaves the whole open; a ray of one part with points in the
+        // others is a ray of the whole.
+        if (st == 2 || verdict == 2)
+            verdict = 2;
+        else if (st != 1 && st != 3)
+            verdict = verdict == 1 || verdict == 3 ? st : verdict;
+        else if (st == 3 && verdict == 1)
+            verdict = 3;
+        if (st != 1)
+            continue;
+        for (int j = 0; j < n; ++j)
+            if (part_of_col[j] == k)
+                x_out_[j] = part.x()[at_col[j]];
+        for (int i = 0; i < m; ++i)
+            if (part_of_row[i] == k) {
+                y_out_[i] = part.y()[at[i]];
+                rows_kept_[i] = part.rows_kept()[at[i]];
+            }
+        objective_ += part.objective();
+        dual_objective_ += part.dual_objective_;
+        iter_ = std::max(iter_, part.iterations());
+    }
+    status = verdict;
+    return true;
+}
+
+bool LpSolver::has_ray() const
+{
+    // The directions of the problem: each row kept at 0 on the sides it
+    // limits, each column kept on the side of 0 its finite bounds allow,
+    // and the cost lowered by 1. Without costs of its own, its solve
+    // never asks for a ray again.
+    const int n = n0_, m = m0_;
+    std::vector<double> rows, cols, vals, b, l(n), u(n);
+    std::vector<int> kinds;
+    std::vector<int> row_of(m, -1);
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        const bool below = k == 1 || k == 0 || (k >= 10 && loaded_.range_hi[k - 10] < lp_inf);
+        const bool above = k == -1 || k == 0 || (k >= 10 && loaded_.range_lo[k - 10] > -lp_inf);
+        if (!below && !above)
+            continue;
+        row_of[i] = static_cast<int>(kinds.size());
+        kinds.push_back(below && above ? 0 : below ? 1 : -1);
+        b.push_back(0);
+    }
+    const int r = static_cast<int>(kinds.size());
+    // A direction's columns may be scaled at will: each is taken over its
+    // largest entry, so that columns the user scaled by 2^-200 beside
+    // others of ordinary size meet its solve alike.
+    std::vector<double> unit_of(n, 1.0);
+    for (int j = 0; j < n; ++j) {
+        double largest = std::fabs(loaded_.c[j]);
+        for (const LpEntry& e : loaded_.cols[j])
+            if (row_of[e.index] >= 0)
+                largest = std::max(largest, std::fabs(e.value));
+        if (largest > 0 && std::isfinite(1 / largest))
+            unit_of[j] = 1 / largest;
+        for (const LpEntry& e : loaded_.cols[j])
+            if (row_of[e.index] >= 0) {
+                rows.push_back(row_of[e.index] + 1);
+                cols.push_back(j + 1);
+                vals.push_back(e.value * unit_of[j]);
+            }
+        if (loaded_.c[j] != 0) {
+            rows.push_back(r + 1);
+            cols.push_back(j + 1);
+            vals.push_back(loaded_.c[j] * unit_of[j]);
+        }
+        l[j] = loaded_.l[j] > -lp_inf ? 0.0 : -lp_inf;
+        u[j] = loaded_.u[j] < lp_inf ? 0.0 : lp_inf;
+    }
+    kinds.push_back(0);
+    b.push_back(-1);
+    const int nnz = static_cast<int>(vals.size());
+    std::vector<double> triplets(rows);
+    triplets.insert(triplets.end(), cols.begin(), cols.end());
+    triplets.insert(triplets.end(), vals.begin(), vals.end());
+    const std::vector<double> no_costs(n, 0.0);
+    LpSolver directions;
+    directions.load_triplets(nnz, r + 1, n, r + 1, 0, 0, triplets.data(), b.data(), kinds.data(), no_costs.data(),
+                             l.data(), u.data());
+    if (directions.status != 1)
+        return false;
+    // A column held on one side of 0 may come out past it by rounding.
+    std::vector<double> d = directions.x();
+    for (int j = 0; j < n; ++j)
+        d[j] = std::clamp(d[j], l[j], u[j]) * unit_of[j];
+    return along_ray(d);
 }
 
 bool LpSolver::recedes(const std::vector<double>& ray) const
 {
-    const int n = n0_, m = m0_;
+    const int n = n0_;
     if (static_cast<int>(ray.size()) != n)
         return false;
     // The columns the ray carries, each against its own size; the others
@@ -422,10 +671,22 @@ bool LpSolver::recedes(const std::vector<double>& ray) const
         largest = std::max(largest, std::fabs(ray[j]) / size_[j]);
     if (!(largest >= 1e6) || !std::isfinite(largest))
         return false;
+    // The direction keeps the ray's proportions: the sizes only choose
+    // which columns it carries (rescaled one by one, its rows no longer
+    // balance).
+    double peak = 0;
+    for (int j = 0; j < n; ++j)
+        peak = std::max(peak, std::fabs(ray[j]));
     std::vector<double> d(n, 0.0);
     for (int j = 0; j < n; ++j)
         if (std::fabs(ray[j]) / size_[j] >= 1e-6 * largest)
-            d[j] = ray[j] / (largest * size_[j]);
+            d[j] = ray[j] / peak;
+    return along_ray(d);
+}
+
+bool LpSolver::along_ray(const std::vector<double>& d) const
+{
+    const int n = n0_, m = m0_;
     std::vector<double> ad(m, 0.0), size(m, 0.0);
     double cd = 0, cs = 0;
     for (int j = 0; j < n; ++j) {
@@ -465,33 +726,41 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     auto within = [](double size) { return size < 1e-3 ? size / 1e-3 : size > 1e3 ? size / 1e3 : 1.0; };
     beta_ = within(rhs_size_);
     gamma_ = cost_size_ > 0 ? within(cost_size_) : 1.0;
+    // Nor do the bounds of a column in no row (run).
     const double beta_rows = beta_;
     for (int j = 0; j < n_; ++j)
         for (double v : {l[j], u[j]})
-            if (std::fabs(v) < lp_inf)
+            if (std::fabs(v) < lp_inf && in_some_row(loaded_.cols[j]))
                 beta_ = std::max(beta_, std::fabs(v) * q[j] / 1e6);
     unit_ = beta_rows / beta_;
+    // A column in no row takes its values in the units of the solve as the
+    // user gave them: with the factor 1 a bound of -1.6 beside the others'
+    // units of 1e28 came out 1e-28, was cleaned to 0 as rounding noise, and
+    // the column was fixed at 0 rather than at its bound.
+    for (int j = 0; j < n_; ++j)
+        if (!in_some_row(loaded_.cols[j]))
+            col_scale_[j] = beta_;
     cols_ = loaded_.cols;
     for (int j = 0; j < n_; ++j)
         for (LpEntry& e : cols_[j])
-            e.value /= r[e.index] * q[j];
+            e.value = over(e.value, r[e.index], q[j]);
     kind_ = loaded_.kind;
     b_.resize(m_);
     for (int i = 0; i < m_; ++i)
-        b_[i] = loaded_.b[i] / (r[i] * beta_);
+        b_[i] = over(loaded_.b[i], r[i], beta_);
     range_lo_ = loaded_.range_lo;
     range_hi_ = loaded_.range_hi;
     for (int i = 0; i < m_; ++i)
         if (kind_[i] >= 10) {
-            range_lo_[kind_[i] - 10] /= r[i] * beta_;
-            range_hi_[kind_[i] - 10] /= r[i] * beta_;
+            range_lo_[kind_[i] - 10] = over(range_lo_[kind_[i] - 10], r[i], beta_);
+            range_hi_[kind_[i] - 10] = over(range_hi_[kind_[i] - 10], r[i], beta_);
         }
     c_.resize(n_);
     l_.resize(n_);
     u_.resize(n_);
     auto scaled_bound = [&](double v, int j) { return std::fabs(v) >= lp_inf ? v : v * q[j] / beta_; };
     for (int j = 0; j < n_; ++j) {
-        c_[j] = zero_cost ? 0.0 : loaded_.c[j] / (q[j] * gamma_);
+        c_[j] = zero_cost ? 0.0 : over(loaded_.c[j], q[j], gamma_);
         l_[j] = scaled_bound(l[j], j);
         u_[j] = scaled_bound(u[j], j);
     }
@@ -568,14 +837,36 @@ bool LpSolver::answer_holds() const
     const double gap = std::fabs(objective_ - dual_objective_);
     if (!(gap <= answer_gap * (std::fabs(objective_) + 1e-6 * terms + 1e-6 * unit_ * beta_ * gamma_)))
         return false;
+    return point_holds(x_out_);
+}
+
+bool LpSolver::point_holds(const std::vector<double>& x_out) const
+{
+    if (static_cast<int>(x_out.size()) != n0_)
+        return false;
     // Each row and bound is held to a share of the size of its terms,
     // where a column counts with its value or, when that is smaller, with
     // the size its rows give it: a value that should be 0 and came out
     // 1e-14 is rounding, not a broken row.
+    // That size is the one its own rows give it where they have right-hand
+    // sides: beside rows whose right-hand sides are 1e19, the global size
+    // let rows of 1e-6 go unmet altogether.
     const int m = m0_, n = n0_;
+    std::vector<double> row_rhs(m, 0.0);
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        for (double v : {k >= 10 ? loaded_.range_lo[k - 10] : loaded_.b[i], k >= 10 ? loaded_.range_hi[k - 10] : 0.0})
+            if (std::fabs(v) < lp_inf)
+                row_rhs[i] = std::max(row_rhs[i], std::fabs(v));
+    }
     std::vector<double> ax(m, 0.0), size(m, 0.0);
     for (int j = 0; j < n; ++j) {
-        const double x = x_out_[j], xs = std::max(std::fabs(x), 1e-3 * size_[j]);
+        double own = 0;
+        for (const LpEntry& e : loaded_.cols[j])
+            if (e.value != 0)
+                own = std::max(own, row_rhs[e.index] / std::fabs(e.value));
+        const double floor = own > 0 ? std::min(size_[j], own) : size_[j];
+        const double x = x_out[j], xs = std::max(std::fabs(x), 1e-3 * floor);
         for (const LpEntry& e : loaded_.cols[j]) {
             ax[e.index] += e.value * x;
             size[e.index] += std::fabs(e.value) * xs;
@@ -599,7 +890,7 @@ bool LpSolver::answer_holds() const
             return false;
     }
     for (int j = 0; j < n; ++j) {
-        const double x = x_out_[j], xs = std::max(std::fabs(x), size_[j]);
+        const double x = x_out[j], xs = std::max(std::fabs(x), size_[j]);
         const double lj = loaded_.l[j], uj = loaded_.u[j];
         if (lj > -lp_inf && !(lj - x <= answer_tolerance * std::max(xs, std::fabs(lj))))
             return false;
@@ -610,6 +901,15 @@ bool LpSolver::answer_holds() const
 }
 
 namespace {
+
+// sqrt(a b) of two positive numbers, where their product under- or
+// overflows too: a row with entries of 2^-800 has a product of 0, and a
+// scale factor of 0 made every value NaN.
+double geometric_mean(double a, double b)
+{
+    const double p = a * b;
+    return std::isnormal(p) ? std::sqrt(p) : std::sqrt(a) * std::sqrt(b);
+}
 
 // Row and column scaling: geometric passes, then one pass of each toward a
 // largest entry of 1; r and q collect the factors. A bound stays finite
@@ -639,7 +939,7 @@ void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
                 }
             }
         for (int i = 0; i < m; ++i) {
-            double f = geometric ? std::sqrt(lo[i] * hi[i]) : std::sqrt(hi[i]);
+            double f = geometric ? geometric_mean(lo[i], hi[i]) : std::sqrt(hi[i]);
             if (!seen[i])
                 f = 1;
             lo[i] = f;
@@ -666,7 +966,7 @@ void scale(LpIterate& it, std::vector<double>& r, std::vector<double>& q)
     auto col_pass = [&](bool geometric) {
         for (int j = 0; j < n; ++j) {
             const auto [cl, ch] = column_range(j);
-            double f = ch == 0 ? 1.0 : geometric ? std::sqrt(cl * ch) : std::sqrt(ch);
+            double f = ch == 0 ? 1.0 : geometric ? geometric_mean(cl, ch) : std::sqrt(ch);
             q[j] *= f;
             for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
                 it.val[p] /= f;

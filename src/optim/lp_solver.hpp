@@ -105,6 +105,11 @@ public:
 private:
     void reset();
     void run();
+    // The solves of the problem as loaded, and the checks of their answer.
+    void solve_loaded();
+    // A problem whose rows fall into parts that share no column is solved
+    // part by part; false (nothing done) for a problem of one part.
+    bool solve_by_parts();
     // One solve of the loaded problem under the bounds l and u (and zero
     // costs when asked): presolve, standard form, iterations and, when
     // optimal, postsolve.
@@ -113,15 +118,25 @@ private:
     // relative tolerance of the size of its terms, and its objective the
     // iterations' dual bound within a relative gap.
     bool answer_holds() const;
+    // Whether a point meets every loaded row and bound so (false for one
+    // of another length).
+    bool point_holds(const std::vector<double>& x) const;
     // Whether the point a solve ran out to shows a ray of the problem as
     // given: a direction that keeps every row (0 on equalities, the right
     // side of 0 on limits), crosses no finite bound and lowers the cost.
     bool recedes(const std::vector<double>& ray) const;
+    // Whether d is such a direction, each row and the cost judged against
+    // the size of their terms.
+    bool along_ray(const std::vector<double>& d) const;
+    // Whether the problem as given has such a direction, found as a point
+    // of the problem of directions that lower the cost by 1.
+    bool has_ray() const;
     bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                              const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
     bool read_mps(const char* name);
 
 public:
+    void clean_tiny_entries();
     void clean_tiny();
     void merge_duplicates();
     void presolve();

@@ -198,6 +198,53 @@ TEST(Lp, NonFiniteDataIsAnError)
     expect_near_all(column(x), {0, 4}, 1e-6);
 }
 
+// Bounds and counts at their limits: an infinite bound on the wrong side,
+// given as Inf, 1e20 or the largest double, leaves no point; a count of
+// equality rows that is no count of rows (NaN, Inf, negative, beyond m)
+// makes every row a limit, and a fraction is truncated. Each gives a
+// verdict, never an "ok" with NaN in x.
+TEST(Lp, BoundsAndCountsAtTheirLimits)
+{
+    const Mm c = test::row({-1, -2}), A = test::real(2, 2, {1, 1, 1, -1}), b = test::real(2, 1, {4, 2});
+    struct Case {
+        const char* what;
+        Mm lb, ub, neq;
+        const char* how;
+        std::vector<double> x;
+    };
+    const double big = 1.7976931348623157e308;
+    const std::vector<Case> cases = {
+        {"lb -Inf, ub -Inf", test::row({-INFINITY, 0}), test::row({-INFINITY, 5}), Mm(0.0), "infeasible", {}},
+        {"ub -1e20", nop_M, test::row({-1e20, 5}), Mm(0.0), "infeasible", {}},
+        {"lb the largest double", test::row({big, 0}), nop_M, Mm(0.0), "infeasible", {}},
+        {"ub minus the largest double", nop_M, test::row({-big, 5}), Mm(0.0), "infeasible", {}},
+        {"lb 1e20", test::row({1e20, 0}), nop_M, Mm(0.0), "infeasible", {}},
+        // x1 + x2 <= 4 and x1 - x2 <= 2 without bounds: unbounded below.
+        {"neq NaN", nop_M, nop_M, Mm(NAN), "unbounded", {}},
+        {"neq Inf", nop_M, nop_M, Mm(INFINITY), "unbounded", {}},
+        {"neq -1", nop_M, nop_M, Mm(-1.0), "unbounded", {}},
+        {"neq 3 > m", nop_M, nop_M, Mm(3.0), "unbounded", {}},
+        // neq 1.7 is 1: x1 + x2 = 4 with x >= 0 gives x = [0 4].
+        {"neq 1.7", test::row({0, 0}), nop_M, Mm(1.7), "ok", {0, 4}},
+        // Given as 1e20 and as the largest double, the upper bounds are none.
+        {"ub 1e20", test::row({0, 0}), test::row({1e20, 1e20}), Mm(0.0), "ok", {0, 4}},
+        {"ub the largest double", test::row({0, 0}), test::row({big, big}), Mm(0.0), "ok", {0, 4}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Mm x, lambda, how;
+        lp(c, A, b, k.lb, k.ub, nop_M, k.neq, Mm(-1.0), i_o, x, lambda, how);
+        EXPECT_EQ(test::text_of(how), k.how);
+        ASSERT_EQ(x.size(), 2);
+        if (k.x.empty()) {
+            EXPECT_TRUE(std::isnan(test::at(x, 0)) && std::isnan(test::at(x, 1)));
+            EXPECT_EQ(lambda.size(), 0);
+        } else {
+            expect_near_all(column(x), k.x, 1e-6);
+        }
+    }
+}
+
 // A variable in no row is fixed where its cost prefers (its lower bound,
 // or 0 within its bounds, when the cost is 0); pulled toward an infinite
 // bound it makes the problem unbounded when the rest is feasible, and the
