@@ -186,8 +186,9 @@ TEST(Spline, ValuesManyDecadesApart)
         EXPECT_EQ(std::vector<double>(coefs.addr() + 18, coefs.addr() + 24), want);
         // Where the pp form holds its coefficients (near the largest
         // double some overflow), ppval gives the values at the knots too.
-        if (std::all_of(coefs.addr(), coefs.addr() + 24, [](double c) { return std::isfinite(c); }))
+        if (std::all_of(coefs.addr(), coefs.addr() + 24, [](double c) { return std::isfinite(c); })) {
             EXPECT_EQ(test::values(ppval(spline(x, y), inner)), want);
+        }
     }
     const Mm q = test::row({-1, 0, 0.5, 2.5, 2.75, 6, 7});
     const Mm small = test::complex(1, 7, {1, -2, 0.5, 3, -1, 2, 0.25}, {0, 1, -3, 0.5, 2, -1, 1});
