@@ -55,6 +55,12 @@ bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x
         error("%s: a and b must be finite", who);
         return false;
     }
+    // The kernel works on real numbers: the imaginary parts were dropped
+    // without a word, and x solved another problem.
+    if (iscomplex(A_in) || iscomplex(b_in)) {
+        error("%s: a and b must be real", who);
+        return false;
+    }
     // The default tolerance is in A's units (the rounding of A'r): it
     // belongs in the test on the dual vector only, and per column, or a
     // column of 1e-8 beside one of 1e8 never enters. The columns are

@@ -58,6 +58,13 @@ std::vector<double> column_of(const Mm& v)
 Mm matrix_form(const Mm& c, const Mm& A, const Mm& b, const Mm& lb, const Mm& ub, const Mm& neq, const Mm& display,
                Mm* x, Mm* lambda, Mm* how)
 {
+    // The solver works on real numbers: the imaginary parts were dropped
+    // without a word, and the answer was that of another problem.
+    for (const Mm* v : {&c, &A, &b, &lb, &ub})
+        if (iscomplex(*v)) {
+            error("lp: c, A, b, lb and ub must be real");
+            return x_M;
+        }
     std::vector<double> cv = column_of(c), bv = column_of(b), lv = column_of(lb), uv = column_of(ub);
     const int m = A.rows(), n = A.cols();
     // The non-zeros of A by columns, straight from its storage: a sparse

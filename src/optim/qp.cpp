@@ -790,6 +790,13 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         error_square(H_in, "qp");
         return x_M;
     }
+    // The phases work on real numbers: imaginary parts were dropped from
+    // some operands and kept in others, and x came back complex.
+    for (const Mm* v : {&H_in, &f_in, &A_in, &b_in, &vlb_in, &vub_in})
+        if (iscomplex(*v)) {
+            error("qp: H, f, A, b, vlb and vub must be real");
+            return x_M;
+        }
     Mm H = live(mdouble(H_in));
     Mm f = column_of(f_in);
     Mm A = live(A_in.size() == 0 ? sparse(zero_M, num(nx)) : mdouble(A_in));
@@ -1227,6 +1234,12 @@ Mm qp(const Mm& H, const Mm& f, const Mm& A, const Mm& b, const Mm& vlb, const M
 Mm conls(const Mm& A, const Mm& b, const Mm& G, const Mm& h, const Mm& vlb, const Mm& vub, const Mm& x0,
          const Mm& neq, i_o_t, Mm& x, Mm& lambda)
 {
+    // A complex A made a complex A'A, and x came back complex.
+    for (const Mm* v : {&A, &b, &G, &h, &vlb, &vub})
+        if (iscomplex(*v)) {
+            error("conls: A, b, G, h, vlb and vub must be real");
+            return x_M;
+        }
     const Mm At = dot_transpose(A);
     // A'A is symmetric, but the product's rounding may not be (the two
     // triangles summed in different orders): qp would warn "Q not

@@ -225,6 +225,12 @@ TEST(Nnls, NonFiniteDataIsAnError)
         {"-Inf in b", test::real(2, 2, {1, 0, 0, 1}), column({1, -INFINITY}), Mm(), "nnls: a and b must be finite"},
         {"NaN tolerance", test::real(2, 2, {1, 0, 0, 1}), column({1, 1}), Mm(NAN),
          "nnls: the tolerance must not be NaN"},
+        // The imaginary parts were dropped without a word: x = [1 0] for
+        // (1+i) I and [1+i; i], whose answer over x >= 0 is [1 0.5].
+        {"complex A", test::complex(2, 2, {1, 0, 0, 1}, {1, 0, 0, 1}), column({1, 0}), Mm(),
+         "nnls: a and b must be real"},
+        {"complex b", test::real(2, 2, {1, 0, 0, 1}), test::complex(2, 1, {1, 0}, {1, 1}), Mm(),
+         "nnls: a and b must be real"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);

@@ -182,6 +182,16 @@ TEST(Lp, NonFiniteDataIsAnError)
         {"Inf in b", c, A, test::real(2, 1, {INFINITY, 2}), nop_M, nop_M, "lp: b must be finite"},
         {"NaN in lb", c, A, b, test::row({0, NAN}), nop_M, "lp: lb and ub must not hold NaN"},
         {"NaN in ub", c, A, b, nop_M, test::row({NAN, 1}), "lp: lb and ub must not hold NaN"},
+        // Imaginary parts were dropped without a word: the answer was that
+        // of another problem.
+        {"complex c", test::complex(1, 2, {-1, -2}, {0, 1}), A, b, nop_M, nop_M, "lp: c, A, b, lb and ub must be real"},
+        {"an entry of A that is imaginary only", c, test::complex(2, 2, {1, 0, 1, -1}, {0, 2, 0, 0}), b, nop_M, nop_M,
+         "lp: c, A, b, lb and ub must be real"},
+        {"complex sparse A", c, sparse(test::complex(2, 2, {1, 1, 1, -1}, {0, 0, 0.5, 0})), b, nop_M, nop_M,
+         "lp: c, A, b, lb and ub must be real"},
+        {"complex b", c, A, test::complex(2, 1, {4, 2}, {1, 0}), nop_M, nop_M, "lp: c, A, b, lb and ub must be real"},
+        {"complex lb", c, A, b, test::complex(1, 2, {0, 0}, {0, -1}), nop_M, "lp: c, A, b, lb and ub must be real"},
+        {"complex ub", c, A, b, nop_M, test::complex(1, 2, {5, 5}, {1, 1}), "lp: c, A, b, lb and ub must be real"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -191,6 +201,14 @@ TEST(Lp, NonFiniteDataIsAnError)
     EXPECT_ERROR(
         lp(test::row({-1, -2}), test::real(2, 2, {1, NAN, 1, -1}), test::real(2, 1, {4, 2}), test::row({0, 0})),
         "lp: A must be finite");
+    // Complex values whose imaginary parts are all 0 are the real problem.
+    {
+        Mm x, lambda, how;
+        lp(test::complex(1, 2, {-1, -2}, {0, 0}), test::complex(2, 2, {1, 1, 1, -1}, {0, 0, 0, 0}), b,
+           test::row({0, 0}), i_o, x, lambda, how);
+        EXPECT_EQ(test::text_of(how), "ok");
+        expect_near_all(column(x), {0, 4}, 1e-6);
+    }
     // Infinite bounds are no bounds; bounds beyond the n-th are ignored.
     Mm x, lambda, how;
     lp(c, A, b, test::row({0, -INFINITY, NAN}), test::row({INFINITY, INFINITY}), i_o, x, lambda, how);

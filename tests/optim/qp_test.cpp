@@ -398,6 +398,15 @@ TEST(Conls, IsQpOnTheNormalEquations)
     EXPECT_ERROR(conls(A, b, G), "conls does not accept 3 inputs");
     Mm x, l;
     EXPECT_ERROR(conls(A, b, G, i_o, x, l), "conls does not accept 3 inputs");
+    // Complex data made a complex A'A and a complex x; qp dropped some
+    // imaginary parts and kept others.
+    const Mm Ac = test::complex(2, 2, {1, 0, 0, 1}, {1, 0, 0, 1}), fc = test::complex(2, 1, {1, 0}, {1, 1});
+    EXPECT_ERROR(conls(Ac, column({1, 1}), Mm(), Mm()), "conls: A, b, G, h, vlb and vub must be real");
+    EXPECT_ERROR(conls(test::real(2, 2, {1, 0, 0, 1}), fc, Mm(), Mm()), "conls: A, b, G, h, vlb and vub must be real");
+    EXPECT_ERROR(qp(test::real(2, 2, {1, 0, 0, 1}), fc, Mm(), Mm()), "qp: H, f, A, b, vlb and vub must be real");
+    EXPECT_ERROR(qp(Ac, column({1, 1}), Mm(), Mm()), "qp: H, f, A, b, vlb and vub must be real");
+    EXPECT_ERROR(qp(test::real(2, 2, {1, 0, 0, 1}), column({1, 1}), test::complex(1, 2, {1, 1}, {0, 1}), Mm(1.0)),
+                 "qp: H, f, A, b, vlb and vub must be real");
 }
 
 // Rows that hold x on a line leave the feasible set without interior: the
