@@ -733,6 +733,33 @@ bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, c
     return true;
 }
 
+// A sparse target that two indices grow past what its positions count,
+// found from each index's largest position before the walk, which would
+// step through every position a colon selects (2^31 - 1 of them for
+// S(2, :) = v on the longest row). Leaves to the walk any index it cannot
+// judge whole, and any non-positive one, whose message comes first.
+bool sparse_growth_past_limit(const Mm& x, const index_walk& w)
+{
+    std::int64_t wide[2] = {x.rows(), x.cols()};
+    for (int d = 0; d < 2; ++d) {
+        const index_desc& e = w.desc(d);
+        if (e.kind == index_desc::colon)
+            continue;
+        if (e.kind != index_desc::numeric)
+            return false;
+        for (int q = 0; q < e.count; ++q) {
+            const int p = index_position(e.v[q]);
+            if (p < 0)
+                return false;
+            wide[d] = std::max<std::int64_t>(wide[d], std::int64_t{p} + 1);
+        }
+    }
+    if (wide[0] * wide[1] <= INT_MAX)
+        return false;
+    report_sparse_too_large(double(wide[0]), double(wide[1]));
+    return true;
+}
+
 template <class T>
 bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, const Mm& y_shown)
 {
@@ -757,6 +784,8 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     bool only_colons = true;
     for (int d = 0; d < k; ++d)
         only_colons = only_colons && w.desc(d).kind == index_desc::colon;
+    if (x.issparse() && k == 2 && x.getndims() == 2 && !only_colons && sparse_growth_past_limit(x, w))
+        return false;
     w.index_walk_start();
     for (std::int64_t q = 0; q < P && !only_colons; ++q)
         if (w.next_index_offset(true, true) < 0)
@@ -767,58 +796,65 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
         old_dims[d] = x.getdims()[d];
     const int n = x.size();
     int nd = std::max(x.getndims(), k);
-    int newd[4] = {old_dims[0], old_dims[1], old_dims[2], old_dims[3]};
+    // The grown extents are counted in 64 bits: the largest position
+    // selects one past what an int extent holds.
+    std::int64_t wide[4] = {old_dims[0], old_dims[1], old_dims[2], old_dims[3]};
     if (k == 1) {
         if (!is_colon_index(*ix[0])) {
             if (n == 0)
-                newd[0] = newd[1] = newd[2] = newd[3] = 1;
+                wide[0] = wide[1] = wide[2] = wide[3] = 1;
             const int s = w.maximum(0);
             if (s >= n) {
                 int along = 1;
                 for (int d = 0; d < 4; ++d)
-                    if (newd[d] > 1) {
+                    if (wide[d] > 1) {
                         along = d;
                         break;
                     }
-                newd[along] = s + 1;
+                wide[along] = std::int64_t{s} + 1;
             }
         }
     } else {
         bool grew = false;
         for (int d = 0; d < k; ++d)
-            if (w.maximum(d) >= newd[d]) {
-                newd[d] = w.maximum(d) + 1;
+            if (w.maximum(d) >= wide[d]) {
+                wide[d] = std::int64_t{w.maximum(d)} + 1;
                 grew = true;
             }
         if (grew) {
             for (int d = k; d < 4; ++d) {
-                if (newd[d] > 1) {
+                if (wide[d] > 1) {
                     // Its elements have subscripts there that k indices cannot keep apart.
                     error("In indexed assignment to the matrix %s, %d indices can not grow a matrix of %d dimensions",
                           matrix_display_name(x), k, x.getndims());
                     return false;
                 }
-                newd[d] = 1;
+                wide[d] = 1;
             }
         }
     }
     bool grows = false;
     std::int64_t count = 1;
     for (int d = 0; d < 4; ++d) {
-        grows |= newd[d] != old_dims[d];
-        // Held at "too many" once past the limit: four int extents would
-        // overflow even 64 bits.
-        count = count > max_element_count && newd[d] > 0 ? count : count * newd[d];
+        grows |= wide[d] != old_dims[d];
+        // Held at "too many" once past what any value counts: four int
+        // extents would overflow even 64 bits.
+        count = count > INT_MAX && wide[d] > 0 ? count : count * wide[d];
     }
-    if (x.issparse() && count > INT_MAX && newd[2] == 1 && newd[3] == 1) {
+    if (x.issparse() && count > INT_MAX && wide[2] == 1 && wide[3] == 1) {
         // Past what a sparse value's positions can count, not past memory.
-        report_sparse_too_large(newd[0], newd[1]);
+        report_sparse_too_large(double(wide[0]), double(wide[1]));
         return false;
     }
-    if (count > max_element_count) {
+    // A sparse value counts up to 2^31 - 1 elements (its stored entries
+    // are what take memory); a full one stops short of that.
+    if (count > (x.issparse() ? std::int64_t{INT_MAX} : max_element_count)) {
         error("Out of memory!");
         return false;
     }
+    int newd[4];
+    for (int d = 0; d < 4; ++d)
+        newd[d] = static_cast<int>(wide[d]);
 
     if constexpr (std::is_same_v<T, double>) {
         if (x.issparse()) {

@@ -87,7 +87,7 @@ Mm plain_one(const Mm& base, const Mm& I, bool report)
     auto out_of_matrix = [&](int p) {
         if (report)
             error("%s(%s) : Index out of matrix. Index value was %d however the indexed matrix has %d elements.",
-                  matrix_display_name(base), matrix_display_name(I), p + 1, N);
+                  matrix_display_name(base), matrix_display_name(I), shown_index(p), N);
         return nothing();
     };
 
@@ -243,13 +243,13 @@ Mm plain_two(const Mm& base, const Mm& I, const Mm& J, bool report)
     auto row_fault = [&](int p) {
         if (report)
             error("%s(%s,%s): row index out of matrix. Index was %d but indexed matrix has %d rows.",
-                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), p + 1, nr);
+                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), shown_index(p), nr);
         return nothing();
     };
     auto col_fault = [&](int p) {
         if (report)
             error("%s(%s,%s): col index out of matrix. Index was %d but indexed matrix has %d columns.",
-                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), p + 1, nc);
+                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), shown_index(p), nc);
         return nothing();
     };
 
@@ -368,7 +368,7 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
         if (p < 0 || p >= nc) {
             ok = false;
             if (report)
-                report_index_fault(p < 0 ? index_fault::not_positive : index_fault::beyond_dimension, J, base, p + 1,
+                report_index_fault(p < 0 ? index_fault::not_positive : index_fault::beyond_dimension, J, base, shown_index(p),
                                    nc);
         }
     });

@@ -633,6 +633,98 @@ TEST(IndexAssign, SparseGrowthToTheLimitOfItsPositions)
     }
 }
 
+// A row and a column of 2^31 - 1 elements (the longest line a sparse
+// value holds) storing three entries. An element assigned within it was
+// refused with "Out of memory!" (the count was held against the full
+// limit), an index of 2^31 or more named the last element, and S(:, 2) = 1
+// on the column passed the sparse limit (the count, held at 2^31 - 1 once
+// past the full limit, read as fitting) and was then refused as memory.
+// Each statement runs on a target of its own and on one that shares its
+// storage, which must keep its three entries.
+TEST(IndexAssign, SparseLinesOfTheLongestExtent)
+{
+    constexpr int longest = 2147483647;
+    auto line = [](bool row) {
+        Mm s(0, 1, 3, row ? 1 : longest, row ? longest : 1, qv_double);
+        const int at[3] = {0, 1000, longest - 1};
+        const double v[3] = {2, 0.25, 3};
+        for (int k = 0; k < 3; ++k) {
+            s.getindex()[k] = at[k];
+            s.addr()[k] = v[k];
+        }
+        return s;
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Mm& x)> assign;
+        std::string error;  // "" where it answers; %s stands for the extents past the limit
+        std::vector<int> stored;  // positions afterwards, 0-based
+        std::vector<double> values;
+    };
+    const double last = longest;
+    const std::vector<Case> cases = {
+        {"S(end - 1) = 5", [&](Mm& x) { x(Mm(last - 1)) = Mm(5.0); }, "", {0, 1000, longest - 2, longest - 1},
+         {2, 0.25, 5, 3}},
+        {"S(end) = 0", [&](Mm& x) { x(Mm(last)) = Mm(0.0); }, "", {0, 1000}, {2, 0.25}},
+        {"S(end) = 7", [&](Mm& x) { x(Mm(last)) = Mm(7.0); }, "", {0, 1000, longest - 1}, {2, 0.25, 7}},
+        {"S(S > 0.5) = 0", [&](Mm& x) { x(x > Mm(0.5)) = Mm(0.0); }, "", {1000}, {0.25}},
+        {"S(S == 0.25) = 1", [&](Mm& x) { x(x == Mm(0.25)) = Mm(1.0); }, "", {0, 1000, longest - 1}, {2, 1, 3}},
+        {"S([1 end]) = [4 6]", [&](Mm& x) { x(test::row({1, last})) = test::row({4, 6}); }, "",
+         {0, 1000, longest - 1}, {4, 0.25, 6}},
+        {"S(2^31) = 1", [&](Mm& x) { x(Mm(2147483648.0)) = Mm(1.0); }, "line:2147483648", {0, 1000, longest - 1},
+         {2, 0.25, 3}},
+        {"S(1e10) = 1", [&](Mm& x) { x(Mm(1e10)) = Mm(1.0); }, "line:2147483648", {0, 1000, longest - 1},
+         {2, 0.25, 3}},
+        {"S(end + 1) = 0", [&](Mm& x) { x(Mm(last + 1)) = Mm(0.0); }, "line:2147483648", {0, 1000, longest - 1},
+         {2, 0.25, 3}},
+        {"S along the line: end + 1 = 1", [&](Mm& x) {
+             if (x.rows() == 1)
+                 x(Mm(1.0), Mm(last + 1)) = Mm(1.0);
+             else
+                 x(Mm(last + 1), Mm(1.0)) = Mm(1.0);
+         },
+         "line:2147483648", {0, 1000, longest - 1}, {2, 0.25, 3}},
+        {"S across the line: (:, 2) or (2, :) = 1", [&](Mm& x) {
+             if (x.rows() == 1)
+                 x(Mm(2.0), c_p) = Mm(1.0);
+             else
+                 x(c_p, Mm(2.0)) = Mm(1.0);
+         },
+         "across:2", {0, 1000, longest - 1}, {2, 0.25, 3}},
+    };
+    for (const bool row : {true, false})
+        for (const bool shared : {false, true})
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + (row ? ", 1 x 2^31-1" : ", 2^31-1 x 1") +
+                             (shared ? ", shared" : ", unshared"));
+                Mm x(line(row), "S");
+                Mm keep;
+                if (shared)
+                    keep = x;
+                std::string want = c.error;
+                if (want.rfind("line:", 0) == 0) {
+                    const std::string n = want.substr(5);
+                    want = "sparse: " + (row ? "1x" + n : n + "x1") +
+                           " has more than 2147483647 elements, the most a sparse value holds";
+                } else if (want.rfind("across:", 0) == 0) {
+                    const std::string n = want.substr(7), l = std::to_string(longest);
+                    want = "sparse: " + (row ? n + "x" + l : l + "x" + n) +
+                           " has more than 2147483647 elements, the most a sparse value holds";
+                }
+                EXPECT_EQ(test::error_of([&] { c.assign(x); }), want);
+                ASSERT_TRUE(x.issparse());
+                EXPECT_EQ(extents(x), row ? (std::vector<int>{1, longest}) : (std::vector<int>{longest, 1}));
+                EXPECT_EQ(std::vector<int>(x.getindex(), x.getindex() + x.getnnz()), c.stored);
+                EXPECT_EQ(std::vector<double>(x.addr(), x.addr() + x.getnnz()), c.values);
+                if (shared) {
+                    EXPECT_EQ(std::vector<int>(keep.getindex(), keep.getindex() + keep.getnnz()),
+                              (std::vector<int>{0, 1000, longest - 1}));
+                    EXPECT_EQ(std::vector<double>(keep.addr(), keep.addr() + keep.getnnz()),
+                              (std::vector<double>{2, 0.25, 3}));
+                }
+            }
+}
+
 TEST(IndexAssign, CellTargets)
 {
     Mm c(cell(Mm(1.0), Mm(2.0)), "c");

@@ -643,4 +643,57 @@ TEST(IndexRead, TwoIndicesIntoSparseValuesOfEveryWidth)
     }
 }
 
+// A row and a column of 2^31 - 1 elements, the longest line a sparse value
+// holds. Every index of 2^31 or more named its last element (the position
+// was held at 2^31 - 2), so S(2^31), S(1e10) and S(Inf) read S(end) where
+// they must be refused as past the end.
+TEST(IndexRead, IndicesAtAndPastTheLongestSparseLine)
+{
+    constexpr int longest = 2147483647;
+    const double last = longest;
+    for (const bool row : {true, false}) {
+        Mm s(0, 1, 3, row ? 1 : longest, row ? longest : 1, qv_double);
+        const int at[3] = {0, 1000, longest - 1};
+        const double v[3] = {2, 0.25, 3};
+        for (int k = 0; k < 3; ++k) {
+            s.getindex()[k] = at[k];
+            s.addr()[k] = v[k];
+        }
+        const Mm x(s, "S");
+        struct Read {
+            const char* what;
+            std::function<Mm()> read;
+            std::vector<double> values;  // empty: refused
+        };
+        const Mm one(1.0), end(last), past(2147483648.0);
+        const std::vector<Read> reads = {
+            {"S(end)", [&] { return Mm(x(end)); }, {3}},
+            {"S(end - 1)", [&] { return Mm(x(Mm(last - 1))); }, {0}},
+            {"S([1 1001 end])", [&] { return Mm(x(test::row({1, 1001, last}))); }, {2, 0.25, 3}},
+            {"S(end) by two indices", [&] { return row ? Mm(x(one, end)) : Mm(x(end, one)); }, {3}},
+            {"S(2^31)", [&] { return Mm(x(past)); }, {}},
+            {"S(2^31 + 0.5)", [&] { return Mm(x(Mm(2147483648.5))); }, {}},
+            {"S(1e10)", [&] { return Mm(x(Mm(1e10))); }, {}},
+            {"S(Inf)", [&] { return Mm(x(Mm(INFINITY))); }, {}},
+            {"S([1 2^31])", [&] { return Mm(x(test::row({1, 2147483648.0}))); }, {}},
+            {"S(2^31) by two indices", [&] { return row ? Mm(x(one, past)) : Mm(x(past, one)); }, {}},
+            {"S([end 2^31]) by two indices",
+             [&] { return row ? Mm(x(one, test::row({last, 2147483648.0}))) : Mm(x(test::row({last, 2147483648.0}), one)); },
+             {}},
+        };
+        for (const Read& r : reads) {
+            SCOPED_TRACE(std::string(r.what) + (row ? " of the row" : " of the column"));
+            Mm got;
+            const std::string e = test::error_of([&] { got = r.read(); });
+            if (r.values.empty()) {
+                EXPECT_NE(e.find("out of"), std::string::npos) << e;
+                continue;
+            }
+            ASSERT_EQ(e, "");
+            ASSERT_TRUE(got.issparse());
+            EXPECT_EQ(values(full(got)), r.values);
+        }
+    }
+}
+
 } // namespace
