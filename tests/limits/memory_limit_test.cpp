@@ -213,6 +213,27 @@ TEST(MemoryLimit, LargeResultsOfEverySubsystemRaiseOutOfMemory)
                       "large left division", "fft of a large vector", "conv", "besselj"}}});
 }
 
+// Functions whose result is a sparse value's full form, on the largest
+// square and the longest row a sparse value holds (17 GB full): refused
+// with the full form's own limit, as full(S) is, where they tried the
+// 17 GB and said "Out of memory!" (or, without a limit, took it).
+TEST(MemoryLimit, FullFormsOfTheLargestSparseValuesAreRefusedAsSuch)
+{
+    SKIP_WITHOUT_LIMITS();
+    const std::vector<std::string> statements = {
+        "sort of the largest sparse square", "sort of the largest sparse square with indices",
+        "sort of the longest sparse row",    "double of the largest sparse square",
+        "unique of the longest sparse row"};
+    const probe_result r = run_probe(1100, statements);
+    EXPECT_RAN_THROUGH(r, 1100);
+    for (const std::string& s : statements) {
+        SCOPED_TRACE(s);
+        EXPECT_TRUE(saw(r, s, "operands made")) << r.output;
+        EXPECT_TRUE(saw(r, s, "error full: matrix too large")) << r.output;
+        EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+    }
+}
+
 // Reading and writing an 8000 x 8000 RGB PNG and a 6000 x 6000 indexed PCX
 // through the graphics engine: refused where the picture does not fit
 // (inside the engine or in the library), read or written where it does,
