@@ -662,6 +662,124 @@ TEST_F(SparseAtScale, EveryReductionFollowsTheSmallRule)
     }
 }
 
+// The shape and query functions a user meets next on the largest square,
+// each judged against a plain model built from the stored entries (a
+// stored zero, -0 included, is no entry): transposes, reshapes to a row
+// and a column, triangles, diagonals, find with one to three outputs,
+// nonzeros, Kronecker products with a 1x1 factor, spones, comparisons with
+// a scalar and the read through a logical mask.
+TEST_F(SparseAtScale, ShapeAndQueryFunctionsFollowTheStoredEntries)
+{
+    const Mm& s = *big;
+    const int n = s.rows();
+    using entry = std::pair<std::int64_t, std::uint64_t>;  // position, bits of the value
+    auto entries_of = [](const Mm& x) {
+        std::vector<entry> e;
+        for (int k = 0; k < x.getnnz(); ++k)
+            if (x.addr()[k] != 0)
+                e.push_back({x.getindex()[k], test::bits(x.addr()[k])});
+        return e;
+    };
+    // The model: the stored non-zeros as (row, column, value).
+    struct rcv {
+        int r, c;
+        double v;
+    };
+    std::vector<rcv> stored;
+    for (int k = 0; k < s.getnnz(); ++k)
+        if (s.addr()[k] != 0)
+            stored.push_back({s.getindex()[k] % n, s.getindex()[k] / n, s.addr()[k]});
+    auto model = [&](const std::function<bool(const rcv&)>& keep,
+                     const std::function<std::int64_t(const rcv&)>& place,
+                     const std::function<double(double)>& value) {
+        std::vector<entry> e;
+        for (const rcv& x : stored)
+            if (keep(x))
+                e.push_back({place(x), test::bits(value(x.v))});
+        std::sort(e.begin(), e.end());
+        return e;
+    };
+    auto all = [](const rcv&) { return true; };
+    auto same = [](double v) { return v; };
+    auto at = [n](const rcv& x) { return x.r + std::int64_t{n} * x.c; };
+    const Mm d = sparse(Mm(2.0));
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        std::vector<int> extents;
+        std::vector<entry> want;
+    };
+    const std::vector<Case> cases = {
+        {"S.'", [&] { return transpose(s); }, {n, n},
+         model(all, [n](const rcv& x) { return x.c + std::int64_t{n} * x.r; }, same)},
+        {"S'", [&] { return ctranspose(s); }, {n, n},
+         model(all, [n](const rcv& x) { return x.c + std::int64_t{n} * x.r; }, same)},
+        {"reshape(S, 1, n^2)", [&] { return reshape(s, Mm(1.0), Mm(double(n) * n)); }, {1, n * n},
+         model(all, at, same)},
+        {"reshape(S, n^2, 1)", [&] { return reshape(s, Mm(double(n) * n), Mm(1.0)); }, {n * n, 1},
+         model(all, at, same)},
+        {"tril(S)", [&] { return tril(s); }, {n, n}, model([](const rcv& x) { return x.r >= x.c; }, at, same)},
+        {"triu(S)", [&] { return triu(s); }, {n, n}, model([](const rcv& x) { return x.r <= x.c; }, at, same)},
+        {"tril(S, -3)", [&] { return tril(s, Mm(-3.0)); }, {n, n},
+         model([](const rcv& x) { return x.r - x.c >= 3; }, at, same)},
+        {"triu(S, 2)", [&] { return triu(s, Mm(2.0)); }, {n, n},
+         model([](const rcv& x) { return x.c - x.r >= 2; }, at, same)},
+        {"diag(S)", [&] { return diag(s); }, {n, 1},
+         model([](const rcv& x) { return x.r == x.c; }, [](const rcv& x) { return std::int64_t{x.r}; }, same)},
+        {"diag(S, 5)", [&] { return diag(s, Mm(5.0)); }, {n - 5, 1},
+         model([](const rcv& x) { return x.c - x.r == 5; }, [](const rcv& x) { return std::int64_t{x.r}; }, same)},
+        {"kron(S, sparse(2))", [&] { return kron(s, d); }, {n, n}, model(all, at, [](double v) { return v * 2; })},
+        {"kron(sparse(2), S)", [&] { return kron(d, s); }, {n, n}, model(all, at, [](double v) { return 2 * v; })},
+        {"spones(S)", [&] { return spones(s); }, {n, n}, model(all, at, [](double) { return 1.0; })},
+        {"S > 0.5", [&] { return s > Mm(0.5); }, {n, n},
+         model([](const rcv& x) { return x.v > 0.5; }, at, [](double) { return 1.0; })},
+        {"S ~= 0", [&] { return s != Mm(0.0); }, {n, n}, model(all, at, [](double) { return 1.0; })},
+        {"S(S > 0.5)", [&] { return Mm(s(s > Mm(0.5))); }, {0, 1}, {}},  // counted below
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm got;
+        ASSERT_EQ(test::error_of([&] { got = c.call(); }), "");
+        ASSERT_TRUE(got.issparse());
+        if (std::string(c.what) == "S(S > 0.5)") {
+            // A column of the selected values, in column-major order.
+            std::vector<entry> want;
+            for (const rcv& x : stored)
+                if (x.v > 0.5)
+                    want.push_back({static_cast<std::int64_t>(want.size()), test::bits(x.v)});
+            EXPECT_EQ(test::extents(got), (std::vector<int>{static_cast<int>(want.size()), 1}));
+            EXPECT_EQ(entries_of(got), want);
+            continue;
+        }
+        EXPECT_EQ(test::extents(got), c.extents);
+        EXPECT_EQ(entries_of(got), c.want);
+    }
+
+    // find with one, two and three outputs, nonzeros and nnz.
+    Mm k1, i2, j2, i3, j3, v3;
+    ASSERT_EQ(test::error_of([&] {
+                  k1 = find(s);
+                  find(s, i_o, i2, j2);
+                  find(s, i_o, i3, j3, v3);
+              }),
+              "");
+    const Mm nz = nonzeros(s);
+    ASSERT_EQ(k1.size(), static_cast<int>(stored.size()));
+    ASSERT_EQ(i3.size(), static_cast<int>(stored.size()));
+    ASSERT_EQ(nz.size(), static_cast<int>(stored.size()));
+    EXPECT_EQ(nnz(s).r(), static_cast<double>(stored.size()));
+    for (std::size_t e = 0; e < stored.size(); ++e) {
+        const rcv& x = stored[e];
+        const int q = static_cast<int>(e);
+        if (k1.addr()[q] != x.r + double(n) * x.c + 1 || i2.addr()[q] != x.r + 1 || j2.addr()[q] != x.c + 1 ||
+            i3.addr()[q] != x.r + 1 || j3.addr()[q] != x.c + 1 || test::bits(v3.addr()[q]) != test::bits(x.v) ||
+            test::bits(nz.addr()[q]) != test::bits(x.v)) {
+            ADD_FAILURE() << "entry " << e + 1 << " at (" << x.r + 1 << ", " << x.c + 1 << ")";
+            break;
+        }
+    }
+}
+
 // The calls on speye(10000), and the running sums of a 10^4 x 10^4
 // value whose answers stay small.
 TEST(SparseOps, IdentityOfTenThousandAnswersEveryCall)
