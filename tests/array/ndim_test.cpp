@@ -145,12 +145,7 @@ TEST(Diag, ElementTypesAndSparseValues)
 TEST(Diag, SparseVectorsOnASquarePastTheSparseLimit)
 {
     auto sparse_line = [](bool row, int n, std::vector<int> at) {
-        Mm s(0, 1, static_cast<int>(at.size()), row ? 1 : n, row ? n : 1, qv_double);
-        for (std::size_t k = 0; k < at.size(); ++k) {
-            s.getindex()[k] = at[k];
-            s.addr()[k] = k + 1.0;
-        }
-        return s;
+        return test::sparse_at(row ? 1 : n, row ? n : 1, at, std::vector<double>(at.size(), 1.0));
     };
     auto past = [](long long order) {
         const std::string n = std::to_string(order);

@@ -645,14 +645,7 @@ TEST(IndexAssign, SparseLinesOfTheLongestExtent)
 {
     constexpr int longest = 2147483647;
     auto line = [](bool row) {
-        Mm s(0, 1, 3, row ? 1 : longest, row ? longest : 1, qv_double);
-        const int at[3] = {0, 1000, longest - 1};
-        const double v[3] = {2, 0.25, 3};
-        for (int k = 0; k < 3; ++k) {
-            s.getindex()[k] = at[k];
-            s.addr()[k] = v[k];
-        }
-        return s;
+        return test::sparse_at(row ? 1 : longest, row ? longest : 1, {0, 1000, longest - 1}, {2, 0.25, 3});
     };
     struct Case {
         const char* what;

@@ -397,13 +397,7 @@ TEST(IndexDelete, PlacesAtAndPastTheEndOfTheLongestSparseLines)
             for (const Case& c : cases) {
                 SCOPED_TRACE(std::string(c.what) + (row ? " of the row" : " of the column") +
                              (shared ? ", shared" : ""));
-                Mm s(0, 1, 3, row ? 1 : longest, row ? longest : 1, qv_double);
-                const int at[3] = {0, 1000, longest - 1};
-                for (int k = 0; k < 3; ++k) {
-                    s.getindex()[k] = at[k];
-                    s.addr()[k] = k + 1.0;
-                }
-                Mm x(s, "S");
+                Mm x(test::sparse_at(row ? 1 : longest, row ? longest : 1, {0, 1000, longest - 1}, {1, 2, 3}), "S");
                 Mm keep;
                 if (shared)
                     keep = x;
