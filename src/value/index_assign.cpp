@@ -525,20 +525,36 @@ bool replace_selected(Mm& x, int k, const selected_lists& s, const std::int64_t*
         for (int e = 0; e < n; ++e)
             selected[e] = std::binary_search(at.get(), at.get() + s.count[0], index[e]);
     } else {
-        // Along each dimension the subscripts its index selects.
+        // Along each dimension the subscripts its index selects: a colon
+        // selects all; otherwise a mark per subscript, or, where the extent
+        // far outnumbers the stored entries and the index (the 2^31 - 1 rows
+        // of the longest column), a search of the sorted subscripts.
         scratch<unsigned char> marks[4];
+        scratch<int> sorted[4];
         for (int d = 0; d < k; ++d) {
-            marks[d].reset(static_cast<std::size_t>(dims[d] > 0 ? dims[d] : 1));
-            std::fill(marks[d].get(), marks[d].get() + dims[d], s.colon[d]);
-            for (int q = 0; !s.colon[d] && q < s.count[d]; ++q)
-                marks[d][s.list[d][q]] = 1;
+            if (s.colon[d])
+                continue;
+            if (dims[d] <= 2 * (std::int64_t{n} + s.count[d]) + 1024) {
+                marks[d].reset(static_cast<std::size_t>(dims[d] > 0 ? dims[d] : 1));
+                std::fill(marks[d].get(), marks[d].get() + dims[d], 0);
+                for (int q = 0; q < s.count[d]; ++q)
+                    marks[d][s.list[d][q]] = 1;
+            } else {
+                sorted[d].reset(static_cast<std::size_t>(s.count[d] > 0 ? s.count[d] : 1));
+                std::copy(s.list[d].get(), s.list[d].get() + s.count[d], sorted[d].get());
+                std::sort(sorted[d].get(), sorted[d].get() + s.count[d]);
+            }
         }
         for (int e = 0; e < n; ++e) {
             int subs[4];
             offset_to_subscripts(index[e], subs, dims);
             bool in = true;
-            for (int d = 0; d < k && in; ++d)
-                in = marks[d][subs[d]] != 0;
+            for (int d = 0; d < k && in; ++d) {
+                if (s.colon[d])
+                    continue;
+                in = marks[d].get() ? marks[d][subs[d]] != 0
+                              : std::binary_search(sorted[d].get(), sorted[d].get() + s.count[d], subs[d]);
+            }
             selected[e] = in;
         }
     }
@@ -733,30 +749,29 @@ bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, c
     return true;
 }
 
-// A sparse target that two indices grow past what its positions count,
-// found from each index's largest position before the walk, which would
-// step through every position a colon selects (2^31 - 1 of them for
-// S(2, :) = v on the longest row). Leaves to the walk any index it cannot
-// judge whole, and any non-positive one, whose message comes first.
-bool sparse_growth_past_limit(const Mm& x, const index_walk& w)
+// The largest position each of k indices selects, found from each index
+// alone: two or more indices that select no non-positive place raise no
+// error in growth mode, so the walk over every combination (2^31 - 1 of
+// them for S(1, :) = v on the longest sparse row) is not needed to find
+// them. Returns false, leaving the walk to report it, when one does.
+bool largest_positions(const index_walk& w, int k, int maxima[4])
 {
-    std::int64_t wide[2] = {x.rows(), x.cols()};
-    for (int d = 0; d < 2; ++d) {
+    for (int d = 0; d < k; ++d) {
         const index_desc& e = w.desc(d);
-        if (e.kind == index_desc::colon)
+        if (e.kind == index_desc::colon) {
+            maxima[d] = w.count(d) - 1;
             continue;
-        if (e.kind != index_desc::numeric)
-            return false;
-        for (int q = 0; q < e.count; ++q) {
-            const int p = index_position(e.v[q]);
-            if (p < 0)
-                return false;
-            wide[d] = std::max<std::int64_t>(wide[d], std::int64_t{p} + 1);
         }
+        int largest = 0;
+        bool non_positive = false;
+        for_each_position(e, [&](int, int p) {
+            non_positive |= p < 0;
+            largest = std::max(largest, p);
+        });
+        if (non_positive)
+            return false;
+        maxima[d] = largest;
     }
-    if (wide[0] * wide[1] <= INT_MAX)
-        return false;
-    report_sparse_too_large(double(wide[0]), double(wide[1]));
     return true;
 }
 
@@ -784,12 +799,15 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     bool only_colons = true;
     for (int d = 0; d < k; ++d)
         only_colons = only_colons && w.desc(d).kind == index_desc::colon;
-    if (x.issparse() && k == 2 && x.getndims() == 2 && !only_colons && sparse_growth_past_limit(x, w))
-        return false;
-    w.index_walk_start();
-    for (std::int64_t q = 0; q < P && !only_colons; ++q)
-        if (w.next_index_offset(true, true) < 0)
-            return false;
+    int maxima[4] = {0, 0, 0, 0};
+    if (!only_colons && !(k >= 2 && largest_positions(w, k, maxima))) {
+        w.index_walk_start();
+        for (std::int64_t q = 0; q < P; ++q)
+            if (w.next_index_offset(true, true) < 0)
+                return false;
+        for (int d = 0; d < k; ++d)
+            maxima[d] = w.maximum(d);
+    }
 
     int old_dims[4];
     for (int d = 0; d < 4; ++d)
@@ -803,7 +821,7 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
         if (!is_colon_index(*ix[0])) {
             if (n == 0)
                 wide[0] = wide[1] = wide[2] = wide[3] = 1;
-            const int s = w.maximum(0);
+            const int s = maxima[0];
             if (s >= n) {
                 int along = 1;
                 for (int d = 0; d < 4; ++d)
@@ -817,8 +835,8 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     } else {
         bool grew = false;
         for (int d = 0; d < k; ++d)
-            if (w.maximum(d) >= wide[d]) {
-                wide[d] = std::int64_t{w.maximum(d)} + 1;
+            if (maxima[d] >= wide[d]) {
+                wide[d] = std::int64_t{maxima[d]} + 1;
                 grew = true;
             }
         if (grew) {

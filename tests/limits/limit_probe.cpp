@@ -154,6 +154,16 @@ Mm longest_sparse_row()
     return s;
 }
 
+// A row of the given numbers.
+Mm test_row(std::initializer_list<double> v)
+{
+    Mm r(0, 0, 0, 1, static_cast<int>(v.size()), qv_double);
+    int k = 0;
+    for (double e : v)
+        r.addr()[k++] = e;
+    return r;
+}
+
 // Memory filled by values of every kind, one after another, until "Out of
 // memory!", then dropped: what the process maps afterwards, and how many
 // values fitted.
@@ -357,6 +367,20 @@ const std::map<std::string, statement>& statements()
                                             [](const list& x) { sort(x[0]); }}},
         {"double of the largest sparse square", {[] { return list{largest_sparse_square() > Mm(0.0)}; },
                                                  [](const list& x) { mdouble(x[0]); }}},
+        {"zero into the longest sparse column by two indices",
+         {[] { return list{transpose(longest_sparse_row())}; },
+          [](const list& x) {
+              Mm s = x[0];
+              s(test_row({1, 21475, 2147483647}), one_M) = zero_M;
+              s(c_p, c_p) = zero_M;
+              if (s.getnnz() != 0)
+                  error("zero into the longest sparse column: %d entries left", s.getnnz());
+          }}},
+        {"twice the longest sparse row by two indices", {[] { return list{longest_sparse_row()}; },
+                                                         [](const list& x) {
+                                                             Mm s = x[0];
+                                                             s(one_M, c_p) = times(x[0], Mm(2.0));
+                                                         }}},
         {"unique of the longest sparse row", {[] { return list{longest_sparse_row()}; },
                                               [](const list& x) { unique(x[0]); }}},
         {"inv of a large matrix", {[] { return list{randM(9000.0)}; }, [](const list& x) { inv(x[0]); }}},

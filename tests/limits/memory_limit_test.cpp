@@ -234,6 +234,23 @@ TEST(MemoryLimit, FullFormsOfTheLargestSparseValuesAreRefusedAsSuch)
     }
 }
 
+// Assignments by two indices into the longest sparse row and column, a
+// colon along the line: they marked each of its 2^31 - 1 subscripts (2 GB)
+// and said "Out of memory!" under a limit that holds the value many times.
+TEST(MemoryLimit, TwoIndexAssignmentsIntoTheLongestSparseLinesAnswer)
+{
+    SKIP_WITHOUT_LIMITS();
+    const std::vector<std::string> statements = {"zero into the longest sparse column by two indices",
+                                                 "twice the longest sparse row by two indices"};
+    const probe_result r = run_probe(1100, statements);
+    EXPECT_RAN_THROUGH(r, 1100);
+    for (const std::string& s : statements) {
+        SCOPED_TRACE(s);
+        EXPECT_TRUE(saw(r, s, "answered")) << r.output;
+        EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
+    }
+}
+
 // Reading and writing an 8000 x 8000 RGB PNG and a 6000 x 6000 indexed PCX
 // through the graphics engine: refused where the picture does not fit
 // (inside the engine or in the library), read or written where it does,

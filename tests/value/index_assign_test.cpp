@@ -639,6 +639,9 @@ TEST(IndexAssign, SparseGrowthToTheLimitOfItsPositions)
 // limit), an index of 2^31 or more named the last element, and S(:, 2) = 1
 // on the column passed the sparse limit (the count, held at 2^31 - 1 once
 // past the full limit, read as fitting) and was then refused as memory.
+// Two indices, one of them a colon along the line, walked all 2^31 - 1
+// combinations before assigning and marked every subscript of the line
+// (S(:, :) = 0 and S(1, :) = 0 wanted 2 GB of marks).
 // Each statement runs on a target of its own and on one that shares its
 // storage, which must keep its three entries.
 TEST(IndexAssign, SparseLinesOfTheLongestExtent)
@@ -655,7 +658,19 @@ TEST(IndexAssign, SparseLinesOfTheLongestExtent)
         std::vector<double> values;
     };
     const double last = longest;
+    // Two indices: the line's index along it, 1 across it.
+    const Mm one(1.0);
+    auto along = [&one](Mm& x, const Mm& i) { return x.rows() == 1 ? x(one, i) : x(i, one); };
     const std::vector<Case> cases = {
+        {"S(:, :) = 0", [](Mm& x) { x(c_p, c_p) = Mm(0.0); }, "", {}, {}},
+        {"S(1, :) or S(:, 1) = 0", [&](Mm& x) { along(x, c_p) = Mm(0.0); }, "", {}, {}},
+        {"S(:, :) = 2 * S", [](Mm& x) { x(c_p, c_p) = times(x, Mm(2.0)); }, "", {0, 1000, longest - 1},
+         {4, 0.5, 6}},
+        {"S along [1 1001] = 0", [&](Mm& x) { along(x, test::row({1, 1001})) = Mm(0.0); }, "", {longest - 1}, {3}},
+        {"S along [2 end] = 7", [&](Mm& x) { along(x, test::row({2, last})) = Mm(7.0); }, "",
+         {0, 1, 1000, longest - 1}, {2, 7, 0.25, 7}},
+        {"S along [2 end] = [5 6]", [&](Mm& x) { along(x, test::row({2, last})) = test::row({5, 6}); }, "",
+         {0, 1, 1000, longest - 1}, {2, 5, 0.25, 6}},
         {"S(end - 1) = 5", [&](Mm& x) { x(Mm(last - 1)) = Mm(5.0); }, "", {0, 1000, longest - 2, longest - 1},
          {2, 0.25, 5, 3}},
         {"S(end) = 0", [&](Mm& x) { x(Mm(last)) = Mm(0.0); }, "", {0, 1000}, {2, 0.25}},
