@@ -633,6 +633,64 @@ TEST(IndexAssign, SparseGrowthToTheLimitOfItsPositions)
     }
 }
 
+// Zeros and sparse sources assigned by two indices into sparse values whose
+// extent far outnumbers their entries (the selected subscripts are then
+// searched, not marked) and into square ones (marked): the same elements
+// as the assignment into the full form, on a target of its own and on one
+// that shares its storage.
+TEST(IndexAssign, TwoIndicesIntoTallAndWideSparseValues)
+{
+    auto spread = [](int rows, int cols) {
+        // Entries in the first two and the last row and column, and spread.
+        std::vector<int> at = {0, 1, rows - 1, rows, rows + 1, 2 * rows - 1, rows * cols - 1, rows * cols - rows};
+        for (int k = 0; k < 12; ++k)
+            at.push_back(static_cast<int>((std::int64_t{k} * 1237 + 3) % (std::int64_t{rows} * cols)));
+        std::sort(at.begin(), at.end());
+        at.erase(std::unique(at.begin(), at.end()), at.end());
+        std::vector<double> v;
+        for (std::size_t k = 0; k < at.size(); ++k)
+            v.push_back(k % 5 - 2.5);
+        return test::sparse_at(rows, cols, at, v);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Mm& x)> assign;
+    };
+    const std::vector<Case> cases = {
+        {"S([2 end 1], :) = 0", [](Mm& x) { x(test::row({2, double(x.rows()), 1}), c_p) = Mm(0.0); }},
+        {"S(:, [end 2 1]) = 0", [](Mm& x) { x(c_p, test::row({double(x.cols()), 2, 1})) = Mm(0.0); }},
+        {"S([end 1], [1 end]) = 0",
+         [](Mm& x) { x(test::row({double(x.rows()), 1}), test::row({1, double(x.cols())})) = Mm(0.0); }},
+        {"S(:, :) = 0", [](Mm& x) { x(c_p, c_p) = Mm(0.0); }},
+        {"S(1:2, 1:2) = sparse([0 7; 8 0])",
+         [](Mm& x) { x(test::row({1, 2}), test::row({1, 2})) = sparse(test::real(2, 2, {0, 8, 7, 0})); }},
+        {"S(:, :) = -S", [](Mm& x) { x(c_p, c_p) = uminus(x); }},
+    };
+    for (const auto& [rows, cols] : std::vector<std::pair<int, int>>{{5000, 3}, {3, 5000}, {80, 80}})
+        for (const bool shared : {false, true})
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + " on " + std::to_string(rows) + "x" + std::to_string(cols) +
+                             (shared ? ", shared" : ""));
+                Mm x(spread(rows, cols), "S");
+                const Mm before = full(x);
+                Mm keep;
+                if (shared)
+                    keep = x;
+                Mm f(full(x), "F");
+                const std::string got = test::error_of([&] { c.assign(x); });
+                EXPECT_EQ(got, test::error_of([&] { c.assign(f); }));
+                if (!got.empty())
+                    continue;
+                ASSERT_TRUE(x.issparse());
+                EXPECT_EQ(extents(x), extents(f));
+                EXPECT_EQ(values(full(x)), values(f));
+                EXPECT_TRUE(std::is_sorted(x.getindex(), x.getindex() + x.getnnz()));
+                if (shared) {
+                    EXPECT_EQ(values(full(keep)), values(before));
+                }
+            }
+}
+
 // A row and a column of 2^31 - 1 elements (the longest line a sparse
 // value holds) storing three entries. An element assigned within it was
 // refused with "Out of memory!" (the count was held against the full
