@@ -345,9 +345,26 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
     // base, before any position of the other index is looked at; the
     // transposed road would check those positions against an empty
     // intermediate and keep its extents.
-    if (decode_index(I, base.rows()).count == 0 || decode_index(J, base.cols()).count == 0)
+    const index_desc di = decode_index(I, base.rows()), dj = decode_index(J, base.cols());
+    if (di.count == 0 || dj.count == 0)
         return sparse_empty(base);
     if (!is_colon_index(I)) {
+        // A result past what sparse positions count is named by its own
+        // extents, not by the transposed intermediate's (S([1 1], :) of
+        // the longest row is 2 x 2^31 - 1), once no index is out of range.
+        auto within = [](const index_desc& d, int extent) {
+            bool in = d.kind == index_desc::colon;
+            if (in)
+                return true;
+            in = true;
+            for_each_position(d, [&](int, int p) { in = in && p >= 0 && p < extent; });
+            return in;
+        };
+        if (report && std::int64_t{di.count} * dj.count > INT_MAX && within(di, base.rows()) &&
+            within(dj, base.cols())) {
+            report_sparse_too_large(di.count, dj.count);
+            return nothing();
+        }
         Mr columns(Mr_paren, base, c_p, J);
         Mm t = evaluate_at(columns, base, report);
         if (t.gettype() == qv_none)

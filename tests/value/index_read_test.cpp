@@ -686,6 +686,15 @@ TEST(IndexRead, IndicesAtAndPastTheLongestSparseLine)
             ASSERT_TRUE(got.issparse());
             EXPECT_EQ(values(full(got)), r.values);
         }
+        // The line taken twice across: past the sparse limit, said with the
+        // result's own extents (the transposed intermediate's were shown for
+        // the row), after an index out of range is reported.
+        const Mm twice = test::row({1, 1}), beyond = test::row({1, 2});
+        const std::string extents = row ? "2x2147483647" : "2147483647x2";
+        EXPECT_EQ(test::error_of([&] { (void)(row ? Mm(x(twice, c_p)) : Mm(x(c_p, twice))); }),
+                  "sparse: " + extents + " has more than 2147483647 elements, the most a sparse value holds");
+        const std::string e = test::error_of([&] { (void)(row ? Mm(x(beyond, c_p)) : Mm(x(c_p, beyond))); });
+        EXPECT_NE(e.find("out of"), std::string::npos) << e;
     }
 }
 
