@@ -4,6 +4,7 @@
 #include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/element_kernels.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/report.h"
@@ -235,7 +236,14 @@ Mm cat_2d(bool horizontal, Mm& a, Mm& b)
         rows = std::int64_t{a.rows()} + b.rows();
         cols = a.cols();
     }
-    if (rows > max_count || cols > max_count) {
+    if (a.issparse() || b.issparse()) {
+        // A sparse result is bounded by what its positions count, not by
+        // memory: [S S] of the longest row is past that, not out of memory.
+        if (rows * cols > INT_MAX) {
+            report_sparse_too_large(double(rows), double(cols));
+            return x_M;
+        }
+    } else if (rows > max_count || cols > max_count) {
         error("Out of memory!");
         return x_M;
     }

@@ -43,6 +43,37 @@ int scalar_count(const Mm& k)
 
 Mm reversed(int n) { return colon(double(n), -1.0, 1.0); }
 
+// A sparse value flipped from its stored entries: the reversed range a
+// full value is read through is as long as the flipped extent (2^31 - 1
+// doubles for the longest sparse row). Stored zeros are dropped, as a read
+// through an index drops them; an empty value goes the general road, whose
+// empty selections are 0x0.
+Mm flip_sparse(const Mm& a, bool up_down, bool left_right)
+{
+    const int m = a.rows(), n = a.cols(), count = a.getnnz();
+    Mm out(a.isc(), 1, count, m, n, qv_double);
+    if (!out.issparse() || out.getp() < count)
+        return x_M;  // "Out of memory!" went to a hook that returned
+    const int* at = a.getindex();
+    const double* re = a.addr();
+    const double* im = a.addi();
+    int* oat = out.getindex();
+    double* ore = out.addr();
+    double* oim = out.addi();
+    for (int k = 0; k < count; ++k) {
+        const int r = at[k] % m, c = at[k] / m;
+        oat[k] = static_cast<int>((up_down ? m - 1 - r : r) + std::int64_t{m} * (left_right ? n - 1 - c : c));
+        ore[k] = re[k];
+        if (oim)
+            oim[k] = im[k];
+    }
+    out.getnnz() = count;
+    out.sort();
+    out.resparse();
+    out.setlogical(a.islogical());
+    return out;
+}
+
 // ---- repmat ----
 
 template <class T>
@@ -158,6 +189,8 @@ Mm fliplr(const Mm& a)
         return result;
     if (error_2d(a, "fliplr"))
         return x_M;
+    if (a.issparse() && a.size() > 0)
+        return flip_sparse(a, false, true);
     return Mm(a(c_p, reversed(a.cols())));
 }
 
@@ -168,6 +201,8 @@ Mm flipud(const Mm& a)
         return result;
     if (error_2d(a, "flipud"))
         return x_M;
+    if (a.issparse() && a.size() > 0)
+        return flip_sparse(a, true, false);
     return Mm(a(reversed(a.rows()), c_p));
 }
 
@@ -194,6 +229,18 @@ Mm rot90(const Mm& a, const Mm& k)
     if (r < 0)
         r += 4;
     const int m = a.rows(), n = a.cols();
+    if (a.issparse() && a.size() > 0) {
+        switch (r) {
+        case 1:
+            return flip_sparse(dot_transpose(a), true, false);
+        case 2:
+            return flip_sparse(a, true, true);
+        case 3:
+            return dot_transpose(flip_sparse(a, true, false));
+        default:
+            return a;
+        }
+    }
     switch (r) {
     case 1:
         return Mm(dot_transpose(a)(reversed(n), c_p));

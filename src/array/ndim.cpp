@@ -6,6 +6,7 @@
 #include "array/permute_kernel.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/report.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -107,6 +108,12 @@ Mm diag_vector(const Mm& x, std::int64_t n, int k)
 {
     const std::int64_t shift = k < 0 ? -std::int64_t{k} : k;
     const std::int64_t order = n + shift;
+    // A sparse square of order past 46340 holds more elements than its
+    // positions count: said as such, not as memory.
+    if (x.issparse() && order > 46340) {
+        report_sparse_too_large(double(order), double(order));
+        return x_M;
+    }
     if (order > INT_MAX) {
         error("Out of memory!");
         return x_M;

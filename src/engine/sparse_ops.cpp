@@ -135,10 +135,6 @@ Mm through_full(int complex, const Mm& a, const Mm& b, const Mm& dim, op_t op, i
     return sparse(Mm(complex, full(a), full(b), dim, op, reduce, index_out));
 }
 
-// The element count past which a full form is refused: a result that
-// fills every element is held to what the full form could hold.
-constexpr std::int64_t full_limit = 100000000;
-
 std::int64_t element_count(const Mm& x)
 {
     const int* d = x.getdims();
@@ -219,10 +215,9 @@ Mm on_stored_positions(const Mm& values, const Mm& w)
 Mm filled(const Mm& values, const Mm& w, bool sparse_form)
 {
     const std::int64_t numel = element_count(w);
-    if (numel >= full_limit) {
-        error("full: matrix too large");
+    // A result that fills every element is held to what the full form holds.
+    if (refuse_full_form(numel))
         return x_M;
-    }
     const int n = w.getnnz();
     const int* at = w.getindex();
     const double* re = values.addr();

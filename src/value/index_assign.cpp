@@ -525,20 +525,36 @@ bool replace_selected(Mm& x, int k, const selected_lists& s, const std::int64_t*
         for (int e = 0; e < n; ++e)
             selected[e] = std::binary_search(at.get(), at.get() + s.count[0], index[e]);
     } else {
-        // Along each dimension the subscripts its index selects.
+        // Along each dimension the subscripts its index selects: a colon
+        // selects all; otherwise a mark per subscript, or, where the extent
+        // far outnumbers the stored entries and the index (the 2^31 - 1 rows
+        // of the longest column), a search of the sorted subscripts.
         scratch<unsigned char> marks[4];
+        scratch<int> sorted[4];
         for (int d = 0; d < k; ++d) {
-            marks[d].reset(static_cast<std::size_t>(dims[d] > 0 ? dims[d] : 1));
-            std::fill(marks[d].get(), marks[d].get() + dims[d], s.colon[d]);
-            for (int q = 0; !s.colon[d] && q < s.count[d]; ++q)
-                marks[d][s.list[d][q]] = 1;
+            if (s.colon[d])
+                continue;
+            if (dims[d] <= 2 * (std::int64_t{n} + s.count[d]) + 1024) {
+                marks[d].reset(static_cast<std::size_t>(dims[d] > 0 ? dims[d] : 1));
+                std::fill(marks[d].get(), marks[d].get() + dims[d], 0);
+                for (int q = 0; q < s.count[d]; ++q)
+                    marks[d][s.list[d][q]] = 1;
+            } else {
+                sorted[d].reset(static_cast<std::size_t>(s.count[d] > 0 ? s.count[d] : 1));
+                std::copy(s.list[d].get(), s.list[d].get() + s.count[d], sorted[d].get());
+                std::sort(sorted[d].get(), sorted[d].get() + s.count[d]);
+            }
         }
         for (int e = 0; e < n; ++e) {
             int subs[4];
             offset_to_subscripts(index[e], subs, dims);
             bool in = true;
-            for (int d = 0; d < k && in; ++d)
-                in = marks[d][subs[d]] != 0;
+            for (int d = 0; d < k && in; ++d) {
+                if (s.colon[d])
+                    continue;
+                in = marks[d].get() ? marks[d][subs[d]] != 0
+                              : std::binary_search(sorted[d].get(), sorted[d].get() + s.count[d], subs[d]);
+            }
             selected[e] = in;
         }
     }
@@ -733,6 +749,32 @@ bool assign_sparse(Mm& x, index_walk& w, int k, const int newd[4], bool grows, c
     return true;
 }
 
+// The largest position each of k indices selects, found from each index
+// alone: two or more indices that select no non-positive place raise no
+// error in growth mode, so the walk over every combination (2^31 - 1 of
+// them for S(1, :) = v on the longest sparse row) is not needed to find
+// them. Returns false, leaving the walk to report it, when one does.
+bool largest_positions(const index_walk& w, int k, int maxima[4])
+{
+    for (int d = 0; d < k; ++d) {
+        const index_desc& e = w.desc(d);
+        if (e.kind == index_desc::colon) {
+            maxima[d] = w.count(d) - 1;
+            continue;
+        }
+        int largest = 0;
+        bool non_positive = false;
+        for_each_position(e, [&](int, int p) {
+            non_positive |= p < 0;
+            largest = std::max(largest, p);
+        });
+        if (non_positive)
+            return false;
+        maxima[d] = largest;
+    }
+    return true;
+}
+
 template <class T>
 bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, const Mm& y_shown)
 {
@@ -757,68 +799,80 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     bool only_colons = true;
     for (int d = 0; d < k; ++d)
         only_colons = only_colons && w.desc(d).kind == index_desc::colon;
-    w.index_walk_start();
-    for (std::int64_t q = 0; q < P && !only_colons; ++q)
-        if (w.next_index_offset(true, true) < 0)
-            return false;
+    int maxima[4] = {0, 0, 0, 0};
+    if (!only_colons && !(k >= 2 && largest_positions(w, k, maxima))) {
+        w.index_walk_start();
+        for (std::int64_t q = 0; q < P; ++q)
+            if (w.next_index_offset(true, true) < 0)
+                return false;
+        for (int d = 0; d < k; ++d)
+            maxima[d] = w.maximum(d);
+    }
 
     int old_dims[4];
     for (int d = 0; d < 4; ++d)
         old_dims[d] = x.getdims()[d];
     const int n = x.size();
     int nd = std::max(x.getndims(), k);
-    int newd[4] = {old_dims[0], old_dims[1], old_dims[2], old_dims[3]};
+    // The grown extents are counted in 64 bits: the largest position
+    // selects one past what an int extent holds.
+    std::int64_t wide[4] = {old_dims[0], old_dims[1], old_dims[2], old_dims[3]};
     if (k == 1) {
         if (!is_colon_index(*ix[0])) {
             if (n == 0)
-                newd[0] = newd[1] = newd[2] = newd[3] = 1;
-            const int s = w.maximum(0);
+                wide[0] = wide[1] = wide[2] = wide[3] = 1;
+            const int s = maxima[0];
             if (s >= n) {
                 int along = 1;
                 for (int d = 0; d < 4; ++d)
-                    if (newd[d] > 1) {
+                    if (wide[d] > 1) {
                         along = d;
                         break;
                     }
-                newd[along] = s + 1;
+                wide[along] = std::int64_t{s} + 1;
             }
         }
     } else {
         bool grew = false;
         for (int d = 0; d < k; ++d)
-            if (w.maximum(d) >= newd[d]) {
-                newd[d] = w.maximum(d) + 1;
+            if (maxima[d] >= wide[d]) {
+                wide[d] = std::int64_t{maxima[d]} + 1;
                 grew = true;
             }
         if (grew) {
             for (int d = k; d < 4; ++d) {
-                if (newd[d] > 1) {
+                if (wide[d] > 1) {
                     // Its elements have subscripts there that k indices cannot keep apart.
                     error("In indexed assignment to the matrix %s, %d indices can not grow a matrix of %d dimensions",
                           matrix_display_name(x), k, x.getndims());
                     return false;
                 }
-                newd[d] = 1;
+                wide[d] = 1;
             }
         }
     }
     bool grows = false;
     std::int64_t count = 1;
     for (int d = 0; d < 4; ++d) {
-        grows |= newd[d] != old_dims[d];
-        // Held at "too many" once past the limit: four int extents would
-        // overflow even 64 bits.
-        count = count > max_element_count && newd[d] > 0 ? count : count * newd[d];
+        grows |= wide[d] != old_dims[d];
+        // Held at "too many" once past what any value counts: four int
+        // extents would overflow even 64 bits.
+        count = count > INT_MAX && wide[d] > 0 ? count : count * wide[d];
     }
-    if (x.issparse() && count > INT_MAX && newd[2] == 1 && newd[3] == 1) {
+    if (x.issparse() && count > INT_MAX && wide[2] == 1 && wide[3] == 1) {
         // Past what a sparse value's positions can count, not past memory.
-        report_sparse_too_large(newd[0], newd[1]);
+        report_sparse_too_large(double(wide[0]), double(wide[1]));
         return false;
     }
-    if (count > max_element_count) {
+    // A sparse value counts up to 2^31 - 1 elements (its stored entries
+    // are what take memory); a full one stops short of that.
+    if (count > (x.issparse() ? std::int64_t{INT_MAX} : max_element_count)) {
         error("Out of memory!");
         return false;
     }
+    int newd[4];
+    for (int d = 0; d < 4; ++d)
+        newd[d] = static_cast<int>(wide[d]);
 
     if constexpr (std::is_same_v<T, double>) {
         if (x.issparse()) {

@@ -429,7 +429,7 @@ bool delete_general(Mm& x, const Mr& r)
             report_index_fault(index_fault::not_positive, idx, x, p + 1, n);
             ok = false;
         } else if (k == 1 && above_one >= 2 && p >= n) {
-            report_index_fault(index_fault::beyond_matrix, idx, x, p + 1, n);
+            report_index_fault(index_fault::beyond_matrix, idx, x, shown_index(p), n);
             ok = false;
         } else if (p < extent) {
             if (listed)

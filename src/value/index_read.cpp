@@ -87,7 +87,7 @@ Mm plain_one(const Mm& base, const Mm& I, bool report)
     auto out_of_matrix = [&](int p) {
         if (report)
             error("%s(%s) : Index out of matrix. Index value was %d however the indexed matrix has %d elements.",
-                  matrix_display_name(base), matrix_display_name(I), p + 1, N);
+                  matrix_display_name(base), matrix_display_name(I), shown_index(p), N);
         return nothing();
     };
 
@@ -243,13 +243,13 @@ Mm plain_two(const Mm& base, const Mm& I, const Mm& J, bool report)
     auto row_fault = [&](int p) {
         if (report)
             error("%s(%s,%s): row index out of matrix. Index was %d but indexed matrix has %d rows.",
-                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), p + 1, nr);
+                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), shown_index(p), nr);
         return nothing();
     };
     auto col_fault = [&](int p) {
         if (report)
             error("%s(%s,%s): col index out of matrix. Index was %d but indexed matrix has %d columns.",
-                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), p + 1, nc);
+                  matrix_display_name(base), matrix_display_name(I), matrix_display_name(J), shown_index(p), nc);
         return nothing();
     };
 
@@ -345,9 +345,26 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
     // base, before any position of the other index is looked at; the
     // transposed road would check those positions against an empty
     // intermediate and keep its extents.
-    if (decode_index(I, base.rows()).count == 0 || decode_index(J, base.cols()).count == 0)
+    const index_desc di = decode_index(I, base.rows()), dj = decode_index(J, base.cols());
+    if (di.count == 0 || dj.count == 0)
         return sparse_empty(base);
     if (!is_colon_index(I)) {
+        // A result past what sparse positions count is named by its own
+        // extents, not by the transposed intermediate's (S([1 1], :) of
+        // the longest row is 2 x 2^31 - 1), once no index is out of range.
+        auto within = [](const index_desc& d, int extent) {
+            bool in = d.kind == index_desc::colon;
+            if (in)
+                return true;
+            in = true;
+            for_each_position(d, [&](int, int p) { in = in && p >= 0 && p < extent; });
+            return in;
+        };
+        if (report && std::int64_t{di.count} * dj.count > INT_MAX && within(di, base.rows()) &&
+            within(dj, base.cols())) {
+            report_sparse_too_large(di.count, dj.count);
+            return nothing();
+        }
         Mr columns(Mr_paren, base, c_p, J);
         Mm t = evaluate_at(columns, base, report);
         if (t.gettype() == qv_none)
@@ -368,7 +385,7 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
         if (p < 0 || p >= nc) {
             ok = false;
             if (report)
-                report_index_fault(p < 0 ? index_fault::not_positive : index_fault::beyond_dimension, J, base, p + 1,
+                report_index_fault(p < 0 ? index_fault::not_positive : index_fault::beyond_dimension, J, base, shown_index(p),
                                    nc);
         }
     });

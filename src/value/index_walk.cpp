@@ -119,7 +119,7 @@ void report_index_fault(index_fault f, const Mm& index, const Mm& base, int valu
 void index_walk::fail(int l, bool report, index_fault f) const
 {
     if (report)
-        report_index_fault(f, *d_[l].value, base_, p_[l] + 1, f == index_fault::beyond_dimension ? dims_[l] : numel_);
+        report_index_fault(f, *d_[l].value, base_, shown_index(p_[l]), f == index_fault::beyond_dimension ? dims_[l] : numel_);
 }
 
 std::int64_t index_walk::next_index_offset(bool grow, bool report)

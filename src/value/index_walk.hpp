@@ -12,21 +12,27 @@
 
 // Two rules, kept apart on purpose. The position an index value selects is
 // trunc(v - 1), saturating (NaN selects -1, reported as "Index value was
-// 0"); bounds and growth use the value rounded half away from zero. The
-// upper clamp keeps position + 1 an int for the messages.
+// 0"); bounds and growth use the value rounded half away from zero. Every
+// value past 2^31 - 1 selects INT_MAX, a position beyond every value (a
+// sparse extent reaches 2^31 - 1, whose last position is INT_MAX - 1):
+// clamped any lower it would name that last element. Messages show it
+// through shown_index, which keeps position + 1 an int.
 inline int index_position(double v) noexcept
 {
     if (!(v == v))
         return -1;
     const double t = v - 1;
-    if (t >= 2147483646.0)
-        return 2147483646;
+    if (t >= 2147483647.0)
+        return 2147483647;
     if (t <= -2147483647.0)
         return -2147483647;
     return static_cast<int>(t);
 }
 
 inline int index_extent(double v) noexcept { return round_to_int(v); }
+
+// The 1-based index a message shows for a position, held at INT_MAX.
+inline int shown_index(int p) noexcept { return p < 2147483647 ? p + 1 : 2147483647; }
 
 // The colon is c_p itself, known by its name pointer; a copy is an ordinary
 // empty index.

@@ -5,6 +5,7 @@
 #include "value/globals.hpp"
 #include "value/report.hpp"
 #include "value/scratch.hpp"
+#include "value/sparse_storage.hpp"
 #include "velkor/checks.h"
 #include "velkor/report.h"
 #include "velkor/runtime.h"
@@ -96,6 +97,10 @@ void Mm::deepcopy(int complex, int sparse, const Mm& src, qv_matrix_types type)
         error("Can not convert %s into a numeric matrix", matrix_display_name(src));
         return;
     }
+    // A full copy of a sparse value is its full form, held to that form's
+    // limit (sort, double and the set functions make sparse values full).
+    if (scatter && refuse_full_form(std::int64_t{src.rows()} * src.cols()))
+        return;
 
     Mm out(complex, sparse, n, src.ndims, src.dims, type);
     if (out.flags.type != type || out.flags.sparse != (sparse ? 1 : 0) || (!sparse && out.size() != src.size()))

@@ -32,10 +32,8 @@ Mm full(const Mm& s)
     if (!s.issparse())
         return s;
     const std::int64_t count = std::int64_t{s.rows()} * s.cols();
-    if (count >= 100000000) {
-        error("full: matrix too large");
+    if (refuse_full_form(count))
         return x_M;
-    }
     const bool complex = s.isc();
     Mm out(complex, 0, 0, s.getndims(), s.getdims(), qv_double);
     if (out.size() != count)
@@ -131,6 +129,14 @@ int* getIr(const Mm& s)
         ir[k] = rows > 0 ? index[k] % rows : 0;
     ir[n] = 0;
     return ir;
+}
+
+bool refuse_full_form(std::int64_t count)
+{
+    if (count < full_form_limit)
+        return false;
+    error("full: matrix too large");
+    return true;
 }
 
 void report_sparse_too_large(double rows, double cols)

@@ -18,6 +18,14 @@ inline bool nonzero(const double* re, const double* im, std::int64_t k)
     return re[k] != 0 || (im && im[k] != 0);
 }
 
+// A sparse value is made full only below this many elements: past it the
+// full form is refused, not tried (46340^2 doubles are 17 GB).
+inline constexpr std::int64_t full_form_limit = 100000000;
+
+// Raises "full: matrix too large" for a full form of count elements past
+// that limit; returns whether it did.
+bool refuse_full_form(std::int64_t count);
+
 // Raises the error for a sparse value of rows x cols elements, more than
 // its int positions can address.
 void report_sparse_too_large(double rows, double cols);

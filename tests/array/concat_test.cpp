@@ -150,6 +150,63 @@ TEST(Concat, SparseWithFullIsSparseAndSorted)
     EXPECT_EQ(stored_positions(both), (std::vector<int>{1, 3, 4, 6}));
 }
 
+// Joins at the longest line and the largest square a sparse value holds.
+// A join of a row or a column of 2^31 - 1 elements was refused with "Out of
+// memory!" (its extent was held to the full form's count) even where the
+// result fits, as [S; 0] of a 1 x 1 value does not but [S, T] of two rows
+// summing to 2^31 - 1 elements does. Past the count the message is the
+// sparse limit's own, as for the square; below it the stored entries are
+// placed where the joined extents put them.
+TEST(Concat, JoinsAtTheLimitOfSparsePositions)
+{
+    constexpr int longest = 2147483647;
+    const Mm row = sparse_of(1, longest, {0, longest - 1}, {2, 3});
+    const Mm column = sparse_of(longest, 1, {5, longest - 1}, {4, 6});
+    const Mm head = sparse_of(1, 1000, {999}, {7});
+    const Mm tail = sparse_of(1, longest - 1000, {0, longest - 1001}, {8, 9});
+    const Mm square = sparse_of(46340, 46340, {0, 46340 * 46340 - 1}, {1, 5});
+    auto past = [](const char* extents) {
+        return std::string("sparse: ") + extents + " has more than 2147483647 elements, the most a sparse value holds";
+    };
+    struct Case {
+        const char* what;
+        std::function<Mm()> join;
+        std::string error;
+        std::vector<int> extents, stored;
+        std::vector<double> values;
+    };
+    const std::vector<Case> cases = {
+        {"[R R]", [&] { return horzcat(row, row); }, past("1x4294967294"), {}, {}, {}},
+        {"[R; R]", [&] { return vertcat(row, row); }, past("2x2147483647"), {}, {}, {}},
+        {"[R 5]", [&] { return horzcat(row, Mm(5.0)); }, past("1x2147483648"), {}, {}, {}},
+        {"[R sparse(5)]", [&] { return horzcat(row, sparse(Mm(5.0))); }, past("1x2147483648"), {}, {}, {}},
+        {"[C C]", [&] { return horzcat(column, column); }, past("2147483647x2"), {}, {}, {}},
+        {"[C; 5]", [&] { return vertcat(column, Mm(5.0)); }, past("2147483648x1"), {}, {}, {}},
+        {"[S S]", [&] { return horzcat(square, square); }, past("46340x92680"), {}, {}, {}},
+        {"[A B] to 2^31 - 1", [&] { return horzcat(head, tail); }, "", {1, longest}, {999, 1000, longest - 1},
+         {7, 8, 9}},
+        {"[B A] to 2^31 - 1", [&] { return horzcat(tail, head); }, "", {1, longest},
+         {0, longest - 1001, longest - 1}, {8, 9, 7}},
+        {"[A.' ; B.'] to 2^31 - 1", [&] { return vertcat(transpose(head), transpose(tail)); }, "", {longest, 1},
+         {999, 1000, longest - 1}, {7, 8, 9}},
+        {"[S; a row]", [&] { return vertcat(square, sparse_of(1, 46340, {46339}, {6})); }, "", {46341, 46340},
+         {0, 46341 * 46340 - 2, 46341 * 46340 - 1}, {1, 5, 6}},
+        {"[S, a full column]", [&] { return horzcat(square, zeros(46340.0, 1.0)); },
+         "", {46340, 46341}, {0, 46340 * 46340 - 1}, {1, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm got;
+        EXPECT_EQ(test::error_of([&] { got = c.join(); }), c.error);
+        if (!c.error.empty())
+            continue;
+        ASSERT_TRUE(got.issparse());
+        EXPECT_EQ(extents(got), c.extents);
+        EXPECT_EQ(stored_positions(got), c.stored);
+        EXPECT_EQ(std::vector<double>(got.addr(), got.addr() + got.getnnz()), c.values);
+    }
+}
+
 TEST(Concat, CellsAndStructArrays)
 {
     Mm a(0, 0, 0, 1, 1, qv_cell), b(0, 0, 0, 1, 2, qv_cell);

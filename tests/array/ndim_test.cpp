@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <complex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -134,6 +135,50 @@ TEST(Diag, ElementTypesAndSparseValues)
     EXPECT_EQ(extents(d1), (std::vector<int>{2, 1}));
     EXPECT_EQ(values(d1), (std::vector<double>{0, 6}));
     EXPECT_EQ(values(diag(m)), (std::vector<double>{2, 0, 0}));
+}
+
+// A sparse vector put on a diagonal gives a square; past order 46340 that
+// square holds more elements than sparse positions count. diag(v, 5) of a
+// row of 2^31 - 1 elements was refused with "Out of memory!" (its order
+// was held to the full form's count); every such call now gets the sparse
+// limit's message, and the largest square that fits answers.
+TEST(Diag, SparseVectorsOnASquarePastTheSparseLimit)
+{
+    auto sparse_line = [](bool row, int n, std::vector<int> at) {
+        return test::sparse_at(row ? 1 : n, row ? n : 1, at, std::vector<double>(at.size(), 1.0));
+    };
+    auto past = [](long long order) {
+        const std::string n = std::to_string(order);
+        return "sparse: " + n + "x" + n + " has more than 2147483647 elements, the most a sparse value holds";
+    };
+    constexpr int longest = 2147483647;
+    struct Case {
+        const char* what;
+        Mm v;
+        double k;
+        std::string error;
+        std::vector<int> stored;  // positions in the square
+    };
+    const std::vector<Case> cases = {
+        {"the longest row", sparse_line(true, longest, {0, longest - 1}), 0, past(longest), {}},
+        {"the longest row, k = 5", sparse_line(true, longest, {0, longest - 1}), 5, past(longest + 5LL), {}},
+        {"the longest column, k = -5", sparse_line(false, longest, {7}), -5, past(longest + 5LL), {}},
+        {"a row of 46341", sparse_line(true, 46341, {3}), 0, past(46341), {}},
+        {"a row of 46339, k = 2", sparse_line(true, 46339, {3}), 2, past(46341), {}},
+        {"a row of 46339, k = 1", sparse_line(true, 46339, {0, 46338}), 1, "",
+         {46340, 46338 + 46340 * 46339}},
+        {"a column of 46340, k = 0", sparse_line(false, 46340, {46339}), 0, "", {46339 * 46341}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm d;
+        EXPECT_EQ(test::error_of([&] { d = diag(c.v, Mm(c.k)); }), c.error);
+        if (!c.error.empty())
+            continue;
+        ASSERT_TRUE(d.issparse());
+        EXPECT_EQ(extents(d), (std::vector<int>{46340, 46340}));
+        EXPECT_EQ(std::vector<int>(d.getindex(), d.getindex() + d.getnnz()), c.stored);
+    }
 }
 
 TEST(Diag, BadArguments)

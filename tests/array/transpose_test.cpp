@@ -2,7 +2,9 @@
 // replication.
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace {
@@ -128,6 +130,90 @@ TEST(Flips, ColumnsRowsAndDimensions)
     EXPECT_ERROR(fliplr(counting({2, 2, 2})), "fliplr: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
     EXPECT_ERROR(flipud(counting({2, 2, 2})), "flipud: 2-d matrix expected, but matrix (temporary) has 3 dimensions");
     EXPECT_ERROR(flipdim(a, Mm()), "(temporary).r(): matrix is empty");
+}
+
+// Flips and quarter turns of sparse values work from the stored entries:
+// the reversed range they read through was as long as the flipped extent,
+// so fliplr of a row of 2^31 - 1 elements (the longest a sparse value
+// holds) wanted 17 GB of index and said "Out of memory!". Small values of
+// every layout give the elements of the same call on the full form, in
+// sorted sparse form without stored zeros; the longest row and column give
+// the mirrored positions.
+TEST(Flips, SparseValuesFlipFromTheirStoredEntries)
+{
+    auto sparse_with = [](int rows, int cols, std::vector<int> at, std::vector<double> re, std::vector<double> im) {
+        Mm s(!im.empty(), 1, static_cast<int>(at.size()), rows, cols, qv_double);
+        for (std::size_t k = 0; k < at.size(); ++k) {
+            s.getindex()[k] = at[k];
+            s.addr()[k] = re[k];
+            if (!im.empty())
+                s.addi()[k] = im[k];
+        }
+        return s;
+    };
+    Mm logical = sparse_with(3, 4, {0, 5, 11}, {1, 1, 1}, {});
+    logical.setlogical(1);
+    const std::vector<std::pair<const char*, Mm>> operands = {
+        {"4x6 with a stored zero", sparse_with(4, 6, {0, 3, 9, 10, 23}, {1, 0, -2, 3.5, 4}, {})},
+        {"complex 3x5", sparse_with(3, 5, {1, 2, 7, 14}, {1, 0, 2, -1}, {0, 5, -1, 2})},
+        {"1x7", sparse_with(1, 7, {0, 4, 6}, {9, 8, 7}, {})},
+        {"5x1", sparse_with(5, 1, {1, 2}, {6, -6}, {})},
+        {"logical 3x4", logical},
+        {"2x3 storing nothing", sparse_with(2, 3, {}, {}, {})},
+        {"0x3", sparse_with(0, 3, {}, {}, {})},
+    };
+    struct Call {
+        const char* what;
+        Mm (*apply)(const Mm&);
+    };
+    const std::vector<Call> calls = {
+        {"fliplr", [](const Mm& x) { return fliplr(x); }},
+        {"flipud", [](const Mm& x) { return flipud(x); }},
+        {"flipdim 1", [](const Mm& x) { return flipdim(x, Mm(1.0)); }},
+        {"rot90", [](const Mm& x) { return rot90(x); }},
+        {"rot90 2", [](const Mm& x) { return rot90(x, Mm(2.0)); }},
+        {"rot90 3", [](const Mm& x) { return rot90(x, Mm(3.0)); }},
+        {"rot90 -1", [](const Mm& x) { return rot90(x, Mm(-1.0)); }},
+    };
+    for (const auto& [name, s] : operands)
+        for (const Call& c : calls) {
+            SCOPED_TRACE(std::string(c.what) + " of " + name);
+            const Mm before = s;  // shares s's storage
+            const Mm got = c.apply(s), want = c.apply(full(s));
+            ASSERT_TRUE(got.issparse());
+            EXPECT_EQ(extents(got), extents(want));
+            const Mm got_full = full(got);
+            EXPECT_EQ(values(got_full), values(want));
+            auto imag_parts = [](const Mm& f) {
+                return f.isc() ? std::vector<double>(f.addi(), f.addi() + f.size()) : std::vector<double>(f.size(), 0.0);
+            };
+            EXPECT_EQ(imag_parts(got_full), imag_parts(want));
+            EXPECT_EQ(got.islogical(), s.islogical());
+            std::vector<int> at(got.getindex(), got.getindex() + got.getnnz());
+            EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && std::adjacent_find(at.begin(), at.end()) == at.end());
+            for (int k = 0; k < got.getnnz(); ++k)
+                EXPECT_TRUE(got.addr()[k] != 0 || (got.isc() && got.addi()[k] != 0)) << "a stored zero at " << at[k];
+            EXPECT_EQ(values(full(s)), values(full(before))) << "the operand is unchanged";
+        }
+
+    constexpr int longest = 2147483647;
+    for (const bool row : {true, false}) {
+        SCOPED_TRACE(row ? "the longest row" : "the longest column");
+        const Mm s = sparse_with(row ? 1 : longest, row ? longest : 1, {0, 1000, longest - 2}, {2, 0.25, 3}, {});
+        const Mm along = row ? fliplr(s) : flipud(s), across = row ? flipud(s) : fliplr(s);
+        ASSERT_TRUE(along.issparse());
+        EXPECT_EQ(std::vector<int>(along.getindex(), along.getindex() + along.getnnz()),
+                  (std::vector<int>{1, longest - 1001, longest - 1}));
+        EXPECT_EQ(std::vector<double>(along.addr(), along.addr() + along.getnnz()), (std::vector<double>{3, 0.25, 2}));
+        EXPECT_EQ(std::vector<int>(across.getindex(), across.getindex() + across.getnnz()),
+                  (std::vector<int>{0, 1000, longest - 2}));
+        const Mm turned = rot90(s, Mm(2.0));
+        EXPECT_EQ(std::vector<int>(turned.getindex(), turned.getindex() + turned.getnnz()),
+                  (std::vector<int>{1, longest - 1001, longest - 1}));
+        const Mm quarter = rot90(s);
+        EXPECT_EQ(extents(quarter), row ? (std::vector<int>{longest, 1}) : (std::vector<int>{1, longest}));
+        EXPECT_EQ(quarter.getnnz(), 3);
+    }
 }
 
 TEST(Rot90, QuarterTurns)

@@ -662,6 +662,124 @@ TEST_F(SparseAtScale, EveryReductionFollowsTheSmallRule)
     }
 }
 
+// The shape and query functions a user meets next on the largest square,
+// each judged against a plain model built from the stored entries (a
+// stored zero, -0 included, is no entry): transposes, reshapes to a row
+// and a column, triangles, diagonals, find with one to three outputs,
+// nonzeros, Kronecker products with a 1x1 factor, spones, comparisons with
+// a scalar and the read through a logical mask.
+TEST_F(SparseAtScale, ShapeAndQueryFunctionsFollowTheStoredEntries)
+{
+    const Mm& s = *big;
+    const int n = s.rows();
+    using entry = std::pair<std::int64_t, std::uint64_t>;  // position, bits of the value
+    auto entries_of = [](const Mm& x) {
+        std::vector<entry> e;
+        for (int k = 0; k < x.getnnz(); ++k)
+            if (x.addr()[k] != 0)
+                e.push_back({x.getindex()[k], test::bits(x.addr()[k])});
+        return e;
+    };
+    // The model: the stored non-zeros as (row, column, value).
+    struct rcv {
+        int r, c;
+        double v;
+    };
+    std::vector<rcv> stored;
+    for (int k = 0; k < s.getnnz(); ++k)
+        if (s.addr()[k] != 0)
+            stored.push_back({s.getindex()[k] % n, s.getindex()[k] / n, s.addr()[k]});
+    auto model = [&](const std::function<bool(const rcv&)>& keep,
+                     const std::function<std::int64_t(const rcv&)>& place,
+                     const std::function<double(double)>& value) {
+        std::vector<entry> e;
+        for (const rcv& x : stored)
+            if (keep(x))
+                e.push_back({place(x), test::bits(value(x.v))});
+        std::sort(e.begin(), e.end());
+        return e;
+    };
+    auto all = [](const rcv&) { return true; };
+    auto same = [](double v) { return v; };
+    auto at = [n](const rcv& x) { return x.r + std::int64_t{n} * x.c; };
+    const Mm d = sparse(Mm(2.0));
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        std::vector<int> extents;
+        std::vector<entry> want;
+    };
+    const std::vector<Case> cases = {
+        {"S.'", [&] { return transpose(s); }, {n, n},
+         model(all, [n](const rcv& x) { return x.c + std::int64_t{n} * x.r; }, same)},
+        {"S'", [&] { return ctranspose(s); }, {n, n},
+         model(all, [n](const rcv& x) { return x.c + std::int64_t{n} * x.r; }, same)},
+        {"reshape(S, 1, n^2)", [&] { return reshape(s, Mm(1.0), Mm(double(n) * n)); }, {1, n * n},
+         model(all, at, same)},
+        {"reshape(S, n^2, 1)", [&] { return reshape(s, Mm(double(n) * n), Mm(1.0)); }, {n * n, 1},
+         model(all, at, same)},
+        {"tril(S)", [&] { return tril(s); }, {n, n}, model([](const rcv& x) { return x.r >= x.c; }, at, same)},
+        {"triu(S)", [&] { return triu(s); }, {n, n}, model([](const rcv& x) { return x.r <= x.c; }, at, same)},
+        {"tril(S, -3)", [&] { return tril(s, Mm(-3.0)); }, {n, n},
+         model([](const rcv& x) { return x.r - x.c >= 3; }, at, same)},
+        {"triu(S, 2)", [&] { return triu(s, Mm(2.0)); }, {n, n},
+         model([](const rcv& x) { return x.c - x.r >= 2; }, at, same)},
+        {"diag(S)", [&] { return diag(s); }, {n, 1},
+         model([](const rcv& x) { return x.r == x.c; }, [](const rcv& x) { return std::int64_t{x.r}; }, same)},
+        {"diag(S, 5)", [&] { return diag(s, Mm(5.0)); }, {n - 5, 1},
+         model([](const rcv& x) { return x.c - x.r == 5; }, [](const rcv& x) { return std::int64_t{x.r}; }, same)},
+        {"kron(S, sparse(2))", [&] { return kron(s, d); }, {n, n}, model(all, at, [](double v) { return v * 2; })},
+        {"kron(sparse(2), S)", [&] { return kron(d, s); }, {n, n}, model(all, at, [](double v) { return 2 * v; })},
+        {"spones(S)", [&] { return spones(s); }, {n, n}, model(all, at, [](double) { return 1.0; })},
+        {"S > 0.5", [&] { return s > Mm(0.5); }, {n, n},
+         model([](const rcv& x) { return x.v > 0.5; }, at, [](double) { return 1.0; })},
+        {"S ~= 0", [&] { return s != Mm(0.0); }, {n, n}, model(all, at, [](double) { return 1.0; })},
+        {"S(S > 0.5)", [&] { return Mm(s(s > Mm(0.5))); }, {0, 1}, {}},  // counted below
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mm got;
+        ASSERT_EQ(test::error_of([&] { got = c.call(); }), "");
+        ASSERT_TRUE(got.issparse());
+        if (std::string(c.what) == "S(S > 0.5)") {
+            // A column of the selected values, in column-major order.
+            std::vector<entry> want;
+            for (const rcv& x : stored)
+                if (x.v > 0.5)
+                    want.push_back({static_cast<std::int64_t>(want.size()), test::bits(x.v)});
+            EXPECT_EQ(test::extents(got), (std::vector<int>{static_cast<int>(want.size()), 1}));
+            EXPECT_EQ(entries_of(got), want);
+            continue;
+        }
+        EXPECT_EQ(test::extents(got), c.extents);
+        EXPECT_EQ(entries_of(got), c.want);
+    }
+
+    // find with one, two and three outputs, nonzeros and nnz.
+    Mm k1, i2, j2, i3, j3, v3;
+    ASSERT_EQ(test::error_of([&] {
+                  k1 = find(s);
+                  find(s, i_o, i2, j2);
+                  find(s, i_o, i3, j3, v3);
+              }),
+              "");
+    const Mm nz = nonzeros(s);
+    ASSERT_EQ(k1.size(), static_cast<int>(stored.size()));
+    ASSERT_EQ(i3.size(), static_cast<int>(stored.size()));
+    ASSERT_EQ(nz.size(), static_cast<int>(stored.size()));
+    EXPECT_EQ(nnz(s).r(), static_cast<double>(stored.size()));
+    for (std::size_t e = 0; e < stored.size(); ++e) {
+        const rcv& x = stored[e];
+        const int q = static_cast<int>(e);
+        if (k1.addr()[q] != x.r + double(n) * x.c + 1 || i2.addr()[q] != x.r + 1 || j2.addr()[q] != x.c + 1 ||
+            i3.addr()[q] != x.r + 1 || j3.addr()[q] != x.c + 1 || test::bits(v3.addr()[q]) != test::bits(x.v) ||
+            test::bits(nz.addr()[q]) != test::bits(x.v)) {
+            ADD_FAILURE() << "entry " << e + 1 << " at (" << x.r + 1 << ", " << x.c + 1 << ")";
+            break;
+        }
+    }
+}
+
 // The calls on speye(10000), and the running sums of a 10^4 x 10^4
 // value whose answers stay small.
 TEST(SparseOps, IdentityOfTenThousandAnswersEveryCall)
@@ -872,6 +990,14 @@ TEST(SparseOps, ReductionsAlongLinesFarLongerThanTheirStoredCount)
                      return t;
                  },
                  false},
+                {"mean", [&](const Mm& x) { return mean(x, dm); },
+                 [extent](const auto& e) {
+                     double t = 0;
+                     for (const auto& [p, v] : e)
+                         t += v;
+                     return t / extent;
+                 },
+                 false},
                 {"max", [&](const Mm& x) { return max(x, Mm(), dm); }, [&](const auto& e) { return extreme(e, true); },
                  false},
                 {"min", [&](const Mm& x) { return min(x, Mm(), dm); }, [&](const auto& e) { return extreme(e, false); },
@@ -898,6 +1024,8 @@ TEST(SparseOps, ReductionsAlongLinesFarLongerThanTheirStoredCount)
             for (const Model& model : models) {
                 if (model.positions && lines > 10000000)
                     continue;  // a full row of positions that long does not fit
+                if (d == 0 && std::string(model.what) == "mean")
+                    continue;  // mean's dimension 0 is no default: it divides by size(x, 0)
                 SCOPED_TRACE(std::string(model.what) + " of a " + std::to_string(sh.rows) + "x" +
                              std::to_string(sh.cols) + " value storing " + std::to_string(at.size()) +
                              ", dim " + std::to_string(int(d)));
@@ -931,6 +1059,80 @@ TEST(SparseOps, ReductionsAlongLinesFarLongerThanTheirStoredCount)
             }
         }
     }
+}
+
+// Running sums and products along the longest lines (a row and a column of
+// 2^31 - 1 elements), on values whose answers stay small: a line whose
+// entries sit in its last 3 x 10^4 places (cumsum fills from the first of
+// them to the end), and one that also starts with a stored run (cumprod
+// keeps that run and is zero from the first gap). Judged entry by entry
+// against a plain model; across the line each element is its own line.
+TEST(SparseOps, RunningSumsAndProductsAlongTheLongestLines)
+{
+    constexpr int longest = 2147483647;
+    const std::vector<double> pool = {3, -2, 5, 1, 4};
+    for (const bool row : {true, false})
+        for (const bool leading_run : {false, true}) {
+            std::vector<int> at;
+            if (leading_run)
+                at = {0, 1, 2, 3};
+            for (int k = 10000; k > 0; --k)
+                at.push_back(longest - 3 * k + k % 3);
+            Mm s(0, 1, static_cast<int>(at.size()), row ? 1 : longest, row ? longest : 1, qv_double);
+            for (std::size_t k = 0; k < at.size(); ++k) {
+                s.getindex()[k] = at[k];
+                s.addr()[k] = pool[k % pool.size()];
+            }
+            const Mm along(row ? 2.0 : 1.0), across(row ? 1.0 : 2.0);
+            // The model: (position, value) of every non-zero of the running
+            // sum and product along the line.
+            std::vector<std::pair<int, double>> sums, products;
+            double t = 0, p = 1;
+            int next = 0;
+            for (std::size_t k = 0; k < at.size(); ++k) {
+                if (at[k] != next)
+                    p = 0;  // an unstored zero on the way
+                p *= s.addr()[k];
+                if (p != 0)
+                    products.push_back({at[k], p});
+                next = at[k] + 1;
+            }
+            if (!leading_run) {
+                std::size_t k = 0;
+                for (std::int64_t q = at[0]; q < longest; ++q) {
+                    if (k < at.size() && at[k] == q)
+                        t += s.addr()[k++];
+                    if (t != 0)
+                        sums.push_back({static_cast<int>(q), t});
+                }
+            }
+            auto entries = [](const Mm& x) {
+                std::vector<std::pair<int, double>> e;
+                for (int k = 0; k < x.getnnz(); ++k)
+                    if (x.addr()[k] != 0)
+                        e.push_back({x.getindex()[k], x.addr()[k]});
+                return e;
+            };
+            SCOPED_TRACE(std::string(row ? "the longest row" : "the longest column") +
+                         (leading_run ? " with a leading run" : ""));
+            Mm got;
+            if (!leading_run) {
+                ASSERT_EQ(test::error_of([&] { got = cumsum(s, along); }), "");
+                ASSERT_TRUE(got.issparse());
+                EXPECT_EQ(test::extents(got), test::extents(s));
+                EXPECT_EQ(entries(got), sums);
+                ASSERT_EQ(test::error_of([&] { got = cumsum(s); }), "");
+                EXPECT_EQ(entries(got), sums) << "the default dimension runs along the line";
+            }
+            ASSERT_EQ(test::error_of([&] { got = cumprod(s, along); }), "");
+            ASSERT_TRUE(got.issparse());
+            EXPECT_EQ(entries(got), products);
+            for (Mm (*f)(const Mm&, const Mm&) : {+[](const Mm& x, const Mm& d) { return cumsum(x, d); },
+                                                 +[](const Mm& x, const Mm& d) { return cumprod(x, d); }}) {
+                ASSERT_EQ(test::error_of([&] { got = f(s, across); }), "");
+                EXPECT_EQ(entries(got), entries(s)) << "across the line each element is its own line";
+            }
+        }
 }
 
 // An object as the scalar partner of a sparse value: its class method

@@ -130,6 +130,40 @@ Mm sparse_column()
     return s;
 }
 
+// The largest square a sparse value holds, 46340 x 46340, with 10^5
+// entries spread over it, and a row of 2^31 - 1 elements with as many: a
+// full form of either is 17 GB.
+Mm largest_sparse_square()
+{
+    const std::int64_t numel = std::int64_t{46340} * 46340;
+    Mm s(0, 1, 100000, 46340, 46340, qv_double);
+    for (int k = 0; k < 100000; ++k) {
+        s.getindex()[k] = static_cast<int>(k * (numel / 100000) + k % 7);
+        s.addr()[k] = k % 11 - 5.5;
+    }
+    return s;
+}
+
+Mm longest_sparse_row()
+{
+    Mm s(0, 1, 100000, 1, 2147483647, qv_double);
+    for (int k = 0; k < 100000; ++k) {
+        s.getindex()[k] = k * 21474 + k % 5;
+        s.addr()[k] = k % 11 - 5.5;
+    }
+    return s;
+}
+
+// A row of the given numbers.
+Mm test_row(std::initializer_list<double> v)
+{
+    Mm r(0, 0, 0, 1, static_cast<int>(v.size()), qv_double);
+    int k = 0;
+    for (double e : v)
+        r.addr()[k++] = e;
+    return r;
+}
+
 // Memory filled by values of every kind, one after another, until "Out of
 // memory!", then dropped: what the process maps afterwards, and how many
 // values fitted.
@@ -322,6 +356,33 @@ const std::map<std::string, statement>& statements()
                                    sort(x[0], i_o, s, k);
                                }}},
         {"kron", {[] { return list{ones(1000.0)}; }, [](const list& x) { kron(x[0], x[0]); }}},
+        {"sort of the largest sparse square", {[] { return list{largest_sparse_square()}; },
+                                               [](const list& x) { sort(x[0]); }}},
+        {"sort of the largest sparse square with indices", {[] { return list{largest_sparse_square()}; },
+                                                            [](const list& x) {
+                                                                Mm s, k;
+                                                                sort(x[0], Mm(2.0), i_o, s, k);
+                                                            }}},
+        {"sort of the longest sparse row", {[] { return list{longest_sparse_row()}; },
+                                            [](const list& x) { sort(x[0]); }}},
+        {"double of the largest sparse square", {[] { return list{largest_sparse_square() > Mm(0.0)}; },
+                                                 [](const list& x) { mdouble(x[0]); }}},
+        {"zero into the longest sparse column by two indices",
+         {[] { return list{transpose(longest_sparse_row())}; },
+          [](const list& x) {
+              Mm s = x[0];
+              s(test_row({1, 21475, 2147483647}), one_M) = zero_M;
+              s(c_p, c_p) = zero_M;
+              if (s.getnnz() != 0)
+                  error("zero into the longest sparse column: %d entries left", s.getnnz());
+          }}},
+        {"twice the longest sparse row by two indices", {[] { return list{longest_sparse_row()}; },
+                                                         [](const list& x) {
+                                                             Mm s = x[0];
+                                                             s(one_M, c_p) = times(x[0], Mm(2.0));
+                                                         }}},
+        {"unique of the longest sparse row", {[] { return list{longest_sparse_row()}; },
+                                              [](const list& x) { unique(x[0]); }}},
         {"inv of a large matrix", {[] { return list{randM(9000.0)}; }, [](const list& x) { inv(x[0]); }}},
         {"svd", {[] { return list{randM(9000.0)}; }, [](const list& x) { svd(x[0]); }}},
         {"large left division", {[] { return list{randM(9000.0), ones(9000.0, 1.0)}; },

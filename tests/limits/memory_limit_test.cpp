@@ -173,10 +173,10 @@ struct limited_statements {
     std::vector<std::string> statements;
 };
 
-// Each statement makes its operands under the limit and then needs more
-// than the limit leaves: it must raise "Out of memory!" (from the call,
-// after its operands were made) and leave a library that works.
-void expect_refused(const std::vector<limited_statements>& runs)
+// Each statement makes its operands under the limit, and then what became
+// of it is the outcome given ("answered", "Out of memory!" or "error
+// <text>"), and the library works afterwards.
+void expect_outcome(const std::vector<limited_statements>& runs, const std::string& outcome)
 {
     for (const limited_statements& run : runs) {
         SCOPED_TRACE(std::to_string(run.limit_mb) + " MB");
@@ -185,11 +185,15 @@ void expect_refused(const std::vector<limited_statements>& runs)
         for (const std::string& s : run.statements) {
             SCOPED_TRACE(s);
             EXPECT_TRUE(saw(r, s, "operands made")) << r.output;
-            EXPECT_TRUE(saw(r, s, "Out of memory!")) << r.output;
+            EXPECT_TRUE(saw(r, s, outcome)) << r.output;
             EXPECT_TRUE(saw(r, s, "afterwards ok")) << r.output;
         }
     }
 }
+
+// Each statement needs more than the limit leaves: it must raise "Out of
+// memory!" (from the call, after its operands were made).
+void expect_refused(const std::vector<limited_statements>& runs) { expect_outcome(runs, "Out of memory!"); }
 
 // The functions of the issue's report ended the process with an uncaught
 // std::bad_alloc (status 134): their working storage was the standard
@@ -211,6 +215,31 @@ TEST(MemoryLimit, LargeResultsOfEverySubsystemRaiseOutOfMemory)
     expect_refused({{1100,
                      {"zeros", "repmat", "cellstr", "sort with indices", "kron", "inv of a large matrix", "svd",
                       "large left division", "fft of a large vector", "conv", "besselj"}}});
+}
+
+// Functions whose result is a sparse value's full form, on the largest
+// square and the longest row a sparse value holds (17 GB full): refused
+// with the full form's own limit, as full(S) is, where they tried the
+// 17 GB and said "Out of memory!" (or, without a limit, took it).
+TEST(MemoryLimit, FullFormsOfTheLargestSparseValuesAreRefusedAsSuch)
+{
+    SKIP_WITHOUT_LIMITS();
+    expect_outcome({{1100,
+                     {"sort of the largest sparse square", "sort of the largest sparse square with indices",
+                      "sort of the longest sparse row", "double of the largest sparse square",
+                      "unique of the longest sparse row"}}},
+                   "error full: matrix too large");
+}
+
+// Assignments by two indices into the longest sparse row and column, a
+// colon along the line: they marked each of its 2^31 - 1 subscripts (2 GB)
+// and said "Out of memory!" under a limit that holds the value many times.
+TEST(MemoryLimit, TwoIndexAssignmentsIntoTheLongestSparseLinesAnswer)
+{
+    SKIP_WITHOUT_LIMITS();
+    expect_outcome({{1100, {"zero into the longest sparse column by two indices",
+                            "twice the longest sparse row by two indices"}}},
+                   "answered");
 }
 
 // Reading and writing an 8000 x 8000 RGB PNG and a 6000 x 6000 indexed PCX

@@ -83,6 +83,16 @@ void expect_sound_header(const Mm& x)
         ADD_FAILURE() << "unsound value: " << fault;
 }
 
+Mm sparse_at(int rows, int cols, const std::vector<int>& at, const std::vector<double>& values)
+{
+    Mm s(0, 1, static_cast<int>(at.size()), rows, cols, qv_double);
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        s.getindex()[k] = at[k];
+        s.addr()[k] = values[k];
+    }
+    return s;
+}
+
 std::vector<double> values(const Mm& x)
 {
     expect_sound_header(x);

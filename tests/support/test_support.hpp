@@ -51,6 +51,10 @@ double at(const Mm& x, int k);
 std::vector<double> values(const Mm& x);
 std::vector<int> extents(const Mm& x);
 
+// A real sparse rows x cols value storing values[k] at the 0-based
+// position at[k] (ascending): the way to a value too large for a full form.
+Mm sparse_at(int rows, int cols, const std::vector<int>& at, const std::vector<double>& values);
+
 // 1, 2, ..., n shaped to the given extents.
 Mm counting(std::vector<int> dims);
 

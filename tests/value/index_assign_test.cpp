@@ -633,6 +633,164 @@ TEST(IndexAssign, SparseGrowthToTheLimitOfItsPositions)
     }
 }
 
+// Zeros and sparse sources assigned by two indices into sparse values whose
+// extent far outnumbers their entries (the selected subscripts are then
+// searched, not marked) and into square ones (marked): the same elements
+// as the assignment into the full form, on a target of its own and on one
+// that shares its storage.
+TEST(IndexAssign, TwoIndicesIntoTallAndWideSparseValues)
+{
+    auto spread = [](int rows, int cols) {
+        // Entries in the first two and the last row and column, and spread.
+        std::vector<int> at = {0, 1, rows - 1, rows, rows + 1, 2 * rows - 1, rows * cols - 1, rows * cols - rows};
+        for (int k = 0; k < 12; ++k)
+            at.push_back(static_cast<int>((std::int64_t{k} * 1237 + 3) % (std::int64_t{rows} * cols)));
+        std::sort(at.begin(), at.end());
+        at.erase(std::unique(at.begin(), at.end()), at.end());
+        std::vector<double> v;
+        for (std::size_t k = 0; k < at.size(); ++k)
+            v.push_back(k % 5 - 2.5);
+        return test::sparse_at(rows, cols, at, v);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Mm& x)> assign;
+    };
+    const std::vector<Case> cases = {
+        {"S([2 end 1], :) = 0", [](Mm& x) { x(test::row({2, double(x.rows()), 1}), c_p) = Mm(0.0); }},
+        {"S(:, [end 2 1]) = 0", [](Mm& x) { x(c_p, test::row({double(x.cols()), 2, 1})) = Mm(0.0); }},
+        {"S([end 1], [1 end]) = 0",
+         [](Mm& x) { x(test::row({double(x.rows()), 1}), test::row({1, double(x.cols())})) = Mm(0.0); }},
+        {"S(:, :) = 0", [](Mm& x) { x(c_p, c_p) = Mm(0.0); }},
+        {"S(1:2, 1:2) = sparse([0 7; 8 0])",
+         [](Mm& x) { x(test::row({1, 2}), test::row({1, 2})) = sparse(test::real(2, 2, {0, 8, 7, 0})); }},
+        {"S(:, :) = -S", [](Mm& x) { x(c_p, c_p) = uminus(x); }},
+    };
+    for (const auto& [rows, cols] : std::vector<std::pair<int, int>>{{5000, 3}, {3, 5000}, {80, 80}})
+        for (const bool shared : {false, true})
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + " on " + std::to_string(rows) + "x" + std::to_string(cols) +
+                             (shared ? ", shared" : ""));
+                Mm x(spread(rows, cols), "S");
+                const Mm before = full(x);
+                Mm keep;
+                if (shared)
+                    keep = x;
+                Mm f(full(x), "F");
+                const std::string got = test::error_of([&] { c.assign(x); });
+                EXPECT_EQ(got, test::error_of([&] { c.assign(f); }));
+                if (!got.empty())
+                    continue;
+                ASSERT_TRUE(x.issparse());
+                EXPECT_EQ(extents(x), extents(f));
+                EXPECT_EQ(values(full(x)), values(f));
+                EXPECT_TRUE(std::is_sorted(x.getindex(), x.getindex() + x.getnnz()));
+                if (shared) {
+                    EXPECT_EQ(values(full(keep)), values(before));
+                }
+            }
+}
+
+// A row and a column of 2^31 - 1 elements (the longest line a sparse
+// value holds) storing three entries. An element assigned within it was
+// refused with "Out of memory!" (the count was held against the full
+// limit), an index of 2^31 or more named the last element, and S(:, 2) = 1
+// on the column passed the sparse limit (the count, held at 2^31 - 1 once
+// past the full limit, read as fitting) and was then refused as memory.
+// Two indices, one of them a colon along the line, walked all 2^31 - 1
+// combinations before assigning and marked every subscript of the line
+// (S(:, :) = 0 and S(1, :) = 0 wanted 2 GB of marks).
+// Each statement runs on a target of its own and on one that shares its
+// storage, which must keep its three entries.
+TEST(IndexAssign, SparseLinesOfTheLongestExtent)
+{
+    constexpr int longest = 2147483647;
+    auto line = [](bool row) {
+        return test::sparse_at(row ? 1 : longest, row ? longest : 1, {0, 1000, longest - 1}, {2, 0.25, 3});
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Mm& x)> assign;
+        std::string error;  // "" where it answers; %s stands for the extents past the limit
+        std::vector<int> stored;  // positions afterwards, 0-based
+        std::vector<double> values;
+    };
+    const double last = longest;
+    // Two indices: the line's index along it, 1 across it.
+    const Mm one(1.0);
+    auto along = [&one](Mm& x, const Mm& i) { return x.rows() == 1 ? x(one, i) : x(i, one); };
+    const std::vector<Case> cases = {
+        {"S(:, :) = 0", [](Mm& x) { x(c_p, c_p) = Mm(0.0); }, "", {}, {}},
+        {"S(1, :) or S(:, 1) = 0", [&](Mm& x) { along(x, c_p) = Mm(0.0); }, "", {}, {}},
+        {"S(:, :) = 2 * S", [](Mm& x) { x(c_p, c_p) = times(x, Mm(2.0)); }, "", {0, 1000, longest - 1},
+         {4, 0.5, 6}},
+        {"S along [1 1001] = 0", [&](Mm& x) { along(x, test::row({1, 1001})) = Mm(0.0); }, "", {longest - 1}, {3}},
+        {"S along [2 end] = 7", [&](Mm& x) { along(x, test::row({2, last})) = Mm(7.0); }, "",
+         {0, 1, 1000, longest - 1}, {2, 7, 0.25, 7}},
+        {"S along [2 end] = [5 6]", [&](Mm& x) { along(x, test::row({2, last})) = test::row({5, 6}); }, "",
+         {0, 1, 1000, longest - 1}, {2, 5, 0.25, 6}},
+        {"S(end - 1) = 5", [&](Mm& x) { x(Mm(last - 1)) = Mm(5.0); }, "", {0, 1000, longest - 2, longest - 1},
+         {2, 0.25, 5, 3}},
+        {"S(end) = 0", [&](Mm& x) { x(Mm(last)) = Mm(0.0); }, "", {0, 1000}, {2, 0.25}},
+        {"S(end) = 7", [&](Mm& x) { x(Mm(last)) = Mm(7.0); }, "", {0, 1000, longest - 1}, {2, 0.25, 7}},
+        {"S(S > 0.5) = 0", [&](Mm& x) { x(x > Mm(0.5)) = Mm(0.0); }, "", {1000}, {0.25}},
+        {"S(S == 0.25) = 1", [&](Mm& x) { x(x == Mm(0.25)) = Mm(1.0); }, "", {0, 1000, longest - 1}, {2, 1, 3}},
+        {"S([1 end]) = [4 6]", [&](Mm& x) { x(test::row({1, last})) = test::row({4, 6}); }, "",
+         {0, 1000, longest - 1}, {4, 0.25, 6}},
+        {"S(2^31) = 1", [&](Mm& x) { x(Mm(2147483648.0)) = Mm(1.0); }, "line:2147483648", {0, 1000, longest - 1},
+         {2, 0.25, 3}},
+        {"S(1e10) = 1", [&](Mm& x) { x(Mm(1e10)) = Mm(1.0); }, "line:2147483648", {0, 1000, longest - 1},
+         {2, 0.25, 3}},
+        {"S(end + 1) = 0", [&](Mm& x) { x(Mm(last + 1)) = Mm(0.0); }, "line:2147483648", {0, 1000, longest - 1},
+         {2, 0.25, 3}},
+        {"S along the line: end + 1 = 1", [&](Mm& x) {
+             if (x.rows() == 1)
+                 x(Mm(1.0), Mm(last + 1)) = Mm(1.0);
+             else
+                 x(Mm(last + 1), Mm(1.0)) = Mm(1.0);
+         },
+         "line:2147483648", {0, 1000, longest - 1}, {2, 0.25, 3}},
+        {"S across the line: (:, 2) or (2, :) = 1", [&](Mm& x) {
+             if (x.rows() == 1)
+                 x(Mm(2.0), c_p) = Mm(1.0);
+             else
+                 x(c_p, Mm(2.0)) = Mm(1.0);
+         },
+         "across:2", {0, 1000, longest - 1}, {2, 0.25, 3}},
+    };
+    for (const bool row : {true, false})
+        for (const bool shared : {false, true})
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + (row ? ", 1 x 2^31-1" : ", 2^31-1 x 1") +
+                             (shared ? ", shared" : ", unshared"));
+                Mm x(line(row), "S");
+                Mm keep;
+                if (shared)
+                    keep = x;
+                std::string want = c.error;
+                if (want.rfind("line:", 0) == 0) {
+                    const std::string n = want.substr(5);
+                    want = "sparse: " + (row ? "1x" + n : n + "x1") +
+                           " has more than 2147483647 elements, the most a sparse value holds";
+                } else if (want.rfind("across:", 0) == 0) {
+                    const std::string n = want.substr(7), l = std::to_string(longest);
+                    want = "sparse: " + (row ? n + "x" + l : l + "x" + n) +
+                           " has more than 2147483647 elements, the most a sparse value holds";
+                }
+                EXPECT_EQ(test::error_of([&] { c.assign(x); }), want);
+                ASSERT_TRUE(x.issparse());
+                EXPECT_EQ(extents(x), row ? (std::vector<int>{1, longest}) : (std::vector<int>{longest, 1}));
+                EXPECT_EQ(std::vector<int>(x.getindex(), x.getindex() + x.getnnz()), c.stored);
+                EXPECT_EQ(std::vector<double>(x.addr(), x.addr() + x.getnnz()), c.values);
+                if (shared) {
+                    EXPECT_EQ(std::vector<int>(keep.getindex(), keep.getindex() + keep.getnnz()),
+                              (std::vector<int>{0, 1000, longest - 1}));
+                    EXPECT_EQ(std::vector<double>(keep.addr(), keep.addr() + keep.getnnz()),
+                              (std::vector<double>{2, 0.25, 3}));
+                }
+            }
+}
+
 TEST(IndexAssign, CellTargets)
 {
     Mm c(cell(Mm(1.0), Mm(2.0)), "c");

@@ -353,4 +353,63 @@ TEST(IndexDelete, SparseValuesByEveryIndex)
     }
 }
 
+// Deleting from a row and a column of 2^31 - 1 elements, the longest line a
+// sparse value holds: an index of 2^31 or more named the last element (the
+// position was held at 2^31 - 2), so S(2^31) = [] deleted S(end) where,
+// as for every vector, a place past the end deletes nothing. On a target
+// of its own and on one that shares its storage (which keeps its entries).
+TEST(IndexDelete, PlacesAtAndPastTheEndOfTheLongestSparseLines)
+{
+    constexpr int longest = 2147483647;
+    const double last = longest;
+    struct Case {
+        const char* what;
+        std::function<void(Mm& x)> remove;
+        int left;                 // elements afterwards
+        std::vector<int> stored;  // positions afterwards
+    };
+    const std::vector<Case> cases = {
+        {"S(2^31) = []", [](Mm& x) { x(Mm(2147483648.0)) = x_M; }, longest, {0, 1000, longest - 1}},
+        {"S(1e10) = []", [](Mm& x) { x(Mm(1e10)) = x_M; }, longest, {0, 1000, longest - 1}},
+        {"S([1001 2^31]) = []", [](Mm& x) { x(test::row({1001, 2147483648.0})) = x_M; }, longest - 1,
+         {0, longest - 2}},
+        {"S(end) = []", [&](Mm& x) { x(Mm(last)) = x_M; }, longest - 1, {0, 1000}},
+        {"S([1 end]) = []", [&](Mm& x) { x(test::row({1, last})) = x_M; }, longest - 2, {999}},
+        {"S(end) = [] by two indices",
+         [&](Mm& x) {
+             if (x.rows() == 1)
+                 x(Mm(1.0), Mm(last)) = x_M;
+             else
+                 x(Mm(last), Mm(1.0)) = x_M;
+         },
+         longest - 1, {0, 1000}},
+        {"S(2^31) = [] by two indices",
+         [&](Mm& x) {
+             if (x.rows() == 1)
+                 x(Mm(1.0), Mm(2147483648.0)) = x_M;
+             else
+                 x(Mm(2147483648.0), Mm(1.0)) = x_M;
+         },
+         longest, {0, 1000, longest - 1}},
+    };
+    for (const bool row : {true, false})
+        for (const bool shared : {false, true})
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + (row ? " of the row" : " of the column") +
+                             (shared ? ", shared" : ""));
+                Mm x(test::sparse_at(row ? 1 : longest, row ? longest : 1, {0, 1000, longest - 1}, {1, 2, 3}), "S");
+                Mm keep;
+                if (shared)
+                    keep = x;
+                ASSERT_EQ(test::error_of([&] { c.remove(x); }), "");
+                ASSERT_TRUE(x.issparse());
+                EXPECT_EQ(extents(x), row ? (std::vector<int>{1, c.left}) : (std::vector<int>{c.left, 1}));
+                EXPECT_EQ(std::vector<int>(x.getindex(), x.getindex() + x.getnnz()), c.stored);
+                if (shared) {
+                    EXPECT_EQ(std::vector<int>(keep.getindex(), keep.getindex() + keep.getnnz()),
+                              (std::vector<int>{0, 1000, longest - 1}));
+                }
+            }
+}
+
 } // namespace

@@ -643,4 +643,59 @@ TEST(IndexRead, TwoIndicesIntoSparseValuesOfEveryWidth)
     }
 }
 
+// A row and a column of 2^31 - 1 elements, the longest line a sparse value
+// holds. Every index of 2^31 or more named its last element (the position
+// was held at 2^31 - 2), so S(2^31), S(1e10) and S(Inf) read S(end) where
+// they must be refused as past the end.
+TEST(IndexRead, IndicesAtAndPastTheLongestSparseLine)
+{
+    constexpr int longest = 2147483647;
+    const double last = longest;
+    for (const bool row : {true, false}) {
+        const Mm x(test::sparse_at(row ? 1 : longest, row ? longest : 1, {0, 1000, longest - 1}, {2, 0.25, 3}), "S");
+        struct Read {
+            const char* what;
+            std::function<Mm()> read;
+            std::vector<double> values;  // empty: refused
+        };
+        const Mm one(1.0), end(last), past(2147483648.0);
+        const std::vector<Read> reads = {
+            {"S(end)", [&] { return Mm(x(end)); }, {3}},
+            {"S(end - 1)", [&] { return Mm(x(Mm(last - 1))); }, {0}},
+            {"S([1 1001 end])", [&] { return Mm(x(test::row({1, 1001, last}))); }, {2, 0.25, 3}},
+            {"S(end) by two indices", [&] { return row ? Mm(x(one, end)) : Mm(x(end, one)); }, {3}},
+            {"S(2^31)", [&] { return Mm(x(past)); }, {}},
+            {"S(2^31 + 0.5)", [&] { return Mm(x(Mm(2147483648.5))); }, {}},
+            {"S(1e10)", [&] { return Mm(x(Mm(1e10))); }, {}},
+            {"S(Inf)", [&] { return Mm(x(Mm(INFINITY))); }, {}},
+            {"S([1 2^31])", [&] { return Mm(x(test::row({1, 2147483648.0}))); }, {}},
+            {"S(2^31) by two indices", [&] { return row ? Mm(x(one, past)) : Mm(x(past, one)); }, {}},
+            {"S([end 2^31]) by two indices",
+             [&] { return row ? Mm(x(one, test::row({last, 2147483648.0}))) : Mm(x(test::row({last, 2147483648.0}), one)); },
+             {}},
+        };
+        for (const Read& r : reads) {
+            SCOPED_TRACE(std::string(r.what) + (row ? " of the row" : " of the column"));
+            Mm got;
+            const std::string e = test::error_of([&] { got = r.read(); });
+            if (r.values.empty()) {
+                EXPECT_NE(e.find("out of"), std::string::npos) << e;
+                continue;
+            }
+            ASSERT_EQ(e, "");
+            ASSERT_TRUE(got.issparse());
+            EXPECT_EQ(values(full(got)), r.values);
+        }
+        // The line taken twice across: past the sparse limit, said with the
+        // result's own extents (the transposed intermediate's were shown for
+        // the row), after an index out of range is reported.
+        const Mm twice = test::row({1, 1}), beyond = test::row({1, 2});
+        const std::string extents = row ? "2x2147483647" : "2147483647x2";
+        EXPECT_EQ(test::error_of([&] { (void)(row ? Mm(x(twice, c_p)) : Mm(x(c_p, twice))); }),
+                  "sparse: " + extents + " has more than 2147483647 elements, the most a sparse value holds");
+        const std::string e = test::error_of([&] { (void)(row ? Mm(x(beyond, c_p)) : Mm(x(c_p, beyond))); });
+        EXPECT_NE(e.find("out of"), std::string::npos) << e;
+    }
+}
+
 } // namespace
