@@ -46,7 +46,12 @@ Mm nan_matrix(int rows, int cols)
 
 bool has_nan(const Mm& a)
 {
-    const std::size_t count = std::size_t(a.rows()) * std::size_t(a.cols());
+    // Only doubles hold NaN; other kinds store narrower elements, and a
+    // sparse value stores only its non-zeros.
+    if (a.gettype() != qv_double)
+        return false;
+    const std::size_t count =
+        a.issparse() ? std::size_t(a.getnnz()) : std::size_t(a.rows()) * std::size_t(a.cols());
     const double* re = a.addr();
     const double* im = a.addi();
     for (std::size_t k = 0; k < count; ++k)

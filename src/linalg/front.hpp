@@ -24,5 +24,6 @@ Mm new_dense(int complex, int rows, int cols);
 // argument holds no number it can work with; checked.
 Mm nan_matrix(int rows, int cols);
 
-// Whether a dense double value has a NaN in its real or imaginary part.
+// Whether a value has a NaN in its real or imaginary part (never one of a
+// kind other than double; a sparse value by its stored elements).
 bool has_nan(const Mm& a);

@@ -108,6 +108,12 @@ TEST(Rank, Cases)
         {"tol just below", rank(test::real(2, 2, {3, 0, 0, 1}), Mm(0.999)), 2},
         {"one row", rank(test::row({0, 3, 4})), 1},
         {"empty", rank(Mm()), 0},
+        // A tolerance of another kind is its value: the test for a NaN
+        // tolerance read a byte or a sparse value's stored entries as
+        // doubles.
+        {"tol of bytes", rank(test::real(2, 2, {3, 0, 0, 1}), muint8(Mm(1.0))), 1},
+        {"tol of a logical", rank(test::real(2, 2, {3, 0, 0, 0.5}), Mm(1.0) > Mm(0.0)), 1},
+        {"sparse tol", rank(test::real(2, 2, {3, 0, 0, 1}), sparse(Mm(0.999))), 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
