@@ -21,21 +21,25 @@
 
 namespace {
 
-// Column starts of a sparse value's stored positions (cols + 1 entries).
-std::vector<int> column_starts(const Mm& s, int rows, int cols)
+// The columns of a sparse value that hold stored entries, with the range
+// of those entries, found from the entries alone: a list of starts for
+// every column of the longest row (2^31 - 1 columns) took 8 GB.
+struct stored_column {
+    int column, first, last;  // entries first .. last-1
+};
+
+std::vector<stored_column> stored_columns(const Mm& s, int rows)
 {
-    std::vector<int> start(std::size_t(cols) + 1, 0);
+    std::vector<stored_column> out;
     const int nnz = s.getnnz();
     const int* pos = s.getindex();
-    int e = 0;
-    for (int c = 0; c < cols; ++c) {
-        start[c] = e;
-        const std::int64_t end = std::int64_t(c + 1) * rows;
-        while (e < nnz && pos[e] < end)
-            ++e;
+    for (int e = 0; e < nnz; ++e) {
+        const int c = pos[e] / rows;
+        if (out.empty() || out.back().column != c)
+            out.push_back({c, e, e});
+        out.back().last = e + 1;
     }
-    start[cols] = e;
-    return start;
+    return out;
 }
 
 Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
@@ -82,19 +86,19 @@ Mm kron_real(const Mm& A, const Mm& B, int ma, int na, int mb, int nb)
     Mm K(0, 1, int(room), int(rows), int(cols), qv_double);
     if (!K.issparse() || K.getnnz() != room)
         throw std::bad_alloc();
-    const std::vector<int> ca = column_starts(sa, ma, na), cb = column_starts(sb, mb, nb);
+    const std::vector<stored_column> ca = stored_columns(sa, ma), cb = stored_columns(sb, mb);
     const int* pa = sa.getindex();
     const int* pb = sb.getindex();
     int* pk = K.getindex();
     double* vk = K.addr();
     int e = 0;
-    for (int j = 0; j < na; ++j)
-        for (int q = 0; q < nb; ++q) {
-            const std::int64_t column = std::int64_t(j) * nb + q;
-            for (int s = ca[j]; s < ca[j + 1]; ++s) {
-                const int i = pa[s] - j * ma;
-                for (int t = cb[q]; t < cb[q + 1]; ++t) {
-                    const int p = pb[t] - q * mb;
+    for (const stored_column& a : ca)
+        for (const stored_column& b : cb) {
+            const std::int64_t column = std::int64_t(a.column) * nb + b.column;
+            for (int s = a.first; s < a.last; ++s) {
+                const int i = int(pa[s] - std::int64_t(a.column) * ma);
+                for (int t = b.first; t < b.last; ++t) {
+                    const int p = int(pb[t] - std::int64_t(b.column) * mb);
                     pk[e] = int((std::int64_t(i) * mb + p) + column * rows);
                     vk[e] = sa.addr()[s] * sb.addr()[t];
                     ++e;

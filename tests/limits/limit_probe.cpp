@@ -383,6 +383,13 @@ const std::map<std::string, statement>& statements()
                                                          }}},
         {"unique of the longest sparse row", {[] { return list{longest_sparse_row()}; },
                                               [](const list& x) { unique(x[0]); }}},
+        {"kron of the longest sparse row and a number",
+         {[] { return list{longest_sparse_row()}; },
+          [](const list& x) {
+              const Mm k = kron(x[0], Mm(3.0));
+              if (k.getnnz() != x[0].getnnz() || k.cols() != x[0].cols())
+                  error("kron of the longest sparse row: %d entries", k.getnnz());
+          }}},
         {"inv of a large matrix", {[] { return list{randM(9000.0)}; }, [](const list& x) { inv(x[0]); }}},
         {"svd", {[] { return list{randM(9000.0)}; }, [](const list& x) { svd(x[0]); }}},
         {"large left division", {[] { return list{randM(9000.0), ones(9000.0, 1.0)}; },

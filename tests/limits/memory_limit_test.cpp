@@ -238,7 +238,8 @@ TEST(MemoryLimit, TwoIndexAssignmentsIntoTheLongestSparseLinesAnswer)
 {
     SKIP_WITHOUT_LIMITS();
     expect_outcome({{1100, {"zero into the longest sparse column by two indices",
-                            "twice the longest sparse row by two indices"}}},
+                            "twice the longest sparse row by two indices",
+                            "kron of the longest sparse row and a number"}}},
                    "answered");
 }
 
