@@ -5,6 +5,7 @@
 #include "linalg/fields.hpp"
 
 #include "platform/blas.hpp"
+#include "platform/cpu.hpp"
 
 #include <algorithm>
 
@@ -119,33 +120,17 @@ void add_product_plain(idx m, idx n, double alpha, const split_view& a, const do
 
 using add_product_kernel = decltype(&add_product_plain);
 
-#if defined(__GNUC__) && defined(__x86_64__)
-__attribute__((target("avx2"))) void add_product_avx2(idx m, idx n, double alpha, const split_view& a,
-                                                      const double* xr, const double* xi, idx incx, double xi_sign,
-                                                      double* __restrict yr, double* __restrict yi)
+NUMRUN_TARGET_AVX2 void add_product_avx2(idx m, idx n, double alpha, const split_view& a, const double* xr,
+                                         const double* xi, idx incx, double xi_sign, double* __restrict yr,
+                                         double* __restrict yi)
 {
     add_product_body(m, n, alpha, a, xr, xi, incx, xi_sign, yr, yi);
-}
-#endif
-
-// The copy is chosen at the first call, by ordinary code: a resolver that
-// the dynamic loader runs while it relocates the library (as compiler-made
-// clones use) runs before a sanitizer's runtime is ready, and crashed the
-// thread-sanitizer build at start.
-add_product_kernel pick_add_product()
-{
-#if defined(__GNUC__) && defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
-        return add_product_avx2;
-#endif
-    return add_product_plain;
 }
 
 void add_product(idx m, idx n, double alpha, const split_view& a, const double* xr, const double* xi, idx incx,
                  double xi_sign, double* __restrict yr, double* __restrict yi)
 {
-    static const add_product_kernel chosen = pick_add_product();
+    static const add_product_kernel chosen = platform::pick_kernel(add_product_plain, add_product_avx2);
     chosen(m, n, alpha, a, xr, xi, incx, xi_sign, yr, yi);
 }
 

@@ -2,6 +2,8 @@
 // over them: the column is read and written once, not once per column.
 #include "optim/lp_panel_kernel.hpp"
 
+#include "platform/cpu.hpp"
+
 namespace {
 
 inline void panel_update_body(int rows, int cols, const double* const* L, const double* w, double* col)
@@ -35,32 +37,17 @@ void panel_update_plain(int rows, int cols, const double* const* L, const double
 
 using panel_update_kernel = decltype(&panel_update_plain);
 
-#if defined(__GNUC__) && defined(__x86_64__)
 // AVX2 without FMA: a fused multiply-add would round once where the plain
 // copy rounds twice.
-__attribute__((target("avx2"))) void panel_update_avx2(int rows, int cols, const double* const* L, const double* w,
-                                                        double* col)
+NUMRUN_TARGET_AVX2 void panel_update_avx2(int rows, int cols, const double* const* L, const double* w, double* col)
 {
     panel_update_body(rows, cols, L, w, col);
-}
-#endif
-
-// Chosen at the first call by ordinary code, not by a resolver that the
-// loader runs before a sanitizer's runtime is ready.
-panel_update_kernel pick_panel_update()
-{
-#if defined(__GNUC__) && defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
-        return panel_update_avx2;
-#endif
-    return panel_update_plain;
 }
 
 } // namespace
 
 void lp_panel_update(int rows, int cols, const double* const* L, const double* w, double* col)
 {
-    static const panel_update_kernel chosen = pick_panel_update();
+    static const panel_update_kernel chosen = platform::pick_kernel(panel_update_plain, panel_update_avx2);
     chosen(rows, cols, L, w, col);
 }
