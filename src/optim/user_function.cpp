@@ -181,6 +181,14 @@ double first_value(const Mm& result)
     return d.addr()[0];
 }
 
+double first_imaginary(const Mm& v)
+{
+    if (!v.isc() || v.size() < 1)
+        return 0;
+    const Mm d = full(mdouble(v));
+    return d.gettype() == qv_double && d.isc() && d.size() > 0 ? d.addi()[0] : 0;
+}
+
 double first_argument(const Mm& v)
 {
     if (v.gettype() == qv_double && !v.issparse() && v.size() > 0)
@@ -195,5 +203,11 @@ bool limit_argument(const Mm& v, const char* who, const char* name, double& out)
         return false;
     }
     out = first_argument(v);
+    // The interval runs along the real line: a limit such as 1+2i was
+    // read as 1, and the answer was that of another interval.
+    if (first_imaginary(v) != 0) {
+        error("%s: the limit %s must be real", who, name);
+        return false;
+    }
     return true;
 }

@@ -232,16 +232,31 @@ TEST_F(FminTest, LimitsThatAreNoNumbers)
         {"fminbnd(f, {1}, 2)", test::cell_row({Mm(1.0)}), Mm(2.0), true,
          "fminbnd: the limit x1 is empty or not numeric"},
         {"fminbnd(f, 0, [])", Mm(0.0), Mm(), true, "fminbnd: the limit x2 is empty or not numeric"},
+        // The imaginary part was dropped without a word: the minimum was
+        // that of another interval.
+        {"fmin(f, 3+i, 4)", test::complex(1, 1, {3}, {1}), Mm(4.0), false, "fmin: the limit x1 must be real"},
+        {"fmin(f, 3, 4i)", Mm(3.0), test::complex(1, 1, {0}, {4}), false, "fmin: the limit x2 must be real"},
+        {"fminbnd(f, 3-2i, 4)", test::complex(1, 1, {3}, {-2}), Mm(4.0), true, "fminbnd: the limit x1 must be real"},
+        {"fminbnd(f, 3, 4+1e-300i)", Mm(3.0), test::complex(1, 1, {4}, {1e-300}), true,
+         "fminbnd: the limit x2 must be real"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
+        Mm x = Mm(7.0), fval = Mm(7.0), flag = Mm(7.0), out = Mm(7.0);
         if (k.bounded) {
-            EXPECT_ERROR(fminbnd(TM("cos"), k.x1, k.x2), k.message);
+            EXPECT_ERROR(fminbnd(TM("cos"), k.x1, k.x2, i_o, x, fval, flag), k.message);
+            EXPECT_EQ(test::at(fval, 0), 7) << "outputs untouched";
         } else {
-            EXPECT_ERROR(fmin(TM("cos"), k.x1, k.x2), k.message);
+            EXPECT_ERROR(fmin(TM("cos"), k.x1, k.x2, i_o, x, out), k.message);
+            EXPECT_EQ(test::at(out, 0), 7) << "outputs untouched";
         }
+        EXPECT_EQ(test::at(x, 0), 7) << "outputs untouched";
     }
     EXPECT_EQ(reg.calls(), 0u);
+    // Complex storage whose imaginary parts are 0 is the real interval.
+    const Mm three = test::complex(1, 1, {3}, {0}), four = test::complex(1, 1, {4}, {0});
+    EXPECT_EQ(test::at(fmin(TM("cos"), three, four), 0), test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0)), 0));
+    EXPECT_EQ(test::at(fminbnd(TM("cos"), three, four), 0), test::at(fminbnd(TM("cos"), Mm(3.0), Mm(4.0)), 0));
 }
 
 // Each function reads the other options form too: the same settings given
