@@ -25,6 +25,12 @@ bool options_value(const Mm& options, const char* who)
         error("%s: options is not correct size", who);
         return false;
     }
+    // The slots are real settings: an imaginary part was dropped without a
+    // word.
+    if (iscomplex(options)) {
+        error("%s: options must be real", who);
+        return false;
+    }
     return true;
 }
 
@@ -49,6 +55,10 @@ Mm odeset_pairs(const Mm& options, const Mm* const* pairs, int npairs)
         const int slot = option_index(name, ode_option_names, ode_option_count);
         if (slot == 0 || value.size() == 0)
             continue;
+        if (value.isc() && full(mdouble(value)).i() != 0) {
+            error("odeset: %s must be real", ode_option_names[slot - 1]);
+            return x_M;
+        }
         out.r(double(slot)) = value.r();
     }
     return out;

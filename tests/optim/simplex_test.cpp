@@ -254,6 +254,9 @@ TEST_F(SimplexTest, EitherOptionsForm)
                  "fmins: options must be an options vector or a structure");
     EXPECT_ERROR(fminsearch(TM("rosen"), start, TM("TolX")),
                  "fminsearch: options must be an options vector or a structure");
+    EXPECT_ERROR(fmins(TM("rosen"), start, test::complex(1, 3, {0, 1e-2, 1e-2}, {0, 0, 1})), "fmins: options must be real");
+    EXPECT_ERROR(fminsearch(TM("rosen"), start, optimset(TM("TolFun"), test::cell_row({test::complex(1, 1, {0}, {1})}))),
+                 "fminsearch: the option TolFun must be real");
 }
 
 } // namespace
