@@ -5,6 +5,7 @@
 #include "array/constructors.hpp"
 #include "array/permute_kernel.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/element_read.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -514,6 +515,11 @@ int parse_dim_argument(const char* name, const Mm& x, const Mm& dim)
     }
     if (error_numeric(dim, name))
         return 0;
+    // A dimension is a whole number: 2+i was read as 2, without a word.
+    if (imag_at(dim, 0) != 0) {
+        error("%s: dim argument must be real", name);
+        return 0;
+    }
     int d = saturate_to_int(number_at(dim, 0));
     if (d == 0)
         d = x.nsingleton();

@@ -2,6 +2,7 @@
 // Refine, InitialStep] whose non-positive slots read as unset.
 #include "optim/options.hpp"
 
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/optim.h"
@@ -55,7 +56,7 @@ Mm odeset_pairs(const Mm& options, const Mm* const* pairs, int npairs)
         const int slot = option_index(name, ode_option_names, ode_option_count);
         if (slot == 0 || value.size() == 0)
             continue;
-        if (value.isc() && full(mdouble(value)).i() != 0) {
+        if (imag_at(value, 0) != 0) {
             error("odeset: %s must be real", ode_option_names[slot - 1]);
             return x_M;
         }

@@ -1,6 +1,7 @@
 // The call of a user function by name shared by the solvers.
 #include "optim/user_function.hpp"
 
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/host.h"
@@ -181,13 +182,7 @@ double first_value(const Mm& result)
     return d.addr()[0];
 }
 
-double first_imaginary(const Mm& v)
-{
-    if (!v.isc() || v.size() < 1)
-        return 0;
-    const Mm d = full(mdouble(v));
-    return d.gettype() == qv_double && d.isc() && d.size() > 0 ? d.addi()[0] : 0;
-}
+double first_imaginary(const Mm& v) { return v.size() > 0 ? imag_at(v, 0) : 0; }
 
 double first_argument(const Mm& v)
 {

@@ -298,6 +298,11 @@ TEST(DimArgument, ParsedAndChecked)
         {"negative", counting({2, 3}), Mm(-1.0), 0, "sort: dim argument must be positive"},
         {"NaN", counting({2, 3}), Mm(NAN), 0, "sort: dim argument must be positive"},
         {"empty", counting({2, 3}), Mm(), 0, "sort: dim argument may not be empty"},
+        // An imaginary part was dropped without a word: 2+i worked along 2.
+        {"2+i", counting({2, 3}), test::complex(1, 1, {2}, {1}), 0, "sort: dim argument must be real"},
+        {"i", counting({2, 3}), test::complex(1, 1, {0}, {1}), 0, "sort: dim argument must be real"},
+        {"sparse 1-i", counting({2, 3}), sparse(test::complex(1, 1, {1}, {-1})), 0, "sort: dim argument must be real"},
+        {"2 stored as complex", counting({2, 3}), test::complex(1, 1, {2}, {0}), 1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
