@@ -205,6 +205,11 @@ int parse_order(const Mm& order, int xnd, int o[4])
 {
     if (error_numeric(order, "permute"))
         return 0;
+    // Dimension numbers are whole: [2+i 1] was read as [2 1], without a word.
+    if (iscomplex(order)) {
+        error("permute: order must be real");
+        return 0;
+    }
     const int n = order.size();
     if (n > 4) {
         error("permute: order has too many dimensions");

@@ -271,6 +271,9 @@ TEST(Permute, BadOrders)
         {"NaN", m, test::row({1, NAN}), "permute: out of range values in order"},
         {"a repeated entry", m, test::row({2, 2}), "permute: out of range values in order"},
         {"a repeated entry in 4-d", x3, test::row({1, 3, 3, 2}), "permute: out of range values in order"},
+        // An imaginary part was dropped without a word: [2+i 1] was [2 1].
+        {"[2+i 1]", m, test::complex(1, 2, {2, 1}, {1, 0}), "permute: order must be real"},
+        {"[1 3 2i]", x3, test::complex(1, 3, {1, 3, 0}, {0, 0, 2}), "permute: order must be real"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
