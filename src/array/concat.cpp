@@ -4,6 +4,7 @@
 #include "array/constructors.hpp"
 #include "engine/scalar_real.hpp"
 #include "value/element_kernels.hpp"
+#include "value/element_read.hpp"
 #include "value/sparse_storage.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -59,6 +60,12 @@ Mm reshape_counts(const Mm& a, const Mm* const* args, int n)
         a.warn_uninit();
         return x_M;
     }
+    // An extent is a whole number: 2+i was read as 2, without a word.
+    for (int k = 0; k < n; ++k)
+        if (args[k]->size() > 0 && imag_at(*args[k], 0) != 0) {
+            error("reshape: the dimensions must be real");
+            return x_M;
+        }
     int ext[4];
     for (int k = 0; k < n; ++k)
         ext[k] = round_to_count(args[k]->r());
@@ -388,6 +395,10 @@ Mm reshape(const Mm& a, const Mm& dims)
     }
     if (error_numeric(dims, "reshape"))
         return x_M;
+    if (iscomplex(dims)) {
+        error("reshape: the dimensions must be real");
+        return x_M;
+    }
     int n = dims.length();
     if (n > 4) {
         error("reshape: too many dimensions");

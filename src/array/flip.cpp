@@ -121,6 +121,11 @@ int replication_counts(const Mm& v, int counts[4])
     std::fill_n(counts, 4, 1);
     if (error_numeric(v, "repmat"))
         return -1;
+    // A count is a whole number: 2+i was read as 2, without a word.
+    if (iscomplex(v)) {
+        error("repmat: the counts must be real");
+        return -1;
+    }
     const int c = std::min(4, std::max(0, v.size()));
     for (int k = 0; k < c; ++k)
         counts[k] = round_to_count(number_at(v, k));

@@ -5,6 +5,7 @@
 #include "array/constructors.hpp"
 #include "array/permute_kernel.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/element_read.hpp"
 #include "value/report.hpp"
 #include "value/sparse_storage.hpp"
 #include "velkor/array.h"
@@ -211,6 +212,11 @@ int parse_order(const Mm& order, int xnd, int o[4])
 {
     if (error_numeric(order, "permute"))
         return 0;
+    // Dimension numbers are whole: [2+i 1] was read as [2 1], without a word.
+    if (iscomplex(order)) {
+        error("permute: order must be real");
+        return 0;
+    }
     const int n = order.size();
     if (n > 4) {
         error("permute: order has too many dimensions");
@@ -521,6 +527,11 @@ int parse_dim_argument(const char* name, const Mm& x, const Mm& dim)
     }
     if (error_numeric(dim, name))
         return 0;
+    // A dimension is a whole number: 2+i was read as 2, without a word.
+    if (imag_at(dim, 0) != 0) {
+        error("%s: dim argument must be real", name);
+        return 0;
+    }
     int d = saturate_to_int(number_at(dim, 0));
     if (d == 0)
         d = x.nsingleton();

@@ -178,6 +178,16 @@ Mm numbers(const Mm& x)
     return d;  // empty when refused: "Out of memory!" went to a hook that returned
 }
 
+// Dates lie on the real line: an imaginary part was dropped without a
+// word, and the answer was that of another date.
+bool real_dates(const Mm& x, const char* who)
+{
+    if (!iscomplex(x))
+        return true;
+    error("%s: dates must be real", who);
+    return false;
+}
+
 // Element-wise over arguments of one size or one element: one typed loop,
 // each argument read with a stride of 0 (one element) or 1.
 template <class F>
@@ -185,6 +195,9 @@ Mm elementwise(const char* who, const std::vector<Mm>& args, F f)
 {
     std::vector<Mm> v;
     const Mm* shape = nullptr;
+    for (const Mm& a : args)
+        if (!real_dates(a, who))
+            return x_M;
     for (const Mm& a : args) {
         v.push_back(numbers(a));
         if (v.back().gettype() != qv_double || v.back().size() != a.size())
@@ -401,6 +414,8 @@ bool dates_of(const Mm& d, const char* who, std::vector<date_vector>& out)
 {
     if (isstr(d))
         return dates_of_text(d, who, out);
+    if (!real_dates(d, who))
+        return false;
     out = dates_of_numbers(d);
     return true;
 }
@@ -591,6 +606,8 @@ bool days_and_seconds(const Mm& t, std::vector<double>& days, std::vector<double
 Mm etime(const Mm& t1, const Mm& t0)
 {
     std::vector<double> days1, secs1, days0, secs0;
+    if (!real_dates(t1, "etime") || !real_dates(t0, "etime"))
+        return x_M;
     if (!days_and_seconds(t1, days1, secs1) || !days_and_seconds(t0, days0, secs0))
         return x_M;
     const std::size_t na = days1.size(), nb = days0.size();
@@ -644,6 +661,8 @@ Mm eomday(const Mm&) { return Mm(error_input("eomday", 1)); }
 
 Mm eomday(const Mm& y, const Mm& m)
 {
+    if (!real_dates(y, "eomday") || !real_dates(m, "eomday"))
+        return x_M;
     const Mm yy = numbers(y), mm = numbers(m);
     if (yy.gettype() != qv_double || mm.gettype() != qv_double)
         return x_M;
@@ -691,6 +710,8 @@ Mm weekday(const Mm& d)
 Mm weekday(const Mm& d, i_o_t, Mm& number, Mm& name)
 {
     Mm days;
+    if (!isstr(d) && !real_dates(d, "weekday"))
+        return x_M;
     if (!isstr(d))
         days = numbers(d);
     else if (!day_numbers_of_text(d, "weekday", days))

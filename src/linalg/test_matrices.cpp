@@ -20,12 +20,17 @@ namespace {
 using idx = std::ptrdiff_t;
 
 // The order given by the first element of n: rounded, 0 for <= 0 or NaN.
-// false for an empty n.
-bool order_of(const Mm& n, int& order)
+// false for an empty n, and after who's message for one with an imaginary
+// part (an order is a whole number: 4+i was read as 4, without a word).
+bool order_of(const Mm& n, int& order, const char* who)
 {
     if (isempty(n))
         return false;
     const Mm d = dense_copy(n);
+    if (d.isc() && d.addi()[0] != 0) {
+        error("%s: n must be real", who);
+        return false;
+    }
     order = round_to_count(d.addr()[0]);
     return true;
 }
@@ -75,7 +80,7 @@ void odd_magic(double* m, int n, idx ld)
 Mm magic(const Mm& n_)
 {
     int n;
-    if (!order_of(n_, n) || n == 0)
+    if (!order_of(n_, n, "magic") || n == 0)
         return nop_M;
     Mm r = square_zeros(n);
     double* m = r.addr();
@@ -120,7 +125,7 @@ Mm magic(const Mm& n_)
 Mm hilb(const Mm& n_)
 {
     int n;
-    if (!order_of(n_, n) || n == 0)
+    if (!order_of(n_, n, "hilb") || n == 0)
         return nop_M;
     Mm r = new_dense(0, n, n);
     for (int j = 0; j < n; ++j)
@@ -132,7 +137,7 @@ Mm hilb(const Mm& n_)
 Mm invhilb(const Mm& n_)
 {
     int k;
-    if (!order_of(n_, k) || k == 0)
+    if (!order_of(n_, k, "invhilb") || k == 0)
         return nop_M;
     Mm r = new_dense(0, k, k);
     auto H = [&](int i, int j) -> double& { return r.addr()[(i - 1) + idx(j - 1) * k]; };
@@ -175,7 +180,7 @@ Mm gallery(const Mm& n_)
                                       {63, -421, 3451, -23345, -6144},
                                       {-252, 1684, -13801, 93365, 24572}};
     int n;
-    if (!order_of(n_, n) || (n != 3 && n != 5))
+    if (!order_of(n_, n, "gallery") || (n != 3 && n != 5))
         return nop_M;
     Mm r = new_dense(0, n, n);
     for (int j = 0; j < n; ++j)
@@ -288,7 +293,7 @@ Mm vander(const Mm& c)
 Mm wilkinson(const Mm& n_)
 {
     int n;
-    if (!order_of(n_, n))
+    if (!order_of(n_, n, "wilkinson"))
         return nop_M;
     if (n <= 1)
         return n == 1 ? Mm(0.0) : nop_M;
@@ -307,11 +312,16 @@ Mm pascalM(const Mm& n) { return pascalM(n, Mm(0.0)); }
 Mm pascalM(const Mm& n_, const Mm& k_)
 {
     int n;
-    if (isempty(k_) || !order_of(n_, n))
+    if (isempty(k_) || !order_of(n_, n, "pascal"))
         return nop_M;
     if (n == 0)
         return nop_M;
-    const double k = dense_copy(k_).addr()[0];
+    const Mm kd = dense_copy(k_);
+    if (kd.isc() && kd.addi()[0] != 0) {
+        error("pascal: k must be real");
+        return nop_M;
+    }
+    const double k = kd.addr()[0];
     Mm p = square_zeros(n);
     auto P = [&](int i, int j) -> double& { return p.addr()[(i - 1) + idx(j - 1) * n]; };
     for (int i = 1; i <= n; ++i)
@@ -346,7 +356,7 @@ Mm pascalM(const Mm& n_, const Mm& k_)
 Mm hadamard(Mm n_)
 {
     int k;
-    if (!order_of(n_, k) || k == 0)
+    if (!order_of(n_, k, "hadamard") || k == 0)
         return nop_M;
     int e;
     Mm h;

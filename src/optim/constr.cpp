@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -169,6 +170,14 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
                         Mm& options_out)
 {
     const char* family = family_name(mode);
+    // The minimiser works in real numbers: imaginary parts were dropped
+    // without a word, and the answer was that of another problem.
+    for (const auto& [v, name] : {std::pair{&x0_in, "x0"}, std::pair{&vlb_in, "vlb"}, std::pair{&vub_in, "vub"},
+                                  std::pair{&ydata_in, "ydata"}, std::pair{&options, "options"}})
+        if (iscomplex(*v)) {
+            error("%s: %s must be real", family, name);
+            return x_M;
+        }
     const Mm x0 = as_double(x0_in.isc() ? real(x0_in) : x0_in);
     const Mm vlb = as_double(vlb_in), vub = as_double(vub_in), ydata = as_double(ydata_in);
     const int n = x0.size();

@@ -181,6 +181,16 @@ Mm fzero(const Mm& f, const Mm& x, const Mm& tol, const Mm& trace, const Mm& P)
         error("fzero: initial guess x must be a scalar or interval");
         return Mm(NAN);
     }
+    // The search runs along the real line: an imaginary part was dropped
+    // without a word, and the zero found was that of another start.
+    if (iscomplex(x)) {
+        error(n == 2 ? "fzero: the interval ends must be real" : "fzero: initial guess x must be real");
+        return Mm(NAN);
+    }
+    if (first_imaginary(tol) != 0) {
+        error("fzero: the tolerance must be real");
+        return Mm(NAN);
+    }
     const Mm xd = full(mdouble(x));
     if (xd.gettype() != qv_double || xd.size() != n)
         return Mm(NAN);

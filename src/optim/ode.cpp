@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -317,6 +318,13 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
         y0 = full(mdouble(o2));
         options = full(mdouble(o3));
     }
+    // The integrator works in real numbers: imaginary parts were dropped
+    // without a word, and the solution was that of another problem.
+    for (const auto& [v, name] : {std::pair{&tspan, "tspan"}, std::pair{&y0, "y0"}, std::pair{&options, "options"}})
+        if (iscomplex(*v)) {
+            error("ode: %s must be real", name);
+            return x_M;
+        }
     const int n = y0.length();
     if (n < 1) {
         error("ode: y0 must have at least one value");

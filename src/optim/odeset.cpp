@@ -2,6 +2,7 @@
 // Refine, InitialStep] whose non-positive slots read as unset.
 #include "optim/options.hpp"
 
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/optim.h"
@@ -23,6 +24,12 @@ bool options_value(const Mm& options, const char* who)
     }
     if (options.size() != ode_option_count) {
         error("%s: options is not correct size", who);
+        return false;
+    }
+    // The slots are real settings: an imaginary part was dropped without a
+    // word.
+    if (iscomplex(options)) {
+        error("%s: options must be real", who);
         return false;
     }
     return true;
@@ -49,6 +56,10 @@ Mm odeset_pairs(const Mm& options, const Mm* const* pairs, int npairs)
         const int slot = option_index(name, ode_option_names, ode_option_count);
         if (slot == 0 || value.size() == 0)
             continue;
+        if (imag_at(value, 0) != 0) {
+            error("odeset: %s must be real", ode_option_names[slot - 1]);
+            return x_M;
+        }
         out.r(double(slot)) = value.r();
     }
     return out;

@@ -165,7 +165,15 @@ int option_index(const Mm& name, const char* const* table, int count)
 
 bool options_vector(const Mm& options, const char* who, bool native_struct, Mm& out)
 {
+    // The settings are real numbers: an imaginary part was dropped without
+    // a word, and the search ran under other settings.
     if (options.isstruct()) {
+        for (const char* name : names)
+            if (std::strcmp(name, "?") != 0 && has_field(options, name) &&
+                iscomplex(getfield(options, TM(name)))) {
+                error("%s: the option %s must be real", who, name);
+                return false;
+            }
         out = options_from_struct(options);
         return true;
     }
@@ -175,6 +183,10 @@ bool options_vector(const Mm& options, const char* who, bool native_struct, Mm& 
     }
     if (options.isstr() || !(isnumeric(options) || islogical(options)) || options.gettype() == qv_none) {
         error("%s: options must be an options vector or a structure", who);
+        return false;
+    }
+    if (iscomplex(options)) {
+        error("%s: options must be real", who);
         return false;
     }
     out = options.gettype() == qv_double && !options.issparse() ? options : full(mdouble(options));

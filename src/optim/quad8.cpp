@@ -99,6 +99,10 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     double lower, upper;
     if (!limit_argument(a, "quad8", "a", lower) || !limit_argument(b, "quad8", "b", upper))
         return x_M;
+    if (first_imaginary(tol) != 0) {
+        error("quad8: the tolerance must be real");
+        return x_M;
+    }
     const double eps = machine_double(4), tiny = machine_double(1);
     double rel = isempty(tol) ? 0 : first_argument(tol);
     if (!(rel > 0))

@@ -254,11 +254,27 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
     return out;
 }
 
+namespace {
+
+// The simplex moves in real coordinates: an imaginary part of the start
+// was dropped without a word, and the search began somewhere else.
+bool real_start(const Mm& x0, const char* who)
+{
+    if (!iscomplex(x0))
+        return true;
+    error("%s: x0 must be real", who);
+    return false;
+}
+
+} // namespace
+
 // ---- fmins ----
 
 Mm fmins(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x, Mm& options_out)
 {
     Mm vector;
+    if (!real_start(x0, "fmins"))
+        return x_M;
     if (!options_vector(options, "fmins", false, vector))
         return x_M;
     simplex_minimise(f, x0, vector, P, false, x, options_out);
@@ -291,6 +307,8 @@ Mm fmins(const Mm& f, const Mm& x0) { return fmins(f, x0, Mm(), Mm(), Mm()); }
 Mm fminsearch(const Mm& f, const Mm& x0, const Mm& opts, const Mm& P, i_o_t, Mm& x, Mm& fval, Mm& exitflag)
 {
     Mm out, vector;
+    if (!real_start(x0, "fminsearch"))
+        return x_M;
     if (!options_vector(opts, "fminsearch", true, vector))
         return x_M;
     const simplex_outcome r = simplex_minimise(f, x0, vector, P, false, x, out);
@@ -337,6 +355,8 @@ Mm fminsearch(const Mm& f, const Mm& x0) { return fminsearch(f, x0, Mm(), Mm());
 Mm fsolve(const Mm& f, const Mm& x0, const Mm& options, const Mm& grad, const Mm& P, i_o_t, Mm& x, Mm& options_out)
 {
     Mm vector;
+    if (!real_start(x0, "fsolve"))
+        return x_M;
     if (!options_vector(options, "fsolve", false, vector))
         return x_M;
     simplex_minimise(f, x0, vector, P, true, x, options_out);

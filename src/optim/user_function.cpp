@@ -1,6 +1,7 @@
 // The call of a user function by name shared by the solvers.
 #include "optim/user_function.hpp"
 
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/host.h"
@@ -181,6 +182,8 @@ double first_value(const Mm& result)
     return d.addr()[0];
 }
 
+double first_imaginary(const Mm& v) { return v.size() > 0 ? imag_at(v, 0) : 0; }
+
 double first_argument(const Mm& v)
 {
     if (v.gettype() == qv_double && !v.issparse() && v.size() > 0)
@@ -195,5 +198,11 @@ bool limit_argument(const Mm& v, const char* who, const char* name, double& out)
         return false;
     }
     out = first_argument(v);
+    // The interval runs along the real line: a limit such as 1+2i was
+    // read as 1, and the answer was that of another interval.
+    if (first_imaginary(v) != 0) {
+        error("%s: the limit %s must be real", who, name);
+        return false;
+    }
     return true;
 }

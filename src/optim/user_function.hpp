@@ -60,7 +60,11 @@ inline bool allocated(const Mm& v, long long n) { return v.hasstorage() && v.siz
 // the value layer's ".r(): matrix is empty" message.
 double first_argument(const Mm& v);
 
+// The imaginary part of an argument's first element; 0 for real values.
+double first_imaginary(const Mm& v);
+
 // A limit of an interval (quad8's a and b, fmin's x1 and x2) as a double:
 // its first element. An empty or non-numeric value raises "<who>: the
-// limit <name> is empty or not numeric" and gives false.
+// limit <name> is empty or not numeric" and gives false; one with a
+// non-zero imaginary part raises "<who>: the limit <name> must be real".
 bool limit_argument(const Mm& v, const char* who, const char* name, double& out);

@@ -5,6 +5,7 @@
 #include "array/ndim.hpp"
 #include "engine/scalar_complex.hpp"
 #include "engine/scalar_real.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -112,6 +113,12 @@ Mm cplxpair(Mm x, Mm tol, const Mm& dim)
     if (!isempty(tol)) {
         if (error_numeric(tol, "cplxpair"))
             return x_M;
+        // A tolerance with an imaginary part was read as its real part,
+        // without a word.
+        if (imag_at(tol, 0) != 0) {
+            error("cplxpair: the tolerance must be real");
+            return x_M;
+        }
         t = number_at(tol, 0);
     }
     const std::int64_t rows = c.rows(), columns = rows > 0 ? c.size() / rows : 0;
@@ -133,6 +140,11 @@ Mm nested(const Mm& n)
 {
     if (error_numeric(n, "nested"))
         return x_M;
+    // An order is a whole number: 4+i was read as 4, without a word.
+    if (n.size() > 0 && imag_at(n, 0) != 0) {
+        error("nested: n must be real");
+        return x_M;
+    }
     const int e = n.size() > 0 ? round_to_count(number_at(n, 0)) : 0;
     if (e <= 0)
         return nop_M;

@@ -8,6 +8,7 @@
 #include "linalg/lapack.hpp"
 #include "signal/fft_internal.hpp"
 #include "signal/fft_kernels.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -260,6 +261,11 @@ int fft_length_argument(const Mm& n)
     const double v = number_at(n, 0);
     if (!std::isfinite(v)) {
         error("fft: n must be finite");
+        return -2;
+    }
+    // A length is a whole number: 8+i was read as 8, without a word.
+    if (imag_at(n, 0) != 0) {
+        error("fft: n must be real");
         return -2;
     }
     return round_to_count(v);

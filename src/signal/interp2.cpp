@@ -2,6 +2,7 @@
 // on a rectangular grid, and the refinement that halves its steps.
 #include "signal/storage.hpp"
 #include "signal/interp_common.hpp"
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -169,7 +170,12 @@ Mm interp2(const Mm& z, Mm a, Mm b)
 {
     if (!b.isstr())
         return interp2(z, a, b, default_interp_method);
-    // refinement: steps halved floor(ntimes) times
+    // refinement: steps halved floor(ntimes) times; a count is a whole
+    // number, and 2+i was read as 2 without a word
+    if (a.size() > 0 && isnumeric(a) && imag_at(a, 0) != 0) {
+        error("interp2: ntimes must be real");
+        return x_M;
+    }
     const double ntimes = a.size() > 0 ? mdouble(a).addr()[0] : 1.0;
     const double step = std::pow(0.5, std::floor(ntimes));
     const Mm xi = colon(1.0, step, double(z.cols()));

@@ -2,6 +2,7 @@
 // three-dimensional table, and its refinement.
 #include "signal/storage.hpp"
 #include "signal/interp_common.hpp"
+#include "value/element_read.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -150,6 +151,11 @@ Mm interp3(const Mm&, const Mm&, const Mm&, const Mm&, const Mm&, const Mm&)
 
 Mm interp3(const Mm& v, const Mm& ntimes, const Mm& method)
 {
+    // A count is a whole number: 2+i was read as 2, without a word.
+    if (ntimes.size() > 0 && isnumeric(ntimes) && imag_at(ntimes, 0) != 0) {
+        error("interp3: ntimes must be real");
+        return x_M;
+    }
     const double n = ntimes.size() > 0 ? mdouble(ntimes).addr()[0] : 1.0;
     const double step = std::pow(0.5, std::floor(n));
     const Mm xi = colon(1.0, step, double(v.cols()));

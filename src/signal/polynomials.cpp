@@ -6,6 +6,7 @@
 #include "engine/scalar_real.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/scaling.hpp"
+#include "value/element_read.hpp"
 #include "value/report.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -377,6 +378,11 @@ Mm polyfit(Mm x, Mm y, const Mm& n, i_o_t, Mm& p, Mm& S)
     const int m = x.size();
     if (error_numeric(n, "polyfit"))
         return x_M;
+    // A degree is a whole number: 2+i was read as 2, without a word.
+    if (n.size() > 0 && imag_at(n, 0) != 0) {
+        error("polyfit: n must be real");
+        return x_M;
+    }
     const int deg = n.size() > 0 ? round_to_int(mdouble(n).addr()[0]) : 0;
     if (y.size() != m) {
         error("%s: x and y must be same size", "polyfit");

@@ -3,6 +3,7 @@
 #include "signal/storage.hpp"
 #include "engine/scalar_real.hpp"
 #include "array/constructors.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -111,6 +112,11 @@ Mm upfirdn(Mm x, Mm h, const Mm& pv, const Mm& qv)
     h = mdouble(full(h));
     if (error_numeric(pv, "upfirdn") || error_numeric(qv, "upfirdn"))
         return x_M;
+    // Factors are whole numbers: 2+i was read as 2, without a word.
+    if ((pv.size() > 0 && imag_at(pv, 0) != 0) || (qv.size() > 0 && imag_at(qv, 0) != 0)) {
+        error("upfirdn: p and q must be real");
+        return x_M;
+    }
     const int p = pv.size() > 0 ? round_to_int(number_at(pv, 0)) : 0;
     const int q = qv.size() > 0 ? round_to_int(number_at(qv, 0)) : 0;
     if (p < 1 || q < 1) {

@@ -21,6 +21,19 @@ inline double number_at(const Mm& x, int k)
     return x.addr()[k];
 }
 
+// The imaginary part of element k (from 0) of a numeric argument: 0 for a
+// real value or a byte. Same preconditions as number_at.
+inline double imag_at(const Mm& x, int k)
+{
+    if (x.gettype() != qv_double || !x.isc())
+        return 0.0;
+    if (x.issparse()) {
+        int at = x.search(k);
+        return at < 0 ? 0.0 : x.addi()[at];
+    }
+    return x.addi()[k];
+}
+
 // Whether every stored element of a double value, both parts, is finite
 // (a sparse value's unstored zeros are). Other types hold no NaN or Inf.
 inline bool all_finite(const Mm& x)

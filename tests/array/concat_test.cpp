@@ -333,11 +333,21 @@ TEST(Reshape, CountsThatDoNotFit)
         {"too many", [&] { reshape(x, test::row({1, 1, 1, 1, 6})); }, "reshape: too many dimensions"},
         {"cell of sizes", [&] { reshape(x, Mm(0, 0, 0, 1, 2, qv_cell)); },
          "reshape: numeric data expected, but matrix (temporary) is not"},
+        // An imaginary part was dropped without a word: [2+i 3] was [2 3].
+        {"[2+i 3]", [&] { reshape(x, test::complex(1, 2, {2, 3}, {1, 0})); }, "reshape: the dimensions must be real"},
+        {"[3 2i]", [&] { reshape(x, test::complex(1, 2, {3, 0}, {0, 2})); }, "reshape: the dimensions must be real"},
+        {"counts 3, 2+i", [&] { reshape(x, Mm(3.0), test::complex(1, 1, {2}, {1})); },
+         "reshape: the dimensions must be real"},
+        {"counts 1, 2, sparse(3-i)", [&] { reshape(x, Mm(1.0), Mm(2.0), sparse(test::complex(1, 1, {3}, {-1}))); },
+         "reshape: the dimensions must be real"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_ERROR(c.run(), c.message);
     }
+    // Imaginary parts that are all 0 are the real extents.
+    EXPECT_EQ(test::extents(reshape(x, test::complex(1, 2, {3, 2}, {0, 0}))), (std::vector<int>{3, 2}));
+    EXPECT_EQ(test::extents(reshape(x, test::complex(1, 1, {2}, {0}), Mm(3.0))), (std::vector<int>{2, 3}));
 }
 
 TEST(Reshape, AFailedReshapeKeepsTheExtents)

@@ -316,6 +316,9 @@ TEST(Permute, BadOrders)
         {"NaN", m, test::row({1, NAN}), "permute: out of range values in order"},
         {"a repeated entry", m, test::row({2, 2}), "permute: out of range values in order"},
         {"a repeated entry in 4-d", x3, test::row({1, 3, 3, 2}), "permute: out of range values in order"},
+        // An imaginary part was dropped without a word: [2+i 1] was [2 1].
+        {"[2+i 1]", m, test::complex(1, 2, {2, 1}, {1, 0}), "permute: order must be real"},
+        {"[1 3 2i]", x3, test::complex(1, 3, {1, 3, 0}, {0, 0, 2}), "permute: order must be real"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -343,6 +346,11 @@ TEST(DimArgument, ParsedAndChecked)
         {"negative", counting({2, 3}), Mm(-1.0), 0, "sort: dim argument must be positive"},
         {"NaN", counting({2, 3}), Mm(NAN), 0, "sort: dim argument must be positive"},
         {"empty", counting({2, 3}), Mm(), 0, "sort: dim argument may not be empty"},
+        // An imaginary part was dropped without a word: 2+i worked along 2.
+        {"2+i", counting({2, 3}), test::complex(1, 1, {2}, {1}), 0, "sort: dim argument must be real"},
+        {"i", counting({2, 3}), test::complex(1, 1, {0}, {1}), 0, "sort: dim argument must be real"},
+        {"sparse 1-i", counting({2, 3}), sparse(test::complex(1, 1, {1}, {-1})), 0, "sort: dim argument must be real"},
+        {"2 stored as complex", counting({2, 3}), test::complex(1, 1, {2}, {0}), 1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

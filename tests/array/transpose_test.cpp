@@ -341,6 +341,15 @@ TEST(Repmat, CountsShapesAndTypes)
     EXPECT_ERROR(repmat(a, Mm(1e6), Mm(1e6)), "Out of memory!");
     EXPECT_ERROR(repmat(a, Mm(3e9), one_M), "Out of memory!");
     EXPECT_ERROR(repmat(a, Mm(0, 0, 0, 1, 1, qv_cell)), "repmat: numeric data expected, but matrix (temporary) is not");
+    // A count with an imaginary part was read as its real part, without a
+    // word.
+    const Mm two_i = test::complex(1, 1, {2}, {1});
+    EXPECT_ERROR(repmat(a, two_i), "repmat: the counts must be real");
+    EXPECT_ERROR(repmat(a, one_M, two_i), "repmat: the counts must be real");
+    EXPECT_ERROR(repmat(a, two_i, one_M), "repmat: the counts must be real");
+    EXPECT_ERROR(repmat(a, test::complex(1, 2, {1, 2}, {0, 3})), "repmat: the counts must be real");
+    EXPECT_EQ(values(repmat(a, test::complex(1, 2, {1, 2}, {0, 0}))), values(repmat(a, one_M, Mm(2.0))))
+        << "imaginary parts of 0 are the real counts";
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,53 @@ TEST(Dates, EndOfMonthAndWeekday)
     EXPECT_EQ(test::extents(name), (std::vector<int>{2, 3}));
     EXPECT_ERROR(eomday(n(2000)), "eomday does not accept 1 input");
     EXPECT_ERROR(etime(n(1)), "etime does not accept 1 input");
+}
+
+// Dates lie on the real line: an imaginary part was dropped without a word,
+// and the answer was that of another date.
+TEST(Dates, ComplexDatesAreRefused)
+{
+    const Mm day = test::complex(1, 1, {730486}, {1});
+    const Mm when = test::complex(1, 6, {2000, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 2});
+    const Mm vec = test::row({2000, 1, 1, 0, 0, 0});
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"datenum(2000+i, 1, 1)", [&] { return datenum(test::complex(1, 1, {2000}, {1}), n(1), n(1)); },
+         "datenum: dates must be real"},
+        {"datenum(2000, 1, 1, 0, 0, 2i)",
+         [&] { return datenum(n(2000), n(1), n(1), n(0), n(0), test::complex(1, 1, {0}, {2})); },
+         "datenum: dates must be real"},
+        {"datevec(730486+i)", [&] { return datevec(day); }, "datevec: dates must be real"},
+        {"datevec(sparse(730486+i))", [&] { return datevec(sparse(day)); }, "datevec: dates must be real"},
+        {"weekday(730486+i)", [&] { return weekday(day); }, "weekday: dates must be real"},
+        {"eomday(2000+i, 2)", [&] { return eomday(test::complex(1, 1, {2000}, {1}), n(2)); },
+         "eomday: dates must be real"},
+        {"eomday(2000, 2i)", [&] { return eomday(n(2000), test::complex(1, 1, {0}, {2})); }, "eomday: dates must be real"},
+        {"etime(complex, t0)", [&] { return etime(when, vec); }, "etime: dates must be real"},
+        {"etime(t1, complex)", [&] { return etime(vec, when); }, "etime: dates must be real"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(c.call(), c.message);
+    }
+    Mm y = n(7), mo = n(7), number = n(7), name = n(7);
+    EXPECT_ERROR(datevec(day, i_o, y, mo), "datevec: dates must be real");
+    EXPECT_ERROR(weekday(day, i_o, number, name), "weekday: dates must be real");
+    for (const Mm* out : {&y, &mo, &number, &name})
+        EXPECT_EQ(test::values(*out), std::vector<double>{7}) << "outputs untouched";
+    // Imaginary parts that are all 0 are the real dates.
+    const Mm zero_im = test::complex(1, 1, {730486.5}, {0});
+    EXPECT_EQ(test::values(datevec(zero_im)), test::values(datevec(n(730486.5))));
+    EXPECT_EQ(test::values(weekday(zero_im)), test::values(weekday(n(730486.5))));
+    EXPECT_EQ(test::values(datenum(test::complex(1, 1, {2000}, {0}), n(2), n(3))),
+              test::values(datenum(n(2000), n(2), n(3))));
+    EXPECT_EQ(test::values(eomday(test::complex(1, 1, {2000}, {0}), n(2))), std::vector<double>{29});
+    EXPECT_EQ(test::values(etime(test::complex(1, 6, {2000, 1, 1, 0, 0, 2}, {0, 0, 0, 0, 0, 0}), vec)),
+              std::vector<double>{2});
 }
 
 // eomday takes its month as datenum carries it, and a date that is no date

@@ -4,6 +4,7 @@
 #include "linalg_support.hpp"
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,31 @@ TEST(TestMatrices, Messages)
     EXPECT_ERROR(hankel(test::real(2, 2, {1, 3, 2, 4}), test::row({1, 2})), "hankel: (temporary) is not a vector");
     EXPECT_ERROR(hankel(test::row({1, 2}), test::real(2, 2, {1, 3, 2, 4})), "hankel: (temporary) is not a vector");
     EXPECT_NE(test::error_of([] { hankel(test::real(2, 2, {1, 3, 2, 4})); }), "");
+    // An order with an imaginary part was read as its real part, without a
+    // word; an imaginary part of 0 is the real order.
+    struct Case {
+        const char* what;
+        std::function<Mm(const Mm&)> build;
+        double order;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"magic", [](const Mm& n) { return magic(n); }, 4, "magic: n must be real"},
+        {"hilb", [](const Mm& n) { return hilb(n); }, 3, "hilb: n must be real"},
+        {"invhilb", [](const Mm& n) { return invhilb(n); }, 3, "invhilb: n must be real"},
+        {"gallery", [](const Mm& n) { return gallery(n); }, 3, "gallery: n must be real"},
+        {"wilkinson", [](const Mm& n) { return wilkinson(n); }, 5, "wilkinson: n must be real"},
+        {"pascal", [](const Mm& n) { return pascalM(n); }, 4, "pascal: n must be real"},
+        {"hadamard", [](const Mm& n) { return hadamard(n); }, 4, "hadamard: n must be real"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(c.build(test::complex(1, 1, {c.order}, {1})), c.message);
+        EXPECT_ERROR(c.build(sparse(test::complex(1, 1, {0}, {c.order}))), c.message);
+        EXPECT_EQ(test::values(c.build(test::complex(1, 1, {c.order}, {0}))), test::values(c.build(Mm(c.order))));
+    }
+    EXPECT_ERROR(pascalM(Mm(3.0), test::complex(1, 1, {1}, {1})), "pascal: k must be real");
+    EXPECT_EQ(test::values(pascalM(Mm(3.0), test::complex(1, 1, {2}, {0}))), test::values(pascalM(Mm(3.0), Mm(2.0))));
 }
 
 } // namespace

@@ -285,6 +285,58 @@ TEST_F(ConstrTest, Errors)
                  "minimax: vlb and vub must not have more elements than x0");
 }
 
+// The minimiser works in real numbers: imaginary parts of the start, the
+// bounds, the data or the settings were dropped without a word, and the
+// answer was that of another problem.
+TEST_F(ConstrTest, ComplexArgumentsAreRefused)
+{
+    reg.define("line_model", [](const std::vector<Mm>& a, int) {
+        return std::vector<Mm>{Mm(a.at(0).addr()[0])};
+    });
+    const Mm start = test::row({0, 0}), c = test::complex(1, 2, {0, 0}, {1, 0}), opts = foptions();
+    const Mm complex_opts = test::complex(1, 2, {0, 1e-6}, {0, 1});
+    struct Case {
+        const char* what;
+        std::function<void(Mm&, Mm&)> call;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"constr, x0 [i 0]", [&](Mm& x, Mm& o) { constr(TM("corner"), c, opts, Mm(), Mm(), Mm(), Mm(), i_o, x, o); },
+         "constr: x0 must be real"},
+        {"constr, vlb [i 0]", [&](Mm& x, Mm& o) { constr(TM("corner"), start, opts, c, Mm(), Mm(), Mm(), i_o, x, o); },
+         "constr: vlb must be real"},
+        {"minimax, vub [i 0]",
+         [&](Mm& x, Mm& o) { minimax(TM("corner"), start, opts, Mm(), c, Mm(), Mm(), i_o, x, o); },
+         "minimax: vub must be real"},
+        {"constr, options with TolX 1e-6+i",
+         [&](Mm& x, Mm& o) { constr(TM("corner"), start, complex_opts, Mm(), Mm(), Mm(), Mm(), i_o, x, o); },
+         "constr: options must be real"},
+        {"fminu, x0 [i 0]", [&](Mm& x, Mm& o) { fminu(TM("corner"), c, i_o, x, o); }, "constr: x0 must be real"},
+        {"curvefit, ydata 1+i",
+         [&](Mm& x, Mm& o) {
+             curvefit(TM("line_model"), Mm(0.0), Mm(), test::complex(1, 1, {1}, {1}), opts, i_o, x, o);
+         },
+         "curvefit: ydata must be real"},
+        {"curvefit, x0 sparse i",
+         [&](Mm& x, Mm& o) {
+             curvefit(TM("line_model"), sparse(test::complex(1, 1, {0}, {1})), Mm(), Mm(1.0), opts, i_o, x, o);
+         },
+         "curvefit: x0 must be real"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Mm x = Mm(7.0), o = Mm(7.0);
+        EXPECT_ERROR(k.call(x, o), k.message);
+        EXPECT_EQ(test::values(x), std::vector<double>{7}) << "outputs untouched";
+        EXPECT_EQ(test::values(o), std::vector<double>{7}) << "outputs untouched";
+    }
+    EXPECT_EQ(reg.calls(), 0u);
+    // Imaginary parts that are all 0 are the real problem.
+    EXPECT_EQ(test::values(constr(TM("corner"), test::complex(1, 2, {0, 0}, {0, 0}), opts,
+                                  test::complex(1, 2, {-5, -5}, {0, 0}))),
+              test::values(constr(TM("corner"), start, opts, test::row({-5, -5}))));
+}
+
 TEST_F(ConstrTest, FminuIsConstrWithoutBounds)
 {
     reg.define("shift", [](const std::vector<Mm>& a, int) {

@@ -232,16 +232,31 @@ TEST_F(FminTest, LimitsThatAreNoNumbers)
         {"fminbnd(f, {1}, 2)", test::cell_row({Mm(1.0)}), Mm(2.0), true,
          "fminbnd: the limit x1 is empty or not numeric"},
         {"fminbnd(f, 0, [])", Mm(0.0), Mm(), true, "fminbnd: the limit x2 is empty or not numeric"},
+        // The imaginary part was dropped without a word: the minimum was
+        // that of another interval.
+        {"fmin(f, 3+i, 4)", test::complex(1, 1, {3}, {1}), Mm(4.0), false, "fmin: the limit x1 must be real"},
+        {"fmin(f, 3, 4i)", Mm(3.0), test::complex(1, 1, {0}, {4}), false, "fmin: the limit x2 must be real"},
+        {"fminbnd(f, 3-2i, 4)", test::complex(1, 1, {3}, {-2}), Mm(4.0), true, "fminbnd: the limit x1 must be real"},
+        {"fminbnd(f, 3, 4+1e-300i)", Mm(3.0), test::complex(1, 1, {4}, {1e-300}), true,
+         "fminbnd: the limit x2 must be real"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
+        Mm x = Mm(7.0), fval = Mm(7.0), flag = Mm(7.0), out = Mm(7.0);
         if (k.bounded) {
-            EXPECT_ERROR(fminbnd(TM("cos"), k.x1, k.x2), k.message);
+            EXPECT_ERROR(fminbnd(TM("cos"), k.x1, k.x2, i_o, x, fval, flag), k.message);
+            EXPECT_EQ(test::at(fval, 0), 7) << "outputs untouched";
         } else {
-            EXPECT_ERROR(fmin(TM("cos"), k.x1, k.x2), k.message);
+            EXPECT_ERROR(fmin(TM("cos"), k.x1, k.x2, i_o, x, out), k.message);
+            EXPECT_EQ(test::at(out, 0), 7) << "outputs untouched";
         }
+        EXPECT_EQ(test::at(x, 0), 7) << "outputs untouched";
     }
     EXPECT_EQ(reg.calls(), 0u);
+    // Complex storage whose imaginary parts are 0 is the real interval.
+    const Mm three = test::complex(1, 1, {3}, {0}), four = test::complex(1, 1, {4}, {0});
+    EXPECT_EQ(test::at(fmin(TM("cos"), three, four), 0), test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0)), 0));
+    EXPECT_EQ(test::at(fminbnd(TM("cos"), three, four), 0), test::at(fminbnd(TM("cos"), Mm(3.0), Mm(4.0)), 0));
 }
 
 // Each function reads the other options form too: the same settings given
@@ -271,6 +286,43 @@ TEST_F(FminTest, EitherOptionsForm)
                  "fmin: options must be an options vector or a structure");
     EXPECT_ERROR(fminbnd(TM("cos"), Mm(3.0), Mm(4.0), TM("TolX")),
                  "fminbnd: options must be an options vector or a structure");
+
+    // Settings with imaginary parts were read as their real parts: the
+    // search ran under other settings.
+    struct Case {
+        const char* what;
+        Mm options;
+        bool bounded;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"fmin, TolX 1e-2+i", test::complex(1, 2, {0, 1e-2}, {0, 1}), false, "fmin: options must be real"},
+        {"fminbnd, Display i", test::complex(1, 1, {0}, {1}), true, "fminbnd: options must be real"},
+        {"fmin, a structure with TolX 1e-2+i", optimset(TM("TolX"), test::cell_row({test::complex(1, 1, {1e-2}, {1})})),
+         false, "fmin: the option TolX must be real"},
+        {"fminbnd, a structure with MaxFunEvals 3i",
+         optimset(TM("MaxFunEvals"), test::cell_row({test::complex(1, 1, {0}, {3})})), true,
+         "fminbnd: the option MaxFunEvals must be real"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Mm xk = Mm(7.0), fk = Mm(7.0), flagk = Mm(7.0), outk = Mm(7.0);
+        if (k.bounded) {
+            EXPECT_ERROR(fminbnd(TM("cos"), Mm(3.0), Mm(4.0), k.options, i_o, xk, fk, flagk), k.message);
+            EXPECT_EQ(test::at(fk, 0), 7) << "outputs untouched";
+        } else {
+            EXPECT_ERROR(fmin(TM("cos"), Mm(3.0), Mm(4.0), k.options, i_o, xk, outk), k.message);
+            EXPECT_EQ(test::at(outk, 0), 7) << "outputs untouched";
+        }
+        EXPECT_EQ(test::at(xk, 0), 7) << "outputs untouched";
+    }
+    // Imaginary parts that are all 0 are the real settings.
+    EXPECT_EQ(test::bits(test::at(fmin(TM("cos"), Mm(3.0), Mm(4.0), test::complex(1, 2, {0, 1e-2}, {0, 0})), 0)),
+              test::bits(reference));
+    EXPECT_EQ(test::bits(test::at(
+                  fmin(TM("cos"), Mm(3.0), Mm(4.0), optimset(TM("TolX"), test::cell_row({test::complex(1, 1, {1e-2}, {0})}))),
+                  0)),
+              test::bits(reference));
 }
 
 } // namespace

@@ -186,6 +186,16 @@ TEST(Fzero, Errors)
         {"a NaN end", [] { fzero(TM("atan"), test::row({NAN, 1})); }, "fzero: the interval ends must be finite"},
         {"an infinite start", [] { fzero(TM("atan"), Mm(-INFINITY)); }, "fzero: initial guess x must be finite"},
         {"a NaN start", [] { fzero(TM("atan"), Mm(NAN)); }, "fzero: initial guess x must be finite"},
+        // Imaginary parts were dropped without a word: fzero('atan', 1+2i)
+        // searched from 1, and [-1+i 2] bracketed [-1 2].
+        {"a complex start", [] { fzero(TM("atan"), test::complex(1, 1, {1}, {2})); },
+         "fzero: initial guess x must be real"},
+        {"an imaginary start", [] { fzero(TM("atan"), test::complex(1, 1, {0}, {1})); },
+         "fzero: initial guess x must be real"},
+        {"a complex end", [] { fzero(TM("atan"), test::complex(1, 2, {-1, 2}, {1, 0})); },
+         "fzero: the interval ends must be real"},
+        {"a complex tolerance", [] { fzero(TM("atan"), test::row({-1, 2}), test::complex(1, 1, {1e-6}, {1})); },
+         "fzero: the tolerance must be real"},
         // The search would reach the sign change only past the largest
         // double: an end at Inf is no bracket.
         {"a sign change beyond the range", [] { fzero(TM("atan"), Mm(1e308)); },
@@ -197,6 +207,11 @@ TEST(Fzero, Errors)
     }
     EXPECT_TRUE(std::isnan(test::at(fzero(TM("nan_left"), test::row({1, 3})), 0))) << "NaN, no error";
     EXPECT_TRUE(std::isnan(test::at(fzero(TM("nan_left"), test::row({3, 1})), 0)));
+    // Complex storage whose imaginary parts are all 0 is the real start.
+    EXPECT_EQ(test::at(fzero(TM("atan"), test::complex(1, 2, {-1, 2}, {0, 0})), 0),
+              test::at(fzero(TM("atan"), test::row({-1, 2})), 0));
+    EXPECT_EQ(test::at(fzero(TM("atan"), test::complex(1, 1, {1}, {0}), test::complex(1, 1, {1e-6}, {0})), 0),
+              test::at(fzero(TM("atan"), Mm(1.0), Mm(1e-6)), 0));
 }
 
 } // namespace

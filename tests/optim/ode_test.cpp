@@ -493,6 +493,52 @@ TEST_F(OdeTest, TimesMustRunOneWay)
     EXPECT_ERROR(ode15s(TM("decay"), test::row({0, 1, 0.5}), Mm(1.0), i_o, t, y), "ode: tspan must be monotonic");
 }
 
+// The integrator works in real numbers: imaginary parts of the times, the
+// start or the options were dropped without a word, and the solution was
+// that of another problem.
+TEST_F(OdeTest, ComplexArgumentsAreRefused)
+{
+    const Mm span = test::row({0, 1}), options = odeset();
+    struct Case {
+        const char* what;
+        int method;
+        Mm tspan, y0, options;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"ode23, tspan [0 1+i]", 1, test::complex(1, 2, {0, 1}, {0, 1}), Mm(1.0), options, "ode: tspan must be real"},
+        {"ode45, tspan [2i 1]", 2, test::complex(1, 2, {0, 1}, {2, 0}), Mm(1.0), options, "ode: tspan must be real"},
+        {"ode45, y0 1+i", 2, span, test::complex(1, 1, {1}, {1}), options, "ode: y0 must be real"},
+        {"ode78, y0 [1; 1e-300i]", 3, span, test::complex(2, 1, {1, 0}, {0, 1e-300}), options, "ode: y0 must be real"},
+        {"ode15s, y0 i", 4, span, test::complex(1, 1, {0}, {1}), options, "ode: y0 must be real"},
+        {"ode23, complex options", 1, span, Mm(1.0), test::complex(1, 4, {1e-3, 1e-6, 0, 0}, {0, 1, 0, 0}),
+         "ode: options must be real"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Mm t = Mm(7.0), y = Mm(7.0);
+        EXPECT_ERROR(
+            {
+                switch (k.method) {
+                case 1: ode23(TM("decay"), k.tspan, k.y0, k.options, i_o, t, y); break;
+                case 2: ode45(TM("decay"), k.tspan, k.y0, k.options, i_o, t, y); break;
+                case 3: ode78(TM("decay"), k.tspan, k.y0, k.options, i_o, t, y); break;
+                default: ode15s(TM("decay"), k.tspan, k.y0, k.options, i_o, t, y); break;
+                }
+            },
+            k.message);
+        EXPECT_EQ(test::at(t, 0), 7) << "outputs untouched";
+        EXPECT_EQ(test::at(y, 0), 7) << "outputs untouched";
+    }
+    EXPECT_EQ(reg.calls(), 0u);
+    // Complex storage whose imaginary parts are 0 is the real problem.
+    Mm t1, y1, t2, y2;
+    ode45(TM("decay"), test::complex(1, 2, {0, 1}, {0, 0}), test::complex(1, 1, {1}, {0}), i_o, t1, y1);
+    ode45(TM("decay"), span, Mm(1.0), i_o, t2, y2);
+    EXPECT_EQ(test::values(t1), test::values(t2));
+    EXPECT_EQ(test::values(y1), test::values(y2));
+}
+
 TEST_F(OdeTest, Errors)
 {
     reg.define("three", [](const std::vector<Mm>&, int) { return std::vector<Mm>{test::row({1, 2, 3})}; });

@@ -2,6 +2,7 @@
 #include "test_support.hpp"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,6 +35,20 @@ TEST(Odeset, SlotsByName)
     odeset(base, TM("RelTol"), Mm(0.25));
     EXPECT_EQ(test::at(base, 0), 0.5) << "the given value is not changed";
     EXPECT_ERROR(odeset(Mm(1.0)), "odeset does not accept 1 input");
+    // A value whose read element has an imaginary part was stored as its
+    // real part, without a word.
+    const std::vector<std::pair<const char*, const char*>> names = {
+        {"reltol", "RelTol"}, {"AbsTol", "AbsTol"}, {"Refine", "Refine"}, {"INITIALSTEP", "InitialStep"}};
+    for (const auto& [given, stored] : names) {
+        SCOPED_TRACE(given);
+        EXPECT_ERROR(odeset(TM(given), test::complex(1, 1, {1e-4}, {1})), std::string("odeset: ") + stored + " must be real");
+        EXPECT_ERROR(odeset(odeset(), TM(given), test::complex(1, 1, {0}, {2})),
+                     std::string("odeset: ") + stored + " must be real");
+    }
+    EXPECT_EQ(test::values(odeset(TM("RelTol"), test::complex(1, 1, {1e-4}, {0}))), (std::vector<double>{1e-4, 0, 0, 0}));
+    EXPECT_EQ(test::values(odeset(TM("AbsTol"), test::complex(1, 2, {1e-8, 1e-9}, {0, 1}))),
+              (std::vector<double>{0, 1e-8, 0, 0}))
+        << "the first element only is read";
 }
 
 // An options value that odeget would refuse is refused when it is given to
@@ -55,6 +70,8 @@ TEST(Odeset, RefusesWhatOdegetRefuses)
         {"odeset(optimset(), 'RelTol', 1e-4)", optimset(), kind},
         {"a cell of four", test::cell_row({Mm(1.0), Mm(2.0), Mm(3.0), Mm(4.0)}), kind},
         {"four characters", TM("abcd"), kind},
+        // An imaginary part was dropped without a word.
+        {"a complex slot", test::complex(4, 1, {1e-3, 1e-6, 0, 0}, {0, 1, 0, 0}), ": options must be real"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

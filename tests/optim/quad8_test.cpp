@@ -568,12 +568,23 @@ TEST_F(Quad8Test, LimitsThatAreNoNumbers)
         {"quad8(f, 0, [])", Mm(0.0), Mm(), "quad8: the limit b is empty or not numeric"},
         {"quad8(f, 0, {1})", Mm(0.0), test::cell_row({Mm(1.0)}), "quad8: the limit b is empty or not numeric"},
         {"quad8(f, 'a', 1)", TM("a"), Mm(1.0), "quad8: the limit a is empty or not numeric"},
+        // The imaginary part was dropped without a word: the integral was
+        // that of another path.
+        {"quad8(f, 0, 1+i)", Mm(0.0), test::complex(1, 1, {1}, {1}), "quad8: the limit b must be real"},
+        {"quad8(f, 2i, 1)", test::complex(1, 1, {0}, {2}), Mm(1.0), "quad8: the limit a must be real"},
+        {"quad8(f, sparse(1-i), 2)", sparse(test::complex(1, 1, {1}, {-1})), Mm(2.0), "quad8: the limit a must be real"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
         EXPECT_ERROR(quad8(TM("exp"), k.a, k.b), k.message);
     }
+    EXPECT_ERROR(quad8(TM("exp"), Mm(0.0), Mm(1.0), test::complex(1, 1, {1e-6}, {1})),
+                 "quad8: the tolerance must be real");
     EXPECT_TRUE(reg.log().empty());
+    // Complex storage whose imaginary parts are 0 is the real interval.
+    EXPECT_EQ(test::at(quad8(TM("exp"), test::complex(1, 1, {0}, {0}), test::complex(1, 1, {1}, {0}),
+                             test::complex(1, 1, {1e-6}, {0})), 0),
+              test::at(quad8(TM("exp"), Mm(0.0), Mm(1.0), Mm(1e-6)), 0));
 }
 
 } // namespace

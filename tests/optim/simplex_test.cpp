@@ -129,6 +129,44 @@ TEST_F(SimplexTest, EmptyStartAndEmptyResult)
     EXPECT_ERROR(fmins(TM("empty"), Mm(1.0)), "optimization: function returned empty result");
 }
 
+// The simplex moves in real coordinates: an imaginary part of the start
+// was dropped without a word, and the search began somewhere else.
+TEST_F(SimplexTest, ComplexStartIsRefused)
+{
+    struct Case {
+        const char* what;
+        const char* who;
+        Mm x0;
+    };
+    const std::vector<Case> cases = {
+        {"fmins(f, [1+i 2])", "fmins", test::complex(1, 2, {1, 2}, {1, 0})},
+        {"fminsearch(f, [1 2i])", "fminsearch", test::complex(1, 2, {1, 0}, {0, 2})},
+        {"fsolve(f, [1 2-1e-300i])", "fsolve", test::complex(1, 2, {1, 2}, {0, -1e-300})},
+        {"fmins(f, sparse complex)", "fmins", sparse(test::complex(2, 1, {0, 1}, {0, 3}))},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        const std::string message = std::string(k.who) + ": x0 must be real";
+        Mm x = Mm(7.0), out = Mm(7.0), fval = Mm(7.0), flag = Mm(7.0);
+        const std::string who = k.who;
+        if (who == "fmins") {
+            EXPECT_ERROR(fmins(TM("bowl"), k.x0, i_o, x, out), message);
+        } else if (who == "fminsearch") {
+            EXPECT_ERROR(fminsearch(TM("bowl"), k.x0, i_o, x, fval, flag), message);
+            EXPECT_EQ(test::at(fval, 0), 7) << "outputs untouched";
+            EXPECT_EQ(test::at(flag, 0), 7) << "outputs untouched";
+        } else {
+            EXPECT_ERROR(fsolve(TM("bowl"), k.x0, i_o, x, out), message);
+        }
+        EXPECT_EQ(test::at(x, 0), 7) << "outputs untouched";
+        EXPECT_EQ(test::at(out, 0), 7) << "outputs untouched";
+    }
+    EXPECT_EQ(reg.calls(), 0u);
+    // Complex storage whose imaginary parts are 0 is the real start.
+    EXPECT_EQ(test::values(fminsearch(TM("bowl"), test::complex(1, 2, {1, 1}, {0, 0}))),
+              test::values(fminsearch(TM("bowl"), test::row({1, 1}))));
+}
+
 TEST_F(SimplexTest, FsolveMinimisesTheSize)
 {
     reg.define_scalar("minus2", [](double x) { return x - 2; });
@@ -216,6 +254,9 @@ TEST_F(SimplexTest, EitherOptionsForm)
                  "fmins: options must be an options vector or a structure");
     EXPECT_ERROR(fminsearch(TM("rosen"), start, TM("TolX")),
                  "fminsearch: options must be an options vector or a structure");
+    EXPECT_ERROR(fmins(TM("rosen"), start, test::complex(1, 3, {0, 1e-2, 1e-2}, {0, 0, 1})), "fmins: options must be real");
+    EXPECT_ERROR(fminsearch(TM("rosen"), start, optimset(TM("TolFun"), test::cell_row({test::complex(1, 1, {0}, {1})}))),
+                 "fminsearch: the option TolFun must be real");
 }
 
 } // namespace

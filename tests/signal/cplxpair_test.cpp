@@ -77,6 +77,14 @@ TEST(Cplxpair, Errors)
     EXPECT_ERROR(cplxpair(z, Mm(), Mm()), "cplxpair: dim argument may not be empty");
     EXPECT_ERROR(cplxpair(z, Mm(), Mm(-1.0)), "cplxpair: dim argument must be positive");
     EXPECT_ERROR(cplxpair(z, Mm(), Mm(3.0)), "cplxpair: dim argument may not be more then the number of dimensions");
+    // A tolerance with an imaginary part was read as its real part, without
+    // a word: 1e-3i paired with the default tolerance.
+    EXPECT_ERROR(cplxpair(z, test::complex(1, 1, {0}, {1e-3})), "cplxpair: the tolerance must be real");
+    EXPECT_ERROR(cplxpair(z, sparse(test::complex(1, 1, {0.1}, {1}))), "cplxpair: the tolerance must be real");
+    const Mm near = test::complex(1, 2, {1, 1.001}, {1, -1});
+    EXPECT_EQ(test::values(real(cplxpair(near, test::complex(1, 1, {0.01}, {0})))),
+              test::values(real(cplxpair(near, Mm(0.01)))))
+        << "an imaginary part of 0 is the real tolerance";
 }
 
 TEST(Nested, Numbering)
@@ -89,6 +97,8 @@ TEST(Nested, Numbering)
     EXPECT_EQ(nested(Mm(0.0)).size(), 0);
     EXPECT_EQ(nested(Mm(NAN)).size(), 0);
     EXPECT_EQ(test::extents(nested(Mm(2.6))), (std::vector<int>{3, 3}));
+    EXPECT_ERROR(nested(test::complex(1, 1, {4}, {1})), "nested: n must be real");
+    EXPECT_EQ(test::values(nested(test::complex(1, 1, {3}, {0}))), test::values(nested(Mm(3.0))));
     for (int n : {5, 8, 13, 30}) {
         SCOPED_TRACE(n);
         const Mm m = nested(Mm(double(n)));

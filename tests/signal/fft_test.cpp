@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -321,6 +322,33 @@ TEST(Fft, Errors)
     EXPECT_ERROR(fft(x, Mm(-INFINITY), Mm(1.0)), "fft: n must be finite");
     EXPECT_ERROR(fft2(sq, Mm(NAN)), "fft: n must be finite");
     EXPECT_ERROR(ifft2(sq, Mm(2.0), Mm(NAN)), "fft: n must be finite");
+    // A length or dimension with an imaginary part was read as its real
+    // part, without a word.
+    struct Case {
+        const char* what;
+        std::function<Mm()> call;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"fft(x, 4+i)", [&] { return fft(x, test::complex(1, 1, {4}, {1})); }, "fft: n must be real"},
+        {"ifft(x, 2i)", [&] { return ifft(x, test::complex(1, 1, {0}, {2})); }, "fft: n must be real"},
+        {"fft(x, sparse(3-i))", [&] { return fft(x, sparse(test::complex(1, 1, {3}, {-1}))); }, "fft: n must be real"},
+        {"fft2(sq, 2, 2+i)", [&] { return fft2(sq, Mm(2.0), test::complex(1, 1, {2}, {1})); }, "fft: n must be real"},
+        {"ifft2(sq, 2+i, 2)", [&] { return ifft2(sq, test::complex(1, 1, {2}, {1}), Mm(2.0)); }, "fft: n must be real"},
+        {"fft(sq, [], 2+i)", [&] { return fft(sq, Mm(), test::complex(1, 1, {2}, {1})); },
+         "fft: dim argument must be real"},
+        {"ifft(sq, [], 1e-300i)", [&] { return ifft(sq, Mm(), test::complex(1, 1, {0}, {1e-300})); },
+         "fft: dim argument must be real"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_ERROR(c.call(), c.message);
+    }
+    // Imaginary parts that are all 0 are the real length and dimension.
+    EXPECT_EQ(test::values(real(fft(sq, test::complex(1, 1, {3}, {0}), test::complex(1, 1, {2}, {0})))),
+              test::values(real(fft(sq, Mm(3.0), Mm(2.0)))));
+    EXPECT_EQ(test::values(imag(fft(sq, test::complex(1, 1, {3}, {0}), test::complex(1, 1, {2}, {0})))),
+              test::values(imag(fft(sq, Mm(3.0), Mm(2.0)))));
     // lengths that are numbers keep their meaning: none at or below 0
     EXPECT_EQ(fft(x, Mm(-3.0)).size(), 0);
     EXPECT_EQ(fft(x, Mm(2.4)).size(), 2);

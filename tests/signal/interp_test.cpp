@@ -457,6 +457,12 @@ TEST(Interp2, Errors)
     EXPECT_ERROR(interp2(test::row({1, 2}), Mm(1.0), test::counting({1, 2}), Mm(1.0), Mm(1.0)),
                  "interp2: at least two values required.") << "y is searched too";
     EXPECT_ERROR(interp2(z, Mm(1.0), Mm(1.0), Mm(2.0)), "interp2: method must be a string");
+    // A refinement count with an imaginary part was read as its real part,
+    // without a word.
+    EXPECT_ERROR(interp2(z, test::complex(1, 1, {1}, {1}), test::text("linear")), "interp2: ntimes must be real");
+    EXPECT_ERROR(interp2(z, test::complex(1, 1, {2}, {-1})), "interp2: ntimes must be real");
+    EXPECT_EQ(test::values(interp2(z, test::complex(1, 1, {1}, {0}), test::text("linear"))),
+              test::values(interp2(z, Mm(1.0), test::text("linear"))));
 }
 
 Mm two_pages() { return cat(Mm(3.0), Mm(0, 0, 0, 2, 2, qv_double) * Mm(0.0), test::real(2, 2, {8, 8, 8, 8})); }
@@ -500,6 +506,11 @@ TEST(Interp3, Errors)
     EXPECT_ERROR(interp3(Mm(1.0), test::row({1, 2}), test::row({1, 2}), Mm(1.0), Mm(1.0), Mm(1.0), Mm(1.0)),
                  "interp3: at least two values required.");
     EXPECT_ERROR(interp3(v, v, v, v, v, v), "interp3 does not accept 6 inputs");
+    // A refinement count with an imaginary part was read as its real part,
+    // without a word.
+    EXPECT_ERROR(interp3(v, test::complex(1, 1, {1}, {1})), "interp3: ntimes must be real");
+    EXPECT_ERROR(interp3(v, test::complex(1, 1, {0}, {1}), test::text("nearest")), "interp3: ntimes must be real");
+    EXPECT_EQ(test::values(interp3(v, test::complex(1, 1, {1}, {0}))), test::values(interp3(v, Mm(1.0))));
 }
 
 } // namespace

@@ -297,6 +297,17 @@ TEST(Polyfit, FitsAndFitData)
     EXPECT_ERROR(polyfit(test::row({1, 2, 3}), test::row({1, 2}), Mm(1.0)), "polyfit: x and y must be same size");
     EXPECT_ERROR(polyfit(Mm(1.0)), "polyfit does not accept 1 input");
     EXPECT_ERROR(polyfit(Mm(1.0), Mm(1.0)), "polyfit does not accept 2 inputs");
+    // A degree with an imaginary part was read as its real part, without a
+    // word; the outputs stay as they were.
+    const Mm xs = test::row({0, 1, 2, 3}), ys = test::row({1, 3, 5, 8});
+    for (const Mm& n : {test::complex(1, 1, {1}, {1}), test::complex(1, 1, {0}, {2}), sparse(test::complex(1, 1, {2}, {1}))}) {
+        Mm pk = Mm(7.0), Sk = Mm(7.0);
+        EXPECT_ERROR(polyfit(xs, ys, n, i_o, pk, Sk), "polyfit: n must be real");
+        EXPECT_EQ(test::values(pk), std::vector<double>{7}) << "outputs untouched";
+        EXPECT_EQ(test::values(Sk), std::vector<double>{7}) << "outputs untouched";
+    }
+    EXPECT_EQ(test::values(polyfit(xs, ys, test::complex(1, 1, {1}, {0}))), test::values(polyfit(xs, ys, Mm(1.0))))
+        << "an imaginary part of 0 is the real degree";
 }
 
 // The fit is linear in y: y taken by 2^j gives the coefficients and the

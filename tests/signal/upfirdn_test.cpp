@@ -95,6 +95,14 @@ TEST(Upfirdn, Errors)
                  "upfirdn: x and h must have the same number of columns");
     EXPECT_ERROR(upfirdn(x, Mm(1.0), Mm(1e300)), "Out of memory!") << "a huge factor saturates, then is refused";
     EXPECT_ERROR(upfirdn(x), "upfirdn does not accept 1 input");
+    // A factor with an imaginary part was read as its real part, without a
+    // word.
+    const char real[] = "upfirdn: p and q must be real";
+    EXPECT_ERROR(upfirdn(x, Mm(1.0), test::complex(1, 1, {2}, {1})), real);
+    EXPECT_ERROR(upfirdn(x, Mm(1.0), Mm(1.0), test::complex(1, 1, {0}, {3})), real);
+    EXPECT_ERROR(upfirdn(x, Mm(1.0), sparse(test::complex(1, 1, {2}, {-1})), Mm(1.0)), real);
+    EXPECT_EQ(test::values(upfirdn(x, Mm(1.0), test::complex(1, 1, {2}, {0}))), test::values(upfirdn(x, Mm(1.0), Mm(2.0))))
+        << "an imaginary part of 0 is the real factor";
 }
 
 // A NaN sample reaches the outputs its taps reach (numpy.convolve of the
