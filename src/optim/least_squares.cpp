@@ -77,6 +77,10 @@ bool run_nnls_core(const Mm& A_in, const Mm& b_in, const Mm& tol_in, const Mm& x
             error("%s: the tolerance must not be NaN", who);
             return false;
         }
+        if (first_imaginary(tol_in) != 0) {
+            error("%s: the tolerance must be real", who);
+            return false;
+        }
         value_tol = tol;
     }
     out.x = zero_column(n);

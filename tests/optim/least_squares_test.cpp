@@ -231,6 +231,8 @@ TEST(Nnls, NonFiniteDataIsAnError)
          "nnls: a and b must be real"},
         {"complex b", test::real(2, 2, {1, 0, 0, 1}), test::complex(2, 1, {1, 0}, {1, 1}), Mm(),
          "nnls: a and b must be real"},
+        {"complex tolerance", test::real(2, 2, {1, 0, 0, 1}), column({1, 1}), test::complex(1, 1, {1e-9}, {1}),
+         "nnls: the tolerance must be real"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
