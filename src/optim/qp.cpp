@@ -368,7 +368,9 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
         // side were "ok" with x near 1e10 under some kernels). The sine of
         // each row's angle to the rows before it tells: below 1 unit for
         // such copies, 20 and more for rows 1e-14 apart.
-        {
+        // (More rows than unknowns always depend on each other: the solve
+        // below and its misses decide those.)
+        if (chosen.size() <= nx) {
             const Mm Ek = live(full(Mm(E(chosen, c_p))));
             Mm Q, R;
             qr(live(dot_transpose(Ek)), zero_M, i_o, Q, R);

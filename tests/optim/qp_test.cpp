@@ -942,6 +942,24 @@ TEST(Qp, RowThatDependsOnTheEqualityRows)
 
 namespace {
 
+// More equality rows than unknowns, one of them a multiple of another with
+// a right-hand side that does not follow: the check of the rows' angles
+// took as many as the unknowns from the factor and failed on the rest
+// ("rdivide: incompatible dimensions").
+TEST(Qp, MoreDependentEqualityRowsThanUnknowns)
+{
+    const Mm H = eye(Mm(2.0)), f = column({0, 0});
+    const Mm A = test::real(3, 2, {1, 0.5, 3, 2, -1, 6});
+    for (double miss : {0.0, 1e-3, 1.0}) {
+        SCOPED_TRACE(miss);
+        Mm x, lambda, how;
+        qp(H, f, A, column({1, 0.2, 3 + miss}), Mm(), Mm(), Mm(), Mm(3.0), Mm(-1.0), i_o, x, lambda, how);
+        // The first two rows fix the point: no interior to start from.
+        EXPECT_EQ(test::text_of(how), "infeasible");
+        EXPECT_TRUE(std::isnan(test::at(x, 0)));
+    }
+}
+
 // A lower and an upper limit on one expression, l <= g x <= u, given as
 // g x <= u and -c g x <= -c l, with other rows beside them: where the
 // limits cross (u below l by 1e-9 of the terms or more) no point is
