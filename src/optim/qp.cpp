@@ -175,6 +175,12 @@ void bound_rows(const Mm& bound, int nx, double sign, Mm& rows, Mm& rhs, Mm& kep
     rhs = Mm(first(kept)) * sign;
 }
 
+// The 2-norms of X's rows (dim 2) or columns (dim 1), full.
+Mm lengths_along(const Mm& X, double dim)
+{
+    return live(full(live(msqrt(live(sum(live(power(X, num(2))), num(dim)))))));
+}
+
 // Positions (1-based, increasing) of a largest set of independent rows of
 // E that holds its first `fixed` rows (which must be independent): the
 // other rows, each scaled to unit length and cleared of the span of the
@@ -188,7 +194,7 @@ Mm independent_rows(const Mm& E, int fixed)
     if (k == fixed)
         return held;
     const Mm dense = live(full(E));
-    const Mm lengths = live(msqrt(live(sum(live(power(dense, num(2))), num(2)))));
+    const Mm lengths = lengths_along(dense, 2);
     const Mm unit = live(rdivide(one_M, live(lengths + live(lengths == zero_M))));
     const Mm others = mul(sparse_diagonal(rows_of(unit, fixed + 1, k, 1.0)), block_rows(dense, fixed + 1, k));
     Mm rest = live(dot_transpose(others));
@@ -269,8 +275,8 @@ bool dependent_inequalities_hold(const Mm& A, const Mm& b, int neq)
         Mm rest = live(dot_transpose(G));
         for (int pass = 0; pass < 2; ++pass)
             rest = live(rest - mul(live(Q), mul(dot_transpose(Q), rest)));
-        const Mm outside = live(msqrt(live(sum(live(power(rest, num(2))), num(1)))));
-        const Mm lengths = live(msqrt(live(sum(live(power(G, num(2))), num(2)))));
+        const Mm outside = lengths_along(rest, 1);
+        const Mm lengths = lengths_along(G, 2);
         const Mm excess =
             live(full(rdivide(live(mul(G, x) - h), live(mul(abs(G), abs(x)) + abs(h) + num(1e-300)))));
         for (int i = 0; i <= last - first; ++i)
@@ -292,7 +298,7 @@ bool opposite_rows_hold(const Mm& A, const Mm& b, int neq)
     if (k < 2)
         return true;
     const Mm G = block_rows(A, neq + 1, rows), h = live(full(rows_of(b, neq + 1, rows, 1.0)));
-    const Mm lengths = live(full(live(msqrt(live(sum(live(power(G, num(2))), num(2)))))));
+    const Mm lengths = lengths_along(G, 2);
     const Mm U = live(mul(sparse_diagonal(live(rdivide(one_M, live(lengths + live(lengths == zero_M))))), G));
     const Mm Ut = live(dot_transpose(U));
     const double dependent = 256 * std::max(nx, rows) * std::ldexp(1.0, -52), rounding = row_rounding(nx, rows);
@@ -374,7 +380,7 @@ bool consistent_equalities(Mm& A, Mm& b, int& neq, Mm& kept)
             const Mm Ek = live(full(Mm(E(chosen, c_p))));
             Mm Q, R;
             qr(live(dot_transpose(Ek)), zero_M, i_o, Q, R);
-            const Mm lengths = live(msqrt(live(sum(live(power(Ek, num(2))), num(2)))));
+            const Mm lengths = lengths_along(Ek, 2);
             const Mm sines = live(rdivide(live(full(abs(live(diag(live(R)))))), lengths));
             if (!(smallest(sines) > 4 * std::sqrt(double(std::max(nx, neq))) * std::ldexp(1.0, -52)))
                 return false;
