@@ -755,9 +755,10 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
         if (info[6] == 1 && std::fabs(h0) > r(LHMAX))
             h0 = sign_of(r(LHMAX), h0);
         // A thousandth of a span of 1e-307 is subnormal, its reciprocal
-        // infinite, and the iteration matrix singular.
-        if (std::fabs(h0) < hmin)
-            h0 = sign_of(hmin, tout - t);
+        // infinite, and the iteration matrix singular. (Only there: a first
+        // step below hmin is what a stiff start needs.)
+        if (std::fabs(h0) < 0x1p-1022)
+            h0 = sign_of(0x1p-1022, tout - t);
         if (info[3] == 1 && sign_product(tn + h0 - r(LTSTOP), h0) > 0)
             h0 = r(LTSTOP) - tn;
         info[0] = 1;

@@ -367,8 +367,9 @@ TEST_F(FminTest, MinimaAtZeroSubnormalsAndTheEndsOfTheRange)
         EXPECT_GE(xv, c.a);
         EXPECT_LE(xv, c.b);
         EXPECT_EQ(test::at(fval, 0), c.f(xv));
-        if (!std::isnan(c.xmin))
+        if (!std::isnan(c.xmin)) {
             EXPECT_LE(std::fabs(xv - c.xmin), 3 * (1.5e-8 * std::fabs(c.xmin) + 1e-4)) << xv;
+        }
     }
 }
 

@@ -276,8 +276,9 @@ TEST(Fzero, ZerosAtZeroSubnormalsAndTheEndsOfTheRange)
             ASSERT_TRUE(std::isfinite(x)) << x;
             const double t = isempty(tol) ? 0 : tol.r();
             const double fx = functions.at(c.f)(x);
-            if (fx != 0)
+            if (fx != 0) {
                 EXPECT_LE(std::fabs(x - c.zero), 4 * eps * std::fabs(c.zero) + 2 * t + 1e-305) << x;
+            }
             for (double p : reg.points())
                 ASSERT_TRUE(std::isfinite(p)) << p;
         }

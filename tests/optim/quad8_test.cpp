@@ -707,8 +707,9 @@ TEST_F(Quad8Test, IntegrandResultsOfTheWrongSizeOrKind)
         SCOPED_TRACE(c.f);
         double q = NAN;
         EXPECT_EQ(test::error_of([&] { q = test::at(quad8(TM(c.f), Mm(0.0), Mm(2.0)), 0); }), c.message);
-        if (!*c.message)
+        if (!*c.message) {
             EXPECT_NEAR(q, 2, 1e-14);
+        }
     }
 }
 
