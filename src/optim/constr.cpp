@@ -5,6 +5,7 @@
 #include "optim/minimisation.hpp"
 #include "optim/options.hpp"
 #include "optim/user_function.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 
 #include "velkor/array.h"
@@ -178,6 +179,12 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
             error("%s: %s must be real", family, name);
             return x_M;
         }
+    // A start at Inf or NaN gives the search nowhere to go: it came back as
+    // the answer.
+    if (!all_finite(x0_in)) {
+        error("%s: x0 must be finite", family);
+        return x_M;
+    }
     const Mm x0 = as_double(x0_in.isc() ? real(x0_in) : x0_in);
     const Mm vlb = as_double(vlb_in), vub = as_double(vub_in), ydata = as_double(ydata_in);
     const int n = x0.size();

@@ -5,6 +5,7 @@
 #include "optim/minimisation.hpp"
 #include "optim/options.hpp"
 #include "optim/user_function.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 
 #include "velkor/array.h"
@@ -312,10 +313,17 @@ namespace {
 // was dropped without a word, and the search began somewhere else.
 bool real_start(const Mm& x0, const char* who)
 {
-    if (!iscomplex(x0))
-        return true;
-    error("%s: x0 must be real", who);
-    return false;
+    if (iscomplex(x0)) {
+        error("%s: x0 must be real", who);
+        return false;
+    }
+    // A start at Inf or NaN gives the search nowhere to go: it came back
+    // as the answer, with the value NaN.
+    if (!all_finite(x0)) {
+        error("%s: x0 must be finite", who);
+        return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -333,4 +333,21 @@ TEST_F(SimplexTest, ComplexValues)
     EXPECT_EQ(test::at(flag, 0), 1);
 }
 
+// A start at Inf or NaN is refused before any call: the search had nowhere
+// to go and gave the start back as the answer, with the value NaN.
+TEST_F(SimplexTest, StartsThatAreNotFinite)
+{
+    reg.define_scalar("square", [](double x) { return x * x; });
+    for (const Mm& x0 : {Mm(NAN), Mm(HUGE_VAL), Mm(-HUGE_VAL), test::row({1, NAN})}) {
+        SCOPED_TRACE(std::to_string(test::at(x0, x0.size() - 1)));
+        Mm x, out, fval, flag;
+        EXPECT_ERROR(fminsearch(TM("square"), x0, optimset(), i_o, x, fval, flag), "fminsearch: x0 must be finite");
+        EXPECT_ERROR(fmins(TM("square"), x0), "fmins: x0 must be finite");
+        EXPECT_ERROR(fsolve(TM("square"), x0, i_o, x, out), "fsolve: x0 must be finite");
+        EXPECT_ERROR(fminu(TM("square"), x0, i_o, x, out), "constr: x0 must be finite");
+        EXPECT_ERROR(constr(TM("square"), x0, i_o, x, out), "constr: x0 must be finite");
+    }
+    EXPECT_EQ(reg.calls(), 0u);
+}
+
 } // namespace
