@@ -342,7 +342,9 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
             error("ode: %s must be real", name);
             return x_M;
         }
-    const int n = y0.length();
+    // Every element is a state, in column order: length() would take two
+    // of the four of a 2x2 start and drop the others without a word.
+    const int n = y0.size();
     if (n < 1) {
         error("ode: y0 must have at least one value");
         return x_M;

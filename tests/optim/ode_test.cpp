@@ -850,6 +850,31 @@ TEST_F(OdeTest, StiffDecayAtTheStepLimits)
     }
 }
 
+// A start of any shape holds one state per element, in column order: a 2x2
+// start was read as its length, two states, and the other two dropped.
+TEST_F(OdeTest, StartsOfAnyShape)
+{
+    reg.define("decay_all", [](const std::vector<Mm>& a, int) {
+        Mm out = a.at(1) * Mm(-1.0);
+        return std::vector<Mm>{out};
+    });
+    const std::vector<Mm> starts = {test::real(2, 2, {1, 2, 3, 4}), test::real(1, 3, {1, -2, 5}),
+                                    test::real(3, 1, {1e300, 1e-300, 0})};
+    for (int method : {1, 2, 3, 4}) {
+        for (const Mm& y0 : starts) {
+            SCOPED_TRACE("method " + std::to_string(method) + ", " + std::to_string(y0.rows()) + "x" +
+                         std::to_string(y0.cols()));
+            Mm y;
+            const Mm t = solve(method, "decay_all", test::row({0, 0.5, 1}), y0, odeset(), y);
+            ASSERT_EQ(test::extents(y), (std::vector<int>{3, y0.size()}));
+            for (int c = 0; c < y0.size(); ++c) {
+                const double exact = test::at(y0, c) * std::exp(-1.0);
+                EXPECT_LE(std::fabs(y.r(3.0, double(c + 1)) - exact), 10 * (1e-3 * std::fabs(exact) + 1e-6)) << c;
+            }
+        }
+    }
+}
+
 // The integrator works in real numbers: imaginary parts of the times, the
 // start or the options were dropped without a word, and the solution was
 // that of another problem.
