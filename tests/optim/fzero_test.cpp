@@ -234,6 +234,7 @@ TEST(Fzero, ZerosAtZeroSubnormalsAndTheEndsOfTheRange)
         {"x + 1e308", [](double x) { return x + 1e308; }},
         {"atan(x - 1e308)", [](double x) { return std::atan(x - 1e308); }},
         {"sign", [](double x) { return x > 0 ? HUGE_VAL : x < 0 ? -HUGE_VAL : 0.0; }},
+        {"0", [](double) { return 0.0; }},
     };
     for (const auto& [name, f] : functions)
         reg.define_scalar(name, f);
@@ -264,6 +265,8 @@ TEST(Fzero, ZerosAtZeroSubnormalsAndTheEndsOfTheRange)
         {"atan(x - 1e308)", {-top, top}, 1e308},
         {"sign", {-1, 2}, 0},
         {"sign", {-top, 1}, 0},
+        {"0", {1e308}, 1e308},
+        {"0", {-top, top}, 0},
     };
     for (const Case& c : cases) {
         Mm start(0, 0, 0, 1, static_cast<int>(c.start.size()), qv_double);

@@ -282,6 +282,8 @@ TEST_F(SimplexTest, MinimaAtZeroSubnormalsAndTheEndsOfTheRange)
         {"|x - 1e308| from the top", [](double x) { return std::fabs(x - 1e308); }, top, 1e308},
         {"|x + 1e308| from the bottom", [](double x) { return std::fabs(x + 1e308); }, -top, -1e308},
         {"|x - 1.5e308| from 1.2e308", [](double x) { return std::fabs(x - 1.5e308); }, 1.2e308, 1.5e308},
+        {"flat from 1e308", [](double) { return 1.0; }, 1e308, 1e308},
+        {"flat from a subnormal", [](double) { return 0.0; }, 5e-324, 5e-324},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
