@@ -5,6 +5,7 @@
 #include "optim/minimisation.hpp"
 #include "optim/options.hpp"
 #include "optim/user_function.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 
 #include "velkor/array.h"
@@ -18,7 +19,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -57,8 +60,11 @@ struct constrained_min_context {
     int pairs;  // the equalities, each given a second row g >= 0
     const double* vlb;
     const double* vub;
+    const int* lower;  // the elements of vlb and vub that bound x (nlb and nub of them)
+    const int* upper;
     const double* ydata;
     int nydata;
+    bool not_finite = false;  // a value met was NaN or infinite
 };
 
 // The objective and the m constraint values at the minimiser's point.
@@ -129,9 +135,11 @@ void constrained_min_evaluate(void* context, int n, int m, double* x, double* f,
         con[ng + i] = gp[i];
     double* bounds = con + ng + c.pairs;
     for (int j = 0; j < c.nlb; ++j)
-        bounds[j] = x[j] - c.vlb[j];
+        bounds[j] = x[c.lower[j]] - c.vlb[c.lower[j]];
     for (int j = 0; j < c.nub; ++j)
-        bounds[c.nlb + j] = c.vub[j] - x[j];
+        bounds[c.nlb + j] = c.vub[c.upper[j]] - x[c.upper[j]];
+    c.not_finite = c.not_finite || !std::isfinite(*f) ||
+                   !std::all_of(con, con + m, [](double v) { return std::isfinite(v); });
 }
 
 // The extra arguments after the point: curvefit's xdata first, then the
@@ -178,14 +186,33 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
             error("%s: %s must be real", family, name);
             return x_M;
         }
+    // A start at Inf or NaN gives the search nowhere to go: it came back as
+    // the answer.
+    if (!all_finite(x0_in)) {
+        error("%s: x0 must be finite", family);
+        return x_M;
+    }
     const Mm x0 = as_double(x0_in.isc() ? real(x0_in) : x0_in);
     const Mm vlb = as_double(vlb_in), vub = as_double(vub_in), ydata = as_double(ydata_in);
     const int n = x0.size();
-    const int nlb = vlb.size(), nub = vub.size();
-    if (nlb > n || nub > n) {
+    if (vlb.size() > n || vub.size() > n) {
         error("%s: vlb and vub must not have more elements than x0", family);
         return x_M;
     }
+    // A bound at -Inf below (+Inf above) bounds nothing: as a constraint
+    // its value was Inf, and the minimiser stopped at its first point.
+    std::vector<int> lower, upper;
+    for (const auto& [bound, kept, none] : {std::tuple{&vlb, &lower, -HUGE_VAL}, std::tuple{&vub, &upper, HUGE_VAL}})
+        for (int j = 0; j < bound->size(); ++j) {
+            const double v = bound->addr()[j];
+            if (std::isnan(v)) {
+                error("%s: vlb and vub must not be NaN", family);
+                return x_M;
+            }
+            if (v != none)
+                kept->push_back(j);
+        }
+    const int nlb = static_cast<int>(lower.size()), nub = static_cast<int>(upper.size());
     const double tolx = option_or_zero(options, 2) > 0 ? option_or_zero(options, 2) : 1e-4;
     const double tolfun = option_or_zero(options, 3) > 0 ? option_or_zero(options, 3) : 1e-4;
     const int neq = std::max(0, option_int(option_or_zero(options, 13)));
@@ -215,7 +242,7 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
     if (!allocated(xwork, n))
         return x_M;
     constrained_min_context context{mode, &fn, nabs, &x0, nlb, nub, ng, pairs,
-                                    nlb ? vlb.addr() : nullptr, nub ? vub.addr() : nullptr,
+                                    nlb ? vlb.addr() : nullptr, nub ? vub.addr() : nullptr, lower.data(), upper.data(),
                                     ydata.size() ? ydata.addr() : nullptr, ydata.size()};
     const double rhobeg = 0.5;
     const double rhoend = constrained_rhoend(tolx, tolfun);
@@ -223,6 +250,11 @@ Mm constrained_min_core(constrained_mode mode, const Mm& fun, const Mm& x0_in, c
     x = xwork;  // the minimiser writes the current point into x's elements
     cobyla_minimise(&context, constrained_min_evaluate, n, mm, xwork.addr(), rhobeg, rhoend, iprint, maxfun, w.get(),
                     iact.get());
+    // The minimiser stops at the first value that is not finite and gives
+    // the best point before it (the start, when that was the first): no
+    // minimum, and nothing else in the outputs would say so.
+    if (context.not_finite)
+        warning("%s: the search stopped at a function value that is not finite", family);
 
     Mm out(0, 0, 0, 1, 18, qv_double);
     if (!allocated(out, 18))

@@ -23,6 +23,11 @@ enum : int {
 
 double sign_of(double a, double b) { return b >= 0 ? std::fabs(a) : -std::fabs(a); }
 
+// The sign of a * b without forming the product: times near 1e-200 and
+// steps near 1e-200 give a product that underflows to 0, and a step short
+// of tout then read as one that had passed it.
+int sign_product(double a, double b) { return ((a > 0) - (a < 0)) * ((b > 0) - (b < 0)); }
+
 // Everything one step needs, viewed in place in the caller's arrays.
 struct dae_problem {
     void* context;
@@ -65,7 +70,7 @@ void dae_jacobian(const dae_problem& p, double x, double* y, double* yp, double 
             double del = squr * std::max(std::fabs(y[col]), std::fabs(h * yp[col]));
             if (del == 0)
                 del = squr * std::max(p.wt[col], 1.0);  // a zero component still needs a finite increment
-            del = sign_of(del, h * yp[col]);
+            del = sign_product(h, yp[col]) >= 0 ? del : -del;
             del = (y[col] + del) - y[col];
             const double ysave = y[col], ypsave = yp[col];
             y[col] += del;
@@ -724,12 +729,12 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
                 illegal();
                 return;
             }
-        const double hmin = 4 * uround * std::max(std::fabs(t), std::fabs(tout));
+        const double hmin = dae_min_step(t, tout);
         if (std::fabs(tout - t) < hmin) {
             illegal();
             return;
         }
-        if (info[3] == 1 && ((r(LTSTOP) - t) * (tout - t) < 0 || (tout - r(LTSTOP)) * (tout - t) > 0)) {
+        if (info[3] == 1 && (sign_product(r(LTSTOP) - t, tout - t) < 0 || sign_product(tout - r(LTSTOP), tout - t) > 0)) {
             illegal();
             return;
         }
@@ -742,14 +747,19 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
             h0 = sign_of(h0, tout - t);
         } else {
             h0 = r(LH);
-            if ((tout - t) * h0 <= 0) {
+            if (sign_product(tout - t, h0) <= 0) {
                 illegal();
                 return;
             }
         }
         if (info[6] == 1 && std::fabs(h0) > r(LHMAX))
             h0 = sign_of(r(LHMAX), h0);
-        if (info[3] == 1 && (tn + h0 - r(LTSTOP)) * h0 > 0)
+        // A thousandth of a span of 1e-307 is subnormal, its reciprocal
+        // infinite, and the iteration matrix singular. (Only there: a first
+        // step below hmin is what a stiff start needs.)
+        if (std::fabs(h0) < 0x1p-1022)
+            h0 = sign_of(0x1p-1022, tout - t);
+        if (info[3] == 1 && sign_product(tn + h0 - r(LTSTOP), h0) > 0)
             h0 = r(LTSTOP) - tn;
         info[0] = 1;
         if (info[10] == 1) {
@@ -769,15 +779,15 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
     } else {
         tn = r(LTN);
         h = r(LH);
-        if ((t - tout) * h > 0) {
+        if (sign_product(t - tout, h) > 0) {
             illegal();
             return;
         }
-        if (info[3] == 1 && ((r(LTSTOP) - tn) * h < 0 || (tout - r(LTSTOP)) * h > 0)) {
+        if (info[3] == 1 && (sign_product(r(LTSTOP) - tn, h) < 0 || sign_product(tout - r(LTSTOP), h) > 0)) {
             illegal();
             return;
         }
-        if ((tn - tout) * h >= 0) {  // already passed by the last step
+        if (sign_product(tn - tout, h) >= 0) {  // already passed by the last step
             dae_interp(tn, tout, y, yp, neq, iw(LKOLD), p.phi, psi);
             t = tout;
             idid = 3;
@@ -810,10 +820,10 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
             stop(-2);
             return;
         }
-        const double hmin = 4 * uround * std::max(std::fabs(tn), std::fabs(tout));
+        const double hmin = dae_min_step(tn, tout);
         if (info[6] == 1 && std::fabs(h) > r(LHMAX))
             h = sign_of(r(LHMAX), h);
-        if (info[3] == 1 && (tn + h - r(LTSTOP)) * h > 0)
+        if (info[3] == 1 && sign_product(tn + h - r(LTSTOP), h) > 0)
             h = r(LTSTOP) - tn;
         int status = 1;
         dae_step(p, tn, y, yp, h, status, hmin, nonneg);
@@ -823,7 +833,7 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
         }
         r(LTN) = tn;
         r(LH) = h;
-        if ((tn - tout) * h >= 0) {
+        if (sign_product(tn - tout, h) >= 0) {
             dae_interp(tn, tout, y, yp, neq, iw(LKOLD), p.phi, psi);
             t = tout;
             idid = 3;

@@ -6,6 +6,9 @@
 // nest and run on several threads.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 // G(t, y, y') into delta; ires < 0 stops the evaluation (-1: try a
 // smaller step, -2: give up).
 using dae_residual = void (*)(void* context, double t, const double* y, const double* yp, double* delta, int& ires,
@@ -28,6 +31,15 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
 // Required work lengths for dense matrices.
 inline long long dae_rwork_length(long long neq, int maxord = 5) { return 40 + (maxord + 4) * neq + neq * neq; }
 inline long long dae_iwork_length(long long neq) { return 20 + neq; }
+
+// The smallest step between t and tout: four units of roundoff of the
+// larger time, and never below the smallest normal double, where the
+// step's reciprocal would overflow (a span of a few subnormals gave steps
+// of 0 and an integration that never moved).
+inline double dae_min_step(double t, double tout)
+{
+    return std::max(0x1p-50 * std::max(std::fabs(t), std::fabs(tout)), 0x1p-1022);
+}
 
 // The pieces, exposed for their tests.
 void dae_weights(int neq, int iwt, const double* rtol, const double* atol, const double* y, double* wt);

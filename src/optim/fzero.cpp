@@ -33,8 +33,10 @@ search_result search_bracket(zero_problem& f, double x0, double& a, double& b)
 {
     constexpr const char* nonfinite = "fzero: non-finite function value encountered while searching for interval";
     double dx = (x0 == 0 || std::isnan(x0)) ? 0.01 : 0.01 * x0;
+    // An infinite value keeps its sign and serves the bracket (x^3 and
+    // x - 1e308 overflow far out); only NaN says nothing.
     const double f0 = f.at(x0);
-    if (!std::isfinite(f0)) {
+    if (std::isnan(f0)) {
         error(nonfinite);
         return search_result::failed;
     }
@@ -55,7 +57,7 @@ search_result search_bracket(zero_problem& f, double x0, double& a, double& b)
             return search_result::failed;
         }
         const double fup = f.at(up);
-        if (!std::isfinite(fup)) {
+        if (std::isnan(fup)) {
             error(nonfinite);
             return search_result::failed;
         }
@@ -64,7 +66,7 @@ search_result search_bracket(zero_problem& f, double x0, double& a, double& b)
             return search_result::exact_zero;
         }
         const double fdown = f.at(down);
-        if (!std::isfinite(fdown)) {
+        if (std::isnan(fdown)) {
             error(nonfinite);
             return search_result::failed;
         }
@@ -85,10 +87,10 @@ double zeroin(zero_problem& f, double a, double b, double tol)
 {
     const double eps = machine_double(4);
     double fa = f.at(a);
-    if (!std::isfinite(fa))
+    if (std::isnan(fa))
         return NAN;
     double fb = f.at(b);
-    if (!std::isfinite(fb))
+    if (std::isnan(fb))
         return NAN;
     if (fa == 0)
         return a;
@@ -127,7 +129,10 @@ double zeroin(zero_problem& f, double a, double b, double tol)
         // A bracket wider than a quarter of the range is bisected: the
         // products of the interpolation would overflow, and an infinite
         // bound in its acceptance test could let a step leave the bracket.
-        if (std::fabs(e) >= tol1 && std::fabs(fa) >= std::fabs(fb) && std::fabs(xm) < 0x1p1021) {
+        // So is one with an infinite value at an end (overflow of x^3 at
+        // 1e308): it has a sign but no size to interpolate.
+        if (std::fabs(e) >= tol1 && std::fabs(fa) >= std::fabs(fb) && std::fabs(xm) < 0x1p1021 && std::isfinite(fa) &&
+            std::isfinite(fb) && std::isfinite(fc)) {
             const double s = fb / fa;
             double p, q;
             if (a == c) {
@@ -161,7 +166,7 @@ double zeroin(zero_problem& f, double a, double b, double tol)
         else
             b += xm > 0 ? tol1 : -tol1;
         fb = f.at(b);
-        if (!std::isfinite(fb))
+        if (std::isnan(fb))
             return NAN;
     }
 }

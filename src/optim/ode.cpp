@@ -228,22 +228,22 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
 {
     const double t0 = tspan[0], tfinal = tspan[nspan - 1];
     const bool step_mode = nspan == 2;
+    if (std::fabs(tfinal - t0) < dae_min_step(t0, tfinal)) {
+        error("ode: tspan is too short for the integrator");
+        return;
+    }
     scratch<double> y(static_cast<std::size_t>(n)), yp(static_cast<std::size_t>(n));
     scratch<double> rtol(static_cast<std::size_t>(n)), atol(static_cast<std::size_t>(n));
     std::copy(y0, y0 + n, y.get());
     for (int k = 0; k < n; ++k) {
         rtol[k] = reltol;
         atol[k] = abstol;
-        yp[k] = 1e-5;
     }
-    // The starting derivative: the residual at y' = 1e-5, that is
-    // f(t0, y0) - 1e-5.
-    {
-        scratch<double> delta(static_cast<std::size_t>(n));
-        int ires = 0;
-        ode_function::residual(&f, t0, y.get(), yp.get(), delta.get(), ires, nullptr, nullptr);
-        std::copy(delta.get(), delta.get() + n, yp.get());
-    }
+    // The starting derivative is f(t0, y0) itself, the one consistent with
+    // y0. An offset of 1e-5 in it outweighs the true slope when time runs
+    // over 1e50 or more: the first step came out below the smallest step
+    // the integrator allows and the call failed at once.
+    f(t0, y.get(), yp.get());
     const long long lrw = dae_rwork_length(n), liw = dae_iwork_length(n);
     if (lrw > 2147483647 || liw > 2147483647) {
         error("Out of memory!");
@@ -253,16 +253,33 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
     scratch<int> iwork(static_cast<std::size_t>(liw));
     std::fill(rwork.get(), rwork.get() + lrw, 0.0);
     std::fill(iwork.get(), iwork.get() + liw, 0);
+    out.add(t0, y0);
+    int next = 1;
+    if (!step_mode) {
+        // The integrator's first target must lie a step away from t0; the
+        // times closer than that (a grid a few ulps apart) are reached by
+        // one Euler step from t0, whose error h^2 y''/2 is far below that
+        // of any step.
+        scratch<double> row(static_cast<std::size_t>(n));
+        for (; std::fabs(tspan[next] - t0) < dae_min_step(t0, tspan[next]); ++next) {
+            for (int k = 0; k < n; ++k)
+                row[k] = y0[k] + (tspan[next] - t0) * yp[k];
+            out.add(tspan[next], row.get());
+        }
+    }
+    const double first_target = step_mode ? tfinal : tspan[next];
     int info[15] = {};
     info[1] = 1;
     info[2] = step_mode ? 1 : 0;
-    if (h0 > 0) {
+    // A first step below the smallest step or beyond the first target is
+    // left to the integrator's own choice, as the Runge-Kutta suite does:
+    // a step of 1e-320 made the iteration matrix singular.
+    if (h0 >= dae_min_step(t0, first_target) && h0 <= std::fabs(first_target - t0)) {
         info[7] = 1;
         rwork[2] = h0 * (tfinal > t0 ? 1 : -1);
     }
-    out.add(t0, y0);
     double t = t0, tout = tfinal;
-    int idid = 1, next = 1;
+    int idid = 1;
     const double dir = tfinal > t0 ? 1 : -1;
     while ((idid == 1 || idid == 3 || idid == -1) && dir * (t - tfinal) < 0) {
         if (!step_mode) {
@@ -325,7 +342,9 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
             error("ode: %s must be real", name);
             return x_M;
         }
-    const int n = y0.length();
+    // Every element is a state, in column order: length() would take two
+    // of the four of a 2x2 start and drop the others without a word.
+    const int n = y0.size();
     if (n < 1) {
         error("ode: y0 must have at least one value");
         return x_M;
@@ -358,6 +377,14 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
         error("ode: tspan must be monotonic");
         return x_M;
     }
+    // A slot that is not positive (NaN too) reads as unset; an infinite one
+    // would be taken: an infinite tolerance passes every step and an
+    // infinite first step leaves the span at once.
+    for (int k = 0; k < 4; ++k)
+        if (std::isinf(options.addr()[k])) {
+            error("ode: options must be finite");
+            return x_M;
+        }
     const double reltol = option(options, "RelTol", 1e-3);
     const double abstol = option(options, "AbsTol", 1e-6);
     int refine = round_to_count(option(options, "Refine", 4));

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -59,8 +60,17 @@ public:
         if (values_.gettype() != qv_double || values_.issparse())
             values_ = full(mdouble(values_));
         const int got = values_.gettype() == qv_double ? values_.size() : 0;
-        if (got < count) {
+        // More values than abscissae (a column of two values per node, a
+        // value more) were read by position as if they were one per node:
+        // the integral of something else, without a word.
+        if (got != count) {
             error("quad8: the function returned %d values for %d abscissae", got, count);
+            return nullptr;
+        }
+        // The rules sum real values: an imaginary part was dropped and the
+        // integral was that of the real part alone.
+        if (values_.isc() && iscomplex(values_)) {
+            error("quad8: the function returned complex values");
             return nullptr;
         }
         const double* v = values_.addr();
@@ -99,6 +109,13 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
     double lower, upper;
     if (!limit_argument(a, "quad8", "a", lower) || !limit_argument(b, "quad8", "b", upper))
         return x_M;
+    // The rules need a finite interval: at an infinite limit every node
+    // was Inf or NaN and the answer a NaN or Inf with a warning.
+    for (const auto& [limit, name] : {std::pair{lower, "a"}, std::pair{upper, "b"}})
+        if (!std::isfinite(limit)) {
+            error("quad8: the limit %s must be finite", name);
+            return x_M;
+        }
     if (first_imaginary(tol) != 0) {
         error("quad8: the tolerance must be real");
         return x_M;
@@ -180,6 +197,10 @@ Mm quad8(const Mm& f, const Mm& a, const Mm& b, const Mm& tol, const Mm& trace, 
         resasc += w21a[k] * (std::fabs(plus1[k] - mean) + std::fabs(minus1[k] - mean));
         resasc += w21b[k] * (std::fabs(plus2[k] - mean) + std::fabs(minus2[k] - mean));
     }
+    // An interval of length 0 holds no integral, whatever the values at
+    // its one point (1/x at [0, 0] gave Inf times 0, NaN).
+    if (h == 0)
+        return Mm(0.0);
     resabs *= habs;
     resasc *= habs;
     note_values(v, 21);

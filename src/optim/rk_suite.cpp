@@ -73,6 +73,14 @@ double h_min(const rk_context& ctx, double t, double h)
     return std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(t), std::fabs(t + h)));
 }
 
+// The weight of a component over a step: the mean size at its ends, or the
+// threshold. Halved before the sum, which overflowed for values near
+// 1.7e308: an infinite weight made every error 0 and every step passed.
+double step_weight(double y_old, double y_new, double threshold)
+{
+    return std::max(std::fabs(y_old) / 2 + std::fabs(y_new) / 2, threshold);
+}
+
 // The new solution y + h sum b_j k_j over the first s stages and the
 // largest weighted error h sum e_j k_j of the embedded formula; +Inf when
 // a stage or the new solution is not finite, so that the step is
@@ -92,7 +100,7 @@ double error_measure(const rk_context& ctx, const double* e, int s, const double
             se += e[j] * kj;
         }
         ynew[k] = y[k] + h * sb;
-        const double w = std::max((std::fabs(y[k]) + std::fabs(ynew[k])) / 2, ctx.thres[k]);
+        const double w = step_weight(y[k], ynew[k], ctx.thres[k]);
         const double e = std::fabs(h * se) / w;
         finite = finite && std::isfinite(ynew[k]) && std::isfinite(e);
         err = std::max(err, e);
@@ -173,7 +181,7 @@ bool assess_step(rk_context& ctx, const rk_function& f, double t, double h)
     }
     double largest = 0;
     for (int k = 0; k < n; ++k) {
-        const double w = std::max((std::fabs(ctx.y[k]) + std::fabs(ctx.ynew[k])) / 2, ctx.thres[k]);
+        const double w = step_weight(ctx.y[k], ctx.ynew[k], ctx.thres[k]);
         largest = std::max(largest, std::fabs(ctx.y2[k] - ctx.ynew[k]) / w);
     }
     if (largest > ctx.max_err) {
@@ -185,7 +193,7 @@ bool assess_step(rk_context& ctx, const rk_function& f, double t, double h)
         return false;
     }
     for (int k = 0; k < n; ++k) {
-        const double w = std::max((std::fabs(ctx.y[k]) + std::fabs(ctx.ynew[k])) / 2, ctx.thres[k]);
+        const double w = step_weight(ctx.y[k], ctx.ynew[k], ctx.thres[k]);
         const double a = std::fabs(ctx.y2[k] - ctx.ynew[k]) / w;
         ctx.rms[k] += a * a;
     }
@@ -237,6 +245,13 @@ void extra_stages(rk_context& ctx, const rk_function& f)
 
 // The interpolant's coefficient rows d_m = h sum_i dense[i][m] k_i for the
 // first n_wanted components: y(theta) = y_old + sum_m d_m theta^(m+1).
+// The dense rows are kept at 2^-16 of their size: their terms reach ten
+// times the change over the step, and rows for a solution near 1.7e308
+// overflowed to interpolated rows of Inf and NaN. A power of two scales
+// exactly, so every other interpolant is the same to the bit; what the
+// shift loses below 1e-303 lies far under any threshold.
+constexpr int dense_shift = 16;
+
 void form_dense(const rk_context& ctx, int n_wanted, double* rows)
 {
     const rk_pair& p = *ctx.pair;
@@ -246,7 +261,7 @@ void form_dense(const rk_context& ctx, int n_wanted, double* rows)
         for (int k = 0; k < n_wanted; ++k) {
             double sum = 0;
             for (int i = 0; i < s; ++i)
-                sum += p.dense[i * degree + m] * ctx.stages[static_cast<long long>(i) * n + k];
+                sum += p.dense[i * degree + m] * std::ldexp(ctx.stages[static_cast<long long>(i) * n + k], -dense_shift);
             rows[static_cast<long long>(m) * n_wanted + k] = h * sum;
         }
 }
@@ -272,13 +287,13 @@ void eval_dense(const rk_context& ctx, double t_target, int n_wanted, const doub
             double sum = d(degree - 1);
             for (int m = degree - 2; m >= 0; --m)
                 sum = d(m) + th * sum;
-            y_wanted[k] = ctx.yold[k] + th * sum;
+            y_wanted[k] = ctx.yold[k] + std::ldexp(th * sum, dense_shift);
         }
         if (yp_wanted) {
             double sum = degree * d(degree - 1);
             for (int m = degree - 2; m >= 0; --m)
                 sum = (m + 1) * d(m) + th * sum;
-            yp_wanted[k] = sum / h;
+            yp_wanted[k] = std::ldexp(sum, dense_shift) / h;
         }
     }
 }
@@ -615,17 +630,30 @@ int rk_ut(rk_context& ctx, const rk_function& f, double t_target, double& t_reac
     if (!(ctx.dir * (t_target - ctx.t_reached) > 0) || ctx.dir * (t_target - ctx.t_final) > 0)
         return fail();
     ctx.state[rk_context::ut] = -2;
+    const int n = ctx.n;
     if (ctx.method == 3 && t_target != ctx.t_end) {
         // No interpolant: the range ends on the target, so a step does too.
-        if (previous == -1) {
-            if (std::fabs(t_target - ctx.t_start) < h_min(ctx, ctx.t_start, t_target - ctx.t_start))
-                return fail();
-            ctx.t_end = t_target;
-        } else if (rk_reset(ctx, t_target) != rk_success) {
-            return finish(ctx, rk_context::ut, rk_fatal);
+        if (std::fabs(t_target - ctx.t) < h_min(ctx, ctx.t, t_target - ctx.t)) {
+            // Closer than any step may be (output times a few ulps apart):
+            // one Euler step from the point reached, whose error h^2 y''/2
+            // lies far below that of a step of the pair; the integration
+            // itself goes on from that point.
+            const double dt = t_target - ctx.t;
+            f.call(f.context, ctx.t, ctx.y, yp_reached);
+            for (int k = 0; k < n; ++k)
+                y_reached[k] = ctx.y[k] + dt * yp_reached[k];
+            f.call(f.context, t_target, y_reached, yp_reached);
+            ctx.evals += 2;
+            ctx.total_evals += 2;
+            t_reached = t_target;
+            ctx.t_reached = t_target;
+            return finish(ctx, rk_context::ut, rk_success);
         }
+        if (ctx.state[rk_context::ct] == -1)
+            ctx.t_end = t_target;  // no step yet (the times before came by Euler steps)
+        else if (rk_reset(ctx, t_target) != rk_success)
+            return finish(ctx, rk_context::ut, rk_fatal);
     }
-    const int n = ctx.n;
     int warned = rk_success;
     while (ctx.dir * (ctx.t - t_target) < 0) {
         double t_now = 0;

@@ -5,6 +5,7 @@
 #include "optim/minimisation.hpp"
 #include "optim/options.hpp"
 #include "optim/user_function.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 
 #include "velkor/array.h"
@@ -26,13 +27,44 @@ double scalar_objective(const Mm& f)
         error("optimization: function returned empty result");
         return NAN;
     }
-    if (n == 1)
+    const bool imaginary = v.isc() && iscomplex(v);
+    if (n == 1) {
+        // One value is compared as it stands: a complex one has no order.
+        if (imaginary) {
+            error("optimization: function returned complex value");
+            return NAN;
+        }
         return v.addr()[0];
+    }
+    // The squared size of a vector of values counts the imaginary parts
+    // too: the real parts alone made (x - 1) + (x - 2)i look solved at 1.
     const int one = 1;
-    return ddot_(&n, v.addr(), &one, v.addr(), &one);
+    double size = ddot_(&n, v.addr(), &one, v.addr(), &one);
+    if (imaginary) {
+        const double* im = v.getpi(static_cast<double*>(nullptr));
+        size += ddot_(&n, im, &one, im, &one);
+    }
+    return size;
 }
 
 namespace {
+
+// (a + b) / 2, and the halves summed where that sum overflows (vertices
+// near 1.7e308): the same value wherever the plain form is finite.
+double midpoint(double a, double b)
+{
+    const double m = (a + b) / 2;
+    return std::isfinite(m) ? m : a / 2 + b / 2;
+}
+
+// The point as far beyond a as b lies before it, 2a - b; as a + (a - b)
+// where 2a overflows (a reflection from a vertex near 1.7e308 back into
+// the range came out Inf and was never tried).
+double beyond(double a, double b)
+{
+    const double p = 2 * a - b;
+    return std::isfinite(p) ? p : a + (a - b);
+}
 
 struct simplex_settings {
     bool display = false;
@@ -72,6 +104,12 @@ public:
 
     double operator()(const double* coordinates)
     {
+        // A step that left the doubles (a reflection past 1.7e308) is no
+        // point to evaluate: NaN ranks it last, where the function's value
+        // at Inf (0 for 1/x) had made it the best vertex.
+        for (int m = 0; m < x0_.size(); ++m)
+            if (!std::isfinite(coordinates[m]))
+                return NAN;
         Mm x(0, 0, 0, x0_.getndims(), x0_.getdims(), qv_double);
         if (!allocated(x, x0_.size()))
             return NAN;
@@ -138,6 +176,9 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
             at(l, m) = start[m];
         if (l > 0)
             at(l, l - 1) = start[l - 1] != 0 ? 1.05 * start[l - 1] : 0.00025;
+        // Past the largest double the first step goes the other way.
+        if (l > 0 && !std::isfinite(at(l, l - 1)))
+            at(l, l - 1) = 0.95 * start[l - 1];
     }
     auto vertex_value = [&](int l) {
         for (int m = 0; m < n; ++m)
@@ -179,8 +220,12 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
     for (;;) {
         double extent = 0;
         for (int l = 1; l <= n; ++l)
-            for (int m = 0; m < n; ++m)
-                extent = std::fmax(extent, std::fabs(at(l, m) - at(0, m)));
+            for (int m = 0; m < n; ++m) {
+                // The halves where the difference overflows: an Inf extent
+                // is no reason to stop, and fmax would drop a NaN.
+                const double d = at(l, m) - at(0, m);
+                extent = std::fmax(extent, std::isfinite(d) ? std::fabs(d) : std::fabs(at(l, m) / 2 - at(0, m) / 2));
+            }
         if (!(extent > set.tolf))
             break;
         if (iterations >= set.maxiter)
@@ -196,16 +241,24 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
             for (int l = 0; l <= n; ++l)
                 sum += at(l, m);
             centroid[m] = (sum - at(worst, m)) / n;
+            if (!std::isfinite(centroid[m])) {
+                // The sum overflowed: the mean of the halves, doubled.
+                double half = 0;
+                for (int l = 0; l <= n; ++l)
+                    if (l != worst)
+                        half += at(l, m) / 2;
+                centroid[m] = 2 * (half / n);
+            }
         }
         for (int m = 0; m < n; ++m)
-            reflected[m] = 2 * centroid[m] - at(worst, m);
+            reflected[m] = beyond(centroid[m], at(worst, m));
         const double fr = f(reflected);
         const char* word;
         if (below(fr, value[next_worst])) {
             word = "reflect\n";
             if (!below(value[next_best], fr)) {
                 for (int m = 0; m < n; ++m)
-                    expanded[m] = 2 * reflected[m] - centroid[m];
+                    expanded[m] = beyond(reflected[m], centroid[m]);
                 const double fe = f(expanded);
                 if (below(fe, fr)) {
                     replace_worst(expanded, fe);
@@ -220,7 +273,7 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
             if (below(fr, value[worst]))
                 replace_worst(reflected, fr);
             for (int m = 0; m < n; ++m)
-                contracted[m] = (centroid[m] + at(worst, m)) / 2;
+                contracted[m] = midpoint(centroid[m], at(worst, m));
             const double fcc = f(contracted);
             if (below(fcc, value[worst])) {
                 replace_worst(contracted, fcc);
@@ -230,7 +283,7 @@ simplex_outcome simplex_minimise(const Mm& name, const Mm& x0_in, const Mm& opti
                     if (l == best)
                         continue;
                     for (int m = 0; m < n; ++m)
-                        at(l, m) = (at(l, m) + at(best, m)) / 2;
+                        at(l, m) = midpoint(at(l, m), at(best, m));
                     value[l] = vertex_value(l);
                 }
                 word = "shrink\n";
@@ -260,10 +313,17 @@ namespace {
 // was dropped without a word, and the search began somewhere else.
 bool real_start(const Mm& x0, const char* who)
 {
-    if (!iscomplex(x0))
-        return true;
-    error("%s: x0 must be real", who);
-    return false;
+    if (iscomplex(x0)) {
+        error("%s: x0 must be real", who);
+        return false;
+    }
+    // A start at Inf or NaN gives the search nowhere to go: it came back
+    // as the answer, with the value NaN.
+    if (!all_finite(x0)) {
+        error("%s: x0 must be finite", who);
+        return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -172,6 +172,13 @@ double first_value(const Mm& result)
         error("optimization: function returned empty result");
         return NAN;
     }
+    // A complex value has no sign and no order: its real part alone made
+    // sqrt(x) - 1 look like -1 left of 0 and a minimum of a complex
+    // objective came back as its real part, reported as converged.
+    if (first_imaginary(result) != 0) {
+        error("optimization: function returned complex value");
+        return NAN;
+    }
     if (result.gettype() == qv_double && !result.issparse())
         return result.addr()[0];
     const Mm d = full(mdouble(result));

@@ -47,9 +47,11 @@ private:
     int leading_;
 };
 
-// The first element of a function's result as a double (real part; other
-// element types converted); raises "optimization: function returned empty
-// result" for an empty result and gives NaN should the error hook return.
+// The first element of a function's result as a double (other element
+// types converted); raises "optimization: function returned empty result"
+// for an empty result and "optimization: function returned complex value"
+// for one with an imaginary part, and gives NaN should the error hook
+// return.
 double first_value(const Mm& result);
 
 // Whether v holds its n elements: a refused allocation under an error hook

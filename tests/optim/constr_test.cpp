@@ -357,4 +357,64 @@ TEST_F(ConstrTest, FminuIsConstrWithoutBounds)
     EXPECT_EQ(test::values(fminu(TM("parabola"), Mm(1.0))), test::values(constr(TM("parabola"), Mm(1.0))));
 }
 
+// Bounds at -Inf below or +Inf above bound nothing: each entered the
+// minimiser as a constraint of value Inf, and it stopped at its first point
+// without a word (x = x0). The "free" problem has its minimum at
+// (-5, -5, 4); each case against the minimum of its active bounds.
+TEST_F(ConstrTest, InfiniteBoundsBoundNothing)
+{
+    const double inf = HUGE_VAL;
+    struct Case {
+        const char* what;
+        std::vector<double> vlb, vub, xmin;
+    };
+    const std::vector<Case> cases = {
+        {"all infinite", {-inf, -inf, -inf}, {inf, inf, inf}, {-5, -5, 4}},
+        {"an upper bound only", {}, {inf, inf, 3}, {-5, -5, 3}},
+        {"one finite lower bound", {-inf, -2}, {}, {-5, -2, 4}},
+        {"finite and infinite mixed", {-1, -inf, -inf}, {inf, -6, inf}, {-1, -6, 4}},
+        {"finite, inactive", {-10, -inf, -inf}, {inf, inf, 10}, {-5, -5, 4}},
+    };
+    auto row_of = [](const std::vector<double>& v) {
+        Mm m(0, 0, 0, 1, static_cast<int>(v.size()), qv_double);
+        std::copy(v.begin(), v.end(), m.addr());
+        return v.empty() ? Mm() : m;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::clear_printed();
+        const Mm x = constr(TM("free"), test::row({1, 2, 0}), Mm(), row_of(c.vlb), row_of(c.vub));
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(test::at(x, j), c.xmin[j], 1e-4) << j;
+        EXPECT_EQ(test::printed(), "");
+    }
+    EXPECT_ERROR(constr(TM("free"), test::row({1, 2, 0}), Mm(), test::row({0, NAN}), Mm()),
+                 "constr: vlb and vub must not be NaN");
+}
+
+// The minimiser stops at the first value that is not finite and gives the
+// best point before it; with no exit flag among the outputs, a warning
+// says so (a NaN at the start gave the start back as the answer).
+TEST_F(ConstrTest, ValuesThatAreNotFiniteAreSaid)
+{
+    reg.define_scalar("nan_left", [](double x) { return x < 0 ? NAN : (x - 0.5) * (x - 0.5); });
+    struct Case {
+        double x0;
+        bool warned;
+    };
+    for (const Case c : {Case{-1, true}, Case{1, false}, Case{0.5, false}}) {
+        SCOPED_TRACE(c.x0);
+        test::clear_printed();
+        Mm x, out;
+        fminu(TM("nan_left"), Mm(c.x0), i_o, x, out);
+        EXPECT_EQ(test::printed().find("constr: the search stopped at a function value that is not finite") !=
+                      std::string::npos,
+                  c.warned)
+            << test::printed();
+        if (!c.warned) {
+            EXPECT_NEAR(test::at(x, 0), 0.5, 1e-4);
+        }
+    }
+}
+
 } // namespace

@@ -4,6 +4,8 @@
 #include "user_functions.hpp"
 
 #include <cmath>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -323,6 +325,83 @@ TEST_F(FminTest, EitherOptionsForm)
                   fmin(TM("cos"), Mm(3.0), Mm(4.0), optimset(TM("TolX"), test::cell_row({test::complex(1, 1, {1e-2}, {0})}))),
                   0)),
               test::bits(reference));
+}
+
+// Minima at 0, at a subnormal and near +-1e308, at an end and inside, and a
+// flat function: each answer inside the interval, its value the function's
+// value there, and within Brent's bound (sqrt(eps) |x| + TolX, a few
+// times) of the minimum when convergence is claimed. A value that is not
+// finite on the way ends the search without a claim (x^2 overflows across
+// the whole range).
+TEST_F(FminTest, MinimaAtZeroSubnormalsAndTheEndsOfTheRange)
+{
+    const double top = 1.7976931348623157e308;
+    struct Case {
+        const char* name;
+        std::function<double(double)> f;
+        double a, b, xmin;  // xmin NaN: any point (a flat function)
+        bool converges;
+    };
+    const std::vector<Case> cases = {
+        {"x^2", [](double x) { return x * x; }, -1, 1, 0, true},
+        {"x^2 from 0", [](double x) { return x * x; }, 0, 1, 0, true},
+        {"(x - 1e-320)^2", [](double x) { return (x - 1e-320) * (x - 1e-320); }, -1, 1, 1e-320, true},
+        {"x^2 on subnormals", [](double x) { return x * x; }, 5e-324, 1e-322, 5e-324, true},
+        {"|x - 1e308|", [](double x) { return std::fabs(x - 1e308); }, 0, top, 1e308, true},
+        {"|x + 1e308|", [](double x) { return std::fabs(x + 1e308); }, -top, top, -1e308, true},
+        {"-x at the top", [](double x) { return -x; }, 1e308, top, top, true},
+        {"x at the bottom", [](double x) { return x; }, -top, -1e308, -top, true},
+        {"1", [](double) { return 1.0; }, -1, 1, NAN, true},
+        {"0 on the whole range", [](double) { return 0.0; }, -top, top, NAN, true},
+        {"x^2 on the whole range", [](double x) { return x * x; }, -top, top, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reg.define_scalar("member", c.f);
+        Mm x, fval, flag;
+        fminbnd(TM("member"), Mm(c.a), Mm(c.b), i_o, x, fval, flag);
+        EXPECT_EQ(test::at(flag, 0), c.converges ? 1 : 0);
+        if (!c.converges)
+            continue;
+        const double xv = test::at(x, 0);
+        EXPECT_GE(xv, c.a);
+        EXPECT_LE(xv, c.b);
+        EXPECT_EQ(test::at(fval, 0), c.f(xv));
+        if (!std::isnan(c.xmin)) {
+            EXPECT_LE(std::fabs(xv - c.xmin), 3 * (1.5e-8 * std::fabs(c.xmin) + 1e-4)) << xv;
+        }
+    }
+}
+
+// TolX and the iteration limits at 0 read as unset (the run is the default
+// one); a TolX far below the rounding of x still ends, at the rounding;
+// one pass is no convergence; a complex value is refused.
+TEST_F(FminTest, OptionsAtTheirLimitsAndComplexValues)
+{
+    reg.define_scalar("bowl", [](double x) { return (x - 0.3) * (x - 0.3); });
+    Mm x0, f0, flag0;
+    fminbnd(TM("bowl"), Mm(-1.0), Mm(1.0), i_o, x0, f0, flag0);
+    for (const char* name : {"TolX", "MaxIter", "MaxFunEvals"})
+        for (double v : {0.0, -1.0, double(NAN)}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(v));
+            Mm x, fval, flag;
+            fminbnd(TM("bowl"), Mm(-1.0), Mm(1.0), optimset(TM(name), test::cell_row({Mm(v)})), i_o, x, fval, flag);
+            EXPECT_EQ(test::values(x), test::values(x0));
+            EXPECT_EQ(test::values(flag), test::values(flag0));
+        }
+    Mm x, fval, flag;
+    fminbnd(TM("bowl"), Mm(-1.0), Mm(1.0), optimset(TM("TolX"), test::cell_row({Mm(1e-300)})), i_o, x, fval, flag);
+    EXPECT_EQ(test::at(flag, 0), 1);
+    EXPECT_LE(std::fabs(test::at(x, 0) - 0.3), 1e-7);
+    fminbnd(TM("bowl"), Mm(-1.0), Mm(1.0), optimset(TM("MaxFunEvals"), test::cell_row({Mm(1.0)})), i_o, x, fval, flag);
+    EXPECT_EQ(test::at(flag, 0), 0);
+
+    reg.define("complex_left", [](const std::vector<Mm>& a, int) {
+        const double u = a[0].addr()[0];
+        return std::vector<Mm>{u < 0.2 ? test::complex(1, 1, {-10}, {1}) : Mm((u - 0.5) * (u - 0.5))};
+    });
+    EXPECT_ERROR(fminbnd(TM("complex_left"), Mm(-1.0), Mm(1.0)), "optimization: function returned complex value");
+    EXPECT_ERROR(fmin(TM("complex_left"), Mm(-1.0), Mm(1.0)), "optimization: function returned complex value");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -167,8 +168,10 @@ TEST(Fzero, Errors)
     };
     const std::vector<Case> cases = {
         {"no sign change", [] { fzero(TM("bounded"), Mm(1.0)); }, "fzero: could not find a change-sign interval"},
+        // An infinite value keeps its sign: the search goes on to the end
+        // of the range.
         {"no sign change, the values overflow first", [] { fzero(TM("above"), Mm(1.0)); },
-         "fzero: non-finite function value encountered while searching for interval"},
+         "fzero: could not find a change-sign interval"},
         {"same signs", [] { fzero(TM("above"), test::row({1, 2})); },
          "fzero: function must have opposite signs at interval points"},
         {"three elements", [] { fzero(TM("above"), test::row({1, 2, 3})); },
@@ -212,6 +215,96 @@ TEST(Fzero, Errors)
               test::at(fzero(TM("atan"), test::row({-1, 2})), 0));
     EXPECT_EQ(test::at(fzero(TM("atan"), test::complex(1, 1, {1}, {0}), test::complex(1, 1, {1e-6}, {0})), 0),
               test::at(fzero(TM("atan"), Mm(1.0), Mm(1e-6)), 0));
+}
+
+// Zeros at 0, at a subnormal and at +-1e308, from a start or on a bracket
+// that reaches the largest double. Each answer is a point where the
+// function is 0, or one within Brent's bound of the zero. An infinite
+// value (x^3 and x - 1e308 overflow at the far ends) keeps its sign: the
+// bracket [-1.7e308, 1.7e308] of x^3 gave NaN, and the search from 1 for
+// the zero of x - 1e308 stopped on the overflow with an error.
+TEST(Fzero, ZerosAtZeroSubnormalsAndTheEndsOfTheRange)
+{
+    test::user_functions reg;
+    const std::map<std::string, std::function<double(double)>> functions = {
+        {"x", [](double x) { return x; }},
+        {"x^3", [](double x) { return x * x * x; }},
+        {"x - 1e-320", [](double x) { return x - 1e-320; }},
+        {"x - 1e308", [](double x) { return x - 1e308; }},
+        {"x + 1e308", [](double x) { return x + 1e308; }},
+        {"atan(x - 1e308)", [](double x) { return std::atan(x - 1e308); }},
+        {"sign", [](double x) { return x > 0 ? HUGE_VAL : x < 0 ? -HUGE_VAL : 0.0; }},
+        {"0", [](double) { return 0.0; }},
+    };
+    for (const auto& [name, f] : functions)
+        reg.define_scalar(name, f);
+    const double top = 1.7976931348623157e308;
+    struct Case {
+        const char* f;
+        std::vector<double> start;
+        double zero;
+    };
+    const std::vector<Case> cases = {
+        {"x", {1}, 0},
+        {"x", {0}, 0},
+        {"x", {-1, 1}, 0},
+        {"x", {-top, top}, 0},
+        {"x", {5e-324, -1e-300}, 0},
+        {"x^3", {1}, 0},
+        {"x^3", {-top, top}, 0},
+        {"x^3", {-1, 1e300}, 0},
+        {"x - 1e-320", {-1, 1}, 1e-320},
+        {"x - 1e-320", {0, 1e-300}, 1e-320},
+        {"x - 1e-320", {1}, 1e-320},
+        {"x - 1e308", {1}, 1e308},
+        {"x - 1e308", {0}, 1e308},
+        {"x - 1e308", {0, top}, 1e308},
+        {"x - 1e308", {-top, top}, 1e308},
+        {"x + 1e308", {-1}, -1e308},
+        {"x + 1e308", {-top, top}, -1e308},
+        {"atan(x - 1e308)", {-top, top}, 1e308},
+        {"sign", {-1, 2}, 0},
+        {"sign", {-top, 1}, 0},
+        {"0", {1e308}, 1e308},
+        {"0", {-top, top}, 0},
+    };
+    for (const Case& c : cases) {
+        Mm start(0, 0, 0, 1, static_cast<int>(c.start.size()), qv_double);
+        std::copy(c.start.begin(), c.start.end(), start.addr());
+        for (Mm tol : {Mm(), Mm(1e-12)}) {
+            SCOPED_TRACE(::testing::Message() << c.f << " from " << ::testing::PrintToString(c.start) << ", tolerance "
+                                              << (isempty(tol) ? 0.0 : tol.r()));
+            reg.clear_log();
+            const double x = test::at(fzero(TM(c.f), start, tol), 0);
+            ASSERT_TRUE(std::isfinite(x)) << x;
+            const double t = isempty(tol) ? 0 : tol.r();
+            const double fx = functions.at(c.f)(x);
+            if (fx != 0) {
+                EXPECT_LE(std::fabs(x - c.zero), 4 * eps * std::fabs(c.zero) + 2 * t + 1e-305) << x;
+            }
+            for (double p : reg.points())
+                ASSERT_TRUE(std::isfinite(p)) << p;
+        }
+    }
+}
+
+// A function whose values are complex on part of the line has no sign
+// there: its real part alone made sqrt(x) - 1 read -1 left of 0, and the
+// answer came from that part.
+TEST(Fzero, ComplexValuesAreRefused)
+{
+    test::user_functions reg;
+    reg.define("sqrt_minus_one", [](const std::vector<Mm>& a, int) {
+        const double x = a[0].addr()[0];
+        return std::vector<Mm>{x < 0 ? test::complex(1, 1, {-1}, {std::sqrt(-x)}) : Mm(std::sqrt(x) - 1)};
+    });
+    EXPECT_ERROR(fzero(TM("sqrt_minus_one"), test::row({-1, 4})), "optimization: function returned complex value");
+    EXPECT_ERROR(fzero(TM("sqrt_minus_one"), Mm(0.0)), "optimization: function returned complex value");
+    // Complex storage of a real value is that value.
+    reg.define("stored_complex", [](const std::vector<Mm>& a, int) {
+        return std::vector<Mm>{test::complex(1, 1, {a[0].addr()[0] - 2}, {0})};
+    });
+    EXPECT_EQ(test::at(fzero(TM("stored_complex"), test::row({0, 3})), 0), 2);
 }
 
 } // namespace

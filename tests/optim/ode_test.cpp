@@ -493,6 +493,388 @@ TEST_F(OdeTest, TimesMustRunOneWay)
     EXPECT_ERROR(ode15s(TM("decay"), test::row({0, 1, 0.5}), Mm(1.0), i_o, t, y), "ode: tspan must be monotonic");
 }
 
+// Every row of a run of y' = -y / scale from y(t_start) = y_start against
+// y_start exp(-(t - t_start) / scale): times in order from t_start, the
+// requested times exactly in the times mode, finite values within ten
+// times the tolerances (the bound of the other closed-form tests).
+void expect_decay_rows(const Mm& t, const Mm& y, double t_start, double y_start, double scale, const Mm& span,
+                       double rel = 1e-3, double abs = 1e-6)
+{
+    const std::vector<double> tv = test::values(t), yv = test::values(y), sv = test::values(span);
+    ASSERT_EQ(tv.size(), yv.size());
+    ASSERT_GE(tv.size(), 1u);
+    EXPECT_EQ(test::bits(tv.front()), test::bits(t_start));
+    EXPECT_EQ(yv.front(), y_start);
+    if (sv.size() > 2)
+        EXPECT_EQ(tv, sv);
+    else
+        EXPECT_EQ(tv.back(), sv.back());
+    const double dir = sv.back() >= sv.front() ? 1 : -1;
+    for (std::size_t k = 0; k < tv.size(); ++k) {
+        if (k > 0) {
+            EXPECT_GE(dir * (tv[k] - tv[k - 1]), 0) << k;
+        }
+        ASSERT_TRUE(std::isfinite(yv[k])) << k;
+        const double exact = y_start * std::exp(-((tv[k] - t_start) / scale));
+        EXPECT_LE(std::fabs(yv[k] - exact), 10 * (rel * std::fabs(exact) + abs)) << k << " at " << tv[k];
+    }
+}
+
+// Spans from a few subnormals to 1e301 long, at times from 0 to 1.7e308,
+// either way: the solution depends on (t - t0) / length only, so each run
+// must give the same closed form, or refuse a span shorter than the
+// smallest step (the Runge-Kutta suite's smallest step is 1.5e-154 or ten
+// units of roundoff of the larger time, the BDF integrator's the smallest
+// normal double or four units of roundoff). A product of a time
+// difference and a step near 1e-200 underflowed, a step short of the end
+// was taken for one past it, and ode15s returned y(1e-200) = 0.0005 in
+// place of exp(-1).
+TEST_F(OdeTest, TimeScalesFromSubnormalToHuge)
+{
+    double scale = 1;
+    reg.define("scaled_decay", derivative(1, [&scale](double, const double* y, double* d) { d[0] = -y[0] / scale; }));
+    const double u = std::ldexp(1.0, -52);
+    struct Case {
+        const char* what;
+        double t0, length;
+        bool rk, bdf;  // whether each integrator takes the span
+    };
+    const std::vector<Case> cases = {
+        {"[0, 1]", 0, 1, true, true},
+        {"[0, 1e-150]", 0, 1e-150, true, true},
+        {"[0, 1e-200]", 0, 1e-200, false, true},
+        {"[0, 1e-300]", 0, 1e-300, false, true},
+        {"[1e-294, +1e-300]", 1e-294, 1e-300, false, true},
+        {"[0, 1e-305]", 0, 1e-305, false, true},
+        {"[1e6, +1]", 1e6, 1, true, true},
+        {"[1e50, +1e50]", 1e50, 1e50, true, true},
+        {"[1e300, +1e293]", 1e300, 1e293, true, true},
+        {"[-1e300, +1e293]", -1e300, 1e293, true, true},
+        {"[1.7e308 - 1e301, 1.7e308]", 1.7e308 - 1e301, 1e301, true, true},
+        {"[-1.7e308, +1e301]", -1.7e308, 1e301, true, true},
+        {"[1, 1 + 4 ulp]", 1, 4 * u, false, false},
+        {"[1e300, + 4 ulp]", 1e300, 4 * std::ldexp(1.0, 944), false, false},
+        {"[0, 64 subnormals]", 0, 64 * std::ldexp(1.0, -1074), false, false},
+        {"[-0, 1e-310]", -0.0, 1e-310, false, false},
+    };
+    for (const Case& c : cases) {
+        scale = c.length;
+        const double t1 = c.t0 + c.length;
+        for (int method : {1, 2, 3, 4}) {
+            const bool takes = method == 4 ? c.bdf : c.rk;
+            for (const Mm& span : {test::row({c.t0, t1}), test::row({t1, c.t0}), test::row({c.t0, c.t0 + c.length / 2, t1}),
+                                   test::row({t1, t1 - c.length / 4, c.t0})}) {
+                SCOPED_TRACE(std::string(c.what) + " by method " + std::to_string(method) + " from " +
+                             std::to_string(test::at(span, 0)) + " over " + std::to_string(span.size()) + " times");
+                Mm t, y;
+                const std::string message = test::error_of([&] { t = solve(method, "scaled_decay", span, Mm(1.0), odeset(), y); });
+                if (!takes) {
+                    EXPECT_EQ(message, "ode: tspan is too short for the integrator");
+                    continue;
+                }
+                ASSERT_EQ(message, "");
+                expect_decay_rows(t, y, test::at(span, 0), 1.0, scale, span);
+            }
+        }
+    }
+}
+
+TEST_F(OdeTest, SpansOfLengthZeroGiveTheStartRow)
+{
+    const std::vector<std::vector<double>> spans = {
+        {5, 5}, {-0.0, 0.0}, {0.0, -0.0}, {1e300, 1e300}, {5e-324, 5e-324}, {-0.0, -0.0, 0.0}, {-1.7e308, -1.7e308},
+    };
+    for (int method : {1, 2, 3, 4}) {
+        for (const std::vector<double>& s : spans) {
+            SCOPED_TRACE("method " + std::to_string(method) + " from " + std::to_string(s[0]) + ", " +
+                         std::to_string(s.size()) + " times");
+            Mm span(0, 0, 0, 1, static_cast<int>(s.size()), qv_double);
+            std::copy(s.begin(), s.end(), span.addr());
+            Mm y;
+            const Mm t = solve(method, "decay", span, column({2, 3}), odeset(), y);
+            const std::size_t rows = s.size() == 2 ? 1 : s.size();
+            ASSERT_EQ(t.size(), static_cast<int>(rows));
+            for (std::size_t k = 0; k < rows; ++k) {
+                EXPECT_EQ(test::bits(test::at(t, static_cast<int>(k))), test::bits(s[0]));
+                EXPECT_EQ(y.r(double(k + 1), 1.0), 2);
+                EXPECT_EQ(y.r(double(k + 1), 2.0), 3);
+            }
+        }
+    }
+    EXPECT_EQ(reg.calls(), 0u) << "no derivative is needed";
+}
+
+// Requested times a few ulps apart, at 0, 1 and 1e300: each is reported,
+// with the solution there. ode78 has no interpolant and ends a step on
+// every time, and a time closer than its smallest step failed with flag
+// 911; ode15s refused a first time closer than its smallest step.
+TEST_F(OdeTest, OutputTimesUlpsApart)
+{
+    double scale = 1;
+    reg.define("scaled_decay", derivative(1, [&scale](double, const double* y, double* d) { d[0] = -y[0] / scale; }));
+    auto up = [](double x, int ulps) {
+        for (int k = 0; k < ulps; ++k)
+            x = std::nextafter(x, HUGE_VAL);
+        return x;
+    };
+    auto down = [](double x, int ulps) {
+        for (int k = 0; k < ulps; ++k)
+            x = std::nextafter(x, -HUGE_VAL);
+        return x;
+    };
+    struct Case {
+        const char* what;
+        std::vector<double> times;
+        double scale;
+    };
+    const std::vector<Case> cases = {
+        {"inside", {0, 0.5, up(0.5, 1), up(0.5, 2), up(0.5, 3), 1}, 1},
+        {"at the start", {0, 5e-324, 1e-323, 1e-300, 1}, 1},
+        {"from 1 at the start", {1, up(1, 1), up(1, 2), 2}, 1},
+        {"at the end", {0, down(1, 2), down(1, 1), 1}, 1},
+        {"backward", {1, down(1, 1), down(1, 2), 0.5, 0}, 1},
+        {"at 1e300", {1e300, up(1e300, 1), up(1e300, 2), 1e300 + 1e291}, 1e290},
+        {"at 1e300 backward", {1e300 + 1e291, down(1e300 + 1e291, 1), 1e300 + 5e290, up(1e300, 1), 1e300}, 1e290},
+    };
+    for (const Case& c : cases) {
+        scale = c.scale;
+        Mm span(0, 0, 0, 1, static_cast<int>(c.times.size()), qv_double);
+        std::copy(c.times.begin(), c.times.end(), span.addr());
+        for (int method : {1, 2, 3, 4}) {
+            SCOPED_TRACE(std::string(c.what) + " by method " + std::to_string(method));
+            Mm t, y;
+            ASSERT_EQ(test::error_of([&] { t = solve(method, "scaled_decay", span, Mm(1.0), odeset(), y); }), "");
+            expect_decay_rows(t, y, c.times[0], 1.0, scale, span);
+        }
+    }
+}
+
+// Start values from subnormal to 1.7e308 and the tolerance options at and
+// beyond their limits.
+TEST_F(OdeTest, StartValuesAndOptionsAtTheirLimits)
+{
+    struct Start {
+        double y0;
+        double rel, abs;
+    };
+    const std::vector<Start> starts = {
+        {1e300, 1e-3, 1e-6}, {-1e300, 1e-3, 1e-6}, {1.7e308, 1e-3, 1e-6}, {1e-140, 1e-3, 1e-150},
+        {1e-300, 1e-3, 1e-6}, {1e-310, 1e-3, 1e-6}, {0, 1e-3, 1e-6},     {1, 1e-10, 1e-12},
+    };
+    for (const Start& s : starts) {
+        for (int method : {1, 2, 3, 4}) {
+            for (const Mm& span : {test::row({0, 2}), test::row({0, 0.5, 1, 2})}) {
+                SCOPED_TRACE("y0 " + std::to_string(s.y0) + " by method " + std::to_string(method) + " over " +
+                             std::to_string(span.size()) + " times");
+                Mm t, y;
+                const std::string message = test::error_of([&] {
+                    t = solve(method, "decay", span, Mm(s.y0), odeset(TM("RelTol"), Mm(s.rel), TM("AbsTol"), Mm(s.abs)), y);
+                });
+                // The 8(7) pair's stage sums, with coefficients up to 20,
+                // overflow near the largest double: it may stop there.
+                if (method == 3 && std::fabs(s.y0) > 1e307 && !message.empty()) {
+                    EXPECT_EQ(message, "ode: failed to achieve requested accuracy.");
+                    continue;
+                }
+                ASSERT_EQ(message, "");
+                expect_decay_rows(t, y, 0, s.y0, 1, span, s.rel, s.abs);
+            }
+        }
+    }
+
+    // Tolerances: the Runge-Kutta suite refuses those it cannot meet; the
+    // BDF integrator takes any positive pair. A slot that is not positive
+    // reads as unset; an infinite one is refused (an infinite tolerance
+    // passed every step, whatever its error).
+    struct Options {
+        const char* what;
+        Mm options;
+        const char* rk_message;
+        const char* bdf_message;
+        double rel, abs;  // the tolerances the run must meet
+    };
+    const char* relative = "ode: RelTol must lie between 1.1e-15 and 0.01";
+    const char* finite = "ode: options must be finite";
+    const std::vector<Options> options = {
+        {"RelTol 1e-20", odeset(TM("RelTol"), Mm(1e-20)), relative, "", 1e-3, 1e-6},
+        {"RelTol eps", odeset(TM("RelTol"), Mm(2.2e-16)), relative, "", 1e-3, 1e-6},
+        {"RelTol 1.2e-15", odeset(TM("RelTol"), Mm(1.2e-15), TM("AbsTol"), Mm(1e-15)), "",
+         "ode: failed to achieve requested accuracy.", 1e-12, 1e-15},
+        {"RelTol 0.01", odeset(TM("RelTol"), Mm(0.01)), "", "", 1e-2, 1e-6},
+        {"RelTol 0.02", odeset(TM("RelTol"), Mm(0.02)), relative, "", 2e-2, 1e-6},
+        {"RelTol 0 (unset)", odeset(TM("RelTol"), Mm(0.0)), "", "", 1e-3, 1e-6},
+        {"RelTol NaN (unset)", odeset(TM("RelTol"), Mm(NAN)), "", "", 1e-3, 1e-6},
+        {"AbsTol 0 (unset)", odeset(TM("AbsTol"), Mm(0.0)), "", "", 1e-3, 1e-6},
+        {"AbsTol 1e-300", odeset(TM("AbsTol"), Mm(1e-300)), "ode: AbsTol/RelTol must not be below 1.49e-154", "", 1e-3,
+         1e-300},
+        {"RelTol Inf", odeset(TM("RelTol"), Mm(HUGE_VAL)), finite, finite, 0, 0},
+        {"AbsTol Inf", odeset(TM("AbsTol"), Mm(HUGE_VAL)), finite, finite, 0, 0},
+        {"InitialStep Inf", odeset(TM("InitialStep"), Mm(HUGE_VAL)), finite, finite, 0, 0},
+        {"Refine Inf", odeset(TM("Refine"), Mm(HUGE_VAL)), finite, finite, 0, 0},
+    };
+    for (const Options& o : options) {
+        for (int method : {1, 2, 3, 4}) {
+            SCOPED_TRACE(std::string(o.what) + " by method " + std::to_string(method));
+            Mm t, y;
+            const std::string message = test::error_of([&] { t = solve(method, "decay", test::row({0, 2}), Mm(1.0), o.options, y); });
+            const char* expected = method == 4 ? o.bdf_message : o.rk_message;
+            EXPECT_EQ(message, expected);
+            if (message.empty())
+                expect_decay_rows(t, y, 0, 1, 1, test::row({0, 2}), o.rel, o.abs);
+        }
+    }
+
+    // A first step the integrator cannot take (below its smallest step,
+    // beyond the span, not a number) is left to its own choice: the run
+    // is the one without it. ode15s took 1e-320 and failed on a singular
+    // iteration matrix.
+    for (int method : {1, 2, 3, 4}) {
+        Mm y_plain;
+        const Mm t_plain = solve(method, "decay", test::row({0, 2}), Mm(1.0), odeset(), y_plain);
+        for (double h0 : {1e-320, 1e-300, 1e300, double(NAN)}) {
+            SCOPED_TRACE("InitialStep " + std::to_string(h0) + " by method " + std::to_string(method));
+            Mm y;
+            const Mm t = solve(method, "decay", test::row({0, 2}), Mm(1.0), odeset(TM("InitialStep"), Mm(h0)), y);
+            EXPECT_EQ(test::values(t), test::values(t_plain));
+            EXPECT_EQ(test::values(y), test::values(y_plain));
+        }
+    }
+}
+
+// Derivatives that stop being finite, at the start, on part of the state
+// space, or by overflow of the solution: an error, never rows of NaN or
+// Inf reported as a solution.
+TEST_F(OdeTest, DerivativesThatStopBeingFinite)
+{
+    reg.define("nan_always", derivative(1, [](double, const double*, double* d) { d[0] = NAN; }));
+    reg.define("nan_below_half", derivative(1, [](double, const double* y, double* d) {
+                   d[0] = y[0] < 0.5 ? NAN : -y[0];
+               }));
+    reg.define("inf_below_half", derivative(1, [](double, const double* y, double* d) {
+                   d[0] = y[0] < 0.5 ? -HUGE_VAL : -y[0];
+               }));
+    reg.define("growth", derivative(1, [](double, const double* y, double* d) { d[0] = y[0]; }));
+    struct Case {
+        const char* f;
+        double y0, t_end;
+    };
+    const std::vector<Case> cases = {
+        {"nan_always", 1, 1},      {"nan_below_half", 1, 2}, {"inf_below_half", 1, 2}, {"decay", NAN, 1},
+        {"decay", HUGE_VAL, 1},    {"decay", -HUGE_VAL, 1},  {"growth", 1e300, 1000},  {"growth", -1e300, 1000},
+    };
+    for (const Case& c : cases) {
+        for (int method : {1, 2, 3, 4}) {
+            for (const Mm& span : {test::row({0, c.t_end}), test::row({0, c.t_end / 4, c.t_end})}) {
+                SCOPED_TRACE(std::string(c.f) + " from " + std::to_string(c.y0) + " by method " + std::to_string(method) +
+                             " over " + std::to_string(span.size()) + " times");
+                Mm t, y;
+                const std::string message = test::error_of([&] { t = solve(method, c.f, span, Mm(c.y0), odeset(), y); });
+                EXPECT_EQ(message.rfind("ode: failed to", 0), 0u) << message;
+            }
+        }
+    }
+}
+
+TEST_F(OdeTest, DerivativeResultsOfTheWrongKind)
+{
+    reg.define("empty", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm()}; });
+    reg.define("text", [](const std::vector<Mm>&, int) { return std::vector<Mm>{TM("abc")}; });
+    reg.define("cell", [](const std::vector<Mm>&, int) { return std::vector<Mm>{Mm(0, 0, 0, 1, 2, qv_cell)}; });
+    reg.define("square", [](const std::vector<Mm>&, int) { return std::vector<Mm>{test::real(2, 2, {0, 0, 0, 0})}; });
+    reg.define("nothing", [](const std::vector<Mm>&, int) { return std::vector<Mm>{}; });
+    struct Case {
+        const char* f;
+        int n;
+        const char* message;  // nullptr: accepted
+    };
+    const std::vector<Case> cases = {
+        {"empty", 2, "ode: the derivative function result must have 2 elements."},
+        {"text", 2, "ode: the derivative function result must have 2 elements."},
+        {"cell", 2, ""},
+        {"nothing", 2, ""},
+        {"square", 2, "ode: the derivative function result must have 2 elements."},
+        {"square", 4, nullptr},
+    };
+    for (const Case& c : cases) {
+        for (int method : {1, 2, 3, 4}) {
+            SCOPED_TRACE(std::string(c.f) + " for " + std::to_string(c.n) + " by method " + std::to_string(method));
+            Mm t, y;
+            const std::string message =
+                test::error_of([&] { t = solve(method, c.f, test::row({0, 1}), column(std::vector<double>(c.n, 1.0)), odeset(), y); });
+            if (!c.message) {
+                EXPECT_EQ(message, "");
+                EXPECT_EQ(test::values(y), std::vector<double>(static_cast<std::size_t>(t.size() * c.n), 1.0));
+            } else if (*c.message) {
+                EXPECT_EQ(message, c.message);
+            } else {
+                EXPECT_NE(message, "") << "an error of its own";
+            }
+        }
+    }
+}
+
+// y' = -k (y - cos t), y(0) = 0: stiffness from 1e3 to 1e300 against the
+// closed form. ode15s follows it up to k = 1e12, where the first step must
+// lie below the smallest step of later ones (a first step raised to that
+// bound failed on 1e12); beyond, the transient lies below any step the time
+// 2 allows, and it may stop with its failure message, never with rows of
+// NaN or a wrong solution.
+TEST_F(OdeTest, StiffDecayAtTheStepLimits)
+{
+    double k = 1;
+    reg.define("stiff", derivative(1, [&k](double t, const double* y, double* d) { d[0] = -k * (y[0] - std::cos(t)); }));
+    for (double rate : {1e3, 1e6, 1e9, 1e12, 1e15, 1e20, 1e50, 1e100, 1e300}) {
+        k = rate;
+        for (const Mm& span : {test::row({0, 2}), test::row({0, 1e-3, 0.5, 1, 2})}) {
+            SCOPED_TRACE("k = " + std::to_string(rate) + " over " + std::to_string(span.size()) + " times");
+            Mm t, y;
+            const std::string message = test::error_of([&] { t = solve(4, "stiff", span, Mm(0.0), odeset(), y); });
+            if (rate > 1e12 && !message.empty()) {
+                EXPECT_EQ(message.rfind("ode: failed to", 0), 0u) << message;
+                continue;
+            }
+            ASSERT_EQ(message, "");
+            const std::vector<double> tv = test::values(t), yv = test::values(y);
+            EXPECT_EQ(tv.back(), 2);
+            for (std::size_t j = 0; j < tv.size(); ++j) {
+                const double c = 1 / (1 + 1 / (rate * rate));  // k^2 / (k^2 + 1)
+                const double exact = c * (std::cos(tv[j]) + std::sin(tv[j]) / rate) - c * std::exp(-rate * tv[j]);
+                ASSERT_TRUE(std::isfinite(yv[j])) << j;
+                // The transient is resolved or jumped over; past it the
+                // rows follow the slow solution.
+                if (rate * tv[j] > 50) {
+                    EXPECT_LE(std::fabs(yv[j] - exact), 10 * (1e-3 * std::fabs(exact) + 1e-6)) << tv[j];
+                }
+            }
+        }
+    }
+}
+
+// A start of any shape holds one state per element, in column order: a 2x2
+// start was read as its length, two states, and the other two dropped.
+TEST_F(OdeTest, StartsOfAnyShape)
+{
+    reg.define("decay_all", [](const std::vector<Mm>& a, int) {
+        Mm out = a.at(1) * Mm(-1.0);
+        return std::vector<Mm>{out};
+    });
+    const std::vector<Mm> starts = {test::real(2, 2, {1, 2, 3, 4}), test::real(1, 3, {1, -2, 5}),
+                                    test::real(3, 1, {1e300, 1e-300, 0})};
+    for (int method : {1, 2, 3, 4}) {
+        for (const Mm& y0 : starts) {
+            SCOPED_TRACE("method " + std::to_string(method) + ", " + std::to_string(y0.rows()) + "x" +
+                         std::to_string(y0.cols()));
+            Mm y;
+            const Mm t = solve(method, "decay_all", test::row({0, 0.5, 1}), y0, odeset(), y);
+            ASSERT_EQ(test::extents(y), (std::vector<int>{3, y0.size()}));
+            for (int c = 0; c < y0.size(); ++c) {
+                const double exact = test::at(y0, c) * std::exp(-1.0);
+                EXPECT_LE(std::fabs(y.r(3.0, double(c + 1)) - exact), 10 * (1e-3 * std::fabs(exact) + 1e-6)) << c;
+            }
+        }
+    }
+}
+
 // The integrator works in real numbers: imaginary parts of the times, the
 // start or the options were dropped without a word, and the solution was
 // that of another problem.

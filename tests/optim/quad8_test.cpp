@@ -588,3 +588,141 @@ TEST_F(Quad8Test, LimitsThatAreNoNumbers)
 }
 
 } // namespace
+
+namespace {
+
+// Intervals from a few subnormals to the whole range of the doubles, a few
+// ulps wide at 1 and at 1e300, either way round: each integral against its
+// closed form, the reversed one its exact negative.
+TEST_F(Quad8Test, IntervalsAtTheLimitsOfTheDoubles)
+{
+    const double u = std::ldexp(1.0, -52);
+    const double big = std::nextafter(std::nextafter(1e300, 2e300), 2e300);
+    const std::vector<Integrand> cases = {
+        {"x on [1, 1 + 4 ulp]", [](double x) { return x; }, 1, 1 + 4 * u, 4 * u + 8 * u * u},
+        {"1 on [1e300, 2 ulps on]", [](double) { return 1.0; }, 1e300, big, big - 1e300},
+        {"exp on [1, 1 + 2 ulp]", [](double x) { return std::exp(x); }, 1, 1 + 2 * u, std::exp(1.0) * 2 * u},
+        {"x on [1e150, 2e150]", [](double x) { return x; }, 1e150, 2e150, 1.5e300},
+        {"1 on [1e300, 1.7e308]", [](double) { return 1.0; }, 1e300, 1.7e308, 1.7e308 - 1e300},
+        {"x on [-1e300, 1e300]", [](double x) { return x; }, -1e300, 1e300, 0},
+        {"x^2 on [-1e100, 1e100]", [](double x) { return x * x; }, -1e100, 1e100, 2e300 / 3},
+        {"1 on [0, 1e-300]", [](double) { return 1.0; }, 0, 1e-300, 1e-300},
+        {"1 on [0, 64 subnormals]", [](double) { return 1.0; }, 0, std::ldexp(1.0, -1068), std::ldexp(1.0, -1068)},
+        {"1/x on [1e-300, 1e-299]", [](double x) { return 1 / x; }, 1e-300, 1e-299, std::log(10.0)},
+        {"exp on [-745, -700]", [](double x) { return std::exp(x); }, -745, -700, std::exp(-700.0) - std::exp(-745.0)},
+    };
+    for (const Integrand& g : cases) {
+        SCOPED_TRACE(g.name);
+        reg.define_elementwise("member", g.f);
+        test::clear_printed();
+        const double q = test::at(quad8(TM("member"), Mm(g.a), Mm(g.b)), 0);
+        EXPECT_LE(std::fabs(q - g.exact), 1e-9 * std::fabs(g.exact) + std::ldexp(1.0, -1070)) << q << " vs " << g.exact;
+        EXPECT_EQ(test::printed(), "");
+        const double r = test::at(quad8(TM("member"), Mm(g.b), Mm(g.a)), 0);
+        EXPECT_EQ(r, -q);
+    }
+    // Past the largest double the integral is Inf, as any sum overflows.
+    EXPECT_EQ(test::at(quad8(TM("one"), Mm(-1.7e308), Mm(1.7e308)), 0), HUGE_VAL);
+    EXPECT_EQ(test::at(quad8(TM("x"), Mm(1e300), Mm(2e300)), 0), HUGE_VAL);
+}
+
+// An interval of length 0 holds no integral: 0 after the one call, whatever
+// the function is worth at that point (1/x at [0, 0] gave Inf times 0,
+// NaN, with a warning).
+TEST_F(Quad8Test, IntervalsOfLengthZero)
+{
+    reg.define_elementwise("inverse", [](double x) { return 1 / x; });
+    reg.define_elementwise("nan", [](double) { return NAN; });
+    for (const char* f : {"one", "inverse", "nan", "exp"})
+        for (double a : {0.0, -0.0, 1.0, -1e308, 1.7e308, 5e-324}) {
+            SCOPED_TRACE(std::string(f) + " at " + std::to_string(a));
+            reg.clear_log();
+            test::clear_printed();
+            EXPECT_EQ(test::at(quad8(TM(f), Mm(a), Mm(a)), 0), 0);
+            EXPECT_EQ(call_sizes(), std::vector<int>{21});
+            EXPECT_EQ(test::printed(), "");
+        }
+}
+
+// Limits that are not finite are refused before any call: the nodes were
+// all Inf or NaN and the answer NaN or Inf with a warning.
+TEST_F(Quad8Test, LimitsThatAreNotFinite)
+{
+    struct Case {
+        double a, b;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {NAN, 1, "quad8: the limit a must be finite"},       {0, NAN, "quad8: the limit b must be finite"},
+        {0, HUGE_VAL, "quad8: the limit b must be finite"},  {-HUGE_VAL, 0, "quad8: the limit a must be finite"},
+        {HUGE_VAL, HUGE_VAL, "quad8: the limit a must be finite"}, {-HUGE_VAL, HUGE_VAL, "quad8: the limit a must be finite"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.a) + " to " + std::to_string(c.b));
+        EXPECT_ERROR(quad8(TM("exp"), Mm(c.a), Mm(c.b)), c.message);
+    }
+    EXPECT_TRUE(reg.log().empty());
+}
+
+// One real value per abscissa, no more and no fewer: a column of two values
+// per node, or one value too many, was read by position as if it were the
+// integrand (the integral of something else, with at most a warning), and
+// an imaginary part was dropped.
+TEST_F(Quad8Test, IntegrandResultsOfTheWrongSizeOrKind)
+{
+    auto per_node = [](int rows, int extra, std::function<double(double, int)> value) {
+        return [rows, extra, value](const std::vector<Mm>& a, int) {
+            const Mm& x = a.at(0);
+            const int n = x.size();
+            Mm out(0, 0, 0, rows, n + extra, qv_double);
+            for (int k = 0; k < n + extra; ++k)
+                for (int r = 0; r < rows; ++r)
+                    out.addr()[k * rows + r] = value(x.addr()[std::min(k, n - 1)], r);
+            return std::vector<Mm>{out};
+        };
+    };
+    reg.define("two_per_node", per_node(2, 0, [](double x, int r) { return r == 0 ? 1 : x; }));
+    reg.define("one_more", per_node(1, 1, [](double x, int) { return x; }));
+    reg.define("complex", [](const std::vector<Mm>& a, int) {
+        Mm out = a.at(0) + test::complex(1, 1, {0}, {1});
+        return std::vector<Mm>{out};
+    });
+    reg.define("complex_storage", [](const std::vector<Mm>& a, int) {
+        Mm out = a.at(0) + test::complex(1, 1, {0}, {0});
+        return std::vector<Mm>{out};
+    });
+    reg.define("column", [](const std::vector<Mm>& a, int) { return std::vector<Mm>{transpose(a.at(0))}; });
+    struct Case {
+        const char* f;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"two_per_node", "quad8: the function returned 42 values for 21 abscissae"},
+        {"one_more", "quad8: the function returned 22 values for 21 abscissae"},
+        {"complex", "quad8: the function returned complex values"},
+        {"complex_storage", ""},
+        {"column", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.f);
+        double q = NAN;
+        EXPECT_EQ(test::error_of([&] { q = test::at(quad8(TM(c.f), Mm(0.0), Mm(2.0)), 0); }), c.message);
+        if (!*c.message) {
+            EXPECT_NEAR(q, 2, 1e-14);
+        }
+    }
+}
+
+// The trace argument is taken in any form and changes nothing.
+TEST_F(Quad8Test, TraceArgumentForms)
+{
+    const double plain = test::at(quad8(TM("peak"), Mm(0.0), Mm(1.0), Mm(1e-8)), 0);
+    const std::vector<int> calls = call_sizes();
+    for (const Mm& trace : {Mm(1.0), Mm(0.0), Mm(NAN), Mm(), TM("on"), test::row({1, 2}), Mm(0, 0, 0, 1, 1, qv_cell)}) {
+        reg.clear_log();
+        EXPECT_EQ(test::at(quad8(TM("peak"), Mm(0.0), Mm(1.0), Mm(1e-8), trace), 0), plain);
+        EXPECT_EQ(call_sizes(), calls);
+    }
+}
+
+} // namespace

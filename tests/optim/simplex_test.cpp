@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -257,6 +258,98 @@ TEST_F(SimplexTest, EitherOptionsForm)
     EXPECT_ERROR(fmins(TM("rosen"), start, test::complex(1, 3, {0, 1e-2, 1e-2}, {0, 0, 1})), "fmins: options must be real");
     EXPECT_ERROR(fminsearch(TM("rosen"), start, optimset(TM("TolFun"), test::cell_row({test::complex(1, 1, {0}, {1})}))),
                  "fminsearch: the option TolFun must be real");
+}
+
+// Minima at 0, at a subnormal and at +-1e308, from starts up to the
+// largest double. Near 1.7e308 the reflection 2c - w overflowed: it was
+// never tried and the search claimed convergence at its start, 7e307 from
+// the minimum of |x - 1e308|. A step out of the doubles is never reported.
+TEST_F(SimplexTest, MinimaAtZeroSubnormalsAndTheEndsOfTheRange)
+{
+    const double top = 1.7976931348623157e308;
+    struct Case {
+        const char* name;
+        std::function<double(double)> f;
+        double start, xmin;
+    };
+    const std::vector<Case> cases = {
+        {"x^2 from 1", [](double x) { return x * x; }, 1, 0},
+        {"x^2 from 0", [](double x) { return x * x; }, 0, 0},
+        {"x^2 from a subnormal", [](double x) { return x * x; }, 1e-320, 0},
+        {"(x - 1e-320)^2", [](double x) { return (x - 1e-320) * (x - 1e-320); }, 1, 0},
+        {"|x - 1e308| from 1e308", [](double x) { return std::fabs(x - 1e308); }, 1e308, 1e308},
+        {"|x - 1e308| from 1.7e308", [](double x) { return std::fabs(x - 1e308); }, 1.7e308, 1e308},
+        {"|x - 1e308| from the top", [](double x) { return std::fabs(x - 1e308); }, top, 1e308},
+        {"|x + 1e308| from the bottom", [](double x) { return std::fabs(x + 1e308); }, -top, -1e308},
+        {"|x - 1.5e308| from 1.2e308", [](double x) { return std::fabs(x - 1.5e308); }, 1.2e308, 1.5e308},
+        {"flat from 1e308", [](double) { return 1.0; }, 1e308, 1e308},
+        {"flat from a subnormal", [](double) { return 0.0; }, 5e-324, 5e-324},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reg.define_scalar("member", c.f);
+        reg.clear_log();
+        Mm x, fval, flag;
+        fminsearch(TM("member"), Mm(c.start), optimset(), i_o, x, fval, flag);
+        const double xv = test::at(x, 0);
+        EXPECT_EQ(test::at(flag, 0), 1);
+        EXPECT_EQ(test::at(fval, 0), c.f(xv));
+        EXPECT_LE(std::fabs(xv - c.xmin), 1e-4 + 1e-8 * std::fabs(c.xmin)) << xv;
+        for (double p : reg.points())
+            ASSERT_TRUE(std::isfinite(p)) << p;
+    }
+    // 1/x falls toward +Inf: the steps past the top are not taken, and the
+    // answer is a double with its own value.
+    reg.define_scalar("inverse", [](double x) { return 1 / x; });
+    reg.clear_log();
+    Mm x, fval, flag;
+    fminsearch(TM("inverse"), Mm(1e308), optimset(), i_o, x, fval, flag);
+    EXPECT_TRUE(std::isfinite(test::at(x, 0)));
+    EXPECT_EQ(test::at(fval, 0), 1 / test::at(x, 0));
+    for (double p : reg.points())
+        ASSERT_TRUE(std::isfinite(p)) << p;
+}
+
+// Complex values: one has no order and is refused; a vector's size counts
+// its imaginary parts, where the real parts alone made (x - 1) + (x - 2)i
+// look solved at x = 1 with size 0.
+TEST_F(SimplexTest, ComplexValues)
+{
+    reg.define("complex_left", [](const std::vector<Mm>& a, int) {
+        const double u = a[0].addr()[0];
+        return std::vector<Mm>{u < 0.2 ? test::complex(1, 1, {-10}, {1}) : Mm((u - 0.5) * (u - 0.5))};
+    });
+    EXPECT_ERROR(fminsearch(TM("complex_left"), Mm(0.0)), "optimization: function returned complex value");
+    EXPECT_ERROR(fmins(TM("complex_left"), Mm(0.0)), "optimization: function returned complex value");
+    reg.define("complex_pair", [](const std::vector<Mm>& a, int) {
+        const double u = a[0].addr()[0];
+        return std::vector<Mm>{test::complex(2, 1, {u - 1, 0}, {0, u - 2})};
+    });
+    Mm x, out;
+    fsolve(TM("complex_pair"), Mm(1.0), i_o, x, out);
+    EXPECT_NEAR(test::at(x, 0), 1.5, 1e-4);
+    EXPECT_NEAR(test::at(out, 7), 0.5, 1e-8) << "(x - 1)^2 + (x - 2)^2 at its minimum";
+    Mm xs, fval, flag;
+    fminsearch(TM("complex_pair"), Mm(0.0), optimset(), i_o, xs, fval, flag);
+    EXPECT_NEAR(test::at(xs, 0), 1.5, 1e-3);
+    EXPECT_EQ(test::at(flag, 0), 1);
+}
+
+// A start at Inf or NaN is refused before any call: the search had nowhere
+// to go and gave the start back as the answer, with the value NaN.
+TEST_F(SimplexTest, StartsThatAreNotFinite)
+{
+    reg.define_scalar("square", [](double x) { return x * x; });
+    for (const Mm& x0 : {Mm(NAN), Mm(HUGE_VAL), Mm(-HUGE_VAL), test::row({1, NAN})}) {
+        SCOPED_TRACE(std::to_string(test::at(x0, x0.size() - 1)));
+        Mm x, out, fval, flag;
+        EXPECT_ERROR(fminsearch(TM("square"), x0, optimset(), i_o, x, fval, flag), "fminsearch: x0 must be finite");
+        EXPECT_ERROR(fmins(TM("square"), x0), "fmins: x0 must be finite");
+        EXPECT_ERROR(fsolve(TM("square"), x0, i_o, x, out), "fsolve: x0 must be finite");
+        EXPECT_ERROR(fminu(TM("square"), x0, i_o, x, out), "constr: x0 must be finite");
+        EXPECT_ERROR(constr(TM("square"), x0, i_o, x, out), "constr: x0 must be finite");
+    }
+    EXPECT_EQ(reg.calls(), 0u);
 }
 
 } // namespace
