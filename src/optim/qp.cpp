@@ -325,6 +325,74 @@ bool opposite_rows_hold(const Mm& A, const Mm& b, int neq)
     return true;
 }
 
+// How far out a point may lie before its rows are checked by a proof of
+// infeasibility: where a row's terms |a_i||x| are this many times the
+// right-hand sides, the rounding allowed of the terms would hide a miss
+// as large as a proof can show (16 times that rounding of b's terms).
+constexpr double far_factor = 16;
+
+// Whether some row's terms |a_i||x| exceed far_factor times |b_i| plus the
+// largest right-hand side of the problem's own rows (the first `own`, the
+// rest being bounds, whose size says nothing of the rows').
+bool far_out(const Mm& A, const Mm& b, int own, const Mm& x)
+{
+    const Mm rhs = live(abs(b));
+    const double scale = largest(own > 0 ? rows_of(rhs, 1, own, 1.0) : rhs);
+    const double base = scale > 0 ? scale : largest(rhs);
+    if (!(base > 0))
+        return false;  // no proof exists with b = 0
+    const Mm terms = live(full(mul(abs(A), abs(x))));
+    return largest(live(terms - live(far_factor * live(rhs + num(base))))) > 0;
+}
+
+// A proof that the rows A x <= b (the first neq equalities) have no
+// solution: weights y, those of the inequalities >= 0, with A'y = 0 and
+// b'y < 0, since then 0 = y'A x <= y'b < 0 at any solution. The weights
+// solve min ||A'y||^2 + (w b'y + 1)^2 by non-negative least squares (an
+// equality row enters twice, with either sign), w bringing b's largest
+// entry to 1: a problem of weights on rows, well scaled however far the
+// phases' iterates ran out along the rows' null space. The weights prove
+// the verdict when A'y is rounding of its terms |A|'|y|, column by column,
+// and b'y falls below them by more than rounding of its terms |b|'|y|.
+// A large problem is made dense for it: it is asked only of points that
+// lie far out.
+bool proves_infeasible(const Mm& A, const Mm& b, int neq)
+{
+    const int rows = A.rows(), nx = A.cols();
+    if (rows == 0 || nx == 0)
+        return false;
+    const double top = largest(abs(b));
+    if (!(top > 0) || !std::isfinite(top))
+        return false;
+    const Mm dense = live(full(A));
+    Mm C = dense, d = b;
+    if (neq > 0) {
+        C = live(vertcat(live(-block_rows(dense, 1, neq)), dense));
+        d = live(vertcat(live(-rows_of(b, 1, neq, 1.0)), b));
+    }
+    const Mm M = live(vertcat(live(dot_transpose(C)), live(dot_transpose(d) / top)));
+    Mm y, w, flag;
+    nnls(M, live(vertcat(zeros(double(nx), 1.0), num(-1.0))), i_o, y, w, flag);
+    if (live(y).size() != C.rows() || has_non_finite(y))
+        return false;
+    Mm weights = neq > 0 ? rows_of(y, neq + 1, neq + rows, 1.0) : y;
+    if (neq > 0)
+        weights(colon(1.0, double(neq))) = live(rows_of(weights, 1, neq, 1.0) - rows_of(y, 1, neq, 1.0));
+    const Mm r = live(full(mul(dot_transpose(dense), weights)));
+    const Mm terms = live(full(mul(dot_transpose(abs(dense)), abs(weights))));
+    const double b_terms = inner(abs(b), abs(weights));
+    if (!(b_terms > 0))
+        return false;
+    const double miss = -inner(b, weights) / b_terms;
+    const double residual = largest(rdivide(abs(r), live(terms + num(1e-300))));
+    // A point meeting every row would have terms some miss / residual
+    // times b's: the proof is taken where that is 1e4 and more, so that
+    // a problem feasible at its own scale keeps its answer, and where the
+    // miss is beyond rounding of b's terms.
+    const double rounding = row_rounding(nx, rows);
+    return residual <= rounding && miss > 16 * rounding && miss >= 1e4 * residual;
+}
+
 // Equality rows that depend on the others make every KKT system of both
 // phases singular. Where b agrees with them they hold wherever the others
 // do and are left out (their multipliers are 0); where it does not, no
@@ -1126,6 +1194,15 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         if (!met)
             result = verdict::infeasible;
     }
+    // A point out where the rows' terms dwarf the data's right-hand sides
+    // meets the rows only to the rounding of those terms, which may hide a
+    // miss as large as the data itself: rows that depend on each other in
+    // threes or more (g1 x <= u1, g2 x <= u2, (g1 + g2) x >= l with l
+    // above u1 + u2) let the iterates run out along their null space to
+    // 1e10 and more, and such problems came back "ok" there. A proof that
+    // no point meets the rows decides; without one, the point stands.
+    if (result == verdict::ok && m > 0 && far_out(A, b, rows_kept, xr) && proves_infeasible(A, b, neq))
+        result = verdict::infeasible;
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
                                            "The problem has a unique feasible point\n",
                                            "The problem seems unbounded.\n", "The problem is unbounded.\n"};
