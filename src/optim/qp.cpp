@@ -804,8 +804,12 @@ bool single_feasible_point(const standard_problem& P, int nx, const Mm& x, const
     const int n = P.n;
     Mm E = P.A;
     if (n > 2 * nx) {
+        // Tight against the data's own scale: against 1 + the largest
+        // right-hand side, every slack of a problem given in units of
+        // 1e-6 was tight. (A problem whose right-hand sides are all 0 has
+        // no scale of its own.)
         const Mm slacks = rows_of(x, 2 * nx + 1, n, 1.0);
-        const double scale = 1 + largest(abs(P.b));
+        const double top = largest(abs(P.b)), scale = top > 0 ? top : 1;
         const Mm tight = find(slacks <= num(1e-6 * scale));
         const int k = tight.size();
         if (k > 0)
