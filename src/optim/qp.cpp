@@ -1205,7 +1205,14 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     // above u1 + u2) let the iterates run out along their null space to
     // 1e10 and more, and such problems came back "ok" there. A proof that
     // no point meets the rows decides; without one, the point stands.
-    if (result == verdict::ok && m > 0 && far_out(A, b, rows_kept, xr) && proves_infeasible(A, b, neq))
+    // The other verdicts come from phases that ended at a point they took
+    // for feasible, to tolerances that rows given in units of 1e6 or rows
+    // that miss by 1e-6 of their terms can pass: the same proof makes
+    // them "no feasible solution" (such problems were "seems unbounded",
+    // or had "a unique feasible point").
+    const bool judged = result == verdict::ok ? m > 0 && far_out(A, b, rows_kept, xr)
+                                              : result != verdict::infeasible && m > 0 && finite_rows;
+    if (judged && proves_infeasible(A, b, neq))
         result = verdict::infeasible;
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
                                            "The problem has a unique feasible point\n",
