@@ -331,37 +331,47 @@ bool opposite_rows_hold(const Mm& A, const Mm& b, int neq)
 // as large as a proof can show (16 times that rounding of b's terms).
 constexpr double far_factor = 16;
 
-// Whether some row's terms |a_i||x| exceed far_factor times |b_i| plus the
-// largest right-hand side of the problem's own rows (the first `own`, the
-// rest being bounds, whose size says nothing of the rows').
-bool far_out(const Mm& A, const Mm& b, int own, const Mm& x)
+// The size of the data's right-hand sides: the largest of the problem's
+// own rows (the first `own`; the rest are bounds, and bounds of 1e10 say
+// nothing of the rows' size), or of all rows where those are all 0.
+double rhs_scale(const Mm& b, int own)
 {
     const Mm rhs = live(abs(b));
-    const double scale = largest(own > 0 ? rows_of(rhs, 1, own, 1.0) : rhs);
-    const double base = scale > 0 ? scale : largest(rhs);
+    const double scale = own > 0 ? largest(rows_of(rhs, 1, own, 1.0)) : 0.0;
+    return scale > 0 ? scale : (b.size() > 0 ? largest(rhs) : 0.0);
+}
+
+// Whether some row's terms |a_i||x| exceed far_factor times |b_i| plus the
+// right-hand sides' size.
+bool far_out(const Mm& A, const Mm& b, int own, const Mm& x)
+{
+    const double base = rhs_scale(b, own);
     if (!(base > 0))
         return false;  // no proof exists with b = 0
     const Mm terms = live(full(mul(abs(A), abs(x))));
-    return largest(live(terms - live(far_factor * live(rhs + num(base))))) > 0;
+    return largest(live(terms - live(far_factor * live(abs(b) + num(base))))) > 0;
 }
 
 // A proof that the rows A x <= b (the first neq equalities) have no
 // solution: weights y, those of the inequalities >= 0, with A'y = 0 and
 // b'y < 0, since then 0 = y'A x <= y'b < 0 at any solution. The weights
 // solve min ||A'y||^2 + (w b'y + 1)^2 by non-negative least squares (an
-// equality row enters twice, with either sign), w bringing b's largest
-// entry to 1: a problem of weights on rows, well scaled however far the
-// phases' iterates ran out along the rows' null space. The weights prove
-// the verdict when A'y is rounding of its terms |A|'|y|, column by column,
-// and b'y falls below them by more than rounding of its terms |b|'|y|.
-// A large problem is made dense for it: it is asked only of points that
-// lie far out.
-bool proves_infeasible(const Mm& A, const Mm& b, int neq)
+// equality row enters twice, with either sign), w bringing the size of
+// the right-hand sides of the problem's own rows (the first `own`) to 1:
+// a problem of weights on rows, well scaled however far the phases'
+// iterates ran out along the rows' null space. (Scaled to bounds of
+// 1e10, the weights of rows of size 1 had to be 1e16, and their rounding
+// hid the proof.) The weights prove the verdict when A'y is rounding of
+// its terms |A|'|y|, column by column, and b'y falls below them by more
+// than rounding of its terms |b|'|y|. A large problem is made dense for
+// it: it is asked only of points that lie far out and of the verdicts
+// other than "ok".
+bool proves_infeasible(const Mm& A, const Mm& b, int neq, int own)
 {
     const int rows = A.rows(), nx = A.cols();
     if (rows == 0 || nx == 0)
         return false;
-    const double top = largest(abs(b));
+    const double top = rhs_scale(b, own);
     if (!(top > 0) || !std::isfinite(top))
         return false;
     const Mm dense = live(full(A));
@@ -799,17 +809,18 @@ verdict phase_one(const standard_problem& P, Mm& x)
 // problem itself: its variables and the slacks, holding fixed the slacks
 // that phase 1 could not lift off zero (equalities in disguise). Those
 // rows may depend on the others, so the projection is regularised.
-bool single_feasible_point(const standard_problem& P, int nx, const Mm& x, const Mm& random)
+bool single_feasible_point(const standard_problem& P, int nx, int own, const Mm& x, const Mm& random)
 {
     const int n = P.n;
     Mm E = P.A;
     if (n > 2 * nx) {
         // Tight against the data's own scale: against 1 + the largest
         // right-hand side, every slack of a problem given in units of
-        // 1e-6 was tight. (A problem whose right-hand sides are all 0 has
-        // no scale of its own.)
+        // 1e-6 was tight, and beside bounds of 1e10 every slack below
+        // 1e4. (A problem whose right-hand sides are all 0 has no scale
+        // of its own.)
         const Mm slacks = rows_of(x, 2 * nx + 1, n, 1.0);
-        const double top = largest(abs(P.b)), scale = top > 0 ? top : 1;
+        const double top = rhs_scale(P.b, own), scale = top > 0 ? top : 1;
         const Mm tight = find(slacks <= num(1e-6 * scale));
         const int k = tight.size();
         if (k > 0)
@@ -1025,7 +1036,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             else
                 step = 0.01 / t;
         }
-        if (result == verdict::ok && single_feasible_point(P, nx, x, random))
+        if (result == verdict::ok && single_feasible_point(P, nx, rows_kept, x, random))
             result = verdict::unique_point;
         if (result == verdict::ok) {
             x = live(x + live(step * Pd));
@@ -1212,7 +1223,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
     // or had "a unique feasible point").
     const bool judged = result == verdict::ok ? m > 0 && far_out(A, b, rows_kept, xr)
                                               : result != verdict::infeasible && m > 0 && finite_rows;
-    if (judged && proves_infeasible(A, b, neq))
+    if (judged && proves_infeasible(A, b, neq, rows_kept))
         result = verdict::infeasible;
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
                                            "The problem has a unique feasible point\n",

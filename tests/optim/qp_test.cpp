@@ -1070,12 +1070,13 @@ Mm optimum_by_binding_sets(const Mm& H, const Mm& f, const Mm& A, const Mm& b)
 // feasible, yet the phases' iterates ran out along the rows' null space
 // to 1e10 .. 1e16 without bounds, where the rounding of the rows' terms
 // hid the miss, and 183 of 2520 such runs were "ok" there (objectives
-// near 1e35). Where l meets the sum or lies below it, the answer meets
-// the optimum's conditions under every state, and with H positive
-// definite it is the plain model's optimum and the same under every
-// state; the data in units of 1e-6, 1 and 1e6. (Fewer unknowns than rows
-// in the sum, or as many and rows that meet in one point or a sliver,
-// leave qp its unique-point verdict.)
+// near 1e35); as many were in a box of 1e10 (the weights of the proof
+// were scaled to the bounds). Where l meets the sum or lies below it,
+// the answer meets the optimum's conditions under every state, and with
+// H positive definite it is the plain model's optimum and the same under
+// every state; the data in units of 1e-6, 1 and 1e6. (Fewer unknowns
+// than rows in the sum, or as many and rows that meet in one point or a
+// sliver, leave qp its unique-point verdict.)
 TEST(Qp, RowsThatDependInThreesAndFours)
 {
     normal_draws random(41);
@@ -1097,7 +1098,7 @@ TEST(Qp, RowsThatDependInThreesAndFours)
                             const Mm A = vertcat(vertcat(G, -c * sum), other);
                             const Mm b = vertcat(vertcat(u, Mm(-c * limit)), other * point + Mm(scale));
                             const Mm M = random(n, definite ? n : std::max(1, n / 2), 1.0);
-                            const Mm P = M * dot_transpose(M) + (definite ? eye(Mm(double(n))) : zeros(Mm(double(n)), Mm(double(n))));
+                            const Mm P = M * dot_transpose(M) + (definite ? 1.0 : 0.0) * eye(Mm(double(n)));
                             const Mm H = (P + dot_transpose(P)) / 2.0;
                             const Mm f = definite ? random(n, 1, 3 * scale) : H * random(n, 1, scale);
                             const bool feasible = miss <= 0;
@@ -1115,6 +1116,12 @@ TEST(Qp, RowsThatDependInThreesAndFours)
                                     EXPECT_EQ(test::text_of(how), "infeasible") << "x(1) " << test::at(x, 0);
                                     EXPECT_EQ(test::printed(), "The system has no feasible solution.\n");
                                     EXPECT_TRUE(std::isnan(test::at(x, 0)));
+                                    // Bounds of 1e10 leave the iterates room to run out as far.
+                                    test::clear_printed();
+                                    const Mm box = ones(Mm(double(n)), Mm(1.0)) * (1e10 * scale);
+                                    qp(H, f, A, b, -box, box, Mm(), Mm(0.0), i_o, x, lambda, how);
+                                    EXPECT_EQ(test::text_of(how), "infeasible") << "in a box, x(1) " << test::at(x, 0);
+                                    EXPECT_EQ(test::printed(), "The system has no feasible solution.\n");
                                     continue;
                                 }
                                 EXPECT_EQ(test::text_of(how), "ok") << test::printed();
