@@ -101,7 +101,10 @@ Mm block_rows(const Mm& S, int first, int last)
 // singular only because the halves x+ and x- of a free variable have
 // columns that are exact negatives of each other (the proximal weight on
 // them below the rounding of H), with no move of the variable itself.
-Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false)
+// With `shifted`, the shifted system is solved whether or not the plain
+// one is singular: for systems singular to rounding, whose solutions are
+// finite and far off.
+Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false, bool shifted = false)
 {
     const int m = live(A).rows(), n = live(R).rows() - m;
     ++kkt_solves;
@@ -126,7 +129,7 @@ Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false)
     // pivots cancel to zero. The system with a small negative diagonal in
     // its second block is quasi-definite and always factors; it moves
     // A x by 1e-12 times the multipliers, far below the tolerances.
-    if ((m > 0 || steady) && has_non_finite(S)) {
+    if ((m > 0 || steady) && (shifted || has_non_finite(S))) {
         Mm signs = live(-ones(double(n + m), 1.0));
         if (!steady)
             signs(colon(1.0, double(n))) = zero_M;
@@ -1100,10 +1103,23 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             if (m > 0) {
                 const Mm step = rows_of(M, 1, n, 1.0);
                 const Mm Ad = mul(P.A, step);
-                if (largest(abs(Ad)) > 1e-12 * a_size * largest(abs(step))) {
+                const double off = largest(abs(Ad));
+                if (off > 1e-12 * a_size * largest(abs(step))) {
                     const Mm C = solve_kkt(T, P.A, vertcat(zeros(double(n), 1.0), live(-Ad)));
-                    if (C.size() == n + m && !has_non_finite(C))
-                        M = live(M + C);
+                    const Mm refined = C.size() == n + m && !has_non_finite(C) ? live(M + C) : Mm();
+                    if (refined.size() == n + m &&
+                        largest(abs(mul(P.A, rows_of(refined, 1, n, 1.0)))) < off) {
+                        M = refined;
+                    } else {
+                        // The correction only moved the step further off
+                        // (1e12, then 1e25, on a face without interior whose
+                        // rows depend in threes): the system is singular to
+                        // rounding here, and the steadied one gives the step.
+                        const Mm steadied = solve_kkt(T, P.A, vertcat(-grad, zero_m), true, true);
+                        if (steadied.size() == n + m && !has_non_finite(steadied) &&
+                            largest(abs(mul(P.A, rows_of(steadied, 1, n, 1.0)))) < off)
+                            M = steadied;
+                    }
                 }
             }
             N = -rows_of(M, n + 1, n + m, 1.0);
