@@ -1019,6 +1019,15 @@ TEST(Qp, LimitsOnOneExpressionThatCross)
 
 namespace {
 
+// The optimum's conditions to the tolerances of expect_optimum.
+void expect_conditions(const kkt_measures& k)
+{
+    EXPECT_LE(k.rows, 1e-10);
+    EXPECT_LE(k.balance, 1e-9);
+    EXPECT_LE(k.sign, 1e-9);
+    EXPECT_LE(k.slack, 1e-9);
+}
+
 // The optimum of a small problem with H positive definite by a plain
 // model: every set of independent rows taken as binding in turn, its KKT
 // system solved, and of the points that meet every row with multipliers
@@ -1128,11 +1137,7 @@ TEST(Qp, RowsThatDependInThreesAndFours)
                                 EXPECT_EQ(test::text_of(how), "ok") << test::printed();
                                 if (test::text_of(how) != "ok")
                                     continue;
-                                const kkt_measures k = kkt_of(H, f, A, b, 0, Mm(), Mm(), x, full(lambda));
-                                EXPECT_LE(k.rows, 1e-10);
-                                EXPECT_LE(k.balance, 1e-9);
-                                EXPECT_LE(k.sign, 1e-9);
-                                EXPECT_LE(k.slack, 1e-9);
+                                expect_conditions(kkt_of(H, f, A, b, 0, Mm(), Mm(), x, full(lambda)));
                                 const double value =
                                     test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
                                 if (!definite)
@@ -1155,23 +1160,19 @@ TEST(Qp, RowsThatDependInThreesAndFours)
                                 // still taken for infeasible: left out.)
                                 if (scale != 1)
                                     continue;
+                                SCOPED_TRACE("in a box");
                                 const Mm box = ones(Mm(double(n)), Mm(1.0)) * 2.0;
                                 qp(H, f, A, b, -box, box, Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
-                                EXPECT_EQ(test::text_of(how), "ok") << "in a box";
+                                EXPECT_EQ(test::text_of(how), "ok");
                                 if (test::text_of(how) != "ok")
                                     continue;
-                                const kkt_measures kb = kkt_of(H, f, A, b, 0, -box, box, x, full(lambda));
-                                EXPECT_LE(kb.rows, 1e-10) << "in a box";
-                                EXPECT_LE(kb.balance, 1e-9) << "in a box";
-                                EXPECT_LE(kb.sign, 1e-9) << "in a box";
-                                EXPECT_LE(kb.slack, 1e-9) << "in a box";
+                                expect_conditions(kkt_of(H, f, A, b, 0, -box, box, x, full(lambda)));
                                 const double boxed =
                                     test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
                                 if (state == 0)
                                     first_boxed = boxed;
                                 else
-                                    EXPECT_NEAR(boxed, first_boxed, 1e-9 * (1 + std::fabs(first_boxed)))
-                                        << "in a box";
+                                    EXPECT_NEAR(boxed, first_boxed, 1e-9 * (1 + std::fabs(first_boxed)));
                             }
                         }
 }
@@ -1183,26 +1184,10 @@ TEST(Qp, RowsThatDependInThreesAndFours)
 // came back "ok" with an objective of 3.99 where the optimum is -9.66.
 TEST(Qp, FirstStepOnAFaceOfRowsThatDependInThrees)
 {
-    const Mm H = matrix(12, 12, face_H), f = column(face_f), A = matrix(4, 12, face_A), b = column(face_b);
     const Mm box = ones(Mm(12.0), Mm(1.0)) * 2.0;
-    double first = NAN;
-    for (int state = 0; state < 3; ++state) {
-        SCOPED_TRACE(state);
-        randM(TM("state"), Mm(double(state)));
-        Mm x, lambda, how;
-        qp(H, f, A, b, -box, box, Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
-        ASSERT_EQ(test::text_of(how), "ok");
-        const kkt_measures k = kkt_of(H, f, A, b, 0, -box, box, x, full(lambda));
-        EXPECT_LE(k.rows, 1e-10);
-        EXPECT_LE(k.balance, 1e-9);
-        EXPECT_LE(k.sign, 1e-9);
-        EXPECT_LE(k.slack, 1e-9);
-        const double value = test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
-        if (state == 0)
-            first = value;
-        else
-            EXPECT_NEAR(value, first, 1e-9 * (1 + std::fabs(first)));
-    }
+    expect_optimum({"rows on a face", matrix(12, 12, face_H), column(face_f), matrix(4, 12, face_A), column(face_b), 0,
+                    -box, box},
+                   3);
 }
 
 } // namespace
