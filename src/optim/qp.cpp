@@ -101,7 +101,10 @@ Mm block_rows(const Mm& S, int first, int last)
 // singular only because the halves x+ and x- of a free variable have
 // columns that are exact negatives of each other (the proximal weight on
 // them below the rounding of H), with no move of the variable itself.
-Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false)
+// With `shifted`, the shifted system is solved whether or not the plain
+// one is singular: for systems singular to rounding, whose solutions are
+// finite and far off.
+Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false, bool shifted = false)
 {
     const int m = live(A).rows(), n = live(R).rows() - m;
     ++kkt_solves;
@@ -126,7 +129,7 @@ Mm solve_kkt(const Mm& T, const Mm& A, const Mm& R, bool steady = false)
     // pivots cancel to zero. The system with a small negative diagonal in
     // its second block is quasi-definite and always factors; it moves
     // A x by 1e-12 times the multipliers, far below the tolerances.
-    if ((m > 0 || steady) && has_non_finite(S)) {
+    if ((m > 0 || steady) && (shifted || has_non_finite(S))) {
         Mm signs = live(-ones(double(n + m), 1.0));
         if (!steady)
             signs(colon(1.0, double(n))) = zero_M;
@@ -323,6 +326,84 @@ bool opposite_rows_hold(const Mm& A, const Mm& b, int neq)
             }
     }
     return true;
+}
+
+// How far out a point may lie before its rows are checked by a proof of
+// infeasibility: where a row's terms |a_i||x| are this many times the
+// right-hand sides, the rounding allowed of the terms would hide a miss
+// as large as a proof can show (16 times that rounding of b's terms).
+constexpr double far_factor = 16;
+
+// The size of the data's right-hand sides: the largest of the problem's
+// own rows (the first `own`; the rest are bounds, and bounds of 1e10 say
+// nothing of the rows' size), or of all rows where those are all 0.
+double rhs_scale(const Mm& b, int own)
+{
+    const Mm rhs = live(abs(b));
+    const double scale = own > 0 ? largest(rows_of(rhs, 1, own, 1.0)) : 0.0;
+    return scale > 0 ? scale : (b.size() > 0 ? largest(rhs) : 0.0);
+}
+
+// Whether some row's terms |a_i||x| exceed far_factor times |b_i| plus the
+// right-hand sides' size.
+bool far_out(const Mm& A, const Mm& b, int own, const Mm& x)
+{
+    const double base = rhs_scale(b, own);
+    if (!(base > 0))
+        return false;  // no proof exists with b = 0
+    const Mm terms = live(full(mul(abs(A), abs(x))));
+    return largest(live(terms - live(far_factor * live(abs(b) + num(base))))) > 0;
+}
+
+// A proof that the rows A x <= b (the first neq equalities) have no
+// solution: weights y, those of the inequalities >= 0, with A'y = 0 and
+// b'y < 0, since then 0 = y'A x <= y'b < 0 at any solution. The weights
+// solve min ||A'y||^2 + (w b'y + 1)^2 by non-negative least squares (an
+// equality row enters twice, with either sign), w bringing the size of
+// the right-hand sides of the problem's own rows (the first `own`) to 1:
+// a problem of weights on rows, well scaled however far the phases'
+// iterates ran out along the rows' null space. (Scaled to bounds of
+// 1e10, the weights of rows of size 1 had to be 1e16, and their rounding
+// hid the proof.) The weights prove the verdict when A'y is rounding of
+// its terms |A|'|y|, column by column, and b'y falls below them by more
+// than rounding of its terms |b|'|y|. A large problem is made dense for
+// it: it is asked only of points that lie far out and of the verdicts
+// other than "ok".
+bool proves_infeasible(const Mm& A, const Mm& b, int neq, int own)
+{
+    const int rows = A.rows(), nx = A.cols();
+    if (rows == 0 || nx == 0)
+        return false;
+    const double top = rhs_scale(b, own);
+    if (!(top > 0) || !std::isfinite(top))
+        return false;
+    const Mm dense = live(full(A));
+    Mm C = dense, d = b;
+    if (neq > 0) {
+        C = live(vertcat(live(-block_rows(dense, 1, neq)), dense));
+        d = live(vertcat(live(-rows_of(b, 1, neq, 1.0)), b));
+    }
+    const Mm M = live(vertcat(live(dot_transpose(C)), live(dot_transpose(d) / top)));
+    Mm y, w, flag;
+    nnls(M, live(vertcat(zeros(double(nx), 1.0), num(-1.0))), i_o, y, w, flag);
+    if (live(y).size() != C.rows() || has_non_finite(y))
+        return false;
+    Mm weights = neq > 0 ? rows_of(y, neq + 1, neq + rows, 1.0) : y;
+    if (neq > 0)
+        weights(colon(1.0, double(neq))) = live(rows_of(weights, 1, neq, 1.0) - rows_of(y, 1, neq, 1.0));
+    const Mm r = live(full(mul(dot_transpose(dense), weights)));
+    const Mm terms = live(full(mul(dot_transpose(abs(dense)), abs(weights))));
+    const double b_terms = inner(abs(b), abs(weights));
+    if (!(b_terms > 0))
+        return false;
+    const double miss = -inner(b, weights) / b_terms;
+    const double residual = largest(rdivide(abs(r), live(terms + num(1e-300))));
+    // A point meeting every row would have terms some miss / residual
+    // times b's: the proof is taken where that is 1e4 and more, so that
+    // a problem feasible at its own scale keeps its answer, and where the
+    // miss is beyond rounding of b's terms.
+    const double rounding = row_rounding(nx, rows);
+    return residual <= rounding && miss > 16 * rounding && miss >= 1e4 * residual;
 }
 
 // Equality rows that depend on the others make every KKT system of both
@@ -731,13 +812,18 @@ verdict phase_one(const standard_problem& P, Mm& x)
 // problem itself: its variables and the slacks, holding fixed the slacks
 // that phase 1 could not lift off zero (equalities in disguise). Those
 // rows may depend on the others, so the projection is regularised.
-bool single_feasible_point(const standard_problem& P, int nx, const Mm& x, const Mm& random)
+bool single_feasible_point(const standard_problem& P, int nx, int own, const Mm& x, const Mm& random)
 {
     const int n = P.n;
     Mm E = P.A;
     if (n > 2 * nx) {
+        // Tight against the data's own scale: against 1 + the largest
+        // right-hand side, every slack of a problem given in units of
+        // 1e-6 was tight, and beside bounds of 1e10 every slack below
+        // 1e4. (A problem whose right-hand sides are all 0 has no scale
+        // of its own.)
         const Mm slacks = rows_of(x, 2 * nx + 1, n, 1.0);
-        const double scale = 1 + largest(abs(P.b));
+        const double top = rhs_scale(P.b, own), scale = top > 0 ? top : 1;
         const Mm tight = find(slacks <= num(1e-6 * scale));
         const int k = tight.size();
         if (k > 0)
@@ -953,7 +1039,7 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             else
                 step = 0.01 / t;
         }
-        if (result == verdict::ok && single_feasible_point(P, nx, x, random))
+        if (result == verdict::ok && single_feasible_point(P, nx, rows_kept, x, random))
             result = verdict::unique_point;
         if (result == verdict::ok) {
             x = live(x + live(step * Pd));
@@ -1017,10 +1103,23 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
             if (m > 0) {
                 const Mm step = rows_of(M, 1, n, 1.0);
                 const Mm Ad = mul(P.A, step);
-                if (largest(abs(Ad)) > 1e-12 * a_size * largest(abs(step))) {
+                const double off = largest(abs(Ad));
+                if (off > 1e-12 * a_size * largest(abs(step))) {
                     const Mm C = solve_kkt(T, P.A, vertcat(zeros(double(n), 1.0), live(-Ad)));
-                    if (C.size() == n + m && !has_non_finite(C))
-                        M = live(M + C);
+                    const Mm refined = C.size() == n + m && !has_non_finite(C) ? live(M + C) : Mm();
+                    if (refined.size() == n + m &&
+                        largest(abs(mul(P.A, rows_of(refined, 1, n, 1.0)))) < off) {
+                        M = refined;
+                    } else {
+                        // The correction only moved the step further off
+                        // (1e12, then 1e25, on a face without interior whose
+                        // rows depend in threes): the system is singular to
+                        // rounding here, and the steadied one gives the step.
+                        const Mm steadied = solve_kkt(T, P.A, vertcat(-grad, zero_m), true, true);
+                        if (steadied.size() == n + m && !has_non_finite(steadied) &&
+                            largest(abs(mul(P.A, rows_of(steadied, 1, n, 1.0)))) < off)
+                            M = steadied;
+                    }
                 }
             }
             N = -rows_of(M, n + 1, n + m, 1.0);
@@ -1126,6 +1225,22 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
         if (!met)
             result = verdict::infeasible;
     }
+    // A point out where the rows' terms dwarf the data's right-hand sides
+    // meets the rows only to the rounding of those terms, which may hide a
+    // miss as large as the data itself: rows that depend on each other in
+    // threes or more (g1 x <= u1, g2 x <= u2, (g1 + g2) x >= l with l
+    // above u1 + u2) let the iterates run out along their null space to
+    // 1e10 and more, and such problems came back "ok" there. A proof that
+    // no point meets the rows decides; without one, the point stands.
+    // The other verdicts come from phases that ended at a point they took
+    // for feasible, to tolerances that rows given in units of 1e6 or rows
+    // that miss by 1e-6 of their terms can pass: the same proof makes
+    // them "no feasible solution" (such problems were "seems unbounded",
+    // or had "a unique feasible point").
+    const bool judged = result == verdict::ok ? m > 0 && far_out(A, b, rows_kept, xr)
+                                              : result != verdict::infeasible && m > 0 && finite_rows;
+    if (judged && proves_infeasible(A, b, neq, rows_kept))
+        result = verdict::infeasible;
     static const char* const messages[] = {"", "The system has no feasible solution.\n",
                                            "The problem has a unique feasible point\n",
                                            "The problem seems unbounded.\n", "The problem is unbounded.\n"};
