@@ -4,6 +4,7 @@
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 #include "value/allocator.hpp"
+#include "value/mm_access.hpp"
 
 #include <cmath>
 #include <functional>
@@ -789,6 +790,160 @@ TEST(IndexAssign, SparseLinesOfTheLongestExtent)
                               (std::vector<double>{2, 0.25, 3}));
                 }
             }
+}
+
+// Ranges over the longest sparse lines and the largest square as the
+// places of an assignment of zero, of a sparse source and of [] (one and
+// two indices): the range was written out and listed (S(1:2.5e8) = 0 of
+// the longest row said "Out of memory!" under a 3 GB limit). A range whose
+// elements were never written is taken as the span it stands for: the
+// target ends as the same statement leaves it with the range written out
+// (the general path), as a plain model of the stored entries says, the
+// range stays unwritten, and a target sharing the storage keeps it.
+TEST(IndexAssign, RangesOverTheLongestSparseLinesAsSpans)
+{
+    constexpr int longest = 2147483647, n = 46340;
+    constexpr int square_last = n * n - 1;
+    const std::vector<std::pair<const char*, Mm>> bases = {
+        {"1 x 2^31-1", test::sparse_at(1, longest, {0, 5, 1000, 1999999, 2000000, longest - 2000000, longest - 1},
+                                       {2, -3, 0.5, 4, 5, 6, 7})},
+        {"2^31-1 x 1", test::sparse_at(longest, 1, {0, 5, 1000, 1999999, 2000000, longest - 2000000, longest - 1},
+                                       {2, -3, 0.5, 4, 5, 6, 7})},
+        {"46340 x 46340", test::sparse_at(n, n, {0, 5, n - 1, n + 1, 3 * n + 99, square_last - n, square_last - 1,
+                                                square_last},
+                                          {2, -3, 0.5, 4, 5, 6, 7, 8})},
+    };
+    enum What { zero, twice, removed };
+    struct Case {
+        const char* what;
+        What assign;
+        double a, b;  // rows, or the one index; -1: a colon
+        double c, d;  // columns; 0: no second index, -1: a colon
+    };
+    const double L = longest, N = n, S = double(n) * n;
+    const std::vector<Case> along = {
+        {"(1:2e6) = 0", zero, 1, 2e6, 0, 0},
+        {"(end-2e6+1:end) = 0", zero, L - 2e6 + 1, L, 0, 0},
+        {"(1:2e6) = 2 * S(1:2e6)", twice, 1, 2e6, 0, 0},
+        {"(1001:1064) = 2 * S(1001:1064)", twice, 1001, 1064, 0, 0},
+        {"(1:2e6) = []", removed, 1, 2e6, 0, 0},
+        {"(end-2e6+1:end) = []", removed, L - 2e6 + 1, L, 0, 0},
+        {"(1001:1064) = []", removed, 1001, 1064, 0, 0},
+    };
+    const std::vector<Case> squares = {
+        {"S(1, 1:end) = 0", zero, 1, 1, 1, N},
+        {"S(1:end, end) = 0", zero, 1, N, N, N},
+        {"S(2:100, 1:end) = 2 * S(2:100, 1:end)", twice, 2, 100, 1, N},
+        {"S(end-1e6+1:end) = 0", zero, S - 1e6 + 1, S, 0, 0},
+        {"S(end-1e6+1:end) = 2 * S(end-1e6+1:end)", twice, S - 1e6 + 1, S, 0, 0},
+        {"S(:, 1:2) = []", removed, -1, -1, 1, 2},
+        {"S(:, end-99:end) = []", removed, -1, -1, N - 99, N},
+        {"S(1:100, :) = []", removed, 1, 100, -1, -1},
+    };
+    auto range = [](double a, double b, bool written) {
+        Mm r = colon(Mm(a), Mm(b));
+        if (written)
+            (void)r.addr();
+        return r;
+    };
+    auto unwritten = [](const Mm& r) {
+        double start;
+        return r.size() < 64 || mm_access::unwritten_whole_range(r, start);
+    };
+    using entries = std::vector<std::pair<int, double>>;
+    auto entries_of = [](const Mm& x) {
+        entries e;
+        for (int k = 0; k < x.getnnz(); ++k)
+            e.push_back({x.getindex()[k], x.addr()[k]});
+        return e;
+    };
+    for (const auto& [name, value] : bases) {
+        const bool square = value.rows() == value.cols(), row = value.rows() == 1;
+        std::vector<Case> cases = square ? squares : std::vector<Case>{};
+        for (const Case& c : along) {
+            // By one index, and along the line by two with 1 and a colon across.
+            if (!square) {
+                cases.push_back(c);
+                for (const double across : {1.0, -1.0})
+                    cases.push_back(row ? Case{c.what, c.assign, across, across, c.a, c.b}
+                                        : Case{c.what, c.assign, c.a, c.b, across, across});
+            }
+        }
+        for (const Case& c : cases)
+            for (const bool shared : {false, true}) {
+                const bool one = c.c == 0;
+                SCOPED_TRACE(std::string(name) + ": S" + (square ? "" : c.what) + (square ? c.what : "") +
+                             (one ? "" : c.a == 1 && c.b == 1 && !square ? " by (1, r)" : " by two indices") +
+                             (shared ? ", shared" : ""));
+                Mm runs[2];
+                auto run = [&](bool written) {
+                    Mm x(value, "S");
+                    Mm keep;
+                    if (shared)
+                        keep = x;
+                    Mm ranges[2];
+                    const Mm& i = c.a < 0 ? c_p : (ranges[0] = range(c.a, c.b, written));
+                    const Mm& j = one || c.c < 0 ? c_p : (ranges[1] = range(c.c, c.d, written));
+                    const std::string e = test::error_of([&] {
+                        Mm y = c.assign == zero ? Mm(0.0)
+                             : c.assign == removed ? x_M
+                                                   : times(one ? Mm(x(i)) : Mm(x(i, j)), Mm(2.0));
+                        if (one)
+                            x(i) = y;
+                        else
+                            x(i, j) = y;
+                    });
+                    if (!written) {
+                        runs[0] = ranges[0];
+                        runs[1] = ranges[1];
+                    }
+                    if (shared) {
+                        EXPECT_EQ(entries_of(keep), entries_of(value)) << "the shared copy changed";
+                    }
+                    return std::make_pair(e, x);
+                };
+                const auto [got_error, got] = run(false);
+                const auto [want_error, want] = run(true);
+                ASSERT_EQ(got_error, "");
+                ASSERT_EQ(want_error, "");
+                EXPECT_TRUE(unwritten(runs[0]) && unwritten(runs[1])) << "the assignment wrote the range";
+                ASSERT_TRUE(got.issparse());
+                EXPECT_EQ(extents(got), extents(want));
+                EXPECT_EQ(entries_of(got), entries_of(want));
+                // The model: each stored entry by its row and column, and
+                // the window the indices select.
+                const std::int64_t rows = value.rows(), cols = value.cols();
+                const double a = c.a < 0 ? 1 : c.a, b = c.a < 0 ? double(rows) : c.b;
+                const double cc = c.c <= 0 ? 1 : c.c, d = c.c <= 0 ? double(cols) : c.d;
+                // What goes when [] is assigned: the dimension whose index
+                // does not name every place (the one index: along the line).
+                const bool rows_go = one ? !row : !(a == 1 && b == double(rows));
+                const double first = rows_go || one ? a : cc;
+                const double gone = rows_go || one ? b - a + 1 : d - cc + 1;
+                const std::int64_t new_rows = c.assign == removed && rows_go ? rows - std::int64_t(gone) : rows;
+                const std::int64_t new_cols = c.assign == removed && !rows_go ? cols - std::int64_t(gone) : cols;
+                entries want_model;
+                for (const auto& [p, v] : entries_of(value)) {
+                    std::int64_t i = p % rows, j = p / rows;
+                    const bool in = one ? p + 1 >= a && p + 1 <= b
+                                        : i + 1 >= a && i + 1 <= b && j + 1 >= cc && j + 1 <= d;
+                    if (c.assign == twice) {
+                        want_model.push_back({p, in ? 2 * v : v});
+                        continue;
+                    }
+                    if (in)
+                        continue;
+                    if (c.assign == removed) {
+                        std::int64_t& k = rows_go ? i : j;
+                        if (double(k) + 1 > first)
+                            k -= std::int64_t(gone);
+                    }
+                    want_model.push_back({static_cast<int>(i + j * new_rows), v});
+                }
+                EXPECT_EQ(extents(got), (std::vector<int>{int(new_rows), int(new_cols)}));
+                EXPECT_EQ(entries_of(got), want_model);
+            }
+    }
 }
 
 TEST(IndexAssign, CellTargets)
