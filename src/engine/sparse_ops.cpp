@@ -546,6 +546,10 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
                                                         slot[stored_lines]);
         std::int64_t count = 0;
         each_line(empty_nonzero, [&](int, std::size_t i) { count += nonzero(rre[group[i]], rim[group[i]], slot[i]); });
+        // The places come full, one per line: max(S, [], 1) of the longest
+        // row has 2^31 - 1 of them.
+        if (positions && refuse_full_form(l.count))
+            return x_M;
         Mm out(out_complex, 1, static_cast<int>(count), dim == 1 ? 1 : l.count, dim == 1 ? l.count : 1, qv_double);
         Mm k;
         if (positions)
@@ -606,6 +610,11 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
     };
     std::int64_t count = 0;
     each_result([&](int, int from, int to, double, double) { count += to - from; });
+    // Running values fill their lines from the first entry on: cumsum
+    // along the longest row stores 2^31 - 1 of them, a full form's count,
+    // refused as a full form is.
+    if (refuse_full_form(count))
+        return x_M;
     Mm out(out_complex, 1, static_cast<int>(count), s.rows(), s.cols(), qv_double);
     if (!out.issparse() || out.getnnz() != count)
         return x_M;  // "Out of memory!" went to a hook that returned
