@@ -188,6 +188,30 @@ inline want running(const model& m, int dim, bool product)
     return {"", r, 1, 0};
 }
 
+// First differences along dim: x(k+1) - x(k) beside each entry.
+inline model differenced(const model& m, int dim)
+{
+    model r{dim == 1 ? m.rows - 1 : m.rows, dim == 2 ? m.cols - 1 : m.cols, {}};
+    if (r.rows == 0 || r.cols == 0)
+        return {0, 0, {}};  // an empty sparse value is 0x0, as sparse() makes it
+    auto at = [&m](std::int64_t i, std::int64_t j) {
+        const auto f = m.at.find(i + j * m.rows);
+        return f == m.at.end() ? 0.0 : f->second;
+    };
+    for (const auto& [p, v] : m.at) {
+        const std::int64_t i = p % m.rows, j = p / m.rows;
+        for (const std::int64_t back : {0, 1}) {
+            const std::int64_t ri = dim == 1 ? i - back : i, rj = dim == 2 ? j - back : j;
+            if (ri < 0 || rj < 0 || ri >= r.rows || rj >= r.cols)
+                continue;
+            const double d = dim == 1 ? at(ri + 1, rj) - at(ri, rj) : at(ri, rj + 1) - at(ri, rj);
+            if (d != 0)
+                r.at[ri + rj * r.rows] = d;
+        }
+    }
+    return r;
+}
+
 inline model mapped(const model& m, const std::function<double(double)>& f)
 {
     model r{m.rows, m.cols, {}};
@@ -388,6 +412,13 @@ inline std::vector<step> steps()
                                   : (product ? cumprod(s, Mm(double(d))) : cumsum(s, Mm(double(d))));
                 },
                 [product, d](const model& m) { return running(m, d ? d : default_dim(m), product); });
+    add("diff(S)", [](const Mm& s) { return diff(s); },
+        [value](const model& m) { return value(differenced(m, default_dim(m))); });
+    for (int d : {1, 2})
+        add("diff(S, 1, " + std::to_string(d) + ")", [d](const Mm& s) { return diff(s, one_M, Mm(double(d))); },
+            [value, d](const model& m) { return value(differenced(m, d)); });
+    add("diff(S, 2)", [](const Mm& s) { return diff(s, Mm(2.0)); },
+        [value](const model& m) { return value(differenced(differenced(m, default_dim(m)), default_dim(m))); });
     add("nnz(S)", [](const Mm& s) { return nnz(s); }, [](const model& m) { return scalar(double(m.at.size())); });
     add("find(S)", [](const Mm& s) { return find(s); },
         [](const model& m) { return found(m, [](std::int64_t p, double) { return double(p) + 1; }); });
