@@ -700,9 +700,10 @@ TEST(IndexRead, IndicesAtAndPastTheLongestSparseLine)
 }
 
 // Ranges over the longest sparse lines and the largest square, by one and
-// two indices: 1:end of a row of 2^31 - 1 elements was written out (17 GB)
-// and listed (8 GB) before the read found its entries, and the square's
-// S(1, 1:end) and S(end-k:end) walked every position it named. A range
+// two indices: a range along a row of 2^31 - 1 elements was written out
+// and listed (1:2.5e8 took 2 GB and 1 GB more, "Out of memory!" under a
+// 3 GB limit) before the read searched the entries for each position it
+// named. A range
 // whose elements were never written is read as the run it stands for: the
 // result is what the same indices give written out (the general path),
 // the entries a plain model of the stored positions selects, and the
