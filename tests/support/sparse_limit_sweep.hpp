@@ -552,6 +552,16 @@ inline std::vector<step> steps()
             return want{"", r, 1, 0};
         });
 
+    add("sparse(rows, cols, 5)", [](const Mm& s) { return sparse(Mm(double(s.rows())), Mm(double(s.cols())), Mm(5.0)); },
+        [](const model& m) { return want{"", {m.rows, m.cols, {{m.rows * m.cols - 1, 5.0}}}, 1, 0}; });
+    add("sparse(rows + 1, cols, 5)",
+        [](const Mm& s) { return sparse(Mm(s.rows() + 1.0), Mm(double(s.cols())), Mm(5.0)); },
+        [](const model& m) {
+            if ((m.rows + 1) * m.cols > 2147483647)
+                return refused(past_sparse_limit(m.rows + 1, m.cols));
+            return want{"", {m.rows + 1, m.cols, {{(m.rows + 1) * m.cols - 1, 5.0}}}, 1, 0};
+        });
+
     // Reads and writes through a sparse mask.
     add("S(S > 0)", [](const Mm& s) { return Mm(s(s > zero_M)); }, [](const model& m) {
         model r;
