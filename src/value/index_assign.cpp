@@ -810,7 +810,16 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     for (int d = 0; d < k; ++d)
         only_colons = only_colons && w.desc(d).kind == index_desc::colon;
     int maxima[4] = {0, 0, 0, 0};
-    if (!only_colons && !(k >= 2 && largest_positions(w, k, maxima))) {
+    if (!only_colons && k == 1 && w.desc(0).kind == index_desc::run) {
+        // One run: its positions ascend from one that is not negative, so
+        // the first the walk would refuse is the first past the elements
+        // (a matrix grows by none) and the largest is its last.
+        const index_desc& d = w.desc(0);
+        int past = std::max(d.first, x.size()), last = d.first + d.count - 1;
+        if ((last >= x.size() && w.offset_of(&past, true, true) < 0) || w.offset_of(&last, true, true) < 0)
+            return false;
+        maxima[0] = w.maximum(0);
+    } else if (!only_colons && !(k >= 2 && largest_positions(w, k, maxima))) {
         w.index_walk_start();
         for (std::int64_t q = 0; q < P; ++q)
             if (w.next_index_offset(true, true) < 0)

@@ -944,6 +944,32 @@ TEST(IndexAssign, RangesOverTheLongestSparseLinesAsSpans)
                 EXPECT_EQ(entries_of(got), want_model);
             }
     }
+    // A run past the elements: a sparse matrix refuses it at the first
+    // place past them, a vector grows to its last, as with the range
+    // written out.
+    struct Past {
+        const char* what;
+        Mm target;
+        double a, b;
+        bool refused;
+    };
+    const std::vector<Past> past = {
+        {"46340 x 46340 sparse, S(end-63:end+1) = 7", bases[2].second, S - 63, S + 1, true},
+        {"1 x 1000 sparse, S(990:1100) = 7", test::sparse_at(1, 1000, {0, 999}, {1, 2}), 990, 1100, false},
+        {"1000 x 1 sparse, S(1001:1100) = 7", test::sparse_at(1000, 1, {0, 999}, {1, 2}), 1001, 1100, false},
+        {"1 x 10 full, A(5:100) = 7", test::counting({1, 10}), 5, 100, false},
+    };
+    for (const Past& c : past) {
+        SCOPED_TRACE(c.what);
+        Mm got(c.target, "S"), want(c.target, "S");
+        const Mm r = range(c.a, c.b, false), written = range(c.a, c.b, true);
+        const std::string got_error = test::error_of([&] { got(r) = Mm(7.0); });
+        EXPECT_EQ(got_error, test::error_of([&] { want(written) = Mm(7.0); }));
+        EXPECT_EQ(!got_error.empty(), c.refused) << got_error;
+        EXPECT_TRUE(unwritten(r)) << "the assignment wrote the range";
+        EXPECT_EQ(extents(got), extents(want));
+        EXPECT_EQ(test::fingerprint(got), test::fingerprint(want));
+    }
 }
 
 TEST(IndexAssign, CellTargets)
