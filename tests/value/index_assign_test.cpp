@@ -4,7 +4,7 @@
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 #include "value/allocator.hpp"
-#include "value/mm_access.hpp"
+#include "sparse_ranges.hpp"
 
 #include <cmath>
 #include <functional>
@@ -803,16 +803,7 @@ TEST(IndexAssign, SparseLinesOfTheLongestExtent)
 TEST(IndexAssign, RangesOverTheLongestSparseLinesAsSpans)
 {
     constexpr int longest = 2147483647, n = 46340;
-    constexpr int square_last = n * n - 1;
-    const std::vector<std::pair<const char*, Mm>> bases = {
-        {"1 x 2^31-1", test::sparse_at(1, longest, {0, 5, 1000, 1999999, 2000000, longest - 2000000, longest - 1},
-                                       {2, -3, 0.5, 4, 5, 6, 7})},
-        {"2^31-1 x 1", test::sparse_at(longest, 1, {0, 5, 1000, 1999999, 2000000, longest - 2000000, longest - 1},
-                                       {2, -3, 0.5, 4, 5, 6, 7})},
-        {"46340 x 46340", test::sparse_at(n, n, {0, 5, n - 1, n + 1, 3 * n + 99, square_last - n, square_last - 1,
-                                                square_last},
-                                          {2, -3, 0.5, 4, 5, 6, 7, 8})},
-    };
+    const auto bases = test::largest_sparse_values();
     enum What { zero, twice, removed };
     struct Case {
         const char* what;
@@ -840,16 +831,8 @@ TEST(IndexAssign, RangesOverTheLongestSparseLinesAsSpans)
         {"S(:, end-99:end) = []", removed, -1, -1, N - 99, N},
         {"S(1:100, :) = []", removed, 1, 100, -1, -1},
     };
-    auto range = [](double a, double b, bool written) {
-        Mm r = colon(Mm(a), Mm(b));
-        if (written)
-            (void)r.addr();
-        return r;
-    };
-    auto unwritten = [](const Mm& r) {
-        double start;
-        return r.size() < 64 || mm_access::unwritten_whole_range(r, start);
-    };
+    using test::range;
+    using test::unwritten;
     using entries = std::vector<std::pair<int, double>>;
     auto entries_of = [](const Mm& x) {
         entries e;

@@ -2,7 +2,7 @@
 // index-error messages, struct fields, cells, sparse values and the
 // references themselves (intake of index values, copies, cell indices).
 #include "test_support.hpp"
-#include "value/mm_access.hpp"
+#include "sparse_ranges.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -711,20 +711,6 @@ TEST(IndexRead, IndicesAtAndPastTheLongestSparseLine)
 TEST(IndexRead, RangesOverTheLongestSparseLinesAreReadAsRuns)
 {
     constexpr int longest = 2147483647, n = 46340;
-    constexpr int square_last = n * n - 1;
-    struct Base {
-        const char* what;
-        Mm value;
-    };
-    const std::vector<Base> bases = {
-        {"1 x 2^31-1", test::sparse_at(1, longest, {0, 5, 1000, 1999999, 2000000, longest - 2000000, longest - 1},
-                                       {2, -3, 0.5, 4, 5, 6, 7})},
-        {"2^31-1 x 1", test::sparse_at(longest, 1, {0, 5, 1000, 1999999, 2000000, longest - 2000000, longest - 1},
-                                       {2, -3, 0.5, 4, 5, 6, 7})},
-        {"46340 x 46340", test::sparse_at(n, n, {0, 5, n - 1, n + 1, 3 * n + 99, square_last - n, square_last - 1,
-                                                square_last},
-                                          {2, -3, 0.5, 4, 5, 6, 7, 8})},
-    };
     // A window: 1-based first and last, along the line, or rows and
     // columns of the square; 0 for a colon.
     struct Read {
@@ -755,18 +741,9 @@ TEST(IndexRead, RangesOverTheLongestSparseLinesAreReadAsRuns)
         {"S(end-63:end+1)", S - 63, S + 1, 0, 0, true},
         {"S(1, 1:end+1)", 1, 1, 1, N + 1, false},
     };
-    auto range = [](double a, double b, bool written) {
-        Mm r = colon(Mm(a), Mm(b));
-        if (written)
-            (void)r.addr();  // its elements written: the general path
-        return r;
-    };
-    auto unwritten = [](const Mm& r) {
-        double start;
-        return r.size() < 64 || mm_access::unwritten_whole_range(r, start);
-    };
-    for (const Base& base : bases) {
-        const Mm& x = base.value;
+    using test::range;
+    using test::unwritten;
+    for (const auto& [what, x] : test::largest_sparse_values()) {
         const bool square = x.rows() == x.cols();
         std::vector<Read> reads = square ? squares : lines;
         if (!square) {
@@ -778,7 +755,7 @@ TEST(IndexRead, RangesOverTheLongestSparseLinesAreReadAsRuns)
                                         : Read{r.what, r.a, r.b, across, across, false});
         }
         for (const Read& r : reads) {
-            SCOPED_TRACE(std::string(base.what) + ": " + r.what + (r.one_index ? "" : " by two indices"));
+            SCOPED_TRACE(std::string(what) + ": " + r.what + (r.one_index ? "" : " by two indices"));
             Mm runs[2], got, want;
             auto read = [&](bool written) {
                 Mm ranges[2];
