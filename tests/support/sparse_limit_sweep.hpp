@@ -287,6 +287,18 @@ inline double line_norm(const model& m, bool by_columns)
     return best;
 }
 
+// Rows a..b and columns c..d (1-based) of m.
+inline model window(const model& m, std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d)
+{
+    model r{b - a + 1, d - c + 1, {}};
+    for (const auto& [p, v] : m.at) {
+        const std::int64_t i = p % m.rows + 1, j = p / m.rows + 1;
+        if (i >= a && i <= b && j >= c && j <= d)
+            r.at[(i - a) + (j - c) * r.rows] = v;
+    }
+    return r;
+}
+
 inline bool is_vector(const model& m) { return m.rows == 1 || m.cols == 1; }
 
 // ---- the values ----
@@ -580,6 +592,30 @@ inline std::vector<step> steps()
             return t;
         },
         [value](const model& m) { return value(kept(m, [](std::int64_t, std::int64_t, double v) { return v >= 0; })); });
+    // Rows and columns by two indices, a colon, end and ranges.
+    add("S(1, :)", [](const Mm& s) { return Mm(s(one_M, c_p)); },
+        [value](const model& m) { return value(window(m, 1, 1, 1, m.cols)); });
+    add("S(end, :)", [](const Mm& s) { return Mm(s(Mm(double(s.rows())), c_p)); },
+        [value](const model& m) { return value(window(m, m.rows, m.rows, 1, m.cols)); });
+    add("S(:, 1)", [](const Mm& s) { return Mm(s(c_p, one_M)); },
+        [value](const model& m) { return value(window(m, 1, m.rows, 1, 1)); });
+    add("S(:, end)", [](const Mm& s) { return Mm(s(c_p, Mm(double(s.cols())))); },
+        [value](const model& m) { return value(window(m, 1, m.rows, m.cols, m.cols)); });
+    add("S(:, max(1, end-99):end)",
+        [](const Mm& s) { return Mm(s(c_p, colon(Mm(std::max(1.0, s.cols() - 99.0)), Mm(double(s.cols()))))); },
+        [value](const model& m) { return value(window(m, 1, m.rows, std::max<std::int64_t>(1, m.cols - 99), m.cols)); });
+    // 1:end of a line of 2^31 - 1 elements is a value of as many doubles,
+    // more than a full value holds: it is refused as it is made, before
+    // the read (S(1, :) is the whole line). The square's 1:end is read as
+    // the run it stands for.
+    add("S(1, 1:end)", [](const Mm& s) { return Mm(s(one_M, colon(one_M, Mm(double(s.cols()))))); },
+        [value](const model& m) {
+            return m.cols == 2147483647 ? refused("Out of memory!") : value(window(m, 1, 1, 1, m.cols));
+        });
+    add("S(1:end, end)", [](const Mm& s) { return Mm(s(colon(one_M, Mm(double(s.rows()))), Mm(double(s.cols())))); },
+        [value](const model& m) {
+            return m.rows == 2147483647 ? refused("Out of memory!") : value(window(m, 1, m.rows, m.cols, m.cols));
+        });
     // A range of 2.5e8 places: read and assigned as the run it stands for.
     add("S(1:2.5e8)", [](const Mm& s) { return Mm(s(colon(Mm(1.0), Mm(2.5e8)))); }, [](const model& m) {
         // A column's read is a column, a row's and a matrix's a row.
