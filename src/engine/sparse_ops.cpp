@@ -546,6 +546,10 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
                                                         slot[stored_lines]);
         std::int64_t count = 0;
         each_line(empty_nonzero, [&](int, std::size_t i) { count += nonzero(rre[group[i]], rim[group[i]], slot[i]); });
+        // The places come full, one per line: max(S, [], 1) of the longest
+        // row has 2^31 - 1 of them.
+        if (positions && refuse_full_form(l.count))
+            return x_M;
         Mm out(out_complex, 1, static_cast<int>(count), dim == 1 ? 1 : l.count, dim == 1 ? l.count : 1, qv_double);
         Mm k;
         if (positions)
@@ -606,6 +610,11 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
     };
     std::int64_t count = 0;
     each_result([&](int, int from, int to, double, double) { count += to - from; });
+    // Running values fill their lines from the first entry on: cumsum
+    // along the longest row stores 2^31 - 1 of them, a full form's count,
+    // refused as a full form is.
+    if (refuse_full_form(count))
+        return x_M;
     Mm out(out_complex, 1, static_cast<int>(count), s.rows(), s.cols(), qv_double);
     if (!out.issparse() || out.getnnz() != count)
         return x_M;  // "Out of memory!" went to a hook that returned
@@ -624,6 +633,57 @@ Mm reduce_lines(int complex, const Mm& s, int dim, op_t op, Mm& index_out)
     if (dim == 2)
         out.sort();  // row by row: into column order
     out.setlogical(out_logical);
+    return out;
+}
+
+// diff along dimension 1 or 2 from the stored entries: a difference
+// x(k+1) - x(k) is non-zero only beside an entry, and each is the one
+// subtraction the full computation makes there, 0 standing for an unstored
+// element; a line of one element leaves none. The longest row's diff was
+// refused as a full form though it has twice its entries at most.
+Mm diff_lines(int complex, const Mm& s, int dim)
+{
+    const int rows = s.rows(), cols = s.cols(), n = s.getnnz();
+    const int out_rows = dim == 1 ? rows - 1 : rows, out_cols = dim == 2 ? cols - 1 : cols;
+    if (out_rows <= 0 || out_cols <= 0)
+        return sparse(Mm(0, 0, 0, std::max(out_rows, 0), std::max(out_cols, 0), qv_double));  // as from the full form
+    const int* index = s.getindex();
+    const double* re = s.addr();
+    const double* im = s.isc() ? s.addi() : nullptr;
+    // The places beside each entry, as 0-based (row, column) of the result.
+    std::vector<std::int64_t> places;
+    places.reserve(2 * std::size_t(n));
+    for (int e = 0; e < n; ++e) {
+        const std::int64_t i = index[e] % rows, j = index[e] / rows;
+        const std::int64_t along = dim == 1 ? i : j, extent = dim == 1 ? out_rows : out_cols;
+        for (const std::int64_t k : {along - 1, along})
+            if (k >= 0 && k < extent)
+                places.push_back(dim == 1 ? k + j * out_rows : i + k * out_rows);
+    }
+    std::sort(places.begin(), places.end());
+    places.erase(std::unique(places.begin(), places.end()), places.end());
+    Mm out(complex, 1, static_cast<int>(places.size()), out_rows, out_cols, qv_double);
+    if (!out.issparse() || out.getp() < static_cast<std::int64_t>(places.size()))
+        return x_M;  // "Out of memory!" went to a hook that returned
+    int* oindex = out.getindex();
+    double* ore = out.addr();
+    double* oim = complex ? out.addi() : nullptr;
+    int m = 0;
+    for (const std::int64_t q : places) {
+        const std::int64_t i = q % out_rows, j = q / out_rows;
+        const std::int64_t here = i + j * rows, next = dim == 1 ? here + 1 : here + rows;
+        const int a = s.search(static_cast<int>(next)), b = s.search(static_cast<int>(here));
+        const double dr = (a < 0 ? 0.0 : re[a]) - (b < 0 ? 0.0 : re[b]);
+        const double di = oim ? (a < 0 || !im ? 0.0 : im[a]) - (b < 0 || !im ? 0.0 : im[b]) : 0.0;
+        if (dr == 0 && di == 0)
+            continue;
+        oindex[m] = static_cast<int>(q);
+        ore[m] = dr;
+        if (oim)
+            oim[m] = di;
+        ++m;
+    }
+    out.getnnz() = m;
     return out;
 }
 
@@ -734,6 +794,8 @@ Mm sparse_path(int complex, const Mm& a_in, const Mm& b_in, const Mm& dim, op_t 
     }
     if (reduce) {
         const int w = reduction_dim(a, dim);
+        if (op == op_diff && a.issparse() && a.getndims() == 2 && a.size() > 0 && (w == 1 || w == 2))
+            return diff_lines(complex, a, w);
         const bool matrix = a.issparse() && a.getndims() == 2 && a.size() > 0 && sparse_reduction_code(op);
         if (matrix && (w == 1 || w == 2))
             return reduce_lines(complex, a, w, op, index_out);

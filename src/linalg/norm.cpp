@@ -195,7 +195,7 @@ double matrix_norm(const Mm& a, const elements& x, int rows, int cols, double p,
 }
 
 // The 1, infinity and Frobenius norms of a sparse matrix, and the p-norms
-// (0 < p < Inf) of a sparse vector, from its stored entries alone: the
+// (0 < p <= Inf, and -Inf) of a sparse vector, from its stored entries alone: the
 // entries left out are zeros, which add nothing to any of these sums, and
 // each sum still runs in element order. False for the other norms.
 bool sparse_norm(const Mm& x, const Mm& p, double& result)
@@ -206,6 +206,17 @@ bool sparse_norm(const Mm& x, const Mm& p, double& result)
     const double pv = fro ? 2 : isempty(p) ? 2 : inf_text ? INFINITY : number_at(p, 0);
     if (fro || (isvector(x) && pv > 0 && pv < INFINITY)) {
         result = nnz == 0 ? 0.0 : power_sum(e, pv);
+        return true;
+    }
+    if (isvector(x) && (pv == INFINITY || pv == -INFINITY)) {
+        // The largest or smallest magnitude, an unstored zero among them:
+        // the fold ignores NaN and is the same in any order.
+        const bool largest = pv == INFINITY;
+        const bool gaps = std::int64_t{nnz} < std::int64_t{rows} * x.cols();
+        double m = gaps ? 0.0 : e.magnitude(0);
+        for (int k = gaps ? 0 : 1; k < nnz; ++k)
+            m = largest ? max_ignore_nan(m, e.magnitude(k)) : min_ignore_nan(m, e.magnitude(k));
+        result = m;
         return true;
     }
     if (isvector(x) || !(pv == 1 || pv == INFINITY))
@@ -265,6 +276,12 @@ Mm norm(const Mm& x, const Mm& p)
         double v = 0;
         if (sparse_norm(x, p, v))
             return Mm(v);
+        // A matrix's other norms: the 2-norm from the full form, any other
+        // P refused before a full form is made for it.
+        if (!isvector(x) && !(isempty(p) || number_at(p, 0) == 2)) {
+            error("norm: x matrix, P not 1, 2, inf or fro");
+            return x_M;
+        }
     }
     Mm a = full(x);
     if (a.gettype() == qv_uint8)

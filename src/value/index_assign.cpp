@@ -466,19 +466,26 @@ struct sparse_entry {
 };
 
 // The positions an index selects, one list per index that is not a colon
-// (a colon's list stays empty): read back by the walk's counters.
+// or a run (those select first, first + 1, ... and keep no list): read back
+// by the walk's counters.
 struct selected_lists {
     scratch<int> list[4];
-    bool colon[4] = {};
+    bool consecutive[4] = {};
+    int first[4] = {};
     int count[4] = {1, 1, 1, 1};
+
+    int at(int d, int c) const { return consecutive[d] ? first[d] + c : list[d][c]; }
+    // Whether subscript p along d is selected, where d keeps no list.
+    bool spans(int d, int p) const { return p >= first[d] && p - first[d] < count[d]; }
 };
 
 void list_positions(const index_walk& w, int k, selected_lists& s)
 {
     for (int d = 0; d < k; ++d) {
         s.count[d] = w.count(d);
-        s.colon[d] = w.desc(d).kind == index_desc::colon;
-        if (!s.colon[d]) {
+        s.consecutive[d] = is_consecutive(w.desc(d));
+        s.first[d] = w.desc(d).first;
+        if (!s.consecutive[d]) {
             s.list[d].reset(static_cast<std::size_t>(w.count(d)));
             for_each_position(w.desc(d), [&](int q, int p) { s.list[d][q] = p; });
         }
@@ -490,7 +497,7 @@ void list_positions(const index_walk& w, int k, selected_lists& s)
 bool selects_each_once(const selected_lists& s, int k)
 {
     for (int d = 0; d < k; ++d) {
-        if (s.colon[d])
+        if (s.consecutive[d])
             continue;
         scratch<int> sorted(static_cast<std::size_t>(s.count[d]));
         std::copy(s.list[d].get(), s.list[d].get() + s.count[d], sorted.get());
@@ -516,8 +523,9 @@ bool replace_selected(Mm& x, int k, const selected_lists& s, const std::int64_t*
     const int* index = x.getindex();
     const int* dims = x.getdims();
     scratch<unsigned char> selected(static_cast<std::size_t>(n > 0 ? n : 1));
-    if (k == 1 && s.colon[0]) {
-        std::fill(selected.get(), selected.get() + n, 1);
+    if (k == 1 && s.consecutive[0]) {
+        for (int e = 0; e < n; ++e)
+            selected[e] = s.spans(0, index[e]);
     } else if (k == 1) {
         scratch<int> at(static_cast<std::size_t>(s.count[0]));
         std::copy(s.list[0].get(), s.list[0].get() + s.count[0], at.get());
@@ -526,13 +534,13 @@ bool replace_selected(Mm& x, int k, const selected_lists& s, const std::int64_t*
             selected[e] = std::binary_search(at.get(), at.get() + s.count[0], index[e]);
     } else {
         // Along each dimension the subscripts its index selects: a colon
-        // selects all; otherwise a mark per subscript, or, where the extent
+        // or a run selects one span; otherwise a mark per subscript, or, where the extent
         // far outnumbers the stored entries and the index (the 2^31 - 1 rows
         // of the longest column), a search of the sorted subscripts.
         scratch<unsigned char> marks[4];
         scratch<int> sorted[4];
         for (int d = 0; d < k; ++d) {
-            if (s.colon[d])
+            if (s.consecutive[d])
                 continue;
             if (dims[d] <= 2 * (std::int64_t{n} + s.count[d]) + 1024) {
                 marks[d].reset(static_cast<std::size_t>(dims[d] > 0 ? dims[d] : 1));
@@ -550,8 +558,10 @@ bool replace_selected(Mm& x, int k, const selected_lists& s, const std::int64_t*
             offset_to_subscripts(index[e], subs, dims);
             bool in = true;
             for (int d = 0; d < k && in; ++d) {
-                if (s.colon[d])
+                if (s.consecutive[d]) {
+                    in = s.spans(d, subs[d]);
                     continue;
+                }
                 in = marks[d].get() ? marks[d][subs[d]] != 0
                               : std::binary_search(sorted[d].get(), sorted[d].get() + s.count[d], subs[d]);
             }
@@ -607,7 +617,7 @@ bool assign_sparse_source(Mm& x, int k, const selected_lists& s, const Mm& y, co
         for (int d = 0; d < k; ++d) {
             const int c = static_cast<int>(q % s.count[d]);
             q /= s.count[d];
-            offset += stride * (s.colon[d] ? c : s.list[d][c]);
+            offset += stride * s.at(d, c);
             stride *= k == 1 ? 1 : dims[d];
         }
         items[f] = {offset, f};
@@ -800,7 +810,16 @@ bool assign_general_typed(Mm& x, bool brace, int k, const Mm* const* ix, Mm& y, 
     for (int d = 0; d < k; ++d)
         only_colons = only_colons && w.desc(d).kind == index_desc::colon;
     int maxima[4] = {0, 0, 0, 0};
-    if (!only_colons && !(k >= 2 && largest_positions(w, k, maxima))) {
+    if (!only_colons && k == 1 && w.desc(0).kind == index_desc::run) {
+        // One run: its positions ascend from one that is not negative, so
+        // the first the walk would refuse is the first past the elements
+        // (a matrix grows by none) and the largest is its last.
+        const index_desc& d = w.desc(0);
+        int past = std::max(d.first, x.size()), last = d.first + d.count - 1;
+        if ((last >= x.size() && w.offset_of(&past, true, true) < 0) || w.offset_of(&last, true, true) < 0)
+            return false;
+        maxima[0] = w.maximum(0);
+    } else if (!only_colons && !(k >= 2 && largest_positions(w, k, maxima))) {
         w.index_walk_start();
         for (std::int64_t q = 0; q < P; ++q)
             if (w.next_index_offset(true, true) < 0)

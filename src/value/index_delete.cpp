@@ -276,11 +276,32 @@ bool delete_slabs(Mm& x, const keep_mask& mask, int extent, std::int64_t stride,
 // slabs deleted before theirs. The work follows the stored entries and the
 // index, not the extent: a column of 2^31 elements that loses one gave
 // each element a mark and a rank.
-bool delete_sparse_slabs(Mm& x, const int* dropped, int count, int extent, std::int64_t stride, int nd,
+// The slabs that go from a sparse target: a sorted list without repeats,
+// or the span lo .. hi - 1 a colon or a run names (no list of 2^31 - 1
+// places for S(1:end) = [] of the longest line).
+struct dropped_slabs {
+    const int* list = nullptr;
+    int count = 0;
+    int lo = 0, hi = 0;
+
+    // Whether slab goes; else how many that go lie below it.
+    bool goes(int slab, int& below) const
+    {
+        if (!list) {
+            below = slab < lo ? 0 : hi - lo;
+            return slab >= lo && slab < hi;
+        }
+        const int* at = std::lower_bound(list, list + count, slab);
+        below = static_cast<int>(at - list);
+        return at != list + count && *at == slab;
+    }
+};
+
+bool delete_sparse_slabs(Mm& x, const dropped_slabs& dropped, int extent, std::int64_t stride, int nd,
                          const int newd[4])
 {
     const M_types saved = x.getflags();
-    const std::int64_t kept = extent - count;
+    const std::int64_t kept = extent - dropped.count;
     Mm out(x.isc(), 1, x.getnnz(), nd, newd, qv_double);
     if (!out.issparse())
         return false;
@@ -295,10 +316,10 @@ bool delete_sparse_slabs(Mm& x, const int* dropped, int count, int extent, std::
         const std::int64_t at = index[e];
         const std::int64_t rest = at / stride;
         const int slab = static_cast<int>(rest % extent);
-        const int* below = std::lower_bound(dropped, dropped + count, slab);
-        if (below != dropped + count && *below == slab)
+        int below = 0;
+        if (dropped.goes(slab, below))
             continue;
-        const std::int64_t slabs_before = (slab - (below - dropped)) + kept * (rest / extent);
+        const std::int64_t slabs_before = (slab - below) + kept * (rest / extent);
         oindex[m] = static_cast<int>(at % stride + stride * slabs_before);
         ore[m] = re[e];
         if (oim)
@@ -418,11 +439,22 @@ bool delete_general(Mm& x, const Mr& r)
         above_one += dims[c] > 1;
     // A sparse target lists the places that go; any other marks them.
     const bool listed = x.issparse();
+    // ... and a colon or a run names a span of them.
+    const bool span = listed && is_consecutive(d);
     keep_mask mask(listed ? 0 : extent);
-    scratch<int> dropped(listed ? static_cast<std::size_t>(d.count) : 0);
+    scratch<int> dropped(listed && !span ? static_cast<std::size_t>(d.count) : 0);
     int dropped_count = 0;
     bool ok = true;
-    for_each_position(d, [&](int, int p) {
+    if (span) {
+        // Only the far end can be out of range.
+        const std::int64_t end = std::int64_t{d.first} + d.count;
+        if (k == 1 && above_one >= 2 && end > n) {
+            report_index_fault(index_fault::beyond_matrix, idx, x, shown_index(std::max(d.first, n)), n);
+            return false;
+        }
+        dropped_count = static_cast<int>(std::max<std::int64_t>(0, std::min<std::int64_t>(end, extent) - d.first));
+    }
+    auto drop = [&](int, int p) {
         if (!ok)
             return;
         if (p < 0) {
@@ -437,10 +469,12 @@ bool delete_general(Mm& x, const Mr& r)
             else
                 mask.drop(p);
         }
-    });
+    };
+    if (!span)
+        for_each_position(d, drop);
     if (!ok)
         return false;
-    if (listed) {
+    if (listed && !span) {
         std::sort(dropped.get(), dropped.get() + dropped_count);
         dropped_count = static_cast<int>(std::unique(dropped.get(), dropped.get() + dropped_count) - dropped.get());
     }
@@ -470,8 +504,17 @@ bool delete_general(Mm& x, const Mr& r)
         if (nd < j + 1)
             nd = j + 1;
     }
-    if (listed)
-        return delete_sparse_slabs(x, dropped.get(), dropped_count, extent, stride, nd, newd);
+    if (listed) {
+        dropped_slabs gone;
+        gone.count = dropped_count;
+        if (span) {
+            gone.lo = d.first;
+            gone.hi = d.first + dropped_count;
+        } else {
+            gone.list = dropped.get();
+        }
+        return delete_sparse_slabs(x, gone, extent, stride, nd, newd);
+    }
     switch (x.gettype()) {
     case qv_double:
         return delete_slabs<double>(x, mask, extent, stride, nd, newd);

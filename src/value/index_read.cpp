@@ -336,6 +336,34 @@ Mm sparse_empty(const Mm& base)
     return out;
 }
 
+// The entries of a sparse base at the consecutive positions from .. from +
+// count - 1, as a rows x cols sparse value: one slice of its ascending
+// positions, found by two searches, so that x(:, 1:end) and x(1:end) of the
+// longest lines follow the entries and not the 2^31 - 1 positions.
+Mm consecutive_entries(const Mm& base, std::int64_t from, std::int64_t count, int rows, int cols)
+{
+    const int* const index = base.getindex();
+    const int n = base.getnnz();
+    auto below = [](int position, std::int64_t bound) { return position < bound; };
+    const int* lo = std::lower_bound(index, index + n, from, below);
+    const int* hi = std::lower_bound(lo, index + n, from + count, below);
+    const int stored = static_cast<int>(hi - lo);
+    const bool complex = base.isc();
+    Mm out(complex, 1, stored, rows, cols, qv_double);
+    if (!out.issparse() || out.getp() < stored)
+        return nothing();
+    take_header(out, base);
+    const std::ptrdiff_t e0 = lo - index;
+    int* oindex = out.getindex();
+    for (int k = 0; k < stored; ++k)
+        oindex[k] = static_cast<int>(lo[k] - from);
+    std::copy(base.addr() + e0, base.addr() + e0 + stored, out.addr());
+    if (complex)
+        std::copy(base.addi() + e0, base.addi() + e0 + stored, out.addi());
+    out.getnnz() = stored;
+    return out;
+}
+
 // x(:, J) of a sparse matrix from its compressed columns; other two-index
 // reads go through x(:, J), a transpose, a column selection and a
 // transpose back.
@@ -352,16 +380,8 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
         // A result past what sparse positions count is named by its own
         // extents, not by the transposed intermediate's (S([1 1], :) of
         // the longest row is 2 x 2^31 - 1), once no index is out of range.
-        auto within = [](const index_desc& d, int extent) {
-            bool in = d.kind == index_desc::colon;
-            if (in)
-                return true;
-            in = true;
-            for_each_position(d, [&](int, int p) { in = in && p >= 0 && p < extent; });
-            return in;
-        };
-        if (report && std::int64_t{di.count} * dj.count > INT_MAX && within(di, base.rows()) &&
-            within(dj, base.cols())) {
+        if (report && std::int64_t{di.count} * dj.count > INT_MAX && positions_within(di, base.rows()) &&
+            positions_within(dj, base.cols())) {
             report_sparse_too_large(di.count, dj.count);
             return nothing();
         }
@@ -377,20 +397,26 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
         return transpose(u, 1);
     }
     const int nr = base.rows(), nc = base.cols();
-    const index_desc d = decode_index(J, nc);
-    bool ok = true;
-    for_each_position(d, [&](int, int p) {
-        if (!ok)
-            return;
-        if (p < 0 || p >= nc) {
-            ok = false;
-            if (report)
-                report_index_fault(p < 0 ? index_fault::not_positive : index_fault::beyond_dimension, J, base, shown_index(p),
-                                   nc);
+    const index_desc& d = dj;
+    if (!positions_within(d, nc)) {
+        if (report) {
+            // The first position out of range, as the walk meets it.
+            int bad = std::max(d.first, nc);
+            bool found = is_consecutive(d);
+            for_each_position(d, [&](int, int p) {
+                if (!found && (p < 0 || p >= nc)) {
+                    bad = p;
+                    found = true;
+                }
+            });
+            report_index_fault(bad < 0 ? index_fault::not_positive : index_fault::beyond_dimension, J, base,
+                               shown_index(bad), nc);
         }
-    });
-    if (!ok)
         return nothing();
+    }
+    const bool complex = base.isc();
+    if (is_consecutive(d))
+        return consecutive_entries(base, std::int64_t{d.first} * nr, std::int64_t{d.count} * nr, nr, d.count);
     // Each selected column's entries: from a start per column where the
     // columns are no more than twice the entries, else by a search of the
     // ascending positions, so that the work follows the columns selected
@@ -422,7 +448,6 @@ Mm sparse_two(const Mm& base, const Mm& I, const Mm& J, bool report)
         column(p, from, to);
         stored += to - from;
     });
-    const bool complex = base.isc();
     Mm out(complex, 1, static_cast<int>(std::min<std::int64_t>(stored, INT32_MAX)), nr, d.count, qv_double);
     if (!out.issparse() || std::int64_t{out.getp()} < stored)
         return nothing();
@@ -494,6 +519,14 @@ Mm sparse_walk(const Mm& base, index_walk& w, int nd, const int dims[4], bool re
     const std::int64_t total = w.index_counts();
     if (total == 0)
         return sparse_empty(base);
+    const index_desc& d = w.desc(0);
+    if (w.desc_count() == 1 && is_consecutive(d)) {
+        // Only the far end can be out of range: checked as the walk would.
+        const int far = positions_within(d, base.size()) ? d.first + d.count - 1 : std::max(d.first, base.size());
+        if (w.offset_of(&far, false, report) < 0)
+            return nothing();
+        return consecutive_entries(base, d.first, d.count, dims[0], dims[1]);
+    }
     std::int64_t stored = 0;
     w.index_walk_start();
     for (std::int64_t q = 0; q < total; ++q) {

@@ -1,6 +1,7 @@
 // The index walk: decoding of index values, the per-index counts and the
 // step from one selected combination of positions to the next.
 #include "value/index_walk.hpp"
+#include "value/mm_access.hpp"
 #include "value/report.hpp"
 #include "velkor/report.h"
 
@@ -31,6 +32,15 @@ index_desc decode_index(const Mm& i, int colon_extent)
         d.count = d.n = colon_extent;
         return d;
     }
+    // Read before anything settles the range's elements.
+    double start = 0;
+    if (!i.issparse() && !i.islogical() && mm_access::unwritten_whole_range(i, start) && start >= 1 &&
+        start - 1 + i.size() <= 2147483647.0) {
+        d.kind = index_desc::run;
+        d.first = index_position(start);
+        d.count = d.n = i.size();
+        return d;
+    }
     d.v = i.addr();
     if (i.issparse()) {
         d.n = d.count = i.getnnz();
@@ -47,6 +57,15 @@ index_desc decode_index(const Mm& i, int colon_extent)
         d.count = d.n;
     }
     return d;
+}
+
+bool positions_within(const index_desc& d, int extent)
+{
+    if (is_consecutive(d))
+        return d.count == 0 || (d.first >= 0 && std::int64_t{d.first} + d.count <= extent);
+    bool in = true;
+    for_each_position(d, [&](int, int p) { in = in && p >= 0 && p < extent; });
+    return in;
 }
 
 index_walk::index_walk(const Mm& base, int nidx, const Mm* const* indices, bool report)
@@ -66,7 +85,7 @@ index_walk::index_walk(const Mm& base, int nidx, const Mm* const* indices, bool 
                   matrix_display_name(base_));
         counts_[k] = d_[k].count;
         total_ *= counts_[k];
-        if (d_[k].kind != index_desc::colon && counts_[k] > 0) {
+        if (!is_consecutive(d_[k]) && counts_[k] > 0) {
             positions_[k].reset(counts_[k]);
             int* list = positions_[k].get();
             for_each_position(d_[k], [list](int q, int p) { list[q] = p; });
@@ -133,9 +152,16 @@ std::int64_t index_walk::next_index_offset(bool grow, bool report)
         if (carry)
             c_[k] = 0;
         const int* list = positions_[k].get();
-        p_[k] = list ? list[c_[k]] : c_[k];
+        p_[k] = list ? list[c_[k]] : d_[k].first + c_[k];
     }
+    return offset_of(p_, grow, report);
+}
 
+std::int64_t index_walk::offset_of(const int* positions, bool grow, bool report)
+{
+    if (positions != p_)
+        for (int k = 0; k < nidx_; ++k)
+            p_[k] = positions[k];
     if (nidx_ == 1) {
         const int p = p_[0];
         if (p < 0) {

@@ -52,8 +52,12 @@ enum class index_fault { not_positive, beyond_matrix, beyond_vector, beyond_dime
 void report_index_fault(index_fault f, const Mm& index, const Mm& base, int value, int limit);
 
 struct index_desc {
-    enum kind_t { colon, numeric, mask, sparse_numeric, sparse_mask };
+    // run: a whole-number range whose elements were never written, taken as
+    // the positions first, first + 1, ... it stands for, so that 1:end on a
+    // line of 2^31 - 1 elements is neither written out nor listed.
+    enum kind_t { colon, numeric, mask, sparse_numeric, sparse_mask, run };
     kind_t kind;
+    int first;            // the first position of a colon (0) or a run
     const Mm* value;      // the index value, for messages and shapes
     const double* v;      // numeric values, mask elements or stored values
     const int* stored;    // stored linear positions of a sparse index
@@ -70,8 +74,9 @@ void for_each_position(const index_desc& d, F&& f)
 {
     switch (d.kind) {
     case index_desc::colon:
+    case index_desc::run:
         for (int q = 0; q < d.count; ++q)
-            f(q, q);
+            f(q, d.first + q);
         break;
     case index_desc::numeric:
     case index_desc::sparse_numeric:
@@ -90,6 +95,17 @@ void for_each_position(const index_desc& d, F&& f)
     }
 }
 
+// Whether the index selects the consecutive positions first .. first +
+// count - 1 in order (a colon or a run): its positions are known without
+// a walk.
+inline bool is_consecutive(const index_desc& d) noexcept
+{
+    return d.kind == index_desc::colon || d.kind == index_desc::run;
+}
+
+// Whether every position the index selects lies in 0 .. extent - 1.
+bool positions_within(const index_desc& d, int extent);
+
 // The walk over the combinations of up to four indices of a base value.
 class index_walk {
 public:
@@ -101,6 +117,7 @@ public:
     // The product of the counts (1 for no index).
     std::int64_t index_counts() const noexcept { return total_; }
     int count(int k) const noexcept { return counts_[k]; }
+    int desc_count() const noexcept { return nidx_; }
     const index_desc& desc(int k) const noexcept { return d_[k]; }
 
     // Back to the start; the first step then yields the first combination.
@@ -109,6 +126,9 @@ public:
     // base, or -1 after an index error (raised when report is set). In grow
     // mode positions beyond the extents are recorded as maxima instead.
     std::int64_t next_index_offset(bool grow, bool report);
+    // The same for the combination of the given positions (one per index),
+    // reached without stepping: what the walk gives when it meets them.
+    std::int64_t offset_of(const int* positions, bool grow, bool report);
 
     int position(int k) const noexcept { return p_[k]; }
     int maximum(int k) const noexcept { return max_[k]; }
@@ -122,7 +142,7 @@ private:
     const Mm& base_;
     int nidx_;
     index_desc d_[4];
-    scratch<int> positions_[4];  // decoded once; a colon has none
+    scratch<int> positions_[4];  // decoded once; a colon and a run have none
     int counts_[4];
     int c_[4], p_[4], max_[4];
     int dims_[4];

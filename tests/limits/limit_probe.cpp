@@ -11,6 +11,7 @@
 // the image statements read; "--mt" first runs them in multi-thread mode.
 #include <velkor.h>
 
+#include "../support/sparse_limit_sweep.hpp"
 #include "platform/memory.hpp"
 #include "value/allocator.hpp"
 
@@ -383,6 +384,16 @@ const std::map<std::string, statement>& statements()
                                                          }}},
         {"unique of the longest sparse row", {[] { return list{longest_sparse_row()}; },
                                               [](const list& x) { unique(x[0]); }}},
+        // Every function and operator of the sparse sweep on the largest
+        // sparse values, judged against its model under the limit.
+        {"the sparse limit sweep", {[] { return list{}; },
+                                    [](const list&) {
+                                        std::string faults;
+                                        for (const std::string& f : sparse_sweep::run())
+                                            faults += "\n  " + f;
+                                        if (!faults.empty())
+                                            error("%s", faults.c_str());
+                                    }}},
         {"kron of the longest sparse row and a number",
          {[] { return list{longest_sparse_row()}; },
           [](const list& x) {

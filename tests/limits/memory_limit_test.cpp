@@ -243,6 +243,18 @@ TEST(MemoryLimit, TwoIndexAssignmentsIntoTheLongestSparseLinesAnswer)
                    "answered");
 }
 
+// The sparse sweep (reductions, find, shapes, element-wise codes, products,
+// kron, construction, mask and range reads and writes, norms) on a row and
+// a column of 2^31 - 1 elements and a 46340 x 46340 square under 3 GB:
+// each answers as its model says or refuses with the message its size
+// calls for, never "Out of memory!" for a small result. S(1:2.5e8) = 0 of
+// the longest row listed the range and said "Out of memory!" here.
+TEST(MemoryLimit, TheSparseSweepAnswersUnder3GB)
+{
+    SKIP_WITHOUT_LIMITS();
+    expect_outcome({{3072, {"the sparse limit sweep"}}}, "answered");
+}
+
 // Reading and writing an 8000 x 8000 RGB PNG and a 6000 x 6000 indexed PCX
 // through the graphics engine: refused where the picture does not fit
 // (inside the engine or in the library), read or written where it does,

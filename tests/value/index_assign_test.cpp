@@ -4,6 +4,7 @@
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 #include "value/allocator.hpp"
+#include "sparse_ranges.hpp"
 
 #include <cmath>
 #include <functional>
@@ -789,6 +790,169 @@ TEST(IndexAssign, SparseLinesOfTheLongestExtent)
                               (std::vector<double>{2, 0.25, 3}));
                 }
             }
+}
+
+// Ranges over the longest sparse lines and the largest square as the
+// places of an assignment of zero, of a sparse source and of [] (one and
+// two indices): the range was written out and listed (S(1:2.5e8) = 0 of
+// the longest row said "Out of memory!" under a 3 GB limit). A range whose
+// elements were never written is taken as the span it stands for: the
+// target ends as the same statement leaves it with the range written out
+// (the general path), as a plain model of the stored entries says, the
+// range stays unwritten, and a target sharing the storage keeps it.
+TEST(IndexAssign, RangesOverTheLongestSparseLinesAsSpans)
+{
+    constexpr int longest = 2147483647, n = 46340;
+    const auto bases = test::largest_sparse_values();
+    enum What { zero, twice, removed };
+    struct Case {
+        const char* what;
+        What assign;
+        double a, b;  // rows, or the one index; -1: a colon
+        double c, d;  // columns; 0: no second index, -1: a colon
+    };
+    const double L = longest, N = n, S = double(n) * n;
+    const std::vector<Case> along = {
+        {"(1:2e6) = 0", zero, 1, 2e6, 0, 0},
+        {"(end-2e6+1:end) = 0", zero, L - 2e6 + 1, L, 0, 0},
+        {"(1:2e6) = 2 * S(1:2e6)", twice, 1, 2e6, 0, 0},
+        {"(1001:1064) = 2 * S(1001:1064)", twice, 1001, 1064, 0, 0},
+        {"(1:2e6) = []", removed, 1, 2e6, 0, 0},
+        {"(end-2e6+1:end) = []", removed, L - 2e6 + 1, L, 0, 0},
+        {"(1001:1064) = []", removed, 1001, 1064, 0, 0},
+    };
+    const std::vector<Case> squares = {
+        {"S(1, 1:end) = 0", zero, 1, 1, 1, N},
+        {"S(1:end, end) = 0", zero, 1, N, N, N},
+        {"S(2:100, 1:end) = 2 * S(2:100, 1:end)", twice, 2, 100, 1, N},
+        {"S(end-1e6+1:end) = 0", zero, S - 1e6 + 1, S, 0, 0},
+        {"S(end-1e6+1:end) = 2 * S(end-1e6+1:end)", twice, S - 1e6 + 1, S, 0, 0},
+        {"S(:, 1:2) = []", removed, -1, -1, 1, 2},
+        {"S(:, end-99:end) = []", removed, -1, -1, N - 99, N},
+        {"S(1:100, :) = []", removed, 1, 100, -1, -1},
+    };
+    using test::range;
+    using test::unwritten;
+    using entries = std::vector<std::pair<int, double>>;
+    auto entries_of = [](const Mm& x) {
+        entries e;
+        for (int k = 0; k < x.getnnz(); ++k)
+            e.push_back({x.getindex()[k], x.addr()[k]});
+        return e;
+    };
+    for (const auto& [name, value] : bases) {
+        const bool square = value.rows() == value.cols(), row = value.rows() == 1;
+        std::vector<Case> cases = square ? squares : std::vector<Case>{};
+        for (const Case& c : along) {
+            // By one index, and along the line by two with 1 and a colon across.
+            if (!square) {
+                cases.push_back(c);
+                for (const double across : {1.0, -1.0})
+                    cases.push_back(row ? Case{c.what, c.assign, across, across, c.a, c.b}
+                                        : Case{c.what, c.assign, c.a, c.b, across, across});
+            }
+        }
+        for (const Case& c : cases)
+            for (const bool shared : {false, true}) {
+                const bool one = c.c == 0;
+                SCOPED_TRACE(std::string(name) + ": S" + (square ? "" : c.what) + (square ? c.what : "") +
+                             (one ? "" : c.a == 1 && c.b == 1 && !square ? " by (1, r)" : " by two indices") +
+                             (shared ? ", shared" : ""));
+                Mm runs[2];
+                auto run = [&](bool written) {
+                    Mm x(value, "S");
+                    Mm keep;
+                    if (shared)
+                        keep = x;
+                    Mm ranges[2];
+                    const Mm& i = c.a < 0 ? c_p : (ranges[0] = range(c.a, c.b, written));
+                    const Mm& j = one || c.c < 0 ? c_p : (ranges[1] = range(c.c, c.d, written));
+                    const std::string e = test::error_of([&] {
+                        Mm y = c.assign == zero ? Mm(0.0)
+                             : c.assign == removed ? x_M
+                                                   : times(one ? Mm(x(i)) : Mm(x(i, j)), Mm(2.0));
+                        if (one)
+                            x(i) = y;
+                        else
+                            x(i, j) = y;
+                    });
+                    if (!written) {
+                        runs[0] = ranges[0];
+                        runs[1] = ranges[1];
+                    }
+                    if (shared) {
+                        EXPECT_EQ(entries_of(keep), entries_of(value)) << "the shared copy changed";
+                    }
+                    return std::make_pair(e, x);
+                };
+                const auto [got_error, got] = run(false);
+                const auto [want_error, want] = run(true);
+                ASSERT_EQ(got_error, "");
+                ASSERT_EQ(want_error, "");
+                EXPECT_TRUE(unwritten(runs[0]) && unwritten(runs[1])) << "the assignment wrote the range";
+                ASSERT_TRUE(got.issparse());
+                EXPECT_EQ(extents(got), extents(want));
+                EXPECT_EQ(entries_of(got), entries_of(want));
+                // The model: each stored entry by its row and column, and
+                // the window the indices select.
+                const std::int64_t rows = value.rows(), cols = value.cols();
+                const double a = c.a < 0 ? 1 : c.a, b = c.a < 0 ? double(rows) : c.b;
+                const double cc = c.c <= 0 ? 1 : c.c, d = c.c <= 0 ? double(cols) : c.d;
+                // What goes when [] is assigned: the dimension whose index
+                // does not name every place (the one index: along the line).
+                const bool rows_go = one ? !row : !(a == 1 && b == double(rows));
+                const double first = rows_go || one ? a : cc;
+                const double gone = rows_go || one ? b - a + 1 : d - cc + 1;
+                const std::int64_t new_rows = c.assign == removed && rows_go ? rows - std::int64_t(gone) : rows;
+                const std::int64_t new_cols = c.assign == removed && !rows_go ? cols - std::int64_t(gone) : cols;
+                entries want_model;
+                for (const auto& [p, v] : entries_of(value)) {
+                    std::int64_t i = p % rows, j = p / rows;
+                    const bool in = one ? p + 1 >= a && p + 1 <= b
+                                        : i + 1 >= a && i + 1 <= b && j + 1 >= cc && j + 1 <= d;
+                    if (c.assign == twice) {
+                        want_model.push_back({p, in ? 2 * v : v});
+                        continue;
+                    }
+                    if (in)
+                        continue;
+                    if (c.assign == removed) {
+                        std::int64_t& k = rows_go ? i : j;
+                        if (double(k) + 1 > first)
+                            k -= std::int64_t(gone);
+                    }
+                    want_model.push_back({static_cast<int>(i + j * new_rows), v});
+                }
+                EXPECT_EQ(extents(got), (std::vector<int>{int(new_rows), int(new_cols)}));
+                EXPECT_EQ(entries_of(got), want_model);
+            }
+    }
+    // A run past the elements: a sparse matrix refuses it at the first
+    // place past them, a vector grows to its last, as with the range
+    // written out.
+    struct Past {
+        const char* what;
+        Mm target;
+        double a, b;
+        bool refused;
+    };
+    const std::vector<Past> past = {
+        {"46340 x 46340 sparse, S(end-63:end+1) = 7", bases[2].second, S - 63, S + 1, true},
+        {"1 x 1000 sparse, S(990:1100) = 7", test::sparse_at(1, 1000, {0, 999}, {1, 2}), 990, 1100, false},
+        {"1000 x 1 sparse, S(1001:1100) = 7", test::sparse_at(1000, 1, {0, 999}, {1, 2}), 1001, 1100, false},
+        {"1 x 10 full, A(5:100) = 7", test::counting({1, 10}), 5, 100, false},
+    };
+    for (const Past& c : past) {
+        SCOPED_TRACE(c.what);
+        Mm got(c.target, "S"), want(c.target, "S");
+        const Mm r = range(c.a, c.b, false), written = range(c.a, c.b, true);
+        const std::string got_error = test::error_of([&] { got(r) = Mm(7.0); });
+        EXPECT_EQ(got_error, test::error_of([&] { want(written) = Mm(7.0); }));
+        EXPECT_EQ(!got_error.empty(), c.refused) << got_error;
+        EXPECT_TRUE(unwritten(r)) << "the assignment wrote the range";
+        EXPECT_EQ(extents(got), extents(want));
+        EXPECT_EQ(test::fingerprint(got), test::fingerprint(want));
+    }
 }
 
 TEST(IndexAssign, CellTargets)

@@ -2,6 +2,7 @@
 // index-error messages, struct fields, cells, sparse values and the
 // references themselves (intake of index values, copies, cell indices).
 #include "test_support.hpp"
+#include "sparse_ranges.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -695,6 +696,114 @@ TEST(IndexRead, IndicesAtAndPastTheLongestSparseLine)
                   "sparse: " + extents + " has more than 2147483647 elements, the most a sparse value holds");
         const std::string e = test::error_of([&] { (void)(row ? Mm(x(beyond, c_p)) : Mm(x(c_p, beyond))); });
         EXPECT_NE(e.find("out of"), std::string::npos) << e;
+    }
+}
+
+// Ranges over the longest sparse lines and the largest square, by one and
+// two indices: a range along a row of 2^31 - 1 elements was written out
+// and listed (1:2.5e8 took 2 GB and 1 GB more, "Out of memory!" under a
+// 3 GB limit) before the read searched the entries for each position it
+// named. A range
+// whose elements were never written is read as the run it stands for: the
+// result is what the same indices give written out (the general path),
+// the entries a plain model of the stored positions selects, and the
+// range is still unwritten afterwards.
+TEST(IndexRead, RangesOverTheLongestSparseLinesAreReadAsRuns)
+{
+    constexpr int longest = 2147483647, n = 46340;
+    // A window: 1-based first and last, along the line, or rows and
+    // columns of the square; 0 for a colon.
+    struct Read {
+        const char* what;
+        double a, b;      // the first index (rows, or the one index)
+        double c, d;      // the second index (columns); 0, 0 for one index, -1, -1 for a colon
+        bool one_index;
+    };
+    const double L = longest, N = n, S = double(n) * n;
+    const std::vector<Read> lines = {
+        {"S(1:2e6)", 1, 2e6, 0, 0, true},
+        {"S(end-2e6+1:end)", L - 2e6 + 1, L, 0, 0, true},
+        {"S(1001:1064)", 1001, 1064, 0, 0, true},
+        {"S(2000001:2000064)", 2000001, 2000064, 0, 0, true},
+        {"S(end-63:end+1)", L - 63, L + 1, 0, 0, true},
+    };
+    const std::vector<Read> squares = {
+        {"S(1, 1:end)", 1, 1, 1, N, false},
+        {"S(1:end, 1)", 1, N, 1, 1, false},
+        {"S(end, 1:end)", N, N, 1, N, false},
+        {"S(1:end, end)", 1, N, N, N, false},
+        {"S(:, 1:end)", -1, -1, 1, N, false},
+        {"S(1:end, :)", 1, N, -1, -1, false},
+        {"S(1:end, 1:2)", 1, N, 1, 2, false},
+        {"S(2:100, 1:end)", 2, 100, 1, N, false},
+        {"S(end-1e6+1:end)", S - 1e6 + 1, S, 0, 0, true},
+        {"S(1:1e6)", 1, 1e6, 0, 0, true},
+        {"S(end-63:end+1)", S - 63, S + 1, 0, 0, true},
+        {"S(1, 1:end+1)", 1, 1, 1, N + 1, false},
+    };
+    using test::range;
+    using test::unwritten;
+    for (const auto& [what, x] : test::largest_sparse_values()) {
+        const bool square = x.rows() == x.cols();
+        std::vector<Read> reads = square ? squares : lines;
+        if (!square) {
+            // Along the line by two indices, with 1 or a colon across it.
+            const bool row = x.rows() == 1;
+            for (const Read& r : lines)
+                for (const double across : {1.0, -1.0})
+                    reads.push_back(row ? Read{r.what, across, across, r.a, r.b, false}
+                                        : Read{r.what, r.a, r.b, across, across, false});
+        }
+        for (const Read& r : reads) {
+            SCOPED_TRACE(std::string(what) + ": " + r.what + (r.one_index ? "" : " by two indices"));
+            Mm runs[2], got, want;
+            auto read = [&](bool written) {
+                Mm ranges[2];
+                // c_p itself: a copy of it is an empty index.
+                const Mm& i = r.a < 0 ? c_p : (ranges[0] = range(r.a, r.b, written));
+                const Mm& j = r.one_index || r.c < 0 ? c_p : (ranges[1] = range(r.c, r.d, written));
+                if (!written) {
+                    runs[0] = ranges[0];
+                    runs[1] = ranges[1];
+                }
+                return r.one_index ? Mm(x(i)) : Mm(x(i, j));
+            };
+            const std::string got_error = test::error_of([&] { got = read(false); });
+            const std::string want_error = test::error_of([&] { want = read(true); });
+            EXPECT_EQ(got_error, want_error);
+            // A range past 2^31 - 1 is no run of positions: it is written.
+            if (std::max(r.b, r.d) <= L) {
+                EXPECT_TRUE(unwritten(runs[0]) && unwritten(runs[1])) << "the read wrote the range";
+            }
+            if (!want_error.empty())
+                continue;
+            ASSERT_TRUE(got.issparse());
+            EXPECT_EQ(extents(got), extents(want));
+            EXPECT_EQ(std::vector<int>(got.getindex(), got.getindex() + got.getnnz()),
+                      std::vector<int>(want.getindex(), want.getindex() + want.getnnz()));
+            EXPECT_EQ(std::vector<double>(got.addr(), got.addr() + got.getnnz()),
+                      std::vector<double>(want.addr(), want.addr() + want.getnnz()));
+            // The plain model: the stored entries inside the window, placed
+            // by their offsets into it.
+            const std::int64_t rows = x.rows();
+            const double a = r.a < 0 ? 1 : r.a, b = r.a < 0 ? double(x.rows()) : r.b;
+            const double c = r.c < 0 ? 1 : r.c, d = r.c < 0 ? double(x.cols()) : r.d;
+            std::vector<int> at;
+            std::vector<double> v;
+            for (int e = 0; e < x.getnnz(); ++e) {
+                const std::int64_t p = x.getindex()[e];
+                if (r.one_index) {
+                    if (p + 1 >= a && p + 1 <= b)
+                        at.push_back(static_cast<int>(p + 1 - a)), v.push_back(x.addr()[e]);
+                    continue;
+                }
+                const double i = double(p % rows) + 1, j = double(p / rows) + 1;
+                if (i >= a && i <= b && j >= c && j <= d)
+                    at.push_back(static_cast<int>((i - a) + (j - c) * (b - a + 1))), v.push_back(x.addr()[e]);
+            }
+            EXPECT_EQ(std::vector<int>(got.getindex(), got.getindex() + got.getnnz()), at);
+            EXPECT_EQ(std::vector<double>(got.addr(), got.addr() + got.getnnz()), v);
+        }
     }
 }
 
