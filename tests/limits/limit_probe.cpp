@@ -417,8 +417,10 @@ const std::vector<std::pair<const char*, std::function<Mm(double)>>>& large_kind
          [](double b) {
              const Mm a = zeros(b / 16, 1.0);
              Mm c = a;
-             c.r(1) = 2;  // c un-shares: a copy of its own
+             c(one_M) = Mm(2.0);  // c un-shares: a copy of its own
              c(Mm(double(c.size() + 1))) = Mm(3.0);
+             if (a.r(1) != 0 || c.r(1) != 2)
+                 error("a shared value changed: the copy and the original are one");
              return c;
          }},
     };
@@ -548,6 +550,15 @@ fingerprint fingerprint_of(const Mm& x)
     fingerprint f;
     f.dims.assign(x.getdims(), x.getdims() + x.getndims());
     f.dims.push_back(x.issparse() ? x.getnnz() : -1);
+    if (x.isstruct()) {
+        for (int k = 1; k <= x.size(); ++k)
+            for (int field = 0; field < x.getnfields(); ++field) {
+                const fingerprint e = fingerprint_of(Mm(x(Mm(double(k))).member(x.getfields()[field])));
+                f.sample.insert(f.sample.end(), e.dims.begin(), e.dims.end());
+                f.sample.insert(f.sample.end(), e.sample.begin(), e.sample.end());
+            }
+        return f;
+    }
     if (x.gettype() == qv_cell) {
         for (int k = 1; k <= x.size(); ++k) {
             const fingerprint e = fingerprint_of(x.mr(k));
@@ -563,15 +574,15 @@ fingerprint fingerprint_of(const Mm& x)
 }
 
 // Statements whose result or working storage does not fit beside the
-// values held (x of a third of the limit, a cell and a struct holding
-// it, shared, and values of other kinds): each either answers, right,
-// or raises "Out of memory!" with x, every value stored and the
-// statement's own target as they were. Each is tried with a little
-// less room at a time, so that the refusal falls at another step.
+// values held (x of 64 MB, a cell and a struct holding it, shared, and
+// values of other kinds): each either answers, right, or raises "Out of
+// memory!" with x, every value stored and the statement's own target as
+// they were. Each is tried with less room each pass, so that the refusal
+// falls at another step.
 void refused_statements_keep_every_value()
 {
-    const double third = double(platform::address_space_limit()) / 3;
-    Mm x = colon(1.0, std::floor(third / 8));
+    Mm x = colon(1.0, 8e6);
+    const double x_bytes = 8 * 8e6;
     Mm c = cell(Mm(1.0), Mm(3.0));
     c.mr(1) = x;
     c.mr(2) = muint8(colon(1.0, 200.0));
@@ -580,55 +591,91 @@ void refused_statements_keep_every_value()
     s.member("f") = x;
     s.member("g") = sparse(colon(1.0, 1000.0));
     const fingerprint fx = fingerprint_of(x), fc = fingerprint_of(c), fs = fingerprint_of(s);
+    enum start { from_x, from_c, from_s };
     struct trial {
         const char* what;
-        std::function<void(Mm& target)> run;  // on a copy of x (shared) or on x itself
-        std::function<bool(const Mm& before, const Mm& after)> right;
+        start from;  // the stored value its target is a copy of
+        std::function<void(Mm& target)> run;
+        std::function<bool(const Mm& after)> right;
     };
     const double n = x.size();
+    const auto first_is = [n](const Mm& a, double size) { return a.size() == size && a.r(1) == 1 && a.r(int(n)) == n; };
     const std::vector<trial> trials = {
-        {"x(end+1) = 1", [](Mm& t) { t(Mm(t.size() + 1.0)) = one_M; },
-         [n](const Mm&, const Mm& a) { return a.size() == n + 1 && a.r(int(n) + 1) == 1 && a.r(int(n)) == n; }},
-        {"x(end+1e6) = 1", [](Mm& t) { t(Mm(t.size() + 1e6)) = one_M; },
-         [n](const Mm&, const Mm& a) { return a.size() == n + 1e6 && a.r(int(n) + 1) == 0; }},
-        {"x = [x x]", [](Mm& t) { t = horzcat(t, t); },
-         [n](const Mm&, const Mm& a) { return a.size() == 2 * n && a.r(int(n) + 1) == 1; }},
-        {"x = [x; x]", [](Mm& t) { t = vertcat(t, t); },
-         [n](const Mm&, const Mm& a) { return a.size() == 2 * n && a.rows() == 2; }},
-        {"x(:) = x + 1", [](Mm& t) { t(c_p) = t + Mm(1.0); },
-         [n](const Mm&, const Mm& a) { return a.size() == n && a.r(1) == 2; }},
-        {"x = x'", [](Mm& t) { t = transpose(t); },
-         [n](const Mm&, const Mm& a) { return a.rows() == n && a.r(2) == 2; }},
-        {"x(2, :) = x", [](Mm& t) { t(Mm(2.0), c_p) = Mm(t); },
-         [n](const Mm&, const Mm& a) { return a.rows() == 2 && a.size() == 2 * n; }},
-        {"x = fliplr(x)", [](Mm& t) { t = fliplr(t); },
-         [n](const Mm&, const Mm& a) { return a.size() == n && a.r(1) == n; }},
+        {"x(end+1) = 1", from_x, [](Mm& t) { t(Mm(t.size() + 1.0)) = one_M; },
+         [=](const Mm& a) { return first_is(a, n + 1) && a.r(int(n) + 1) == 1; }},
+        {"x(end+1e6) = 1", from_x, [](Mm& t) { t(Mm(t.size() + 1e6)) = one_M; },
+         [=](const Mm& a) { return first_is(a, n + 1e6) && a.r(int(n) + 1) == 0; }},
+        {"x = [x x]", from_x, [](Mm& t) { t = horzcat(t, t); },
+         [=](const Mm& a) { return first_is(a, 2 * n) && a.r(int(n) + 1) == 1; }},
+        {"x = [x; x]", from_x, [](Mm& t) { t = vertcat(t, t); },
+         [n](const Mm& a) { return a.size() == 2 * n && a.rows() == 2; }},
+        {"x(:) = x + 1", from_x, [](Mm& t) { t(c_p) = t + Mm(1.0); },
+         [n](const Mm& a) { return a.size() == n && a.r(1) == 2; }},
+        {"x = x'", from_x, [](Mm& t) { t = transpose(t); },
+         [n](const Mm& a) { return a.rows() == n && a.r(2) == 2; }},
+        {"x(2, :) = x", from_x, [](Mm& t) { t(Mm(2.0), c_p) = Mm(t); },
+         [n](const Mm& a) { return a.rows() == 2 && a.size() == 2 * n; }},
+        {"x = fliplr(x)", from_x, [](Mm& t) { t = fliplr(t); },
+         [n](const Mm& a) { return a.size() == n && a.r(1) == n; }},
+        {"c{end+1} = [c{1} c{1}]", from_c, [](Mm& t) { t.br(Mm(4.0)) = horzcat(t.mr(1), t.mr(1)); },
+         [n](const Mm& a) { return a.size() == 4 && a.mr(4).size() == 2 * n; }},
+        {"c(end+1:end+2) = {c{1} + 1, c{1} + 2}", from_c,
+         [](Mm& t) { t(colon(4.0, 5.0)) = cell_row({t.mr(1) + Mm(1.0), t.mr(1) + Mm(2.0)}); },
+         [n](const Mm& a) { return a.size() == 5 && a.mr(5).size() == n && a.mr(5).r(1) == 3; }},
+        {"c{1}(end+1) = 1", from_c, [](Mm& t) { t.br(one_M)(Mm(t.mr(1).size() + 1.0)) = one_M; },
+         [=](const Mm& a) { return a.size() == 3 && first_is(a.mr(1), n + 1); }},
+        {"s.f(end+1) = 1", from_s, [](Mm& t) { t.member("f")(Mm(Mm(t.member("f")).size() + 1.0)) = one_M; },
+         [=](const Mm& a) { return first_is(Mm(a.member("f")), n + 1); }},
+        {"s(2).f = [s.f s.f]", from_s,
+         [](Mm& t) {
+             const Mm f = t.member("f");
+             t(Mm(2.0)).member("f") = horzcat(f, f);
+         },
+         [n](const Mm& a) { return a.size() == 2 && Mm(a(Mm(2.0)).member("f")).size() == 2 * n; }},
     };
-    std::vector<Mm> ballast;  // less room each pass
-    for (int pass = 0; pass < 2; ++pass) {
+    // Room for three and a half copies of x, then two and a half, then one
+    // and a half (the unshared copy takes one of them).
+    std::vector<Mm> ballast;
+    for (const double room : {3.5, 2.5, 1.5}) {
+        while (double(platform::address_space_left()) > room * x_bytes) {
+            try {
+                ballast.push_back(ones(1e6, 1.0));
+            } catch (const char*) {
+                break;
+            }
+        }
         for (const trial& t : trials) {
             for (const bool shared : {true, false}) {
-                Mm target = x;
-                if (!shared)
-                    target.r(1) = 1;  // a copy of its own (its first element is 1 anyway)
+                Mm target = t.from == from_x ? x : t.from == from_c ? c : s;
+                if (!shared) {  // a copy of its own (a cell's or struct's elements still shared)
+                    try {
+                        if (t.from == from_x)
+                            target(one_M) = one_M;
+                        else if (t.from == from_c)
+                            target.br(Mm(3.0)) = text("kept");
+                        else
+                            target.member("g") = sparse(colon(1.0, 1000.0));
+                    } catch (const char*) {
+                        continue;  // no room for the copy
+                    }
+                    if (target.dirty())
+                        error("%s: the target is still shared", t.what);
+                }
                 const fingerprint ft = fingerprint_of(target);
+                const char* how = shared ? "shared" : "unshared";
                 try {
                     t.run(target);
-                    if (!t.right(x, target))
-                        error("%s (%s): a wrong answer", t.what, shared ? "shared" : "unshared");
+                    if (!t.right(target))
+                        error("%s (%s): a wrong answer", t.what, how);
                 } catch (const char* text) {
                     if (std::strcmp(text, "Out of memory!") != 0)
                         throw;
                     if (!(fingerprint_of(target) == ft))
-                        error("%s (%s): refused, and its target changed", t.what, shared ? "shared" : "unshared");
+                        error("%s (%s): refused, and its target changed", t.what, how);
                 }
                 if (!(fingerprint_of(x) == fx) || !(fingerprint_of(c) == fc) || !(fingerprint_of(s) == fs))
-                    error("%s (%s): a stored value changed", t.what, shared ? "shared" : "unshared");
+                    error("%s (%s): a stored value changed", t.what, how);
             }
-        }
-        try {
-            ballast.push_back(ones(third / 8 / 4, 1.0));
-        } catch (const char*) {
         }
     }
 }
