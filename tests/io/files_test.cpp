@@ -1700,6 +1700,54 @@ TEST_F(WholeFileWriters, AWriterKilledAtEachStepLeavesOneWholeFileOnEveryRoute)
     }
 }
 
+// Root writing a user's file, in the user's folder, killed before the
+// sync or the rename of its temporary (which it has given to the user
+// already): the file stays whole and the user's, and what is left beside
+// it is the user's too, so that the user's next write removes it and
+// leaves the file the user's with the new bytes.
+TEST_F(WholeFileWriters, RootKilledWritingAUsersFileLeavesTheUserWhatIsLeft)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "these tests run as user " << ::geteuid() << ", not as root";
+    const writing_user user = the_writing_user();
+    const writing_user root{false, 0, 0};
+    for (const std::vector<long>& at :
+         {std::vector<long>{__NR_fsync}, std::vector<long>{__NR_rename, __NR_renameat, __NR_renameat2}}) {
+        SCOPED_TRACE(at.size() == 1 ? "killed at the sync" : "killed at the rename");
+        for_each_writer("root_killed", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const fs::path file = d / w.file;
+            write_file(file, old_bytes);
+            give(file, user, 0640);
+            give(d, user, 0755);
+            if (::testing::Test::HasFatalFailure())
+                return;
+            const test::child_outcome killed = test::run_in_child(as_user(root), [&] {
+                if (!killed_at_system_calls(at))
+                    error("no filter: %s", std::strerror(errno));
+                w.write(file.string());
+            });
+            ASSERT_TRUE(killed.ran) << killed.message;
+            EXPECT_EQ(killed.signal, SIGSYS);
+            EXPECT_TRUE(read_file(file) == old_bytes) << "the old bytes are kept";
+            for (const fs::directory_entry& e : fs::directory_iterator(d)) {
+                SCOPED_TRACE(e.path().filename().string());
+                struct stat st {};
+                ASSERT_EQ(::lstat(e.path().c_str(), &st), 0);
+                EXPECT_EQ(st.st_uid, user.uid) << "the user's";
+            }
+            const test::child_outcome next = test::run_in_child(as_user(user), [&] { w.write(file.string()); });
+            ASSERT_TRUE(next.ran) << next.message;
+            EXPECT_EQ(next.message, "");
+            expect_new_bytes(k, file);
+            struct stat st {};
+            ASSERT_EQ(::stat(file.c_str(), &st), 0);
+            EXPECT_EQ(st.st_uid, user.uid);
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{w.file})) << "no temporary is left";
+        });
+    }
+}
+
 // The longest names on every route: a file whose path is exactly the
 // longest the system takes, its name 255 bytes of three-byte characters
 // (its temporary's name cut between characters), in a deep folder of
