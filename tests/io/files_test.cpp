@@ -1810,9 +1810,11 @@ TEST_F(WholeFileWriters, TheLongestNamesOnEveryRoute)
                 });
                 ASSERT_TRUE(killed.ran) << killed.message;
                 EXPECT_EQ(killed.signal, SIGSYS);
-                if (r.exists)
-                    for (const fs::path& n : names)
+                if (r.exists) {
+                    for (const fs::path& n : names) {
                         EXPECT_TRUE(read_file(n) == old_bytes || read_file(n).size() == reference[k].size());
+                    }
+                }
                 EXPECT_TRUE(entries_of(temporaries).empty());
 
                 const test::child_outcome got = test::run_in_child(as_user(u), [&] {
