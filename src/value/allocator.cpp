@@ -72,6 +72,21 @@ constexpr std::size_t give_back_floor = std::size_t{8} << 20;
 // program's working set below it stays warm from the first round.
 constexpr std::size_t prompt_give_back = std::size_t{32} << 20;
 
+// What a program that frees and rebuilds its memory round after round
+// keeps warm grows with what it takes back, up to this: past it, memory
+// it is done with would stay resident (and, under an address-space limit,
+// mapped, where the standard heap, the host and the libraries beside this
+// one cannot reach it) until the program allocates again, if ever. A
+// larger working set faults its pages in again each round, no more than
+// building it writes them anyway. Under a limit, a thirty-second of it.
+constexpr std::size_t most_kept_warm = std::size_t{256} << 20;
+
+std::size_t keep_bound()
+{
+    const std::size_t limit = platform::address_space_limit();
+    return limit == 0 ? most_kept_warm : std::max(give_back_floor, std::min(most_kept_warm, limit / 32));
+}
+
 // Constant-initialised and never destroyed, so that values released by the
 // last static destructors still find a working allocator.
 constinit block_pool pool;
@@ -272,7 +287,7 @@ void block_pool::schedule_give_back()
 bool block_pool::keep_judged()
 {
     if (retaken_units_ > 0) {
-        keep_ = std::max(keep_, std::min(2 * retaken_units_ * unit_, std::size_t{1} << 40));
+        keep_ = std::max(keep_, std::min(2 * retaken_units_ * unit_, keep_bound()));
         retaken_units_ = 0;
         schedule_give_back();
     }
@@ -738,7 +753,7 @@ void large_blocks::give(mapping m)
     if (released_ > 0) {
         const std::size_t refaulted = std::min(released_, remapped_);
         if (2 * refaulted > keep_) {
-            keep_ = std::min(2 * refaulted, std::size_t{1} << 40);
+            keep_ = std::min(2 * refaulted, keep_bound());
             if (kept_bytes_ <= largest_ + keep_)
                 return;
         }

@@ -1586,6 +1586,254 @@ TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
     }
 }
 
+// Kills this process (SIGSYS) when it makes one of the system calls
+// given: a writer stopped dead at one step of its write, with no chance
+// to clean up after itself.
+bool killed_at_system_calls(const std::vector<long>& numbers)
+{
+    std::vector<sock_filter> program = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    };
+    for (const long number : numbers) {
+        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(number), 0, 1));
+        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS));
+    }
+    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+}
+
+// A writer killed at each step of its write, on every route: before it
+// syncs its temporary, before the rename, before it takes the room for a
+// copy over the file, before that copy's first write, before the cut and
+// before the sync that ends it. Each name of the file then holds the old
+// bytes whole or the new bytes whole (a step the route never takes lets
+// the write end), no new file is made unless whole, at most the killer's
+// one temporary lies beside the file and nothing in the folder for
+// temporaries; and the next write of the file, by the same user, writes
+// the new bytes under every name and leaves no temporary at all.
+TEST_F(WholeFileWriters, AWriterKilledAtEachStepLeavesOneWholeFileOnEveryRoute)
+{
+    const writing_user u = the_writing_user();
+    // Where each step lies: a renamed write syncs its temporary and renames
+    // it; one written over its file takes the room, writes, cuts and syncs.
+    struct step {
+        const char* what;
+        std::vector<long> system_calls;
+        bool renamed, written_over;  // the routes that take it
+    };
+    const std::vector<step> steps = {
+        {"the sync", {__NR_fsync}, true, true},
+        {"the rename", {__NR_rename, __NR_renameat, __NR_renameat2}, true, false},
+        {"the room", {__NR_fallocate}, false, true},
+        {"the copy's write", {__NR_pwrite64}, false, true},
+        {"the cut", {__NR_ftruncate}, false, true},
+    };
+    for (const step& st : steps) {
+        SCOPED_TRACE("killed at " + std::string(st.what));
+        for (const route& r : routes()) {
+            SCOPED_TRACE(r.what);
+            if (r.sticky && !u.switch_user) {
+                std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+                continue;
+            }
+            for_each_writer("killed_step", [&](std::size_t k, const writer& w, const fs::path& d) {
+                const fs::path temporaries = open_folder(d.filename().string() + "_tmp");
+                make_route(r, d, w.file, u);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+                const auto before = entries_of(d);
+                const std::string path = (d / w.file).string();
+                const test::child_outcome got = test::run_in_child(as_user(u), [&] {
+                    ::setenv("TMPDIR", temporaries.c_str(), 1);
+                    if (!killed_at_system_calls(st.system_calls))
+                        error("no filter: %s", std::strerror(errno));
+                    w.write(path);
+                });
+                ASSERT_TRUE(got.ran) << got.message;
+                const bool written_over = r.second_name || r.locked || r.sticky;
+                const bool taken = written_over ? st.written_over : st.renamed;
+                if (taken)
+                    EXPECT_EQ(got.signal, SIGSYS) << "killed there";
+                else
+                    EXPECT_TRUE(got.signal == 0 && got.message.empty())
+                        << "a step it never takes: signal " << got.signal << ", " << got.message;
+                std::vector<fs::path> names;
+                if (r.exists || fs::exists(path))
+                    names.push_back(path);
+                if (r.second_name)
+                    names.push_back(d / "other.bin");
+                for (const fs::path& name : names) {
+                    SCOPED_TRACE(name.filename().string());
+                    const std::string now = read_file(name);
+                    const std::size_t dated = w.dated;
+                    const bool old_whole = r.exists && now == old_bytes;
+                    const bool new_whole = now.size() == reference[k].size() &&
+                                           now.compare(dated, std::string::npos, reference[k], dated) == 0;
+                    EXPECT_TRUE(old_whole || new_whole) << now.size() << " bytes";
+                }
+                std::set<std::string> left = entries_of(d);
+                for (const std::string& name : before)
+                    left.erase(name);
+                left.erase(w.file);
+                EXPECT_LE(left.size(), got.signal == SIGSYS ? 1u : 0u) << "the killed writer's temporary at most";
+                EXPECT_TRUE(entries_of(temporaries).empty()) << "nothing is left in the folder for temporaries";
+
+                const test::child_outcome next = test::run_in_child(as_user(u), [&] {
+                    ::setenv("TMPDIR", temporaries.c_str(), 1);
+                    w.write(path);
+                });
+                ::chmod(d.c_str(), 0755);
+                ASSERT_TRUE(next.ran) << next.message;
+                EXPECT_EQ(next.message, "") << "the next write";
+                for (const fs::path& name : names)
+                    expect_new_bytes(k, name);
+                std::set<std::string> expected = before;
+                expected.insert(w.file);
+                EXPECT_EQ(entries_of(d), expected) << "no temporary is left";
+                EXPECT_TRUE(entries_of(temporaries).empty());
+            });
+        }
+    }
+}
+
+// Root writing a user's file, in the user's folder, killed before the
+// sync or the rename of its temporary (which it has given to the user
+// already): the file stays whole and the user's, and what is left beside
+// it is the user's too, so that the user's next write removes it and
+// leaves the file the user's with the new bytes.
+TEST_F(WholeFileWriters, RootKilledWritingAUsersFileLeavesTheUserWhatIsLeft)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "these tests run as user " << ::geteuid() << ", not as root";
+    const writing_user user = the_writing_user();
+    const writing_user root{false, 0, 0};
+    for (const std::vector<long>& at :
+         {std::vector<long>{__NR_fsync}, std::vector<long>{__NR_rename, __NR_renameat, __NR_renameat2}}) {
+        SCOPED_TRACE(at.size() == 1 ? "killed at the sync" : "killed at the rename");
+        for_each_writer("root_killed", [&](std::size_t k, const writer& w, const fs::path& d) {
+            const fs::path file = d / w.file;
+            write_file(file, old_bytes);
+            give(file, user, 0640);
+            give(d, user, 0755);
+            if (::testing::Test::HasFatalFailure())
+                return;
+            const test::child_outcome killed = test::run_in_child(as_user(root), [&] {
+                if (!killed_at_system_calls(at))
+                    error("no filter: %s", std::strerror(errno));
+                w.write(file.string());
+            });
+            ASSERT_TRUE(killed.ran) << killed.message;
+            EXPECT_EQ(killed.signal, SIGSYS);
+            EXPECT_TRUE(read_file(file) == old_bytes) << "the old bytes are kept";
+            for (const fs::directory_entry& e : fs::directory_iterator(d)) {
+                SCOPED_TRACE(e.path().filename().string());
+                struct stat st {};
+                ASSERT_EQ(::lstat(e.path().c_str(), &st), 0);
+                EXPECT_EQ(st.st_uid, user.uid) << "the user's";
+            }
+            const test::child_outcome next = test::run_in_child(as_user(user), [&] { w.write(file.string()); });
+            ASSERT_TRUE(next.ran) << next.message;
+            EXPECT_EQ(next.message, "");
+            expect_new_bytes(k, file);
+            struct stat st {};
+            ASSERT_EQ(::stat(file.c_str(), &st), 0);
+            EXPECT_EQ(st.st_uid, user.uid);
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+            EXPECT_EQ(entries_of(d), (std::set<std::string>{w.file})) << "no temporary is left";
+        });
+    }
+}
+
+// The longest names on every route: a file whose path is exactly the
+// longest the system takes, its name 255 bytes of three-byte characters
+// (its temporary's name cut between characters), in a deep folder of
+// long names; written in a folder of the writer's own, with a second
+// name, in a folder the writer may not write, as another user's file in a
+// folder with the sticky bit, and new, and reached through a link whose
+// text is that whole path. The write gives every name the new bytes and
+// leaves nothing; one killed before its sync keeps a whole file under
+// every name, and the next write leaves nothing either.
+TEST_F(WholeFileWriters, TheLongestNamesOnEveryRoute)
+{
+    const writing_user u = the_writing_user();
+    const long path_max = ::pathconf("/", _PC_PATH_MAX);
+    const std::size_t longest = path_max > 0 ? static_cast<std::size_t>(path_max) - 1 : 4095;
+    for (const route& r : routes()) {
+        SCOPED_TRACE(r.what);
+        if (r.sticky && !u.switch_user) {
+            std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+            continue;
+        }
+        for (const bool through_link : {false, true}) {
+            SCOPED_TRACE(through_link ? "through a link" : "by its name");
+            for_each_writer("longest", [&](std::size_t k, const writer& w, const fs::path& top) {
+                // Folders of 250 bytes down to where 256 bytes are left for
+                // the name and its separator.
+                fs::path d = top;
+                while (d.string().size() + 256 < longest) {
+                    d /= std::string(std::min<std::size_t>(250, longest - 256 - d.string().size() - 1), 'd');
+                    fs::create_directory(d);
+                }
+                ASSERT_EQ(d.string().size() + 256, longest);
+                const std::string ext = extension_of(w);
+                std::string name;
+                while (name.size() + 3 <= 255 - ext.size())
+                    name += "\xe2\x82\xac";
+                name += std::string(255 - ext.size() - name.size(), 'n') + ext;
+                ASSERT_EQ(name.size(), 255u);
+                const fs::path temporaries = open_folder(top.filename().string() + "_tmp");
+                make_route(r, d, name, u);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+                const std::string path = (d / name).string();
+                ASSERT_EQ(path.size(), longest);
+                const fs::path link = top / ("link" + ext);
+                if (through_link)
+                    fs::create_symlink(path, link);
+                const std::string target = through_link ? link.string() : path;
+                std::vector<fs::path> names = {path};
+                if (r.second_name)
+                    names.push_back(d / "other.bin");
+                const std::set<std::string> before = entries_of(d);
+                std::set<std::string> after = before;
+                after.insert(name);
+
+                const test::child_outcome killed = test::run_in_child(as_user(u), [&] {
+                    ::setenv("TMPDIR", temporaries.c_str(), 1);
+                    if (!killed_at_system_calls({__NR_fsync}))
+                        error("no filter: %s", std::strerror(errno));
+                    w.write(target);
+                });
+                ASSERT_TRUE(killed.ran) << killed.message;
+                EXPECT_EQ(killed.signal, SIGSYS);
+                if (r.exists) {
+                    for (const fs::path& n : names) {
+                        EXPECT_TRUE(read_file(n) == old_bytes || read_file(n).size() == reference[k].size());
+                    }
+                }
+                EXPECT_TRUE(entries_of(temporaries).empty());
+
+                const test::child_outcome got = test::run_in_child(as_user(u), [&] {
+                    ::setenv("TMPDIR", temporaries.c_str(), 1);
+                    w.write(target);
+                });
+                ::chmod(d.c_str(), 0755);
+                ASSERT_TRUE(got.ran) << got.message;
+                EXPECT_EQ(got.message, "");
+                for (const fs::path& n : names)
+                    expect_new_bytes(k, n);
+                EXPECT_EQ(entries_of(d), after) << "no temporary is left";
+                EXPECT_TRUE(entries_of(temporaries).empty());
+                EXPECT_EQ(fs::is_symlink(link), through_link) << "a link stays a link";
+            });
+        }
+    }
+}
+
 // A file system that runs out of room, on each route: with room for the
 // new file once, a renamed write succeeds, as does one written over a file
 // from a temporary elsewhere; one written over a file from a temporary

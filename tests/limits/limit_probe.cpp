@@ -14,6 +14,7 @@
 #include "../support/sparse_limit_sweep.hpp"
 #include "platform/memory.hpp"
 #include "value/allocator.hpp"
+#include "value/runtime.hpp"
 
 #include <algorithm>
 
@@ -25,6 +26,8 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -313,6 +316,371 @@ void go_on()
         return z.size() == static_cast<int>(n) && z.r(1) == 0;
     });
 }
+// A figure of /proc/self/status in bytes: "VmSize" (the address space
+// the process maps) or "VmRSS" (what of it lies in memory).
+std::size_t status_bytes(const char* field)
+{
+    std::size_t kb = 0;
+    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        const std::size_t n = std::strlen(field);
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
+                kb = std::strtoull(line + n + 1, nullptr, 10);
+                break;
+            }
+        std::fclose(f);
+    }
+    return kb << 10;
+}
+
+// What the process holds once a value is gone: its address space and its
+// memory, against what it held before the first round (a little more may
+// stay warm: the pool and the large blocks each keep up to a thirty-second
+// of the limit).
+struct held_bytes {
+    std::size_t mapped = status_bytes("VmSize"), resident = status_bytes("VmRSS");
+};
+
+void expect_given_back(const char* what, int round, const held_bytes& before)
+{
+    const held_bytes now;
+    const std::size_t slack = std::max(std::size_t{64} << 20, platform::address_space_limit() / 8);
+    if (now.mapped > before.mapped + slack || now.resident > before.resident + slack)
+        error("%s, round %d: %zu MB mapped and %zu MB resident after the drop, %zu and %zu before", what, round,
+              now.mapped >> 20, now.resident >> 20, before.mapped >> 20, before.resident >> 20);
+}
+
+// Writes every page of a value's storage, so that it is memory and not
+// only address space.
+void touch(Mm& x)
+{
+    if (!x.hasstorage() || x.size() == 0)
+        return;
+    if (x.gettype() == qv_uint8) {
+        unsigned char* p = reinterpret_cast<unsigned char*>(x.addr());
+        for (int k = 0; k < x.size(); k += 4096)
+            p[k] = 1;
+        return;
+    }
+    if (x.gettype() == qv_cell) {
+        for (int k = 1; k <= x.size(); ++k)
+            touch(x.mr(k));
+        return;
+    }
+    const int n = x.issparse() ? x.getnnz() : x.size();
+    for (int k = 0; k < n; k += 512)
+        x.addr()[k] = 1;
+}
+
+// A row grown one element at a time to n elements, from a shared start:
+// every x(end+1) = v an assignment of its own.
+Mm grown_from(const Mm& start, int n)
+{
+    Mm x = start;
+    for (int k = x.size() + 1; k <= n; ++k)
+        x(Mm(double(k))) = Mm(double(k));
+    return x;
+}
+
+// Values of about a gigabyte (a quarter of the limit), each of another
+// kind and shape, made, written and dropped, round after round: each round
+// must answer, with the address space and the memory of the one before
+// given back. Made as a user makes them, with at most one operand as
+// large beside them.
+const std::vector<std::pair<const char*, std::function<Mm(double)>>>& large_kinds()
+{
+    static const std::vector<std::pair<const char*, std::function<Mm(double)>>> kinds = {
+        {"a double column", [](double b) { return zeros(b / 8, 1.0); }},
+        {"a double square", [](double b) { const double n = std::floor(std::sqrt(b / 8)); return ones(n, n); }},
+        {"a wide double", [](double b) { return zeros(3.0, std::floor(b / 24)); }},
+        {"a complex value", [](double b) { return mcomplex(zeros(b / 16, 1.0), ones(b / 16, 1.0)); }},
+        {"text", [](double b) { return blanks(Mm(1.0), Mm(std::floor(b / 8))); }},
+        {"a logical value", [](double b) { return zeros(b / 16, 2.0) > Mm(-1.0); }},
+        {"bytes", [](double b) { return repmat(muint8(Mm(7.0)), Mm(std::floor(b / 1000)), Mm(1000.0)); }},
+        {"a sparse value", [](double b) { return sparse(ones(std::floor(b / 12), 1.0)); }},
+        {"a cell of large values",
+         [](double b) {
+             Mm c = cell(Mm(1.0), Mm(64.0));
+             for (int k = 1; k <= 64; ++k)
+                 c.mr(k) = ones(std::floor(b / 512) + k, 1.0);
+             return c;
+         }},
+        {"a struct array of large values",
+         [](double b) {
+             Mm s;
+             for (int k = 1; k <= 40; ++k)
+                 s(Mm(double(k))).member("field") = zeros(std::floor(b / 320) - k, 1.0);
+             return s;
+         }},
+        {"a row grown one element at a time", [](double b) { return grown_from(zeros(1.0, 0.0), int(b / 16)); }},
+        {"a shared value changed",
+         [](double b) {
+             const Mm a = zeros(b / 16, 1.0);
+             Mm c = a;
+             c(one_M) = Mm(2.0);  // c un-shares: a copy of its own
+             c(Mm(double(c.size() + 1))) = Mm(3.0);
+             if (a.r(1) != 0 || c.r(1) != 2)
+                 error("a shared value changed: the copy and the original are one");
+             return c;
+         }},
+    };
+    return kinds;
+}
+
+void large_value_rounds()
+{
+    const double bytes = std::min(double(platform::address_space_limit()) / 3, 1e9);
+    const held_bytes before;
+    const auto& kinds = large_kinds();
+    for (int round = 1; round <= int(kinds.size()) + 4; ++round) {
+        const auto& kind = kinds[std::size_t(round - 1) % kinds.size()];
+        // Every round another size, so that no mapping fits the next exactly.
+        {
+            Mm x = kind.second(bytes * (1 - 0.03 * (round % 5)));
+            touch(x);
+        }
+        expect_given_back(kind.first, round, before);
+    }
+}
+
+// Ten million small values, then every one dropped, then a block of half
+// the limit from the standard heap and one value as large, twice: the
+// pool gives back what the small ones took, the second time too (it kept
+// all of it warm once a program had taken it twice, and the standard heap
+// was refused).
+void small_burst_then_large()
+{
+    const held_bytes before;
+    for (int round = 1; round <= 2; ++round) {
+        {
+            Mm c = cell(Mm(1.0), Mm(1e7));
+            for (int k = 1; k <= 10000000; ++k)
+                c.mr(k) = Mm(double(k));
+            if (c.mr(10000000).r() != 1e7)
+                error("small burst: a wrong last value");
+        }
+        expect_given_back("ten million small values", round, before);
+        // The standard heap (the host's, and the library's own containers)
+        // cannot ask the pool to give back what it keeps.
+        const std::size_t half = platform::address_space_limit() / 2;
+        char* block = static_cast<char*>(std::malloc(half));
+        if (!block)
+            error("small burst, round %d: the standard heap refused %zu MB", round, half >> 20);
+        std::memset(block, 1, half);
+        std::free(block);
+        {
+            Mm big = zeros(double(platform::address_space_limit()) / 2 / 8, 1.0);
+            touch(big);
+        }
+        expect_given_back("one large value after them", round, before);
+    }
+}
+
+// Values of two sizes made in turn, every other one dropped: those of
+// the other size stay, and what the dropped ones took serves one value
+// as large as all of them together. Large and small values (a mapping
+// each and the pool's blocks), and two sizes inside the pool.
+void every_other_dropped()
+{
+    const std::size_t limit = platform::address_space_limit();
+    struct pattern {
+        const char* what;
+        double dropped, kept;  // doubles in each
+    };
+    for (const pattern& p : {pattern{"large dropped, small kept", 40000, 100},
+                             pattern{"small dropped, large kept", 100, 40000},
+                             pattern{"pool blocks of 16000 dropped, of 500 kept", 16000, 500},
+                             pattern{"mappings of 1e6 dropped, of 2e5 kept", 1e6, 2e5}}) {
+        const held_bytes before;
+        std::vector<Mm> kept, dropped;
+        const std::size_t pairs = std::size_t(double(limit) * 0.45 / (8 * (p.dropped + p.kept) + 200));
+        kept.reserve(pairs);
+        dropped.reserve(pairs);
+        for (std::size_t k = 0; k < pairs; ++k) {
+            dropped.push_back(ones(p.dropped, 1.0));
+            kept.push_back(ones(p.kept, 1.0));
+        }
+        const double freed = 8 * p.dropped * double(pairs);
+        dropped.clear();
+        dropped.shrink_to_fit();
+        {
+            Mm big = zeros(std::floor(freed / 8 * 0.9), 1.0);
+            touch(big);
+        }
+        kept.clear();
+        kept.shrink_to_fit();
+        expect_given_back(p.what, 1, before);
+    }
+}
+
+// Values made in one thread and dropped in another, in multi-thread mode,
+// round after round: the thread that frees gives the memory back as the
+// one that made them would.
+void dropped_on_another_thread()
+{
+    const int previous = qv_mt_mode;
+    qv_set_MT(1);
+    const double bytes = std::min(double(platform::address_space_limit()) / 3, 1e9);
+    const held_bytes before;
+    for (int round = 1; round <= 8; ++round) {
+        std::vector<Mm> made;
+        std::thread maker([&] {
+            made.push_back(zeros(bytes * (1 - 0.05 * round) / 8, 1.0));
+            for (int k = 0; k < 100000; ++k)
+                made.push_back(ones(double(1 + k % 300), 1.0));
+        });
+        maker.join();
+        touch(made.front());
+        std::thread dropper([&] { made.clear(); made.shrink_to_fit(); });
+        dropper.join();
+        expect_given_back("made in one thread, dropped in another", round, before);
+    }
+    qv_set_MT(previous);
+}
+// A value's shape and a sample of its elements (every 4099th and the
+// last), to tell whether a refused statement changed it.
+struct fingerprint {
+    std::vector<int> dims;
+    std::vector<double> sample;
+    bool operator==(const fingerprint&) const = default;
+};
+
+fingerprint fingerprint_of(const Mm& x)
+{
+    fingerprint f;
+    f.dims.assign(x.getdims(), x.getdims() + x.getndims());
+    f.dims.push_back(x.issparse() ? x.getnnz() : -1);
+    if (x.isstruct()) {
+        for (int k = 1; k <= x.size(); ++k)
+            for (int field = 0; field < x.getnfields(); ++field) {
+                const fingerprint e = fingerprint_of(Mm(x(Mm(double(k))).member(x.getfields()[field])));
+                f.sample.insert(f.sample.end(), e.dims.begin(), e.dims.end());
+                f.sample.insert(f.sample.end(), e.sample.begin(), e.sample.end());
+            }
+        return f;
+    }
+    if (x.gettype() == qv_cell) {
+        for (int k = 1; k <= x.size(); ++k) {
+            const fingerprint e = fingerprint_of(x.mr(k));
+            f.sample.insert(f.sample.end(), e.dims.begin(), e.dims.end());
+            f.sample.insert(f.sample.end(), e.sample.begin(), e.sample.end());
+        }
+        return f;
+    }
+    const int n = x.issparse() ? x.getnnz() : x.size();
+    for (int k = 0; k < n; k = k + 4099 < n || k == n - 1 ? k + 4099 : n - 1)
+        f.sample.push_back(x.gettype() == qv_uint8 ? reinterpret_cast<const unsigned char*>(x.addr())[k] : x.addr()[k]);
+    return f;
+}
+
+// Statements whose result or working storage does not fit beside the
+// values held (x of 64 MB, a cell and a struct holding it, shared, and
+// values of other kinds): each either answers, right, or raises "Out of
+// memory!" with x, every value stored and the statement's own target as
+// they were. Each is tried with less room each pass, so that the refusal
+// falls at another step.
+void refused_statements_keep_every_value()
+{
+    Mm x = colon(1.0, 8e6);
+    const double x_bytes = 8 * 8e6;
+    Mm c = cell(Mm(1.0), Mm(3.0));
+    c.mr(1) = x;
+    c.mr(2) = muint8(colon(1.0, 200.0));
+    c.mr(3) = text("kept");
+    Mm s;
+    s.member("f") = x;
+    s.member("g") = sparse(colon(1.0, 1000.0));
+    const fingerprint fx = fingerprint_of(x), fc = fingerprint_of(c), fs = fingerprint_of(s);
+    enum start { from_x, from_c, from_s };
+    struct trial {
+        const char* what;
+        start from;  // the stored value its target is a copy of
+        std::function<void(Mm& target)> run;
+        std::function<bool(const Mm& after)> right;
+    };
+    const double n = x.size();
+    const auto first_is = [n](const Mm& a, double size) { return a.size() == size && a.r(1) == 1 && a.r(int(n)) == n; };
+    const std::vector<trial> trials = {
+        {"x(end+1) = 1", from_x, [](Mm& t) { t(Mm(t.size() + 1.0)) = one_M; },
+         [=](const Mm& a) { return first_is(a, n + 1) && a.r(int(n) + 1) == 1; }},
+        {"x(end+1e6) = 1", from_x, [](Mm& t) { t(Mm(t.size() + 1e6)) = one_M; },
+         [=](const Mm& a) { return first_is(a, n + 1e6) && a.r(int(n) + 1) == 0; }},
+        {"x = [x x]", from_x, [](Mm& t) { t = horzcat(t, t); },
+         [=](const Mm& a) { return first_is(a, 2 * n) && a.r(int(n) + 1) == 1; }},
+        {"x = [x; x]", from_x, [](Mm& t) { t = vertcat(t, t); },
+         [n](const Mm& a) { return a.size() == 2 * n && a.rows() == 2; }},
+        {"x(:) = x + 1", from_x, [](Mm& t) { t(c_p) = t + Mm(1.0); },
+         [n](const Mm& a) { return a.size() == n && a.r(1) == 2; }},
+        {"x = x'", from_x, [](Mm& t) { t = transpose(t); },
+         [n](const Mm& a) { return a.rows() == n && a.r(2) == 2; }},
+        {"x(2, :) = x", from_x, [](Mm& t) { t(Mm(2.0), c_p) = Mm(t); },
+         [n](const Mm& a) { return a.rows() == 2 && a.size() == 2 * n; }},
+        {"x = fliplr(x)", from_x, [](Mm& t) { t = fliplr(t); },
+         [n](const Mm& a) { return a.size() == n && a.r(1) == n; }},
+        {"c{end+1} = [c{1} c{1}]", from_c, [](Mm& t) { t.br(Mm(4.0)) = horzcat(t.mr(1), t.mr(1)); },
+         [n](const Mm& a) { return a.size() == 4 && a.mr(4).size() == 2 * n; }},
+        {"c(end+1:end+2) = {c{1} + 1, c{1} + 2}", from_c,
+         [](Mm& t) { t(colon(4.0, 5.0)) = cell_row({t.mr(1) + Mm(1.0), t.mr(1) + Mm(2.0)}); },
+         [n](const Mm& a) { return a.size() == 5 && a.mr(5).size() == n && a.mr(5).r(1) == 3; }},
+        {"c{1}(end+1) = 1", from_c, [](Mm& t) { t.br(one_M)(Mm(t.mr(1).size() + 1.0)) = one_M; },
+         [=](const Mm& a) { return a.size() == 3 && first_is(a.mr(1), n + 1); }},
+        {"s.f(end+1) = 1", from_s, [](Mm& t) { t.member("f")(Mm(Mm(t.member("f")).size() + 1.0)) = one_M; },
+         [=](const Mm& a) { return first_is(Mm(a.member("f")), n + 1); }},
+        {"s(2).f = [s.f s.f]", from_s,
+         [](Mm& t) {
+             const Mm f = t.member("f");
+             t(Mm(2.0)).member("f") = horzcat(f, f);
+         },
+         [n](const Mm& a) { return a.size() == 2 && Mm(a(Mm(2.0)).member("f")).size() == 2 * n; }},
+    };
+    // Room for three and a half copies of x, then two and a half, then one
+    // and a half (the unshared copy takes one of them).
+    std::vector<Mm> ballast;
+    for (const double room : {3.5, 2.5, 1.5}) {
+        while (double(platform::address_space_left()) > room * x_bytes) {
+            try {
+                ballast.push_back(ones(1e6, 1.0));
+            } catch (const char*) {
+                break;
+            }
+        }
+        for (const trial& t : trials) {
+            for (const bool shared : {true, false}) {
+                Mm target = t.from == from_x ? x : t.from == from_c ? c : s;
+                if (!shared) {  // a copy of its own (a cell's or struct's elements still shared)
+                    try {
+                        if (t.from == from_x)
+                            target(one_M) = one_M;
+                        else if (t.from == from_c)
+                            target.br(Mm(3.0)) = text("kept");
+                        else
+                            target.member("g") = sparse(colon(1.0, 1000.0));
+                    } catch (const char*) {
+                        continue;  // no room for the copy
+                    }
+                    if (target.dirty())
+                        error("%s: the target is still shared", t.what);
+                }
+                const fingerprint ft = fingerprint_of(target);
+                const char* how = shared ? "shared" : "unshared";
+                try {
+                    t.run(target);
+                    if (!t.right(target))
+                        error("%s (%s): a wrong answer", t.what, how);
+                } catch (const char* text) {
+                    if (std::strcmp(text, "Out of memory!") != 0)
+                        throw;
+                    if (!(fingerprint_of(target) == ft))
+                        error("%s (%s): refused, and its target changed", t.what, how);
+                }
+                if (!(fingerprint_of(x) == fx) || !(fingerprint_of(c) == fc) || !(fingerprint_of(s) == fs))
+                    error("%s (%s): a stored value changed", t.what, how);
+            }
+        }
+    }
+}
+
 // An 8000 x 8000 RGB picture of bytes, made as bytes.
 Mm rgb_picture()
 {
@@ -501,6 +869,13 @@ const std::map<std::string, statement>& statements()
                              if (!bigger)
                                  error("host malloc: 2 GB refused after 1 GB was freed");
                          }}},
+        // Memory and address space given back when values are dropped.
+        {"large value rounds", {[] { return list{}; }, [](const list&) { large_value_rounds(); }}},
+        {"small burst then large", {[] { return list{}; }, [](const list&) { small_burst_then_large(); }}},
+        {"every other dropped", {[] { return list{}; }, [](const list&) { every_other_dropped(); }}},
+        {"dropped on another thread", {[] { return list{}; }, [](const list&) { dropped_on_another_thread(); }}},
+        {"refused statements keep every value",
+         {[] { return list{}; }, [](const list&) { refused_statements_keep_every_value(); }}},
         // The ladder: small calls that must answer under any limit the
         // library starts in.
         {"inv 2x2", {[] { return list{reshape(counting(4.0), Mm(2.0), Mm(2.0))}; },

@@ -254,6 +254,33 @@ TEST(Allocator, MemoryFreedAndRebuiltEachRoundStaysWarm)
     }
 }
 
+// What stays warm for a working set rebuilt round after round is bounded:
+// a program that made and freed 400 MB of small values twice kept all of
+// it resident (and, under an address-space limit, mapped, out of reach of
+// the standard heap) until it allocated again, if ever. From the second
+// round on, at most 256 MB of it stays.
+TEST(Allocator, WhatStaysWarmForALargeWorkingSetIsBounded)
+{
+    block_pool local;
+    char* anchor = static_cast<char*>(local.allocate(64));  // keeps the region
+    ASSERT_NE(anchor, nullptr);
+    constexpr int n = 1600000;  // 200-byte requests: 400 MB of 256-byte blocks
+    std::vector<char*> blocks(n);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        for (char*& p : blocks) {
+            p = static_cast<char*>(local.allocate(200));
+            ASSERT_NE(p, nullptr);
+            std::memset(p, round, 192);
+        }
+        for (char* p : blocks)
+            local.free(p);
+        EXPECT_LE(local.held(), std::size_t{(256 + 64)} << 20) << "of " << (local.committed() >> 20) << " MB";
+    }
+    local.free(anchor);
+    EXPECT_FALSE(local.has_region());
+}
+
 // Memory freed once and not taken again goes back once the program has
 // gone on allocating other things past it: a short loop keeps what it
 // takes again each round, a program that is done with memory does not
