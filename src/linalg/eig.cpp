@@ -6,6 +6,7 @@
 #include "linalg/kernels.hpp"
 #include "linalg/scaling.hpp"
 #include "linalg/storage.hpp"
+#include "value/element_read.hpp"
 #include "value/scratch.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
@@ -251,10 +252,12 @@ void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance)
     Mm w(1, 0, 0, n, 1, qv_double);
     with_storage(w, n, 1, true);
     Mm vectors;
-    if (has_nan(A)) {
+    if (n > 1 ? !all_finite(A) : has_nan(A)) {
         // No eigenvalue of a matrix with a NaN entry is known: the kernels
         // would still return some plausible parts (1 + NaN i for
-        // [1 NaN;NaN 1]), so every value and vector is NaN.
+        // [1 NaN;NaN 1]), so every value and vector is NaN. Nor of one with
+        // an infinite entry beside others, where they gave finite values
+        // ([1 Inf;Inf 1] had two) or did not end.
         Mm v = zeros_of(n, n, false);
         fill_nan(v.addr(), std::size_t(n) * std::size_t(n));
         fill_nan(w.addr(), std::size_t(n));

@@ -1275,4 +1275,35 @@ TEST(Eig, TinyTwoByTwoBlocksKeepTheirEigenvalues)
             }
 }
 
+// A Hermitian matrix with an infinite entry beside others has no known
+// eigenvalue: every value and vector element is NaN, and so are the
+// matrix functions built on them. [1 Inf;Inf 1] had two finite
+// eigenvalues, and from order 3 the tridiagonal iteration's fallback
+// never returned (sqrtm and the fractional powers of such a matrix with
+// it).
+TEST(Eig, InfiniteEntriesOfHermitianMatricesGiveNaN)
+{
+    for (bool complex : {false, true})
+        for (int n : {2, 3, 13, 49})
+            for (double bad : {INFINITY, -INFINITY})
+                for (bool diagonal : {false, true}) {
+                    SCOPED_TRACE(std::to_string(n) + (complex ? " complex " : " real ") + std::to_string(bad) +
+                                 (diagonal ? " on the diagonal" : " off it"));
+                    Mm a = linalg_test::hash_matrix(n, n, complex, n);
+                    a = a + ctranspose(a);
+                    const int i = n / 2, j = diagonal ? i : n - 1 - (n / 2 == n - 1 ? 1 : 0);
+                    a.addr()[i + std::size_t(j) * n] = bad;
+                    a.addr()[j + std::size_t(i) * n] = bad;
+                    Mm V, D;
+                    eig(a, i_o, V, D);
+                    const std::vector<Mm> results = {eig(a), V, diag(D), sqrtm(a), mpower(a, Mm(0.5)), logm(a)};
+                    for (std::size_t r = 0; r < results.size(); ++r) {
+                        SCOPED_TRACE(r);
+                        ASSERT_EQ(results[r].cols() * results[r].rows() > 0, true);
+                        for (double v : test::values(results[r]))
+                            EXPECT_TRUE(std::isnan(v));
+                    }
+                }
+}
+
 } // namespace
