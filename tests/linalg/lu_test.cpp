@@ -718,18 +718,6 @@ TEST(Mldivide, EveryPathIsBackwardStable)
         }
 }
 
-// 2^k times a (exactly, but for the bits a subnormal element cannot hold).
-Mm times_power_of_two(const Mm& a, int k)
-{
-    Mm f(a.isc(), 0, 0, a.rows(), a.cols(), qv_double);
-    for (std::size_t e = 0; e < std::size_t(a.rows()) * a.cols(); ++e) {
-        f.addr()[e] = std::ldexp(a.addr()[e], k);
-        if (a.isc())
-            f.addi()[e] = std::ldexp(a.addi()[e], k);
-    }
-    return f;
-}
-
 // The factors of 2^k A are A's with U times 2^k, rounded once: a matrix
 // taken to the ends of the doubles is compared with its exact twin at
 // scale 1, on both sides of the blocked orders, in every form of lu. The
