@@ -1174,4 +1174,96 @@ TEST(Gallery, SparseSolves)
     sweep("sparse solves", false, [](const GalleryCase& c, Verdict& v) { check_solves(c, true, v); });
 }
 
+// ---------------------------------------------------------------------------
+// Arguments that are not finite
+// ---------------------------------------------------------------------------
+
+// A NaN, Inf or -Inf at the first, a middle or the last element of a
+// random matrix (both triangles of a Hermitian one), through every
+// decomposition and matrix function, real and complex, past the blocked
+// orders: each call ends, and raises an error or returns a NaN or Inf
+// somewhere, never a finite guess. Left division of a matrix with an Inf
+// was finite, least squares with a NaN in a wide matrix too, and eig, sqrtm
+// and fractional powers of a symmetric matrix with an Inf were finite or
+// never returned.
+TEST(Gallery, ArgumentsThatAreNotFiniteGiveNoFiniteGuess)
+{
+    using Outputs = std::vector<Mm>;
+    struct Call {
+        const char* name;
+        bool hermitian; // the argument is made Hermitian, the bad value mirrored
+        std::function<Mm(const Mm&)> shape;
+        std::function<Outputs(const Mm&)> run;
+    };
+    auto square = [](const Mm& a) { return a; };
+    auto positive = [](const Mm& a) { return mtimes(ctranspose(a), a) + double(a.rows()) * ::eye(double(a.rows())); };
+    auto tall = [](const Mm& a) { return vertcat(a, 0.5 * a); };
+    auto wide = [](const Mm& a) { return horzcat(a, 0.5 * a); };
+    auto rhs = [](const Mm& a) { return ones(double(a.rows()), 2.0); };
+    const std::vector<Call> calls = {
+        {"chol", true, positive, [](const Mm& a) { return Outputs{chol(a)}; }},
+        {"lu", false, square, [](const Mm& a) { Mm L, U, P; lu(a, i_o, L, U, P); return Outputs{L, U, P, lu(a)}; }},
+        {"qr", false, square, [](const Mm& a) { Mm Q, R, E; qr(a, i_o, Q, R, E); return Outputs{Q, R, E, qr(a)}; }},
+        {"economy qr", false, tall, [](const Mm& a) { Mm Q, R, E; qr(a, Mm(0.0), i_o, Q, R, E); return Outputs{Q, R, E}; }},
+        {"det", false, square, [](const Mm& a) { return Outputs{det(a)}; }},
+        {"inv", false, square, [](const Mm& a) { return Outputs{inv(a)}; }},
+        {"inv of a triangle", false, [](const Mm& a) { return triu(a) + 3.0 * ::eye(double(a.rows())); },
+         [](const Mm& a) { return Outputs{inv(a)}; }},
+        {"mldivide", false, square, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide symmetric", true, square, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide triangle", false, [](const Mm& a) { return tril(a) + 3.0 * ::eye(double(a.rows())); },
+         [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide tall", false, tall, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide wide", false, wide, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mrdivide", false, square, [](const Mm& a) { return Outputs{mrdivide(ones(2.0, double(a.cols())), a)}; }},
+        {"eig", false, square, [](const Mm& a) { Mm V, D; eig(a, i_o, V, D); return Outputs{eig(a), V, D}; }},
+        {"eig Hermitian", true, square, [](const Mm& a) { Mm V, D; eig(a, i_o, V, D); return Outputs{eig(a), V, D}; }},
+        {"svd", false, square, [](const Mm& a) { Mm U, S, V; svd(a, i_o, U, S, V); return Outputs{svd(a), U, S, V}; }},
+        {"economy svd", false, tall,
+         [](const Mm& a) { Mm U, S, V; svd(a, Mm(0.0), i_o, U, S, V); return Outputs{U, S, V}; }},
+        {"schur", false, square, [](const Mm& a) { Mm U, T; schur(a, i_o, U, T); return Outputs{U, T}; }},
+        {"hess", false, square, [](const Mm& a) { Mm P, H; hess(a, i_o, P, H); return Outputs{P, H}; }},
+        {"balance", false, square, [](const Mm& a) { Mm T, B; balance(a, i_o, T, B); return Outputs{T, B}; }},
+        {"expm", false, square, [](const Mm& a) { return Outputs{expm(a)}; }},
+        {"logm", false, positive, [](const Mm& a) { return Outputs{logm(a)}; }},
+        {"sqrtm", true, positive, [](const Mm& a) { return Outputs{sqrtm(a)}; }},
+        {"mpower 3", false, square, [](const Mm& a) { return Outputs{mpower(a, Mm(3.0))}; }},
+        {"mpower -2", false, square, [](const Mm& a) { return Outputs{mpower(a, Mm(-2.0))}; }},
+        {"mpower 0.5", true, positive, [](const Mm& a) { return Outputs{mpower(a, Mm(0.5))}; }},
+        {"null", false, wide, [](const Mm& a) { return Outputs{null(a)}; }},
+        {"orth", false, wide, [](const Mm& a) { return Outputs{orth(a)}; }},
+        {"norm", false, square,
+         [](const Mm& a) {
+             return Outputs{norm(a, Mm(1.0)), norm(a), norm(a, Mm(INFINITY)), norm(a, test::text("fro"))};
+         }},
+        {"cond", false, square, [](const Mm& a) { return Outputs{cond(a)}; }},
+    };
+    for (const Call& call : calls)
+        for (bool complex : {false, true})
+            for (int n : {2, 3, 13, 49, 101})
+                for (double bad : {NAN, INFINITY, -INFINITY})
+                    for (int where = 0; where < 3; ++where) {
+                        Mm a = call.shape(hash_matrix(n, n, complex, n));
+                        if (call.hermitian)
+                            a = 0.5 * (a + ctranspose(a));
+                        const int rows = a.rows(), cols = a.cols();
+                        const int i = where == 0 ? 0 : where == 1 ? rows / 2 : rows - 1;
+                        const int j = where == 0 ? 0 : where == 1 ? cols / 3 : cols - 1;
+                        a.addr()[i + std::size_t(j) * rows] = bad;
+                        if (call.hermitian)
+                            a.addr()[j + std::size_t(i) * rows] = bad;
+                        SCOPED_TRACE(std::string(call.name) + (complex ? " complex " : " real ") + std::to_string(n) + ", " +
+                                     std::to_string(bad) + " at (" + std::to_string(i) + ", " + std::to_string(j) + ")");
+                        Outputs out;
+                        const std::string message = test::error_of([&] { out = call.run(a); });
+                        if (!message.empty())
+                            continue;
+                        bool shown = false;
+                        for (const Mm& x : out)
+                            for (const cx& z : to_cmat(x).v)
+                                shown = shown || !std::isfinite(z.real()) || !std::isfinite(z.imag());
+                        EXPECT_TRUE(shown);
+                    }
+}
+
 } // namespace
