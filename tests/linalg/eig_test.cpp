@@ -1306,4 +1306,29 @@ TEST(Eig, InfiniteEntriesOfHermitianMatricesGiveNaN)
                 }
 }
 
+// One column many decades below the others (1e-150 or subnormal, first,
+// middle or last), real and complex, past the multishift order: balancing
+// scales that column up and its row down by a large power of two, and the
+// back-transformation scaled the rounding of the balanced matrix's vectors
+// up with it: [V,D] = eig(A) returned vectors whose residuals were of the
+// size of A. Every column is an eigenvector of A to rounding.
+TEST(Eig, ColumnManyDecadesBelowTheOthers)
+{
+    for (bool complex : {false, true})
+        for (int n : {2, 5, 13, 33, 101})
+            for (int scale : {-500, -1040})
+                for (int col : {0, n / 2, n - 1}) {
+                    SCOPED_TRACE(std::to_string(n) + (complex ? " complex, 2^" : " real, 2^") + std::to_string(scale) +
+                                 " in column " + std::to_string(col));
+                    const Mm a = linalg_test::matrix_of(n, n, complex, [&](int i, int j) {
+                        const int e = j == col ? scale : 0;
+                        return linalg_test::cx(std::ldexp(linalg_test::hash_element(n, i, j, 0), e),
+                                               complex ? std::ldexp(linalg_test::hash_element(n, i, j, 1), e) : 0.0);
+                    });
+                    Mm V, D;
+                    eig(a, i_o, V, D);
+                    EXPECT_LE(linalg_test::worst_eigenvector_residual(a, V, D), 20);
+                }
+}
+
 } // namespace
