@@ -1266,4 +1266,60 @@ TEST(Gallery, ArgumentsThatAreNotFiniteGiveNoFiniteGuess)
                     }
 }
 
+// The last row a copy of the first, exactly or to 1e-14 or 1e-8, in a
+// plain, Hermitian, triangular and lower triangular matrix, real and
+// complex, at orders across every blocked and multishift crossover: each
+// factorisation reproduces A to rounding with its unitary factors
+// orthonormal (LU, QR, SVD, Schur), every eigenvector column is one, and
+// left division of a nonsingular one is backward stable.
+TEST(Gallery, NearCopiesOfARowPastTheCrossovers)
+{
+    auto relative = [](const Mm& a, const Mm& b, int n) {
+        const cmat A = to_cmat(a), B = to_cmat(b);
+        return max_abs_diff(A, B) / (max_abs(A) * n * eps);
+    };
+    for (bool complex : {false, true})
+        for (int n : {2, 3, 13, 33, 48, 49, 65, 97, 101, 121, 200})
+            for (double d : {0.0, 1e-14, 1e-8})
+                for (const char* form : {"plain", "Hermitian", "upper", "lower"}) {
+                    SCOPED_TRACE(std::to_string(n) + (complex ? " complex " : " real ") + form + ", copy to " +
+                                 std::to_string(std::log10(d)));
+                    Mm a = hash_matrix(n, n, complex, n + 7);
+                    for (int j = 0; j < n; ++j) {
+                        const std::size_t last = n - 1 + std::size_t(j) * n, first = std::size_t(j) * n;
+                        a.addr()[last] = a.addr()[first] * (1 + d * (1 + j % 3));
+                        if (complex)
+                            a.addi()[last] = a.addi()[first];
+                    }
+                    const std::string f = form;
+                    if (f == "Hermitian")
+                        a = a + ctranspose(a);
+                    else if (f == "upper")
+                        a = triu(a) + 2.0 * ::eye(double(n));
+                    else if (f == "lower")
+                        a = tril(a);
+                    Mm L, U, P, Q, R, S, W, V, D, T;
+                    lu(a, i_o, L, U, P);
+                    EXPECT_LE(relative(P * a, L * U, n), 30);
+                    qr(a, i_o, Q, R);
+                    EXPECT_LE(relative(a, Q * R, n), 30);
+                    EXPECT_LE(departure_from_orthonormal_columns(Q), 30);
+                    svd(a, i_o, U, S, W);
+                    EXPECT_LE(relative(a, U * S * ctranspose(W), n), 50);
+                    EXPECT_LE(departure_from_orthonormal_columns(U), 50);
+                    EXPECT_LE(departure_from_orthonormal_columns(W), 50);
+                    eig(a, i_o, V, D);
+                    EXPECT_LE(worst_eigenvector_residual(a, V, D), 20);
+                    schur(a, i_o, U, T);
+                    EXPECT_LE(relative(a, U * T * ctranspose(U), n), 30);
+                    EXPECT_LE(departure_from_orthonormal_columns(U), 30);
+                    // An exact copy leaves the plain matrix singular (a zero
+                    // pivot where no rounding hides it: Inf or NaN).
+                    if (d == 0 && f == "plain")
+                        continue;
+                    const Mm b = a * ones(double(n), 1.0);
+                    EXPECT_LE(solve_residual(a, mldivide(a, b), b), 30);
+                }
+}
+
 } // namespace
