@@ -43,21 +43,6 @@ Mm dense_scaled_copy(const Mm& a, int& e)
     return f;
 }
 
-// f's upper triangle (U) times 2^-e.
-void upper_back_to_units(Mm& f, int e)
-{
-    if (e == 0)
-        return;
-    const int n = f.rows();
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i <= j; ++i) {
-            const idx k = i + idx(j) * n;
-            f.addr()[k] = std::ldexp(f.addr()[k], -e);
-            if (f.isc())
-                f.addi()[k] = std::ldexp(f.addi()[k], -e);
-        }
-}
-
 // The factored copy of a dense square A and its pivots (LINPACK's layout).
 Mm linpack_factor(const Mm& a, int_scratch& ipvt)
 {
@@ -70,7 +55,7 @@ Mm linpack_factor(const Mm& a, int_scratch& ipvt)
         lu_factor_split_work(f.addr(), f.addi(), &n, &n, ipvt.get(), &info, work.get());
     } else
         lu_factor_real(f.addr(), &n, &n, ipvt.get(), &info);
-    upper_back_to_units(f, e);
+    scale_upper_triangle_by_power_of_two(f, -e);
     return f;
 }
 
@@ -196,7 +181,7 @@ void dense_real_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
             for (int i = j + 1; i < n; ++i)
                 f.addr()[i + idx(j) * n] = -f.addr()[i + idx(j) * n];
     }
-    upper_back_to_units(f, e);
+    scale_upper_triangle_by_power_of_two(f, -e);
     Mm u = upper_triangle(f);
     // L from the multipliers alone: subtracting U would put NaN - NaN on
     // the unit diagonal when U's diagonal holds a NaN.

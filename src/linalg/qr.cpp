@@ -772,21 +772,6 @@ int qr_working_copy(const Mm& a0, Mm& a)
     return e;
 }
 
-// 2^-e times the upper triangle of r (rows-by-cols, the rest untouched).
-void upper_triangle_back(Mm& r, int e)
-{
-    if (e == 0)
-        return;
-    const int rows = r.rows(), cols = r.cols();
-    for (int j = 0; j < cols; ++j)
-        for (int i = 0; i <= std::min(j, rows - 1); ++i) {
-            const idx k = i + idx(j) * rows;
-            r.addr()[k] = std::ldexp(r.addr()[k], -e);
-            if (r.isc())
-                r.addi()[k] = std::ldexp(r.addi()[k], -e);
-        }
-}
-
 void qr_decompose_scaled(const Mm& a, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E);
 
 // qr_decompose: Q, R and (with pivoting) E of a.
@@ -796,7 +781,7 @@ void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
     const int e = qr_working_copy(a0, a);
     qr_decompose_scaled(a, pivot, economy, Q, R, E);
     if (e != 0 && !isempty(R) && R.gettype() == qv_double)
-        upper_triangle_back(R, e);
+        scale_upper_triangle_by_power_of_two(R, -e);
 }
 
 void qr_decompose_scaled(const Mm& a, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
@@ -897,7 +882,7 @@ Mm qr(const Mm& a)
         std::fill(jpvt.get(), jpvt.get() + a.cols(), 0);
         x = factor_copy(f, 0, jpvt.get()).x;
     }
-    upper_triangle_back(x, e);
+    scale_upper_triangle_by_power_of_two(x, -e);
     return x;
 }
 

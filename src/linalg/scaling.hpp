@@ -60,6 +60,23 @@ inline void scale_by_power_of_two(Mm& x, int e) noexcept
     }
 }
 
+// The upper triangle (i <= j) of a dense rows-by-cols x times 2^e, the rest
+// untouched: R or U put back into a matrix's own units after its factors
+// were formed in units of a power of two.
+inline void scale_upper_triangle_by_power_of_two(Mm& x, int e) noexcept
+{
+    const std::size_t rows = std::size_t(x.rows()), cols = std::size_t(x.cols());
+    if (e == 0 || rows == 0)
+        return;
+    for (int part = 0; part < 2; ++part) {
+        double* p = part == 0 ? x.addr() : x.addi();
+        if (p)
+            for (std::size_t j = 0; j < cols; ++j)
+                for (std::size_t i = 0; i <= std::min(j, rows - 1); ++i)
+                    p[i + j * rows] = std::ldexp(p[i + j * rows], e);
+    }
+}
+
 // Householder vectors are formed by dividing by their norm. Below this norm
 // the reciprocal overflows, or the quotients of subnormal numbers lose their
 // digits, and the factors came back as NaN; such a vector is first brought
