@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -781,6 +782,23 @@ int tridiagonal_bisection(const int* nm, const int* n_p, double* d_p, const doub
     const auto e = view(e_p);
     if (n <= 0)
         return 0;
+    // Bisection of an interval reaching Inf, or judged by NaN counts, never
+    // narrows: a matrix with an entry that is not finite has no eigenvalue
+    // to find, and every value and vector is NaN.
+    bool finite = true;
+    for (std::ptrdiff_t i = 1; i <= n; ++i)
+        finite = finite && std::isfinite(d(i)) && (i == 1 || std::isfinite(e(i)));
+    if (!finite) {
+        for (std::ptrdiff_t i = 1; i <= n; ++i)
+            d(i) = std::numeric_limits<double>::quiet_NaN();
+        if (z_p) {
+            const auto z = view(z_p, *nm);
+            for (std::ptrdiff_t j = 1; j <= n; ++j)
+                for (std::ptrdiff_t i = 1; i <= n; ++i)
+                    z(i, j) = std::numeric_limits<double>::quiet_NaN();
+        }
+        return 0;
+    }
     // The couplings, c(i) between i and i+1.
     const std::size_t un = std::size_t(n);
     std::vector<double> c(un, 0.0), w(un);

@@ -216,14 +216,34 @@ void corth_steps(const matrix_view<double>& ar, const matrix_view<double>& ai, c
         }
         double g = std::sqrt(h);
         const double f = complex_abs(ortr(m), orti(m));
-        if (f != 0.0) {
+        if (f >= 0x1p-1000 && std::isfinite(g / f)) {
             h += f * g;
             g /= f;
             ortr(m) *= 1.0 + g;
             orti(m) *= 1.0 + g;
         } else {
-            ortr(m) = g;
-            ar(m, m - 1) = scale;
+            // The first element is 0, or so far below the rest of the
+            // column (a graded matrix) that it is subnormal once divided by
+            // the scale or g/f overflows: the element becomes phase·(f + g)
+            // and the subdiagonal -phase·g·scale, without the ratio (Inf
+            // times a subnormal made NaN), the phase taken from the matrix's
+            // own element brought near 1 by a power of two (from the
+            // subnormal quotient its modulus missed 1, and the reflection
+            // was not unitary).
+            double pr = 1.0, pi = 0.0;
+            const double xr = ar(m, m - 1), xi = ai(m, m - 1);
+            if (xr != 0.0 || xi != 0.0) {
+                int e = 0;
+                std::frexp(std::max(std::fabs(xr), std::fabs(xi)), &e);
+                const double lr = std::ldexp(xr, -e), li = std::ldexp(xi, -e), modulus = complex_abs(lr, li);
+                pr = lr / modulus;
+                pi = li / modulus;
+                h += f * g;
+            }
+            ortr(m) = pr * (f + g);
+            orti(m) = pi * (f + g);
+            ar(m, m - 1) = pr * scale;
+            ai(m, m - 1) = pi * scale;
         }
         // Left update: column j -= u·(uᴴ·column j)/h.
         for (std::ptrdiff_t j = m; j <= n; ++j) {

@@ -7,6 +7,7 @@
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/scaling.hpp"
 #include "linalg/sparse_lu.hpp"
 #include "value/element_read.hpp"
 #include "value/scratch.hpp"
@@ -241,8 +242,23 @@ Mm inv(const Mm& a)
         return a.issparse() ? sparse(nan_matrix(n, n)) : nan_matrix(n, n);
     if (a.issparse())
         return sparse(mldivide(a, eye(double(n))));
-    if (n > 1)
-        return inv_det_dense(a, 1);
+    if (n > 1) {
+        // inv(A) = 2^-col inv(A') 2^-row, each element rounded once.
+        Mm w = dense_copy(a);
+        const power_of_two_equilibration q = equilibrate_by_powers_of_two(w);
+        if (!q.active)
+            return inv_det_dense(a, 1);
+        Mm x = inv_det_dense(w, 1);
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) {
+                const idx k = i + idx(j) * n;
+                const int e = -q.col[std::size_t(i)] - q.row[std::size_t(j)];
+                x.addr()[k] = std::ldexp(x.addr()[k], e);
+                if (x.isc())
+                    x.addi()[k] = std::ldexp(x.addi()[k], e);
+            }
+        return x;
+    }
     const Mm s = dense_copy(a);
     if (s.isc()) {
         Mm r = new_dense(1, 1, 1);

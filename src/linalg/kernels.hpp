@@ -108,10 +108,10 @@ int qr_apply_split(double* xr, double* xi, const int* ldx, const int* n, const i
 class Mm;
 // The basic least-squares solution X of A*X = B (dense or sparse A and B,
 // real or complex) by Householder QR with column pivoting. The rank r is
-// the number of leading pivots with |R(j,j)| > max(m,n)*eps*|R(1,1)|
-// (every pivot when A holds NaN or Inf); X's rows for the other pivot
-// columns are 0, so a full-rank A gives the plain pivoted-QR solution.
-// rank receives r. Raises nothing; allocation failures throw bad_alloc.
+// the number of leading pivots with |R(j,j)| > max(m,n)*eps*|R(1,1)|;
+// X's rows for the other pivot columns are 0, so a full-rank A gives the
+// plain pivoted-QR solution. An A holding NaN or Inf gives X all NaN and
+// r = min(m, n). rank receives r. Raises nothing; allocation failures throw bad_alloc.
 Mm least_squares_basic(const Mm& a, const Mm& b, int* rank);
 
 // ---- Cholesky (upper factor in place; lower triangle untouched) ----

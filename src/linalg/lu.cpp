@@ -6,6 +6,7 @@
 #include "linalg/front.hpp"
 #include "linalg/kernels.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/scaling.hpp"
 #include "linalg/sparse_lu.hpp"
 #include "value/element_read.hpp"
 #include "value/scratch.hpp"
@@ -27,10 +28,26 @@ using idx = std::ptrdiff_t;
 
 bool is_x_M(const Mm& x) { return x.issamename(x_M.getname()); }
 
+// The factors of A times a power of two are A's factors with U times the
+// power, exactly but for the elements that leave the doubles: a matrix
+// near the ends of the doubles is factored in units of its largest
+// element's power (the elimination of subnormal numbers rounds every
+// update to their coarse spacing, and the updates of large ones overflow)
+// and U is put back into the matrix's own units, rounded once.
+// dense_scaled_copy returns the copy and the power it was taken in.
+Mm dense_scaled_copy(const Mm& a, int& e)
+{
+    Mm f = dense_copy(a);
+    e = safe_range_exponent(f);
+    scale_by_power_of_two(f, e);
+    return f;
+}
+
 // The factored copy of a dense square A and its pivots (LINPACK's layout).
 Mm linpack_factor(const Mm& a, int_scratch& ipvt)
 {
-    Mm f = dense_copy(a);
+    int e = 0;
+    Mm f = dense_scaled_copy(a, e);
     const int n = f.rows();
     int info = 0;
     if (f.isc()) {
@@ -38,6 +55,7 @@ Mm linpack_factor(const Mm& a, int_scratch& ipvt)
         lu_factor_split_work(f.addr(), f.addi(), &n, &n, ipvt.get(), &info, work.get());
     } else
         lu_factor_real(f.addr(), &n, &n, ipvt.get(), &info);
+    scale_upper_triangle_by_power_of_two(f, -e);
     return f;
 }
 
@@ -140,9 +158,30 @@ void dense_complex_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
 void dense_real_decompose(const Mm& a, Mm& L, Mm& U, Mm& P)
 {
     const int n = a.rows();
-    Mm f = dense_copy(a);
+    int e = 0;
+    Mm f = dense_scaled_copy(a, e);
     int_scratch ipiv{std::size_t(n)};
     lapack::getrf(n, n, f.addr(), n, ipiv.get());
+    if (!sound_real_factors(n, f.addr())) {
+        // A pivot below the normal numbers: the blocked code multiplies by
+        // its reciprocal, Inf, and the zeros beside it became NaN. The
+        // column kernel divides. Its pivots mean what DGETRF's do; its
+        // multipliers are negated and stay where they were when later
+        // rows are exchanged, where DGETRF's move with their rows.
+        f = dense_scaled_copy(a, e);
+        int info = 0;
+        lu_factor_real(f.addr(), &n, &n, ipiv.get(), &info);
+        for (int k = 0; k < n; ++k) {
+            const int l = ipiv[k] - 1;
+            if (l != k)
+                for (int c = 0; c < k; ++c)
+                    std::swap(f.addr()[k + idx(c) * n], f.addr()[l + idx(c) * n]);
+        }
+        for (int j = 0; j < n; ++j)
+            for (int i = j + 1; i < n; ++i)
+                f.addr()[i + idx(j) * n] = -f.addr()[i + idx(j) * n];
+    }
+    scale_upper_triangle_by_power_of_two(f, -e);
     Mm u = upper_triangle(f);
     // L from the multipliers alone: subtracting U would put NaN - NaN on
     // the unit diagonal when U's diagonal holds a NaN.
@@ -260,10 +299,35 @@ Mm lu_U(const Mm& a)
 
 // ---- left division ----
 
+namespace {
+
+// The solution of a system whose matrix holds a NaN or Inf: no element of
+// it is known. The factorisations would mostly show this by themselves, but
+// whether a NaN reaches every element depends on the BLAS kernels the CPU
+// gets (some turn NaN times 0 into 0), so the answer is given here.
+Mm nan_solution(int n, int nrhs, bool complex)
+{
+    Mm x = new_dense(complex, n, nrhs);
+    std::fill(x.addr(), x.addr() + idx(n) * nrhs, NAN);
+    if (complex)
+        std::fill(x.addi(), x.addi() + idx(n) * nrhs, NAN);
+    return x;
+}
+
+} // namespace
+
+
 Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
 {
     const int m = a.rows(), n = a.cols(), nrhs = b.cols(), k = std::min(m, n);
     const bool complex = a.isc() || b.isc();
+    if (!all_finite(a)) {
+        // No solution is known. Column pivoting never picks a NaN column
+        // (its norm compares false) and a wide A had finite unknowns for
+        // the others; an Inf made the rest of R NaN or 0 by chance.
+        *rank = k;
+        return nan_solution(n, nrhs, complex);
+    }
     Mm x = complex ? dense_complex_copy(a) : dense_copy(a);
     Mm rhs = complex ? dense_complex_copy(b) : dense_copy(b);
     int_scratch jpvt{std::size_t(n)};
@@ -284,7 +348,7 @@ Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
         return complex ? complex_abs(x.addr()[d], x.addi()[d]) : std::fabs(x.addr()[d]);
     };
     int r = k;
-    if (k > 0 && all_finite(a)) {
+    if (k > 0) {
         const double tol = std::max(m, n) * machine_double(4) * pivot_size(0);
         r = 0;
         while (r < k && pivot_size(r) > tol)
@@ -428,19 +492,6 @@ Mm solve_real_square(const Mm& a, const Mm& b)
     return x;
 }
 
-// The solution of a square system whose matrix holds a NaN: no element of
-// it is known. The factorisations would mostly show this by themselves, but
-// whether a NaN reaches every element depends on the BLAS kernels the CPU
-// gets (some turn NaN times 0 into 0), so the answer is given here.
-Mm nan_solution(int n, int nrhs, bool complex)
-{
-    Mm x = new_dense(complex, n, nrhs);
-    std::fill(x.addr(), x.addr() + idx(n) * nrhs, NAN);
-    if (complex)
-        std::fill(x.addi(), x.addi() + idx(n) * nrhs, NAN);
-    return x;
-}
-
 // n - m zero rows below x (m-by-c).
 Mm pad_rows(const Mm& x, int n)
 {
@@ -486,6 +537,56 @@ Mm solve_sparse(const Mm& a, const Mm& b)
     return isempty(x) ? least_squares(a, b) : x;
 }
 
+// A square dense system, its rows and columns first brought to ordinary
+// sizes by powers of two where they lie far apart: x = 2^(s-col) y for
+// A' y = 2^-(row+s) b, each element rounded once, with s for each column
+// of b bringing its largest scaled element to [1/2, 1) (a row of
+// subnormal numbers would otherwise scale its element of b past the
+// largest double, and Inf - Inf follow).
+Mm solve_square(const Mm& a, const Mm& b)
+{
+    const bool complex = a.isc() || b.isc();
+    Mm w = a.gettype() == qv_double && !a.issparse() ? dense_copy(a) : Mm();
+    const power_of_two_equilibration q =
+        a.gettype() == qv_double && !a.issparse() ? equilibrate_by_powers_of_two(w) : power_of_two_equilibration{};
+    if (!q.active)
+        return complex ? solve_complex_square(a, b) : solve_real_square(a, b);
+    const int n = a.rows(), nrhs = b.cols();
+    Mm c = dense_copy(b);
+    std::vector<int> shift(std::size_t(nrhs), 0);
+    for (int j = 0; j < nrhs; ++j) {
+        bool any = false;
+        for (int i = 0; i < n; ++i) {
+            const idx k = i + idx(j) * n;
+            const double v = std::max(std::fabs(c.addr()[k]), c.isc() ? std::fabs(c.addi()[k]) : 0.0);
+            if (v > 0 && std::isfinite(v)) {
+                int e = 0;
+                std::frexp(v, &e);
+                e -= q.row[std::size_t(i)];
+                shift[std::size_t(j)] = any ? std::max(shift[std::size_t(j)], e) : e;
+                any = true;
+            }
+        }
+        for (int i = 0; i < n; ++i) {
+            const idx k = i + idx(j) * n;
+            const int e = -q.row[std::size_t(i)] - shift[std::size_t(j)];
+            c.addr()[k] = std::ldexp(c.addr()[k], e);
+            if (c.isc())
+                c.addi()[k] = std::ldexp(c.addi()[k], e);
+        }
+    }
+    Mm x = complex ? solve_complex_square(w, c) : solve_real_square(w, c);
+    for (int j = 0; j < nrhs; ++j)
+        for (int i = 0; i < n; ++i) {
+            const idx k = i + idx(j) * n;
+            const int e = shift[std::size_t(j)] - q.col[std::size_t(i)];
+            x.addr()[k] = std::ldexp(x.addr()[k], e);
+            if (x.isc())
+                x.addi()[k] = std::ldexp(x.addi()[k], e);
+        }
+    return x;
+}
+
 } // namespace
 
 Mm mldivide(const Mm& a, Mm b)
@@ -513,12 +614,10 @@ Mm mldivide(const Mm& a, Mm b)
         x = solve_sparse(a, b);
     else if (m != n)
         x = least_squares(a, b);
-    else if (a.gettype() == qv_double && has_nan(a))
+    else if (!all_finite(a))
         x = nan_solution(n, b.cols(), a.isc() || b.isc());
-    else if (a.isc() || b.isc())
-        x = solve_complex_square(a, b);
     else
-        x = solve_real_square(a, b);
+        x = solve_square(a, b);
     return sparse_b && !is_x_M(x) ? sparse(x) : x;
 }
 

@@ -332,18 +332,24 @@ Mm mpower(const Mm& A, Mm B)
             return mpower(inv(A), Mm(-br));
         if (integral) {
             // Repeated squaring on the exponent held as a double: its
-            // halving ends within 1024 passes however large it is.
-            Mm P = identity_like(A);
+            // halving ends within 1024 passes however large it is. The
+            // first factor is taken as it stands, not multiplied into the
+            // identity, whose zeros times an infinite entry (of an inverse
+            // that overflowed) made NaN.
+            Mm P;
+            bool started = false;
             Mm X = A;
-            for (double k = br;;) {
-                if (std::fmod(k, 2.0) == 1.0)
-                    P = P * X;
+            for (double k = br; k != 0;) {
+                if (std::fmod(k, 2.0) == 1.0) {
+                    P = started ? P * X : X;
+                    started = true;
+                }
                 k = std::floor(k / 2);
                 if (k == 0)
                     break;
                 X = X * X;
             }
-            return P;
+            return started ? P : identity_like(A);
         }
         // A fractional or complex power, negative ones included, takes the
         // principal scalar power of each eigenvalue: inverting first would

@@ -753,10 +753,39 @@ void blocked_real_qr(const Mm& a, int s, Mm& Q, Mm& R)
     R = r;
 }
 
+// The factors of a times a power of two are a's with R times the power,
+// exactly but for R's elements that leave the doubles: a matrix near the
+// ends of the doubles is factored in units of its largest element's power
+// (the reflections' updates of subnormal columns rounded to their coarse
+// spacing, and Q of a matrix of 1e-320 was a different Q for every
+// rounding) and R, the upper triangle of the one-output form, is put back.
+int qr_working_copy(const Mm& a0, Mm& a)
+{
+    a = checked(full(a0), a0.rows(), a0.cols());
+    if (a.gettype() != qv_double || a.issparse())
+        return 0;
+    const int e = safe_range_exponent(a);
+    if (e != 0) {
+        a = dense_copy(a);
+        scale_by_power_of_two(a, e);
+    }
+    return e;
+}
+
+void qr_decompose_scaled(const Mm& a, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E);
+
 // qr_decompose: Q, R and (with pivoting) E of a.
 void qr_decompose(const Mm& a0, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
 {
-    const Mm a = checked(full(a0), a0.rows(), a0.cols());
+    Mm a;
+    const int e = qr_working_copy(a0, a);
+    qr_decompose_scaled(a, pivot, economy, Q, R, E);
+    if (e != 0 && !isempty(R) && R.gettype() == qv_double)
+        scale_upper_triangle_by_power_of_two(R, -e);
+}
+
+void qr_decompose_scaled(const Mm& a, bool pivot, bool economy, Mm& Q, Mm& R, Mm* E)
+{
     if (error_2d(a, "qr") || a.rows() == 0 || a.cols() == 0) {
         Q = nop_M;
         R = nop_M;
@@ -837,20 +866,24 @@ Mm qr(const Mm& a)
         return x_M;
     if (a.rows() == 0 || a.cols() == 0)
         return nop_M;
-    const Mm f = full(a);
+    Mm f;
+    const int e = qr_working_copy(a, f);
+    Mm x;
     if (complex_blocked(f, 0)) {
         const int m = f.rows(), n = f.cols();
         scratch<double> z{2 * std::size_t(m) * std::size_t(n)};
         interleaved_copy(f, z.get());
         std::vector<double> qraux(2 * std::size_t(n));
         factor_blocked(z.get(), m, n, qraux.data(), qraux.data() + n);
-        Mm x = new_dense(1, m, n);
+        x = new_dense(1, m, n);
         deinterleave_split(m, n, z.get(), m, x.addr(), x.addi(), m);
-        return x;
+    } else {
+        int_scratch jpvt{std::size_t(a.cols())};
+        std::fill(jpvt.get(), jpvt.get() + a.cols(), 0);
+        x = factor_copy(f, 0, jpvt.get()).x;
     }
-    int_scratch jpvt{std::size_t(a.cols())};
-    std::fill(jpvt.get(), jpvt.get() + a.cols(), 0);
-    return factor_copy(f, 0, jpvt.get()).x;
+    scale_upper_triangle_by_power_of_two(x, -e);
+    return x;
 }
 
 Mm qr(const Mm& a, const Mm&)

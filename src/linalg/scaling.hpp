@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 // Largest finite magnitudes within 2^-safe_range_edge .. 2^safe_range_edge
 // run unscaled: pairwise products stay far from overflow and underflow.
@@ -59,6 +60,23 @@ inline void scale_by_power_of_two(Mm& x, int e) noexcept
     }
 }
 
+// The upper triangle (i <= j) of a dense rows-by-cols x times 2^e, the rest
+// untouched: R or U put back into a matrix's own units after its factors
+// were formed in units of a power of two.
+inline void scale_upper_triangle_by_power_of_two(Mm& x, int e) noexcept
+{
+    const std::size_t rows = std::size_t(x.rows()), cols = std::size_t(x.cols());
+    if (e == 0 || rows == 0)
+        return;
+    for (int part = 0; part < 2; ++part) {
+        double* p = part == 0 ? x.addr() : x.addi();
+        if (p)
+            for (std::size_t j = 0; j < cols; ++j)
+                for (std::size_t i = 0; i <= std::min(j, rows - 1); ++i)
+                    p[i + j * rows] = std::ldexp(p[i + j * rows], e);
+    }
+}
+
 // Householder vectors are formed by dividing by their norm. Below this norm
 // the reciprocal overflows, or the quotients of subnormal numbers lose their
 // digits, and the factors came back as NaN; such a vector is first brought
@@ -98,4 +116,78 @@ inline unit_vector3 unit_direction(double a, double b, double c, double norm) no
     c = std::ldexp(c, -e);
     const double scaled = std::sqrt(a * a + b * b + c * c);
     return {a / scaled, b / scaled, c / scaled};
+}
+
+// Rows, then columns, of a square dense matrix brought by powers of two to
+// largest magnitudes in [1/2, 1): A = 2^row · A' · 2^col with exponent
+// vectors row, col. A matrix whose rows or columns lie far apart, one row
+// of 1e-300 among rows of 1e300 or one subnormal column among ordinary
+// ones, has a solution and an inverse of ordinary or merely overflowing
+// size, yet elimination forms products of two large numbers (Inf, and Inf
+// minus Inf) or reciprocals of subnormal pivots on the way. Only a matrix
+// with some exponent beyond equilibration_edge is touched (active false
+// otherwise, a untouched): ordinary matrices keep their own rounding.
+inline constexpr int equilibration_edge = 450;
+
+struct power_of_two_equilibration {
+    bool active = false;
+    std::vector<int> row, col;
+};
+
+inline power_of_two_equilibration equilibrate_by_powers_of_two(Mm& a)
+{
+    power_of_two_equilibration q;
+    const int n = a.rows(), cols = a.cols();
+    double* re = a.addr();
+    double* im = a.isc() ? a.addi() : nullptr;
+    auto at = [&](int i, int j) { return std::size_t(i) + std::size_t(j) * std::size_t(n); };
+    auto size = [&](int i, int j) { return std::max(std::fabs(re[at(i, j)]), im ? std::fabs(im[at(i, j)]) : 0.0); };
+    auto exponent_of = [](double big) {
+        int e = 0;
+        if (big > 0 && std::isfinite(big))
+            std::frexp(big, &e);
+        return e;
+    };
+    q.row.assign(std::size_t(n), 0);
+    q.col.assign(std::size_t(cols), 0);
+    std::vector<double> row_big(std::size_t(n), 0.0), col_big(std::size_t(cols), 0.0);
+    for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < n; ++i)
+            row_big[std::size_t(i)] = std::max(row_big[std::size_t(i)], size(i, j));
+    bool far = false;
+    for (int i = 0; i < n; ++i) {
+        q.row[std::size_t(i)] = exponent_of(row_big[std::size_t(i)]);
+        far = far || std::abs(q.row[std::size_t(i)]) > equilibration_edge;
+    }
+    // The columns' exponents after the rows' scaling, from the elements'
+    // exponents (the scaled elements themselves may pass below the
+    // doubles: 1e-300 in a row of 1e300).
+    for (int j = 0; j < cols; ++j) {
+        bool any = false;
+        int big = 0;
+        for (int i = 0; i < n; ++i) {
+            const double v = size(i, j);
+            if (v > 0 && std::isfinite(v)) {
+                const int e = exponent_of(v) - q.row[std::size_t(i)];
+                big = any ? std::max(big, e) : e;
+                any = true;
+            }
+        }
+        q.col[std::size_t(j)] = big;
+        far = far || big < -equilibration_edge;
+    }
+    if (!far) {
+        q.row.clear();
+        q.col.clear();
+        return q;
+    }
+    q.active = true;
+    for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int e = -q.row[std::size_t(i)] - q.col[std::size_t(j)];
+            re[at(i, j)] = std::ldexp(re[at(i, j)], e);
+            if (im)
+                im[at(i, j)] = std::ldexp(im[at(i, j)], e);
+        }
+    return q;
 }

@@ -50,6 +50,19 @@ inline void axpy_split(int n, double ar, double ai, const double* xr, const doub
 {
     if (n <= 0 || (ar == 0 && ai == 0))
         return;
+    // A real multiplier scales both parts: the complex product's cross
+    // terms are 0 times the other part, NaN where that part is infinite
+    // (an infinite entry of an inverse became NaN), and otherwise change
+    // nothing but the sign of a zero.
+    if (ai == 0) {
+        std::ptrdiff_t ix = incx < 0 ? std::ptrdiff_t(1 - n) * incx : 0;
+        std::ptrdiff_t iy = incy < 0 ? std::ptrdiff_t(1 - n) * incy : 0;
+        for (int k = 0; k < n; ++k, ix += incx, iy += incy) {
+            yr[iy] += ar * xr[ix];
+            yi[iy] += ar * xi[ix];
+        }
+        return;
+    }
     if (incx == 1 && incy == 1) {
         for (int k = 0; k < n; ++k) {
             const double a = xr[k], b = xi[k];
@@ -67,10 +80,18 @@ inline void axpy_split(int n, double ar, double ai, const double* xr, const doub
     }
 }
 
-// x := a*x for complex a; steps forward by incx.
+// x := a*x for complex a; steps forward by incx. A real a scales both
+// parts, as in axpy_split.
 inline void scal_split(int n, double ar, double ai, double* xr, double* xi, int incx) noexcept
 {
     const std::ptrdiff_t inc = incx;
+    if (ai == 0) {
+        for (int k = 0; k < n; ++k) {
+            xr[k * inc] *= ar;
+            xi[k * inc] *= ar;
+        }
+        return;
+    }
     for (int k = 0; k < n; ++k) {
         const double a = xr[k * inc], b = xi[k * inc];
         xr[k * inc] = ar * a - ai * b;

@@ -1275,4 +1275,60 @@ TEST(Eig, TinyTwoByTwoBlocksKeepTheirEigenvalues)
             }
 }
 
+// A Hermitian matrix with an infinite entry beside others has no known
+// eigenvalue: every value and vector element is NaN, and so are the
+// matrix functions built on them. [1 Inf;Inf 1] had two finite
+// eigenvalues, and from order 3 the tridiagonal iteration's fallback
+// never returned (sqrtm and the fractional powers of such a matrix with
+// it).
+TEST(Eig, InfiniteEntriesOfHermitianMatricesGiveNaN)
+{
+    for (bool complex : {false, true})
+        for (int n : {2, 3, 13, 49})
+            for (double bad : {INFINITY, -INFINITY})
+                for (bool diagonal : {false, true}) {
+                    SCOPED_TRACE(std::to_string(n) + (complex ? " complex " : " real ") + std::to_string(bad) +
+                                 (diagonal ? " on the diagonal" : " off it"));
+                    Mm a = linalg_test::hash_matrix(n, n, complex, n);
+                    a = a + ctranspose(a);
+                    const int i = n / 2, j = diagonal ? i : n - 1 - (n / 2 == n - 1 ? 1 : 0);
+                    a.addr()[i + std::size_t(j) * n] = bad;
+                    a.addr()[j + std::size_t(i) * n] = bad;
+                    Mm V, D;
+                    eig(a, i_o, V, D);
+                    const std::vector<Mm> results = {eig(a), V, diag(D), sqrtm(a), mpower(a, Mm(0.5)), logm(a)};
+                    for (std::size_t r = 0; r < results.size(); ++r) {
+                        SCOPED_TRACE(r);
+                        ASSERT_EQ(results[r].cols() * results[r].rows() > 0, true);
+                        for (double v : test::values(results[r]))
+                            EXPECT_TRUE(std::isnan(v));
+                    }
+                }
+}
+
+// One column many decades below the others (1e-150 or subnormal, first,
+// middle or last), real and complex, past the multishift order: balancing
+// scales that column up and its row down by a large power of two, and the
+// back-transformation scaled the rounding of the balanced matrix's vectors
+// up with it: [V,D] = eig(A) returned vectors whose residuals were of the
+// size of A. Every column is an eigenvector of A to rounding.
+TEST(Eig, ColumnManyDecadesBelowTheOthers)
+{
+    for (bool complex : {false, true})
+        for (int n : {2, 5, 13, 33, 101})
+            for (int scale : {-500, -1040})
+                for (int col : {0, n / 2, n - 1}) {
+                    SCOPED_TRACE(std::to_string(n) + (complex ? " complex, 2^" : " real, 2^") + std::to_string(scale) +
+                                 " in column " + std::to_string(col));
+                    const Mm a = linalg_test::matrix_of(n, n, complex, [&](int i, int j) {
+                        const int e = j == col ? scale : 0;
+                        return linalg_test::cx(std::ldexp(linalg_test::hash_element(n, i, j, 0), e),
+                                               complex ? std::ldexp(linalg_test::hash_element(n, i, j, 1), e) : 0.0);
+                    });
+                    Mm V, D;
+                    eig(a, i_o, V, D);
+                    EXPECT_LE(linalg_test::worst_eigenvector_residual(a, V, D), 20);
+                }
+}
+
 } // namespace

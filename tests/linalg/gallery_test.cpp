@@ -1174,4 +1174,152 @@ TEST(Gallery, SparseSolves)
     sweep("sparse solves", false, [](const GalleryCase& c, Verdict& v) { check_solves(c, true, v); });
 }
 
+// ---------------------------------------------------------------------------
+// Arguments that are not finite
+// ---------------------------------------------------------------------------
+
+// A NaN, Inf or -Inf at the first, a middle or the last element of a
+// random matrix (both triangles of a Hermitian one), through every
+// decomposition and matrix function, real and complex, past the blocked
+// orders: each call ends, and raises an error or returns a NaN or Inf
+// somewhere, never a finite guess. Left division of a matrix with an Inf
+// was finite, least squares with a NaN in a wide matrix too, and eig, sqrtm
+// and fractional powers of a symmetric matrix with an Inf were finite or
+// never returned.
+TEST(Gallery, ArgumentsThatAreNotFiniteGiveNoFiniteGuess)
+{
+    using Outputs = std::vector<Mm>;
+    struct Call {
+        const char* name;
+        bool hermitian; // the argument is made Hermitian, the bad value mirrored
+        std::function<Mm(const Mm&)> shape;
+        std::function<Outputs(const Mm&)> run;
+    };
+    auto square = [](const Mm& a) { return a; };
+    auto positive = [](const Mm& a) { return mtimes(ctranspose(a), a) + double(a.rows()) * ::eye(double(a.rows())); };
+    auto tall = [](const Mm& a) { return vertcat(a, 0.5 * a); };
+    auto wide = [](const Mm& a) { return horzcat(a, 0.5 * a); };
+    auto rhs = [](const Mm& a) { return ones(double(a.rows()), 2.0); };
+    const std::vector<Call> calls = {
+        {"chol", true, positive, [](const Mm& a) { return Outputs{chol(a)}; }},
+        {"lu", false, square, [](const Mm& a) { Mm L, U, P; lu(a, i_o, L, U, P); return Outputs{L, U, P, lu(a)}; }},
+        {"qr", false, square, [](const Mm& a) { Mm Q, R, E; qr(a, i_o, Q, R, E); return Outputs{Q, R, E, qr(a)}; }},
+        {"economy qr", false, tall, [](const Mm& a) { Mm Q, R, E; qr(a, Mm(0.0), i_o, Q, R, E); return Outputs{Q, R, E}; }},
+        {"det", false, square, [](const Mm& a) { return Outputs{det(a)}; }},
+        {"inv", false, square, [](const Mm& a) { return Outputs{inv(a)}; }},
+        {"inv of a triangle", false, [](const Mm& a) { return triu(a) + 3.0 * ::eye(double(a.rows())); },
+         [](const Mm& a) { return Outputs{inv(a)}; }},
+        {"mldivide", false, square, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide symmetric", true, square, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide triangle", false, [](const Mm& a) { return tril(a) + 3.0 * ::eye(double(a.rows())); },
+         [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide tall", false, tall, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mldivide wide", false, wide, [&](const Mm& a) { return Outputs{mldivide(a, rhs(a))}; }},
+        {"mrdivide", false, square, [](const Mm& a) { return Outputs{mrdivide(ones(2.0, double(a.cols())), a)}; }},
+        {"eig", false, square, [](const Mm& a) { Mm V, D; eig(a, i_o, V, D); return Outputs{eig(a), V, D}; }},
+        {"eig Hermitian", true, square, [](const Mm& a) { Mm V, D; eig(a, i_o, V, D); return Outputs{eig(a), V, D}; }},
+        {"svd", false, square, [](const Mm& a) { Mm U, S, V; svd(a, i_o, U, S, V); return Outputs{svd(a), U, S, V}; }},
+        {"economy svd", false, tall,
+         [](const Mm& a) { Mm U, S, V; svd(a, Mm(0.0), i_o, U, S, V); return Outputs{U, S, V}; }},
+        {"schur", false, square, [](const Mm& a) { Mm U, T; schur(a, i_o, U, T); return Outputs{U, T}; }},
+        {"hess", false, square, [](const Mm& a) { Mm P, H; hess(a, i_o, P, H); return Outputs{P, H}; }},
+        {"balance", false, square, [](const Mm& a) { Mm T, B; balance(a, i_o, T, B); return Outputs{T, B}; }},
+        {"expm", false, square, [](const Mm& a) { return Outputs{expm(a)}; }},
+        {"logm", false, positive, [](const Mm& a) { return Outputs{logm(a)}; }},
+        {"sqrtm", true, positive, [](const Mm& a) { return Outputs{sqrtm(a)}; }},
+        {"mpower 3", false, square, [](const Mm& a) { return Outputs{mpower(a, Mm(3.0))}; }},
+        {"mpower -2", false, square, [](const Mm& a) { return Outputs{mpower(a, Mm(-2.0))}; }},
+        {"mpower 0.5", true, positive, [](const Mm& a) { return Outputs{mpower(a, Mm(0.5))}; }},
+        {"null", false, wide, [](const Mm& a) { return Outputs{null(a)}; }},
+        {"orth", false, wide, [](const Mm& a) { return Outputs{orth(a)}; }},
+        {"norm", false, square,
+         [](const Mm& a) {
+             return Outputs{norm(a, Mm(1.0)), norm(a), norm(a, Mm(INFINITY)), norm(a, test::text("fro"))};
+         }},
+        {"cond", false, square, [](const Mm& a) { return Outputs{cond(a)}; }},
+    };
+    for (const Call& call : calls)
+        for (bool complex : {false, true})
+            for (int n : {2, 3, 13, 49, 101})
+                for (double bad : {NAN, INFINITY, -INFINITY})
+                    for (int where = 0; where < 3; ++where) {
+                        Mm a = call.shape(hash_matrix(n, n, complex, n));
+                        if (call.hermitian)
+                            a = 0.5 * (a + ctranspose(a));
+                        const int rows = a.rows(), cols = a.cols();
+                        const int i = where == 0 ? 0 : where == 1 ? rows / 2 : rows - 1;
+                        const int j = where == 0 ? 0 : where == 1 ? cols / 3 : cols - 1;
+                        a.addr()[i + std::size_t(j) * rows] = bad;
+                        if (call.hermitian)
+                            a.addr()[j + std::size_t(i) * rows] = bad;
+                        SCOPED_TRACE(std::string(call.name) + (complex ? " complex " : " real ") + std::to_string(n) + ", " +
+                                     std::to_string(bad) + " at (" + std::to_string(i) + ", " + std::to_string(j) + ")");
+                        Outputs out;
+                        const std::string message = test::error_of([&] { out = call.run(a); });
+                        if (!message.empty())
+                            continue;
+                        bool shown = false;
+                        for (const Mm& x : out)
+                            for (const cx& z : to_cmat(x).v)
+                                shown = shown || !std::isfinite(z.real()) || !std::isfinite(z.imag());
+                        EXPECT_TRUE(shown);
+                    }
+}
+
+// The last row a copy of the first, exactly or to 1e-14 or 1e-8, in a
+// plain, Hermitian, triangular and lower triangular matrix, real and
+// complex, at orders across every blocked and multishift crossover: each
+// factorisation reproduces A to rounding with its unitary factors
+// orthonormal (LU, QR, SVD, Schur), every eigenvector column is one, and
+// left division of a nonsingular one is backward stable.
+TEST(Gallery, NearCopiesOfARowPastTheCrossovers)
+{
+    auto relative = [](const Mm& a, const Mm& b, int n) {
+        const cmat A = to_cmat(a), B = to_cmat(b);
+        return max_abs_diff(A, B) / (max_abs(A) * n * eps);
+    };
+    for (bool complex : {false, true})
+        for (int n : {2, 3, 13, 33, 48, 49, 65, 97, 101, 121, 200})
+            for (double d : {0.0, 1e-14, 1e-8})
+                for (const char* form : {"plain", "Hermitian", "upper", "lower"}) {
+                    SCOPED_TRACE(std::to_string(n) + (complex ? " complex " : " real ") + form + ", copy to " +
+                                 std::to_string(std::log10(d)));
+                    Mm a = hash_matrix(n, n, complex, n + 7);
+                    for (int j = 0; j < n; ++j) {
+                        const std::size_t last = n - 1 + std::size_t(j) * n, first = std::size_t(j) * n;
+                        a.addr()[last] = a.addr()[first] * (1 + d * (1 + j % 3));
+                        if (complex)
+                            a.addi()[last] = a.addi()[first];
+                    }
+                    const std::string f = form;
+                    if (f == "Hermitian")
+                        a = a + ctranspose(a);
+                    else if (f == "upper")
+                        a = triu(a) + 2.0 * ::eye(double(n));
+                    else if (f == "lower")
+                        a = tril(a);
+                    Mm L, U, P, Q, R, S, W, V, D, T;
+                    lu(a, i_o, L, U, P);
+                    EXPECT_LE(relative(P * a, L * U, n), 30);
+                    qr(a, i_o, Q, R);
+                    EXPECT_LE(relative(a, Q * R, n), 30);
+                    EXPECT_LE(departure_from_orthonormal_columns(Q), 30);
+                    svd(a, i_o, U, S, W);
+                    EXPECT_LE(relative(a, U * S * ctranspose(W), n), 50);
+                    EXPECT_LE(departure_from_orthonormal_columns(U), 50);
+                    EXPECT_LE(departure_from_orthonormal_columns(W), 50);
+                    eig(a, i_o, V, D);
+                    EXPECT_LE(worst_eigenvector_residual(a, V, D), 20);
+                    schur(a, i_o, U, T);
+                    EXPECT_LE(relative(a, U * T * ctranspose(U), n), 30);
+                    EXPECT_LE(departure_from_orthonormal_columns(U), 30);
+                    // An exact copy leaves the plain matrix singular (a zero
+                    // pivot where no rounding hides it: Inf or NaN).
+                    if (d == 0 && f == "plain")
+                        continue;
+                    const Mm b = a * ones(double(n), 1.0);
+                    EXPECT_LE(solve_residual(a, mldivide(a, b), b), 30);
+                }
+}
+
 } // namespace

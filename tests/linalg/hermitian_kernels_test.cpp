@@ -236,3 +236,39 @@ TEST(TridiagonalEigen, SecondDifferenceByQlAndBisection)
 }
 
 } // namespace
+
+namespace {
+
+// Bisection on a tridiagonal matrix with an entry that is not finite: its
+// intervals reach Inf or are judged by NaN counts and never narrowed (eig
+// of a symmetric matrix with an Inf entry never returned). Every value and
+// vector element is NaN.
+TEST(TridiagonalBisection, EntriesThatAreNotFiniteGiveNaN)
+{
+    const double inf = std::numeric_limits<double>::infinity(), qnan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* what;
+        std::vector<double> d, e;  // e(1) unused, e(i) couples i-1 and i
+    };
+    const std::vector<Case> cases = {
+        {"Inf on the diagonal", {1, inf, 3}, {0, 1, 1}},
+        {"-Inf coupling", {1, 2, 3}, {0, -inf, 1}},
+        {"Inf coupling last", {1, 2, 3, 4}, {0, 1, 0.5, inf}},
+        {"NaN on the diagonal", {qnan, 2}, {0, 1}},
+        {"NaN coupling", {1, 2}, {0, qnan}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int n = int(c.d.size());
+        for (bool vectors : {false, true}) {
+            std::vector<double> d = c.d, z(std::size_t(n) * n, 7.0);
+            tridiagonal_bisection(&n, &n, d.data(), c.e.data(), vectors ? z.data() : nullptr);
+            for (double v : d)
+                EXPECT_TRUE(std::isnan(v));
+            for (double v : z)
+                EXPECT_TRUE(vectors ? std::isnan(v) : v == 7.0);
+        }
+    }
+}
+
+} // namespace

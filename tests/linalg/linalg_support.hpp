@@ -161,6 +161,19 @@ Mm matrix_of(int rows, int cols, bool complex, F&& entry)
     return a;
 }
 
+// 2^k times a full double value (exactly, but for the bits a subnormal
+// element cannot hold).
+inline Mm times_power_of_two(const Mm& a, int k)
+{
+    Mm f(a.isc(), 0, 0, a.rows(), a.cols(), qv_double);
+    for (std::size_t e = 0; e < std::size_t(a.rows()) * a.cols(); ++e) {
+        f.addr()[e] = std::ldexp(a.addr()[e], k);
+        if (a.isc())
+            f.addi()[e] = std::ldexp(a.addi()[e], k);
+    }
+    return f;
+}
+
 // compan of the leading coefficients `head` followed by zeros: a companion
 // matrix of order n with n + 1 - head.size() zero roots (a Jordan chain).
 inline Mm companion_with_zero_roots(std::vector<double> head, int n)

@@ -718,4 +718,122 @@ TEST(Mldivide, EveryPathIsBackwardStable)
         }
 }
 
+// The factors of 2^k A are A's with U times 2^k, rounded once: a matrix
+// taken to the ends of the doubles is compared with its exact twin at
+// scale 1, on both sides of the blocked orders, in every form of lu. The
+// factors of a subnormal real matrix were NaN (the blocked code's
+// reciprocal of a subnormal pivot is Inf), and the elimination of
+// subnormal numbers rounded every update to their coarse spacing.
+TEST(Lu, FactorsAtTheEndsOfTheDoubles)
+{
+    std::mt19937_64 gen(71);
+    for (bool complex : {false, true})
+        for (int n : {1, 2, 3, 13, 47, 48, 49, 101})
+            for (int k : {-1062, -1040, -1030, -1000, 1000, 1020}) {
+                SCOPED_TRACE(std::to_string(n) + (complex ? " complex, 2^" : " real, 2^") + std::to_string(k));
+                const Mm far = times_power_of_two(random_matrix(gen, n, n, complex), k);
+                const Mm near = times_power_of_two(far, -k);
+                Mm Lf, Uf, Pf, Ln, Un, Pn, L2f, U2f;
+                lu(far, i_o, Lf, Uf, Pf);
+                lu(near, i_o, Ln, Un, Pn);
+                lu(far, i_o, L2f, U2f);
+                const Mm ff = lu(far), fn = lu(near);
+                EXPECT_EQ(test::values(Pf), test::values(Pn));
+                for (int part = 0; part < (complex ? 2 : 1); ++part) {
+                    auto of = [&](const Mm& x) { return part == 0 ? test::values(x) : test::values(imag(x)); };
+                    EXPECT_EQ(of(Lf), of(Ln));
+                    EXPECT_EQ(of(Uf), of(times_power_of_two(Un, k)));
+                    EXPECT_EQ(of(U2f), of(Uf));
+                    EXPECT_EQ(of(L2f), of(mtimes(transpose(Pf), Lf)));
+                    // The one-output form: U on and above the diagonal,
+                    // the multipliers below.
+                    const std::vector<double> vf = of(ff), vn = of(fn);
+                    for (int j = 0; j < n; ++j)
+                        for (int i = 0; i < n; ++i) {
+                            const std::size_t e = i + std::size_t(j) * n;
+                            EXPECT_EQ(vf[e], i <= j ? std::ldexp(vn[e], k) : vn[e]) << i << ", " << j;
+                        }
+                }
+            }
+}
+
+// Two rows of subnormal numbers among ordinary ones: the last two pivots
+// are subnormal, the blocked code's reciprocal of the first is Inf and
+// the factors turned NaN. The column kernel takes over; its multipliers
+// stay where they were when a later step exchanges rows, where DGETRF's
+// move with them. Each factor has its form and P A = L U to rounding,
+// elementwise against |L| |U| (the subnormal rows' products round to
+// their spacing, 2^-1074).
+TEST(Lu, SubnormalPivotAmongOrdinaryNumbers)
+{
+    std::mt19937_64 gen(73);
+    for (bool complex : {false, true})
+        for (int n : {3, 13, 47, 48, 49, 101})
+            for (int row : {0, n / 2, n - 1}) {
+                SCOPED_TRACE(std::to_string(n) + (complex ? " complex, rows from " : " real, rows from ") +
+                             std::to_string(row));
+                Mm a = random_matrix(gen, n, n, complex);
+                for (int i : {row, (row + 1) % n})
+                    for (int j = 0; j < n; ++j) {
+                        a.addr()[i + std::size_t(j) * n] = std::ldexp(a.addr()[i + std::size_t(j) * n], -1060);
+                        if (complex)
+                            a.addi()[i + std::size_t(j) * n] = std::ldexp(a.addi()[i + std::size_t(j) * n], -1060);
+                    }
+                Mm L, U, P, L2, U2;
+                lu(a, i_o, L, U, P);
+                lu(a, i_o, L2, U2);
+                const cmat A = to_cmat(a), l = to_cmat(L), u = to_cmat(U), p = to_cmat(P);
+                ASSERT_TRUE(unit_lower(l));
+                const cmat pa = product(p, A), lu_ = product(l, u);
+                double worst = 0;
+                for (int j = 0; j < n; ++j)
+                    for (int i = 0; i < n; ++i) {
+                        EXPECT_TRUE(i <= j || u(i, j) == cx(0)) << i << ", " << j;
+                        // Complex pivots are chosen by |re| + |im|.
+                        EXPECT_LE(std::abs(l(i, j)), complex ? std::sqrt(2.0) : 1.0) << i << ", " << j;
+                        double bound = 0;
+                        for (int q = 0; q < n; ++q)
+                            bound += std::abs(l(i, q)) * std::abs(u(q, j));
+                        worst = std::max(worst, std::abs(pa(i, j) - lu_(i, j)) / (n * eps52 * bound + n * 0x1p-1074));
+                    }
+                EXPECT_LE(worst, 30);
+                EXPECT_EQ(to_cmat(U2).v, u.v);
+                EXPECT_EQ(to_cmat(L2).v, product(p, l, true).v);
+            }
+}
+
+// No solution of a system whose matrix holds NaN or Inf is known, on any
+// path: square general, symmetric and complex, tall and wide. Inf gave
+// finite solutions on the square paths, and a NaN in a wide matrix left
+// its column out of the pivoted QR's choice and the others finite.
+TEST(Mldivide, InfOrNaNInTheMatrixGivesNaNOnEveryPath)
+{
+    for (bool complex : {false, true})
+        for (int rows : {2, 3, 50})
+            for (int cols : {rows, rows + 1, 2 * rows, rows / 2})
+                for (double bad : {NAN, INFINITY, -INFINITY})
+                    for (bool symmetric : {false, true}) {
+                        if (symmetric && rows != cols)
+                            continue;
+                        SCOPED_TRACE(std::to_string(rows) + "x" + std::to_string(cols) + (complex ? " complex " : " real ") +
+                                     std::to_string(bad) + (symmetric ? " symmetric" : ""));
+                        Mm a = hash_matrix(rows, cols, complex, rows + cols);
+                        if (symmetric)
+                            a = a + ctranspose(a);
+                        const int i = rows / 2, j = cols - 1;
+                        a.addr()[i + std::size_t(j) * rows] = bad;
+                        if (symmetric)
+                            a.addr()[j + std::size_t(i) * rows] = bad;
+                        const Mm x = mldivide(a, ones(double(rows), 2.0));
+                        ASSERT_EQ(x.rows(), cols);
+                        ASSERT_EQ(x.cols(), 2);
+                        for (const cx& z : to_cmat(x).v)
+                            EXPECT_TRUE(std::isnan(z.real()) && (!complex || std::isnan(z.imag())));
+                        const Mm y = mrdivide(ones(2.0, double(rows)), transpose(a));
+                        ASSERT_EQ(y.cols(), cols);
+                        for (const cx& z : to_cmat(y).v)
+                            EXPECT_TRUE(std::isnan(z.real()));
+                    }
+}
+
 } // namespace

@@ -380,4 +380,66 @@ TEST(QrUpdates, DeleteAndInsert)
                  "index =0 out of matrix (temporary). Index value was 0 which is not positive.");
 }
 
+// The factors of 2^k A are A's with R times 2^k, rounded once, in every
+// form, square, tall and wide, on both sides of the blocked orders: a
+// matrix taken to the ends of the doubles is compared with its exact twin
+// at scale 1 (a power of two changes the rounding of a norm's square root
+// by an odd exponent, so to a few ulps). The reflections' updates of a
+// subnormal matrix rounded to its coarse spacing, and Q of a matrix of
+// 1e-320 differed from the twin's by 0.4.
+TEST(Qr, FactorsAtTheEndsOfTheDoubles)
+{
+    std::mt19937_64 gen(79);
+    auto expect_close = [](const Mm& got, const Mm& want, double floor) {
+        const cmat g = to_cmat(got), w = to_cmat(want);
+        ASSERT_EQ(g.v.size(), w.v.size());
+        const double tol = 100 * std::max(g.rows, g.cols) * eps52 * max_abs(w) + floor;
+        EXPECT_LE(max_abs_diff(g, w), tol);
+    };
+    for (bool complex : {false, true})
+        for (int n : {1, 2, 3, 13, 16, 17, 33, 49, 101})
+            for (int extra : {0, 5, -5}) {
+                const int rows = extra < 0 ? n : n + extra, cols = extra < 0 ? n - extra : n;
+                for (int k : {-1062, -1040, -1000, 1000, 1020}) {
+                    SCOPED_TRACE(std::to_string(rows) + "x" + std::to_string(cols) + (complex ? " complex, 2^" : " real, 2^") +
+                                 std::to_string(k));
+                    const Mm far = times_power_of_two(random_matrix(gen, rows, cols, complex), k);
+                    const Mm near = times_power_of_two(far, -k);
+                    for (int form = 0; form < 4; ++form) {
+                        SCOPED_TRACE(form);
+                        const bool pivot = form >= 2, economy = form % 2 == 1;
+                        Mm Qf, Rf, Ef, Qn, Rn, En;
+                        if (pivot && economy) {
+                            qr(far, Mm(0.0), i_o, Qf, Rf, Ef);
+                            qr(near, Mm(0.0), i_o, Qn, Rn, En);
+                        } else if (pivot) {
+                            qr(far, i_o, Qf, Rf, Ef);
+                            qr(near, i_o, Qn, Rn, En);
+                        } else if (economy) {
+                            qr(far, Mm(0.0), i_o, Qf, Rf);
+                            qr(near, Mm(0.0), i_o, Qn, Rn);
+                        } else {
+                            qr(far, i_o, Qf, Rf);
+                            qr(near, i_o, Qn, Rn);
+                        }
+                        if (pivot)
+                            EXPECT_EQ(test::values(Ef), test::values(En));
+                        expect_close(Qf, Qn, 0);
+                        expect_close(Rf, times_power_of_two(Rn, k), 0x1p-1074);
+                    }
+                    // The one-output form: R on and above the diagonal, the
+                    // scale-free reflections below.
+                    const cmat f = to_cmat(qr(far)), g = to_cmat(qr(near));
+                    double worst = 0;
+                    for (int j = 0; j < cols; ++j)
+                        for (int i = 0; i < rows; ++i) {
+                            const cx want = i <= j ? cx(std::ldexp(g(i, j).real(), k), std::ldexp(g(i, j).imag(), k)) : g(i, j);
+                            const double unit = i <= j ? std::ldexp(max_abs(g), k) : 1.0;
+                            worst = std::max(worst, std::abs(f(i, j) - want) / (100 * n * eps52 * unit + (i <= j ? 0x1p-1074 : 0.0)));
+                        }
+                    EXPECT_LE(worst, 1);
+                }
+            }
+}
+
 } // namespace

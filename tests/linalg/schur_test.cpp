@@ -2,6 +2,7 @@
 // argument, the forms have their exact zeros, results are real for real
 // data, and the argument messages name the right function.
 #include "dense_matrix.hpp"
+#include "linalg_support.hpp"
 #include "linalg/kernels.hpp"
 #include "test_support.hpp"
 
@@ -342,6 +343,42 @@ TEST(Schur, ConvergenceFailureGivesNaN)
             EXPECT_TRUE(std::isnan(v));
     }
     eigen_budget_scale = 1;
+}
+
+// Complex matrices whose rows lie many decades apart (graded from 2^-997
+// to 2^997, or one subnormal column among ordinary ones), on both sides of
+// the plain and blocked reductions: hess and schur give a unitary basis
+// and A = U·T·Uᴴ to rounding, with T of its form. A column whose first
+// element below the diagonal lay far below the rest gave a reflection
+// built from Inf times a subnormal number, and every element NaN.
+TEST(Hess, ComplexRowsManyDecadesApart)
+{
+    for (int n : {13, 33, 49, 97, 101})
+        for (int kind : {0, 1}) {
+            SCOPED_TRACE(std::to_string(n) + (kind == 0 ? " graded rows" : " a subnormal column"));
+            const Mm a = linalg_test::matrix_of(n, n, true, [&](int i, int j) {
+                const int e = kind == 0 ? -997 + 1994 * i / (n - 1) : (j == n / 2 ? -1040 : 0);
+                return cx(std::ldexp(linalg_test::hash_element(n, i, j, 0), e),
+                          std::ldexp(linalg_test::hash_element(n, i, j, 1), e));
+            });
+            const linalg_test::cmat A = linalg_test::to_cmat(a);
+            for (bool schur_form : {false, true}) {
+                SCOPED_TRACE(schur_form ? "schur" : "hess");
+                Mm U, T;
+                if (schur_form)
+                    schur(a, i_o, U, T);
+                else
+                    hess(a, i_o, U, T);
+                const linalg_test::cmat u = linalg_test::to_cmat(U), t = linalg_test::to_cmat(T);
+                ASSERT_EQ(t.rows, n);
+                for (int j = 0; j < n; ++j)
+                    for (int i = j + (schur_form ? 1 : 2); i < n; ++i)
+                        EXPECT_EQ(t(i, j), cx(0)) << i << ", " << j;
+                EXPECT_LE(linalg_test::departure_from_orthonormal_columns(U), 30);
+                const linalg_test::cmat back = linalg_test::product(linalg_test::product(u, t), linalg_test::ctrans(u));
+                EXPECT_LE(linalg_test::max_abs_diff(back, A) / (linalg_test::max_abs(A) * n * linalg_test::eps52), 30);
+            }
+        }
 }
 
 } // namespace

@@ -101,6 +101,27 @@ TEST(SplitBlas, Updates)
     EXPECT_EQ(si, (std::vector<double>{2, 3}));
     EXPECT_EQ(asum_split(2, cr.data(), ci.data(), 1), 2 + 0 + 2 + 4);
 
+    // A real multiplier scales both parts: Inf + 0i times 2 is Inf + 0i,
+    // where the complex product's cross term 0*Inf made the imaginary part
+    // NaN; so for scal_split, forward and with a negative increment.
+    struct RealMultiplier {
+        double xr, xi, a, yr, yi;
+    };
+    for (const RealMultiplier& c : std::vector<RealMultiplier>{
+             {INFINITY, 0, 2, INFINITY, 0}, {0, -INFINITY, -0.5, 0, INFINITY}, {1e308, 1, 4, INFINITY, 4}}) {
+        SCOPED_TRACE(c.xr);
+        for (int inc : {1, -1}) {
+            std::vector<double> vr = {c.xr, 0}, vi = {c.xi, 0}, wr = {0, 0}, wi = {0, 0};
+            axpy_split(2, c.a, 0, vr.data(), vi.data(), inc, wr.data(), wi.data(), inc);
+            EXPECT_EQ(wr[0], c.yr);
+            EXPECT_EQ(wi[0], c.yi);
+        }
+        double sr1 = c.xr, si1 = c.xi;
+        scal_split(1, c.a, 0, &sr1, &si1, 1);
+        EXPECT_EQ(sr1, c.yr);
+        EXPECT_EQ(si1, c.yi);
+    }
+
     // n <= 0 touches nothing.
     double keep = 4;
     axpy_split(0, 1, 1, &keep, &keep, 1, &keep, &keep, 1);
