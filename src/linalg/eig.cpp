@@ -80,7 +80,20 @@ void hermitian_path(const Mm& a, Mm& w, Mm& V, bool want_vectors)
     }
 }
 
-void complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
+// The ratio of the largest to the smallest of the powers of two balancing
+// scaled the rows between low and igh by (1 where it scaled none).
+double scale_spread(const double* scale, int low, int igh)
+{
+    double largest = 1, smallest = 1;
+    for (int k = low - 1; k < igh; ++k) {
+        largest = std::max(largest, scale[k]);
+        smallest = std::min(smallest, scale[k]);
+    }
+    return largest / smallest;
+}
+
+// Each path gives the spread of its balancing's scales.
+double complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
 {
     int n = a.cols();
     Mm h = working_copy(a, true);
@@ -105,9 +118,10 @@ void complex_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balanc
         if (ierr != 0)
             mark_failure(w, 1, ierr, nullptr);
     }
+    return want_balance ? scale_spread(scale.get(), low, igh) : 1.0;
 }
 
-void real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
+double real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
 {
     int n = a.cols();
     Mm h = working_copy(a, false);
@@ -135,6 +149,7 @@ void real_path(const Mm& a, Mm& w, Mm& V, bool want_vectors, bool want_balance)
         if (ierr != 0)
             mark_failure(w, 1, ierr, nullptr);
     }
+    return want_balance ? scale_spread(scale.get(), low, igh) : 1.0;
 }
 
 // The largest |A v - λ v|₂ / (|A|_F |v|₂) over the vector columns v of V
@@ -308,13 +323,13 @@ void eig_engine(Mm A, Mm& V, Mm& D, int want_vectors, int want_balance)
         hermitian_path(A, w, vectors, want_vectors);
     else {
         auto run = [&](Mm& values, Mm& v, bool balance) {
-            if (A.isc())
-                complex_path(A, values, v, want_vectors, balance);
-            else
-                real_path(A, values, v, want_vectors, balance);
+            return A.isc() ? complex_path(A, values, v, want_vectors, balance)
+                           : real_path(A, values, v, want_vectors, balance);
         };
-        run(w, vectors, want_balance);
-        if (want_vectors && want_balance && n > 1) {
+        const double spread = run(w, vectors, want_balance);
+        // Scales that far apart are what can lift the vectors' rounding
+        // past the limit; below it the check's product is spared.
+        if (want_vectors && want_balance && n > 1 && spread > balanced_vectors_limit) {
             const double limit = balanced_vectors_limit * n * machine_double(4);
             const double balanced = worst_relative_residual(A, w, vectors);
             if (!(balanced <= limit)) {
