@@ -1,5 +1,6 @@
 // The LP solver object: loading from triplets, the driver (the loaded
-// problem scaled, far bounds left out of a first solve, the answer checked
+// problem scaled, far bounds left out of a first solve and, where the
+// optimum lies on them, columns measured from them, the answer checked
 // against the problem as given), the scaling, the initial point, the step
 // and the convergence test.
 // Presolve and postsolve live in lp_presolve.cpp, the search direction in
@@ -362,6 +363,10 @@ void LpSolver::solve_loaded()
             relaxed = true;
         }
     }
+    // The bounds left out that came back because an answer or a ray ran
+    // into them (column, 1 upper, -1 lower): the optimum is likely to lie
+    // on them, and the finish below measures their columns from them.
+    std::vector<std::pair<int, int>> returned;
     for (int round = 0; relaxed && round < 8; ++round) {
         solve_once(l, u, false);
         if (status == 1) {
@@ -372,10 +377,12 @@ void LpSolver::solve_loaded()
             for (int j = 0; j < n0_; ++j) {
                 if (x_out_[j] < loaded_.l[j] && l[j] != loaded_.l[j]) {
                     l[j] = loaded_.l[j];
+                    returned.push_back({j, -1});
                     crossed = true;
                 }
                 if (x_out_[j] > loaded_.u[j] && u[j] != loaded_.u[j]) {
                     u[j] = loaded_.u[j];
+                    returned.push_back({j, 1});
                     crossed = true;
                 }
             }
@@ -392,10 +399,12 @@ void LpSolver::solve_loaded()
             for (auto [j, way] : pulled_out_) {
                 if (way > 0 && u[j] != loaded_.u[j]) {
                     u[j] = loaded_.u[j];
+                    returned.push_back({j, 1});
                     more = true;
                 }
                 if (way < 0 && l[j] != loaded_.l[j]) {
                     l[j] = loaded_.l[j];
+                    returned.push_back({j, -1});
                     more = true;
                 }
             }
@@ -434,10 +443,12 @@ void LpSolver::solve_loaded()
                         continue;
                     if (ray[j] > (along ? 0.0 : loaded_.u[j]) && u[j] != loaded_.u[j]) {
                         u[j] = loaded_.u[j];
+                        returned.push_back({j, 1});
                         more = true;
                     }
                     if (ray[j] < (along ? 0.0 : loaded_.l[j]) && l[j] != loaded_.l[j]) {
                         l[j] = loaded_.l[j];
+                        returned.push_back({j, -1});
                         more = true;
                     }
                 }
@@ -467,6 +478,127 @@ void LpSolver::solve_loaded()
         solve_once(loaded_.l, loaded_.u, true);
         status = status == 1 ? (recedes(ray) || has_ray() ? 3 : 4) : 2;
     }
+    // With those bounds in play the columns that sit on them are 1e19
+    // beside others of 1: the rows of ordinary size that share columns
+    // with them are lost to cancellation in the normal equations, and the
+    // iterations end without an answer. Measured from their bounds, those
+    // columns are of ordinary size too, and so is what is left of the
+    // rows.
+    if (status == 4 && may_finish_ && !returned.empty() && finish_on_bounds(returned))
+        status = 1;
+}
+
+namespace {
+
+// A sum that keeps the digits its large terms cancel (Neumaier's
+// compensation): a right-hand side of 1 beside terms of 1e19 that cancel
+// comes out 1, where a plain sum leaves 0 or 2048.
+struct CompensatedSum {
+    double sum = 0, lost = 0;
+    void add(double v)
+    {
+        const double t = sum + v;
+        lost += std::fabs(sum) >= std::fabs(v) ? (sum - t) + v : (v - t) + sum;
+        sum = t;
+    }
+    double value() const { return sum + lost; }
+};
+
+} // namespace
+
+bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
+{
+    const int m = m0_, n = n0_;
+    // Each column measured from the one bound that came back for it; one
+    // whose two bounds came back is left as it is.
+    std::vector<int> side(n, 0);
+    for (auto [j, way] : at)
+        side[j] = side[j] == 0 || side[j] == way ? way : 2;
+    std::vector<double> origin(n, 0.0);
+    int moved = 0;
+    for (int j = 0; j < n; ++j) {
+        const double v = side[j] == 1 ? loaded_.u[j] : side[j] == -1 ? loaded_.l[j] : lp_inf;
+        if (std::fabs(v) < lp_inf) {
+            origin[j] = v;
+            ++moved;
+        } else {
+            side[j] = 0;
+        }
+    }
+    if (moved == 0)
+        return false;
+    // The rows' limits less the terms of the columns at their bounds,
+    // each term taken with the rounding of its product and summed so that
+    // what the large terms cancel to keeps its digits.
+    std::vector<CompensatedSum> terms(m);
+    for (int j = 0; j < n; ++j)
+        if (side[j] != 0)
+            for (const LpEntry& e : loaded_.cols[j]) {
+                const double p = e.value * origin[j];
+                terms[e.index].add(p);
+                terms[e.index].add(std::fma(e.value, origin[j], -p));
+            }
+    auto less_terms = [&](double limit, int i) {
+        if (std::fabs(limit) >= lp_inf)
+            return limit;
+        CompensatedSum r;
+        r.add(limit);
+        r.add(-terms[i].sum);
+        r.add(-terms[i].lost);
+        return r.value();
+    };
+    // The same problem in t: x_j = origin_j - t_j from an upper bound,
+    // origin_j + t_j from a lower one, 0 <= t_j <= u_j - l_j.
+    LpSolver rest;
+    rest.reductions = reductions;
+    rest.may_finish_ = false;
+    rest.m_ = rest.m0_ = m;
+    rest.n_ = rest.n0_ = n;
+    rest.cols_ = loaded_.cols;
+    rest.b_.resize(m);
+    rest.kind_ = loaded_.kind;
+    rest.range_lo_ = loaded_.range_lo;
+    rest.range_hi_ = loaded_.range_hi;
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        rest.b_[i] = less_terms(loaded_.b[i], i);
+        if (k >= 10) {
+            rest.range_lo_[k - 10] = less_terms(loaded_.range_lo[k - 10], i);
+            rest.range_hi_[k - 10] = less_terms(loaded_.range_hi[k - 10], i);
+        }
+    }
+    rest.c_ = loaded_.c;
+    rest.l_ = loaded_.l;
+    rest.u_ = loaded_.u;
+    for (int j = 0; j < n; ++j) {
+        if (side[j] == 0)
+            continue;
+        const double s = -side[j];
+        for (LpEntry& e : rest.cols_[j])
+            e.value *= s;
+        rest.c_[j] *= s;
+        rest.l_[j] = 0;
+        const double width = loaded_.u[j] - loaded_.l[j];
+        rest.u_[j] = std::fabs(loaded_.u[j]) < lp_inf && std::fabs(loaded_.l[j]) < lp_inf ? std::min(width, lp_inf)
+                                                                                           : lp_inf;
+    }
+    rest.run();
+    if (rest.status != 1)
+        return false;
+    x_out_.assign(n, 0.0);
+    CompensatedSum objective, origin_cost;
+    for (int j = 0; j < n; ++j) {
+        const double t = rest.x()[j];
+        x_out_[j] = side[j] == 0 ? t : origin[j] - side[j] * t;
+        objective.add(loaded_.c[j] * x_out_[j]);
+        origin_cost.add(loaded_.c[j] * origin[j]);
+    }
+    y_out_ = rest.y();
+    rows_kept_ = rest.rows_kept();
+    objective_ = objective.value();
+    dual_objective_ = rest.dual_objective_ + origin_cost.value();
+    iter_ = rest.iterations();
+    return answer_holds();
 }
 
 bool LpSolver::solve_by_parts()
@@ -542,6 +674,7 @@ bool LpSolver::solve_by_parts()
     for (int k = 0; k < parts; ++k) {
         LpSolver part;
         part.reductions = reductions;
+        part.may_finish_ = may_finish_;
         part.m_ = part.m0_ = rows_in[k];
         part.n_ = part.n0_ = cols_in[k];
         part.cols_.resize(cols_in[k]);

@@ -17,13 +17,12 @@ whatever U.
 Bound pattern per column: 0 for 0 <= x <= U, 1 for -U <= x <= U, 2 for
 x >= 0. The first neq rows are equalities, the rest upper limits.
 
-Writes tests/optim/data/lp_bound_sweep.inc; lp_bound_sweep_hard.inc with
-problems of the same kind that lp once left without an answer in some
-variants, and random draws of the same kind from streams of their own, of
-which lp left about half without an answer in some variant before free
-columns were kept whole; and lp_bound_sweep_open.inc with the draws of
-those streams that lp still leaves without an answer at U = 1e19 in some
-variant, here or under other BLAS kernels.
+Writes tests/optim/data/lp_bound_sweep.inc; and lp_bound_sweep_hard.inc
+with problems of the same kind that lp once left without an answer in
+some variants, and random draws of the same kind from streams of their
+own, of which lp left about half without an answer in some variant before
+free columns were kept whole, and some more at U = 1e19 before columns on
+bounds far beyond the rest of the data were measured from those bounds.
 """
 import os
 import sys
@@ -158,20 +157,20 @@ for k in range(16):
 for name, problem in hard:
     add(name, *problem)
 
-# Random draws of the same kind from four streams: sizes 10x15 to 40x80,
+# Random draws of the same kind from eight streams: sizes 10x15 to 40x80,
 # one to four free columns, one to three pairs. Of the first three
 # streams' 108 draws, 54 were left without an answer in some variant
 # before free columns were kept whole; the hard table takes fourteen of
 # those, of every size, and one of the fourth stream that lost its answer
-# to a stall past its best point; the open table takes the eight draws
-# that some variants at U = 1e19 still leave without one, here or under
-# other BLAS kernels (rows of size 1 beside columns whose weights reach
-# 1e16).
+# to a stall past its best point. Beside them, the draws that some
+# variants at U = 1e19 still left without one, here or under other BLAS
+# kernels, before columns on bounds far beyond the rest were measured
+# from those bounds (rows of size 1 beside columns whose weights reach
+# 1e16): eight of the first four streams, and seven of the next four.
 SHAPES = [(10, 15), (15, 25), (12, 20), (20, 30), (30, 50), (40, 80)]
-HARD_DRAWS = {779: [3, 11, 24, 27, 35], 780: [22, 23, 27, 30], 781: [2, 4, 12, 24, 30], 782: [9]}
-OPEN_DRAWS = {779: [15], 780: [24], 781: [9, 15, 35], 782: [3, 21, 27]}
-open_cases = []
-for seed in (779, 780, 781, 782):
+HARD_DRAWS = {779: [3, 11, 15, 24, 27, 35], 780: [22, 23, 24, 27, 30], 781: [2, 4, 9, 12, 15, 24, 30, 35],
+              782: [3, 9, 21, 27], 784: [15, 30], 785: [6, 15, 27], 786: [3, 12]}
+for seed in (779, 780, 781, 782, 783, 784, 785, 786):
     rng = np.random.default_rng(seed)
     for k in range(36):
         m, n = SHAPES[k % 6]
@@ -182,9 +181,4 @@ for seed in (779, 780, 781, 782):
         name = "%dx%d, %d free columns, stream %d draw %d" % (m, n, free, seed, k)
         if k in HARD_DRAWS.get(seed, []):
             add(name, *problem)
-        elif k in OPEN_DRAWS.get(seed, []):
-            hard_cases, cases = cases, open_cases
-            add(name, *problem)
-            cases = hard_cases
 write_cases("lp_bound_sweep_hard.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
-write_cases("lp_bound_sweep_open.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", open_cases)
