@@ -8,6 +8,7 @@
 #include "optim/lp_solver.hpp"
 
 #include "platform/blas_threads.hpp"
+#include "linalg/lapack.hpp"
 #include "optim/lp_ipm.hpp"
 
 #include <algorithm>
@@ -462,7 +463,7 @@ void LpSolver::solve_loaded()
     // point outside the rows, or short of the optimum, have not found it,
     // and say so as they do when their count runs out.
     if (status == 1 && !answer_holds())
-        status = 4;
+        status = polish() ? 1 : 4;
     // "Infeasible" is said of a problem only when it has no point at all:
     // with its costs the iterations also stall when they run out along a
     // ray, or lose their accuracy, and without them only infeasibility
@@ -598,7 +599,149 @@ bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
     objective_ = objective.value();
     dual_objective_ = rest.dual_objective_ + origin_cost.value();
     iter_ = rest.iterations();
-    return answer_holds();
+    return answer_holds() || polish();
+}
+
+bool LpSolver::polish()
+{
+    const int m = m0_, n = n0_;
+    if (static_cast<int>(x_out_.size()) != n ||
+        !std::all_of(x_out_.begin(), x_out_.end(), [](double v) { return std::isfinite(v); }))
+        return false;
+    std::vector<double> x = x_out_;
+    // Each row's limits.
+    std::vector<double> lo(m, -lp_inf), hi(m, lp_inf);
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        if (k == 1 || k == 0)
+            hi[i] = loaded_.b[i];
+        if (k == -1 || k == 0)
+            lo[i] = loaded_.b[i];
+        if (k >= 10) {
+            lo[i] = loaded_.range_lo[k - 10];
+            hi[i] = loaded_.range_hi[k - 10];
+        }
+    }
+    // Each column within rounding of a bound is put on it and stays.
+    std::vector<char> held(n, 0);
+    for (int j = 0; j < n; ++j)
+        for (double bound : {loaded_.l[j], loaded_.u[j]})
+            if (std::fabs(bound) < lp_inf &&
+                std::fabs(x[j] - bound) <= 1e-9 * std::max(std::fabs(bound), size_[j])) {
+                x[j] = bound;
+                held[j] = 1;
+            }
+    std::vector<CompensatedSum> ax(m);
+    std::vector<double> size(m), target(m);
+    std::vector<int> row_at(m), col_at(n);
+    for (int round = 0; round < 3; ++round) {
+        std::fill(ax.begin(), ax.end(), CompensatedSum{});
+        std::fill(size.begin(), size.end(), 0.0);
+        for (int j = 0; j < n; ++j)
+            for (const LpEntry& e : loaded_.cols[j]) {
+                const double p = e.value * x[j];
+                ax[e.index].add(p);
+                ax[e.index].add(std::fma(e.value, x[j], -p));
+                size[e.index] += std::fabs(p);
+            }
+        // The rows met with equality or missed, to the share of their
+        // size the check allows, are held at their limit.
+        int rows = 0;
+        for (int i = 0; i < m; ++i) {
+            row_at[i] = -1;
+            const double v = ax[i].value();
+            const double scale = size[i] + std::max(lo[i] > -lp_inf ? std::fabs(lo[i]) : 0.0,
+                                                    hi[i] < lp_inf ? std::fabs(hi[i]) : 0.0);
+            const double near_hi = hi[i] < lp_inf ? v - hi[i] : -lp_inf;
+            const double near_lo = lo[i] > -lp_inf ? lo[i] - v : -lp_inf;
+            if (!(scale > 0) || std::max(near_hi, near_lo) < -answer_tolerance * scale)
+                continue;
+            target[i] = near_hi >= near_lo ? hi[i] - v : lo[i] - v;
+            size[i] = scale;
+            row_at[i] = rows++;
+        }
+        int cols = 0;
+        for (int j = 0; j < n; ++j) {
+            col_at[j] = -1;
+            if (held[j])
+                continue;
+            for (const LpEntry& e : loaded_.cols[j])
+                if (e.value != 0 && row_at[e.index] >= 0) {
+                    col_at[j] = cols++;
+                    break;
+                }
+        }
+        if (rows == 0 || cols == 0 || static_cast<double>(rows) * cols > 1e6)
+            break;
+        // The least change of the free columns, each in units of its
+        // size, that puts those rows on their limits, each row in units
+        // of its own size: from the singular value decomposition, so that
+        // repeated rows and columns that no row tells apart are taken
+        // in stride.
+        std::vector<double> a(static_cast<std::size_t>(rows) * cols, 0.0), rhs(rows), unit(cols);
+        for (int j = 0; j < n; ++j) {
+            if (col_at[j] < 0)
+                continue;
+            unit[col_at[j]] = std::max(std::fabs(x[j]), size_[j]);
+            for (const LpEntry& e : loaded_.cols[j])
+                if (row_at[e.index] >= 0)
+                    a[row_at[e.index] + static_cast<std::size_t>(col_at[j]) * rows] +=
+                        e.value * unit[col_at[j]] / size[e.index];
+        }
+        for (int i = 0; i < m; ++i)
+            if (row_at[i] >= 0)
+                rhs[row_at[i]] = target[i] / size[i];
+        const int k = std::min(rows, cols);
+        std::vector<double> sv(k), us(static_cast<std::size_t>(rows) * k), vt(static_cast<std::size_t>(k) * cols);
+        const char job = 'S';
+        int lwork = -1, info = 0;
+        double query = 0;
+        dgesvd_(&job, &job, &rows, &cols, a.data(), &rows, sv.data(), us.data(), &rows, vt.data(), &k, &query,
+                &lwork, &info, 1, 1);
+        if (info != 0)
+            break;
+        lwork = std::max(1, static_cast<int>(query));
+        std::vector<double> work(lwork);
+        dgesvd_(&job, &job, &rows, &cols, a.data(), &rows, sv.data(), us.data(), &rows, vt.data(), &k, work.data(),
+                &lwork, &info, 1, 1);
+        if (info != 0 || !(sv[0] > 0))
+            break;
+        std::vector<double> t(k, 0.0);
+        for (int q = 0; q < k; ++q) {
+            if (!(sv[q] > 1e-12 * sv[0]))
+                continue;
+            double dot = 0;
+            for (int r = 0; r < rows; ++r)
+                dot += us[r + static_cast<std::size_t>(q) * rows] * rhs[r];
+            t[q] = dot / sv[q];
+        }
+        for (int j = 0; j < n; ++j) {
+            const int c = col_at[j];
+            if (c < 0)
+                continue;
+            double e = 0;
+            for (int q = 0; q < k; ++q)
+                e += vt[q + static_cast<std::size_t>(c) * k] * t[q];
+            x[j] += e * unit[c];
+            // A column pushed past a bound stays on it.
+            if (x[j] < loaded_.l[j] || x[j] > loaded_.u[j]) {
+                x[j] = std::clamp(x[j], loaded_.l[j], loaded_.u[j]);
+                held[j] = 1;
+            }
+        }
+    }
+    CompensatedSum objective;
+    for (int j = 0; j < n; ++j)
+        objective.add(loaded_.c[j] * x[j]);
+    const std::vector<double> before = std::move(x_out_);
+    const double objective_before = objective_;
+    x_out_ = std::move(x);
+    objective_ = objective.value();
+    if (answer_holds())
+        return true;
+    x_out_ = before;
+    objective_ = objective_before;
+    return false;
 }
 
 bool LpSolver::solve_by_parts()

@@ -121,6 +121,12 @@ private:
     // the units of what is left; its answer, taken back, is checked. True
     // with x, y and the objective set when it holds.
     bool finish_on_bounds(const std::vector<std::pair<int, int>>& at);
+    // An answer that missed its check by a few digits, mended: its columns
+    // within rounding of a bound are put on it, and the others moved by
+    // the least change that puts the rows it meets with equality, or
+    // misses, on their limits. True, with x and the objective mended,
+    // when the answer then holds; otherwise nothing changes.
+    bool polish();
     // Whether the answer meets every loaded row and bound, each within a
     // relative tolerance of the size of its terms, and its objective the
     // iterations' dual bound within a relative gap.
