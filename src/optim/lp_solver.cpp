@@ -419,8 +419,16 @@ void LpSolver::solve_loaded()
             // no costs only the first remains.
             const std::vector<double> ray = std::move(last_x_);
             solve_once(l, u, true);
-            if (status == 2)
+            // Without any far bound the relaxed problem is solved in the
+            // units of the data, and no point means none for the problem
+            // either. With far bounds back in play the units are theirs
+            // (bounds of 1e12 beside rows of 1), and the iterations also
+            // stall on problems that have points: the problem as given
+            // has the last word.
+            if (status == 2 && returned.empty())
                 return;
+            if (status == 2)
+                break;
             // Unbounded without the bounds left out: the iterations went
             // out along a ray, and the bounds it crosses come back. The
             // others stay out: put back where the optimum does not meet
