@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -499,6 +500,12 @@ void LpSolver::solve_loaded()
 
 namespace {
 
+// The larger magnitude of a row's finite limits (0 for none).
+double size_of_limits(double lo, double hi)
+{
+    return std::max(lo > -lp_inf ? std::fabs(lo) : 0.0, hi < lp_inf ? std::fabs(hi) : 0.0);
+}
+
 // A sum that keeps the digits its large terms cancel (Neumaier's
 // compensation): a right-hand side of 1 beside terms of 1e19 that cancel
 // comes out 1, where a plain sum leaves 0 or 2048.
@@ -617,19 +624,9 @@ bool LpSolver::polish()
         !std::all_of(x_out_.begin(), x_out_.end(), [](double v) { return std::isfinite(v); }))
         return false;
     std::vector<double> x = x_out_;
-    // Each row's limits.
-    std::vector<double> lo(m, -lp_inf), hi(m, lp_inf);
-    for (int i = 0; i < m; ++i) {
-        const int k = loaded_.kind[i];
-        if (k == 1 || k == 0)
-            hi[i] = loaded_.b[i];
-        if (k == -1 || k == 0)
-            lo[i] = loaded_.b[i];
-        if (k >= 10) {
-            lo[i] = loaded_.range_lo[k - 10];
-            hi[i] = loaded_.range_hi[k - 10];
-        }
-    }
+    std::vector<double> lo(m), hi(m);
+    for (int i = 0; i < m; ++i)
+        std::tie(lo[i], hi[i]) = limits_of(i);
     // Each column within rounding of a bound is put on it and stays.
     std::vector<char> held(n, 0);
     for (int j = 0; j < n; ++j)
@@ -658,8 +655,7 @@ bool LpSolver::polish()
         for (int i = 0; i < m; ++i) {
             row_at[i] = -1;
             const double v = ax[i].value();
-            const double scale = size[i] + std::max(lo[i] > -lp_inf ? std::fabs(lo[i]) : 0.0,
-                                                    hi[i] < lp_inf ? std::fabs(hi[i]) : 0.0);
+            const double scale = size[i] + size_of_limits(lo[i], hi[i]);
             const double near_hi = hi[i] < lp_inf ? v - hi[i] : -lp_inf;
             const double near_lo = lo[i] > -lp_inf ? lo[i] - v : -lp_inf;
             if (!(scale > 0) || std::max(near_hi, near_lo) < -answer_tolerance * scale)
@@ -1124,6 +1120,14 @@ bool LpSolver::answer_holds() const
     return point_holds(x_out_);
 }
 
+std::pair<double, double> LpSolver::limits_of(int i) const
+{
+    const int k = loaded_.kind[i];
+    if (k >= 10)
+        return {loaded_.range_lo[k - 10], loaded_.range_hi[k - 10]};
+    return {k == -1 || k == 0 ? loaded_.b[i] : -lp_inf, k == 1 || k == 0 ? loaded_.b[i] : lp_inf};
+}
+
 bool LpSolver::point_holds(const std::vector<double>& x_out) const
 {
     if (static_cast<int>(x_out.size()) != n0_)
@@ -1157,18 +1161,8 @@ bool LpSolver::point_holds(const std::vector<double>& x_out) const
         }
     }
     for (int i = 0; i < m; ++i) {
-        const int k = loaded_.kind[i];
-        double lo = -lp_inf, hi = lp_inf;
-        if (k == 1 || k == 0)
-            hi = loaded_.b[i];
-        if (k == -1 || k == 0)
-            lo = loaded_.b[i];
-        if (k >= 10) {
-            lo = loaded_.range_lo[k - 10];
-            hi = loaded_.range_hi[k - 10];
-        }
-        const double scale =
-            size[i] + std::max(lo > -lp_inf ? std::fabs(lo) : 0.0, hi < lp_inf ? std::fabs(hi) : 0.0);
+        const auto [lo, hi] = limits_of(i);
+        const double scale = size[i] + size_of_limits(lo, hi);
         const double excess = std::max(lo > -lp_inf ? lo - ax[i] : 0.0, hi < lp_inf ? ax[i] - hi : 0.0);
         if (!(excess <= answer_tolerance * scale))
             return false;

@@ -131,6 +131,8 @@ private:
     // relative tolerance of the size of its terms, and its objective the
     // iterations' dual bound within a relative gap.
     bool answer_holds() const;
+    // The lower and upper limit of loaded row i (+-1e20 where it has none).
+    std::pair<double, double> limits_of(int i) const;
     // Whether a point meets every loaded row and bound so (false for one
     // of another length).
     bool point_holds(const std::vector<double>& x) const;
