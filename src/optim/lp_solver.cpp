@@ -1520,7 +1520,10 @@ void LpSolver::iterate()
     // share columns with weights of 1e16, the steps past it may lose the
     // rows to cancellation and stall, and the point answers for them (the
     // driver checks it against the problem as given, as every answer).
-    constexpr double best_rows_limit = 1e-7;
+    // Its gap is the one the answer is held to: where a column inside its
+    // bounds at 1e8 balances one on a bound of 1e9, the steps keep the
+    // objectives 4e-7 apart from there on and stall.
+    constexpr double best_rows_limit = 1e-7, best_gap_limit = answer_gap;
     double best_rows = best_rows_limit;
     struct {
         std::vector<double> x, w, y, z, s;
@@ -1653,7 +1656,7 @@ void LpSolver::iterate()
             const double size = std::fabs(shift - it.primal);
             const double relative_gap = std::fabs(it.dual - it.primal) / (size + 1e-6 * terms + 1e-6 * unit_);
             const bool gap_closed = g < std::max(unit_, 1e-8 * size);
-            if (relative_gap < 1e-8 && gap_closed && rd <= 1e-8 && rp_rows < best_rows) {
+            if (relative_gap < best_gap_limit && gap_closed && rd <= 1e-8 && rp_rows < best_rows) {
                 best_rows = rp_rows;
                 best = {it.x, it.w, it.y, it.z, it.s};
             }

@@ -266,8 +266,10 @@ TEST(LpBoundSweep, OptimumOnLargeBoundsIsFound) { expect_references(optima_on_bo
 // column held inside its bounds at 1e8 to balance a pair left answers
 // that missed rows of size 1 by a few digits; and at U = 1e12 two were
 // said "infeasible" when a solve without costs, with the pair's bounds
-// back in play, stalled in their units. Among them random draws of sizes
-// 10x15 to 40x80.
+// back in play, stalled in their units; and where a pair held one column
+// inside its box at 0.7 U, from U = 1e9 on the steps kept the objectives
+// 4e-7 apart and stalled. Among them random draws of sizes 10x15 to
+// 40x80.
 const std::vector<ScalingLp> hard_optima_on_bounds = {
 #include "data/lp_bound_sweep_hard.inc"
 };

@@ -72,15 +72,15 @@ def add(name, A, b, c, neq, pattern):
 rng = np.random.default_rng(20261210)
 
 
-def with_pairs(m, n, neq, free, pairs, density):
+def with_pairs(m, n, neq, free, pairs, density, s=1.0):
     """A bounded random problem, then `pairs` pairs of columns that the
-    costs push out to the box."""
+    costs push out to the box: A_b = -s A_a, so s x_a + x_b moves along a
+    ray of the rows (with s < 1, x_a ends inside its box near s U)."""
     A, b, c, pattern = random_problem(m, n, neq, free, density, gen=rng)
     cols, costs, kinds = [A], [c], [pattern]
     for _ in range(pairs):
         a = (rng.normal(size=m) * (rng.random(m) < max(density, 0.3))).round(3)
         a[rng.integers(0, m)] = 1.0
-        s = 1.0
         ca = float(rng.uniform(-1, 1))
         cb = -s * ca - float(rng.uniform(0.1, 1))
         cols.append(np.stack([a, -s * a], axis=1))
@@ -188,4 +188,17 @@ for seed in (779, 780, 781, 782, 783, 784, 785, 786, 789, 792, 798, 808):
         name = "%dx%d, %d free columns, stream %d draw %d" % (m, n, free, seed, k)
         if k in HARD_DRAWS.get(seed, []):
             add(name, *problem)
+# Pairs with s = 0.7 hold x_a inside its box at 0.7 U, which balances x_b
+# on its bound: from U = 1e9 on the iterations kept the objectives 4e-7
+# apart and stalled there, and lp gave no answer. Four draws of a stream
+# of such problems that lp solves now, under every BLAS kernel.
+rng = np.random.default_rng(901)
+for k in range(36):
+    m, n = SHAPES[k % 6]
+    free = 1 + k % 4
+    neq = [0, 2, 4, 8][k % 4] if m >= 20 else [0, 2, 4][k % 3]
+    density = [0.25, 1, 0.4, 0.1][k % 4] if m >= 30 else [0.25, 1, 0.4][k % 3]
+    problem = with_pairs(m, n, neq, free, 1 + k % 3, density, s=0.7)
+    if k in (5, 16, 21, 33):
+        add("%dx%d, %d free columns, pairs at 0.7, stream 901 draw %d" % (m, n, free, k), *problem)
 write_cases("lp_bound_sweep_hard.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
