@@ -1,5 +1,6 @@
 // The LP solver object: loading from triplets, the driver (the loaded
-// problem scaled, far bounds left out of a first solve, the answer checked
+// problem scaled, far bounds left out of a first solve and, where the
+// optimum lies on them, columns measured from them, the answer checked
 // against the problem as given), the scaling, the initial point, the step
 // and the convergence test.
 // Presolve and postsolve live in lp_presolve.cpp, the search direction in
@@ -7,11 +8,13 @@
 #include "optim/lp_solver.hpp"
 
 #include "platform/blas_threads.hpp"
+#include "linalg/lapack.hpp"
 #include "optim/lp_ipm.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -362,6 +365,10 @@ void LpSolver::solve_loaded()
             relaxed = true;
         }
     }
+    // The bounds left out that came back because an answer or a ray ran
+    // into them (column, 1 upper, -1 lower): the optimum is likely to lie
+    // on them, and the finish below measures their columns from them.
+    std::vector<std::pair<int, int>> returned;
     for (int round = 0; relaxed && round < 8; ++round) {
         solve_once(l, u, false);
         if (status == 1) {
@@ -372,10 +379,12 @@ void LpSolver::solve_loaded()
             for (int j = 0; j < n0_; ++j) {
                 if (x_out_[j] < loaded_.l[j] && l[j] != loaded_.l[j]) {
                     l[j] = loaded_.l[j];
+                    returned.push_back({j, -1});
                     crossed = true;
                 }
                 if (x_out_[j] > loaded_.u[j] && u[j] != loaded_.u[j]) {
                     u[j] = loaded_.u[j];
+                    returned.push_back({j, 1});
                     crossed = true;
                 }
             }
@@ -392,10 +401,12 @@ void LpSolver::solve_loaded()
             for (auto [j, way] : pulled_out_) {
                 if (way > 0 && u[j] != loaded_.u[j]) {
                     u[j] = loaded_.u[j];
+                    returned.push_back({j, 1});
                     more = true;
                 }
                 if (way < 0 && l[j] != loaded_.l[j]) {
                     l[j] = loaded_.l[j];
+                    returned.push_back({j, -1});
                     more = true;
                 }
             }
@@ -409,8 +420,16 @@ void LpSolver::solve_loaded()
             // no costs only the first remains.
             const std::vector<double> ray = std::move(last_x_);
             solve_once(l, u, true);
-            if (status == 2)
+            // Without any far bound the relaxed problem is solved in the
+            // units of the data, and no point means none for the problem
+            // either. With far bounds back in play the units are theirs
+            // (bounds of 1e12 beside rows of 1), and the iterations also
+            // stall on problems that have points: the problem as given
+            // has the last word.
+            if (status == 2 && returned.empty())
                 return;
+            if (status == 2)
+                break;
             // Unbounded without the bounds left out: the iterations went
             // out along a ray, and the bounds it crosses come back. The
             // others stay out: put back where the optimum does not meet
@@ -434,10 +453,12 @@ void LpSolver::solve_loaded()
                         continue;
                     if (ray[j] > (along ? 0.0 : loaded_.u[j]) && u[j] != loaded_.u[j]) {
                         u[j] = loaded_.u[j];
+                        returned.push_back({j, 1});
                         more = true;
                     }
                     if (ray[j] < (along ? 0.0 : loaded_.l[j]) && l[j] != loaded_.l[j]) {
                         l[j] = loaded_.l[j];
+                        returned.push_back({j, -1});
                         more = true;
                     }
                 }
@@ -451,7 +472,7 @@ void LpSolver::solve_loaded()
     // point outside the rows, or short of the optimum, have not found it,
     // and say so as they do when their count runs out.
     if (status == 1 && !answer_holds())
-        status = 4;
+        status = polish() ? 1 : 4;
     // "Infeasible" is said of a problem only when it has no point at all:
     // with its costs the iterations also stall when they run out along a
     // ray, or lose their accuracy, and without them only infeasibility
@@ -467,6 +488,264 @@ void LpSolver::solve_loaded()
         solve_once(loaded_.l, loaded_.u, true);
         status = status == 1 ? (recedes(ray) || has_ray() ? 3 : 4) : 2;
     }
+    // With those bounds in play the columns that sit on them are 1e19
+    // beside others of 1: the rows of ordinary size that share columns
+    // with them are lost to cancellation in the normal equations, and the
+    // iterations end without an answer. Measured from their bounds, those
+    // columns are of ordinary size too, and so is what is left of the
+    // rows.
+    if (status == 4 && may_finish_ && !returned.empty() && finish_on_bounds(returned))
+        status = 1;
+}
+
+namespace {
+
+// The larger magnitude of a row's finite limits (0 for none).
+double size_of_limits(double lo, double hi)
+{
+    return std::max(lo > -lp_inf ? std::fabs(lo) : 0.0, hi < lp_inf ? std::fabs(hi) : 0.0);
+}
+
+// A sum that keeps the digits its large terms cancel (Neumaier's
+// compensation): a right-hand side of 1 beside terms of 1e19 that cancel
+// comes out 1, where a plain sum leaves 0 or 2048.
+struct CompensatedSum {
+    double sum = 0, lost = 0;
+    void add(double v)
+    {
+        const double t = sum + v;
+        lost += std::fabs(sum) >= std::fabs(v) ? (sum - t) + v : (v - t) + sum;
+        sum = t;
+    }
+    double value() const { return sum + lost; }
+};
+
+} // namespace
+
+bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
+{
+    const int m = m0_, n = n0_;
+    // Each column measured from the one bound that came back for it; one
+    // whose two bounds came back is left as it is.
+    std::vector<int> side(n, 0);
+    for (auto [j, way] : at)
+        side[j] = side[j] == 0 || side[j] == way ? way : 2;
+    std::vector<double> origin(n, 0.0);
+    int moved = 0;
+    for (int j = 0; j < n; ++j) {
+        const double v = side[j] == 1 ? loaded_.u[j] : side[j] == -1 ? loaded_.l[j] : lp_inf;
+        if (std::fabs(v) < lp_inf) {
+            origin[j] = v;
+            ++moved;
+        } else {
+            side[j] = 0;
+        }
+    }
+    if (moved == 0)
+        return false;
+    // The rows' limits less the terms of the columns at their bounds,
+    // each term taken with the rounding of its product and summed so that
+    // what the large terms cancel to keeps its digits.
+    std::vector<CompensatedSum> terms(m);
+    for (int j = 0; j < n; ++j)
+        if (side[j] != 0)
+            for (const LpEntry& e : loaded_.cols[j]) {
+                const double p = e.value * origin[j];
+                terms[e.index].add(p);
+                terms[e.index].add(std::fma(e.value, origin[j], -p));
+            }
+    auto less_terms = [&](double limit, int i) {
+        if (std::fabs(limit) >= lp_inf)
+            return limit;
+        CompensatedSum r;
+        r.add(limit);
+        r.add(-terms[i].sum);
+        r.add(-terms[i].lost);
+        return r.value();
+    };
+    // The same problem in t: x_j = origin_j - t_j from an upper bound,
+    // origin_j + t_j from a lower one, 0 <= t_j <= u_j - l_j.
+    LpSolver rest;
+    rest.reductions = reductions;
+    rest.may_finish_ = false;
+    rest.m_ = rest.m0_ = m;
+    rest.n_ = rest.n0_ = n;
+    rest.cols_ = loaded_.cols;
+    rest.b_.resize(m);
+    rest.kind_ = loaded_.kind;
+    rest.range_lo_ = loaded_.range_lo;
+    rest.range_hi_ = loaded_.range_hi;
+    for (int i = 0; i < m; ++i) {
+        const int k = loaded_.kind[i];
+        rest.b_[i] = less_terms(loaded_.b[i], i);
+        if (k >= 10) {
+            rest.range_lo_[k - 10] = less_terms(loaded_.range_lo[k - 10], i);
+            rest.range_hi_[k - 10] = less_terms(loaded_.range_hi[k - 10], i);
+        }
+    }
+    rest.c_ = loaded_.c;
+    rest.l_ = loaded_.l;
+    rest.u_ = loaded_.u;
+    for (int j = 0; j < n; ++j) {
+        if (side[j] == 0)
+            continue;
+        const double s = -side[j];
+        for (LpEntry& e : rest.cols_[j])
+            e.value *= s;
+        rest.c_[j] *= s;
+        rest.l_[j] = 0;
+        const double width = loaded_.u[j] - loaded_.l[j];
+        rest.u_[j] = std::fabs(loaded_.u[j]) < lp_inf && std::fabs(loaded_.l[j]) < lp_inf ? std::min(width, lp_inf)
+                                                                                           : lp_inf;
+    }
+    rest.run();
+    if (rest.status != 1)
+        return false;
+    x_out_.assign(n, 0.0);
+    CompensatedSum objective, origin_cost;
+    for (int j = 0; j < n; ++j) {
+        const double t = rest.x()[j];
+        x_out_[j] = side[j] == 0 ? t : origin[j] - side[j] * t;
+        objective.add(loaded_.c[j] * x_out_[j]);
+        origin_cost.add(loaded_.c[j] * origin[j]);
+    }
+    y_out_ = rest.y();
+    rows_kept_ = rest.rows_kept();
+    objective_ = objective.value();
+    dual_objective_ = rest.dual_objective_ + origin_cost.value();
+    iter_ = rest.iterations();
+    return answer_holds() || polish();
+}
+
+bool LpSolver::polish()
+{
+    const int m = m0_, n = n0_;
+    if (static_cast<int>(x_out_.size()) != n ||
+        !std::all_of(x_out_.begin(), x_out_.end(), [](double v) { return std::isfinite(v); }))
+        return false;
+    std::vector<double> x = x_out_;
+    std::vector<double> lo(m), hi(m);
+    for (int i = 0; i < m; ++i)
+        std::tie(lo[i], hi[i]) = limits_of(i);
+    // Each column within rounding of a bound is put on it and stays.
+    std::vector<char> held(n, 0);
+    for (int j = 0; j < n; ++j)
+        for (double bound : {loaded_.l[j], loaded_.u[j]})
+            if (std::fabs(bound) < lp_inf &&
+                std::fabs(x[j] - bound) <= 1e-9 * std::max(std::fabs(bound), size_[j])) {
+                x[j] = bound;
+                held[j] = 1;
+            }
+    std::vector<CompensatedSum> ax(m);
+    std::vector<double> size(m), target(m);
+    std::vector<int> row_at(m), col_at(n);
+    for (int round = 0; round < 3; ++round) {
+        std::fill(ax.begin(), ax.end(), CompensatedSum{});
+        std::fill(size.begin(), size.end(), 0.0);
+        for (int j = 0; j < n; ++j)
+            for (const LpEntry& e : loaded_.cols[j]) {
+                const double p = e.value * x[j];
+                ax[e.index].add(p);
+                ax[e.index].add(std::fma(e.value, x[j], -p));
+                size[e.index] += std::fabs(p);
+            }
+        // The rows met with equality or missed, to the share of their
+        // size the check allows, are held at their limit.
+        int rows = 0;
+        for (int i = 0; i < m; ++i) {
+            row_at[i] = -1;
+            const double v = ax[i].value();
+            const double scale = size[i] + size_of_limits(lo[i], hi[i]);
+            const double near_hi = hi[i] < lp_inf ? v - hi[i] : -lp_inf;
+            const double near_lo = lo[i] > -lp_inf ? lo[i] - v : -lp_inf;
+            if (!(scale > 0) || std::max(near_hi, near_lo) < -answer_tolerance * scale)
+                continue;
+            target[i] = near_hi >= near_lo ? hi[i] - v : lo[i] - v;
+            size[i] = scale;
+            row_at[i] = rows++;
+        }
+        int cols = 0;
+        for (int j = 0; j < n; ++j) {
+            col_at[j] = -1;
+            if (held[j])
+                continue;
+            for (const LpEntry& e : loaded_.cols[j])
+                if (e.value != 0 && row_at[e.index] >= 0) {
+                    col_at[j] = cols++;
+                    break;
+                }
+        }
+        if (rows == 0 || cols == 0 || static_cast<double>(rows) * cols > 1e6)
+            break;
+        // The least change of the free columns, each in units of its
+        // size, that puts those rows on their limits, each row in units
+        // of its own size: from the singular value decomposition, so that
+        // repeated rows and columns that no row tells apart are taken
+        // in stride.
+        std::vector<double> a(static_cast<std::size_t>(rows) * cols, 0.0), rhs(rows), unit(cols);
+        for (int j = 0; j < n; ++j) {
+            if (col_at[j] < 0)
+                continue;
+            unit[col_at[j]] = std::max(std::fabs(x[j]), size_[j]);
+            for (const LpEntry& e : loaded_.cols[j])
+                if (row_at[e.index] >= 0)
+                    a[row_at[e.index] + static_cast<std::size_t>(col_at[j]) * rows] +=
+                        e.value * unit[col_at[j]] / size[e.index];
+        }
+        for (int i = 0; i < m; ++i)
+            if (row_at[i] >= 0)
+                rhs[row_at[i]] = target[i] / size[i];
+        const int k = std::min(rows, cols);
+        std::vector<double> sv(k), us(static_cast<std::size_t>(rows) * k), vt(static_cast<std::size_t>(k) * cols);
+        const char job = 'S';
+        int lwork = -1, info = 0;
+        double query = 0;
+        dgesvd_(&job, &job, &rows, &cols, a.data(), &rows, sv.data(), us.data(), &rows, vt.data(), &k, &query,
+                &lwork, &info, 1, 1);
+        if (info != 0)
+            break;
+        lwork = std::max(1, static_cast<int>(query));
+        std::vector<double> work(lwork);
+        dgesvd_(&job, &job, &rows, &cols, a.data(), &rows, sv.data(), us.data(), &rows, vt.data(), &k, work.data(),
+                &lwork, &info, 1, 1);
+        if (info != 0 || !(sv[0] > 0))
+            break;
+        std::vector<double> t(k, 0.0);
+        for (int q = 0; q < k; ++q) {
+            if (!(sv[q] > 1e-12 * sv[0]))
+                continue;
+            double dot = 0;
+            for (int r = 0; r < rows; ++r)
+                dot += us[r + static_cast<std::size_t>(q) * rows] * rhs[r];
+            t[q] = dot / sv[q];
+        }
+        for (int j = 0; j < n; ++j) {
+            const int c = col_at[j];
+            if (c < 0)
+                continue;
+            double e = 0;
+            for (int q = 0; q < k; ++q)
+                e += vt[q + static_cast<std::size_t>(c) * k] * t[q];
+            x[j] += e * unit[c];
+            // A column pushed past a bound stays on it.
+            if (x[j] < loaded_.l[j] || x[j] > loaded_.u[j]) {
+                x[j] = std::clamp(x[j], loaded_.l[j], loaded_.u[j]);
+                held[j] = 1;
+            }
+        }
+    }
+    CompensatedSum objective;
+    for (int j = 0; j < n; ++j)
+        objective.add(loaded_.c[j] * x[j]);
+    const std::vector<double> before = std::move(x_out_);
+    const double objective_before = objective_;
+    x_out_ = std::move(x);
+    objective_ = objective.value();
+    if (answer_holds())
+        return true;
+    x_out_ = before;
+    objective_ = objective_before;
+    return false;
 }
 
 bool LpSolver::solve_by_parts()
@@ -542,6 +821,7 @@ bool LpSolver::solve_by_parts()
     for (int k = 0; k < parts; ++k) {
         LpSolver part;
         part.reductions = reductions;
+        part.may_finish_ = may_finish_;
         part.m_ = part.m0_ = rows_in[k];
         part.n_ = part.n0_ = cols_in[k];
         part.cols_.resize(cols_in[k]);
@@ -840,6 +1120,14 @@ bool LpSolver::answer_holds() const
     return point_holds(x_out_);
 }
 
+std::pair<double, double> LpSolver::limits_of(int i) const
+{
+    const int k = loaded_.kind[i];
+    if (k >= 10)
+        return {loaded_.range_lo[k - 10], loaded_.range_hi[k - 10]};
+    return {k == -1 || k == 0 ? loaded_.b[i] : -lp_inf, k == 1 || k == 0 ? loaded_.b[i] : lp_inf};
+}
+
 bool LpSolver::point_holds(const std::vector<double>& x_out) const
 {
     if (static_cast<int>(x_out.size()) != n0_)
@@ -873,18 +1161,8 @@ bool LpSolver::point_holds(const std::vector<double>& x_out) const
         }
     }
     for (int i = 0; i < m; ++i) {
-        const int k = loaded_.kind[i];
-        double lo = -lp_inf, hi = lp_inf;
-        if (k == 1 || k == 0)
-            hi = loaded_.b[i];
-        if (k == -1 || k == 0)
-            lo = loaded_.b[i];
-        if (k >= 10) {
-            lo = loaded_.range_lo[k - 10];
-            hi = loaded_.range_hi[k - 10];
-        }
-        const double scale =
-            size[i] + std::max(lo > -lp_inf ? std::fabs(lo) : 0.0, hi < lp_inf ? std::fabs(hi) : 0.0);
+        const auto [lo, hi] = limits_of(i);
+        const double scale = size[i] + size_of_limits(lo, hi);
         const double excess = std::max(lo > -lp_inf ? lo - ax[i] : 0.0, hi < lp_inf ? ax[i] - hi : 0.0);
         if (!(excess <= answer_tolerance * scale))
             return false;
@@ -1242,7 +1520,10 @@ void LpSolver::iterate()
     // share columns with weights of 1e16, the steps past it may lose the
     // rows to cancellation and stall, and the point answers for them (the
     // driver checks it against the problem as given, as every answer).
-    constexpr double best_rows_limit = 1e-7;
+    // Its gap is the one the answer is held to: where a column inside its
+    // bounds at 1e8 balances one on a bound of 1e9, the steps keep the
+    // objectives 4e-7 apart from there on and stall.
+    constexpr double best_rows_limit = 1e-7, best_gap_limit = answer_gap;
     double best_rows = best_rows_limit;
     struct {
         std::vector<double> x, w, y, z, s;
@@ -1375,7 +1656,7 @@ void LpSolver::iterate()
             const double size = std::fabs(shift - it.primal);
             const double relative_gap = std::fabs(it.dual - it.primal) / (size + 1e-6 * terms + 1e-6 * unit_);
             const bool gap_closed = g < std::max(unit_, 1e-8 * size);
-            if (relative_gap < 1e-8 && gap_closed && rd <= 1e-8 && rp_rows < best_rows) {
+            if (relative_gap < best_gap_limit && gap_closed && rd <= 1e-8 && rp_rows < best_rows) {
                 best_rows = rp_rows;
                 best = {it.x, it.w, it.y, it.z, it.s};
             }

@@ -114,10 +114,25 @@ private:
     // costs when asked): presolve, standard form, iterations and, when
     // optimal, postsolve.
     void solve_once(const std::vector<double>& l, const std::vector<double>& u, bool zero_cost);
+    // The finish of a solve that found no answer where the optimum lies on
+    // bounds far beyond the rest of the data: the columns named (column, 1
+    // upper, -1 lower) are measured from those bounds, which moves their
+    // terms into the right-hand sides, and the problem is solved again in
+    // the units of what is left; its answer, taken back, is checked. True
+    // with x, y and the objective set when it holds.
+    bool finish_on_bounds(const std::vector<std::pair<int, int>>& at);
+    // An answer that missed its check by a few digits, mended: its columns
+    // within rounding of a bound are put on it, and the others moved by
+    // the least change that puts the rows it meets with equality, or
+    // misses, on their limits. True, with x and the objective mended,
+    // when the answer then holds; otherwise nothing changes.
+    bool polish();
     // Whether the answer meets every loaded row and bound, each within a
     // relative tolerance of the size of its terms, and its objective the
     // iterations' dual bound within a relative gap.
     bool answer_holds() const;
+    // The lower and upper limit of loaded row i (+-1e20 where it has none).
+    std::pair<double, double> limits_of(int i) const;
     // Whether a point meets every loaded row and bound so (false for one
     // of another length).
     bool point_holds(const std::vector<double>& x) const;
@@ -176,6 +191,9 @@ private:
     // and gamma are taken from.
     std::vector<double> row_scale_, col_scale_;
     double rhs_size_ = 1, cost_size_ = 0;
+    // Whether a solve without an answer may be finished from the bounds
+    // that came back (not in the solve of that finish itself).
+    bool may_finish_ = true;
     double beta_ = 1, gamma_ = 1;
     // The size of an ordinary right-hand side in the units of the solve:
     // 1, or less where large bounds in play set the units. Every

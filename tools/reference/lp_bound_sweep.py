@@ -17,13 +17,12 @@ whatever U.
 Bound pattern per column: 0 for 0 <= x <= U, 1 for -U <= x <= U, 2 for
 x >= 0. The first neq rows are equalities, the rest upper limits.
 
-Writes tests/optim/data/lp_bound_sweep.inc; lp_bound_sweep_hard.inc with
-problems of the same kind that lp once left without an answer in some
-variants, and random draws of the same kind from streams of their own, of
-which lp left about half without an answer in some variant before free
-columns were kept whole; and lp_bound_sweep_open.inc with the draws of
-those streams that lp still leaves without an answer at U = 1e19 in some
-variant, here or under other BLAS kernels.
+Writes tests/optim/data/lp_bound_sweep.inc; and lp_bound_sweep_hard.inc
+with problems of the same kind that lp once left without an answer in
+some variants, and random draws of the same kind from streams of their
+own, of which lp left about half without an answer in some variant before
+free columns were kept whole, and some more at U = 1e19 before columns on
+bounds far beyond the rest of the data were measured from those bounds.
 """
 import os
 import sys
@@ -73,15 +72,15 @@ def add(name, A, b, c, neq, pattern):
 rng = np.random.default_rng(20261210)
 
 
-def with_pairs(m, n, neq, free, pairs, density):
+def with_pairs(m, n, neq, free, pairs, density, s=1.0):
     """A bounded random problem, then `pairs` pairs of columns that the
-    costs push out to the box."""
+    costs push out to the box: A_b = -s A_a, so s x_a + x_b moves along a
+    ray of the rows (with s < 1, x_a ends inside its box near s U)."""
     A, b, c, pattern = random_problem(m, n, neq, free, density, gen=rng)
     cols, costs, kinds = [A], [c], [pattern]
     for _ in range(pairs):
         a = (rng.normal(size=m) * (rng.random(m) < max(density, 0.3))).round(3)
         a[rng.integers(0, m)] = 1.0
-        s = 1.0
         ca = float(rng.uniform(-1, 1))
         cb = -s * ca - float(rng.uniform(0.1, 1))
         cols.append(np.stack([a, -s * a], axis=1))
@@ -158,20 +157,27 @@ for k in range(16):
 for name, problem in hard:
     add(name, *problem)
 
-# Random draws of the same kind from four streams: sizes 10x15 to 40x80,
+# Random draws of the same kind from eight streams: sizes 10x15 to 40x80,
 # one to four free columns, one to three pairs. Of the first three
 # streams' 108 draws, 54 were left without an answer in some variant
 # before free columns were kept whole; the hard table takes fourteen of
 # those, of every size, and one of the fourth stream that lost its answer
-# to a stall past its best point; the open table takes the eight draws
-# that some variants at U = 1e19 still leave without one, here or under
-# other BLAS kernels (rows of size 1 beside columns whose weights reach
-# 1e16).
+# to a stall past its best point. Beside them, the draws that some
+# variants at U = 1e19 still left without one, here or under other BLAS
+# kernels, before columns on bounds far beyond the rest were measured
+# from those bounds (rows of size 1 beside columns whose weights reach
+# 1e16): eight of the first four streams, and seven of the next four.
+# And two of the next eight that held a column inside its bounds at 1e8
+# balancing a pair, whose answers missed rows of size 1 by a few digits
+# from U = 1e6 on, until such answers were mended on the rows they meet.
+# And two of sixteen streams more that lp called infeasible at U = 1e12:
+# with the pair's bounds back in play, a solve without costs that stalled
+# in their units was taken for proof that the problem has no point.
 SHAPES = [(10, 15), (15, 25), (12, 20), (20, 30), (30, 50), (40, 80)]
-HARD_DRAWS = {779: [3, 11, 24, 27, 35], 780: [22, 23, 27, 30], 781: [2, 4, 12, 24, 30], 782: [9]}
-OPEN_DRAWS = {779: [15], 780: [24], 781: [9, 15, 35], 782: [3, 21, 27]}
-open_cases = []
-for seed in (779, 780, 781, 782):
+HARD_DRAWS = {779: [3, 11, 15, 24, 27, 35], 780: [22, 23, 24, 27, 30], 781: [2, 4, 9, 12, 15, 24, 30, 35],
+              782: [3, 9, 21, 27], 784: [15, 30], 785: [6, 15, 27], 786: [3, 12], 789: [6], 792: [30],
+              798: [28], 808: [32]}
+for seed in (779, 780, 781, 782, 783, 784, 785, 786, 789, 792, 798, 808):
     rng = np.random.default_rng(seed)
     for k in range(36):
         m, n = SHAPES[k % 6]
@@ -182,9 +188,17 @@ for seed in (779, 780, 781, 782):
         name = "%dx%d, %d free columns, stream %d draw %d" % (m, n, free, seed, k)
         if k in HARD_DRAWS.get(seed, []):
             add(name, *problem)
-        elif k in OPEN_DRAWS.get(seed, []):
-            hard_cases, cases = cases, open_cases
-            add(name, *problem)
-            cases = hard_cases
+# Pairs with s = 0.7 hold x_a inside its box at 0.7 U, which balances x_b
+# on its bound: from U = 1e9 on the iterations kept the objectives 4e-7
+# apart and stalled there, and lp gave no answer. Four draws of a stream
+# of such problems that lp solves now, under every BLAS kernel.
+rng = np.random.default_rng(901)
+for k in range(36):
+    m, n = SHAPES[k % 6]
+    free = 1 + k % 4
+    neq = [0, 2, 4, 8][k % 4] if m >= 20 else [0, 2, 4][k % 3]
+    density = [0.25, 1, 0.4, 0.1][k % 4] if m >= 30 else [0.25, 1, 0.4][k % 3]
+    problem = with_pairs(m, n, neq, free, 1 + k % 3, density, s=0.7)
+    if k in (5, 16, 21, 33):
+        add("%dx%d, %d free columns, pairs at 0.7, stream 901 draw %d" % (m, n, free, k), *problem)
 write_cases("lp_bound_sweep_hard.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", cases)
-write_cases("lp_bound_sweep_open.inc", "lp_bound_sweep.py", "1e3, 1e6, 1e9, 1e12, 1e19", open_cases)
