@@ -1506,6 +1506,17 @@ const std::vector<route>& routes()
     return all;
 }
 
+// Whether the writing user can be given the route's file: another user's
+// file is made only by root; the skip is said.
+bool route_can_be_made(const route& r, const writing_user& u)
+{
+    if (r.sticky && !u.switch_user) {
+        std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+        return false;
+    }
+    return true;
+}
+
 // Makes the route's folder (which must exist) for a writer's file; the
 // writing user is u.
 void make_route(const route& r, const fs::path& d, const std::string& file, const writing_user& u)
@@ -1539,10 +1550,8 @@ TEST_F(WholeFileWriters, AWriteThatFailsInTheMiddleKeepsTheOldFileOnEveryRoute)
         SCOPED_TRACE(killed ? "killed at the limit" : "refused at the limit");
         for (const route& r : routes()) {
             SCOPED_TRACE(r.what);
-            if (r.sticky && !u.switch_user) {
-                std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+            if (!route_can_be_made(r, u))
                 continue;
-            }
             for_each_writer("failing", [&](std::size_t k, const writer& w, const fs::path& d) {
                 const fs::path temporaries = open_folder(d.filename().string() + "_tmp");
                 make_route(r, d, w.file, u);
@@ -1636,10 +1645,8 @@ TEST_F(WholeFileWriters, AWriterKilledAtEachStepLeavesOneWholeFileOnEveryRoute)
         SCOPED_TRACE("killed at " + std::string(st.what));
         for (const route& r : routes()) {
             SCOPED_TRACE(r.what);
-            if (r.sticky && !u.switch_user) {
-                std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+            if (!route_can_be_made(r, u))
                 continue;
-            }
             for_each_writer("killed_step", [&](std::size_t k, const writer& w, const fs::path& d) {
                 const fs::path temporaries = open_folder(d.filename().string() + "_tmp");
                 make_route(r, d, w.file, u);
@@ -1764,10 +1771,8 @@ TEST_F(WholeFileWriters, TheLongestNamesOnEveryRoute)
     const std::size_t longest = path_max > 0 ? static_cast<std::size_t>(path_max) - 1 : 4095;
     for (const route& r : routes()) {
         SCOPED_TRACE(r.what);
-        if (r.sticky && !u.switch_user) {
-            std::printf("skipped (%s): another user's file can be made only by root\n", r.what);
+        if (!route_can_be_made(r, u))
             continue;
-        }
         for (const bool through_link : {false, true}) {
             SCOPED_TRACE(through_link ? "through a link" : "by its name");
             for_each_writer("longest", [&](std::size_t k, const writer& w, const fs::path& top) {
