@@ -337,18 +337,18 @@ TEST(MemoryLimit, ThePoolReservesAShareOfWhatIsLeftAndGrows)
 // the larger limits, slow to fill, share the rest out. In multi-thread mode OpenBLAS runs four
 // threads where the limit leaves room for their buffers (they map some
 // 440 MB at start).
-TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
+struct FillCase {
+    long limit_mb;
+    bool multi_thread;
+    int blas_threads;
+    std::vector<std::string> fills;
+};
+
+const std::vector<FillCase>& fill_cases()
 {
-    SKIP_WITHOUT_LIMITS();
-    struct Case {
-        long limit_mb;
-        bool multi_thread;
-        int blas_threads;
-        std::vector<std::string> fills;
-    };
-    const std::vector<std::string> every = {"fill with 100 doubles", "fill with 1000 doubles",
-                                            "fill with 1e6 doubles", "fill with one value", "fill with an fft"};
-    const std::vector<Case> cases = {
+    static const std::vector<std::string> every = {"fill with 100 doubles", "fill with 1000 doubles",
+                                                   "fill with 1e6 doubles", "fill with one value", "fill with an fft"};
+    static const std::vector<FillCase> cases = {
         {300, false, 1, every},
         {1000, false, 1, {"fill with 100 doubles", "fill with 1000 doubles", "fill with 1e6 doubles"}},
         {3000, false, 1, {"fill with one value"}},
@@ -368,28 +368,39 @@ TEST(MemoryLimit, FilledMemoryDroppedServesTheNextCalls)
                          "fill with sparse values"}},
         {1000, true, 1, {"fill with 16500 doubles", "fill with grown rows", "fill with structs of large values"}},
     };
-    for (const Case& c : cases) {
-        const std::string mode = c.multi_thread ? "multi-thread mode" : "one thread";
-        SCOPED_TRACE(std::to_string(c.limit_mb) + " MB, " + mode);
-        std::vector<std::string> args;
-        if (c.multi_thread)
-            args.push_back("--mt");
-        for (const std::string& fill : c.fills) {
-            args.push_back(fill);
-            args.push_back("go on");
-        }
-        const probe_result r = run_probe(c.limit_mb, args, c.blas_threads);
-        EXPECT_RAN_THROUGH(r, c.limit_mb);
-        for (const std::string& fill : c.fills) {
-            SCOPED_TRACE(fill);
-            if (fill != "fill with an fft") {  // the fft may fit
-                EXPECT_TRUE(saw(r, fill, "Out of memory!")) << r.output;
-            }
-            EXPECT_TRUE(saw(r, fill, "afterwards ok")) << r.output;
-        }
-        EXPECT_EQ(times_seen(r, "go on", "answered"), long(c.fills.size())) << r.output;
-    }
+    return cases;
 }
+
+// One process a case, each its own test, so that the cases (minutes in
+// all) run side by side and each has the whole time a test is given.
+class FilledMemoryDropped : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(FilledMemoryDropped, ServesTheNextCalls)
+{
+    SKIP_WITHOUT_LIMITS();
+    const FillCase& c = fill_cases()[GetParam()];
+    const std::string mode = c.multi_thread ? "multi-thread mode" : "one thread";
+    SCOPED_TRACE(std::to_string(c.limit_mb) + " MB, " + mode);
+    std::vector<std::string> args;
+    if (c.multi_thread)
+        args.push_back("--mt");
+    for (const std::string& fill : c.fills) {
+        args.push_back(fill);
+        args.push_back("go on");
+    }
+    const probe_result r = run_probe(c.limit_mb, args, c.blas_threads);
+    EXPECT_RAN_THROUGH(r, c.limit_mb);
+    for (const std::string& fill : c.fills) {
+        SCOPED_TRACE(fill);
+        if (fill != "fill with an fft") {  // the fft may fit
+            EXPECT_TRUE(saw(r, fill, "Out of memory!")) << r.output;
+        }
+        EXPECT_TRUE(saw(r, fill, "afterwards ok")) << r.output;
+    }
+    EXPECT_EQ(times_seen(r, "go on", "answered"), long(c.fills.size())) << r.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(MemoryLimit, FilledMemoryDropped, ::testing::Range(std::size_t{0}, fill_cases().size()));
 
 // A dropped 800 MB value below a 160 kB one that stays gave its address
 // space back: a 2 GB value then fits under 3 GB. And the host's own
