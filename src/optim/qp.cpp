@@ -369,10 +369,17 @@ bool far_out(const Mm& A, const Mm& b, int own, const Mm& x)
 // than rounding of its terms |b|'|y|. A large problem is made dense for
 // it: it is asked only of points that lie far out and of the verdicts
 // other than "ok".
+constexpr double proof_elements_limit = 4e6;
+
 bool proves_infeasible(const Mm& A, const Mm& b, int neq, int own)
 {
     const int rows = A.rows(), nx = A.cols();
     if (rows == 0 || nx == 0)
+        return false;
+    // Past this the dense problem of weights (and nnls's time on it) would
+    // outweigh the solve itself; the verdict then stands as the phases
+    // gave it.
+    if (double(rows + neq) * double(nx + 1) > proof_elements_limit)
         return false;
     const double top = rhs_scale(b, own);
     if (!(top > 0) || !std::isfinite(top))
