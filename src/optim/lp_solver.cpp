@@ -517,6 +517,15 @@ struct CompensatedSum {
         lost += std::fabs(sum) >= std::fabs(v) ? (sum - t) + v : (v - t) + sum;
         sum = t;
     }
+    // a b with the rounding of its product kept; gives the rounded
+    // product.
+    double add_product(double a, double b)
+    {
+        const double p = a * b;
+        add(p);
+        add(std::fma(a, b, -p));
+        return p;
+    }
     double value() const { return sum + lost; }
 };
 
@@ -549,11 +558,8 @@ bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
     std::vector<CompensatedSum> terms(m);
     for (int j = 0; j < n; ++j)
         if (side[j] != 0)
-            for (const LpEntry& e : loaded_.cols[j]) {
-                const double p = e.value * origin[j];
-                terms[e.index].add(p);
-                terms[e.index].add(std::fma(e.value, origin[j], -p));
-            }
+            for (const LpEntry& e : loaded_.cols[j])
+                terms[e.index].add_product(e.value, origin[j]);
     auto less_terms = [&](double limit, int i) {
         if (std::fabs(limit) >= lp_inf)
             return limit;
@@ -643,12 +649,8 @@ bool LpSolver::polish()
         std::fill(ax.begin(), ax.end(), CompensatedSum{});
         std::fill(size.begin(), size.end(), 0.0);
         for (int j = 0; j < n; ++j)
-            for (const LpEntry& e : loaded_.cols[j]) {
-                const double p = e.value * x[j];
-                ax[e.index].add(p);
-                ax[e.index].add(std::fma(e.value, x[j], -p));
-                size[e.index] += std::fabs(p);
-            }
+            for (const LpEntry& e : loaded_.cols[j])
+                size[e.index] += std::fabs(ax[e.index].add_product(e.value, x[j]));
         // The rows met with equality or missed, to the share of their
         // size the check allows, are held at their limit.
         int rows = 0;
