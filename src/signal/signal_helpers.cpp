@@ -138,14 +138,15 @@ namespace {
 
 void plain_trapezoid_sums(const double* x, const double* yr, const double* yi, int m, double& sr, double& si)
 {
-    sr = 0;
-    si = 0;
-    for (int k = 0; k + 1 < m; ++k) {
-        const double dx = x[k + 1] - x[k];
-        sr += dx * (0.5 * (yr[k] + yr[k + 1]));
-        if (yi)
-            si += dx * (0.5 * (yi[k] + yi[k + 1]));
-    }
+    // local sums: the results may not be written through on every step
+    double r = 0, i = 0;
+    for (int k = 0; k + 1 < m; ++k)
+        r += (x[k + 1] - x[k]) * (0.5 * (yr[k] + yr[k + 1]));
+    if (yi)
+        for (int k = 0; k + 1 < m; ++k)
+            i += (x[k + 1] - x[k]) * (0.5 * (yi[k] + yi[k + 1]));
+    sr = r;
+    si = i;
 }
 
 // The integral of one column (real part into sr, imaginary into si when yi

@@ -34,22 +34,30 @@ Mm as_column(const Mm& x)
 }
 
 // Sums of squares and products overflow past 2^512 and underflow below
-// 2^-511; data within these bounds are summed as they stand, and data
-// beyond them are taken slice by slice in a power of two that brings each
-// slice's largest element to [1, 2) (exact, so the two ways agree wherever
-// the plain one keeps every bit).
-constexpr int safe_exponent = 400;
+// 2^-511; data within 2^+-400 are summed as they stand, and data beyond are
+// taken slice by slice in a power of two that brings each slice's largest
+// element to [1, 2) (exact, so the two ways agree wherever the plain one
+// keeps every bit). Correlations divide by products of variances, fourth
+// powers of the data: their bound is 2^+-180.
+constexpr int safe_exponent = 400, safe_correlation_exponent = 180;
 
-bool beyond_safe_range(const double* re, const double* im, std::int64_t n)
+// Whether a nonzero magnitude among the n parts lies beyond 2^+-limit (an
+// infinity counts: the careful way gives it the same result).
+bool beyond_safe_range(const double* re, const double* im, std::int64_t n, int limit)
 {
-    const double big = std::ldexp(1.0, safe_exponent), small = std::ldexp(1.0, -safe_exponent);
-    bool beyond = false;
+    double hi = 0, lo = INFINITY;
     for (std::int64_t k = 0; k < n; ++k) {
-        const double a = std::fabs(re[k]), b = im ? std::fabs(im[k]) : 0.0;
-        beyond |= (a > big && a != INFINITY) || (a != 0 && a < small) || (b > big && b != INFINITY) ||
-                  (b != 0 && b < small);
+        const double a = std::fabs(re[k]);
+        hi = a > hi ? a : hi;
+        lo = a > 0 && a < lo ? a : lo;
     }
-    return beyond;
+    if (im)
+        for (std::int64_t k = 0; k < n; ++k) {
+            const double a = std::fabs(im[k]);
+            hi = a > hi ? a : hi;
+            lo = a > 0 && a < lo ? a : lo;
+        }
+    return hi > std::ldexp(1.0, limit) || lo < std::ldexp(1.0, -limit);
 }
 
 // The slices of an array along dimension w (0-based): `before` elements
@@ -183,7 +191,7 @@ Mm stdM(const Mm& x, const Mm& flag, const Mm& dim)
     }
     if (m == 0)
         return nop_M;
-    if (x.gettype() != qv_double || x.issparse() || !beyond_safe_range(x.addr(), x.addi(), x.size()))
+    if (x.gettype() != qv_double || x.issparse() || !beyond_safe_range(x.addr(), x.addi(), x.size(), safe_exponent))
         return deviation(x, flag, w, m);
     // squares of 1e200 overflow and of 1e-200 vanish: each slice is taken in
     // its own power of two, and its deviation scaled back
@@ -224,13 +232,12 @@ Mm covariance(const Mm& D, double f)
 }
 
 // D's columns are brought to a common size when their products would
-// overflow or vanish (always, when asked); e holds the power of two taken
-// from each (all 0 when D is used as it stands).
-Mm common_size(const Mm& D, std::vector<int>& e, bool always)
+// overflow or vanish beyond 2^+-limit; e holds the power of two taken from
+// each (all 0 when D is used as it stands).
+Mm common_size(const Mm& D, std::vector<int>& e, int limit)
 {
     e.assign(std::size_t(D.cols()), 0);
-    if (D.gettype() != qv_double || D.issparse() ||
-        !(always || beyond_safe_range(D.addr(), D.addi(), D.size())))
+    if (D.gettype() != qv_double || D.issparse() || !beyond_safe_range(D.addr(), D.addi(), D.size(), limit))
         return D;
     const slices columns(D, 0);
     e = slice_exponents(D, columns);
@@ -245,7 +252,7 @@ Mm cov_of_data(const Mm& D, const Mm& flag)
     if (c == 1)
         return Mm(0.0);
     std::vector<int> e;
-    Mm V = covariance(common_size(D, e, false), first_of(flag));
+    Mm V = covariance(common_size(D, e, safe_exponent), first_of(flag));
     if (V.gettype() != qv_double || V.rows() != int(e.size()) || V.cols() != int(e.size()))
         return V;
     const int n = V.rows();
@@ -265,16 +272,15 @@ Mm correlation(const Mm& V)
     return rdivide(V, msqrt(mtimes(s, ctranspose(s))));
 }
 
-// Correlations do not change when a variable is scaled, so the covariance
-// is always taken of columns of a common size: the products of variances
-// in the quotient are fourth powers of the data, which leave the doubles
-// already for data of 1e-80 or 1e80.
+// Correlations do not change when a variable is scaled, so data whose
+// fourth powers leave the doubles (1e-80 or 1e80 is enough) are correlated
+// as columns of a common size.
 Mm correlation_of_data(const Mm& D)
 {
     if (D.size() <= 1)
         return correlation(cov_of_data(D, Mm(0.0)));
     std::vector<int> e;
-    return correlation(covariance(common_size(D, e, true), 0.0));
+    return correlation(covariance(common_size(D, e, safe_correlation_exponent), 0.0));
 }
 
 } // namespace

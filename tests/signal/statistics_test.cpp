@@ -375,7 +375,7 @@ TEST(Statistics, PowersOfTwoScaleExactly)
         {"pages", cube, false},
         {"complex", data(4, 2, true), true},
     };
-    const std::vector<int> powers = {-960, -700, -450, -300, 0, 300, 450, 700, 960, 1019};
+    const std::vector<int> powers = {-960, -700, -450, -401, -300, -181, -179, 0, 179, 181, 300, 399, 450, 700, 960, 1019};
     for (const auto& g : gallery) {
         SCOPED_TRACE(g.what);
         for (int k : powers) {
