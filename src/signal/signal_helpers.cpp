@@ -134,6 +134,50 @@ Mm kron(const Mm&) { return Mm(error_input("kron", 1)); }
 
 // ---- trapezoidal integration ----
 
+namespace {
+
+void plain_trapezoid_sums(const double* x, const double* yr, const double* yi, int m, double& sr, double& si)
+{
+    // local sums: the results may not be written through on every step
+    double r = 0, i = 0;
+    for (int k = 0; k + 1 < m; ++k)
+        r += (x[k + 1] - x[k]) * (0.5 * (yr[k] + yr[k + 1]));
+    if (yi)
+        for (int k = 0; k + 1 < m; ++k)
+            i += (x[k + 1] - x[k]) * (0.5 * (yi[k] + yi[k + 1]));
+    sr = r;
+    si = i;
+}
+
+// The integral of one column (real part into sr, imaginary into si when yi
+// is not null). Steps and sums of values near the largest double overflow
+// though the integral need not: such a column is summed again with x and y
+// in powers of two that bring them to [1, 2), and the result scaled back.
+void trapezoid_sums(const double* x, const double* yr, const double* yi, int m, double& sr, double& si)
+{
+    double r = 0, i = 0;
+    plain_trapezoid_sums(x, yr, yi, m, r, i);
+    if (!std::isfinite(r) || !std::isfinite(i)) {
+        const int ex = size_exponent(x, nullptr, m), ey = size_exponent(yr, yi, m);
+        std::vector<double> sx(x, x + m), syr(yr, yr + m), syi(yi ? yi : yr, (yi ? yi : yr) + m);
+        for (int k = 0; k < m; ++k) {
+            sx[std::size_t(k)] = std::ldexp(x[k], -ex);
+            syr[std::size_t(k)] = std::ldexp(yr[k], -ey);
+            syi[std::size_t(k)] = yi ? std::ldexp(yi[k], -ey) : 0.0;
+        }
+        double rs = 0, is = 0;
+        plain_trapezoid_sums(sx.data(), syr.data(), yi ? syi.data() : nullptr, m, rs, is);
+        if (!std::isfinite(r))
+            r = std::ldexp(rs, ex + ey);
+        if (!std::isfinite(i))
+            i = std::ldexp(is, ex + ey);
+    }
+    sr = r;
+    si = i;
+}
+
+} // namespace
+
 Mm trapz(const Mm& x0, const Mm& y0)
 {
     Mm Y = mdouble(full(y0));
@@ -149,15 +193,10 @@ Mm trapz(const Mm& x0, const Mm& y0)
     Mm r = shaped_zeros(Y.isc(), 1, cols);
     const double* xv = x.addr();
     for (int c = 0; c < cols; ++c) {
-        double sr = 0, si = 0;
         const double* yr = Y.addr() + std::int64_t(c) * m;
         const double* yi = Y.addi() ? Y.addi() + std::int64_t(c) * m : nullptr;
-        for (int k = 0; k + 1 < m; ++k) {
-            const double dx = xv[k + 1] - xv[k];
-            sr += dx * (0.5 * (yr[k] + yr[k + 1]));
-            if (yi)
-                si += dx * (0.5 * (yi[k] + yi[k + 1]));
-        }
+        double sr = 0, si = 0;
+        trapezoid_sums(xv, yr, yi, m, sr, si);
         r.addr()[c] = sr;
         if (yi)
             r.addi()[c] = si;

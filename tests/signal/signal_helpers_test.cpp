@@ -8,6 +8,7 @@
 namespace {
 
 #include "data/nonfinite_reference.inc"
+#include "data/statistics_scales.inc"
 
 TEST(Kron, DenseSparseAndComplex)
 {
@@ -61,6 +62,74 @@ TEST(Trapz, Integrals)
     EXPECT_EQ(trapz(Mm()).size(), 0);
     EXPECT_EQ(test::values(trapz(test::real(3, 1, {0, 0.5, 2}), test::real(3, 1, {2, 2, 2}))), (std::vector<double>{4}));
     EXPECT_ERROR(trapz(test::row({1, 2}), test::row({1, 2, 3})), "trapz: a,b sizes not consistent");
+}
+
+// Steps and neighbour sums near the largest double overflow in the plain
+// loop though the integral is representable (trapz of [1.7e308 1.7e308
+// -1.7e308 1.6e308] was Inf); against mpmath, and Inf or NaN where the
+// arithmetic puts them.
+TEST(Trapz, NearTheTopOfTheDoubles)
+{
+    struct Case {
+        const char* what;
+        Mm result;
+        std::vector<double> re, im;
+    };
+    const Mm near_max = test::row({1.7e308, 1.7e308, -1.7e308, 1.6e308});
+    const Mm quarters = test::row({0, 0.25, 0.5, 1});
+    const Mm two_columns = test::real(4, 2, {1.7e308, 1.7e308, -1.7e308, 1.6e308, 1, 2, 3, 4});
+    const std::vector<Case> cases = {
+        {"values near the top", trapz(quarters, near_max), {trapz_near_max[0]}, {}},
+        {"unit steps over a column", trapz(test::real(3, 1, {1.7e308, 1.7e308, -1.7e308})), {1.7e308}, {}},
+        {"steps near the top", trapz(test::row({-1.7e308, -1e308, 1e308, 1.7e308}), test::row({1e-10, 2e-10, 3e-10, -1e-10})),
+         {trapz_wide_x[0]}, {}},
+        {"complex", trapz(test::complex(1, 3, {1.5e308, 1.5e308, -0.5e308}, {1e308, -0.5e308, 1e308})),
+         {trapz_complex_big_re[0]}, {trapz_complex_big_im[0]}},
+        {"a column beside a plain one", trapz(quarters, two_columns), {trapz_near_max[0], 2.125}, {}},
+        {"beyond the doubles", trapz(test::row({1e308, 1e308, 1e308})), {INFINITY}, {}},
+        {"with Inf", trapz(test::row({1.7e308, 1.7e308, INFINITY})), {INFINITY}, {}},
+        {"with Inf and -Inf", trapz(test::row({INFINITY, 1.7e308, -INFINITY})), {NAN}, {}},
+        {"with NaN", trapz(test::row({1.7e308, NAN, 1.7e308})), {NAN}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::expect_matches(test::values(real(c.result)), c.re, 4 * std::ldexp(1.0, -52) * test::finite_scale(c.re));
+        if (!c.im.empty())
+            test::expect_matches(test::values(imag(c.result)), c.im, 4 * std::ldexp(1.0, -52) * test::finite_scale(c.im));
+    }
+}
+
+// Scaling x by 2^a and y by 2^b scales the integral by 2^(a+b), up to the
+// top of the doubles where steps and sums of the plain loop overflow; over
+// lengths 2 to 200 and columns of a matrix.
+TEST(Trapz, PowersOfTwoScaleExactly)
+{
+    struct Power {
+        int a, b;
+    };
+    const std::vector<Power> powers = {{0, 0}, {0, 1022}, {1024, -30}, {-2, 1023}, {1022, 1}, {1020, -1000}, {-1000, 1023}, {500, 500}, {-500, -400}};
+    for (int m : {2, 3, 10, 57, 200}) {
+        Mm x(0, 0, 0, m, 1, qv_double), y(0, 0, 0, m, 3, qv_double);
+        for (int k = 0; k < m; ++k) {
+            x.addr()[k] = -0.96 + 1.92 * k / (m - 1) - (k % 3) * 0.01 / m;  // in [-0.97, 0.96]
+            y.addr()[k] = 1 + double((k * 37) % 13) / 13;                // in [1, 2)
+            y.addr()[m + k] = double((k * 29) % 17) / 17 - 0.5;          // both signs
+            y.addr()[2 * m + k] = k % 2 ? 1.75 : 1.875;
+        }
+        const std::vector<double> plain = test::values(trapz(x, y));
+        for (const auto& p : powers) {
+            SCOPED_TRACE("m " + std::to_string(m) + ", x by 2^" + std::to_string(p.a) + ", y by 2^" + std::to_string(p.b));
+            Mm xs(0, 0, 0, m, 1, qv_double), ys(0, 0, 0, m, 3, qv_double);
+            for (int k = 0; k < m; ++k)
+                xs.addr()[k] = std::ldexp(x.addr()[k], p.a);
+            for (int k = 0; k < 3 * m; ++k)
+                ys.addr()[k] = std::ldexp(y.addr()[k], p.b);
+            const std::vector<double> got = test::values(trapz(xs, ys));
+            ASSERT_EQ(got.size(), plain.size());
+            for (std::size_t c = 0; c < got.size(); ++c)
+                EXPECT_LE(test::ulps(got[c], std::ldexp(plain[c], p.a + p.b)), 2) << "column " << c << ": " << got[c];
+        }
+    }
 }
 
 TEST(Nextpow2AndFreqspace, Values)

@@ -10,6 +10,7 @@ namespace {
 
 #include "data/nonfinite_reference.inc"
 #include "data/statistics_reference.inc"
+#include "data/statistics_scales.inc"
 
 Mm data(int rows, int cols, bool complex)
 {
@@ -230,6 +231,185 @@ TEST(Statistics, Errors)
     EXPECT_ERROR(stdM(x, Mm(0.0), Mm()), "std: dim argument may not be empty");
     EXPECT_ERROR(stdM(x, Mm(0.0), Mm(3.0)), "std: dim argument may not be more then the number of dimensions");
     EXPECT_ERROR(cov(x, test::row({1, 2})), "horzcat: # of rows different");
+}
+
+// Values equal within n units in the last place, NaN where want is NaN and
+// the same infinity where it is infinite.
+void expect_close(const std::vector<double>& got, const std::vector<double>& want, std::int64_t n)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        if (std::isnan(want[k]))
+            EXPECT_TRUE(std::isnan(got[k])) << "element " << k << ": " << got[k] << ", expected NaN";
+        else
+            EXPECT_LE(test::ulps(got[k], want[k]), n) << "element " << k << ": " << got[k] << " vs " << want[k];
+    }
+}
+
+Mm column(std::initializer_list<double> v)
+{
+    Mm c = test::row(v);
+    c.reshape(int(v.size()), 1);
+    return c;
+}
+
+// Data near the ends of the doubles: sums that overflow in a plain loop
+// though the mean is representable (mean([1.7e308 1.7e308 -1.7e308 ...])
+// was Inf), squares that overflow or vanish though the deviation is
+// representable (std([1e200 -1e200 ...]) was Inf, std([1e-200 -1e-200 ...])
+// 0), and correlations of such data (NaN). Each against mpmath.
+TEST(Statistics, NearTheEndsOfTheDoubles)
+{
+    const double near_const_top = std::nextafter(std::nextafter(1e308, 2e308), 2e308);
+    const auto near_max = {1.7e308, 1.7e308, -1.7e308, 1.6e308};
+    const auto near_const = {1e308, near_const_top, 1e308, near_const_top};
+    const auto tiny = {1e-160, 2e-160, 4e-160, -3e-160};
+    const auto subnormal = {1e-320, -1e-320, 3e-320, 5e-321};
+    const auto big = {1e200, -1e200, 3e200, 2.5e200};
+    const auto small = {1e-200, -1e-200, 3e-200, 2.5e-200};
+    const auto plain = {1.0, 2.0, 4.0, -3.0};
+    const Mm complex_big = test::complex(1, 3, {1.5e308, 1.5e308, -0.5e308}, {1e308, -0.5e308, 1e308});
+    const Mm complex_small = test::complex(1, 3, {1e-200, -2e-200, 5e-201}, {3e-200, 1e-200, -1e-200});
+    const Mm mixed = horzcat(horzcat(column(near_const), column(plain)), column(small));
+    // rows of very different sizes in one argument, taken along dimension 2
+    const Mm rows = vertcat(vertcat(test::row(big), test::row(small)), test::row(subnormal));
+    const Mm near_max_over_plain = vertcat(test::row(near_max), test::row(plain));
+    const auto listed = [](const auto& v) { return test::listed(v); };
+    const auto parts = [](const Mm& z) {
+        const auto re = test::values(real(z)), im = test::values(imag(z));
+        return std::vector<double>{re[0], im[0]};
+    };
+
+    struct Case {
+        const char* what;
+        std::vector<double> got;
+        std::vector<double> want;
+    };
+    const std::vector<Case> cases = {
+        {"mean of a row", test::values(mean(test::row(near_max))), listed(mean_near_max)},
+        {"mean of a column", test::values(mean(column(near_max))), listed(mean_near_max)},
+        {"mean along 2 beside a plain row", test::values(mean(near_max_over_plain, Mm(2.0))),
+         {mean_near_max[0], 1.0}},
+        {"mean of near copies", test::values(mean(test::row(near_const))), listed(mean_near_const)},
+        {"mean of complex", parts(mean(complex_big)), {mean_complex_big_re[0], mean_complex_big_im[0]}},
+        {"std of near copies", test::values(stdM(test::row(near_const))), listed(std_near_const)},
+        {"std of 1e200", test::values(stdM(test::row(big))), listed(std_big)},
+        {"std of 1e-200", test::values(stdM(test::row(small))), listed(std_small)},
+        {"std of subnormals", test::values(stdM(test::row(subnormal))), listed(std_subnormal)},
+        {"std by m of 1e-160", test::values(stdM(column(tiny), Mm(1.0))), listed(std_tiny_by_m)},
+        {"std of complex 1e-200", test::values(stdM(complex_small)), listed(std_complex_small)},
+        {"std of complex near the top", test::values(stdM(complex_big)), listed(std_complex_big)},
+        {"std along 2 of rows of three sizes", test::values(stdM(rows, Mm(0.0), Mm(2.0))),
+         {std_big[0], std_small[0], std_subnormal[0]}},
+        {"cov of 1e-160 (a subnormal variance)", test::values(cov(test::row(tiny))), listed(var_tiny)},
+        {"cov of columns of three sizes", test::values(cov(mixed)), listed(cov_mixed)},
+        {"corrcoef of columns of three sizes", test::values(corrcoef(mixed)), listed(corr_mixed)},
+        {"corrcoef of 1e200 and 1e-200", test::values(corrcoef(test::row(big), test::row(small))),
+         listed(corr_big_small)},
+        {"corrcoef of subnormals and plain data", test::values(corrcoef(test::row(subnormal), test::row(plain))),
+         listed(corr_subnormal_plain)},
+        // NaN and Inf stay where the arithmetic puts them
+        {"mean with Inf", test::values(mean(test::row({INFINITY, 1.7e308, 1.7e308}))), {INFINITY}},
+        {"mean with -Inf", test::values(mean(test::row({1.7e308, 1.7e308, -INFINITY}))), {-INFINITY}},
+        {"mean with NaN", test::values(mean(test::row({NAN, 1.7e308, 1.7e308}))), {NAN}},
+        {"mean of Inf and -Inf", test::values(mean(test::row({INFINITY, -INFINITY, 1e308}))), {NAN}},
+        {"std with NaN", test::values(stdM(test::row({1e300, NAN, -1e300}))), {NAN}},
+        {"std with Inf", test::values(stdM(test::row({INFINITY, 1e-300, 0}))), {NAN}},
+        {"cov with Inf", test::values(cov(test::row({1e300, INFINITY, 1}))), {NAN}},
+        {"corrcoef with an Inf column", test::values(corrcoef(test::row({1e300, INFINITY, 1}), test::row({1, 2, 3}))),
+         {NAN, NAN, NAN, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        expect_close(c.got, c.want, 4);
+    }
+}
+
+// x times 2^k, element by element (exact for the data below).
+Mm scaled(const Mm& x, int k)
+{
+    Mm r = Mm(x.isc(), 0, 0, x.getndims(), x.getdims(), qv_double);
+    for (int j = 0; j < x.size(); ++j) {
+        r.addr()[j] = std::ldexp(x.addr()[j], k);
+        if (x.isc())
+            r.addi()[j] = std::ldexp(x.addi()[j], k);
+    }
+    return r;
+}
+
+std::vector<double> ldexp_all(std::vector<double> v, int k)
+{
+    for (double& e : v)
+        e = std::ldexp(e, k);
+    return v;
+}
+
+// Scaling data by a power of two scales mean and std by it, cov by its
+// square and leaves corrcoef alone, from 2^-960 up to the top of the
+// doubles, where sums and squares of the plain formulas overflow or vanish.
+// A gallery of shapes (near copies, constant and zero columns, pages,
+// complex) is walked along every dimension.
+TEST(Statistics, PowersOfTwoScaleExactly)
+{
+    const int pages[3] = {2, 3, 2};
+    Mm cube(0, 0, 0, 3, pages, qv_double);
+    for (int k = 0; k < 12; ++k)
+        cube.addr()[k] = 0.25 + double((k * 7) % 11) / 3 - (k % 3 == 0 ? 4 : 0);
+    Mm near_copies(0, 0, 0, 4, 2, qv_double);
+    for (int k = 0; k < 4; ++k) {
+        near_copies.addr()[k] = 1 + k * std::ldexp(1.0, -52);
+        near_copies.addr()[4 + k] = -3 + (k % 2) * std::ldexp(3.0, -51);
+    }
+    struct Data {
+        const char* what;
+        Mm x;
+        bool matrix;  // cov and corrcoef take it
+    };
+    const std::vector<Data> gallery = {
+        {"scalar", Mm(1.5), true},
+        {"row", test::row({1, 7.5, -2, 0.125, 3, 3, -6.5}), true},
+        {"column", column({0.5, -0.75, 2, 6, -1, 0.25}), true},
+        {"matrix", data(5, 3, false), true},
+        {"near copies", near_copies, true},
+        {"constant and zero columns", test::real(3, 3, {2, 2, 2, 0, 0, 0, 1, -1, 0.5}), true},
+        {"pages", cube, false},
+        {"complex", data(4, 2, true), true},
+    };
+    const std::vector<int> powers = {-960, -700, -450, -401, -300, -181, -179, 0, 179, 181, 300, 399, 450, 700, 960, 1019};
+    for (const auto& g : gallery) {
+        SCOPED_TRACE(g.what);
+        for (int k : powers) {
+            SCOPED_TRACE("2^" + std::to_string(k));
+            const Mm xk = scaled(g.x, k);
+            for (double d : {1.0, 2.0, 3.0}) {
+                SCOPED_TRACE("along " + std::to_string(int(d)));
+                expect_close(test::values(real(mean(xk, Mm(d)))), ldexp_all(test::values(real(mean(g.x, Mm(d)))), k), 2);
+                expect_close(test::values(imag(mean(xk, Mm(d)))), ldexp_all(test::values(imag(mean(g.x, Mm(d)))), k), 2);
+                if (d <= g.x.getndims())
+                    for (double flag : {0.0, 1.0})
+                        expect_close(test::values(stdM(xk, Mm(flag), Mm(d))),
+                                     ldexp_all(test::values(stdM(g.x, Mm(flag), Mm(d))), k), 2);
+            }
+            if (!g.matrix)
+                continue;
+            expect_close(test::values(real(cov(xk))), ldexp_all(test::values(real(cov(g.x))), 2 * k), 2);
+            expect_close(test::values(imag(cov(xk))), ldexp_all(test::values(imag(cov(g.x))), 2 * k), 2);
+            expect_close(test::values(real(corrcoef(xk))), test::values(real(corrcoef(g.x))), 2);
+            // columns scaled apart, 2^k and 2^-k, correlate as before
+            if (g.x.cols() > 1) {
+                Mm apart = scaled(g.x, 0);
+                for (int r = 0; r < g.x.rows(); ++r)
+                    for (int c = 0; c < g.x.cols(); ++c) {
+                        const int j = c * g.x.rows() + r;
+                        apart.addr()[j] = std::ldexp(g.x.addr()[j], c % 2 ? -k : k);
+                        if (g.x.isc())
+                            apart.addi()[j] = std::ldexp(g.x.addi()[j], c % 2 ? -k : k);
+                    }
+                expect_close(test::values(real(corrcoef(apart))), test::values(real(corrcoef(g.x))), 2);
+                expect_close(test::values(imag(corrcoef(apart))), test::values(imag(corrcoef(g.x))), 2);
+            }
+        }
+    }
 }
 
 } // namespace
