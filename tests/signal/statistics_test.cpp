@@ -260,7 +260,7 @@ Mm column(std::initializer_list<double> v)
 // 0), and correlations of such data (NaN). Each against mpmath.
 TEST(Statistics, NearTheEndsOfTheDoubles)
 {
-    const double near_const_top = std::nextafter(std::nextafter(1e308, 2e308), 2e308);
+    const double near_const_top = std::nextafter(std::nextafter(1e308, HUGE_VAL), HUGE_VAL);
     const auto near_max = {1.7e308, 1.7e308, -1.7e308, 1.6e308};
     const auto near_const = {1e308, near_const_top, 1e308, near_const_top};
     const auto tiny = {1e-160, 2e-160, 4e-160, -3e-160};
