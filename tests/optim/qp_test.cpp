@@ -1084,7 +1084,8 @@ Mm optimum_by_binding_sets(const Mm& H, const Mm& f, const Mm& A, const Mm& b)
 // were scaled to the bounds). Where l meets the sum or lies below it,
 // the answer meets the optimum's conditions under every state, and with
 // H positive definite it is the plain model's optimum and the same under
-// every state; the data in units of 1e-6, 1 and 1e6. (Fewer unknowns
+// every state; the data in units of 1e-6, 1 and 1e6, and with H positive
+// definite the same in a box of 2 and of 1e10 in those units. (Fewer unknowns
 // than rows in the sum, or as many and rows that meet in one point or a
 // sliver, leave qp its unique-point verdict.)
 TEST(Qp, RowsThatDependInThreesAndFours)
@@ -1151,28 +1152,40 @@ TEST(Qp, RowsThatDependInThreesAndFours)
                                                 1e-7 * (scale + std::fabs(test::at(model, j))))
                                         << j;
                                 }
-                                // In a box around the point: under one state
-                                // and AVX-512 kernels the first step's
-                                // correction ran off to 1e25 on the face of
-                                // the rows, and the start came back "ok" 13
-                                // above the optimum. (Rows in units of 1e6 in
-                                // a box of 2e6 on a face without interior are
-                                // still taken for infeasible: left out.)
-                                if (scale != 1)
-                                    continue;
-                                SCOPED_TRACE("in a box");
-                                const Mm box = ones(Mm(double(n)), Mm(1.0)) * 2.0;
-                                qp(H, f, A, b, -box, box, Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
-                                EXPECT_EQ(test::text_of(how), "ok");
-                                if (test::text_of(how) != "ok")
-                                    continue;
-                                expect_conditions(kkt_of(H, f, A, b, 0, -box, box, x, full(lambda)));
-                                const double boxed =
-                                    test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
-                                if (state == 0)
-                                    first_boxed = boxed;
-                                else
-                                    EXPECT_NEAR(boxed, first_boxed, 1e-9 * (1 + std::fabs(first_boxed)));
+                                // In a box around the point, and in one of
+                                // 1e10 (in the data's units) that binds
+                                // nowhere. Under one state and AVX-512
+                                // kernels the first step's correction ran off
+                                // to 1e25 on the face of the rows, and the
+                                // start came back "ok" 13 above the optimum;
+                                // in the wide box a third of these problems
+                                // were "no feasible solution" (the phases
+                                // judged their rows against the bounds'
+                                // size), and with no room between the rows in
+                                // units of 1e6 the tight box was too.
+                                for (int wide = 0; wide < 2; ++wide) {
+                                    SCOPED_TRACE(wide ? "in a box of 1e10" : "in a box of 2");
+                                    const Mm box = ones(Mm(double(n)), Mm(1.0)) * ((wide ? 1e10 : 2.0) * scale);
+                                    test::clear_printed();
+                                    qp(H, f, A, b, -box, box, Mm(), Mm(0.0), i_o, x, lambda, how);
+                                    EXPECT_EQ(test::text_of(how), "ok") << test::printed();
+                                    if (test::text_of(how) != "ok")
+                                        continue;
+                                    expect_conditions(kkt_of(H, f, A, b, 0, -box, box, x, full(lambda)));
+                                    const double boxed =
+                                        test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
+                                    if (wide) {
+                                        EXPECT_NEAR(boxed, value, 1e-9 * (scale * scale + std::fabs(value)));
+                                        for (int j = 0; j < model.size(); ++j)
+                                            EXPECT_NEAR(test::at(x, j), test::at(model, j),
+                                                        1e-7 * (scale + std::fabs(test::at(model, j))))
+                                                << j;
+                                    } else if (state == 0) {
+                                        first_boxed = boxed;
+                                    } else {
+                                        EXPECT_NEAR(boxed, first_boxed, 1e-9 * (scale * scale + std::fabs(first_boxed)));
+                                    }
+                                }
                             }
                         }
 }
