@@ -371,15 +371,17 @@ bool far_out(const Mm& A, const Mm& b, int own, const Mm& x)
 // other than "ok".
 constexpr double proof_elements_limit = 4e6;
 
+// Whether the proof below may be sought: past the limit the dense problem
+// of weights (and nnls's time on it) would outweigh the solve itself.
+bool proof_within_reach(const Mm& A, int neq)
+{
+    return A.rows() > 0 && A.cols() > 0 && double(A.rows() + neq) * double(A.cols() + 1) <= proof_elements_limit;
+}
+
 bool proves_infeasible(const Mm& A, const Mm& b, int neq, int own)
 {
     const int rows = A.rows(), nx = A.cols();
-    if (rows == 0 || nx == 0)
-        return false;
-    // Past this the dense problem of weights (and nnls's time on it) would
-    // outweigh the solve itself; the verdict then stands as the phases
-    // gave it.
-    if (double(rows + neq) * double(nx + 1) > proof_elements_limit)
+    if (!proof_within_reach(A, neq))
         return false;
     const double top = rhs_scale(b, own);
     if (!(top > 0) || !std::isfinite(top))
@@ -1052,8 +1054,17 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                          ? verdict::infeasible
                          : verdict::ok;
     Mm x, N = zeros(double(m), 1.0);
-    if (result == verdict::ok)
+    // Phase 1 ends "infeasible" where its bound crossed a threshold of
+    // rounding or its artificial column stalled above 0; neither proves
+    // the verdict. Where a proof can be sought it decides: found, the
+    // verdict stands; not found, phase 1 is run again from ones, another
+    // start, and its point is taken if it finds one. (Without a point
+    // the verdict stands, proven or not: there is nothing to answer with.)
+    if (result == verdict::ok) {
         result = phase_one(P, phase_one_start(P, nx), x);
+        if (result == verdict::infeasible && proof_within_reach(A, neq) && !proves_infeasible(A, b, neq, rows_kept))
+            result = phase_one_from_ones(P, x);
+    }
 
     if (result == verdict::ok) {
         // An interior start: a random direction projected on the null space.

@@ -1152,20 +1152,21 @@ TEST(Qp, RowsThatDependInThreesAndFours)
                                                 1e-7 * (scale + std::fabs(test::at(model, j))))
                                         << j;
                                 }
-                                // In a box around the point, and in one of
-                                // 1e10 (in the data's units) that binds
-                                // nowhere. Under one state and AVX-512
-                                // kernels the first step's correction ran off
-                                // to 1e25 on the face of the rows, and the
-                                // start came back "ok" 13 above the optimum;
-                                // in the wide box a third of these problems
-                                // were "no feasible solution" (the phases
-                                // judged their rows against the bounds'
-                                // size), and with no room between the rows in
-                                // units of 1e6 the tight box was too.
-                                for (int wide = 0; wide < 2; ++wide) {
-                                    SCOPED_TRACE(wide ? "in a box of 1e10" : "in a box of 2");
-                                    const Mm box = ones(Mm(double(n)), Mm(1.0)) * ((wide ? 1e10 : 2.0) * scale);
+                                // In a box around the point, and in boxes of
+                                // 1e4, 1e10 and 1e15 (in the data's units)
+                                // that bind nowhere. Under one state and
+                                // AVX-512 kernels the first step's correction
+                                // ran off to 1e25 on the face of the rows, and
+                                // the start came back "ok" 13 above the
+                                // optimum; in the box of 1e10 a third of these
+                                // problems were "no feasible solution" (phase
+                                // 1 stalled, the bounds' slacks started at 1),
+                                // and with no room between the rows in units
+                                // of 1e6 the tight box was too.
+                                for (const double width : {2.0, 1e4, 1e10, 1e15}) {
+                                    SCOPED_TRACE(testing::Message() << "in a box of " << width);
+                                    const bool wide = width > 2;
+                                    const Mm box = ones(Mm(double(n)), Mm(1.0)) * (width * scale);
                                     test::clear_printed();
                                     qp(H, f, A, b, -box, box, Mm(), Mm(0.0), i_o, x, lambda, how);
                                     EXPECT_EQ(test::text_of(how), "ok") << test::printed();
