@@ -302,22 +302,23 @@ TEST(Conls, RepeatedRowsUnderEveryRandomState)
 // x = [0 .5 .5]; rows 1e-10 apart were refused as "no feasible solution"
 // under every state, when the iterations could not meet them to 1e-6.
 // delta = 1e3 e needs x1 = 1e3, beyond the box [-10, 10]: no point meets
-// them. The answer must meet the rows to rounding of their terms and reach
+// them. The consistent rows run in a box of 1e10 too, which binds nowhere. The answer must meet the rows to rounding of their terms and reach
 // the optimum, which rounding may only lower (at e = 1e-14 the rows are
 // one within rounding, and x = [1/3 1/3 1/3] is as good an answer).
 struct near_parallel_case {
     double e;
     bool consistent;
-    bool boxed;  // -10 <= x <= 10, or no bounds (the reported calls)
+    double box;  // -box <= x <= box, or no bounds where 0 (the reported calls)
 };
 
 std::vector<near_parallel_case> near_parallel_cases()
 {
     std::vector<near_parallel_case> out;
     for (double e : {1e-2, 1e-6, 1e-8, 1e-10, 1e-12, 1e-14}) {
-        out.push_back({e, true, false});
-        out.push_back({e, true, true});
-        out.push_back({e, false, true});
+        out.push_back({e, true, 0});
+        out.push_back({e, true, 10});
+        out.push_back({e, true, 1e10});
+        out.push_back({e, false, 10});
     }
     return out;
 }
@@ -327,7 +328,7 @@ bool solve_near_parallel(const near_parallel_case& c, bool least_squares, std::v
 {
     const Mm A = test::real(2, 3, {1, 1 + c.e, 1, 1, 1, 1});
     const Mm b = column({1, c.consistent ? 1.0 : 1 + 1e3 * c.e});
-    const Mm lb = c.boxed ? column({-10, -10, -10}) : Mm(), ub = c.boxed ? column({10, 10, 10}) : Mm();
+    const Mm lb = c.box > 0 ? column({-c.box, -c.box, -c.box}) : Mm(), ub = c.box > 0 ? column({c.box, c.box, c.box}) : Mm();
     const Mm I = test::real(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1});
     Mm xm, lambda, how;
     if (least_squares)
@@ -351,7 +352,7 @@ TEST(Qp, NearlyParallelEqualityRowsUnderThreeStates)
                 char e[16];
                 std::snprintf(e, sizeof e, "%g", c.e);
                 SCOPED_TRACE(std::string(least_squares ? "conls" : "qp") + ", e = " + e +
-                             (c.consistent ? ", consistent" : ", inconsistent") + (c.boxed ? ", boxed" : "") +
+                             (c.consistent ? ", consistent" : ", inconsistent") + (c.box > 0 ? ", box " + std::to_string(c.box) : std::string()) +
                              ", state " + std::to_string(state));
                 randM(TM("state"), Mm(double(state)));
                 std::vector<double> x;
