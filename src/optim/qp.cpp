@@ -371,15 +371,17 @@ bool far_out(const Mm& A, const Mm& b, int own, const Mm& x)
 // other than "ok".
 constexpr double proof_elements_limit = 4e6;
 
+// Whether the proof below may be sought: past the limit the dense problem
+// of weights (and nnls's time on it) would outweigh the solve itself.
+bool proof_within_reach(const Mm& A, int neq)
+{
+    return A.rows() > 0 && A.cols() > 0 && double(A.rows() + neq) * double(A.cols() + 1) <= proof_elements_limit;
+}
+
 bool proves_infeasible(const Mm& A, const Mm& b, int neq, int own)
 {
     const int rows = A.rows(), nx = A.cols();
-    if (rows == 0 || nx == 0)
-        return false;
-    // Past this the dense problem of weights (and nnls's time on it) would
-    // outweigh the solve itself; the verdict then stands as the phases
-    // gave it.
-    if (double(rows + neq) * double(nx + 1) > proof_elements_limit)
+    if (!proof_within_reach(A, neq))
         return false;
     const double top = rhs_scale(b, own);
     if (!(top > 0) || !std::isfinite(top))
@@ -754,10 +756,23 @@ struct standard_problem {
     int n = 0, m = 0, neq = 0;
 };
 
+// Where phase 1 starts: the halves of the problem's variables at 1, and
+// each slack at its row's right-hand side where that is above 1 (the row
+// then met at the start, as the slack of a bound of 1e10 is at 1e10).
+Mm phase_one_start(const standard_problem& P, int nx)
+{
+    Mm start = live(ones(double(P.n), 1.0));
+    const int p = P.n - 2 * nx;
+    if (p > 0)
+        start(colon(double(2 * nx + 1), double(P.n))) =
+            live(max(live(full(rows_of(P.b, P.neq + 1, P.m, 1.0))), one_M));
+    return start;
+}
+
 // Phase 1, the projective method on min xa subject to A x + r xa = b,
 // x >= 0, xa >= 0. x (n + 1 entries, the last one xa) ends at a strictly
 // positive point; z > 0 proves that there is no feasible point.
-verdict phase_one(const standard_problem& P, Mm& x)
+verdict phase_one_from_ones(const standard_problem& P, Mm& x)
 {
     const int n = P.n, m = P.m;
     x = ones(double(n + 1), 1.0);
@@ -811,6 +826,23 @@ verdict phase_one(const standard_problem& P, Mm& x)
     // whatever their first steps suggest (a strictly convex objective
     // "unbounded").
     return verdict::infeasible;
+}
+
+// Phase 1 from the point `start` (n positive entries) instead of ones: the
+// method run on the columns scaled by it, its point scaled back. A slack
+// started at 1 beside a bound of 1e10 leaves the artificial column all of
+// that bound to carry, and its iterates then spanned 1e-5 to 1e10 and
+// broke down (negative entries) before the column came to 0, on problems
+// with room to spare.
+verdict phase_one(const standard_problem& P, const Mm& start, Mm& x)
+{
+    standard_problem S = P;
+    if (P.m > 0 && P.n > 0)
+        S.A = live(mul(P.A, sparse_diagonal(start)));
+    const verdict v = phase_one_from_ones(S, x);
+    if (v == verdict::ok && P.n > 0)
+        x(colon(1.0, double(P.n))) = live(times(rows_of(x, 1, P.n, 1.0), start));
+    return v;
 }
 
 // Whether the constraints leave a single point. The projected direction
@@ -1022,8 +1054,17 @@ Mm quadratic_path(const Mm& H_in, const Mm& f_in, const Mm& A_in, const Mm& b_in
                          ? verdict::infeasible
                          : verdict::ok;
     Mm x, N = zeros(double(m), 1.0);
-    if (result == verdict::ok)
-        result = phase_one(P, x);
+    // Phase 1 ends "infeasible" where its bound crossed a threshold of
+    // rounding or its artificial column stalled above 0; neither proves
+    // the verdict. Where a proof can be sought it decides: found, the
+    // verdict stands; not found, phase 1 is run again from ones, another
+    // start, and its point is taken if it finds one. (Without a point
+    // the verdict stands, proven or not: there is nothing to answer with.)
+    if (result == verdict::ok) {
+        result = phase_one(P, phase_one_start(P, nx), x);
+        if (result == verdict::infeasible && proof_within_reach(A, neq) && !proves_infeasible(A, b, neq, rows_kept))
+            result = phase_one_from_ones(P, x);
+    }
 
     if (result == verdict::ok) {
         // An interior start: a random direction projected on the null space.

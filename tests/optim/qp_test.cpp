@@ -302,22 +302,23 @@ TEST(Conls, RepeatedRowsUnderEveryRandomState)
 // x = [0 .5 .5]; rows 1e-10 apart were refused as "no feasible solution"
 // under every state, when the iterations could not meet them to 1e-6.
 // delta = 1e3 e needs x1 = 1e3, beyond the box [-10, 10]: no point meets
-// them. The answer must meet the rows to rounding of their terms and reach
+// them. The consistent rows run in a box of 1e10 too, which binds nowhere. The answer must meet the rows to rounding of their terms and reach
 // the optimum, which rounding may only lower (at e = 1e-14 the rows are
 // one within rounding, and x = [1/3 1/3 1/3] is as good an answer).
 struct near_parallel_case {
     double e;
     bool consistent;
-    bool boxed;  // -10 <= x <= 10, or no bounds (the reported calls)
+    double box;  // -box <= x <= box, or no bounds where 0 (the reported calls)
 };
 
 std::vector<near_parallel_case> near_parallel_cases()
 {
     std::vector<near_parallel_case> out;
     for (double e : {1e-2, 1e-6, 1e-8, 1e-10, 1e-12, 1e-14}) {
-        out.push_back({e, true, false});
-        out.push_back({e, true, true});
-        out.push_back({e, false, true});
+        out.push_back({e, true, 0});
+        out.push_back({e, true, 10});
+        out.push_back({e, true, 1e10});
+        out.push_back({e, false, 10});
     }
     return out;
 }
@@ -327,7 +328,7 @@ bool solve_near_parallel(const near_parallel_case& c, bool least_squares, std::v
 {
     const Mm A = test::real(2, 3, {1, 1 + c.e, 1, 1, 1, 1});
     const Mm b = column({1, c.consistent ? 1.0 : 1 + 1e3 * c.e});
-    const Mm lb = c.boxed ? column({-10, -10, -10}) : Mm(), ub = c.boxed ? column({10, 10, 10}) : Mm();
+    const Mm lb = c.box > 0 ? column({-c.box, -c.box, -c.box}) : Mm(), ub = c.box > 0 ? column({c.box, c.box, c.box}) : Mm();
     const Mm I = test::real(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1});
     Mm xm, lambda, how;
     if (least_squares)
@@ -351,7 +352,7 @@ TEST(Qp, NearlyParallelEqualityRowsUnderThreeStates)
                 char e[16];
                 std::snprintf(e, sizeof e, "%g", c.e);
                 SCOPED_TRACE(std::string(least_squares ? "conls" : "qp") + ", e = " + e +
-                             (c.consistent ? ", consistent" : ", inconsistent") + (c.boxed ? ", boxed" : "") +
+                             (c.consistent ? ", consistent" : ", inconsistent") + (c.box > 0 ? ", box " + std::to_string(c.box) : std::string()) +
                              ", state " + std::to_string(state));
                 randM(TM("state"), Mm(double(state)));
                 std::vector<double> x;
@@ -1084,7 +1085,8 @@ Mm optimum_by_binding_sets(const Mm& H, const Mm& f, const Mm& A, const Mm& b)
 // were scaled to the bounds). Where l meets the sum or lies below it,
 // the answer meets the optimum's conditions under every state, and with
 // H positive definite it is the plain model's optimum and the same under
-// every state; the data in units of 1e-6, 1 and 1e6. (Fewer unknowns
+// every state; the data in units of 1e-6, 1 and 1e6, and with H positive
+// definite the same in a box of 2 and of 1e10 in those units. (Fewer unknowns
 // than rows in the sum, or as many and rows that meet in one point or a
 // sliver, leave qp its unique-point verdict.)
 TEST(Qp, RowsThatDependInThreesAndFours)
@@ -1151,28 +1153,41 @@ TEST(Qp, RowsThatDependInThreesAndFours)
                                                 1e-7 * (scale + std::fabs(test::at(model, j))))
                                         << j;
                                 }
-                                // In a box around the point: under one state
-                                // and AVX-512 kernels the first step's
-                                // correction ran off to 1e25 on the face of
-                                // the rows, and the start came back "ok" 13
-                                // above the optimum. (Rows in units of 1e6 in
-                                // a box of 2e6 on a face without interior are
-                                // still taken for infeasible: left out.)
-                                if (scale != 1)
-                                    continue;
-                                SCOPED_TRACE("in a box");
-                                const Mm box = ones(Mm(double(n)), Mm(1.0)) * 2.0;
-                                qp(H, f, A, b, -box, box, Mm(), Mm(0.0), Mm(-1.0), i_o, x, lambda, how);
-                                EXPECT_EQ(test::text_of(how), "ok");
-                                if (test::text_of(how) != "ok")
-                                    continue;
-                                expect_conditions(kkt_of(H, f, A, b, 0, -box, box, x, full(lambda)));
-                                const double boxed =
-                                    test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
-                                if (state == 0)
-                                    first_boxed = boxed;
-                                else
-                                    EXPECT_NEAR(boxed, first_boxed, 1e-9 * (1 + std::fabs(first_boxed)));
+                                // In a box around the point, and in boxes of
+                                // 1e4, 1e10 and 1e15 (in the data's units)
+                                // that bind nowhere. Under one state and
+                                // AVX-512 kernels the first step's correction
+                                // ran off to 1e25 on the face of the rows, and
+                                // the start came back "ok" 13 above the
+                                // optimum; in the box of 1e10 a third of these
+                                // problems were "no feasible solution" (phase
+                                // 1 stalled, the bounds' slacks started at 1),
+                                // and with no room between the rows in units
+                                // of 1e6 the tight box was too.
+                                for (const double width : {2.0, 1e4, 1e10, 1e15}) {
+                                    SCOPED_TRACE(testing::Message() << "in a box of " << width);
+                                    const bool wide = width > 2;
+                                    const Mm box = ones(Mm(double(n)), Mm(1.0)) * (width * scale);
+                                    test::clear_printed();
+                                    qp(H, f, A, b, -box, box, Mm(), Mm(0.0), i_o, x, lambda, how);
+                                    EXPECT_EQ(test::text_of(how), "ok") << test::printed();
+                                    if (test::text_of(how) != "ok")
+                                        continue;
+                                    expect_conditions(kkt_of(H, f, A, b, 0, -box, box, x, full(lambda)));
+                                    const double boxed =
+                                        test::at(0.5 * dot_transpose(x) * H * x + dot_transpose(f) * x, 0);
+                                    if (wide) {
+                                        EXPECT_NEAR(boxed, value, 1e-9 * (scale * scale + std::fabs(value)));
+                                        for (int j = 0; j < model.size(); ++j)
+                                            EXPECT_NEAR(test::at(x, j), test::at(model, j),
+                                                        1e-7 * (scale + std::fabs(test::at(model, j))))
+                                                << j;
+                                    } else if (state == 0) {
+                                        first_boxed = boxed;
+                                    } else {
+                                        EXPECT_NEAR(boxed, first_boxed, 1e-9 * (scale * scale + std::fabs(first_boxed)));
+                                    }
+                                }
                             }
                         }
 }
