@@ -438,6 +438,13 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
         error("ode: tspan must be monotonic");
         return x_M;
     }
+    // A span longer than the largest double (from -1e308 to 1e308) has no
+    // step size the integrators could form: the Runge-Kutta suite ran on
+    // for ever.
+    if (!std::isfinite(span[nspan - 1] - span[0])) {
+        error("ode: tspan must be shorter than 1.8e308");
+        return x_M;
+    }
     // A slot that is not positive (NaN too) reads as unset; an infinite one
     // would be taken: an infinite tolerance passes every step and an
     // infinite first step leaves the span at once.

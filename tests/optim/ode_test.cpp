@@ -1127,3 +1127,39 @@ TEST_F(OdeTest, SpansOfAFewSmallestSteps)
 
 } // namespace
 
+namespace {
+
+// Spans longer than the largest double: ode23 ran for ever on y' = 1 over
+// [1e308, -1e308] (no step size could be formed from the length); every
+// solver refuses them either way, in both modes. Spans at the ends of the
+// range that fit stay integrable, descending from 1.7e308 and ascending
+// from -1.7e308, with y' = 1 exact.
+TEST_F(OdeTest, SpansLongerThanTheRangeAreRefused)
+{
+    const double top = 1.7976931348623157e308;
+    reg.define("slope", derivative(1, [](double, const double*, double* d) { d[0] = 1; }));
+    const std::vector<Mm> refused = {test::row({1e308, -1e308}), test::row({-1e308, 1e308}),
+                                     test::row({-top, 0, top}), test::row({top, -top})};
+    for (const Mm& span : refused)
+        for (int method : {1, 2, 3, 4}) {
+            SCOPED_TRACE("method " + std::to_string(method) + " from " + std::to_string(test::at(span, 0)));
+            Mm y;
+            EXPECT_EQ(test::error_of([&] { solve(method, "slope", span, Mm(1.0), odeset(), y); }),
+                      "ode: tspan must be shorter than 1.8e308");
+        }
+    for (const auto& [a, b] : std::vector<std::pair<double, double>>{{top, top - 1e300}, {-top, -top + 1e300},
+                                                                      {1e308, -7e307}, {-1e308, 7e307}})
+        for (int method : {1, 2, 3, 4}) {
+            SCOPED_TRACE("method " + std::to_string(method) + " from " + std::to_string(a));
+            Mm t, y;
+            ASSERT_EQ(test::error_of([&] { t = solve(method, "slope", test::row({a, b}), Mm(1.0), odeset(), y); }), "");
+            const std::vector<double> tv = test::values(t), yv = test::values(y);
+            EXPECT_EQ(tv.back(), b);
+            for (std::size_t k = 0; k < tv.size(); ++k) {
+                const double exact = 1 + (tv[k] - a);
+                EXPECT_LE(std::fabs(yv[k] - exact), 1e-3 * std::fabs(b - a)) << k;
+            }
+        }
+}
+
+} // namespace
