@@ -8,6 +8,7 @@
 #include "velkor/optim.h"
 #include "velkor/report.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -15,10 +16,10 @@ namespace {
 struct minimum {
     double x = NAN;
     // The value at x, from the evaluation that produced x; after a value
-    // that is not finite (x is NaN then), that value.
+    // that ended the search (NaN or -Inf; x is NaN then), that value.
     double fx = NAN;
     int passes = 0;
-    bool started = false;  // false: the first value was not finite
+    bool started = false;  // false: the first value ended the search
 };
 
 struct min_settings {
@@ -43,6 +44,48 @@ min_settings settings_of(const Mm& options)
     return s;
 }
 
+// +Inf orders above every finite value, so a function that overflows over
+// most of a wide interval is searched on; NaN has no order and -Inf is a
+// minimum no point can improve on: either ends the search.
+bool ends_search(double f) { return std::isnan(f) || f == -HUGE_VAL; }
+
+// Whether the value fu at u replaces fx at x. Where both overflow, the
+// point nearer 0 counts as the lower: a function overflows as its argument
+// grows, and on such a plateau the search then closes in on 0 (as on |x|)
+// until it meets the finite values, where there are any to meet.
+bool lower(double fu, double u, double fx, double x)
+{
+    if (fu == HUGE_VAL && fx == HUGE_VAL)
+        return std::fabs(u) <= std::fabs(x);
+    return fu <= fx;
+}
+
+// The parabola through (x, fx), (w, fw), (v, fv) as the pair p, q whose
+// ratio is its step from x, before the sign is settled. The products
+// overflow where the values lie near the top of the range (distances of
+// 1e77 and values of 1e154 are enough): there the times and the values are
+// taken at a power of two, which scales p and q by positive factors and
+// leaves the step and every test on it as they were.
+void parabola(double x, double w, double v, double fx, double fw, double fv, double& p, double& q)
+{
+    double r = (x - w) * (fx - fv);
+    q = (x - v) * (fx - fw);
+    p = (x - v) * q - (x - w) * r;
+    q = 2 * (q - r);
+    if ((std::isfinite(p) && std::isfinite(q)) || !std::isfinite(fx) || !std::isfinite(fw) || !std::isfinite(fv))
+        return;
+    const int kt = std::max({std::ilogb(x), std::ilogb(w), std::ilogb(v)});
+    const int kf = std::max({std::ilogb(fx), std::ilogb(fw), std::ilogb(fv)});
+    const double dw = std::ldexp(x, -kt) - std::ldexp(w, -kt), dv = std::ldexp(x, -kt) - std::ldexp(v, -kt);
+    const double gx = std::ldexp(fx, -kf);
+    r = dw * (gx - std::ldexp(fv, -kf));
+    q = dv * (gx - std::ldexp(fw, -kf));
+    // p carries the times twice, q once: one more power puts the ratio in
+    // the units of x.
+    p = std::ldexp(dv * q - dw * r, kt);
+    q = 2 * (q - r);
+}
+
 minimum brent_minimise(user_function& f, double x1, double x2, const min_settings& set)
 {
     constexpr double golden = 0.3819660112501051;  // (3 - sqrt(5)) / 2
@@ -57,7 +100,7 @@ minimum brent_minimise(user_function& f, double x1, double x2, const min_setting
     double fx = value(x), fw = fx, fv = fx;
     double d = 0, e = 0;
     minimum out;
-    if (!std::isfinite(fx)) {
+    if (ends_search(fx)) {
         out.fx = fx;
         return out;
     }
@@ -72,10 +115,7 @@ minimum brent_minimise(user_function& f, double x1, double x2, const min_setting
             break;
         double p = 0, q = 0, old_e = 0;
         if (std::fabs(e) > tol1) {
-            double r = (x - w) * (fx - fv);
-            q = (x - v) * (fx - fw);
-            p = (x - v) * q - (x - w) * r;
-            q = 2 * (q - r);
+            parabola(x, w, v, fx, fw, fv, p, q);
             if (q > 0)
                 p = -p;
             else
@@ -95,12 +135,12 @@ minimum brent_minimise(user_function& f, double x1, double x2, const min_setting
         }
         const double u = std::fabs(d) >= tol1 ? x + d : (d > 0 ? x + tol1 : x - tol1);
         const double fu = value(u);
-        if (!std::isfinite(fu)) {
+        if (ends_search(fu)) {
             out.fx = fu;
             out.passes = k;
             return out;
         }
-        if (fu <= fx) {
+        if (lower(fu, u, fx, x)) {
             if (u >= x)
                 a = x;
             else
@@ -129,7 +169,8 @@ minimum brent_minimise(user_function& f, double x1, double x2, const min_setting
         if (k >= set.maxiter)
             break;
     }
-    out.x = x;
+    // A search that met no finite value has no answer to give.
+    out.x = std::isfinite(fx) ? x : NAN;
     out.fx = fx;
     out.passes = k;
     return out;

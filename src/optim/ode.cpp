@@ -71,15 +71,45 @@ private:
     std::vector<double> t_, y_;
 };
 
+// The integrators' own time s and the user's time t = t0 + length s. A
+// span only a few units of rounding of its times long (or one far below
+// the smallest normal steps) leaves the integrators no step they may take:
+// there it runs on s from 0 over about 1, with the derivative length f,
+// and every step is representable. Elsewhere s is t itself.
+struct ode_clock {
+    double t0 = 0, length = 1;
+    bool on = false;
+
+    ode_clock(double t_start, double t_end)
+    {
+        const double d = std::fabs(t_end - t_start);
+        const double big = std::max(std::fabs(t_start), std::fabs(t_end));
+        if (d > 0 && (d < 0x1p-36 * big || d < 0x1p-400)) {
+            on = true;
+            t0 = t_start;
+            length = std::ldexp(1.0, std::ilogb(d));
+        }
+    }
+    double user_time(double s) const { return on ? t0 + length * s : s; }
+    double solver_time(double t) const { return on ? (t - t0) / length : t; }
+    // Whether the row at s has a user time of its own: between the few
+    // representable times of such a span a row would be reported at a
+    // rounded time with the solution of another.
+    bool exact(double s) const { return !on || solver_time(user_time(s)) == s; }
+};
+
 // The user's derivative function f(t, y, [], extra...) for n components.
 class ode_function {
 public:
-    ode_function(const Mm& name, const Mm& extra, int n) : fn_(name, extra_list(extra), 2), n_(n) {}
+    ode_function(const Mm& name, const Mm& extra, int n, const ode_clock& clock)
+        : fn_(name, extra_list(extra), 2), n_(n), clock_(clock)
+    {
+    }
 
-    void operator()(double t, const double* y, double* out)
+    void operator()(double s, const double* y, double* out)
     {
         bool called = false;
-        Mm r = fn_.call_point(t, y, n_, called);
+        Mm r = fn_.call_point(clock_.user_time(s), y, n_, called);
         if (!called) {
             std::fill(out, out + n_, 0.0);
             return;
@@ -94,6 +124,9 @@ public:
         if (r.isc() && iscomplex(r))
             warning("ode: the derivative function returned complex result.");
         std::memcpy(out, r.addr(), sizeof(double) * n_);
+        if (clock_.on)
+            for (int k = 0; k < n_; ++k)
+                out[k] *= clock_.length;  // dy/ds
     }
 
     static void call(void* self, double t, const double* y, double* yp)
@@ -135,6 +168,33 @@ private:
 
     user_function fn_;
     int n_;
+    const ode_clock& clock_;
+};
+
+// The rows in the user's times: a requested time as given, the start and
+// the end as given, a step end in between only where it has a time of its
+// own.
+class ode_rows {
+public:
+    ode_rows(ode_collector& out, const ode_clock& clock, const double* user_span, const double* span, int nspan)
+        : out_(out), clock_(clock), user_(user_span), span_(span), nspan_(nspan)
+    {
+    }
+    void requested(int k, const double* y) { out_.add(user_[k], y); }
+    void step(double s, const double* y)
+    {
+        if (s == span_[nspan_ - 1])
+            out_.add(user_[nspan_ - 1], y);
+        else if (clock_.exact(s))
+            out_.add(clock_.user_time(s), y);
+    }
+
+private:
+    ode_collector& out_;
+    const ode_clock& clock_;
+    const double* user_;
+    const double* span_;
+    int nspan_;
 };
 
 double option(const Mm& options, const char* name, double dflt)
@@ -153,7 +213,7 @@ scratch<double> work_array(long long length)
 }
 
 void run_rk(int method, ode_function& f, const double* tspan, int nspan, const double* y0, int n, double reltol,
-            double abstol, int refine, double h0, ode_collector& out)
+            double abstol, int refine, double h0, ode_rows& out)
 {
     const double t0 = tspan[0], tfinal = tspan[nspan - 1];
     const bool step_mode = nspan == 2;
@@ -173,7 +233,7 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
         error("ode: tspan is too short for the integrator");
         return;
     }
-    out.add(t0, y0);
+    out.requested(0, y0);
     const double dir = tfinal > t0 ? 1 : -1;
     double t = t0;
     int next = 1;  // index of the next requested time
@@ -189,15 +249,15 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
                     if (rk_intrp(ctx, ti, "S", n, yi.get(), nullptr, fn, work.get(), interp.get(), 6LL * n) !=
                         rk_success)
                         break;
-                    out.add(ti, yi.get());
+                    out.step(ti, yi.get());
                 }
             }
-            out.add(t, y.get());
+            out.step(t, y.get());
         } else {
             const double target = tspan[next];
             if (target == t) {
                 // A repeated time: the same row again.
-                out.add(t, last.get());
+                out.requested(next, last.get());
                 ++next;
                 continue;
             }
@@ -206,7 +266,7 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
             if (flag == rk_success || (flag == rk_much_work && reached == target)) {
                 t = target;
                 std::copy(y.get(), y.get() + n, last.get());
-                out.add(t, last.get());
+                out.requested(next, last.get());
                 ++next;
             } else if (flag == rk_inefficient || flag == rk_much_work) {
                 continue;  // short of the target: the same target again
@@ -216,7 +276,7 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
         }
     }
     for (; !step_mode && flag < rk_too_accurate && next < nspan && tspan[next] == t; ++next)
-        out.add(t, last.get());  // the end time repeated
+        out.requested(next, last.get());  // the end time repeated
     if (flag == rk_too_accurate)
         error("ode: failed to achieve requested accuracy.");
     else if (flag > 910)
@@ -224,7 +284,7 @@ void run_rk(int method, ode_function& f, const double* tspan, int nspan, const d
 }
 
 void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, int n, double reltol, double abstol,
-             double h0, ode_collector& out)
+             double h0, ode_rows& out)
 {
     const double t0 = tspan[0], tfinal = tspan[nspan - 1];
     const bool step_mode = nspan == 2;
@@ -253,7 +313,7 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
     scratch<int> iwork(static_cast<std::size_t>(liw));
     std::fill(rwork.get(), rwork.get() + lrw, 0.0);
     std::fill(iwork.get(), iwork.get() + liw, 0);
-    out.add(t0, y0);
+    out.requested(0, y0);
     int next = 1;
     if (!step_mode) {
         // The integrator's first target must lie a step away from t0; the
@@ -264,7 +324,7 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
         for (; std::fabs(tspan[next] - t0) < dae_min_step(t0, tspan[next]); ++next) {
             for (int k = 0; k < n; ++k)
                 row[k] = y0[k] + (tspan[next] - t0) * yp[k];
-            out.add(tspan[next], row.get());
+            out.requested(next, row.get());
         }
     }
     const double first_target = step_mode ? tfinal : tspan[next];
@@ -286,7 +346,7 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
             tout = tspan[next];
             if (tout == t) {
                 // A repeated time: the same row again.
-                out.add(t, y.get());
+                out.requested(next, y.get());
                 ++next;
                 continue;
             }
@@ -300,14 +360,15 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
         }
         if (idid < 0)
             break;
-        if (step_mode || idid == 3) {
-            out.add(t, y.get());
-            if (!step_mode)
-                ++next;
+        if (step_mode) {
+            out.step(t, y.get());
+        } else if (idid == 3) {
+            out.requested(next, y.get());
+            ++next;
         }
     }
     for (; !step_mode && idid >= 0 && next < nspan && tspan[next] == t; ++next)
-        out.add(t, y.get());  // the end time repeated
+        out.requested(next, y.get());  // the end time repeated
     if (idid == -2)
         error("ode: failed to achieve requested accuracy.");
     else if (idid < 0)
@@ -377,6 +438,13 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
         error("ode: tspan must be monotonic");
         return x_M;
     }
+    // A span longer than the largest double (from -1e308 to 1e308) has no
+    // step size the integrators could form: the Runge-Kutta suite ran on
+    // for ever.
+    if (!std::isfinite(span[nspan - 1] - span[0])) {
+        error("ode: tspan must be shorter than 1.8e308");
+        return x_M;
+    }
     // A slot that is not positive (NaN too) reads as unset; an infinite one
     // would be taken: an infinite tolerance passes every step and an
     // infinite first step leaves the span at once.
@@ -407,17 +475,24 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
         }
     }
 
-    ode_function f(F, extra, n);
-    ode_collector rows(n);
     const double t0 = span[0], tfinal = span[nspan - 1];
+    const ode_clock clock(t0, tfinal);
+    ode_function f(F, extra, n, clock);
+    ode_collector rows(n);
     if (t0 == tfinal) {
         // The times mode reports each (equal) time; two give the one row.
         for (int k = 0; k < (nspan == 2 ? 1 : nspan); ++k)
             rows.add(t0, y0.addr());
-    } else if (method == 4) {
-        run_bdf(f, span, nspan, y0.addr(), n, reltol, abstol, h0, rows);
     } else {
-        run_rk(method, f, span, nspan, y0.addr(), n, reltol, abstol, refine, h0, rows);
+        scratch<double> solver_span(static_cast<std::size_t>(nspan));
+        for (int k = 0; k < nspan; ++k)
+            solver_span[k] = clock.solver_time(span[k]);
+        ode_rows out(rows, clock, span, solver_span.get(), nspan);
+        const double h = clock.on ? h0 / clock.length : h0;
+        if (method == 4)
+            run_bdf(f, solver_span.get(), nspan, y0.addr(), n, reltol, abstol, h, out);
+        else
+            run_rk(method, f, solver_span.get(), nspan, y0.addr(), n, reltol, abstol, refine, h, out);
     }
     rows.deliver(t_out, y_out);
     return x_M;

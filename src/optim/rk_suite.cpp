@@ -81,6 +81,43 @@ double step_weight(double y_old, double y_new, double threshold)
     return std::max(std::fabs(y_old) / 2 + std::fabs(y_new) / 2, threshold);
 }
 
+// Sums of stages near the top of the range: a pair's coefficients reach
+// 20, so the terms c_j k_j, or h times their sum, overflow above about
+// 5e307 where the value they make does not. Such a sum is formed again on
+// the stages at 2^-range_shift and the result scaled back; the plain sum
+// stands wherever it is finite, so every other step is the same to the bit.
+constexpr int range_shift = 16;
+
+constexpr double range_scale = 1.0 / (1 << range_shift);
+
+// sum_j coef_j k_j, each stage taken at `scale` (1 or range_scale: exact).
+double stage_sum(const double* coef, int count, const double* stages, long long n, int k, double scale)
+{
+    double sum = 0;
+    for (int j = 0; j < count; ++j)
+        sum += coef[j] * (stages[j * n + k] * scale);
+    return sum;
+}
+
+// y + h sum_j coef_j k_j over the first `count` stages, for component k.
+double advanced(double y, double h, const double* coef, int count, const double* stages, long long n, int k)
+{
+    const double plain = y + h * stage_sum(coef, count, stages, n, k, 1.0);
+    if (std::isfinite(plain) || !std::isfinite(y))
+        return plain;
+    return std::ldexp(std::ldexp(y, -range_shift) + h * stage_sum(coef, count, stages, n, k, range_scale),
+                      range_shift);
+}
+
+// |h sum_j coef_j k_j| / w, the error of component k in units of its weight.
+double weighted_error(double h, const double* coef, int count, const double* stages, long long n, int k, double w)
+{
+    const double plain = std::fabs(h * stage_sum(coef, count, stages, n, k, 1.0)) / w;
+    if (std::isfinite(plain))
+        return plain;
+    return std::fabs(h * stage_sum(coef, count, stages, n, k, range_scale)) / std::ldexp(w, -range_shift);
+}
+
 // The new solution y + h sum b_j k_j over the first s stages and the
 // largest weighted error h sum e_j k_j of the embedded formula; +Inf when
 // a stage or the new solution is not finite, so that the step is
@@ -93,17 +130,11 @@ double error_measure(const rk_context& ctx, const double* e, int s, const double
     double err = 0;
     bool finite = true;
     for (int k = 0; k < n; ++k) {
-        double sb = 0, se = 0;
-        for (int j = 0; j < s; ++j) {
-            const double kj = stages[static_cast<long long>(j) * n + k];
-            sb += p.b[j] * kj;
-            se += e[j] * kj;
-        }
-        ynew[k] = y[k] + h * sb;
+        ynew[k] = advanced(y[k], h, p.b, s, stages, n, k);
         const double w = step_weight(y[k], ynew[k], ctx.thres[k]);
-        const double e = std::fabs(h * se) / w;
-        finite = finite && std::isfinite(ynew[k]) && std::isfinite(e);
-        err = std::max(err, e);
+        const double ek = weighted_error(h, e, s, stages, n, k, w);
+        finite = finite && std::isfinite(ynew[k]) && std::isfinite(ek);
+        err = std::max(err, ek);
     }
     return finite ? err : HUGE_VAL;
 }
@@ -120,12 +151,8 @@ restart:
     std::memcpy(stages, yp, sizeof(double) * n);
     for (int i = 1; i < s; ++i) {
         double* ki = stages + static_cast<long long>(i) * n;
-        for (int k = 0; k < n; ++k) {
-            double sum = 0;
-            for (int j = 0; j < i; ++j)
-                sum += p.a[i * s + j] * stages[static_cast<long long>(j) * n + k];
-            arg[k] = y[k] + h * sum;
-        }
+        for (int k = 0; k < n; ++k)
+            arg[k] = advanced(y[k], h, p.a + i * s, i, stages, n, k);
         const double ti = (last && p.c[i] == 1.0) ? ctx.t_end : t + p.c[i] * h;
         f.call(f.context, ti, arg, ki);
         ++evals;
@@ -230,12 +257,8 @@ void extra_stages(rk_context& ctx, const rk_function& f)
     for (int e = 0; e < p.extra; ++e) {
         const int i = p.stages + e;
         const double* row = p.extra_a + static_cast<long long>(e) * width;
-        for (int k = 0; k < n; ++k) {
-            double sum = 0;
-            for (int j = 0; j < i; ++j)
-                sum += row[j] * ctx.stages[static_cast<long long>(j) * n + k];
-            ctx.arg[k] = ctx.yold[k] + h * sum;
-        }
+        for (int k = 0; k < n; ++k)
+            ctx.arg[k] = advanced(ctx.yold[k], h, row, i, ctx.stages, n, k);
         f.call(f.context, ctx.t_old + p.extra_c[e] * h, ctx.arg, ctx.stages + static_cast<long long>(i) * n);
         ++ctx.evals;
         ++ctx.total_evals;
@@ -245,12 +268,11 @@ void extra_stages(rk_context& ctx, const rk_function& f)
 
 // The interpolant's coefficient rows d_m = h sum_i dense[i][m] k_i for the
 // first n_wanted components: y(theta) = y_old + sum_m d_m theta^(m+1).
-// The dense rows are kept at 2^-16 of their size: their terms reach ten
-// times the change over the step, and rows for a solution near 1.7e308
-// overflowed to interpolated rows of Inf and NaN. A power of two scales
-// exactly, so every other interpolant is the same to the bit; what the
-// shift loses below 1e-303 lies far under any threshold.
-constexpr int dense_shift = 16;
+// The dense rows are kept at 2^-range_shift of their size: their terms
+// reach ten times the change over the step, and rows for a solution near
+// 1.7e308 overflowed to interpolated rows of Inf and NaN. A power of two
+// scales exactly, so every other interpolant is the same to the bit; what
+// the shift loses below 1e-303 lies far under any threshold.
 
 void form_dense(const rk_context& ctx, int n_wanted, double* rows)
 {
@@ -261,7 +283,7 @@ void form_dense(const rk_context& ctx, int n_wanted, double* rows)
         for (int k = 0; k < n_wanted; ++k) {
             double sum = 0;
             for (int i = 0; i < s; ++i)
-                sum += p.dense[i * degree + m] * std::ldexp(ctx.stages[static_cast<long long>(i) * n + k], -dense_shift);
+                sum += p.dense[i * degree + m] * std::ldexp(ctx.stages[static_cast<long long>(i) * n + k], -range_shift);
             rows[static_cast<long long>(m) * n_wanted + k] = h * sum;
         }
 }
@@ -287,13 +309,13 @@ void eval_dense(const rk_context& ctx, double t_target, int n_wanted, const doub
             double sum = d(degree - 1);
             for (int m = degree - 2; m >= 0; --m)
                 sum = d(m) + th * sum;
-            y_wanted[k] = ctx.yold[k] + std::ldexp(th * sum, dense_shift);
+            y_wanted[k] = ctx.yold[k] + std::ldexp(th * sum, range_shift);
         }
         if (yp_wanted) {
             double sum = degree * d(degree - 1);
             for (int m = degree - 2; m >= 0; --m)
                 sum = (m + 1) * d(m) + th * sum;
-            yp_wanted[k] = std::ldexp(sum, dense_shift) / h;
+            yp_wanted[k] = std::ldexp(sum, range_shift) / h;
         }
     }
 }

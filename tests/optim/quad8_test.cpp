@@ -726,3 +726,29 @@ TEST_F(Quad8Test, TraceArgumentForms)
 }
 
 } // namespace
+
+namespace {
+
+// Intervals whose length overflows (b - a is Inf): the rules are not
+// adaptive, so a bounded integrand whose mass sits between the nodes, as
+// exp(-x^2) on [-1e308, 1e308] (sqrt(pi)), cannot be resolved; such a
+// value must never pass unwarned as converged. A constant's integral
+// overflows to Inf with the sign of b - a.
+TEST_F(Quad8Test, IntervalsWhoseLengthOverflows)
+{
+    const double top = 1.7976931348623157e308;
+    reg.define_elementwise("narrow", [](double x) { return std::exp(-x * x); });
+    reg.define_elementwise("level", [](double) { return 1.0; });
+    for (const auto& [a, b] : std::vector<std::pair<double, double>>{{-1e308, 1e308}, {-top, top}, {1e308, -1e308}}) {
+        SCOPED_TRACE(std::to_string(a));
+        test::clear_printed();
+        const double q = test::at(quad8(TM("narrow"), Mm(a), Mm(b)), 0);
+        const double exact = std::sqrt(M_PI) * (b > a ? 1 : -1);
+        if (!(std::fabs(q - exact) <= 1e-9 * std::fabs(exact))) {
+            EXPECT_NE(test::printed().find(tolerance_warning), std::string::npos) << q;
+        }
+        EXPECT_EQ(test::at(quad8(TM("level"), Mm(a), Mm(b)), 0), b > a ? INFINITY : -INFINITY);
+    }
+}
+
+} // namespace

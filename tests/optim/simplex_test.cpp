@@ -353,3 +353,50 @@ TEST_F(SimplexTest, StartsThatAreNotFinite)
 }
 
 } // namespace
+
+namespace {
+
+// Functions that overflow away from their minimum: +Inf ranks above every
+// finite value (only NaN has no place), so a simplex that steps into the
+// overflow comes back, and a start where the function overflows reports no
+// convergence rather than a point it never compared.
+TEST_F(SimplexTest, FunctionsThatOverflowAwayFromTheMinimum)
+{
+    reg.define("exp_bowl", [](const std::vector<Mm>& a, int) {
+        const double x = a[0].addr()[0], y = a[0].addr()[1];
+        return std::vector<Mm>{Mm(std::exp(x) - 2 * x + std::exp(y) - 3 * y)};
+    });
+    reg.define("square_to_2", [](const std::vector<Mm>& a, int) {
+        const double x = a[0].addr()[0], y = a[0].addr()[1];
+        return std::vector<Mm>{Mm((x - 2) * (x - 2) * 1e300 + (y + 1) * (y + 1) * 1e300)};
+    });
+    struct Case {
+        const char* f;
+        std::vector<double> x0;
+        std::vector<double> xmin;  // empty: no finite value is met
+    };
+    const std::vector<Case> cases = {
+        {"exp_bowl", {0, 0}, {M_LN2, std::log(3.0)}},
+        {"exp_bowl", {700, -700}, {M_LN2, std::log(3.0)}},
+        {"square_to_2", {0, 0}, {2, -1}},
+        {"square_to_2", {1e200, -1e200}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.f) + " from " + std::to_string(c.x0[0]));
+        Mm x, fval, exitflag;
+        fminsearch(TM(c.f), test::row({c.x0[0], c.x0[1]}), optimset(TM("MaxFunEvals"), test::cell_row({Mm(5000.0)})), i_o, x,
+                   fval, exitflag);
+        if (c.xmin.empty()) {
+            EXPECT_EQ(test::at(fval, 0), INFINITY);
+            EXPECT_EQ(test::at(exitflag, 0), 0) << "no convergence claimed";
+            EXPECT_EQ(test::values(x), c.x0) << "no point compared better than the start";
+            continue;
+        }
+        EXPECT_EQ(test::at(exitflag, 0), 1);
+        EXPECT_TRUE(std::isfinite(test::at(fval, 0)));
+        for (int k = 0; k < 2; ++k)
+            EXPECT_NEAR(test::at(x, k), c.xmin[k], 1e-3) << k;
+    }
+}
+
+} // namespace
