@@ -303,6 +303,7 @@ void LpSolver::run()
 
 void LpSolver::solve_loaded()
 {
+    near_.clear();
 
     // Every solve works on the problem scaled: rows and columns by the
     // factors of the iterations' own scaling (entries near 1), and the
@@ -471,8 +472,13 @@ void LpSolver::solve_loaded()
     // An answer is only as good as its check: iterations that end at a
     // point outside the rows, or short of the optimum, have not found it,
     // and say so as they do when their count runs out.
-    if (status == 1 && !answer_holds())
+    if (status == 1 && !answer_holds()) {
         status = polish() ? 1 : 4;
+        if (status == 4)
+            near_ = x_out_;
+    } else if (status == 4) {
+        near_ = std::move(last_x_);
+    }
     // "Infeasible" is said of a problem only when it has no point at all:
     // with its costs the iterations also stall when they run out along a
     // ray, or lose their accuracy, and without them only infeasibility
@@ -483,10 +489,14 @@ void LpSolver::solve_loaded()
     // columns grow a hundred-millionfold a step along a ray, and the
     // normal equations lose the digits of the others), the ray is sought
     // as a problem of its own.
+    // Where it has a point and no ray, the iterations stalled: their last
+    // point is where a finish starts.
     if (status == 2) {
-        const std::vector<double> ray = std::move(last_x_);
+        std::vector<double> ray = std::move(last_x_);
         solve_once(loaded_.l, loaded_.u, true);
         status = status == 1 ? (recedes(ray) || has_ray() ? 3 : 4) : 2;
+        if (status == 4)
+            near_ = std::move(ray);
     }
     // With those bounds in play the columns that sit on them are 1e19
     // beside others of 1: the rows of ordinary size that share columns
@@ -496,6 +506,14 @@ void LpSolver::solve_loaded()
     // rows.
     if (status == 4 && may_finish_ && !returned.empty() && finish_on_bounds(returned))
         status = 1;
+    // Where a column sits inside its box far from 0 (balancing one on a
+    // bound of 1e9), no bound serves to measure it from, and the others
+    // keep a share of its size as their error: the iterations stall with
+    // the rows of size 1 missed. Measured from the value it was left at,
+    // it is small too; the point a finish leaves is the next one's start.
+    for (int round = 0; round < 2 && status == 4 && may_finish_; ++round)
+        if (finish_from_point(std::vector<double>(near_)))
+            status = 1;
 }
 
 namespace {
@@ -533,28 +551,67 @@ struct CompensatedSum {
 
 bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
 {
-    const int m = m0_, n = n0_;
+    const int n = n0_;
     // Each column measured from the one bound that came back for it; one
     // whose two bounds came back is left as it is.
     std::vector<int> side(n, 0);
     for (auto [j, way] : at)
         side[j] = side[j] == 0 || side[j] == way ? way : 2;
     std::vector<double> origin(n, 0.0);
-    int moved = 0;
     for (int j = 0; j < n; ++j) {
         const double v = side[j] == 1 ? loaded_.u[j] : side[j] == -1 ? loaded_.l[j] : lp_inf;
-        if (std::fabs(v) < lp_inf) {
+        if (std::fabs(v) < lp_inf)
             origin[j] = v;
-            ++moved;
-        } else {
+        else
             side[j] = 0;
+    }
+    return solve_measured_from(origin, side);
+}
+
+bool LpSolver::finish_from_point(const std::vector<double>& x)
+{
+    const int n = n0_;
+    if (static_cast<int>(x.size()) != n ||
+        !std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); }))
+        return false;
+    // The columns whose values lie far beyond the size their data gives
+    // them, and near the largest such: within that size of a bound they
+    // are measured from it, inside their box from the value they have.
+    // Columns a stalled point left at a middling size are its error, not
+    // the optimum's: measured from there, the rows' right-hand sides
+    // would take that error on, and the units of the solve with it.
+    double largest = 0;
+    for (int j = 0; j < n; ++j)
+        largest = std::max(largest, std::fabs(x[j]) / size_[j]);
+    std::vector<int> side(n, 0);
+    std::vector<double> origin(n, 0.0);
+    for (int j = 0; j < n; ++j) {
+        const double v = x[j];
+        if (!(std::fabs(v) > 1e3 * size_[j] && std::fabs(v) >= 1e-2 * largest * size_[j]))
+            continue;
+        for (int way : {-1, 1}) {
+            const double bound = way < 0 ? loaded_.l[j] : loaded_.u[j];
+            if (side[j] == 0 && std::fabs(bound) < lp_inf && std::fabs(v - bound) <= 1e3 * size_[j]) {
+                side[j] = way;
+                origin[j] = bound;
+            }
+        }
+        if (side[j] == 0) {
+            side[j] = 3;
+            origin[j] = std::clamp(v, loaded_.l[j], loaded_.u[j]);
         }
     }
-    if (moved == 0)
+    return std::count(side.begin(), side.end(), 3) > 0 && solve_measured_from(origin, side);
+}
+
+bool LpSolver::solve_measured_from(const std::vector<double>& origin, const std::vector<int>& side)
+{
+    const int m = m0_, n = n0_;
+    if (std::count(side.begin(), side.end(), 0) == n)
         return false;
-    // The rows' limits less the terms of the columns at their bounds,
-    // each term taken with the rounding of its product and summed so that
-    // what the large terms cancel to keeps its digits.
+    // The rows' limits less the terms of the columns measured from their
+    // origins, each term taken with the rounding of its product and summed
+    // so that what the large terms cancel to keeps its digits.
     std::vector<CompensatedSum> terms(m);
     for (int j = 0; j < n; ++j)
         if (side[j] != 0)
@@ -570,7 +627,9 @@ bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
         return r.value();
     };
     // The same problem in t: x_j = origin_j - t_j from an upper bound,
-    // origin_j + t_j from a lower one, 0 <= t_j <= u_j - l_j.
+    // origin_j + t_j from a lower one, 0 <= t_j <= u_j - l_j; from an
+    // inner value x_j = origin_j + t_j with l_j - origin_j <= t_j <=
+    // u_j - origin_j.
     LpSolver rest;
     rest.reductions = reductions;
     rest.may_finish_ = false;
@@ -595,6 +654,12 @@ bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
     for (int j = 0; j < n; ++j) {
         if (side[j] == 0)
             continue;
+        if (side[j] == 3) {
+            for (double* v : {&rest.l_[j], &rest.u_[j]})
+                if (std::fabs(*v) < lp_inf)
+                    *v -= origin[j];
+            continue;
+        }
         const double s = -side[j];
         for (LpEntry& e : rest.cols_[j])
             e.value *= s;
@@ -605,22 +670,37 @@ bool LpSolver::finish_on_bounds(const std::vector<std::pair<int, int>>& at)
                                                                                            : lp_inf;
     }
     rest.run();
-    if (rest.status != 1)
+    auto taken_back = [&](int j, double t) {
+        return side[j] == 0 ? t : side[j] == 3 ? origin[j] + t : origin[j] - side[j] * t;
+    };
+    if (rest.status != 1) {
+        // Its last point, taken back, is where a next finish starts, as
+        // is an answer that misses its check below.
+        if (rest.status == 4 && static_cast<int>(rest.near_.size()) == n) {
+            near_.resize(n);
+            for (int j = 0; j < n; ++j)
+                near_[j] = taken_back(j, rest.near_[j]);
+        }
         return false;
+    }
     x_out_.assign(n, 0.0);
     CompensatedSum objective, origin_cost;
     for (int j = 0; j < n; ++j) {
         const double t = rest.x()[j];
-        x_out_[j] = side[j] == 0 ? t : origin[j] - side[j] * t;
+        x_out_[j] = taken_back(j, t);
         objective.add(loaded_.c[j] * x_out_[j]);
-        origin_cost.add(loaded_.c[j] * origin[j]);
+        if (side[j] != 0)
+            origin_cost.add_product(loaded_.c[j], origin[j]);
     }
     y_out_ = rest.y();
     rows_kept_ = rest.rows_kept();
     objective_ = objective.value();
     dual_objective_ = rest.dual_objective_ + origin_cost.value();
     iter_ = rest.iterations();
-    return answer_holds() || polish();
+    if (answer_holds() || polish())
+        return true;
+    near_ = x_out_;
+    return false;
 }
 
 bool LpSolver::polish()
@@ -1087,7 +1167,7 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     if (status == 1 && unbounded_if_feasible_)
         status = 3;
     last_x_.clear();
-    if (status == 2 && xs_.size() == static_cast<std::size_t>(n_)) {
+    if ((status == 2 || status == 4) && xs_.size() == static_cast<std::size_t>(n_)) {
         postsolve_primal();
         last_x_ = x_out_;
         for (int j = 0; j < n0_; ++j)
@@ -1705,8 +1785,9 @@ void LpSolver::iterate()
         objectives(it);
         status = 1;
     }
-    if (status == 2) {
-        // The last point, for the driver to read a ray off.
+    if (status == 2 || status == 4) {
+        // The last point, for the driver to read a ray off, or to start
+        // a finish from.
         xs_.assign(n, 0.0);
         for (int j = 0; j < n; ++j)
             xs_[j] = it.x[j] / q[j];

@@ -121,6 +121,15 @@ private:
     // the units of what is left; its answer, taken back, is checked. True
     // with x, y and the objective set when it holds.
     bool finish_on_bounds(const std::vector<std::pair<int, int>>& at);
+    // The finish of a solve whose last answer missed its check where
+    // columns sit far beyond the size of the rest, inside their box: each
+    // is measured from the value it has (on a bound, from the bound), and
+    // the problem is solved again in the units of what is left.
+    bool finish_from_point(const std::vector<double>& x);
+    // The problem solved with the columns of side measured from origin (1
+    // down from an upper bound, -1 up from a lower one, 3 either way from
+    // an inner value); its answer, taken back, is checked.
+    bool solve_measured_from(const std::vector<double>& origin, const std::vector<int>& side);
     // An answer that missed its check by a few digits, mended: its columns
     // within rounding of a bound are put on it, and the others moved by
     // the least change that puts the rows it meets with equality, or
@@ -169,10 +178,14 @@ private:
     int pivot_limit_ = 5;
     double objective_ = 0, dual_objective_ = 0;
     std::vector<double> x_out_, y_out_;
-    // A solve that ended infeasible: its last point, in the loaded units.
-    // When the problem is feasible it went out along a ray, whose columns
-    // show which of the bounds left out the problem needs.
+    // A solve that ended infeasible or without an answer: its last point,
+    // in the loaded units. Where a problem said infeasible has points, the
+    // solve went out along a ray, whose columns show which of the bounds
+    // left out the problem needs.
     std::vector<double> last_x_;
+    // A solve of the problem as loaded that ended without an answer: the
+    // point it was left at (in the loaded units), where a finish starts.
+    std::vector<double> near_;
     std::vector<char> rows_kept_, standard_row_kept_;
     std::vector<double> xs_, ys_;  // standard-form solution (x per column, y per row)
     std::vector<double> c0_;       // costs as presolve found them
