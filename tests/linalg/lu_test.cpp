@@ -924,12 +924,12 @@ TEST(Mldivide, SymmetricMatricesGradedAcrossTheDoubles)
                             cmat r = c;
                             for (int i = 0; i < n; ++i)
                                 r(i, 0) -= sz(i, 0);
-                            // A sparse matrix within 2^±450 is solved as it
-                            // stands, its own rounding kept: partial pivoting
-                            // among entries 2^400 apart is backward stable in
-                            // A's units, a few hundred n eps in S's.
-                            const bool unscaled_sparse = sparse_form && g.d(0, n) == -200;
-                            EXPECT_LE(max_abs(r) / (max_abs(s) * max_abs(z) * n * eps52), unscaled_sparse ? 1000 : 30);
+                            // A matrix within 2^±450 is solved as it stands,
+                            // its own rounding kept: pivoting among entries
+                            // 2^400 apart is backward stable in A's units, a
+                            // few hundred n eps at most in S's.
+                            const bool unscaled = g.d(0, n) == -200;
+                            EXPECT_LE(max_abs(r) / (max_abs(s) * max_abs(z) * n * eps52), unscaled ? 1000 : 30);
                         }
                 }
 }
