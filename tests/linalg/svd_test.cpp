@@ -5,9 +5,11 @@
 #include "linalg/kernels.hpp"
 #include "linalg_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -543,19 +545,19 @@ TEST(SvdKernel, NonFiniteMatrixReportsEveryValueUnfound)
 
 namespace {
 
-// A matrix whose row i is scaled by 2^g(i), g running over -498..498: up
+// An m-by-n matrix whose row i is scaled by 2^g(i), g running over -498..498: up
 // (small rows first), down (large first) or hill (small at both ends, large
-// in the middle). Tridiagonal or full, real or complex.
-Mm graded_across_the_doubles(std::mt19937_64& gen, int n, char grading, bool tridiagonal, bool complex)
+// in the middle). Banded to three diagonals or full, real or complex.
+Mm graded_across_the_doubles(std::mt19937_64& gen, int m, int n, char grading, bool tridiagonal, bool complex)
 {
-    Mm a = random_matrix(gen, n, n, complex);
+    Mm a = random_matrix(gen, m, n, complex);
     for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const double t = n > 1 ? double(i) / (n - 1) : 0;
+        for (int i = 0; i < m; ++i) {
+            const double t = m > 1 ? double(i) / (m - 1) : 0;
             const double g = grading == 'u' ? -498 + 996 * t
                              : grading == 'd' ? 498 - 996 * t
                                               : 498 - 996 * std::fabs(2 * t - 1);
-            const std::size_t at = i + std::size_t(j) * n;
+            const std::size_t at = i + std::size_t(j) * m;
             const double keep = tridiagonal && std::abs(i - j) > 1 ? 0.0 : 1.0;
             a.addr()[at] = keep * std::ldexp(a.addr()[at], int(std::lround(g)));
             if (complex)
@@ -577,7 +579,7 @@ Mm graded_across_the_doubles(std::mt19937_64& gen, int n, char grading, bool tri
 TEST(Svd, MatricesGradedAcrossTheDoubles)
 {
     struct Case {
-        int n;
+        int m, n;
         char grading;  // u small rows first, d large first, h small at both ends
         bool tridiagonal, complex;
     };
@@ -587,19 +589,24 @@ TEST(Svd, MatricesGradedAcrossTheDoubles)
             for (bool tridiagonal : {true, false})
                 for (bool complex : {false, true})
                     if (n <= 100 || !complex)
-                        cases.push_back({n, grading, tridiagonal, complex});
+                        cases.push_back({n, n, grading, tridiagonal, complex});
+    // Tall and wide, whose U and V differ in size.
+    for (const auto& [m, n] : std::vector<std::pair<int, int>>{{60, 45}, {45, 60}, {120, 80}})
+        for (char grading : {'u', 'd'})
+            for (bool complex : {false, true})
+                cases.push_back({m, n, grading, true, complex});
     std::mt19937_64 gen(79);
     for (const Case& c : cases) {
-        const int n = c.n;
-        SCOPED_TRACE(std::to_string(n) + " " + c.grading + (c.tridiagonal ? " tridiagonal" : " full") +
+        const int m = c.m, n = c.n, k = std::min(m, n);
+        SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n) + " " + c.grading + (c.tridiagonal ? " tridiagonal" : " full") +
                      (c.complex ? " complex" : ""));
-        const Mm a = graded_across_the_doubles(gen, n, c.grading, c.tridiagonal, c.complex);
+        const Mm a = graded_across_the_doubles(gen, m, n, c.grading, c.tridiagonal, c.complex);
         const cmat A = to_cmat(a);
         const double top = max_abs(A);
-        const double tol = 50 * n * eps52;
+        const double tol = 50 * std::max(m, n) * eps52;
         const std::vector<double> s = test::values(svd(a)), st = test::values(svd(ctranspose(a)));
-        ASSERT_EQ(s.size(), std::size_t(n));
-        for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(s.size(), std::size_t(k));
+        for (int i = 0; i < k; ++i) {
             ASSERT_TRUE(std::isfinite(s[i])) << i;
             EXPECT_LE(std::fabs(s[i] - st[i]), tol * s[0]) << i;
             if (i > 0) {
@@ -614,10 +621,11 @@ TEST(Svd, MatricesGradedAcrossTheDoubles)
             else
                 svd(a, i_o, U, S, V);
             const cmat u = to_cmat(U), v = to_cmat(V), sm = to_cmat(S);
-            for (int i = 0; i < n; ++i)
-                EXPECT_LE(std::fabs(S.addr()[i + std::size_t(i) * n] - s[i]), tol * s[0]) << i;
-            EXPECT_LE(max_abs_diff(product(product(u, sm), ctrans(v)), A) / (top * n * eps52), 50);
-            EXPECT_LE(max_abs_diff(product(u, u, true), identity(n)) / (n * eps52), 50);
+            const int rows = S.rows();
+            for (int i = 0; i < k; ++i)
+                EXPECT_LE(std::fabs(S.addr()[i + std::size_t(i) * rows] - s[i]), tol * s[0]) << i;
+            EXPECT_LE(max_abs_diff(product(product(u, sm), ctrans(v)), A) / (top * std::max(m, n) * eps52), 50);
+            EXPECT_LE(max_abs_diff(product(u, u, true), identity(U.cols())) / (m * eps52), 50);
             EXPECT_LE(max_abs_diff(product(v, v, true), identity(n)) / (n * eps52), 50);
         }
         for (double x : test::values(pinv(a)))
