@@ -149,6 +149,26 @@ int scale_to_unit_range(Mm& w, int keep_within)
 // keeps its own bits.
 constexpr int determinant_kept_within = 500;
 
+// w (a dense copy of finite numbers) in the units its determinant is
+// formed in, exactly, and the power of two that takes det(w) back to the
+// matrix's own: rows and columns that lie far apart each brought to
+// ordinary sizes (a symmetric matrix graded from 1e-300 to 1e300 in units
+// of its largest element had its small entries flushed to 0, and its
+// determinant came out 0 or wrong in every digit), otherwise the whole
+// matrix in units of its largest element.
+long long determinant_units(Mm& w)
+{
+    const power_of_two_equilibration q = equilibrate_by_powers_of_two(w);
+    if (!q.active)
+        return (long long)(scale_to_unit_range(w, determinant_kept_within)) * w.rows();
+    long long e = 0;
+    for (int k : q.row)
+        e += k;
+    for (int k : q.col)
+        e += k;
+    return e;
+}
+
 // x * 2^e for any integer e, without overflow of the exponent.
 double times_power_of_two(double x, long long e)
 {
@@ -164,7 +184,7 @@ Mm inv_det_dense(const Mm& a0, int job)
         return nop_M;
     Mm a = dense_copy(a0);
     const bool finite = all_finite(a);
-    const int e = job == 1 || !finite ? 0 : scale_to_unit_range(a, determinant_kept_within);
+    const long long e = job == 1 || !finite ? 0 : determinant_units(a);
     int_scratch ipvt{std::size_t(n)};
     if (a.isc()) {
         if (job == 1 && n >= lu_split_blocked_order && blocked_complex_inverse(a))
@@ -180,7 +200,7 @@ Mm inv_det_dense(const Mm& a0, int job)
         if (job == 1)
             return a;
         // det(1) * 16^det(2), and the scale's power back.
-        const long long p = 4 * (long long)(detr[1]) + (long long)(e) * n;
+        const long long p = 4 * (long long)(detr[1]) + e;
         Mm d = new_dense(1, 1, 1);
         d.addr()[0] = times_power_of_two(detr[0], p);
         d.addi()[0] = times_power_of_two(deti[0], p);
@@ -193,7 +213,7 @@ Mm inv_det_dense(const Mm& a0, int job)
         // steps divide by such a pivot.
         a = dense_copy(a0);
         if (job != 1)
-            scale_to_unit_range(a, determinant_kept_within);
+            determinant_units(a);
         lu_factor_real(a.addr(), &n, &n, ipvt.get(), &info);
         if (job == 1) {
             Mm x = checked(eye(double(n)), n, n);
@@ -218,7 +238,7 @@ Mm inv_det_dense(const Mm& a0, int job)
         return a;
     }
     scaled_product d;
-    d.times_power_of_two((long long)(e) * n);
+    d.times_power_of_two(e);
     double sign = 1;
     for (int k = 0; k < n; ++k) {
         d.times(a.addr()[k + idx(k) * n]);

@@ -539,51 +539,25 @@ Mm solve_sparse(const Mm& a, const Mm& b)
 
 // A square dense system, its rows and columns first brought to ordinary
 // sizes by powers of two where they lie far apart: x = 2^(s-col) y for
-// A' y = 2^-(row+s) b, each element rounded once, with s for each column
-// of b bringing its largest scaled element to [1/2, 1) (a row of
-// subnormal numbers would otherwise scale its element of b past the
-// largest double, and Inf - Inf follow).
+// A' y = 2^-(row+s) b, each element rounded once. A Hermitian matrix is
+// scaled by one vector on both sides, so it stays Hermitian and a real one
+// keeps its symmetric factorisation (rows and columns scaled apart made
+// it general).
 Mm solve_square(const Mm& a, const Mm& b)
 {
     const bool complex = a.isc() || b.isc();
     Mm w = a.gettype() == qv_double && !a.issparse() ? dense_copy(a) : Mm();
     const power_of_two_equilibration q =
-        a.gettype() == qv_double && !a.issparse() ? equilibrate_by_powers_of_two(w) : power_of_two_equilibration{};
+        a.gettype() == qv_double && !a.issparse()
+            ? equilibrate_by_powers_of_two(w, hermitian_scaling::symmetric, [](const Mm& x) { return ishermitian(x) != 0; })
+            : power_of_two_equilibration{};
     if (!q.active)
         return complex ? solve_complex_square(a, b) : solve_real_square(a, b);
     const int n = a.rows(), nrhs = b.cols();
     Mm c = dense_copy(b);
-    std::vector<int> shift(std::size_t(nrhs), 0);
-    for (int j = 0; j < nrhs; ++j) {
-        bool any = false;
-        for (int i = 0; i < n; ++i) {
-            const idx k = i + idx(j) * n;
-            const double v = std::max(std::fabs(c.addr()[k]), c.isc() ? std::fabs(c.addi()[k]) : 0.0);
-            if (v > 0 && std::isfinite(v)) {
-                int e = 0;
-                std::frexp(v, &e);
-                e -= q.row[std::size_t(i)];
-                shift[std::size_t(j)] = any ? std::max(shift[std::size_t(j)], e) : e;
-                any = true;
-            }
-        }
-        for (int i = 0; i < n; ++i) {
-            const idx k = i + idx(j) * n;
-            const int e = -q.row[std::size_t(i)] - shift[std::size_t(j)];
-            c.addr()[k] = std::ldexp(c.addr()[k], e);
-            if (c.isc())
-                c.addi()[k] = std::ldexp(c.addi()[k], e);
-        }
-    }
+    const std::vector<int> shift = scale_right_sides(q.row, n, nrhs, c.addr(), c.isc() ? c.addi() : nullptr, std::size_t(n));
     Mm x = complex ? solve_complex_square(w, c) : solve_real_square(w, c);
-    for (int j = 0; j < nrhs; ++j)
-        for (int i = 0; i < n; ++i) {
-            const idx k = i + idx(j) * n;
-            const int e = shift[std::size_t(j)] - q.col[std::size_t(i)];
-            x.addr()[k] = std::ldexp(x.addr()[k], e);
-            if (x.isc())
-                x.addi()[k] = std::ldexp(x.addi()[k], e);
-        }
+    unscale_solutions(q.col, shift, n, nrhs, x.addr(), x.isc() ? x.addi() : nullptr, std::size_t(n));
     return x;
 }
 

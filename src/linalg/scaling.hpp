@@ -118,7 +118,7 @@ inline unit_vector3 unit_direction(double a, double b, double c, double norm) no
     return {a / scaled, b / scaled, c / scaled};
 }
 
-// Rows, then columns, of a square dense matrix brought by powers of two to
+// Rows, then columns, of a square matrix brought by powers of two to
 // largest magnitudes in [1/2, 1): A = 2^row · A' · 2^col with exponent
 // vectors row, col. A matrix whose rows or columns lie far apart, one row
 // of 1e-300 among rows of 1e300 or one subnormal column among ordinary
@@ -134,60 +134,186 @@ struct power_of_two_equilibration {
     std::vector<int> row, col;
 };
 
-inline power_of_two_equilibration equilibrate_by_powers_of_two(Mm& a)
+// The exponent e of big = f*2^e, f in [1/2, 1); 0 for 0, Inf or NaN.
+inline int power_of_two_exponent(double big) noexcept
+{
+    int e = 0;
+    if (big > 0 && std::isfinite(big))
+        std::frexp(big, &e);
+    return e;
+}
+
+// The exponents of rows, then columns, for a rows-by-cols matrix whose
+// nonzero magnitudes `entries(visit)` hands to visit(i, j, magnitude), each
+// once (stored entries of a sparse matrix, every element of a dense one);
+// active only where they lie far apart.
+template <class Entries>
+power_of_two_equilibration equilibration_exponents(int rows, int cols, Entries&& entries)
 {
     power_of_two_equilibration q;
-    const int n = a.rows(), cols = a.cols();
-    double* re = a.addr();
-    double* im = a.isc() ? a.addi() : nullptr;
-    auto at = [&](int i, int j) { return std::size_t(i) + std::size_t(j) * std::size_t(n); };
-    auto size = [&](int i, int j) { return std::max(std::fabs(re[at(i, j)]), im ? std::fabs(im[at(i, j)]) : 0.0); };
-    auto exponent_of = [](double big) {
-        int e = 0;
-        if (big > 0 && std::isfinite(big))
-            std::frexp(big, &e);
-        return e;
-    };
-    q.row.assign(std::size_t(n), 0);
-    q.col.assign(std::size_t(cols), 0);
-    std::vector<double> row_big(std::size_t(n), 0.0), col_big(std::size_t(cols), 0.0);
-    for (int j = 0; j < cols; ++j)
-        for (int i = 0; i < n; ++i)
-            row_big[std::size_t(i)] = std::max(row_big[std::size_t(i)], size(i, j));
+    std::vector<double> row_big(std::size_t(rows), 0.0);
+    entries([&](int i, int, double v) { row_big[std::size_t(i)] = std::max(row_big[std::size_t(i)], v); });
+    q.row.assign(std::size_t(rows), 0);
     bool far = false;
-    for (int i = 0; i < n; ++i) {
-        q.row[std::size_t(i)] = exponent_of(row_big[std::size_t(i)]);
+    for (int i = 0; i < rows; ++i) {
+        q.row[std::size_t(i)] = power_of_two_exponent(row_big[std::size_t(i)]);
         far = far || std::abs(q.row[std::size_t(i)]) > equilibration_edge;
     }
     // The columns' exponents after the rows' scaling, from the elements'
     // exponents (the scaled elements themselves may pass below the
     // doubles: 1e-300 in a row of 1e300).
-    for (int j = 0; j < cols; ++j) {
-        bool any = false;
-        int big = 0;
-        for (int i = 0; i < n; ++i) {
-            const double v = size(i, j);
-            if (v > 0 && std::isfinite(v)) {
-                const int e = exponent_of(v) - q.row[std::size_t(i)];
-                big = any ? std::max(big, e) : e;
-                any = true;
-            }
-        }
-        q.col[std::size_t(j)] = big;
-        far = far || big < -equilibration_edge;
-    }
+    std::vector<char> any(std::size_t(cols), 0);
+    q.col.assign(std::size_t(cols), 0);
+    entries([&](int i, int j, double v) {
+        if (!(v > 0 && std::isfinite(v)))
+            return;
+        const int e = power_of_two_exponent(v) - q.row[std::size_t(i)];
+        int& big = q.col[std::size_t(j)];
+        big = any[std::size_t(j)] ? std::max(big, e) : e;
+        any[std::size_t(j)] = 1;
+    });
+    for (int j = 0; j < cols; ++j)
+        far = far || q.col[std::size_t(j)] < -equilibration_edge;
+    q.active = far;
     if (!far) {
         q.row.clear();
         q.col.clear();
-        return q;
     }
-    q.active = true;
-    for (int j = 0; j < cols; ++j)
-        for (int i = 0; i < n; ++i) {
-            const int e = -q.row[std::size_t(i)] - q.col[std::size_t(j)];
-            re[at(i, j)] = std::ldexp(re[at(i, j)], e);
-            if (im)
-                im[at(i, j)] = std::ldexp(im[at(i, j)], e);
-        }
     return q;
+}
+
+// One exponent vector e for a Hermitian matrix, A = 2^e · A' · 2^e, so A'
+// stays Hermitian and keeps the symmetric factorisation (rows and columns
+// scaled apart would not). Each round halves every row's distance from
+// largest magnitudes in [1/2, 1) (the symmetric scaling of the infinity
+// norm, in powers of two), so a spread over the whole range of the doubles
+// settles within a dozen rounds; the rounds stop where no row moves.
+template <class Entries>
+std::vector<int> symmetric_equilibration_exponents(int n, Entries&& entries)
+{
+    std::vector<int> e(std::size_t(n), 0), big(std::size_t(n), 0);
+    std::vector<char> any(std::size_t(n), 0);
+    for (int round = 0; round < 64; ++round) {
+        std::fill(any.begin(), any.end(), 0);
+        entries([&](int i, int j, double v) {
+            if (!(v > 0 && std::isfinite(v)))
+                return;
+            const int x = power_of_two_exponent(v) - e[std::size_t(i)] - e[std::size_t(j)];
+            big[std::size_t(i)] = any[std::size_t(i)] ? std::max(big[std::size_t(i)], x) : x;
+            any[std::size_t(i)] = 1;
+        });
+        bool moved = false;
+        for (int i = 0; i < n; ++i)
+            if (any[std::size_t(i)] && big[std::size_t(i)] / 2 != 0) {
+                e[std::size_t(i)] += big[std::size_t(i)] / 2;
+                moved = true;
+            }
+        if (!moved)
+            break;
+    }
+    return e;
+}
+
+// Every element of a dense rows-by-cols matrix, as equilibration_exponents
+// takes them.
+inline auto dense_entries(const Mm& a)
+{
+    return [&a](auto&& visit) {
+        const int rows = a.rows(), cols = a.cols();
+        const double* re = a.addr();
+        const double* im = a.isc() ? a.addi() : nullptr;
+        for (int j = 0; j < cols; ++j)
+            for (int i = 0; i < rows; ++i) {
+                const std::size_t k = std::size_t(i) + std::size_t(j) * std::size_t(rows);
+                visit(i, j, std::max(std::fabs(re[k]), im ? std::fabs(im[k]) : 0.0));
+            }
+    };
+}
+
+// a := 2^-row · a · 2^-col (a dense value).
+inline void apply_equilibration(Mm& a, const power_of_two_equilibration& q) noexcept
+{
+    const int n = a.rows(), cols = a.cols();
+    for (int part = 0; part < 2; ++part) {
+        double* p = part == 0 ? a.addr() : a.isc() ? a.addi() : nullptr;
+        if (p)
+            for (int j = 0; j < cols; ++j)
+                for (int i = 0; i < n; ++i) {
+                    const std::size_t k = std::size_t(i) + std::size_t(j) * std::size_t(n);
+                    p[k] = std::ldexp(p[k], -q.row[std::size_t(i)] - q.col[std::size_t(j)]);
+                }
+    }
+}
+
+// Which exponents a far-apart Hermitian matrix takes: rows and columns
+// apart (for the general factorisation) or one vector for both.
+enum class hermitian_scaling { rows_and_columns, symmetric };
+
+// Equilibrates a dense matrix in place where its rows or columns lie far
+// apart (the returned exponents; a untouched when not active). With
+// `symmetric`, a Hermitian a (judged by `hermitian`, asked only when the
+// scaling is taken) is scaled by one vector and stays Hermitian.
+template <class IsHermitian>
+power_of_two_equilibration equilibrate_by_powers_of_two(Mm& a, hermitian_scaling mode, IsHermitian&& hermitian)
+{
+    power_of_two_equilibration q = equilibration_exponents(a.rows(), a.cols(), dense_entries(a));
+    if (!q.active)
+        return q;
+    if (mode == hermitian_scaling::symmetric && a.rows() == a.cols() && hermitian(a)) {
+        q.row = symmetric_equilibration_exponents(a.rows(), dense_entries(a));
+        q.col = q.row;
+    }
+    apply_equilibration(a, q);
+    return q;
+}
+
+inline power_of_two_equilibration equilibrate_by_powers_of_two(Mm& a)
+{
+    return equilibrate_by_powers_of_two(a, hermitian_scaling::rows_and_columns, [](const Mm&) { return false; });
+}
+
+// The right-hand sides of A x = b for the equilibrated A' y = c: each
+// column j of b (n rows, leading dimension ld; im may be null) becomes
+// c = 2^-(row + shift_j) b, shift_j bringing its largest element to
+// [1/2, 1) (a row of subnormal numbers would otherwise scale its element
+// of b past the largest double, and Inf - Inf follow). Returns the shifts.
+inline std::vector<int> scale_right_sides(const std::vector<int>& row, int n, int nrhs, double* re, double* im,
+                                          std::size_t ld)
+{
+    std::vector<int> shift(std::size_t(nrhs), 0);
+    for (int j = 0; j < nrhs; ++j) {
+        bool any = false;
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = std::size_t(i) + std::size_t(j) * ld;
+            const double v = std::max(std::fabs(re[k]), im ? std::fabs(im[k]) : 0.0);
+            if (v > 0 && std::isfinite(v)) {
+                const int e = power_of_two_exponent(v) - row[std::size_t(i)];
+                shift[std::size_t(j)] = any ? std::max(shift[std::size_t(j)], e) : e;
+                any = true;
+            }
+        }
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = std::size_t(i) + std::size_t(j) * ld;
+            const int e = -row[std::size_t(i)] - shift[std::size_t(j)];
+            re[k] = std::ldexp(re[k], e);
+            if (im)
+                im[k] = std::ldexp(im[k], e);
+        }
+    }
+    return shift;
+}
+
+// x = 2^(shift_j - col) y, column by column: the solution of A x = b back
+// from the equilibrated system's y, each element rounded once.
+inline void unscale_solutions(const std::vector<int>& col, const std::vector<int>& shift, int n, int nrhs, double* re,
+                              double* im, std::size_t ld) noexcept
+{
+    for (int j = 0; j < nrhs; ++j)
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = std::size_t(i) + std::size_t(j) * ld;
+            const int e = shift[std::size_t(j)] - col[std::size_t(i)];
+            re[k] = std::ldexp(re[k], e);
+            if (im)
+                im[k] = std::ldexp(im[k], e);
+        }
 }

@@ -4,6 +4,7 @@
 #include "linalg/sparse_lu.hpp"
 
 #include "linalg/front.hpp"
+#include "linalg/scaling.hpp"
 #include "velkor/array.h"
 #include "velkor/checks.h"
 #include "velkor/engine.h"
@@ -268,9 +269,31 @@ solved solve_in_place(ccs_matrix a, const std::vector<int>* order, double* b, in
     int info;
     double rcond = 1;
     try {
+        // A square system whose rows or columns lie far apart is solved in
+        // ordinary sizes, as the dense one is: partial pivoting among 1e300
+        // and 1e-300 kept too few digits of the small unknowns, and a
+        // subnormal pivot's reciprocal made them Inf. The rank tests of the
+        // other systems judge the matrix as it is.
+        power_of_two_equilibration q;
+        std::vector<int> shift;
+        if (!augmented && !regular_only) {
+            q = equilibration_exponents(a.rows, a.cols, [&a](auto&& visit) {
+                for (int j = 0; j < a.cols; ++j)
+                    for (int p = a.jc[j]; p < a.jc[j + 1]; ++p)
+                        visit(a.ir[p], j, std::fabs(a.v[p]));
+            });
+            if (q.active) {
+                for (int j = 0; j < a.cols; ++j)
+                    for (int p = a.jc[j]; p < a.jc[j + 1]; ++p)
+                        a.v[p] = std::ldexp(a.v[p], -q.row[std::size_t(a.ir[p])] - q.col[std::size_t(j)]);
+                shift = scale_right_sides(q.row, a.rows, nrhs, b, nullptr, std::size_t(a.rows));
+            }
+        }
         complete_structure(a);
         info = superlu_solve(a, order ? order->data() : nullptr, b, a.rows, nrhs, augmented,
                              regular_only ? &rcond : nullptr);
+        if (q.active && info == 0)
+            unscale_solutions(q.col, shift, a.cols, nrhs, b, nullptr, std::size_t(a.rows));
     } catch (const std::bad_alloc&) {
         info = a.cols + 1;
     }

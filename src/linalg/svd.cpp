@@ -800,29 +800,73 @@ int values_by_blocked_reduction(Mm& x, double* s, double* e)
     return bidiagonal_qr<real_test>(s, e, n, m, n, false, false, none);
 }
 
+// Reverses the order of the rows, of the columns, or of both of the dense
+// matrix x, in place.
+void reverse_order(Mm& x, bool rows, bool cols)
+{
+    const int m = x.rows(), n = x.cols();
+    for (double* part : {x.addr(), x.isc() ? x.addi() : nullptr}) {
+        if (!part)
+            continue;
+        if (cols)
+            for (int j = 0; j < n / 2; ++j)
+                std::swap_ranges(part + idx(j) * m, part + idx(j + 1) * m, part + idx(n - 1 - j) * m);
+        if (rows)
+            for (int j = 0; j < n; ++j)
+                std::reverse(part + idx(j) * m, part + idx(j + 1) * m);
+    }
+}
+
+// One run of the right kernel on the scaled dense copy x; the values stay
+// in the kernel's own scale in s.
+int run_kernel_once(Mm& x, int job, double* s, double* e, double* work, Mm* u, Mm* v)
+{
+    const int m = x.rows(), n = x.cols(), k = std::min(m, n);
+    const int ns = std::min(m + 1, n);
+    int info = 0;
+    const int ldu = m, ldv = n;
+    double dummy[2] = {0, 0};
+    double* ur = u ? u->addr() : dummy;
+    double* vr = v ? v->addr() : dummy;
+    if (!x.isc() && job == 0 && k >= blocked_values_order && finite_matrix(x.addr(), m, m, n))
+        info = values_by_blocked_reduction(x, s, e);
+    else if (!x.isc())
+        svd_kernel_real(x.addr(), &m, &m, &n, s, e, ur, &ldu, vr, &ldv, work, &job, &info);
+    else {
+        double* ui = u ? u->addi() : dummy;
+        double* vi = v ? v->addi() : dummy;
+        svd_kernel_complex(x.addr(), x.addi(), &m, &m, &n, s, s + ns, e, e + n, ur, ui, &ldu, vr, vi, &ldv, work,
+                           work + m, &job, &info);
+    }
+    return info;
+}
+
 int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
 {
     const int shift = safe_range_exponent(x);
     scale_by_power_of_two(x, shift);
     const int m = x.rows(), n = x.cols(), k = std::min(m, n);
     const int ns = std::min(m + 1, n);
-    const bool complex = x.isc();
-    const int parts = complex ? 2 : 1;
+    const int parts = x.isc() ? 2 : 1;
     scratch<double> s(std::size_t(ns) * parts), e(std::size_t(n) * parts), work(std::size_t(m) * parts);
-    int info = 0;
-    const int ldu = m, ldv = n;
-    double dummy[2] = {0, 0};
-    double* ur = u ? u->addr() : dummy;
-    double* vr = v ? v->addr() : dummy;
-    if (!complex && job == 0 && k >= blocked_values_order && finite_matrix(x.addr(), m, m, n))
-        info = values_by_blocked_reduction(x, s.get(), e.get());
-    else if (!complex)
-        svd_kernel_real(x.addr(), &m, &m, &n, s.get(), e.get(), ur, &ldu, vr, &ldv, work.get(), &job, &info);
-    else {
-        double* ui = u ? u->addi() : dummy;
-        double* vi = v ? v->addi() : dummy;
-        svd_kernel_complex(x.addr(), x.addi(), &m, &m, &n, s.get(), s.get() + ns, e.get(), e.get() + n, ur, ui, &ldu,
-                           vr, vi, &ldv, work.get(), work.get() + m, &job, &info);
+    // The chase always starts at the top of the bidiagonal. Where that end
+    // is far below the rest (rows graded from 2^-500 upwards), its first
+    // rotation is lost below the doubles, every step leaves the matrix as
+    // it was, and the budget runs out. The same matrix with its rows and
+    // columns in reverse order has the same values and puts the large end
+    // on top; its U and V are those sought with their rows reversed. Only
+    // a stopped run pays for the copy's second pass.
+    const Mm kept = dense_copy(x);
+    int info = run_kernel_once(x, job, s.get(), e.get(), work.get(), u, v);
+    if (info > 0 && k > 1 && finite_matrix(kept.addr(), m, m, n) &&
+        (!kept.isc() || finite_matrix(kept.addi(), m, m, n))) {
+        Mm y = dense_copy(kept);
+        reverse_order(y, true, true);
+        info = run_kernel_once(y, job, s.get(), e.get(), work.get(), u, v);
+        if (u)
+            reverse_order(*u, true, false);
+        if (v)
+            reverse_order(*v, true, false);
     }
     for (int i = 0; i < k; ++i)
         sv[i] = i < info ? NAN : std::ldexp(s[i], -shift);

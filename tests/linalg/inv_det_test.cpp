@@ -144,6 +144,59 @@ TEST(Det, PartialProductsBeyondTheDoubles)
     EXPECT_NEAR(det(-g).r(), exact, 300 * eps52) << "an even order keeps the sign";
 }
 
+// det(2^r · S · 2^c) = det(S) · 2^(Σr + Σc) for row and column exponents
+// spread over the doubles: symmetric D·S·D graded either way or out of
+// order, rows graded, one row far from the rest, real and complex, past
+// the blocked orders. Taken in units of its largest element, a symmetric
+// matrix graded from 2^-996 to 2^996 lost its small entries below the
+// doubles and its determinant came out 0, or wrong in every digit. The
+// reference is det(S) of the ordinary S, agreeing to what S's condition
+// allows.
+TEST(Det, RowsAndColumnsFarApart)
+{
+    struct Kind {
+        const char* what;
+        std::function<int(int, int)> row, col;  // exponents by (index, order)
+    };
+    auto graded = [](int i, int n) { return n == 1 ? 0 : -498 + 996 * i / (n - 1); };
+    const std::vector<Kind> kinds = {
+        {"symmetric, graded up", graded, graded},
+        {"symmetric, graded down", [=](int i, int n) { return graded(n - 1 - i, n); },
+         [=](int j, int n) { return graded(n - 1 - j, n); }},
+        {"symmetric, out of order", [=](int i, int n) { return graded(i * 7 % n, n); },
+         [=](int j, int n) { return graded(j * 7 % n, n); }},
+        {"rows graded 2^-996 .. 2^996", [=](int i, int n) { return 2 * graded(i, n); }, [](int, int) { return 0; }},
+        {"one row of 2^-996", [](int i, int n) { return i == n / 2 ? -996 : 0; }, [](int, int) { return 0; }},
+        {"one row of 2^300, one column of 2^200", [](int i, int n) { return i == n / 2 ? 300 : 0; },
+         [](int j, int n) { return j == n / 2 ? 200 : 0; }},
+    };
+    for (const Kind& kind : kinds)
+        for (bool complex : {false, true})
+            for (int n : {1, 2, 3, 10, 40, 64, 65, 129, 200}) {
+                SCOPED_TRACE(std::string(kind.what) + (complex ? " complex " : " real ") + std::to_string(n));
+                const Mm s = hash_matrix(n, n, complex, n);
+                long long sum = 0;
+                std::vector<int> r(n), c(n);
+                for (int k = 0; k < n; ++k) {
+                    r[k] = kind.row(k, n);
+                    c[k] = kind.col(k, n);
+                    sum += r[k] + c[k];
+                }
+                const Mm a = matrix_of(n, n, complex, [&](int i, int j) {
+                    const cx z(s.addr()[i + std::size_t(j) * n], complex ? s.addi()[i + std::size_t(j) * n] : 0.0);
+                    return cx(std::ldexp(z.real(), r[i] + c[j]), std::ldexp(z.imag(), r[i] + c[j]));
+                });
+                const Mm ds = det(s), da = det(a);
+                const cx want(ds.addr()[0], ds.isc() ? ds.addi()[0] : 0.0);
+                cx got(da.addr()[0], da.isc() ? da.addi()[0] : 0.0);
+                ASSERT_TRUE(std::isfinite(got.real()) && std::isfinite(got.imag()));
+                ASSERT_NE(got, cx(0));
+                got = cx(std::ldexp(got.real(), int(-sum)), std::ldexp(got.imag(), int(-sum)));
+                const double kappa = n == 1 ? 1.0 : cond(s).addr()[0];
+                EXPECT_LE(std::abs(got - want), 64 * n * eps52 * kappa * std::abs(want));
+            }
+}
+
 TEST(Inv, Cases)
 {
     EXPECT_EQ(inv(Mm(4.0)).r(), 0.25);

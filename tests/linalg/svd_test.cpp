@@ -5,9 +5,11 @@
 #include "linalg/kernels.hpp"
 #include "linalg_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -540,3 +542,141 @@ TEST(SvdKernel, NonFiniteMatrixReportsEveryValueUnfound)
 }
 
 } // namespace
+
+namespace {
+
+// An m-by-n matrix whose row i is scaled by 2^g(i), g running over -498..498: up
+// (small rows first), down (large first) or hill (small at both ends, large
+// in the middle). Banded to three diagonals or full, real or complex.
+Mm graded_across_the_doubles(std::mt19937_64& gen, int m, int n, char grading, bool tridiagonal, bool complex)
+{
+    Mm a = random_matrix(gen, m, n, complex);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < m; ++i) {
+            const double t = m > 1 ? double(i) / (m - 1) : 0;
+            const double g = grading == 'u' ? -498 + 996 * t
+                             : grading == 'd' ? 498 - 996 * t
+                                              : 498 - 996 * std::fabs(2 * t - 1);
+            const std::size_t at = i + std::size_t(j) * m;
+            const double keep = tridiagonal && std::abs(i - j) > 1 ? 0.0 : 1.0;
+            a.addr()[at] = keep * std::ldexp(a.addr()[at], int(std::lround(g)));
+            if (complex)
+                a.addi()[at] = keep * std::ldexp(a.addi()[at], int(std::lround(g)));
+        }
+    return a;
+}
+
+} // namespace
+
+// svd of a matrix graded across the whole range of the doubles: where the
+// top of the bidiagonal lies below 2^-400 or so, the chase's first rotation
+// is lost below the doubles, every step leaves the matrix as it was, and the
+// iteration stopped with all NaN at orders 40 and up, and pinv, null and
+// rank with it. Every form must give finite values that agree with those of
+// the transposed matrix (another bidiagonal altogether) within c n eps of
+// the largest, factors that reproduce the matrix and are unitary, and
+// finite pinv, null and rank. Orders cross the blocked reduction's.
+TEST(Svd, MatricesGradedAcrossTheDoubles)
+{
+    struct Case {
+        int m, n;
+        char grading;  // u small rows first, d large first, h small at both ends
+        bool tridiagonal, complex;
+    };
+    std::vector<Case> cases;
+    for (int n : {2, 3, 10, 39, 40, 41, 63, 64, 65, 100, 200})
+        for (char grading : {'u', 'd', 'h'})
+            for (bool tridiagonal : {true, false})
+                for (bool complex : {false, true})
+                    if (n <= 100 || !complex)
+                        cases.push_back({n, n, grading, tridiagonal, complex});
+    // Tall and wide, whose U and V differ in size.
+    for (const auto& [m, n] : std::vector<std::pair<int, int>>{{60, 45}, {45, 60}, {120, 80}})
+        for (char grading : {'u', 'd'})
+            for (bool complex : {false, true})
+                cases.push_back({m, n, grading, true, complex});
+    std::mt19937_64 gen(79);
+    for (const Case& c : cases) {
+        const int m = c.m, n = c.n, k = std::min(m, n);
+        SCOPED_TRACE(std::to_string(m) + "x" + std::to_string(n) + " " + c.grading + (c.tridiagonal ? " tridiagonal" : " full") +
+                     (c.complex ? " complex" : ""));
+        const Mm a = graded_across_the_doubles(gen, m, n, c.grading, c.tridiagonal, c.complex);
+        const cmat A = to_cmat(a);
+        const double top = max_abs(A);
+        const double tol = 50 * std::max(m, n) * eps52;
+        const std::vector<double> s = test::values(svd(a)), st = test::values(svd(ctranspose(a)));
+        ASSERT_EQ(s.size(), std::size_t(k));
+        for (int i = 0; i < k; ++i) {
+            ASSERT_TRUE(std::isfinite(s[i])) << i;
+            EXPECT_LE(std::fabs(s[i] - st[i]), tol * s[0]) << i;
+            if (i > 0) {
+                EXPECT_LE(s[i], s[i - 1]) << i;
+            }
+        }
+        for (bool economy : {false, true}) {
+            SCOPED_TRACE(economy ? "economy" : "full factors");
+            Mm U, S, V;
+            if (economy)
+                svd(a, Mm(0.0), i_o, U, S, V);
+            else
+                svd(a, i_o, U, S, V);
+            const cmat u = to_cmat(U), v = to_cmat(V), sm = to_cmat(S);
+            const int rows = S.rows();
+            for (int i = 0; i < k; ++i)
+                EXPECT_LE(std::fabs(S.addr()[i + std::size_t(i) * rows] - s[i]), tol * s[0]) << i;
+            EXPECT_LE(max_abs_diff(product(product(u, sm), ctrans(v)), A) / (top * std::max(m, n) * eps52), 50);
+            EXPECT_LE(max_abs_diff(product(u, u, true), identity(U.cols())) / (m * eps52), 50);
+            EXPECT_LE(max_abs_diff(product(v, v, true), identity(n)) / (n * eps52), 50);
+        }
+        for (double x : test::values(pinv(a)))
+            EXPECT_TRUE(std::isfinite(x));
+        for (double x : test::values(null(a)))
+            EXPECT_TRUE(std::isfinite(x));
+        EXPECT_TRUE(std::isfinite(rank(a).r()));
+    }
+}
+
+// The same family against values computed at 700 digits
+// (tools/reference/svd_graded_reference.py): a band of three diagonals,
+// A(i,j) = 2^g(i)·(1 + ((3i + 5j) mod 7)/4), rows graded over 2^-498..2^498
+// upwards ('u') or downwards ('d'). Each value within 50 n eps of the
+// largest, by the values form and the three-output form alike; at orders 2
+// and 5 rows 2^249 apart leave the small values only that norm-wise bound.
+TEST(Svd, GradedTridiagonalAgainstHighPrecision)
+{
+    struct Case {
+        int n;
+        char grading;
+        std::vector<double> values;
+    };
+    const std::vector<Case> cases = {
+#include "data/svd_graded_reference.inc"
+    };
+    for (const Case& c : cases) {
+        const int n = c.n;
+        SCOPED_TRACE(std::to_string(n) + " " + c.grading);
+        Mm a = zeros(double(n), double(n));
+        for (int i = 0; i < n; ++i) {
+            const long g0 = std::lround(-498 + 996.0 * i / (n - 1));
+            const int g = int(c.grading == 'd' ? -g0 : g0);
+            for (int j = std::max(0, i - 1); j < std::min(n, i + 2); ++j)
+                a.addr()[i + std::size_t(j) * n] = std::ldexp(1 + ((3 * i + 5 * j) % 7) / 4.0, g);
+        }
+        const double tol = 50 * n * eps52 * c.values[0];
+        const std::vector<double> s = test::values(svd(a));
+        Mm U, S, V;
+        svd(a, i_o, U, S, V);
+        ASSERT_EQ(s.size(), c.values.size());
+        for (int i = 0; i < n; ++i) {
+            EXPECT_LE(std::fabs(s[i] - c.values[i]), tol) << i;
+            EXPECT_LE(std::fabs(S.addr()[i + std::size_t(i) * n] - c.values[i]), tol) << i;
+            // Where neighbouring rows lie within 2^26 of each other, every
+            // value, the smallest near 1e-150 too, keeps its own digits.
+            if (n >= 39) {
+                EXPECT_LE(std::fabs(s[i] - c.values[i]), 50 * n * eps52 * c.values[i]) << i;
+                EXPECT_LE(std::fabs(S.addr()[i + std::size_t(i) * n] - c.values[i]), 50 * n * eps52 * c.values[i])
+                    << i;
+            }
+        }
+    }
+}
