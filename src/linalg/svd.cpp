@@ -841,8 +841,19 @@ int run_kernel_once(Mm& x, int job, double* s, double* e, double* work, Mm* u, M
     return info;
 }
 
-int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
+// The k values back in a's units, NaN for those a stopped run left.
+int finish_values(int info, int k, const double* s, int shift, double* sv)
 {
+    for (int i = 0; i < k; ++i)
+        sv[i] = i < info ? NAN : std::ldexp(s[i], -shift);
+    return info;
+}
+
+// The values of a (and, with u and v, its factors) through the kernel, on
+// a dense copy of a in the kernel's safe range.
+int run_kernel(const Mm& a, int job, double* sv, Mm* u, Mm* v)
+{
+    Mm x = dense_copy(a);
     const int shift = safe_range_exponent(x);
     scale_by_power_of_two(x, shift);
     const int m = x.rows(), n = x.cols(), k = std::min(m, n);
@@ -855,12 +866,13 @@ int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
     // it was, and the budget runs out. The same matrix with its rows and
     // columns in reverse order has the same values and puts the large end
     // on top; its U and V are those sought with their rows reversed. Only
-    // a stopped run pays for the copy's second pass.
-    const Mm kept = dense_copy(x);
+    // a stopped run pays for a second copy of a.
     int info = run_kernel_once(x, job, s.get(), e.get(), work.get(), u, v);
-    if (info > 0 && k > 1 && finite_matrix(kept.addr(), m, m, n) &&
-        (!kept.isc() || finite_matrix(kept.addi(), m, m, n))) {
-        Mm y = dense_copy(kept);
+    if (info > 0 && k > 1) {
+        Mm y = dense_copy(a);
+        scale_by_power_of_two(y, shift);
+        if (!finite_matrix(y.addr(), m, m, n) || (y.isc() && !finite_matrix(y.addi(), m, m, n)))
+            return finish_values(info, k, s.get(), shift, sv);
         reverse_order(y, true, true);
         info = run_kernel_once(y, job, s.get(), e.get(), work.get(), u, v);
         if (u)
@@ -868,9 +880,7 @@ int run_kernel(Mm& x, int job, double* sv, Mm* u, Mm* v)
         if (v)
             reverse_order(*v, true, false);
     }
-    for (int i = 0; i < k; ++i)
-        sv[i] = i < info ? NAN : std::ldexp(s[i], -shift);
-    return info;
+    return finish_values(info, k, s.get(), shift, sv);
 }
 
 void fill_nan(Mm& x)
@@ -897,12 +907,11 @@ void svd_outputs(const Mm& a, Mm& U, Mm& S, Mm& V, bool economy)
     }
     const int k = std::min(m, n);
     const int c = economy ? k : m, job = economy ? 21 : 11;
-    Mm x = dense_copy(a);
-    const int complex = x.isc();
+    const int complex = a.isc();
     Mm u = new_dense(complex, m, c), v = new_dense(complex, n, n);
     Mm s = checked(czeros(complex, c, n), c, n);
     scratch<double> values{std::size_t(k)};
-    const int info = run_kernel(x, job, values.get(), &u, &v);
+    const int info = run_kernel(a, job, values.get(), &u, &v);
     for (int i = 0; i < k; ++i)
         s.addr()[i * std::ptrdiff_t(c + 1)] = values[i];
     // A stopped iteration leaves no plausible-looking factors behind.
@@ -925,9 +934,8 @@ Mm svd(const Mm& a)
     const int m = a.rows(), n = a.cols();
     if (m == 0 || n == 0)
         return nop_M;
-    Mm x = dense_copy(a);
     Mm s = new_dense(0, std::min(m, n), 1);
-    run_kernel(x, 0, s.addr(), nullptr, nullptr);
+    run_kernel(a, 0, s.addr(), nullptr, nullptr);
     return s;
 }
 
