@@ -4,6 +4,7 @@
 #include "engine/scalar_complex.hpp"
 #include "test_support.hpp"
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -291,6 +292,51 @@ TEST(ComplexKernels, OutputsMayAliasInputs)
         EXPECT_BITS_EQ(q, r);
         EXPECT_BITS_EQ(p, i);
     }
+}
+
+// Quotients by divisors across the bottom of the range, against the
+// quotient formed in long double (whose range holds every product of two
+// doubles, so its only error is its own rounding): each part within a few
+// units of rounding of the quotient's modulus, or of the smallest
+// subnormal where the true quotient lies below the normal numbers. The
+// divisor's own denominator rounded among the subnormals (11 digits lost
+// at 2^-1040), and a recip of such a number as badly.
+TEST(ComplexKernels, DivisionByDivisorsNearTheBottomOfTheRange)
+{
+    const double numerators[][2] = {{0.3, 0.1}, {-1, 2}, {0.75, -0.5}, {1, 0}, {0, -1}};
+    const double divisors[][2] = {{0.37, -0.23}, {1, 1}, {-0.5, 1e-3}, {1e-5, 0.7}, {0.9, 0.9}};
+    int checked = 0;
+    for (int ed = -1070; ed <= -900; ed += 5)
+        for (int ea : {-1074 - ed / 2, -1000, -520, -1, 0, 300, 1023 + ed})
+            for (const auto& a : numerators)
+                for (const auto& d : divisors) {
+                    const double ar = std::ldexp(a[0], ea), ai = std::ldexp(a[1], ea);
+                    const double dr = std::ldexp(d[0], ed), di = std::ldexp(d[1], ed);
+                    if (di == 0 || dr == 0)
+                        continue;  // a real divisor divides part by part
+                    const long double den = (long double)dr * dr + (long double)di * di;
+                    const long double qr = ((long double)ar * dr + (long double)ai * di) / den;
+                    const long double qi = ((long double)ai * dr - (long double)ar * di) / den;
+                    const long double modulus = std::sqrt(qr * qr + qi * qi);
+                    if (modulus > DBL_MAX / 4)
+                        continue;  // overflow is its own case
+                    SCOPED_TRACE("a = (" + std::to_string(a[0]) + ", " + std::to_string(a[1]) + ") 2^" +
+                                 std::to_string(ea) + ", d = (" + std::to_string(d[0]) + ", " +
+                                 std::to_string(d[1]) + ") 2^" + std::to_string(ed));
+                    const long double allowed =
+                        std::max(4 * DBL_EPSILON * modulus, 2 * (long double)std::ldexp(1.0, -1074));
+                    double re, im;
+                    complex_div(ar, ai, dr, di, re, im);
+                    EXPECT_LE(std::fabs(re - qr), allowed);
+                    EXPECT_LE(std::fabs(im - qi), allowed);
+                    if (ea == 0 && a[0] == 1 && a[1] == 0) {
+                        complex_recip(dr, di, re, im);
+                        EXPECT_LE(std::fabs(re - qr), allowed);
+                        EXPECT_LE(std::fabs(im - qi), allowed);
+                    }
+                    ++checked;
+                }
+    EXPECT_GT(checked, 1000);
 }
 
 TEST(ComplexKernels, SmallHelpers)
