@@ -413,3 +413,130 @@ TEST(Statistics, PowersOfTwoScaleExactly)
 }
 
 } // namespace
+
+namespace {
+
+// cov(x, y) of two variables of very different sizes (and the one-argument
+// form with the columns so apart): cov(2^a x, 2^b y) is the unscaled
+// matrix with its entries times 2^2a, 2^(a+b) and 2^2b, and its
+// correlations are unchanged, from 2^+-1000 to each other.
+TEST(Statistics, TwoVariablesOfVeryDifferentSizes)
+{
+    const Mm x = column({0.5, -0.75, 2, 6, -1, 0.25}), y = column({3, 1, -2, 0.5, 0.5, -4});
+    const Mm plain = cov(x, y), plain_r = corrcoef(x, y);
+    for (const auto& [a, b] : std::vector<std::pair<int, int>>{{664, -664}, {-664, 664}, {1000, -1000}, {0, -1060},
+                                                              {960, 0}, {-500, -400}, {300, 700}}) {
+        SCOPED_TRACE("2^" + std::to_string(a) + " and 2^" + std::to_string(b));
+        const Mm xa = scaled(x, a), yb = scaled(y, b);
+        const std::vector<double> want = {std::ldexp(test::at(plain, 0), 2 * a), std::ldexp(test::at(plain, 1), a + b),
+                                          std::ldexp(test::at(plain, 2), a + b), std::ldexp(test::at(plain, 3), 2 * b)};
+        for (const Mm& flag : {Mm(0.0), Mm(1.0)}) {
+            const std::vector<double> got = test::values(cov(xa, yb, flag));
+            std::vector<double> w = want;
+            if (test::at(flag, 0) > 0)
+                for (double& v : w)
+                    v = v * 5 / 6;  // m - 1 against m observations
+            expect_close(got, w, 4);
+        }
+        expect_close(test::values(cov(horzcat(xa, yb))), want, 2);
+        expect_close(test::values(corrcoef(xa, yb)), test::values(plain_r), 2);
+        expect_close(test::values(corrcoef(horzcat(xa, yb))), test::values(plain_r), 2);
+    }
+}
+
+// mean and std along every dimension (and past the last) of a 2x3x2 block
+// holding NaN and +-Inf: a slice with NaN gives NaN, a slice with an
+// infinity gives the infinity (mean) or NaN (std), +Inf and -Inf together
+// NaN, and every other slice the plain formula in long double.
+TEST(Statistics, NotANumberAndInfinityAlongEachDimension)
+{
+    const int extents[3] = {2, 3, 2};
+    Mm x(0, 0, 0, 3, extents, qv_double);
+    const std::vector<double> v = {1, 2, NAN, 4, HUGE_VAL, 6, 7, -HUGE_VAL, 9, 1e300, HUGE_VAL, -1e300};
+    std::copy(v.begin(), v.end(), x.addr());
+    const int dims[4] = {2, 3, 2, 1};
+    auto at = [&](int i, int j, int k) { return v[std::size_t(i + 2 * j + 6 * k)]; };
+    for (int d = 1; d <= 4; ++d) {
+        SCOPED_TRACE("along " + std::to_string(d));
+        const int m = dims[d - 1];
+        // the slices: every index with index d-1 running
+        std::vector<double> want_mean, want_std;
+        for (int k = 0; k < (d == 3 ? 1 : 2); ++k)
+            for (int j = 0; j < (d == 2 ? 1 : 3); ++j)
+                for (int i = 0; i < (d == 1 ? 1 : 2); ++i) {
+                    std::vector<double> s;
+                    for (int r = 0; r < m; ++r)
+                        s.push_back(at(d == 1 ? r : i, d == 2 ? r : j, d == 3 ? r : k));
+                    bool nan = false, pinf = false, ninf = false;
+                    long double sum = 0;
+                    for (double e : s) {
+                        nan = nan || std::isnan(e);
+                        pinf = pinf || e == HUGE_VAL;
+                        ninf = ninf || e == -HUGE_VAL;
+                        sum += e;
+                    }
+                    const long double mu = sum / m;
+                    long double sq = 0;
+                    for (double e : s)
+                        sq += (e - mu) * (e - mu);
+                    if (nan || (pinf && ninf)) {
+                        want_mean.push_back(NAN);
+                        want_std.push_back(NAN);
+                    } else if (pinf || ninf) {
+                        want_mean.push_back(pinf ? HUGE_VAL : -HUGE_VAL);
+                        want_std.push_back(NAN);
+                    } else {
+                        want_mean.push_back(double(mu));
+                        want_std.push_back(m > 1 ? double(std::sqrt(sq / (m - 1))) : 0.0);
+                    }
+                }
+        const std::vector<double> got_mean = test::values(mean(x, Mm(double(d))));
+        ASSERT_EQ(got_mean.size(), want_mean.size());
+        for (std::size_t k = 0; k < want_mean.size(); ++k) {
+            SCOPED_TRACE(k);
+            if (std::isnan(want_mean[k]))
+                EXPECT_TRUE(std::isnan(got_mean[k])) << got_mean[k];
+            else
+                EXPECT_EQ(got_mean[k], want_mean[k]);
+        }
+        if (d > 3) {
+            EXPECT_ERROR(stdM(x, Mm(0.0), Mm(double(d))), "std: dim argument may not be more then the number of dimensions");
+            continue;
+        }
+        const std::vector<double> got_std = test::values(stdM(x, Mm(0.0), Mm(double(d))));
+        ASSERT_EQ(got_std.size(), want_std.size());
+        for (std::size_t k = 0; k < want_std.size(); ++k) {
+            SCOPED_TRACE(k);
+            if (std::isnan(want_std[k]))
+                EXPECT_TRUE(std::isnan(got_std[k])) << got_std[k];
+            else
+                EXPECT_NEAR(got_std[k], want_std[k], 4e-16 * want_std[k]);
+        }
+    }
+}
+
+// Empty data along each dimension: mean is NaN, std along an empty
+// dimension the empty value and along a non-empty one an empty result of
+// the reduced shape; cov and corrcoef of no observations are empty.
+TEST(Statistics, EmptyDataAlongEachDimension)
+{
+    const std::vector<std::vector<int>> shapes = {{0, 3}, {3, 0}, {0, 0}, {2, 0, 3}, {2, 3, 0}};
+    for (const auto& sh : shapes) {
+        Mm x(0, 0, 0, int(sh.size()), sh.data(), qv_double);
+        for (int d = 1; d <= int(sh.size()); ++d) {
+            SCOPED_TRACE(std::to_string(sh.size()) + " dims, " + std::to_string(sh[0]) + "x" + std::to_string(sh[1]) +
+                         " along " + std::to_string(d));
+            const Mm mu = mean(x, Mm(double(d)));
+            ASSERT_EQ(mu.size(), 1);
+            EXPECT_TRUE(std::isnan(test::at(mu, 0)));
+            const Mm s = stdM(x, Mm(0.0), Mm(double(d)));
+            EXPECT_EQ(s.size(), 0);
+            for (double e : test::values(s))
+                EXPECT_TRUE(std::isnan(e) || e == 0) << e;
+        }
+    }
+    EXPECT_EQ(cov(Mm(0, 0, 0, 0, 3, qv_double)).size(), 0);
+    EXPECT_EQ(corrcoef(Mm(0, 0, 0, 0, 3, qv_double)).size(), 0);
+}
+
+} // namespace
