@@ -3,6 +3,7 @@
 #include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -534,6 +535,82 @@ TEST(Statistics, EmptyDataAlongEachDimension)
     }
     EXPECT_EQ(cov(Mm(0, 0, 0, 0, 3, qv_double)).size(), 0);
     EXPECT_EQ(corrcoef(Mm(0, 0, 0, 0, 3, qv_double)).size(), 0);
+}
+
+// median along every dimension of blocks holding NaN, +-Inf, values at the
+// top of the doubles (whose plain sum overflows) and subnormals: a slice
+// with NaN gives NaN, +Inf and -Inf in the middle NaN, and every other
+// slice the middle of its sorted values, the mean of the two middle ones
+// taken in long double. Scaling by 2^k, up to pairs near the largest
+// double, scales the median exactly; empty data give the empty value,
+// along each dimension and by default.
+TEST(Statistics, MedianAlongEachDimension)
+{
+    const double top = 1.7976931348623157e308, tiny = 4.9406564584124654e-324;
+    struct Block {
+        const char* what;
+        std::vector<double> v;  // 2x3x2
+    };
+    const std::vector<Block> blocks = {
+        {"NaN and infinities", {1, 2, NAN, 4, HUGE_VAL, 6, 7, -HUGE_VAL, 9, 1e300, HUGE_VAL, -1e300}},
+        {"top of the doubles", {top, top, -top, top, top, 1e308, top, -top, std::nextafter(top, 0.0), 1, -top, -top}},
+        {"subnormals", {tiny, 2 * tiny, 3 * tiny, -tiny, 0, 5 * tiny, 2 * tiny, tiny, -3 * tiny, 0x1p-1022, tiny, 0}},
+        {"infinities in the middle", {-HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL, 1, HUGE_VAL, -HUGE_VAL, 2, 3, -HUGE_VAL}},
+    };
+    const int extents[3] = {2, 3, 2};
+    for (const Block& b : blocks) {
+        Mm x(0, 0, 0, 3, extents, qv_double);
+        std::copy(b.v.begin(), b.v.end(), x.addr());
+        auto at = [&](int i, int j, int k) { return b.v[std::size_t(i + 2 * j + 6 * k)]; };
+        for (int d = 1; d <= 3; ++d) {
+            SCOPED_TRACE(std::string(b.what) + " along " + std::to_string(d));
+            const int m = extents[d - 1];
+            std::vector<double> want;
+            for (int k = 0; k < (d == 3 ? 1 : 2); ++k)
+                for (int j = 0; j < (d == 2 ? 1 : 3); ++j)
+                    for (int i = 0; i < (d == 1 ? 1 : 2); ++i) {
+                        std::vector<double> s;
+                        for (int r = 0; r < m; ++r)
+                            s.push_back(at(d == 1 ? r : i, d == 2 ? r : j, d == 3 ? r : k));
+                        if (std::any_of(s.begin(), s.end(), [](double e) { return std::isnan(e); })) {
+                            want.push_back(NAN);
+                            continue;
+                        }
+                        std::sort(s.begin(), s.end());
+                        want.push_back(m % 2 ? s[std::size_t(m / 2)]
+                                             : double(((long double)s[std::size_t(m / 2 - 1)] + s[std::size_t(m / 2)]) / 2));
+                    }
+            const Mm got = median(x, Mm(double(d)));
+            const int* gd = got.getdims();
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(k < got.getndims() ? gd[k] : 1, k == d - 1 ? 1 : extents[k]) << "extent " << k + 1;
+            expect_close(test::values(got), want, 0);
+        }
+    }
+
+    // 2^k scales the median exactly, to pairs whose plain sum overflows.
+    const Mm finite = column({0.25, 10, 3, 3.5, 7, 0.5, 9.75, 1});
+    for (int k : {-1000, -600, 0, 600, 1019}) {
+        SCOPED_TRACE("2^" + std::to_string(k));
+        for (const Mm& v : {finite, transpose(finite)}) {
+            expect_close(test::values(median(scaled(v, k))), ldexp_all(test::values(median(v)), k), 0);
+        }
+        const Mm four(reshape(finite, Mm(2.0), Mm(4.0)));
+        for (int d = 1; d <= 2; ++d)
+            expect_close(test::values(median(scaled(four, k), Mm(double(d)))),
+                         ldexp_all(test::values(median(four, Mm(double(d)))), k), 0);
+    }
+
+    const std::vector<std::vector<int>> shapes = {{0, 3}, {3, 0}, {0, 0}, {2, 0, 3}, {2, 3, 0}};
+    for (const auto& sh : shapes) {
+        Mm x(0, 0, 0, int(sh.size()), sh.data(), qv_double);
+        for (int d = 1; d <= int(sh.size()); ++d) {
+            SCOPED_TRACE(std::to_string(sh.size()) + " dims, " + std::to_string(sh[0]) + "x" + std::to_string(sh[1]) +
+                         " along " + std::to_string(d));
+            EXPECT_EQ(median(x, Mm(double(d))).size(), 0);
+        }
+        EXPECT_EQ(median(x).size(), 0);
+    }
 }
 
 } // namespace
