@@ -1279,38 +1279,45 @@ TEST_F(OdeTest, ShortSpansReadTimeOptionsInTheCallersUnits)
         slope = std::isinf(1 / length) ? 1 : 1 / length;
         const double dir = sp.t1 > sp.t0 ? 1 : -1;
         for (int method : {1, 2, 3, 4}) {
-            SCOPED_TRACE("method " + std::to_string(method) + " from " + test::text_of(num2str(Mm(sp.t0), Mm(17.0))) +
-                         " to " + test::text_of(num2str(Mm(sp.t1), Mm(17.0))));
-            Mm t, y;
-            reg.clear_log();
-            ASSERT_EQ(test::error_of([&] {
-                          t = solve(method, "ramp", test::row({sp.t0, sp.t1}), Mm(0.0),
-                                    odeset(TM("InitialStep"), Mm(sp.h0), TM("Refine"), Mm(1.0)), y);
-                      }),
-                      "");
-            // The first attempt's nearest stage: c h0 past t0, c the
-            // smallest non-zero node (1 for the BDF step itself).
-            const double node = method == 1 ? 1.0 / 2 : method == 2 ? 1.0 / 6 : method == 3 ? 1.0 / 18 : 1.0;
-            double nearest = HUGE_VAL;
-            for (double tc : reg.points())
-                if (tc != sp.t0 && std::fabs(tc - sp.t0) < std::fabs(nearest))
-                    nearest = tc - sp.t0;
-            const double spacing = std::max(std::fabs(std::nextafter(sp.t0, 2 * dir * HUGE_VAL) - sp.t0), 0x1p-1074);
-            EXPECT_NEAR(nearest, dir * node * sp.h0, 1e-6 * node * sp.h0 + 2 * spacing)
-                << "the first stage of a step InitialStep long";
-            const std::vector<double> tv = test::values(t), yv = test::values(y);
-            ASSERT_GE(tv.size(), 2u);
-            EXPECT_EQ(tv.back(), sp.t1);
-            for (std::size_t k = 0; k < tv.size(); ++k)
-                EXPECT_NEAR(yv[k], (tv[k] - sp.t0) * slope, 1e-12) << k;
+            // In step mode and on a grid of three times (its midpoint beyond
+            // the first step).
+            for (bool on_grid : {false, true}) {
+                SCOPED_TRACE("method " + std::to_string(method) + " from " + test::text_of(num2str(Mm(sp.t0), Mm(17.0))) +
+                             " to " + test::text_of(num2str(Mm(sp.t1), Mm(17.0))) + (on_grid ? " on a grid" : ""));
+                const Mm times = on_grid ? test::row({sp.t0, sp.t0 + (sp.t1 - sp.t0) / 2, sp.t1}) : test::row({sp.t0, sp.t1});
+                Mm t, y;
+                reg.clear_log();
+                ASSERT_EQ(test::error_of([&] {
+                              t = solve(method, "ramp", times, Mm(0.0),
+                                        odeset(TM("InitialStep"), Mm(sp.h0), TM("Refine"), Mm(1.0)), y);
+                          }),
+                          "");
+                // The first attempt's nearest stage: c h0 past t0, c the
+                // smallest non-zero node (1 for the BDF step itself).
+                const double node = method == 1 ? 1.0 / 2 : method == 2 ? 1.0 / 6 : method == 3 ? 1.0 / 18 : 1.0;
+                double nearest = HUGE_VAL;
+                for (double tc : reg.points())
+                    if (tc != sp.t0 && std::fabs(tc - sp.t0) < std::fabs(nearest))
+                        nearest = tc - sp.t0;
+                const double spacing = std::max(std::fabs(std::nextafter(sp.t0, 2 * dir * HUGE_VAL) - sp.t0), 0x1p-1074);
+                EXPECT_NEAR(nearest, dir * node * sp.h0, 1e-6 * node * sp.h0 + 2 * spacing)
+                    << "the first stage of a step InitialStep long";
+                const std::vector<double> tv = test::values(t), yv = test::values(y);
+                ASSERT_GE(tv.size(), 2u);
+                if (on_grid) {
+                    EXPECT_EQ(tv, test::values(times));
+                }
+                EXPECT_EQ(tv.back(), sp.t1);
+                for (std::size_t k = 0; k < tv.size(); ++k)
+                    EXPECT_NEAR(yv[k], (tv[k] - sp.t0) * slope, 1e-12) << k;
 
-            // Longer than the span: the solver's own first step.
-            Mm y_own, y_long;
-            const Mm t_own = solve(method, "ramp", test::row({sp.t0, sp.t1}), Mm(0.0), odeset(), y_own);
-            const Mm t_long = solve(method, "ramp", test::row({sp.t0, sp.t1}), Mm(0.0),
-                                    odeset(TM("InitialStep"), Mm(2 * length)), y_long);
-            EXPECT_EQ(test::values(t_long), test::values(t_own));
-            EXPECT_EQ(test::values(y_long), test::values(y_own));
+                // Longer than the span: the solver's own first step.
+                Mm y_own, y_long;
+                const Mm t_own = solve(method, "ramp", times, Mm(0.0), odeset(), y_own);
+                const Mm t_long = solve(method, "ramp", times, Mm(0.0), odeset(TM("InitialStep"), Mm(2 * length)), y_long);
+                EXPECT_EQ(test::values(t_long), test::values(t_own));
+                EXPECT_EQ(test::values(y_long), test::values(y_own));
+            }
         }
         if (std::isinf(1 / length))
             continue;  // y' = -y/L itself overflows
