@@ -445,6 +445,23 @@ TEST(Statistics, TwoVariablesOfVeryDifferentSizes)
     }
 }
 
+// The slices of a 2x3x2 block v along dimension d (1 to 4), in the order
+// of a reduction's results.
+std::vector<std::vector<double>> block_slices(const std::vector<double>& v, int d)
+{
+    const int extents[4] = {2, 3, 2, 1};
+    std::vector<std::vector<double>> out;
+    for (int k = 0; k < (d == 3 ? 1 : 2); ++k)
+        for (int j = 0; j < (d == 2 ? 1 : 3); ++j)
+            for (int i = 0; i < (d == 1 ? 1 : 2); ++i) {
+                std::vector<double> s;
+                for (int r = 0; r < extents[d - 1]; ++r)
+                    s.push_back(v[std::size_t((d == 1 ? r : i) + 2 * (d == 2 ? r : j) + 6 * (d == 3 ? r : k))]);
+                out.push_back(s);
+            }
+    return out;
+}
+
 // mean and std along every dimension (and past the last) of a 2x3x2 block
 // holding NaN and +-Inf: a slice with NaN gives NaN, a slice with an
 // infinity gives the infinity (mean) or NaN (std), +Inf and -Inf together
@@ -456,41 +473,34 @@ TEST(Statistics, NotANumberAndInfinityAlongEachDimension)
     const std::vector<double> v = {1, 2, NAN, 4, HUGE_VAL, 6, 7, -HUGE_VAL, 9, 1e300, HUGE_VAL, -1e300};
     std::copy(v.begin(), v.end(), x.addr());
     const int dims[4] = {2, 3, 2, 1};
-    auto at = [&](int i, int j, int k) { return v[std::size_t(i + 2 * j + 6 * k)]; };
     for (int d = 1; d <= 4; ++d) {
         SCOPED_TRACE("along " + std::to_string(d));
         const int m = dims[d - 1];
-        // the slices: every index with index d-1 running
         std::vector<double> want_mean, want_std;
-        for (int k = 0; k < (d == 3 ? 1 : 2); ++k)
-            for (int j = 0; j < (d == 2 ? 1 : 3); ++j)
-                for (int i = 0; i < (d == 1 ? 1 : 2); ++i) {
-                    std::vector<double> s;
-                    for (int r = 0; r < m; ++r)
-                        s.push_back(at(d == 1 ? r : i, d == 2 ? r : j, d == 3 ? r : k));
-                    bool nan = false, pinf = false, ninf = false;
-                    long double sum = 0;
-                    for (double e : s) {
-                        nan = nan || std::isnan(e);
-                        pinf = pinf || e == HUGE_VAL;
-                        ninf = ninf || e == -HUGE_VAL;
-                        sum += e;
-                    }
-                    const long double mu = sum / m;
-                    long double sq = 0;
-                    for (double e : s)
-                        sq += (e - mu) * (e - mu);
-                    if (nan || (pinf && ninf)) {
-                        want_mean.push_back(NAN);
-                        want_std.push_back(NAN);
-                    } else if (pinf || ninf) {
-                        want_mean.push_back(pinf ? HUGE_VAL : -HUGE_VAL);
-                        want_std.push_back(NAN);
-                    } else {
-                        want_mean.push_back(double(mu));
-                        want_std.push_back(m > 1 ? double(std::sqrt(sq / (m - 1))) : 0.0);
-                    }
-                }
+        for (const std::vector<double>& s : block_slices(v, d)) {
+            bool nan = false, pinf = false, ninf = false;
+            long double sum = 0;
+            for (double e : s) {
+                nan = nan || std::isnan(e);
+                pinf = pinf || e == HUGE_VAL;
+                ninf = ninf || e == -HUGE_VAL;
+                sum += e;
+            }
+            const long double mu = sum / m;
+            long double sq = 0;
+            for (double e : s)
+                sq += (e - mu) * (e - mu);
+            if (nan || (pinf && ninf)) {
+                want_mean.push_back(NAN);
+                want_std.push_back(NAN);
+            } else if (pinf || ninf) {
+                want_mean.push_back(pinf ? HUGE_VAL : -HUGE_VAL);
+                want_std.push_back(NAN);
+            } else {
+                want_mean.push_back(double(mu));
+                want_std.push_back(m > 1 ? double(std::sqrt(sq / (m - 1))) : 0.0);
+            }
+        }
         // NaN where the model is NaN, else within rel of the model.
         auto expect_model = [](const std::vector<double>& got, const std::vector<double>& want, double rel) {
             ASSERT_EQ(got.size(), want.size());
@@ -561,25 +571,19 @@ TEST(Statistics, MedianAlongEachDimension)
     for (const Block& b : blocks) {
         Mm x(0, 0, 0, 3, extents, qv_double);
         std::copy(b.v.begin(), b.v.end(), x.addr());
-        auto at = [&](int i, int j, int k) { return b.v[std::size_t(i + 2 * j + 6 * k)]; };
         for (int d = 1; d <= 3; ++d) {
             SCOPED_TRACE(std::string(b.what) + " along " + std::to_string(d));
             const int m = extents[d - 1];
             std::vector<double> want;
-            for (int k = 0; k < (d == 3 ? 1 : 2); ++k)
-                for (int j = 0; j < (d == 2 ? 1 : 3); ++j)
-                    for (int i = 0; i < (d == 1 ? 1 : 2); ++i) {
-                        std::vector<double> s;
-                        for (int r = 0; r < m; ++r)
-                            s.push_back(at(d == 1 ? r : i, d == 2 ? r : j, d == 3 ? r : k));
-                        if (std::any_of(s.begin(), s.end(), [](double e) { return std::isnan(e); })) {
-                            want.push_back(NAN);
-                            continue;
-                        }
-                        std::sort(s.begin(), s.end());
-                        want.push_back(m % 2 ? s[std::size_t(m / 2)]
-                                             : double(((long double)s[std::size_t(m / 2 - 1)] + s[std::size_t(m / 2)]) / 2));
-                    }
+            for (std::vector<double> s : block_slices(b.v, d)) {
+                if (std::any_of(s.begin(), s.end(), [](double e) { return std::isnan(e); })) {
+                    want.push_back(NAN);
+                    continue;
+                }
+                std::sort(s.begin(), s.end());
+                want.push_back(m % 2 ? s[std::size_t(m / 2)]
+                                     : double(((long double)s[std::size_t(m / 2 - 1)] + s[std::size_t(m / 2)]) / 2));
+            }
             const Mm got = median(x, Mm(double(d)));
             const int* gd = got.getdims();
             for (int k = 0; k < 3; ++k)
