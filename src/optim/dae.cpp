@@ -71,6 +71,21 @@ void dae_jacobian(const dae_problem& p, double x, double* y, double* yp, double 
             if (del == 0)
                 del = squr * std::max(p.wt[col], 1.0);  // a zero component still needs a finite increment
             del = sign_product(h, yp[col]) >= 0 ? del : -del;
+            // Near the top of the range y + del or y' + cj del can
+            // overflow (a solution of 1.8e308 decaying: y' went to -Inf,
+            // the column came out infinite, the corrector stood still and
+            // the step passed with a wrong solution). The other direction
+            // or a smaller increment keeps both finite.
+            const auto fits = [&](double d) {
+                return std::isfinite(y[col] + d) && std::isfinite(yp[col] + cj * d);
+            };
+            for (int halvings = 0; halvings < 64 && !fits(del); ++halvings) {
+                if (fits(-del)) {
+                    del = -del;
+                    break;
+                }
+                del *= 0.5;
+            }
             del = (y[col] + del) - y[col];
             const double ysave = y[col], ypsave = yp[col];
             y[col] += del;
@@ -81,9 +96,20 @@ void dae_jacobian(const dae_problem& p, double x, double* y, double* yp, double 
             if (ires < 0)
                 return;
             const double delinv = 1 / del;
+            // A subnormal increment has no finite reciprocal: divide.
+            const bool divide = !std::isfinite(delinv);
             double* column = p.wm + static_cast<long long>(col) * neq;
-            for (int l = 0; l < neq; ++l)
-                column[l] = (p.e[l] - p.delta[l]) * delinv;
+            bool finite = true;
+            for (int l = 0; l < neq; ++l) {
+                column[l] = divide ? (p.e[l] - p.delta[l]) / del : (p.e[l] - p.delta[l]) * delinv;
+                finite = finite && std::isfinite(column[l]);
+            }
+            if (!finite) {
+                // An iteration matrix that is not a number solves nothing:
+                // a smaller step is tried, as for a singular one.
+                ier = -1;
+                return;
+            }
         }
     }
     int lda = neq, n = neq;
@@ -723,9 +749,20 @@ void dae_solve(void* context, dae_residual res, int neq, double& t, double* y, d
 
     if (first) {
         tn = t;
+        // Start values, times or weights that are not numbers would fail
+        // every comparison below and surface as a singular matrix.
+        if (!std::isfinite(t) || !std::isfinite(tout) || !std::isfinite(tout - t)) {
+            illegal();
+            return;
+        }
+        for (int k = 0; k < neq; ++k)
+            if (!std::isfinite(y[k]) || !std::isfinite(yp[k])) {
+                illegal();
+                return;
+            }
         dae_weights(neq, info[1], rtol, atol, y, p.wt);
         for (int k = 0; k < neq; ++k)
-            if (p.wt[k] <= 0) {
+            if (!(p.wt[k] > 0)) {
                 illegal();
                 return;
             }

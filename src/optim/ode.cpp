@@ -304,6 +304,13 @@ void run_bdf(ode_function& f, const double* tspan, int nspan, const double* y0, 
     // over 1e50 or more: the first step came out below the smallest step
     // the integrator allows and the call failed at once.
     f(t0, y.get(), yp.get());
+    if (!std::all_of(yp.get(), yp.get() + n, [](double v) { return std::isfinite(v); })) {
+        // No step can start from a derivative that is not a number, as
+        // the Runge-Kutta pairs find on their first step.
+        out.requested(0, y0);
+        error("ode: failed to achieve requested accuracy.");
+        return;
+    }
     const long long lrw = dae_rwork_length(n), liw = dae_iwork_length(n);
     if (lrw > 2147483647 || liw > 2147483647) {
         error("Out of memory!");
@@ -408,6 +415,13 @@ Mm ode_solve(int method, const Mm& F, Mm tspan, Mm y0, Mm options, const Mm& ext
     const int n = y0.size();
     if (n < 1) {
         error("ode: y0 must have at least one value");
+        return x_M;
+    }
+    // A start that is not a number has no solution to follow: the first
+    // step's error estimate was NaN, every step was rejected down to the
+    // smallest one and the run ended on a message about accuracy.
+    if (!std::all_of(y0.addr(), y0.addr() + n, [](double v) { return std::isfinite(v); })) {
+        error("ode: y0 must be finite");
         return x_M;
     }
     if (options.size() == 0)

@@ -349,6 +349,13 @@ int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, doub
         return fail();
     if (n < 1 || method < 1 || method > 3 || t_start == t_end)
         return fail();
+    // Not-a-number ends or start values would pass every later test
+    // (comparisons with NaN are false) and end in a run of rejected steps.
+    if (!std::isfinite(t_start) || !std::isfinite(t_end) || !std::isfinite(t_end - t_start))
+        return fail();
+    for (int k = 0; k < n; ++k)
+        if (!std::isfinite(y_start[k]))
+            return fail();
     if (!(tolerance <= 0.01) || !(tolerance >= ctx.roundoff))
         return fail();
     for (int k = 0; k < n; ++k)
@@ -376,8 +383,8 @@ int rk_setup(rk_context& ctx, int n, double t_start, const double* y_start, doub
     const double range = std::fabs(t_end - t_start);
     const double hmin = std::max(ctx.tiny, ctx.smallness * std::max(std::fabs(t_start), std::fabs(t_end)));
     ctx.h_start = std::fabs(h_start);
-    if (range < ctx.h_start || ctx.h_start < hmin)
-        ctx.h_start = 0;
+    if (!(ctx.h_start <= range) || ctx.h_start < hmin)
+        ctx.h_start = 0;  // NaN too: the suite's own choice
     ctx.h = ctx.h_start != 0 ? ctx.h_start : std::max(range / 8, hmin);
     ctx.h_old = 0;
     ctx.evals = ctx.total_evals = ctx.steps = ctx.calls_at_end = 0;

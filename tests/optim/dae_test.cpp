@@ -76,6 +76,72 @@ TEST(DaeSolve, IllegalInput)
     }
 }
 
+// Start values, slopes and times that are not numbers are illegal input
+// on the first call: they passed every check (comparisons with NaN are
+// false) and came back as a singular iteration matrix (-8). The residual
+// is never evaluated.
+int residual_calls = 0;
+void counted_decay(void* c, double t, const double* y, const double* yp, double* delta, int& ires, double* rp, int* ip)
+{
+    ++residual_calls;
+    decay(c, t, y, yp, delta, ires, rp, ip);
+}
+
+TEST(DaeSolve, StartsThatAreNotNumbersAreIllegal)
+{
+    struct Case {
+        const char* what;
+        double t0, tout, y, yp;
+    };
+    const double inf = HUGE_VAL, nan = NAN;
+    const std::vector<Case> cases = {
+        {"y Inf", 0, 1, inf, -1},   {"y -Inf", 0, 1, -inf, -1}, {"y NaN", 0, 1, nan, -1},
+        {"y' Inf", 0, 1, 1, inf},   {"y' NaN", 0, 1, 1, nan},   {"t NaN", nan, 1, 1, -1},
+        {"tout NaN", 0, nan, 1, -1}, {"tout -Inf", 0, -inf, 1, -1}, {"span overflows", 1e308, -1e308, 1, -1},
+    };
+    for (const Case& c : cases) {
+        for (int step_output : {0, 1}) {
+            SCOPED_TRACE(std::string(c.what) + (step_output ? " with step output" : ""));
+            problem p(1, counted_decay, {c.y}, {c.yp}, 1e-6);
+            p.info[2] = step_output;
+            p.t = c.t0;
+            residual_calls = 0;
+            p.run(c.tout);
+            EXPECT_EQ(p.idid, -33);
+            EXPECT_EQ(p.info[0], -1);
+            EXPECT_EQ(residual_calls, 0);
+        }
+    }
+    // A NaN tolerance leaves a weight that is no number: refused as a
+    // weight at or below zero is.
+    problem p(1, counted_decay, {1}, {-1}, 1e-6);
+    p.rtol[0] = NAN;
+    p.run(1.0);
+    EXPECT_EQ(p.idid, -33);
+}
+
+// Solutions at the top of the range, both signs, every step checked
+// against exp(-t): the difference Jacobian's y' + cj del overflowed, the
+// iteration matrix was infinite, the corrector never moved and each step
+// passed as a straight line.
+TEST(DaeSolve, StartsAtTheTopOfTheRange)
+{
+    const double top = 1.7976931348623157e308;
+    for (double y0 : {top, -top, std::nextafter(top, 0.0), 1e308, -0x1p1023}) {
+        SCOPED_TRACE(y0);
+        problem p(1, decay, {y0}, {-y0}, 1e-6);
+        p.info[2] = 1;
+        int steps = 0;
+        while (p.t < 1 && steps < 10000) {
+            p.run(1.0);
+            ASSERT_GT(p.idid, 0) << "at t = " << p.t;
+            ++steps;
+            EXPECT_LE(std::fabs(p.y[0] / y0 - std::exp(-p.t)), 1e-4) << "at t = " << p.t;
+        }
+        EXPECT_EQ(p.t, 1.0);
+    }
+}
+
 TEST(DaeSolve, ReachesToutAccurately)
 {
     problem p(1, decay, {1}, {-1}, 1e-8);

@@ -750,8 +750,8 @@ TEST_F(OdeTest, DerivativesThatStopBeingFinite)
         double y0, t_end;
     };
     const std::vector<Case> cases = {
-        {"nan_always", 1, 1},      {"nan_below_half", 1, 2}, {"inf_below_half", 1, 2}, {"decay", NAN, 1},
-        {"decay", HUGE_VAL, 1},    {"decay", -HUGE_VAL, 1},  {"growth", 1e300, 1000},  {"growth", -1e300, 1000},
+        {"nan_always", 1, 1},       {"nan_below_half", 1, 2}, {"inf_below_half", 1, 2},
+        {"growth", 1e300, 1000},    {"growth", -1e300, 1000},
     };
     for (const Case& c : cases) {
         for (int method : {1, 2, 3, 4}) {
@@ -762,6 +762,91 @@ TEST_F(OdeTest, DerivativesThatStopBeingFinite)
                 const std::string message = test::error_of([&] { t = solve(method, c.f, span, Mm(c.y0), odeset(), y); });
                 EXPECT_EQ(message.rfind("ode: failed to", 0), 0u) << message;
             }
+        }
+    }
+}
+
+// Start values that are not numbers, in any position of the state, by
+// every solver and in both output modes: refused by name before the
+// derivative is ever called (they ran into "failed to achieve requested
+// accuracy." or "failed to solve -8." after a run of rejected steps), the
+// outputs untouched. A derivative that is NaN at a finite start is a
+// failure of the run, the same message from the BDF integrator as from
+// the pairs, after the start row.
+TEST_F(OdeTest, StartValuesThatAreNotNumbersAreRefused)
+{
+    reg.define("decay3", derivative(3, [](double, const double* y, double* d) {
+                   for (int k = 0; k < 3; ++k)
+                       d[k] = -y[k];
+               }));
+    for (double bad : {HUGE_VAL, -HUGE_VAL, double(NAN)}) {
+        for (int position = 0; position < 3; ++position) {
+            std::vector<double> start = {1, -2, 1e-300};
+            start[position] = bad;
+            for (int method : {1, 2, 3, 4}) {
+                for (const Mm& span : {test::row({0, 1}), test::row({0, 0.5, 1}), test::row({1, 0})}) {
+                    SCOPED_TRACE("y0(" + std::to_string(position + 1) + ") = " + std::to_string(bad) + " by method " +
+                                 std::to_string(method) + " over " + std::to_string(span.size()) + " times");
+                    reg.clear_log();
+                    Mm t = Mm(7.0), y = Mm(7.0);
+                    EXPECT_EQ(test::error_of([&] { t = solve(method, "decay3", span, column(start), odeset(), y); }),
+                              "ode: y0 must be finite");
+                    EXPECT_EQ(test::at(y, 0), 7) << "outputs untouched";
+                    EXPECT_EQ(reg.log().size(), 0u) << "no derivative evaluated";
+                }
+            }
+        }
+    }
+    // A matrix start and one handed back by the init request.
+    Mm block(0, 0, 0, 2, 2, qv_double);
+    std::vector<double> bv = {1, 2, 3, NAN};
+    std::copy(bv.begin(), bv.end(), block.addr());
+    reg.define("decay4", derivative(4, [](double, const double* y, double* d) {
+                   for (int k = 0; k < 4; ++k)
+                       d[k] = -y[k];
+               }));
+    reg.define("bad_init", [](const std::vector<Mm>& a, int) -> std::vector<Mm> {
+        if (a.size() >= 3 && a[2].isstr())
+            return {test::row({0, 1}), test::row({1, HUGE_VAL}), odeset()};
+        return {test::row({-a[1].addr()[0], -a[1].addr()[1]})};
+    });
+    for (int method : {1, 2, 3, 4}) {
+        SCOPED_TRACE("method " + std::to_string(method));
+        Mm t, y;
+        EXPECT_EQ(test::error_of([&] { solve(method, "decay4", test::row({0, 1}), block, odeset(), y); }),
+                  "ode: y0 must be finite");
+        EXPECT_EQ(test::error_of([&] {
+                      switch (method) {
+                      case 1: ode23(TM("bad_init"), i_o, t, y); break;
+                      case 2: ode45(TM("bad_init"), i_o, t, y); break;
+                      case 3: ode78(TM("bad_init"), i_o, t, y); break;
+                      default: ode15s(TM("bad_init"), i_o, t, y); break;
+                      }
+                  }),
+                  "ode: y0 must be finite");
+    }
+    // The largest finite start is a start like any other. The BDF
+    // integrator's difference Jacobian overflowed there (y' + cj del went
+    // to -Inf), its corrector stood still and the run ended 30% off.
+    for (int method : {1, 2, 3, 4}) {
+        SCOPED_TRACE("y0 = largest double by method " + std::to_string(method));
+        Mm y;
+        const Mm t = solve(method, "decay3", test::row({0, 1}), column({1.7976931348623157e308, -1, 0}), odeset(), y);
+        const std::vector<double> tv = test::values(t);
+        ASSERT_GE(tv.size(), 2u);
+        EXPECT_EQ(tv.back(), 1);
+        const double last = y.r(double(y.rows()), 1.0);
+        EXPECT_LE(std::fabs(last / 1.7976931348623157e308 - std::exp(-1.0)), 1e-2);
+    }
+    // A derivative that is NaN at a finite start: the start row, then the
+    // failure, whichever solver runs.
+    reg.define("nan_at_start", derivative(1, [](double, const double*, double* d) { d[0] = NAN; }));
+    for (int method : {1, 2, 3, 4}) {
+        for (const Mm& span : {test::row({0, 1}), test::row({0, 0.5, 1})}) {
+            SCOPED_TRACE("method " + std::to_string(method) + " over " + std::to_string(span.size()) + " times");
+            Mm t, y;
+            EXPECT_EQ(test::error_of([&] { t = solve(method, "nan_at_start", span, Mm(1.0), odeset(), y); }),
+                      "ode: failed to achieve requested accuracy.");
         }
     }
 }
@@ -1160,6 +1245,146 @@ TEST_F(OdeTest, SpansLongerThanTheRangeAreRefused)
                 EXPECT_LE(std::fabs(yv[k] - exact), 1e-3 * std::fabs(b - a)) << k;
             }
         }
+}
+
+} // namespace
+
+namespace {
+
+// Short spans (a few units of rounding of their times, or below 2^-400)
+// run on a time variable of their own; the options that carry time must
+// still be read in the caller's units. The first step of InitialStep h0
+// ends at t0 + h0 exactly (a problem whose steps are all exact, y' = 1/L),
+// in step mode, both directions, every solver; an h0 longer than the span
+// is the solvers' own choice, as elsewhere. Output grids and Refine give
+// rows at the caller's times against the closed forms of y' = 1/L and
+// y' = -y/L, L the length of the span (y' = 1 where 1/L overflows).
+TEST_F(OdeTest, ShortSpansReadTimeOptionsInTheCallersUnits)
+{
+    double length = 1;
+    double slope = 1;  // 1/L, or 1 where that overflows
+    reg.define("ramp", derivative(1, [&slope](double, const double*, double* d) { d[0] = slope; }));
+    reg.define("span_decay", derivative(1, [&length](double, const double* y, double* d) { d[0] = -y[0] / length; }));
+    struct Span {
+        double t0, t1, h0;  // h0 and t0 +- h0 representable
+    };
+    const std::vector<Span> spans = {
+        {1, 1 + 0x1p-40, 0x1p-42},          {1, 1 - 0x1p-40, 0x1p-42},
+        {0x1p1000, 0x1p1000 + 0x1p960, 0x1p957}, {-0x1p1000, -0x1p1000 - 0x1p960, 0x1p958},
+        {0, 0x1p-1060, 0x1p-1062},          {0x1p-1058, 0, 0x1p-1061},
+        {0, 0x1p-20, 0x1p-23},              {1, 1 + 0x1p-20, 0x1p-22},  // ordinary spans, for comparison
+    };
+    for (const Span& sp : spans) {
+        length = std::fabs(sp.t1 - sp.t0);
+        slope = std::isinf(1 / length) ? 1 : 1 / length;
+        const double dir = sp.t1 > sp.t0 ? 1 : -1;
+        for (int method : {1, 2, 3, 4}) {
+            // In step mode and on a grid of three times (its midpoint beyond
+            // the first step).
+            for (bool on_grid : {false, true}) {
+                SCOPED_TRACE("method " + std::to_string(method) + " from " + test::text_of(num2str(Mm(sp.t0), Mm(17.0))) +
+                             " to " + test::text_of(num2str(Mm(sp.t1), Mm(17.0))) + (on_grid ? " on a grid" : ""));
+                const Mm times = on_grid ? test::row({sp.t0, sp.t0 + (sp.t1 - sp.t0) / 2, sp.t1}) : test::row({sp.t0, sp.t1});
+                Mm t, y;
+                reg.clear_log();
+                ASSERT_EQ(test::error_of([&] {
+                              t = solve(method, "ramp", times, Mm(0.0),
+                                        odeset(TM("InitialStep"), Mm(sp.h0), TM("Refine"), Mm(1.0)), y);
+                          }),
+                          "");
+                // The first attempt's nearest stage: c h0 past t0, c the
+                // smallest non-zero node (1 for the BDF step itself).
+                const double node = method == 1 ? 1.0 / 2 : method == 2 ? 1.0 / 6 : method == 3 ? 1.0 / 18 : 1.0;
+                double nearest = HUGE_VAL;
+                for (double tc : reg.points())
+                    if (tc != sp.t0 && std::fabs(tc - sp.t0) < std::fabs(nearest))
+                        nearest = tc - sp.t0;
+                const double spacing = std::max(std::fabs(std::nextafter(sp.t0, 2 * dir * HUGE_VAL) - sp.t0), 0x1p-1074);
+                EXPECT_NEAR(nearest, dir * node * sp.h0, 1e-6 * node * sp.h0 + 2 * spacing)
+                    << "the first stage of a step InitialStep long";
+                const std::vector<double> tv = test::values(t), yv = test::values(y);
+                ASSERT_GE(tv.size(), 2u);
+                if (on_grid) {
+                    EXPECT_EQ(tv, test::values(times));
+                }
+                EXPECT_EQ(tv.back(), sp.t1);
+                for (std::size_t k = 0; k < tv.size(); ++k)
+                    EXPECT_NEAR(yv[k], (tv[k] - sp.t0) * slope, 1e-12) << k;
+
+                // Longer than the span: the solver's own first step.
+                Mm y_own, y_long;
+                const Mm t_own = solve(method, "ramp", times, Mm(0.0), odeset(), y_own);
+                const Mm t_long = solve(method, "ramp", times, Mm(0.0), odeset(TM("InitialStep"), Mm(2 * length)), y_long);
+                EXPECT_EQ(test::values(t_long), test::values(t_own));
+                EXPECT_EQ(test::values(y_long), test::values(y_own));
+            }
+        }
+        if (std::isinf(1 / length))
+            continue;  // y' = -y/L itself overflows
+        // An output grid of nine times (one repeated), and Refine in step
+        // mode, on y' = -y/L.
+        std::vector<double> grid;
+        for (int k = 0; k <= 8; ++k)
+            grid.push_back(sp.t0 + (sp.t1 - sp.t0) * (k < 8 ? k / 8.0 : 1.0));
+        grid.insert(grid.begin() + 4, grid[4]);
+        Mm grid_row(0, 0, 0, 1, static_cast<int>(grid.size()), qv_double);
+        std::copy(grid.begin(), grid.end(), grid_row.addr());
+        for (int method : {1, 2, 3, 4}) {
+            for (double refine : {0.0, 1.0, 2.0, 32.0}) {
+                SCOPED_TRACE("method " + std::to_string(method) + " from " + test::text_of(num2str(Mm(sp.t0), Mm(17.0))) +
+                             (refine == 0 ? std::string(" on a grid") : " Refine " + std::to_string(refine)));
+                Mm t, y;
+                const Mm span = refine == 0 ? grid_row : test::row({sp.t0, sp.t1});
+                const Mm options = refine == 0 ? odeset() : odeset(TM("Refine"), Mm(refine));
+                ASSERT_EQ(test::error_of([&] { t = solve(method, "span_decay", span, Mm(1.0), options, y); }), "");
+                const std::vector<double> tv = test::values(t), yv = test::values(y);
+                ASSERT_EQ(tv.size(), yv.size());
+                if (refine == 0) {
+                    EXPECT_EQ(tv, grid);
+                }
+                EXPECT_EQ(tv.front(), sp.t0);
+                EXPECT_EQ(tv.back(), sp.t1);
+                for (std::size_t k = 0; k < tv.size(); ++k) {
+                    if (k > 0 && refine != 0) {
+                        EXPECT_GT(dir * (tv[k] - tv[k - 1]), 0) << k;
+                    }
+                    const double exact = std::exp(-(tv[k] - sp.t0) / length);
+                    EXPECT_LE(std::fabs(yv[k] - exact), 10 * (1e-3 * exact + 1e-6)) << k << " at " << tv[k];
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Output times that are not numbers, at the start, inside or at the end,
+// short spans and ordinary ones alike: refused before any derivative call.
+TEST_F(OdeTest, TimesThatAreNotNumbersAreRefused)
+{
+    for (double bad : {double(NAN), HUGE_VAL, -HUGE_VAL}) {
+        for (const std::vector<double>& base : {std::vector<double>{0, 0.5, 1}, std::vector<double>{1, 1 + 0x1p-50, 1 + 0x1p-49},
+                                                std::vector<double>{0, 1}}) {
+            for (std::size_t position = 0; position < base.size(); ++position) {
+                std::vector<double> times = base;
+                times[position] = bad;
+                Mm span(0, 0, 0, 1, static_cast<int>(times.size()), qv_double);
+                std::copy(times.begin(), times.end(), span.addr());
+                for (int method : {1, 2, 3, 4}) {
+                    SCOPED_TRACE("method " + std::to_string(method) + ", tspan(" + std::to_string(position + 1) +
+                                 ") = " + std::to_string(bad) + " of " + std::to_string(times.size()));
+                    reg.clear_log();
+                    Mm y = Mm(7.0);
+                    EXPECT_EQ(test::error_of([&] { solve(method, "decay", span, Mm(1.0), odeset(), y); }),
+                              "ode: tspan must be finite");
+                    EXPECT_EQ(test::at(y, 0), 7) << "outputs untouched";
+                    EXPECT_EQ(reg.log().size(), 0u);
+                }
+            }
+        }
+    }
 }
 
 } // namespace

@@ -245,6 +245,52 @@ TEST_F(RkSuiteTest, RefusedSetUpPoisonsLaterTasks)
     EXPECT_EQ(rk_ct(fresh, f, t, y, yp, work.data()), rk_fatal) << "no set-up";
 }
 
+// Ends and start values that are not numbers: refused at set-up, every
+// later task poisoned, no derivative evaluated. A first step that is NaN
+// is the suite's own choice, as 0 is.
+TEST_F(RkSuiteTest, StartsThatAreNotNumbersAreRefused)
+{
+    struct Case {
+        const char* what;
+        double t0, t1, y0, y1;
+    };
+    const double inf = HUGE_VAL, nan = NAN;
+    const std::vector<Case> cases = {
+        {"y(1) Inf", 0, 1, inf, 1},  {"y(1) -Inf", 0, 1, -inf, 1}, {"y(2) NaN", 0, 1, 1, nan},
+        {"y(2) -Inf", 0, 1, 1, -inf}, {"t_start NaN", nan, 1, 1, 1}, {"t_end NaN", 0, nan, 1, 1},
+        {"t_end Inf", 0, inf, 1, 1},  {"t_start -Inf", -inf, 0, 1, 1}, {"span overflows", -1e308, 1e308, 1, 1},
+    };
+    for (int method : {1, 2, 3}) {
+        for (const char* task : {"CT", "UT"}) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + " by method " + std::to_string(method) + " task " + task);
+                work.assign(64, 0.0);
+                thres.assign(2, 1e-3);
+                y0 = {c.y0, c.y1};
+                rk_function osc{oscillator, &count};
+                count.calls = 0;
+                EXPECT_EQ(rk_setup(ctx, 2, c.t0, y0.data(), c.t1, 1e-3, thres.data(), method, task, false, 0.0,
+                                   work.data(), static_cast<long long>(work.size()), false),
+                          rk_fatal);
+                EXPECT_EQ(rk_ct(ctx, osc, t, y, yp, work.data()), rk_after_fatal);
+                double reached = 0;
+                EXPECT_EQ(rk_ut(ctx, osc, 0.5, reached, y, yp, work.data()), rk_after_fatal);
+                EXPECT_EQ(count.calls, 0);
+            }
+        }
+    }
+    work.assign(64, 0.0);
+    thres.assign(1, 1e-3);
+    y0 = {1.0};
+    ASSERT_EQ(rk_setup(ctx, 1, 0, y0.data(), 1, 1e-3, thres.data(), 2, "UT", false, double(NAN), work.data(),
+                       static_cast<long long>(work.size()), false),
+              rk_success);
+    double reached = 0;
+    ASSERT_EQ(rk_ut(ctx, f, 1.0, reached, y, yp, work.data()), rk_success);
+    EXPECT_EQ(reached, 1.0);
+    EXPECT_NEAR(y[0], std::exp(-1.0), 1e-4);
+}
+
 TEST_F(RkSuiteTest, InterpolationNeedsAPlainStep)
 {
     ASSERT_EQ(setup(1, 0, 1, 1e-3, "CT"), rk_success);

@@ -3,6 +3,7 @@
 #include "nonfinite_check.hpp"
 #include "test_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -410,6 +411,202 @@ TEST(Statistics, PowersOfTwoScaleExactly)
             }
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// cov(x, y) of two variables of very different sizes (and the one-argument
+// form with the columns so apart): cov(2^a x, 2^b y) is the unscaled
+// matrix with its entries times 2^2a, 2^(a+b) and 2^2b, and its
+// correlations are unchanged, from 2^+-1000 to each other.
+TEST(Statistics, TwoVariablesOfVeryDifferentSizes)
+{
+    const Mm x = column({0.5, -0.75, 2, 6, -1, 0.25}), y = column({3, 1, -2, 0.5, 0.5, -4});
+    const Mm plain = cov(x, y), plain_r = corrcoef(x, y);
+    for (const auto& [a, b] : std::vector<std::pair<int, int>>{{664, -664}, {-664, 664}, {1000, -1000}, {0, -1060},
+                                                              {960, 0}, {-500, -400}, {300, 700}}) {
+        SCOPED_TRACE("2^" + std::to_string(a) + " and 2^" + std::to_string(b));
+        const Mm xa = scaled(x, a), yb = scaled(y, b);
+        const std::vector<double> want = {std::ldexp(test::at(plain, 0), 2 * a), std::ldexp(test::at(plain, 1), a + b),
+                                          std::ldexp(test::at(plain, 2), a + b), std::ldexp(test::at(plain, 3), 2 * b)};
+        for (const Mm& flag : {Mm(0.0), Mm(1.0)}) {
+            const std::vector<double> got = test::values(cov(xa, yb, flag));
+            std::vector<double> w = want;
+            if (test::at(flag, 0) > 0)
+                for (double& v : w)
+                    v = v * 5 / 6;  // m - 1 against m observations
+            expect_close(got, w, 4);
+        }
+        expect_close(test::values(cov(horzcat(xa, yb))), want, 2);
+        expect_close(test::values(corrcoef(xa, yb)), test::values(plain_r), 2);
+        expect_close(test::values(corrcoef(horzcat(xa, yb))), test::values(plain_r), 2);
+    }
+}
+
+// The slices of a 2x3x2 block v along dimension d (1 to 4), in the order
+// of a reduction's results.
+std::vector<std::vector<double>> block_slices(const std::vector<double>& v, int d)
+{
+    const int extents[4] = {2, 3, 2, 1};
+    std::vector<std::vector<double>> out;
+    for (int k = 0; k < (d == 3 ? 1 : 2); ++k)
+        for (int j = 0; j < (d == 2 ? 1 : 3); ++j)
+            for (int i = 0; i < (d == 1 ? 1 : 2); ++i) {
+                std::vector<double> s;
+                for (int r = 0; r < extents[d - 1]; ++r)
+                    s.push_back(v[std::size_t((d == 1 ? r : i) + 2 * (d == 2 ? r : j) + 6 * (d == 3 ? r : k))]);
+                out.push_back(s);
+            }
+    return out;
+}
+
+// mean and std along every dimension (and past the last) of a 2x3x2 block
+// holding NaN and +-Inf: a slice with NaN gives NaN, a slice with an
+// infinity gives the infinity (mean) or NaN (std), +Inf and -Inf together
+// NaN, and every other slice the plain formula in long double.
+TEST(Statistics, NotANumberAndInfinityAlongEachDimension)
+{
+    const int extents[3] = {2, 3, 2};
+    Mm x(0, 0, 0, 3, extents, qv_double);
+    const std::vector<double> v = {1, 2, NAN, 4, HUGE_VAL, 6, 7, -HUGE_VAL, 9, 1e300, HUGE_VAL, -1e300};
+    std::copy(v.begin(), v.end(), x.addr());
+    const int dims[4] = {2, 3, 2, 1};
+    for (int d = 1; d <= 4; ++d) {
+        SCOPED_TRACE("along " + std::to_string(d));
+        const int m = dims[d - 1];
+        std::vector<double> want_mean, want_std;
+        for (const std::vector<double>& s : block_slices(v, d)) {
+            bool nan = false, pinf = false, ninf = false;
+            long double sum = 0;
+            for (double e : s) {
+                nan = nan || std::isnan(e);
+                pinf = pinf || e == HUGE_VAL;
+                ninf = ninf || e == -HUGE_VAL;
+                sum += e;
+            }
+            const long double mu = sum / m;
+            long double sq = 0;
+            for (double e : s)
+                sq += (e - mu) * (e - mu);
+            if (nan || (pinf && ninf)) {
+                want_mean.push_back(NAN);
+                want_std.push_back(NAN);
+            } else if (pinf || ninf) {
+                want_mean.push_back(pinf ? HUGE_VAL : -HUGE_VAL);
+                want_std.push_back(NAN);
+            } else {
+                want_mean.push_back(double(mu));
+                want_std.push_back(m > 1 ? double(std::sqrt(sq / (m - 1))) : 0.0);
+            }
+        }
+        // NaN where the model is NaN, else within rel of the model.
+        auto expect_model = [](const std::vector<double>& got, const std::vector<double>& want, double rel) {
+            ASSERT_EQ(got.size(), want.size());
+            for (std::size_t k = 0; k < want.size(); ++k) {
+                SCOPED_TRACE(k);
+                if (std::isnan(want[k]))
+                    EXPECT_TRUE(std::isnan(got[k])) << got[k];
+                else if (std::isinf(want[k]))
+                    EXPECT_EQ(got[k], want[k]);
+                else
+                    EXPECT_NEAR(got[k], want[k], rel * std::fabs(want[k]));
+            }
+        };
+        expect_model(test::values(mean(x, Mm(double(d)))), want_mean, 0.0);
+        if (d > 3) {
+            EXPECT_ERROR(stdM(x, Mm(0.0), Mm(double(d))), "std: dim argument may not be more then the number of dimensions");
+            continue;
+        }
+        expect_model(test::values(stdM(x, Mm(0.0), Mm(double(d)))), want_std, 4e-16);
+    }
+}
+
+// Empty data along each dimension: mean is NaN, median the empty value
+// (by default too), std along an empty dimension the empty value and along
+// a non-empty one an empty result of the reduced shape; cov and corrcoef of
+// no observations are empty.
+TEST(Statistics, EmptyDataAlongEachDimension)
+{
+    const std::vector<std::vector<int>> shapes = {{0, 3}, {3, 0}, {0, 0}, {2, 0, 3}, {2, 3, 0}};
+    for (const auto& sh : shapes) {
+        Mm x(0, 0, 0, int(sh.size()), sh.data(), qv_double);
+        for (int d = 1; d <= int(sh.size()); ++d) {
+            SCOPED_TRACE(std::to_string(sh.size()) + " dims, " + std::to_string(sh[0]) + "x" + std::to_string(sh[1]) +
+                         " along " + std::to_string(d));
+            const Mm mu = mean(x, Mm(double(d)));
+            ASSERT_EQ(mu.size(), 1);
+            EXPECT_TRUE(std::isnan(test::at(mu, 0)));
+            EXPECT_EQ(median(x, Mm(double(d))).size(), 0);
+            const Mm s = stdM(x, Mm(0.0), Mm(double(d)));
+            EXPECT_EQ(s.size(), 0);
+            for (double e : test::values(s))
+                EXPECT_TRUE(std::isnan(e) || e == 0) << e;
+        }
+        EXPECT_EQ(median(x).size(), 0);
+    }
+    EXPECT_EQ(cov(Mm(0, 0, 0, 0, 3, qv_double)).size(), 0);
+    EXPECT_EQ(corrcoef(Mm(0, 0, 0, 0, 3, qv_double)).size(), 0);
+}
+
+// median along every dimension of blocks holding NaN, +-Inf, values at the
+// top of the doubles (whose plain sum overflows) and subnormals: a slice
+// with NaN gives NaN, +Inf and -Inf in the middle NaN, and every other
+// slice the middle of its sorted values, the mean of the two middle ones
+// taken in long double. Scaling by 2^k, up to pairs near the largest
+// double, scales the median exactly.
+TEST(Statistics, MedianAlongEachDimension)
+{
+    const double top = 1.7976931348623157e308, tiny = 4.9406564584124654e-324;
+    struct Block {
+        const char* what;
+        std::vector<double> v;  // 2x3x2
+    };
+    const std::vector<Block> blocks = {
+        {"NaN and infinities", {1, 2, NAN, 4, HUGE_VAL, 6, 7, -HUGE_VAL, 9, 1e300, HUGE_VAL, -1e300}},
+        {"top of the doubles", {top, top, -top, top, top, 1e308, top, -top, std::nextafter(top, 0.0), 1, -top, -top}},
+        {"subnormals", {tiny, 2 * tiny, 3 * tiny, -tiny, 0, 5 * tiny, 2 * tiny, tiny, -3 * tiny, 0x1p-1022, tiny, 0}},
+        {"infinities in the middle", {-HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL, 1, HUGE_VAL, -HUGE_VAL, 2, 3, -HUGE_VAL}},
+    };
+    const int extents[3] = {2, 3, 2};
+    for (const Block& b : blocks) {
+        Mm x(0, 0, 0, 3, extents, qv_double);
+        std::copy(b.v.begin(), b.v.end(), x.addr());
+        for (int d = 1; d <= 3; ++d) {
+            SCOPED_TRACE(std::string(b.what) + " along " + std::to_string(d));
+            const int m = extents[d - 1];
+            std::vector<double> want;
+            for (std::vector<double> s : block_slices(b.v, d)) {
+                if (std::any_of(s.begin(), s.end(), [](double e) { return std::isnan(e); })) {
+                    want.push_back(NAN);
+                    continue;
+                }
+                std::sort(s.begin(), s.end());
+                want.push_back(m % 2 ? s[std::size_t(m / 2)]
+                                     : double(((long double)s[std::size_t(m / 2 - 1)] + s[std::size_t(m / 2)]) / 2));
+            }
+            const Mm got = median(x, Mm(double(d)));
+            const int* gd = got.getdims();
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(k < got.getndims() ? gd[k] : 1, k == d - 1 ? 1 : extents[k]) << "extent " << k + 1;
+            expect_close(test::values(got), want, 0);
+        }
+    }
+
+    // 2^k scales the median exactly, to pairs whose plain sum overflows.
+    const Mm finite = column({0.25, 10, 3, 3.5, 7, 0.5, 9.75, 1});
+    for (int k : {-1000, -600, 0, 600, 1019}) {
+        SCOPED_TRACE("2^" + std::to_string(k));
+        for (const Mm& v : {finite, transpose(finite)}) {
+            expect_close(test::values(median(scaled(v, k))), ldexp_all(test::values(median(v)), k), 0);
+        }
+        const Mm four(reshape(finite, Mm(2.0), Mm(4.0)));
+        for (int d = 1; d <= 2; ++d)
+            expect_close(test::values(median(scaled(four, k), Mm(double(d)))),
+                         ldexp_all(test::values(median(four, Mm(double(d)))), k), 0);
+    }
+
 }
 
 } // namespace
