@@ -335,9 +335,12 @@ Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
     // is read from R's pivots against the first, so without this every
     // column far below the largest counted as dependent and its unknown was
     // dropped, though the problem is well posed in the scaled unknowns.
-    const std::vector<int> col_shift = far_apart_column_exponents(n, dense_entries(x));
-    if (!col_shift.empty())
-        scale_columns_by_powers_of_two(x, col_shift, -1);
+    power_of_two_equilibration col_scaling;
+    col_scaling.col = far_apart_column_exponents(n, dense_entries(x));
+    if (!col_scaling.col.empty()) {
+        col_scaling.row.assign(std::size_t(m), 0);
+        apply_equilibration(x, col_scaling);
+    }
     int_scratch jpvt{std::size_t(n)};
     std::fill(jpvt.get(), jpvt.get() + n, 0);
     std::vector<double> qraux(2 * std::size_t(n)), work(2 * std::size_t(n)), qty(2 * std::size_t(m));
@@ -403,8 +406,9 @@ Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
         }
     }
     // x = 2^-c y for the scaled columns' unknowns y.
-    if (!col_shift.empty())
-        scale_rows_by_powers_of_two(result, col_shift, -1);
+    if (!col_scaling.col.empty())
+        unscale_solutions(col_scaling.col, std::vector<int>(std::size_t(nrhs), 0), n, nrhs, result.addr(),
+                          result.isc() ? result.addi() : nullptr, std::size_t(n));
     return result;
 }
 
@@ -581,7 +585,8 @@ Mm solve_sparse(const Mm& a, const Mm& b)
         const Mm scaled = c.empty() ? a : scale_sparse_columns(a, c);
         x = sparse_least_squares(scaled, b, largest_stored(scaled) / 1000);
         if (!isempty(x) && !c.empty())
-            scale_rows_by_powers_of_two(x, c, -1);
+            unscale_solutions(c, std::vector<int>(std::size_t(x.cols()), 0), n, x.cols(), x.addr(),
+                              x.isc() ? x.addi() : nullptr, std::size_t(n));
     }
     return isempty(x) ? least_squares(a, b) : x;
 }

@@ -341,28 +341,3 @@ std::vector<int> far_apart_column_exponents(int cols, Entries&& entries)
         e.clear();
     return e;
 }
-
-// Column j of a dense x times 2^(sign*e_j); the same for its rows.
-inline void scale_columns_by_powers_of_two(Mm& x, const std::vector<int>& e, int sign) noexcept
-{
-    const std::size_t rows = std::size_t(x.rows()), cols = std::size_t(x.cols());
-    for (int part = 0; part < 2; ++part) {
-        double* p = part == 0 ? x.addr() : x.isc() ? x.addi() : nullptr;
-        if (p)
-            for (std::size_t j = 0; j < cols; ++j)
-                for (std::size_t i = 0; i < rows; ++i)
-                    p[i + j * rows] = std::ldexp(p[i + j * rows], sign * e[j]);
-    }
-}
-
-inline void scale_rows_by_powers_of_two(Mm& x, const std::vector<int>& e, int sign) noexcept
-{
-    const std::size_t rows = std::size_t(x.rows()), cols = std::size_t(x.cols());
-    for (int part = 0; part < 2; ++part) {
-        double* p = part == 0 ? x.addr() : x.isc() ? x.addi() : nullptr;
-        if (p)
-            for (std::size_t j = 0; j < cols; ++j)
-                for (std::size_t i = 0; i < rows; ++i)
-                    p[i + j * rows] = std::ldexp(p[i + j * rows], sign * e[i]);
-    }
-}
