@@ -330,6 +330,17 @@ Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
     }
     Mm x = complex ? dense_complex_copy(a) : dense_copy(a);
     Mm rhs = complex ? dense_complex_copy(b) : dense_copy(b);
+    // Columns far apart (one unknown measured in units of 1e300, another in
+    // 1e-300) are brought to largest magnitudes in [1/2, 1) first: the rank
+    // is read from R's pivots against the first, so without this every
+    // column far below the largest counted as dependent and its unknown was
+    // dropped, though the problem is well posed in the scaled unknowns.
+    power_of_two_equilibration col_scaling;
+    col_scaling.col = far_apart_column_exponents(n, dense_entries(x));
+    if (!col_scaling.col.empty()) {
+        col_scaling.row.assign(std::size_t(m), 0);
+        apply_equilibration(x, col_scaling);
+    }
     int_scratch jpvt{std::size_t(n)};
     std::fill(jpvt.get(), jpvt.get() + n, 0);
     std::vector<double> qraux(2 * std::size_t(n)), work(2 * std::size_t(n)), qty(2 * std::size_t(m));
@@ -394,6 +405,10 @@ Mm least_squares_basic(const Mm& a, const Mm& b, int* rank)
                 result.addi()[to] = bi[j];
         }
     }
+    // x = 2^-c y for the scaled columns' unknowns y.
+    if (!col_scaling.col.empty())
+        unscale_solutions(col_scaling.col, std::vector<int>(std::size_t(nrhs), 0), n, nrhs, result.addr(),
+                          result.isc() ? result.addi() : nullptr, std::size_t(n));
     return result;
 }
 
@@ -514,6 +529,37 @@ double largest_stored(const Mm& a)
     return big;
 }
 
+// The stored entries of a sparse matrix, as equilibration_exponents takes
+// them.
+auto stored_entries(const Mm& a)
+{
+    return [&a](auto&& visit) {
+        const int m = a.rows();
+        const int* index = a.getindex();
+        for (int k = 0; k < a.getnnz(); ++k)
+            visit(index[k] % m, index[k] / m,
+                  std::max(std::fabs(a.addr()[k]), a.isc() ? std::fabs(a.addi()[k]) : 0.0));
+    };
+}
+
+// A sparse matrix with column j times 2^-c_j, rebuilt from its stored
+// entries (2^-c itself overflows for a column of subnormal numbers).
+Mm scale_sparse_columns(const Mm& a, const std::vector<int>& c)
+{
+    const int m = a.rows(), nnz = a.getnnz();
+    const int* index = a.getindex();
+    Mm i(0, 0, 0, nnz, 1, qv_double), j(0, 0, 0, nnz, 1, qv_double), v(a.isc(), 0, 0, nnz, 1, qv_double);
+    for (int k = 0; k < nnz; ++k) {
+        i.addr()[k] = index[k] % m + 1;
+        j.addr()[k] = index[k] / m + 1;
+        const int e = -c[std::size_t(index[k] / m)];
+        v.addr()[k] = std::ldexp(a.addr()[k], e);
+        if (a.isc())
+            v.addi()[k] = std::ldexp(a.addi()[k], e);
+    }
+    return sparse(i, j, v, Mm(double(m)), Mm(double(a.cols())));
+}
+
 // Sparse systems in a fill-reducing column order: the solution is the
 // same up to rounding, with far less fill than the natural order. A
 // rectangular system whose sparse factor is singular or nearly so (A has,
@@ -531,8 +577,16 @@ Mm solve_sparse(const Mm& a, const Mm& b)
         if (!isempty(x))
             x = pad_rows(x, n);
     } else {
-        // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0].
-        x = sparse_least_squares(a, b, largest_stored(a) / 1000);
+        // Least squares by the augmented system [s I, A; A', 0] [r; x] = [b; 0],
+        // its columns first brought to ordinary sizes where they lie far
+        // apart (s from the largest entry made the small columns' unknowns
+        // rounding noise): x = 2^-c y for the scaled columns' unknowns y.
+        const std::vector<int> c = far_apart_column_exponents(n, stored_entries(a));
+        const Mm scaled = c.empty() ? a : scale_sparse_columns(a, c);
+        x = sparse_least_squares(scaled, b, largest_stored(scaled) / 1000);
+        if (!isempty(x) && !c.empty())
+            unscale_solutions(c, std::vector<int>(std::size_t(x.cols()), 0), n, x.cols(), x.addr(),
+                              x.isc() ? x.addi() : nullptr, std::size_t(n));
     }
     return isempty(x) ? least_squares(a, b) : x;
 }

@@ -317,3 +317,27 @@ inline void unscale_solutions(const std::vector<int>& col, const std::vector<int
                 im[k] = std::ldexp(im[k], e);
         }
 }
+
+// The exponents of a matrix's columns (of their largest magnitudes, 0 for
+// a column without a finite nonzero element), its magnitudes handed over
+// by `entries` as equilibration_exponents takes them, where some column
+// lies beyond equilibration_edge; empty otherwise, so ordinary matrices
+// keep their own rounding.
+template <class Entries>
+std::vector<int> far_apart_column_exponents(int cols, Entries&& entries)
+{
+    std::vector<double> big(std::size_t(cols), 0.0);
+    entries([&](int, int j, double v) {
+        if (std::isfinite(v))
+            big[std::size_t(j)] = std::max(big[std::size_t(j)], v);
+    });
+    std::vector<int> e(std::size_t(cols), 0);
+    bool far = false;
+    for (int j = 0; j < cols; ++j) {
+        e[std::size_t(j)] = power_of_two_exponent(big[std::size_t(j)]);
+        far = far || std::abs(e[std::size_t(j)]) > equilibration_edge;
+    }
+    if (!far)
+        e.clear();
+    return e;
+}
