@@ -183,4 +183,31 @@ TEST(LpUnits, EntriesAcrossTheWholeRangeGetNoWrongVerdict)
     }
 }
 
+// Pairs of columns with A_b = -r A_a, r from 0.1 to 3, whose ray r x_a +
+// x_b leaves A x where it is: the costs push the far column of each pair
+// to its upper bound U, its lower bound -U, or to U/2 where a row of size
+// 1 holds it, U from 1e3 to 1e19, with the pairs in the equality rows or
+// in the limits, their columns boxed, free but for the far column's bound,
+// or bounded below only, and costs as drawn or negated, each at three
+// scales. These are the variants of that sweep that lp left without an
+// answer, called unbounded (free pairs in equality rows with r = 3, and r
+// = 0.1, 0.3 with negated costs), or answered off a row, under one BLAS
+// kernel or another; every draw of the sweep but one had such a variant.
+// Disabled until the solve reaches them: run with
+// --gtest_also_run_disabled_tests.
+const std::vector<TableLp> pairs_at_other_ratios = {
+#include "data/lp_pairs_ratios.inc"
+};
+
+TEST(LpBoundSweep, DISABLED_PairsAtOtherRatiosReachTheReferences)
+{
+    for (const TableLp& p : pairs_at_other_ratios)
+        for (double t : {1e-8, 1.0, 1e8}) {
+            SCOPED_TRACE(std::string(p.name) + ", costs times " + std::to_string(t));
+            std::vector<double> x;
+            const std::string got = test::solve_scaled(p, std::vector<double>(p.n, 1.0), 1.0, t, x);
+            test::expect_reference(p, got, x);
+        }
+}
+
 } // namespace
