@@ -336,8 +336,11 @@ def highs_references(r, base, rows, columns, place, sign):
                 s, f = 1, line(U)
             elif s != 1 or abs(f - line(U)) > 1e-7 * abs(line(U)):
                 s = None
-        elif U >= 1e15 and s12 in (2, 3) and s is None:
-            s = s12  # no point, or a ray, at 1e12 is one at every larger U
+        elif U >= 1e15 and s12 in (2, 3) and s in (None, 2):
+            # No point, or a ray, at 1e12 is one at every larger U (every
+            # variant has a point by construction: the draw's own, with the
+            # pairs at 0); at 1e19 HiGHS says "infeasible" of some rays.
+            s = s12
         out.append((U, s, f))
     return out
 
