@@ -413,6 +413,16 @@ void LpSolver::solve_loaded()
             }
             if (more)
                 continue;
+            // Other bounds still left out may be what held the column
+            // back: presolve substitutes columns into one another (a free
+            // column of a pair in an equality row stands for its partner,
+            // whose far bound is out), and the ray it found runs through
+            // them. Then the problem as given has the last word.
+            bool still_out = false;
+            for (int j = 0; j < n0_ && !still_out; ++j)
+                still_out = l[j] != loaded_.l[j] || u[j] != loaded_.u[j];
+            if (still_out)
+                break;
             solve_once(loaded_.l, loaded_.u, true);
             status = status == 1 ? 3 : status == 2 ? 2 : 4;
             return;
