@@ -62,8 +62,12 @@ double inner(const Mm& a, const Mm& b)
 double smallest(const Mm& v) { return scalar_of(min(v)); }
 double largest(const Mm& v) { return scalar_of(max(v)); }
 
-bool has_nan(const Mm& v) { return v.size() > 0 && scalar_of(any(any(isnan(full(live(v)))))) != 0; }
-bool has_non_finite(const Mm& v) { return v.size() > 0 && scalar_of(all(all(isfinite(full(live(v)))))) == 0; }
+// A sparse value is judged by its stored entries: the full form of the
+// standard form's H passes the size a full value may have once the
+// variables and slacks of a problem number 10^4.
+Mm stored(const Mm& v) { return live(issparse(live(v)) ? nonzeros(v) : v); }
+bool has_nan(const Mm& v) { return v.size() > 0 && scalar_of(any(any(isnan(stored(v))))) != 0; }
+bool has_non_finite(const Mm& v) { return v.size() > 0 && scalar_of(all(all(isfinite(stored(v))))) == 0; }
 
 Mm num(double v) { return Mm(v); }
 

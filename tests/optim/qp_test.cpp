@@ -59,6 +59,40 @@ TEST(Qp, AgreesWithExactKktSolutions)
     }
 }
 
+// Problems whose standard form (split variables, slacks, bound rows) holds
+// 10^4 variables and more: its H has more elements than a full value may,
+// and qp stopped with "full: matrix too large" before it began. A
+// separable objective in a box, with one row that does not bind and one
+// that does, has its optimum in closed form.
+TEST(Qp, StandardFormsPastTheSizeOfAFullValue)
+{
+    for (int n : {2600}) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        std::vector<double> d(n), f(n), expected(n);
+        Mm I(0, 0, 0, n, 1, qv_double), ones_row(0, 0, 0, 1, n, qv_double);
+        for (int i = 0; i < n; ++i) {
+            d[i] = 1 + (i % 7);
+            f[i] = -3.0 + 6.0 * ((i * 37) % 101) / 100.0;  // -3 .. 3: optima below, inside and above the box
+            expected[i] = std::min(1.0, std::max(0.0, -f[i] / d[i]));
+            I.addr()[i] = i + 1;
+            ones_row.addr()[i] = 1;
+        }
+        const Mm H = sparse(I, I, column(d), Mm(double(n)), Mm(double(n)));
+        const Mm A = sparse(ones_row);  // sum(x) <= n: never binds
+        seed();
+        Mm x, lambda, how;
+        qp(H, column(f), A, Mm(double(n)), zeros(double(n), 1.0), ones(double(n), 1.0), nop_M, Mm(0.0), Mm(0.0), i_o,
+           x, lambda, how);
+        ASSERT_EQ(test::text_of(how), "ok");
+        const std::vector<double> got = test::values(x);
+        ASSERT_EQ(got.size(), std::size_t(n));
+        double worst = 0;
+        for (int i = 0; i < n; ++i)
+            worst = std::max(worst, std::fabs(got[i] - expected[i]));
+        EXPECT_LE(worst, 1e-6);
+    }
+}
+
 TEST(Qp, SparseAndSymmetry)
 {
     const qp_reference& r = qp_references[0];
