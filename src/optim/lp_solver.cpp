@@ -304,6 +304,7 @@ void LpSolver::run()
 void LpSolver::solve_loaded()
 {
     near_.clear();
+    near_is_answer_ = false;
 
     // Every solve works on the problem scaled: rows and columns by the
     // factors of the iterations' own scaling (entries near 1), and the
@@ -484,8 +485,10 @@ void LpSolver::solve_loaded()
     // and say so as they do when their count runs out.
     if (status == 1 && !answer_holds()) {
         status = polish() ? 1 : 4;
-        if (status == 4)
+        if (status == 4) {
             near_ = x_out_;
+            near_is_answer_ = true;
+        }
     } else if (status == 4) {
         near_ = std::move(last_x_);
     }
@@ -683,7 +686,13 @@ bool LpSolver::solve_measured_from(const std::vector<double>& origin, const std:
     auto taken_back = [&](int j, double t) {
         return side[j] == 0 ? t : side[j] == 3 ? origin[j] + t : origin[j] - side[j] * t;
     };
-    if (rest.status != 1) {
+    // An answer of the iterations that missed the check of the rows in
+    // t may still meet the whole rows, and the whole problem's polish has
+    // columns of every size to move where the rows in t have only the
+    // small ones: it is judged here as any other.
+    const bool answered =
+        rest.status == 1 || (rest.status == 4 && rest.near_is_answer_ && static_cast<int>(rest.near_.size()) == n);
+    if (!answered) {
         // Its last point, taken back, is where a next finish starts, as
         // is an answer that misses its check below.
         if (rest.status == 4 && static_cast<int>(rest.near_.size()) == n) {
@@ -696,7 +705,7 @@ bool LpSolver::solve_measured_from(const std::vector<double>& origin, const std:
     x_out_.assign(n, 0.0);
     CompensatedSum objective, origin_cost;
     for (int j = 0; j < n; ++j) {
-        const double t = rest.x()[j];
+        const double t = rest.status == 1 ? rest.x()[j] : rest.near_[j];
         x_out_[j] = taken_back(j, t);
         objective.add(loaded_.c[j] * x_out_[j]);
         if (side[j] != 0)
@@ -1239,17 +1248,18 @@ bool LpSolver::point_holds(const std::vector<double>& x_out) const
             if (std::fabs(v) < lp_inf)
                 row_rhs[i] = std::max(row_rhs[i], std::fabs(v));
     }
+    // Each row gives that size for itself: a column held at 5e11 by a row
+    // of its own counted 5e8 in the rows of size 1 it shares with others,
+    // and those went unmet by whole units.
     std::vector<double> ax(m, 0.0), size(m, 0.0);
     for (int j = 0; j < n; ++j) {
-        double own = 0;
-        for (const LpEntry& e : loaded_.cols[j])
-            if (e.value != 0)
-                own = std::max(own, row_rhs[e.index] / std::fabs(e.value));
-        const double floor = own > 0 ? std::min(size_[j], own) : size_[j];
-        const double x = x_out[j], xs = std::max(std::fabs(x), 1e-3 * floor);
+        const double x = x_out[j];
         for (const LpEntry& e : loaded_.cols[j]) {
+            const double a = std::fabs(e.value);
+            const double own = a > 0 ? row_rhs[e.index] / a : 0.0;
+            const double floor = own > 0 ? std::min(size_[j], own) : size_[j];
             ax[e.index] += e.value * x;
-            size[e.index] += std::fabs(e.value) * xs;
+            size[e.index] += a * std::max(std::fabs(x), 1e-3 * floor);
         }
     }
     for (int i = 0; i < m; ++i) {

@@ -186,6 +186,9 @@ private:
     // A solve of the problem as loaded that ended without an answer: the
     // point it was left at (in the loaded units), where a finish starts.
     std::vector<double> near_;
+    // Whether near_ is an answer the iterations reached that missed its
+    // check, rather than a point they stalled at.
+    bool near_is_answer_ = false;
     std::vector<char> rows_kept_, standard_row_kept_;
     std::vector<double> xs_, ys_;  // standard-form solution (x per column, y per row)
     std::vector<double> c0_;       // costs as presolve found them
