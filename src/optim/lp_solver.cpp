@@ -282,10 +282,15 @@ void LpSolver::run()
     if (solve_by_parts())
         return;
     pivot_limit_ = m0_ < 500 ? 5 : m0_ < 1000 ? 10 : m0_ < 10000 ? 15 : 20;
+    const std::vector<FoldedRow> folded = reductions ? fold_singleton_rows() : std::vector<FoldedRow>{};
+    if (status == 2)
+        return;
     // The problem as given, which every answer must meet; each solve
     // starts from it with its rounding noise cleaned.
     loaded_ = {cols_, b_, c_, l_, u_, range_lo_, range_hi_, kind_};
     solve_loaded();
+    if (status == 1)
+        unfold_multipliers(folded);
     // The iterations also say "infeasible" where they stall: where the
     // data spans 1e308 (1e308 x1 + x2 <= 4 beside x1 - x2 <= 2, x >= 0)
     // they did so beside a point as plain as x = 0. A problem that the
@@ -298,6 +303,78 @@ void LpSolver::run()
             origin[j] = std::clamp(0.0, loaded_.l[j], loaded_.u[j]);
         if (point_holds(origin))
             status = 4;
+    }
+}
+
+// Rows of one entry are bounds of their column, and are taken as such
+// before anything reads sizes off the rows: a row x_b <= 5e14 holding a
+// far column inside its box set the units of every column as a
+// right-hand side, and the rows of size 1 were lost to them (no answer);
+// as a bound it is a far one like any other, left out of a first solve.
+std::vector<LpSolver::FoldedRow> LpSolver::fold_singleton_rows()
+{
+    std::vector<int> entries(m_, 0), col_of(m_, -1), in_rows(n_, 0);
+    for (int j = 0; j < n_; ++j)
+        for (const LpEntry& e : cols_[j])
+            if (e.value != 0) {
+                ++entries[e.index];
+                ++in_rows[j];
+                col_of[e.index] = j;
+            }
+    std::vector<FoldedRow> folded;
+    for (int i = 0; i < m_; ++i) {
+        // A column keeps a row: one in none is solved in the units the
+        // user gave it, as a column the rows say nothing of.
+        if (entries[i] != 1 || in_rows[col_of[i]] < 2)
+            continue;
+        const int j = col_of[i];
+        auto at = std::find_if(cols_[j].begin(), cols_[j].end(), [i](const LpEntry& e) { return e.index == i; });
+        const double a = at->value;
+        const int k = kind_[i];
+        const double lo = k >= 10 ? range_lo_[k - 10] : k == -1 || k == 0 ? b_[i] : -lp_inf;
+        const double hi = k >= 10 ? range_hi_[k - 10] : k == 1 || k == 0 ? b_[i] : lp_inf;
+        // The limits as bounds of x: one that does not come out a finite
+        // number below the bounds' infinity keeps its row.
+        const double x_lo = a > 0 ? (lo > -lp_inf ? lo / a : -lp_inf) : (hi < lp_inf ? hi / a : -lp_inf);
+        const double x_hi = a > 0 ? (hi < lp_inf ? hi / a : lp_inf) : (lo > -lp_inf ? lo / a : lp_inf);
+        const bool finite_lo = x_lo == -lp_inf || std::fabs(x_lo) < lp_inf;
+        const bool finite_hi = x_hi == lp_inf || std::fabs(x_hi) < lp_inf;
+        if (!finite_lo || !finite_hi)
+            continue;
+        folded.push_back({i, j, a, l_[j], u_[j], x_lo, x_hi});
+        l_[j] = std::max(l_[j], x_lo);
+        u_[j] = std::min(u_[j], x_hi);
+        if (l_[j] > u_[j]) {
+            if (l_[j] - u_[j] > 1e-14 * std::max(1.0, std::fabs(u_[j]))) {
+                status = 2;
+                return {};
+            }
+            l_[j] = u_[j];
+        }
+        // Left as 0 <= 0, a row nothing reads a size from.
+        cols_[j].erase(at);
+        --in_rows[j];
+        kind_[i] = 1;
+        b_[i] = 0;
+    }
+    return folded;
+}
+
+void LpSolver::unfold_multipliers(const std::vector<FoldedRow>& folded)
+{
+    // Newest first: of rows folded onto one column, the last to tighten a
+    // bound is the one the answer meets, and its multiplier leaves the
+    // column stationary for the rest.
+    std::vector<double> taken(n0_, 0.0);
+    for (auto r = folded.rbegin(); r != folded.rend(); ++r) {
+        const int j = r->col;
+        double g = loaded_.c[j] + taken[j];
+        for (const LpEntry& e : loaded_.cols[j])
+            g += e.value * y_out_[e.index];
+        const bool on_lo = g > 0 && r->x_lo > r->l;
+        const bool on_hi = g < 0 && r->x_hi < r->u;
+        y_out_[r->row] = on_lo || on_hi ? -g / r->a : 0.0;
+        taken[j] += r->a * y_out_[r->row];
     }
 }
 

@@ -107,6 +107,19 @@ private:
     void run();
     // The solves of the problem as loaded, and the checks of their answer.
     void solve_loaded();
+    // A row of one entry folded into its column's bounds: l and u are the
+    // column's bounds before, x_lo and x_hi the row's limits as bounds.
+    struct FoldedRow {
+        int row, col;
+        double a, l, u, x_lo, x_hi;
+    };
+    // Folds every row of one entry into its column's bounds and leaves the
+    // row empty (0 <= 0); status 2 where a folded bound leaves a column no
+    // value.
+    std::vector<FoldedRow> fold_singleton_rows();
+    // Gives each folded row the multiplier of its bound where that bound
+    // was the tighter one and holds the answer.
+    void unfold_multipliers(const std::vector<FoldedRow>& folded);
     // A problem whose rows fall into parts that share no column is solved
     // part by part; false (nothing done) for a problem of one part.
     bool solve_by_parts();

@@ -1084,6 +1084,14 @@ TEST(LpMultipliers, RowsPresolveRemoves)
         // x1 + x2 <= 4: the tighter x2 <= 1.5 holds, y = [0; 1; 1].
         {"two singleton rows", test::row({-1, -3}), test::real(3, 2, {0, 0, 1, 1, 2, 1}), test::real(3, 1, {2, 3, 4}),
          test::row({0, 0}), nop_M, 0, {2.5, 1.5}, {0, 1, 1}},
+        // min 2x1 + x2, -x1 - x2 <= -1 and -2x1 <= -1 (a singleton row of a
+        // negative entry holding x1 from below): x = [0.5; 0.5], y = [1; 0.5].
+        {"singleton row from below", test::row({2, 1}), test::real(2, 2, {-1, -2, -1, 0}), test::real(2, 1, {-1, -1}),
+         test::row({0, 0}), nop_M, 0, {0.5, 0.5}, {1, 0.5}},
+        // min 3x1 + x2, 2x1 = 1 (a singleton equality), -x1 - x2 <= -2:
+        // x = [0.5; 1.5], y = [-1; 1].
+        {"singleton equality", test::row({3, 1}), test::real(2, 2, {2, -1, 0, -1}), test::real(2, 1, {1, -2}),
+         test::row({0, 0}), nop_M, 1, {0.5, 1.5}, {-1, 1}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
