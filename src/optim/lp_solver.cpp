@@ -1177,11 +1177,14 @@ void LpSolver::solve_once(const std::vector<double>& l, const std::vector<double
     // The right-hand sides and costs keep their size when it lies within
     // [1e-3, 1e3] of the units the iterations' constants assume (a start
     // at 100, a gap below 1, floors of 1e-14, a barrier above 1), and are
-    // brought to its nearer end otherwise. The finite bounds in play are
-    // brought to 1e6 at most: an optimum on a bound of 1e12 beside a b of
-    // 1 left at its size starts the iterations so far from their balance
-    // that no step gets anywhere.
-    auto within = [](double size) { return size < 1e-3 ? size / 1e-3 : size > 1e3 ? size / 1e3 : 1.0; };
+    // brought to 1 otherwise: brought only to the window's nearer end,
+    // costs of 1e8 stood at 1e3 beside right-hand sides of 1, and problems
+    // whose costs push free pairs out to a far bound ended without an
+    // answer that they reached at costs of 1. The finite bounds in play
+    // are brought to 1e6 at most: an optimum on a bound of 1e12 beside a b
+    // of 1 left at its size starts the iterations so far from their
+    // balance that no step gets anywhere.
+    auto within = [](double size) { return size < 1e-3 || size > 1e3 ? size : 1.0; };
     beta_ = within(rhs_size_);
     gamma_ = cost_size_ > 0 ? within(cost_size_) : 1.0;
     // Nor do the bounds of a column in no row (run).

@@ -195,26 +195,39 @@ TEST(LpUnits, EntriesAcrossTheWholeRangeGetNoWrongVerdict)
 //   ray presolve found while far bounds were left out).
 // - Some far columns held inside were answered "ok" with rows of size 1
 //   missed by whole units (the answer check gave those rows the size of
-//   the far column's own row).
-// Most of them, these two families among them, still end without an
-// answer (status 4, an empty verdict), which is left open; but a verdict
-// given must be the reference's, and an answer given must be right.
-// Holding each row to its own size in the answer check also turned away
-// the right answer of a finish measured from a far point, whose polish
-// needs the whole problem's columns: that answer is judged in the whole
-// problem (LpBoundSweep.HardProblemsReachTheReferences, Prescott kernel).
+//   the far column's own row). Holding each row to its own size also
+//   turned away the right answer of a finish measured from a far point,
+//   whose polish needs the whole problem's columns: that answer is now
+//   judged in the whole problem (LpBoundSweep.HardProblemsReachTheReferences,
+//   Prescott kernel).
+// - Most ended without an answer: the row holding a far column inside
+//   set the units of every column as a right-hand side (it is a bound of
+//   its column, and is taken as one), and costs of 1e8 or 1e-8 were
+//   brought only to 1e3 or 1e-3 beside right-hand sides of 1.
+// All now get the reference's verdict, save two draws of free pairs in
+// equality rows at r = 3 pushed to their upper bound, which may still end
+// without an answer (status 4, an empty verdict) but with no other one.
 const std::vector<TableLp> pairs_at_other_ratios = {
 #include "data/lp_pairs_ratios.inc"
 };
 
-TEST(LpBoundSweep, PairsAtOtherRatiosGetNoWrongAnswer)
+bool may_end_without_answer(const std::string& name)
+{
+    for (const char* draw : {"r = 3, 10x15 draw 0, pairs in the equalities, free, far column upper, costs as drawn",
+                             "r = 3, 20x30 draw 3, pairs in the equalities, free, far column upper, costs as drawn"})
+        if (name.rfind(draw, 0) == 0)
+            return true;
+    return false;
+}
+
+TEST(LpBoundSweep, PairsAtOtherRatiosReachTheReferences)
 {
     for (const TableLp& p : pairs_at_other_ratios)
         for (double t : {1e-8, 1.0, 1e8}) {
             SCOPED_TRACE(std::string(p.name) + ", costs times " + std::to_string(t));
             std::vector<double> x;
             const std::string got = test::solve_scaled(p, std::vector<double>(p.n, 1.0), 1.0, t, x);
-            if (got.empty())
+            if (got.empty() && may_end_without_answer(p.name))
                 continue;
             test::expect_reference(p, got, x);
         }
