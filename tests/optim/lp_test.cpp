@@ -1053,6 +1053,31 @@ double kkt_violation(const RandomLp& p, const std::vector<double>& x, const std:
     return worst;
 }
 
+// Rows of one entry are taken as bounds of their column before the solve:
+// each gives its multiplier back where its bound is the one the answer
+// meets (two on one column, of either sign, equalities among them).
+const std::vector<RandomLp> singleton_row_problems = {
+#include "data/lp_singleton_rows_reference.inc"
+};
+
+TEST(LpMultipliers, RowsOfOneEntryGiveTheirBoundsMultiplier)
+{
+    int index = 0;
+    for (const RandomLp& p : singleton_row_problems) {
+        SCOPED_TRACE("problem " + std::to_string(index++));
+        Mm x, lambda, how;
+        lp(matrix(1, p.n, p.c), matrix(p.m, p.n, p.A), matrix(p.m, 1, p.b), matrix(1, p.n, p.lb),
+           matrix(1, p.n, p.ub), nop_M, Mm(double(p.neq)), Mm(-1.0), i_o, x, lambda, how);
+        ASSERT_EQ(test::text_of(how), "ok");
+        const std::vector<double> xv = column(x);
+        double objective = 0;
+        for (int j = 0; j < p.n; ++j)
+            objective += p.c[j] * xv[j];
+        EXPECT_NEAR(objective, p.objective, 1e-7 * std::max(1.0, std::fabs(p.objective)));
+        EXPECT_LE(kkt_violation(p, xv, column(lambda)), 1e-7);
+    }
+}
+
 // The multipliers of rows presolve takes out come back: a singleton row
 // turned into a bound takes the bound's multiplier (the call below used to
 // give [0; 1], where [1; 1] is exact), a doubleton row passes it on to the
