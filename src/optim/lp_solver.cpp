@@ -433,17 +433,18 @@ void LpSolver::solve_loaded()
     for (int j = 0; j < n0_; ++j)
         size_[j] = std::max({rhs_size_ / col_scale_[j], l_[j] > 0 ? l_[j] : 0.0, u_[j] < 0 ? -u_[j] : 0.0});
     std::vector<double> l(l_), u(u_);
-    bool relaxed = false;
+    std::vector<std::pair<int, int>> left_out;  // column, 1 upper, -1 lower
     for (int j = 0; j < n0_; ++j) {
         if (l[j] > -lp_inf && l[j] < -1e3 * size_[j]) {
             l[j] = -lp_inf;
-            relaxed = true;
+            left_out.push_back({j, -1});
         }
         if (u[j] < lp_inf && u[j] > 1e3 * size_[j]) {
             u[j] = lp_inf;
-            relaxed = true;
+            left_out.push_back({j, 1});
         }
     }
+    const bool relaxed = !left_out.empty();
     // The bounds left out that came back because an answer or a ray ran
     // into them (column, 1 upper, -1 lower): the optimum is likely to lie
     // on them, and the finish below measures their columns from them.
@@ -594,7 +595,12 @@ void LpSolver::solve_loaded()
     // iterations end without an answer. Measured from their bounds, those
     // columns are of ordinary size too, and so is what is left of the
     // rows.
-    if (status == 4 && may_finish_ && !returned.empty() && finish_on_bounds(returned))
+    // Where none came back (presolve found a ray through a free column
+    // whose partner's far bound was out, and the problem as given had the
+    // last word), the bounds left out are where the optimum is likely to
+    // lie: free pairs pushed to a bound of 1e6 ended without an answer.
+    const std::vector<std::pair<int, int>>& far = returned.empty() ? left_out : returned;
+    if (status == 4 && may_finish_ && !far.empty() && finish_on_bounds(far))
         status = 1;
     // Where a column sits inside its box far from 0 (balancing one on a
     // bound of 1e9), no bound serves to measure it from, and the others
@@ -604,6 +610,25 @@ void LpSolver::solve_loaded()
     for (int round = 0; round < 2 && status == 4 && may_finish_; ++round)
         if (finish_from_point(std::vector<double>(near_)))
             status = 1;
+    // An optimum far out where nothing bounds the columns (rows nearly
+    // opposite, x1 - x2 <= 1 beside -x1 + (1 + 1e-6) x2 <= 1, hold it at
+    // 2e6) leaves the iterations nothing to measure the distance by, and
+    // they stall: boxes of growing size give them one.
+    if (status == 4 && may_finish_ && finish_in_box())
+        status = 1;
+    // Iterations that run out along a ray also stall where far bounds in
+    // play cost the rows of size 1 their digits (free pairs nearly
+    // parallel), rather than say so. A ray of the problem as given, and a
+    // point of it, settle the verdict.
+    if (status == 4 && may_finish_ && has_ray()) {
+        std::vector<double> kept = near_;
+        if (has_point()) {
+            status = 3;
+        } else {
+            status = 4;
+            near_ = std::move(kept);
+        }
+    }
 }
 
 namespace {
@@ -1077,6 +1102,7 @@ bool LpSolver::has_ray() const
     // largest entry, so that columns the user scaled by 2^-200 beside
     // others of ordinary size meet its solve alike.
     std::vector<double> unit_of(n, 1.0);
+    double cost_peak = 0;
     for (int j = 0; j < n; ++j) {
         double largest = std::fabs(loaded_.c[j]);
         for (const LpEntry& e : loaded_.cols[j])
@@ -1094,10 +1120,18 @@ bool LpSolver::has_ray() const
             rows.push_back(r + 1);
             cols.push_back(j + 1);
             vals.push_back(loaded_.c[j] * unit_of[j]);
+            cost_peak = std::max(cost_peak, std::fabs(vals.back()));
         }
         l[j] = loaded_.l[j] > -lp_inf ? 0.0 : -lp_inf;
         u[j] = loaded_.u[j] < lp_inf ? 0.0 : lp_inf;
     }
+    // The cost row in units of its largest entry: costs of 1e-8 beside
+    // rows of 1 asked for a direction of 1e8, and its solve found none.
+    if (!(cost_peak > 0))
+        return false;
+    for (std::size_t e = 0; e < vals.size(); ++e)
+        if (rows[e] == r + 1)
+            vals[e] /= cost_peak;
     kinds.push_back(0);
     b.push_back(-1);
     const int nnz = static_cast<int>(vals.size());
@@ -1115,6 +1149,63 @@ bool LpSolver::has_ray() const
     for (int j = 0; j < n; ++j)
         d[j] = std::clamp(d[j], l[j], u[j]) * unit_of[j];
     return along_ray(d);
+}
+
+std::vector<char> LpSolver::box_of_size(double k, std::vector<double>& l, std::vector<double>& u) const
+{
+    l = loaded_.l;
+    u = loaded_.u;
+    std::vector<char> added(n0_, 0);
+    for (int j = 0; j < n0_; ++j) {
+        const double lo = std::max(l[j], -k * size_[j]), hi = std::min(u[j], k * size_[j]);
+        if (lo < hi) {
+            added[j] = (lo != l[j] ? 1 : 0) | (hi != u[j] ? 2 : 0);
+            l[j] = lo;
+            u[j] = hi;
+        }
+    }
+    return added;
+}
+
+bool LpSolver::finish_in_box()
+{
+    const std::vector<double> kept = near_;
+    std::vector<double> l, u;
+    for (double k : {1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9}) {
+        const std::vector<char> added = box_of_size(k, l, u);
+        solve_once(l, u, false);
+        if (status != 1)
+            continue;
+        // An optimum in the box away from every side the box added is one
+        // of the problem as given: an LP's optimum is global.
+        bool on_box = false;
+        for (int j = 0; j < n0_; ++j) {
+            const double room = 1e-3 * k * size_[j];
+            on_box = on_box || ((added[j] & 1) && x_out_[j] < l[j] + room) ||
+                     ((added[j] & 2) && x_out_[j] > u[j] - room);
+        }
+        if (!on_box && answer_holds())
+            return true;
+    }
+    status = 4;
+    near_ = kept;
+    return false;
+}
+
+bool LpSolver::has_point()
+{
+    // Sought first in the box of the columns' own sizes: a point there is
+    // a point of the problem, and the solve keeps the units of the rows,
+    // where bounds of 1e12 in play left rows of size 1 missed.
+    std::vector<double> l, u;
+    const std::vector<char> added = box_of_size(1e3, l, u);
+    if (std::any_of(added.begin(), added.end(), [](char a) { return a != 0; })) {
+        solve_once(l, u, true);
+        if (status == 1 && point_holds(x_out_))
+            return true;
+    }
+    solve_once(loaded_.l, loaded_.u, true);
+    return status == 1 && point_holds(x_out_);
 }
 
 bool LpSolver::recedes(const std::vector<double>& ray) const

@@ -168,6 +168,16 @@ private:
     // Whether the problem as given has such a direction, found as a point
     // of the problem of directions that lower the cost by 1.
     bool has_ray() const;
+    // Whether the problem as given has a point, found by a solve without
+    // costs and checked; the point is left in x_out_.
+    bool has_point();
+    // The loaded bounds narrowed to k times each column's size where that
+    // leaves the column room: per column 1 where a lower side was added, 2
+    // where an upper one was, 3 for both.
+    std::vector<char> box_of_size(double k, std::vector<double>& l, std::vector<double>& u) const;
+    // The problem solved in boxes of growing size, until its optimum lies
+    // inside one, clear of the sides the box added; whether it did.
+    bool finish_in_box();
     bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                              const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
     bool read_mps(const char* name);

@@ -183,6 +183,37 @@ TEST(LpUnits, EntriesAcrossTheWholeRangeGetNoWrongVerdict)
     }
 }
 
+// min -x1 with x1 - x2 <= 1 and -x1 + (1 + e) x2 <= 1: the rows are nearly
+// opposite, the strip between them widens by e per unit of x2, and the
+// optimum x = [1 + 2/e, 2/e] lies far beyond anything the data gives a
+// size to. From e = 1e-6 on, with x >= 0, lp ended without an answer.
+// Columns free or x >= 0, columns and rows scaled, costs at three scales.
+// From e = 1e-6 down the rows part by less than 1e-6 of their terms along
+// the way out, the share every answer is held to, so within it the
+// problem is unbounded: the verdict may be that, or the optimum, and
+// nothing else.
+TEST(LpUnits, NearlyOppositeRowsHoldTheOptimumFarOut)
+{
+    const std::vector<std::pair<std::vector<double>, std::vector<double>>> scalings = {
+        {{1, 1}, {1, 1}}, {{1e-4, 1e4}, {1, 1}}, {{1, 1}, {1e3, 1e-3}}};
+    for (double e : {1e-2, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-10})
+        for (bool free : {false, true})
+            for (const auto& [d, r] : scalings)
+                for (double t : {1e-8, 1.0, 1e8}) {
+                    const double lb = free ? -INFINITY : 0;
+                    const TableLp p{"nearly opposite rows", 2,  2,  0, {1, -1, -1, 1 + e}, {1, 1}, {-1, 0},
+                                    {lb, lb},               {INFINITY, INFINITY}, 1, -(1 + 2 / e)};
+                    SCOPED_TRACE("e = " + std::to_string(e) + (free ? ", free" : ", x >= 0") + ", columns times " +
+                                 std::to_string(d[0]) + ", rows times " + std::to_string(r[0]) +
+                                 ", costs times " + std::to_string(t));
+                    std::vector<double> x;
+                    const std::string got = test::solve_scaled(p, d, 1.0, t, x, r);
+                    if (e <= 1e-6 && got == "unbounded")
+                        continue;
+                    test::expect_reference(p, got, x);
+                }
+}
+
 // Pairs of columns with A_b = -r A_a, r from 0.1 to 3, whose ray r x_a +
 // x_b leaves A x where it is: the costs push the far column of each pair
 // to its upper bound U, its lower bound -U, or to U/2 where a row of size
@@ -204,18 +235,31 @@ TEST(LpUnits, EntriesAcrossTheWholeRangeGetNoWrongVerdict)
 //   set the units of every column as a right-hand side (it is a bound of
 //   its column, and is taken as one), and costs of 1e8 or 1e-8 were
 //   brought only to 1e3 or 1e-3 beside right-hand sides of 1.
-// All now get the reference's verdict, save two draws of free pairs in
-// equality rows at r = 3 pushed to their upper bound, which may still end
-// without an answer (status 4, an empty verdict) but with no other one.
+// - Then 0.5% of the sweep's runs still ended without an answer, nearly
+//   all with free pairs. Most were unbounded: their iterations stalled on
+//   the way out and the ray was never sought. Some had their optimum on a
+//   bound left out of a first solve that never came back, as presolve's
+//   ray ran through a free partner. And costs of 1e-8 asked the problem
+//   of directions for one of 1e8. lp now finishes from the bounds it left
+//   out, and settles a last stall by a ray and a point of the problem as
+//   given.
+// All get the reference's verdict, save six variants at U = 1e12 and
+// 1e19, which may end without an answer (status 4, an empty verdict) but
+// with no other one.
 const std::vector<TableLp> pairs_at_other_ratios = {
 #include "data/lp_pairs_ratios.inc"
 };
 
 bool may_end_without_answer(const std::string& name)
 {
-    for (const char* draw : {"r = 3, 10x15 draw 0, pairs in the equalities, free, far column upper, costs as drawn",
-                             "r = 3, 20x30 draw 3, pairs in the equalities, free, far column upper, costs as drawn"})
-        if (name.rfind(draw, 0) == 0)
+    for (const char* variant :
+         {"r = 0.1, 15x25 draw 1, pairs in the limits, free, far column inside, costs as drawn, U = 1e+19",
+          "r = 0.1, 20x30 draw 3, pairs in the limits, free, far column inside, costs as drawn, U = 1e+19",
+          "r = 0.99, 40x80 draw 5, pairs in the equalities, free, far column inside, costs as drawn, U = 1e+19",
+          "r = 0.99, 40x80 draw 5, pairs in the equalities, free, far column upper, costs as drawn, U = 1e+19",
+          "r = 0.99, 40x80 draw 5, pairs in the equalities, lower only, far column inside, costs as drawn, U = 1e+19",
+          "r = 3, 30x50 draw 4, pairs in the equalities, free, far column inside, costs negated, U = 1e+12"})
+        if (name == variant)
             return true;
     return false;
 }

@@ -216,6 +216,105 @@ KEPT = {
     ],
 }
 
+# Variants lp left without an answer (status 4) under some BLAS kernel at
+# some cost scale, before it finished from the far bounds it left out of
+# its first solve, in boxes of growing size, and by a ray and a point of
+# the problem as given: the first (smallest U) of each such family of
+# ratio, draw, rows, columns, place and sign.
+WITHOUT_ANSWER = {
+    (0.1, 1): [
+        "r = 0.1, 15x25 draw 1, pairs in the limits, free, far column inside, costs as drawn, U = 1e+19",
+    ],
+    (0.1, 3): [
+        "r = 0.1, 20x30 draw 3, pairs in the limits, free, far column inside, costs as drawn, U = 1e+19",
+        "r = 0.1, 20x30 draw 3, pairs in the limits, free, far column inside, costs negated, U = 1e+06",
+        "r = 0.1, 20x30 draw 3, pairs in the limits, free, far column upper, costs negated, U = 1e+06",
+    ],
+    (0.1, 5): [
+        "r = 0.1, 40x80 draw 5, pairs in the limits, free, far column inside, costs negated, U = 1000",
+    ],
+    (0.3, 0): [
+        "r = 0.3, 10x15 draw 0, pairs in the limits, free, far column inside, costs negated, U = 1e+06",
+        "r = 0.3, 10x15 draw 0, pairs in the limits, free, far column upper, costs negated, U = 1e+12",
+    ],
+    (0.3, 3): [
+        "r = 0.3, 20x30 draw 3, pairs in the limits, free, far column inside, costs negated, U = 1e+06",
+        "r = 0.3, 20x30 draw 3, pairs in the limits, free, far column lower, costs negated, U = 1e+15",
+        "r = 0.3, 20x30 draw 3, pairs in the limits, free, far column upper, costs negated, U = 1e+15",
+    ],
+    (0.3, 4): [
+        "r = 0.3, 30x50 draw 4, pairs in the limits, free, far column upper, costs negated, U = 1000",
+    ],
+    (0.5, 0): [
+        "r = 0.5, 10x15 draw 0, pairs in the limits, free, far column inside, costs negated, U = 1000",
+        "r = 0.5, 10x15 draw 0, pairs in the limits, free, far column upper, costs negated, U = 1e+09",
+    ],
+    (0.5, 3): [
+        "r = 0.5, 20x30 draw 3, pairs in the limits, free, far column inside, costs negated, U = 1000",
+    ],
+    (0.9, 3): [
+        "r = 0.9, 20x30 draw 3, pairs in the limits, free, far column inside, costs negated, U = 1e+09",
+    ],
+    (0.99, 0): [
+        "r = 0.99, 10x15 draw 0, pairs in the limits, free, far column inside, costs negated, U = 1e+06",
+        "r = 0.99, 10x15 draw 0, pairs in the limits, free, far column upper, costs negated, U = 1000",
+    ],
+    (0.99, 2): [
+        "r = 0.99, 12x20 draw 2, pairs in the limits, free, far column lower, costs as drawn, U = 1000",
+        "r = 0.99, 12x20 draw 2, pairs in the limits, free, far column lower, costs negated, U = 1000",
+    ],
+    (0.99, 3): [
+        "r = 0.99, 20x30 draw 3, pairs in the equalities, free, far column lower, costs negated, U = 1e+06",
+        "r = 0.99, 20x30 draw 3, pairs in the equalities, free, far column upper, costs negated, U = 1e+06",
+        "r = 0.99, 20x30 draw 3, pairs in the limits, free, far column inside, costs negated, U = 1000",
+        "r = 0.99, 20x30 draw 3, pairs in the limits, free, far column lower, costs negated, U = 1e+12",
+    ],
+    (0.99, 4): [
+        "r = 0.99, 30x50 draw 4, pairs in the equalities, free, far column lower, costs negated, U = 1000",
+    ],
+    (0.99, 5): [
+        "r = 0.99, 40x80 draw 5, pairs in the equalities, free, far column inside, costs as drawn, U = 1e+19",
+        "r = 0.99, 40x80 draw 5, pairs in the equalities, free, far column upper, costs as drawn, U = 1e+19",
+        "r = 0.99, 40x80 draw 5, pairs in the equalities, lower only, far column inside, costs as drawn, U = 1e+19",
+    ],
+    (0.999999, 3): [
+        "r = 0.999999, 20x30 draw 3, pairs in the limits, free, far column lower, costs negated, U = 1e+06",
+        "r = 0.999999, 20x30 draw 3, pairs in the limits, free, far column upper, costs negated, U = 1e+15",
+    ],
+    (0.999999, 4): [
+        "r = 0.999999, 30x50 draw 4, pairs in the equalities, free, far column lower, costs negated, U = 1000",
+        "r = 0.999999, 30x50 draw 4, pairs in the equalities, free, far column upper, costs negated, U = 1000",
+    ],
+    (1.5, 0): [
+        "r = 1.5, 10x15 draw 0, pairs in the limits, free, far column inside, costs as drawn, U = 1e+09",
+        "r = 1.5, 10x15 draw 0, pairs in the limits, free, far column inside, costs negated, U = 1e+15",
+        "r = 1.5, 10x15 draw 0, pairs in the limits, free, far column upper, costs as drawn, U = 1e+09",
+    ],
+    (1.5, 3): [
+        "r = 1.5, 20x30 draw 3, pairs in the limits, free, far column inside, costs negated, U = 1e+06",
+        "r = 1.5, 20x30 draw 3, pairs in the limits, free, far column upper, costs negated, U = 1e+06",
+    ],
+    (3.0, 0): [
+        "r = 3, 10x15 draw 0, pairs in the equalities, free, far column inside, costs as drawn, U = 1e+06",
+        "r = 3, 10x15 draw 0, pairs in the equalities, free, far column lower, costs negated, U = 1e+06",
+        "r = 3, 10x15 draw 0, pairs in the equalities, free, far column upper, costs as drawn, U = 1e+06",
+        "r = 3, 10x15 draw 0, pairs in the limits, free, far column lower, costs negated, U = 1e+19",
+    ],
+    (3.0, 1): [
+        "r = 3, 15x25 draw 1, pairs in the limits, free, far column upper, costs negated, U = 1000",
+    ],
+    (3.0, 3): [
+        "r = 3, 20x30 draw 3, pairs in the equalities, free, far column inside, costs as drawn, U = 1e+06",
+        "r = 3, 20x30 draw 3, pairs in the equalities, free, far column upper, costs as drawn, U = 1e+09",
+        "r = 3, 20x30 draw 3, pairs in the equalities, lower only, far column inside, costs as drawn, U = 1e+19",
+    ],
+    (3.0, 4): [
+        "r = 3, 30x50 draw 4, pairs in the equalities, free, far column inside, costs negated, U = 1e+12",
+    ],
+}
+for key, names in WITHOUT_ANSWER.items():
+    KEPT.setdefault(key, []).extend(w for w in names if w not in KEPT.get(key, []))
+
 
 def draw(r, k):
     """Draw k of ratio r's stream: a bounded random problem (one to four
