@@ -1173,6 +1173,9 @@ bool LpSolver::finish_in_box()
     std::vector<double> l, u;
     for (double k : {1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9}) {
         const std::vector<char> added = box_of_size(k, l, u);
+        // A box that adds no side is the problem as given, already solved.
+        if (std::none_of(added.begin(), added.end(), [](char a) { return a != 0; }))
+            break;
         solve_once(l, u, false);
         if (status != 1)
             continue;
