@@ -12,6 +12,7 @@
 #include "optim/lp_ipm.hpp"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <new>
 #include <tuple>
@@ -288,7 +289,20 @@ void LpSolver::run()
     // The problem as given, which every answer must meet; each solve
     // starts from it with its rounding noise cleaned.
     loaded_ = {cols_, b_, c_, l_, u_, range_lo_, range_hi_, kind_};
+    took_near_copies_ = false;
     solve_loaded();
+    // Taken back, near copies still leave some problems without an answer
+    // (two rows that hold x1 at 0 leave the iterations no interior), where
+    // the others' optimum, dropped near copies and all, meets every row to
+    // the share an answer is held to: that answer serves, no other verdict.
+    if ((status == 2 || status == 4) && took_near_copies_) {
+        const int first = status;
+        take_near_copies_ = false;
+        solve_loaded();
+        take_near_copies_ = true;
+        if (status != 1)
+            status = first;
+    }
     if (status == 1)
         unfold_multipliers(folded);
     // The iterations also say "infeasible" where they stall: where the
@@ -1587,6 +1601,104 @@ void objectives(LpIterate& it)
 
 } // namespace
 
+namespace {
+
+// A row the first factorisation took for a combination of the others (a
+// pivot below 1e-10) may be a near copy of one: [1+1e-5 1 1] beside
+// [1 1 1], both = 1. Dropped, it was missed by the others' optimum x =
+// [1 0 0] (the problem was called infeasible, met exactly by [0 1 0]);
+// kept, the iterations lose it to the near-singular normal matrix. It is
+// taken back as what it adds to the others: itself less the combination
+// z of them it is nearest (found with their factor, Theta = 1), scaled to
+// entries of 1, [1 -0.5 -0.5] = -0.5 there. A row that adds nothing
+// beyond the rounding of its terms stays out, a true copy. With `take`
+// false the near copies stay out as well, marked in `near`.
+bool take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, bool take, const std::vector<int>& from,
+                           const std::vector<double>& scale, std::vector<std::vector<LpEntry>>& rows,
+                           std::vector<double>& b, std::vector<LpSolver::NearCopy>& taken, std::vector<char>& near)
+{
+    const int m = it.m, n = it.n;
+    std::vector<std::vector<LpEntry>> added_rows;
+    std::vector<double> added_b;
+    std::vector<std::vector<LpEntry>> left_rows;
+    std::vector<double> left_b;
+    near.clear();
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        std::vector<double> dense(n, 0.0), z(m, 0.0);
+        for (const LpEntry& e : rows[k])
+            dense[e.index] = e.value;
+        for (int j = 0; j < n; ++j)
+            for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p)
+                z[it.rowidx[p]] += it.val[p] * dense[j];
+        bool solved = nm.solve(z.data());
+        for (double v : z)
+            solved = solved && std::isfinite(v);
+        std::vector<LpEntry> row;
+        double largest = 0, terms = 0;
+        if (solved) {
+            for (int j = 0; j < n; ++j) {
+                double combination = 0, size = std::fabs(dense[j]);
+                for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+                    combination += it.val[p] * z[it.rowidx[p]];
+                    size += std::fabs(it.val[p] * z[it.rowidx[p]]);
+                }
+                const double v = dense[j] - combination;
+                terms = std::max(terms, size);
+                if (std::fabs(v) > 64 * DBL_EPSILON * size) {
+                    row.push_back({j, v});
+                    largest = std::max(largest, std::fabs(v));
+                }
+            }
+        }
+        const bool copy = !solved || !(largest > answer_tolerance * terms);
+        if (copy || !take) {
+            left_rows.push_back(std::move(rows[k]));
+            left_b.push_back(b[k]);
+            near.push_back(copy ? 0 : 1);
+            continue;
+        }
+        double rhs = b[k];
+        for (int i = 0; i < m; ++i)
+            rhs -= z[i] * it.b[i];
+        for (LpEntry& e : row)
+            e.value /= largest;
+        added_rows.push_back(std::move(row));
+        added_b.push_back(rhs / largest);
+        taken.push_back({from[k], scale[k], largest, std::move(z)});
+    }
+    rows = std::move(left_rows);
+    b = std::move(left_b);
+    if (added_rows.empty())
+        return false;
+    // The taken rows go last, in the order taken.
+    std::vector<std::vector<LpEntry>> cols(n);
+    for (std::size_t q = 0; q < added_rows.size(); ++q)
+        for (const LpEntry& e : added_rows[q])
+            cols[e.index].push_back({m + static_cast<int>(q), e.value});
+    std::vector<int> colptr(n + 1, 0), rowidx;
+    std::vector<double> val;
+    for (int j = 0; j < n; ++j) {
+        colptr[j] = static_cast<int>(rowidx.size());
+        for (int p = it.colptr[j]; p < it.colptr[j + 1]; ++p) {
+            rowidx.push_back(it.rowidx[p]);
+            val.push_back(it.val[p]);
+        }
+        for (const LpEntry& e : cols[j]) {
+            rowidx.push_back(e.index);
+            val.push_back(e.value);
+        }
+    }
+    colptr[n] = static_cast<int>(rowidx.size());
+    it.colptr = std::move(colptr);
+    it.rowidx = std::move(rowidx);
+    it.val = std::move(val);
+    it.b.insert(it.b.end(), added_b.begin(), added_b.end());
+    it.m = m + static_cast<int>(added_rows.size());
+    return true;
+}
+
+} // namespace
+
 void LpSolver::iterate()
 {
     LpIterate it;
@@ -1646,6 +1758,8 @@ void LpSolver::iterate()
         kept_rows[i] = i;
     std::vector<std::vector<LpEntry>> removed_rows;
     std::vector<double> removed_b;
+    std::vector<NearCopy> near_copies;
+    std::vector<char> removed_near;
     if (std::find(dependent.begin(), dependent.end(), 1) != dependent.end()) {
         std::vector<char> remove(dependent);
         for (int j = 0; j < n_; ++j)
@@ -1659,6 +1773,13 @@ void LpSolver::iterate()
                 removed_b.push_back(it.b[i]);
             }
         removed_rows.resize(removed_b.size());
+        std::vector<int> removed_from;
+        std::vector<double> removed_scale;
+        for (int i = 0; i < m_; ++i)
+            if (remove[i]) {
+                removed_from.push_back(i);
+                removed_scale.push_back(r[i]);
+            }
         for (int j = 0; j < n_; ++j)
             for (int k = it.colptr[j]; k < it.colptr[j + 1]; ++k)
                 if (removed_at[it.rowidx[k]] >= 0)
@@ -1697,6 +1818,23 @@ void LpSolver::iterate()
         if (!by_forest && !nm.factor(it, ones.data(), true)) {
             status = -7;
             return;
+        }
+        if (!by_forest && take_back_near_copies(it, nm, take_near_copies_, removed_from, removed_scale, removed_rows,
+                                                removed_b, near_copies, removed_near)) {
+            took_near_copies_ = true;
+            for (const NearCopy& c : near_copies) {
+                kept_rows.push_back(c.row);
+                r.push_back(c.scale);
+            }
+            st = nm.analyse(it);
+            if (st != 0) {
+                status = st;
+                return;
+            }
+            if (!nm.factor(it, ones.data(), true)) {
+                status = -7;
+                return;
+            }
         }
         pcg.start(it, nm.column_counts());
     }
@@ -2013,6 +2151,17 @@ void LpSolver::iterate()
     xs_.assign(n, 0.0);
     for (int j = 0; j < n; ++j)
         xs_[j] = it.x[j] / q[j];
+    // A near copy's row stands for its own row less the combination of the
+    // others it was nearly: its multiplier goes to its own row, and the
+    // combination's to the others.
+    for (std::size_t q = 0; q < near_copies.size(); ++q) {
+        const NearCopy& c = near_copies[q];
+        const int t = m - static_cast<int>(near_copies.size()) + static_cast<int>(q);
+        const double w = it.y[t] / c.size;
+        it.y[t] = w;
+        for (std::size_t i = 0; i < c.z.size(); ++i)
+            it.y[i] -= w * c.z[i];
+    }
     ys_.assign(m_, 0.0);
     standard_row_kept_.assign(m_, 0);
     for (int i = 0; i < m; ++i) {

@@ -233,6 +233,23 @@ private:
     // Whether a solve without an answer may be finished from the bounds
     // that came back (not in the solve of that finish itself).
     bool may_finish_ = true;
+    // Whether a solve takes rows that nearly copy others back as what they
+    // add to them, and whether one has since the flag was cleared.
+    bool take_near_copies_ = true;
+    bool took_near_copies_ = false;
+
+public:
+    // A row taken back as what it adds to the rows it nearly copies (in
+    // the iterations' scaled units): its own row and scale, the size it
+    // was divided by, and the combination z of the kept rows taken off.
+    struct NearCopy {
+        int row;
+        double scale;
+        double size;
+        std::vector<double> z;
+    };
+
+private:
     double beta_ = 1, gamma_ = 1;
     // The size of an ordinary right-hand side in the units of the solve:
     // 1, or less where large bounds in play set the units. Every
