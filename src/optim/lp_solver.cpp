@@ -1611,18 +1611,21 @@ namespace {
 // taken back as what it adds to the others: itself less the combination
 // z of them it is nearest (found with their factor, Theta = 1), scaled to
 // entries of 1, [1 -0.5 -0.5] = -0.5 there. A row that adds nothing
-// beyond the rounding of its terms stays out, a true copy. With `take`
-// false the near copies stay out as well, marked in `near`.
-bool take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, bool take, const std::vector<int>& from,
+// beyond the share of its terms an answer is held to stays out, a copy.
+bool take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, const std::vector<int>& from,
                            const std::vector<double>& scale, std::vector<std::vector<LpEntry>>& rows,
-                           std::vector<double>& b, std::vector<LpSolver::NearCopy>& taken, std::vector<char>& near)
+                           std::vector<double>& b, std::vector<LpSolver::NearCopy>& taken)
 {
     const int m = it.m, n = it.n;
+    // Each row costs a solve with the factor and two passes over A: many
+    // dependent rows (a model's balance rows, every one a true copy) are
+    // left as they are.
+    if (rows.size() > 16)
+        return false;
     std::vector<std::vector<LpEntry>> added_rows;
     std::vector<double> added_b;
     std::vector<std::vector<LpEntry>> left_rows;
     std::vector<double> left_b;
-    near.clear();
     for (std::size_t k = 0; k < rows.size(); ++k) {
         std::vector<double> dense(n, 0.0), z(m, 0.0);
         for (const LpEntry& e : rows[k])
@@ -1650,11 +1653,9 @@ bool take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, bool take, const s
                 }
             }
         }
-        const bool copy = !solved || !(largest > answer_tolerance * terms);
-        if (copy || !take) {
+        if (!solved || !(largest > answer_tolerance * terms)) {
             left_rows.push_back(std::move(rows[k]));
             left_b.push_back(b[k]);
-            near.push_back(copy ? 0 : 1);
             continue;
         }
         double rhs = b[k];
@@ -1759,7 +1760,6 @@ void LpSolver::iterate()
     std::vector<std::vector<LpEntry>> removed_rows;
     std::vector<double> removed_b;
     std::vector<NearCopy> near_copies;
-    std::vector<char> removed_near;
     if (std::find(dependent.begin(), dependent.end(), 1) != dependent.end()) {
         std::vector<char> remove(dependent);
         for (int j = 0; j < n_; ++j)
@@ -1819,8 +1819,8 @@ void LpSolver::iterate()
             status = -7;
             return;
         }
-        if (!by_forest && take_back_near_copies(it, nm, take_near_copies_, removed_from, removed_scale, removed_rows,
-                                                removed_b, near_copies, removed_near)) {
+        if (!by_forest && take_near_copies_ &&
+            take_back_near_copies(it, nm, removed_from, removed_scale, removed_rows, removed_b, near_copies)) {
             took_near_copies_ = true;
             for (const NearCopy& c : near_copies) {
                 kept_rows.push_back(c.row);
