@@ -1,6 +1,7 @@
 // Refused allocations in lp: the argument conversions, the triplets, the
 // ordering and factorisation of the normal equations (with dense columns
-// kept out of it too), the MPS reader and the result columns.
+// kept out of it too), near copies taken back, the finish in boxes, the
+// MPS reader and the result columns.
 #include "alloc_sweep.hpp"
 #include "test_support.hpp"
 
@@ -34,6 +35,18 @@ TEST(AllocationFailure, Lp)
              lp(x, test::real(2, 3, {1, 1, 1, -1, 0, 0}), test::real(2, 1, {2, 0}), test::row({0, 0, 0}), nop_M,
                 nop_M, Mm(2.0), Mm(-1.0), i_o, xs, lambda, how);
              x = xs;
+         }},
+        // The near copy is taken back as what it adds to the first row.
+        {"lp with a near copy of an equality row", test::row({1, 2, 3}), [](Mm& x) {
+             Mm xs, lambda, how;
+             lp(x, test::real(2, 3, {1, 1 + 1e-5, 1, 1, 1, 1}), test::real(2, 1, {1, 1}), test::row({0, 0, 0}),
+                nop_M, nop_M, Mm(2.0), Mm(-1.0), i_o, xs, lambda, how);
+             x = lambda;
+         }},
+        // The iterations stall, and boxes of growing size find the optimum.
+        {"lp on nearly opposite rows", test::row({-1, 0}), [](Mm& x) {
+             x = lp(x, test::real(2, 2, {1, -1, -1, 1 + 1e-6}), test::real(2, 1, {1, 1}), test::row({0, 0}), nop_M,
+                    nop_M, Mm(0.0), Mm(-1.0));
          }},
     });
 }
