@@ -1601,8 +1601,6 @@ void objectives(LpIterate& it)
 
 } // namespace
 
-namespace {
-
 // A row the first factorisation took for a combination of the others (a
 // pivot below 1e-10) may be a near copy of one: [1+1e-5 1 1] beside
 // [1 1 1], both = 1. Dropped, it was missed by the others' optimum x =
@@ -1612,9 +1610,9 @@ namespace {
 // z of them it is nearest (found with their factor, Theta = 1), scaled to
 // entries of 1, [1 -0.5 -0.5] = -0.5 there. A row that adds nothing
 // beyond the share of its terms an answer is held to stays out, a copy.
-bool take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, const std::vector<int>& from,
-                           const std::vector<double>& scale, std::vector<std::vector<LpEntry>>& rows,
-                           std::vector<double>& b, std::vector<LpSolver::NearCopy>& taken)
+bool LpSolver::take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, const std::vector<int>& from,
+                                     const std::vector<double>& scale, std::vector<std::vector<LpEntry>>& rows,
+                                     std::vector<double>& b, std::vector<NearCopy>& taken)
 {
     const int m = it.m, n = it.n;
     // Each row costs a solve with the factor and two passes over A: many
@@ -1697,8 +1695,6 @@ bool take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, const std::vector<
     it.m = m + static_cast<int>(added_rows.size());
     return true;
 }
-
-} // namespace
 
 void LpSolver::iterate()
 {

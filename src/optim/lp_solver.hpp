@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+struct LpIterate;
+class LpNormalMatrix;
+
 struct LpEntry {
     int index;  // row (in a column list) or column (in a row list), 0-based
     double value;
@@ -178,6 +181,18 @@ private:
     // The problem solved in boxes of growing size, until its optimum lies
     // inside one, clear of the sides the box added; whether it did.
     bool finish_in_box();
+    // A row taken back as what it adds to the rows it nearly copies (in
+    // the iterations' scaled units): its own row and scale, the size it
+    // was divided by, and the combination z of the kept rows taken off.
+    struct NearCopy {
+        int row;
+        double scale;
+        double size;
+        std::vector<double> z;
+    };
+    static bool take_back_near_copies(LpIterate& it, LpNormalMatrix& nm, const std::vector<int>& from,
+                                      const std::vector<double>& scale, std::vector<std::vector<LpEntry>>& rows,
+                                      std::vector<double>& b, std::vector<NearCopy>& taken);
     bool load_triplet_arrays(int nnz, int m, int n, int n_le, int n_eq, int n_ge, const double* triplets,
                              const double* b, const int* row_kinds, const double* c, const double* l, const double* u);
     bool read_mps(const char* name);
@@ -237,19 +252,6 @@ private:
     // add to them, and whether one has since the flag was cleared.
     bool take_near_copies_ = true;
     bool took_near_copies_ = false;
-
-public:
-    // A row taken back as what it adds to the rows it nearly copies (in
-    // the iterations' scaled units): its own row and scale, the size it
-    // was divided by, and the combination z of the kept rows taken off.
-    struct NearCopy {
-        int row;
-        double scale;
-        double size;
-        std::vector<double> z;
-    };
-
-private:
     double beta_ = 1, gamma_ = 1;
     // The size of an ordinary right-hand side in the units of the solve:
     // 1, or less where large bounds in play set the units. Every
